@@ -1,0 +1,53 @@
+# Project-wide compile settings and the helpers that declare libraries and tests.
+if(QOV_TARGET_WIN32)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601 _CRT_SECURE_NO_WARNINGS)
+  add_compile_options(-Wall -Wno-unknown-pragmas)
+  # One self-contained executable: no MinGW runtime DLLs beside it.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+else()
+  add_compile_options(-Wall -fno-omit-frame-pointer -fsanitize=address,undefined
+    -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# qov_library(name SOURCES... [DEPS libs...])
+function(qov_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${A_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${A_DEPS})
+endfunction()
+
+# qov_test(name SOURCES... [DEPS libs...]): a GoogleTest executable registered
+# with ctest; on the cross build ctest runs it through the Wine emulator.
+function(qov_test name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${A_DEPS} qov_dep_gtest_main)
+  add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "QOV_TESTDATA=${QOV_TESTDATA_DIR}"
+    TIMEOUT 300)
+endfunction()
+
+# qov_fuzz(name SOURCE [DEPS libs...]): a libFuzzer target (host, clang, -DQOV_FUZZ=ON)
+# and, on every host build, a replay test that runs the target's corpus once.
+function(qov_fuzz name source)
+  cmake_parse_arguments(A "" "" "DEPS" ${ARGN})
+  if(QOV_TARGET_WIN32)
+    return()
+  endif()
+  set(corpus ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})
+  if(QOV_FUZZ)
+    add_executable(${name} ${source})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${name} ${source} ${PROJECT_SOURCE_DIR}/tests/fuzz/replay_main.cpp)
+  endif()
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${A_DEPS})
+  if(NOT QOV_FUZZ)
+    add_test(NAME ${name}_replay COMMAND ${name} ${corpus})
+  endif()
+endfunction()

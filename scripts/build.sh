@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# build.sh - configures and builds both trees: build/host (platform-free modules
+# natively under the sanitizers) and build/win32 (the program and its tests).
+# Usage: scripts/build.sh [host|win32|all]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cache=${QOV_DEPS_CACHE:-/var/cache/qovtervex-deps}
+what=${1:-all}
+jobs=$(nproc)
+if [ "$what" = host ] || [ "$what" = all ]; then
+  cmake -S "$here" -B "$here/build/host" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQOV_DEPS_CACHE="$cache" >/dev/null
+  cmake --build "$here/build/host" -j "$jobs"
+fi
+if [ "$what" = win32 ] || [ "$what" = all ]; then
+  cmake -S "$here" -B "$here/build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DQOV_DEPS_CACHE="$cache" >/dev/null
+  cmake --build "$here/build/win32" -j "$jobs"
+fi
