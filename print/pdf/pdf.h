@@ -1,0 +1,267 @@
+// pdf.h - the PDF writer: one document record per open PDF file, its page
+// content, standard fonts, shapes and printer information, and the small
+// job-geometry record and hooks through which the print job feeds it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "session/util/qovtypes.h"
+
+// Results the print job sees (its own numbering).
+enum PdfResult { kPdfOk = 0, kPdfFail = -1, kPdfTreeTooDeep = 1, kPdfFontNotMade = 21271 };
+
+// Document flag bits (PdfDocRec::flags).
+enum : DWORD {
+    kPdfFlagGrey = 0x1,
+    kPdfFlagAlignRight = 0x2,
+    kPdfFlagAlignDecimal = 0x4,
+    kPdfFlagFillShapes = 0x8,
+    kPdfFlagImageFrame = 0x10,
+    kPdfFlagTransparent = 0x20,
+    kPdfFlagAlignCentre = 0x40,
+    kPdfFlagAlignMask = 0x46,
+    kPdfFlagReverse = 0x100,
+    kPdfFlagRtl = 0x200,
+    kPdfFlagUnderline = 0x400,
+    kPdfFlagPageStarted = 0x800,
+    kPdfFlagNoInfo = 0x1000,
+    kPdfFlagEmbedTrueType = 0x2000,
+    kPdfFlagUncompressed = 0x4000,
+    kPdfFlagKeepFamily = 0x8000,
+    kPdfFlagPreferTrueType = 0x10000,
+    kPdfFlagClearText = 0x20000,
+    kPdfFlagWinAnsi = 0x40000,
+    kPdfFlagKeepLineHeight = 0x80000,
+    kPdfFlag16BitText = 0x100000,
+    kPdfFlagFontOption = 0x200000,
+    kPdfFlagAltBaseline = 0x400000,
+};
+
+// Directions of a unit conversion.
+enum { kPdfNoDir = 0, kPdfHorz = 1, kPdfVert = 2 };
+
+// Unit modes of positions (the job's coordinate modes).
+enum : BYTE {
+    kPdfUnitCells = 1, kPdfUnitInch100 = 2, kPdfUnitMm10 = 3, kPdfUnitInch1000 = 4,
+    kPdfUnitMm100 = 5, kPdfUnitDots = 6, kPdfUnitHalfPoints = 7, kPdfUnitFontCells = 8,
+};
+
+constexpr int kPdfOutBufSize = 4096;
+constexpr int kPdfTreeFanout = 10;
+constexpr int kPdfTreeLevels = 10;
+constexpr int kPdfFileNameMax = 255;
+constexpr int kPdfFaceMax = 31;
+
+// Per-font metrics: underline position, underline thickness, descent, ascent
+// (1/1000 em), then the advance widths of codes 0-255 in 1/1000 em.
+struct PdfFontMetrics {
+    double lead[4];
+    double widths[256];
+};
+
+// A parsed print font.
+struct PdfFontSpec {
+    DWORD size;        // tenths of a point; 90 when not given
+    WORD angle;        // tenths of a degree
+    BYTE bold, italic, underline, strikeOut;
+    char face[kPdfFaceMax + 1];
+};
+
+enum : BYTE { kPdfFontType1 = 0, kPdfFontTrueType = 1 };
+
+// One font of a document, listed newest first.
+struct PdfFontRec {
+    PdfFontRec* next;
+    DWORD objNum;
+    DWORD fontNum;                 // resource name "/F" + fontNum
+    const PdfFontMetrics* metrics;
+    char family[kPdfFaceMax + 1];  // the name it was selected under
+    char baseFont[64];
+    BYTE used;
+    BYTE kind;
+    BYTE bold, italic;
+};
+
+// A list entry of the record's image, annotation and form lists; the image,
+// annotation and imported-page writers own the rest of their records.
+struct PdfListRec {
+    PdfListRec* next;
+    DWORD objNum;
+    DWORD resNum;
+    BYTE used;
+};
+
+struct PdfTreeLevel {
+    DWORD node;
+    DWORD parent;
+    DWORD kidCount;
+    DWORD pageCount;
+    DWORD kids[kPdfTreeFanout];
+};
+
+// One PDF document being written; zero-filled by PdfBegin, freed by PdfFinish.
+struct PdfDocRec {
+    DWORD flags;
+    DWORD nextObj;
+    DWORD objCapacity;
+    uint64_t* objOffsets;
+    DWORD pageCounter;
+    DWORD imageCounter, fontCounter;
+    PdfListRec* images;
+    PdfListRec* images2;
+    PdfFontRec* fonts;
+    PdfListRec* annots;
+    PdfListRec* forms;
+    char fileName[kPdfFileNameMax + 1];
+    uintptr_t file;
+    uint64_t filePos;
+    BYTE outBuf[kPdfOutBufSize];
+    DWORD outFill;
+    BYTE* content;
+    DWORD contentLen, contentCap;
+    // Drawing state (points, measured from the top-left of the printable area).
+    double regionBottom, regionRight;
+    double cellWidth, lineHeight;
+    double defCellWidth, defLineHeight;
+    double fontCellWidth, fontLineHeight;
+    double explicitCellWidth, explicitLineHeight;
+    double angle;
+    double pageWidth, pageHeight;
+    BYTE orientation;              // 'Z' = landscape
+    PdfFontRec* curFont;
+    int fontSize;
+    double x, y;
+    double topMargin, leftMargin, topOffset, leftOffset;
+    double penWidth;
+    DWORD lastFill, lastStroke;    // kPdfNoColour = none written yet
+    DWORD background, foreground;  // 0x00BBGGRR
+    BYTE unitMode;
+    int resolution;
+    // Page tree.
+    BYTE treeDepth;
+    PdfTreeLevel tree[kPdfTreeLevels];
+    // Document information and encryption.
+    DWORD infoObj;
+    BYTE fileId[16];
+    BYTE userPad[32], ownerPad[32];
+    DWORD encryptObj;
+    BYTE keyMaterial[10];
+    int fontError;                 // a font failure reported at the end
+};
+
+constexpr DWORD kPdfNoColour = 0xFFFFFFFFu;
+
+// Values the PDF writer reads of the print job that owns the document: the job
+// code fills one and points gPdfCurJob at it while the job is current.
+enum : DWORD { kPdfJobGeomKind = 0x4A504447 };
+struct PdfJobGeom {
+    DWORD kind;              // kPdfJobGeomKind
+    BYTE coordinateMode;     // 1..8
+    BYTE decimalChar;
+    WORD printQuality;       // page set-up print quality, dots per inch
+    DWORD pdfFlags;
+    DWORD openOptions;
+};
+extern PdfJobGeom* gPdfCurJob;
+
+// The platform services the writer needs, replaceable by the session (and by
+// tests): the account name, the clock, the console flag, the default printer's
+// print quality, and the measuring of a new font on the job's reference device.
+struct PdfHooks {
+    bool (*userName)(char* out, size_t size);   // false: empty name
+    int64_t (*now)();                           // seconds since 1970
+    int (*defaultPrintQuality)();               // 0 when unknown
+    void (*measureFont)(PdfDocRec* doc);        // may set the font cell
+    BYTE consoleMode;
+};
+extern PdfHooks gPdfHooks;
+
+// The runtime error number of the last failure and the writer's error text.
+extern int gPdfErrNo;
+extern char gPdfErrorText[128];
+
+// ---- file layer -------------------------------------------------------------
+enum { kPdfOpenCreate = 1 };
+uintptr_t PdfFileOpen(const char* name, DWORD flags, int create);  // 0 on failure
+int64_t PdfFileSeek(uintptr_t h, int64_t offset);
+int64_t PdfFileRead(uintptr_t h, void* buf, size_t n);
+int64_t PdfFileWrite(uintptr_t h, const void* buf, size_t n);
+int PdfFileClose(uintptr_t h);
+int PdfFileTimes(uintptr_t h, int64_t* created, int64_t* written);
+
+// ---- document ---------------------------------------------------------------
+int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolution);
+int PdfFinish(PdfDocRec* doc);
+void PdfStartPage(PdfDocRec* doc);
+void PdfNewPage(PdfDocRec* doc);
+int PdfEndPage(PdfDocRec* doc);
+bool PdfSetObjOffset(PdfDocRec* doc, DWORD obj);
+int PdfAddPageToTree(PdfDocRec* doc, DWORD page);
+int PdfWritePagesNode(PdfDocRec* doc, int level);
+
+int PdfPutBytes(PdfDocRec* doc, const void* bytes, size_t n);
+int PdfPutText(PdfDocRec* doc, const char* text);
+int PdfPutLine(PdfDocRec* doc, const char* text);
+int PdfPutUInt(PdfDocRec* doc, uint64_t value, int minDigits);
+int PdfPutInt(PdfDocRec* doc, int32_t value, int minDigits);
+int PdfPutFixed3(PdfDocRec* doc, double value);
+int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, bool endLine, DWORD obj);
+int PdfPutByte(PdfDocRec* doc, BYTE b);
+int PdfPutName(PdfDocRec* doc, const char* name);
+char* PdfPutDec4(char* out, long n);
+char* PdfPutDec8(char* out, long n);
+
+// ---- document information ---------------------------------------------------
+struct PdfOptValue {
+    const char* text;
+    DWORD len;
+};
+struct PdfInfoOpts {
+    PdfOptValue author, title, producer, keywords, created, subject;
+};
+int PdfWriteInfo(PdfDocRec* doc, const PdfInfoOpts* opts);
+void PdfDateText(char* out, int64_t time);
+void PdfPutUserName(PdfDocRec* doc);
+
+// ---- fonts ------------------------------------------------------------------
+int PdfParseFontSpec(const char* text, size_t len, PdfFontSpec* spec);
+bool PdfSelectFont(PdfDocRec* doc, const char* face, int bold, int italic);
+PdfFontRec* PdfAddType1Font(PdfDocRec* doc, const char* family, const char* baseFont,
+                            const PdfFontMetrics* metrics);
+double PdfTextWidth(PdfDocRec* doc, const BYTE* text, size_t n);
+int PdfWriteFonts(PdfDocRec* doc);
+void PdfFreeFonts(PdfDocRec* doc);
+const PdfFontMetrics* PdfStdMetrics(const char* baseFont, bool winAnsi);
+
+// ---- page content -----------------------------------------------------------
+int PdfCsAppend(PdfDocRec* doc, const void* bytes, size_t n);
+int PdfCsLine(PdfDocRec* doc, const char* text);
+int PdfCsNum(PdfDocRec* doc, double v);
+int PdfCsUInt(PdfDocRec* doc, uint64_t v);
+int PdfCsX(PdfDocRec* doc, double x);
+int PdfCsY(PdfDocRec* doc, double y);
+int PdfCsText(PdfDocRec* doc, const BYTE* bytes, size_t n);
+double PdfToPoints(PdfDocRec* doc, double value, int dir);
+double PdfFromPoints(PdfDocRec* doc, double points, int dir, int unitMode);
+double PdfPageCoord(PdfDocRec* doc, double value, int vertical);
+int PdfSetColor(PdfDocRec* doc, DWORD colour, bool fill);
+int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide);
+int PdfControlCode(PdfDocRec* doc, int code, int16_t value);
+int PdfMoveTo(PdfDocRec* doc, WORD column, WORD line);
+int PdfSetRegion(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right);
+int PdfSetColors(PdfDocRec* doc, int code, DWORD colour);
+int PdfSetFont(PdfDocRec* doc, int code, const PdfFontSpec* spec);
+int PdfSetFontSpec(PdfDocRec* doc, const PdfFontSpec* spec);
+
+// ---- shapes and printer information -----------------------------------------
+int PdfDrawLine(PdfDocRec* doc, WORD column, WORD line);
+int PdfDrawRect(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right);
+int PdfDrawEllipse(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right);
+int PdfDrawRoundRect(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right,
+                     WORD cornerWidth, WORD cornerHeight);
+constexpr int kPdfDeviceInfoLen = 281;
+int PdfDeviceInfo(PdfDocRec* doc, int unitMode, char* buffer);
+int PdfGetFileName(PdfDocRec* doc, char* buffer);
+const char* PdfFontBaseName(PdfDocRec* doc);
+long PdfPageSetupValue(int index);

@@ -1,0 +1,553 @@
+// pdfpage.cpp - the page content of a PDF document: the content buffer and its
+// writers, unit conversion to points and page coordinates, colours, text with
+// its regions, alignment, background, underline and rotation, control codes,
+// the paper table and font changes.
+#include <cmath>
+#include <cstring>
+
+#include "print/pdf/pdf.h"
+#include "session/util/mem.h"
+
+constexpr DWORD kPdfContentStep = 4096;
+constexpr double kPdfDegToRad = 0.0174532925;
+constexpr double kPdfCellWidth = 6.6, kPdfLineHeight = 11.756;
+constexpr double kPdfTenthMm = 0.2835;
+constexpr DWORD kPdfWhite = 0xFFFFFF;
+// Wide text is shown through the standard fonts until TrueType subsets exist:
+// characters beyond Latin-1 become this byte.
+constexpr BYTE kPdfNoGlyph = '?';
+constexpr size_t kPdfNarrowMax = 4096;
+
+static const DWORD kPdfColourTable[8] = {
+    0x000000,  // 0 black
+    0xFF0000,  // 1 blue
+    0x00FF00,  // 2 green
+    0xFFFF00,  // 3 cyan
+    0x0000FF,  // 4 red
+    0xFF00FF,  // 5 magenta
+    0x00FFFF,  // 6 yellow
+    0xFFFFFF,  // 7 white
+};
+
+struct PdfPaper {
+    double width, height;
+};
+// Control code 289, by Windows paper-size index 1-41.
+static const PdfPaper kPdfPaperTable[41] = {
+    {612, 792},         {612, 792},         {792, 1224},        {1224, 792},
+    {612, 1008},        {396, 612},         {522, 756},         {842, 1190.7},
+    {595.35, 842},      {595.35, 842},      {419.58, 595.35},   {708.75, 1003.59},
+    {515.97, 728.595},  {612, 936},         {609.525, 779.625}, {720, 1008},
+    {792, 1224},        {612, 792},         {279, 639},         {297, 684},
+    {324, 747},         {324, 792},         {360, 828},         {612, 792},
+    {612, 792},         {612, 792},         {311.85, 623.7},    {459.27, 649.215},
+    {918.54, 1298.43},  {649.215, 918.54},  {323.19, 459.27},   {323.19, 649.215},
+    {708.75, 1000.755}, {498.96, 708.75},   {498.96, 354.375},  {311.85, 652.05},
+    {279, 540},         {261, 468},         {1071, 792},        {612, 864},
+    {612, 936},
+};
+
+// ---- content writers -----------------------------------------------------------------
+
+int PdfCsAppend(PdfDocRec* doc, const void* bytes, size_t n) {
+    if (!n) n = strlen(static_cast<const char*>(bytes));
+    size_t newLen = static_cast<size_t>(doc->contentLen) + n;
+    if (newLen + 1 >= doc->contentCap) {
+        size_t cap = (newLen / kPdfContentStep + 1) * kPdfContentStep;
+        if (cap > 0xFFFFFFFFu) return 1;
+        auto* grown = static_cast<BYTE*>(GuardedRealloc(doc->content, cap));
+        if (!grown) return 1;
+        doc->content = grown;
+        doc->contentCap = static_cast<DWORD>(cap);
+    }
+    memcpy(doc->content + doc->contentLen, bytes, n);
+    doc->contentLen = static_cast<DWORD>(newLen);
+    return 0;
+}
+
+int PdfCsLine(PdfDocRec* doc, const char* text) {
+    if (text && *text) PdfCsAppend(doc, text, 0);
+    return PdfCsAppend(doc, "\r\n", 2);
+}
+
+static int PdfCsDigits(PdfDocRec* doc, uint64_t v, int minDigits, bool negative) {
+    char tmp[24];
+    int n = 0;
+    while (v || n < minDigits) {
+        tmp[n++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    }
+    char out[26];
+    int len = 0;
+    if (negative) out[len++] = '-';
+    while (n) out[len++] = tmp[--n];
+    return PdfCsAppend(doc, out, len);
+}
+
+// Three decimals truncated toward zero; a value that truncates to 0 has no sign.
+// Products that land a hair below a whole thousandth (6.6 x 1000) count as it.
+int PdfCsNum(PdfDocRec* doc, double v) {
+    if (!(v == v)) v = 0;
+    double scaled = v * 1000.0;
+    if (scaled > 1e15) scaled = 1e15;
+    if (scaled < -1e15) scaled = -1e15;
+    double nearest = std::round(scaled);
+    double milli = std::fabs(scaled - nearest) < 1e-6 ? nearest : std::trunc(scaled);
+    bool negative = milli < 0;
+    auto mag = static_cast<uint64_t>(negative ? -milli : milli);
+    char buf[32];
+    int len = 0;
+    if (negative) buf[len++] = '-';
+    char tmp[24];
+    int n = 0;
+    uint64_t whole = mag / 1000;
+    do {
+        tmp[n++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole);
+    while (n) buf[len++] = tmp[--n];
+    buf[len++] = '.';
+    uint64_t frac = mag % 1000;
+    buf[len++] = static_cast<char>('0' + frac / 100);
+    buf[len++] = static_cast<char>('0' + frac / 10 % 10);
+    buf[len++] = static_cast<char>('0' + frac % 10);
+    return PdfCsAppend(doc, buf, len);
+}
+
+int PdfCsUInt(PdfDocRec* doc, uint64_t v) { return PdfCsDigits(doc, v, 1, false); }
+
+int PdfCsX(PdfDocRec* doc, double x) { return PdfCsNum(doc, PdfPageCoord(doc, x, 0)); }
+
+int PdfCsY(PdfDocRec* doc, double y) { return PdfCsNum(doc, PdfPageCoord(doc, y, 1)); }
+
+int PdfCsText(PdfDocRec* doc, const BYTE* bytes, size_t n) {
+    size_t run = 0;
+    for (size_t i = 0; i < n; i++) {
+        BYTE c = bytes[i];
+        if (c != '(' && c != ')' && c != '\\' && c != '\r') continue;
+        if (i > run) PdfCsAppend(doc, bytes + run, i - run);
+        // CR is written as \r: a bare CR in a literal string reads back as LF.
+        if (c == '\r') {
+            PdfCsAppend(doc, "\\r", 2);
+        } else {
+            char esc[2] = {'\\', static_cast<char>(c)};
+            PdfCsAppend(doc, esc, 2);
+        }
+        run = i + 1;
+    }
+    if (n > run) PdfCsAppend(doc, bytes + run, n - run);
+    return 0;
+}
+
+static void PdfCsSpace(PdfDocRec* doc) { PdfCsAppend(doc, " ", 1); }
+
+// ---- units and coordinates --------------------------------------------------------
+
+static double PdfUnitFactor(PdfDocRec* doc, int dir, int mode, bool* cell) {
+    *cell = false;
+    switch (mode) {
+        case kPdfUnitCells:
+            *cell = true;
+            return dir == kPdfHorz ? doc->cellWidth : doc->lineHeight;
+        case kPdfUnitInch100: return 0.72;
+        case kPdfUnitMm10: return kPdfTenthMm;
+        case kPdfUnitInch1000: return 0.072;
+        case kPdfUnitMm100: return 0.02835;
+        case kPdfUnitDots: return 72.0 / doc->resolution;
+        case kPdfUnitHalfPoints: return 0.5;
+        case kPdfUnitFontCells:
+            *cell = true;
+            return dir == kPdfHorz ? doc->fontCellWidth : doc->fontLineHeight;
+        default: return 1.0;
+    }
+}
+
+double PdfToPoints(PdfDocRec* doc, double value, int dir) {
+    bool cell;
+    double f = PdfUnitFactor(doc, dir, doc->unitMode, &cell);
+    if (cell && dir == kPdfNoDir) return value;
+    double pts = value * f;
+    if (doc->unitMode == kPdfUnitDots && pts == 0) return 1.0;
+    return pts;
+}
+
+double PdfFromPoints(PdfDocRec* doc, double points, int dir, int unitMode) {
+    bool cell;
+    double f = PdfUnitFactor(doc, dir, unitMode, &cell);
+    if (cell && dir == kPdfNoDir) return points;
+    if (f == 0) return 0;
+    double v = points / f;
+    if (unitMode == kPdfUnitDots && v == 0) return 1.0;
+    return v;
+}
+
+double PdfPageCoord(PdfDocRec* doc, double value, int vertical) {
+    if (!vertical) return value + doc->leftMargin + doc->leftOffset;
+    return doc->pageHeight - (value + doc->topMargin + doc->topOffset);
+}
+
+// ---- colours ------------------------------------------------------------------------
+
+int PdfSetColor(PdfDocRec* doc, DWORD colour, bool fill) {
+    colour &= 0xFFFFFF;
+    if ((doc->flags & kPdfFlagGrey) && colour != kPdfWhite) {
+        DWORD r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
+        DWORD grey = r * 30 / 100 + g * 59 / 100 + b * 11 / 100;
+        colour = grey | (grey << 8) | (grey << 16);
+    }
+    DWORD* last = fill ? &doc->lastFill : &doc->lastStroke;
+    if (*last == colour) return 0;
+    *last = colour;
+    PdfCsNum(doc, (colour & 0xFF) / 255.0);
+    PdfCsSpace(doc);
+    PdfCsNum(doc, ((colour >> 8) & 0xFF) / 255.0);
+    PdfCsSpace(doc);
+    PdfCsNum(doc, ((colour >> 16) & 0xFF) / 255.0);
+    return PdfCsLine(doc, fill ? " rg" : " RG");
+}
+
+int PdfSetColors(PdfDocRec* doc, int code, DWORD colour) {
+    if (code == 270) doc->foreground = colour;
+    else if (code == 271) doc->background = colour;
+    return 0;
+}
+
+// ---- position and region -----------------------------------------------------------
+
+static bool PdfOneBased(const PdfDocRec* doc) {
+    return doc->unitMode == kPdfUnitCells || doc->unitMode == kPdfUnitFontCells;
+}
+
+static double PdfDec(const PdfDocRec* doc, double v) { return PdfOneBased(doc) && v > 0 ? v - 1 : v; }
+
+int PdfMoveTo(PdfDocRec* doc, WORD column, WORD line) {
+    BYTE mode = doc->unitMode;
+    double c = PdfDec(doc, column), l = PdfDec(doc, line);
+    if (mode == kPdfUnitFontCells) doc->unitMode = kPdfUnitCells;
+    doc->x = PdfToPoints(doc, c, kPdfHorz);
+    doc->y = PdfToPoints(doc, l, kPdfVert);
+    doc->unitMode = mode;
+    return 0;
+}
+
+int PdfSetRegion(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right) {
+    doc->x = PdfToPoints(doc, PdfDec(doc, left), kPdfHorz);
+    doc->regionRight = PdfToPoints(doc, PdfDec(doc, right), kPdfHorz);
+    doc->y = PdfToPoints(doc, PdfDec(doc, top), kPdfVert);
+    doc->regionBottom = PdfToPoints(doc, PdfDec(doc, bottom), kPdfVert);
+    return 0;
+}
+
+// ---- text ------------------------------------------------------------------------------
+
+// Wide (UTF-16LE) text in 8-bit form for the standard fonts.
+static size_t PdfNarrow(const BYTE* text, size_t len, BYTE* out) {
+    size_t n = 0;
+    for (size_t i = 0; i + 1 < len && n < kPdfNarrowMax; i += 2)
+        out[n++] = text[i + 1] ? kPdfNoGlyph : text[i];
+    return n;
+}
+
+static void PdfCsMatrix(PdfDocRec* doc, double a, double xPos, double yPos) {
+    double c = std::cos(a * kPdfDegToRad), s = std::sin(a * kPdfDegToRad);
+    PdfCsNum(doc, c);
+    PdfCsSpace(doc);
+    PdfCsNum(doc, s);
+    PdfCsSpace(doc);
+    PdfCsNum(doc, -s);
+    PdfCsSpace(doc);
+    PdfCsNum(doc, c);
+    PdfCsSpace(doc);
+    PdfCsX(doc, xPos);
+    PdfCsSpace(doc);
+    PdfCsY(doc, yPos);
+}
+
+static void PdfCsFont(PdfDocRec* doc) {
+    PdfCsAppend(doc, doc->curFont->kind == kPdfFontTrueType ? "   BT /TF" : "   BT /F", 0);
+    PdfCsUInt(doc, doc->curFont->fontNum);
+    PdfCsSpace(doc);
+    PdfCsUInt(doc, static_cast<uint64_t>(doc->fontSize > 0 ? doc->fontSize : 0));
+}
+
+int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide) {
+    if (!len || !doc->curFont) return 0;
+    BYTE narrow[kPdfNarrowMax];
+    if (wide) {
+        len = PdfNarrow(text, len, narrow);
+        text = narrow;
+        if (!len) return 0;
+    }
+
+    bool region = doc->regionBottom != 0 || doc->regionRight != 0;
+    DWORD savedFill = doc->lastFill, savedStroke = doc->lastStroke;
+    double regionWidth = 0;
+    if (region) {
+        PdfCsLine(doc, "q");
+        PdfCsX(doc, doc->x);
+        PdfCsSpace(doc);
+        PdfCsY(doc, doc->regionBottom);
+        PdfCsSpace(doc);
+        PdfCsNum(doc, doc->regionRight - doc->x);
+        PdfCsSpace(doc);
+        PdfCsNum(doc, doc->regionBottom - doc->y + 8.0);
+        PdfCsLine(doc, " re");
+        PdfCsLine(doc, " W n");
+        regionWidth = doc->regionRight - doc->x;
+        doc->regionBottom = doc->regionRight = 0;
+    }
+
+    double W = PdfTextWidth(doc, text, len);
+    double start = doc->x;
+    if (doc->flags & kPdfFlagAlignRight) {
+        start = doc->x + regionWidth - W;
+    } else if (doc->flags & kPdfFlagAlignCentre) {
+        start = doc->x + regionWidth / 2 - W / 2;
+    } else if (doc->flags & kPdfFlagAlignDecimal) {
+        size_t k = len;
+        while (k && text[k - 1] != decimalChar) k--;
+        start = doc->x + regionWidth / 2 - (k ? PdfTextWidth(doc, text, k) : W);
+    }
+    if (start <= 0) start = 0;
+
+    const double* m = doc->curFont->metrics->lead;
+    double size = doc->fontSize;
+    double d = m[3] > 0 ? -m[2] * size / (m[3] - m[2]) : 0;
+    double lift = 0.2 * size < 3.0 ? 0.2 * size : 3.0;
+    bool alt = (doc->flags & kPdfFlagAltBaseline) != 0;
+    bool rotated = doc->angle != 0;
+
+    if (!(doc->flags & kPdfFlagTransparent)) {
+        PdfCsLine(doc, "0.000 w");
+        PdfSetColor(doc, doc->background, true);
+        PdfSetColor(doc, doc->background, false);
+        double h = d == 0 ? size - 3.2 : size + 1;
+        if (!rotated) {
+            double b = d == 0 ? doc->y + size - 2.0 : doc->y + size - d + lift + (alt ? 3.0 : 1.26);
+            PdfCsX(doc, start);
+            PdfCsSpace(doc);
+            PdfCsY(doc, b);
+            PdfCsSpace(doc);
+            PdfCsNum(doc, W);
+            PdfCsSpace(doc);
+            PdfCsNum(doc, h);
+            PdfCsLine(doc, " re");
+            PdfCsLine(doc, "B");
+        } else {
+            PdfCsLine(doc, "q");
+            PdfCsMatrix(doc, doc->angle, start, doc->y + size - (d == 0 ? 2.0 : 0));
+            PdfCsLine(doc, " cm");
+            PdfCsAppend(doc, "0 -3.000 ", 0);
+            PdfCsNum(doc, W + PdfTextWidth(doc, reinterpret_cast<const BYTE*>(" "), 1));
+            PdfCsSpace(doc);
+            PdfCsNum(doc, h);
+            PdfCsLine(doc, " re");
+            PdfCsLine(doc, "B");
+            PdfCsLine(doc, "Q");
+        }
+    }
+
+    PdfSetColor(doc, doc->foreground, true);
+    if (!rotated) {
+        double base = d == 0 ? doc->y + size - 2.0 : doc->y + size - d + lift - (alt ? 0 : 1.5);
+        PdfCsFont(doc);
+        PdfCsAppend(doc, " Tf ", 4);
+        PdfCsX(doc, start);
+        PdfCsSpace(doc);
+        PdfCsY(doc, base);
+        PdfCsAppend(doc, " Td (", 5);
+        PdfCsText(doc, text, len);
+        PdfCsLine(doc, ") Tj ET");
+    } else {
+        PdfCsLine(doc, "q");
+        PdfCsFont(doc);
+        PdfCsLine(doc, " Tf");
+        PdfCsMatrix(doc, doc->angle, start, d == 0 ? doc->y + size - 2.0 : doc->y + size - d + lift);
+        PdfCsLine(doc, " Tm");
+        PdfCsAppend(doc, " (", 2);
+        PdfCsText(doc, text, len);
+        PdfCsLine(doc, ") Tj ET");
+        PdfCsLine(doc, "Q");
+    }
+
+    if (doc->flags & kPdfFlagUnderline) {
+        PdfSetColor(doc, doc->foreground, false);
+        double u = d == 0 ? doc->y + size - 1.0
+                          : doc->y + size - d - (alt ? 0 : 1.5) + lift - 2 * (m[0] + m[2]) / 1000;
+        PdfCsNum(doc, m[1] / 1000);
+        PdfCsLine(doc, " w");
+        PdfCsX(doc, start);
+        PdfCsSpace(doc);
+        PdfCsY(doc, u);
+        PdfCsLine(doc, " m");
+        PdfCsX(doc, start + W);
+        PdfCsSpace(doc);
+        PdfCsY(doc, u);
+        PdfCsLine(doc, " l S");
+    }
+
+    doc->x += W;
+    if (region) {
+        PdfCsLine(doc, "Q");
+        doc->lastFill = savedFill;
+        doc->lastStroke = savedStroke;
+    }
+    PdfCsNum(doc, doc->penWidth);
+    PdfCsLine(doc, " w");
+    return 0;
+}
+
+// ---- fonts ---------------------------------------------------------------------------
+
+int PdfSetFont(PdfDocRec* doc, int code, const PdfFontSpec* spec) {
+    if (spec) {
+        if (!PdfSelectFont(doc, spec->face, spec->bold, spec->italic)) return kPdfFontNotMade;
+        if (spec->underline) doc->flags |= kPdfFlagUnderline;
+        else doc->flags &= ~kPdfFlagUnderline;
+        doc->angle = spec->angle / 10.0;
+        doc->fontSize = static_cast<int>(spec->size / 10);
+        if (!doc->fontSize) doc->fontSize = 9;
+        doc->fontLineHeight = doc->fontSize + 0.756;
+    } else if (code == 248 || code == 249) {
+        if (code == 249) doc->flags |= kPdfFlagUnderline;
+        else doc->flags &= ~kPdfFlagUnderline;
+    } else if (code == 252 || code == 253) {
+        if (!doc->curFont) return kPdfFontNotMade;
+        char face[kPdfFaceMax + 1];
+        memcpy(face, doc->curFont->family, sizeof face);
+        if (!PdfSelectFont(doc, face, code == 253, doc->curFont->italic)) return kPdfFontNotMade;
+    }
+    doc->fontCellWidth = PdfTextWidth(doc, reinterpret_cast<const BYTE*>("x"), 1);
+    if (gPdfHooks.measureFont) {
+        double height = doc->fontLineHeight;
+        gPdfHooks.measureFont(doc);
+        if (doc->flags & kPdfFlagKeepLineHeight) doc->fontLineHeight = height;
+    }
+    return kPdfOk;
+}
+
+int PdfSetFontSpec(PdfDocRec* doc, const PdfFontSpec* spec) { return PdfSetFont(doc, 0, spec); }
+
+// ---- control codes --------------------------------------------------------------------
+
+static void PdfSetFlag(PdfDocRec* doc, DWORD bit, bool on) {
+    if (on) doc->flags |= bit;
+    else doc->flags &= ~bit;
+}
+
+static void PdfSwapPage(PdfDocRec* doc) {
+    double w = doc->pageWidth;
+    doc->pageWidth = doc->pageHeight;
+    doc->pageHeight = w;
+}
+
+// A value in device dots (mode 6) whatever the current mode.
+static double PdfDotsToPoints(PdfDocRec* doc, double value) {
+    BYTE mode = doc->unitMode;
+    doc->unitMode = kPdfUnitDots;
+    double pts = PdfToPoints(doc, value, kPdfHorz);
+    doc->unitMode = mode;
+    return pts;
+}
+
+int PdfControlCode(PdfDocRec* doc, int code, int16_t value) {
+    switch (code) {
+        case 85:
+            doc->x = 0;
+            for (int i = 0; i < value; i++) doc->y += doc->lineHeight;
+            break;
+        case 86:
+            for (int i = 0; i < value; i++) doc->y += doc->lineHeight;
+            break;
+        case 90: doc->x = 0; break;
+        case 102:
+            for (int i = 0; i < value; i++) PdfNewPage(doc);
+            doc->x = doc->y = 0;
+            break;
+        case 103:
+            doc->foreground = 0;
+            doc->background = kPdfWhite;
+            break;
+        case 109: PdfSetFlag(doc, kPdfFlagTransparent, false); break;
+        case 110: PdfSetFlag(doc, kPdfFlagTransparent, true); break;
+        case 112: doc->unitMode = kPdfUnitCells; break;
+        case 113: doc->unitMode = kPdfUnitDots; break;
+        case 248: case 249: case 252: case 253: return PdfSetFont(doc, code, nullptr);
+        case 254: PdfSetFlag(doc, kPdfFlagReverse, false); break;
+        case 255: PdfSetFlag(doc, kPdfFlagReverse, true); break;
+        case 259: case 274:
+            doc->x = PdfToPoints(doc, PdfDec(doc, value), kPdfHorz);
+            break;
+        case 260: doc->y = PdfToPoints(doc, PdfDec(doc, value), kPdfVert); break;
+        case 261: doc->x += PdfToPoints(doc, value, kPdfHorz); break;
+        case 262: doc->y += PdfToPoints(doc, value, kPdfVert); break;
+        case 270: case 271:
+            if (value >= 0 && value < 8) PdfSetColors(doc, code, kPdfColourTable[value]);
+            break;
+        case 277:
+            if (value == 2 && doc->orientation != 'Z') {
+                PdfSwapPage(doc);
+                doc->orientation = 'Z';
+            } else if (value != 2 && doc->orientation == 'Z') {
+                PdfSwapPage(doc);
+                doc->orientation = 0;
+            }
+            break;
+        case 279: PdfSetFlag(doc, kPdfFlagImageFrame, value != 0); break;
+        case 280:
+            doc->unitMode = static_cast<BYTE>(value);
+            if (value == kPdfUnitCells) {
+                doc->cellWidth = doc->explicitCellWidth ? doc->explicitCellWidth : kPdfCellWidth;
+                doc->lineHeight = doc->explicitLineHeight ? doc->explicitLineHeight : kPdfLineHeight;
+            } else if (value == kPdfUnitFontCells) {
+                doc->cellWidth = doc->fontCellWidth;
+                doc->lineHeight = doc->fontLineHeight;
+            }
+            break;
+        case 281:
+            doc->flags &= ~kPdfFlagAlignMask;
+            if (value == 1) doc->flags |= kPdfFlagAlignDecimal;
+            else if (value == 3) doc->flags |= kPdfFlagAlignRight;
+            else if (value == 4) doc->flags |= kPdfFlagAlignCentre;
+            break;
+        case 282: PdfSetFlag(doc, kPdfFlagFillShapes, value != 0); break;
+        case 283:
+            doc->penWidth = PdfOneBased(doc) ? PdfDotsToPoints(doc, value) : PdfToPoints(doc, value, kPdfHorz);
+            PdfCsNum(doc, doc->penWidth);
+            PdfCsLine(doc, " w");
+            break;
+        case 285: PdfSetFlag(doc, kPdfFlagGrey, value == 1); break;
+        case 289:
+            if (value >= 1 && value <= 41) {
+                doc->pageWidth = kPdfPaperTable[value - 1].width;
+                doc->pageHeight = kPdfPaperTable[value - 1].height;
+                if (doc->orientation == 'Z') PdfSwapPage(doc);
+            }
+            break;
+        case 290: doc->pageHeight = value * kPdfTenthMm; break;
+        case 291: doc->pageWidth = value * kPdfTenthMm; break;
+        case 294:
+            doc->explicitLineHeight = value > 0 ? PdfDotsToPoints(doc, value) : 0;
+            if (doc->unitMode == kPdfUnitCells)
+                doc->lineHeight = doc->explicitLineHeight ? doc->explicitLineHeight : doc->defLineHeight;
+            break;
+        case 295:
+            doc->explicitCellWidth = value > 0 ? PdfDotsToPoints(doc, value) : 0;
+            if (doc->unitMode == kPdfUnitCells)
+                doc->cellWidth = doc->explicitCellWidth ? doc->explicitCellWidth : doc->defCellWidth;
+            break;
+        case 296: PdfSetFlag(doc, kPdfFlagRtl, value != 0); break;
+        case 297: {
+            double off = PdfToPoints(doc, value, kPdfHorz) - doc->leftMargin;
+            doc->leftOffset = off > 0 ? off : 0;
+            break;
+        }
+        case 298: {
+            double off = PdfToPoints(doc, value, kPdfVert) - doc->topMargin;
+            doc->topOffset = off > 0 ? off : 0;
+            break;
+        }
+        default: break;
+    }
+    return kPdfOk;
+}
