@@ -1,0 +1,707 @@
+// qovserver.cpp - the scripted loopback server of the tests and the demo: it
+// listens on 127.0.0.1 (and ::1 when the system has it), optionally starts the
+// client against itself, and runs a script of send and expect steps over the
+// client's wire protocol, checking every answer. Exit status 0 when every step
+// and the client's exit code matched, 1 otherwise.
+//
+// Usage: qovserver [--port N] [--client "program args"] [--timeout S] script
+//   --client runs "program -host 127.0.0.1 -port N args" once listening.
+//
+// Script lines (# starts a comment; numbers are decimal or 0x hex):
+//   send TYPE [seq=N] [ack] [lzo] FIELDS     one message
+//   bundle [seq=N] ... end                   the sends between go as one bundle
+//   expect TYPE [seq=N] FIELDS               the next message the client sent
+//   expect-bundle N                          the next frame is a bundle of N members
+//   expect-keepalive                         the lone keep-alive word arrives next
+//   expect-closed                            the client closes the connection
+//   swapped                                  from here on both ways are byte-swapped
+//   raw HEX                                  bytes sent as they are
+//   close                                    the server closes the connection
+//   sleep MS
+//   exit CODE                                the client must end with this code
+// FIELDS: u8/u16/u32/i32/u64 N, text "s" (no NUL), textz "s" (with NUL),
+//   fill N BYTE, hex HEX, any N (expect only: skip N bytes), rest (expect only:
+//   ignore the remainder), contains "s" (expect only: the body holds s).
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+typedef SOCKET Sock;
+static const Sock kNoSock = INVALID_SOCKET;
+static void CloseSock(Sock s) { closesocket(s); }
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+typedef int Sock;
+static const Sock kNoSock = -1;
+static void CloseSock(Sock s) { close(s); }
+#endif
+
+#include "session/proto/wire.h"
+
+// ---- Script -----------------------------------------------------------------
+
+enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
+                kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit };
+
+struct Field {
+    std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains
+    long long num;
+    long long num2;
+    std::string text;
+};
+
+struct Step {
+    StepKind kind;
+    int line;
+    uint32_t type;
+    int seq;            // -1 = not given
+    bool ack;
+    bool lzo;
+    std::vector<Field> fields;
+    std::vector<uint8_t> raw;
+};
+
+static bool gSwapped = false;
+static int gTimeoutSec = 20;
+static int gFailures = 0;
+
+static void Note(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    vprintf(fmt, ap);
+    va_end(ap);
+    printf("\n");
+    fflush(stdout);
+}
+
+static void Fail(int line, const char* fmt, ...) {
+    char text[1024];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(text, sizeof(text), fmt, ap);
+    va_end(ap);
+    printf("FAIL (script line %d): %s\n", line, text);
+    fflush(stdout);
+    gFailures++;
+}
+
+static bool ParseNum(const std::string& s, long long* v) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    *v = strtoll(s.c_str(), &end, 0);
+    return *end == 0;
+}
+
+static bool ParseHex(const std::string& s, std::vector<uint8_t>* out) {
+    if (s.size() % 2) return false;
+    for (size_t i = 0; i < s.size(); i += 2) {
+        unsigned v;
+        if (sscanf(s.substr(i, 2).c_str(), "%2x", &v) != 1) return false;
+        out->push_back(static_cast<uint8_t>(v));
+    }
+    return true;
+}
+
+// Splits a line into words; "quoted text" is one word (with \n, \\ and \").
+static std::vector<std::string> SplitWords(const std::string& line) {
+    std::vector<std::string> words;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && isspace(static_cast<unsigned char>(line[i]))) i++;
+        if (i >= line.size() || line[i] == '#') break;
+        std::string w;
+        if (line[i] == '"') {
+            w = "\"";
+            for (i++; i < line.size() && line[i] != '"'; i++) {
+                if (line[i] == '\\' && i + 1 < line.size()) {
+                    i++;
+                    w += line[i] == 'n' ? '\n' : line[i];
+                } else {
+                    w += line[i];
+                }
+            }
+            i++;
+        } else {
+            while (i < line.size() && !isspace(static_cast<unsigned char>(line[i]))) w += line[i++];
+        }
+        words.push_back(w);
+    }
+    return words;
+}
+
+static bool ParseFields(const std::vector<std::string>& w, size_t from, Step* st) {
+    for (size_t i = from; i < w.size();) {
+        Field f = {w[i], 0, 0, ""};
+        const std::string& op = w[i++];
+        auto need = [&](int n) { return i + n <= w.size(); };
+        if (op == "u8" || op == "u16" || op == "u32" || op == "i32" || op == "u64" || op == "any") {
+            if (!need(1) || !ParseNum(w[i++], &f.num)) return false;
+        } else if (op == "text" || op == "textz" || op == "contains") {
+            if (!need(1) || w[i][0] != '"') return false;
+            f.text = w[i++].substr(1);
+        } else if (op == "fill") {
+            if (!need(2) || !ParseNum(w[i], &f.num) || !ParseNum(w[i + 1], &f.num2)) return false;
+            i += 2;
+        } else if (op == "hex") {
+            std::vector<uint8_t> b;
+            if (!need(1) || !ParseHex(w[i++], &b)) return false;
+            f.text.assign(b.begin(), b.end());
+        } else if (op == "rest") {
+        } else {
+            return false;
+        }
+        st->fields.push_back(f);
+    }
+    return true;
+}
+
+static bool ParseScript(const char* path, std::vector<Step>* steps) {
+    std::ifstream in(path);
+    if (!in) {
+        printf("cannot read script %s\n", path);
+        return false;
+    }
+    std::string line;
+    int n = 0;
+    while (std::getline(in, line)) {
+        n++;
+        std::vector<std::string> w = SplitWords(line);
+        if (w.empty()) continue;
+        Step st = {};
+        st.line = n;
+        st.seq = -1;
+        const std::string& cmd = w[0];
+        size_t at = 1;
+        bool ok = true;
+        long long v = 0;
+        if (cmd == "send" || cmd == "expect") {
+            st.kind = cmd == "send" ? kStepSend : kStepExpect;
+            ok = w.size() > 1 && ParseNum(w[1], &v);
+            st.type = static_cast<uint32_t>(v);
+            for (at = 2; at < w.size(); at++) {
+                if (w[at].rfind("seq=", 0) == 0) st.seq = atoi(w[at].c_str() + 4);
+                else if (w[at] == "ack") st.ack = true;
+                else if (w[at] == "lzo") st.lzo = true;
+                else break;
+            }
+            ok = ok && ParseFields(w, at, &st);
+        } else if (cmd == "bundle") {
+            st.kind = kStepBundleBegin;
+            if (w.size() > 1 && w[1].rfind("seq=", 0) == 0) st.seq = atoi(w[1].c_str() + 4);
+        } else if (cmd == "end") {
+            st.kind = kStepBundleEnd;
+        } else if (cmd == "expect-bundle") {
+            st.kind = kStepExpectBundle;
+            ok = w.size() == 2 && ParseNum(w[1], &v);
+            st.type = static_cast<uint32_t>(v);
+        } else if (cmd == "expect-keepalive") {
+            st.kind = kStepExpectKeepAlive;
+        } else if (cmd == "expect-closed") {
+            st.kind = kStepExpectClosed;
+        } else if (cmd == "swapped") {
+            st.kind = kStepSwapped;
+        } else if (cmd == "raw") {
+            st.kind = kStepRaw;
+            ok = w.size() == 2 && ParseHex(w[1], &st.raw);
+        } else if (cmd == "close") {
+            st.kind = kStepClose;
+        } else if (cmd == "sleep" || cmd == "exit") {
+            st.kind = cmd == "sleep" ? kStepSleep : kStepExit;
+            ok = w.size() == 2 && ParseNum(w[1], &v);
+            st.type = static_cast<uint32_t>(v);
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            printf("script line %d cannot be read: %s\n", n, line.c_str());
+            return false;
+        }
+        steps->push_back(st);
+    }
+    return true;
+}
+
+// ---- Link -------------------------------------------------------------------
+
+static Sock gConn = kNoSock;
+
+static bool SendAll(const uint8_t* p, size_t n) {
+    while (n) {
+        int k = send(gConn, reinterpret_cast<const char*>(p), static_cast<int>(n), 0);
+        if (k <= 0) return false;
+        p += k;
+        n -= static_cast<size_t>(k);
+    }
+    return true;
+}
+
+// Reads exactly n bytes within the timeout: 1 done, 0 closed, -1 timed out or failed.
+static int RecvAll(uint8_t* p, size_t n) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(gTimeoutSec);
+    while (n) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return -1;
+        fd_set rd;
+        FD_ZERO(&rd);
+        FD_SET(gConn, &rd);
+        timeval tv = {static_cast<long>(left.count() / 1000), static_cast<long>((left.count() % 1000) * 1000)};
+        int r = select(static_cast<int>(gConn) + 1, &rd, nullptr, nullptr, &tv);
+        if (r < 0) return -1;
+        if (r == 0) continue;
+        int k = recv(gConn, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
+        if (k == 0) return 0;
+        if (k < 0) return -1;
+        p += k;
+        n -= static_cast<size_t>(k);
+    }
+    return 1;
+}
+
+// One frame as the client sent it: a keep-alive word, or a whole message
+// (uncompressed when flagged). Members of a received bundle queue up here.
+struct Frame {
+    bool keepAlive;
+    bool closed;
+    bool timedOut;
+    bool bundle;
+    std::vector<uint8_t> msg;
+    std::vector<std::vector<uint8_t>> members;
+};
+
+static Frame RecvFrame() {
+    Frame f = {};
+    uint8_t head[8];
+    int r = RecvAll(head, 4);
+    if (r <= 0) {
+        f.closed = r == 0;
+        f.timedOut = r < 0;
+        return f;
+    }
+    uint32_t word = WireGetU32(head, gSwapped);
+    if (word == kKeepAliveWord) {
+        f.keepAlive = true;
+        return f;
+    }
+    uint32_t len = word & kHdrLenMask;
+    if (len < 8 || RecvAll(head + 4, 4) <= 0) {
+        f.closed = true;
+        return f;
+    }
+    f.msg.assign(head, head + 8);
+    f.msg.resize(len);
+    if (len > 8 && RecvAll(f.msg.data() + 8, len - 8) <= 0) {
+        f.closed = true;
+        return f;
+    }
+    FrameHead h;
+    FrameParseHead(f.msg.data(), f.msg.size(), gSwapped, &h);
+    auto unpack = [](std::vector<uint8_t>* m) {
+        FrameHead mh;
+        if (FrameParseHead(m->data(), m->size(), gSwapped, &mh) != 0 || !(mh.flags & kHdrCompressed)) return;
+        MsgBuf out = {};
+        if (MsgUncompress(m->data(), mh, gSwapped, &out) == 0) m->assign(out.data, out.data + out.used);
+        MsgBufFree(&out);
+    };
+    unpack(&f.msg);
+    FrameParseHead(f.msg.data(), f.msg.size(), gSwapped, &h);
+    if (h.flags & kHdrBundle) {
+        f.bundle = true;
+        BundleIter it;
+        BundleBegin(&it, f.msg.data(), h, gSwapped);
+        const uint8_t* m;
+        FrameHead mh;
+        while (BundleNext(&it, &m, &mh) == 1) {
+            f.members.emplace_back(m, m + mh.length);
+            unpack(&f.members.back());
+        }
+    }
+    return f;
+}
+
+// ---- Steps ------------------------------------------------------------------
+
+static std::vector<uint8_t> BuildMsg(const Step& st) {
+    std::vector<uint8_t> m(8);
+    auto put = [&](uint64_t v, int n) {
+        size_t at = m.size();
+        m.resize(at + n);
+        if (n == 1) m[at] = static_cast<uint8_t>(v);
+        else if (n == 2) WirePutU16(&m[at], static_cast<uint16_t>(v), gSwapped);
+        else if (n == 4) WirePutU32(&m[at], static_cast<uint32_t>(v), gSwapped);
+        else WirePutU64(&m[at], v, gSwapped);
+    };
+    for (const Field& f : st.fields) {
+        if (f.op == "u8") put(f.num, 1);
+        else if (f.op == "u16") put(f.num, 2);
+        else if (f.op == "u32" || f.op == "i32") put(f.num, 4);
+        else if (f.op == "u64") put(f.num, 8);
+        else if (f.op == "text" || f.op == "hex") m.insert(m.end(), f.text.begin(), f.text.end());
+        else if (f.op == "textz") m.insert(m.end(), f.text.c_str(), f.text.c_str() + f.text.size() + 1);
+        else if (f.op == "fill") m.insert(m.end(), static_cast<size_t>(f.num), static_cast<uint8_t>(f.num2));
+    }
+    uint32_t flags = st.ack ? kHdrAckWanted : 0;
+    WirePutU32(m.data(), FrameWord(static_cast<uint32_t>(m.size()), st.seq < 0 ? 0 : st.seq, flags), gSwapped);
+    WirePutU32(m.data() + 4, st.type, gSwapped);
+    if (st.lzo) {
+        MsgBuf out = {};
+        if (!MsgCompress(m.data(), static_cast<uint32_t>(m.size()), gSwapped, &out))
+            Fail(st.line, "the body does not compress (it needs 256 bytes or more)");
+        else
+            m.assign(out.data, out.data + out.used);
+        MsgBufFree(&out);
+    }
+    return m;
+}
+
+static void CheckMsg(const Step& st, const std::vector<uint8_t>& m) {
+    WireReader r(m.data(), m.size(), gSwapped);
+    FrameHead h;
+    if (FrameParseHead(m.data(), m.size(), gSwapped, &h) != 0) {
+        Fail(st.line, "a frame that does not parse");
+        return;
+    }
+    uint32_t v0 = 0;
+    r.U32At(8, &v0);
+    Note("C> %u seq=%u len=%u (+8 = %d)", h.type, h.seq, h.length, static_cast<int32_t>(v0));
+    if (h.type != st.type) {
+        Fail(st.line, "expected message %u, got %u (+8 = %d)", st.type, h.type, static_cast<int32_t>(v0));
+        return;
+    }
+    if (st.seq >= 0 && h.seq != static_cast<uint32_t>(st.seq))
+        Fail(st.line, "expected sequence %d, got %u", st.seq, h.seq);
+    size_t at = 8;
+    for (const Field& f : st.fields) {
+        bool ok = true;
+        uint64_t got = 0;
+        if (f.op == "u8") { uint8_t x = 0; ok = r.U8At(at, &x); got = x; at += 1; }
+        else if (f.op == "u16") { uint16_t x = 0; ok = r.U16At(at, &x); got = x; at += 2; }
+        else if (f.op == "u32" || f.op == "i32") { uint32_t x = 0; ok = r.U32At(at, &x); got = x; at += 4; }
+        else if (f.op == "u64") { ok = r.U64At(at, &got); at += 8; }
+        else if (f.op == "any") { at += static_cast<size_t>(f.num); ok = at <= m.size(); }
+        else if (f.op == "rest") { at = m.size(); }
+        else if (f.op == "contains") {
+            std::string body(m.begin() + 8, m.end());
+            if (body.find(f.text) == std::string::npos) Fail(st.line, "the message lacks \"%s\"", f.text.c_str());
+            continue;
+        } else {
+            std::string want = f.op == "fill" ? std::string(static_cast<size_t>(f.num), static_cast<char>(f.num2))
+                                              : f.text;
+            if (f.op == "textz") want.push_back('\0');
+            const uint8_t* p = r.PtrAt(at, want.size());
+            if (!p || memcmp(p, want.data(), want.size()) != 0)
+                Fail(st.line, "field at +%zu is not \"%s\"", at, f.text.c_str());
+            at += want.size();
+            continue;
+        }
+        if (!ok) {
+            Fail(st.line, "the message ends before +%zu", at);
+            return;
+        }
+        uint64_t mask = f.op == "u8" ? 0xFF : f.op == "u16" ? 0xFFFF : f.op == "u64" ? ~0ull : 0xFFFFFFFFull;
+        if (f.op != "any" && f.op != "rest" && (got & mask) != (static_cast<uint64_t>(f.num) & mask))
+            Fail(st.line, "%s field: expected %lld, got %lld", f.op.c_str(), f.num, static_cast<long long>(got));
+    }
+    if (at != m.size()) Fail(st.line, "%zu bytes left unchecked in message %u", m.size() - at, h.type);
+}
+
+static std::vector<std::vector<uint8_t>> gPending;   // members of a received bundle not yet expected
+
+static bool NextMsg(const Step& st, std::vector<uint8_t>* m) {
+    if (!gPending.empty()) {
+        *m = gPending.front();
+        gPending.erase(gPending.begin());
+        return true;
+    }
+    for (;;) {
+        Frame f = RecvFrame();
+        if (f.keepAlive) {
+            Note("C> keep-alive");
+            continue;
+        }
+        if (f.closed || f.timedOut) {
+            Fail(st.line, f.closed ? "the client closed the connection" : "nothing arrived in time");
+            return false;
+        }
+        if (f.bundle) {
+            Note("C> bundle of %zu", f.members.size());
+            gPending = f.members;
+            return NextMsg(st, m);
+        }
+        *m = f.msg;
+        return true;
+    }
+}
+
+static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
+    std::vector<uint8_t> bundle;
+    bool inBundle = false;
+    uint32_t bundleCount = 0;
+    int bundleSeq = 0;
+    for (const Step& st : steps) {
+        if (gFailures) break;
+        switch (st.kind) {
+        case kStepSend: {
+            std::vector<uint8_t> m = BuildMsg(st);
+            Note("S> %u%s%s len=%zu", st.type, st.lzo ? " lzo" : "", st.ack ? " ack" : "", m.size());
+            if (inBundle) {
+                bundle.insert(bundle.end(), m.begin(), m.end());
+                bundleCount++;
+            } else if (!SendAll(m.data(), m.size())) {
+                Fail(st.line, "send failed");
+            }
+            break;
+        }
+        case kStepBundleBegin:
+            inBundle = true;
+            bundle.assign(8, 0);
+            bundleCount = 0;
+            bundleSeq = st.seq < 0 ? 0 : st.seq;
+            break;
+        case kStepBundleEnd:
+            inBundle = false;
+            WirePutU32(bundle.data(), FrameWord(static_cast<uint32_t>(bundle.size()), bundleSeq, kHdrBundle), gSwapped);
+            WirePutU32(bundle.data() + 4, bundleCount, gSwapped);
+            Note("S> bundle of %u", bundleCount);
+            if (!SendAll(bundle.data(), bundle.size())) Fail(st.line, "send failed");
+            break;
+        case kStepExpect: {
+            std::vector<uint8_t> m;
+            if (NextMsg(st, &m)) CheckMsg(st, m);
+            break;
+        }
+        case kStepExpectBundle: {
+            if (!gPending.empty()) {
+                Fail(st.line, "members of an earlier bundle are still unchecked");
+                break;
+            }
+            Frame f;
+            do f = RecvFrame(); while (f.keepAlive);
+            if (!f.bundle) {
+                Fail(st.line, "expected a bundle, got %s", f.closed ? "a closed connection" : "a single message");
+            } else if (f.members.size() != st.type) {
+                Fail(st.line, "expected %u bundle members, got %zu", st.type, f.members.size());
+            } else {
+                Note("C> bundle of %zu", f.members.size());
+                gPending = f.members;
+            }
+            break;
+        }
+        case kStepExpectKeepAlive: {
+            Frame f = RecvFrame();
+            if (!f.keepAlive) Fail(st.line, "expected the keep-alive word");
+            else Note("C> keep-alive");
+            break;
+        }
+        case kStepExpectClosed: {
+            Frame f;
+            do f = RecvFrame(); while (f.keepAlive);
+            if (!f.closed) Fail(st.line, "expected the client to close the connection");
+            else Note("C> closed");
+            break;
+        }
+        case kStepSwapped:
+            gSwapped = true;
+            break;
+        case kStepRaw:
+            Note("S> raw %zu bytes", st.raw.size());
+            if (!SendAll(st.raw.data(), st.raw.size())) Fail(st.line, "send failed");
+            break;
+        case kStepClose:
+            Note("S> close");
+            CloseSock(gConn);
+            gConn = kNoSock;
+            break;
+        case kStepSleep:
+            std::this_thread::sleep_for(std::chrono::milliseconds(st.type));
+            break;
+        case kStepExit:
+            *exitWanted = static_cast<int>(st.type);
+            break;
+        }
+    }
+    return gFailures ? 1 : 0;
+}
+
+// ---- Listening and the client process ------------------------------------------------
+
+static Sock Listen4(int* port) {
+    Sock s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s == kNoSock) return kNoSock;
+    int on = 1;
+    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof(on));
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(*port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t n = sizeof(a);
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 || listen(s, 2) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &n) != 0) {
+        CloseSock(s);
+        return kNoSock;
+    }
+    *port = ntohs(a.sin_port);
+    return s;
+}
+
+// ::1 on the same port, when the system has IPv6; kNoSock otherwise.
+static Sock Listen6(int port) {
+    Sock s = socket(AF_INET6, SOCK_STREAM, 0);
+    if (s == kNoSock) return kNoSock;
+    int on = 1;
+    setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&on), sizeof(on));
+    sockaddr_in6 a = {};
+    a.sin6_family = AF_INET6;
+    a.sin6_port = htons(static_cast<uint16_t>(port));
+    a.sin6_addr = in6addr_loopback;
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 || listen(s, 2) != 0) {
+        CloseSock(s);
+        return kNoSock;
+    }
+    return s;
+}
+
+static Sock AcceptEither(Sock s4, Sock s6, int seconds) {
+    fd_set rd;
+    FD_ZERO(&rd);
+    FD_SET(s4, &rd);
+    int top = static_cast<int>(s4);
+    if (s6 != kNoSock) {
+        FD_SET(s6, &rd);
+        if (static_cast<int>(s6) > top) top = static_cast<int>(s6);
+    }
+    timeval tv = {seconds, 0};
+    if (select(top + 1, &rd, nullptr, nullptr, &tv) <= 0) return kNoSock;
+    Sock from = FD_ISSET(s4, &rd) ? s4 : s6;
+    return accept(from, nullptr, nullptr);
+}
+
+#ifdef _WIN32
+static HANDLE gChild = nullptr;
+static bool StartClient(const std::string& cmd) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back(0);
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    CloseHandle(pi.hThread);
+    gChild = pi.hProcess;
+    return true;
+}
+// The client's exit code, or -1000 when it did not end in time.
+static int WaitClient(int seconds) {
+    if (WaitForSingleObject(gChild, seconds * 1000) != WAIT_OBJECT_0) {
+        TerminateProcess(gChild, 1);
+        return -1000;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(gChild, &code);
+    return static_cast<int>(code);
+}
+#else
+static pid_t gChild = 0;
+static bool StartClient(const std::string& cmd) {
+    gChild = fork();
+    if (gChild < 0) return false;
+    if (gChild == 0) {
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return true;
+}
+static int WaitClient(int seconds) {
+    for (int i = 0; i < seconds * 10; i++) {
+        int status;
+        if (waitpid(gChild, &status, WNOHANG) == gChild) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(gChild, SIGKILL);
+    return -1000;
+}
+#endif
+
+int main(int argc, char** argv) {
+    int port = 0;
+    std::string client, script;
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        if (a == "--port" && i + 1 < argc) port = atoi(argv[++i]);
+        else if (a == "--client" && i + 1 < argc) client = argv[++i];
+        else if (a == "--timeout" && i + 1 < argc) gTimeoutSec = atoi(argv[++i]);
+        else script = a;
+    }
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    std::vector<Step> steps;
+    if (script.empty() || !ParseScript(script.c_str(), &steps)) {
+        printf("usage: qovserver [--port N] [--client \"program args\"] [--timeout S] script\n");
+        return 1;
+    }
+#ifdef _WIN32
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+#endif
+    Sock s4 = Listen4(&port);
+    if (s4 == kNoSock) {
+        printf("cannot listen on 127.0.0.1:%d\n", port);
+        return 1;
+    }
+    Sock s6 = Listen6(port);
+    Note("listening on 127.0.0.1:%d%s", port, s6 != kNoSock ? " and [::1]" : "");
+    bool spawned = false;
+    if (!client.empty()) {
+        // The program word comes first, the link switches right after it.
+        size_t cut = client.find(' ');
+        std::string prog = client.substr(0, cut);
+        std::string rest = cut == std::string::npos ? "" : client.substr(cut);
+        std::string cmd = prog + " -host 127.0.0.1 -port " + std::to_string(port) + rest;
+        Note("starting %s", cmd.c_str());
+        if (!StartClient(cmd)) {
+            printf("cannot start the client\n");
+            return 1;
+        }
+        spawned = true;
+    }
+    int exitWanted = -1;
+    gConn = AcceptEither(s4, s6, gTimeoutSec * 3);
+    int rc;
+    if (gConn == kNoSock) {
+        printf("FAIL: no client connected\n");
+        rc = 1;
+    } else {
+        Note("client connected");
+        rc = RunSteps(steps, &exitWanted);
+    }
+    if (spawned) {
+        // Keep the link open while the client winds down, so it ends by its own
+        // decision rather than by losing the server.
+        int code = WaitClient(gTimeoutSec * 3);
+        Note("client exit code %d", code);
+        if (exitWanted != -1 && code != exitWanted) {
+            printf("FAIL: client exit code %d, expected %d\n", code, exitWanted);
+            rc = 1;
+        }
+        if (code == -1000) rc = 1;
+    }
+    if (gConn != kNoSock) CloseSock(gConn);
+    CloseSock(s4);
+    if (s6 != kNoSock) CloseSock(s6);
+    Note(rc == 0 ? "PASS" : "FAILED");
+    return rc;
+}
