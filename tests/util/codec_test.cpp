@@ -1,0 +1,150 @@
+// codec_test.cpp - base64, MD5 and the sortable digit texts.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "session/util/base64.h"
+#include "session/util/digits.h"
+#include "session/util/md5.h"
+
+namespace {
+
+std::string Md5Hex(const std::string& s, size_t chunk) {
+    Md5Context ctx;
+    Md5Init(&ctx);
+    for (size_t i = 0; i < s.size(); i += chunk) Md5Update(&ctx, s.data() + i, std::min(chunk, s.size() - i));
+    uint8_t d[16];
+    Md5Final(d, &ctx);
+    char hex[33];
+    for (int i = 0; i < 16; i++) snprintf(hex + 2 * i, 3, "%02x", d[i]);
+    return hex;
+}
+
+}  // namespace
+
+TEST(Md5, Rfc1321Vectors) {
+    struct Case {
+        const char* in;
+        const char* digest;
+    };
+    const Case cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789", "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Md5Hex(c.in, 1000), c.digest) << '"' << c.in << '"';
+        EXPECT_EQ(Md5Hex(c.in, 7), c.digest) << "fed in 7-byte pieces: " << c.in;
+    }
+}
+
+TEST(Base64, EncodeDecodeWithPaddingAndJunk) {
+    struct Case {
+        const char* plain;
+        const char* coded;
+    };
+    const Case cases[] = {{"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foo", "Zm9v"}, {"foob", "Zm9vYg=="},
+                          {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}};
+    for (const Case& c : cases) {
+        char out[16];
+        size_t n = Base64Encode(c.plain, out, strlen(c.plain), true);
+        EXPECT_EQ(n, Base64EncodedSize(strlen(c.plain)));
+        EXPECT_STREQ(out, c.coded);
+        char back[16];
+        EXPECT_EQ(Base64Decode(c.coded, back, strlen(c.coded), true), strlen(c.plain));
+        EXPECT_STREQ(back, c.plain);
+    }
+    char back[16];
+    const char* junk = "Zm9v\r\nY*m\tFy";
+    EXPECT_EQ(Base64Decode(junk, back, strlen(junk), true), 6u) << "characters outside the alphabet are skipped";
+    EXPECT_STREQ(back, "foobar");
+    const uint8_t binary[] = {0xFB, 0xFF, 0x00};
+    char out[8];
+    Base64Encode(binary, out, 3, true);
+    EXPECT_STREQ(out, "+/8A");
+}
+
+// The expected fixed form, built independently: sign, 30 digits, '.', 30 digits.
+static std::string Fixed(char sign, const std::string& intDigits, const std::string& fracDigits) {
+    return std::string(1, sign) + std::string(30 - intDigits.size(), '0') + intDigits + "." + fracDigits +
+           std::string(30 - fracDigits.size(), '0');
+}
+
+TEST(Digits, NumberTextToFixed) {
+    struct Case {
+        const char* in;
+        char dp;
+        std::string expect;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"  0042.50", '.', Fixed('0', "42", "5"), "leading blanks and zeros skipped"},
+        {"-17", '.', Fixed('-', "17", ""), "negative sign first"},
+        {"3,25", ',', Fixed('0', "3", "25"), "comma as decimal point"},
+        {"", '.', Fixed('0', "", ""), "empty is zero"},
+        {"-0.00", '.', Fixed('0', "", ""), "minus zero sorts as zero"},
+        {"12abc", '.', Fixed('0', "12", ""), "the number ends at other text"},
+    };
+    for (const Case& c : cases) {
+        char out[kFixedNumberLength + 1];
+        NumberTextToFixed(c.in, out, c.dp);
+        EXPECT_EQ(out, c.expect) << c.why;
+    }
+    char a[63], b[63];
+    NumberTextToFixed("9.5", a, '.');
+    NumberTextToFixed("10", b, '.');
+    EXPECT_LT(strcmp(a, b), 0) << "the fixed forms sort as the numbers do";
+
+    // A long number never writes past the 62 characters and NUL.
+    char guard[80];
+    memset(guard, 'Z', sizeof guard);
+    std::string huge(200, '7');
+    huge += "." + std::string(200, '3');
+    NumberTextToFixed(huge.c_str(), guard, '.');
+    EXPECT_EQ(guard[62], 0);
+    EXPECT_EQ(guard[63], 'Z') << "nothing written past the NUL";
+    EXPECT_EQ(std::string(guard + 1, 30), std::string(30, '7'));
+
+    FormattedNumberToFixed("(1,234.50)", a, "(#,###.##)", '.');
+    EXPECT_EQ(a[0], '-') << "parentheses make a masked number negative";
+    EXPECT_EQ(std::string(a + 27, 4), "1234") << "grouping marks are left out";
+}
+
+TEST(Digits, DatesTimesAndSignedIntegers) {
+    struct Case {
+        int kind;  // 0 date, 1 time, 2 date-time
+        const char* text;
+        const char* mask;
+        const char* expect;
+    };
+    const Case cases[] = {
+        {0, "12-31-99", nullptr, "19991231"},
+        {0, "01-02-03", nullptr, "20030102"},
+        {0, "31.12.2024", "dd.mm.yyyy", "20241231"},
+        {0, "1-2-3", nullptr, "00000000"},
+        {1, "23:59:58.75", nullptr, "23595875"},
+        {1, "07:05", "hh:mm", "07050000"},
+        {2, "2024061512300199", nullptr, "2024061512300199"},
+        {2, "15/06/2024 12:30", "DD/MM/YYYY hh:mm", "2024061512300000"},
+    };
+    for (const Case& c : cases) {
+        char out[17];
+        if (c.kind == 0) DateTextToDigits(c.text, out, c.mask);
+        else if (c.kind == 1) TimeTextToDigits(c.text, out, c.mask);
+        else DateTimeTextToDigits(c.text, out, c.mask);
+        EXPECT_STREQ(out, c.expect) << c.text;
+    }
+    char out[12] = {};
+    EXPECT_EQ(IntToSignedDigits(out, -42), out + 11);
+    EXPECT_EQ(std::string(out, 11), "-0000000042");
+    IntToSignedDigits(out, INT32_MIN);
+    EXPECT_EQ(std::string(out, 11), "-2147483648");
+    IntToSignedDigits(out, 7);
+    EXPECT_EQ(std::string(out, 11), "00000000007");
+}
