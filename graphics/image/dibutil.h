@@ -1,0 +1,45 @@
+// dibutil.h - DIB helpers shared by the picture, image-list and toolbar code:
+// row sizes, pixel runs, image strips, transparent masks and the BMP writer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "session/util/qovtypes.h"
+
+enum DibWriteResult {
+    kDibWriteOk = 0,
+    kDibWriteNoCreate = -103,
+    kDibWriteNoFileHeader = -104,
+    kDibWriteNoHeader = -105,
+    kDibWriteNoPixels = -106,
+    kDibWriteNoClose = -107,
+};
+
+// Writes a .BMP file: header is a 40-byte BITMAPINFOHEADER followed by its
+// masks (BI_BITFIELDS) and biClrUsed colours; bits the bottom-up rows.
+int DibWriteBmpFile(const char* path, const BITMAPINFOHEADER* header, const void* bits);
+
+// Bytes of one DIB row (padded to 4), or 0 when the size passes the cap.
+size_t DibRowBytes(uint32_t width, uint32_t bitCount);
+
+// Copies count pixels of bitCount (1, 4, 8, 16, 24 or 32) bits from pixel
+// srcX of a row to pixel dstX of another.
+void CopyPixelRun(uint8_t* dst, uint32_t dstX, const uint8_t* src, uint32_t srcX, uint32_t count,
+                  uint32_t bitCount);
+
+// The core of an image list's strip: the images of a grid bitmap (rows of
+// bitmap width / image width images, left to right) laid out in one row.
+// Fills stripHeader and a new LocalAllocZero block; 0, 2 (no image size),
+// 5 (unsupported depth) or 6 (no memory).
+int DibGridToStrip(const BITMAPINFOHEADER* header, const uint8_t* bits, uint32_t imageWidth,
+                   uint32_t imageHeight, uint32_t count, BITMAPINFOHEADER* stripHeader, uint8_t** stripBits);
+
+// Resolves a negative colour (a system colour index) for ApplyTransparentMask;
+// the window code fills it in. Default: black.
+extern uint32_t (*gDibSystemColor)(int index);
+
+// Sets every image pixel under a set mask bit to the colour's table index.
+// header is followed by its colour table; the mask is a 1-bit DIB.
+bool ApplyTransparentMask(int32_t colour, const BITMAPINFOHEADER* header, uint8_t* bits,
+                          const BITMAPINFOHEADER* maskHeader, const uint8_t* maskBits);

@@ -1,0 +1,546 @@
+// png.cpp - the PNG reader: checks every chunk, inflates the image data once
+// into a block sized from IHDR, undoes the row filters and converts the rows
+// (Adam7 passes included) into a bottom-up DIB for gImageDecodeState.
+#include "graphics/image/png.h"
+
+#include <zlib.h>
+
+#include <cstring>
+
+#include "graphics/image/imageload.h"
+#include "session/util/bytereader.h"
+#include "session/util/mem.h"
+
+namespace {
+
+const uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr size_t kSignatureSize = 8;
+constexpr size_t kChunkOverhead = 12;  // length, type, CRC
+constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
+constexpr uint32_t kIhdrLength = 13;
+constexpr uint32_t kMaxPaletteBytes = 768;
+constexpr uint32_t kRgbKeyLength = 6;
+constexpr uint32_t kRgbBackgroundLength = 6;
+// Rows are inflated in steps of about this many bytes and converted while they
+// are still in the cache.
+constexpr size_t kInflateStep = 128 * 1024;
+
+enum PngColorType { kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6 };
+enum PngFilter { kFilterNone = 0, kFilterSub = 1, kFilterUp = 2, kFilterAverage = 3, kFilterPaeth = 4 };
+
+// Adam7 pass origins and steps.
+const uint8_t kPassX0[7] = {0, 4, 0, 2, 0, 1, 0};
+const uint8_t kPassY0[7] = {0, 0, 4, 0, 2, 0, 1};
+const uint8_t kPassDx[7] = {8, 8, 4, 4, 2, 2, 1};
+const uint8_t kPassDy[7] = {8, 8, 8, 4, 4, 2, 2};
+
+uint32_t ChunkType(const char* t) {
+    return (uint32_t(uint8_t(t[0])) << 24) | (uint32_t(uint8_t(t[1])) << 16) |
+           (uint32_t(uint8_t(t[2])) << 8) | uint32_t(uint8_t(t[3]));
+}
+const uint32_t kIHDR = ChunkType("IHDR");
+const uint32_t kPLTE = ChunkType("PLTE");
+const uint32_t kIDAT = ChunkType("IDAT");
+const uint32_t kIEND = ChunkType("IEND");
+const uint32_t kTRNS = ChunkType("tRNS");
+const uint32_t kBKGD = ChunkType("bKGD");
+
+// What the chunk scan keeps.
+struct PngChunks {
+    PngHeader ihdr;
+    const uint8_t* plte;
+    uint32_t plteLength;
+    const uint8_t* trns;   // an RGB key, 6 bytes
+    const uint8_t* bkgd;   // an RGB background, 6 bytes
+    bool haveIhdr, havePlte, haveIdat;
+    size_t firstIdat;      // offset of the first IDAT chunk
+};
+
+// Everything the row loops need, worked out once per image.
+struct PngRows {
+    PngHeader h;
+    uint32_t bitsPerPixel;   // depth x channels
+    uint32_t filterBpp;      // bytes per pixel for the filters, at least 1
+    uint32_t outBytes;       // DIB bytes per pixel for depths 8 and 16
+    uint8_t* dib;
+    size_t dibStride;
+    bool key;
+    uint16_t keyR, keyG, keyB;
+    uint8_t bgR, bgG, bgB;
+};
+
+// Two 2-bit pixels per 4-bit nibble: one source byte becomes two DIB bytes.
+uint16_t gTwoBitSpread[256];
+
+void BuildTwoBitSpread() {
+    if (gTwoBitSpread[0xFF]) return;
+    for (int v = 0; v < 256; v++) {
+        uint8_t first = static_cast<uint8_t>(((v >> 6) & 3) << 4 | ((v >> 4) & 3));
+        uint8_t second = static_cast<uint8_t>(((v >> 2) & 3) << 4 | (v & 3));
+        gTwoBitSpread[v] = static_cast<uint16_t>(first | (second << 8));
+    }
+}
+
+uint32_t Be32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+uint32_t Channels(uint8_t colorType) {
+    switch (colorType) {
+    case kRgb: return 3;
+    case kGreyAlpha: return 2;
+    case kRgba: return 4;
+    default: return 1;
+    }
+}
+
+bool PngCheckHeader(const PngHeader& h) {
+    if (h.width == 0 || h.height == 0) return false;
+    if (h.interlace == 1 && h.bitDepth < 8) return false;
+    switch (h.colorType) {
+    case kGrey:
+        if (h.bitDepth != 1 && h.bitDepth != 2 && h.bitDepth != 4 && h.bitDepth != 8 && h.bitDepth != 16)
+            return false;
+        break;
+    case kPalette:
+        if (h.bitDepth != 1 && h.bitDepth != 2 && h.bitDepth != 4 && h.bitDepth != 8) return false;
+        break;
+    case kRgb: case kGreyAlpha: case kRgba:
+        if (h.bitDepth != 8 && h.bitDepth != 16) return false;
+        break;
+    default:
+        return false;
+    }
+    return h.compression == 0 && h.filter == 0 && h.interlace <= 1;
+}
+
+// Filtered bytes of a (sub-)image: a filter byte and the packed row, per row.
+CheckedSize PngImageBytes(uint64_t width, uint64_t height, uint32_t bitsPerPixel) {
+    CheckedSize row(width);
+    row.Mul(bitsPerPixel).Add(7);
+    row.value /= 8;
+    row.Add(1).Mul(height);
+    return row;
+}
+
+uint64_t PassExtent(uint32_t size, uint8_t origin, uint8_t step) {
+    return size > origin ? (uint64_t(size) - origin + step - 1) / step : 0;
+}
+
+int PngScanChunks(const uint8_t* data, size_t length, PngChunks* c) {
+    memset(c, 0, sizeof *c);
+    ByteReader r(data, length);
+    size_t pos = kSignatureSize;
+    if (length - pos < kChunkOverhead) return kPngBadFormat;
+    for (uint32_t count = 0;; count++) {
+        uint32_t len, type, crc;
+        r.U32BeAt(pos, &len);
+        r.U32BeAt(pos + 4, &type);
+        // Lengths above 2^31-1 are invalid; the sum is taken in 64 bits.
+        if (len > kMaxChunkLength || uint64_t(len) + kChunkOverhead > length - pos) return kPngBadFormat;
+        r.U32BeAt(pos + 8 + len, &crc);
+        if (PngCrc(data + pos + 4, size_t(len) + 4) != crc) return kPngBadCrc;
+        const uint8_t* body = data + pos + 8;
+
+        if (count == 0 && type != kIHDR) return kPngBadFormat;
+        if (type == kIHDR) {
+            if (c->haveIhdr || len != kIhdrLength) return kPngBadFormat;
+            PngHeader& h = c->ihdr;
+            h.width = Be32(body);
+            h.height = Be32(body + 4);
+            h.bitDepth = body[8];
+            h.colorType = body[9];
+            h.compression = body[10];
+            h.filter = body[11];
+            h.interlace = body[12];
+            if (!PngCheckHeader(h)) return kPngBadFormat;
+            c->haveIhdr = true;
+        } else if (type == kPLTE) {
+            if (len > kMaxPaletteBytes || len % 3 != 0) return kPngBadFormat;
+            c->plte = body;
+            c->plteLength = len;
+            c->havePlte = true;
+        } else if (type == kTRNS) {
+            if (len == kRgbKeyLength) c->trns = body;
+        } else if (type == kBKGD) {
+            if (c->ihdr.colorType == kRgb || c->ihdr.colorType == kRgba) {
+                if (len < kRgbBackgroundLength) return kPngBadFormat;
+                c->bkgd = body;
+            }
+        } else if (type == kIDAT) {
+            if (c->ihdr.colorType == kPalette && !c->havePlte) return kPngBadFormat;
+            if (!c->haveIdat) c->firstIdat = pos;
+            c->haveIdat = true;
+        } else if (type == kIEND) {
+            break;
+        }
+        pos += size_t(len) + kChunkOverhead;
+        // A stream ends with IEND: another whole chunk must follow.
+        if (length - pos < kChunkOverhead) return kPngBadFormat;
+    }
+    if (!c->haveIhdr || !c->haveIdat) return kPngBadFormat;
+    if (c->ihdr.colorType == kPalette && (!c->havePlte || (c->ihdr.bitDepth == 2 && c->plteLength < 4 * 3)))
+        return kPngBadFormat;
+    return kPngOk;
+}
+
+// Undoes one row's filter in place; prev is the row above (zeros for the first).
+void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
+    switch (filter) {
+    case kFilterSub:
+        for (size_t i = bpp; i < n; i++) row[i] = uint8_t(row[i] + row[i - bpp]);
+        break;
+    case kFilterUp:
+        for (size_t i = 0; i < n; i++) row[i] = uint8_t(row[i] + prev[i]);
+        break;
+    case kFilterAverage:
+        for (size_t i = 0; i < bpp && i < n; i++) row[i] = uint8_t(row[i] + (prev[i] >> 1));
+        for (size_t i = bpp; i < n; i++) row[i] = uint8_t(row[i] + ((row[i - bpp] + prev[i]) >> 1));
+        break;
+    case kFilterPaeth:
+        // With no left neighbour the predictor is the upper byte.
+        for (size_t i = 0; i < bpp && i < n; i++) row[i] = uint8_t(row[i] + prev[i]);
+        for (size_t i = bpp; i < n; i++) {
+            int a = row[i - bpp], b = prev[i], c = prev[i - bpp];
+            int pa = b - c, pb = a - c, pc = pa + pb;
+            pa = pa < 0 ? -pa : pa;
+            pb = pb < 0 ? -pb : pb;
+            pc = pc < 0 ? -pc : pc;
+            int pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+            row[i] = uint8_t(row[i] + pred);
+        }
+        break;
+    default:
+        // None, and unknown types, leave the bytes as stored.
+        break;
+    }
+}
+
+inline uint8_t Blend(uint32_t colour, uint32_t alpha, uint32_t bg) {
+    return uint8_t((colour * alpha + bg * (255 - alpha) + 127) / 255);
+}
+
+// Converts n pixels of depth 8 or 16 from an unfiltered row; dst advances by
+// step bytes per pixel (the DIB pixel size, or a multiple for Adam7 passes).
+void PngConvertPixels(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d, size_t step) {
+    const bool wide = p.h.bitDepth == 16;
+    const size_t ss = wide ? 2 : 1;  // bytes per sample; the high byte comes first
+    switch (p.h.colorType) {
+    case kGrey:
+    case kPalette:
+        if (!wide && step == 1) {
+            memcpy(d, s, n);
+        } else {
+            for (size_t x = 0; x < n; x++, s += ss, d += step) *d = *s;
+        }
+        break;
+    case kRgb:
+        if (!p.key) {
+            for (size_t x = 0; x < n; x++, s += 3 * ss, d += step) {
+                d[0] = s[2 * ss];
+                d[1] = s[ss];
+                d[2] = s[0];
+            }
+        } else if (!wide) {
+            // 8-bit samples are compared with the key's low bytes.
+            const uint8_t kr = uint8_t(p.keyR), kg = uint8_t(p.keyG), kb = uint8_t(p.keyB);
+            for (size_t x = 0; x < n; x++, s += 3, d += step) {
+                bool hit = s[0] == kr && s[1] == kg && s[2] == kb;
+                d[0] = hit ? p.bgB : s[2];
+                d[1] = hit ? p.bgG : s[1];
+                d[2] = hit ? p.bgR : s[0];
+            }
+        } else {
+            for (size_t x = 0; x < n; x++, s += 6, d += step) {
+                bool hit = ((s[0] << 8) | s[1]) == p.keyR && ((s[2] << 8) | s[3]) == p.keyG &&
+                           ((s[4] << 8) | s[5]) == p.keyB;
+                d[0] = hit ? p.bgB : s[4];
+                d[1] = hit ? p.bgG : s[2];
+                d[2] = hit ? p.bgR : s[0];
+            }
+        }
+        break;
+    case kGreyAlpha:
+        for (size_t x = 0; x < n; x++, s += 2 * ss, d += step) {
+            uint32_t g = s[0], a = s[ss];
+            if (a == 255) {
+                d[0] = d[1] = d[2] = uint8_t(g);
+                d[3] = 255;
+            } else {
+                d[0] = Blend(g, a, p.bgB);
+                d[1] = Blend(g, a, p.bgG);
+                d[2] = Blend(g, a, p.bgR);
+                d[3] = 0;
+            }
+        }
+        break;
+    case kRgba:
+        for (size_t x = 0; x < n; x++, s += 4 * ss, d += step) {
+            uint32_t a = s[3 * ss];
+            if (a == 255) {
+                d[0] = s[2 * ss];
+                d[1] = s[ss];
+                d[2] = s[0];
+                d[3] = 255;
+            } else {
+                d[0] = Blend(s[2 * ss], a, p.bgB);
+                d[1] = Blend(s[ss], a, p.bgG);
+                d[2] = Blend(s[0], a, p.bgR);
+                d[3] = 0;
+            }
+        }
+        break;
+    }
+}
+
+// One unfiltered row of a non-interlaced image into DIB row `y` (counted from the top).
+void PngConvertRow(const PngRows& p, const uint8_t* s, size_t rowBytes, uint32_t y) {
+    uint8_t* d = p.dib + (size_t(p.h.height) - 1 - y) * p.dibStride;
+    if (p.h.bitDepth == 2) {
+        for (size_t i = 0; i < rowBytes; i++, d += 2) {
+            uint16_t v = gTwoBitSpread[s[i]];
+            d[0] = uint8_t(v);
+            d[1] = uint8_t(v >> 8);
+        }
+    } else if (p.h.bitDepth < 8) {
+        memcpy(d, s, rowBytes);
+    } else {
+        PngConvertPixels(p, s, p.h.width, d, p.outBytes);
+    }
+}
+
+// Feeds the IDAT chunks to zlib one after another, starting at *pos.
+bool PngNextIdat(const uint8_t* data, size_t length, size_t* pos, z_stream* z) {
+    while (length - *pos >= kChunkOverhead) {
+        uint32_t len = Be32(data + *pos);
+        uint32_t type = Be32(data + *pos + 4);
+        const uint8_t* body = data + *pos + 8;
+        *pos += size_t(len) + kChunkOverhead;
+        if (type == kIEND) return false;
+        if (type == kIDAT && len) {
+            z->next_in = const_cast<uint8_t*>(body);
+            z->avail_in = len;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Inflates into raw[0..want) ; answers kPngOk with *got bytes, or kPngBadData.
+int PngInflateTo(z_stream* z, const uint8_t* data, size_t length, size_t* pos, uint8_t* raw, size_t want,
+                 size_t* got, bool* ended) {
+    while (*got < want && !*ended) {
+        if (z->avail_in == 0 && !PngNextIdat(data, length, pos, z)) return kPngBadData;
+        z->next_out = raw + *got;
+        z->avail_out = uInt(want - *got);
+        int rc = inflate(z, Z_NO_FLUSH);
+        *got = want - z->avail_out;
+        if (rc == Z_STREAM_END) *ended = true;
+        else if (rc != Z_OK && rc != Z_BUF_ERROR) return kPngBadData;
+    }
+    return kPngOk;
+}
+
+// Non-interlaced: inflate a step of rows, unfilter and convert them, repeat.
+int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t length, size_t pos,
+                  uint8_t* raw, size_t total, const uint8_t* zeroRow) {
+    const size_t rowBytes = (size_t(p.h.width) * p.bitsPerPixel + 7) / 8;
+    const size_t stride = rowBytes + 1;
+    size_t got = 0, step = (kInflateStep / stride + 1) * stride;
+    bool ended = false;
+    uint32_t y = 0;
+    const uint8_t* prev = zeroRow;
+    while (y < p.h.height) {
+        size_t want = got + step < total ? got + step : total;
+        int rc = PngInflateTo(z, data, length, &pos, raw, want, &got, &ended);
+        if (rc != kPngOk) return rc;
+        size_t ready = got / stride;
+        if (ready <= y) return kPngBadFormat;  // the stream ended short of the rows
+        for (; y < ready; y++) {
+            uint8_t* row = raw + size_t(y) * stride;
+            PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
+            row[0] = 0;
+            PngConvertRow(p, row + 1, rowBytes, y);
+            prev = row + 1;
+        }
+    }
+    return kPngOk;
+}
+
+// Adam7: inflate everything, then unfilter each pass and scatter its pixels.
+int PngDecodeInterlaced(const PngRows& p, z_stream* z, const uint8_t* data, size_t length, size_t pos,
+                        uint8_t* raw, size_t total, const uint8_t* zeroRow) {
+    size_t got = 0;
+    bool ended = false;
+    int rc = PngInflateTo(z, data, length, &pos, raw, total, &got, &ended);
+    if (rc != kPngOk) return rc;
+    if (got < total) return kPngBadFormat;
+    uint8_t* row = raw;
+    for (int pass = 0; pass < 7; pass++) {
+        uint64_t pw = PassExtent(p.h.width, kPassX0[pass], kPassDx[pass]);
+        uint64_t ph = PassExtent(p.h.height, kPassY0[pass], kPassDy[pass]);
+        if (pw == 0 || ph == 0) continue;
+        const size_t rowBytes = size_t(pw) * (p.bitsPerPixel / 8);
+        const uint8_t* prev = zeroRow;
+        for (uint64_t py = 0; py < ph; py++) {
+            PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
+            row[0] = 0;
+            size_t y = kPassY0[pass] + size_t(py) * kPassDy[pass];
+            uint8_t* d = p.dib + (size_t(p.h.height) - 1 - y) * p.dibStride + size_t(kPassX0[pass]) * p.outBytes;
+            PngConvertPixels(p, row + 1, size_t(pw), d, size_t(kPassDx[pass]) * p.outBytes);
+            prev = row + 1;
+            row += rowBytes + 1;
+        }
+    }
+    return kPngOk;
+}
+
+// The DIB header and colour table for the image.
+void PngMakeDibHeader(const PngChunks& c, PngImage* out) {
+    const PngHeader& h = c.ihdr;
+    BITMAPINFOHEADER& b = out->header;
+    memset(&b, 0, sizeof b);
+    memset(out->colors, 0, sizeof out->colors);
+    b.biSize = 40;
+    b.biWidth = LONG(h.width);
+    b.biHeight = LONG(h.height);
+    b.biPlanes = 1;
+    switch (h.colorType) {
+    case kGrey:
+    case kPalette:
+        b.biBitCount = h.bitDepth == 1 ? 1 : h.bitDepth <= 4 ? 4 : 8;
+        break;
+    case kRgb:
+        b.biBitCount = 24;
+        break;
+    default:
+        b.biBitCount = 32;
+        break;
+    }
+    if (b.biBitCount > 8) return;
+    b.biClrUsed = b.biClrImportant = 1u << b.biBitCount;
+    RGBQUAD* t = out->colors;
+    if (h.colorType == kPalette) {
+        for (uint32_t i = 0; i < c.plteLength / 3 && i < b.biClrUsed; i++) {
+            t[i].rgbRed = c.plte[i * 3];
+            t[i].rgbGreen = c.plte[i * 3 + 1];
+            t[i].rgbBlue = c.plte[i * 3 + 2];
+        }
+        return;
+    }
+    // Grey: the levels of the file's depth spread evenly over 0..255.
+    uint32_t levels = h.bitDepth >= 8 ? 256 : 1u << h.bitDepth;
+    for (uint32_t i = 0; i < levels; i++) {
+        uint8_t v = uint8_t(i * 255 / (levels - 1));
+        t[i].rgbRed = t[i].rgbGreen = t[i].rgbBlue = v;
+    }
+}
+
+}  // namespace
+
+uint32_t PngCrcUpdate(uint32_t crc, const uint8_t* data, size_t length) {
+    return uint32_t(crc32(crc, data, uInt(length)));
+}
+
+uint32_t PngCrc(const uint8_t* data, size_t length) { return PngCrcUpdate(0, data, length); }
+
+bool PngIsImage(const uint8_t* buffer, size_t length) {
+    return buffer && length >= kSignatureSize && memcmp(buffer, kPngSignature, kSignatureSize) == 0;
+}
+
+int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* headerOut, uint32_t background) {
+    if (!data || !out || length == 0) return kPngBadArgument;
+    if (!PngIsImage(data, length)) return kPngNoSignature;
+    PngChunks c;
+    int rc = PngScanChunks(data, length, &c);
+    if (rc != kPngOk) return rc;
+    const PngHeader& h = c.ihdr;
+
+    PngRows p;
+    memset(&p, 0, sizeof p);
+    p.h = h;
+    p.bitsPerPixel = Channels(h.colorType) * h.bitDepth;
+    p.filterBpp = p.bitsPerPixel < 8 ? 1 : p.bitsPerPixel / 8;
+    PngMakeDibHeader(c, out);
+    p.outBytes = out->header.biBitCount / 8;
+
+    // Sizes of the inflated data and of the DIB, in 64 bits against the cap.
+    CheckedSize total(0);
+    if (h.interlace) {
+        for (int pass = 0; pass < 7; pass++) {
+            uint64_t pw = PassExtent(h.width, kPassX0[pass], kPassDx[pass]);
+            uint64_t ph = PassExtent(h.height, kPassY0[pass], kPassDy[pass]);
+            if (!pw || !ph) continue;
+            CheckedSize passBytes = PngImageBytes(pw, ph, p.bitsPerPixel);
+            if (!passBytes.ok) total.ok = false;
+            total.Add(passBytes.value);
+        }
+    } else {
+        total = PngImageBytes(h.width, h.height, p.bitsPerPixel);
+    }
+    CheckedSize dibStride = DibStride(h.width, out->header.biBitCount);
+    CheckedSize dibSize = dibStride;
+    dibSize.Mul(h.height);
+    CheckedSize rowBytes(h.width);
+    rowBytes.Mul(p.bitsPerPixel).Add(7);
+    if (!total.Fits(gImageByteCap) || !dibSize.Fits(gImageByteCap) || !rowBytes.ok) return kPngBadFormat;
+    p.dibStride = dibStride.Size();
+    out->header.biSizeImage = DWORD(dibSize.value);
+
+    // Background: the caller's when forced, else bKGD, else the caller's, else white.
+    uint32_t bg = 0xFFFFFF;
+    if ((background & 0xFF000000) == kPngForceBackground || (!c.bkgd && background != kPngNoBackground)) {
+        bg = background & 0xFFFFFF;
+    } else if (c.bkgd) {
+        // The sample's significant byte: the high one of a 16-bit image.
+        int lo = h.bitDepth == 16 ? 0 : 1;
+        bg = c.bkgd[lo] | (c.bkgd[2 + lo] << 8) | (uint32_t(c.bkgd[4 + lo]) << 16);
+    }
+    p.bgR = uint8_t(bg);
+    p.bgG = uint8_t(bg >> 8);
+    p.bgB = uint8_t(bg >> 16);
+    if (c.trns && h.colorType == kRgb) {
+        p.key = true;
+        p.keyR = uint16_t((c.trns[0] << 8) | c.trns[1]);
+        p.keyG = uint16_t((c.trns[2] << 8) | c.trns[3]);
+        p.keyB = uint16_t((c.trns[4] << 8) | c.trns[5]);
+    }
+    BuildTwoBitSpread();
+
+    uint8_t* raw = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
+    uint8_t* zeroRow = static_cast<uint8_t*>(LocalAllocZero(rowBytes.value / 8 + 1));
+    p.dib = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size()));
+    z_stream z;
+    memset(&z, 0, sizeof z);
+    if (!raw || !zeroRow || !p.dib) {
+        rc = kPngNoMemory;
+    } else if (inflateInit(&z) != Z_OK) {
+        rc = kPngBadData;
+    } else {
+        rc = h.interlace ? PngDecodeInterlaced(p, &z, data, length, c.firstIdat, raw, total.Size(), zeroRow)
+                         : PngDecodeRows(p, &z, data, length, c.firstIdat, raw, total.Size(), zeroRow);
+        inflateEnd(&z);
+    }
+    GuardedFree(raw);
+    LocalFreeMem(zeroRow);
+    if (rc != kPngOk) {
+        LocalFreeMem(p.dib);
+        return rc;
+    }
+    out->bits = p.dib;
+    if (headerOut) *headerOut = h;
+    return kPngOk;
+}
+
+int PngLoad(uint32_t background) {
+    ImageDecodeState& st = gImageDecodeState;
+    PngImage img;
+    int rc = PngDecode(st.sourcePos, st.sourceSize, &img, nullptr, background);
+    if (rc == kPngNoMemory) return kImgNoMemory;
+    if (rc != kPngOk) return kImgInvalid;
+    LocalFreeMem(st.bits);
+    st.bits = img.bits;
+    st.header = img.header;
+    memcpy(st.colors, img.colors, sizeof st.colors);
+    return kImgOk;
+}

@@ -1,0 +1,51 @@
+// png.h - the PNG reader: chunk scan, inflate, unfilter and conversion into a
+// bottom-up DIB of 1, 4, 8, 24 or 32 bits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "session/util/qovtypes.h"
+
+// PngDecode results.
+enum PngResult {
+    kPngOk = 0,
+    kPngBadData = 1,      // the image data does not decompress
+    kPngBadArgument = 2,  // null argument or zero length
+    kPngNoSignature = 4,
+    kPngBadCrc = 5,
+    kPngBadFormat = 6,
+    kPngNoMemory = 8,
+};
+
+// Background argument: a COLORREF (red in the low byte); top byte 0x01 makes it
+// win over the file's bKGD; kPngNoBackground means none (white).
+constexpr uint32_t kPngForceBackground = 0x01000000;
+constexpr uint32_t kPngNoBackground = 0xFF000000;
+
+struct PngHeader {
+    uint32_t width;
+    uint32_t height;
+    uint8_t bitDepth;
+    uint8_t colorType;
+    uint8_t compression;
+    uint8_t filter;
+    uint8_t interlace;
+};
+
+// The decoded DIB: header (biSize 40, bottom-up, biSizeImage set), colour table
+// (biClrUsed entries) and the rows in a LocalAllocZero block of biSizeImage bytes.
+struct PngImage {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[256];
+    uint8_t* bits;
+};
+
+bool PngIsImage(const uint8_t* buffer, size_t length);
+int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* headerOut, uint32_t background);
+// Decodes the source of gImageDecodeState into it; 0, -3 or -6.
+int PngLoad(uint32_t background);
+
+// CRC-32 of the PNG chunks (ISO 3309, reflected).
+uint32_t PngCrcUpdate(uint32_t crc, const uint8_t* data, size_t length);
+uint32_t PngCrc(const uint8_t* data, size_t length);

@@ -1,0 +1,59 @@
+// image_testkit.h - builders of small PNG, GIF, JPEG and BMP files for the
+// decoder tests and the benchmark, and helpers that read decoded DIBs back.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "session/util/qovtypes.h"
+
+using Bytes = std::vector<uint8_t>;
+
+// PNG: signature, then chunks appended with their CRC.
+Bytes PngSignature();
+void PngAddChunk(Bytes* png, const char* type, const Bytes& data);
+Bytes PngIhdr(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType, uint8_t interlace);
+// zlib data of packed rows (each row already without filter byte), filtered
+// with the given filter type (0..4) per row, or cycling 0..4 when filter < 0.
+Bytes PngIdatData(const Bytes& rows, uint32_t rowBytes, uint32_t height, uint32_t bpp, int filter, int level);
+// A whole non-interlaced PNG; plte optional (RGB triplets).
+Bytes MakePng(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType, const Bytes& rows,
+              const Bytes& plte = {}, int filter = 0, int level = 6);
+
+// GIF with an LZW encoder of its own. pixels: one index per pixel, rows top
+// down in display order; interlaced stores them in the format's pass order.
+struct GifSpec {
+    uint32_t width = 1, height = 1;
+    Bytes globalTable;   // RGB triplets (2^n entries) or empty
+    Bytes localTable;    // RGB triplets or empty
+    bool interlaced = false;
+    int minCodeSize = 0; // 0: from the table size
+    bool extension = true;
+};
+Bytes MakeGif(const GifSpec& spec, const Bytes& pixels);
+
+// JPEG through libjpeg: components 1 (grey), 3 (RGB) or 4 (CMYK, stored
+// inverted as Adobe does).
+Bytes MakeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pixels, int quality,
+               bool progressive, bool subsample420 = false);
+
+// A BMP file from a header (biSize, width, height, bits, compression filled),
+// an optional block between header and table (masks), the table and pixels.
+Bytes MakeBmp(const Bytes& header, const Bytes& table, const Bytes& pixels, bool fileHeader = true);
+Bytes InfoHeader(int32_t width, int32_t height, uint16_t bits, uint32_t compression, uint32_t clrUsed = 0,
+                 uint32_t size = 40, uint32_t sizeImage = 0);
+
+// The decoded image of gImageDecodeState as top-down RGB triplets.
+Bytes StateToRgb();
+// Runs the decoder of `format` on the bytes through ImageLoadFromMemory.
+int DecodeBytes(int format, const Bytes& file);
+
+Bytes ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const Bytes& data);
+// QOV_TESTDATA/image/<sub>, or empty when the set-up data is absent.
+std::string ImageTestData(const std::string& sub);
+// Runs a shell command and returns its standard output.
+Bytes RunCommand(const std::string& cmd);
+// Largest per-byte difference of two equal-length blocks (256 when lengths differ).
+int MaxDiff(const Bytes& a, const Bytes& b);

@@ -1,0 +1,259 @@
+// png_test.cpp - the PNG reader: hostile chunk layouts, the pixel rules of each
+// colour type, every row filter and Adam7 interlacing.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include "graphics/image/imageload.h"
+#include "graphics/image/png.h"
+#include "image_testkit.h"
+#include "session/util/mem.h"
+
+namespace {
+
+Bytes Rgb1x1() { return {10, 20, 30}; }
+
+Bytes WithChunks(const Bytes& ihdr, const std::vector<std::pair<const char*, Bytes>>& chunks) {
+    Bytes png = PngSignature();
+    PngAddChunk(&png, "IHDR", ihdr);
+    for (auto& c : chunks) PngAddChunk(&png, c.first, c.second);
+    return png;
+}
+
+Bytes Idat(const Bytes& rows, uint32_t rowBytes, uint32_t height, uint32_t bpp = 3) {
+    return PngIdatData(rows, rowBytes, height, bpp, 0, 6);
+}
+
+int Decode(const Bytes& png, PngImage* img, uint32_t background = kPngNoBackground) {
+    memset(img, 0, sizeof *img);
+    return PngDecode(png.data(), png.size(), img, nullptr, background);
+}
+
+struct HostileCase {
+    std::function<Bytes()> build;
+    int expect;
+    const char* why;
+};
+
+}  // namespace
+
+TEST(Png, HostileAndMalformedFilesAreRefusedWithTheirCode) {
+    const Bytes ihdr = PngIhdr(1, 1, 8, 2, 0);
+    const Bytes idat = Idat(Rgb1x1(), 3, 1);
+    const HostileCase cases[] = {
+        {[&] { return MakePng(1, 1, 8, 2, Rgb1x1()); }, kPngOk, "a plain 1x1 RGB file decodes"},
+        {[&] {
+             Bytes p = WithChunks(ihdr, {{"IDAT", idat}, {"IEND", {}}});
+             p[33] = 0x80, p[34] = p[35] = p[36] = 0;  // IDAT length 2^31
+             return p;
+         }, kPngBadFormat, "a chunk length above 2^31-1 is refused"},
+        {[&] {
+             Bytes p = WithChunks(ihdr, {{"IDAT", idat}, {"IEND", {}}});
+             p[33] = p[34] = p[35] = 0xFF, p[36] = 0xF8;  // length + 12 wraps in 32 bits
+             return p;
+         }, kPngBadFormat, "a length that wraps around is refused"},
+        {[&] { return WithChunks(PngIhdr(1, 1, 8, 3, 0), {{"PLTE", Bytes(771, 1)}, {"IDAT", Idat({0}, 1, 1, 1)}, {"IEND", {}}}); },
+         kPngBadFormat, "a PLTE over 768 bytes is refused"},
+        {[&] { return WithChunks(PngIhdr(1, 1, 8, 3, 0), {{"PLTE", Bytes(10, 1)}, {"IDAT", Idat({0}, 1, 1, 1)}, {"IEND", {}}}); },
+         kPngBadFormat, "a PLTE that is not a multiple of 3 is refused"},
+        {[&] { return WithChunks(ihdr, {{"bKGD", {0, 1, 0, 2}}, {"IDAT", idat}, {"IEND", {}}}); },
+         kPngBadFormat, "a short bKGD of an RGB image is refused"},
+        {[&] {
+             Bytes p = WithChunks(ihdr, {{"zzZz", {1, 2, 3}}, {"IDAT", idat}, {"IEND", {}}});
+             p[33 + 8] ^= 1;  // one byte of the unknown chunk
+             return p;
+         }, kPngBadCrc, "a corrupted byte in an unknown chunk fails its CRC"},
+        {[&] { return WithChunks(ihdr, {{"IDAT", idat}}); }, kPngBadFormat, "a file without IEND is refused"},
+        {[&] { return WithChunks(ihdr, {{"IEND", {}}}); }, kPngBadFormat, "a file without IDAT is refused"},
+        {[&] { return WithChunks(PngIhdr(1, 1, 1, 0, 1), {{"IDAT", Idat({0}, 1, 1, 1)}, {"IEND", {}}}); },
+         kPngBadFormat, "an interlaced 1-bit image is refused"},
+        {[&] { return WithChunks(PngIhdr(4, 1, 2, 3, 0), {{"PLTE", Bytes(9, 7)}, {"IDAT", Idat({0x1B}, 1, 1, 1)}, {"IEND", {}}}); },
+         kPngBadFormat, "a 2-bit palette image needs 4 PLTE entries"},
+        {[&] { return WithChunks(PngIhdr(4, 1, 2, 3, 0), {{"PLTE", Bytes(12, 7)}, {"IDAT", Idat({0x1B}, 1, 1, 1)}, {"IEND", {}}}); },
+         kPngOk, "with 4 entries it decodes"},
+        {[&] { return WithChunks(PngIhdr(1, 1, 8, 3, 0), {{"IDAT", Idat({0}, 1, 1, 1)}, {"PLTE", Bytes(3, 1)}, {"IEND", {}}}); },
+         kPngBadFormat, "a palette image's IDAT before PLTE is refused"},
+        {[&] { return WithChunks(PngIhdr(0, 1, 8, 2, 0), {{"IDAT", idat}, {"IEND", {}}}); },
+         kPngBadFormat, "zero width is refused"},
+        {[&] { return WithChunks(PngIhdr(100000, 100000, 8, 6, 0), {{"IDAT", idat}, {"IEND", {}}}); },
+         kPngBadFormat, "a size over the cap is refused before any allocation"},
+        {[&] { return WithChunks(PngIhdr(1, 1, 8, 5, 0), {{"IDAT", idat}, {"IEND", {}}}); },
+         kPngBadFormat, "colour type 5 is refused"},
+        {[&] { return WithChunks(PngIhdr(1, 2, 8, 2, 0), {{"IDAT", idat}, {"IEND", {}}}); },
+         kPngBadFormat, "image data short of the rows is refused"},
+        {[&] { return WithChunks(ihdr, {{"IDAT", {0x78, 0x9C, 0xFF, 0xFF}}, {"IEND", {}}}); },
+         kPngBadData, "data that does not inflate gives 1"},
+        {[&] {
+             Bytes z = Idat(Rgb1x1(), 3, 1);
+             return WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.begin() + 4)}, {"IEND", {}}});
+         }, kPngBadData, "a stream cut before its end gives 1"},
+        {[&] { Bytes p = MakePng(1, 1, 8, 2, Rgb1x1()); p[0] = 0x88; return p; }, kPngNoSignature,
+         "a wrong signature gives 4"},
+        {[&] { return Bytes(PngSignature()); }, kPngBadFormat, "a bare signature is refused"},
+        {[&] { return WithChunks(PngIhdr(1, 1, 8, 2, 0), {{"IHDR", PngIhdr(1, 1, 8, 2, 0)}, {"IDAT", idat}, {"IEND", {}}}); },
+         kPngBadFormat, "a second IHDR is refused"},
+    };
+    for (const auto& c : cases) {
+        PngImage img;
+        Bytes png = c.build();
+        int rc = Decode(png, &img);
+        EXPECT_EQ(rc, c.expect) << c.why;
+        if (rc == kPngOk) LocalFreeMem(img.bits);
+        // The loader reports every decoder failure as -3.
+        EXPECT_EQ(DecodeBytes(kImgFormatPng, png), rc == kPngOk ? kImgOk : kImgInvalid) << c.why;
+    }
+    PngImage img;
+    EXPECT_EQ(PngDecode(nullptr, 5, &img, nullptr, 0), kPngBadArgument);
+    const uint8_t one = 0x89;
+    EXPECT_EQ(PngDecode(&one, 0, &img, nullptr, 0), kPngBadArgument);
+}
+
+TEST(Png, ExtraImageDataIsNeverInflatedPastTheRows) {
+    // Three rows of data for a one-row image: the block holds one row and the
+    // rest is ignored (ASan would catch a write past it).
+    Bytes rows = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    Bytes png = WithChunks(PngIhdr(1, 1, 8, 2, 0), {{"IDAT", Idat(rows, 3, 3)}, {"IEND", {}}});
+    PngImage img;
+    ASSERT_EQ(Decode(png, &img), kPngOk);
+    EXPECT_EQ(img.bits[0], 3);
+    EXPECT_EQ(img.bits[2], 1);
+    LocalFreeMem(img.bits);
+}
+
+struct PixelCase {
+    uint32_t width;
+    uint8_t depth, colorType;
+    Bytes rows, plte, trns, bkgd;
+    uint32_t background;
+    int bitCount;
+    Bytes expect;  // first DIB row bytes
+    const char* why;
+};
+
+TEST(Png, PixelRulesOfEachColourType) {
+    const PixelCase cases[] = {
+        {4, 2, 0, {0x1B}, {}, {}, {}, kPngNoBackground, 4, {0x01, 0x23}, "2-bit grey becomes nibbles 0 1 2 3"},
+        {2, 16, 0, {0x12, 0x34, 0xAB, 0xCD}, {}, {}, {}, kPngNoBackground, 8, {0x12, 0xAB}, "16-bit grey keeps the high byte"},
+        {1, 8, 6, {255, 0, 0, 128}, {}, {}, {}, kPngNoBackground, 32, {127, 127, 255, 0},
+         "red at alpha 128 over white gives 255 127 127 and a 0 fourth byte"},
+        {2, 8, 6, {1, 2, 3, 255, 1, 2, 3, 0}, {}, {}, {}, 0x00332211, 32, {3, 2, 1, 255, 0x33, 0x22, 0x11, 0},
+         "opaque keeps the colour with 255, transparent writes the background with 0"},
+        {1, 8, 4, {200, 0}, {}, {}, {}, 0x000000FF, 32, {0, 0, 255, 0}, "grey+alpha 0 shows the caller's red"},
+        {2, 8, 2, {9, 8, 7, 1, 2, 3}, {}, {0, 1, 0, 2, 0, 3}, {}, 0x00445566, 24, {7, 8, 9, 0x44, 0x55, 0x66},
+         "the tRNS key colour becomes the background"},
+        {1, 16, 2, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06}, {}, {0x01, 0x02, 0x03, 0x04, 0x05, 0x07}, {}, 0x00445566, 24,
+         {0x05, 0x03, 0x01}, "16-bit samples are compared with the key whole"},
+        {1, 8, 2, {1, 2, 3}, {}, {0, 1, 0, 2, 0, 3}, {0, 0x10, 0, 0x20, 0, 0x30}, 0x00445566, 24, {0x30, 0x20, 0x10},
+         "bKGD wins over an unforced caller colour"},
+        {1, 8, 2, {1, 2, 3}, {}, {0, 1, 0, 2, 0, 3}, {0, 0x10, 0, 0x20, 0, 0x30}, 0x01445566, 24, {0x44, 0x55, 0x66},
+         "a forced caller colour wins over bKGD"},
+        {1, 16, 6, {0, 0, 0, 0, 0, 0, 0, 0}, {}, {}, {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}, kPngNoBackground, 32,
+         {0x9A, 0x56, 0x12, 0}, "a 16-bit bKGD gives its high bytes"},
+        {1, 8, 3, {1}, {1, 2, 3, 4, 5, 6}, {0, 0}, {}, kPngNoBackground, 8, {1},
+         "a palette image keeps its index whatever tRNS says"},
+        {1, 8, 2, {1, 2, 3}, {}, {}, {}, kPngNoBackground, 24, {3, 2, 1}, "RGB becomes blue, green, red"},
+    };
+    for (const auto& c : cases) {
+        static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
+        uint32_t bits = c.depth * kChannels[c.colorType];
+        uint32_t rowBytes = (c.width * bits + 7) / 8;
+        std::vector<std::pair<const char*, Bytes>> chunks;
+        if (!c.plte.empty()) chunks.push_back({"PLTE", c.plte});
+        if (!c.trns.empty()) chunks.push_back({"tRNS", c.trns});
+        if (!c.bkgd.empty()) chunks.push_back({"bKGD", c.bkgd});
+        chunks.push_back({"IDAT", Idat(c.rows, rowBytes, 1, bits < 8 ? 1 : bits / 8)});
+        chunks.push_back({"IEND", {}});
+        Bytes png = WithChunks(PngIhdr(c.width, 1, c.depth, c.colorType, 0), chunks);
+        PngImage img;
+        ASSERT_EQ(Decode(png, &img, c.background), kPngOk) << c.why;
+        EXPECT_EQ(img.header.biBitCount, c.bitCount) << c.why;
+        Bytes got(img.bits, img.bits + c.expect.size());
+        EXPECT_EQ(got, c.expect) << c.why;
+        LocalFreeMem(img.bits);
+    }
+}
+
+TEST(Png, GreyTablesSpreadTheLevelsEvenly) {
+    struct { uint8_t depth; int bitCount; Bytes levels; } cases[] = {
+        {1, 1, {0x00, 0xFF}},
+        {2, 4, {0x00, 0x55, 0xAA, 0xFF}},
+        {4, 4, {0x00, 0x11, 0x22, 0x33}},
+        {8, 8, {0x00, 0x01, 0x02, 0x03}},
+    };
+    for (const auto& c : cases) {
+        Bytes png = MakePng(8, 1, c.depth, 0, Bytes(8, 0));
+        ASSERT_EQ(DecodeBytes(kImgFormatPng, png), kImgOk);
+        const ImageDecodeState& st = gImageDecodeState;
+        EXPECT_EQ(st.header.biBitCount, c.bitCount) << int(c.depth);
+        for (size_t i = 0; i < c.levels.size(); i++) {
+            EXPECT_EQ(st.colors[i].rgbRed, c.levels[i]) << "depth " << int(c.depth) << " level " << i;
+            EXPECT_EQ(st.colors[i].rgbBlue, c.levels[i]);
+        }
+    }
+}
+
+TEST(Png, EveryFilterAndAdam7RestoreTheRows) {
+    std::mt19937 rng(7);
+    const uint32_t w = 37, h = 23;
+    struct { uint8_t colorType, depth; uint32_t bpp; } kinds[] = {{2, 8, 3}, {6, 8, 4}, {0, 8, 1}, {2, 16, 6}};
+    for (const auto& k : kinds) {
+        Bytes rows(size_t(w) * h * k.bpp);
+        for (auto& b : rows) b = uint8_t(rng() % 7 == 0 ? rng() : 0x80 + (rng() & 3));
+        if (k.colorType == 6)
+            for (size_t i = 3; i < rows.size(); i += 4) rows[i] = 255;  // opaque: no blending
+        Bytes expectRgb;
+        for (int filter = -1; filter <= 5; filter++) {
+            Bytes png = MakePng(w, h, k.depth, k.colorType, rows, {}, filter);
+            if (filter == 5) {
+                // Filter type 5 is unknown: the stored bytes are taken as they are.
+                Bytes raw;
+                for (uint32_t y = 0; y < h; y++) {
+                    raw.push_back(5);
+                    raw.insert(raw.end(), rows.begin() + y * w * k.bpp, rows.begin() + (y + 1) * w * k.bpp);
+                }
+                uLongf len = compressBound(uLong(raw.size()));
+                Bytes z(len);
+                compress2(z.data(), &len, raw.data(), uLong(raw.size()), 6);
+                z.resize(len);
+                png = WithChunks(PngIhdr(w, h, k.depth, k.colorType, 0), {{"IDAT", z}, {"IEND", {}}});
+            }
+            ASSERT_EQ(DecodeBytes(kImgFormatPng, png), kImgOk) << "filter " << filter;
+            Bytes rgb = StateToRgb();
+            if (expectRgb.empty()) expectRgb = rgb;
+            EXPECT_EQ(rgb, expectRgb) << "colour type " << int(k.colorType) << " filter " << filter;
+        }
+        // The same pixels stored as Adam7 passes, each row with its own filter.
+        const uint8_t x0[7] = {0, 4, 0, 2, 0, 1, 0}, y0[7] = {0, 0, 4, 0, 2, 0, 1};
+        const uint8_t dx[7] = {8, 8, 4, 4, 2, 2, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
+        Bytes raw;
+        for (int p = 0; p < 7; p++) {
+            Bytes pass;
+            uint32_t pw = 0, ph = 0;
+            for (uint32_t y = y0[p]; y < h; y += dy[p], ph++) {
+                pw = 0;
+                for (uint32_t x = x0[p]; x < w; x += dx[p], pw++)
+                    pass.insert(pass.end(), rows.begin() + (size_t(y) * w + x) * k.bpp,
+                                rows.begin() + (size_t(y) * w + x + 1) * k.bpp);
+            }
+            if (!pw || !ph) continue;
+            // Reuse the filter writer: inflate its output back to filtered rows.
+            Bytes z = PngIdatData(pass, pw * k.bpp, ph, k.bpp, -1, 0);
+            Bytes out((size_t(pw) * k.bpp + 1) * ph);
+            uLongf outLen = uLongf(out.size());
+            uncompress(out.data(), &outLen, z.data(), uLong(z.size()));
+            raw.insert(raw.end(), out.begin(), out.end());
+        }
+        uLongf len = compressBound(uLong(raw.size()));
+        Bytes z(len);
+        compress2(z.data(), &len, raw.data(), uLong(raw.size()), 6);
+        z.resize(len);
+        Bytes png = WithChunks(PngIhdr(w, h, k.depth, k.colorType, 1), {{"IDAT", Bytes(z.begin(), z.begin() + 10)},
+                                                                      {"IDAT", Bytes(z.begin() + 10, z.end())},
+                                                                      {"IEND", {}}});
+        ASSERT_EQ(DecodeBytes(kImgFormatPng, png), kImgOk) << "Adam7 colour type " << int(k.colorType);
+        EXPECT_EQ(StateToRgb(), expectRgb) << "Adam7 colour type " << int(k.colorType);
+    }
+}
