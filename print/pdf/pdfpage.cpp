@@ -85,7 +85,9 @@ static int PdfCsDigits(PdfDocRec* doc, uint64_t v, int minDigits, bool negative)
 }
 
 // Three decimals truncated toward zero; a value that truncates to 0 has no sign.
-// Products that land a hair below a whole thousandth (6.6 x 1000) count as it.
+// Sums of binary fractions land a hair below the decimal they stand for (3 x 6.6
+// is 19.7999...); a value within a millionth of a thousandth counts as that
+// thousandth, so it is not written one thousandth short.
 int PdfCsNum(PdfDocRec* doc, double v) {
     if (!(v == v)) v = 0;
     double scaled = v * 1000.0;

@@ -49,7 +49,7 @@ static double PdfShapeStart(PdfDocRec* doc, WORD v, int dir) {
 // The box of a shape in page coordinates (y upwards), and its colours set.
 struct PdfBox {
     double x1, x2, top, bottom;
-    double y1, y2;  // before the page transform
+    double rawX1, rawX2, y1, y2;  // before the page transform
 };
 
 static PdfBox PdfShapeBegin(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right) {
@@ -58,6 +58,8 @@ static PdfBox PdfShapeBegin(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WO
     double x2 = PdfToPoints(doc, right, kPdfHorz);
     b.y1 = PdfShapeStart(doc, top, kPdfVert);
     b.y2 = PdfToPoints(doc, bottom, kPdfVert);
+    b.rawX1 = x1;
+    b.rawX2 = x2;
     b.x1 = PdfPageCoord(doc, x1, 0);
     b.x2 = PdfPageCoord(doc, x2, 0);
     b.top = PdfPageCoord(doc, b.y1, 1);
@@ -92,7 +94,7 @@ int PdfDrawRect(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right) {
     PdfBox b = PdfShapeBegin(doc, top, bottom, left, right);
     PdfCsPoint(doc, b.x1, b.bottom);
     PdfCsSpace(doc);
-    PdfCsNum(doc, b.x2 - b.x1);
+    PdfCsNum(doc, b.rawX2 - b.rawX1);
     PdfCsSpace(doc);
     PdfCsNum(doc, b.y2 - b.y1);
     PdfCsLine(doc, " re");

@@ -1,0 +1,295 @@
+// pdf_writer_test.cpp - the PDF file structure: golden bytes of a small
+// document, line ends, the cross-reference table, the page tree at several
+// sizes, compressed and uncompressed content, and the number writers.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/pdf/pdftest.h"
+
+namespace {
+
+std::string WriteDoc(const char* name, DWORD options, void (*draw)(PdfDocRec*)) {
+    PdfTestHooks();
+    PdfDocRec* doc = nullptr;
+    EXPECT_EQ(PdfBegin(name, &doc, options, 0), 0);
+    if (!doc) return "";
+    if (draw) draw(doc);
+    EXPECT_EQ(PdfFinish(doc), 0);
+    return PdfTestRead(name);
+}
+
+const DWORD kUncompressed = 1u << 16;
+
+// One text "Hi" at column 1, line 1 in Courier 11, uncompressed. Background
+// box: d = 300 x 11 / 1132, lift 2.2, bottom 11 - d + 2.2 + 1.26 from the top
+// of the printable area; baseline 11 - d + 2.2 - 1.5; 9-point margins.
+const char* const kGoldenLines[] = {
+    "%PDF-1.4",
+    "%\x7F\x80\x81\x82",
+    "3 0 obj", " << /Type /Font", "    /Subtype /Type1", "    /Name /F1", "    /BaseFont /Courier",
+    " >>", "endobj", "",
+    "4 0 obj", "  <</Length 164 >>", "stream",
+    "0.000 w", "1.000 1.000 1.000 rg", "1.000 1.000 1.000 RG", "9.000 771.455 13.200 12.000 re", "B",
+    "0.000 0.000 0.000 rg", "   BT /F1 11 Tf 9.000 774.215 Td (Hi) Tj ET", "0.000 w", "",
+    "endstream", "endobj", "",
+    "5 0 obj", " << /Type /Page", "    /Parent 2 0 R", "    /MediaBox [ 0 0 612.000 792.000]",
+    "    /Contents 4 0 R", "    /Resources << /Font <<  /F1 3 0 R >>", "               >>", " >>",
+    "endobj", "",
+    "2 0 obj", " << /Type /Pages", "    /Kids [ 5 0 R", " ]", "    /Count 1", " >>", "endobj", "",
+    "6 0 obj", " <<", "    /CreationDate (D:##############)", "    /ModDate (D:##############)",
+    "    /Author (tester)", "    /Title  (golden.pdf)", "    /Creator (10.6  QOVCON   18)",
+    "    /Producer (10.6  QOVCON   18)", " >>", "endobj", "",
+    "1 0 obj", " << /Type /Catalog", "    /Pages 2 0 R >>", "endobj", "",
+    "xref", "0 7", "0000000000 65535 f", "0000000818 00000 n", "0000000522 00000 n",
+    "0000000017 00000 n", "0000000118 00000 n", "0000000342 00000 n", "0000000601 00000 n", "",
+    "trailer", " << /Size 7", "    /Root 1 0 R", "    /Info 6 0 R", " >>", "startxref", "878", "%%EOF",
+};
+
+std::vector<std::string> SplitCrLf(const std::string& s, bool* bareLf) {
+    std::vector<std::string> lines;
+    size_t p = 0;
+    *bareLf = false;
+    while (p < s.size()) {
+        size_t e = s.find("\r\n", p);
+        if (e == std::string::npos) e = s.size();
+        std::string line = s.substr(p, e - p);
+        if (line.find('\n') != std::string::npos) *bareLf = true;
+        lines.push_back(line);
+        p = e + 2;
+    }
+    return lines;
+}
+
+}  // namespace
+
+TEST(PdfWriter, SmallDocumentMatchesGoldenBytesWithDatesMasked) {
+    std::string pdf = WriteDoc("golden.pdf", kUncompressed, [](PdfDocRec* doc) {
+        PdfDrawText(doc, reinterpret_cast<const BYTE*>("Hi"), 2, '.', false);
+    });
+    ASSERT_GE(pdf.size(), 2u);
+    EXPECT_EQ(pdf.substr(pdf.size() - 2), "\r\n") << "the file ends with CR LF";
+    std::string masked = std::regex_replace(pdf, std::regex("D:[0-9]{14}"), "D:##############");
+    bool bareLf;
+    std::vector<std::string> lines = SplitCrLf(masked, &bareLf);
+    EXPECT_FALSE(bareLf) << "every line ends with CR LF";
+    size_t n = sizeof kGoldenLines / sizeof kGoldenLines[0];
+    ASSERT_EQ(lines.size(), n);
+    for (size_t i = 0; i < n; i++) EXPECT_EQ(lines[i], kGoldenLines[i]) << "line " << i + 1;
+}
+
+TEST(PdfWriter, EmptyDocumentHasOnePageWithAnEmptyStream) {
+    std::string pdf = WriteDoc("empty.pdf", 0, nullptr);
+    EXPECT_EQ(pdf.compare(0, 17, "%PDF-1.4\r\n%\x7F\x80\x81\x82\r\n"), 0);
+    EXPECT_EQ(pdf.compare(17, 7, "3 0 obj"), 0) << "object 3, the Courier font, begins at 17";
+    EXPECT_NE(pdf.find("  <</Length 0 >>\r\nstream\r\nendstream\r\n"), std::string::npos);
+    auto objs = PdfTestObjects(pdf);
+    ASSERT_TRUE(objs.count(2));
+    EXPECT_EQ(PdfTestNumber(objs[2], "/Count "), 1);
+    EXPECT_EQ(pdf.find("/ID"), std::string::npos) << "no /ID without encryption";
+}
+
+TEST(PdfWriter, ContentIsCompressedUnlessAskedOtherwise) {
+    auto draw = [](PdfDocRec* doc) {
+        for (int i = 1; i <= 40; i++) {
+            PdfMoveTo(doc, 1, static_cast<WORD>(i));
+            PdfDrawText(doc, reinterpret_cast<const BYTE*>("compressible line of text"), 25, '.', false);
+        }
+    };
+    std::string packed = WriteDoc("packed.pdf", 0, draw);
+    std::string plain = WriteDoc("plain.pdf", kUncompressed, draw);
+    EXPECT_NE(packed.find("  <</Filter /FlateDecode \r\n    /Length "), std::string::npos);
+    EXPECT_EQ(plain.find("/FlateDecode"), std::string::npos);
+    EXPECT_LT(packed.size() * 3, plain.size());
+    // A page whose content does not shrink is written in its plain form.
+    std::string tiny = WriteDoc("tiny.pdf", 0, [](PdfDocRec* doc) { PdfCsAppend(doc, "q", 1); });
+    EXPECT_NE(tiny.find("  <</Length 1 >>\r\nstream\r\nq\r\nendstream"), std::string::npos);
+}
+
+TEST(PdfWriter, CrossReferenceLinesAreTwentyBytesAndPointAtTheirObjects) {
+    std::string pdf = WriteDoc("xref.pdf", 0, [](PdfDocRec* doc) {
+        PdfFontSpec spec;
+        PdfParseFontSpec("TIMES(12)", 9, &spec);
+        PdfSetFontSpec(doc, &spec);
+        PdfControlCode(doc, 102, 2);
+    });
+    size_t xref = pdf.rfind("\r\nxref\r\n") + 2;
+    ASSERT_NE(xref, std::string::npos);
+    long size = PdfTestNumber(pdf.substr(xref), "0 ");
+    ASSERT_GT(size, 5);
+    size_t p = pdf.find("\r\n", xref + 6) + 2;
+    for (long obj = 0; obj < size; obj++, p += 20) {
+        std::string line = pdf.substr(p, 20);
+        ASSERT_EQ(line.size(), 20u);
+        EXPECT_EQ(line.substr(18), "\r\n") << "object " << obj;
+        if (obj == 0) continue;
+        size_t off = strtoul(line.c_str(), nullptr, 10);
+        EXPECT_EQ(pdf.compare(off, std::to_string(obj).size() + 6, std::to_string(obj) + " 0 obj"), 0)
+            << "object " << obj << " at " << off;
+    }
+    EXPECT_EQ(PdfTestNumber(pdf, "startxref\r\n"), static_cast<long>(xref));
+}
+
+TEST(PdfWriter, ReservedNumberNeverWrittenIsAFreeEntry) {
+    std::string pdf = WriteDoc("free.pdf", 0, [](PdfDocRec* doc) { doc->nextObj++; });
+    // Object 4 was reserved and never written; the page took 5 and 6.
+    size_t xref = pdf.rfind("\r\nxref\r\n") + 2;
+    size_t p = pdf.find("\r\n", xref + 6) + 2;
+    EXPECT_EQ(pdf.substr(p + 4 * 20, 20), "0000000000 65535 f\r\n");
+    EXPECT_EQ(pdf.find("0000000000 00000 n"), std::string::npos);
+}
+
+// Walks the tree from the catalog: each node's /Count is the pages below it,
+// each kid names its node as /Parent, and the pages come in the order written.
+static void CheckTree(const std::map<unsigned, std::string>& objs, unsigned node, unsigned parent,
+                      std::vector<unsigned>* pages, int depth, int* leafDepth) {
+    ASSERT_LT(depth, 12);
+    auto it = objs.find(node);
+    ASSERT_NE(it, objs.end()) << "node " << node;
+    const std::string& o = it->second;
+    if (parent) EXPECT_EQ(PdfTestNumber(o, "/Parent "), static_cast<long>(parent)) << "object " << node;
+    else EXPECT_EQ(o.find("/Parent"), std::string::npos);
+    if (o.find("/Type /Page\r\n") != std::string::npos) {
+        pages->push_back(node);
+        if (*leafDepth < 0) *leafDepth = depth;
+        EXPECT_EQ(depth, *leafDepth) << "every page at the same depth";
+        return;
+    }
+    size_t before = pages->size();
+    size_t k = o.find("/Kids [ ");
+    ASSERT_NE(k, std::string::npos);
+    std::string kids = o.substr(k + 8, o.find(" ]", k) - k - 8);
+    int kidCount = 0;
+    for (size_t p = 0; p < kids.size();) {
+        unsigned kid = static_cast<unsigned>(strtoul(kids.c_str() + p, nullptr, 10));
+        CheckTree(objs, kid, node, pages, depth + 1, leafDepth);
+        kidCount++;
+        p = kids.find("\r\n", p);
+        if (p == std::string::npos) break;
+        p += 2;
+    }
+    EXPECT_LE(kidCount, 10) << "node " << node;
+    EXPECT_EQ(PdfTestNumber(o, "/Count "), static_cast<long>(pages->size() - before)) << "node " << node;
+}
+
+TEST(PdfWriter, PageTreesHoldEveryPageOnceInOrder) {
+    struct Case {
+        int pages;
+        int depth;
+        const char* why;
+    };
+    static const Case kCases[] = {
+        {1, 0, "one node, one kid"},
+        {10, 0, "one full node"},
+        {11, 1, "the eleventh page opens a root over two nodes"},
+        {101, 2, "three levels"},
+        {1001, 3, "four levels"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.why);
+        PdfTestHooks();
+        PdfDocRec* doc = nullptr;
+        ASSERT_EQ(PdfBegin("tree.pdf", &doc, 0, 0), 0);
+        for (int i = 0; i < c.pages; i++) {
+            PdfStartPage(doc);
+            PdfDrawText(doc, reinterpret_cast<const BYTE*>("p"), 1, '.', false);
+        }
+        ASSERT_EQ(PdfFinish(doc), 0);
+        std::string pdf = PdfTestRead("tree.pdf");
+        auto objs = PdfTestObjects(pdf);
+        ASSERT_TRUE(objs.count(1));
+        long root = PdfTestNumber(objs[1], "/Pages ");
+        std::vector<unsigned> pages;
+        int leafDepth = -1;
+        CheckTree(objs, static_cast<unsigned>(root), 0, &pages, 0, &leafDepth);
+        EXPECT_EQ(leafDepth, c.depth + 1) << "levels of nodes above the pages";
+        ASSERT_EQ(pages.size(), static_cast<size_t>(c.pages));
+        for (size_t i = 1; i < pages.size(); i++) EXPECT_LT(pages[i - 1], pages[i]) << "page " << i;
+        EXPECT_EQ(PdfTestNumber(objs[static_cast<unsigned>(root)], "/Count "), c.pages);
+        if (c.pages == 11) EXPECT_EQ(PdfTestNumber(objs[2], "/Count "), 10) << "object 2 holds ten pages";
+    }
+}
+
+TEST(PdfWriter, NumberAndTextWriters) {
+    struct Case {
+        long n;
+        const char* dec4;
+        const char* dec8;
+    };
+    static const Case kCases[] = {
+        {0, "0000", "00000000"},
+        {4950, "4950", "00004950"},
+        {123456789, "6789", "23456789"},
+        {-5, "-005", "00000005"},
+        {-12345, "-345", "00012345"},
+    };
+    for (const Case& c : kCases) {
+        char buf[16] = {};
+        EXPECT_EQ(PdfPutDec4(buf, c.n) - buf, 4);
+        EXPECT_STREQ(buf, c.dec4) << c.n;
+        memset(buf, 0, sizeof buf);
+        EXPECT_EQ(PdfPutDec8(buf, c.n) - buf, 8);
+        EXPECT_STREQ(buf, c.dec8) << c.n;
+    }
+    std::string pdf = WriteDoc("strings.pdf", kUncompressed, [](PdfDocRec* doc) {
+        PdfPutString(doc, "a(b)c\\d\re\nf", 11, true, 0);
+        PdfPutUInt(doc, 0, 0);
+        PdfPutText(doc, "|");
+        PdfPutUInt(doc, 7, 3);
+        PdfPutText(doc, "|");
+        PdfPutInt(doc, -42, 1);
+        PdfPutText(doc, "|");
+        PdfPutFixed3(doc, 595.35);
+        PdfPutText(doc, "|/");
+        PdfPutName(doc, "Arial Narrow#1");
+        PdfPutLine(doc, nullptr);
+    });
+    EXPECT_NE(pdf.find("(a\\(b\\)c\\\\d\\re\nf)\r\n"), std::string::npos) << "CR is escaped as \\r";
+    EXPECT_NE(pdf.find("|007|-42|595.350|/Arial#20Narrow#231\r\n"), std::string::npos);
+}
+
+TEST(PdfWriter, BeginOptionsAndFileNameLimit) {
+    struct Case {
+        DWORD options;
+        DWORD flags;
+    };
+    static const Case kCases[] = {
+        {0, 0x2010},
+        {1u << 16, 0x6010},
+        {1u << 30, 0x3010},
+        {1u << 21, 0x0010},
+        {(1u << 18) | (1u << 19), 0x1A010},
+        {1u << 27, 0x110010},
+        {(1u << 23) | (1u << 25) | (1u << 26) | (1u << 29), 0x6C2010},
+    };
+    for (const Case& c : kCases) {
+        PdfDocRec* doc = nullptr;
+        ASSERT_EQ(PdfBegin("opts.pdf", &doc, c.options, 300), 0);
+        EXPECT_EQ(doc->flags, c.flags) << std::hex << c.options;
+        EXPECT_EQ(doc->resolution, 300);
+        PdfFinish(doc);
+    }
+    PdfDocRec* doc = nullptr;
+    ASSERT_EQ(PdfBegin("margins.pdf", &doc, 1u << 20, 0), 0);
+    EXPECT_EQ(doc->leftMargin, 0.0);
+    EXPECT_EQ(doc->resolution, 600);
+    char name[300];
+    PdfGetFileName(doc, name);
+    EXPECT_STREQ(name, "margins.pdf");
+    PdfFinish(doc);
+
+    // 238 characters of "./" and a 17-character name make 255; the rest is cut.
+    std::string longName;
+    for (int i = 0; i < 119; i++) longName += "./";
+    longName += "cut_name_test.pdf";
+    longName += std::string(45, 'x');
+    ASSERT_EQ(PdfBegin(longName.c_str(), &doc, 0, 0), 0);
+    EXPECT_EQ(strlen(doc->fileName), 255u);
+    PdfFinish(doc);
+    EXPECT_FALSE(PdfTestRead("cut_name_test.pdf").empty());
+    EXPECT_EQ(PdfBegin("no-such-dir/x.pdf", &doc, 0, 0), -1);
+    EXPECT_EQ(doc, nullptr);
+}
