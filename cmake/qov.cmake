@@ -8,6 +8,10 @@ else()
   add_compile_options(-Wall -fno-omit-frame-pointer -fsanitize=address,undefined
     -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  if(QOV_FUZZ)
+    # Coverage instrumentation for the libraries the fuzz targets call.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  endif()
 endif()
 
 # qov_library(name SOURCES... [DEPS libs...])
