@@ -112,16 +112,16 @@ void JpegSetPalette(const jpeg_decompress_struct& c, RGBQUAD* colors) {
     }
 }
 
-// Inverted CMYK (as Adobe writes it) to blue, green, red.
+// Inverted CMYK (as Adobe writes it) to blue, green, red. With k = 1 - K/255
+// and v = (1 - C/255)(1 - k) + k per channel, the output (1 - v) x 255 is
+// C x K / 255: computed in integers it stays exact, so a black byte of 255
+// gives the channel byte itself (floating point would give 9 for 10).
 void JpegCmykRow(const uint8_t* s, uint8_t* d, JDIMENSION width) {
     for (JDIMENSION x = 0; x < width; x++, s += 4, d += 3) {
-        double k = 1.0 - s[3] / 255.0;
-        for (int ch = 0; ch < 3; ch++) {
-            double v = (1.0 - s[ch] / 255.0) * (1.0 - k) + k;
-            if (v < 0) v = 0;
-            if (v > 1) v = 1;
-            d[2 - ch] = uint8_t((1.0 - v) * 255.0);
-        }
+        const uint32_t k = s[3];
+        d[2] = uint8_t(s[0] * k / 255);
+        d[1] = uint8_t(s[1] * k / 255);
+        d[0] = uint8_t(s[2] * k / 255);
     }
 }
 

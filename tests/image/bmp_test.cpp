@@ -1,0 +1,108 @@
+// bmp_test.cpp - the BMP reader: header kinds, top-down rows, bit fields,
+// run-length data and hostile sizes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "graphics/image/bmp.h"
+#include "graphics/image/imageload.h"
+#include "image_testkit.h"
+
+namespace {
+
+Bytes Le32(uint32_t v) { return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}; }
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// A 2x2 24-bit image: rows bottom-up, each padded to 8 bytes.
+const Bytes kRows24 = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
+
+}  // namespace
+
+TEST(Bmp, HeaderKindsAndRowOrder) {
+    // V4/V5 headers keep their masks at offset 40 inside the header.
+    Bytes v5 = InfoHeader(2, 2, 16, BI_BITFIELDS, 0, 124);
+    const Bytes masks565 = Cat({Le32(0xF800), Le32(0x07E0), Le32(0x001F)});
+    std::copy(masks565.begin(), masks565.end(), v5.begin() + 40);
+    Bytes v4 = InfoHeader(2, 2, 16, BI_BITFIELDS, 0, 108);
+    std::copy(masks565.begin(), masks565.end(), v4.begin() + 40);
+    const Bytes px16 = {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xFF, 0xFF};
+    Bytes core = {12, 0, 0, 0, 2, 0, 1, 0, 1, 0, 8, 0};
+    Bytes coreTable;
+    for (int i = 0; i < 256; i++) coreTable.insert(coreTable.end(), {uint8_t(i), uint8_t(i + 1), uint8_t(i + 2)});
+    struct Case {
+        Bytes file;
+        int bitCount;
+        Bytes firstBits;  // the DIB's first bytes (bottom row)
+        Bytes rgb0;       // the top-left pixel as RGB
+        const char* why;
+    } cases[] = {
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB), {}, kRows24), 24, {1, 2, 3}, {9, 8, 7}, "bottom-up 24-bit"},
+        {MakeBmp(InfoHeader(2, -2, 24, BI_RGB), {}, kRows24), 24, {7, 8, 9}, {3, 2, 1},
+         "a top-down file is flipped to bottom-up"},
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB), {}, kRows24, false), 24, {1, 2, 3}, {9, 8, 7}, "a bare DIB"},
+        {MakeBmp(v5, {}, px16), 16, {0x00, 0xF8}, {0, 0, 255}, "V5 header: masks from inside the header"},
+        {MakeBmp(v4, {}, px16), 16, {0x00, 0xF8}, {0, 0, 255}, "V4 header: masks from inside the header"},
+        {MakeBmp(InfoHeader(2, 1, 16, BI_BITFIELDS), masks565, {0x00, 0xF8, 0xE0, 0x07}), 16, {0x00, 0xF8},
+         {255, 0, 0}, "40-byte header: masks after the header"},
+        {MakeBmp(core, coreTable, {7, 200, 0, 0, 9, 1, 0, 0}), 8, {7, 200}, {9, 8, 7},
+         "a core header's table has 3-byte entries"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(DecodeBytes(kImgFormatBmp, c.file), kImgOk) << c.why;
+        const ImageDecodeState& st = gImageDecodeState;
+        EXPECT_EQ(st.header.biSize, 40u) << c.why;
+        EXPECT_GT(st.header.biHeight, 0) << c.why;
+        EXPECT_EQ(st.header.biBitCount, c.bitCount) << c.why;
+        EXPECT_TRUE(std::equal(c.firstBits.begin(), c.firstBits.end(), st.bits)) << c.why;
+        Bytes rgb = StateToRgb();
+        EXPECT_EQ(Bytes(rgb.begin(), rgb.begin() + 3), c.rgb0) << c.why;
+    }
+}
+
+TEST(Bmp, HostileSizesAndTablesAreRefused) {
+    Bytes table257(257 * 4, 0);
+    Bytes rle = {2, 1, 0, 1};  // a run and the end-of-bitmap mark
+    struct Case {
+        Bytes file;
+        int expect;
+        const char* why;
+    } cases[] = {
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RGB, 257), table257, Bytes(8, 0)), kImgInvalid,
+         "more than 256 colours for 8 bits is refused"},
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB), {}, Bytes(kRows24.begin(), kRows24.end() - 1)), kImgInvalid,
+         "pixels short of the rows are refused"},
+        {MakeBmp(InfoHeader(0, 2, 24, BI_RGB), {}, kRows24), kImgInvalid, "zero width is refused"},
+        {MakeBmp(InfoHeader(2, 0, 24, BI_RGB), {}, kRows24), kImgInvalid, "zero height is refused"},
+        {MakeBmp(InfoHeader(-2, 2, 24, BI_RGB), {}, kRows24), kImgInvalid, "negative width is refused"},
+        {MakeBmp(InfoHeader(65500, 65500, 32, BI_RGB), {}, kRows24), kImgInvalid, "a size over the cap is refused"},
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB, 0, 64), {}, kRows24), kImgInvalid, "a 64-byte header is refused"},
+        {MakeBmp(InfoHeader(2, 2, 7, BI_RGB), {}, kRows24), kImgInvalid, "7 bits per pixel are refused"},
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RLE8), {}, kRows24), kImgInvalid, "RLE8 needs 8 bits"},
+        {MakeBmp(InfoHeader(2, -2, 8, BI_RLE8, 0, 40, 4), Bytes(1024, 0), rle), kImgInvalid,
+         "run-length data cannot be top-down"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, 4), Bytes(1024, 0), Cat({rle, Bytes(8, 0)})), kImgInvalid,
+         "run-length data longer than the image size is refused"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, 4), Bytes(1024, 0), rle), kImgOk, "short RLE data is kept"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RGB), Bytes(100, 0), {}), kImgInvalid, "a short colour table is refused"},
+        {Bytes{'B', 'M', 0, 0}, kImgInvalid, "a bare file header is refused"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DecodeBytes(kImgFormatBmp, c.file), c.expect) << c.why;
+}
+
+TEST(Bmp, DeclaredImageSizeNeverUndercutsTheRows) {
+    // biSizeImage 1 for 16 bytes of rows: the block still holds all of them.
+    ASSERT_EQ(DecodeBytes(kImgFormatBmp, MakeBmp(InfoHeader(2, 2, 24, BI_RGB, 0, 40, 1), {}, kRows24)), kImgOk);
+    EXPECT_EQ(gImageDecodeState.header.biSizeImage, 16u);
+    EXPECT_EQ(gImageDecodeState.bits[15], 0);
+    EXPECT_EQ(gImageDecodeState.bits[13], 12);
+    // Colour count defaults to 1 << bits and is written back.
+    ASSERT_EQ(DecodeBytes(kImgFormatBmp, MakeBmp(InfoHeader(8, 1, 1, BI_RGB), Bytes(8, 0x40), Bytes(4, 0))), kImgOk);
+    EXPECT_EQ(gImageDecodeState.header.biClrUsed, 2u);
+    EXPECT_EQ(gImageDecodeState.header.biClrImportant, 2u);
+    EXPECT_EQ(gImageDecodeState.colors[1].rgbReserved, 0) << "the reserved byte is always 0";
+}

@@ -1,0 +1,105 @@
+// imageload_test.cpp - the sources: memory blocks, client files, server files
+// through the session hook, extensions and format probing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "graphics/image/imageload.h"
+#include "image_testkit.h"
+
+namespace {
+
+Bytes SmallGif() {
+    GifSpec s;
+    s.width = 3;
+    s.height = 2;
+    s.globalTable = {0, 0, 0, 255, 255, 255};
+    return MakeGif(s, {0, 1, 0, 1, 0, 1});
+}
+Bytes SmallPng() { return MakePng(2, 1, 8, 2, {1, 2, 3, 4, 5, 6}); }
+Bytes SmallBmp(bool fileHeader) { return MakeBmp(InfoHeader(1, 1, 24, BI_RGB), {}, {1, 2, 3, 0}, fileHeader); }
+
+std::string TempPath(const char* name) {
+    const char* dir = getenv("TMPDIR");
+    return std::string(dir ? dir : "/tmp") + "/qov_image_" + name;
+}
+
+int gFreed;
+const uint8_t* gServed;
+Bytes gServerFile;
+bool ServeFile(uint32_t* size, const char* name, const uint8_t** data, uint16_t, uint32_t*, int mode) {
+    if (std::string(name) != "pic.bmp" || mode != 1) return false;
+    gServed = gServerFile.data();
+    *data = gServed;
+    *size = uint32_t(gServerFile.size());
+    return true;
+}
+void FreeServed(const uint8_t* data) { gFreed += data == gServed; }
+
+}  // namespace
+
+TEST(ImageLoad, FormatCodesFromNamesAndContent) {
+    struct { const char* name; int code; } names[] = {
+        {"a.BMP", kImgFormatBmp}, {"a.bmp", kImgFormatBmp}, {"a.Bmp", kImgFormatUnknown},
+        {"a.gif", kImgFormatGif}, {"a.PCX", kImgFormatPcx}, {"a.tif", kImgFormatTiff},
+        {"a.tiff", kImgFormatUnknown}, {"a.jpeg", kImgFormatUnknown}, {"a.JPG", kImgFormatJpeg},
+        {"x.png", kImgFormatPng}, {"png", kImgFormatUnknown},
+    };
+    for (const auto& n : names) EXPECT_EQ(ImageFormatFromName(n.name), n.code) << n.name;
+
+    Bytes jpg = MakeJpeg(8, 8, 1, Bytes(64, 9), 80, false);
+    struct { Bytes data; int expected, found; const char* why; } probes[] = {
+        {SmallGif(), kImgFormatPng, kImgFormatGif, "a GIF named .png is found as GIF"},
+        {SmallBmp(false), kImgFormatUnknown, kImgFormatBmp, "a bare DIB is found as BMP"},
+        {SmallPng(), kImgFormatUnknown, kImgFormatPng, "PNG signature"},
+        {jpg, kImgFormatBmp, kImgFormatJpeg, "JPEG header"},
+        {{'I', 'I', 42, 0, 8, 0}, kImgFormatUnknown, kImgFormatTiff, "little-endian TIFF"},
+        {{'M', 'M', 0, 42, 0, 8}, kImgFormatUnknown, kImgFormatTiff, "big-endian TIFF"},
+        {{'x', 'y', 'z', 0}, kImgFormatUnknown, kImgFormatUnknown, "nothing matches"},
+    };
+    for (const auto& p : probes) {
+        gImageDecodeState.sourcePos = p.data.data();
+        gImageDecodeState.sourceSize = uint32_t(p.data.size());
+        EXPECT_EQ(ImageDetectFormat(p.expected), p.found) << p.why;
+    }
+}
+
+TEST(ImageLoad, MemoryBlocks) {
+    const uint8_t two[2] = {4, 1};
+    EXPECT_EQ(ImageLoadFromMemory(two, 2, nullptr, 1), kImgInvalid) << "2 bytes";
+    EXPECT_EQ(DecodeBytes(0, SmallBmp(true)), kImgInvalid) << "format byte 0";
+    EXPECT_EQ(DecodeBytes(7, SmallBmp(true)), kImgInvalid) << "format byte 7";
+    EXPECT_EQ(DecodeBytes(kImgFormatPcx, SmallBmp(true)), kImgInvalid) << "no PCX reader yet";
+    EXPECT_EQ(DecodeBytes(kImgFormatBmp, SmallGif()), kImgInvalid) << "no probing for memory blocks";
+    EXPECT_EQ(DecodeBytes(kImgFormatBmp, SmallBmp(true)), kImgOk);
+}
+
+TEST(ImageLoad, ClientAndServerFiles) {
+    struct { const char* file; Bytes data; int expect; int format; const char* why; } files[] = {
+        {"a.png", SmallGif(), kImgOk, kImgFormatGif, "content beats the extension"},
+        {"b.Bmp", SmallBmp(false), kImgOk, kImgFormatBmp, "a bare DIB under a mixed-case name"},
+        {"c.Bmp", {1, 2, 3, 4, 5}, kImgInvalid, kImgFormatUnknown, "an unknown file is read as BMP and fails"},
+        {"d.jpg", SmallPng(), kImgOk, kImgFormatPng, "PNG under .jpg"},
+    };
+    for (const auto& f : files) {
+        std::string path = TempPath(f.file);
+        ASSERT_TRUE(WriteFileBytes(path, f.data));
+        EXPECT_EQ(ImageLoadFromFile(("!" + path).c_str(), nullptr, 1), f.expect) << f.why;
+        EXPECT_EQ(gImageFormatCode, f.format) << f.why;
+        remove(path.c_str());
+    }
+    EXPECT_EQ(ImageLoadFromFile(("!" + TempPath("missing.bmp")).c_str(), nullptr, 1), kImgNotOpened);
+    EXPECT_EQ(ImageLoadFromFile(nullptr, nullptr, 1), kImgNotOpened) << "no dialog: cancelled";
+    EXPECT_EQ(ImageLoadFromFile("pic.bmp", nullptr, 1), kImgNotOpened) << "no session yet: not fetched";
+
+    ImageLoadHooks saved = gImageLoadHooks;
+    gImageLoadHooks.fetch = ServeFile;
+    gImageLoadHooks.freeData = FreeServed;
+    gServerFile = SmallBmp(true);
+    gFreed = 0;
+    EXPECT_EQ(ImageLoadFromFile("?pic.bmp", nullptr, 1), kImgOk) << "'?' selects fetch mode 1";
+    EXPECT_EQ(gFreed, 1) << "the server block goes back to the session";
+    EXPECT_EQ(gImageDecodeState.header.biWidth, 1);
+    gImageLoadHooks = saved;
+}

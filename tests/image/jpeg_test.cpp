@@ -1,0 +1,126 @@
+// jpeg_test.cpp - JPEG reading: colour spaces against a bare libjpeg decode,
+// truncated data and hostile headers.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include <jpeglib.h>
+
+#include "graphics/image/imageload.h"
+#include "graphics/image/jpeg.h"
+#include "image_testkit.h"
+
+namespace {
+
+Bytes Gradient(uint32_t w, uint32_t h, int components) {
+    Bytes p(size_t(w) * h * components);
+    for (uint32_t y = 0; y < h; y++)
+        for (uint32_t x = 0; x < w; x++)
+            for (int c = 0; c < components; c++)
+                p[(size_t(y) * w + x) * components + c] = uint8_t(x * 7 + y * 3 + c * 60);
+    return p;
+}
+
+// The library's own output, top-down, in its native colour space.
+Bytes BareDecode(const Bytes& jpg, int* components) {
+    jpeg_decompress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&c);
+    jpeg_mem_src(&c, jpg.data(), jpg.size());
+    jpeg_read_header(&c, TRUE);
+    jpeg_start_decompress(&c);
+    *components = c.output_components;
+    Bytes out(size_t(c.output_width) * c.output_height * c.output_components);
+    while (c.output_scanline < c.output_height) {
+        JSAMPROW row = out.data() + size_t(c.output_scanline) * c.output_width * c.output_components;
+        jpeg_read_scanlines(&c, &row, 1);
+    }
+    jpeg_finish_decompress(&c);
+    jpeg_destroy_decompress(&c);
+    return out;
+}
+
+// The inverted-CMYK rule, v = (1 - C/255)(1 - k) + k with k = 1 - K/255 and
+// output (1 - v) x 255 truncated, worked in exact fractions: C x K / 255.
+Bytes CmykToRgb(const Bytes& cmyk) {
+    Bytes rgb;
+    for (size_t i = 0; i < cmyk.size(); i += 4)
+        for (int ch = 0; ch < 3; ch++) rgb.push_back(uint8_t(cmyk[i + ch] * cmyk[i + 3] / 255));
+    return rgb;
+}
+
+}  // namespace
+
+TEST(Jpeg, ColourSpacesMatchTheBareLibraryDecode) {
+    struct Case {
+        int components;
+        bool progressive, subsampled;
+        int bitCount;
+        const char* why;
+    } cases[] = {
+        {3, false, true, 24, "baseline 4:2:0 RGB becomes 24 bits"},
+        {3, true, false, 24, "progressive RGB"},
+        {1, false, false, 8, "greyscale becomes 8 bits with a grey ramp"},
+        {4, false, false, 24, "CMYK becomes 24 bits"},
+    };
+    for (const auto& c : cases) {
+        Bytes jpg = MakeJpeg(45, 27, c.components, Gradient(45, 27, c.components), 90, c.progressive, c.subsampled);
+        ASSERT_EQ(DecodeBytes(kImgFormatJpeg, jpg), kImgOk) << c.why;
+        EXPECT_EQ(gImageDecodeState.header.biBitCount, c.bitCount) << c.why;
+        int comps = 0;
+        Bytes bare = BareDecode(jpg, &comps);
+        Bytes expect;
+        if (comps == 3) expect = bare;
+        else if (comps == 4) expect = CmykToRgb(bare);
+        else for (uint8_t g : bare) expect.insert(expect.end(), {g, g, g});
+        EXPECT_EQ(MaxDiff(StateToRgb(), expect), 0) << c.why;
+        if (c.bitCount == 8) {
+            EXPECT_EQ(gImageDecodeState.header.biClrUsed, 256u);
+            EXPECT_EQ(gImageDecodeState.colors[200].rgbGreen, 200);
+        }
+    }
+}
+
+TEST(Jpeg, TruncatedAndHostileData) {
+    Bytes jpg = MakeJpeg(64, 64, 3, Gradient(64, 64, 3), 90, false);
+    // Cut before the end marker: the rows read so far, the rest of a grey fill.
+    Bytes cut(jpg.begin(), jpg.begin() + jpg.size() / 2);
+    ASSERT_EQ(DecodeBytes(kImgFormatJpeg, cut), kImgOk);
+    Bytes rgb = StateToRgb();
+    int comps;
+    Bytes bare = BareDecode(jpg, &comps);
+    EXPECT_EQ(MaxDiff(Bytes(rgb.begin(), rgb.begin() + 64 * 3 * 8), Bytes(bare.begin(), bare.begin() + 64 * 3 * 8)), 0);
+
+    // A small file whose frame header declares 65500 x 65500.
+    Bytes huge = jpg;
+    for (size_t i = 2; i + 8 < huge.size(); i++) {
+        if (huge[i] == 0xFF && huge[i + 1] == 0xC0) {
+            huge[i + 5] = huge[i + 7] = 0xFF;
+            huge[i + 6] = huge[i + 8] = 0xDC;
+            break;
+        }
+    }
+    huge.resize(1024);
+    struct Case {
+        Bytes file;
+        int expect;
+        const char* why;
+    } cases[] = {
+        {huge, kImgInvalid, "65500 x 65500 in 1 KB is refused before any allocation"},
+        {Bytes(jpg.begin(), jpg.begin() + 2), kImgInvalid, "a bare start marker is refused"},
+        {Bytes{0xFF}, kImgInvalid, "one byte is refused"},
+        {Bytes(100, 0x55), kImgInvalid, "no JPEG markers"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DecodeBytes(kImgFormatJpeg, c.file), c.expect) << c.why;
+    gImageDecodeState.sourcePos = nullptr;
+    gImageDecodeState.sourceSize = 0;
+    EXPECT_EQ(JpegDecode(), kImgInvalid) << "an empty source";
+
+    EXPECT_TRUE(JpegIsImage(jpg.data(), jpg.size()));
+    EXPECT_TRUE(JpegIsImage(cut.data(), 700)) << "the header alone is enough";
+    EXPECT_FALSE(JpegIsImage(jpg.data(), 20));
+    EXPECT_FALSE(JpegIsImage(nullptr, 0));
+}
