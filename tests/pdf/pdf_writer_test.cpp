@@ -209,7 +209,9 @@ TEST(PdfWriter, PageTreesHoldEveryPageOnceInOrder) {
         ASSERT_EQ(pages.size(), static_cast<size_t>(c.pages));
         for (size_t i = 1; i < pages.size(); i++) EXPECT_LT(pages[i - 1], pages[i]) << "page " << i;
         EXPECT_EQ(PdfTestNumber(objs[static_cast<unsigned>(root)], "/Count "), c.pages);
-        if (c.pages == 11) EXPECT_EQ(PdfTestNumber(objs[2], "/Count "), 10) << "object 2 holds ten pages";
+        if (c.pages == 11) {
+            EXPECT_EQ(PdfTestNumber(objs[2], "/Count "), 10) << "object 2 holds ten pages";
+        }
     }
 }
 
