@@ -1,10 +1,78 @@
-// main.cpp - the process entry: switches, then the session.
+// main.cpp - the process entry: switches, logs, the start-up of every facility
+// in order, the session with the server, the main loop, and the clean-up.
+#include <winsock2.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
+#include "session/config.h"
+#include "session/log.h"
+#include "session/session.h"
+#include "session/settings.h"
 #include "session/switches.h"
+#include "session/util/mem.h"
 
-int main(int argc, char** argv) {
-    bool ok = ParseSwitches(argc, argv);
+HWND CreateSessionWindow(HINSTANCE inst);
+
+static const char kFatalText[] = "Qovtervex has had the following error while communicating with the server:";
+
+// Console output: the console when there is one, plain standard output
+// otherwise (as under a test harness); in quiet mode the quiet log.
+static void ConsoleText(const char* text) {
+    if (gSwitches.quiet) {
+        QuietLogWrite(text);
+        return;
+    }
+    fputs(text, stdout);
+    fputc('\n', stdout);
+    fflush(stdout);
+}
+
+static void ProgramDirInit() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (n == 0 || n >= sizeof path) return;
+    char* slash = strrchr(path, '\\');
+    if (slash) slash[1] = 0;
+    SettingsSetProgramDir(path);
+}
+
+static void DebugLogStart() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (n == 0 || n >= sizeof path - 4) return;
+    char* dot = strrchr(path, '.');
+    if (dot && !strchr(dot, '\\')) *dot = 0;
+    strcat(path, ".log");
+    if (DebugLogOpen(path)) DebugLogWrite("CommandLine", "%s", GetCommandLineA());
+}
+
+static void LogTraffic() {
+    if (!gSwitches.stats && !DebugLogIsOpen()) return;
+    DebugLogWrite("Traffic", "sent %u messages, %u bytes; received %u messages, %u bytes", gSession.msgsSent,
+                  gSession.bytesSent, gSession.msgsRecv, gSession.bytesRecv);
+}
+
+static void Cleanup() {
+    if (gHooks.cleanupRuntime) gHooks.cleanupRuntime();
+    CacheShutdown();
+    LogTraffic();
+    HandleCleanup();
+    MsgBufFree(&gSrvMsgBuf);
+    MsgBufFree(&gSendBuf);
+    MsgBufFree(&gRecvBuf);
+    GuardedFree(gDestArray);
+    gDestArray = nullptr;
+    ClientConfigCleanup();
+    SettingsCleanup();
+    MsgLogClose();
+    DebugLogClose();
+}
+
+int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
+    // 1. Switches; the ones that end the process at once.
+    bool ok = ParseSwitches(__argc, __argv);
     if (gSwitches.version || gSwitches.help) {
         printf("%s\n", kVersionText);
         if (gSwitches.help) printf("%s", kUsageText);
@@ -14,5 +82,70 @@ int main(int argc, char** argv) {
         fprintf(stderr, "Unknown switch: %s\n%s", gSwitches.unknown, kUsageText);
         return 1;
     }
-    return 0;
+    gConsoleMode = 1;
+    ProgramDirInit();
+    if (gSwitches.ini) SettingsSetIniFile(gSwitches.ini);
+    if (gSwitches.reg || gSwitches.unreg) {
+        if (gSwitches.reg) RegisterComServer();
+        else UnregisterComServer();
+        return 1;
+    }
+    // 2. Logs.
+    if (gSwitches.debug) DebugLogStart();
+    if (gSwitches.msgLogLevel > 0) MsgLogOpen(gSwitches.msgLogLevel);
+    // 3. Run-time facilities and object tables.
+    if (gHooks.runtimeStartup) gHooks.runtimeStartup();
+    if (gHooks.objectSetupTables) gHooks.objectSetupTables();
+    // 5. Settings, then the cache (4 needs the settings to know it is wanted).
+    ClientConfigDefaults();
+    ClientConfigRead(gSwitches);
+    // 4. Single use: another running client is brought to the front instead.
+    if (gClientConfig.singleUse && gHooks.singleUseCheck && gHooks.singleUseCheck()) return 0;
+    if (gSwitches.clear) {
+        CacheClear();
+        Cleanup();
+        return 1;
+    }
+    CacheInit();
+    SrvMsgInitTables();
+    // 6. The main window, hidden.
+    gMainWnd = gHooks.createMainWindow ? gHooks.createMainWindow(inst) : CreateSessionWindow(inst);
+    DebugLogWrite("MainWindow", "%s", gMainWnd ? "created" : "failed");
+    // 7. Automation mode: the automation client's Run gives the command line.
+    static char cmdLine[kCmdLineSize];
+    snprintf(cmdLine, sizeof cmdLine, "%s", gClientConfig.cmdLine);
+    if (gSwitches.automation && gHooks.automationRun) {
+        const char* run = gHooks.automationRun();
+        if (!run) return 0;
+        // At most 1007 characters and the NUL.
+        if (*run) snprintf(cmdLine, sizeof cmdLine, "%s", run);
+    }
+    // 8. The session.
+    int rc = ServerConnect(cmdLine, gSwitches.automation);
+    int exitCode = 0;
+    if (gSession.state == kSessionRefused) {
+        ConsoleText(gSession.refuseText);
+    } else if (rc != 0 || gSession.state != kSessionRunning) {
+        char text[600];
+        snprintf(text, sizeof text, "%s\n%s", kFatalText, LastErrorText(rc ? rc : gSession.lastError));
+        ConsoleText(text);
+    } else {
+        // 9. The main loop.
+        while (gSession.state == kSessionRunning) PumpOnce(true);
+        // 10. The error text, if any, then the clean-up.
+        if (gSession.lastError) {
+            char text[600];
+            snprintf(text, sizeof text, "%s\n%s", kFatalText, LastErrorText(gSession.lastError));
+            ConsoleText(text);
+            exitCode = gSession.lastError;
+        } else {
+            exitCode = gSession.exitCode;
+        }
+    }
+    ServerDisconnect();
+    if (gMainWnd) DestroyWindow(gMainWnd);
+    Cleanup();
+    return exitCode;
 }
+
+int main() { return WinMain(GetModuleHandleA(nullptr), nullptr, GetCommandLineA(), SW_HIDE); }

@@ -25,6 +25,7 @@ struct WireReader {
     bool Has(size_t off, size_t n) const { return r.Has(off, n); }
     const uint8_t* PtrAt(size_t off, size_t n) const { return r.PtrAt(off, n); }
     bool U8At(size_t off, uint8_t* v) const { return r.U8At(off, v); }
+    bool BytesAt(size_t off, void* out, size_t n) const { return r.BytesAt(off, out, n); }
     bool U16At(size_t off, uint16_t* v) const {
         if (!r.U16At(off, v)) return false;
         if (swapped) *v = SwapU16(*v);

@@ -1,0 +1,104 @@
+// answer.cpp - answers and results to the server: AnswerMsg, the ResultMsg forms,
+// event messages with their items, the print job answer, the outgoing bundle
+// that collects the answers to a received bundle, and the destroyed-object list.
+#include "session/session.h"
+
+#include <cstring>
+
+#include "session/config.h"
+#include "session/util/mem.h"
+
+MsgBuf gSendBuf;
+uint32_t* gDestArray;
+uint32_t gDestCount;
+uint32_t gDestArraySize;
+
+static MsgBuf gOutBundle;
+static bool gOutBundleOpen;
+static bool gReplyPending;
+
+constexpr uint32_t kDestArrayStep = 500;
+
+bool ReplyPending() { return gReplyPending; }
+void ReplyReset() { gReplyPending = false; }
+
+void BundleOutBegin(uint32_t seq) {
+    gOutBundleOpen = MsgBundleStart(&gOutBundle, seq, gSession.swapped);
+}
+
+void BundleOutFlush() {
+    if (!gOutBundleOpen) return;
+    gOutBundleOpen = false;
+    uint32_t count = WireGetU32(gOutBundle.data + 4, gSession.swapped);
+    if (count) SendMsgBytes(gOutBundle.data, gOutBundle.used);
+}
+
+void PostBuiltMsg() {
+    gReplyPending = false;
+    if (SessionInBundle() && gOutBundleOpen) {
+        if (MsgBundleAdd(&gOutBundle, gSendBuf.data, gSendBuf.used, gSession.swapped)) return;
+        // A bundle that cannot grow is sent as it stands and the answer alone.
+        BundleOutFlush();
+        BundleOutBegin(gSession.curSeq);
+    }
+    SendMsgBytes(gSendBuf.data, gSendBuf.used);
+}
+
+void PostAnswer(uint32_t type, int32_t value) {
+    if (MsgBuildAnswer(&gSendBuf, type, value, gSession.curSeq, gSession.swapped)) PostBuiltMsg();
+}
+
+void SetReplyInt(const SrvMsg*, int32_t value, uint8_t kind) {
+    gReplyPending = MsgBuildResultInt(&gSendBuf, value, kind, gSession.curSeq, gSession.swapped);
+}
+
+void SetReplyText(const SrvMsg*, const char* text) {
+    gReplyPending = MsgBuildResultText(&gSendBuf, text, gSession.curSeq, gSession.swapped);
+}
+
+void SetReplyBytes(const SrvMsg*, const void* bytes, uint32_t n) {
+    // The buffer grows as needed; when it cannot, the answer carries no bytes.
+    gReplyPending = MsgBuildResultBytes(&gSendBuf, bytes, n, gSession.curSeq, gSession.swapped) ||
+                    MsgBuildResultBytes(&gSendBuf, nullptr, 0, gSession.curSeq, gSession.swapped);
+}
+
+int AddEventItem(const EventItem* item) {
+    return MsgAppendEventItem(&gSendBuf, item, gClientConfig.serverVersion, gSession.swapped);
+}
+
+void SendPrtJobAnswer(int32_t value, int32_t copies, int32_t pages, int32_t detail, const char* text) {
+    if (MsgBuildPrtJobAnswer(&gSendBuf, value, copies, pages, detail, text, gSession.curSeq, gSession.swapped))
+        PostBuiltMsg();
+}
+
+void SendPrtName(const char* text) {
+    if (MsgBuildPrtName(&gSendBuf, text, gSession.curSeq, gSession.swapped)) PostBuiltMsg();
+}
+
+bool SendNextEvent() {
+    if (!gHooks.eventTakeNext) return false;
+    EventRecord ev = {};
+    EventItem items[kEventMaxItems];
+    uint32_t count = 0;
+    if (!gHooks.eventTakeNext(&ev, items, &count)) return false;
+    if (!MsgBuildEvent(&gSendBuf, &ev, gClientConfig.serverVersion, gSession.curSeq, gSession.swapped)) return false;
+    for (uint32_t i = 0; i < count && i < kEventMaxItems; i++) AddEventItem(&items[i]);
+    PostBuiltMsg();
+    return true;
+}
+
+bool CheckClientDestCount() {
+    if (gDestCount < gDestArraySize) return true;
+    uint64_t size = static_cast<uint64_t>(gDestArraySize) + kDestArrayStep;
+    void* p = GuardedRealloc(gDestArray, static_cast<size_t>(size * sizeof(uint32_t)));
+    if (!p) return false;
+    gDestArray = static_cast<uint32_t*>(p);
+    gDestArraySize = static_cast<uint32_t>(size);
+    return true;
+}
+
+void DestArrayAppend(uint32_t ovar) {
+    // A failed growth skips the entry rather than writing past the array.
+    if (!CheckClientDestCount()) return;
+    gDestArray[gDestCount++] = ovar;
+}

@@ -1,0 +1,72 @@
+// comreg.cpp - registration of the automation server Qovclient.Application in
+// the registry (switches "reg" and "unreg"). The type library itself is
+// registered from the program file once it carries one.
+#include "session/session.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "session/log.h"
+
+static const char kClsid[] = "{20D05919-FA48-4b02-851F-F933ACD40A49}";
+static const char kTypeLib[] = "{E454535C-DC9D-4046-8B48-C438F247722A}";
+static const char kCatAutomation[] = "{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
+static const char kCatScripting[] = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
+static const char kProgId[] = "Qovclient.Application.1";
+static const char kProgIdPlain[] = "Qovclient.Application";
+static const char kDescription[] = "Qovclient Application";
+
+static bool SetKey(const char* path, const char* value) {
+    HKEY k;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG rc = value ? RegSetValueExA(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                     static_cast<DWORD>(strlen(value) + 1))
+                    : ERROR_SUCCESS;
+    RegCloseKey(k);
+    return rc == ERROR_SUCCESS;
+}
+
+int RegisterComServer() {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    char server[MAX_PATH + 16];
+    snprintf(server, sizeof server, "%s /Automation", exe);
+    char base[64], path[160];
+    snprintf(base, sizeof base, "CLSID\\%s", kClsid);
+    bool ok = SetKey(base, kDescription);
+    snprintf(path, sizeof path, "%s\\ProgID", base);
+    ok &= SetKey(path, kProgId);
+    snprintf(path, sizeof path, "%s\\VersionIndependentProgID", base);
+    ok &= SetKey(path, kProgIdPlain);
+    snprintf(path, sizeof path, "%s\\LocalServer32", base);
+    ok &= SetKey(path, server);
+    snprintf(path, sizeof path, "%s\\TypeLib", base);
+    ok &= SetKey(path, kTypeLib);
+    snprintf(path, sizeof path, "%s\\Programmable", base);
+    ok &= SetKey(path, nullptr);
+    snprintf(path, sizeof path, "%s\\Implemented Categories\\%s", base, kCatAutomation);
+    ok &= SetKey(path, nullptr);
+    snprintf(path, sizeof path, "%s\\Implemented Categories\\%s", base, kCatScripting);
+    ok &= SetKey(path, nullptr);
+    ok &= SetKey(kProgIdPlain, kDescription);
+    ok &= SetKey("Qovclient.Application\\Clsid", kClsid);
+    ok &= SetKey("Qovclient.Application\\CurVer", kProgId);
+    ok &= SetKey(kProgId, kDescription);
+    ok &= SetKey("Qovclient.Application.1\\Clsid", kClsid);
+    DebugLogWrite("RegisterComServer", "%s", ok ? "done" : "failed");
+    return ok ? 0 : 1;
+}
+
+int UnregisterComServer() {
+    char base[64];
+    snprintf(base, sizeof base, "CLSID\\%s", kClsid);
+    LONG a = RegDeleteTreeA(HKEY_CLASSES_ROOT, base);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, kProgIdPlain);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, kProgId);
+    char tl[64];
+    snprintf(tl, sizeof tl, "TypeLib\\%s", kTypeLib);
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, tl);
+    DebugLogWrite("UnregisterComServer", "%s", a == ERROR_SUCCESS ? "done" : "nothing to remove");
+    return 0;
+}

@@ -1,0 +1,411 @@
+// link.cpp - the TCP link to the application server: connecting over IPv4 or
+// IPv6 with retries and fallback servers, the receive thread with its keep-alive
+// and silence limit, the locked send path, and the last error's text.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "session/session.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "session/config.h"
+#include "session/log.h"
+#include "session/settings.h"
+#include "session/util/mem.h"
+
+Session gSession;
+MsgBuf gRecvBuf;
+
+static SOCKET gSock = INVALID_SOCKET;
+static HANDLE gRecvEvent;
+static HANDLE gRecvThread;
+static CRITICAL_SECTION gSendLock;
+static bool gSendLockReady;
+static volatile LONG gStopping;
+static volatile LONG gRecvResult;
+static DWORD gLastSendTick;            // for the keep-alive, under gSendLock
+
+constexpr int kErrTimedOut = 10060;    // the server stayed silent past QOVCS_RECVTIMEOUT
+constexpr int kErrHostNotFound = 11001;
+constexpr int kMaxFallbackServers = 4;
+
+// ---- IPv6 entry points, loaded from ws2_32.dll at run time ----------------------
+// They are absent from the oldest Winsock; loading them by name keeps the
+// program starting there and falls back to gethostbyname for IPv4.
+typedef int(WSAAPI* GetAddrInfoFn)(const char*, const char*, const ADDRINFOA*, ADDRINFOA**);
+typedef void(WSAAPI* FreeAddrInfoFn)(ADDRINFOA*);
+typedef int(WSAAPI* InetPtonFn)(int, const char*, void*);
+typedef int(WSAAPI* AddrToStringFn)(LPSOCKADDR, DWORD, LPWSAPROTOCOL_INFOA, LPSTR, LPDWORD);
+static GetAddrInfoFn gGetAddrInfo;
+static FreeAddrInfoFn gFreeAddrInfo;
+static InetPtonFn gInetPton;
+static AddrToStringFn gAddrToString;
+
+static void LoadIpv6Entries() {
+    HMODULE ws = GetModuleHandleA("ws2_32.dll");
+    if (!ws) ws = LoadLibraryA("ws2_32.dll");
+    if (!ws) return;
+    gGetAddrInfo = reinterpret_cast<GetAddrInfoFn>(GetProcAddress(ws, "getaddrinfo"));
+    gFreeAddrInfo = reinterpret_cast<FreeAddrInfoFn>(GetProcAddress(ws, "freeaddrinfo"));
+    gInetPton = reinterpret_cast<InetPtonFn>(GetProcAddress(ws, "inet_pton"));
+    gAddrToString = reinterpret_cast<AddrToStringFn>(GetProcAddress(ws, "WSAAddressToStringA"));
+}
+
+const char* LastErrorText(int32_t code) {
+    static char text[300];
+    switch (code) {
+    case kErrBadMessage: return "99990: a message from the server does not fit its frame";
+    case kErrNotConnected: return "10057: the connection to the server is closed";
+    case kErrTimedOut: return "10060: the server did not answer in time";
+    case 10061: return "10061: the server refused the connection";
+    case kErrHostNotFound: return "11001: the server's host name is not known";
+    default: break;
+    }
+    char sys[256] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(code), 0,
+                   sys, sizeof sys, nullptr);
+    size_t n = strlen(sys);
+    while (n && (sys[n - 1] == '\n' || sys[n - 1] == '\r')) sys[--n] = 0;
+    snprintf(text, sizeof text, "%d: %s", code, n ? sys : "network error");
+    return text;
+}
+
+void SessionFail(int32_t code) {
+    if (gSession.state == kSessionEnded) return;
+    gSession.lastError = code;
+    DebugLogWrite("SessionError", "%s", LastErrorText(code));
+    if (gSession.state != kSessionRefused) gSession.state = kSessionEnded;
+}
+
+// ---- Sending ----------------------------------------------------------------------
+
+static bool SendRaw(const uint8_t* p, uint32_t n) {
+    while (n) {
+        int k = send(gSock, reinterpret_cast<const char*>(p), static_cast<int>(n), 0);
+        if (k == SOCKET_ERROR || k == 0) return false;
+        p += k;
+        n -= static_cast<uint32_t>(k);
+    }
+    return true;
+}
+
+bool SendMsgBytes(const uint8_t* msg, uint32_t len) {
+    if (gSock == INVALID_SOCKET) {
+        SessionFail(kErrNotConnected);
+        return false;
+    }
+    static MsgBuf packed;
+    const uint8_t* out = msg;
+    uint32_t outLen = len;
+    if (gSession.compressOut && MsgCompress(msg, len, gSession.swapped, &packed)) {
+        out = packed.data;
+        outLen = packed.used;
+    }
+    if (gCipherEncipher && outLen > kMsgHeadSize) {
+        // The cipher works in place: never on the caller's buffer.
+        if (out == msg) {
+            packed.used = 0;
+            if (!MsgBufAppend(&packed, msg, len)) return false;
+            out = packed.data;
+        }
+        gCipherEncipher(const_cast<uint8_t*>(out) + kMsgHeadSize, outLen - kMsgHeadSize, gSession.key);
+    }
+    EnterCriticalSection(&gSendLock);
+    bool ok = SendRaw(out, outLen);
+    gLastSendTick = GetTickCount();
+    LeaveCriticalSection(&gSendLock);
+    if (!ok) {
+        SessionFail(WSAGetLastError() ? WSAGetLastError() : kErrNotConnected);
+        return false;
+    }
+    gSession.bytesSent += outLen;
+    gSession.msgsSent++;
+    MsgLogWrite(true, len, WireGetU32(msg + 4, gSession.swapped));
+    return true;
+}
+
+// The receive thread's keep-alive: a lone word when nothing was sent for the
+// configured number of seconds.
+static void SendKeepAliveIfDue() {
+    if (gClientConfig.keepAlive <= 0 || gSock == INVALID_SOCKET) return;
+    EnterCriticalSection(&gSendLock);
+    DWORD idle = GetTickCount() - gLastSendTick;
+    if (idle >= static_cast<DWORD>(gClientConfig.keepAlive) * 1000u) {
+        uint8_t word[4] = {0xFF, 0xFF, 0xFF, 0xFF};
+        SendRaw(word, 4);
+        gLastSendTick = GetTickCount();
+    }
+    LeaveCriticalSection(&gSendLock);
+}
+
+static DWORD WaitSlice() {
+    DWORD slice = kRecvWaitMs;
+    if (gClientConfig.keepAlive > 0 && static_cast<DWORD>(gClientConfig.keepAlive) * 1000u < slice)
+        slice = static_cast<DWORD>(gClientConfig.keepAlive) * 1000u;
+    return slice;
+}
+
+// ---- Receiving --------------------------------------------------------------------
+
+// Reads exactly n bytes: 0, or the error number (10057 when the server closed).
+static int RecvExact(uint8_t* p, uint32_t n) {
+    while (n) {
+        int k = recv(gSock, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
+        if (k == 0) return kErrNotConnected;
+        if (k == SOCKET_ERROR) return gStopping ? kErrNotConnected : WSAGetLastError();
+        p += k;
+        n -= static_cast<uint32_t>(k);
+    }
+    return 0;
+}
+
+// Waits for the first byte of the next frame, sending keep-alives meanwhile and
+// ending the session when the server stays silent past QOVCS_RECVTIMEOUT.
+static int WaitReadable() {
+    DWORD start = GetTickCount();
+    DWORD limit = static_cast<DWORD>(gClientConfig.recvTimeout > 0 ? gClientConfig.recvTimeout : 300) * 1000u;
+    for (;;) {
+        fd_set rd;
+        FD_ZERO(&rd);
+        FD_SET(gSock, &rd);
+        DWORD slice = WaitSlice();
+        timeval tv = {static_cast<long>(slice / 1000), static_cast<long>((slice % 1000) * 1000)};
+        int r = select(0, &rd, nullptr, nullptr, &tv);
+        if (gStopping) return kErrNotConnected;
+        if (r == SOCKET_ERROR) return WSAGetLastError();
+        if (r > 0) return 0;
+        SendKeepAliveIfDue();
+        if (GetTickCount() - start >= limit) return kErrTimedOut;
+    }
+}
+
+// One whole frame into gRecvBuf; the server's own keep-alive words are skipped.
+static int RecvOneFrame() {
+    for (;;) {
+        int rc = WaitReadable();
+        if (rc) return rc;
+        uint8_t head[8];
+        if ((rc = RecvExact(head, 4)) != 0) return rc;
+        if (WireGetU32(head, false) == kKeepAliveWord) continue;
+        // A frame cut short inside its header or body does not fit: 99990.
+        if (RecvExact(head + 4, 4) != 0) return kErrBadMessage;
+        if (!gSession.orderKnown) {
+            int order = FrameDetectOrder(head, 8);
+            gSession.swapped = order == 1;
+            gSession.orderKnown = true;
+        }
+        uint32_t len;
+        if (FrameCheckWord(WireGetU32(head, gSession.swapped), gRecvBuf.size, &len) != 0) return kErrBadMessage;
+        memcpy(gRecvBuf.data, head, 8);
+        if (len > 8 && RecvExact(gRecvBuf.data + 8, len - 8) != 0) return kErrBadMessage;
+        gRecvBuf.used = len;
+        return 0;
+    }
+}
+
+// The receive thread: waits to be let on (the main thread has consumed the last
+// frame), reads one frame and posts 1174 to the main window. While the main
+// thread works it keeps the link alive.
+static DWORD WINAPI RecvThreadProc(LPVOID) {
+    for (;;) {
+        DWORD w = WaitForSingleObject(gRecvEvent, WaitSlice());
+        if (gStopping) break;
+        if (w == WAIT_TIMEOUT) {
+            SendKeepAliveIfDue();
+            continue;
+        }
+        int rc = RecvOneFrame();
+        if (gStopping) break;
+        InterlockedExchange(&gRecvResult, rc);
+        PostMessageA(gMainWnd, kWmSrvMsg, static_cast<WPARAM>(rc), 0);
+        if (rc) break;
+    }
+    return 0;
+}
+
+void SignalRecvThread() {
+    if (gRecvEvent) SetEvent(gRecvEvent);
+}
+
+// ---- Connecting -------------------------------------------------------------------
+
+static bool ResolveAndConnect(const char* host, int port, const char* localIp, SOCKET* out) {
+    bool wantV6 = gClientConfig.ipv6 || strchr(host, ':') != nullptr;
+    char portText[16];
+    snprintf(portText, sizeof portText, "%d", port);
+    if (gGetAddrInfo && gFreeAddrInfo) {
+        ADDRINFOA hints = {};
+        hints.ai_family = wantV6 ? AF_UNSPEC : AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        hints.ai_protocol = IPPROTO_TCP;
+        ADDRINFOA* list = nullptr;
+        if (gGetAddrInfo(host, portText, &hints, &list) != 0 || !list) {
+            gSession.lastError = kErrHostNotFound;
+            return false;
+        }
+        bool ok = false;
+        for (ADDRINFOA* a = list; a && !ok; a = a->ai_next) {
+            SOCKET s = socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+            if (s == INVALID_SOCKET) continue;
+            if (localIp && *localIp) {
+                // QOVCS_LOCALIP chooses the interface the link leaves from.
+                sockaddr_storage local = {};
+                local.ss_family = static_cast<ADDRESS_FAMILY>(a->ai_family);
+                void* at = a->ai_family == AF_INET6 ? static_cast<void*>(&reinterpret_cast<sockaddr_in6*>(&local)->sin6_addr)
+                                                    : static_cast<void*>(&reinterpret_cast<sockaddr_in*>(&local)->sin_addr);
+                if (gInetPton && gInetPton(a->ai_family, localIp, at) == 1)
+                    bind(s, reinterpret_cast<sockaddr*>(&local), static_cast<int>(a->ai_addrlen));
+            }
+            char addrText[64] = "";
+            DWORD addrLen = sizeof addrText;
+            if (gAddrToString) gAddrToString(a->ai_addr, static_cast<DWORD>(a->ai_addrlen), nullptr, addrText, &addrLen);
+            DebugLogWrite("SERVER ADDRESS", "%s", addrText);
+            if (connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) == 0) {
+                *out = s;
+                ok = true;
+            } else {
+                gSession.lastError = WSAGetLastError();
+                closesocket(s);
+            }
+        }
+        gFreeAddrInfo(list);
+        return ok;
+    }
+    // IPv4 only: the oldest Winsock.
+    sockaddr_in sa = {};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<u_short>(port));
+    sa.sin_addr.s_addr = inet_addr(host);
+    if (sa.sin_addr.s_addr == INADDR_NONE) {
+        hostent* he = gethostbyname(host);
+        if (!he || he->h_length != 4) {
+            gSession.lastError = kErrHostNotFound;
+            return false;
+        }
+        memcpy(&sa.sin_addr, he->h_addr_list[0], 4);
+    }
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET || connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        gSession.lastError = WSAGetLastError();
+        if (s != INVALID_SOCKET) closesocket(s);
+        return false;
+    }
+    *out = s;
+    return true;
+}
+
+static bool SendProgramRequest(const char* cmdLine) {
+    char station[MAX_COMPUTERNAME_LENGTH + 1] = "";
+    DWORD n = sizeof station;
+    GetComputerNameA(station, &n);
+    char user[257] = "";
+    n = sizeof user;
+    GetUserNameA(user, &n);
+    ProgramRequest req = {};
+    req.build = kClientBuild;
+    req.flags = kPrqFlagCompress;
+    req.recvSize = gRecvBuf.size;
+    req.texts[0] = station;
+    req.texts[1] = user;
+    req.texts[2] = gClientConfig.logon;
+    req.texts[3] = cmdLine;
+    if (!MsgBuildProgramRequest(&gSendBuf, &req)) return false;
+    return SendMsgBytes(gSendBuf.data, gSendBuf.used);
+}
+
+int ServerConnectOne(const char* host, int port, const char* localIp, const char* cmdLine) {
+    DebugLogWrite("HOST NAME", "%s", host);
+    DebugLogWrite("PORT NUMBER", "%d", port);
+    SOCKET s;
+    if (!ResolveAndConnect(host, port, localIp, &s)) return gSession.lastError ? gSession.lastError : kErrNotConnected;
+    BOOL on = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    gSock = s;
+    gStopping = 0;
+    gSession.state = kSessionOpening;
+    gSession.orderKnown = false;
+    gSession.swapped = false;
+    gSession.lastError = 0;
+    gLastSendTick = GetTickCount();
+    gRecvEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);   // auto-reset
+    gRecvThread = CreateThread(nullptr, 0, RecvThreadProc, nullptr, 0, nullptr);
+    if (!gRecvEvent || !gRecvThread) return GetLastError();
+    if (!SendProgramRequest(cmdLine)) return gSession.lastError;
+    SignalRecvThread();
+    while (gSession.state == kSessionOpening) PumpOnce(true);
+    if (gSession.state == kSessionRefused) return 0;
+    return gSession.state == kSessionRunning ? 0 : gSession.lastError;
+}
+
+void ServerDisconnect() {
+    InterlockedExchange(&gStopping, 1);
+    if (gSock != INVALID_SOCKET) {
+        shutdown(gSock, SD_BOTH);
+        closesocket(gSock);
+        gSock = INVALID_SOCKET;
+    }
+    if (gRecvEvent) SetEvent(gRecvEvent);
+    if (gRecvThread) {
+        WaitForSingleObject(gRecvThread, 5000);
+        CloseHandle(gRecvThread);
+        gRecvThread = nullptr;
+    }
+    if (gRecvEvent) {
+        CloseHandle(gRecvEvent);
+        gRecvEvent = nullptr;
+    }
+}
+
+// The key of the block cipher: the text of switch "key" or QOVCS_PUBLIC, its
+// bytes folded into 16. Stored for the cipher hook; identity until one is set.
+static void StoreKey() {
+    memset(gSession.key, 0, sizeof gSession.key);
+    const char* k = gClientConfig.publicKey;
+    for (size_t i = 0; k[i]; i++) gSession.key[i % 16] ^= static_cast<uint8_t>(k[i]);
+}
+
+int ServerConnect(const char* cmdLine, bool automation) {
+    static bool wsaUp = false;
+    if (!wsaUp) {
+        WSADATA wsa;
+        if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return WSAGetLastError();
+        wsaUp = true;
+        InitializeCriticalSection(&gSendLock);
+        gSendLockReady = true;
+        LoadIpv6Entries();
+    }
+    if (!gRecvBuf.data) {
+        // Exactly the agreed size: a longer frame is refused until 1058 grows it.
+        gRecvBuf.data = static_cast<uint8_t*>(GuardedAlloc(kRecvBufStartSize));
+        if (!gRecvBuf.data) return ERROR_OUTOFMEMORY;
+        gRecvBuf.size = kRecvBufStartSize;
+    }
+    StoreKey();
+    const char* host = gClientConfig.host[0] ? gClientConfig.host : "127.0.0.1";
+    int port = gClientConfig.port > 0 ? gClientConfig.port : kDefaultPort;
+    int tries = 1 + (gClientConfig.retry[0] > 0 ? gClientConfig.retry[0] : gClientConfig.autoRetry);
+    int delay = gClientConfig.delay[0] > 0 ? gClientConfig.delay[0] : gClientConfig.autoDelay;
+    int rc = 0;
+    for (int t = 0; t < tries; t++) {
+        if (t) Sleep(static_cast<DWORD>(delay > 0 ? delay : 1) * 1000u);
+        rc = ServerConnectOne(host, port, gClientConfig.localIp, cmdLine);
+        if (rc == 0 || gSession.state != kSessionIdle) return rc;
+    }
+    // The numbered fallback servers, never in automation mode: the automation
+    // client chose its server and must hear that it failed.
+    if (!gClientConfig.multiServer || automation) return rc;
+    for (int n = 1; n <= kMaxFallbackServers; n++) {
+        char name[32];
+        snprintf(name, sizeof name, "QOVCS_HOSTNAME%d", n);
+        const char* h = GetSetting(name);
+        if (!h || !*h) continue;
+        snprintf(name, sizeof name, "QOVCS_PORTNUM%d", n);
+        int p = static_cast<int>(GetSettingInt(name, kDefaultPort));
+        snprintf(name, sizeof name, "QOVCS_LOCALIP%d", n);
+        const char* local = GetSetting(name);
+        rc = ServerConnectOne(h, p, local ? local : "", cmdLine);
+        if (rc == 0 || gSession.state != kSessionIdle) return rc;
+    }
+    return rc;
+}

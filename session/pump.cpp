@@ -1,0 +1,45 @@
+// pump.cpp - the message-pump turn of the main loop and of nested waits, and
+// the plain hidden main window that carries message 1174 until the object
+// model builds its own.
+#include "session/session.h"
+
+HWND gMainWnd;
+
+static const char kMainClass[] = "Qovwin";
+
+void PumpOnce(bool wait) {
+    if (gHooks.pumpIdle) gHooks.pumpIdle();
+    MSG m;
+    if (wait) {
+        if (GetMessageA(&m, nullptr, 0, 0) <= 0) {
+            gSession.state = kSessionEnded;
+            return;
+        }
+    } else if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        return;
+    }
+    do {
+        if (!gHooks.pumpPreTranslate || !gHooks.pumpPreTranslate(&m)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+        if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
+    } while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+}
+
+static LRESULT CALLBACK SessionWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kWmSrvMsg) {
+        OnSrvMsgArrived(wp);
+        return 0;
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+HWND CreateSessionWindow(HINSTANCE inst) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = SessionWndProc;
+    wc.hInstance = inst;
+    wc.lpszClassName = kMainClass;
+    RegisterClassA(&wc);
+    return CreateWindowA(kMainClass, "Qovtervex", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, inst, nullptr);
+}

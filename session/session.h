@@ -1,0 +1,168 @@
+// session.h - the session core that the rest of the client calls: the link to
+// the server, the dispatch of server messages and its tables, answers and
+// results, the handle registry, method-call checks, server files and the cache,
+// COM registration, the message pump, and the hooks later facilities fill.
+#pragma once
+
+#include <windows.h>
+
+#include "session/proto/records.h"
+
+// ---- Session state ------------------------------------------------------------
+enum SessionState { kSessionIdle, kSessionOpening, kSessionRunning, kSessionRefused, kSessionEnded };
+
+constexpr UINT kWmSrvMsg = 1174;            // receive thread -> main window: a frame arrived
+constexpr DWORD kRecvWaitMs = 30000;        // the receive thread's longest wait
+constexpr int32_t kNoAnswer = INT32_MIN;    // a handler that answered itself (or needs no answer)
+
+struct Session {
+    SessionState state;
+    bool swapped;                 // the server's byte order is the opposite of ours
+    bool orderKnown;              // set by the first received message
+    bool compressOut;             // the accept allows compressed bodies
+    int exitCode;                 // from message 1011
+    int32_t lastError;            // Winsock number, kErrBadMessage or kErrNotConnected
+    uint32_t curSeq;              // sequence of the request being answered
+    uint8_t key[16];              // the cipher key (switch "key" or QOVCS_PUBLIC)
+    char refuseText[512];
+    uint32_t bytesSent, bytesRecv, msgsSent, msgsRecv;
+};
+extern Session gSession;
+extern HWND gMainWnd;
+extern MsgBuf gRecvBuf;       // the receive thread's buffer (20488 bytes at start, grown by 1058)
+extern MsgBuf gSrvMsgBuf;     // the message being dispatched, copied and uncompressed
+extern MsgBuf gSendBuf;       // answers are built here, never over the request
+
+// ---- Link (link.cpp) -------------------------------------------------------------
+// Reads the link settings, connects (with retries and, outside automation mode,
+// the numbered fallback servers), opens the session. 0, or the error number.
+int ServerConnect(const char* cmdLine, bool automation);
+int ServerConnectOne(const char* host, int port, const char* localIp, const char* cmdLine);
+void ServerDisconnect();
+// Sends one whole message (compressed when allowed, enciphered) under the send
+// lock; false and the session ends when the link fails.
+bool SendMsgBytes(const uint8_t* msg, uint32_t len);
+// Lets the receive thread read the next frame.
+void SignalRecvThread();
+// The text of the last error number.
+const char* LastErrorText(int32_t code);
+void SessionFail(int32_t code);
+
+// ---- Dispatch (srvmsg.cpp) ---------------------------------------------------------
+struct SrvMsg {
+    const uint8_t* data;
+    uint32_t length;
+    uint32_t type;
+    uint32_t seq;
+    WireReader r;             // bounded, swap-aware field reads
+};
+typedef int32_t (*SrvMsgHandler)(const SrvMsg* msg);
+// Range tables: later facilities put their handlers in these slots (index =
+// type - first of the range). An empty slot is answered 1010 {21847}.
+extern SrvMsgHandler gSrvMsg1200s[100];
+extern SrvMsgHandler gSrvMsg1300s[100];
+extern SrvMsgHandler gSrvMsg1400s[100];
+extern SrvMsgHandler gSrvMsg2000s[1000];    // 2000-2999 apart from 2200s and 2400s
+extern SrvMsgHandler gSrvMsg2200s[100];
+extern SrvMsgHandler gSrvMsg2400s[100];
+void OnSrvMsgArrived(WPARAM result);
+void FetchSrvMsg();
+void ProcessSrvMsg(const SrvMsg* msg);
+int32_t ProcessSrvMsg1200s(const SrvMsg* msg);
+int32_t ProcessSrvMsg2200s(const SrvMsg* msg);
+void SrvMsgInitTables();
+// True while the members of a received bundle are worked through.
+bool SessionInBundle();
+// A nested exchange inside a handler: waits (pumping) for a message of the given
+// type; it is copied into out. 0 or the session error.
+int AwaitSrvMsg(uint32_t type, MsgBuf* out);
+
+// ---- Answers (answer.cpp) ------------------------------------------------------
+void PostAnswer(uint32_t type, int32_t value);
+void SetReplyInt(const SrvMsg* request, int32_t value, uint8_t kind);
+void SetReplyText(const SrvMsg* request, const char* text);
+void SetReplyBytes(const SrvMsg* request, const void* bytes, uint32_t n);
+int AddEventItem(const EventItem* item);
+void SendPrtJobAnswer(int32_t value, int32_t copies, int32_t pages, int32_t detail, const char* text);
+void SendPrtName(const char* text);
+// Sends gSendBuf as the current request's answer (joins the outgoing bundle
+// while a received bundle is worked through).
+void PostBuiltMsg();
+bool ReplyPending();
+void ReplyReset();
+void BundleOutBegin(uint32_t seq);
+void BundleOutFlush();
+// Events: sends the next queued event as 1142; false when none is queued.
+bool SendNextEvent();
+// Destroyed objects: their Ovars, reported by 2420 as 1154.
+extern uint32_t* gDestArray;
+extern uint32_t gDestCount;
+extern uint32_t gDestArraySize;
+bool CheckClientDestCount();
+void DestArrayAppend(uint32_t ovar);
+
+// ---- Handle registry (handles.cpp) -----------------------------------------------
+enum HandleKind : uint8_t { kHandleObject = 1, kHandlePrintJob = 2, kHandlePrinterFile = 3, kHandleSound = 4 };
+// Registers a live record; the number the server sees is handle (given by the
+// caller, as the facility defines it). False when the table cannot grow.
+bool HandleAdd(HandleKind kind, uint32_t handle, void* record);
+void HandleRemove(HandleKind kind, uint32_t handle);
+// The live record, or null for a handle the client never gave out.
+void* HandleLookup(HandleKind kind, uint32_t handle);
+void HandleCleanup();
+
+// ---- Method calls (calls.cpp) ---------------------------------------------------
+struct MethodDesc;
+typedef const MethodDesc* (*MethodLookupFn)(uint32_t method, uint32_t serverVersion);
+// Each object type registers the lookup of its method table.
+void RegisterMethodTable(uint32_t objectType, MethodLookupFn lookup);
+int CheckMethodCall(uint32_t objectType, const MethodCallRec* rec);
+extern MethodCallRec gMethodCall;
+extern PropChainRec gPropChain;
+constexpr uint32_t kMethodVersionLimit = 32000;
+constexpr uint32_t kMaxObjectType = 61;
+
+// ---- Hooks the later facilities fill ---------------------------------------------
+struct SessionHooks {
+    bool (*runtimeStartup)();                        // common controls, fonts, OLE
+    void (*objectSetupTables)();
+    bool (*singleUseCheck)();                        // true: another client was brought forward
+    HWND (*createMainWindow)(HINSTANCE inst);        // the hidden main window (must pass 1174 on)
+    const char* (*automationRun)();                  // the command line, or null to end
+    int32_t (*objectCreate)(const SrvMsg* msg);      // 1401
+    int32_t (*objectOp)(const SrvMsg* msg);          // 2401-2420 when no slot is filled
+    bool (*eventTakeNext)(EventRecord* ev, EventItem* items, uint32_t* count);
+    int32_t (*sndLoad)(const char* name, uint32_t nameLen, uint32_t option);
+    int32_t (*sndClose)(uint32_t handle);
+    int32_t (*sndPlay)(uint32_t handle);
+    int32_t (*infoRequest)(uint32_t code, const SrvMsg* msg, const char** text);  // kNoAnswer: not mine
+    bool (*pumpPreTranslate)(MSG* m);                // accelerators, modeless dialogs
+    void (*pumpIdle)();                              // console input, timers
+    void (*pumpAfterDispatch)();                     // page messages in nested waits
+    void (*cleanupRuntime)();
+};
+extern SessionHooks gHooks;
+void PumpOnce(bool wait);
+
+// ---- Server files and the cache (srvfile.cpp) -------------------------------------
+struct SrvFileRec {
+    char serverName[260];
+    char localPath[MAX_PATH];
+    bool temporary;               // a local copy to send back with PutSrvFile
+};
+int GetSrvFile(const char* name, uint8_t mode, uint8_t kind, uint16_t page, uint32_t number, uint8_t** data,
+               uint32_t* size, uint32_t* pages);
+int PrepSrvFileWrite(const char* name, SrvFileRec* rec);
+int PutSrvFile(SrvFileRec* rec);
+int WriteSrvFileLocal(const char* serverName, const char* localPath);
+int CacheFetch(const char* name, uint8_t kind, uint8_t** data, uint32_t* size);
+int CacheFetchResource(const char* name, uint8_t kind, uint16_t page, uint32_t number, uint8_t** data,
+                       uint32_t* size);
+void CacheFreeData(uint8_t* data);
+int CacheInit();
+int CacheClear();
+void CacheShutdown();
+
+// ---- COM registration (comreg.cpp) -------------------------------------------------
+int RegisterComServer();
+int UnregisterComServer();

@@ -1,0 +1,419 @@
+// srvmsg.cpp - the dispatch of server messages: taking a received frame (or the
+// next member of a bundle), uncompressing and logging it, acknowledging it, and
+// handing it to the core handlers or to the range tables later facilities fill.
+#include "session/session.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "session/config.h"
+#include "session/log.h"
+#include "session/util/codepage.h"
+#include "session/util/mem.h"
+#include "session/util/strutil.h"
+
+MsgBuf gSrvMsgBuf;
+SrvMsgHandler gSrvMsg1200s[100];
+SrvMsgHandler gSrvMsg1300s[100];
+SrvMsgHandler gSrvMsg1400s[100];
+SrvMsgHandler gSrvMsg2000s[1000];
+SrvMsgHandler gSrvMsg2200s[100];
+SrvMsgHandler gSrvMsg2400s[100];
+SessionHooks gHooks;
+
+static MsgBuf gMemberBuf;       // an uncompressed bundle member
+static bool gInBundle;          // answers join the outgoing bundle
+static uint32_t gAwaitType;     // a nested exchange waits for this type
+static MsgBuf* gAwaitOut;
+static bool gAwaitDone;
+
+static SrvMsg MakeSrvMsg(const uint8_t* data, const FrameHead& h) {
+    SrvMsg m = {data, h.length, h.type, h.seq, WireReader(data, h.length, gSession.swapped)};
+    return m;
+}
+
+// ---- Core handlers (1008-1188) ------------------------------------------------------
+
+static int32_t OnAccept(const SrvMsg* m) {
+    uint32_t version = 0, options = 0;
+    uint8_t fetchMode = 0, decimal = '.';
+    m->r.U32At(kAccVersion, &version);
+    m->r.U32At(kAccOptions, &options);
+    m->r.U8At(kAccFetchMode, &fetchMode);
+    m->r.U8At(kAccDecimal, &decimal);
+    gClientConfig.serverVersion = version;
+    gClientConfig.serverOptions = options;
+    gClientConfig.defaultFetchMode = fetchMode;
+    gClientConfig.decimalChar = static_cast<char>(decimal);
+    memset(gClientConfig.spoolExt, 0, sizeof gClientConfig.spoolExt);
+    m->r.BytesAt(kAccSpoolExt, gClientConfig.spoolExt, 4);
+    gClientConfig.noPrintAnswers = (options & kAccOptNoPrintAnswers) != 0;
+    gSession.compressOut = (options & kAccOptCompress) != 0;
+    gSession.state = kSessionRunning;
+    DebugLogWrite("SERVER VERSION", "%u", version);
+    return kNoAnswer;
+}
+
+static int32_t OnRefuse(const SrvMsg* m) {
+    int32_t code = 0;
+    m->r.I32At(kRefCode, &code);
+    size_t n = m->length > kRefText ? m->length - kRefText : 0;
+    if (n >= sizeof gSession.refuseText) n = sizeof gSession.refuseText - 1;
+    m->r.BytesAt(kRefText, gSession.refuseText, n);
+    gSession.refuseText[n] = 0;
+    gSession.lastError = code;
+    gSession.state = kSessionRefused;
+    return kNoAnswer;
+}
+
+static int32_t OnEndSession(const SrvMsg* m) {
+    int32_t code = 0;
+    m->r.I32At(kEndCode, &code);
+    PostAnswer(kMsgAnswer, 0);
+    gSession.exitCode = code;
+    gSession.state = kSessionEnded;
+    return kNoAnswer;
+}
+
+// 1058: the receive buffer grows (in steps of 1024 from its current size) so the
+// server may send longer frames; the answer is the new size, 0 when refused.
+static int32_t OnGrowBuffer(const SrvMsg* m) {
+    uint32_t want;
+    if (!m->r.U32At(kGrowSize, &want)) return 0;
+    if (want <= gRecvBuf.size) return static_cast<int32_t>(gRecvBuf.size);
+    if (want > kRecvBufMaxSize) return 0;
+    uint64_t size = gRecvBuf.size + ((static_cast<uint64_t>(want) - gRecvBuf.size + kBufGrowStep - 1) / kBufGrowStep) *
+                                        kBufGrowStep;
+    void* p = GuardedRealloc(gRecvBuf.data, static_cast<size_t>(size));
+    if (!p) return 0;
+    gRecvBuf.data = static_cast<uint8_t*>(p);
+    gRecvBuf.size = static_cast<uint32_t>(size);
+    return static_cast<int32_t>(size);
+}
+
+static int32_t OnEventWait(const SrvMsg* m) {
+    uint32_t waitMs = INFINITE;
+    if (m->type == kMsgEventWaitTimed) m->r.U32At(kTimedWaitOff, &waitMs);
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (SendNextEvent()) return kNoAnswer;
+        if (m->type == kMsgEventPoll || gSession.state != kSessionRunning) break;
+        if (waitMs != INFINITE && GetTickCount() - start >= waitMs) break;
+        // Without the object model no event can come; poll rather than block.
+        if (!gHooks.eventTakeNext) Sleep(10);
+        PumpOnce(gHooks.eventTakeNext != nullptr && waitMs == INFINITE);
+    }
+    return 0;
+}
+
+static int32_t OnSound(const SrvMsg* m) {
+    if (m->type == kMsgSoundLoad) {
+        uint32_t n, option = 0;
+        if (!m->r.U32At(kSndNameLength, &n) || !m->r.Has(kSndName, n) || !m->r.U32At(kSndName + n, &option))
+            return kErrBadRequest;
+        if (!gHooks.sndLoad) return kErrNoSound;
+        return gHooks.sndLoad(reinterpret_cast<const char*>(m->r.PtrAt(kSndName, n)), n, option);
+    }
+    uint32_t handle;
+    if (!m->r.U32At(kSndHandle, &handle)) return kErrBadRequest;
+    auto fn = m->type == kMsgSoundClose ? gHooks.sndClose : gHooks.sndPlay;
+    return fn ? fn(handle) : kErrNoSound;
+}
+
+static int32_t ProcessCoreMsg(const SrvMsg* m) {
+    switch (m->type) {
+    case kMsgSessionAccept: return OnAccept(m);
+    case kMsgSessionRefuse: return OnRefuse(m);
+    case kMsgEndSession: return OnEndSession(m);
+    case kMsgGrowBuffer: return OnGrowBuffer(m);
+    case kMsgEventPoll:
+    case kMsgEventWait:
+    case kMsgEventWaitTimed: return OnEventWait(m);
+    case kMsgSoundLoad:
+    case kMsgSoundClose:
+    case kMsgSoundPlay: return OnSound(m);
+    default: break;
+    }
+    PostAnswer(kMsgError, kErrUnhandledType);
+    return kNoAnswer;
+}
+
+// ---- 2000s: client settings, information, text conversion ------------------------------
+
+static int32_t OnSetClientSetting(const SrvMsg* m) {
+    uint32_t code, n = 0;
+    int32_t value = 0;
+    if (!m->r.U32At(kSetCode, &code) || !m->r.I32At(kSetValue, &value)) return kErrBadRequest;
+    char* text = nullptr;
+    if (m->r.U32At(kSetTextLength, &n) && n) {
+        const uint8_t* p = m->r.PtrAt(kSetText, n);
+        if (!p) return kErrBadRequest;
+        text = DupBytes(p, n);
+    }
+    int32_t prev = ClientSettingSet(static_cast<int>(code), value, text);
+    LocalFreeMem(text);
+    return prev;
+}
+
+static int32_t OnInfoRequest(const SrvMsg* m) {
+    uint32_t code;
+    if (!m->r.U32At(kInfCode, &code)) return kErrBadRequest;
+    const char* text = nullptr;
+    int32_t value = kNoAnswer;
+    if (gHooks.infoRequest) value = gHooks.infoRequest(code, m, &text);
+    if (value == kNoAnswer) {
+        // Codes 8 and 9 read back the exception text that 2035 stored.
+        if (code == 8 || code == 9) {
+            text = gExceptionText ? gExceptionText : "";
+            value = static_cast<int32_t>(strlen(text));
+        } else {
+            value = ClientSettingGet(static_cast<int>(code));
+        }
+    }
+    if (MsgBuildInfoAnswer(&gSendBuf, value, text, gSession.curSeq, gSession.swapped)) PostBuiltMsg();
+    return kNoAnswer;
+}
+
+static int32_t OnTextConversion(const SrvMsg* m) {
+    uint32_t sub;
+    if (!m->r.U32At(kConvSubCode, &sub)) return kErrBadRequest;
+    int32_t prev = gCharConvMode;
+    if (sub == kConvSetMode) {
+        uint32_t mode;
+        if (!m->r.U32At(kConvMode, &mode)) return kErrBadRequest;
+        gCharConvMode = static_cast<int>(mode);
+    } else if (sub == kConvLoadMap) {
+        uint32_t n;
+        if (!m->r.U32At(kConvTableLength, &n) || !m->r.Has(kConvTable, n)) return kErrBadRequest;
+        SetCharMapTable(m->r.PtrAt(kConvTable, n), n);
+    } else {
+        return kErrBadRequest;
+    }
+    return prev;
+}
+
+static int32_t OnExceptionText(const SrvMsg* m) {
+    uint32_t n = m->length - kMsgHeadSize;
+    if (n > kExceptionTextMax) n = kExceptionTextMax;
+    SetExceptionText(reinterpret_cast<const char*>(m->data + kMsgHeadSize), n);
+    return 0;
+}
+
+static int32_t OnClientModeFlags(const SrvMsg* m) {
+    uint32_t flags;
+    if (!m->r.U32At(kAnsValue, &flags)) return kErrBadRequest;
+    SetClientModeFlags(flags);
+    return 0;
+}
+
+static int32_t OnDesignMode(const SrvMsg* m) {
+    uint32_t v;
+    if (!m->r.U32At(kAnsValue, &v)) return kErrBadRequest;
+    SetDesignMode(v);
+    return 0;
+}
+
+// ---- Range handlers ----------------------------------------------------------------
+
+static int32_t Unhandled() {
+    PostAnswer(kMsgError, kErrUnhandledType);
+    return kNoAnswer;
+}
+
+static int32_t FromTable(SrvMsgHandler* table, uint32_t first, const SrvMsg* m) {
+    SrvMsgHandler h = table[m->type - first];
+    return h ? h(m) : Unhandled();
+}
+
+int32_t ProcessSrvMsg1200s(const SrvMsg* m) { return FromTable(gSrvMsg1200s, kMsgRange1200First, m); }
+
+// 2201-2251: drawing; each is answered {1102, 0} unless the accept asked for
+// no print answers.
+int32_t ProcessSrvMsg2200s(const SrvMsg* m) {
+    SrvMsgHandler h = gSrvMsg2200s[m->type - kMsgRange2200First];
+    if (!h && (m->type < 2201 || m->type > 2251)) return Unhandled();
+    if (h) h(m);
+    if (gClientConfig.noPrintAnswers && m->type >= 2201 && m->type <= 2251) return kNoAnswer;
+    return 0;
+}
+
+static int32_t ProcessSrvMsg2400s(const SrvMsg* m) {
+    SrvMsgHandler h = gSrvMsg2400s[m->type - kMsgRange2400First];
+    if (h) return h(m);
+    if (m->type == kMsgObjDestroyedList) {
+        SetReplyBytes(m, gDestArray, gDestCount * 4);
+        gDestCount = 0;
+        return kNoAnswer;
+    }
+    if (gHooks.objectOp && m->type >= kMsgObjShow && m->type <= kMsgObjUnregEvent) return gHooks.objectOp(m);
+    uint32_t handle;
+    if (m->type >= kMsgObjShow && m->type <= kMsgObjUnregEvent && m->r.U32At(kOpHandle, &handle)) {
+        // No object model yet: no handle names a live object.
+        if (m->type == kMsgObjMethodCall &&
+            DecodeMethodCall(m->data, m->length, gSession.swapped, &gMethodCall, &gPropChain) != 0)
+            return kErrBadRequest;
+        return kErrNoObject;
+    }
+    return Unhandled();
+}
+
+void SrvMsgInitTables() {
+    gSrvMsg2000s[kMsgSetClientSetting - 2000] = OnSetClientSetting;
+    gSrvMsg2000s[kMsgInfoRequest - 2000] = OnInfoRequest;
+    gSrvMsg2000s[kMsgTextConversion - 2000] = OnTextConversion;
+    gSrvMsg2000s[kMsgExceptionText - 2000] = OnExceptionText;
+    gSrvMsg2000s[kMsgClientModeFlags - 2000] = OnClientModeFlags;
+    gSrvMsg2000s[kMsgDesignMode - 2000] = OnDesignMode;
+}
+
+void ProcessSrvMsg(const SrvMsg* m) {
+    gSession.curSeq = m->seq;
+    ReplyReset();
+    int32_t rc;
+    uint32_t t = m->type;
+    if (t >= kMsgCoreFirst && t <= kMsgCoreLast) rc = ProcessCoreMsg(m);
+    else if (t >= kMsgRange1200First && t <= kMsgRange1200Last) rc = ProcessSrvMsg1200s(m);
+    else if (t >= kMsgRange1300First && t <= kMsgRange1300Last) rc = FromTable(gSrvMsg1300s, kMsgRange1300First, m);
+    else if (t == kMsgCreate && !gSrvMsg1400s[t - kMsgRange1400First])
+        rc = gHooks.objectCreate ? gHooks.objectCreate(m) : kErrNoOperation;
+    else if (t >= kMsgRange1400First && t <= kMsgRange1400Last) rc = FromTable(gSrvMsg1400s, kMsgRange1400First, m);
+    else if (t >= kMsgRange2200First && t <= kMsgRange2200Last) rc = ProcessSrvMsg2200s(m);
+    else if (t >= kMsgRange2400First && t <= kMsgRange2400Last) rc = ProcessSrvMsg2400s(m);
+    else if (t >= kMsgRange2000First && t <= kMsgRange2000Last) rc = FromTable(gSrvMsg2000s, kMsgRange2000First, m);
+    else rc = Unhandled();
+    if (ReplyPending()) PostBuiltMsg();
+    else if (rc != kNoAnswer) PostAnswer(kMsgAnswer, rc);
+}
+
+// ---- Taking messages ---------------------------------------------------------------
+
+// Acknowledges, logs and dispatches one plain message (uncompressed when flagged).
+static void TakeOne(const uint8_t* msg, const FrameHead& head, MsgBuf* unpack) {
+    FrameHead h = head;
+    if (h.flags & kHdrCompressed) {
+        if (MsgUncompress(msg, head, gSession.swapped, unpack) != 0) {
+            SessionFail(kErrBadMessage);
+            return;
+        }
+        msg = unpack->data;
+        FrameParseHead(msg, unpack->used, gSession.swapped, &h);
+    }
+    MsgLogWrite(false, h.length, h.type);
+    if (h.flags & kHdrAckWanted) {
+        uint32_t seq = gSession.curSeq;
+        gSession.curSeq = h.seq;
+        // The acknowledgement goes out at once, never inside an outgoing bundle.
+        if (MsgBuildAnswer(&gSendBuf, kMsgInterim, 0, h.seq, gSession.swapped))
+            SendMsgBytes(gSendBuf.data, gSendBuf.used);
+        gSession.curSeq = seq;
+    }
+    SrvMsg m = MakeSrvMsg(msg, h);
+    if (gAwaitType && h.type == gAwaitType) {
+        gAwaitOut->used = 0;
+        if (!MsgBufAppend(gAwaitOut, msg, h.length)) SessionFail(kErrBadMessage);
+        gAwaitDone = true;
+        return;
+    }
+    if (gAwaitType) {
+        // Only the awaited answer may come inside a nested exchange.
+        SessionFail(kErrBadMessage);
+        return;
+    }
+    if (gSession.state == kSessionOpening && h.type != kMsgSessionAccept && h.type != kMsgSessionRefuse &&
+        h.type != kMsgEndSession) {
+        SessionFail(kErrBadMessage);
+        return;
+    }
+    ProcessSrvMsg(&m);
+}
+
+void FetchSrvMsg() {
+    // The frame is copied out of the receive buffer so a nested exchange can let
+    // the receive thread read the next one while this one is still being worked.
+    // The answer of a nested exchange goes to buffers of its own: the request
+    // (and the rest of its bundle) stays where its handler reads it.
+    static MsgBuf awaitWork, awaitUnpack;
+    MsgBuf* work = gAwaitType ? &awaitWork : &gSrvMsgBuf;
+    MsgBuf* unpack = gAwaitType ? &awaitUnpack : &gMemberBuf;
+    work->used = 0;
+    if (!MsgBufAppend(work, gRecvBuf.data, gRecvBuf.used)) {
+        SessionFail(kErrBadMessage);
+        return;
+    }
+    gSession.bytesRecv += gRecvBuf.used;
+    gSession.msgsRecv++;
+    uint8_t* msg = work->data;
+    FrameHead h;
+    if (FrameParseHead(msg, work->used, gSession.swapped, &h) != 0) {
+        SessionFail(kErrBadMessage);
+        return;
+    }
+    if (gCipherDecipher && h.length > kMsgHeadSize)
+        gCipherDecipher(msg + kMsgHeadSize, h.length - kMsgHeadSize, gSession.key);
+    if (!(h.flags & kHdrBundle)) {
+        TakeOne(msg, h, unpack);
+        return;
+    }
+    if (gAwaitType) {
+        SessionFail(kErrBadMessage);
+        return;
+    }
+    static MsgBuf bundlePlain;
+    if (h.flags & kHdrCompressed) {
+        if (MsgUncompress(msg, h, gSession.swapped, &bundlePlain) != 0) {
+            SessionFail(kErrBadMessage);
+            return;
+        }
+        msg = bundlePlain.data;
+        FrameParseHead(msg, bundlePlain.used, gSession.swapped, &h);
+    }
+    MsgLogWrite(false, h.length, h.type);
+    if (h.flags & kHdrAckWanted) {
+        if (MsgBuildAnswer(&gSendBuf, kMsgInterim, 0, h.seq, gSession.swapped))
+            SendMsgBytes(gSendBuf.data, gSendBuf.used);
+    }
+    // Check every member before running any: a bad bundle ends the session
+    // before half of it has acted.
+    BundleIter it;
+    const uint8_t* member;
+    FrameHead mh;
+    int rc;
+    BundleBegin(&it, msg, h, gSession.swapped);
+    while ((rc = BundleNext(&it, &member, &mh)) == 1) {}
+    if (rc != 0) {
+        SessionFail(kErrBadMessage);
+        return;
+    }
+    gInBundle = true;
+    BundleOutBegin(h.seq);
+    BundleBegin(&it, msg, h, gSession.swapped);
+    while (gSession.state == kSessionRunning && BundleNext(&it, &member, &mh) == 1) TakeOne(member, mh, &gMemberBuf);
+    gInBundle = false;
+    BundleOutFlush();
+}
+
+void OnSrvMsgArrived(WPARAM result) {
+    if (result != 0) {
+        SessionFail(static_cast<int32_t>(result));
+        if (gAwaitType) gAwaitDone = true;
+        return;
+    }
+    FetchSrvMsg();
+    // A nested exchange lets the thread on itself; otherwise the frame is done.
+    if (gAwaitType) return;
+    if (gSession.state == kSessionRunning || gSession.state == kSessionOpening) SignalRecvThread();
+}
+
+int AwaitSrvMsg(uint32_t type, MsgBuf* out) {
+    if (gAwaitType) return kErrBadMessage;   // exchanges do not nest
+    gAwaitType = type;
+    gAwaitOut = out;
+    gAwaitDone = false;
+    SignalRecvThread();
+    while (!gAwaitDone && gSession.state == kSessionRunning) PumpOnce(true);
+    gAwaitType = 0;
+    gAwaitOut = nullptr;
+    return gAwaitDone && gSession.state == kSessionRunning ? 0 : (gSession.lastError ? gSession.lastError : kErrNotConnected);
+}
+
+bool SessionInBundle() { return gInBundle; }
