@@ -1,0 +1,115 @@
+// pdf_bench.cpp - writes the same dense report pages (66 lines of six fields in
+// a 9-point monospaced font) with the PDF writer and with cairo's PDF surface,
+// and prints pages per second and bytes per page of each and their ratios.
+// Usage: pdf_bench [pages per document] [rounds]
+#include <cairo-pdf.h>
+#include <cairo.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "print/pdf/pdf.h"
+
+namespace {
+
+constexpr int kLines = 66;
+constexpr int kFields = 6;
+constexpr int kFieldColumns[kFields] = {1, 10, 24, 52, 68, 82};
+
+// The text of one field of one line: ids, dates, names, amounts.
+void FieldText(int page, int line, int field, char* out, size_t size) {
+    int n = page * kLines + line;
+    switch (field) {
+        case 0: snprintf(out, size, "%07d", n * 13 + 1000); break;
+        case 1: snprintf(out, size, "2024-%02d-%02d", n % 12 + 1, n % 28 + 1); break;
+        case 2: snprintf(out, size, "Customer account %05d - region %c", n * 7 % 99991, 'A' + n % 26); break;
+        case 3: snprintf(out, size, "%12.2f", (n * 7919 % 1000003) / 100.0); break;
+        case 4: snprintf(out, size, "%10d", n * 31 % 100000); break;
+        default: snprintf(out, size, "%s", n % 3 ? "open" : "settled"); break;
+    }
+}
+
+double Seconds(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+long FileSize(const char* path) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return 0;
+    fseek(f, 0, SEEK_END);
+    long n = ftell(f);
+    fclose(f);
+    return n;
+}
+
+double WriteQov(int pages, const char* path) {
+    auto t0 = std::chrono::steady_clock::now();
+    PdfDocRec* doc = nullptr;
+    if (PdfBegin(path, &doc, 0, 600) != 0) return 0;
+    PdfFontSpec spec;
+    PdfParseFontSpec("FIXED(9)", 8, &spec);
+    PdfSetFontSpec(doc, &spec);
+    PdfControlCode(doc, 110, 0);  // transparent background, as cairo draws it
+    char text[64];
+    for (int p = 0; p < pages; p++) {
+        PdfStartPage(doc);
+        for (int l = 0; l < kLines; l++) {
+            for (int f = 0; f < kFields; f++) {
+                FieldText(p, l, f, text, sizeof text);
+                PdfMoveTo(doc, static_cast<WORD>(kFieldColumns[f]), static_cast<WORD>(l + 1));
+                PdfDrawText(doc, reinterpret_cast<const BYTE*>(text), strlen(text), '.', false);
+            }
+        }
+    }
+    PdfFinish(doc);
+    return Seconds(t0);
+}
+
+double WriteCairo(int pages, const char* path) {
+    auto t0 = std::chrono::steady_clock::now();
+    cairo_surface_t* surface = cairo_pdf_surface_create(path, 612, 792);
+    cairo_t* cr = cairo_create(surface);
+    cairo_select_font_face(cr, "Courier", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr, 9);
+    char text[64];
+    for (int p = 0; p < pages; p++) {
+        for (int l = 0; l < kLines; l++) {
+            for (int f = 0; f < kFields; f++) {
+                FieldText(p, l, f, text, sizeof text);
+                cairo_move_to(cr, 9 + (kFieldColumns[f] - 1) * 6.6, 9 + l * 11.756 + 9);
+                cairo_show_text(cr, text);
+            }
+        }
+        cairo_show_page(cr);
+    }
+    cairo_destroy(cr);
+    cairo_surface_finish(surface);
+    cairo_surface_destroy(surface);
+    return Seconds(t0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int pages = argc > 1 ? atoi(argv[1]) : 200;
+    int rounds = argc > 2 ? atoi(argv[2]) : 5;
+    if (pages < 1 || rounds < 1) return 2;
+    double bestQov = 1e9, bestCairo = 1e9;
+    for (int r = 0; r < rounds; r++) {
+        double q = WriteQov(pages, "bench-qov.pdf");
+        double c = WriteCairo(pages, "bench-cairo.pdf");
+        if (q < bestQov) bestQov = q;
+        if (c < bestCairo) bestCairo = c;
+    }
+    double qovRate = pages / bestQov, cairoRate = pages / bestCairo;
+    double qovBytes = static_cast<double>(FileSize("bench-qov.pdf")) / pages;
+    double cairoBytes = static_cast<double>(FileSize("bench-cairo.pdf")) / pages;
+    printf("pages per document %d, best of %d rounds\n", pages, rounds);
+    printf("qovtervex: %10.1f pages/s %9.0f bytes/page\n", qovRate, qovBytes);
+    printf("cairo:     %10.1f pages/s %9.0f bytes/page\n", cairoRate, cairoBytes);
+    printf("speed ratio %.2f (goal >= 2), size ratio %.2f (goal <= 1)\n", qovRate / cairoRate,
+           qovBytes / cairoBytes);
+    return 0;
+}
