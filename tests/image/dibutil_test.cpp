@@ -68,7 +68,9 @@ TEST(DibWrite, FileHeaderOffsetsAndReRead) {
         // Our own reader takes it back unchanged.
         ASSERT_EQ(DecodeBytes(kImgFormatBmp, file), kImgOk) << c.why;
         EXPECT_EQ(Bytes(gImageDecodeState.bits, gImageDecodeState.bits + bits.size()), bits) << c.why;
-        if (c.compression == BI_BITFIELDS) EXPECT_EQ(memcmp(gImageDecodeState.colors, dib.colors, 12), 0) << c.why;
+        if (c.compression == BI_BITFIELDS) {
+            EXPECT_EQ(memcmp(gImageDecodeState.colors, dib.colors, 12), 0) << c.why;
+        }
     }
     BITMAPINFOHEADER h = {};
     h.biSize = 40;
