@@ -1,0 +1,66 @@
+// objhooks.h - the hook tables through which the session, the web-view mode, COM
+// hosting and printing plug into the object model. Every entry may be empty; the
+// object model then does without (no pump, no web-view routing, and so on).
+#pragma once
+
+#include <cstdint>
+
+#include "session/proto/records.h"
+
+struct ObjectRecord;
+struct ObjectCreateRecord;
+struct FontRec;
+struct PropChange;
+struct PropQuery;
+
+// Services of the session and of the window layer.
+struct ObjectHooks {
+    bool (*pump)();                                 // one turn of the message pump; false when it failed
+    uint32_t (*tickCount)();                        // milliseconds, for timed waits (none: a steady clock)
+    void (*destAppend)(uint32_t ovar);              // reports a destroyed object's Ovar (gDestArray)
+    void (*fontRelease)(FontRec* font);             // drops one use of a shared font
+    bool (*focusAway)(ObjectRecord* rec);           // moves the focus off an object being hidden or disabled
+    int32_t (*setFocus)(ObjectRecord* rec, int32_t item);  // gives a native object the keyboard focus
+};
+extern ObjectHooks gObjectHooks;
+
+// The web-view mode: every dispatcher hands a record with mode flag 2 to these.
+// An empty entry answers -5 (the operation is not available in the web view).
+struct WebObjectOps {
+    int32_t (*create)(uint32_t type, uint32_t kind, ObjectCreateRecord* cr, ObjectRecord** out);  // 0: not web
+    int32_t (*show)(ObjectRecord* rec);
+    int32_t (*hide)(ObjectRecord* rec);
+    int32_t (*destroy)(ObjectRecord* rec);
+    int32_t (*enable)(ObjectRecord* rec, int32_t item, bool on);
+    int32_t (*checkItem)(ObjectRecord* rec, int32_t item, int32_t on);
+    int32_t (*deleteItem)(ObjectRecord* rec, int32_t item);
+    int32_t (*getText)(ObjectRecord* rec, int32_t item);
+    int32_t (*getValue)(ObjectRecord* rec, int32_t item, int32_t* value);
+    int32_t (*insertItem)(ObjectRecord* rec, int32_t pos, const char* text, uint32_t length);
+    int32_t (*setText)(ObjectRecord* rec, int32_t item, const char* text, uint32_t length);
+    int32_t (*setValue)(ObjectRecord* rec, int32_t item, int32_t value);
+    int32_t (*setState)(ObjectRecord* rec, int32_t state, int32_t v1, int32_t v2);
+    int32_t (*setFocus)(ObjectRecord* rec, int32_t item);
+    int32_t (*setProp)(ObjectRecord* rec, const PropChange* req);
+    int32_t (*getProp)(ObjectRecord* rec, PropQuery* req);
+    int32_t (*invokeMethod)(ObjectRecord* rec, MethodCallRec* call);
+    int32_t (*commonMethod)(ObjectRecord* rec, MethodCallRec* call);
+    void (*flushRedraws)(ObjectRecord* rec);        // before every wait for an event
+    void (*enablePageEvent)(ObjectRecord* rec, uint32_t eventId, bool on);
+    void (*freeRecord)(ObjectRecord* rec);          // the shared web fields of a record
+};
+extern WebObjectOps gWebObjectOps;
+
+// COM hosting: Variant objects and the OLE property slot.
+struct ComObjectHooks {
+    int32_t (*variantGetProp)(PropQuery* req, uint32_t id);
+    int32_t (*variantSetProp)(const PropChange* req, uint32_t id);
+    void (*oleVarDestroyAll)(bool finalRun);
+};
+extern ComObjectHooks gComObjectHooks;
+
+// Printing: what the object cleanup must close first.
+struct PrintObjectHooks {
+    void (*closePreviews)();
+};
+extern PrintObjectHooks gPrintObjectHooks;

@@ -1,0 +1,300 @@
+// objrecord.cpp - object records: allocation, the registry of live records that
+// turns the server's handles into records, the common header filled from the
+// creation record, parent child lists, and the shared state of the object model.
+#include "objects/objrecord.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "objects/crstream.h"
+#include "objects/events.h"
+#include "objects/objhooks.h"
+#include "session/util/mem.h"
+#include "session/util/strutil.h"
+
+char gTextBuf[kTextBufSize + 1];
+uint32_t gGuiModeFlags;
+uint8_t gCreatingFromForm;
+uint8_t gCreatingFromFormSub;
+uint8_t gCreatingKind;
+bool gFormLoadCreating;
+bool gDestSuppress;
+ObjectRecord* gMainWindowObj;
+
+namespace {
+
+struct RegistryRow {
+    uint32_t handle;
+    ObjectRecord* rec;
+};
+
+RegistryRow* gRegistry;
+uint32_t gRegistryCount;
+uint32_t gRegistrySize;
+constexpr uint32_t kRegistryStep = 256;
+// Handles below this are object numbers of the web-view mode; a 64-bit host
+// build counts handles from here, the 32-bit client uses the record address.
+constexpr uint32_t kHandleCounterFirst = 0x1000;
+uint32_t gHandleCounter = kHandleCounterFirst;
+
+uint32_t NewHandle(ObjectRecord* rec) {
+    if (sizeof(void*) == 4) return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(rec));
+    uint32_t h;
+    do {
+        h = gHandleCounter++;
+        if (gHandleCounter == kHandleMainWindow) gHandleCounter = kHandleCounterFirst;
+    } while (ObjectFromHandle(h));
+    return h;
+}
+
+int32_t RegistryFind(const ObjectRecord* rec) {
+    for (uint32_t i = 0; i < gRegistryCount; ++i)
+        if (gRegistry[i].rec == rec) return static_cast<int32_t>(i);
+    return -1;
+}
+
+// A colour from the creation record: a Color object's value, the given value,
+// or (-1) the inherited one.
+uint32_t ChooseColor(const CrColor& c, uint32_t inherited);
+
+bool IsWindowKind(uint8_t kind) { return kind == kKindWindow || kind == kKindDialog; }
+
+}  // namespace
+
+// Reads a Color object's value: the first u32 after the header.
+uint32_t ColorObjectValue(const ObjectRecord* color) {
+    uint32_t v;
+    memcpy(&v, reinterpret_cast<const uint8_t*>(color) + sizeof(ObjectRecord), sizeof v);
+    return v;
+}
+
+namespace {
+uint32_t ChooseColor(const CrColor& c, uint32_t inherited) {
+    if (c.object && ObjectIsLive(c.object) && c.object->kind == kKindColor) return ColorObjectValue(c.object);
+    return c.value == -1 ? inherited : static_cast<uint32_t>(c.value);
+}
+}  // namespace
+
+ObjectRecord* ObjectAllocRecord(uint8_t kind, uint32_t size, bool webView) {
+    if (size < sizeof(ObjectRecord)) size = sizeof(ObjectRecord);
+    ObjectRecord* rec = static_cast<ObjectRecord*>(LocalAllocZero(size));
+    if (!rec) return nullptr;
+    rec->kind = kind;
+    rec->flags = kObjAlive;
+    rec->modeFlags = webView ? kModeWebView : 0;
+    rec->anchor = 7;
+    rec->dock = 3;
+    rec->recordSize = size;
+    if (IsWindowKind(kind) && size >= sizeof(WindowRecord))
+        reinterpret_cast<WindowRecord*>(rec)->nextCtlId = kCtlIdFirst;
+    if (!ObjectRegister(rec)) {
+        LocalFreeMem(rec);
+        return nullptr;
+    }
+    return rec;
+}
+
+void ObjectFreeRecord(ObjectRecord* rec) {
+    if (!rec) return;
+    ObjectUnregister(rec);
+    if (gMainWindowObj == rec) gMainWindowObj = nullptr;
+    LocalFreeMem(rec);
+}
+
+bool ObjectIsWebView(const ObjectRecord* rec) { return rec && (rec->modeFlags & kModeWebView); }
+
+bool ObjectIsWindowKind(const ObjectRecord* rec) { return rec && IsWindowKind(rec->kind); }
+
+WindowRecord* ObjectAsWindow(ObjectRecord* rec) {
+    if (!rec || !IsWindowKind(rec->kind) || rec->recordSize < sizeof(WindowRecord)) return nullptr;
+    return reinterpret_cast<WindowRecord*>(rec);
+}
+
+bool ObjectRegister(ObjectRecord* rec) {
+    if (RegistryFind(rec) >= 0) return true;
+    if (gRegistryCount == gRegistrySize) {
+        uint32_t size = gRegistrySize + kRegistryStep;
+        void* grown = GuardedRealloc(gRegistry, size * sizeof(RegistryRow));
+        if (!grown) return false;
+        gRegistry = static_cast<RegistryRow*>(grown);
+        gRegistrySize = size;
+    }
+    rec->handle = NewHandle(rec);
+    gRegistry[gRegistryCount++] = RegistryRow{rec->handle, rec};
+    return true;
+}
+
+void ObjectUnregister(ObjectRecord* rec) {
+    int32_t i = RegistryFind(rec);
+    if (i < 0) return;
+    gRegistry[i] = gRegistry[--gRegistryCount];
+    if (gRegistryCount == 0) {
+        GuardedFree(gRegistry);
+        gRegistry = nullptr;
+        gRegistrySize = 0;
+    }
+}
+
+ObjectRecord* ObjectFromHandle(uint32_t handle) {
+    if (handle == kHandleMainWindow) return gMainWindowObj;
+    if (handle == 0) return nullptr;
+    for (uint32_t i = 0; i < gRegistryCount; ++i)
+        if (gRegistry[i].handle == handle) return gRegistry[i].rec;
+    return nullptr;
+}
+
+bool ObjectIsLive(const ObjectRecord* rec) { return rec && RegistryFind(rec) >= 0; }
+
+uint32_t ObjectLiveCount() { return gRegistryCount; }
+
+ObjectRecord* ObjectLiveAt(uint32_t index) { return index < gRegistryCount ? gRegistry[index].rec : nullptr; }
+
+uint16_t ObjectNextCtlId(ObjectRecord* window) {
+    WindowRecord* win = ObjectAsWindow(window);
+    if (!win) return 0;
+    if (win->nextCtlId < kCtlIdFirst || win->nextCtlId >= kCtlIdLimit) win->nextCtlId = kCtlIdFirst;
+    return win->nextCtlId++;
+}
+
+ObjectRecord* ObjectInitCommon(ObjectRecord* rec, const ObjectCreateRecord* cr) {
+    ObjectRecord* parent = nullptr;
+    if (!IsWindowKind(rec->kind)) {
+        parent = cr->windowRec;
+        if (!parent && cr->window != 0 && cr->window != kHandleMainWindow) parent = ObjectFromHandle(cr->window);
+        if (!parent) parent = gMainWindowObj;
+    }
+    rec->parent = parent;
+    ObjectRecord* top = parent ? ObjectTopWindow(parent) : nullptr;
+    rec->ovar = cr->ovar;
+    rec->objectId = cr->objectId;
+    rec->dropId = cr->dropId;
+    rec->helpId = cr->helpId;
+    rec->zOrder = cr->zOrder;
+    rec->tabId = (KindHasProp(rec->kind, kPidTabId) && cr->tabId >= 0 && cr->tabId <= 65534)
+                     ? static_cast<uint16_t>(cr->tabId) : 0;
+    rec->fgColor = ChooseColor(cr->fgColor, top ? top->fgColor : 0);
+    rec->bdrColor = ChooseColor(cr->bdrColor, top ? top->bdrColor : 0);
+    rec->bgColor = ChooseColor(cr->bgColor, top ? top->bgColor : 0xFFFFFF);
+    if (cr->flags0 & kCrVisible) rec->flags |= kObjShown;
+    if (cr->flags0 & kCrDisabled) rec->flags |= kObjDisabled;
+    if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
+    if (cr->flags1 & kCr1CauseValid) rec->flags |= kObjCauseValid;
+    if (cr->destroyGlobal == 0) rec->flags |= kObjNoDestroyGlobal;
+    int32_t look = cr->appearance ? cr->appearance : cr->style;
+    if (look == 0 && top) look = top->appearance;
+    rec->appearance = static_cast<uint8_t>(look);
+    if (look == 1 || look == 3 || look == 4) rec->flags |= kObj3D;
+    if (cr->rightToLeft == 1 || (cr->rightToLeft == -1 && top && (top->flags & kObjRightToLeft)))
+        rec->flags |= kObjRightToLeft;
+    rec->dock = static_cast<uint8_t>(cr->dock >= 1 && cr->dock <= 6 ? cr->dock : 3);
+    if (rec->dock != 3) rec->flags |= kObjDocked;
+    rec->anchor = static_cast<uint8_t>(cr->anchor >= 1 && cr->anchor <= 9 ? cr->anchor : 7);
+    rec->osEventMask = cr->osEventMask;
+    rec->context = static_cast<uint8_t>(cr->context);
+    rec->webPosition = static_cast<uint8_t>(cr->webPosition);
+    if (cr->webObject) rec->modeFlags |= kModeWebObject;
+    return parent;
+}
+
+bool ObjectSetRect(ObjectRecord* rec, int32_t top, int32_t height, int32_t left, int32_t width) {
+    if (height < 0 || width < 0) return false;
+    int64_t bottom = static_cast<int64_t>(top) + height, right = static_cast<int64_t>(left) + width;
+    if (bottom > INT32_MAX || right > INT32_MAX) return false;
+    rec->top = top;
+    rec->left = left;
+    rec->bottom = static_cast<int32_t>(bottom);
+    rec->right = static_cast<int32_t>(right);
+    return true;
+}
+
+bool CopyCreateStrings(ObjectRecord* rec, const ObjectCreateRecord* cr) {
+    struct Copy {
+        const CrText* from;
+        char** to;
+    };
+    const Copy copies[] = {
+        {&cr->userData, &rec->userData}, {&cr->runName, &rec->runName},   {&cr->webClass, &rec->webClass},
+        {&cr->webHeight, &rec->webHeight}, {&cr->webWidth, &rec->webWidth}, {&cr->webTop, &rec->webTop},
+        {&cr->webLeft, &rec->webLeft},   {&cr->toolTip, &rec->toolTip},   {&cr->name, &rec->name},
+        {&cr->helpTopic, &rec->helpTopic}, {&cr->theme, &rec->theme},
+    };
+    bool ok = true;
+    for (const Copy& c : copies)
+        if (!ReplaceStrField(c.from->text, static_cast<long>(c.from->length), c.to) && c.from->length) ok = false;
+    return ok;
+}
+
+void LinkObject(ObjectRecord* rec) {
+    ObjectRecord* parent = rec->parent;
+    if (!parent || rec == parent) return;
+    UnlinkObject(rec);
+    ObjectRecord** link = &parent->children;
+    while (*link && (*link)->tabId <= rec->tabId) link = &(*link)->next;
+    rec->next = *link;
+    *link = rec;
+}
+
+bool UnlinkObject(ObjectRecord* rec) {
+    if (!rec->parent) return false;
+    for (ObjectRecord** link = &rec->parent->children; *link; link = &(*link)->next) {
+        if (*link == rec) {
+            *link = rec->next;
+            rec->next = nullptr;
+            return true;
+        }
+    }
+    return false;
+}
+
+void ObjectFreeCommon(ObjectRecord* rec) {
+    RemoveAllEventsForObj(rec);
+    if ((rec->modeFlags & kModeWebView) && gWebObjectOps.freeRecord) gWebObjectOps.freeRecord(rec);
+    if (rec->font && gObjectHooks.fontRelease) gObjectHooks.fontRelease(rec->font);
+    rec->font = nullptr;
+    char** texts[] = {&rec->webClass, &rec->runName, &rec->userData, &rec->webTop, &rec->webLeft,
+                      &rec->webHeight, &rec->webWidth, &rec->toolTip, &rec->name, &rec->helpTopic,
+                      &rec->theme};
+    for (char** t : texts) {
+        if (*t) LocalFreeMem(*t);
+        *t = nullptr;
+    }
+}
+
+void ObjectSaveLayout(ObjectRecord* rec, uint32_t flags) {
+    rec->layoutRect[0] = rec->left;
+    rec->layoutRect[1] = rec->top;
+    rec->layoutRect[2] = rec->right;
+    rec->layoutRect[3] = rec->bottom;
+    if (flags & 2) memcpy(rec->layoutRect2, rec->layoutRect, sizeof rec->layoutRect);
+    rec->layoutFlags = (flags & 2) | 1;
+}
+
+ObjectRecord* ObjectTopWindow(ObjectRecord* rec) {
+    // The parent chain is short; the bound guards against a corrupted cycle.
+    for (int depth = 0; rec && depth < 1000; ++depth) {
+        if (IsWindowKind(rec->kind) || !rec->parent) return rec;
+        rec = rec->parent;
+    }
+    return nullptr;
+}
+
+ObjectRecord* ObjectTopWindowChecked(ObjectRecord* rec) {
+    if (!rec || (!rec->parent && !IsWindowKind(rec->kind))) return nullptr;
+    ObjectRecord* top = ObjectTopWindow(rec);
+    return top && IsWindowKind(top->kind) ? top : nullptr;
+}
+
+ObjectRecord* ObjectFindChild(ObjectRecord* container, const char* name) {
+    if (!container || !name) return nullptr;
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (c->name) {
+            const char* a = c->name;
+            const char* b = name;
+            while (*a && *b && toupper(static_cast<unsigned char>(*a)) == toupper(static_cast<unsigned char>(*b)))
+                ++a, ++b;
+            if (!*a && !*b) return c;
+        }
+        if (ObjectRecord* found = ObjectFindChild(c, name)) return found;
+    }
+    return nullptr;
+}
