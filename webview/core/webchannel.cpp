@@ -1,0 +1,332 @@
+// webchannel.cpp - the page message channel: closing and batching action
+// messages, sending with the short reply wait, sorting what pages send, fetching
+// their waiting events, and choosing the web view an object's messages go to.
+#include "webview/core/webchannel.h"
+
+#include <json.h>
+
+#include <cstring>
+
+#include "objects/objtables.h"
+#include "session/util/bytereader.h"
+#include "session/util/codepage.h"
+#include "session/util/mem.h"
+#include "webview/core/webtext.h"
+
+MsgBatch gMsgBatch;
+void* gCurWebView;
+JsonValue* gWebReply;
+ObjectRecord* gWebLoadedPages[kWebOwnerQueueSize];
+uint32_t gWebLoadedCount;
+ObjectRecord* gWebEventPages[kWebOwnerQueueSize];
+uint32_t gWebEventCount;
+bool gWebFetchAllowed = true;
+WebChannelHooks gWebHooks;
+
+static const char kBatchHead[] = "{ \"msgs\": [";
+static const char kBatchTail[] = "]}";
+static const uint32_t kUtf8CodePage = 65001;
+
+// The text being posted: a copy, so that the batch and the message can be
+// marked empty before the post pumps anything.
+static TextBuf gSendText;
+
+// Owners taken out of a queue and being served right now; a closing owner is
+// cleared here as well so the loop never touches a freed record.
+static ObjectRecord* gServing[kWebOwnerQueueSize];
+static uint32_t gServingCount;
+
+static bool ObjectIsWebViewRecord(const ObjectRecord* rec) { return (rec->modeFlags & kModeWebView) != 0; }
+
+// ---- Outgoing ---------------------------------------------------------------------
+
+static void BatchAppend(const char* bytes, uint32_t n) {
+    memcpy(gMsgBatch.data + gMsgBatch.length, bytes, n);
+    gMsgBatch.length += n;
+    gMsgBatch.data[gMsgBatch.length] = 0;
+}
+
+static void MarkMessageEmpty() {
+    gJsonMsgBuf.length = 0;
+    if (gJsonMsgBuf.data) gJsonMsgBuf.data[0] = 0;
+}
+
+// Shared steps of WebViewMsgEnd (send-now off) and WebViewMsgQuery (on).
+static JsonValue* CloseMessage(bool sendNow) {
+    if (gJsonMsgBuf.failed) {
+        // A writer ran out of memory: the message is incomplete and is dropped.
+        gJsonMsgBuf.failed = false;
+        MarkMessageEmpty();
+        return nullptr;
+    }
+    if (gJsonMsgBuf.length == 0) return nullptr;
+    if (!TextBufEnsure50(&gJsonMsgBuf, gJsonMsgBuf.length + 2)) {
+        gJsonMsgBuf.failed = false;
+        MarkMessageEmpty();
+        return nullptr;
+    }
+    gJsonMsgBuf.data[gJsonMsgBuf.length++] = '}';
+    gJsonMsgBuf.data[gJsonMsgBuf.length] = 0;
+    uint32_t msgLen = gJsonMsgBuf.length;
+    if (gMsgBatch.length && gMsgBatch.length + msgLen + kMsgBatchSlack > kMsgBatchLimit) WebViewMsgFlush();
+    if (gMsgBatch.length && gMsgBatch.owner != gCurWebView) WebViewMsgFlush();
+    if (msgLen + kMsgBatchSlack >= kMsgBatchLimit) return WebViewMsgSend(true);
+    if (!gMsgBatch.length && sendNow) return WebViewMsgSend(true);
+    if (!gMsgBatch.length) {
+        gMsgBatch.length = 0;
+        BatchAppend(kBatchHead, sizeof kBatchHead - 1);
+        gMsgBatch.owner = gCurWebView;
+    } else {
+        BatchAppend(",", 1);
+    }
+    BatchAppend(gJsonMsgBuf.data, msgLen);
+    // Batched: the message is gone from the current buffer, so a second end
+    // cannot batch it again.
+    MarkMessageEmpty();
+    if (!sendNow) return nullptr;
+    return WebViewMsgSend(true);
+}
+
+void WebViewMsgEnd() { CloseMessage(false); }
+
+JsonValue* WebViewMsgQuery() { return CloseMessage(true); }
+
+void WebViewMsgFlush() {
+    if (!gMsgBatch.length) return;
+    if (!gMsgBatch.owner) {
+        gMsgBatch.length = 0;
+        return;
+    }
+    void* previous = gCurWebView;
+    gCurWebView = gMsgBatch.owner;
+    WebViewMsgSend(true);
+    gCurWebView = previous;
+}
+
+JsonValue* WebViewMsgSend(bool wait) {
+    bool haveText = false;
+    if (gMsgBatch.length) {
+        BatchAppend(kBatchTail, sizeof kBatchTail - 1);
+        haveText = TextBufEnsure(&gSendText, gMsgBatch.length + 1, kHtmlGrowStep, gMsgBatch.data);
+        gMsgBatch.length = 0;
+        gMsgBatch.owner = nullptr;
+    } else if (gJsonMsgBuf.length) {
+        haveText = TextBufEnsure(&gSendText, gJsonMsgBuf.length + 1, kHtmlGrowStep, gJsonMsgBuf.data);
+        MarkMessageEmpty();
+    }
+    if (!haveText || !gCurWebView) return nullptr;
+    if (gWebHooks.setThreadCodePage) gWebHooks.setThreadCodePage(kUtf8CodePage);
+    if (gWebHooks.postText) gWebHooks.postText(gCurWebView, gSendText.data);
+    if (gWebReply) {
+        WebViewJsonFree(gWebReply);
+        gWebReply = nullptr;
+    }
+    if (!wait) return nullptr;
+    // Restored, not set: a send inside an outer send's wait must not let the
+    // event fetch start while the outer wait is still running.
+    bool previous = gWebFetchAllowed;
+    gWebFetchAllowed = false;
+    if (gWebHooks.pumpTurn) gWebHooks.pumpTurn();
+    for (int i = 0; i < kReplyWaitTurns && !gWebReply; i++) {
+        if (gWebHooks.sleepMs) gWebHooks.sleepMs(kReplyWaitSleepMs);
+        if (gWebHooks.pumpTurn) gWebHooks.pumpTurn();
+    }
+    gWebFetchAllowed = previous;
+    return gWebReply;
+}
+
+// ---- Incoming ---------------------------------------------------------------------
+
+JsonValue* WebViewJsonParse(const char* text, size_t length) { return JsonParse(text, length); }
+
+void WebViewJsonFree(JsonValue* value) { JsonFree(value); }
+
+// The integer "action" member of the message object itself (nested objects do
+// not count); -1 when there is none.
+static int64_t TopLevelAction(const JsonValue* value) {
+    const json_value* v = reinterpret_cast<const json_value*>(value);
+    if (v->type != json_object) return -1;
+    for (unsigned i = 0; i < v->u.object.length; i++) {
+        if (strcmp(v->u.object.values[i].name, "action") != 0) continue;
+        const json_value* a = v->u.object.values[i].value;
+        if (a->type == json_integer) return a->u.integer;
+        if (a->type == json_double) return static_cast<int64_t>(a->u.dbl);
+        return -1;
+    }
+    return -1;
+}
+
+static void QueueOwner(ObjectRecord** queue, uint32_t* count, ObjectRecord* owner, bool once) {
+    if (*count >= kWebOwnerQueueSize) return;
+    if (once)
+        for (uint32_t i = 0; i < *count; i++)
+            if (queue[i] == owner) return;
+    queue[(*count)++] = owner;
+}
+
+void WebViewMsgReceive(ObjectRecord* owner, const char* utf8, size_t length) {
+    if (!utf8) return;
+    JsonValue* value = WebViewJsonParse(utf8, length);
+    if (!value) return;
+    int64_t action = TopLevelAction(value);
+    if (action == kActPageLoaded) {
+        WebViewJsonFree(value);
+        QueueOwner(gWebLoadedPages, &gWebLoadedCount, owner, false);
+    } else if (action == kActEventsWaiting) {
+        WebViewJsonFree(value);
+        QueueOwner(gWebEventPages, &gWebEventCount, owner, true);
+    } else if (!gWebReply) {
+        gWebReply = value;
+    } else {
+        WebViewJsonFree(value);
+    }
+}
+
+void WebViewMessageArrived(ObjectRecord* owner, const uint16_t* text) {
+    if (!text) return;
+    size_t units = 0;
+    while (text[units]) units++;
+    // Every UTF-16 unit becomes at most three UTF-8 bytes (a pair, four for two).
+    CheckedSize need(units);
+    need.Mul(3).Add(1);
+    if (!need.Fits()) return;
+    uint8_t* out = static_cast<uint8_t*>(GuardedAlloc(need.Size()));
+    if (!out) return;
+    const uint16_t* src = text;
+    uint8_t* dst = out;
+    Utf16ToUtf8(&src, text + units, &dst, out + need.Size() - 1, true);
+    *dst = 0;
+    WebViewMsgReceive(owner, reinterpret_cast<char*>(out), static_cast<size_t>(dst - out));
+    GuardedFree(out);
+}
+
+// Moves the queue into the serving list and empties it, so notices that arrive
+// while it is served queue their owner again for the next turn.
+static uint32_t TakeQueue(ObjectRecord** queue, uint32_t* count) {
+    gServingCount = *count;
+    memcpy(gServing, queue, *count * sizeof *queue);
+    *count = 0;
+    return gServingCount;
+}
+
+void WebViewProcessPending() {
+    if (!gWebFetchAllowed) return;
+    // Served as a snapshot; nested calls (a dispatch that waits) work on their own.
+    ObjectRecord* saved[kWebOwnerQueueSize];
+    uint32_t savedCount = gServingCount;
+    memcpy(saved, gServing, savedCount * sizeof *saved);
+
+    uint32_t n = TakeQueue(gWebLoadedPages, &gWebLoadedCount);
+    for (uint32_t i = 0; i < n && i < gServingCount; i++) {
+        ObjectRecord* owner = gServing[i];
+        if (!owner) continue;
+        WebViewSelectForObject(owner);
+        ObjectRecord* page = GetWebPageObject(owner);
+        if (page && gWebHooks.htmlControlLoadAll) gWebHooks.htmlControlLoadAll(page);
+    }
+    if (gWebFetchAllowed) {
+        n = TakeQueue(gWebEventPages, &gWebEventCount);
+        for (uint32_t i = 0; i < n && i < gServingCount; i++) {
+            for (int turn = 0; turn < kEventsPerOwnerTurn && gServing[i]; turn++) {
+                ObjectRecord* owner = gServing[i];
+                WebViewSelectForObject(owner);
+                JsonBeginAction(kActFetchEvent);
+                JsonValue* reply = WebViewMsgQuery();
+                if (!reply || TopLevelAction(reply) != kActPageEvent) break;
+                gWebReply = nullptr;
+                if (gWebHooks.pageEventDispatch) gWebHooks.pageEventDispatch(owner, reply);
+                WebViewJsonFree(reply);
+                if (turn + 1 == kEventsPerOwnerTurn && gServing[i])
+                    QueueOwner(gWebEventPages, &gWebEventCount, gServing[i], true);
+            }
+        }
+    }
+    gServingCount = savedCount;
+    memcpy(gServing, saved, savedCount * sizeof *saved);
+}
+
+// ---- Owners and web views -----------------------------------------------------------
+
+static void RemoveOwner(ObjectRecord** queue, uint32_t* count, ObjectRecord* owner) {
+    uint32_t o = 0;
+    for (uint32_t i = 0; i < *count; i++)
+        if (queue[i] != owner) queue[o++] = queue[i];
+    *count = o;
+}
+
+void WebViewForgetOwner(ObjectRecord* owner) {
+    RemoveOwner(gWebLoadedPages, &gWebLoadedCount, owner);
+    RemoveOwner(gWebEventPages, &gWebEventCount, owner);
+    for (uint32_t i = 0; i < gServingCount; i++)
+        if (gServing[i] == owner) gServing[i] = nullptr;
+}
+
+void WebViewChannelHostClosing(void* host) {
+    if (!host) return;
+    if (gCurWebView == host) gCurWebView = nullptr;
+    if (gMsgBatch.owner == host) {
+        gMsgBatch.owner = nullptr;
+        WebViewMsgFlush();
+    }
+}
+
+static bool SkippedBySelection(uint8_t kind) {
+    switch (kind) {
+    case kKindColor:
+    case kKindFont:
+    case kKindImageList:
+    case kKindMenuItem:
+    case 56:
+    case 57:
+    case 58:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void* WebViewHostForObject(ObjectRecord* rec) {
+    if (!rec) return nullptr;
+    if (ObjectIsWebViewRecord(rec)) {
+        if (rec->kind == kKindStatusPanel || rec->kind == kKindToolButton) {
+            rec = gWebHooks.subObjectHolder ? gWebHooks.subObjectHolder(rec) : nullptr;
+            if (!rec) return nullptr;
+        }
+        while (rec && ObjectIsWebViewRecord(rec)) {
+            if (rec->kind == kKindWindow) {
+                rec = gWebHooks.windowHostRecord ? gWebHooks.windowHostRecord(rec) : nullptr;
+                break;
+            }
+            rec = rec->parent;
+        }
+        if (!rec) return nullptr;
+    }
+    if (rec->kind == kKindWindow) return reinterpret_cast<WindowRecord*>(rec)->webHost;
+    if (rec->kind == kKindHtmlControl) return gWebHooks.htmlControlHost ? gWebHooks.htmlControlHost(rec) : nullptr;
+    return nullptr;
+}
+
+void WebViewSelectForObject(ObjectRecord* rec) {
+    if (!rec || SkippedBySelection(rec->kind)) return;
+    void* host = WebViewHostForObject(rec);
+    if (host != gCurWebView) WebViewMsgFlush();
+    gCurWebView = host;
+}
+
+ObjectRecord* GetWebPageObject(ObjectRecord* rec) {
+    if (!rec) return nullptr;
+    if (rec->kind == kKindWindow) return static_cast<ObjectRecord*>(reinterpret_cast<WindowRecord*>(rec)->pageObject);
+    if (rec->kind == kKindHtmlControl) return gWebHooks.htmlControlPage ? gWebHooks.htmlControlPage(rec) : nullptr;
+    return nullptr;
+}
+
+void WebChannelCleanup() {
+    if (gWebReply) WebViewJsonFree(gWebReply);
+    gWebReply = nullptr;
+    gMsgBatch.length = 0;
+    gMsgBatch.owner = nullptr;
+    gCurWebView = nullptr;
+    gWebLoadedCount = gWebEventCount = gServingCount = 0;
+    TextBufFree(&gSendText);
+    WebTextCleanup();
+}

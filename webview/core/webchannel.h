@@ -1,0 +1,91 @@
+// webchannel.h - the page message channel: batches of action messages for one
+// web view, queries that wait for the page's answer, incoming page messages and
+// the fetch of waiting page events; and the choice of web view for an object.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "objects/objrecord.h"
+#include "session/util/json.h"
+
+constexpr uint32_t kMsgBatchSize = 10250;
+constexpr uint32_t kMsgBatchLimit = 10240;     // a batch with its "]}" stays below this
+constexpr uint32_t kMsgBatchSlack = 100;
+constexpr uint32_t kWebOwnerQueueSize = 50;
+constexpr int kReplyWaitTurns = 5;             // pump turns after the first, 10 ms apart
+constexpr uint32_t kReplyWaitSleepMs = 10;
+// At most this many events are fetched from one page per pump turn, so a page
+// that always has another event cannot hold the client in the fetch loop.
+constexpr int kEventsPerOwnerTurn = 32;
+
+// Action codes the channel itself sorts or sends.
+enum WebAction : int {
+    kActPageLoaded = 1,
+    kActPageEvent = 8,
+    kActFetchEvent = 15,
+    kActEventsWaiting = 56,
+};
+
+struct MsgBatch {
+    char data[kMsgBatchSize];
+    uint32_t length;      // 0: no open batch
+    void* owner;          // the web view the batch was opened for
+};
+
+extern MsgBatch gMsgBatch;
+extern void* gCurWebView;
+extern JsonValue* gWebReply;
+extern ObjectRecord* gWebLoadedPages[kWebOwnerQueueSize];
+extern uint32_t gWebLoadedCount;
+extern ObjectRecord* gWebEventPages[kWebOwnerQueueSize];
+extern uint32_t gWebEventCount;
+extern bool gWebFetchAllowed;
+
+// What the channel needs from the rest of the client. The program fills them
+// from the host glue and the object model; tests fill them with a recording page.
+struct WebChannelHooks {
+    int32_t (*postText)(void* host, const char* utf8);        // WebViewPostMessage
+    void (*pumpTurn)();                                       // one turn of the window pump
+    void (*sleepMs)(uint32_t ms);
+    void (*setThreadCodePage)(uint32_t codePage);             // read by the HTML control's content code
+    void (*htmlControlLoadAll)(ObjectRecord* page);           // pending content of a loaded page
+    void (*pageEventDispatch)(ObjectRecord* owner, JsonValue* event);
+    // Record fields the object model owns.
+    ObjectRecord* (*windowHostRecord)(ObjectRecord* webWindow);// the window whose web view shows it
+    void* (*htmlControlHost)(ObjectRecord* htmlControl);
+    ObjectRecord* (*htmlControlPage)(ObjectRecord* htmlControl);
+    ObjectRecord* (*subObjectHolder)(ObjectRecord* rec);      // status bar of a panel, toolbar of a button
+    ObjectRecord* (*topWindow)(ObjectRecord* rec);            // ObjectTopWindow
+    uint32_t (*sysColor)(uint32_t index);                     // gColorTable
+    int32_t (*dateTimeFormat)(const ObjectRecord* rec);       // Format property of an EditDateTime
+    const char* (*programDir)();                              // with its trailing '\'
+};
+extern WebChannelHooks gWebHooks;
+
+// ---- Outgoing ---------------------------------------------------------------------
+void WebViewMsgEnd();
+JsonValue* WebViewMsgQuery();
+void WebViewMsgFlush();
+JsonValue* WebViewMsgSend(bool wait);
+
+// ---- Incoming ---------------------------------------------------------------------
+void WebViewMsgReceive(ObjectRecord* owner, const char* utf8, size_t length);
+// A page message as the host delivers it (UTF-16, NUL-terminated): converted
+// into a buffer of the size it needs and handed to WebViewMsgReceive.
+void WebViewMessageArrived(ObjectRecord* owner, const uint16_t* text);
+void WebViewProcessPending();
+JsonValue* WebViewJsonParse(const char* text, size_t length);
+void WebViewJsonFree(JsonValue* value);
+
+// ---- Owners and web views ----------------------------------------------------------
+// A closed window or HTML control: its page notices are forgotten.
+void WebViewForgetOwner(ObjectRecord* owner);
+// A closing host: no longer current; a batch it owns is dropped.
+void WebViewChannelHostClosing(void* host);
+void WebViewSelectForObject(ObjectRecord* rec);
+ObjectRecord* GetWebPageObject(ObjectRecord* rec);
+// The host an object's messages go to, without changing the current one.
+void* WebViewHostForObject(ObjectRecord* rec);
+// Frees the reply and the buffers (end of run).
+void WebChannelCleanup();

@@ -1,0 +1,92 @@
+// wvrecpage.cpp - the recording page: posts recorded, answers by action code
+// after a number of pump turns, page events queued and handed out one by one.
+#include "webview/core/wvrecpage.h"
+
+#include <json.h>
+
+#include "session/util/json.h"
+
+void RecPageInit(RecPage* page, void* host, ObjectRecord* owner, void (*deliver)(ObjectRecord*, const char*)) {
+    *page = RecPage();
+    page->host = host;
+    page->owner = owner;
+    page->deliver = deliver;
+}
+
+void RecPageAnswer(RecPage* page, int action, const char* reply, int delayTurns) {
+    page->answers.push_back({action, reply, delayTurns});
+}
+
+void RecPageInject(RecPage* page, const char* text, int delayTurns) {
+    page->pending.push_back({page->owner, text, delayTurns});
+}
+
+void RecPageQueueEvent(RecPage* page, const char* members) {
+    page->events.push_back(members);
+    RecPageInject(page, "{\"action\":56}", 0);
+}
+
+static int ActionOf(const json_value* v) {
+    if (!v || v->type != json_object) return -1;
+    for (unsigned i = 0; i < v->u.object.length; i++)
+        if (std::string(v->u.object.values[i].name) == "action" && v->u.object.values[i].value->type == json_integer)
+            return static_cast<int>(v->u.object.values[i].value->u.integer);
+    return -1;
+}
+
+std::vector<int> RecActionsOf(const std::string& text) {
+    std::vector<int> out;
+    JsonValue* value = JsonParse(text.data(), text.size());
+    const json_value* v = reinterpret_cast<const json_value*>(value);
+    if (!v) return out;
+    const json_value* msgs = nullptr;
+    if (v->type == json_object)
+        for (unsigned i = 0; i < v->u.object.length; i++)
+            if (std::string(v->u.object.values[i].name) == "msgs") msgs = v->u.object.values[i].value;
+    if (msgs && msgs->type == json_array) {
+        for (unsigned i = 0; i < msgs->u.array.length; i++) out.push_back(ActionOf(msgs->u.array.values[i]));
+    } else {
+        out.push_back(ActionOf(v));
+    }
+    JsonFree(value);
+    return out;
+}
+
+int32_t RecPagePost(RecPage* page, const char* utf8) {
+    page->posts.push_back({page->host, utf8});
+    std::vector<int> actions = RecActionsOf(utf8);
+    if (actions.empty()) return 0;
+    int last = actions.back();
+    if (last == 15) {
+        if (page->events.empty()) {
+            page->pending.push_back({page->owner, "{}", 0});
+        } else {
+            page->pending.push_back({page->owner, "{\"action\":8," + page->events.front() + "}", 0});
+            page->events.erase(page->events.begin());
+        }
+        return 0;
+    }
+    for (const RecAnswer& a : page->answers) {
+        if (a.action != last) continue;
+        if (a.delayTurns != kRecNever) page->pending.push_back({page->owner, a.reply, a.delayTurns});
+        break;
+    }
+    return 0;
+}
+
+void RecPagePumpTurn(RecPage* page) {
+    page->pumpTurns++;
+    // Taken out first: a delivery may post again and queue new answers.
+    std::vector<RecDelivery> due;
+    for (size_t i = 0; i < page->pending.size();) {
+        if (page->pending[i].turnsLeft <= 0) {
+            due.push_back(page->pending[i]);
+            page->pending.erase(page->pending.begin() + static_cast<long>(i));
+        } else {
+            page->pending[i].turnsLeft--;
+            i++;
+        }
+    }
+    for (const RecDelivery& d : due)
+        if (page->deliver) page->deliver(d.owner, d.text.c_str());
+}
