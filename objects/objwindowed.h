@@ -1,0 +1,25 @@
+// objwindowed.h - the slot routines that many kinds share: show, hide and enable
+// of windowed controls, show and hide of windowless ones (drawn into their
+// parent's window), their destroy and enable, and the release of shared
+// sub-objects.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "objects/objrecord.h"
+
+int32_t ObjectShowWindowed(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
+int32_t ObjectHideWindowed(ObjectRecord* rec);
+int32_t ObjectEnableWindowed(ObjectRecord* rec, int32_t item, int32_t on);
+int32_t ObjectShowWindowless(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
+int32_t ObjectHideWindowless(ObjectRecord* rec);
+int32_t ObjectEnableWindowless(ObjectRecord* rec, int32_t item, int32_t on);
+int32_t ObjectDestroyWindowless(ObjectRecord* rec);
+int32_t ControlDestroyWindowed(ObjectRecord* rec);
+// Lowers the use count of a shared sub-object and frees it at 0.
+int32_t RecordReleaseUse(ObjectRecord* rec);
+// Posts event 200 with a copy of text on the object kept in the window's user
+// data; returns what PostEvent returns (0 when the window has no object).
+int32_t PostWebPanelEvent(HWND wnd, const char* text);

@@ -1,0 +1,13 @@
+// objwire.h - the object model's part of the server dispatch: the create
+// request (1401) and the object operations (2401-2419), and the installation of
+// the hooks through which the session reaches the object model.
+#pragma once
+
+#include <cstdint>
+
+struct SrvMsg;
+
+int32_t OnCreateRequest(const SrvMsg* m);
+// Puts the 1401 and 2401-2419 handlers, the event taker and the destroyed-Ovar
+// report into the session's tables. Called once at start-up, before connecting.
+void ObjectsInstallSessionHooks();
