@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# test-pages.sh - the web-view page files and the page host, tested in Node's
+# test runner against Debian's headless Chromium; prints the runner's summary.
+set -euo pipefail
+cd "$(dirname "$0")/../webview/pagehost"
+if [ ! -d node_modules/playwright-core ]; then
+  PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error >/dev/null
+fi
+out=$(mktemp)
+status=0
+node --test --test-reporter=spec test/ >"$out" 2>&1 || status=$?
+if [ "$status" -ne 0 ]; then cat "$out"; else grep -E '^ℹ (tests|pass|fail|duration_ms)' "$out" || tail -n 8 "$out"; fi
+rm -f "$out"
+exit "$status"

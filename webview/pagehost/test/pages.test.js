@@ -1,0 +1,110 @@
+// pages.test.js - the page files alone in headless Chromium: action messages
+// fed through the web-view shim, the DOM and the page's answers checked.
+'use strict';
+const { test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { launchBrowser } = require('../browser');
+const { assemblePageDir } = require('../pagefiles');
+
+let browser, page, dir;
+
+before(async () => {
+  dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-pages-')));
+  browser = await launchBrowser();
+  page = await browser.context.newPage();
+  await page.goto('file://' + path.join(dir, 'qovwvstart.html'));
+});
+
+after(async () => {
+  await browser.close();
+  fs.rmSync(dir, { recursive: true, force: true });
+});
+
+// Posts one text as the client does; answers what the page sent back.
+async function post(obj) {
+  const text = typeof obj === 'string' ? obj : JSON.stringify(obj);
+  const out = await page.evaluate((t) => window.__qovDeliver(t), text);
+  return out.map((s) => JSON.parse(s));
+}
+
+const batch = (...msgs) => ({ msgs });
+
+test('the start pages announce themselves with action 1 once loaded', async () => {
+  for (const name of ['qovwvstart.html', 'qovwvmstart.html']) {
+    const p = await browser.context.newPage();
+    await p.goto('file://' + path.join(dir, name));
+    const sent = await p.evaluate(() => window.__qovDrain());
+    assert.deepEqual(sent, ['{"action":1}'], name);
+    assert.equal(await p.evaluate(() => typeof jQuery.ui + typeof bootstrap), 'objectobject', name);
+    await p.close();
+  }
+  await page.evaluate(() => window.__qovDrain());
+});
+
+test('a batch of element commands changes the DOM, in order, with one answer', async () => {
+  const answers = await post(batch(
+    { action: 19, name: 'C1', form: 'nowhere', html: '<div id="C1N" class="qovform"><input id="C2" value="a"><span id="C3">x</span><p id="C4">p</p><p id="C5">q</p></div>' },
+    { action: 24, en: '#C2', pn: 'value', pv: 'typed' },
+    { action: 24, en: '#C2', pn: 'placeholder', pv: 'name' },
+    { action: 23, en: '#C3', pn: 'color', pv: 'rgb(255, 0, 0)' },
+    { action: 23, en: '#C3', pn: 'width', pv: 40 },
+    { action: 26, en: '#C3', pv: '<b>bold</b>' },
+    { action: 38, en: '#C4', addc: 'qova qovb' },
+    { action: 38, en: '#C4', remc: 'qova' },
+    { action: 39, en: '#C2', pn: 'disabled', pv: true },
+    { action: 46, en: 'p:eq(1)', pv: '<i>it</i>' },
+  ));
+  assert.deepEqual(answers, [{}]);
+  const dom = await page.evaluate(() => ({
+    value: $('#C2').val(),
+    placeholder: $('#C2').attr('placeholder'),
+    color: $('#C3').css('color'),
+    width: $('#C3').css('width'),
+    html: $('#C3').html(),
+    cls: $('#C4').attr('class'),
+    disabled: $('#C2').prop('disabled'),
+    second: $('#C5').html(),
+    holder: $('#C1N').parent().attr('id'),
+  }));
+  const expect = {
+    value: 'typed', placeholder: 'name', color: 'rgb(255, 0, 0)', width: '40px',
+    html: '<b>bold</b>', cls: 'qovb', disabled: true, second: '<i>it</i>', holder: 'qovforms',
+  };
+  for (const k of Object.keys(expect)) assert.deepEqual(dom[k], expect[k], k);
+});
+
+test('queries answer with the keys the action table names', async () => {
+  const cases = [
+    { msg: { action: 9, en: '#C2', pn: 'value', cv: 1 }, answer: { data: 'typed' }, why: 'property' },
+    { msg: { action: 9, en: '#C2', pn: 'disabled' }, answer: { data: 'true' }, why: 'boolean property' },
+    { msg: { action: 9, en: '#nothing', pn: 'value' }, answer: { data: '' }, why: 'missing element' },
+    { msg: { action: 28, en: '#C3', pn: 'width' }, answer: { data: '40px' }, why: 'style' },
+    { msg: { action: 30, js: '6*7' }, answer: { res: '42' }, why: 'script result' },
+    { msg: { action: 30, js: 'nosuchfn()' }, answer: { err: 'nosuchfn is not defined' }, why: 'script error' },
+    { msg: batch({ action: 24, en: '#C2', pn: 'value', pv: 'v2' }, { action: 9, en: '#C2', pn: 'value' }),
+      answer: { data: 'v2' }, why: 'a query behind commands answers for the batch' },
+  ];
+  for (const c of cases) assert.deepEqual(await post(c.msg), [c.answer], c.why);
+});
+
+test('every post is answered exactly once, also text that is not JSON', async () => {
+  const cases = ['not json', '{"action": 999}', '{"msgs": []}', '[]', '{"action": 23, "en": "#zz"}'];
+  for (const text of cases) assert.deepEqual(await post(text), [{}], text);
+});
+
+test('page events: 56 announced, fetched one by one with 15, then {}', async () => {
+  await page.evaluate(() => { QovPostEvent({ name: 'C2', ev: 4 }); QovPostEvent({ name: 'C3', ev: 5, v1: 2 }); });
+  await page.waitForTimeout(20);
+  assert.deepEqual(await page.evaluate(() => window.__qovDrain()), ['{"action":56}'], 'one notice for both');
+  assert.deepEqual(await post({ action: 15 }), [{ action: 8, name: 'C2', ev: 4 }]);
+  await page.waitForTimeout(500);
+  const repeats = await page.evaluate(() => window.__qovDrain());
+  assert.ok(repeats.includes('{"action":56}'), 'the notice is repeated while events wait');
+  assert.deepEqual(await post({ action: 15 }), [{ action: 8, name: 'C3', ev: 5, v1: 2 }]);
+  assert.deepEqual(await post({ action: 15 }), [{}]);
+  await page.waitForTimeout(500);
+  assert.deepEqual(await page.evaluate(() => window.__qovDrain()), [], 'no notice once the queue is empty');
+});

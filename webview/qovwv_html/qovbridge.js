@@ -1,0 +1,82 @@
+// qovbridge.js - the page's end of the web-view channel: takes the client's
+// messages (single or "msgs" batches, in order), answers every post exactly
+// once, keeps the page's event queue and announces it with "action" 56.
+(function () {
+  'use strict';
+  var webview = window.chrome && window.chrome.webview;
+  if (!webview) return;
+
+  var kLoaded = 1, kEvent = 8, kFetch = 15, kWaiting = 56;
+  var kNoticeRepeatMs = 400;
+  var events = [];
+  var noticeTimer = null;
+
+  // Only strings go over the channel.
+  function post(obj) {
+    webview.postMessage(JSON.stringify(obj));
+  }
+
+  // Announces waiting events, and again on a timer until they are fetched:
+  // a notice can arrive while the client is busy and be served later.
+  function announce() {
+    if (!events.length) {
+      if (noticeTimer) clearInterval(noticeTimer);
+      noticeTimer = null;
+      return;
+    }
+    post({ action: kWaiting });
+    if (!noticeTimer) noticeTimer = setInterval(announce, kNoticeRepeatMs);
+  }
+
+  // A page event for the client: {name, ev, ...} as the event Parts define.
+  window.QovPostEvent = function (ev) {
+    events.push(ev);
+    if (events.length === 1) announce();
+  };
+  window.QovPendingEvents = function () {
+    return events.length;
+  };
+
+  function nextEvent() {
+    if (!events.length) {
+      announce();
+      return {};
+    }
+    var ev = events.shift();
+    var out = { action: kEvent };
+    for (var k in ev) if (k !== 'action') out[k] = ev[k];
+    if (!events.length) announce();
+    return out;
+  }
+
+  function carryOut(m) {
+    if (m && m.action === kFetch) return nextEvent();
+    try {
+      return window.QovRunAction(m);
+    } catch (e) {
+      if (window.console) console.error('action ' + (m && m.action), e);
+      return undefined;
+    }
+  }
+
+  webview.addEventListener('message', function (e) {
+    var reply;
+    var msg = null;
+    try {
+      msg = JSON.parse(typeof e.data === 'string' ? e.data : '');
+    } catch (err) {
+      msg = null;
+    }
+    if (msg && typeof msg === 'object') {
+      var list = Array.isArray(msg.msgs) ? msg.msgs : [msg];
+      for (var i = 0; i < list.length; i++) {
+        var r = carryOut(list[i]);
+        if (r !== undefined) reply = r;
+      }
+    }
+    // Exactly one answer per post, so the client's wait ends at once.
+    post(reply !== undefined ? reply : {});
+  });
+
+  post({ action: kLoaded });
+})();

@@ -1,0 +1,91 @@
+// qovvisctls.js - the page side of the client's action messages: each action
+// code carried out on the page's elements, and the answers of the queries.
+// Selectors in "en" are jQuery selectors (the client may use ":eq()").
+(function () {
+  'use strict';
+
+  function target(m) {
+    if (m.en !== undefined && m.en !== null && m.en !== '') return $(m.en);
+    if (m.name) return $('#' + m.name);
+    return $();
+  }
+
+  function text(v) {
+    if (v === undefined || v === null) return '';
+    return String(v);
+  }
+
+  // The element's current value for a property: form fields answer their live
+  // value, everything else the DOM property.
+  function readProp(el, name) {
+    if (!el.length) return '';
+    if (name === 'value') return text(el.val());
+    var v = el.prop(name);
+    if (v === undefined) v = el.attr(name);
+    return text(v);
+  }
+
+  // The holder of new markup: the form element named by "form", else the page.
+  function holder(m) {
+    var h = m.form ? $('#' + m.form) : $();
+    return h.length ? h : $('#qovforms');
+  }
+
+  function runScript(js) {
+    if (!js) return undefined;
+    return (0, eval)(js);
+  }
+
+  var actions = {
+    9: function (m) {
+      return { data: readProp(target(m), m.pn) };
+    },
+    19: function (m) {
+      if (m.name) $('#' + m.name).remove();
+      holder(m).append(m.html || '');
+      runScript(m.js);
+    },
+    23: function (m) {
+      target(m).css(m.pn, m.pv);
+    },
+    24: function (m) {
+      var el = target(m);
+      if (m.pn === 'value') el.val(m.pv);
+      else el.prop(m.pn, m.pv);
+    },
+    26: function (m) {
+      target(m).html(text(m.pv));
+    },
+    28: function (m) {
+      var el = target(m);
+      return { data: el.length ? text(el.css(m.pn)) : '' };
+    },
+    30: function (m) {
+      try {
+        return { res: text(runScript(m.js)) };
+      } catch (e) {
+        return { err: text(e && e.message ? e.message : e) };
+      }
+    },
+    38: function (m) {
+      var el = target(m);
+      if (m.remc) el.removeClass(m.remc);
+      if (m.addc) el.addClass(m.addc);
+    },
+    39: function (m) {
+      target(m).prop(m.pn, !!m.pv);
+    },
+    // The controls send markup through the text command, so it sets HTML.
+    46: function (m) {
+      target(m).html(text(m.pv));
+    }
+  };
+
+  // Carries out one message; answers the reply object of a query, else
+  // undefined. Unknown codes are ignored.
+  window.QovRunAction = function (m) {
+    if (!m || typeof m !== 'object') return undefined;
+    var fn = actions[m.action];
+    return fn ? fn(m) : undefined;
+  };
+})();
