@@ -1,0 +1,245 @@
+// print.h - what the rest of the client may call of printing: the print job
+// record and the current job, the message handlers the session's range tables
+// take, the printer dialogs and the printer list, and the clean-up.
+#pragma once
+
+#include <windows.h>
+
+#include "print/prtcalc.h"
+#include "print/pdf/pdf.h"
+
+struct SrvMsg;
+
+constexpr uint32_t kPrtMagic = 62197;            // 0xF2F5
+constexpr size_t kPrtBufSize = 4096;
+constexpr uint16_t kPrtLastPageNone = 32000;
+constexpr size_t kPrtDocNameMax = 100;
+constexpr size_t kPrtTitleMax = 250;
+constexpr size_t kPrtNameMax = 99;               // printer and device name buffers
+constexpr size_t kPrtSpoolNameSize = 260;
+
+// Job state bits (PrinterRec::flags).
+enum : uint32_t {
+    kPrtFlagCells = 0x10,
+    kPrtFlagGdiJob = 0x20,
+    kPrtFlagNoStretch = 0x40,
+    kPrtFlagMetric = 0x80,
+    kPrtFlagAllPages = 0x100,
+    kPrtFlagSelection = 0x200,
+    kPrtFlagPageOpen = 0x400,
+    kPrtFlagPreviewAtClose = 0x4000,
+    kPrtFlagDocPending = 0x8000,
+    kPrtFlagSpooling = 0x10000,
+    kPrtFlagPrinterPage = 0x20000,
+    kPrtFlagDeleteSpool = 0x40000,
+    kPrtFlagRemakePen = 0x80000,
+    kPrtFlagPreviewDC = 0x100000,
+    kPrtFlagSpoolEmpty = 0x200000,
+    kPrtFlagPageRecord = 0x400000,
+    kPrtFlagMono = 0x800000,
+    kPrtFlagSpoolError = 0x1000000,
+    kPrtFlagPageFresh = 0x4000000,
+    kPrtFlagWholePoints = 0x8000000,
+    kPrtFlagNoPageNums = 0x10000000,
+    kPrtFlagPreviewOnly = 0x20000000,
+    kPrtFlagErrorLatched = 0x40000000,
+    kPrtFlagPrintSpool = 0x80000000,
+};
+constexpr uint32_t kPrtGdiJobFlags = 0x4028030;  // fresh page, printer page, doc pending, GDI job, cells
+
+// PDF flag bits (PrinterRec::pdfFlags).
+enum : uint32_t { kPrtPdfTarget = 1, kPrtPdfSpool = 2, kPrtPdfTitled = 4, kPrtPdfPreviewOpt = 16, kPrtPdfUtf16 = 32 };
+
+// Open options of 1202 and 1211.
+enum : uint32_t {
+    kPrtOptPreviewOnly = 0x1,
+    kPrtOptNoPageNums = 0x2,
+    kPrtOptSelection = 0x4,
+    kPrtOptPdfPreview = 0x400000,
+    kPrtOptUtf16 = 0x10000000,
+};
+
+// Page set-up values, in DEVMODE order of application.
+enum PrtSetupIndex {
+    kPsOrientation, kPsPaperSize, kPsPaperLength, kPsPaperWidth, kPsScale, kPsCopies,
+    kPsDefaultSource, kPsPrintQuality, kPsColor, kPsDuplex, kPsCollate, kPsCount
+};
+
+// A font made for a device context: until the windows layer's shared fonts are
+// used here, each job owns its fonts.
+struct PrtFont {
+    HFONT font;
+    uint32_t size;          // tenths of a point
+    uint16_t angle;         // tenths of a degree
+    uint8_t bold, italic, underline, strikeOut;
+    char face[32];
+};
+
+// One open print destination.
+struct PrinterRec {
+    uint32_t magic;
+    uint32_t flags;
+    uint32_t textFlags;
+    HDC metricsDC;
+    HDC dc;
+    HDC drawDC;
+    PrtFont* font;
+    PrtFont* screenFont;
+    HANDLE spool;
+    uint8_t* bufStart;
+    uint8_t* bufCur;
+    uint8_t* bufEnd;
+    int32_t row, column;
+    uint32_t regionBottom, regionRight;
+    uint16_t linesPerPage;
+    uint32_t cellWidth, cellHeight;
+    uint32_t srvCellWidth, srvCellHeight;
+    uint32_t defCellWidth, defCellHeight;
+    uint32_t fontCellWidth, fontCellHeight;
+    COLORREF textColor, backColor;
+    uint16_t copies;
+    uint16_t firstPage, lastPage;
+    uint16_t pageNumber;
+    HPEN pen;
+    HBRUSH brush;
+    uint16_t penWidth;
+    uint8_t metricsPresent;
+    uint8_t coordMode;
+    uint8_t decimalChar;
+    uint32_t ropIndex;
+    HGLOBAL devMode, devNames;
+    char docName[kPrtDocNameMax + 1];
+    uint16_t setup[kPsCount];
+    uint32_t pageRecordOffset;
+    uint32_t spooledPages;
+    uint32_t largestPage;
+    char spoolName[kPrtSpoolNameSize];
+    void* previewData;
+    uint16_t previewSize;
+    uint32_t firstError;
+    int32_t physOffsetX, physOffsetY;
+    uint16_t topMargin, leftMargin;
+    uint8_t topMarginMode, leftMarginMode;
+    int32_t originY, originX;
+    uint32_t openError;
+    uint32_t spoolVersion;
+    uint32_t pageRecordOffsetHigh;
+    uint8_t* imageBuf;
+    uint32_t imageBufSize;
+    uint32_t imageKey[3];
+    uint32_t pdfFlags;
+    uint32_t openOptions;
+    PdfDocRec* pdf;
+    char title[kPrtTitleMax + 1];
+    // Held beside the job: the values the PDF writer reads of it, and the
+    // device's resolution for the unit conversions of the metric modes.
+    PdfJobGeom geom;
+    int32_t dpiX, dpiY;
+    uint32_t handle;        // the number the server holds
+};
+
+extern PrinterRec* gCurPrtRec;
+extern HGLOBAL gPrtDevMode;
+extern HGLOBAL gPrtDevNames;
+extern uint8_t gPrtDlgCancelled;
+extern char gPrtName[kPrtNameMax + 1];       // the printer name of the last open
+extern char gPrtDeviceName[kPrtNameMax + 1];
+
+// ---- Registration --------------------------------------------------------------------
+// Puts the print handlers into the session's range tables (1200-1211, 2201-2251).
+void PrtRegisterHandlers();
+void PrtCleanup();
+
+// ---- Jobs (prtjob.cpp) ---------------------------------------------------------------
+PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags);
+void PrtRecFree(PrinterRec* job);
+PrinterRec* PrtOpen(uint32_t owner, const char* name, size_t nameLen, const char* title, size_t titleLen,
+                    int32_t pageLimit, uint32_t options, const char* spool, size_t spoolLen, uint32_t* errorOut,
+                    const char* pdfFile, size_t pdfFileLen);
+int32_t PrtClose(PrinterRec* job, uint32_t* block);
+int32_t PrtCloseDefault(PrinterRec* job);
+int32_t PrtSelectJob(PrinterRec* job);
+// The live job behind a handle from the server, or null.
+PrinterRec* PrtJobFromHandle(uint32_t handle);
+// Makes job current (and the PDF writer's view of it).
+void PrtSetCurrent(PrinterRec* job);
+// Latches the first failure of a drawing message in the current job.
+void PrtLatchError(int32_t result);
+
+// The message handlers (also reachable one by one while the tables are not yet there).
+int32_t PrtHandleMsg(const SrvMsg* msg);
+// Builds the 1147 answer of an open or a close; exposed for tests.
+struct PrtJobAnswer {
+    int32_t value, copies, pages, detail;
+    const char* text;
+};
+PrtJobAnswer PrtOpenFromMsg(const SrvMsg* msg);
+PrtJobAnswer PrtCloseFromMsg(const SrvMsg* msg);
+
+// ---- Device and page set-up (prtdevice.cpp) ----------------------------------------------
+bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, bool wantDevMode, int32_t pageLimit, HWND ownerWnd,
+                     bool replace);
+int32_t PrtDeviceSetup(PrinterRec* job, const char* docName, size_t docNameLen, uint32_t pdfOptions);
+bool PrtAskPdfFileName(PrinterRec* job, char* nameOut);
+int32_t PrtPageStart();
+bool PrtApplyPageSetup(bool force);
+bool PrtPageSetupChanged();
+void PrtResetPageSetup(bool force);
+int32_t PrtGetPageSetupValue(uint32_t index);
+int32_t PrtSelectJobFont(PrinterRec* job, PrtFont* font);
+void PrtMakePen(PrinterRec* job);
+void PrtMakeBrush(PrinterRec* job);
+void PrtApplyColors(PrinterRec* job);
+// Dialogs run unattended by tests: a hook that sees each dialog's window.
+extern void (*gPrtDlgHook)(HWND dlg);
+
+// ---- Printer selection (prtselect.cpp) ----------------------------------------------------
+HDC PrtOpenDCByName(const char* name, PrinterRec* job, bool copyName);
+HDC OpenPrtByName(const char* name, PrinterRec* job);
+bool GetDefaultPageSetup();
+int32_t PrtPageSetupDlg(HWND owner);
+int32_t PrtPrintDlg(HWND owner);
+void PrtListPrinters(HWND listBox);
+HDC PrtGetDC(PrinterRec* rec);
+const char* PrtGetInfo(PrinterRec* rec, const char* printer, uint32_t code, int32_t* valueOut);
+void PrtResetDC(HDC dc, HGLOBAL devMode);
+// Codes 301-303 with their "PRT: " texts, only when nothing was set before in
+// this operation; PrtErrorClear starts an operation.
+void PrtErrorClear();
+void PrtSetSelectError(int32_t code, const char* text);
+extern int32_t gPrtErrNo;
+
+// ---- Drawing (prtdraw.cpp) ------------------------------------------------------------------
+int32_t PrtDrawFromMsg(const SrvMsg* msg);
+int32_t PrtControlCode(uint32_t code, int32_t value);
+int32_t PrtSetColors(uint32_t which, uint32_t value);
+int32_t PrtText(const char* text, size_t len, bool playOnly);
+int32_t PrtSetPos(uint16_t column, uint16_t row);
+int32_t PrtSetFontText(const char* text, size_t len);
+int32_t PrtLine(uint16_t column, uint16_t row);
+int32_t PrtRectangle(uint16_t top, uint16_t bottom, uint16_t left, uint16_t right);
+int32_t PrtEllipse(uint16_t top, uint16_t bottom, uint16_t left, uint16_t right);
+int32_t PrtRoundRect(uint16_t top, uint16_t bottom, uint16_t left, uint16_t right, uint16_t cw, uint16_t ch);
+int32_t PrtSetRegion(uint16_t top, uint16_t bottom, uint16_t left, uint16_t right);
+void PrtSetCoordMode(PrinterRec* job, int mode);
+
+// An image to print: a bottom-up DIB as the decoders leave it.
+struct PrtImageInput {
+    const BITMAPINFOHEADER* header;
+    const RGBQUAD* palette;
+    const void* bits;
+    RECT source;            // the part shown (modes 2 and up); empty: the whole image
+};
+int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom, uint16_t left,
+                 uint16_t right);
+// The picture object behind a 2209 handle: filled by the picture facility.
+extern bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
+
+// ---- Fonts (prtfont.cpp) ----------------------------------------------------------------------
+// A font from a font text made for dc; null when the text is not a font.
+PrtFont* PrtFontFromSpec(const char* text, size_t len, HDC dc);
+PrtFont* PrtFontCreate(const char* face, uint32_t size, bool bold, bool italic, bool underline, bool strike,
+                       uint16_t angle, HDC dc);
+void PrtFontRelease(PrtFont* font);
+// A Font object's font for dc: filled by the windows layer.
+extern PrtFont* (*gPrtFontFromObject)(uint32_t fontObject, HDC dc);

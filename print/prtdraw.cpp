@@ -1,0 +1,586 @@
+// prtdraw.cpp - the drawing messages of a print job: colours, positions, texts
+// with their alignments and regions, control codes, fonts, lines, shapes and
+// images, drawn with GDI on the job's device or handed to the PDF writer.
+// Positions are kept in the job's coordinate mode and turned into device
+// pixels here; the device context itself always stays in MM_TEXT.
+#include "print/print.h"
+
+#include <cstring>
+
+#include "session/config.h"
+#include "session/session.h"
+#include "session/util/codepage.h"
+#include "session/util/mem.h"
+
+bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
+// The PDF option messages (2216-2219) reach the PDF writer through this once
+// it takes options: kind 16 attachment, 17 document information, 18
+// encryption, 19 page import.
+int32_t (*gPrtPdfOption)(PdfDocRec* doc, int kind, const char* text, size_t len);
+
+static const int kPdfOptionKinds[4] = {16, 18, 17, 19};  // 2216..2219
+constexpr size_t kPrtWideMark = 2;
+
+static bool IsPdfJob(const PrinterRec* j) { return (j->pdfFlags & kPrtPdfTarget) && j->pdf; }
+static bool IsCells(const PrinterRec* j) { return (j->flags & kPrtFlagCells) != 0; }
+static bool IsMetric(const PrinterRec* j) { return (j->flags & kPrtFlagMetric) != 0; }
+static bool DrawsNow(const PrinterRec* j) { return (j->flags & kPrtFlagPrinterPage) && j->drawDC; }
+
+// ---- Units --------------------------------------------------------------------------
+
+// A job-unit x or y as a device pixel offset from the page origin (no margin).
+static int32_t UnitsX(const PrinterRec* j, int32_t x) { return IsMetric(j) ? PrtUnitsToDevice(j->coordMode, x, j->dpiX) : x; }
+static int32_t UnitsY(const PrinterRec* j, int32_t y) { return IsMetric(j) ? PrtUnitsToDevice(j->coordMode, y, j->dpiY) : y; }
+static int32_t DevX(const PrinterRec* j, int32_t x) { return UnitsX(j, x) + j->originX; }
+static int32_t DevY(const PrinterRec* j, int32_t y) { return UnitsY(j, y) + j->originY; }
+static int32_t ToUnitsX(const PrinterRec* j, int32_t d) { return IsMetric(j) ? PrtDeviceToUnits(j->coordMode, d, j->dpiX) : d; }
+static int32_t ToUnitsY(const PrinterRec* j, int32_t d) { return IsMetric(j) ? PrtDeviceToUnits(j->coordMode, d, j->dpiY) : d; }
+
+// A column or row n from the server: in character coordinates (n - 1) cells,
+// far edges n cells (the cell is included).
+static int32_t NearX(const PrinterRec* j, uint16_t n) {
+    return IsCells(j) ? static_cast<int32_t>(j->cellWidth) * (n ? n - 1 : 0) : n;
+}
+static int32_t NearY(const PrinterRec* j, uint16_t n) {
+    return IsCells(j) ? static_cast<int32_t>(j->cellHeight) * (n ? n - 1 : 0) : n;
+}
+static int32_t FarX(const PrinterRec* j, uint16_t n) { return IsCells(j) ? static_cast<int32_t>(j->cellWidth) * n : n; }
+static int32_t FarY(const PrinterRec* j, uint16_t n) { return IsCells(j) ? static_cast<int32_t>(j->cellHeight) * n : n; }
+
+void PrtSetCoordMode(PrinterRec* j, int mode) {
+    if (mode < 1 || mode > 8) mode = 6;
+    bool wasMetric = IsMetric(j), metric = PrtModeIsMetric(mode);
+    int32_t devX = UnitsX(j, j->column), devY = UnitsY(j, j->row);
+    j->coordMode = static_cast<uint8_t>(mode);
+    j->flags &= ~(kPrtFlagCells | kPrtFlagMetric);
+    if (PrtModeIsCells(mode)) j->flags |= kPrtFlagCells;
+    if (metric) j->flags |= kPrtFlagMetric;
+    if (wasMetric != metric) {
+        j->column = ToUnitsX(j, devX);
+        j->row = ToUnitsY(j, devY);
+    }
+    if (mode == 1) {
+        j->cellWidth = j->srvCellWidth ? j->srvCellWidth : j->defCellWidth;
+        j->cellHeight = j->srvCellHeight ? j->srvCellHeight : j->defCellHeight;
+        if (j->cellHeight) j->linesPerPage = static_cast<uint16_t>(PrtGetPageSetupValue(4) / static_cast<int32_t>(j->cellHeight));
+    } else if (mode == 8) {
+        j->cellWidth = j->fontCellWidth;
+        j->cellHeight = j->fontCellHeight;
+    }
+    if (j == gCurPrtRec) PrtSetCurrent(j);
+}
+
+// Starts the page when the job draws at once; false when it does not draw now.
+static bool BeginDraw(PrinterRec* j, int32_t* result) {
+    *result = kPrtOk;
+    if (!DrawsNow(j) && !IsPdfJob(j)) return false;
+    if (!(j->flags & kPrtFlagPageOpen)) *result = PrtPageStart();
+    return *result == kPrtOk;
+}
+
+static void EndDraw(PrinterRec* j, int32_t result) {
+    if (result == kPrtOk) j->flags &= ~kPrtFlagPageFresh;
+}
+
+// ---- Colours ------------------------------------------------------------------------
+
+// A new pen replaces the selected one before the old one is deleted.
+static void RemakePenNow(PrinterRec* j) {
+    HPEN old = j->pen;
+    j->pen = nullptr;
+    PrtMakePen(j);
+    if (j->drawDC) SelectObject(j->drawDC, j->pen);
+    if (old) DeleteObject(old);
+}
+
+static void RemakeBrushNow(PrinterRec* j) {
+    HBRUSH old = j->brush;
+    j->brush = nullptr;
+    PrtMakeBrush(j);
+    if (j->drawDC) SelectObject(j->drawDC, j->brush);
+    if (old) DeleteObject(old);
+}
+
+static bool PageLive(const PrinterRec* j) { return (j->flags & kPrtFlagPageOpen) && DrawsNow(j); }
+
+static void ColorsPlay(PrinterRec* j, uint32_t which, COLORREF c) {
+    if (which == 270) j->textColor = c;
+    else if (which == 271) j->backColor = c;
+    else return;
+    if (PageLive(j)) {
+        PrtApplyColors(j);
+        if (which == 270) RemakePenNow(j);
+        else RemakeBrushNow(j);
+    } else {
+        j->flags |= kPrtFlagRemakePen;
+    }
+}
+
+int32_t PrtSetColors(uint32_t which, uint32_t value) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    COLORREF c = PrtColorFromValue(value);
+    if (IsPdfJob(j)) return PdfSetColors(j->pdf, static_cast<int>(which), c);
+    ColorsPlay(j, which, c);
+    return kPrtOk;
+}
+
+// ---- Position and region ------------------------------------------------------------------
+
+int32_t PrtSetPos(uint16_t column, uint16_t row) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    if (IsPdfJob(j)) return PdfMoveTo(j->pdf, column, row);
+    j->column = NearX(j, column);
+    j->row = NearY(j, row);
+    return kPrtOk;
+}
+
+int32_t PrtSetRegion(uint16_t top, uint16_t bottom, uint16_t left, uint16_t right) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    if (IsPdfJob(j)) return PdfSetRegion(j->pdf, top, bottom, left, right);
+    j->row = NearY(j, top);
+    j->regionBottom = static_cast<uint32_t>(NearY(j, bottom));
+    j->column = NearX(j, left);
+    j->regionRight = static_cast<uint32_t>(NearX(j, right));
+    return kPrtOk;
+}
+
+// ---- Texts ----------------------------------------------------------------------------------
+
+struct TextCtx {
+    HDC dc;
+    const uint8_t* text;
+    bool wide;
+};
+
+static int32_t MeasureUnits(void* ctx, size_t first, size_t count) {
+    TextCtx* t = static_cast<TextCtx*>(ctx);
+    SIZE sz = {0, 0};
+    if (!count) return 0;
+    if (t->wide) GetTextExtentPoint32W(t->dc, reinterpret_cast<const WCHAR*>(t->text) + first, static_cast<int>(count), &sz);
+    else GetTextExtentPoint32A(t->dc, reinterpret_cast<const char*>(t->text) + first, static_cast<int>(count), &sz);
+    return sz.cx;
+}
+
+static void DrawUnits(PrinterRec* j, const TextCtx& t, int32_t x, int32_t y, UINT opts, const RECT* clip, size_t first,
+                      size_t count) {
+    if (j->textFlags & kPrtTextRtl) opts |= ETO_RTLREADING;
+    if (t.wide)
+        ExtTextOutW(t.dc, x, y, opts, clip, reinterpret_cast<const WCHAR*>(t.text) + first, static_cast<UINT>(count), nullptr);
+    else
+        ExtTextOutA(t.dc, x, y, opts, clip, reinterpret_cast<const char*>(t.text) + first, static_cast<UINT>(count), nullptr);
+}
+
+// Draws (draw true) or only measures a text at the job's position and moves the column.
+static void PrtTextOut(PrinterRec* j, const TextCtx& t, size_t units, uint16_t decimal, bool draw) {
+    long k = (j->textFlags & kPrtTextDecimal) ? PrtFindLastDecimal(t.text, units, t.wide, decimal) : -1;
+    int32_t w = MeasureUnits(const_cast<TextCtx*>(&t), 0, units);
+    int32_t prefix = k >= 0 ? MeasureUnits(const_cast<TextCtx*>(&t), 0, static_cast<size_t>(k) + 1) : 0;
+    if (IsMetric(j)) {
+        // Device units for the alignment; the column advances from the position given.
+        int32_t x = PrtAlignStart(UnitsX(j, j->column), w, prefix, k >= 0, j->textFlags);
+        if (draw) DrawUnits(j, t, x + j->originX, DevY(j, j->row), 0, nullptr, 0, units);
+        j->column += ToUnitsX(j, w);
+        return;
+    }
+    j->column = PrtAlignStart(j->column, w, prefix, k >= 0, j->textFlags);
+    if (draw) DrawUnits(j, t, DevX(j, j->column), DevY(j, j->row), 0, nullptr, 0, units);
+    j->column += w;
+}
+
+static void PrtTextOutClipped(PrinterRec* j, const TextCtx& t, size_t units, uint16_t decimal, bool draw) {
+    long k = PrtFindLastDecimal(t.text, units, t.wide, decimal);
+    int32_t col = UnitsX(j, j->column);
+    int32_t right = UnitsX(j, static_cast<int32_t>(j->regionRight));
+    PrtClipLayout L = PrtLayoutClipped(units, k, col, right, j->textFlags, MeasureUnits, const_cast<TextCtx*>(&t));
+    if (draw && L.count) {
+        RECT clip = {col + j->originX, DevY(j, j->row), right + j->originX,
+                     UnitsY(j, static_cast<int32_t>(j->regionBottom)) + j->originY};
+        DrawUnits(j, t, L.x + j->originX, DevY(j, j->row), ETO_CLIPPED, &clip, L.first, L.count);
+    }
+    j->column += ToUnitsX(j, L.width);
+    j->regionRight = j->regionBottom = 0;
+}
+
+int32_t PrtText(const char* text, size_t len, bool playOnly) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    // Under decimal alignment the text aligns on the session's decimal
+    // character (else "."); a number text played only keeps the job's.
+    uint16_t decimal = j->decimalChar ? j->decimalChar : '.';
+    if (!playOnly && (j->textFlags & kPrtTextDecimal))
+        decimal = static_cast<uint8_t>(gClientConfig.decimalChar ? gClientConfig.decimalChar : '.');
+
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text);
+    bool wide = false, mark = false;
+    if (len >= 2 && len % 2 == 0 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        wide = true;
+        bytes += kPrtWideMark;
+        len -= kPrtWideMark;
+    } else if ((j->pdfFlags & kPrtPdfUtf16) && IsUtf16Text(bytes, len, &mark)) {
+        wide = true;
+        if (mark) {
+            bytes += kPrtWideMark;
+            len -= kPrtWideMark;
+        }
+    }
+    int32_t result = kPrtOk;
+    if (IsPdfJob(j)) {
+        if (BeginDraw(j, &result)) result = PdfDrawText(j->pdf, bytes, len, static_cast<BYTE>(decimal), wide);
+        EndDraw(j, result);
+        return result;
+    }
+    if (!j->drawDC) return kPrtOk;
+    bool draw = BeginDraw(j, &result);
+    if (result != kPrtOk) return result;
+
+    // An aligned copy of the text: UTF-16 units must not be read unaligned, and
+    // the 8-bit text is converted from OEM for GDI when the session asks.
+    uint8_t* copy = static_cast<uint8_t*>(GuardedAlloc(len + 2));
+    if (!copy) return kPrtNoMemory;
+    memcpy(copy, bytes, len);
+    copy[len] = copy[len + 1] = 0;
+    TextCtx t = {j->drawDC, copy, wide};
+    if (!wide) {
+        const char* ansi = OemToAnsiStr(reinterpret_cast<const char*>(copy), 0);
+        if (ansi && ansi != reinterpret_cast<const char*>(copy)) memcpy(copy, ansi, len);
+    }
+    size_t units = wide ? len / 2 : len;
+    if (j->regionRight || j->regionBottom) PrtTextOutClipped(j, t, units, decimal, draw);
+    else PrtTextOut(j, t, units, decimal, draw);
+    GuardedFree(copy);
+    if (draw) EndDraw(j, result);
+    return result;
+}
+
+// ---- Fonts -------------------------------------------------------------------------------------
+
+static int32_t UseFont(PrinterRec* j, PrtFont* f) {
+    if (!f) return kPrtFontNotMade;
+    return PrtSelectJobFont(j, f);
+}
+
+int32_t PrtSetFontText(const char* text, size_t len) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    if (IsPdfJob(j)) {
+        PdfFontSpec spec;
+        if (PdfParseFontSpec(text, len, &spec) != 0) return kPrtFontNotMade;
+        return PdfSetFontSpec(j->pdf, &spec);
+    }
+    if (!j->drawDC) return kPrtFontNotMade;
+    return UseFont(j, PrtFontFromSpec(text, len, j->drawDC));
+}
+
+static int32_t PrtSetFontObject(uint32_t fontObject) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    if (IsPdfJob(j) || !j->drawDC || !gPrtFontFromObject) {
+        gPrtErrNo = kPrtErrDefaultSetup;  // no Font object to take the font from
+        return kPrtFontNotMade;
+    }
+    return UseFont(j, gPrtFontFromObject(fontObject, j->drawDC));
+}
+
+// Codes 248-253: the job font made again with underline or bold changed.
+static int32_t FontChange(PrinterRec* j, int underline, int bold) {
+    PrtFont* f = j->font;
+    if (!f || !j->drawDC) return kPrtFontNotMade;
+    PrtFont* n = PrtFontCreate(f->face, f->size, bold < 0 ? f->bold : bold, f->italic, underline < 0 ? f->underline : underline,
+                               f->strikeOut, f->angle, j->drawDC);
+    return UseFont(j, n);
+}
+
+// ---- Control codes -------------------------------------------------------------------------------
+
+static int32_t FormFeed(PrinterRec* j, int32_t n) {
+    int32_t result = kPrtOk;
+    if (n > 0 && !(j->flags & kPrtFlagPageOpen) && (DrawsNow(j) || IsPdfJob(j))) result = PrtPageStart();
+    if (IsPdfJob(j)) {
+        if (result == kPrtOk) result = PdfControlCode(j->pdf, 102, static_cast<int16_t>(n));
+    } else if (n > 0 && DrawsNow(j) && (j->flags & kPrtFlagPageOpen)) {
+        for (int32_t i = 1; i < n; i++) {
+            EndPage(j->dc);
+            StartPage(j->dc);
+        }
+        if (EndPage(j->dc) <= 0 && result == kPrtOk) result = kPrtNoMemory;
+        j->flags &= ~kPrtFlagPageOpen;
+    }
+    if (n > 0) {
+        j->pageNumber++;
+        j->flags |= kPrtFlagPageFresh;
+    }
+    j->column = j->row = 0;
+    return result;
+}
+
+static void SetTextFlag(PrinterRec* j, uint32_t flag, bool on) {
+    if (on) j->textFlags |= flag;
+    else j->textFlags &= ~flag;
+}
+
+// A margin n in the job's units as device pixels.
+static int32_t MarginDevice(const PrinterRec* j, int32_t n, bool horizontal) {
+    if (IsCells(j)) return n * static_cast<int32_t>(horizontal ? j->cellWidth : j->cellHeight);
+    return horizontal ? UnitsX(j, n) : UnitsY(j, n);
+}
+
+static void SetBkModeNow(PrinterRec* j) {
+    if (PageLive(j)) SetBkMode(j->drawDC, (j->textFlags & kPrtTextTransparent) ? TRANSPARENT : OPAQUE);
+}
+
+int32_t PrtControlCode(uint32_t code, int32_t value) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    if (IsPdfJob(j)) {
+        if (code == 102) return FormFeed(j, value);
+        if (code == 280) j->coordMode = static_cast<uint8_t>(value >= 1 && value <= 8 ? value : 6);
+        int32_t r = PdfControlCode(j->pdf, static_cast<int>(code), static_cast<int16_t>(value));
+        PrtSetCurrent(j);
+        return r;
+    }
+    uint16_t u = static_cast<uint16_t>(value);
+    int16_t s = static_cast<int16_t>(value);
+    int32_t lineHeight = ToUnitsY(j, static_cast<int32_t>(j->cellHeight));
+    switch (code) {
+    case 85: j->column = 0; j->row += lineHeight * u; break;
+    case 86: j->row += lineHeight * u; break;
+    case 90: j->column = 0; break;
+    case 102: return FormFeed(j, u);
+    case 103:
+        j->textColor = kPrtBlack;
+        j->backColor = kPrtWhite;
+        ColorsPlay(j, 270, kPrtBlack);
+        ColorsPlay(j, 271, kPrtWhite);
+        break;
+    case 109: SetTextFlag(j, kPrtTextTransparent, false); SetBkModeNow(j); break;
+    case 110: SetTextFlag(j, kPrtTextTransparent, true); SetBkModeNow(j); break;
+    case 111: PrtResetPageSetup(true); break;
+    case 112: PrtSetCoordMode(j, 1); break;
+    case 113: PrtSetCoordMode(j, 6); break;
+    case 248: return FontChange(j, 0, -1);
+    case 249: return FontChange(j, 1, -1);
+    case 252: return FontChange(j, -1, 0);
+    case 253: return FontChange(j, -1, 1);
+    case 254: if (PageLive(j)) PrtApplyColors(j); break;
+    case 255:
+        if (PageLive(j)) {
+            SetTextColor(j->drawDC, j->backColor);
+            SetBkColor(j->drawDC, j->textColor);
+        }
+        break;
+    case 259: case 274: j->column = NearX(j, u); break;
+    case 260: j->row = NearY(j, u); break;
+    case 261: j->column += IsCells(j) ? s * static_cast<int32_t>(j->cellWidth) : s; break;
+    case 262: j->row += IsCells(j) ? s * static_cast<int32_t>(j->cellHeight) : s; break;
+    case 270: ColorsPlay(j, 270, PrtColorFromValue(u)); break;
+    case 271: ColorsPlay(j, 271, PrtColorFromValue(u)); break;
+    case 277: j->setup[kPsOrientation] = u == 2 ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT; break;
+    case 279: SetTextFlag(j, kPrtTextFrame, u != 0); break;
+    case 280: PrtSetCoordMode(j, u); break;
+    case 281: j->textFlags = (j->textFlags & ~kPrtTextAlignMask) | PrtAlignFlags(u); break;
+    case 282: SetTextFlag(j, kPrtTextFill, u != 0); break;
+    case 283:
+        j->penWidth = static_cast<uint16_t>(IsMetric(j) ? UnitsX(j, u) : u);
+        if (PageLive(j)) RemakePenNow(j);
+        else j->flags |= kPrtFlagRemakePen;
+        break;
+    case 284: j->setup[kPsDefaultSource] = u; break;
+    case 285: j->setup[kPsColor] = u; break;
+    case 286: j->setup[kPsCopies] = u; break;
+    case 287: j->setup[kPsCollate] = u; break;
+    case 288: j->setup[kPsDuplex] = u; break;
+    case 289: j->setup[kPsPaperSize] = u; break;
+    case 290: j->setup[kPsPaperLength] = u; break;
+    case 291: j->setup[kPsPaperWidth] = u; break;
+    case 292: j->setup[kPsScale] = u; break;
+    case 293: j->setup[kPsPrintQuality] = u; break;
+    case 294:
+        j->srvCellHeight = u;
+        if (j->coordMode == 1) {
+            j->cellHeight = u ? u : j->defCellHeight;
+            if (j->cellHeight) j->linesPerPage = static_cast<uint16_t>(PrtGetPageSetupValue(4) / static_cast<int32_t>(j->cellHeight));
+        }
+        break;
+    case 295:
+        j->srvCellWidth = u;
+        if (j->coordMode == 1) j->cellWidth = u ? u : j->defCellWidth;
+        break;
+    case 296: SetTextFlag(j, kPrtTextRtl, u != 0); break;
+    case 297:
+        j->leftMargin = u;
+        j->leftMarginMode = j->coordMode;
+        j->originX = PrtOriginFromMargin(MarginDevice(j, u, true), j->physOffsetX);
+        break;
+    case 298:
+        j->topMargin = u;
+        j->topMarginMode = j->coordMode;
+        j->originY = PrtOriginFromMargin(MarginDevice(j, u, false), j->physOffsetY);
+        break;
+    default: break;  // codes outside the table do nothing
+    }
+    return kPrtOk;
+}
+
+// ---- Lines and shapes --------------------------------------------------------------------------------
+
+int32_t PrtLine(uint16_t column, uint16_t row) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    int32_t result;
+    if (IsPdfJob(j)) {
+        if (BeginDraw(j, &result)) result = PdfDrawLine(j->pdf, column, row);
+        EndDraw(j, result);
+        return result;
+    }
+    int32_t x = NearX(j, column), y = NearY(j, row);
+    if (BeginDraw(j, &result)) {
+        MoveToEx(j->drawDC, DevX(j, j->column), DevY(j, j->row), nullptr);
+        LineTo(j->drawDC, DevX(j, x), DevY(j, y));
+        EndDraw(j, result);
+    }
+    j->column = x;
+    j->row = y;
+    return result;
+}
+
+enum ShapeKind { kShapeRect, kShapeEllipse, kShapeRoundRect };
+
+static int32_t PrtShape(ShapeKind kind, uint16_t top, uint16_t bottom, uint16_t left, uint16_t right, uint16_t cw,
+                        uint16_t ch) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    int32_t result;
+    if (!BeginDraw(j, &result)) return result;
+    if (IsPdfJob(j)) {
+        if (kind == kShapeRect) result = PdfDrawRect(j->pdf, top, bottom, left, right);
+        else if (kind == kShapeEllipse) result = PdfDrawEllipse(j->pdf, top, bottom, left, right);
+        else result = PdfDrawRoundRect(j->pdf, top, bottom, left, right, cw, ch);
+        EndDraw(j, result);
+        return result;
+    }
+    HDC dc = j->drawDC;
+    int32_t l = DevX(j, NearX(j, left)), t = DevY(j, NearY(j, top));
+    int32_t r = DevX(j, FarX(j, right)), b = DevY(j, FarY(j, bottom));
+    bool fill = (j->textFlags & kPrtTextFill) != 0;
+    if (!fill) SelectObject(dc, GetStockObject(NULL_BRUSH));
+    if (kind == kShapeRect) {
+        Rectangle(dc, l, t, r, b);
+    } else if (kind == kShapeEllipse) {
+        Ellipse(dc, l, t, r, b);
+    } else {
+        int32_t w = UnitsX(j, FarX(j, cw)), h = UnitsY(j, FarY(j, ch));
+        RoundRect(dc, l, t, r, b, w, h);
+    }
+    if (!fill) SelectObject(dc, j->brush);
+    EndDraw(j, result);
+    return result;
+}
+
+int32_t PrtRectangle(uint16_t top, uint16_t bottom, uint16_t left, uint16_t right) {
+    return PrtShape(kShapeRect, top, bottom, left, right, 0, 0);
+}
+int32_t PrtEllipse(uint16_t top, uint16_t bottom, uint16_t left, uint16_t right) {
+    return PrtShape(kShapeEllipse, top, bottom, left, right, 0, 0);
+}
+int32_t PrtRoundRect(uint16_t top, uint16_t bottom, uint16_t left, uint16_t right, uint16_t cw, uint16_t ch) {
+    return PrtShape(kShapeRoundRect, top, bottom, left, right, cw, ch);
+}
+
+// ---- Images -------------------------------------------------------------------------------------------
+
+// Palette entries that follow a DIB header.
+static uint32_t PaletteCount(const BITMAPINFOHEADER* h) {
+    if (h->biCompression == BI_BITFIELDS) return 3;
+    if (h->biBitCount > 8) return 0;
+    uint32_t max = 1u << h->biBitCount;
+    return h->biClrUsed && h->biClrUsed < max ? h->biClrUsed : max;
+}
+
+int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom, uint16_t left,
+                 uint16_t right) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j || !img || !img->header || !img->bits) return kPrtOk;
+    int32_t result;
+    if (!BeginDraw(j, &result)) return result;
+    // Images in PDF files come with the PDF image writer; devices that cannot
+    // stretch a DIB get none.
+    if (IsPdfJob(j) || (j->flags & kPrtFlagNoStretch)) return kPrtOk;
+    const BITMAPINFOHEADER* h = img->header;
+    int32_t iw = h->biWidth, ih = h->biHeight < 0 ? -h->biHeight : h->biHeight;
+    RECT src = {0, 0, iw, ih};
+    if (mode >= 2 && img->source.right > img->source.left && img->source.bottom > img->source.top) src = img->source;
+
+    PrtRect dest = {DevX(j, NearX(j, left)), DevY(j, NearY(j, top)), DevX(j, FarX(j, right)), DevY(j, FarY(j, bottom))};
+    bool frame = (j->textFlags & kPrtTextFrame) != 0;
+    PrtRect d = PrtFitImage(dest, src.right - src.left, src.bottom - src.top, mode, frame);
+
+    uint32_t colors = PaletteCount(h);
+    size_t infoSize = sizeof(BITMAPINFOHEADER) + colors * sizeof(RGBQUAD);
+    BITMAPINFO* info = static_cast<BITMAPINFO*>(GuardedAlloc(infoSize));
+    if (!info) return kPrtNoMemory;
+    memcpy(info, h, sizeof(BITMAPINFOHEADER));
+    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    if (colors && img->palette) memcpy(info->bmiColors, img->palette, colors * sizeof(RGBQUAD));
+
+    HDC dc = j->drawDC;
+    SetStretchBltMode(dc, h->biBitCount == 1 ? BLACKONWHITE : COLORONCOLOR);
+    DWORD rop = (j->textFlags & kPrtTextTransparent) ? SRCAND : SRCCOPY;
+    // The source y of a bottom-up DIB counts from its last row.
+    int32_t srcY = h->biHeight > 0 ? ih - src.bottom : src.top;
+    StretchDIBits(dc, d.left, d.top, d.right - d.left, d.bottom - d.top, src.left, srcY, src.right - src.left,
+                  src.bottom - src.top, img->bits, info, DIB_RGB_COLORS, rop);
+    if (frame) {
+        RECT fr = {d.left - 1, d.top - 1, d.right + 1, d.bottom + 1};
+        FrameRect(dc, &fr, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    }
+    GuardedFree(info);
+    EndDraw(j, result);
+    return result;
+}
+
+// ---- Messages ---------------------------------------------------------------------------------------------
+
+int32_t PrtDrawFromMsg(const SrvMsg* m) {
+    PrtDrawMsg d;
+    if (!PrtDecodeDraw(m->type, m->r, &d)) {
+        // A length that does not fit the message: nothing is read past it; the
+        // failure is latched like any drawing failure and returned at close.
+        PrtLatchError(kPrtBadMessage);
+        return kPrtBadMessage;
+    }
+    int32_t r = kPrtOk;
+    switch (m->type) {
+    case kPrtMsgResetSetup: PrtResetPageSetup(d.value != 0); break;
+    case kPrtMsgControl: r = PrtControlCode(d.code, static_cast<int32_t>(d.value)); break;
+    case kPrtMsgColors: r = PrtSetColors(d.code, d.value); break;
+    case kPrtMsgText: r = PrtText(d.text.text, d.text.len, false); break;
+    case kPrtMsgTextNumeric: r = PrtText(d.text.text, d.text.len, d.code == 1); break;
+    case kPrtMsgSetPos: r = PrtSetPos(d.column, d.row); break;
+    case kPrtMsgFont: r = d.fontObject ? PrtSetFontObject(d.code) : PrtSetFontText(d.text.text, d.text.len); break;
+    case kPrtMsgLine: r = PrtLine(d.column, d.row); break;
+    case kPrtMsgImage: {
+        PrtImageInput img = {};
+        if (gPrtPictImage && gPrtPictImage(d.code, d.value, &img))
+            r = PrtImage(&img, d.value, d.top, d.bottom, d.left, d.right);
+        break;
+    }
+    case kPrtMsgRect: r = PrtRectangle(d.top, d.bottom, d.left, d.right); break;
+    case kPrtMsgEllipse: r = PrtEllipse(d.top, d.bottom, d.left, d.right); break;
+    case kPrtMsgRoundRect:
+        r = PrtRoundRect(d.top, d.bottom, d.left, d.right, d.cornerWidth, d.cornerHeight);
+        break;
+    case kPrtMsgSelectDraw: PrtSelectJob(PrtJobFromHandle(d.code)); break;
+    case kPrtMsgRegion: r = PrtSetRegion(d.top, d.bottom, d.left, d.right); break;
+    default:
+        if (m->type >= kPrtMsgPdfFirst && m->type <= kPrtMsgPdfLast && gCurPrtRec && gCurPrtRec->pdf && gPrtPdfOption) {
+            r = gPrtPdfOption(gCurPrtRec->pdf, kPdfOptionKinds[m->type - kPrtMsgPdfFirst], d.text.text, d.text.len);
+            if (r) r = kPrtPdfOption;
+        }
+        break;
+    }
+    PrtLatchError(r);
+    return r;
+}

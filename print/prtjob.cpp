@@ -1,0 +1,434 @@
+// prtjob.cpp - print jobs: the job record and its handle, the current job,
+// opening by name, dialog or PDF target, selection, closing, and the dispatch
+// of the print messages with their answers.
+#include "print/print.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "session/config.h"
+#include "session/log.h"
+#include "session/session.h"
+#include "session/util/mem.h"
+
+PrinterRec* gCurPrtRec;
+char gPrtName[kPrtNameMax + 1];
+
+constexpr size_t kPrtSpoolNameMax = 255;       // longest spool name the server may give
+constexpr size_t kPrtNameField = 260;          // name as asked, before resolving
+constexpr size_t kPrtLongNameFrom = 31;        // see PrtOpen: printer names cut by the device
+constexpr size_t kPrtDeviceNameCut = 30;
+
+static bool IsPdfPrefix(const char* s) { return _strnicmp(s, "pdf:", 4) == 0; }
+
+// ---- Record -----------------------------------------------------------------------
+
+PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags) {
+    PrinterRec* job = static_cast<PrinterRec*>(LocalAllocZero(sizeof(PrinterRec)));
+    if (!job) return nullptr;
+    job->magic = kPrtMagic;
+    job->spool = INVALID_HANDLE_VALUE;
+    job->flags = flags;
+    job->textFlags = textFlags;
+    job->lastPage = kPrtLastPageNone;
+    job->handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(job));
+    if (!HandleAdd(kHandlePrintJob, job->handle, job)) {
+        LocalFreeMem(job);
+        return nullptr;
+    }
+    return job;
+}
+
+// The magic goes before the memory: a stale handle never finds a record.
+void PrtRecFree(PrinterRec* job) {
+    if (!job) return;
+    HandleRemove(kHandlePrintJob, job->handle);
+    if (gCurPrtRec == job) PrtSetCurrent(nullptr);
+    job->magic = 0;
+    LocalFreeMem(job);
+}
+
+PrinterRec* PrtJobFromHandle(uint32_t handle) {
+    PrinterRec* job = static_cast<PrinterRec*>(HandleLookup(kHandlePrintJob, handle));
+    return job && job->magic == kPrtMagic ? job : nullptr;
+}
+
+static void PrtSyncGeom(PrinterRec* job) {
+    job->geom.kind = kPdfJobGeomKind;
+    job->geom.coordinateMode = job->coordMode;
+    job->geom.decimalChar = job->decimalChar;
+    job->geom.printQuality = job->setup[kPsPrintQuality];
+    job->geom.pdfFlags = job->pdfFlags;
+    job->geom.openOptions = job->openOptions;
+}
+
+void PrtSetCurrent(PrinterRec* job) {
+    gCurPrtRec = job;
+    if (job) PrtSyncGeom(job);
+    gPdfCurJob = job && job->pdf ? &job->geom : nullptr;
+}
+
+void PrtLatchError(int32_t result) {
+    PrinterRec* job = gCurPrtRec;
+    if (!result || !job || (job->flags & kPrtFlagErrorLatched)) return;
+    job->flags |= kPrtFlagErrorLatched;
+    job->firstError = static_cast<uint32_t>(result);
+}
+
+int32_t PrtSelectJob(PrinterRec* job) {
+    if (!job || job->magic != kPrtMagic || !(job->flags & kPrtFlagGdiJob)) return kPrtNotAJob;
+    PrtSetCurrent(job);
+    return kPrtOk;
+}
+
+// ---- Spool file ----------------------------------------------------------------------
+
+// The spool file of a job spooled without a name: "~SPL0000.TMP", numbered, in
+// TMP, TEMP or the current directory.
+static bool OpenTempSpool(PrinterRec* job) {
+    char dir[MAX_PATH];
+    const char* env = getenv("TMP");
+    if (!env || !*env) env = getenv("TEMP");
+    snprintf(dir, sizeof dir, "%s", env && *env ? env : ".");
+    size_t n = strlen(dir);
+    if (n && (dir[n - 1] == '\\' || dir[n - 1] == '/')) dir[--n] = 0;
+    for (unsigned i = 0; i < 10000; i++) {
+        char path[kPrtSpoolNameSize];
+        if (snprintf(path, sizeof path, "%s\\~SPL%04u.TMP", dir, i) >= static_cast<int>(sizeof path)) return false;
+        HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            job->spool = h;
+            snprintf(job->spoolName, sizeof job->spoolName, "%s", path);
+            return true;
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    }
+    return false;
+}
+
+// A named spool file: created (read and write, no sharing, always created). A
+// name without "." gets "." and the session's spool extension, but only when
+// the whole name still fits its field; a name that would not is refused.
+static bool OpenNamedSpool(PrinterRec* job, const char* spool, size_t spoolLen) {
+    char name[kPrtSpoolNameSize];
+    memcpy(name, spool, spoolLen);
+    name[spoolLen] = 0;
+    if (!memchr(spool, '.', spoolLen)) {
+        const char* ext = gClientConfig.spoolExt[0] ? gClientConfig.spoolExt : "SPL";
+        size_t extLen = strnlen(ext, sizeof gClientConfig.spoolExt);
+        if (spoolLen + 1 + extLen >= sizeof name) return false;
+        name[spoolLen] = '.';
+        memcpy(name + spoolLen + 1, ext, extLen);
+        name[spoolLen + 1 + extLen] = 0;
+    }
+    HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    SetEndOfFile(h);
+    job->spool = h;
+    snprintf(job->spoolName, sizeof job->spoolName, "%s", name);
+    return true;
+}
+
+// ---- Open ------------------------------------------------------------------------------
+
+PrinterRec* PrtOpen(uint32_t owner, const char* name, size_t nameLen, const char* title, size_t titleLen,
+                    int32_t pageLimit, uint32_t options, const char* spool, size_t spoolLen, uint32_t* errorOut,
+                    const char* pdfFile, size_t pdfFileLen) {
+    if (nameLen && name[0] == '!') {
+        name++;
+        nameLen--;
+    }
+    *errorOut = 0;
+    PrtErrorClear();
+    PrinterRec* job = PrtRecAlloc(kPrtGdiJobFlags, kPrtTextFrame);
+    if (!job) return nullptr;
+
+    job->openOptions = options;
+    if (options & kPrtOptPreviewOnly) {
+        job->flags &= ~kPrtFlagPrinterPage;
+        job->flags |= kPrtFlagPreviewOnly;
+    }
+    if (options & kPrtOptNoPageNums) job->flags |= kPrtFlagNoPageNums;
+    if (options & kPrtOptSelection) job->flags |= kPrtFlagSelection;
+    if (options & kPrtOptPdfPreview) job->pdfFlags |= kPrtPdfPreviewOpt;
+    if (options & kPrtOptUtf16) job->pdfFlags |= kPrtPdfUtf16;
+
+    if (pdfFile && pdfFileLen) {
+        job->pdfFlags |= kPrtPdfTitled;
+        title = pdfFile;
+        titleLen = pdfFileLen;
+    }
+    if (titleLen > kPrtTitleMax) titleLen = kPrtTitleMax;
+    if (titleLen) memcpy(job->title, title, titleLen);
+    job->title[titleLen] = 0;
+
+    char nm[kPrtNameField];
+    if (nameLen >= sizeof nm) nameLen = sizeof nm - 1;
+    memcpy(nm, name, nameLen);
+    nm[nameLen] = 0;
+
+    if (spoolLen) {
+        job->flags |= kPrtFlagSpooling | kPrtFlagSpoolEmpty;
+        if (!(job->flags & kPrtFlagPreviewOnly)) {
+            job->flags &= ~kPrtFlagPrinterPage;
+            job->flags |= kPrtFlagPrintSpool | kPrtFlagPreviewOnly;
+        }
+        if (nameLen == 4 && IsPdfPrefix(nm)) {
+            strcpy(nm, "-");
+            job->pdfFlags |= kPrtPdfSpool;
+            PrtSetCurrent(nullptr);
+        }
+    }
+
+    const char* target = nm;
+    if (nm[0] == 0 || strcmp(nm, "@?") == 0) {
+        if (nm[0] == '@') job->flags = (job->flags | kPrtFlagPreviewAtClose | kPrtFlagSpooling | kPrtFlagSpoolEmpty) &
+                                      ~kPrtFlagPrinterPage;
+        if (!AdvPrtOpenByDlg(job, owner, true, pageLimit, nullptr, false)) {
+            *errorOut = job->openError;
+            PrtRecFree(job);
+            return nullptr;
+        }
+        target = nullptr;
+    } else if (nm[0] == '@') {
+        job->flags = (job->flags | kPrtFlagPreviewAtClose | kPrtFlagSpooling | kPrtFlagSpoolEmpty) &
+                     ~kPrtFlagPrinterPage;
+        target = nm + 1;
+        if (IsPdfPrefix(target) && target[4] == 0) job->pdfFlags |= kPrtPdfSpool;
+        if (target[0] == 0 || (job->pdfFlags & kPrtPdfSpool)) target = "-";
+    }
+    if (target) {
+        job->dc = OpenPrtByName(target, job);
+        job->flags |= kPrtFlagAllPages;
+        job->copies = 1;
+    }
+
+    if ((job->flags & kPrtFlagPrintSpool) && (job->flags & kPrtFlagPreviewAtClose)) {
+        job->flags &= ~kPrtFlagPrintSpool;
+        if (!(options & kPrtOptPreviewOnly)) job->flags &= ~kPrtFlagPreviewOnly;
+    }
+    job->pageNumber = (job->flags & kPrtFlagPreviewOnly) ? 0 : 1;
+
+    if (!(job->pdfFlags & kPrtPdfTarget) && !job->dc) {
+        PrtRecFree(job);
+        return nullptr;
+    }
+    if (job->pdfFlags & kPrtPdfTarget) PrtSetCurrent(nullptr);
+
+    if (PrtDeviceSetup(job, job->title, strlen(job->title), options) != kPrtOk) {
+        PrtCloseDefault(job);
+        return nullptr;
+    }
+    // The device gives at most 30 characters of a long printer name: the
+    // answer then carries the name as it was asked for.
+    if (target && strlen(gPrtName) == kPrtDeviceNameCut && strlen(target) >= kPrtLongNameFrom)
+        snprintf(gPrtName, sizeof gPrtName, "%s", target);
+
+    if (job->flags & kPrtFlagSpooling) {
+        bool ok;
+        if (!spoolLen) {
+            ok = OpenTempSpool(job);
+            job->flags |= kPrtFlagDeleteSpool;
+        } else {
+            ok = spoolLen <= kPrtSpoolNameMax && OpenNamedSpool(job, spool, spoolLen);
+        }
+        if (ok) {
+            job->bufStart = static_cast<uint8_t*>(GuardedAlloc(kPrtBufSize));
+            job->bufCur = job->bufStart;
+            job->bufEnd = job->bufStart ? job->bufStart + kPrtBufSize - 1 : nullptr;
+            ok = job->bufStart != nullptr;
+        }
+        if (!ok) {
+            PrtCloseDefault(job);
+            return nullptr;
+        }
+    }
+    PrtSetCurrent(job);
+    DebugLogWrite("PrtOpen", "%s flags 0x%08X", gPrtName, job->flags);
+    return job;
+}
+
+// ---- Close -------------------------------------------------------------------------------
+
+// Spool replay, the preview and the printing of spooled pages come with their
+// own facilities; until then a job that asks for them closes without them.
+int32_t (*gPrtPreviewRun)(PrinterRec* job, uint32_t* block);
+int32_t (*gPrtSpoolPrint)(PrinterRec* job, uint32_t* block);
+
+int32_t PrtClose(PrinterRec* job, uint32_t* block) {
+    if (!job || job->magic != kPrtMagic || !(job->flags & kPrtFlagGdiJob)) return kPrtNotAJob;
+    PrtSetCurrent(job);
+    int32_t result = kPrtOk;
+    uint32_t options = (block[10] & 0xFFFF) | (job->openOptions & 0xFFFF0000u);
+    bool preview = (job->flags & kPrtFlagPreviewAtClose) != 0;
+
+    if ((job->flags & (kPrtFlagSpoolError | kPrtFlagSpoolEmpty)) || (options & 1)) {
+        preview = false;
+        if ((options & 3) != 3) {
+            job->flags &= ~kPrtFlagSpooling;
+            job->flags |= kPrtFlagDeleteSpool;
+        }
+        job->flags &= ~kPrtFlagPageFresh;
+    }
+    if (job->flags & kPrtFlagSpooling) job->flags &= ~kPrtFlagSpooling;
+
+    if ((job->flags & kPrtFlagPrinterPage) && job->dc && !(job->pdfFlags & kPrtPdfTarget)) {
+        if (job->flags & kPrtFlagPageOpen) {
+            if (EndPage(job->dc) <= 0 && !result) result = kPrtNoMemory;
+            job->flags &= ~kPrtFlagPageOpen;
+        }
+        if (!(job->flags & kPrtFlagDocPending)) EndDoc(job->dc);
+    }
+    bool previewRan = false;
+    if (preview && !result && !(job->flags & kPrtFlagErrorLatched)) {
+        if (job->flags & kPrtFlagPreviewOnly) block[6] = 1;
+        if (gPrtPreviewRun) {
+            result = gPrtPreviewRun(job, block);
+            previewRan = true;
+        }
+    }
+    if (job->flags & kPrtFlagPrintSpool) {
+        job->flags &= ~(kPrtFlagPrintSpool | kPrtFlagPreviewOnly);
+        if (!result && gPrtSpoolPrint) result = gPrtSpoolPrint(job, block);
+    }
+    if (!previewRan) {
+        int32_t pages = job->pageNumber;
+        if (result || (job->flags & kPrtFlagErrorLatched)) pages--;
+        block[7] = static_cast<uint32_t>(pages < 0 ? 0 : pages);
+        block[8] = job->copies;
+    }
+    if (job->dc) DeleteDC(job->dc);
+    if (job->metricsDC) DeleteDC(job->metricsDC);
+    job->dc = job->drawDC = job->metricsDC = nullptr;
+    if (job->pdf) {
+        int32_t r = PdfFinish(job->pdf);
+        job->pdf = nullptr;
+        gPdfCurJob = nullptr;
+        if (!result) result = r;
+    }
+    GuardedFree(job->bufStart);
+    GuardedFree(job->imageBuf);
+    LocalFreeMem(job->previewData);
+    if (job->spool != INVALID_HANDLE_VALUE) {
+        CloseHandle(job->spool);
+        if (job->flags & kPrtFlagDeleteSpool) DeleteFileA(job->spoolName);
+    }
+    if (job->devMode) GlobalFree(job->devMode);
+    if (job->devNames) GlobalFree(job->devNames);
+    PrtFontRelease(job->font);
+    PrtFontRelease(job->screenFont);
+    if (job->pen) DeleteObject(job->pen);
+    if (job->brush) DeleteObject(job->brush);
+    if (!result && (job->flags & kPrtFlagErrorLatched)) result = static_cast<int32_t>(job->firstError);
+    PrtRecFree(job);
+    PrtSetCurrent(nullptr);
+    return result;
+}
+
+int32_t PrtCloseDefault(PrinterRec* job) {
+    uint32_t block[kPrtCloseWords] = {};
+    if (job && job->magic == kPrtMagic) block[10] = job->openOptions & 0xFFFF0000u;
+    return PrtClose(job, block);
+}
+
+// ---- Messages -------------------------------------------------------------------------------
+
+PrtJobAnswer PrtOpenFromMsg(const SrvMsg* m) {
+    PrtJobAnswer a = {0, 0, 0, 0, gPrtName};
+    PrtOpenMsg o;
+    if (!PrtDecodeOpen(m->type, m->r, &o)) {
+        a.detail = kPrtBadMessage;
+        return a;
+    }
+    uint32_t err = 0;
+    PrinterRec* job = PrtOpen(o.owner, o.name.text, o.name.len, o.title.text, o.title.len, o.pageLimit, o.options,
+                              o.spool.text, o.spool.len, &err, o.pdfFile.text, o.pdfFile.len);
+    a.value = job ? static_cast<int32_t>(job->handle) : 0;
+    a.detail = static_cast<int32_t>(err);
+    return a;
+}
+
+PrtJobAnswer PrtCloseFromMsg(const SrvMsg* m) {
+    PrtJobAnswer a = {0, 0, 0, 0, nullptr};
+    PrtCloseMsg c;
+    if (!PrtDecodeClose(m->type, m->r, &c)) {
+        a.value = kPrtBadMessage;
+        return a;
+    }
+    PrinterRec* job = PrtJobFromHandle(c.handle);
+    a.value = job ? PrtClose(job, c.block) : kPrtNotAJob;
+    a.detail = static_cast<int32_t>(c.block[9]);
+    a.pages = static_cast<int32_t>(c.block[7]);
+    a.copies = static_cast<int32_t>(c.block[8]);
+    return a;
+}
+
+static int32_t OnPrtInfo(const SrvMsg* m) {
+    uint32_t handle, code;
+    if (!m->r.U32At(8, &handle) || !m->r.U32At(12, &code)) return kPrtBadMessage;
+    // The printer name runs to its NUL or the end of the message.
+    char printer[MAX_PATH] = "";
+    size_t n = m->length > 16 ? m->length - 16 : 0;
+    if (n >= sizeof printer) n = sizeof printer - 1;
+    m->r.BytesAt(16, printer, n);
+    printer[n] = 0;
+    int32_t value = 0;
+    const char* text = PrtGetInfo(PrtJobFromHandle(handle), printer, code, &value);
+    if (MsgBuildInfoAnswer(&gSendBuf, value, text, gSession.curSeq, gSession.swapped)) PostBuiltMsg();
+    return kNoAnswer;
+}
+
+int32_t PrtHandleMsg(const SrvMsg* m) {
+    uint32_t handle = 0, value = 0;
+    switch (m->type) {
+    case kPrtMsgSelect:
+        if (!m->r.U32At(8, &handle)) return kPrtBadMessage;
+        return PrtSelectJob(PrtJobFromHandle(handle));
+    case kPrtMsgPageValue:
+        if (!m->r.U32At(8, &value)) return kPrtBadMessage;
+        return PrtGetPageSetupValue(value);
+    case kPrtMsgOpen:
+    case kPrtMsgOpenTitled: {
+        PrtJobAnswer a = PrtOpenFromMsg(m);
+        SendPrtJobAnswer(a.value, a.copies, a.pages, a.detail, a.text);
+        return kNoAnswer;
+    }
+    case kPrtMsgCloseDefault:
+        if (!m->r.U32At(8, &handle)) return kPrtBadMessage;
+        return PrtCloseDefault(PrtJobFromHandle(handle));
+    case kPrtMsgClose: {
+        PrtJobAnswer a = PrtCloseFromMsg(m);
+        SendPrtJobAnswer(a.value, a.copies, a.pages, a.detail, nullptr);
+        return kNoAnswer;
+    }
+    case kPrtMsgGetDC:
+        if (!m->r.U32At(8, &handle)) return kPrtBadMessage;
+        return static_cast<int32_t>(reinterpret_cast<uintptr_t>(PrtGetDC(PrtJobFromHandle(handle))));
+    case kPrtMsgPageSetupDlg:
+        return PrtPageSetupDlg(nullptr);
+    case kPrtMsgInfo:
+        return OnPrtInfo(m);
+    default:
+        if (m->type >= kPrtMsgResetSetup && m->type <= kPrtMsgPdfLast) return PrtDrawFromMsg(m);
+        return kNoAnswer;
+    }
+}
+
+void PrtRegisterHandlers() {
+    static const uint32_t kJobMsgs[] = {kPrtMsgSelect,    kPrtMsgPageValue,    kPrtMsgOpen,
+                                        kPrtMsgCloseDefault, kPrtMsgClose,     kPrtMsgGetDC,
+                                        kPrtMsgPageSetupDlg, kPrtMsgInfo,      kPrtMsgOpenTitled};
+    for (uint32_t t : kJobMsgs) gSrvMsg1200s[t - kMsgRange1200First] = PrtHandleMsg;
+    // 2213 belongs to the printer files.
+    for (uint32_t t = kPrtMsgResetSetup; t <= kPrtMsgPdfLast; t++)
+        if (t != kPrtMsgFileWrite) gSrvMsg2200s[t - kMsgRange2200First] = PrtHandleMsg;
+}
+
+void PrtCleanup() {
+    while (gCurPrtRec) PrtCloseDefault(gCurPrtRec);
+    if (gPrtDevMode) GlobalFree(gPrtDevMode);
+    if (gPrtDevNames) GlobalFree(gPrtDevNames);
+    gPrtDevMode = gPrtDevNames = nullptr;
+}
