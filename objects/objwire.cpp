@@ -256,6 +256,12 @@ int32_t OnCreateRequest(const SrvMsg* m) {
     return rec ? static_cast<int32_t>(rec->handle) : code;
 }
 
+// The web view re-sends the markup of lists and toolbars queued for redraw
+// before each wait for an event.
+static void FlushRedrawsBeforeWait() {
+    if (gWebObjectOps.flushRedraws) gWebObjectOps.flushRedraws(nullptr);
+}
+
 void ObjectsInstallSessionHooks() {
     struct Row {
         uint32_t type;
@@ -276,6 +282,7 @@ void ObjectsInstallSessionHooks() {
     for (const Row& row : kRows) gSrvMsg2400s[row.type - kMsgRange2400First] = row.handler;
     gSrvMsg1400s[kMsgCreate - kMsgRange1400First] = OnCreateRequest;
     gHooks.eventTakeNext = TakeNextEvent;
+    gHooks.eventWaitBegin = FlushRedrawsBeforeWait;
     gObjectHooks.destAppend = DestArrayAppend;
     gObjectHooks.tickCount = TickCount;
 }

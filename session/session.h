@@ -132,6 +132,7 @@ struct SessionHooks {
     int32_t (*objectCreate)(const SrvMsg* msg);      // 1401
     int32_t (*objectOp)(const SrvMsg* msg);          // 2401-2420 when no slot is filled
     bool (*eventTakeNext)(EventRecord* ev, EventItem* items, uint32_t* count);
+    void (*eventWaitBegin)();                        // before the client waits for an event
     int32_t (*sndLoad)(const char* name, uint32_t nameLen, uint32_t option);
     int32_t (*sndClose)(uint32_t handle);
     int32_t (*sndPlay)(uint32_t handle);

@@ -95,6 +95,8 @@ static int32_t OnEventWait(const SrvMsg* m) {
     uint32_t waitMs = INFINITE;
     if (m->type == kMsgEventWaitTimed) m->r.U32At(kTimedWaitOff, &waitMs);
     DWORD start = GetTickCount();
+    // Redraws queued for the web page go out before the user is waited on.
+    if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
     for (;;) {
         if (SendNextEvent()) return kNoAnswer;
         if (m->type == kMsgEventPoll || gSession.state != kSessionRunning) break;
