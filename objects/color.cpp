@@ -1,0 +1,79 @@
+// color.cpp - the colour table with the system colours, the resolution of colour
+// values, and the Color object (kind 18).
+#include "objects/color.h"
+
+#include "objects/objops.h"
+#include "objects/objrecord.h"
+
+COLORREF gColorTable[kColorTableSize];
+
+COLORREF ColorValueResolve(uint32_t value) {
+    if (value & kColorIndexFlag) return gColorTable[value & 0xFF];
+    return value & 0xFFFFFF;
+}
+
+void UpdateSysColors() {
+    for (uint32_t i = 0; i < kSysColorCount; ++i) gColorTable[i] = GetSysColor(static_cast<int>(i));
+}
+
+// ---- Color objects -------------------------------------------------------------------
+struct ColorRec {
+    ObjectRecord hdr;
+    uint32_t value;
+};
+ObjectRecord* gColorList;
+
+uint32_t ColorObjGetValue(const ObjectRecord* rec, uint32_t fallback) {
+    if (!rec || rec->kind != kKindColor) return fallback;
+    return reinterpret_cast<const ColorRec*>(rec)->value;
+}
+
+static int32_t ColorDestroy(ObjectRecord* rec) {
+    for (ObjectRecord** link = &gColorList; *link; link = &(*link)->next) {
+        if (*link == rec) {
+            *link = rec->next;
+            break;
+        }
+    }
+    ObjectFreeCommon(rec);
+    ObjectFreeRecord(rec);
+    return 0;
+}
+
+ObjectRecord* ColorObjCreate(uint32_t value) {
+    auto* c = reinterpret_cast<ColorRec*>(ObjectAllocRecord(kKindColor, sizeof(ColorRec), false));
+    if (!c) return nullptr;
+    c->value = value;
+    c->hdr.next = gColorList;
+    gColorList = &c->hdr;
+    return &c->hdr;
+}
+
+void ColorDestroyAll() {
+    while (gColorList) ColorDestroy(gColorList);
+}
+
+static uint32_t ColorGetProp(ObjectRecord* rec, uint32_t id) {
+    COLORREF rgb = ColorValueResolve(ColorObjGetValue(rec, 0));
+    switch (id) {
+    case kPidValue: return ColorObjGetValue(rec, 0);
+    default: return rgb;
+    }
+}
+
+static int32_t ColorSetProp(ObjectRecord* rec, PropChange* req) {
+    if (req->id != kPidValue) return kOpNotAvailable;
+    reinterpret_cast<ColorRec*>(rec)->value = static_cast<uint32_t>(req->value);
+    return 0;
+}
+
+const ObjectOps kColorObjOps = {
+    nullptr, nullptr, nullptr, nullptr,  // 0-3
+    ColorDestroy,                        // 4 destroy
+    nullptr, nullptr, nullptr, nullptr,  // 5-8
+    nullptr, nullptr, nullptr, nullptr,  // 9-12
+    nullptr,                             // 13
+    ColorGetProp,                        // 14 get property
+    ColorSetProp,                        // 15 set property
+    nullptr, nullptr, nullptr,           // 16-18
+};

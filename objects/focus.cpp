@@ -1,0 +1,372 @@
+// focus.cpp - keyboard focus in tab order, the mouse, key, notification and
+// colour handlers that windows and panels share, the common hook of subclassed
+// controls, cursor shapes, the drag start and the picture file dialog.
+#include "objects/focus.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cstring>
+#include <initializer_list>
+
+#include "objects/color.h"
+#include "objects/events.h"
+#include "objects/gdicache.h"
+#include "objects/guihooks.h"
+#include "objects/objops.h"
+#include "objects/pump.h"
+#include "objects/window.h"
+
+const NMHDR* gCurNotify;
+uint32_t gCursorShape;
+char gFileDlgName[MAX_PATH];
+DWORD gFileDlgFilterIndex;
+
+// Mouse events the header of the event table does not name.
+constexpr uint32_t kEvMouseUpId = 14, kEvMouseMoveId = 15;
+// Modifier bits of mouse and key events: the buttons, then Shift, Ctrl, Alt
+// and the double click.
+enum : uint16_t {
+    kModLeft = 0x1, kModRight = 0x2, kModMiddle = 0x4, kModShift = 0x100, kModCtrl = 0x200, kModAlt = 0x400,
+    kModDouble = 0x800,
+};
+
+static uint16_t KeyModifiers() {
+    uint16_t m = 0;
+    if (GetKeyState(VK_SHIFT) & 0x8000) m |= kModShift;
+    if (GetKeyState(VK_CONTROL) & 0x8000) m |= kModCtrl;
+    if (GetKeyState(VK_MENU) & 0x8000) m |= kModAlt;
+    return m;
+}
+
+bool ObjectCanFocus(const ObjectRecord* rec) {
+    if (!rec || !rec->hwnd || ObjectIsWebView(rec)) return false;
+    if (!(rec->flags & kObjShown) || (rec->flags & kObjDisabled)) return false;
+    switch (rec->kind) {
+    case kKindStatText: case kKindLabelText: case kKindGroupBox: case kKindProgress: case kKindStatusBar:
+    case kKindPanel: case kKindWindow: case kKindToolBar: case kKindSplitter:
+        return false;
+    default:
+        return IsWindowVisible(rec->hwnd) && IsWindowEnabled(rec->hwnd);
+    }
+}
+
+// Every focusable object of a container in tab order (children lists are kept
+// by tab id), depth first into panels.
+static void CollectFocusable(ObjectRecord* container, ObjectRecord** out, uint32_t* n, uint32_t max) {
+    for (ObjectRecord* c = container->children; c && *n < max; c = c->next) {
+        if (ObjectCanFocus(c)) out[(*n)++] = c;
+        if (c->children && (c->flags & kObjShown)) CollectFocusable(c, out, n, max);
+    }
+}
+
+static ObjectRecord* ActiveWindowObject() {
+    HWND active = GetActiveWindow();
+    ObjectRecord* rec = ObjectFromHwnd(active);
+    if (rec && rec->kind == kKindWindow) return rec;
+    if (gDlgStatePos && gModalLevels[gDlgStatePos].window) return gModalLevels[gDlgStatePos].window;
+    return nullptr;
+}
+
+ObjectRecord* GetFocusObject() {
+    HWND focus = GetFocus();
+    for (HWND w = focus; w; w = GetParent(w)) {
+        ObjectRecord* rec = ObjectFromHwnd(w);
+        if (rec && rec->kind != kKindWindow) return rec;
+        if (rec) break;
+    }
+    return nullptr;
+}
+
+void SetFocusObject(ObjectRecord* window, ObjectRecord* obj) {
+    WindowRecord* w = window ? ObjectAsWindow(window) : nullptr;
+    if (!w || w->focusObj == obj) return;
+    ObjectRecord* old = w->focusObj;
+    w->lastFocus = old;
+    w->focusObj = obj;
+    if (old && ObjectIsLive(old)) PostObjectEvent(old, kEvLostFocus, kEventKindDefault, 0, 0);
+}
+
+bool IsWindowFocus(ObjectRecord* window, ObjectRecord* obj, bool testEmpty) {
+    WindowRecord* w = window ? ObjectAsWindow(window) : nullptr;
+    if (!w) return false;
+    return testEmpty ? w->focusObj == nullptr : w->focusObj == obj;
+}
+
+bool FocusNextObject(int backward) {
+    ObjectRecord* window = ActiveWindowObject();
+    if (!window) return false;
+    static ObjectRecord* list[1024];
+    uint32_t n = 0;
+    CollectFocusable(window, list, &n, 1024);
+    if (n == 0) return false;
+    ObjectRecord* current = GetFocusObject();
+    uint32_t at = n;
+    for (uint32_t i = 0; i < n; ++i)
+        if (list[i] == current) at = i;
+    uint32_t next;
+    if (at == n) next = backward ? n - 1 : 0;
+    else next = backward ? (at + n - 1) % n : (at + 1) % n;
+    SetFocus(list[next]->hwnd);
+    SetFocusObject(window, list[next]);
+    return true;
+}
+
+void MoveFocusAway(ObjectRecord* rec) {
+    if (!rec || !rec->hwnd) return;
+    HWND focus = GetFocus();
+    if (!focus || (focus != rec->hwnd && !IsChild(rec->hwnd, focus))) return;
+    if (!FocusNextObject(0) || GetFocus() == focus) {
+        ObjectRecord* top = ObjectTopWindow(rec);
+        NativeWindowRecord* w = top ? NativeWindowOf(top) : nullptr;
+        SetFocus(w && w->focusWnd ? w->focusWnd : (top ? top->hwnd : nullptr));
+    }
+}
+
+char MnemonicChar(const char* text) {
+    if (!text) return 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p != '&') continue;
+        if (p[1] == '&') {
+            ++p;
+            continue;
+        }
+        return p[1];
+    }
+    return 0;
+}
+
+void ButtonSetDefault(ObjectRecord* window, ObjectRecord* rec, bool on) {
+    WindowRecord* w = window ? ObjectAsWindow(window) : nullptr;
+    if (!w || !rec) return;
+    if (on) {
+        if (w->defaultButton && w->defaultButton != rec && w->defaultButton->hwnd)
+            SendMessageA(w->defaultButton->hwnd, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+        w->defaultButton = rec;
+        if (rec->hwnd && rec->kind == kKindButton) SendMessageA(rec->hwnd, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    } else if (w->defaultButton == rec) {
+        w->defaultButton = nullptr;
+        if (rec->hwnd && rec->kind == kKindButton) SendMessageA(rec->hwnd, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    }
+}
+
+static int32_t PointValue(LPARAM lp) {
+    int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
+    return x * 10000 + y;
+}
+
+void MouseMoveEvent(ObjectRecord* rec, WPARAM wp, LPARAM lp) {
+    if (!rec || !EventIsRegistered(rec, kEvMouseMoveId)) return;
+    uint16_t mod = KeyModifiers();
+    if (wp & MK_LBUTTON) mod |= kModLeft;
+    if (wp & MK_RBUTTON) mod |= kModRight;
+    if (wp & MK_MBUTTON) mod |= kModMiddle;
+    PostObjectEvent(rec, kEvMouseMoveId, kEventKindDefault, mod, PointValue(lp));
+}
+
+void MouseDownEvent(ObjectRecord* rec, int button, bool dblClick, WPARAM, LPARAM lp) {
+    if (!rec) return;
+    uint16_t mod = static_cast<uint16_t>(KeyModifiers() | button | (dblClick ? kModDouble : 0));
+    uint32_t id = dblClick && button == kModLeft ? kEvDblClick : kEvMouseDown;
+    if (EventIsRegistered(rec, id)) PostObjectEvent(rec, id, kEventKindDefault, mod, PointValue(lp));
+    else if (id == kEvDblClick && EventIsRegistered(rec, kEvMouseDown))
+        PostObjectEvent(rec, kEvMouseDown, kEventKindDefault, mod, PointValue(lp));
+}
+
+void WindowLButtonDown(ObjectRecord* rec, WPARAM wp, LPARAM lp, bool dblClick) {
+    MouseDownEvent(rec, kModLeft, dblClick, wp, lp);
+}
+
+static void MouseUpEvent(ObjectRecord* rec, int button, LPARAM lp) {
+    if (!rec) return;
+    uint16_t mod = static_cast<uint16_t>(KeyModifiers() | button);
+    if (EventIsRegistered(rec, kEvMouseUpId)) PostObjectEvent(rec, kEvMouseUpId, kEventKindDefault, mod, PointValue(lp));
+    if (button == kModLeft && EventIsRegistered(rec, kEvClick))
+        PostObjectEvent(rec, kEvClick, kEventKindDefault, mod, PointValue(lp));
+}
+
+void WindowLButtonUp(ObjectRecord* rec, WPARAM, LPARAM lp) { MouseUpEvent(rec, kModLeft, lp); }
+void WindowRButtonDown(ObjectRecord* rec, WPARAM wp, LPARAM lp, bool dblClick) {
+    MouseDownEvent(rec, kModRight, dblClick, wp, lp);
+}
+void WindowRButtonUp(ObjectRecord* rec, WPARAM, LPARAM lp) { MouseUpEvent(rec, kModRight, lp); }
+void WindowMButtonDown(ObjectRecord* rec, WPARAM wp, LPARAM lp) { MouseDownEvent(rec, kModMiddle, false, wp, lp); }
+
+static ObjectRecord* KeyTarget(HWND wnd) {
+    ObjectRecord* rec = GetFocusObject();
+    if (rec) return rec;
+    rec = ObjectFromHwnd(wnd);
+    return rec ? ObjectTopWindow(rec) : nullptr;
+}
+
+bool QueueFunctionKey(HWND wnd, WPARAM key, int, int, int) {
+    // Function keys and the navigation keys reach the server as $KEYPRESS with
+    // the virtual-key code and the modifiers.
+    bool function = key >= VK_F1 && key <= VK_F24;
+    bool nav = key == VK_ESCAPE || key == VK_PRIOR || key == VK_NEXT || key == VK_INSERT;
+    if (!function && !nav) return false;
+    ObjectRecord* rec = KeyTarget(wnd);
+    if (!rec || !EventIsRegistered(rec, kEvKeyPress)) return false;
+    return PostObjectEvent(rec, kEvKeyPress, kEventKindDefault, KeyModifiers(), static_cast<int32_t>(key) << 16);
+}
+
+bool HandleSysKeyF10(HWND wnd, WPARAM key, int flag, int x, int y) {
+    if (key != VK_F10) return false;
+    return QueueFunctionKey(wnd, key, flag, x, y);
+}
+
+void MenuCommandEvent(ObjectRecord* topWindow, ObjectRecord*, uint32_t id) {
+    if (!topWindow) return;
+    for (ObjectRecord* m = ObjectAsWindow(topWindow) ? ObjectAsWindow(topWindow)->menus : nullptr; m; m = m->next) {
+        if (m->objectId == id) {
+            PostObjectEvent(m, kEvClick, kEventKindDefault, 0, static_cast<int32_t>(id));
+            return;
+        }
+    }
+    PostObjectEvent(topWindow, kEvClick, kEventKindDefault, 0, static_cast<int32_t>(id));
+}
+
+LRESULT DispatchNotify(HWND, LPARAM lp) {
+    const NMHDR* hdr = reinterpret_cast<const NMHDR*>(lp);
+    if (!hdr) return 0;
+    ObjectRecord* rec = ObjectFromHwnd(hdr->hwndFrom);
+    const ObjectOps* ops = rec ? ObjectOpsOf(rec) : nullptr;
+    if (!ops || !ops->notify) return 0;
+    const NMHDR* prev = gCurNotify;
+    gCurNotify = hdr;
+    LRESULT r = ops->notify(rec, hdr->hwndFrom, static_cast<uint32_t>(hdr->idFrom), hdr->code);
+    gCurNotify = prev;
+    return r;
+}
+
+HBRUSH HandleCtlColor(HWND, HDC dc, HWND ctl) {
+    ObjectRecord* rec = ObjectFromHwnd(ctl);
+    if (!rec) return nullptr;
+    SetTextColor(dc, ColorValueResolve(rec->fgColor));
+    uint32_t bg = rec->bgColor;
+    if (bg == 0xFFFFFFFFu) bg = kColorBtnFace;
+    SetBkColor(dc, ColorValueResolve(bg));
+    return BrushCacheGet(bg, kBrushSolid, false);
+}
+
+static const LPCSTR kCursorIds[] = {
+    IDC_ARROW, IDC_ARROW, IDC_CROSS, IDC_IBEAM, IDC_ICON, IDC_SIZEALL, IDC_SIZENESW, IDC_SIZENS,
+    IDC_SIZENWSE, IDC_SIZEWE, IDC_UPARROW, IDC_WAIT, IDC_NO, IDC_APPSTARTING, IDC_HELP, IDC_HAND,
+};
+
+void SetCursorShape(uint32_t shape) {
+    if (shape >= sizeof kCursorIds / sizeof kCursorIds[0]) shape = 0;
+    gCursorShape = shape;
+    SetCursor(LoadCursorA(nullptr, kCursorIds[shape]));
+}
+
+bool HandleSetCursor(HWND, WPARAM, LPARAM lp) {
+    if (LOWORD(lp) != HTCLIENT || gCursorShape == 0) return false;
+    SetCursor(LoadCursorA(nullptr, kCursorIds[gCursorShape]));
+    return true;
+}
+
+void HandleSysColorChange() {
+    UpdateSysColors();
+    for (NativeWindowRecord* w = gWindowList; w; w = w->nextWindow)
+        if (w->w.hdr.hwnd) InvalidateRect(w->w.hdr.hwnd, nullptr, TRUE);
+}
+
+int ControlMsgToEvent(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    ObjectRecord* rec = ObjectFromHwnd(wnd);
+    if (!rec) return 0;
+    switch (msg) {
+    case WM_SETFOCUS: {
+        ObjectRecord* top = ObjectTopWindow(rec);
+        PostValidateOnFocus(rec, top);
+        SetFocusObject(top, rec);
+        if (EventIsRegistered(rec, kEvGotFocus)) PostObjectEvent(rec, kEvGotFocus, kEventKindDefault, 0, 0);
+        return 0;
+    }
+    case WM_KEYDOWN:
+        return QueueFunctionKey(wnd, wp, 1, 0, 0) ? 1 : 0;
+    case WM_SYSKEYDOWN:
+        return HandleSysKeyF10(wnd, wp, 0, 0, 0) ? 1 : 0;
+    case WM_CHAR:
+        if (wp == VK_TAB && !(rec->flags & kObjAcceptTab)) return 1;  // Tab moved the focus already
+        if (EventIsRegistered(rec, kEvKeyPress))
+            return PostObjectEvent(rec, kEvKeyPress, kEventKindDefault, KeyModifiers(), static_cast<int32_t>(wp)) ? 0 : 0;
+        return 0;
+    case WM_MOUSEMOVE:
+        MouseMoveEvent(rec, wp, lp);
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        WindowLButtonDown(rec, wp, lp, msg == WM_LBUTTONDBLCLK);
+        return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        WindowRButtonDown(rec, wp, lp, msg == WM_RBUTTONDBLCLK);
+        return 0;
+    case WM_RBUTTONUP:
+        WindowRButtonUp(rec, wp, lp);
+        return 0;
+    case WM_MBUTTONDOWN:
+        WindowMButtonDown(rec, wp, lp);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+bool DragStart(int x, int y, ObjectRecord* rec, int, int) {
+    // Windows starts a drag only after the mouse moved past the drag rectangle.
+    if (!rec || !rec->hwnd || !(rec->flags & kObjShown)) return false;
+    POINT pt = {x, y};
+    ClientToScreen(rec->hwnd, &pt);
+    return DragDetect(rec->hwnd, pt) != FALSE;
+}
+
+bool FileDialog(HWND owner, int kind) {
+    static const char kPictureFilter[] =
+        "Bitmaps (*.bmp;*.gif;*.jpg;*.png;*.pcx;*.tif)\0*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.pcx;*.dcx;*.tif;*.tiff\0"
+        "All files (*.*)\0*.*\0";
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = DialogOwnerWindow(owner);
+    ofn.lpstrFilter = kind == 1 ? kPictureFilter : "All files (*.*)\0*.*\0";
+    ofn.nFilterIndex = gFileDlgFilterIndex ? gFileDlgFilterIndex : 1;
+    ofn.lpstrFile = gFileDlgName;
+    ofn.nMaxFile = sizeof gFileDlgName;
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameA(&ofn)) return false;
+    gFileDlgFilterIndex = ofn.nFilterIndex;
+    return true;
+}
+
+bool ToolButtonToolTipSet(ObjectRecord* button, HWND toolbar, UINT id, const char* text, bool replace) {
+    ObjectRecord* top = button ? ObjectTopWindow(button) : nullptr;
+    WindowRecord* w = top ? ObjectAsWindow(top) : nullptr;
+    if (!w || !toolbar) return false;
+    if (!w->toolTipWnd) {
+        w->toolTipWnd = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, top->hwnd, nullptr, gInstance,
+                                        nullptr);
+        if (!w->toolTipWnd) return false;
+    }
+    TOOLINFOA ti = {};
+    ti.cbSize = sizeof ti;
+    ti.hwnd = toolbar;
+    ti.uId = id;
+    if (replace) SendMessageA(w->toolTipWnd, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    ti.uFlags = TTF_SUBCLASS;
+    ti.lpszText = const_cast<char*>(text ? text : "");
+    SendMessageA(toolbar, TB_GETRECT, id, reinterpret_cast<LPARAM>(&ti.rect));
+    return SendMessageA(w->toolTipWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)) != 0;
+}
+
+void ToolButtonToolTipRemove(ObjectRecord* button, HWND toolbar, UINT id) {
+    ObjectRecord* top = button ? ObjectTopWindow(button) : nullptr;
+    WindowRecord* w = top ? ObjectAsWindow(top) : nullptr;
+    if (!w || !w->toolTipWnd) return;
+    TOOLINFOA ti = {};
+    ti.cbSize = sizeof ti;
+    ti.hwnd = toolbar;
+    ti.uId = id;
+    SendMessageA(w->toolTipWnd, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+}

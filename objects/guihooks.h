@@ -1,0 +1,80 @@
+// guihooks.h - the windows layer's start-up and clean-up, its main window, and
+// the hooks through which later facilities (timers, printing, the web view, OLE,
+// tab controls, HTML controls, forms, ribbons) plug into it. Every hook may be
+// empty; the layer then does without.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+struct ObjectRecord;
+struct MethodCallRec;
+struct ContainerInfo;
+
+struct GuiHooks {
+    // Pump and main window.
+    uint32_t (*timerPeriod)();                       // every pump turn: the period timer 6 needs, 0 none
+    void (*timerTick)();                             // WM_TIMER 6 of the main window
+    bool (*oleAccelerator)(MSG* m);                  // true: an in-place object took the message
+    bool (*mdiAccelerator)(MSG* m);                  // true: an MDI frame took the message
+    void (*webViewPending)();                        // page messages (nested waits and modal loop only)
+    void (*webViewFlush)();                          // the open page message batch
+    void (*printDialogCommand)(HWND wnd, WPARAM wp, LPARAM lp);  // WM_COMMAND 401 of the main window
+    bool (*consolePoll)();                           // console input, when a console is attached
+    // Keys.
+    bool (*tabControlCycle)(bool backward);          // Ctrl+Tab: true when a tab control took it
+    bool (*tabControlHotKey)(ObjectRecord* tab, uint32_t key);  // Alt+key on a tab control's hot keys
+    bool (*htmlExecCommand)(ObjectRecord* html, const char* command);
+    int (*htmlTranslateAccel)(ObjectRecord* html, MSG* m);      // 1: handled
+    // Windows.
+    int32_t (*windowFormMethod)(ObjectRecord* win, MethodCallRec* call);    // form file methods
+    int32_t (*windowRibbonMethod)(ObjectRecord* win, MethodCallRec* call);  // methods 42-45
+    void (*ribbonCreate)(ObjectRecord* win, int adjust);
+    void (*ribbonDestroy)(ObjectRecord* win);
+    int32_t (*ribbonHeight)(ObjectRecord* win);
+    void (*oleWindowDestroy)(ObjectRecord* win);     // the window's OLE frame support
+    void (*webHostDestroy)(ObjectRecord* win);       // the window's web-view host
+    void (*webHostResize)(ObjectRecord* win);
+    bool (*tabControlPaintOverlaps)();               // the tab-control painting switch
+    bool (*panelInfo)(ObjectRecord* panel, ContainerInfo* out);  // a Panel's client fields
+    HWND (*panelPaintDC)(ObjectRecord* panel, HDC* dc);      // a Panel's DC while it paints
+    // Start-up and clean-up of facilities the layer does not own.
+    bool (*oleInit)();
+    void (*oleUninit)();
+    void (*formsCleanup)();
+    void (*imageListDestroyAll)();
+    void (*helpCleanup)();
+};
+extern GuiHooks gGuiHooks;
+
+constexpr UINT_PTR kMainTimerId = 6;
+constexpr WPARAM kCmdPrintDialog = 401;
+
+// Window classes.
+extern const char kClassWindow[];      // "Qovwin": top windows and the main window
+extern const char kClassWindowS[];     // "Qovwins": dialogs (modal and dialog types)
+extern const char kClassFocus[];       // "Qovfocus": the focus holder of a window without controls
+extern const char kClassMdiFrame[];    // "Qovmdif"
+extern const char kClassMdiChild[];    // "Qovmdic"
+
+extern HINSTANCE gInstance;
+extern ObjectRecord* gMainWindowP;     // the hidden main window object
+extern HWND gMainWindowWnd;
+
+// Common controls, font files, OLE, the colour table and the default font.
+bool RuntimeStartup();
+bool RegisterWindowClasses(HINSTANCE inst);
+// Registers the classes and builds the hidden main window object; its window
+// handles 1174, timer 6 and WM_COMMAND 401. Null on failure.
+HWND CreateTheMainWindow(HINSTANCE inst);
+// The window procedure of every client window class.
+LRESULT CALLBACK HandleWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+// Releases every facility at exit, in a fixed order, logging "902." steps.
+void CleanupTheRuntime();
+void ObjectCleanup();
+void GuiCleanup();
+// Puts the layer's entries into the session's hook table and the object model's.
+void GuiInstallHooks();
+// Writes one numbered clean-up line ("902.GuiCleanup-started.") to the debug log.
+void CleanupLogStep(const char* step);

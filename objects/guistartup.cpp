@@ -1,0 +1,273 @@
+// guistartup.cpp - start-up and clean-up of the windows layer: common controls,
+// fonts and OLE, the window classes, the hidden main window and its messages,
+// the numbered clean-up steps, and the hooks into the session and object model.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+#include <initializer_list>
+
+#include "objects/color.h"
+#include "objects/events.h"
+#include "objects/focus.h"
+#include "objects/font.h"
+#include "objects/gdicache.h"
+#include "objects/guihooks.h"
+#include "objects/objcreate.h"
+#include "objects/objhooks.h"
+#include "objects/pump.h"
+#include "objects/window.h"
+#include "session/log.h"
+#include "session/session.h"
+
+GuiHooks gGuiHooks;
+HINSTANCE gInstance;
+ObjectRecord* gMainWindowP;
+HWND gMainWindowWnd;
+
+const char kClassWindow[] = "Qovwin";
+const char kClassWindowS[] = "Qovwins";
+const char kClassFocus[] = "Qovfocus";
+const char kClassMdiFrame[] = "Qovmdif";
+const char kClassMdiChild[] = "Qovmdic";
+
+static bool gClassesRegistered;
+static bool gOleStarted;
+
+void CleanupLogStep(const char* step) { DebugLogWrite(step, "%s", ""); }
+
+bool RuntimeStartup() {
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
+                                                 ICC_COOL_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+    if (!InitCommonControlsEx(&icc)) InitCommonControls();
+    UpdateSysColors();
+    FontInitDefault();
+    // OLE belongs to COM hosting; without it the windows work all the same.
+    if (gGuiHooks.oleInit) gOleStarted = gGuiHooks.oleInit();
+    DebugLogWrite("RuntimeStartup", "%s", gOleStarted ? "OLE started" : "done");
+    return true;
+}
+
+static LRESULT CALLBACK FocusHolderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    // The holder forwards keys to its window so a window without controls
+    // still sees them.
+    switch (msg) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSKEYDOWN:
+        return SendMessageA(GetParent(wnd), msg, wp, lp);
+    case WM_GETDLGCODE:
+        return DLGC_WANTALLKEYS;
+    default:
+        return DefWindowProcA(wnd, msg, wp, lp);
+    }
+}
+
+bool RegisterWindowClasses(HINSTANCE inst) {
+    if (gClassesRegistered) return true;
+    gInstance = inst;
+    HICON icon = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+    HCURSOR arrow = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    struct ClassRow {
+        const char* name;
+        UINT style;
+        WNDPROC proc;
+        HBRUSH brush;
+    };
+    const ClassRow rows[] = {
+        {kClassWindow, CS_DBLCLKS, HandleWindowMsg, nullptr},
+        {kClassWindowS, CS_DBLCLKS | CS_SAVEBITS, HandleWindowMsg, nullptr},
+        {kClassFocus, 0, FocusHolderProc, nullptr},
+        {kClassMdiFrame, CS_DBLCLKS, HandleWindowMsg, reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1)},
+        {kClassMdiChild, CS_DBLCLKS, HandleWindowMsg, nullptr},
+    };
+    for (const ClassRow& r : rows) {
+        WNDCLASSA wc = {};
+        wc.style = r.style;
+        wc.lpfnWndProc = r.proc;
+        wc.hInstance = inst;
+        wc.hIcon = r.proc == FocusHolderProc ? nullptr : icon;
+        wc.hCursor = arrow;
+        wc.hbrBackground = r.brush;
+        wc.lpszClassName = r.name;
+        if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+            DebugLogWrite("RegisterClass", "%s failed WINERR:0x%-8lX", r.name, GetLastError());
+            return false;
+        }
+    }
+    gClassesRegistered = true;
+    return true;
+}
+
+HWND CreateTheMainWindow(HINSTANCE inst) {
+    if (!RegisterWindowClasses(inst)) return nullptr;
+    auto* w = static_cast<NativeWindowRecord*>(
+        static_cast<void*>(ObjectAllocRecord(kKindWindow, sizeof(NativeWindowRecord), false)));
+    if (!w) return nullptr;
+    ObjectRecord* rec = &w->w.hdr;
+    rec->handle = kHandleMainWindow;
+    w->w.winType = kWinNormal;
+    w->w.winTypeRequested = kWinNormal;
+    w->units = kUnitsPixels;
+    w->winPos = 1;
+    w->w.nextCtlId = kCtlIdFirst;
+    rec->fgColor = kColorBtnText;
+    rec->bgColor = kColorBtnFace;
+    rec->anchor = 7;
+    rec->dock = 3;
+    rec->font = FontAddUse(gDefaultFontP);
+    HWND wnd = CreateWindowExA(0, kClassWindow, "Qovtervex", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, inst, nullptr);
+    if (!wnd) {
+        if (rec->font) FontRelease(rec->font);
+        ObjectFreeRecord(rec);
+        return nullptr;
+    }
+    rec->hwnd = wnd;
+    SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
+    gMainWindowP = rec;
+    gMainWindowObj = rec;
+    gMainWindowWnd = wnd;
+    gMainWnd = wnd;
+    w->nextWindow = gWindowList;
+    gWindowList = w;
+    return wnd;
+}
+
+// Messages only the main window gets: frames from the receive thread, the
+// timer objects' tick and the print dialog's command.
+static bool MainWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+    switch (msg) {
+    case kWmSrvMsg:
+        ++gSrvMsgDepth;
+        OnSrvMsgArrived(wp);
+        --gSrvMsgDepth;
+        *result = 0;
+        return true;
+    case WM_TIMER:
+        if (wp != kMainTimerId) return false;
+        if (gGuiHooks.timerTick) gGuiHooks.timerTick();
+        *result = 0;
+        return true;
+    case WM_COMMAND:
+        if (LOWORD(wp) != kCmdPrintDialog) return false;
+        if (gGuiHooks.printDialogCommand) gGuiHooks.printDialogCommand(wnd, wp, lp);
+        *result = 0;
+        return true;
+    case WM_CLOSE:
+        // The hidden main window is closed only by the client itself.
+        if (!gMainWindowP || !EventIsRegistered(gMainWindowP, 5)) {
+            *result = 0;
+            return true;
+        }
+        PostObjectEvent(gMainWindowP, 5, kEventKindDefault, 0, 0);
+        *result = 0;
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT CALLBACK HandleWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
+    if (wnd == gMainWindowWnd && MainWindowMsg(wnd, msg, wp, lp, &result)) return result;
+    return WindowProcMsg(wnd, msg, wp, lp);
+}
+
+static void DestroyAllWindows() {
+    // Top windows newest first; the main window goes last, in GuiCleanup.
+    for (;;) {
+        NativeWindowRecord* w = gWindowList;
+        while (w && &w->w.hdr == gMainWindowP) w = w->nextWindow;
+        if (!w) break;
+        ObjectDestroy(&w->w.hdr);
+        if (gWindowList == w) gWindowList = w->nextWindow;  // a destroy that failed must not loop
+    }
+}
+
+void ObjectCleanup() {
+    CleanupLogStep("902.ObjectCleanup-started.");
+    if (gPrintObjectHooks.closePreviews) gPrintObjectHooks.closePreviews();
+    CleanupLogStep("902.ObjectCleanup-EventCleanup.");
+    EventCleanup();
+    CleanupLogStep("902.ObjectCleanup-DialogState.");
+    ModalStateReset();
+    CleanupLogStep("902.ObjectCleanup-WindowDestroyAll.");
+    gDestSuppress = true;
+    DestroyAllWindows();
+    if (gMainWindowP) ObjectDestroyChildren(gMainWindowP);
+    CleanupLogStep("902.ObjectCleanup-FormCleanup.");
+    if (gGuiHooks.formsCleanup) gGuiHooks.formsCleanup();
+    CleanupLogStep("902.ObjectCleanup-ImageListDestroyAll.");
+    if (gGuiHooks.imageListDestroyAll) gGuiHooks.imageListDestroyAll();
+    CleanupLogStep("902.ObjectCleanup-ColorDestroyAll.");
+    ColorDestroyAll();
+    CleanupLogStep("902.ObjectCleanup-FontObjDestroyAll.");
+    FontObjDestroyAll();
+    CleanupLogStep("902.ObjectCleanup-OleVarDestroyAll.");
+    if (gComObjectHooks.oleVarDestroyAll) gComObjectHooks.oleVarDestroyAll(true);
+    CleanupLogStep("902.ObjectCleanup-done.");
+}
+
+void GuiCleanup() {
+    CleanupLogStep("902.GuiCleanup-started.");
+    if (gTimerPeriod && gMainWindowWnd) KillTimer(gMainWindowWnd, kMainTimerId);
+    gTimerPeriod = 0;
+    if (gMainWindowP) {
+        gDestSuppress = true;
+        ObjectRecord* main = gMainWindowP;
+        WindowDestroy(main);
+    }
+    gMainWindowP = nullptr;
+    gMainWindowObj = nullptr;
+    gMainWindowWnd = nullptr;
+    gMainWnd = nullptr;
+    CleanupLogStep("902.GuiCleanup-FontDestroyAll.");
+    FontDestroyAll();
+    CleanupLogStep("902.GuiCleanup-GdiCacheCleanup.");
+    GdiCacheCleanup();
+    if (gClassesRegistered) {
+        for (const char* name : {kClassWindow, kClassWindowS, kClassFocus, kClassMdiFrame, kClassMdiChild})
+            UnregisterClassA(name, gInstance);
+        gClassesRegistered = false;
+    }
+    CleanupLogStep("902.GuiCleanup-done.");
+}
+
+void CleanupTheRuntime() {
+    CleanupLogStep("902.CleanupTheRuntime-started.");
+    ObjectCleanup();
+    GuiCleanup();
+    if (gGuiHooks.helpCleanup) gGuiHooks.helpCleanup();
+    if (gOleStarted && gGuiHooks.oleUninit) gGuiHooks.oleUninit();
+    gOleStarted = false;
+    CleanupLogStep("902.CleanupTheRuntime-done.");
+}
+
+static bool HookRuntimeStartup() { return RuntimeStartup(); }
+static bool HookPump() {
+    PumpTurn(false);
+    return gSession.state != kSessionEnded;
+}
+static bool HookFocusAway(ObjectRecord* rec) {
+    MoveFocusAway(rec);
+    return true;
+}
+
+void GuiInstallHooks() {
+    gHooks.runtimeStartup = HookRuntimeStartup;
+    gHooks.objectSetupTables = ObjectSetupTables;
+    gHooks.createMainWindow = CreateTheMainWindow;
+    gHooks.pumpIdle = PumpMessages;
+    gHooks.pumpPreTranslate = PumpPreTranslate;
+    gHooks.pumpAfterDispatch = PumpAfterDispatch;
+    gHooks.cleanupRuntime = CleanupTheRuntime;
+    gObjectHooks.pump = HookPump;
+    gObjectHooks.fontRelease = FontRelease;
+    gObjectHooks.focusAway = HookFocusAway;
+    RegisterObjectCreator(kTypeWindow, WindowCreatorEntry);
+    RegisterObjectOps(kKindWindow, &kWindowOps);
+    RegisterObjectOps(kKindFont, &kFontObjOps);
+    RegisterObjectOps(kKindColor, &kColorObjOps);
+}

@@ -1,0 +1,85 @@
+// modal.cpp - modal windows: the nesting levels, the wait that pumps until the
+// window of the current level is hidden, and the disabling of the other windows.
+#include "objects/pump.h"
+
+#include "objects/guihooks.h"
+#include "objects/objhooks.h"
+#include "objects/window.h"
+#include "session/session.h"
+
+uint32_t gDlgStatePos;
+ModalLevel gModalLevels[kModalLevelMax + 1];
+bool gAllWindowsDisabled;
+bool gModalKeepHidden;
+
+bool ModalIsWaitingFor(const ObjectRecord* window) {
+    for (uint32_t i = 1; i <= gDlgStatePos; ++i)
+        if (gModalLevels[i].window == window && !gModalLevels[i].ended) return true;
+    return false;
+}
+
+void EnableAllWindows(bool enable) {
+    ObjectRecord* modal = gDlgStatePos ? gModalLevels[gDlgStatePos].window : nullptr;
+    for (NativeWindowRecord* w = gWindowList; w; w = w->nextWindow) {
+        ObjectRecord* rec = &w->w.hdr;
+        if (!rec->hwnd || rec == gMainWindowP) continue;
+        if (!enable && rec == modal) continue;
+        // A window the server disabled stays disabled.
+        if (enable && (rec->flags & kObjDisabled)) continue;
+        EnableWindow(rec->hwnd, enable ? TRUE : FALSE);
+    }
+    gAllWindowsDisabled = !enable;
+}
+
+int32_t ModalWindowLoop(ObjectRecord* window) {
+    if (!window || gDlgStatePos >= kModalLevelMax) return -6;
+    ModalLevel& level = gModalLevels[++gDlgStatePos];
+    level = ModalLevel{window, false, false, GetFocus()};
+    if (!gAllWindowsDisabled) {
+        EnableAllWindows(false);
+        level.disabledAll = true;
+    }
+    if (window->hwnd) EnableWindow(window->hwnd, TRUE);
+    if (gWebObjectOps.flushRedraws) gWebObjectOps.flushRedraws(nullptr);
+    if (gGuiHooks.webViewFlush) gGuiHooks.webViewFlush();
+    int32_t rc = kModalEnded;
+    while (!level.ended) {
+        if (gSession.state == kSessionEnded) {
+            rc = 32;
+            break;
+        }
+        if (!ObjectIsLive(window)) break;
+        PumpTurn(true);
+        if (gGuiHooks.webViewPending) gGuiHooks.webViewPending();
+    }
+    HWND prevFocus = level.prevFocus;
+    bool enableAgain = level.disabledAll;
+    level = ModalLevel{};
+    --gDlgStatePos;
+    if (enableAgain) EnableAllWindows(true);
+    if (prevFocus && IsWindow(prevFocus)) SetFocus(prevFocus);
+    return rc;
+}
+
+int32_t ModalWindowEnd(ObjectRecord* window) {
+    if (!gDlgStatePos || gModalLevels[gDlgStatePos].window != window) return kModalNotCurrent;
+    gModalLevels[gDlgStatePos].ended = true;
+    // Wake the wait when it sleeps in GetMessage.
+    if (gMainWindowWnd) PostMessageA(gMainWindowWnd, WM_NULL, 0, 0);
+    return 0;
+}
+
+void ModalStateReset() {
+    for (uint32_t i = 1; i <= gDlgStatePos; ++i) gModalLevels[i].ended = true;
+    if (gAllWindowsDisabled) EnableAllWindows(true);
+}
+
+HWND DialogOwnerWindow(HWND wnd) {
+    if (gDlgStatePos && gModalLevels[gDlgStatePos].window && gModalLevels[gDlgStatePos].window->hwnd)
+        return gModalLevels[gDlgStatePos].window->hwnd;
+    if (wnd) {
+        HWND root = GetAncestor(wnd, GA_ROOT);
+        if (root) return root;
+    }
+    return gMainWindowWnd;
+}

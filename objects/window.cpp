@@ -1,0 +1,973 @@
+// window.cpp - native Window objects (kind 25): creation from the creation
+// record, showing, hiding and the modal wait, destruction, the window
+// procedure's messages, and the window properties and methods.
+#include "objects/window.h"
+
+#include <cstring>
+#include <initializer_list>
+
+#include "objects/color.h"
+#include "objects/crstream.h"
+#include "objects/events.h"
+#include "objects/focus.h"
+#include "objects/font.h"
+#include "objects/gdicache.h"
+#include "objects/guihooks.h"
+#include "objects/paint.h"
+#include "objects/pump.h"
+#include "session/util/mem.h"
+#include "session/session.h"
+#include "session/util/strutil.h"
+
+NativeWindowRecord* gWindowList;
+uint8_t gGuiOption3D;     // the process-wide three-dimensional option
+
+
+NativeWindowRecord* NativeWindowOf(ObjectRecord* rec) {
+    if (!rec || rec->kind != kKindWindow || ObjectIsWebView(rec)) return nullptr;
+    return reinterpret_cast<NativeWindowRecord*>(rec);
+}
+
+ObjectRecord* ObjectFromHwnd(HWND wnd) {
+    if (!wnd) return nullptr;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    if (pid != GetCurrentProcessId()) return nullptr;
+    auto* rec = reinterpret_cast<ObjectRecord*>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
+    return rec && ObjectIsLive(rec) ? rec : nullptr;
+}
+
+static void ReplaceText(char** field, const CrText& t) {
+    if (*field) LocalFreeMem(*field);
+    *field = nullptr;
+    if (!t.text) return;
+    auto* copy = static_cast<char*>(LocalAllocZero(t.length + 1));
+    if (!copy) return;
+    memcpy(copy, t.text, t.length);
+    *field = copy;
+}
+
+// The effective type of a requested one; 8-11 are kept as the requested type.
+static uint8_t MapWinType(int32_t type, uint8_t* requested) {
+    *requested = 0;
+    switch (type) {
+    case 8: *requested = 8; return kWinModal;
+    case 9: *requested = 9; return kWinDialog;
+    case 10: *requested = 10; return kWinTool;
+    case 11: *requested = 10; return kWinNormal;
+    default: return (type >= 1 && type <= 7) ? static_cast<uint8_t>(type) : kWinNormal;
+    }
+}
+
+static uint8_t DefaultBorder(uint8_t type, uint32_t crStyle) {
+    switch (type) {
+    case kWinModal: return 5;
+    case kWinDialog: return (crStyle & 0x40) ? 5 : 2;
+    case kWinTool: return 2;
+    default: return 6;
+    }
+}
+
+// The Win32 styles of a window from its border style and style word.
+static void WindowStyles(const NativeWindowRecord* w, DWORD* style, DWORD* exStyle) {
+    DWORD s = WS_CLIPSIBLINGS, ex = 0;
+    switch (w->winBorder) {
+    case 1: s |= WS_POPUP; break;                         // none
+    case 2: s |= WS_POPUP | WS_BORDER; break;             // single line
+    case 3: s |= WS_POPUP | WS_DLGFRAME; break;
+    case 4: s |= WS_OVERLAPPED | WS_BORDER; ex |= WS_EX_TOOLWINDOW; break;
+    case 5: s |= WS_OVERLAPPED | WS_DLGFRAME; ex |= WS_EX_DLGMODALFRAME; break;
+    case 7: s |= WS_OVERLAPPED | WS_THICKFRAME; ex |= WS_EX_TOOLWINDOW; break;
+    case 8: s |= WS_POPUP | WS_THICKFRAME; break;
+    default: s |= WS_OVERLAPPED | WS_THICKFRAME; break;   // 6 sizeable
+    }
+    if (w->winBorder >= 4 && w->winBorder <= 7) {
+        if (w->winStyle & kWsCaption) s |= WS_CAPTION;
+        if (w->winStyle & kWsSysMenu) s |= WS_SYSMENU;
+        if ((w->winStyle & kWsMinBox) && w->winBorder != 5) s |= WS_MINIMIZEBOX;
+        if ((w->winStyle & kWsMaxBox) && w->winBorder != 5) s |= WS_MAXIMIZEBOX;
+    }
+    if (w->winStyle & kWsClipCtrl) s |= WS_CLIPCHILDREN;
+    if (w->winStyle & kWsVScroll) s |= WS_VSCROLL;
+    if (w->winStyle & kWsHScroll) s |= WS_HSCROLL;
+    if (w->winStyle & kWsTopmost) ex |= WS_EX_TOPMOST;
+    if (w->winStyle & kWsInTaskbar) ex |= WS_EX_APPWINDOW;
+    if (w->w.winType == kWinMdiChild) ex |= WS_EX_MDICHILD;
+    *style = s;
+    *exStyle = AddRtlExStyle(&w->w.hdr, ex);
+}
+
+static void FillFromCreateRecord(NativeWindowRecord* w, const ObjectCreateRecord* cr) {
+    ObjectRecord* rec = &w->w.hdr;
+    int32_t appearance = cr->appearance ? cr->appearance : cr->style;
+    if (appearance == 1 || appearance == 3 || appearance == 4) rec->flags |= kObj3D;
+    else if (appearance == 0 && gGuiOption3D) {
+        appearance = 1;
+        rec->flags |= kObj3D;
+    } else if (appearance == 0) {
+        appearance = 2;
+    }
+    rec->appearance = static_cast<uint8_t>(appearance);
+    bool three = (rec->flags & kObj3D) != 0;
+    rec->fgColor = cr->fgColor.object ? ColorObjGetValue(cr->fgColor.object, 0)
+                   : (cr->fgColor.value == -1 || cr->fgColor.value == -2) ? (three ? kColorBtnText : 0)
+                                                                            : static_cast<uint32_t>(cr->fgColor.value);
+    rec->bdrColor = cr->bdrColor.object ? ColorObjGetValue(cr->bdrColor.object, 0)
+                    : cr->bdrColor.value == -1 ? 0 : static_cast<uint32_t>(cr->bdrColor.value);
+    rec->bgColor = cr->bgColor.object ? ColorObjGetValue(cr->bgColor.object, 0xFFFFFF)
+                   : (cr->bgColor.value == -1 || cr->bgColor.value == -2) ? (three ? kColorBtnFace : 0xFFFFFF)
+                                                                            : static_cast<uint32_t>(cr->bgColor.value);
+    w->w.dockPad[0] = cr->dockPadL;
+    w->w.dockPad[1] = cr->dockPadT;
+    w->w.dockPad[2] = cr->dockPadR;
+    w->w.dockPad[3] = cr->dockPadB;
+    w->mdiBorder = static_cast<uint8_t>(cr->mdiBorder);
+    w->mdiScroll = (cr->mdiScroll >= 1 && cr->mdiScroll <= 4) ? static_cast<uint8_t>(cr->mdiScroll) : 1;
+    w->mdiRect[0] = cr->mdiLeft;
+    w->mdiRect[1] = cr->mdiTop;
+    w->mdiRect[2] = cr->mdiLeft + cr->mdiWidth;
+    w->mdiRect[3] = cr->mdiTop + cr->mdiHeight;
+    if (cr->inTaskbar) w->winStyle |= kWsInTaskbar;
+    if (cr->topmost) w->winStyle |= kWsTopmost;
+    if (cr->topmost == 2) w->winStyle2 |= kWs2Topmost2;
+    if (cr->autoScroll) w->winStyle |= kWsAutoScroll;
+    w->winPos = (cr->winPos >= 1 && cr->winPos <= 6) ? static_cast<uint8_t>(cr->winPos) : 1;
+    uint8_t requested;
+    w->w.winType = MapWinType(cr->winType, &requested);
+    w->w.winTypeRequested = requested;
+    w->winBorder = (cr->winBorder >= 1 && cr->winBorder <= 8) ? static_cast<uint8_t>(cr->winBorder)
+                                                               : DefaultBorder(w->w.winType, cr->winStyle);
+    if (w->w.winType == kWinMdiFrame && !w->mdiRect[0] && !w->mdiRect[1] && !w->mdiRect[2] && !w->mdiRect[3])
+        w->winStyle |= kWsMdiNoRect;
+    if (cr->scrollBar == 1) w->winStyle |= kWsVScroll | kWsHScroll;
+    else if (cr->scrollBar == 2) w->winStyle |= kWsHScroll;
+    else if (cr->scrollBar == 4) w->winStyle |= kWsVScroll;
+    if (cr->winStyle & 0x80) w->winStyle |= kWsNegBorders;
+    if (cr->winStyle & 0x100) w->winStyle |= kWsNegMenus;
+    if (cr->winStyle & 0x200) w->winStyle |= kWsNoMenuResize;
+    if (cr->winStyle & 0x400) w->winStyle |= kWsButtonEnterKey;
+    if (cr->gridAlign) w->winStyle |= kWsGridAlign;
+    w->gridSizeH = static_cast<uint16_t>(cr->gridSizeH > 0 ? cr->gridSizeH : 10);
+    w->gridSizeV = static_cast<uint16_t>(cr->gridSizeV > 0 ? cr->gridSizeV : 10);
+    w->units = (cr->units >= 1 && cr->units <= 6) ? static_cast<uint8_t>(cr->units) : kUnitsPixels;
+    w->winStyle |= kWsCaption | kWsSysMenu | kWsMinBox | kWsMaxBox;
+    if (cr->winStyle & 0x40) w->winStyle &= ~kWsCaption;
+    if (cr->winStyle & 0x4) w->winStyle &= ~kWsMaxBox;
+    if (cr->winStyle & 0x8) w->winStyle &= ~kWsMinBox;
+    if (cr->winStyle & 0x2) w->winStyle &= ~kWsSysMenu;
+    if (cr->winStyle & 0x20) w->winStyle |= kWsClipCtrl;
+    if (cr->rightToLeft == 1) rec->flags |= kObjRightToLeft;
+    w->showWebMenu = static_cast<uint8_t>(cr->showWebMenu);
+    w->ribMode = static_cast<uint8_t>(cr->ribMode);
+    w->minWidth = cr->minWidth;
+    w->minHeight = cr->minHeight;
+    if (!cr->autoRedraw) rec->flags |= kObjNoAutoRedraw;
+    w->webMode = static_cast<uint32_t>(cr->webMode);
+    ReplaceText(&w->title, cr->title);
+    ReplaceText(&w->ribDll, cr->ribDll);
+    ReplaceText(&w->ribName, cr->ribName);
+    ReplaceText(&w->useCss, cr->useCss);
+    ReplaceText(&w->divisionId, cr->divisionId);
+}
+
+static void FreeWindowTexts(NativeWindowRecord* w) {
+    for (char** f : {&w->title, &w->prefix, &w->ribDll, &w->ribName, &w->useCss, &w->divisionId}) {
+        if (*f) LocalFreeMem(*f);
+        *f = nullptr;
+    }
+}
+
+ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t* result) {
+    *result = kWinCreateNoMemory;
+    auto* w = reinterpret_cast<NativeWindowRecord*>(ObjectAllocRecord(kKindWindow, sizeof(NativeWindowRecord), false));
+    if (!w) return nullptr;
+    ObjectRecord* rec = &w->w.hdr;
+    if (cr->flags0 & kCrModal) cr->winType = kWinModal;
+    else if ((cr->flags0 & kCrDialog) && (cr->winType < 1 || cr->winType > 11)) cr->winType = kWinDialog;
+    FillFromCreateRecord(w, cr);
+    uint32_t keepFlags = rec->flags;
+    ObjectInitCommon(rec, cr);
+    rec->flags |= keepFlags;
+    rec->parent = nullptr;
+    w->w.nextCtlId = kCtlIdFirst;
+    if (!rec->font) rec->font = FontAddUse(gDefaultFontP);
+    if (!ObjectSetRect(rec, cr->top, cr->height, cr->left, cr->width)) {
+        FreeWindowTexts(w);
+        ObjectFreeCommon(rec);
+        ObjectFreeRecord(rec);
+        *result = kWinCreateBadRect;
+        return nullptr;
+    }
+    RECT r = {rec->left, rec->top, rec->right, rec->bottom};
+    ConvertRectUnits(rec, &r, 1);
+    ConvertRectUnits(rec, reinterpret_cast<RECT*>(w->w.dockPad), 1);
+    w->w.virtualWidth = ConvertUnits(rec, cr->minScrollH, 0, 1);
+    w->w.virtualHeight = ConvertUnits(rec, cr->minScrollV, 1, 1);
+    DWORD style, exStyle;
+    WindowStyles(w, &style, &exStyle);
+    const char* cls = kClassWindow;
+    HWND parentWnd = nullptr;
+    if (w->w.winType == kWinModal || w->w.winType == kWinDialog) {
+        cls = kClassWindowS;
+        parentWnd = DialogOwnerWindow(nullptr);
+    } else if (w->w.winType == kWinMdiFrame) {
+        cls = kClassMdiFrame;
+    }
+    // Window rectangles are client areas: the frame is added around them.
+    RECT outer = r;
+    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    HWND wnd = CreateWindowExA(exStyle, cls, w->title ? w->title : "", style, outer.left, outer.top,
+                               outer.right - outer.left, outer.bottom - outer.top, parentWnd, nullptr, gInstance,
+                               nullptr);
+    if (!wnd) {
+        FreeWindowTexts(w);
+        ObjectFreeCommon(rec);
+        ObjectFreeRecord(rec);
+        *result = kWinCreateFailed;
+        return nullptr;
+    }
+    rec->hwnd = wnd;
+    SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
+    if (rec->font && rec->font->hfont) SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(rec->font->hfont), 0);
+    if (w->w.winType == kWinMdiFrame) {
+        CLIENTCREATESTRUCT ccs = {nullptr, 0xFF00};
+        w->mdiClient = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
+                                       WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, 0, 0, 0, 0,
+                                       wnd, nullptr, gInstance, &ccs);
+    }
+    w->focusWnd = CreateWindowExA(0, kClassFocus, nullptr, WS_CHILD, 0, 0, 0, 0, wnd, nullptr, gInstance, nullptr);
+    RECT client;
+    GetClientRect(wnd, &client);
+    w->w.clientWidth = client.right;
+    w->w.clientHeight = client.bottom;
+    w->nextWindow = gWindowList;
+    gWindowList = w;
+    if (gGuiHooks.ribbonCreate) gGuiHooks.ribbonCreate(rec, 0);
+    ObjectSaveLayout(rec, 0);
+    if (cr->flags0 & kCrDisabled) ObjectDisable(rec, 0);
+    *result = 0;
+    return rec;
+}
+
+ObjectRecord* WindowCreatorEntry(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    ObjectRecord* rec = WindowObjectCreate(nullptr, cr, code);
+    if (!rec) {
+        if (*code == 0) *code = kWinCreateFailed;
+        return nullptr;
+    }
+    if (cr->flags0 & kCrVisible) ObjectActivate(rec, 0, 0, 0, 0);
+    return rec;
+}
+
+static void UnlistWindow(NativeWindowRecord* w) {
+    for (NativeWindowRecord** link = &gWindowList; *link; link = &(*link)->nextWindow) {
+        if (*link == w) {
+            *link = w->nextWindow;
+            return;
+        }
+    }
+}
+
+int32_t WindowDestroy(ObjectRecord* rec) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w) return kOpNoObject;
+    if (gGuiHooks.ribbonDestroy) gGuiHooks.ribbonDestroy(rec);
+    w->w.ribbon = nullptr;
+    if (gGuiHooks.webHostDestroy && w->w.webHost) gGuiHooks.webHostDestroy(rec);
+    if (gGuiHooks.oleWindowDestroy && w->w.oleSupport) gGuiHooks.oleWindowDestroy(rec);
+    ObjectDestroyChildren(rec);
+    while (ObjectRecord* m = w->w.menus) {
+        w->w.menus = m->next;
+        m->next = nullptr;
+        m->parent = nullptr;
+        ObjectDestroy(m);
+    }
+    if (ModalIsWaitingFor(rec)) ModalWindowEnd(rec);
+    UnlistWindow(w);
+    HWND wnd = rec->hwnd;
+    rec->hwnd = nullptr;
+    if (wnd) {
+        SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
+        DestroyWindow(wnd);
+    }
+    FreeWindowTexts(w);
+    ObjectFreeCommon(rec);
+    ObjectFreeRecord(rec);
+    return 0;
+}
+
+// WinPos 1 as given; 2 centred on the screen; 3 centred on the owner; 4 and 6
+// fill the work area; 5 cascaded.
+static void PlaceByWinPos(NativeWindowRecord* w) {
+    HWND wnd = w->w.hdr.hwnd;
+    RECT wr, area;
+    GetWindowRect(wnd, &wr);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    int width = wr.right - wr.left, height = wr.bottom - wr.top;
+    switch (w->winPos) {
+    case 2:
+    case 3: {
+        RECT base = area;
+        HWND owner = GetWindow(wnd, GW_OWNER);
+        if (w->winPos == 3 && owner && IsWindowVisible(owner)) GetWindowRect(owner, &base);
+        SetWindowPos(wnd, nullptr, base.left + (base.right - base.left - width) / 2,
+                     base.top + (base.bottom - base.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        break;
+    }
+    case 4:
+    case 6:
+        SetWindowPos(wnd, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        break;
+    default:
+        break;
+    }
+}
+
+int32_t WindowShow(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w || !rec->hwnd) return kOpNoObject;
+    if (EventIsRegistered(rec, kEvFormInit)) PostObjectEvent(rec, kEvFormInit, kEventKindDefault, 0, 0);
+    bool wasShown = (rec->flags & kObjShown) != 0;
+    rec->flags |= kObjShown;
+    rec->flags &= ~kObjHidden;
+    if (!wasShown) PlaceByWinPos(w);
+    ShowWindow(rec->hwnd, wasShown ? SW_SHOW : SW_SHOWNORMAL);
+    SetForegroundWindow(rec->hwnd);
+    if (!w->w.focusObj || !ObjectCanFocus(w->w.focusObj)) {
+        if (!FocusNextObject(0) && w->focusWnd) SetFocus(w->focusWnd);
+    } else {
+        SetFocus(w->w.focusObj->hwnd);
+    }
+    UpdateWindow(rec->hwnd);
+    bool modal = w->w.winType == kWinModal && !(w->winStyle & kWsModalShownPlain);
+    if (modal && !wasShown && !ModalIsWaitingFor(rec)) return ModalWindowLoop(rec);
+    return 0;
+}
+
+int32_t WindowHide(ObjectRecord* rec) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w || !rec->hwnd) return kOpNoObject;
+    bool modal = w->w.winType == kWinModal && !(w->winStyle & kWsModalShownPlain);
+    if (modal && ModalIsWaitingFor(rec)) {
+        int32_t rc = ModalWindowEnd(rec);
+        if (rc != 0) return rc;
+    }
+    rec->flags &= ~kObjShown;
+    // Enable the owner first so Windows activates it rather than another program.
+    if (gAllWindowsDisabled && gDlgStatePos <= 1) EnableAllWindows(true);
+    ShowWindow(rec->hwnd, SW_HIDE);
+    return 0;
+}
+
+int32_t WindowEnable(ObjectRecord* rec, int32_t item, int32_t on) {
+    if (item != 0 || !rec->hwnd) return 0;
+    if (!on) MoveFocusAway(rec);
+    EnableWindow(rec->hwnd, on ? TRUE : FALSE);
+    return 0;
+}
+
+int32_t WindowGetText(ObjectRecord* rec, int32_t) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w) return kOpNoObject;
+    // Native window texts fill at most 4,097 bytes of the shared buffer.
+    int n = rec->hwnd ? GetWindowTextA(rec->hwnd, gTextBuf, 4097) : 0;
+    gTextBuf[n] = 0;
+    return n;
+}
+
+int32_t WindowSetText(ObjectRecord* rec, int32_t, const char* text, uint32_t len) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w) return kOpNoObject;
+    CrText t = {text ? text : "", len};
+    ReplaceText(&w->title, t);
+    if (!w->title) return kOpNoMemory;
+    if (rec->hwnd) SetWindowTextA(rec->hwnd, w->title);
+    return 0;
+}
+
+// Applies the style word and border to the window after a property change.
+static void WindowRestyle(NativeWindowRecord* w) {
+    HWND wnd = w->w.hdr.hwnd;
+    if (!wnd) return;
+    DWORD style, exStyle;
+    WindowStyles(w, &style, &exStyle);
+    DWORD keep = GetWindowLongA(wnd, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE);
+    SetWindowLongA(wnd, GWL_STYLE, static_cast<LONG>(style | keep));
+    SetWindowLongA(wnd, GWL_EXSTYLE, static_cast<LONG>(exStyle & ~WS_EX_TOPMOST));
+    SetWindowPos(wnd, (w->winStyle & kWsTopmost) ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+static void SetStyleBit(NativeWindowRecord* w, uint32_t bit, int32_t on) {
+    if (on) w->winStyle |= bit;
+    else w->winStyle &= ~bit;
+}
+
+// The client rectangle of the window in window units, and its outer size.
+static void WindowMoveClient(NativeWindowRecord* w, int32_t left, int32_t top, int32_t width, int32_t height) {
+    ObjectRecord* rec = &w->w.hdr;
+    rec->left = left;
+    rec->top = top;
+    rec->right = left + width;
+    rec->bottom = top + height;
+    if (!rec->hwnd) return;
+    RECT r = {left, top, left + width, top + height};
+    ConvertRectUnits(rec, &r, 1);
+    DWORD style = GetWindowLongA(rec->hwnd, GWL_STYLE), ex = GetWindowLongA(rec->hwnd, GWL_EXSTYLE);
+    AdjustWindowRectEx(&r, style, GetMenu(rec->hwnd) != nullptr, ex);
+    SetWindowPos(rec->hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+static const uint32_t kStyleProps[][2] = {
+    {kPidMinBox, kWsMinBox}, {kPidMaxBox, kWsMaxBox}, {kPidSysMenu, kWsSysMenu}, {kPidCaption, kWsCaption},
+    {kPidClipCtrl, kWsClipCtrl}, {141, kWsNegBorders}, {142, kWsNegMenus}, {150, kWsNoMenuResize},
+    {kPidInTaskbar, kWsInTaskbar}, {kPidAutoScroll, kWsAutoScroll}, {307, kWsButtonEnterKey},
+};
+
+int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w) return kOpNoObject;
+    int32_t v = req->value;
+    CrText text = {req->text ? req->text : "", req->text ? req->textLength : 0};
+    for (const auto& row : kStyleProps) {
+        if (req->id != row[0]) continue;
+        SetStyleBit(w, row[1], v);
+        WindowRestyle(w);
+        return 0;
+    }
+    int32_t width = rec->right - rec->left, height = rec->bottom - rec->top;
+    switch (req->id) {
+    case kPidTitle:
+        return WindowSetText(rec, 0, text.text, text.length);
+    case kPidLeft:
+        WindowMoveClient(w, v, rec->top, width, height);
+        return 0;
+    case kPidTop:
+        WindowMoveClient(w, rec->left, v, width, height);
+        return 0;
+    case kPidWidth:
+        WindowMoveClient(w, rec->left, rec->top, v, height);
+        return 0;
+    case kPidHeight:
+        WindowMoveClient(w, rec->left, rec->top, width, v);
+        return 0;
+    case kPidVisible:
+        return v ? ObjectActivate(rec, 0, 0, 0, 0) : ObjectDeactivate(rec);
+    case kPidWinType: {
+        uint8_t requested;
+        if (v < 1 || v > 11) return 0;
+        w->w.winType = MapWinType(v, &requested);
+        w->w.winTypeRequested = requested;
+        return 0;
+    }
+    case kPidScrollBar:
+        w->winStyle &= ~(kWsVScroll | kWsHScroll);
+        if (v == 1) w->winStyle |= kWsVScroll | kWsHScroll;
+        else if (v == 2) w->winStyle |= kWsHScroll;
+        else if (v == 4) w->winStyle |= kWsVScroll;
+        WindowRestyle(w);
+        WindowScrollRangeSet(rec, 1, 1);
+        return 0;
+    case 84:  // Prefix
+        ReplaceText(&w->prefix, text);
+        if (w->prefix && !*w->prefix) {
+            LocalFreeMem(w->prefix);
+            w->prefix = nullptr;
+        }
+        return 0;
+    case kPidWinPos:
+        if (v >= 1 && v <= 6) w->winPos = static_cast<uint8_t>(v);
+        return 0;
+    case 88:  // WinOffsetV
+    case 89:  // WinOffsetH
+        if (v >= 32767) return 0;
+        WindowScrollTo(rec, ConvertUnits(rec, v, req->id == 88 ? 1 : 0, 1), req->id == 88);
+        return 0;
+    case kPidGridAlign:
+        SetStyleBit(w, kWsGridAlign, v);
+        return 0;
+    case kPidGridSizeH:
+        w->gridSizeH = static_cast<uint16_t>(v < 1 ? 1 : v);
+        return 0;
+    case kPidGridSizeV:
+        w->gridSizeV = static_cast<uint16_t>(v < 1 ? 1 : v);
+        return 0;
+    case kPidUnits:
+        if (v >= 1 && v <= 6) w->units = static_cast<uint8_t>(v);
+        return 0;
+    case 121:  // Icon
+        w->iconValue = static_cast<uint32_t>(v);
+        return 0;
+    case kPidParentWin:
+        return kWinParentWinRefused;
+    case kPidRightToLeft:
+        if (v) rec->flags |= kObjRightToLeft;
+        else rec->flags &= ~kObjRightToLeft;
+        WindowRestyle(w);
+        return 0;
+    case kPidWinBorder:
+        if (v >= 1 && v <= 8) w->winBorder = static_cast<uint8_t>(v);
+        WindowRestyle(w);
+        return 0;
+    case kPidTopmost:
+        SetStyleBit(w, kWsTopmost, v);
+        if (v == 2) w->winStyle2 |= kWs2Topmost2;
+        else w->winStyle2 &= ~kWs2Topmost2;
+        WindowRestyle(w);
+        return 0;
+    case kPidMinScrollH:
+        w->w.virtualWidth = ConvertUnits(rec, v, 0, 1);
+        WindowScrollRangeSet(rec, 1, 0);
+        return 0;
+    case kPidMinScrollV:
+        w->w.virtualHeight = ConvertUnits(rec, v, 1, 1);
+        WindowScrollRangeSet(rec, 0, 1);
+        return 0;
+    case kPidMdiBorder:
+        w->mdiBorder = static_cast<uint8_t>(v);
+        return 0;
+    case kPidMdiScroll:
+        w->mdiScroll = static_cast<uint8_t>(v);
+        return 0;
+    case kPidMdiTop:
+    case kPidMdiLeft: {
+        // A position change moves the opposite edge along.
+        int axis = req->id == kPidMdiLeft ? 0 : 1;
+        int32_t size = w->mdiRect[axis + 2] - w->mdiRect[axis];
+        w->mdiRect[axis] = v;
+        w->mdiRect[axis + 2] = v + size;
+        w->winStyle &= ~kWsMdiNoRect;
+        return 0;
+    }
+    case kPidMdiHeight:
+        w->mdiRect[3] = w->mdiRect[1] + v;
+        w->winStyle &= ~kWsMdiNoRect;
+        return 0;
+    case kPidMdiWidth:
+        w->mdiRect[2] = w->mdiRect[0] + v;
+        w->winStyle &= ~kWsMdiNoRect;
+        return 0;
+    case kPidMinWidth:
+        w->minWidth = v;
+        return 0;
+    case kPidMinHeight:
+        w->minHeight = v;
+        return 0;
+    case kPidDockPadL:
+    case kPidDockPadT:
+    case kPidDockPadR:
+    case kPidDockPadB:
+        w->w.dockPad[req->id - kPidDockPadL] = ConvertUnits(rec, v, (req->id - kPidDockPadL) % 2, 1);
+        WindowLayout(rec);
+        return 0;
+    case kPidRibDll:
+        ReplaceText(&w->ribDll, text);
+        return 0;
+    case kPidRibName:
+        ReplaceText(&w->ribName, text);
+        SetStyleBit(w, kWsClipCtrl, w->ribName && w->ribName[0] && w->ribName[0] != ' ');
+        WindowRestyle(w);
+        if (gGuiHooks.ribbonCreate) gGuiHooks.ribbonCreate(rec, 1);
+        return 0;
+    case kPidRibMode:
+        w->ribMode = static_cast<uint8_t>(v);
+        return 0;
+    case kPidUseCss:
+        ReplaceText(&w->useCss, text);
+        return 0;
+    case kPidDivisionId:
+        ReplaceText(&w->divisionId, text);
+        return 0;
+    case kPidShowWebMenu:
+        w->showWebMenu = static_cast<uint8_t>(v);
+        return 0;
+    case kPidWebMode:
+        w->webMode = static_cast<uint32_t>(v);
+        return 0;
+    default: {
+        bool redraw = false;
+        int32_t rc = ObjectSetCommonProperty(rec, req->id, v, req->text, req->textLength, &redraw);
+        if (redraw && rec->hwnd) InvalidateRect(rec->hwnd, nullptr, TRUE);
+        return rc;
+    }
+    }
+}
+
+static uint32_t CopyText(const char* text) {
+    size_t n = text ? strlen(text) : 0;
+    if (n > kTextBufSize) n = kTextBufSize;
+    if (n) memcpy(gTextBuf, text, n);
+    gTextBuf[n] = 0;
+    return 0;
+}
+
+uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w) return 0;
+    for (const auto& row : kStyleProps)
+        if (id == row[0]) return (w->winStyle & row[1]) ? 1 : 0;
+    RECT client = {0, 0, w->w.clientWidth, w->w.clientHeight};
+    RECT outer = {};
+    if (rec->hwnd) GetWindowRect(rec->hwnd, &outer);
+    switch (id) {
+    case kPidTitle:
+        WindowGetText(rec, 0);
+        return 0;
+    case kPidLeft:
+    case kPidTop: {
+        if (rec->hwnd) {
+            // The client area's origin on the screen, in the window's units.
+            POINT pt = {0, 0};
+            ClientToScreen(rec->hwnd, &pt);
+            return static_cast<uint32_t>(ConvertUnits(rec, id == kPidLeft ? pt.x : pt.y, id == kPidLeft ? 0 : 1, 0));
+        }
+        return static_cast<uint32_t>(id == kPidLeft ? rec->left : rec->top);
+    }
+    case kPidWidth:
+        return static_cast<uint32_t>(ConvertUnits(rec, client.right, 0, 0));
+    case kPidHeight:
+        return static_cast<uint32_t>(ConvertUnits(rec, client.bottom, 1, 0));
+    case 197:  // WinWidth
+        return static_cast<uint32_t>(ConvertUnits(rec, outer.right - outer.left, 0, 0));
+    case 196:  // WinHeight
+        return static_cast<uint32_t>(ConvertUnits(rec, outer.bottom - outer.top, 1, 0));
+    case kPidVisible:
+        return rec->hwnd && IsWindowVisible(rec->hwnd) ? 1 : 0;
+    case kPidWinType:
+        return (gGuiModeFlags & kGuiModeKeepFlagged) && w->w.winTypeRequested ? w->w.winTypeRequested
+                                                                                : w->w.winType;
+    case kPidScrollBar: {
+        uint32_t bars = w->winStyle & (kWsVScroll | kWsHScroll);
+        return bars == (kWsVScroll | kWsHScroll) ? 1 : bars == kWsVScroll ? 4 : bars == kWsHScroll ? 2 : 3;
+    }
+    case 84:
+        return CopyText(w->prefix);
+    case kPidWinPos:
+        return w->winPos;
+    case 88:
+        return static_cast<uint32_t>(ConvertUnits(rec, w->w.scrollY, 1, 0));
+    case 89:
+        return static_cast<uint32_t>(ConvertUnits(rec, w->w.scrollX, 0, 0));
+    case kPidGridAlign:
+        return (w->winStyle & kWsGridAlign) ? 1 : 0;
+    case kPidGridSizeH:
+        return w->gridSizeH;
+    case kPidGridSizeV:
+        return w->gridSizeV;
+    case kPidUnits:
+        return w->units;
+    case 121:
+        return w->iconValue;
+    case kPidParentWin:
+        return 0;
+    case kPidHwnd:
+        return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(rec->hwnd));
+    case kPidRightToLeft:
+        return (rec->flags & kObjRightToLeft) ? 1 : 0;
+    case kPidWinBorder:
+        return w->winBorder;
+    case kPidTopmost:
+        return !(w->winStyle & kWsTopmost) ? 0 : (w->winStyle2 & kWs2Topmost2) ? 2 : 1;
+    case kPidMinScrollH:
+        return static_cast<uint32_t>(ConvertUnits(rec, w->w.virtualWidth, 0, 0));
+    case kPidMinScrollV:
+        return static_cast<uint32_t>(ConvertUnits(rec, w->w.virtualHeight, 1, 0));
+    case kPidMdiBorder:
+        return w->mdiBorder;
+    case kPidMdiScroll:
+        return w->mdiScroll;
+    case kPidMdiTop:
+        return static_cast<uint32_t>(w->mdiRect[1]);
+    case kPidMdiLeft:
+        return static_cast<uint32_t>(w->mdiRect[0]);
+    case kPidMdiHeight:
+        return static_cast<uint32_t>(w->mdiRect[3] - w->mdiRect[1]);
+    case kPidMdiWidth:
+        return static_cast<uint32_t>(w->mdiRect[2] - w->mdiRect[0]);
+    case kPidMinWidth:
+        return static_cast<uint32_t>(w->minWidth);
+    case kPidMinHeight:
+        return static_cast<uint32_t>(w->minHeight);
+    case kPidDockPadL:
+    case kPidDockPadT:
+    case kPidDockPadR:
+    case kPidDockPadB:
+        return static_cast<uint32_t>(
+            ConvertUnits(rec, w->w.dockPad[id - kPidDockPadL], static_cast<int>((id - kPidDockPadL) % 2), 0));
+    case kPidRibDll:
+        return CopyText(w->ribDll);
+    case kPidRibName:
+        return CopyText(w->ribName);
+    case kPidRibMode:
+        return w->ribMode;
+    case kPidUseCss:
+        return CopyText(w->useCss);
+    case kPidDivisionId:
+        return CopyText(w->divisionId);
+    case kPidShowWebMenu:
+        return w->showWebMenu;
+    case kPidWebMode:
+        return w->webMode;
+    default:
+        return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
+    }
+}
+
+enum : uint32_t {
+    kWmActivate = 1, kWmClose = 2, kWmErase = 3, kWmRefresh = 6, kWmBackGrndMouseMove = 11, kWmLoadQof = 13,
+    kWmGetObject = 14, kWmSetHScroll = 22, kWmSetVScroll = 23, kWmResetScale = 30, kWmCheckValidate = 32,
+    kWmOsEventMask = 37, kWmMdiPrev = 38, kWmMdiNext = 39, kWmMouseWheel = 41, kWmRibbonFirst = 42,
+    kWmRibbonLast = 45, kWmIoCancel = 49, kWmIsMinimized = 50, kWmSetForeground = 36,
+};
+
+// The integer arguments of a method call, by position (0 when not given).
+static int32_t MethodArg(const MethodCallRec* call, uint32_t i) {
+    if (i >= call->argCount || i >= kMcMaxArgs || !call->argPresent[i]) return 0;
+    return static_cast<int32_t>(call->args[i].value);
+}
+
+int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w) return kOpNoObject;
+    int32_t rc = CheckMethodCall(kTypeWindow, call);
+    if (rc != 0) return rc;
+    uint32_t method = call->method;
+    int32_t result = 0;
+    switch (method) {
+    case kWmActivate:
+        if (!(rec->flags & kObjShown)) result = ObjectActivate(rec, 0, 0, 0, 0);
+        else if (rec->hwnd) SetForegroundWindow(rec->hwnd);
+        break;
+    case kWmClose:
+        if (rec->hwnd) PostMessageA(rec->hwnd, WM_CLOSE, 0, 0);
+        break;
+    case kWmErase:
+        result = EraseWindowBkgnd(rec);
+        break;
+    case kWmRefresh:
+        result = RedrawObjWindow(rec);
+        break;
+    case kWmBackGrndMouseMove:
+        if (MethodArg(call, 0)) w->winStyle |= kWsBackGrndMouseMove;
+        if (MethodArg(call, 1)) w->winStyle &= ~kWsBackGrndMouseMove;
+        result = (w->winStyle & kWsBackGrndMouseMove) ? 1 : 0;
+        break;
+    case kWmSetHScroll:
+    case kWmSetVScroll: {
+        bool vertical = method == kWmSetVScroll;
+        if (!(w->winStyle & (vertical ? kWsVScroll : kWsHScroll))) {
+            result = 1;
+            break;
+        }
+        WindowScrollMsg(rec, 0, MethodArg(call, 0), vertical);
+        break;
+    }
+    case kWmResetScale:
+        if (MethodArg(call, 0) & 4) w->winStyle2 |= kWs2KeepScaleOrigin;
+        else w->winStyle2 &= ~kWs2KeepScaleOrigin;
+        ObjectSaveLayout(rec, 0);
+        for (ObjectRecord* c = rec->children; c; c = c->next) ObjectSaveLayout(c, 0);
+        break;
+    case kWmCheckValidate:
+        if (w->w.focusObj && EventIsRegistered(w->w.focusObj, 24)) {
+            PostObjectEventFirst(w->w.focusObj, 24, kEventKindDefault, 0, 0);
+            result = w->w.focusObj->objectId ? w->w.focusObj->objectId : 99999;
+        }
+        break;
+    case kWmOsEventMask:
+        result = static_cast<int32_t>(rec->osEventMask);
+        if (gGuiModeFlags & kGuiModeKeepFlagged) rec->osEventMask = static_cast<uint32_t>(MethodArg(call, 0));
+        break;
+    case kWmMdiPrev:
+    case kWmMdiNext:
+        if (!w->mdiClient) {
+            result = 1;
+            break;
+        }
+        SendMessageA(w->mdiClient, WM_MDINEXT, 0, method == kWmMdiPrev);
+        break;
+    case kWmMouseWheel:
+        if (MethodArg(call, 0) == 1) w->winStyle2 |= kWs2MouseWheel;
+        else w->winStyle2 &= ~kWs2MouseWheel;
+        result = (w->winStyle2 & kWs2MouseWheel) ? 1 : 0;
+        break;
+    case kWmIoCancel:
+        if (MethodArg(call, 0)) w->winStyle2 |= kWs2IoCancel;
+        else w->winStyle2 &= ~kWs2IoCancel;
+        result = (w->winStyle2 & kWs2IoCancel) ? 1 : 0;
+        break;
+    case kWmIsMinimized:
+        result = rec->hwnd && IsIconic(rec->hwnd) ? 1 : 0;
+        break;
+    case kWmSetForeground:
+        result = rec->hwnd && SetForegroundWindow(rec->hwnd) ? 1 : 0;
+        break;
+    case 12: case 13: case 14: case 15: case 16: case 17: case 18: case 19: case 20: case 26: case 27:
+    case 46: case 47: case 48:
+        // Form files, resources and child lookups belong to the forms facility.
+        if (gGuiHooks.windowFormMethod) return gGuiHooks.windowFormMethod(rec, call);
+        break;
+    case 42: case 43: case 44: case 45:
+        if (gGuiHooks.windowRibbonMethod) return gGuiHooks.windowRibbonMethod(rec, call);
+        break;
+    case 4: case 5: case 7: case 8: case 9: case 10: case 21: case 24: case 25: case 28: case 29: case 31:
+    case 33: case 34: case 35: case 40: case 51: case 52:
+        break;
+    default:
+        return kOpUnknownMethod;
+    }
+    // The dispatcher answers the method's result to the server.
+    return result;
+}
+
+static LRESULT WindowDefProc(ObjectRecord* rec, HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (w && w->w.winType == kWinMdiFrame) return DefFrameProcA(wnd, w->mdiClient, msg, wp, lp);
+    if (w && w->w.winType == kWinMdiChild) return DefMDIChildProcA(wnd, msg, wp, lp);
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    ObjectRecord* rec = ObjectFromHwnd(wnd);
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w) return DefWindowProcA(wnd, msg, wp, lp);
+    switch (msg) {
+    case WM_SIZE: {
+        if (wp == SIZE_MINIMIZED) break;
+        if (w->mdiClient) MoveWindow(w->mdiClient, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
+        WindowResizeChildren(rec, -1, -1);
+        WindowLayout(rec);
+        if (gGuiHooks.webHostResize && w->w.webHost) gGuiHooks.webHostResize(rec);
+        if (EventIsRegistered(rec, kEvResize))
+            PostObjectEvent(rec, kEvResize, kEventKindDefault, wp == SIZE_MAXIMIZED ? 1 : 0,
+                            ConvertUnits(rec, w->w.clientWidth, 0, 0) * 10000 + ConvertUnits(rec, w->w.clientHeight, 1, 0));
+        if (w->winStyle & kWsAutoScroll) {
+            WindowScrollPageSet(rec, 1);
+            WindowScrollPageSet(rec, 0);
+        }
+        return 0;
+    }
+    case WM_MOVE:
+        if (EventIsRegistered(rec, kEvMove)) {
+            int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
+            PostObjectEvent(rec, kEvMove, kEventKindDefault, 0, ConvertUnits(rec, x, 0, 0) * 10000 + ConvertUnits(rec, y, 1, 0));
+        }
+        return 0;
+    case WM_GETMINMAXINFO: {
+        auto* mmi = reinterpret_cast<MINMAXINFO*>(lp);
+        if (w->minWidth > 0) mmi->ptMinTrackSize.x = ConvertUnits(rec, w->minWidth, 0, 1);
+        if (w->minHeight > 0) mmi->ptMinTrackSize.y = ConvertUnits(rec, w->minHeight, 1, 1);
+        return 0;
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wp) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus && IsChild(wnd, focus)) w->lastFocusWnd = focus;
+            if (EventIsRegistered(rec, kEvDeactivate)) PostObjectEvent(rec, kEvDeactivate, kEventKindDefault, 0, 2);
+        } else {
+            if (EventIsRegistered(rec, kEvActivate)) PostObjectEvent(rec, kEvActivate, kEventKindDefault, 0, 1);
+        }
+        break;
+    case WM_SETFOCUS:
+        if (w->lastFocusWnd && IsWindow(w->lastFocusWnd) && IsChild(wnd, w->lastFocusWnd)) SetFocus(w->lastFocusWnd);
+        else if (w->focusWnd) SetFocus(w->focusWnd);
+        return 0;
+    case WM_CLOSE:
+        if (EventIsRegistered(rec, kEvClose)) PostObjectEvent(rec, kEvClose, kEventKindDefault, 0, 0);
+        return 0;  // the server decides whether the window goes
+    case WM_PAINT:
+        WindowPaint(rec);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // WM_PAINT fills the background around the windowless children
+    case WM_SYSCOLORCHANGE:
+        HandleSysColorChange();
+        break;
+    case WM_SETCURSOR:
+        if (HandleSetCursor(wnd, wp, lp)) return TRUE;
+        break;
+    case WM_NOTIFY:
+        return DispatchNotify(wnd, lp);
+    case WM_COMMAND:
+        if (!lp) {
+            MenuCommandEvent(rec, nullptr, LOWORD(wp));
+            return 0;
+        }
+        if (ObjectRecord* ctl = ObjectFromHwnd(reinterpret_cast<HWND>(lp))) {
+            const ObjectOps* ops = ObjectOpsOf(ctl);
+            if (ops && ops->notify && (ctl->flags & kObjShown))
+                ops->notify(ctl, reinterpret_cast<HWND>(lp), LOWORD(wp), HIWORD(wp));
+            return 0;
+        }
+        break;
+    case WM_CTLCOLORMSGBOX: case WM_CTLCOLOREDIT: case WM_CTLCOLORLISTBOX: case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORSTATIC:
+        if (HBRUSH b = HandleCtlColor(wnd, reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp)))
+            return reinterpret_cast<LRESULT>(b);
+        break;
+    case WM_MOUSEMOVE:
+        if (w->winStyle & kWsBackGrndMouseMove) MouseMoveEvent(rec, wp, lp);
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        WindowLButtonDown(rec, wp, lp, msg == WM_LBUTTONDBLCLK);
+        return 0;
+    case WM_LBUTTONUP:
+        WindowLButtonUp(rec, wp, lp);
+        return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        WindowRButtonDown(rec, wp, lp, msg == WM_RBUTTONDBLCLK);
+        return 0;
+    case WM_RBUTTONUP:
+        WindowRButtonUp(rec, wp, lp);
+        return 0;
+    case WM_MBUTTONDOWN:
+        WindowMButtonDown(rec, wp, lp);
+        break;
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+        if (!lp) {
+            WindowScrollMsg(rec, 0, LOWORD(wp), msg == WM_VSCROLL);
+            return 0;
+        }
+        break;
+    case WM_KEYDOWN:
+        if (QueueFunctionKey(wnd, wp, 1, 0, 0)) return 0;
+        break;
+    case WM_SYSKEYDOWN:
+        if (HandleSysKeyF10(wnd, wp, 0, 0, 0)) return 0;
+        break;
+    case WM_MENUCHAR:
+        if (LRESULT r = HotKeyToObject(rec, LOWORD(wp))) return r;
+        break;
+    default:
+        break;
+    }
+    return WindowDefProc(rec, wnd, msg, wp, lp);
+}
+
+static int32_t WindowDestroySlot(ObjectRecord* rec) { return WindowDestroy(rec); }
+
+const ObjectOps kWindowOps = {
+    WindowShow,         // 0 show
+    nullptr,            // 1 check item
+    WindowHide,         // 2 hide
+    nullptr,            // 3 delete item
+    WindowDestroySlot,  // 4 destroy
+    WindowEnable,       // 5 enable
+    nullptr,            // 6 (empty)
+    WindowGetText,      // 7 get text
+    nullptr,            // 8 get value
+    nullptr,            // 9 insert item
+    WindowSetText,      // 10 set text
+    nullptr,            // 11 set value
+    nullptr,            // 12 paint
+    nullptr,            // 13 notification
+    WindowGetProp,      // 14 get property
+    WindowSetProp,      // 15 set property
+    WindowMethod,       // 16 method
+    nullptr,            // 17 OLE property
+    nullptr,            // 18 image list released
+};

@@ -1,0 +1,120 @@
+// window.h - native Window objects (kind 25): creation from the creation
+// record, destruction, properties and methods, layout of docked and anchored
+// children, units and scrolling.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "objects/objops.h"
+#include "objects/objrecord.h"
+
+// Style word bits (NativeWindowRecord::winStyle).
+enum WinStyleBit : uint32_t {
+    kWsCaption = 0x20, kWsSysMenu = 0x40, kWsMinBox = 0x80, kWsMaxBox = 0x100,
+    kWsClipCtrl = 0x800, kWsMenuBar = 0x1000, kWsVScroll = 0x8000, kWsHScroll = 0x10000,
+    kWsGridAlign = 0x20000, kWsNegBorders = 0x80000, kWsNegMenus = 0x100000,
+    kWsNoMenuResize = 0x400000, kWsInTaskbar = 0x800000, kWsTopmost = 0x1000000,
+    kWsAutoScroll = 0x2000000, kWsMdiNoRect = 0x8000000, kWsButtonEnterKey = 0x10000000,
+    kWsBackGrndMouseMove = 0x20000000, kWsModalShownPlain = 0x40000000,
+};
+// Second style word bits.
+enum WinStyle2Bit : uint32_t {
+    kWs2Topmost2 = 0x1, kWs2KeepScaleOrigin = 0x2, kWs2MouseWheel = 0x8, kWs2IoCancel = 0x80,
+};
+// Window types as kept.
+enum WinTypeCode : uint8_t {
+    kWinModal = 1, kWinDialog = 2, kWinType3 = 3, kWinTool = 4, kWinNormal = 5, kWinMdiFrame = 6,
+    kWinMdiChild = 7,
+};
+// Scale modes (Units).
+enum WinUnits : uint8_t {
+    kUnitsTwips = 1, kUnitsPoints = 2, kUnitsChars = 3, kUnitsInches = 4, kUnitsPixels = 5, kUnitsMm = 6,
+};
+
+constexpr int32_t kWinCreateNoMemory = -6;
+constexpr int32_t kWinCreateFailed = -3;
+constexpr int32_t kWinCreateBadRect = -4;
+constexpr int32_t kWinParentWinRefused = -52;
+constexpr uint8_t kCellWidth = 7, kCellHeight = 15;
+
+struct NativeWindowRecord {
+    WindowRecord w;
+    uint32_t winStyle;          // WinStyleBit
+    uint32_t winStyle2;         // WinStyle2Bit
+    char* title;
+    char* prefix;
+    uint8_t winPos;             // 1-6
+    uint8_t winBorder;          // 1-8
+    uint8_t units;              // WinUnits
+    uint8_t mdiBorder, mdiScroll;
+    uint8_t ribMode, showWebMenu;
+    uint16_t gridSizeH, gridSizeV;
+    int32_t mdiRect[4];         // left, top, right, bottom
+    int32_t minWidth, minHeight;
+    char* ribDll;
+    char* ribName;
+    char* useCss;
+    char* divisionId;
+    uint32_t webMode;
+    uint32_t iconValue;
+    HWND mdiClient;             // the MDI client window of a frame
+    HWND focusWnd;              // the "Qovfocus" holder
+    HWND lastFocusWnd;          // the control that had the focus when the window was deactivated
+    NativeWindowRecord* nextWindow;  // the list of top windows
+    ObjectRecord* cancelButton;
+    uint8_t inLayout;           // WindowLayout running (no recursion from WM_SIZE)
+    uint8_t sizedOnce;
+    uint8_t redrawHeld;
+};
+
+extern NativeWindowRecord* gWindowList;
+
+NativeWindowRecord* NativeWindowOf(ObjectRecord* rec);
+ObjectRecord* ObjectFromHwnd(HWND wnd);
+
+// (0, creation record, 0) -> the window record, or a value from -100 to 0.
+ObjectRecord* WindowObjectCreate(ObjectRecord* unused, ObjectCreateRecord* cr, int32_t* result);
+// The creator of type 30 as the object model calls it.
+ObjectRecord* WindowCreatorEntry(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+int32_t WindowDestroy(ObjectRecord* rec);
+int32_t WindowShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
+int32_t WindowHide(ObjectRecord* rec);
+int32_t WindowEnable(ObjectRecord* rec, int32_t item, int32_t on);
+int32_t WindowGetText(ObjectRecord* rec, int32_t item);
+int32_t WindowSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t len);
+uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id);
+int32_t WindowSetProp(ObjectRecord* rec, PropChange* req);
+int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call);
+extern const ObjectOps kWindowOps;
+// The messages of every window object (HandleWindowMsg passes them on).
+LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// ---- Layout ----------------------------------------------------------------------
+void WindowLayout(ObjectRecord* container);
+void WindowLayoutRect(ObjectRecord* container, RECT* out);
+void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight);
+int32_t ConvertUnits(ObjectRecord* window, int32_t value, int axis, int direction);
+void ConvertRectUnits(ObjectRecord* window, RECT* rect, int direction);
+void PositionObjectWindow(ObjectRecord* rec, const RECT* rect);
+void UpdateObjectRect(ObjectRecord* rec);
+void ObjectSetBounds(ObjectRecord* rec, const RECT* rect);
+void ObjectResizeBy(ObjectRecord* rec, int32_t dHeight, int32_t dWidth);
+// The container's own client fields: windows and panels keep them in different records.
+struct ContainerInfo {
+    int32_t* clientWidth;
+    int32_t* clientHeight;
+    int32_t* dockPad;          // 4 values
+    int32_t* virtualWidth;
+    int32_t* virtualHeight;
+    int32_t* scrollX;
+    int32_t* scrollY;
+};
+bool ContainerInfoOf(ObjectRecord* container, ContainerInfo* out);
+
+// ---- Scrolling --------------------------------------------------------------------
+int32_t WindowScrollMsg(ObjectRecord* container, int32_t unused, int32_t code, int vertical);
+void WindowScrollPageSet(ObjectRecord* container, int vertical);
+void WindowScrollRangeSet(ObjectRecord* container, int h, int v);
+void WindowScrollTo(ObjectRecord* container, int32_t pos, int vertical);

@@ -1,0 +1,275 @@
+// winlayout.cpp - geometry of windows and their children: scale units, docked
+// bars, anchored children after a resize, object placement and scrolling.
+#include <windows.h>
+
+#include "objects/guihooks.h"
+#include "objects/paint.h"
+#include "objects/window.h"
+
+// Docking edges (the header's dock byte); 3 is "not docked".
+enum : uint8_t { kDockTop = 1, kDockBottom = 2, kDockNone = 3, kDockLeft = 4, kDockRight = 5, kDockFill = 6 };
+// Anchors laid out as a numeric keypad: 7 keeps the top-left corner (the
+// default), 9 follows the right edge, 1 the bottom, 3 both; 8 and 2 stretch
+// across, 4 and 6 stretch down, 5 stretches both ways.
+struct AnchorRule {
+    uint8_t moveX, moveY, growX, growY;
+};
+static const AnchorRule kAnchorRules[10] = {
+    {0, 0, 0, 0},  // 0 unused
+    {0, 1, 0, 0},  // 1 bottom-left
+    {0, 1, 1, 0},  // 2 bottom, stretched across
+    {1, 1, 0, 0},  // 3 bottom-right
+    {0, 0, 0, 1},  // 4 left, stretched down
+    {0, 0, 1, 1},  // 5 all edges
+    {1, 0, 0, 1},  // 6 right, stretched down
+    {0, 0, 0, 0},  // 7 top-left
+    {0, 0, 1, 0},  // 8 top, stretched across
+    {1, 0, 0, 0},  // 9 top-right
+};
+
+static int ScreenDpi(int axis) {
+    HDC dc = GetDC(nullptr);
+    int dpi = dc ? GetDeviceCaps(dc, axis ? LOGPIXELSY : LOGPIXELSX) : 96;
+    if (dc) ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : 96;
+}
+
+static uint8_t UnitsOf(ObjectRecord* window) {
+    ObjectRecord* top = window ? ObjectTopWindow(window) : nullptr;
+    if (!top) top = window;
+    NativeWindowRecord* w = NativeWindowOf(top);
+    return w ? w->units : static_cast<uint8_t>(kUnitsPixels);
+}
+
+int32_t ConvertUnits(ObjectRecord* window, int32_t value, int axis, int direction) {
+    int dpi = ScreenDpi(axis);
+    int32_t num, den;   // pixels = value * num / den
+    switch (UnitsOf(window)) {
+    case kUnitsTwips: num = dpi; den = 1440; break;
+    case kUnitsPoints: num = dpi; den = 72; break;
+    case kUnitsChars: num = axis ? kCellHeight : kCellWidth; den = 1; break;
+    case kUnitsInches: num = dpi; den = 1; break;
+    case kUnitsMm: num = dpi * 10; den = 254; break;
+    default: return value;
+    }
+    return direction ? MulDiv(value, num, den) : MulDiv(value, den, num);
+}
+
+void ConvertRectUnits(ObjectRecord* window, RECT* rect, int direction) {
+    rect->left = ConvertUnits(window, rect->left, 0, direction);
+    rect->top = ConvertUnits(window, rect->top, 1, direction);
+    rect->right = ConvertUnits(window, rect->right, 0, direction);
+    rect->bottom = ConvertUnits(window, rect->bottom, 1, direction);
+}
+
+bool ContainerInfoOf(ObjectRecord* container, ContainerInfo* out) {
+    NativeWindowRecord* w = NativeWindowOf(container);
+    if (w) {
+        *out = ContainerInfo{&w->w.clientWidth, &w->w.clientHeight, w->w.dockPad, &w->w.virtualWidth,
+                             &w->w.virtualHeight, &w->w.scrollX, &w->w.scrollY};
+        return true;
+    }
+    if (container && container->kind == kKindPanel && gGuiHooks.panelInfo) return gGuiHooks.panelInfo(container, out);
+    return false;
+}
+
+void WindowLayoutRect(ObjectRecord* container, RECT* out) {
+    ContainerInfo ci;
+    *out = RECT{0, 0, 0, 0};
+    if (!container || !ContainerInfoOf(container, &ci)) return;
+    int32_t width = *ci.clientWidth, height = *ci.clientHeight;
+    if (*ci.virtualWidth > width) width = *ci.virtualWidth;
+    if (*ci.virtualHeight > height) height = *ci.virtualHeight;
+    out->left = ci.dockPad[0];
+    out->top = ci.dockPad[1];
+    out->right = width - ci.dockPad[2];
+    out->bottom = height - ci.dockPad[3];
+    if (container->kind == kKindWindow && gGuiHooks.ribbonHeight) out->top += gGuiHooks.ribbonHeight(container);
+}
+
+// Moves the object's window (or only its rectangle for a windowless object)
+// to rect in container pixels.
+void PositionObjectWindow(ObjectRecord* rec, const RECT* rect) {
+    if (!rec) return;
+    RECT old = {rec->left, rec->top, rec->right, rec->bottom};
+    if (rect) {
+        rec->left = rect->left;
+        rec->top = rect->top;
+        rec->right = rect->right;
+        rec->bottom = rect->bottom;
+    }
+    ContainerInfo ci;
+    int32_t sx = 0, sy = 0;
+    if (rec->parent && ContainerInfoOf(rec->parent, &ci)) {
+        sx = *ci.scrollX;
+        sy = *ci.scrollY;
+    }
+    if (rec->hwnd && rec->kind != kKindWindow) {
+        SetWindowPos(rec->hwnd, nullptr, rec->left - sx, rec->top - sy, rec->right - rec->left,
+                     rec->bottom - rec->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (rec->parent && rec->parent->hwnd) {
+        HWND pw = rec->parent->hwnd;
+        OffsetRect(&old, -sx, -sy);
+        InvalidateRect(pw, &old, TRUE);
+        RECT now = {rec->left - sx, rec->top - sy, rec->right - sx, rec->bottom - sy};
+        InvalidateRect(pw, &now, TRUE);
+    }
+}
+
+void UpdateObjectRect(ObjectRecord* rec) {
+    if (!rec || !rec->hwnd || rec->kind == kKindWindow) return;
+    RECT r;
+    GetWindowRect(rec->hwnd, &r);
+    HWND parent = GetParent(rec->hwnd);
+    if (parent) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    ContainerInfo ci;
+    if (rec->parent && ContainerInfoOf(rec->parent, &ci)) OffsetRect(&r, *ci.scrollX, *ci.scrollY);
+    rec->left = r.left;
+    rec->top = r.top;
+    rec->right = r.right;
+    rec->bottom = r.bottom;
+}
+
+void ObjectSetBounds(ObjectRecord* rec, const RECT* rect) {
+    PositionObjectWindow(rec, rect);
+    if (rec && (rec->flags & kObjDocked) && rec->parent) WindowLayout(rec->parent);
+}
+
+void ObjectResizeBy(ObjectRecord* rec, int32_t dHeight, int32_t dWidth) {
+    if (!rec) return;
+    RECT r = {rec->left, rec->top, rec->right + dWidth, rec->bottom + dHeight};
+    if (r.right < r.left) r.right = r.left;
+    if (r.bottom < r.top) r.bottom = r.top;
+    PositionObjectWindow(rec, &r);
+}
+
+void WindowLayout(ObjectRecord* container) {
+    NativeWindowRecord* w = NativeWindowOf(container);
+    if (w) {
+        if (w->inLayout) return;
+        w->inLayout = 1;
+    }
+    RECT area;
+    WindowLayoutRect(container, &area);
+    for (ObjectRecord* c = container ? container->children : nullptr; c; c = c->next) {
+        if (c->dock == kDockNone || c->dock == 0 || c->dock > kDockFill || !(c->flags & kObjShown)) continue;
+        c->flags |= kObjDocked;
+        int32_t width = c->right - c->left, height = c->bottom - c->top;
+        RECT r = area;
+        switch (c->dock) {
+        case kDockTop:
+            r.bottom = area.top + height;
+            area.top = r.bottom;
+            break;
+        case kDockBottom:
+            r.top = area.bottom - height;
+            area.bottom = r.top;
+            break;
+        case kDockLeft:
+            r.right = area.left + width;
+            area.left = r.right;
+            break;
+        case kDockRight:
+            r.left = area.right - width;
+            area.right = r.left;
+            break;
+        default:  // fill what is left
+            break;
+        }
+        if (r.right < r.left) r.right = r.left;
+        if (r.bottom < r.top) r.bottom = r.top;
+        PositionObjectWindow(c, &r);
+    }
+    if (w) w->inLayout = 0;
+}
+
+void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight) {
+    ContainerInfo ci;
+    if (!container || !container->hwnd || !ContainerInfoOf(container, &ci)) return;
+    RECT client;
+    GetClientRect(container->hwnd, &client);
+    if (oldWidth < 0) oldWidth = *ci.clientWidth;
+    if (oldHeight < 0) oldHeight = *ci.clientHeight;
+    *ci.clientWidth = client.right;
+    *ci.clientHeight = client.bottom;
+    int32_t dx = client.right - oldWidth, dy = client.bottom - oldHeight;
+    if (!dx && !dy) return;
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (c->flags & kObjDocked) continue;
+        uint8_t a = (c->anchor >= 1 && c->anchor <= 9) ? c->anchor : 7;
+        const AnchorRule& rule = kAnchorRules[a];
+        if (!rule.moveX && !rule.moveY && !rule.growX && !rule.growY) continue;
+        RECT r = {c->left, c->top, c->right, c->bottom};
+        if (rule.moveX) OffsetRect(&r, dx, 0);
+        if (rule.moveY) OffsetRect(&r, 0, dy);
+        if (rule.growX) r.right += dx;
+        if (rule.growY) r.bottom += dy;
+        if (r.right < r.left) r.right = r.left;
+        if (r.bottom < r.top) r.bottom = r.top;
+        PositionObjectWindow(c, &r);
+    }
+}
+
+// ---- Scrolling ---------------------------------------------------------------------
+void WindowScrollRangeSet(ObjectRecord* container, int h, int v) {
+    ContainerInfo ci;
+    if (!container || !container->hwnd || !ContainerInfoOf(container, &ci)) return;
+    if (h) {
+        SCROLLINFO si = {sizeof si, SIF_RANGE, 0, *ci.virtualWidth > 0 ? *ci.virtualWidth : 0};
+        SetScrollInfo(container->hwnd, SB_HORZ, &si, TRUE);
+        WindowScrollPageSet(container, 0);
+    }
+    if (v) {
+        SCROLLINFO si = {sizeof si, SIF_RANGE, 0, *ci.virtualHeight > 0 ? *ci.virtualHeight : 0};
+        SetScrollInfo(container->hwnd, SB_VERT, &si, TRUE);
+        WindowScrollPageSet(container, 1);
+    }
+}
+
+void WindowScrollPageSet(ObjectRecord* container, int vertical) {
+    ContainerInfo ci;
+    if (!container || !container->hwnd || !ContainerInfoOf(container, &ci)) return;
+    SCROLLINFO si = {sizeof si, SIF_PAGE};
+    si.nPage = static_cast<UINT>(vertical ? *ci.clientHeight : *ci.clientWidth);
+    SetScrollInfo(container->hwnd, vertical ? SB_VERT : SB_HORZ, &si, TRUE);
+}
+
+void WindowScrollTo(ObjectRecord* container, int32_t pos, int vertical) {
+    ContainerInfo ci;
+    if (!container || !container->hwnd || !ContainerInfoOf(container, &ci)) return;
+    int32_t extent = vertical ? *ci.virtualHeight - *ci.clientHeight : *ci.virtualWidth - *ci.clientWidth;
+    if (pos > extent) pos = extent;
+    if (pos < 0) pos = 0;
+    int32_t* cur = vertical ? ci.scrollY : ci.scrollX;
+    int32_t delta = *cur - pos;
+    if (!delta) return;
+    *cur = pos;
+    ScrollWindowEx(container->hwnd, vertical ? 0 : delta, vertical ? delta : 0, nullptr, nullptr, nullptr, nullptr,
+                   SW_INVALIDATE | SW_ERASE | SW_SCROLLCHILDREN);
+    SetScrollPos(container->hwnd, vertical ? SB_VERT : SB_HORZ, pos, TRUE);
+}
+
+int32_t WindowScrollMsg(ObjectRecord* container, int32_t, int32_t code, int vertical) {
+    ContainerInfo ci;
+    if (!container || !container->hwnd || !ContainerInfoOf(container, &ci)) return 0;
+    int32_t pos = vertical ? *ci.scrollY : *ci.scrollX;
+    int32_t page = vertical ? *ci.clientHeight : *ci.clientWidth;
+    const int32_t line = 16;
+    SCROLLINFO si = {sizeof si, SIF_TRACKPOS};
+    switch (code & 0xFFFF) {
+    case SB_LINEUP: pos -= line; break;
+    case SB_LINEDOWN: pos += line; break;
+    case SB_PAGEUP: pos -= page; break;
+    case SB_PAGEDOWN: pos += page; break;
+    case SB_TOP: pos = 0; break;
+    case SB_BOTTOM: pos = 0x7FFFFFF; break;
+    case SB_THUMBTRACK:
+    case SB_THUMBPOSITION:
+        GetScrollInfo(container->hwnd, vertical ? SB_VERT : SB_HORZ, &si);
+        pos = si.nTrackPos;
+        break;
+    default: return 0;
+    }
+    WindowScrollTo(container, pos, vertical);
+    return 0;
+}

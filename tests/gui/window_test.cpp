@@ -1,0 +1,203 @@
+// window_test.cpp - the windows layer under Wine: window objects, layout,
+// shared fonts, the brush cache, tab order, the modal wait and the clean-up.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "objects/color.h"
+#include "objects/crstream.h"
+#include "objects/focus.h"
+#include "objects/font.h"
+#include "objects/gdicache.h"
+#include "objects/guihooks.h"
+#include "objects/objops.h"
+#include "objects/pump.h"
+#include "objects/window.h"
+
+static bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
+static std::ostream& operator<<(std::ostream& o, const RECT& r) {
+    return o << "{" << r.left << "," << r.top << "," << r.right << "," << r.bottom << "}";
+}
+
+namespace {
+
+class GuiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        GuiInstallHooks();
+        RuntimeStartup();
+        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+    }
+    ObjectRecord* MakeWindow(int type, int left, int top, int width, int height) {
+        static ObjectCreateRecord cr;
+        CreateRecordReset(&cr);
+        cr.winType = type;
+        cr.left = left;
+        cr.top = top;
+        cr.width = width;
+        cr.height = height;
+        cr.right = left + width;
+        cr.bottom = top + height;
+        cr.units = kUnitsPixels;
+        cr.title = CrText{"First", 5};
+        int32_t code = 0;
+        ObjectRecord* rec = WindowObjectCreate(nullptr, &cr, &code);
+        EXPECT_NE(nullptr, rec) << "creation code " << code;
+        return rec;
+    }
+};
+
+TEST_F(GuiTest, WindowShownRetitledAndRead) {
+    ObjectRecord* win = MakeWindow(kWinNormal, 10, 10, 300, 200);
+    ASSERT_NE(nullptr, win);
+    EXPECT_FALSE(IsWindowVisible(win->hwnd)) << "created hidden";
+    EXPECT_EQ(0, ObjectActivate(win, 0, 0, 0, 0));
+    EXPECT_TRUE(IsWindowVisible(win->hwnd));
+    PropChange req = {};
+    req.id = kPidTitle;
+    req.text = "Orders";
+    req.textLength = 6;
+    EXPECT_EQ(0, WindowSetProp(win, &req));
+    char text[64];
+    GetWindowTextA(win->hwnd, text, sizeof text);
+    EXPECT_STREQ("Orders", text);
+    WindowGetProp(win, kPidTitle);
+    EXPECT_STREQ("Orders", gTextBuf);
+    RECT client;
+    GetClientRect(win->hwnd, &client);
+    EXPECT_EQ(300, client.right) << "the rectangle is the client area";
+    EXPECT_EQ(200, client.bottom);
+    EXPECT_EQ(0, ObjectDeactivate(win));
+    EXPECT_FALSE(IsWindowVisible(win->hwnd));
+    HWND wnd = win->hwnd;
+    ObjectDestroy(win);
+    EXPECT_FALSE(IsWindow(wnd));
+}
+
+TEST_F(GuiTest, WinTypeMapping) {
+    struct Case { int requested; uint8_t kept; uint8_t asked; };
+    const Case cases[] = {{8, kWinModal, 8}, {9, kWinDialog, 9}, {10, kWinTool, 10}, {11, kWinNormal, 10},
+                          {3, 3, 0}, {0, kWinNormal, 0}, {42, kWinNormal, 0}};
+    for (const Case& c : cases) {
+        ObjectRecord* win = MakeWindow(c.requested, 0, 0, 100, 100);
+        ASSERT_NE(nullptr, win);
+        auto* w = NativeWindowOf(win);
+        EXPECT_EQ(c.kept, w->w.winType) << "WinType " << c.requested;
+        EXPECT_EQ(c.asked, w->w.winTypeRequested) << "WinType " << c.requested;
+        ObjectDestroy(win);
+    }
+}
+
+// A windowless child record placed in a window.
+static ObjectRecord* AddChild(ObjectRecord* win, uint8_t dock, uint8_t anchor, RECT r) {
+    ObjectRecord* c = ObjectAllocRecord(kKindShape, sizeof(ObjectRecord) + 64, false);
+    c->parent = win;
+    c->dock = dock;
+    c->anchor = anchor;
+    c->left = r.left;
+    c->top = r.top;
+    c->right = r.right;
+    c->bottom = r.bottom;
+    c->flags |= kObjShown;
+    LinkObject(c);
+    return c;
+}
+
+TEST_F(GuiTest, DockedAndAnchoredChildrenAfterResize) {
+    ObjectRecord* win = MakeWindow(kWinNormal, 0, 0, 400, 300);
+    ASSERT_NE(nullptr, win);
+    ObjectRecord* top = AddChild(win, 1, 7, {0, 0, 50, 30});
+    ObjectRecord* left = AddChild(win, 4, 7, {0, 0, 40, 50});
+    ObjectRecord* br = AddChild(win, 3, 3, {300, 250, 350, 280});
+    ObjectRecord* wide = AddChild(win, 3, 8, {10, 100, 110, 120});
+    WindowLayout(win);
+    EXPECT_EQ((RECT{0, 0, 400, 30}), (RECT{top->left, top->top, top->right, top->bottom}));
+    EXPECT_EQ(30, left->top) << "the left bar starts below the top bar";
+    EXPECT_EQ(300, left->bottom);
+    EXPECT_EQ(40, left->right);
+    RECT r = {0, 0, 500, 360};
+    DWORD style = GetWindowLongA(win->hwnd, GWL_STYLE), ex = GetWindowLongA(win->hwnd, GWL_EXSTYLE);
+    AdjustWindowRectEx(&r, style, FALSE, ex);
+    SetWindowPos(win->hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(500, NativeWindowOf(win)->w.clientWidth);
+    EXPECT_EQ(500, top->right) << "the top bar spans the new width";
+    EXPECT_EQ(360, left->bottom) << "the left bar spans the new height";
+    EXPECT_EQ((RECT{400, 310, 450, 340}), (RECT{br->left, br->top, br->right, br->bottom})) << "anchor 3 follows";
+    EXPECT_EQ((RECT{10, 100, 210, 120}), (RECT{wide->left, wide->top, wide->right, wide->bottom})) << "anchor 8 stretches";
+    ObjectDestroy(win);
+}
+
+TEST_F(GuiTest, SameFontTextSharesOneFontRec) {
+    uint32_t before = FontListCount();
+    FontRec* a = FontFromSpec("TIMES(12,B)", 11, nullptr, 0);
+    ASSERT_NE(nullptr, a);
+    FontRec* b = FontFromSpec("'>Times New Roman'(B,12)", 24, nullptr, 0);
+    EXPECT_EQ(a, b) << "the same description shares the record";
+    EXPECT_EQ(2, a->users);
+    EXPECT_EQ(before + 1, FontListCount());
+    EXPECT_EQ(nullptr, FontFromSpec("Arial", 5, nullptr, 0));
+    EXPECT_EQ(25, gFontErrNo);
+    a->users = kFontUsersMax;
+    EXPECT_EQ(nullptr, FontFromSpec("TIMES(12,B)", 11, nullptr, 0)) << "65,000 users is the limit";
+    EXPECT_EQ(30, gFontErrNo);
+    a->users = 2;
+    FontRelease(a);
+    FontRelease(b);
+    EXPECT_EQ(before, FontListCount()) << "the last release frees it";
+}
+
+TEST_F(GuiTest, BrushCacheHolds200) {
+    HBRUSH brushes[kBrushCacheSize];
+    uint32_t start = BrushCacheCount();
+    for (uint32_t i = 0; i < kBrushCacheSize - start; ++i) {
+        brushes[i] = BrushCacheGet(0x10000 + i, kBrushSolid, true);
+        ASSERT_NE(nullptr, brushes[i]) << i;
+    }
+    EXPECT_EQ(nullptr, BrushCacheGet(0x20000, kBrushSolid, true)) << "the 201st distinct brush";
+    EXPECT_EQ(brushes[0], BrushCacheGet(0x10000, kBrushSolid, true)) << "a cached one is still found";
+    BrushCacheRelease(brushes[0]);
+    EXPECT_NE(nullptr, BrushCacheGet(0x20000, kBrushNull, true)) << "the null brush is a stock object";
+    for (uint32_t i = 0; i < kBrushCacheSize - start; ++i) BrushCacheRelease(brushes[i]);
+    EXPECT_EQ(start, BrushCacheCount());
+}
+
+static ObjectRecord* gModalWin;
+static ObjectRecord* gOtherWin;
+static int32_t gWrongLevel;
+static void CALLBACK HideModal(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    gWrongLevel = ModalWindowEnd(gOtherWin);
+    ObjectDeactivate(gModalWin);
+}
+
+TEST_F(GuiTest, ModalWaitEndsWhenHidden) {
+    gModalWin = MakeWindow(kWinModal, 50, 50, 200, 120);
+    gOtherWin = MakeWindow(kWinNormal, 0, 0, 100, 100);
+    ASSERT_NE(nullptr, gModalWin);
+    ObjectActivate(gOtherWin, 0, 0, 0, 0);
+    SetTimer(nullptr, 0, 50, HideModal);
+    EXPECT_EQ(kModalEnded, ObjectActivate(gModalWin, 0, 0, 0, 0));
+    EXPECT_EQ(kModalNotCurrent, gWrongLevel) << "a window that is not the current level";
+    EXPECT_EQ(0u, gDlgStatePos);
+    EXPECT_FALSE(IsWindowVisible(gModalWin->hwnd));
+    EXPECT_TRUE(IsWindowEnabled(gOtherWin->hwnd)) << "the others are enabled again";
+    ObjectDestroy(gModalWin);
+    ObjectDestroy(gOtherWin);
+}
+
+TEST_F(GuiTest, MnemonicChars) {
+    struct Case { const char* text; char expect; };
+    const Case cases[] = {{"&Save", 'S'}, {"Save &as", 'a'}, {"A&&B", 0}, {"A&&B &Cut", 'C'}, {"", 0}, {"x&", 0}};
+    for (const Case& c : cases) EXPECT_EQ(c.expect, MnemonicChar(c.text)) << c.text;
+}
+
+TEST_F(GuiTest, ZZCleanupLeavesNoWindow) {
+    ObjectRecord* win = MakeWindow(kWinNormal, 0, 0, 100, 100);
+    HWND wnd = win->hwnd, main = gMainWindowWnd;
+    CleanupTheRuntime();
+    EXPECT_FALSE(IsWindow(wnd));
+    EXPECT_FALSE(IsWindow(main));
+    EXPECT_EQ(nullptr, gWindowList);
+    EXPECT_EQ(0u, FontListCount());
+}
+
+}  // namespace
