@@ -1,7 +1,9 @@
 // comreg.cpp - registration of the automation server Qovclient.Application in
-// the registry (switches "reg" and "unreg"). The type library itself is
-// registered from the program file once it carries one.
+// the registry (switches "reg" and "unreg"), with the type library the program
+// file carries as its resource TYPELIB 1.
 #include "session/session.h"
+
+#include <oleauto.h>
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +17,9 @@ static const char kCatScripting[] = "{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
 static const char kProgId[] = "Qovclient.Application.1";
 static const char kProgIdPlain[] = "Qovclient.Application";
 static const char kDescription[] = "Qovclient Application";
+static const GUID kLibId = {0xE454535C, 0xDC9D, 0x4046, {0x8B, 0x48, 0xC4, 0x38, 0xF2, 0x47, 0x72, 0x2A}};
+static const WORD kLibMajor = 1, kLibMinor = 0;
+static const LCID kLibLocale = 0x409;
 
 static bool SetKey(const char* path, const char* value) {
     HKEY k;
@@ -27,11 +32,29 @@ static bool SetKey(const char* path, const char* value) {
     return rc == ERROR_SUCCESS;
 }
 
+// Registers the library of the program file: its TypeLib key and, for its dual
+// interface, the Interface key that lets COM marshal IQovLtApp between processes.
+static bool RegisterOwnTypeLib(const char* exe) {
+    wchar_t path[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, exe, -1, path, MAX_PATH)) return false;
+    ITypeLib* lib = nullptr;
+    HRESULT hr = LoadTypeLibEx(path, REGKIND_REGISTER, &lib);
+    if (FAILED(hr)) {
+        DebugLogWrite("RegisterComServer", "type library not registered 0x%08lX", static_cast<unsigned long>(hr));
+        return false;
+    }
+    lib->Release();
+    return true;
+}
+
 int RegisterComServer() {
     char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, sizeof exe);
+    DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
+    if (n == 0 || n >= sizeof exe) return 1;
+    // The path is quoted: unquoted, a path with blanks lets COM start whatever
+    // program sits at a shorter prefix of it ("C:\Program.exe").
     char server[MAX_PATH + 16];
-    snprintf(server, sizeof server, "%s /Automation", exe);
+    snprintf(server, sizeof server, "\"%s\" /Automation", exe);
     char base[64], path[160];
     snprintf(base, sizeof base, "CLSID\\%s", kClsid);
     bool ok = SetKey(base, kDescription);
@@ -54,6 +77,7 @@ int RegisterComServer() {
     ok &= SetKey("Qovclient.Application\\CurVer", kProgId);
     ok &= SetKey(kProgId, kDescription);
     ok &= SetKey("Qovclient.Application.1\\Clsid", kClsid);
+    ok &= RegisterOwnTypeLib(exe);
     DebugLogWrite("RegisterComServer", "%s", ok ? "done" : "failed");
     return ok ? 0 : 1;
 }
@@ -64,6 +88,7 @@ int UnregisterComServer() {
     LONG a = RegDeleteTreeA(HKEY_CLASSES_ROOT, base);
     RegDeleteTreeA(HKEY_CLASSES_ROOT, kProgIdPlain);
     RegDeleteTreeA(HKEY_CLASSES_ROOT, kProgId);
+    UnRegisterTypeLib(kLibId, kLibMajor, kLibMinor, kLibLocale, SYS_WIN32);
     char tl[64];
     snprintf(tl, sizeof tl, "TypeLib\\%s", kTypeLib);
     RegDeleteTreeA(HKEY_CLASSES_ROOT, tl);
