@@ -27,7 +27,7 @@ inline int32_t PostToPage(void* host, const char* text) {
     return RecPagePost(static_cast<RecPage*>(host), text);
 }
 
-inline void DeliverToChannel(ObjectRecord* owner, const char* text) {
+inline void DeliverToChannel(RecPage*, ObjectRecord* owner, const char* text) {
     WebViewMsgReceive(owner, text, strlen(text));
 }
 

@@ -229,6 +229,7 @@ TEST_F(Writers, FormNames) {
         JsonAddForm(c.rec, c.top, c.wrapper, c.formDiv, c.del);
         EXPECT_EQ(Msg(), std::string("{ \"action\": 19") + c.out) << c.out;
     }
+    sTop = nullptr;
 }
 
 TEST_F(Writers, ImagePathsAndSentTexts) {

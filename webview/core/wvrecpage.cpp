@@ -6,7 +6,8 @@
 
 #include "session/util/json.h"
 
-void RecPageInit(RecPage* page, void* host, ObjectRecord* owner, void (*deliver)(ObjectRecord*, const char*)) {
+void RecPageInit(RecPage* page, void* host, ObjectRecord* owner,
+                 void (*deliver)(RecPage* page, ObjectRecord* owner, const char* utf8)) {
     *page = RecPage();
     page->host = host;
     page->owner = owner;
@@ -88,5 +89,5 @@ void RecPagePumpTurn(RecPage* page) {
         }
     }
     for (const RecDelivery& d : due)
-        if (page->deliver) page->deliver(d.owner, d.text.c_str());
+        if (page->deliver) page->deliver(page, d.owner, d.text.c_str());
 }

@@ -38,11 +38,13 @@ struct RecPage {
     void* host;                              // the host this page belongs to
     ObjectRecord* owner;
     int pumpTurns;
-    void (*deliver)(ObjectRecord* owner, const char* utf8);
+    void* user;                              // the backend's connection
+    void (*deliver)(RecPage* page, ObjectRecord* owner, const char* utf8);
 };
 
 // Resets the page; deliver receives every message the page sends.
-void RecPageInit(RecPage* page, void* host, ObjectRecord* owner, void (*deliver)(ObjectRecord*, const char*));
+void RecPageInit(RecPage* page, void* host, ObjectRecord* owner,
+                 void (*deliver)(RecPage* page, ObjectRecord* owner, const char* utf8));
 void RecPageAnswer(RecPage* page, int action, const char* reply, int delayTurns);
 // A message the page sends by itself, after delayTurns pump turns.
 void RecPageInject(RecPage* page, const char* text, int delayTurns);

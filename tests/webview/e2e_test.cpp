@@ -1,0 +1,125 @@
+// e2e_test.cpp - a native window with WEBMODE 2 against the Node page host and
+// headless Chromium: the start page opens, element commands change the page,
+// queries read it back, a page event reaches the dispatcher, resizes arrive.
+// Run by run-with-pagehost.sh, which starts the host.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "webview/core/webchannel.h"
+#include "webview/core/webtext.h"
+#include "webview/qovwebview.h"
+#include "webview/webglue.h"
+
+static WindowRecord gWin;
+static std::vector<std::string> gDispatched;
+
+static void PumpAll() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+}
+
+// The window procedure's share of a window that hosts a page.
+static LRESULT CALLBACK WebWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (gWin.hdr.hwnd == wnd) {
+        if (msg == WM_SIZE) WebWindowHostResize(&gWin.hdr);
+        if (msg == WM_MOVE) WebWindowHostMoved(&gWin.hdr);
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+static std::string Script(const char* js) {
+    WebViewSelectForObject(&gWin.hdr);
+    JsonBeginAction(30);
+    JsonAddStringNoConv("js", js);
+    JsonValue* reply = WebViewMsgQuery();
+    const char* res = reply ? JsonGetText(reply, "res") : nullptr;
+    return res ? res : "<none>";
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        WebViewInstallHooks(PumpAll);
+        gWebHooks.pageEventDispatch = [](ObjectRecord*, JsonValue* ev) {
+            const char* name = JsonGetText(ev, "name");
+            gDispatched.push_back(std::string(name ? name : "?") + "/" + std::to_string(JsonGetInt(ev, "ev")));
+        };
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = WebWindowProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "QovWebTestWin";
+        RegisterClassA(&wc);
+        gWin.hdr.kind = kKindWindow;
+        gWin.hdr.hwnd = CreateWindowA("QovWebTestWin", "web", WS_OVERLAPPEDWINDOW, 0, 0, 420, 300, nullptr, nullptr,
+                                      wc.hInstance, nullptr);
+    }
+    static void TearDownTestSuite() {
+        WebWindowHostDestroy(&gWin.hdr);
+        DestroyWindow(gWin.hdr.hwnd);
+        WebChannelCleanup();
+    }
+};
+
+TEST_F(EndToEnd, AWindowWithWebModeTwoOpensItsStartPage) {
+    ASSERT_EQ(WebWindowCreateHost(&gWin.hdr, 2), 0);
+    ASSERT_NE(gWin.webHost, nullptr);
+    EXPECT_TRUE(static_cast<CQovWebView*>(gWin.webHost)->Completed()) << "the page posted action 1 in time";
+    EXPECT_EQ(Script("document.body.className"), "qovpage qovmpage");
+    EXPECT_EQ(Script("typeof jQuery + typeof QovRunAction"), "functionfunction");
+}
+
+TEST_F(EndToEnd, ElementCommandsChangeThePageAndQueriesReadItBack) {
+    ObjectRecord edit = {};
+    edit.kind = kKindEditText;
+    edit.elementId = 5;
+    ObjectRecord label = {};
+    label.kind = kKindStatText;
+    label.elementId = 6;
+    WebViewSelectForObject(&gWin.hdr);
+    JsonBeginAction(26);
+    JsonAddStringNoConv("en", "#qovforms");
+    JsonAddStringNoConv("pv", "<input id=\"C5\"><span id=\"C6\">old</span>");
+    WebViewMsgEnd();
+    WebSetElemProp(&edit, "value", "caf\xC3\xA9", false);
+    WebSetElemCss(&label, "color", "rgb(0, 128, 0)", false);
+    WebChangeElemClass(&label, nullptr, "qovbold", false);
+    WebSetElemText(&label, "&New \"label\"", false, false);
+    WebSetElemState(&edit, "disabled", true, false);
+    WebQueryElemProp(&edit, "value", false, true);
+    JsonValue* reply = WebViewMsgQuery();
+    ASSERT_NE(reply, nullptr);
+    EXPECT_STREQ(JsonGetTextRaw(reply, "data"), "caf\xC3\xA9");
+    WebQueryElemCss(&label, "color", false, false);
+    reply = WebViewMsgQuery();
+    ASSERT_NE(reply, nullptr);
+    EXPECT_STREQ(JsonGetText(reply, "data"), "rgb(0, 128, 0)");
+    EXPECT_EQ(Script("$('#C6').text() + '|' + $('#C6').attr('class') + '|' + $('#C5').prop('disabled')"),
+              "New \"label\"|qovbold|true");
+}
+
+TEST_F(EndToEnd, APageEventTravelsToTheDispatcher) {
+    EXPECT_EQ(Script("QovPostEvent({name: 'C5', ev: 4}); 'queued'"), "queued");
+    for (int i = 0; i < 100 && gWebEventCount == 0; i++) {
+        Sleep(10);
+        PumpAll();
+    }
+    ASSERT_EQ(gWebEventCount, 1u) << "the page said action 56";
+    WebViewProcessPending();
+    EXPECT_EQ(gDispatched, std::vector<std::string>{"C5/4"});
+    EXPECT_EQ(Script("QovPendingEvents()"), "0");
+}
+
+TEST_F(EndToEnd, AWindowResizeReachesThePage) {
+    SetWindowPos(gWin.hdr.hwnd, nullptr, 0, 0, 520, 380, SWP_NOZORDER | SWP_NOMOVE);
+    PumpAll();
+    RECT client;
+    GetClientRect(gWin.hdr.hwnd, &client);
+    std::string expect = std::to_string(client.right) + "x" + std::to_string(client.bottom);
+    EXPECT_EQ(Script("innerWidth + 'x' + innerHeight"), expect);
+}

@@ -1,0 +1,17 @@
+# Cross build only: the web-view host and its entry functions under Wine, first
+# against the recording runtime, then end to end against the Node page host.
+qov_test(webview_host_tests
+  SOURCES host_test.cpp
+  DEPS qov_webview)
+add_dependencies(webview_host_tests ${QOV_PAGE_FILES_TESTS})
+
+add_executable(webview_e2e_tests e2e_test.cpp)
+target_include_directories(webview_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+target_link_libraries(webview_e2e_tests PRIVATE qov_webview qov_dep_gtest_main)
+add_dependencies(webview_e2e_tests ${QOV_PAGE_FILES_TESTS})
+# The harness starts the page host (Node, headless Chromium) and stops it; the
+# test program only connects to it.
+add_test(NAME webview_e2e_tests
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/run-with-pagehost.sh $<TARGET_FILE:webview_e2e_tests>
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(webview_e2e_tests PROPERTIES TIMEOUT 120)

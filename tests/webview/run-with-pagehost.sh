@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# run-with-pagehost.sh PROGRAM [ARGS] - starts the web-view page host on a free
+# loopback port, runs the Windows test program under Wine against it, stops it.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/../.." && pwd)
+host_dir="$here/webview/pagehost"
+log=$(mktemp)
+coproc HOST { exec node "$host_dir/pagehost.js" --port 0 2>"$log"; }
+host_pid=$HOST_PID
+trap 'kill "$host_pid" 2>/dev/null || true; wait "$host_pid" 2>/dev/null || true; rm -f "$log"' EXIT
+port=""
+if read -r -t 30 line <&"${HOST[0]}"; then port=${line#listening }; fi
+if [ -z "$port" ]; then
+  echo "page host did not start:"; cat "$log"; exit 1
+fi
+export QOVCS_WVRUNTIME=pagehost QOVCS_WVHOSTPORT="$port"
+wine "$@"

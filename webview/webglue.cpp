@@ -1,0 +1,162 @@
+// webglue.cpp - the web-view entry functions over CQovWebView: creation with
+// the start page beside the program and the wait for the page, closing with the
+// channel's clean-up, and the native window's host.
+#include "webview/webglue.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "objects/objrecord.h"
+#include "session/util/codepage.h"
+#include "webview/core/webchannel.h"
+#include "webview/qovwebview.h"
+
+static char gStartUrl[2][kStartUrlSize];      // [0] qovwvstart, [1] qovwvmstart
+static char gProgramDir[MAX_PATH + 1];
+static thread_local uint32_t gThreadCodePage;
+static void (*gPumpTurn)();
+
+static const char* const kStartPages[2] = {"qovwvstart.html", "qovwvmstart.html"};
+static const DWORD kModulePathMax = 300;
+
+static CQovWebView* HostOf(void* host) { return static_cast<CQovWebView*>(host); }
+
+static const char* ProgramDir() {
+    if (!gProgramDir[0]) {
+        char path[kModulePathMax + 1] = {};
+        DWORD n = GetModuleFileNameA(nullptr, path, kModulePathMax);
+        char* slash = n ? strrchr(path, '\\') : nullptr;
+        if (slash) slash[1] = 0;
+        snprintf(gProgramDir, sizeof gProgramDir, "%s", slash ? path : "");
+    }
+    return gProgramDir;
+}
+
+static void SetThreadCodePage(uint32_t codePage) { gThreadCodePage = codePage; }
+static void SleepMs(uint32_t ms) { Sleep(ms); }
+static void PumpTurn() {
+    if (gPumpTurn) gPumpTurn();
+}
+
+uint32_t WebViewThreadCodePage() { return gThreadCodePage; }
+
+void WebViewInstallHooks(void (*pumpTurn)()) {
+    gPumpTurn = pumpTurn;
+    gWebHooks.postText = WebViewPostMessage;
+    gWebHooks.pumpTurn = PumpTurn;
+    gWebHooks.sleepMs = SleepMs;
+    gWebHooks.setThreadCodePage = SetThreadCodePage;
+    gWebHooks.programDir = ProgramDir;
+}
+
+void WebViewResetStartUrls() {
+    gStartUrl[0][0] = gStartUrl[1][0] = 0;
+    gProgramDir[0] = 0;
+}
+
+// The cached "file:///" URL of a start page beside the program; empty when the
+// page is not there.
+static const char* StartUrl(bool kind2) {
+    char* cache = gStartUrl[kind2 ? 1 : 0];
+    if (cache[0]) return cache;
+    char path[kStartUrlSize];
+    int n = snprintf(path, sizeof path, "%sqovwv_html\\%s", ProgramDir(), kStartPages[kind2 ? 1 : 0]);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof path - 8) return cache;
+    WIN32_FIND_DATAA found;
+    const char* ansi = OemToAnsiStr(path, 0);
+    HANDLE h = FindFirstFileA(ansi ? ansi : path, &found);
+    if (h == INVALID_HANDLE_VALUE) return cache;
+    FindClose(h);
+    snprintf(cache, kStartUrlSize, "file:///%s", path);
+    for (char* p = cache; *p; p++)
+        if (*p == '\\') *p = '/';
+    return cache;
+}
+
+bool WebViewCreate(ObjectRecord* rec, void** out, const char* url, bool kind2) {
+    if (out) *out = nullptr;
+    CQovWebView* host = new (std::nothrow) CQovWebView(rec);
+    if (!host) return false;
+    host->AddRef();
+    const char* start = url && url[0] ? url : StartUrl(kind2);
+    if (!start[0]) {
+        host->Release();
+        return false;
+    }
+    host->ClearCompleted();
+    if (FAILED(host->Create(start))) {
+        host->Release();
+        return false;
+    }
+    if (out) *out = host;
+    PumpTurn();
+    for (int i = 0; i < kReadyWaitTurns && !host->Completed(); i++) {
+        Sleep(kReadyWaitSleepMs);
+        PumpTurn();
+    }
+    return true;
+}
+
+void WebViewClose(void* host) {
+    if (!host) return;
+    WebViewChannelHostClosing(host);
+    HostOf(host)->Close();
+    HostOf(host)->Release();
+}
+
+void WebViewFocus(void* host) {
+    if (!host) host = gCurWebView;
+    if (host) HostOf(host)->MoveFocus();
+}
+
+void WebViewNotifyParentMoved(void* host) {
+    if (host) HostOf(host)->NotifyParentMoved();
+}
+
+void WebViewSetOwner(void* host, ObjectRecord* rec) {
+    if (host) HostOf(host)->SetOwner(rec);
+}
+
+int32_t WebViewPostMessage(void* host, const char* utf8) {
+    return host ? HostOf(host)->PostText(utf8) : E_POINTER;
+}
+
+void WebViewResize(void* host) {
+    if (host) HostOf(host)->Resize();
+}
+
+void WebViewSetBackColor(void* host, COLORREF color, int transparent) {
+    if (host) HostOf(host)->SetBackColor(color, transparent != 0);
+}
+
+// ---- Native windows that host a page --------------------------------------------------
+
+int32_t WebWindowCreateHost(ObjectRecord* window, uint32_t webMode) {
+    if (!window || webMode < kWebModeHosted) return 0;
+    WindowRecord* w = reinterpret_cast<WindowRecord*>(window);
+    if (w->webHost) WebViewClose(w->webHost);
+    w->webHost = nullptr;
+    void* host = nullptr;
+    if (!WebViewCreate(window, &host, nullptr, webMode == kWebModeHosted)) return kErrNoWebHost;
+    w->webHost = host;
+    return 0;
+}
+
+void WebWindowHostResize(ObjectRecord* window) {
+    if (window) WebViewResize(reinterpret_cast<WindowRecord*>(window)->webHost);
+}
+
+void WebWindowHostMoved(ObjectRecord* window) {
+    if (window) WebViewNotifyParentMoved(reinterpret_cast<WindowRecord*>(window)->webHost);
+}
+
+void WebWindowHostDestroy(ObjectRecord* window) {
+    if (!window) return;
+    WindowRecord* w = reinterpret_cast<WindowRecord*>(window);
+    WebViewForgetOwner(window);
+    if (w->pageObject) WebViewForgetOwner(static_cast<ObjectRecord*>(w->pageObject));
+    void* host = w->webHost;
+    w->webHost = nullptr;
+    WebViewClose(host);
+}

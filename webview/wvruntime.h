@@ -1,0 +1,82 @@
+// wvruntime.h - the web-view runtime layer the host is written against: an
+// environment, a controller in a parent window, its web view and the
+// web-message subscription, as a table of operations per backend. The backends
+// are the loopback page host, the recording page (tests) and none; the
+// setting QOVCS_WVRUNTIME chooses ("pagehost", "record", "none").
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// An environment, controller or web view of a backend: reference counted, and
+// released through the runtime that made it.
+struct WvObject {
+    const struct WvRuntime* runtime;
+    LONG refs;
+    uint8_t kind;
+    void* impl;
+};
+enum WvObjectKind : uint8_t { kWvEnvironment = 1, kWvController = 2, kWvView = 3 };
+
+struct WvColor {
+    uint8_t a, r, g, b;
+};
+
+struct WvSettings {
+    bool contextMenus, devTools, statusBar, zoomControl;
+};
+
+typedef void (*WvCreatedFn)(void* ctx, HRESULT hr, WvObject* created);
+typedef void (*WvMessageFn)(void* ctx, const WCHAR* text);
+
+struct WvRuntime {
+    const char* name;
+    // Completions arrive later, from the runtime window's procedure.
+    HRESULT (*createEnvironment)(WvCreatedFn done, void* ctx);
+    HRESULT (*createController)(WvObject* env, HWND parent, WvCreatedFn done, void* ctx);
+    HRESULT (*getView)(WvObject* controller, WvObject** view);     // the view comes referenced
+    HRESULT (*putBounds)(WvObject* controller, const RECT* bounds);
+    HRESULT (*putVisible)(WvObject* controller, BOOL visible);
+    HRESULT (*moveFocus)(WvObject* controller);
+    HRESULT (*notifyParentMoved)(WvObject* controller);
+    HRESULT (*putBackColor)(WvObject* controller, WvColor color);  // E_NOINTERFACE: not offered
+    HRESULT (*closeController)(WvObject* controller);
+    HRESULT (*applySettings)(WvObject* view, const WvSettings* settings);
+    HRESULT (*navigate)(WvObject* view, const WCHAR* url);
+    HRESULT (*addMessageHandler)(WvObject* view, WvMessageFn fn, void* ctx, int64_t* token);
+    HRESULT (*removeMessageHandler)(WvObject* view, int64_t token);
+    HRESULT (*postString)(WvObject* view, const WCHAR* text);
+    void (*destroy)(WvObject* obj);                                // at the last release
+};
+
+extern const WvRuntime kWvRuntimeNone;
+extern const WvRuntime kWvRuntimePageHost;
+extern const WvRuntime kWvRuntimeRecord;
+
+// The backend the setting names (none when unset or unknown), chosen once.
+const WvRuntime* WvRuntimeCurrent();
+// Tests choose directly; null goes back to the setting.
+void WvRuntimeSelect(const WvRuntime* runtime);
+
+WvObject* WvObjectNew(const WvRuntime* runtime, uint8_t kind, void* impl);
+void WvAddRef(WvObject* obj);
+void WvRelease(WvObject* obj);
+// Objects not yet released, for the tests of the host's clean-up.
+extern LONG gWvLiveObjects;
+
+// Runs fn(arg) from the runtime window's procedure, after the caller returns.
+typedef void (*WvCallFn)(void* arg);
+bool WvQueueCall(WvCallFn fn, void* arg);
+HWND WvRuntimeWindow();
+// Window messages of the runtime window that backends use.
+constexpr UINT kWmWvCall = WM_APP + 0x51;
+constexpr UINT kWmWvSocket = WM_APP + 0x52;
+constexpr UINT_PTR kWvTickTimer = 0x5157;
+// Backends' handlers for socket notices and the tick timer.
+extern void (*gWvSocketNotice)(WPARAM socket, LPARAM event);
+extern void (*gWvTick)();
+
+// UTF-8 from a wide string in a GuardedAlloc block (caller frees); null without memory.
+char* WvWideToUtf8(const WCHAR* text, size_t* length);
+WCHAR* WvUtf8ToWide(const char* text);

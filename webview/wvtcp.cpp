@@ -1,0 +1,409 @@
+// wvtcp.cpp - the page-host backend of the runtime layer: one loopback TCP
+// connection per controller to the page host (webview/pagehost), which shows
+// the page in a real browser engine. Frames: u32 payload length, a type byte,
+// the payload (see pagehost.js). Page messages are read when the socket says
+// so (WSAAsyncSelect to the runtime window) and while a post waits for its
+// acknowledgement; either way they reach the host from the window procedure.
+#include <winsock2.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "session/settings.h"
+#include "session/util/bytereader.h"
+#include "session/util/mem.h"
+#include "webview/wvruntime.h"
+
+static const char kPortSetting[] = "QOVCS_WVHOSTPORT";
+static const uint32_t kMaxFrame = 64u << 20;
+static const DWORD kAckWaitMs = 5000;
+
+struct WvInboxItem {
+    WvInboxItem* next;
+    char text[1];
+};
+
+struct WvTcpConn {
+    WvTcpConn* next;            // all open connections, for socket notices
+    LONG refs;                  // the controller, the view and queued deliveries
+    SOCKET sock;
+    bool closed;
+    uint8_t* rx;
+    size_t rxLen, rxCap;
+    uint32_t posts, acks;
+    WvMessageFn fn;
+    void* ctx;
+    int64_t token;
+    WvInboxItem* inboxHead;
+    WvInboxItem* inboxTail;
+    bool deliveryQueued;
+};
+
+struct WvTcpEnv {
+    uint16_t port;
+};
+
+struct WvCompletion {
+    WvCreatedFn done;
+    void* ctx;
+    HRESULT hr;
+    WvObject* obj;
+};
+
+static WvTcpConn* gTcpConns;
+static bool gWsaStarted;
+static int64_t gTcpTokens;
+
+static void RunCompletion(void* arg) {
+    WvCompletion c = *static_cast<WvCompletion*>(arg);
+    GuardedFree(arg);
+    c.done(c.ctx, c.hr, c.obj);
+}
+
+// Hands the result to done from the runtime window, never inside the call.
+static HRESULT QueueCompletion(WvCreatedFn done, void* ctx, HRESULT hr, WvObject* obj) {
+    WvCompletion* c = static_cast<WvCompletion*>(GuardedAlloc(sizeof(WvCompletion)));
+    if (!c) {
+        WvRelease(obj);
+        return E_OUTOFMEMORY;
+    }
+    c->done = done;
+    c->ctx = ctx;
+    c->hr = hr;
+    c->obj = obj;
+    if (!WvQueueCall(RunCompletion, c)) {
+        GuardedFree(c);
+        WvRelease(obj);
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+// ---- Connections ------------------------------------------------------------------
+
+static void ConnClose(WvTcpConn* c) {
+    if (c->closed) return;
+    c->closed = true;
+    closesocket(c->sock);
+}
+
+static void ConnRelease(WvTcpConn* c) {
+    if (--c->refs > 0) return;
+    ConnClose(c);
+    for (WvTcpConn** p = &gTcpConns; *p; p = &(*p)->next)
+        if (*p == c) {
+            *p = c->next;
+            break;
+        }
+    while (c->inboxHead) {
+        WvInboxItem* next = c->inboxHead->next;
+        GuardedFree(c->inboxHead);
+        c->inboxHead = next;
+    }
+    GuardedFree(c->rx);
+    GuardedFree(c);
+}
+
+static bool SendAll(WvTcpConn* c, const char* data, size_t n) {
+    while (n && !c->closed) {
+        int sent = send(c->sock, data, static_cast<int>(n), 0);
+        if (sent > 0) {
+            data += sent;
+            n -= static_cast<size_t>(sent);
+            continue;
+        }
+        if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+        fd_set w;
+        FD_ZERO(&w);
+        FD_SET(c->sock, &w);
+        timeval tv = {1, 0};
+        if (select(0, nullptr, &w, nullptr, &tv) < 0) return false;
+    }
+    return n == 0;
+}
+
+static HRESULT SendFrame(WvTcpConn* c, char type, const void* payload, uint32_t n) {
+    if (c->closed) return E_FAIL;
+    char head[5];
+    memcpy(head, &n, 4);   // little-endian on x86
+    head[4] = type;
+    if (!SendAll(c, head, 5) || !SendAll(c, static_cast<const char*>(payload), n)) {
+        ConnClose(c);
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+// Splits what was received into frames: page messages to the inbox, counts
+// of acknowledgements. A frame longer than any page message closes the link.
+static void ParseFrames(WvTcpConn* c) {
+    size_t off = 0;
+    ByteReader r(c->rx, c->rxLen);
+    for (;;) {
+        uint32_t n;
+        uint8_t type;
+        if (!r.U32At(off, &n) || !r.U8At(off + 4, &type)) break;
+        if (n > kMaxFrame) {
+            ConnClose(c);
+            break;
+        }
+        const uint8_t* body = r.PtrAt(off + 5, n);
+        if (!body) break;
+        if (type == 'K') {
+            c->acks++;
+        } else if (type == 'W') {
+            WvInboxItem* item = static_cast<WvInboxItem*>(GuardedAlloc(sizeof(WvInboxItem) + n));
+            if (item) {
+                item->next = nullptr;
+                memcpy(item->text, body, n);
+                item->text[n] = 0;
+                if (c->inboxTail) c->inboxTail->next = item;
+                else c->inboxHead = item;
+                c->inboxTail = item;
+            }
+        }
+        off += 5 + static_cast<size_t>(n);
+    }
+    memmove(c->rx, c->rx + off, c->rxLen - off);
+    c->rxLen -= off;
+}
+
+// Reads what the socket holds now; false when the link has ended.
+static bool ReceiveAvailable(WvTcpConn* c) {
+    for (;;) {
+        if (c->closed) return false;
+        if (c->rxCap - c->rxLen < 4096) {
+            CheckedSize want(c->rxCap);
+            want.Mul(2).Add(8192);
+            if (!want.Fits(kMaxFrame * 2ull)) {
+                ConnClose(c);
+                return false;
+            }
+            uint8_t* grown = static_cast<uint8_t*>(GuardedRealloc(c->rx, want.Size()));
+            if (!grown) {
+                ConnClose(c);
+                return false;
+            }
+            c->rx = grown;
+            c->rxCap = want.Size();
+        }
+        int got = recv(c->sock, reinterpret_cast<char*>(c->rx + c->rxLen), static_cast<int>(c->rxCap - c->rxLen), 0);
+        if (got > 0) {
+            c->rxLen += static_cast<size_t>(got);
+            ParseFrames(c);
+            continue;
+        }
+        if (got < 0 && WSAGetLastError() == WSAEWOULDBLOCK) return true;
+        ConnClose(c);
+        return false;
+    }
+}
+
+// Hands the inbox to the subscriber one message at a time (a handler may
+// post, and so read more, while it runs).
+static void DeliverInbox(WvTcpConn* c) {
+    c->refs++;
+    while (c->inboxHead) {
+        WvInboxItem* item = c->inboxHead;
+        c->inboxHead = item->next;
+        if (!c->inboxHead) c->inboxTail = nullptr;
+        WCHAR* wide = WvUtf8ToWide(item->text);
+        GuardedFree(item);
+        if (wide && c->fn) c->fn(c->ctx, wide);
+        GuardedFree(wide);
+    }
+    ConnRelease(c);
+}
+
+static void RunQueuedDelivery(void* arg) {
+    WvTcpConn* c = static_cast<WvTcpConn*>(arg);
+    c->deliveryQueued = false;
+    DeliverInbox(c);
+    ConnRelease(c);
+}
+
+static void QueueDelivery(WvTcpConn* c) {
+    if (!c->inboxHead || c->deliveryQueued) return;
+    c->refs++;
+    c->deliveryQueued = true;
+    if (!WvQueueCall(RunQueuedDelivery, c)) {
+        c->deliveryQueued = false;
+        c->refs--;
+    }
+}
+
+static void TcpSocketNotice(WPARAM sock, LPARAM) {
+    for (WvTcpConn* c = gTcpConns; c; c = c->next) {
+        if (c->sock != static_cast<SOCKET>(sock) || c->closed) continue;
+        ReceiveAvailable(c);
+        DeliverInbox(c);
+        return;
+    }
+}
+
+static WvTcpConn* ConnOf(WvObject* obj) { return obj ? static_cast<WvTcpConn*>(obj->impl) : nullptr; }
+
+// ---- Operations -------------------------------------------------------------------
+
+static HRESULT TcpCreateEnvironment(WvCreatedFn done, void* ctx) {
+    const char* port = GetSetting(kPortSetting);
+    long number = port ? atol(port) : 0;
+    if (number <= 0 || number > 65535) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    if (!gWsaStarted) {
+        WSADATA data;
+        if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return E_FAIL;
+        gWsaStarted = true;
+    }
+    WvTcpEnv* env = static_cast<WvTcpEnv*>(GuardedAlloc(sizeof(WvTcpEnv)));
+    if (!env) return E_OUTOFMEMORY;
+    env->port = static_cast<uint16_t>(number);
+    WvObject* obj = WvObjectNew(&kWvRuntimePageHost, kWvEnvironment, env);
+    if (!obj) {
+        GuardedFree(env);
+        return E_OUTOFMEMORY;
+    }
+    return QueueCompletion(done, ctx, S_OK, obj);
+}
+
+static HRESULT TcpCreateController(WvObject* envObj, HWND, WvCreatedFn done, void* ctx) {
+    if (!envObj || envObj->kind != kWvEnvironment) return E_INVALIDARG;
+    WvTcpEnv* env = static_cast<WvTcpEnv*>(envObj->impl);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return QueueCompletion(done, ctx, E_FAIL, nullptr);
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(env->port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    BOOL noDelay = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+    if (connect(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        closesocket(s);
+        return QueueCompletion(done, ctx, HRESULT_FROM_WIN32(WSAECONNREFUSED), nullptr);
+    }
+    WvTcpConn* c = static_cast<WvTcpConn*>(GuardedAlloc(sizeof(WvTcpConn)));
+    if (!c) {
+        closesocket(s);
+        return E_OUTOFMEMORY;
+    }
+    memset(c, 0, sizeof *c);
+    c->sock = s;
+    c->refs = 1;
+    c->next = gTcpConns;
+    gTcpConns = c;
+    gWvSocketNotice = TcpSocketNotice;
+    // Also makes the socket non-blocking.
+    WSAAsyncSelect(s, WvRuntimeWindow(), kWmWvSocket, FD_READ | FD_CLOSE);
+    WvObject* obj = WvObjectNew(&kWvRuntimePageHost, kWvController, c);
+    if (!obj) {
+        ConnRelease(c);
+        return E_OUTOFMEMORY;
+    }
+    return QueueCompletion(done, ctx, S_OK, obj);
+}
+
+static HRESULT TcpGetView(WvObject* controller, WvObject** view) {
+    WvTcpConn* c = ConnOf(controller);
+    if (!c || !view) return E_POINTER;
+    *view = WvObjectNew(&kWvRuntimePageHost, kWvView, c);
+    if (!*view) return E_OUTOFMEMORY;
+    c->refs++;
+    return S_OK;
+}
+
+static HRESULT TcpPutBounds(WvObject* controller, const RECT* r) {
+    uint32_t size[2] = {static_cast<uint32_t>(r->right > r->left ? r->right - r->left : 0),
+                        static_cast<uint32_t>(r->bottom > r->top ? r->bottom - r->top : 0)};
+    return SendFrame(ConnOf(controller), 'B', size, sizeof size);
+}
+
+static HRESULT TcpPutVisible(WvObject*, BOOL) { return S_OK; }
+static HRESULT TcpMoveFocus(WvObject* controller) { return SendFrame(ConnOf(controller), 'F', nullptr, 0); }
+static HRESULT TcpNotifyMoved(WvObject* controller) { return SendFrame(ConnOf(controller), 'M', nullptr, 0); }
+
+static HRESULT TcpPutBackColor(WvObject* controller, WvColor color) {
+    uint8_t argb[4] = {color.a, color.r, color.g, color.b};
+    return SendFrame(ConnOf(controller), 'C', argb, sizeof argb);
+}
+
+static HRESULT TcpCloseController(WvObject* controller) {
+    WvTcpConn* c = ConnOf(controller);
+    SendFrame(c, 'X', nullptr, 0);
+    ConnClose(c);
+    return S_OK;
+}
+
+static HRESULT TcpApplySettings(WvObject*, const WvSettings*) { return S_OK; }
+
+static HRESULT TcpSendText(WvTcpConn* c, char type, const WCHAR* text, uint32_t* posted) {
+    size_t n = 0;
+    char* utf8 = WvWideToUtf8(text, &n);
+    if (!utf8) return E_OUTOFMEMORY;
+    HRESULT hr = n > kMaxFrame ? E_INVALIDARG : SendFrame(c, type, utf8, static_cast<uint32_t>(n));
+    GuardedFree(utf8);
+    if (SUCCEEDED(hr) && posted) *posted = ++c->posts;
+    return hr;
+}
+
+static HRESULT TcpNavigate(WvObject* view, const WCHAR* url) { return TcpSendText(ConnOf(view), 'N', url, nullptr); }
+
+static HRESULT TcpAddHandler(WvObject* view, WvMessageFn fn, void* ctx, int64_t* token) {
+    WvTcpConn* c = ConnOf(view);
+    c->fn = fn;
+    c->ctx = ctx;
+    c->token = ++gTcpTokens;
+    if (token) *token = c->token;
+    return S_OK;
+}
+
+static HRESULT TcpRemoveHandler(WvObject* view, int64_t token) {
+    WvTcpConn* c = ConnOf(view);
+    if (c->token != token) return E_INVALIDARG;
+    c->fn = nullptr;
+    c->ctx = nullptr;
+    return S_OK;
+}
+
+// Posts and waits for the host's acknowledgement: the page has carried the
+// text out and its answer is already in the inbox, so the client's short
+// reply wait finds it. The answer itself is handed over from the window.
+static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
+    WvTcpConn* c = ConnOf(view);
+    uint32_t posted = 0;
+    HRESULT hr = TcpSendText(c, 'P', text, &posted);
+    if (FAILED(hr)) return hr;
+    DWORD start = GetTickCount();
+    while (!c->closed && c->acks < posted && GetTickCount() - start < kAckWaitMs) {
+        fd_set rd;
+        FD_ZERO(&rd);
+        FD_SET(c->sock, &rd);
+        timeval tv = {0, 100000};
+        if (select(0, &rd, nullptr, nullptr, &tv) < 0) break;
+        ReceiveAvailable(c);
+    }
+    QueueDelivery(c);
+    return S_OK;
+}
+
+static void TcpDestroy(WvObject* obj) {
+    if (obj->kind == kWvEnvironment) GuardedFree(obj->impl);
+    else ConnRelease(static_cast<WvTcpConn*>(obj->impl));
+}
+
+const WvRuntime kWvRuntimePageHost = {
+    "pagehost",
+    TcpCreateEnvironment,  // createEnvironment
+    TcpCreateController,   // createController
+    TcpGetView,            // getView
+    TcpPutBounds,          // putBounds
+    TcpPutVisible,         // putVisible
+    TcpMoveFocus,          // moveFocus
+    TcpNotifyMoved,        // notifyParentMoved
+    TcpPutBackColor,       // putBackColor
+    TcpCloseController,    // closeController
+    TcpApplySettings,      // applySettings
+    TcpNavigate,           // navigate
+    TcpAddHandler,         // addMessageHandler
+    TcpRemoveHandler,      // removeMessageHandler
+    TcpPostString,         // postString
+    TcpDestroy,            // destroy
+};
