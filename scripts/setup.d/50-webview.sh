@@ -6,11 +6,14 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 
-packages=(chromium libjs-jquery libjs-jquery-ui libjs-bootstrap5 nodejs npm)
+packages=(chromium libjs-jquery libjs-jquery-ui libjs-bootstrap5)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
+# Node may come from another source with npm built in; Debian's only when absent.
+command -v node >/dev/null 2>&1 || missing+=(nodejs)
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
