@@ -10,6 +10,7 @@
 #include "objects/objrecord.h"
 #include "session/util/codepage.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webtext.h"
 #include "webview/qovwebview.h"
 
 static char gStartUrl[2][kStartUrlSize];      // [0] qovwvstart, [1] qovwvmstart
@@ -48,6 +49,12 @@ void WebViewInstallHooks(void (*pumpTurn)()) {
     gWebHooks.sleepMs = SleepMs;
     gWebHooks.setThreadCodePage = SetThreadCodePage;
     gWebHooks.programDir = ProgramDir;
+}
+
+bool WebHtmlBufWriteFile(HANDLE file) {
+    if (!gHtmlBuf.length) return true;
+    DWORD written = 0;
+    return WriteFile(file, gHtmlBuf.data, gHtmlBuf.length, &written, nullptr) && written == gHtmlBuf.length;
 }
 
 void WebViewResetStartUrls() {

@@ -30,6 +30,8 @@ void WebViewResize(void* host);
 void WebViewSetBackColor(void* host, COLORREF color, int transparent);
 // The code page the HTML control's content code converts with, per thread.
 uint32_t WebViewThreadCodePage();
+// Writes the HTML buffer's contents to an open file; false when it failed.
+bool WebHtmlBufWriteFile(HANDLE file);
 // Forgets the cached start URLs (tests that move the program's folder).
 void WebViewResetStartUrls();
 
