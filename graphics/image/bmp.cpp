@@ -80,7 +80,7 @@ int BmpDecode(uint32_t size) {
     memset(&h, 0, sizeof h);
     h.biSize = kInfoHeaderSize;
     if (core) {
-        uint16_t w, ht, planes, bitCount;
+        uint16_t w = 0, ht = 0, planes = 0, bitCount = 0;
         r.U16At(hdr + 4, &w);
         r.U16At(hdr + 6, &ht);
         r.U16At(hdr + 8, &planes);
@@ -90,8 +90,8 @@ int BmpDecode(uint32_t size) {
         h.biPlanes = planes;
         h.biBitCount = bitCount;
     } else {
-        int32_t w, ht, xppm, yppm;
-        uint32_t compression, sizeImage, clrUsed, clrImportant;
+        int32_t w = 0, ht = 0, xppm = 0, yppm = 0;
+        uint32_t compression = 0, sizeImage = 0, clrUsed = 0, clrImportant = 0;
         r.I32At(hdr + 4, &w);
         r.I32At(hdr + 8, &ht);
         r.U16At(hdr + 12, &h.biPlanes);

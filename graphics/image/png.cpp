@@ -133,7 +133,7 @@ int PngScanChunks(const uint8_t* data, size_t length, PngChunks* c) {
     size_t pos = kSignatureSize;
     if (length - pos < kChunkOverhead) return kPngBadFormat;
     for (uint32_t count = 0;; count++) {
-        uint32_t len, type, crc;
+        uint32_t len = 0, type = 0, crc = 0;
         r.U32BeAt(pos, &len);
         r.U32BeAt(pos + 4, &type);
         // Lengths above 2^31-1 are invalid; the sum is taken in 64 bits.
@@ -185,29 +185,34 @@ int PngScanChunks(const uint8_t* data, size_t length, PngChunks* c) {
 }
 
 // Undoes one row's filter in place; prev is the row above (zeros for the first).
-void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
+// kBpp is the filter distance, a constant so that the byte loops unroll.
+template <size_t kBpp>
+void PngUnfilterRowT(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     switch (filter) {
     case kFilterSub:
-        for (size_t i = bpp; i < n; i++) row[i] = uint8_t(row[i] + row[i - bpp]);
+        for (size_t i = kBpp; i < n; i++) row[i] = uint8_t(row[i] + row[i - kBpp]);
         break;
     case kFilterUp:
         for (size_t i = 0; i < n; i++) row[i] = uint8_t(row[i] + prev[i]);
         break;
     case kFilterAverage:
-        for (size_t i = 0; i < bpp && i < n; i++) row[i] = uint8_t(row[i] + (prev[i] >> 1));
-        for (size_t i = bpp; i < n; i++) row[i] = uint8_t(row[i] + ((row[i - bpp] + prev[i]) >> 1));
+        for (size_t i = 0; i < kBpp && i < n; i++) row[i] = uint8_t(row[i] + (prev[i] >> 1));
+        for (size_t i = kBpp; i < n; i++) row[i] = uint8_t(row[i] + ((row[i - kBpp] + prev[i]) >> 1));
         break;
     case kFilterPaeth:
         // With no left neighbour the predictor is the upper byte.
-        for (size_t i = 0; i < bpp && i < n; i++) row[i] = uint8_t(row[i] + prev[i]);
-        for (size_t i = bpp; i < n; i++) {
-            int a = row[i - bpp], b = prev[i], c = prev[i - bpp];
-            int pa = b - c, pb = a - c, pc = pa + pb;
+        for (size_t i = 0; i < kBpp && i < n; i++) row[i] = uint8_t(row[i] + prev[i]);
+        for (size_t i = kBpp; i < n; i++) {
+            // The nearest of left, upper and upper-left to left + upper - upper-left,
+            // ties in that order.
+            int a = row[i - kBpp], b = prev[i], c = prev[i - kBpp];
+            int pb = a - c, pa = b - c, pc = pa + pb;
             pa = pa < 0 ? -pa : pa;
             pb = pb < 0 ? -pb : pb;
             pc = pc < 0 ? -pc : pc;
-            int pred = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-            row[i] = uint8_t(row[i] + pred);
+            if (pb < pa) pa = pb, a = b;
+            if (pc < pa) a = c;
+            row[i] = uint8_t(row[i] + a);
         }
         break;
     default:
@@ -216,15 +221,35 @@ void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n,
     }
 }
 
+void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
+    switch (bpp) {
+    case 1: PngUnfilterRowT<1>(filter, row, prev, n); break;
+    case 2: PngUnfilterRowT<2>(filter, row, prev, n); break;
+    case 3: PngUnfilterRowT<3>(filter, row, prev, n); break;
+    case 4: PngUnfilterRowT<4>(filter, row, prev, n); break;
+    case 6: PngUnfilterRowT<6>(filter, row, prev, n); break;
+    default: PngUnfilterRowT<8>(filter, row, prev, n); break;
+    }
+}
+
+// (colour x alpha + background x (255 - alpha) + 127) / 255, the division done
+// as (x + 1 + (x >> 8)) >> 8, exact for every x up to 255 x 255 + 127. Alpha 255
+// gives the colour and alpha 0 the background, so no pixel needs a branch.
 inline uint8_t Blend(uint32_t colour, uint32_t alpha, uint32_t bg) {
-    return uint8_t((colour * alpha + bg * (255 - alpha) + 127) / 255);
+    uint32_t x = colour * alpha + bg * (255 - alpha) + 127;
+    return uint8_t((x + 1 + (x >> 8)) >> 8);
 }
 
 // Converts n pixels of depth 8 or 16 from an unfiltered row; dst advances by
 // step bytes per pixel (the DIB pixel size, or a multiple for Adam7 passes).
-void PngConvertPixels(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d, size_t step) {
-    const bool wide = p.h.bitDepth == 16;
-    const size_t ss = wide ? 2 : 1;  // bytes per sample; the high byte comes first
+// kSample is the bytes per sample (the high byte comes first); kStep, when not
+// 0, is the step as a constant for the packed rows of a plain image.
+template <size_t kSample, size_t kStep>
+void PngConvertPixelsT(const PngRows& p, const uint8_t* __restrict s, size_t n, uint8_t* __restrict d,
+                       size_t runtimeStep) {
+    const size_t step = kStep ? kStep : runtimeStep;
+    const bool wide = kSample == 2;
+    const size_t ss = kSample;
     switch (p.h.colorType) {
     case kGrey:
     case kPalette:
@@ -263,34 +288,49 @@ void PngConvertPixels(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d, 
     case kGreyAlpha:
         for (size_t x = 0; x < n; x++, s += 2 * ss, d += step) {
             uint32_t g = s[0], a = s[ss];
-            if (a == 255) {
-                d[0] = d[1] = d[2] = uint8_t(g);
-                d[3] = 255;
-            } else {
-                d[0] = Blend(g, a, p.bgB);
-                d[1] = Blend(g, a, p.bgG);
-                d[2] = Blend(g, a, p.bgR);
-                d[3] = 0;
-            }
+            d[0] = Blend(g, a, p.bgB);
+            d[1] = Blend(g, a, p.bgG);
+            d[2] = Blend(g, a, p.bgR);
+            d[3] = a == 255 ? 255 : 0;
         }
         break;
-    case kRgba:
-        for (size_t x = 0; x < n; x++, s += 4 * ss, d += step) {
-            uint32_t a = s[3 * ss];
-            if (a == 255) {
-                d[0] = s[2 * ss];
-                d[1] = s[ss];
-                d[2] = s[0];
-                d[3] = 255;
-            } else {
-                d[0] = Blend(s[2 * ss], a, p.bgB);
-                d[1] = Blend(s[ss], a, p.bgG);
-                d[2] = Blend(s[0], a, p.bgR);
-                d[3] = 0;
-            }
+    case kRgba: {
+        // Blue and red blend side by side in the two 16-bit halves of one word
+        // (each sum stays below 2^16, so the halves never carry into each other),
+        // which then lands in bytes 0 and 2 of the output pixel.
+        const uint32_t bgBR = p.bgB | (uint32_t(p.bgR) << 16), bgG = p.bgG;
+        for (size_t x = 0; x < n; x++) {
+            const uint8_t* px = s + x * 4 * ss;
+            uint8_t* o = d + x * step;
+            const uint32_t a = px[3 * ss], na = 255 - a;
+            uint32_t br = (px[2 * ss] | (uint32_t(px[0]) << 16)) * a + bgBR * na + 0x007F007F;
+            uint32_t g = px[ss] * a + bgG * na + 0x7F;
+            br = ((br + 0x00010001 + ((br >> 8) & 0x00FF00FF)) >> 8) & 0x00FF00FF;
+            g = ((g + 1 + (g >> 8)) >> 8) & 0xFF;
+            const uint32_t out = br | (g << 8) | (a == 255 ? 0xFF000000u : 0);
+            o[0] = uint8_t(out);
+            o[1] = uint8_t(out >> 8);
+            o[2] = uint8_t(out >> 16);
+            o[3] = uint8_t(out >> 24);
         }
         break;
     }
+    }
+}
+
+void PngConvertPixels(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d, size_t step) {
+    const bool wide = p.h.bitDepth == 16;
+    if (step == p.outBytes) {
+        switch (p.outBytes) {
+        case 1:
+            return wide ? PngConvertPixelsT<2, 1>(p, s, n, d, step) : PngConvertPixelsT<1, 1>(p, s, n, d, step);
+        case 3:
+            return wide ? PngConvertPixelsT<2, 3>(p, s, n, d, step) : PngConvertPixelsT<1, 3>(p, s, n, d, step);
+        default:
+            return wide ? PngConvertPixelsT<2, 4>(p, s, n, d, step) : PngConvertPixelsT<1, 4>(p, s, n, d, step);
+        }
+    }
+    return wide ? PngConvertPixelsT<2, 0>(p, s, n, d, step) : PngConvertPixelsT<1, 0>(p, s, n, d, step);
 }
 
 // One unfiltered row of a non-interlaced image into DIB row `y` (counted from the top).
