@@ -391,6 +391,10 @@ int32_t PrtPageStart() {
     if (!dc) return kPrtNotAJob;
     bool pending = (job->flags & kPrtFlagDocPending) != 0;
     if ((job->flags & kPrtFlagPrinterPage) && pending) {
+        // Some drivers (Wine's PostScript driver among them) take the paper
+        // only from the DEVMODE in force when the document starts: the page
+        // set-up goes in before StartDocA too.
+        PrtApplyPageSetup(true);
         DOCINFOA di;
         memset(&di, 0, sizeof di);
         di.cbSize = sizeof di;

@@ -1,0 +1,117 @@
+#!/usr/bin/env python3
+"""check_output.py - reads back what the print job tests captured from the
+test printer: each NAME.ps beside its NAME.expect is turned into a PDF with
+ps2pdf, its words and page sizes read with pdftotext -bbox and its pixels
+rendered with Ghostscript at 72 dpi (one pixel a point), and every expected
+line is checked:
+
+  word TEXT K X YTOP YBOTTOM   the left edge of character K of TEXT lies at X
+                               (points, within 0.75) and the word between the
+                               two rows (within 1.5)
+  pixel X Y R G B              the pixel at (X, Y) has that colour
+  page N W H                   page N is W x H points
+  pscontains TEXT              the PostScript holds TEXT (the rest of the line)
+
+Usage: check_output.py OUTDIR
+"""
+import os
+import re
+import subprocess
+import sys
+
+X_TOL = 0.75
+Y_TOL = 1.5
+
+
+def words_and_pages(pdf):
+    text = subprocess.run(["pdftotext", "-bbox", pdf, "-"], check=True, capture_output=True, text=True).stdout
+    pages = []
+    words = []
+    for line in text.splitlines():
+        m = re.search(r'<page width="([\d.]+)" height="([\d.]+)"', line)
+        if m:
+            pages.append((float(m.group(1)), float(m.group(2))))
+            continue
+        m = re.search(r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*)</word>', line)
+        if m:
+            words.append((m.group(5), len(pages), *map(float, m.group(1, 2, 3, 4))))
+    return words, pages
+
+
+def render(pdf, page):
+    out = pdf + f".{page}.ppm"
+    subprocess.run(["gs", "-q", "-dNOPAUSE", "-dBATCH", "-dSAFER", "-sDEVICE=ppmraw", "-r72",
+                    f"-dFirstPage={page}", f"-dLastPage={page}", f"-sOutputFile={out}", pdf], check=True)
+    with open(out, "rb") as f:
+        data = f.read()
+    m = re.match(rb"P6\s+(?:#[^\n]*\n)*\s*(\d+)\s+(\d+)\s+(\d+)\s", data)
+    w, h = int(m.group(1)), int(m.group(2))
+    return w, h, data[m.end():]
+
+
+def check(outdir, name):
+    ps = os.path.join(outdir, name + ".ps")
+    pdf = os.path.join(outdir, name + ".pdf")
+    subprocess.run(["ps2pdf", ps, pdf], check=True)
+    words, pages = words_and_pages(pdf)
+    image = None
+    failures = []
+    with open(os.path.join(outdir, name + ".expect")) as f:
+        for line in f:
+            p = line.split()
+            if not p:
+                continue
+            if p[0] == "word":
+                text, k, x, top, bottom = p[1], int(p[2]), float(p[3]), float(p[4]), float(p[5])
+                found = [w for w in words if w[0] == text]
+                if not found:
+                    failures.append(f"{name}: word {text} not found")
+                    continue
+                _, _, x0, y0, x1, y1 = found[0]
+                at = x0 + k * (x1 - x0) / len(text)
+                if abs(at - x) > X_TOL or y0 < top - Y_TOL or y1 > bottom + Y_TOL:
+                    failures.append(f"{name}: {text}[{k}] expected x {x:.2f} rows {top:.2f}-{bottom:.2f}, "
+                                    f"got x {at:.2f} box {x0:.2f},{y0:.2f}-{x1:.2f},{y1:.2f}")
+            elif p[0] == "pixel":
+                x, y, rgb = float(p[1]), float(p[2]), tuple(map(int, p[3:6]))
+                if image is None:
+                    image = render(pdf, 1)
+                w, h, data = image
+                i = (int(y) * w + int(x)) * 3
+                got = tuple(data[i:i + 3])
+                if any(abs(a - b) > 8 for a, b in zip(got, rgb)):
+                    failures.append(f"{name}: pixel {x:.1f},{y:.1f} expected {rgb}, got {got}")
+            elif p[0] == "pscontains":
+                want = line.split(None, 1)[1].rstrip("\n")
+                with open(ps, "rb") as g:
+                    if want.encode() not in g.read():
+                        failures.append(f"{name}: the PostScript lacks {want!r}")
+            elif p[0] == "page":
+                n, w, h = int(p[1]), float(p[2]), float(p[3])
+                if n > len(pages):
+                    failures.append(f"{name}: page {n} missing ({len(pages)} pages)")
+                elif abs(pages[n - 1][0] - w) > 1 or abs(pages[n - 1][1] - h) > 1:
+                    failures.append(f"{name}: page {n} expected {w}x{h}, got {pages[n - 1][0]}x{pages[n - 1][1]}")
+    return failures
+
+
+def main():
+    outdir = sys.argv[1]
+    names = sorted(f[:-7] for f in os.listdir(outdir) if f.endswith(".expect"))
+    if not names:
+        print("no expectations written")
+        return 1
+    failures = []
+    for name in names:
+        if not os.path.exists(os.path.join(outdir, name + ".ps")):
+            failures.append(f"{name}: no PostScript captured")
+            continue
+        failures += check(outdir, name)
+    for f in failures:
+        print("FAIL", f)
+    print(f"{len(names)} captures, {len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

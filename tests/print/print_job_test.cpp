@@ -1,0 +1,561 @@
+// print_job_test.cpp - print jobs on the test printers under Wine: opens and
+// closes through the message handlers with the 1147 answers read back from the
+// send buffer, selection and stale handles, printer selection and information,
+// the dialogs pressed by a helper, and pages whose PostScript the checker
+// reads back (positions of words, fill pixels, page size) from the .expect
+// files written here.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <winspool.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "print/print.h"
+#include "session/config.h"
+#include "session/session.h"
+
+namespace {
+
+const char kOutDir[] = "out";
+// Not "lpt1.ps": a DOS device name with any extension is the device itself.
+const char kLpt1Capture[] = "capture-lpt1.ps";
+
+// One server message: header, then body fields, little-endian.
+struct Msg {
+    std::vector<uint8_t> b;
+    uint32_t type;
+    explicit Msg(uint32_t t) : b(8, 0), type(t) {}
+    Msg& U8(uint8_t v) { b.push_back(v); return *this; }
+    Msg& U16(uint16_t v) { U8(v & 0xFF); return U8(v >> 8); }
+    Msg& U32(uint32_t v) { U16(v & 0xFFFF); return U16(v >> 16); }
+    Msg& Pad(size_t n) { b.resize(b.size() + n); return *this; }
+    Msg& Text(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
+    int32_t Run() {
+        uint32_t len = static_cast<uint32_t>(b.size());
+        memcpy(b.data(), &len, 4);
+        memcpy(b.data() + 4, &type, 4);
+        SrvMsg m = {b.data(), len, type, 0, WireReader(b.data(), len, false)};
+        gSendBuf.used = 0;
+        return PrtHandleMsg(&m);
+    }
+};
+
+uint32_t SentU32(size_t off) {
+    uint32_t v = 0;
+    if (gSendBuf.used >= off + 4) memcpy(&v, gSendBuf.data + off, 4);
+    return v;
+}
+
+struct Answer1147 {
+    uint32_t type, value, count, detail, pages, copies, textLen;
+    std::string text;
+};
+
+Answer1147 Sent1147() {
+    Answer1147 a = {SentU32(4), SentU32(8), SentU32(12), SentU32(16), SentU32(20), SentU32(24), SentU32(28), ""};
+    if (a.textLen && gSendBuf.used >= 32 + a.textLen) a.text.assign(reinterpret_cast<char*>(gSendBuf.data + 32), a.textLen - 1);
+    return a;
+}
+
+Answer1147 Open(const std::string& name, const std::string& title = "Qovtervex test", uint8_t options = 0) {
+    Msg m(1202);
+    m.U32(0).U32(static_cast<uint32_t>(name.size())).U32(static_cast<uint32_t>(title.size())).U32(0).U32(0).U8(options);
+    m.Text(name).Text(title).Run();
+    return Sent1147();
+}
+
+Answer1147 OpenPdf(const std::string& file) {
+    Msg m(1211);
+    m.U32(0).U32(4).U32(0).U32(0).U32(0).U32(static_cast<uint32_t>(file.size())).U32(0).Text("pdf:").Text(file).Run();
+    return Sent1147();
+}
+
+Answer1147 Close(uint32_t handle) {
+    Msg m(1205);
+    m.U32(handle);
+    for (int i = 0; i < 11; i++) m.U32(0);
+    m.Run();
+    return Sent1147();
+}
+
+void Control(uint32_t code, uint16_t value) { Msg(2202).U32(code).U16(value).Run(); }
+void Text(const std::string& s) { Msg(2204).U16(static_cast<uint16_t>(s.size())).Pad(2).Text(s).Run(); }
+void Pos(uint16_t col, uint16_t row) { Msg(2206).U16(col).Pad(2).U16(row).Run(); }
+void Font(const std::string& s) { Msg(2207).U32(static_cast<uint32_t>(s.size())).Text(s).Run(); }
+
+std::string WinPath(const std::string& name) {
+    char full[MAX_PATH];
+    GetFullPathNameA(name.c_str(), sizeof full, full, nullptr);
+    return full;
+}
+
+// The capture of LPT1: kept as out/NAME.ps.
+bool KeepCapture(const std::string& name) {
+    CreateDirectoryA(kOutDir, nullptr);
+    if (CopyFileA(kLpt1Capture, (std::string(kOutDir) + "\\" + name + ".ps").c_str(), FALSE)) return true;
+    fprintf(stderr, "capture %s: error %lu\n", name.c_str(), GetLastError());
+    return false;
+}
+
+// Expectations the checker tests against the PostScript.
+struct Expect {
+    FILE* f;
+    double dpi, offX, offY;
+    explicit Expect(const std::string& name, const PrinterRec* job) {
+        CreateDirectoryA(kOutDir, nullptr);
+        f = fopen((std::string(kOutDir) + "\\" + name + ".expect").c_str(), "w");
+        dpi = job->dpiX;
+        offX = job->physOffsetX;
+        offY = job->physOffsetY;
+    }
+    ~Expect() { if (f) fclose(f); }
+    double Pt(double dev, double off) const { return (dev + off) * 72.0 / dpi; }
+    // The left edge of character k of word sits at device x; its box lies
+    // between device rows top and bottom.
+    void Word(const char* word, int k, double x, double top, double bottom) {
+        fprintf(f, "word %s %d %.3f %.3f %.3f\n", word, k, Pt(x, offX), Pt(top, offY), Pt(bottom, offY));
+    }
+    void Pixel(double x, double y, int r, int g, int b) {
+        fprintf(f, "pixel %.3f %.3f %d %d %d\n", Pt(x, offX), Pt(y, offY), r, g, b);
+    }
+    void Page(int n, double w, double h) { fprintf(f, "page %d %.1f %.1f\n", n, w, h); }
+    void PsContains(const char* text) { fprintf(f, "pscontains %s\n", text); }
+};
+
+class PrintJob : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClientConfigDefaults();
+        gClientConfig.decimalChar = '.';
+        DeleteFileA(kLpt1Capture);
+        gPrtDlgHook = nullptr;
+    }
+    void TearDown() override {
+        if (gCurPrtRec) PrtCloseDefault(gCurPrtRec);
+    }
+};
+
+TEST_F(PrintJob, OpenAnswersHandleAndName) {
+    struct Case {
+        const char* name;
+        bool ok;
+        const char* answered;
+        const char* error;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"QovTest", true, "QovTest", "", "a printer by name"},
+        {"-", true, "QovTest", "", "the default printer"},
+        {"!QovTestA4", true, "QovTestA4", "", "a leading ! is skipped"},
+        {"QovTest on LPT2:", true, "QovTest on LPT2:", "", "printer on a port"},
+        {"NoSuchPrinter", false, "NoSuchPrinter", "PRT: printerPorts Fail!", "missing from printerPorts: 303"},
+    };
+    for (const Case& c : cases) {
+        Answer1147 a = Open(c.name);
+        EXPECT_EQ(1147u, a.type) << c.why;
+        EXPECT_EQ(c.answered, a.text) << c.why;
+        EXPECT_EQ(a.text.size() + 1, a.textLen) << c.why;
+        EXPECT_EQ(16u + a.textLen, a.count) << c.why << ": 12 + 4 + the text with its NUL";
+        EXPECT_EQ(0u, a.detail) << c.why;
+        EXPECT_EQ(c.error, std::string(gErrorText)) << c.why;
+        if (!c.ok) {
+            EXPECT_EQ(0u, a.value) << c.why;
+            continue;
+        }
+        PrinterRec* job = PrtJobFromHandle(a.value);
+        ASSERT_NE(nullptr, job) << c.why;
+        EXPECT_EQ(job, gCurPrtRec) << c.why;
+        EXPECT_EQ(kPrtMagic, job->magic);
+        Answer1147 z = Close(a.value);
+        EXPECT_EQ(0u, z.value) << c.why;
+        EXPECT_EQ(1u, z.pages) << c.why;
+        EXPECT_EQ(1u, z.copies) << c.why;
+        EXPECT_EQ(0u, z.textLen) << c.why;
+    }
+}
+
+TEST_F(PrintJob, StaleHandlesAnswer21270) {
+    Answer1147 a = Open("QovTest");
+    ASSERT_NE(0u, a.value);
+    EXPECT_EQ(0, Msg(1200).U32(a.value).Run());
+    EXPECT_EQ(0u, Close(a.value).value);
+    EXPECT_EQ(nullptr, gCurPrtRec);
+    EXPECT_EQ(static_cast<uint32_t>(kPrtNotAJob), Close(a.value).value) << "closed twice";
+    EXPECT_EQ(kPrtNotAJob, Msg(1200).U32(a.value).Run()) << "selecting a closed job";
+    EXPECT_EQ(kPrtNotAJob, Msg(1204).U32(a.value).Run()) << "closing a closed job by default";
+    EXPECT_EQ(kPrtNotAJob, Msg(1200).U32(0x12345678).Run()) << "a handle never given out";
+}
+
+TEST_F(PrintJob, FirstDrawingFailureIsReturnedByClose) {
+    struct Case {
+        void (*draw)();
+        uint32_t result;
+        const char* why;
+    };
+    const Case cases[] = {
+        {[] { Font("NOSUCHFAMILY(10)"); Font("FIXED(10)"); }, 21271, "a font not made, then a good one"},
+        {[] { Msg(2204).U16(40).Pad(2).Text("short").Run(); }, static_cast<uint32_t>(kPrtBadMessage),
+         "a text length past the message"},
+        {[] { Msg(2207).U32(1000).Text("FIXED").Run(); }, static_cast<uint32_t>(kPrtBadMessage),
+         "a font length past the message"},
+        {[] { Text("fine"); }, 0, "no failure"},
+    };
+    for (const Case& c : cases) {
+        Answer1147 a = Open("QovTest");
+        ASSERT_NE(0u, a.value);
+        c.draw();
+        Answer1147 z = Close(a.value);
+        EXPECT_EQ(c.result, z.value) << c.why;
+    }
+}
+
+TEST_F(PrintJob, NamedPrinterKeepsItsOwnPaper) {
+    Answer1147 a = Open("QovTestA4");
+    PrinterRec* job = PrtJobFromHandle(a.value);
+    ASSERT_NE(nullptr, job);
+    EXPECT_EQ(DMPAPER_A4, job->setup[kPsPaperSize]) << "not the default printer's Letter";
+    struct Case {
+        uint32_t index;
+        int32_t expect;
+        const char* why;
+    };
+    const Case cases[] = {
+        {1, GetDeviceCaps(job->dc, HORZRES) / static_cast<int32_t>(job->cellWidth), "characters per line"},
+        {2, GetDeviceCaps(job->dc, VERTRES) / static_cast<int32_t>(job->cellHeight), "lines per page"},
+        {3, GetDeviceCaps(job->dc, HORZRES), "page width"},
+        {4, GetDeviceCaps(job->dc, VERTRES), "page height"},
+        {5, 0, "another index"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.expect, Msg(1201).U32(c.index).Run()) << c.why;
+    // A4 less its imageable margins at 600 dpi: (824 - 18) points high.
+    EXPECT_NEAR(806 * 600 / 72, Msg(1201).U32(4).Run(), 2);
+    Close(a.value);
+    a = Open("-");
+    EXPECT_NEAR(756 * 600 / 72, Msg(1201).U32(4).Run(), 2) << "the default printer's Letter";
+    Close(a.value);
+}
+
+TEST_F(PrintJob, PrinterInformation) {
+    struct Case {
+        uint32_t code;
+        const char* text;
+        bool number;
+        const char* why;
+    };
+    const Case cases[] = {
+        {277, "QovTest", false, "printer name"},
+        {279, "LPT1:", false, "port"},
+        {280, "Wine PostScript Driver", false, "driver"},
+        {281, "Qovtervex test printer", false, "comment"},
+        {285, nullptr, true, "attributes: a number, no text"},
+        {300, nullptr, false, "a code without meaning"},
+        {275, nullptr, false, "below the range"},
+    };
+    for (const Case& c : cases) {
+        int32_t value = -7;
+        const char* text = PrtGetInfo(nullptr, "QovTest", c.code, &value);
+        if (c.text) {
+            ASSERT_NE(nullptr, text) << c.why;
+            EXPECT_STREQ(c.text, text) << c.why;
+            EXPECT_EQ(static_cast<int32_t>(strlen(c.text)), value) << c.why;
+        } else {
+            EXPECT_EQ(nullptr, text) << c.why;
+            if (!c.number) {
+                EXPECT_EQ(0, value) << c.why;
+            }
+        }
+    }
+    int32_t bins = 0;
+    PrtGetInfo(nullptr, "QovTest", 338, &bins);
+    int32_t len = 0;
+    const char* numbers = PrtGetInfo(nullptr, "QovTest", 340, &len);
+    if (bins > 0) {
+        ASSERT_NE(nullptr, numbers);
+        size_t items = 1;
+        for (const char* p = numbers; *p; p++) items += *p == ';';
+        EXPECT_EQ(static_cast<size_t>(bins < 100 ? bins : 100), items) << numbers;
+    }
+}
+
+TEST_F(PrintJob, PrinterListEndsWithPdf) {
+    HWND list = CreateWindowA("LISTBOX", "", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, list);
+    PrtListPrinters(list);
+    int n = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    std::vector<std::string> items;
+    for (int i = 0; i < n; i++) {
+        char buf[256] = "";
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
+        items.push_back(buf);
+    }
+    ASSERT_GE(items.size(), 3u);
+    EXPECT_EQ("pdf:", items.back());
+    EXPECT_NE(std::find(items.begin(), items.end(), "QovTest"), items.end());
+    EXPECT_NE(std::find(items.begin(), items.end(), "QovTestA4"), items.end());
+    DestroyWindow(list);
+}
+
+// The dialog helper: presses a button of each dialog as soon as it is up.
+int gPressButton;
+void PressButton(HWND dlg) { PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(gPressButton, BN_CLICKED), 0); }
+
+TEST_F(PrintJob, PrintDialogOkAndCancel) {
+    gPrtDlgHook = PressButton;
+    struct Case {
+        const char* name;
+        int button;
+        bool opened;
+        uint32_t detail;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"", IDOK, true, 0, "an empty name runs the print dialog"},
+        {"!@?", IDOK, true, 0, "\"!@?\" runs it as \"@?\" does"},
+        {"", IDCANCEL, false, 1, "a cancel answers handle 0 with detail 1"},
+    };
+    for (const Case& c : cases) {
+        gPressButton = c.button;
+        Answer1147 a = Open(c.name);
+        EXPECT_EQ(c.opened, a.value != 0) << c.why;
+        EXPECT_EQ(c.detail, a.detail) << c.why;
+        if (a.value) {
+            EXPECT_EQ("QovTest", a.text) << c.why;
+            PrinterRec* job = PrtJobFromHandle(a.value);
+            ASSERT_NE(nullptr, job);
+            EXPECT_NE(nullptr, job->dc) << c.why;
+            EXPECT_TRUE(job->flags & kPrtFlagAllPages) << c.why;
+            Close(a.value);
+        }
+    }
+    gPressButton = IDCANCEL;
+    EXPECT_EQ(1, Msg(1207).U32(0).Run()) << "page set-up dialog cancelled";
+    EXPECT_EQ(1, gPrtDlgCancelled);
+    gPressButton = IDOK;
+    EXPECT_EQ(0, Msg(1207).U32(0).Run()) << "page set-up dialog OK";
+    EXPECT_EQ(0, gPrtDlgCancelled);
+}
+
+TEST_F(PrintJob, TextsLandWhereTheArithmeticSays) {
+    Answer1147 a = Open("QovTest", "texts");
+    PrinterRec* job = PrtJobFromHandle(a.value);
+    ASSERT_NE(nullptr, job);
+    const double cw = job->cellWidth, ch = job->cellHeight;
+    Expect e("texts", job);
+    // Character cells, counted from 1.
+    Pos(5, 3);
+    Text("LEFTCELL");
+    e.Word("LEFTCELL", 0, 4 * cw, 2 * ch, 3 * ch);
+    struct Align {
+        uint16_t code;
+        const char* word;
+        int k;
+        const char* why;
+    };
+    const Align aligns[] = {
+        {3, "RIGHTALIGNED", 12, "right: the text ends at the column"},
+        {4, "CENTRED", 3, "centre: half the width each side"},  // 7 characters: 3.5 cells left
+        {1, "12.50", 3, "decimal: the right edge of the point"},
+        {1, ".5", 1, "decimal: a leading point"},
+        {1, "1250", 4, "decimal without a point: right"},
+        {0, "LEFTAGAIN", 0, "left"},
+    };
+    uint16_t row = 5;
+    for (const Align& al : aligns) {
+        Control(281, al.code);
+        Pos(40, row);
+        Text(al.word);
+        double x = 39 * cw;
+        if (al.code == 4) x -= (strlen(al.word) * cw) / 2 - al.k * cw;  // centre of an odd word
+        e.Word(al.word, al.k, x, (row - 1) * ch, row * ch);
+        row++;
+    }
+    // Right alignment in cells leaves the column where it was: the next text follows it.
+    Control(281, 3);
+    Pos(40, 13);
+    Text("AAA");
+    Control(281, 0);
+    Text("BBB");
+    e.Word("AAABBB", 3, 39 * cw, 12 * ch, 13 * ch);
+    // Metric and English modes: 0.1 mm and 0.01 inch from the page origin.
+    const double dpi = job->dpiX;
+    Control(280, 3);
+    Pos(500, 800);
+    Text("METRIC");
+    e.Word("METRIC", 0, 500 * dpi / 254, 800 * dpi / 254, 800 * dpi / 254 + ch);
+    Control(280, 2);
+    Control(281, 3);
+    Pos(300, 400);
+    Text("INCHRIGHT");
+    e.Word("INCHRIGHT", 9, 300 * dpi / 100, 400 * dpi / 100, 400 * dpi / 100 + ch);
+    Control(281, 0);
+    Control(280, 6);
+    Pos(2400, 3000);
+    Text("PIXELS");
+    e.Word("PIXELS", 0, 2400, 3000, 3000 + ch);
+    // A left margin of 10 cells moves the origin: margin minus the physical offset.
+    Control(280, 1);
+    Control(297, 10);
+    Pos(1, 40);
+    Text("MARGIN");
+    e.Word("MARGIN", 0, 10 * cw - job->physOffsetX, 39 * ch, 40 * ch);
+    Control(297, 0);
+    // A region: right alignment ends at its right edge (column 30's left edge).
+    Control(281, 3);
+    Msg(2215).U16(42).U16(43).U16(10).U16(30).Run();
+    Text("INREGION");
+    e.Word("INREGION", 8, 29 * cw, 41 * ch, 42 * ch);
+    Control(281, 0);
+    EXPECT_EQ(0u, Close(a.value).value);
+    EXPECT_TRUE(KeepCapture("texts"));
+}
+
+TEST_F(PrintJob, ShapesFillOrNot) {
+    Answer1147 a = Open("QovTest", "shapes");
+    PrinterRec* job = PrtJobFromHandle(a.value);
+    ASSERT_NE(nullptr, job);
+    Expect e("shapes", job);
+    Control(280, 6);
+    Msg(2203).U32(271).U32(4).Run();  // red background: the brush
+    // Unfilled rectangle: white inside, the black pen on its edge.
+    Msg(2210).U16(600).Pad(2).U16(1200).Pad(2).U16(600).Pad(2).U16(1200).Pad(2).Run();
+    e.Pixel(900, 900, 255, 255, 255);
+    Control(282, 1);
+    Msg(2210).U16(600).Pad(2).U16(1200).Pad(2).U16(1800).Pad(2).U16(2400).Pad(2).Run();
+    e.Pixel(2100, 900, 255, 0, 0);
+    Msg(2211).Pad(2).U16(1800).U16(2400).U16(600).U16(1200).Run();
+    e.Pixel(900, 2100, 255, 0, 0);
+    e.Pixel(620, 1820, 255, 255, 255);  // outside the ellipse, inside its box
+    Msg(2212).Pad(2).U16(1800).U16(2400).U16(1800).U16(2400).U16(300).U16(300).Run();
+    e.Pixel(2100, 2100, 255, 0, 0);
+    Control(282, 0);
+    Msg(2211).Pad(2).U16(3000).U16(3600).U16(600).U16(1200).Run();
+    e.Pixel(900, 3300, 255, 255, 255);
+    // A line in the text colour, 48 pixels wide.
+    Msg(2203).U32(270).U32(1).Run();  // blue
+    Control(283, 48);
+    Pos(1800, 3300);
+    Msg(2208).U16(2400).Pad(2).U16(3300).Run();
+    e.Pixel(2100, 3300, 0, 0, 255);
+    EXPECT_EQ(0u, Close(a.value).value);
+    EXPECT_TRUE(KeepCapture("shapes"));
+}
+
+TEST_F(PrintJob, PageSetupCodesGiveA4Landscape) {
+    Answer1147 a = Open("QovTest", "landscape");
+    PrinterRec* job = PrtJobFromHandle(a.value);
+    ASSERT_NE(nullptr, job);
+    Expect e("landscape", job);
+    Control(277, 2);
+    Control(289, DMPAPER_A4);
+    Pos(2, 2);
+    Text("LANDSCAPE");
+    Control(102, 1);
+    Text("SECOND");
+    // The default printer is Letter portrait: the codes alone make it A4 landscape.
+    e.PsContains("%%Orientation: Landscape");
+    e.PsContains("*PageSize A4");
+    e.Page(2, 595, 842);
+    Answer1147 z = Close(a.value);
+    EXPECT_EQ(0u, z.value);
+    EXPECT_EQ(2u, z.pages) << "one form feed, two pages";
+    EXPECT_TRUE(KeepCapture("landscape"));
+}
+
+TEST_F(PrintJob, FormFeedCountsPagesAndHomes) {
+    Answer1147 a = Open("QovTest", "pages");
+    PrinterRec* job = PrtJobFromHandle(a.value);
+    ASSERT_NE(nullptr, job);
+    Expect e("pages", job);
+    Pos(10, 10);
+    Control(102, 0);
+    EXPECT_EQ(0, job->column) << "102 with 0 only homes the position";
+    EXPECT_EQ(1, job->pageNumber);
+    Text("FIRST");
+    Control(102, 3);
+    EXPECT_EQ(2, job->pageNumber) << "102 with 3: two blank pages and this one end, one count";
+    Text("LAST");
+    for (int p = 1; p <= 4; p++) e.Page(p, 612, 792);
+    Answer1147 z = Close(a.value);
+    EXPECT_EQ(2u, z.pages);
+    EXPECT_TRUE(KeepCapture("pages"));
+}
+
+TEST_F(PrintJob, PdfTargetGoesToThePdfWriter) {
+    CreateDirectoryA(kOutDir, nullptr);
+    std::string file = WinPath(std::string(kOutDir) + "\\target.pdf");
+    DeleteFileA(file.c_str());
+    Answer1147 a = OpenPdf(file);
+    ASSERT_NE(0u, a.value);
+    EXPECT_EQ("pdf:", a.text);
+    PrinterRec* job = PrtJobFromHandle(a.value);
+    ASSERT_NE(nullptr, job);
+    EXPECT_NE(nullptr, job->pdf);
+    EXPECT_EQ(nullptr, job->dc);
+    const int32_t pdfValues[] = {90, 67, 5100, 6600};
+    for (uint32_t i = 1; i <= 4; i++) EXPECT_EQ(pdfValues[i - 1], Msg(1201).U32(i).Run()) << "index " << i;
+    int32_t len = 0;
+    const char* name = PrtGetInfo(job, "", 348, &len);
+    ASSERT_NE(nullptr, name);
+    EXPECT_STREQ(file.c_str(), name);
+    Pos(3, 3);
+    Text("PDFWORD");
+    EXPECT_EQ(0u, Close(a.value).value);
+    FILE* f = fopen(file.c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    char head[8] = "";
+    fread(head, 1, 5, f);
+    fclose(f);
+    EXPECT_EQ(0, strncmp(head, "%PDF-", 5));
+}
+
+TEST_F(PrintJob, SpoolNameGetsTheExtensionOnlyWhenItFits) {
+    snprintf(gClientConfig.spoolExt, sizeof gClientConfig.spoolExt, "SPL0");
+    struct Case {
+        std::string spool;
+        bool opened;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"out\\job", true, "a name without a dot gets one and the extension"},
+        {std::string("out\\") + std::string(251, 'a'), false, "a 255-byte name cannot take \".SPL0\""},
+        {std::string(256, 'b'), false, "a spool name of 256 bytes fails the open"},
+    };
+    CreateDirectoryA(kOutDir, nullptr);
+    for (const Case& c : cases) {
+        Msg m(1202);
+        m.U32(0).U32(7).U32(0).U32(0).U32(static_cast<uint32_t>(c.spool.size())).U8(0).Text("QovTest").Text(c.spool);
+        m.Run();
+        Answer1147 a = Sent1147();
+        EXPECT_EQ(c.opened, a.value != 0) << c.why;
+        if (!a.value) continue;
+        PrinterRec* job = PrtJobFromHandle(a.value);
+        ASSERT_NE(nullptr, job);
+        EXPECT_EQ(c.spool + ".SPL0", job->spoolName) << c.why;
+        Answer1147 z = Close(a.value);
+        EXPECT_EQ(0u, z.value);
+    }
+}
+
+// Run with the prefix that has no printer at all.
+TEST(NoPrinter, DefaultPrinterFailsQuietly) {
+    DWORD needed = 0, count = 0;
+    EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count);
+    if (needed) GTEST_SKIP() << "this prefix has printers";
+    Answer1147 a = Open("-");
+    EXPECT_EQ(0u, a.value);
+    EXPECT_STREQ("PRT: GetDefaultPageSetup Fail!", gErrorText);
+    HWND list = CreateWindowA("LISTBOX", "", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    PrtListPrinters(list);
+    ASSERT_EQ(1, SendMessageA(list, LB_GETCOUNT, 0, 0)) << "only \"pdf:\"";
+    char buf[32] = "";
+    SendMessageA(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(buf));
+    EXPECT_STREQ("pdf:", buf);
+    DestroyWindow(list);
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+# Print jobs under Wine: a fixture installs the test printers into the run's
+# prefix, the job tests print to them, and a host-side checker reads the
+# captured PostScript back (ps2pdf, pdftotext -bbox, Ghostscript pixels).
+# A second prefix without any printer serves the "no default printer" paths.
+add_executable(qovprtsetup qovprtsetup.cpp)
+target_link_libraries(qovprtsetup PRIVATE winspool gdi32 advapi32)
+
+set(print_out ${CMAKE_CURRENT_BINARY_DIR})
+add_test(NAME print_printer_setup
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/setup_printer.sh $<TARGET_FILE:qovprtsetup> ${print_out})
+set_tests_properties(print_printer_setup PROPERTIES FIXTURES_SETUP print_printer TIMEOUT 120)
+
+qov_test(print_job_test SOURCES print_job_test.cpp DEPS qov_print)
+set_tests_properties(print_job_test PROPERTIES FIXTURES_REQUIRED print_printer FIXTURES_SETUP print_output
+  RUN_SERIAL TRUE)
+set_property(TEST print_job_test APPEND PROPERTY ENVIRONMENT "GTEST_FILTER=-NoPrinter.*")
+
+add_test(NAME print_check_output
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/check_output.py ${print_out}/out)
+set_tests_properties(print_check_output PROPERTIES FIXTURES_REQUIRED print_output TIMEOUT 120)
+
+add_test(NAME print_no_printer
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/no_printer.sh $<TARGET_FILE:print_job_test> ${CMAKE_CURRENT_BINARY_DIR}/noprinter-prefix)
+set_tests_properties(print_no_printer PROPERTIES TIMEOUT 300)
