@@ -64,6 +64,7 @@ struct PngRows {
     uint32_t outBytes;       // DIB bytes per pixel for depths 8 and 16
     uint8_t* dib;
     size_t dibStride;
+    bool topDown;            // rows written top-down (in place), flipped at the end
     bool key;
     uint16_t keyR, keyG, keyB;
     uint8_t bgR, bgG, bgB;
@@ -245,8 +246,7 @@ inline uint8_t Blend(uint32_t colour, uint32_t alpha, uint32_t bg) {
 // kSample is the bytes per sample (the high byte comes first); kStep, when not
 // 0, is the step as a constant for the packed rows of a plain image.
 template <size_t kSample, size_t kStep>
-void PngConvertPixelsT(const PngRows& p, const uint8_t* __restrict s, size_t n, uint8_t* __restrict d,
-                       size_t runtimeStep) {
+void PngConvertPixelsT(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d, size_t runtimeStep) {
     const size_t step = kStep ? kStep : runtimeStep;
     const bool wide = kSample == 2;
     const size_t ss = kSample;
@@ -254,34 +254,39 @@ void PngConvertPixelsT(const PngRows& p, const uint8_t* __restrict s, size_t n, 
     case kGrey:
     case kPalette:
         if (!wide && step == 1) {
-            memcpy(d, s, n);
+            memmove(d, s, n);  // in place the rows may overlap
         } else {
             for (size_t x = 0; x < n; x++, s += ss, d += step) *d = *s;
         }
         break;
     case kRgb:
+        // Each pixel is read whole before it is written: in place the output
+        // may start a few bytes before its source.
         if (!p.key) {
             for (size_t x = 0; x < n; x++, s += 3 * ss, d += step) {
-                d[0] = s[2 * ss];
-                d[1] = s[ss];
-                d[2] = s[0];
+                const uint8_t r = s[0], g = s[ss], b = s[2 * ss];
+                d[0] = b;
+                d[1] = g;
+                d[2] = r;
             }
         } else if (!wide) {
             // 8-bit samples are compared with the key's low bytes.
             const uint8_t kr = uint8_t(p.keyR), kg = uint8_t(p.keyG), kb = uint8_t(p.keyB);
             for (size_t x = 0; x < n; x++, s += 3, d += step) {
-                bool hit = s[0] == kr && s[1] == kg && s[2] == kb;
-                d[0] = hit ? p.bgB : s[2];
-                d[1] = hit ? p.bgG : s[1];
-                d[2] = hit ? p.bgR : s[0];
+                const uint8_t r = s[0], g = s[1], b = s[2];
+                const bool hit = r == kr && g == kg && b == kb;
+                d[0] = hit ? p.bgB : b;
+                d[1] = hit ? p.bgG : g;
+                d[2] = hit ? p.bgR : r;
             }
         } else {
             for (size_t x = 0; x < n; x++, s += 6, d += step) {
-                bool hit = ((s[0] << 8) | s[1]) == p.keyR && ((s[2] << 8) | s[3]) == p.keyG &&
-                           ((s[4] << 8) | s[5]) == p.keyB;
-                d[0] = hit ? p.bgB : s[4];
-                d[1] = hit ? p.bgG : s[2];
-                d[2] = hit ? p.bgR : s[0];
+                const bool hit = ((s[0] << 8) | s[1]) == p.keyR && ((s[2] << 8) | s[3]) == p.keyG &&
+                                 ((s[4] << 8) | s[5]) == p.keyB;
+                const uint8_t r = s[0], g = s[2], b = s[4];
+                d[0] = hit ? p.bgB : b;
+                d[1] = hit ? p.bgG : g;
+                d[2] = hit ? p.bgR : r;
             }
         }
         break;
@@ -335,7 +340,7 @@ void PngConvertPixels(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d, 
 
 // One unfiltered row of a non-interlaced image into DIB row `y` (counted from the top).
 void PngConvertRow(const PngRows& p, const uint8_t* s, size_t rowBytes, uint32_t y) {
-    uint8_t* d = p.dib + (size_t(p.h.height) - 1 - y) * p.dibStride;
+    uint8_t* d = p.dib + (p.topDown ? y : size_t(p.h.height) - 1 - y) * p.dibStride;
     if (p.h.bitDepth == 2) {
         for (size_t i = 0; i < rowBytes; i++, d += 2) {
             uint16_t v = gTwoBitSpread[s[i]];
@@ -382,6 +387,8 @@ int PngInflateTo(z_stream* z, const uint8_t* data, size_t length, size_t* pos, u
 }
 
 // Non-interlaced: inflate a step of rows, unfilter and convert them, repeat.
+// A row is converted once the next one is unfiltered, so that a conversion in
+// place never destroys the row the next one is predicted from.
 int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t length, size_t pos,
                   uint8_t* raw, size_t total, const uint8_t* zeroRow) {
     const size_t rowBytes = (size_t(p.h.width) * p.bitsPerPixel + 7) / 8;
@@ -400,11 +407,27 @@ int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t len
             uint8_t* row = raw + size_t(y) * stride;
             PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
             row[0] = 0;
-            PngConvertRow(p, row + 1, rowBytes, y);
+            if (y > 0) PngConvertRow(p, prev, rowBytes, y - 1);
             prev = row + 1;
         }
     }
+    PngConvertRow(p, prev, rowBytes, p.h.height - 1);
     return kPngOk;
+}
+
+// Turns rows written top-down into the bottom-up order of a DIB.
+void PngFlipRows(uint8_t* bits, size_t stride, uint32_t height) {
+    uint8_t tmp[4096];
+    for (uint32_t top = 0, bottom = height - 1; top < bottom; top++, bottom--) {
+        uint8_t* a = bits + size_t(top) * stride;
+        uint8_t* b = bits + size_t(bottom) * stride;
+        for (size_t done = 0; done < stride; done += sizeof tmp) {
+            size_t n = stride - done < sizeof tmp ? stride - done : sizeof tmp;
+            memcpy(tmp, a + done, n);
+            memcpy(a + done, b + done, n);
+            memcpy(b + done, tmp, n);
+        }
+    }
 }
 
 // Adam7: inflate everything, then unfilter each pass and scatter its pixels.
@@ -547,9 +570,30 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
     }
     BuildTwoBitSpread();
 
-    uint8_t* raw = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
-    uint8_t* zeroRow = static_cast<uint8_t*>(LocalAllocZero(rowBytes.value / 8 + 1));
-    p.dib = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size()));
+    // Rows of 8 and 16 bits that do not grow in conversion are converted in
+    // place: the image data is inflated into the bits block itself, behind
+    // room for any growth of the row padding, the rows are written top-down
+    // over the consumed data and flipped at the end. One large block instead
+    // of two halves the memory that a big picture touches.
+    const size_t rawStride = size_t(rowBytes.value / 8) + 1;
+    const size_t inBytes = p.bitsPerPixel / 8;
+    p.topDown = !h.interlace && h.bitDepth >= 8 && p.outBytes <= inBytes;
+    uint8_t* block = nullptr;
+    uint8_t* raw = nullptr;
+    if (p.topDown) {
+        const size_t growth = p.dibStride > rawStride ? (p.dibStride - rawStride) * h.height : 0;
+        CheckedSize blockSize(growth);
+        blockSize.Add(total.value);
+        if (!blockSize.Fits(gImageByteCap)) return kPngBadFormat;
+        block = static_cast<uint8_t*>(LocalAllocZero(blockSize.value > dibSize.value ? blockSize.Size()
+                                                                                     : dibSize.Size()));
+        p.dib = block;
+        raw = block ? block + growth : nullptr;
+    } else {
+        raw = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
+        p.dib = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size()));
+    }
+    uint8_t* zeroRow = static_cast<uint8_t*>(LocalAllocZero(rawStride));
     z_stream z;
     memset(&z, 0, sizeof z);
     if (!raw || !zeroRow || !p.dib) {
@@ -561,11 +605,18 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
                          : PngDecodeRows(p, &z, data, length, c.firstIdat, raw, total.Size(), zeroRow);
         inflateEnd(&z);
     }
-    GuardedFree(raw);
+    if (!p.topDown) GuardedFree(raw);
     LocalFreeMem(zeroRow);
     if (rc != kPngOk) {
         LocalFreeMem(p.dib);
         return rc;
+    }
+    if (p.topDown) {
+        PngFlipRows(p.dib, p.dibStride, h.height);
+        // Padding bytes still hold image data of the rows that were there.
+        const size_t used = size_t(h.width) * p.outBytes;
+        if (used < p.dibStride)
+            for (uint32_t y = 0; y < h.height; y++) memset(p.dib + size_t(y) * p.dibStride + used, 0, p.dibStride - used);
     }
     out->bits = p.dib;
     if (headerOut) *headerOut = h;
