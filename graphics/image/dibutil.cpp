@@ -174,3 +174,139 @@ bool ApplyTransparentMask(int32_t colour, const BITMAPINFOHEADER* header, uint8_
     }
     return true;
 }
+
+namespace {
+
+constexpr uint32_t kZoomWhole = 1000;
+constexpr uint32_t kGreyLevels = 5;
+constexpr uint32_t kLevelDivisor = 51;   // 255 / 51 = 5, capped at level 4
+constexpr uint32_t kSmallCellZoom = 500; // cells of at most 2 x 2 pixels
+
+// Output size of one side, never 0 and never larger than the source.
+uint32_t MonoReducedSize(uint32_t size, uint32_t zoom) {
+    uint64_t out = uint64_t(size) * zoom / kZoomWhole;
+    if (out < 1) out = 1;
+    return out > size ? size : uint32_t(out);
+}
+
+// The source range [first, last) of output pixel o out of n.
+inline uint32_t MonoCellStart(uint32_t o, uint32_t src, uint32_t n) { return uint32_t(uint64_t(o) * src / n); }
+
+bool MonoViewSizes(const BITMAPINFOHEADER* h, uint32_t zoom, uint32_t* w, uint32_t* ht) {
+    if (h->biBitCount != 1 || h->biWidth <= 0 || h->biHeight <= 0 || zoom == 0 || zoom >= kZoomWhole) return false;
+    *w = MonoReducedSize(uint32_t(h->biWidth), zoom);
+    *ht = MonoReducedSize(uint32_t(h->biHeight), zoom);
+    return true;
+}
+
+}  // namespace
+
+uint32_t MonoCellCount(const uint8_t* bits, size_t stride, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
+    uint32_t count = 0;
+    for (uint32_t y = y0; y < y1; y++) {
+        const uint8_t* row = bits + size_t(y) * stride;
+        for (uint32_t x = x0; x < x1; x++) count += (row[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+    return count;
+}
+
+int MonoReduceOr(const BITMAPINFOHEADER* header, const uint8_t* bits, uint32_t zoom, BITMAPINFOHEADER* outHeader,
+                 uint8_t** outBits) {
+    uint32_t w, h;
+    if (!MonoViewSizes(header, zoom, &w, &h)) return kImgInvalid;
+    const uint32_t srcW = uint32_t(header->biWidth), srcH = uint32_t(header->biHeight);
+    const size_t srcStride = DibRowBytes(srcW, 1), stride = DibRowBytes(w, 1);
+    auto* out = static_cast<uint8_t*>(LocalAllocZero(stride * h));
+    if (!out) return kImgNoMemory;
+    for (uint32_t oy = 0; oy < h; oy++) {
+        uint32_t y0 = MonoCellStart(oy, srcH, h), y1 = MonoCellStart(oy + 1, srcH, h);
+        for (uint32_t ox = 0; ox < w; ox++) {
+            uint32_t x0 = MonoCellStart(ox, srcW, w), x1 = MonoCellStart(ox + 1, srcW, w);
+            if (MonoCellCount(bits, srcStride, x0, x1, y0, y1)) out[oy * stride + (ox >> 3)] |= uint8_t(0x80 >> (ox & 7));
+        }
+    }
+    *outHeader = *header;
+    outHeader->biWidth = LONG(w);
+    outHeader->biHeight = LONG(h);
+    outHeader->biSizeImage = DWORD(stride * h);
+    *outBits = out;
+    return kImgOk;
+}
+
+void DitherRow(const int* values, int* errThis, int* errNext, uint32_t width, bool rightToLeft, uint8_t* out) {
+    const int dir = rightToLeft ? -1 : 1;
+    for (uint32_t i = 0; i < width; i++) {
+        const int x = rightToLeft ? int(width - 1 - i) : int(i);
+        int v = values[x] + (errThis[x] >= 0 ? errThis[x] + 8 : errThis[x] - 8) / 16;
+        v = v < 0 ? 0 : v > 255 ? 255 : v;
+        uint32_t level = uint32_t(v) / kLevelDivisor;
+        if (level > kGreyLevels - 1) level = kGreyLevels - 1;
+        out[x] = uint8_t(level);
+        const int e = v - int(level * 255 / (kGreyLevels - 1));
+        const int ahead = x + dir, behind = x - dir;
+        if (ahead >= 0 && ahead < int(width)) {
+            errThis[ahead] += e * 7;
+            errNext[ahead] += e * 1;
+        }
+        if (behind >= 0 && behind < int(width)) errNext[behind] += e * 3;
+        errNext[x] += e * 5;
+    }
+}
+
+int MonoReduceGrey(const BITMAPINFOHEADER* header, const RGBQUAD* colors, const uint8_t* bits, uint32_t zoom,
+                   BITMAPINFOHEADER* outHeader, RGBQUAD outColors[5], uint8_t** outBits) {
+    uint32_t w, h;
+    if (!MonoViewSizes(header, zoom, &w, &h)) return kImgInvalid;
+    const uint32_t srcW = uint32_t(header->biWidth), srcH = uint32_t(header->biHeight);
+    const size_t srcStride = DibRowBytes(srcW, 1), stride = DibRowBytes(w, 8);
+    auto* out = static_cast<uint8_t*>(LocalAllocZero(stride * h));
+    // Cell greys of one row and the errors of this row and the next.
+    auto* work = static_cast<int*>(LocalAllocZero(sizeof(int) * size_t(w) * 3));
+    if (!out || !work) {
+        LocalFreeMem(out);
+        LocalFreeMem(work);
+        return kImgNoMemory;
+    }
+    int* values = work;
+    int* errThis = work + w;
+    int* errNext = work + 2 * size_t(w);
+    for (uint32_t oy = 0; oy < h; oy++) {
+        uint32_t y0 = MonoCellStart(oy, srcH, h), y1 = MonoCellStart(oy + 1, srcH, h);
+        for (uint32_t ox = 0; ox < w; ox++) {
+            uint32_t x0 = MonoCellStart(ox, srcW, w), x1 = MonoCellStart(ox + 1, srcW, w);
+            uint32_t cell = (x1 - x0) * (y1 - y0);
+            uint32_t count = MonoCellCount(bits, srcStride, x0, x1, y0, y1);
+            // Near full size the cells hold one to four pixels: count them
+            // all out of four, so a one-pixel cell is either empty or full.
+            if (zoom >= kSmallCellZoom && cell < 4) {
+                count *= 4 / cell;
+                cell = 4;
+            }
+            values[ox] = int(count * 255 / cell);
+        }
+        DitherRow(values, errThis, errNext, w, (oy & 1) != 0, out + size_t(oy) * stride);
+        for (uint32_t x = 0; x < w; x++) {
+            errThis[x] = errNext[x];
+            errNext[x] = 0;
+        }
+    }
+    LocalFreeMem(work);
+    // Level 0 (no set bits) shows the colour of index 0.
+    static const uint8_t kGreys[kGreyLevels] = {255, 192, 128, 64, 0};
+    const bool reversed = colors[0].rgbBlue == 0;
+    for (uint32_t i = 0; i < kGreyLevels; i++) {
+        uint8_t g = kGreys[reversed ? kGreyLevels - 1 - i : i];
+        outColors[i].rgbBlue = outColors[i].rgbGreen = outColors[i].rgbRed = g;
+        outColors[i].rgbReserved = 0;
+    }
+    memset(outHeader, 0, sizeof *outHeader);
+    outHeader->biSize = 40;
+    outHeader->biWidth = LONG(w);
+    outHeader->biHeight = LONG(h);
+    outHeader->biPlanes = 1;
+    outHeader->biBitCount = 8;
+    outHeader->biSizeImage = DWORD(stride * h);
+    outHeader->biClrUsed = outHeader->biClrImportant = kGreyLevels;
+    *outBits = out;
+    return kImgOk;
+}

@@ -43,3 +43,23 @@ extern uint32_t (*gDibSystemColor)(int index);
 // header is followed by its colour table; the mask is a 1-bit DIB.
 bool ApplyTransparentMask(int32_t colour, const BITMAPINFOHEADER* header, uint8_t* bits,
                           const BITMAPINFOHEADER* maskHeader, const uint8_t* maskBits);
+
+// The 1-bit display reduction of a picture shown below 100 % (zoom in per
+// mille): each output pixel covers a cell of source pixels. Both answer 0,
+// -3 (not a 1-bit image, or a zoom of 1000 or more) or -6 (no memory) and
+// hand back a new LocalAllocZero block of bottom-up rows.
+// Set bits in the source pixels [x0, x1) of DIB rows [y0, y1).
+uint32_t MonoCellCount(const uint8_t* bits, size_t stride, uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1);
+// A 1-bit view whose pixels are the OR of their cells, so thin dark lines on
+// a light background stay visible; the colour table stays the source's.
+int MonoReduceOr(const BITMAPINFOHEADER* header, const uint8_t* bits, uint32_t zoom, BITMAPINFOHEADER* outHeader,
+                 uint8_t** outBits);
+// An 8-bit view on five greys: each cell's share of set bits, error-diffused.
+// outColors receives 255, 192, 128, 64, 0, reversed when the source's first
+// colour has blue 0 (set bits are then the light ones).
+int MonoReduceGrey(const BITMAPINFOHEADER* header, const RGBQUAD* colors, const uint8_t* bits, uint32_t zoom,
+                   BITMAPINFOHEADER* outHeader, RGBQUAD outColors[5], uint8_t** outBits);
+// One row of the grey view's error diffusion (Floyd-Steinberg, serpentine):
+// values are the cell greys 0..255; errors are carried in sixteenths, errNext
+// collects the share for the row below; out receives the levels 0..4.
+void DitherRow(const int* values, int* errThis, int* errNext, uint32_t width, bool rightToLeft, uint8_t* out);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <cstring>
 #include <string>
 
@@ -127,4 +128,65 @@ TEST(DibHelpers, TransparentMask) {
     EXPECT_EQ(Bytes(bits, bits + 4), Bytes({9, 9, 9, 9}));
     EXPECT_TRUE(ApplyTransparentMask(0x302010, &dib.h, bits, &mh, mask));
     EXPECT_EQ(Bytes(bits, bits + 4), Bytes({2, 9, 2, 9})) << "set mask bits take the colour's index";
+}
+
+TEST(DibHelpers, MonoReductions) {
+    // An 8 x 8 1-bit image: stride 4 bytes per row.
+    auto image = [](std::function<bool(uint32_t, uint32_t)> set) {
+        Bytes b(8 * 4, 0);
+        for (uint32_t y = 0; y < 8; y++)
+            for (uint32_t x = 0; x < 8; x++)
+                if (set(x, y)) b[y * 4] |= uint8_t(0x80 >> x);
+        return b;
+    };
+    BITMAPINFOHEADER h = {};
+    h.biSize = 40;
+    h.biWidth = 8;
+    h.biHeight = 8;
+    h.biBitCount = 1;
+    RGBQUAD whiteFirst[2] = {{255, 255, 255, 0}, {0, 0, 0, 0}};
+    RGBQUAD blackFirst[2] = {{0, 0, 0, 0}, {255, 255, 255, 0}};
+
+    BITMAPINFOHEADER oh;
+    uint8_t* out = nullptr;
+    Bytes dot = image([](uint32_t x, uint32_t y) { return x == 5 && y == 2; });
+    ASSERT_EQ(MonoReduceOr(&h, dot.data(), 500, &oh, &out), kImgOk);
+    EXPECT_EQ(oh.biWidth, 4);
+    EXPECT_EQ(oh.biHeight, 4);
+    EXPECT_EQ(out[1 * 4], 0x20) << "the lone pixel keeps its cell dark";
+    EXPECT_EQ(out[0] | out[8] | out[12], 0);
+    LocalFreeMem(out);
+
+    struct Case {
+        std::function<bool(uint32_t, uint32_t)> set;
+        uint32_t zoom;
+        double meanLevel;
+        const char* why;
+    } cases[] = {
+        {[](uint32_t, uint32_t) { return false; }, 500, 0.0, "an empty image is level 0"},
+        {[](uint32_t, uint32_t) { return true; }, 500, 4.0, "a full image is level 4"},
+        {[](uint32_t, uint32_t) { return true; }, 900, 4.0, "one- and two-pixel cells of a full image are full"},
+        {[](uint32_t x, uint32_t y) { return ((x + y) & 1) != 0; }, 500, 2.0, "a checkerboard is mid grey"},
+        {[](uint32_t x, uint32_t y) { return ((x + y) & 1) != 0; }, 250, 2.0, "also in 4 x 4 cells"},
+    };
+    for (const auto& c : cases) {
+        Bytes src = image(c.set);
+        RGBQUAD greys[5];
+        ASSERT_EQ(MonoReduceGrey(&h, whiteFirst, src.data(), c.zoom, &oh, greys, &out), kImgOk) << c.why;
+        double sum = 0;
+        const size_t stride = (size_t(oh.biWidth) + 3) & ~size_t(3);
+        for (int32_t y = 0; y < oh.biHeight; y++)
+            for (int32_t x = 0; x < oh.biWidth; x++) sum += out[y * stride + x];
+        EXPECT_NEAR(sum / (oh.biWidth * oh.biHeight), c.meanLevel, 0.5) << c.why;
+        EXPECT_EQ(greys[0].rgbRed, 255) << "level 0 shows the first colour, white";
+        LocalFreeMem(out);
+    }
+    RGBQUAD greys[5];
+    ASSERT_EQ(MonoReduceGrey(&h, blackFirst, dot.data(), 500, &oh, greys, &out), kImgOk);
+    EXPECT_EQ(greys[0].rgbRed, 0) << "a black first colour reverses the greys";
+    EXPECT_EQ(greys[4].rgbRed, 255);
+    LocalFreeMem(out);
+    EXPECT_EQ(MonoReduceOr(&h, dot.data(), 1000, &oh, &out), kImgInvalid) << "no reduction at full size";
+    h.biBitCount = 8;
+    EXPECT_EQ(MonoReduceGrey(&h, whiteFirst, dot.data(), 500, &oh, greys, &out), kImgInvalid) << "1-bit only";
 }
