@@ -13,6 +13,9 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd build/host && ctest --output-on-failure -j "$jobs")
 
+echo "== page tests (Node, headless Chromium)"
+bash scripts/test-pages.sh
+
 echo "== target tests (Wine)"
 source scripts/wine-env.sh
 trap qov_wine_cleanup EXIT

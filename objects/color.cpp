@@ -2,6 +2,8 @@
 // values, and the Color object (kind 18).
 #include "objects/color.h"
 
+#include "objects/crstream.h"
+#include "objects/objcreate.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
 
@@ -77,3 +79,20 @@ const ObjectOps kColorObjOps = {
     ColorSetProp,                        // 15 set property
     nullptr, nullptr, nullptr,           // 16-18
 };
+
+// The creator of Color objects: the colour is the creation record's Value; a
+// Color without one is refused.
+ObjectRecord* ColorCreatorEntry(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    if (!cr->given[kPidValue]) {
+        *code = kOpNoObject;
+        return nullptr;
+    }
+    ObjectRecord* rec = ColorObjCreate(static_cast<uint32_t>(cr->values[kPidValue]));
+    if (!rec) {
+        *code = kOpNoMemory;
+        return nullptr;
+    }
+    rec->ovar = cr->ovar;
+    rec->objectId = cr->objectId;
+    return rec;
+}

@@ -32,5 +32,8 @@ uint32_t ColorObjGetValue(const ObjectRecord* rec, uint32_t fallback);
 // A Color object holding value, on the list of Color objects; null without memory.
 ObjectRecord* ColorObjCreate(uint32_t value);
 void ColorDestroyAll();
+// The creator registered for ObjectType Color.
+struct ObjectCreateRecord;
+ObjectRecord* ColorCreatorEntry(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 struct ObjectOps;
 extern const ObjectOps kColorObjOps;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "objects/crstream.h"
 #include "objects/objops.h"
 #include "session/log.h"
 #include "session/settings.h"
@@ -269,3 +270,35 @@ const ObjectOps kFontObjOps = {
     FontObjSetProp,                      // 15 set property
     nullptr, nullptr, nullptr,           // 16-18
 };
+
+// The creator of Font objects: a font text in Font, or the face, size (in
+// tenths of a point), bold and italic properties.
+ObjectRecord* FontCreatorEntry(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    FontRec* font;
+    CrText spec = CreateRecordText(cr, kPidFont);
+    if (spec.length) {
+        font = FontFromSpec(spec.text, static_cast<int32_t>(spec.length), nullptr, 0);
+    } else {
+        CrText face = CreateRecordText(cr, kPidFontName);
+        char name[kFontFaceMax + 1];
+        size_t n = face.length < sizeof name - 1 ? face.length : sizeof name - 1;
+        memcpy(name, face.text ? face.text : "", n);
+        name[n] = 0;
+        font = FontCreateShared(n ? name : "Courier New", CreateRecordValue(cr, kPidSize, kFontDefaultSize),
+                                CreateRecordValue(cr, kPidBold, 0) != 0, CreateRecordValue(cr, kPidItalic, 0) != 0, 0,
+                                nullptr, 0, 0, 0);
+    }
+    if (!font) {
+        *code = kOpNoFont;
+        return nullptr;
+    }
+    ObjectRecord* rec = FontObjCreate(font);
+    if (!rec) {
+        FontRelease(font);
+        *code = kOpNoMemory;
+        return nullptr;
+    }
+    rec->ovar = cr->ovar;
+    rec->objectId = cr->objectId;
+    return rec;
+}

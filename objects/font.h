@@ -59,5 +59,8 @@ FontRec* FontObjGetFont(ObjectRecord* rec);
 // A Font object holding one use of font (taken over from the caller); null without memory.
 ObjectRecord* FontObjCreate(FontRec* font);
 void FontObjDestroyAll();
+// The creator registered for ObjectType Font.
+struct ObjectCreateRecord;
+ObjectRecord* FontCreatorEntry(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 struct ObjectOps;
 extern const ObjectOps kFontObjOps;

@@ -34,6 +34,8 @@ struct GuiHooks {
     void (*ribbonDestroy)(ObjectRecord* win);
     int32_t (*ribbonHeight)(ObjectRecord* win);
     void (*oleWindowDestroy)(ObjectRecord* win);     // the window's OLE frame support
+    int32_t (*webHostCreate)(ObjectRecord* win, uint32_t webMode);  // WEBMODE 2 or more: 0 or -52
+    void (*webHostMoved)(ObjectRecord* win);
     void (*webHostDestroy)(ObjectRecord* win);       // the window's web-view host
     void (*webHostResize)(ObjectRecord* win);
     bool (*tabControlPaintOverlaps)();               // the tab-control painting switch

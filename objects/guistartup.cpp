@@ -37,6 +37,10 @@ static bool gOleStarted;
 void CleanupLogStep(const char* step) { DebugLogWrite(step, "%s", ""); }
 
 bool RuntimeStartup() {
+    // Under Wine the desktop window belongs to a process started on demand; a
+    // top-level window created while it is still starting fails with
+    // ERROR_INVALID_WINDOW_HANDLE. Asking for the desktop waits for it.
+    GetDesktopWindow();
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
                                                  ICC_COOL_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
     if (!InitCommonControlsEx(&icc)) InitCommonControls();
@@ -104,7 +108,10 @@ HWND CreateTheMainWindow(HINSTANCE inst) {
     if (!RegisterWindowClasses(inst)) return nullptr;
     auto* w = static_cast<NativeWindowRecord*>(
         static_cast<void*>(ObjectAllocRecord(kKindWindow, sizeof(NativeWindowRecord), false)));
-    if (!w) return nullptr;
+    if (!w) {
+        DebugLogWrite("MainWindow", "no memory for its record");
+        return nullptr;
+    }
     ObjectRecord* rec = &w->w.hdr;
     rec->handle = kHandleMainWindow;
     w->w.winType = kWinNormal;
@@ -120,6 +127,7 @@ HWND CreateTheMainWindow(HINSTANCE inst) {
     HWND wnd = CreateWindowExA(0, kClassWindow, "Qovtervex", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, inst, nullptr);
     if (!wnd) {
+        DebugLogWrite("MainWindow", "CreateWindow failed WINERR:0x%-8lX", GetLastError());
         if (rec->font) FontRelease(rec->font);
         ObjectFreeRecord(rec);
         return nullptr;
@@ -237,6 +245,10 @@ void GuiCleanup() {
 
 void CleanupTheRuntime() {
     CleanupLogStep("902.CleanupTheRuntime-started.");
+    if (gPrintObjectHooks.cleanup) {
+        CleanupLogStep("902.CleanupTheRuntime-PrintCleanup.");
+        gPrintObjectHooks.cleanup();
+    }
     ObjectCleanup();
     GuiCleanup();
     if (gGuiHooks.helpCleanup) gGuiHooks.helpCleanup();
@@ -267,6 +279,8 @@ void GuiInstallHooks() {
     gObjectHooks.fontRelease = FontRelease;
     gObjectHooks.focusAway = HookFocusAway;
     RegisterObjectCreator(kTypeWindow, WindowCreatorEntry);
+    RegisterObjectCreator(kTypeColor, ColorCreatorEntry);
+    RegisterObjectCreator(kTypeFont, FontCreatorEntry);
     RegisterObjectOps(kKindWindow, &kWindowOps);
     RegisterObjectOps(kKindFont, &kFontObjOps);
     RegisterObjectOps(kKindColor, &kColorObjOps);

@@ -62,5 +62,6 @@ extern ComObjectHooks gComObjectHooks;
 // Printing: what the object cleanup must close first.
 struct PrintObjectHooks {
     void (*closePreviews)();
+    void (*cleanup)();          // open print jobs at exit
 };
 extern PrintObjectHooks gPrintObjectHooks;

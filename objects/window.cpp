@@ -243,6 +243,16 @@ ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t*
     w->nextWindow = gWindowList;
     gWindowList = w;
     if (gGuiHooks.ribbonCreate) gGuiHooks.ribbonCreate(rec, 0);
+    // A window rendered as a page gets its web view now; without one the
+    // window cannot show anything and is not created.
+    if (w->webMode >= kWebModePage && gGuiHooks.webHostCreate) {
+        int32_t hosted = gGuiHooks.webHostCreate(rec, w->webMode);
+        if (hosted != 0) {
+            WindowDestroy(rec);
+            *result = hosted;
+            return nullptr;
+        }
+    }
     ObjectSaveLayout(rec, 0);
     if (cr->flags0 & kCrDisabled) ObjectDisable(rec, 0);
     *result = 0;
@@ -849,6 +859,7 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_MOVE:
+        if (gGuiHooks.webHostMoved && w->w.webHost) gGuiHooks.webHostMoved(rec);
         if (EventIsRegistered(rec, kEvMove)) {
             int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
             PostObjectEvent(rec, kEvMove, kEventKindDefault, 0, ConvertUnits(rec, x, 0, 0) * 10000 + ConvertUnits(rec, y, 1, 0));

@@ -79,6 +79,8 @@ ObjectRecord* WindowObjectCreate(ObjectRecord* unused, ObjectCreateRecord* cr, i
 // The creator of type 30 as the object model calls it.
 ObjectRecord* WindowCreatorEntry(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 int32_t WindowDestroy(ObjectRecord* rec);
+// WEBMODE from which a window renders as a page in a web view.
+constexpr uint32_t kWebModePage = 2;
 int32_t WindowShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
 int32_t WindowHide(ObjectRecord* rec);
 int32_t WindowEnable(ObjectRecord* rec, int32_t item, int32_t on);

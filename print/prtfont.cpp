@@ -7,9 +7,20 @@
 #include <cstdio>
 #include <cstring>
 
+#include "objects/font.h"
+#include "objects/objrecord.h"
 #include "session/util/mem.h"
 
-PrtFont* (*gPrtFontFromObject)(uint32_t fontObject, HDC dc);
+// A Font object named by its handle: its description made for the printer.
+static PrtFont* PrtFontFromObject(uint32_t fontObject, HDC dc) {
+    ObjectRecord* rec = ObjectFromHandle(fontObject);
+    FontRec* font = rec ? FontObjGetFont(rec) : nullptr;
+    if (!font || font->size <= 0) return nullptr;
+    return PrtFontCreate(font->face, static_cast<uint32_t>(font->size), font->bold, font->italic, font->underline,
+                         font->strike, font->angle, dc);
+}
+
+PrtFont* (*gPrtFontFromObject)(uint32_t fontObject, HDC dc) = PrtFontFromObject;
 
 // The font texts name the PDF families; on a printer they are these faces.
 struct PrtFaceMap {
