@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # demo.sh - a demonstration session: the scripted server runs the demo script
 # and starts the client against it under Wine; the session's log, the client's
-# debug and message logs and a screenshot land in out/demo-<timestamp>/, which
+# debug and message logs and screenshots land in out/demo-<timestamp>/, which
 # is named on the last line of the output.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,18 +15,28 @@ source "$here/scripts/wine-env.sh"
 trap qov_wine_cleanup EXIT
 winpath() { echo "Z:$1" | tr / '\\'; }
 # The client's debug log is written beside the program; a copy of the program
-# in the output folder keeps every log of this run together.
-cp "$build/qovtervex.exe" "$out/"
+# in each output folder keeps every log of a session together. Screenshots
+# are taken by the scripts' "screenshot" steps while the windows are up.
 cd "$out"
-set +e
-wine "$build/qovserver.exe" --timeout 20 \
-  --client "$(winpath "$out/qovtervex.exe") -deb -dmsgs=1 demo" \
-  "$(winpath "$here/tests/server/scripts/demo.txt")" 2>&1 | tr -d '\r' | tee "$out/session.log"
-rc=${PIPESTATUS[0]}
-set -e
-if command -v import >/dev/null 2>&1; then
-  import -window root "$out/screenshot.png" 2>/dev/null || true
-fi
-rm -f "$out/qovtervex.exe"
+# One session per demo script, in order: the session basics first, then each
+# facility's own scene (demo-*.txt). Each leaves its logs in a folder of its own.
+rc=0
+for script in "$here"/tests/server/scripts/demo.txt "$here"/tests/server/scripts/demo-*.txt; do
+  [ -f "$script" ] || continue
+  name=$(basename "$script" .txt)
+  mkdir -p "$out/$name"
+  cp "$build/qovtervex.exe" "$out/$name/"
+  [ -d "$build/qovwv_html" ] && cp -r "$build/qovwv_html" "$out/$name/"
+  cd "$out/$name"
+  set +e
+  wine "$build/qovserver.exe" --timeout 30 \
+    --client "$(winpath "$out/$name/qovtervex.exe") -deb -dmsgs=1 $name" \
+    "$(winpath "$script")" 2>&1 | tr -d '\r' | tee "$out/$name/session.log"
+  step=${PIPESTATUS[0]}
+  set -e
+  [ "$step" -eq 0 ] || rc=$step
+  rm -rf "$out/$name/qovtervex.exe" "$out/$name/qovwv_html"
+  cd "$out"
+done
 echo "demo output: $out"
 exit "$rc"
