@@ -253,6 +253,21 @@ void DitherRow(const int* values, int* errThis, int* errNext, uint32_t width, bo
     }
 }
 
+void MonoDitherRows(uint8_t* rows, size_t stride, uint32_t width, uint32_t height, int* work) {
+    int* values = work;
+    int* errThis = work + width;
+    int* errNext = work + 2 * size_t(width);
+    for (uint32_t y = 0; y < height; y++) {
+        uint8_t* row = rows + size_t(y) * stride;
+        for (uint32_t x = 0; x < width; x++) values[x] = row[x];
+        DitherRow(values, errThis, errNext, width, (y & 1) != 0, row);
+        for (uint32_t x = 0; x < width; x++) {
+            errThis[x] = errNext[x];
+            errNext[x] = 0;
+        }
+    }
+}
+
 int MonoReduceGrey(const BITMAPINFOHEADER* header, const RGBQUAD* colors, const uint8_t* bits, uint32_t zoom,
                    BITMAPINFOHEADER* outHeader, RGBQUAD outColors[5], uint8_t** outBits) {
     uint32_t w, h;
@@ -267,9 +282,6 @@ int MonoReduceGrey(const BITMAPINFOHEADER* header, const RGBQUAD* colors, const 
         LocalFreeMem(work);
         return kImgNoMemory;
     }
-    int* values = work;
-    int* errThis = work + w;
-    int* errNext = work + 2 * size_t(w);
     for (uint32_t oy = 0; oy < h; oy++) {
         uint32_t y0 = MonoCellStart(oy, srcH, h), y1 = MonoCellStart(oy + 1, srcH, h);
         for (uint32_t ox = 0; ox < w; ox++) {
@@ -282,14 +294,10 @@ int MonoReduceGrey(const BITMAPINFOHEADER* header, const RGBQUAD* colors, const 
                 count *= 4 / cell;
                 cell = 4;
             }
-            values[ox] = int(count * 255 / cell);
-        }
-        DitherRow(values, errThis, errNext, w, (oy & 1) != 0, out + size_t(oy) * stride);
-        for (uint32_t x = 0; x < w; x++) {
-            errThis[x] = errNext[x];
-            errNext[x] = 0;
+            out[size_t(oy) * stride + ox] = uint8_t(count * 255 / cell);
         }
     }
+    MonoDitherRows(out, stride, w, h, work);
     LocalFreeMem(work);
     // Level 0 (no set bits) shows the colour of index 0.
     static const uint8_t kGreys[kGreyLevels] = {255, 192, 128, 64, 0};

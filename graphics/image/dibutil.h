@@ -63,3 +63,6 @@ int MonoReduceGrey(const BITMAPINFOHEADER* header, const RGBQUAD* colors, const 
 // values are the cell greys 0..255; errors are carried in sixteenths, errNext
 // collects the share for the row below; out receives the levels 0..4.
 void DitherRow(const int* values, int* errThis, int* errNext, uint32_t width, bool rightToLeft, uint8_t* out);
+// Quantises rows of cell greys (0..255, bottom-up) to levels 0..4 in place,
+// reversing direction on every row; work holds 3 x width ints, zero-filled.
+void MonoDitherRows(uint8_t* rows, size_t stride, uint32_t width, uint32_t height, int* work);

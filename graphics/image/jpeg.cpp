@@ -116,13 +116,31 @@ void JpegSetPalette(const jpeg_decompress_struct& c, RGBQUAD* colors) {
 // and v = (1 - C/255)(1 - k) + k per channel, the output (1 - v) x 255 is
 // C x K / 255: computed in integers it stays exact, so a black byte of 255
 // gives the channel byte itself (floating point would give 9 for 10).
-void JpegCmykRow(const uint8_t* s, uint8_t* d, JDIMENSION width) {
+void JpegCmykToBgr(const uint8_t* s, uint8_t* d, JDIMENSION width) {
     for (JDIMENSION x = 0; x < width; x++, s += 4, d += 3) {
         const uint32_t k = s[3];
         d[2] = uint8_t(s[0] * k / 255);
         d[1] = uint8_t(s[1] * k / 255);
         d[0] = uint8_t(s[2] * k / 255);
     }
+}
+
+// CMYK scanlines through a 4-byte-per-pixel buffer into 24-bit rows from the
+// bottom up. The buffer is handed back through cmykRow so that a library
+// error, which jumps past this frame, still frees it.
+int JpegDecodeCmyk(jpeg_decompress_struct* c, size_t rowStride, JSAMPROW* cmykRow) {
+    CheckedSize rowBytes(c->output_width);
+    rowBytes.Mul(4);
+    *cmykRow = static_cast<JSAMPROW>(GuardedAlloc(rowBytes.Size()));
+    if (!*cmykRow) return kImgNoMemory;
+    uint8_t* bits = gImageDecodeState.bits;
+    while (c->output_scanline < c->output_height) {
+        uint8_t* d = bits + size_t(c->output_height - 1 - c->output_scanline) * rowStride;
+        if (jpeg_read_scanlines(c, cmykRow, 1) != 1) break;
+        JpegCmykToBgr(*cmykRow, d, c->output_width);
+    }
+    jpeg_finish_decompress(c);
+    return kImgOk;
 }
 
 // The decode proper, apart from the setjmp frame so that no local changes
@@ -174,18 +192,11 @@ int JpegDecodeRows(jpeg_decompress_struct* c, JSAMPROW* cmykRow) {
         h.biClrUsed = h.biClrImportant = 256;
         JpegSetPalette(*c, st.colors);
     }
-    if (cmyk) {
-        CheckedSize rowBytes(c->output_width);
-        rowBytes.Mul(4);
-        *cmykRow = static_cast<JSAMPROW>(GuardedAlloc(rowBytes.Size()));
-        if (!*cmykRow) return kImgNoMemory;
-    }
+    if (cmyk) return JpegDecodeCmyk(c, stride.Size(), cmykRow);
     const size_t rowStride = stride.Size();
     while (c->output_scanline < c->output_height) {
-        uint8_t* d = st.bits + size_t(c->output_height - 1 - c->output_scanline) * rowStride;
-        JSAMPROW row = cmyk ? *cmykRow : d;
+        JSAMPROW row = st.bits + size_t(c->output_height - 1 - c->output_scanline) * rowStride;
         if (jpeg_read_scanlines(c, &row, 1) != 1) break;
-        if (cmyk) JpegCmykRow(*cmykRow, d, c->output_width);
     }
     jpeg_finish_decompress(c);
     return kImgOk;

@@ -185,10 +185,21 @@ int PngScanChunks(const uint8_t* data, size_t length, PngChunks* c) {
     return kPngOk;
 }
 
+// The standard predictor: the nearest of left, upper and upper-left to
+// left + upper - upper-left, ties in that order. Inlined into the row loop.
+inline int PngPaeth(int a, int b, int c) {
+    int pb = a - c, pa = b - c, pc = pa + pb;
+    pa = pa < 0 ? -pa : pa;
+    pb = pb < 0 ? -pb : pb;
+    pc = pc < 0 ? -pc : pc;
+    if (pb < pa) pa = pb, a = b;
+    return pc < pa ? c : a;
+}
+
 // Undoes one row's filter in place; prev is the row above (zeros for the first).
 // kBpp is the filter distance, a constant so that the byte loops unroll.
 template <size_t kBpp>
-void PngUnfilterRowT(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
+void PngUnfilterT(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     switch (filter) {
     case kFilterSub:
         for (size_t i = kBpp; i < n; i++) row[i] = uint8_t(row[i] + row[i - kBpp]);
@@ -203,18 +214,7 @@ void PngUnfilterRowT(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n
     case kFilterPaeth:
         // With no left neighbour the predictor is the upper byte.
         for (size_t i = 0; i < kBpp && i < n; i++) row[i] = uint8_t(row[i] + prev[i]);
-        for (size_t i = kBpp; i < n; i++) {
-            // The nearest of left, upper and upper-left to left + upper - upper-left,
-            // ties in that order.
-            int a = row[i - kBpp], b = prev[i], c = prev[i - kBpp];
-            int pb = a - c, pa = b - c, pc = pa + pb;
-            pa = pa < 0 ? -pa : pa;
-            pb = pb < 0 ? -pb : pb;
-            pc = pc < 0 ? -pc : pc;
-            if (pb < pa) pa = pb, a = b;
-            if (pc < pa) a = c;
-            row[i] = uint8_t(row[i] + a);
-        }
+        for (size_t i = kBpp; i < n; i++) row[i] = uint8_t(row[i] + PngPaeth(row[i - kBpp], prev[i], prev[i - kBpp]));
         break;
     default:
         // None, and unknown types, leave the bytes as stored.
@@ -222,14 +222,14 @@ void PngUnfilterRowT(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n
     }
 }
 
-void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
+void PngUnfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
     switch (bpp) {
-    case 1: PngUnfilterRowT<1>(filter, row, prev, n); break;
-    case 2: PngUnfilterRowT<2>(filter, row, prev, n); break;
-    case 3: PngUnfilterRowT<3>(filter, row, prev, n); break;
-    case 4: PngUnfilterRowT<4>(filter, row, prev, n); break;
-    case 6: PngUnfilterRowT<6>(filter, row, prev, n); break;
-    default: PngUnfilterRowT<8>(filter, row, prev, n); break;
+    case 1: PngUnfilterT<1>(filter, row, prev, n); break;
+    case 2: PngUnfilterT<2>(filter, row, prev, n); break;
+    case 3: PngUnfilterT<3>(filter, row, prev, n); break;
+    case 4: PngUnfilterT<4>(filter, row, prev, n); break;
+    case 6: PngUnfilterT<6>(filter, row, prev, n); break;
+    default: PngUnfilterT<8>(filter, row, prev, n); break;
     }
 }
 
@@ -405,7 +405,7 @@ int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t len
         if (ready <= y) return kPngBadFormat;  // the stream ended short of the rows
         for (; y < ready; y++) {
             uint8_t* row = raw + size_t(y) * stride;
-            PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
+            PngUnfilter(row[0], row + 1, prev, rowBytes, p.filterBpp);
             row[0] = 0;
             if (y > 0) PngConvertRow(p, prev, rowBytes, y - 1);
             prev = row + 1;
@@ -446,7 +446,7 @@ int PngDecodeInterlaced(const PngRows& p, z_stream* z, const uint8_t* data, size
         const size_t rowBytes = size_t(pw) * (p.bitsPerPixel / 8);
         const uint8_t* prev = zeroRow;
         for (uint64_t py = 0; py < ph; py++) {
-            PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
+            PngUnfilter(row[0], row + 1, prev, rowBytes, p.filterBpp);
             row[0] = 0;
             size_t y = kPassY0[pass] + size_t(py) * kPassDy[pass];
             uint8_t* d = p.dib + (size_t(p.h.height) - 1 - y) * p.dibStride + size_t(kPassX0[pass]) * p.outBytes;
