@@ -10,12 +10,8 @@ out=$cache/testdata/image
 stamp=$out/.done-v1
 [ -f "$stamp" ] && exit 0
 
+# The reference pixels come from ImageMagick (installed by setup.sh) at test time.
 export DEBIAN_FRONTEND=noninteractive
-# Second decoders and converters for the reference pixels and generated files.
-if ! command -v pngtopnm >/dev/null || ! command -v gifbuild >/dev/null; then
-  apt-get install -y -qq --no-install-recommends netpbm giflib-tools >/dev/null
-fi
-
 rm -rf "$out"; mkdir -p "$out"/pngsuite "$out"/testpngs "$out"/go "$out"/jpeg
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
