@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "objects/font.h"
 #include "print/prtcalc.h"
 #include "print/pdf/pdf.h"
 
@@ -65,16 +66,6 @@ enum PrtSetupIndex {
     kPsDefaultSource, kPsPrintQuality, kPsColor, kPsDuplex, kPsCollate, kPsCount
 };
 
-// A font made for a device context: until the windows layer's shared fonts are
-// used here, each job owns its fonts.
-struct PrtFont {
-    HFONT font;
-    uint32_t size;          // tenths of a point
-    uint16_t angle;         // tenths of a degree
-    uint8_t bold, italic, underline, strikeOut;
-    char face[32];
-};
-
 // One open print destination.
 struct PrinterRec {
     uint32_t magic;
@@ -83,8 +74,8 @@ struct PrinterRec {
     HDC metricsDC;
     HDC dc;
     HDC drawDC;
-    PrtFont* font;
-    PrtFont* screenFont;
+    FontRec* font;          // the job font: a shared font made for the device context
+    FontRec* screenFont;
     HANDLE spool;
     uint8_t* bufStart;
     uint8_t* bufCur;
@@ -136,6 +127,7 @@ struct PrinterRec {
     PdfJobGeom geom;
     int32_t dpiX, dpiY;
     uint32_t handle;        // the number the server holds
+    PrinterRec* nextLive;   // the list of live records, for the clean-up at exit
 };
 
 extern PrinterRec* gCurPrtRec;
@@ -148,6 +140,7 @@ extern char gPrtDeviceName[kPrtNameMax + 1];
 // ---- Registration --------------------------------------------------------------------
 // Puts the print handlers into the session's range tables (1200-1211, 2201-2251).
 void PrtRegisterHandlers();
+// Closes every open print job (ending its document) and frees the default set-up.
 void PrtCleanup();
 
 // ---- Jobs (prtjob.cpp) ---------------------------------------------------------------
@@ -186,7 +179,9 @@ bool PrtApplyPageSetup(bool force);
 bool PrtPageSetupChanged();
 void PrtResetPageSetup(bool force);
 int32_t PrtGetPageSetupValue(uint32_t index);
-int32_t PrtSelectJobFont(PrinterRec* job, PrtFont* font);
+// Makes font (one use, taken over) the job font and drops the job's use of the
+// previous one; 21271 when font is null.
+int32_t PrtSelectJobFont(PrinterRec* job, FontRec* font);
 void PrtMakePen(PrinterRec* job);
 void PrtMakeBrush(PrinterRec* job);
 void PrtApplyColors(PrinterRec* job);
@@ -201,6 +196,10 @@ int32_t PrtPageSetupDlg(HWND owner);
 int32_t PrtPrintDlg(HWND owner);
 void PrtListPrinters(HWND listBox);
 HDC PrtGetDC(PrinterRec* rec);
+// The owner of a printer dialog: the window given, else the owner object's
+// window, else the active one, as the windows layer's dialog owner (the
+// current modal window first, else that window's top level, else the main window).
+HWND PrtOwnerWindow(HWND wnd, uint32_t ownerObject);
 const char* PrtGetInfo(PrinterRec* rec, const char* printer, uint32_t code, int32_t* valueOut);
 void PrtResetDC(HDC dc, HGLOBAL devMode);
 // Codes 301-303 with their "PRT: " texts, only when nothing was set before in
@@ -236,10 +235,13 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
 extern bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
 
 // ---- Fonts (prtfont.cpp) ----------------------------------------------------------------------
+// The job fonts are the windows layer's shared fonts made for the printer's
+// device context; each function gives one use of the font, or null with the
+// reason (the font layer's error number) in gPrtErrNo.
 // A font from a font text made for dc; null when the text is not a font.
-PrtFont* PrtFontFromSpec(const char* text, size_t len, HDC dc);
-PrtFont* PrtFontCreate(const char* face, uint32_t size, bool bold, bool italic, bool underline, bool strike,
+FontRec* PrtFontFromSpec(const char* text, size_t len, HDC dc);
+FontRec* PrtFontCreate(const char* face, int32_t size, bool bold, bool italic, bool underline, bool strike,
                        uint16_t angle, HDC dc);
-void PrtFontRelease(PrtFont* font);
-// A Font object's font for dc: filled by the windows layer.
-extern PrtFont* (*gPrtFontFromObject)(uint32_t fontObject, HDC dc);
+void PrtFontRelease(FontRec* font);
+// A Font object's font for dc: the object named by the server's handle.
+extern FontRec* (*gPrtFontFromObject)(uint32_t fontObject, HDC dc);

@@ -63,11 +63,10 @@ static UINT_PTR CALLBACK PrtDlgHookProc(HWND dlg, UINT msg, WPARAM, LPARAM) {
 
 bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, bool wantDevMode, int32_t pageLimit, HWND ownerWnd,
                      bool replace) {
-    (void)owner;  // the owner object's window comes with the object model
     PRINTDLGA pd;
     memset(&pd, 0, sizeof pd);
     pd.lStructSize = sizeof pd;
-    pd.hwndOwner = ownerWnd ? ownerWnd : (GetActiveWindow() ? GetActiveWindow() : gMainWnd);
+    pd.hwndOwner = PrtOwnerWindow(ownerWnd, owner);
     if (ClientSettingGet(kSetSingleCopy) && gPrtDevMode) {
         DEVMODEA* dm = static_cast<DEVMODEA*>(GlobalLock(gPrtDevMode));
         if (dm) {
@@ -171,7 +170,7 @@ bool PrtAskPdfFileName(PrinterRec* job, char* nameOut) {
     OPENFILENAMEA ofn;
     memset(&ofn, 0, sizeof ofn);
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = GetActiveWindow() ? GetActiveWindow() : gMainWnd;
+    ofn.hwndOwner = PrtOwnerWindow(nullptr, 0);
     ofn.lpstrFilter = "PDF files (*.PDF)\0*.PDF\0";
     ofn.lpstrFile = file;
     ofn.nMaxFile = sizeof file;
@@ -209,12 +208,12 @@ void PrtApplyColors(PrinterRec* job) {
     SetBkColor(job->drawDC, mono ? PrtGrey(job->backColor) : job->backColor);
 }
 
-int32_t PrtSelectJobFont(PrinterRec* job, PrtFont* font) {
+int32_t PrtSelectJobFont(PrinterRec* job, FontRec* font) {
     if (!font) return kPrtFontNotMade;
-    PrtFont* old = job->font;
+    FontRec* old = job->font;
     job->font = font;
     if (job->drawDC) {
-        SelectObject(job->drawDC, font->font);
+        SelectObject(job->drawDC, font->hfont);
         TEXTMETRICA tm;
         if (GetTextMetricsA(job->drawDC, &tm)) {
             job->fontCellWidth = static_cast<uint32_t>(tm.tmAveCharWidth);
@@ -225,7 +224,10 @@ int32_t PrtSelectJobFont(PrinterRec* job, PrtFont* font) {
             }
         }
     }
-    if (old && old != font) PrtFontRelease(old);
+    // The new font is selected before the old one is dropped: a shared font
+    // is deleted with its last use and must not be in the context then. The
+    // same shared font chosen again holds two uses here, one is dropped.
+    PrtFontRelease(old);
     return kPrtOk;
 }
 
@@ -410,7 +412,7 @@ int32_t PrtPageStart() {
         return kPrtNoMemory;
     }
     // A page start resets the context's selections and modes on some drivers.
-    if (job->font) SelectObject(dc, job->font->font);
+    if (job->font) SelectObject(dc, job->font->hfont);
     SetMapMode(dc, MM_TEXT);
     PrtApplyColors(job);
     SetBkMode(dc, (job->textFlags & kPrtTextTransparent) ? TRANSPARENT : OPAQUE);

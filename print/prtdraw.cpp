@@ -5,8 +5,10 @@
 // pixels here; the device context itself always stays in MM_TEXT.
 #include "print/print.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "objects/objrecord.h"
 #include "session/config.h"
 #include "session/session.h"
 #include "session/util/codepage.h"
@@ -257,7 +259,7 @@ int32_t PrtText(const char* text, size_t len, bool playOnly) {
 
 // ---- Fonts -------------------------------------------------------------------------------------
 
-static int32_t UseFont(PrinterRec* j, PrtFont* f) {
+static int32_t UseFont(PrinterRec* j, FontRec* f) {
     if (!f) return kPrtFontNotMade;
     return PrtSelectJobFont(j, f);
 }
@@ -274,11 +276,29 @@ int32_t PrtSetFontText(const char* text, size_t len) {
     return UseFont(j, PrtFontFromSpec(text, len, j->drawDC));
 }
 
+// A Font object's font: made for the printer, or its description handed to
+// the PDF writer. No such object: 21271 with 301 in the error cell.
 static int32_t PrtSetFontObject(uint32_t fontObject) {
     PrinterRec* j = gCurPrtRec;
     if (!j) return kPrtOk;
-    if (IsPdfJob(j) || !j->drawDC || !gPrtFontFromObject) {
-        gPrtErrNo = kPrtErrDefaultSetup;  // no Font object to take the font from
+    if (IsPdfJob(j)) {
+        const FontRec* f = FontObjGetFont(ObjectFromHandle(fontObject));
+        if (!f) {
+            gPrtErrNo = kPrtErrDefaultSetup;
+            return kPrtFontNotMade;
+        }
+        PdfFontSpec spec = {};
+        spec.size = static_cast<DWORD>(f->size);
+        spec.angle = f->angle;
+        spec.bold = f->bold;
+        spec.italic = f->italic;
+        spec.underline = f->underline;
+        spec.strikeOut = f->strike;
+        snprintf(spec.face, sizeof spec.face, "%s", f->face);
+        return PdfSetFontSpec(j->pdf, &spec);
+    }
+    if (!j->drawDC || !gPrtFontFromObject) {
+        gPrtErrNo = kPrtErrDefaultSetup;
         return kPrtFontNotMade;
     }
     return UseFont(j, gPrtFontFromObject(fontObject, j->drawDC));
@@ -286,10 +306,10 @@ static int32_t PrtSetFontObject(uint32_t fontObject) {
 
 // Codes 248-253: the job font made again with underline or bold changed.
 static int32_t FontChange(PrinterRec* j, int underline, int bold) {
-    PrtFont* f = j->font;
+    FontRec* f = j->font;
     if (!f || !j->drawDC) return kPrtFontNotMade;
-    PrtFont* n = PrtFontCreate(f->face, f->size, bold < 0 ? f->bold : bold, f->italic, underline < 0 ? f->underline : underline,
-                               f->strikeOut, f->angle, j->drawDC);
+    FontRec* n = PrtFontCreate(f->face, f->size, bold < 0 ? f->bold : bold, f->italic, underline < 0 ? f->underline : underline,
+                               f->strike, f->angle, j->drawDC);
     return UseFont(j, n);
 }
 

@@ -1,73 +1,43 @@
-// prtfont.cpp - the fonts of print jobs: a font text or a description made
-// into a GDI font for the printer's device context. The windows layer's shared
-// fonts take this over once they are there; everything goes through these
-// three functions so the change stays here.
+// prtfont.cpp - the fonts of print jobs: font texts, descriptions and Font
+// objects made into the windows layer's shared fonts for the printer's device
+// context, one use per job font.
 #include "print/print.h"
 
-#include <cstdio>
-#include <cstring>
-
-#include "objects/font.h"
 #include "objects/objrecord.h"
-#include "session/util/mem.h"
+
+// A font made for a printer is shared only on that device context: the job
+// drops every use it took before its context is deleted, so a later context
+// with the same handle value never finds a font of another device.
+constexpr uint32_t kPrtFontDevice = 1;
+
+// The reason of a failure goes to the error cell the server reads with 21271.
+static FontRec* PrtFontResult(FontRec* font) {
+    if (!font) gPrtErrNo = gFontErrNo;
+    return font;
+}
 
 // A Font object named by its handle: its description made for the printer.
-static PrtFont* PrtFontFromObject(uint32_t fontObject, HDC dc) {
+static FontRec* PrtFontFromObject(uint32_t fontObject, HDC dc) {
     ObjectRecord* rec = ObjectFromHandle(fontObject);
-    FontRec* font = rec ? FontObjGetFont(rec) : nullptr;
-    if (!font || font->size <= 0) return nullptr;
-    return PrtFontCreate(font->face, static_cast<uint32_t>(font->size), font->bold, font->italic, font->underline,
-                         font->strike, font->angle, dc);
-}
-
-PrtFont* (*gPrtFontFromObject)(uint32_t fontObject, HDC dc) = PrtFontFromObject;
-
-// The font texts name the PDF families; on a printer they are these faces.
-struct PrtFaceMap {
-    const char* family;
-    const char* face;
-};
-static const PrtFaceMap kPrtFaces[] = {
-    {"Courier", "Courier New"},
-    {"Helvetica", "Arial"},
-    {"Times", "Times New Roman"},
-};
-
-PrtFont* PrtFontCreate(const char* face, uint32_t size, bool bold, bool italic, bool underline, bool strike,
-                       uint16_t angle, HDC dc) {
-    if (!dc || !size) return nullptr;
-    PrtFont* f = static_cast<PrtFont*>(LocalAllocZero(sizeof(PrtFont)));
-    if (!f) return nullptr;
-    // Size in tenths of a point: 720 tenths to the inch.
-    int height = -MulDiv(static_cast<int>(size), GetDeviceCaps(dc, LOGPIXELSY), 720);
-    f->font = CreateFontA(height, 0, angle, angle, bold ? FW_BOLD : FW_NORMAL, italic, underline, strike,
-                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                          DEFAULT_PITCH | FF_DONTCARE, face);
-    if (!f->font) {
-        LocalFreeMem(f);
+    if (!dc || !FontObjGetFont(rec)) {
+        gPrtErrNo = kFontTextBadFace;
         return nullptr;
     }
-    f->size = size;
-    f->angle = angle;
-    f->bold = bold;
-    f->italic = italic;
-    f->underline = underline;
-    f->strikeOut = strike;
-    snprintf(f->face, sizeof f->face, "%s", face);
-    return f;
+    return PrtFontResult(FontFromSpec(rec, -1, dc, kPrtFontDevice));
 }
 
-PrtFont* PrtFontFromSpec(const char* text, size_t len, HDC dc) {
-    PdfFontSpec spec;
-    if (PdfParseFontSpec(text, len, &spec) != 0) return nullptr;
-    const char* face = spec.face;
-    for (const PrtFaceMap& m : kPrtFaces)
-        if (!strcmp(spec.face, m.family)) face = m.face;
-    return PrtFontCreate(face, spec.size, spec.bold, spec.italic, spec.underline, spec.strikeOut, spec.angle, dc);
+FontRec* (*gPrtFontFromObject)(uint32_t fontObject, HDC dc) = PrtFontFromObject;
+
+FontRec* PrtFontCreate(const char* face, int32_t size, bool bold, bool italic, bool underline, bool strike,
+                       uint16_t angle, HDC dc) {
+    if (!dc || size <= 0 || size > kFontSizeMax) return nullptr;
+    return PrtFontResult(FontCreateShared(face, size, bold, italic, underline, dc, kPrtFontDevice, strike, angle));
 }
 
-void PrtFontRelease(PrtFont* font) {
-    if (!font) return;
-    DeleteObject(font->font);
-    LocalFreeMem(font);
+FontRec* PrtFontFromSpec(const char* text, size_t len, HDC dc) {
+    if (!dc) return nullptr;
+    // The text lies inside one server message, far below 2 GB.
+    return PrtFontResult(FontFromSpec(text, static_cast<int32_t>(len), dc, kPrtFontDevice));
 }
+
+void PrtFontRelease(FontRec* font) { FontRelease(font); }

@@ -14,6 +14,7 @@
 
 PrinterRec* gCurPrtRec;
 char gPrtName[kPrtNameMax + 1];
+static PrinterRec* gPrtLiveList;
 
 constexpr size_t kPrtSpoolNameMax = 255;       // longest spool name the server may give
 constexpr size_t kPrtNameField = 260;          // name as asked, before resolving
@@ -37,6 +38,8 @@ PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags) {
         LocalFreeMem(job);
         return nullptr;
     }
+    job->nextLive = gPrtLiveList;
+    gPrtLiveList = job;
     return job;
 }
 
@@ -44,6 +47,12 @@ PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags) {
 void PrtRecFree(PrinterRec* job) {
     if (!job) return;
     HandleRemove(kHandlePrintJob, job->handle);
+    for (PrinterRec** link = &gPrtLiveList; *link; link = &(*link)->nextLive) {
+        if (*link == job) {
+            *link = job->nextLive;
+            break;
+        }
+    }
     if (gCurPrtRec == job) PrtSetCurrent(nullptr);
     job->magic = 0;
     LocalFreeMem(job);
@@ -407,7 +416,9 @@ int32_t PrtHandleMsg(const SrvMsg* m) {
         if (!m->r.U32At(8, &handle)) return kPrtBadMessage;
         return static_cast<int32_t>(reinterpret_cast<uintptr_t>(PrtGetDC(PrtJobFromHandle(handle))));
     case kPrtMsgPageSetupDlg:
-        return PrtPageSetupDlg(nullptr);
+        // +8 the window object that owns the dialog, or 0.
+        m->r.U32At(8, &handle);
+        return PrtPageSetupDlg(PrtOwnerWindow(nullptr, handle));
     case kPrtMsgInfo:
         return OnPrtInfo(m);
     default:
@@ -426,8 +437,14 @@ void PrtRegisterHandlers() {
         if (t != kPrtMsgFileWrite) gSrvMsg2200s[t - kMsgRange2200First] = PrtHandleMsg;
 }
 
+// Every job the server left open is closed, not only the current one: each
+// holds a device context, an unfinished document and fonts made for it.
 void PrtCleanup() {
-    while (gCurPrtRec) PrtCloseDefault(gCurPrtRec);
+    for (PrinterRec* job = gPrtLiveList; job;) {
+        PrinterRec* next = job->nextLive;
+        if (job->flags & kPrtFlagGdiJob) PrtCloseDefault(job);
+        job = next;
+    }
     if (gPrtDevMode) GlobalFree(gPrtDevMode);
     if (gPrtDevNames) GlobalFree(gPrtDevNames);
     gPrtDevMode = gPrtDevNames = nullptr;

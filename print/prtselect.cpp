@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "objects/objrecord.h"
+#include "objects/pump.h"
 #include "session/config.h"
 #include "session/session.h"
 #include "session/util/mem.h"
@@ -66,10 +68,13 @@ bool GetDefaultPageSetup() {
     return true;
 }
 
-static HWND PrtOwnerWindow(HWND owner) {
-    if (owner) return owner;
-    HWND w = GetActiveWindow();
-    return w ? w : gMainWnd;
+HWND PrtOwnerWindow(HWND wnd, uint32_t ownerObject) {
+    if (!wnd && ownerObject) {
+        ObjectRecord* rec = ObjectFromHandle(ownerObject);
+        if (rec) wnd = rec->hwnd;
+    }
+    if (!wnd) wnd = GetActiveWindow();
+    return DialogOwnerWindow(wnd);
 }
 
 static UINT_PTR CALLBACK PrtSetupHook(HWND dlg, UINT msg, WPARAM, LPARAM) {
@@ -82,7 +87,7 @@ int32_t PrtPageSetupDlg(HWND owner) {
     PAGESETUPDLGA ps;
     memset(&ps, 0, sizeof ps);
     ps.lStructSize = sizeof ps;
-    ps.hwndOwner = PrtOwnerWindow(owner);
+    ps.hwndOwner = PrtOwnerWindow(owner, 0);
     ps.hDevMode = gPrtDevMode;
     ps.hDevNames = gPrtDevNames;
     if (gPrtDlgHook) {
@@ -102,7 +107,7 @@ int32_t PrtPrintDlg(HWND owner) {
     PRINTDLGA pd;
     memset(&pd, 0, sizeof pd);
     pd.lStructSize = sizeof pd;
-    pd.hwndOwner = PrtOwnerWindow(owner);
+    pd.hwndOwner = PrtOwnerWindow(owner, 0);
     pd.hDevMode = gPrtDevMode;
     pd.hDevNames = gPrtDevNames;
     pd.Flags = PD_PRINTSETUP | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
@@ -220,7 +225,7 @@ HDC PrtOpenDCByName(const char* name, PrinterRec* job, bool copyName) {
     // never the default printer's.
     HANDLE printer;
     if (OpenPrinterA(device, &printer, nullptr)) {
-        HWND owner = PrtOwnerWindow(nullptr);
+        HWND owner = PrtOwnerWindow(nullptr, 0);
         LONG size = DocumentPropertiesA(owner, printer, device, nullptr, nullptr, 0);
         if (size > 0) {
             HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(size));

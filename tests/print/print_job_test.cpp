@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "objects/font.h"
+#include "objects/objrecord.h"
 #include "print/print.h"
 #include "session/config.h"
 #include "session/session.h"
@@ -212,6 +214,73 @@ TEST_F(PrintJob, FirstDrawingFailureIsReturnedByClose) {
         Answer1147 z = Close(a.value);
         EXPECT_EQ(c.result, z.value) << c.why;
     }
+}
+
+// The handle of a Font object the font rows below send in 2207.
+uint32_t gFontObject;
+
+TEST_F(PrintJob, JobFontsAreSharedFontsOfTheDevice) {
+    ObjectRecord* obj = FontObjCreate(FontCreateShared("Times New Roman", 140, 0, 1, 0, nullptr, 0, 0, 0));
+    ASSERT_NE(nullptr, obj);
+    gFontObject = obj->handle;
+    const uint32_t before = FontListCount();
+    struct Case {
+        void (*draw)();
+        const char* face;
+        int32_t size;
+        uint8_t bold, italic;
+        int errNo;
+        const char* why;
+    };
+    const Case cases[] = {
+        {[] {}, "Courier New", 110, 0, 0, 0, "the default font: Courier New at 11 points"},
+        {[] { Font("HELVETICA(12,BOLD)"); }, "Arial", 120, 1, 0, 0, "a font text"},
+        {[] { Font("FIXED(10)"); Font("FIXED(10)"); }, "Courier New", 100, 0, 0, 0, "the same text twice"},
+        {[] { Font("FIXED(10)"); Control(253, 0); }, "Courier New", 100, 1, 0, 0, "bold on makes it again"},
+        {[] { Msg(2207).U32(65535).U32(gFontObject).Run(); }, "Times New Roman", 140, 0, 1, 0,
+         "a Font object's font made for the printer"},
+        {[] { Font("NOSUCHFAMILY(10)"); }, "Courier New", 110, 0, 0, kFontTextBadFace,
+         "a face that is no keyword: the job font stays, 25 in the error cell"},
+        {[] { Msg(2207).U32(65535).U32(0x7654321).Run(); }, "Courier New", 110, 0, 0, kFontTextBadFace,
+         "a handle that is no Font object"},
+    };
+    for (const Case& c : cases) {
+        Answer1147 a = Open("QovTest");
+        PrinterRec* job = PrtJobFromHandle(a.value);
+        ASSERT_NE(nullptr, job) << c.why;
+        c.draw();
+        ASSERT_NE(nullptr, job->font) << c.why;
+        EXPECT_STREQ(c.face, job->font->face) << c.why;
+        EXPECT_EQ(c.size, job->font->size) << c.why;
+        EXPECT_EQ(c.bold, job->font->bold) << c.why;
+        EXPECT_EQ(c.italic, job->font->italic) << c.why;
+        EXPECT_EQ(1u, job->font->users) << c.why << ": the job holds one use";
+        EXPECT_EQ(1u, job->font->deviceFlag) << c.why;
+        EXPECT_EQ(job->dc, job->font->dc) << c.why << ": made for the printer, not the screen";
+        EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
+        Close(a.value);
+        EXPECT_EQ(before, FontListCount()) << c.why << ": the close drops every font of the job";
+    }
+    FontObjDestroyAll();
+}
+
+TEST_F(PrintJob, CleanupClosesEveryJob) {
+    const uint32_t before = FontListCount();
+    Answer1147 a = Open("QovTest");
+    Font("FIXED(10)");
+    Answer1147 b = Open("QovTestA4");
+    Font("FIXED(10)");
+    PrinterRec* ja = PrtJobFromHandle(a.value);
+    PrinterRec* jb = PrtJobFromHandle(b.value);
+    ASSERT_NE(nullptr, ja);
+    ASSERT_NE(nullptr, jb);
+    EXPECT_NE(ja->font, jb->font) << "one description on two devices: two fonts";
+    EXPECT_EQ(jb, gCurPrtRec);
+    PrtCleanup();
+    EXPECT_EQ(nullptr, PrtJobFromHandle(a.value)) << "the job that was not current is closed too";
+    EXPECT_EQ(nullptr, PrtJobFromHandle(b.value));
+    EXPECT_EQ(nullptr, gCurPrtRec);
+    EXPECT_EQ(before, FontListCount());
 }
 
 TEST_F(PrintJob, NamedPrinterKeepsItsOwnPaper) {
