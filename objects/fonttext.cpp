@@ -41,8 +41,14 @@ static void SpecDefaults(const FontFaceMap* map, FontSpec* out) {
 
 // Turns the face as written into the face to use: a keyword, or the text after
 // '>' (only the part after a '.', without its quotes, when it holds one).
-static int ResolveFace(const FontFaceMap* map, const char* raw, FontSpec* out) {
-    const char* mapped = FontFaceFromKeyword(map, raw);
+static int ResolveFace(const FontFaceMap* map, const char* raw, bool exact, FontSpec* out) {
+    const char* mapped = nullptr;
+    if (exact) {
+        for (const FontFaceMap* m = map; m && m->keyword; ++m)
+            if (!strcmp(m->keyword, raw)) mapped = m->face;
+    } else {
+        mapped = FontFaceFromKeyword(map, raw);
+    }
     if (mapped) {
         CopyFace(out->face, mapped, strlen(mapped));
         return kFontTextOk;
@@ -78,21 +84,28 @@ static bool ApplyItem(const char* item, FontSpec* spec) {
         }
         spec->angle = static_cast<uint16_t>(angle);
     } else {
-        if (!item[0]) return false;
+        // The size in points, with at most one decimal kept: "10.5" is 105 tenths.
+        if (item[0] < '0' || item[0] > '9') return false;
         int32_t points = 0;
-        for (const char* p = item; *p; ++p) {
-            if (*p < '0' || *p > '9') return false;
+        const char* p = item;
+        for (; *p >= '0' && *p <= '9'; ++p) {
             points = points * 10 + (*p - '0');
             // A size beyond what a FontRec holds is refused rather than wrapped.
             if (points * 10 > kFontSizeMax) return false;
         }
-        if (points == 0) return false;
-        spec->size = points * 10;
+        int32_t tenths = points * 10;
+        if (*p == '.') {
+            ++p;
+            if (*p >= '0' && *p <= '9') tenths += *p - '0';
+            while (*p >= '0' && *p <= '9') ++p;
+        }
+        if (*p || tenths == 0) return false;
+        spec->size = tenths;
     }
     return true;
 }
 
-int FontTextParse(const char* text, int32_t length, const FontFaceMap* map, FontSpec* out) {
+int FontTextParse(const char* text, int32_t length, const FontFaceMap* map, FontSpec* out, uint32_t options) {
     SpecDefaults(map, out);
     if (!text) return kFontTextOk;
     size_t len = length < 0 ? strlen(text) : static_cast<size_t>(length);
@@ -103,7 +116,8 @@ int FontTextParse(const char* text, int32_t length, const FontFaceMap* map, Font
 
     char raw[kFontFaceMax + 1];
     size_t n = 0;
-    if (p < end && *p == '\'') {
+    bool quoted = p < end && *p == '\'';
+    if (quoted) {
         ++p;
         const char* close = static_cast<const char*>(memchr(p, '\'', static_cast<size_t>(end - p)));
         if (!close) return kFontTextNoQuote;
@@ -119,40 +133,43 @@ int FontTextParse(const char* text, int32_t length, const FontFaceMap* map, Font
 
     FontSpec spec;
     SpecDefaults(map, &spec);
-    int rc = ResolveFace(map, raw, &spec);
+    int rc = ResolveFace(map, raw, quoted && (options & kFontTextExactQuoted), &spec);
     if (rc != kFontTextOk) return rc;
+    // From here on a failure keeps the face read and the default size and styles.
+    memcpy(out->face, spec.face, sizeof out->face);
 
     while (p < end && *p == ' ') ++p;
-    if (p < end && *p == '(') {
-        ++p;
-        for (bool first = true;; first = false) {
-            while (p < end && *p == ' ') ++p;
-            if (p >= end) return kFontTextNoClose;
-            if (first && *p == ')') {  // "()": an empty list
-                ++p;
-                break;
-            }
-            char item[64];
-            size_t k = 0;
-            bool tooLong = false;
-            for (; p < end && *p != ' ' && *p != ',' && *p != ')'; ++p) {
-                if (k < sizeof item - 1) item[k++] = UpperAscii(*p);
-                else tooLong = true;
-            }
-            item[k] = 0;
-            if (tooLong || !ApplyItem(item, &spec)) return kFontTextBadItem;
-            while (p < end && *p == ' ') ++p;
-            if (p >= end) return kFontTextNoClose;
-            if (*p == ')') {
-                ++p;
-                break;
-            }
-            if (*p != ',') return kFontTextNoSeparator;
-            ++p;
-        }
-        while (p < end && *p == ' ') ++p;
-        if (p < end) return kFontTextTrailing;
+    if (p >= end) {
+        *out = spec;
+        return kFontTextOk;
     }
+    if (*p != '(') return kFontTextTrailing;
+    ++p;
+    while (p < end && *p == ' ') ++p;
+    if (p >= end) return kFontTextNoClose;
+    for (;;) {
+        char item[64];
+        size_t k = 0;
+        bool tooLong = false;
+        for (; p < end && *p != ' ' && *p != ',' && *p != ')'; ++p) {
+            if (k < sizeof item - 1) item[k++] = UpperAscii(*p);
+            else tooLong = true;
+        }
+        item[k] = 0;
+        if (tooLong || !ApplyItem(item, &spec)) return kFontTextBadItem;
+        while (p < end && *p == ' ') ++p;
+        if (p >= end) return kFontTextNoSeparator;
+        if (*p == ')') {
+            ++p;
+            break;
+        }
+        if (*p != ',') return kFontTextNoSeparator;
+        ++p;
+        while (p < end && *p == ' ') ++p;
+        if (p >= end) return kFontTextNoClose;  // the text ends after ','
+    }
+    while (p < end && *p == ' ') ++p;
+    if (p < end) return kFontTextTrailing;
     *out = spec;
     return kFontTextOk;
 }

@@ -38,10 +38,15 @@ struct FontSpec {
     uint8_t bold, italic, underline, strike;
 };
 
+// Options of a grammar: the printer's compares a quoted face with its keywords
+// as typed ('Times' is no keyword there), the screen's ignores case.
+constexpr uint32_t kFontTextExactQuoted = 0x1;
+
 // Parses a font text of length bytes (length below 0: up to its NUL) with the
 // given face keywords; fills out and answers kFontTextOk, or one of the codes
-// 24-29 with out left at its defaults. No text or an empty one gives the first
-// row's face at size 90.
-int FontTextParse(const char* text, int32_t length, const FontFaceMap* map, FontSpec* out);
+// 24-29 with out at its defaults but for the face, once one was read. No text or an empty one gives the first
+// row's face at size 90. Sizes may carry a tenth ("10.5"); more decimals are
+// cut off.
+int FontTextParse(const char* text, int32_t length, const FontFaceMap* map, FontSpec* out, uint32_t options = 0);
 // The face a keyword stands for (case ignored), or null.
 const char* FontFaceFromKeyword(const FontFaceMap* map, const char* keyword);

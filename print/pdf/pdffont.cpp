@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "print/pdf/pdf.h"
+
+#include "objects/fonttext.h"
 #include "session/util/mem.h"
 
 #include "print/pdf/pdfstdwidths.inc"
@@ -84,120 +86,30 @@ static bool PdfSameText(const char* a, const char* b) {
 
 // ---- the print font text -------------------------------------------------------------
 
-enum {
-    kFontErrUnterminated = 24, kFontErrFamily = 25, kFontErrOption = 26,
-    kFontErrSeparator = 27, kFontErrEmptyList = 28, kFontErrTrailing = 29,
-};
-constexpr size_t kFontNameMax = 299;
-
-struct PdfFaceName {
-    const char* name;
-    const char* face;
-};
-static const PdfFaceName kPdfFaceNames[] = {
+// The print font texts name the PDF families; the first row is the face of an
+// empty text.
+static const FontFaceMap kPdfFaceNames[] = {
     {"FIXED", "Courier"},
     {"HELVETICA", "Helvetica"},
     {"SYSTEM", "Times"},
     {"TIMES", "Times"},
+    {nullptr, nullptr},
 };
 
-static bool PdfIsBlank(char c) { return c == ' '; }
-
-// Reads a decimal number "ddd[.ddd]" and answers it times 10, truncated.
-static DWORD PdfTenths(const char* w, size_t n) {
-    DWORD whole = 0, tenth = 0;
-    size_t i = 0;
-    for (; i < n && isdigit(static_cast<BYTE>(w[i])); i++) whole = whole * 10 + (w[i] - '0');
-    if (i < n && w[i] == '.' && i + 1 < n && isdigit(static_cast<BYTE>(w[i + 1]))) tenth = w[i + 1] - '0';
-    return whole * 10 + tenth;
-}
-
 int PdfParseFontSpec(const char* text, size_t len, PdfFontSpec* spec) {
+    FontSpec parsed;
+    int32_t n = len > static_cast<size_t>(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(len);
+    // A quoted name is compared as typed: 'Times'(10) names no family.
+    int rc = FontTextParse(text, n, kPdfFaceNames, &parsed, kFontTextExactQuoted);
     memset(spec, 0, sizeof *spec);
-    strcpy(spec->face, "Courier");
-    spec->size = 90;
-    if (!text || !len) return 0;
-
-    size_t i = 0;
-    while (i < len && PdfIsBlank(text[i])) i++;
-    char name[kFontNameMax + 1];
-    size_t n = 0;
-    if (i < len && text[i] == '\'') {
-        size_t close = i + 1;
-        while (close < len && text[close] != '\'') close++;
-        if (close >= len) return kFontErrUnterminated;
-        for (size_t k = i + 1; k < close && n < kFontNameMax; k++) name[n++] = text[k];
-        i = close + 1;
-    } else {
-        for (; i < len && !PdfIsBlank(text[i]) && text[i] != '('; i++)
-            if (n < kFontNameMax) name[n++] = static_cast<char>(toupper(static_cast<BYTE>(text[i])));
-    }
-    name[n] = 0;
-
-    const char* face = nullptr;
-    if (name[0] == '>') face = name + 1;
-    for (const PdfFaceName& f : kPdfFaceNames)
-        if (!strcmp(name, f.name)) face = f.face;
-    if (!face) return kFontErrFamily;
-    snprintf(spec->face, sizeof spec->face, "%s", face);
-
-    while (i < len && PdfIsBlank(text[i])) i++;
-    if (i >= len) return 0;
-    if (text[i] != '(') return kFontErrTrailing;
-    i++;
-    while (i < len && PdfIsBlank(text[i])) i++;
-    if (i >= len) return kFontErrEmptyList;
-
-    DWORD size = spec->size, angle = 0;
-    BYTE bold = 0, italic = 0, underline = 0, strike = 0;
-    for (;;) {
-        while (i < len && PdfIsBlank(text[i])) i++;
-        size_t start = i;
-        while (i < len && !PdfIsBlank(text[i]) && text[i] != ',' && text[i] != ')') i++;
-        char word[kFontNameMax + 1];
-        size_t wn = 0;
-        for (size_t k = start; k < i && wn < kFontNameMax; k++)
-            word[wn++] = static_cast<char>(toupper(static_cast<BYTE>(text[k])));
-        word[wn] = 0;
-        if (!strcmp(word, "BOLD") || !strcmp(word, "B")) {
-            bold = 1;
-        } else if (!strcmp(word, "ITALIC") || !strcmp(word, "I")) {
-            italic = 1;
-        } else if (!strcmp(word, "U")) {
-            underline = 1;
-        } else if (!strcmp(word, "S")) {
-            strike = 1;
-        } else if (word[0] == 'A') {
-            DWORD a = 0;
-            for (size_t k = 1; k < wn && isdigit(static_cast<BYTE>(word[k])); k++) a = a * 10 + (word[k] - '0');
-            angle = a % 3600;
-        } else if (isdigit(static_cast<BYTE>(word[0]))) {
-            size = PdfTenths(word, wn);
-            if (!size) return kFontErrOption;
-        } else {
-            return kFontErrOption;
-        }
-        while (i < len && PdfIsBlank(text[i])) i++;
-        if (i >= len) return kFontErrSeparator;
-        if (text[i] == ',') {
-            i++;
-            while (i < len && PdfIsBlank(text[i])) i++;
-            if (i >= len) return kFontErrEmptyList;
-            continue;
-        }
-        if (text[i] != ')') return kFontErrSeparator;
-        i++;
-        while (i < len && PdfIsBlank(text[i])) i++;
-        if (i < len) return kFontErrTrailing;
-        break;
-    }
-    spec->size = size;
-    spec->angle = static_cast<WORD>(angle);
-    spec->bold = bold;
-    spec->italic = italic;
-    spec->underline = underline;
-    spec->strikeOut = strike;
-    return 0;
+    snprintf(spec->face, sizeof spec->face, "%s", parsed.face);
+    spec->size = static_cast<DWORD>(parsed.size);
+    spec->angle = parsed.angle;
+    spec->bold = parsed.bold;
+    spec->italic = parsed.italic;
+    spec->underline = parsed.underline;
+    spec->strikeOut = parsed.strike;
+    return rc;
 }
 
 // ---- font records ----------------------------------------------------------------------

@@ -30,7 +30,10 @@ const Case kCases[] = {
     {"'>Arial Black'(8)", 0, "Arial Black", 80, 0, 0, 0, 0, 0, "a quoted face keeps its case and blanks"},
     {"'Fixed'", 0, "Courier New", 90, 0, 0, 0, 0, 0, "a quoted keyword is still a keyword"},
     {">font.'Tahoma'", 0, "TAHOMA", 90, 0, 0, 0, 0, 0, "after a dot only the quoted part counts"},
-    {"FIXED()", 0, "Courier New", 90, 0, 0, 0, 0, 0, "an empty list changes nothing"},
+    {"FIXED(10.5)", 0, "Courier New", 105, 0, 0, 0, 0, 0, "a size with tenths, as the Font query writes it"},
+    {"FIXED(10.55)", 0, "Courier New", 105, 0, 0, 0, 0, 0, "decimals after the tenth are cut off"},
+    {"FIXED()", 26, nullptr, 0, 0, 0, 0, 0, 0, "an empty item"},
+    {"FIXED X", 29, nullptr, 0, 0, 0, 0, 0, 0, "text after the face that is no list"},
     {"FIXED(10)   ", 0, "Courier New", 100, 0, 0, 0, 0, 0, "blanks after ')' are allowed"},
     {"'>Arial", 24, nullptr, 0, 0, 0, 0, 0, 0, "a quote that never closes"},
     {"Arial", 25, nullptr, 0, 0, 0, 0, 0, 0, "a face that is no keyword needs '>'"},
@@ -43,7 +46,8 @@ const Case kCases[] = {
     {"FIXED(99999999999)", 26, nullptr, 0, 0, 0, 0, 0, 0, "a size beyond a FontRec is refused, not wrapped"},
     {"FIXED(B,,I)", 26, nullptr, 0, 0, 0, 0, 0, 0, "an empty item between commas"},
     {"FIXED(B I)", 27, nullptr, 0, 0, 0, 0, 0, 0, "two items without a comma"},
-    {"FIXED(B,I", 28, nullptr, 0, 0, 0, 0, 0, 0, "the list runs out without ')'"},
+    {"FIXED(B,I", 27, nullptr, 0, 0, 0, 0, 0, 0, "the text ends after an item, without ',' or ')'"},
+    {"FIXED(B, ", 28, nullptr, 0, 0, 0, 0, 0, 0, "the text ends after ','"},
     {"FIXED(", 28, nullptr, 0, 0, 0, 0, 0, 0, "an open list with nothing in it"},
     {"FIXED(B) x", 29, nullptr, 0, 0, 0, 0, 0, 0, "text after ')'"},
 };
@@ -72,6 +76,10 @@ TEST(FontText, LengthBoundsTheText) {
     ASSERT_EQ(0, FontTextParse(text, 5, kFontFaceMapStd, &spec));
     EXPECT_STREQ("Times New Roman", spec.face);
     EXPECT_EQ(28, FontTextParse(text, 6, kFontFaceMapStd, &spec)) << "\"TIMES(\" is an open list";
+    EXPECT_EQ(0, FontTextParse("'FIXED'", -1, kFontFaceMapStd, &spec, kFontTextExactQuoted))
+        << "a quoted name typed as the keyword is the keyword";
+    EXPECT_EQ(25, FontTextParse("'Fixed'", -1, kFontFaceMapStd, &spec, kFontTextExactQuoted))
+        << "compared as typed, 'Fixed' is no keyword";
     // A quoted face whose closing quote lies beyond the length is unclosed.
     EXPECT_EQ(24, FontTextParse("'>Arial'", 7, kFontFaceMapStd, &spec));
     EXPECT_EQ(0, FontTextParse(nullptr, 10, kFontFaceMapStd, &spec));
