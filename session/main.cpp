@@ -12,17 +12,7 @@
 #include "session/settings.h"
 #include "session/switches.h"
 #include "session/util/mem.h"
-#include "objects/color.h"
-#include "objects/events.h"
-#include "objects/guihooks.h"
-#include "objects/objrecord.h"
-#include "objects/objhooks.h"
-#include "objects/objwire.h"
-#include "objects/pump.h"
-#include "com/oleutil.h"
-#include "print/print.h"
-#include "webview/core/webchannel.h"
-#include "webview/webglue.h"
+#include "session/wiring.h"
 
 HWND CreateSessionWindow(HINSTANCE inst);
 
@@ -63,32 +53,6 @@ static void LogTraffic() {
     if (!gSwitches.stats && !DebugLogIsOpen()) return;
     DebugLogWrite("Traffic", "sent %u messages, %u bytes; received %u messages, %u bytes", gSession.msgsSent,
                   gSession.bytesSent, gSession.msgsRecv, gSession.bytesRecv);
-}
-
-static uint32_t SysColorEntry(uint32_t index) { return index < kColorTableSize ? gColorTable[index] : 0; }
-
-static void WebPumpTurn() { EventCheckPending(); }
-
-// Command 401 of the main window: the print dialog, owned by the active window.
-static void PrintDialogCommand(HWND wnd, WPARAM, LPARAM) { PrtPrintDlg(DialogOwnerWindow(wnd)); }
-
-// Connects the facilities to one another through their hook tables: the
-// windows layer and the object model to the session, the web view to both.
-static void InstallFacilities() {
-    GuiInstallHooks();
-    WebViewInstallHooks(WebPumpTurn);
-    gGuiHooks.webViewPending = WebViewProcessPending;
-    gGuiHooks.webViewFlush = WebViewMsgFlush;
-    gGuiHooks.webHostCreate = WebWindowCreateHost;
-    gGuiHooks.webHostMoved = WebWindowHostMoved;
-    gGuiHooks.webHostDestroy = WebWindowHostDestroy;
-    gGuiHooks.webHostResize = WebWindowHostResize;
-    gWebHooks.topWindow = ObjectTopWindow;
-    gWebHooks.sysColor = SysColorEntry;
-    gGuiHooks.oleInit = ComOleInit;
-    gGuiHooks.oleUninit = ComOleUninit;
-    gGuiHooks.printDialogCommand = PrintDialogCommand;
-    gPrintObjectHooks.cleanup = PrtCleanup;
 }
 
 static void Cleanup() {
@@ -146,8 +110,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
     }
     CacheInit();
     SrvMsgInitTables();
-    ObjectsInstallSessionHooks();
-    PrtRegisterHandlers();
+    InstallMessageHandlers();
     // 6. The main window, hidden.
     gMainWnd = gHooks.createMainWindow ? gHooks.createMainWindow(inst) : CreateSessionWindow(inst);
     DebugLogWrite("MainWindow", "%s", gMainWnd ? "created" : "failed");

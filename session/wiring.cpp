@@ -1,0 +1,73 @@
+// wiring.cpp - connects the facilities to one another through their hook
+// tables at start-up: the windows layer and the object model to the session,
+// the web view, printing, COM and the image loaders to both.
+#include "session/wiring.h"
+
+#include <string>
+
+#include "com/oleutil.h"
+#include "graphics/image/imageload.h"
+#include "objects/color.h"
+#include "objects/events.h"
+#include "objects/guihooks.h"
+#include "objects/objhooks.h"
+#include "objects/objrecord.h"
+#include "objects/objwire.h"
+#include "objects/pump.h"
+#include "print/print.h"
+#include "session/config.h"
+#include "session/session.h"
+#include "session/util/codepage.h"
+#include "webview/core/webchannel.h"
+#include "webview/webglue.h"
+
+static uint32_t SysColorEntry(uint32_t index) { return index < kColorTableSize ? gColorTable[index] : 0; }
+
+static void WebPumpTurn() { EventCheckPending(); }
+
+// Command 401 of the main window: the print dialog, owned by the active window.
+static void PrintDialogCommand(HWND wnd, WPARAM, LPARAM) { PrtPrintDlg(DialogOwnerWindow(wnd)); }
+
+// Pictures read server files through the session's fetch; the name arrives
+// counted, the mode from its '?' or '*' prefix (0: the session's default).
+static bool ImageFetch(uint32_t* size, const char* name, const uint8_t** data, uint16_t page, uint32_t* pageCount,
+                       int mode) {
+    std::string plain(name, *size);
+    uint8_t fetchMode = mode ? static_cast<uint8_t>(mode) : gClientConfig.defaultFetchMode;
+    uint8_t* block = nullptr;
+    uint32_t got = 0;
+    if (GetSrvFile(plain.c_str(), fetchMode, 0, page, 0, &block, &got, pageCount) != 0) return false;
+    *data = block;
+    *size = got;
+    return true;
+}
+
+static void ImageFreeData(const uint8_t* data) { CacheFreeData(const_cast<uint8_t*>(data)); }
+
+static const char* ImageOemToAnsi(const char* path) { return OemToAnsiStr(path, 0); }
+
+void InstallFacilities() {
+    GuiInstallHooks();
+    WebViewInstallHooks(WebPumpTurn);
+    gGuiHooks.webViewPending = WebViewProcessPending;
+    gGuiHooks.webViewFlush = WebViewMsgFlush;
+    gGuiHooks.webHostCreate = WebWindowCreateHost;
+    gGuiHooks.webHostMoved = WebWindowHostMoved;
+    gGuiHooks.webHostDestroy = WebWindowHostDestroy;
+    gGuiHooks.webHostResize = WebWindowHostResize;
+    gWebHooks.topWindow = ObjectTopWindow;
+    gWebHooks.sysColor = SysColorEntry;
+    gGuiHooks.oleInit = ComOleInit;
+    gGuiHooks.oleUninit = ComOleUninit;
+    gGuiHooks.printDialogCommand = PrintDialogCommand;
+    gPrintObjectHooks.cleanup = PrtCleanup;
+    gImageLoadHooks.fetch = ImageFetch;
+    gImageLoadHooks.freeData = ImageFreeData;
+    gImageLoadHooks.oemToAnsi = ImageOemToAnsi;
+}
+
+void InstallMessageHandlers() {
+    ObjectsInstallSessionHooks();
+    PrtRegisterHandlers();
+}
+
