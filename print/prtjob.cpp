@@ -15,6 +15,10 @@
 PrinterRec* gCurPrtRec;
 char gPrtName[kPrtNameMax + 1];
 static PrinterRec* gPrtLiveList;
+// Job handles are numbered, never the record's address: memory freed by one
+// close is often given to the next open, and a handle the server kept of the
+// closed job must not reach the new one.
+static uint32_t gPrtNextHandle = 1;
 
 constexpr size_t kPrtSpoolNameMax = 255;       // longest spool name the server may give
 constexpr size_t kPrtNameField = 260;          // name as asked, before resolving
@@ -33,7 +37,9 @@ PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags) {
     job->flags = flags;
     job->textFlags = textFlags;
     job->lastPage = kPrtLastPageNone;
-    job->handle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(job));
+    do {
+        job->handle = gPrtNextHandle++;
+    } while (!job->handle || HandleLookup(kHandlePrintJob, job->handle));
     if (!HandleAdd(kHandlePrintJob, job->handle, job)) {
         LocalFreeMem(job);
         return nullptr;

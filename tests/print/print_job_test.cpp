@@ -191,6 +191,13 @@ TEST_F(PrintJob, StaleHandlesAnswer21270) {
     EXPECT_EQ(kPrtNotAJob, Msg(1200).U32(a.value).Run()) << "selecting a closed job";
     EXPECT_EQ(kPrtNotAJob, Msg(1204).U32(a.value).Run()) << "closing a closed job by default";
     EXPECT_EQ(kPrtNotAJob, Msg(1200).U32(0x12345678).Run()) << "a handle never given out";
+    // The next job often gets the closed job's memory; never its handle.
+    Answer1147 b = Open("QovTest");
+    ASSERT_NE(0u, b.value);
+    EXPECT_NE(a.value, b.value);
+    EXPECT_EQ(static_cast<uint32_t>(kPrtNotAJob), Close(a.value).value) << "the closed handle, another job open";
+    EXPECT_EQ(gCurPrtRec, PrtJobFromHandle(b.value)) << "the open job is untouched";
+    EXPECT_EQ(0u, Close(b.value).value);
 }
 
 TEST_F(PrintJob, FirstDrawingFailureIsReturnedByClose) {
