@@ -69,11 +69,42 @@ static int32_t ColorSetProp(ObjectRecord* rec, PropChange* req) {
     return 0;
 }
 
+// The value operations by part: 0 the value as stored (a table index stays
+// one), 1-3 red, green and blue of the resolved colour, 4 the resolved COLORREF.
+enum ColorPart : int32_t { kColorPartStored = 0, kColorPartRed = 1, kColorPartBlue = 3, kColorPartResolved = 4 };
+
+static int32_t ColorGetValue(ObjectRecord* rec, int32_t part, int32_t* value) {
+    uint32_t stored = ColorObjGetValue(rec, 0);
+    COLORREF rgb = ColorValueResolve(stored);
+    if (part == kColorPartStored) *value = static_cast<int32_t>(stored);
+    else if (part >= kColorPartRed && part <= kColorPartBlue) *value = (rgb >> (8 * (part - kColorPartRed))) & 0xFF;
+    else if (part == kColorPartResolved) *value = static_cast<int32_t>(rgb);
+    else *value = 0;
+    return 0;
+}
+
+static int32_t ColorSetValue(ObjectRecord* rec, int32_t part, int32_t value) {
+    auto* c = reinterpret_cast<ColorRec*>(rec);
+    if (part == kColorPartStored) {
+        c->value = static_cast<uint32_t>(value);
+    } else if (part >= kColorPartRed && part <= kColorPartBlue) {
+        // A table index is resolved first: one component of a system colour
+        // makes a plain colour.
+        uint32_t shift = 8 * static_cast<uint32_t>(part - kColorPartRed);
+        COLORREF rgb = ColorValueResolve(c->value);
+        c->value = (rgb & ~(0xFFu << shift)) | ((static_cast<uint32_t>(value) & 0xFF) << shift);
+    }
+    return 0;
+}
+
 const ObjectOps kColorObjOps = {
     nullptr, nullptr, nullptr, nullptr,  // 0-3
     ColorDestroy,                        // 4 destroy
-    nullptr, nullptr, nullptr, nullptr,  // 5-8
-    nullptr, nullptr, nullptr, nullptr,  // 9-12
+    nullptr, nullptr, nullptr,           // 5-7
+    ColorGetValue,                       // 8 get value
+    nullptr, nullptr,                    // 9-10
+    ColorSetValue,                       // 11 set value
+    nullptr,                             // 12
     nullptr,                             // 13
     ColorGetProp,                        // 14 get property
     ColorSetProp,                        // 15 set property

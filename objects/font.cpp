@@ -226,6 +226,7 @@ static uint32_t FontObjGetProp(ObjectRecord* rec, uint32_t id) {
     case 264: return f->angle;
     case 265: return f->strike;
     case 266: return f->underline;
+    case kPidFont:      // code 287 asks a Font object for its face
     case kPidFontName: {
         size_t n = strlen(f->face);
         memcpy(gTextBuf, f->face, n + 1);

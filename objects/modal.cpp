@@ -43,6 +43,9 @@ int32_t ModalWindowLoop(ObjectRecord* window) {
     if (gWebObjectOps.flushRedraws) gWebObjectOps.flushRedraws(nullptr);
     if (gGuiHooks.webViewFlush) gGuiHooks.webViewFlush();
     int32_t rc = kModalEnded;
+    // The server ends the wait with a later request (hide or destroy), so
+    // requests are taken while the window is up; the show is answered at the end.
+    uint32_t nest = SrvMsgNestBegin();
     while (!level.ended) {
         if (gSession.state == kSessionEnded) {
             rc = 32;
@@ -52,6 +55,7 @@ int32_t ModalWindowLoop(ObjectRecord* window) {
         PumpTurn(true);
         if (gGuiHooks.webViewPending) gGuiHooks.webViewPending();
     }
+    SrvMsgNestEnd(nest);
     HWND prevFocus = level.prevFocus;
     bool enableAgain = level.disabledAll;
     level = ModalLevel{};

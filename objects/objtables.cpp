@@ -436,14 +436,17 @@ const PropCodeRow PropertyCodeTable[] = {
     {258, 43, kPvInteger},     // Appearance
     {263, 5, kPvColor},        // BdrColor
     {266, 3, kPvColor},        // BgColor
+    {267, 10, kPvInteger},     // Bold (Font objects)
     {283, 0, kPvText},         // edit options text (EditText only; handled by code)
     {284, 14, kPvColor},       // FgColor
     {285, 62, kPvColor},       // FillColor
     {287, 72, kPvFont},        // Font
     {289, 15, kPvInteger},     // Height
     {292, 121, kPvText},       // Icon
+    {294, 11, kPvInteger},     // Italic (Font objects)
     {295, 18, kPvInteger},     // Left
     {314, 22, kPvInteger},     // NoResize (value inverted)
+    {324, 13, kPvInteger},     // Size (Font objects)
     {332, 61, kPvText},        // TabLabel
     {338, 31, kPvInteger},     // Top
     {342, 35, kPvInteger},     // Width
@@ -465,6 +468,9 @@ const PropCodeRow PropertyCodeTable[] = {
     {508, 254, kPvColor},      // TitleFgColor
     {509, 255, kPvColor},      // TrailingColor
     {512, 70, kPvInteger},     // PictPosH, with PictPosV in the second word
+    {518, 264, kPvInteger},    // Angle (Font objects)
+    {519, 266, kPvInteger},    // Underline (Font objects)
+    {520, 265, kPvInteger},    // Strike (Font objects)
     {529, 158, kPvInteger},    // Window
     {544, 294, kPvColor},      // SelColor
     {568, 315, kPvTextOrEmpty},  // HelpTopic

@@ -66,6 +66,14 @@ extern SrvMsgHandler gSrvMsg2000s[1000];    // 2000-2999 apart from 2200s and 24
 extern SrvMsgHandler gSrvMsg2200s[100];
 extern SrvMsgHandler gSrvMsg2400s[100];
 void OnSrvMsgArrived(WPARAM result);
+// A wait inside a request's handler that must take further requests meanwhile
+// (a modal window shown by the server and hidden by a later request): Begin
+// lets the receive thread on and returns what End needs to answer the waiting
+// request with its own sequence; kNoNest when no requests can be taken (not
+// inside a handler, inside an exchange or a bundle).
+constexpr uint32_t kNoNest = 0xFFFFFFFFu;
+uint32_t SrvMsgNestBegin();
+void SrvMsgNestEnd(uint32_t state);
 void FetchSrvMsg();
 void ProcessSrvMsg(const SrvMsg* msg);
 int32_t ProcessSrvMsg1200s(const SrvMsg* msg);

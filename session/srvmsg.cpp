@@ -329,14 +329,19 @@ static void TakeOne(const uint8_t* msg, const FrameHead& head, MsgBuf* unpack) {
     ProcessSrvMsg(&m);
 }
 
+static uint32_t gNestDepth;      // requests taken inside a nested wait (SrvMsgNestBegin)
+static bool gFrameReleased;     // the frame being worked has let the receive thread on already
+static uint32_t gHandling;      // frames being worked (more than one inside a nested wait)
+
 void FetchSrvMsg() {
     // The frame is copied out of the receive buffer so a nested exchange can let
     // the receive thread read the next one while this one is still being worked.
     // The answer of a nested exchange goes to buffers of its own: the request
-    // (and the rest of its bundle) stays where its handler reads it.
-    static MsgBuf awaitWork, awaitUnpack;
-    MsgBuf* work = gAwaitType ? &awaitWork : &gSrvMsgBuf;
-    MsgBuf* unpack = gAwaitType ? &awaitUnpack : &gMemberBuf;
+    // (and the rest of its bundle) stays where its handler reads it. Requests
+    // taken inside a nested wait have buffers of their own for the same reason.
+    static MsgBuf awaitWork, awaitUnpack, nestWork, nestUnpack;
+    MsgBuf* work = gAwaitType ? &awaitWork : gNestDepth ? &nestWork : &gSrvMsgBuf;
+    MsgBuf* unpack = gAwaitType ? &awaitUnpack : gNestDepth ? &nestUnpack : &gMemberBuf;
     work->used = 0;
     if (!MsgBufAppend(work, gRecvBuf.data, gRecvBuf.used)) {
         SessionFail(kErrBadMessage);
@@ -400,10 +405,39 @@ void OnSrvMsgArrived(WPARAM result) {
         if (gAwaitType) gAwaitDone = true;
         return;
     }
+    bool outerReleased = gFrameReleased;
+    gFrameReleased = false;
+    gHandling++;
     FetchSrvMsg();
-    // A nested exchange lets the thread on itself; otherwise the frame is done.
-    if (gAwaitType) return;
+    gHandling--;
+    bool released = gFrameReleased;
+    gFrameReleased = outerReleased;
+    // A nested exchange lets the thread on itself; otherwise the frame is done,
+    // unless a nested wait inside its handler has let the thread on already (a
+    // second let-on would have the thread overwrite a frame not yet taken).
+    if (gAwaitType || released) return;
     if (gSession.state == kSessionRunning || gSession.state == kSessionOpening) SignalRecvThread();
+}
+
+uint32_t SrvMsgNestBegin() {
+    // Not inside a request's handler, inside an exchange or a bundle (whose
+    // answers go out together at its end): the wait takes no requests.
+    if (gSession.state != kSessionRunning || gAwaitType || gInBundle || gHandling == 0)
+        return kNoNest;
+    if (!gFrameReleased) {
+        gFrameReleased = true;
+        SignalRecvThread();
+    }
+    gNestDepth++;
+    return gSession.curSeq;
+}
+
+void SrvMsgNestEnd(uint32_t state) {
+    if (state == kNoNest) return;
+    gNestDepth--;
+    // The request that waited answers with its own sequence.
+    gSession.curSeq = state;
+    ReplyReset();
 }
 
 int AwaitSrvMsg(uint32_t type, MsgBuf* out) {

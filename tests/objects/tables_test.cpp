@@ -74,6 +74,9 @@ TEST(ObjectTables, PropertyCodes) {
         {257, 1, kPvInteger}, {266, 3, kPvColor}, {284, 14, kPvColor}, {287, 72, kPvFont},
         {289, 15, kPvInteger}, {342, 35, kPvInteger}, {423, 144, kPvText}, {569, 316, kPvTextOrEmpty},
         {594, 340, kPvText}, {544, 294, kPvColor}, {505, 251, kPvColor},
+        // The Font object's own codes, between their alphabetical neighbours.
+        {267, kPidBold, kPvInteger}, {294, kPidItalic, kPvInteger}, {324, kPidSize, kPvInteger},
+        {518, 264, kPvInteger}, {519, 266, kPvInteger}, {520, 265, kPvInteger},
     };
     for (const Case& c : kCases) {
         const PropCodeRow* row = PropertyCodeLookup(c.code);

@@ -19,9 +19,20 @@
 //   close                                    the server closes the connection
 //   sleep MS
 //   exit CODE                                the client must end with this code
+//   screenshot FILE                          the screen as a 24-bit BMP in FILE
+//   expect-window "TITLE" STATE              a top window with that title is
+//                                            visible, hidden or absent (waits up
+//                                            to 3 s for the state to arrive)
+//   post-message "TITLE" MSG [WP [LP]]       PostMessage to that top window, as a
+//                                            user's click or key would arrive
 // FIELDS: u8/u16/u32/i32/u64 N, text "s" (no NUL), textz "s" (with NUL),
 //   fill N BYTE, hex HEX, any N (expect only: skip N bytes), rest (expect only:
-//   ignore the remainder), contains "s" (expect only: the body holds s).
+//   ignore the remainder), contains "s" (expect only: the body holds s),
+//   capture NAME (expect only: keeps the u32 found there as $NAME).
+// Wherever a number goes, $NAME stands for a captured value: a handle the client
+// answered can be sent back in later requests and compared in later answers.
+// The window steps need the Windows build (the server then shares the client's
+// Wine display); the host build reports them as failures.
 #include <cerrno>
 #include <chrono>
 #include <cstdarg>
@@ -29,6 +40,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -58,13 +70,15 @@ static void CloseSock(Sock s) { close(s); }
 // ---- Script -----------------------------------------------------------------
 
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
-                kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit };
+                kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
+                kStepScreenshot, kStepExpectWindow, kStepPostMessage };
 
 struct Field {
-    std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains
+    std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
     long long num;
     long long num2;
     std::string text;
+    std::string var;    // $NAME in place of num, or the name a capture stores
 };
 
 struct Step {
@@ -76,6 +90,8 @@ struct Step {
     bool lzo;
     std::vector<Field> fields;
     std::vector<uint8_t> raw;
+    std::string text;   // file, window title or state of the window steps
+    long long args[3];  // message, wParam, lParam of post-message
 };
 
 static bool gSwapped = false;
@@ -152,7 +168,12 @@ static bool ParseFields(const std::vector<std::string>& w, size_t from, Step* st
         const std::string& op = w[i++];
         auto need = [&](int n) { return i + n <= w.size(); };
         if (op == "u8" || op == "u16" || op == "u32" || op == "i32" || op == "u64" || op == "any") {
-            if (!need(1) || !ParseNum(w[i++], &f.num)) return false;
+            if (!need(1)) return false;
+            if (op != "any" && w[i].size() > 1 && w[i][0] == '$') f.var = w[i++].substr(1);
+            else if (!ParseNum(w[i++], &f.num)) return false;
+        } else if (op == "capture") {
+            if (!need(1) || w[i].empty() || w[i][0] == '"') return false;
+            f.var = w[i++];
         } else if (op == "text" || op == "textz" || op == "contains") {
             if (!need(1) || w[i][0] != '"') return false;
             f.text = w[i++].substr(1);
@@ -222,6 +243,22 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
             ok = w.size() == 2 && ParseHex(w[1], &st.raw);
         } else if (cmd == "close") {
             st.kind = kStepClose;
+        } else if (cmd == "screenshot") {
+            st.kind = kStepScreenshot;
+            ok = w.size() == 2;
+            if (ok) st.text = w[1][0] == '"' ? w[1].substr(1) : w[1];
+        } else if (cmd == "expect-window") {
+            st.kind = kStepExpectWindow;
+            ok = w.size() == 3 && w[1][0] == '"' && (w[2] == "visible" || w[2] == "hidden" || w[2] == "absent");
+            if (ok) {
+                st.text = w[1].substr(1);
+                st.raw.assign(w[2].begin(), w[2].end());
+            }
+        } else if (cmd == "post-message") {
+            st.kind = kStepPostMessage;
+            ok = w.size() >= 3 && w.size() <= 5 && w[1][0] == '"';
+            for (size_t k = 2; ok && k < w.size(); k++) ok = ParseNum(w[k], &st.args[k - 2]);
+            if (ok) st.text = w[1].substr(1);
         } else if (cmd == "sleep" || cmd == "exit") {
             st.kind = cmd == "sleep" ? kStepSleep : kStepExit;
             ok = w.size() == 2 && ParseNum(w[1], &v);
@@ -337,6 +374,23 @@ static Frame RecvFrame() {
 
 // ---- Steps ------------------------------------------------------------------
 
+static std::map<std::string, uint32_t> gVars;   // values kept by capture fields
+
+// The number a field stands for: its own, or the captured $NAME.
+static bool FieldNum(const Step& st, const Field& f, long long* v) {
+    if (f.var.empty()) {
+        *v = f.num;
+        return true;
+    }
+    auto it = gVars.find(f.var);
+    if (it == gVars.end()) {
+        Fail(st.line, "$%s was not captured before", f.var.c_str());
+        return false;
+    }
+    *v = static_cast<long long>(it->second);
+    return true;
+}
+
 static std::vector<uint8_t> BuildMsg(const Step& st) {
     std::vector<uint8_t> m(8);
     auto put = [&](uint64_t v, int n) {
@@ -348,10 +402,12 @@ static std::vector<uint8_t> BuildMsg(const Step& st) {
         else WirePutU64(&m[at], v, gSwapped);
     };
     for (const Field& f : st.fields) {
-        if (f.op == "u8") put(f.num, 1);
-        else if (f.op == "u16") put(f.num, 2);
-        else if (f.op == "u32" || f.op == "i32") put(f.num, 4);
-        else if (f.op == "u64") put(f.num, 8);
+        long long num = 0;
+        FieldNum(st, f, &num);
+        if (f.op == "u8") put(num, 1);
+        else if (f.op == "u16") put(num, 2);
+        else if (f.op == "u32" || f.op == "i32") put(num, 4);
+        else if (f.op == "u64") put(num, 8);
         else if (f.op == "text" || f.op == "hex") m.insert(m.end(), f.text.begin(), f.text.end());
         else if (f.op == "textz") m.insert(m.end(), f.text.c_str(), f.text.c_str() + f.text.size() + 1);
         else if (f.op == "fill") m.insert(m.end(), static_cast<size_t>(f.num), static_cast<uint8_t>(f.num2));
@@ -390,12 +446,24 @@ static void CheckMsg(const Step& st, const std::vector<uint8_t>& m) {
     for (const Field& f : st.fields) {
         bool ok = true;
         uint64_t got = 0;
+        size_t start = at;
         if (f.op == "u8") { uint8_t x = 0; ok = r.U8At(at, &x); got = x; at += 1; }
         else if (f.op == "u16") { uint16_t x = 0; ok = r.U16At(at, &x); got = x; at += 2; }
         else if (f.op == "u32" || f.op == "i32") { uint32_t x = 0; ok = r.U32At(at, &x); got = x; at += 4; }
         else if (f.op == "u64") { ok = r.U64At(at, &got); at += 8; }
         else if (f.op == "any") { at += static_cast<size_t>(f.num); ok = at <= m.size(); }
         else if (f.op == "rest") { at = m.size(); }
+        else if (f.op == "capture") {
+            uint32_t x = 0;
+            if (!r.U32At(at, &x)) {
+                Fail(st.line, "the message ends before +%zu", at);
+                return;
+            }
+            gVars[f.var] = x;
+            Note("   $%s = %u (0x%X)", f.var.c_str(), x, x);
+            at += 4;
+            continue;
+        }
         else if (f.op == "contains") {
             std::string body(m.begin() + 8, m.end());
             if (body.find(f.text) == std::string::npos) Fail(st.line, "the message lacks \"%s\"", f.text.c_str());
@@ -415,8 +483,11 @@ static void CheckMsg(const Step& st, const std::vector<uint8_t>& m) {
             return;
         }
         uint64_t mask = f.op == "u8" ? 0xFF : f.op == "u16" ? 0xFFFF : f.op == "u64" ? ~0ull : 0xFFFFFFFFull;
-        if (f.op != "any" && f.op != "rest" && (got & mask) != (static_cast<uint64_t>(f.num) & mask))
-            Fail(st.line, "%s field: expected %lld, got %lld", f.op.c_str(), f.num, static_cast<long long>(got));
+        long long want = 0;
+        if (f.op != "any" && f.op != "rest" && FieldNum(st, f, &want) &&
+            (got & mask) != (static_cast<uint64_t>(want) & mask))
+            Fail(st.line, "%s field at +%zu: expected %lld, got %lld", f.op.c_str(), start, want,
+                 static_cast<long long>(got));
     }
     if (at != m.size()) Fail(st.line, "%zu bytes left unchecked in message %u", m.size() - at, h.type);
 }
@@ -448,6 +519,95 @@ static bool NextMsg(const Step& st, std::vector<uint8_t>* m) {
         return true;
     }
 }
+
+// ---- Window steps ------------------------------------------------------------------
+// The server runs on the client's display (the same Wine desktop), so it can
+// look at the client's top windows and post to them as a user's input would.
+
+#ifdef _WIN32
+// The screen into a bottom-up 24-bit BMP: a DIB section receives a BitBlt of
+// the desktop DC, whose rows are then written behind the two headers.
+static bool WriteScreenBmp(const std::string& path) {
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    if (width <= 0 || height <= 0) return false;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool ok = bmp && bits;
+    if (ok) {
+        HGDIOBJ old = SelectObject(mem, bmp);
+        ok = BitBlt(mem, 0, 0, width, height, screen, 0, 0, SRCCOPY | CAPTUREBLT) != 0;
+        GdiFlush();
+        SelectObject(mem, old);
+    }
+    if (ok) {
+        // Rows of a 24-bit DIB are padded to four bytes.
+        uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+        uint32_t imageSize = stride * static_cast<uint32_t>(height);
+        BITMAPFILEHEADER fh = {};
+        fh.bfType = 0x4D42;
+        fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
+        fh.bfSize = fh.bfOffBits + imageSize;
+        bi.bmiHeader.biSizeImage = imageSize;
+        FILE* f = fopen(path.c_str(), "wb");
+        ok = f && fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+             fwrite(bits, imageSize, 1, f) == 1;
+        if (f && fclose(f) != 0) ok = false;
+    }
+    if (bmp) DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+// "visible", "hidden" or "absent" for the top window with the title.
+static std::string WindowState(const std::string& title) {
+    HWND wnd = FindWindowA(nullptr, title.c_str());
+    if (!wnd) return "absent";
+    return IsWindowVisible(wnd) ? "visible" : "hidden";
+}
+
+static void RunWindowStep(const Step& st) {
+    switch (st.kind) {
+    case kStepScreenshot:
+        if (WriteScreenBmp(st.text)) Note("   screenshot %s", st.text.c_str());
+        else Fail(st.line, "the screenshot %s could not be written", st.text.c_str());
+        break;
+    case kStepExpectWindow: {
+        std::string want(st.raw.begin(), st.raw.end()), got;
+        for (int i = 0; i < 30; i++) {
+            got = WindowState(st.text);
+            if (got == want) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (got != want) Fail(st.line, "window \"%s\" is %s, expected %s", st.text.c_str(), got.c_str(), want.c_str());
+        else Note("   window \"%s\" %s", st.text.c_str(), got.c_str());
+        break;
+    }
+    case kStepPostMessage: {
+        HWND wnd = FindWindowA(nullptr, st.text.c_str());
+        if (!wnd) Fail(st.line, "no window \"%s\" to post to", st.text.c_str());
+        else if (!PostMessageA(wnd, static_cast<UINT>(st.args[0]), static_cast<WPARAM>(st.args[1]),
+                               static_cast<LPARAM>(st.args[2])))
+            Fail(st.line, "PostMessage to \"%s\" failed", st.text.c_str());
+        else Note("S> message 0x%llX to window \"%s\"", st.args[0], st.text.c_str());
+        break;
+    }
+    default:
+        break;
+    }
+}
+#else
+static void RunWindowStep(const Step& st) { Fail(st.line, "window steps need the Windows build of the server"); }
+#endif
 
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
     std::vector<uint8_t> bundle;
@@ -533,6 +693,11 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             break;
         case kStepExit:
             *exitWanted = static_cast<int>(st.type);
+            break;
+        case kStepScreenshot:
+        case kStepExpectWindow:
+        case kStepPostMessage:
+            RunWindowStep(st);
             break;
         }
     }
