@@ -217,6 +217,12 @@ bool HandleSysKeyF10(HWND wnd, WPARAM key, int flag, int x, int y) {
 
 void MenuCommandEvent(ObjectRecord* topWindow, ObjectRecord*, uint32_t id) {
     if (!topWindow) return;
+    // A menu that numbers its own items takes the command through its
+    // notification slot (the id lies in the menu's block of numbers).
+    for (ObjectRecord* m = ObjectAsWindow(topWindow) ? ObjectAsWindow(topWindow)->menus : nullptr; m; m = m->next) {
+        const ObjectOps* ops = ObjectOpsOf(m);
+        if (ops && ops->notify && ops->notify(m, nullptr, id, 0)) return;
+    }
     for (ObjectRecord* m = ObjectAsWindow(topWindow) ? ObjectAsWindow(topWindow)->menus : nullptr; m; m = m->next) {
         if (m->objectId == id) {
             PostObjectEvent(m, kEvClick, kEventKindDefault, 0, static_cast<int32_t>(id));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "com/oleutil.h"
+#include "controls/controls.h"
 #include "graphics/image/imageload.h"
 #include "objects/color.h"
 #include "objects/events.h"
@@ -48,6 +49,7 @@ static const char* ImageOemToAnsi(const char* path) { return OemToAnsiStr(path, 
 
 void InstallFacilities() {
     GuiInstallHooks();
+    ControlsInstall();
     WebViewInstallHooks(WebPumpTurn);
     gGuiHooks.webViewPending = WebViewProcessPending;
     gGuiHooks.webViewFlush = WebViewMsgFlush;

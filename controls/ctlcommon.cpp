@@ -1,0 +1,472 @@
+// ctlcommon.cpp - the shared machinery of the windowed control kinds: creation
+// with units and fonts, the subclass procedure that offers input to the object
+// model first, the common properties, method arguments, the list family's
+// items, and the installation of every kind.
+#include "controls/ctlcommon.h"
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "controls/ctlcore.h"
+#include "objects/focus.h"
+#include "objects/font.h"
+#include "objects/objwindowed.h"
+#include "objects/paint.h"
+#include "objects/window.h"
+#include "session/session.h"
+#include "session/util/mem.h"
+
+ControlHooks gControlHooks;
+
+namespace {
+
+constexpr char kPropOldProc[] = "QovCtlProc";
+constexpr uint32_t kWheelMsg = 0x020A;
+
+// Offers focus, key, mouse and wheel messages to the object model first; a
+// message it took does not reach the control.
+LRESULT CALLBACK CtlSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    WNDPROC old = reinterpret_cast<WNDPROC>(GetPropA(wnd, kPropOldProc));
+    switch (msg) {
+    case WM_SETFOCUS: case WM_KEYDOWN: case WM_SYSKEYDOWN: case WM_CHAR: case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN: case kWheelMsg:
+        if (ControlMsgToEvent(wnd, msg, wp, lp)) return 0;
+        break;
+    case WM_NCDESTROY:
+        // The record may be gone already: the old procedure lives in the window.
+        RemovePropA(wnd, kPropOldProc);
+        if (old) SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+        break;
+    default:
+        break;
+    }
+    return old ? CallWindowProcA(old, wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
+}
+
+HWND ContainerWindow(ObjectRecord* parent) {
+    for (ObjectRecord* p = parent; p; p = p->parent)
+        if (p->hwnd) return p->hwnd;
+    return nullptr;
+}
+
+FontRec* FontFromCreation(ObjectRecord* parent, const ObjectCreateRecord* cr, int32_t* code) {
+    CrText spec = CreateRecordText(cr, kPidFont);
+    if (spec.text && spec.length) {
+        FontRec* f = FontFromSpec(spec.text, static_cast<int32_t>(spec.length), nullptr, 0);
+        if (!f) *code = kOpNoFont;
+        return f;
+    }
+    FontRec* inherited = parent && parent->font ? parent->font : gDefaultFontP;
+    return inherited ? FontAddUse(inherited) : nullptr;
+}
+
+void ApplyFont(ObjectRecord* rec, FontRec* font) {
+    if (rec->font) FontRelease(rec->font);
+    rec->font = font;
+    if (rec->hwnd && font && font->hfont) SendMessageA(rec->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->hfont), TRUE);
+}
+
+// A method table row: only its presence is looked at by the call check.
+struct CtlMethodRow {
+    uint32_t last;
+};
+CtlMethodRow gMethodRows[kMaxObjectType + 1];
+constexpr uint32_t kBrowseClassIdMethod = 24, kBrowseClassIdVersion = 9202;
+
+template <uint32_t Type>
+const MethodDesc* LookupMethod(uint32_t method, uint32_t version) {
+    if (method < 1 || method > gMethodRows[Type].last) return nullptr;
+    if (Type == kTypeTreeview && method == kBrowseClassIdMethod && version < kBrowseClassIdVersion) return nullptr;
+    return reinterpret_cast<const MethodDesc*>(&gMethodRows[Type]);
+}
+
+}  // namespace
+
+ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
+                                 DWORD exStyle, const char* text, uint32_t textLength, int32_t* code) {
+    *code = kOpNoMemory;
+    auto* c = reinterpret_cast<ControlRecord*>(ObjectAllocRecord(kind, sizeof(ControlRecord), false));
+    if (!c) return nullptr;
+    ObjectRecord* rec = &c->hdr;
+    ObjectRecord* parent = ObjectInitCommon(rec, cr);
+    auto fail = [&](int32_t why) -> ControlRecord* {
+        if (rec->hwnd) DestroyWindow(rec->hwnd);
+        rec->hwnd = nullptr;
+        ObjectFreeCommon(rec);
+        ObjectFreeRecord(rec);
+        *code = why;
+        return nullptr;
+    };
+    if (!CopyCreateStrings(rec, cr)) return fail(kOpNoMemory);
+    if (!ObjectSetRect(rec, cr->top, cr->height, cr->left, cr->width)) return fail(-4);
+    HWND parentWnd = ContainerWindow(parent);
+    if (!parentWnd) return fail(kOpNoObject);
+    // The record keeps its rectangle in pixels of the parent's client area.
+    RECT r = {rec->left, rec->top, rec->right, rec->bottom};
+    ConvertRectUnits(parent, &r, 1);
+    rec->left = r.left, rec->top = r.top, rec->right = r.right, rec->bottom = r.bottom;
+    int32_t fontCode = 0;
+    FontRec* font = FontFromCreation(parent, cr, &fontCode);
+    if (fontCode) return fail(fontCode);
+    rec->font = font;
+    style |= WS_CHILD | WS_CLIPSIBLINGS;
+    if (rec->flags & kObjDisabled) style |= WS_DISABLED;
+    if (rec->flags & kObjBorder) {
+        if (rec->flags & kObj3D) exStyle |= WS_EX_CLIENTEDGE;
+        else style |= WS_BORDER;
+    }
+    exStyle = AddRtlExStyle(rec, exStyle);
+    char* caption = CtlCopyText(text, textLength);
+    uint16_t id = ObjectNextCtlId(parent);
+    HWND wnd = CreateWindowExA(exStyle, className, caption ? caption : "", style, r.left, r.top, r.right - r.left,
+                               r.bottom - r.top, parentWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
+                               GetModuleHandleA(nullptr), nullptr);
+    if (caption) LocalFreeMem(caption);
+    if (!wnd) return fail(kOpNoObject);
+    rec->hwnd = wnd;
+    SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
+    ApplyFont(rec, rec->font);
+    rec->font = font;
+    SetPropA(wnd, kPropOldProc, reinterpret_cast<HANDLE>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)));
+    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CtlSubclassProc));
+    LinkObject(rec);
+    ObjectSaveLayout(rec, 0);
+    *code = 0;
+    return c;
+}
+
+void CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr) {
+    ObjectRecord* rec = &c->hdr;
+    rec->flags &= ~kObjShown;
+    if (cr->flags0 & kCrVisible) ObjectActivate(rec, 0, 0, 0, 0);
+    else rec->flags |= kObjHidden;
+}
+
+int32_t CtlDestroy(ObjectRecord* rec) {
+    auto* c = reinterpret_cast<ControlRecord*>(rec);
+    if (c->buddy) DestroyWindow(c->buddy);
+    c->buddy = nullptr;
+    if (gButtonNotifyMark == rec) gButtonNotifyMark = nullptr;
+    ObjectRecord* top = ObjectTopWindow(rec);
+    if (WindowRecord* w = top ? ObjectAsWindow(top) : nullptr) {
+        if (w->defaultButton == rec) w->defaultButton = nullptr;
+        if (w->focusObj == rec) w->focusObj = nullptr;
+        if (w->lastFocus == rec) w->lastFocus = nullptr;
+    }
+    if (NativeWindowRecord* nw = top ? NativeWindowOf(top) : nullptr)
+        if (nw->cancelButton == rec) nw->cancelButton = nullptr;
+    return ControlDestroyWindowed(rec);
+}
+
+int32_t CtlSetCommonProp(ObjectRecord* rec, PropChange* req) {
+    int32_t v = req->value;
+    switch (req->id) {
+    case kPidLeft: case kPidTop: case kPidWidth: case kPidHeight: {
+        ObjectRecord* parent = rec->parent;
+        int axis = (req->id == kPidLeft || req->id == kPidWidth) ? 0 : 1;
+        int32_t px = ConvertUnits(parent, v, axis, 1);
+        RECT r = {rec->left, rec->top, rec->right, rec->bottom};
+        if (req->id == kPidLeft) OffsetRect(&r, px - r.left, 0);
+        if (req->id == kPidTop) OffsetRect(&r, 0, px - r.top);
+        if (req->id == kPidWidth) r.right = r.left + (px < 0 ? 0 : px);
+        if (req->id == kPidHeight) r.bottom = r.top + (px < 0 ? 0 : px);
+        PositionObjectWindow(rec, &r);
+        ObjectSaveLayout(rec, 0);
+        return 0;
+    }
+    case kPidEnabled:
+        return v ? ObjectEnable(rec, 0) : ObjectDisable(rec, 0);
+    case kPidVisible:
+        if (v && !(rec->flags & kObjShown)) return ObjectActivate(rec, 0, 0, 0, 0);
+        if (!v && (rec->flags & kObjShown)) return ObjectDeactivate(rec);
+        return 0;
+    case kPidFgColor: case kPidBgColor: case kPidBdrColor: {
+        uint32_t* field = req->id == kPidFgColor ? &rec->fgColor : req->id == kPidBgColor ? &rec->bgColor : &rec->bdrColor;
+        *field = static_cast<uint32_t>(v);
+        if (rec->hwnd) InvalidateRect(rec->hwnd, nullptr, TRUE);
+        return 0;
+    }
+    case kPidFont: {
+        FontRec* f = FontFromSpec(req->text, static_cast<int32_t>(req->textLength), nullptr, 0);
+        if (!f) return kOpNoFont;
+        ApplyFont(rec, f);
+        return 0;
+    }
+    case kPidFontObj: {
+        FontRec* held = FontObjGetFont(req->object);
+        FontRec* f = held ? FontAddUse(held) : nullptr;
+        if (!f) return kOpNoFont;
+        ApplyFont(rec, f);
+        return 0;
+    }
+    default:
+        break;
+    }
+    bool redraw = false;
+    int32_t r = ObjectSetCommonProperty(rec, req->id, v, req->text, req->textLength, &redraw);
+    if (redraw && rec->hwnd) InvalidateRect(rec->hwnd, nullptr, TRUE);
+    return r;
+}
+
+uint32_t CtlGetCommonProp(ObjectRecord* rec, uint32_t id) {
+    switch (id) {
+    case kPidLeft: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->left, 0, 0));
+    case kPidTop: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->top, 1, 0));
+    case kPidWidth: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->right - rec->left, 0, 0));
+    case kPidHeight: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->bottom - rec->top, 1, 0));
+    case kPidHwnd: return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(rec->hwnd));
+    default: return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
+    }
+}
+
+void CtlPostEvent(ObjectRecord* rec, uint32_t eventId, int32_t value) {
+    auto* c = reinterpret_cast<ControlRecord*>(rec);
+    if ((c->ctlFlags & kCtlNoEvents) || !EventIsRegistered(rec, eventId)) return;
+    PostObjectEvent(rec, eventId, kEventKindDefault, 0, value);
+}
+
+int32_t CtlSetTextBuf(const char* text, uint32_t length) {
+    if (length > kTextBufSize) length = kTextBufSize;
+    if (length) memcpy(gTextBuf, text, length);
+    gTextBuf[length] = 0;
+    return static_cast<int32_t>(length);
+}
+
+int32_t CtlWindowTextToBuf(HWND wnd) {
+    gTextBuf[0] = 0;
+    if (!wnd) return 0;
+    return GetWindowTextA(wnd, gTextBuf, static_cast<int>(kTextBufSize + 1));
+}
+
+char* CtlCopyText(const char* text, uint32_t length) {
+    if (length > kEditTextMax) return nullptr;
+    char* copy = static_cast<char*>(LocalAllocZero(length + 1));
+    if (copy && length) memcpy(copy, text, length);
+    return copy;
+}
+
+bool CtlArgGiven(const MethodCallRec* call, uint32_t i) {
+    return i < call->argCount && i < kMcMaxArgs && call->argPresent[i] && call->args[i].kind != kItemNone;
+}
+
+int32_t CtlArgInt(const MethodCallRec* call, uint32_t i, int32_t def) {
+    if (!CtlArgGiven(call, i)) return def;
+    const EventItem& a = call->args[i];
+    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
+        char num[16] = {};
+        uint32_t n = a.size < sizeof num - 1 ? a.size : sizeof num - 1;
+        if (a.data) memcpy(num, a.data, n);
+        return static_cast<int32_t>(strtol(num, nullptr, 10));
+    }
+    return static_cast<int32_t>(a.value);
+}
+
+const char* CtlArgText(const MethodCallRec* call, uint32_t i, uint32_t* length) {
+    static char number[16];
+    *length = 0;
+    if (!CtlArgGiven(call, i)) return nullptr;
+    const EventItem& a = call->args[i];
+    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
+        *length = a.size;
+        return a.data ? static_cast<const char*>(a.data) : "";
+    }
+    *length = static_cast<uint32_t>(snprintf(number, sizeof number, "%d", static_cast<int32_t>(a.value)));
+    return number;
+}
+
+void CtlRegisterMethods(uint32_t objectType, uint32_t last) {
+    static const struct {
+        uint32_t type;
+        MethodLookupFn fn;
+    } kLookups[] = {
+        {kTypeButton, LookupMethod<kTypeButton>},       {kTypeCombobox, LookupMethod<kTypeCombobox>},
+        {kTypePopupmenu, LookupMethod<kTypePopupmenu>}, {kTypeDatalist, LookupMethod<kTypeDatalist>},
+        {kTypeEdittext, LookupMethod<kTypeEdittext>},   {kTypeListview, LookupMethod<kTypeListview>},
+        {kTypeTreeview, LookupMethod<kTypeTreeview>},   {kTypeMenu, LookupMethod<kTypeMenu>},
+        {kTypeRichEditText, LookupMethod<kTypeRichEditText>},
+    };
+    if (objectType > kMaxObjectType) return;
+    gMethodRows[objectType].last = last;
+    for (const auto& l : kLookups)
+        if (l.type == objectType) RegisterMethodTable(objectType, l.fn);
+}
+
+// ---- The list family ------------------------------------------------------------------
+
+const ListMsgs kComboMsgs = {CB_ADDSTRING, CB_INSERTSTRING, CB_DELETESTRING, CB_GETCOUNT, CB_GETLBTEXT,
+                             CB_GETLBTEXTLEN, CB_GETCURSEL, CB_SETCURSEL, CB_RESETCONTENT, CB_FINDSTRING,
+                             CB_SELECTSTRING, CB_GETITEMDATA, CB_SETITEMDATA, CB_FINDSTRINGEXACT};
+const ListMsgs kListBoxMsgs = {LB_ADDSTRING, LB_INSERTSTRING, LB_DELETESTRING, LB_GETCOUNT, LB_GETTEXT,
+                               LB_GETTEXTLEN, LB_GETCURSEL, LB_SETCURSEL, LB_RESETCONTENT, LB_FINDSTRING,
+                               LB_SELECTSTRING, LB_GETITEMDATA, LB_SETITEMDATA, LB_FINDSTRINGEXACT};
+
+int32_t ListGetItemText(HWND wnd, const ListMsgs& m, int32_t index) {
+    gTextBuf[0] = 0;
+    int32_t count = static_cast<int32_t>(SendMessageA(wnd, m.getCount, 0, 0));
+    if (index < 0 || index >= count) return 0;
+    LRESULT len = SendMessageA(wnd, m.getTextLen, static_cast<WPARAM>(index), 0);
+    if (len < 0 || static_cast<uint64_t>(len) > kTextBufSize) return 0;   // the item is longer than the buffer
+    LRESULT got = SendMessageA(wnd, m.getText, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(gTextBuf));
+    return got < 0 ? 0 : static_cast<int32_t>(got);
+}
+
+int32_t ListInsertItem(HWND wnd, const ListMsgs& m, bool sorted, int32_t pos, const char* text, uint32_t len) {
+    char* copy = CtlCopyText(text, len);
+    if (!copy) return -2;
+    int32_t count = static_cast<int32_t>(SendMessageA(wnd, m.getCount, 0, 0));
+    LRESULT r;
+    if (sorted) r = SendMessageA(wnd, m.addString, 0, reinterpret_cast<LPARAM>(copy));
+    else if (pos < -1 || pos > count) r = -1;
+    else r = SendMessageA(wnd, m.insertString, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(copy));
+    LocalFreeMem(copy);
+    return r < 0 ? (r == -1 ? -1 : -2) : static_cast<int32_t>(r);
+}
+
+void ListItemsFromText(HWND wnd, const ListMsgs& m, const char* text, uint32_t length, bool skipFirst) {
+    SendMessageA(wnd, m.resetContent, 0, 0);
+    uint32_t start = 0;
+    bool first = true;
+    for (uint32_t i = 0; i <= length; ++i) {
+        if (i < length && text[i] != ';') continue;
+        bool emptyLast = i == length && i == start;
+        if (!(first && skipFirst) && !emptyLast) ListInsertItem(wnd, m, false, -1, text + start, i - start);
+        first = false;
+        start = i + 1;
+    }
+}
+
+int32_t ListItemsToText(HWND wnd, const ListMsgs& m) {
+    int32_t count = static_cast<int32_t>(SendMessageA(wnd, m.getCount, 0, 0));
+    uint32_t at = 0;
+    gTextBuf[0] = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        LRESULT len = SendMessageA(wnd, m.getTextLen, static_cast<WPARAM>(i), 0);
+        uint32_t sep = i ? 1 : 0;
+        if (len < 0 || at + sep + static_cast<uint64_t>(len) > kTextBufSize) break;
+        if (sep) gTextBuf[at++] = ';';
+        SendMessageA(wnd, m.getText, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(gTextBuf + at));
+        at += static_cast<uint32_t>(len);
+        gTextBuf[at] = 0;
+    }
+    return static_cast<int32_t>(at);
+}
+
+namespace {
+
+enum ListMethodNo : uint32_t {
+    kLmAddString = 1, kLmDeleteString = 2, kLmFindString = 4, kLmFindStringExact = 5, kLmGetCount = 6,
+    kLmGetCurSel = 7, kLmGetItemData = 8, kLmGetText = 9, kLmGetTopIndex = 10, kLmInsertString = 11,
+    kLmResetContent = 12, kLmSelectString = 13, kLmSetCurSel = 14, kLmSetItemData = 15, kLmSetTopIndex = 16,
+    kLmFindData = 17, kLmLast = 18,
+};
+
+}  // namespace
+
+int32_t ListMethod(ObjectRecord* rec, const ListMsgs& m, uint32_t objectType, MethodCallRec* call) {
+    int32_t rc = CheckMethodCall(objectType, call);
+    if (rc != 0) return rc;
+    auto* c = reinterpret_cast<ControlRecord*>(rec);
+    HWND wnd = rec->hwnd;
+    bool sorted = (c->ctlFlags & kCtlSorted) != 0;
+    uint32_t len = 0;
+    const char* text = nullptr;
+    int32_t result = 0;
+    c->ctlFlags |= kCtlNoEvents;
+    switch (call->method) {
+    case kLmAddString:
+        text = CtlArgText(call, 0, &len);
+        result = text ? ListInsertItem(wnd, m, sorted, -1, text, len) : -1;
+        break;
+    case kLmDeleteString: {
+        int32_t index = CtlArgInt(call, 0, -1);
+        result = index >= 0 ? static_cast<int32_t>(SendMessageA(wnd, m.deleteString, static_cast<WPARAM>(index), 0)) : -1;
+        break;
+    }
+    case kLmFindString: case kLmFindStringExact: case kLmSelectString: {
+        text = CtlArgText(call, 1, &len);
+        int32_t from = CtlArgInt(call, 0, -1);
+        char* copy = text && len ? CtlCopyText(text, len) : nullptr;
+        if (!copy) {
+            result = -1;
+            break;
+        }
+        UINT msg = call->method == kLmFindString ? m.findString
+                   : call->method == kLmFindStringExact ? m.findExact : m.selectString;
+        result = static_cast<int32_t>(SendMessageA(wnd, msg, static_cast<WPARAM>(from < 0 ? -1 : from),
+                                                   reinterpret_cast<LPARAM>(copy)));
+        LocalFreeMem(copy);
+        if (result < 0) result = -1;
+        break;
+    }
+    case kLmGetCount: result = static_cast<int32_t>(SendMessageA(wnd, m.getCount, 0, 0)); break;
+    case kLmGetCurSel: result = static_cast<int32_t>(SendMessageA(wnd, m.getCurSel, 0, 0)); break;
+    case kLmGetItemData: {
+        int32_t index = CtlArgInt(call, 0, -1);
+        int32_t count = static_cast<int32_t>(SendMessageA(wnd, m.getCount, 0, 0));
+        result = index >= 0 && index < count
+                     ? static_cast<int32_t>(SendMessageA(wnd, m.getItemData, static_cast<WPARAM>(index), 0)) : -1;
+        break;
+    }
+    case kLmGetText: {
+        int32_t index = CtlArgGiven(call, 0) ? CtlArgInt(call, 0, -1)
+                                              : static_cast<int32_t>(SendMessageA(wnd, m.getCurSel, 0, 0));
+        ListGetItemText(wnd, m, index);
+        c->ctlFlags &= ~kCtlNoEvents;
+        return CtlReplyText(gTextBuf);
+    }
+    case kLmInsertString: {
+        int32_t index = CtlArgInt(call, 1, -1);
+        text = CtlArgText(call, 0, &len);
+        result = text && index >= -1 ? ListInsertItem(wnd, m, false, index, text, len) : -1;
+        break;
+    }
+    case kLmResetContent: SendMessageA(wnd, m.resetContent, 0, 0); break;
+    case kLmSetCurSel: {
+        int32_t index = CtlArgInt(call, 0, -1);
+        if (index >= 0) SendMessageA(wnd, m.setCurSel, static_cast<WPARAM>(index), 0);
+        else result = -1;
+        break;
+    }
+    case kLmSetItemData: {
+        int32_t index = CtlArgInt(call, 0, -1);
+        LRESULT r = index >= 0 ? SendMessageA(wnd, m.setItemData, static_cast<WPARAM>(index),
+                                              static_cast<LPARAM>(CtlArgInt(call, 1, 0)))
+                               : -1;
+        result = r < 0 ? -1 : 0;
+        break;
+    }
+    case kLmFindData: {
+        int32_t want = CtlArgInt(call, 0, 0);
+        int32_t count = static_cast<int32_t>(SendMessageA(wnd, m.getCount, 0, 0));
+        result = -1;
+        for (int32_t i = 0; i < count && result < 0; ++i)
+            if (static_cast<int32_t>(SendMessageA(wnd, m.getItemData, static_cast<WPARAM>(i), 0)) == want) result = i;
+        break;
+    }
+    case 3: case kLmGetTopIndex: case kLmSetTopIndex: case kLmLast:
+        break;
+    default:
+        c->ctlFlags &= ~kCtlNoEvents;
+        return kOpUnknownMethod;
+    }
+    c->ctlFlags &= ~kCtlNoEvents;
+    return CtlReplyInt(result);
+}
+
+int32_t CtlReplyInt(int32_t value) {
+    SetReplyInt(nullptr, value, kReplyKindInt);
+    return kNoAnswer;
+}
+
+int32_t CtlReplyText(const char* text) {
+    SetReplyText(nullptr, text ? text : "");
+    return kNoAnswer;
+}
+
+void ListRegisterMethods(uint32_t objectType) { CtlRegisterMethods(objectType, kLmLast); }

@@ -1,0 +1,45 @@
+// groupbox.cpp - the native GroupBox object (kind 20): a framed caption around
+// other controls.
+#include "controls/stattext.h"
+#include "objects/objwindowed.h"
+
+namespace {
+
+const ObjectOps kGroupBoxOps = {
+    ObjectShowWindowed,     // 0 show
+    nullptr,                // 1 check item
+    ObjectHideWindowed,     // 2 hide
+    nullptr,                // 3 delete item
+    CtlDestroy,             // 4 destroy
+    ObjectEnableWindowed,   // 5 enable
+    nullptr,                // 6
+    GroupBoxGetText,        // 7 get text
+    nullptr,                // 8 get value
+    nullptr,                // 9 insert item
+    StaticSetText,          // 10 set text
+    nullptr,                // 11 set value
+    nullptr,                // 12 paint
+    nullptr,                // 13 notification
+    StaticGetProp,          // 14 get property
+    StaticSetProp,          // 15 set property
+    nullptr,                // 16 method
+    nullptr,                // 17 OLE property
+    nullptr,                // 18 image list released
+};
+
+}  // namespace
+
+int32_t GroupBoxGetText(ObjectRecord* rec, int32_t item) { return StaticGetText(rec, item); }
+
+ObjectRecord* GroupBoxCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    const CrText& t = cr->title.text ? cr->title : cr->text;
+    ControlRecord* c = CtlCreateWindowed(kKindGroupBox, cr, "BUTTON", BS_GROUPBOX, 0, t.text, t.length, code);
+    if (!c) return nullptr;
+    CtlFinishCreate(c, cr);
+    return &c->hdr;
+}
+
+void GroupBoxInstall() {
+    RegisterObjectCreator(kTypeGroupbox, GroupBoxCreate);
+    RegisterObjectOps(kKindGroupBox, &kGroupBoxOps);
+}

@@ -1,0 +1,574 @@
+// menu.cpp - native menus: the Menu of a window's menu bar (kind 8), SubMenus
+// hung below items (16), FloatMenus popped up at a position (24), their items
+// (48) built from the menu definition text, the menu command event, and the
+// MRegion record (9).
+#include <initializer_list>
+
+#include "controls/ctlcommon.h"
+#include "controls/ctlcore.h"
+#include "objects/objwindowed.h"
+#include "objects/window.h"
+
+bool gGuiShuttingDown;
+
+namespace {
+
+constexpr uint32_t kBaseSlots = 290;        // base numbers 100, 200, .. 29000
+constexpr uint16_t kBaseStep = 100;
+constexpr uint32_t kItemsMax = kBaseStep - 1;
+constexpr uint16_t kPidSubMenu = 283;
+enum MenuItemFlag : uint32_t { kItemDisabled = 1, kItemSeparator = 2, kItemDefault = 4, kItemChecked = 8 };
+enum MenuMethodNo : uint32_t {
+    kMmGetItemCount = 4, kMmGetItemType = 5, kMmGetItemState = 6, kMmGetItemName = 7, kMmActivate = 8,
+};
+
+struct MenuItemRecord;
+struct MenuRecord {
+    ObjectRecord hdr;
+    HMENU popup;
+    char* text;
+    MenuItemRecord* items;
+    uint32_t itemCount;
+    uint16_t baseNumber;
+    uint32_t refCount;
+};
+struct MenuItemRecord {
+    ObjectRecord hdr;
+    MenuRecord* menu;
+    MenuItemRecord* nextItem;
+    char* text;
+    uint32_t itemFlags;
+    MenuRecord* subMenu;
+};
+
+uint8_t gBaseUsed[kBaseSlots];
+MenuRecord* gLastMenu;
+
+uint16_t AllocBase() {
+    for (uint32_t i = 0; i < kBaseSlots; ++i) {
+        if (!gBaseUsed[i]) {
+            gBaseUsed[i] = 1;
+            return static_cast<uint16_t>((i + 1) * kBaseStep);
+        }
+    }
+    return static_cast<uint16_t>((kBaseSlots + 1) * kBaseStep);   // not marked: all in use
+}
+
+void FreeBase(uint16_t base) {
+    uint32_t i = base / kBaseStep;
+    if (i >= 1 && i <= kBaseSlots) gBaseUsed[i - 1] = 0;
+}
+
+MenuRecord* AsMenu(ObjectRecord* rec) {
+    return rec && (rec->kind == kKindMenu || rec->kind == kKindSubMenu || rec->kind == kKindFloatMenu)
+               ? reinterpret_cast<MenuRecord*>(rec) : nullptr;
+}
+
+MenuItemRecord* ItemAt(MenuRecord* m, int32_t n) {   // n is 1-based
+    MenuItemRecord* it = m->items;
+    for (int32_t i = 1; it && i < n; ++i) it = it->nextItem;
+    return n >= 1 ? it : nullptr;
+}
+
+// Puts the items into the popup again: command ids follow the positions.
+void MenuRebuild(MenuRecord* m) {
+    while (GetMenuItemCount(m->popup) > 0) RemoveMenu(m->popup, 0, MF_BYPOSITION);
+    uint32_t pos = 0;
+    for (MenuItemRecord* it = m->items; it; it = it->nextItem, ++pos) {
+        UINT flags = MF_STRING;
+        if (it->itemFlags & kItemSeparator) flags = MF_SEPARATOR;
+        if (it->itemFlags & kItemDisabled) flags |= MF_GRAYED;
+        if (it->itemFlags & kItemChecked) flags |= MF_CHECKED;
+        UINT_PTR id = m->baseNumber + 1 + pos;
+        if (it->subMenu) {
+            flags |= MF_POPUP;
+            id = reinterpret_cast<UINT_PTR>(it->subMenu->popup);
+        }
+        AppendMenuA(m->popup, flags, id, it->text ? it->text : "");
+    }
+    if (m->hdr.kind == kKindMenu && (m->hdr.flags & kObjShown) && m->hdr.parent && m->hdr.parent->hwnd)
+        DrawMenuBar(m->hdr.parent->hwnd);
+}
+
+// Adds an item parsed into gMenuItem at 0-based position pos (past the end: last).
+MenuItemRecord* MenuAddItem(MenuRecord* m, uint32_t pos) {
+    if (m->itemCount >= kItemsMax) return nullptr;
+    auto* it = reinterpret_cast<MenuItemRecord*>(ObjectAllocRecord(kKindMenuItem, sizeof(MenuItemRecord), false));
+    if (!it) return nullptr;
+    it->text = CtlCopyText(gMenuItem.text, gMenuItem.length);
+    if (!it->text) {
+        ObjectFreeRecord(&it->hdr);
+        return nullptr;
+    }
+    it->hdr.useCount = 1;
+    it->hdr.parent = m->hdr.parent;
+    it->menu = m;
+    if (!gMenuItem.enabled) it->itemFlags |= kItemDisabled;
+    if (gMenuItem.separator) it->itemFlags |= kItemSeparator;
+    MenuItemRecord** link = &m->items;
+    for (uint32_t i = 0; *link && i < pos; ++i) link = &(*link)->nextItem;
+    it->nextItem = *link;
+    *link = it;
+    m->itemCount++;
+    return it;
+}
+
+void ItemFree(MenuItemRecord* it) {
+    if (it->text) LocalFreeMem(it->text);
+    it->text = nullptr;
+    it->menu = nullptr;
+    ObjectRecord* rec = &it->hdr;
+    if (rec->useCount > 1) {
+        rec->useCount--;   // the server still holds it
+        return;
+    }
+    ObjectFreeCommon(rec);
+    ObjectFreeRecord(rec);
+}
+
+bool MenuRemoveItem(MenuRecord* m, int32_t n) {
+    for (MenuItemRecord** link = &m->items; *link; link = &(*link)->nextItem) {
+        if (--n > 0) continue;
+        MenuItemRecord* it = *link;
+        *link = it->nextItem;
+        m->itemCount--;
+        if (it->subMenu) SubMenuRelease(&it->subMenu->hdr);
+        ItemFree(it);
+        return true;
+    }
+    return false;
+}
+
+// Builds the menu from its definition text: the first item is its own text.
+bool MenuBuild(MenuRecord* m, const char* text, uint32_t length) {
+    uint32_t at = 0;
+    bool first = true;
+    if (!text || !length) {
+        text = "M";
+        length = 1;
+    }
+    while (at < length) {
+        uint32_t n = MenuParseItemText(text + at, length - at, true);
+        if (n == 0) break;
+        at += n;
+        if (first) {
+            m->text = CtlCopyText(gMenuItem.text, gMenuItem.length);
+            if (!m->text) return false;
+            first = false;
+        } else if (!MenuAddItem(m, m->itemCount)) {
+            return false;
+        }
+    }
+    MenuRebuild(m);
+    return true;
+}
+
+int MenuBarPosition(MenuRecord* m) {
+    HMENU bar = m->hdr.parent && m->hdr.parent->hwnd ? GetMenu(m->hdr.parent->hwnd) : nullptr;
+    if (!bar) return -1;
+    int count = GetMenuItemCount(bar);
+    for (int i = 0; i < count; ++i)
+        if (GetSubMenu(bar, i) == m->popup) return i;
+    return -1;
+}
+
+int32_t MenuShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t, int32_t) {
+    MenuRecord* m = AsMenu(rec);
+    HWND wnd = rec->parent ? rec->parent->hwnd : nullptr;
+    if (rec->kind == kKindFloatMenu) {
+        if (!wnd || !m->itemCount) return 0;
+        POINT pt = {a, b};
+        if (a == 0 && b == 0) GetCursorPos(&pt);
+        else ClientToScreen(wnd, &pt);
+        UINT cmd = static_cast<UINT>(TrackPopupMenu(m->popup, TPM_RETURNCMD | TPM_NONOTIFY, pt.x, pt.y, 0, wnd, nullptr));
+        if (cmd > m->baseNumber && cmd <= m->baseNumber + m->itemCount)
+            PostObjectEvent(rec, kEvClick, kEventKindDefault, 0, static_cast<int32_t>(cmd - m->baseNumber));
+        rec->flags &= ~kObjShown;   // a popup does not stay shown
+        return 0;
+    }
+    if (rec->kind != kKindMenu || !wnd || MenuBarPosition(m) >= 0) return 0;
+    HMENU bar = GetMenu(wnd);
+    if (!bar) {
+        bar = CreateMenu();
+        if (!bar) return kOpNoMemory;
+        SetMenu(wnd, bar);
+    }
+    AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(m->popup), m->text ? m->text : "");
+    DrawMenuBar(wnd);
+    return 0;
+}
+
+int32_t MenuHide(ObjectRecord* rec) {
+    MenuRecord* m = AsMenu(rec);
+    int pos = MenuBarPosition(m);
+    if (pos >= 0) {
+        RemoveMenu(GetMenu(rec->parent->hwnd), static_cast<UINT>(pos), MF_BYPOSITION);
+        DrawMenuBar(rec->parent->hwnd);
+    }
+    return 0;
+}
+
+int32_t MenuCheckItem(ObjectRecord* rec, int32_t n, int32_t on) {
+    MenuRecord* m = AsMenu(rec);
+    MenuItemRecord* it = ItemAt(m, n == 0 ? 1 : n);
+    if (!it) return 0;
+    it->itemFlags = on ? (it->itemFlags | kItemChecked) : (it->itemFlags & ~kItemChecked);
+    MenuRebuild(m);
+    return 0;
+}
+
+int32_t MenuEnable(ObjectRecord* rec, int32_t n, int32_t on) {
+    MenuRecord* m = AsMenu(rec);
+    for (MenuItemRecord* it = m->items; it; it = it->nextItem) {
+        if (n != 0 && it != ItemAt(m, n)) continue;
+        it->itemFlags = on ? (it->itemFlags & ~kItemDisabled) : (it->itemFlags | kItemDisabled);
+    }
+    MenuRebuild(m);
+    return 0;
+}
+
+int32_t MenuDeleteItem(ObjectRecord* rec, int32_t n) {
+    MenuRecord* m = AsMenu(rec);
+    if (n >= 1 && MenuRemoveItem(m, n)) MenuRebuild(m);
+    return 0;
+}
+
+int32_t MenuInsertItem(ObjectRecord* rec, int32_t n, const char* text, uint32_t len) {
+    MenuRecord* m = AsMenu(rec);
+    if (!text || !len) return 0;
+    MenuParseItemText(text, len, true);
+    if (!MenuAddItem(m, n < 0 ? m->itemCount : static_cast<uint32_t>(n))) return kOpNoMemory;
+    MenuRebuild(m);
+    return 0;
+}
+
+// Item text without its '&' marks ("&&" stays one '&').
+int32_t CopyWithoutMarks(const char* text) {
+    uint32_t out = 0;
+    for (const char* p = text ? text : ""; *p && out < kTextBufSize; ++p) {
+        if (*p == '&') {
+            if (p[1] != '&') continue;
+            ++p;
+        }
+        gTextBuf[out++] = *p;
+    }
+    gTextBuf[out] = 0;
+    return static_cast<int32_t>(out);
+}
+
+int32_t MenuGetText(ObjectRecord* rec, int32_t n) {
+    MenuRecord* m = AsMenu(rec);
+    if (n == 0) return CopyWithoutMarks(m->text);
+    MenuItemRecord* it = ItemAt(m, n);
+    gTextBuf[0] = 0;
+    return it ? CopyWithoutMarks(it->text) : 0;
+}
+
+int32_t MenuSetText(ObjectRecord* rec, int32_t n, const char* text, uint32_t len) {
+    MenuRecord* m = AsMenu(rec);
+    MenuItemRecord* it = ItemAt(m, n);
+    if (!it) return 0;
+    MenuParseItemText(text, len, true);
+    char* copy = CtlCopyText(gMenuItem.text, gMenuItem.length);
+    if (!copy) return kOpNoMemory;
+    LocalFreeMem(it->text);
+    it->text = copy;
+    it->itemFlags &= ~(kItemSeparator | kItemDisabled);
+    if (gMenuItem.separator) it->itemFlags |= kItemSeparator;
+    else if (!gMenuItem.enabled) it->itemFlags |= kItemDisabled;
+    MenuRebuild(m);
+    return 0;
+}
+
+// The menu command of a window: ids base + 1 .. base + count are this menu's items.
+int32_t MenuNotify(ObjectRecord* rec, HWND, uint32_t id, uint32_t) {
+    MenuRecord* m = AsMenu(rec);
+    if (!m || id <= m->baseNumber || id > m->baseNumber + m->itemCount) return 0;
+    PostObjectEvent(rec, kEvClick, kEventKindDefault, 0, static_cast<int32_t>(id - m->baseNumber));
+    return 1;
+}
+
+void UnlinkMenu(MenuRecord* m) {
+    WindowRecord* w = m->hdr.parent ? ObjectAsWindow(m->hdr.parent) : nullptr;
+    if (!w) return;
+    for (ObjectRecord** link = &w->menus; *link; link = &(*link)->next) {
+        if (*link == &m->hdr) {
+            *link = m->hdr.next;
+            break;
+        }
+    }
+}
+
+int32_t MenuDestroy(ObjectRecord* rec) {
+    MenuRecord* m = AsMenu(rec);
+    if (gLastMenu == m) gLastMenu = nullptr;
+    if (m->hdr.parent) MenuHide(rec);
+    UnlinkMenu(m);
+    while (m->items) MenuRemoveItem(m, 1);
+    // A popup still hung below an item of a live menu is destroyed with that menu.
+    if (m->popup) DestroyMenu(m->popup);
+    if (m->text) LocalFreeMem(m->text);
+    FreeBase(m->baseNumber);
+    ObjectFreeCommon(rec);
+    ObjectFreeRecord(rec);
+    return 0;
+}
+
+uint32_t MenuGetProp(ObjectRecord* rec, uint32_t id) {
+    if (id == kPidText) return static_cast<uint32_t>(MenuGetText(rec, 0) * 0);
+    return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
+}
+
+int32_t MenuSetProp(ObjectRecord* rec, PropChange* req) {
+    MenuRecord* m = AsMenu(rec);
+    if (req->id == kPidText) {
+        char* copy = CtlCopyText(req->text, req->textLength);
+        if (!copy) return kOpNoMemory;
+        if (m->text) LocalFreeMem(m->text);
+        m->text = copy;
+        if (MenuBarPosition(m) >= 0) {
+            MenuHide(rec);
+            MenuShow(rec, 0, 0, 0, 0);
+        }
+        return 0;
+    }
+    bool redraw = false;
+    return ObjectSetCommonProperty(rec, req->id, req->value, req->text, req->textLength, &redraw);
+}
+
+int32_t MenuMethod(ObjectRecord* rec, MethodCallRec* call) {
+    int32_t rc = CheckMethodCall(kTypeMenu, call);
+    if (rc != 0) return rc;
+    MenuRecord* m = AsMenu(rec);
+    MenuItemRecord* it = ItemAt(m, CtlArgInt(call, 0, -1) + 1);
+    switch (call->method) {
+    case kMmGetItemCount: return CtlReplyInt(static_cast<int32_t>(m->itemCount));
+    case kMmGetItemType:
+        return CtlReplyInt(!it ? -1 : ((it->itemFlags & kItemSeparator) ? 0x800 : 0) | (it->subMenu ? INT32_MIN : 0));
+    case kMmGetItemState:
+        return CtlReplyInt(!it ? -1 : ((it->itemFlags & kItemDisabled) ? 3 : 0) | ((it->itemFlags & kItemChecked) ? 8 : 0) |
+                                          ((it->itemFlags & kItemDefault) ? 0x1000 : 0));
+    case kMmGetItemName:
+        gTextBuf[0] = 0;
+        if (it) CopyWithoutMarks(it->text);
+        return CtlReplyText(gTextBuf);
+    case kMmActivate:
+        if (rec->kind != kKindFloatMenu) return CtlReplyInt(1);
+        if (CtlArgInt(call, 2, 0)) return CtlReplyInt(2);
+        MenuShow(rec, CtlArgInt(call, 0, 0), CtlArgInt(call, 1, 0), 0, 0);
+        return CtlReplyInt(0);
+    default:
+        return call->method >= 1 && call->method <= kMmActivate ? CtlReplyInt(0) : kOpUnknownMethod;
+    }
+}
+
+int32_t ItemDestroy(ObjectRecord* rec) {
+    auto* it = reinterpret_cast<MenuItemRecord*>(rec);
+    if (it->menu) {
+        // Held by its menu: only the server's use goes.
+        if (rec->useCount > 1) rec->useCount--;
+        return 0;
+    }
+    return RecordReleaseUse(rec);
+}
+
+uint32_t ItemGetProp(ObjectRecord* rec, uint32_t id) {
+    auto* it = reinterpret_cast<MenuItemRecord*>(rec);
+    switch (id) {
+    case kPidText: CopyWithoutMarks(it->text); return 0;
+    case kPidEnabled: return (it->itemFlags & kItemDisabled) ? 0 : 1;
+    default: return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
+    }
+}
+
+int32_t ItemSetProp(ObjectRecord* rec, PropChange* req) {
+    auto* it = reinterpret_cast<MenuItemRecord*>(rec);
+    if (!it->menu) return 0;
+    switch (req->id) {
+    case kPidEnabled:
+        it->itemFlags = req->value ? (it->itemFlags & ~kItemDisabled) : (it->itemFlags | kItemDisabled);
+        break;
+    case kPidSubMenu: {
+        MenuRecord* sub = AsMenu(req->object);
+        if (sub == it->menu) return 0;
+        if (it->subMenu) SubMenuRelease(&it->subMenu->hdr);
+        it->subMenu = sub && sub->hdr.kind == kKindSubMenu ? sub : nullptr;
+        if (it->subMenu) SubMenuAddRef(&it->subMenu->hdr);
+        break;
+    }
+    default: {
+        bool redraw = false;
+        return ObjectSetCommonProperty(rec, req->id, req->value, req->text, req->textLength, &redraw);
+    }
+    }
+    MenuRebuild(it->menu);
+    return 0;
+}
+
+const ObjectOps kMenuOps = {
+    MenuShow,               // 0 show
+    MenuCheckItem,          // 1 check item
+    MenuHide,               // 2 hide
+    MenuDeleteItem,         // 3 delete item
+    MenuDestroy,            // 4 destroy
+    MenuEnable,             // 5 enable
+    nullptr,                // 6
+    MenuGetText,            // 7 get text
+    nullptr,                // 8 get value
+    MenuInsertItem,         // 9 insert item
+    MenuSetText,            // 10 set text
+    nullptr,                // 11 set value
+    nullptr,                // 12 paint
+    MenuNotify,             // 13 notification (the window's menu command)
+    MenuGetProp,            // 14 get property
+    MenuSetProp,            // 15 set property
+    MenuMethod,             // 16 method
+    nullptr,                // 17 OLE property
+    nullptr,                // 18 image list released
+};
+
+const ObjectOps kMenuItemOps = {
+    nullptr,                // 0 show
+    nullptr,                // 1 check item
+    nullptr,                // 2 hide
+    nullptr,                // 3 delete item
+    ItemDestroy,            // 4 destroy
+    nullptr,                // 5 enable
+    nullptr,                // 6
+    nullptr,                // 7 get text
+    nullptr,                // 8 get value
+    nullptr,                // 9 insert item
+    nullptr,                // 10 set text
+    nullptr,                // 11 set value
+    nullptr,                // 12 paint
+    nullptr,                // 13 notification
+    ItemGetProp,            // 14 get property
+    ItemSetProp,            // 15 set property
+    nullptr,                // 16 method
+    nullptr,                // 17 OLE property
+    nullptr,                // 18 image list released
+};
+
+const ObjectOps kMRegionOps = {
+    ObjectShowWindowless,   // 0 show
+    nullptr,                // 1 check item
+    ObjectHideWindowless,   // 2 hide
+    nullptr,                // 3 delete item
+    ObjectDestroyWindowless,  // 4 destroy
+    ObjectEnableWindowless, // 5 enable
+    nullptr,                // 6
+    nullptr,                // 7 get text
+    nullptr,                // 8 get value
+    nullptr,                // 9 insert item
+    nullptr,                // 10 set text
+    nullptr,                // 11 set value
+    nullptr,                // 12 paint
+    nullptr,                // 13 notification
+    nullptr,                // 14 get property
+    nullptr,                // 15 set property
+    nullptr,                // 16 method
+    nullptr,                // 17 OLE property
+    nullptr,                // 18 image list released
+};
+
+ObjectRecord* MenuCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code) {
+    *code = kOpNoMemory;
+    auto* m = reinterpret_cast<MenuRecord*>(ObjectAllocRecord(kind, sizeof(MenuRecord), false));
+    if (!m) return nullptr;
+    ObjectRecord* rec = &m->hdr;
+    ObjectRecord* window = ObjectInitCommon(rec, cr);
+    rec->flags &= ~kObjShown;
+    CopyCreateStrings(rec, cr);
+    m->popup = CreatePopupMenu();
+    m->baseNumber = AllocBase();
+    m->refCount = 1;
+    const CrText& t = cr->title.text ? cr->title : cr->text;
+    if (!m->popup || !MenuBuild(m, t.text, t.length)) {
+        MenuDestroy(rec);
+        *code = m->popup ? kOpNoMemory : kOpNoObject;
+        return nullptr;
+    }
+    // Menus are kept in their window's menu list, not among its children.
+    if (WindowRecord* w = window ? ObjectAsWindow(ObjectTopWindow(window)) : nullptr) {
+        rec->parent = &w->hdr;
+        rec->next = w->menus;
+        w->menus = rec;
+    }
+    gLastMenu = m;
+    *code = 0;
+    if ((cr->flags0 & kCrVisible) && kind == kKindMenu) ObjectActivate(rec, 0, 0, 0, 0);
+    return rec;
+}
+
+}  // namespace
+
+ObjectRecord* MenuCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) { return MenuCreateKind(kKindMenu, cr, code); }
+ObjectRecord* SubMenuCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    return MenuCreateKind(kKindSubMenu, cr, code);
+}
+ObjectRecord* FloatMenuCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    return MenuCreateKind(kKindFloatMenu, cr, code);
+}
+
+ObjectRecord* MenuItemCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    if (!gLastMenu || !ObjectIsLive(&gLastMenu->hdr)) {
+        *code = kOpNoObject;
+        return nullptr;
+    }
+    const CrText& t = cr->title.text ? cr->title : cr->text;
+    MenuParseItemText(t.text ? t.text : "", t.text ? t.length : 0, true);
+    MenuItemRecord* it = MenuAddItem(gLastMenu, gLastMenu->itemCount);
+    if (!it) {
+        *code = kOpNoMemory;
+        return nullptr;
+    }
+    if (cr->flags0 & kCrDisabled) it->itemFlags |= kItemDisabled;
+    if (MenuRecord* sub = AsMenu(cr->given[kPidSubMenu] ? ObjectFromHandle(static_cast<uint32_t>(cr->values[kPidSubMenu])) : nullptr)) {
+        if (sub->hdr.kind == kKindSubMenu) {
+            it->subMenu = sub;
+            SubMenuAddRef(&sub->hdr);
+        }
+    }
+    MenuRebuild(gLastMenu);
+    *code = 0;
+    return &it->hdr;
+}
+
+ObjectRecord* MRegionCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    ObjectRecord* rec = ObjectAllocRecord(kKindMRegion, sizeof(ObjectRecord), false);
+    if (!rec) {
+        *code = kOpNoMemory;
+        return nullptr;
+    }
+    ObjectInitCommon(rec, cr);
+    ObjectSetRect(rec, cr->top, cr->height, cr->left, cr->width);
+    *code = 0;
+    return rec;
+}
+
+uint32_t SubMenuAddRef(ObjectRecord* subMenu) {
+    MenuRecord* m = AsMenu(subMenu);
+    return m ? ++m->refCount : 0;
+}
+
+uint32_t SubMenuRelease(ObjectRecord* subMenu) {
+    MenuRecord* m = AsMenu(subMenu);
+    if (!m) return 0;
+    if (gGuiShuttingDown) {
+        m->refCount = 0;
+        return 0;
+    }
+    if (m->refCount > 0) m->refCount--;
+    return m->refCount;
+}
+
+void MenuInstall() {
+    RegisterObjectCreator(kTypeMenu, MenuCreate);
+    RegisterObjectCreator(kTypeSubmenu, SubMenuCreate);
+    RegisterObjectCreator(kTypeFloatmenu, FloatMenuCreate);
+    RegisterObjectCreator(kTypeMRegion, MRegionCreate);
+    for (uint32_t kind : {kKindMenu, kKindSubMenu, kKindFloatMenu}) RegisterObjectOps(kind, &kMenuOps);
+    RegisterObjectOps(kKindMenuItem, &kMenuItemOps);
+    RegisterObjectOps(kKindMRegion, &kMRegionOps);
+    CtlRegisterMethods(kTypeMenu, kMmActivate);
+}

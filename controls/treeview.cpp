@@ -1,0 +1,195 @@
+// treeview.cpp - the native TreeView object (kind 37): nodes numbered by the
+// client (the number is the node's parameter), the node methods, selection as
+// value, and BrowseClassID through the type-library browser's hook.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "controls/ctlcommon.h"
+#include "objects/objwindowed.h"
+
+namespace {
+
+enum TreeMethodNo : uint32_t {
+    kTmDeleteAll = 1, kTmDeleteItem = 2, kTmGetCount = 5, kTmGetItemText = 9, kTmInsertItem = 12,
+    kTmSelectItem = 13, kTmBrowseClassId = 24, kTmLast = 27,
+};
+
+HTREEITEM FindNode(HWND wnd, HTREEITEM from, uint32_t id) {
+    for (HTREEITEM h = from; h; h = TreeView_GetNextSibling(wnd, h)) {
+        TVITEMA item = {};
+        item.mask = TVIF_PARAM;
+        item.hItem = h;
+        TreeView_GetItem(wnd, &item);
+        if (static_cast<uint32_t>(item.lParam) == id) return h;
+        if (HTREEITEM found = FindNode(wnd, TreeView_GetChild(wnd, h), id)) return found;
+    }
+    return nullptr;
+}
+
+HTREEITEM NodeOf(HWND wnd, uint32_t id) { return id ? FindNode(wnd, TreeView_GetRoot(wnd), id) : nullptr; }
+
+uint32_t NodeId(HWND wnd, HTREEITEM h) {
+    if (!h) return 0;
+    TVITEMA item = {};
+    item.mask = TVIF_PARAM;
+    item.hItem = h;
+    TreeView_GetItem(wnd, &item);
+    return static_cast<uint32_t>(item.lParam);
+}
+
+// A node under parent (0: a root node), last; its number, or 0.
+uint32_t InsertNode(ControlRecord* c, uint32_t parent, const char* text, uint32_t len) {
+    HWND wnd = c->hdr.hwnd;
+    HTREEITEM ph = parent ? NodeOf(wnd, parent) : TVI_ROOT;
+    if (!ph) return 0;
+    char* copy = CtlCopyText(text, len);
+    if (!copy) return 0;
+    TVINSERTSTRUCTA ins = {};
+    ins.hParent = ph;
+    ins.hInsertAfter = TVI_LAST;
+    ins.item.mask = TVIF_TEXT | TVIF_PARAM;
+    ins.item.pszText = copy;
+    ins.item.lParam = static_cast<LPARAM>(++c->nextItemId);
+    HTREEITEM h = reinterpret_cast<HTREEITEM>(SendMessageA(wnd, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&ins)));
+    LocalFreeMem(copy);
+    return h ? c->nextItemId : 0;
+}
+
+int32_t NodeText(HWND wnd, uint32_t id) {
+    gTextBuf[0] = 0;
+    HTREEITEM h = NodeOf(wnd, id);
+    if (!h) return 0;
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = h;
+    item.pszText = gTextBuf;
+    item.cchTextMax = static_cast<int>(kTextBufSize + 1);
+    TreeView_GetItem(wnd, &item);
+    return static_cast<int32_t>(strlen(gTextBuf));
+}
+
+int32_t TreeGetText(ObjectRecord* rec, int32_t item) {
+    uint32_t id = item > 0 ? static_cast<uint32_t>(item) : NodeId(rec->hwnd, TreeView_GetSelection(rec->hwnd));
+    return NodeText(rec->hwnd, id);
+}
+
+int32_t TreeGetValue(ObjectRecord* rec, int32_t, int32_t* value) {
+    *value = static_cast<int32_t>(NodeId(rec->hwnd, TreeView_GetSelection(rec->hwnd)));
+    return 0;
+}
+
+int32_t TreeSetValue(ObjectRecord* rec, int32_t, int32_t value) {
+    HTREEITEM h = NodeOf(rec->hwnd, static_cast<uint32_t>(value));
+    if (h) TreeView_SelectItem(rec->hwnd, h);
+    return 0;
+}
+
+int32_t TreeInsertItem(ObjectRecord* rec, int32_t parent, const char* text, uint32_t len) {
+    return InsertNode(reinterpret_cast<ControlRecord*>(rec), parent > 0 ? static_cast<uint32_t>(parent) : 0, text, len)
+               ? 0 : -1;
+}
+
+int32_t TreeDeleteItem(ObjectRecord* rec, int32_t item) {
+    if (item == 0) TreeView_DeleteAllItems(rec->hwnd);
+    else if (HTREEITEM h = NodeOf(rec->hwnd, static_cast<uint32_t>(item))) TreeView_DeleteItem(rec->hwnd, h);
+    return 0;
+}
+
+int32_t TreeNotify(ObjectRecord* rec, HWND wnd, uint32_t, uint32_t code) {
+    switch (code) {
+    case TVN_SELCHANGEDA: case TVN_SELCHANGEDW:
+        CtlPostEvent(rec, kEvChange, static_cast<int32_t>(NodeId(wnd, TreeView_GetSelection(wnd))));
+        return 0;
+    case NM_CLICK: CtlPostEvent(rec, kEvClick, static_cast<int32_t>(NodeId(wnd, TreeView_GetSelection(wnd)))); return 0;
+    case NM_DBLCLK: CtlPostEvent(rec, kEvDblClick, static_cast<int32_t>(NodeId(wnd, TreeView_GetSelection(wnd)))); return 0;
+    default: return 0;
+    }
+}
+
+uint32_t TreeGetProp(ObjectRecord* rec, uint32_t id) {
+    if (id == kPidValue) return NodeId(rec->hwnd, TreeView_GetSelection(rec->hwnd));
+    return CtlGetCommonProp(rec, id);
+}
+
+int32_t TreeSetProp(ObjectRecord* rec, PropChange* req) {
+    if (req->id == kPidValue) return TreeSetValue(rec, 0, req->value);
+    return CtlSetCommonProp(rec, req);
+}
+
+const ObjectOps kTreeOps = {
+    ObjectShowWindowed,     // 0 show
+    nullptr,                // 1 check item
+    ObjectHideWindowed,     // 2 hide
+    TreeDeleteItem,         // 3 delete item
+    CtlDestroy,             // 4 destroy
+    ObjectEnableWindowed,   // 5 enable
+    nullptr,                // 6
+    TreeGetText,            // 7 get text
+    TreeGetValue,           // 8 get value
+    TreeInsertItem,         // 9 insert item
+    nullptr,                // 10 set text
+    TreeSetValue,           // 11 set value
+    nullptr,                // 12 paint
+    TreeNotify,             // 13 notification
+    TreeGetProp,            // 14 get property
+    TreeSetProp,            // 15 set property
+    TreeViewMethod,         // 16 method
+    nullptr,                // 17 OLE property
+    nullptr,                // 18 image list released
+};
+
+}  // namespace
+
+int32_t TreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
+    int32_t rc = CheckMethodCall(kTypeTreeview, call);
+    if (rc != 0) return rc;
+    auto* c = reinterpret_cast<ControlRecord*>(rec);
+    HWND wnd = rec->hwnd;
+    uint32_t len = 0;
+    const char* text;
+    uint32_t id = static_cast<uint32_t>(CtlArgInt(call, 0, 0));
+    switch (call->method) {
+    case kTmDeleteAll: TreeView_DeleteAllItems(wnd); return CtlReplyInt(1);
+    case kTmDeleteItem: {
+        HTREEITEM h = NodeOf(wnd, id);
+        return CtlReplyInt(h && TreeView_DeleteItem(wnd, h) ? 1 : 0);
+    }
+    case kTmGetCount: return CtlReplyInt(static_cast<int32_t>(TreeView_GetCount(wnd)));
+    case kTmGetItemText: NodeText(wnd, id); return CtlReplyText(gTextBuf);
+    case kTmInsertItem:
+        text = CtlArgText(call, 0, &len);
+        return CtlReplyInt(static_cast<int32_t>(InsertNode(c, static_cast<uint32_t>(CtlArgInt(call, 1, 0)),
+                                                           text ? text : "", text ? len : 0)));
+    case kTmSelectItem: {
+        HTREEITEM h = NodeOf(wnd, id);
+        return CtlReplyInt(h && TreeView_SelectItem(wnd, h) ? 1 : 0);
+    }
+    case kTmBrowseClassId: {
+        text = CtlArgText(call, 0, &len);
+        char* classId = CtlCopyText(text ? text : "", text ? len : 0);
+        int32_t filled = classId && gControlHooks.typeLibBrowseClassId ? gControlHooks.typeLibBrowseClassId(classId, wnd) : 0;
+        if (classId) LocalFreeMem(classId);
+        return CtlReplyInt(filled);
+    }
+    default:
+        return call->method >= 1 && call->method <= kTmLast ? CtlReplyInt(0) : kOpUnknownMethod;
+    }
+}
+
+ObjectRecord* TreeViewCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    ControlRecord* c = CtlCreateWindowed(kKindTreeView, cr, WC_TREEVIEWA,
+                                         WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                                         0, nullptr, 0, code);
+    if (!c) return nullptr;
+    CtlFinishCreate(c, cr);
+    return &c->hdr;
+}
+
+void TreeViewInstall() {
+    RegisterObjectCreator(kTypeTreeview, TreeViewCreate);
+    RegisterObjectOps(kKindTreeView, &kTreeOps);
+    CtlRegisterMethods(kTypeTreeview, kTmLast);
+}
