@@ -337,7 +337,8 @@ static const char* PrtInfoFromPrinter(const char* printer, uint32_t code, int32_
     GetPrinterA(h, 2, nullptr, 0, &needed);
     BYTE* block = needed ? static_cast<BYTE*>(GuardedAlloc(needed)) : nullptr;
     const char* result = nullptr;
-    if (block && GetPrinterA(h, 2, block, needed, &again)) {
+    // A printer whose information changed size between the two calls gives nothing.
+    if (block && GetPrinterA(h, 2, block, needed, &again) && again == needed) {
         PRINTER_INFO_2A* pi = reinterpret_cast<PRINTER_INFO_2A*>(block);
         const char* name = pi->pPrinterName ? pi->pPrinterName : printer;
         size_t len = 0;
