@@ -22,3 +22,13 @@ set_tests_properties(print_check_output PROPERTIES FIXTURES_REQUIRED print_outpu
 add_test(NAME print_no_printer
   COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/no_printer.sh $<TARGET_FILE:print_job_test> ${CMAKE_CURRENT_BINARY_DIR}/noprinter-prefix)
 set_tests_properties(print_no_printer PROPERTIES TIMEOUT 300)
+
+# The same jobs end to end: the scripted server drives the real client on the
+# test printers and the captured pages are read back.
+if(TARGET qovserver AND TARGET qovtervex)
+  add_test(NAME print_e2e_jobs
+    COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/e2e_print.sh $<TARGET_FILE:qovserver> $<TARGET_FILE:qovtervex>
+      ${CMAKE_CURRENT_SOURCE_DIR}/e2e_jobs.txt ${print_out} ${print_out}/e2e)
+  set_tests_properties(print_e2e_jobs PROPERTIES FIXTURES_REQUIRED print_printer TIMEOUT 180
+    RESOURCE_LOCK qov_test_printer_capture)
+endif()
