@@ -1,0 +1,258 @@
+// controls_test.cpp - the native controls under Wine: each kind created in a
+// window, texts, values and items read back, a simulated click posting $CLICK,
+// and menu commands reaching their menu.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "controls/controls.h"
+#include "objects/crstream.h"
+#include "objects/events.h"
+#include "objects/guihooks.h"
+#include "objects/objops.h"
+#include "objects/window.h"
+
+namespace {
+
+class ControlsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        GuiInstallHooks();
+        ControlsInstall();
+        RuntimeStartup();
+        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+    }
+    void SetUp() override {
+        CreateRecordReset(&cr_);
+        cr_.winType = kWinNormal;
+        cr_.width = 400, cr_.height = 300, cr_.right = 400, cr_.bottom = 300;
+        cr_.units = kUnitsPixels;
+        int32_t code = 0;
+        win_ = WindowObjectCreate(nullptr, &cr_, &code);
+        ASSERT_NE(nullptr, win_) << code;
+        ObjectActivate(win_, 0, 0, 0, 0);
+    }
+    void TearDown() override { ObjectDestroy(win_); }
+    // A control of the type in the test window.
+    ObjectRecord* Make(uint32_t type, const char* text = nullptr, const char* title = nullptr, int32_t lines = 0) {
+        CreateRecordReset(&cr_);
+        if (lines) {
+            cr_.values[20] = lines;   // MultiLine
+            cr_.given[20] = 1;
+        }
+        cr_.windowRec = win_;
+        cr_.left = 10, cr_.top = 10, cr_.width = 150, cr_.height = 24;
+        cr_.flags0 |= kCrVisible;
+        if (text) cr_.text = CrText{text, static_cast<uint32_t>(strlen(text))};
+        if (title) cr_.title = CrText{title, static_cast<uint32_t>(strlen(title))};
+        int32_t code = 0;
+        ObjectRecord* rec = ObjectCreate(type, &cr_, &code);
+        EXPECT_NE(nullptr, rec) << "type " << type << " code " << code;
+        return rec;
+    }
+    std::string Text(ObjectRecord* rec, int32_t item) {
+        EXPECT_GE(ObjectGetText(rec, item), 0);
+        return gTextBuf;
+    }
+    int32_t Value(ObjectRecord* rec, int32_t item = 0) {
+        int32_t v = -99;
+        EXPECT_EQ(0, ObjectGetValue(rec, item, &v));
+        return v;
+    }
+    static void Pump() {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    }
+    ObjectCreateRecord cr_;
+    ObjectRecord* win_ = nullptr;
+};
+
+TEST_F(ControlsTest, EveryKindIsCreatedAsItsControl) {
+    struct Case {
+        uint32_t type;
+        uint8_t kind;
+        const char* cls;
+    };
+    const Case cases[] = {
+        {kTypeButton, kKindButton, "Button"},       {kTypeCheckbox, kKindCheckBox, "Button"},
+        {kTypeRadio, kKindRadio, "Button"},         {kTypeCombobox, kKindComboBox, "ComboBox"},
+        {kTypePopupmenu, kKindComboBox, "ComboBox"}, {kTypeDatalist, kKindDataList, "ListBox"},
+        {kTypeEdittext, kKindEditText, "Edit"},     {kTypeRichEditText, kKindRichEditText, "RichEdit20A"},
+        {kTypeEditNumber, kKindEditNumber, "Edit"}, {kTypeEditDateTime, kKindEditDateTime, "SysDateTimePick32"},
+        {kTypeStattext, kKindStatText, "Static"},   {kTypeLabelText, kKindLabelText, "Static"},
+        {kTypeGroupbox, kKindGroupBox, "Button"},   {kTypeListview, kKindListView, "SysListView32"},
+        {kTypeTreeview, kKindTreeView, "SysTreeView32"},
+    };
+    for (const Case& c : cases) {
+        ObjectRecord* rec = Make(c.type, nullptr, "Caption");
+        ASSERT_NE(nullptr, rec) << c.cls;
+        EXPECT_EQ(c.kind, rec->kind) << c.cls;
+        char cls[64] = {};
+        GetClassNameA(rec->hwnd, cls, sizeof cls);
+        EXPECT_STRCASEEQ(c.cls, cls);
+        EXPECT_EQ(win_->hwnd, GetParent(rec->hwnd)) << c.cls;
+        EXPECT_TRUE(IsWindowVisible(rec->hwnd)) << c.cls;
+        EXPECT_EQ(rec, ObjectFromHwnd(rec->hwnd)) << c.cls;
+        EXPECT_EQ(0, ObjectDeactivate(rec)) << c.cls;
+        EXPECT_FALSE(IsWindowVisible(rec->hwnd)) << c.cls;
+        HWND wnd = rec->hwnd;
+        EXPECT_EQ(0, ObjectDestroy(rec)) << c.cls;
+        EXPECT_FALSE(IsWindow(wnd)) << c.cls;
+    }
+    for (uint32_t type : {kTypeMenu, kTypeSubmenu, kTypeFloatmenu, kTypeMRegion}) {
+        ObjectRecord* rec = Make(type, nullptr, "&Menu;One;Two");
+        ASSERT_NE(nullptr, rec) << type;
+        EXPECT_EQ(0, ObjectDestroy(rec)) << type;
+    }
+}
+
+TEST_F(ControlsTest, EditRoundTripsLineBreaks) {
+    ObjectRecord* edit = Make(kTypeEdittext, nullptr, nullptr, 5);
+    ASSERT_NE(nullptr, edit);
+    struct Case {
+        std::string in, out;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"one\x7ftwo", "one\x7ftwo", "byte 127 comes back"},
+        {"one\r\ntwo", "one\x7ftwo", "CR LF comes back as 127"},
+        {"plain", "plain", "no breaks"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(0, ObjectSetText(edit, 0, c.in.data(), static_cast<uint32_t>(c.in.size()))) << c.why;
+        EXPECT_EQ(c.out, Text(edit, 0)) << c.why;
+    }
+    char control[64];
+    ObjectSetText(edit, 0, "a\x7f" "b", 3);
+    GetWindowTextA(edit->hwnd, control, sizeof control);
+    EXPECT_STREQ("a\r\nb", control) << "the control shows a real line break";
+    EXPECT_EQ(4, Value(edit, 0)) << "text length";
+    ObjectSetValue(edit, 1, 1);
+    EXPECT_EQ(0, ObjectInsertItem(edit, 1, "X", 1));
+    EXPECT_EQ("aX\x7f" "b", Text(edit, 0)) << "inserted at the caret";
+    EXPECT_EQ(0, ObjectDeleteItem(edit, 0));
+    EXPECT_EQ("", Text(edit, 0));
+    ObjectDestroy(edit);
+
+    ObjectRecord* line = Make(kTypeEdittext);
+    ASSERT_NE(nullptr, line);
+    ObjectSetText(line, 0, "one\x7ftwo", 7);
+    EXPECT_EQ("one", Text(line, 0)) << "a one-line edit keeps its first line";
+    ObjectDestroy(line);
+}
+
+TEST_F(ControlsTest, ComboAndListKeepItemsInOrder) {
+    ObjectRecord* combo = Make(kTypeCombobox, "Own;Red;Green");
+    ASSERT_NE(nullptr, combo);
+    EXPECT_EQ("Own", Text(combo, 0)) << "the first piece is the combo's own text";
+    EXPECT_EQ("Red", Text(combo, 1));
+    EXPECT_EQ(0, ObjectInsertItem(combo, 1, "Blue", 4));
+    EXPECT_EQ(0, ObjectInsertItem(combo, -1, "White", 5));
+    EXPECT_EQ(0, ObjectDeleteItem(combo, 1));
+    PropQuery q = {};
+    EXPECT_EQ("Blue", Text(combo, 1));
+    EXPECT_EQ("Green", Text(combo, 2));
+    EXPECT_EQ("White", Text(combo, 3));
+    EXPECT_EQ("", Text(combo, 4)) << "beyond the items";
+    EXPECT_EQ(0, ObjectSetValue(combo, 0, 2));
+    EXPECT_EQ(2, Value(combo));
+    EXPECT_EQ("Green", Text(combo, -1)) << "the selected item";
+    (void)q;
+    ObjectDestroy(combo);
+
+    ObjectRecord* list = Make(kTypeListview, "Name\tQty");
+    ASSERT_NE(nullptr, list);
+    const char* rows[] = {"apples\t3", "pears\t5", "plums\t7"};
+    for (const char* r : rows) EXPECT_EQ(0, ObjectInsertItem(list, -1, r, static_cast<uint32_t>(strlen(r))));
+    EXPECT_EQ(0, ObjectInsertItem(list, 0, "figs\t1", 6));
+    EXPECT_EQ(0, ObjectDeleteItem(list, 3));
+    EXPECT_EQ("figs\t1", Text(list, 1));
+    EXPECT_EQ("apples\t3", Text(list, 2));
+    EXPECT_EQ("plums\t7", Text(list, 3));
+    EXPECT_EQ(3, ListView_GetItemCount(list->hwnd));
+    ObjectSetValue(list, 0, 2);
+    EXPECT_EQ(2, Value(list));
+    ObjectDestroy(list);
+}
+
+TEST_F(ControlsTest, ClickPostsClickEvent) {
+    struct Case {
+        uint32_t type;
+        int32_t value;
+    };
+    const Case cases[] = {{kTypeButton, 0}, {kTypeCheckbox, 1}, {kTypeRadio, 1}};
+    for (const Case& c : cases) {
+        ObjectRecord* b = Make(c.type, nullptr, "Go");
+        ASSERT_NE(nullptr, b);
+        int32_t values[4] = {};
+        ASSERT_EQ(0, EventRegister(b, kEvClick, values, false, nullptr, 0));
+        uint32_t before = EventQueueCount();
+        SendMessageA(b->hwnd, BM_CLICK, 0, 0);
+        Pump();
+        ASSERT_EQ(before + 1, EventQueueCount()) << "type " << c.type;
+        EventRecord ev = {};
+        EventItem items[kEventRegItems];
+        uint32_t count = 0;
+        ASSERT_TRUE(EventTakeNext(&ev, items, &count));
+        EXPECT_EQ(b->handle, ev.handle);
+        EXPECT_EQ(static_cast<int32_t>(kEvClick), ev.eventId);
+        EXPECT_EQ(c.value, ev.value) << "type " << c.type << ": the check state";
+        ObjectDestroy(b);
+    }
+}
+
+TEST_F(ControlsTest, MenuItemsEnabledCheckedAndCommands) {
+    ObjectRecord* menu = Make(kTypeMenu, nullptr, "&File;&Open/O;(Save;-;E&xit");
+    ASSERT_NE(nullptr, menu);
+    EXPECT_EQ(0, ObjectActivate(menu, 0, 0, 0, 0));
+    HMENU bar = GetMenu(win_->hwnd);
+    ASSERT_NE(nullptr, bar);
+    HMENU popup = GetSubMenu(bar, 0);
+    ASSERT_NE(nullptr, popup);
+    EXPECT_EQ(4, GetMenuItemCount(popup));
+    EXPECT_EQ("File", Text(menu, 0));
+    EXPECT_EQ("Exit", Text(menu, 4)) << "marks dropped";
+    EXPECT_TRUE(GetMenuState(popup, 1, MF_BYPOSITION) & MF_GRAYED) << "'(' disables";
+    EXPECT_TRUE(GetMenuState(popup, 2, MF_BYPOSITION) & MF_SEPARATOR);
+    EXPECT_EQ(0, ObjectCheckItem(menu, 1, 1));
+    EXPECT_TRUE(GetMenuState(GetSubMenu(GetMenu(win_->hwnd), 0), 0, MF_BYPOSITION) & MF_CHECKED);
+    EXPECT_EQ(0, ObjectEnable(menu, 2));
+    EXPECT_FALSE(GetMenuState(GetSubMenu(GetMenu(win_->hwnd), 0), 1, MF_BYPOSITION) & MF_GRAYED);
+    int32_t values[4] = {};
+    ASSERT_EQ(0, EventRegister(menu, kEvClick, values, false, nullptr, 0));
+    UINT id = GetMenuItemID(GetSubMenu(GetMenu(win_->hwnd), 0), 3);
+    SendMessageA(win_->hwnd, WM_COMMAND, id, 0);
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    ASSERT_TRUE(EventTakeNext(&ev, items, &count));
+    EXPECT_EQ(menu->handle, ev.handle);
+    EXPECT_EQ(4, ev.value) << "the fourth item";
+    EXPECT_EQ(0, ObjectDeactivate(menu));
+    EXPECT_EQ(0, GetMenuItemCount(GetMenu(win_->hwnd))) << "taken off the bar";
+    ObjectDestroy(menu);
+}
+
+TEST_F(ControlsTest, NumberAndDateValues) {
+    ObjectRecord* num = Make(kTypeEditNumber, "41");
+    ASSERT_NE(nullptr, num);
+    EXPECT_EQ(41, Value(num));
+    EditNumberOnScroll(num, nullptr, SB_LINEUP, 0);
+    EXPECT_EQ(42, Value(num));
+    EXPECT_EQ(0, ObjectSetValue(num, 0, -7));
+    EXPECT_EQ("-7", Text(num, 0));
+    ObjectDestroy(num);
+
+    ObjectRecord* date = Make(kTypeEditDateTime, "20240229");
+    ASSERT_NE(nullptr, date);
+    EXPECT_EQ("20240229", Text(date, 0));
+    EXPECT_EQ(0, ObjectSetText(date, 0, "19991231", 8));
+    EXPECT_EQ("19991231", Text(date, 0));
+    EXPECT_EQ(kOpNotAvailable, ObjectSetText(date, 0, "2024x", 5)) << "not a date";
+    ObjectDestroy(date);
+}
+
+}  // namespace
