@@ -2,6 +2,8 @@
 // tables of every text, list and menu kind.
 #include "controls/controls.h"
 
+#include "objects/guihooks.h"
+
 void ButtonInstall();
 void ComboBoxInstall();
 void DataListInstall();
@@ -16,7 +18,12 @@ void ListViewInstall();
 void TreeViewInstall();
 void MenuInstall();
 
+// At exit the objects go in bulk: submenus are then freed with their menus,
+// whatever their use counts say.
+static void ControlsShutdownBegin() { gGuiShuttingDown = true; }
+
 void ControlsInstall() {
+    gGuiHooks.shutdownBegin = ControlsShutdownBegin;
     ButtonInstall();
     ComboBoxInstall();
     DataListInstall();

@@ -42,6 +42,7 @@ struct GuiHooks {
     bool (*panelInfo)(ObjectRecord* panel, ContainerInfo* out);  // a Panel's client fields
     HWND (*panelPaintDC)(ObjectRecord* panel, HDC* dc);      // a Panel's DC while it paints
     // Start-up and clean-up of facilities the layer does not own.
+    void (*shutdownBegin)();                         // before the objects are destroyed at exit
     bool (*oleInit)();
     void (*oleUninit)();
     void (*formsCleanup)();

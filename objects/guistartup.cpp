@@ -245,6 +245,7 @@ void GuiCleanup() {
 
 void CleanupTheRuntime() {
     CleanupLogStep("902.CleanupTheRuntime-started.");
+    if (gGuiHooks.shutdownBegin) gGuiHooks.shutdownBegin();
     if (gPrintObjectHooks.cleanup) {
         CleanupLogStep("902.CleanupTheRuntime-PrintCleanup.");
         gPrintObjectHooks.cleanup();
