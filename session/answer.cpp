@@ -62,6 +62,12 @@ void SetReplyBytes(const SrvMsg*, const void* bytes, uint32_t n) {
                     MsgBuildResultBytes(&gSendBuf, nullptr, 0, gSession.curSeq, gSession.swapped);
 }
 
+void SetReplyWords(const SrvMsg*, const uint32_t* words, uint32_t count) {
+    // Each word in the session's byte order; without room, no words.
+    gReplyPending = MsgBuildResultWords(&gSendBuf, words, count, gSession.curSeq, gSession.swapped) ||
+                    MsgBuildResultWords(&gSendBuf, nullptr, 0, gSession.curSeq, gSession.swapped);
+}
+
 int AddEventItem(const EventItem* item) {
     return MsgAppendEventItem(&gSendBuf, item, gClientConfig.serverVersion, gSession.swapped);
 }

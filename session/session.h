@@ -90,6 +90,8 @@ void PostAnswer(uint32_t type, int32_t value);
 void SetReplyInt(const SrvMsg* request, int32_t value, uint8_t kind);
 void SetReplyText(const SrvMsg* request, const char* text);
 void SetReplyBytes(const SrvMsg* request, const void* bytes, uint32_t n);
+// 1154 with 32-bit words (Ovars), swapped for a byte-swapped server.
+void SetReplyWords(const SrvMsg* request, const uint32_t* words, uint32_t count);
 int AddEventItem(const EventItem* item);
 void SendPrtJobAnswer(int32_t value, int32_t copies, int32_t pages, int32_t detail, const char* text);
 void SendPrtName(const char* text);

@@ -243,7 +243,8 @@ static int32_t ProcessSrvMsg2400s(const SrvMsg* m) {
     SrvMsgHandler h = gSrvMsg2400s[m->type - kMsgRange2400First];
     if (h) return h(m);
     if (m->type == kMsgObjDestroyedList) {
-        SetReplyBytes(m, gDestArray, gDestCount * 4);
+        // The Ovars are words: a byte-swapped server gets them swapped.
+        SetReplyWords(m, gDestArray, gDestCount);
         gDestCount = 0;
         return kNoAnswer;
     }

@@ -233,6 +233,17 @@ bool MsgBuildResultBytes(MsgBuf* buf, const void* bytes, uint32_t n, uint32_t se
     return true;
 }
 
+bool MsgBuildResultWords(MsgBuf* buf, const uint32_t* words, uint32_t count, uint32_t seq, bool swapped) {
+    CheckedSize n(count);
+    n.Mul(4);
+    if (!n.Fits(kMsgMaxLength - kResBytes - 1)) return false;
+    uint8_t* p = StartMsg(buf, static_cast<uint32_t>(kResBytes + n.value + 1), kMsgResultBytes, seq, swapped);
+    if (!p) return false;
+    WirePutU32(p + kResBytesCount, static_cast<uint32_t>(n.value), swapped);
+    for (uint32_t i = 0; i < count; i++) WirePutU32(p + kResBytes + 4 * i, words[i], swapped);
+    return true;
+}
+
 bool MsgBuildInfoAnswer(MsgBuf* buf, int32_t value, const char* text, uint32_t seq, bool swapped) {
     size_t n = TextLen(text);
     if (n > kMsgMaxLength - kInfoText - 1) return false;

@@ -122,6 +122,8 @@ bool MsgBuildAnswer(MsgBuf* buf, uint32_t type, int32_t value, uint32_t seq, boo
 bool MsgBuildResultInt(MsgBuf* buf, int32_t value, uint8_t kind, uint32_t seq, bool swapped);
 bool MsgBuildResultText(MsgBuf* buf, const char* text, uint32_t seq, bool swapped);
 bool MsgBuildResultBytes(MsgBuf* buf, const void* bytes, uint32_t n, uint32_t seq, bool swapped);
+// 1154 carrying count u32 words (4 x count bytes), each in the session's order.
+bool MsgBuildResultWords(MsgBuf* buf, const uint32_t* words, uint32_t count, uint32_t seq, bool swapped);
 bool MsgBuildInfoAnswer(MsgBuf* buf, int32_t value, const char* text, uint32_t seq, bool swapped);
 bool MsgBuildPrtJobAnswer(MsgBuf* buf, int32_t value, int32_t copies, int32_t pages, int32_t detail,
                           const char* text, uint32_t seq, bool swapped);

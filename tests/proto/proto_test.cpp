@@ -307,4 +307,35 @@ TEST(Proto, AnswerBuilders) {
     MsgBufFree(&b);
 }
 
+// The destroyed-object list: Ovars are words, so a byte-swapped server reads
+// each one in its own order, and the count is the byte count.
+TEST(Proto, ResultWordsFollowSessionOrder) {
+    const uint32_t ovars[] = {501, 0x01020304u, 0xFFFFFFFEu};
+    struct Case { uint32_t count; bool sw; const char* why; } cases[] = {
+        {3, false, "three Ovars in a little-endian session"},
+        {3, true, "three Ovars in a byte-swapped session, each swapped"},
+        {0, true, "an empty list is 17 bytes with n = 0"},
+    };
+    for (const Case& c : cases) {
+        MsgBuf b = {};
+        ASSERT_TRUE(MsgBuildResultWords(&b, ovars, c.count, 2, c.sw)) << c.why;
+        FrameHead h;
+        ASSERT_EQ(0, FrameParseHead(b.data, b.used, c.sw, &h)) << c.why;
+        EXPECT_EQ(kMsgResultBytes, h.type) << c.why;
+        EXPECT_EQ(17u + 4 * c.count, h.length) << c.why;
+        EXPECT_EQ(2u, h.seq) << c.why;
+        WireReader r(b.data, b.used, c.sw);
+        uint32_t n = 0;
+        ASSERT_TRUE(r.U32At(kResBytesCount, &n));
+        EXPECT_EQ(4 * c.count, n) << c.why;
+        for (uint32_t i = 0; i < c.count; i++) {
+            uint32_t v = 0;
+            ASSERT_TRUE(r.U32At(kResBytes + 4 * i, &v));
+            EXPECT_EQ(ovars[i], v) << c.why << ", word " << i;
+        }
+        EXPECT_EQ(0, b.data[b.used - 1]) << "the closing NUL";
+        MsgBufFree(&b);
+    }
+}
+
 }  // namespace
