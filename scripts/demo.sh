@@ -18,6 +18,9 @@ winpath() { echo "Z:$1" | tr / '\\'; }
 # in each output folder keeps every log of a session together. Screenshots
 # are taken by the scripts' "screenshot" steps while the windows are up.
 cd "$out"
+# The print scene prints on the test printer; its pages become a PDF file.
+source "$here/scripts/demo-printer.sh"
+qov_demo_printer "$build" "$out"
 # One session per demo script, in order: the session basics first, then each
 # facility's own scene (demo-*.txt). Each leaves its logs in a folder of its own.
 rc=0
@@ -38,5 +41,6 @@ for script in "$here"/tests/server/scripts/demo.txt "$here"/tests/server/scripts
   rm -rf "$out/$name/qovtervex.exe" "$out/$name/qovwv_html"
   cd "$out"
 done
+qov_demo_printer_pages "$out"
 echo "demo output: $out"
 exit "$rc"

@@ -1,0 +1,34 @@
+# demo-printer.sh - sourced by demo.sh: the demo's printer. The demo runs in a
+# fresh Wine prefix without printers; the test printers of the print tests are
+# installed into it ("QovTest", Letter, the default, on LPT1:), with the port
+# captured into the print scene's folder, and the captured pages are turned
+# into a PDF file there once the scenes have run.
+
+# qov_demo_printer BUILD OUT: installs the printer; the scene's folder is
+# OUT/demo-print. Without the printer tool the print scene fails its open.
+qov_demo_printer() {
+  local build=$1 out=$2 here
+  here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  local tool=$build/tests/print/qovprtsetup.exe
+  [ -f "$tool" ] || cmake --build "$build" --target qovprtsetup >&2 || true
+  if [ ! -f "$tool" ]; then
+    echo "demo printer: $tool is missing; the print scene has no printer" >&2
+    return 0
+  fi
+  mkdir -p "$out/demo-print"
+  sh "$here/tests/print/setup_printer.sh" "$tool" "$out/demo-print" >/dev/null 2>&1 ||
+    echo "demo printer: the set-up failed" >&2
+  rm -f "$out/demo-print"/*.ppd
+}
+
+# qov_demo_printer_pages OUT: the pages printed on LPT1: as invoice.pdf, and a
+# picture of the first page beside it.
+qov_demo_printer_pages() {
+  local dir=$1/demo-print
+  [ -s "$dir/capture-lpt1.ps" ] || return 0
+  mv "$dir/capture-lpt1.ps" "$dir/invoice.ps"
+  ps2pdf "$dir/invoice.ps" "$dir/invoice.pdf" && rm -f "$dir/invoice.ps"
+  command -v pdftoppm >/dev/null && pdftoppm -png -r 100 -f 1 -l 1 -singlefile "$dir/invoice.pdf" "$dir/invoice"
+  rm -f "$dir/capture-lpt2.ps"
+  return 0
+}
