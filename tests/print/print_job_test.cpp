@@ -490,6 +490,54 @@ TEST_F(PrintJob, TextsLandWhereTheArithmeticSays) {
     EXPECT_TRUE(KeepCapture("texts"));
 }
 
+TEST_F(PrintJob, EveryCoordinateModePlacesTexts) {
+    Answer1147 a = Open("QovTest", "modes");
+    PrinterRec* job = PrtJobFromHandle(a.value);
+    ASSERT_NE(nullptr, job);
+    Expect e("modes", job);
+    const double dpi = job->dpiX, ch = job->cellHeight;
+    struct Case {
+        uint16_t mode, x, y;
+        double unitsPerInch;  // 0: device pixels
+        const char* word;
+        const char* why;
+    };
+    const Case cases[] = {
+        {2, 300, 100, 100, "LOENGLISH", "0.01 inch"},
+        {3, 500, 500, 254, "LOMETRIC", "0.1 mm"},
+        {4, 4000, 1500, 1000, "HIENGLISH", "0.001 inch"},
+        {5, 10000, 8000, 2540, "HIMETRIC", "0.01 mm"},
+        {7, 2880, 3600, 1440, "TWIPS", "1/1440 inch"},
+        {6, 600, 3600, 0, "DEVICEPIXELS", "device pixels"},
+        {9, 2400, 3600, 0, "OTHERMODE", "a mode outside 1-8 is device pixels"},
+    };
+    for (const Case& c : cases) {
+        Control(280, c.mode);
+        Pos(c.x, c.y);
+        Text(c.word);
+        double x = c.unitsPerInch ? c.x * dpi / c.unitsPerInch : c.x;
+        double y = c.unitsPerInch ? c.y * dpi / c.unitsPerInch : c.y;
+        e.Word(c.word, 0, x, y, y + ch);
+    }
+    // Mode 8: cells of the job font (here 20 points), counted from 1.
+    Font("FIXED(20)");
+    Control(280, 8);
+    EXPECT_EQ(job->fontCellWidth, job->cellWidth);
+    EXPECT_EQ(job->fontCellHeight, job->cellHeight);
+    Pos(3, 20);
+    Text("FONTCELLS");
+    e.Word("FONTCELLS", 0, 2.0 * job->fontCellWidth, 19.0 * job->fontCellHeight, 20.0 * job->fontCellHeight);
+    // Mode 1 again: the default font's cells, whatever the job font is.
+    Control(280, 1);
+    EXPECT_EQ(job->defCellWidth, job->cellWidth);
+    Pos(5, 60);
+    Font("FIXED(10)");
+    Text("DEFAULTCELLS");
+    e.Word("DEFAULTCELLS", 0, 4.0 * job->defCellWidth, 59.0 * job->defCellHeight, 60.0 * job->defCellHeight);
+    EXPECT_EQ(0u, Close(a.value).value);
+    EXPECT_TRUE(KeepCapture("modes"));
+}
+
 TEST_F(PrintJob, ShapesFillOrNot) {
     Answer1147 a = Open("QovTest", "shapes");
     PrinterRec* job = PrtJobFromHandle(a.value);
