@@ -184,6 +184,51 @@ TEST_F(GuiTest, ModalWaitEndsWhenHidden) {
     ObjectDestroy(gOtherWin);
 }
 
+// A windowed child with a real push button behind it, in tab position tabId.
+static ObjectRecord* AddButton(ObjectRecord* win, uint16_t tabId, bool enabled) {
+    ObjectRecord* c = ObjectAllocRecord(kKindButton, sizeof(ObjectRecord) + 64, false);
+    c->parent = win;
+    c->tabId = tabId;
+    c->flags |= kObjShown;
+    c->hwnd = CreateWindowExA(0, "BUTTON", "b", WS_CHILD | WS_VISIBLE | WS_TABSTOP | (enabled ? 0 : WS_DISABLED),
+                              10, 10 + 30 * tabId, 80, 24, win->hwnd, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetWindowLongPtrA(c->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(c));
+    if (!enabled) c->flags |= kObjDisabled;
+    LinkObject(c);
+    return c;
+}
+
+TEST_F(GuiTest, FocusNextObjectFollowsTabOrder) {
+    ObjectRecord* win = MakeWindow(kWinNormal, 20, 20, 200, 200);
+    ASSERT_NE(nullptr, win);
+    // Linked out of order; the disabled one (tab 2) is passed over.
+    ObjectRecord* third = AddButton(win, 4, true);
+    ObjectRecord* first = AddButton(win, 1, true);
+    ObjectRecord* off = AddButton(win, 2, false);
+    ObjectRecord* second = AddButton(win, 3, true);
+    ASSERT_EQ(0, ObjectActivate(win, 0, 0, 0, 0));
+    SetActiveWindow(win->hwnd);
+    ASSERT_EQ(win->hwnd, GetActiveWindow());
+    SetFocus(win->hwnd);
+    struct Step { int backward; ObjectRecord* expect; const char* why; };
+    const Step steps[] = {
+        {0, first, "from no focused object, forward starts at the lowest tab id"},
+        {0, second, "the disabled tab 2 is skipped"},
+        {0, third, "then the highest"},
+        {0, first, "forward wraps to the start"},
+        {1, third, "backward wraps to the end"},
+        {1, second, "backward in reverse tab order"},
+    };
+    for (const Step& s : steps) {
+        EXPECT_TRUE(FocusNextObject(s.backward)) << s.why;
+        EXPECT_EQ(s.expect, GetFocusObject()) << s.why;
+        EXPECT_EQ(s.expect->hwnd, GetFocus()) << s.why;
+        EXPECT_EQ(s.expect, NativeWindowOf(win)->w.focusObj) << s.why;
+    }
+    EXPECT_NE(off->hwnd, GetFocus());
+    ObjectDestroy(win);
+}
+
 TEST_F(GuiTest, MnemonicChars) {
     struct Case { const char* text; char expect; };
     const Case cases[] = {{"&Save", 'S'}, {"Save &as", 'a'}, {"A&&B", 0}, {"A&&B &Cut", 'C'}, {"", 0}, {"x&", 0}};

@@ -830,6 +830,20 @@ int main(int argc, char** argv) {
     Sock s6 = Listen6(port);
     Note("listening on 127.0.0.1:%d%s", port, s6 != kNoSock ? " and [::1]" : "");
     bool spawned = false;
+#ifdef _WIN32
+    // Screenshots should show windows as a user sees them. On a display without
+    // a window manager (Xvfb) Wine leaves the frames and captions to the manager
+    // that is not there; this asks Wine to draw them itself in the client started
+    // below (the setting is read when a process starts; Windows ignores the key).
+    bool screenshots = false;
+    for (const Step& st : steps) screenshots = screenshots || st.kind == kStepScreenshot;
+    HKEY key;
+    if (screenshots && RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE,
+                                       nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(key, "Decorated", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+        RegCloseKey(key);
+    }
+#endif
     if (!client.empty()) {
         // The program word comes first, the link switches right after it.
         size_t cut = client.find(' ');
