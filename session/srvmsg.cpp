@@ -362,7 +362,10 @@ void FetchSrvMsg() {
         TakeOne(msg, h, unpack);
         return;
     }
-    if (gAwaitType) {
+    // Neither a nested exchange nor the opening of the session takes a bundle:
+    // before the accept its members would be dropped unanswered and the
+    // session's byte order guessed from a member count.
+    if (gAwaitType || gSession.state == kSessionOpening) {
         SessionFail(kErrBadMessage);
         return;
     }
