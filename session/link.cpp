@@ -21,7 +21,7 @@ static SOCKET gSock = INVALID_SOCKET;
 static HANDLE gRecvEvent;
 static HANDLE gRecvThread;
 static CRITICAL_SECTION gSendLock;
-static bool gSendLockReady;
+static bool gSendLockReady;          // also: Winsock is started
 static volatile LONG gStopping;
 static volatile LONG gRecvResult;
 static DWORD gLastSendTick;            // for the keep-alive, under gSendLock
@@ -346,14 +346,24 @@ void ServerDisconnect() {
         gSock = INVALID_SOCKET;
     }
     if (gRecvEvent) SetEvent(gRecvEvent);
+    bool ended = true;
     if (gRecvThread) {
-        WaitForSingleObject(gRecvThread, 5000);
+        ended = WaitForSingleObject(gRecvThread, 5000) == WAIT_OBJECT_0;
         CloseHandle(gRecvThread);
         gRecvThread = nullptr;
     }
+    // A receive thread that did not end still uses the event, the send lock,
+    // Winsock and the receive buffer: they are left to the process's end.
+    if (!ended) return;
     if (gRecvEvent) {
         CloseHandle(gRecvEvent);
         gRecvEvent = nullptr;
+    }
+    MsgBufFree(&gRecvBuf);
+    if (gSendLockReady) {
+        DeleteCriticalSection(&gSendLock);
+        WSACleanup();
+        gSendLockReady = false;
     }
 }
 
@@ -366,11 +376,10 @@ static void StoreKey() {
 }
 
 int ServerConnect(const char* cmdLine, bool automation) {
-    static bool wsaUp = false;
-    if (!wsaUp) {
+    // Winsock and the send lock come up together and go in ServerDisconnect.
+    if (!gSendLockReady) {
         WSADATA wsa;
         if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return WSAGetLastError();
-        wsaUp = true;
         InitializeCriticalSection(&gSendLock);
         gSendLockReady = true;
         LoadIpv6Entries();

@@ -62,7 +62,6 @@ static void Cleanup() {
     HandleCleanup();
     MsgBufFree(&gSrvMsgBuf);
     MsgBufFree(&gSendBuf);
-    MsgBufFree(&gRecvBuf);
     GuardedFree(gDestArray);
     gDestArray = nullptr;
     ClientConfigCleanup();
@@ -145,6 +144,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
             exitCode = gSession.exitCode;
         }
     }
+    // Ends the receive thread, then frees the socket, event, lock and receive buffer.
     ServerDisconnect();
     // The GUI clean-up destroys the main window; without it the plain session
     // window is destroyed here.
