@@ -31,8 +31,16 @@ for script in "$here"/tests/server/scripts/demo.txt "$here"/tests/server/scripts
   cp "$build/qovtervex.exe" "$out/$name/"
   [ -d "$build/qovwv_html" ] && cp -r "$build/qovwv_html" "$out/$name/"
   cd "$out/$name"
+  # A scene whose script names buttons to click ("# click:" lines) runs through
+  # ctlclick, the test build's stand-in for a person, which starts the server
+  # and clicks those buttons when they come up.
+  server=(wine "$build/qovserver.exe")
+  if grep -q '^# click:' "$script"; then
+    [ -f "$build/ctlclick.exe" ] || cmake --build "$build" --target ctlclick >&2
+    server=(wine "$build/ctlclick.exe" "$(winpath "$script")" "$(winpath "$build/qovserver.exe")")
+  fi
   set +e
-  wine "$build/qovserver.exe" --timeout 30 \
+  "${server[@]}" --timeout 30 \
     --client "$(winpath "$out/$name/qovtervex.exe") -deb -dmsgs=1 $name" \
     "$(winpath "$script")" 2>&1 | tr -d '\r' | tee "$out/$name/session.log"
   step=${PIPESTATUS[0]}
