@@ -197,7 +197,7 @@ static int32_t OnTextConversion(const SrvMsg* m) {
 static int32_t OnExceptionText(const SrvMsg* m) {
     uint32_t n = m->length - kMsgHeadSize;
     if (n > kExceptionTextMax) n = kExceptionTextMax;
-    SetExceptionText(reinterpret_cast<const char*>(m->data + kMsgHeadSize), n);
+    SetExceptionText(reinterpret_cast<const char*>(m->r.PtrAt(kMsgHeadSize, n)), n);
     return 0;
 }
 
