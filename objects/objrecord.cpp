@@ -32,17 +32,20 @@ RegistryRow* gRegistry;
 uint32_t gRegistryCount;
 uint32_t gRegistrySize;
 constexpr uint32_t kRegistryStep = 256;
-// Handles below this are object numbers of the web-view mode; a 64-bit host
-// build counts handles from here, the 32-bit client uses the record address.
+// Handles are numbers counted from here, never the record's address: a freed
+// record's memory is soon reused, and a handle the server still holds for a
+// destroyed object must answer -3, not reach the new object living there.
+// Below the first are the object numbers of the web-view mode; handles stay
+// positive, as the server expects of a created object.
 constexpr uint32_t kHandleCounterFirst = 0x1000;
+constexpr uint32_t kHandleCounterLast = 0x7FFFFFFF;
 uint32_t gHandleCounter = kHandleCounterFirst;
 
-uint32_t NewHandle(ObjectRecord* rec) {
-    if (sizeof(void*) == 4) return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(rec));
+uint32_t NewHandle(ObjectRecord*) {
     uint32_t h;
     do {
-        h = gHandleCounter++;
-        if (gHandleCounter == kHandleMainWindow) gHandleCounter = kHandleCounterFirst;
+        h = gHandleCounter;
+        gHandleCounter = h == kHandleCounterLast ? kHandleCounterFirst : h + 1;
     } while (ObjectFromHandle(h));
     return h;
 }

@@ -25,6 +25,10 @@
 //                                            to 3 s for the state to arrive)
 //   post-message "TITLE" MSG [WP [LP]]       PostMessage to that top window, as a
 //                                            user's click or key would arrive
+//   send-message "TITLE" MSG [WP [LP]]       the same, but returns only once the
+//                                            client's window has handled it (10 s
+//                                            at most), so what it raises is queued
+//                                            before the next step
 // FIELDS: u8/u16/u32/i32/u64 N, text "s" (no NUL), textz "s" (with NUL),
 //   fill N BYTE, hex HEX, any N (expect only: skip N bytes), rest (expect only:
 //   ignore the remainder), contains "s" (expect only: the body holds s),
@@ -71,7 +75,7 @@ static void CloseSock(Sock s) { close(s); }
 
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
-                kStepScreenshot, kStepExpectWindow, kStepPostMessage };
+                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -254,8 +258,8 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 st.text = w[1].substr(1);
                 st.raw.assign(w[2].begin(), w[2].end());
             }
-        } else if (cmd == "post-message") {
-            st.kind = kStepPostMessage;
+        } else if (cmd == "post-message" || cmd == "send-message") {
+            st.kind = cmd == "post-message" ? kStepPostMessage : kStepSendMessage;
             ok = w.size() >= 3 && w.size() <= 5 && w[1][0] == '"';
             for (size_t k = 2; ok && k < w.size(); k++) ok = ParseNum(w[k], &st.args[k - 2]);
             if (ok) st.text = w[1].substr(1);
@@ -601,6 +605,17 @@ static void RunWindowStep(const Step& st) {
         else Note("S> message 0x%llX to window \"%s\"", st.args[0], st.text.c_str());
         break;
     }
+    case kStepSendMessage: {
+        constexpr UINT kSendTimeoutMs = 10000;
+        HWND wnd = FindWindowA(nullptr, st.text.c_str());
+        DWORD_PTR result = 0;
+        if (!wnd) Fail(st.line, "no window \"%s\" to send to", st.text.c_str());
+        else if (!SendMessageTimeoutA(wnd, static_cast<UINT>(st.args[0]), static_cast<WPARAM>(st.args[1]),
+                                      static_cast<LPARAM>(st.args[2]), SMTO_NORMAL, kSendTimeoutMs, &result))
+            Fail(st.line, "SendMessage to \"%s\" was not handled in time", st.text.c_str());
+        else Note("S> message 0x%llX handled by window \"%s\"", st.args[0], st.text.c_str());
+        break;
+    }
     default:
         break;
     }
@@ -697,6 +712,7 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         case kStepScreenshot:
         case kStepExpectWindow:
         case kStepPostMessage:
+        case kStepSendMessage:
             RunWindowStep(st);
             break;
         }
