@@ -40,9 +40,12 @@ bool SetCell(HWND wnd, int32_t row, int32_t column, const char* text, uint32_t l
 }
 
 // Inserts a row at pos (-1 or past the end: last) whose cells are the
-// tab-separated pieces of text; the row, or -1.
+// tab-separated pieces of text; the row, or -1. Pieces beyond the last column
+// have no cell to go to and are dropped, as a cell write beyond the columns
+// changes nothing; they do not cost the row.
 int32_t InsertRow(HWND wnd, int32_t pos, const char* text, uint32_t len) {
     int32_t rows = RowCount(wnd);
+    int32_t columns = ColumnCount(wnd);
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
     item.iItem = pos < 0 || pos > rows ? rows : pos;
@@ -51,7 +54,7 @@ int32_t InsertRow(HWND wnd, int32_t pos, const char* text, uint32_t len) {
     if (row < 0) return -1;
     uint32_t start = 0;
     int32_t column = 0;
-    for (uint32_t i = 0; i <= len; ++i) {
+    for (uint32_t i = 0; i <= len && column < columns; ++i) {
         if (i < len && text[i] != kCellDelimiter) continue;
         if (!SetCell(wnd, row, column++, text + start, i - start)) {
             SendMessageA(wnd, LVM_DELETEITEM, static_cast<WPARAM>(row), 0);
@@ -99,8 +102,9 @@ int32_t ListViewSetText(ObjectRecord* rec, int32_t item, const char* text, uint3
     if (item < 1 || item > RowCount(rec->hwnd)) return 0;
     auto* c = reinterpret_cast<ControlRecord*>(rec);
     c->ctlFlags |= kCtlNoEvents;
-    SendMessageA(rec->hwnd, LVM_DELETEITEM, static_cast<WPARAM>(item - 1), 0);
+    // The new row goes in first: when it cannot be made the old one stays.
     int32_t row = InsertRow(rec->hwnd, item - 1, text, len);
+    if (row >= 0) SendMessageA(rec->hwnd, LVM_DELETEITEM, static_cast<WPARAM>(row + 1), 0);
     c->ctlFlags &= ~kCtlNoEvents;
     return row < 0 ? kOpNoMemory : 0;
 }
