@@ -224,9 +224,19 @@ static DWORD WINAPI RecvThreadProc(LPVOID) {
     return 0;
 }
 
+// True from the signal that lets the receive thread read a frame until that
+// frame (or the thread's failure) has arrived: a second signal in between
+// would let the thread read the next frame into the receive buffer while the
+// main thread still takes the last one. Main thread only.
+static bool gRecvReleased;
+
 void SignalRecvThread() {
-    if (gRecvEvent) SetEvent(gRecvEvent);
+    if (gRecvReleased || !gRecvEvent) return;
+    gRecvReleased = true;
+    SetEvent(gRecvEvent);
 }
+
+void RecvFrameArrived() { gRecvReleased = false; }
 
 // ---- Connecting -------------------------------------------------------------------
 
@@ -329,6 +339,7 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     gSession.lastError = 0;
     gLastSendTick = GetTickCount();
     gRecvEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);   // auto-reset
+    gRecvReleased = false;
     gRecvThread = CreateThread(nullptr, 0, RecvThreadProc, nullptr, 0, nullptr);
     if (!gRecvEvent || !gRecvThread) return GetLastError();
     if (!SendProgramRequest(cmdLine)) return gSession.lastError;

@@ -44,6 +44,8 @@ void ServerDisconnect();
 bool SendMsgBytes(const uint8_t* msg, uint32_t len);
 // Lets the receive thread read the next frame.
 void SignalRecvThread();
+// The frame the receive thread was let on to read (or its failure) arrived.
+void RecvFrameArrived();
 // The text of the last error number.
 const char* LastErrorText(int32_t code);
 void SessionFail(int32_t code);
@@ -84,6 +86,8 @@ bool SessionInBundle();
 // A nested exchange inside a handler: waits (pumping) for a message of the given
 // type; it is copied into out. 0 or the session error.
 int AwaitSrvMsg(uint32_t type, MsgBuf* out);
+// True while an exchange waits for its answer (exchanges do not nest).
+bool SrvMsgExchangeOpen();
 
 // ---- Answers (answer.cpp) ------------------------------------------------------
 void PostAnswer(uint32_t type, int32_t value);
@@ -156,6 +160,10 @@ extern SessionHooks gHooks;
 void PumpOnce(bool wait);
 
 // ---- Server files and the cache (srvfile.cpp) -------------------------------------
+// A file name beginning with '!' is a path of the client's own.
+constexpr char kClientPathMark = '!';
+constexpr int kErrFileNotRead = ERROR_FILE_NOT_FOUND;
+
 struct SrvFileRec {
     char serverName[260];
     char localPath[MAX_PATH];

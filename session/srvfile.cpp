@@ -24,10 +24,38 @@ static const char* SplitMode(const char* name, uint8_t* mode) {
     return name;
 }
 
+static uint8_t* ReadLocalFile(const char* path, uint32_t* size) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return nullptr;
+    fseek(f, 0, SEEK_END);
+    long n = ftell(f);
+    fseek(f, 0, SEEK_SET);
+    uint8_t* p = nullptr;
+    if (n >= 0 && static_cast<uint64_t>(n) < kMsgMaxLength) {
+        p = static_cast<uint8_t*>(GuardedAlloc(static_cast<size_t>(n) + 1));
+        if (p && fread(p, 1, static_cast<size_t>(n), f) != static_cast<size_t>(n)) {
+            GuardedFree(p);
+            p = nullptr;
+        }
+    }
+    fclose(f);
+    *size = static_cast<uint32_t>(n);
+    return p;
+}
+
 int GetSrvFile(const char* name, uint8_t mode, uint8_t kind, uint16_t page, uint32_t number, uint8_t** data,
                uint32_t* size, uint32_t* pages) {
     *data = nullptr;
     *size = 0;
+    // A '!' name is a file of the client's own, used as it is.
+    if (name[0] == kClientPathMark) {
+        *data = ReadLocalFile(name + 1, size);
+        if (pages) *pages = 0;
+        return *data ? 0 : kErrFileNotRead;
+    }
+    // Exchanges do not nest: refuse before anything is sent, or the answer to
+    // the second request would arrive unasked.
+    if (SrvMsgExchangeOpen()) return kErrBadMessage;
     if (!MsgBuildFetch(&gSendBuf, mode, kind, page, number, name, gSession.swapped)) return kErrBadRequest;
     if (!SendMsgBytes(gSendBuf.data, gSendBuf.used)) return gSession.lastError;
     int rc = AwaitSrvMsg(kMsgFetchAnswer, &gFetchAnswer);
@@ -48,17 +76,13 @@ int GetSrvFile(const char* name, uint8_t mode, uint8_t kind, uint16_t page, uint
     return 0;
 }
 
-// A name with a drive or a UNC prefix is a local file, written directly; any
-// other name belongs to the server and gets a temporary local file.
-static bool IsLocalPath(const char* name) {
-    return (name[0] && name[1] == ':') || (name[0] == '\\' && name[1] == '\\');
-}
-
+// A '!' name is a client path, written directly; any other name belongs to
+// the server and gets a temporary local file that PutSrvFile sends back.
 int PrepSrvFileWrite(const char* name, SrvFileRec* rec) {
     memset(rec, 0, sizeof *rec);
     if (strlen(name) >= sizeof rec->serverName) return kErrBadRequest;
-    if (IsLocalPath(name)) {
-        snprintf(rec->localPath, sizeof rec->localPath, "%s", name);
+    if (name[0] == kClientPathMark) {
+        snprintf(rec->localPath, sizeof rec->localPath, "%s", name + 1);
         return 0;
     }
     char dir[MAX_PATH];
@@ -69,24 +93,6 @@ int PrepSrvFileWrite(const char* name, SrvFileRec* rec) {
     return 0;
 }
 
-static uint8_t* ReadLocalFile(const char* path, uint32_t* size) {
-    FILE* f = fopen(path, "rb");
-    if (!f) return nullptr;
-    fseek(f, 0, SEEK_END);
-    long n = ftell(f);
-    fseek(f, 0, SEEK_SET);
-    uint8_t* p = nullptr;
-    if (n >= 0 && static_cast<uint64_t>(n) < kMsgMaxLength) {
-        p = static_cast<uint8_t*>(GuardedAlloc(static_cast<size_t>(n) + 1));
-        if (p && fread(p, 1, static_cast<size_t>(n), f) != static_cast<size_t>(n)) {
-            GuardedFree(p);
-            p = nullptr;
-        }
-    }
-    fclose(f);
-    *size = static_cast<uint32_t>(n);
-    return p;
-}
 
 int PutSrvFile(SrvFileRec* rec) {
     if (!rec->temporary) return 0;

@@ -91,6 +91,9 @@ static int32_t OnGrowBuffer(const SrvMsg* m) {
     return static_cast<int32_t>(size);
 }
 
+// The longest sleep of one turn of a timed event wait.
+constexpr DWORD kEventPollMs = 50;
+
 static int32_t OnEventWait(const SrvMsg* m) {
     uint32_t waitMs = INFINITE;
     if (m->type == kMsgEventWaitTimed) m->r.U32At(kTimedWaitOff, &waitMs);
@@ -100,10 +103,17 @@ static int32_t OnEventWait(const SrvMsg* m) {
     for (;;) {
         if (SendNextEvent()) return kNoAnswer;
         if (m->type == kMsgEventPoll || gSession.state != kSessionRunning) break;
-        if (waitMs != INFINITE && GetTickCount() - start >= waitMs) break;
-        // Without the object model no event can come; poll rather than block.
-        if (!gHooks.eventTakeNext) Sleep(10);
-        PumpOnce(gHooks.eventTakeNext != nullptr && waitMs == INFINITE);
+        DWORD elapsed = GetTickCount() - start;
+        if (waitMs != INFINITE && elapsed >= waitMs) break;
+        if (waitMs == INFINITE && gHooks.eventTakeNext) {
+            PumpOnce(true);
+        } else {
+            // A timed wait sleeps until a message comes or the time is up,
+            // rather than spinning; without the object model no event can come.
+            DWORD left = waitMs == INFINITE ? kEventPollMs : waitMs - elapsed;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, left < kEventPollMs ? left : kEventPollMs, QS_ALLINPUT);
+            PumpOnce(false);
+        }
     }
     return 0;
 }
@@ -404,6 +414,7 @@ void FetchSrvMsg() {
 }
 
 void OnSrvMsgArrived(WPARAM result) {
+    RecvFrameArrived();
     if (result != 0) {
         SessionFail(static_cast<int32_t>(result));
         if (gAwaitType) gAwaitDone = true;
@@ -443,6 +454,8 @@ void SrvMsgNestEnd(uint32_t state) {
     gSession.curSeq = state;
     ReplyReset();
 }
+
+bool SrvMsgExchangeOpen() { return gAwaitType != 0; }
 
 int AwaitSrvMsg(uint32_t type, MsgBuf* out) {
     if (gAwaitType) return kErrBadMessage;   // exchanges do not nest
