@@ -9,6 +9,7 @@
 #include "objects/crstream.h"
 #include "objects/events.h"
 #include "objects/objhooks.h"
+#include "session/util/handles.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
 
@@ -21,49 +22,6 @@ bool gFormLoadCreating;
 bool gDestSuppress;
 ObjectRecord* gMainWindowObj;
 
-namespace {
-
-struct RegistryRow {
-    uint32_t handle;
-    ObjectRecord* rec;
-};
-
-RegistryRow* gRegistry;
-uint32_t gRegistryCount;
-uint32_t gRegistrySize;
-constexpr uint32_t kRegistryStep = 256;
-// Handles are numbers counted from here, never the record's address: a freed
-// record's memory is soon reused, and a handle the server still holds for a
-// destroyed object must answer -3, not reach the new object living there.
-// Below the first are the object numbers of the web-view mode; handles stay
-// positive, as the server expects of a created object.
-constexpr uint32_t kHandleCounterFirst = 0x1000;
-constexpr uint32_t kHandleCounterLast = 0x7FFFFFFF;
-uint32_t gHandleCounter = kHandleCounterFirst;
-
-uint32_t NewHandle(ObjectRecord*) {
-    uint32_t h;
-    do {
-        h = gHandleCounter;
-        gHandleCounter = h == kHandleCounterLast ? kHandleCounterFirst : h + 1;
-    } while (ObjectFromHandle(h));
-    return h;
-}
-
-int32_t RegistryFind(const ObjectRecord* rec) {
-    for (uint32_t i = 0; i < gRegistryCount; ++i)
-        if (gRegistry[i].rec == rec) return static_cast<int32_t>(i);
-    return -1;
-}
-
-// A colour from the creation record: a Color object's value, the given value,
-// or (-1) the inherited one.
-uint32_t ChooseColor(const CrColor& c, uint32_t inherited);
-
-bool IsWindowKind(uint8_t kind) { return kind == kKindWindow || kind == kKindDialog; }
-
-}  // namespace
-
 // Reads a Color object's value: the first u32 after the header.
 uint32_t ColorObjectValue(const ObjectRecord* color) {
     uint32_t v;
@@ -72,10 +30,16 @@ uint32_t ColorObjectValue(const ObjectRecord* color) {
 }
 
 namespace {
+
+bool IsWindowKind(uint8_t kind) { return kind == kKindWindow || kind == kKindDialog; }
+
+// A colour from the creation record: a Color object's value, the given value,
+// or (-1) the inherited one.
 uint32_t ChooseColor(const CrColor& c, uint32_t inherited) {
     if (c.object && ObjectIsLive(c.object) && c.object->kind == kKindColor) return ColorObjectValue(c.object);
     return c.value == -1 ? inherited : static_cast<uint32_t>(c.value);
 }
+
 }  // namespace
 
 ObjectRecord* ObjectAllocRecord(uint8_t kind, uint32_t size, bool webView) {
@@ -113,44 +77,29 @@ WindowRecord* ObjectAsWindow(ObjectRecord* rec) {
     return reinterpret_cast<WindowRecord*>(rec);
 }
 
+// Records live in the client's one handle registry: the server's handles are
+// counted numbers, never a record's address.
 bool ObjectRegister(ObjectRecord* rec) {
-    if (RegistryFind(rec) >= 0) return true;
-    if (gRegistryCount == gRegistrySize) {
-        uint32_t size = gRegistrySize + kRegistryStep;
-        void* grown = GuardedRealloc(gRegistry, size * sizeof(RegistryRow));
-        if (!grown) return false;
-        gRegistry = static_cast<RegistryRow*>(grown);
-        gRegistrySize = size;
-    }
-    rec->handle = NewHandle(rec);
-    gRegistry[gRegistryCount++] = RegistryRow{rec->handle, rec};
-    return true;
+    if (HandleHasRecord(kHandleObject, rec)) return true;
+    rec->handle = HandleNew(kHandleObject, rec);
+    return rec->handle != 0;
 }
 
 void ObjectUnregister(ObjectRecord* rec) {
-    int32_t i = RegistryFind(rec);
-    if (i < 0) return;
-    gRegistry[i] = gRegistry[--gRegistryCount];
-    if (gRegistryCount == 0) {
-        GuardedFree(gRegistry);
-        gRegistry = nullptr;
-        gRegistrySize = 0;
-    }
+    if (HandleHasRecord(kHandleObject, rec)) HandleRemove(kHandleObject, rec->handle);
 }
 
 ObjectRecord* ObjectFromHandle(uint32_t handle) {
     if (handle == kHandleMainWindow) return gMainWindowObj;
     if (handle == 0) return nullptr;
-    for (uint32_t i = 0; i < gRegistryCount; ++i)
-        if (gRegistry[i].handle == handle) return gRegistry[i].rec;
-    return nullptr;
+    return static_cast<ObjectRecord*>(HandleLookup(kHandleObject, handle));
 }
 
-bool ObjectIsLive(const ObjectRecord* rec) { return rec && RegistryFind(rec) >= 0; }
+bool ObjectIsLive(const ObjectRecord* rec) { return HandleHasRecord(kHandleObject, rec); }
 
-uint32_t ObjectLiveCount() { return gRegistryCount; }
+uint32_t ObjectLiveCount() { return HandleCount(kHandleObject); }
 
-ObjectRecord* ObjectLiveAt(uint32_t index) { return index < gRegistryCount ? gRegistry[index].rec : nullptr; }
+ObjectRecord* ObjectLiveAt(uint32_t index) { return static_cast<ObjectRecord*>(HandleRecordAt(kHandleObject, index)); }
 
 uint16_t ObjectNextCtlId(ObjectRecord* window) {
     WindowRecord* win = ObjectAsWindow(window);

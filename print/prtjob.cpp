@@ -15,10 +15,6 @@
 PrinterRec* gCurPrtRec;
 char gPrtName[kPrtNameMax + 1];
 static PrinterRec* gPrtLiveList;
-// Job handles are numbered, never the record's address: memory freed by one
-// close is often given to the next open, and a handle the server kept of the
-// closed job must not reach the new one.
-static uint32_t gPrtNextHandle = 1;
 
 constexpr size_t kPrtSpoolNameMax = 255;       // longest spool name the server may give
 constexpr size_t kPrtNameField = 260;          // name as asked, before resolving
@@ -37,10 +33,8 @@ PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags) {
     job->flags = flags;
     job->textFlags = textFlags;
     job->lastPage = kPrtLastPageNone;
-    do {
-        job->handle = gPrtNextHandle++;
-    } while (!job->handle || HandleLookup(kHandlePrintJob, job->handle));
-    if (!HandleAdd(kHandlePrintJob, job->handle, job)) {
+    job->handle = HandleNew(kHandlePrintJob, job);
+    if (!job->handle) {
         LocalFreeMem(job);
         return nullptr;
     }

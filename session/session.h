@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "session/proto/records.h"
+#include "session/util/handles.h"
 
 // ---- Session state ------------------------------------------------------------
 enum SessionState { kSessionIdle, kSessionOpening, kSessionRunning, kSessionRefused, kSessionEnded };
@@ -115,15 +116,7 @@ extern uint32_t gDestArraySize;
 bool CheckClientDestCount();
 void DestArrayAppend(uint32_t ovar);
 
-// ---- Handle registry (handles.cpp) -----------------------------------------------
-enum HandleKind : uint8_t { kHandleObject = 1, kHandlePrintJob = 2, kHandlePrinterFile = 3, kHandleSound = 4 };
-// Registers a live record; the number the server sees is handle (given by the
-// caller, as the facility defines it). False when the table cannot grow.
-bool HandleAdd(HandleKind kind, uint32_t handle, void* record);
-void HandleRemove(HandleKind kind, uint32_t handle);
-// The live record, or null for a handle the client never gave out.
-void* HandleLookup(HandleKind kind, uint32_t handle);
-void HandleCleanup();
+// ---- Handle registry: session/util/handles.h ------------------------------------
 
 // ---- Method calls (calls.cpp) ---------------------------------------------------
 struct MethodDesc;

@@ -5,7 +5,6 @@ qov_library(qov_session
     ${CMAKE_CURRENT_LIST_DIR}/link.cpp
     ${CMAKE_CURRENT_LIST_DIR}/srvmsg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/answer.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/handles.cpp
     ${CMAKE_CURRENT_LIST_DIR}/calls.cpp
     ${CMAKE_CURRENT_LIST_DIR}/srvfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/comreg.cpp
