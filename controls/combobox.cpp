@@ -24,11 +24,14 @@ int32_t ComboSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t
     c->ctlFlags |= kCtlNoEvents;
     int32_t r = 0;
     if (item >= 1 && item <= count) {
-        // Replaced in place: the item keeps its value.
+        // Replaced in place: the item keeps its value. The new text goes in
+        // before the old one is removed, so a failure leaves the item as it was.
         LRESULT data = SendMessageA(wnd, CB_GETITEMDATA, static_cast<WPARAM>(item - 1), 0);
-        SendMessageA(wnd, CB_DELETESTRING, static_cast<WPARAM>(item - 1), 0);
         int32_t at = ListInsertItem(wnd, kComboMsgs, (c->ctlFlags & kCtlSorted) != 0, item - 1, text, len);
         if (at >= 0) {
+            int32_t old = at <= item - 1 ? item : item - 1;  // the old item moved down when inserted above it
+            SendMessageA(wnd, CB_DELETESTRING, static_cast<WPARAM>(old), 0);
+            if (at > old) at--;
             SendMessageA(wnd, CB_SETITEMDATA, static_cast<WPARAM>(at), data);
             SendMessageA(wnd, CB_SETCURSEL, static_cast<WPARAM>(at), 0);
         }

@@ -160,6 +160,11 @@ TEST_F(ControlsTest, ComboAndListKeepItemsInOrder) {
     EXPECT_EQ(0, ObjectSetValue(combo, 0, 2));
     EXPECT_EQ(2, Value(combo));
     EXPECT_EQ("Green", Text(combo, -1)) << "the selected item";
+    EXPECT_EQ(0, ObjectSetText(combo, 2, "Grey", 4));
+    EXPECT_EQ("Blue", Text(combo, 1)) << "replacing an item leaves its neighbours";
+    EXPECT_EQ("Grey", Text(combo, 2)) << "the item is replaced where it was";
+    EXPECT_EQ("White", Text(combo, 3));
+    EXPECT_EQ("", Text(combo, 4)) << "no item is added or lost";
     (void)q;
     ObjectDestroy(combo);
 
