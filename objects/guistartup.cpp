@@ -124,7 +124,7 @@ HWND CreateTheMainWindow(HINSTANCE inst) {
     rec->anchor = 7;
     rec->dock = 3;
     rec->font = FontAddUse(gDefaultFontP);
-    HWND wnd = CreateWindowExA(0, kClassWindow, "Qovtervex", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+    HWND wnd = CreateWindowExA(0, kClassWindow, kMainWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, inst, nullptr);
     if (!wnd) {
         DebugLogWrite("MainWindow", "CreateWindow failed WINERR:0x%-8lX", GetLastError());

@@ -50,5 +50,11 @@ for script in "$here"/tests/server/scripts/demo.txt "$here"/tests/server/scripts
   cd "$out"
 done
 qov_demo_printer_pages "$out"
+# Screenshots are taken as BMP by the server; PNG is what a viewer expects.
+if command -v convert >/dev/null 2>&1; then
+  for bmp in "$out"/*/*.bmp; do
+    [ -f "$bmp" ] && convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+  done
+fi
 echo "demo output: $out"
 exit "$rc"

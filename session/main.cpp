@@ -55,6 +55,34 @@ static void LogTraffic() {
                   gSession.bytesSent, gSession.msgsRecv, gSession.bytesRecv);
 }
 
+// With QOVCS_SINGLEUSE a client already running on this desktop is brought to
+// the front instead of starting a second one. A named mutex tells whether one
+// runs; its windows are found through its hidden main window.
+static const char kSingleUseMutex[] = "Qovtervex.SingleUse";
+static HANDLE gSingleUseMutex;
+
+static BOOL CALLBACK RaiseFirstVisible(HWND wnd, LPARAM pid) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(wnd, &owner);
+    if (owner != static_cast<DWORD>(pid) || !IsWindowVisible(wnd)) return TRUE;
+    if (IsIconic(wnd)) ShowWindow(wnd, SW_RESTORE);
+    SetForegroundWindow(wnd);
+    return FALSE;
+}
+
+static bool SingleUseCheck() {
+    gSingleUseMutex = CreateMutexA(nullptr, FALSE, kSingleUseMutex);
+    if (!gSingleUseMutex || GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    HWND other = FindWindowA(kMainWindowClass, kMainWindowTitle);
+    DWORD pid = 0;
+    if (other) GetWindowThreadProcessId(other, &pid);
+    if (pid) EnumWindows(RaiseFirstVisible, static_cast<LPARAM>(pid));
+    DebugLogWrite("SingleUse", "another client runs%s", pid ? "; brought to the front" : "");
+    CloseHandle(gSingleUseMutex);
+    gSingleUseMutex = nullptr;
+    return true;
+}
+
 static void Cleanup() {
     if (gHooks.cleanupRuntime) gHooks.cleanupRuntime();
     CacheShutdown();
@@ -68,6 +96,8 @@ static void Cleanup() {
     SettingsCleanup();
     MsgLogClose();
     DebugLogClose();
+    if (gSingleUseMutex) CloseHandle(gSingleUseMutex);
+    gSingleUseMutex = nullptr;
 }
 
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
@@ -101,7 +131,10 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
     ClientConfigDefaults();
     ClientConfigRead(gSwitches);
     // 4. Single use: another running client is brought to the front instead.
-    if (gClientConfig.singleUse && gHooks.singleUseCheck && gHooks.singleUseCheck()) return 0;
+    if (gClientConfig.singleUse && (gHooks.singleUseCheck ? gHooks.singleUseCheck() : SingleUseCheck())) {
+        Cleanup();
+        return 0;
+    }
     if (gSwitches.clear) {
         CacheClear();
         Cleanup();

@@ -5,7 +5,6 @@
 
 HWND gMainWnd;
 
-static const char kMainClass[] = "Qovwin";
 
 void PumpOnce(bool wait) {
     if (gHooks.pumpIdle) gHooks.pumpIdle();
@@ -39,7 +38,7 @@ HWND CreateSessionWindow(HINSTANCE inst) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = SessionWndProc;
     wc.hInstance = inst;
-    wc.lpszClassName = kMainClass;
+    wc.lpszClassName = kMainWindowClass;
     RegisterClassA(&wc);
-    return CreateWindowA(kMainClass, "Qovtervex", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, inst, nullptr);
+    return CreateWindowA(kMainWindowClass, kMainWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr, inst, nullptr);
 }

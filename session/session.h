@@ -44,6 +44,9 @@ void ServerDisconnect();
 // lock; false and the session ends when the link fails.
 bool SendMsgBytes(const uint8_t* msg, uint32_t len);
 // Lets the receive thread read the next frame.
+// The hidden main window: its class and title (another client finds it by them).
+constexpr const char kMainWindowClass[] = "Qovwin";
+constexpr const char kMainWindowTitle[] = "Qovtervex";
 void SignalRecvThread();
 // The frame the receive thread was let on to read (or its failure) arrived.
 void RecvFrameArrived();

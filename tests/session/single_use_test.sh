@@ -1,0 +1,20 @@
+#!/bin/sh
+# single_use_test.sh - with QOVCS_SINGLEUSE a second client finds the first one
+# running and ends at once with code 0, without trying to connect.
+server=$1 client=$2 script=$3
+export QOVCS_SINGLEUSE=1
+wine "$server" --timeout 20 --client "$client -host 127.0.0.1 holder" "$script" > first.log 2>&1 &
+first=$!
+# Wait until the first client holds its session.
+for _ in $(seq 100); do grep -q "C> 1100" first.log && break; sleep 0.1; done
+grep -q "C> 1100" first.log || { echo "FAIL: the first client did not connect"; cat first.log; exit 1; }
+out=$(wine "$client" -deb -host 127.0.0.1 -port 9 second 2>&1 | tr -d '\r')
+rc=$?
+echo "$out"
+wait "$first"
+firstrc=$?
+cat first.log
+[ "$rc" = 0 ] || { echo "FAIL: the second client ended with $rc"; exit 1; }
+case "$out" in *"error while communicating"*) echo "FAIL: the second client tried to connect"; exit 1 ;; esac
+[ "$firstrc" = 0 ] || { echo "FAIL: the first session ended with $firstrc"; exit 1; }
+echo PASS
