@@ -39,25 +39,9 @@ void PumpAfterDispatch() {
     if (PumpIsNested() && gGuiHooks.webViewPending) gGuiHooks.webViewPending();
 }
 
-void PumpTurn(bool wait) {
-    PumpMessages();
-    MSG m;
-    if (wait) {
-        if (GetMessageA(&m, nullptr, 0, 0) <= 0) {
-            gSession.state = kSessionEnded;
-            return;
-        }
-    } else if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        return;
-    }
-    do {
-        if (!PumpPreTranslate(&m)) {
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
-        PumpAfterDispatch();
-    } while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
-}
+// One full turn: the session's pump, into which GuiInstallHooks put this
+// layer's idle, pre-translate and after-dispatch steps.
+void PumpTurn(bool wait) { PumpOnce(wait); }
 
 static bool KeyIsDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 

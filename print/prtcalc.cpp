@@ -3,19 +3,8 @@
 // message, and the drawing arithmetic that does not need a device.
 #include "print/prtcalc.h"
 
+#include "print/pdf/pdf.h"
 #include "session/util/bytereader.h"
-
-// Colour values 0-7 (COLORREF, 0x00BBGGRR).
-static const uint32_t kPrtColorTable[8] = {
-    0x000000,  // 0 black
-    0xFF0000,  // 1 blue
-    0x00FF00,  // 2 green
-    0xFFFF00,  // 3 cyan
-    0x0000FF,  // 4 red
-    0xFF00FF,  // 5 magenta
-    0x00FFFF,  // 6 yellow
-    0xFFFFFF,  // 7 white
-};
 
 // Units per inch of the metric and English coordinate modes (index = mode).
 static const int32_t kPrtUnitsPerInch[9] = {0, 0, 100, 254, 1000, 2540, 0, 1440, 0};
@@ -141,7 +130,7 @@ bool PrtDecodeDraw(uint32_t type, const WireReader& r, PrtDrawMsg* m) {
 
 // ---- Colours -------------------------------------------------------------------------
 
-uint32_t PrtColorFromValue(uint32_t value) { return value < 8 ? kPrtColorTable[value] : value & 0xFFFFFF; }
+uint32_t PrtColorFromValue(uint32_t value) { return PdfColourFromCode(value); }
 
 uint32_t PrtGrey(uint32_t colour) {
     colour &= 0xFFFFFF;

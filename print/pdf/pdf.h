@@ -265,3 +265,6 @@ int PdfDeviceInfo(PdfDocRec* doc, int unitMode, char* buffer);
 int PdfGetFileName(PdfDocRec* doc, char* buffer);
 const char* PdfFontBaseName(PdfDocRec* doc);
 long PdfPageSetupValue(int index);
+
+// A print colour: codes 0-7 from the shared table, anything else an RGB value.
+DWORD PdfColourFromCode(DWORD value);

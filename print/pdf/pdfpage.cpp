@@ -18,6 +18,8 @@ constexpr DWORD kPdfWhite = 0xFFFFFF;
 constexpr BYTE kPdfNoGlyph = '?';
 constexpr size_t kPdfNarrowMax = 4096;
 
+// The eight colour codes of print jobs (COLORREF, 0x00BBGGRR); printers and
+// PDF files share them.
 static const DWORD kPdfColourTable[8] = {
     0x000000,  // 0 black
     0xFF0000,  // 1 blue
@@ -28,6 +30,8 @@ static const DWORD kPdfColourTable[8] = {
     0x00FFFF,  // 6 yellow
     0xFFFFFF,  // 7 white
 };
+
+DWORD PdfColourFromCode(DWORD value) { return value < 8 ? kPdfColourTable[value] : value & 0xFFFFFF; }
 
 struct PdfPaper {
     double width, height;
@@ -484,7 +488,7 @@ int PdfControlCode(PdfDocRec* doc, int code, int16_t value) {
         case 261: doc->x += PdfToPoints(doc, value, kPdfHorz); break;
         case 262: doc->y += PdfToPoints(doc, value, kPdfVert); break;
         case 270: case 271:
-            if (value >= 0 && value < 8) PdfSetColors(doc, code, kPdfColourTable[value]);
+            if (value >= 0 && value < 8) PdfSetColors(doc, code, PdfColourFromCode(static_cast<DWORD>(value)));
             break;
         case 277:
             if (value == 2 && doc->orientation != 'Z') {
