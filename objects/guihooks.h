@@ -79,5 +79,7 @@ void ObjectCleanup();
 void GuiCleanup();
 // Puts the layer's entries into the session's hook table and the object model's.
 void GuiInstallHooks();
+// The font files beside the program that start-up added for this process.
+uint32_t RuntimeFontFileCount();
 // Writes one numbered clean-up line ("902.GuiCleanup-started.") to the debug log.
 void CleanupLogStep(const char* step);

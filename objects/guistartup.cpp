@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
@@ -19,6 +20,8 @@
 #include "objects/window.h"
 #include "session/log.h"
 #include "session/session.h"
+#include "session/util/strutil.h"
+#include "session/util/mem.h"
 
 GuiHooks gGuiHooks;
 HINSTANCE gInstance;
@@ -36,6 +39,60 @@ static bool gOleStarted;
 
 void CleanupLogStep(const char* step) { DebugLogWrite(step, "%s", ""); }
 
+// Font files shipped beside the program are added for this process alone, so
+// the server's programs can name them whether or not they are installed.
+static const char* const kFontFilePatterns[] = {"*.ttf", "*.otf", "*.fon"};
+static char** gAddedFonts;
+static uint32_t gAddedFontCount;
+
+static void AddOneFontFile(const char* path) {
+    if (!AddFontResourceExA(path, FR_PRIVATE, nullptr)) return;
+    char** grown = static_cast<char**>(GuardedRealloc(gAddedFonts, (gAddedFontCount + 1) * sizeof(char*)));
+    if (!grown) {
+        RemoveFontResourceExA(path, FR_PRIVATE, nullptr);
+        return;
+    }
+    gAddedFonts = grown;
+    gAddedFonts[gAddedFontCount] = DupStr(path);
+    if (gAddedFonts[gAddedFontCount]) gAddedFontCount++;
+    else RemoveFontResourceExA(path, FR_PRIVATE, nullptr);
+}
+
+static void AddProgramFontFiles() {
+    char dir[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, dir, sizeof dir);
+    if (n == 0 || n >= sizeof dir) return;
+    char* slash = strrchr(dir, '\\');
+    if (!slash) return;
+    slash[1] = 0;
+    for (const char* pattern : kFontFilePatterns) {
+        char spec[MAX_PATH + 8];
+        snprintf(spec, sizeof spec, "%s%s", dir, pattern);
+        WIN32_FIND_DATAA found;
+        HANDLE h = FindFirstFileA(spec, &found);
+        if (h == INVALID_HANDLE_VALUE) continue;
+        do {
+            char path[MAX_PATH + 260];
+            snprintf(path, sizeof path, "%s%s", dir, found.cFileName);
+            AddOneFontFile(path);
+        } while (FindNextFileA(h, &found));
+        FindClose(h);
+    }
+    if (gAddedFontCount) DebugLogWrite("FontFiles", "%u added", gAddedFontCount);
+}
+
+uint32_t RuntimeFontFileCount() { return gAddedFontCount; }
+
+static void RemoveProgramFontFiles() {
+    for (uint32_t i = 0; i < gAddedFontCount; i++) {
+        RemoveFontResourceExA(gAddedFonts[i], FR_PRIVATE, nullptr);
+        LocalFreeMem(gAddedFonts[i]);
+    }
+    GuardedFree(gAddedFonts);
+    gAddedFonts = nullptr;
+    gAddedFontCount = 0;
+}
+
 bool RuntimeStartup() {
     // Under Wine the desktop window belongs to a process started on demand; a
     // top-level window created while it is still starting fails with
@@ -45,6 +102,7 @@ bool RuntimeStartup() {
                                                  ICC_COOL_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
     if (!InitCommonControlsEx(&icc)) InitCommonControls();
     UpdateSysColors();
+    AddProgramFontFiles();
     FontInitDefault();
     // OLE belongs to COM hosting; without it the windows work all the same.
     if (gGuiHooks.oleInit) gOleStarted = gGuiHooks.oleInit();
@@ -233,6 +291,7 @@ void GuiCleanup() {
     gMainWnd = nullptr;
     CleanupLogStep("902.GuiCleanup-FontDestroyAll.");
     FontDestroyAll();
+    RemoveProgramFontFiles();
     CleanupLogStep("902.GuiCleanup-GdiCacheCleanup.");
     GdiCacheCleanup();
     if (gClassesRegistered) {

@@ -238,7 +238,11 @@ TEST_F(GuiTest, MnemonicChars) {
 TEST_F(GuiTest, ZZCleanupLeavesNoWindow) {
     ObjectRecord* win = MakeWindow(kWinNormal, 0, 0, 100, 100);
     HWND wnd = win->hwnd, main = gMainWindowWnd;
+    // The build puts one font file beside this program when the machine has one.
+    bool fontBeside = GetFileAttributesA("qovtest-font.ttf") != INVALID_FILE_ATTRIBUTES;
+    EXPECT_EQ(fontBeside ? 1u : 0u, RuntimeFontFileCount()) << "font files beside the program are added";
     CleanupTheRuntime();
+    EXPECT_EQ(0u, RuntimeFontFileCount()) << "and removed at the end";
     EXPECT_FALSE(IsWindow(wnd));
     EXPECT_FALSE(IsWindow(main));
     EXPECT_EQ(nullptr, gWindowList);
