@@ -55,20 +55,6 @@ void SetDefault(ControlRecord* c, bool on) {
     ButtonSetDefault(top, &c->hdr, on);
 }
 
-int32_t ButtonGetText(ObjectRecord* rec, int32_t item) {
-    if (item != 0) return 0;
-    return CtlWindowTextToBuf(rec->hwnd);
-}
-
-int32_t ButtonSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t len) {
-    if (item != 0) return 0;
-    char* copy = CtlCopyText(text, len);
-    if (!copy) return kOpNoMemory;
-    SetWindowTextA(rec->hwnd, copy);
-    LocalFreeMem(copy);
-    return 0;
-}
-
 int32_t ButtonGetValue(ObjectRecord* rec, int32_t, int32_t* value) {
     *value = IsCheckKind(rec) ? static_cast<int32_t>(SendMessageA(rec->hwnd, BM_GETCHECK, 0, 0)) : 0;
     return 0;
@@ -86,7 +72,7 @@ int32_t ButtonSetValue(ObjectRecord* rec, int32_t, int32_t value) {
 uint32_t ButtonGetProp(ObjectRecord* rec, uint32_t id) {
     auto* c = reinterpret_cast<ControlRecord*>(rec);
     switch (id) {
-    case kPidTitle: case kPidText: ButtonGetText(rec, 0); return 0;
+    case kPidTitle: case kPidText: CtlGetCaption(rec, 0); return 0;
     case kPidValue: {
         int32_t v;
         ButtonGetValue(rec, 0, &v);
@@ -106,7 +92,7 @@ uint32_t ButtonGetProp(ObjectRecord* rec, uint32_t id) {
 int32_t ButtonSetProp(ObjectRecord* rec, PropChange* req) {
     auto* c = reinterpret_cast<ControlRecord*>(rec);
     switch (req->id) {
-    case kPidTitle: case kPidText: return ButtonSetText(rec, 0, req->text, req->textLength);
+    case kPidTitle: case kPidText: return CtlSetCaption(rec, 0, req->text, req->textLength);
     case kPidValue: return ButtonSetValue(rec, 0, req->value);
     case kPidCancel: SetCancel(c, req->value != 0); return 0;
     case kPidDefault: SetDefault(c, req->value != 0); return 0;
@@ -127,10 +113,10 @@ const ObjectOps kButtonOps = {
     CtlDestroy,             // 4 destroy
     ObjectEnableWindowed,   // 5 enable
     nullptr,                // 6
-    ButtonGetText,          // 7 get text
+    CtlGetCaption,          // 7 get text
     ButtonGetValue,         // 8 get value
     nullptr,                // 9 insert item
-    ButtonSetText,          // 10 set text
+    CtlSetCaption,          // 10 set text
     ButtonSetValue,         // 11 set value
     nullptr,                // 12 paint
     ButtonNotify,           // 13 notification
@@ -174,8 +160,7 @@ ObjectRecord* ButtonCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code)
     case kKindButton: style |= BS_PUSHBUTTON; break;
     default: *code = kOpNoObject; return nullptr;
     }
-    const CrText& t = cr->title.text ? cr->title : cr->text;
-    ControlRecord* c = CtlCreateWindowed(static_cast<uint8_t>(kind), cr, "BUTTON", style, 0, t.text, t.length, code);
+    ControlRecord* c = CtlCreateCaptioned(static_cast<uint8_t>(kind), cr, "BUTTON", style, code);
     if (!c) return nullptr;
     c->groupId = static_cast<uint32_t>(CreateRecordValue(cr, kPidGroupId, 0));
     if (kind == kKindButton) {

@@ -63,16 +63,10 @@ int32_t ComboSetValue(ObjectRecord* rec, int32_t, int32_t value) {
 }
 
 int32_t ComboInsertItem(ObjectRecord* rec, int32_t pos, const char* text, uint32_t len) {
-    auto* c = reinterpret_cast<ControlRecord*>(rec);
-    int32_t r = ListInsertItem(rec->hwnd, kComboMsgs, (c->ctlFlags & kCtlSorted) != 0, pos, text, len);
-    return r < 0 ? r : 0;
+    return ListInsertItemOp(rec, kComboMsgs, pos, text, len);
 }
 
-int32_t ComboDeleteItem(ObjectRecord* rec, int32_t item) {
-    if (item == 0) SendMessageA(rec->hwnd, CB_RESETCONTENT, 0, 0);
-    else if (item > 0) SendMessageA(rec->hwnd, CB_DELETESTRING, static_cast<WPARAM>(item - 1), 0);
-    return 0;
-}
+int32_t ComboDeleteItem(ObjectRecord* rec, int32_t item) { return ListDeleteItemOp(rec, kComboMsgs, item); }
 
 int32_t ComboNotify(ObjectRecord* rec, HWND wnd, uint32_t, uint32_t code) {
     switch (code) {

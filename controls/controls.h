@@ -44,7 +44,6 @@ extern ObjectRecord* gButtonNotifyMark;
 int32_t EditNumberOnScroll(ObjectRecord* rec, HWND wnd, int32_t code, int32_t position);
 // Redraws the frame of an EditText, RichEditText or EditNumber in its parent's DC.
 void EditPaintFrame(ObjectRecord* rec);
-int32_t GroupBoxGetText(ObjectRecord* rec, int32_t item);
 // Use counts of a SubMenu: held by parent items and the server. Release answers
 // the remaining count (0 while the GUI shuts down, which also zeroes it).
 uint32_t SubMenuAddRef(ObjectRecord* subMenu);

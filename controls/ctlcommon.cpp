@@ -141,6 +141,12 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
     return c;
 }
 
+ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
+                                  int32_t* code) {
+    const CrText& t = cr->title.text ? cr->title : cr->text;
+    return CtlCreateWindowed(kind, cr, className, style, 0, t.text, t.length, code);
+}
+
 void CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr) {
     ObjectRecord* rec = &c->hdr;
     rec->flags &= ~kObjShown;
@@ -244,6 +250,20 @@ int32_t CtlWindowTextToBuf(HWND wnd) {
     return GetWindowTextA(wnd, gTextBuf, static_cast<int>(kTextBufSize + 1));
 }
 
+int32_t CtlGetCaption(ObjectRecord* rec, int32_t item) {
+    if (item != 0) return 0;
+    return CtlWindowTextToBuf(rec->hwnd);
+}
+
+int32_t CtlSetCaption(ObjectRecord* rec, int32_t item, const char* text, uint32_t len) {
+    if (item != 0) return 0;
+    char* copy = CtlCopyText(text, len);
+    if (!copy) return kOpNoMemory;
+    SetWindowTextA(rec->hwnd, copy);
+    LocalFreeMem(copy);
+    return 0;
+}
+
 char* CtlCopyText(const char* text, uint32_t length) {
     if (length > kEditTextMax) return nullptr;
     char* copy = static_cast<char*>(LocalAllocZero(length + 1));
@@ -326,6 +346,18 @@ int32_t ListInsertItem(HWND wnd, const ListMsgs& m, bool sorted, int32_t pos, co
     else r = SendMessageA(wnd, m.insertString, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(copy));
     LocalFreeMem(copy);
     return r < 0 ? (r == -1 ? -1 : -2) : static_cast<int32_t>(r);
+}
+
+int32_t ListInsertItemOp(ObjectRecord* rec, const ListMsgs& m, int32_t pos, const char* text, uint32_t len) {
+    auto* c = reinterpret_cast<ControlRecord*>(rec);
+    int32_t r = ListInsertItem(rec->hwnd, m, (c->ctlFlags & kCtlSorted) != 0, pos, text, len);
+    return r < 0 ? r : 0;
+}
+
+int32_t ListDeleteItemOp(ObjectRecord* rec, const ListMsgs& m, int32_t item) {
+    if (item == 0) SendMessageA(rec->hwnd, m.resetContent, 0, 0);
+    else if (item > 0) SendMessageA(rec->hwnd, m.deleteString, static_cast<WPARAM>(item - 1), 0);
+    return 0;
 }
 
 void ListItemsFromText(HWND wnd, const ListMsgs& m, const char* text, uint32_t length, bool skipFirst) {

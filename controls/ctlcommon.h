@@ -51,6 +51,10 @@ enum CtlFlag : uint32_t {
 // -4 rectangle refused, -6 no memory, -8 font).
 ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
                                  DWORD exStyle, const char* text, uint32_t textLength, int32_t* code);
+// CtlCreateWindowed for a control whose window text is its caption: the
+// creation's Title, else its Text.
+ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
+                                  int32_t* code);
 // Shows the control when the creation asked for it (after the kind's own set-up).
 void CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr);
 // Slot 4 of the windowed control kinds.
@@ -65,6 +69,10 @@ void CtlPostEvent(ObjectRecord* rec, uint32_t eventId, int32_t value);
 int32_t CtlWindowTextToBuf(HWND wnd);
 // Copies a counted text into gTextBuf; its length.
 int32_t CtlSetTextBuf(const char* text, uint32_t length);
+// Get text and set text of the kinds whose text is their window text (buttons and
+// static captions): only item 0 has a text.
+int32_t CtlGetCaption(ObjectRecord* rec, int32_t item);
+int32_t CtlSetCaption(ObjectRecord* rec, int32_t item, const char* text, uint32_t len);
 // A NUL-terminated copy of a counted text in the local heap; null without memory.
 char* CtlCopyText(const char* text, uint32_t length);
 
@@ -94,5 +102,8 @@ void ListItemsFromText(HWND wnd, const ListMsgs& m, const char* text, uint32_t l
 // The items joined by ';' into gTextBuf, stopping before one that would not fit.
 int32_t ListItemsToText(HWND wnd, const ListMsgs& m);
 int32_t ListInsertItem(HWND wnd, const ListMsgs& m, bool sorted, int32_t pos, const char* text, uint32_t len);
+// Insert item and delete item of a list kind: item 0 deletes them all, item n the nth.
+int32_t ListInsertItemOp(ObjectRecord* rec, const ListMsgs& m, int32_t pos, const char* text, uint32_t len);
+int32_t ListDeleteItemOp(ObjectRecord* rec, const ListMsgs& m, int32_t item);
 void ListRegisterMethods(uint32_t objectType);
 int32_t ListMethod(ObjectRecord* rec, const ListMsgs& m, uint32_t objectType, MethodCallRec* call);

@@ -39,16 +39,10 @@ int32_t DataListSetValue(ObjectRecord* rec, int32_t, int32_t value) {
 }
 
 int32_t DataListInsertItem(ObjectRecord* rec, int32_t pos, const char* text, uint32_t len) {
-    auto* c = reinterpret_cast<ControlRecord*>(rec);
-    int32_t r = ListInsertItem(rec->hwnd, kListBoxMsgs, (c->ctlFlags & kCtlSorted) != 0, pos, text, len);
-    return r < 0 ? r : 0;
+    return ListInsertItemOp(rec, kListBoxMsgs, pos, text, len);
 }
 
-int32_t DataListDeleteItem(ObjectRecord* rec, int32_t item) {
-    if (item == 0) SendMessageA(rec->hwnd, LB_RESETCONTENT, 0, 0);
-    else if (item > 0) SendMessageA(rec->hwnd, LB_DELETESTRING, static_cast<WPARAM>(item - 1), 0);
-    return 0;
-}
+int32_t DataListDeleteItem(ObjectRecord* rec, int32_t item) { return ListDeleteItemOp(rec, kListBoxMsgs, item); }
 
 int32_t DataListNotify(ObjectRecord* rec, HWND wnd, uint32_t, uint32_t code) {
     int32_t sel = static_cast<int32_t>(SendMessageA(wnd, LB_GETCURSEL, 0, 0)) + 1;

@@ -208,8 +208,6 @@ DWORD EditStyleFromCreation(const ObjectCreateRecord* cr) {
     return style;
 }
 
-namespace {
-
 const ObjectOps kEditOps = {
     ObjectShowWindowed,     // 0 show
     nullptr,                // 1 check item
@@ -231,8 +229,6 @@ const ObjectOps kEditOps = {
     nullptr,                // 17 OLE property
     nullptr,                // 18 image list released
 };
-
-}  // namespace
 
 ObjectRecord* EditTextCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     ControlRecord* c = CtlCreateWindowed(kKindEditText, cr, "EDIT", EditStyleFromCreation(cr), 0, nullptr, 0, code);

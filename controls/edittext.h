@@ -16,3 +16,5 @@ int32_t EditSetProp(ObjectRecord* rec, PropChange* req);
 // The limits, type and options of an edit from its creation record.
 void EditApplyCreation(ControlRecord* c, const ObjectCreateRecord* cr);
 DWORD EditStyleFromCreation(const ObjectCreateRecord* cr);
+// The operations of EditText and RichEditText.
+extern const ObjectOps kEditOps;

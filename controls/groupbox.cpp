@@ -13,10 +13,10 @@ const ObjectOps kGroupBoxOps = {
     CtlDestroy,             // 4 destroy
     ObjectEnableWindowed,   // 5 enable
     nullptr,                // 6
-    GroupBoxGetText,        // 7 get text
+    CtlGetCaption,          // 7 get text
     nullptr,                // 8 get value
     nullptr,                // 9 insert item
-    StaticSetText,          // 10 set text
+    CtlSetCaption,          // 10 set text
     nullptr,                // 11 set value
     nullptr,                // 12 paint
     nullptr,                // 13 notification
@@ -29,11 +29,8 @@ const ObjectOps kGroupBoxOps = {
 
 }  // namespace
 
-int32_t GroupBoxGetText(ObjectRecord* rec, int32_t item) { return StaticGetText(rec, item); }
-
 ObjectRecord* GroupBoxCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
-    const CrText& t = cr->title.text ? cr->title : cr->text;
-    ControlRecord* c = CtlCreateWindowed(kKindGroupBox, cr, "BUTTON", BS_GROUPBOX, 0, t.text, t.length, code);
+    ControlRecord* c = CtlCreateCaptioned(kKindGroupBox, cr, "BUTTON", BS_GROUPBOX, code);
     if (!c) return nullptr;
     CtlFinishCreate(c, cr);
     return &c->hdr;

@@ -13,28 +13,6 @@ constexpr char kRichEditDll[] = "Riched20.dll";
 constexpr char kRichEditClass[] = "RichEdit20A";
 HMODULE gRichEditLib;
 
-const ObjectOps kRichEditOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    EditDeleteItem,         // 3 delete item
-    CtlDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    EditGetText,            // 7 get text
-    EditGetValue,           // 8 get value
-    EditInsertItem,         // 9 insert item
-    EditSetText,            // 10 set text
-    EditSetValue,           // 11 set value
-    EditPaint,              // 12 paint
-    EditNotify,             // 13 notification
-    EditGetProp,            // 14 get property
-    EditSetProp,            // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
-};
-
 }  // namespace
 
 ObjectRecord* RichEditTextCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
@@ -58,5 +36,5 @@ ObjectRecord* RichEditTextCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code
 
 void RichEditInstall() {
     RegisterObjectCreator(kTypeRichEditText, RichEditTextCreate);
-    RegisterObjectOps(kKindRichEditText, &kRichEditOps);
+    RegisterObjectOps(kKindRichEditText, &kEditOps);
 }

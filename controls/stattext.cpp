@@ -5,20 +5,6 @@
 
 #include "objects/objwindowed.h"
 
-int32_t StaticGetText(ObjectRecord* rec, int32_t item) {
-    if (item != 0) return 0;
-    return CtlWindowTextToBuf(rec->hwnd);
-}
-
-int32_t StaticSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t len) {
-    if (item != 0) return 0;
-    char* copy = CtlCopyText(text, len);
-    if (!copy) return kOpNoMemory;
-    SetWindowTextA(rec->hwnd, copy);
-    LocalFreeMem(copy);
-    return 0;
-}
-
 int32_t StaticNotify(ObjectRecord* rec, HWND, uint32_t, uint32_t code) {
     if (code == STN_CLICKED) CtlPostEvent(rec, kEvClick, 0);
     else if (code == STN_DBLCLK) CtlPostEvent(rec, kEvDblClick, 0);
@@ -27,14 +13,14 @@ int32_t StaticNotify(ObjectRecord* rec, HWND, uint32_t, uint32_t code) {
 
 uint32_t StaticGetProp(ObjectRecord* rec, uint32_t id) {
     if (id == kPidText || id == kPidTitle) {
-        StaticGetText(rec, 0);
+        CtlGetCaption(rec, 0);
         return 0;
     }
     return CtlGetCommonProp(rec, id);
 }
 
 int32_t StaticSetProp(ObjectRecord* rec, PropChange* req) {
-    if (req->id == kPidText || req->id == kPidTitle) return StaticSetText(rec, 0, req->text, req->textLength);
+    if (req->id == kPidText || req->id == kPidTitle) return CtlSetCaption(rec, 0, req->text, req->textLength);
     return CtlSetCommonProp(rec, req);
 }
 
@@ -46,17 +32,14 @@ DWORD StaticAlignStyle(const ObjectCreateRecord* cr) {
     }
 }
 
-ObjectRecord* StaticCreateKind(uint8_t kind, ObjectCreateRecord* cr, const ObjectOps*, int32_t* code) {
-    const CrText& t = cr->title.text ? cr->title : cr->text;
-    ControlRecord* c = CtlCreateWindowed(kind, cr, "STATIC", SS_NOTIFY | StaticAlignStyle(cr), 0, t.text, t.length, code);
+ObjectRecord* StaticCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code) {
+    ControlRecord* c = CtlCreateCaptioned(kind, cr, "STATIC", SS_NOTIFY | StaticAlignStyle(cr), code);
     if (!c) return nullptr;
     CtlFinishCreate(c, cr);
     return &c->hdr;
 }
 
-namespace {
-
-const ObjectOps kStatTextOps = {
+const ObjectOps kStaticOps = {
     ObjectShowWindowed,     // 0 show
     nullptr,                // 1 check item
     ObjectHideWindowed,     // 2 hide
@@ -64,10 +47,10 @@ const ObjectOps kStatTextOps = {
     CtlDestroy,             // 4 destroy
     ObjectEnableWindowed,   // 5 enable
     nullptr,                // 6
-    StaticGetText,          // 7 get text
+    CtlGetCaption,          // 7 get text
     nullptr,                // 8 get value
     nullptr,                // 9 insert item
-    StaticSetText,          // 10 set text
+    CtlSetCaption,          // 10 set text
     nullptr,                // 11 set value
     nullptr,                // 12 paint
     StaticNotify,           // 13 notification
@@ -78,13 +61,11 @@ const ObjectOps kStatTextOps = {
     nullptr,                // 18 image list released
 };
 
-}  // namespace
-
 ObjectRecord* StatTextCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
-    return StaticCreateKind(kKindStatText, cr, &kStatTextOps, code);
+    return StaticCreateKind(kKindStatText, cr, code);
 }
 
 void StatTextInstall() {
     RegisterObjectCreator(kTypeStattext, StatTextCreate);
-    RegisterObjectOps(kKindStatText, &kStatTextOps);
+    RegisterObjectOps(kKindStatText, &kStaticOps);
 }
