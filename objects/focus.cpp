@@ -192,6 +192,30 @@ void WindowRButtonDown(ObjectRecord* rec, WPARAM wp, LPARAM lp, bool dblClick) {
 void WindowRButtonUp(ObjectRecord* rec, WPARAM, LPARAM lp) { MouseUpEvent(rec, kModRight, lp); }
 void WindowMButtonDown(ObjectRecord* rec, WPARAM wp, LPARAM lp) { MouseDownEvent(rec, kModMiddle, false, wp, lp); }
 
+bool WindowMouseButtonMsg(ObjectRecord* rec, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        WindowLButtonDown(rec, wp, lp, msg == WM_LBUTTONDBLCLK);
+        return true;
+    case WM_LBUTTONUP:
+        WindowLButtonUp(rec, wp, lp);
+        return true;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        WindowRButtonDown(rec, wp, lp, msg == WM_RBUTTONDBLCLK);
+        return true;
+    case WM_RBUTTONUP:
+        WindowRButtonUp(rec, wp, lp);
+        return true;
+    case WM_MBUTTONDOWN:
+        WindowMButtonDown(rec, wp, lp);
+        return true;
+    default:
+        return false;
+    }
+}
+
 static ObjectRecord* KeyTarget(HWND wnd) {
     ObjectRecord* rec = GetFocusObject();
     if (rec) return rec;
@@ -301,19 +325,9 @@ int ControlMsgToEvent(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE:
         MouseMoveEvent(rec, wp, lp);
         return 0;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        WindowLButtonDown(rec, wp, lp, msg == WM_LBUTTONDBLCLK);
-        return 0;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-        WindowRButtonDown(rec, wp, lp, msg == WM_RBUTTONDBLCLK);
-        return 0;
-    case WM_RBUTTONUP:
-        WindowRButtonUp(rec, wp, lp);
-        return 0;
-    case WM_MBUTTONDOWN:
-        WindowMButtonDown(rec, wp, lp);
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK:
+    case WM_RBUTTONUP: case WM_MBUTTONDOWN:
+        WindowMouseButtonMsg(rec, msg, wp, lp);
         return 0;
     default:
         return 0;

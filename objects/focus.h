@@ -31,6 +31,8 @@ void WindowLButtonUp(ObjectRecord* rec, WPARAM wp, LPARAM lp);
 void WindowRButtonDown(ObjectRecord* rec, WPARAM wp, LPARAM lp, bool dblClick);
 void WindowRButtonUp(ObjectRecord* rec, WPARAM wp, LPARAM lp);
 void WindowMButtonDown(ObjectRecord* rec, WPARAM wp, LPARAM lp);
+// The button messages above by message number; false for any other message.
+bool WindowMouseButtonMsg(ObjectRecord* rec, UINT msg, WPARAM wp, LPARAM lp);
 bool HandleSysKeyF10(HWND wnd, WPARAM key, int flag, int x, int y);
 bool QueueFunctionKey(HWND wnd, WPARAM key, int flag, int x, int y);
 void MenuCommandEvent(ObjectRecord* topWindow, ObjectRecord* none, uint32_t id);

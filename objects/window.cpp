@@ -920,22 +920,13 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE:
         if (w->winStyle & kWsBackGrndMouseMove) MouseMoveEvent(rec, wp, lp);
         break;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        WindowLButtonDown(rec, wp, lp, msg == WM_LBUTTONDBLCLK);
-        return 0;
-    case WM_LBUTTONUP:
-        WindowLButtonUp(rec, wp, lp);
-        return 0;
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-        WindowRButtonDown(rec, wp, lp, msg == WM_RBUTTONDBLCLK);
-        return 0;
+    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_LBUTTONUP: case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK:
     case WM_RBUTTONUP:
-        WindowRButtonUp(rec, wp, lp);
+        WindowMouseButtonMsg(rec, msg, wp, lp);
         return 0;
     case WM_MBUTTONDOWN:
-        WindowMButtonDown(rec, wp, lp);
+        // The middle button also goes on to the default procedure.
+        WindowMouseButtonMsg(rec, msg, wp, lp);
         break;
     case WM_HSCROLL:
     case WM_VSCROLL:
