@@ -82,6 +82,16 @@ static UINT_PTR CALLBACK PrtSetupHook(HWND dlg, UINT msg, WPARAM, LPARAM) {
     return 0;
 }
 
+// The end of a printer dialog: cancelled (1), or its settings taken (0).
+static int32_t FinishPrtDlg(BOOL ok, HGLOBAL devMode, HGLOBAL devNames) {
+    if (!ok) {
+        gPrtDlgCancelled = 1;
+        return 1;
+    }
+    TakeDlgHandles(devMode, devNames);
+    return 0;
+}
+
 int32_t PrtPageSetupDlg(HWND owner) {
     gPrtDlgCancelled = 0;
     PAGESETUPDLGA ps;
@@ -94,12 +104,8 @@ int32_t PrtPageSetupDlg(HWND owner) {
         ps.Flags |= PSD_ENABLEPAGESETUPHOOK;
         ps.lpfnPageSetupHook = PrtSetupHook;
     }
-    if (!PageSetupDlgA(&ps)) {
-        gPrtDlgCancelled = 1;
-        return 1;
-    }
-    TakeDlgHandles(ps.hDevMode, ps.hDevNames);
-    return 0;
+    BOOL ok = PageSetupDlgA(&ps);
+    return FinishPrtDlg(ok, ps.hDevMode, ps.hDevNames);
 }
 
 int32_t PrtPrintDlg(HWND owner) {
@@ -115,12 +121,8 @@ int32_t PrtPrintDlg(HWND owner) {
         pd.Flags |= PD_ENABLESETUPHOOK;
         pd.lpfnSetupHook = PrtSetupHook;
     }
-    if (!PrintDlgA(&pd)) {
-        gPrtDlgCancelled = 1;
-        return 1;
-    }
-    TakeDlgHandles(pd.hDevMode, pd.hDevNames);
-    return 0;
+    BOOL ok = PrintDlgA(&pd);
+    return FinishPrtDlg(ok, pd.hDevMode, pd.hDevNames);
 }
 
 // ---- Opening by name -------------------------------------------------------------------
