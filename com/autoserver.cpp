@@ -130,9 +130,7 @@ public:
     }
     STDMETHODIMP get_FullName(BSTR* value) override { return CopyOut(fullName, value); }
     STDMETHODIMP get_Name(BSTR* value) override { return CopyOut(name, value); }
-    STDMETHODIMP get_Parent(IQovLtApp** value) override {
-        return QueryInterface(IID_IDispatch, reinterpret_cast<void**>(value));
-    }
+    STDMETHODIMP get_Parent(IQovLtApp** value) override { return get_Application(value); }
     STDMETHODIMP put_Visible(VARIANT_BOOL value) override {
         visible = value;
         return S_OK;
