@@ -5,13 +5,6 @@
 # Installs only what is missing.
 set -euo pipefail
 
-packages=(ghostscript poppler-utils fonts-liberation python3)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+. "$(dirname "$0")/lib.sh"
+
+install_missing_packages ghostscript poppler-utils fonts-liberation python3
