@@ -66,6 +66,8 @@ FontRec* FontFromCreation(ObjectRecord* parent, const ObjectCreateRecord* cr, in
     return inherited ? FontAddUse(inherited) : nullptr;
 }
 
+// Gives the control a font the caller took a use of; the use of the font it
+// had goes (the same font twice is two uses, one of them released here).
 void ApplyFont(ObjectRecord* rec, FontRec* font) {
     if (rec->font) FontRelease(rec->font);
     rec->font = font;
@@ -131,8 +133,9 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
     if (!wnd) return fail(kOpNoObject);
     rec->hwnd = wnd;
     SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
-    ApplyFont(rec, rec->font);
-    rec->font = font;
+    // The record's one use of the font was taken above: hand it over, not release it.
+    rec->font = nullptr;
+    ApplyFont(rec, font);
     SetPropA(wnd, kPropOldProc, reinterpret_cast<HANDLE>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)));
     SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CtlSubclassProc));
     LinkObject(rec);

@@ -11,6 +11,7 @@
 #include "controls/controls.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
+#include "objects/font.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
 #include "objects/window.h"
@@ -260,4 +261,51 @@ TEST_F(ControlsTest, NumberAndDateValues) {
     ObjectDestroy(date);
 }
 
+// A font is shared by use count: each control that takes one holds exactly one
+// use, and the font goes with its last user.
+TEST_F(ControlsTest, ControlFontsHoldOneUseEach) {
+    auto listed = [](const FontRec* font) {
+        for (const FontRec* f = gFontList; f; f = f->next)
+            if (f == font) return true;
+        return false;
+    };
+    auto make = [this](const char* spec) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.left = 10, cr_.top = 10, cr_.width = 150, cr_.height = 24;
+        if (spec) cr_.texts[kPidFont] = CrText{spec, static_cast<uint32_t>(strlen(spec))};
+        int32_t code = 0;
+        ObjectRecord* rec = ObjectCreate(kTypeButton, &cr_, &code);
+        EXPECT_NE(nullptr, rec) << code;
+        return rec;
+    };
+    const char* spec = "FIXED(B,13.7)";
+    ObjectRecord* a = make(spec);
+    ASSERT_NE(nullptr, a);
+    FontRec* font = a->font;
+    ASSERT_TRUE(font && listed(font)) << "the control's font is alive after creation";
+    EXPECT_EQ(1, font->users) << "one control, one use";
+    ObjectRecord* b = make(spec);
+    ASSERT_NE(nullptr, b);
+    EXPECT_EQ(font, b->font) << "the same text shares the font";
+    EXPECT_EQ(2, font->users);
+    ObjectDestroy(a);
+    ASSERT_TRUE(listed(font)) << "still held by the second control";
+    EXPECT_EQ(1, font->users);
+    ObjectDestroy(b);
+    EXPECT_FALSE(listed(font)) << "freed with its last user";
+
+    // A control without a font of its own takes a use of its window's font.
+    FontRec* inherited = win_->font;
+    ASSERT_NE(nullptr, inherited);
+    uint16_t before = inherited->users;
+    ObjectRecord* c = make(nullptr);
+    ASSERT_NE(nullptr, c);
+    EXPECT_EQ(inherited, c->font);
+    EXPECT_EQ(before + 1, inherited->users) << "the inherited font gains the control's use";
+    ObjectDestroy(c);
+    EXPECT_EQ(before, inherited->users) << "and loses it again";
+}
+
 }  // namespace
+
