@@ -113,6 +113,16 @@ MenuItemRecord* MenuAddItem(MenuRecord* m, uint32_t pos) {
     return it;
 }
 
+void MenuFree(MenuRecord* m);
+
+// Lets go of an item's SubMenu; a SubMenu the server destroyed while items
+// still held it is freed with the last of them.
+void ItemDropSubMenu(MenuItemRecord* it) {
+    MenuRecord* sub = it->subMenu;
+    it->subMenu = nullptr;
+    if (sub && SubMenuRelease(&sub->hdr) == 0 && !(sub->hdr.flags & kObjAlive)) MenuFree(sub);
+}
+
 void ItemFree(MenuItemRecord* it) {
     if (it->text) LocalFreeMem(it->text);
     it->text = nullptr;
@@ -132,7 +142,7 @@ bool MenuRemoveItem(MenuRecord* m, int32_t n) {
         MenuItemRecord* it = *link;
         *link = it->nextItem;
         m->itemCount--;
-        if (it->subMenu) SubMenuRelease(&it->subMenu->hdr);
+        ItemDropSubMenu(it);
         ItemFree(it);
         return true;
     }
@@ -299,18 +309,47 @@ void UnlinkMenu(MenuRecord* m) {
     }
 }
 
-int32_t MenuDestroy(ObjectRecord* rec) {
-    MenuRecord* m = AsMenu(rec);
+// Frees a menu: its items (letting go of their SubMenus), its popup and its
+// record. The SubMenu popups hung below its items are taken out first, since
+// DestroyMenu would destroy them along with it.
+void MenuFree(MenuRecord* m) {
+    ObjectRecord* rec = &m->hdr;
     if (gLastMenu == m) gLastMenu = nullptr;
     if (m->hdr.parent) MenuHide(rec);
     UnlinkMenu(m);
     while (m->items) MenuRemoveItem(m, 1);
-    // A popup still hung below an item of a live menu is destroyed with that menu.
-    if (m->popup) DestroyMenu(m->popup);
+    if (m->popup) {
+        while (GetMenuItemCount(m->popup) > 0) RemoveMenu(m->popup, 0, MF_BYPOSITION);
+        DestroyMenu(m->popup);
+    }
+    // Items of other menus that still name this SubMenu (only while the GUI
+    // shuts down, when counts no longer hold it) forget it.
+    if (rec->kind == kKindSubMenu) {
+        for (uint32_t i = 0; i < ObjectLiveCount(); ++i) {
+            ObjectRecord* other = ObjectLiveAt(i);
+            if (other && other->kind == kKindMenuItem && reinterpret_cast<MenuItemRecord*>(other)->subMenu == m)
+                reinterpret_cast<MenuItemRecord*>(other)->subMenu = nullptr;
+        }
+    }
     if (m->text) LocalFreeMem(m->text);
     FreeBase(m->baseNumber);
     ObjectFreeCommon(rec);
     ObjectFreeRecord(rec);
+}
+
+int32_t MenuDestroy(ObjectRecord* rec) {
+    MenuRecord* m = AsMenu(rec);
+    // A SubMenu still hung below items stays for them (its handle is already
+    // gone); the last item to let go frees it. It leaves its window's menu
+    // list now, as the window may go before the items do.
+    if (rec->kind == kKindSubMenu && SubMenuRelease(rec) != 0) {
+        if (gLastMenu == m) gLastMenu = nullptr;
+        UnlinkMenu(m);
+        m->hdr.next = nullptr;
+        m->hdr.parent = nullptr;
+        return 0;
+    }
+    MenuFree(m);
     return 0;
 }
 
@@ -391,7 +430,7 @@ int32_t ItemSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidSubMenu: {
         MenuRecord* sub = AsMenu(req->object);
         if (sub == it->menu) return 0;
-        if (it->subMenu) SubMenuRelease(&it->subMenu->hdr);
+        ItemDropSubMenu(it);
         it->subMenu = sub && sub->hdr.kind == kKindSubMenu ? sub : nullptr;
         if (it->subMenu) SubMenuAddRef(&it->subMenu->hdr);
         break;
@@ -484,7 +523,7 @@ ObjectRecord* MenuCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code
     m->refCount = 1;
     const CrText& t = cr->title.text ? cr->title : cr->text;
     if (!m->popup || !MenuBuild(m, t.text, t.length)) {
-        MenuDestroy(rec);
+        MenuFree(m);
         *code = m->popup ? kOpNoMemory : kOpNoObject;
         return nullptr;
     }

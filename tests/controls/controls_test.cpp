@@ -307,5 +307,48 @@ TEST_F(ControlsTest, ControlFontsHoldOneUseEach) {
     EXPECT_EQ(before, inherited->users) << "and loses it again";
 }
 
+// A SubMenu hung below an item is counted by that item: destroying either side
+// first leaves the other whole, and the popup goes with its last user.
+TEST_F(ControlsTest, SubMenuOutlivesEitherSide) {
+    constexpr uint32_t kPidSubMenu = 283;
+    struct Case {
+        bool subFirst;
+        const char* why;
+    };
+    const Case cases[] = {
+        {true, "the SubMenu destroyed while its item still holds it"},
+        {false, "the menu destroyed while the SubMenu is still the server's"},
+    };
+    for (const Case& c : cases) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        ObjectRecord* sub = Make(kTypeSubmenu, nullptr, "Sub;One;Two");
+        ASSERT_NE(nullptr, sub) << c.why;
+        ObjectRecord* menu = Make(kTypeMenu, nullptr, "&File;Open");
+        ASSERT_NE(nullptr, menu) << c.why;
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.title = CrText{"More", 4};
+        cr_.values[kPidSubMenu] = static_cast<int32_t>(sub->handle);
+        cr_.given[kPidSubMenu] = 1;
+        int32_t code = 0;
+        ObjectRecord* item = MenuItemCreate(0, &cr_, &code);
+        ASSERT_NE(nullptr, item) << c.why << " code " << code;
+        HMENU popup = GetSubMenu(GetMenu(win_->hwnd), 0);
+        ASSERT_NE(nullptr, popup) << c.why;
+        HMENU subPopup = GetSubMenu(popup, 1);
+        ASSERT_NE(nullptr, subPopup) << c.why << ": the item opens the SubMenu";
+        ObjectRecord* first = c.subFirst ? sub : menu;
+        ObjectRecord* second = c.subFirst ? menu : sub;
+        EXPECT_EQ(0, ObjectDestroy(first)) << c.why;
+        EXPECT_TRUE(IsMenu(subPopup)) << c.why << ": the SubMenu's popup stays while one side holds it";
+        EXPECT_EQ(2, GetMenuItemCount(subPopup)) << c.why;
+        if (!c.subFirst) EXPECT_EQ("One", Text(sub, 1)) << c.why << ": the SubMenu still answers";
+        EXPECT_EQ(0, ObjectDestroy(second)) << c.why;
+        EXPECT_FALSE(IsMenu(subPopup)) << c.why << ": gone with its last user";
+        ObjectDestroy(item);
+    }
+}
+
 }  // namespace
 
