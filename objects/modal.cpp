@@ -73,6 +73,17 @@ int32_t ModalWindowEnd(ObjectRecord* window) {
     return 0;
 }
 
+void ModalWindowForget(const ObjectRecord* window) {
+    bool ended = false;
+    for (uint32_t i = 1; i <= gDlgStatePos; ++i) {
+        if (gModalLevels[i].window != window) continue;
+        gModalLevels[i].window = nullptr;
+        gModalLevels[i].ended = true;
+        ended = true;
+    }
+    if (ended && gMainWindowWnd) PostMessageA(gMainWindowWnd, WM_NULL, 0, 0);
+}
+
 void ModalStateReset() {
     for (uint32_t i = 1; i <= gDlgStatePos; ++i) gModalLevels[i].ended = true;
     if (gAllWindowsDisabled) EnableAllWindows(true);

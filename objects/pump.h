@@ -53,6 +53,9 @@ int32_t ModalWindowLoop(ObjectRecord* window);
 // Ends the wait for window: 0, or -16 when it is not the current level.
 int32_t ModalWindowEnd(ObjectRecord* window);
 bool ModalIsWaitingFor(const ObjectRecord* window);
+// A window being destroyed: every level that waits for it ends and forgets it,
+// so no level keeps the freed record (or a new one made in its memory).
+void ModalWindowForget(const ObjectRecord* window);
 void ModalStateReset();
 // Enables or disables every top-level window of the client (except the
 // current modal window when disabling).

@@ -292,7 +292,8 @@ int32_t WindowDestroy(ObjectRecord* rec) {
         m->parent = nullptr;
         ObjectDestroy(m);
     }
-    if (ModalIsWaitingFor(rec)) ModalWindowEnd(rec);
+    // The wait of any level, not only the current one, ends with its window.
+    ModalWindowForget(rec);
     UnlistWindow(w);
     HWND wnd = rec->hwnd;
     rec->hwnd = nullptr;

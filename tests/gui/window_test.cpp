@@ -184,6 +184,73 @@ TEST_F(GuiTest, ModalWaitEndsWhenHidden) {
     ObjectDestroy(gOtherWin);
 }
 
+// Nested modal waits: the outer window is destroyed while the inner wait
+// runs, and a new window is made at once (typically in the freed memory).
+struct NestedModal {
+    ObjectRecord* outer;
+    ObjectRecord* inner;
+    ObjectRecord* later;
+    bool outerWaited, laterWaited, innerReturned, rescued;
+    HWND ownerAfter;
+};
+static NestedModal gNested;
+static ObjectRecord* MakeWindowFor(int type);
+
+static void CALLBACK RescueWaits(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    gNested.rescued = true;
+    ModalStateReset();
+}
+
+static void CALLBACK DestroyOuterModal(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    ObjectRecord* gone = gNested.outer;
+    ObjectDestroy(gone);
+    gNested.outerWaited = ModalIsWaitingFor(gone);
+    gNested.later = MakeWindowFor(kWinNormal);
+    gNested.laterWaited = ModalIsWaitingFor(gNested.later);
+    gNested.ownerAfter = DialogOwnerWindow(nullptr);
+    ObjectDeactivate(gNested.inner);
+}
+
+static void CALLBACK ShowInnerModal(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    SetTimer(nullptr, 0, 50, DestroyOuterModal);
+    ObjectActivate(gNested.inner, 0, 0, 0, 0);
+    gNested.innerReturned = true;
+}
+
+static ObjectRecord* MakeWindowFor(int type) {
+    static ObjectCreateRecord cr;
+    CreateRecordReset(&cr);
+    cr.winType = type;
+    cr.width = cr.right = 100;
+    cr.height = cr.bottom = 100;
+    cr.units = kUnitsPixels;
+    int32_t code = 0;
+    return WindowObjectCreate(nullptr, &cr, &code);
+}
+
+TEST_F(GuiTest, ModalWaitOfDestroyedWindowEnds) {
+    gNested = NestedModal{};
+    gNested.outer = MakeWindow(kWinModal, 50, 50, 200, 120);
+    gNested.inner = MakeWindow(kWinModal, 80, 80, 200, 120);
+    ASSERT_TRUE(gNested.outer && gNested.inner);
+    SetTimer(nullptr, 0, 50, ShowInnerModal);
+    // Showing and hiding windows under Wine can take seconds; the rescue comes later.
+    UINT_PTR rescue = SetTimer(nullptr, 0, 20000, RescueWaits);
+    EXPECT_EQ(kModalEnded, ObjectActivate(gNested.outer, 0, 0, 0, 0));
+    KillTimer(nullptr, rescue);
+    EXPECT_TRUE(gNested.innerReturned);
+    EXPECT_FALSE(gNested.outerWaited) << "a destroyed window is no longer waited for";
+    EXPECT_FALSE(gNested.laterWaited) << "nor is a new window that took its memory";
+    EXPECT_EQ(gNested.inner->hwnd, gNested.ownerAfter) << "dialogs are owned by the inner level";
+    EXPECT_FALSE(gNested.rescued) << "the outer wait ended when its window went";
+    EXPECT_EQ(0u, gDlgStatePos);
+    ObjectDestroy(gNested.inner);
+    if (gNested.later) ObjectDestroy(gNested.later);
+}
+
 // A windowed child with a real push button behind it, in tab position tabId.
 static ObjectRecord* AddButton(ObjectRecord* win, uint16_t tabId, bool enabled) {
     ObjectRecord* c = ObjectAllocRecord(kKindButton, sizeof(ObjectRecord) + 64, false);
