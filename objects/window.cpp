@@ -416,18 +416,18 @@ static void SetStyleBit(NativeWindowRecord* w, uint32_t bit, int32_t on) {
 }
 
 // The client rectangle of the window in window units, and its outer size.
-static void WindowMoveClient(NativeWindowRecord* w, int32_t left, int32_t top, int32_t width, int32_t height) {
+// A rectangle that is negative in size or runs past the 32-bit range is
+// refused (-4) and the window stays where it was.
+static int32_t WindowMoveClient(NativeWindowRecord* w, int32_t left, int32_t top, int32_t width, int32_t height) {
     ObjectRecord* rec = &w->w.hdr;
-    rec->left = left;
-    rec->top = top;
-    rec->right = left + width;
-    rec->bottom = top + height;
-    if (!rec->hwnd) return;
-    RECT r = {left, top, left + width, top + height};
+    if (!ObjectSetRect(rec, top, height, left, width)) return kWinCreateBadRect;
+    if (!rec->hwnd) return 0;
+    RECT r = {rec->left, rec->top, rec->right, rec->bottom};
     ConvertRectUnits(rec, &r, 1);
     DWORD style = GetWindowLongA(rec->hwnd, GWL_STYLE), ex = GetWindowLongA(rec->hwnd, GWL_EXSTYLE);
     AdjustWindowRectEx(&r, style, GetMenu(rec->hwnd) != nullptr, ex);
     SetWindowPos(rec->hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
 }
 
 static const uint32_t kStyleProps[][2] = {
@@ -451,18 +451,10 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
     switch (req->id) {
     case kPidTitle:
         return WindowSetText(rec, 0, text.text, text.length);
-    case kPidLeft:
-        WindowMoveClient(w, v, rec->top, width, height);
-        return 0;
-    case kPidTop:
-        WindowMoveClient(w, rec->left, v, width, height);
-        return 0;
-    case kPidWidth:
-        WindowMoveClient(w, rec->left, rec->top, v, height);
-        return 0;
-    case kPidHeight:
-        WindowMoveClient(w, rec->left, rec->top, width, v);
-        return 0;
+    case kPidLeft: return WindowMoveClient(w, v, rec->top, width, height);
+    case kPidTop: return WindowMoveClient(w, rec->left, v, width, height);
+    case kPidWidth: return WindowMoveClient(w, rec->left, rec->top, v, height);
+    case kPidHeight: return WindowMoveClient(w, rec->left, rec->top, width, v);
     case kPidVisible:
         return v ? ObjectActivate(rec, 0, 0, 0, 0) : ObjectDeactivate(rec);
     case kPidWinType: {

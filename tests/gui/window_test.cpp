@@ -73,6 +73,32 @@ TEST_F(GuiTest, WindowShownRetitledAndRead) {
     EXPECT_FALSE(IsWindow(wnd));
 }
 
+TEST_F(GuiTest, GeometryPropertiesRefuseOutOfRangeRectangles) {
+    ObjectRecord* win = MakeWindow(kWinNormal, 10, 10, 300, 200);
+    ASSERT_NE(nullptr, win);
+    struct Case {
+        uint32_t id;
+        int32_t value, expect;
+        const char* why;
+    };
+    const Case cases[] = {
+        {kPidWidth, 400, 0, "a plain resize"},
+        {kPidWidth, -5, kWinCreateBadRect, "a negative width"},
+        {kPidLeft, INT32_MAX - 10, kWinCreateBadRect, "left plus width past the 32-bit range"},
+        {kPidHeight, INT32_MAX, kWinCreateBadRect, "top plus height past the 32-bit range"},
+    };
+    for (const Case& c : cases) {
+        PropChange req = {};
+        req.id = c.id;
+        req.value = c.value;
+        EXPECT_EQ(c.expect, WindowSetProp(win, &req)) << c.why;
+    }
+    EXPECT_EQ(10, win->left) << "a refused rectangle leaves the window where it was";
+    EXPECT_EQ(410, win->right);
+    EXPECT_EQ(210, win->bottom);
+    ObjectDestroy(win);
+}
+
 TEST_F(GuiTest, WinTypeMapping) {
     struct Case { int requested; uint8_t kept; uint8_t asked; };
     const Case cases[] = {{8, kWinModal, 8}, {9, kWinDialog, 9}, {10, kWinTool, 10}, {11, kWinNormal, 10},
