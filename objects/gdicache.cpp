@@ -33,6 +33,20 @@ static int BrushHatch(uint32_t style) {
     }
 }
 
+// A full cache gives up a brush that was only borrowed (no user counts it):
+// borrowers use theirs at once (control colours while painting), so the slot
+// can serve again rather than every distinct colour holding one for good.
+static BrushCacheEntry* ReclaimBorrowedBrush() {
+    for (BrushCacheEntry& e : gBrushCache) {
+        if (e.brush && e.users == 0) {
+            DeleteObject(e.brush);
+            e = BrushCacheEntry{};
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
 HBRUSH BrushCacheGet(uint32_t color, uint32_t style, bool addUse) {
     // The null brush is a stock object: never created, counted or deleted.
     if (style == kBrushNull) return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
@@ -47,13 +61,14 @@ HBRUSH BrushCacheGet(uint32_t color, uint32_t style, bool addUse) {
         }
         if (!e.brush && !freeSlot) freeSlot = &e;
     }
+    if (!freeSlot) freeSlot = ReclaimBorrowedBrush();
     if (!freeSlot) return nullptr;
     HBRUSH brush = style == kBrushSolid ? CreateSolidBrush(rgb) : CreateHatchBrush(hatch, rgb);
     if (!brush) return nullptr;
     freeSlot->brush = brush;
     freeSlot->color = rgb;
     freeSlot->style = style;
-    // A brush borrowed without a use stays cached until the end of the process.
+    // A brush borrowed without a use stays cached until a full cache needs its slot.
     freeSlot->users = addUse ? 1 : 0;
     return brush;
 }

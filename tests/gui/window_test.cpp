@@ -172,18 +172,34 @@ TEST_F(GuiTest, SameFontTextSharesOneFontRec) {
 }
 
 TEST_F(GuiTest, BrushCacheHolds200) {
+    // Counted brushes take every slot (borrowed ones give theirs up); then the
+    // next distinct one answers none.
     HBRUSH brushes[kBrushCacheSize];
-    uint32_t start = BrushCacheCount();
-    for (uint32_t i = 0; i < kBrushCacheSize - start; ++i) {
-        brushes[i] = BrushCacheGet(0x10000 + i, kBrushSolid, true);
-        ASSERT_NE(nullptr, brushes[i]) << i;
+    uint32_t got = 0;
+    while (got < kBrushCacheSize) {
+        brushes[got] = BrushCacheGet(0x10000 + got, kBrushSolid, true);
+        if (!brushes[got]) break;
+        ++got;
     }
+    ASSERT_GE(got, 1u);
+    EXPECT_EQ(kBrushCacheSize, BrushCacheCount()) << "the cache is full";
     EXPECT_EQ(nullptr, BrushCacheGet(0x20000, kBrushSolid, true)) << "the 201st distinct brush";
     EXPECT_EQ(brushes[0], BrushCacheGet(0x10000, kBrushSolid, true)) << "a cached one is still found";
     BrushCacheRelease(brushes[0]);
     EXPECT_NE(nullptr, BrushCacheGet(0x20000, kBrushNull, true)) << "the null brush is a stock object";
-    for (uint32_t i = 0; i < kBrushCacheSize - start; ++i) BrushCacheRelease(brushes[i]);
-    EXPECT_EQ(start, BrushCacheCount());
+    uint32_t full = BrushCacheCount();
+    for (uint32_t i = 0; i < got; ++i) BrushCacheRelease(brushes[i]);
+    EXPECT_EQ(full - got, BrushCacheCount()) << "each brush goes with its last user";
+}
+
+TEST_F(GuiTest, BorrowedBrushesGiveWayWhenTheCacheIsFull) {
+    uint32_t start = BrushCacheCount();
+    for (uint32_t i = 0; i < kBrushCacheSize - start; ++i)
+        ASSERT_NE(nullptr, BrushCacheGet(0x30000 + i, kBrushSolid, false)) << "borrowed " << i;
+    HBRUSH counted = BrushCacheGet(0x40000, kBrushSolid, true);
+    EXPECT_NE(nullptr, counted) << "a counted brush takes the slot of a borrowed one";
+    EXPECT_NE(nullptr, BrushCacheGet(0x40001, kBrushSolid, false)) << "and so does another borrow";
+    BrushCacheRelease(counted);
 }
 
 static ObjectRecord* gModalWin;
