@@ -150,6 +150,16 @@ int32_t ObjectSetFocus(ObjectRecord* rec, int32_t item, int32_t) {
     return gObjectHooks.setFocus ? gObjectHooks.setFocus(rec, item) : kOpNotAvailable;
 }
 
+// A destroyed object must not stay its window's focus, last focus or default
+// button: the window reads them later (showing it restores the focus).
+static void ForgetInTopWindow(ObjectRecord* rec) {
+    WindowRecord* win = ObjectAsWindow(ObjectTopWindow(rec));
+    if (!win || &win->hdr == rec) return;
+    if (win->focusObj == rec) win->focusObj = nullptr;
+    if (win->lastFocus == rec) win->lastFocus = nullptr;
+    if (win->defaultButton == rec) win->defaultButton = nullptr;
+}
+
 int32_t ObjectDestroy(ObjectRecord* rec) {
     if (!rec || !ObjectIsLive(rec)) return kOpNoObject;
     const ObjectOps* ops = ObjectOpsOf(rec);
@@ -158,6 +168,7 @@ int32_t ObjectDestroy(ObjectRecord* rec) {
     rec->flags &= ~kObjShown;
     if (rec->ovar && !gDestSuppress && gObjectHooks.destAppend) gObjectHooks.destAppend(rec->ovar);
     RemoveAllEventsForObj(rec);
+    ForgetInTopWindow(rec);
     rec->flags &= ~kObjAlive;
     UnlinkObject(rec);
     // The handle dies before the kind frees the record, so nothing can reach it.

@@ -265,6 +265,29 @@ TEST_F(ObjOps, ChildrenLinkByTabIdAndDieWithTheContainer) {
     EXPECT_EQ(3u, gDestroyed.size());
 }
 
+TEST_F(ObjOps, DestroyedObjectsLeaveTheirWindowsFocusFields) {
+    auto* win = reinterpret_cast<WindowRecord*>(ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false));
+    ASSERT_NE(nullptr, win);
+    ObjectRecord* field = Make(1);
+    ObjectRecord* button = Make(2);
+    for (ObjectRecord* kid : {field, button}) {
+        kid->parent = &win->hdr;
+        LinkObject(kid);
+    }
+    win->focusObj = field;
+    win->lastFocus = button;
+    win->defaultButton = button;
+    ObjectDestroy(field);
+    EXPECT_EQ(nullptr, win->focusObj) << "the focus object is forgotten";
+    EXPECT_EQ(button, win->lastFocus) << "the other fields keep their objects";
+    ObjectDestroy(button);
+    EXPECT_EQ(nullptr, win->lastFocus);
+    EXPECT_EQ(nullptr, win->defaultButton);
+    UnlinkObject(&win->hdr);
+    ObjectUnregister(&win->hdr);
+    ObjectFreeRecord(&win->hdr);
+}
+
 TEST_F(ObjOps, UnknownTypesAreNotCreated) {
     ObjectCreateRecord cr;
     CreateRecordReset(&cr);
