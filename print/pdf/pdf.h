@@ -148,6 +148,7 @@ struct PdfDocRec {
     DWORD encryptObj;
     BYTE keyMaterial[10];
     int fontError;                 // a font failure reported at the end
+    BYTE writeFailed;              // a write, flush or close of the file failed
 };
 
 constexpr DWORD kPdfNoColour = 0xFFFFFFFFu;
@@ -192,6 +193,8 @@ int PdfFileTimes(uintptr_t h, int64_t* created, int64_t* written);
 
 // ---- document ---------------------------------------------------------------
 int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolution);
+// 0; 21271 after a font error; -1 (kPdfFail) when the file could not be
+// written whole (a short write, or its close failed).
 int PdfFinish(PdfDocRec* doc);
 void PdfStartPage(PdfDocRec* doc);
 void PdfNewPage(PdfDocRec* doc);

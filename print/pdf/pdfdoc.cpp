@@ -44,7 +44,7 @@ constexpr DWORD kPdfRootNode = 2;
 constexpr int kPdfZlibWindowBits = 14;  // a 16 KB window
 constexpr int kPdfZlibMemLevel = 8;
 // Runtime error numbers of the file layer.
-constexpr int kPdfErrBadHandle = 9, kPdfErrNoFile = 2, kPdfErrNoMemory = 12;
+constexpr int kPdfErrBadHandle = 9, kPdfErrNoFile = 2, kPdfErrNoMemory = 12, kPdfErrWrite = 5;
 
 // ---- file layer ---------------------------------------------------------------
 // Open files are listed so that a handle can be checked before it is used: the
@@ -110,8 +110,13 @@ int PdfFileClose(uintptr_t h) {
         if (reinterpret_cast<uintptr_t>(*link) != h) continue;
         PdfFileEntry* e = *link;
         *link = e->next;
-        fclose(e->stream);
+        // The last buffered bytes reach the disk here: a full disk shows now.
+        int rc = fclose(e->stream);
         GuardedFree(e);
+        if (rc != 0) {
+            gPdfErrNo = kPdfErrWrite;
+            return -1;
+        }
         return 0;
     }
     gPdfErrNo = kPdfErrBadHandle;
@@ -139,15 +144,21 @@ int PdfFileTimes(uintptr_t h, int64_t* created, int64_t* written) {
 
 // ---- buffered output -------------------------------------------------------------
 
+// A short write is remembered: the file is then incomplete, and PdfFinish
+// must not report it as written.
+static void PdfWriteOut(PdfDocRec* doc, const void* bytes, size_t n) {
+    if (PdfFileWrite(doc->file, bytes, n) != static_cast<int64_t>(n)) doc->writeFailed = 1;
+}
+
 static void PdfFlush(PdfDocRec* doc) {
-    if (doc->outFill) PdfFileWrite(doc->file, doc->outBuf, doc->outFill);
+    if (doc->outFill) PdfWriteOut(doc, doc->outBuf, doc->outFill);
     doc->outFill = 0;
 }
 
 int PdfPutBytes(PdfDocRec* doc, const void* bytes, size_t n) {
     if (n >= kPdfOutBufSize) {
         PdfFlush(doc);
-        PdfFileWrite(doc->file, bytes, n);
+        PdfWriteOut(doc, bytes, n);
     } else {
         if (doc->outFill + n >= kPdfOutBufSize) PdfFlush(doc);
         memcpy(doc->outBuf + doc->outFill, bytes, n);
@@ -744,7 +755,8 @@ int PdfFinish(PdfDocRec* doc) {
     PdfPutLine(doc, "%%EOF");
 
     PdfFlush(doc);
-    PdfFileClose(doc->file);
+    if (PdfFileClose(doc->file) != 0) doc->writeFailed = 1;
+    bool writeFailed = doc->writeFailed != 0;
     GuardedFree(doc->content);
     PdfFreeFonts(doc);
     PdfFreeList(doc->images);
@@ -753,6 +765,11 @@ int PdfFinish(PdfDocRec* doc) {
     PdfFreeList(doc->forms);
     GuardedFree(doc->objOffsets);
     GuardedFree(doc);
+    // An incomplete file (disk full, medium gone) is a failure, whatever else.
+    if (writeFailed) {
+        gPdfErrNo = kPdfErrWrite;
+        return kPdfFail;
+    }
     if (fontResult) {
         gPdfErrNo = fontResult;
         return kPdfFontNotMade;

@@ -295,3 +295,37 @@ TEST(PdfWriter, BeginOptionsAndFileNameLimit) {
     EXPECT_EQ(PdfBegin("no-such-dir/x.pdf", &doc, 0, 0), -1);
     EXPECT_EQ(doc, nullptr);
 }
+
+// A file that cannot be written whole is a failure, not a finished document:
+// writes refused by the stream (a read-only handle put in place of the file)
+// and a device that fails on the last flush at close (a full disk).
+TEST(PdfWriter, FailedWritesAreReportedByFinish) {
+    struct Case {
+        const char* name;
+        bool readOnly;
+        const char* why;
+    };
+    static const Case kCases[] = {
+        {"writefail.pdf", true, "every write is refused"},
+#ifndef _WIN32
+        {"/dev/full", false, "the buffered bytes fail when the file is closed"},
+#endif
+    };
+    for (const Case& c : kCases) {
+        PdfTestHooks();
+        PdfDocRec* doc = nullptr;
+        ASSERT_EQ(PdfBegin(c.name, &doc, 0, 0), 0) << c.why;
+        if (c.readOnly) {
+            PdfFileClose(doc->file);
+            doc->file = PdfFileOpen(c.name, 0x40, 0);
+            ASSERT_NE(doc->file, 0u) << c.why;
+        }
+        for (int i = 1; i <= 60; i++) {
+            PdfMoveTo(doc, 1, static_cast<WORD>(i));
+            PdfDrawText(doc, reinterpret_cast<const BYTE*>("a line of text for the page"), 27, '.', false);
+        }
+        gPdfErrNo = 0;
+        EXPECT_EQ(PdfFinish(doc), kPdfFail) << c.why;
+        EXPECT_NE(gPdfErrNo, 0) << c.why;
+    }
+}
