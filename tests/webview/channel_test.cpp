@@ -305,6 +305,27 @@ TEST_F(Channel, ClosedOwnersAreForgotten) {
     EXPECT_EQ(gDispatched, std::vector<std::string>{"A1"});
 }
 
+TEST_F(Channel, OwnerClosedInANestedFetchIsNotServedByTheOuterOne) {
+    // A's first event is dispatched by a handler that pumps, and the pump's
+    // own fetch closes B, which the outer fetch still has to serve: the outer
+    // loop must not get B back when the nested fetch ends.
+    gViewA.page.events = {"\"name\":\"A1\"", "\"name\":\"A2\""};
+    gViewB.page.events = {"\"name\":\"B1\""};
+    WebViewMsgReceive(&gViewA.window.hdr, "{\"action\":56}", 13);
+    WebViewMsgReceive(&gViewB.window.hdr, "{\"action\":56}", 13);
+    gWebHooks.pageEventDispatch = [](ObjectRecord* owner, JsonValue* ev) {
+        DispatchRecorder(owner, ev);
+        if (gDispatched.back() == "A1") {
+            WebViewMsgReceive(owner, "{\"action\":56}", 13);
+            WebViewProcessPending();   // a modal wait inside the handler
+        } else if (gDispatched.back() == "A2") {
+            WebViewForgetOwner(&gViewB.window.hdr);
+        }
+    };
+    WebViewProcessPending();
+    EXPECT_EQ(gDispatched, (std::vector<std::string>{"A1", "A2"}));
+}
+
 TEST_F(Channel, LongPageMessagesArriveWhole) {
     std::string text = "{\"data\":\"" + std::string(70000, 'z') + "\u00e9\"}";
     std::vector<uint16_t> wide;

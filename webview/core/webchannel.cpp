@@ -36,6 +36,17 @@ static TextBuf gSendText;
 static ObjectRecord* gServing[kWebOwnerQueueSize];
 static uint32_t gServingCount;
 
+// The serving lists of outer WebViewProcessPending calls, set aside while a
+// nested call (a dispatch that pumps) serves its own. An owner closed inside
+// the nested call is cleared in these as well: otherwise the outer loop would
+// get the freed record back when its list is restored.
+struct ServingFrame {
+    ObjectRecord** owners;
+    uint32_t count;
+    ServingFrame* outer;
+};
+static ServingFrame* gServingOuter;
+
 static bool ObjectIsWebViewRecord(const ObjectRecord* rec) { return (rec->modeFlags & kModeWebView) != 0; }
 
 // ---- Outgoing ---------------------------------------------------------------------
@@ -215,6 +226,8 @@ void WebViewProcessPending() {
     ObjectRecord* saved[kWebOwnerQueueSize];
     uint32_t savedCount = gServingCount;
     memcpy(saved, gServing, savedCount * sizeof *saved);
+    ServingFrame frame = {saved, savedCount, gServingOuter};
+    gServingOuter = &frame;
 
     uint32_t n = TakeQueue(gWebLoadedPages, &gWebLoadedCount);
     for (uint32_t i = 0; i < n && i < gServingCount; i++) {
@@ -241,6 +254,7 @@ void WebViewProcessPending() {
             }
         }
     }
+    gServingOuter = frame.outer;
     gServingCount = savedCount;
     memcpy(gServing, saved, savedCount * sizeof *saved);
 }
@@ -259,6 +273,9 @@ void WebViewForgetOwner(ObjectRecord* owner) {
     RemoveOwner(gWebEventPages, &gWebEventCount, owner);
     for (uint32_t i = 0; i < gServingCount; i++)
         if (gServing[i] == owner) gServing[i] = nullptr;
+    for (ServingFrame* f = gServingOuter; f; f = f->outer)
+        for (uint32_t i = 0; i < f->count; i++)
+            if (f->owners[i] == owner) f->owners[i] = nullptr;
 }
 
 void WebViewChannelHostClosing(void* host) {
