@@ -92,6 +92,12 @@ TEST_F(Writers, MembersAndArrays) {
              JsonEndArray();
          }, ", \"seli\":[\"a\",\"b\"]", "strings: comma only between elements"},
         {[] {
+             JsonBeginArray("seli");
+             JsonAddArrayString("<img src=\"a\\b\">\"], \"x\": [\"");
+             JsonEndArray();
+         }, ", \"seli\":[\"<img src=\\\"a\\\\b\\\">\\\"], \\\"x\\\": [\\\"\"]",
+         "a quote or backslash in an element is escaped, never ends the string"},
+        {[] {
              JsonBeginArray("n");
              JsonAddArrayInt(1, true);
              JsonAddArrayInt(2, false);

@@ -235,6 +235,8 @@ void JsonAddBool(const char* key, bool flag) {
 // Writes the escaped bytes of a string member. Only real UTF-8 continuation
 // bytes (10xxxxxx) are copied after a lead byte: a broken sequence followed by
 // a quote must not carry the quote past the escaping and open a new member.
+static void JsonWriteEscaped(const char* text, uint32_t length, int mode);
+
 static void JsonWriteString(const char* key, const char* text, uint32_t length, int mode) {
     if (gJsonMsgBuf.failed) return;
     if (!text) length = 0;
@@ -249,6 +251,12 @@ static void JsonWriteString(const char* key, const char* text, uint32_t length, 
     if (reserve > 0x7FFFFFF0u || !TextBufEnsure(&gJsonMsgBuf, static_cast<uint32_t>(reserve), kJsonGrowStep, nullptr))
         return TextBufMarkFailed(&gJsonMsgBuf);
     JsonAppendZ(head);
+    JsonWriteEscaped(text, length, mode);
+    JsonAppend("\"", 1);
+}
+
+// The escaped bytes of a string's value, without its quotes.
+static void JsonWriteEscaped(const char* text, uint32_t length, int mode) {
     const uint8_t* s = reinterpret_cast<const uint8_t*>(text);
     uint32_t i = 0;
     while (i < length && !gJsonMsgBuf.failed) {
@@ -285,7 +293,6 @@ static void JsonWriteString(const char* key, const char* text, uint32_t length, 
         gJsonMsgBuf.length += n;
         gJsonMsgBuf.data[gJsonMsgBuf.length] = 0;
     }
-    JsonAppend("\"", 1);
 }
 
 void JsonAddString(const char* key, const char* text, uint32_t length) {
@@ -358,8 +365,10 @@ void JsonAddArrayInt(int32_t value, bool first) {
 void JsonAddArrayString(const char* text) {
     if (!gArrayFirst) JsonAppend(",", 1);
     gArrayFirst = false;
+    // Escaped like every other string: the element is markup built from
+    // object texts, and a quote or backslash in it must not end the string.
     JsonAppend("\"", 1);
-    if (text) JsonAppendZ(text);
+    if (text) JsonWriteEscaped(text, static_cast<uint32_t>(strlen(text)), kCharModeUtf8);
     JsonAppend("\"", 1);
 }
 
