@@ -252,6 +252,28 @@ TEST_F(Channel, InnerSendKeepsTheOuterGuard) {
     EXPECT_TRUE(gWebFetchAllowed);
 }
 
+TEST_F(Channel, AQueryInsideAWaitKeepsEachReplyWithItsQuery) {
+    // The outer query's answer has arrived when a window procedure, in the
+    // same pump turn, queries the page itself: each query gets its own reply.
+    RecPageAnswer(&gViewA.page, 9, "{\"data\":\"outer\"}", 0);
+    RecPageAnswer(&gViewA.page, 28, "{\"data\":\"inner\"}", 0);
+    static std::string sInner;
+    sInner.clear();
+    gWebHooks.pumpTurn = [] {
+        PumpBoth();
+        if (!sInner.empty()) return;
+        sInner = "none";
+        JsonBeginAction(28);
+        JsonValue* inner = WebViewMsgQuery();
+        if (inner && JsonGetText(inner, "data")) sInner = JsonGetText(inner, "data");
+    };
+    JsonBeginAction(9);
+    JsonValue* outer = WebViewMsgQuery();
+    EXPECT_EQ(sInner, "inner");
+    ASSERT_NE(outer, nullptr) << "the outer answer is not freed by the inner send";
+    EXPECT_STREQ(JsonGetText(outer, "data"), "outer");
+}
+
 TEST_F(Channel, NoticeDuringTheFetchIsNotLost) {
     // While the first event is dispatched, the page announces another one (a
     // second notice for an owner being served must queue it again).

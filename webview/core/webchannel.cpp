@@ -114,6 +114,28 @@ void WebViewMsgFlush() {
     gCurWebView = previous;
 }
 
+// A send that waits for its reply. A send made inside the wait (a window
+// procedure that posts or queries the page) would free the reply slot, which
+// may already hold this wait's answer, and leave its own reply there to be
+// taken for this one: the answer is kept here instead, and given back when
+// the pump turn that ran the inner send is over.
+struct SendWait {
+    JsonValue* reply;         // this wait's answer, set aside by an inner send
+    uint32_t innerSends;      // sends made during the current pump turn
+    SendWait* outer;
+};
+static SendWait* gSendWait;
+
+static void PumpTurnForReply(SendWait* me) {
+    if (gWebHooks.pumpTurn) gWebHooks.pumpTurn();
+    if (!me->innerSends) return;
+    // The slot holds an inner send's reply; its caller has finished with it.
+    if (gWebReply) WebViewJsonFree(gWebReply);
+    gWebReply = me->reply;
+    me->reply = nullptr;
+    me->innerSends = 0;
+}
+
 JsonValue* WebViewMsgSend(bool wait) {
     bool haveText = false;
     if (gMsgBatch.length) {
@@ -128,8 +150,10 @@ JsonValue* WebViewMsgSend(bool wait) {
     if (!haveText || !gCurWebView) return nullptr;
     if (gWebHooks.setThreadCodePage) gWebHooks.setThreadCodePage(kUtf8CodePage);
     if (gWebHooks.postText) gWebHooks.postText(gCurWebView, gSendText.data);
+    if (gSendWait) gSendWait->innerSends++;
     if (gWebReply) {
-        WebViewJsonFree(gWebReply);
+        if (gSendWait && !gSendWait->reply) gSendWait->reply = gWebReply;
+        else WebViewJsonFree(gWebReply);
         gWebReply = nullptr;
     }
     if (!wait) return nullptr;
@@ -137,11 +161,14 @@ JsonValue* WebViewMsgSend(bool wait) {
     // event fetch start while the outer wait is still running.
     bool previous = gWebFetchAllowed;
     gWebFetchAllowed = false;
-    if (gWebHooks.pumpTurn) gWebHooks.pumpTurn();
+    SendWait me = {nullptr, 0, gSendWait};
+    gSendWait = &me;
+    PumpTurnForReply(&me);
     for (int i = 0; i < kReplyWaitTurns && !gWebReply; i++) {
         if (gWebHooks.sleepMs) gWebHooks.sleepMs(kReplyWaitSleepMs);
-        if (gWebHooks.pumpTurn) gWebHooks.pumpTurn();
+        PumpTurnForReply(&me);
     }
+    gSendWait = me.outer;
     gWebFetchAllowed = previous;
     return gWebReply;
 }
