@@ -405,6 +405,9 @@ int32_t PrtPageStart() {
             SetWinErrorText(GetLastError());
             return kPrtNoMemory;
         }
+        // The document is open from here on, even if the page start below
+        // fails: the close must end it, and a later page must not start it twice.
+        job->flags &= ~kPrtFlagDocPending;
     }
     PrtApplyPageSetup(pending);
     if ((job->flags & kPrtFlagPrinterPage) && StartPage(job->dc) <= 0) {
