@@ -160,11 +160,14 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
     int exitCode = 0;
     if (gSession.state == kSessionRefused) {
         ConsoleText(gSession.refuseText);
-    } else if (rc != 0 || gSession.state != kSessionRunning) {
+    } else if (!gSession.opened) {
+        // No session was opened: the failure is printed and the exit code is 0.
         char text[600];
         snprintf(text, sizeof text, "%s\n%s", kFatalText, LastErrorText(rc ? rc : gSession.lastError));
         ConsoleText(text);
     } else {
+        // An opened session ends with its own code, even when it ended (or
+        // failed) while its opening was still being worked through.
         // 9. The main loop.
         while (gSession.state == kSessionRunning) PumpOnce(true);
         // 10. The error text, if any, then the clean-up.

@@ -21,6 +21,7 @@ struct Session {
     bool swapped;                 // the server's byte order is the opposite of ours
     bool orderKnown;              // set by the first received message
     bool compressOut;             // the accept allows compressed bodies
+    bool opened;                  // the server accepted the session
     int exitCode;                 // from message 1011
     int32_t lastError;            // Winsock number, kErrBadMessage or kErrNotConnected
     uint32_t curSeq;              // sequence of the request being answered

@@ -50,6 +50,7 @@ static int32_t OnAccept(const SrvMsg* m) {
     gClientConfig.noPrintAnswers = (options & kAccOptNoPrintAnswers) != 0;
     gSession.compressOut = (options & kAccOptCompress) != 0;
     gSession.state = kSessionRunning;
+    gSession.opened = true;
     DebugLogWrite("SERVER VERSION", "%u", version);
     return kNoAnswer;
 }
