@@ -331,6 +331,10 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     if (!ResolveAndConnect(host, port, localIp, &s)) return gSession.lastError ? gSession.lastError : kErrNotConnected;
     BOOL on = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    // A frame that stops arriving half-way is held to the same silence limit
+    // as the wait for its first byte, instead of blocking the thread for good.
+    DWORD silenceMs = static_cast<DWORD>(gClientConfig.recvTimeout > 0 ? gClientConfig.recvTimeout : 300) * 1000u;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&silenceMs), sizeof silenceMs);
     gSock = s;
     gStopping = 0;
     gSession.state = kSessionOpening;
