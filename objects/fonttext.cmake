@@ -1,5 +1,3 @@
 # The font-text parser: platform-free, built by both the host and the cross build.
-if(NOT TARGET qov_fonttext)
-  qov_library(qov_fonttext
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/fonttext.cpp)
-endif()
+qov_library(qov_fonttext
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/fonttext.cpp)

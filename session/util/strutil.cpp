@@ -19,7 +19,7 @@ char* DupBytes(const void* bytes, size_t n) {
     return copy;
 }
 
-static void CopyBounded(const char* text, size_t length, char* dest, size_t cap) {
+void CopyBounded(const char* text, size_t length, char* dest, size_t cap) {
     size_t n = 0;
     if (text) {
         size_t limit = length < cap ? length : cap;
@@ -28,10 +28,6 @@ static void CopyBounded(const char* text, size_t length, char* dest, size_t cap)
     }
     dest[n] = 0;
 }
-
-void CopyStr255(const char* text, size_t length, char* dest) { CopyBounded(text, length, dest, kStr255); }
-
-void CopyStr40960(const char* text, size_t length, char* dest) { CopyBounded(text, length, dest, kStr40960); }
 
 bool ReplaceStrField(const char* text, long length, char** field) {
     size_t n = 0;

@@ -4,17 +4,20 @@
 
 #include <cstddef>
 
-constexpr size_t kStr255 = 255;
-constexpr size_t kStr40960 = 40960;
-
 // A NUL-terminated copy on the local heap; null for a null text or no memory.
 char* DupStr(const char* text);
 // A copy of n bytes plus a NUL on the local heap; null when memory runs out.
 char* DupBytes(const void* bytes, size_t n);
-// Copies at most 255 (40960) bytes of text and a NUL into dest, which holds
-// 256 (40961) bytes; the copy stops early at a NUL inside the text.
-void CopyStr255(const char* text, size_t length, char* dest);
-void CopyStr40960(const char* text, size_t length, char* dest);
+// Copies at most cap bytes of text and a NUL into dest, which holds cap + 1
+// bytes; the copy stops early at a NUL inside the text. A null text copies "".
+void CopyBounded(const char* text, size_t length, char* dest, size_t cap);
+// The same into a fixed array, whose size bounds the copy: no caller can name
+// a capacity that its array does not have.
+template <size_t N>
+void CopyStrInto(char (&dest)[N], const char* text, size_t length) {
+    static_assert(N > 0, "the array must hold at least the NUL");
+    CopyBounded(text, length, dest, N - 1);
+}
 // Replaces the heap text in *field with a copy of text (length -1: up to the
 // NUL). A null or empty text, or length 0, frees the field and leaves it null;
 // when the copy cannot be made the field keeps its old text. Answers false then.

@@ -29,12 +29,15 @@ TEST(Strings, BoundedCopiesAndFieldReplacement) {
     char big[300];
     memset(big, 'a', sizeof big);
     char out[256];
-    CopyStr255(big, sizeof big, out);
-    EXPECT_EQ(strlen(out), 255u) << "at most 255 bytes are copied";
-    CopyStr255("abc\0def", 7, out);
+    CopyStrInto(out, big, sizeof big);
+    EXPECT_EQ(strlen(out), 255u) << "at most the array's size less the NUL is copied";
+    CopyStrInto(out, "abc\0def", 7);
     EXPECT_STREQ(out, "abc") << "the copy stops at a NUL";
-    CopyStr255(nullptr, 5, out);
+    CopyStrInto(out, nullptr, 5);
     EXPECT_STREQ(out, "");
+    char small[4];
+    CopyStrInto(small, "abcdef", 6);
+    EXPECT_STREQ(small, "abc") << "a small array bounds the copy by its own size";
 
     char* d = DupBytes("xyz", 2);
     ASSERT_NE(d, nullptr);

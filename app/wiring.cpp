@@ -1,10 +1,11 @@
 // wiring.cpp - connects the facilities to one another through their hook
 // tables at start-up: the windows layer and the object model to the session,
 // the web view, printing, COM and the image loaders to both.
-#include "session/wiring.h"
+#include "app/wiring.h"
 
 #include <string>
 
+#include "com/autoserver.h"
 #include "com/oleutil.h"
 #include "controls/controls.h"
 #include "graphics/image/imageload.h"
@@ -61,6 +62,7 @@ void InstallFacilities() {
     gWebHooks.sysColor = SysColorEntry;
     gGuiHooks.oleInit = ComOleInit;
     gGuiHooks.oleUninit = ComOleUninit;
+    gHooks.automationRun = AutomationServerRun;
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;
     gImageLoadHooks.fetch = ImageFetch;

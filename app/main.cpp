@@ -12,7 +12,7 @@
 #include "session/settings.h"
 #include "session/switches.h"
 #include "session/util/mem.h"
-#include "session/wiring.h"
+#include "app/wiring.h"
 
 HWND CreateSessionWindow(HINSTANCE inst);
 
