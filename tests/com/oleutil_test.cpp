@@ -37,7 +37,9 @@ TEST(OleUnits, HimetricRoundTrips) {
     ReleaseDC(nullptr, dc);
     // A device without a resolution falls back to the screen, not to -1.
     HDC meta = CreateEnhMetaFileA(nullptr, nullptr, nullptr, nullptr);
-    if (meta && GetDeviceCaps(meta, LOGPIXELSX) == 0) EXPECT_EQ(PixelsToHimetricX(meta, 96), MulDiv(2540, 96, dx));
+    if (meta && GetDeviceCaps(meta, LOGPIXELSX) == 0) {
+        EXPECT_EQ(PixelsToHimetricX(meta, 96), MulDiv(2540, 96, dx));
+    }
     if (meta) DeleteEnhMetaFile(CloseEnhMetaFile(meta));
 }
 
