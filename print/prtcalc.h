@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "print/prtcodes.h"
 #include "session/proto/wire.h"
 
 // ---- Results the server sees -----------------------------------------------------
@@ -39,9 +40,10 @@ constexpr uint32_t kPrtMsgResetSetup = 2201, kPrtMsgControl = 2202, kPrtMsgColor
 constexpr size_t kPrtCloseWords = 11;
 constexpr size_t kPrtCloseBlockMin = 56;      // a shorter 1205 has close options 0
 constexpr uint32_t kPrtFontObjectLen = 65535; // 2207: the Font object follows instead of a text
+constexpr uint32_t kPrtNumericPlayOnly = 1;    // 2205 mode: the text is only played
 
 // A counted text inside a message; the pointer stays valid with the message.
-struct PrtText {
+struct PrtMsgText {
     const char* text;
     uint32_t len;
 };
@@ -49,7 +51,7 @@ struct PrtText {
 // 1202 and 1211.
 struct PrtOpenMsg {
     uint32_t owner;
-    PrtText name, title, spool, pdfFile;
+    PrtMsgText name, title, spool, pdfFile;
     int32_t pageLimit;
     uint32_t options;
 };
@@ -68,7 +70,7 @@ struct PrtDrawMsg {
     uint32_t type;
     uint32_t code;            // 2202 code, 2203 which, 2205 mode, 2207 Font object, 2209 Pict object
     uint32_t value;           // 2202 value, 2203 colour, 2209 mode, 2201 force
-    PrtText text;             // 2204, 2205, 2207 font text, 2216-2219 option text
+    PrtMsgText text;          // 2204, 2205, 2207 font text, 2216-2219 option text
     uint16_t column, row;     // 2206, 2208
     uint16_t top, bottom, left, right;
     uint16_t cornerWidth, cornerHeight;

@@ -142,9 +142,14 @@ static bool OpenNamedSpool(PrinterRec* job, const char* spool, size_t spoolLen) 
 
 // ---- Open ------------------------------------------------------------------------------
 
-PrinterRec* PrtOpen(uint32_t owner, const char* name, size_t nameLen, const char* title, size_t titleLen,
-                    int32_t pageLimit, uint32_t options, const char* spool, size_t spoolLen, uint32_t* errorOut,
-                    const char* pdfFile, size_t pdfFileLen) {
+PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
+    const char* name = request->name.text;
+    size_t nameLen = request->name.len;
+    const char* title = request->title.text;
+    size_t titleLen = request->title.len;
+    const char* spool = request->spool.text;
+    size_t spoolLen = request->spool.len;
+    uint32_t options = request->options;
     if (nameLen && name[0] == '!') {
         name++;
         nameLen--;
@@ -164,10 +169,10 @@ PrinterRec* PrtOpen(uint32_t owner, const char* name, size_t nameLen, const char
     if (options & kPrtOptPdfPreview) job->pdfFlags |= kPrtPdfPreviewOpt;
     if (options & kPrtOptUtf16) job->pdfFlags |= kPrtPdfUtf16;
 
-    if (pdfFile && pdfFileLen) {
+    if (request->pdfFile.text && request->pdfFile.len) {
         job->pdfFlags |= kPrtPdfTitled;
-        title = pdfFile;
-        titleLen = pdfFileLen;
+        title = request->pdfFile.text;
+        titleLen = request->pdfFile.len;
     }
     if (titleLen > kPrtTitleMax) titleLen = kPrtTitleMax;
     if (titleLen) memcpy(job->title, title, titleLen);
@@ -195,7 +200,8 @@ PrinterRec* PrtOpen(uint32_t owner, const char* name, size_t nameLen, const char
     if (nm[0] == 0 || strcmp(nm, "@?") == 0) {
         if (nm[0] == '@') job->flags = (job->flags | kPrtFlagPreviewAtClose | kPrtFlagSpooling | kPrtFlagSpoolEmpty) &
                                       ~kPrtFlagPrinterPage;
-        if (!AdvPrtOpenByDlg(job, owner, true, pageLimit, nullptr, false)) {
+        if (!AdvPrtOpenByDlg(job, request->owner, kPrtDlgTakeDevMode, request->pageLimit, nullptr,
+                             kPrtDlgKeepHandles)) {
             *errorOut = job->openError;
             PrtRecFree(job);
             return nullptr;
@@ -352,8 +358,7 @@ PrtJobAnswer PrtOpenFromMsg(const SrvMsg* m) {
         return a;
     }
     uint32_t err = 0;
-    PrinterRec* job = PrtOpen(o.owner, o.name.text, o.name.len, o.title.text, o.title.len, o.pageLimit, o.options,
-                              o.spool.text, o.spool.len, &err, o.pdfFile.text, o.pdfFile.len);
+    PrinterRec* job = PrtOpen(&o, &err);
     a.value = job ? static_cast<int32_t>(job->handle) : 0;
     a.detail = static_cast<int32_t>(err);
     return a;
