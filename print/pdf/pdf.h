@@ -38,6 +38,26 @@ enum : DWORD {
     kPdfFlagAltBaseline = 0x400000,
 };
 
+// Flags of a new document before its options apply: TrueType files embedded,
+// images framed.
+constexpr DWORD kPdfFlagsAtBegin = kPdfFlagEmbedTrueType | kPdfFlagImageFrame;
+
+// Bits of the option word PdfBegin takes (the print job's open options).
+enum : DWORD {
+    kPdfOptUncompressed = 1u << 16,    // streams written uncompressed
+    kPdfOptKeepFamily = 1u << 18,      // with kPdfOptPreferTrueType: family names as given
+    kPdfOptPreferTrueType = 1u << 19,  // the standard families from their TrueType files
+    kPdfOptNoMargin = 1u << 20,        // no 9-point margins
+    kPdfOptNoEmbed = 1u << 21,         // TrueType font files not embedded
+    kPdfOptWinAnsi = 1u << 23,         // WinAnsiEncoding for the standard fonts
+    kPdfOptKeepLineHeight = 1u << 25,  // the font line height is not measured on the device
+    kPdfOptFontOption = 1u << 26,
+    kPdfOpt16BitText = 1u << 27,       // every text in TrueType subsets
+    kPdfOptUtf16Text = 1u << 28,       // the print job's "texts may be UTF-16", passed through
+    kPdfOptAltBaseline = 1u << 29,
+    kPdfOptNoInfo = 1u << 30,          // no information dictionary
+};
+
 // Directions of a unit conversion.
 enum { kPdfNoDir = 0, kPdfHorz = 1, kPdfVert = 2 };
 
@@ -48,6 +68,8 @@ enum : BYTE {
 };
 
 constexpr int kPdfOutBufSize = 4096;
+// The character cell of unit mode 1 (Courier 11), points.
+constexpr double kPdfCellWidth = 6.6, kPdfLineHeight = 11.756;
 constexpr int kPdfTreeFanout = 10;
 constexpr int kPdfTreeLevels = 10;
 constexpr int kPdfFileNameMax = 255;
@@ -183,8 +205,10 @@ extern int gPdfErrNo;
 extern char gPdfErrorText[128];
 
 // ---- file layer -------------------------------------------------------------
-enum { kPdfOpenCreate = 1 };
-uintptr_t PdfFileOpen(const char* name, DWORD flags, int create);  // 0 on failure
+// Access bits of an open: read only, or read and write.
+enum : DWORD { kPdfFileAccessMask = 0x70, kPdfFileReadWrite = 0x10, kPdfFileReadOnly = 0x40 };
+enum PdfFileCreate { kPdfOpenExisting = 0, kPdfOpenCreate = 1 };
+uintptr_t PdfFileOpen(const char* name, DWORD access, PdfFileCreate create);  // 0 on failure
 int64_t PdfFileSeek(uintptr_t h, int64_t offset);
 int64_t PdfFileRead(uintptr_t h, void* buf, size_t n);
 int64_t PdfFileWrite(uintptr_t h, const void* buf, size_t n);
@@ -209,7 +233,8 @@ int PdfPutLine(PdfDocRec* doc, const char* text);
 int PdfPutUInt(PdfDocRec* doc, uint64_t value, int minDigits);
 int PdfPutInt(PdfDocRec* doc, int32_t value, int minDigits);
 int PdfPutFixed3(PdfDocRec* doc, double value);
-int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, bool endLine, DWORD obj);
+enum PdfLineEnd { kPdfSameLine, kPdfEndLine };
+int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, PdfLineEnd end, DWORD obj);
 int PdfPutByte(PdfDocRec* doc, BYTE b);
 int PdfPutName(PdfDocRec* doc, const char* name);
 char* PdfPutDec4(char* out, long n);
@@ -247,8 +272,11 @@ int PdfCsY(PdfDocRec* doc, double y);
 int PdfCsText(PdfDocRec* doc, const BYTE* bytes, size_t n);
 double PdfToPoints(PdfDocRec* doc, double value, int dir);
 double PdfFromPoints(PdfDocRec* doc, double points, int dir, int unitMode);
-double PdfPageCoord(PdfDocRec* doc, double value, int vertical);
-int PdfSetColor(PdfDocRec* doc, DWORD colour, bool fill);
+enum PdfAxis { kPdfAxisX, kPdfAxisY };
+double PdfPageCoord(PdfDocRec* doc, double value, PdfAxis axis);
+// The colour of fills (" rg") or of strokes (" RG"), written when it changed.
+enum PdfPaintKind { kPdfStroke, kPdfFill };
+int PdfSetColor(PdfDocRec* doc, DWORD colour, PdfPaintKind kind);
 int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide);
 int PdfControlCode(PdfDocRec* doc, int code, int16_t value);
 int PdfMoveTo(PdfDocRec* doc, WORD column, WORD line);

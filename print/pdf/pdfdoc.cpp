@@ -43,6 +43,8 @@ constexpr DWORD kPdfFirstObj = 3;
 constexpr DWORD kPdfRootNode = 2;
 constexpr int kPdfZlibWindowBits = 14;  // a 16 KB window
 constexpr int kPdfZlibMemLevel = 8;
+constexpr double kPdfMargin = 9;            // points, top and left
+constexpr double kPdfLetterWidth = 612, kPdfLetterHeight = 792;
 // Runtime error numbers of the file layer.
 constexpr int kPdfErrBadHandle = 9, kPdfErrNoFile = 2, kPdfErrNoMemory = 12, kPdfErrWrite = 5;
 
@@ -63,8 +65,10 @@ static PdfFileEntry* PdfFindFile(uintptr_t h) {
     return nullptr;
 }
 
-uintptr_t PdfFileOpen(const char* name, DWORD flags, int create) {
-    const char* mode = (flags & 0x70) == 0x40 ? "rb" : create ? "wb+" : "rb+";
+uintptr_t PdfFileOpen(const char* name, DWORD access, PdfFileCreate create) {
+    const char* mode = (access & kPdfFileAccessMask) == kPdfFileReadOnly ? "rb"
+                       : create == kPdfOpenCreate                         ? "wb+"
+                                                                          : "rb+";
     auto* e = static_cast<PdfFileEntry*>(GuardedAlloc(sizeof(PdfFileEntry)));
     if (!e) {
         gPdfErrNo = kPdfErrNoMemory;
@@ -219,7 +223,7 @@ int PdfPutFixed3(PdfDocRec* doc, double value) {
 
 // A literal string. Besides the delimiters and the backslash, CR is escaped:
 // a bare CR inside a literal string is read back as LF by every PDF reader.
-int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, bool endLine, DWORD obj) {
+int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, PdfLineEnd end, DWORD obj) {
     (void)obj;  // the object whose key encrypts the string
     if (!doc->encryptObj) doc->flags |= kPdfFlagClearText;
     const BYTE* p = static_cast<const BYTE*>(bytes);
@@ -235,7 +239,7 @@ int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, bool endLine, DWOR
     }
     PdfPutBytes(doc, p + run, n - run);
     PdfPutByte(doc, ')');
-    if (endLine) PdfPutLine(doc, nullptr);
+    if (end == kPdfEndLine) PdfPutLine(doc, nullptr);
     return 0;
 }
 
@@ -321,20 +325,20 @@ int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolutio
     memset(doc, 0, sizeof(PdfDocRec));
     *out = doc;
 
-    DWORD f = 0x2010;
-    if (options & (1u << 16)) f |= kPdfFlagUncompressed;
-    if (options & (1u << 30)) f |= kPdfFlagNoInfo;
-    if (options & (1u << 21)) f &= ~kPdfFlagEmbedTrueType;
-    if (options & (1u << 23)) f |= kPdfFlagWinAnsi;
-    if (options & (1u << 18)) f |= kPdfFlagKeepFamily;
-    if (options & (1u << 19)) f |= kPdfFlagPreferTrueType;
-    if (options & ((1u << 27) | (1u << 28))) {
+    DWORD f = kPdfFlagsAtBegin;
+    if (options & kPdfOptUncompressed) f |= kPdfFlagUncompressed;
+    if (options & kPdfOptNoInfo) f |= kPdfFlagNoInfo;
+    if (options & kPdfOptNoEmbed) f &= ~kPdfFlagEmbedTrueType;
+    if (options & kPdfOptWinAnsi) f |= kPdfFlagWinAnsi;
+    if (options & kPdfOptKeepFamily) f |= kPdfFlagKeepFamily;
+    if (options & kPdfOptPreferTrueType) f |= kPdfFlagPreferTrueType;
+    if (options & (kPdfOpt16BitText | kPdfOptUtf16Text)) {
         f &= ~(kPdfFlagKeepFamily | kPdfFlagEmbedTrueType);
         f |= kPdfFlag16BitText | kPdfFlagPreferTrueType;
     }
-    if (options & (1u << 25)) f |= kPdfFlagKeepLineHeight;
-    if (options & (1u << 26)) f |= kPdfFlagFontOption;
-    if (options & (1u << 29)) f |= kPdfFlagAltBaseline;
+    if (options & kPdfOptKeepLineHeight) f |= kPdfFlagKeepLineHeight;
+    if (options & kPdfOptFontOption) f |= kPdfFlagFontOption;
+    if (options & kPdfOptAltBaseline) f |= kPdfFlagAltBaseline;
     doc->flags = f;
 
     doc->objCapacity = kPdfObjTableStep;
@@ -347,7 +351,7 @@ int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolutio
     memset(doc->objOffsets, 0, kPdfObjTableStep * sizeof(uint64_t));
 
     snprintf(doc->fileName, sizeof doc->fileName, "%s", fileName ? fileName : "");
-    doc->file = PdfFileOpen(doc->fileName, 16, kPdfOpenCreate);
+    doc->file = PdfFileOpen(doc->fileName, kPdfFileReadWrite, kPdfOpenCreate);
     if (!doc->file) {
         *out = nullptr;
         GuardedFree(doc->objOffsets);
@@ -355,10 +359,10 @@ int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolutio
         return kPdfFail;
     }
 
-    doc->pageWidth = 612;
-    doc->pageHeight = 792;
-    bool noMargin = (options & (1u << 20)) != 0;
-    doc->topMargin = doc->leftMargin = noMargin ? 0 : 9;
+    doc->pageWidth = kPdfLetterWidth;
+    doc->pageHeight = kPdfLetterHeight;
+    bool noMargin = (options & kPdfOptNoMargin) != 0;
+    doc->topMargin = doc->leftMargin = noMargin ? 0 : kPdfMargin;
 
     static const BYTE kBinaryComment[] = {0x25, 0x7F, 0x80, 0x81, 0x82, 0};
     PdfPutLine(doc, "%PDF-1.4");
@@ -379,8 +383,8 @@ int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolutio
 
     PdfSelectFont(doc, "Courier", 0, 0);
 
-    doc->cellWidth = doc->defCellWidth = doc->fontCellWidth = 6.6;
-    doc->lineHeight = doc->defLineHeight = doc->fontLineHeight = 11.756;
+    doc->cellWidth = doc->defCellWidth = doc->fontCellWidth = kPdfCellWidth;
+    doc->lineHeight = doc->defLineHeight = doc->fontLineHeight = kPdfLineHeight;
     PdfMoveTo(doc, 1, 1);
     return kPdfOk;
 }
@@ -614,12 +618,12 @@ void PdfDateText(char* out, int64_t when) {
 void PdfPutUserName(PdfDocRec* doc) {
     char name[256] = "";
     if (!gPdfHooks.userName || !gPdfHooks.userName(name, sizeof name)) name[0] = 0;
-    PdfPutString(doc, name, strlen(name), true, doc->infoObj);
+    PdfPutString(doc, name, strlen(name), kPdfEndLine, doc->infoObj);
 }
 
 static void PdfPutInfoValue(PdfDocRec* doc, const char* key, const PdfOptValue& v) {
     PdfPutText(doc, key);
-    PdfPutString(doc, v.text, v.len, true, doc->infoObj);
+    PdfPutString(doc, v.text, v.len, kPdfEndLine, doc->infoObj);
 }
 
 int PdfWriteInfo(PdfDocRec* doc, const PdfInfoOpts* opts) {

@@ -11,7 +11,6 @@
 
 constexpr DWORD kPdfContentStep = 4096;
 constexpr double kPdfDegToRad = 0.0174532925;
-constexpr double kPdfCellWidth = 6.6, kPdfLineHeight = 11.756;
 constexpr double kPdfTenthMm = 0.2835;
 constexpr DWORD kPdfWhite = 0xFFFFFF;
 constexpr int kPdfColourCodes = 8;
@@ -126,9 +125,9 @@ int PdfCsNum(PdfDocRec* doc, double v) {
 
 int PdfCsUInt(PdfDocRec* doc, uint64_t v) { return PdfCsDigits(doc, v, 1, false); }
 
-int PdfCsX(PdfDocRec* doc, double x) { return PdfCsNum(doc, PdfPageCoord(doc, x, 0)); }
+int PdfCsX(PdfDocRec* doc, double x) { return PdfCsNum(doc, PdfPageCoord(doc, x, kPdfAxisX)); }
 
-int PdfCsY(PdfDocRec* doc, double y) { return PdfCsNum(doc, PdfPageCoord(doc, y, 1)); }
+int PdfCsY(PdfDocRec* doc, double y) { return PdfCsNum(doc, PdfPageCoord(doc, y, kPdfAxisY)); }
 
 int PdfCsText(PdfDocRec* doc, const BYTE* bytes, size_t n) {
     size_t run = 0;
@@ -191,14 +190,15 @@ double PdfFromPoints(PdfDocRec* doc, double points, int dir, int unitMode) {
     return v;
 }
 
-double PdfPageCoord(PdfDocRec* doc, double value, int vertical) {
-    if (!vertical) return value + doc->leftMargin + doc->leftOffset;
+double PdfPageCoord(PdfDocRec* doc, double value, PdfAxis axis) {
+    if (axis == kPdfAxisX) return value + doc->leftMargin + doc->leftOffset;
     return doc->pageHeight - (value + doc->topMargin + doc->topOffset);
 }
 
 // ---- colours ------------------------------------------------------------------------
 
-int PdfSetColor(PdfDocRec* doc, DWORD colour, bool fill) {
+int PdfSetColor(PdfDocRec* doc, DWORD colour, PdfPaintKind kind) {
+    bool fill = kind == kPdfFill;
     colour &= 0xFFFFFF;
     if ((doc->flags & kPdfFlagGrey) && colour != kPdfWhite) {
         DWORD r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
@@ -329,8 +329,8 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
 
     if (!(doc->flags & kPdfFlagTransparent)) {
         PdfCsLine(doc, "0.000 w");
-        PdfSetColor(doc, doc->background, true);
-        PdfSetColor(doc, doc->background, false);
+        PdfSetColor(doc, doc->background, kPdfFill);
+        PdfSetColor(doc, doc->background, kPdfStroke);
         double h = d == 0 ? size - 3.2 : size + 1;
         if (!rotated) {
             double b = d == 0 ? doc->y + size - 2.0 : doc->y + size - d + lift + (alt ? 3.0 : 1.26);
@@ -357,7 +357,7 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
         }
     }
 
-    PdfSetColor(doc, doc->foreground, true);
+    PdfSetColor(doc, doc->foreground, kPdfFill);
     if (!rotated) {
         double base = d == 0 ? doc->y + size - 2.0 : doc->y + size - d + lift - (alt ? 0 : 1.5);
         PdfCsFont(doc);
@@ -381,7 +381,7 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
     }
 
     if (doc->flags & kPdfFlagUnderline) {
-        PdfSetColor(doc, doc->foreground, false);
+        PdfSetColor(doc, doc->foreground, kPdfStroke);
         double u = d == 0 ? doc->y + size - 1.0
                           : doc->y + size - d - (alt ? 0 : 1.5) + lift - 2 * (m[0] + m[2]) / 1000;
         PdfCsNum(doc, m[1] / 1000);

@@ -237,7 +237,7 @@ TEST(PdfWriter, NumberAndTextWriters) {
         EXPECT_STREQ(buf, c.dec8) << c.n;
     }
     std::string pdf = WriteDoc("strings.pdf", kUncompressed, [](PdfDocRec* doc) {
-        PdfPutString(doc, "a(b)c\\d\re\nf", 11, true, 0);
+        PdfPutString(doc, "a(b)c\\d\re\nf", 11, kPdfEndLine, 0);
         PdfPutUInt(doc, 0, 0);
         PdfPutText(doc, "|");
         PdfPutUInt(doc, 7, 3);
@@ -317,7 +317,7 @@ TEST(PdfWriter, FailedWritesAreReportedByFinish) {
         ASSERT_EQ(PdfBegin(c.name, &doc, 0, 0), 0) << c.why;
         if (c.readOnly) {
             PdfFileClose(doc->file);
-            doc->file = PdfFileOpen(c.name, 0x40, 0);
+            doc->file = PdfFileOpen(c.name, 0x40, kPdfOpenExisting);
             ASSERT_NE(doc->file, 0u) << c.why;
         }
         for (int i = 1; i <= 60; i++) {
