@@ -11,6 +11,16 @@
 // Results the print job sees (its own numbering).
 enum PdfResult { kPdfOk = 0, kPdfFail = -1, kPdfTreeTooDeep = 1, kPdfFontNotMade = 21271 };
 
+// Runtime error numbers the writer leaves in gPdfErrNo.
+enum PdfErrNo {
+    kPdfErrNoFile = 2,       // a file (the output, a font file) not found or not made
+    kPdfErrNoFontFile = kPdfErrNoFile,
+    kPdfErrWrite = 5,        // a write, flush or close failed
+    kPdfErrBadHandle = 9,
+    kPdfErrNoMemory = 12,
+    kPdfErrTooLarge = 27,    // an object lies beyond what the cross-reference table can address
+};
+
 // Document flag bits (PdfDocRec::flags).
 enum : DWORD {
     kPdfFlagGrey = 0x1,
@@ -169,8 +179,9 @@ struct PdfDocRec {
     BYTE userPad[32], ownerPad[32];
     DWORD encryptObj;
     BYTE keyMaterial[10];
-    int fontError;                 // a font failure reported at the end
+    int fontError;                 // a font failure while drawing, reported at the end (an error number)
     BYTE writeFailed;              // a write, flush or close of the file failed
+    BYTE tooLarge;                 // an object offset did not fit its cross-reference entry
 };
 
 constexpr DWORD kPdfNoColour = 0xFFFFFFFFu;
@@ -224,6 +235,12 @@ void PdfStartPage(PdfDocRec* doc);
 void PdfNewPage(PdfDocRec* doc);
 int PdfEndPage(PdfDocRec* doc);
 bool PdfSetObjOffset(PdfDocRec* doc, DWORD obj);
+// The offset field of a cross-reference entry: exactly ten digits, so offsets
+// up to 9999999999 (about 9.3 GB); false for a larger one, which no entry
+// can address.
+constexpr int kPdfXrefOffsetDigits = 10;
+constexpr uint64_t kPdfXrefOffsetMax = 9999999999ull;
+bool PdfFormatXrefOffset(uint64_t offset, char out[kPdfXrefOffsetDigits]);
 int PdfAddPageToTree(PdfDocRec* doc, DWORD page);
 int PdfWritePagesNode(PdfDocRec* doc, int level);
 

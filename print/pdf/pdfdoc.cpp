@@ -41,12 +41,11 @@ char gPdfErrorText[128];
 constexpr DWORD kPdfObjTableStep = 200;
 constexpr DWORD kPdfFirstObj = 3;
 constexpr DWORD kPdfRootNode = 2;
+constexpr size_t kPdfXrefLineLen = 20;      // a cross-reference entry with its CR LF
 constexpr int kPdfZlibWindowBits = 14;  // a 16 KB window
 constexpr int kPdfZlibMemLevel = 8;
 constexpr double kPdfMargin = 9;            // points, top and left
 constexpr double kPdfLetterWidth = 612, kPdfLetterHeight = 792;
-// Runtime error numbers of the file layer.
-constexpr int kPdfErrBadHandle = 9, kPdfErrNoFile = 2, kPdfErrNoMemory = 12, kPdfErrWrite = 5;
 
 // ---- file layer ---------------------------------------------------------------
 // Open files are listed so that a handle can be checked before it is used: the
@@ -676,25 +675,31 @@ static void PdfFreeList(PdfListRec* list) {
     }
 }
 
+bool PdfFormatXrefOffset(uint64_t offset, char out[kPdfXrefOffsetDigits]) {
+    if (offset > kPdfXrefOffsetMax) return false;
+    PdfFormatUInt(out, offset, kPdfXrefOffsetDigits);
+    return true;
+}
+
 // The cross-reference table. Every line is 20 bytes with its CR LF. A number
 // that was reserved but never written (its offset is still 0: no object starts
-// at the header) is listed as free, so no reader is sent to offset 0.
+// at the header) is listed as free, so no reader is sent to offset 0. So is an
+// object beyond the ten digits of an entry, and the document is then refused:
+// an entry cut to its low digits would send readers into the wrong object.
 static void PdfWriteXref(PdfDocRec* doc) {
+    static const char kFreeEntry[] = "0000000000 65535 f\r\n";
     PdfPutLine(doc, "xref");
     PdfPutText(doc, "0 ");
     PdfPutUInt(doc, doc->nextObj, 1);
     PdfPutLine(doc, nullptr);
     PdfPutLine(doc, "0000000000 65535 f");
-    char line[20];
-    memcpy(line + 10, " 00000 n\r\n", 10);
+    char line[kPdfXrefLineLen];
+    memcpy(line + kPdfXrefOffsetDigits, " 00000 n\r\n", kPdfXrefLineLen - kPdfXrefOffsetDigits);
     for (DWORD obj = 1; obj < doc->nextObj; obj++) {
         uint64_t off = obj < doc->objCapacity ? doc->objOffsets[obj] : 0;
-        if (!off) {
-            PdfPutBytes(doc, "0000000000 65535 f\r\n", 20);
-            continue;
-        }
-        PdfFormatUInt(line, off % 10000000000ull, 10);
-        PdfPutBytes(doc, line, 20);
+        bool addressed = off && PdfFormatXrefOffset(off, line);
+        if (off && !addressed) doc->tooLarge = 1;
+        PdfPutBytes(doc, addressed ? line : kFreeEntry, kPdfXrefLineLen);
     }
     PdfPutLine(doc, nullptr);
 }
@@ -728,7 +733,7 @@ int PdfFinish(PdfDocRec* doc) {
     PdfPutLine(doc, "endobj");
     PdfPutLine(doc, nullptr);
 
-    auto xrefStart = static_cast<DWORD>(doc->filePos);
+    uint64_t xrefStart = doc->filePos;
     PdfWriteXref(doc);
     PdfPutLine(doc, "trailer");
     PdfPutText(doc, " << /Size ");
@@ -760,7 +765,7 @@ int PdfFinish(PdfDocRec* doc) {
 
     PdfFlush(doc);
     if (PdfFileClose(doc->file) != 0) doc->writeFailed = 1;
-    bool writeFailed = doc->writeFailed != 0;
+    bool writeFailed = doc->writeFailed != 0, tooLarge = doc->tooLarge != 0;
     GuardedFree(doc->content);
     PdfFreeFonts(doc);
     PdfFreeList(doc->images);
@@ -772,6 +777,10 @@ int PdfFinish(PdfDocRec* doc) {
     // An incomplete file (disk full, medium gone) is a failure, whatever else.
     if (writeFailed) {
         gPdfErrNo = kPdfErrWrite;
+        return kPdfFail;
+    }
+    if (tooLarge) {
+        gPdfErrNo = kPdfErrTooLarge;
         return kPdfFail;
     }
     if (fontResult) {

@@ -280,8 +280,21 @@ static void PdfCsFont(PdfDocRec* doc) {
     PdfCsUInt(doc, static_cast<uint64_t>(doc->fontSize > 0 ? doc->fontSize : 0));
 }
 
+// TrueType fonts, and with them 16-bit text, are not built yet. The options
+// that ask for them (preferring TrueType, 16-bit or UTF-16 text) leave no font
+// current or want subsets: a text then cannot be shown, and is refused rather
+// than left off the page. The failure stays with the document, so that
+// PdfFinish answers it too.
+static bool PdfTextHasFont(PdfDocRec* doc) {
+    if (doc->curFont && !(doc->flags & kPdfFlag16BitText)) return true;
+    doc->fontError = kPdfErrNoFontFile;
+    gPdfErrNo = kPdfErrNoFontFile;
+    return false;
+}
+
 int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide) {
-    if (!len || !doc->curFont) return 0;
+    if (!len) return kPdfOk;
+    if (!PdfTextHasFont(doc)) return kPdfFontNotMade;
     BYTE narrow[kPdfNarrowMax];
     if (wide) {
         len = PdfNarrow(text, len, narrow);
