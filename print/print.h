@@ -244,6 +244,9 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
                  uint16_t right);
 // The picture object behind a 2209 handle: filled by the picture facility.
 extern bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
+// A PDF option (2216-2219) applied to a PDF target's document by the option
+// facility: 0, or the detail code of its failure.
+extern int32_t (*gPrtPdfOption)(PdfDocRec* doc, int kind, const char* text, size_t len);
 
 // ---- Fonts (prtfont.cpp) ----------------------------------------------------------------------
 // The job fonts are the windows layer's shared fonts made for the printer's

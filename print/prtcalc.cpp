@@ -54,7 +54,7 @@ bool PrtDecodeClose(uint32_t type, const WireReader& r, PrtCloseMsg* out) {
     // than the whole block has close options 0.
     for (size_t i = 0; i < kPrtCloseWords; i++)
         if (!r.U32At(12 + 4 * i, &out->block[i])) out->block[i] = 0;
-    if (r.Length() < kPrtCloseBlockMin) out->block[10] = 0;
+    if (r.Length() < kPrtCloseBlockMin) out->block[kPrtCloseWordOptions] = 0;
     return true;
 }
 

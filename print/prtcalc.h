@@ -15,6 +15,7 @@ enum PrintResult : int32_t {
     kPrtNoMemory = 21264,
     kPrtNotAJob = 21270,
     kPrtFontNotMade = 21271,
+    kPrtImageNotDrawn = 21272,
     kPrtSpoolWrite = 21284,
     kPrtSpoolRead = 21285,
     kPrtPreviewRange = 21289,
@@ -39,6 +40,20 @@ constexpr uint32_t kPrtMsgResetSetup = 2201, kPrtMsgControl = 2202, kPrtMsgColor
 
 constexpr size_t kPrtCloseWords = 11;
 constexpr size_t kPrtCloseBlockMin = 56;      // a shorter 1205 has close options 0
+// Words of the close block that the close reads or answers.
+enum PrtCloseWord : size_t {
+    kPrtCloseWordPreviewOnly = 6,  // set to 1 for a preview-only job
+    kPrtCloseWordPages = 7,
+    kPrtCloseWordCopies = 8,
+    kPrtCloseWordDetail = 9,
+    kPrtCloseWordOptions = 10,
+};
+// Close options (the low half of word 10; the high half comes from the open).
+enum : uint32_t {
+    kPrtCloseNoPreview = 0x1,      // no preview; the spool file is deleted ...
+    kPrtCloseKeepSpool = 0x2,      // ... unless this is set as well
+    kPrtCloseOptionMask = 0xFFFF,
+};
 constexpr uint32_t kPrtFontObjectLen = 65535; // 2207: the Font object follows instead of a text
 constexpr uint32_t kPrtNumericPlayOnly = 1;    // 2205 mode: the text is only played
 

@@ -14,13 +14,21 @@
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
 
-bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
-// The PDF option messages (2216-2219) reach the PDF writer through this once
-// it takes options: kind 16 attachment, 17 document information, 18
-// encryption, 19 page import.
 int32_t (*gPrtPdfOption)(PdfDocRec* doc, int kind, const char* text, size_t len);
+bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
 
-static const int kPdfOptionKinds[4] = {16, 18, 17, 19};  // 2216..2219
+// The PDF option messages 2216-2219 by kind, with the detail codes of a text
+// that does not parse and of an option the document does not take.
+struct PdfOptionKind {
+    int kind;
+    uint32_t parseDetail, applyDetail;
+};
+static const PdfOptionKind kPdfOptionKinds[4] = {
+    {16, 101, 105},  // 2216 attachment
+    {18, 103, 107},  // 2217 encryption
+    {17, 102, 106},  // 2218 document information
+    {19, 110, 111},  // 2219 page import
+};
 constexpr size_t kPrtWideMark = 2;
 
 static bool IsPdfJob(const PrinterRec* j) { return (j->pdfFlags & kPrtPdfTarget) && j->pdf; }
@@ -237,6 +245,7 @@ int32_t PrtText(const char* text, size_t len, PrtTextUse use) {
     int32_t result = kPrtOk;
     if (IsPdfJob(j)) {
         if (BeginDraw(j, &result)) result = PdfDrawText(j->pdf, bytes, len, static_cast<BYTE>(decimal), wide);
+        if (result == kPdfFontNotMade) gPrtErrNo = gPdfErrNo;
         EndDraw(j, result);
         return result;
     }
@@ -541,12 +550,15 @@ static uint32_t PaletteCount(const BITMAPINFOHEADER* h) {
 int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom, uint16_t left,
                  uint16_t right) {
     PrinterRec* j = gCurPrtRec;
-    if (!j || !img || !img->header || !img->bits) return kPrtOk;
+    if (!j) return kPrtOk;
+    if (!img || !img->header || !img->bits) return kPrtImageNotDrawn;
     int32_t result;
     if (!BeginDraw(j, &result)) return result;
-    // Images in PDF files come with the PDF image writer; devices that cannot
-    // stretch a DIB get none.
-    if (IsPdfJob(j) || (j->flags & kPrtFlagNoStretch)) return kPrtOk;
+    // The PDF image writer is not built yet: the image is missing from the
+    // file, which the job must not report as written.
+    if (IsPdfJob(j)) return kPrtImageNotDrawn;
+    // Devices that cannot stretch a DIB get no image, as they always have.
+    if (j->flags & kPrtFlagNoStretch) return kPrtOk;
     const BITMAPINFOHEADER* h = img->header;
     int32_t iw = h->biWidth, ih = h->biHeight < 0 ? -h->biHeight : h->biHeight;
     RECT src = {0, 0, iw, ih};
@@ -580,6 +592,35 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
     return result;
 }
 
+// The picture behind a 2209 handle comes from the picture facility. Until it
+// hands images over, no Pict object gives one: the image is not drawn, and
+// the job is told so rather than closing as if it had been.
+static int32_t PrtImageFromPict(const PrtDrawMsg& d) {
+    if (!gCurPrtRec) return kPrtOk;
+    PrtImageInput img = {};
+    if (!gPrtPictImage || !gPrtPictImage(d.code, d.value, &img)) return kPrtImageNotDrawn;
+    return PrtImage(&img, d.value, d.top, d.bottom, d.left, d.right);
+}
+
+// ---- PDF options ------------------------------------------------------------------------------------------
+
+// 2216-2219. The option texts are parsed, spooled and applied by the PDF
+// option facility through gPrtPdfOption. It is not built yet, so no option is
+// honoured - least of all an encryption asked for, which would otherwise
+// leave the file in the clear unnoticed - and each answers 21296 with a
+// detail in the error cell: that of an option the PDF document does not
+// take for a PDF target, that of a text not parsed for any other job.
+static int32_t PrtPdfOption(uint32_t type, const PrtMsgText& text) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    const PdfOptionKind& k = kPdfOptionKinds[type - kPrtMsgPdfFirst];
+    int32_t detail = static_cast<int32_t>(IsPdfJob(j) ? k.applyDetail : k.parseDetail);
+    if (gPrtPdfOption && IsPdfJob(j)) detail = gPrtPdfOption(j->pdf, k.kind, text.text, text.len);
+    if (!detail) return kPrtOk;
+    gPrtErrNo = detail;
+    return kPrtPdfOption;
+}
+
 // ---- Messages ---------------------------------------------------------------------------------------------
 
 int32_t PrtDrawFromMsg(const SrvMsg* m) {
@@ -602,12 +643,7 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
     case kPrtMsgSetPos: r = PrtSetPos(d.column, d.row); break;
     case kPrtMsgFont: r = d.fontObject ? PrtSetFontObject(d.code) : PrtSetFontText(d.text.text, d.text.len); break;
     case kPrtMsgLine: r = PrtLine(d.column, d.row); break;
-    case kPrtMsgImage: {
-        PrtImageInput img = {};
-        if (gPrtPictImage && gPrtPictImage(d.code, d.value, &img))
-            r = PrtImage(&img, d.value, d.top, d.bottom, d.left, d.right);
-        break;
-    }
+    case kPrtMsgImage: r = PrtImageFromPict(d); break;
     case kPrtMsgRect: r = PrtRectangle(d.top, d.bottom, d.left, d.right); break;
     case kPrtMsgEllipse: r = PrtEllipse(d.top, d.bottom, d.left, d.right); break;
     case kPrtMsgRoundRect:
@@ -616,10 +652,7 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
     case kPrtMsgSelectDraw: PrtSelectJob(PrtJobFromHandle(d.code)); break;
     case kPrtMsgRegion: r = PrtSetRegion(d.top, d.bottom, d.left, d.right); break;
     default:
-        if (m->type >= kPrtMsgPdfFirst && m->type <= kPrtMsgPdfLast && gCurPrtRec && gCurPrtRec->pdf && gPrtPdfOption) {
-            r = gPrtPdfOption(gCurPrtRec->pdf, kPdfOptionKinds[m->type - kPrtMsgPdfFirst], d.text.text, d.text.len);
-            if (r) r = kPrtPdfOption;
-        }
+        if (m->type >= kPrtMsgPdfFirst && m->type <= kPrtMsgPdfLast) r = PrtPdfOption(m->type, d.text);
         break;
     }
     PrtLatchError(r);
