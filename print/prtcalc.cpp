@@ -266,7 +266,7 @@ PrtRect PrtFitImage(const PrtRect& rect, int32_t w, int32_t h, uint32_t mode, bo
         d.bottom = d.top;
         return d;
     }
-    if (mode == 1) {
+    if (mode == kPrtImageActualSize) {
         if (rw > w) d.right = d.left + w;
         if (rh > h) d.bottom = d.top + h;
         return d;

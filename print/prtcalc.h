@@ -142,6 +142,10 @@ PrtClipLayout PrtLayoutClipped(size_t units, long decimalIndex, int32_t column, 
                                uint32_t textFlags, PrtMeasureFn measure, void* ctx);
 
 // ---- Images ------------------------------------------------------------------------------
+// Image modes of 2209: fitted keeping the aspect ratio, actual size, and from
+// 2 on the part of the image its Pict shows, fitted.
+enum PrtImageMode : uint32_t { kPrtImageFit = 0, kPrtImageActualSize = 1, kPrtImageShownPart = 2 };
+
 struct PrtRect {
     int32_t left, top, right, bottom;
 };

@@ -562,7 +562,7 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
     const BITMAPINFOHEADER* h = img->header;
     int32_t iw = h->biWidth, ih = h->biHeight < 0 ? -h->biHeight : h->biHeight;
     RECT src = {0, 0, iw, ih};
-    if (mode >= 2 && img->source.right > img->source.left && img->source.bottom > img->source.top) src = img->source;
+    if (mode >= kPrtImageShownPart && img->source.right > img->source.left && img->source.bottom > img->source.top) src = img->source;
 
     PrtRect dest = {DevX(j, NearX(j, left)), DevY(j, NearY(j, top)), DevX(j, FarX(j, right)), DevY(j, FarY(j, bottom))};
     bool frame = (j->textFlags & kPrtTextFrame) != 0;

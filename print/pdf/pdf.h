@@ -299,6 +299,9 @@ int PdfControlCode(PdfDocRec* doc, int code, int16_t value);
 int PdfMoveTo(PdfDocRec* doc, WORD column, WORD line);
 int PdfSetRegion(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right);
 int PdfSetColors(PdfDocRec* doc, int code, DWORD colour);
+// A font change by description (code kPdfFontByDescription) or by control
+// code 248/249/252/253 (spec null).
+constexpr int kPdfFontByDescription = 0;
 int PdfSetFont(PdfDocRec* doc, int code, const PdfFontSpec* spec);
 int PdfSetFontSpec(PdfDocRec* doc, const PdfFontSpec* spec);
 

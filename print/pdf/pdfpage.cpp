@@ -449,7 +449,7 @@ int PdfSetFont(PdfDocRec* doc, int code, const PdfFontSpec* spec) {
     return kPdfOk;
 }
 
-int PdfSetFontSpec(PdfDocRec* doc, const PdfFontSpec* spec) { return PdfSetFont(doc, 0, spec); }
+int PdfSetFontSpec(PdfDocRec* doc, const PdfFontSpec* spec) { return PdfSetFont(doc, kPdfFontByDescription, spec); }
 
 // ---- control codes --------------------------------------------------------------------
 
