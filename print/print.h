@@ -146,9 +146,9 @@ void PrtCleanup();
 // ---- Jobs (prtjob.cpp) ---------------------------------------------------------------
 PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags);
 void PrtRecFree(PrinterRec* job);
-PrinterRec* PrtOpen(uint32_t owner, const char* name, size_t nameLen, const char* title, size_t titleLen,
-                    int32_t pageLimit, uint32_t options, const char* spool, size_t spoolLen, uint32_t* errorOut,
-                    const char* pdfFile, size_t pdfFileLen);
+// Opens the job an open message asks for (1202 or 1211, decoded); null with
+// the detail in errorOut when it cannot be had.
+PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut);
 int32_t PrtClose(PrinterRec* job, uint32_t* block);
 int32_t PrtCloseDefault(PrinterRec* job);
 int32_t PrtSelectJob(PrinterRec* job);
@@ -170,14 +170,20 @@ PrtJobAnswer PrtOpenFromMsg(const SrvMsg* msg);
 PrtJobAnswer PrtCloseFromMsg(const SrvMsg* msg);
 
 // ---- Device and page set-up (prtdevice.cpp) ----------------------------------------------
-bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, bool wantDevMode, int32_t pageLimit, HWND ownerWnd,
-                     bool replace);
+// What the print dialog gives the job besides its device context: copies of
+// the chosen DEVMODE and DEVNAMES, and whether they replace copies it holds.
+enum PrtDlgDevMode { kPrtDlgNoDevMode, kPrtDlgTakeDevMode };
+enum PrtDlgReplace { kPrtDlgKeepHandles, kPrtDlgReplaceHandles };
+bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, PrtDlgDevMode devMode, int32_t pageLimit, HWND ownerWnd,
+                     PrtDlgReplace replace);
 int32_t PrtDeviceSetup(PrinterRec* job, const char* docName, size_t docNameLen, uint32_t pdfOptions);
 bool PrtAskPdfFileName(PrinterRec* job, char* nameOut);
 int32_t PrtPageStart();
-bool PrtApplyPageSetup(bool force);
+// Page set-up values written into the DEVMODE: only those that differ, or all.
+enum PrtSetupApply { kPrtSetupIfChanged, kPrtSetupForced };
+bool PrtApplyPageSetup(PrtSetupApply how);
 bool PrtPageSetupChanged();
-void PrtResetPageSetup(bool force);
+void PrtResetPageSetup(PrtSetupApply how);
 int32_t PrtGetPageSetupValue(uint32_t index);
 // Makes font (one use, taken over) the job font and drops the job's use of the
 // previous one; 21271 when font is null.
@@ -189,7 +195,9 @@ void PrtApplyColors(PrinterRec* job);
 extern void (*gPrtDlgHook)(HWND dlg);
 
 // ---- Printer selection (prtselect.cpp) ----------------------------------------------------
-HDC PrtOpenDCByName(const char* name, PrinterRec* job, bool copyName);
+// Whether an open by name makes the name the printer name of the answer.
+enum PrtNameAnswer { kPrtNameKeep, kPrtNameAnswered };
+HDC PrtOpenDCByName(const char* name, PrinterRec* job, PrtNameAnswer answer);
 HDC OpenPrtByName(const char* name, PrinterRec* job);
 bool GetDefaultPageSetup();
 int32_t PrtPageSetupDlg(HWND owner);
@@ -212,7 +220,10 @@ extern int32_t gPrtErrNo;
 int32_t PrtDrawFromMsg(const SrvMsg* msg);
 int32_t PrtControlCode(uint32_t code, int32_t value);
 int32_t PrtSetColors(uint32_t which, uint32_t value);
-int32_t PrtText(const char* text, size_t len, bool playOnly);
+// A text is drawn with its record (2204, 2205 mode 0) or only played (2205
+// mode 1: the job's own decimal character stays).
+enum PrtTextUse { kPrtTextRecorded, kPrtTextPlayOnly };
+int32_t PrtText(const char* text, size_t len, PrtTextUse use);
 int32_t PrtSetPos(uint16_t column, uint16_t row);
 int32_t PrtSetFontText(const char* text, size_t len);
 int32_t PrtLine(uint16_t column, uint16_t row);
@@ -233,6 +244,9 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
                  uint16_t right);
 // The picture object behind a 2209 handle: filled by the picture facility.
 extern bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
+// A PDF option (2216-2219) applied to a PDF target's document by the option
+// facility: 0, or the detail code of its failure.
+extern int32_t (*gPrtPdfOption)(PdfDocRec* doc, int kind, const char* text, size_t len);
 
 // ---- Fonts (prtfont.cpp) ----------------------------------------------------------------------
 // The job fonts are the windows layer's shared fonts made for the printer's
@@ -240,8 +254,11 @@ extern bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
 // reason (the font layer's error number) in gPrtErrNo.
 // A font from a font text made for dc; null when the text is not a font.
 FontRec* PrtFontFromSpec(const char* text, size_t len, HDC dc);
-FontRec* PrtFontCreate(const char* face, int32_t size, bool bold, bool italic, bool underline, bool strike,
-                       uint16_t angle, HDC dc);
+struct PrtFontStyle {
+    bool bold, italic, underline, strike;
+};
+constexpr PrtFontStyle kPrtPlainStyle = {false, false, false, false};
+FontRec* PrtFontCreate(const char* face, int32_t size, PrtFontStyle style, uint16_t angle, HDC dc);
 void PrtFontRelease(FontRec* font);
 // A Font object's font for dc: the object named by the server's handle.
 extern FontRec* (*gPrtFontFromObject)(uint32_t fontObject, HDC dc);

@@ -13,7 +13,7 @@ static const int32_t kPrtUnitsPerInch[9] = {0, 0, 100, 254, 1000, 2540, 0, 1440,
 
 // Takes n texts laid one after another from off; false when their sum passes
 // the message.
-static bool TakeTexts(const WireReader& r, size_t off, PrtText* const* texts, const uint32_t* lens, int n) {
+static bool TakeTexts(const WireReader& r, size_t off, PrtMsgText* const* texts, const uint32_t* lens, int n) {
     CheckedSize total(off);
     for (int i = 0; i < n; i++) total.Add(lens[i]);
     if (!total.ok || !r.Has(off, total.Size() - off)) return false;
@@ -34,7 +34,7 @@ bool PrtDecodeOpen(uint32_t type, const WireReader& r, PrtOpenMsg* out) {
         !r.U32At(24, &lens[2]))
         return false;
     out->pageLimit = static_cast<int32_t>(limit);
-    PrtText* texts[4] = {&out->name, &out->title, &out->spool, &out->pdfFile};
+    PrtMsgText* texts[4] = {&out->name, &out->title, &out->spool, &out->pdfFile};
     if (type == kPrtMsgOpenTitled) {
         if (!r.U32At(28, &lens[3]) || !r.U32At(32, &out->options)) return false;
         return TakeTexts(r, 36, texts, lens, 4);
@@ -54,11 +54,11 @@ bool PrtDecodeClose(uint32_t type, const WireReader& r, PrtCloseMsg* out) {
     // than the whole block has close options 0.
     for (size_t i = 0; i < kPrtCloseWords; i++)
         if (!r.U32At(12 + 4 * i, &out->block[i])) out->block[i] = 0;
-    if (r.Length() < kPrtCloseBlockMin) out->block[10] = 0;
+    if (r.Length() < kPrtCloseBlockMin) out->block[kPrtCloseWordOptions] = 0;
     return true;
 }
 
-static bool TakeU16Text(const WireReader& r, size_t lenOff, size_t textOff, PrtText* t) {
+static bool TakeU16Text(const WireReader& r, size_t lenOff, size_t textOff, PrtMsgText* t) {
     uint16_t n;
     if (!r.U16At(lenOff, &n) || !r.Has(textOff, n)) return false;
     t->len = n;
@@ -142,8 +142,8 @@ uint32_t PrtGrey(uint32_t colour) {
 
 // ---- Units ------------------------------------------------------------------------------
 
-bool PrtModeIsMetric(int mode) { return mode >= 2 && mode <= 7 && mode != 6; }
-bool PrtModeIsCells(int mode) { return mode == 1 || mode == 8; }
+bool PrtModeIsMetric(int mode) { return mode >= kPrtModeInch100 && mode <= kPrtModeTwips && mode != kPrtModeDots; }
+bool PrtModeIsCells(int mode) { return mode == kPrtModeCells || mode == kPrtModeFontCells; }
 
 // value x num / den rounded to the nearest, as MulDiv does.
 static int32_t ScaleRounded(int32_t value, int32_t num, int32_t den) {
@@ -172,9 +172,9 @@ int32_t PrtOriginFromMargin(int32_t marginDevice, int32_t physicalOffset) {
 
 uint32_t PrtAlignFlags(uint32_t value) {
     switch (value) {
-    case 1: return kPrtTextDecimal;
-    case 3: return kPrtTextRight;
-    case 4: return kPrtTextCentre;
+    case kPrtAlignDecimal: return kPrtTextDecimal;
+    case kPrtAlignRight: return kPrtTextRight;
+    case kPrtAlignCentre: return kPrtTextCentre;
     default: return 0;
     }
 }
@@ -266,7 +266,7 @@ PrtRect PrtFitImage(const PrtRect& rect, int32_t w, int32_t h, uint32_t mode, bo
         d.bottom = d.top;
         return d;
     }
-    if (mode == 1) {
+    if (mode == kPrtImageActualSize) {
         if (rw > w) d.right = d.left + w;
         if (rh > h) d.bottom = d.top + h;
         return d;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "print/prtcodes.h"
 #include "session/proto/wire.h"
 
 // ---- Results the server sees -----------------------------------------------------
@@ -14,6 +15,7 @@ enum PrintResult : int32_t {
     kPrtNoMemory = 21264,
     kPrtNotAJob = 21270,
     kPrtFontNotMade = 21271,
+    kPrtImageNotDrawn = 21272,
     kPrtSpoolWrite = 21284,
     kPrtSpoolRead = 21285,
     kPrtPreviewRange = 21289,
@@ -38,10 +40,25 @@ constexpr uint32_t kPrtMsgResetSetup = 2201, kPrtMsgControl = 2202, kPrtMsgColor
 
 constexpr size_t kPrtCloseWords = 11;
 constexpr size_t kPrtCloseBlockMin = 56;      // a shorter 1205 has close options 0
+// Words of the close block that the close reads or answers.
+enum PrtCloseWord : size_t {
+    kPrtCloseWordPreviewOnly = 6,  // set to 1 for a preview-only job
+    kPrtCloseWordPages = 7,
+    kPrtCloseWordCopies = 8,
+    kPrtCloseWordDetail = 9,
+    kPrtCloseWordOptions = 10,
+};
+// Close options (the low half of word 10; the high half comes from the open).
+enum : uint32_t {
+    kPrtCloseNoPreview = 0x1,      // no preview; the spool file is deleted ...
+    kPrtCloseKeepSpool = 0x2,      // ... unless this is set as well
+    kPrtCloseOptionMask = 0xFFFF,
+};
 constexpr uint32_t kPrtFontObjectLen = 65535; // 2207: the Font object follows instead of a text
+constexpr uint32_t kPrtNumericPlayOnly = 1;    // 2205 mode: the text is only played
 
 // A counted text inside a message; the pointer stays valid with the message.
-struct PrtText {
+struct PrtMsgText {
     const char* text;
     uint32_t len;
 };
@@ -49,7 +66,7 @@ struct PrtText {
 // 1202 and 1211.
 struct PrtOpenMsg {
     uint32_t owner;
-    PrtText name, title, spool, pdfFile;
+    PrtMsgText name, title, spool, pdfFile;
     int32_t pageLimit;
     uint32_t options;
 };
@@ -68,7 +85,7 @@ struct PrtDrawMsg {
     uint32_t type;
     uint32_t code;            // 2202 code, 2203 which, 2205 mode, 2207 Font object, 2209 Pict object
     uint32_t value;           // 2202 value, 2203 colour, 2209 mode, 2201 force
-    PrtText text;             // 2204, 2205, 2207 font text, 2216-2219 option text
+    PrtMsgText text;          // 2204, 2205, 2207 font text, 2216-2219 option text
     uint16_t column, row;     // 2206, 2208
     uint16_t top, bottom, left, right;
     uint16_t cornerWidth, cornerHeight;
@@ -125,6 +142,10 @@ PrtClipLayout PrtLayoutClipped(size_t units, long decimalIndex, int32_t column, 
                                uint32_t textFlags, PrtMeasureFn measure, void* ctx);
 
 // ---- Images ------------------------------------------------------------------------------
+// Image modes of 2209: fitted keeping the aspect ratio, actual size, and from
+// 2 on the part of the image its Pict shows, fitted.
+enum PrtImageMode : uint32_t { kPrtImageFit = 0, kPrtImageActualSize = 1, kPrtImageShownPart = 2 };
+
 struct PrtRect {
     int32_t left, top, right, bottom;
 };

@@ -28,7 +28,8 @@ constexpr DWORD kPrtDlgWithoutDevMode = 0x4010C;
 constexpr uint16_t kPrtMaxPageDefault = 32000;
 constexpr uint16_t kPaperUser = 256;
 
-// Raster operations by the job's index; 2 (R2_COPYPEN) from the set-up on.
+// Raster operations by the job's index; R2_COPYPEN from the set-up on.
+constexpr uint32_t kPrtRopCopyPen = 2;
 static const int kPrtRopTable[8] = {R2_COPYPEN, R2_BLACK, R2_COPYPEN, R2_NOT,
                                     R2_MASKNOTPEN, R2_MASKPEN, R2_MASKPENNOT, R2_MERGENOTPEN};
 
@@ -61,8 +62,9 @@ static UINT_PTR CALLBACK PrtDlgHookProc(HWND dlg, UINT msg, WPARAM, LPARAM) {
     return 0;
 }
 
-bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, bool wantDevMode, int32_t pageLimit, HWND ownerWnd,
-                     bool replace) {
+bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, PrtDlgDevMode devMode, int32_t pageLimit, HWND ownerWnd,
+                     PrtDlgReplace replace) {
+    bool wantDevMode = devMode == kPrtDlgTakeDevMode;
     PRINTDLGA pd;
     memset(&pd, 0, sizeof pd);
     pd.lStructSize = sizeof pd;
@@ -128,7 +130,7 @@ bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, bool wantDevMode, int32_t 
     gPrtDevMode = pd.hDevMode;
     gPrtDevNames = pd.hDevNames;
     if (wantDevMode) {
-        if (replace) {
+        if (replace == kPrtDlgReplaceHandles) {
             if (job->devMode) GlobalFree(job->devMode);
             if (job->devNames) GlobalFree(job->devNames);
         }
@@ -143,7 +145,7 @@ bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, bool wantDevMode, int32_t 
     } else {
         job->flags |= kPrtFlagAllPages;
     }
-    if (replace && job->dc) DeleteDC(job->dc);
+    if (replace == kPrtDlgReplaceHandles && job->dc) DeleteDC(job->dc);
     job->dc = pd.hDC;
     return true;
 }
@@ -218,7 +220,7 @@ int32_t PrtSelectJobFont(PrinterRec* job, FontRec* font) {
         if (GetTextMetricsA(job->drawDC, &tm)) {
             job->fontCellWidth = static_cast<uint32_t>(tm.tmAveCharWidth);
             job->fontCellHeight = static_cast<uint32_t>(tm.tmHeight + tm.tmExternalLeading);
-            if (job->coordMode == 8) {
+            if (job->coordMode == kPrtModeFontCells) {
                 job->cellWidth = job->fontCellWidth;
                 job->cellHeight = job->fontCellHeight;
             }
@@ -239,7 +241,7 @@ static void PrtSetupPdf(PrinterRec* job, const char* docName, size_t docNameLen,
     bool blank = strspn(file, " ") == n;
     if (blank && !PrtAskPdfFileName(job, file)) return;
     job->decimalChar = static_cast<uint8_t>(gClientConfig.decimalChar ? gClientConfig.decimalChar : '.');
-    job->coordMode = 1;
+    job->coordMode = kPrtModeCells;
     job->flags |= kPrtFlagCells;
     PrtSetCurrent(job);
     if (PdfBegin(file, &job->pdf, options, 0) != kPdfOk) job->pdf = nullptr;
@@ -281,8 +283,8 @@ int32_t PrtDeviceSetup(PrinterRec* job, const char* docName, size_t docNameLen, 
     PrtFontRelease(job->font);
     PrtFontRelease(job->screenFont);
     job->font = job->screenFont = nullptr;
-    job->coordMode = 1;
-    if (PrtSelectJobFont(job, PrtFontCreate("Courier New", kPrtDefaultFontSize, false, false, false, false, 0, dc)) !=
+    job->coordMode = kPrtModeCells;
+    if (PrtSelectJobFont(job, PrtFontCreate("Courier New", kPrtDefaultFontSize, kPrtPlainStyle, 0, dc)) !=
         kPrtOk)
         return kPrtFontNotMade;
     int32_t width = GetDeviceCaps(dc, HORZRES), height = GetDeviceCaps(dc, VERTRES);
@@ -304,7 +306,7 @@ int32_t PrtDeviceSetup(PrinterRec* job, const char* docName, size_t docNameLen, 
     job->row = job->column = 0;
     job->penWidth = 1;
     job->flags |= kPrtFlagCells;
-    job->ropIndex = 2;
+    job->ropIndex = kPrtRopCopyPen;
     job->decimalChar = static_cast<uint8_t>(gClientConfig.decimalChar ? gClientConfig.decimalChar : '.');
     if (GetDeviceCaps(dc, PLANES) * GetDeviceCaps(dc, BITSPIXEL) == 1 && GetDeviceCaps(dc, NUMCOLORS) < 3)
         job->flags |= kPrtFlagMono;
@@ -318,10 +320,10 @@ int32_t PrtDeviceSetup(PrinterRec* job, const char* docName, size_t docNameLen, 
 
 int32_t PrtGetPageSetupValue(uint32_t index) {
     switch (index) {
-    case 1: return gPrtCharsPerLine;
-    case 2: return gPrtLinesPerPage;
-    case 3: return gPrtPageWidth;
-    case 4: return gPrtPageHeight;
+    case kPrtPageCharsPerLine: return gPrtCharsPerLine;
+    case kPrtPageLinesPerPage: return gPrtLinesPerPage;
+    case kPrtPageWidth: return gPrtPageWidth;
+    case kPrtPageHeight: return gPrtPageHeight;
     default: return 0;
     }
 }
@@ -346,7 +348,8 @@ bool PrtPageSetupChanged() {
     return changed;
 }
 
-bool PrtApplyPageSetup(bool force) {
+bool PrtApplyPageSetup(PrtSetupApply how) {
+    bool force = how == kPrtSetupForced;
     PrinterRec* job = gCurPrtRec;
     if (!job || !job->devMode || !job->dc) return false;
     DEVMODEA* dm = static_cast<DEVMODEA*>(GlobalLock(job->devMode));
@@ -373,10 +376,10 @@ bool PrtApplyPageSetup(bool force) {
     return bits != 0;
 }
 
-void PrtResetPageSetup(bool force) {
+void PrtResetPageSetup(PrtSetupApply how) {
     PrinterRec* job = gCurPrtRec;
     if (!job || !job->dc || !(job->flags & kPrtFlagPageFresh)) return;
-    if (force || PrtPageSetupChanged()) PrtApplyPageSetup(true);
+    if (how == kPrtSetupForced || PrtPageSetupChanged()) PrtApplyPageSetup(kPrtSetupForced);
 }
 
 // ---- Page start ------------------------------------------------------------------------------
@@ -396,7 +399,7 @@ int32_t PrtPageStart() {
         // Some drivers (Wine's PostScript driver among them) take the paper
         // only from the DEVMODE in force when the document starts: the page
         // set-up goes in before StartDocA too.
-        PrtApplyPageSetup(true);
+        PrtApplyPageSetup(kPrtSetupForced);
         DOCINFOA di;
         memset(&di, 0, sizeof di);
         di.cbSize = sizeof di;
@@ -409,7 +412,7 @@ int32_t PrtPageStart() {
         // fails: the close must end it, and a later page must not start it twice.
         job->flags &= ~kPrtFlagDocPending;
     }
-    PrtApplyPageSetup(pending);
+    PrtApplyPageSetup(pending ? kPrtSetupForced : kPrtSetupIfChanged);
     if ((job->flags & kPrtFlagPrinterPage) && StartPage(job->dc) <= 0) {
         SetWinErrorText(GetLastError());
         return kPrtNoMemory;

@@ -14,13 +14,21 @@
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
 
-bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
-// The PDF option messages (2216-2219) reach the PDF writer through this once
-// it takes options: kind 16 attachment, 17 document information, 18
-// encryption, 19 page import.
 int32_t (*gPrtPdfOption)(PdfDocRec* doc, int kind, const char* text, size_t len);
+bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
 
-static const int kPdfOptionKinds[4] = {16, 18, 17, 19};  // 2216..2219
+// The PDF option messages 2216-2219 by kind, with the detail codes of a text
+// that does not parse and of an option the document does not take.
+struct PdfOptionKind {
+    int kind;
+    uint32_t parseDetail, applyDetail;
+};
+static const PdfOptionKind kPdfOptionKinds[4] = {
+    {16, 101, 105},  // 2216 attachment
+    {18, 103, 107},  // 2217 encryption
+    {17, 102, 106},  // 2218 document information
+    {19, 110, 111},  // 2219 page import
+};
 constexpr size_t kPrtWideMark = 2;
 
 static bool IsPdfJob(const PrinterRec* j) { return (j->pdfFlags & kPrtPdfTarget) && j->pdf; }
@@ -49,8 +57,14 @@ static int32_t NearY(const PrinterRec* j, uint16_t n) {
 static int32_t FarX(const PrinterRec* j, uint16_t n) { return IsCells(j) ? static_cast<int32_t>(j->cellWidth) * n : n; }
 static int32_t FarY(const PrinterRec* j, uint16_t n) { return IsCells(j) ? static_cast<int32_t>(j->cellHeight) * n : n; }
 
+// Lines per page of the cell height in force.
+static void UpdateLinesPerPage(PrinterRec* j) {
+    if (j->cellHeight)
+        j->linesPerPage = static_cast<uint16_t>(PrtGetPageSetupValue(kPrtPageHeight) / static_cast<int32_t>(j->cellHeight));
+}
+
 void PrtSetCoordMode(PrinterRec* j, int mode) {
-    if (mode < 1 || mode > 8) mode = 6;
+    if (mode < kPrtModeFirst || mode > kPrtModeLast) mode = kPrtModeDots;
     bool wasMetric = IsMetric(j), metric = PrtModeIsMetric(mode);
     int32_t devX = UnitsX(j, j->column), devY = UnitsY(j, j->row);
     j->coordMode = static_cast<uint8_t>(mode);
@@ -61,11 +75,11 @@ void PrtSetCoordMode(PrinterRec* j, int mode) {
         j->column = ToUnitsX(j, devX);
         j->row = ToUnitsY(j, devY);
     }
-    if (mode == 1) {
+    if (mode == kPrtModeCells) {
         j->cellWidth = j->srvCellWidth ? j->srvCellWidth : j->defCellWidth;
         j->cellHeight = j->srvCellHeight ? j->srvCellHeight : j->defCellHeight;
-        if (j->cellHeight) j->linesPerPage = static_cast<uint16_t>(PrtGetPageSetupValue(4) / static_cast<int32_t>(j->cellHeight));
-    } else if (mode == 8) {
+        UpdateLinesPerPage(j);
+    } else if (mode == kPrtModeFontCells) {
         j->cellWidth = j->fontCellWidth;
         j->cellHeight = j->fontCellHeight;
     }
@@ -106,12 +120,12 @@ static void RemakeBrushNow(PrinterRec* j) {
 static bool PageLive(const PrinterRec* j) { return (j->flags & kPrtFlagPageOpen) && DrawsNow(j); }
 
 static void ColorsPlay(PrinterRec* j, uint32_t which, COLORREF c) {
-    if (which == 270) j->textColor = c;
-    else if (which == 271) j->backColor = c;
+    if (which == kPrtCtlTextColor) j->textColor = c;
+    else if (which == kPrtCtlBackColor) j->backColor = c;
     else return;
     if (PageLive(j)) {
         PrtApplyColors(j);
-        if (which == 270) RemakePenNow(j);
+        if (which == kPrtCtlTextColor) RemakePenNow(j);
         else RemakeBrushNow(j);
     } else {
         j->flags |= kPrtFlagRemakePen;
@@ -206,13 +220,13 @@ static void PrtTextOutClipped(PrinterRec* j, const TextCtx& t, size_t units, uin
     j->regionRight = j->regionBottom = 0;
 }
 
-int32_t PrtText(const char* text, size_t len, bool playOnly) {
+int32_t PrtText(const char* text, size_t len, PrtTextUse use) {
     PrinterRec* j = gCurPrtRec;
     if (!j) return kPrtOk;
     // Under decimal alignment the text aligns on the session's decimal
     // character (else "."); a number text played only keeps the job's.
     uint16_t decimal = j->decimalChar ? j->decimalChar : '.';
-    if (!playOnly && (j->textFlags & kPrtTextDecimal))
+    if (use == kPrtTextRecorded && (j->textFlags & kPrtTextDecimal))
         decimal = static_cast<uint8_t>(gClientConfig.decimalChar ? gClientConfig.decimalChar : '.');
 
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(text);
@@ -231,6 +245,7 @@ int32_t PrtText(const char* text, size_t len, bool playOnly) {
     int32_t result = kPrtOk;
     if (IsPdfJob(j)) {
         if (BeginDraw(j, &result)) result = PdfDrawText(j->pdf, bytes, len, static_cast<BYTE>(decimal), wide);
+        if (result == kPdfFontNotMade) gPrtErrNo = gPdfErrNo;
         EndDraw(j, result);
         return result;
     }
@@ -304,13 +319,20 @@ static int32_t PrtSetFontObject(uint32_t fontObject) {
     return UseFont(j, gPrtFontFromObject(fontObject, j->drawDC));
 }
 
+// A style of the job font a font change sets, clears or keeps.
+enum FontStyleChange { kFontStyleOff, kFontStyleOn, kFontStyleKeep };
+
+static bool ChangedStyle(FontStyleChange change, bool current) {
+    return change == kFontStyleKeep ? current : change == kFontStyleOn;
+}
+
 // Codes 248-253: the job font made again with underline or bold changed.
-static int32_t FontChange(PrinterRec* j, int underline, int bold) {
+static int32_t FontChange(PrinterRec* j, FontStyleChange underline, FontStyleChange bold) {
     FontRec* f = j->font;
     if (!f || !j->drawDC) return kPrtFontNotMade;
-    FontRec* n = PrtFontCreate(f->face, f->size, bold < 0 ? f->bold : bold, f->italic, underline < 0 ? f->underline : underline,
-                               f->strike, f->angle, j->drawDC);
-    return UseFont(j, n);
+    PrtFontStyle style = {ChangedStyle(bold, f->bold), f->italic != 0, ChangedStyle(underline, f->underline),
+                          f->strike != 0};
+    return UseFont(j, PrtFontCreate(f->face, f->size, style, f->angle, j->drawDC));
 }
 
 // ---- Control codes -------------------------------------------------------------------------------
@@ -319,7 +341,7 @@ static int32_t FormFeed(PrinterRec* j, int32_t n) {
     int32_t result = kPrtOk;
     if (n > 0 && !(j->flags & kPrtFlagPageOpen) && (DrawsNow(j) || IsPdfJob(j))) result = PrtPageStart();
     if (IsPdfJob(j)) {
-        if (result == kPrtOk) result = PdfControlCode(j->pdf, 102, static_cast<int16_t>(n));
+        if (result == kPrtOk) result = PdfControlCode(j->pdf, kPrtCtlFormFeed, static_cast<int16_t>(n));
     } else if (n > 0 && DrawsNow(j) && (j->flags & kPrtFlagPageOpen)) {
         for (int32_t i = 1; i < n; i++) {
             EndPage(j->dc);
@@ -341,8 +363,11 @@ static void SetTextFlag(PrinterRec* j, uint32_t flag, bool on) {
     else j->textFlags &= ~flag;
 }
 
+enum MarginAxis { kPrtHorizontal, kPrtVertical };
+
 // A margin n in the job's units as device pixels.
-static int32_t MarginDevice(const PrinterRec* j, int32_t n, bool horizontal) {
+static int32_t MarginDevice(const PrinterRec* j, int32_t n, MarginAxis axis) {
+    bool horizontal = axis == kPrtHorizontal;
     if (IsCells(j)) return n * static_cast<int32_t>(horizontal ? j->cellWidth : j->cellHeight);
     return horizontal ? UnitsX(j, n) : UnitsY(j, n);
 }
@@ -355,8 +380,9 @@ int32_t PrtControlCode(uint32_t code, int32_t value) {
     PrinterRec* j = gCurPrtRec;
     if (!j) return kPrtOk;
     if (IsPdfJob(j)) {
-        if (code == 102) return FormFeed(j, value);
-        if (code == 280) j->coordMode = static_cast<uint8_t>(value >= 1 && value <= 8 ? value : 6);
+        if (code == kPrtCtlFormFeed) return FormFeed(j, value);
+        if (code == kPrtCtlCoordMode)
+            j->coordMode = static_cast<uint8_t>(value >= kPrtModeFirst && value <= kPrtModeLast ? value : kPrtModeDots);
         int32_t r = PdfControlCode(j->pdf, static_cast<int>(code), static_cast<int16_t>(value));
         PrtSetCurrent(j);
         return r;
@@ -365,79 +391,81 @@ int32_t PrtControlCode(uint32_t code, int32_t value) {
     int16_t s = static_cast<int16_t>(value);
     int32_t lineHeight = ToUnitsY(j, static_cast<int32_t>(j->cellHeight));
     switch (code) {
-    case 85: j->column = 0; j->row += lineHeight * u; break;
-    case 86: j->row += lineHeight * u; break;
-    case 90: j->column = 0; break;
-    case 102: return FormFeed(j, u);
-    case 103:
+    case kPrtCtlNewLine: j->column = 0; j->row += lineHeight * u; break;
+    case kPrtCtlLineFeed: j->row += lineHeight * u; break;
+    case kPrtCtlCarriageReturn: j->column = 0; break;
+    case kPrtCtlFormFeed: return FormFeed(j, u);
+    case kPrtCtlDefaultColors:
         j->textColor = kPrtBlack;
         j->backColor = kPrtWhite;
-        ColorsPlay(j, 270, kPrtBlack);
-        ColorsPlay(j, 271, kPrtWhite);
+        ColorsPlay(j, kPrtCtlTextColor, kPrtBlack);
+        ColorsPlay(j, kPrtCtlBackColor, kPrtWhite);
         break;
-    case 109: SetTextFlag(j, kPrtTextTransparent, false); SetBkModeNow(j); break;
-    case 110: SetTextFlag(j, kPrtTextTransparent, true); SetBkModeNow(j); break;
-    case 111: PrtResetPageSetup(true); break;
-    case 112: PrtSetCoordMode(j, 1); break;
-    case 113: PrtSetCoordMode(j, 6); break;
-    case 248: return FontChange(j, 0, -1);
-    case 249: return FontChange(j, 1, -1);
-    case 252: return FontChange(j, -1, 0);
-    case 253: return FontChange(j, -1, 1);
-    case 254: if (PageLive(j)) PrtApplyColors(j); break;
-    case 255:
+    case kPrtCtlOpaque: SetTextFlag(j, kPrtTextTransparent, false); SetBkModeNow(j); break;
+    case kPrtCtlTransparent: SetTextFlag(j, kPrtTextTransparent, true); SetBkModeNow(j); break;
+    case kPrtCtlApplySetup: PrtResetPageSetup(kPrtSetupForced); break;
+    case kPrtCtlCellMode: PrtSetCoordMode(j, kPrtModeCells); break;
+    case kPrtCtlPixelMode: PrtSetCoordMode(j, kPrtModeDots); break;
+    case kPrtCtlUnderlineOff: return FontChange(j, kFontStyleOff, kFontStyleKeep);
+    case kPrtCtlUnderlineOn: return FontChange(j, kFontStyleOn, kFontStyleKeep);
+    case kPrtCtlBoldOff: return FontChange(j, kFontStyleKeep, kFontStyleOff);
+    case kPrtCtlBoldOn: return FontChange(j, kFontStyleKeep, kFontStyleOn);
+    case kPrtCtlNormalColors: if (PageLive(j)) PrtApplyColors(j); break;
+    case kPrtCtlReverseColors:
         if (PageLive(j)) {
             SetTextColor(j->drawDC, j->backColor);
             SetBkColor(j->drawDC, j->textColor);
         }
         break;
-    case 259: case 274: j->column = NearX(j, u); break;
-    case 260: j->row = NearY(j, u); break;
-    case 261: j->column += IsCells(j) ? s * static_cast<int32_t>(j->cellWidth) : s; break;
-    case 262: j->row += IsCells(j) ? s * static_cast<int32_t>(j->cellHeight) : s; break;
-    case 270: ColorsPlay(j, 270, PrtColorFromValue(u)); break;
-    case 271: ColorsPlay(j, 271, PrtColorFromValue(u)); break;
-    case 277: j->setup[kPsOrientation] = u == 2 ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT; break;
-    case 279: SetTextFlag(j, kPrtTextFrame, u != 0); break;
-    case 280: PrtSetCoordMode(j, u); break;
-    case 281: j->textFlags = (j->textFlags & ~kPrtTextAlignMask) | PrtAlignFlags(u); break;
-    case 282: SetTextFlag(j, kPrtTextFill, u != 0); break;
-    case 283:
+    case kPrtCtlColumn: case kPrtCtlTab: j->column = NearX(j, u); break;
+    case kPrtCtlRow: j->row = NearY(j, u); break;
+    case kPrtCtlColumnBy: j->column += IsCells(j) ? s * static_cast<int32_t>(j->cellWidth) : s; break;
+    case kPrtCtlRowBy: j->row += IsCells(j) ? s * static_cast<int32_t>(j->cellHeight) : s; break;
+    case kPrtCtlTextColor: ColorsPlay(j, kPrtCtlTextColor, PrtColorFromValue(u)); break;
+    case kPrtCtlBackColor: ColorsPlay(j, kPrtCtlBackColor, PrtColorFromValue(u)); break;
+    case kPrtCtlOrientation:
+        j->setup[kPsOrientation] = u == kPrtOrientLandscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;
+        break;
+    case kPrtCtlImageFrame: SetTextFlag(j, kPrtTextFrame, u != 0); break;
+    case kPrtCtlCoordMode: PrtSetCoordMode(j, u); break;
+    case kPrtCtlAlign: j->textFlags = (j->textFlags & ~kPrtTextAlignMask) | PrtAlignFlags(u); break;
+    case kPrtCtlFillShapes: SetTextFlag(j, kPrtTextFill, u != 0); break;
+    case kPrtCtlPenWidth:
         j->penWidth = static_cast<uint16_t>(IsMetric(j) ? UnitsX(j, u) : u);
         if (PageLive(j)) RemakePenNow(j);
         else j->flags |= kPrtFlagRemakePen;
         break;
-    case 284: j->setup[kPsDefaultSource] = u; break;
-    case 285: j->setup[kPsColor] = u; break;
-    case 286: j->setup[kPsCopies] = u; break;
-    case 287: j->setup[kPsCollate] = u; break;
-    case 288: j->setup[kPsDuplex] = u; break;
-    case 289: j->setup[kPsPaperSize] = u; break;
-    case 290: j->setup[kPsPaperLength] = u; break;
-    case 291: j->setup[kPsPaperWidth] = u; break;
-    case 292: j->setup[kPsScale] = u; break;
-    case 293: j->setup[kPsPrintQuality] = u; break;
-    case 294:
+    case kPrtCtlPaperSource: j->setup[kPsDefaultSource] = u; break;
+    case kPrtCtlColor: j->setup[kPsColor] = u; break;
+    case kPrtCtlCopies: j->setup[kPsCopies] = u; break;
+    case kPrtCtlCollate: j->setup[kPsCollate] = u; break;
+    case kPrtCtlDuplex: j->setup[kPsDuplex] = u; break;
+    case kPrtCtlPaperSize: j->setup[kPsPaperSize] = u; break;
+    case kPrtCtlPaperLength: j->setup[kPsPaperLength] = u; break;
+    case kPrtCtlPaperWidth: j->setup[kPsPaperWidth] = u; break;
+    case kPrtCtlScale: j->setup[kPsScale] = u; break;
+    case kPrtCtlPrintQuality: j->setup[kPsPrintQuality] = u; break;
+    case kPrtCtlCellHeight:
         j->srvCellHeight = u;
-        if (j->coordMode == 1) {
+        if (j->coordMode == kPrtModeCells) {
             j->cellHeight = u ? u : j->defCellHeight;
-            if (j->cellHeight) j->linesPerPage = static_cast<uint16_t>(PrtGetPageSetupValue(4) / static_cast<int32_t>(j->cellHeight));
+            UpdateLinesPerPage(j);
         }
         break;
-    case 295:
+    case kPrtCtlCellWidth:
         j->srvCellWidth = u;
-        if (j->coordMode == 1) j->cellWidth = u ? u : j->defCellWidth;
+        if (j->coordMode == kPrtModeCells) j->cellWidth = u ? u : j->defCellWidth;
         break;
-    case 296: SetTextFlag(j, kPrtTextRtl, u != 0); break;
-    case 297:
+    case kPrtCtlRtl: SetTextFlag(j, kPrtTextRtl, u != 0); break;
+    case kPrtCtlLeftMargin:
         j->leftMargin = u;
         j->leftMarginMode = j->coordMode;
-        j->originX = PrtOriginFromMargin(MarginDevice(j, u, true), j->physOffsetX);
+        j->originX = PrtOriginFromMargin(MarginDevice(j, u, kPrtHorizontal), j->physOffsetX);
         break;
-    case 298:
+    case kPrtCtlTopMargin:
         j->topMargin = u;
         j->topMarginMode = j->coordMode;
-        j->originY = PrtOriginFromMargin(MarginDevice(j, u, false), j->physOffsetY);
+        j->originY = PrtOriginFromMargin(MarginDevice(j, u, kPrtVertical), j->physOffsetY);
         break;
     default: break;  // codes outside the table do nothing
     }
@@ -522,16 +550,19 @@ static uint32_t PaletteCount(const BITMAPINFOHEADER* h) {
 int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom, uint16_t left,
                  uint16_t right) {
     PrinterRec* j = gCurPrtRec;
-    if (!j || !img || !img->header || !img->bits) return kPrtOk;
+    if (!j) return kPrtOk;
+    if (!img || !img->header || !img->bits) return kPrtImageNotDrawn;
     int32_t result;
     if (!BeginDraw(j, &result)) return result;
-    // Images in PDF files come with the PDF image writer; devices that cannot
-    // stretch a DIB get none.
-    if (IsPdfJob(j) || (j->flags & kPrtFlagNoStretch)) return kPrtOk;
+    // The PDF image writer is not built yet: the image is missing from the
+    // file, which the job must not report as written.
+    if (IsPdfJob(j)) return kPrtImageNotDrawn;
+    // Devices that cannot stretch a DIB get no image, as they always have.
+    if (j->flags & kPrtFlagNoStretch) return kPrtOk;
     const BITMAPINFOHEADER* h = img->header;
     int32_t iw = h->biWidth, ih = h->biHeight < 0 ? -h->biHeight : h->biHeight;
     RECT src = {0, 0, iw, ih};
-    if (mode >= 2 && img->source.right > img->source.left && img->source.bottom > img->source.top) src = img->source;
+    if (mode >= kPrtImageShownPart && img->source.right > img->source.left && img->source.bottom > img->source.top) src = img->source;
 
     PrtRect dest = {DevX(j, NearX(j, left)), DevY(j, NearY(j, top)), DevX(j, FarX(j, right)), DevY(j, FarY(j, bottom))};
     bool frame = (j->textFlags & kPrtTextFrame) != 0;
@@ -561,6 +592,35 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
     return result;
 }
 
+// The picture behind a 2209 handle comes from the picture facility. Until it
+// hands images over, no Pict object gives one: the image is not drawn, and
+// the job is told so rather than closing as if it had been.
+static int32_t PrtImageFromPict(const PrtDrawMsg& d) {
+    if (!gCurPrtRec) return kPrtOk;
+    PrtImageInput img = {};
+    if (!gPrtPictImage || !gPrtPictImage(d.code, d.value, &img)) return kPrtImageNotDrawn;
+    return PrtImage(&img, d.value, d.top, d.bottom, d.left, d.right);
+}
+
+// ---- PDF options ------------------------------------------------------------------------------------------
+
+// 2216-2219. The option texts are parsed, spooled and applied by the PDF
+// option facility through gPrtPdfOption. It is not built yet, so no option is
+// honoured - least of all an encryption asked for, which would otherwise
+// leave the file in the clear unnoticed - and each answers 21296 with a
+// detail in the error cell: that of an option the PDF document does not
+// take for a PDF target, that of a text not parsed for any other job.
+static int32_t PrtPdfOption(uint32_t type, const PrtMsgText& text) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    const PdfOptionKind& k = kPdfOptionKinds[type - kPrtMsgPdfFirst];
+    int32_t detail = static_cast<int32_t>(IsPdfJob(j) ? k.applyDetail : k.parseDetail);
+    if (gPrtPdfOption && IsPdfJob(j)) detail = gPrtPdfOption(j->pdf, k.kind, text.text, text.len);
+    if (!detail) return kPrtOk;
+    gPrtErrNo = detail;
+    return kPrtPdfOption;
+}
+
 // ---- Messages ---------------------------------------------------------------------------------------------
 
 int32_t PrtDrawFromMsg(const SrvMsg* m) {
@@ -573,20 +633,17 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
     }
     int32_t r = kPrtOk;
     switch (m->type) {
-    case kPrtMsgResetSetup: PrtResetPageSetup(d.value != 0); break;
+    case kPrtMsgResetSetup: PrtResetPageSetup(d.value ? kPrtSetupForced : kPrtSetupIfChanged); break;
     case kPrtMsgControl: r = PrtControlCode(d.code, static_cast<int32_t>(d.value)); break;
     case kPrtMsgColors: r = PrtSetColors(d.code, d.value); break;
-    case kPrtMsgText: r = PrtText(d.text.text, d.text.len, false); break;
-    case kPrtMsgTextNumeric: r = PrtText(d.text.text, d.text.len, d.code == 1); break;
+    case kPrtMsgText: r = PrtText(d.text.text, d.text.len, kPrtTextRecorded); break;
+    case kPrtMsgTextNumeric:
+        r = PrtText(d.text.text, d.text.len, d.code == kPrtNumericPlayOnly ? kPrtTextPlayOnly : kPrtTextRecorded);
+        break;
     case kPrtMsgSetPos: r = PrtSetPos(d.column, d.row); break;
     case kPrtMsgFont: r = d.fontObject ? PrtSetFontObject(d.code) : PrtSetFontText(d.text.text, d.text.len); break;
     case kPrtMsgLine: r = PrtLine(d.column, d.row); break;
-    case kPrtMsgImage: {
-        PrtImageInput img = {};
-        if (gPrtPictImage && gPrtPictImage(d.code, d.value, &img))
-            r = PrtImage(&img, d.value, d.top, d.bottom, d.left, d.right);
-        break;
-    }
+    case kPrtMsgImage: r = PrtImageFromPict(d); break;
     case kPrtMsgRect: r = PrtRectangle(d.top, d.bottom, d.left, d.right); break;
     case kPrtMsgEllipse: r = PrtEllipse(d.top, d.bottom, d.left, d.right); break;
     case kPrtMsgRoundRect:
@@ -595,10 +652,7 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
     case kPrtMsgSelectDraw: PrtSelectJob(PrtJobFromHandle(d.code)); break;
     case kPrtMsgRegion: r = PrtSetRegion(d.top, d.bottom, d.left, d.right); break;
     default:
-        if (m->type >= kPrtMsgPdfFirst && m->type <= kPrtMsgPdfLast && gCurPrtRec && gCurPrtRec->pdf && gPrtPdfOption) {
-            r = gPrtPdfOption(gCurPrtRec->pdf, kPdfOptionKinds[m->type - kPrtMsgPdfFirst], d.text.text, d.text.len);
-            if (r) r = kPrtPdfOption;
-        }
+        if (m->type >= kPrtMsgPdfFirst && m->type <= kPrtMsgPdfLast) r = PrtPdfOption(m->type, d.text);
         break;
     }
     PrtLatchError(r);

@@ -28,10 +28,10 @@ static FontRec* PrtFontFromObject(uint32_t fontObject, HDC dc) {
 
 FontRec* (*gPrtFontFromObject)(uint32_t fontObject, HDC dc) = PrtFontFromObject;
 
-FontRec* PrtFontCreate(const char* face, int32_t size, bool bold, bool italic, bool underline, bool strike,
-                       uint16_t angle, HDC dc) {
+FontRec* PrtFontCreate(const char* face, int32_t size, PrtFontStyle style, uint16_t angle, HDC dc) {
     if (!dc || size <= 0 || size > kFontSizeMax) return nullptr;
-    return PrtFontResult(FontCreateShared(face, size, bold, italic, underline, dc, kPrtFontDevice, strike, angle));
+    return PrtFontResult(FontCreateShared(face, size, style.bold, style.italic, style.underline, dc, kPrtFontDevice,
+                                          style.strike, angle));
 }
 
 FontRec* PrtFontFromSpec(const char* text, size_t len, HDC dc) {

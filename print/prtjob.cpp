@@ -142,9 +142,14 @@ static bool OpenNamedSpool(PrinterRec* job, const char* spool, size_t spoolLen) 
 
 // ---- Open ------------------------------------------------------------------------------
 
-PrinterRec* PrtOpen(uint32_t owner, const char* name, size_t nameLen, const char* title, size_t titleLen,
-                    int32_t pageLimit, uint32_t options, const char* spool, size_t spoolLen, uint32_t* errorOut,
-                    const char* pdfFile, size_t pdfFileLen) {
+PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
+    const char* name = request->name.text;
+    size_t nameLen = request->name.len;
+    const char* title = request->title.text;
+    size_t titleLen = request->title.len;
+    const char* spool = request->spool.text;
+    size_t spoolLen = request->spool.len;
+    uint32_t options = request->options;
     if (nameLen && name[0] == '!') {
         name++;
         nameLen--;
@@ -164,10 +169,10 @@ PrinterRec* PrtOpen(uint32_t owner, const char* name, size_t nameLen, const char
     if (options & kPrtOptPdfPreview) job->pdfFlags |= kPrtPdfPreviewOpt;
     if (options & kPrtOptUtf16) job->pdfFlags |= kPrtPdfUtf16;
 
-    if (pdfFile && pdfFileLen) {
+    if (request->pdfFile.text && request->pdfFile.len) {
         job->pdfFlags |= kPrtPdfTitled;
-        title = pdfFile;
-        titleLen = pdfFileLen;
+        title = request->pdfFile.text;
+        titleLen = request->pdfFile.len;
     }
     if (titleLen > kPrtTitleMax) titleLen = kPrtTitleMax;
     if (titleLen) memcpy(job->title, title, titleLen);
@@ -195,7 +200,8 @@ PrinterRec* PrtOpen(uint32_t owner, const char* name, size_t nameLen, const char
     if (nm[0] == 0 || strcmp(nm, "@?") == 0) {
         if (nm[0] == '@') job->flags = (job->flags | kPrtFlagPreviewAtClose | kPrtFlagSpooling | kPrtFlagSpoolEmpty) &
                                       ~kPrtFlagPrinterPage;
-        if (!AdvPrtOpenByDlg(job, owner, true, pageLimit, nullptr, false)) {
+        if (!AdvPrtOpenByDlg(job, request->owner, kPrtDlgTakeDevMode, request->pageLimit, nullptr,
+                             kPrtDlgKeepHandles)) {
             *errorOut = job->openError;
             PrtRecFree(job);
             return nullptr;
@@ -262,20 +268,32 @@ PrinterRec* PrtOpen(uint32_t owner, const char* name, size_t nameLen, const char
 // ---- Close -------------------------------------------------------------------------------
 
 // Spool replay, the preview and the printing of spooled pages come with their
-// own facilities; until then a job that asks for them closes without them.
+// own facilities.
 int32_t (*gPrtPreviewRun)(PrinterRec* job, uint32_t* block);
 int32_t (*gPrtSpoolPrint)(PrinterRec* job, uint32_t* block);
+
+// The spool writer is not built yet: a job that spools (a preview "@...",
+// "@?", "@pdf:", or a spool name) draws nothing into its spool file, so there
+// is nothing for the preview or the spool print to show. Its close answers
+// the spool write failure instead of a success for pages never made.
+static bool SpoolingLost(const PrinterRec* job) {
+    return (job->flags & (kPrtFlagSpooling | kPrtFlagPreviewAtClose | kPrtFlagPrintSpool)) != 0;
+}
 
 int32_t PrtClose(PrinterRec* job, uint32_t* block) {
     if (!job || job->magic != kPrtMagic || !(job->flags & kPrtFlagGdiJob)) return kPrtNotAJob;
     PrtSetCurrent(job);
     int32_t result = kPrtOk;
-    uint32_t options = (block[10] & 0xFFFF) | (job->openOptions & 0xFFFF0000u);
+    if (SpoolingLost(job)) {
+        DebugLogWrite("PrtClose", "spooled job 0x%08X: no spool writer, nothing spooled", job->flags);
+        result = kPrtSpoolWrite;
+    }
+    uint32_t options = (block[kPrtCloseWordOptions] & kPrtCloseOptionMask) | (job->openOptions & ~kPrtCloseOptionMask);
     bool preview = (job->flags & kPrtFlagPreviewAtClose) != 0;
 
-    if ((job->flags & (kPrtFlagSpoolError | kPrtFlagSpoolEmpty)) || (options & 1)) {
+    if ((job->flags & (kPrtFlagSpoolError | kPrtFlagSpoolEmpty)) || (options & kPrtCloseNoPreview)) {
         preview = false;
-        if ((options & 3) != 3) {
+        if ((options & (kPrtCloseNoPreview | kPrtCloseKeepSpool)) != (kPrtCloseNoPreview | kPrtCloseKeepSpool)) {
             job->flags &= ~kPrtFlagSpooling;
             job->flags |= kPrtFlagDeleteSpool;
         }
@@ -292,7 +310,7 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
     }
     bool previewRan = false;
     if (preview && !result && !(job->flags & kPrtFlagErrorLatched)) {
-        if (job->flags & kPrtFlagPreviewOnly) block[6] = 1;
+        if (job->flags & kPrtFlagPreviewOnly) block[kPrtCloseWordPreviewOnly] = 1;
         if (gPrtPreviewRun) {
             result = gPrtPreviewRun(job, block);
             previewRan = true;
@@ -305,8 +323,8 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
     if (!previewRan) {
         int32_t pages = job->pageNumber;
         if (result || (job->flags & kPrtFlagErrorLatched)) pages--;
-        block[7] = static_cast<uint32_t>(pages < 0 ? 0 : pages);
-        block[8] = job->copies;
+        block[kPrtCloseWordPages] = static_cast<uint32_t>(pages < 0 ? 0 : pages);
+        block[kPrtCloseWordCopies] = job->copies;
     }
     if (job->dc) DeleteDC(job->dc);
     if (job->metricsDC) DeleteDC(job->metricsDC);
@@ -338,7 +356,7 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
 
 int32_t PrtCloseDefault(PrinterRec* job) {
     uint32_t block[kPrtCloseWords] = {};
-    if (job && job->magic == kPrtMagic) block[10] = job->openOptions & 0xFFFF0000u;
+    if (job && job->magic == kPrtMagic) block[kPrtCloseWordOptions] = job->openOptions & ~kPrtCloseOptionMask;
     return PrtClose(job, block);
 }
 
@@ -352,8 +370,7 @@ PrtJobAnswer PrtOpenFromMsg(const SrvMsg* m) {
         return a;
     }
     uint32_t err = 0;
-    PrinterRec* job = PrtOpen(o.owner, o.name.text, o.name.len, o.title.text, o.title.len, o.pageLimit, o.options,
-                              o.spool.text, o.spool.len, &err, o.pdfFile.text, o.pdfFile.len);
+    PrinterRec* job = PrtOpen(&o, &err);
     a.value = job ? static_cast<int32_t>(job->handle) : 0;
     a.detail = static_cast<int32_t>(err);
     return a;
@@ -368,9 +385,9 @@ PrtJobAnswer PrtCloseFromMsg(const SrvMsg* m) {
     }
     PrinterRec* job = PrtJobFromHandle(c.handle);
     a.value = job ? PrtClose(job, c.block) : kPrtNotAJob;
-    a.detail = static_cast<int32_t>(c.block[9]);
-    a.pages = static_cast<int32_t>(c.block[7]);
-    a.copies = static_cast<int32_t>(c.block[8]);
+    a.detail = static_cast<int32_t>(c.block[kPrtCloseWordDetail]);
+    a.pages = static_cast<int32_t>(c.block[kPrtCloseWordPages]);
+    a.copies = static_cast<int32_t>(c.block[kPrtCloseWordCopies]);
     return a;
 }
 

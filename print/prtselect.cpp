@@ -141,14 +141,18 @@ static HGLOBAL CopyGlobalPlusOne(HGLOBAL src) {
     return dst;
 }
 
+enum DevNamesPart { kDevNamesDriver, kDevNamesDevice, kDevNamesPort };
+
 // A name from a DEVNAMES offset, at most 99 characters.
-static bool DevNamesText(HGLOBAL devNames, int which, char* out) {
+static bool DevNamesText(HGLOBAL devNames, DevNamesPart which, char* out) {
     out[0] = 0;
     if (!devNames) return false;
     DEVNAMES* dn = static_cast<DEVNAMES*>(GlobalLock(devNames));
     if (!dn) return false;
     SIZE_T size = GlobalSize(devNames);
-    WORD off = which == 0 ? dn->wDriverOffset : which == 1 ? dn->wDeviceOffset : dn->wOutputOffset;
+    WORD off = which == kDevNamesDriver   ? dn->wDriverOffset
+               : which == kDevNamesDevice ? dn->wDeviceOffset
+                                          : dn->wOutputOffset;
     if (off && off < size) {
         const char* s = reinterpret_cast<const char*>(dn) + off;
         size_t n = strnlen(s, size - off);
@@ -160,7 +164,8 @@ static bool DevNamesText(HGLOBAL devNames, int which, char* out) {
     return out[0] != 0;
 }
 
-HDC PrtOpenDCByName(const char* name, PrinterRec* job, bool copyName) {
+HDC PrtOpenDCByName(const char* name, PrinterRec* job, PrtNameAnswer answer) {
+    bool copyName = answer == kPrtNameAnswered;
     if (_strnicmp(name, "pdf:", 4) == 0) {
         if (job) job->pdfFlags |= kPrtPdfTarget;
         if (copyName) snprintf(gPrtName, sizeof gPrtName, "pdf:");
@@ -174,7 +179,7 @@ HDC PrtOpenDCByName(const char* name, PrinterRec* job, bool copyName) {
             PrtSetSelectError(kPrtErrDefaultSetup, "PRT: GetDefaultPageSetup Fail!");
             return nullptr;
         }
-        if (!DevNamesText(gPrtDevNames, 1, device)) {
+        if (!DevNamesText(gPrtDevNames, kDevNamesDevice, device)) {
             DEVMODEA* dm = static_cast<DEVMODEA*>(GlobalLock(gPrtDevMode));
             if (!dm) {
                 PrtSetSelectError(kPrtErrGlobalLock, "PRT: GlobalLock Fail!");
@@ -185,8 +190,8 @@ HDC PrtOpenDCByName(const char* name, PrinterRec* job, bool copyName) {
             GlobalUnlock(gPrtDevMode);
         }
         if (copyName) snprintf(gPrtName, sizeof gPrtName, "%s", device);
-        DevNamesText(gPrtDevNames, 0, driver);
-        DevNamesText(gPrtDevNames, 2, port);
+        DevNamesText(gPrtDevNames, kDevNamesDriver, driver);
+        DevNamesText(gPrtDevNames, kDevNamesPort, port);
     } else {
         snprintf(device, sizeof device, "%s", name);
         char* on = strstr(device, " on ");
@@ -248,7 +253,7 @@ HDC PrtOpenDCByName(const char* name, PrinterRec* job, bool copyName) {
 
 HDC OpenPrtByName(const char* name, PrinterRec* job) {
     snprintf(gPrtName, sizeof gPrtName, "%s", name);
-    return PrtOpenDCByName(name, job, true);
+    return PrtOpenDCByName(name, job, kPrtNameAnswered);
 }
 
 HDC PrtGetDC(PrinterRec* rec) { return rec && rec->magic == kPrtMagic ? rec->dc : nullptr; }

@@ -11,6 +11,16 @@
 // Results the print job sees (its own numbering).
 enum PdfResult { kPdfOk = 0, kPdfFail = -1, kPdfTreeTooDeep = 1, kPdfFontNotMade = 21271 };
 
+// Runtime error numbers the writer leaves in gPdfErrNo.
+enum PdfErrNo {
+    kPdfErrNoFile = 2,       // a file (the output, a font file) not found or not made
+    kPdfErrNoFontFile = kPdfErrNoFile,
+    kPdfErrWrite = 5,        // a write, flush or close failed
+    kPdfErrBadHandle = 9,
+    kPdfErrNoMemory = 12,
+    kPdfErrTooLarge = 27,    // an object lies beyond what the cross-reference table can address
+};
+
 // Document flag bits (PdfDocRec::flags).
 enum : DWORD {
     kPdfFlagGrey = 0x1,
@@ -38,6 +48,26 @@ enum : DWORD {
     kPdfFlagAltBaseline = 0x400000,
 };
 
+// Flags of a new document before its options apply: TrueType files embedded,
+// images framed.
+constexpr DWORD kPdfFlagsAtBegin = kPdfFlagEmbedTrueType | kPdfFlagImageFrame;
+
+// Bits of the option word PdfBegin takes (the print job's open options).
+enum : DWORD {
+    kPdfOptUncompressed = 1u << 16,    // streams written uncompressed
+    kPdfOptKeepFamily = 1u << 18,      // with kPdfOptPreferTrueType: family names as given
+    kPdfOptPreferTrueType = 1u << 19,  // the standard families from their TrueType files
+    kPdfOptNoMargin = 1u << 20,        // no 9-point margins
+    kPdfOptNoEmbed = 1u << 21,         // TrueType font files not embedded
+    kPdfOptWinAnsi = 1u << 23,         // WinAnsiEncoding for the standard fonts
+    kPdfOptKeepLineHeight = 1u << 25,  // the font line height is not measured on the device
+    kPdfOptFontOption = 1u << 26,
+    kPdfOpt16BitText = 1u << 27,       // every text in TrueType subsets
+    kPdfOptUtf16Text = 1u << 28,       // the print job's "texts may be UTF-16", passed through
+    kPdfOptAltBaseline = 1u << 29,
+    kPdfOptNoInfo = 1u << 30,          // no information dictionary
+};
+
 // Directions of a unit conversion.
 enum { kPdfNoDir = 0, kPdfHorz = 1, kPdfVert = 2 };
 
@@ -48,6 +78,8 @@ enum : BYTE {
 };
 
 constexpr int kPdfOutBufSize = 4096;
+// The character cell of unit mode 1 (Courier 11), points.
+constexpr double kPdfCellWidth = 6.6, kPdfLineHeight = 11.756;
 constexpr int kPdfTreeFanout = 10;
 constexpr int kPdfTreeLevels = 10;
 constexpr int kPdfFileNameMax = 255;
@@ -147,8 +179,9 @@ struct PdfDocRec {
     BYTE userPad[32], ownerPad[32];
     DWORD encryptObj;
     BYTE keyMaterial[10];
-    int fontError;                 // a font failure reported at the end
+    int fontError;                 // a font failure while drawing, reported at the end (an error number)
     BYTE writeFailed;              // a write, flush or close of the file failed
+    BYTE tooLarge;                 // an object offset did not fit its cross-reference entry
 };
 
 constexpr DWORD kPdfNoColour = 0xFFFFFFFFu;
@@ -183,8 +216,10 @@ extern int gPdfErrNo;
 extern char gPdfErrorText[128];
 
 // ---- file layer -------------------------------------------------------------
-enum { kPdfOpenCreate = 1 };
-uintptr_t PdfFileOpen(const char* name, DWORD flags, int create);  // 0 on failure
+// Access bits of an open: read only, or read and write.
+enum : DWORD { kPdfFileAccessMask = 0x70, kPdfFileReadWrite = 0x10, kPdfFileReadOnly = 0x40 };
+enum PdfFileCreate { kPdfOpenExisting = 0, kPdfOpenCreate = 1 };
+uintptr_t PdfFileOpen(const char* name, DWORD access, PdfFileCreate create);  // 0 on failure
 int64_t PdfFileSeek(uintptr_t h, int64_t offset);
 int64_t PdfFileRead(uintptr_t h, void* buf, size_t n);
 int64_t PdfFileWrite(uintptr_t h, const void* buf, size_t n);
@@ -200,6 +235,12 @@ void PdfStartPage(PdfDocRec* doc);
 void PdfNewPage(PdfDocRec* doc);
 int PdfEndPage(PdfDocRec* doc);
 bool PdfSetObjOffset(PdfDocRec* doc, DWORD obj);
+// The offset field of a cross-reference entry: exactly ten digits, so offsets
+// up to 9999999999 (about 9.3 GB); false for a larger one, which no entry
+// can address.
+constexpr int kPdfXrefOffsetDigits = 10;
+constexpr uint64_t kPdfXrefOffsetMax = 9999999999ull;
+bool PdfFormatXrefOffset(uint64_t offset, char out[kPdfXrefOffsetDigits]);
 int PdfAddPageToTree(PdfDocRec* doc, DWORD page);
 int PdfWritePagesNode(PdfDocRec* doc, int level);
 
@@ -209,7 +250,8 @@ int PdfPutLine(PdfDocRec* doc, const char* text);
 int PdfPutUInt(PdfDocRec* doc, uint64_t value, int minDigits);
 int PdfPutInt(PdfDocRec* doc, int32_t value, int minDigits);
 int PdfPutFixed3(PdfDocRec* doc, double value);
-int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, bool endLine, DWORD obj);
+enum PdfLineEnd { kPdfSameLine, kPdfEndLine };
+int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, PdfLineEnd end, DWORD obj);
 int PdfPutByte(PdfDocRec* doc, BYTE b);
 int PdfPutName(PdfDocRec* doc, const char* name);
 char* PdfPutDec4(char* out, long n);
@@ -247,13 +289,19 @@ int PdfCsY(PdfDocRec* doc, double y);
 int PdfCsText(PdfDocRec* doc, const BYTE* bytes, size_t n);
 double PdfToPoints(PdfDocRec* doc, double value, int dir);
 double PdfFromPoints(PdfDocRec* doc, double points, int dir, int unitMode);
-double PdfPageCoord(PdfDocRec* doc, double value, int vertical);
-int PdfSetColor(PdfDocRec* doc, DWORD colour, bool fill);
+enum PdfAxis { kPdfAxisX, kPdfAxisY };
+double PdfPageCoord(PdfDocRec* doc, double value, PdfAxis axis);
+// The colour of fills (" rg") or of strokes (" RG"), written when it changed.
+enum PdfPaintKind { kPdfStroke, kPdfFill };
+int PdfSetColor(PdfDocRec* doc, DWORD colour, PdfPaintKind kind);
 int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide);
 int PdfControlCode(PdfDocRec* doc, int code, int16_t value);
 int PdfMoveTo(PdfDocRec* doc, WORD column, WORD line);
 int PdfSetRegion(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right);
 int PdfSetColors(PdfDocRec* doc, int code, DWORD colour);
+// A font change by description (code kPdfFontByDescription) or by control
+// code 248/249/252/253 (spec null).
+constexpr int kPdfFontByDescription = 0;
 int PdfSetFont(PdfDocRec* doc, int code, const PdfFontSpec* spec);
 int PdfSetFontSpec(PdfDocRec* doc, const PdfFontSpec* spec);
 

@@ -41,10 +41,11 @@ char gPdfErrorText[128];
 constexpr DWORD kPdfObjTableStep = 200;
 constexpr DWORD kPdfFirstObj = 3;
 constexpr DWORD kPdfRootNode = 2;
+constexpr size_t kPdfXrefLineLen = 20;      // a cross-reference entry with its CR LF
 constexpr int kPdfZlibWindowBits = 14;  // a 16 KB window
 constexpr int kPdfZlibMemLevel = 8;
-// Runtime error numbers of the file layer.
-constexpr int kPdfErrBadHandle = 9, kPdfErrNoFile = 2, kPdfErrNoMemory = 12, kPdfErrWrite = 5;
+constexpr double kPdfMargin = 9;            // points, top and left
+constexpr double kPdfLetterWidth = 612, kPdfLetterHeight = 792;
 
 // ---- file layer ---------------------------------------------------------------
 // Open files are listed so that a handle can be checked before it is used: the
@@ -63,8 +64,10 @@ static PdfFileEntry* PdfFindFile(uintptr_t h) {
     return nullptr;
 }
 
-uintptr_t PdfFileOpen(const char* name, DWORD flags, int create) {
-    const char* mode = (flags & 0x70) == 0x40 ? "rb" : create ? "wb+" : "rb+";
+uintptr_t PdfFileOpen(const char* name, DWORD access, PdfFileCreate create) {
+    const char* mode = (access & kPdfFileAccessMask) == kPdfFileReadOnly ? "rb"
+                       : create == kPdfOpenCreate                         ? "wb+"
+                                                                          : "rb+";
     auto* e = static_cast<PdfFileEntry*>(GuardedAlloc(sizeof(PdfFileEntry)));
     if (!e) {
         gPdfErrNo = kPdfErrNoMemory;
@@ -219,7 +222,7 @@ int PdfPutFixed3(PdfDocRec* doc, double value) {
 
 // A literal string. Besides the delimiters and the backslash, CR is escaped:
 // a bare CR inside a literal string is read back as LF by every PDF reader.
-int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, bool endLine, DWORD obj) {
+int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, PdfLineEnd end, DWORD obj) {
     (void)obj;  // the object whose key encrypts the string
     if (!doc->encryptObj) doc->flags |= kPdfFlagClearText;
     const BYTE* p = static_cast<const BYTE*>(bytes);
@@ -235,7 +238,7 @@ int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, bool endLine, DWOR
     }
     PdfPutBytes(doc, p + run, n - run);
     PdfPutByte(doc, ')');
-    if (endLine) PdfPutLine(doc, nullptr);
+    if (end == kPdfEndLine) PdfPutLine(doc, nullptr);
     return 0;
 }
 
@@ -321,20 +324,20 @@ int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolutio
     memset(doc, 0, sizeof(PdfDocRec));
     *out = doc;
 
-    DWORD f = 0x2010;
-    if (options & (1u << 16)) f |= kPdfFlagUncompressed;
-    if (options & (1u << 30)) f |= kPdfFlagNoInfo;
-    if (options & (1u << 21)) f &= ~kPdfFlagEmbedTrueType;
-    if (options & (1u << 23)) f |= kPdfFlagWinAnsi;
-    if (options & (1u << 18)) f |= kPdfFlagKeepFamily;
-    if (options & (1u << 19)) f |= kPdfFlagPreferTrueType;
-    if (options & ((1u << 27) | (1u << 28))) {
+    DWORD f = kPdfFlagsAtBegin;
+    if (options & kPdfOptUncompressed) f |= kPdfFlagUncompressed;
+    if (options & kPdfOptNoInfo) f |= kPdfFlagNoInfo;
+    if (options & kPdfOptNoEmbed) f &= ~kPdfFlagEmbedTrueType;
+    if (options & kPdfOptWinAnsi) f |= kPdfFlagWinAnsi;
+    if (options & kPdfOptKeepFamily) f |= kPdfFlagKeepFamily;
+    if (options & kPdfOptPreferTrueType) f |= kPdfFlagPreferTrueType;
+    if (options & (kPdfOpt16BitText | kPdfOptUtf16Text)) {
         f &= ~(kPdfFlagKeepFamily | kPdfFlagEmbedTrueType);
         f |= kPdfFlag16BitText | kPdfFlagPreferTrueType;
     }
-    if (options & (1u << 25)) f |= kPdfFlagKeepLineHeight;
-    if (options & (1u << 26)) f |= kPdfFlagFontOption;
-    if (options & (1u << 29)) f |= kPdfFlagAltBaseline;
+    if (options & kPdfOptKeepLineHeight) f |= kPdfFlagKeepLineHeight;
+    if (options & kPdfOptFontOption) f |= kPdfFlagFontOption;
+    if (options & kPdfOptAltBaseline) f |= kPdfFlagAltBaseline;
     doc->flags = f;
 
     doc->objCapacity = kPdfObjTableStep;
@@ -347,7 +350,7 @@ int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolutio
     memset(doc->objOffsets, 0, kPdfObjTableStep * sizeof(uint64_t));
 
     snprintf(doc->fileName, sizeof doc->fileName, "%s", fileName ? fileName : "");
-    doc->file = PdfFileOpen(doc->fileName, 16, kPdfOpenCreate);
+    doc->file = PdfFileOpen(doc->fileName, kPdfFileReadWrite, kPdfOpenCreate);
     if (!doc->file) {
         *out = nullptr;
         GuardedFree(doc->objOffsets);
@@ -355,10 +358,10 @@ int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolutio
         return kPdfFail;
     }
 
-    doc->pageWidth = 612;
-    doc->pageHeight = 792;
-    bool noMargin = (options & (1u << 20)) != 0;
-    doc->topMargin = doc->leftMargin = noMargin ? 0 : 9;
+    doc->pageWidth = kPdfLetterWidth;
+    doc->pageHeight = kPdfLetterHeight;
+    bool noMargin = (options & kPdfOptNoMargin) != 0;
+    doc->topMargin = doc->leftMargin = noMargin ? 0 : kPdfMargin;
 
     static const BYTE kBinaryComment[] = {0x25, 0x7F, 0x80, 0x81, 0x82, 0};
     PdfPutLine(doc, "%PDF-1.4");
@@ -379,8 +382,8 @@ int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolutio
 
     PdfSelectFont(doc, "Courier", 0, 0);
 
-    doc->cellWidth = doc->defCellWidth = doc->fontCellWidth = 6.6;
-    doc->lineHeight = doc->defLineHeight = doc->fontLineHeight = 11.756;
+    doc->cellWidth = doc->defCellWidth = doc->fontCellWidth = kPdfCellWidth;
+    doc->lineHeight = doc->defLineHeight = doc->fontLineHeight = kPdfLineHeight;
     PdfMoveTo(doc, 1, 1);
     return kPdfOk;
 }
@@ -614,12 +617,12 @@ void PdfDateText(char* out, int64_t when) {
 void PdfPutUserName(PdfDocRec* doc) {
     char name[256] = "";
     if (!gPdfHooks.userName || !gPdfHooks.userName(name, sizeof name)) name[0] = 0;
-    PdfPutString(doc, name, strlen(name), true, doc->infoObj);
+    PdfPutString(doc, name, strlen(name), kPdfEndLine, doc->infoObj);
 }
 
 static void PdfPutInfoValue(PdfDocRec* doc, const char* key, const PdfOptValue& v) {
     PdfPutText(doc, key);
-    PdfPutString(doc, v.text, v.len, true, doc->infoObj);
+    PdfPutString(doc, v.text, v.len, kPdfEndLine, doc->infoObj);
 }
 
 int PdfWriteInfo(PdfDocRec* doc, const PdfInfoOpts* opts) {
@@ -672,25 +675,31 @@ static void PdfFreeList(PdfListRec* list) {
     }
 }
 
+bool PdfFormatXrefOffset(uint64_t offset, char out[kPdfXrefOffsetDigits]) {
+    if (offset > kPdfXrefOffsetMax) return false;
+    PdfFormatUInt(out, offset, kPdfXrefOffsetDigits);
+    return true;
+}
+
 // The cross-reference table. Every line is 20 bytes with its CR LF. A number
 // that was reserved but never written (its offset is still 0: no object starts
-// at the header) is listed as free, so no reader is sent to offset 0.
+// at the header) is listed as free, so no reader is sent to offset 0. So is an
+// object beyond the ten digits of an entry, and the document is then refused:
+// an entry cut to its low digits would send readers into the wrong object.
 static void PdfWriteXref(PdfDocRec* doc) {
+    static const char kFreeEntry[] = "0000000000 65535 f\r\n";
     PdfPutLine(doc, "xref");
     PdfPutText(doc, "0 ");
     PdfPutUInt(doc, doc->nextObj, 1);
     PdfPutLine(doc, nullptr);
     PdfPutLine(doc, "0000000000 65535 f");
-    char line[20];
-    memcpy(line + 10, " 00000 n\r\n", 10);
+    char line[kPdfXrefLineLen];
+    memcpy(line + kPdfXrefOffsetDigits, " 00000 n\r\n", kPdfXrefLineLen - kPdfXrefOffsetDigits);
     for (DWORD obj = 1; obj < doc->nextObj; obj++) {
         uint64_t off = obj < doc->objCapacity ? doc->objOffsets[obj] : 0;
-        if (!off) {
-            PdfPutBytes(doc, "0000000000 65535 f\r\n", 20);
-            continue;
-        }
-        PdfFormatUInt(line, off % 10000000000ull, 10);
-        PdfPutBytes(doc, line, 20);
+        bool addressed = off && PdfFormatXrefOffset(off, line);
+        if (off && !addressed) doc->tooLarge = 1;
+        PdfPutBytes(doc, addressed ? line : kFreeEntry, kPdfXrefLineLen);
     }
     PdfPutLine(doc, nullptr);
 }
@@ -724,7 +733,7 @@ int PdfFinish(PdfDocRec* doc) {
     PdfPutLine(doc, "endobj");
     PdfPutLine(doc, nullptr);
 
-    auto xrefStart = static_cast<DWORD>(doc->filePos);
+    uint64_t xrefStart = doc->filePos;
     PdfWriteXref(doc);
     PdfPutLine(doc, "trailer");
     PdfPutText(doc, " << /Size ");
@@ -756,7 +765,7 @@ int PdfFinish(PdfDocRec* doc) {
 
     PdfFlush(doc);
     if (PdfFileClose(doc->file) != 0) doc->writeFailed = 1;
-    bool writeFailed = doc->writeFailed != 0;
+    bool writeFailed = doc->writeFailed != 0, tooLarge = doc->tooLarge != 0;
     GuardedFree(doc->content);
     PdfFreeFonts(doc);
     PdfFreeList(doc->images);
@@ -768,6 +777,10 @@ int PdfFinish(PdfDocRec* doc) {
     // An incomplete file (disk full, medium gone) is a failure, whatever else.
     if (writeFailed) {
         gPdfErrNo = kPdfErrWrite;
+        return kPdfFail;
+    }
+    if (tooLarge) {
+        gPdfErrNo = kPdfErrTooLarge;
         return kPdfFail;
     }
     if (fontResult) {

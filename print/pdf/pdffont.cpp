@@ -207,7 +207,9 @@ double PdfTextWidth(PdfDocRec* doc, const BYTE* text, size_t n) {
     return sum;
 }
 
-// Standard fonts are complete once created; nothing is left to write at the end.
+// Standard fonts are complete once created; nothing is left to write at the
+// end. Answers the error number of a font failure met while drawing (a text
+// without a font), or 0.
 int PdfWriteFonts(PdfDocRec* doc) { return doc->fontError; }
 
 void PdfFreeFonts(PdfDocRec* doc) {

@@ -6,13 +6,15 @@
 #include <cstring>
 
 #include "print/pdf/pdf.h"
+#include "print/prtcodes.h"
 #include "session/util/mem.h"
 
 constexpr DWORD kPdfContentStep = 4096;
 constexpr double kPdfDegToRad = 0.0174532925;
-constexpr double kPdfCellWidth = 6.6, kPdfLineHeight = 11.756;
 constexpr double kPdfTenthMm = 0.2835;
 constexpr DWORD kPdfWhite = 0xFFFFFF;
+constexpr int kPdfColourCodes = 8;
+constexpr BYTE kPdfLandscape = 'Z';  // PdfDocRec::orientation
 // Wide text is shown through the standard fonts until TrueType subsets exist:
 // characters beyond Latin-1 become this byte.
 constexpr BYTE kPdfNoGlyph = '?';
@@ -20,7 +22,7 @@ constexpr size_t kPdfNarrowMax = 4096;
 
 // The eight colour codes of print jobs (COLORREF, 0x00BBGGRR); printers and
 // PDF files share them.
-static const DWORD kPdfColourTable[8] = {
+static const DWORD kPdfColourTable[kPdfColourCodes] = {
     0x000000,  // 0 black
     0xFF0000,  // 1 blue
     0x00FF00,  // 2 green
@@ -31,13 +33,14 @@ static const DWORD kPdfColourTable[8] = {
     0xFFFFFF,  // 7 white
 };
 
-DWORD PdfColourFromCode(DWORD value) { return value < 8 ? kPdfColourTable[value] : value & 0xFFFFFF; }
+DWORD PdfColourFromCode(DWORD value) { return value < kPdfColourCodes ? kPdfColourTable[value] : value & 0xFFFFFF; }
 
 struct PdfPaper {
     double width, height;
 };
 // Control code 289, by Windows paper-size index 1-41.
-static const PdfPaper kPdfPaperTable[41] = {
+constexpr int kPdfPaperCount = 41;
+static const PdfPaper kPdfPaperTable[kPdfPaperCount] = {
     {612, 792},         {612, 792},         {792, 1224},        {1224, 792},
     {612, 1008},        {396, 612},         {522, 756},         {842, 1190.7},
     {595.35, 842},      {595.35, 842},      {419.58, 595.35},   {708.75, 1003.59},
@@ -122,9 +125,9 @@ int PdfCsNum(PdfDocRec* doc, double v) {
 
 int PdfCsUInt(PdfDocRec* doc, uint64_t v) { return PdfCsDigits(doc, v, 1, false); }
 
-int PdfCsX(PdfDocRec* doc, double x) { return PdfCsNum(doc, PdfPageCoord(doc, x, 0)); }
+int PdfCsX(PdfDocRec* doc, double x) { return PdfCsNum(doc, PdfPageCoord(doc, x, kPdfAxisX)); }
 
-int PdfCsY(PdfDocRec* doc, double y) { return PdfCsNum(doc, PdfPageCoord(doc, y, 1)); }
+int PdfCsY(PdfDocRec* doc, double y) { return PdfCsNum(doc, PdfPageCoord(doc, y, kPdfAxisY)); }
 
 int PdfCsText(PdfDocRec* doc, const BYTE* bytes, size_t n) {
     size_t run = 0;
@@ -187,14 +190,15 @@ double PdfFromPoints(PdfDocRec* doc, double points, int dir, int unitMode) {
     return v;
 }
 
-double PdfPageCoord(PdfDocRec* doc, double value, int vertical) {
-    if (!vertical) return value + doc->leftMargin + doc->leftOffset;
+double PdfPageCoord(PdfDocRec* doc, double value, PdfAxis axis) {
+    if (axis == kPdfAxisX) return value + doc->leftMargin + doc->leftOffset;
     return doc->pageHeight - (value + doc->topMargin + doc->topOffset);
 }
 
 // ---- colours ------------------------------------------------------------------------
 
-int PdfSetColor(PdfDocRec* doc, DWORD colour, bool fill) {
+int PdfSetColor(PdfDocRec* doc, DWORD colour, PdfPaintKind kind) {
+    bool fill = kind == kPdfFill;
     colour &= 0xFFFFFF;
     if ((doc->flags & kPdfFlagGrey) && colour != kPdfWhite) {
         DWORD r = colour & 0xFF, g = (colour >> 8) & 0xFF, b = (colour >> 16) & 0xFF;
@@ -213,8 +217,8 @@ int PdfSetColor(PdfDocRec* doc, DWORD colour, bool fill) {
 }
 
 int PdfSetColors(PdfDocRec* doc, int code, DWORD colour) {
-    if (code == 270) doc->foreground = colour;
-    else if (code == 271) doc->background = colour;
+    if (code == kPrtCtlTextColor) doc->foreground = colour;
+    else if (code == kPrtCtlBackColor) doc->background = colour;
     return 0;
 }
 
@@ -276,8 +280,21 @@ static void PdfCsFont(PdfDocRec* doc) {
     PdfCsUInt(doc, static_cast<uint64_t>(doc->fontSize > 0 ? doc->fontSize : 0));
 }
 
+// TrueType fonts, and with them 16-bit text, are not built yet. The options
+// that ask for them (preferring TrueType, 16-bit or UTF-16 text) leave no font
+// current or want subsets: a text then cannot be shown, and is refused rather
+// than left off the page. The failure stays with the document, so that
+// PdfFinish answers it too.
+static bool PdfTextHasFont(PdfDocRec* doc) {
+    if (doc->curFont && !(doc->flags & kPdfFlag16BitText)) return true;
+    doc->fontError = kPdfErrNoFontFile;
+    gPdfErrNo = kPdfErrNoFontFile;
+    return false;
+}
+
 int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide) {
-    if (!len || !doc->curFont) return 0;
+    if (!len) return kPdfOk;
+    if (!PdfTextHasFont(doc)) return kPdfFontNotMade;
     BYTE narrow[kPdfNarrowMax];
     if (wide) {
         len = PdfNarrow(text, len, narrow);
@@ -325,8 +342,8 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
 
     if (!(doc->flags & kPdfFlagTransparent)) {
         PdfCsLine(doc, "0.000 w");
-        PdfSetColor(doc, doc->background, true);
-        PdfSetColor(doc, doc->background, false);
+        PdfSetColor(doc, doc->background, kPdfFill);
+        PdfSetColor(doc, doc->background, kPdfStroke);
         double h = d == 0 ? size - 3.2 : size + 1;
         if (!rotated) {
             double b = d == 0 ? doc->y + size - 2.0 : doc->y + size - d + lift + (alt ? 3.0 : 1.26);
@@ -353,7 +370,7 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
         }
     }
 
-    PdfSetColor(doc, doc->foreground, true);
+    PdfSetColor(doc, doc->foreground, kPdfFill);
     if (!rotated) {
         double base = d == 0 ? doc->y + size - 2.0 : doc->y + size - d + lift - (alt ? 0 : 1.5);
         PdfCsFont(doc);
@@ -377,7 +394,7 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
     }
 
     if (doc->flags & kPdfFlagUnderline) {
-        PdfSetColor(doc, doc->foreground, false);
+        PdfSetColor(doc, doc->foreground, kPdfStroke);
         double u = d == 0 ? doc->y + size - 1.0
                           : doc->y + size - d - (alt ? 0 : 1.5) + lift - 2 * (m[0] + m[2]) / 1000;
         PdfCsNum(doc, m[1] / 1000);
@@ -414,14 +431,14 @@ int PdfSetFont(PdfDocRec* doc, int code, const PdfFontSpec* spec) {
         doc->fontSize = static_cast<int>(spec->size / 10);
         if (!doc->fontSize) doc->fontSize = 9;
         doc->fontLineHeight = doc->fontSize + 0.756;
-    } else if (code == 248 || code == 249) {
-        if (code == 249) doc->flags |= kPdfFlagUnderline;
+    } else if (code == kPrtCtlUnderlineOff || code == kPrtCtlUnderlineOn) {
+        if (code == kPrtCtlUnderlineOn) doc->flags |= kPdfFlagUnderline;
         else doc->flags &= ~kPdfFlagUnderline;
-    } else if (code == 252 || code == 253) {
+    } else if (code == kPrtCtlBoldOff || code == kPrtCtlBoldOn) {
         if (!doc->curFont) return kPdfFontNotMade;
         char face[kPdfFaceMax + 1];
         memcpy(face, doc->curFont->family, sizeof face);
-        if (!PdfSelectFont(doc, face, code == 253, doc->curFont->italic)) return kPdfFontNotMade;
+        if (!PdfSelectFont(doc, face, code == kPrtCtlBoldOn, doc->curFont->italic)) return kPdfFontNotMade;
     }
     doc->fontCellWidth = PdfTextWidth(doc, reinterpret_cast<const BYTE*>("x"), 1);
     if (gPdfHooks.measureFont) {
@@ -432,7 +449,7 @@ int PdfSetFont(PdfDocRec* doc, int code, const PdfFontSpec* spec) {
     return kPdfOk;
 }
 
-int PdfSetFontSpec(PdfDocRec* doc, const PdfFontSpec* spec) { return PdfSetFont(doc, 0, spec); }
+int PdfSetFontSpec(PdfDocRec* doc, const PdfFontSpec* spec) { return PdfSetFont(doc, kPdfFontByDescription, spec); }
 
 // ---- control codes --------------------------------------------------------------------
 
@@ -458,49 +475,50 @@ static double PdfDotsToPoints(PdfDocRec* doc, double value) {
 
 int PdfControlCode(PdfDocRec* doc, int code, int16_t value) {
     switch (code) {
-        case 85:
+        case kPrtCtlNewLine:
             doc->x = 0;
             for (int i = 0; i < value; i++) doc->y += doc->lineHeight;
             break;
-        case 86:
+        case kPrtCtlLineFeed:
             for (int i = 0; i < value; i++) doc->y += doc->lineHeight;
             break;
-        case 90: doc->x = 0; break;
-        case 102:
+        case kPrtCtlCarriageReturn: doc->x = 0; break;
+        case kPrtCtlFormFeed:
             for (int i = 0; i < value; i++) PdfNewPage(doc);
             doc->x = doc->y = 0;
             break;
-        case 103:
+        case kPrtCtlDefaultColors:
             doc->foreground = 0;
             doc->background = kPdfWhite;
             break;
-        case 109: PdfSetFlag(doc, kPdfFlagTransparent, false); break;
-        case 110: PdfSetFlag(doc, kPdfFlagTransparent, true); break;
-        case 112: doc->unitMode = kPdfUnitCells; break;
-        case 113: doc->unitMode = kPdfUnitDots; break;
-        case 248: case 249: case 252: case 253: return PdfSetFont(doc, code, nullptr);
-        case 254: PdfSetFlag(doc, kPdfFlagReverse, false); break;
-        case 255: PdfSetFlag(doc, kPdfFlagReverse, true); break;
-        case 259: case 274:
+        case kPrtCtlOpaque: PdfSetFlag(doc, kPdfFlagTransparent, false); break;
+        case kPrtCtlTransparent: PdfSetFlag(doc, kPdfFlagTransparent, true); break;
+        case kPrtCtlCellMode: doc->unitMode = kPdfUnitCells; break;
+        case kPrtCtlPixelMode: doc->unitMode = kPdfUnitDots; break;
+        case kPrtCtlUnderlineOff: case kPrtCtlUnderlineOn: case kPrtCtlBoldOff: case kPrtCtlBoldOn:
+            return PdfSetFont(doc, code, nullptr);
+        case kPrtCtlNormalColors: PdfSetFlag(doc, kPdfFlagReverse, false); break;
+        case kPrtCtlReverseColors: PdfSetFlag(doc, kPdfFlagReverse, true); break;
+        case kPrtCtlColumn: case kPrtCtlTab:
             doc->x = PdfToPoints(doc, PdfDec(doc, value), kPdfHorz);
             break;
-        case 260: doc->y = PdfToPoints(doc, PdfDec(doc, value), kPdfVert); break;
-        case 261: doc->x += PdfToPoints(doc, value, kPdfHorz); break;
-        case 262: doc->y += PdfToPoints(doc, value, kPdfVert); break;
-        case 270: case 271:
-            if (value >= 0 && value < 8) PdfSetColors(doc, code, PdfColourFromCode(static_cast<DWORD>(value)));
+        case kPrtCtlRow: doc->y = PdfToPoints(doc, PdfDec(doc, value), kPdfVert); break;
+        case kPrtCtlColumnBy: doc->x += PdfToPoints(doc, value, kPdfHorz); break;
+        case kPrtCtlRowBy: doc->y += PdfToPoints(doc, value, kPdfVert); break;
+        case kPrtCtlTextColor: case kPrtCtlBackColor:
+            if (value >= 0 && value < kPdfColourCodes) PdfSetColors(doc, code, PdfColourFromCode(static_cast<DWORD>(value)));
             break;
-        case 277:
-            if (value == 2 && doc->orientation != 'Z') {
+        case kPrtCtlOrientation:
+            if (value == kPrtOrientLandscape && doc->orientation != kPdfLandscape) {
                 PdfSwapPage(doc);
-                doc->orientation = 'Z';
-            } else if (value != 2 && doc->orientation == 'Z') {
+                doc->orientation = kPdfLandscape;
+            } else if (value != kPrtOrientLandscape && doc->orientation == kPdfLandscape) {
                 PdfSwapPage(doc);
                 doc->orientation = 0;
             }
             break;
-        case 279: PdfSetFlag(doc, kPdfFlagImageFrame, value != 0); break;
-        case 280:
+        case kPrtCtlImageFrame: PdfSetFlag(doc, kPdfFlagImageFrame, value != 0); break;
+        case kPrtCtlCoordMode:
             doc->unitMode = static_cast<BYTE>(value);
             if (value == kPdfUnitCells) {
                 doc->cellWidth = doc->explicitCellWidth ? doc->explicitCellWidth : kPdfCellWidth;
@@ -510,45 +528,45 @@ int PdfControlCode(PdfDocRec* doc, int code, int16_t value) {
                 doc->lineHeight = doc->fontLineHeight;
             }
             break;
-        case 281:
+        case kPrtCtlAlign:
             doc->flags &= ~kPdfFlagAlignMask;
-            if (value == 1) doc->flags |= kPdfFlagAlignDecimal;
-            else if (value == 3) doc->flags |= kPdfFlagAlignRight;
-            else if (value == 4) doc->flags |= kPdfFlagAlignCentre;
+            if (value == kPrtAlignDecimal) doc->flags |= kPdfFlagAlignDecimal;
+            else if (value == kPrtAlignRight) doc->flags |= kPdfFlagAlignRight;
+            else if (value == kPrtAlignCentre) doc->flags |= kPdfFlagAlignCentre;
             break;
-        case 282: PdfSetFlag(doc, kPdfFlagFillShapes, value != 0); break;
-        case 283:
+        case kPrtCtlFillShapes: PdfSetFlag(doc, kPdfFlagFillShapes, value != 0); break;
+        case kPrtCtlPenWidth:
             doc->penWidth = PdfOneBased(doc) ? PdfDotsToPoints(doc, value) : PdfToPoints(doc, value, kPdfHorz);
             PdfCsNum(doc, doc->penWidth);
             PdfCsLine(doc, " w");
             break;
-        case 285: PdfSetFlag(doc, kPdfFlagGrey, value == 1); break;
-        case 289:
-            if (value >= 1 && value <= 41) {
+        case kPrtCtlColor: PdfSetFlag(doc, kPdfFlagGrey, value == kPrtColorGrey); break;
+        case kPrtCtlPaperSize:
+            if (value >= 1 && value <= kPdfPaperCount) {
                 doc->pageWidth = kPdfPaperTable[value - 1].width;
                 doc->pageHeight = kPdfPaperTable[value - 1].height;
-                if (doc->orientation == 'Z') PdfSwapPage(doc);
+                if (doc->orientation == kPdfLandscape) PdfSwapPage(doc);
             }
             break;
-        case 290: doc->pageHeight = value * kPdfTenthMm; break;
-        case 291: doc->pageWidth = value * kPdfTenthMm; break;
-        case 294:
+        case kPrtCtlPaperLength: doc->pageHeight = value * kPdfTenthMm; break;
+        case kPrtCtlPaperWidth: doc->pageWidth = value * kPdfTenthMm; break;
+        case kPrtCtlCellHeight:
             doc->explicitLineHeight = value > 0 ? PdfDotsToPoints(doc, value) : 0;
             if (doc->unitMode == kPdfUnitCells)
                 doc->lineHeight = doc->explicitLineHeight ? doc->explicitLineHeight : doc->defLineHeight;
             break;
-        case 295:
+        case kPrtCtlCellWidth:
             doc->explicitCellWidth = value > 0 ? PdfDotsToPoints(doc, value) : 0;
             if (doc->unitMode == kPdfUnitCells)
                 doc->cellWidth = doc->explicitCellWidth ? doc->explicitCellWidth : doc->defCellWidth;
             break;
-        case 296: PdfSetFlag(doc, kPdfFlagRtl, value != 0); break;
-        case 297: {
+        case kPrtCtlRtl: PdfSetFlag(doc, kPdfFlagRtl, value != 0); break;
+        case kPrtCtlLeftMargin: {
             double off = PdfToPoints(doc, value, kPdfHorz) - doc->leftMargin;
             doc->leftOffset = off > 0 ? off : 0;
             break;
         }
-        case 298: {
+        case kPrtCtlTopMargin: {
             double off = PdfToPoints(doc, value, kPdfVert) - doc->topMargin;
             doc->topOffset = off > 0 ? off : 0;
             break;

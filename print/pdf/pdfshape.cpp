@@ -60,25 +60,28 @@ static PdfBox PdfShapeBegin(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WO
     b.y2 = PdfToPoints(doc, bottom, kPdfVert);
     b.rawX1 = x1;
     b.rawX2 = x2;
-    b.x1 = PdfPageCoord(doc, x1, 0);
-    b.x2 = PdfPageCoord(doc, x2, 0);
-    b.top = PdfPageCoord(doc, b.y1, 1);
-    b.bottom = PdfPageCoord(doc, b.y2, 1);
-    PdfSetColor(doc, doc->foreground, false);
-    if (doc->flags & kPdfFlagFillShapes) PdfSetColor(doc, doc->background, true);
+    b.x1 = PdfPageCoord(doc, x1, kPdfAxisX);
+    b.x2 = PdfPageCoord(doc, x2, kPdfAxisX);
+    b.top = PdfPageCoord(doc, b.y1, kPdfAxisY);
+    b.bottom = PdfPageCoord(doc, b.y2, kPdfAxisY);
+    PdfSetColor(doc, doc->foreground, kPdfStroke);
+    if (doc->flags & kPdfFlagFillShapes) PdfSetColor(doc, doc->background, kPdfFill);
     return b;
 }
 
-static const char* PdfPaint(const PdfDocRec* doc, bool ownLine) {
+// The paint of a path: on its own line, or ending the line of its last curve.
+enum PdfPaintPlace { kPdfPaintOwnLine, kPdfPaintAfterCurve };
+
+static const char* PdfPaint(const PdfDocRec* doc, PdfPaintPlace place) {
     bool fill = (doc->flags & kPdfFlagFillShapes) != 0;
-    if (ownLine) return fill ? "B" : "S";
+    if (place == kPdfPaintOwnLine) return fill ? "B" : "S";
     return fill ? " c B" : " c S";
 }
 
 int PdfDrawLine(PdfDocRec* doc, WORD column, WORD line) {
     double x2 = PdfShapeStart(doc, column, kPdfHorz);
     double y2 = PdfShapeStart(doc, line, kPdfVert);
-    PdfSetColor(doc, doc->foreground, false);
+    PdfSetColor(doc, doc->foreground, kPdfStroke);
     PdfCsX(doc, doc->x);
     PdfCsSpace(doc);
     PdfCsY(doc, doc->y);
@@ -98,7 +101,7 @@ int PdfDrawRect(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right) {
     PdfCsSpace(doc);
     PdfCsNum(doc, b.y2 - b.y1);
     PdfCsLine(doc, " re");
-    PdfCsLine(doc, PdfPaint(doc, true));
+    PdfCsLine(doc, PdfPaint(doc, kPdfPaintOwnLine));
     return kPdfOk;
 }
 
@@ -112,7 +115,7 @@ int PdfDrawEllipse(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right)
     PdfCsCurve(doc, cx + kPdfArcNear * rx, b.top, b.x2, cy + kPdfArcNear * ry, b.x2, cy, " c");
     PdfCsCurve(doc, b.x2, cy - kPdfArcNear * ry, b.x2 - kPdfArcFar * rx, b.bottom, cx, b.bottom, " c");
     PdfCsCurve(doc, b.x1 + kPdfArcFar * rx, b.bottom, b.x1, cy - kPdfArcNear * ry, b.x1, cy,
-               PdfPaint(doc, false));
+               PdfPaint(doc, kPdfPaintAfterCurve));
     return kPdfOk;
 }
 
@@ -135,7 +138,7 @@ int PdfDrawRoundRect(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD righ
     PdfCsCurve(doc, b.x1, b.bottom, b.x1, b.bottom, b.x1, b.bottom + rh, " c");
     PdfCsPoint(doc, b.x1, b.top - rh);
     PdfCsLine(doc, " l");
-    PdfCsCurve(doc, b.x1, b.top, b.x1, b.top, b.x1 + rw, b.top, PdfPaint(doc, false));
+    PdfCsCurve(doc, b.x1, b.top, b.x1, b.top, b.x1 + rw, b.top, PdfPaint(doc, kPdfPaintAfterCurve));
     return kPdfOk;
 }
 

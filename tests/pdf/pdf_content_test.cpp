@@ -47,19 +47,19 @@ TEST(PdfContent, NumbersHaveThreeTruncatedDecimals) {
 
 TEST(PdfContent, ColoursAreRememberedAndGreyedOnRequest) {
     Doc d;
-    PdfSetColor(d.doc, 0x0000FF, true);
+    PdfSetColor(d.doc, 0x0000FF, kPdfFill);
     EXPECT_EQ(d.Take(), "1.000 0.000 0.000 rg\r\n");
-    PdfSetColor(d.doc, 0x0000FF, true);
+    PdfSetColor(d.doc, 0x0000FF, kPdfFill);
     EXPECT_EQ(d.Take(), "") << "the same fill colour is written once";
-    PdfSetColor(d.doc, 0x0000FF, false);
+    PdfSetColor(d.doc, 0x0000FF, kPdfStroke);
     EXPECT_EQ(d.Take(), "1.000 0.000 0.000 RG\r\n") << "stroke has its own memory";
     PdfControlCode(d.doc, 285, 1);
-    PdfSetColor(d.doc, 0x0000FF, true);
+    PdfSetColor(d.doc, 0x0000FF, kPdfFill);
     EXPECT_EQ(d.Take(), "0.298 0.298 0.298 rg\r\n") << "red in grey is 76";
-    PdfSetColor(d.doc, 0xFFFFFF, true);
+    PdfSetColor(d.doc, 0xFFFFFF, kPdfFill);
     EXPECT_EQ(d.Take(), "1.000 1.000 1.000 rg\r\n") << "white stays white";
     PdfNewPage(d.doc);
-    PdfSetColor(d.doc, 0xFFFFFF, true);
+    PdfSetColor(d.doc, 0xFFFFFF, kPdfFill);
     EXPECT_EQ(d.Take(), "1.000 1.000 1.000 rg\r\n") << "a new page forgets the colours";
 }
 
@@ -223,8 +223,12 @@ TEST(PdfFonts, SelectionMapsFamiliesAndReusesFonts) {
         Doc d(c.options);
         EXPECT_EQ(PdfSelectFont(d.doc, c.face, c.bold, c.italic), c.ok) << c.face;
         EXPECT_STREQ(PdfFontBaseName(d.doc), c.baseFont) << c.face;
-        if (d.doc->curFont) EXPECT_EQ(d.doc->curFont->bold, c.recordedBold) << c.face;
-        if (!c.ok) EXPECT_STREQ(gPdfErrorText, "Font name not found");
+        if (d.doc->curFont) {
+            EXPECT_EQ(d.doc->curFont->bold, c.recordedBold) << c.face;
+        }
+        if (!c.ok) {
+            EXPECT_STREQ(gPdfErrorText, "Font name not found");
+        }
     }
     Doc d;
     DWORD next = d.doc->nextObj;
@@ -324,7 +328,7 @@ TEST(PdfContent, TextRegionUnderlineRotationAndEscapes) {
     EXPECT_NE(s.find("q\r\n   BT /F2 10 Tf\r\n0.000 1.000 -1.000 0.000 "), std::string::npos) << s;
     EXPECT_NE(s.find(" Tm\r\n (up) Tj ET\r\nQ\r\n"), std::string::npos) << s;
 
-    PdfDrawText(d.doc, B("A\0B\x01"), 4, '.', true);
+    PdfDrawText(d.doc, B("A\0B\x01"), 4, '.', kPdfFill);
     s = d.Take();
     EXPECT_NE(s.find("(A?) Tj"), std::string::npos) << "wide text beyond Latin-1 shows '?'";
 }

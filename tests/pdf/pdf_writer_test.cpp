@@ -237,7 +237,7 @@ TEST(PdfWriter, NumberAndTextWriters) {
         EXPECT_STREQ(buf, c.dec8) << c.n;
     }
     std::string pdf = WriteDoc("strings.pdf", kUncompressed, [](PdfDocRec* doc) {
-        PdfPutString(doc, "a(b)c\\d\re\nf", 11, true, 0);
+        PdfPutString(doc, "a(b)c\\d\re\nf", 11, kPdfEndLine, 0);
         PdfPutUInt(doc, 0, 0);
         PdfPutText(doc, "|");
         PdfPutUInt(doc, 7, 3);
@@ -317,7 +317,7 @@ TEST(PdfWriter, FailedWritesAreReportedByFinish) {
         ASSERT_EQ(PdfBegin(c.name, &doc, 0, 0), 0) << c.why;
         if (c.readOnly) {
             PdfFileClose(doc->file);
-            doc->file = PdfFileOpen(c.name, 0x40, 0);
+            doc->file = PdfFileOpen(c.name, 0x40, kPdfOpenExisting);
             ASSERT_NE(doc->file, 0u) << c.why;
         }
         for (int i = 1; i <= 60; i++) {
@@ -327,5 +327,115 @@ TEST(PdfWriter, FailedWritesAreReportedByFinish) {
         gPdfErrNo = 0;
         EXPECT_EQ(PdfFinish(doc), kPdfFail) << c.why;
         EXPECT_NE(gPdfErrNo, 0) << c.why;
+    }
+}
+
+// The offset field of a cross-reference entry, at the edges of 32 bits and of
+// its ten digits: a file above 4 GB keeps exact offsets, and one beyond ten
+// digits is refused rather than cut to its low digits.
+TEST(PdfWriter, CrossReferenceOffsetsAreSixtyFourBitUpToTenDigits) {
+    struct Case {
+        uint64_t offset;
+        const char* field;  // null: refused
+        const char* why;
+    };
+    static const Case kCases[] = {
+        {17, "0000000017", "the first object, zero-padded"},
+        {4294967295ull, "4294967295", "the last 32-bit offset"},
+        {4294967296ull, "4294967296", "4 GB: no longer wraps to 0"},
+        {6000000123ull, "6000000123", "beyond 4 GB"},
+        {9999999999ull, "9999999999", "the largest ten-digit offset"},
+        {10000000000ull, nullptr, "eleven digits: no entry addresses it"},
+        {~0ull, nullptr, "the largest position"},
+    };
+    for (const Case& c : kCases) {
+        char field[kPdfXrefOffsetDigits + 1] = "untouched!";
+        bool ok = PdfFormatXrefOffset(c.offset, field);
+        EXPECT_EQ(ok, c.field != nullptr) << c.why;
+        EXPECT_EQ(std::string(field, kPdfXrefOffsetDigits), c.field ? c.field : "untouched!") << c.why;
+    }
+}
+
+// The whole writer past 4 GB without writing 4 GB: the position it counts is
+// moved on before the last objects, which then stand at offsets above 32 bits
+// in the table and in startxref.
+TEST(PdfWriter, TableAndStartxrefAboveFourGigabytes) {
+    struct Case {
+        uint64_t skip;
+        int result;
+        const char* why;
+    };
+    static const Case kCases[] = {
+        {0, kPdfOk, "an ordinary file"},
+        {5000000000ull, kPdfOk, "the end of the file lies 5 GB further"},
+        {9999999800ull, kPdfFail, "the catalog would need eleven digits"},
+    };
+    for (const Case& c : kCases) {
+        PdfTestHooks();
+        PdfDocRec* doc = nullptr;
+        ASSERT_EQ(PdfBegin("big.pdf", &doc, 0, 0), 0) << c.why;
+        PdfDrawText(doc, reinterpret_cast<const BYTE*>("x"), 1, '.', false);
+        PdfEndPage(doc);
+        doc->filePos += c.skip;
+        uint64_t catalogAtLeast = doc->filePos;
+        gPdfErrNo = 0;
+        EXPECT_EQ(PdfFinish(doc), c.result) << c.why;
+        std::string pdf = PdfTestRead("big.pdf");
+        size_t xref = pdf.rfind("\r\nxref\r\n") + 2;
+        ASSERT_NE(xref, std::string::npos) << c.why;
+        size_t p = pdf.find("\r\n", xref + 6) + 2;
+        std::string entry1 = pdf.substr(p + 20, 20);
+        unsigned long long start = strtoull(pdf.c_str() + pdf.rfind("startxref\r\n") + 11, nullptr, 10);
+        EXPECT_EQ(start, xref + c.skip) << c.why << ": startxref is the 64-bit position";
+        if (c.result == kPdfOk) {
+            unsigned long long catalog = strtoull(entry1.c_str(), nullptr, 10);
+            EXPECT_GE(catalog, catalogAtLeast) << c.why;
+            EXPECT_EQ(pdf.compare(catalog - c.skip, 7, "1 0 obj"), 0) << c.why << ": " << entry1;
+            EXPECT_EQ(entry1.substr(10), " 00000 n\r\n") << c.why;
+        } else {
+            EXPECT_EQ(gPdfErrNo, kPdfErrTooLarge) << c.why;
+            EXPECT_EQ(entry1, "0000000000 65535 f\r\n") << c.why << ": no entry sends a reader astray";
+        }
+    }
+}
+
+// TrueType fonts are not built: the options that ask for them leave a text
+// without a font. It fails where it is drawn and again at the end, and never
+// vanishes from a page that is reported as written.
+TEST(PdfWriter, TextWithoutAFontFailsWhenDrawnAndAtFinish) {
+    struct Case {
+        DWORD options;
+        const char* font;  // a font text selected first, or null
+        int result;
+        const char* why;
+    };
+    static const Case kCases[] = {
+        {0, nullptr, kPdfOk, "the standard Courier of a new document"},
+        {1u << 19, nullptr, kPdfFontNotMade, "TrueType preferred: Courier is Courier New, which has no font file"},
+        {1u << 27, nullptr, kPdfFontNotMade, "16-bit text is drawn in TrueType subsets"},
+        {1u << 28, nullptr, kPdfFontNotMade, "the print job's UTF-16 texts, passed through"},
+        {1u << 28, "'>Symbol'", kPdfFontNotMade, "a standard font current, but 16-bit text all the same"},
+        {(1u << 18) | (1u << 19), nullptr, kPdfOk, "family names kept: the standard Courier"},
+    };
+    for (const Case& c : kCases) {
+        PdfTestHooks();
+        PdfDocRec* doc = nullptr;
+        ASSERT_EQ(PdfBegin("nofont.pdf", &doc, c.options | kUncompressed, 0), 0) << c.why;
+        if (c.font) {
+            PdfFontSpec spec;
+            ASSERT_EQ(PdfParseFontSpec(c.font, strlen(c.font), &spec), 0) << c.why;
+            EXPECT_EQ(PdfSetFontSpec(doc, &spec), kPdfOk) << c.why;
+        }
+        EXPECT_EQ(PdfDrawText(doc, reinterpret_cast<const BYTE*>("WORD"), 4, '.', false), c.result) << c.why;
+        EXPECT_EQ(PdfDrawText(doc, reinterpret_cast<const BYTE*>(""), 0, '.', false), kPdfOk)
+            << c.why << ": an empty text needs no font";
+        gPdfErrNo = 0;
+        EXPECT_EQ(PdfFinish(doc), c.result) << c.why;
+        if (c.result != kPdfOk) {
+            EXPECT_EQ(gPdfErrNo, kPdfErrNoFontFile) << c.why;
+        }
+        std::string pdf = PdfTestRead("nofont.pdf");
+        EXPECT_EQ(pdf.find("(WORD) Tj") != std::string::npos, c.result == kPdfOk) << c.why;
+        EXPECT_NE(pdf.find("%%EOF"), std::string::npos) << c.why << ": the file is still complete";
     }
 }

@@ -71,11 +71,17 @@ Answer1147 Open(const std::string& name, const std::string& title = "Qovtervex t
     return Sent1147();
 }
 
-Answer1147 OpenPdf(const std::string& file) {
+// 1211: owner, name, title, page limit, spool name, PDF file name, options word.
+Answer1147 OpenTitled(const std::string& name, const std::string& spool, const std::string& pdfFile, uint32_t options) {
+    const std::string title = "Qovtervex test";
     Msg m(1211);
-    m.U32(0).U32(4).U32(0).U32(0).U32(0).U32(static_cast<uint32_t>(file.size())).U32(0).Text("pdf:").Text(file).Run();
+    m.U32(0).U32(static_cast<uint32_t>(name.size())).U32(static_cast<uint32_t>(title.size())).U32(0);
+    m.U32(static_cast<uint32_t>(spool.size())).U32(static_cast<uint32_t>(pdfFile.size())).U32(options);
+    m.Text(name).Text(title).Text(spool).Text(pdfFile).Run();
     return Sent1147();
 }
+
+Answer1147 OpenPdf(const std::string& file, uint32_t options = 0) { return OpenTitled("pdf:", "", file, options); }
 
 Answer1147 Close(uint32_t handle) {
     Msg m(1205);
@@ -127,6 +133,19 @@ struct Expect {
     }
     void Page(int n, double w, double h) { fprintf(f, "page %d %.1f %.1f\n", n, w, h); }
     void PsContains(const char* text) { fprintf(f, "pscontains %s\n", text); }
+};
+
+// Expectations of a PDF file a job wrote itself (NAME.pdf, no capture): the
+// words that pdftotext must find on each page.
+struct ExpectPdf {
+    FILE* f;
+    explicit ExpectPdf(const std::string& name) {
+        CreateDirectoryA(kOutDir, nullptr);
+        f = fopen((std::string(kOutDir) + "\\" + name + ".expect").c_str(), "w");
+        if (f) fprintf(f, "written\n");
+    }
+    ~ExpectPdf() { if (f) fclose(f); }
+    void Text(int page, const char* word) { fprintf(f, "text %d %s\n", page, word); }
 };
 
 class PrintJob : public ::testing::Test {
@@ -416,6 +435,85 @@ TEST_F(PrintJob, PrintDialogOkAndCancel) {
     EXPECT_EQ(0, gPrtDlgCancelled);
 }
 
+// A picture facility for the image rows below: Pict 77 is a 2 x 2 red image.
+const uint32_t kTestPict = 77;
+bool TestPictImage(uint32_t pict, uint32_t, PrtImageInput* out) {
+    static BITMAPINFOHEADER header = {sizeof(BITMAPINFOHEADER), 2, 2, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    static const uint8_t bits[16] = {0, 0, 255, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 255, 0, 0};
+    if (pict != kTestPict) return false;
+    *out = PrtImageInput();
+    out->header = &header;
+    out->bits = bits;
+    return true;
+}
+
+void DrawWord() { Text("WORD"); }
+void DrawNothing() {}
+void DrawPict(uint32_t pict) { Msg(2209).U32(pict).U32(0).U16(1).U16(5).U16(1).U16(5).Run(); }
+void DrawOption(uint32_t type, const std::string& text) {
+    Msg(type).U16(static_cast<uint16_t>(text.size())).Pad(2).Text(text).Run();
+}
+
+// Spooling (and with it the preview and the spool print), pictures, the PDF
+// image writer, PDF options and TrueType fonts are not built yet. A job that
+// needs one of them cannot do its work, and its close must answer a failure,
+// never the success of a job done; the rows without such a need answer 0.
+TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
+    gPrtDlgHook = PressButton;
+    gPressButton = IDOK;
+    gPrtPictImage = nullptr;
+    CreateDirectoryA(kOutDir, nullptr);
+    const std::string pdf = WinPath(std::string(kOutDir) + "\\facility.pdf");
+    struct Case {
+        const char* name;
+        const char* spool;
+        bool pdfTarget;
+        uint32_t options;
+        bool pictures;  // the test picture facility in place
+        void (*draw)();
+        uint32_t result;
+        int32_t errNo;  // the error cell after the close; -1: not looked at
+        const char* why;
+    };
+    const Case cases[] = {
+        {"QovTest", "", false, 0, false, DrawWord, 0, -1, "a printer job draws at once"},
+        {"@QovTest", "", false, 0, false, DrawWord, 21284, -1, "preview at close: nothing was spooled to show"},
+        {"@", "", false, 0, false, DrawWord, 21284, -1, "preview on the default printer"},
+        {"@pdf:", "", false, 0, false, DrawWord, 21284, -1, "preview to be printed into a PDF file"},
+        {"@?", "", false, 0, false, DrawWord, 21284, -1, "the print dialog, then the preview"},
+        {"@QovTest", "", false, 0, false, DrawNothing, 21284, -1, "a preview job with nothing drawn as well"},
+        {"QovTest", "out\\spooled", false, 0, false, DrawWord, 21284, -1, "spooled, to be printed at close"},
+        {"pdf:", "out\\spooledpdf", false, 0, false, DrawWord, 21284, -1, "spooled, to go into a PDF file at close"},
+        {"QovTest", "", false, 0, false, [] { DrawPict(kTestPict); }, 21272, -1, "no picture facility hands an image over"},
+        {"QovTest", "", false, 0, true, [] { DrawPict(kTestPict); }, 0, -1, "an image handed over is drawn"},
+        {"QovTest", "", false, 0, true, [] { DrawPict(5); }, 21272, -1, "a Pict that gives no image"},
+        {"", "", true, 0, true, [] { DrawPict(kTestPict); }, 21272, -1, "no PDF image writer"},
+        {"QovTest", "", false, 0, false, [] { DrawOption(2216, "FILE=a.txt"); }, 21296, 101, "attachment option"},
+        {"QovTest", "", false, 0, false, [] { DrawOption(2218, "TITLE=t"); }, 21296, 102, "information option"},
+        {"", "", true, 0, false, [] { DrawOption(2217, "USERPWD=secret"); }, 21296, 107,
+         "encryption asked of a PDF file: never written in the clear as if encrypted"},
+        {"", "", true, 0, false, [] { DrawOption(2218, "TITLE=t"); }, 21296, 106, "information of a PDF file"},
+        {"", "", true, 0, false, [] { DrawOption(2219, "FILE=b.pdf"); }, 21296, 111, "page import into a PDF file"},
+        {"", "", true, 0x10000000, false, DrawWord, 21271, 2, "UTF-16 texts want TrueType fonts: no font for the text"},
+        {"", "", true, 0x10000000, false, DrawNothing, 0, -1, "the same document without a text"},
+        {"", "", true, 0, false, DrawWord, 0, -1, "a PDF target with its standard font"},
+    };
+    for (const Case& c : cases) {
+        gPrtPictImage = c.pictures ? TestPictImage : nullptr;
+        DeleteFileA(pdf.c_str());
+        Answer1147 a = c.pdfTarget ? OpenPdf(pdf, c.options) : OpenTitled(c.name, c.spool, "", c.options);
+        ASSERT_NE(0u, a.value) << c.why;
+        c.draw();
+        Answer1147 z = Close(a.value);
+        EXPECT_EQ(c.result, z.value) << c.why;
+        if (c.errNo >= 0) {
+            EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
+        }
+        EXPECT_EQ(nullptr, PrtJobFromHandle(a.value)) << c.why << ": the job is closed all the same";
+    }
+    gPrtPictImage = nullptr;
+}
+
 TEST_F(PrintJob, TextsLandWhereTheArithmeticSays) {
     Answer1147 a = Open("QovTest", "texts");
     PrinterRec* job = PrtJobFromHandle(a.value);
@@ -626,13 +724,26 @@ TEST_F(PrintJob, PdfTargetGoesToThePdfWriter) {
     const char* name = PrtGetInfo(job, "", 348, &len);
     ASSERT_NE(nullptr, name);
     EXPECT_STREQ(file.c_str(), name);
+    // The words must come back out of the file (the checker reads it with
+    // pdftotext): a text that never reached the page fails there.
+    ExpectPdf e("target");
     Pos(3, 3);
     Text("PDFWORD");
-    EXPECT_EQ(0u, Close(a.value).value);
+    Font("HELVETICA(14,BOLD)");
+    Pos(10, 20);
+    Text("HELVETICAWORD");
+    Control(102, 1);
+    Text("SECONDPAGE");
+    e.Text(1, "PDFWORD");
+    e.Text(1, "HELVETICAWORD");
+    e.Text(2, "SECONDPAGE");
+    Answer1147 z = Close(a.value);
+    EXPECT_EQ(0u, z.value);
+    EXPECT_EQ(2u, z.pages);
     FILE* f = fopen(file.c_str(), "rb");
     ASSERT_NE(nullptr, f);
     char head[8] = "";
-    fread(head, 1, 5, f);
+    EXPECT_EQ(5u, fread(head, 1, 5, f));
     fclose(f);
     EXPECT_EQ(0, strncmp(head, "%PDF-", 5));
 }
@@ -660,8 +771,10 @@ TEST_F(PrintJob, SpoolNameGetsTheExtensionOnlyWhenItFits) {
         PrinterRec* job = PrtJobFromHandle(a.value);
         ASSERT_NE(nullptr, job);
         EXPECT_EQ(c.spool + ".SPL0", job->spoolName) << c.why;
+        // Nothing reaches a spool file until the spool writer is built: the
+        // close says so.
         Answer1147 z = Close(a.value);
-        EXPECT_EQ(0u, z.value);
+        EXPECT_EQ(static_cast<uint32_t>(kPrtSpoolWrite), z.value) << c.why;
     }
 }
 
