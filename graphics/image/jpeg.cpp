@@ -244,7 +244,10 @@ int JpegLibraryResult(const JpegJob& job) {
     switch (job.err.pub.msg_code) {
     case JERR_INPUT_EMPTY: return kJpegNoData;
     case JERR_BAD_PRECISION: return kJpegBadPrecision;
-    case JERR_OUT_OF_MEMORY: return kJpegLibraryMemory;
+    // Past max_memory_to_use the library asks for a backing store, which
+    // this build has none of.
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE: return kJpegLibraryMemory;
     default: return job.stage == kStageHeader ? kJpegBadHeader : kJpegBadData;
     }
 }
