@@ -145,7 +145,9 @@ TEST(Bmp, PixelOffsetMustLieBehindTheHeadersAndTable) {
         DecodedImage img;
         int rc = BmpDecodeBuffer(file.data(), file.size(), true, &img);
         EXPECT_EQ(rc, c.reason) << c.why << ": refused by \"" << BmpRule(rc).reason << "\"";
-        if (rc == kBmpOk) EXPECT_EQ(Bytes(img.bits, img.bits + 8), px) << c.why;
+        if (rc == kBmpOk) {
+            EXPECT_EQ(Bytes(img.bits, img.bits + 8), px) << c.why;
+        }
         LocalFreeMem(img.bits);
     }
 }
