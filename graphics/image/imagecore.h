@@ -3,6 +3,14 @@
 // decoder's rule table gives the code the loaders answer and the rule that
 // refused the file in a few words. The loaders' entry points (BmpDecode,
 // GifDecode, JpegDecode, PngLoad) are adapters over their cores.
+//
+// A decoder follows it with, in its header: an enum of results (0 success,
+// one value per rule, a closing count), the core `XxxDecodeBuffer` (data,
+// length, its own arguments such as a page, DecodedImage*) and `XxxRule`
+// (result); in its source a DecodeRule table indexed by the enum. The core
+// keeps its working tables in its own call and touches no global state; the
+// entry point of the loaders is `return ImageAdoptDecoded(XxxRule(rc), &image)`.
+// Tests call the core and compare the result with the rule meant.
 #pragma once
 
 #include <cstddef>
