@@ -57,9 +57,9 @@ struct JpegSource {
 };
 
 // One decode: the library object, its error and source managers, the stage
-// reached and the blocks to free. It lives in the frame of JpegDecodeBuffer,
-// outside the function that calls setjmp, so its contents are sound after a
-// library error jumps back.
+// reached and the blocks to free. It lives in the caller's frame, outside the
+// function that calls setjmp, so its contents are sound after a library error
+// jumps back.
 struct JpegJob {
     jpeg_decompress_struct c;
     JpegError err;
@@ -260,23 +260,26 @@ int JpegRunGuarded(JpegJob* job) {
     return JpegDecodeRows(job);
 }
 
+// The header alone, for the probe; false on any library error.
+bool JpegReadHeaderGuarded(JpegJob* job) {
+    if (setjmp(job->err.jump)) return false;
+    jpeg_create_decompress(&job->c);
+    JpegSetSource(&job->c, &job->src, job->src.data, job->src.length);
+    return jpeg_read_header(&job->c, TRUE) == JPEG_HEADER_OK;
+}
+
 }  // namespace
 
 const DecodeRule& JpegRule(int result) { return DecodeRuleOf(kJpegRules, kJpegResultCount, result); }
 
 bool JpegIsImage(const uint8_t* buffer, size_t length) {
-    jpeg_decompress_struct c;
-    JpegError err;
-    JpegSource src;
-    JpegSetErrors(&c, &err);
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&c);
-        return false;
-    }
-    jpeg_create_decompress(&c);
-    JpegSetSource(&c, &src, buffer, length);
-    bool ok = jpeg_read_header(&c, TRUE) == JPEG_HEADER_OK;
-    jpeg_destroy_decompress(&c);
+    JpegJob job;
+    memset(&job, 0, sizeof job);
+    job.src.data = buffer;
+    job.src.length = length;
+    JpegSetErrors(&job.c, &job.err);
+    const bool ok = JpegReadHeaderGuarded(&job);
+    jpeg_destroy_decompress(&job.c);
     return ok;
 }
 
