@@ -1,6 +1,7 @@
 // gif.cpp - the GIF reader: the first image of the stream (global or local
 // colour table, interlaced rows put in display order) decoded with the
-// variable-length LZW of the format into a 1-, 4- or 8-bit DIB.
+// variable-length LZW of the format into a 1-, 4- or 8-bit DIB. The decoder's
+// tables belong to each call, so decodes never share state.
 #include "graphics/image/gif.h"
 
 #include <cstring>
@@ -17,15 +18,36 @@ constexpr int kStackSize = 4096;
 constexpr int kMaxCodeWidth = 12;
 constexpr int kMinCodeSize = 2;
 constexpr int kMaxCodeSize = 9;
-constexpr int kScreenBytes = 13;
-constexpr int kDescriptorBytes = 9;
+constexpr uint32_t kScreenBytes = 13;
+constexpr uint32_t kDescriptorBytes = 9;
+constexpr uint32_t kMaxTableEntries = 256;
+constexpr uint32_t kScreenFlagsAt = 10;
+constexpr uint32_t kDescriptorFlagsAt = 8;
 constexpr int kExtensionIntroducer = 0x21;
 constexpr int kImageSeparator = 0x2C;
 constexpr uint8_t kTableFlag = 0x80;
 constexpr uint8_t kInterlaceFlag = 0x40;
-constexpr int kLzwEndOfData = -1;
-constexpr int kLzwBadCodeSize = -20;
-constexpr int kLzwCorrupt = -21;
+constexpr uint8_t kTableSizeBits = 7;
+constexpr int kEndOfSource = -1;
+enum GifLzwResult { kLzwDone = 0, kLzwEndOfData = -1, kLzwBadCodeSize = -20, kLzwCorrupt = -21 };
+
+// Indexed by GifResult.
+const DecodeRule kGifRules[kGifResultCount] = {
+    {kImgOk, "decoded"},
+    {kImgInvalid, "the header and screen descriptor are cut short"},
+    {kImgInvalid, "the signature is not GIF with a version"},
+    {kImgInvalid, "the global colour table is cut short"},
+    {kImgInvalid, "the data ends inside an extension"},
+    {kImgInvalid, "no image descriptor follows the extensions"},
+    {kImgInvalid, "the image descriptor is cut short"},
+    {kImgInvalid, "the local colour table is cut short"},
+    {kImgInvalid, "there is no colour table"},
+    {kImgInvalid, "the width or height is zero"},
+    {kImgInvalid, "the image is wider than 4097 pixels"},
+    {kImgInvalid, "the rows pass the size cap"},
+    {kImgInvalid, "the LZW code size is outside 2..9"},
+    {kImgNoMemory, "no memory for the decoder or the bits"},
+};
 
 // The image being built.
 struct GifWork {
@@ -46,38 +68,49 @@ struct GifLzw {
     int blockLeft;
 };
 
-uint8_t gGifColors[256 * 3];
-uint8_t gGifLine[kMaxWidth];
-uint16_t gGifPrefix[kTableSize];
-uint8_t gGifSuffix[kTableSize];
-uint8_t gGifStack[kStackSize];
-GifLzw gGifLzw;
-GifWork gGifWork;
+// Everything one decode works with: the source and its read position, the
+// image, the LZW state and its tables.
+struct GifDecoder {
+    const uint8_t* data;
+    size_t length;
+    size_t pos;
+    GifWork work;
+    GifLzw lzw;
+    uint8_t colors[kMaxTableEntries * 3];
+    uint8_t line[kMaxWidth];
+    uint16_t prefix[kTableSize];
+    uint8_t suffix[kTableSize];
+    uint8_t stack[kStackSize];
+};
 
-bool GifReadBytes(uint8_t* out, uint32_t n) {
-    ImageDecodeState& st = gImageDecodeState;
-    if (st.sourceSize < n) return false;
-    memcpy(out, st.sourcePos, n);
-    st.sourcePos += n;
-    st.sourceSize -= n;
+int GifNextByte(GifDecoder* d) {
+    ByteReader r(d->data, d->length);
+    uint8_t b;
+    if (!r.U8At(d->pos, &b)) return kEndOfSource;
+    d->pos++;
+    return b;
+}
+
+bool GifReadBytes(GifDecoder* d, uint8_t* out, uint32_t n) {
+    ByteReader r(d->data, d->length);
+    if (!r.BytesAt(d->pos, out, n)) return false;
+    d->pos += n;
     return true;
 }
 
 // Skips data sub-blocks up to the empty one; false when the data ends first.
-bool GifSkipSubBlocks() {
+bool GifSkipSubBlocks(GifDecoder* d) {
     for (;;) {
-        int size = GifReadByte();
+        int size = GifNextByte(d);
         if (size < 0) return false;
         if (size == 0) return true;
-        ImageDecodeState& st = gImageDecodeState;
-        if (st.sourceSize < uint32_t(size)) return false;
-        st.sourcePos += size;
-        st.sourceSize -= size;
+        if (d->length - d->pos < uint32_t(size)) return false;
+        d->pos += size_t(size);
     }
 }
 
-void GifLzwInit(int codeSize) {
-    GifLzw& z = gGifLzw;
+void GifLzwInit(GifDecoder* d, int codeSize) {
+    GifLzw& z = d->lzw;
     z.codeWidth = codeSize + 1;
     z.topSlot = 1 << (codeSize + 1);
     z.clearCode = 1 << codeSize;
@@ -86,20 +119,20 @@ void GifLzwInit(int codeSize) {
     z.bitBuffer = 0;
     z.bitCount = 0;
     z.blockLeft = 0;
-    memset(gGifPrefix, 0, sizeof gGifPrefix);
-    memset(gGifSuffix, 0, sizeof gGifSuffix);
+    memset(d->prefix, 0, sizeof d->prefix);
+    memset(d->suffix, 0, sizeof d->suffix);
 }
 
 // Bits least significant first from the data sub-blocks; negative at the end.
-inline int GifNextCode() {
-    GifLzw& z = gGifLzw;
+inline int GifNextCode(GifDecoder* d) {
+    GifLzw& z = d->lzw;
     while (z.bitCount < z.codeWidth) {
         if (z.blockLeft == 0) {
-            int size = GifReadByte();
+            int size = GifNextByte(d);
             if (size <= 0) return kLzwEndOfData;
             z.blockLeft = size;
         }
-        int b = GifReadByte();
+        int b = GifNextByte(d);
         if (b < 0) return kLzwEndOfData;
         z.blockLeft--;
         z.bitBuffer |= uint32_t(b) << z.bitCount;
@@ -125,8 +158,7 @@ uint32_t GifDisplayRow(uint32_t n, uint32_t height) {
 }
 
 // Stores one decoded row; pixel values are taken modulo the DIB's colour count.
-void GifPutLine(uint32_t row, uint32_t firstColumn, uint32_t count, const uint8_t* line) {
-    GifWork& w = gGifWork;
+void GifPutLine(const GifWork& w, uint32_t row, uint32_t firstColumn, uint32_t count, const uint8_t* line) {
     if (row >= w.height) return;
     uint32_t y = w.interlaced ? GifDisplayRow(row, w.height) : row;
     if (y >= w.height || firstColumn >= w.width) return;
@@ -149,19 +181,20 @@ void GifPutLine(uint32_t row, uint32_t firstColumn, uint32_t count, const uint8_
 }
 
 // Decodes the image data; rows already stored stay whatever the result.
-int GifLzwDecode(uint32_t width) {
-    int codeSize = GifReadByte();
-    if (codeSize < 0) return codeSize;
+int GifLzwDecode(GifDecoder* d) {
+    int codeSize = GifNextByte(d);
+    if (codeSize < 0) return kLzwEndOfData;
     if (codeSize < kMinCodeSize || codeSize > kMaxCodeSize) return kLzwBadCodeSize;
-    GifLzwInit(codeSize);
-    GifLzw& z = gGifLzw;
-    GifWork& w = gGifWork;
+    GifLzwInit(d, codeSize);
+    GifLzw& z = d->lzw;
+    GifWork& w = d->work;
+    uint8_t* stack = d->stack;
     uint32_t lineLen = 0;
     int oldCode = -1, firstChar = 0;
     for (;;) {
-        int c = GifNextCode();
+        int c = GifNextCode(d);
         if (c < 0) return c;
-        if (c == z.endCode) return 0;
+        if (c == z.endCode) return kLzwDone;
         int sp = 0;
         if (c == z.clearCode || oldCode < 0) {
             // After a clear code (or at the start) the first code is a root.
@@ -169,33 +202,33 @@ int GifLzwDecode(uint32_t width) {
             z.topSlot = 1 << (codeSize + 1);
             z.nextSlot = z.firstFree;
             while (c == z.clearCode) {
-                c = GifNextCode();
+                c = GifNextCode(d);
                 if (c < 0) return c;
             }
-            if (c == z.endCode) return 0;
+            if (c == z.endCode) return kLzwDone;
             if (c >= z.nextSlot) c = 0;
             oldCode = firstChar = c;
-            gGifStack[sp++] = uint8_t(c);
+            stack[sp++] = uint8_t(c);
         } else {
             // Only the very next slot may be used before it is defined; a code
             // past it is corrupt data and ends the image.
             if (c > z.nextSlot) return kLzwCorrupt;
             int code = c;
             if (code == z.nextSlot) {
-                gGifStack[sp++] = uint8_t(firstChar);
+                stack[sp++] = uint8_t(firstChar);
                 code = oldCode;
             }
             while (code >= z.firstFree) {
                 if (sp >= kStackSize) return kLzwCorrupt;
-                gGifStack[sp++] = gGifSuffix[code];
-                code = gGifPrefix[code];
+                stack[sp++] = d->suffix[code];
+                code = d->prefix[code];
             }
             if (sp >= kStackSize) return kLzwCorrupt;
-            gGifStack[sp++] = uint8_t(code);
+            stack[sp++] = uint8_t(code);
             firstChar = code;
             if (z.nextSlot < z.topSlot) {
-                gGifSuffix[z.nextSlot] = uint8_t(firstChar);
-                gGifPrefix[z.nextSlot] = uint16_t(oldCode);
+                d->suffix[z.nextSlot] = uint8_t(firstChar);
+                d->prefix[z.nextSlot] = uint16_t(oldCode);
                 z.nextSlot++;
             }
             if (z.nextSlot >= z.topSlot && z.codeWidth < kMaxCodeWidth) {
@@ -206,66 +239,59 @@ int GifLzwDecode(uint32_t width) {
         }
         // The stack holds the string last character first.
         while (sp > 0) {
-            gGifLine[lineLen++] = gGifStack[--sp];
-            if (lineLen == width) {
-                GifPutLine(w.row++, 0, width, gGifLine);
+            d->line[lineLen++] = stack[--sp];
+            if (lineLen == w.width) {
+                GifPutLine(w, w.row++, 0, w.width, d->line);
                 lineLen = 0;
-                if (w.row >= w.height) return 0;
+                if (w.row >= w.height) return kLzwDone;
             }
         }
     }
 }
 
-}  // namespace
-
-int GifReadByte() {
-    ImageDecodeState& st = gImageDecodeState;
-    if (st.sourceSize == 0) return -1;
-    st.sourceSize--;
-    return *st.sourcePos++;
+// A colour table of 2 << (flags & 7) entries; 0 entries when the flag is off.
+bool GifReadTable(GifDecoder* d, uint8_t flags, uint32_t* entries) {
+    if (!(flags & kTableFlag)) return true;
+    *entries = 2u << (flags & kTableSizeBits);
+    return GifReadBytes(d, d->colors, *entries * 3);
 }
 
-int GifDecode() {
-    ImageDecodeState& st = gImageDecodeState;
-    LocalFreeMem(st.bits);
-    st.bits = nullptr;
-    GifWork& w = gGifWork;
-    memset(&w, 0, sizeof w);
-    memset(gGifLine, 0, sizeof gGifLine);
-
+// The screen, the extensions and the image descriptor, up to the image data.
+int GifReadHeaders(GifDecoder* d, uint32_t* tableEntries) {
+    GifWork& w = d->work;
     uint8_t screen[kScreenBytes];
-    if (!GifReadBytes(screen, kScreenBytes)) return kImgInvalid;
+    if (!GifReadBytes(d, screen, kScreenBytes)) return kGifShortScreen;
     // "GIF", two digits and a letter: 87a and 89a pass.
     if (memcmp(screen, "GIF87a", 3) != 0 || screen[3] < '0' || screen[3] > '9' || screen[4] < '0' ||
         screen[4] > '9' || screen[5] < 'A' || screen[5] > 'z')
-        return kImgInvalid;
-    uint32_t tableEntries = 0;
-    if (screen[10] & kTableFlag) {
-        tableEntries = 2u << (screen[10] & 7);
-        if (!GifReadBytes(gGifColors, tableEntries * 3)) return kImgInvalid;
-    }
+        return kGifNoSignature;
+    if (!GifReadTable(d, screen[kScreenFlagsAt], tableEntries)) return kGifShortGlobalTable;
 
-    int b = GifReadByte();
+    int b = GifNextByte(d);
     while (b == kExtensionIntroducer) {
         // A label and its sub-blocks; data ending inside them is a broken file.
-        if (GifReadByte() < 0 || !GifSkipSubBlocks()) return kImgInvalid;
-        b = GifReadByte();
+        if (GifNextByte(d) < 0 || !GifSkipSubBlocks(d)) return kGifShortExtension;
+        b = GifNextByte(d);
     }
-    if (b != kImageSeparator) return kImgInvalid;
+    if (b != kImageSeparator) return kGifNoImage;
 
     uint8_t desc[kDescriptorBytes];
-    if (!GifReadBytes(desc, kDescriptorBytes)) return kImgInvalid;
+    if (!GifReadBytes(d, desc, kDescriptorBytes)) return kGifShortDescriptor;
     w.width = desc[4] | (desc[5] << 8);
     w.height = desc[6] | (desc[7] << 8);
-    w.interlaced = (desc[8] & kInterlaceFlag) != 0;
+    w.interlaced = (desc[kDescriptorFlagsAt] & kInterlaceFlag) != 0;
     // A local colour table replaces the global one for this image.
-    if (desc[8] & kTableFlag) {
-        tableEntries = 2u << (desc[8] & 7);
-        if (!GifReadBytes(gGifColors, tableEntries * 3)) return kImgInvalid;
-    }
-    if (tableEntries == 0) return kImgInvalid;
-    if (w.width == 0 || w.height == 0 || w.width > kMaxWidth) return kImgInvalid;
+    if (!GifReadTable(d, desc[kDescriptorFlagsAt], tableEntries)) return kGifShortLocalTable;
+    if (*tableEntries == 0) return kGifNoColourTable;
+    if (w.width == 0 || w.height == 0) return kGifBadDimensions;
+    if (w.width > kMaxWidth) return kGifTooWide;
+    return kGifOk;
+}
 
+// The DIB header and colour table for the image and its table; false when
+// the rows pass the cap.
+bool GifMakeDib(GifDecoder* d, uint32_t tableEntries, DecodedImage* out) {
+    GifWork& w = d->work;
     uint32_t bitCount;
     if (tableEntries == 2) {
         bitCount = 1;
@@ -283,11 +309,10 @@ int GifDecode() {
     CheckedSize stride = DibStride(w.width, bitCount);
     CheckedSize size = stride;
     size.Mul(w.height);
-    if (!size.Fits(gImageByteCap)) return kImgInvalid;
+    if (!size.Fits(gImageByteCap)) return false;
     w.stride = stride.Size();
 
-    BITMAPINFOHEADER& h = st.header;
-    memset(&h, 0, sizeof h);
+    BITMAPINFOHEADER& h = out->header;
     h.biSize = 40;
     h.biWidth = LONG(w.width);
     h.biHeight = LONG(w.height);
@@ -296,21 +321,60 @@ int GifDecode() {
     h.biCompression = BI_RGB;
     h.biSizeImage = DWORD(size.value);
     h.biClrUsed = h.biClrImportant = w.colorCount;
-    memset(st.colors, 0, sizeof st.colors);
     for (uint32_t i = 0; i < tableEntries && i < w.colorCount; i++) {
-        st.colors[i].rgbRed = gGifColors[i * 3];
-        st.colors[i].rgbGreen = gGifColors[i * 3 + 1];
-        st.colors[i].rgbBlue = gGifColors[i * 3 + 2];
+        out->colors[i].rgbRed = d->colors[i * 3];
+        out->colors[i].rgbGreen = d->colors[i * 3 + 1];
+        out->colors[i].rgbBlue = d->colors[i * 3 + 2];
     }
+    return true;
+}
 
-    if (!ImageAllocBits(size.Size())) return kImgNoMemory;
-    w.bits = st.bits;
+int GifDecodeWith(GifDecoder* d, DecodedImage* out) {
+    uint32_t tableEntries = 0;
+    int rc = GifReadHeaders(d, &tableEntries);
+    if (rc != kGifOk) return rc;
+    if (!GifMakeDib(d, tableEntries, out)) return kGifTooLarge;
+    out->bits = static_cast<uint8_t*>(LocalAllocZero(out->header.biSizeImage));
+    if (!out->bits) return kGifNoMemory;
+    d->work.bits = out->bits;
     // Truncated or corrupt data keeps the rows decoded so far; only a code size
     // outside the format's range refuses the image.
-    if (GifLzwDecode(w.width) == kLzwBadCodeSize) {
-        LocalFreeMem(st.bits);
-        st.bits = nullptr;
-        return kImgInvalid;
+    if (GifLzwDecode(d) == kLzwBadCodeSize) return kGifBadCodeSize;
+    return kGifOk;
+}
+
+}  // namespace
+
+const DecodeRule& GifRule(int result) { return DecodeRuleOf(kGifRules, kGifResultCount, result); }
+
+int GifDecodeBuffer(const uint8_t* data, size_t length, DecodedImage* out) {
+    DecodedImageClear(out);
+    auto* d = static_cast<GifDecoder*>(GuardedAlloc(sizeof(GifDecoder)));
+    if (!d) return kGifNoMemory;
+    memset(d, 0, sizeof *d);
+    d->data = data;
+    d->length = data ? length : 0;
+    int rc = GifDecodeWith(d, out);
+    GuardedFree(d);
+    if (rc != kGifOk) {
+        LocalFreeMem(out->bits);
+        out->bits = nullptr;
     }
-    return kImgOk;
+    return rc;
+}
+
+int GifReadByte() {
+    ImageDecodeState& st = gImageDecodeState;
+    if (st.sourceSize == 0) return kEndOfSource;
+    st.sourceSize--;
+    return *st.sourcePos++;
+}
+
+int GifDecode() {
+    ImageDecodeState& st = gImageDecodeState;
+    LocalFreeMem(st.bits);
+    st.bits = nullptr;
+    DecodedImage image;
+    int rc = GifDecodeBuffer(st.sourcePos, st.sourceSize, &image);
+    return ImageAdoptDecoded(GifRule(rc), &image);
 }

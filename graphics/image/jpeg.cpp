@@ -22,6 +22,26 @@
 
 namespace {
 
+constexpr uint32_t kMaxLibraryMemory = 0x7FFFFFFF;
+constexpr int kPaletteEntries = 256;
+
+// Indexed by JpegResult.
+const DecodeRule kJpegRules[kJpegResultCount] = {
+    {kImgOk, "decoded"},
+    {kImgInvalid, "there is no data"},
+    {kImgInvalid, "the library cannot read the header"},
+    {kImgInvalid, "the samples are not 8 bits"},
+    {kImgInvalid, "the colour space is not RGB, grey or CMYK"},
+    {kImgInvalid, "the output width or height is zero"},
+    {kImgInvalid, "the rows pass the size cap"},
+    {kImgInvalid, "the library's working memory passes the cap"},
+    {kImgInvalid, "the library cannot read the image data"},
+    {kImgNoMemory, "no memory for the bits"},
+};
+
+// How far a decode got: a library error is reported by the stage it broke.
+enum JpegStage { kStageHeader, kStageData };
+
 // A library error jumps back here through JpegErrorExit.
 struct JpegError {
     jpeg_error_mgr pub;
@@ -34,6 +54,19 @@ struct JpegSource {
     const uint8_t* data;
     size_t length;
     bool startOfFile;
+};
+
+// One decode: the library object, its error and source managers, the stage
+// reached and the blocks to free. It lives in the caller's frame, outside the
+// function that calls setjmp, so its contents are sound after a library error
+// jumps back.
+struct JpegJob {
+    jpeg_decompress_struct c;
+    JpegError err;
+    JpegSource src;
+    JpegStage stage;
+    JSAMPROW cmykRow;
+    DecodedImage* out;
 };
 
 const JOCTET kFakeEoi[2] = {0xFF, JPEG_EOI};
@@ -96,7 +129,7 @@ void JpegSetErrors(jpeg_decompress_struct* cinfo, JpegError* err) {
 // The decompressor's colour map (one array per component, or one repeated),
 // or a grey ramp without one.
 void JpegSetPalette(const jpeg_decompress_struct& c, RGBQUAD* colors) {
-    for (int i = 0; i < 256; i++) {
+    for (int i = 0; i < kPaletteEntries; i++) {
         RGBQUAD& q = colors[i];
         if (c.colormap && i < c.actual_number_of_colors) {
             bool three = c.out_color_components == 3;
@@ -126,28 +159,28 @@ void JpegCmykToBgr(const uint8_t* s, uint8_t* d, JDIMENSION width) {
 }
 
 // CMYK scanlines through a 4-byte-per-pixel buffer into 24-bit rows from the
-// bottom up. The buffer is handed back through cmykRow so that a library
-// error, which jumps past this frame, still frees it.
-int JpegDecodeCmyk(jpeg_decompress_struct* c, size_t rowStride, JSAMPROW* cmykRow) {
+// bottom up. The buffer is kept in the job so that a library error, which
+// jumps past this frame, still frees it.
+int JpegDecodeCmyk(JpegJob* job, size_t rowStride) {
+    jpeg_decompress_struct* c = &job->c;
     CheckedSize rowBytes(c->output_width);
     rowBytes.Mul(4);
-    *cmykRow = static_cast<JSAMPROW>(GuardedAlloc(rowBytes.Size()));
-    if (!*cmykRow) return kImgNoMemory;
-    uint8_t* bits = gImageDecodeState.bits;
+    job->cmykRow = static_cast<JSAMPROW>(GuardedAlloc(rowBytes.Size()));
+    if (!job->cmykRow) return kJpegNoMemory;
+    uint8_t* bits = job->out->bits;
     while (c->output_scanline < c->output_height) {
         uint8_t* d = bits + size_t(c->output_height - 1 - c->output_scanline) * rowStride;
-        if (jpeg_read_scanlines(c, cmykRow, 1) != 1) break;
-        JpegCmykToBgr(*cmykRow, d, c->output_width);
+        if (jpeg_read_scanlines(c, &job->cmykRow, 1) != 1) break;
+        JpegCmykToBgr(job->cmykRow, d, c->output_width);
     }
     jpeg_finish_decompress(c);
-    return kImgOk;
+    return kJpegOk;
 }
 
-// The decode proper, apart from the setjmp frame so that no local changes
-// after the jump point matter. Answers a result and leaves the library object
-// to the caller.
-int JpegDecodeRows(jpeg_decompress_struct* c, JSAMPROW* cmykRow) {
-    ImageDecodeState& st = gImageDecodeState;
+// The decode proper; a library error jumps out of it to JpegRunGuarded.
+int JpegDecodeRows(JpegJob* job) {
+    jpeg_decompress_struct* c = &job->c;
+    job->stage = kStageHeader;
     jpeg_read_header(c, TRUE);
     uint32_t bitCount;
     bool cmyk = false;
@@ -165,19 +198,19 @@ int JpegDecodeRows(jpeg_decompress_struct* c, JSAMPROW* cmykRow) {
         cmyk = true;
         break;
     default:
-        return kImgInvalid;
+        return kJpegBadColourSpace;
     }
     jpeg_calc_output_dimensions(c);
-    if (c->output_width == 0 || c->output_height == 0) return kImgInvalid;
+    if (c->output_width == 0 || c->output_height == 0) return kJpegNoSize;
     CheckedSize stride = DibStride(c->output_width, bitCount);
     CheckedSize size = stride;
     size.Mul(c->output_height);
-    if (!size.Fits(gImageByteCap)) return kImgInvalid;
+    if (!size.Fits(gImageByteCap)) return kJpegTooLarge;
     // The library's own working memory is held to the same cap.
-    c->mem->max_memory_to_use = static_cast<long>(gImageByteCap < 0x7FFFFFFF ? gImageByteCap : 0x7FFFFFFF);
+    c->mem->max_memory_to_use = static_cast<long>(gImageByteCap < kMaxLibraryMemory ? gImageByteCap
+                                                                                    : kMaxLibraryMemory);
 
-    BITMAPINFOHEADER& h = st.header;
-    memset(&h, 0, sizeof h);
+    BITMAPINFOHEADER& h = job->out->header;
     h.biSize = 40;
     h.biWidth = LONG(c->output_width);
     h.biHeight = LONG(c->output_height);
@@ -185,67 +218,95 @@ int JpegDecodeRows(jpeg_decompress_struct* c, JSAMPROW* cmykRow) {
     h.biBitCount = WORD(bitCount);
     h.biCompression = BI_RGB;
     h.biSizeImage = DWORD(size.value);
-    if (!ImageAllocBits(size.Size())) return kImgNoMemory;
+    job->out->bits = static_cast<uint8_t*>(LocalAllocZero(size.Size()));
+    if (!job->out->bits) return kJpegNoMemory;
 
+    job->stage = kStageData;
     jpeg_start_decompress(c);
     if (bitCount == 8) {
-        h.biClrUsed = h.biClrImportant = 256;
-        JpegSetPalette(*c, st.colors);
+        h.biClrUsed = h.biClrImportant = kPaletteEntries;
+        JpegSetPalette(*c, job->out->colors);
     }
-    if (cmyk) return JpegDecodeCmyk(c, stride.Size(), cmykRow);
+    if (cmyk) return JpegDecodeCmyk(job, stride.Size());
     const size_t rowStride = stride.Size();
+    uint8_t* bits = job->out->bits;
     while (c->output_scanline < c->output_height) {
-        JSAMPROW row = st.bits + size_t(c->output_height - 1 - c->output_scanline) * rowStride;
+        JSAMPROW row = bits + size_t(c->output_height - 1 - c->output_scanline) * rowStride;
         if (jpeg_read_scanlines(c, &row, 1) != 1) break;
     }
     jpeg_finish_decompress(c);
-    return kImgOk;
+    return kJpegOk;
+}
+
+// The rule of a library error: a few messages name their own cause, the rest
+// count by the stage where they happened.
+int JpegLibraryResult(const JpegJob& job) {
+    switch (job.err.pub.msg_code) {
+    case JERR_INPUT_EMPTY: return kJpegNoData;
+    case JERR_BAD_PRECISION: return kJpegBadPrecision;
+    // Past max_memory_to_use the library asks for a backing store, which
+    // this build has none of.
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE: return kJpegLibraryMemory;
+    default: return job.stage == kStageHeader ? kJpegBadHeader : kJpegBadData;
+    }
+}
+
+// The one frame with setjmp; it changes no local of its own after the call.
+int JpegRunGuarded(JpegJob* job) {
+    if (setjmp(job->err.jump)) return JpegLibraryResult(*job);
+    jpeg_create_decompress(&job->c);
+    JpegSetSource(&job->c, &job->src, job->src.data, job->src.length);
+    return JpegDecodeRows(job);
+}
+
+// The header alone, for the probe; false on any library error.
+bool JpegReadHeaderGuarded(JpegJob* job) {
+    if (setjmp(job->err.jump)) return false;
+    jpeg_create_decompress(&job->c);
+    JpegSetSource(&job->c, &job->src, job->src.data, job->src.length);
+    return jpeg_read_header(&job->c, TRUE) == JPEG_HEADER_OK;
 }
 
 }  // namespace
 
+const DecodeRule& JpegRule(int result) { return DecodeRuleOf(kJpegRules, kJpegResultCount, result); }
+
 bool JpegIsImage(const uint8_t* buffer, size_t length) {
-    jpeg_decompress_struct c;
-    JpegError err;
-    JpegSource src;
-    JpegSetErrors(&c, &err);
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&c);
-        return false;
-    }
-    jpeg_create_decompress(&c);
-    JpegSetSource(&c, &src, buffer, length);
-    bool ok = jpeg_read_header(&c, TRUE) == JPEG_HEADER_OK;
-    jpeg_destroy_decompress(&c);
+    JpegJob job;
+    memset(&job, 0, sizeof job);
+    job.src.data = buffer;
+    job.src.length = length;
+    JpegSetErrors(&job.c, &job.err);
+    const bool ok = JpegReadHeaderGuarded(&job);
+    jpeg_destroy_decompress(&job.c);
     return ok;
+}
+
+int JpegDecodeBuffer(const uint8_t* data, size_t length, DecodedImage* out) {
+    DecodedImageClear(out);
+    if (!data || length == 0) return kJpegNoData;
+    JpegJob job;
+    memset(&job, 0, sizeof job);
+    job.out = out;
+    job.src.data = data;
+    job.src.length = length;
+    JpegSetErrors(&job.c, &job.err);
+    int rc = JpegRunGuarded(&job);
+    jpeg_destroy_decompress(&job.c);
+    GuardedFree(job.cmykRow);
+    if (rc != kJpegOk) {
+        LocalFreeMem(out->bits);
+        out->bits = nullptr;
+    }
+    return rc;
 }
 
 int JpegDecode() {
     ImageDecodeState& st = gImageDecodeState;
     LocalFreeMem(st.bits);
     st.bits = nullptr;
-    jpeg_decompress_struct c;
-    JpegError err;
-    JpegSource src;
-    // Static so that its value survives the jump back.
-    static JSAMPROW cmykRow;
-    cmykRow = nullptr;
-    JpegSetErrors(&c, &err);
-    if (setjmp(err.jump)) {
-        jpeg_destroy_decompress(&c);
-        GuardedFree(cmykRow);
-        LocalFreeMem(st.bits);
-        st.bits = nullptr;
-        return kImgInvalid;
-    }
-    jpeg_create_decompress(&c);
-    JpegSetSource(&c, &src, st.sourcePos, st.sourceSize);
-    int rc = JpegDecodeRows(&c, &cmykRow);
-    jpeg_destroy_decompress(&c);
-    GuardedFree(cmykRow);
-    if (rc != kImgOk) {
-        LocalFreeMem(st.bits);
-        st.bits = nullptr;
-    }
-    return rc;
+    DecodedImage image;
+    int rc = JpegDecodeBuffer(st.sourcePos, st.sourceSize, &image);
+    return ImageAdoptDecoded(JpegRule(rc), &image);
 }

@@ -5,7 +5,31 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "graphics/image/imagecore.h"
+
+// JpegDecodeBuffer results, one per rule; JpegRule gives each its loader code
+// and reason. The library's refusals are told apart by where they happen.
+enum JpegResult {
+    kJpegOk = 0,
+    kJpegNoData,            // no bytes at all
+    kJpegBadHeader,         // the library cannot read the markers up to the first scan
+    kJpegBadPrecision,      // samples other than 8 bits
+    kJpegBadColourSpace,    // an output colour space other than RGB, grey or CMYK
+    kJpegNoSize,            // zero output width or height
+    kJpegTooLarge,          // the rows pass the byte cap
+    kJpegLibraryMemory,     // the library's working memory passes the cap
+    kJpegBadData,           // the library fails inside the image data
+    kJpegNoMemory,
+    kJpegResultCount
+};
+
 // True when the library reads a JPEG header from the buffer.
 bool JpegIsImage(const uint8_t* buffer, size_t length);
+
+// The core: a JPEG file of `length` bytes into *out. Data that ends early
+// keeps the rows read so far.
+int JpegDecodeBuffer(const uint8_t* data, size_t length, DecodedImage* out);
+const DecodeRule& JpegRule(int result);
+
 // Decodes the source of gImageDecodeState; 0, -3 or -6.
 int JpegDecode();

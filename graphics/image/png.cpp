@@ -28,6 +28,19 @@ constexpr size_t kInflateStep = 128 * 1024;
 enum PngColorType { kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6 };
 enum PngFilter { kFilterNone = 0, kFilterSub = 1, kFilterUp = 2, kFilterAverage = 3, kFilterPaeth = 4 };
 
+// Indexed by PngResult; 3 and 7 are not used.
+const DecodeRule kPngRules[kPngResultCount] = {
+    {kImgOk, "decoded"},
+    {kImgInvalid, "the image data does not decompress"},
+    {kImgInvalid, "no data"},
+    {kImgInvalid, "an unknown decoder result"},
+    {kImgInvalid, "the signature is not PNG"},
+    {kImgInvalid, "a chunk CRC does not match"},
+    {kImgInvalid, "a chunk breaks the format"},
+    {kImgInvalid, "an unknown decoder result"},
+    {kImgNoMemory, "no memory for the rows"},
+};
+
 // Adam7 pass origins and steps.
 const uint8_t kPassX0[7] = {0, 4, 0, 2, 0, 1, 0};
 const uint8_t kPassY0[7] = {0, 0, 4, 0, 2, 0, 1};
@@ -507,6 +520,8 @@ uint32_t PngCrcUpdate(uint32_t crc, const uint8_t* data, size_t length) {
 
 uint32_t PngCrc(const uint8_t* data, size_t length) { return PngCrcUpdate(0, data, length); }
 
+const DecodeRule& PngRule(int result) { return DecodeRuleOf(kPngRules, kPngResultCount, result); }
+
 bool PngIsImage(const uint8_t* buffer, size_t length) {
     return buffer && length >= kSignatureSize && memcmp(buffer, kPngSignature, kSignatureSize) == 0;
 }
@@ -626,12 +641,7 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
 int PngLoad(uint32_t background) {
     ImageDecodeState& st = gImageDecodeState;
     PngImage img;
+    memset(&img, 0, sizeof img);
     int rc = PngDecode(st.sourcePos, st.sourceSize, &img, nullptr, background);
-    if (rc == kPngNoMemory) return kImgNoMemory;
-    if (rc != kPngOk) return kImgInvalid;
-    LocalFreeMem(st.bits);
-    st.bits = img.bits;
-    st.header = img.header;
-    memcpy(st.colors, img.colors, sizeof st.colors);
-    return kImgOk;
+    return ImageAdoptDecoded(PngRule(rc), &img);
 }

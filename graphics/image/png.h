@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "graphics/image/imagecore.h"
 #include "session/util/qovtypes.h"
 
 // PngDecode results.
@@ -16,6 +17,7 @@ enum PngResult {
     kPngBadCrc = 5,
     kPngBadFormat = 6,
     kPngNoMemory = 8,
+    kPngResultCount = 9
 };
 
 // Background argument: a COLORREF (red in the low byte); top byte 0x01 makes it
@@ -35,14 +37,13 @@ struct PngHeader {
 
 // The decoded DIB: header (biSize 40, bottom-up, biSizeImage set), colour table
 // (biClrUsed entries) and the rows in a LocalAllocZero block of biSizeImage bytes.
-struct PngImage {
-    BITMAPINFOHEADER header;
-    RGBQUAD colors[256];
-    uint8_t* bits;
-};
+using PngImage = DecodedImage;
 
 bool PngIsImage(const uint8_t* buffer, size_t length);
+// The core. Its result codes are the PNG reader's own, so one code stands for
+// several rules (kPngBadFormat); PngRule gives each its loader code and reason.
 int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* headerOut, uint32_t background);
+const DecodeRule& PngRule(int result);
 // Decodes the source of gImageDecodeState into it; 0, -3 or -6.
 int PngLoad(uint32_t background);
 

@@ -2,11 +2,13 @@
 // run-length data and hostile sizes.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 
 #include "graphics/image/bmp.h"
 #include "graphics/image/imageload.h"
 #include "image_testkit.h"
+#include "session/util/mem.h"
 
 namespace {
 
@@ -17,6 +19,8 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     for (auto& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
+
+Bytes Head(const Bytes& b, size_t n) { return Bytes(b.begin(), b.begin() + n); }
 
 // A 2x2 24-bit image: rows bottom-up, each padded to 8 bytes.
 const Bytes kRows24 = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
@@ -64,34 +68,118 @@ TEST(Bmp, HeaderKindsAndRowOrder) {
     }
 }
 
-TEST(Bmp, HostileSizesAndTablesAreRefused) {
+TEST(Bmp, HostileSizesAndTablesAreRefusedByTheirRule) {
     Bytes table257(257 * 4, 0);
     Bytes rle = {2, 1, 0, 1};  // a run and the end-of-bitmap mark
+    const Bytes table256(1024, 0);
     struct Case {
         Bytes file;
-        int expect;
+        int reason;  // the BmpResult of the rule that must refuse the file
         const char* why;
     } cases[] = {
-        {MakeBmp(InfoHeader(2, 2, 8, BI_RGB, 257), table257, Bytes(8, 0)), kImgInvalid,
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RGB, 257), table257, Bytes(8, 0)), kBmpTooManyColours,
          "more than 256 colours for 8 bits is refused"},
-        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB), {}, Bytes(kRows24.begin(), kRows24.end() - 1)), kImgInvalid,
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB), {}, Bytes(kRows24.begin(), kRows24.end() - 1)), kBmpShortPixels,
          "pixels short of the rows are refused"},
-        {MakeBmp(InfoHeader(0, 2, 24, BI_RGB), {}, kRows24), kImgInvalid, "zero width is refused"},
-        {MakeBmp(InfoHeader(2, 0, 24, BI_RGB), {}, kRows24), kImgInvalid, "zero height is refused"},
-        {MakeBmp(InfoHeader(-2, 2, 24, BI_RGB), {}, kRows24), kImgInvalid, "negative width is refused"},
-        {MakeBmp(InfoHeader(65500, 65500, 32, BI_RGB), {}, kRows24), kImgInvalid, "a size over the cap is refused"},
-        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB, 0, 64), {}, kRows24), kImgInvalid, "a 64-byte header is refused"},
-        {MakeBmp(InfoHeader(2, 2, 7, BI_RGB), {}, kRows24), kImgInvalid, "7 bits per pixel are refused"},
-        {MakeBmp(InfoHeader(2, 2, 24, BI_RLE8), {}, kRows24), kImgInvalid, "RLE8 needs 8 bits"},
-        {MakeBmp(InfoHeader(2, -2, 8, BI_RLE8, 0, 40, 4), Bytes(1024, 0), rle), kImgInvalid,
+        {MakeBmp(InfoHeader(0, 2, 24, BI_RGB), {}, kRows24), kBmpBadDimensions, "zero width is refused"},
+        {MakeBmp(InfoHeader(2, 0, 24, BI_RGB), {}, kRows24), kBmpBadDimensions, "zero height is refused"},
+        {MakeBmp(InfoHeader(-2, 2, 24, BI_RGB), {}, kRows24), kBmpBadDimensions, "negative width is refused"},
+        {MakeBmp(InfoHeader(2, INT32_MIN, 24, BI_RGB), {}, kRows24), kBmpBadDimensions,
+         "a height that cannot be negated is refused"},
+        {MakeBmp(InfoHeader(65500, 65500, 32, BI_RGB), {}, kRows24), kBmpTooLarge, "a size over the cap is refused"},
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB, 0, 64), {}, kRows24), kBmpBadHeaderSize, "a 64-byte header is refused"},
+        {Head(InfoHeader(2, 2, 24, BI_RGB, 0, 108), 60), kBmpShortHeader, "a V4 header cut short is refused"},
+        {Bytes{40, 0}, kBmpShortHeader, "no whole header size"},
+        {MakeBmp(InfoHeader(2, 2, 7, BI_RGB), {}, kRows24), kBmpBadBitCount, "7 bits per pixel are refused"},
+        {MakeBmp({12, 0, 0, 0, 2, 0, 2, 0, 1, 0, 16, 0}, {}, Bytes(8, 0)), kBmpBadBitCount,
+         "a core header has no 16-bit pixels"},
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RLE8), {}, kRows24), kBmpBadCompression, "RLE8 needs 8 bits"},
+        {MakeBmp(InfoHeader(2, 2, 24, 7), {}, kRows24), kBmpBadCompression, "an unknown compression is refused"},
+        {MakeBmp(InfoHeader(2, 1, 16, BI_BITFIELDS), Bytes(8, 0), {}, false), kBmpShortMasks,
+         "bit-field masks cut short are refused"},
+        {MakeBmp(InfoHeader(2, -2, 8, BI_RLE8, 0, 40, 4), table256, rle), kBmpTopDownRle,
          "run-length data cannot be top-down"},
-        {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, 4), Bytes(1024, 0), Cat({rle, Bytes(8, 0)})), kImgInvalid,
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, 4), table256, Cat({rle, Bytes(8, 0)})), kBmpRunLengthTooLong,
          "run-length data longer than the image size is refused"},
-        {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, 4), Bytes(1024, 0), rle), kImgOk, "short RLE data is kept"},
-        {MakeBmp(InfoHeader(2, 2, 8, BI_RGB), Bytes(100, 0), {}), kImgInvalid, "a short colour table is refused"},
-        {Bytes{'B', 'M', 0, 0}, kImgInvalid, "a bare file header is refused"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, 4), table256, {}), kBmpNoRunLength,
+         "run-length data of no bytes is refused"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, 4), table256, rle), kBmpOk, "short RLE data is kept"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RGB), Bytes(100, 0), {}), kBmpShortTable, "a short colour table is refused"},
+        {Bytes{'B', 'M', 0, 0}, kBmpShortFileHeader, "a bare file header is refused"},
     };
-    for (const auto& c : cases) EXPECT_EQ(DecodeBytes(kImgFormatBmp, c.file), c.expect) << c.why;
+    for (const auto& c : cases) {
+        DecodedImage img;
+        int rc = BmpDecodeBuffer(c.file.data(), c.file.size(), true, &img);
+        EXPECT_EQ(rc, c.reason) << c.why << ": refused by \"" << BmpRule(rc).reason << "\"";
+        EXPECT_EQ(img.bits == nullptr, rc != kBmpOk) << c.why;
+        LocalFreeMem(img.bits);
+        EXPECT_EQ(DecodeBytes(kImgFormatBmp, c.file), BmpRule(c.reason).loaderCode) << c.why;
+    }
+}
+
+TEST(Bmp, PixelOffsetMustLieBehindTheHeadersAndTable) {
+    // An 8-bit 2x2 image with a 4-colour table: headers end at 54, the table at 70.
+    const Bytes table = {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0, 10, 11, 12, 0};
+    const Bytes px = {3, 2, 0, 0, 1, 0, 0, 0};
+    const Bytes good = MakeBmp(InfoHeader(2, 2, 8, BI_RGB, 4), table, px);
+    struct Case {
+        uint32_t offBits;
+        size_t gap;  // bytes put between the table and the pixels
+        int reason;
+        const char* why;
+    } cases[] = {
+        {70, 0, kBmpOk, "pixels right after the table"},
+        {74, 4, kBmpOk, "a gap after the table is skipped"},
+        {0, 0, kBmpPixelsInHeaders, "an offset of 0 would show the file header"},
+        {14, 0, kBmpPixelsInHeaders, "an offset at the info header"},
+        {54, 0, kBmpPixelsInHeaders, "an offset at the colour table"},
+        {69, 0, kBmpPixelsInHeaders, "an offset on the table's last byte"},
+        {79, 0, kBmpPixelsPastEnd, "an offset past the end of the file"},
+        {75, 0, kBmpShortPixels, "an offset that leaves too few pixel bytes"},
+    };
+    for (const auto& c : cases) {
+        Bytes file(good.begin(), good.begin() + 70);
+        file.insert(file.end(), c.gap, 0xEE);
+        file.insert(file.end(), px.begin(), px.end());
+        memcpy(&file[10], &c.offBits, 4);
+        DecodedImage img;
+        int rc = BmpDecodeBuffer(file.data(), file.size(), true, &img);
+        EXPECT_EQ(rc, c.reason) << c.why << ": refused by \"" << BmpRule(rc).reason << "\"";
+        if (rc == kBmpOk) {
+            EXPECT_EQ(Bytes(img.bits, img.bits + 8), px) << c.why;
+        }
+        LocalFreeMem(img.bits);
+    }
+}
+
+TEST(Bmp, TheBitsBlockIsSizedFromTheImageNotFromBiSizeImage) {
+    const uint32_t kHuge = 0x3FFFFFFF;  // just under the 1 GiB cap
+    const Bytes rle = {2, 1, 0, 1};
+    const Bytes table256(1024, 0);
+    struct Case {
+        Bytes file;
+        bool lengthKnown;
+        uint32_t block;  // biSizeImage of the result: the bits block's size
+        const char* why;
+    } cases[] = {
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB, 0, 40, kHuge), {}, kRows24), true, 16,
+         "uncompressed rows: stride x height, whatever biSizeImage claims"},
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB, 0, 40, 0xFFFFFFFF), {}, kRows24), true, 16,
+         "a biSizeImage beyond the cap is ignored too"},
+        {MakeBmp(InfoHeader(2, 2, 24, BI_RGB, 0, 40, 0), {}, kRows24), true, 16, "biSizeImage 0"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, kHuge), table256, rle), true, 4,
+         "run-length data: the bytes the file holds"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, kHuge), table256, rle), false, 4,
+         "run-length data of an unsized source: the bytes there are"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, 10), table256, Cat({rle, Bytes(12, 0)})), false, 10,
+         "an unsized source gives no more than the declared image size"},
+    };
+    for (const auto& c : cases) {
+        DecodedImage img;
+        ASSERT_EQ(BmpDecodeBuffer(c.file.data(), c.file.size(), c.lengthKnown, &img), kBmpOk) << c.why;
+        EXPECT_EQ(img.header.biSizeImage, c.block) << c.why;
+        LocalFreeMem(img.bits);
+    }
 }
 
 TEST(Bmp, DeclaredImageSizeNeverUndercutsTheRows) {

@@ -4,8 +4,10 @@
 
 #include <random>
 
+#include "graphics/image/gif.h"
 #include "graphics/image/imageload.h"
 #include "image_testkit.h"
+#include "session/util/mem.h"
 
 namespace {
 
@@ -82,7 +84,7 @@ TEST(Gif, PixelValuesAreStoredModuloTheDibColours) {
     EXPECT_EQ(gImageDecodeState.colors[5].rgbRed, 0) << "entries beyond the file's table are black";
 }
 
-TEST(Gif, HostileAndTruncatedStreams) {
+TEST(Gif, HostileAndTruncatedStreamsAreRefusedByTheirRule) {
     GifSpec s;
     s.width = 16;
     s.height = 16;
@@ -91,7 +93,7 @@ TEST(Gif, HostileAndTruncatedStreams) {
     const Bytes good = MakeGif(s, px);
     struct Case {
         Bytes file;
-        int expect;
+        int reason;  // the GifResult of the rule that must refuse the file
         const char* why;
     };
     GifSpec noTable = s;
@@ -101,32 +103,64 @@ TEST(Gif, HostileAndTruncatedStreams) {
     wide.height = 1;
     GifSpec zero = s;
     zero.height = 0;
+    GifSpec zeroWidth = s;
+    zeroWidth.width = 0;
     GifSpec codeSize1 = s, codeSize12 = s;
     codeSize1.minCodeSize = 1;
     codeSize12.minCodeSize = 12;
+    GifSpec local = s;
+    local.globalTable.clear();
+    local.localTable = Table(16);
+    local.extension = false;
+    const Bytes localFile = MakeGif(local, px);
     Bytes sig = good;
     sig[3] = '8', sig[4] = '8', sig[5] = 'b';
     Bytes badSig = good;
     badSig[5] = '!';
     const size_t extAt = 13 + 48;  // the graphic control extension after the table
+    const size_t descAt = extAt + 8;
     Bytes cutInExtension(good.begin(), good.begin() + extAt + 5);
     Bytes trailerFirst(good.begin(), good.begin() + extAt);
     trailerFirst.push_back(0x3B);
     Bytes wideFile = MakeGif(wide, Bytes(4098, 1));
     const Case cases[] = {
-        {good, kImgOk, "a plain file decodes"},
-        {sig, kImgOk, "GIF88b passes the signature test"},
-        {badSig, kImgInvalid, "a version letter outside A..z is refused"},
-        {MakeGif(noTable, px), kImgInvalid, "no colour table at all is refused"},
-        {wideFile, kImgInvalid, "4098 pixels wide is refused"},
-        {MakeGif(zero, {}), kImgInvalid, "zero height is refused"},
-        {MakeGif(codeSize1, px), kImgInvalid, "code size 1 is refused"},
-        {MakeGif(codeSize12, px), kImgInvalid, "code size 12 is refused"},
-        {cutInExtension, kImgInvalid, "data ending inside an extension is refused"},
-        {trailerFirst, kImgInvalid, "a trailer before any image is refused"},
-        {Bytes(good.begin(), good.begin() + 12), kImgInvalid, "a short screen descriptor is refused"},
+        {good, kGifOk, "a plain file decodes"},
+        {sig, kGifOk, "GIF88b passes the signature test"},
+        {badSig, kGifNoSignature, "a version letter outside A..z is refused"},
+        {Bytes(good.begin(), good.begin() + 12), kGifShortScreen, "a short screen descriptor is refused"},
+        {Bytes(good.begin(), good.begin() + 13 + 47), kGifShortGlobalTable, "a global table cut short"},
+        {MakeGif(noTable, px), kGifNoColourTable, "no colour table at all is refused"},
+        {Bytes(localFile.begin(), localFile.begin() + 13 + 10 + 20), kGifShortLocalTable,
+         "a local table cut short"},
+        {wideFile, kGifTooWide, "4098 pixels wide is refused"},
+        {MakeGif(zero, {}), kGifBadDimensions, "zero height is refused"},
+        {MakeGif(zeroWidth, {}), kGifBadDimensions, "zero width is refused"},
+        {MakeGif(codeSize1, px), kGifBadCodeSize, "code size 1 is refused"},
+        {MakeGif(codeSize12, px), kGifBadCodeSize, "code size 12 is refused"},
+        {cutInExtension, kGifShortExtension, "data ending inside an extension is refused"},
+        {trailerFirst, kGifNoImage, "a trailer before any image is refused"},
+        {Bytes(good.begin(), good.begin() + descAt + 5), kGifShortDescriptor, "an image descriptor cut short"},
+        {Bytes(good.begin(), good.begin() + descAt + 10), kGifOk,
+         "no image data at all: the image stays blank, as truncated data does"},
     };
-    for (const auto& c : cases) EXPECT_EQ(DecodeBytes(kImgFormatGif, c.file), c.expect) << c.why;
+    for (const auto& c : cases) {
+        DecodedImage img;
+        int rc = GifDecodeBuffer(c.file.data(), c.file.size(), &img);
+        EXPECT_EQ(rc, c.reason) << c.why << ": refused by \"" << GifRule(rc).reason << "\"";
+        EXPECT_EQ(img.bits == nullptr, rc != kGifOk) << c.why;
+        LocalFreeMem(img.bits);
+        EXPECT_EQ(DecodeBytes(kImgFormatGif, c.file), GifRule(c.reason).loaderCode) << c.why;
+    }
+
+    // Rows over the byte cap: 4097 x 65535 fits 1 GiB, so the cap is lowered.
+    const uint64_t savedCap = gImageByteCap;
+    gImageByteCap = 16 * 16 / 2 - 1;
+    DecodedImage img;
+    EXPECT_EQ(GifDecodeBuffer(good.data(), good.size(), &img), kGifTooLarge) << "one byte short of the rows";
+    gImageByteCap = 16 * 16 / 2;
+    EXPECT_EQ(GifDecodeBuffer(good.data(), good.size(), &img), kGifOk) << "exactly the rows";
+    LocalFreeMem(img.bits);
+    gImageByteCap = savedCap;
 
     // Data that stops half-way keeps the rows decoded so far; the rest stays 0.
     Bytes cut(good.begin(), good.begin() + good.size() * 2 / 3);

@@ -364,13 +364,19 @@ bool WriteFileBytes(const std::string& path, const Bytes& data) {
 
 std::string ImageTestData(const std::string& sub) {
     const char* root = getenv("QOV_TESTDATA");
-    if (!root) return "";
+    if (!root || !*root) return "";
     std::string dir = std::string(root) + "/image/" + sub;
-    std::ifstream probe(dir + "/.");
     FILE* f = fopen(dir.c_str(), "r");
     if (!f) return "";
     fclose(f);
     return dir;
+}
+
+std::string MissingImageTestData(const std::string& sub) {
+    const char* root = getenv("QOV_TESTDATA");
+    if (!root || !*root) return "set-up data missing: QOV_TESTDATA is not set (image/" + sub + " is needed)";
+    return "set-up data missing: the folder " + std::string(root) + "/image/" + sub +
+           " does not exist; scripts/setup.d/20-image-testdata.sh installs it";
 }
 
 Bytes RunCommand(const std::string& cmd) {

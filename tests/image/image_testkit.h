@@ -53,6 +53,10 @@ Bytes ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const Bytes& data);
 // QOV_TESTDATA/image/<sub>, or empty when the set-up data is absent.
 std::string ImageTestData(const std::string& sub);
+// Why ImageTestData(sub) is empty, naming the missing folder. The test command
+// always installs the set-up data, so a test without it fails with this text
+// rather than skip (a skip would count as a pass).
+std::string MissingImageTestData(const std::string& sub);
 // Runs a shell command and returns its standard output.
 Bytes RunCommand(const std::string& cmd);
 // Largest per-byte difference of two equal-length blocks (256 when lengths differ).

@@ -1,11 +1,16 @@
 // imageload_test.cpp - the sources: memory blocks, client files, server files
-// through the session hook, extensions and format probing.
+// through the session hook, extensions and format probing; the decoders' rule tables.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 #include <string>
 
+#include "graphics/image/bmp.h"
+#include "graphics/image/gif.h"
 #include "graphics/image/imageload.h"
+#include "graphics/image/jpeg.h"
+#include "graphics/image/png.h"
 #include "image_testkit.h"
 
 namespace {
@@ -102,4 +107,31 @@ TEST(ImageLoad, ClientAndServerFiles) {
     EXPECT_EQ(gFreed, 1) << "the server block goes back to the session";
     EXPECT_EQ(gImageDecodeState.header.biWidth, 1);
     gImageLoadHooks = saved;
+}
+
+TEST(ImageCore, EveryRuleHasItsOwnReasonAndOnlySuccessReadsAsSuccess) {
+    struct Decoder {
+        const char* name;
+        const DecodeRule& (*rule)(int);
+        int count;
+        std::set<int> unused;  // results the decoder never answers
+    } decoders[] = {
+        {"BMP", BmpRule, kBmpResultCount, {}},
+        {"GIF", GifRule, kGifResultCount, {}},
+        {"JPEG", JpegRule, kJpegResultCount, {}},
+        {"PNG", PngRule, kPngResultCount, {3, 7}},
+    };
+    for (const auto& d : decoders) {
+        EXPECT_EQ(d.rule(0).loaderCode, kImgOk) << d.name;
+        std::set<std::string> reasons;
+        for (int r = 1; r < d.count; r++) {
+            if (d.unused.count(r)) continue;
+            const DecodeRule& rule = d.rule(r);
+            EXPECT_TRUE(rule.loaderCode == kImgInvalid || rule.loaderCode == kImgNoMemory) << d.name << " " << r;
+            ASSERT_NE(rule.reason, nullptr) << d.name << " " << r;
+            EXPECT_TRUE(reasons.insert(rule.reason).second) << d.name << " " << r << " repeats \"" << rule.reason << "\"";
+        }
+        // A result outside the table never reads as success.
+        for (int stray : {-1, d.count, 1000}) EXPECT_EQ(d.rule(stray).loaderCode, kImgInvalid) << d.name << " " << stray;
+    }
 }

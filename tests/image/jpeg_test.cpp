@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -11,6 +12,7 @@
 #include "graphics/image/imageload.h"
 #include "graphics/image/jpeg.h"
 #include "image_testkit.h"
+#include "session/util/mem.h"
 
 namespace {
 
@@ -52,6 +54,31 @@ Bytes CmykToRgb(const Bytes& cmyk) {
     return rgb;
 }
 
+// Two components of no named colour space, written by the library itself.
+Bytes TwoComponentJpeg() {
+    jpeg_compress_struct c;
+    jpeg_error_mgr err;
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    jpeg_mem_dest(&c, &out, &outSize);
+    c.image_width = 8;
+    c.image_height = 8;
+    c.input_components = 2;
+    c.in_color_space = JCS_UNKNOWN;
+    jpeg_set_defaults(&c);
+    jpeg_start_compress(&c, TRUE);
+    uint8_t row[16] = {};
+    JSAMPROW rows[1] = {row};
+    while (c.next_scanline < c.image_height) jpeg_write_scanlines(&c, rows, 1);
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes result(out, out + outSize);
+    free(out);
+    return result;
+}
+
 }  // namespace
 
 TEST(Jpeg, ColourSpacesMatchTheBareLibraryDecode) {
@@ -84,7 +111,7 @@ TEST(Jpeg, ColourSpacesMatchTheBareLibraryDecode) {
     }
 }
 
-TEST(Jpeg, TruncatedAndHostileData) {
+TEST(Jpeg, TruncatedAndHostileDataAreRefusedByTheirRule) {
     Bytes jpg = MakeJpeg(64, 64, 3, Gradient(64, 64, 3), 90, false);
     // Cut before the end marker: the rows read so far, the rest of a grey fill.
     Bytes cut(jpg.begin(), jpg.begin() + jpg.size() / 2);
@@ -105,17 +132,61 @@ TEST(Jpeg, TruncatedAndHostileData) {
     }
     huge.resize(1024);
     ASSERT_TRUE(JpegIsImage(huge.data(), huge.size())) << "the header itself is readable";
+    // The frame header's sample precision made 12 bits.
+    Bytes twelve = jpg;
+    for (size_t i = 2; i + 4 < twelve.size(); i++) {
+        if (twelve[i] == 0xFF && twelve[i + 1] == 0xC0) {
+            twelve[i + 4] = 12;
+            break;
+        }
+    }
+    // A progressive file whose second scan asks for coefficients 60..2:
+    // the header reads, the scans do not.
+    Bytes progressive = MakeJpeg(64, 64, 3, Gradient(64, 64, 3), 90, true);
+    Bytes badScan = progressive;
+    for (size_t i = 2, seen = 0; i + 8 < badScan.size(); i++) {
+        if (badScan[i] == 0xFF && badScan[i + 1] == 0xDA && ++seen == 2) {
+            size_t scanComps = badScan[i + 4];
+            badScan[i + 5 + 2 * scanComps] = 60;
+            badScan[i + 6 + 2 * scanComps] = 2;
+            break;
+        }
+    }
     struct Case {
         Bytes file;
-        int expect;
+        int reason;  // the JpegResult of the rule that must refuse the file
         const char* why;
     } cases[] = {
-        {huge, kImgInvalid, "65500 x 65500 in 1 KB is refused before any allocation"},
-        {Bytes(jpg.begin(), jpg.begin() + 2), kImgInvalid, "a bare start marker is refused"},
-        {Bytes{0xFF}, kImgInvalid, "one byte is refused"},
-        {Bytes(100, 0x55), kImgInvalid, "no JPEG markers"},
+        {jpg, kJpegOk, "a plain file decodes"},
+        {huge, kJpegTooLarge, "65500 x 65500 in 1 KB is refused before any allocation"},
+        {Bytes(jpg.begin(), jpg.begin() + 2), kJpegBadHeader, "a bare start marker is refused"},
+        {Bytes{0xFF}, kJpegBadHeader, "one byte is refused"},
+        {Bytes(100, 0x55), kJpegBadHeader, "no JPEG markers"},
+        {twelve, kJpegBadPrecision, "12-bit samples are refused"},
+        {TwoComponentJpeg(), kJpegBadColourSpace, "two components have no colour space to show"},
+        {badScan, kJpegBadData, "a scan with impossible coefficients fails in the data"},
     };
-    for (const auto& c : cases) EXPECT_EQ(DecodeBytes(kImgFormatJpeg, c.file), c.expect) << c.why;
+    for (const auto& c : cases) {
+        DecodedImage img;
+        int rc = JpegDecodeBuffer(c.file.data(), c.file.size(), &img);
+        EXPECT_EQ(rc, c.reason) << c.why << ": refused by \"" << JpegRule(rc).reason << "\"";
+        EXPECT_EQ(img.bits == nullptr, rc != kJpegOk) << c.why;
+        LocalFreeMem(img.bits);
+        EXPECT_EQ(DecodeBytes(kImgFormatJpeg, c.file), JpegRule(c.reason).loaderCode) << c.why;
+    }
+    DecodedImage none;
+    EXPECT_EQ(JpegDecodeBuffer(nullptr, 0, &none), kJpegNoData);
+    EXPECT_EQ(JpegDecodeBuffer(jpg.data(), 0, &none), kJpegNoData);
+
+    // A progressive file keeps every coefficient of the picture: with the cap
+    // above the rows but below that, the library's memory is what runs out.
+    const uint64_t savedCap = gImageByteCap;
+    gImageByteCap = 64 * 64 * 3 + 1024;
+    DecodedImage img;
+    EXPECT_EQ(JpegDecodeBuffer(progressive.data(), progressive.size(), &img), kJpegLibraryMemory);
+    EXPECT_EQ(JpegDecodeBuffer(jpg.data(), jpg.size(), &img), kJpegOk) << "a baseline file streams its rows";
+    LocalFreeMem(img.bits);
+    gImageByteCap = savedCap;
     gImageDecodeState.sourcePos = nullptr;
     gImageDecodeState.sourceSize = 0;
     EXPECT_EQ(JpegDecode(), kImgInvalid) << "an empty source";

@@ -1,6 +1,7 @@
 // reference_test.cpp - every sample picture of the set-up data decodes to the
 // pixels of an independent decoder (ImageMagick) or is refused with its code;
-// generated BMP variants and the BMP writer's files are checked the same way.
+// the BMP samples, generated BMP variants and the BMP writer's files are
+// checked the same way. Missing set-up data fails the test.
 // Host build only: ImageMagick runs at test time.
 #include <gtest/gtest.h>
 
@@ -12,10 +13,12 @@
 #include <map>
 #include <string>
 
+#include "graphics/image/bmp.h"
 #include "graphics/image/dibutil.h"
 #include "graphics/image/imageload.h"
 #include "graphics/image/png.h"
 #include "image_testkit.h"
+#include "session/util/mem.h"
 
 namespace {
 
@@ -64,7 +67,7 @@ TEST(Reference, PngSuiteMatchesImageMagick) {
     int checked = 0;
     for (const char* sub : {"pngsuite", "testpngs", "go"}) {
         std::string dir = ImageTestData(sub);
-        if (dir.empty()) GTEST_SKIP() << "set-up data missing";
+        ASSERT_FALSE(dir.empty()) << MissingImageTestData(sub);
         for (const auto& name : Files(dir, ".png")) {
             std::string path = dir + "/" + name;
             Bytes file = ReadFileBytes(path);
@@ -110,7 +113,8 @@ TEST(Reference, PngSuiteMatchesImageMagick) {
 
 TEST(Reference, GifAndJpegSamplesMatchImageMagick) {
     std::string go = ImageTestData("go"), lj = ImageTestData("jpeg");
-    if (go.empty() || lj.empty()) GTEST_SKIP() << "set-up data missing";
+    ASSERT_FALSE(go.empty()) << MissingImageTestData("go");
+    ASSERT_FALSE(lj.empty()) << MissingImageTestData("jpeg");
     struct Sample { std::string path; int format; };
     std::vector<Sample> samples;
     for (auto& n : Files(go, ".gif")) samples.push_back({go + "/" + n, kImgFormatGif});
@@ -133,9 +137,26 @@ TEST(Reference, GifAndJpegSamplesMatchImageMagick) {
     }
 }
 
+TEST(Reference, BmpSamplesMatchImageMagick) {
+    std::string lj = ImageTestData("jpeg");
+    ASSERT_FALSE(lj.empty()) << MissingImageTestData("jpeg");
+    const std::vector<std::string> names = Files(lj, ".bmp");
+    EXPECT_GE(names.size(), 4u);
+    for (const auto& n : names) {
+        const std::string path = lj + "/" + n;
+        Bytes file = ReadFileBytes(path);
+        DecodedImage img;
+        int rc = BmpDecodeBuffer(file.data(), file.size(), true, &img);
+        LocalFreeMem(img.bits);
+        ASSERT_EQ(rc, kBmpOk) << n << ": refused by \"" << BmpRule(rc).reason << "\"";
+        ASSERT_EQ(DecodeBytes(kImgFormatBmp, file), kImgOk) << n;
+        EXPECT_EQ(MaxDiff(StateToRgb(), ConvertRgb(path, "-alpha off")), 0) << n;
+    }
+}
+
 TEST(Reference, GeneratedBmpVariantsMatchImageMagick) {
     std::string suite = ImageTestData("pngsuite");
-    if (suite.empty()) GTEST_SKIP() << "set-up data missing";
+    ASSERT_FALSE(suite.empty()) << MissingImageTestData("pngsuite");
     const std::string src = suite + "/basn2c08.png";
     struct Variant { const char* name; std::string options; int bitCount; uint32_t compression; };
     const Variant variants[] = {
@@ -187,7 +208,7 @@ TEST(Reference, GeneratedBmpVariantsMatchImageMagick) {
 
 TEST(Reference, BmpWriterOutputIsReadByImageMagick) {
     std::string suite = ImageTestData("pngsuite");
-    if (suite.empty()) GTEST_SKIP() << "set-up data missing";
+    ASSERT_FALSE(suite.empty()) << MissingImageTestData("pngsuite");
     struct Case { std::string source; const char* via; const char* identify; };
     const Case cases[] = {
         {suite + "/basn2c08.png", nullptr, "32 32 8"},
