@@ -55,7 +55,7 @@ static uint8_t MapWinType(int32_t type, uint8_t* requested) {
     case 9: *requested = 9; return kWinDialog;
     case 10: *requested = 10; return kWinTool;
     case 11: *requested = 10; return kWinNormal;
-    default: return (type >= 1 && type <= 7) ? static_cast<uint8_t>(type) : kWinNormal;
+    default: return (type >= 1 && type <= 7) ? static_cast<uint8_t>(type) : static_cast<uint8_t>(kWinNormal);
     }
 }
 
@@ -149,7 +149,7 @@ static void FillFromCreateRecord(NativeWindowRecord* w, const ObjectCreateRecord
     if (cr->gridAlign) w->winStyle |= kWsGridAlign;
     w->gridSizeH = static_cast<uint16_t>(cr->gridSizeH > 0 ? cr->gridSizeH : 10);
     w->gridSizeV = static_cast<uint16_t>(cr->gridSizeV > 0 ? cr->gridSizeV : 10);
-    w->units = (cr->units >= 1 && cr->units <= 6) ? static_cast<uint8_t>(cr->units) : kUnitsPixels;
+    w->units = (cr->units >= 1 && cr->units <= 6) ? static_cast<uint8_t>(cr->units) : static_cast<uint8_t>(kUnitsPixels);
     w->winStyle |= kWsCaption | kWsSysMenu | kWsMinBox | kWsMaxBox;
     if (cr->winStyle & 0x40) w->winStyle &= ~kWsCaption;
     if (cr->winStyle & 0x4) w->winStyle &= ~kWsMaxBox;
@@ -186,7 +186,7 @@ ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t*
     else if ((cr->flags0 & kCrDialog) && (cr->winType < 1 || cr->winType > 11)) cr->winType = kWinDialog;
     FillFromCreateRecord(w, cr);
     uint32_t keepFlags = rec->flags;
-    ObjectInitCommon(rec, cr);
+    ObjectInitCommon(rec, cr, nullptr);   // a window has no parent to refuse
     rec->flags |= keepFlags;
     rec->parent = nullptr;
     w->w.nextCtlId = kCtlIdFirst;
@@ -246,7 +246,13 @@ ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t*
     // A window rendered as a page gets its web view now; without one the
     // window cannot show anything and is not created.
     if (w->webMode >= kWebModePage && gGuiHooks.webHostCreate) {
+        // Making the web view pumps messages until its page is ready.
+        ObjectRef ref = ObjectRefOf(rec);
         int32_t hosted = gGuiHooks.webHostCreate(rec, w->webMode);
+        if (!ObjectRefAlive(ref)) {
+            *result = kWinCreateFailed;
+            return nullptr;
+        }
         if (hosted != 0) {
             WindowDestroy(rec);
             *result = hosted;
@@ -265,7 +271,13 @@ ObjectRecord* WindowCreatorEntry(uint32_t, ObjectCreateRecord* cr, int32_t* code
         if (*code == 0) *code = kWinCreateFailed;
         return nullptr;
     }
+    // A visible modal window waits here; a request taken meanwhile may destroy it.
+    ObjectRef ref = ObjectRefOf(rec);
     if (cr->flags0 & kCrVisible) ObjectActivate(rec, 0, 0, 0, 0);
+    if (!ObjectRefAlive(ref)) {
+        *code = kWinCreateFailed;
+        return nullptr;
+    }
     return rec;
 }
 
@@ -352,7 +364,13 @@ int32_t WindowShow(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     }
     UpdateWindow(rec->hwnd);
     bool modal = w->w.winType == kWinModal && !(w->winStyle & kWsModalShownPlain);
-    if (modal && !wasShown && !ModalIsWaitingFor(rec)) return ModalWindowLoop(rec);
+    if (modal && !wasShown && !ModalIsWaitingFor(rec)) {
+        // The wait ends with 21761 whether the server hid the window or
+        // destroyed it; after a destroy the record is freed and the show's
+        // callers learn that from its handle, not from the record.
+        bool gone;
+        return ModalWindowLoop(rec, &gone);
+    }
     return 0;
 }
 
