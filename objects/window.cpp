@@ -57,7 +57,7 @@ static uint8_t MapWinType(int32_t type, uint8_t* requested) {
     case 9: *requested = 9; return kWinDialog;
     case 10: *requested = 10; return kWinTool;
     case 11: *requested = 10; return kWinNormal;
-    default: return (type >= 1 && type <= 7) ? static_cast<uint8_t>(type) : static_cast<uint8_t>(kWinNormal);
+    default: return static_cast<uint8_t>(type >= 1 && type <= 7 ? type : kWinNormal);
     }
 }
 
@@ -151,7 +151,7 @@ static void FillFromCreateRecord(NativeWindowRecord* w, const ObjectCreateRecord
     if (cr->gridAlign) w->winStyle |= kWsGridAlign;
     w->gridSizeH = static_cast<uint16_t>(cr->gridSizeH > 0 ? cr->gridSizeH : 10);
     w->gridSizeV = static_cast<uint16_t>(cr->gridSizeV > 0 ? cr->gridSizeV : 10);
-    w->units = (cr->units >= 1 && cr->units <= 6) ? static_cast<uint8_t>(cr->units) : static_cast<uint8_t>(kUnitsPixels);
+    w->units = static_cast<uint8_t>(cr->units >= 1 && cr->units <= 6 ? cr->units : kUnitsPixels);
     w->winStyle |= kWsCaption | kWsSysMenu | kWsMinBox | kWsMaxBox;
     if (cr->winStyle & 0x40) w->winStyle &= ~kWsCaption;
     if (cr->winStyle & 0x4) w->winStyle &= ~kWsMaxBox;

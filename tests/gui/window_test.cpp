@@ -272,6 +272,29 @@ TEST_F(GuiTest, ModalWaitEndsWhenHidden) {
     ObjectDestroy(gOtherWin);
 }
 
+// The modal window itself destroyed while its show waits, as a server's destroy
+// request taken by the wait does: the wait ends, and the show answers the end
+// of the wait without writing into the freed record.
+static ObjectRecord* gDoomed;
+static HWND gDoomedWnd;
+static void CALLBACK DestroyDoomed(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    ObjectDestroy(gDoomed);
+}
+
+TEST_F(GuiTest, ModalWindowDestroyedDuringItsOwnShow) {
+    gDoomed = MakeWindow(kWinModal, 60, 60, 200, 120);
+    ASSERT_NE(nullptr, gDoomed);
+    uint32_t handle = gDoomed->handle;
+    gDoomedWnd = gDoomed->hwnd;
+    SetTimer(nullptr, 0, 50, DestroyDoomed);
+    EXPECT_EQ(kModalEnded, ObjectActivate(gDoomed, 0, 0, 0, 0));
+    EXPECT_EQ(nullptr, ObjectFromHandle(handle)) << "the window is gone";
+    EXPECT_FALSE(IsWindow(gDoomedWnd));
+    EXPECT_EQ(0u, gDlgStatePos) << "its level ended";
+    EXPECT_FALSE(gAllWindowsDisabled) << "the other windows are enabled again";
+}
+
 // Nested modal waits: the outer window is destroyed while the inner wait
 // runs, and a new window is made at once (typically in the freed memory).
 struct NestedModal {
