@@ -169,8 +169,7 @@ ObjectRecord* ButtonCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code)
     } else if (cr->given[kPidValue]) {
         ButtonSetValue(&c->hdr, 0, cr->values[kPidValue]);
     }
-    CtlFinishCreate(c, cr);
-    return &c->hdr;
+    return CtlFinishCreate(c, cr, code);
 }
 
 void ButtonInstall() {

@@ -180,8 +180,7 @@ ObjectRecord* ComboBoxCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* cod
         if (data.text) ListItemsFromText(rec->hwnd, kComboMsgs, data.text, data.length, false);
     }
     c->ctlFlags &= ~kCtlNoEvents;
-    CtlFinishCreate(c, cr);
-    return rec;
+    return CtlFinishCreate(c, cr, code);
 }
 
 void ComboBoxInstall() {

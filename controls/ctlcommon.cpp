@@ -50,7 +50,8 @@ LRESULT CALLBACK CtlSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 HWND ContainerWindow(ObjectRecord* parent) {
-    for (ObjectRecord* p = parent; p; p = p->parent)
+    int depth = 0;
+    for (ObjectRecord* p = parent; p && depth < kParentChainMax; p = p->parent, ++depth)
         if (p->hwnd) return p->hwnd;
     return nullptr;
 }
@@ -96,7 +97,8 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
     auto* c = reinterpret_cast<ControlRecord*>(ObjectAllocRecord(kind, sizeof(ControlRecord), false));
     if (!c) return nullptr;
     ObjectRecord* rec = &c->hdr;
-    ObjectRecord* parent = ObjectInitCommon(rec, cr);
+    ObjectRecord* parent = nullptr;
+    bool parentOk = ObjectInitCommon(rec, cr, &parent);
     auto fail = [&](int32_t why) -> ControlRecord* {
         if (rec->hwnd) DestroyWindow(rec->hwnd);
         rec->hwnd = nullptr;
@@ -105,6 +107,7 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
         *code = why;
         return nullptr;
     };
+    if (!parentOk) return fail(kOpNoObject);
     if (!CopyCreateStrings(rec, cr)) return fail(kOpNoMemory);
     if (!ObjectSetRect(rec, cr->top, cr->height, cr->left, cr->width)) return fail(-4);
     HWND parentWnd = ContainerWindow(parent);
@@ -150,11 +153,19 @@ ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const ch
     return CtlCreateWindowed(kind, cr, className, style, 0, t.text, t.length, code);
 }
 
-void CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr) {
+ObjectRecord* CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr, int32_t* code) {
     ObjectRecord* rec = &c->hdr;
     rec->flags &= ~kObjShown;
-    if (cr->flags0 & kCrVisible) ObjectActivate(rec, 0, 0, 0, 0);
-    else rec->flags |= kObjHidden;
+    if (!(cr->flags0 & kCrVisible)) {
+        rec->flags |= kObjHidden;
+        return rec;
+    }
+    // Showing pumps messages; a request taken meanwhile may destroy the control.
+    ObjectRef ref = ObjectRefOf(rec);
+    ObjectActivate(rec, 0, 0, 0, 0);
+    if (ObjectRefAlive(ref)) return rec;
+    *code = kOpNoObject;
+    return nullptr;
 }
 
 int32_t CtlDestroy(ObjectRecord* rec) {

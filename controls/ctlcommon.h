@@ -55,8 +55,10 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
 // creation's Title, else its Text.
 ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
                                   int32_t* code);
-// Shows the control when the creation asked for it (after the kind's own set-up).
-void CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr);
+// Shows the control when the creation asked for it (after the kind's own
+// set-up); the record, or null with *code -3 when a request taken while it was
+// shown destroyed it. Creators return what this returns.
+ObjectRecord* CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr, int32_t* code);
 // Slot 4 of the windowed control kinds.
 int32_t CtlDestroy(ObjectRecord* rec);
 // The common part of property change and query: geometry in the window's units,

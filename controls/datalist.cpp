@@ -115,8 +115,7 @@ ObjectRecord* DataListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     CrText data = CreateRecordText(cr, kPidData);
     const CrText& t = data.text ? data : cr->text;
     if (t.text) ListItemsFromText(c->hdr.hwnd, kListBoxMsgs, t.text, t.length, false);
-    CtlFinishCreate(c, cr);
-    return &c->hdr;
+    return CtlFinishCreate(c, cr, code);
 }
 
 void DataListInstall() {

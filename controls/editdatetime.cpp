@@ -131,8 +131,7 @@ ObjectRecord* EditDateTimeCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code
     }
     const CrText& t = cr->text.text ? cr->text : cr->title;
     if (t.text) DateSetText(&c->hdr, 0, t.text, t.length);
-    CtlFinishCreate(c, cr);
-    return &c->hdr;
+    return CtlFinishCreate(c, cr, code);
 }
 
 void EditDateTimeInstall() {

@@ -138,8 +138,7 @@ ObjectRecord* EditNumberCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) 
     const CrText& t = cr->text.text ? cr->text : cr->title;
     if (t.text) EditSetText(rec, 0, t.text, t.length);
     else NumberSet(c, cr->given[kPidValue] ? cr->values[kPidValue] : 0);
-    CtlFinishCreate(c, cr);
-    return rec;
+    return CtlFinishCreate(c, cr, code);
 }
 
 void EditNumberInstall() {

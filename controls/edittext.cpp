@@ -240,8 +240,7 @@ ObjectRecord* EditTextCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         *code = kOpNoMemory;
         return nullptr;
     }
-    CtlFinishCreate(c, cr);
-    return &c->hdr;
+    return CtlFinishCreate(c, cr, code);
 }
 
 void EditTextInstall() {

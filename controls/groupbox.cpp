@@ -32,8 +32,7 @@ const ObjectOps kGroupBoxOps = {
 ObjectRecord* GroupBoxCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     ControlRecord* c = CtlCreateCaptioned(kKindGroupBox, cr, "BUTTON", BS_GROUPBOX, code);
     if (!c) return nullptr;
-    CtlFinishCreate(c, cr);
-    return &c->hdr;
+    return CtlFinishCreate(c, cr, code);
 }
 
 void GroupBoxInstall() {

@@ -269,8 +269,7 @@ ObjectRecord* ListViewCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     } else {
         InsertColumn(c->hdr.hwnd, "", 0, c->hdr.right - c->hdr.left, 0);
     }
-    CtlFinishCreate(c, cr);
-    return &c->hdr;
+    return CtlFinishCreate(c, cr, code);
 }
 
 void ListViewInstall() {

@@ -190,7 +190,11 @@ int32_t MenuShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t, int32_t) {
         POINT pt = {a, b};
         if (a == 0 && b == 0) GetCursorPos(&pt);
         else ClientToScreen(wnd, &pt);
+        // The popup's own loop dispatches messages until a choice is made; a
+        // request taken meanwhile may destroy the menu.
+        ObjectRef ref = ObjectRefOf(rec);
         UINT cmd = static_cast<UINT>(TrackPopupMenu(m->popup, TPM_RETURNCMD | TPM_NONOTIFY, pt.x, pt.y, 0, wnd, nullptr));
+        if (!ObjectRefAlive(ref)) return 0;
         if (cmd > m->baseNumber && cmd <= m->baseNumber + m->itemCount)
             PostObjectEvent(rec, kEvClick, kEventKindDefault, 0, static_cast<int32_t>(cmd - m->baseNumber));
         rec->flags &= ~kObjShown;   // a popup does not stay shown
@@ -515,7 +519,12 @@ ObjectRecord* MenuCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code
     auto* m = reinterpret_cast<MenuRecord*>(ObjectAllocRecord(kind, sizeof(MenuRecord), false));
     if (!m) return nullptr;
     ObjectRecord* rec = &m->hdr;
-    ObjectRecord* window = ObjectInitCommon(rec, cr);
+    ObjectRecord* window = nullptr;
+    if (!ObjectInitCommon(rec, cr, &window)) {
+        MenuFree(m);
+        *code = kOpNoObject;
+        return nullptr;
+    }
     rec->flags &= ~kObjShown;
     CopyCreateStrings(rec, cr);
     m->popup = CreatePopupMenu();
@@ -535,7 +544,14 @@ ObjectRecord* MenuCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code
     }
     gLastMenu = m;
     *code = 0;
-    if ((cr->flags0 & kCrVisible) && kind == kKindMenu) ObjectActivate(rec, 0, 0, 0, 0);
+    if ((cr->flags0 & kCrVisible) && kind == kKindMenu) {
+        ObjectRef ref = ObjectRefOf(rec);
+        ObjectActivate(rec, 0, 0, 0, 0);
+        if (!ObjectRefAlive(ref)) {
+            *code = kOpNoObject;
+            return nullptr;
+        }
+    }
     return rec;
 }
 
@@ -579,7 +595,12 @@ ObjectRecord* MRegionCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         *code = kOpNoMemory;
         return nullptr;
     }
-    ObjectInitCommon(rec, cr);
+    if (!ObjectInitCommon(rec, cr, nullptr)) {
+        ObjectFreeCommon(rec);
+        ObjectFreeRecord(rec);
+        *code = kOpNoObject;
+        return nullptr;
+    }
     ObjectSetRect(rec, cr->top, cr->height, cr->left, cr->width);
     *code = 0;
     return rec;

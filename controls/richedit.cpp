@@ -30,8 +30,7 @@ ObjectRecord* RichEditTextCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code
     SendMessageA(c->hdr.hwnd, EM_SETEVENTMASK, 0, ENM_CHANGE);
     const CrText& t = cr->text.text ? cr->text : cr->title;
     if (t.text) EditSetText(&c->hdr, 0, t.text, t.length);
-    CtlFinishCreate(c, cr);
-    return &c->hdr;
+    return CtlFinishCreate(c, cr, code);
 }
 
 void RichEditInstall() {

@@ -35,8 +35,7 @@ DWORD StaticAlignStyle(const ObjectCreateRecord* cr) {
 ObjectRecord* StaticCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code) {
     ControlRecord* c = CtlCreateCaptioned(kind, cr, "STATIC", SS_NOTIFY | StaticAlignStyle(cr), code);
     if (!c) return nullptr;
-    CtlFinishCreate(c, cr);
-    return &c->hdr;
+    return CtlFinishCreate(c, cr, code);
 }
 
 const ObjectOps kStaticOps = {

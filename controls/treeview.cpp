@@ -184,8 +184,7 @@ ObjectRecord* TreeViewCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
                                          WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
                                          0, nullptr, 0, code);
     if (!c) return nullptr;
-    CtlFinishCreate(c, cr);
-    return &c->hdr;
+    return CtlFinishCreate(c, cr, code);
 }
 
 void TreeViewInstall() {

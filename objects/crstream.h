@@ -48,6 +48,7 @@ struct ObjectCreateRecord {
     int32_t height, width;
     uint32_t window;                    // handle, form index or record of the parent; 0 or -1 none
     ObjectRecord* windowRec;            // the parent once the caller resolved it
+    bool windowResolved;                // windowRec is final, even when none
     uint16_t dropId;
     uint32_t helpId;
     uint16_t zOrder;

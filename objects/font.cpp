@@ -46,7 +46,10 @@ static HFONT FontMakeHandle(const FontRec* f) {
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
     // LOGFONT holds 31 characters of a face; GDI matches on that much anyway.
-    strncpy(lf.lfFaceName, f->face, LF_FACESIZE - 1);
+    // (The structure was zero-filled, so the copy stays terminated.)
+    size_t n = strlen(f->face);
+    if (n > LF_FACESIZE - 1) n = LF_FACESIZE - 1;
+    memcpy(lf.lfFaceName, f->face, n);
     return CreateFontIndirectA(&lf);
 }
 

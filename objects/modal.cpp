@@ -31,8 +31,10 @@ void EnableAllWindows(bool enable) {
     gAllWindowsDisabled = !enable;
 }
 
-int32_t ModalWindowLoop(ObjectRecord* window) {
+int32_t ModalWindowLoop(ObjectRecord* window, bool* windowGone) {
+    *windowGone = false;
     if (!window || gDlgStatePos >= kModalLevelMax) return -6;
+    ObjectRef ref = ObjectRefOf(window);
     ModalLevel& level = gModalLevels[++gDlgStatePos];
     level = ModalLevel{window, false, false, GetFocus()};
     if (!gAllWindowsDisabled) {
@@ -51,11 +53,14 @@ int32_t ModalWindowLoop(ObjectRecord* window) {
             rc = 32;
             break;
         }
-        if (!ObjectIsLive(window)) break;
+        if (!ObjectRefAlive(ref)) break;
         PumpTurn(true);
         if (gGuiHooks.webViewPending) gGuiHooks.webViewPending();
     }
     SrvMsgNestEnd(nest);
+    // A request taken during the wait may have destroyed the window (and freed
+    // its record): the caller must not touch it then.
+    *windowGone = !ObjectRefAlive(ref);
     HWND prevFocus = level.prevFocus;
     bool enableAgain = level.disabledAll;
     level = ModalLevel{};

@@ -25,6 +25,11 @@ ObjectRecord* ObjectCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code)
     *code = -3;
     int kind = ObjectTypeToKind(type);
     if (kind == kNoKind || type > kObjectTypeLast) return nullptr;
+    // The parent is looked up before the creator registers the new record: a
+    // Window naming the handle the new record is about to get must not find
+    // the record itself (it would become its own parent).
+    cr->windowRec = ObjectResolveParent(cr);
+    cr->windowResolved = true;
     if (gWebObjectOps.create) {
         ObjectRecord* rec = nullptr;
         int32_t r = gWebObjectOps.create(type, static_cast<uint32_t>(kind), cr, &rec);
@@ -44,17 +49,25 @@ void ObjectDestroyAll() {
     gDestSuppress = true;
     // Windows first (they take their children along), then whatever is left.
     // ObjectDestroy drops the handle before the kind runs; a record whose kind
-    // has no destroy slot is only dropped from the registry.
+    // has no destroy slot is only dropped from the registry. The main window
+    // stays (ObjectDestroy refuses it; the window layer's clean-up ends it), and
+    // so do its children until then.
+    auto isMain = [](const ObjectRecord* rec) { return rec && rec == gMainWindowObj; };
     for (;;) {
         ObjectRecord* window = nullptr;
         for (uint32_t i = 0; i < ObjectLiveCount() && !window; ++i)
-            if (ObjectIsWindowKind(ObjectLiveAt(i))) window = ObjectLiveAt(i);
+            if (ObjectIsWindowKind(ObjectLiveAt(i)) && !isMain(ObjectLiveAt(i))) window = ObjectLiveAt(i);
         if (!window) break;
-        if (ObjectDestroy(window) == kOpNotAvailable) ObjectUnregister(window);
+        ObjectDestroy(window);
+        if (ObjectIsLive(window)) ObjectUnregister(window);
     }
-    while (ObjectLiveCount()) {
-        ObjectRecord* rec = ObjectLiveAt(ObjectLiveCount() - 1);
-        if (ObjectDestroy(rec) == kOpNotAvailable) ObjectUnregister(rec);
+    for (uint32_t i = ObjectLiveCount(); i > 0;) {
+        ObjectRecord* rec = ObjectLiveAt(--i);
+        if (isMain(rec)) continue;
+        ObjectDestroy(rec);
+        if (ObjectIsLive(rec)) ObjectUnregister(rec);
+        // A destroy takes children and sub-objects along: start again from the end.
+        i = ObjectLiveCount();
     }
     gDestSuppress = false;
 }

@@ -47,13 +47,17 @@ const ObjectOps* ObjectOpsOf(const ObjectRecord* rec) {
     return rec && rec->kind < kObjectKindRows ? ObjectOpTable[rec->kind] : nullptr;
 }
 
+// Show, hide and enable slots can pump messages (a modal window waits in its
+// show until the server ends it, and takes the server's requests meanwhile), so
+// the record is touched after a slot only while its handle still finds it.
 int32_t ObjectActivate(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
     if (!rec) return kOpNoObject;
     if (IsWeb(rec)) return gWebObjectOps.show ? gWebObjectOps.show(rec) : kOpNotAvailable;
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (!ops || !ops->show) return kOpNotAvailable;
+    ObjectRef ref = ObjectRefOf(rec);
     int32_t r = ops->show(rec, a, b, c, d);
-    if (r >= 0) rec->flags = (rec->flags | kObjShown) & ~kObjHidden;
+    if (r >= 0 && ObjectRefAlive(ref)) rec->flags = (rec->flags | kObjShown) & ~kObjHidden;
     return r;
 }
 
@@ -62,8 +66,9 @@ int32_t ObjectDeactivate(ObjectRecord* rec) {
     if (IsWeb(rec)) return gWebObjectOps.hide ? gWebObjectOps.hide(rec) : kOpNotAvailable;
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (!ops || !ops->hide) return kOpNotAvailable;
+    ObjectRef ref = ObjectRefOf(rec);
     int32_t r = ops->hide(rec);
-    if (r >= 0) rec->flags &= ~kObjShown;
+    if (r >= 0 && ObjectRefAlive(ref)) rec->flags &= ~kObjShown;
     return r;
 }
 
@@ -72,8 +77,10 @@ static int32_t EnableCommon(ObjectRecord* rec, int32_t item, bool on) {
     if (IsWeb(rec)) return gWebObjectOps.enable ? gWebObjectOps.enable(rec, item, on) : kOpNotAvailable;
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (!ops || !ops->enable) return kOpNotAvailable;
+    ObjectRef ref = ObjectRefOf(rec);
     int32_t r = ops->enable(rec, item, on ? 1 : 0);
-    if (r >= 0 && item == 0) rec->flags = on ? (rec->flags & ~kObjDisabled) : (rec->flags | kObjDisabled);
+    if (r >= 0 && item == 0 && ObjectRefAlive(ref))
+        rec->flags = on ? (rec->flags & ~kObjDisabled) : (rec->flags | kObjDisabled);
     return r;
 }
 
@@ -162,9 +169,17 @@ static void ForgetInTopWindow(ObjectRecord* rec) {
 
 int32_t ObjectDestroy(ObjectRecord* rec) {
     if (!rec || !ObjectIsLive(rec)) return kOpNoObject;
+    // The main window carries every frame from the receive thread: no request
+    // may destroy it (the window layer's clean-up ends it at exit).
+    if (rec == gMainWindowObj) return kOpNoObject;
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (IsWeb(rec) ? !gWebObjectOps.destroy : (!ops || !ops->destroy)) return kOpNotAvailable;
-    if ((rec->flags & kObjShown) && !IsWeb(rec) && ops->hide) ops->hide(rec);
+    if ((rec->flags & kObjShown) && !IsWeb(rec) && ops->hide) {
+        // The hide may pump; a request taken meanwhile may have destroyed it already.
+        ObjectRef ref = ObjectRefOf(rec);
+        ops->hide(rec);
+        if (!ObjectRefAlive(ref)) return kOpOk;
+    }
     rec->flags &= ~kObjShown;
     if (rec->ovar && !gDestSuppress && gObjectHooks.destAppend) gObjectHooks.destAppend(rec->ovar);
     RemoveAllEventsForObj(rec);
@@ -351,8 +366,9 @@ int32_t ObjectSetCommonProperty(ObjectRecord* rec, uint32_t id, int32_t value, c
         if (UnlinkObject(rec)) LinkObject(rec);
         break;
     case kPidVisible:
-        if (value && !(rec->flags & kObjShown)) r = ObjectActivate(rec, 0, 0, 0, 0);
-        else if (!value && (rec->flags & kObjShown)) r = ObjectDeactivate(rec);
+        // Showing may wait (a modal window) and the record may be gone after it.
+        if (value && !(rec->flags & kObjShown)) return ObjectActivate(rec, 0, 0, 0, 0);
+        if (!value && (rec->flags & kObjShown)) return ObjectDeactivate(rec);
         break;
     case kPidZOrder: rec->zOrder = static_cast<uint16_t>(value); break;
     case kPidAppearance:

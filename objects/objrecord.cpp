@@ -48,7 +48,7 @@ ObjectRecord* ObjectAllocRecord(uint8_t kind, uint32_t size, bool webView) {
     if (!rec) return nullptr;
     rec->kind = kind;
     rec->flags = kObjAlive;
-    rec->modeFlags = webView ? kModeWebView : 0;
+    rec->modeFlags = webView ? static_cast<uint32_t>(kModeWebView) : 0u;
     rec->anchor = 7;
     rec->dock = 3;
     rec->recordSize = size;
@@ -85,9 +85,9 @@ bool ObjectRegister(ObjectRecord* rec) {
     return rec->handle != 0;
 }
 
-void ObjectUnregister(ObjectRecord* rec) {
-    if (HandleHasRecord(kHandleObject, rec)) HandleRemove(kHandleObject, rec->handle);
-}
+// By record, not by rec->handle: the main window answers to its fixed handle
+// but is registered under the counted one it was made with.
+void ObjectUnregister(ObjectRecord* rec) { HandleRemoveRecord(kHandleObject, rec); }
 
 ObjectRecord* ObjectFromHandle(uint32_t handle) {
     if (handle == kHandleMainWindow) return gMainWindowObj;
@@ -96,6 +96,12 @@ ObjectRecord* ObjectFromHandle(uint32_t handle) {
 }
 
 bool ObjectIsLive(const ObjectRecord* rec) { return HandleHasRecord(kHandleObject, rec); }
+
+ObjectRef ObjectRefOf(ObjectRecord* rec) { return ObjectRef{rec, rec ? rec->handle : 0}; }
+
+bool ObjectRefAlive(const ObjectRef& ref) {
+    return ref.rec && ref.handle != 0 && ObjectFromHandle(ref.handle) == ref.rec;
+}
 
 uint32_t ObjectLiveCount() { return HandleCount(kHandleObject); }
 
@@ -108,13 +114,25 @@ uint16_t ObjectNextCtlId(ObjectRecord* window) {
     return win->nextCtlId++;
 }
 
-ObjectRecord* ObjectInitCommon(ObjectRecord* rec, const ObjectCreateRecord* cr) {
-    ObjectRecord* parent = nullptr;
-    if (!IsWindowKind(rec->kind)) {
-        parent = cr->windowRec;
-        if (!parent && cr->window != 0 && cr->window != kHandleMainWindow) parent = ObjectFromHandle(cr->window);
-        if (!parent) parent = gMainWindowObj;
-    }
+ObjectRecord* ObjectResolveParent(const ObjectCreateRecord* cr) {
+    if (cr->windowResolved) return cr->windowRec;
+    ObjectRecord* parent = cr->windowRec;
+    if (!parent && cr->window != 0 && cr->window != kHandleMainWindow) parent = ObjectFromHandle(cr->window);
+    return parent ? parent : gMainWindowObj;
+}
+
+bool ObjectParentChainOk(const ObjectRecord* rec, const ObjectRecord* parent) {
+    const ObjectRecord* p = parent;
+    for (int depth = 0; p; ++depth, p = p->parent)
+        if (p == rec || depth >= kParentChainMax) return false;
+    return true;
+}
+
+bool ObjectInitCommon(ObjectRecord* rec, const ObjectCreateRecord* cr, ObjectRecord** parentOut) {
+    ObjectRecord* parent = IsWindowKind(rec->kind) ? nullptr : ObjectResolveParent(cr);
+    if (parentOut) *parentOut = nullptr;
+    if (!ObjectParentChainOk(rec, parent)) return false;
+    if (parentOut) *parentOut = parent;
     rec->parent = parent;
     ObjectRecord* top = parent ? ObjectTopWindow(parent) : nullptr;
     rec->ovar = cr->ovar;
@@ -145,7 +163,7 @@ ObjectRecord* ObjectInitCommon(ObjectRecord* rec, const ObjectCreateRecord* cr) 
     rec->context = static_cast<uint8_t>(cr->context);
     rec->webPosition = static_cast<uint8_t>(cr->webPosition);
     if (cr->webObject) rec->modeFlags |= kModeWebObject;
-    return parent;
+    return true;
 }
 
 bool ObjectSetRect(ObjectRecord* rec, int32_t top, int32_t height, int32_t left, int32_t width) {
@@ -178,7 +196,7 @@ bool CopyCreateStrings(ObjectRecord* rec, const ObjectCreateRecord* cr) {
 
 void LinkObject(ObjectRecord* rec) {
     ObjectRecord* parent = rec->parent;
-    if (!parent || rec == parent) return;
+    if (!parent || !ObjectParentChainOk(rec, parent)) return;
     UnlinkObject(rec);
     ObjectRecord** link = &parent->children;
     while (*link && (*link)->tabId <= rec->tabId) link = &(*link)->next;
@@ -222,8 +240,7 @@ void ObjectSaveLayout(ObjectRecord* rec, uint32_t flags) {
 }
 
 ObjectRecord* ObjectTopWindow(ObjectRecord* rec) {
-    // The parent chain is short; the bound guards against a corrupted cycle.
-    for (int depth = 0; rec && depth < 1000; ++depth) {
+    for (int depth = 0; rec && depth <= kParentChainMax; ++depth) {
         if (IsWindowKind(rec->kind) || !rec->parent) return rec;
         rec = rec->parent;
     }

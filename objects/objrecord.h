@@ -141,6 +141,19 @@ bool ObjectRegister(ObjectRecord* rec);
 void ObjectUnregister(ObjectRecord* rec);
 ObjectRecord* ObjectFromHandle(uint32_t handle);
 bool ObjectIsLive(const ObjectRecord* rec);
+// A record held across a call that can pump messages: a server request taken
+// meanwhile (a modal window's wait takes them all) may destroy it. The handle
+// is noted before the call and asked after it; handles are counted and not
+// given again soon, so a new record made in the freed memory does not pass for
+// the old one, as it would by address.
+struct ObjectRef {
+    ObjectRecord* rec;
+    uint32_t handle;
+};
+ObjectRef ObjectRefOf(ObjectRecord* rec);
+// Whether the record is still registered under the handle noted; only then may
+// the caller touch it again.
+bool ObjectRefAlive(const ObjectRef& ref);
 uint32_t ObjectLiveCount();
 ObjectRecord* ObjectLiveAt(uint32_t index);
 // The COLORREF of a Color object (its own field follows the header).
@@ -148,10 +161,24 @@ uint32_t ColorObjectValue(const ObjectRecord* color);
 extern ObjectRecord* gMainWindowObj;
 
 // ---- Common steps -----------------------------------------------------------------
-// Fills the header from the creation record; returns the parent window's record
-// (or none). Advances the parent's control-id counter for windowed kinds through
-// ObjectNextCtlId.
-ObjectRecord* ObjectInitCommon(ObjectRecord* rec, const ObjectCreateRecord* cr);
+// Parent chains are a few levels deep (a control in a panel on a tab in a
+// window); every walk up one stops after this many steps, so a chain that was
+// ever made to loop cannot hold the client in an endless walk.
+constexpr int kParentChainMax = 256;
+// The parent the creation record names (cr->windowRec when the caller resolved
+// it, else the live object behind cr->window), or the main window when it
+// names none or no live object. ObjectCreate resolves it (windowResolved)
+// before the creator registers the new record, so the new record can never be
+// its own parent.
+ObjectRecord* ObjectResolveParent(const ObjectCreateRecord* cr);
+// Whether parent may own rec: its chain up ends within kParentChainMax steps
+// without meeting rec.
+bool ObjectParentChainOk(const ObjectRecord* rec, const ObjectRecord* parent);
+// Fills the header from the creation record and stores the parent window's
+// record (or none) in *parent (when given). False, with no parent set, when
+// the parent chain would return to the record itself: the creator then frees
+// the record and answers -3.
+bool ObjectInitCommon(ObjectRecord* rec, const ObjectCreateRecord* cr, ObjectRecord** parent);
 uint16_t ObjectNextCtlId(ObjectRecord* window);
 // Places the record's rectangle from the creation values; false when refused.
 bool ObjectSetRect(ObjectRecord* rec, int32_t top, int32_t height, int32_t left, int32_t width);

@@ -14,7 +14,8 @@
 namespace {
 
 HWND ParentWindow(const ObjectRecord* rec) {
-    for (const ObjectRecord* p = rec->parent; p; p = p->parent)
+    int depth = 0;
+    for (const ObjectRecord* p = rec->parent; p && depth < kParentChainMax; p = p->parent, ++depth)
         if (p->hwnd) return p->hwnd;
     return nullptr;
 }
@@ -49,7 +50,10 @@ int32_t ObjectShowWindowed(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t
 int32_t ObjectHideWindowed(ObjectRecord* rec) {
     FocusAway(rec);
     if (rec->hwnd) ShowWindow(rec->hwnd, SW_HIDE);
+    // The pump may take a request that destroys the object.
+    ObjectRef ref = ObjectRefOf(rec);
     PumpOnce(false);
+    if (!ObjectRefAlive(ref)) return 0;
     rec->flags &= ~kObjShown;
     RedrawRect(rec, true);
     return 0;

@@ -248,7 +248,10 @@ int32_t OnCreateRequest(const SrvMsg* m) {
     cr->flags1 |= flags1;
     cr->ovar = ovar;
     if (oldHandle) {
+        // The old object goes first; the main window never does (no request
+        // may destroy it), so a create that names it is refused whole.
         ObjectRecord* old = ObjectFromHandle(oldHandle);
+        if (old && old == gMainWindowObj) return kErrNoObject;
         if (old) ObjectDestroy(old);
     }
     int32_t code = 0;

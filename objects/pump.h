@@ -49,7 +49,9 @@ extern bool gModalKeepHidden;                // the flag beside gDlgStatePos (hi
 
 // Shows nothing itself: waits, pumping, until the window's level is ended.
 // 21761 when it ended, -6 when the levels are exhausted, 32 when the pump failed.
-int32_t ModalWindowLoop(ObjectRecord* window);
+// *windowGone is set when a request taken during the wait destroyed the window:
+// its record is freed and neither the loop nor its caller may touch it again.
+int32_t ModalWindowLoop(ObjectRecord* window, bool* windowGone);
 // Ends the wait for window: 0, or -16 when it is not the current level.
 int32_t ModalWindowEnd(ObjectRecord* window);
 bool ModalIsWaitingFor(const ObjectRecord* window);

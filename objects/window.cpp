@@ -3,6 +3,8 @@
 // procedure's messages, and the window properties and methods.
 #include "objects/window.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <initializer_list>
 
@@ -55,7 +57,7 @@ static uint8_t MapWinType(int32_t type, uint8_t* requested) {
     case 9: *requested = 9; return kWinDialog;
     case 10: *requested = 10; return kWinTool;
     case 11: *requested = 10; return kWinNormal;
-    default: return (type >= 1 && type <= 7) ? static_cast<uint8_t>(type) : kWinNormal;
+    default: return static_cast<uint8_t>(type >= 1 && type <= 7 ? type : kWinNormal);
     }
 }
 
@@ -149,7 +151,7 @@ static void FillFromCreateRecord(NativeWindowRecord* w, const ObjectCreateRecord
     if (cr->gridAlign) w->winStyle |= kWsGridAlign;
     w->gridSizeH = static_cast<uint16_t>(cr->gridSizeH > 0 ? cr->gridSizeH : 10);
     w->gridSizeV = static_cast<uint16_t>(cr->gridSizeV > 0 ? cr->gridSizeV : 10);
-    w->units = (cr->units >= 1 && cr->units <= 6) ? static_cast<uint8_t>(cr->units) : kUnitsPixels;
+    w->units = static_cast<uint8_t>(cr->units >= 1 && cr->units <= 6 ? cr->units : kUnitsPixels);
     w->winStyle |= kWsCaption | kWsSysMenu | kWsMinBox | kWsMaxBox;
     if (cr->winStyle & 0x40) w->winStyle &= ~kWsCaption;
     if (cr->winStyle & 0x4) w->winStyle &= ~kWsMaxBox;
@@ -186,7 +188,7 @@ ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t*
     else if ((cr->flags0 & kCrDialog) && (cr->winType < 1 || cr->winType > 11)) cr->winType = kWinDialog;
     FillFromCreateRecord(w, cr);
     uint32_t keepFlags = rec->flags;
-    ObjectInitCommon(rec, cr);
+    ObjectInitCommon(rec, cr, nullptr);   // a window has no parent to refuse
     rec->flags |= keepFlags;
     rec->parent = nullptr;
     w->w.nextCtlId = kCtlIdFirst;
@@ -246,7 +248,13 @@ ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t*
     // A window rendered as a page gets its web view now; without one the
     // window cannot show anything and is not created.
     if (w->webMode >= kWebModePage && gGuiHooks.webHostCreate) {
+        // Making the web view pumps messages until its page is ready.
+        ObjectRef ref = ObjectRefOf(rec);
         int32_t hosted = gGuiHooks.webHostCreate(rec, w->webMode);
+        if (!ObjectRefAlive(ref)) {
+            *result = kWinCreateFailed;
+            return nullptr;
+        }
         if (hosted != 0) {
             WindowDestroy(rec);
             *result = hosted;
@@ -265,7 +273,13 @@ ObjectRecord* WindowCreatorEntry(uint32_t, ObjectCreateRecord* cr, int32_t* code
         if (*code == 0) *code = kWinCreateFailed;
         return nullptr;
     }
+    // A visible modal window waits here; a request taken meanwhile may destroy it.
+    ObjectRef ref = ObjectRefOf(rec);
     if (cr->flags0 & kCrVisible) ObjectActivate(rec, 0, 0, 0, 0);
+    if (!ObjectRefAlive(ref)) {
+        *code = kWinCreateFailed;
+        return nullptr;
+    }
     return rec;
 }
 
@@ -352,7 +366,13 @@ int32_t WindowShow(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     }
     UpdateWindow(rec->hwnd);
     bool modal = w->w.winType == kWinModal && !(w->winStyle & kWsModalShownPlain);
-    if (modal && !wasShown && !ModalIsWaitingFor(rec)) return ModalWindowLoop(rec);
+    if (modal && !wasShown && !ModalIsWaitingFor(rec)) {
+        // The wait ends with 21761 whether the server hid the window or
+        // destroyed it; after a destroy the record is freed and the show's
+        // callers learn that from its handle, not from the record.
+        bool gone;
+        return ModalWindowLoop(rec, &gone);
+    }
     return 0;
 }
 
@@ -432,9 +452,75 @@ static int32_t WindowMoveClient(NativeWindowRecord* w, int32_t left, int32_t top
 
 static const uint32_t kStyleProps[][2] = {
     {kPidMinBox, kWsMinBox}, {kPidMaxBox, kWsMaxBox}, {kPidSysMenu, kWsSysMenu}, {kPidCaption, kWsCaption},
-    {kPidClipCtrl, kWsClipCtrl}, {141, kWsNegBorders}, {142, kWsNegMenus}, {150, kWsNoMenuResize},
-    {kPidInTaskbar, kWsInTaskbar}, {kPidAutoScroll, kWsAutoScroll}, {307, kWsButtonEnterKey},
+    {kPidClipCtrl, kWsClipCtrl}, {kPidNegBorders, kWsNegBorders}, {kPidNegMenus, kWsNegMenus},
+    {kPidNoMenuResize, kWsNoMenuResize}, {kPidInTaskbar, kWsInTaskbar}, {kPidAutoScroll, kWsAutoScroll},
+    {kPidButtonEnterKey, kWsButtonEnterKey},
 };
+
+// Properties that only keep a value: a change stores it clamped to the row's
+// range, a query reads the field back. One row serves both, so the two stay
+// symmetric. The field is unsigned of 1, 2 or 4 bytes; a 4-byte field keeps
+// the value's own bits.
+struct ClampedWindowProp {
+    uint16_t id;
+    uint16_t offset;    // of the field in NativeWindowRecord
+    uint8_t size;       // of the field in bytes
+    int32_t min, max;
+};
+#define QOV_WINDOW_FIELD(f) \
+    static_cast<uint16_t>(offsetof(NativeWindowRecord, f)), static_cast<uint8_t>(sizeof(NativeWindowRecord{}.f))
+constexpr int32_t kU8Max = 255, kU16Max = 65535;
+static const ClampedWindowProp kClampedProps[] = {
+    {kPidGridSizeH, QOV_WINDOW_FIELD(gridSizeH), 1, kU16Max},       // grid cells are at least a pixel
+    {kPidGridSizeV, QOV_WINDOW_FIELD(gridSizeV), 1, kU16Max},
+    {kPidIcon, QOV_WINDOW_FIELD(iconValue), INT32_MIN, INT32_MAX},
+    {kPidMdiBorder, QOV_WINDOW_FIELD(mdiBorder), 0, kU8Max},
+    {kPidMdiScroll, QOV_WINDOW_FIELD(mdiScroll), 0, kU8Max},
+    {kPidMinWidth, QOV_WINDOW_FIELD(minWidth), INT32_MIN, INT32_MAX},
+    {kPidMinHeight, QOV_WINDOW_FIELD(minHeight), INT32_MIN, INT32_MAX},
+    {kPidRibMode, QOV_WINDOW_FIELD(ribMode), 0, kU8Max},
+    {kPidShowWebMenu, QOV_WINDOW_FIELD(showWebMenu), 0, kU8Max},
+    {kPidWebMode, QOV_WINDOW_FIELD(webMode), INT32_MIN, INT32_MAX},
+};
+#undef QOV_WINDOW_FIELD
+
+static const ClampedWindowProp* ClampedPropOf(uint32_t id) {
+    for (const ClampedWindowProp& row : kClampedProps)
+        if (row.id == id) return &row;
+    return nullptr;
+}
+
+static void StoreClamped(NativeWindowRecord* w, const ClampedWindowProp& row, int32_t value) {
+    int32_t v = value < row.min ? row.min : value > row.max ? row.max : value;
+    uint8_t* at = reinterpret_cast<uint8_t*>(w) + row.offset;
+    if (row.size == 1) {
+        uint8_t x = static_cast<uint8_t>(v);
+        memcpy(at, &x, sizeof x);
+    } else if (row.size == 2) {
+        uint16_t x = static_cast<uint16_t>(v);
+        memcpy(at, &x, sizeof x);
+    } else {
+        uint32_t x = static_cast<uint32_t>(v);
+        memcpy(at, &x, sizeof x);
+    }
+}
+
+static uint32_t LoadClamped(const NativeWindowRecord* w, const ClampedWindowProp& row) {
+    const uint8_t* at = reinterpret_cast<const uint8_t*>(w) + row.offset;
+    if (row.size == 1) {
+        uint8_t x;
+        memcpy(&x, at, sizeof x);
+        return x;
+    }
+    if (row.size == 2) {
+        uint16_t x;
+        memcpy(&x, at, sizeof x);
+        return x;
+    }
+    uint32_t x;
+    memcpy(&x, at, sizeof x);
+    return x;
+}
 
 int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
     NativeWindowRecord* w = NativeWindowOf(rec);
@@ -445,6 +531,10 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
         if (req->id != row[0]) continue;
         SetStyleBit(w, row[1], v);
         WindowRestyle(w);
+        return 0;
+    }
+    if (const ClampedWindowProp* row = ClampedPropOf(req->id)) {
+        StoreClamped(w, *row, v);
         return 0;
     }
     int32_t width = rec->right - rec->left, height = rec->bottom - rec->top;
@@ -472,7 +562,7 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
         WindowRestyle(w);
         WindowScrollRangeSet(rec, 1, 1);
         return 0;
-    case 84:  // Prefix
+    case kPidPrefix:
         ReplaceText(&w->prefix, text);
         if (w->prefix && !*w->prefix) {
             LocalFreeMem(w->prefix);
@@ -482,25 +572,18 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidWinPos:
         if (v >= 1 && v <= 6) w->winPos = static_cast<uint8_t>(v);
         return 0;
-    case 88:  // WinOffsetV
-    case 89:  // WinOffsetH
+    case kPidWinOffsetV:
+    case kPidWinOffsetH: {
         if (v >= 32767) return 0;
-        WindowScrollTo(rec, ConvertUnits(rec, v, req->id == 88 ? 1 : 0, 1), req->id == 88);
+        int vertical = req->id == kPidWinOffsetV ? 1 : 0;
+        WindowScrollTo(rec, ConvertUnits(rec, v, vertical, 1), vertical);
         return 0;
+    }
     case kPidGridAlign:
         SetStyleBit(w, kWsGridAlign, v);
         return 0;
-    case kPidGridSizeH:
-        w->gridSizeH = static_cast<uint16_t>(v < 1 ? 1 : v);
-        return 0;
-    case kPidGridSizeV:
-        w->gridSizeV = static_cast<uint16_t>(v < 1 ? 1 : v);
-        return 0;
     case kPidUnits:
         if (v >= 1 && v <= 6) w->units = static_cast<uint8_t>(v);
-        return 0;
-    case 121:  // Icon
-        w->iconValue = static_cast<uint32_t>(v);
         return 0;
     case kPidParentWin:
         return kWinParentWinRefused;
@@ -527,12 +610,6 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
         w->w.virtualHeight = ConvertUnits(rec, v, 1, 1);
         WindowScrollRangeSet(rec, 0, 1);
         return 0;
-    case kPidMdiBorder:
-        w->mdiBorder = static_cast<uint8_t>(v);
-        return 0;
-    case kPidMdiScroll:
-        w->mdiScroll = static_cast<uint8_t>(v);
-        return 0;
     case kPidMdiTop:
     case kPidMdiLeft: {
         // A position change moves the opposite edge along.
@@ -551,12 +628,6 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
         w->mdiRect[2] = w->mdiRect[0] + v;
         w->winStyle &= ~kWsMdiNoRect;
         return 0;
-    case kPidMinWidth:
-        w->minWidth = v;
-        return 0;
-    case kPidMinHeight:
-        w->minHeight = v;
-        return 0;
     case kPidDockPadL:
     case kPidDockPadT:
     case kPidDockPadR:
@@ -573,20 +644,11 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
         WindowRestyle(w);
         if (gGuiHooks.ribbonCreate) gGuiHooks.ribbonCreate(rec, 1);
         return 0;
-    case kPidRibMode:
-        w->ribMode = static_cast<uint8_t>(v);
-        return 0;
     case kPidUseCss:
         ReplaceText(&w->useCss, text);
         return 0;
     case kPidDivisionId:
         ReplaceText(&w->divisionId, text);
-        return 0;
-    case kPidShowWebMenu:
-        w->showWebMenu = static_cast<uint8_t>(v);
-        return 0;
-    case kPidWebMode:
-        w->webMode = static_cast<uint32_t>(v);
         return 0;
     default: {
         bool redraw = false;
@@ -610,6 +672,7 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
     if (!w) return 0;
     for (const auto& row : kStyleProps)
         if (id == row[0]) return (w->winStyle & row[1]) ? 1 : 0;
+    if (const ClampedWindowProp* row = ClampedPropOf(id)) return LoadClamped(w, *row);
     RECT client = {0, 0, w->w.clientWidth, w->w.clientHeight};
     RECT outer = {};
     if (rec->hwnd) GetWindowRect(rec->hwnd, &outer);
@@ -631,9 +694,9 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
         return static_cast<uint32_t>(ConvertUnits(rec, client.right, 0, 0));
     case kPidHeight:
         return static_cast<uint32_t>(ConvertUnits(rec, client.bottom, 1, 0));
-    case 197:  // WinWidth
+    case kPidWinWidth:
         return static_cast<uint32_t>(ConvertUnits(rec, outer.right - outer.left, 0, 0));
-    case 196:  // WinHeight
+    case kPidWinHeight:
         return static_cast<uint32_t>(ConvertUnits(rec, outer.bottom - outer.top, 1, 0));
     case kPidVisible:
         return rec->hwnd && IsWindowVisible(rec->hwnd) ? 1 : 0;
@@ -644,24 +707,18 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
         uint32_t bars = w->winStyle & (kWsVScroll | kWsHScroll);
         return bars == (kWsVScroll | kWsHScroll) ? 1 : bars == kWsVScroll ? 4 : bars == kWsHScroll ? 2 : 3;
     }
-    case 84:
+    case kPidPrefix:
         return CopyText(w->prefix);
     case kPidWinPos:
         return w->winPos;
-    case 88:
+    case kPidWinOffsetV:
         return static_cast<uint32_t>(ConvertUnits(rec, w->w.scrollY, 1, 0));
-    case 89:
+    case kPidWinOffsetH:
         return static_cast<uint32_t>(ConvertUnits(rec, w->w.scrollX, 0, 0));
     case kPidGridAlign:
         return (w->winStyle & kWsGridAlign) ? 1 : 0;
-    case kPidGridSizeH:
-        return w->gridSizeH;
-    case kPidGridSizeV:
-        return w->gridSizeV;
     case kPidUnits:
         return w->units;
-    case 121:
-        return w->iconValue;
     case kPidParentWin:
         return 0;
     case kPidHwnd:
@@ -676,10 +733,6 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
         return static_cast<uint32_t>(ConvertUnits(rec, w->w.virtualWidth, 0, 0));
     case kPidMinScrollV:
         return static_cast<uint32_t>(ConvertUnits(rec, w->w.virtualHeight, 1, 0));
-    case kPidMdiBorder:
-        return w->mdiBorder;
-    case kPidMdiScroll:
-        return w->mdiScroll;
     case kPidMdiTop:
         return static_cast<uint32_t>(w->mdiRect[1]);
     case kPidMdiLeft:
@@ -688,10 +741,6 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
         return static_cast<uint32_t>(w->mdiRect[3] - w->mdiRect[1]);
     case kPidMdiWidth:
         return static_cast<uint32_t>(w->mdiRect[2] - w->mdiRect[0]);
-    case kPidMinWidth:
-        return static_cast<uint32_t>(w->minWidth);
-    case kPidMinHeight:
-        return static_cast<uint32_t>(w->minHeight);
     case kPidDockPadL:
     case kPidDockPadT:
     case kPidDockPadR:
@@ -702,16 +751,10 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
         return CopyText(w->ribDll);
     case kPidRibName:
         return CopyText(w->ribName);
-    case kPidRibMode:
-        return w->ribMode;
     case kPidUseCss:
         return CopyText(w->useCss);
     case kPidDivisionId:
         return CopyText(w->divisionId);
-    case kPidShowWebMenu:
-        return w->showWebMenu;
-    case kPidWebMode:
-        return w->webMode;
     default:
         return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
     }

@@ -215,12 +215,18 @@ void WindowScrollRangeSet(ObjectRecord* container, int h, int v) {
     ContainerInfo ci;
     if (!container || !container->hwnd || !ContainerInfoOf(container, &ci)) return;
     if (h) {
-        SCROLLINFO si = {sizeof si, SIF_RANGE, 0, *ci.virtualWidth > 0 ? *ci.virtualWidth : 0};
+        SCROLLINFO si = {};
+        si.cbSize = sizeof si;
+        si.fMask = SIF_RANGE;
+        si.nMax = *ci.virtualWidth > 0 ? *ci.virtualWidth : 0;
         SetScrollInfo(container->hwnd, SB_HORZ, &si, TRUE);
         WindowScrollPageSet(container, 0);
     }
     if (v) {
-        SCROLLINFO si = {sizeof si, SIF_RANGE, 0, *ci.virtualHeight > 0 ? *ci.virtualHeight : 0};
+        SCROLLINFO si = {};
+        si.cbSize = sizeof si;
+        si.fMask = SIF_RANGE;
+        si.nMax = *ci.virtualHeight > 0 ? *ci.virtualHeight : 0;
         SetScrollInfo(container->hwnd, SB_VERT, &si, TRUE);
         WindowScrollPageSet(container, 1);
     }
@@ -229,7 +235,9 @@ void WindowScrollRangeSet(ObjectRecord* container, int h, int v) {
 void WindowScrollPageSet(ObjectRecord* container, int vertical) {
     ContainerInfo ci;
     if (!container || !container->hwnd || !ContainerInfoOf(container, &ci)) return;
-    SCROLLINFO si = {sizeof si, SIF_PAGE};
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_PAGE;
     si.nPage = static_cast<UINT>(vertical ? *ci.clientHeight : *ci.clientWidth);
     SetScrollInfo(container->hwnd, vertical ? SB_VERT : SB_HORZ, &si, TRUE);
 }
@@ -255,7 +263,9 @@ int32_t WindowScrollMsg(ObjectRecord* container, int32_t, int32_t code, int vert
     int32_t pos = vertical ? *ci.scrollY : *ci.scrollX;
     int32_t page = vertical ? *ci.clientHeight : *ci.clientWidth;
     const int32_t line = 16;
-    SCROLLINFO si = {sizeof si, SIF_TRACKPOS};
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_TRACKPOS;
     switch (code & 0xFFFF) {
     case SB_LINEUP: pos -= line; break;
     case SB_LINEDOWN: pos += line; break;

@@ -23,6 +23,11 @@ KindTable gTables[kKindCount];
 
 KindTable* TableOf(HandleKind kind) { return kind < kKindCount ? &gTables[kind] : nullptr; }
 
+// By kind; slot 0 is no kind.
+constexpr HandleRange kRanges[kKindCount] = {
+    {0, 0}, kHandleRangeObject, kHandleRangePrintJob, kHandleRangePrinterFile, kHandleRangeSound,
+};
+
 int32_t FindHandle(const KindTable* t, uint32_t handle) {
     for (uint32_t i = 0; i < t->count; i++)
         if (t->slots[i].handle == handle) return static_cast<int32_t>(i);
@@ -42,14 +47,19 @@ bool Append(KindTable* t, uint32_t handle, void* record) {
 
 }  // namespace
 
+HandleRange HandleRangeOf(HandleKind kind) { return kind < kKindCount ? kRanges[kind] : HandleRange{0, 0}; }
+
 uint32_t HandleNew(HandleKind kind, void* record) {
     KindTable* t = TableOf(kind);
-    if (!t || !record) return 0;
-    if (t->next < kHandleFirst) t->next = kHandleFirst;
+    HandleRange range = HandleRangeOf(kind);
+    if (!t || !record || range.first == 0) return 0;
+    if (t->next < range.first || t->next > range.last) t->next = range.first;
     uint32_t h;
+    // The table can never fill a range (it holds far fewer records than a
+    // range has numbers), so the search for a free number ends.
     do {
         h = t->next;
-        t->next = h == kHandleLast ? kHandleFirst : h + 1;
+        t->next = h == range.last ? range.first : h + 1;
     } while (FindHandle(t, h) >= 0);
     return Append(t, h, record) ? h : 0;
 }
@@ -66,6 +76,17 @@ void HandleRemove(HandleKind kind, uint32_t handle) {
     if (!t) return;
     int32_t i = FindHandle(t, handle);
     if (i >= 0) t->slots[i] = t->slots[--t->count];
+}
+
+void HandleRemoveRecord(HandleKind kind, const void* record) {
+    KindTable* t = TableOf(kind);
+    if (!t || !record) return;
+    for (uint32_t i = 0; i < t->count; i++) {
+        if (t->slots[i].record == record) {
+            t->slots[i] = t->slots[--t->count];
+            return;
+        }
+    }
 }
 
 void* HandleLookup(HandleKind kind, uint32_t handle) {

@@ -12,18 +12,32 @@ enum HandleKind : uint8_t {
     kHandleSound = 4,
 };
 
-// Handles are counted from here per kind, positive, and not given again until
-// the count wraps: a handle the server still holds for a freed record must find
-// nothing, not the next record that happens to live at the same address.
-constexpr uint32_t kHandleFirst = 0x1000;
-constexpr uint32_t kHandleLast = 0x7FFFFFFF;
+// Handles are counted per kind through a range of the kind's own, and not given
+// again until the count wraps: a handle the server still holds for a freed
+// record must find nothing, not the next record that happens to live at the
+// same address. The ranges never overlap, so a handle of one kind (a print job)
+// sent where another belongs (an object) finds nothing either. Objects count
+// from 0x1000 as the server has always seen them; every range stays positive
+// as a signed word and clear of 0 and 0xFFFFFFFF (the main window).
+struct HandleRange {
+    uint32_t first, last;
+};
+constexpr HandleRange kHandleRangeObject = {0x00001000, 0x0FFFFFFF};
+constexpr HandleRange kHandleRangePrintJob = {0x10000000, 0x1FFFFFFF};
+constexpr HandleRange kHandleRangePrinterFile = {0x20000000, 0x2FFFFFFF};
+constexpr HandleRange kHandleRangeSound = {0x30000000, 0x3FFFFFFF};
+// The range of a kind; {0, 0} for a value that is no kind.
+HandleRange HandleRangeOf(HandleKind kind);
 
-// Registers record under a new counted handle; 0 when memory runs out.
+// Registers record under a new counted handle of its kind's range; 0 when
+// memory runs out.
 uint32_t HandleNew(HandleKind kind, void* record);
 // Registers record under a handle chosen by the caller (replacing an entry
 // with that handle); false when memory runs out.
 bool HandleAdd(HandleKind kind, uint32_t handle, void* record);
 void HandleRemove(HandleKind kind, uint32_t handle);
+// Removes whatever handle record is registered under (without reading the record).
+void HandleRemoveRecord(HandleKind kind, const void* record);
 // The record behind a handle, or null.
 void* HandleLookup(HandleKind kind, uint32_t handle);
 // Whether record is registered (without reading the record itself, which may

@@ -389,7 +389,9 @@ TEST_F(ControlsTest, SubMenuOutlivesEitherSide) {
         EXPECT_EQ(0, ObjectDestroy(first)) << c.why;
         EXPECT_TRUE(IsMenu(subPopup)) << c.why << ": the SubMenu's popup stays while one side holds it";
         EXPECT_EQ(2, GetMenuItemCount(subPopup)) << c.why;
-        if (!c.subFirst) EXPECT_EQ("One", Text(sub, 1)) << c.why << ": the SubMenu still answers";
+        if (!c.subFirst) {
+            EXPECT_EQ("One", Text(sub, 1)) << c.why << ": the SubMenu still answers";
+        }
         EXPECT_EQ(0, ObjectDestroy(second)) << c.why;
         EXPECT_FALSE(IsMenu(subPopup)) << c.why << ": gone with its last user";
         ObjectDestroy(item);

@@ -99,6 +99,52 @@ TEST_F(GuiTest, GeometryPropertiesRefuseOutOfRangeRectangles) {
     ObjectDestroy(win);
 }
 
+// The properties a window only keeps: what a change stores is what a query
+// answers, clamped to what the field holds at both ends.
+TEST_F(GuiTest, KeptPropertiesRoundTripWithClamping) {
+    ObjectRecord* win = MakeWindow(kWinNormal, 10, 10, 200, 100);
+    ASSERT_NE(nullptr, win);
+    struct Case {
+        uint32_t id;
+        int32_t set;
+        uint32_t expect;
+        const char* why;
+    };
+    const Case cases[] = {
+        {kPidGridSizeH, 12, 12, "a grid width in range"},
+        {kPidGridSizeH, 0, 1, "a grid cell is at least one pixel"},
+        {kPidGridSizeH, -40, 1, "a negative grid width"},
+        {kPidGridSizeH, 70000, 65535, "past 16 bits: the largest, not the wrapped value"},
+        {kPidGridSizeV, 65535, 65535, "the top of the range"},
+        {kPidGridSizeV, 1, 1, "the bottom of the range"},
+        {kPidGridSizeV, INT32_MIN, 1, "the most negative value"},
+        {kPidIcon, 7, 7, "an icon value"},
+        {kPidIcon, -1, 0xFFFFFFFFu, "an icon value keeps its bits"},
+        {kPidMdiBorder, 2, 2, "an MDI border"},
+        {kPidMdiBorder, 300, 255, "past 8 bits"},
+        {kPidMdiBorder, -5, 0, "below 0"},
+        {kPidMdiScroll, 4, 4, "an MDI scroll mode"},
+        {kPidMdiScroll, 256, 255, "just past 8 bits"},
+        {kPidMinWidth, 120, 120, "a minimum width"},
+        {kPidMinWidth, -3, static_cast<uint32_t>(-3), "a negative minimum width is kept (none in effect)"},
+        {kPidMinHeight, INT32_MAX, static_cast<uint32_t>(INT32_MAX), "the largest minimum height"},
+        {kPidRibMode, 1, 1, "a ribbon mode"},
+        {kPidRibMode, 1000, 255, "past 8 bits"},
+        {kPidShowWebMenu, 1, 1, "the web menu on"},
+        {kPidShowWebMenu, -1, 0, "below 0"},
+        {kPidWebMode, 1, 1, "a web mode below the page modes"},
+        {kPidWebMode, INT32_MIN, 0x80000000u, "a web mode keeps its bits"},
+    };
+    for (const Case& c : cases) {
+        PropChange req = {};
+        req.id = c.id;
+        req.value = c.set;
+        EXPECT_EQ(0, WindowSetProp(win, &req)) << c.why;
+        EXPECT_EQ(c.expect, WindowGetProp(win, c.id)) << c.why << " (property " << c.id << ", set " << c.set << ")";
+    }
+    ObjectDestroy(win);
+}
+
 TEST_F(GuiTest, WinTypeMapping) {
     struct Case { int requested; uint8_t kept; uint8_t asked; };
     const Case cases[] = {{8, kWinModal, 8}, {9, kWinDialog, 9}, {10, kWinTool, 10}, {11, kWinNormal, 10},
@@ -224,6 +270,29 @@ TEST_F(GuiTest, ModalWaitEndsWhenHidden) {
     EXPECT_TRUE(IsWindowEnabled(gOtherWin->hwnd)) << "the others are enabled again";
     ObjectDestroy(gModalWin);
     ObjectDestroy(gOtherWin);
+}
+
+// The modal window itself destroyed while its show waits, as a server's destroy
+// request taken by the wait does: the wait ends, and the show answers the end
+// of the wait without writing into the freed record.
+static ObjectRecord* gDoomed;
+static HWND gDoomedWnd;
+static void CALLBACK DestroyDoomed(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    ObjectDestroy(gDoomed);
+}
+
+TEST_F(GuiTest, ModalWindowDestroyedDuringItsOwnShow) {
+    gDoomed = MakeWindow(kWinModal, 60, 60, 200, 120);
+    ASSERT_NE(nullptr, gDoomed);
+    uint32_t handle = gDoomed->handle;
+    gDoomedWnd = gDoomed->hwnd;
+    SetTimer(nullptr, 0, 50, DestroyDoomed);
+    EXPECT_EQ(kModalEnded, ObjectActivate(gDoomed, 0, 0, 0, 0));
+    EXPECT_EQ(nullptr, ObjectFromHandle(handle)) << "the window is gone";
+    EXPECT_FALSE(IsWindow(gDoomedWnd));
+    EXPECT_EQ(0u, gDlgStatePos) << "its level ended";
+    EXPECT_FALSE(gAllWindowsDisabled) << "the other windows are enabled again";
 }
 
 // Nested modal waits: the outer window is destroyed while the inner wait

@@ -298,4 +298,191 @@ TEST_F(ObjOps, UnknownTypesAreNotCreated) {
     EXPECT_EQ(-3, code);
 }
 
+// ---- Records freed while a slot pumps ---------------------------------------------
+// A show that waits (a modal window) takes the server's requests meanwhile; one
+// of them may destroy the object. These slots do that destroy themselves, as
+// the request would; the sanitizers catch any touch of the freed record after.
+int32_t ShowThatDestroys(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
+    ObjectDestroy(rec);
+    return 21761;
+}
+int32_t HideThatDestroys(ObjectRecord* rec) {
+    rec->flags &= ~kObjShown;   // hidden already when the pump took the request
+    ObjectDestroy(rec);
+    return 0;
+}
+int32_t HideNothing(ObjectRecord*) { return 0; }
+
+ObjectOps DyingOps(int32_t (*show)(ObjectRecord*, int32_t, int32_t, int32_t, int32_t),
+                   int32_t (*hide)(ObjectRecord*)) {
+    ObjectOps ops = kStubOps;
+    ops.show = show;
+    ops.hide = hide;
+    return ops;
+}
+
+TEST_F(ObjOps, RecordDestroyedDuringItsOwnOperationIsNotTouched) {
+    struct Case {
+        const char* why;
+        bool shown;                                  // shown before (the destroy hides it first)
+        int32_t (*show)(ObjectRecord*, int32_t, int32_t, int32_t, int32_t);
+        int32_t (*hide)(ObjectRecord*);
+        int32_t (*run)(ObjectRecord*);
+        int32_t expect;
+    };
+    const Case cases[] = {
+        {"a show whose wait destroyed the object answers the end of the wait", false, ShowThatDestroys,
+         HideNothing, [](ObjectRecord* r) { return ObjectActivate(r, 0, 0, 0, 0); }, 21761},
+        {"a hide that destroyed the object", false, StubShow, HideThatDestroys,
+         [](ObjectRecord* r) { return ObjectDeactivate(r); }, 0},
+        {"a destroy whose hide destroyed the object already does not free it twice", true, StubShow,
+         HideThatDestroys, [](ObjectRecord* r) { return ObjectDestroy(r); }, 0},
+    };
+    for (const Case& c : cases) {
+        ObjectOps ops = DyingOps(c.show, c.hide);
+        RegisterObjectOps(kTestKind, &ops);
+        ObjectRecord* rec = Make(77);
+        if (c.shown) rec->flags |= kObjShown;
+        uint32_t handle = rec->handle;
+        gDestroyed.clear();
+        EXPECT_EQ(c.expect, c.run(rec)) << c.why;
+        EXPECT_EQ(nullptr, ObjectFromHandle(handle)) << c.why;
+        EXPECT_EQ(1u, gDestroyed.size()) << c.why << ": destroyed once";
+        RegisterObjectOps(kTestKind, &kStubOps);
+    }
+}
+
+TEST_F(ObjOps, HandleRefSeesThroughAReusedAddress) {
+    ObjectRecord* rec = Make();
+    ObjectRef ref = ObjectRefOf(rec);
+    EXPECT_TRUE(ObjectRefAlive(ref));
+    // The record goes from the registry and a new one takes its place there
+    // under a new handle, as a new record in the freed memory would.
+    ObjectUnregister(rec);
+    ASSERT_TRUE(ObjectRegister(rec));
+    EXPECT_NE(ref.handle, rec->handle);
+    EXPECT_FALSE(ObjectRefAlive(ref)) << "the old handle no longer finds the record at that address";
+    EXPECT_FALSE(ObjectRefAlive(ObjectRefOf(nullptr)));
+    ObjectDestroy(rec);
+}
+
+// ---- The main window ------------------------------------------------------------------
+TEST_F(ObjOps, MainWindowIsRefusedByEveryDestroy) {
+    ObjectRecord* main = ObjectAllocRecord(kTestKind, sizeof(ObjectRecord), false);
+    ASSERT_NE(nullptr, main);
+    uint32_t counted = main->handle;
+    main->handle = kHandleMainWindow;
+    gMainWindowObj = main;
+    ObjectRecord* child = Make(5);
+    child->parent = main;
+    LinkObject(child);
+    struct Case { uint32_t handle; const char* why; };
+    const Case cases[] = {
+        {kHandleMainWindow, "the main window's own handle"},
+        {counted, "the counted handle it was registered under"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(main, ObjectFromHandle(c.handle)) << c.why;
+        EXPECT_EQ(kOpNoObject, ObjectDestroy(ObjectFromHandle(c.handle))) << c.why;
+        EXPECT_EQ(main, ObjectFromHandle(kHandleMainWindow)) << c.why << ": still there";
+    }
+    ObjectDestroyAll();
+    EXPECT_EQ(1u, ObjectLiveCount()) << "the clean-up of objects leaves the main window alone";
+    EXPECT_EQ(nullptr, main->children) << "but not its children";
+    // The window layer's own clean-up frees it, and its registration goes along
+    // although the record answers to another handle.
+    ObjectFreeCommon(main);
+    ObjectFreeRecord(main);
+    EXPECT_EQ(nullptr, gMainWindowObj);
+    EXPECT_EQ(nullptr, ObjectFromHandle(counted));
+}
+
+// ---- Parents ---------------------------------------------------------------------------
+ObjectRecord* ChildCreator(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    ObjectRecord* rec = ObjectAllocRecord(kTestKind, sizeof(ObjectRecord), false);
+    if (!rec) return nullptr;
+    ObjectRecord* parent = nullptr;
+    if (!ObjectInitCommon(rec, cr, &parent)) {
+        ObjectFreeRecord(rec);
+        *code = kOpNoObject;
+        return nullptr;
+    }
+    LinkObject(rec);
+    return rec;
+}
+
+// The handle the next new record gets.
+uint32_t NextHandle() {
+    ObjectRecord* probe = ObjectAllocRecord(kTestKind, sizeof(ObjectRecord), false);
+    uint32_t h = probe->handle;
+    ObjectFreeRecord(probe);
+    return h + 1;
+}
+
+TEST_F(ObjOps, CreationParentIsResolvedBeforeTheRecordExists) {
+    RegisterObjectCreator(kTypeLabelText, ChildCreator);
+    ObjectRecord* box = Make(1);
+    ObjectRecord* main = Make(2);
+    enum Named { kBox, kNextHandle, kUnknown, kNone };
+    struct Case { Named named; bool withMain; ObjectRecord* expectParent; int32_t expectCode; const char* why; };
+    const Case cases[] = {
+        {kBox, true, box, 0, "a live object named as the window"},
+        {kNextHandle, true, main, 0, "the handle the new record gets names no object yet: the main window"},
+        {kNextHandle, false, nullptr, 0, "the same without a main window: no parent, never itself"},
+        {kUnknown, true, main, 0, "a handle never given out: the main window"},
+        {kNone, true, main, 0, "none named: the main window"},
+    };
+    for (const Case& c : cases) {
+        gMainWindowObj = c.withMain ? main : nullptr;
+        ObjectCreateRecord cr;
+        CreateRecordReset(&cr);
+        cr.window = c.named == kBox ? box->handle : c.named == kNextHandle ? NextHandle()
+                    : c.named == kUnknown ? 0x0FFFFFF0u : 0u;
+        int32_t code = 0;
+        ObjectRecord* rec = ObjectCreate(kTypeLabelText, &cr, &code);
+        EXPECT_EQ(c.expectCode, code) << c.why;
+        ASSERT_NE(nullptr, rec) << c.why;
+        EXPECT_NE(rec, rec->parent) << c.why;
+        EXPECT_EQ(c.expectParent, rec->parent) << c.why;
+        ObjectDestroy(rec);
+    }
+    gMainWindowObj = nullptr;
+    RegisterObjectCreator(kTypeLabelText, nullptr);
+}
+
+TEST_F(ObjOps, ParentChainsThatLoopOrRunLongAreRefused) {
+    // A creator called without ObjectCreate resolves the Window itself, after
+    // its record was registered: naming its own handle is refused.
+    ObjectCreateRecord cr;
+    CreateRecordReset(&cr);
+    cr.window = NextHandle();
+    int32_t code = 0;
+    EXPECT_EQ(nullptr, ChildCreator(0, &cr, &code)) << "its own parent";
+    EXPECT_EQ(kOpNoObject, code);
+
+    ObjectRecord* a = Make();
+    ObjectRecord* b = Make();
+    a->parent = b;
+    b->parent = a;   // a loop, as no request can make one any more
+    EXPECT_FALSE(ObjectParentChainOk(a, b));
+    EXPECT_EQ(nullptr, ObjectTopWindow(a)) << "the walk up a loop ends";
+    ObjectRecord* c = Make();
+    c->parent = a;
+    LinkObject(c);
+    EXPECT_EQ(nullptr, a->children) << "nothing is linked into a loop";
+    EXPECT_FALSE(ObjectParentChainOk(c, a)) << "a chain longer than kParentChainMax (it never ends)";
+    a->parent = b->parent = c->parent = nullptr;
+
+    // A long straight chain: within the bound it is accepted, past it refused.
+    std::vector<ObjectRecord*> chain;
+    for (int i = 0; i <= kParentChainMax; ++i) {
+        chain.push_back(Make());
+        if (i) chain[i]->parent = chain[i - 1];
+    }
+    ObjectRecord* leaf = Make();
+    EXPECT_TRUE(ObjectParentChainOk(leaf, chain[kParentChainMax - 1])) << kParentChainMax << " levels";
+    EXPECT_FALSE(ObjectParentChainOk(leaf, chain[kParentChainMax])) << kParentChainMax + 1 << " levels";
+    for (ObjectRecord* r : chain) r->parent = nullptr;
+}
+
 }  // namespace

@@ -56,6 +56,26 @@ TEST(ObjectTables, DuplicateNamesTakeTheFirstRow) {
     EXPECT_EQ(nullptr, PropertyNameFromId(364));
 }
 
+// The ids the window code names must be the ids the name table (and so the
+// form files) give those names.
+TEST(ObjectTables, WindowPropertyIdsCarryTheirTableNames) {
+    struct Case { uint32_t id; const char* name; };
+    static const Case kCases[] = {
+        {kPidPrefix, "Prefix"}, {kPidWinPos, "WinPos"}, {kPidWinOffsetV, "WinOffsetV"},
+        {kPidWinOffsetH, "WinOffsetH"}, {kPidIcon, "Icon"}, {kPidNegBorders, "NegBorders"},
+        {kPidNegMenus, "NegMenus"}, {kPidNoMenuResize, "NoMenuResize"}, {kPidWinHeight, "WinHeight"},
+        {kPidWinWidth, "WinWidth"}, {kPidButtonEnterKey, "ButtonEnterKey"}, {kPidGridSizeH, "GridSizeH"},
+        {kPidGridSizeV, "GridSizeV"}, {kPidMdiBorder, "MdiBorder"}, {kPidMdiScroll, "MdiScroll"},
+        {kPidMinWidth, "MinWidth"}, {kPidMinHeight, "MinHeight"}, {kPidRibMode, "RibMode"},
+        {kPidShowWebMenu, "ShowWebMenu"}, {kPidWebMode, "WebMode"}, {kPidWindow, "Window"},
+    };
+    for (const Case& c : kCases) {
+        const char* name = PropertyNameFromId(c.id);
+        ASSERT_NE(nullptr, name) << c.name;
+        EXPECT_STREQ(c.name, name) << "id " << c.id;
+    }
+}
+
 TEST(ObjectTables, NameTableHoldsEveryIdOnce) {
     bool seen[kPropIdCount] = {};
     uint32_t rows = 0;

@@ -19,9 +19,9 @@ TEST(Handles, CountedPerKindNeverTheAddressAndNotReusedSoon) {
     int a = 0, b = 0;
     uint32_t ha = HandleNew(kHandleObject, &a);
     uint32_t hb = HandleNew(kHandleObject, &b);
-    EXPECT_EQ(ha, kHandleFirst);
-    EXPECT_EQ(hb, kHandleFirst + 1);
-    EXPECT_EQ(HandleNew(kHandlePrintJob, &a), kHandleFirst) << "each kind counts on its own";
+    EXPECT_EQ(ha, kHandleRangeObject.first);
+    EXPECT_EQ(hb, kHandleRangeObject.first + 1);
+    EXPECT_EQ(HandleNew(kHandlePrintJob, &a), kHandleRangePrintJob.first) << "each kind counts on its own";
     EXPECT_EQ(HandleLookup(kHandleObject, ha), &a);
     EXPECT_EQ(HandleLookup(kHandleSound, ha), nullptr) << "a handle of another kind finds nothing";
     HandleRemove(kHandleObject, ha);
@@ -33,4 +33,43 @@ TEST(Handles, CountedPerKindNeverTheAddressAndNotReusedSoon) {
     EXPECT_EQ(HandleNew(kHandleObject, nullptr), 0u);
     HandleCleanup();
     EXPECT_EQ(HandleCount(kHandleObject), 0u);
+}
+
+// A server that sends a handle of one kind where another belongs must find
+// nothing: the first object and the first print job used to share 0x1000.
+TEST(Handles, KindsCountInRangesThatNeverMeet) {
+    HandleCleanup();
+    const HandleKind kinds[] = {kHandleObject, kHandlePrintJob, kHandlePrinterFile, kHandleSound};
+    int records[4] = {};
+    uint32_t first[4];
+    for (int i = 0; i < 4; i++) {
+        first[i] = HandleNew(kinds[i], &records[i]);
+        HandleRange r = HandleRangeOf(kinds[i]);
+        EXPECT_EQ(first[i], r.first) << "kind " << kinds[i] << " starts at its range";
+        EXPECT_LT(r.last, 0x80000000u) << "kind " << kinds[i] << " stays positive as a signed word";
+        EXPECT_NE(r.first, 0u);
+        for (int j = 0; j < i; j++) {
+            HandleRange o = HandleRangeOf(kinds[j]);
+            EXPECT_TRUE(r.last < o.first || o.last < r.first) << "kinds " << kinds[i] << " and " << kinds[j];
+            EXPECT_EQ(HandleLookup(kinds[j], first[i]), nullptr) << "a handle of kind " << kinds[i]
+                                                                  << " finds nothing as kind " << kinds[j];
+        }
+    }
+    EXPECT_EQ(kHandleRangeObject.first, 0x1000u) << "objects keep the numbers the server knows";
+    EXPECT_EQ(HandleRangeOf(static_cast<HandleKind>(0)).first, 0u);
+    EXPECT_EQ(HandleNew(static_cast<HandleKind>(0), &records[0]), 0u) << "no kind, no handle";
+    HandleCleanup();
+}
+
+TEST(Handles, RemovedByRecordWhateverItsHandle) {
+    HandleCleanup();
+    int a = 0, b = 0;
+    uint32_t ha = HandleNew(kHandleObject, &a);
+    uint32_t hb = HandleNew(kHandleObject, &b);
+    HandleRemoveRecord(kHandleObject, &a);
+    EXPECT_EQ(HandleLookup(kHandleObject, ha), nullptr);
+    EXPECT_EQ(HandleLookup(kHandleObject, hb), &b) << "the other record stays";
+    HandleRemoveRecord(kHandleObject, &a);
+    EXPECT_EQ(HandleCount(kHandleObject), 1u) << "removing it twice changes nothing";
+    HandleCleanup();
 }
