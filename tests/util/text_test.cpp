@@ -9,6 +9,7 @@
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -17,11 +18,6 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> b) {
     for (int x : b) v.push_back(static_cast<uint8_t>(x));
     return v;
 }
-
-struct ModeGuard {
-    int saved = gCharConvMode;
-    ~ModeGuard() { gCharConvMode = saved; }
-};
 
 }  // namespace
 
@@ -155,7 +151,7 @@ TEST(Utf, IsUtf16Text) {
 }
 
 TEST(CharModes, AnsiToUtf8AndBackByMode) {
-    ModeGuard guard;
+    ScopedSet mode(gCharConvMode);
     const char* text = "caf\xE9";
     const char* p = text;
 
@@ -202,7 +198,7 @@ TEST(CharModes, AnsiToUtf8AndBackByMode) {
 // ANSI counterpart survives the trip OEM -> ANSI -> OEM.
 TEST(CodePages, OemAnsiRoundTrip) {
     if (GetOEMCP() != 437 || GetACP() != 1252) GTEST_SKIP() << "OEM " << GetOEMCP() << " ANSI " << GetACP();
-    gOemConvert = true;
+    ScopedSet oem(gOemConvert, true);
     const char* ansi = OemToAnsiStr("\x81\x84\x94", 0);
     EXPECT_STREQ(ansi, "\xFC\xE4\xF6") << "u, a and o umlaut";
     char buf[4];
