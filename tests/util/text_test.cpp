@@ -198,7 +198,8 @@ TEST(CharModes, AnsiToUtf8AndBackByMode) {
 // ANSI counterpart survives the trip OEM -> ANSI -> OEM.
 TEST(CodePages, OemAnsiRoundTrip) {
     if (GetOEMCP() != 437 || GetACP() != 1252) GTEST_SKIP() << "OEM " << GetOEMCP() << " ANSI " << GetACP();
-    ScopedSet oem(gOemConvert, true);
+    ScopedSet convert(gOemConvert, true);
+    ScopedSet mode(gCharConvMode);
     const char* ansi = OemToAnsiStr("\x81\x84\x94", 0);
     EXPECT_STREQ(ansi, "\xFC\xE4\xF6") << "u, a and o umlaut";
     char buf[4];
@@ -223,6 +224,5 @@ TEST(CodePages, OemAnsiRoundTrip) {
     const char* p = "\x80\xE9";
     size_t n = AnsiToUtf8(&p, 2, 0);
     EXPECT_EQ(std::string(p, n), "\xE2\x82\xAC\xC3\xA9") << "code page 1252 through the system";
-    SetCharConvMode(0);
 }
 #endif
