@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "controls/controls.h"
@@ -109,6 +110,79 @@ protected:
     std::vector<ObjectRecord*> extraWindows_;
     int made_ = 0;
 };
+
+// The recorder itself, on a window of its own: a posted message that sends
+// another while it is handled, and a plain send. Each row compares the same
+// record with another expectation.
+constexpr UINT kMsgPostedOuter = WM_USER + 1, kMsgSentInner = WM_USER + 2, kMsgSentPlain = WM_USER + 3;
+
+LRESULT CALLBACK NestingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kMsgPostedOuter) SendMessageA(wnd, kMsgSentInner, wp + 1, lp);
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+TEST_F(MsgOrderTest, RecorderTellsPostedFromSentAndComparesInOrder) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = NestingProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QovMsgOrderProbe";
+    RegisterClassA(&wc);
+    HWND probe = CreateWindowA(wc.lpszClassName, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, probe);
+    ASSERT_EQ(0, MsgWatch(probe, "probe"));
+    const UINT filter[] = {kMsgPostedOuter, kMsgSentInner, kMsgSentPlain};
+    MsgSetFilter(filter);
+    MsgClear();
+    PostMessageA(probe, kMsgPostedOuter, 7, 70);
+    Pump();
+    SendMessageA(probe, kMsgSentPlain, 9, 90);
+    ASSERT_EQ(3u, MsgRecordedCount());
+
+    const MsgEntry outer = {kSeqPosted, 0, 0, kMsgPostedOuter, 7, 70};
+    const MsgEntry inner = {kSeqSent, 0, 0, kMsgSentInner, 8, 70};
+    const MsgEntry plain = {kSeqSent, 0, 0, kMsgSentPlain, 9, 90};
+    MsgEntry optional = {kSeqSent, kSeqOptional, 0, WM_NULL, 0, 0};
+    MsgEntry outerAnyParams = outer;
+    outerAnyParams.wParam = 1;
+    outerAnyParams.lParam = 2;
+    outerAnyParams.flags = kSeqAnyParams;
+    MsgEntry outerWrongW = outer;
+    outerWrongW.wParam = 1;
+    MsgEntry outerAnyW = outerWrongW;
+    outerAnyW.flags = kSeqAnyWParam;
+    MsgEntry outerSent = outer;
+    outerSent.kind = kSeqSent;
+    MsgEntry innerOtherWindow = inner;
+    innerOtherWindow.window = 1;
+    struct Case {
+        std::vector<MsgEntry> expected;
+        bool match;
+        const char* why;
+    };
+    const Case cases[] = {
+        {{outer, inner, plain}, true, "the record as it happened"},
+        {{optional, outer, optional, inner, plain, optional}, true, "optional entries that did not come are skipped"},
+        {{outerAnyParams, inner, plain}, true, "parameters not compared"},
+        {{outerAnyW, inner, plain}, true, "wParam not compared, lParam equal"},
+        {{outerWrongW, inner, plain}, false, "a wParam that differs"},
+        {{outerSent, inner, plain}, false, "posted is not sent"},
+        {{innerOtherWindow, outer, plain}, false, "another window"},
+        {{inner, outer, plain}, false, "the nested send comes after the posted message that made it"},
+        {{outer, inner}, false, "a recorded entry left over"},
+        {{outer, inner, plain, plain}, false, "an expected entry that did not come"},
+        {{}, false, "nothing expected, three recorded"},
+    };
+    for (const Case& c : cases) {
+        std::string report;
+        EXPECT_EQ(c.match, MsgSequenceMatches(c.expected.data(), c.expected.size(), &report)) << c.why << "\n"
+                                                                                              << report;
+        if (!c.match) {
+            EXPECT_NE(std::string::npos, report.find("recorded:")) << c.why << ": the report lists the record";
+        }
+    }
+    MsgUnwatchAll();
+    DestroyWindow(probe);
+}
 
 // A push button clicked three ways: by BM_CLICK, with the mouse and with the
 // space bar. The window hears BN_CLICKED once and the server gets one $CLICK.
