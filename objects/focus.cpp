@@ -308,8 +308,13 @@ int ControlMsgToEvent(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_SETFOCUS: {
         ObjectRecord* top = ObjectTopWindow(rec);
+        WindowRecord* w = top ? ObjectAsWindow(top) : nullptr;
+        ObjectRecord* left = w ? w->focusObj : nullptr;
+        // PostValidateOnFocus records rec as the window's focus, after which
+        // SetFocusObject sees no change; the object left hears $LOSTFOCUS here,
+        // after its $VALIDATE and before rec's $GOTFOCUS.
         PostValidateOnFocus(rec, top);
-        SetFocusObject(top, rec);
+        if (left && left != rec && ObjectIsLive(left)) PostObjectEvent(left, kEvLostFocus, kEventKindDefault, 0, 0);
         if (EventIsRegistered(rec, kEvGotFocus)) PostObjectEvent(rec, kEvGotFocus, kEventKindDefault, 0, 0);
         return 0;
     }

@@ -21,6 +21,26 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w
+# Debian's Wine 8 looks for its own fonts (Marlett, Tahoma, MS Sans Serif, the
+# bitmap system fonts) under a path built from its data directory that does not
+# resolve, so a prefix has none of them: caption buttons, drawn with Marlett's
+# glyphs "0", "1" and "r", come out as those letters in a fallback font, and
+# dialogs use another face than on Windows. Wine does load every font in the
+# prefix's windows\Fonts folder, so the fonts-wine files are linked there. A
+# file of the same name already in the folder is left as it is.
+qov_wine_fonts=/usr/share/wine/fonts
+if [ -d "$qov_wine_fonts" ] && [ -d "$WINEPREFIX/drive_c/windows" ]; then
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  for f in "$qov_wine_fonts"/*; do
+    [ -e "$WINEPREFIX/drive_c/windows/Fonts/${f##*/}" ] || ln -s "$f" "$WINEPREFIX/drive_c/windows/Fonts/${f##*/}"
+  done
+fi
+# On our own Xvfb there is no window manager to draw frames and captions, and
+# Wine leaves them to one unless told to draw them itself; without this the
+# windows have black frames and no caption buttons.
+if [ -n "${QOV_XVFB_PID:-}" ]; then
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || true
+fi
 
 qov_wine_cleanup() {
   wineserver -k >/dev/null 2>&1 || true

@@ -9,6 +9,7 @@
 #include "graphics/image/bmp.h"
 #include "graphics/image/imageload.h"
 #include "session/util/bytereader.h"
+#include "tests/testutil.h"
 
 // Small pictures only: a generous cap would let one input allocate and fill
 // a gigabyte, which finds nothing the small cap does not.
@@ -57,7 +58,7 @@ void DecodeOnce(const uint8_t* data, size_t size, uint32_t sizeArg) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    gImageByteCap = kFuzzByteCap;
+    ScopedSet cap(gImageByteCap, kFuzzByteCap);
     DecodeOnce(data, size, uint32_t(size));
     DecodeOnce(data, size, 0);
     return 0;

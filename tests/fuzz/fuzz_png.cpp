@@ -9,6 +9,7 @@
 
 #include "graphics/image/imageload.h"
 #include "graphics/image/png.h"
+#include "tests/testutil.h"
 
 // Small pictures only: a generous cap would let one input allocate and fill
 // a gigabyte, which finds nothing the small cap does not.
@@ -28,7 +29,7 @@ uint32_t Be32(const uint8_t* p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) <
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    gImageByteCap = kFuzzByteCap;
+    ScopedSet cap(gImageByteCap, kFuzzByteCap);
     DecodeOnce(data, size, kPngNoBackground);
 
     std::vector<uint8_t> fixed(data, data + size);

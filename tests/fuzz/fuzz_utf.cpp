@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "session/util/codepage.h"
+#include "tests/testutil.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> in(data, data + size);  // exact-size copy so overreads are caught
@@ -26,6 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bool mark;
     IsUtf16Text(in.data(), in.size(), &mark);
 
+    ScopedSet mode(gCharConvMode);
     const int modes[] = {0, 1, 2};
     for (int m : modes) {
         gCharConvMode = m;
@@ -34,6 +36,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const char* p = reinterpret_cast<const char*>(in.data());
         AnsiToUtf8(&p, in.size(), 0);
     }
-    gCharConvMode = 0;
     return 0;
 }

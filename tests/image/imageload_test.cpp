@@ -12,6 +12,7 @@
 #include "graphics/image/jpeg.h"
 #include "graphics/image/png.h"
 #include "image_testkit.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -98,7 +99,7 @@ TEST(ImageLoad, ClientAndServerFiles) {
     EXPECT_EQ(ImageLoadFromFile(nullptr, nullptr, 1), kImgNotOpened) << "no dialog: cancelled";
     EXPECT_EQ(ImageLoadFromFile("pic.bmp", nullptr, 1), kImgNotOpened) << "no session yet: not fetched";
 
-    ImageLoadHooks saved = gImageLoadHooks;
+    ScopedSet hooks(gImageLoadHooks);
     gImageLoadHooks.fetch = ServeFile;
     gImageLoadHooks.freeData = FreeServed;
     gServerFile = SmallBmp(true);
@@ -106,7 +107,6 @@ TEST(ImageLoad, ClientAndServerFiles) {
     EXPECT_EQ(ImageLoadFromFile("?pic.bmp", nullptr, 1), kImgOk) << "'?' selects fetch mode 1";
     EXPECT_EQ(gFreed, 1) << "the server block goes back to the session";
     EXPECT_EQ(gImageDecodeState.header.biWidth, 1);
-    gImageLoadHooks = saved;
 }
 
 TEST(ImageCore, EveryRuleHasItsOwnReasonAndOnlySuccessReadsAsSuccess) {

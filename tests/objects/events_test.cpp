@@ -10,6 +10,7 @@
 #include "objects/objhooks.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -146,8 +147,8 @@ bool FakePump() {
 }
 
 TEST_F(Events, WaitsPumpUntilAnEventOrTheLimit) {
-    gObjectHooks.tickCount = FakeTick;
-    gObjectHooks.pump = FakePump;
+    ScopedSet tick(gObjectHooks.tickCount, FakeTick);
+    ScopedSet pump(gObjectHooks.pump, FakePump);
     gPumps = 0;
     EXPECT_EQ(kEventTimedOut, EventWaitLoop(false, 100));
     EXPECT_EQ(10, gPumps);
@@ -161,8 +162,6 @@ TEST_F(Events, WaitsPumpUntilAnEventOrTheLimit) {
     EventSetWaitEnd(true);
     EXPECT_EQ(kEventWaitEnded, EventCheckPending());
     EventSetWaitEnd(false);
-    gObjectHooks.tickCount = nullptr;
-    gObjectHooks.pump = nullptr;
 }
 
 }  // namespace

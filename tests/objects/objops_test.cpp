@@ -12,6 +12,7 @@
 #include "objects/objcreate.h"
 #include "objects/objhooks.h"
 #include "objects/objops.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -133,7 +134,7 @@ TEST_F(ObjOps, DestroyHidesReportsAndDropsEvents) {
     EventRecord ev;
     ASSERT_TRUE(EventTakeNext(&ev, nullptr, nullptr));
     EXPECT_EQ(2, ev.value);
-    gDestSuppress = true;
+    ScopedSet suppress(gDestSuppress, true);
     ObjectDestroy(other);
     gDestSuppress = false;
     EXPECT_EQ(1u, gDestroyed.size()) << "the suppress switch keeps the Ovar out";

@@ -9,6 +9,7 @@
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -17,11 +18,6 @@ std::vector<uint8_t> Bytes(std::initializer_list<int> b) {
     for (int x : b) v.push_back(static_cast<uint8_t>(x));
     return v;
 }
-
-struct ModeGuard {
-    int saved = gCharConvMode;
-    ~ModeGuard() { gCharConvMode = saved; }
-};
 
 }  // namespace
 
@@ -158,7 +154,7 @@ TEST(Utf, IsUtf16Text) {
 }
 
 TEST(CharModes, AnsiToUtf8AndBackByMode) {
-    ModeGuard guard;
+    ScopedSet mode(gCharConvMode);
     const char* text = "caf\xE9";
     const char* p = text;
 
@@ -205,7 +201,8 @@ TEST(CharModes, AnsiToUtf8AndBackByMode) {
 // ANSI counterpart survives the trip OEM -> ANSI -> OEM.
 TEST(CodePages, OemAnsiRoundTrip) {
     if (GetOEMCP() != 437 || GetACP() != 1252) GTEST_SKIP() << "OEM " << GetOEMCP() << " ANSI " << GetACP();
-    gOemConvert = true;
+    ScopedSet convert(gOemConvert, true);
+    ScopedSet mode(gCharConvMode);
     const char* ansi = OemToAnsiStr("\x81\x84\x94", 0);
     EXPECT_STREQ(ansi, "\xFC\xE4\xF6") << "u, a and o umlaut";
     char buf[4];
@@ -230,6 +227,5 @@ TEST(CodePages, OemAnsiRoundTrip) {
     const char* p = "\x80\xE9";
     size_t n = AnsiToUtf8(&p, 2, 0);
     EXPECT_EQ(std::string(p, n), "\xE2\x82\xAC\xC3\xA9") << "code page 1252 through the system";
-    SetCharConvMode(0);
 }
 #endif

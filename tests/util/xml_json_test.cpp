@@ -9,6 +9,7 @@
 #include "session/util/json.h"
 #include "session/util/xml.h"
 #include "testenv.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -36,8 +37,7 @@ TEST(Xml, WriterOutputMatchesTheHandCheckedText) {
     XmlWriterInit(&w);
     w.flags = kXmlIndent | kXmlConvertUtf8;
     w.options = 2305;  // one tab per level
-    int saved = gCharConvMode;
-    gCharConvMode = kCharModeLatin1;
+    ScopedSet mode(gCharConvMode, kCharModeLatin1);
     ASSERT_EQ(XmlWriteOpen(&w, "writer.xml"), 0);
     EXPECT_EQ(XmlStartElement(&w, "QOFORM"), 0);
     EXPECT_EQ(XmlWriteAttr(&w, "name", "a \"b\" & <c>"), 0);
@@ -50,7 +50,6 @@ TEST(Xml, WriterOutputMatchesTheHandCheckedText) {
     EXPECT_EQ(XmlWriteCData(&w, "if a]]>b"), 0);
     EXPECT_EQ(XmlStartElement(&w, std::string(81, 'n').c_str()), kXmlWriteNameTooLong);
     EXPECT_EQ(XmlWriteClose(&w), 0) << "close ends the open elements";
-    gCharConvMode = saved;
     const char* expect =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<QOFORM name=\"a &quot;b&quot; &amp; &lt;c&gt;\">\n"
@@ -61,14 +60,12 @@ TEST(Xml, WriterOutputMatchesTheHandCheckedText) {
     EXPECT_EQ(ReadFile("writer.xml"), expect);
 
     // Read it back: texts arrive in the client character set.
-    gCharConvMode = kCharModeLatin1;
     Collected got;
     XmlReader r = {};
     r.onStart = OnStart;
     r.onEnd = OnEnd;
     r.user = &got;
     EXPECT_EQ(XmlParse(&r, "writer.xml", nullptr, 0), 0);
-    gCharConvMode = saved;
     const std::vector<std::string> want = {"<QOFORM name=a \"b\" & <c>", "<Button", "/Button[Caf\xE9 & co]",
                                            "<Empty", "/Empty[]", "<Code", "/Code[if a]]>b]", "/QOFORM[\n]"};
     EXPECT_EQ(got.events, want);
@@ -120,8 +117,7 @@ TEST(Json, MembersThroughNestedObjectsAndArrays) {
                       "\"deep\":{\"txt\":\"caf\xC3\xA9\",\"num\":2.5,\"s\":\"42x\"}}}";
     JsonValue* v = JsonParse(msg, strlen(msg));
     ASSERT_NE(v, nullptr);
-    int saved = gCharConvMode;
-    gCharConvMode = kCharModeLatin1;
+    ScopedSet mode(gCharConvMode, kCharModeLatin1);
     struct IntCase {
         const char* name;
         int64_t expect;
@@ -144,7 +140,6 @@ TEST(Json, MembersThroughNestedObjectsAndArrays) {
     EXPECT_STREQ(JsonValueText(JsonArrayItem(arr, 1)), "two");
     EXPECT_STREQ(JsonValueText(JsonArrayItem(arr, 2)), "True");
     EXPECT_EQ(JsonArrayItem(arr, 3), nullptr);
-    gCharConvMode = saved;
     JsonFree(v);
 
     char err[128];
@@ -163,11 +158,9 @@ TEST(Json, DocumentsOverTheMemoryLimitAreRefused) {
 }
 
 TEST(Json, QuoteText) {
-    int saved = gCharConvMode;
-    gCharConvMode = kCharModeLatin1;
+    ScopedSet mode(gCharConvMode, kCharModeLatin1);
     EXPECT_STREQ(JsonQuoteText("a\"b\\c\n\x01\xE9"), "\"a\\\"b\\\\c\\n\\u0001\xC3\xA9\"");
     gCharConvMode = kCharModeUtf8;
     EXPECT_STREQ(JsonQuoteText("\xC3\xA9\t"), "\"\xC3\xA9\\t\"");
     EXPECT_STREQ(JsonQuoteText(nullptr), "\"\"");
-    gCharConvMode = saved;
 }

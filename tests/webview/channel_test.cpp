@@ -5,6 +5,7 @@
 
 #include "session/util/mem.h"
 #include "webtest.h"
+#include "tests/testutil.h"
 
 TestView gViewA, gViewB;
 std::vector<std::string> gDispatched;
@@ -217,11 +218,11 @@ TEST_F(Channel, NoFetchInsideAWaitingSend) {
     RecPageQueueEvent(&gViewA.page, "\"name\":\"C7\"");
     static bool sNested;
     sNested = false;
-    gWebHooks.pumpTurn = [] {
+    ScopedSet pump(gWebHooks.pumpTurn, [] {
         PumpBoth();
         WebViewProcessPending();   // what PumpOnce runs after each message
         if (!gWebFetchAllowed) sNested = true;
-    };
+    });
     JsonBeginAction(9);
     ASSERT_NE(WebViewMsgQuery(), nullptr);
     EXPECT_TRUE(sNested);
@@ -369,7 +370,7 @@ static void* FailingAlloc(size_t n) {
 
 TEST_F(Channel, AMessageThatCouldNotGrowIsDropped) {
     TextBufFree(&gJsonMsgBuf);
-    gWebTextAlloc = FailingAlloc;
+    ScopedSet alloc(gWebTextAlloc, FailingAlloc);
     gFailAfter = 1;
     JsonBeginAction(26);
     std::string text(5000, 'q');
