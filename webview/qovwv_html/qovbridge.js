@@ -28,7 +28,7 @@
     if (!noticeTimer) noticeTimer = setInterval(announce, kNoticeRepeatMs);
   }
 
-  // A page event for the client: {name, ev, ...} as the event Parts define.
+  // A page event for the client: {name, ev, ...} as the client's event records define.
   window.QovPostEvent = function (ev) {
     events.push(ev);
     if (events.length === 1) announce();
