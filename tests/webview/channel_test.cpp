@@ -146,7 +146,9 @@ TEST_F(Channel, QueryWaitsAboutFiftyMilliseconds) {
         JsonBeginAction(9);
         JsonValue* reply = WebViewMsgQuery();
         EXPECT_EQ(reply != nullptr, c.answered) << c.why;
-        if (reply) EXPECT_STREQ(JsonGetText(reply, "data"), "v1") << c.why;
+        if (reply) {
+            EXPECT_STREQ(JsonGetText(reply, "data"), "v1") << c.why;
+        }
         if (!c.answered) {
             EXPECT_EQ(gViewA.page.pumpTurns, 1 + kReplyWaitTurns) << c.why;
             EXPECT_EQ(sleeps, 50) << c.why;
@@ -198,7 +200,9 @@ TEST_F(Channel, ALateReplyNeverAnswersTheNextQuery) {
         JsonBeginAction(9);
         EXPECT_EQ(WebViewMsgQuery(), nullptr) << c.why;
         for (int i = 0; i < c.pumpsBetween; i++) PumpBoth();
-        if (c.pumpsBetween) EXPECT_EQ(gWebReply, nullptr) << c.why << ": a reply nobody waits for is not kept";
+        if (c.pumpsBetween) {
+            EXPECT_EQ(gWebReply, nullptr) << c.why << ": a reply nobody waits for is not kept";
+        }
         JsonBeginAction(28);
         JsonValue* reply = WebViewMsgQuery();
         const char* got = reply ? JsonGetText(reply, "data") : nullptr;
