@@ -244,6 +244,9 @@ TEST_F(Channel, IncomingMessagesAreSorted) {
         {"{\"val\":3,\"qn\":1e400}", 0, 0, false, "a query number beyond any double"},
         {"{\"val\":3,\"qn\":-1}", 0, 0, false, "a negative query number"},
         {"{\"val\":3,\"qn\":#.5}", 0, 0, false, "a query number that is no whole number"},
+        {"{\"val\":3,\"qn\":#.0}", 0, 0, false, "a query number not written as the client wrote it"},
+        {"{\"val\":3,\"qn\":#,\"qn\":0}", 0, 0, true, "the first of two numbers counts"},
+        {"{\"val\":3,\"qn\":0,\"qn\":#}", 0, 0, false, "and only the first"},
     };
     static std::string sText;
     for (const Case& c : kCases) {

@@ -206,10 +206,11 @@ void WebViewJsonFree(JsonValue* value) { JsonFree(value); }
 // gives as an integer.
 enum MemberInt { kMemberAbsent, kMemberFits, kMemberRefused };
 
-// A number member within lo..hi: integers, and doubles that hold a whole
-// number; any other number (1e400, 2.5, beyond the range) is refused rather
-// than cut. A member that is no number counts as absent.
-static MemberInt TopLevelInt(const JsonValue* value, const char* name, int64_t lo, int64_t hi, int64_t* out) {
+// A number member within lo..hi: integers, and with wholeDoubles also doubles
+// that hold a whole number; any other number (1e400, 2.5, beyond the range) is
+// refused rather than cut. A member that is no number counts as absent.
+static MemberInt TopLevelInt(const JsonValue* value, const char* name, int64_t lo, int64_t hi, bool wholeDoubles,
+                             int64_t* out) {
     const json_value* v = reinterpret_cast<const json_value*>(value);
     if (v->type != json_object) return kMemberAbsent;
     for (unsigned i = 0; i < v->u.object.length; i++) {
@@ -222,6 +223,7 @@ static MemberInt TopLevelInt(const JsonValue* value, const char* name, int64_t l
         }
         if (a->type == json_double) {
             double d = a->u.dbl;
+            if (!wholeDoubles) return kMemberRefused;
             if (!std::isfinite(d) || d != std::floor(d)) return kMemberRefused;
             if (d < static_cast<double>(lo) || d > static_cast<double>(hi)) return kMemberRefused;
             *out = static_cast<int64_t>(d);
@@ -237,7 +239,7 @@ static MemberInt TopLevelInt(const JsonValue* value, const char* name, int64_t l
 static const int64_t kActionRefused = -2;
 static int64_t TopLevelAction(const JsonValue* value) {
     int64_t action = -1;
-    switch (TopLevelInt(value, "action", kJsonIntMin, kJsonIntMax, &action)) {
+    switch (TopLevelInt(value, "action", kJsonIntMin, kJsonIntMax, true, &action)) {
     case kMemberFits: return action;
     case kMemberRefused: return kActionRefused;
     default: return -1;
@@ -245,9 +247,11 @@ static int64_t TopLevelAction(const JsonValue* value) {
 }
 
 // The wait a reply belongs to: the one whose send carried the reply's number.
+// The page echoes the number as the client wrote it, an integer; the first
+// "qn" member counts, as it does for every reader of the reply.
 static SendWait* WaitForNumber(const JsonValue* reply, int64_t* number) {
     *number = 0;
-    if (TopLevelInt(reply, kQueryNumberMember, 1, UINT32_MAX, number) != kMemberFits) return nullptr;
+    if (TopLevelInt(reply, kQueryNumberMember, 1, UINT32_MAX, false, number) != kMemberFits) return nullptr;
     for (SendWait* w = gSendWait; w; w = w->outer)
         if (w->number == static_cast<uint32_t>(*number)) return w;
     return nullptr;
