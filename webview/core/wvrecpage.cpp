@@ -36,7 +36,11 @@ static int64_t TopInt(const json_value* v, const char* name) {
     return -1;
 }
 
-static int ActionOf(const json_value* v) { return static_cast<int>(TopInt(v, "action")); }
+// The action code of one message; -1 when it has none or one beyond an int.
+static int ActionOf(const json_value* v) {
+    int64_t action = TopInt(v, "action");
+    return action >= INT32_MIN && action <= INT32_MAX ? static_cast<int>(action) : -1;
+}
 
 // The query number of a posted text, 0 when it carries none.
 static uint32_t NumberOf(const std::string& text) {
