@@ -234,15 +234,16 @@ static MemberInt TopLevelInt(const JsonValue* value, const char* name, int64_t l
     return kMemberAbsent;
 }
 
-// The "action" of a page message: -1 when it has none, kActionRefused when it
-// holds a number that is no action code.
+// The "action" of a page message: kActionNone when it has none, kActionRefused
+// when it holds a number that is no action code.
+static const int64_t kActionNone = -1;
 static const int64_t kActionRefused = -2;
 static int64_t TopLevelAction(const JsonValue* value) {
-    int64_t action = -1;
+    int64_t action = kActionNone;
     switch (TopLevelInt(value, "action", kJsonIntMin, kJsonIntMax, true, &action)) {
     case kMemberFits: return action;
     case kMemberRefused: return kActionRefused;
-    default: return -1;
+    default: return kActionNone;
     }
 }
 
