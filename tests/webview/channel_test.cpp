@@ -239,6 +239,7 @@ TEST_F(Channel, IncomingMessagesAreSorted) {
         {"{\"action\":4294967297}", 0, 0, false, "an action beyond 32 bits (would cut to 1)"},
         {"{\"action\":99999999999999999999}", 0, 0, false, "an action beyond 64 bits"},
         {"{\"action\":56.5}", 0, 0, false, "an action that is no whole number"},
+        {"{\"action\":-2,\"qn\":#}", 0, 0, false, "a negative action"},
         {"{\"action\":1.0}", 1, 0, false, "a whole number written with a point is that number"},
         {"{\"action\":1e0}", 1, 0, false, "and so is one with an exponent"},
         {"{\"val\":3,\"qn\":1e400}", 0, 0, false, "a query number beyond any double"},

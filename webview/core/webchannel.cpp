@@ -235,12 +235,13 @@ static MemberInt TopLevelInt(const JsonValue* value, const char* name, int64_t l
 }
 
 // The "action" of a page message: kActionNone when it has none, kActionRefused
-// when it holds a number that is no action code.
+// when it holds a number that is no action code (codes are 0 up to the largest
+// int).
 static const int64_t kActionNone = -1;
 static const int64_t kActionRefused = -2;
 static int64_t TopLevelAction(const JsonValue* value) {
     int64_t action = kActionNone;
-    switch (TopLevelInt(value, "action", kJsonIntMin, kJsonIntMax, true, &action)) {
+    switch (TopLevelInt(value, "action", 0, kJsonIntMax, true, &action)) {
     case kMemberFits: return action;
     case kMemberRefused: return kActionRefused;
     default: return kActionNone;
