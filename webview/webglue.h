@@ -1,6 +1,6 @@
 // webglue.h - the flat entry functions the rest of the client calls for web
 // views: create, close, size, focus, post, colour, owner; and the native
-// window's part (a window with WEBMODE 2 or more hosts its page).
+// window's share (a window with WEBMODE 2 or more hosts its page).
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-// wvruntime.cpp - the runtime layer's shared parts: choosing the backend, the
+// wvruntime.cpp - the runtime layer's shared code: choosing the backend, the
 // reference-counted runtime objects, the hidden window whose procedure runs
 // every completion, and the "none" backend.
 #include "webview/wvruntime.h"

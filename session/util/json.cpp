@@ -5,7 +5,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "session/util/codepage.h"
@@ -96,15 +95,26 @@ const char* ValueText(const json_value* v, bool convert) {
 
 }  // namespace
 
+// The parser is handed a NUL-terminated copy: it reads one byte past the given
+// length when a text ends inside a literal ("tru", "[fals"), and the NUL there
+// makes that literal fail instead of reading beyond the caller's bytes.
 JsonValue* JsonParse(const char* text, size_t length, char* error) {
     if (error) error[0] = 0;
     if (!text || length > kJsonMaxMemory) {
         if (error) strcpy(error, "document too large");
         return nullptr;
     }
+    char* copy = static_cast<char*>(GuardedAlloc(length + 1));
+    if (!copy) {
+        if (error) strcpy(error, "out of memory");
+        return nullptr;
+    }
+    memcpy(copy, text, length);
+    copy[length] = 0;
     json_settings s = MakeSettings();
     char err[json_error_max];
-    json_value* v = json_parse_ex(&s, text, length, err);
+    json_value* v = json_parse_ex(&s, copy, length, err);
+    GuardedFree(copy);
     if (!v && error) strcpy(error, err);
     return v;
 }
@@ -121,12 +131,40 @@ const JsonValue* JsonFindMember(const JsonValue* value, const char* name) {
 
 bool JsonObjectHasMember(const JsonValue* value, const char* name) { return JsonFindMember(value, name) != nullptr; }
 
+namespace {
+
+bool FitsInt(int64_t n) { return n >= kJsonIntMin && n <= kJsonIntMax; }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+// The leading decimal number of a text as atoi reads it (blanks, a sign,
+// digits; what follows is ignored), refused as 0 when it has no digit or does
+// not fit an integer of the client.
+int64_t LeadingInt(const char* text) {
+    const char* p = text;
+    while (IsBlank(*p)) p++;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') p++;
+    int64_t n = 0;
+    bool digits = false;
+    for (; *p >= '0' && *p <= '9'; p++) {
+        n = n * 10 + (*p - '0');
+        digits = true;
+        if (n > kJsonIntMax + 1) return 0;
+    }
+    if (!digits) return 0;
+    if (negative) n = -n;
+    return FitsInt(n) ? n : 0;
+}
+
+}  // namespace
+
 int64_t JsonValueInt(const JsonValue* v) {
     if (!v) return 0;
     switch (v->type) {
-    case json_integer: return v->u.integer;
+    case json_integer: return FitsInt(v->u.integer) ? v->u.integer : 0;
     case json_boolean: return v->u.boolean ? 1 : 0;
-    case json_string: return atoi(v->u.string.ptr);
+    case json_string: return LeadingInt(v->u.string.ptr);
     default: return 0;
     }
 }

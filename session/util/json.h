@@ -25,8 +25,14 @@ void JsonFree(JsonValue* value);
 const JsonValue* JsonFindMember(const JsonValue* value, const char* name);
 bool JsonObjectHasMember(const JsonValue* value, const char* name);
 
-// Integers and booleans as they are, a string through atoi, anything else (or
-// a missing member, or no value) 0.
+// The range of the integers a page message may give the client (its values
+// are 32-bit); a number outside it is refused.
+constexpr int64_t kJsonIntMin = INT32_MIN;
+constexpr int64_t kJsonIntMax = INT32_MAX;
+
+// Integers and booleans as they are, a string by its leading decimal number
+// (as atoi reads it); anything else (or a missing member, or no value, or a
+// number outside kJsonIntMin..kJsonIntMax) 0.
 int64_t JsonGetInt(const JsonValue* value, const char* name);
 // The member as text in the shared buffer (valid until the next call):
 // integers as "%lld", doubles, booleans "True"/"False", strings converted from

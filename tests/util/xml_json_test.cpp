@@ -147,6 +147,61 @@ TEST(Json, MembersThroughNestedObjectsAndArrays) {
     EXPECT_NE(err[0], 0);
 }
 
+TEST(Json, IntegersThatDoNotFitAreRefused) {
+    // A page message's numbers reach 32-bit values of the client: one beyond
+    // that range reads as 0, never as the low bits of the number.
+    struct Case {
+        const char* member;
+        int64_t expect;
+        const char* why;
+    };
+    static const Case kCases[] = {
+        {"2147483647", 2147483647, "the largest integer"},
+        {"-2147483648", -2147483647 - 1, "the smallest integer"},
+        {"2147483648", 0, "one beyond the largest"},
+        {"-2147483649", 0, "one below the smallest"},
+        {"4294967297", 0, "beyond 32 bits (would cut to 1)"},
+        {"99999999999999999999", 0, "beyond 64 bits"},
+        {"1e400", 0, "beyond any double"},
+        {"3.0", 0, "a double is no integer"},
+        {"true", 1, "a boolean"},
+        {"\"42x\"", 42, "a text: its leading number"},
+        {"\"  -12px\"", -12, "a text: blanks and a sign first"},
+        {"\"+7\"", 7, "a text with a plus sign"},
+        {"\"2147483647\"", 2147483647, "a text with the largest integer"},
+        {"\"2147483648\"", 0, "a text one beyond the largest"},
+        {"\"99999999999\"", 0, "a text beyond 32 bits (atoi would cut it)"},
+        {"\"-99999999999999999999999\"", 0, "a text beyond 64 bits"},
+        {"\"x1\"", 0, "a text that starts with no number"},
+        {"\"-\"", 0, "a sign alone"},
+    };
+    for (const Case& c : kCases) {
+        std::string msg = std::string("{\"n\":") + c.member + "}";
+        JsonValue* v = JsonParse(msg.data(), msg.size());
+        ASSERT_NE(v, nullptr) << msg;
+        EXPECT_EQ(JsonGetInt(v, "n"), c.expect) << c.why;
+        JsonFree(v);
+    }
+}
+
+TEST(Json, TextsCutOffInsideALiteralAreRefused) {
+    // Each text is handed over in a block of exactly its length, so a read past
+    // its end is caught by the address sanitizer.
+    static const char* const kTexts[] = {"tru", "fals", "nul", "[fals", "{\"a\":tru", "[true,nul", "t", "[f",
+                                         "{\"a\":n"};
+    for (const char* text : kTexts) {
+        std::vector<char> block(text, text + strlen(text));
+        EXPECT_EQ(JsonParse(block.data(), block.size()), nullptr) << text;
+    }
+    static const char* const kWhole[] = {"true", "[false]", "null", "{\"a\":true}"};
+    for (const char* text : kWhole) {
+        std::vector<char> block(text, text + strlen(text));
+        JsonValue* v = JsonParse(block.data(), block.size());
+        EXPECT_NE(v, nullptr) << text;
+        JsonFree(v);
+    }
+}
+
 TEST(Json, DocumentsOverTheMemoryLimitAreRefused) {
     // An array of many small members needs more than the limit once parsed.
     std::string big = "[";

@@ -1,8 +1,12 @@
 // channel_test.cpp - the page message channel against the recording page:
-// batching and flush rules, query waits, incoming sorting, the event fetch and
-// its guards, owners of closed windows.
+// batching and flush rules, query waits and their numbered replies, incoming
+// sorting and number ranges, the event fetch and its guards, owners of closed
+// windows and of views not made yet.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "session/log.h"
 #include "session/util/mem.h"
 #include "webtest.h"
 #include "tests/testutil.h"
@@ -143,7 +147,9 @@ TEST_F(Channel, QueryWaitsAboutFiftyMilliseconds) {
         JsonBeginAction(9);
         JsonValue* reply = WebViewMsgQuery();
         EXPECT_EQ(reply != nullptr, c.answered) << c.why;
-        if (reply) EXPECT_STREQ(JsonGetText(reply, "data"), "v1") << c.why;
+        if (reply) {
+            EXPECT_STREQ(JsonGetText(reply, "data"), "v1") << c.why;
+        }
         if (!c.answered) {
             EXPECT_EQ(gViewA.page.pumpTurns, 1 + kReplyWaitTurns) << c.why;
             EXPECT_EQ(sleeps, 50) << c.why;
@@ -152,19 +158,64 @@ TEST_F(Channel, QueryWaitsAboutFiftyMilliseconds) {
     }
 }
 
-TEST_F(Channel, LateReplyNeverAnswersALaterQuery) {
-    RecPageAnswer(&gViewA.page, 9, "{\"data\":\"late\"}", 7);
-    RecPageAnswer(&gViewA.page, 28, "{\"data\":\"css\"}", kRecNever);
-    JsonBeginAction(9);
-    EXPECT_EQ(WebViewMsgQuery(), nullptr);
-    PumpBoth();
-    PumpBoth();
-    ASSERT_NE(gWebReply, nullptr) << "the late reply lands in the slot";
-    JsonBeginAction(28);
-    EXPECT_EQ(WebViewMsgQuery(), nullptr) << "the next send discarded it";
+static std::string ReadFile(const std::string& path) {
+    std::string out;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return out;
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    fclose(f);
+    return out;
+}
+
+static size_t CountOf(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+    return n;
+}
+
+TEST_F(Channel, ALateReplyNeverAnswersTheNextQuery) {
+    // The first query gives up after its six pump turns; its reply comes one or
+    // two turns later: between the queries, or inside the next query's wait
+    // before (or instead of) that query's own reply.
+    struct Case {
+        int pumpsBetween;
+        int nextDelay;
+        const char* expectNext;   // null: the next query has no answer
+        const char* why;
+    };
+    static const Case kCases[] = {
+        {2, 0, "css", "late reply between the queries: dropped, the next query gets its own"},
+        {0, 2, "css", "late reply inside the next wait, before the next query's own reply"},
+        {0, kRecNever, nullptr, "late reply inside the wait of a query the page never answers"},
+        {2, kRecNever, nullptr, "late reply between the queries, the next one unanswered"},
+    };
+    std::string logPath = testing::TempDir() + "webchannel_late.log";
+    for (const Case& c : kCases) {
+        ResetChannel();
+        gCurWebView = &gViewA.page;
+        ASSERT_TRUE(DebugLogOpen(logPath.c_str()));
+        RecPageAnswer(&gViewA.page, 9, "{\"data\":\"late\"}", 1 + kReplyWaitTurns + 1);
+        RecPageAnswer(&gViewA.page, 28, "{\"data\":\"css\"}", c.nextDelay);
+        JsonBeginAction(9);
+        EXPECT_EQ(WebViewMsgQuery(), nullptr) << c.why;
+        for (int i = 0; i < c.pumpsBetween; i++) PumpBoth();
+        if (c.pumpsBetween) {
+            EXPECT_EQ(gWebReply, nullptr) << c.why << ": a reply nobody waits for is not kept";
+        }
+        JsonBeginAction(28);
+        JsonValue* reply = WebViewMsgQuery();
+        const char* got = reply ? JsonGetText(reply, "data") : nullptr;
+        EXPECT_STREQ(got, c.expectNext) << c.why;
+        DebugLogClose();
+        EXPECT_EQ(CountOf(ReadFile(logPath), "matches no waiting query"), 1u) << c.why << ": the drop is logged";
+    }
+    remove(logPath.c_str());
 }
 
 TEST_F(Channel, IncomingMessagesAreSorted) {
+    // Each text arrives while a query waits; "#" stands for that query's number.
     struct Case {
         const char* text;
         uint32_t loaded, events;
@@ -174,27 +225,66 @@ TEST_F(Channel, IncomingMessagesAreSorted) {
     static const Case kCases[] = {
         {"{\"action\":1}", 1, 0, false, "page loaded"},
         {"{\"action\":56}", 0, 1, false, "events waiting"},
-        {"{\"action\":8,\"name\":\"C1\"}", 0, 0, true, "an event is a reply"},
-        {"{\"val\":3}", 0, 0, true, "no action: a reply"},
-        {"{\"data\":{\"action\":1}}", 0, 0, true, "a nested action does not count"},
+        {"{\"action\":8,\"name\":\"C1\",\"qn\":#}", 0, 0, true, "an event is a reply"},
+        {"{\"val\":3,\"qn\":#}", 0, 0, true, "no action: a reply"},
+        {"{\"data\":{\"action\":1},\"qn\":#}", 0, 0, true, "a nested action does not count"},
+        {"{\"action\":\"1\",\"qn\":#}", 0, 0, true, "an action that is no number: a reply"},
         {"{\"action\": 1", 0, 0, false, "not JSON: dropped"},
-        {"[1,2]", 0, 0, true, "not an object: a reply"},
+        {"[1,2]", 0, 0, false, "not an object: no number, dropped"},
+        {"{\"val\":3}", 0, 0, false, "a reply without a number is dropped"},
+        {"{\"val\":3,\"qn\":\"#\"}", 0, 0, false, "a number as text does not count"},
+        {"{\"val\":3,\"qn\":0}", 0, 0, false, "no query has number 0"},
+        // Numbers that do not fit are refused, never cut to something that fits.
+        {"{\"action\":1e400}", 0, 0, false, "an action beyond any double"},
+        {"{\"action\":-1e400,\"qn\":#}", 0, 0, false, "a negative action beyond any double"},
+        {"{\"action\":4294967297}", 0, 0, false, "an action beyond 32 bits (would cut to 1)"},
+        {"{\"action\":99999999999999999999}", 0, 0, false, "an action beyond 64 bits"},
+        {"{\"action\":56.5}", 0, 0, false, "an action that is no whole number"},
+        {"{\"action\":-2,\"qn\":#}", 0, 0, false, "a negative action"},
+        {"{\"action\":1.0}", 1, 0, false, "a whole number written with a point is that number"},
+        {"{\"action\":1e0}", 1, 0, false, "and so is one with an exponent"},
+        {"{\"val\":3,\"qn\":1e400}", 0, 0, false, "a query number beyond any double"},
+        {"{\"val\":3,\"qn\":-1}", 0, 0, false, "a negative query number"},
+        {"{\"val\":3,\"qn\":#.5}", 0, 0, false, "a query number that is no whole number"},
+        {"{\"val\":3,\"qn\":#.0}", 0, 0, false, "a query number not written as the client wrote it"},
+        {"{\"val\":3,\"qn\":#,\"qn\":0}", 0, 0, true, "the first of two numbers counts"},
+        {"{\"val\":3,\"qn\":0,\"qn\":#}", 0, 0, false, "and only the first"},
     };
+    static std::string sText;
     for (const Case& c : kCases) {
         ResetChannel();
-        WebViewMsgReceive(&gViewA.window.hdr, c.text, strlen(c.text));
+        gCurWebView = &gViewA.page;
+        sText = c.text;
+        gWebHooks.pumpTurn = [] {
+            if (sText.empty()) return;
+            std::string text = sText;
+            size_t at = text.find('#');
+            if (at != std::string::npos) text.replace(at, 1, std::to_string(gWebQueryNumber));
+            sText.clear();
+            WebViewMsgReceive(&gViewA.window.hdr, text.data(), text.size());
+        };
+        JsonBeginAction(9);
+        JsonValue* reply = WebViewMsgQuery();
         EXPECT_EQ(gWebLoadedCount, c.loaded) << c.why;
         EXPECT_EQ(gWebEventCount, c.events) << c.why;
-        EXPECT_EQ(gWebReply != nullptr, c.reply) << c.why;
+        EXPECT_EQ(reply != nullptr, c.reply) << c.why;
     }
     ResetChannel();
     for (int i = 0; i < 3; i++) WebViewMsgReceive(&gViewA.window.hdr, "{\"action\":56}", 13);
     EXPECT_EQ(gWebEventCount, 1u) << "an owner is queued once";
     for (int i = 0; i < 60; i++) WebViewMsgReceive(&gViewA.window.hdr, "{\"action\":1}", 12);
     EXPECT_EQ(gWebLoadedCount, kWebOwnerQueueSize) << "a full queue drops the notice";
-    WebViewMsgReceive(&gViewA.window.hdr, "{\"n\":1}", 7);
-    WebViewMsgReceive(&gViewA.window.hdr, "{\"n\":2}", 7);
-    EXPECT_EQ(JsonGetInt(gWebReply, "n"), 1) << "a second reply while the slot is full is dropped";
+
+    ResetChannel();
+    gCurWebView = &gViewA.page;
+    gWebHooks.pumpTurn = [] {
+        std::string first = "{\"n\":1,\"qn\":" + std::to_string(gWebQueryNumber) + "}";
+        std::string second = "{\"n\":2,\"qn\":" + std::to_string(gWebQueryNumber) + "}";
+        WebViewMsgReceive(&gViewA.window.hdr, first.data(), first.size());
+        WebViewMsgReceive(&gViewA.window.hdr, second.data(), second.size());
+    };
+    JsonBeginAction(9);
+    EXPECT_EQ(JsonGetInt(WebViewMsgQuery(), "n"), 1) << "a second reply to the same query is dropped";
 }
 
 TEST_F(Channel, FetchesQueuedEventsOneByOne) {
@@ -254,25 +344,38 @@ TEST_F(Channel, InnerSendKeepsTheOuterGuard) {
 }
 
 TEST_F(Channel, AQueryInsideAWaitKeepsEachReplyWithItsQuery) {
-    // The outer query's answer has arrived when a window procedure, in the
-    // same pump turn, queries the page itself: each query gets its own reply.
-    RecPageAnswer(&gViewA.page, 9, "{\"data\":\"outer\"}", 0);
-    RecPageAnswer(&gViewA.page, 28, "{\"data\":\"inner\"}", 0);
-    static std::string sInner;
-    sInner.clear();
-    gWebHooks.pumpTurn = [] {
-        PumpBoth();
-        if (!sInner.empty()) return;
-        sInner = "none";
-        JsonBeginAction(28);
-        JsonValue* inner = WebViewMsgQuery();
-        if (inner && JsonGetText(inner, "data")) sInner = JsonGetText(inner, "data");
+    // A window procedure queries the page from the first pump turn of an outer
+    // query's wait: each query gets its own reply, whenever the outer one comes.
+    struct Case {
+        int outerDelay, innerDelay;
+        const char* why;
     };
-    JsonBeginAction(9);
-    JsonValue* outer = WebViewMsgQuery();
-    EXPECT_EQ(sInner, "inner");
-    ASSERT_NE(outer, nullptr) << "the outer answer is not freed by the inner send";
-    EXPECT_STREQ(JsonGetText(outer, "data"), "outer");
+    static const Case kCases[] = {
+        {0, 0, "the outer answer arrived in the turn that made the inner query"},
+        {1, 2, "the outer answer arrives while the inner query waits, before the inner one"},
+        {2, 0, "the outer answer arrives after the inner query has ended"},
+    };
+    static std::string sInner;
+    for (const Case& c : kCases) {
+        ResetChannel();
+        gCurWebView = &gViewA.page;
+        RecPageAnswer(&gViewA.page, 9, "{\"data\":\"outer\"}", c.outerDelay);
+        RecPageAnswer(&gViewA.page, 28, "{\"data\":\"inner\"}", c.innerDelay);
+        sInner.clear();
+        gWebHooks.pumpTurn = [] {
+            PumpBoth();
+            if (!sInner.empty()) return;
+            sInner = "none";
+            JsonBeginAction(28);
+            JsonValue* inner = WebViewMsgQuery();
+            if (inner && JsonGetText(inner, "data")) sInner = JsonGetText(inner, "data");
+        };
+        JsonBeginAction(9);
+        JsonValue* outer = WebViewMsgQuery();
+        EXPECT_EQ(sInner, "inner") << c.why;
+        ASSERT_NE(outer, nullptr) << c.why << ": the outer answer is not lost to the inner send";
+        EXPECT_STREQ(JsonGetText(outer, "data"), "outer") << c.why;
+    }
 }
 
 TEST_F(Channel, NoticeDuringTheFetchIsNotLost) {
@@ -328,6 +431,32 @@ TEST_F(Channel, ClosedOwnersAreForgotten) {
     EXPECT_EQ(gDispatched, std::vector<std::string>{"A1"});
 }
 
+TEST_F(Channel, NoticesWaitUntilTheirViewExists) {
+    // The page of a window still being created speaks before the window has
+    // its web view: the notices are kept (once each) and served once it has.
+    static int sLoads;
+    sLoads = 0;
+    gWebHooks.htmlControlLoadAll = [](ObjectRecord*) { sLoads++; };
+    ObjectRecord pageObject = {};
+    gViewA.window.pageObject = &pageObject;
+    gViewA.page.events = {"\"name\":\"E1\""};
+    gViewA.window.webHost = nullptr;
+    WebViewMsgReceive(&gViewA.window.hdr, "{\"action\":1}", 12);
+    WebViewMsgReceive(&gViewA.window.hdr, "{\"action\":56}", 13);
+    for (int turn = 0; turn < 3; turn++) WebViewProcessPending();
+    EXPECT_EQ(sLoads, 0);
+    EXPECT_TRUE(gDispatched.empty());
+    EXPECT_EQ(gWebLoadedCount, 1u) << "the loaded notice is kept";
+    EXPECT_EQ(gWebEventCount, 1u) << "the events notice is kept";
+    EXPECT_TRUE(gViewA.page.posts.empty()) << "nothing was sent to a view that is not there";
+
+    gViewA.window.webHost = &gViewA.page;
+    WebViewProcessPending();
+    EXPECT_EQ(sLoads, 1);
+    EXPECT_EQ(gDispatched, std::vector<std::string>{"E1"});
+    EXPECT_EQ(gWebLoadedCount + gWebEventCount, 0u);
+}
+
 TEST_F(Channel, OwnerClosedInANestedFetchIsNotServedByTheOuterOne) {
     // A's first event is dispatched by a handler that pumps, and the pump's
     // own fetch closes B, which the outer fetch still has to serve: the outer
@@ -354,9 +483,20 @@ TEST_F(Channel, LongPageMessagesArriveWhole) {
     std::vector<uint16_t> wide;
     for (unsigned char c : text) wide.push_back(c);
     wide.push_back(0);
-    WebViewMessageArrived(&gViewA.window.hdr, wide.data());
-    ASSERT_NE(gWebReply, nullptr);
-    const char* data = JsonGetTextRaw(gWebReply, "data");
+    static std::vector<uint16_t> sWide;
+    sWide = wide;
+    gWebHooks.pumpTurn = [] {
+        std::string number = std::to_string(gWebQueryNumber);
+        std::vector<uint16_t> numbered(sWide.begin(), sWide.end() - 2);   // without "}" and the NUL
+        for (const char* p : {",\"qn\":", number.c_str(), "}"})
+            for (; *p; p++) numbered.push_back(static_cast<uint8_t>(*p));
+        numbered.push_back(0);
+        WebViewMessageArrived(&gViewA.window.hdr, numbered.data());
+    };
+    JsonBeginAction(9);
+    JsonValue* reply = WebViewMsgQuery();
+    ASSERT_NE(reply, nullptr);
+    const char* data = JsonGetTextRaw(reply, "data");
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(strlen(data), 70000u + 4u) << "two bytes of U+00C3 U+00A9 each";
 }

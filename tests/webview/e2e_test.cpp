@@ -1,10 +1,12 @@
 // e2e_test.cpp - a native window with WEBMODE 2 against the Node page host and
 // headless Chromium: the start page opens, element commands change the page,
-// queries read it back, a page event reaches the dispatcher, resizes arrive.
+// queries read it back, a page event reaches the dispatcher (also one the page
+// announces while its window is still being created), resizes arrive.
 // Run by run-with-pagehost.sh, which starts the host.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -122,4 +124,67 @@ TEST_F(EndToEnd, AWindowResizeReachesThePage) {
     GetClientRect(gWin.hdr.hwnd, &client);
     std::string expect = std::to_string(client.right) + "x" + std::to_string(client.bottom);
     EXPECT_EQ(Script("innerWidth + 'x' + innerHeight"), expect);
+}
+
+// A page that announces an event as soon as it has loaded, and only once: its
+// timers are taken away, so the notice is not repeated.
+static const char kEarlyEventPage[] =
+    "<!DOCTYPE html><html><head><meta charset=\"utf-8\">\n"
+    "<script>window.setInterval = function () { return 0; };</script>\n"
+    "<script src=\"lib/jquery.min.js\"></script>\n"
+    "<script src=\"qovvisctls.js\"></script>\n"
+    "<script src=\"qovbridge.js\"></script>\n"
+    "<script>QovPostEvent({name: 'C8', ev: 4});</script>\n"
+    "</head><body><div id=\"qovforms\"></div></body></html>\n";
+
+static const DWORD kNoticeWaitMs = 3000;
+
+// A pump turn as the client's: messages, then the pump-turn work of the pages.
+static void PumpAndServe() {
+    PumpAll();
+    WebViewProcessPending();
+}
+
+TEST_F(EndToEnd, AnEventAnnouncedWhileTheWindowIsCreatedIsServed) {
+    char exe[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, exe, sizeof exe);
+    ASSERT_GT(n, 0u);
+    std::string dir(exe, n);
+    dir.erase(dir.find_last_of('\\') + 1);
+    std::string path = dir + "qovwv_html\\early-event.html";
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fputs(kEarlyEventPage, f);
+    fclose(f);
+    std::string url = "file:///" + path;
+    for (char& c : url)
+        if (c == '\\') c = '/';
+
+    WindowRecord win = {};
+    win.hdr.kind = kKindWindow;
+    win.hdr.hwnd = CreateWindowA("QovWebTestWin", "early", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    gDispatched.clear();
+    WebViewInstallHooks(PumpAndServe);
+    // The window gets its web view only when the creation is over, as
+    // WebWindowCreateHost does; meanwhile every pump turn serves the pages.
+    void* host = nullptr;
+    ASSERT_TRUE(WebViewCreate(&win.hdr, &host, url.c_str(), false));
+    ASSERT_NE(host, nullptr);
+    EXPECT_TRUE(static_cast<CQovWebView*>(host)->Completed());
+    // The page says it once, during the creation: the notice must be kept.
+    DWORD start = GetTickCount();
+    while (gWebEventCount == 0 && GetTickCount() - start < kNoticeWaitMs) {
+        Sleep(10);
+        PumpAndServe();
+    }
+    EXPECT_EQ(gWebEventCount, 1u) << "the notice waits for the window's web view";
+    win.webHost = host;
+    WebViewProcessPending();
+    EXPECT_EQ(gDispatched, std::vector<std::string>{"C8/4"}) << "served as soon as the view exists";
+
+    WebViewInstallHooks(PumpAll);
+    WebWindowHostDestroy(&win.hdr);
+    DestroyWindow(win.hdr.hwnd);
+    remove(path.c_str());
 }

@@ -5,9 +5,12 @@
 
 #include <json.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "objects/objtables.h"
+#include "session/log.h"
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
@@ -114,26 +117,43 @@ void WebViewMsgFlush() {
     gCurWebView = previous;
 }
 
-// A send that waits for its reply. A send made inside the wait (a window
-// procedure that posts or queries the page) would free the reply slot, which
-// may already hold this wait's answer, and leave its own reply there to be
-// taken for this one: the answer is kept here instead, and given back when
-// the pump turn that ran the inner send is over.
+// A send that waits for its reply. Every post carries a number of its own
+// (member "qn" of the posted object) and the page echoes it in its answer, so
+// an answer is taken only by the wait it belongs to: a late answer to a query
+// that gave up, or an answer that arrives while a send made inside the wait (a
+// window procedure that posts or queries the page) is waiting, can never be
+// taken for another query's.
 struct SendWait {
-    JsonValue* reply;         // this wait's answer, set aside by an inner send
-    uint32_t innerSends;      // sends made during the current pump turn
+    uint32_t number;          // the number this send's answer carries
+    JsonValue* reply;         // its answer, once it has arrived
     SendWait* outer;
 };
 static SendWait* gSendWait;
+uint32_t gWebQueryNumber;
 
-static void PumpTurnForReply(SendWait* me) {
+static const char kQueryNumberMember[] = "qn";
+static const char kLogName[] = "WebView";
+static const uint32_t kQueryNumberRoom = 32;   // ", \"qn\": 4294967295}" and the NUL
+
+static uint32_t NextQueryNumber() {
+    if (++gWebQueryNumber == 0) gWebQueryNumber = 1;
+    return gWebQueryNumber;
+}
+
+// Writes the number into the posted object, before its closing brace (the
+// text is a single message or a batch: an object either way). False when the
+// text is not an object or there is no room.
+static bool AddQueryNumber(TextBuf* text, uint32_t number) {
+    if (!text->length || text->data[text->length - 1] != '}') return false;
+    if (!TextBufEnsure(text, text->length + kQueryNumberRoom, kHtmlGrowStep, nullptr)) return false;
+    int n = snprintf(text->data + text->length - 1, kQueryNumberRoom, ", \"%s\": %u}", kQueryNumberMember, number);
+    if (n <= 0 || static_cast<uint32_t>(n) >= kQueryNumberRoom) return false;
+    text->length += static_cast<uint32_t>(n) - 1;
+    return true;
+}
+
+static void PumpTurnForReply() {
     if (gWebHooks.pumpTurn) gWebHooks.pumpTurn();
-    if (!me->innerSends) return;
-    // The slot holds an inner send's reply; its caller has finished with it.
-    if (gWebReply) WebViewJsonFree(gWebReply);
-    gWebReply = me->reply;
-    me->reply = nullptr;
-    me->innerSends = 0;
 }
 
 JsonValue* WebViewMsgSend(bool wait) {
@@ -148,28 +168,31 @@ JsonValue* WebViewMsgSend(bool wait) {
         MarkMessageEmpty();
     }
     if (!haveText || !gCurWebView) return nullptr;
+    uint32_t number = NextQueryNumber();
+    if (!AddQueryNumber(&gSendText, number)) return nullptr;
     if (gWebHooks.setThreadCodePage) gWebHooks.setThreadCodePage(kUtf8CodePage);
     if (gWebHooks.postText) gWebHooks.postText(gCurWebView, gSendText.data);
-    if (gSendWait) gSendWait->innerSends++;
-    if (gWebReply) {
-        if (gSendWait && !gSendWait->reply) gSendWait->reply = gWebReply;
-        else WebViewJsonFree(gWebReply);
-        gWebReply = nullptr;
-    }
+    // The reply an earlier query handed to its caller: that caller is done.
+    if (gWebReply) WebViewJsonFree(gWebReply);
+    gWebReply = nullptr;
     if (!wait) return nullptr;
     // Restored, not set: a send inside an outer send's wait must not let the
     // event fetch start while the outer wait is still running.
     bool previous = gWebFetchAllowed;
     gWebFetchAllowed = false;
-    SendWait me = {nullptr, 0, gSendWait};
+    SendWait me = {number, nullptr, gSendWait};
     gSendWait = &me;
-    PumpTurnForReply(&me);
-    for (int i = 0; i < kReplyWaitTurns && !gWebReply; i++) {
+    PumpTurnForReply();
+    for (int i = 0; i < kReplyWaitTurns && !me.reply; i++) {
         if (gWebHooks.sleepMs) gWebHooks.sleepMs(kReplyWaitSleepMs);
-        PumpTurnForReply(&me);
+        PumpTurnForReply();
     }
     gSendWait = me.outer;
     gWebFetchAllowed = previous;
+    // An inner send's reply still in the slot belonged to a caller inside the
+    // pump turn, which has finished with it.
+    if (gWebReply) WebViewJsonFree(gWebReply);
+    gWebReply = me.reply;
     return gWebReply;
 }
 
@@ -179,19 +202,74 @@ JsonValue* WebViewJsonParse(const char* text, size_t length) { return JsonParse(
 
 void WebViewJsonFree(JsonValue* value) { JsonFree(value); }
 
-// The integer "action" member of the message object itself (nested objects do
-// not count); -1 when there is none.
-static int64_t TopLevelAction(const JsonValue* value) {
+// What a member of the message object itself (nested objects do not count)
+// gives as an integer.
+enum MemberInt { kMemberAbsent, kMemberFits, kMemberRefused };
+
+// A number member within lo..hi: integers, and with wholeDoubles also doubles
+// that hold a whole number; any other number (1e400, 2.5, beyond the range) is
+// refused rather than cut. A member that is no number counts as absent.
+static MemberInt TopLevelInt(const JsonValue* value, const char* name, int64_t lo, int64_t hi, bool wholeDoubles,
+                             int64_t* out) {
     const json_value* v = reinterpret_cast<const json_value*>(value);
-    if (v->type != json_object) return -1;
+    if (v->type != json_object) return kMemberAbsent;
     for (unsigned i = 0; i < v->u.object.length; i++) {
-        if (strcmp(v->u.object.values[i].name, "action") != 0) continue;
+        if (strcmp(v->u.object.values[i].name, name) != 0) continue;
         const json_value* a = v->u.object.values[i].value;
-        if (a->type == json_integer) return a->u.integer;
-        if (a->type == json_double) return static_cast<int64_t>(a->u.dbl);
-        return -1;
+        if (a->type == json_integer) {
+            if (a->u.integer < lo || a->u.integer > hi) return kMemberRefused;
+            *out = a->u.integer;
+            return kMemberFits;
+        }
+        if (a->type == json_double) {
+            double d = a->u.dbl;
+            if (!wholeDoubles) return kMemberRefused;
+            if (!std::isfinite(d) || d != std::floor(d)) return kMemberRefused;
+            if (d < static_cast<double>(lo) || d > static_cast<double>(hi)) return kMemberRefused;
+            *out = static_cast<int64_t>(d);
+            return kMemberFits;
+        }
+        return kMemberAbsent;
     }
-    return -1;
+    return kMemberAbsent;
+}
+
+// The "action" of a page message: kActionNone when it has none, kActionRefused
+// when it holds a number that is no action code (codes are 0 up to the largest
+// int).
+static const int64_t kActionNone = -1;
+static const int64_t kActionRefused = -2;
+static int64_t TopLevelAction(const JsonValue* value) {
+    int64_t action = kActionNone;
+    switch (TopLevelInt(value, "action", 0, kJsonIntMax, true, &action)) {
+    case kMemberFits: return action;
+    case kMemberRefused: return kActionRefused;
+    default: return kActionNone;
+    }
+}
+
+// The wait a reply belongs to: the one whose send carried the reply's number.
+// The page echoes the number as the client wrote it, an integer; the first
+// "qn" member counts, as it does for every reader of the reply.
+static SendWait* WaitForNumber(const JsonValue* reply, int64_t* number) {
+    *number = 0;
+    if (TopLevelInt(reply, kQueryNumberMember, 1, UINT32_MAX, false, number) != kMemberFits) return nullptr;
+    for (SendWait* w = gSendWait; w; w = w->outer)
+        if (w->number == static_cast<uint32_t>(*number)) return w;
+    return nullptr;
+}
+
+// A reply goes to the wait of its query; one that matches no waiting query
+// (late, repeated, unnumbered) is dropped and noted in the debug log.
+static void TakeReply(JsonValue* value) {
+    int64_t number = 0;
+    SendWait* w = WaitForNumber(value, &number);
+    if (w && !w->reply) {
+        w->reply = value;
+        return;
+    }
+    DebugLogWrite(kLogName, "page reply %lld matches no waiting query: dropped", static_cast<long long>(number));
+    WebViewJsonFree(value);
 }
 
 static void QueueOwner(ObjectRecord** queue, uint32_t* count, ObjectRecord* owner, bool once) {
@@ -213,10 +291,11 @@ void WebViewMsgReceive(ObjectRecord* owner, const char* utf8, size_t length) {
     } else if (action == kActEventsWaiting) {
         WebViewJsonFree(value);
         QueueOwner(gWebEventPages, &gWebEventCount, owner, true);
-    } else if (!gWebReply) {
-        gWebReply = value;
-    } else {
+    } else if (action == kActionRefused) {
+        DebugLogWrite(kLogName, "page message with an action that is no action code: dropped");
         WebViewJsonFree(value);
+    } else {
+        TakeReply(value);
     }
 }
 
@@ -247,6 +326,15 @@ static uint32_t TakeQueue(ObjectRecord** queue, uint32_t* count) {
     return gServingCount;
 }
 
+// A notice of a page whose web view is not there yet (the page spoke while its
+// window was still being created) waits in its queue for a later turn: served
+// now, it would reach no view and be lost.
+static bool KeptUntilViewExists(ObjectRecord** queue, uint32_t* count, ObjectRecord* owner) {
+    if (WebViewHostForObject(owner)) return false;
+    QueueOwner(queue, count, owner, true);
+    return true;
+}
+
 void WebViewProcessPending() {
     if (!gWebFetchAllowed) return;
     // Served as a snapshot; nested calls (a dispatch that waits) work on their own.
@@ -260,6 +348,7 @@ void WebViewProcessPending() {
     for (uint32_t i = 0; i < n && i < gServingCount; i++) {
         ObjectRecord* owner = gServing[i];
         if (!owner) continue;
+        if (KeptUntilViewExists(gWebLoadedPages, &gWebLoadedCount, owner)) continue;
         WebViewSelectForObject(owner);
         ObjectRecord* page = GetWebPageObject(owner);
         if (page && gWebHooks.htmlControlLoadAll) gWebHooks.htmlControlLoadAll(page);
@@ -267,6 +356,7 @@ void WebViewProcessPending() {
     if (gWebFetchAllowed) {
         n = TakeQueue(gWebEventPages, &gWebEventCount);
         for (uint32_t i = 0; i < n && i < gServingCount; i++) {
+            if (gServing[i] && KeptUntilViewExists(gWebEventPages, &gWebEventCount, gServing[i])) continue;
             for (int turn = 0; turn < kEventsPerOwnerTurn && gServing[i]; turn++) {
                 ObjectRecord* owner = gServing[i];
                 WebViewSelectForObject(owner);

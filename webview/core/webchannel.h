@@ -41,6 +41,10 @@ extern uint32_t gWebLoadedCount;
 extern ObjectRecord* gWebEventPages[kWebOwnerQueueSize];
 extern uint32_t gWebEventCount;
 extern bool gWebFetchAllowed;
+// The number of the latest post. Each post carries its own in the member "qn"
+// of the posted object; the page answers with the same "qn", and a reply is
+// taken only by the send that is waiting for that number.
+extern uint32_t gWebQueryNumber;
 
 // What the channel needs from the rest of the client. The program fills them
 // from the host glue and the object model; tests fill them with a recording page.
@@ -70,6 +74,10 @@ void WebViewMsgFlush();
 JsonValue* WebViewMsgSend(bool wait);
 
 // ---- Incoming ---------------------------------------------------------------------
+// Sorts one page message: "action" 1 and 56 queue their owner; anything else
+// is the reply of the waiting send whose number it carries, or is dropped (and
+// noted in the debug log). A number that does not fit (an "action" or "qn"
+// beyond its range, or not a whole number) gets the message dropped.
 void WebViewMsgReceive(ObjectRecord* owner, const char* utf8, size_t length);
 // A page message as the host delivers it (UTF-16, NUL-terminated): converted
 // into a buffer of the size it needs and handed to WebViewMsgReceive.

@@ -27,12 +27,34 @@ void RecPageQueueEvent(RecPage* page, const char* members) {
     RecPageInject(page, "{\"action\":56}", 0);
 }
 
-static int ActionOf(const json_value* v) {
+// The integer member name of the object itself; -1 when it has none.
+static int64_t TopInt(const json_value* v, const char* name) {
     if (!v || v->type != json_object) return -1;
     for (unsigned i = 0; i < v->u.object.length; i++)
-        if (std::string(v->u.object.values[i].name) == "action" && v->u.object.values[i].value->type == json_integer)
-            return static_cast<int>(v->u.object.values[i].value->u.integer);
+        if (std::string(v->u.object.values[i].name) == name && v->u.object.values[i].value->type == json_integer)
+            return v->u.object.values[i].value->u.integer;
     return -1;
+}
+
+// The action code of one message; -1 when it has none or one beyond an int.
+static int ActionOf(const json_value* v) {
+    int64_t action = TopInt(v, "action");
+    return action >= INT32_MIN && action <= INT32_MAX ? static_cast<int>(action) : -1;
+}
+
+// The query number of a posted text, 0 when it carries none.
+static uint32_t NumberOf(const std::string& text) {
+    JsonValue* value = JsonParse(text.data(), text.size());
+    int64_t n = TopInt(reinterpret_cast<const json_value*>(value), "qn");
+    JsonFree(value);
+    return n > 0 && n <= UINT32_MAX ? static_cast<uint32_t>(n) : 0;
+}
+
+// A reply object as the page files send it: the post's number echoed first.
+static std::string Numbered(const std::string& reply, uint32_t number) {
+    if (!number || reply.empty() || reply[0] != '{') return reply;
+    std::string member = "\"qn\":" + std::to_string(number);
+    return "{" + member + (reply.size() > 1 && reply[1] == '}' ? "" : ",") + reply.substr(1);
 }
 
 std::vector<int> RecActionsOf(const std::string& text) {
@@ -54,22 +76,23 @@ std::vector<int> RecActionsOf(const std::string& text) {
 }
 
 int32_t RecPagePost(RecPage* page, const char* utf8) {
-    page->posts.push_back({page->host, utf8});
+    uint32_t number = NumberOf(utf8);
+    page->posts.push_back({page->host, utf8, number});
     std::vector<int> actions = RecActionsOf(utf8);
     if (actions.empty()) return 0;
     int last = actions.back();
     if (last == 15) {
         if (page->events.empty()) {
-            page->pending.push_back({page->owner, "{}", 0});
+            page->pending.push_back({page->owner, Numbered("{}", number), 0});
         } else {
-            page->pending.push_back({page->owner, "{\"action\":8," + page->events.front() + "}", 0});
+            page->pending.push_back({page->owner, Numbered("{\"action\":8," + page->events.front() + "}", number), 0});
             page->events.erase(page->events.begin());
         }
         return 0;
     }
     for (const RecAnswer& a : page->answers) {
         if (a.action != last) continue;
-        if (a.delayTurns != kRecNever) page->pending.push_back({page->owner, a.reply, a.delayTurns});
+        if (a.delayTurns != kRecNever) page->pending.push_back({page->owner, Numbered(a.reply, number), a.delayTurns});
         break;
     }
     return 0;

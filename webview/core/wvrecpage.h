@@ -16,6 +16,7 @@ constexpr int kRecNever = -1;
 struct RecPost {
     void* host;
     std::string text;
+    uint32_t number;       // the query number the text carries ("qn"), 0 when none
 };
 
 struct RecAnswer {
@@ -51,7 +52,8 @@ void RecPageInject(RecPage* page, const char* text, int delayTurns);
 // Queues a page event (the members of an "action" 8 reply) and announces it
 // with "action" 56 the way the page files do.
 void RecPageQueueEvent(RecPage* page, const char* members);
-// The client posts a text: recorded; the last action in it is answered.
+// The client posts a text: recorded; the last action in it is answered, with
+// the text's query number echoed in the reply as the page files do.
 int32_t RecPagePost(RecPage* page, const char* utf8);
 // One pump turn: messages whose delay ran out are delivered, in order.
 void RecPagePumpTurn(RecPage* page);

@@ -1,6 +1,7 @@
 // qovbridge.js - the page's end of the web-view channel: takes the client's
 // messages (single or "msgs" batches, in order), answers every post exactly
-// once, keeps the page's event queue and announces it with "action" 56.
+// once (with the post's number), keeps the page's event queue and announces it
+// with "action" 56.
 (function () {
   'use strict';
   var webview = window.chrome && window.chrome.webview;
@@ -28,7 +29,7 @@
     if (!noticeTimer) noticeTimer = setInterval(announce, kNoticeRepeatMs);
   }
 
-  // A page event for the client: {name, ev, ...} as the event Parts define.
+  // A page event for the client: {name, ev, ...} as the client's event records define.
   window.QovPostEvent = function (ev) {
     events.push(ev);
     if (events.length === 1) announce();
@@ -59,6 +60,17 @@
     }
   }
 
+  // The answer to a post carries the post's number ("qn"), so the client
+  // gives it to the query that is waiting for it and to no other.
+  function numbered(reply, number) {
+    var out = {};
+    if (reply && typeof reply === 'object' && !Array.isArray(reply)) {
+      for (var k in reply) if (k !== 'qn') out[k] = reply[k];
+    }
+    if (typeof number === 'number' && Math.floor(number) === number && number > 0) out.qn = number;
+    return out;
+  }
+
   webview.addEventListener('message', function (e) {
     var reply;
     var msg = null;
@@ -67,7 +79,9 @@
     } catch (err) {
       msg = null;
     }
+    var number;
     if (msg && typeof msg === 'object') {
+      number = msg.qn;
       var list = Array.isArray(msg.msgs) ? msg.msgs : [msg];
       for (var i = 0; i < list.length; i++) {
         var r = carryOut(list[i]);
@@ -75,7 +89,7 @@
       }
     }
     // Exactly one answer per post, so the client's wait ends at once.
-    post(reply !== undefined ? reply : {});
+    post(numbered(reply, number));
   });
 
   post({ action: kLoaded });

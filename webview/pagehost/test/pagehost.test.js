@@ -64,9 +64,9 @@ test('navigate, loaded notice, query reply before its acknowledgement, resize', 
   c.send('P', JSON.stringify({ msgs: [
     { action: 26, en: '#qovforms', pv: '<span id="C9">hello</span>' },
     { action: 9, en: '#C9', pn: 'textContent' },
-  ] }));
+  ], qn: 5 }));
   await c.until((f) => f.some((x) => x.type === 'K'));
-  assert.deepEqual(c.frames, [{ type: 'W', text: '{"data":"hello"}' }, { type: 'K', text: '' }]);
+  assert.deepEqual(c.frames, [{ type: 'W', text: '{"data":"hello","qn":5}' }, { type: 'K', text: '' }]);
 
   const size = Buffer.alloc(8);
   size.writeUInt32LE(640, 0);

@@ -108,3 +108,27 @@ test('page events: 56 announced, fetched one by one with 15, then {}', async () 
   await page.waitForTimeout(500);
   assert.deepEqual(await page.evaluate(() => window.__qovDrain()), [], 'no notice once the queue is empty');
 });
+
+test('every answer carries the number of the post it answers', async () => {
+  await page.evaluate(() => { QovPostEvent({ name: 'C7', ev: 4, qn: 99 }); });
+  await page.waitForTimeout(20);
+  await page.evaluate(() => window.__qovDrain());
+  const cases = [
+    { msg: { action: 9, en: '#C2', pn: 'value', qn: 41 }, answer: { data: 'v2', qn: 41 }, why: 'a query' },
+    { msg: { msgs: [{ action: 24, en: '#C2', pn: 'value', pv: 'v3' }], qn: 42 }, answer: { qn: 42 },
+      why: 'a batch of commands: the number is the batch\'s' },
+    { msg: { msgs: [{ action: 28, en: '#C3', pn: 'width' }], qn: 4294967295 }, answer: { data: '40px', qn: 4294967295 },
+      why: 'the largest number' },
+    { msg: { action: 15, qn: 43 }, answer: { action: 8, name: 'C7', ev: 4, qn: 43 },
+      why: 'an event: the post\'s number, not a "qn" the event held' },
+    { msg: { action: 15, qn: 44 }, answer: { qn: 44 }, why: 'the empty answer of the fetch' },
+    { msg: { action: 30, js: '({qn: 7, res: "x"})', qn: 45 }, answer: { res: '[object Object]', qn: 45 },
+      why: 'a script result' },
+    { msg: { action: 999, qn: 46 }, answer: { qn: 46 }, why: 'an unknown action' },
+    { msg: { action: 9, en: '#C2', pn: 'value' }, answer: { data: 'v3' }, why: 'no number: none in the answer' },
+    { msg: { action: 999, qn: 'x' }, answer: {}, why: 'a number as text is not echoed' },
+    { msg: { action: 999, qn: 2.5 }, answer: {}, why: 'nor one that is no whole number' },
+    { msg: '{"action": 9, "qn": 47', answer: {}, why: 'not JSON: no number to echo' },
+  ];
+  for (const c of cases) assert.deepEqual(await post(c.msg), [c.answer], c.why);
+});
