@@ -145,7 +145,17 @@ int32_t WebWindowCreateHost(ObjectRecord* window, uint32_t webMode) {
     if (w->webHost) WebViewClose(w->webHost);
     w->webHost = nullptr;
     void* host = nullptr;
-    if (!WebViewCreate(window, &host, nullptr, webMode == kWebModeHosted)) return kErrNoWebHost;
+    // Making the view pumps messages until its page is ready; a request taken
+    // meanwhile may destroy a registered window, whose record must then stay
+    // untouched.
+    ObjectRef ref = ObjectRefOf(window);
+    bool registered = ObjectRefAlive(ref);
+    bool made = WebViewCreate(window, &host, nullptr, webMode == kWebModeHosted);
+    if (registered && !ObjectRefAlive(ref)) {
+        WebViewClose(host);
+        return kErrNoWebHost;
+    }
+    if (!made) return kErrNoWebHost;
     w->webHost = host;
     return 0;
 }

@@ -74,7 +74,7 @@ static JsonValue* CloseMessage(bool sendNow) {
         return nullptr;
     }
     if (gJsonMsgBuf.length == 0) return nullptr;
-    if (!TextBufEnsure50(&gJsonMsgBuf, gJsonMsgBuf.length + 2)) {
+    if (!JsonMsgBufEnsure(&gJsonMsgBuf, gJsonMsgBuf.length + 2)) {
         gJsonMsgBuf.failed = false;
         MarkMessageEmpty();
         return nullptr;

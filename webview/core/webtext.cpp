@@ -59,7 +59,7 @@ bool TextBufEnsure(TextBuf* buf, uint32_t size, uint32_t step, const char* text)
     return !buf->failed;
 }
 
-bool TextBufEnsure50(TextBuf* buf, uint32_t size) { return TextBufEnsure(buf, size, kJsonGrowStep, nullptr); }
+bool JsonMsgBufEnsure(TextBuf* buf, uint32_t size) { return TextBufEnsure(buf, size, kJsonGrowStep, nullptr); }
 
 void TextBufReset(TextBuf* buf, uint32_t minimum) {
     buf->failed = false;
@@ -206,7 +206,7 @@ void HtmlReset() {
 
 static void JsonAppend(const char* bytes, uint32_t n) {
     if (gJsonMsgBuf.failed) return;
-    if (!TextBufEnsure50(&gJsonMsgBuf, gJsonMsgBuf.length + n + 10)) return;
+    if (!JsonMsgBufEnsure(&gJsonMsgBuf, gJsonMsgBuf.length + n + 10)) return;
     memcpy(gJsonMsgBuf.data + gJsonMsgBuf.length, bytes, n);
     gJsonMsgBuf.length += n;
     gJsonMsgBuf.data[gJsonMsgBuf.length] = 0;

@@ -30,7 +30,9 @@ constexpr uint32_t kHtmlBufMinimum = 10240;
 // Makes room for size bytes (growing by step, at least 256); with a text the
 // contents are replaced by it. False when the buffer could not grow.
 bool TextBufEnsure(TextBuf* buf, uint32_t size, uint32_t step, const char* text);
-bool TextBufEnsure50(TextBuf* buf, uint32_t size);
+// Room for size bytes in a buffer of JSON messages, which grow in the small
+// steps of the page channel.
+bool JsonMsgBufEnsure(TextBuf* buf, uint32_t size);
 void TextBufReset(TextBuf* buf, uint32_t minimum);
 void TextBufFree(TextBuf* buf);
 // The writers' block source; tests replace it to make growth fail.
