@@ -132,8 +132,8 @@ bool QofCheckRowReferences(const QofFile* f, ObjectCreateRecord* cr, const char*
 // True when the stream gives a table index in property id that is not below limit.
 bool QofIndexOutOfRange(const ObjectCreateRecord* cr, uint32_t id, uint32_t limit);
 // The property ids holding table indexes of records made earlier in the load.
-extern const uint16_t kQofIndexProps[];
 constexpr uint32_t kQofIndexPropCount = 6;
+extern const uint16_t kQofIndexProps[kQofIndexPropCount];
 constexpr uint16_t kQofPropSubMenu = 283;
 void QofFileFree(QofFile* f);
 

@@ -189,11 +189,15 @@ TEST(QofRead, MutatedFilesGiveTheirMessage) {
         ReadResult r = Read(bytes);
         EXPECT_EQ(r.err, std::string(c.expect)) << c.why;
         EXPECT_EQ(r.ok, c.expect[0] == 0) << c.why;
-        if (r.ok && std::string(c.why).find("NUL is cut") != std::string::npos)
+        if (r.ok && std::string(c.why).find("NUL is cut") != std::string::npos) {
             EXPECT_EQ(std::string(r.f.rows[1].name), std::string(31, 'N'));
-        if (r.ok && std::string(c.why).find("resource name") != std::string::npos)
+        }
+        if (r.ok && std::string(c.why).find("resource name") != std::string::npos) {
             EXPECT_EQ(std::string(r.chain->next->name), std::string(31, 'R'));
-        if (r.ok && std::string(c.why).find("version 4") != std::string::npos) EXPECT_TRUE(r.f.oldFormat);
+        }
+        if (r.ok && std::string(c.why).find("version 4") != std::string::npos) {
+            EXPECT_TRUE(r.f.oldFormat);
+        }
         if (!r.ok) {
             EXPECT_EQ(r.f.rows, nullptr) << c.why << ": nothing stays allocated";
             EXPECT_EQ(r.chain, nullptr) << c.why;
@@ -228,7 +232,9 @@ TEST(QofRead, StreamIndexesAreChecked) {
         std::vector<uint8_t> bytes = qofbuild::Build(form);
         ReadResult r = Read(bytes);
         EXPECT_EQ(r.ok, c.ok) << c.why << ": " << r.err;
-        if (!c.ok) EXPECT_EQ(r.err, kQofErrDecodeObject) << c.why;
+        if (!c.ok) {
+            EXPECT_EQ(r.err, kQofErrDecodeObject) << c.why;
+        }
         Release(&r);
     }
 }
@@ -370,9 +376,13 @@ TEST(QofResources, LookupByNameOrNumber) {
     };
     for (const Case& c : cases) {
         const FormResource* res = FormResFind(r.chain, c.kind, c.number, c.name);
-        if (!c.expect) EXPECT_EQ(res, nullptr) << c.why;
-        else if (!res) ADD_FAILURE() << c.why;
-        else EXPECT_STREQ(res->name, c.expect) << c.why;
+        if (!c.expect) {
+            EXPECT_EQ(res, nullptr) << c.why;
+        } else if (!res) {
+            ADD_FAILURE() << c.why;
+        } else {
+            EXPECT_STREQ(res->name, c.expect) << c.why;
+        }
     }
     Release(&r);
 }
