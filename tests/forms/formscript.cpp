@@ -14,22 +14,33 @@ using namespace qofbuild;
 
 namespace {
 
+// An edit, list or tree view with a border.
+Stream Bordered(int32_t left, int32_t top, int32_t width, int32_t height) {
+    Stream s = ControlStream("", left, top, width, height);
+    s.Int(kIdBorder, 1);
+    return s;
+}
+
 // The form, hidden in the file so that the server can register its events
 // before it shows the window. The rows' handles follow the window's in
-// creation order: the loaded window takes +1, then each row one more.
+// creation order: the loaded window takes +1, then each row one more. The
+// group box comes after the controls it frames: sibling windows made later
+// lie below the earlier ones, so the frame does not paint over them.
 Form AddressForm() {
     Form form;
     form.formName = "Address";
     form.objects.push_back({"AddrWin", 25, WindowStream("Address entry", 120, 90, 440, 320, false)});
-    form.objects.push_back({"Frame", 20, ControlStream("Person", 10, 8, 420, 130)});            // +2
-    form.objects.push_back({"NameLbl", 15, ControlStream("Name", 25, 35, 70, 20)});            // +3
-    form.objects.push_back({"NameEdit", 6, ControlStream("Ada Lovelace", 100, 32, 220, 22)});  // +4
-    form.objects.push_back({"CityLbl", 15, ControlStream("City", 25, 70, 70, 20)});            // +5
-    form.objects.push_back({"CityCombo", 12, ControlStream("", 100, 67, 220, 120)});           // +6
-    form.objects.push_back({"People", 36, ControlStream("", 10, 145, 210, 110)});              // +7
-    form.objects.push_back({"Groups", 37, ControlStream("", 225, 145, 205, 110)});             // +8
-    form.objects.push_back({"OkBtn", 1, ControlStream("OK", 260, 265, 80, 26)});               // +9
-    form.objects.push_back({"CancelBtn", 1, ControlStream("Cancel", 350, 265, 80, 26)});       // +10
+    form.objects.push_back({"NameLbl", 15, ControlStream("Name", 25, 35, 70, 20)});            // +2
+    Stream name = ControlStream("Ada Lovelace", 100, 32, 220, 22);
+    name.Int(kIdBorder, 1);
+    form.objects.push_back({"NameEdit", 6, name});                                             // +3
+    form.objects.push_back({"CityLbl", 15, ControlStream("City", 25, 70, 70, 20)});            // +4
+    form.objects.push_back({"CityCombo", 12, ControlStream("", 100, 67, 220, 120)});           // +5
+    form.objects.push_back({"People", 36, Bordered(10, 145, 210, 110)});                       // +6
+    form.objects.push_back({"Groups", 37, Bordered(225, 145, 205, 110)});                      // +7
+    form.objects.push_back({"OkBtn", 1, ControlStream("OK", 260, 265, 80, 26)});               // +8
+    form.objects.push_back({"CancelBtn", 1, ControlStream("Cancel", 350, 265, 80, 26)});       // +9
+    form.objects.push_back({"Frame", 20, ControlStream("Person", 10, 8, 420, 130)});            // +10
     form.objects.push_back({"MainMenu", 8, ControlStream("&File;&New;&Save;-;E&xit", 0, 0, 0, 0)});  // +11
     return form;
 }
@@ -109,26 +120,26 @@ void WriteTest(FILE* f, const std::vector<uint8_t>& file) {
           "send 2407 u32 $win u32 0\n"
           "expect 1130 u32 13 textz \"Address entry\"\n"
           "# The form's objects answer like the server's own: texts and rectangles.\n"
-          "send 2407 u32 $win+4 u32 0\n"
+          "send 2407 u32 $win+3 u32 0\n"
           "expect 1130 u32 12 textz \"Ada Lovelace\"\n"
-          "send 2407 u32 $win+9 u32 0\n"
+          "send 2407 u32 $win+8 u32 0\n"
           "expect 1130 u32 2 textz \"OK\"\n"
-          "send 2414 u32 $win+9 u32 295 u32 0 fill 20 0 u32 0\n"
+          "send 2414 u32 $win+8 u32 295 u32 0 fill 20 0 u32 0\n"
           "expect 1129 u32 0 i32 260 u8 8 any 3\n"
-          "send 2414 u32 $win+9 u32 338 u32 0 fill 20 0 u32 0\n"
+          "send 2414 u32 $win+8 u32 338 u32 0 fill 20 0 u32 0\n"
           "expect 1129 u32 0 i32 265 u8 8 any 3\n"
           "send 2407 u32 $win+11 u32 4\n"
           "expect 1130 u32 4 textz \"Exit\"\n"
           "# $CLICK registered on the form's OK button, the window shown; the\n"
           "# clicker presses OK and the wait answers with the click.\n"
-          "send 2418 u32 $win+9 u32 4 u32 0 u32 0 u32 0 u32 0 u32 1 u32 0\n"
+          "send 2418 u32 $win+8 u32 4 u32 0 u32 0 u32 0 u32 0 u32 1 u32 0\n"
           "expect 1102 u32 0\n"
           "send 2401 u32 $win u32 0 u32 0 u32 0 u32 0\n"
           "expect 1102 u32 0\n"
           "expect-window \"Address entry\" visible\n"
           "send 1105 seq=5 u32 0\n"
-          "expect 1142 u32 0 u32 0 u32 $win+9 u32 0 u32 0 i32 4 rest\n"
-          "send 2402 u32 $win+9\n"
+          "expect 1142 u32 0 u32 0 u32 $win+8 u32 0 u32 0 i32 4 rest\n"
+          "send 2402 u32 $win+8\n"
           "expect 1102 u32 0\n"
           "# The last form error is empty after a successful load.\n", f);
     fputs(MethodCall("seq=6", 48, {}, {}).c_str(), f);
@@ -137,7 +148,7 @@ void WriteTest(FILE* f, const std::vector<uint8_t>& file) {
           "send 2403 u32 $win\n"
           "expect 1102 u32 0\n"
           "expect-window \"Address entry\" absent\n"
-          "send 2407 u32 $win+9 u32 0\n"
+          "send 2407 u32 $win+8 u32 0\n"
           "expect 1102 i32 -3\n"
           "send 1011 u32 0\n"
           "expect 1102 u32 0\n"
@@ -155,9 +166,15 @@ void WriteDemo(FILE* f, const std::vector<uint8_t>& file) {
     fputs(FetchAnswer(file).c_str(), f);
     fputs("expect 1102 seq=2 u32 327680\n", f);
     fputs("# The program fills the combo box and shows the form.\n"
-          "send 2409 u32 $win+6 i32 -1 u32 6 text \"London\"\n"
+          "send 2409 u32 $win+5 i32 -1 u32 6 text \"London\"\n"
           "expect 1102 rest\n"
-          "send 2409 u32 $win+6 i32 -1 u32 5 text \"Paris\"\n"
+          "send 2409 u32 $win+5 i32 -1 u32 5 text \"Paris\"\n"
+          "expect 1102 rest\n"
+          "send 2409 u32 $win+6 i32 -1 u32 12 text \"Ada Lovelace\"\n"
+          "expect 1102 rest\n"
+          "send 2409 u32 $win+6 i32 -1 u32 14 text \"Charles Babbag\"\n"
+          "expect 1102 rest\n"
+          "send 2409 u32 $win+7 i32 -1 u32 7 text \"Friends\"\n"
           "expect 1102 rest\n"
           "send 2401 u32 $win u32 0 u32 0 u32 0 u32 0\n"
           "expect 1102 u32 0\n"

@@ -38,7 +38,7 @@ struct Stream {
 
 // Property ids the tests write.
 enum : uint16_t {
-    kIdHeight = 15, kIdLeft = 18, kIdName = 24, kIdText = 29, kIdTitle = 30, kIdTop = 31, kIdVisible = 33,
+    kIdBorder = 4, kIdHeight = 15, kIdLeft = 18, kIdName = 24, kIdText = 29, kIdTitle = 30, kIdTop = 31, kIdVisible = 33,
     kIdWidth = 35, kIdWinType = 53, kIdWindow = 158, kIdWinBorder = 184, kIdInTaskbar = 185,
     kIdMdiScroll = 191, kIdImageList = 270, kIdSubMenu = 283,
 };
