@@ -366,6 +366,43 @@ TEST_F(FormLoadTest, XmlOutputIsNotAvailableYet) {
     EXPECT_EQ(TopWindowCount(), baseline_);
 }
 
+// With an XML output asked for, the event code is read: the code output gets
+// the handlers and the user code; the load itself fails while the XML writer
+// is missing.
+TEST_F(FormLoadTest, CodeOutputHoldsTheHandlersWithXml) {
+    std::string path = TempPath("qovform-code2.txt");
+    std::string code = "!" + path, xml = "!" + TempPath("qovform2.xml");
+    Form form = qofbuild::SampleForm();
+    std::string name = WriteForm(qofbuild::Build(form), "qovform.qof");
+    EXPECT_EQ(FormLoadQof(win_, name.c_str(), xml.c_str(), code.c_str(), 0, nullptr, err_),
+              kFormXmlOutputFailed + kVersion5);
+    FILE* f = fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char text[512] = {};
+    size_t n = fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    DeleteFileA(path.c_str());
+    EXPECT_EQ(std::string(text, n), "Click_OkBtn\r\n" + form.events[0].code + "\r\n@  \tRETURN\r\n\r\n" + form.userCode);
+}
+
+// The sub-objects of an owner that failed and was ignored go with it; the
+// form loads with the rest.
+TEST_F(FormLoadTest, SubObjectsOfAnIgnoredOwnerAreSkipped) {
+    Form form = AddressForm();
+    form.objects.push_back({"Status", 38, ControlStream("", 0, 280, 420, 20)});   // StatusBar: no creator yet
+    form.objects.push_back({"-", 39, ControlStream("Ready", 0, 0, 100, 0)});
+    form.objects.push_back({"-", 39, ControlStream("Line 1", 0, 0, 100, 0)});
+    form.objects.push_back({"LastBtn", 1, ControlStream("Last", 5, 250, 60, 24)});
+    int32_t rc;
+    {
+        BoxPresser presser(IDYES);
+        rc = Load(qofbuild::Build(form), kFormOptAskIgnore);
+        presser.done = true;
+    }
+    ASSERT_EQ(rc, kVersion5) << err_;
+    EXPECT_NE(FindWindowExA(win_->hwnd, nullptr, "Button", "Last"), nullptr) << "rows after the panels are made";
+}
+
 TEST_F(FormLoadTest, HiddenFormAndNoShowOption) {
     Form hidden = AddressForm();
     hidden.objects[0].stream = qofbuild::WindowStream("Hidden form", 10, 10, 200, 100, false);
