@@ -181,6 +181,14 @@ bool CreateFormWindow(FormFileContext* ctx) {
         SetError(ctx, kQofErrCreateForm);
         return false;
     }
+    // A window rendered as a page has a web-view host that would have to be
+    // told of the record exchange; this loader cannot do that yet, so such a
+    // form is refused rather than left with a host pointing at a freed record.
+    if (ObjectAsWindow(win)->webHost) {
+        ObjectDestroy(win);
+        SetError(ctx, kQofErrCreateForm);
+        return false;
+    }
     if (disabled) win->flags |= kWinFlagDisabled;
     if (!visible) win->flags |= kObjHidden;
     ctx->windowHidden = !visible;
@@ -482,6 +490,10 @@ static void CloseCodeFile(FormFileContext* ctx, SrvFileRec* codeRec, bool ok) {
 int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlOutput, const char* codeOutput,
                     uint32_t options, const uint32_t overrides[kOvCount], char* errorText) {
     if (!WindowIsEmpty(window)) return kFormWindowNotEmpty;
+    // One load at a time: the load in progress is process-wide state, and the
+    // ask box pumps messages, so a second request could arrive meanwhile.
+    // A window hosting a web view cannot take part in the record exchange yet.
+    if (gFormLoadInProgress || ObjectAsWindow(window)->webHost) return kFormReadFailed;
     if (!fileName || !fileName[0]) return kFormNameUnresolved;
     SrvFileRec codeRec = {};
     if (codeOutput && PrepSrvFileWrite(codeOutput, &codeRec) != 0) return kFormCodeNamePrep;

@@ -46,6 +46,20 @@ ObjectRecord* LookupCreator(uint32_t type, ObjectCreateRecord* cr, int32_t* code
     return MRegionCreate(type, cr, code);
 }
 
+// A tool bar stand-in (its creator lands with a later facility): notes what
+// the loader handed it and makes a region record.
+struct ToolBarSeen {
+    bool called, fromForm, showTipsGiven;
+    uint8_t kind;
+    int32_t imageList;
+};
+ToolBarSeen gToolBarSeen;
+ObjectRecord* ToolBarStandIn(uint32_t type, ObjectCreateRecord* cr, int32_t* code) {
+    gToolBarSeen = {true, gCreatingFromForm == 1, cr->given[215] && cr->values[215] == 1, gCreatingKind,
+                    cr->values[270]};
+    return MRegionCreate(type, cr, code);
+}
+
 std::string TempPath(const char* name) {
     char dir[MAX_PATH];
     GetTempPathA(sizeof dir, dir);
@@ -103,6 +117,7 @@ protected:
         RuntimeStartup();
         ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
         RegisterObjectCreator(kTypePict, LookupCreator);
+        RegisterObjectCreator(kTypeToolbar, ToolBarStandIn);
     }
     void SetUp() override {
         CreateRecordReset(&cr_);
@@ -401,6 +416,39 @@ TEST_F(FormLoadTest, SubObjectsOfAnIgnoredOwnerAreSkipped) {
     }
     ASSERT_EQ(rc, kVersion5) << err_;
     EXPECT_NE(FindWindowExA(win_->hwnd, nullptr, "Button", "Last"), nullptr) << "rows after the panels are made";
+}
+
+// Around a creator: the creating-from-a-form bytes and the kind; table
+// indexes become the handles of the entries; old writers' tool bars get ShowTips.
+TEST_F(FormLoadTest, CreatorsGetResolvedRecords) {
+    struct Case {
+        uint32_t writerBuild;
+        bool showTips;
+        const char* why;
+    };
+    const Case cases[] = {
+        {0, true, "a file from a writer of build 0: tool bars show their tips"},
+        {10601, false, "this client's files keep what the stream says"},
+    };
+    for (const Case& c : cases) {
+        if (ObjectIsLive(win_)) ObjectDestroy(win_);
+        SetUp();
+        Form form = AddressForm();
+        form.writerBuild = c.writerBuild;
+        Stream bar = ControlStream("", 0, 0, 400, 28);
+        bar.Int(qofbuild::kIdImageList, 2);     // entry 2: the Name label
+        form.objects.insert(form.objects.begin() + 4, {"Tools", 40, bar});
+        gToolBarSeen = {};
+        ASSERT_EQ(Load(qofbuild::Build(form)), kVersion5) << err_;
+        EXPECT_TRUE(gToolBarSeen.called);
+        EXPECT_TRUE(gToolBarSeen.fromForm) << c.why;
+        EXPECT_EQ(gToolBarSeen.kind, 40) << c.why;
+        EXPECT_EQ(gToolBarSeen.showTipsGiven, c.showTips) << c.why;
+        ObjectRecord* name = ObjectFromHwnd(FindWindowExA(win_->hwnd, nullptr, "Static", "Name"));
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(static_cast<uint32_t>(gToolBarSeen.imageList), name->handle) << "index 2 names the label row";
+        EXPECT_EQ(gCreatingFromForm, 0) << "cleared after the call";
+    }
 }
 
 TEST_F(FormLoadTest, HiddenFormAndNoShowOption) {
