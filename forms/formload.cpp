@@ -476,6 +476,13 @@ static int32_t FetchFormFile(const char* fileName, uint8_t** data, uint32_t* siz
     return fileName[0] == kClientPathMark ? kFormCantOpen : kFormNameUnresolved;
 }
 
+// A code output prepared for the server has a temporary local file already;
+// a load that stops before using it removes it.
+static int32_t DropCodeOutput(SrvFileRec* codeRec, int32_t result) {
+    if (codeRec->temporary) DeleteFileA(codeRec->localPath);
+    return result;
+}
+
 static void CloseCodeFile(FormFileContext* ctx, SrvFileRec* codeRec, bool ok) {
     if (!(ctx->flags & kFcCodeFileOpen)) return;
     CloseHandle(CodeFileOf(ctx));
@@ -498,18 +505,18 @@ int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlO
     SrvFileRec codeRec = {};
     if (codeOutput && PrepSrvFileWrite(codeOutput, &codeRec) != 0) return kFormCodeNamePrep;
     auto* ctx = static_cast<FormFileContext*>(GuardedAlloc(sizeof(FormFileContext)));
-    if (!ctx) return kFormNoContextMemory;
+    if (!ctx) return DropCodeOutput(&codeRec, kFormNoContextMemory);
     memset(ctx, 0, sizeof *ctx);
     if (!FormStreamBufReserve(1)) {
         GuardedFree(ctx);
-        return kFormNoStreamMemory;
+        return DropCodeOutput(&codeRec, kFormNoStreamMemory);
     }
     uint8_t* data = nullptr;
     uint32_t size = 0;
     int32_t fetched = FetchFormFile(fileName, &data, &size);
     if (fetched != 0) {
         GuardedFree(ctx);
-        return fetched;
+        return DropCodeOutput(&codeRec, fetched);
     }
     ctx->file.data = data;
     ctx->file.size = size;
@@ -521,7 +528,7 @@ int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlO
         if (h == INVALID_HANDLE_VALUE) {
             CacheFreeData(data);
             GuardedFree(ctx);
-            return kFormCodeFileCreate;
+            return DropCodeOutput(&codeRec, kFormCodeFileCreate);
         }
         ctx->codeFile = h;
         ctx->flags |= kFcCodeFileOpen;
