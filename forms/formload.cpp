@@ -496,6 +496,8 @@ static void CloseCodeFile(FormFileContext* ctx, SrvFileRec* codeRec, bool ok) {
 
 int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlOutput, const char* codeOutput,
                     uint32_t options, const uint32_t overrides[kOvCount], char* errorText) {
+    // The record exchange needs a native window record on both sides.
+    if (!NativeWindowOf(window)) return kFormReadFailed;
     if (!WindowIsEmpty(window)) return kFormWindowNotEmpty;
     // One load at a time: the load in progress is process-wide state, and the
     // ask box pumps messages, so a second request could arrive meanwhile.
