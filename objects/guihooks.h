@@ -29,6 +29,7 @@ struct GuiHooks {
     int (*htmlTranslateAccel)(ObjectRecord* html, MSG* m);      // 1: handled
     // Windows.
     int32_t (*windowFormMethod)(ObjectRecord* win, MethodCallRec* call);    // form file methods
+    void (*formWindowFree)(ObjectRecord* win);       // a loaded form's resources and name
     int32_t (*windowRibbonMethod)(ObjectRecord* win, MethodCallRec* call);  // methods 42-45
     void (*ribbonCreate)(ObjectRecord* win, int adjust);
     void (*ribbonDestroy)(ObjectRecord* win);

@@ -34,7 +34,8 @@
 //   ignore the remainder), contains "s" (expect only: the body holds s),
 //   capture NAME (expect only: keeps the u32 found there as $NAME).
 // Wherever a number goes, $NAME stands for a captured value: a handle the client
-// answered can be sent back in later requests and compared in later answers.
+// answered can be sent back in later requests and compared in later answers;
+// $NAME+N stands for the captured value plus N.
 // The window steps need the Windows build (the server then shares the client's
 // Wine display); the host build reports them as failures.
 #include <cerrno>
@@ -173,8 +174,15 @@ static bool ParseFields(const std::vector<std::string>& w, size_t from, Step* st
         auto need = [&](int n) { return i + n <= w.size(); };
         if (op == "u8" || op == "u16" || op == "u32" || op == "i32" || op == "u64" || op == "any") {
             if (!need(1)) return false;
-            if (op != "any" && w[i].size() > 1 && w[i][0] == '$') f.var = w[i++].substr(1);
-            else if (!ParseNum(w[i++], &f.num)) return false;
+            if (op != "any" && w[i].size() > 1 && w[i][0] == '$') {
+                // $NAME+N: a captured value plus N (handles given out in a row).
+                f.var = w[i++].substr(1);
+                size_t plus = f.var.find('+');
+                if (plus != std::string::npos) {
+                    if (!ParseNum(f.var.substr(plus + 1), &f.num)) return false;
+                    f.var.resize(plus);
+                }
+            } else if (!ParseNum(w[i++], &f.num)) return false;
         } else if (op == "capture") {
             if (!need(1) || w[i].empty() || w[i][0] == '"') return false;
             f.var = w[i++];
@@ -391,7 +399,7 @@ static bool FieldNum(const Step& st, const Field& f, long long* v) {
         Fail(st.line, "$%s was not captured before", f.var.c_str());
         return false;
     }
-    *v = static_cast<long long>(it->second);
+    *v = static_cast<long long>(it->second) + f.num;
     return true;
 }
 

@@ -1,0 +1,477 @@
+// formload_test.cpp - FormLoadQof under Wine with files from the tests' own
+// builder: a form of every text, list and menu kind loads into an empty
+// window and is read back with Win32 queries; the refusals (a window with a
+// child, an object kind without creator, a failing creator with and without
+// the ask option, a newer version, an interrupted save); the resources during
+// and after the load; the code output file.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "controls/controls.h"
+#include "forms/formload.h"
+#include "forms/qofbuild.h"
+#include "objects/crstream.h"
+#include "objects/guihooks.h"
+#include "objects/objops.h"
+#include "objects/objrecord.h"
+#include "objects/window.h"
+#include "session/util/mem.h"
+
+using qofbuild::ControlStream;
+using qofbuild::Form;
+using qofbuild::Stream;
+
+namespace {
+
+constexpr int32_t kVersion5 = 5 * 65536;
+
+// A picture stand-in for the resource tests: the picture creator lands with
+// a later facility, so the test registers its own for the Pict type. It looks
+// up the form's bitmap "Logo" while the load runs and makes a region record.
+std::string gLookupDuringLoad;
+ObjectRecord* LookupCreator(uint32_t type, ObjectCreateRecord* cr, int32_t* code) {
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    uint16_t flags = 0;
+    if (FormResGetData(nullptr, 3, 0, "Logo", &data, &size, &flags)) {
+        gLookupDuringLoad.assign(reinterpret_cast<char*>(data), size);
+        LocalFreeMem(data);
+    }
+    return MRegionCreate(type, cr, code);
+}
+
+// A tool bar stand-in (its creator lands with a later facility): notes what
+// the loader handed it and makes a region record.
+struct ToolBarSeen {
+    bool called, fromForm, showTipsGiven;
+    uint8_t kind;
+    int32_t imageList;
+};
+ToolBarSeen gToolBarSeen;
+ObjectRecord* ToolBarStandIn(uint32_t type, ObjectCreateRecord* cr, int32_t* code) {
+    gToolBarSeen = {true, gCreatingFromForm == 1, cr->given[215] && cr->values[215] == 1, gCreatingKind,
+                    cr->values[270]};
+    return MRegionCreate(type, cr, code);
+}
+
+std::string TempPath(const char* name) {
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    return std::string(dir) + name;
+}
+
+// Writes the file and answers its client-path name ("!" + path).
+std::string WriteForm(const std::vector<uint8_t>& bytes, const char* name) {
+    std::string path = TempPath(name);
+    FILE* f = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    return "!" + path;
+}
+
+BOOL CALLBACK CountOurs(HWND wnd, LPARAM count) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    if (pid == GetCurrentProcessId() && IsWindow(wnd)) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+int TopWindowCount() {
+    int n = 0;
+    EnumWindows(CountOurs, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+// A form of the text, list and menu kinds: buttons, edits, a combo box, a list
+// view, a tree view, a group box, a label and a menu with two items.
+Form AddressForm() {
+    Form form;
+    form.formName = "Address";
+    form.objects.push_back({"AddrWin", 25, qofbuild::WindowStream("Address entry", 60, 60, 420, 300)});
+    form.objects.push_back({"Frame", 20, ControlStream("Person", 5, 5, 400, 120)});
+    form.objects.push_back({"NameLbl", 15, ControlStream("Name", 15, 25, 60, 20)});
+    form.objects.push_back({"NameEdit", 6, ControlStream("Ada", 80, 25, 200, 22)});
+    form.objects.push_back({"CityCombo", 12, ControlStream("", 80, 55, 200, 120)});
+    form.objects.push_back({"People", 36, ControlStream("", 5, 130, 200, 100)});
+    form.objects.push_back({"Groups", 37, ControlStream("", 210, 130, 195, 100)});
+    form.objects.push_back({"OkBtn", 1, ControlStream("OK", 240, 240, 80, 26)});
+    form.objects.push_back({"CancelBtn", 1, ControlStream("Cancel", 325, 240, 80, 26)});
+    form.objects.push_back({"MainMenu", 8, ControlStream("&File", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, ControlStream("&Save", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, ControlStream("E&xit", 0, 0, 0, 0)});
+    form.resources.push_back({2001, "Logo", 3, 0, {'B', 'M', 'x'}});
+    return form;
+}
+
+class FormLoadTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        GuiInstallHooks();
+        ControlsInstall();
+        FormsInstall();
+        RuntimeStartup();
+        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+        RegisterObjectCreator(kTypePict, LookupCreator);
+        RegisterObjectCreator(kTypeToolbar, ToolBarStandIn);
+    }
+    void SetUp() override {
+        CreateRecordReset(&cr_);
+        cr_.winType = kWinNormal;
+        cr_.width = 200, cr_.height = 100;
+        cr_.units = kUnitsPixels;
+        int32_t code = 0;
+        win_ = WindowObjectCreate(nullptr, &cr_, &code);
+        ASSERT_NE(nullptr, win_) << code;
+        handle_ = win_->handle;
+        baseline_ = TopWindowCount();
+    }
+    void TearDown() override {
+        if (ObjectIsLive(win_)) ObjectDestroy(win_);
+    }
+    int32_t Load(const std::vector<uint8_t>& bytes, uint32_t options = 0, const char* code = nullptr) {
+        err_[0] = 0;
+        std::string name = WriteForm(bytes, "qovform.qof");
+        return FormLoadQof(win_, name.c_str(), nullptr, code, options, nullptr, err_);
+    }
+    ObjectCreateRecord cr_;
+    ObjectRecord* win_ = nullptr;
+    uint32_t handle_ = 0;
+    int baseline_ = 0;
+    char err_[kFormErrTextSize + 1] = {};
+};
+
+std::string WindowText(HWND wnd) {
+    char text[256] = {};
+    GetWindowTextA(wnd, text, sizeof text);
+    return text;
+}
+
+TEST_F(FormLoadTest, AddressFormLoadsIntoTheAskingWindow) {
+    HWND empty = win_->hwnd;
+    int32_t rc = Load(qofbuild::Build(AddressForm()));
+    ASSERT_EQ(rc, kVersion5) << err_;
+    // The asking object now is the form: same record, same handle; the old
+    // empty window is gone.
+    ASSERT_TRUE(ObjectIsLive(win_));
+    EXPECT_EQ(ObjectFromHandle(handle_), win_);
+    EXPECT_FALSE(IsWindow(empty));
+    HWND wnd = win_->hwnd;
+    ASSERT_TRUE(IsWindow(wnd));
+    EXPECT_EQ(WindowText(wnd), "Address entry");
+    EXPECT_TRUE(IsWindowVisible(wnd));
+    EXPECT_EQ(ObjectFromHwnd(wnd), win_);
+    struct Child {
+        const char* cls;
+        const char* text;
+        int left, top, width, height;
+    };
+    const Child children[] = {
+        {"Button", "OK", 240, 240, 80, 26},       {"Button", "Cancel", 325, 240, 80, 26},
+        {"Edit", nullptr, 80, 25, 200, 22},        {"Button", "Person", 5, 5, 400, 120},
+        {"SysListView32", nullptr, 5, 130, 200, 100}, {"SysTreeView32", nullptr, 210, 130, 195, 100},
+    };
+    POINT origin = {0, 0};
+    ClientToScreen(wnd, &origin);
+    for (const Child& c : children) {
+        HWND child = FindWindowExA(wnd, nullptr, c.cls, c.text);
+        ASSERT_NE(child, nullptr) << c.cls << " " << (c.text ? c.text : "");
+        RECT r;
+        GetWindowRect(child, &r);
+        EXPECT_EQ(r.left - origin.x, c.left) << c.cls;
+        EXPECT_EQ(r.top - origin.y, c.top) << c.cls;
+        EXPECT_EQ(r.right - r.left, c.width) << c.cls;
+        EXPECT_EQ(r.bottom - r.top, c.height) << c.cls;
+        ObjectRecord* rec = ObjectFromHwnd(child);
+        ASSERT_NE(rec, nullptr) << c.cls;
+        EXPECT_EQ(rec->parent, win_) << c.cls << ": re-parented to the asking record";
+    }
+    // An edit keeps its text itself (FindWindowEx does not see it): read it back.
+    EXPECT_EQ(WindowText(FindWindowExA(wnd, nullptr, "Edit", nullptr)), "Ada");
+    EXPECT_NE(FindWindowExA(wnd, nullptr, "ComboBox", nullptr), nullptr);
+    WindowRecord* w = ObjectAsWindow(win_);
+    ASSERT_NE(w->menus, nullptr);
+    EXPECT_EQ(w->menus->parent, win_);
+    HMENU bar = GetMenu(wnd);
+    ASSERT_NE(bar, nullptr);
+    char item[64] = {};
+    GetMenuStringA(GetSubMenu(bar, 0), 1, item, sizeof item, MF_BYPOSITION);
+    EXPECT_STREQ(item, "E&xit");
+    ASSERT_NE(w->formName, nullptr);
+    EXPECT_STREQ(w->formName, "Address");
+    // The resources stay with the window.
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    ASSERT_TRUE(FormResGetData(win_, 3, 2001, nullptr, &data, &size, nullptr));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), "BMx");
+    LocalFreeMem(data);
+}
+
+TEST_F(FormLoadTest, WindowWithAChildIsRefused) {
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.width = 50, cr_.height = 20;
+    int32_t code = 0;
+    ObjectRecord* child = ObjectCreate(kTypeButton, &cr_, &code);
+    ASSERT_NE(child, nullptr);
+    HWND before = win_->hwnd;
+    EXPECT_EQ(Load(qofbuild::Build(AddressForm())), kFormWindowNotEmpty);
+    EXPECT_EQ(win_->hwnd, before);
+    EXPECT_EQ(win_->children, child);
+    EXPECT_EQ(TopWindowCount(), baseline_);
+}
+
+// Loads that fail: the result, the message, and no window left behind.
+TEST_F(FormLoadTest, FailedLoadsLeaveNothing) {
+    struct Case {
+        const char* why;
+        std::vector<uint8_t> file;
+        int32_t expect;
+        const char* message;
+    };
+    Form kind3 = AddressForm();
+    kind3.objects[3].kind = 3;
+    Form noCreator = AddressForm();
+    noCreator.objects.push_back({"Bar", 21, ControlStream("", 5, 280, 100, 10)});   // Progress: no creator yet
+    std::vector<uint8_t> v8 = qofbuild::Build(AddressForm());
+    qofbuild::Set32(v8, 4, 8);
+    std::vector<uint8_t> saving = qofbuild::Build(AddressForm());
+    qofbuild::Set32(saving, 8, 0x11);
+    std::vector<uint8_t> truncated = qofbuild::Build(AddressForm());
+    truncated.resize(truncated.size() - 3);
+    const Case cases[] = {
+        {"a kind-3 row", qofbuild::Build(kind3), kFormReadFailed + kVersion5, "Invalid Object Type"},
+        {"a creator that fails, without the ask option", qofbuild::Build(noCreator), kFormReadFailed + kVersion5,
+         "Unable to Create: Bar\r\nIgnore Error?"},
+        {"version 8", v8, kFormReadFailed + 8 * 65536, "This Form File Was Created With A Newer Command"},
+        {"an interrupted save", saving, kFormReadFailed + kVersion5, "This Form File Was Not Successfully Created"},
+        {"cut short in the code area", truncated, kFormReadFailed + kVersion5,
+         "Corrupted QOF File (Truncated file encountered!)"},
+    };
+    for (const Case& c : cases) {
+        HWND before = win_->hwnd;
+        EXPECT_EQ(Load(c.file), c.expect) << c.why;
+        EXPECT_STREQ(err_, c.message) << c.why;
+        EXPECT_STREQ(gFormLastError, c.message) << c.why;
+        EXPECT_EQ(TopWindowCount(), baseline_) << c.why << ": the partly built window is destroyed";
+        EXPECT_EQ(win_->hwnd, before) << c.why;
+        EXPECT_EQ(win_->children, nullptr) << c.why;
+    }
+    EXPECT_EQ(Load({'Q', 'O'}), kFormReadFailed) << "no header: no version in the result";
+    std::string missing = "!" + TempPath("no-such-form.qof");
+    EXPECT_EQ(FormLoadQof(win_, missing.c_str(), nullptr, nullptr, 0, nullptr, err_), kFormCantOpen);
+}
+
+TEST_F(FormLoadTest, HeaderQueries) {
+    std::vector<uint8_t> v8 = qofbuild::Build(AddressForm());
+    qofbuild::Set32(v8, 4, 8);
+    qofbuild::Set32(v8, 8, 0x41);
+    std::string name = WriteForm(v8, "qovform8.qof");
+    EXPECT_EQ(FormFileGetFlags(win_, name.c_str()), -2);
+    EXPECT_EQ(FormFileGetInfo(win_, name.c_str(), 1), 8);
+    EXPECT_EQ(FormFileGetInfo(win_, name.c_str(), 2), 0x41);
+    EXPECT_EQ(FormFileGetInfo(win_, name.c_str(), 7), -1);
+    std::string current = WriteForm(qofbuild::Build(AddressForm()), "qovform5.qof");
+    EXPECT_EQ(FormFileGetFlags(win_, current.c_str()), 1);
+    std::string missing = "!" + TempPath("no-such-form.qof");
+    EXPECT_EQ(FormFileGetFlags(win_, missing.c_str()), -1);
+    EXPECT_EQ(FormFileGetInfo(win_, missing.c_str(), 1), -1);
+}
+
+// Presses a button of the ask box once it comes up: the helper stands in for
+// the person at the screen. It also notes which button was the default.
+struct BoxPresser {
+    std::atomic<bool> done{false};
+    std::atomic<bool> noWasDefault{false};
+    std::thread thread;
+    explicit BoxPresser(int button) {
+        thread = std::thread([this, button] {
+            for (int i = 0; i < 200 && !done; ++i) {
+                HWND box = FindWindowA("#32770", "Form Load Object Creation Error");
+                if (box) {
+                    HWND no = GetDlgItem(box, IDNO);
+                    noWasDefault = no && (GetWindowLongA(no, GWL_STYLE) & BS_DEFPUSHBUTTON) == BS_DEFPUSHBUTTON;
+                    PostMessageA(box, WM_COMMAND, button, 0);
+                    done = true;
+                    return;
+                }
+                Sleep(50);
+            }
+        });
+    }
+    ~BoxPresser() { thread.join(); }
+};
+
+TEST_F(FormLoadTest, AskOptionYesLoadsWithoutTheObject) {
+    Form form = AddressForm();
+    form.objects.insert(form.objects.begin() + 3, {"Bar", 21, ControlStream("", 5, 280, 100, 10)});
+    int32_t rc;
+    bool noDefault;
+    {
+        BoxPresser presser(IDYES);
+        rc = Load(qofbuild::Build(form), kFormOptAskIgnore);
+        presser.done = true;
+        noDefault = presser.noWasDefault;
+    }
+    ASSERT_EQ(rc, kVersion5) << err_;
+    EXPECT_TRUE(noDefault) << "No is the default button";
+    EXPECT_NE(FindWindowExA(win_->hwnd, nullptr, "Button", "OK"), nullptr);
+    {
+        // Answered No, the same file fails and leaves nothing.
+        ObjectDestroy(win_);
+        SetUp();
+        BoxPresser presser(IDNO);
+        rc = Load(qofbuild::Build(form), kFormOptAskIgnore);
+        presser.done = true;
+    }
+    EXPECT_EQ(rc, kFormReadFailed + kVersion5);
+    EXPECT_EQ(TopWindowCount(), baseline_);
+}
+
+TEST_F(FormLoadTest, ResourcesDuringAndAfterTheLoad) {
+    Form form = AddressForm();
+    form.objects.push_back({"Picture", 11, ControlStream("", 300, 10, 40, 40)});
+    struct Case {
+        uint32_t options;
+        bool keptAfter;
+        const char* why;
+    };
+    const Case cases[] = {
+        {0, true, "the window keeps the resources"},
+        {kFormOptNoResources, false, "option 0x1: the resources are freed after the load"},
+    };
+    for (const Case& c : cases) {
+        if (ObjectIsLive(win_)) ObjectDestroy(win_);
+        SetUp();
+        gLookupDuringLoad.clear();
+        ASSERT_EQ(Load(qofbuild::Build(form), c.options), kVersion5) << err_;
+        EXPECT_EQ(gLookupDuringLoad, "BMx") << c.why << ": found by kind and name while loading";
+        uint8_t* data = nullptr;
+        uint32_t size = 0;
+        EXPECT_EQ(FormResGetData(win_, 3, 0, "Logo", &data, &size, nullptr), c.keptAfter) << c.why;
+        if (data) LocalFreeMem(data);
+        EXPECT_FALSE(FormResGetData(win_, 3, 0, "logo", &data, &size, nullptr)) << "names compare with case";
+        EXPECT_FALSE(FormResGetData(nullptr, 3, 0, "Logo", &data, &size, nullptr)) << "no window, no load";
+    }
+}
+
+TEST_F(FormLoadTest, CodeOutputIsCreatedEmptyWithoutXml) {
+    std::string path = TempPath("qovform-code.txt");
+    FILE* f = fopen(path.c_str(), "wb");
+    fputs("old text", f);
+    fclose(f);
+    std::string name = "!" + path;
+    ASSERT_EQ(Load(qofbuild::Build(qofbuild::SampleForm()), 0, name.c_str()), kVersion5) << err_;
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info));
+    EXPECT_EQ(info.nFileSizeLow, 0u);
+    DeleteFileA(path.c_str());
+}
+
+TEST_F(FormLoadTest, XmlOutputIsNotAvailableYet) {
+    std::string name = WriteForm(qofbuild::Build(qofbuild::SampleForm()), "qovform.qof");
+    std::string xml = "!" + TempPath("qovform.xml");
+    EXPECT_EQ(FormLoadQof(win_, name.c_str(), xml.c_str(), nullptr, 0, nullptr, err_),
+              kFormXmlOutputFailed + kVersion5);
+    EXPECT_EQ(win_->children, nullptr);
+    EXPECT_EQ(TopWindowCount(), baseline_);
+}
+
+// With an XML output asked for, the event code is read: the code output gets
+// the handlers and the user code; the load itself fails while the XML writer
+// is missing.
+TEST_F(FormLoadTest, CodeOutputHoldsTheHandlersWithXml) {
+    std::string path = TempPath("qovform-code2.txt");
+    std::string code = "!" + path, xml = "!" + TempPath("qovform2.xml");
+    Form form = qofbuild::SampleForm();
+    std::string name = WriteForm(qofbuild::Build(form), "qovform.qof");
+    EXPECT_EQ(FormLoadQof(win_, name.c_str(), xml.c_str(), code.c_str(), 0, nullptr, err_),
+              kFormXmlOutputFailed + kVersion5);
+    FILE* f = fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char text[512] = {};
+    size_t n = fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    DeleteFileA(path.c_str());
+    EXPECT_EQ(std::string(text, n), "Click_OkBtn\r\n" + form.events[0].code + "\r\n@  \tRETURN\r\n\r\n" + form.userCode);
+}
+
+// The sub-objects of an owner that failed and was ignored go with it; the
+// form loads with the rest.
+TEST_F(FormLoadTest, SubObjectsOfAnIgnoredOwnerAreSkipped) {
+    Form form = AddressForm();
+    form.objects.push_back({"Status", 38, ControlStream("", 0, 280, 420, 20)});   // StatusBar: no creator yet
+    form.objects.push_back({"-", 39, ControlStream("Ready", 0, 0, 100, 0)});
+    form.objects.push_back({"-", 39, ControlStream("Line 1", 0, 0, 100, 0)});
+    form.objects.push_back({"LastBtn", 1, ControlStream("Last", 5, 250, 60, 24)});
+    int32_t rc;
+    {
+        BoxPresser presser(IDYES);
+        rc = Load(qofbuild::Build(form), kFormOptAskIgnore);
+        presser.done = true;
+    }
+    ASSERT_EQ(rc, kVersion5) << err_;
+    EXPECT_NE(FindWindowExA(win_->hwnd, nullptr, "Button", "Last"), nullptr) << "rows after the panels are made";
+}
+
+// Around a creator: the creating-from-a-form bytes and the kind; table
+// indexes become the handles of the entries; old writers' tool bars get ShowTips.
+TEST_F(FormLoadTest, CreatorsGetResolvedRecords) {
+    struct Case {
+        uint32_t writerBuild;
+        bool showTips;
+        const char* why;
+    };
+    const Case cases[] = {
+        {0, true, "a file from a writer of build 0: tool bars show their tips"},
+        {10601, false, "this client's files keep what the stream says"},
+    };
+    for (const Case& c : cases) {
+        if (ObjectIsLive(win_)) ObjectDestroy(win_);
+        SetUp();
+        Form form = AddressForm();
+        form.writerBuild = c.writerBuild;
+        Stream bar = ControlStream("", 0, 0, 400, 28);
+        bar.Int(qofbuild::kIdImageList, 2);     // entry 2: the Name label
+        form.objects.insert(form.objects.begin() + 4, {"Tools", 40, bar});
+        gToolBarSeen = {};
+        ASSERT_EQ(Load(qofbuild::Build(form)), kVersion5) << err_;
+        EXPECT_TRUE(gToolBarSeen.called);
+        EXPECT_TRUE(gToolBarSeen.fromForm) << c.why;
+        EXPECT_EQ(gToolBarSeen.kind, 40) << c.why;
+        EXPECT_EQ(gToolBarSeen.showTipsGiven, c.showTips) << c.why;
+        ObjectRecord* name = ObjectFromHwnd(FindWindowExA(win_->hwnd, nullptr, "Static", "Name"));
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(static_cast<uint32_t>(gToolBarSeen.imageList), name->handle) << "index 2 names the label row";
+        EXPECT_EQ(gCreatingFromForm, 0) << "cleared after the call";
+    }
+}
+
+TEST_F(FormLoadTest, HiddenFormAndNoShowOption) {
+    Form hidden = AddressForm();
+    hidden.objects[0].stream = qofbuild::WindowStream("Hidden form", 10, 10, 200, 100, false);
+    ASSERT_EQ(Load(qofbuild::Build(hidden)), kVersion5) << err_;
+    EXPECT_FALSE(IsWindowVisible(win_->hwnd));
+    EXPECT_TRUE(win_->flags & kObjHidden);
+    ObjectDestroy(win_);
+    SetUp();
+    ASSERT_EQ(Load(qofbuild::Build(AddressForm()), kFormOptNoShow), kVersion5) << err_;
+    EXPECT_FALSE(IsWindowVisible(win_->hwnd)) << "option 0x400 only marks it shown";
+    EXPECT_TRUE(win_->flags & kObjShown);
+}
+
+TEST_F(FormLoadTest, OverridesReplaceWindowProperties) {
+    Form form = AddressForm();
+    std::string name = WriteForm(qofbuild::Build(form), "qovform.qof");
+    uint32_t overrides[kOvCount] = {0, 0, 0, 1 + 1};   // WinBorder 1: no border
+    ASSERT_EQ(FormLoadQof(win_, name.c_str(), nullptr, nullptr, 0, overrides, err_), kVersion5) << err_;
+    LONG style = GetWindowLongA(win_->hwnd, GWL_STYLE);
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_FALSE(style & WS_THICKFRAME);
+}
+
+}  // namespace

@@ -1,0 +1,2 @@
+# Fuzz targets of the forms: the QOF form file reader.
+qov_fuzz(fuzz_qof ${CMAKE_CURRENT_LIST_DIR}/fuzz_qof.cpp DEPS qov_formcore)
