@@ -342,6 +342,7 @@ void GuiInstallHooks() {
     RegisterObjectCreator(kTypeColor, ColorCreatorEntry);
     RegisterObjectCreator(kTypeFont, FontCreatorEntry);
     RegisterObjectOps(kKindWindow, &kWindowOps);
+    WindowRegisterMethods();
     RegisterObjectOps(kKindFont, &kFontObjOps);
     RegisterObjectOps(kKindColor, &kColorObjOps);
 }

@@ -765,8 +765,22 @@ enum : uint32_t {
     kWmActivate = 1, kWmClose = 2, kWmErase = 3, kWmRefresh = 6, kWmBackGrndMouseMove = 11, kWmLoadQof = 13,
     kWmGetObject = 14, kWmSetHScroll = 22, kWmSetVScroll = 23, kWmResetScale = 30, kWmCheckValidate = 32,
     kWmOsEventMask = 37, kWmMdiPrev = 38, kWmMdiNext = 39, kWmMouseWheel = 41, kWmRibbonFirst = 42,
-    kWmRibbonLast = 45, kWmIoCancel = 49, kWmIsMinimized = 50, kWmSetForeground = 36,
+    kWmRibbonLast = 45, kWmIoCancel = 49, kWmIsMinimized = 50, kWmSetForeground = 36, kWmLast = 52,
 };
+
+// The Window's methods are numbered 1 to 52 without a gap; the call check only
+// asks whether a number names one, so every row is the same presence mark.
+struct WindowMethodRow {
+    uint32_t last;
+};
+static const WindowMethodRow kWindowMethods = {kWmLast};
+
+static const MethodDesc* WindowMethodLookup(uint32_t method, uint32_t) {
+    if (method < 1 || method > kWindowMethods.last) return nullptr;
+    return reinterpret_cast<const MethodDesc*>(&kWindowMethods);
+}
+
+void WindowRegisterMethods() { RegisterMethodTable(kTypeWindow, WindowMethodLookup); }
 
 // The integer arguments of a method call, by position (0 when not given).
 static int32_t MethodArg(const MethodCallRec* call, uint32_t i) {

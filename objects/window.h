@@ -89,6 +89,8 @@ int32_t WindowSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_
 uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id);
 int32_t WindowSetProp(ObjectRecord* rec, PropChange* req);
 int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call);
+// Registers the Window's method numbers with the session's call check.
+void WindowRegisterMethods();
 extern const ObjectOps kWindowOps;
 // The messages of every window object (HandleWindowMsg passes them on).
 LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
