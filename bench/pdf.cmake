@@ -6,6 +6,7 @@ pkg_check_modules(QOV_CAIRO REQUIRED IMPORTED_TARGET cairo)
 set(pdf_dir ${PROJECT_SOURCE_DIR}/print/pdf)
 add_executable(pdf_bench ${CMAKE_CURRENT_LIST_DIR}/pdf_bench.cpp
   ${pdf_dir}/pdfdoc.cpp ${pdf_dir}/pdffont.cpp ${pdf_dir}/pdfpage.cpp ${pdf_dir}/pdfshape.cpp
+  ${PROJECT_SOURCE_DIR}/objects/fonttext.cpp
   ${PROJECT_SOURCE_DIR}/session/util/mem.cpp)
 set_property(TARGET pdf_bench PROPERTY COMPILE_OPTIONS -O2)
 set_property(TARGET pdf_bench PROPERTY LINK_OPTIONS "")

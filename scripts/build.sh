@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # build.sh - configures and builds both trees: build/host (platform-free modules
 # natively under the sanitizers) and build/win32 (the program and its tests).
+# Both build the benchmark programs too (never run here), so none can rot.
 # Usage: scripts/build.sh [host|win32|all]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,11 +10,11 @@ what=${1:-all}
 jobs=$(nproc)
 if [ "$what" = host ] || [ "$what" = all ]; then
   cmake -S "$here" -B "$here/build/host" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQOV_DEPS_CACHE="$cache" >/dev/null
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQOV_DEPS_CACHE="$cache" -DQOV_BENCH=ON >/dev/null
   cmake --build "$here/build/host" -j "$jobs"
 fi
 if [ "$what" = win32 ] || [ "$what" = all ]; then
   cmake -S "$here" -B "$here/build/win32" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DQOV_DEPS_CACHE="$cache" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" -DQOV_DEPS_CACHE="$cache" -DQOV_BENCH=ON >/dev/null
   cmake --build "$here/build/win32" -j "$jobs"
 fi
