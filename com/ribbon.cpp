@@ -186,6 +186,7 @@ public:
     uint32_t type = 0;
     uint16_t listViewId = 0;
     int32_t lastSelected = kNoSelection;
+    uint8_t created = 0;          // handed to the framework by OnCreateUICommand
     CQovIUICommandHandler* next = nullptr;
     CQovIUIApplication* owner;
     PresetText* presets = nullptr;
@@ -350,9 +351,11 @@ STDMETHODIMP CQovIUIApplication::OnCreateUICommand(UINT32 commandId, int32_t typ
     CQovIUICommandHandler* h = FindHandler(commandId);
     if (h) {
         h->TakeType(static_cast<uint32_t>(typeId));
+        h->created = 1;
     } else {
         h = new (std::nothrow) CQovIUICommandHandler(this, commandId, static_cast<uint32_t>(typeId));
         if (!h) return E_NOTIMPL;
+        h->created = 1;
         h->next = handlers;
         handlers = h;
     }
@@ -789,12 +792,17 @@ int32_t ApplyChecked(RibbonRecord* rib, CQovIUICommandHandler* h, const RibPropR
 
 // A write for a command the framework has not created yet is kept with a
 // handler made for it now; the framework gets it when it creates the command.
-void StorePresetWrite(RibbonRecord* rib, uint32_t commandId, uint32_t index, int32_t number, const char* text) {
+// Until the framework creates the command, later writes of those indexes
+// replace what was kept: an invalidation would reach no command and be lost.
+void StorePresetWrite(RibbonRecord* rib, CQovIUICommandHandler* h, uint32_t commandId, uint32_t index,
+                      int32_t number, const char* text) {
     CQovIUIApplication* app = rib->app;
-    auto* h = new (std::nothrow) CQovIUICommandHandler(app, commandId, UI_COMMANDTYPE_UNKNOWN);
-    if (!h) return;
-    h->next = app->handlers;
-    app->handlers = h;
+    if (!h) {
+        h = new (std::nothrow) CQovIUICommandHandler(app, commandId, UI_COMMANDTYPE_UNKNOWN);
+        if (!h) return;
+        h->next = app->handlers;
+        app->handlers = h;
+    }
     if (index == kUiPkRecentItems) h->listViewId = static_cast<uint16_t>(number);
     else if (text) h->StorePreset(index, text);
 }
@@ -872,8 +880,8 @@ int32_t RibbonApplyProp(RibbonRecord* rib, uint32_t commandId, uint32_t index, i
     CQovIUICommandHandler* h;
     bool presetAllowed;
     const RibPropRow* row = RibbonPropCheck(rib, commandId, index, &h, &presetAllowed, true);
-    if (!row) {
-        if (presetAllowed && commandId != 0) StorePresetWrite(rib, commandId, index, number, text);
+    if (!row || (presetAllowed && !h->created)) {
+        if (presetAllowed && commandId != 0) StorePresetWrite(rib, h, commandId, index, number, text);
         return 0;
     }
     return ApplyChecked(rib, h, row, commandId, index, number, text);

@@ -223,9 +223,10 @@ TEST_F(RibbonFakeTest, CreationMakesRoomAndDestructionGivesItBack) {
     for (const Case& c : cases) {
         gFake.calls.clear();
         gClientModeFlags = c.modeFlags;
+        bool had = RibbonOf(win_) != nullptr;
         SetText(kPidRibName, c.name);
         EXPECT_EQ(c.ribbon, RibbonOf(win_) != nullptr) << c.why;
-        EXPECT_TRUE(FakeCalled("Destroy")) << c.why << ": the old ribbon is destroyed";
+        EXPECT_EQ(had, FakeCalled("Destroy")) << c.why << ": an old ribbon is destroyed first";
         EXPECT_EQ(c.top, child_->top) << c.why;
         EXPECT_EQ(c.top, ChildRect().top) << c.why;
     }
@@ -351,7 +352,6 @@ TEST_F(RibbonFakeTest, EveryIndexOfTheTableReadsBackWhatWasWritten) {
         EXPECT_EQ(nullptr, text) << r.why;
     }
     // A value the framework does not have is a failing call: 1, nothing read.
-    EXPECT_EQ(0, Number(kCmdAction, kUiPkSelectedItem, 0));
     int32_t number = -99;
     const char* text = nullptr;
     EXPECT_EQ(1, RibbonQueryProp(rib_, kCmdRecent, kUiPkEnabled, &number, &text));
@@ -707,7 +707,10 @@ TEST(RibbonFontStore, CharFormatsGoThroughTheStoreBothWays) {
         EXPECT_EQ(c.mask & kChecked, out.dwMask & kChecked) << c.why;
         const DWORD kEffects = CFE_BOLD | CFE_ITALIC | CFE_UNDERLINE | CFE_STRIKEOUT | CFE_SUBSCRIPT |
                                CFE_SUPERSCRIPT | CFE_AUTOCOLOR | CFE_AUTOBACKCOLOR;
-        EXPECT_EQ(c.effects & kEffects, out.dwEffects & kEffects) << c.why;
+        // No back colour comes back as the automatic back colour (background type 0).
+        DWORD want = c.effects & kEffects;
+        if (!(c.mask & CFM_BACKCOLOR)) want |= CFE_AUTOBACKCOLOR;
+        EXPECT_EQ(want, out.dwEffects & kEffects) << c.why;
         EXPECT_EQ(c.height, out.yHeight) << c.why;
         EXPECT_STREQ(c.face, out.szFaceName) << c.why;
         if ((c.mask & CFM_COLOR) && !(c.effects & CFE_AUTOCOLOR)) {
