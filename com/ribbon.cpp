@@ -38,7 +38,9 @@ constexpr uint8_t kResultKindNumber = 16;
 constexpr uint32_t kArgId = 0, kArgProperty = 1, kArgValue = 2;
 constexpr uint32_t kArgMode = 0, kArgLeft = 1, kArgTop = 2;
 constexpr int32_t kFontTypeSet = 2;
-constexpr uint32_t kFontPropertyCount = 11;
+// The rich-edit control's largest font, in points.
+constexpr double kMaxFontPoints = 1638.0;
+constexpr double kInt32Limit = 2147483647.0;
 
 char gRibbonResult[kRibbonResultSize];
 
@@ -794,7 +796,7 @@ int32_t ApplyChecked(RibbonRecord* rib, CQovIUICommandHandler* h, const RibPropR
 // handler made for it now; the framework gets it when it creates the command.
 // Until the framework creates the command, later writes of those indexes
 // replace what was kept: an invalidation would reach no command and be lost.
-void StorePresetWrite(RibbonRecord* rib, CQovIUICommandHandler* h, uint32_t commandId, uint32_t index,
+void RibbonPresetText(RibbonRecord* rib, CQovIUICommandHandler* h, uint32_t commandId, uint32_t index,
                       int32_t number, const char* text) {
     CQovIUIApplication* app = rib->app;
     if (!h) {
@@ -862,7 +864,7 @@ int32_t RibbonQueryProp(RibbonRecord* rib, uint32_t commandId, uint32_t index, i
     } else if (row->access == kRibAccDecimal) {
         double d = 0;
         PvToDouble(&v, &d);
-        *number = std::isfinite(d) && std::fabs(d) < 2147483647.0 ? static_cast<int32_t>(d) : 0;
+        *number = std::isfinite(d) && std::fabs(d) < kInt32Limit ? static_cast<int32_t>(d) : 0;
         snprintf(gRibbonResult, sizeof gRibbonResult, "%f", d);
         *text = gRibbonResult;
     } else {
@@ -881,7 +883,7 @@ int32_t RibbonApplyProp(RibbonRecord* rib, uint32_t commandId, uint32_t index, i
     bool presetAllowed;
     const RibPropRow* row = RibbonPropCheck(rib, commandId, index, &h, &presetAllowed, true);
     if (!row || (presetAllowed && !h->created)) {
-        if (presetAllowed && commandId != 0) StorePresetWrite(rib, h, commandId, index, number, text);
+        if (presetAllowed && commandId != 0) RibbonPresetText(rib, h, commandId, index, number, text);
         return 0;
     }
     return ApplyChecked(rib, h, row, commandId, index, number, text);
@@ -960,7 +962,7 @@ void RibbonFontToCharFormat(IPropertyStore* store, CHARFORMAT2A* cf) {
     PropVariantClear(&pv);
     if (SUCCEEDED(store->GetValue(KeyOf(kUiPkFontSize, VT_DECIMAL), &pv))) {
         double size = 0;
-        if (PvToDouble(&pv, &size) && size > 0 && size < 1638.0) {
+        if (PvToDouble(&pv, &size) && size > 0 && size <= kMaxFontPoints) {
             cf->dwMask |= CFM_SIZE;
             cf->yHeight = static_cast<LONG>(size * kTwipsPerPoint);
         }

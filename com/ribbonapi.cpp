@@ -23,6 +23,8 @@ namespace {
 // The shared tail of every framework key: {index-7363-696E-8441-798ACF5AEBB7}.
 constexpr uint16_t kKeyData2 = 0x7363, kKeyData3 = 0x696E;
 constexpr uint8_t kKeyData4[8] = {0x84, 0x41, 0x79, 0x8A, 0xCF, 0x5A, 0xEB, 0xB7};
+constexpr uint32_t kUInt32Max = 0xFFFFFFFFu;
+constexpr double kUInt32Limit = 4294967295.0;
 
 }  // namespace
 
@@ -106,7 +108,7 @@ bool PvToUInt32(const PROPVARIANT* pv, uint32_t* out) {
     default: {
         double d;
         if (!PvToDouble(pv, &d)) return false;
-        *out = d <= 0 ? 0 : d >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(d);
+        *out = d <= 0 ? 0 : d >= kUInt32Limit ? kUInt32Max : static_cast<uint32_t>(d);
         return true;
     }
     }
