@@ -398,3 +398,4 @@ std::wstring FakeUpdateText(uint32_t commandId, uint32_t index) {
 
 IPropertyStore* FakeFrameworkStore() { return gLatest ? static_cast<IPropertyStore*>(gLatest) : nullptr; }
 IPropertyStore* FakeViewStore() { return gLatest && gLatest->view_ ? gLatest->view_->Store() : nullptr; }
+IUIApplication* FakeApplication() { return gLatest ? gLatest->app_ : nullptr; }

@@ -63,4 +63,6 @@ IPropertyStore* FakeFontStore(uint32_t commandId);
 const PROPVARIANT* FakeUpdate(uint32_t commandId, uint32_t index);
 std::wstring FakeUpdateText(uint32_t commandId, uint32_t index);
 IPropertyStore* FakeFrameworkStore();
+// The application the latest framework was initialised with.
+IUIApplication* FakeApplication();
 IPropertyStore* FakeViewStore();

@@ -670,6 +670,85 @@ TEST_F(RibbonFakeTest, ExecutePostsTheClickAndMergesFontChanges) {
     changed->Release();
 }
 
+TEST_F(RibbonFakeTest, ApplicationRefusesWhatItDoesNotServe) {
+    IUIApplication* app = FakeApplication();
+    ASSERT_NE(nullptr, app);
+    IUnknown* view = RibbonAppView(rib_);
+    IUICommandHandler* h = nullptr;
+    void* any = nullptr;
+    struct Case {
+        HRESULT got, want;
+        const char* why;
+    };
+    const Case cases[] = {
+        {app->OnViewChanged(0, 2, view, UI_VIEWVERB_SIZE, 0), E_NOTIMPL, "a view other than the ribbon"},
+        {app->OnViewChanged(0, UI_VIEWTYPE_RIBBON, view, UI_VIEWVERB_ERROR, 0), S_OK, "any other verb: nothing"},
+        {app->OnCreateUICommand(kCmdAction, UI_COMMANDTYPE_ACTION, nullptr), E_POINTER, "no out pointer"},
+        {app->OnDestroyUICommand(kCmdAction, UI_COMMANDTYPE_ACTION, h), E_NOTIMPL, "destroying is not served"},
+        {app->QueryInterface(IID_IUIFramework, &any), E_NOINTERFACE, "the application is no framework"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.want, c.got) << c.why;
+    EXPECT_EQ(nullptr, any);
+    EXPECT_EQ(146, RibbonGetHeight(win_)) << "the refused calls changed nothing";
+}
+
+TEST_F(RibbonFakeTest, WindowMethodsReachTheRibbon) {
+    auto intArg = [](int64_t v) { return EventItem{kItemInt, 4, static_cast<uint64_t>(v), nullptr, 0}; };
+    const char hello[] = "hello";
+    EventItem textArg = {kItemText, 5, 0, hello, 0};
+    struct Case {
+        uint32_t method;
+        uint32_t version;
+        uint8_t noCheck;
+        EventItem args[3];
+        uint32_t argCount;
+        int32_t rc;
+        const char* call;
+        const char* why;
+    };
+    const Case cases[] = {
+        {kRibMethodSetProp, 9600, 0, {intArg(kCmdAction), intArg(kUiPkStringValue), textArg}, 3, 0,
+         "SetUICommandProperty 101 202 vt=31", "RibbonSetProp with a text Value"},
+        {kRibMethodSetModes, 9600, 0, {intArg(5)}, 1, 0, "SetModes 5", "RibbonSetModes"},
+        {kRibMethodShowContext, 9600, 0, {intArg(901), intArg(0), intArg(0)}, 3, 0, "GetView 901",
+         "RibbonShowContext"},
+        {kRibMethodSetModes, 9599, 0, {intArg(6)}, 1, kErrNoMethod, nullptr, "before server version 9600"},
+        {kRibMethodSetModes, 9599, 1, {intArg(7)}, 1, 0, "SetModes 7", "the no-check byte skips the version"},
+    };
+    for (const Case& c : cases) {
+        gFake.calls.clear();
+        gClientConfig.serverVersion = c.version;
+        MethodCallRec call = {};
+        call.method = c.method;
+        call.noCheck = c.noCheck;
+        call.argCount = c.argCount;
+        for (uint32_t i = 0; i < c.argCount; ++i) {
+            call.args[i] = c.args[i];
+            call.argPresent[i] = 1;
+        }
+        EXPECT_EQ(c.rc, RibbonMethod(win_, &call)) << c.why;
+        if (c.call) {
+            EXPECT_TRUE(FakeCalled(c.call)) << c.why << ": " << c.call;
+        } else {
+            EXPECT_TRUE(gFake.calls.empty()) << c.why;
+        }
+    }
+    gClientConfig.serverVersion = kRibbonMethodVersion;
+    // RibbonGetProp answers the text just written.
+    MethodCallRec get = {};
+    get.method = kRibMethodGetProp;
+    get.argCount = 2;
+    get.args[0] = intArg(kCmdAction);
+    get.args[1] = intArg(kUiPkStringValue);
+    get.argPresent[0] = get.argPresent[1] = 1;
+    ReplyReset();
+    EXPECT_EQ(kNoAnswer, RibbonMethod(win_, &get));
+    ASSERT_TRUE(ReplyPending());
+    EXPECT_EQ(static_cast<uint32_t>(kMsgResultText), WireGetU32(gSendBuf.data + 4, false));
+    EXPECT_STREQ("hello", reinterpret_cast<const char*>(gSendBuf.data + kResText));
+    ReplyReset();
+}
+
 TEST(RibbonFontStore, CharFormatsGoThroughTheStoreBothWays) {
     OleInitialize(nullptr);
     struct Case {
