@@ -1114,7 +1114,9 @@ int32_t RibbonCreate(ObjectRecord* win, int adjust) {
     hr = wideName ? rib->framework->LoadUI(rib->module, wideName) : E_OUTOFMEMORY;
     if (wideName) LocalFreeMem(wideName);
     if (FAILED(hr)) {
-        if (adjust) WindowRibbonResize(win, kRibbonDefaultHeight, 0, 1);
+        // The room made, as the view may have changed it before the load failed.
+        uint32_t room = rib->app->height ? rib->app->height : kRibbonDefaultHeight;
+        if (adjust) WindowRibbonResize(win, static_cast<int32_t>(room), 0, 1);
         // Initialised frameworks hold the application until they are destroyed.
         rib->framework->Destroy();
         return CreateFailed(rib);

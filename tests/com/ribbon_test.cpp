@@ -232,6 +232,30 @@ TEST_F(RibbonFakeTest, CreationMakesRoomAndDestructionGivesItBack) {
     }
 }
 
+TEST_F(RibbonFakeTest, MarkupThatDoesNotLoadLeavesNoRibbon) {
+    SetText(kPidRibName, "");
+    ASSERT_EQ(kChildTop, child_->top);
+    struct Case {
+        const char* name;
+        HRESULT loadResult;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"NOSUCH", S_OK, "a markup resource the module lacks"},
+        {"QOVRIB", E_FAIL, "a framework that fails to load the markup"},
+    };
+    for (const Case& c : cases) {
+        gFake.loadResult = c.loadResult;
+        SetText(kPidRibName, c.name);
+        EXPECT_EQ(1, RibbonCreate(win_, 1)) << c.why;
+        EXPECT_EQ(nullptr, RibbonOf(win_)) << c.why;
+        EXPECT_EQ(kChildTop, child_->top) << c.why << ": the room made is given back";
+        EXPECT_EQ(kChildTop, ChildRect().top) << c.why;
+        EXPECT_EQ(0, gRibbonLiveObjects) << c.why << ": nothing of the failed ribbon is kept";
+    }
+    gFake.loadResult = S_OK;
+}
+
 TEST_F(RibbonFakeTest, ViewSizesMoveTheChildrenByTheDifference) {
     struct Case {
         UINT32 height;
