@@ -7,6 +7,7 @@
 
 #include "com/autoserver.h"
 #include "com/oleutil.h"
+#include "com/ribbon.h"
 #include "controls/controls.h"
 #include "forms/formload.h"
 #include "graphics/image/imageload.h"
@@ -64,6 +65,7 @@ void InstallFacilities() {
     gWebHooks.sysColor = SysColorEntry;
     gGuiHooks.oleInit = ComOleInit;
     gGuiHooks.oleUninit = ComOleUninit;
+    RibbonInstallHooks();
     gHooks.automationRun = AutomationServerRun;
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;
