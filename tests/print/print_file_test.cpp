@@ -1,0 +1,495 @@
+// print_file_test.cpp - printer files under Wine: disk files and their buffer,
+// LPT and COM ports that the wrapper script points at files, a full device
+// and a pseudo-terminal, the raw spooler and the device-context modes on the
+// test printer, with every answer read back from the handlers and the send
+// buffer and the captured pages left for the checker.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "print/print.h"
+#include "session/config.h"
+#include "session/session.h"
+#include "session/util/codepage.h"
+
+namespace {
+
+const char kOutDir[] = "out";
+const char kLpt1Capture[] = "capture-lpt1.ps";
+// The wrapper script points the prefix's lpt2 at this file, lpt3 at a device
+// that is always full.
+const char kLpt2File[] = "ports\\lpt2.bin";
+
+struct Msg {
+    std::vector<uint8_t> b;
+    uint32_t type;
+    explicit Msg(uint32_t t) : b(8, 0), type(t) {}
+    Msg& U8(uint8_t v) { b.push_back(v); return *this; }
+    Msg& U16(uint16_t v) { U8(v & 0xFF); return U8(v >> 8); }
+    Msg& U32(uint32_t v) { U16(v & 0xFFFF); return U16(v >> 16); }
+    Msg& Bytes(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
+    int32_t Run() {
+        uint32_t len = static_cast<uint32_t>(b.size());
+        memcpy(b.data(), &len, 4);
+        memcpy(b.data() + 4, &type, 4);
+        SrvMsg m = {b.data(), len, type, 0, WireReader(b.data(), len, false)};
+        gSendBuf.used = 0;
+        if (type >= 1208 && type <= 1209) return PrtFileHandleMsg(&m);
+        if (type == 2213) return PrtFileHandleMsg(&m);
+        return PrtHandleMsg(&m);
+    }
+};
+
+uint32_t SentU32(size_t off) {
+    uint32_t v = 0;
+    if (gSendBuf.used >= off + 4) memcpy(&v, gSendBuf.data + off, 4);
+    return v;
+}
+
+// The answer of 1208: 1148 {handle, name} or 1102 {handle or 0}.
+struct OpenAnswer {
+    uint32_t type;
+    uint32_t handle;
+    std::string name;
+};
+
+OpenAnswer Open(const std::string& name, const std::string& mode, uint16_t flags = 0, uint8_t fileMode = 1) {
+    Msg m(1208);
+    m.U32(static_cast<uint32_t>(name.size() + 1)).U32(flags).U8(fileMode).U8(0).U8(0).U8(0);
+    m.Bytes(name).U8(0).Bytes(mode).U8(0);
+    int32_t r = m.Run();
+    if (r != kNoAnswer) return {1102, static_cast<uint32_t>(r), ""};
+    OpenAnswer a = {SentU32(4), SentU32(8), ""};
+    uint32_t len = SentU32(12);
+    if (len && gSendBuf.used >= 16 + len) a.name.assign(reinterpret_cast<char*>(gSendBuf.data + 16), len - 1);
+    return a;
+}
+
+int32_t Write(uint32_t handle, const std::string& bytes) {
+    return Msg(2213).U32(handle).U32(static_cast<uint32_t>(bytes.size())).Bytes(bytes).Run();
+}
+
+int32_t CloseFile(uint32_t handle, uint8_t close = 1) { return Msg(1209).U32(handle).U8(close).Run(); }
+
+std::string ReadAll(const char* path) {
+    std::string s;
+    FILE* f = fopen(path, "rb");
+    if (!f) return s;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    fclose(f);
+    return s;
+}
+
+long FileSize(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA d;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &d)) return -1;
+    return static_cast<long>(d.nFileSizeLow);
+}
+
+void WriteText(const char* path, const std::string& s) {
+    FILE* f = fopen(path, "wb");
+    ASSERT_NE(nullptr, f) << path;
+    fwrite(s.data(), 1, s.size(), f);
+    fclose(f);
+}
+
+// Every byte value in order, n bytes.
+std::string Pattern(size_t n) {
+    std::string s(n, 0);
+    for (size_t i = 0; i < n; i++) s[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
+    return s;
+}
+
+class PrinterFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClientConfigDefaults();
+        snprintf(gClientConfig.cmdLine, sizeof gClientConfig.cmdLine, "qovtest.prg arg");
+        CreateDirectoryA("files", nullptr);
+        gOemConvert = false;
+    }
+};
+
+TEST_F(PrinterFile, DiskFileIsWrittenWhenItsBufferFillsAndAtTheClose) {
+    struct Case {
+        size_t count;
+        long afterWrite;
+        const char* why;
+    };
+    const Case cases[] = {
+        {10, 0, "10 characters reach the file only at the close"},
+        {4095, 0, "a full buffer waits for the next character"},
+        {4096, 4095, "the 4096th character writes the 4095 before it"},
+        {5000, 4095, "5000 characters: 4095, then 905 at the close"},
+        {9000, 8190, "two full buffers"},
+    };
+    for (const Case& c : cases) {
+        const char* path = "files\\disk.txt";
+        DeleteFileA(path);
+        OpenAnswer a = Open(path, "w");
+        ASSERT_EQ(1148u, a.type) << c.why;
+        ASSERT_NE(0u, a.handle) << c.why;
+        EXPECT_EQ(path, a.name) << c.why;
+        const std::string data = Pattern(c.count);
+        EXPECT_EQ(0, Write(a.handle, data)) << c.why;
+        EXPECT_EQ(c.afterWrite, FileSize(path)) << c.why;
+        EXPECT_EQ(0, CloseFile(a.handle)) << c.why;
+        EXPECT_EQ(data, ReadAll(path)) << c.why << ": bytes exact";
+        EXPECT_EQ(nullptr, PrtFileFromHandle(a.handle)) << c.why << ": closed and freed";
+    }
+}
+
+TEST_F(PrinterFile, CreationModes) {
+    struct Case {
+        const char* name;
+        const char* mode;
+        const char* expect;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"files\\mode.txt", "w", "new", "w truncates"},
+        {"files\\mode.txt", "a", "oldnew", "a appends"},
+        {"files\\mode.txt", "", "oldnew", "an empty mode appends"},
+        {"files\\mode.txt", "r+", "oldnew", "any other mode appends"},
+        {"files\\mode.txt", "wb", "new", "only the first character counts"},
+        {"LPTX", "w", "new", "LPTX is a plain file"},
+        {"files\\LPTX.txt", "a", "oldnew", "an LPT name that is no port, in a folder"},
+    };
+    for (const Case& c : cases) {
+        WriteText(c.name, "old");
+        OpenAnswer a = Open(c.name, c.mode);
+        ASSERT_NE(0u, a.handle) << c.why;
+        EXPECT_EQ(0, Write(a.handle, "new")) << c.why;
+        EXPECT_EQ(0, CloseFile(a.handle)) << c.why;
+        EXPECT_EQ(c.expect, ReadAll(c.name)) << c.why;
+    }
+    DeleteFileA("LPTX");
+}
+
+TEST_F(PrinterFile, CloseZeroKeepsTheRecord) {
+    const char* path = "files\\keep.txt";
+    DeleteFileA(path);
+    OpenAnswer a = Open(path, "w");
+    ASSERT_NE(0u, a.handle);
+    EXPECT_EQ(0, Write(a.handle, "first "));
+    EXPECT_EQ(0, CloseFile(a.handle, 0));
+    EXPECT_EQ(6, FileSize(path)) << "close 0 writes the buffer (the file stays open, unshared)";
+    ASSERT_NE(nullptr, PrtFileFromHandle(a.handle)) << "and keeps the record";
+    EXPECT_EQ(0, Write(a.handle, "second"));
+    EXPECT_EQ(0, CloseFile(a.handle, 1));
+    EXPECT_EQ("first second", ReadAll(path));
+}
+
+TEST_F(PrinterFile, AnswersAndFailures) {
+    // A name longer than 99 characters is answered cut to 99.
+    std::string longName = "files\\" + std::string(120, 'n') + ".txt";
+    OpenAnswer a = Open(longName, "w");
+    ASSERT_EQ(1148u, a.type);
+    EXPECT_EQ(longName.substr(0, 99), a.name);
+    EXPECT_EQ(0, CloseFile(a.handle));
+    DeleteFileA(longName.c_str());
+
+    struct Case {
+        const char* name;
+        int32_t errNo;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"nodir\\x.txt", 2, "a missing folder: Windows error 3 maps to 2"},
+        {"files", 13, "a folder is refused: access denied maps to 13"},
+        {"bad\x01name?", 2, "an invalid name maps to 2"},
+    };
+    for (const Case& c : cases) {
+        OpenAnswer f = Open(c.name, "w");
+        EXPECT_EQ(1102u, f.type) << c.why;
+        EXPECT_EQ(0u, f.handle) << c.why;
+        EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
+        EXPECT_STREQ("PRT: CreateFile failure!", gErrorText) << c.why;
+    }
+
+    // A mode offset inside the name, or past the message: an error answer.
+    Msg bad(1208);
+    bad.U32(2).U32(0).U8(1).U8(0).U8(0).U8(0).Bytes("files\\x.txt").U8(0).Bytes("w").U8(0);
+    EXPECT_EQ(0, bad.Run());
+    EXPECT_EQ(kPrtBadMessage, gPrtErrNo);
+    Msg past(1208);
+    past.U32(40).U32(0).U8(1).U8(0).U8(0).U8(0).Bytes("x").U8(0).Bytes("w").U8(0);
+    EXPECT_EQ(0, past.Run());
+
+    // Handles that are no printer file.
+    EXPECT_EQ(-1, Write(0x7FFF1234, "x"));
+    EXPECT_EQ(9, gPrtErrNo);
+    EXPECT_EQ(-1, CloseFile(0x7FFF1234));
+    EXPECT_EQ(9, gPrtErrNo);
+    OpenAnswer f = Open("files\\h.txt", "w");
+    ASSERT_NE(0u, f.handle);
+    EXPECT_EQ(kPrtBadMessage, Msg(2213).U32(f.handle).U32(10).Bytes("short").Run()) << "a count past the message";
+    EXPECT_EQ(kPrtNotAJob, Msg(1204).U32(f.handle).Run()) << "a printer file is no print job";
+    EXPECT_EQ(kPrtNotAJob, Msg(1200).U32(f.handle).Run());
+    EXPECT_EQ(0, CloseFile(f.handle));
+    EXPECT_EQ(-1, Write(f.handle, "x")) << "a closed printer file";
+    EXPECT_EQ("", ReadAll("files\\h.txt")) << "the short message wrote nothing";
+
+    // 1209 on a print job closes the job.
+    Msg job(1202);
+    std::string name = "QovTest", title = "t";
+    job.U32(0).U32(static_cast<uint32_t>(name.size())).U32(static_cast<uint32_t>(title.size())).U32(0).U32(0).U8(0);
+    job.Bytes(name).Bytes(title).Run();
+    uint32_t jobHandle = SentU32(8);
+    ASSERT_NE(nullptr, PrtJobFromHandle(jobHandle));
+    EXPECT_EQ(0, CloseFile(jobHandle));
+    EXPECT_EQ(nullptr, PrtJobFromHandle(jobHandle));
+}
+
+TEST_F(PrinterFile, OemCharactersAreConverted) {
+    const char* path = "files\\oem.txt";
+    gOemConvert = true;
+    OpenAnswer a = Open(path, "w");
+    ASSERT_NE(0u, a.handle);
+    const std::string oem = "\x81\x84\x94";
+    EXPECT_EQ(0, Write(a.handle, oem));
+    EXPECT_EQ(0, CloseFile(a.handle));
+    gOemConvert = false;
+    char expect[4] = "";
+    OemToCharBuffA(oem.c_str(), expect, 3);
+    EXPECT_EQ(std::string(expect, 3), ReadAll(path));
+}
+
+// ---- Ports --------------------------------------------------------------------------
+
+// Answers the message boxes of the process from a thread of its own, as a
+// user would: each box's caption and text are kept; a "Printer Error" box is
+// answered from the list (Cancel when it runs out), any other box with OK.
+struct BoxPresser {
+    struct Seen {
+        std::string caption, text;
+    };
+    std::vector<Seen> seen;
+    std::vector<int> answers;
+    void (*beforeRetry)() = nullptr;
+    volatile LONG stop = 0;
+    HANDLE thread = nullptr;
+    CRITICAL_SECTION lock;
+
+    explicit BoxPresser(std::vector<int> a) : answers(std::move(a)) {
+        InitializeCriticalSection(&lock);
+        thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    ~BoxPresser() {
+        InterlockedExchange(&stop, 1);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        DeleteCriticalSection(&lock);
+    }
+    size_t Count() {
+        EnterCriticalSection(&lock);
+        size_t n = seen.size();
+        LeaveCriticalSection(&lock);
+        return n;
+    }
+    size_t Count(const char* caption) {
+        EnterCriticalSection(&lock);
+        size_t n = 0;
+        for (const Seen& s : seen) n += s.caption == caption;
+        LeaveCriticalSection(&lock);
+        return n;
+    }
+    static DWORD WINAPI Run(void* p) {
+        BoxPresser* self = static_cast<BoxPresser*>(p);
+        size_t errors = 0;
+        while (!self->stop) {
+            HWND box = FindWindowA("#32770", nullptr);
+            DWORD pid = 0;
+            if (box) GetWindowThreadProcessId(box, &pid);
+            if (!box || pid != GetCurrentProcessId() || !IsWindowVisible(box)) {
+                Sleep(10);
+                continue;
+            }
+            char caption[200] = "", text[200] = "";
+            GetWindowTextA(box, caption, sizeof caption);
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            int id = IDOK;
+            if (strcmp(caption, "Printer Error") == 0) {
+                id = errors < self->answers.size() ? self->answers[errors] : IDCANCEL;
+                errors++;
+                if (id == IDRETRY && self->beforeRetry) self->beforeRetry();
+            }
+            EnterCriticalSection(&self->lock);
+            self->seen.push_back({caption, text});
+            LeaveCriticalSection(&self->lock);
+            PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+            for (int i = 0; i < 500 && IsWindow(box); i++) Sleep(10);
+        }
+        return 0;
+    }
+};
+
+TEST_F(PrinterFile, PortNamesOpenTheDevice) {
+    struct Case {
+        const char* name;
+        const char* answered;
+        size_t count;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"LPT2:", "LPT2:", 1000, "LPT2: opens the port (more than one shared buffer)"},
+        {"lpt2", "lpt2", 10, "any case"},
+        {"LPT2!", "LPT2!", 300, "'!' is cut from the name opened"},
+        {"LPT2.", "LPT2.", 5, "'.' after the digit"},
+    };
+    for (const Case& c : cases) {
+        WriteText(kLpt2File, "");
+        OpenAnswer a = Open(c.name, "w");
+        ASSERT_EQ(1148u, a.type) << c.why;
+        EXPECT_EQ(c.answered, a.name) << c.why;
+        PrinterRec* rec = PrtFileFromHandle(a.handle);
+        ASSERT_NE(nullptr, rec) << c.why;
+        EXPECT_TRUE(rec->flags & kPrtFilePort) << c.why;
+        const std::string data = Pattern(c.count);
+        EXPECT_EQ(0, Write(a.handle, data)) << c.why;
+        EXPECT_EQ(static_cast<long>(c.count), FileSize(kLpt2File)) << c.why << ": a port is written at every message";
+        EXPECT_EQ(0, CloseFile(a.handle)) << c.why;
+        EXPECT_EQ(data, ReadAll(kLpt2File)) << c.why << ": bytes exact, mode w does not truncate a port";
+    }
+}
+
+TEST_F(PrinterFile, FullDeviceRetriesSilentlyThenAsks) {
+    _putenv("QOV_PRTRETRY=2");
+    {
+        BoxPresser boxes({IDRETRY, IDCANCEL});
+        OpenAnswer a = Open("LPT3", "w");
+        ASSERT_NE(0u, a.handle);
+        EXPECT_EQ(-1, Write(a.handle, "label")) << "Retry once, then Cancel";
+        EXPECT_EQ(28, gPrtErrNo) << "disk full (112) maps to 28";
+        EXPECT_EQ(2u, boxes.Count("Printer Error"));
+        EXPECT_EQ(2u, boxes.Count()) << "no other box without the debug setting";
+        if (boxes.Count()) {
+            EXPECT_EQ("Communication timeout on printer LPT3 !", boxes.seen[0].text);
+        }
+        EXPECT_EQ(0, CloseFile(a.handle)) << "the buffer was emptied all the same";
+    }
+    {
+        BoxPresser boxes({});
+        OpenAnswer a = Open("LPT3!", "w");
+        ASSERT_NE(0u, a.handle);
+        EXPECT_EQ(-1, Write(a.handle, "label")) << "no box for LPTn!: the write fails at once";
+        EXPECT_EQ(28, gPrtErrNo);
+        EXPECT_EQ(0u, boxes.Count());
+        EXPECT_EQ(0, CloseFile(a.handle));
+    }
+}
+
+// A serial line on the pseudo-terminal of the wrapper: the settings text after
+// the ':' sets the line, and the bytes arrive as sent.
+TEST_F(PrinterFile, SerialLineOnAPseudoTerminal) {
+    const char* ptyFile = "ports\\pty.bin";
+    long before = FileSize(ptyFile);
+    ASSERT_GE(before, 0) << "the pseudo-terminal reader is running";
+    OpenAnswer a = Open("COM1:96,e,7,2,x", "");
+    ASSERT_NE(0u, a.handle);
+    PrinterRec* rec = PrtFileFromHandle(a.handle);
+    ASSERT_NE(nullptr, rec);
+    DCB dcb;
+    memset(&dcb, 0, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    ASSERT_TRUE(GetCommState(rec->file, &dcb));
+    // A pseudo-terminal keeps the rate, the stop bits and XON/XOFF; it has no
+    // data bits or parity of its own to read back.
+    EXPECT_EQ(9600u, dcb.BaudRate);
+    EXPECT_EQ(TWOSTOPBITS, dcb.StopBits);
+    EXPECT_EQ(1u, dcb.fOutX);
+    COMMTIMEOUTS t;
+    ASSERT_TRUE(GetCommTimeouts(rec->file, &t));
+    EXPECT_EQ(MAXDWORD, t.ReadIntervalTimeout);
+    EXPECT_EQ(10u, t.ReadTotalTimeoutConstant);
+    EXPECT_EQ(1000u, t.WriteTotalTimeoutMultiplier);
+    std::string data;
+    for (int i = 0; i < 3000; i++) data += static_cast<char>(0x20 + i % 90);
+    EXPECT_EQ(0, Write(a.handle, data));
+    EXPECT_EQ(0, CloseFile(a.handle));
+    for (int i = 0; i < 200 && FileSize(ptyFile) < before + 3000; i++) Sleep(20);
+    EXPECT_EQ(data, ReadAll(ptyFile).substr(before));
+}
+
+void ResumeReader() {
+    DeleteFileA("ports\\pty.pause");
+    Sleep(300);
+}
+
+// With the reader paused the line fills and one-byte writes time out after
+// QOV_PRTTIME plus 1000 ms: an LPT port asks, and after Retry (the reader
+// resumed) every byte arrives in order; a COM port fails at once.
+TEST_F(PrinterFile, PausedLineTimesOut) {
+    const char* ptyFile = "ports\\pty.bin";
+    _putenv("QOV_PRTTIME=100");
+    _putenv("QOV_PRTRETRY=0");
+    struct Case {
+        const char* name;
+        bool box;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"LPT4", true, "an LPT port asks Retry or Cancel"},
+        {"COM1", false, "a COM port has no box: the write answers -1"},
+    };
+    for (const Case& c : cases) {
+        long before = FileSize(ptyFile);
+        BoxPresser boxes({IDRETRY});
+        boxes.beforeRetry = ResumeReader;
+        WriteText("ports\\pty.pause", "");
+        OpenAnswer a = Open(c.name, "");
+        ASSERT_NE(0u, a.handle) << c.why;
+        std::string sent;
+        int32_t failed = 0;
+        const size_t kLimit = 400000;
+        for (size_t i = 0; i < kLimit && boxes.Count() == 0 && !failed; i++) {
+            std::string one(1, static_cast<char>('A' + i % 26));
+            failed = Write(a.handle, one);
+            if (!failed || c.box) sent += one;
+        }
+        DeleteFileA("ports\\pty.pause");
+        EXPECT_EQ(c.box ? 1u : 0u, boxes.Count()) << c.why;
+        EXPECT_EQ(c.box ? 0 : -1, failed) << c.why;
+        EXPECT_LT(sent.size(), kLimit) << c.why << ": the line filled up";
+        EXPECT_EQ(0, Write(a.handle, "END")) << c.why;
+        sent += "END";
+        EXPECT_EQ(0, CloseFile(a.handle)) << c.why;
+        for (int i = 0; i < 300 && FileSize(ptyFile) < before + static_cast<long>(sent.size()); i++) Sleep(20);
+        std::string got = ReadAll(ptyFile).substr(before);
+        EXPECT_EQ(sent.size(), got.size()) << c.why;
+        EXPECT_TRUE(got == sent) << c.why << ": every byte in order";
+    }
+}
+
+// Last of the port rows: the debug setting stays on for the rest of the process.
+TEST_F(PrinterFile, DebugBoxReportsEverySilentRetry) {
+    _putenv("QOV_PRTRETRY=2");
+    _putenv("QOV_PRTDEBUG=1");
+    BoxPresser boxes({IDRETRY, IDCANCEL});
+    OpenAnswer a = Open("LPT3", "w");
+    ASSERT_NE(0u, a.handle);
+    EXPECT_EQ(-1, Write(a.handle, "x"));
+    _putenv("QOV_PRTDEBUG=");
+    ASSERT_EQ(6u, boxes.Count()) << "two debug boxes before each of the two Printer Error boxes";
+    const char* order[] = {"d", "d", "Printer Error", "d", "d", "Printer Error"};
+    for (size_t i = 0; i < 6; i++) {
+        if (strcmp(order[i], "d") != 0) {
+            EXPECT_EQ(order[i], boxes.seen[i].caption) << i;
+            continue;
+        }
+        EXPECT_EQ("Windows Printer LPT3 error:112  !", boxes.seen[i].text) << i;
+        const std::string& cap = boxes.seen[i].caption;
+        EXPECT_TRUE(cap == " No ClearCommError !" || cap.rfind("ClearCommError: error:0x", 0) == 0) << cap;
+    }
+    EXPECT_EQ(0, CloseFile(a.handle));
+}
+
+}  // namespace
