@@ -108,6 +108,10 @@ std::string Pattern(size_t n) {
     return s;
 }
 
+// The dialog helper: presses a button of each printer dialog once it is up.
+int gPressButton;
+void PressButton(HWND dlg) { PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(gPressButton, BN_CLICKED), 0); }
+
 class PrinterFile : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -261,6 +265,174 @@ TEST_F(PrinterFile, OemCharactersAreConverted) {
     char expect[4] = "";
     OemToCharBuffA(oem.c_str(), expect, 3);
     EXPECT_EQ(std::string(expect, 3), ReadAll(path));
+}
+
+// ---- The raw spooler and printer device contexts ----------------------------------------
+
+bool KeepCapture(const std::string& name) {
+    CreateDirectoryA(kOutDir, nullptr);
+    return CopyFileA(kLpt1Capture, (std::string(kOutDir) + "\\" + name + ".ps").c_str(), FALSE) != 0;
+}
+
+TEST_F(PrinterFile, RawSpoolerDocuments) {
+    struct Case {
+        const char* name;
+        uint16_t flags;
+        bool ok;
+        const char* answered;
+        int32_t errNo;
+        const char* error;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"QovTest", 0x400, true, "QovTest", 0, "", "a printer by name, raw"},
+        {"-", 0x400, true, "QovTest", 0, "", "the default printer's name in the answer"},
+        {"NoSuchPrinter", 0x400, false, "", 205, "PRT: OpenPrinter failure!", "OpenPrinterA fails"},
+    };
+    const std::string label = std::string("^XA^FO50,50^FDQOV LABEL^FS^XZ\r\n\x1b@\x00\xff", 36);
+    for (const Case& c : cases) {
+        DeleteFileA(kLpt1Capture);
+        OpenAnswer a = Open(c.name, "", c.flags, 0);
+        if (!c.ok) {
+            EXPECT_EQ(1102u, a.type) << c.why;
+            EXPECT_EQ(0u, a.handle) << c.why;
+            EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
+            EXPECT_STREQ(c.error, gErrorText) << c.why;
+            continue;
+        }
+        ASSERT_EQ(1148u, a.type) << c.why;
+        EXPECT_EQ(c.answered, a.name) << c.why;
+        PrinterRec* rec = PrtFileFromHandle(a.handle);
+        ASSERT_NE(nullptr, rec) << c.why;
+        EXPECT_TRUE(rec->flags & kPrtFileRaw) << c.why;
+        EXPECT_FALSE(rec->pdfFlags & kPrtFileXpsPass) << c.why << ": Wine's PostScript driver is no XPS driver";
+        EXPECT_EQ(0, Write(a.handle, label.substr(0, 20))) << c.why;
+        EXPECT_EQ(0, Write(a.handle, label.substr(20))) << c.why;
+        EXPECT_EQ(0, CloseFile(a.handle)) << c.why;
+        EXPECT_EQ(label, ReadAll(kLpt1Capture)) << c.why << ": the bytes unchanged";
+    }
+    // Close 0 ends the document; the next write starts a new one.
+    DeleteFileA(kLpt1Capture);
+    OpenAnswer a = Open("QovTest", "", 0x400, 0);
+    ASSERT_NE(0u, a.handle);
+    EXPECT_EQ(0, Write(a.handle, "FIRST"));
+    EXPECT_EQ(0, CloseFile(a.handle, 0));
+    EXPECT_EQ("FIRST", ReadAll(kLpt1Capture));
+    EXPECT_EQ(0, Write(a.handle, "SECOND"));
+    EXPECT_EQ(0, CloseFile(a.handle, 1));
+    EXPECT_EQ("SECOND", ReadAll(kLpt1Capture)) << "a second document";
+}
+
+TEST_F(PrinterFile, PassthroughBytesReachThePostScript) {
+    DeleteFileA(kLpt1Capture);
+    OpenAnswer a = Open("QovTest", "", 0x200, 0);
+    ASSERT_EQ(1148u, a.type);
+    PrinterRec* rec = PrtFileFromHandle(a.handle);
+    ASSERT_NE(nullptr, rec);
+    EXPECT_TRUE(rec->flags & kPrtFilePassthrough);
+    EXPECT_EQ(0, Write(a.handle, "\n% QovPassthroughMarker\n"));
+    EXPECT_EQ(0, CloseFile(a.handle));
+    std::string ps = ReadAll(kLpt1Capture);
+    EXPECT_NE(std::string::npos, ps.find("% QovPassthroughMarker")) << ps.substr(0, 200);
+}
+
+// Where text mode puts things, for the checker: the left edge of a word at
+// column x character width, its top at (line + 1) x line height.
+struct TextExpect {
+    FILE* f;
+    double dpi, offX, offY, cw, lh;
+    TextExpect(const std::string& name, const PrinterRec* rec) {
+        CreateDirectoryA(kOutDir, nullptr);
+        f = fopen((std::string(kOutDir) + "\\" + name + ".expect").c_str(), "w");
+        dpi = GetDeviceCaps(rec->dc, LOGPIXELSX);
+        offX = GetDeviceCaps(rec->dc, PHYSICALOFFSETX);
+        offY = GetDeviceCaps(rec->dc, PHYSICALOFFSETY);
+        cw = rec->charWidth;
+        lh = rec->lineHeight;
+    }
+    ~TextExpect() {
+        if (f) fclose(f);
+    }
+    double Pt(double dev, double off) const { return (dev + off) * 72.0 / dpi; }
+    void Word(const char* word, int column, int line) {
+        fprintf(f, "word %s 0 %.3f %.3f %.3f\n", word, Pt(column * cw, offX), Pt((line + 1) * lh, offY),
+                Pt((line + 2) * lh, offY));
+    }
+    void OnPage(int page, const char* word) { fprintf(f, "text %d %s\n", page, word); }
+    void Pages(int n) { fprintf(f, "pages %d\n", n); }
+};
+
+TEST_F(PrinterFile, TextModeLaysOutLinesAndPages) {
+    DeleteFileA(kLpt1Capture);
+    OpenAnswer a = Open("QovTest", "", 0, 0);
+    ASSERT_EQ(1148u, a.type);
+    PrinterRec* rec = PrtFileFromHandle(a.handle);
+    ASSERT_NE(nullptr, rec);
+    ASSERT_FALSE(rec->flags & (kPrtFilePassthrough | kPrtFileRaw | kPrtFileDisk));
+    ASSERT_NE(nullptr, rec->font);
+    EXPECT_STREQ("Courier New", rec->font->face);
+    EXPECT_EQ(110, rec->font->size);
+    EXPECT_EQ(GetDeviceCaps(rec->dc, VERTRES) / static_cast<int>(rec->lineHeight), rec->linesPerPage);
+    TextExpect e("textmode", rec);
+    EXPECT_EQ(0, Write(a.handle, "FIRST LINE\r\n"));
+    e.Word("FIRST", 0, 0);
+    e.Word("LINE", 6, 0);
+    EXPECT_EQ(0, Write(a.handle, "A\tTABBED\tAGAIN\r\n"));
+    e.Word("TABBED", 8, 1);
+    e.Word("AGAIN", 16, 1);
+    EXPECT_EQ(0, Write(a.handle, "KEEPS\nCOLUMN\r\n"));
+    e.Word("KEEPS", 0, 2);
+    e.Word("COLUMN", 5, 3);
+    EXPECT_EQ(0, Write(a.handle, "OVER\rUNDER"));
+    e.Word("UNDER", 0, 4);
+    EXPECT_EQ(0, Write(a.handle, "\r\n\fSECONDPAGE\r\n"));
+    e.OnPage(1, "FIRST");
+    e.OnPage(2, "SECONDPAGE");
+    // A full page of line feeds starts the third page by itself.
+    std::string lines;
+    for (int i = 1; i < rec->linesPerPage; i++) lines += "\r\n";
+    lines += "\r\nTHIRDPAGE";
+    EXPECT_EQ(0, Write(a.handle, lines));
+    e.OnPage(3, "THIRDPAGE");
+    e.Pages(3);
+    EXPECT_EQ(0, CloseFile(a.handle));
+    EXPECT_TRUE(KeepCapture("textmode"));
+}
+
+TEST_F(PrinterFile, DeviceContextByDialog) {
+    struct Case {
+        int button;
+        uint16_t flags;
+        bool ok;
+        const char* why;
+    };
+    const Case cases[] = {
+        {IDCANCEL, 0, false, "a cancelled print dialog: 208"},
+        {IDOK, 0, true, "the dialog's printer in text mode, answered 1102 with the handle"},
+        {IDCANCEL, 0x200, false, "passthrough: the same dialog"},
+    };
+    for (const Case& c : cases) {
+        gPressButton = c.button;
+        gPrtDlgHook = PressButton;
+        OpenAnswer a = Open("", "", c.flags, 0);
+        gPrtDlgHook = nullptr;
+        EXPECT_EQ(1102u, a.type) << c.why;
+        if (!c.ok) {
+            EXPECT_EQ(0u, a.handle) << c.why;
+            EXPECT_EQ(208, gPrtErrNo) << c.why;
+            EXPECT_STREQ("PRT: AdvPrtOpenByDlg Canceled!", gErrorText) << c.why;
+            continue;
+        }
+        ASSERT_NE(nullptr, PrtFileFromHandle(a.handle)) << c.why;
+        EXPECT_EQ(0, Write(a.handle, "DIALOG\r\n")) << c.why;
+        EXPECT_EQ(0, CloseFile(a.handle)) << c.why;
+    }
+    OpenAnswer bad = Open("NoSuchPrinter", "", 0, 0);
+    EXPECT_EQ(0u, bad.handle);
+    EXPECT_EQ(303, gPrtErrNo) << "the selection's own code stays";
+    OpenAnswer pdf = Open("pdf:", "", 0, 0);
+    EXPECT_EQ(0u, pdf.handle);
+    EXPECT_EQ(209, gPrtErrNo) << "a PDF target has no device context";
 }
 
 // ---- Ports --------------------------------------------------------------------------
