@@ -195,6 +195,28 @@ int32_t PrtFileHandleMsg(const SrvMsg* msg);
 // A port's failure box and debug box are shown by these (tests answer them).
 extern int(WINAPI* gPrtMessageBox)(HWND owner, const char* text, const char* caption, UINT type);
 
+// ---- Printer queries and screen dump (prtquery.cpp) -----------------------------------------
+// The device information record of the current job (292 characters, or the
+// PDF writer's 281) in the units of a coordinate mode.
+void PrtDeviceInfo(int units, char* out);
+// The font metrics record of a Font object on the job's printer (a PDF
+// target: the metrics printer; no job: the main window), into out or, with a
+// list box, over each item's own text; false when no record was made.
+bool PrtFontMetrics(PrinterRec* job, uint32_t fontObject, HWND list, const char* text, size_t len, int units,
+                    char* out);
+void PrtListFonts(PrinterRec* job, HWND list, char* out, size_t outSize);
+FontRec* PrtGetJobFont();
+// Information requests 258, 257 and 4 (the session's infoRequest hook);
+// kNoAnswer for any other code.
+int32_t PrtInfoRequest(uint32_t code, const SrvMsg* msg, const char** text);
+// 300 when the job's (else the default printer's) print quality is 300, else 600.
+int PrtPdfResolution();
+// Puts the request dispatcher and the PDF writer's printer hooks in place.
+void PrtInstallQueryHooks();
+// Prints a window image held by a Pict object on the default printer: 0, -1
+// when no job opens, -2 when the window or the image fails.
+int32_t PrtScreenDump(HWND window, uint32_t pict);
+
 // ---- Device and page set-up (prtdevice.cpp) ----------------------------------------------
 // What the print dialog gives the job besides its device context: copies of
 // the chosen DEVMODE and DEVNAMES, and whether they replace copies it holds.

@@ -461,6 +461,7 @@ void PrtRegisterHandlers() {
     gSrvMsg1200s[kPrtMsgFileOpen - kMsgRange1200First] = PrtFileHandleMsg;
     gSrvMsg1200s[kPrtMsgFileClose - kMsgRange1200First] = PrtFileHandleMsg;
     gSrvMsg2200s[kPrtMsgFileWrite - kMsgRange2200First] = PrtFileHandleMsg;
+    PrtInstallQueryHooks();
 }
 
 // Every job the server left open is closed, not only the current one: each

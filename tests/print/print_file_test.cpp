@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <winspool.h>
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "objects/font.h"
+#include "objects/objrecord.h"
 #include "print/print.h"
 #include "session/config.h"
 #include "session/session.h"
@@ -119,6 +122,7 @@ protected:
         snprintf(gClientConfig.cmdLine, sizeof gClientConfig.cmdLine, "qovtest.prg arg");
         CreateDirectoryA("files", nullptr);
         gOemConvert = false;
+        PrtInstallQueryHooks();
     }
 };
 
@@ -433,6 +437,284 @@ TEST_F(PrinterFile, DeviceContextByDialog) {
     OpenAnswer pdf = Open("pdf:", "", 0, 0);
     EXPECT_EQ(0u, pdf.handle);
     EXPECT_EQ(209, gPrtErrNo) << "a PDF target has no device context";
+}
+
+// ---- Printer queries ----------------------------------------------------------------------
+
+// 2031: +8 code, +12 arg1, +16 arg2, +20 handle, +24 text length, +28 text.
+std::string Info(uint32_t code, uint32_t arg1, uint32_t arg2, uint32_t handle, const std::string& text = "") {
+    Msg m(2031);
+    m.U32(code).U32(arg1).U32(arg2).U32(handle).U32(static_cast<uint32_t>(text.size())).Bytes(text);
+    uint32_t len = static_cast<uint32_t>(m.b.size());
+    memcpy(m.b.data(), &len, 4);
+    memcpy(m.b.data() + 4, &m.type, 4);
+    SrvMsg sm = {m.b.data(), len, m.type, 0, WireReader(m.b.data(), len, false)};
+    const char* answer = nullptr;
+    int32_t value = PrtInfoRequest(code, &sm, &answer);
+    if (value == kNoAnswer || !answer) return "<none>";
+    EXPECT_EQ(strlen(answer), static_cast<size_t>(value)) << "the value is the text's length";
+    return answer;
+}
+
+uint32_t OpenJob(const std::string& name, const std::string& pdfFile = "") {
+    const std::string title = "query";
+    Msg m(1211);
+    m.U32(0).U32(static_cast<uint32_t>(name.size())).U32(static_cast<uint32_t>(title.size())).U32(0);
+    m.U32(0).U32(static_cast<uint32_t>(pdfFile.size())).U32(0);
+    m.Bytes(name).Bytes(title).Bytes(pdfFile).Run();
+    return SentU32(8);
+}
+
+void CloseJob(uint32_t handle) {
+    Msg m(1205);
+    m.U32(handle);
+    for (int i = 0; i < 11; i++) m.U32(0);
+    m.Run();
+}
+
+long Field(const std::string& s, size_t at, size_t len) { return atol(s.substr(at, len).c_str()); }
+
+struct ListBox {
+    HWND wnd;
+    ObjectRecord* rec;
+    ListBox() {
+        wnd = CreateWindowA("LISTBOX", "", 0, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
+        rec = FontObjCreate(FontCreateShared("Arial", 100, 0, 0, 0, nullptr, 0, 0, 0));
+        if (rec) rec->hwnd = wnd;  // a stand-in List box object: only its window is used
+    }
+    ~ListBox() { DestroyWindow(wnd); }
+    std::vector<std::string> Items() {
+        std::vector<std::string> v;
+        int n = static_cast<int>(SendMessageA(wnd, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < n; i++) {
+            std::string item(static_cast<size_t>(SendMessageA(wnd, LB_GETTEXTLEN, i, 0)), '\0');
+            SendMessageA(wnd, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&item[0]));
+            v.push_back(item);
+        }
+        return v;
+    }
+};
+
+TEST_F(PrinterFile, DeviceInformationRecord) {
+    uint32_t job = OpenJob("QovTest");
+    PrinterRec* rec = PrtJobFromHandle(job);
+    ASSERT_NE(nullptr, rec);
+    HDC dc = rec->dc;
+    const int dpiX = GetDeviceCaps(dc, LOGPIXELSX), dpiY = GetDeviceCaps(dc, LOGPIXELSY);
+    struct Case {
+        uint32_t units;
+        long width, height;
+        const char* why;
+    };
+    const Case cases[] = {
+        {6, GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES), "device pixels"},
+        {0, GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES), "mode 0 leaves them"},
+        {3, MulDiv(GetDeviceCaps(dc, HORZRES), 254, dpiX), MulDiv(GetDeviceCaps(dc, VERTRES), 254, dpiY), "0.1 mm"},
+        {2, MulDiv(GetDeviceCaps(dc, HORZRES), 100, dpiX), MulDiv(GetDeviceCaps(dc, VERTRES), 100, dpiY), "0.01 inch"},
+    };
+    for (const Case& c : cases) {
+        std::string s = Info(258, c.units, 0, job);
+        ASSERT_EQ(kPrtDeviceInfoLen, s.size()) << c.why;
+        EXPECT_EQ(c.width, Field(s, 8, 8)) << c.why;
+        EXPECT_EQ(c.height, Field(s, 16, 8)) << c.why;
+        EXPECT_EQ(GetDeviceCaps(dc, HORZSIZE), Field(s, 24, 8)) << c.why;
+        EXPECT_EQ(GetDeviceCaps(dc, PLANES) * GetDeviceCaps(dc, BITSPIXEL), Field(s, 40, 8)) << c.why;
+        EXPECT_EQ("0001", s.substr(57, 4)) << c.why << ": copies";
+        EXPECT_EQ("0007QovTest" + std::string(24, ' '), s.substr(84, 35)) << c.why;
+        EXPECT_EQ("0001", s.substr(256, 4)) << c.why << ": cell mode";
+        EXPECT_EQ(static_cast<long>(rec->cellHeight), Field(s, 260, 8)) << c.why;
+        EXPECT_EQ("0000000100000001", s.substr(276, 16)) << c.why << ": row and column 1 at the start";
+    }
+    ListBox list;
+    ASSERT_NE(nullptr, list.rec);
+    EXPECT_EQ("", Info(258, 6, list.rec->handle, job)) << "with a list box the record is an item";
+    ASSERT_EQ(1u, list.Items().size());
+    EXPECT_EQ(kPrtDeviceInfoLen, list.Items()[0].size());
+    EXPECT_EQ("", Info(258, 6, 0, 0x7FFF0001)) << "no job: nothing";
+    CloseJob(job);
+
+    CreateDirectoryA(kOutDir, nullptr);
+    uint32_t pdf = OpenJob("pdf:", "out\\query.pdf");
+    ASSERT_NE(nullptr, PrtJobFromHandle(pdf));
+    EXPECT_EQ(static_cast<size_t>(kPdfDeviceInfoLen), Info(258, 6, 0, pdf).size()) << "the PDF writer's record";
+    CloseJob(pdf);
+    FontObjDestroyAll();
+}
+
+TEST_F(PrinterFile, FontMetricsAndFontLists) {
+    ObjectRecord* font = FontObjCreate(FontCreateShared("Courier New", 120, 0, 0, 0, nullptr, 0, 0, 0));
+    ASSERT_NE(nullptr, font);
+    uint32_t job = OpenJob("QovTest");
+    PrinterRec* rec = PrtJobFromHandle(job);
+    ASSERT_NE(nullptr, rec);
+    std::string m = Info(257, font->handle, 0, job, "Hello");
+    ASSERT_EQ(kPrtFontMetricsLen, m.size()) << m;
+    long ascent = Field(m, 0, 4), descent = Field(m, 4, 4), height = Field(m, 8, 4), ave = Field(m, 16, 4);
+    EXPECT_EQ(height, ascent + descent);
+    EXPECT_NEAR(12 * rec->dpiY / 72.0, height, height * 0.3) << "12 points on the printer, not the screen";
+    EXPECT_EQ(5 * ave, Field(m, 30, 8)) << "five cells of a fixed-pitch font";
+    EXPECT_EQ(Field(m, 24, 4), Field(m, 30, 8) % 10000);
+    EXPECT_EQ(rec->font->hfont, GetCurrentObject(rec->dc, OBJ_FONT)) << "the job font is back";
+
+    ListBox list;
+    SendMessageA(list.wnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("ab"));
+    SendMessageA(list.wnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(std::string(300, 'w').c_str()));
+    EXPECT_EQ("", Info(257, font->handle, list.rec->handle, job, "ignored"));
+    std::vector<std::string> items = list.Items();
+    ASSERT_EQ(2u, items.size());
+    EXPECT_EQ(2 * ave, Field(items[0], 30, 8)) << "each item measured by its own text";
+    EXPECT_EQ(300 * ave, Field(items[1], 30, 8)) << "a long item read whole";
+
+    ListBox faces;
+    EXPECT_EQ("", Info(4, 0, faces.rec->handle, job));
+    EXPECT_GT(faces.Items().size(), 0u) << "the printer's faces";
+    EXPECT_EQ("Courier New", Info(4, 0, 0, job)) << "without a list box the job font";
+    CloseJob(job);
+
+    CreateDirectoryA(kOutDir, nullptr);
+    uint32_t pdf = OpenJob("pdf:", "out\\fonts.pdf");
+    ListBox pdfFaces;
+    EXPECT_EQ("", Info(4, 0, pdfFaces.rec->handle, pdf));
+    std::vector<std::string> five = {"Arial", "Courier New", "Symbol", "Times New Roman", "Zapf Dingbats"};
+    EXPECT_EQ(five, pdfFaces.Items()) << "the five families of the PDF writer";
+    EXPECT_EQ(kPrtFontMetricsLen, Info(257, font->handle, 0, pdf, "x").size()) << "a PDF target measures too";
+    CloseJob(pdf);
+    FontObjDestroyAll();
+}
+
+TEST_F(PrinterFile, PdfTextMeasuredOnTheMetricsPrinter) {
+    CreateDirectoryA(kOutDir, nullptr);
+    ClientSettingSet(kSetPdfMetricsPrinter, 1, "QovTestA4");
+    uint32_t pdf = OpenJob("pdf:", "out\\metrics.pdf");
+    PrinterRec* rec = PrtJobFromHandle(pdf);
+    ASSERT_NE(nullptr, rec);
+    ASSERT_NE(nullptr, rec->pdf);
+    Msg(2207).U32(9).Bytes("FIXED(10)").Run();
+    ASSERT_NE(nullptr, rec->metricsDC) << "opened once for the job";
+    // The same cell, measured here on a context of the metrics printer.
+    HDC dc = CreateDCA(nullptr, "QovTestA4", nullptr, nullptr);
+    ASSERT_NE(nullptr, dc);
+    int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    HFONT f = CreateFontA(-MulDiv(10, dpi, 72), 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, FIXED_PITCH,
+                          "Courier New");
+    HGDIOBJ old = SelectObject(dc, f);
+    TEXTMETRICA tm;
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    DeleteObject(f);
+    DeleteDC(dc);
+    EXPECT_NEAR(tm.tmAveCharWidth * 72.0 / dpi, rec->pdf->fontCellWidth, 0.2);
+    CloseJob(pdf);
+    ClientSettingSet(kSetPdfMetricsPrinter, 0, nullptr);
+}
+
+TEST_F(PrinterFile, PdfResolutionFollowsThePrintQuality) {
+    // Without a job: the default printer's own print quality, read here from
+    // the spooler.
+    HANDLE printer;
+    ASSERT_TRUE(OpenPrinterA(const_cast<char*>("QovTest"), &printer, nullptr));
+    LONG size = DocumentPropertiesA(nullptr, printer, const_cast<char*>("QovTest"), nullptr, nullptr, 0);
+    std::vector<uint8_t> dmBytes(static_cast<size_t>(size > 0 ? size : 0));
+    DEVMODEA* dm = reinterpret_cast<DEVMODEA*>(dmBytes.data());
+    ASSERT_GE(DocumentPropertiesA(nullptr, printer, const_cast<char*>("QovTest"), dm, nullptr, DM_OUT_BUFFER), 0);
+    ClosePrinter(printer);
+    EXPECT_EQ(dm->dmPrintQuality == 300 ? 300 : 600, PrtPdfResolution()) << "no job: the default printer's";
+    uint32_t job = OpenJob("QovTest");
+    PrinterRec* rec = PrtJobFromHandle(job);
+    ASSERT_NE(nullptr, rec);
+    struct Case {
+        uint16_t quality;
+        int expect;
+    };
+    const Case cases[] = {{300, 300}, {600, 600}, {1200, 600}, {0, 600}, {72, 600}};
+    for (const Case& c : cases) {
+        rec->setup[kPsPrintQuality] = c.quality;
+        EXPECT_EQ(c.expect, PrtPdfResolution()) << c.quality;
+    }
+    CloseJob(job);
+}
+
+// ---- Screen dump ----------------------------------------------------------------------------
+
+// The test's own capture of a window, handed over as the Pict's image.
+std::vector<uint8_t> gDumpBits;
+BITMAPINFOHEADER gDumpHeader;
+bool DumpPictImage(uint32_t pict, uint32_t, PrtImageInput* out) {
+    if (pict != 1 || gDumpBits.empty()) return false;
+    *out = PrtImageInput();
+    out->header = &gDumpHeader;
+    out->bits = gDumpBits.data();
+    return true;
+}
+
+void CaptureWindow(HWND wnd) {
+    RECT r;
+    GetWindowRect(wnd, &r);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    HDC wdc = GetWindowDC(wnd);
+    HDC mem = CreateCompatibleDC(wdc);
+    HBITMAP bmp = CreateCompatibleBitmap(wdc, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, wdc, 0, 0, SRCCOPY);
+    SelectObject(mem, old);
+    gDumpHeader = {sizeof(BITMAPINFOHEADER), w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    gDumpBits.assign(static_cast<size_t>(((w * 3 + 3) & ~3) * h), 0);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = gDumpHeader;
+    GetDIBits(mem, bmp, 0, static_cast<UINT>(h), gDumpBits.data(), &bi, DIB_RGB_COLORS);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(wnd, wdc);
+}
+
+TEST_F(PrinterFile, ScreenDumpPrintsTheWindowImage) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = CreateSolidBrush(RGB(255, 0, 0));
+    wc.lpszClassName = "QovDumpTest";
+    RegisterClassA(&wc);
+    HWND wnd = CreateWindowExA(0, "QovDumpTest", "", WS_POPUP | WS_VISIBLE, 10, 10, 160, 80, nullptr, nullptr,
+                               wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, wnd);
+    UpdateWindow(wnd);
+    Sleep(200);
+    CaptureWindow(wnd);
+    gPrtPictImage = DumpPictImage;
+    DeleteFileA(kLpt1Capture);
+    EXPECT_EQ(0, PrtScreenDump(wnd, 1));
+    EXPECT_EQ(nullptr, gCurPrtRec) << "no job was current before";
+    EXPECT_NE(std::string::npos, ReadAll(kLpt1Capture).find("%%Title: Screen Dump")) << "the page's title";
+    EXPECT_TRUE(KeepCapture("screendump"));
+    {
+        // The image box: (160 + 1) x (80 + 1) screen pixels at the printer's
+        // resolution, from the page origin; red inside, white beyond it.
+        HDC screen = GetDC(nullptr);
+        double sx = GetDeviceCaps(screen, LOGPIXELSX), sy = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        HDC dc = CreateDCA(nullptr, "QovTest", nullptr, nullptr);
+        double dpi = GetDeviceCaps(dc, LOGPIXELSX);
+        double offX = GetDeviceCaps(dc, PHYSICALOFFSETX) * 72.0 / dpi, offY = GetDeviceCaps(dc, PHYSICALOFFSETY) * 72.0 / dpi;
+        DeleteDC(dc);
+        double w = 161 * 72.0 / sx, h = 81 * 72.0 / sy;   // points
+        FILE* f = fopen("out\\screendump.expect", "w");
+        ASSERT_NE(nullptr, f);
+        fprintf(f, "pages 1\n");
+        fprintf(f, "pixel %.1f %.1f 255 0 0\n", offX + 2, offY + 2);
+        fprintf(f, "pixel %.1f %.1f 255 0 0\n", offX + w - 2, offY + h - 2);
+        fprintf(f, "pixel %.1f %.1f 255 255 255\n", offX + w + 2, offY + h / 2);
+        fprintf(f, "pixel %.1f %.1f 255 255 255\n", offX + w / 2, offY + h + 2);
+        fclose(f);
+    }
+    PrinterRec* before = PrtJobFromHandle(OpenJob("QovTestA4"));
+    ASSERT_NE(nullptr, before);
+    EXPECT_EQ(-2, PrtScreenDump(wnd, 2)) << "a Pict without an image";
+    EXPECT_EQ(before, gCurPrtRec) << "the current job is restored";
+    EXPECT_EQ(-2, PrtScreenDump(nullptr, 1)) << "no window";
+    EXPECT_EQ(before, gCurPrtRec);
+    CloseJob(before->handle);
+    gPrtPictImage = nullptr;
+    DestroyWindow(wnd);
 }
 
 // ---- Ports --------------------------------------------------------------------------
