@@ -456,11 +456,29 @@ int32_t PrtFileFlush(PrinterRec* rec) {
     return result;
 }
 
+// The same as PrtFilePutChar for each byte, a buffer's room at a time: a full
+// buffer is flushed before the next byte goes in, and OEM text is converted
+// in the buffer (the conversion is one character at a time).
 int32_t PrtFileWrite(PrinterRec* rec, const uint8_t* bytes, uint32_t count) {
     int32_t result = kPrtOk;
-    for (uint32_t i = 0; i < count; i++) {
-        int32_t r = PrtFilePutChar(bytes[i], rec);
-        if (r && !result) result = r;
+    size_t left = count;
+    while (left > 0) {
+        if (rec->bufCur >= rec->bufEnd) {
+            rec->flags |= kPrtFileFinalFlush;
+            int32_t r = PrtFileFlush(rec);
+            rec->flags &= ~kPrtFileFinalFlush;
+            if (r && !result) result = r;
+        }
+        size_t room = static_cast<size_t>(rec->bufEnd - rec->bufCur);
+        size_t n = left < room ? left : room;
+        memcpy(rec->bufCur, bytes, n);
+        if (gOemConvert) {
+            char* text = reinterpret_cast<char*>(rec->bufCur);
+            OemToCharBuffA(text, text, static_cast<DWORD>(n));
+        }
+        rec->bufCur += n;
+        bytes += n;
+        left -= n;
     }
     int32_t r = PrtFileFlush(rec);
     return result ? result : r;
