@@ -242,6 +242,12 @@ TEST_F(PrinterFile, AnswersAndFailures) {
     EXPECT_EQ(kPrtBadMessage, Msg(2213).U32(f.handle).U32(10).Bytes("short").Run()) << "a count past the message";
     EXPECT_EQ(kPrtNotAJob, Msg(1204).U32(f.handle).Run()) << "a printer file is no print job";
     EXPECT_EQ(kPrtNotAJob, Msg(1200).U32(f.handle).Run());
+    Msg close1205(1205);
+    close1205.U32(f.handle);
+    for (int i = 0; i < 11; i++) close1205.U32(0);
+    close1205.Run();
+    EXPECT_EQ(static_cast<uint32_t>(kPrtNotAJob), SentU32(8)) << "1205 answers 21270 in its 1147";
+    ASSERT_NE(nullptr, PrtFileFromHandle(f.handle)) << "and leaves the printer file open";
     EXPECT_EQ(0, CloseFile(f.handle));
     EXPECT_EQ(-1, Write(f.handle, "x")) << "a closed printer file";
     EXPECT_EQ("", ReadAll("files\\h.txt")) << "the short message wrote nothing";
@@ -401,6 +407,26 @@ TEST_F(PrinterFile, TextModeLaysOutLinesAndPages) {
     e.Pages(3);
     EXPECT_EQ(0, CloseFile(a.handle));
     EXPECT_TRUE(KeepCapture("textmode"));
+}
+
+TEST_F(PrinterFile, TextModeOnTheDefaultPrinter) {
+    OpenAnswer a = Open("-", "", 0, 0);
+    ASSERT_EQ(1148u, a.type);
+    EXPECT_EQ("QovTest", a.name) << "the default printer's name";
+    EXPECT_EQ(0, Write(a.handle, "DEFAULT\r\n"));
+    EXPECT_EQ(0, CloseFile(a.handle));
+}
+
+TEST_F(PrinterFile, CleanupWritesAndClosesPrinterFiles) {
+    const char* path = "files\\cleanup.txt";
+    DeleteFileA(path);
+    OpenAnswer a = Open(path, "w");
+    ASSERT_NE(0u, a.handle);
+    EXPECT_EQ(0, Write(a.handle, "pending"));
+    EXPECT_EQ(0, FileSize(path));
+    PrtCleanup();
+    EXPECT_EQ(nullptr, PrtFileFromHandle(a.handle));
+    EXPECT_EQ("pending", ReadAll(path)) << "what waited in the buffer is written";
 }
 
 TEST_F(PrinterFile, DeviceContextByDialog) {
@@ -944,6 +970,27 @@ TEST_F(PrinterFile, DebugBoxReportsEverySilentRetry) {
         EXPECT_TRUE(cap == " No ClearCommError !" || cap.rfind("ClearCommError: error:0x", 0) == 0) << cap;
     }
     EXPECT_EQ(0, CloseFile(a.handle));
+}
+
+// Run by no_printer.sh in a prefix that never had a printer.
+TEST(NoPrinter, PrinterFilesOnTheDefaultPrinter) {
+    struct Case {
+        uint16_t flags;
+        int32_t errNo;
+        const char* text;
+        const char* why;
+    };
+    const Case cases[] = {
+        {0x400, 203, "PRT: GetDefaultPageSetup Fail!", "the raw spooler without a default printer"},
+        {0, 301, "PRT: GetDefaultPageSetup Fail!", "text mode: the printer selection's own code"},
+    };
+    for (const Case& c : cases) {
+        OpenAnswer a = Open("-", "", c.flags, 0);
+        EXPECT_EQ(1102u, a.type) << c.why;
+        EXPECT_EQ(0u, a.handle) << c.why;
+        EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
+        EXPECT_STREQ(c.text, gErrorText) << c.why;
+    }
 }
 
 }  // namespace
