@@ -29,6 +29,8 @@ constexpr DWORD kPortWriteMultiplier = 1000;    // ms per byte
 constexpr int32_t kPrtFileFail = -1;
 constexpr int32_t kTextFontSize = 110;          // "Courier New" at 11 points
 constexpr uint32_t kLptNoBoxFrom = 10;
+constexpr DWORD kDriverInfoLevel = 8;           // DRIVER_INFO_8A: the driver's attributes
+constexpr DWORD kDocInfoLevel = 1;              // DOC_INFO_1A
 
 int(WINAPI* gPrtMessageBox)(HWND owner, const char* text, const char* caption, UINT type) = MessageBoxA;
 
@@ -138,8 +140,10 @@ static bool PrtPortError(const PrinterRec* rec) {
     snprintf(text, sizeof text, "Communication timeout on printer LPT%c !", rec->portDigit);
     DWORD errors = 0;
     if (ClearCommError(rec->file, &errors, nullptr)) {
-        if (errors & CE_OOP) snprintf(text, sizeof text, "Printer LPT%c has an out of paper condition!", rec->portDigit);
-        else if ((errors & CE_PTO) && !IsWin9x()) snprintf(text, sizeof text, "Printer LPT%c is offline!", rec->portDigit);
+        if (errors & CE_OOP)
+            snprintf(text, sizeof text, "Printer LPT%c has an out of paper condition!", rec->portDigit);
+        else if ((errors & CE_PTO) && !IsWin9x())
+            snprintf(text, sizeof text, "Printer LPT%c is offline!", rec->portDigit);
     }
     return gPrtMessageBox(nullptr, text, "Printer Error", MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY;
 }
@@ -170,13 +174,13 @@ static int32_t FlushToHandle(PrinterRec* rec, const uint8_t* data, size_t n) {
 
 static bool PrtIsXpsDriver(HANDLE printer) {
     DWORD first = 0, second = 0;
-    GetPrinterDriverA(printer, nullptr, 8, nullptr, 0, &first);
+    GetPrinterDriverA(printer, nullptr, kDriverInfoLevel, nullptr, 0, &first);
     uint8_t* block = static_cast<uint8_t*>(GuardedAlloc(kPrtDriverInfoBlock));
     if (!block) return false;
     bool xps = false;
-    if (GetPrinterDriverA(printer, nullptr, 8, block, kPrtDriverInfoBlock, &second))
-        xps = PrtIsXpsDriverBlock(block, kPrtDriverInfoBlock, offsetof(DRIVER_INFO_8A, dwPrinterDriverAttributes), first,
-                                  second);
+    if (GetPrinterDriverA(printer, nullptr, kDriverInfoLevel, block, kPrtDriverInfoBlock, &second))
+        xps = PrtIsXpsDriverBlock(block, kPrtDriverInfoBlock, offsetof(DRIVER_INFO_8A, dwPrinterDriverAttributes),
+                                  first, second);
     GuardedFree(block);
     return xps;
 }
@@ -189,7 +193,7 @@ static int32_t StartRawDocument(PrinterRec* rec) {
     if (xps) rec->pdfFlags |= kPrtFileXpsPass;
     else rec->pdfFlags &= ~kPrtFileXpsPass;
     DOC_INFO_1A di = {docName, nullptr, const_cast<char*>(xps ? "XPS_PASS" : "RAW")};
-    if (!StartDocPrinterA(rec->file, 1, reinterpret_cast<BYTE*>(&di))) return kPrtFileErrStartDoc;
+    if (!StartDocPrinterA(rec->file, kDocInfoLevel, reinterpret_cast<BYTE*>(&di))) return kPrtFileErrStartDoc;
     if (!StartPagePrinter(rec->file)) {
         EndDocPrinter(rec->file);
         return kPrtFileErrStartPage;
@@ -344,6 +348,8 @@ static void PrtTextNewPage(void* ctx) {
     if (rec->font) SelectObject(rec->dc, rec->font->hfont);
 }
 
+// The characters were converted from OEM when they were put: they are drawn
+// as they stand.
 static int32_t FlushText(PrinterRec* rec, const uint8_t* data, size_t n) {
     if (!(rec->flags & kPrtFileDocStarted) && !StartDeviceDocument(rec)) {
         gPrtErrNo = kPrtFileErrDevice;

@@ -165,16 +165,18 @@ void PrtTextFeed(PrtTextState* st, const uint8_t* bytes, size_t n, const PrtText
 // The device information record: 292 characters and a NUL.
 constexpr size_t kPrtDeviceInfoLen = 292;
 constexpr size_t kPrtDeviceNameField = 31;
+constexpr int kPrtInfoJobFlags = 5;      // text flags 0x1-0x10 as "Y" or "N"
+constexpr int kPrtInfoSetupValues = 11;  // the DEVMODE's page set-up values
 struct PrtDeviceInfoFields {
     int32_t driverVersion, pageWidth, pageHeight, widthMm, heightMm, colourDepth, fonts;
     bool stretches;
     int32_t copies;
     bool allPages, selection;
     int32_t firstPage, lastPage;
-    bool jobFlags[5];
+    bool jobFlags[kPrtInfoJobFlags];
     bool hasDevMode;
     const char* deviceName;
-    int32_t setup[11];
+    int32_t setup[kPrtInfoSetupValues];
     int32_t row, column;
     int32_t coordMode;
     int32_t cellHeight, cellWidth;

@@ -60,18 +60,20 @@ void PrtDeviceInfo(int units, char* out) {
     f.selection = (job->flags & kPrtFlagSelection) != 0;
     f.firstPage = job->firstPage;
     f.lastPage = job->lastPage;
-    static const uint32_t kTextBits[5] = {kPrtTextRight, kPrtTextDecimal, kPrtTextFill, kPrtTextFrame,
+    // The job's text flags: right, decimal, fill, frame, transparent.
+    static const uint32_t kTextBits[kPrtInfoJobFlags] = {kPrtTextRight, kPrtTextDecimal, kPrtTextFill, kPrtTextFrame,
                                           kPrtTextTransparent};
-    for (int i = 0; i < 5; i++) f.jobFlags[i] = (job->textFlags & kTextBits[i]) != 0;
+    for (int i = 0; i < kPrtInfoJobFlags; i++) f.jobFlags[i] = (job->textFlags & kTextBits[i]) != 0;
     char device[CCHDEVICENAME + 1] = "";
     DEVMODEA* dm = job->devMode ? static_cast<DEVMODEA*>(GlobalLock(job->devMode)) : nullptr;
     if (dm) {
         f.hasDevMode = true;
         memcpy(device, dm->dmDeviceName, CCHDEVICENAME);
         f.deviceName = device;
-        const int32_t values[11] = {dm->dmOrientation,   dm->dmPaperSize, dm->dmPaperLength, dm->dmPaperWidth,
-                                    dm->dmScale,         dm->dmCopies,    dm->dmDefaultSource, dm->dmPrintQuality,
-                                    dm->dmColor,         dm->dmDuplex,    dm->dmCollate};
+        const int32_t values[kPrtInfoSetupValues] = {
+            dm->dmOrientation, dm->dmPaperSize,   dm->dmPaperLength,    dm->dmPaperWidth,
+            dm->dmScale,       dm->dmCopies,      dm->dmDefaultSource,  dm->dmPrintQuality,
+            dm->dmColor,       dm->dmDuplex,      dm->dmCollate};
         memcpy(f.setup, values, sizeof values);
         GlobalUnlock(job->devMode);
     }
@@ -156,7 +158,7 @@ static bool MeasureRecord(HDC dc, int units, int dpiX, int dpiY, const char* tex
 
 // Each item of the list box replaced by the record of its own text; an empty
 // list gets one item for the given text. Items are read with their length
-// asked first, into a buffer of that size.
+// asked first; one longer than the longest text measured stays as it is.
 static void MetricsIntoList(HWND list, HDC dc, const MetricsDevice& m, int units, const char* text, size_t len) {
     char record[kPrtFontMetricsLen + 1];
     LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);

@@ -245,7 +245,8 @@ TEST(PrintFileCalc, PortWritesRetriesAndBoxes) {
         const PrtPortWriteOps ops = {FakeWrite, FakeDebug, FakeAsk};
         const std::string data = "0123456789";
         uint32_t err = 99;
-        int32_t r = PrtPortWrite(reinterpret_cast<const uint8_t*>(data.data()), data.size(), c.retries, ops, &port, &err);
+        const uint8_t* bytes = reinterpret_cast<const uint8_t*>(data.data());
+        int32_t r = PrtPortWrite(bytes, data.size(), c.retries, ops, &port, &err);
         EXPECT_EQ(c.result, r) << c.why;
         EXPECT_EQ(c.log, port.log) << c.why;
         if (c.result) {

@@ -720,7 +720,8 @@ TEST_F(PrinterFile, ScreenDumpPrintsTheWindowImage) {
         ReleaseDC(nullptr, screen);
         HDC dc = CreateDCA(nullptr, "QovTest", nullptr, nullptr);
         double dpi = GetDeviceCaps(dc, LOGPIXELSX);
-        double offX = GetDeviceCaps(dc, PHYSICALOFFSETX) * 72.0 / dpi, offY = GetDeviceCaps(dc, PHYSICALOFFSETY) * 72.0 / dpi;
+        double offX = GetDeviceCaps(dc, PHYSICALOFFSETX) * 72.0 / dpi;
+        double offY = GetDeviceCaps(dc, PHYSICALOFFSETY) * 72.0 / dpi;
         DeleteDC(dc);
         double w = 161 * 72.0 / sx, h = 81 * 72.0 / sy;   // points
         FILE* f = fopen("out\\screendump.expect", "w");
