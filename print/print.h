@@ -192,8 +192,6 @@ PrinterRec* PrtFileFromHandle(uint32_t handle);
 int32_t PrtFileWrite(PrinterRec* rec, const uint8_t* bytes, uint32_t count);
 // The message handlers of 1208, 1209 and 2213.
 int32_t PrtFileHandleMsg(const SrvMsg* msg);
-// A port's failure box and debug box are shown by these (tests answer them).
-extern int(WINAPI* gPrtMessageBox)(HWND owner, const char* text, const char* caption, UINT type);
 
 // ---- Printer queries and screen dump (prtquery.cpp) -----------------------------------------
 // The device information record of the current job (292 characters, or the

@@ -32,8 +32,6 @@ constexpr uint32_t kLptNoBoxFrom = 10;
 constexpr DWORD kDriverInfoLevel = 8;           // DRIVER_INFO_8A: the driver's attributes
 constexpr DWORD kDocInfoLevel = 1;              // DOC_INFO_1A
 
-int(WINAPI* gPrtMessageBox)(HWND owner, const char* text, const char* caption, UINT type) = MessageBoxA;
-
 static DWORD gPrtTime = kPrtTimeDefault;        // a value once read stays for later opens
 static DWORD gPrtRetry;
 static bool gPrtDebug;                          // once on, on for the rest of the process
@@ -130,7 +128,7 @@ static void PrtPortDebugBox(const PrinterRec* rec, DWORD winError) {
     else
         snprintf(caption, sizeof caption, " No ClearCommError !");
     DebugLogWrite("PrtPortDebug", "%s %s", text, caption);
-    if (gPrtDebug) gPrtMessageBox(nullptr, text, caption, MB_ICONEXCLAMATION);
+    if (gPrtDebug) MessageBoxA(nullptr, text, caption, MB_ICONEXCLAMATION);
 }
 
 // Retry or Cancel: COM ports and "LPTn!" names never show a box.
@@ -145,7 +143,7 @@ static bool PrtPortError(const PrinterRec* rec) {
         else if ((errors & CE_PTO) && !IsWin9x())
             snprintf(text, sizeof text, "Printer LPT%c is offline!", rec->portDigit);
     }
-    return gPrtMessageBox(nullptr, text, "Printer Error", MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY;
+    return MessageBoxA(nullptr, text, "Printer Error", MB_RETRYCANCEL | MB_ICONEXCLAMATION) == IDRETRY;
 }
 
 static bool PortWriteOnce(void* ctx, const uint8_t* data, size_t n, size_t* written, uint32_t* winError) {

@@ -263,18 +263,30 @@ TEST_F(PrinterFile, AnswersAndFailures) {
     EXPECT_EQ(nullptr, PrtJobFromHandle(jobHandle));
 }
 
+// A write message and the same bytes put one by one give the same file, with
+// OEM text converted either way.
 TEST_F(PrinterFile, OemCharactersAreConverted) {
-    const char* path = "files\\oem.txt";
-    gOemConvert = true;
-    OpenAnswer a = Open(path, "w");
-    ASSERT_NE(0u, a.handle);
-    const std::string oem = "\x81\x84\x94";
-    EXPECT_EQ(0, Write(a.handle, oem));
-    EXPECT_EQ(0, CloseFile(a.handle));
-    gOemConvert = false;
-    char expect[4] = "";
-    OemToCharBuffA(oem.c_str(), expect, 3);
-    EXPECT_EQ(std::string(expect, 3), ReadAll(path));
+    std::string oem;
+    for (int i = 0; i < 5000; i++) oem += static_cast<char>(0x80 + i % 128);
+    std::vector<char> ansi(oem.size());
+    OemToCharBuffA(oem.c_str(), ansi.data(), static_cast<DWORD>(oem.size()));
+    const std::string expect(ansi.begin(), ansi.end());
+    for (bool byMessage : {true, false}) {
+        const char* path = byMessage ? "files\\oem-msg.txt" : "files\\oem-char.txt";
+        gOemConvert = true;
+        OpenAnswer a = Open(path, "w");
+        ASSERT_NE(0u, a.handle);
+        if (byMessage) {
+            EXPECT_EQ(0, Write(a.handle, oem));
+        } else {
+            PrinterRec* rec = PrtFileFromHandle(a.handle);
+            for (char c : oem) EXPECT_EQ(0, PrtFilePutChar(static_cast<uint8_t>(c), rec));
+            EXPECT_EQ(0, PrtFileFlush(rec)) << "a disk file waits for its close";
+        }
+        gOemConvert = false;
+        EXPECT_EQ(0, CloseFile(a.handle));
+        EXPECT_TRUE(expect == ReadAll(path)) << path;
+    }
 }
 
 // ---- The raw spooler and printer device contexts ----------------------------------------
