@@ -171,16 +171,18 @@ TEST(PrintFileCalc, WindowsErrorsToRuntimeNumbers) {
     struct Case {
         uint32_t win;
         int32_t runtime;
+        const char* why;
     };
-    const Case cases[] = {{2, 2},    {3, 2},    {15, 2},   {26, 2},   {110, 2},  {123, 2}, {4, 23},
-                          {5, 13},   {32, 13},  {82, 13},  {148, 13}, {6, 9},    {14, 12}, {39, 28},
-                          {112, 28}, {170, 16}, {183, 17}, {267, 20}, {0, 5},    {1, 5},   {1460, 5}};
-    for (const Case& c : cases) EXPECT_EQ(c.runtime, PrtMapWinError(c.win)) << "Windows error " << c.win;
-    EXPECT_STREQ("PRT: Memory Allocation!", PrtFileErrorText(201));
-    EXPECT_STREQ("PRT: Memory Allocation!", PrtFileErrorText(202));
-    EXPECT_STREQ("PRT: OpenPrinter failure!", PrtFileErrorText(205));
-    EXPECT_STREQ("PRT: Escape Fail!", PrtFileErrorText(211));
-    EXPECT_EQ(nullptr, PrtFileErrorText(212));
+    const Case cases[] = {
+        {3, 2, "a missing folder: not found"},
+        {112, 28, "a full device: disk full"},
+        {5, 13, "access denied"},
+        {0, 5, "a write that failed without an error: the I/O error"},
+        {1460, 5, "a time-out: the I/O error"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.runtime, PrtMapWinError(c.win)) << c.why;
+    EXPECT_STREQ("PRT: Memory Allocation!", PrtFileErrorText(202)) << "201 and 202 share their text";
+    EXPECT_EQ(nullptr, PrtFileErrorText(212)) << "beyond the printer file codes";
 }
 
 // A port that answers each write from a script: {ok, bytes taken, error};
