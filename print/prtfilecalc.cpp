@@ -37,6 +37,7 @@ bool PrtDecodeFileOpen(const WireReader& r, PrtFileOpenMsg* out) {
     size_t left = room - modeOff;
     const void* modeEnd = left ? memchr(out->mode, 0, left) : nullptr;
     out->modeLen = modeEnd ? static_cast<size_t>(static_cast<const char*>(modeEnd) - out->mode) : left;
+    if (!out->modeLen) out->mode = "";  // an offset at the message end points at nothing to read
     return true;
 }
 
