@@ -1,6 +1,9 @@
 # The image decoder benchmark. Timing under the sanitizers would measure them,
 # not the decoders, so this program compiles its own optimised copy of the
 # decoders without instrumentation.
+if(QOV_TARGET_WIN32)
+  return()
+endif()
 set(image_bench_root ${PROJECT_SOURCE_DIR})
 add_executable(image_bench
   ${CMAKE_CURRENT_LIST_DIR}/image_bench.cpp

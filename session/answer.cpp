@@ -77,8 +77,8 @@ void SendPrtJobAnswer(int32_t value, int32_t copies, int32_t pages, int32_t deta
         PostBuiltMsg();
 }
 
-void SendPrtName(const char* text) {
-    if (MsgBuildPrtName(&gSendBuf, text, gSession.curSeq, gSession.swapped)) PostBuiltMsg();
+void SendPrtName(uint32_t handle, const char* text) {
+    if (MsgBuildPrtName(&gSendBuf, handle, text, gSession.curSeq, gSession.swapped)) PostBuiltMsg();
 }
 
 bool SendNextEvent() {

@@ -103,7 +103,7 @@ void SetReplyBytes(const SrvMsg* request, const void* bytes, uint32_t n);
 void SetReplyWords(const SrvMsg* request, const uint32_t* words, uint32_t count);
 int AddEventItem(const EventItem* item);
 void SendPrtJobAnswer(int32_t value, int32_t copies, int32_t pages, int32_t detail, const char* text);
-void SendPrtName(const char* text);
+void SendPrtName(uint32_t handle, const char* text);
 // Sends gSendBuf as the current request's answer (joins the outgoing bundle
 // while a received bundle is worked through).
 void PostBuiltMsg();

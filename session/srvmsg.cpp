@@ -241,13 +241,13 @@ static int32_t FromTable(SrvMsgHandler* table, uint32_t first, const SrvMsg* m) 
 int32_t ProcessSrvMsg1200s(const SrvMsg* m) { return FromTable(gSrvMsg1200s, kMsgRange1200First, m); }
 
 // 2201-2251: drawing; each is answered {1102, 0} unless the accept asked for
-// no print answers.
+// no print answers. A printer file's write (2213) is answered with its result.
 int32_t ProcessSrvMsg2200s(const SrvMsg* m) {
     SrvMsgHandler h = gSrvMsg2200s[m->type - kMsgRange2200First];
     if (!h && (m->type < 2201 || m->type > 2251)) return Unhandled();
-    if (h) h(m);
+    int32_t rc = h ? h(m) : 0;
     if (gClientConfig.noPrintAnswers && m->type >= 2201 && m->type <= 2251) return kNoAnswer;
-    return 0;
+    return m->type == kMsgPrtFileWrite && rc != kNoAnswer ? rc : 0;
 }
 
 static int32_t ProcessSrvMsg2400s(const SrvMsg* m) {
