@@ -70,7 +70,7 @@ TEST(ImageLoad, MemoryBlocks) {
     EXPECT_EQ(ImageLoadFromMemory(two, 2, nullptr, 1), kImgInvalid) << "2 bytes";
     EXPECT_EQ(DecodeBytes(0, SmallBmp(true)), kImgInvalid) << "format byte 0";
     EXPECT_EQ(DecodeBytes(7, SmallBmp(true)), kImgInvalid) << "format byte 7";
-    EXPECT_EQ(DecodeBytes(kImgFormatPcx, SmallBmp(true)), kImgInvalid) << "no PCX reader yet";
+    EXPECT_EQ(DecodeBytes(kImgFormatPcx, SmallBmp(true)), kImgInvalid) << "not a PCX picture";
     EXPECT_EQ(DecodeBytes(kImgFormatBmp, SmallGif()), kImgInvalid) << "no probing for memory blocks";
     EXPECT_EQ(DecodeBytes(kImgFormatBmp, SmallBmp(true)), kImgOk);
 }
