@@ -183,6 +183,9 @@ struct BitReader {
         used += uint64_t(n);
     }
     bool Overrun() const { return used > uint64_t(length) * 8; }
+    // Fewer than n bits of the strip are left: a code that does not match
+    // may be the zeros read past its end.
+    bool NearEnd(int n) const { return used + uint64_t(n) > uint64_t(length) * 8; }
     void AlignToByte() {
         int extra = int(used % 8);
         if (extra) {
@@ -219,7 +222,7 @@ int ReadRun(BitReader* br, const LookupEntry* table, uint32_t limit, uint32_t* r
     uint32_t total = 0;
     for (;;) {
         const LookupEntry& e = table[br->Peek(kLookupBits)];
-        if (e.length == 0) return kCcittBadCode;
+        if (e.length == 0) return br->NearEnd(kLookupBits) ? kCcittShortData : kCcittBadCode;
         br->Skip(e.length);
         if (br->Overrun()) return kCcittShortData;
         total += e.run;
@@ -254,7 +257,7 @@ int Fax2dRow(BitReader* br, const CcittTables& t, uint32_t width, const uint32_t
         // room for this step's two and the end marks.
         if (n + 5 > capacity) return kCcittRunPastRow;
         const ModeEntry& m = t.modes[br->Peek(kModeBits)];
-        if (m.length == 0) return kCcittBadCode;
+        if (m.length == 0) return br->NearEnd(kModeBits) ? kCcittShortData : kCcittBadCode;
         br->Skip(m.length);
         if (br->Overrun()) return kCcittShortData;
         switch (m.mode) {

@@ -92,6 +92,12 @@ int DcxFindPage(const ByteReader& r, uint16_t page, size_t* start, size_t* end, 
 }
 
 void MakeDefaultPalette(uint32_t colors, RGBQUAD* out) {
+    if (colors == 2) {
+        // Two colours are black and white: the 16-colour table's first two
+        // would show a bilevel picture in black and red.
+        out[1].rgbRed = out[1].rgbGreen = out[1].rgbBlue = 255;
+        return;
+    }
     if (colors <= 16) {
         for (uint32_t i = 0; i < colors; i++) {
             out[i].rgbRed = kDefault16[i][0];
@@ -192,7 +198,9 @@ int PcxDecodePage(const uint8_t* page, size_t length, PcxImage* out) {
     if (kind->layout != kLayoutRgb) {
         uint32_t colors = bits == 1 && planes == 1 ? 2 : 16;
         const uint8_t* rgb = h + kFieldPalette;
-        if (version == kVersionEndPalette && length > kEndPaletteBytes &&
+        // Only 8-bit pixels can use 256 colours: in other pictures the byte
+        // 769 from the end is scan data that may happen to be 12.
+        if (version == kVersionEndPalette && bits == 8 && length > kEndPaletteBytes + kPcxHeaderSize &&
             page[length - kEndPaletteBytes - 1] == kEndPaletteMarker) {
             colors = 256;
             rgb = page + length - kEndPaletteBytes;
