@@ -232,7 +232,9 @@ TEST(Pcx, DcxPagesAndTheirCount) {
         uint32_t count = 0;
         ASSERT_EQ(DecodePage(kImgFormatPcx, file, c.page, &count), c.expect) << "page " << c.page;
         EXPECT_EQ(count, 3u) << "page " << c.page;
-        if (c.expect == kImgOk) EXPECT_EQ(StateToRgb(), c.rgb) << "page " << c.page;
+        if (c.expect == kImgOk) {
+            EXPECT_EQ(StateToRgb(), c.rgb) << "page " << c.page;
+        }
     }
     // A plain PCX leaves the page count alone.
     uint32_t count = 55;

@@ -2,8 +2,6 @@
 // helpers of the TIFF and PCX tests.
 #include "raster_kit.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -189,12 +187,6 @@ std::string KitTempPath(const std::string& name) {
     static int serial = 0;
     return std::string(dir ? dir : "/tmp") + "/qov_raster_" + std::to_string(getpid()) + "_" +
            std::to_string(serial++) + "_" + name;
-}
-
-std::string RequiredTestData(const std::string& sub) {
-    std::string dir = ImageTestData(sub);
-    if (dir.empty()) ADD_FAILURE() << "set-up data image/" << sub << " is missing: run scripts/setup.sh";
-    return dir;
 }
 
 int RunStatus(const std::string& cmd) { return system(cmd.c_str()); }

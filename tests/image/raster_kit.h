@@ -61,7 +61,7 @@ int DecodePage(int format, const Bytes& file, uint16_t page, uint32_t* pageCount
 std::string KitTempPath(const std::string& name);
 // The set-up data folder QOV_TESTDATA/image/<sub>; adds a test failure (the
 // tests must not pass silently without their corpus) and answers "" when it
-// is missing.
+// is missing. Defined by the reference tests.
 std::string RequiredTestData(const std::string& sub);
 // Runs a command and answers its exit status.
 int RunStatus(const std::string& cmd);
