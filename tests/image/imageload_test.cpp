@@ -56,6 +56,8 @@ TEST(ImageLoad, FormatCodesFromNamesAndContent) {
         {jpg, kImgFormatBmp, kImgFormatJpeg, "JPEG header"},
         {{'I', 'I', 42, 0, 8, 0}, kImgFormatUnknown, kImgFormatTiff, "little-endian TIFF"},
         {{'M', 'M', 0, 42, 0, 8}, kImgFormatUnknown, kImgFormatTiff, "big-endian TIFF"},
+        {{10, 5, 1, 8}, kImgFormatUnknown, kImgFormatPcx, "PCX manufacturer byte"},
+        {{0xB1, 0x68, 0xDE, 0x3A, 0, 0, 0, 0}, kImgFormatPcx, kImgFormatPcx, "DCX magic"},
         {{'x', 'y', 'z', 0}, kImgFormatUnknown, kImgFormatUnknown, "nothing matches"},
     };
     for (const auto& p : probes) {
