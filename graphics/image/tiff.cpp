@@ -56,7 +56,9 @@ constexpr uint32_t kDefaultRowsPerStrip = 0x7FFFFFFF;
 constexpr size_t kHeaderSize = 8;
 constexpr size_t kEntrySize = 12;
 constexpr size_t kMinDirectorySize = 6;  // entry count and next offset
-constexpr size_t kStripSlack = 8;
+// Room behind a strip's rows: LZW copies short strings 16 bytes at a time.
+constexpr size_t kStripSlack = 16;
+constexpr size_t kLzwChunk = 16;
 constexpr uint32_t kRgbSamples = 3;
 constexpr uint32_t kRgbBits = 8;
 constexpr uint32_t kColorMapDivisor = 257;
@@ -409,6 +411,7 @@ void TiffMakePalette(const TiffReader& t, TiffImage* out) {
 // byte of the next one; the table stops growing at 4096 entries and decoding
 // goes on, as libtiff does, so a file that sends no Clear in time still
 // decodes. A code past the table, the end of the data or a full strip ends it.
+// The output block has kStripSlack bytes beyond outSize.
 bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outSize) {
     struct Entry {
         uint32_t offset;
@@ -416,16 +419,27 @@ bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outS
     };
     auto* table = static_cast<Entry*>(GuardedAlloc(kLzwTableSize * sizeof(Entry)));
     if (!table) return false;
-    uint32_t next = kLzwFirstFree, acc = 0;
+    uint32_t next = kLzwFirstFree;
+    uint64_t acc = 0;
     int width = kLzwMinWidth, held = 0;
     size_t inPos = 0, pos = 0;
     for (;;) {
-        while (held < width && inPos < inLength) {
-            acc = (acc << 8) | in[inPos++];
-            held += 8;
+        if (held < width) {
+            // Four bytes at a time while they last, then byte by byte.
+            if (inLength - inPos >= 4) {
+                acc = (acc << 32) | (uint64_t(in[inPos]) << 24) | (uint64_t(in[inPos + 1]) << 16) |
+                      (uint64_t(in[inPos + 2]) << 8) | in[inPos + 3];
+                inPos += 4;
+                held += 32;
+            } else {
+                while (held < width && inPos < inLength) {
+                    acc = (acc << 8) | in[inPos++];
+                    held += 8;
+                }
+                if (held < width) break;
+            }
         }
-        if (held < width) break;
-        const uint32_t code = (acc >> (held - width)) & ((1u << width) - 1);
+        const uint32_t code = uint32_t(acc >> (held - width)) & ((1u << width) - 1);
         held -= width;
         if (code == kLzwClear) {
             next = kLzwFirstFree;
@@ -442,9 +456,15 @@ bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outS
             len = e.length;
             const size_t room = outSize - pos;
             const size_t n = len < room ? len : room;
-            // The newest entry ends with the byte this copy writes first.
-            if (e.offset + n <= pos) memcpy(out + pos, out + e.offset, n);
-            else for (size_t i = 0; i < n; i++) out[pos + i] = out[e.offset + i];
+            const uint8_t* from = out + e.offset;
+            uint8_t* to = out + pos;
+            // A string that ends before the copy starts moves as one chunk
+            // (the bytes past it land in the slack or are written again);
+            // the newest entry ends with the byte its copy writes first, so
+            // that copy runs forward byte by byte.
+            if (e.offset + n <= pos && n <= kLzwChunk) memmove(to, from, kLzwChunk);
+            else if (e.offset + n <= pos) memcpy(to, from, n);
+            else for (size_t i = 0; i < n; i++) to[i] = from[i];
             pos += n;
             if (n < len) break;
         }
@@ -454,6 +474,8 @@ bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outS
             if ((next == 512 || next == 1024 || next == 2048) && width < kLzwMaxWidth) width++;
         }
     }
+    // Rows the data did not reach stay zero, also where a chunk went past.
+    if (pos < outSize) memset(out + pos, 0, outSize - pos < kLzwChunk ? outSize - pos : kLzwChunk);
     GuardedFree(table);
     return true;
 }
@@ -612,7 +634,7 @@ int TiffSetupDib(TiffReader* t, TiffImage* out) {
         TiffMakePalette(*t, out);
     }
     t->stripSize = stripSize.Size();
-    t->strip = static_cast<uint8_t*>(GuardedAlloc(t->stripSize));
+    t->strip = static_cast<uint8_t*>(LocalAllocZero(t->stripSize));
     out->bits = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size() ? dibSize.Size() : 1));
     if (!t->strip || !out->bits) return kTiffNoMemory;
     for (uint32_t r = 0; r < t->length; r++) {
@@ -647,7 +669,7 @@ int TiffDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, TiffImag
     if (rc == kTiffOk && t.compression == kCompOldJpeg) rc = TiffJoinJpeg(&t, out);
     else if (rc == kTiffOk) rc = TiffCheckPixels(&t);
     if (rc == kTiffOk) rc = TiffSetupDib(&t, out);
-    GuardedFree(t.strip);
+    LocalFreeMem(t.strip);
     if (rc != kTiffOk && rc != kTiffJfif) TiffImageFree(out);
     return rc;
 }

@@ -2,24 +2,34 @@
 # 20-image-testdata.sh - sample pictures for the image decoder tests, taken from
 # Debian packages at set-up time (nothing of them is committed): the PNG test
 # suite of libpng, the GIF/JPEG/PNG/BMP samples of the Go standard library and
-# the JPEG test images of libjpeg-turbo, the TIFF samples and raw Group 4
-# streams of Go's x/image, and the tools the TIFF and PCX tests write and read
-# their files with (libtiff's tools, netpbm, Pillow; libtiff itself for the
-# benchmark). Quick on a second run.
+# the JPEG test images of libjpeg-turbo. Quick on a second run.
+#
+# The TIFF and PCX tests have their own folder and stamp: the TIFF samples and
+# raw Group 4 streams of Go's x/image, and the tools they write and read their
+# files with (libtiff's tools, netpbm, Pillow; libtiff itself for the
+# benchmark).
 set -euo pipefail
 
 . "$(dirname "$0")/lib.sh"
 
 cache=${QOV_DEPS_CACHE:-/var/cache/qovtervex-deps}
-out=$cache/testdata/image
-stamp=$out/.done-v2
-[ -f "$stamp" ] && exit 0
+tiffpcx=$cache/testdata/tiffpcx
+if [ ! -f "$tiffpcx/.done-v1" ]; then
+  install_missing_packages libtiff-tools netpbm python3-pil golang-golang-x-image-dev libtiff-dev
+  rm -rf "$tiffpcx"; mkdir -p "$tiffpcx"/gotiff "$tiffpcx"/ccitt
+  ximage=/usr/share/gocode/src/golang.org/x/image
+  cp "$ximage"/testdata/*.tiff "$tiffpcx"/gotiff/
+  cp "$ximage"/ccitt/testdata/*.ccitt_group4 "$ximage"/ccitt/testdata/bw-gopher.png "$tiffpcx"/ccitt/
+  touch "$tiffpcx/.done-v1"
+fi
 
-install_missing_packages libtiff-tools netpbm python3-pil golang-golang-x-image-dev libtiff-dev
+out=$cache/testdata/image
+stamp=$out/.done-v1
+[ -f "$stamp" ] && exit 0
 
 # The reference pixels come from ImageMagick (installed by setup.sh) at test time.
 export DEBIAN_FRONTEND=noninteractive
-rm -rf "$out"; mkdir -p "$out"/pngsuite "$out"/testpngs "$out"/go "$out"/jpeg "$out"/gotiff "$out"/ccitt
+rm -rf "$out"; mkdir -p "$out"/pngsuite "$out"/testpngs "$out"/go "$out"/jpeg
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -57,10 +67,5 @@ jsrc=$cache/src/libjpeg-turbo
 tar -xf "$jsrc"/*.orig.tar.* -C "$work" --wildcards '*/testimages/*'
 find "$work" -path '*/testimages/*' -type f \( -name '*.jpg' -o -name '*.bmp' \) \
   -exec cp {} "$out"/jpeg/ \;
-
-# x/image's TIFF samples, and its raw Group 4 streams with the picture they hold.
-ximage=/usr/share/gocode/src/golang.org/x/image
-cp "$ximage"/testdata/*.tiff "$out"/gotiff/
-cp "$ximage"/ccitt/testdata/*.ccitt_group4 "$ximage"/ccitt/testdata/bw-gopher.png "$out"/ccitt/
 
 touch "$stamp"

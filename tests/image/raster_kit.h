@@ -59,9 +59,9 @@ int DecodePage(int format, const Bytes& file, uint16_t page, uint32_t* pageCount
 
 // A fresh path in the temporary directory.
 std::string KitTempPath(const std::string& name);
-// The set-up data folder QOV_TESTDATA/image/<sub>; adds a test failure (the
-// tests must not pass silently without their corpus) and answers "" when it
-// is missing. Defined by the reference tests.
+// The set-up data folder QOV_TESTDATA/tiffpcx/<sub>; adds a test failure
+// (the tests must not pass silently without their corpus) and answers "" when
+// it is missing. Defined by the reference tests.
 std::string RequiredTestData(const std::string& sub);
 // Runs a command and answers its exit status.
 int RunStatus(const std::string& cmd);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -16,8 +17,12 @@
 #include "raster_kit.h"
 
 std::string RequiredTestData(const std::string& sub) {
-    std::string dir = ImageTestData(sub);
-    if (dir.empty()) ADD_FAILURE() << "set-up data image/" << sub << " is missing: run scripts/setup.sh";
+    const char* root = getenv("QOV_TESTDATA");
+    std::string dir = root ? std::string(root) + "/tiffpcx/" + sub : "";
+    if (dir.empty() || RunStatus("test -d '" + dir + "'") != 0) {
+        ADD_FAILURE() << "set-up data tiffpcx/" << sub << " is missing: run scripts/setup.sh";
+        return "";
+    }
     return dir;
 }
 
