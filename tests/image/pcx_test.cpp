@@ -194,6 +194,13 @@ TEST(Pcx, DecodesLayoutsToTheirPixels) {
              // Pixel x takes bit `plane` from plane `plane`: pixels 1, 2, 4, 15.
              return MakePcx(s, PcxRle({0x90, 0, 0x50, 0, 0x30, 0, 0x10, 0}));
          }, 4, Rgb({255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255})},
+        {"planar bytes per line past the stride are dropped", [] {
+             PcxSpec s;
+             s.bits = 1, s.planes = 4, s.xmax = 3, s.bytesPerLine = 10;
+             Bytes raw(40, 0xFF);
+             for (int plane = 0; plane < 4; plane++) raw[plane * 10] = uint8_t(plane == 0 ? 0xF0 : 0);
+             return MakePcx(s, PcxRle(raw));
+         }, 4, Rgb({255, 0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0})},
         {"three 1-bit planes make colours 0 to 7", [] {
              PcxSpec s;
              s.bits = 1, s.planes = 3, s.xmax = 2, s.bytesPerLine = 1, s.version = 0;

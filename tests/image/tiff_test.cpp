@@ -310,6 +310,15 @@ TEST(Tiff, DecodesLayoutsToTheirPixels) {
              TiffSetField(&f, 266, kKitShort, {2});
              return Page(f, {0x05});
          }, 1, grey({0, 255, 0})},
+        {"modified Huffman: white 2, black 3, white 3", [] {
+             // 0111 10 1000: the codes of white 2, black 3 and white 3.
+             return Page(TiffImageFields(8, 1, 1, 1, kMh, kWhiteIsZero, 1, {2}), {0x7A, 0x00});
+         }, 1, grey({255, 255, 0, 0, 0, 255, 255, 255})},
+        {"modified Huffman, FillOrder 2: the same codes least significant first", [] {
+             auto f = TiffImageFields(8, 1, 1, 1, kMh, kWhiteIsZero, 1, {2});
+             TiffSetField(&f, 266, kKitShort, {2});
+             return Page(f, {0x5E, 0x00});
+         }, 1, grey({255, 255, 0, 0, 0, 255, 255, 255})},
         {"a palette image without ColorMap takes a grey ramp", [] {
              return Page(TiffImageFields(2, 1, 8, 1, kNone, kPalette, 1, {2}), {0, 255});
          }, 8, grey({0, 255})},
