@@ -8,6 +8,7 @@
 
 #include "graphics/image/bmp.h"
 #include "graphics/image/gif.h"
+#include "graphics/image/imagecore.h"
 #include "graphics/image/jpeg.h"
 #include "graphics/image/pcx.h"
 #include "graphics/image/png.h"
@@ -161,6 +162,28 @@ bool ImageAllocBits(size_t size) {
     LocalFreeMem(gImageDecodeState.bits);
     gImageDecodeState.bits = static_cast<uint8_t*>(LocalAllocZero(size));
     return gImageDecodeState.bits != nullptr;
+}
+
+const DecodeRule& DecodeRuleOf(const DecodeRule* rules, int count, int result) {
+    static const DecodeRule kUnknownResult = {kImgInvalid, "an unknown decoder result"};
+    return result >= 0 && result < count ? rules[result] : kUnknownResult;
+}
+
+void DecodedImageClear(DecodedImage* image) { memset(image, 0, sizeof *image); }
+
+int ImageAdoptDecoded(const DecodeRule& rule, DecodedImage* image) {
+    if (rule.loaderCode != kImgOk) {
+        LocalFreeMem(image->bits);
+        image->bits = nullptr;
+        return rule.loaderCode;
+    }
+    ImageDecodeState& st = gImageDecodeState;
+    LocalFreeMem(st.bits);
+    st.bits = image->bits;
+    st.header = image->header;
+    memcpy(st.colors, image->colors, sizeof st.colors);
+    image->bits = nullptr;
+    return kImgOk;
 }
 
 int ImageFormatFromName(const char* name) {

@@ -36,7 +36,7 @@ enum PcxHeaderField {
     kFieldBytesPerLine = 66,
 };
 
-const PcxRule kPcxRules[kPcxResultCount] = {
+const DecodeRule kPcxRules[kPcxResultCount] = {
     {kImgOk, "decoded"},
     {kImgInvalid, "the DCX page table has no end"},
     {kImgInvalid, "a DCX page offset outside the file or out of order"},
@@ -171,7 +171,7 @@ struct PcxPlacer {
     }
 };
 
-int PcxDecodePage(const uint8_t* page, size_t length, PcxImage* out) {
+int PcxDecodePage(const uint8_t* page, size_t length, DecodedImage* out) {
     ByteReader r(page, length);
     uint8_t first;
     if (!r.U8At(0, &first) || first != kPcxManufacturer) return kPcxNoSignature;
@@ -254,10 +254,7 @@ int PcxDecodePage(const uint8_t* page, size_t length, PcxImage* out) {
 
 }  // namespace
 
-const PcxRule& PcxRuleOf(int result) {
-    static const PcxRule kUnknown = {kImgInvalid, "an unknown result"};
-    return result >= 0 && result < kPcxResultCount ? kPcxRules[result] : kUnknown;
-}
+const DecodeRule& PcxRule(int result) { return DecodeRuleOf(kPcxRules, kPcxResultCount, result); }
 
 bool PcxIsImage(const uint8_t* buffer, size_t length) {
     ByteReader r(buffer, length);
@@ -269,8 +266,8 @@ bool PcxIsImage(const uint8_t* buffer, size_t length) {
 
 bool PcxIsCurrentImage() { return PcxIsImage(gImageDecodeState.sourcePos, gImageDecodeState.sourceSize); }
 
-int PcxDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, PcxImage* out, uint32_t* pageCount) {
-    memset(out, 0, sizeof *out);
+int PcxDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, DecodedImage* out, uint32_t* pageCount) {
+    DecodedImageClear(out);
     ByteReader r(data, length);
     uint32_t magic;
     size_t start = 0, end = length;
@@ -288,12 +285,7 @@ int PcxDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, PcxImage*
 
 int PcxDecode(uint16_t page, uint32_t* pageCount) {
     ImageDecodeState& st = gImageDecodeState;
-    PcxImage img;
-    const PcxRule& rule = PcxRuleOf(PcxDecodeBuffer(st.sourcePos, st.sourceSize, page, &img, pageCount));
-    if (rule.loaderCode != kImgOk) return rule.loaderCode;
-    LocalFreeMem(st.bits);
-    st.bits = img.bits;
-    st.header = img.header;
-    memcpy(st.colors, img.colors, sizeof st.colors);
-    return kImgOk;
+    DecodedImage img;
+    const int rc = PcxDecodeBuffer(st.sourcePos, st.sourceSize, page, &img, pageCount);
+    return ImageAdoptDecoded(PcxRule(rc), &img);
 }

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "session/util/qovtypes.h"
+#include "graphics/image/imagecore.h"
 
-// PcxDecodeBuffer results, one per rule; PcxRuleOf gives each its loader code
+// PcxDecodeBuffer results, one per rule; PcxRule gives each its loader code
 // and reason.
 enum PcxResult {
     kPcxOk = 0,
@@ -25,20 +25,6 @@ enum PcxResult {
     kPcxResultCount
 };
 
-struct PcxRule {
-    int loaderCode;      // kImgOk, kImgInvalid or kImgNoMemory
-    const char* reason;  // the rule in a few words
-};
-const PcxRule& PcxRuleOf(int result);
-
-// The decoded picture: header (biSize 40, bottom-up), colour table (biClrUsed
-// entries) and the rows in a LocalAllocZero block.
-struct PcxImage {
-    BITMAPINFOHEADER header;
-    RGBQUAD colors[256];
-    uint8_t* bits;
-};
-
 // The DCX magic, a little-endian u32 at offset 0.
 constexpr uint32_t kDcxMagic = 0x3ADE68B1;
 
@@ -48,9 +34,10 @@ bool PcxIsImage(const uint8_t* buffer, size_t length);
 bool PcxIsCurrentImage();
 
 // The core: page (1 = first; 0 is read as 1, used by DCX files only) of a
-// file of `length` bytes. *pageCount (when not null) receives a DCX file's
-// page count; a plain PCX leaves it alone.
-int PcxDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, PcxImage* out, uint32_t* pageCount);
+// file of `length` bytes into *out. *pageCount (when not null) receives a DCX
+// file's page count; a plain PCX leaves it alone.
+int PcxDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, DecodedImage* out, uint32_t* pageCount);
+const DecodeRule& PcxRule(int result);
 
 // Decodes the source of gImageDecodeState; 0, -3 or -6.
 int PcxDecode(uint16_t page, uint32_t* pageCount);

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "graphics/image/ccitt.h"
+#include "graphics/image/imagecore.h"
 #include "graphics/image/imageload.h"
 #include "graphics/image/jpeg.h"
 #include "session/util/bytereader.h"
@@ -72,9 +73,8 @@ constexpr uint32_t kLzwTableSize = 4096;
 constexpr int kLzwMinWidth = 9;
 constexpr int kLzwMaxWidth = 12;
 
-const TiffRule kTiffRules[kTiffResultCount] = {
+const DecodeRule kTiffRules[kTiffResultCount] = {
     {kImgOk, "decoded"},
-    {kImgOk, "a JFIF stream for the JPEG reader"},
     {kImgInvalid, "no TIFF header, or the first directory outside the file"},
     {kImgInvalid, "the page is not in the directory chain"},
     {kImgInvalid, "the directory chain loops"},
@@ -88,6 +88,7 @@ const TiffRule kTiffRules[kTiffResultCount] = {
     {kImgInvalid, "old-style JPEG without JPEGInterchangeFormat"},
     {kImgInvalid, "JPEG data outside the file"},
     {kImgInvalid, "old-style JPEG data that is not JFIF"},
+    {kImgInvalid, "the JFIF stream does not decode"},
     {kImgInvalid, "an unsupported PlanarConfiguration"},
     {kImgInvalid, "an unsupported FillOrder"},
     {kImgInvalid, "no width or length, or a zero one"},
@@ -317,49 +318,70 @@ int TiffCheckLayout(TiffReader* t) {
     return kTiffOk;
 }
 
+// The JPEG reader takes its stream from the decode state: the JFIF stream is
+// lent to it there, and what it decodes moves into *out; the state's source
+// and bits are as before afterwards.
+int TiffDecodeJfif(const uint8_t* jfif, size_t length, DecodedImage* out) {
+    ImageDecodeState& st = gImageDecodeState;
+    const uint8_t* pos = st.sourcePos;
+    const uint32_t size = st.sourceSize;
+    uint8_t* bits = st.bits;
+    st.sourcePos = jfif;
+    st.sourceSize = uint32_t(length);
+    st.bits = nullptr;
+    const int rc = JpegDecode();
+    if (rc == kImgOk) {
+        out->bits = st.bits;
+        out->header = st.header;
+        memcpy(out->colors, st.colors, sizeof out->colors);
+    }
+    st.bits = bits;
+    st.sourcePos = pos;
+    st.sourceSize = size;
+    return rc == kImgOk ? kTiffOk : rc == kImgNoMemory ? kTiffNoMemory : kTiffJpegFailed;
+}
+
 // Compression 6: the interchange data, followed by every strip when there are
-// several, must be a JFIF stream.
-int TiffJoinJpeg(TiffReader* t, TiffImage* out) {
+// several, must be a JFIF stream; the JPEG reader decodes it.
+int TiffDecodeOldJpeg(TiffReader* t, DecodedImage* out) {
     if (t->jpegOffset == 0) return kTiffJpegNoInterchange;
-    const uint8_t* head = nullptr;
-    size_t size = 0;
     if (t->stripCount == 1) {
         uint32_t count = uint32_t(t->singleByteCount);
         if (t->stripByteCounts.present) ArrayAt(*t, t->stripByteCounts, 0, &count);
-        head = t->r.PtrAt(t->jpegOffset, count);
-        size = count;
-        if (!head) return kTiffJpegOutside;
-        out->jfif = head;
-    } else {
-        CheckedSize total(t->jpegLength);
-        for (uint32_t s = 0; s < t->stripCount; s++) {
-            uint32_t off = 0, count = 0;
-            ArrayAt(*t, t->stripOffsets, s, &off);
-            ArrayAt(*t, t->stripByteCounts, s, &count);
-            if (!t->r.Has(off, count)) return kTiffJpegOutside;
-            total.Add(count);
-        }
-        total.Add(1);
-        if (!t->r.Has(t->jpegOffset, t->jpegLength)) return kTiffJpegOutside;
-        if (!total.Fits(gImageByteCap)) return kTiffTooLarge;
-        auto* block = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
-        if (!block) return kTiffNoMemory;
-        memcpy(block, t->r.PtrAt(t->jpegOffset, t->jpegLength), t->jpegLength);
-        size = t->jpegLength;
-        for (uint32_t s = 0; s < t->stripCount; s++) {
-            uint32_t off = 0, count = 0;
-            ArrayAt(*t, t->stripOffsets, s, &off);
-            ArrayAt(*t, t->stripByteCounts, s, &count);
-            if (count) memcpy(block + size, t->r.PtrAt(off, count), count);
-            size += count;
-        }
-        block[size] = 0;
-        out->jfif = block;
-        out->jfifOwned = true;
+        const uint8_t* jfif = t->r.PtrAt(t->jpegOffset, count);
+        if (!jfif) return kTiffJpegOutside;
+        if (count < kJfifTagAt + 4 || memcmp(jfif + kJfifTagAt, "JFIF", 4) != 0) return kTiffJpegNotJfif;
+        return TiffDecodeJfif(jfif, count, out);
     }
-    out->jfifLength = size;
-    if (size < kJfifTagAt + 4 || memcmp(out->jfif + kJfifTagAt, "JFIF", 4) != 0) return kTiffJpegNotJfif;
-    return kTiffJfif;
+    // The joined block: interchange data, every strip, one byte more; its
+    // size is summed in 64 bits against the cap.
+    CheckedSize total(t->jpegLength);
+    for (uint32_t s = 0; s < t->stripCount; s++) {
+        uint32_t off = 0, count = 0;
+        ArrayAt(*t, t->stripOffsets, s, &off);
+        ArrayAt(*t, t->stripByteCounts, s, &count);
+        if (!t->r.Has(off, count)) return kTiffJpegOutside;
+        total.Add(count);
+    }
+    total.Add(1);
+    if (!t->r.Has(t->jpegOffset, t->jpegLength)) return kTiffJpegOutside;
+    if (!total.Fits(gImageByteCap)) return kTiffTooLarge;
+    auto* block = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
+    if (!block) return kTiffNoMemory;
+    memcpy(block, t->r.PtrAt(t->jpegOffset, t->jpegLength), t->jpegLength);
+    size_t size = t->jpegLength;
+    for (uint32_t s = 0; s < t->stripCount; s++) {
+        uint32_t off = 0, count = 0;
+        ArrayAt(*t, t->stripOffsets, s, &off);
+        ArrayAt(*t, t->stripByteCounts, s, &count);
+        if (count) memcpy(block + size, t->r.PtrAt(off, count), count);
+        size += count;
+    }
+    block[size] = 0;
+    int rc = kTiffJpegNotJfif;
+    if (size >= kJfifTagAt + 4 && memcmp(block + kJfifTagAt, "JFIF", 4) == 0) rc = TiffDecodeJfif(block, size, out);
+    GuardedFree(block);
+    return rc;
 }
 
 int TiffCheckPixels(TiffReader* t) {
@@ -386,7 +408,7 @@ int TiffCheckPixels(TiffReader* t) {
 
 // The DIB colour table: the ColorMap (16-bit values scaled to 8), or grey
 // levels spread evenly over 0..255, white first for WhiteIsZero.
-void TiffMakePalette(const TiffReader& t, TiffImage* out) {
+void TiffMakePalette(const TiffReader& t, DecodedImage* out) {
     const uint32_t n = 1u << t.bits;
     for (uint32_t i = 0; i < n; i++) {
         RGBQUAD& c = out->colors[i];
@@ -605,7 +627,7 @@ int TiffReadRow(TiffReader* t, uint32_t r, uint8_t* dst) {
     return kTiffOk;
 }
 
-int TiffSetupDib(TiffReader* t, TiffImage* out) {
+int TiffSetupDib(TiffReader* t, DecodedImage* out) {
     const bool rgb = t->samples == kRgbSamples;
     // 2-bit pixels have no DIB of their own: they widen to 4 bits.
     const uint32_t bitCount = rgb ? 24 : t->bits == 2 ? 4 : t->bits;
@@ -646,54 +668,29 @@ int TiffSetupDib(TiffReader* t, TiffImage* out) {
 
 }  // namespace
 
-const TiffRule& TiffRuleOf(int result) {
-    static const TiffRule kUnknown = {kImgInvalid, "an unknown result"};
-    return result >= 0 && result < kTiffResultCount ? kTiffRules[result] : kUnknown;
-}
+const DecodeRule& TiffRule(int result) { return DecodeRuleOf(kTiffRules, kTiffResultCount, result); }
 
-void TiffImageFree(TiffImage* image) {
-    LocalFreeMem(image->bits);
-    image->bits = nullptr;
-    if (image->jfifOwned) GuardedFree(const_cast<uint8_t*>(image->jfif));
-    image->jfif = nullptr;
-    image->jfifOwned = false;
-}
-
-int TiffDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, TiffImage* out, uint32_t* pageCount) {
-    memset(out, 0, sizeof *out);
+int TiffDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, DecodedImage* out, uint32_t* pageCount) {
+    DecodedImageClear(out);
     TiffReader t(data, length);
     int rc = TiffOpen(&t, page ? page : 1);
     if (rc != kTiffOk) return rc;
     if (pageCount) *pageCount = t.pageCount;
     rc = TiffCheckLayout(&t);
-    if (rc == kTiffOk && t.compression == kCompOldJpeg) rc = TiffJoinJpeg(&t, out);
-    else if (rc == kTiffOk) rc = TiffCheckPixels(&t);
+    if (rc == kTiffOk && t.compression == kCompOldJpeg) return TiffDecodeOldJpeg(&t, out);
+    if (rc == kTiffOk) rc = TiffCheckPixels(&t);
     if (rc == kTiffOk) rc = TiffSetupDib(&t, out);
     LocalFreeMem(t.strip);
-    if (rc != kTiffOk && rc != kTiffJfif) TiffImageFree(out);
+    if (rc != kTiffOk) {
+        LocalFreeMem(out->bits);
+        out->bits = nullptr;
+    }
     return rc;
 }
 
 int TiffDecode(uint16_t page, uint32_t* pageCount) {
     ImageDecodeState& st = gImageDecodeState;
-    TiffImage img;
-    int rc = TiffDecodeBuffer(st.sourcePos, st.sourceSize, page, &img, pageCount);
-    if (rc == kTiffJfif) {
-        const uint8_t* pos = st.sourcePos;
-        const uint32_t size = st.sourceSize;
-        st.sourcePos = img.jfif;
-        st.sourceSize = uint32_t(img.jfifLength);
-        int code = JpegDecode();
-        st.sourcePos = pos;
-        st.sourceSize = size;
-        TiffImageFree(&img);
-        return code;
-    }
-    const TiffRule& rule = TiffRuleOf(rc);
-    if (rule.loaderCode != kImgOk) return rule.loaderCode;
-    LocalFreeMem(st.bits);
-    st.bits = img.bits;
-    st.header = img.header;
-    memcpy(st.colors, img.colors, sizeof st.colors);
-    return kImgOk;
+    DecodedImage img;
+    const int rc = TiffDecodeBuffer(st.sourcePos, st.sourceSize, page, &img, pageCount);
+    return ImageAdoptDecoded(TiffRule(rc), &img);
 }

@@ -7,13 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "session/util/qovtypes.h"
+#include "graphics/image/imagecore.h"
 
-// TiffDecodeBuffer results, one per rule; TiffRuleOf gives each its loader
-// code and reason.
+// TiffDecodeBuffer results, one per rule; TiffRule gives each its loader code
+// and reason.
 enum TiffResult {
     kTiffOk = 0,
-    kTiffJfif,               // compression 6: the JFIF stream is in TiffImage::jfif
     kTiffNoHeader,           // not "II"/"MM" and 42, or the first directory outside
     kTiffNoPage,             // the page asked for is not in the chain
     kTiffDirectoryCycle,     // the directory chain loops
@@ -27,6 +26,7 @@ enum TiffResult {
     kTiffJpegNoInterchange,  // compression 6 without JPEGInterchangeFormat
     kTiffJpegOutside,        // the interchange data or a strip passes the end
     kTiffJpegNotJfif,
+    kTiffJpegFailed,         // the JPEG reader refuses the JFIF stream
     kTiffBadPlanar,
     kTiffBadFillOrder,
     kTiffNoSize,             // width or length missing or zero
@@ -50,31 +50,11 @@ enum TiffResult {
     kTiffResultCount
 };
 
-struct TiffRule {
-    int loaderCode;      // kImgOk, kImgInvalid or kImgNoMemory
-    const char* reason;  // the rule in a few words
-};
-const TiffRule& TiffRuleOf(int result);
-
-// The decoded page: header (biSize 40, bottom-up), colour table (biClrUsed
-// entries) and the rows in a LocalAllocZero block. For kTiffJfif, jfif holds
-// the JPEG stream (a GuardedAlloc block, or a pointer into the source when
-// jfifOwned is false) instead.
-struct TiffImage {
-    BITMAPINFOHEADER header;
-    RGBQUAD colors[256];
-    uint8_t* bits;
-    const uint8_t* jfif;
-    size_t jfifLength;
-    bool jfifOwned;
-};
-
 // The core: page (1 = first; 0 is read as 1) of a TIFF file of `length`
-// bytes. *pageCount (when not null) receives the number of directories as
-// soon as the page's directory has been read.
-int TiffDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, TiffImage* out, uint32_t* pageCount);
-// Frees what a TiffImage holds.
-void TiffImageFree(TiffImage* image);
+// bytes into *out. *pageCount (when not null) receives the number of
+// directories as soon as the page's directory has been read.
+int TiffDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, DecodedImage* out, uint32_t* pageCount);
+const DecodeRule& TiffRule(int result);
 
 // Decodes the source of gImageDecodeState; 0, -3 or -6.
 int TiffDecode(uint16_t page, uint32_t* pageCount);

@@ -56,10 +56,10 @@ TEST(PcxReference, NetpbmAndImageMagickFilesMatchPcxtoppm) {
         const std::string out = KitTempPath("variant.pcx");
         ASSERT_EQ(RunStatus(c.command + " > '" + out + "' 2>/dev/null"), 0) << c.name;
         const Bytes file = ReadFileBytes(out);
-        PcxImage img;
+        DecodedImage img;
         int rc = PcxDecodeBuffer(file.data(), file.size(), 1, &img, nullptr);
         LocalFreeMem(img.bits);
-        ASSERT_EQ(rc, kPcxOk) << c.name << ": \"" << PcxRuleOf(rc).reason << "\"";
+        ASSERT_EQ(rc, kPcxOk) << c.name << ": \"" << PcxRule(rc).reason << "\"";
         ASSERT_EQ(DecodeBytes(kImgFormatPcx, file), kImgOk) << c.name;
         EXPECT_EQ(gImageDecodeState.header.biBitCount, c.bitCount) << c.name;
         EXPECT_EQ(MaxDiff(StateToRgb(), PcxToPpmRgb(out)), 0) << c.name;

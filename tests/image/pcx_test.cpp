@@ -9,6 +9,7 @@
 #include "graphics/image/pcx.h"
 #include "image_testkit.h"
 #include "raster_kit.h"
+#include "session/util/mem.h"
 
 namespace {
 
@@ -121,10 +122,10 @@ TEST(Pcx, RefusesEachBrokenRuleWithItsReason) {
     };
     for (const Case& c : cases) {
         const Bytes file = c.file();
-        PcxImage img;
+        DecodedImage img;
         int rc = PcxDecodeBuffer(file.data(), file.size(), c.page, &img, nullptr);
-        EXPECT_EQ(rc, c.reason) << c.name << ": refused by \"" << PcxRuleOf(rc).reason << "\", expected \""
-                                << PcxRuleOf(c.reason).reason << "\"";
+        EXPECT_EQ(rc, c.reason) << c.name << ": refused by \"" << PcxRule(rc).reason << "\", expected \""
+                                << PcxRule(c.reason).reason << "\"";
         EXPECT_EQ(img.bits, nullptr) << c.name;
         uint32_t count = 0;
         EXPECT_EQ(DecodePage(kImgFormatPcx, file, c.page, &count), kImgInvalid) << c.name;

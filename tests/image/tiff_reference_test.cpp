@@ -15,6 +15,7 @@
 #include "graphics/image/tiff.h"
 #include "image_testkit.h"
 #include "raster_kit.h"
+#include "session/util/mem.h"
 
 std::string RequiredTestData(const std::string& sub) {
     const char* root = getenv("QOV_TESTDATA");
@@ -53,9 +54,9 @@ Bytes ReferenceRgb(const std::string& tif, int page = 0) {
 int CheckAgainstReference(const std::string& path, uint16_t page, const std::string& label, int tolerance = 0) {
     Bytes file = ReadFileBytes(path);
     EXPECT_FALSE(file.empty()) << label;
-    TiffImage img;
+    DecodedImage img;
     int rc = TiffDecodeBuffer(file.data(), file.size(), page, &img, nullptr);
-    TiffImageFree(&img);
+    LocalFreeMem(img.bits);
     if (rc != kTiffOk) return rc;
     uint32_t count = 0;
     EXPECT_EQ(DecodePage(kImgFormatTiff, file, page, &count), kImgOk) << label;
@@ -63,7 +64,7 @@ int CheckAgainstReference(const std::string& path, uint16_t page, const std::str
     return rc;
 }
 
-std::string Reason(int rc) { return TiffRuleOf(rc).reason; }
+std::string Reason(int rc) { return TiffRule(rc).reason; }
 
 }  // namespace
 
@@ -125,9 +126,9 @@ TEST(TiffReference, GoGroup4StreamsMatchTheirPicture) {
         if (c.keep) stream.resize(c.keep);
         const Bytes file = MakeTiff({{TiffImageFields(153, 55, 1, 1, kG4, kWhiteIsZero, 55, {uint32_t(stream.size())}),
                                       stream}});
-        TiffImage img;
+        DecodedImage img;
         int rc = TiffDecodeBuffer(file.data(), file.size(), 1, &img, nullptr);
-        TiffImageFree(&img);
+        LocalFreeMem(img.bits);
         EXPECT_EQ(rc, c.expect) << c.file << " (" << stream.size() << " bytes): \"" << Reason(rc) << "\"";
         if (!c.pixels) {
             EXPECT_EQ(DecodeBytes(kImgFormatTiff, file), kImgInvalid) << c.file;
@@ -288,7 +289,7 @@ TEST(TiffReference, RunLengthChartThroughModifiedHuffmanAndGroup4) {
     for (const Case& c : cases) {
         ASSERT_EQ(RunStatus(c.command + " 2>/dev/null"), 0) << c.name;
         const Bytes file = ReadFileBytes(out);
-        TiffImage img;
+        DecodedImage img;
         int rc = TiffDecodeBuffer(file.data(), file.size(), 1, &img, nullptr);
         ASSERT_EQ(rc, kTiffOk) << c.name << ": \"" << Reason(rc) << "\"";
         ASSERT_EQ(img.header.biBitCount, 1);
@@ -299,7 +300,7 @@ TEST(TiffReference, RunLengthChartThroughModifiedHuffmanAndGroup4) {
             same = memcmp(img.bits + size_t(height - 1 - y) * stride, &packed[size_t(y) * rowBytes], rowBytes) == 0;
         EXPECT_TRUE(same) << c.name;
         EXPECT_EQ(img.colors[1].rgbRed, 0) << c.name;
-        TiffImageFree(&img);
+        LocalFreeMem(img.bits);
     }
     remove(pbm.c_str());
     remove(plain.c_str());

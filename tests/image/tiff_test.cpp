@@ -6,12 +6,16 @@
 
 #include <cstring>
 #include <functional>
+#include <set>
+#include <string>
 
 #include "graphics/image/imageload.h"
 #include "graphics/image/jpeg.h"
+#include "graphics/image/pcx.h"
 #include "graphics/image/tiff.h"
 #include "image_testkit.h"
 #include "raster_kit.h"
+#include "session/util/mem.h"
 
 namespace {
 
@@ -226,6 +230,12 @@ TEST(Tiff, RefusesEachBrokenRuleWithItsReason) {
              TiffSetField(&f, 514, kKitLong, {uint32_t(bad.size())});
              return Page(f, bad);
          }, kImgInvalid, kTiffJpegNotJfif},
+        {"old-style JPEG whose JFIF stream stops before its frame", [&] {
+             const Bytes head(jfif.begin(), jfif.begin() + 20);
+             auto f = TiffImageFields(8, 8, 8, 1, kOldJpeg, kBlackIsZero, 8, {uint32_t(head.size())});
+             TiffSetField(&f, 513, kKitLong, {0});
+             return Page(f, head);
+         }, kImgInvalid, kTiffJpegFailed},
         {"old-style JPEG interchange data past the end", [&] {
              auto f = TiffImageFields(8, 8, 8, 1, kOldJpeg, kBlackIsZero, 8, {uint32_t(jfif.size())});
              TiffSetField(&f, 513, kKitLong, {100000});
@@ -256,12 +266,12 @@ TEST(Tiff, RefusesEachBrokenRuleWithItsReason) {
     };
     for (const Case& c : cases) {
         const Bytes file = c.file();
-        TiffImage img;
+        DecodedImage img;
         int rc = TiffDecodeBuffer(file.data(), file.size(), 1, &img, nullptr);
-        EXPECT_EQ(rc, c.reason) << c.name << ": refused by \"" << TiffRuleOf(rc).reason << "\", expected \""
-                                << TiffRuleOf(c.reason).reason << "\"";
+        EXPECT_EQ(rc, c.reason) << c.name << ": refused by \"" << TiffRule(rc).reason << "\", expected \""
+                                << TiffRule(c.reason).reason << "\"";
         EXPECT_EQ(img.bits, nullptr) << c.name;
-        TiffImageFree(&img);
+        LocalFreeMem(img.bits);
         EXPECT_EQ(DecodeBytes(kImgFormatTiff, file), c.expect) << c.name;
     }
 }
@@ -421,5 +431,22 @@ TEST(Tiff, OldStyleJpegDecodesAsItsJfifStream) {
     for (const Case& c : cases) {
         ASSERT_EQ(DecodeBytes(kImgFormatTiff, c.file), kImgOk) << c.name;
         EXPECT_EQ(StateToRgb(), expect) << c.name;
+    }
+}
+
+// Each result names its own rule; only success reads as success, and a result
+// outside the table refuses.
+TEST(Tiff, RuleTablesOfTiffAndPcx) {
+    struct Decoder { const char* name; const DecodeRule& (*rule)(int); int count; };
+    const Decoder decoders[] = {{"TIFF", TiffRule, kTiffResultCount}, {"PCX", PcxRule, kPcxResultCount}};
+    for (const Decoder& d : decoders) {
+        EXPECT_EQ(d.rule(0).loaderCode, kImgOk) << d.name;
+        std::set<std::string> reasons;
+        for (int r = 1; r < d.count; r++) {
+            const DecodeRule& rule = d.rule(r);
+            EXPECT_TRUE(rule.loaderCode == kImgInvalid || rule.loaderCode == kImgNoMemory) << d.name << " " << r;
+            EXPECT_TRUE(reasons.insert(rule.reason).second) << d.name << " " << r << " repeats \"" << rule.reason << "\"";
+        }
+        for (int stray : {-1, d.count, 1000}) EXPECT_EQ(d.rule(stray).loaderCode, kImgInvalid) << d.name << " " << stray;
     }
 }
