@@ -1,7 +1,7 @@
 // ccitt.cpp - modified Huffman and Group 4 decoding of bilevel strips. The
 // run-length codes are the terminating (0-63), make-up (64-1728) and extended
-// make-up (1792-2560) codes of ITU-T T.4, written here as bit strings; each
-// decode builds its own 13-bit lookup tables from them.
+// make-up (1792-2560) codes of ITU-T T.4, written here as bit strings; the
+// caller builds its own 13-bit lookup tables from them.
 #include "graphics/image/ccitt.h"
 
 #include <cstring>
@@ -102,22 +102,28 @@ constexpr uint16_t kFirstMakeUp = 64;
 constexpr int kWhite = 0;
 constexpr int kBlack = 1;
 
-struct LookupEntry {
+}  // namespace
+
+struct CcittLookupEntry {
     uint16_t run;
     uint8_t length;  // 0: no code starts with these bits
 };
-struct ModeEntry {
+struct CcittModeEntry {
     uint8_t mode;
     int8_t delta;
     uint8_t length;
 };
 
-// The lookup tables of one decode: every 13-bit (7-bit) prefix gives the code
-// that begins it.
+// Every 13-bit (7-bit) prefix gives the code that begins it.
 struct CcittTables {
-    LookupEntry runs[2][kLookupSize];
-    ModeEntry modes[kModeSize];
+    CcittLookupEntry runs[2][kLookupSize];
+    CcittModeEntry modes[kModeSize];
 };
+
+namespace {
+
+using LookupEntry = CcittLookupEntry;
+using ModeEntry = CcittModeEntry;
 
 void FillRun(LookupEntry* table, const RunCode& c) {
     uint32_t len = uint32_t(strlen(c.bits)), code = 0;
@@ -300,18 +306,23 @@ int Fax2dRow(BitReader* br, const CcittTables& t, uint32_t width, const uint32_t
 
 }  // namespace
 
+CcittTables* CcittTablesNew() {
+    auto* t = static_cast<CcittTables*>(GuardedAlloc(sizeof(CcittTables)));
+    if (t) BuildTables(t);
+    return t;
+}
+
+void CcittTablesFree(CcittTables* tables) { GuardedFree(tables); }
+
 void CcittReverseBits(uint8_t* data, size_t length) {
     const uint8_t* rev = ReverseTable();
     for (size_t i = 0; i < length; i++) data[i] = rev[data[i]];
 }
 
-int CcittMhDecode(const uint8_t* data, size_t length, uint8_t* out, size_t outSize, size_t bytesPerRow,
-                  uint32_t rows, uint32_t width, bool msbFirst) {
+int CcittMhDecode(const CcittTables& tables, const uint8_t* data, size_t length, uint8_t* out, size_t outSize,
+                  size_t bytesPerRow, uint32_t rows, uint32_t width, bool msbFirst) {
     if (width == 0 || bytesPerRow < (size_t(width) + 7) / 8 || !OutputFits(outSize, bytesPerRow, rows))
         return kCcittBadArgument;
-    auto* t = static_cast<CcittTables*>(GuardedAlloc(sizeof(CcittTables)));
-    if (!t) return kCcittNoMemory;
-    BuildTables(t);
     BitReader br;
     InitReader(&br, data, length, msbFirst);
     int rc = kCcittOk;
@@ -324,7 +335,7 @@ int CcittMhDecode(const uint8_t* data, size_t length, uint8_t* out, size_t outSi
         // until the row is full.
         while (rc == kCcittOk) {
             uint32_t run;
-            rc = ReadRun(&br, t->runs[color], width - pos, &run);
+            rc = ReadRun(&br, tables.runs[color], width - pos, &run);
             if (rc != kCcittOk) break;
             if (color == kBlack) FillBlack(row, pos, pos + run);
             pos += run;
@@ -333,25 +344,18 @@ int CcittMhDecode(const uint8_t* data, size_t length, uint8_t* out, size_t outSi
         }
         br.AlignToByte();
     }
-    GuardedFree(t);
     return rc;
 }
 
-int CcittFax2dDecode(const uint8_t* data, size_t length, uint8_t* out, size_t outSize, uint32_t width,
-                     uint32_t rows, bool msbFirst) {
+int CcittFax2dDecode(const CcittTables& tables, const uint8_t* data, size_t length, uint8_t* out, size_t outSize,
+                     uint32_t width, uint32_t rows, bool msbFirst) {
     const size_t bytesPerRow = (size_t(width) + 7) / 8;
     if (width == 0 || width > kCcittMaxWidth || !OutputFits(outSize, bytesPerRow, rows)) return kCcittBadArgument;
     // A row has at most width + 1 changes and three end marks; the rest is
     // room for zero-length horizontal runs.
     const size_t changes = size_t(width) * 2 + 8;
-    auto* t = static_cast<CcittTables*>(GuardedAlloc(sizeof(CcittTables)));
     auto* lists = static_cast<uint32_t*>(GuardedAlloc(changes * 2 * sizeof(uint32_t)));
-    if (!t || !lists) {
-        GuardedFree(t);
-        GuardedFree(lists);
-        return kCcittNoMemory;
-    }
-    BuildTables(t);
+    if (!lists) return kCcittNoMemory;
     uint32_t* ref = lists;
     uint32_t* cur = lists + changes;
     // The line above the first one is all white.
@@ -362,12 +366,11 @@ int CcittFax2dDecode(const uint8_t* data, size_t length, uint8_t* out, size_t ou
     for (uint32_t y = 0; y < rows && rc == kCcittOk; y++) {
         uint8_t* row = out + size_t(y) * bytesPerRow;
         memset(row, 0, bytesPerRow);
-        rc = Fax2dRow(&br, *t, width, ref, cur, changes, row);
+        rc = Fax2dRow(&br, tables, width, ref, cur, changes, row);
         uint32_t* swap = ref;
         ref = cur;
         cur = swap;
     }
-    GuardedFree(t);
     GuardedFree(lists);
     return rc;
 }

@@ -21,11 +21,17 @@ enum CcittResult {
 // positions are kept in 16 bits.
 constexpr uint32_t kCcittMaxWidth = 65535;
 
+// The code lookup tables, built by one call for all the strips it decodes;
+// null when out of memory.
+struct CcittTables;
+CcittTables* CcittTablesNew();
+void CcittTablesFree(CcittTables* tables);
+
 // msbFirst: take the bits of every byte from the most significant one.
-int CcittMhDecode(const uint8_t* data, size_t length, uint8_t* out, size_t outSize, size_t bytesPerRow,
-                  uint32_t rows, uint32_t width, bool msbFirst);
-int CcittFax2dDecode(const uint8_t* data, size_t length, uint8_t* out, size_t outSize, uint32_t width,
-                     uint32_t rows, bool msbFirst);
+int CcittMhDecode(const CcittTables& tables, const uint8_t* data, size_t length, uint8_t* out, size_t outSize,
+                  size_t bytesPerRow, uint32_t rows, uint32_t width, bool msbFirst);
+int CcittFax2dDecode(const CcittTables& tables, const uint8_t* data, size_t length, uint8_t* out, size_t outSize,
+                     uint32_t width, uint32_t rows, bool msbFirst);
 
 // Reverses the bit order of every byte of a block in place.
 void CcittReverseBits(uint8_t* data, size_t length);

@@ -150,6 +150,7 @@ struct TiffReader {
     size_t singleByteCount = 0;   // the one strip's byte count when the file gives none
     uint8_t* strip = nullptr;
     size_t stripSize = 0;
+    CcittTables* fax = nullptr;   // built at the first fax strip
     int64_t currentStrip = -1;
 };
 
@@ -334,6 +335,8 @@ int TiffDecodeJfif(const uint8_t* jfif, size_t length, DecodedImage* out) {
         out->bits = st.bits;
         out->header = st.header;
         memcpy(out->colors, st.colors, sizeof out->colors);
+    } else {
+        LocalFreeMem(st.bits);
     }
     st.bits = bits;
     st.sourcePos = pos;
@@ -572,6 +575,13 @@ int TiffReadStrip(TiffReader* t, uint32_t s) {
         CcittReverseBits(reversed, count);
         in = reversed;
     }
+    if ((t->compression == kCompMh || t->compression == kCompG4) && !t->fax) {
+        t->fax = CcittTablesNew();
+        if (!t->fax) {
+            GuardedFree(reversed);
+            return kTiffNoMemory;
+        }
+    }
     int rc = kTiffOk;
     switch (t->compression) {
     case kCompNone:
@@ -579,10 +589,10 @@ int TiffReadStrip(TiffReader* t, uint32_t s) {
         if (reverse) CcittReverseBits(t->strip, need);
         break;
     case kCompMh:
-        rc = FromCcitt(CcittMhDecode(in, count, t->strip, need, t->bytesPerRow, rows, t->width, !reverse));
+        rc = FromCcitt(CcittMhDecode(*t->fax, in, count, t->strip, need, t->bytesPerRow, rows, t->width, !reverse));
         break;
     case kCompG4:
-        rc = FromCcitt(CcittFax2dDecode(in, count, t->strip, need, t->width, rows, !reverse));
+        rc = FromCcitt(CcittFax2dDecode(*t->fax, in, count, t->strip, need, t->width, rows, !reverse));
         break;
     case kCompLzw:
         if (!TiffLzwDecode(in, count, t->strip, need)) rc = kTiffNoMemory;
@@ -681,6 +691,7 @@ int TiffDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, DecodedI
     if (rc == kTiffOk) rc = TiffCheckPixels(&t);
     if (rc == kTiffOk) rc = TiffSetupDib(&t, out);
     LocalFreeMem(t.strip);
+    CcittTablesFree(t.fax);
     if (rc != kTiffOk) {
         LocalFreeMem(out->bits);
         out->bits = nullptr;
