@@ -200,10 +200,11 @@ int PcxDecodePage(const uint8_t* page, size_t length, DecodedImage* out) {
         const uint8_t* rgb = h + kFieldPalette;
         // Only 8-bit pixels can use 256 colours: in other pictures the byte
         // 769 from the end is scan data that may happen to be 12.
+        uint8_t marker = 0;
         if (version == kVersionEndPalette && bits == 8 && length > kEndPaletteBytes + kPcxHeaderSize &&
-            page[length - kEndPaletteBytes - 1] == kEndPaletteMarker) {
+            r.U8At(length - kEndPaletteBytes - 1, &marker) && marker == kEndPaletteMarker) {
             colors = 256;
-            rgb = page + length - kEndPaletteBytes;
+            rgb = r.PtrAt(length - kEndPaletteBytes, kEndPaletteBytes);
         }
         MakePalette(version, rgb, colors, out->colors);
         bh.biClrUsed = bh.biClrImportant = colors;
@@ -230,13 +231,12 @@ int PcxDecodePage(const uint8_t* page, size_t length, DecodedImage* out) {
     size_t in = kPcxHeaderSize;
     uint32_t line = 0;
     while (line < height) {
-        if (in >= length) return kPcxShortData;
-        uint8_t v = page[in++];
+        uint8_t v;
+        if (!r.U8At(in++, &v)) return kPcxShortData;
         uint32_t count = 1;
         if (v >= kRunFlag) {
             count = v & kRunCount;
-            if (in >= length) return kPcxShortData;
-            v = page[in++];
+            if (!r.U8At(in++, &v)) return kPcxShortData;
         }
         for (; count > 0; count--) {
             // A run may go on into the next scan line, but not past the last.
