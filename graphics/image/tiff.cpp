@@ -319,29 +319,11 @@ int TiffCheckLayout(TiffReader* t) {
     return kTiffOk;
 }
 
-// The JPEG reader takes its stream from the decode state: the JFIF stream is
-// lent to it there, and what it decodes moves into *out; the state's source
-// and bits are as before afterwards.
+// The JPEG core decodes the joined JFIF stream straight into *out.
 int TiffDecodeJfif(const uint8_t* jfif, size_t length, DecodedImage* out) {
-    ImageDecodeState& st = gImageDecodeState;
-    const uint8_t* pos = st.sourcePos;
-    const uint32_t size = st.sourceSize;
-    uint8_t* bits = st.bits;
-    st.sourcePos = jfif;
-    st.sourceSize = uint32_t(length);
-    st.bits = nullptr;
-    const int rc = JpegDecode();
-    if (rc == kImgOk) {
-        out->bits = st.bits;
-        out->header = st.header;
-        memcpy(out->colors, st.colors, sizeof out->colors);
-    } else {
-        LocalFreeMem(st.bits);
-    }
-    st.bits = bits;
-    st.sourcePos = pos;
-    st.sourceSize = size;
-    return rc == kImgOk ? kTiffOk : rc == kImgNoMemory ? kTiffNoMemory : kTiffJpegFailed;
+    const int rc = JpegDecodeBuffer(jfif, length, out);
+    if (rc == kJpegOk) return kTiffOk;
+    return JpegRule(rc).loaderCode == kImgNoMemory ? kTiffNoMemory : kTiffJpegFailed;
 }
 
 // Compression 6: the interchange data, followed by every strip when there are

@@ -126,7 +126,9 @@ std::vector<TiffField> TiffImageFields(uint32_t width, uint32_t length, uint32_t
 }
 
 Bytes MakePcx(const PcxSpec& s, const Bytes& coded, const Bytes& endPalette) {
-    Bytes f(128, 0);
+    Bytes f;
+    f.reserve(128 + coded.size() + 1 + endPalette.size());
+    f.assign(128, 0);
     f[0] = 10;
     f[1] = s.version;
     f[2] = 1;
