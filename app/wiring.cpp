@@ -6,6 +6,7 @@
 #include <string>
 
 #include "com/autoserver.h"
+#include "com/comobjects.h"
 #include "com/oleutil.h"
 #include "controls/controls.h"
 #include "graphics/image/imageload.h"
@@ -63,6 +64,7 @@ void InstallFacilities() {
     gGuiHooks.oleInit = ComOleInit;
     gGuiHooks.oleUninit = ComOleUninit;
     gHooks.automationRun = AutomationServerRun;
+    ComObjectsInstall();
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;
     gImageLoadHooks.fetch = ImageFetch;

@@ -101,7 +101,15 @@ void SetReplyText(const SrvMsg* request, const char* text);
 void SetReplyBytes(const SrvMsg* request, const void* bytes, uint32_t n);
 // 1154 with 32-bit words (Ovars), swapped for a byte-swapped server.
 void SetReplyWords(const SrvMsg* request, const uint32_t* words, uint32_t count);
+// Appends an item to the answer being built: to the result answer of the
+// request being handled when it has one (ItemAnswerBegin), else to gSendBuf.
 int AddEventItem(const EventItem* item);
+// The property and method requests (2414-2417) answer 1102 {code} followed by
+// the result items their handler appended: Begin before the handler builds the
+// answer; End sends it with the handler's code when items were appended and
+// the handler made no answer of its own (true: sent).
+void ItemAnswerBegin();
+bool ItemAnswerEnd(int32_t code);
 void SendPrtJobAnswer(int32_t value, int32_t copies, int32_t pages, int32_t detail, const char* text);
 void SendPrtName(const char* text);
 // Sends gSendBuf as the current request's answer (joins the outgoing bundle

@@ -285,6 +285,9 @@ void ProcessSrvMsg(const SrvMsg* m) {
     ReplyReset();
     int32_t rc;
     uint32_t t = m->type;
+    // Result items (property and method requests): their answer is built first.
+    bool itemAnswer = t >= kMsgObjPropQuery && t <= kMsgObjOleProp;
+    if (itemAnswer) ItemAnswerBegin();
     if (t >= kMsgCoreFirst && t <= kMsgCoreLast) rc = ProcessCoreMsg(m);
     else if (t >= kMsgRange1200First && t <= kMsgRange1200Last) rc = ProcessSrvMsg1200s(m);
     else if (t >= kMsgRange1300First && t <= kMsgRange1300Last) rc = FromTable(gSrvMsg1300s, kMsgRange1300First, m);
@@ -295,6 +298,7 @@ void ProcessSrvMsg(const SrvMsg* m) {
     else if (t >= kMsgRange2400First && t <= kMsgRange2400Last) rc = ProcessSrvMsg2400s(m);
     else if (t >= kMsgRange2000First && t <= kMsgRange2000Last) rc = FromTable(gSrvMsg2000s, kMsgRange2000First, m);
     else rc = Unhandled();
+    if (itemAnswer && ItemAnswerEnd(rc)) return;
     if (ReplyPending()) PostBuiltMsg();
     else if (rc != kNoAnswer) PostAnswer(kMsgAnswer, rc);
 }
