@@ -228,10 +228,11 @@ int32_t AutomationInvoke(AutoClient* c, MethodCallRec* call) {
     if (hops) {
         int32_t rc = WalkChain(c, chain, hops - 1);
         if (rc != kAutoOk) return rc;
-        method = CutName(chain->hops[hops - 1].name, chain->hops[hops - 1].nameLength);
-    } else {
-        method = CutName(call->name, call->nameLength);
     }
+    // The last hop is the method itself; the call names it too.
+    method = call->nameLength ? CutName(call->name, call->nameLength)
+                              : hops ? CutName(chain->hops[hops - 1].name, chain->hops[hops - 1].nameLength)
+                                     : std::string();
     uint32_t count = call->argCount > kMcMaxArgs ? kMcMaxArgs : call->argCount;
     ArgVariants args;
     int32_t rc = args.Convert(call->args, count);

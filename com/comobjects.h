@@ -41,6 +41,12 @@ ObjectRecord* AutomationCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* c
 // record, or null with -3 (no IDispatch) or -6.
 ObjectRecord* AutomationWrapDispatch(const EventItem* target, const VARIANT* v, int32_t* code);
 AutomationRecord* AutomationOf(ObjectRecord* rec);
+// A method call (the chain's hops but the last walked first) and a property
+// get or set by name or DISPID (every hop walked); the result item appended.
+struct MethodCallRec;
+struct OlePropReq;
+int32_t AutomationInvoke(AutoClient* c, MethodCallRec* call);
+int32_t AutomationPropAccess(AutoClient* c, OlePropReq* set, OlePropReq* get);
 // The root IDispatch of an Automation object with a new reference; null without.
 IDispatch* AutomationDispatch(ObjectRecord* rec);
 
