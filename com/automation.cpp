@@ -9,6 +9,7 @@
 
 #include "com/autoclient.h"
 #include "com/autoglue.h"
+#include "com/comevents.h"
 #include "com/comobjects.h"
 #include "com/core/varrules.h"
 #include "com/oleutil.h"
@@ -411,8 +412,6 @@ int32_t AutoInvokeMethod(AutoClient* c, const char* name, DISPID id, DISPPARAMS*
 void AutoReleaseDispatch(AutoClient* c) { AutoClearSubObject(c); }
 
 // ---- Registration -------------------------------------------------------------------------
-
-void ComEventsInstall();
 
 static const ObjectOps kAutomationOps = [] {
     ObjectOps ops = {};

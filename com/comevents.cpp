@@ -1,42 +1,91 @@
-// comevents.cpp - events of COM objects: what the event sink of an Automation
-// object hands on becomes an event of that object when the server registered
-// it, its arguments (in parameter order) converted into the registration's
-// item templates by the rules of result values.
+// comevents.cpp - events of COM objects (see comevents.h): the sink of an
+// Automation object hands each event here; the queue entry owns copies of its
+// arguments, which the built-in Variant records 1-10 stand for from the moment
+// the server takes the event until it waits or polls again.
+#include "com/comevents.h"
+
+#include <new>
 #include <string>
 
 #include "com/autoclient.h"
 #include "com/comobjects.h"
 #include "com/varconv.h"
 #include "objects/events.h"
+#include "objects/objhooks.h"
 #include "objects/objrecord.h"
 
 namespace {
 
-void PostComEvent(ObjectRecord* owner, DISPID id, DISPPARAMS* params) {
-    uint32_t eventId = static_cast<uint32_t>(id);
-    if (!ObjectIsLive(owner)) return;
-    EventReg* reg = EventFindReg(owner, eventId);
-    if (!reg) return;
-    uint32_t argCount = params ? params->cArgs : 0;
-    uint32_t n = reg->itemCount < kEventRegItems ? reg->itemCount : kEventRegItems;
-    if (n > argCount) n = argCount;
-    EventItem items[kEventRegItems] = {};
-    std::string texts[kEventRegItems];
-    for (uint32_t i = 0; i < n; ++i) {
-        items[i] = reg->items[i];
-        // rgvarg holds the last parameter first.
-        const VARIANT* arg = &params->rgvarg[argCount - 1 - i];
-        bool appendAnyway = false;
-        if (VariantToItem(&items[i], arg, &texts[i], &appendAnyway) != 0 && !appendAnyway) {
-            // A value that does not convert leaves the variable as the server sent it.
-            items[i] = reg->items[i];
-            items[i].size = ItemIsText(items[i].kind) ? 0 : items[i].size;
-            items[i].data = ItemIsText(items[i].kind) ? "" : nullptr;
+struct ComEventArgs {
+    uint32_t count;
+    VARIANT v[kEventRegItems];      // parameter order
+};
+
+void ArgsFree(void* block) {
+    ComEventArgs* a = static_cast<ComEventArgs*>(block);
+    if (!a) return;
+    for (uint32_t i = 0; i < a->count; ++i) VariantClear(&a->v[i]);
+    delete a;
+}
+
+void ArgsCurrent(void* block) {
+    ComEventArgs* a = static_cast<ComEventArgs*>(block);
+    if (!a) {
+        VariantBuiltinsPoint(nullptr, 0);
+        return;
+    }
+    VARIANT* ptrs[kEventRegItems];
+    for (uint32_t i = 0; i < a->count; ++i) ptrs[i] = &a->v[i];
+    VariantBuiltinsPoint(ptrs, a->count);
+}
+
+// Copies of the arguments, references read through.
+ComEventArgs* CopyArgs(const DISPPARAMS* params) {
+    ComEventArgs* a = new (std::nothrow) ComEventArgs();
+    if (!a) return nullptr;
+    uint32_t total = params ? params->cArgs : 0;
+    a->count = total < kEventRegItems ? total : kEventRegItems;
+    for (uint32_t i = 0; i < a->count; ++i) {
+        VariantInit(&a->v[i]);
+        if (FAILED(VariantCopyInd(&a->v[i], &params->rgvarg[total - 1 - i]))) {
+            V_VT(&a->v[i]) = VT_ERROR;
+            V_ERROR(&a->v[i]) = DISP_E_PARAMNOTFOUND;
         }
     }
-    PostEventItems(owner, eventId, kEventKindDefault, items, n);
+    return a;
+}
+
+void PostFromSink(ObjectRecord* owner, DISPID id, DISPPARAMS* params) {
+    PostEventIfRegistered(owner, static_cast<uint32_t>(id), params);
 }
 
 }  // namespace
 
-void ComEventsInstall() { gAutoEventPost = PostComEvent; }
+bool PostEventIfRegistered(ObjectRecord* rec, uint32_t eventId, DISPPARAMS* params) {
+    if (!ObjectIsLive(rec)) return false;
+    EventReg* reg = EventFindReg(rec, eventId);
+    if (!reg) return false;
+    ComEventArgs* args = CopyArgs(params);
+    if (!args) return false;
+    uint32_t n = reg->itemCount < args->count ? reg->itemCount : args->count;
+    EventItem items[kEventRegItems] = {};
+    std::string texts[kEventRegItems];
+    for (uint32_t i = 0; i < n; ++i) {
+        items[i] = reg->items[i];
+        bool appendAnyway = false;
+        if (VariantToItem(&items[i], &args->v[i], &texts[i], &appendAnyway) != 0 && !appendAnyway) {
+            // A value that does not convert leaves the variable's template.
+            items[i] = reg->items[i];
+            if (ItemIsText(items[i].kind)) items[i].size = 0;
+        }
+    }
+    if (PostEventComArgs(rec, eventId, items, n, args)) return true;
+    ArgsFree(args);
+    return false;
+}
+
+void ComEventsInstall() {
+    gAutoEventPost = PostFromSink;
+    gComObjectHooks.eventArgsFree = ArgsFree;
+    gComObjectHooks.eventArgsCurrent = ArgsCurrent;
+}

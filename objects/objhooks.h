@@ -58,6 +58,10 @@ struct ComObjectHooks {
     int32_t (*variantSetProp)(ObjectRecord* rec, const PropChange* req, uint32_t id);
     ObjectRecord* (*variantBuiltin)(uint32_t index);   // handles 0-11 of property requests
     void (*oleVarDestroyAll)(bool finalRun);
+    // The argument copies of a COM event (see PostEventComArgs): dropped, and
+    // made the current event's arguments when taken (null: none current).
+    void (*eventArgsFree)(void* args);
+    void (*eventArgsCurrent)(void* args);
 };
 extern ComObjectHooks gComObjectHooks;
 

@@ -286,8 +286,9 @@ int32_t OnCreateRequest(const SrvMsg* m) {
 }
 
 // The web view re-sends the markup of lists and toolbars queued for redraw
-// before each wait for an event.
+// before each wait for an event; the last event's COM arguments are dropped.
 static void FlushRedrawsBeforeWait() {
+    EventReleaseTaken();
     if (gWebObjectOps.flushRedraws) gWebObjectOps.flushRedraws(nullptr);
 }
 
