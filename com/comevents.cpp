@@ -13,6 +13,7 @@
 #include "objects/events.h"
 #include "objects/objhooks.h"
 #include "objects/objrecord.h"
+#include "session/session.h"
 
 namespace {
 
@@ -55,8 +56,33 @@ ComEventArgs* CopyArgs(const DISPPARAMS* params) {
     return a;
 }
 
+// The server waits for an event: this one answers the wait before Invoke
+// returns, and the server's requests are taken until it waits or polls again,
+// with records 1-10 on the event's own VARIANTs, so a write through a record
+// reaches a by-reference argument. Elsewhere (inside a request, or with other
+// events queued first) the event is queued and a write changes the copy only.
+bool DeliverDuringWait(ObjectRecord* owner, uint32_t eventId, DISPPARAMS* params) {
+    if (!SrvMsgEventWaitOpen() || EventQueueCount() != 0 || !EventFindReg(owner, eventId)) return false;
+    if (!PostEventIfRegistered(owner, eventId, params)) return false;
+    if (!SrvMsgAnswerWaitNow()) return true;   // stays queued for the wait
+    uint32_t nest = SrvMsgNestBegin();
+    uint32_t total = params ? params->cArgs : 0;
+    uint32_t n = total < kEventRegItems ? total : kEventRegItems;
+    VARIANT* own[kEventRegItems];
+    for (uint32_t i = 0; i < n; ++i) own[i] = &params->rgvarg[total - 1 - i];
+    VariantBuiltinsPoint(own, n);
+    if (nest != kNoNest)
+        while (!SrvMsgDeferredWaitArrived()) PumpOnce(true);
+    SrvMsgNestEnd(nest);
+    // Nothing points at the DISPPARAMS once Invoke returns.
+    VariantBuiltinsPoint(nullptr, 0);
+    return true;
+}
+
 void PostFromSink(ObjectRecord* owner, DISPID id, DISPPARAMS* params) {
-    PostEventIfRegistered(owner, static_cast<uint32_t>(id), params);
+    uint32_t eventId = static_cast<uint32_t>(id);
+    if (DeliverDuringWait(owner, eventId, params)) return;
+    PostEventIfRegistered(owner, eventId, params);
 }
 
 }  // namespace

@@ -81,6 +81,15 @@ void OnSrvMsgArrived(WPARAM result);
 constexpr uint32_t kNoNest = 0xFFFFFFFFu;
 uint32_t SrvMsgNestBegin();
 void SrvMsgNestEnd(uint32_t state);
+// An event with by-reference arguments fired while the server waits for one
+// (1105/1121): true while that wait is open and not answered and no request
+// is being handled above it. AnswerWaitNow sends the next queued event as its
+// answer; the sender then takes requests nested (SrvMsgNestBegin) until
+// DeferredWaitArrived: the server waits or polls again, and the outer wait
+// serves that request once the sender returned. No wait is answered twice.
+bool SrvMsgEventWaitOpen();
+bool SrvMsgAnswerWaitNow();
+bool SrvMsgDeferredWaitArrived();
 void FetchSrvMsg();
 void ProcessSrvMsg(const SrvMsg* msg);
 int32_t ProcessSrvMsg1200s(const SrvMsg* msg);
