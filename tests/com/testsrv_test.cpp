@@ -157,6 +157,20 @@ TEST_F(TestServer, FailuresAndTheirTexts) {
     V_DISPATCH(&obj) = AutoGetDispatch(c, false);
     EXPECT_EQ(AutoPropPut(c, "RefOnly", 0, nullptr, &obj), 0) << "the PUTREF retry";
     VariantClear(&obj);
+    // A set behind fifty arguments: the value still goes as rgvarg[0].
+    MethodCallRec many = {};
+    many.name = "RefOnly";
+    many.nameLength = 7;
+    many.argCount = kMcMaxArgs;
+    for (uint32_t i = 0; i < kMcMaxArgs; ++i) many.args[i] = IntItem(4, i);
+    OlePropReq put = {};
+    put.call = &many;
+    put.value = EventItem{kVarItemObject, kTypeAutomation, rec->handle, nullptr, 0};
+    EXPECT_EQ(AutomationPropAccess(c, &put, nullptr), 0) << "the value behind 50 arguments";
+    VARIANT back;
+    ASSERT_EQ(AutoPropGet(c, "RefOnly", 0, nullptr, &back), 0);
+    EXPECT_EQ(V_VT(&back), VT_DISPATCH) << "the value, not an argument";
+    VariantClear(&back);
     VARIANT num;
     VariantInit(&num);
     V_VT(&num) = VT_I4;

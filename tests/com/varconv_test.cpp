@@ -11,8 +11,10 @@
 #include "com/comobjects.h"
 #include "com/core/varrules.h"
 #include "com/varconv.h"
+#include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "objects/objtables.h"
+#include "session/session.h"
 
 namespace {
 
@@ -287,6 +289,76 @@ TEST_F(VarConv, DoubleByteCodePageKeepsTheWholeText) {
     EXPECT_EQ(o.text.size(), 10u) << "two bytes per kanji";
     EXPECT_EQ(o.text.substr(6), " abc") << "the end is not cut";
     VariantClear(&v);
+}
+
+}  // namespace
+
+namespace {
+
+// Writes through a by-reference argument: a string moves into the referenced
+// storage (the one it replaces is freed there) and nothing stays in the record.
+TEST_F(VarConv, WritesThroughReferencesKeepTheNewValueValid) {
+    BSTR held = SysAllocString(L"old");
+    LONG number = 1;
+    VARIANT refs[2];
+    VariantInit(&refs[0]);
+    V_VT(&refs[0]) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&refs[0]) = &held;
+    VariantInit(&refs[1]);
+    V_VT(&refs[1]) = VT_BYREF | VT_I4;
+    V_I4REF(&refs[1]) = &number;
+    VARIANT* args[2] = {&refs[0], &refs[1]};
+    VariantBuiltinsPoint(args, 2);
+    std::string text = "new text";
+    PropChange set = {};
+    set.selector = EventItem{kVarItemText8, static_cast<uint32_t>(text.size()), 0, text.data(), 0};
+    VariantRecord* r1 = VariantBuiltin(1);
+    ASSERT_EQ(gComObjectHooks.variantSetProp(&r1->hdr, &set, 398), 0);
+    text.assign("XXXXXXXX");   // the caller's text goes; the string must not
+    EXPECT_STREQ(held, L"new text");
+    EXPECT_NE(V_VT(&r1->value), VT_BSTR) << "the record keeps no share of it";
+    set.selector = EventItem{kVarItemInt, 4, 77, nullptr, 0};
+    ASSERT_EQ(gComObjectHooks.variantSetProp(&VariantBuiltin(2)->hdr, &set, 398), 0);
+    EXPECT_EQ(number, 77);
+    VariantBuiltinsPoint(nullptr, 0);
+    EXPECT_EQ(V_VT(VariantBuiltin(1)->valuePtr), VT_ERROR) << "no record points at the arguments afterwards";
+    SysFreeString(held);
+}
+
+TEST_F(VarConv, RawBytesAndElementsOfManyDimensions) {
+    // The raw value of a string is the string's own UTF-16 bytes.
+    VariantRecord* r0 = VariantBuiltin(0);
+    VariantClear(&r0->value);
+    V_VT(&r0->value) = VT_BSTR;
+    V_BSTR(&r0->value) = SysAllocString(L"ab");
+    PropQuery q = {};
+    q.selector = EventItem{kVarItemText8, 0, 0, nullptr, 1};
+    MsgBuildAnswer(&gSendBuf, kMsgAnswer, 0, 0, false);
+    ASSERT_EQ(gComObjectHooks.variantGetProp(&r0->hdr, &q, 432), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(gSendBuf.data + kAnswerSize + kEventItemSize), 4),
+              std::string("a\0b\0", 4));
+    VariantClear(&r0->value);
+    // An array of six dimensions (as a COM object may hand one over): its
+    // element is refused, not read with a five-entry index vector.
+    SAFEARRAYBOUND b[6] = {{1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {2, 0}};
+    VARIANT six;
+    VariantInit(&six);
+    V_VT(&six) = VT_ARRAY | VT_I4;
+    V_ARRAY(&six) = SafeArrayCreate(VT_I4, 6, b);
+    EventItem var = {kVarItemObject, kTypeVariant, 0, nullptr, 3};
+    std::string text;
+    bool any;
+    ASSERT_EQ(VariantToItem(&var, &six, &text, &any), 0);
+    ObjectRecord* rec = ObjectFromHandle(static_cast<uint32_t>(var.value));
+    ASSERT_NE(rec, nullptr);
+    MethodCallRec call = {};
+    call.method = 2;   // GetElement
+    call.noCheck = 1;
+    call.argCount = 1;
+    call.args[0] = EventItem{kVarItemInt, 4, 0, nullptr, 0};
+    EXPECT_EQ(ObjectInvokeMethod(kTypeVariant, rec, &call), kAutoBadElement);
+    ObjectDestroy(rec);
+    VariantClear(&six);
 }
 
 }  // namespace
