@@ -1,0 +1,8 @@
+# The automation call benchmark (cross build, run under Wine). Built by every
+# cross build (tests/com includes this list too), so it cannot stop linking unseen.
+if(QOV_TARGET_WIN32 AND NOT TARGET automation_bench)
+  add_executable(automation_bench ${CMAKE_CURRENT_LIST_DIR}/automation_bench.cpp)
+  target_include_directories(automation_bench PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_options(automation_bench PRIVATE -O2)
+  target_link_libraries(automation_bench PRIVATE qov_com)
+endif()
