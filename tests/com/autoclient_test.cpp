@@ -175,6 +175,41 @@ TEST_F(AutoClientTest, RegExpMatchesByWalkingToThem) {
     AutoClientFree(c);
 }
 
+TEST_F(AutoClientTest, ScriptControlValuesAndArrays) {
+    AutoClient* c = Make(L"MSScriptControl.ScriptControl");
+    ASSERT_NE(c, nullptr) << "Wine's script control is missing";
+    VARIANT lang;
+    VariantInit(&lang);
+    V_VT(&lang) = VT_BSTR;
+    V_BSTR(&lang) = SysAllocString(L"VBScript");
+    ASSERT_EQ(AutoPropPut(c, "Language", 0, nullptr, &lang), 0);
+    VariantClear(&lang);
+    Args code;
+    code.Str(L"Function M()\nDim a(1, 2)\nFor i = 0 To 1\nFor j = 0 To 2\na(i, j) = i * 10 + j\nNext\nNext\n"
+             L"M = a\nEnd Function\n");
+    DISPPARAMS cp = code.Params();
+    ASSERT_EQ(AutoMethodCall(c, "AddCode", 0, &cp, nullptr), 0);
+    struct Case { const wchar_t* expr; std::string text; const char* why; };
+    const Case kCases[] = {
+        {L"1 + 2", "3", "a number"},
+        {L"\"a\" & \"b\"", "ab", "a string"},
+        {L"Array(1, \"two\", 3.5)", "1\ntwo\n3.5\n", "an array of variants: three lines"},
+        {L"M()", "0\n1\n2\n10\n11\n12\n", "2 x 3: the last dimension runs fastest"},
+    };
+    for (const Case& k : kCases) {
+        Args e;
+        e.Str(k.expr);
+        DISPPARAMS ep = e.Params();
+        VARIANT r;
+        ASSERT_EQ(AutoMethodCall(c, "Eval", 0, &ep, &r), 0) << k.why;
+        EXPECT_EQ(Text(r), k.text) << k.why;
+        VariantClear(&r);
+    }
+    VARIANT r;
+    EXPECT_EQ(AutoMethodCall(c, "Eval", 0, nullptr, &r), kAutoBadParamCount) << "Eval wants its expression";
+    AutoClientFree(c);
+}
+
 TEST_F(AutoClientTest, ObjectsWithoutAutomationAreNotCreated) {
     // The standard global interface table has neither IDispatch nor events.
     AutoClient* c = AutoClientCreate(CLSID_StdGlobalInterfaceTable, nullptr, nullptr);
