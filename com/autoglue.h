@@ -18,8 +18,8 @@ int32_t AutoNavigate(AutoClient* c, const char* name, DISPID id, DISPPARAMS* arg
 struct AutoNameList;
 int32_t AutoLookupNames(AutoClient* c, AutoNameList* list);
 int32_t AutoGetProperty(AutoClient* c, const char* name, DISPID id, DISPPARAMS* args, VARIANT* result);
-// The form the picture creators call: a bare IDispatch and a property name.
-int32_t AutoGetPropertyOf(IDispatch* d, const char* name, VARIANT* result);
+// The form the picture creators call: a bare IDispatch (name null: by DISPID).
+int32_t AutoGetProperty(IDispatch* d, const char* name, DISPID id, DISPPARAMS* args, VARIANT* result);
 int32_t AutoPutProperty(AutoClient* c, const char* name, DISPID id, DISPPARAMS* args, VARIANT* value);
 // 0, -3 (no IDispatch in v) or -6.
 int32_t AutoWrapDispatch(ObjectRecord* rec, const VARIANT* v);

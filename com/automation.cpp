@@ -368,11 +368,11 @@ int32_t AutoGetProperty(AutoClient* c, const char* name, DISPID id, DISPPARAMS* 
     return AutoPropGet(c, name, id, args, result);
 }
 
-int32_t AutoGetPropertyOf(IDispatch* d, const char* name, VARIANT* result) {
+int32_t AutoGetProperty(IDispatch* d, const char* name, DISPID id, DISPPARAMS* args, VARIANT* result) {
     if (!d) return kAutoNoDispatch;
     AutoClient c = {};
     c.root = d;
-    return AutoPropGet(&c, name, 0, nullptr, result);
+    return AutoPropGet(&c, name, id, args, result);
 }
 
 int32_t AutoPutProperty(AutoClient* c, const char* name, DISPID id, DISPPARAMS* args, VARIANT* value) {

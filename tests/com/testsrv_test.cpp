@@ -11,6 +11,7 @@
 #include <string>
 
 #include "com/autoclient.h"
+#include "com/autoglue.h"
 #include "com/comevents.h"
 #include "com/comobjects.h"
 #include "com/core/varrules.h"
@@ -310,6 +311,19 @@ TEST_F(TestServer, EventsConnectAndArriveWithTheirArguments) {
         }
         ObjectDestroy(rec);
     }
+}
+
+TEST_F(TestServer, PropertyOfABareDispatch) {
+    ObjectRecord* rec = MakeObject(kClsidEcho);
+    ASSERT_NE(rec, nullptr);
+    IDispatch* d = AutoGetDispatch(Client(rec), false);
+    VARIANT v;
+    EXPECT_EQ(AutoGetProperty(d, nullptr, 9, nullptr, &v), 0) << "LastByRef by its DISPID";
+    EXPECT_EQ(V_VT(&v), VT_I4);
+    EXPECT_EQ(AutoGetProperty(d, "LastByRef", 0, nullptr, &v), 0) << "and by name";
+    EXPECT_EQ(AutoGetProperty(static_cast<IDispatch*>(nullptr), nullptr, 9, nullptr, &v), kAutoNoDispatch);
+    d->Release();
+    ObjectDestroy(rec);
 }
 
 TEST_F(TestServer, NoAutomationNoObject) {
