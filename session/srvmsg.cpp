@@ -72,6 +72,7 @@ static int32_t OnEndSession(const SrvMsg* m) {
     m->r.I32At(kEndCode, &code);
     PostAnswer(kMsgAnswer, 0);
     gSession.exitCode = code;
+    gSession.endReceived = true;
     gSession.state = kSessionEnded;
     return kNoAnswer;
 }
@@ -95,9 +96,13 @@ static int32_t OnGrowBuffer(const SrvMsg* m) {
 // The longest sleep of one turn of a timed event wait.
 constexpr DWORD kEventPollMs = 50;
 
+// 1050 polls, 1105 waits until an event comes, 1121 waits at most its +8
+// milliseconds (0xFFFFFFFF: as long as 1105). A 1121 without its time is
+// answered -2 like every other short request, never taken as "forever". A wait
+// that the session's end cut short (the server lost) is not answered.
 static int32_t OnEventWait(const SrvMsg* m) {
     uint32_t waitMs = INFINITE;
-    if (m->type == kMsgEventWaitTimed) m->r.U32At(kTimedWaitOff, &waitMs);
+    if (m->type == kMsgEventWaitTimed && !m->r.U32At(kTimedWaitOff, &waitMs)) return kErrBadRequest;
     DWORD start = GetTickCount();
     // Redraws queued for the web page go out before the user is waited on.
     if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
@@ -116,7 +121,7 @@ static int32_t OnEventWait(const SrvMsg* m) {
             PumpOnce(false);
         }
     }
-    return 0;
+    return gSession.state == kSessionRunning ? 0 : kNoAnswer;
 }
 
 static int32_t OnSound(const SrvMsg* m) {
