@@ -35,6 +35,11 @@ constexpr int kMaxFallbackServers = 4;
 constexpr DWORD kHeldWatchMs = 200;
 // The most bytes looked at in one go when skipping a run of keep-alive words.
 constexpr uint32_t kKeepAliveRunBytes = 16384;
+// The most bytes read ahead while the thread is held (see WatchHeldLink).
+constexpr uint32_t kReadAheadMax = 65536;
+// The most reads of one look while held, so a flood does not keep the thread
+// from seeing that it was let on.
+constexpr int kHeldReadsPerLook = 16;
 
 // ---- IPv6 entry points, loaded from ws2_32.dll at run time ----------------------
 // They are absent from the oldest Winsock; loading them by name keeps the
@@ -161,10 +166,33 @@ static DWORD WaitSlice() {
 
 // ---- Receiving --------------------------------------------------------------------
 
+// Bytes read ahead while the thread was held, taken before the socket's; the
+// receive thread's alone. Its head is always at a frame boundary when the
+// thread is held.
+static uint8_t gAhead[kReadAheadMax];
+static uint32_t gAheadAt, gAheadEnd;
+
+static uint32_t AheadLeft() { return gAheadEnd - gAheadAt; }
+
+// Drops the keep-alive words at the head of the bytes read ahead.
+static void DropAheadKeepAlives() {
+    while (AheadLeft() >= 4 && WireGetU32(gAhead + gAheadAt, false) == kKeepAliveWord) gAheadAt += 4;
+    if (gAheadAt == gAheadEnd) gAheadAt = gAheadEnd = 0;
+}
+
 // Reads exactly n bytes: 0, or the error number (10057 when the server closed);
 // *got counts the bytes that did arrive.
 static int RecvExact(uint8_t* p, uint32_t n, uint32_t* got) {
     *got = 0;
+    uint32_t early = AheadLeft() < n ? AheadLeft() : n;
+    if (early) {
+        memcpy(p, gAhead + gAheadAt, early);
+        gAheadAt += early;
+        if (gAheadAt == gAheadEnd) gAheadAt = gAheadEnd = 0;
+        p += early;
+        n -= early;
+        *got = early;
+    }
     while (n) {
         int k = recv(gSock, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
         if (k == 0) return kErrNotConnected;
@@ -182,6 +210,8 @@ static int RecvExact(uint8_t* p, uint32_t n, uint32_t* got) {
 // that is not part of a keep-alive word; takes nothing else.
 static void SkipKeepAliveRun() {
     static uint8_t run[kKeepAliveRunBytes];   // the receive thread's alone
+    DropAheadKeepAlives();
+    if (AheadLeft()) return;
     for (;;) {
         u_long avail = 0;
         if (ioctlsocket(gSock, FIONREAD, &avail) != 0 || avail < 4) return;
@@ -200,6 +230,7 @@ static void SkipKeepAliveRun() {
 // Waits for the first byte of the next frame, sending keep-alives meanwhile and
 // ending the session when the server stays silent past QOVCS_RECVTIMEOUT.
 static int WaitReadable() {
+    if (AheadLeft()) return 0;
     DWORD start = GetTickCount();
     DWORD limit = static_cast<DWORD>(gClientConfig.recvTimeout > 0 ? gClientConfig.recvTimeout : 300) * 1000u;
     for (;;) {
@@ -248,13 +279,23 @@ static int RecvOneFrame() {
 }
 
 // While the main thread works on a frame (or waits for an event in 1105 or
-// 1121) the thread is held and takes no frame, but it still watches the
+// 1121) the thread is held and hands on no frame, but it still watches the
 // socket: a server that closed the connection, or a link that failed, ends the
 // session at once (10057 for a close) instead of leaving the client deaf until
-// the wait ends. Keep-alive words waiting at the frame boundary are taken, so
-// a close behind them is seen too; a frame waits its turn. 0 while all is well.
+// the wait ends. Winsock (and Wine's) tells of a close only once the bytes
+// before it are read, so what arrives meanwhile is read ahead, up to
+// kReadAheadMax bytes, and handed on as frames once the thread is let on;
+// keep-alive words at the frame boundary are dropped there. 0 while all is well.
 static int WatchHeldLink() {
-    for (;;) {
+    for (int reads = 0; reads < kHeldReadsPerLook; reads++) {
+        DropAheadKeepAlives();
+        if (gAheadAt) {
+            memmove(gAhead, gAhead + gAheadAt, AheadLeft());
+            gAheadEnd -= gAheadAt;
+            gAheadAt = 0;
+        }
+        // Full: the rest waits in the socket, and the close behind it with it.
+        if (gAheadEnd == kReadAheadMax) return 0;
         fd_set rd;
         FD_ZERO(&rd);
         FD_SET(gSock, &rd);
@@ -262,14 +303,13 @@ static int WatchHeldLink() {
         int r = select(0, &rd, nullptr, nullptr, &now);
         if (gStopping || r == 0) return 0;
         if (r == SOCKET_ERROR) return WSAGetLastError();
-        uint8_t word[4];
-        int k = recv(gSock, reinterpret_cast<char*>(word), sizeof word, MSG_PEEK);
+        int k = recv(gSock, reinterpret_cast<char*>(gAhead + gAheadEnd), static_cast<int>(kReadAheadMax - gAheadEnd), 0);
         if (gStopping) return 0;
         if (k == 0) return kErrNotConnected;
         if (k == SOCKET_ERROR) return WSAGetLastError();
-        if (k < 4 || WireGetU32(word, false) != kKeepAliveWord) return 0;
-        SkipKeepAliveRun();
+        gAheadEnd += static_cast<uint32_t>(k);
     }
+    return 0;
 }
 
 static void ReportFrame(int rc) {
@@ -420,6 +460,7 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     gSession.swapped = false;
     gSession.lastError = 0;
     gSession.endReceived = false;
+    gAheadAt = gAheadEnd = 0;
     gLastSendTick = GetTickCount();
     gRecvEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);   // auto-reset
     gRecvReleased = false;
