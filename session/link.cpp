@@ -174,9 +174,23 @@ static uint32_t gAheadAt, gAheadEnd;
 
 static uint32_t AheadLeft() { return gAheadEnd - gAheadAt; }
 
-// Drops the keep-alive words at the head of the bytes read ahead.
+// Drops the keep-alive words at every frame boundary of the bytes read ahead
+// (its head is one): whole frames move down over them in one pass, so the
+// words behind a waiting request take no room either. Stops at the first
+// frame not yet whole, or whose length does not fit, leaving it as it came.
 static void DropAheadKeepAlives() {
-    while (AheadLeft() >= 4 && WireGetU32(gAhead + gAheadAt, false) == kKeepAliveWord) gAheadAt += 4;
+    uint32_t rd = gAheadAt, wr = gAheadAt;
+    for (;;) {
+        while (gAheadEnd - rd >= 4 && WireGetU32(gAhead + rd, false) == kKeepAliveWord) rd += 4;
+        if (gAheadEnd - rd < kMsgHeadSize) break;
+        uint32_t len = WireGetU32(gAhead + rd, gSession.swapped) & kHdrLenMask;
+        if (len < kMsgHeadSize || len > gAheadEnd - rd) break;
+        if (wr != rd) memmove(gAhead + wr, gAhead + rd, len);
+        wr += len;
+        rd += len;
+    }
+    if (wr != rd) memmove(gAhead + wr, gAhead + rd, gAheadEnd - rd);
+    gAheadEnd = wr + (gAheadEnd - rd);
     if (gAheadAt == gAheadEnd) gAheadAt = gAheadEnd = 0;
 }
 

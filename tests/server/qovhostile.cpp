@@ -340,6 +340,29 @@ static std::string MutReparent(Script* s, Rng* r) {
     return "";
 }
 
+// A new object whose parent (property 158 of its creation stream) is another
+// captured object, or the handle the object itself is about to get (the last
+// handle given out plus one).
+static std::string MutCreateParent(Script* s, Rng* r) {
+    std::vector<size_t> at = SendLines(*s, 1401, 1401);
+    for (int tries = 0; tries < 8 && !at.empty(); tries++) {
+        size_t line = at[r->Below(static_cast<uint32_t>(at.size()))];
+        Words& w = s->lines[line];
+        std::vector<std::string> vars = CapturesBefore(*s, line);
+        if (vars.empty()) continue;
+        for (size_t i = FirstField(w); i + 3 < w.size(); i++) {
+            if (w[i] != "u16" || strtoul(w[i + 1].c_str(), nullptr, 0) != 158 || w[i + 2] != "u32") continue;
+            if (r->OneIn(2)) {
+                w[i + 3] = "$" + vars.back() + "+1";
+                return "self-parent";
+            }
+            w[i + 3] = "$" + vars[r->Below(static_cast<uint32_t>(vars.size()))];
+            return "parent";
+        }
+    }
+    return "";
+}
+
 // A request sent twice, or moved earlier, or given another type.
 static std::string MutOrder(Script* s, Rng* r) {
     std::vector<size_t> at = SendLines(*s, 0, 0xFFFFFFFFu);
@@ -385,7 +408,8 @@ static std::string MutBundle(Script* s, Rng* r) {
 typedef std::string (*Mutation)(Script* s, Rng* r);
 static const Mutation kMutations[] = {
     MutHandle, MutHandle, MutCreateOld, MutShort, MutCount, MutCount, MutLong, MutTruncate, MutFlood,
-    MutCloseInWait, MutDestroyInShow, MutDestroyInWait, MutReparent, MutOrder, MutType, MutBundle,
+    MutCloseInWait, MutDestroyInShow, MutDestroyInWait, MutReparent, MutCreateParent, MutOrder, MutType,
+    MutBundle,
 };
 
 static bool IsMainHandle(const std::string& word) {
