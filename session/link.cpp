@@ -174,6 +174,17 @@ static uint32_t gAheadAt, gAheadEnd;
 
 static uint32_t AheadLeft() { return gAheadEnd - gAheadAt; }
 
+// Since when the server has been silent, for QOVCS_RECVTIMEOUT: reset by every
+// byte that arrives, and when the thread begins to wait for a frame or is held
+// after handing one on (the receive thread's alone).
+static DWORD gSilenceFrom;
+
+static DWORD SilenceLimitMs() {
+    return static_cast<DWORD>(gClientConfig.recvTimeout > 0 ? gClientConfig.recvTimeout : kDefaultRecvTimeout) * 1000u;
+}
+
+static bool SilenceTooLong() { return GetTickCount() - gSilenceFrom >= SilenceLimitMs(); }
+
 // Drops the keep-alive words at every frame boundary of the bytes read ahead
 // (its head is one): whole frames move down over them in one pass, so the
 // words behind a waiting request take no room either. Stops at the first
@@ -211,6 +222,7 @@ static int RecvExact(uint8_t* p, uint32_t n, uint32_t* got) {
         int k = recv(gSock, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
         if (k == 0) return kErrNotConnected;
         if (k == SOCKET_ERROR) return gStopping ? kErrNotConnected : WSAGetLastError();
+        gSilenceFrom = GetTickCount();
         p += k;
         n -= static_cast<uint32_t>(k);
         *got += static_cast<uint32_t>(k);
@@ -245,8 +257,7 @@ static void SkipKeepAliveRun() {
 // ending the session when the server stays silent past QOVCS_RECVTIMEOUT.
 static int WaitReadable() {
     if (AheadLeft()) return 0;
-    DWORD start = GetTickCount();
-    DWORD limit = static_cast<DWORD>(gClientConfig.recvTimeout > 0 ? gClientConfig.recvTimeout : 300) * 1000u;
+    gSilenceFrom = GetTickCount();
     for (;;) {
         fd_set rd;
         FD_ZERO(&rd);
@@ -258,7 +269,7 @@ static int WaitReadable() {
         if (r == SOCKET_ERROR) return WSAGetLastError();
         if (r > 0) return 0;
         SendKeepAliveIfDue();
-        if (GetTickCount() - start >= limit) return kErrTimedOut;
+        if (SilenceTooLong()) return kErrTimedOut;
     }
 }
 
@@ -321,6 +332,7 @@ static int WatchHeldLink() {
         if (gStopping) return 0;
         if (k == 0) return kErrNotConnected;
         if (k == SOCKET_ERROR) return WSAGetLastError();
+        gSilenceFrom = GetTickCount();
         gAheadEnd += static_cast<uint32_t>(k);
     }
     return 0;
@@ -342,6 +354,9 @@ static DWORD WINAPI RecvThreadProc(LPVOID) {
             SendKeepAliveIfDue();
             int rc = WatchHeldLink();
             if (gStopping) break;
+            // The silence limit runs while held too: a server that neither
+            // sends nor keeps the link alive for that long is taken as lost.
+            if (!rc && SilenceTooLong()) rc = kErrTimedOut;
             if (rc) {
                 ReportFrame(rc);
                 break;
@@ -352,6 +367,7 @@ static DWORD WINAPI RecvThreadProc(LPVOID) {
         if (gStopping) break;
         ReportFrame(rc);
         if (rc) break;
+        gSilenceFrom = GetTickCount();
     }
     return 0;
 }
@@ -465,7 +481,7 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     // A frame that stops arriving half-way is held to the same silence limit
     // as the wait for its first byte, instead of blocking the thread for good.
-    DWORD silenceMs = static_cast<DWORD>(gClientConfig.recvTimeout > 0 ? gClientConfig.recvTimeout : 300) * 1000u;
+    DWORD silenceMs = SilenceLimitMs();
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&silenceMs), sizeof silenceMs);
     gSock = s;
     gStopping = 0;
@@ -475,6 +491,7 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     gSession.lastError = 0;
     gSession.endReceived = false;
     gAheadAt = gAheadEnd = 0;
+    gSilenceFrom = GetTickCount();
     gLastSendTick = GetTickCount();
     gRecvEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);   // auto-reset
     gRecvReleased = false;

@@ -560,7 +560,9 @@ static bool StartRun(const Options& o, Run* run) {
 // The verdict of a finished run: "" when sound.
 static std::string Judge(Run* run, DWORD code) {
     std::string text = ReadText(run->log);
-    // Wine names a crash even when its debug channels are off.
+    // Wine names a crash even with its debug channels off ("wine: Unhandled page
+    // fault ..."); where that note reaches the log it counts whatever the exit
+    // status says. The status itself (an exception code) is the sure sign.
     if (text.find("Unhandled exception") != std::string::npos || text.find("Unhandled page fault") != std::string::npos ||
         text.find("wine: Unhandled") != std::string::npos)
         return "crash (Wine reports an unhandled exception)";
