@@ -40,6 +40,8 @@ constexpr uint32_t kReadAheadMax = 65536;
 // The most reads of one look while held, so a flood does not keep the thread
 // from seeing that it was let on.
 constexpr int kHeldReadsPerLook = 16;
+// How long the end of a session waits for the receive thread to finish.
+constexpr DWORD kRecvThreadEndMs = 5000;
 
 // ---- IPv6 entry points, loaded from ws2_32.dll at run time ----------------------
 // They are absent from the oldest Winsock; loading them by name keeps the
@@ -514,7 +516,7 @@ void ServerDisconnect() {
     if (gRecvEvent) SetEvent(gRecvEvent);
     bool ended = true;
     if (gRecvThread) {
-        ended = WaitForSingleObject(gRecvThread, 5000) == WAIT_OBJECT_0;
+        ended = WaitForSingleObject(gRecvThread, kRecvThreadEndMs) == WAIT_OBJECT_0;
         CloseHandle(gRecvThread);
         gRecvThread = nullptr;
     }
