@@ -107,7 +107,7 @@ static uint32_t SendType(const Words& w) { return static_cast<uint32_t>(strtoul(
 static size_t FirstField(const Words& w) {
     size_t at = 2;
     while (at < w.size() && (w[at].rfind("seq=", 0) == 0 || w[at] == "ack" || w[at] == "lzo" ||
-                             w[at].rfind("cut=", 0) == 0))
+                             w[at].rfind("cut=", 0) == 0 || w[at].rfind("len=", 0) == 0))
         at++;
     return at;
 }
@@ -274,6 +274,18 @@ static std::string MutTruncate(Script* s, Rng* r) {
     return "truncate";
 }
 
+// A header whose length lies: too short or too long by a little, below the
+// header, beyond the receive buffer, the largest the header holds.
+static std::string MutFrameLength(Script* s, Rng* r) {
+    std::vector<size_t> at = SendLines(*s, 0, 0xFFFFFFFFu);
+    if (at.empty()) return "";
+    static const char* const kClaims[] = {"len=-1", "len=+1", "len=-4", "len=+4", "len=0", "len=4",
+                                          "len=7", "len=8", "len=20489", "len=0xFFFFFF"};
+    Words& w = s->lines[at[r->Below(static_cast<uint32_t>(at.size()))]];
+    w.insert(w.begin() + 2, kClaims[r->Below(sizeof kClaims / sizeof kClaims[0])]);
+    return "frame-length";
+}
+
 // A flood of keep-alive words between two frames.
 static std::string MutFlood(Script* s, Rng* r) {
     size_t from = AfterAccept(*s);
@@ -407,7 +419,8 @@ static std::string MutBundle(Script* s, Rng* r) {
 
 typedef std::string (*Mutation)(Script* s, Rng* r);
 static const Mutation kMutations[] = {
-    MutHandle, MutHandle, MutCreateOld, MutShort, MutCount, MutCount, MutLong, MutTruncate, MutFlood,
+    MutHandle, MutHandle, MutCreateOld, MutShort, MutCount, MutCount, MutLong, MutTruncate, MutFrameLength,
+    MutFlood,
     MutCloseInWait, MutDestroyInShow, MutDestroyInWait, MutReparent, MutCreateParent, MutOrder, MutType,
     MutBundle,
 };

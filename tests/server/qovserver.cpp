@@ -17,8 +17,10 @@
 //     3 hang, 4 memory; a line "HOSTILE: ..." names it.
 //
 // Script lines (# starts a comment; numbers are decimal or 0x hex):
-//   send TYPE [seq=N] [ack] [lzo] [cut=N] FIELDS
-//                                            one message (cut: only its first N bytes)
+//   send TYPE [seq=N] [ack] [lzo] [cut=N] [len=N] FIELDS
+//                                            one message (cut: only its first N bytes;
+//                                            len: the header claims length N, or with
+//                                            a sign the true length plus N)
 //   bundle [seq=N] ... end                   the sends between go as one bundle
 //   expect TYPE [seq=N] FIELDS               the next message the client sent
 //   expect-bundle N                          the next frame is a bundle of N members
@@ -107,6 +109,9 @@ struct Step {
     bool ack;
     bool lzo;
     long long cut;      // send: only this many bytes go (0: the whole message)
+    bool lenSet;        // send: the header claims a length of its own
+    bool lenRelative;   //   len=+N / len=-N: the true length plus N
+    long long len;
     std::vector<Field> fields;
     std::vector<uint8_t> raw;
     std::string text;   // file, window title or state of the window steps
@@ -243,6 +248,10 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 else if (w[at] == "ack") st.ack = true;
                 else if (w[at] == "lzo") st.lzo = true;
                 else if (w[at].rfind("cut=", 0) == 0 && ParseNum(w[at].substr(4), &st.cut)) continue;
+                else if (w[at].rfind("len=", 0) == 0 && ParseNum(w[at].substr(4), &st.len)) {
+                    st.lenSet = true;
+                    st.lenRelative = w[at][4] == '+' || w[at][4] == '-';
+                }
                 else break;
             }
             ok = ok && ParseFields(w, at, &st);
@@ -684,6 +693,11 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         switch (st.kind) {
         case kStepSend: {
             std::vector<uint8_t> m = BuildMsg(st);
+            if (st.lenSet) {
+                long long claim = st.lenRelative ? static_cast<long long>(m.size()) + st.len : st.len;
+                uint32_t word = WireGetU32(m.data(), gSwapped) & ~kHdrLenMask;
+                WirePutU32(m.data(), word | (static_cast<uint32_t>(claim) & kHdrLenMask), gSwapped);
+            }
             if (st.cut > 0 && static_cast<size_t>(st.cut) < m.size()) m.resize(static_cast<size_t>(st.cut));
             Note("S> %u%s%s len=%zu", st.type, st.lzo ? " lzo" : "", st.ack ? " ack" : "", m.size());
             if (inBundle) {
