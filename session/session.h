@@ -22,6 +22,7 @@ struct Session {
     bool orderKnown;              // set by the first received message
     bool compressOut;             // the accept allows compressed bodies
     bool opened;                  // the server accepted the session
+    bool endReceived;             // the server ended the session with 1011
     int exitCode;                 // from message 1011
     int32_t lastError;            // Winsock number, kErrBadMessage or kErrNotConnected
     uint32_t curSeq;              // sequence of the request being answered

@@ -72,6 +72,7 @@ static int32_t OnEndSession(const SrvMsg* m) {
     m->r.I32At(kEndCode, &code);
     PostAnswer(kMsgAnswer, 0);
     gSession.exitCode = code;
+    gSession.endReceived = true;
     gSession.state = kSessionEnded;
     return kNoAnswer;
 }
@@ -127,16 +128,20 @@ static bool DeferWaitInNest(const SrvMsg* m) {
     gWait.deferred = true;
     gWait.type = m->type;
     gWait.waitMs = INFINITE;
-    if (m->type == kMsgEventWaitTimed) m->r.U32At(kTimedWaitOff, &gWait.waitMs);
+    if (m->type == kMsgEventWaitTimed) m->r.U32At(kTimedWaitOff, &gWait.waitMs);  // checked by the caller
     gWait.seq = m->seq;
     return true;
 }
 
+// 1050 polls, 1105 waits until an event comes, 1121 waits at most its +8
+// milliseconds (0xFFFFFFFF: as long as 1105). A 1121 without its time is
+// answered -2 like every other short request, never taken as "forever". A wait
+// that the session's end cut short (the server lost) is not answered.
 static int32_t OnEventWait(const SrvMsg* m) {
-    if (DeferWaitInNest(m)) return kNoAnswer;
     uint32_t type = m->type;
     uint32_t waitMs = INFINITE;
-    if (m->type == kMsgEventWaitTimed) m->r.U32At(kTimedWaitOff, &waitMs);
+    if (m->type == kMsgEventWaitTimed && !m->r.U32At(kTimedWaitOff, &waitMs)) return kErrBadRequest;
+    if (DeferWaitInNest(m)) return kNoAnswer;
     DWORD start = GetTickCount();
     // Redraws queued for the web page go out before the user is waited on.
     if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
@@ -155,7 +160,8 @@ static int32_t OnEventWait(const SrvMsg* m) {
             if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
         }
         if (SendNextEvent()) break;
-        if (type == kMsgEventPoll || gSession.state != kSessionRunning) {
+        if (gSession.state != kSessionRunning) break;
+        if (type == kMsgEventPoll) {
             PostAnswer(kMsgAnswer, 0);
             break;
         }
