@@ -666,7 +666,6 @@ bool FormFileWrite(FormSaveContext* ctx, bool doNotCache, uint8_t** data, size_t
     *data = nullptr;
     *size = 0;
     ctx->errorText[0] = 0;
-    ctx->headerFlags = 0;
     WriteState s = {};
     s.ctx = ctx;
     s.rowCount = FormSaveRowCount(ctx);
