@@ -49,6 +49,11 @@ void EditPaintFrame(ObjectRecord* rec);
 uint32_t SubMenuAddRef(ObjectRecord* subMenu);
 uint32_t SubMenuRelease(ObjectRecord* subMenu);
 extern bool gGuiShuttingDown;
+// The items of a Menu, SubMenu or FloatMenu in their order, and the SubMenu
+// an item opens (null for none); form saving reads them.
+uint32_t MenuItemCount(ObjectRecord* menu);
+ObjectRecord* MenuItemAt(ObjectRecord* menu, uint32_t index);
+ObjectRecord* MenuItemSubMenu(ObjectRecord* item);
 int32_t TreeViewMethod(ObjectRecord* rec, MethodCallRec* call);
 
 // Hooks of facilities that land later.

@@ -4,6 +4,7 @@
 // record of the Window object that asked; FormResGetData for the objects that
 // take their images from the form.
 #include "forms/formload.h"
+#include "forms/formsave.h"
 
 #include <windows.h>
 
@@ -18,6 +19,7 @@
 #include "objects/window.h"
 #include "session/session.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 
 FormCreatorHooks gFormCreatorHooks;
 FormOleStorage gFormOleStorage;
@@ -436,6 +438,9 @@ static void FinishLoad(FormFileContext* ctx, ObjectRecord* asking, uint32_t opti
     ObjectDestroy(old);
     gDestSuppress = suppress;
     WindowRecord* w = ObjectAsWindow(asking);
+    // The window keeps the name of its row, so that a save names it again.
+    if (!asking->name && ctx->entries[0].name[0])
+        ReplaceStrField(ctx->entries[0].name, static_cast<long>(strlen(ctx->entries[0].name)), &asking->name);
     if (ctx->formName[0]) {
         if (w->formName) LocalFreeMem(w->formName);
         w->formName = static_cast<char*>(LocalAllocZero(strlen(ctx->formName) + 1));
@@ -549,13 +554,13 @@ int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlO
     gFormLoadContext = nullptr;
     gFormLoadAskingWindow = nullptr;
 
-    // The XML form writer is not part of this client yet: asking for an XML
-    // output fails the load rather than answering success without the file.
     if (ok && xmlOutput) {
-        snprintf(ctx->errorText, sizeof ctx->errorText, "XML form output is not available");
-        if (errorText) snprintf(errorText, kFormErrTextSize + 1, "%s", ctx->errorText);
-        ok = false;
-        result = kFormXmlOutputFailed;
+        result = FormLoadWriteXml(ctx, xmlOutput);
+        if (result != 0) {
+            snprintf(ctx->errorText, sizeof ctx->errorText, "Unable To Write XML Form File");
+            if (errorText) snprintf(errorText, kFormErrTextSize + 1, "%s", ctx->errorText);
+            ok = false;
+        }
     }
     FreeEntryEvents(ctx);
     if (ok) FinishLoad(ctx, window, options);

@@ -23,7 +23,6 @@ enum FormLoadResult : int32_t {
     kFormXmlOutputFailed = 307,
     kFormCodeNamePrep = 308,
     kFormCodeFileCreate = 309,
-    kFormXmlInputFailed = 402,
 };
 // Load options.
 enum FormLoadOption : uint32_t {

@@ -59,6 +59,15 @@ bool EqualNoCase(const char* a, const char* b) {
     return *a == *b;
 }
 
+// Whether a kind accepts a property: its list, which the accept matrix is
+// built from (read here so that the writer does not depend on the matrix
+// having been built).
+bool KindAccepts(uint8_t kind, uint32_t id) {
+    for (const uint16_t* p = KindPropList(kind); p && *p; ++p)
+        if (*p == id) return true;
+    return false;
+}
+
 bool IsTextForm(FormRecordForm f) {
     return f == kRfText || f == kRfTextSkipEmpty || f == kRfLongText || f == kRfPasswordChar;
 }
@@ -141,7 +150,7 @@ void WriteProperties(XmlOut* o, const FormSaveEntry* e, void* object, uint8_t ki
     if (e) Element(o, kNameProp, e->name);
     char* copy = nullptr;
     for (const PropNameRow* row = PropertyNameTable; !o->error && row->id != kPropTableEnd; ++row) {
-        if (!row->name || !KindHasProp(kind, row->id) || InList(kXmlWriteSkipIds, row->id)) continue;
+        if (!row->name || !KindAccepts(kind, row->id) || InList(kXmlWriteSkipIds, row->id)) continue;
         char num[16];
         const char* text = nullptr;
         uint32_t length = 0;

@@ -419,7 +419,9 @@ TEST(XmlForm, ParserProtectionsStayOn) {
         "<QOFORM><Object type=\"Window\"><Properties><Name>W&e;</Name></Properties></Object></QOFORM>";
     ReadContext b;
     Load(b.ctx, external);
-    if (b.ctx->entryCount) EXPECT_STREQ(b.ctx->entries[0].name, "W");
+    if (b.ctx->entryCount) {
+        EXPECT_STREQ(b.ctx->entries[0].name, "W");
+    }
 }
 
 TEST(XmlForm, EventsOnlyReplacesByName) {
