@@ -403,10 +403,12 @@ FormSaveEntry* Current(XmlFormState* s) {
 }
 StreamBuf* CurrentStream(XmlFormState* s) { return &s->streams[s->subEntry >= 0 ? kLevelSub : kLevelObject]; }
 
-// The index of the entry named name among the entries that are not sub-objects; -1 none.
-int32_t EntryIndexByName(const FormSaveContext* ctx, const char* name) {
+// The index of the entry named name among the entries that are not
+// sub-objects and were made before the object being read (a reader creates
+// an object only after those it names); -1 none.
+int32_t EntryIndexByName(const FormSaveContext* ctx, const char* name, uint32_t before) {
     int32_t index = 0;
-    for (uint32_t i = 0; i < ctx->entryCount; ++i) {
+    for (uint32_t i = 0; i < before && i < ctx->entryCount; ++i) {
         if (ctx->entries[i].subObject) continue;
         if (strcmp(ctx->entries[i].name, name) == 0) return index;
         ++index;
@@ -527,7 +529,9 @@ int PropRecord(XmlFormState* s, const char* name, uint32_t id, const char* text,
     bool ok = true;
     if (id == kPidWindowRef || form == kRfReference) {
         if (!length) return 0;
-        int32_t index = EntryIndexByName(s->ctx, text);
+        // A sub-object may name its owner; an object only those before it.
+        uint32_t before = s->subEntry >= 0 ? static_cast<uint32_t>(s->subEntry) : static_cast<uint32_t>(s->entry);
+        int32_t index = EntryIndexByName(s->ctx, text, before);
         // The form's window as parent is no record, as in the streams of live objects.
         if (index < 0 || (id == kPidWindowRef && index == 0)) return 0;
         ok = BufPut16(b, id) && BufPut32(b, static_cast<uint32_t>(index));
