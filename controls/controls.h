@@ -54,6 +54,9 @@ extern bool gGuiShuttingDown;
 uint32_t MenuItemCount(ObjectRecord* menu);
 ObjectRecord* MenuItemAt(ObjectRecord* menu, uint32_t index);
 ObjectRecord* MenuItemSubMenu(ObjectRecord* item);
+// The text of a menu or item as it was given, accelerator marks included
+// (its Text property answers it without them); null for other kinds.
+const char* MenuRawText(ObjectRecord* rec);
 int32_t TreeViewMethod(ObjectRecord* rec, MethodCallRec* call);
 
 // Hooks of facilities that land later.

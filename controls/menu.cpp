@@ -636,6 +636,15 @@ ObjectRecord* MenuItemAt(ObjectRecord* menu, uint32_t index) {
     return nullptr;
 }
 
+const char* MenuRawText(ObjectRecord* rec) {
+    if (MenuRecord* m = AsMenu(rec)) return m->text ? m->text : "";
+    if (rec && rec->kind == kKindMenuItem) {
+        const char* t = reinterpret_cast<MenuItemRecord*>(rec)->text;
+        return t ? t : "";
+    }
+    return nullptr;
+}
+
 ObjectRecord* MenuItemSubMenu(ObjectRecord* item) {
     if (!item || item->kind != kKindMenuItem) return nullptr;
     MenuRecord* sub = reinterpret_cast<MenuItemRecord*>(item)->subMenu;

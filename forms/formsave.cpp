@@ -39,6 +39,8 @@ ObjectRecord* Rec(void* o) { return static_cast<ObjectRecord*>(o); }
 
 uint8_t LiveKind(void* o) { return Rec(o)->kind; }
 
+bool IsMenuKind(uint8_t kind) { return kind == kKindMenu || kind == kKindSubMenu || kind == kKindFloatMenu; }
+
 bool LiveGetProp(void* o, uint32_t id, FormPropValue* out) {
     ObjectRecord* rec = Rec(o);
     // Objects of the web-view mode answer through the page; that query by
@@ -53,6 +55,11 @@ bool LiveGetProp(void* o, uint32_t id, FormPropValue* out) {
     out->length = static_cast<uint32_t>(strlen(gTextBuf));
     // An id the object does not know leaves the "unknown" text: no text.
     if (strcmp(gTextBuf, kUnknownPropText) == 0) out->length = 0;
+    // A menu's or item's text keeps its accelerator marks in the form.
+    if (id == kPidText && (IsMenuKind(rec->kind) || rec->kind == kKindMenuItem)) {
+        out->text = MenuRawText(rec);
+        out->length = static_cast<uint32_t>(strlen(out->text));
+    }
     // An edit's whole text is in the edit buffer; the shared text buffer
     // holds at most its first 40,960 bytes.
     if (id == kPidText && (rec->kind == kKindEditText || rec->kind == kKindRichEditText) && gEditTextBuf) {
@@ -69,8 +76,6 @@ void* LiveReference(void* o, uint32_t id) {
     // Image lists are not part of this client yet: no object references one.
     return nullptr;
 }
-
-bool IsMenuKind(uint8_t kind) { return kind == kKindMenu || kind == kKindSubMenu || kind == kKindFloatMenu; }
 
 uint32_t LiveSubCount(void* o) {
     ObjectRecord* rec = Rec(o);
