@@ -328,11 +328,25 @@ bool FormAskIgnoreError(const char* name) {
     return MessageBoxA(owner, text, kAskTitle, MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
 }
 
+// A menu bar made during the load takes its room from the window's client
+// area; the window is laid out again around the client area its file gives,
+// so that a form saved and loaded again keeps its size and place.
+static void KeepClientArea(ObjectRecord* win) {
+    if (!win || !win->hwnd || !GetMenu(win->hwnd)) return;
+    const ObjectOps* ops = ObjectOpsOf(win);
+    if (!ops || !ops->setProp) return;
+    PropChange req = {};
+    req.id = kPidHeight;
+    req.value = win->bottom - win->top;
+    ops->setProp(win, &req);
+}
+
 bool FormFileCreateObjs(FormFileContext* ctx, FormOleStorage* ole) {
     gFormOleStorage = *ole;
     bool ok = CreateFormWindow(ctx);
     LastOwners owners = {};
     for (uint32_t i = 1; ok && i < ctx->file.h.objCount; ++i) ok = CreateRowObject(ctx, i, &owners);
+    if (ok) KeepClientArea(ctx->window);
     gCreatingKind = 0;
     gFormOleStorage = FormOleStorage();
     return ok;

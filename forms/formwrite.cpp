@@ -254,6 +254,13 @@ uint32_t EncodeFormCrStream(FormSaveContext* ctx, void* object, uint8_t* out, si
             return 0;
         }
     }
+    // A menu bar shows when its stream says Visible, but Visible is not among
+    // a Menu's properties: a shown menu bar adds it so that it comes back shown.
+    if (kind == kKindMenu) {
+        FormPropValue v = {};
+        if (!src->getProp(object, kFormPidVisible, &v)) return 0;
+        if (v.value && !FormStreamPutNumber(&o, kFormPidVisible, static_cast<uint32_t>(v.value))) return 0;
+    }
     // An object without any record still has a stream: the caller tells an
     // empty one from a failure by the error text.
     return static_cast<uint32_t>(o.length);

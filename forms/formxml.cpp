@@ -170,6 +170,17 @@ void WriteProperties(XmlOut* o, const FormSaveEntry* e, void* object, uint8_t ki
         Element(o, row->name, copy);
     }
     GuardedFree(copy);
+    // A shown menu bar keeps its Visible, as in its stream.
+    if (kind == kKindMenu && !o->error) {
+        char num[16];
+        const char* text = nullptr;
+        uint32_t length = 0;
+        if (PropertyText(o, object, kind, kFormPidVisible, false, num, sizeof num, &text, &length)) {
+            if (strcmp(text, "0") != 0) Element(o, "Visible", text);
+        } else {
+            o->error = kXmlWriteFailed;
+        }
+    }
     End(o);
 }
 

@@ -217,7 +217,10 @@ void WriteDemo(FILE* f, const std::vector<uint8_t>& file) {
     fputs("# Forms: the server holds an address-entry form as a QOF file (written by\n"
           "# tests/forms/formscript from the tests' QOF builder); the program asks its\n"
           "# Window object to load it, the client fetches the file, creates the\n"
-          "# form's window and objects, and the program fills and shows it.\n", f);
+          "# form's window and objects, and the program fills and shows it. Then the\n"
+          "# program changes the form, saves it as a QOF and an XML form file beside the\n"
+          "# client (address-saved.qof, address-saved.xml in the scene's folder), and\n"
+          "# loads each into a new window.\n", f);
     fputs(kStart, f);
     fputs(MethodCall("seq=2", 13, {"address.qof"}, {}).c_str(), f);
     fputs("expect 1150 rest\n", f);
@@ -238,8 +241,31 @@ void WriteDemo(FILE* f, const std::vector<uint8_t>& file) {
           "expect 1102 u32 0\n"
           "expect-window \"Address entry\" visible\n"
           "sleep 800\n"
-          "screenshot forms-address.bmp\n"
+          "screenshot forms-address.bmp\n", f);
+    WriteChangeAndSave(f, "!address-saved.qof", "!address-saved.xml");
+    fputs("# The first window goes; a second Window object loads the saved QOF file\n"
+          "# and shows it, then a third loads the XML form file (flag 0x2000).\n"
           "send 2403 u32 $win\n"
+          "expect 1102 u32 0\n", f);
+    fputs(NewWindow("seq=9", 702, "Saved win", "win2").c_str(), f);
+    fputs(MethodCallOn("$win2", "seq=10", 13, {"!address-saved.qof"}, {}).c_str(), f);
+    fputs("expect 1102 u32 327680\n"
+          "send 2401 u32 $win2 u32 0 u32 0 u32 0 u32 0\n"
+          "expect 1102 u32 0\n"
+          "expect-window \"Address entry\" visible\n"
+          "sleep 800\n"
+          "screenshot forms-saved-qof.bmp\n"
+          "send 2403 u32 $win2\n"
+          "expect 1102 u32 0\n", f);
+    fputs(NewWindow("seq=11", 703, "Third win", "win3").c_str(), f);
+    fputs(MethodCallOn("$win3", "seq=12", 13, {"!address-saved.xml", "", ""}, {0x2000}).c_str(), f);
+    fputs("expect 1102 u32 327680\n"
+          "send 2401 u32 $win3 u32 0 u32 0 u32 0 u32 0\n"
+          "expect 1102 u32 0\n"
+          "expect-window \"Address entry\" visible\n"
+          "sleep 800\n"
+          "screenshot forms-saved-xml.bmp\n"
+          "send 2403 u32 $win3\n"
           "expect 1102 u32 0\n"
           "send 1011 u32 0\n"
           "expect 1102 u32 0\n"
