@@ -429,6 +429,13 @@ static void ExchangeWindowRecords(ObjectRecord* asking, ObjectRecord* loaded) {
     RepointWindowHandles(loaded);
     for (ObjectRecord* c = asking->children; c; c = c->next)
         if (c->parent == loaded && !ObjectIsWebView(c)) c->parent = asking;
+    // Objects in no child list (regions) name their window too: left as they
+    // are, they would name the old record, which is destroyed next.
+    for (uint32_t i = 0, n = ObjectLiveCount(); i < n; ++i) {
+        ObjectRecord* rec = ObjectLiveAt(i);
+        if (rec && rec != asking && rec != loaded && rec->parent == loaded && !ObjectIsWebView(rec))
+            rec->parent = asking;
+    }
     for (ObjectRecord* m = a->w.menus; m; m = m->next) {
         // A FloatMenu owned by a Panel keeps its owner.
         if (m->kind == kKindFloatMenu && m->parent && m->parent->kind == kKindPanel) continue;

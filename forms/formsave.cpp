@@ -163,18 +163,44 @@ void AddObjects(TableBuild* t, ObjectRecord* container, int depth) {
     }
 }
 
+// The window's menus of a kind in the order they were made: the list holds
+// the newest first, and a menu bar shows its menus in the order they came.
+void AddMenusOfKind(TableBuild* t, WindowRecord* w, uint8_t kind) {
+    ObjectRecord* menus[kFormMaxEntries + 1];
+    uint32_t n = 0;
+    for (ObjectRecord* m = w->menus; m && n <= kFormMaxEntries; m = m->next)
+        if (m->kind == kind) menus[n++] = m;
+    if (n > kFormMaxEntries) t->overflow = true;
+    while (n--) {
+        if (kind == kKindSubMenu) AddSubMenu(t, menus[n], 0);
+        else AddEntry(t, menus[n]);
+    }
+}
+
+// Objects of the window (or of a Panel in the table) that are in no child
+// list, as regions are: found among the live records, in the order made.
+void AddUnlinked(TableBuild* t, ObjectRecord* window) {
+    uint32_t n = ObjectLiveCount();
+    for (uint32_t i = 0; i < n; ++i) {
+        ObjectRecord* rec = ObjectLiveAt(i);
+        if (!rec || !rec->parent || rec->kind == kKindMenuItem || IsMenuKind(rec->kind) ||
+            rec->kind == kKindImageList || InTable(t->ctx, rec))
+            continue;
+        if (rec->parent == window || (rec->parent->kind == kKindPanel && InTable(t->ctx, rec->parent)))
+            AddEntry(t, rec);
+    }
+}
+
 void BuildTable(TableBuild* t, ObjectRecord* window) {
     AddEntry(t, window);
     WindowRecord* w = ObjectAsWindow(window);
     for (ObjectRecord* c = window->children; c; c = c->next)
         if (c->kind == kKindImageList) AddEntry(t, c);
-    for (ObjectRecord* m = w->menus; m; m = m->next)
-        if (m->kind == kKindSubMenu) AddSubMenu(t, m, 0);
-    for (ObjectRecord* m = w->menus; m; m = m->next)
-        if (m->kind == kKindMenu) AddEntry(t, m);
+    AddMenusOfKind(t, w, kKindSubMenu);
+    AddMenusOfKind(t, w, kKindMenu);
     AddObjects(t, window, 0);
-    for (ObjectRecord* m = w->menus; m; m = m->next)
-        if (m->kind == kKindFloatMenu) AddEntry(t, m);
+    AddUnlinked(t, window);
+    AddMenusOfKind(t, w, kKindFloatMenu);
 }
 
 // ---- Files --------------------------------------------------------------------------------------

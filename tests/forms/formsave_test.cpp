@@ -216,6 +216,62 @@ TEST_F(FormSaveTest, SavedFormParsesAndLoadsIntoAnEqualWindow) {
     DeleteFileA(pathB.c_str());
 }
 
+// Every kind this client makes, each saved, loaded into a second window and
+// saved again: the second save writes what the first wrote.
+TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
+    Form form = AddressForm();
+    form.objects.push_back({"Agree", 2, ControlStream("Agree", 5, 280, 80, 20)});
+    form.objects.push_back({"Choice", 13, ControlStream("Choice", 90, 280, 80, 20)});
+    form.objects.push_back({"Rows", 4, ControlStream("", 5, 305, 100, 60)});
+    form.objects.push_back({"Label", 46, ControlStream("A label", 110, 305, 80, 20)});
+    form.objects.push_back({"Count", 44, ControlStream("42", 200, 305, 60, 22)});
+    form.objects.push_back({"When", 45, ControlStream("", 270, 305, 120, 22)});
+    form.objects.push_back({"Notes", 49, ControlStream("Rich text", 5, 370, 200, 40)});
+    form.objects.push_back({"Hot", 9, ControlStream("", 210, 370, 40, 40)});
+    // A sub-menu (entry 18) opened by an item of a second menu, and a float menu.
+    form.objects.push_back({"Opts", 16, ControlStream("Options", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, ControlStream("Wrap", 0, 0, 0, 0)});
+    qofbuild::Stream opener = ControlStream("More", 0, 0, 0, 0);
+    opener.Int(qofbuild::kIdSubMenu, 18);
+    form.objects.push_back({"Second", 8, ControlStream("&Edit", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, opener});
+    form.objects.push_back({"Pop", 24, ControlStream("Pop", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, ControlStream("Copy", 0, 0, 0, 0)});
+    ObjectRecord* a = Loaded(qofbuild::Build(form));
+    std::string path = TempPath("qovsave-kinds.qof"), pathB = TempPath("qovsave-kinds-b.qof");
+    ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+    ASSERT_TRUE(p.ok) << p.why;
+    std::vector<uint8_t> kinds;
+    for (const qofbuild::ParsedRow& r : p.rows) kinds.push_back(r.kind);
+    for (uint8_t k : {2, 4, 6, 8, 9, 12, 13, 15, 16, 20, 24, 25, 36, 37, 44, 45, 46, 48, 49, 1})
+        EXPECT_NE(std::find(kinds.begin(), kinds.end(), k), kinds.end()) << "kind " << int(k);
+    // The sub-menu comes before the menu whose item opens it, and the item names it.
+    size_t opts = 0, second = 0;
+    for (size_t i = 0; i < p.rows.size(); ++i) {
+        if (p.rows[i].name == "Opts") opts = i;
+        if (p.rows[i].name == "Second") second = i;
+    }
+    ASSERT_LT(opts, second);
+    bool ok = false;
+    auto item = qofbuild::Records(p.rows[second + 1].stream, &ok);
+    ASSERT_NE(qofbuild::FindRecord(item, 283), nullptr);
+    uint32_t optsEntry = 0;
+    for (size_t i = 0; i < opts; ++i) optsEntry += p.rows[i].kind == kKindMenuItem ? 0 : 1;
+    EXPECT_EQ(qofbuild::FindRecord(item, 283)->value, optsEntry);
+    ObjectRecord* b = Loaded(ReadBytes(path));
+    ASSERT_EQ(FormSaveQof(b, ("!" + pathB).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    qofbuild::Parsed pb = qofbuild::Parse(ReadBytes(pathB));
+    ASSERT_TRUE(pb.ok) << pb.why;
+    ASSERT_EQ(pb.rows.size(), p.rows.size());
+    for (size_t i = 0; i < p.rows.size(); ++i) {
+        EXPECT_EQ(pb.rows[i].name, p.rows[i].name) << i;
+        EXPECT_EQ(RecordDiff(pb.rows[i].stream, p.rows[i].stream), "") << p.rows[i].name;
+    }
+    DeleteFileA(path.c_str());
+    DeleteFileA(pathB.c_str());
+}
+
 TEST_F(FormSaveTest, TooManyObjectsKeepsTheWindowType) {
     ObjectRecord* w = NewWindow();
     for (int i = 0; i < 501; ++i) {
