@@ -378,6 +378,128 @@ TEST_F(FormSaveTest, XmlSaveConvertsBackAndLoads) {
     DeleteFileA(xml.c_str());
 }
 
+// A PNG of one pixel made here (stored deflate block, CRCs and Adler sum).
+uint32_t Crc32(const uint8_t* p, size_t n) {
+    uint32_t c = 0xFFFFFFFFu;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+    }
+    return ~c;
+}
+void PutBe32(std::vector<uint8_t>& v, uint32_t x) {
+    for (int i = 3; i >= 0; --i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
+}
+void Chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+    PutBe32(png, static_cast<uint32_t>(data.size()));
+    std::vector<uint8_t> body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    png.insert(png.end(), body.begin(), body.end());
+    PutBe32(png, Crc32(body.data(), body.size()));
+}
+std::vector<uint8_t> MakePng() {
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    std::vector<uint8_t> ihdr;
+    PutBe32(ihdr, 1);
+    PutBe32(ihdr, 1);
+    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+    Chunk(png, "IHDR", ihdr);
+    const uint8_t raw[] = {0, 0, 0x80, 0xFF};
+    uint32_t a = 1, b = 0;
+    for (uint8_t x : raw) {
+        a = (a + x) % 65521;
+        b = (b + a) % 65521;
+    }
+    std::vector<uint8_t> idat = {0x78, 0x01, 0x01, 4, 0, 0xFB, 0xFF};
+    idat.insert(idat.end(), raw, raw + 4);
+    PutBe32(idat, (b << 16) | a);
+    Chunk(png, "IDAT", idat);
+    Chunk(png, "IEND", {});
+    return png;
+}
+std::string Base64(const std::vector<uint8_t>& data) {
+    static const char* t = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string s;
+    for (size_t i = 0; i < data.size(); i += 3) {
+        uint32_t v = data[i] << 16;
+        if (i + 1 < data.size()) v |= data[i + 1] << 8;
+        if (i + 2 < data.size()) v |= data[i + 2];
+        s += t[(v >> 18) & 63];
+        s += t[(v >> 12) & 63];
+        s += i + 1 < data.size() ? t[(v >> 6) & 63] : '=';
+        s += i + 2 < data.size() ? t[v & 63] : '=';
+    }
+    return s;
+}
+
+// A hand-written XML form converted and loaded: its objects, its menu from
+// nested items, its PNG resource; a form of kinds whose creators this client
+// does not have yet converts, and its load answers the creation failure.
+TEST_F(FormSaveTest, HandWrittenXmlConvertsAndLoads) {
+    std::vector<uint8_t> png = MakePng();
+    std::string xml =
+        "<?xml version=\"1.0\"?>\n<QOFORM>\n"
+        " <Header><NamePrefix>Hand</NamePrefix></Header>\n"
+        " <Object type=\"Window\"><Properties><Name>HandWin</Name><Title>Hand made</Title><Left>50</Left>"
+        "<Top>50</Top><Width>300</Width><Height>200</Height><Visible>1</Visible><Units>5</Units></Properties>"
+        "<Events><Load>Init</Load></Events></Object>\n"
+        " <Object type=\"Button\"><Properties><Name>Go</Name><Title>Go</Title><Left>10</Left><Top>10</Top>"
+        "<Width>60</Width><Height>24</Height><Visible>1</Visible></Properties></Object>\n"
+        " <Object type=\"EditText\"><Properties><Name>Field</Name><Text>typed</Text><Left>80</Left><Top>10</Top>"
+        "<Width>120</Width><Height>22</Height><Visible>1</Visible></Properties></Object>\n"
+        " <Object type=\"Menu\"><Properties><Name>Bar</Name><Text>&amp;File</Text><Visible>1</Visible></Properties>\n"
+        "  <Object type=\"MenuItem\"><Properties><Text>&amp;Open</Text></Properties></Object>\n"
+        "  <Object type=\"MenuItem\"><Properties><Text>E&amp;xit</Text></Properties></Object>\n"
+        " </Object>\n"
+        " <Object type=\"Code\"><Code><![CDATA[Init:\n RETURN\n]]></Code></Object>\n"
+        " <Resource><Type>3</Type><SubType>0</SubType><Id>7</Id><Name>Dot</Name><Size>" +
+        std::to_string(png.size()) + "</Size><Data>" + Base64(png) + "</Data></Resource>\n</QOFORM>\n";
+    std::string path = TempPath("qovsave-hand.xml");
+    WriteBytes(path, std::vector<uint8_t>(xml.begin(), xml.end()));
+    char qof[MAX_PATH + 2] = {};
+    ASSERT_EQ(FormConvertXmlToQof(("!" + path).c_str(), qof, sizeof qof, true), 0u) << gFormLastError;
+    ObjectRecord* w = NewWindow();
+    char err[kFormErrTextSize + 1] = {};
+    ASSERT_EQ(FormLoadQof(w, qof, nullptr, nullptr, kFormOptNoShow, nullptr, err), kVersion5) << err;
+    DeleteFileA(qof + 1);
+    char text[64] = {};
+    GetWindowTextA(w->hwnd, text, sizeof text);
+    EXPECT_STREQ(text, "Hand made");
+    ObjectRecord* go = ObjectFindChild(w, "Go");
+    ObjectRecord* field = ObjectFindChild(w, "Field");
+    ASSERT_NE(go, nullptr);
+    ASSERT_NE(field, nullptr);
+    GetWindowTextA(field->hwnd, text, sizeof text);
+    EXPECT_STREQ(text, "typed");
+    HMENU bar = GetMenu(w->hwnd);
+    ASSERT_NE(bar, nullptr);
+    GetMenuStringA(GetSubMenu(bar, 0), 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "E&xit");
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    ASSERT_TRUE(FormResGetData(w, 3, 0, "Dot", &data, &size, nullptr));
+    EXPECT_EQ(std::vector<uint8_t>(data, data + size), png);
+    LocalFreeMem(data);
+
+    std::string later =
+        "<QOFORM><Object type=\"Window\"><Properties><Name>Later</Name></Properties></Object>"
+        "<Object type=\"Panel\"><Properties><Name>Pane</Name></Properties></Object>"
+        "<Object type=\"EditText\"><Properties><Name>Inside</Name><Window>Pane</Window></Properties></Object>"
+        "<Object type=\"StatusBar\"><Properties><Name>Status</Name></Properties>"
+        "<Object type=\"StatusPanel\"><Properties><Text>Ready</Text></Properties></Object>"
+        "<Object type=\"StatusPanel\"><Properties><Text>Line 1</Text></Properties></Object></Object>"
+        "<Object type=\"ToolBar\"><Properties><Name>Tools</Name></Properties>"
+        "<Object type=\"ToolButton\"><Properties><Text>New</Text></Properties></Object></Object></QOFORM>";
+    WriteBytes(path, std::vector<uint8_t>(later.begin(), later.end()));
+    char qof2[MAX_PATH + 2] = {};
+    ASSERT_EQ(FormConvertXmlToQof(("!" + path).c_str(), qof2, sizeof qof2, true), 0u) << gFormLastError;
+    ObjectRecord* w2 = NewWindow();
+    EXPECT_EQ(FormLoadQof(w2, qof2, nullptr, nullptr, kFormOptNoShow, nullptr, err), kFormReadFailed + kVersion5);
+    EXPECT_STREQ(err, "Unable to Create: Pane\r\nIgnore Error?");
+    DeleteFileA(qof2 + 1);
+    DeleteFileA(path.c_str());
+}
+
 TEST_F(FormSaveTest, ConversionFailuresAnswerTheirCodes) {
     std::string xml = TempPath("qovsave-bad.xml");
     struct Case {
