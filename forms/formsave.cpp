@@ -32,6 +32,7 @@ constexpr uint8_t kWinTypeSaved = 1;            // option 0x2
 constexpr char kTempPrefix[] = "QOV";
 constexpr char kEventTextMark[] = "<?";
 constexpr uint32_t kXmlFormWriterFlags = kXmlIndent | kXmlConvertUtf8;
+constexpr DWORD kWriteChunk = 0x100000;         // bytes per write call
 
 // ---- Live objects as the writer reads them --------------------------------------------------
 
@@ -212,7 +213,7 @@ BOOL DefaultWrite(HANDLE h, const void* data, DWORD size, DWORD* written) {
 bool WriteAll(HANDLE h, const uint8_t* data, size_t size) {
     auto write = gFormSaveFileHooks.write ? gFormSaveFileHooks.write : DefaultWrite;
     while (size) {
-        DWORD chunk = size > 0x100000 ? 0x100000 : static_cast<DWORD>(size);
+        DWORD chunk = size > kWriteChunk ? kWriteChunk : static_cast<DWORD>(size);
         DWORD written = 0;
         if (!write(h, data, chunk, &written) || written != chunk) return false;
         data += chunk;

@@ -35,6 +35,8 @@ constexpr uint32_t kPidWinTypeId = 53, kWinTypeHidden = 3;
 constexpr uint32_t kPidWindowRef = 158;
 constexpr uint32_t kXmlStreamStep = 40960;
 constexpr char kXmlValueMark[] = "<?xml";
+constexpr size_t kXmlValueMarkLen = sizeof kXmlValueMark - 1;
+constexpr uint32_t kTrueLength = 4, kFalseLength = 5, kFalsePrefixLength = 4;
 
 // Ids a property element never turns into a record (besides those the
 // stream rules never write).
@@ -579,7 +581,7 @@ int NamedProp(XmlFormState* s, const char* name, const char* text, size_t length
     // The word carries name length + 1 below 0x1000, or it would read as the
     // XML forms' words.
     if (nameLength >= kNamedLengthLimit) return Refuse(s, kXfContent, "Too much data for %s", name);
-    bool xml = length >= 5 && strncmp(text, kXmlValueMark, 5) == 0;
+    bool xml = length >= kXmlValueMarkLen && strncmp(text, kXmlValueMark, kXmlValueMarkLen) == 0;
     if (!xml && length > kTextMax) return Refuse(s, kXfContent, "Too much data for %s", name);
     if (length > UINT32_MAX) return Refuse(s, kXfContent, "Too much data for %s", name);
     bool ok;
@@ -661,15 +663,16 @@ int EndHeader(XmlFormState* s, const char* name, const char* text, size_t length
     }
     static const char* const kFlags[] = {"IsWebForm", "IsUtf8Form", "Requires96", "DoNotCache", "IsCultureSet"};
     int which = -1;
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < static_cast<int>(sizeof kFlags / sizeof kFlags[0]); ++i)
         if (EqualNoCase(name, kFlags[i])) which = i;
     if (which < 0) return Refuse(s, kXfContent, "Unknown header tag name: %s", name);
-    bool on = length == 4 && EqualNoCase(text, "true");
+    // "true" in any case, or five characters beginning "fals" in any case.
+    bool on = length == kTrueLength && EqualNoCase(text, "true");
     bool off = false;
-    if (length == 5) {
-        char head[5];
-        memcpy(head, text, 4);
-        head[4] = 0;
+    if (length == kFalseLength) {
+        char head[kFalsePrefixLength + 1];
+        memcpy(head, text, kFalsePrefixLength);
+        head[kFalsePrefixLength] = 0;
         off = EqualNoCase(head, "fals");
     }
     if (!on && !off) return Refuse(s, kXfContent, "The tag %s must be TRUE or FALSE", name);
