@@ -310,6 +310,50 @@ TEST_F(FormSaveTest, FailedWriteLeavesThePreviousFile) {
     DeleteFileA(path.c_str());
 }
 
+// Saves that are refused, each with its result and nothing written.
+TEST_F(FormSaveTest, RefusedSaves) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    std::string missing = TempPath("no-such-folder\\form.qof");
+    std::string target = TempPath("qovsave-refused.qof");
+    DeleteFileA(target.c_str());
+    struct Case {
+        const char* why;
+        std::string name;
+        const char* events;
+        std::string code;
+        uint32_t options;
+        uint32_t result;
+    };
+    const Case cases[] = {
+        {"a name too long to prepare", "!" + std::string(300, 'n'), nullptr, "", 0, 200},
+        {"a folder that is not there", "!" + missing, nullptr, "", 0, 202},
+        {"an XML save into a folder that is not there", "!" + missing, nullptr, "", kFormSaveXmlFull, 202},
+        {"a code file that is not there", "!" + target, nullptr, "!" + TempPath("no-such-code.txt"), 0, 205},
+        {"event text that is no XML form", "!" + target, "<?xml version=\"1.0\"?><FORM/>", "", 0, 208},
+        {"an event file that is not there", "!" + target, "no-such-events.xml", "", 0, 208},
+        {"the web-form page", "!" + target, nullptr, "", kFormSaveWebPage, 207},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormSaveQof(a, c.name.c_str(), c.events, c.code.empty() ? nullptr : c.code.c_str(), c.options),
+                  c.result)
+            << c.why;
+        EXPECT_EQ(GetFileAttributesA(target.c_str()), INVALID_FILE_ATTRIBUTES) << c.why;
+    }
+}
+
+TEST_F(FormSaveTest, ObjectsOnlyXmlHasNoHeaderCodeOrResources) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    std::string xml = TempPath("qovsave-objects.xml");
+    ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), nullptr, nullptr, kFormSaveXmlObjects), 0u);
+    std::vector<uint8_t> bytes = ReadBytes(xml);
+    std::string s(bytes.begin(), bytes.end());
+    EXPECT_EQ(s.find("<Header>"), std::string::npos);
+    EXPECT_EQ(s.find("<Resource>"), std::string::npos);
+    EXPECT_NE(s.find("<Object type=\"MenuItem\">"), std::string::npos);
+    EXPECT_NE(s.find("<Title>OK</Title>"), std::string::npos);
+    DeleteFileA(xml.c_str());
+}
+
 TEST_F(FormSaveTest, WebPageIsNotWrittenYet) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
     std::string path = TempPath("qovsave-web.htm");
