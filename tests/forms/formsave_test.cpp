@@ -354,6 +354,32 @@ TEST_F(FormSaveTest, ObjectsOnlyXmlHasNoHeaderCodeOrResources) {
     DeleteFileA(xml.c_str());
 }
 
+// An object a load marked as not to be loaded (flag 0x8000) is left out of a
+// save, unless the program keeps flagged objects.
+TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    ObjectRecord* cancel = ObjectFindChild(a, "CancelBtn");
+    ASSERT_NE(cancel, nullptr);
+    cancel->flags |= kObjFromFormNoLoad;
+    std::string path = TempPath("qovsave-marked.qof");
+    const struct {
+        bool keepFlagged;
+        bool saved;
+    } cases[] = {{false, false}, {true, true}};
+    for (const auto& c : cases) {
+        uint32_t keep = gGuiModeFlags;
+        if (c.keepFlagged) gGuiModeFlags |= kGuiModeKeepFlagged;
+        ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
+        gGuiModeFlags = keep;
+        qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+        ASSERT_TRUE(p.ok) << p.why;
+        bool found = false;
+        for (const qofbuild::ParsedRow& r : p.rows) found = found || r.name == "CancelBtn";
+        EXPECT_EQ(found, c.saved) << "keep flagged " << c.keepFlagged;
+    }
+    DeleteFileA(path.c_str());
+}
+
 TEST_F(FormSaveTest, WebPageIsNotWrittenYet) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
     std::string path = TempPath("qovsave-web.htm");
