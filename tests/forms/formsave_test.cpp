@@ -17,6 +17,7 @@
 #include "forms/formsave.h"
 #include "forms/formxml.h"
 #include "forms/qofbuild.h"
+#include "forms/testpng.h"
 #include "objects/crstream.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
@@ -448,65 +449,12 @@ TEST_F(FormSaveTest, XmlSaveConvertsBackAndLoads) {
     DeleteFileA(xml.c_str());
 }
 
-// A PNG of one pixel made here (stored deflate block, CRCs and Adler sum).
-uint32_t Crc32(const uint8_t* p, size_t n) {
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; ++i) {
-        c ^= p[i];
-        for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-    }
-    return ~c;
-}
-void PutBe32(std::vector<uint8_t>& v, uint32_t x) {
-    for (int i = 3; i >= 0; --i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
-}
-void Chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
-    PutBe32(png, static_cast<uint32_t>(data.size()));
-    std::vector<uint8_t> body(type, type + 4);
-    body.insert(body.end(), data.begin(), data.end());
-    png.insert(png.end(), body.begin(), body.end());
-    PutBe32(png, Crc32(body.data(), body.size()));
-}
-std::vector<uint8_t> MakePng() {
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<uint8_t> ihdr;
-    PutBe32(ihdr, 1);
-    PutBe32(ihdr, 1);
-    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
-    Chunk(png, "IHDR", ihdr);
-    const uint8_t raw[] = {0, 0, 0x80, 0xFF};
-    uint32_t a = 1, b = 0;
-    for (uint8_t x : raw) {
-        a = (a + x) % 65521;
-        b = (b + a) % 65521;
-    }
-    std::vector<uint8_t> idat = {0x78, 0x01, 0x01, 4, 0, 0xFB, 0xFF};
-    idat.insert(idat.end(), raw, raw + 4);
-    PutBe32(idat, (b << 16) | a);
-    Chunk(png, "IDAT", idat);
-    Chunk(png, "IEND", {});
-    return png;
-}
-std::string Base64(const std::vector<uint8_t>& data) {
-    static const char* t = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string s;
-    for (size_t i = 0; i < data.size(); i += 3) {
-        uint32_t v = data[i] << 16;
-        if (i + 1 < data.size()) v |= data[i + 1] << 8;
-        if (i + 2 < data.size()) v |= data[i + 2];
-        s += t[(v >> 18) & 63];
-        s += t[(v >> 12) & 63];
-        s += i + 1 < data.size() ? t[(v >> 6) & 63] : '=';
-        s += i + 2 < data.size() ? t[v & 63] : '=';
-    }
-    return s;
-}
 
 // A hand-written XML form converted and loaded: its objects, its menu from
 // nested items, its PNG resource; a form of kinds whose creators this client
 // does not have yet converts, and its load answers the creation failure.
 TEST_F(FormSaveTest, HandWrittenXmlConvertsAndLoads) {
-    std::vector<uint8_t> png = MakePng();
+    std::vector<uint8_t> png = testpng::MakePng(0, 0x80, 0xFF);
     std::string xml =
         "<?xml version=\"1.0\"?>\n<QOFORM>\n"
         " <Header><NamePrefix>Hand</NamePrefix></Header>\n"
@@ -523,7 +471,7 @@ TEST_F(FormSaveTest, HandWrittenXmlConvertsAndLoads) {
         " </Object>\n"
         " <Object type=\"Code\"><Code><![CDATA[Init:\n RETURN\n]]></Code></Object>\n"
         " <Resource><Type>3</Type><SubType>0</SubType><Id>7</Id><Name>Dot</Name><Size>" +
-        std::to_string(png.size()) + "</Size><Data>" + Base64(png) + "</Data></Resource>\n</QOFORM>\n";
+        std::to_string(png.size()) + "</Size><Data>" + testpng::Base64(png) + "</Data></Resource>\n</QOFORM>\n";
     std::string path = TempPath("qovsave-hand.xml");
     WriteBytes(path, std::vector<uint8_t>(xml.begin(), xml.end()));
     char qof[MAX_PATH + 2] = {};
