@@ -370,6 +370,8 @@ int32_t SaveContent(SaveJob* job, const char* path, const char* eventText, uint3
     if ((options & kFormSaveWebForm) || (gGuiModeFlags & kGuiModeWebForm)) ctx->flags |= kFsWebForm;
     if (options & kFormSaveUtf8) ctx->flags |= kFsUtf8Form;
     bool doNotCache = (options & kFormSaveDoNotCache) != 0;
+    ctx->userCode = reinterpret_cast<const char*>(job->code);
+    ctx->userCodeLength = job->codeSize;
     if (options & (kFormSaveXmlObjects | kFormSaveXmlFull)) {
         if (options & kFormSaveXmlFull) ctx->flags |= kFsXmlFull;
         XmlFormSaveMode mode = (options & kFormSaveXmlFull) ? kXmlSaveFull : kXmlSaveObjects;
@@ -377,8 +379,6 @@ int32_t SaveContent(SaveJob* job, const char* path, const char* eventText, uint3
     }
     ctx->source = &kLiveSource;
     ctx->makeGuid = MakeGuid;
-    ctx->userCode = reinterpret_cast<const char*>(job->code);
-    ctx->userCodeLength = job->codeSize;
     uint8_t* data = nullptr;
     size_t size = 0;
     if (!FormFileWrite(ctx, doNotCache, &data, &size)) {
@@ -406,8 +406,10 @@ uint32_t FormSaveQof(ObjectRecord* window, const char* fileName, const char* eve
     if (PrepSrvFileWrite(fileName, &out) != 0) return kFormSaveNamePrep;
     SaveJob job = {};
     job.window = window;
-    bool xml = (options & (kFormSaveXmlObjects | kFormSaveXmlFull)) != 0;
-    if (!xml && codeFile && codeFile[0] && !FetchText(codeFile, &job.code, &job.codeSize)) {
+    // The code file gives a QOF file its user code and a full XML file its
+    // code object; an objects-only XML file has neither.
+    bool usesCode = !(options & kFormSaveXmlObjects);
+    if (usesCode && codeFile && codeFile[0] && !FetchText(codeFile, &job.code, &job.codeSize)) {
         LogOsError("QofSaveErrCodeFileGet", kFormSaveCodeFile);
         return static_cast<uint32_t>(SendBack(&out, kFormSaveCodeFile));
     }

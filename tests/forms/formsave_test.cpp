@@ -405,6 +405,15 @@ TEST_F(FormSaveTest, EventTextAndCodeFileGoIntoTheSave) {
     EXPECT_EQ(p.descList[0].label, "DoIt");
     EXPECT_EQ(p.descList[0].codeLength, 0u);
     EXPECT_NE(p.codeArea.find(" GOTO #S\r\nDoIt:\r\n RETURN\r\n#S\r\n"), std::string::npos) << p.codeArea;
+    // A full XML save carries the code file as its code object.
+    std::string xml = TempPath("qovsave-ev.xml");
+    ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), events, ("!" + codePath).c_str(), kFormSaveXmlFull), 0u);
+    std::vector<uint8_t> x = ReadBytes(xml);
+    std::string text(x.begin(), x.end());
+    EXPECT_NE(text.find("<Object type=\"Code\">\n    <Code><![CDATA[DoIt:\r\n RETURN\r\n]]></Code>"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<Click>DoIt</Click>"), std::string::npos);
+    DeleteFileA(xml.c_str());
     // A text that is no XML form gives 208; a code file that is not there 205.
     EXPECT_EQ(FormSaveQof(a, ("!" + path).c_str(), "<?xml version=\"1.0\"?><FORM/>", nullptr, 0), 208u);
     EXPECT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, ("!" + TempPath("no-such-code.txt")).c_str(), 0), 205u);
