@@ -375,7 +375,9 @@ int32_t SaveContent(SaveJob* job, const char* path, const char* eventText, uint3
     if (options & (kFormSaveXmlObjects | kFormSaveXmlFull)) {
         if (options & kFormSaveXmlFull) ctx->flags |= kFsXmlFull;
         XmlFormSaveMode mode = (options & kFormSaveXmlFull) ? kXmlSaveFull : kXmlSaveObjects;
-        return WriteXmlFile(ctx, path, mode, doNotCache, kFormSaveCantCreate, kFormSaveWriteFailed);
+        int32_t rc = WriteXmlFile(ctx, path, mode, doNotCache, kFormSaveCantCreate, kFormSaveWriteFailed);
+        if (rc == kFormSaveWriteFailed) snprintf(gFormLastError, sizeof gFormLastError, "%s", kQwErrWrite);
+        return rc;
     }
     ctx->source = &kLiveSource;
     ctx->makeGuid = MakeGuid;
