@@ -12,6 +12,7 @@
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webobject.h"
+#include "webview/core/weboptions.h"
 
 WebObjServices gWebObjServices;
 ObjectRecord* gWebColorList;
@@ -518,4 +519,36 @@ int32_t WebFontMethod(ObjectRecord*, MethodCallRec* call) {
     int32_t rc = WebCheckMethod(kTypeFont, call);
     if (rc != 0) return rc;
     return WebReplyInt(call->method == kFontMethodProbe ? 1 : kWebUnknownMethod);
+}
+
+// ---- The font of a new object ------------------------------------------------------------
+
+static FontRec* ShareFont(FontRec* f) {
+    if (!f || f->users >= kFontUsersMax) return nullptr;
+    f->users++;
+    return f;
+}
+
+bool WebInheritFont(ObjectRecord* top, ObjectRecord* rec, const ObjectCreateRecord* cr, bool allowDefault) {
+    static const char kDefaultFont[] = "System(9)";
+    FontRec* f = nullptr;
+    CrText spec = CreateRecordText(cr, kPidFont);
+    CrText face = CreateRecordText(cr, kPidFontName);
+    if (spec.text && spec.length) {
+        f = WebFontFromSpec(spec.text, static_cast<int32_t>(spec.length));
+    } else if (face.text && face.length && cr->given[kPidSize]) {
+        char name[kFontFaceMax + 1];
+        uint32_t n = face.length < kFontFaceMax ? face.length : kFontFaceMax;
+        memcpy(name, face.text, n);
+        name[n] = 0;
+        f = WebFontFind(name, CreateRecordValue(cr, kPidSize, kFontDefaultSize), CreateRecordValue(cr, kPidBold, 0) ? 1 : 0,
+                        CreateRecordValue(cr, kPidItalic, 0) ? 1 : 0, 0, 0, 0);
+    }
+    if (!f && top && top != rec && top != gWebMainWindow) f = ShareFont(top->font);
+    if (!f && (allowDefault || rec->kind == kKindWindow))
+        f = WebFontFromSpec(kDefaultFont, static_cast<int32_t>(sizeof kDefaultFont - 1));
+    if (!f && gWebUncheckedGeometry && top && top != rec) f = ShareFont(top->font);
+    if (rec->font) WebFontRelease(rec->font);
+    rec->font = f;
+    return f != nullptr;
 }
