@@ -10,6 +10,7 @@
 #include "objects/objrecord.h"
 #include "session/util/codepage.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webobject.h"
 #include "webview/core/webtext.h"
 #include "webview/qovwebview.h"
 
@@ -150,6 +151,9 @@ int32_t WebWindowCreateHost(ObjectRecord* window, uint32_t webMode) {
     // untouched.
     ObjectRef ref = ObjectRefOf(window);
     bool registered = ObjectRefAlive(ref);
+    // The window hosts web-view objects from now on: without a web view they
+    // are refused (-52), never made natively in its place.
+    w->style[1] |= kWindowWebHostBit;
     bool made = WebViewCreate(window, &host, nullptr, webMode == kWebModeHosted);
     if (registered && !ObjectRefAlive(ref)) {
         WebViewClose(host);

@@ -205,7 +205,9 @@ TEST_F(ColorFont, HsvMethodsInvertEachOther) {
         MethodCallRec get = Call(2);
         WebColorMethod(c, &get);
         int32_t hsv = gReplied;
-        if (k.hsv >= 0) EXPECT_EQ(hsv, k.hsv) << k.why;
+        if (k.hsv >= 0) {
+            EXPECT_EQ(hsv, k.hsv) << k.why;
+        }
         MethodCallRec set = Call(3, hsv & 0xFF, (hsv >> 8) & 0xFF, (hsv >> 16) & 0xFF);
         WebColorMethod(c, &set);
         for (uint32_t part = 1; part <= 3; ++part) {
