@@ -11,6 +11,7 @@
 #include "objects/objcreate.h"
 #include "objects/objhooks.h"
 #include "objects/objops.h"
+#include "session/config.h"
 #include "webtest.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
@@ -372,4 +373,99 @@ TEST_F(WebObjects, ZOrderKeepsCreationOrderForEqualValues) {
     EXPECT_EQ(w->children, first);
     EXPECT_EQ(first->next, second) << "the later one comes after";
     EXPECT_EQ(WebFindObjectById(nullptr, second->elementId), second);
+}
+
+namespace {
+
+std::vector<ObjectRecord*> gNoted;
+bool NoteModal(ObjectRecord* w) {
+    gNoted.push_back(w);
+    return true;
+}
+int32_t EndModal(ObjectRecord* w) {
+    if (gNoted.empty() || gNoted.back() != w) return -16;
+    gNoted.pop_back();
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(WebObjects, DialogsShowAndHide) {
+    gNoted.clear();
+    gWebObjServices.modalNote = NoteModal;
+    gWebObjServices.modalEnd = EndModal;
+    uint8_t savedOption = gGuiOption2039;
+    gGuiOption2039 = 1;
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* dlg = Create(kTypeWindow, [](ObjectCreateRecord* c) {
+        c->flags0 = 0;
+        c->winType = 2;
+        c->units = 5;
+        c->bottom = 100;
+        c->right = 200;
+    });
+    ObjectRecord* modal = Create(kTypeWindow, [](ObjectCreateRecord* c) {
+        c->flags0 = 0;
+        c->winType = 1;
+        c->units = 5;
+        c->bottom = 100;
+        c->right = 200;
+    });
+    ASSERT_TRUE(dlg && modal);
+    gPage.posts.clear();
+    EXPECT_EQ(ObjectActivate(dlg, 0, 0, 0, 0), 0);
+    char want[64];
+    snprintf(want, sizeof want, "\"action\": 29, \"name\": \"C%u\", \"dwid\": 2", dlg->elementId);
+    EXPECT_NE(AllPosts().find(want), std::string::npos) << "a dialog opens through action 29";
+    EXPECT_EQ(gWebActiveWindow, dlg);
+    EXPECT_EQ(ObjectActivate(modal, 0, 0, 0, 0), 0);
+    EXPECT_EQ(gNoted, std::vector<ObjectRecord*>{modal}) << "a shown modal window is the current level";
+    EXPECT_EQ(ObjectDeactivate(modal), 0);
+    EXPECT_TRUE(gNoted.empty()) << "and leaves it when hidden";
+    gGuiOption2039 = 0;
+    modal->flags &= ~kObjShown;
+    EXPECT_EQ(ObjectActivate(modal, 0, 0, 0, 0), kWebNotSupported)
+        << "with the dialog option off a modal window answers -9, as documented";
+    gNoted.insert(gNoted.begin(), dlg);   // another level above it
+    std::swap(gNoted[0], gNoted[1]);
+    EXPECT_EQ(ObjectDeactivate(modal), kWebNotModalLevel) << "not the current level: -16";
+    std::swap(gNoted[0], gNoted[1]);
+    EXPECT_EQ(ObjectDeactivate(modal), kWebModalEnd) << "the current level ends the wait: 21761";
+    gGuiOption2039 = savedOption;
+}
+
+TEST_F(WebObjects, WindowProperties) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    struct Case {
+        uint32_t id;
+        int32_t value;   // INT32_MIN: only asked
+        int32_t expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {57, 3, 3, "ScrollBar 3 sets no bar and answers 3"},
+        {57, 4, 4, "vertical only"},
+        {186, 2, 2, "Topmost 2"},
+        {35, 500, 500, "Width"},
+        {205, 600, 600, "MinWidth is kept"},
+        {35, INT32_MIN, 600, "and the window grew to it"},
+        {123, INT32_MIN, 0, "ParentWin asks 0"},
+        {85, 9, 1, "WinPos out of range is ignored"},
+    };
+    for (const Case& c : kCases) {
+        if (c.value != INT32_MIN) WebWindowSetProp(w, c.id, c.value, nullptr, 0);
+        int32_t result = -1;
+        const char* text = nullptr;
+        EXPECT_EQ(WebWindowGetProp(w, c.id, &result, &text), 0) << c.why;
+        EXPECT_EQ(result, c.expect) << c.why;
+    }
+    EXPECT_EQ(WebWindowSetProp(w, 123, 1, nullptr, 0), kWebNoHost) << "ParentWin cannot be set";
+    EXPECT_EQ(WebWindowSetProp(w, 999, 1, nullptr, 0), kWebNotAvailable) << "not built yet: an error";
+    WebWindowOnResize(w, 600, 300, 100, 100);
+    int32_t result = 0;
+    const char* text = nullptr;
+    WebWindowGetProp(w, 35, &result, &text);
+    EXPECT_EQ(result, 600) << "a page resize below MinWidth keeps MinWidth";
 }
