@@ -10,6 +10,7 @@
 
 #include "objects/objcreate.h"
 #include "objects/objhooks.h"
+#include "objects/events.h"
 #include "objects/objops.h"
 #include "session/config.h"
 #include "webtest.h"
@@ -468,4 +469,44 @@ TEST_F(WebObjects, WindowProperties) {
     const char* text = nullptr;
     WebWindowGetProp(w, 35, &result, &text);
     EXPECT_EQ(result, 600) << "a page resize below MinWidth keeps MinWidth";
+}
+
+namespace {
+int gEnded;
+void NoteEnd() { ++gEnded; }
+bool PageEvent(const char* text) {
+    JsonValue* v = JsonParse(text, strlen(text));
+    bool taken = WebWindowPageEvent(nullptr, v);
+    JsonFree(v);
+    return taken;
+}
+}  // namespace
+
+TEST_F(WebObjects, WindowEventsFromThePage) {
+    gEnded = 0;
+    gWebObjServices.endProgram = NoteEnd;
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ObjectRecord* other = Window(0, 0, 100, 200);
+    ASSERT_TRUE(main && other);
+    char text[128];
+    snprintf(text, sizeof text, "{\"name\": \"C%u\", \"et\": 99988}", other->elementId);
+    EXPECT_TRUE(PageEvent(text));
+    EXPECT_EQ(EventQueueCount(), 0u) << "no $CLOSE registered: nothing is raised";
+    int32_t values[4] = {1, 0, 0, 0};
+    ASSERT_EQ(EventRegister(other, kEvClose, values, false, nullptr, 0), 0);
+    EXPECT_TRUE(PageEvent(text));
+    EXPECT_EQ(EventQueueCount(), 1u) << "with $CLOSE the close box raises it";
+    snprintf(text, sizeof text, "{\"name\": \"C%u\", \"et\": 99988}", main->elementId);
+    EXPECT_TRUE(PageEvent(text));
+    EXPECT_EQ(gEnded, 1) << "the main window's close box without $CLOSE ends the program";
+    snprintf(text, sizeof text, "{\"name\": \"C%u\", \"et\": 99992, \"em\": 30, \"ev\": 40}", other->elementId);
+    EXPECT_TRUE(PageEvent(text));
+    EXPECT_EQ(other->left, 30);
+    EXPECT_EQ(other->top, 40);
+    EXPECT_EQ(other->right, 230) << "a move keeps the size";
+    EXPECT_TRUE(PageEvent("{\"name\": \"\", \"et\": 99985, \"em\": 1024, \"ev\": 700}"));
+    EXPECT_EQ(gWebPageWidth, 1024);
+    EXPECT_FALSE(PageEvent("{\"name\": \"C1\", \"et\": 4}")) << "other events are not the window's";
+    EXPECT_TRUE(PageEvent("{\"name\": \"C99x\", \"et\": 99988}")) << "a malformed name is dropped";
+    EventCleanup();
 }

@@ -626,6 +626,10 @@ void WebObjectsInstall() {
     gWebObjectOps.flushRedraws = WebFlushOp;
     gWebObjectOps.freeRecord = WebFreeObjectRecord;
     gWebHooks.windowHostRecord = WebWindowHostRecord;
+    // Until the page events of every kind are dispatched, the window events
+    // are taken here.
+    if (!gWebHooks.pageEventDispatch)
+        gWebHooks.pageEventDispatch = [](ObjectRecord* owner, JsonValue* ev) { WebWindowPageEvent(owner, ev); };
     WebRegisterCreator(kKindWindow, WebWindowCreate);
     WebRegisterCreator(kKindMRegion, WebMRegionCreate);
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,

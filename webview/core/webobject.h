@@ -10,6 +10,7 @@
 #include "objects/crstream.h"
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
+#include "session/util/json.h"
 
 struct FontRec;
 struct PropChange;
@@ -289,6 +290,9 @@ void WebWindowOnResize(ObjectRecord* window, int32_t widthBefore, int32_t height
 void WebPageResized(int32_t width, int32_t height);
 ObjectRecord* WebWindowFindMenu(ObjectRecord* window, int32_t position, const char* name);
 ObjectRecord* WebWindowHostRecord(ObjectRecord* window);
+// The window events of the page (clicked, page resized, close box, moved,
+// resized): true when the event was one of them (handled or dropped).
+bool WebWindowPageEvent(ObjectRecord* owner, JsonValue* ev);
 void WebSetWindowBackColor(ObjectRecord* window, uint32_t color);
 
 // ---- Layout --------------------------------------------------------------------------

@@ -9,7 +9,9 @@
 // WINDOW's host record is the native window named at its creation (the main
 // window when it names none); its form name in the page messages is its
 // DivisionId.
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "objects/events.h"
@@ -784,4 +786,41 @@ void WebSetWindowBackColor(ObjectRecord* window, uint32_t color) {
     snprintf(text, sizeof text, "#%02x%02x%02x", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
     WebViewSelectForObject(window);
     WebSetElemCss(window, "background-color", text, false);
+}
+
+// ---- Window events from the page ---------------------------------------------------------
+
+namespace {
+enum WindowPageEvent : int32_t {
+    kPeWindowClicked = 99974, kPePageResized = 99985, kPeCloseBox = 99988, kPeMoved = 99992, kPeResized = 99993,
+};
+}  // namespace
+
+bool WebWindowPageEvent(ObjectRecord*, JsonValue* ev) {
+    if (!ev) return false;
+    int32_t et = JsonGetInt(ev, "et");
+    if (et == kPePageResized) {
+        WebPageResized(JsonGetInt(ev, "em"), JsonGetInt(ev, "ev"));
+        WebViewMsgFlush();
+        return true;
+    }
+    if (et != kPeWindowClicked && et != kPeCloseBox && et != kPeMoved && et != kPeResized) return false;
+    const char* name = JsonGetTextRaw(ev, "name");
+    if (!name || name[0] != 'C' || name[1] < '0' || name[1] > '9') return true;
+    char* end = nullptr;
+    unsigned long id = strtoul(name + 1, &end, 10);
+    if (!end || *end || id > UINT32_MAX) return true;
+    ObjectRecord* window = WebFindWindowById(static_cast<uint32_t>(id));
+    if (!window) return true;
+    switch (et) {
+    case kPeWindowClicked: WebSetActiveWindow(window); break;
+    case kPeCloseBox: WebWindowOnClose(window); break;
+    case kPeMoved: WebWindowOnMove(window, JsonGetInt(ev, "em"), JsonGetInt(ev, "ev")); break;
+    default:
+        WebWindowOnResize(window, JsonGetInt(ev, "v2"), JsonGetInt(ev, "v1"), JsonGetInt(ev, "em"),
+                          JsonGetInt(ev, "ev"));
+        break;
+    }
+    WebViewMsgFlush();
+    return true;
 }
