@@ -123,15 +123,18 @@ function serveConnection(socket, context, log) {
 async function startPageHost({ port = 0, log = () => {} } = {}) {
   const browser = await launchBrowser();
   const sockets = new Set();
+  let watcher = () => {};
   const server = net.createServer((socket) => {
     socket.setNoDelay(true);
     sockets.add(socket);
-    socket.on('close', () => sockets.delete(socket));
+    watcher(sockets.size);
+    socket.on('close', () => { sockets.delete(socket); watcher(sockets.size); });
     serveConnection(socket, browser.context, log);
   });
   await new Promise((resolve) => server.listen(port, '127.0.0.1', resolve));
   return {
     port: server.address().port,
+    onConnections(fn) { watcher = fn; },
     async close() {
       for (const s of sockets) s.destroy();
       await new Promise((resolve) => server.close(resolve));
@@ -142,16 +145,35 @@ async function startPageHost({ port = 0, log = () => {} } = {}) {
 
 module.exports = { startPageHost, mapUrl, frame };
 
+// With --exit-when-idle the host ends itself once its views are all closed
+// (or none came): the client that started it does not have to stop it.
+const kIdleFirstMs = 60000;
+const kIdleAfterMs = 5000;
+
 if (require.main === module) {
   const args = process.argv.slice(2);
-  const portArg = args.indexOf('--port');
-  const port = portArg >= 0 ? Number(args[portArg + 1]) : 0;
+  const valueOf = (name) => { const i = args.indexOf(name); return i >= 0 ? args[i + 1] : undefined; };
+  const port = Number(valueOf('--port') || 0);
+  const portFile = valueOf('--port-file');
   const verbose = args.includes('--verbose');
+  const idleExit = args.includes('--exit-when-idle');
   startPageHost({ port, log: verbose ? (t) => console.error(t) : () => {} }).then((host) => {
     console.log(`listening ${host.port}`);
+    // Written whole under another name first, so a reader never sees half a number.
+    if (portFile) {
+      require('fs').writeFileSync(portFile + '.tmp', String(host.port));
+      require('fs').renameSync(portFile + '.tmp', portFile);
+    }
     const stop = () => host.close().then(() => process.exit(0));
     process.on('SIGTERM', stop);
     process.on('SIGINT', stop);
+    if (idleExit) {
+      let timer = setTimeout(stop, kIdleFirstMs);
+      host.onConnections((count) => {
+        clearTimeout(timer);
+        if (count === 0) timer = setTimeout(stop, kIdleAfterMs);
+      });
+    }
   }).catch((e) => {
     console.error(`page host failed: ${e.message}`);
     process.exit(1);
