@@ -15,3 +15,14 @@ add_test(NAME webview_e2e_tests
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/run-with-pagehost.sh $<TARGET_FILE:webview_e2e_tests>
   WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 set_tests_properties(webview_e2e_tests PROPERTIES TIMEOUT 120)
+
+# qov_webview_twin(name script): a scripted-server scene run in the web view
+# and natively (twin.sh); both pass and answer alike.
+function(qov_webview_twin name script)
+  add_test(NAME webview_twin_${name}
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/twin.sh ${CMAKE_BINARY_DIR}/qovserver.exe ${CMAKE_BINARY_DIR}/qovtervex.exe
+            ${PROJECT_SOURCE_DIR}/tests/server/scripts/${script}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(webview_twin_${name} PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL")
+endfunction()
+qov_webview_twin(windows webview-windows.txt)

@@ -185,6 +185,9 @@ ObjectRecord* WebViewCreateObject(uint32_t type, void* host, ObjectRecord* paren
                 WebLayoutChildren(rec->parent);
             }
             if (rec->kind == kKindHtmlControl && gWebHooks.htmlControlLoadAll) gWebHooks.htmlControlLoadAll(rec);
+            // A frame's markup carries no colour (a dialog's script call does):
+            // its background is set on the element once it is there.
+            if (rec->kind == kKindWindow && !WebIsDialogWindow(rec)) WebSetWindowBackColor(rec, rec->bgColor);
         }
         WebViewMsgFlush();
         gCurWebView = savedView == host ? nullptr : savedView;
