@@ -510,3 +510,74 @@ TEST_F(WebObjects, WindowEventsFromThePage) {
     EXPECT_TRUE(PageEvent("{\"name\": \"C99x\", \"et\": 99988}")) << "a malformed name is dropped";
     EventCleanup();
 }
+
+namespace {
+
+struct WrittenFile {
+    std::string path;
+    std::string data;
+};
+std::vector<WrittenFile> gWritten;
+std::string gLibrary = "....IMG1IMG2";
+
+bool ReadLibrary(void*, uint32_t offset, void* out, uint32_t size) {
+    if (offset + size > gLibrary.size()) return false;
+    memcpy(out, gLibrary.data() + offset, size);
+    return true;
+}
+int WriteNew(const char* path, const void* data, uint32_t size) {
+    for (const WrittenFile& f : gWritten)
+        if (f.path == path) return 1;
+    gWritten.push_back({path, std::string(static_cast<const char*>(data), size)});
+    return 0;
+}
+
+}  // namespace
+
+TEST(WebImages, ExtractImageNamesStayInTheImagesFolder) {
+    WebImageEntry entries[] = {
+        {1, "photo.JPEG", 3, 11, 4, 4},
+        {2, "icon.png", 3, 12, 8, 4},
+        {3, "..\\..\\evil.bmp", 3, 13, 4, 4},
+        {4, "sub/evil.gif", 3, 14, 4, 4},
+        {5, "c:evil.ico", 3, 15, 4, 4},
+        {6, "ok.bmp", 3, 16, 8, 4},
+    };
+    WebImageFile file = {nullptr, nullptr, 0, sizeof entries / sizeof entries[0], entries};
+    gWebImageCache = &file;
+    gWebImageIo = WebImageIo{ReadLibrary, WriteNew};
+    gWritten.clear();
+    struct Case {
+        uint32_t number;
+        bool found;
+        const char* name;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {1, true, "photo.JPEG", "an upper-case .JPEG matches on four characters"},
+        {2, false, "", ".png is not offered"},
+        {3, false, "", "a name with '..' or '\\' is refused"},
+        {4, false, "", "a name with '/' is refused"},
+        {5, false, "", "a name with a drive is refused"},
+        {6, true, "ok.bmp", "a plain name is written"},
+        {9, false, "", "no such entry"},
+    };
+    for (const Case& c : kCases) {
+        char name[80] = "x";
+        uint16_t value = 0;
+        EXPECT_EQ(WebExtractImage(3, c.number, name, sizeof name, &value, nullptr), c.found) << c.why;
+        EXPECT_STREQ(name, c.name) << c.why;
+        if (c.found) EXPECT_EQ(value, 10 + c.number) << c.why;
+    }
+    ASSERT_EQ(gWritten.size(), 2u) << "only the two good names were written";
+    EXPECT_EQ(gWritten[0].data, "IMG1");
+    EXPECT_EQ(gWritten[1].data, "IMG2");
+    for (const WrittenFile& f : gWritten)
+        EXPECT_EQ(f.path.find(".."), std::string::npos) << f.path;
+    const uint8_t digest[16] = {0xAB, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0xFF};
+    char name[80];
+    EXPECT_TRUE(WebExtractImage(3, 2, name, sizeof name, nullptr, digest)) << "a digest names any entry";
+    EXPECT_STREQ(name, "IAB000102030405060708090A0B0C0DFF2.bmp");
+    gWebImageCache = nullptr;
+    gWebImageIo = WebImageIo();
+}
