@@ -366,6 +366,19 @@ TEST_F(WebObjects, DestroyMessagesAndWindowWithChildren) {
     EXPECT_EQ(WebFindWindowById(dlgId), nullptr);
 }
 
+TEST_F(WebObjects, ShowRegistersTheKindsDefaultEvent) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ObjectRecord* region = Create(kTypeMRegion, [&](ObjectCreateRecord* c) {
+        c->window = w->handle;
+        c->flags0 = 0;
+    });
+    ASSERT_TRUE(w && region);
+    EXPECT_EQ(ObjectActivate(region, 7, 0, 0, 0), 0);
+    EXPECT_TRUE(EventIsRegistered(region, kEvOldEvent)) << "an MRegion's show with a routine registers $OLDEVENT";
+    EXPECT_TRUE(region->flags & kObjShown);
+    EventCleanup();
+}
+
 TEST_F(WebObjects, ZOrderKeepsCreationOrderForEqualValues) {
     ObjectRecord* w = Window(0, 0, 300, 400);
     ObjectRecord* first = Region(w, 1, 1, 5, 5);
@@ -567,7 +580,9 @@ TEST(WebImages, ExtractImageNamesStayInTheImagesFolder) {
         uint16_t value = 0;
         EXPECT_EQ(WebExtractImage(3, c.number, name, sizeof name, &value, nullptr), c.found) << c.why;
         EXPECT_STREQ(name, c.name) << c.why;
-        if (c.found) EXPECT_EQ(value, 10 + c.number) << c.why;
+        if (c.found) {
+            EXPECT_EQ(value, 10 + c.number) << c.why;
+        }
     }
     ASSERT_EQ(gWritten.size(), 2u) << "only the two good names were written";
     EXPECT_EQ(gWritten[0].data, "IMG1");

@@ -431,9 +431,6 @@ int32_t WebActivateObject(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, in
     return 0;
 }
 
-// The generic show of the object model, which has no registration values.
-static int32_t WebShowOp(ObjectRecord* rec) { return WebActivateObject(rec, 0, 0, 0, 0); }
-
 int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate) {
     if (!rec) return kWebNotCreated;
     if (rec->kind == kKindWindow) {
@@ -615,7 +612,7 @@ static void WebFlushOp(ObjectRecord*) { WebViewMsgFlush(); }
 
 void WebObjectsInstall() {
     gWebObjectOps.create = CreateViaWebView;
-    gWebObjectOps.show = WebShowOp;
+    gWebObjectOps.show = WebActivateObject;
     gWebObjectOps.hide = WebDeactivateObject;
     gWebObjectOps.destroy = WebDestroyObject;
     gWebObjectOps.enable = WebEnableOp;
