@@ -5,9 +5,9 @@ qov_test(webview_host_tests
   DEPS qov_webview)
 add_dependencies(webview_host_tests ${QOV_PAGE_FILES_TESTS})
 
-add_executable(webview_e2e_tests e2e_test.cpp)
+add_executable(webview_e2e_tests e2e_test.cpp ${PROJECT_SOURCE_DIR}/tests/server/pagecontrol.cpp)
 target_include_directories(webview_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(webview_e2e_tests PRIVATE qov_webview qov_dep_gtest_main)
+target_link_libraries(webview_e2e_tests PRIVATE qov_webview qov_dep_gtest_main ws2_32)
 add_dependencies(webview_e2e_tests ${QOV_PAGE_FILES_TESTS})
 # The harness starts the page host (Node, headless Chromium) and stops it; the
 # test program only connects to it.
