@@ -7,6 +7,8 @@
 
 #include "objects/focus.h"
 #include "objects/font.h"
+#include "objects/guihooks.h"
+#include "objects/objops.h"
 #include "objects/paint.h"
 #include "objects/pump.h"
 #include "session/session.h"
@@ -41,6 +43,20 @@ void FocusObject(ObjectRecord* rec) {
     if (top) SetFocusObject(top, rec);
 }
 
+int32_t FormMethod(ObjectRecord* window, MethodCallRec* call) {
+    return gGuiHooks.windowFormMethod ? gGuiHooks.windowFormMethod(window, call) : kOpNotAvailable;
+}
+
+// The locale text of a method 40 request: the item (top bit cleared) of the
+// user's locale, or the system's with option bit 0.
+int32_t LocaleInfo(MethodCallRec* call) {
+    static char text[8193];
+    LCID locale = (WebArgInt(call, 1, 0) & 1) ? LOCALE_SYSTEM_DEFAULT : LOCALE_USER_DEFAULT;
+    LCTYPE item = static_cast<LCTYPE>(WebArgInt(call, 0, 0)) & 0x7FFFFFFF;
+    if (!GetLocaleInfoA(locale, item, text, sizeof text)) text[0] = 0;
+    return WebReplyText(text);
+}
+
 // The main web window closed without $CLOSE: the program ends as when its
 // last window goes (the main loop leaves on WM_QUIT).
 void EndProgram() { PostQuitMessage(0); }
@@ -62,5 +78,7 @@ void WebObjectsInstallNative() {
     gWebObjServices.focusNext = FocusNext;
     gWebObjServices.setFocusObject = FocusObject;
     gWebObjServices.endProgram = EndProgram;
+    gWebObjServices.windowFormMethod = FormMethod;
+    gWebObjServices.localeInfo = LocaleInfo;
     WebObjectsInstall();
 }

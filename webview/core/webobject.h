@@ -24,7 +24,9 @@ struct WebObjServices {
     FontRec** fontList;                                                  // the shared font list
     void (*fontRelease)(FontRec* font);                                  // FontRelease
     int* fontErrNo;                                                      // gFontErrNo
-    void (*windowFormMethod)(ObjectRecord* window, MethodCallRec* call, int32_t* result);  // methods 13, 27, 46, 48
+    // Form-file methods (13, 27, 46, 48): the forms facility's, answered as it
+    // answers them.
+    int32_t (*windowFormMethod)(ObjectRecord* window, MethodCallRec* call);
     void (*formRefreshChildren)(ObjectRecord* first);                    // status bars, number edits, splitters
     void (*windowLayout)(ObjectRecord* hostWindow);                      // the native layout of a host window
     void (*endProgram)();                                                // the main web window closed
@@ -38,6 +40,7 @@ struct WebObjServices {
     int32_t (*eraseWindow)(ObjectRecord* window);                        // EraseWindowBkgnd
     int32_t (*redrawWindow)(ObjectRecord* window);                       // RedrawObjWindow
     void (*setFocusObject)(ObjectRecord* rec);                           // SetFocusObject
+    int32_t (*localeInfo)(MethodCallRec* call);                          // method 40, answered by it
 };
 extern WebObjServices gWebObjServices;
 

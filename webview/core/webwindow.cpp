@@ -727,13 +727,10 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         if (WebArgInt(call, 0, 0)) w->win.style[0] |= kWwsBackMouseMove;
         if (WebArgGiven(call, 1) && WebArgInt(call, 1, 0)) w->win.style[0] &= ~kWwsBackMouseMove;
         return WebReplyInt((w->win.style[0] & kWwsBackMouseMove) ? 1 : 0);
-    case kWmLoadQof: case kWmQofFlags: case kWmQofInfo: case kWmQofError: {
-        // Form files are the form loader's: without it the call fails.
-        int32_t result = kWebNotAvailable;
-        if (!gWebObjServices.windowFormMethod) return WebReplyInt(result);
-        gWebObjServices.windowFormMethod(window, call, &result);
-        return result;
-    }
+    case kWmLoadQof: case kWmQofFlags: case kWmQofInfo: case kWmQofError:
+        // Form files are the forms facility's; without it the call fails.
+        if (!gWebObjServices.windowFormMethod) return WebReplyInt(kWebNotAvailable);
+        return gWebObjServices.windowFormMethod(window, call);
     case kWmGetObject: case kWmGetMenu: case kWmObjectPointer:
         // Binding a found object to an Ovar belongs to the object-result
         // requests, not built for web windows yet.
@@ -761,7 +758,7 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
     }
     case kWmLocaleInfo:
         // The locale texts are the platform's; without them an empty text.
-        return WebReplyText("");
+        return gWebObjServices.localeInfo ? gWebObjServices.localeInfo(call) : WebReplyText("");
     case kWmMouseWheel:
         if (WebArgInt(call, 0, 0) == 1) w->win.style[1] |= kWws2MouseWheel;
         else w->win.style[1] &= ~kWws2MouseWheel;
