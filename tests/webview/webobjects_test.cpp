@@ -13,6 +13,7 @@
 #include "objects/events.h"
 #include "objects/objops.h"
 #include "session/config.h"
+#include "session/proto/protocol.h"
 #include "webtest.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
@@ -595,4 +596,53 @@ TEST(WebImages, ExtractImageNamesStayInTheImagesFolder) {
     EXPECT_STREQ(name, "IAB000102030405060708090A0B0C0DFF2.bmp");
     gWebImageCache = nullptr;
     gWebImageIo = WebImageIo();
+}
+
+namespace {
+int32_t gAnswer;
+void NoteAnswer(int32_t v, uint8_t) { gAnswer = v; }
+MethodCallRec MethodCall(uint32_t method, int32_t a = -1, int32_t b = -1) {
+    MethodCallRec call;
+    memset(&call, 0, sizeof call);
+    call.method = method;
+    int32_t args[2] = {a, b};
+    for (uint32_t i = 0; i < 2; ++i) {
+        if (args[i] < 0) continue;
+        call.args[i].kind = kItemInt;
+        call.args[i].value = static_cast<uint64_t>(args[i]);
+        call.argPresent[i] = 1;
+        call.argCount = i + 1;
+    }
+    return call;
+}
+}  // namespace
+
+TEST_F(WebObjects, WindowMethods) {
+    gWebObjServices.replyInt = NoteAnswer;
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    struct Case {
+        uint32_t method;
+        int32_t a, b;
+        int32_t expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {33, -1, -1, 99, "NotifyIcon answers 99"},
+        {22, -1, -1, 1, "SetHScrollPos answers 1"},
+        {11, 1, -1, 1, "BackGrndMouseMove set"},
+        {11, 0, 1, 0, "and cleared by its second argument"},
+        {41, 1, -1, 1, "MouseWheelMode 1"},
+        {49, 0, -1, 0, "IoCancelMode off"},
+        {13, -1, -1, kWebNotAvailable, "a form file without the forms facility is an error"},
+        {14, -1, -1, kWebNotAvailable, "GetObject is not built: an error"},
+        {12, -1, -1, 0, "SaveQofFile answers 0"},
+        {99, -1, -1, kWebUnknownMethod, "an unknown method: -37"},
+    };
+    for (const Case& c : kCases) {
+        gAnswer = -12345;
+        MethodCallRec call = MethodCall(c.method, c.a, c.b);
+        WebWindowMethod(w, &call);
+        EXPECT_EQ(gAnswer, c.expect) << c.why;
+    }
 }
