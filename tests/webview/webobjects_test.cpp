@@ -646,3 +646,21 @@ TEST_F(WebObjects, WindowMethods) {
         EXPECT_EQ(gAnswer, c.expect) << c.why;
     }
 }
+
+TEST_F(WebObjects, ADialogCreatedVisibleIsOpened) {
+    uint8_t savedOption = gGuiOption2039;
+    gGuiOption2039 = 1;
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* dlg = Window(0, 0, 100, 200, 2);
+    ASSERT_NE(dlg, nullptr);
+    char want[64];
+    snprintf(want, sizeof want, "\"action\": 29, \"name\": \"C%u\", \"dwid\": 2", dlg->elementId);
+    EXPECT_NE(AllPosts().find(want), std::string::npos) << "the page opens it";
+    EXPECT_TRUE(dlg->flags & kObjShown);
+    EXPECT_EQ(gWebActiveWindow, dlg);
+    gGuiOption2039 = 0;
+    ObjectRecord* hidden = Window(0, 0, 100, 200, 2);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_FALSE(hidden->flags & kObjShown) << "with the dialog option off a dialog is made hidden";
+    gGuiOption2039 = savedOption;
+}

@@ -188,6 +188,13 @@ ObjectRecord* WebViewCreateObject(uint32_t type, void* host, ObjectRecord* paren
             // A frame's markup carries no colour (a dialog's script call does):
             // its background is set on the element once it is there.
             if (rec->kind == kKindWindow && !WebIsDialogWindow(rec)) WebSetWindowBackColor(rec, rec->bgColor);
+            // A dialog's markup makes it closed: one created visible is opened
+            // now, so its shown flag and the page agree. (A modal one waits for
+            // the server's show, which notes its modal level.)
+            if (rec->kind == kKindWindow && WebWin(rec)->win.winType == kWwtDialog && (rec->flags & kObjShown)) {
+                rec->flags &= ~kObjShown;
+                WebActivateObject(rec, 0, 0, 0, 0);
+            }
         }
         WebViewMsgFlush();
         gCurWebView = savedView == host ? nullptr : savedView;
