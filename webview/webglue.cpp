@@ -174,6 +174,7 @@ void WebWindowHostMoved(ObjectRecord* window) {
 
 void WebWindowHostDestroy(ObjectRecord* window) {
     if (!window) return;
+    WebWindowsHostGone(window);
     WindowRecord* w = reinterpret_cast<WindowRecord*>(window);
     WebViewForgetOwner(window);
     if (w->pageObject) WebViewForgetOwner(static_cast<ObjectRecord*>(w->pageObject));

@@ -664,3 +664,13 @@ TEST_F(WebObjects, ADialogCreatedVisibleIsOpened) {
     EXPECT_FALSE(hidden->flags & kObjShown) << "with the dialog option off a dialog is made hidden";
     gGuiOption2039 = savedOption;
 }
+
+TEST_F(WebObjects, AWindowOutlivesItsHost) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(WebWindowHostRecord(w), gHost);
+    WebWindowsHostGone(gHost);
+    EXPECT_EQ(WebWindowHostRecord(w), nullptr) << "no pointer to the host that went";
+    EXPECT_EQ(WebViewHostForObject(w), nullptr) << "its page operations find no web view";
+    EXPECT_EQ(ObjectDeactivate(w), 0) << "and still answer";
+}

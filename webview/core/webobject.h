@@ -297,6 +297,9 @@ ObjectRecord* WebWindowHostRecord(ObjectRecord* window);
 // resized): true when the event was one of them (handled or dropped).
 bool WebWindowPageEvent(ObjectRecord* owner, JsonValue* ev);
 void WebSetWindowBackColor(ObjectRecord* window, uint32_t color);
+// A native window that hosted web windows is going: they keep no pointer to
+// it (their page operations then find no web view and send nothing).
+void WebWindowsHostGone(ObjectRecord* host);
 
 // ---- Layout --------------------------------------------------------------------------
 void WebClientRect(ObjectRecord* rec, int32_t out[4]);

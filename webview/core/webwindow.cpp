@@ -140,6 +140,12 @@ ObjectRecord* WebWindowHostRecord(ObjectRecord* window) {
     return WebIsWindow(window) ? WebWin(window)->hostRecord : nullptr;
 }
 
+void WebWindowsHostGone(ObjectRecord* host) {
+    if (!host) return;
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next)
+        if (WebWin(w)->hostRecord == host) WebWin(w)->hostRecord = nullptr;
+}
+
 // ---- Creation ----------------------------------------------------------------------------
 
 ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t, int32_t* code) {
