@@ -158,6 +158,11 @@ TEST_F(WebObjects, ElementIdsAndTheFirstMessages) {
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->elementId, 0u) << "nor does a Font";
     EXPECT_EQ(AllPosts().find("\"action\": 19"), std::string::npos) << "neither sends markup";
+    int32_t value = 0;
+    EXPECT_EQ(ObjectGetValue(color, 1, &value), 0);
+    EXPECT_EQ(value, 0xFF) << "a Color's red part through the generic get value";
+    EXPECT_EQ(ObjectSetValue(color, 3, 0x80), 0);
+    EXPECT_EQ(WebColorGetValue(color, 0), 0x8000FFu) << "blue replaced through the generic set value";
     ObjectRecord* main = Window(0, 0, 300, 400);
     ASSERT_NE(main, nullptr);
     EXPECT_EQ(main->elementId, 1u) << "the first element is C1";

@@ -610,6 +610,20 @@ static int32_t WebSetPropOp(ObjectRecord* rec, const PropChange* req) {
 
 static void WebFlushOp(ObjectRecord*) { WebViewMsgFlush(); }
 
+// The values of the kinds built here: a Color's parts (0 stored, 1-3 red,
+// green, blue, 4 resolved); the other kinds' values come with them.
+static int32_t WebGetValueOp(ObjectRecord* rec, int32_t item, int32_t* value) {
+    if (rec->kind != kKindColor) return kWebNotAvailable;
+    *value = static_cast<int32_t>(WebColorGetValue(rec, static_cast<uint32_t>(item)));
+    return 0;
+}
+
+static int32_t WebSetValueOp(ObjectRecord* rec, int32_t item, int32_t value) {
+    if (rec->kind != kKindColor) return kWebNotAvailable;
+    WebColorSetValue(rec, static_cast<uint32_t>(item), static_cast<uint32_t>(value));
+    return 0;
+}
+
 void WebObjectsInstall() {
     gWebObjectOps.create = CreateViaWebView;
     gWebObjectOps.show = WebActivateObject;
@@ -621,6 +635,8 @@ void WebObjectsInstall() {
     gWebObjectOps.getProp = WebGetPropOp;
     gWebObjectOps.setProp = WebSetPropOp;
     gWebObjectOps.flushRedraws = WebFlushOp;
+    gWebObjectOps.getValue = WebGetValueOp;
+    gWebObjectOps.setValue = WebSetValueOp;
     gWebObjectOps.freeRecord = WebFreeObjectRecord;
     gWebHooks.windowHostRecord = WebWindowHostRecord;
     // Until the page events of every kind are dispatched, the window events
