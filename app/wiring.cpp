@@ -25,6 +25,7 @@
 #include "session/util/codepage.h"
 #include "webview/core/webchannel.h"
 #include "webview/webglue.h"
+#include "webview/webobjglue.h"
 
 static uint32_t SysColorEntry(uint32_t index) { return index < kColorTableSize ? gColorTable[index] : 0; }
 
@@ -56,6 +57,7 @@ void InstallFacilities() {
     ControlsInstall();
     FormsInstall();
     WebViewInstallHooks(WebPumpTurn);
+    WebObjectsInstallNative();
     gGuiHooks.webViewPending = WebViewProcessPending;
     gGuiHooks.webViewFlush = WebViewMsgFlush;
     gGuiHooks.webHostCreate = WebWindowCreateHost;

@@ -2,7 +2,13 @@
 // descriptions and font texts, and the Font object (kind 19).
 #pragma once
 
+#ifdef _WIN32
 #include <windows.h>
+#else
+// The host build reads FontRec (the web-view mode's fonts have no GDI handle).
+typedef struct HFONT__* HFONT;
+typedef struct HDC__* HDC;
+#endif
 
 #include <cstdint>
 

@@ -28,7 +28,8 @@ extern ObjectHooks gObjectHooks;
 // An empty entry answers -5 (the operation is not available in the web view).
 struct WebObjectOps {
     int32_t (*create)(uint32_t type, uint32_t kind, ObjectCreateRecord* cr, ObjectRecord** out);  // 0: not web
-    int32_t (*show)(ObjectRecord* rec);
+    // a-d: the registration values of the show request (a: the event routine, 0 none).
+    int32_t (*show)(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
     int32_t (*hide)(ObjectRecord* rec);
     int32_t (*destroy)(ObjectRecord* rec);
     int32_t (*enable)(ObjectRecord* rec, int32_t item, bool on);

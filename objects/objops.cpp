@@ -52,7 +52,7 @@ const ObjectOps* ObjectOpsOf(const ObjectRecord* rec) {
 // the record is touched after a slot only while its handle still finds it.
 int32_t ObjectActivate(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.show ? gWebObjectOps.show(rec) : kOpNotAvailable;
+    if (IsWeb(rec)) return gWebObjectOps.show ? gWebObjectOps.show(rec, a, b, c, d) : kOpNotAvailable;
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (!ops || !ops->show) return kOpNotAvailable;
     ObjectRef ref = ObjectRefOf(rec);

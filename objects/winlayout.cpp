@@ -152,6 +152,8 @@ void WindowLayout(ObjectRecord* container) {
     RECT area;
     WindowLayoutRect(container, &area);
     for (ObjectRecord* c = container ? container->children : nullptr; c; c = c->next) {
+        // Web-view objects are laid out in their page (a native host's list may hold them).
+        if (ObjectIsWebView(c)) continue;
         if (c->dock == kDockNone || c->dock == 0 || c->dock > kDockFill || !(c->flags & kObjShown)) continue;
         c->flags |= kObjDocked;
         int32_t width = c->right - c->left, height = c->bottom - c->top;
@@ -195,7 +197,7 @@ void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t old
     int32_t dx = client.right - oldWidth, dy = client.bottom - oldHeight;
     if (!dx && !dy) return;
     for (ObjectRecord* c = container->children; c; c = c->next) {
-        if (c->flags & kObjDocked) continue;
+        if ((c->flags & kObjDocked) || ObjectIsWebView(c)) continue;
         uint8_t a = (c->anchor >= 1 && c->anchor <= 9) ? c->anchor : 7;
         const AnchorRule& rule = kAnchorRules[a];
         if (!rule.moveX && !rule.moveY && !rule.growX && !rule.growY) continue;

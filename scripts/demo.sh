@@ -30,6 +30,9 @@ for script in "$here"/tests/server/scripts/demo.txt "$here"/tests/server/scripts
   mkdir -p "$out/$name"
   cp "$build/qovtervex.exe" "$out/$name/"
   [ -d "$build/qovwv_html" ] && cp -r "$build/qovwv_html" "$out/$name/"
+  # The page host beside the program: a scene with web-view windows has the
+  # client start it (its default runtime when Node and Chromium are there).
+  [ -d "$build/qovwv_host" ] && cp -R "$build/qovwv_host" "$out/$name/"
   cd "$out/$name"
   # A scene whose script names buttons to click ("# click:" lines) runs through
   # ctlclick, the test build's stand-in for a person, which starts the server
@@ -46,7 +49,7 @@ for script in "$here"/tests/server/scripts/demo.txt "$here"/tests/server/scripts
   step=${PIPESTATUS[0]}
   set -e
   [ "$step" -eq 0 ] || rc=$step
-  rm -rf "$out/$name/qovtervex.exe" "$out/$name/qovwv_html"
+  rm -rf "$out/$name/qovtervex.exe" "$out/$name/qovwv_html" "$out/$name/qovwv_host"
   cd "$out"
 done
 qov_demo_printer_pages "$out"

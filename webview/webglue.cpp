@@ -10,6 +10,7 @@
 #include "objects/objrecord.h"
 #include "session/util/codepage.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webobject.h"
 #include "webview/core/webtext.h"
 #include "webview/qovwebview.h"
 
@@ -150,6 +151,9 @@ int32_t WebWindowCreateHost(ObjectRecord* window, uint32_t webMode) {
     // untouched.
     ObjectRef ref = ObjectRefOf(window);
     bool registered = ObjectRefAlive(ref);
+    // The window hosts web-view objects from now on: without a web view they
+    // are refused (-52), never made natively in its place.
+    w->style[1] |= kWindowWebHostBit;
     bool made = WebViewCreate(window, &host, nullptr, webMode == kWebModeHosted);
     if (registered && !ObjectRefAlive(ref)) {
         WebViewClose(host);
@@ -170,6 +174,7 @@ void WebWindowHostMoved(ObjectRecord* window) {
 
 void WebWindowHostDestroy(ObjectRecord* window) {
     if (!window) return;
+    WebWindowsHostGone(window);
     WindowRecord* w = reinterpret_cast<WindowRecord*>(window);
     WebViewForgetOwner(window);
     if (w->pageObject) WebViewForgetOwner(static_cast<ObjectRecord*>(w->pageObject));

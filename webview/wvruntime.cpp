@@ -5,7 +5,9 @@
 
 #include <cstring>
 
+#include "session/log.h"
 #include "session/settings.h"
+#include "webview/wvlaunch.h"
 #include "session/util/mem.h"
 
 LONG gWvLiveObjects;
@@ -33,13 +35,24 @@ static const WvRuntimeName kWvRuntimeNames[] = {
     {"none", &kWvRuntimeNone},
 };
 
+// Without the setting the page host is the runtime when its parts are there;
+// otherwise none, and the log says what is missing.
 const WvRuntime* WvRuntimeCurrent() {
     if (gWvSelected) return gWvSelected;
     gWvSelected = &kWvRuntimeNone;
     const char* name = GetSetting("QOVCS_WVRUNTIME");
-    if (name)
+    if (name) {
         for (const WvRuntimeName& row : kWvRuntimeNames)
             if (_stricmp(name, row.name) == 0) gWvSelected = row.runtime;
+        return gWvSelected;
+    }
+    char missing[200];
+    if (WvPageHostPartsFound(missing, sizeof missing)) {
+        gWvSelected = &kWvRuntimePageHost;
+        DebugLogWrite("WebView runtime", "pagehost (default)");
+    } else {
+        DebugLogWrite("WebView runtime", "none: %s not found; web-view windows are refused", missing);
+    }
     return gWvSelected;
 }
 

@@ -12,6 +12,7 @@
 #include "session/settings.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
+#include "webview/wvlaunch.h"
 #include "webview/wvruntime.h"
 
 static const char kPortSetting[] = "QOVCS_WVHOSTPORT";
@@ -246,8 +247,9 @@ static WvTcpConn* ConnOf(WvObject* obj) { return obj ? static_cast<WvTcpConn*>(o
 // ---- Operations -------------------------------------------------------------------
 
 static HRESULT TcpCreateEnvironment(WvCreatedFn done, void* ctx) {
+    // A page host named by its port, else the one this client starts.
     const char* port = GetSetting(kPortSetting);
-    long number = port ? atol(port) : 0;
+    long number = port ? atol(port) : WvPageHostStart();
     if (number <= 0 || number > 65535) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     if (!gWsaStarted) {
         WSADATA data;

@@ -1,2 +1,4 @@
 # Fuzz targets of the web view: the dispatch of the messages a page sends.
 qov_fuzz(fuzz_pagemsg ${CMAKE_CURRENT_LIST_DIR}/fuzz_pagemsg.cpp DEPS qov_webcore qov_util)
+# The markup of every kind from a creation stream.
+qov_fuzz(fuzz_markup ${CMAKE_CURRENT_LIST_DIR}/fuzz_markup.cpp DEPS qov_webcore qov_objcore qov_base qov_util)

@@ -5,7 +5,8 @@
 // and the client's exit code matched, 1 otherwise.
 //
 // Usage: qovserver [--port N] [--client "program args"] [--timeout S] [--lenient
-//                  [--limit S] [--mem-limit MB]] script
+//                  [--limit S] [--mem-limit MB]] [--define NAME=VALUE]
+//                  [--transcript FILE] [--skip-page-steps] script
 //   --client runs "program -host 127.0.0.1 -port N args" once listening.
 //   --timeout: how long one expect waits (the client gets three times as long to end).
 //   --lenient replays a script against a client that may answer anything (the
@@ -15,6 +16,11 @@
 //     crashes, does not end within --limit seconds (default 3 x --timeout) or
 //     uses more than --mem-limit MB (default 512). Exit status 0 sound, 2 crash,
 //     3 hang, 4 memory; a line "HOSTILE: ..." names it.
+//   --define sets $NAME before the script runs (a twin script's differences).
+//   --transcript writes what each expect step received, captured values by
+//   their names and skipped bytes in hex, for comparing two runs.
+//   --skip-page-steps notes the page steps without running them (the native
+//   twin of a web-view script).
 //
 // Script lines (# starts a comment; numbers are decimal or 0x hex):
 //   send TYPE [seq=N] [ack] [lzo] [cut=N] [len=N] FIELDS
@@ -42,6 +48,16 @@
 //                                            client's window has handled it (10 s
 //                                            at most), so what it raises is queued
 //                                            before the next step
+//   page-click SEL [BUTTON] [MODIFIER...]    real input in the web view's page
+//   page-dblclick SEL                        (through the page host's control
+//   page-type SEL "TEXT"                     connection, whose port file is
+//   page-press SEL KEY                       QOV_PAGEHOST_CONTROL_FILE: set here
+//   page-drag SEL DX DY                      for the client when not given)
+//   page-expect SEL WHAT "VALUE"             a check that must come true within
+//                                            3 s: WHAT is exists, absent, text,
+//                                            class, attr:NAME, css:NAME,
+//                                            px:left/top/width/height or pixel
+//   page-screenshot FILE [SEL]               the page (or one element) as PNG
 // FIELDS: u8/u16/u32/i32/u64 N, text "s" (no NUL), textz "s" (with NUL),
 //   fill N BYTE, hex HEX, any N (expect only: skip N bytes), rest (expect only:
 //   ignore the remainder), contains "s" (expect only: the body holds s),
@@ -86,12 +102,13 @@ static void CloseSock(Sock s) { close(s); }
 #endif
 
 #include "session/proto/wire.h"
+#include "tests/server/pagecontrol.h"
 
 // ---- Script -----------------------------------------------------------------
 
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
-                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives };
+                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -123,6 +140,11 @@ static int gTimeoutSec = 20;
 static int gFailures = 0;
 static bool gLenient = false;   // --lenient: a hostile replay, answers unchecked
 static bool gLinkDown = false;  // lenient: the client closed or stopped answering
+static FILE* gTranscript = nullptr;
+static bool gSkipPageSteps = false;
+constexpr int kPageExpectMs = 3000;
+constexpr int kPageAnswerMs = 15000;
+constexpr int kPageOpenWaitMs = 30000;
 
 static void Note(const char* fmt, ...) {
     va_list ap;
@@ -227,6 +249,54 @@ static bool ParseFields(const std::vector<std::string>& w, size_t from, Step* st
     return true;
 }
 
+// A word as written: quoted words come from SplitWords with a leading '"'.
+static std::string Word(const std::string& w) { return !w.empty() && w[0] == '"' ? w.substr(1) : w; }
+
+// The control command of a page step, kept as its JSON text.
+static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>& w, Step* st) {
+    auto q = [](const std::string& t) { return PageControlQuote(t); };
+    if (w.size() < 2) return false;
+    std::string sel = q(Word(w[1]));
+    if (cmd == "page-click" || cmd == "page-dblclick") {
+        std::string json = "{\"cmd\":\"" + cmd.substr(5) + "\",\"sel\":" + sel;
+        if (w.size() > 2) json += ",\"button\":" + q(Word(w[2]));
+        if (w.size() > 3) {
+            json += ",\"modifiers\":[";
+            for (size_t k = 3; k < w.size(); k++) json += (k > 3 ? "," : "") + q(Word(w[k]));
+            json += "]";
+        }
+        st->text = json + "}";
+        return cmd == "page-click" || w.size() == 2;
+    }
+    if (cmd == "page-type" && w.size() == 3) {
+        st->text = "{\"cmd\":\"type\",\"sel\":" + sel + ",\"text\":" + q(Word(w[2])) + "}";
+        return true;
+    }
+    if (cmd == "page-press" && w.size() == 3) {
+        st->text = "{\"cmd\":\"press\",\"sel\":" + sel + ",\"key\":" + q(Word(w[2])) + "}";
+        return true;
+    }
+    long long dx = 0, dy = 0;
+    if (cmd == "page-drag" && w.size() == 4 && ParseNum(w[2], &dx) && ParseNum(w[3], &dy)) {
+        st->text = "{\"cmd\":\"drag\",\"sel\":" + sel + ",\"dx\":" + std::to_string(dx) + ",\"dy\":" +
+                   std::to_string(dy) + "}";
+        return true;
+    }
+    if (cmd == "page-expect" && w.size() == 4) {
+        st->text = "{\"cmd\":\"expect\",\"sel\":" + sel + ",\"what\":" + q(Word(w[2])) + ",\"value\":" +
+                   q(Word(w[3])) + ",\"timeout\":" + std::to_string(kPageExpectMs) + "}";
+        return true;
+    }
+    if (cmd == "page-screenshot" && (w.size() == 2 || w.size() == 3)) {
+        // The page host writes the file: a Unix path, the current folder's when relative.
+        std::string file = Word(w[1]);
+        st->raw.assign(file.begin(), file.end());
+        st->text = w.size() == 3 ? q(Word(w[2])) : "";
+        return true;
+    }
+    return false;
+}
+
 static bool ParseScript(const char* path, std::vector<Step>* steps) {
     std::ifstream in(path);
     if (!in) {
@@ -302,6 +372,9 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
             ok = w.size() >= 3 && w.size() <= 5 && w[1][0] == '"';
             for (size_t k = 2; ok && k < w.size(); k++) ok = ParseNum(w[k], &st.args[k - 2]);
             if (ok) st.text = w[1].substr(1);
+        } else if (cmd.rfind("page-", 0) == 0) {
+            st.kind = kStepPage;
+            ok = ParsePageStep(cmd, w, &st);
         } else if (cmd == "sleep" || cmd == "exit") {
             st.kind = cmd == "sleep" ? kStepSleep : kStepExit;
             ok = w.size() == 2 && ParseNum(w[1], &v);
@@ -486,10 +559,23 @@ static void CheckMsg(const Step& st, const std::vector<uint8_t>& m) {
     if (st.seq >= 0 && h.seq != static_cast<uint32_t>(st.seq))
         Fail(st.line, "expected sequence %d, got %u", st.seq, h.seq);
     size_t at = 8;
+    std::string line = "C> " + std::to_string(h.type);
+    auto hexOf = [&](size_t from, size_t to) {
+        std::string out;
+        char b[4];
+        for (size_t k = from; k < to && k < m.size(); k++) {
+            snprintf(b, sizeof b, "%02X", m[k]);
+            out += b;
+        }
+        return out;
+    };
     for (const Field& f : st.fields) {
         bool ok = true;
         uint64_t got = 0;
         size_t start = at;
+        if (f.op == "capture") line += " $" + f.var;
+        else if (f.op == "any" || f.op == "rest")
+            line += " " + hexOf(at, f.op == "rest" ? m.size() : at + static_cast<size_t>(f.num));
         if (f.op == "u8") { uint8_t x = 0; ok = r.U8At(at, &x); got = x; at += 1; }
         else if (f.op == "u16") { uint16_t x = 0; ok = r.U16At(at, &x); got = x; at += 2; }
         else if (f.op == "u32" || f.op == "i32") { uint32_t x = 0; ok = r.U32At(at, &x); got = x; at += 4; }
@@ -518,6 +604,7 @@ static void CheckMsg(const Step& st, const std::vector<uint8_t>& m) {
             const uint8_t* p = r.PtrAt(at, want.size());
             if (!p || memcmp(p, want.data(), want.size()) != 0)
                 Fail(st.line, "field at +%zu is not \"%s\"", at, f.text.c_str());
+            line += " \"" + f.text + "\"";
             at += want.size();
             continue;
         }
@@ -525,6 +612,7 @@ static void CheckMsg(const Step& st, const std::vector<uint8_t>& m) {
             Fail(st.line, "the message ends before +%zu", at);
             return;
         }
+        if (f.op != "any" && f.op != "rest") line += " " + std::to_string(static_cast<long long>(got));
         uint64_t mask = f.op == "u8" ? 0xFF : f.op == "u16" ? 0xFFFF : f.op == "u64" ? ~0ull : 0xFFFFFFFFull;
         long long want = 0;
         if (f.op != "any" && f.op != "rest" && FieldNum(st, f, &want) &&
@@ -533,6 +621,7 @@ static void CheckMsg(const Step& st, const std::vector<uint8_t>& m) {
                  static_cast<long long>(got));
     }
     if (at != m.size()) Fail(st.line, "%zu bytes left unchecked in message %u", m.size() - at, h.type);
+    if (gTranscript) fprintf(gTranscript, "%s\n", line.c_str());
 }
 
 static std::vector<std::vector<uint8_t>> gPending;   // members of a received bundle not yet expected
@@ -684,6 +773,50 @@ static void SendKeepAlives(const Step& st) {
     }
 }
 
+// ---- Page steps -------------------------------------------------------------
+
+// The current folder as the page host (a Unix process) names it.
+static std::string UnixCwd() {
+#ifdef _WIN32
+    char dir[MAX_PATH + 1] = {};
+    GetCurrentDirectoryA(MAX_PATH, dir);
+    std::string out = dir;
+    if (out.size() >= 2 && (out[0] == 'Z' || out[0] == 'z') && out[1] == ':') out = out.substr(2);
+    for (char& c : out)
+        if (c == '\\') c = '/';
+    return out;
+#else
+    char dir[4096] = {};
+    return getcwd(dir, sizeof dir) ? dir : ".";
+#endif
+}
+
+static void RunPageStep(const Step& st) {
+    if (gSkipPageSteps) {
+        Note("   page step skipped (line %d)", st.line);
+        return;
+    }
+    std::string error;
+    if (!PageControlOpen(kPageOpenWaitMs, &error)) {
+        Fail(st.line, "no page control: %s", error.c_str());
+        return;
+    }
+    std::string json = st.text;
+    if (!st.raw.empty()) {
+        std::string file(st.raw.begin(), st.raw.end());
+        if (file[0] != '/') file = UnixCwd() + "/" + file;
+        json = "{\"cmd\":\"screenshot\",\"file\":" + PageControlQuote(file) +
+               (st.text.empty() ? "" : ",\"sel\":" + st.text) + "}";
+    }
+    std::string answer;
+    if (!PageControlCommand(json, &answer, kPageAnswerMs)) {
+        Fail(st.line, "the page host did not answer %s", json.c_str());
+        return;
+    }
+    if (!PageControlOk(answer)) Fail(st.line, "page step failed: %s", answer.c_str());
+    else Note("P> %s -> %s", json.c_str(), answer.c_str());
+}
+
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
     std::vector<uint8_t> bundle;
     bool inBundle = false;
@@ -785,6 +918,9 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         case kStepPostMessage:
         case kStepSendMessage:
             RunWindowStep(st);
+            break;
+        case kStepPage:
+            RunPageStep(st);
             break;
         }
     }
@@ -943,7 +1079,26 @@ int main(int argc, char** argv) {
         else if (a == "--lenient") gLenient = true;
         else if (a == "--limit" && i + 1 < argc) gLimitSec = atoi(argv[++i]);
         else if (a == "--mem-limit" && i + 1 < argc) gMemLimitMb = atoll(argv[++i]);
-        else script = a;
+        else if (a == "--define" && i + 1 < argc) {
+            std::string d = argv[++i];
+            size_t eq = d.find('=');
+            long long v = 0;
+            if (eq == std::string::npos || !ParseNum(d.substr(eq + 1), &v)) {
+                printf("--define wants NAME=NUMBER, not %s\n", d.c_str());
+                return 1;
+            }
+            gVars[d.substr(0, eq)] = static_cast<uint32_t>(v);
+        } else if (a == "--transcript" && i + 1 < argc) {
+            gTranscript = fopen(argv[++i], "w");
+            if (!gTranscript) {
+                printf("cannot write the transcript %s\n", argv[i]);
+                return 1;
+            }
+        } else if (a == "--skip-page-steps") {
+            gSkipPageSteps = true;
+        } else {
+            script = a;
+        }
     }
     setvbuf(stdout, nullptr, _IONBF, 0);
     std::vector<Step> steps;
@@ -978,6 +1133,26 @@ int main(int argc, char** argv) {
         RegCloseKey(key);
     }
 #endif
+    // The page host the client starts tells where its control port is through
+    // this file; the client and the host inherit the setting.
+    bool pageSteps = false;
+    for (const Step& st : steps) pageSteps = pageSteps || st.kind == kStepPage;
+    if (pageSteps && !gSkipPageSteps && !getenv(kPageControlFileSetting)) {
+#ifdef _WIN32
+        std::string file = "/tmp/qovpagectl-" + std::to_string(GetCurrentProcessId()) + ".port";
+        SetEnvironmentVariableA(kPageControlFileSetting, file.c_str());
+        _putenv((std::string(kPageControlFileSetting) + "=" + file).c_str());
+        std::string dos = "Z:" + file;
+        for (char& c : dos)
+            if (c == '/') c = '\\';
+        DeleteFileA(dos.c_str());
+#else
+        std::string file = "/tmp/qovpagectl-" + std::to_string(getpid()) + ".port";
+        setenv(kPageControlFileSetting, file.c_str(), 1);
+        unlink(file.c_str());
+#endif
+        Note("page control file %s", file.c_str());
+    }
     if (!client.empty()) {
         // The program word comes first, the link switches right after it.
         size_t cut = client.find(' ');
@@ -1038,6 +1213,8 @@ int main(int argc, char** argv) {
             if (code == -1000) rc = 1;
         }
     }
+    PageControlClose();
+    if (gTranscript) fclose(gTranscript);
     if (gConn != kNoSock) CloseSock(gConn);
     CloseSock(s4);
     if (s6 != kNoSock) CloseSock(s6);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/server/pagecontrol.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webtext.h"
 #include "webview/qovwebview.h"
@@ -49,6 +50,9 @@ protected:
     static void SetUpTestSuite() {
         WebViewInstallHooks(PumpAll);
         gWebHooks.pageEventDispatch = [](ObjectRecord*, JsonValue* ev) {
+            // The page reports its size (99985) when it is ready and resized;
+            // these tests follow the events they raise themselves.
+            if (JsonGetInt(ev, "et") == 99985) return;
             const char* name = JsonGetText(ev, "name");
             gDispatched.push_back(std::string(name ? name : "?") + "/" + std::to_string(JsonGetInt(ev, "ev")));
         };
@@ -115,6 +119,30 @@ TEST_F(EndToEnd, APageEventTravelsToTheDispatcher) {
     WebViewProcessPending();
     EXPECT_EQ(gDispatched, std::vector<std::string>{"C5/4"});
     EXPECT_EQ(Script("QovPendingEvents()"), "0");
+}
+
+TEST_F(EndToEnd, RealInputThroughTheControlConnection) {
+    WebViewSelectForObject(&gWin.hdr);
+    JsonBeginAction(26);
+    JsonAddStringNoConv("en", "#qovforms");
+    JsonAddStringNoConv("pv", "<button id=\"C7\" onclick=\"QovPostEvent({name: 'C7', ev: 4})\">Go</button>");
+    WebViewMsgEnd();
+    WebViewMsgFlush();
+    std::string error, answer;
+    ASSERT_TRUE(PageControlOpen(10000, &error)) << error;
+    ASSERT_TRUE(PageControlCommand("{\"cmd\":\"expect\",\"sel\":\"#C7\",\"what\":\"text\",\"value\":\"Go\"}",
+                                   &answer, 10000));
+    EXPECT_TRUE(PageControlOk(answer)) << answer;
+    gDispatched.clear();
+    ASSERT_TRUE(PageControlCommand("{\"cmd\":\"click\",\"sel\":\"#C7\"}", &answer, 10000));
+    EXPECT_TRUE(PageControlOk(answer)) << answer;
+    for (int i = 0; i < 200 && gDispatched.empty(); i++) {
+        Sleep(10);
+        PumpAll();
+        WebViewProcessPending();
+    }
+    EXPECT_EQ(gDispatched, std::vector<std::string>{"C7/4"}) << "a real click raised the page event";
+    PageControlClose();
 }
 
 TEST_F(EndToEnd, AWindowResizeReachesThePage) {

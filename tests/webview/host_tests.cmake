@@ -5,9 +5,9 @@ qov_test(webview_host_tests
   DEPS qov_webview)
 add_dependencies(webview_host_tests ${QOV_PAGE_FILES_TESTS})
 
-add_executable(webview_e2e_tests e2e_test.cpp)
+add_executable(webview_e2e_tests e2e_test.cpp ${PROJECT_SOURCE_DIR}/tests/server/pagecontrol.cpp)
 target_include_directories(webview_e2e_tests PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(webview_e2e_tests PRIVATE qov_webview qov_dep_gtest_main)
+target_link_libraries(webview_e2e_tests PRIVATE qov_webview qov_dep_gtest_main ws2_32)
 add_dependencies(webview_e2e_tests ${QOV_PAGE_FILES_TESTS})
 # The harness starts the page host (Node, headless Chromium) and stops it; the
 # test program only connects to it.
@@ -15,3 +15,14 @@ add_test(NAME webview_e2e_tests
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/run-with-pagehost.sh $<TARGET_FILE:webview_e2e_tests>
   WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 set_tests_properties(webview_e2e_tests PROPERTIES TIMEOUT 120)
+
+# qov_webview_twin(name script): a scripted-server scene run in the web view
+# and natively (twin.sh); both pass and answer alike.
+function(qov_webview_twin name script)
+  add_test(NAME webview_twin_${name}
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/twin.sh ${CMAKE_BINARY_DIR}/qovserver.exe ${CMAKE_BINARY_DIR}/qovtervex.exe
+            ${PROJECT_SOURCE_DIR}/tests/server/scripts/${script}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set_tests_properties(webview_twin_${name} PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL")
+endfunction()
+qov_webview_twin(windows webview-windows.txt)

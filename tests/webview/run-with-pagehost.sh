@@ -5,9 +5,11 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 host_dir="$here/webview/pagehost"
 log=$(mktemp)
+# The tests' control connection: the host writes its port here.
+export QOV_PAGEHOST_CONTROL_FILE=$(mktemp -u /tmp/qovpagectl-XXXXXX)
 coproc HOST { exec node "$host_dir/pagehost.js" --port 0 2>"$log"; }
 host_pid=$HOST_PID
-trap 'kill "$host_pid" 2>/dev/null || true; wait "$host_pid" 2>/dev/null || true; rm -f "$log"' EXIT
+trap 'kill "$host_pid" 2>/dev/null || true; wait "$host_pid" 2>/dev/null || true; rm -f "$log" "$QOV_PAGEHOST_CONTROL_FILE"' EXIT
 port=""
 if read -r -t 30 line <&"${HOST[0]}"; then port=${line#listening }; fi
 if [ -z "$port" ]; then

@@ -8,8 +8,10 @@
 // moved, 'X' close. Host to client: 'W' a page message (UTF-8), 'K' a post was
 // carried out (sent after every message the page posted while handling it).
 'use strict';
+const fs = require('fs');
 const net = require('net');
 const { launchBrowser } = require('./browser');
+const { startControl } = require('./control');
 
 const kMaxFrame = 64 << 20;
 
@@ -29,7 +31,7 @@ function frame(type, payload) {
   return Buffer.concat([head, body]);
 }
 
-function serveConnection(socket, context, log) {
+function serveConnection(socket, context, log, pages) {
   let page = null;
   let chain = Promise.resolve();
   let pending = Buffer.alloc(0);
@@ -55,6 +57,7 @@ function serveConnection(socket, context, log) {
   async function ensurePage() {
     if (page) return page;
     page = await context.newPage();
+    pages.push(page);
     await page.exposeFunction('__qovWake', () => queue(drain));
     page.on('load', () => queue(applyBackground));
     page.on('pageerror', (e) => log(`page error: ${e.message}`));
@@ -120,20 +123,32 @@ function serveConnection(socket, context, log) {
   socket.on('error', finish);
 }
 
-async function startPageHost({ port = 0, log = () => {} } = {}) {
+async function startPageHost({ port = 0, log = () => {}, controlFile = process.env.QOV_PAGEHOST_CONTROL_FILE } = {}) {
   const browser = await launchBrowser();
   const sockets = new Set();
+  const pages = [];
+  let watcher = () => {};
   const server = net.createServer((socket) => {
     socket.setNoDelay(true);
     sockets.add(socket);
-    socket.on('close', () => sockets.delete(socket));
-    serveConnection(socket, browser.context, log);
+    watcher(sockets.size);
+    socket.on('close', () => { sockets.delete(socket); watcher(sockets.size); });
+    serveConnection(socket, browser.context, log, pages);
   });
   await new Promise((resolve) => server.listen(port, '127.0.0.1', resolve));
+  // The tests' control connection, when a file is named for its port.
+  let control = null;
+  if (controlFile) {
+    control = await startControl({ pages: () => pages, log });
+    fs.writeFileSync(controlFile + '.tmp', String(control.port));
+    fs.renameSync(controlFile + '.tmp', controlFile);
+  }
   return {
     port: server.address().port,
+    onConnections(fn) { watcher = fn; },
     async close() {
       for (const s of sockets) s.destroy();
+      if (control) await control.close();
       await new Promise((resolve) => server.close(resolve));
       await browser.close();
     },
@@ -142,16 +157,35 @@ async function startPageHost({ port = 0, log = () => {} } = {}) {
 
 module.exports = { startPageHost, mapUrl, frame };
 
+// With --exit-when-idle the host ends itself once its views are all closed
+// (or none came): the client that started it does not have to stop it.
+const kIdleFirstMs = 60000;
+const kIdleAfterMs = 5000;
+
 if (require.main === module) {
   const args = process.argv.slice(2);
-  const portArg = args.indexOf('--port');
-  const port = portArg >= 0 ? Number(args[portArg + 1]) : 0;
+  const valueOf = (name) => { const i = args.indexOf(name); return i >= 0 ? args[i + 1] : undefined; };
+  const port = Number(valueOf('--port') || 0);
+  const portFile = valueOf('--port-file');
   const verbose = args.includes('--verbose');
+  const idleExit = args.includes('--exit-when-idle');
   startPageHost({ port, log: verbose ? (t) => console.error(t) : () => {} }).then((host) => {
     console.log(`listening ${host.port}`);
+    // Written whole under another name first, so a reader never sees half a number.
+    if (portFile) {
+      fs.writeFileSync(portFile + '.tmp', String(host.port));
+      fs.renameSync(portFile + '.tmp', portFile);
+    }
     const stop = () => host.close().then(() => process.exit(0));
     process.on('SIGTERM', stop);
     process.on('SIGINT', stop);
+    if (idleExit) {
+      let timer = setTimeout(stop, kIdleFirstMs);
+      host.onConnections((count) => {
+        clearTimeout(timer);
+        if (count === 0) timer = setTimeout(stop, kIdleAfterMs);
+      });
+    }
   }).catch((e) => {
     console.error(`page host failed: ${e.message}`);
     process.exit(1);

@@ -25,10 +25,15 @@
     return text(v);
   }
 
-  // The holder of new markup: the form element named by "form", else the page.
+  // The holder of new markup: the element named by "form". A window's page
+  // division (its DivisionId) is made when first named; without a form, or
+  // for an element name ("C" and a number) that is not there, the page.
   function holder(m) {
-    var h = m.form ? $('#' + m.form) : $();
-    return h.length ? h : $('#qovforms');
+    if (!m.form) return $('#qovforms');
+    var h = $(document.getElementById(String(m.form)));
+    if (h.length) return h;
+    if (/^C[0-9]/.test(String(m.form))) return $('#qovforms');
+    return $('<div class="qovdiv"></div>').attr('id', String(m.form)).appendTo('#qovforms');
   }
 
   function runScript(js) {

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# twin.sh SERVER CLIENT SCRIPT - runs one scripted-server scene twice under
+# Wine: in the web view (WEBMODE 2, the client's default runtime starting the
+# page host, page steps run) and natively (WEBMODE 0, page steps skipped, the
+# "# click:" lines clicked by ctlclick); both must pass and their transcripts
+# (what each expect received, captured values by name) must be the same.
+set -euo pipefail
+server=$1 client=$2 script=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+winpath() { echo "Z:$1" | tr / '\\'; }
+# The native run of a scene whose script names buttons to click ("# click:"
+# lines) goes through ctlclick, which starts the server and clicks them.
+ctlclick=$(dirname "$server")/ctlclick.exe
+run() {
+  local mode=$1; shift
+  local rc=0
+  local start=(wine "$server")
+  if [ "$mode" = 0 ] && grep -q '^# click:' "$script"; then
+    start=(wine "$ctlclick" "$(winpath "$script")" "$(winpath "$server")")
+  fi
+  unset QOVCS_WVRUNTIME QOVCS_WVHOSTPORT
+  (cd "$work" && "${start[@]}" --timeout 30 --define WEBMODE="$mode" --transcript "$(winpath "$work/$mode.txt")" "$@" \
+      --client "$(winpath "$client") -deb twin" "$(winpath "$script")") >"$work/$mode.log" 2>&1 || rc=$?
+  tr -d '\r' <"$work/$mode.log"
+  if [ "$rc" -ne 0 ] || grep -q FAIL "$work/$mode.log"; then
+    echo "the run with WEBMODE $mode failed"; return 1
+  fi
+}
+run 2
+run 0 --skip-page-steps
+if ! diff -u "$work/0.txt" "$work/2.txt"; then
+  echo "FAIL: the web view and the native run differ"; exit 1
+fi
+echo "twins agree: $(wc -l <"$work/2.txt") answers"

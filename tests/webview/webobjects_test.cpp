@@ -1,0 +1,681 @@
+// webobjects_test.cpp - objects made in a web view against the recording page:
+// element ids, the main window's first show, colours by kind, the messages of
+// creation and destruction, a refused rectangle, scale modes, percentages,
+// docking, anchors, and a window destroyed with its children.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "objects/objcreate.h"
+#include "objects/objhooks.h"
+#include "objects/events.h"
+#include "objects/objops.h"
+#include "session/config.h"
+#include "session/proto/protocol.h"
+#include "webtest.h"
+#include "webview/core/webobject.h"
+#include "webview/core/weboptions.h"
+
+namespace {
+
+RecPage gPage;
+ObjectRecord* gHost;
+std::vector<uint32_t> gDestroyedOvars;
+
+void DeliverNothing(RecPage*, ObjectRecord*, const char*) {}
+int32_t PostRec(void*, const char* text) { return RecPagePost(&gPage, text); }
+void PumpRec() { RecPagePumpTurn(&gPage); }
+void NoteOvar(uint32_t ovar) { gDestroyedOvars.push_back(ovar); }
+
+// A TreeView creator as the tree-view code will register it, for the colour rules.
+ObjectRecord* TestTreeCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord*, uint32_t, int32_t* code) {
+    if (rec) return rec;
+    rec = ObjectAllocRecord(kKindTreeView, sizeof(ObjectRecord), true);
+    if (!rec) *code = kWebNoMemory;
+    return rec;
+}
+ObjectRecord* TestButtonCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord*, uint32_t, int32_t* code) {
+    if (rec) return rec;
+    rec = ObjectAllocRecord(kKindButton, sizeof(ObjectRecord), true);
+    if (!rec) *code = kWebNoMemory;
+    return rec;
+}
+
+// What the page has been sent; the open batch leaves first, as before a wait.
+std::string AllPosts() {
+    WebViewMsgFlush();
+    std::string all;
+    for (const RecPost& p : gPage.posts) all += p.text + "\n";
+    return all;
+}
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+class WebObjects : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ObjectSetupTables();
+        WebOptionsReset();
+        WebChannelCleanup();
+        WebObjectsReset();
+        gWebHooks = WebChannelHooks();
+        gWebHooks.postText = PostRec;
+        gWebHooks.pumpTurn = PumpRec;
+        gWebHooks.topWindow = ObjectTopWindow;
+        gObjectHooks = ObjectHooks();
+        gObjectHooks.destAppend = NoteOvar;
+        gObjectHooks.fontRelease = WebFontRelease;
+        gWebObjServices = WebObjServices();
+        gWebObjectOps = WebObjectOps();
+        WebObjectsInstall();
+        WebRegisterCreator(kKindTreeView, TestTreeCreate);
+        WebRegisterCreator(kKindButton, TestButtonCreate);
+        gHost = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
+        ASSERT_NE(gHost, nullptr);
+        RecPageInit(&gPage, &gPage, gHost, DeliverNothing);
+        reinterpret_cast<WindowRecord*>(gHost)->webHost = &gPage;
+        reinterpret_cast<WindowRecord*>(gHost)->style[1] |= kWindowWebHostBit;
+        gMainWindowObj = gHost;
+        gDestroyedOvars.clear();
+        gWebFetchAllowed = true;
+    }
+    void TearDown() override {
+        for (ObjectRecord* w = gWebWindowList; w;) {
+            ObjectRecord* next = w->next;
+            ObjectDestroy(w);
+            w = next;
+        }
+        while (ObjectLiveCount() > 1) {
+            ObjectRecord* r = ObjectLiveAt(ObjectLiveCount() - 1);
+            if (r == gHost) r = ObjectLiveAt(0);
+            ObjectDestroy(r);
+            if (ObjectIsLive(r)) ObjectUnregister(r);
+        }
+        gMainWindowObj = nullptr;
+        ObjectFreeRecord(gHost);
+        WebRegisterCreator(kKindTreeView, nullptr);
+        WebRegisterCreator(kKindButton, nullptr);
+        gWebObjectOps = WebObjectOps();
+        gObjectHooks = ObjectHooks();
+        WebObjectsReset();
+        WebChannelCleanup();
+    }
+
+    // A create request as the server sends it (pixels: WebObject windows are 0x100).
+    ObjectRecord* Create(uint32_t type, const std::function<void(ObjectCreateRecord*)>& setup, int32_t* code = nullptr) {
+        CreateRecordReset(&cr);
+        cr.flags0 = kCrVisible;
+        cr.top = 1;
+        cr.left = 1;
+        cr.bottom = 3;
+        cr.right = 11;
+        if (setup) setup(&cr);
+        int32_t c = 0;
+        ObjectRecord* rec = ObjectCreate(type, &cr, &c);
+        if (code) *code = c;
+        return rec;
+    }
+    ObjectRecord* Window(int32_t top, int32_t left, int32_t height, int32_t width, int32_t winType = 5) {
+        return Create(kTypeWindow, [=](ObjectCreateRecord* c) {
+            c->top = top;
+            c->left = left;
+            c->bottom = top + height;
+            c->right = left + width;
+            c->winType = winType;
+            c->units = 5;
+        });
+    }
+    ObjectRecord* Region(ObjectRecord* window, int32_t top, int32_t left, int32_t height, int32_t width,
+                         int32_t dock = 3, int32_t anchor = 7) {
+        return Create(kTypeMRegion, [=](ObjectCreateRecord* c) {
+            c->window = window->handle;
+            c->top = top;
+            c->left = left;
+            c->bottom = top + height;
+            c->right = left + width;
+            c->dock = dock;
+            c->anchor = anchor;
+        });
+    }
+    ObjectCreateRecord cr;
+};
+
+}  // namespace
+
+TEST_F(WebObjects, ElementIdsAndTheFirstMessages) {
+    ObjectRecord* color = Create(kTypeColor, [](ObjectCreateRecord* c) {
+        c->values[kPidValue] = 0xFF;
+        c->given[kPidValue] = 1;
+    });
+    ASSERT_NE(color, nullptr);
+    EXPECT_EQ(color->elementId, 0u) << "a Color takes no element id";
+    ObjectRecord* font = Create(kTypeFont, nullptr);
+    ASSERT_NE(font, nullptr);
+    EXPECT_EQ(font->elementId, 0u) << "nor does a Font";
+    EXPECT_EQ(AllPosts().find("\"action\": 19"), std::string::npos) << "neither sends markup";
+    int32_t value = 0;
+    EXPECT_EQ(ObjectGetValue(color, 1, &value), 0);
+    EXPECT_EQ(value, 0xFF) << "a Color's red part through the generic get value";
+    EXPECT_EQ(ObjectSetValue(color, 3, 0x80), 0);
+    EXPECT_EQ(WebColorGetValue(color, 0), 0x8000FFu) << "blue replaced through the generic set value";
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(main->elementId, 1u) << "the first element is C1";
+    EXPECT_EQ(gWebMainWindow, main) << "the first web window is the main window";
+    EXPECT_EQ(WebWindowHostRecord(main), gHost) << "its host is the native window named (here the main one)";
+    std::string posts = AllPosts();
+    EXPECT_NE(posts.find("\"name\": \"C1\", \"form\": \"mainscrn\""), std::string::npos) << posts;
+    EXPECT_NE(posts.find("QovFrm( { id: \\\"C1\\\", h: 370, w: 420"), std::string::npos) << posts;
+}
+
+TEST_F(WebObjects, MainWindowShownOnceForUnnamedObjects) {
+    ObjectRecord* main = Create(kTypeWindow, [](ObjectCreateRecord* c) {
+        c->flags0 = 0;   // hidden
+        c->units = 5;
+        c->bottom = 200;
+        c->right = 300;
+    });
+    ASSERT_NE(main, nullptr);
+    EXPECT_FALSE(main->flags & kObjShown);
+    gPage.posts.clear();
+    ASSERT_NE(Create(kTypeMRegion, nullptr), nullptr);
+    ASSERT_NE(Create(kTypeMRegion, nullptr), nullptr);
+    std::string posts = AllPosts();
+    EXPECT_EQ(Count(posts, "\"en\": \"#C1\", \"pn\": \"display\", \"pv\": \"block\""), 1u)
+        << "the first unnamed object shows the main window, the second does not\n" << posts;
+    EXPECT_TRUE(main->flags & kObjShown);
+}
+
+TEST_F(WebObjects, BackgroundInheritByKind) {
+    ObjectRecord* w = Create(kTypeWindow, [](ObjectCreateRecord* c) {
+        c->units = 5;
+        c->bottom = 200;
+        c->right = 300;
+        c->bgColor.value = 0x00C0C0;
+    });
+    ASSERT_NE(w, nullptr);
+    struct Case {
+        uint32_t type;
+        uint32_t expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {kTypeTreeview, 0xFFFFFF, "a TreeView's unset background is white"},
+        {kTypeButton, 0x00C0C0, "a button's is the window's"},
+        {kTypeMRegion, 0x00C0C0, "so is an MRegion's"},
+    };
+    for (const Case& k : kCases) {
+        ObjectRecord* rec = Create(k.type, [&](ObjectCreateRecord* c) { c->window = w->handle; });
+        ASSERT_NE(rec, nullptr) << k.why;
+        EXPECT_EQ(rec->bgColor, k.expect) << k.why;
+    }
+}
+
+TEST_F(WebObjects, RefusedRectangleMakesNothing) {
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ASSERT_NE(main, nullptr);
+    uint32_t live = ObjectLiveCount();
+    gPage.posts.clear();
+    int32_t code = 0;
+    // Character cells of the main window are numbered from 1: a top of 0 is refused.
+    ObjectRecord* rec = Create(kTypeMRegion, [](ObjectCreateRecord* c) { c->top = 0; }, &code);
+    EXPECT_EQ(rec, nullptr);
+    EXPECT_EQ(code, kWebRectRefused);
+    EXPECT_EQ(ObjectLiveCount(), live) << "no record stays";
+    EXPECT_EQ(main->children, nullptr) << "nothing is linked";
+    EXPECT_EQ(AllPosts().find("\"action\": 19"), std::string::npos) << "no markup is sent";
+    rec = Create(kTypeMRegion, [&](ObjectCreateRecord* c) {
+        c->window = main->handle;
+        c->top = 50;
+        c->bottom = 10;
+    }, &code);
+    EXPECT_EQ(rec, nullptr) << "pixels: top below bottom is refused";
+    EXPECT_EQ(code, kWebRectRefused);
+}
+
+TEST_F(WebObjects, GeometryInPixelsCellsAndPercent) {
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ObjectRecord* other = Window(0, 0, 300, 800);
+    ASSERT_TRUE(main && other);
+    ObjectRecord* cells = Create(kTypeMRegion, [](ObjectCreateRecord* c) {
+        c->top = 2;
+        c->left = 3;
+        c->bottom = 4;
+        c->right = 10;
+    });
+    ASSERT_NE(cells, nullptr);
+    EXPECT_EQ(cells->left, 14) << "cell 3 starts at 2 x 7";
+    EXPECT_EQ(cells->top, 15);
+    EXPECT_EQ(cells->right, 70);
+    EXPECT_EQ(cells->bottom, 60);
+    gWebPercentGeometry = 1;
+    ObjectRecord* half = Region(other, 10, 200, 20, 400);
+    ASSERT_NE(half, nullptr);
+    EXPECT_STREQ(half->webLeft, "25%");
+    EXPECT_STREQ(half->webWidth, "50%");
+    EXPECT_EQ(half->webTop, nullptr) << "mode 1 leaves the top in pixels";
+    ObjectRecord* wide = Region(other, 10, 0, 20, 1000);
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->webWidth, nullptr) << "125% is no percentage";
+    std::string posts = AllPosts();
+    EXPECT_NE(posts.find("left: 25%; top: 10px; height: 20px; width: 50%"), std::string::npos) << posts;
+}
+
+TEST(WebScale, ScaleByMode) {
+    struct Case {
+        uint32_t mode;
+        int32_t value;
+        bool toPixels;
+        int32_t expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {2, 1000, true, 28, "points: 1,000 is 28 pixels (truncated)"},
+        {6, -3, true, -1, "mode 6 halves toward zero"},
+        {6, 7, false, 14, "and doubles back"},
+        {5, 123, true, 123, "pixels"},
+        {1, 1440, true, 103, "twips"},
+        {3, 100, true, 72, "mode 3"},
+        {9, 55, true, 55, "an unknown mode leaves the value"},
+    };
+    for (const Case& c : kCases) EXPECT_EQ(ScaleByMode(c.mode, c.value, c.toPixels), c.expect) << c.why;
+}
+
+TEST_F(WebObjects, DockingLayout) {
+    ASSERT_NE(Window(0, 0, 100, 100), nullptr);   // the main window: its children are in cells
+    ObjectRecord* w = Window(0, 0, 400, 300);
+    ASSERT_NE(w, nullptr);
+    ObjectRecord* top1 = Region(w, 0, 0, 20, 50, 5);
+    ObjectRecord* top2 = Region(w, 0, 0, 30, 50, 5);
+    ObjectRecord* fill = Region(w, 0, 0, 10, 10, 6);
+    ObjectRecord* bottom = Region(w, 0, 0, 15, 50, 1);
+    ASSERT_TRUE(top1 && top2 && fill && bottom);
+    WebLayoutChildren(w);
+    struct Case {
+        ObjectRecord* rec;
+        int32_t left, top, right, bottom;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {top1, 0, 0, 300, 20, "the first top bar at 0, full width"},
+        {top2, 0, 20, 300, 50, "the second below it"},
+        {fill, 0, 50, 300, 400, "fill takes the rest"},
+        {bottom, 0, 385, 300, 400, "a bottom bar after a fill is placed against the whole area"},
+    };
+    for (const Case& c : kCases) {
+        EXPECT_EQ(c.rec->left, c.left) << c.why;
+        EXPECT_EQ(c.rec->top, c.top) << c.why;
+        EXPECT_EQ(c.rec->right, c.right) << c.why;
+        EXPECT_EQ(c.rec->bottom, c.bottom) << c.why;
+    }
+    ObjectRecord* tall = Region(w, 5, 5, 900, 50, 1);
+    ASSERT_NE(tall, nullptr);
+    WebLayoutChildren(w);
+    EXPECT_EQ(tall->top, 5) << "a bottom bar taller than the free height keeps its place";
+}
+
+TEST_F(WebObjects, AnchorsFollowAResize) {
+    ASSERT_NE(Window(0, 0, 100, 100), nullptr);
+    ObjectRecord* w = Window(0, 0, 200, 300);
+    ASSERT_NE(w, nullptr);
+    struct Case {
+        int32_t anchor;
+        int32_t left, top, right, bottom;   // after the window grew by 100 x 50
+    };
+    const Case kCases[] = {
+        {1, 10, 60, 60, 80}, {2, 10, 60, 160, 80}, {3, 110, 60, 160, 80}, {4, 10, 10, 60, 80},
+        {5, 10, 10, 160, 80}, {6, 110, 10, 160, 80}, {7, 10, 10, 60, 30}, {8, 10, 10, 160, 30},
+        {9, 110, 10, 160, 30},
+    };
+    std::vector<ObjectRecord*> recs;
+    for (const Case& c : kCases) recs.push_back(Region(w, 10, 10, 20, 50, 3, c.anchor));
+    int32_t bigger[4] = {0, 0, 400, 250};
+    WebWindowSetRect(w, bigger);
+    for (size_t i = 0; i < recs.size(); ++i) {
+        const Case& c = kCases[i];
+        ASSERT_NE(recs[i], nullptr);
+        EXPECT_EQ(recs[i]->left, c.left) << "anchor " << c.anchor;
+        EXPECT_EQ(recs[i]->top, c.top) << "anchor " << c.anchor;
+        EXPECT_EQ(recs[i]->right, c.right) << "anchor " << c.anchor;
+        EXPECT_EQ(recs[i]->bottom, c.bottom) << "anchor " << c.anchor;
+    }
+}
+
+TEST_F(WebObjects, DestroyMessagesAndWindowWithChildren) {
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ObjectRecord* dlg = Window(10, 10, 200, 300, 2);
+    ASSERT_TRUE(main && dlg);
+    ObjectRecord* a = Region(dlg, 1, 1, 10, 10);
+    ObjectRecord* b = Region(dlg, 20, 1, 10, 10);
+    ASSERT_TRUE(a && b);
+    a->ovar = 71;
+    b->ovar = 72;
+    dlg->ovar = 70;
+    uint32_t aId = a->elementId, dlgId = dlg->elementId;
+    uint32_t live = ObjectLiveCount();
+    gPage.posts.clear();
+    EXPECT_EQ(ObjectDestroy(dlg), 0);
+    EXPECT_EQ(ObjectLiveCount(), live - 3) << "the window and both children are gone";
+    EXPECT_EQ(gDestroyedOvars, (std::vector<uint32_t>{70, 71, 72})) << "every Ovar is reported";
+    std::string posts = AllPosts();
+    char want[96];
+    snprintf(want, sizeof want, "\"action\": 20, \"delform\": \"C%uD\", \"delid\": \"C%u\"", dlgId, aId);
+    EXPECT_NE(posts.find(want), std::string::npos) << "a child leaves its window's content\n" << posts;
+    snprintf(want, sizeof want, "\"action\": 20, \"delform\": \"mainscrn\", \"delid\": \"C%u\"", dlgId);
+    EXPECT_NE(posts.find(want), std::string::npos) << "the window leaves its division\n" << posts;
+    EXPECT_EQ(gWebWindowList, main) << "the window left the window list";
+    EXPECT_EQ(WebFindWindowById(dlgId), nullptr);
+}
+
+TEST_F(WebObjects, ShowRegistersTheKindsDefaultEvent) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ObjectRecord* region = Create(kTypeMRegion, [&](ObjectCreateRecord* c) {
+        c->window = w->handle;
+        c->flags0 = 0;
+    });
+    ASSERT_TRUE(w && region);
+    EXPECT_EQ(ObjectActivate(region, 7, 0, 0, 0), 0);
+    EXPECT_TRUE(EventIsRegistered(region, kEvOldEvent)) << "an MRegion's show with a routine registers $OLDEVENT";
+    EXPECT_TRUE(region->flags & kObjShown);
+    EventCleanup();
+}
+
+TEST_F(WebObjects, ZOrderKeepsCreationOrderForEqualValues) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ObjectRecord* first = Region(w, 1, 1, 5, 5);
+    ObjectRecord* second = Region(w, 1, 1, 5, 5);
+    ASSERT_TRUE(w && first && second);
+    EXPECT_EQ(w->children, first);
+    EXPECT_EQ(first->next, second) << "the later one comes after";
+    EXPECT_EQ(WebFindObjectById(nullptr, second->elementId), second);
+}
+
+namespace {
+
+std::vector<ObjectRecord*> gNoted;
+bool NoteModal(ObjectRecord* w) {
+    gNoted.push_back(w);
+    return true;
+}
+int32_t EndModal(ObjectRecord* w) {
+    if (gNoted.empty() || gNoted.back() != w) return -16;
+    gNoted.pop_back();
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(WebObjects, DialogsShowAndHide) {
+    gNoted.clear();
+    gWebObjServices.modalNote = NoteModal;
+    gWebObjServices.modalEnd = EndModal;
+    uint8_t savedOption = gGuiOption2039;
+    gGuiOption2039 = 1;
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* dlg = Create(kTypeWindow, [](ObjectCreateRecord* c) {
+        c->flags0 = 0;
+        c->winType = 2;
+        c->units = 5;
+        c->bottom = 100;
+        c->right = 200;
+    });
+    ObjectRecord* modal = Create(kTypeWindow, [](ObjectCreateRecord* c) {
+        c->flags0 = 0;
+        c->winType = 1;
+        c->units = 5;
+        c->bottom = 100;
+        c->right = 200;
+    });
+    ASSERT_TRUE(dlg && modal);
+    gPage.posts.clear();
+    EXPECT_EQ(ObjectActivate(dlg, 0, 0, 0, 0), 0);
+    char want[64];
+    snprintf(want, sizeof want, "\"action\": 29, \"name\": \"C%u\", \"dwid\": 2", dlg->elementId);
+    EXPECT_NE(AllPosts().find(want), std::string::npos) << "a dialog opens through action 29";
+    EXPECT_EQ(gWebActiveWindow, dlg);
+    EXPECT_EQ(ObjectActivate(modal, 0, 0, 0, 0), 0);
+    EXPECT_EQ(gNoted, std::vector<ObjectRecord*>{modal}) << "a shown modal window is the current level";
+    EXPECT_EQ(ObjectDeactivate(modal), 0);
+    EXPECT_TRUE(gNoted.empty()) << "and leaves it when hidden";
+    gGuiOption2039 = 0;
+    modal->flags &= ~kObjShown;
+    EXPECT_EQ(ObjectActivate(modal, 0, 0, 0, 0), kWebNotSupported)
+        << "with the dialog option off a modal window answers -9, as documented";
+    gNoted.insert(gNoted.begin(), dlg);   // another level above it
+    std::swap(gNoted[0], gNoted[1]);
+    EXPECT_EQ(ObjectDeactivate(modal), kWebNotModalLevel) << "not the current level: -16";
+    std::swap(gNoted[0], gNoted[1]);
+    EXPECT_EQ(ObjectDeactivate(modal), kWebModalEnd) << "the current level ends the wait: 21761";
+    gGuiOption2039 = savedOption;
+}
+
+TEST_F(WebObjects, WindowProperties) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    struct Case {
+        uint32_t id;
+        int32_t value;   // INT32_MIN: only asked
+        int32_t expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {57, 3, 3, "ScrollBar 3 sets no bar and answers 3"},
+        {57, 4, 4, "vertical only"},
+        {186, 2, 2, "Topmost 2"},
+        {35, 500, 500, "Width"},
+        {205, 600, 600, "MinWidth is kept"},
+        {35, INT32_MIN, 600, "and the window grew to it"},
+        {123, INT32_MIN, 0, "ParentWin asks 0"},
+        {85, 9, 1, "WinPos out of range is ignored"},
+    };
+    for (const Case& c : kCases) {
+        if (c.value != INT32_MIN) WebWindowSetProp(w, c.id, c.value, nullptr, 0);
+        int32_t result = -1;
+        const char* text = nullptr;
+        EXPECT_EQ(WebWindowGetProp(w, c.id, &result, &text), 0) << c.why;
+        EXPECT_EQ(result, c.expect) << c.why;
+    }
+    EXPECT_EQ(WebWindowSetProp(w, 123, 1, nullptr, 0), kWebNoHost) << "ParentWin cannot be set";
+    EXPECT_EQ(WebWindowSetProp(w, 999, 1, nullptr, 0), kWebNotAvailable) << "not built yet: an error";
+    WebWindowOnResize(w, 600, 300, 100, 100);
+    int32_t result = 0;
+    const char* text = nullptr;
+    WebWindowGetProp(w, 35, &result, &text);
+    EXPECT_EQ(result, 600) << "a page resize below MinWidth keeps MinWidth";
+}
+
+namespace {
+int gEnded;
+void NoteEnd() { ++gEnded; }
+bool PageEvent(const char* text) {
+    JsonValue* v = JsonParse(text, strlen(text));
+    bool taken = WebWindowPageEvent(nullptr, v);
+    JsonFree(v);
+    return taken;
+}
+}  // namespace
+
+TEST_F(WebObjects, WindowEventsFromThePage) {
+    gEnded = 0;
+    gWebObjServices.endProgram = NoteEnd;
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ObjectRecord* other = Window(0, 0, 100, 200);
+    ASSERT_TRUE(main && other);
+    char text[128];
+    snprintf(text, sizeof text, "{\"name\": \"C%u\", \"et\": 99988}", other->elementId);
+    EXPECT_TRUE(PageEvent(text));
+    EXPECT_EQ(EventQueueCount(), 0u) << "no $CLOSE registered: nothing is raised";
+    int32_t values[4] = {1, 0, 0, 0};
+    ASSERT_EQ(EventRegister(other, kEvClose, values, false, nullptr, 0), 0);
+    EXPECT_TRUE(PageEvent(text));
+    EXPECT_EQ(EventQueueCount(), 1u) << "with $CLOSE the close box raises it";
+    snprintf(text, sizeof text, "{\"name\": \"C%u\", \"et\": 99988}", main->elementId);
+    EXPECT_TRUE(PageEvent(text));
+    EXPECT_EQ(gEnded, 1) << "the main window's close box without $CLOSE ends the program";
+    snprintf(text, sizeof text, "{\"name\": \"C%u\", \"et\": 99992, \"em\": 30, \"ev\": 40}", other->elementId);
+    EXPECT_TRUE(PageEvent(text));
+    EXPECT_EQ(other->left, 30);
+    EXPECT_EQ(other->top, 40);
+    EXPECT_EQ(other->right, 230) << "a move keeps the size";
+    EXPECT_TRUE(PageEvent("{\"name\": \"\", \"et\": 99985, \"em\": 1024, \"ev\": 700}"));
+    EXPECT_EQ(gWebPageWidth, 1024);
+    EXPECT_FALSE(PageEvent("{\"name\": \"C1\", \"et\": 4}")) << "other events are not the window's";
+    EXPECT_TRUE(PageEvent("{\"name\": \"C99x\", \"et\": 99988}")) << "a malformed name is dropped";
+    EventCleanup();
+}
+
+namespace {
+
+struct WrittenFile {
+    std::string path;
+    std::string data;
+};
+std::vector<WrittenFile> gWritten;
+std::string gLibrary = "....IMG1IMG2";
+
+bool ReadLibrary(void*, uint32_t offset, void* out, uint32_t size) {
+    if (offset + size > gLibrary.size()) return false;
+    memcpy(out, gLibrary.data() + offset, size);
+    return true;
+}
+int WriteNew(const char* path, const void* data, uint32_t size) {
+    for (const WrittenFile& f : gWritten)
+        if (f.path == path) return 1;
+    gWritten.push_back({path, std::string(static_cast<const char*>(data), size)});
+    return 0;
+}
+
+}  // namespace
+
+TEST(WebImages, ExtractImageNamesStayInTheImagesFolder) {
+    WebImageEntry entries[] = {
+        {1, "photo.JPEG", 3, 11, 4, 4},
+        {2, "icon.png", 3, 12, 8, 4},
+        {3, "..\\..\\evil.bmp", 3, 13, 4, 4},
+        {4, "sub/evil.gif", 3, 14, 4, 4},
+        {5, "c:evil.ico", 3, 15, 4, 4},
+        {6, "ok.bmp", 3, 16, 8, 4},
+    };
+    WebImageFile file = {nullptr, nullptr, 0, sizeof entries / sizeof entries[0], entries};
+    gWebImageCache = &file;
+    gWebImageIo = WebImageIo{ReadLibrary, WriteNew};
+    gWritten.clear();
+    struct Case {
+        uint32_t number;
+        bool found;
+        const char* name;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {1, true, "photo.JPEG", "an upper-case .JPEG matches on four characters"},
+        {2, false, "", ".png is not offered"},
+        {3, false, "", "a name with '..' or '\\' is refused"},
+        {4, false, "", "a name with '/' is refused"},
+        {5, false, "", "a name with a drive is refused"},
+        {6, true, "ok.bmp", "a plain name is written"},
+        {9, false, "", "no such entry"},
+    };
+    for (const Case& c : kCases) {
+        char name[80] = "x";
+        uint16_t value = 0;
+        EXPECT_EQ(WebExtractImage(3, c.number, name, sizeof name, &value, nullptr), c.found) << c.why;
+        EXPECT_STREQ(name, c.name) << c.why;
+        if (c.found) {
+            EXPECT_EQ(value, 10 + c.number) << c.why;
+        }
+    }
+    ASSERT_EQ(gWritten.size(), 2u) << "only the two good names were written";
+    EXPECT_EQ(gWritten[0].data, "IMG1");
+    EXPECT_EQ(gWritten[1].data, "IMG2");
+    for (const WrittenFile& f : gWritten)
+        EXPECT_EQ(f.path.find(".."), std::string::npos) << f.path;
+    const uint8_t digest[16] = {0xAB, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 0xFF};
+    char name[80];
+    EXPECT_TRUE(WebExtractImage(3, 2, name, sizeof name, nullptr, digest)) << "a digest names any entry";
+    EXPECT_STREQ(name, "IAB000102030405060708090A0B0C0DFF2.bmp");
+    gWebImageCache = nullptr;
+    gWebImageIo = WebImageIo();
+}
+
+namespace {
+int32_t gAnswer;
+void NoteAnswer(int32_t v, uint8_t) { gAnswer = v; }
+MethodCallRec MethodCall(uint32_t method, int32_t a = -1, int32_t b = -1) {
+    MethodCallRec call;
+    memset(&call, 0, sizeof call);
+    call.method = method;
+    int32_t args[2] = {a, b};
+    for (uint32_t i = 0; i < 2; ++i) {
+        if (args[i] < 0) continue;
+        call.args[i].kind = kItemInt;
+        call.args[i].value = static_cast<uint64_t>(args[i]);
+        call.argPresent[i] = 1;
+        call.argCount = i + 1;
+    }
+    return call;
+}
+}  // namespace
+
+TEST_F(WebObjects, WindowMethods) {
+    gWebObjServices.replyInt = NoteAnswer;
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    struct Case {
+        uint32_t method;
+        int32_t a, b;
+        int32_t expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {33, -1, -1, 99, "NotifyIcon answers 99"},
+        {22, -1, -1, 1, "SetHScrollPos answers 1"},
+        {11, 1, -1, 1, "BackGrndMouseMove set"},
+        {11, 0, 1, 0, "and cleared by its second argument"},
+        {41, 1, -1, 1, "MouseWheelMode 1"},
+        {49, 0, -1, 0, "IoCancelMode off"},
+        {13, -1, -1, kWebNotAvailable, "a form file without the forms facility is an error"},
+        {14, -1, -1, kWebNotAvailable, "GetObject is not built: an error"},
+        {12, -1, -1, 0, "SaveQofFile answers 0"},
+        {99, -1, -1, kWebUnknownMethod, "an unknown method: -37"},
+    };
+    for (const Case& c : kCases) {
+        gAnswer = -12345;
+        MethodCallRec call = MethodCall(c.method, c.a, c.b);
+        WebWindowMethod(w, &call);
+        EXPECT_EQ(gAnswer, c.expect) << c.why;
+    }
+}
+
+TEST_F(WebObjects, ADialogCreatedVisibleIsOpened) {
+    uint8_t savedOption = gGuiOption2039;
+    gGuiOption2039 = 1;
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* dlg = Window(0, 0, 100, 200, 2);
+    ASSERT_NE(dlg, nullptr);
+    char want[64];
+    snprintf(want, sizeof want, "\"action\": 29, \"name\": \"C%u\", \"dwid\": 2", dlg->elementId);
+    EXPECT_NE(AllPosts().find(want), std::string::npos) << "the page opens it";
+    EXPECT_TRUE(dlg->flags & kObjShown);
+    EXPECT_EQ(gWebActiveWindow, dlg);
+    gGuiOption2039 = 0;
+    ObjectRecord* hidden = Window(0, 0, 100, 200, 2);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_FALSE(hidden->flags & kObjShown) << "with the dialog option off a dialog is made hidden";
+    gGuiOption2039 = savedOption;
+}
+
+TEST_F(WebObjects, AWindowOutlivesItsHost) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(WebWindowHostRecord(w), gHost);
+    WebWindowsHostGone(gHost);
+    EXPECT_EQ(WebWindowHostRecord(w), nullptr) << "no pointer to the host that went";
+    EXPECT_EQ(WebViewHostForObject(w), nullptr) << "its page operations find no web view";
+    EXPECT_EQ(ObjectDeactivate(w), 0) << "and still answer";
+}

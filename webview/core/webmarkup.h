@@ -1,0 +1,66 @@
+// webmarkup.h - the HTML markup of every object kind: the element, its classes,
+// attributes and style written into gHtmlBuf from the creation record, and the
+// page-script constructor call written into gJsBuf.
+#pragma once
+
+#include <cstdint>
+
+#include "objects/crstream.h"
+
+// The font facts of the object being written (HtmlSetFont only stores them).
+struct HtmlFontFacts {
+    uint8_t bold, italic, underline, strike;
+    uint32_t size;          // tenths of a point
+    uint16_t angle;
+    char face[256];
+};
+extern HtmlFontFacts gHtmlFont;
+
+constexpr uint32_t kHtmlDefaultFontSize = 100;   // tenths of a point, the style sheet's size
+
+void HtmlSetFont(uint8_t bold, uint8_t italic, uint32_t size, uint32_t faceLength, const char* face,
+                 uint8_t underline, uint8_t strike, uint16_t angle);
+// No bold, no italic, 10 points, no face (before each object's own font is set).
+void HtmlResetFont();
+
+// Writes the object's markup (gHtmlBuf) and script (gJsBuf) after the buffers
+// were reset. standalone: a web-form page rather than a live view. A few
+// entries of cr are adjusted in place (a Line's rectangle put in order, an
+// Icon made 32 by 32). Kinds without markup write nothing and answer false.
+bool HtmlObjectMarkup(uint32_t kind, uint32_t id, bool standalone, ObjectCreateRecord* cr);
+
+// ---- Building blocks ---------------------------------------------------------------
+const char* HtmlInputType(int32_t code);
+const char* HtmlScrollClass(int32_t scrollBar);
+const char* HtmlWinBorderClass(int32_t winBorder);
+const char* HtmlWinPosClass(int32_t winPos);
+void HtmlPositionStyle(int32_t webPosition);
+// Families of HtmlColorClass.
+enum HtmlColorFamily : int {
+    kClrFamBg = 0, kClrFamBtn = 1, kClrFamBtnOutline = 2, kClrFamTable = 3, kClrFamAlert = 4,
+    kClrFamListItem = 5, kClrFamText = 6, kClrFamBorder = 7,
+};
+void HtmlColorClass(uint32_t code, int family, bool leadingBlank);
+void HtmlAlertClass(int32_t labelStyle);
+void HtmlAlertCloseButton(bool dark);
+void HtmlListItems(const char* text, uint32_t length, uint32_t id);
+void HtmlSelectOptions(const char* text, uint32_t length, bool skipFirst);
+void HtmlTabList(const char* labels, uint32_t length, uint32_t id);
+// The image of a Pict, Icon or Button: source from UrlSource (else Picture),
+// alternate text from AltText; a height or width below 1 is left out.
+void HtmlImage(const ObjectCreateRecord* cr, uint32_t id, int32_t height, int32_t width);
+// One style or attribute piece of a property, when the kind accepts it.
+void HtmlObjectStyle(uint32_t kind, uint32_t propId, const ObjectCreateRecord* cr);
+
+// ---- Escaping ----------------------------------------------------------------------
+// A text inside a double-quoted attribute: '&', '<', '>', '"' and '\'' become
+// character references, so a value can neither end its attribute nor open a tag.
+void HtmlAppendAttr(const char* text, uint32_t length);
+// A text inside a double- or single-quoted script literal: backslash, both
+// quotes and control characters escaped, and "</" written "<\/" so the text
+// cannot end the script element it stands in.
+void JsAppendLiteral(const char* text, uint32_t length);
+
+// The window type a WinType value gives (8 modal, 9 dialog, 10 and 11 the
+// ordinary types 4 and 5; anything outside 1..11 is 5).
+int32_t WebWinTypeEffective(int32_t winType);

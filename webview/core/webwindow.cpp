@@ -1,0 +1,829 @@
+// webwindow.cpp - WINDOW objects in the web-view mode: the record made from the
+// creation record, show and hide of ordinary windows, dialogs and windows that
+// fill the page, the window in front, focus bookkeeping, the window events the
+// page reports, and the window's properties and methods.
+//
+// Settled here: gWebMainWindow is the first web WINDOW created while none is
+// set. Nothing sets gWebMainWindowAlt, so a creation that asks for the other
+// default parent (creation flag bit 5) falls back to the main window. A web
+// WINDOW's host record is the native window named at its creation (the main
+// window when it names none); its form name in the page messages is its
+// DivisionId.
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "objects/events.h"
+#include "objects/objops.h"
+#include "session/config.h"
+#include "session/util/mem.h"
+#include "webview/core/webchannel.h"
+#include "webview/core/webmarkup.h"
+#include "webview/core/webobject.h"
+#include "webview/core/weboptions.h"
+#include "webview/core/webtext.h"
+
+ObjectRecord* gWebActiveWindow;
+int32_t gWebPageWidth, gWebPageHeight;
+ObjectRecord* gWebCloseSwallow;
+
+namespace {
+
+constexpr uint32_t kWindowFlags = 0x101;          // alive, coordinates in pixels
+constexpr uint32_t kColorBtnText = 0x80000012u;
+constexpr uint32_t kColorBtnFace = 0x8000000Fu;
+constexpr uint32_t kWhite = 0xFFFFFFu;
+constexpr uint32_t kDialogGrey = 0xF0F0F0u;
+constexpr char kDefaultDivision[] = "mainscrn";
+constexpr int32_t kZFront = 20, kZBehind = 10;
+
+enum DialogDwid : int32_t { kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgPosition = 8 };
+enum FillDwid : int32_t { kFillOn = 1, kFillOff = 2 };
+enum WinAction : int { kActDialog = 29, kActFillPage = 44 };
+
+// Creation style bits of windows.
+enum CrWinStyle : uint32_t {
+    kCwsNoSysMenu = 0x2, kCwsNoMaxBox = 0x4, kCwsNoMinBox = 0x8, kCwsClipCtrl = 0x20, kCwsNoCaption = 0x40,
+    kCwsNegBorders = 0x80, kCwsNegMenus = 0x100, kCwsNoMenuResize = 0x200, kCwsButtonEnterKey = 0x400,
+};
+
+// Window property ids the window answers itself.
+enum WinProp : uint32_t {
+    kWpBold = 10, kWpItalic = 11, kWpFontName = 12, kWpSize = 13, kWpHeight = 15, kWpLeft = 18, kWpTitle = 30,
+    kWpTop = 31, kWpVisible = 33, kWpWidth = 35, kWpMinBox = 38, kWpMaxBox = 39, kWpSysMenu = 40,
+    kWpCaption = 41, kWpClipCtrl = 42, kWpWinType = 53, kWpScrollBar = 57, kWpFont = 72, kWpFontObj = 73,
+    kWpPrefix = 84, kWpWinPos = 85, kWpOffsetV = 88, kWpOffsetH = 89, kWpGridAlign = 100, kWpGridH = 101,
+    kWpGridV = 102, kWpUnits = 103, kWpIcon = 121, kWpParentWin = 123, kWpNegBorders = 141,
+    kWpNegMenus = 142, kWpRightToLeft = 146, kWpNoMenuResize = 150, kWpWinBorder = 184,
+    kWpInTaskbar = 185, kWpTopmost = 186, kWpAutoScroll = 187, kWpMinScrollH = 188, kWpMinScrollV = 189,
+    kWpMdiBorder = 190, kWpMdiScroll = 191, kWpMdiTop = 192, kWpMdiLeft = 193, kWpMdiHeight = 194,
+    kWpMdiWidth = 195, kWpWinHeight = 196, kWpWinWidth = 197, kWpMinWidth = 205, kWpDockPadL = 222,
+    kWpDockPadT = 223, kWpDockPadR = 224, kWpDockPadB = 225, kWpAngle = 264, kWpStrike = 265,
+    kWpUnderline = 266, kWpButtonEnterKey = 307, kWpMinHeight = 318, kWpRibDll = 321, kWpRibName = 322,
+    kWpRibMode = 323, kWpUseCss = 333, kWpDivisionId = 334, kWpShowWebMenu = 335, kWpWebMode = 343,
+};
+
+// Window method numbers.
+enum WinMethod : uint32_t {
+    kWmActivate = 1, kWmClose = 2, kWmErase = 3, kWmRefresh = 6, kWmBackMouse = 11, kWmLoadQof = 13,
+    kWmGetObject = 14, kWmGetMenu = 15, kWmBrowse = 21, kWmHScroll = 22, kWmVScroll = 23,
+    kWmObjectPointer = 26, kWmQofFlags = 27, kWmMonitorInfo = 28, kWmResetScale = 30, kWmValidate = 32,
+    kWmNotifyIcon = 33, kWmOsEventMask = 37, kWmMdiPrev = 38, kWmMdiNext = 39, kWmLocaleInfo = 40,
+    kWmMouseWheel = 41, kWmQofInfo = 46, kWmResNames = 47, kWmQofError = 48, kWmIoCancel = 49,
+};
+constexpr int32_t kNotifyIconAnswer = 99;
+constexpr int32_t kValidateNoId = 99999;
+
+char* DupText(const char* text, uint32_t length) {
+    if (!text || !length) return nullptr;
+    char* copy = static_cast<char*>(LocalAllocZero(length + 1u));
+    if (copy) memcpy(copy, text, length);
+    return copy;
+}
+void ReplaceText(char** field, const char* text, uint32_t length) {
+    char* copy = DupText(text, length);
+    if (*field) LocalFreeMem(*field);
+    *field = copy;
+}
+void FreeText(char** field) {
+    if (*field) LocalFreeMem(*field);
+    *field = nullptr;
+}
+const char* ToTextBuf(const char* text) {
+    snprintf(gTextBuf, sizeof gTextBuf, "%s", text ? text : "");
+    return gTextBuf;
+}
+
+uint32_t ColorChoice(const CrColor& c, uint32_t fallback) {
+    if (c.object && ObjectIsLive(c.object) && c.object->kind == kKindColor) return ColorObjectValue(c.object);
+    return c.value == -1 || c.value == -2 ? fallback : static_cast<uint32_t>(c.value);
+}
+
+bool IsModal(const WebWindowRecord* w) {
+    return w->win.winType == kWwtModal && !(w->win.style[0] & kWwsModalShownPlain);
+}
+
+void DialogCommand(ObjectRecord* window, int32_t dwid) {
+    WebViewSelectForObject(window);
+    JsonBeginAction(kActDialog);
+    JsonAddName(window);
+    JsonAddInt("dwid", dwid);
+    WebViewMsgEnd();
+}
+
+void FillCommand(ObjectRecord* window, int32_t dwid) {
+    WebViewSelectForObject(window);
+    JsonBeginAction(kActFillPage);
+    JsonAddName(window);
+    JsonAddInt("dwid", dwid);
+    WebViewMsgEnd();
+}
+
+int32_t ToPixels(const WebWindowRecord* w, int32_t v) { return ScaleByMode(w->scaleMode, v, true); }
+int32_t ToUnits(const WebWindowRecord* w, int32_t v) { return ScaleByMode(w->scaleMode, v, false); }
+
+void Post(ObjectRecord* rec, uint32_t ev, int32_t value) {
+    if (EventIsRegistered(rec, ev)) PostObjectEvent(rec, ev, 0, 0, value);
+}
+
+
+}  // namespace
+
+bool WebIsDialogWindow(const ObjectRecord* rec) {
+    if (!WebIsWindow(rec)) return false;
+    uint8_t t = reinterpret_cast<const WebWindowRecord*>(rec)->win.winType;
+    return t == kWwtModal || t == kWwtDialog;
+}
+
+ObjectRecord* WebWindowHostRecord(ObjectRecord* window) {
+    return WebIsWindow(window) ? WebWin(window)->hostRecord : nullptr;
+}
+
+void WebWindowsHostGone(ObjectRecord* host) {
+    if (!host) return;
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next)
+        if (WebWin(w)->hostRecord == host) WebWin(w)->hostRecord = nullptr;
+}
+
+// ---- Creation ----------------------------------------------------------------------------
+
+ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t, int32_t* code) {
+    if (!rec) rec = ObjectAllocRecord(kKindWindow, sizeof(WebWindowRecord), true);
+    if (!rec) {
+        *code = kWebNoMemory;
+        return nullptr;
+    }
+    WebWindowRecord* w = WebWin(rec);
+    rec->flags = kWindowFlags;
+    rec->modeFlags = kModeWebView;
+    // The host: the native window the creation names (a web window's own host
+    // when it names one), else the main window.
+    ObjectRecord* named = cr->windowResolved ? cr->windowRec : nullptr;
+    if (named && ObjectIsWebView(named)) named = WebNativeParent(named);
+    w->hostRecord = named ? named : gMainWindowObj;
+
+    int32_t look = cr->appearance ? cr->appearance : cr->style;
+    if (look == 1 || look == 3 || look == 4) rec->flags |= kObj3D;
+    else if (!cr->given[kPidAppearance] && !cr->given[kPidStyle]) {
+        look = gWebThreeDOption ? 1 : 2;
+        if (gWebThreeDOption) rec->flags |= kObj3D;
+    }
+    rec->appearance = static_cast<uint8_t>(look);
+    if (cr->rightToLeft == 1) rec->flags |= kObjRightToLeft;
+    bool threeD = (rec->flags & kObj3D) != 0;
+    rec->fgColor = ColorChoice(cr->fgColor, threeD ? kColorBtnText : 0);
+    rec->bdrColor = ColorChoice(cr->bdrColor, 0);
+    rec->bgColor = ColorChoice(cr->bgColor, threeD ? kColorBtnFace : kWhite);
+    cr->fgColor = CrColor{nullptr, static_cast<int32_t>(rec->fgColor)};
+    cr->bgColor = CrColor{nullptr, static_cast<int32_t>(rec->bgColor)};
+    cr->bdrColor = CrColor{nullptr, static_cast<int32_t>(rec->bdrColor)};
+
+    w->win.dockPad[0] = cr->dockPadL;
+    w->win.dockPad[1] = cr->dockPadT;
+    w->win.dockPad[2] = cr->dockPadR;
+    w->win.dockPad[3] = cr->dockPadB;
+    w->mdiBorder = static_cast<uint8_t>(cr->mdiBorder);
+    w->mdiScroll = cr->mdiScroll >= 1 && cr->mdiScroll <= 4 ? static_cast<uint8_t>(cr->mdiScroll) : 1;
+    w->mdiRect[0] = cr->mdiLeft;
+    w->mdiRect[1] = cr->mdiTop;
+    w->mdiRect[2] = cr->mdiLeft + cr->mdiWidth;
+    w->mdiRect[3] = cr->mdiTop + cr->mdiHeight;
+    uint32_t& style = w->win.style[0];
+    if (cr->inTaskbar) style |= kWwsInTaskbar;
+    if (cr->topmost) style |= kWwsTopmost;
+    if (cr->topmost == 2) w->win.style[1] |= kWws2Topmost2;
+    if (cr->autoScroll) style |= kWwsAutoScroll;
+    w->minScrollV = cr->minScrollV;
+    w->minScrollH = cr->minScrollH;
+    w->winPos = cr->winPos >= 1 && cr->winPos <= 6 ? static_cast<uint8_t>(cr->winPos) : 1;
+    w->prevWinPos = w->winPos;
+
+    int32_t type = cr->winType;
+    if (type >= 8 && type <= 11) w->win.winTypeRequested = static_cast<uint8_t>(type == 11 ? 10 : type);
+    type = WebWinTypeEffective(type);
+    if ((gGuiModeFlags & kGuiModeFormCreating) && type == kWwtModal) {
+        type = kWwtNormal;
+        style |= kWwsModalShownPlain;
+    }
+    gGuiModeFlags &= ~kGuiModeFormCreating;
+    w->win.winType = static_cast<uint8_t>(type);
+    if (cr->winBorder >= 1 && cr->winBorder <= 8) w->border = static_cast<uint8_t>(cr->winBorder);
+    else if (type == kWwtModal) w->border = 5;
+    else if (type == kWwtDialog) w->border = (cr->winStyle & kCwsNoCaption) ? 5 : 2;
+    else if (type == kWwtTool) w->border = 2;
+    else w->border = 6;
+    bool mdiEmpty = !w->mdiRect[0] && !w->mdiRect[1] && !w->mdiRect[2] && !w->mdiRect[3];
+    if (type == kWwtMdiFrame && mdiEmpty) style |= kWwsMdiNoRect;
+    if (cr->scrollBar == 1) style |= kWwsVScroll | kWwsHScroll;
+    if (cr->scrollBar == 2) style |= kWwsHScroll;
+    if (cr->scrollBar == 4) style |= kWwsVScroll;
+    if (cr->winStyle & kCwsNegBorders) style |= kWwsNegBorders;
+    if (cr->winStyle & kCwsNegMenus) style |= kWwsNegMenus;
+    if (cr->winStyle & kCwsNoMenuResize) style |= kWwsNoMenuResize;
+    if (cr->winStyle & kCwsButtonEnterKey) style |= kWwsButtonEnterKey;
+    if (cr->gridAlign) style |= kWwsGridAlign;
+    style |= kWwsCaption | kWwsSysMenu | kWwsMinBox | kWwsMaxBox;
+    if (cr->winStyle & kCwsNoCaption) style &= ~kWwsCaption;
+    if (cr->winStyle & kCwsNoMaxBox) style &= ~kWwsMaxBox;
+    if (cr->winStyle & kCwsNoMinBox) style &= ~kWwsMinBox;
+    if (cr->winStyle & kCwsNoSysMenu) style &= ~kWwsSysMenu;
+    if (cr->winStyle & kCwsClipCtrl) style |= kWwsClipCtrl;
+    // A dialog is made hidden while the client's dialog option is off.
+    if (type == kWwtDialog && !gGuiOption2039) cr->flags0 &= ~kCrVisible;
+    w->showWebMenu = static_cast<uint8_t>(cr->showWebMenu);
+    w->title = DupText(cr->title.text, cr->title.length);
+    w->ribDll = DupText(cr->ribDll.text, cr->ribDll.length);
+    w->ribName = DupText(cr->ribName.text, cr->ribName.length);
+    w->ribMode = static_cast<uint8_t>(cr->ribMode);
+    w->useCss = DupText(cr->useCss.text, cr->useCss.length);
+    w->divisionId = cr->divisionId.length ? DupText(cr->divisionId.text, cr->divisionId.length)
+                                          : DupText(kDefaultDivision, sizeof kDefaultDivision - 1);
+    w->win.formName = w->divisionId;
+    w->minHeight = cr->minHeight;
+    w->minWidth = cr->minWidth;
+    if (!cr->autoRedraw) rec->flags |= kObjNoAutoRedraw;
+    w->webMode = static_cast<uint32_t>(cr->webMode);
+    if (style & kWwsModalShownPlain) {
+        // The type comes back once the form's creation is over.
+        w->win.winType = kWwtModal;
+        style &= ~kWwsModalShownPlain;
+    }
+    *code = 0;
+    return rec;
+}
+
+// ---- Show, hide, front window, focus --------------------------------------------------
+
+void WebSetActiveWindow(ObjectRecord* window) {
+    if (window == gWebActiveWindow) return;
+    ObjectRecord* old = gWebActiveWindow;
+    if (old && ObjectIsLive(old)) {
+        if (!WebIsDialogWindow(old)) WebSetElemCssInt(old, "z-index", kZBehind, false);
+        Post(old, kEvDeactivate, 2);
+    }
+    gWebActiveWindow = window;
+    if (!window) return;
+    if (!WebIsDialogWindow(window)) WebSetElemCssInt(window, "z-index", kZFront, false);
+    Post(window, kEvActivate, 1);
+}
+
+static void FocusAfterShow(ObjectRecord* window) {
+    WindowRecord* w = reinterpret_cast<WindowRecord*>(window);
+    if (w->focusObj && ObjectIsLive(w->focusObj)) {
+        ObjectSetFocus(w->focusObj, static_cast<int32_t>(WebWin(window)->focusItem), 0);
+        return;
+    }
+    if (gWebObjServices.focusNext) gWebObjServices.focusNext(window, false);
+}
+
+static void ApplyBorderAndPosition(ObjectRecord* window, bool filling) {
+    WebWindowRecord* w = WebWin(window);
+    if (w->border != 1) {
+        if (filling) WebChangeElemClass(window, HtmlWinBorderClass(w->border), "wb0", false);
+        else WebChangeElemClass(window, "wb0", HtmlWinBorderClass(w->border), false);
+    }
+}
+
+int32_t WebShowWindow(ObjectRecord* window) {
+    if (!WebIsWindow(window)) return kWebNotCreated;
+    WebWindowRecord* w = WebWin(window);
+    ObjectRef ref = ObjectRefOf(window);
+    Post(window, kEvFormInit, 0);
+    bool noted = false;
+    if (IsModal(w) && gWebObjServices.modalNote) noted = gWebObjServices.modalNote(window);
+    if (w->winPos == 4 || w->winPos == 6) {
+        if (!(w->win.style[1] & kWws2FillApplied)) {
+            w->savedRect[0] = window->left;
+            w->savedRect[1] = window->top;
+            w->savedRect[2] = window->right;
+            w->savedRect[3] = window->bottom;
+            FillCommand(window, kFillOn);
+            ApplyBorderAndPosition(window, true);
+            if (w->winPos != 6 && w->prevWinPos != 4)
+                WebChangeElemClass(window, HtmlWinPosClass(w->prevWinPos), "wp4", false);
+            w->win.style[1] |= kWws2FillApplied;
+        }
+        int32_t saved = w->savedRect[3] - w->savedRect[1];
+        int32_t fill = saved > gWebPageWidth ? saved : gWebPageWidth;
+        if (gWebPageHeight > fill) fill = gWebPageHeight;
+        w->fillHeight = w->winPos == 6 ? fill : 0;
+        WebPageResized(gWebPageWidth, gWebPageHeight);
+    } else if (w->win.style[1] & kWws2FillApplied) {
+        w->prevWinPos = w->winPos;
+        w->win.style[1] &= ~kWws2FillApplied;
+        ApplyBorderAndPosition(window, false);
+        WebChangeElemClass(window, "wp4", HtmlWinPosClass(w->winPos), false);
+        FillCommand(window, kFillOff);
+        int32_t saved[4] = {w->savedRect[0], w->savedRect[1], w->savedRect[2], w->savedRect[3]};
+        WebWindowSetRect(window, saved);
+    }
+    if (!ObjectRefAlive(ref)) return 0;
+    window->flags |= kObjShown;
+    if (WebIsDialogWindow(window)) DialogCommand(window, kDlgOpen);
+    else WebSetElemCss(window, "display", "block", false);
+    if (noted && !gGuiOption2039) return WebNotSupported();
+    WebSetActiveWindow(window);
+    FocusAfterShow(window);
+    return 0;
+}
+
+int32_t WebHideWindow(ObjectRecord* window) {
+    if (!WebIsWindow(window)) return kWebNotCreated;
+    WebWindowRecord* w = WebWin(window);
+    if (IsModal(w) && !gGuiOption2039) {
+        int32_t r = gWebObjServices.modalEnd ? gWebObjServices.modalEnd(window) : kWebNotModalLevel;
+        if (r != 0) return kWebNotModalLevel;
+        if (gWebActiveWindow == window) gWebActiveWindow = nullptr;
+        DialogCommand(window, kDlgClose);
+        window->flags &= ~kObjShown;
+        return kWebModalEnd;
+    }
+    if (IsModal(w) && gWebObjServices.modalEnd) gWebObjServices.modalEnd(window);
+    if (gWebActiveWindow == window) gWebActiveWindow = nullptr;
+    if (WebIsDialogWindow(window)) DialogCommand(window, kDlgClose);
+    else WebSetElemCss(window, "display", "none", false);
+    window->flags &= ~kObjShown;
+    return 0;
+}
+
+void WebWindowActivate(ObjectRecord* window) {
+    if (window == gWebActiveWindow) return;
+    WebSetActiveWindow(window);
+    FocusAfterShow(window);
+}
+
+void WebFocusChanged(ObjectRecord* rec) {
+    ObjectRecord* top = ObjectTopWindow(rec);
+    if (!WebIsWindow(top)) return;
+    WindowRecord* w = reinterpret_cast<WindowRecord*>(top);
+    if (w->focusObj != rec) {
+        w->lastFocus = w->focusObj;
+        w->focusObj = rec;
+    }
+    if (gWebObjServices.setFocusObject) gWebObjServices.setFocusObject(rec);
+}
+
+int32_t WebWindowDestroy(ObjectRecord* window) {
+    if (!WebIsWindow(window)) return 0;
+    WebWindowRecord* w = WebWin(window);
+    if (gWebActiveWindow == window) gWebActiveWindow = nullptr;
+    if (gWebCloseSwallow == window) gWebCloseSwallow = nullptr;
+    if (IsModal(w) && gWebObjServices.modalEnd) gWebObjServices.modalEnd(window);
+    w->win.formName = nullptr;
+    FreeText(&w->title);
+    FreeText(&w->ribDll);
+    FreeText(&w->ribName);
+    FreeText(&w->useCss);
+    FreeText(&w->divisionId);
+    FreeText(&w->prefix);
+    w->win.focusObj = nullptr;
+    w->win.lastFocus = nullptr;
+    w->focusItem = 0;
+    return 0;
+}
+
+// ---- Page events ------------------------------------------------------------------------
+
+void WebWindowOnClose(ObjectRecord* window) {
+    if (!WebIsWindow(window)) return;
+    if (window != gWebMainWindow && window != gWebMainWindowAlt) {
+        if (!EventIsRegistered(window, kEvClose)) return;
+        if (gWebCloseSwallow == window) {
+            gWebCloseSwallow = nullptr;
+            return;
+        }
+        PostObjectEvent(window, kEvClose, 0, 0, 0);
+        return;
+    }
+    if (EventIsRegistered(window, kEvClose)) PostObjectEvent(window, kEvClose, 0, 0, 0);
+    else if (gWebObjServices.endProgram) gWebObjServices.endProgram();
+}
+
+void WebWindowOnMove(ObjectRecord* window, int32_t x, int32_t y) {
+    if (!WebIsWindow(window) || window == gWebMainWindowAlt) return;
+    int32_t w = window->right - window->left, h = window->bottom - window->top;
+    window->left = x;
+    window->top = y;
+    window->right = x + w;
+    window->bottom = y + h;
+    Post(window, kEvMove, x * 10000 + y);
+}
+
+void WebWindowOnResize(ObjectRecord* window, int32_t widthBefore, int32_t heightBefore, int32_t width,
+                       int32_t height) {
+    if (!WebIsWindow(window)) return;
+    WebWindowRecord* w = WebWin(window);
+    int32_t oldW = widthBefore, oldH = heightBefore;
+    if (w->win.style[1] & kWws2SizeKnown) {
+        oldW = w->contentWidth;
+        oldH = w->contentHeight;
+    }
+    w->win.style[1] |= kWws2SizeKnown;
+    if (width < w->minWidth) width = static_cast<int16_t>(w->minWidth);
+    if (height < w->minHeight) height = static_cast<int16_t>(w->minHeight);
+    w->contentWidth = width;
+    w->contentHeight = (w->win.style[0] & kWwsMenuBar) ? height - kMenuBarHeight : height;
+    if (w->pageWidth) w->pageWidth = width;
+    if (w->pageHeight) w->pageHeight = height;
+    window->right = window->left + width;
+    window->bottom = window->top + height;
+    WebWindowResized(window, oldH, oldW);
+    WebLayoutChildren(window);
+}
+
+void WebPageResized(int32_t width, int32_t height) {
+    gWebPageWidth = width;
+    gWebPageHeight = height;
+    for (ObjectRecord* window = gWebWindowList; window; window = window->next) {
+        WebWindowRecord* w = WebWin(window);
+        if (!(window->flags & kObjShown) || (w->winPos != 4 && w->winPos != 6)) continue;
+        int32_t h = w->winPos == 6 ? w->fillHeight : height;
+        Post(window, kEvResize, width * 10000 + h);
+        int32_t r[4] = {0, 0, width, h};
+        WebWindowSetRect(window, r);
+    }
+}
+
+ObjectRecord* WebWindowFindMenu(ObjectRecord* window, int32_t position, const char* name) {
+    if (!WebIsWindow(window)) return nullptr;
+    int32_t i = 0;
+    for (ObjectRecord* m = WebWin(window)->win.menus; m; m = m->next, ++i) {
+        if (name && m->name && StrEqualNoCase(m->name, name)) return m;
+        if (!name && i == position) return m;
+    }
+    return nullptr;
+}
+
+// ---- Properties ---------------------------------------------------------------------------
+
+static int32_t StyleBit(uint32_t id) {
+    switch (id) {
+    case kWpMinBox: return kWwsMinBox;
+    case kWpMaxBox: return kWwsMaxBox;
+    case kWpSysMenu: return kWwsSysMenu;
+    case kWpCaption: return kWwsCaption;
+    case kWpClipCtrl: return kWwsClipCtrl;
+    case kWpNegBorders: return kWwsNegBorders;
+    case kWpNegMenus: return kWwsNegMenus;
+    case kWpNoMenuResize: return kWwsNoMenuResize;
+    case kWpInTaskbar: return kWwsInTaskbar;
+    case kWpAutoScroll: return kWwsAutoScroll;
+    case kWpGridAlign: return kWwsGridAlign;
+    case kWpButtonEnterKey: return static_cast<int32_t>(kWwsButtonEnterKey);
+    default: return 0;
+    }
+}
+
+static void SetSize(ObjectRecord* window, int32_t height, int32_t width) {
+    int32_t r[4] = {window->left, window->top, window->left + width, window->top + height};
+    WebWindowSetRect(window, r);
+}
+
+int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const char* text, uint32_t length) {
+    if (!WebIsWindow(window)) return kWebNotCreated;
+    WebWindowRecord* w = WebWin(window);
+    uint32_t& style = w->win.style[0];
+    bool menu = (style & kWwsMenuBar) != 0;
+    if (int32_t bit = StyleBit(id)) {
+        style = value ? (style | static_cast<uint32_t>(bit)) : (style & ~static_cast<uint32_t>(bit));
+        return 0;
+    }
+    switch (id) {
+    case kWpBold: case kWpItalic: case kWpFontName: case kWpSize: case kWpFont: case kWpFontObj:
+    case kWpAngle: case kWpStrike: case kWpUnderline:
+        // The main window's font stays; other windows' fonts are the common
+        // property change, which is not built yet.
+        return window == gWebMainWindow ? 0 : kWebNotAvailable;
+    case kWpHeight: {
+        int32_t h = ToPixels(w, value) + (menu ? kMenuBarHeight : 0);
+        SetSize(window, h, window->right - window->left);
+        if (w->winPos == 6 && (window->flags & kObjShown)) w->fillHeight = h;
+        return 0;
+    }
+    case kWpWidth: case kWpWinWidth:
+        SetSize(window, window->bottom - window->top, ToPixels(w, value));
+        return 0;
+    case kWpWinHeight:
+        SetSize(window, ToPixels(w, value), window->right - window->left);
+        return 0;
+    case kWpLeft: case kWpTop: {
+        int32_t v = ToPixels(w, value);
+        int32_t dx = id == kWpLeft ? v - window->left : 0, dy = id == kWpTop ? v - window->top : 0;
+        window->left += dx;
+        window->right += dx;
+        window->top += dy;
+        window->bottom += dy;
+        return 0;
+    }
+    case kWpTitle:
+        ReplaceText(&w->title, text, length);
+        if (WebIsDialogWindow(window)) {
+            WebViewSelectForObject(window);
+            JsonBeginAction(kActDialog);
+            JsonAddName(window);
+            JsonAddInt("dwid", kDlgTitle);
+            JsonAddString("str", text ? text : "", text ? length : 0);
+            WebViewMsgEnd();
+        }
+        return 0;
+    case kWpVisible:
+        if (value) return ObjectActivate(window, 0, 0, 0, 0);
+        if (w->win.winType == kWwtModal && !(window->flags & kObjShown)) return 0;
+        if (w->win.winType != kWwtModal &&
+            !(gWebObjServices.modalKeepHidden && gWebObjServices.modalKeepHidden()))
+            window->flags |= kObjShown;
+        if (((window->flags & kObjShown) && w->win.winType == kWwtModal) ||
+            (w->win.winType == kWwtDialog && EventIsRegistered(window, kEvClose)))
+            gWebCloseSwallow = window;
+        return ObjectDeactivate(window);
+    case kWpWinType:
+        if ((gGuiOption2039 || (gGuiModeFlags & kGuiModeKeepFlagged)) && value >= 1 && value <= 11)
+            w->win.winType = static_cast<uint8_t>(WebWinTypeEffective(value));
+        return 0;
+    case kWpScrollBar:
+        style &= ~(kWwsVScroll | kWwsHScroll);
+        if (value == 1) style |= kWwsVScroll | kWwsHScroll;
+        if (value == 2) style |= kWwsHScroll;
+        if (value == 4) style |= kWwsVScroll;
+        return 0;
+    case kWpPrefix: ReplaceText(&w->prefix, text, length); return 0;
+    case kWpWinPos:
+        if (value >= 1 && value <= 6) w->winPos = static_cast<uint8_t>(value);
+        return 0;
+    case kWpOffsetV: case kWpOffsetH: case kWpIcon: return 0;
+    case kWpGridH: w->gridH = static_cast<uint16_t>(value < 1 ? 1 : ToPixels(w, value) < 1 ? 1 : ToPixels(w, value)); return 0;
+    case kWpGridV: w->gridV = static_cast<uint16_t>(value < 1 ? 1 : ToPixels(w, value) < 1 ? 1 : ToPixels(w, value)); return 0;
+    case kWpUnits:
+        if (value >= 1 && value <= 6) w->scaleMode = static_cast<uint8_t>(value);
+        return 0;
+    case kWpParentWin: return kWebNoHost;
+    case kWpRightToLeft:
+        window->flags = value ? (window->flags | kObjRightToLeft) : (window->flags & ~kObjRightToLeft);
+        return 0;
+    case kWpWinBorder:
+        if (value >= 1 && value <= 8) w->border = static_cast<uint8_t>(value);
+        return 0;
+    case kWpTopmost:
+        style = value ? (style | kWwsTopmost) : (style & ~kWwsTopmost);
+        w->win.style[1] = value == 2 ? (w->win.style[1] | kWws2Topmost2) : (w->win.style[1] & ~kWws2Topmost2);
+        return 0;
+    case kWpMinScrollH: w->minScrollH = ToPixels(w, value); return 0;
+    case kWpMinScrollV: w->minScrollV = ToPixels(w, value); return 0;
+    case kWpMdiBorder: w->mdiBorder = static_cast<uint8_t>(value); return 0;
+    case kWpMdiScroll: w->mdiScroll = static_cast<uint8_t>(value); return 0;
+    case kWpMdiTop: case kWpMdiLeft: {
+        int32_t i = id == kWpMdiLeft ? 0 : 1;
+        int32_t size = w->mdiRect[i + 2] - w->mdiRect[i];
+        w->mdiRect[i] = ToPixels(w, value);
+        w->mdiRect[i + 2] = w->mdiRect[i] + size;
+        style &= ~kWwsMdiNoRect;
+        return 0;
+    }
+    case kWpMdiHeight: w->mdiRect[3] = w->mdiRect[1] + ToPixels(w, value); style &= ~kWwsMdiNoRect; return 0;
+    case kWpMdiWidth: w->mdiRect[2] = w->mdiRect[0] + ToPixels(w, value); style &= ~kWwsMdiNoRect; return 0;
+    case kWpMinWidth: case kWpMinHeight: {
+        int32_t v = ToPixels(w, value);
+        if (id == kWpMinWidth) w->minWidth = v;
+        else w->minHeight = v;
+        int32_t oldW = w->contentWidth, oldH = w->contentHeight;
+        bool grow = false;
+        if (id == kWpMinWidth && v > w->contentWidth) {
+            w->contentWidth = v;
+            window->right = window->left + v;
+            grow = true;
+        }
+        if (id == kWpMinHeight && v > w->contentHeight) {
+            w->contentHeight = v;
+            window->bottom = window->top + v;
+            grow = true;
+        }
+        if (grow) {
+            WebWindowResized(window, oldH, oldW);
+            WebLayoutChildren(window);
+        }
+        return 0;
+    }
+    case kWpDockPadL: case kWpDockPadT: case kWpDockPadR: case kWpDockPadB:
+        w->win.dockPad[id - kWpDockPadL] = ToPixels(w, value);
+        WebLayoutChildren(window);
+        return 0;
+    case kWpRibDll: ReplaceText(&w->ribDll, text, length); return 0;
+    case kWpRibName: ReplaceText(&w->ribName, text, length); return 0;
+    case kWpUseCss: ReplaceText(&w->useCss, text, length); return 0;
+    case kWpDivisionId:
+        ReplaceText(&w->divisionId, text, length);
+        if (!w->divisionId) w->divisionId = DupText(kDefaultDivision, sizeof kDefaultDivision - 1);
+        w->win.formName = w->divisionId;
+        return 0;
+    case kWpRibMode: w->ribMode = static_cast<uint8_t>(value); return 0;
+    case kWpShowWebMenu: w->showWebMenu = static_cast<uint8_t>(value); return 0;
+    case kWpWebMode: w->webMode = static_cast<uint32_t>(value); return 0;
+    default:
+        // The common property change of web objects is not built yet.
+        return kWebNotAvailable;
+    }
+}
+
+int32_t WebWindowGetProp(ObjectRecord* window, uint32_t id, int32_t* result, const char** text) {
+    if (!WebIsWindow(window)) return kWebNotCreated;
+    WebWindowRecord* w = WebWin(window);
+    uint32_t style = w->win.style[0];
+    *result = 0;
+    *text = nullptr;
+    if (int32_t bit = StyleBit(id)) {
+        *result = (style & static_cast<uint32_t>(bit)) ? 1 : 0;
+        return 0;
+    }
+    switch (id) {
+    case kWpHeight: *result = ToUnits(w, w->contentHeight); return 0;
+    case kWpWidth: *result = ToUnits(w, w->contentWidth); return 0;
+    case kWpWinWidth: *result = ToUnits(w, window->right - window->left); return 0;
+    case kWpWinHeight: *result = ToUnits(w, window->bottom - window->top); return 0;
+    case kWpLeft: case kWpTop:
+        if (WebIsDialogWindow(window) && (window->flags & kObjShown)) {
+            ObjectRef ref = ObjectRefOf(window);
+            WebViewSelectForObject(window);
+            JsonBeginAction(kActDialog);
+            JsonAddName(window);
+            JsonAddInt("dwid", kDlgPosition);
+            JsonValue* reply = WebViewMsgQuery();
+            // The query waits for the page: the window may be gone after it.
+            if (!ObjectRefAlive(ref)) return kWebNotCreated;
+            if (reply) {
+                int32_t h = JsonGetInt(reply, "h"), v = JsonGetInt(reply, "v");
+                int32_t dx = h - window->left, dy = v - window->top;
+                window->left += dx;
+                window->right += dx;
+                window->top += dy;
+                window->bottom += dy;
+            }
+        }
+        *result = ToUnits(w, id == kWpLeft ? window->left : window->top);
+        return 0;
+    case kWpTitle: *text = ToTextBuf(w->title); return 0;
+    case kWpWinType:
+        *result = (gGuiModeFlags & kGuiModeKeepFlagged) && w->win.winTypeRequested ? w->win.winTypeRequested
+                                                                                   : w->win.winType;
+        return 0;
+    case kWpScrollBar: {
+        bool v = style & kWwsVScroll, h = style & kWwsHScroll;
+        *result = v && h ? 1 : v ? 4 : h ? 2 : 3;
+        return 0;
+    }
+    case kWpPrefix: *text = ToTextBuf(w->prefix); return 0;
+    case kWpWinPos: *result = w->winPos; return 0;
+    case kWpOffsetV: *result = ToUnits(w, w->win.scrollY); return 0;
+    case kWpOffsetH: *result = ToUnits(w, w->win.scrollX); return 0;
+    case kWpGridH: *result = w->gridH; return 0;
+    case kWpGridV: *result = w->gridV; return 0;
+    case kWpUnits: *result = w->scaleMode; return 0;
+    case kWpIcon: *result = static_cast<int32_t>(w->iconValue); return 0;
+    case kWpParentWin: return 0;
+    case kWpRightToLeft: *result = (window->flags & kObjRightToLeft) ? 1 : 0; return 0;
+    case kWpWinBorder: *result = w->border; return 0;
+    case kWpTopmost: *result = !(style & kWwsTopmost) ? 0 : (w->win.style[1] & kWws2Topmost2) ? 2 : 1; return 0;
+    case kWpMinScrollH: *result = ToUnits(w, w->minScrollH); return 0;
+    case kWpMinScrollV: *result = ToUnits(w, w->minScrollV); return 0;
+    case kWpMdiBorder: *result = w->mdiBorder; return 0;
+    case kWpMdiScroll: *result = w->mdiScroll; return 0;
+    case kWpMdiTop: *result = ToUnits(w, w->mdiRect[1]); return 0;
+    case kWpMdiLeft: *result = ToUnits(w, w->mdiRect[0]); return 0;
+    case kWpMdiHeight: *result = ToUnits(w, w->mdiRect[3] - w->mdiRect[1]); return 0;
+    case kWpMdiWidth: *result = ToUnits(w, w->mdiRect[2] - w->mdiRect[0]); return 0;
+    case kWpMinWidth: *result = ToUnits(w, w->minWidth); return 0;
+    case kWpMinHeight: *result = ToUnits(w, w->minHeight); return 0;
+    case kWpDockPadL: case kWpDockPadT: case kWpDockPadR: case kWpDockPadB:
+        *result = ToUnits(w, w->win.dockPad[id - kWpDockPadL]);
+        return 0;
+    case kWpRibDll: *text = ToTextBuf(w->ribDll); return 0;
+    case kWpRibName: *text = ToTextBuf(w->ribName); return 0;
+    case kWpUseCss: *text = ToTextBuf(w->useCss); return 0;
+    case kWpDivisionId: *text = ToTextBuf(w->divisionId); return 0;
+    case kWpRibMode: *result = w->ribMode; return 0;
+    case kWpShowWebMenu: *result = w->showWebMenu; return 0;
+    case kWpWebMode: *result = static_cast<int32_t>(w->webMode); return 0;
+    default:
+        // The common property query of web objects is not built yet.
+        return kWebNotAvailable;
+    }
+}
+
+// ---- Methods ----------------------------------------------------------------------------
+
+int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
+    int32_t rc = WebCheckMethod(kTypeWindow, call);
+    if (rc != 0) return rc;
+    WebWindowRecord* w = WebWin(window);
+    switch (call->method) {
+    case kWmActivate:
+        if (!(window->flags & kObjShown)) {
+            window->flags |= kObjShown;
+            ObjectRef ref = ObjectRefOf(window);
+            WebShowWindow(window);
+            if (!ObjectRefAlive(ref)) return WebReplyInt(0);
+        } else {
+            WebWindowActivate(window);
+        }
+        return WebReplyInt(0);
+    case kWmClose: WebWindowOnClose(window); return WebReplyInt(0);
+    case kWmErase: return WebReplyInt(gWebObjServices.eraseWindow ? gWebObjServices.eraseWindow(window) : 0);
+    case kWmRefresh: return WebReplyInt(gWebObjServices.redrawWindow ? gWebObjServices.redrawWindow(window) : 0);
+    case kWmBackMouse:
+        if (WebArgInt(call, 0, 0)) w->win.style[0] |= kWwsBackMouseMove;
+        if (WebArgGiven(call, 1) && WebArgInt(call, 1, 0)) w->win.style[0] &= ~kWwsBackMouseMove;
+        return WebReplyInt((w->win.style[0] & kWwsBackMouseMove) ? 1 : 0);
+    case kWmLoadQof: case kWmQofFlags: case kWmQofInfo: case kWmQofError:
+        // Form files are the forms facility's; without it the call fails.
+        if (!gWebObjServices.windowFormMethod) return WebReplyInt(kWebNotAvailable);
+        return gWebObjServices.windowFormMethod(window, call);
+    case kWmGetObject: case kWmGetMenu: case kWmObjectPointer:
+        // Binding a found object to an Ovar belongs to the object-result
+        // requests, not built for web windows yet.
+        return WebReplyInt(kWebNotAvailable);
+    case kWmBrowse: case kWmMonitorInfo: case kWmResNames: return WebReplyText("");
+    case kWmHScroll: case kWmVScroll: case kWmMdiPrev: case kWmMdiNext: return WebReplyInt(1);
+    case kWmResetScale:
+        if (WebArgInt(call, 0, 0) & 4) w->win.style[1] |= kWws2KeepScaleOrigin;
+        else w->win.style[1] &= ~kWws2KeepScaleOrigin;
+        WebSaveLayoutTree(window, 0);
+        return WebReplyInt(0);
+    case kWmValidate: {
+        ObjectRecord* f = w->win.focusObj;
+        if (f && EventIsRegistered(f, kEvValidate)) {
+            PostObjectEventFirst(f, kEvValidate, 0, 0, 0);
+            return WebReplyInt(f->objectId ? f->objectId : kValidateNoId);
+        }
+        return WebReplyInt(0);
+    }
+    case kWmNotifyIcon: return WebReplyInt(kNotifyIconAnswer);
+    case kWmOsEventMask: {
+        int32_t old = static_cast<int32_t>(window->osEventMask);
+        if (gGuiModeFlags & kGuiModeKeepFlagged) window->osEventMask = static_cast<uint32_t>(WebArgInt(call, 0, 0));
+        return WebReplyInt(old);
+    }
+    case kWmLocaleInfo:
+        // The locale texts are the platform's; without them an empty text.
+        return gWebObjServices.localeInfo ? gWebObjServices.localeInfo(call) : WebReplyText("");
+    case kWmMouseWheel:
+        if (WebArgInt(call, 0, 0) == 1) w->win.style[1] |= kWws2MouseWheel;
+        else w->win.style[1] &= ~kWws2MouseWheel;
+        return WebReplyInt((w->win.style[1] & kWws2MouseWheel) ? 1 : 0);
+    case kWmIoCancel:
+        if (WebArgInt(call, 0, 0)) w->win.style[1] |= kWws2IoCancel;
+        else w->win.style[1] &= ~kWws2IoCancel;
+        return WebReplyInt((w->win.style[1] & kWws2IoCancel) ? 1 : 0);
+    case 4: case 5: case 7: case 8: case 9: case 10: case 24: case 25: case 31: case 34: case 36: case 51: case 52:
+    case 12: case 16: case 17: case 18: case 19: case 20: case 29: case 35: case 50:
+        return WebReplyInt(0);
+    default:
+        return WebReplyInt(kWebUnknownMethod);
+    }
+}
+
+// The background of a window from its host: the dialog greys leave the page's.
+void WebSetWindowBackColor(ObjectRecord* window, uint32_t color) {
+    if (!WebIsWindow(window) || color == kDialogGrey || color == kColorBtnFace) return;
+    window->bgColor = color;
+    char text[8];
+    snprintf(text, sizeof text, "#%02x%02x%02x", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+    WebViewSelectForObject(window);
+    WebSetElemCss(window, "background-color", text, false);
+}
+
+// ---- Window events from the page ---------------------------------------------------------
+
+namespace {
+enum WindowPageEvent : int32_t {
+    kPeWindowClicked = 99974, kPePageResized = 99985, kPeCloseBox = 99988, kPeMoved = 99992, kPeResized = 99993,
+};
+}  // namespace
+
+bool WebWindowPageEvent(ObjectRecord*, JsonValue* ev) {
+    if (!ev) return false;
+    int32_t et = JsonGetInt(ev, "et");
+    if (et == kPePageResized) {
+        WebPageResized(JsonGetInt(ev, "em"), JsonGetInt(ev, "ev"));
+        WebViewMsgFlush();
+        return true;
+    }
+    if (et != kPeWindowClicked && et != kPeCloseBox && et != kPeMoved && et != kPeResized) return false;
+    const char* name = JsonGetTextRaw(ev, "name");
+    if (!name || name[0] != 'C' || name[1] < '0' || name[1] > '9') return true;
+    char* end = nullptr;
+    unsigned long id = strtoul(name + 1, &end, 10);
+    if (!end || *end || id > UINT32_MAX) return true;
+    ObjectRecord* window = WebFindWindowById(static_cast<uint32_t>(id));
+    if (!window) return true;
+    switch (et) {
+    case kPeWindowClicked: WebSetActiveWindow(window); break;
+    case kPeCloseBox: WebWindowOnClose(window); break;
+    case kPeMoved: WebWindowOnMove(window, JsonGetInt(ev, "em"), JsonGetInt(ev, "ev")); break;
+    default:
+        WebWindowOnResize(window, JsonGetInt(ev, "v2"), JsonGetInt(ev, "v1"), JsonGetInt(ev, "em"),
+                          JsonGetInt(ev, "ev"));
+        break;
+    }
+    WebViewMsgFlush();
+    return true;
+}

@@ -1,0 +1,143 @@
+// forms.test.js - windows and every kind's markup in the real page: the
+// client's action 19 messages (written by the host build's sample program)
+// inserted without a script error, dialogs opened, closed and retitled by
+// action 29, and the window events the page queues for the client.
+'use strict';
+const { test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const { execFileSync } = require('child_process');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { launchBrowser } = require('../browser');
+const { assemblePageDir } = require('../pagefiles');
+
+const kSamples = process.env.QOV_MARKUP_SAMPLES ||
+  path.resolve(__dirname, '../../../build/host/tests/webview/webview_markup_samples');
+
+let browser, page, dir;
+const errors = [];
+
+async function post(obj) {
+  const text = typeof obj === 'string' ? obj : JSON.stringify(obj);
+  const out = await page.evaluate((t) => window.__qovDeliver(t), text);
+  return out.map((s) => JSON.parse(s));
+}
+
+// Every event the page has queued, fetched as the client does (action 15).
+async function fetchEvents() {
+  const events = [];
+  for (;;) {
+    const [reply] = (await post({ action: 15 })).filter((r) => !('action' in r) || r.action === 8);
+    if (!reply || reply.action !== 8) break;
+    events.push(reply);
+  }
+  await page.evaluate(() => window.__qovDrain());
+  return events;
+}
+
+before(async () => {
+  dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-forms-')));
+  browser = await launchBrowser();
+  page = await browser.context.newPage();
+  page.on('pageerror', (e) => errors.push(String(e && e.message ? e.message : e)));
+  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  await page.goto('file://' + path.join(dir, 'qovwvstart.html'));
+  await page.waitForFunction(() => window.QovPendingEvents && window.QovPendingEvents() > 0);
+});
+
+
+after(async () => {
+  await browser.close();
+  fs.rmSync(dir, { recursive: true, force: true });
+});
+
+test('the page reports its size with 99985 once ready', async () => {
+  const events = await fetchEvents();
+  assert.deepEqual(events, [{ action: 8, name: '', et: 99985, em: 800, ev: 600 }]);
+});
+
+test('every kind\'s markup goes in by action 19 without a script error', { skip: !fs.existsSync(kSamples) &&
+  'build the host tree first (webview_markup_samples)' }, async () => {
+  const lines = execFileSync(kSamples, { encoding: 'utf8' }).trim().split('\n');
+  assert.ok(lines.length >= 20, 'a sample per kind');
+  for (const line of lines) {
+    const { kind, msg } = JSON.parse(line);
+    errors.length = 0;
+    assert.deepEqual(await post(msg), [{}], 'kind ' + kind + ' is answered');
+    assert.deepEqual(errors, [], 'kind ' + kind + ': ' + msg.html);
+    const placed = await page.evaluate((m) => {
+      const el = document.getElementById(m.name) || document.getElementById(m.name + 'D');
+      return el ? el.closest('#' + m.form) !== null : false;
+    }, msg);
+    assert.ok(placed, 'kind ' + kind + ' sits in ' + msg.form);
+  }
+  const dom = await page.evaluate(() => ({
+    title: $('#C10').attr('title'),
+    dialogTitle: $('#C2').dialog('option', 'title'),
+    sheet: $('head link[href="x\'.css"]').length,
+  }));
+  assert.equal(dom.title, 'tip "\'<>&', 'an escaped tooltip comes back whole');
+  assert.equal(dom.dialogTitle, 'It\'s "quoted" </script>', 'the dialog title whole');
+  assert.equal(dom.sheet, 1, 'the style sheet link was appended once');
+});
+
+async function makeDialog(id, res) {
+  const html = '<div id="' + id + '" class="qovfrm md0 wb5 " style="position: relative; height: 100px; width: 200px"> ' +
+    '<div id="' + id + 'N" class="fmenu"></div><div id="' + id + 'D"></div></div>';
+  const js = 'QovDlg( { id: "' + id + '", h: 170, w: 220, mod: false, res: ' + res + ', bgc: "#ff0000", tl: "T" } );';
+  await post({ action: 19, name: id, form: 'mainscrn', html, js });
+  await post({ action: 29, name: id, dwid: 2 });
+  await fetchEvents();
+}
+
+test('a dialog opens, answers its place, retitles and closes by action 29', async () => {
+  await makeDialog('C50', false);
+  assert.equal(await page.evaluate(() => $('#C50').dialog('isOpen')), true);
+  const [pos] = await post({ action: 29, name: 'C50', dwid: 8 });
+  assert.ok(Number.isInteger(pos.h) && Number.isInteger(pos.v), 'position as "h" and "v"');
+  await post({ action: 29, name: 'C50', dwid: 3, str: 'New' });
+  assert.equal(await page.evaluate(() => $('#C50').dialog('option', 'title')), 'New');
+  await post({ action: 29, name: 'C50', dwid: 1 });
+  assert.equal(await page.evaluate(() => $('#C50').dialog('isOpen')), false);
+  assert.deepEqual(await fetchEvents(), [], 'closing by the client raises no close event');
+  await post({ action: 20, delform: 'mainscrn', delid: 'C50' });
+  assert.equal(await page.evaluate(() => $('#C50').length), 0, 'action 20 deletes it');
+});
+
+test('the close box, a drag and a resize queue 99988, 99992 and 99993', async () => {
+  await makeDialog('C60', true);
+  const box = await page.evaluate(() => {
+    const r = $('#C60').closest('.ui-dialog')[0].getBoundingClientRect();
+    return { x: r.left, y: r.top, w: r.width, h: r.height };
+  });
+  await page.click('#C60 ~ .ui-dialog-titlebar .ui-dialog-titlebar-close, .ui-dialog:has(#C60) .ui-dialog-titlebar-close');
+  let events = await fetchEvents();
+  assert.deepEqual(events.filter((e) => e.et !== 99974), [{ action: 8, name: 'C60', et: 99988 }], 'close box');
+  assert.equal(await page.evaluate(() => $('#C60').dialog('isOpen')), true, 'the server decides: it stays open');
+
+  await page.mouse.move(box.x + 40, box.y + 10);
+  await page.mouse.down();
+  await page.mouse.move(box.x + 90, box.y + 40, { steps: 5 });
+  await page.mouse.up();
+  events = (await fetchEvents()).filter((e) => e.et === 99992);
+  assert.equal(events.length, 1, 'one move');
+  assert.ok(Math.abs(events[0].em - (box.x + 50)) <= 2 && Math.abs(events[0].ev - (box.y + 30)) <= 2,
+    'moved by 50 and 30: ' + JSON.stringify(events[0]));
+
+  const moved = await page.evaluate(() => {
+    const r = $('#C60').closest('.ui-dialog')[0].getBoundingClientRect();
+    return { x: r.right, y: r.bottom };
+  });
+  const before = await page.evaluate(() => ({ w: Math.round($('#C60').width()), h: Math.round($('#C60').height()) }));
+  await page.mouse.move(moved.x - 3, moved.y - 3);
+  await page.mouse.down();
+  await page.mouse.move(moved.x + 37, moved.y + 17, { steps: 5 });
+  await page.mouse.up();
+  events = (await fetchEvents()).filter((e) => e.et === 99993);
+  assert.equal(events.length, 1, 'one resize');
+  const e = events[0];
+  assert.equal(e.name, 'C60');
+  assert.deepEqual([e.v2, e.v1], [before.w, before.h], 'the size before');
+  assert.ok(e.em > before.w && e.ev > before.h, 'the size after: ' + JSON.stringify(e));
+});

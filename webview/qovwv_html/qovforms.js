@@ -1,0 +1,162 @@
+// qovforms.js - the page's windows and dialogs: the constructors the markup
+// calls (QovFrm, QovDlg and the controls' constructors), the window actions
+// (20 delete, 29 dialog, 44 fill the page), and the window events the page
+// queues for the client (99974 clicked, 99985 page resized, 99988 close box,
+// 99992 moved, 99993 resized).
+(function () {
+  'use strict';
+
+  var kClicked = 99974, kPageResized = 99985, kCloseBox = 99988, kMoved = 99992, kResized = 99993;
+  var kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgJqOption = 20, kDlgPosition = 8;
+  var kFillOn = 1, kFillOff = 2;
+  var kExtraHeight = 70, kExtraWidth = 20;   // the client adds these to the content size
+
+  function queue(ev) {
+    if (window.QovPostEvent) window.QovPostEvent(ev);
+  }
+
+  function byId(id) {
+    return $(document.getElementById(id));
+  }
+
+  function pageSize() {
+    return { em: Math.round($(window).width()), ev: Math.round($(window).height()) };
+  }
+
+  function reportPageSize() {
+    var s = pageSize();
+    queue({ name: '', et: kPageResized, em: s.em, ev: s.ev });
+  }
+
+  // A window clicked anywhere comes to the front in the client's bookkeeping.
+  function watchClicks(el, id) {
+    el.on('mousedown.qov', function () {
+      queue({ name: id, et: kClicked });
+    });
+  }
+
+  // An ordinary window: a frame the page positions by its classes.
+  window.QovFrm = function (o) {
+    var el = byId(o.id);
+    if (!el.length) return;
+    el.attr('data-title', o.tl || '');
+    if (o.rsz) el.addClass('qovrsz');
+    watchClicks(el, o.id);
+  };
+
+  // A dialog window: a jQuery UI dialog made closed; action 29 opens it.
+  window.QovDlg = function (o) {
+    var el = byId(o.id);
+    if (!el.length) return;
+    var before = null;
+    el.dialog({
+      autoOpen: false,
+      appendTo: el.parent(),      // the dialog stays in its window's page division
+      modal: !!o.mod,
+      resizable: !!o.res,
+      title: o.tl || '',
+      width: o.w,
+      height: o.h,
+      closeOnEscape: false,
+      beforeClose: function () {
+        // The server decides whether the window goes: the close box only
+        // tells the client, unless the client itself closes it (action 29).
+        if (el.data('qovClosing')) return true;
+        queue({ name: o.id, et: kCloseBox });
+        return false;
+      },
+      dragStop: function (e, ui) {
+        queue({ name: o.id, et: kMoved, em: Math.round(ui.position.left), ev: Math.round(ui.position.top) });
+      },
+      resizeStart: function () {
+        before = { w: Math.round(el.width()), h: Math.round(el.height()) };
+      },
+      resizeStop: function () {
+        var b = before || { w: o.w - kExtraWidth, h: o.h - kExtraHeight };
+        queue({ name: o.id, et: kResized, v2: b.w, v1: b.h, em: Math.round(el.width()), ev: Math.round(el.height()) });
+      }
+    });
+    if (o.bgc) el.css('background-color', o.bgc);
+    watchClicks(el.closest('.ui-dialog'), o.id);
+  };
+
+  // The controls' constructors: their behaviour comes with the controls.
+  ['QovEdit', 'QovEditNum', 'QovEditDate', 'QovDlist', 'QovTabC', 'QovSlide', 'QovPBar', 'QovLn', 'QovSq',
+   'QovOv', 'QovRd'].forEach(function (name) {
+    if (!window[name]) window[name] = function () {};
+  });
+
+  function isDialog(el) {
+    return el.length && el.hasClass('ui-dialog-content');
+  }
+
+  var actions = {
+    // Deletes an element (a control, or a window and everything in it).
+    20: function (m) {
+      if (!m.delid) return;
+      var el = byId(m.delid);
+      if (isDialog(el)) el.dialog('destroy');
+      el.remove();
+    },
+    29: function (m) {
+      var el = byId(m.name);
+      if (!isDialog(el)) return m.dwid === kDlgPosition ? { h: 0, v: 0 } : undefined;
+      switch (m.dwid) {
+        case kDlgClose:
+          el.data('qovClosing', true);
+          el.dialog('close');
+          el.data('qovClosing', false);
+          return undefined;
+        case kDlgOpen:
+          el.dialog('open');
+          return undefined;
+        case kDlgTitle:
+          el.dialog('option', 'title', m.str || '');
+          return undefined;
+        case kDlgJqOption:
+          try {
+            el.dialog('option', JSON.parse(m.opt || '{}'));
+          } catch (e) { /* a malformed option text changes nothing */ }
+          return undefined;
+        case kDlgPosition: {
+          var box = el.closest('.ui-dialog').position() || { left: 0, top: 0 };
+          return { h: Math.round(box.left), v: Math.round(box.top) };
+        }
+        default:
+          return undefined;
+      }
+    },
+    // A window that fills the page (WinPos 4 and 6), and back.
+    44: function (m) {
+      var el = byId(m.name);
+      if (m.dwid === kFillOn) el.addClass('qovfill');
+      else if (m.dwid === kFillOff) el.removeClass('qovfill');
+    }
+  };
+
+  // Chained in front of the general actions: the window actions here, the
+  // border-box sizes of action 23, everything else to the earlier handler.
+  var general = window.QovRunAction;
+  window.QovRunAction = function (m) {
+    if (m && actions[m.action]) return actions[m.action](m);
+    if (m && m.action === 23 && (m.pn === 'outerHeight' || m.pn === 'outerWidth')) {
+      var el = m.en ? $(m.en) : byId(m.name);
+      var v = parseFloat(m.pv);
+      if (!isNaN(v)) {
+        if (m.pn === 'outerHeight') el.outerHeight(v);
+        else el.outerWidth(v);
+      }
+      return undefined;
+    }
+    return general ? general(m) : undefined;
+  };
+
+  $(function () {
+    reportPageSize();
+    var pending = null;
+    $(window).on('resize', function () {
+      if (pending) clearTimeout(pending);
+      pending = setTimeout(reportPageSize, 50);
+    });
+  });
+})();
