@@ -8,6 +8,7 @@
 #include "com/autoserver.h"
 #include "com/oleutil.h"
 #include "controls/controls.h"
+#include "graphics/graphics.h"
 #include "graphics/image/imageload.h"
 #include "objects/color.h"
 #include "objects/events.h"
@@ -51,6 +52,7 @@ static const char* ImageOemToAnsi(const char* path) { return OemToAnsiStr(path, 
 void InstallFacilities() {
     GuiInstallHooks();
     ControlsInstall();
+    GraphicsInstall();
     WebViewInstallHooks(WebPumpTurn);
     gGuiHooks.webViewPending = WebViewProcessPending;
     gGuiHooks.webViewFlush = WebViewMsgFlush;

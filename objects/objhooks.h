@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "objects/objrecord.h"
 #include "session/proto/records.h"
 
 struct ObjectRecord;
@@ -56,6 +57,12 @@ struct ComObjectHooks {
     int32_t (*variantGetProp)(PropQuery* req, uint32_t id);
     int32_t (*variantSetProp)(const PropChange* req, uint32_t id);
     void (*oleVarDestroyAll)(bool finalRun);
+    // The HTML view of a Panel (method InnerHtml): made in the panel's window,
+    // loaded with a text, fitted to the window, released with the panel.
+    void* (*htmlPanelCreate)(HWND wnd);
+    void (*htmlPanelLoad)(void* view, const char* html, uint32_t length, int32_t flags, HWND wnd);
+    void (*htmlPanelRelease)(void* view);
+    void (*htmlPanelResize)(void* view, HWND wnd);
 };
 extern ComObjectHooks gComObjectHooks;
 
@@ -63,5 +70,13 @@ extern ComObjectHooks gComObjectHooks;
 struct PrintObjectHooks {
     void (*closePreviews)();
     void (*cleanup)();          // open print jobs at exit
+    // The print preview shown inside a Panel (its methods 6-8, its paint,
+    // scrolling and size changes).
+    int32_t (*prevPanelLoad)(ObjectRecord* panel, MethodCallRec* call);
+    int32_t (*prevPanelCommand)(ObjectRecord* panel, int32_t action, int32_t value);
+    void (*prevPanelFree)(ObjectRecord* panel);
+    void (*prevPanelMarkResized)(ObjectRecord* panel);
+    void (*prevPanelPaint)(ObjectRecord* panel);
+    void (*prevPanelScroll)(ObjectRecord* panel, int32_t code, int32_t direction, bool vertical);
 };
 extern PrintObjectHooks gPrintObjectHooks;

@@ -131,7 +131,11 @@ void RedrawObject(ObjectRecord* rec, bool erase) {
         if (rec->hwnd) InvalidateRect(rec->hwnd, nullptr, erase);
         return;
     }
+    // The record keeps container coordinates; a scrolled container shows them
+    // moved by its scroll offsets.
     RECT r = {rec->left, rec->top, rec->right, rec->bottom};
+    ContainerInfo ci;
+    if (ContainerInfoOf(container, &ci)) OffsetRect(&r, -*ci.scrollX, -*ci.scrollY);
     InvalidateRect(container->hwnd, &r, erase);
     UpdateWindow(container->hwnd);
 }

@@ -27,6 +27,18 @@ static const AnchorRule kAnchorRules[10] = {
     {1, 0, 0, 0},  // 9 top-right
 };
 
+static KindRescaleFn gKindRescale[kObjectKindRows];
+
+void RegisterKindRescale(uint32_t kind, KindRescaleFn fn) {
+    if (kind < kObjectKindRows) gKindRescale[kind] = fn;
+}
+
+bool ObjectRescale(ObjectRecord* rec, int32_t verticalPercent, int32_t horizontalPercent) {
+    if (!rec || rec->kind >= kObjectKindRows || !gKindRescale[rec->kind]) return false;
+    gKindRescale[rec->kind](rec, verticalPercent, horizontalPercent);
+    return true;
+}
+
 static int ScreenDpi(int axis) {
     HDC dc = GetDC(nullptr);
     int dpi = dc ? GetDeviceCaps(dc, axis ? LOGPIXELSY : LOGPIXELSX) : 96;

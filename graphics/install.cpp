@@ -1,0 +1,17 @@
+// install.cpp - GraphicsInstall: the creators, operation rows, scroll routes
+// and hooks of the bar, container and drawing kinds.
+#include "graphics/graphics.h"
+
+GraphicsHooks gGraphicsHooks;
+
+void ProgressInstall();
+void ScrollBarInstall();
+void SliderInstall();
+void TimerInstall();
+
+void GraphicsInstall() {
+    ProgressInstall();
+    ScrollBarInstall();
+    SliderInstall();
+    TimerInstall();
+}
