@@ -8,10 +8,12 @@ void ProgressInstall();
 void ScrollBarInstall();
 void SliderInstall();
 void TimerInstall();
+void PanelInstall();
 
 void GraphicsInstall() {
     ProgressInstall();
     ScrollBarInstall();
     SliderInstall();
     TimerInstall();
+    PanelInstall();
 }

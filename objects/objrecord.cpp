@@ -108,7 +108,9 @@ uint32_t ObjectLiveCount() { return HandleCount(kHandleObject); }
 ObjectRecord* ObjectLiveAt(uint32_t index) { return static_cast<ObjectRecord*>(HandleRecordAt(kHandleObject, index)); }
 
 uint16_t ObjectNextCtlId(ObjectRecord* window) {
-    WindowRecord* win = ObjectAsWindow(window);
+    // Children of a panel take their ids from the panel's top window.
+    ObjectRecord* top = window ? ObjectTopWindow(window) : nullptr;
+    WindowRecord* win = top ? ObjectAsWindow(top) : nullptr;
     if (!win) return 0;
     if (win->nextCtlId < kCtlIdFirst || win->nextCtlId >= kCtlIdLimit) win->nextCtlId = kCtlIdFirst;
     return win->nextCtlId++;

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 #include "controls/controls.h"
@@ -19,7 +20,9 @@
 #include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "objects/window.h"
+#include "session/proto/protocol.h"
 #include "session/proto/records.h"
+#include "session/session.h"
 
 namespace {
 
@@ -109,10 +112,49 @@ protected:
         while (TakeEvent(&t)) {
         }
     }
+    // Calls a method the way the server does and answers its integer result
+    // (the value of the 1129 answer), or the handler's own code.
+    static int32_t Call(ObjectRecord* rec, uint32_t method, std::initializer_list<int32_t> args,
+                        uint32_t resultKind = kItemInt, const char* textArg = nullptr) {
+        MethodCallRec call = {};
+        call.method = method;
+        call.result.kind = resultKind;
+        call.result.varRef = 501;
+        uint32_t i = 0;
+        if (textArg) {
+            call.args[i].kind = kItemText;
+            call.args[i].data = textArg;
+            call.args[i].size = static_cast<uint32_t>(strlen(textArg));
+            call.argPresent[i++] = 1;
+        }
+        for (int32_t a : args) {
+            call.args[i].kind = kItemInt;
+            call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a));
+            call.argPresent[i++] = 1;
+        }
+        call.argCount = i;
+        gSendBuf.used = 0;
+        int32_t rc = ObjectInvokeMethod(0, rec, &call);
+        if (rc != kNoAnswer) return rc;
+        int32_t value;
+        memcpy(&value, gSendBuf.data + 12, 4);
+        replyKind_ = gSendBuf.data[16];
+        return value;
+    }
+    static uint8_t replyKind_;
+    // A panel of the window with its creation values.
+    ObjectRecord* MakePanel(int32_t left, int32_t top, int32_t width, int32_t height, int32_t bdrStyle = 1,
+                            int32_t scrollBar = 0) {
+        Begin(left, top, width, height);
+        Value(208, bdrStyle);
+        cr_.scrollBar = scrollBar;
+        return Make(kTypePanel);
+    }
     ObjectCreateRecord cr_;
     ObjectRecord* win_ = nullptr;
     uint32_t (*saveTick_)() = gObjectHooks.tickCount;
 };
+uint8_t GraphicsTest::replyKind_;
 
 // ---- Scroll bars -------------------------------------------------------------------------
 
@@ -437,6 +479,229 @@ TEST_F(GraphicsTest, TimerRunsInRealTime) {
     EXPECT_GE(events, 5) << "Timeout 1: about 10 a second";
     EXPECT_LE(events, 15);
     ObjectDestroy(t);
+}
+
+// ---- Panel ---------------------------------------------------------------------------------
+
+TEST_F(GraphicsTest, PanelWindowStylesFollowTheCreation) {
+    struct Case { int32_t bdr, bars, clip; DWORD style, exStyle; int32_t barQuery; };
+    const Case cases[] = {
+        {1, 0, 1, 0, 0, 3},
+        {2, 1, 1, WS_BORDER | WS_HSCROLL | WS_VSCROLL, 0, 1},
+        {3, 2, 1, WS_BORDER | WS_HSCROLL, WS_EX_CLIENTEDGE, 2},
+        {9, 4, 0, WS_VSCROLL, 0, 4},
+    };
+    for (const Case& c : cases) {
+        Begin(0, 0, 100, 80);
+        Value(208, c.bdr);
+        Value(42, c.clip);
+        cr_.scrollBar = c.bars;
+        ObjectRecord* p = Make(kTypePanel);
+        ASSERT_NE(nullptr, p);
+        char cls[32] = {};
+        GetClassNameA(p->hwnd, cls, sizeof cls);
+        EXPECT_STREQ("Qovpanel", cls);
+        EXPECT_EQ(static_cast<DWORD>(CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS), GetClassLongA(p->hwnd, GCL_STYLE));
+        DWORD style = static_cast<DWORD>(GetWindowLongA(p->hwnd, GWL_STYLE));
+        DWORD ex = static_cast<DWORD>(GetWindowLongA(p->hwnd, GWL_EXSTYLE));
+        EXPECT_EQ(c.style, style & (WS_BORDER | WS_HSCROLL | WS_VSCROLL)) << c.bdr;
+        EXPECT_EQ(c.exStyle, ex & WS_EX_CLIENTEDGE) << c.bdr;
+        EXPECT_EQ(0u, style & WS_CLIPCHILDREN) << "ClipCtrl is kept, the window made without it";
+        EXPECT_EQ(static_cast<uint32_t>(c.clip), Prop(p, 42));
+        EXPECT_EQ(static_cast<uint32_t>(c.barQuery), Prop(p, 57));
+        EXPECT_EQ(static_cast<uint32_t>(c.bdr >= 1 && c.bdr <= 3 ? c.bdr : 1), Prop(p, 208));
+        ObjectDestroy(p);
+    }
+}
+
+TEST_F(GraphicsTest, PanelScrollBarPropertyRoundTrips) {
+    ObjectRecord* p = MakePanel(0, 0, 100, 80);
+    ASSERT_NE(nullptr, p);
+    struct Case { int32_t set, query; DWORD bits; };
+    const Case cases[] = {{1, 1, WS_HSCROLL | WS_VSCROLL}, {2, 2, WS_HSCROLL}, {3, 3, 0}, {4, 4, WS_VSCROLL}, {7, 3, 0}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(0, SetProp(p, 57, c.set));
+        EXPECT_EQ(static_cast<uint32_t>(c.query), Prop(p, 57)) << c.set;
+        EXPECT_EQ(c.bits, static_cast<DWORD>(GetWindowLongA(p->hwnd, GWL_STYLE)) & (WS_HSCROLL | WS_VSCROLL)) << c.set;
+    }
+    EXPECT_EQ(0, SetProp(p, 42, 1));
+    EXPECT_TRUE(GetWindowLongA(p->hwnd, GWL_STYLE) & WS_CLIPCHILDREN);
+}
+
+TEST_F(GraphicsTest, AutoScrollPanelScrollsItsChildren) {
+    Begin(10, 10, 200, 100);
+    cr_.scrollBar = 4;
+    cr_.autoScroll = 1;
+    cr_.minScrollV = 500;
+    ObjectRecord* p = Make(kTypePanel);
+    ASSERT_NE(nullptr, p);
+    RECT client;
+    GetClientRect(p->hwnd, &client);
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(p->hwnd, SB_VERT, &si));
+    EXPECT_EQ(0, si.nMin);
+    EXPECT_EQ(500, si.nMax) << "the range covers MinScrollV";
+    EXPECT_EQ(static_cast<UINT>(client.bottom), si.nPage) << "a page is the client height";
+    // A button inside the panel moves up with the contents.
+    CreateRecordReset(&cr_);
+    cr_.windowRec = p;
+    cr_.left = 5, cr_.top = 300, cr_.width = 60, cr_.height = 20;
+    cr_.flags0 |= kCrVisible;
+    cr_.title = CrText{"In", 2};
+    ObjectRecord* b = Make(kTypeButton);
+    ASSERT_NE(nullptr, b);
+    EXPECT_EQ(p->hwnd, GetParent(b->hwnd));
+    auto top = [&]() {
+        RECT r;
+        GetWindowRect(b->hwnd, &r);
+        MapWindowPoints(nullptr, p->hwnd, reinterpret_cast<POINT*>(&r), 2);
+        return r.top;
+    };
+    EXPECT_EQ(300, top());
+    EXPECT_EQ(0, SetProp(p, 88, 250));
+    EXPECT_EQ(50, top()) << "WinOffsetV scrolls the children up";
+    EXPECT_EQ(250u, Prop(p, 88));
+    EXPECT_EQ(0, SetProp(p, 88, 32767));
+    EXPECT_EQ(50, top()) << "32767 and more change nothing";
+    EXPECT_EQ(0, Call(p, 3, {6}));
+    EXPECT_EQ(300, top()) << "SetVScrollPos 6 goes to the top";
+    EXPECT_EQ(0, Call(p, 3, {5}));
+    EXPECT_EQ(300, top()) << "code 5 is sent as 0xFFFF: no step";
+    EXPECT_EQ(0, Call(p, 3, {1}));
+    EXPECT_LT(top(), 300) << "a line down";
+    EXPECT_EQ(1, Call(p, 2, {1})) << "no horizontal bar: result 1";
+    // A child shown while the panel is scrolled is placed less the offset.
+    SetProp(p, 88, 100);
+    ObjectDeactivate(b);
+    ObjectActivate(b, 0, 0, 0, 0);
+    EXPECT_EQ(200, top()) << "showing keeps the scroll offset";
+}
+
+TEST_F(GraphicsTest, PanelResizePostsWidthAndHeight) {
+    ObjectRecord* p = MakePanel(0, 0, 100, 80);
+    ASSERT_NE(nullptr, p);
+    Register(p, kEvResize);
+    DrainEvents();
+    SetWindowPos(p->hwnd, nullptr, 0, 0, 150, 60, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    Taken t = {};
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(kEvResize, t.eventId);
+    EXPECT_EQ(150 * 10000 + 60, t.value);
+    EXPECT_EQ(0u, t.modifiers);
+}
+
+TEST_F(GraphicsTest, MovePanelKeepsTheScreenPlaceAndRefusesLoops) {
+    ObjectRecord* outer = MakePanel(20, 20, 200, 150, 3);
+    ObjectRecord* inner = MakePanel(10, 10, 100, 80, 2);
+    ASSERT_NE(nullptr, outer);
+    ASSERT_NE(nullptr, inner);
+    // Move inner into outer.
+    RECT before;
+    GetWindowRect(inner->hwnd, &before);
+    EXPECT_EQ(1, Call(inner, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(outer->hwnd))}));
+    EXPECT_EQ(outer, inner->parent);
+    EXPECT_EQ(outer->hwnd, GetParent(inner->hwnd)) << "a child window of the new container, not only owned";
+    RECT after;
+    GetWindowRect(inner->hwnd, &after);
+    EXPECT_EQ(before.left, after.left) << "the screen place is kept";
+    EXPECT_EQ(before.top, after.top);
+    EXPECT_EQ(1, Call(outer, 19, {}));
+    // Outer into inner would make the chain loop: refused, nothing moves.
+    EXPECT_EQ(0, Call(outer, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(inner->hwnd))}));
+    EXPECT_EQ(win_, outer->parent);
+    EXPECT_EQ(0, Call(outer, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(outer->hwnd))})) << "into itself";
+    EXPECT_EQ(0, Call(outer, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(GetDesktopWindow()))}))
+        << "a window that is no object";
+    // Back to the window.
+    EXPECT_EQ(1, Call(inner, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(win_->hwnd))}));
+    GetWindowRect(inner->hwnd, &after);
+    EXPECT_EQ(before.left, after.left);
+    EXPECT_EQ(0, Call(outer, 19, {}));
+}
+
+TEST_F(GraphicsTest, PanelChildrenGoWithIt) {
+    ObjectRecord* p = MakePanel(0, 0, 200, 150);
+    ASSERT_NE(nullptr, p);
+    CreateRecordReset(&cr_);
+    cr_.windowRec = p;
+    cr_.left = 5, cr_.top = 5, cr_.width = 60, cr_.height = 20;
+    cr_.flags0 |= kCrVisible;
+    cr_.name = CrText{"first", 5};
+    ObjectRecord* a = Make(kTypeButton);
+    cr_.name = CrText{"second", 6};
+    cr_.top = 40;
+    ObjectRecord* b = Make(kTypeProgress);
+    ASSERT_NE(nullptr, a);
+    ASSERT_NE(nullptr, b);
+    HWND child = a->hwnd;
+    EXPECT_EQ(2, Call(p, 19, {}));
+    EXPECT_EQ(static_cast<int32_t>(b->handle), Call(p, 1, {}, kItemObject, "second"));
+    EXPECT_EQ(kTypeProgress, replyKind_) << "the child's ObjectType goes with it";
+    EXPECT_EQ(501u, b->ovar) << "bound to the caller's variable";
+    EXPECT_EQ(0, Call(p, 1, {}, kItemObject, "second")) << "already bound";
+    EXPECT_EQ(static_cast<int32_t>(a->handle), Call(p, 1, {0}, kItemObject)) << "by zero-based index";
+    EXPECT_EQ(0, Call(p, 1, {5}, kItemObject)) << "no such index";
+    EXPECT_EQ(0, Call(p, 1, {}, kItemObject, "SECOND")) << "names match exactly";
+    EXPECT_EQ(0, Call(p, 18, {0}, kItemInt, "<b>x</b>")) << "InnerHtml on a panel with children does nothing";
+    EXPECT_EQ(kOpNotAvailable, Call(p, 6, {})) << "no preview facility: an error, not success";
+    uint32_t live = ObjectLiveCount();
+    EXPECT_EQ(0, ObjectDestroy(p));
+    EXPECT_FALSE(IsWindow(child)) << "the child windows go with the panel";
+    EXPECT_EQ(live - 3, ObjectLiveCount());
+}
+
+TEST_F(GraphicsTest, InnerHtmlAndPreviewReachTheirHooks) {
+    static int created, loaded, released, previews;
+    created = loaded = released = previews = 0;
+    static int view;
+    gComObjectHooks.htmlPanelCreate = [](HWND) -> void* { ++created; return &view; };
+    gComObjectHooks.htmlPanelLoad = [](void*, const char* html, uint32_t len, int32_t, HWND) {
+        loaded += std::string(html, len) == "<p>hi</p>" ? 1 : 100;
+    };
+    gComObjectHooks.htmlPanelRelease = [](void*) { ++released; };
+    gComObjectHooks.htmlPanelResize = [](void*, HWND) {};
+    gPrintObjectHooks.prevPanelLoad = [](ObjectRecord*, MethodCallRec*) -> int32_t { ++previews; return 0; };
+    gPrintObjectHooks.prevPanelCommand = [](ObjectRecord*, int32_t action, int32_t value) -> int32_t { return action * 10 + value; };
+    gPrintObjectHooks.prevPanelFree = [](ObjectRecord*) { --previews; };
+    ObjectRecord* p = MakePanel(0, 0, 200, 150);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(0, Call(p, 18, {0}, kItemInt, "<p>hi</p>"));
+    EXPECT_EQ(0, Call(p, 18, {2}, kItemInt, "<p>hi</p>")) << "flag 2 keeps the view";
+    EXPECT_EQ(1, created);
+    EXPECT_EQ(2, loaded);
+    EXPECT_EQ(0, Call(p, 18, {0}, kItemInt, "<p>hi</p>"));
+    EXPECT_EQ(1, released) << "without flag 2 the old view goes first";
+    EXPECT_EQ(0, Call(p, 6, {}));
+    EXPECT_EQ(1, previews);
+    EXPECT_EQ(34, Call(p, 7, {3, 4}));
+    EXPECT_EQ(0, Call(p, 8, {}));
+    EXPECT_EQ(0, previews);
+    ObjectDestroy(p);
+    EXPECT_EQ(2, released) << "the view is released with the panel";
+    gComObjectHooks.htmlPanelCreate = nullptr;
+    gComObjectHooks.htmlPanelLoad = nullptr;
+    gComObjectHooks.htmlPanelRelease = nullptr;
+    gComObjectHooks.htmlPanelResize = nullptr;
+    gPrintObjectHooks.prevPanelLoad = nullptr;
+    gPrintObjectHooks.prevPanelCommand = nullptr;
+    gPrintObjectHooks.prevPanelFree = nullptr;
+}
+
+TEST_F(GraphicsTest, ImageListChildOutlivesItsContainer) {
+    ObjectRecord* p = MakePanel(0, 0, 100, 80);
+    ASSERT_NE(nullptr, p);
+    ObjectRecord* list = ObjectAllocRecord(kKindImageList, sizeof(ObjectRecord) + 16, false);
+    ASSERT_NE(nullptr, list);
+    list->parent = p;
+    list->useCount = 1;
+    LinkObject(list);
+    ObjectDestroy(p);
+    EXPECT_TRUE(ObjectIsLive(list)) << "an image list still in use is detached, not destroyed";
+    EXPECT_EQ(nullptr, list->parent);
+    ObjectUnregister(list);
+    ObjectFreeRecord(list);
 }
 
 }  // namespace
