@@ -9,6 +9,8 @@ void ScrollBarInstall();
 void SliderInstall();
 void TimerInstall();
 void PanelInstall();
+void ShapeInstall();
+void LineInstall();
 
 void GraphicsInstall() {
     ProgressInstall();
@@ -16,4 +18,6 @@ void GraphicsInstall() {
     SliderInstall();
     TimerInstall();
     PanelInstall();
+    ShapeInstall();
+    LineInstall();
 }

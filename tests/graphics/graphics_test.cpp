@@ -15,6 +15,7 @@
 #include "graphics/graphics.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
+#include "objects/gdicache.h"
 #include "objects/guihooks.h"
 #include "objects/objhooks.h"
 #include "objects/objops.h"
@@ -479,6 +480,109 @@ TEST_F(GraphicsTest, TimerRunsInRealTime) {
     EXPECT_GE(events, 5) << "Timeout 1: about 10 a second";
     EXPECT_LE(events, 15);
     ObjectDestroy(t);
+}
+
+// ---- Shape and line ----------------------------------------------------------------------------
+
+constexpr COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
+
+TEST_F(GraphicsTest, ShapeDrawsItsFillBorderAndRasterOperation) {
+    struct Case { int32_t shape, fillStyle, drawMode; COLORREF corner, edge, middle; const char* why; };
+    const Case cases[] = {
+        {2, 5, 2, kBlue, kBlue, kRed, "a rectangle: border blue, fill red"},
+        {0, 5, 2, kBlue, kBlue, kRed, "Shape 0 is a rectangle"},
+        {4, 5, 2, kBlue, kBlue, kRed, "Shape 4 is a rectangle"},
+        {1, 5, 2, kWhite, kBlue, kRed, "an ellipse leaves the corners"},
+        {2, 9, 2, kBlue, kBlue, kRed, "FillStyle 9 is a solid fill"},
+        {2, 6, 2, kBlue, kBlue, kWhite, "FillStyle 6 is hollow"},
+        {2, 5, 10, kWhite, kWhite, kWhite, "DrawMode 10 draws nothing"},
+    };
+    for (const Case& c : cases) {
+        Begin(0, 0, 40, 30, false);
+        Value(64, c.shape), Value(63, c.fillStyle), Value(66, c.drawMode), Value(62, static_cast<int32_t>(kRed));
+        cr_.bdrColor.value = static_cast<int32_t>(kBlue);
+        ObjectRecord* sh = Make(kTypeShape);
+        ASSERT_NE(nullptr, sh);
+        MemCanvas canvas(40, 30);
+        ObjectOpsOf(sh)->paint(sh, canvas.dc, 0);
+        EXPECT_EQ(c.corner, canvas.At(0, 0)) << c.why;
+        EXPECT_EQ(c.edge, canvas.At(20, 0)) << c.why;
+        EXPECT_EQ(c.middle, canvas.At(20, 15)) << c.why;
+        EXPECT_EQ(R2_COPYPEN, GetROP2(canvas.dc)) << "the caller's DC is restored";
+        ObjectDestroy(sh);
+    }
+}
+
+TEST_F(GraphicsTest, XorShapeTwiceRestoresTheBackground) {
+    Begin(0, 0, 40, 30, false);
+    Value(66, 16), Value(62, static_cast<int32_t>(kRed));
+    ObjectRecord* sh = Make(kTypeShape);
+    ASSERT_NE(nullptr, sh);
+    MemCanvas canvas(40, 30);
+    ObjectOpsOf(sh)->paint(sh, canvas.dc, 0);
+    EXPECT_NE(kWhite, canvas.At(20, 15));
+    ObjectOpsOf(sh)->paint(sh, canvas.dc, 0);
+    EXPECT_EQ(kWhite, canvas.At(20, 15));
+    EXPECT_EQ(kWhite, canvas.At(0, 0));
+}
+
+TEST_F(GraphicsTest, ShapeBorderColourTakesOnlySystemIndexesUpTo20) {
+    Begin(0, 0, 40, 30, false);
+    cr_.bdrColor.value = static_cast<int32_t>(kBlue);
+    ObjectRecord* sh = Make(kTypeShape);
+    ASSERT_NE(nullptr, sh);
+    EXPECT_EQ(0, SetProp(sh, kPidBdrColor, static_cast<int32_t>(0x80000015u)));
+    EXPECT_EQ(kBlue, sh->bdrColor) << "index 21 is ignored";
+    EXPECT_EQ(0, SetProp(sh, kPidBdrColor, static_cast<int32_t>(0x80000005u)));
+    EXPECT_EQ(0x80000005u, sh->bdrColor) << "index 5 names system colour 5";
+    EXPECT_EQ(0, SetProp(sh, 63, 42));
+    EXPECT_EQ(5u, Prop(sh, 63)) << "an unknown FillStyle is solid";
+    EXPECT_EQ(0, SetProp(sh, 66, 0));
+    EXPECT_EQ(2u, Prop(sh, 66));
+    uint32_t pens = PenCacheCount();
+    for (int i = 0; i < 50; ++i) SetProp(sh, 65, 1 + i % 4);
+    EXPECT_LE(PenCacheCount(), pens + 1) << "replaced pens are released";
+}
+
+TEST_F(GraphicsTest, LineEndsCellsAndGrid) {
+    Begin(5, 5, 30, 20, false);
+    cr_.bdrColor.value = 0;
+    ObjectRecord* ln = Make(kTypeLine);
+    ASSERT_NE(nullptr, ln);
+    MemCanvas canvas(50, 40);
+    ObjectOpsOf(ln)->paint(ln, canvas.dc, 0);
+    EXPECT_EQ(RGB(0, 0, 0), canvas.At(5, 5)) << "the first end";
+    EXPECT_EQ(RGB(0, 0, 0), canvas.At(17, 12)) << "the middle";
+    EXPECT_EQ(kWhite, canvas.At(5, 20));
+    EXPECT_EQ(4, ln->left) << "the box is widened by the width";
+    EXPECT_EQ(31, ln->right);
+    // In the main (text) window the end points are character cells.
+    CreateRecordReset(&cr_);
+    cr_.windowRec = gMainWindowP;
+    cr_.left = 10, cr_.top = 5, cr_.width = 2, cr_.height = 1;
+    ObjectRecord* text = Make(kTypeLine);
+    ASSERT_NE(nullptr, text);
+    EXPECT_EQ(static_cast<uint32_t>(9 * kCellWidth + kCellWidth / 2), Prop(text, 93));
+    EXPECT_EQ(static_cast<uint32_t>(4 * kCellHeight + kCellHeight / 2), Prop(text, 95));
+    EXPECT_EQ(static_cast<uint32_t>(kCellWidth + kCellWidth / 2), Prop(text, 94));
+    EXPECT_EQ(static_cast<uint32_t>(kCellHeight / 2), Prop(text, 96));
+    ObjectDestroy(text);
+    // A window with a grid of 8 cuts the end points.
+    NativeWindowRecord* w = NativeWindowOf(win_);
+    w->winStyle |= kWsGridAlign;
+    w->gridSizeH = w->gridSizeV = 8;
+    struct Case { int32_t value; uint32_t expect; };
+    const Case cases[] = {{13, 8}, {-3, 0}, {16, 16}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(0, SetProp(ln, 93, c.value));
+        EXPECT_EQ(c.expect, Prop(ln, 93)) << c.value;
+    }
+    w->winStyle &= ~kWsGridAlign;
+    // Rescaling works from the base points, not the moved ones.
+    ObjectSaveLayout(ln, 0);
+    EXPECT_TRUE(ObjectRescale(ln, 200, 50));
+    EXPECT_EQ(8u, Prop(ln, 93)) << "16 x 50%";
+    EXPECT_EQ(10u, Prop(ln, 95)) << "5 x 200%";
 }
 
 // ---- Panel ---------------------------------------------------------------------------------
