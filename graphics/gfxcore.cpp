@@ -177,7 +177,9 @@ void ProgressText(uint32_t value, char out[8]) {
     snprintf(out, 8, "%u%%", value > 100 ? 100u : value);
 }
 
-int32_t SplitterStep(int32_t size, int32_t step, int32_t minSize, int32_t maxSize) {
-    int64_t next = static_cast<int64_t>(size) + step;
-    return next >= minSize && next <= maxSize ? static_cast<int32_t>(next) : size;
+int32_t SplitterSize(int32_t startSize, int32_t moved, int32_t minSize, int32_t maxSize) {
+    int64_t want = static_cast<int64_t>(startSize) + moved;
+    if (moved < 0 && want < minSize) want = minSize < startSize ? minSize : startSize;
+    if (moved > 0 && want > maxSize) want = maxSize > startSize ? maxSize : startSize;
+    return static_cast<int32_t>(want);
 }

@@ -90,6 +90,7 @@ int32_t ProgressFill(uint32_t value, int32_t extent);
 void ProgressText(uint32_t value, char out[8]);
 
 // ---- Splitter -----------------------------------------------------------------------------
-// One drag step: the partner's size moves by step when the new size stays
-// within minSize and maxSize; the size as it then is.
-int32_t SplitterStep(int32_t size, int32_t step, int32_t minSize, int32_t maxSize);
+// The partner's size during a drag: its size at the press moved by the mouse's
+// travel along the axis since the press, held within minSize and maxSize. A
+// partner already outside the limits is not pulled the other way.
+int32_t SplitterSize(int32_t startSize, int32_t moved, int32_t minSize, int32_t maxSize);

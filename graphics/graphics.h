@@ -74,6 +74,10 @@ bool PanelReparent(ObjectRecord* obj, ObjectRecord* container);
 void PanelMoveMenus(ObjectRecord* oldTop, ObjectRecord* panel);
 void WindowMenusRehome(ObjectRecord* panel);
 
+// The splitter cursors in use: the program's own (up and down, left and
+// right), or the system's sizing cursors when the program has none.
+HCURSOR SplitterCursor(bool leftRight);
+
 // ---- Lines -------------------------------------------------------------------------------
 void LineSaveBasePoints(ObjectRecord* line);
 void LineRescale(ObjectRecord* line, int32_t verticalPercent, int32_t horizontalPercent);

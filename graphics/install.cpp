@@ -11,6 +11,7 @@ void TimerInstall();
 void PanelInstall();
 void ShapeInstall();
 void LineInstall();
+void SplitterInstall();
 
 void GraphicsInstall() {
     ProgressInstall();
@@ -20,4 +21,5 @@ void GraphicsInstall() {
     PanelInstall();
     ShapeInstall();
     LineInstall();
+    SplitterInstall();
 }

@@ -3,6 +3,7 @@
 // can move to another container; and the routines every container shares:
 // scrolling by a program's code, filling under transparent children, moving
 // an object to another container.
+#include <windows.h>
 #include <windowsx.h>
 
 #include "graphics/gfxcommon.h"

@@ -170,16 +170,19 @@ TEST(Progress, FillAndText) {
     }
 }
 
-TEST(Splitter, StepsStayWithinTheLimits) {
-    struct Case { int32_t size, step, expect; const char* why; };
+TEST(Splitter, DragsAreHeldAtTheLimits) {
+    struct Case { int32_t start, moved, expect; const char* why; };
     const Case cases[] = {
         {100, 20, 120, "inside the limits"},
-        {100, -70, 100, "below MinSize the partner stops"},
-        {100, 200, 100, "above the largest size the partner stops"},
+        {100, -70, 40, "held at MinSize"},
+        {100, 200, 200, "held at the largest size"},
+        {100, 0, 100, "no travel, no change"},
         {100, -60, 40, "exactly MinSize"},
-        {100, 100, 200, "exactly the largest size"},
+        {30, -5, 30, "below MinSize already: not pulled up by a move down"},
+        {250, 5, 250, "above the largest already: not pulled down by a move up"},
+        {30, 5, 35, "a partner below MinSize may still grow"},
     };
-    for (const Case& c : cases) EXPECT_EQ(c.expect, SplitterStep(c.size, c.step, 40, 200)) << c.why;
+    for (const Case& c : cases) EXPECT_EQ(c.expect, SplitterSize(c.start, c.moved, 40, 200)) << c.why;
     EXPECT_EQ(INT32_MAX, PackTenThousand(INT32_MAX, 5)) << "a huge $MOVE value is clamped, not wrapped";
     EXPECT_EQ(1230045, PackTenThousand(123, 45));
 }

@@ -585,6 +585,152 @@ TEST_F(GraphicsTest, LineEndsCellsAndGrid) {
     EXPECT_EQ(10u, Prop(ln, 95)) << "5 x 200%";
 }
 
+// ---- Splitter ----------------------------------------------------------------------------------
+
+// Mouse input as a person gives it, sent from a second thread while the test
+// thread's pump (and the splitter's drag loop in it) takes it.
+struct Gesture {
+    POINT from, to;
+    DWORD holdMs;       // between the press and the move
+    bool releaseCaptureInstead;
+    DWORD mainThread;
+};
+
+void SendMouse(DWORD flags, POINT pt) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(pt.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(pt.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof in);
+}
+
+DWORD WINAPI GestureThread(void* arg) {
+    const Gesture* g = static_cast<const Gesture*>(arg);
+    SendMouse(MOUSEEVENTF_MOVE, g->from);
+    Sleep(150);
+    SendMouse(MOUSEEVENTF_LEFTDOWN, g->from);
+    Sleep(g->holdMs);
+    if (g->releaseCaptureInstead) {
+        // The capture is the input state of the test thread: join it to take it away.
+        AttachThreadInput(GetCurrentThreadId(), g->mainThread, TRUE);
+        ReleaseCapture();
+        AttachThreadInput(GetCurrentThreadId(), g->mainThread, FALSE);
+        Sleep(2000);
+        SendMouse(MOUSEEVENTF_LEFTUP, g->from);
+        return 0;
+    }
+    SendMouse(MOUSEEVENTF_MOVE, POINT{(g->from.x + g->to.x) / 2, (g->from.y + g->to.y) / 2});
+    Sleep(100);
+    SendMouse(MOUSEEVENTF_MOVE, g->to);
+    Sleep(150);
+    SendMouse(MOUSEEVENTF_LEFTUP, g->to);
+    return 0;
+}
+
+class SplitterTest : public GraphicsTest {
+protected:
+    void SetUp() override {
+        GraphicsTest::SetUp();
+        Begin(0, 0, 100, 300);
+        cr_.dock = 2;
+        cr_.scrollBar = 0;
+        Value(208, 1);
+        panel_ = Make(kTypePanel);
+        Begin(0, 0, 6, 300);
+        cr_.dock = 2;
+        Value(227, 50), Value(228, 40);
+        split_ = Make(kTypeSplitter);
+        ASSERT_NE(nullptr, panel_);
+        ASSERT_NE(nullptr, split_);
+        WindowLayout(win_);
+        SetForegroundWindow(win_->hwnd);
+        Pump();
+    }
+    int32_t PartnerWidth() {
+        RECT r;
+        GetWindowRect(panel_->hwnd, &r);
+        return r.right - r.left;
+    }
+    POINT SplitterCentre() {
+        RECT r;
+        GetWindowRect(split_->hwnd, &r);
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    // Runs a gesture and pumps until it is over; the milliseconds the pump
+    // spent in the turn that took the press (the drag loop runs inside it).
+    DWORD Drag(int dx, bool releaseCapture = false) {
+        Gesture g = {SplitterCentre(), {}, 300, releaseCapture, GetCurrentThreadId()};
+        g.to = POINT{g.from.x + dx, g.from.y};
+        HANDLE th = CreateThread(nullptr, 0, GestureThread, &g, 0, nullptr);
+        DWORD longest = 0, end = GetTickCount() + 4000;
+        while (WaitForSingleObject(th, 0) == WAIT_TIMEOUT && static_cast<int32_t>(end - GetTickCount()) > 0) {
+            MsgWaitForMultipleObjects(1, &th, FALSE, 50, QS_ALLINPUT);
+            DWORD t0 = GetTickCount();
+            Pump();
+            DWORD spent = GetTickCount() - t0;
+            if (spent > longest) longest = spent;
+        }
+        WaitForSingleObject(th, INFINITE);
+        CloseHandle(th);
+        Pump();
+        return longest;
+    }
+    ObjectRecord* panel_ = nullptr;
+    ObjectRecord* split_ = nullptr;
+};
+
+TEST_F(SplitterTest, SplitPosResizesThePartner) {
+    EXPECT_EQ(100u, Prop(split_, 229));
+    EXPECT_EQ(0, SetProp(split_, 229, 150));
+    EXPECT_EQ(150, PartnerWidth());
+    EXPECT_EQ(150u, Prop(split_, 229));
+    EXPECT_EQ(150, split_->left) << "the splitter follows its partner";
+    for (int32_t dock : {3, 6, 0, 7}) {
+        EXPECT_EQ(0, SetProp(split_, kPidDock, dock));
+        EXPECT_EQ(2u, Prop(split_, kPidDock)) << "Dock " << dock << " is refused";
+    }
+    EXPECT_NE(nullptr, SplitterCursor(true));
+    EXPECT_NE(LoadCursorA(nullptr, IDC_SIZEWE), SplitterCursor(true)) << "the program's own cursor";
+    EXPECT_NE(LoadCursorA(nullptr, IDC_SIZENS), SplitterCursor(false));
+}
+
+TEST_F(SplitterTest, WithoutPartnerNothingMoves) {
+    EXPECT_EQ(0, SetProp(split_, kPidDock, 4));
+    EXPECT_EQ(static_cast<uint32_t>(-1), Prop(split_, 229)) << "no shown object docked right before it";
+    EXPECT_EQ(0, SetProp(split_, 229, 120));
+    EXPECT_EQ(100, PartnerWidth());
+    Register(split_, kEvMove);
+    Drag(60);
+    Taken t = {};
+    EXPECT_FALSE(TakeEvent(&t)) << "no partner, no drag";
+    EXPECT_EQ(100, PartnerWidth());
+}
+
+TEST_F(SplitterTest, DragIsHeldAtTheLimitsAndReportsTheMove) {
+    Register(split_, kEvMove);
+    Drag(-300);
+    EXPECT_EQ(40, PartnerWidth()) << "held at MinSize";
+    Taken t = {};
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(kEvMove, t.eventId);
+    EXPECT_EQ(40 * 10000 + 0, t.value) << "the splitter's left x 10000 + top";
+    Drag(600);
+    // The layout is 400 wide: less MinExtra 50 and the splitter's 6.
+    EXPECT_EQ(344, PartnerWidth()) << "held at the largest size";
+    ASSERT_TRUE(TakeEvent(&t));
+    Drag(0);
+    EXPECT_EQ(344, PartnerWidth());
+    EXPECT_FALSE(TakeEvent(&t)) << "a drag back to the start posts no $MOVE";
+}
+
+TEST_F(SplitterTest, LostCaptureEndsTheDrag) {
+    DWORD spent = Drag(0, true);
+    EXPECT_LT(spent, 1500u) << "the drag ended when the capture went, not at the late button-up";
+    EXPECT_EQ(nullptr, GetCapture());
+    EXPECT_EQ(100, PartnerWidth());
+}
+
 // ---- Panel ---------------------------------------------------------------------------------
 
 TEST_F(GraphicsTest, PanelWindowStylesFollowTheCreation) {
