@@ -84,8 +84,33 @@ void DrawBorder(HDC dc, const RECT* rect, int style, uint32_t color) {
     BrushCacheRelease(brush);
 }
 
+// Lines and shapes (ellipses, rounded or transparent ones) do not cover their
+// whole rectangle; the rest of it shows the container.
+static bool CoversItsRect(const ObjectRecord* c) { return c->kind != kKindLine && c->kind != kKindShape; }
+
+static bool PaintsItself(const ObjectRecord* c) {
+    if (c->hwnd || !(c->flags & kObjShown) || ObjectIsWebView(c)) return false;
+    const ObjectOps* ops = ObjectOpsOf(c);
+    return ops && ops->paint;
+}
+
 int PaintChildren(ObjectRecord* container, int flag, HDC dc, HRGN background) {
     int changed = 0;
+    // When the container paints its background around its children, it goes
+    // under the children that leave part of their rectangle first: all of
+    // them before any child paints, so no fill covers a child painted earlier.
+    bool transparent = container->hwnd && (GetWindowLongA(container->hwnd, GWL_EXSTYLE) & WS_EX_TRANSPARENT);
+    if (dc && background && !transparent) {
+        HBRUSH brush = nullptr;
+        for (ObjectRecord* c = container->children; c; c = c->next) {
+            if (!PaintsItself(c) || CoversItsRect(c)) continue;
+            RECT r = {c->left, c->top, c->right, c->bottom};
+            if (!RectVisible(dc, &r)) continue;
+            if (!brush) brush = BrushCacheGet(container->bgColor, kBrushSolid, true);
+            if (brush) FillRect(dc, &r, brush);
+        }
+        if (brush) BrushCacheRelease(brush);
+    }
     for (ObjectRecord* c = container->children; c; c = c->next) {
         if (c->hwnd || !(c->flags & kObjShown) || ObjectIsWebView(c)) continue;
         const ObjectOps* ops = ObjectOpsOf(c);
