@@ -22,3 +22,5 @@ bool DrawBorderColor(int32_t value, uint32_t* color);
 // A new cached pen of the colour, pattern and width; on success the old pen
 // is released and replaced. False (nothing changed) when none could be made.
 bool DrawReplacePen(HPEN* pen, uint32_t color, int32_t pattern, int32_t width);
+// Dashed and dotted borders (pen styles 1-4) show the background between their strokes.
+inline bool DrawStyledPen(int32_t pattern) { return pattern >= PS_DASH && pattern <= PS_DASHDOTDOT; }

@@ -119,3 +119,37 @@ HDC GfxObjectDC(ObjectRecord* rec, void* paintDC, ObjectDCState* st, RECT* r) {
     OffsetRect(r, st->originX - sx, st->originY - sy);
     return dc;
 }
+
+DcKeep::DcKeep(HDC dc, bool restore, HGDIOBJ brush, HGDIOBJ pen, int rop2)
+    : dc_(dc), restore_(restore), rop2_(0), brush_(nullptr), pen_(nullptr) {
+    if (!restore && gPaintPass.dc == dc) {
+        // The container keeps the DC: only what differs from the last child's.
+        if (rop2 != gPaintPass.rop2) SetROP2(dc, gPaintPass.rop2 = rop2);
+        if (brush && brush != gPaintPass.brush) SelectObject(dc, gPaintPass.brush = brush);
+        if (pen && pen != gPaintPass.pen) SelectObject(dc, gPaintPass.pen = pen);
+        return;
+    }
+    rop2_ = SetROP2(dc, rop2);
+    if (brush) brush_ = SelectObject(dc, brush);
+    if (pen) pen_ = SelectObject(dc, pen);
+}
+
+void DcKeep::Background(COLORREF back, COLORREF text, int bkMode) {
+    COLORREF oldBack = SetBkColor(dc_, back), oldText = SetTextColor(dc_, text);
+    int oldMode = SetBkMode(dc_, bkMode);
+    if (background_) return;   // the first values taken are the ones to restore
+    background_ = true;
+    back_ = oldBack, text_ = oldText, bkMode_ = oldMode;
+}
+
+DcKeep::~DcKeep() {
+    if (!restore_) return;
+    if (pen_) SelectObject(dc_, pen_);
+    if (brush_) SelectObject(dc_, brush_);
+    SetROP2(dc_, rop2_);
+    if (background_) {
+        SetBkMode(dc_, bkMode_);
+        SetTextColor(dc_, text_);
+        SetBkColor(dc_, back_);
+    }
+}

@@ -51,5 +51,26 @@ void GfxContainerScroll(const ObjectRecord* rec, int32_t* x, int32_t* y);
 // scroll offsets. Null when there is none; ReleaseObjectDC(st) afterwards.
 struct ObjectDCState;
 HDC GfxObjectDC(ObjectRecord* rec, void* paintDC, ObjectDCState* st, RECT* r);
+// The DC state a windowless drawing changes, taken when it begins and put back
+// when it ends, so that a DC the drawing did not get for itself is left as it
+// was; unless the caller keeps the DC itself (kPaintDcKept), as a container
+// painting hundreds of children does once around them all. The background
+// colour and mode matter only to hatched brushes and styled pens.
+class DcKeep {
+public:
+    DcKeep(HDC dc, bool restore, HGDIOBJ brush, HGDIOBJ pen, int rop2);
+    void Background(COLORREF back, COLORREF text, int bkMode);
+    ~DcKeep();
+    DcKeep(const DcKeep&) = delete;
+    DcKeep& operator=(const DcKeep&) = delete;
+
+private:
+    HDC dc_;
+    bool restore_;
+    bool background_ = false;
+    COLORREF back_ = 0, text_ = 0;
+    int bkMode_ = 0, rop2_;
+    HGDIOBJ brush_, pen_;
+};
 // Now in tenths of a second (through the object model's clock hook).
 uint32_t GfxTenthsNow();

@@ -53,21 +53,21 @@ bool GridOf(ObjectRecord* rec, int32_t* gx, int32_t* gy) {
 
 bool InTextWindow(const ObjectRecord* rec) { return rec->parent && rec->parent == gMainWindowP; }
 
-int32_t LinePaint(ObjectRecord* rec, void* dcArg, int32_t) {
+int32_t LinePaint(ObjectRecord* rec, void* dcArg, int32_t flag) {
     LineRecord* l = AsLine(rec);
     ObjectDCState st;
     RECT r;
     HDC dc = GfxObjectDC(rec, dcArg, &st, &r);
     if (!dc) return 0;
     int32_t dx = r.left - rec->left, dy = r.top - rec->top;
-    int saved = SaveDC(dc);
-    SetBkColor(dc, ColorValueResolve(rec->bgColor));
-    SetTextColor(dc, ColorValueResolve(rec->bdrColor));
-    if (l->pen) SelectObject(dc, l->pen);
-    SetROP2(dc, DrawModeRop2(l->drawMode));
-    MoveToEx(dc, l->pt[kX1] + dx, l->pt[kY1] + dy, nullptr);
-    LineTo(dc, l->pt[kX2] + dx, l->pt[kY2] + dy);
-    RestoreDC(dc, saved);
+    {
+        DcKeep state(dc, !(flag & kPaintDcKept), nullptr, l->pen, DrawModeRop2(l->drawMode));
+        // A styled line shows the background colour between its dashes.
+        if (DrawStyledPen(l->bdrPattern))
+            state.Background(ColorValueResolve(rec->bgColor), ColorValueResolve(rec->bdrColor), GetBkMode(dc));
+        MoveToEx(dc, l->pt[kX1] + dx, l->pt[kY1] + dy, nullptr);
+        LineTo(dc, l->pt[kX2] + dx, l->pt[kY2] + dy);
+    }
     ReleaseObjectDC(&st);
     return 0;
 }

@@ -169,12 +169,9 @@ bool PanelPaint(PanelRecord* p) {
         SetWindowOrgEx(dc, p->scrollX, p->scrollY, &oldOrg);
         RECT area = ps.rcPaint;
         OffsetRect(&area, p->scrollX, p->scrollY);
-        HRGN background = CreateRectRgnIndirect(&area);
-        PaintChildren(rec, 0, dc, background);
-        HBRUSH brush = transparent ? BrushCacheGet(0, kBrushNull, true) : BrushCacheGet(rec->bgColor, kBrushSolid, true);
-        if (brush && background) FillRgn(dc, background, brush);
+        HBRUSH brush = transparent ? nullptr : BrushCacheGet(rec->bgColor, kBrushSolid, true);
+        PaintContainer(rec, dc, &area, brush);
         if (brush) BrushCacheRelease(brush);
-        if (background) DeleteObject(background);
         SetWindowOrgEx(dc, oldOrg.x, oldOrg.y, nullptr);
         if (p->previewOpen && gPrintObjectHooks.prevPanelPaint) gPrintObjectHooks.prevPanelPaint(rec);
         if (EventIsRegistered(rec, kEvPaint)) PostObjectEvent(rec, kEvPaint, kEventKindDefault, 0, 0);

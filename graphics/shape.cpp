@@ -40,23 +40,22 @@ bool ReplaceBrush(ShapeRecord* s, uint32_t color, uint32_t style) {
     return true;
 }
 
-int32_t ShapePaint(ObjectRecord* rec, void* dcArg, int32_t) {
+int32_t ShapePaint(ObjectRecord* rec, void* dcArg, int32_t flag) {
     ShapeRecord* s = AsShape(rec);
     ObjectDCState st;
     RECT r;
     HDC dc = GfxObjectDC(rec, dcArg, &st, &r);
     if (!dc) return 0;
-    int saved = SaveDC(dc);
-    SetBkColor(dc, ColorValueResolve(rec->bgColor));
-    SetTextColor(dc, ColorValueResolve(rec->bdrColor));
-    SetBkMode(dc, s->backStyle == kBackOpaque ? OPAQUE : TRANSPARENT);
-    if (s->brush) SelectObject(dc, s->brush);
-    if (s->pen) SelectObject(dc, s->pen);
-    SetROP2(dc, DrawModeRop2(s->drawMode));
-    if (s->shape == kShapeEllipse) Ellipse(dc, r.left, r.top, r.right, r.bottom);
-    else if (s->shape == kShapeRounded) RoundRect(dc, r.left, r.top, r.right, r.bottom, kRoundCorner, kRoundCorner);
-    else Rectangle(dc, r.left, r.top, r.right, r.bottom);
-    RestoreDC(dc, saved);
+    {
+        DcKeep state(dc, !(flag & kPaintDcKept), s->brush, s->pen, DrawModeRop2(s->drawMode));
+        // Hatches and styled borders show the background colour between their lines.
+        if (s->fillStyle != kBrushSolid || DrawStyledPen(s->bdrPattern))
+            state.Background(ColorValueResolve(rec->bgColor), ColorValueResolve(rec->bdrColor),
+                             s->backStyle == kBackOpaque ? OPAQUE : TRANSPARENT);
+        if (s->shape == kShapeEllipse) Ellipse(dc, r.left, r.top, r.right, r.bottom);
+        else if (s->shape == kShapeRounded) RoundRect(dc, r.left, r.top, r.right, r.bottom, kRoundCorner, kRoundCorner);
+        else Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    }
     ReleaseObjectDC(&st);
     return 0;
 }
