@@ -879,6 +879,9 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
 
 namespace {
 
+constexpr UINT kMmMciNotify = 953;
+constexpr WPARAM kMciNotifySuccessful = 1;
+
 struct KindScrollRow {
     KindScrollFn fn;
     bool verticalOnly;
@@ -1002,6 +1005,13 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MBUTTONDOWN:
         // The middle button also goes on to the default procedure.
         WindowMouseButtonMsg(rec, msg, wp, lp);
+        break;
+    case kMmMciNotify:
+        // A movie that played to its end (MCI_NOTIFY_SUCCESSFUL) rewinds itself.
+        if (wp == kMciNotifySuccessful && gGuiHooks.movieOnNotify) {
+            gGuiHooks.movieOnNotify(wnd, static_cast<uint32_t>(lp));
+            return 0;
+        }
         break;
     case WM_HSCROLL:
     case WM_VSCROLL:

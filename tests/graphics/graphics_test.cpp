@@ -939,6 +939,98 @@ TEST_F(GraphicsTest, InnerHtmlAndPreviewReachTheirHooks) {
     gPrintObjectHooks.prevPanelFree = nullptr;
 }
 
+TEST_F(GraphicsTest, PanelWheelFollowsTheShiftAndCtrlRule) {
+    Begin(10, 10, 200, 100);
+    cr_.scrollBar = 1;
+    cr_.autoScroll = 1;
+    cr_.minScrollV = 500;
+    cr_.minScrollH = 600;
+    ObjectRecord* p = Make(kTypePanel);
+    ASSERT_NE(nullptr, p);
+    struct Case { UINT msg; WPARAM keys; int delta; uint32_t prop; bool scrolls; const char* why; };
+    const Case cases[] = {
+        {WM_MOUSEWHEEL, 0, -WHEEL_DELTA, 88, true, "a turn down scrolls down"},
+        {WM_MOUSEWHEEL, MK_SHIFT, -WHEEL_DELTA, 88, false, "Shift with the vertical wheel does not scroll"},
+        {WM_MOUSEWHEEL, MK_CONTROL, -WHEEL_DELTA, 88, false, "nor Ctrl"},
+        {0x020E, MK_SHIFT, -WHEEL_DELTA, 89, true, "the horizontal wheel scrolls whatever is held"},
+    };
+    for (const Case& c : cases) {
+        SetProp(p, 88, 0);
+        SetProp(p, 89, 0);
+        SendMessageA(p->hwnd, c.msg, MAKEWPARAM(c.keys, static_cast<WORD>(c.delta)), 0);
+        EXPECT_EQ(c.scrolls, Prop(p, c.prop) > 0) << c.why;
+    }
+    SetProp(p, 187, 0);
+    SetProp(p, 88, 0);
+    SendMessageA(p->hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+    EXPECT_EQ(0u, Prop(p, 88)) << "without AutoScroll the wheel leaves the panel";
+}
+
+TEST_F(GraphicsTest, PanelOffsetsPast65535DoNotWrap) {
+    Begin(0, 0, 200, 100);
+    cr_.scrollBar = 4;
+    cr_.autoScroll = 1;
+    cr_.minScrollV = 200000;
+    ObjectRecord* p = Make(kTypePanel);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(200000u, Prop(p, 189));
+    EXPECT_EQ(0, SetProp(p, 88, 32766));
+    EXPECT_EQ(32766u, Prop(p, 88));
+    EXPECT_EQ(0, Call(p, 3, {7})) << "to the bottom";
+    EXPECT_GT(Prop(p, 88), 65535u) << "the offset is kept in 32 bits";
+    EXPECT_EQ(0, SetProp(p, 222, 12));
+    EXPECT_EQ(12u, Prop(p, 222));
+}
+
+TEST_F(GraphicsTest, ScrollBarEnableInItsForms) {
+    Begin(10, 10, 200, 20);
+    Value(45, 10);
+    ObjectRecord* own = Make(kTypeHscrollbar);
+    ASSERT_NE(nullptr, own);
+    EXPECT_EQ(0, ObjectDisable(own, 0));
+    SCROLLBARINFO info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetScrollBarInfo(own->hwnd, OBJID_CLIENT, &info));
+    EXPECT_TRUE(info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) << "disabled";
+    EXPECT_EQ(0, ObjectEnable(own, 0));
+    ASSERT_TRUE(GetScrollBarInfo(own->hwnd, OBJID_CLIENT, &info));
+    EXPECT_FALSE(info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) << "enabled again";
+    EXPECT_EQ(0, SetProp(win_, 57, 2));
+    ScrollBarLink link = {nullptr, 0};
+    ObjectRecord* bar = ScrollBarAttach(kTypeHscrollbar, &link, nullptr, win_);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(0, ObjectDisable(bar, 3)) << "a window's bar whatever the item";
+    EXPECT_EQ(0u, Prop(bar, 4)) << "other properties of a window's bar answer 0";
+    EXPECT_EQ(0, ObjectDestroy(bar));
+}
+
+TEST_F(GraphicsTest, VerticalProgressFillsFromTheBottom) {
+    Begin(0, 0, 20, 102, false);
+    Value(91, 0);
+    ObjectRecord* p = Make(kTypeProgress);
+    ASSERT_NE(nullptr, p);
+    p->fgColor = RGB(0, 0, 255);
+    p->bgColor = RGB(255, 255, 0);
+    p->flags &= ~kObj3D;
+    p->appearance = 2;
+    ObjectSetValue(p, 0, 25);
+    MemCanvas canvas(20, 102);
+    ObjectOpsOf(p)->paint(p, canvas.dc, 0);
+    EXPECT_EQ(RGB(0, 0, 255), canvas.At(10, 99)) << "the bottom quarter is the bar";
+    EXPECT_EQ(RGB(255, 255, 0), canvas.At(10, 50));
+}
+
+TEST_F(GraphicsTest, ControlsStillTakeTheirKeys) {
+    Begin(10, 40, 200, 30);
+    Value(45, 100), Value(74, 1);
+    ObjectRecord* s = Make(kTypeSlider);
+    ASSERT_NE(nullptr, s);
+    // The object model sees the key first and leaves it to the trackbar.
+    SendMessageA(s->hwnd, TBM_SETPOS, TRUE, 10);
+    SendMessageA(s->hwnd, WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_EQ(11, SendMessageA(s->hwnd, TBM_GETPOS, 0, 0));
+}
+
 TEST_F(GraphicsTest, ImageListChildOutlivesItsContainer) {
     ObjectRecord* p = MakePanel(0, 0, 100, 80);
     ASSERT_NE(nullptr, p);

@@ -171,7 +171,7 @@ static std::vector<std::string> SplitWords(const std::string& line) {
 
 static bool ParseFields(const std::vector<std::string>& w, size_t from, Step* st) {
     for (size_t i = from; i < w.size();) {
-        Field f = {w[i], 0, 0, ""};
+        Field f = {w[i], 0, 0, "", ""};
         const std::string& op = w[i++];
         auto need = [&](int n) { return i + n <= w.size(); };
         if (op == "u8" || op == "u16" || op == "u32" || op == "i32" || op == "u64" || op == "any") {
