@@ -15,6 +15,8 @@ enum DrawProp : uint16_t {
 // BdrPattern is the pen style PenCacheGet takes: 1..6, 6 (inside frame) by default.
 constexpr int32_t kBdrPatternMin = 1, kBdrPatternMax = 6, kBdrPatternDefault = 6;
 constexpr int32_t kDrawModeMax = 16;
+// Border widths are kept in a byte; 0 is out of range.
+constexpr int32_t kBdrWidthMin = 1, kBdrWidthMax = 255;
 
 // A border colour as a change gives it: a value above 0xFFFFFF names a system
 // colour, whose index must be at most 20; false when it names another.

@@ -197,7 +197,7 @@ ObjectRecord* LineCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         // End points lie in the middle of their character cells.
         for (int i = 0; i < 4; ++i) l->pt[i] = CellCenter(ends[i], i % 2 ? kCellHeight : kCellWidth);
     }
-    l->bdrWidth = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidBdrWidth, 0), 1, 255, 1));
+    l->bdrWidth = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidBdrWidth, 0), kBdrWidthMin, kBdrWidthMax, kBdrWidthMin));
     l->bdrPattern = static_cast<uint8_t>(
         ValueInRange(CreateRecordValue(cr, kPidBdrPattern, 0), kBdrPatternMin, kBdrPatternMax, kBdrPatternDefault));
     l->drawMode = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidDrawMode, 0), 1, kDrawModeMax, kDrawModeDefault));

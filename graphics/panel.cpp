@@ -36,7 +36,11 @@ enum PanelStyle : uint32_t {
     kPsAutoScroll = 0x2000000,
 };
 constexpr uint32_t kPs2WinFlag1 = 0x40;
+// WinOffsetV and WinOffsetH of this and more change nothing.
+constexpr int32_t kOffsetIgnored = 32767;
 enum PanelBorder : uint8_t { kPbNone = 1, kPbSingle = 2, kPbSunken = 3 };
+// ScrollBar values: both bars, horizontal only, none, vertical only.
+enum PanelBars : int32_t { kBarsBoth = 1, kBarsHorizontal = 2, kBarsNone = 3, kBarsVertical = 4 };
 // How far a border moves a panel's client area right and down.
 constexpr int32_t kBorderOffsetSingle = 1, kBorderOffsetSunken = 3;
 
@@ -100,9 +104,9 @@ void ApplyBorder(PanelRecord* p, int32_t value) {
 
 void ApplyScrollBars(PanelRecord* p, int32_t value) {
     p->style &= ~(kPsHScroll | kPsVScroll);
-    if (value == 1) p->style |= kPsHScroll | kPsVScroll;
-    else if (value == 2) p->style |= kPsHScroll;
-    else if (value == 4) p->style |= kPsVScroll;
+    if (value == kBarsBoth) p->style |= kPsHScroll | kPsVScroll;
+    else if (value == kBarsHorizontal) p->style |= kPsHScroll;
+    else if (value == kBarsVertical) p->style |= kPsVScroll;
     HWND wnd = p->hdr.hwnd;
     DWORD bars = ((p->style & kPsHScroll) ? WS_HSCROLL : 0) | ((p->style & kPsVScroll) ? WS_VSCROLL : 0);
     SetWindowBits(wnd, GWL_STYLE, WS_HSCROLL | WS_VSCROLL, bars);
@@ -115,7 +119,10 @@ void ApplyScrollBars(PanelRecord* p, int32_t value) {
 
 int32_t ScrollBarQuery(const PanelRecord* p) {
     uint32_t bars = p->style & (kPsHScroll | kPsVScroll);
-    return bars == (kPsHScroll | kPsVScroll) ? 1 : bars == kPsHScroll ? 2 : bars == kPsVScroll ? 4 : 3;
+    return bars == (kPsHScroll | kPsVScroll) ? kBarsBoth
+           : bars == kPsHScroll              ? kBarsHorizontal
+           : bars == kPsVScroll              ? kBarsVertical
+                                             : kBarsNone;
 }
 
 // ---- Window procedure -------------------------------------------------------------------
@@ -348,7 +355,7 @@ int32_t PanelSetProp(ObjectRecord* rec, PropChange* req) {
         return 0;
     case kPidScrollBar: ApplyScrollBars(p, v); return 0;
     case kPidWinOffsetV: case kPidWinOffsetH: {
-        if (v >= 32767) return 0;
+        if (v >= kOffsetIgnored) return 0;
         int vertical = req->id == kPidWinOffsetV ? 1 : 0;
         WindowScrollTo(rec, PixelsOf(rec, v, vertical), vertical);
         return 0;
@@ -583,9 +590,9 @@ ObjectRecord* PanelCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     if (p->bdrStyle != kPbNone) style |= WS_BORDER;
     if (p->bdrStyle == kPbSunken) exStyle |= WS_EX_CLIENTEDGE;
     if (cr->autoScroll) p->style |= kPsAutoScroll;
-    if (cr->scrollBar == 1) p->style |= kPsHScroll | kPsVScroll;
-    else if (cr->scrollBar == 2) p->style |= kPsHScroll;
-    else if (cr->scrollBar == 4) p->style |= kPsVScroll;
+    if (cr->scrollBar == kBarsBoth) p->style |= kPsHScroll | kPsVScroll;
+    else if (cr->scrollBar == kBarsHorizontal) p->style |= kPsHScroll;
+    else if (cr->scrollBar == kBarsVertical) p->style |= kPsVScroll;
     if (p->style & kPsHScroll) style |= WS_HSCROLL;
     if (p->style & kPsVScroll) style |= WS_VSCROLL;
     if (CreateRecordValue(cr, kPidClipCtrl, 1)) p->style |= kPsClipCtrl;

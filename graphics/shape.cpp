@@ -174,7 +174,7 @@ ObjectRecord* ShapeCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     s->shape = static_cast<uint32_t>(ValueInRange(CreateRecordValue(cr, kPidShapeKind, 0), kShapeEllipse, kShapeRounded, kShapeRectangle));
     s->fillStyle = static_cast<uint32_t>(
         ValueInRange(CreateRecordValue(cr, kPidShapeFillStyle, 0), kFillStyleMin, kFillStyleMax, kBrushSolid));
-    s->bdrWidth = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidBdrWidth, 0), 1, 255, kShapeBdrWidthDefault));
+    s->bdrWidth = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidBdrWidth, 0), kBdrWidthMin, kBdrWidthMax, kShapeBdrWidthDefault));
     s->bdrPattern = static_cast<uint8_t>(
         ValueInRange(CreateRecordValue(cr, kPidBdrPattern, 0), kBdrPatternMin, kBdrPatternMax, kBdrPatternDefault));
     s->drawMode = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidDrawMode, 0), 1, kDrawModeMax, kDrawModeDefault));

@@ -26,6 +26,8 @@ enum SplitterProp : uint16_t { kPidBdrStyle = 208, kPidMinExtra = 227, kPidMinSi
 enum SplitterBorder : uint8_t { kSbNone = 1, kSbSingle = 2, kSbSunken = 3 };
 // While tracking, the loop looks at the capture at least this often.
 constexpr DWORD kTrackPollMs = 50;
+// Polls without a mouse message, the button up, before the drag ends anyway.
+constexpr int kButtonUpPolls = 4;
 
 struct SplitterRecord {
     ObjectRecord hdr;
@@ -134,9 +136,10 @@ POINT MessagePoint(const MSG& m) {
 
 // The drag loop. Only mouse messages are taken; everything else stays queued
 // until the button goes up. A container that lost the capture (another
-// window took it, or it was released) ends the drag as a release would: the
-// loop would otherwise wait for a button-up that never comes, and the
-// client would not hear the server meanwhile.
+// window took it, or it was released), or a button that is up without its
+// message reaching here, ends the drag as a release would: the loop would
+// otherwise wait for a button-up that never comes, and the client would not
+// hear the server meanwhile.
 void SplitterTrack(ObjectRecord* rec, WPARAM wp, LPARAM lp) {
     SplitterRecord* s = AsSplitter(rec);
     if (gGuiModeFlags & kGuiModeKeepFlagged) MouseDownEvent(rec, 0, false, wp, lp);
@@ -160,11 +163,14 @@ void SplitterTrack(ObjectRecord* rec, WPARAM wp, LPARAM lp) {
     Invert(&t);
     int32_t startSize = PartnerSize(partner, vertical), size = startSize;
     int32_t sign = rec->dock == kSdRight || rec->dock == kSdBottom ? -1 : 1;
+    int upPolls = 0;
     for (bool done = false; !done;) {
         if (GetCapture() != container) break;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, kTrackPollMs, QS_MOUSE);
         MSG m;
+        bool took = false;
         while (!done && PeekMessageA(&m, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+            took = true;
             POINT pt = MessagePoint(m);
             int32_t travel = vertical ? pt.x - start.x : pt.y - start.y;
             Invert(&t);
@@ -174,6 +180,11 @@ void SplitterTrack(ObjectRecord* rec, WPARAM wp, LPARAM lp) {
             size = SplitterSize(startSize, sign * travel, s->minSize, largest);
             if (m.message == WM_LBUTTONUP) done = true;
         }
+        // A button released where this thread does not hear of it (another
+        // window took the input) ends the drag too, once no mouse message has
+        // come for a while: the release may still be on its way here.
+        upPolls = !took && !(GetAsyncKeyState(VK_LBUTTON) & 0x8000) ? upPolls + 1 : 0;
+        if (upPolls >= kButtonUpPolls) done = true;
     }
     if (t.drawn) Invert(&t);
     if (t.hatch) DeleteObject(t.hatch);
