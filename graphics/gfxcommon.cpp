@@ -120,8 +120,8 @@ HDC GfxObjectDC(ObjectRecord* rec, void* paintDC, ObjectDCState* st, RECT* r) {
     return dc;
 }
 
-DcKeep::DcKeep(HDC dc, bool restore, HGDIOBJ brush, HGDIOBJ pen, int rop2)
-    : dc_(dc), restore_(restore), rop2_(0), brush_(nullptr), pen_(nullptr) {
+void DcKeepBegin(DcKeep* k, HDC dc, bool restore, HGDIOBJ brush, HGDIOBJ pen, int rop2) {
+    *k = DcKeep{dc, restore, false, 0, 0, 0, 0, nullptr, nullptr};
     if (!restore && gPaintPass.dc == dc) {
         // The container keeps the DC: only what differs from the last child's.
         if (rop2 != gPaintPass.rop2) SetROP2(dc, gPaintPass.rop2 = rop2);
@@ -129,27 +129,27 @@ DcKeep::DcKeep(HDC dc, bool restore, HGDIOBJ brush, HGDIOBJ pen, int rop2)
         if (pen && pen != gPaintPass.pen) SelectObject(dc, gPaintPass.pen = pen);
         return;
     }
-    rop2_ = SetROP2(dc, rop2);
-    if (brush) brush_ = SelectObject(dc, brush);
-    if (pen) pen_ = SelectObject(dc, pen);
+    k->rop2 = SetROP2(dc, rop2);
+    if (brush) k->brush = SelectObject(dc, brush);
+    if (pen) k->pen = SelectObject(dc, pen);
 }
 
-void DcKeep::Background(COLORREF back, COLORREF text, int bkMode) {
-    COLORREF oldBack = SetBkColor(dc_, back), oldText = SetTextColor(dc_, text);
-    int oldMode = SetBkMode(dc_, bkMode);
-    if (background_) return;   // the first values taken are the ones to restore
-    background_ = true;
-    back_ = oldBack, text_ = oldText, bkMode_ = oldMode;
+void DcKeepBackground(DcKeep* k, COLORREF back, COLORREF text, int bkMode) {
+    COLORREF oldBack = SetBkColor(k->dc, back), oldText = SetTextColor(k->dc, text);
+    int oldMode = SetBkMode(k->dc, bkMode);
+    if (k->background) return;   // the first values taken are the ones to restore
+    k->background = true;
+    k->back = oldBack, k->text = oldText, k->bkMode = oldMode;
 }
 
-DcKeep::~DcKeep() {
-    if (!restore_) return;
-    if (pen_) SelectObject(dc_, pen_);
-    if (brush_) SelectObject(dc_, brush_);
-    SetROP2(dc_, rop2_);
-    if (background_) {
-        SetBkMode(dc_, bkMode_);
-        SetTextColor(dc_, text_);
-        SetBkColor(dc_, back_);
+void DcKeepEnd(DcKeep* k) {
+    if (!k->restore) return;
+    if (k->pen) SelectObject(k->dc, k->pen);
+    if (k->brush) SelectObject(k->dc, k->brush);
+    SetROP2(k->dc, k->rop2);
+    if (k->background) {
+        SetBkMode(k->dc, k->bkMode);
+        SetTextColor(k->dc, k->text);
+        SetBkColor(k->dc, k->back);
     }
 }

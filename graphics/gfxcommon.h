@@ -56,21 +56,16 @@ HDC GfxObjectDC(ObjectRecord* rec, void* paintDC, ObjectDCState* st, RECT* r);
 // was; unless the caller keeps the DC itself (kPaintDcKept), as a container
 // painting hundreds of children does once around them all. The background
 // colour and mode matter only to hatched brushes and styled pens.
-class DcKeep {
-public:
-    DcKeep(HDC dc, bool restore, HGDIOBJ brush, HGDIOBJ pen, int rop2);
-    void Background(COLORREF back, COLORREF text, int bkMode);
-    ~DcKeep();
-    DcKeep(const DcKeep&) = delete;
-    DcKeep& operator=(const DcKeep&) = delete;
-
-private:
-    HDC dc_;
-    bool restore_;
-    bool background_ = false;
-    COLORREF back_ = 0, text_ = 0;
-    int bkMode_ = 0, rop2_;
-    HGDIOBJ brush_, pen_;
+struct DcKeep {
+    HDC dc;
+    bool restore;
+    bool background;
+    COLORREF back, text;
+    int bkMode, rop2;
+    HGDIOBJ brush, pen;
 };
+void DcKeepBegin(DcKeep* k, HDC dc, bool restore, HGDIOBJ brush, HGDIOBJ pen, int rop2);
+void DcKeepBackground(DcKeep* k, COLORREF back, COLORREF text, int bkMode);
+void DcKeepEnd(DcKeep* k);
 // Now in tenths of a second (through the object model's clock hook).
 uint32_t GfxTenthsNow();

@@ -60,14 +60,14 @@ int32_t LinePaint(ObjectRecord* rec, void* dcArg, int32_t flag) {
     HDC dc = GfxObjectDC(rec, dcArg, &st, &r);
     if (!dc) return 0;
     int32_t dx = r.left - rec->left, dy = r.top - rec->top;
-    {
-        DcKeep state(dc, !(flag & kPaintDcKept), nullptr, l->pen, DrawModeRop2(l->drawMode));
-        // A styled line shows the background colour between its dashes.
-        if (DrawStyledPen(l->bdrPattern))
-            state.Background(ColorValueResolve(rec->bgColor), ColorValueResolve(rec->bdrColor), GetBkMode(dc));
-        MoveToEx(dc, l->pt[kX1] + dx, l->pt[kY1] + dy, nullptr);
-        LineTo(dc, l->pt[kX2] + dx, l->pt[kY2] + dy);
-    }
+    DcKeep keep;
+    DcKeepBegin(&keep, dc, !(flag & kPaintDcKept), nullptr, l->pen, DrawModeRop2(l->drawMode));
+    // A styled line shows the background colour between its dashes.
+    if (DrawStyledPen(l->bdrPattern))
+        DcKeepBackground(&keep, ColorValueResolve(rec->bgColor), ColorValueResolve(rec->bdrColor), GetBkMode(dc));
+    MoveToEx(dc, l->pt[kX1] + dx, l->pt[kY1] + dy, nullptr);
+    LineTo(dc, l->pt[kX2] + dx, l->pt[kY2] + dy);
+    DcKeepEnd(&keep);
     ReleaseObjectDC(&st);
     return 0;
 }

@@ -46,16 +46,16 @@ int32_t ShapePaint(ObjectRecord* rec, void* dcArg, int32_t flag) {
     RECT r;
     HDC dc = GfxObjectDC(rec, dcArg, &st, &r);
     if (!dc) return 0;
-    {
-        DcKeep state(dc, !(flag & kPaintDcKept), s->brush, s->pen, DrawModeRop2(s->drawMode));
-        // Hatches and styled borders show the background colour between their lines.
-        if (s->fillStyle != kBrushSolid || DrawStyledPen(s->bdrPattern))
-            state.Background(ColorValueResolve(rec->bgColor), ColorValueResolve(rec->bdrColor),
-                             s->backStyle == kBackOpaque ? OPAQUE : TRANSPARENT);
-        if (s->shape == kShapeEllipse) Ellipse(dc, r.left, r.top, r.right, r.bottom);
-        else if (s->shape == kShapeRounded) RoundRect(dc, r.left, r.top, r.right, r.bottom, kRoundCorner, kRoundCorner);
-        else Rectangle(dc, r.left, r.top, r.right, r.bottom);
-    }
+    DcKeep keep;
+    DcKeepBegin(&keep, dc, !(flag & kPaintDcKept), s->brush, s->pen, DrawModeRop2(s->drawMode));
+    // Hatches and styled borders show the background colour between their lines.
+    if (s->fillStyle != kBrushSolid || DrawStyledPen(s->bdrPattern))
+        DcKeepBackground(&keep, ColorValueResolve(rec->bgColor), ColorValueResolve(rec->bdrColor),
+                         s->backStyle == kBackOpaque ? OPAQUE : TRANSPARENT);
+    if (s->shape == kShapeEllipse) Ellipse(dc, r.left, r.top, r.right, r.bottom);
+    else if (s->shape == kShapeRounded) RoundRect(dc, r.left, r.top, r.right, r.bottom, kRoundCorner, kRoundCorner);
+    else Rectangle(dc, r.left, r.top, r.right, r.bottom);
+    DcKeepEnd(&keep);
     ReleaseObjectDC(&st);
     return 0;
 }

@@ -14,35 +14,20 @@
 #include "session/session.h"
 #include "session/util/mem.h"
 
-namespace {
-
-// Showing a windowed object repositions and shows it with the window layer's
-// paint switch off, so that the container does not paint the windowless
-// objects under it twice; the switch is put back before the pump turn.
-class PaintSwitchOff {
-public:
-    PaintSwitchOff() : saved_(gPaintEnabled) { gPaintEnabled = false; }
-    ~PaintSwitchOff() { gPaintEnabled = saved_; }
-    PaintSwitchOff(const PaintSwitchOff&) = delete;
-    PaintSwitchOff& operator=(const PaintSwitchOff&) = delete;
-
-private:
-    bool saved_;
-};
-
-}  // namespace
-
 int32_t ObjectShowWindowed(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     rec->flags &= ~kObjHidden;
-    {
-        PaintSwitchOff off;
-        NoteObjectShown(rec);
-        // PositionObjectWindow places the window less the container's scroll
-        // offsets: a child of a scrolled panel shows where its siblings are.
-        PositionObjectWindow(rec, nullptr);
-        if (rec->hwnd) ShowWindow(rec->hwnd, SW_SHOWNORMAL);
-        RepaintOverlaps(rec);
-    }
+    // The window is placed and shown with the window layer's paint switch
+    // off, so that the container does not paint the windowless objects under
+    // it twice; the switch is put back before the pump turn.
+    bool paintWas = gPaintEnabled;
+    gPaintEnabled = false;
+    NoteObjectShown(rec);
+    // PositionObjectWindow places the window less the container's scroll
+    // offsets: a child of a scrolled panel shows where its siblings are.
+    PositionObjectWindow(rec, nullptr);
+    if (rec->hwnd) ShowWindow(rec->hwnd, SW_SHOWNORMAL);
+    RepaintOverlaps(rec);
+    gPaintEnabled = paintWas;
     PumpOnce(false);
     return 0;
 }
