@@ -1031,6 +1031,29 @@ TEST_F(GraphicsTest, ControlsStillTakeTheirKeys) {
     EXPECT_EQ(11, SendMessageA(s->hwnd, TBM_GETPOS, 0, 0));
 }
 
+TEST_F(GraphicsTest, EraseTransparentFillsUnderLinesAndTransparentShapes) {
+    ObjectRecord* p = MakePanel(0, 0, 120, 60);
+    ASSERT_NE(nullptr, p);
+    p->bgColor = RGB(0, 128, 0);
+    auto child = [&](uint32_t type, int32_t left, int32_t backStyle) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = p;
+        cr_.left = left, cr_.top = 10, cr_.width = type == kTypeLine ? left + 20 : 20, cr_.height = type == kTypeLine ? 30 : 20;
+        cr_.backStyle = backStyle;
+        cr_.flags0 |= kCrVisible;
+        return Make(type);
+    };
+    child(kTypeLine, 5, 0);
+    child(kTypeShape, 40, 2);
+    child(kTypeShape, 80, 1);
+    MemCanvas canvas(120, 60);
+    PanelEraseTransparent(canvas.dc, p);
+    EXPECT_EQ(RGB(0, 128, 0), canvas.At(10, 15)) << "under a line";
+    EXPECT_EQ(RGB(0, 128, 0), canvas.At(45, 15)) << "under a transparent shape";
+    EXPECT_EQ(kWhite, canvas.At(85, 15)) << "an opaque shape paints its own";
+    EXPECT_EQ(kWhite, canvas.At(65, 45)) << "outside the children";
+}
+
 TEST_F(GraphicsTest, ImageListChildOutlivesItsContainer) {
     ObjectRecord* p = MakePanel(0, 0, 100, 80);
     ASSERT_NE(nullptr, p);
