@@ -11,6 +11,7 @@
 #include "com/ribbon.h"
 #include "controls/controls.h"
 #include "forms/formload.h"
+#include "graphics/graphics.h"
 #include "graphics/image/imageload.h"
 #include "objects/color.h"
 #include "objects/events.h"
@@ -56,6 +57,7 @@ void InstallFacilities() {
     GuiInstallHooks();
     ControlsInstall();
     FormsInstall();
+    GraphicsInstall();
     WebViewInstallHooks(WebPumpTurn);
     WebObjectsInstallNative();
     gGuiHooks.webViewPending = WebViewProcessPending;

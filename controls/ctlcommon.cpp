@@ -26,25 +26,44 @@ ControlHooks gControlHooks;
 namespace {
 
 constexpr char kPropOldProc[] = "QovCtlProc";
-constexpr uint32_t kWheelMsg = 0x020A;
+constexpr char kPropHook[] = "QovCtlHook";
+constexpr UINT kWheelMsg = 0x020A;
+constexpr UINT kHWheelMsg = 0x020E;
+
+// The messages a control offers the object model before its own procedure:
+// focus, keys, and every mouse move, press, release, double click and wheel.
+bool OfferedToObjectModel(UINT msg) {
+    switch (msg) {
+    case WM_SETFOCUS: case WM_KILLFOCUS: case WM_SETCURSOR: case WM_KEYDOWN: case WM_CHAR: case WM_SYSCHAR:
+    case WM_MOUSEMOVE: case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP: case WM_RBUTTONDBLCLK: case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MBUTTONDBLCLK:
+    case kWheelMsg: case kHWheelMsg:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // Offers focus, key, mouse and wheel messages to the object model first; a
-// message it took does not reach the control.
+// message it took does not reach the control. A kind's own hook sees every
+// message before that and may answer it itself.
 LRESULT CALLBACK CtlSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     WNDPROC old = reinterpret_cast<WNDPROC>(GetPropA(wnd, kPropOldProc));
-    switch (msg) {
-    case WM_SETFOCUS: case WM_KEYDOWN: case WM_SYSKEYDOWN: case WM_CHAR: case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN: case WM_LBUTTONDBLCLK: case WM_RBUTTONDOWN: case WM_RBUTTONDBLCLK: case WM_RBUTTONUP:
-    case WM_MBUTTONDOWN: case kWheelMsg:
-        if (ControlMsgToEvent(wnd, msg, wp, lp)) return 0;
-        break;
-    case WM_NCDESTROY:
+    if (msg == WM_NCDESTROY) {
         // The record may be gone already: the old procedure lives in the window.
         RemovePropA(wnd, kPropOldProc);
+        RemovePropA(wnd, kPropHook);
         if (old) SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-        break;
-    default:
-        break;
+    } else if (auto hook = reinterpret_cast<CtlMsgHook>(GetPropA(wnd, kPropHook))) {
+        LRESULT result = 0;
+        if (ObjectRecord* rec = ObjectFromHwnd(wnd))
+            if (hook(rec, wnd, msg, wp, lp, &result)) return result;
+    }
+    if (OfferedToObjectModel(msg)) {
+        if (ControlMsgToEvent(wnd, msg, wp, lp)) return 0;
+    } else if (msg == WM_SYSKEYDOWN) {
+        // F10 is the menu key of the window; the control still sees the key.
+        HandleSysKeyF10(wnd, wp, 0, 0, 0);
     }
     return old ? CallWindowProcA(old, wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
 }
@@ -92,9 +111,11 @@ const MethodDesc* LookupMethod(uint32_t method, uint32_t version) {
 }  // namespace
 
 ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
-                                 DWORD exStyle, const char* text, uint32_t textLength, int32_t* code) {
+                                 DWORD exStyle, const char* text, uint32_t textLength, int32_t* code,
+                                 uint32_t recordSize, CtlMsgHook hook) {
     *code = kOpNoMemory;
-    auto* c = reinterpret_cast<ControlRecord*>(ObjectAllocRecord(kind, sizeof(ControlRecord), false));
+    if (recordSize < sizeof(ControlRecord)) recordSize = sizeof(ControlRecord);
+    auto* c = reinterpret_cast<ControlRecord*>(ObjectAllocRecord(kind, recordSize, false));
     if (!c) return nullptr;
     ObjectRecord* rec = &c->hdr;
     ObjectRecord* parent = nullptr;
@@ -140,6 +161,7 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
     rec->font = nullptr;
     ApplyFont(rec, font);
     SetPropA(wnd, kPropOldProc, reinterpret_cast<HANDLE>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)));
+    if (hook) SetPropA(wnd, kPropHook, reinterpret_cast<HANDLE>(hook));
     SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CtlSubclassProc));
     LinkObject(rec);
     ObjectSaveLayout(rec, 0);

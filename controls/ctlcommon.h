@@ -44,13 +44,20 @@ enum CtlFlag : uint32_t {
     kCtlMultiSelect = 0x40,
 };
 
-// Creates the control's record and window: the common header from the creation
-// record, the rectangle converted from the window's units to pixels, a control id
-// of the parent, the font, the subclass procedure; linked to its parent and shown
-// when the creation asks. Null with the code (-3 no parent window or no window,
-// -4 rectangle refused, -6 no memory, -8 font).
+// A kind's own look at its control's messages before the shared subclass
+// handling: true when it answered the message (*result is returned).
+typedef bool (*CtlMsgHook)(ObjectRecord* rec, HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
+
+// Creates the control's record and window: a zeroed record of recordSize bytes
+// (at least a ControlRecord; kinds with fields of their own put them after it),
+// the common header from the creation record, the rectangle converted from the
+// window's units to pixels, a control id of the parent, the font, the subclass
+// procedure (with the kind's hook, when given); linked to its parent. Null with
+// the code (-3 no parent window or no window, -4 rectangle refused, -6 no
+// memory, -8 font).
 ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
-                                 DWORD exStyle, const char* text, uint32_t textLength, int32_t* code);
+                                 DWORD exStyle, const char* text, uint32_t textLength, int32_t* code,
+                                 uint32_t recordSize = sizeof(ControlRecord), CtlMsgHook hook = nullptr);
 // CtlCreateWindowed for a control whose window text is its caption: the
 // creation's Title, else its Text.
 ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,

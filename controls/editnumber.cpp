@@ -10,6 +10,7 @@
 #include "controls/edittext.h"
 #include "objects/focus.h"
 #include "objects/objwindowed.h"
+#include "objects/window.h"
 
 namespace {
 
@@ -144,4 +145,6 @@ ObjectRecord* EditNumberCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) 
 void EditNumberInstall() {
     RegisterObjectCreator(kTypeEditNumber, EditNumberCreate);
     RegisterObjectOps(kKindEditNumber, &kNumberOps);
+    // Its up-down arrows report through the container's WM_VSCROLL too.
+    RegisterKindScroll(kKindEditNumber, EditNumberOnScroll, true);
 }

@@ -12,5 +12,6 @@ qov_library(qov_gui
     ${CMAKE_CURRENT_LIST_DIR}/winlayout.cpp
     ${CMAKE_CURRENT_LIST_DIR}/paint.cpp
     ${CMAKE_CURRENT_LIST_DIR}/focus.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/objwindowed.cpp
   DEPS qov_fonttext qov_base qov_util user32 gdi32 comctl32 comdlg32)
 target_link_libraries(qov_gui PUBLIC qov_objects qov_objcore qov_session)

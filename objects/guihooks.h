@@ -42,6 +42,7 @@ struct GuiHooks {
     bool (*tabControlPaintOverlaps)();               // the tab-control painting switch
     bool (*panelInfo)(ObjectRecord* panel, ContainerInfo* out);  // a Panel's client fields
     HWND (*panelPaintDC)(ObjectRecord* panel, HDC* dc);      // a Panel's DC while it paints
+    void (*movieOnNotify)(HWND wnd, uint32_t deviceId);     // MM_MCINOTIFY with MCI_NOTIFY_SUCCESSFUL
     // Start-up and clean-up of facilities the layer does not own.
     void (*shutdownBegin)();                         // before the objects are destroyed at exit
     bool (*oleInit)();

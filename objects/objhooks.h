@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "objects/objrecord.h"
 #include "session/proto/records.h"
 
 struct ObjectRecord;
@@ -63,6 +64,12 @@ struct ComObjectHooks {
     // made the current event's arguments when taken (null: none current).
     void (*eventArgsFree)(void* args);
     void (*eventArgsCurrent)(void* args);
+    // The HTML view of a Panel (method InnerHtml): made in the panel's window,
+    // loaded with a text, fitted to the window, released with the panel.
+    void* (*htmlPanelCreate)(HWND wnd);
+    void (*htmlPanelLoad)(void* view, const char* html, uint32_t length, int32_t flags, HWND wnd);
+    void (*htmlPanelRelease)(void* view);
+    void (*htmlPanelResize)(void* view, HWND wnd);
 };
 extern ComObjectHooks gComObjectHooks;
 
@@ -70,5 +77,13 @@ extern ComObjectHooks gComObjectHooks;
 struct PrintObjectHooks {
     void (*closePreviews)();
     void (*cleanup)();          // open print jobs at exit
+    // The print preview shown inside a Panel (its methods 6-8, its paint,
+    // scrolling and size changes).
+    int32_t (*prevPanelLoad)(ObjectRecord* panel, MethodCallRec* call);
+    int32_t (*prevPanelCommand)(ObjectRecord* panel, int32_t action, int32_t value);
+    void (*prevPanelFree)(ObjectRecord* panel);
+    void (*prevPanelMarkResized)(ObjectRecord* panel);
+    void (*prevPanelPaint)(ObjectRecord* panel);
+    void (*prevPanelScroll)(ObjectRecord* panel, int32_t code, int32_t direction, bool vertical);
 };
 extern PrintObjectHooks gPrintObjectHooks;

@@ -195,11 +195,25 @@ int32_t ObjectDestroy(ObjectRecord* rec) {
 int32_t ObjectDestroyFromWeb(int32_t, ObjectRecord* rec) { return ObjectDestroy(rec); }
 
 void ObjectDestroyChildren(ObjectRecord* container) {
-    // Each destroy unlinks the child; a child whose kind has no destroy slot is
-    // taken out of the list so the walk always ends.
+    // First child first, until the list is empty. Each destroy unlinks the
+    // child (a web-view child goes through the web view's destroy); a child
+    // whose kind has no destroy slot, or that is no longer live, is taken out
+    // of the list so the walk always ends. An image list that something still uses outlives its
+    // container: it is only detached.
     while (container && container->children) {
         ObjectRecord* child = container->children;
-        if (ObjectDestroy(child) == kOpNotAvailable) UnlinkObject(child);
+        if (child->kind == kKindImageList && child->parent == container && child->useCount >= 1 && !IsWeb(child)) {
+            UnlinkObject(child);
+            child->parent = nullptr;
+            continue;
+        }
+        if (!ObjectIsLive(child)) {
+            UnlinkObject(child);
+            continue;
+        }
+        ObjectRef ref = ObjectRefOf(child);
+        ObjectDestroy(child);
+        if (ObjectRefAlive(ref) && container->children == child) UnlinkObject(child);
     }
 }
 

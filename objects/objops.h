@@ -105,7 +105,8 @@ int32_t ObjectSetFocus(ObjectRecord* rec, int32_t item, int32_t unused);
 // alive flag and runs slot 4, which frees the record.
 int32_t ObjectDestroy(ObjectRecord* rec);
 int32_t ObjectDestroyFromWeb(int32_t context, ObjectRecord* rec);
-// Destroys every child of a container, last first.
+// Destroys every child of a container, first first; an ImageList child still
+// in use is detached instead (its parent cleared).
 void ObjectDestroyChildren(ObjectRecord* container);
 // Property change and query by request code through PropertyCodeTable.
 int32_t ObjectSetProperty(ObjectRecord* rec, PropChange* req);

@@ -108,7 +108,9 @@ uint32_t ObjectLiveCount() { return HandleCount(kHandleObject); }
 ObjectRecord* ObjectLiveAt(uint32_t index) { return static_cast<ObjectRecord*>(HandleRecordAt(kHandleObject, index)); }
 
 uint16_t ObjectNextCtlId(ObjectRecord* window) {
-    WindowRecord* win = ObjectAsWindow(window);
+    // Children of a panel take their ids from the panel's top window.
+    ObjectRecord* top = window ? ObjectTopWindow(window) : nullptr;
+    WindowRecord* win = top ? ObjectAsWindow(top) : nullptr;
     if (!win) return 0;
     if (win->nextCtlId < kCtlIdFirst || win->nextCtlId >= kCtlIdLimit) win->nextCtlId = kCtlIdFirst;
     return win->nextCtlId++;
@@ -230,7 +232,14 @@ void ObjectFreeCommon(ObjectRecord* rec) {
     }
 }
 
+static KindSaveLayoutFn gKindSaveLayout[kObjectKindRows];
+
+void RegisterKindSaveLayout(uint32_t kind, KindSaveLayoutFn fn) {
+    if (kind < kObjectKindRows) gKindSaveLayout[kind] = fn;
+}
+
 void ObjectSaveLayout(ObjectRecord* rec, uint32_t flags) {
+    if (rec->kind < kObjectKindRows && gKindSaveLayout[rec->kind]) gKindSaveLayout[rec->kind](rec);
     rec->layoutRect[0] = rec->left;
     rec->layoutRect[1] = rec->top;
     rec->layoutRect[2] = rec->right;
@@ -264,6 +273,16 @@ ObjectRecord* ObjectFindChild(ObjectRecord* container, const char* name) {
             if (!*a && !*b) return c;
         }
         if (ObjectRecord* found = ObjectFindChild(c, name)) return found;
+    }
+    return nullptr;
+}
+
+ObjectRecord* ObjectFindChildByKey(ObjectRecord* container, uint32_t index, const char* name) {
+    if (!container) return nullptr;
+    uint32_t at = 0;
+    for (ObjectRecord* c = container->children; c; c = c->next, ++at) {
+        if (!name && at == index) return c;
+        if (name && c->name && strcmp(c->name, name) == 0) return c;
     }
     return nullptr;
 }

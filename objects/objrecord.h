@@ -191,12 +191,19 @@ bool UnlinkObject(ObjectRecord* rec);
 // Frees what every record owns: event registrations and queued events, the font
 // share, texts; leaves the record itself.
 void ObjectFreeCommon(ObjectRecord* rec);
-// Records the rectangle as the layout base.
+// Records the rectangle as the layout base; a kind that keeps a base of its
+// own (a Line's end points) is told through its registered step.
 void ObjectSaveLayout(ObjectRecord* rec, uint32_t flags);
+typedef void (*KindSaveLayoutFn)(ObjectRecord* rec);
+void RegisterKindSaveLayout(uint32_t kind, KindSaveLayoutFn fn);
 ObjectRecord* ObjectTopWindow(ObjectRecord* rec);
 ObjectRecord* ObjectTopWindowChecked(ObjectRecord* rec);
 // The child of a container with that name (case ignored), searched depth first.
 ObjectRecord* ObjectFindChild(ObjectRecord* container, const char* name);
+// A direct child of a container by key: with no name the child at the
+// zero-based index in the child list, else the first whose name equals name
+// exactly (children without a name skipped). Null when none.
+ObjectRecord* ObjectFindChildByKey(ObjectRecord* container, uint32_t index, const char* name);
 
 // ---- Shared state -------------------------------------------------------------------
 constexpr uint32_t kTextBufSize = 40960;

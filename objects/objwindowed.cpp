@@ -1,80 +1,66 @@
-// objwindowed.cpp - shared slot routines of windowed and windowless kinds. They
-// use the record's own window handle, or for a windowless object its parent's
-// window, with plain Win32 calls; the window layer's finer bookkeeping (overlap
-// repaints, bounding boxes) hooks in through its own show and hide slots.
+// objwindowed.cpp - shared slot routines of windowed and windowless kinds: show,
+// hide and enable of control windows through the window layer's placement,
+// overlap repaints and shown/hidden bookkeeping; show and hide of windowless
+// objects as redraws of their area; destroy slots and shared use counts.
 #include "objects/objwindowed.h"
 
 #include <cstring>
 
 #include "objects/events.h"
+#include "objects/focus.h"
+#include "objects/paint.h"
+#include "objects/window.h"
 #include "objects/objhooks.h"
 #include "session/session.h"
 #include "session/util/mem.h"
 
-namespace {
-
-HWND ParentWindow(const ObjectRecord* rec) {
-    int depth = 0;
-    for (const ObjectRecord* p = rec->parent; p && depth < kParentChainMax; p = p->parent, ++depth)
-        if (p->hwnd) return p->hwnd;
-    return nullptr;
-}
-
-// Invalidates the object's rectangle in its parent's window (erasing the
-// background when it was hidden) and repaints it at once.
-void RedrawRect(const ObjectRecord* rec, bool erase) {
-    HWND parent = ParentWindow(rec);
-    if (!parent) return;
-    RECT r = {rec->left, rec->top, rec->right, rec->bottom};
-    InvalidateRect(parent, &r, erase ? TRUE : FALSE);
-    UpdateWindow(parent);
-}
-
-void FocusAway(ObjectRecord* rec) {
-    if (gObjectHooks.focusAway) gObjectHooks.focusAway(rec);
-}
-
-}  // namespace
-
 int32_t ObjectShowWindowed(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
-    rec->flags = (rec->flags | kObjShown) & ~kObjHidden;
-    if (rec->hwnd) {
-        SetWindowPos(rec->hwnd, nullptr, rec->left, rec->top, rec->right - rec->left, rec->bottom - rec->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        ShowWindow(rec->hwnd, SW_SHOWNORMAL);
-    }
+    rec->flags &= ~kObjHidden;
+    // The window is placed and shown with the window layer's paint switch
+    // off, so that the container does not paint the windowless objects under
+    // it twice; the switch is put back before the pump turn.
+    bool paintWas = gPaintEnabled;
+    gPaintEnabled = false;
+    NoteObjectShown(rec);
+    // PositionObjectWindow places the window less the container's scroll
+    // offsets: a child of a scrolled panel shows where its siblings are.
+    PositionObjectWindow(rec, nullptr);
+    if (rec->hwnd) ShowWindow(rec->hwnd, SW_SHOWNORMAL);
+    RepaintOverlaps(rec);
+    gPaintEnabled = paintWas;
     PumpOnce(false);
     return 0;
 }
 
 int32_t ObjectHideWindowed(ObjectRecord* rec) {
-    FocusAway(rec);
+    MoveFocusAway(rec);
     if (rec->hwnd) ShowWindow(rec->hwnd, SW_HIDE);
     // The pump may take a request that destroys the object.
     ObjectRef ref = ObjectRefOf(rec);
     PumpOnce(false);
     if (!ObjectRefAlive(ref)) return 0;
-    rec->flags &= ~kObjShown;
-    RedrawRect(rec, true);
+    NoteObjectHidden(rec);
+    RedrawObject(rec, true);
     return 0;
 }
 
 int32_t ObjectEnableWindowed(ObjectRecord* rec, int32_t item, int32_t on) {
     if (item != 0) return 0;
-    if (!on) FocusAway(rec);
+    if (!on) MoveFocusAway(rec);
     if (rec->hwnd) EnableWindow(rec->hwnd, on ? TRUE : FALSE);
     return 0;
 }
 
 int32_t ObjectShowWindowless(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
-    rec->flags = (rec->flags | kObjShown) & ~kObjHidden;
-    RedrawRect(rec, false);
+    rec->flags &= ~kObjHidden;
+    NoteObjectShown(rec);
+    RedrawObject(rec, false);
     return 0;
 }
 
 int32_t ObjectHideWindowless(ObjectRecord* rec) {
-    rec->flags &= ~kObjShown;
-    RedrawRect(rec, true);
+    NoteObjectHidden(rec);
+    RedrawObject(rec, true);
     return 0;
 }
 

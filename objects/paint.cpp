@@ -3,6 +3,9 @@
 // bookkeeping and window captures.
 #include "objects/paint.h"
 
+#include <cstring>
+#include <vector>
+
 #include "objects/color.h"
 #include "objects/events.h"
 #include "objects/gdicache.h"
@@ -11,6 +14,7 @@
 #include "objects/window.h"
 
 bool gPaintEnabled = true;
+PaintPassState gPaintPass;
 ObjectRecord* gPaintingContainer;
 HDC gPaintingDC;
 
@@ -84,23 +88,74 @@ void DrawBorder(HDC dc, const RECT* rect, int style, uint32_t color) {
     BrushCacheRelease(brush);
 }
 
-int PaintChildren(ObjectRecord* container, int flag, HDC dc, HRGN background) {
-    int changed = 0;
+// Lines and shapes (ellipses, rounded or transparent ones) do not cover their
+// whole rectangle; the rest of it shows the container.
+static bool CoversItsRect(const ObjectRecord* c) { return c->kind != kKindLine && c->kind != kKindShape; }
+
+static bool PaintsItself(const ObjectRecord* c) {
+    if (c->hwnd || !(c->flags & kObjShown) || ObjectIsWebView(c)) return false;
+    const ObjectOps* ops = ObjectOpsOf(c);
+    return ops && ops->paint;
+}
+
+// Takes the rectangles of the children that paint themselves (only those that
+// cover them, when coveringOnly) out of the region, with one region operation.
+static bool ExcludeChildren(ObjectRecord* container, HDC dc, HRGN region, bool coveringOnly) {
+    std::vector<RECT> rects;
     for (ObjectRecord* c = container->children; c; c = c->next) {
-        if (c->hwnd || !(c->flags & kObjShown) || ObjectIsWebView(c)) continue;
-        const ObjectOps* ops = ObjectOpsOf(c);
-        if (!ops || !ops->paint) continue;
+        if (!PaintsItself(c) || (coveringOnly && !CoversItsRect(c))) continue;
         RECT r = {c->left, c->top, c->right, c->bottom};
-        if (dc && !RectVisible(dc, &r)) continue;
-        ops->paint(c, dc, flag);
-        if (background) {
-            HRGN hole = CreateRectRgnIndirect(&r);
-            CombineRgn(background, background, hole, RGN_DIFF);
-            DeleteObject(hole);
-            changed = 1;
-        }
+        if (r.right <= r.left || r.bottom <= r.top || (dc && !RectVisible(dc, &r))) continue;
+        rects.push_back(r);
     }
-    return changed;
+    if (rects.empty()) return false;
+    std::vector<uint8_t> data(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
+    auto* rd = reinterpret_cast<RGNDATA*>(data.data());
+    rd->rdh.dwSize = sizeof(RGNDATAHEADER);
+    rd->rdh.iType = RDH_RECTANGLES;
+    rd->rdh.nCount = static_cast<DWORD>(rects.size());
+    rd->rdh.nRgnSize = static_cast<DWORD>(rects.size() * sizeof(RECT));
+    rd->rdh.rcBound = rects[0];
+    for (const RECT& r : rects) UnionRect(&rd->rdh.rcBound, &rd->rdh.rcBound, &r);
+    memcpy(rd->Buffer, rects.data(), rects.size() * sizeof(RECT));
+    HRGN holes = ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), rd);
+    if (!holes) return false;
+    CombineRgn(region, region, holes, RGN_DIFF);
+    DeleteObject(holes);
+    return true;
+}
+
+// Paints the children that lie in the area (the DC's clip when none is given).
+static void PaintEach(ObjectRecord* container, int flag, HDC dc, const RECT* area) {
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (!PaintsItself(c)) continue;
+        RECT r = {c->left, c->top, c->right, c->bottom}, common;
+        if (area ? !IntersectRect(&common, &r, area) : (dc && !RectVisible(dc, &r))) continue;
+        ObjectOpsOf(c)->paint(c, dc, flag);
+    }
+}
+
+int PaintChildren(ObjectRecord* container, int flag, HDC dc, HRGN background) {
+    PaintEach(container, flag, dc, nullptr);
+    return background && ExcludeChildren(container, dc, background, false) ? 1 : 0;
+}
+
+void PaintContainer(ObjectRecord* container, HDC dc, const RECT* area, HBRUSH brush) {
+    // The background first, around the children that cover their rectangles;
+    // lines and shapes then paint over it, so what they leave shows it.
+    HRGN background = CreateRectRgnIndirect(area);
+    if (background) {
+        ExcludeChildren(container, dc, background, true);
+        if (brush) FillRgn(dc, background, brush);
+        DeleteObject(background);
+    }
+    // One save around all the children instead of one in each.
+    int saved = SaveDC(dc);
+    PaintPassState outer = gPaintPass;   // a child may paint a container of its own
+    gPaintPass = PaintPassState{dc, GetCurrentObject(dc, OBJ_PEN), GetCurrentObject(dc, OBJ_BRUSH), GetROP2(dc)};
+    PaintEach(container, saved ? kPaintDcKept : 0, dc, area);
+    gPaintPass = outer;
+    if (saved) RestoreDC(dc, saved);
 }
 
 void ClipExcludeShapes(HDC dc, ObjectRecord* container, void*) {
@@ -131,7 +186,11 @@ void RedrawObject(ObjectRecord* rec, bool erase) {
         if (rec->hwnd) InvalidateRect(rec->hwnd, nullptr, erase);
         return;
     }
+    // The record keeps container coordinates; a scrolled container shows them
+    // moved by its scroll offsets.
     RECT r = {rec->left, rec->top, rec->right, rec->bottom};
+    ContainerInfo ci;
+    if (ContainerInfoOf(container, &ci)) OffsetRect(&r, -*ci.scrollX, -*ci.scrollY);
     InvalidateRect(container->hwnd, &r, erase);
     UpdateWindow(container->hwnd);
 }
@@ -221,14 +280,19 @@ void WindowPaint(ObjectRecord* rec) {
     gPaintingContainer = rec;
     gPaintingDC = dc;
     if (gPaintEnabled) {
-        HRGN background = CreateRectRgnIndirect(&ps.rcPaint);
-        PaintChildren(rec, 0, dc, background);
+        // Children keep their places in the unscrolled contents: the DC's
+        // origin follows the window's scroll offsets.
+        int32_t sx = 0, sy = 0;
+        ContainerInfo ci;
+        if (ContainerInfoOf(rec, &ci)) sx = *ci.scrollX, sy = *ci.scrollY;
+        POINT oldOrg;
+        SetWindowOrgEx(dc, sx, sy, &oldOrg);
+        RECT area = ps.rcPaint;
+        OffsetRect(&area, sx, sy);
         HBRUSH brush = BrushCacheGet(rec->bgColor, kBrushSolid, true);
-        if (brush && background) {
-            FillRgn(dc, background, brush);
-        }
+        PaintContainer(rec, dc, &area, brush);
         if (brush) BrushCacheRelease(brush);
-        if (background) DeleteObject(background);
+        SetWindowOrgEx(dc, oldOrg.x, oldOrg.y, nullptr);
         if (EventIsRegistered(rec, 16)) PostObjectEvent(rec, 16, kEventKindDefault, 0, 0);  // $PAINT
     }
     gPaintingContainer = prevContainer;

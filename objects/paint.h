@@ -8,6 +8,20 @@
 
 struct ObjectRecord;
 
+// Paint-slot flag: the caller saved the DC and restores it after all its
+// children, so a child need not put back what it changed.
+constexpr int32_t kPaintDcKept = 0x100;
+// While a container paints its children with kPaintDcKept, what its DC holds
+// now: a child selects a pen, brush or raster operation only when it differs
+// from the one the previous child left.
+struct PaintPassState {
+    HDC dc;
+    HGDIOBJ pen;
+    HGDIOBJ brush;
+    int rop2;
+};
+extern PaintPassState gPaintPass;
+
 struct ObjectDCState {
     HDC dc;
     HWND wnd;
@@ -20,6 +34,9 @@ HDC GetObjectDCEx(int flag, ObjectRecord* rec, ObjectDCState* state, bool tabPai
 void ReleaseObjectDC(ObjectDCState* state);
 void DrawBorder(HDC dc, const RECT* rect, int style, uint32_t color);
 int PaintChildren(ObjectRecord* container, int flag, HDC dc, HRGN background);
+// A container's paint: its background over the area (none without a brush),
+// around the children that cover their rectangles, then every windowless child.
+void PaintContainer(ObjectRecord* container, HDC dc, const RECT* area, HBRUSH brush);
 void ClipExcludeShapes(HDC dc, ObjectRecord* container, void* none);
 HRGN ClipRegionSaveExcludeShapes(HDC dc, ObjectRecord* container);
 void ClipRegionRestore(HDC dc, HRGN saved);

@@ -300,6 +300,16 @@ int32_t WindowDestroy(ObjectRecord* rec) {
     if (gGuiHooks.webHostDestroy && w->w.webHost) gGuiHooks.webHostDestroy(rec);
     if (gGuiHooks.oleWindowDestroy && w->w.oleSupport) gGuiHooks.oleWindowDestroy(rec);
     ObjectDestroyChildren(rec);
+    // The bar objects leave the list in their own destroy; one that cannot be
+    // destroyed is dropped from it so the walk ends.
+    while (ObjectRecord* bar = w->scrollBars) {
+        ObjectDestroy(bar);
+        if (w->scrollBars == bar) {
+            w->scrollBars = bar->next;
+            bar->next = nullptr;
+            bar->parent = nullptr;
+        }
+    }
     while (ObjectRecord* m = w->w.menus) {
         w->w.menus = m->next;
         m->next = nullptr;
@@ -883,6 +893,44 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
     return result;
 }
 
+namespace {
+
+constexpr UINT kMmMciNotify = 953;
+constexpr WPARAM kMciNotifySuccessful = 1;
+
+struct KindScrollRow {
+    KindScrollFn fn;
+    bool verticalOnly;
+};
+KindScrollRow gKindScroll[kObjectKindRows];
+
+}  // namespace
+
+void RegisterKindScroll(uint32_t kind, KindScrollFn fn, bool verticalOnly) {
+    if (kind < kObjectKindRows) gKindScroll[kind] = KindScrollRow{fn, verticalOnly};
+}
+
+bool ControlScrollMsg(UINT msg, WPARAM wp, LPARAM lp) {
+    HWND ctlWnd = reinterpret_cast<HWND>(lp);
+    ObjectRecord* ctl = ObjectFromHwnd(ctlWnd);
+    if (!ctl || ctl->kind >= kObjectKindRows) return false;
+    const KindScrollRow& row = gKindScroll[ctl->kind];
+    if (!row.fn || (row.verticalOnly && msg != WM_VSCROLL)) return false;
+    row.fn(ctl, ctlWnd, static_cast<int32_t>(HIWORD(wp)), LOWORD(wp));
+    return true;
+}
+
+void ControlCommandMsg(ObjectRecord* container, WPARAM wp, LPARAM lp) {
+    if (!lp) {
+        MenuCommandEvent(ObjectTopWindow(container), nullptr, LOWORD(wp));
+        return;
+    }
+    ObjectRecord* ctl = ObjectFromHwnd(reinterpret_cast<HWND>(lp));
+    const ObjectOps* ops = ObjectOpsOf(ctl);
+    if (ops && ops->notify && (ctl->flags & kObjShown))
+        ops->notify(ctl, reinterpret_cast<HWND>(lp), LOWORD(wp), HIWORD(wp));
+}
+
 static LRESULT WindowDefProc(ObjectRecord* rec, HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     NativeWindowRecord* w = NativeWindowOf(rec);
     if (w && w->w.winType == kWinMdiFrame) return DefFrameProcA(wnd, w->mdiClient, msg, wp, lp);
@@ -953,14 +1001,8 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NOTIFY:
         return DispatchNotify(wnd, lp);
     case WM_COMMAND:
-        if (!lp) {
-            MenuCommandEvent(rec, nullptr, LOWORD(wp));
-            return 0;
-        }
-        if (ObjectRecord* ctl = ObjectFromHwnd(reinterpret_cast<HWND>(lp))) {
-            const ObjectOps* ops = ObjectOpsOf(ctl);
-            if (ops && ops->notify && (ctl->flags & kObjShown))
-                ops->notify(ctl, reinterpret_cast<HWND>(lp), LOWORD(wp), HIWORD(wp));
+        if (!lp || ObjectFromHwnd(reinterpret_cast<HWND>(lp))) {
+            ControlCommandMsg(rec, wp, lp);
             return 0;
         }
         break;
@@ -980,12 +1022,20 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         // The middle button also goes on to the default procedure.
         WindowMouseButtonMsg(rec, msg, wp, lp);
         break;
+    case kMmMciNotify:
+        // A movie that played to its end (MCI_NOTIFY_SUCCESSFUL) rewinds itself.
+        if (wp == kMciNotifySuccessful && gGuiHooks.movieOnNotify) {
+            gGuiHooks.movieOnNotify(wnd, static_cast<uint32_t>(lp));
+            return 0;
+        }
+        break;
     case WM_HSCROLL:
     case WM_VSCROLL:
         if (!lp) {
             WindowScrollMsg(rec, 0, LOWORD(wp), msg == WM_VSCROLL);
             return 0;
         }
+        if (ControlScrollMsg(msg, wp, lp)) return 0;
         break;
     case WM_KEYDOWN:
         if (QueueFunctionKey(wnd, wp, 1, 0, 0)) return 0;

@@ -64,6 +64,7 @@ struct NativeWindowRecord {
     HWND lastFocusWnd;          // the control that had the focus when the window was deactivated
     NativeWindowRecord* nextWindow;  // the list of top windows
     ObjectRecord* cancelButton;
+    ObjectRecord* scrollBars;   // objects standing for the built-in bars, linked through next
     uint8_t inLayout;           // WindowLayout running (no recursion from WM_SIZE)
     uint8_t sizedOnce;
     uint8_t redrawHeld;
@@ -105,6 +106,12 @@ void PositionObjectWindow(ObjectRecord* rec, const RECT* rect);
 void UpdateObjectRect(ObjectRecord* rec);
 void ObjectSetBounds(ObjectRecord* rec, const RECT* rect);
 void ObjectResizeBy(ObjectRecord* rec, int32_t dHeight, int32_t dWidth);
+// Kinds that rescale themselves from a base of their own when their window is
+// rescaled (vertical and horizontal percent); ObjectRescale calls the kind's step.
+typedef void (*KindRescaleFn)(ObjectRecord* rec, int32_t verticalPercent, int32_t horizontalPercent);
+void RegisterKindRescale(uint32_t kind, KindRescaleFn fn);
+// False when the kind has no rescale step of its own.
+bool ObjectRescale(ObjectRecord* rec, int32_t verticalPercent, int32_t horizontalPercent);
 // The container's own client fields: windows and panels keep them in different records.
 struct ContainerInfo {
     int32_t* clientWidth;
@@ -116,6 +123,21 @@ struct ContainerInfo {
     int32_t* scrollY;
 };
 bool ContainerInfoOf(ObjectRecord* container, ContainerInfo* out);
+
+// ---- Messages from control windows ---------------------------------------------------
+// Window and Panel procedures route the scroll and command messages of the
+// control windows on them the same way. A kind that takes scroll actions
+// registers its handler (thumb position and scroll code); verticalOnly kinds
+// see only WM_VSCROLL.
+typedef int32_t (*KindScrollFn)(ObjectRecord* rec, HWND wnd, int32_t thumb, int32_t code);
+void RegisterKindScroll(uint32_t kind, KindScrollFn fn, bool verticalOnly);
+// WM_HSCROLL / WM_VSCROLL whose lParam names a control window: true when the
+// control's kind took it (a container's own bars have lParam 0).
+bool ControlScrollMsg(UINT msg, WPARAM wp, LPARAM lp);
+// WM_COMMAND: from a menu or accelerator (lParam 0) a menu event of the
+// container's top window; from a control, its kind's notification slot while
+// it is shown.
+void ControlCommandMsg(ObjectRecord* container, WPARAM wp, LPARAM lp);
 
 // ---- Scrolling --------------------------------------------------------------------
 int32_t WindowScrollMsg(ObjectRecord* container, int32_t unused, int32_t code, int vertical);

@@ -7,7 +7,7 @@
 #include "objects/window.h"
 
 // Docking edges (the header's dock byte); 3 is "not docked".
-enum : uint8_t { kDockTop = 1, kDockBottom = 2, kDockNone = 3, kDockLeft = 4, kDockRight = 5, kDockFill = 6 };
+enum : uint8_t { kDockBottom = 1, kDockLeft = 2, kDockNone = 3, kDockRight = 4, kDockTop = 5, kDockFill = 6 };
 // Anchors laid out as a numeric keypad: 7 keeps the top-left corner (the
 // default), 9 follows the right edge, 1 the bottom, 3 both; 8 and 2 stretch
 // across, 4 and 6 stretch down, 5 stretches both ways.
@@ -26,6 +26,18 @@ static const AnchorRule kAnchorRules[10] = {
     {0, 0, 1, 0},  // 8 top, stretched across
     {1, 0, 0, 0},  // 9 top-right
 };
+
+static KindRescaleFn gKindRescale[kObjectKindRows];
+
+void RegisterKindRescale(uint32_t kind, KindRescaleFn fn) {
+    if (kind < kObjectKindRows) gKindRescale[kind] = fn;
+}
+
+bool ObjectRescale(ObjectRecord* rec, int32_t verticalPercent, int32_t horizontalPercent) {
+    if (!rec || rec->kind >= kObjectKindRows || !gKindRescale[rec->kind]) return false;
+    gKindRescale[rec->kind](rec, verticalPercent, horizontalPercent);
+    return true;
+}
 
 static int ScreenDpi(int axis) {
     HDC dc = GetDC(nullptr);

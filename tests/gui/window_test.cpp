@@ -177,8 +177,8 @@ static ObjectRecord* AddChild(ObjectRecord* win, uint8_t dock, uint8_t anchor, R
 TEST_F(GuiTest, DockedAndAnchoredChildrenAfterResize) {
     ObjectRecord* win = MakeWindow(kWinNormal, 0, 0, 400, 300);
     ASSERT_NE(nullptr, win);
-    ObjectRecord* top = AddChild(win, 1, 7, {0, 0, 50, 30});
-    ObjectRecord* left = AddChild(win, 4, 7, {0, 0, 40, 50});
+    ObjectRecord* top = AddChild(win, 5, 7, {0, 0, 50, 30});     // Dock 5: top
+    ObjectRecord* left = AddChild(win, 2, 7, {0, 0, 40, 50});    // Dock 2: left
     ObjectRecord* br = AddChild(win, 3, 3, {300, 250, 350, 280});
     ObjectRecord* wide = AddChild(win, 3, 8, {10, 100, 110, 120});
     WindowLayout(win);

@@ -636,6 +636,9 @@ int main(int argc, char** argv) {
     QuietCrashDialog();
     // A short silence limit, so a cut frame or a stopped server ends a client soon.
     SetEnvironmentVariableA("QOVCS_RECVTIMEOUT", "2");
+    // Web-view windows render into the in-process recording page: every run
+    // takes the client's web-view paths without starting a browser of its own.
+    SetEnvironmentVariableA("QOVCS_WVRUNTIME", "record");
     CreateDirectoryA(o.out.c_str(), nullptr);
     std::vector<Script> seeds;
     std::vector<Run> runs;

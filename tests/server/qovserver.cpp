@@ -58,7 +58,10 @@
 //                                            class, attr:NAME, css:NAME,
 //                                            px:left/top/width/height or pixel
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
+//   post-message / send-message / mouse / keys / expect-pixel aimed at a
+//   window by a captured $NAME handle: see "Targeted window steps" below
 // FIELDS: u8/u16/u32/i32/u64 N, text "s" (no NUL), textz "s" (with NUL),
+//   file "path" (send only: the file's bytes), filesize "path" (its size, u32),
 //   fill N BYTE, hex HEX, any N (expect only: skip N bytes), rest (expect only:
 //   ignore the remainder), contains "s" (expect only: the body holds s),
 //   capture NAME (expect only: keeps the u32 found there as $NAME).
@@ -108,7 +111,7 @@ static void CloseSock(Sock s) { close(s); }
 
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
-                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage };
+                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -230,7 +233,7 @@ static bool ParseFields(const std::vector<std::string>& w, size_t from, Step* st
         } else if (op == "capture") {
             if (!need(1) || w[i].empty() || w[i][0] == '"') return false;
             f.var = w[i++];
-        } else if (op == "text" || op == "textz" || op == "contains") {
+        } else if (op == "text" || op == "textz" || op == "contains" || op == "file" || op == "filesize") {
             if (!need(1) || w[i][0] != '"') return false;
             f.text = w[i++].substr(1);
         } else if (op == "fill") {
@@ -296,6 +299,11 @@ static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>
     }
     return false;
 }
+
+// Steps aimed at a window by title or by a captured handle (defined with
+// their runner below): true when the line is one of them, *ok whether it read.
+static bool ParseTargetedStep(const std::string& cmd, const std::vector<std::string>& w, Step* st, bool* ok);
+static void RunTargetedStep(const Step& st);
 
 static bool ParseScript(const char* path, std::vector<Step>* steps) {
     std::ifstream in(path);
@@ -367,6 +375,8 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 st.text = w[1].substr(1);
                 st.raw.assign(w[2].begin(), w[2].end());
             }
+        } else if (ParseTargetedStep(cmd, w, &st, &ok)) {
+            st.kind = kStepTargeted;
         } else if (cmd == "post-message" || cmd == "send-message") {
             st.kind = cmd == "post-message" ? kStepPostMessage : kStepSendMessage;
             ok = w.size() >= 3 && w.size() <= 5 && w[1][0] == '"';
@@ -527,6 +537,14 @@ static std::vector<uint8_t> BuildMsg(const Step& st) {
         else if (f.op == "text" || f.op == "hex") m.insert(m.end(), f.text.begin(), f.text.end());
         else if (f.op == "textz") m.insert(m.end(), f.text.c_str(), f.text.c_str() + f.text.size() + 1);
         else if (f.op == "fill") m.insert(m.end(), static_cast<size_t>(f.num), static_cast<uint8_t>(f.num2));
+        else if (f.op == "file" || f.op == "filesize") {
+            // A file's bytes (for 1151 answers), or their count as a u32.
+            std::ifstream in(f.text, std::ios::binary);
+            std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!in.good() && !in.eof()) Fail(st.line, "the file %s cannot be read", f.text.c_str());
+            if (f.op == "file") m.insert(m.end(), bytes.begin(), bytes.end());
+            else put(bytes.size(), 4);
+        }
     }
     uint32_t flags = st.ack ? kHdrAckWanted : 0;
     WirePutU32(m.data(), FrameWord(static_cast<uint32_t>(m.size()), st.seq < 0 ? 0 : st.seq, flags), gSwapped);
@@ -817,6 +835,261 @@ static void RunPageStep(const Step& st) {
     else Note("P> %s -> %s", json.c_str(), answer.c_str());
 }
 
+// ---- Targeted window steps -----------------------------------------------------------
+// Steps aimed at a top window by "title" or at any window by a handle the
+// script captured ($NAME, from the answer to a query of Hwnd); numbers may be
+// $NAME too. Input goes through SendInput, as a person's would, in the target
+// window's client coordinates.
+//   post-message TARGET MSG [WP [LP]]
+//   send-message TARGET MSG [WP [LP]] [expect N]   N: the message's result
+//   mouse TARGET down|up|move|dblclick left|right X Y
+//   keys TARGET "ctrl+tab shift+f10 a"             chords separated by blanks
+//   expect-pixel TARGET X Y RRGGBB [TOLERANCE]     waits up to 3 s for the colour
+//   capture-window NAME TARGET "CLASS" [N]         the Nth (from 0) window of the
+//                                                  class inside TARGET as $NAME
+
+// A word that is a number or a $NAME, kept as a field of the step.
+static bool TargetedNumber(const std::string& word, const char* role, Step* st) {
+    Field f = {role, 0, 0, "", ""};
+    if (word.size() > 1 && word[0] == '$') f.var = word.substr(1);
+    else if (!ParseNum(word, &f.num)) return false;
+    st->fields.push_back(f);
+    return true;
+}
+
+static bool ParseTargetedStep(const std::string& cmd, const std::vector<std::string>& w, Step* st, bool* ok) {
+    bool message = cmd == "post-message" || cmd == "send-message";
+    if (message) {
+        // The plain form (a title and literal numbers) stays with the window steps.
+        bool targeted = false;
+        for (size_t k = 1; k < w.size(); k++) targeted = targeted || w[k][0] == '$' || w[k] == "expect";
+        if (!targeted) return false;
+    } else if (cmd != "mouse" && cmd != "keys" && cmd != "expect-pixel" && cmd != "capture-window") {
+        return false;
+    }
+    size_t at = 1;
+    if (cmd == "capture-window") {
+        *ok = (w.size() == 4 || w.size() == 5) && w[1][0] != '"' && w[1][0] != '$' && w[3][0] == '"';
+        if (!*ok) return true;
+        st->fields.push_back(Field{"name", 0, 0, w[1], ""});
+        at = 2;
+    }
+    *ok = w.size() >= at + 2;
+    if (!*ok) return true;
+    st->text = cmd;
+    Field target = {"target", 0, 0, "", ""};
+    if (w[at][0] == '"') target.text = w[at].substr(1);
+    else if (w[at].size() > 1 && w[at][0] == '$') target.var = w[at].substr(1);
+    else *ok = false;
+    st->fields.push_back(target);
+    if (cmd == "capture-window") {
+        st->fields.push_back(Field{"class", 0, 0, w[at + 1].substr(1), ""});
+        if (*ok && w.size() == 5) *ok = TargetedNumber(w[4], "index", st);
+        return true;
+    }
+    at++;
+    if (message) {
+        for (; *ok && at < w.size() && w[at] != "expect"; at++) *ok = TargetedNumber(w[at], "arg", st);
+        if (*ok && at < w.size()) *ok = at + 2 == w.size() && TargetedNumber(w[at + 1], "expect", st);
+    } else if (cmd == "mouse") {
+        *ok = w.size() == 6 && (w[2] == "down" || w[2] == "up" || w[2] == "move" || w[2] == "dblclick") &&
+              (w[3] == "left" || w[3] == "right");
+        if (*ok) {
+            st->fields.push_back(Field{"action", 0, 0, w[2] + " " + w[3], ""});
+            *ok = TargetedNumber(w[4], "x", st) && TargetedNumber(w[5], "y", st);
+        }
+    } else if (cmd == "keys") {
+        *ok = w.size() == 3 && w[2][0] == '"';
+        if (*ok) st->fields.push_back(Field{"keys", 0, 0, w[2].substr(1), ""});
+    } else {
+        std::vector<uint8_t> rgb;
+        *ok = (w.size() == 5 || w.size() == 6) && TargetedNumber(w[2], "x", st) && TargetedNumber(w[3], "y", st) &&
+              w[4].size() == 6 && ParseHex(w[4], &rgb);
+        if (*ok) st->fields.push_back(Field{"rgb", (rgb[0] << 16) | (rgb[1] << 8) | rgb[2], 0, "", ""});
+        if (*ok && w.size() == 6) *ok = TargetedNumber(w[5], "tolerance", st);
+    }
+    return true;
+}
+
+#ifdef _WIN32
+static HWND TargetWindow(const Step& st, const Field& f) {
+    if (f.var.empty()) return FindWindowA(nullptr, f.text.c_str());
+    long long v = 0;
+    if (!FieldNum(st, f, &v)) return nullptr;
+    HWND wnd = reinterpret_cast<HWND>(static_cast<uintptr_t>(static_cast<uint32_t>(v)));
+    return IsWindow(wnd) ? wnd : nullptr;
+}
+
+static void SendMouseInput(DWORD flags, POINT screen) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof in);
+}
+
+static void SendKey(WORD vk, bool up) {
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in, sizeof in);
+}
+
+// The virtual key of a key name: a letter or digit, or a named key.
+static WORD KeyCode(const std::string& name) {
+    static const struct { const char* name; WORD vk; } kNamed[] = {
+        {"ctrl", VK_CONTROL}, {"shift", VK_SHIFT}, {"alt", VK_MENU}, {"tab", VK_TAB}, {"enter", VK_RETURN},
+        {"esc", VK_ESCAPE}, {"space", VK_SPACE}, {"left", VK_LEFT}, {"right", VK_RIGHT}, {"up", VK_UP},
+        {"down", VK_DOWN}, {"home", VK_HOME}, {"end", VK_END}, {"pgup", VK_PRIOR}, {"pgdn", VK_NEXT},
+        {"f10", VK_F10}, {"delete", VK_DELETE}, {"backspace", VK_BACK},
+    };
+    for (const auto& k : kNamed)
+        if (name == k.name) return k.vk;
+    if (name.size() == 1 && isalnum(static_cast<unsigned char>(name[0])))
+        return static_cast<WORD>(toupper(static_cast<unsigned char>(name[0])));
+    return 0;
+}
+
+// Presses each chord ("ctrl+tab") in turn: modifiers down, the key down and
+// up, modifiers up in reverse.
+static bool SendChords(const std::string& text) {
+    std::istringstream words(text);
+    std::string chord;
+    while (words >> chord) {
+        std::vector<WORD> keys;
+        size_t from = 0;
+        for (size_t plus; (plus = chord.find('+', from)) != std::string::npos; from = plus + 1)
+            keys.push_back(KeyCode(chord.substr(from, plus - from)));
+        keys.push_back(KeyCode(chord.substr(from)));
+        for (WORD k : keys)
+            if (!k) return false;
+        for (WORD k : keys) SendKey(k, false);
+        for (size_t i = keys.size(); i > 0; i--) SendKey(keys[i - 1], true);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+static const Field* FieldOf(const Step& st, const char* op, size_t nth = 0) {
+    for (const Field& f : st.fields)
+        if (f.op == op && nth-- == 0) return &f;
+    return nullptr;
+}
+
+static long long NumOf(const Step& st, const char* op, long long def, size_t nth = 0) {
+    const Field* f = FieldOf(st, op, nth);
+    long long v = def;
+    if (f && !FieldNum(st, *f, &v)) return def;
+    return v;
+}
+
+// The windows of a class inside a window, in the order EnumChildWindows gives.
+struct ClassSearch {
+    std::string cls;
+    long long wanted;
+    HWND found;
+};
+
+static BOOL CALLBACK MatchClass(HWND wnd, LPARAM arg) {
+    ClassSearch* s = reinterpret_cast<ClassSearch*>(arg);
+    char cls[128] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (_stricmp(cls, s->cls.c_str()) != 0 || s->wanted-- > 0) return TRUE;
+    s->found = wnd;
+    return FALSE;
+}
+
+static void RunTargetedStep(const Step& st) {
+    const Field* target = FieldOf(st, "target");
+    HWND wnd = target ? TargetWindow(st, *target) : nullptr;
+    std::string name = target && target->var.empty() ? "\"" + target->text + "\"" : "$" + (target ? target->var : "");
+    if (!wnd) {
+        Fail(st.line, "no window %s", name.c_str());
+        return;
+    }
+    if (st.text == "capture-window") {
+        ClassSearch search = {FieldOf(st, "class")->text, NumOf(st, "index", 0), nullptr};
+        EnumChildWindows(wnd, MatchClass, reinterpret_cast<LPARAM>(&search));
+        const std::string& var = FieldOf(st, "name")->text;
+        if (!search.found) {
+            Fail(st.line, "no window of class %s in %s", search.cls.c_str(), name.c_str());
+            return;
+        }
+        gVars[var] = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(search.found));
+        Note("   $%s = window 0x%X (%s)", var.c_str(), gVars[var], search.cls.c_str());
+        return;
+    }
+    if (st.text == "post-message" || st.text == "send-message") {
+        UINT msg = static_cast<UINT>(NumOf(st, "arg", 0, 0));
+        WPARAM wp = static_cast<WPARAM>(NumOf(st, "arg", 0, 1));
+        LPARAM lp = static_cast<LPARAM>(NumOf(st, "arg", 0, 2));
+        if (st.text == "post-message") {
+            if (!PostMessageA(wnd, msg, wp, lp)) Fail(st.line, "PostMessage to %s failed", name.c_str());
+            else Note("S> message 0x%X to window %s", msg, name.c_str());
+            return;
+        }
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(wnd, msg, wp, lp, SMTO_NORMAL, 10000, &result)) {
+            Fail(st.line, "SendMessage to %s was not handled in time", name.c_str());
+            return;
+        }
+        Note("S> message 0x%X handled by window %s: %d", msg, name.c_str(), static_cast<int32_t>(result));
+        if (FieldOf(st, "expect") && static_cast<int32_t>(result) != static_cast<int32_t>(NumOf(st, "expect", 0)))
+            Fail(st.line, "message 0x%X answered %d, expected %d", msg, static_cast<int32_t>(result),
+                 static_cast<int32_t>(NumOf(st, "expect", 0)));
+        return;
+    }
+    if (st.text == "keys") {
+        SetForegroundWindow(GetAncestor(wnd, GA_ROOT));
+        if (!SendChords(FieldOf(st, "keys")->text)) Fail(st.line, "keys \"%s\" name an unknown key", FieldOf(st, "keys")->text.c_str());
+        else Note("S> keys \"%s\" to %s", FieldOf(st, "keys")->text.c_str(), name.c_str());
+        return;
+    }
+    POINT pt = {static_cast<LONG>(NumOf(st, "x", 0)), static_cast<LONG>(NumOf(st, "y", 0))};
+    ClientToScreen(wnd, &pt);
+    if (st.text == "mouse") {
+        const std::string& action = FieldOf(st, "action")->text;
+        bool left = action.find("left") != std::string::npos;
+        DWORD down = left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN;
+        DWORD up = left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP;
+        SendMouseInput(MOUSEEVENTF_MOVE, pt);
+        if (action.rfind("down", 0) == 0) SendMouseInput(down, pt);
+        else if (action.rfind("up", 0) == 0) SendMouseInput(up, pt);
+        else if (action.rfind("dblclick", 0) == 0)
+            for (int i = 0; i < 2; i++) SendMouseInput(down, pt), SendMouseInput(up, pt);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        Note("S> mouse %s at %ld,%ld of %s", action.c_str(), pt.x, pt.y, name.c_str());
+        return;
+    }
+    // expect-pixel: the colour on the screen at the point, within the tolerance per channel.
+    long long want = NumOf(st, "rgb", 0), tolerance = NumOf(st, "tolerance", 0);
+    COLORREF got = CLR_INVALID;
+    auto matches = [&](COLORREF c) {
+        long long d[3] = {static_cast<long long>(GetRValue(c)) - ((want >> 16) & 0xFF),
+                          static_cast<long long>(GetGValue(c)) - ((want >> 8) & 0xFF),
+                          static_cast<long long>(GetBValue(c)) - (want & 0xFF)};
+        for (long long x : d)
+            if (x > tolerance || x < -tolerance) return false;
+        return true;
+    };
+    for (int i = 0; i < 30; i++) {
+        HDC screen = GetDC(nullptr);
+        got = GetPixel(screen, pt.x, pt.y);
+        ReleaseDC(nullptr, screen);
+        if (got != CLR_INVALID && matches(got)) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (got == CLR_INVALID || !matches(got))
+        Fail(st.line, "pixel at %ld,%ld of %s is %02X%02X%02X, expected %06llX", pt.x, pt.y, name.c_str(),
+             GetRValue(got), GetGValue(got), GetBValue(got), want);
+    else Note("   pixel at %ld,%ld of %s is %06llX", pt.x, pt.y, name.c_str(), want);
+}
+#else
+static void RunTargetedStep(const Step& st) { Fail(st.line, "window steps need the Windows build of the server"); }
+#endif
+
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
     std::vector<uint8_t> bundle;
     bool inBundle = false;
@@ -921,6 +1194,9 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             break;
         case kStepPage:
             RunPageStep(st);
+            break;
+        case kStepTargeted:
+            RunTargetedStep(st);
             break;
         }
     }
@@ -1076,7 +1352,11 @@ int main(int argc, char** argv) {
         if (a == "--port" && i + 1 < argc) port = atoi(argv[++i]);
         else if (a == "--client" && i + 1 < argc) client = argv[++i];
         else if (a == "--timeout" && i + 1 < argc) gTimeoutSec = atoi(argv[++i]);
-        else if (a == "--lenient") gLenient = true;
+        else if (a == "--lenient") {
+            // A hostile replay drives the client alone: page steps have no page to act on.
+            gLenient = true;
+            gSkipPageSteps = true;
+        }
         else if (a == "--limit" && i + 1 < argc) gLimitSec = atoi(argv[++i]);
         else if (a == "--mem-limit" && i + 1 < argc) gMemLimitMb = atoll(argv[++i]);
         else if (a == "--define" && i + 1 < argc) {
@@ -1104,7 +1384,8 @@ int main(int argc, char** argv) {
     std::vector<Step> steps;
     if (script.empty() || !ParseScript(script.c_str(), &steps)) {
         printf("usage: qovserver [--port N] [--client \"program args\"] [--timeout S] [--lenient [--limit S]\n"
-               "                 [--mem-limit MB]] script\n");
+               "                 [--mem-limit MB]] [--define NAME=VALUE] [--transcript FILE]\n"
+               "                 [--skip-page-steps] script\n");
         return 1;
     }
 #ifdef _WIN32

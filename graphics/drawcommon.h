@@ -1,0 +1,28 @@
+// drawcommon.h - what Shape and Line share: the border colour rule, the
+// ranges of their drawing properties and their cached pens.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "objects/objrecord.h"
+
+enum DrawProp : uint16_t {
+    kPidShapeFillStyle = 63, kPidShapeKind = 64, kPidBdrWidth = 65, kPidDrawMode = 66, kPidBdrPattern = 67,
+    kPidX1 = 93, kPidX2 = 94, kPidY1 = 95, kPidY2 = 96,
+};
+// BdrPattern is the pen style PenCacheGet takes: 1..6, 6 (inside frame) by default.
+constexpr int32_t kBdrPatternMin = 1, kBdrPatternMax = 6, kBdrPatternDefault = 6;
+constexpr int32_t kDrawModeMax = 16;
+// Border widths are kept in a byte; 0 is out of range.
+constexpr int32_t kBdrWidthMin = 1, kBdrWidthMax = 255;
+
+// A border colour as a change gives it: a value above 0xFFFFFF names a system
+// colour, whose index must be at most 20; false when it names another.
+bool DrawBorderColor(int32_t value, uint32_t* color);
+// A new cached pen of the colour, pattern and width; on success the old pen
+// is released and replaced. False (nothing changed) when none could be made.
+bool DrawReplacePen(HPEN* pen, uint32_t color, int32_t pattern, int32_t width);
+// Dashed and dotted borders (pen styles 1-4) show the background between their strokes.
+inline bool DrawStyledPen(int32_t pattern) { return pattern >= PS_DASH && pattern <= PS_DASHDOTDOT; }

@@ -1,0 +1,185 @@
+// gfxcore.cpp - the platform-free rules of the bar, container and drawing kinds
+// (see gfxcore.h): range arithmetic, the action tables, timer periods, raster
+// operations and placement rules.
+#include "graphics/gfxcore.h"
+
+#include <cstdio>
+
+namespace {
+
+int32_t Clamp32(int64_t v) {
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
+// One row per scroll code that reports: modifiers and base in the middle of
+// the range, and at the end the code runs into (Min for the up codes, Max for
+// the down codes).
+struct ActionRow {
+    int32_t code;
+    uint16_t modifiers, endModifiers;
+    int32_t base, endBase;
+};
+const ActionRow kScrollActions[] = {
+    {kSbLineUp, 2, 34, kOldLineUp, kOldAtMin},
+    {kSbLineDown, 1, 65, kOldLineDown, kOldAtMax},
+    {kSbPageUp, 8, 40, kOldPageUp, kOldAtMin},
+    {kSbPageDown, 4, 68, kOldPageDown, kOldAtMax},
+    {kSbThumbPosition, 16, 16, kOldThumb, kOldThumb},
+    {kSbTop, 16, 16, kOldThumb, kOldThumb},
+    {kSbBottom, 16, 16, kOldThumb, kOldThumb},
+};
+
+struct SliderRow {
+    int32_t code;
+    uint16_t modifiers;
+    int32_t base;
+};
+const SliderRow kSliderActions[] = {
+    {kSbLineUp, 2, kOldLineUp},       {kSbLineDown, 1, kOldLineDown}, {kSbPageUp, 8, kOldPageUp},
+    {kSbPageDown, 4, kOldPageDown},   {kSbThumbPosition, 16, kOldThumb}, {kSbTop, 32, kOldAtMin},
+    {kSbBottom, 64, kOldAtMax},
+};
+
+// DrawMode 1..16 to R2_BLACK .. R2_XORPEN.
+const int32_t kRop2ByDrawMode[17] = {13, 1, 13, 6, 3, 9, 5, 12, 15, 14, 11, 4, 8, 2, 10, 16, 7};
+
+// TickStyle bits: TBS_AUTOTICKS 0x1, TBS_TOP/TBS_LEFT 0x4, TBS_BOTH 0x8, TBS_NOTICKS 0x10.
+const uint32_t kTickBits[5] = {0x10, 0x9, 0x1, 0x10, 0x5};
+
+}  // namespace
+
+int32_t ScrollBarShift(int32_t shift) { return shift < 1 ? 1 : shift; }
+
+int32_t ScrollBarRangeMax(int32_t max, int32_t shift) {
+    return Clamp32(static_cast<int64_t>(max) + ScrollBarShift(shift) - 1);
+}
+
+int32_t ScrollBarRangeLimit(int32_t rangeMax, int32_t min) {
+    int64_t widest = static_cast<int64_t>(min) + INT32_MAX - 1;
+    return rangeMax > widest ? static_cast<int32_t>(widest) : rangeMax;
+}
+
+int32_t ScrollBarValueMax(int32_t rangeMax, uint32_t page) {
+    return Clamp32(static_cast<int64_t>(rangeMax) - static_cast<int64_t>(page) + 1);
+}
+
+ScrollAction ScrollBarAction(int32_t code, int32_t current, int32_t min, int32_t max, int32_t shift, int32_t thumb) {
+    ScrollAction a = {};
+    const ActionRow* row = nullptr;
+    for (const ActionRow& r : kScrollActions)
+        if (r.code == code) row = &r;
+    if (!row) return a;   // thumb tracking, end of scroll and unknown codes report nothing
+    a.reports = true;
+    int64_t want = current;
+    bool atEnd = false;
+    int64_t page = ScrollBarShift(shift);
+    switch (code) {
+    case kSbLineUp: atEnd = current <= min; want = atEnd ? current : static_cast<int64_t>(current) - 1; break;
+    case kSbLineDown: atEnd = current >= max; want = atEnd ? current : static_cast<int64_t>(current) + 1; break;
+    case kSbPageUp:
+        atEnd = current <= min;
+        want = static_cast<int64_t>(current) - page;
+        if (want < min) want = min;
+        break;
+    case kSbPageDown:
+        atEnd = current >= max;
+        want = static_cast<int64_t>(current) + page;
+        if (want > max) want = max;
+        break;
+    case kSbThumbPosition: want = thumb; break;
+    case kSbTop: want = min; break;
+    default: want = max; break;   // kSbBottom
+    }
+    a.modifiers = atEnd ? row->endModifiers : row->modifiers;
+    a.oldBase = atEnd ? row->endBase : row->base;
+    if (want >= min && want <= max && want != current) {
+        a.setPos = true;
+        a.position = static_cast<int32_t>(want);
+    } else {
+        // The bar stays: the old event says which end the attempt ran into.
+        a.position = current;
+        a.oldBase = want < max ? kOldAtMin : kOldAtMax;
+    }
+    return a;
+}
+
+ScrollAction SliderAction(int32_t code, int32_t value) {
+    ScrollAction a = {};
+    for (const SliderRow& r : kSliderActions) {
+        if (r.code != code) continue;
+        a.reports = true;
+        a.position = value;
+        a.modifiers = r.modifiers;
+        a.oldBase = r.base;
+    }
+    return a;
+}
+
+uint32_t SliderTickBits(int32_t tickStyle) {
+    return tickStyle >= 1 && tickStyle <= 4 ? kTickBits[tickStyle] : kTickBits[0];
+}
+
+uint32_t ContainerScrollCode(int32_t code) {
+    switch (code) {
+    case kSbLineUp: case kSbLineDown: case kSbPageUp: case kSbPageDown: case kSbTop: case kSbBottom:
+        return static_cast<uint32_t>(code);
+    default:
+        return 0xFFFF;
+    }
+}
+
+int32_t PackTenThousand(int32_t a, int32_t b) { return Clamp32(static_cast<int64_t>(a) * 10000 + b); }
+
+uint32_t TimerAdvance(TimerPhase* t, uint32_t now, bool* fired) {
+    *fired = false;
+    if (t->timeout == 0) return 0;
+    if (t->lastTick > now) t->lastTick = now;   // the tick counter wrapped
+    uint32_t elapsed = now - t->lastTick;
+    if (elapsed >= t->timeout) {
+        *fired = true;
+        elapsed %= t->timeout;
+        t->lastTick = now - elapsed;
+    }
+    return t->timeout - elapsed;
+}
+
+uint32_t TimerWakeMs(uint32_t tenths) {
+    uint64_t ms = static_cast<uint64_t>(tenths) * 100;
+    return ms > kTimerMaxMs ? kTimerMaxMs : static_cast<uint32_t>(ms);
+}
+
+int32_t DrawModeRop2(int32_t drawMode) {
+    return drawMode >= 1 && drawMode <= 16 ? kRop2ByDrawMode[drawMode] : kRop2ByDrawMode[kDrawModeDefault];
+}
+
+int32_t ValueInRange(int32_t value, int32_t lo, int32_t hi, int32_t def) {
+    return value >= lo && value <= hi ? value : def;
+}
+
+int32_t GridTruncate(int32_t value, int32_t grid) {
+    if (grid <= 0) return value;
+    return value / grid * grid;
+}
+
+int32_t CellCenter(int32_t c, int32_t cellSize) {
+    return Clamp32((static_cast<int64_t>(c) - 1) * cellSize + cellSize / 2);
+}
+
+int32_t ProgressFill(uint32_t value, int32_t extent) {
+    if (extent <= 0) return 0;
+    if (value >= 100) return extent;
+    return static_cast<int32_t>(static_cast<int64_t>(extent) * value / 100);
+}
+
+void ProgressText(uint32_t value, char out[8]) {
+    snprintf(out, 8, "%u%%", value > 100 ? 100u : value);
+}
+
+int32_t SplitterSize(int32_t startSize, int32_t moved, int32_t minSize, int32_t maxSize) {
+    int64_t want = static_cast<int64_t>(startSize) + moved;
+    if (moved < 0 && want < minSize) want = minSize < startSize ? minSize : startSize;
+    if (moved > 0 && want > maxSize) want = maxSize > startSize ? maxSize : startSize;
+    return static_cast<int32_t>(want);
+}

@@ -1,0 +1,90 @@
+// graphics.h - the native bar, container and drawing kinds: Panel, scroll
+// bars, Slider, Progress, Splitter, Shape, Line and Timer. Their creators, the
+// container routines the other facilities share, the value hooks the web-view
+// mode shares, and the installation of creators, rows and method tables.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "objects/objcreate.h"
+#include "objects/objops.h"
+
+// Puts every creator, operation row, method table and hook of these kinds in place.
+void GraphicsInstall();
+
+// ---- Creators: (type, creation record) -> record, or null with a code -100..0 ----
+ObjectRecord* PanelCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* ScrollBarCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* SliderCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* ProgressCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* SplitterCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* ShapeCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* LineCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* TimerCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+
+// ---- Values both modes share -----------------------------------------------------------
+// Item 0 only: the percentage; another item answers 0 and leaves *value 0.
+int32_t ProgressGetValue(ObjectRecord* rec, int32_t item, int32_t* value);
+int32_t ProgressSetValue(ObjectRecord* rec, int32_t item, int32_t value);
+// The Timeout in tenths of a second; setting it restarts the period from now.
+int32_t TimerGetValue(ObjectRecord* rec, int32_t item, int32_t* value);
+int32_t TimerSetValue(ObjectRecord* rec, int32_t item, int32_t value);
+
+// ---- Timers ----------------------------------------------------------------------------
+// Checks every active timer and posts the events of those that are due; the
+// tenths of a second until the next is due (0 when none has a Timeout). A
+// posting clears *posted's caller flag when given (sets it to false).
+uint32_t TimerCheckAll(bool* flag);
+uint32_t TimerActiveCount();
+
+// ---- Scroll bars and sliders -----------------------------------------------------------
+// The user's actions on an own-window scroll bar and on a slider (routed from
+// the container's WM_HSCROLL / WM_VSCROLL).
+int32_t ScrollBarOnScroll(ObjectRecord* bar, HWND wnd, int32_t thumb, int32_t code);
+int32_t SliderOnScroll(ObjectRecord* slider, HWND wnd, int32_t thumb, int32_t code);
+// Where the window layer keeps the scroll-bar object that stands for one of a
+// container's built-in bars, and the program variable it goes to.
+struct ScrollBarLink {
+    ObjectRecord* bar;
+    uint32_t ovar;
+};
+// Makes the object that stands for a Window's built-in bar (type 25
+// horizontal, 26 vertical): the one the link held is destroyed first. The
+// Pict form is not built yet and answers none. The new record, or none.
+ObjectRecord* ScrollBarAttach(uint32_t type, ScrollBarLink* link, ObjectRecord* pict, ObjectRecord* window);
+
+// ---- Containers ------------------------------------------------------------------------
+// Sends WM_HSCROLL / WM_VSCROLL with a program's scroll code (codes other
+// than 0-3, 6 and 7 as 0xFFFF) to the container's window; 0.
+int32_t ContainerScroll(ObjectRecord* container, UINT msg, int32_t code);
+// Fills the container's background under its transparent children.
+void PanelEraseTransparent(HDC dc, ObjectRecord* container);
+void FillUnderChild(HDC dc, ObjectRecord* container, ObjectRecord* child);
+// An object's rectangle relative to its top window (enclosing panels' origins
+// and borders added) and back into a container's coordinates.
+void ObjectScreenRect(ObjectRecord* rec, RECT* out);
+void ObjectParentRect(ObjectRecord* container, RECT* rect);
+// Moves an object to another Window or Panel, keeping its place on the screen.
+// False when the move would put the object inside itself (nothing moves).
+bool PanelReparent(ObjectRecord* obj, ObjectRecord* container);
+// Gives the window menus owned by the panel's subtree from the old top window
+// to the panel's new one.
+void PanelMoveMenus(ObjectRecord* oldTop, ObjectRecord* panel);
+void WindowMenusRehome(ObjectRecord* panel);
+
+// The splitter cursors in use: the program's own (up and down, left and
+// right), or the system's sizing cursors when the program has none.
+HCURSOR SplitterCursor(bool leftRight);
+
+// ---- Lines -------------------------------------------------------------------------------
+void LineSaveBasePoints(ObjectRecord* line);
+void LineRescale(ObjectRecord* line, int32_t verticalPercent, int32_t horizontalPercent);
+
+// ---- Hooks of facilities that land later ----------------------------------------------------
+struct GraphicsHooks {
+    // A Pict's own scroll bars (WM_HSCROLL / WM_VSCROLL from its bar windows).
+    int32_t (*pictOnScroll)(ObjectRecord* pict, HWND bar, int32_t thumb, int32_t code);
+};
+extern GraphicsHooks gGraphicsHooks;

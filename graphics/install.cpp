@@ -1,0 +1,25 @@
+// install.cpp - GraphicsInstall: the creators, operation rows, scroll routes
+// and hooks of the bar, container and drawing kinds.
+#include "graphics/graphics.h"
+
+GraphicsHooks gGraphicsHooks;
+
+void ProgressInstall();
+void ScrollBarInstall();
+void SliderInstall();
+void TimerInstall();
+void PanelInstall();
+void ShapeInstall();
+void LineInstall();
+void SplitterInstall();
+
+void GraphicsInstall() {
+    ProgressInstall();
+    ScrollBarInstall();
+    SliderInstall();
+    TimerInstall();
+    PanelInstall();
+    ShapeInstall();
+    LineInstall();
+    SplitterInstall();
+}

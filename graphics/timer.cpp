@@ -1,0 +1,180 @@
+// timer.cpp - the Timer object (kind 17): a windowless object that raises
+// $TIMER every Timeout tenths of a second while active. Active timers are
+// checked on every pump turn; the pump arms one Windows timer on the main
+// window for the next one due.
+#include "graphics/gfxcommon.h"
+#include "objects/events.h"
+#include "objects/guihooks.h"
+#include "objects/objwindowed.h"
+
+namespace {
+
+enum TimerProp : uint16_t { kPidTimeout = 165, kPidStartTimer = 269 };
+constexpr int32_t kOldEventTimerValue = 1;
+
+struct TimerRecord {
+    ObjectRecord hdr;
+    TimerRecord* nextActive;    // link of gTimerList
+    TimerPhase phase;           // last tick and Timeout, in tenths of a second
+    uint8_t startTimer;
+};
+
+// The active (shown) timers, newest first.
+TimerRecord* gTimerList;
+
+TimerRecord* AsTimer(ObjectRecord* rec) { return reinterpret_cast<TimerRecord*>(rec); }
+
+bool OnList(const TimerRecord* t) {
+    for (const TimerRecord* at = gTimerList; at; at = at->nextActive)
+        if (at == t) return true;
+    return false;
+}
+
+void TakeOffList(TimerRecord* t) {
+    for (TimerRecord** at = &gTimerList; *at; at = &(*at)->nextActive) {
+        if (*at == t) {
+            *at = t->nextActive;
+            t->nextActive = nullptr;
+            return;
+        }
+    }
+}
+
+int32_t TimerStart(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
+    TimerRecord* t = AsTimer(rec);
+    if (!OnList(t)) {
+        t->nextActive = gTimerList;
+        gTimerList = t;
+    }
+    t->phase.lastTick = GfxTenthsNow();
+    return 0;
+}
+
+int32_t TimerStop(ObjectRecord* rec) {
+    TakeOffList(AsTimer(rec));
+    return 0;
+}
+
+int32_t TimerDestroy(ObjectRecord* rec) {
+    TakeOffList(AsTimer(rec));
+    return ObjectDestroyWindowless(rec);
+}
+
+uint32_t TimerGetProp(ObjectRecord* rec, uint32_t id) {
+    switch (id) {
+    case kPidTimeout: return AsTimer(rec)->phase.timeout;
+    case kPidStartTimer: return AsTimer(rec)->startTimer;
+    default: return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
+    }
+}
+
+int32_t TimerSetProp(ObjectRecord* rec, PropChange* req) {
+    switch (req->id) {
+    case kPidTimeout: return TimerSetValue(rec, 0, req->value);
+    case kPidStartTimer: AsTimer(rec)->startTimer = static_cast<uint8_t>(req->value); return 0;
+    default: return ObjectSetCommonProperty(rec, req->id, req->value, req->text, req->textLength, nullptr);
+    }
+}
+
+void PostTimerEvent(ObjectRecord* rec, bool* flag) {
+    bool posted = false;
+    if (EventIsRegistered(rec, kEvTimer)) posted = PostObjectEvent(rec, kEvTimer, kEventKindDefault, 0, 0);
+    else if (EventIsRegistered(rec, kEvOldEvent))
+        posted = PostObjectEvent(rec, kEvOldEvent, kEventKindDefault, 0, kOldEventTimerValue);
+    if (posted && flag) *flag = false;
+}
+
+// The pump's wake-up: the time left until the next timer, in milliseconds.
+uint32_t TimerPeriodMs() {
+    uint32_t left = TimerCheckAll(nullptr);
+    return left ? TimerWakeMs(left) : 0;
+}
+
+void TimerTick() { TimerCheckAll(nullptr); }
+
+const ObjectOps kTimerOps = {
+    TimerStart,               // 0 show
+    nullptr,                  // 1 check item
+    TimerStop,                // 2 hide
+    nullptr,                  // 3 delete item
+    TimerDestroy,             // 4 destroy
+    ObjectEnableWindowless,   // 5 enable
+    nullptr,                  // 6
+    nullptr,                  // 7 get text
+    TimerGetValue,            // 8 get value
+    nullptr,                  // 9 insert item
+    nullptr,                  // 10 set text
+    TimerSetValue,            // 11 set value
+    nullptr,                  // 12 paint
+    nullptr,                  // 13 notification
+    TimerGetProp,             // 14 get property
+    TimerSetProp,             // 15 set property
+    nullptr,                  // 16 method
+    nullptr,                  // 17 OLE property
+    nullptr,                  // 18 image list released
+};
+
+}  // namespace
+
+int32_t TimerGetValue(ObjectRecord* rec, int32_t, int32_t* value) {
+    *value = static_cast<int32_t>(AsTimer(rec)->phase.timeout);
+    return 0;
+}
+
+int32_t TimerSetValue(ObjectRecord* rec, int32_t, int32_t value) {
+    TimerRecord* t = AsTimer(rec);
+    t->phase.timeout = static_cast<uint32_t>(value < 0 ? 0 : value);
+    t->phase.lastTick = GfxTenthsNow();
+    return 0;
+}
+
+uint32_t TimerCheckAll(bool* flag) {
+    if (!gTimerList) return 0;
+    uint32_t now = GfxTenthsNow();
+    uint32_t soonest = 0;
+    // A posting does not pump, so the list cannot change during the walk.
+    for (TimerRecord* t = gTimerList; t; t = t->nextActive) {
+        bool fired = false;
+        uint32_t left = TimerAdvance(&t->phase, now, &fired);
+        if (fired && !(t->hdr.flags & kObjDisabled)) PostTimerEvent(&t->hdr, flag);
+        if (left && (soonest == 0 || left < soonest)) soonest = left;
+    }
+    return soonest;
+}
+
+uint32_t TimerActiveCount() {
+    uint32_t n = 0;
+    for (const TimerRecord* t = gTimerList; t; t = t->nextActive) ++n;
+    return n;
+}
+
+ObjectRecord* TimerCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    *code = kOpNoMemory;
+    ObjectRecord* rec = ObjectAllocRecord(kKindTimer, sizeof(TimerRecord), false);
+    if (!rec) return nullptr;
+    if (!ObjectInitCommon(rec, cr, nullptr)) {
+        GfxFreeRecord(rec);
+        *code = kOpNoObject;
+        return nullptr;
+    }
+    if (!CopyCreateStrings(rec, cr)) {
+        GfxFreeRecord(rec);
+        return nullptr;
+    }
+    TimerRecord* t = AsTimer(rec);
+    int32_t timeout = CreateRecordValue(cr, kPidTimeout, 0);
+    t->phase.timeout = static_cast<uint32_t>(timeout < 0 ? 0 : timeout);
+    t->startTimer = static_cast<uint8_t>(CreateRecordValue(cr, kPidStartTimer, 0));
+    rec->flags &= ~kObjShown;
+    LinkObject(rec);
+    *code = 0;
+    if (t->startTimer && !(gGuiModeFlags & kGuiModeKeepFlagged)) ObjectActivate(rec, 0, 0, 0, 0);
+    return rec;
+}
+
+void TimerInstall() {
+    RegisterObjectCreator(kTypeTimer, TimerCreate);
+    RegisterObjectOps(kKindTimer, &kTimerOps);
+    gGuiHooks.timerPeriod = TimerPeriodMs;
+    gGuiHooks.timerTick = TimerTick;
+}

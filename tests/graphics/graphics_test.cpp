@@ -1,0 +1,1072 @@
+// graphics_test.cpp - the bar, container and drawing kinds under Wine: each
+// kind created in a window, values and properties read back, user actions
+// sent as the controls send them and the events they queue, drawing checked
+// pixel by pixel in a memory DC, timers against an injected clock.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <initializer_list>
+#include <string>
+
+#include "controls/controls.h"
+#include "graphics/graphics.h"
+#include "objects/crstream.h"
+#include "objects/events.h"
+#include "objects/gdicache.h"
+#include "objects/guihooks.h"
+#include "objects/objhooks.h"
+#include "objects/objops.h"
+#include "objects/objrecord.h"
+#include "objects/window.h"
+#include "session/proto/protocol.h"
+#include "session/proto/records.h"
+#include "session/session.h"
+
+namespace {
+
+uint32_t gFakeMs;
+uint32_t FakeTick() { return gFakeMs; }
+
+class GraphicsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        GuiInstallHooks();
+        ControlsInstall();
+        GraphicsInstall();
+        RuntimeStartup();
+        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+    }
+    void SetUp() override {
+        CreateRecordReset(&cr_);
+        cr_.winType = kWinNormal;
+        cr_.width = 400, cr_.height = 300, cr_.right = 400, cr_.bottom = 300;
+        cr_.units = kUnitsPixels;
+        int32_t code = 0;
+        win_ = WindowObjectCreate(nullptr, &cr_, &code);
+        ASSERT_NE(nullptr, win_) << code;
+        ObjectActivate(win_, 0, 0, 0, 0);
+        DrainEvents();
+    }
+    void TearDown() override {
+        ObjectDestroy(win_);
+        DrainEvents();
+        gObjectHooks.tickCount = saveTick_;
+    }
+    // Starts a creation record for an object of the window.
+    void Begin(int32_t left, int32_t top, int32_t width, int32_t height, bool visible = true) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.left = left, cr_.top = top, cr_.width = width, cr_.height = height;
+        if (visible) cr_.flags0 |= kCrVisible;
+    }
+    void Value(uint32_t id, int32_t v) {
+        cr_.values[id] = v;
+        cr_.given[id] = 1;
+    }
+    ObjectRecord* Make(uint32_t type) {
+        int32_t code = 0;
+        ObjectRecord* rec = ObjectCreate(type, &cr_, &code);
+        EXPECT_NE(nullptr, rec) << "type " << type << " code " << code;
+        return rec;
+    }
+    int32_t Get(ObjectRecord* rec, int32_t which) {
+        int32_t v = -99;
+        EXPECT_EQ(0, ObjectGetValue(rec, which, &v));
+        return v;
+    }
+    static uint32_t Prop(ObjectRecord* rec, uint32_t id) { return ObjectOpsOf(rec)->getProp(rec, id); }
+    static int32_t SetProp(ObjectRecord* rec, uint32_t id, int32_t v) {
+        PropChange req = {};
+        req.id = id;
+        req.value = v;
+        return ObjectOpsOf(rec)->setProp(rec, &req);
+    }
+    static void Register(ObjectRecord* rec, uint32_t eventId) {
+        const int32_t values[4] = {};
+        ASSERT_EQ(0, EventRegister(rec, eventId, values, false, nullptr, 0));
+    }
+    static void Pump() {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+    struct Taken {
+        uint32_t eventId;
+        uint32_t modifiers;
+        int32_t value;
+    };
+    static bool TakeEvent(Taken* out) {
+        EventRecord ev = {};
+        EventItem items[kEventRegItems];
+        uint32_t n = 0;
+        if (!EventTakeNext(&ev, items, &n)) return false;
+        *out = Taken{static_cast<uint32_t>(ev.eventId), ev.modifiers, ev.value};
+        return true;
+    }
+    static void DrainEvents() {
+        Taken t;
+        while (TakeEvent(&t)) {
+        }
+    }
+    // Calls a method the way the server does and answers its integer result
+    // (the value of the 1129 answer), or the handler's own code.
+    static int32_t Call(ObjectRecord* rec, uint32_t method, std::initializer_list<int32_t> args,
+                        uint32_t resultKind = kItemInt, const char* textArg = nullptr) {
+        MethodCallRec call = {};
+        call.method = method;
+        call.result.kind = resultKind;
+        call.result.varRef = 501;
+        uint32_t i = 0;
+        if (textArg) {
+            call.args[i].kind = kItemText;
+            call.args[i].data = textArg;
+            call.args[i].size = static_cast<uint32_t>(strlen(textArg));
+            call.argPresent[i++] = 1;
+        }
+        for (int32_t a : args) {
+            call.args[i].kind = kItemInt;
+            call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a));
+            call.argPresent[i++] = 1;
+        }
+        call.argCount = i;
+        gSendBuf.used = 0;
+        int32_t rc = ObjectInvokeMethod(0, rec, &call);
+        if (rc != kNoAnswer) return rc;
+        int32_t value;
+        memcpy(&value, gSendBuf.data + 12, 4);
+        replyKind_ = gSendBuf.data[16];
+        return value;
+    }
+    static uint8_t replyKind_;
+    // A panel of the window with its creation values.
+    ObjectRecord* MakePanel(int32_t left, int32_t top, int32_t width, int32_t height, int32_t bdrStyle = 1,
+                            int32_t scrollBar = 0) {
+        Begin(left, top, width, height);
+        Value(208, bdrStyle);
+        cr_.scrollBar = scrollBar;
+        return Make(kTypePanel);
+    }
+    ObjectCreateRecord cr_;
+    ObjectRecord* win_ = nullptr;
+    uint32_t (*saveTick_)() = gObjectHooks.tickCount;
+};
+uint8_t GraphicsTest::replyKind_;
+
+// ---- Scroll bars -------------------------------------------------------------------------
+
+TEST_F(GraphicsTest, ScrollBarRangeIsMaxPlusShiftLessOne) {
+    Begin(10, 10, 200, 20);
+    Value(44, 0), Value(45, 10), Value(46, 5);
+    ObjectRecord* bar = Make(kTypeHscrollbar);
+    ASSERT_NE(nullptr, bar);
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(bar->hwnd, SB_CTL, &si));
+    EXPECT_EQ(0, si.nMin);
+    EXPECT_EQ(14, si.nMax) << "the thumb, one page wide, reaches Max";
+    EXPECT_EQ(5u, si.nPage);
+    EXPECT_EQ(10, Get(bar, 2)) << "which 2 answers Max";
+    EXPECT_EQ(5, Get(bar, 3));
+    EXPECT_EQ(0, ObjectSetValue(bar, 3, 0));
+    EXPECT_EQ(1, Get(bar, 3)) << "Shift 0 becomes 1";
+    EXPECT_EQ(10, Get(bar, 2)) << "the Max stays when the page changes";
+    EXPECT_EQ(0, ObjectSetValue(bar, 2, INT32_MAX));
+    EXPECT_GT(Get(bar, 2), 0) << "a Max near 2^31 does not wrap the range";
+}
+
+TEST_F(GraphicsTest, ScrollBarShiftZeroAtCreationIsOne) {
+    Begin(10, 10, 20, 200);
+    Value(45, 10), Value(46, 0);
+    ObjectRecord* bar = Make(kTypeVscrollbar);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(kKindVScrollBar, bar->kind);
+    EXPECT_EQ(1, Get(bar, 3));
+    EXPECT_EQ(10, Get(bar, 2));
+}
+
+TEST_F(GraphicsTest, ScrollCodesQueueTheTablesChangeEvents) {
+    Begin(10, 10, 200, 20);
+    Value(44, 0), Value(45, 10), Value(46, 5);
+    ObjectRecord* bar = Make(kTypeHscrollbar);
+    ASSERT_NE(nullptr, bar);
+    Register(bar, kEvChange);
+    struct Case { int start, code, thumb; bool posts; uint32_t mods; int32_t value; const char* why; };
+    const Case cases[] = {
+        {5, SB_LINEDOWN, 0, true, 1, 6, "line down"},
+        {5, SB_LINEUP, 0, true, 2, 4, "line up"},
+        {5, SB_PAGEDOWN, 0, true, 4, 10, "page down stops at Max"},
+        {5, SB_PAGEUP, 0, true, 8, 0, "page up stops at Min"},
+        {10, SB_LINEDOWN, 0, true, 65, 10, "line down at Max"},
+        {0, SB_LINEUP, 0, true, 34, 0, "line up at Min"},
+        {10, SB_PAGEDOWN, 0, true, 68, 10, "page down at Max"},
+        {0, SB_PAGEUP, 0, true, 40, 0, "page up at Min"},
+        {5, SB_THUMBPOSITION, 7, true, 16, 7, "thumb released"},
+        {5, SB_TOP, 0, true, 16, 0, "top"},
+        {5, SB_BOTTOM, 0, true, 16, 10, "bottom"},
+        {5, SB_THUMBTRACK, 7, false, 0, 0, "thumb dragged"},
+        {5, SB_ENDSCROLL, 0, false, 0, 0, "end of scroll"},
+    };
+    for (const Case& c : cases) {
+        SetScrollPos(bar->hwnd, SB_CTL, c.start, FALSE);
+        DrainEvents();
+        SendMessageA(win_->hwnd, WM_HSCROLL, MAKEWPARAM(c.code, c.thumb), reinterpret_cast<LPARAM>(bar->hwnd));
+        Taken t = {};
+        ASSERT_EQ(c.posts, TakeEvent(&t)) << c.why;
+        if (!c.posts) continue;
+        EXPECT_EQ(kEvChange, t.eventId) << c.why;
+        EXPECT_EQ(c.mods, t.modifiers) << c.why;
+        EXPECT_EQ(c.value, t.value) << c.why;
+        EXPECT_EQ(c.value, GetScrollPos(bar->hwnd, SB_CTL)) << c.why;
+    }
+}
+
+TEST_F(GraphicsTest, OldEventCarriesTheBasePlusPosition) {
+    Begin(10, 10, 200, 20);
+    Value(44, 0), Value(45, 10), Value(46, 5);
+    ObjectRecord* bar = Make(kTypeHscrollbar);
+    ASSERT_NE(nullptr, bar);
+    Register(bar, kEvOldEvent);
+    SetScrollPos(bar->hwnd, SB_CTL, 10, FALSE);
+    SendMessageA(win_->hwnd, WM_HSCROLL, SB_LINEDOWN, reinterpret_cast<LPARAM>(bar->hwnd));
+    Taken t = {};
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(kEvOldEvent, t.eventId);
+    EXPECT_EQ(0u, t.modifiers);
+    EXPECT_EQ(700000010, t.value);
+}
+
+TEST_F(GraphicsTest, WindowBarObjectLeavesTheWindowWhenDestroyed) {
+    NativeWindowRecord* w = NativeWindowOf(win_);
+    ScrollBarLink link = {nullptr, 77};
+    ObjectRecord* bar = ScrollBarAttach(kTypeHscrollbar, &link, nullptr, win_);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(bar, link.bar);
+    EXPECT_EQ(bar, w->scrollBars);
+    EXPECT_EQ(77u, bar->ovar);
+    uint32_t live = ObjectLiveCount();
+    EXPECT_EQ(0, ObjectDestroy(bar));
+    EXPECT_EQ(nullptr, w->scrollBars) << "the destroyed bar is out of the window's list";
+    EXPECT_EQ(nullptr, link.bar) << "and out of the link, so no second destroy";
+    EXPECT_EQ(live - 1, ObjectLiveCount());
+    // A new attach replaces the one the link held.
+    ObjectRef first = ObjectRefOf(ScrollBarAttach(kTypeVscrollbar, &link, nullptr, win_));
+    ObjectRecord* second = ScrollBarAttach(kTypeVscrollbar, &link, nullptr, win_);
+    ASSERT_NE(nullptr, second);
+    EXPECT_FALSE(ObjectRefAlive(first));
+    EXPECT_EQ(second, w->scrollBars);
+    EXPECT_EQ(nullptr, second->next);
+    EXPECT_EQ(nullptr, ScrollBarAttach(kTypeHscrollbar, &link, win_, win_)) << "the picture form is not built";
+}
+
+// ---- Slider -----------------------------------------------------------------------------
+
+TEST_F(GraphicsTest, SliderRangePositionAndTicks) {
+    struct Case { int32_t tickStyle; DWORD bits; };
+    const Case cases[] = {{1, TBS_AUTOTICKS | TBS_BOTH}, {2, TBS_AUTOTICKS}, {3, TBS_NOTICKS}, {4, TBS_AUTOTICKS | TBS_TOP}};
+    for (const Case& c : cases) {
+        Begin(10, 40, 200, 30);
+        Value(44, 5), Value(45, 50), Value(46, 10), Value(74, 1), Value(75, c.tickStyle);
+        ObjectRecord* s = Make(kTypeSlider);
+        ASSERT_NE(nullptr, s);
+        EXPECT_EQ(5, SendMessageA(s->hwnd, TBM_GETRANGEMIN, 0, 0));
+        EXPECT_EQ(50, SendMessageA(s->hwnd, TBM_GETRANGEMAX, 0, 0));
+        EXPECT_EQ(5, SendMessageA(s->hwnd, TBM_GETPOS, 0, 0)) << "starts at Min";
+        EXPECT_EQ(10, SendMessageA(s->hwnd, TBM_GETPAGESIZE, 0, 0));
+        DWORD style = static_cast<DWORD>(GetWindowLongA(s->hwnd, GWL_STYLE));
+        EXPECT_EQ(c.bits, style & (TBS_AUTOTICKS | TBS_BOTH | TBS_TOP | TBS_NOTICKS)) << c.tickStyle;
+        EXPECT_FALSE(style & TBS_VERT);
+        ObjectDestroy(s);
+    }
+}
+
+TEST_F(GraphicsTest, SliderScrollPostsTheValue) {
+    Begin(10, 40, 200, 30);
+    Value(44, 0), Value(45, 100), Value(74, 1);
+    ObjectRecord* s = Make(kTypeSlider);
+    ASSERT_NE(nullptr, s);
+    Register(s, kEvChange);
+    SendMessageA(s->hwnd, TBM_SETPOS, TRUE, 40);
+    SendMessageA(win_->hwnd, WM_HSCROLL, TB_PAGEDOWN, reinterpret_cast<LPARAM>(s->hwnd));
+    Taken t = {};
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(4u, t.modifiers);
+    EXPECT_EQ(40, t.value);
+    SendMessageA(win_->hwnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 60), reinterpret_cast<LPARAM>(s->hwnd));
+    EXPECT_FALSE(TakeEvent(&t)) << "tracking posts nothing";
+    SendMessageA(win_->hwnd, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 60), reinterpret_cast<LPARAM>(s->hwnd));
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(16u, t.modifiers);
+    EXPECT_EQ(60, t.value);
+    EXPECT_EQ(0, SetProp(s, 75, 4));
+    DWORD style = static_cast<DWORD>(GetWindowLongA(s->hwnd, GWL_STYLE));
+    EXPECT_EQ(static_cast<DWORD>(TBS_AUTOTICKS | TBS_TOP), style & (TBS_AUTOTICKS | TBS_BOTH | TBS_TOP | TBS_NOTICKS));
+}
+
+// ---- Progress -----------------------------------------------------------------------------
+
+// Paints a windowless object into a white memory DC of its size.
+struct MemCanvas {
+    HDC dc;
+    HBITMAP bmp;
+    HGDIOBJ old;
+    MemCanvas(int w, int h) {
+        HDC screen = GetDC(nullptr);
+        dc = CreateCompatibleDC(screen);
+        bmp = CreateCompatibleBitmap(screen, w, h);
+        ReleaseDC(nullptr, screen);
+        old = SelectObject(dc, bmp);
+        RECT r = {0, 0, w, h};
+        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    }
+    ~MemCanvas() {
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+    }
+    COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
+};
+
+TEST_F(GraphicsTest, ProgressFillsItsShareAndClampsTheValue) {
+    Begin(0, 0, 202, 20, false);
+    Value(91, 0);
+    ObjectRecord* p = Make(kTypeProgress);
+    ASSERT_NE(nullptr, p);
+    p->fgColor = RGB(0, 0, 255);
+    p->bgColor = RGB(255, 255, 0);
+    p->bdrColor = RGB(0, 0, 0);
+    p->appearance = 2;
+    p->flags &= ~kObj3D;
+    struct Case { int32_t value; int edge; };
+    // Flat border: one pixel; the bar runs over the 200 pixels inside it.
+    const Case cases[] = {{0, 1}, {37, 1 + 74}, {100, 201}};
+    for (const Case& c : cases) {
+        ObjectSetValue(p, 0, c.value);
+        MemCanvas canvas(202, 20);
+        ObjectOpsOf(p)->paint(p, canvas.dc, 0);
+        EXPECT_EQ(RGB(0, 0, 0), canvas.At(0, 10)) << "the border";
+        if (c.edge > 2) {
+            EXPECT_EQ(RGB(0, 0, 255), canvas.At(c.edge - 2, 2)) << c.value;
+        }
+        if (c.edge < 199) {
+            EXPECT_EQ(RGB(255, 255, 0), canvas.At(c.edge + 1, 2)) << c.value;
+        }
+    }
+    ObjectSetValue(p, 0, 150);
+    EXPECT_EQ(100, Get(p, 0)) << "150 stores 100";
+    EXPECT_EQ(0, Get(p, 1)) << "only item 0 has a value";
+}
+
+TEST_F(GraphicsTest, SmallThreeDProgressDrawsNoBorder) {
+    Begin(0, 0, 3, 3, false);
+    Value(91, 0);
+    ObjectRecord* p = Make(kTypeProgress);
+    ASSERT_NE(nullptr, p);
+    p->flags |= kObj3D | 0x80000;
+    p->bgColor = RGB(255, 255, 0);
+    p->bdrColor = RGB(0, 0, 0);
+    ObjectSetValue(p, 0, 0);
+    MemCanvas canvas(3, 3);
+    ObjectOpsOf(p)->paint(p, canvas.dc, 0);
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(RGB(255, 255, 0), canvas.At(x, 0)) << "no border on a 3 x 3 bar";
+}
+
+TEST_F(GraphicsTest, ProgressShowsThePercentText) {
+    Begin(0, 0, 120, 30, false);
+    ObjectRecord* p = Make(kTypeProgress);
+    ASSERT_NE(nullptr, p);
+    p->fgColor = RGB(0, 0, 255);
+    p->bgColor = RGB(255, 255, 255);
+    ObjectSetValue(p, 0, 0);
+    auto inked = [&](int value) {
+        ObjectSetValue(p, 0, value);
+        MemCanvas canvas(120, 30);
+        ObjectOpsOf(p)->paint(p, canvas.dc, 0);
+        int n = 0;
+        for (int y = 5; y < 25; ++y)
+            for (int x = 30; x < 90; ++x) n += canvas.At(x, y) == RGB(0, 0, 255) ? 1 : 0;
+        return n;
+    };
+    EXPECT_GT(inked(0), 10) << "at 0 the text is drawn in the bar colour";
+    SetProp(p, 91, 0);
+    EXPECT_EQ(0, inked(0)) << "Percent off: no text";
+}
+
+// ---- Timer ----------------------------------------------------------------------------------
+
+TEST_F(GraphicsTest, TimerFiresOnItsRhythmWithAnInjectedClock) {
+    gObjectHooks.tickCount = FakeTick;
+    gFakeMs = 100000;
+    Begin(0, 0, 0, 0, false);
+    Value(165, 10);
+    ObjectRecord* t = Make(kTypeTimer);
+    ASSERT_NE(nullptr, t);
+    Register(t, kEvTimer);
+    EXPECT_EQ(0u, TimerActiveCount()) << "StartTimer 0 waits for activation";
+    EXPECT_EQ(0u, TimerCheckAll(nullptr));
+    ObjectActivate(t, 0, 0, 0, 0);
+    EXPECT_EQ(10u, TimerCheckAll(nullptr));
+    Taken e = {};
+    struct Step { uint32_t advanceMs; bool fires; uint32_t left; const char* why; };
+    const Step steps[] = {
+        {3500, true, 5, "busy for 3.5 periods: one event"},
+        {400, false, 1, "not yet"},
+        {100, true, 10, "half a period after the late one"},
+        {999, false, 1, "the phase is kept"},
+    };
+    for (const Step& s : steps) {
+        gFakeMs += s.advanceMs;
+        bool flag = true;
+        EXPECT_EQ(s.left, TimerCheckAll(&flag)) << s.why;
+        EXPECT_EQ(s.fires, TakeEvent(&e)) << s.why;
+        EXPECT_EQ(!s.fires, flag) << "a posting clears the caller's flag";
+        if (s.fires) {
+            EXPECT_EQ(kEvTimer, e.eventId);
+        }
+        EXPECT_FALSE(TakeEvent(&e)) << s.why;
+    }
+    ObjectDestroy(t);
+    EXPECT_EQ(0u, TimerActiveCount()) << "a destroyed timer leaves the list";
+}
+
+TEST_F(GraphicsTest, TimerZeroDisabledAndRestarted) {
+    gObjectHooks.tickCount = FakeTick;
+    gFakeMs = 200000;
+    Begin(0, 0, 0, 0, false);
+    Value(165, 0), Value(269, 1);
+    ObjectRecord* t = Make(kTypeTimer);
+    ASSERT_NE(nullptr, t);
+    Register(t, kEvTimer);
+    EXPECT_EQ(1u, TimerActiveCount()) << "StartTimer 1 starts at creation";
+    gFakeMs += 100000;
+    EXPECT_EQ(0u, TimerCheckAll(nullptr)) << "Timeout 0 asks no wake-up";
+    Taken e = {};
+    EXPECT_FALSE(TakeEvent(&e)) << "and never fires";
+    ObjectSetValue(t, 0, 20);
+    EXPECT_EQ(20, Get(t, 0));
+    gFakeMs += 1500;
+    EXPECT_EQ(5u, TimerCheckAll(nullptr)) << "setting Timeout restarts the period from now";
+    ObjectDisable(t, 0);
+    gFakeMs += 500;
+    EXPECT_EQ(20u, TimerCheckAll(nullptr));
+    EXPECT_FALSE(TakeEvent(&e)) << "a disabled timer posts nothing";
+    ObjectEnable(t, 0);
+    gFakeMs += 2000;
+    TimerCheckAll(nullptr);
+    EXPECT_TRUE(TakeEvent(&e)) << "and fires on time once enabled";
+    ObjectDestroy(t);
+}
+
+TEST_F(GraphicsTest, TimerRunsInRealTime) {
+    Begin(0, 0, 0, 0, false);
+    Value(165, 1), Value(269, 1);
+    ObjectRecord* t = Make(kTypeTimer);
+    ASSERT_NE(nullptr, t);
+    Register(t, kEvTimer);
+    DWORD end = GetTickCount() + 1000;
+    int events = 0;
+    Taken e = {};
+    while (static_cast<int32_t>(end - GetTickCount()) > 0) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        Pump();
+        TimerCheckAll(nullptr);
+        while (TakeEvent(&e)) ++events;
+    }
+    EXPECT_GE(events, 5) << "Timeout 1: about 10 a second";
+    EXPECT_LE(events, 15);
+    ObjectDestroy(t);
+}
+
+// ---- Shape and line ----------------------------------------------------------------------------
+
+constexpr COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255);
+
+TEST_F(GraphicsTest, ShapeDrawsItsFillBorderAndRasterOperation) {
+    struct Case { int32_t shape, fillStyle, drawMode; COLORREF corner, edge, middle; const char* why; };
+    const Case cases[] = {
+        {2, 5, 2, kBlue, kBlue, kRed, "a rectangle: border blue, fill red"},
+        {0, 5, 2, kBlue, kBlue, kRed, "Shape 0 is a rectangle"},
+        {4, 5, 2, kBlue, kBlue, kRed, "Shape 4 is a rectangle"},
+        {1, 5, 2, kWhite, kBlue, kRed, "an ellipse leaves the corners"},
+        {2, 9, 2, kBlue, kBlue, kRed, "FillStyle 9 is a solid fill"},
+        {2, 6, 2, kBlue, kBlue, kWhite, "FillStyle 6 is hollow"},
+        {2, 5, 10, kWhite, kWhite, kWhite, "DrawMode 10 draws nothing"},
+    };
+    for (const Case& c : cases) {
+        Begin(0, 0, 40, 30, false);
+        Value(64, c.shape), Value(63, c.fillStyle), Value(66, c.drawMode), Value(62, static_cast<int32_t>(kRed));
+        cr_.bdrColor.value = static_cast<int32_t>(kBlue);
+        ObjectRecord* sh = Make(kTypeShape);
+        ASSERT_NE(nullptr, sh);
+        MemCanvas canvas(40, 30);
+        ObjectOpsOf(sh)->paint(sh, canvas.dc, 0);
+        EXPECT_EQ(c.corner, canvas.At(0, 0)) << c.why;
+        EXPECT_EQ(c.edge, canvas.At(20, 0)) << c.why;
+        EXPECT_EQ(c.middle, canvas.At(20, 15)) << c.why;
+        EXPECT_EQ(R2_COPYPEN, GetROP2(canvas.dc)) << "the caller's DC is restored";
+        ObjectDestroy(sh);
+    }
+}
+
+TEST_F(GraphicsTest, XorShapeTwiceRestoresTheBackground) {
+    Begin(0, 0, 40, 30, false);
+    Value(66, 16), Value(62, static_cast<int32_t>(kRed));
+    ObjectRecord* sh = Make(kTypeShape);
+    ASSERT_NE(nullptr, sh);
+    MemCanvas canvas(40, 30);
+    ObjectOpsOf(sh)->paint(sh, canvas.dc, 0);
+    EXPECT_NE(kWhite, canvas.At(20, 15));
+    ObjectOpsOf(sh)->paint(sh, canvas.dc, 0);
+    EXPECT_EQ(kWhite, canvas.At(20, 15));
+    EXPECT_EQ(kWhite, canvas.At(0, 0));
+}
+
+TEST_F(GraphicsTest, ShapeBorderColourTakesOnlySystemIndexesUpTo20) {
+    Begin(0, 0, 40, 30, false);
+    cr_.bdrColor.value = static_cast<int32_t>(kBlue);
+    ObjectRecord* sh = Make(kTypeShape);
+    ASSERT_NE(nullptr, sh);
+    EXPECT_EQ(0, SetProp(sh, kPidBdrColor, static_cast<int32_t>(0x80000015u)));
+    EXPECT_EQ(kBlue, sh->bdrColor) << "index 21 is ignored";
+    EXPECT_EQ(0, SetProp(sh, kPidBdrColor, static_cast<int32_t>(0x80000005u)));
+    EXPECT_EQ(0x80000005u, sh->bdrColor) << "index 5 names system colour 5";
+    EXPECT_EQ(0, SetProp(sh, 63, 42));
+    EXPECT_EQ(5u, Prop(sh, 63)) << "an unknown FillStyle is solid";
+    EXPECT_EQ(0, SetProp(sh, 66, 0));
+    EXPECT_EQ(2u, Prop(sh, 66));
+    uint32_t pens = PenCacheCount();
+    for (int i = 0; i < 50; ++i) SetProp(sh, 65, 1 + i % 4);
+    EXPECT_LE(PenCacheCount(), pens + 1) << "replaced pens are released";
+}
+
+TEST_F(GraphicsTest, LineEndsCellsAndGrid) {
+    Begin(5, 5, 30, 20, false);
+    cr_.bdrColor.value = 0;
+    ObjectRecord* ln = Make(kTypeLine);
+    ASSERT_NE(nullptr, ln);
+    MemCanvas canvas(50, 40);
+    ObjectOpsOf(ln)->paint(ln, canvas.dc, 0);
+    EXPECT_EQ(RGB(0, 0, 0), canvas.At(5, 5)) << "the first end";
+    EXPECT_EQ(RGB(0, 0, 0), canvas.At(17, 12)) << "the middle";
+    EXPECT_EQ(kWhite, canvas.At(5, 20));
+    EXPECT_EQ(4, ln->left) << "the box is widened by the width";
+    EXPECT_EQ(31, ln->right);
+    // In the main (text) window the end points are character cells.
+    CreateRecordReset(&cr_);
+    cr_.windowRec = gMainWindowP;
+    cr_.left = 10, cr_.top = 5, cr_.width = 2, cr_.height = 1;
+    ObjectRecord* text = Make(kTypeLine);
+    ASSERT_NE(nullptr, text);
+    EXPECT_EQ(static_cast<uint32_t>(9 * kCellWidth + kCellWidth / 2), Prop(text, 93));
+    EXPECT_EQ(static_cast<uint32_t>(4 * kCellHeight + kCellHeight / 2), Prop(text, 95));
+    EXPECT_EQ(static_cast<uint32_t>(kCellWidth + kCellWidth / 2), Prop(text, 94));
+    EXPECT_EQ(static_cast<uint32_t>(kCellHeight / 2), Prop(text, 96));
+    ObjectDestroy(text);
+    // A window with a grid of 8 cuts the end points.
+    NativeWindowRecord* w = NativeWindowOf(win_);
+    w->winStyle |= kWsGridAlign;
+    w->gridSizeH = w->gridSizeV = 8;
+    struct Case { int32_t value; uint32_t expect; };
+    const Case cases[] = {{13, 8}, {-3, 0}, {16, 16}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(0, SetProp(ln, 93, c.value));
+        EXPECT_EQ(c.expect, Prop(ln, 93)) << c.value;
+    }
+    w->winStyle &= ~kWsGridAlign;
+    // Rescaling works from the base points, not the moved ones.
+    ObjectSaveLayout(ln, 0);
+    EXPECT_TRUE(ObjectRescale(ln, 200, 50));
+    EXPECT_EQ(8u, Prop(ln, 93)) << "16 x 50%";
+    EXPECT_EQ(10u, Prop(ln, 95)) << "5 x 200%";
+}
+
+// ---- Splitter ----------------------------------------------------------------------------------
+
+// Mouse input as a person gives it, sent from a second thread while the test
+// thread's pump (and the splitter's drag loop in it) takes it.
+struct Gesture {
+    POINT from, to;
+    DWORD holdMs;       // between the press and the move
+    bool releaseCaptureInstead;
+    DWORD mainThread;
+};
+
+void SendMouse(DWORD flags, POINT pt) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(pt.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(pt.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &in, sizeof in);
+}
+
+DWORD WINAPI GestureThread(void* arg) {
+    const Gesture* g = static_cast<const Gesture*>(arg);
+    SendMouse(MOUSEEVENTF_MOVE, g->from);
+    Sleep(150);
+    SendMouse(MOUSEEVENTF_LEFTDOWN, g->from);
+    Sleep(g->holdMs);
+    if (g->releaseCaptureInstead) {
+        // The capture is the input state of the test thread: join it to take it away.
+        AttachThreadInput(GetCurrentThreadId(), g->mainThread, TRUE);
+        ReleaseCapture();
+        AttachThreadInput(GetCurrentThreadId(), g->mainThread, FALSE);
+        Sleep(2000);
+        SendMouse(MOUSEEVENTF_LEFTUP, g->from);
+        return 0;
+    }
+    SendMouse(MOUSEEVENTF_MOVE, POINT{(g->from.x + g->to.x) / 2, (g->from.y + g->to.y) / 2});
+    Sleep(100);
+    SendMouse(MOUSEEVENTF_MOVE, g->to);
+    Sleep(150);
+    SendMouse(MOUSEEVENTF_LEFTUP, g->to);
+    return 0;
+}
+
+class SplitterTest : public GraphicsTest {
+protected:
+    void SetUp() override {
+        GraphicsTest::SetUp();
+        Begin(0, 0, 100, 300);
+        cr_.dock = 2;
+        cr_.scrollBar = 0;
+        Value(208, 1);
+        panel_ = Make(kTypePanel);
+        Begin(0, 0, 6, 300);
+        cr_.dock = 2;
+        Value(227, 50), Value(228, 40);
+        split_ = Make(kTypeSplitter);
+        ASSERT_NE(nullptr, panel_);
+        ASSERT_NE(nullptr, split_);
+        WindowLayout(win_);
+        SetForegroundWindow(win_->hwnd);
+        Pump();
+    }
+    int32_t PartnerWidth() {
+        RECT r;
+        GetWindowRect(panel_->hwnd, &r);
+        return r.right - r.left;
+    }
+    POINT SplitterCentre() {
+        RECT r;
+        GetWindowRect(split_->hwnd, &r);
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    // Runs a gesture and pumps until it is over; the milliseconds the pump
+    // spent in the turn that took the press (the drag loop runs inside it).
+    DWORD Drag(int dx, bool releaseCapture = false) {
+        Gesture g = {SplitterCentre(), {}, 300, releaseCapture, GetCurrentThreadId()};
+        g.to = POINT{g.from.x + dx, g.from.y};
+        HANDLE th = CreateThread(nullptr, 0, GestureThread, &g, 0, nullptr);
+        DWORD longest = 0, end = GetTickCount() + 4000;
+        while (WaitForSingleObject(th, 0) == WAIT_TIMEOUT && static_cast<int32_t>(end - GetTickCount()) > 0) {
+            MsgWaitForMultipleObjects(1, &th, FALSE, 50, QS_ALLINPUT);
+            DWORD t0 = GetTickCount();
+            Pump();
+            DWORD spent = GetTickCount() - t0;
+            if (spent > longest) longest = spent;
+        }
+        WaitForSingleObject(th, INFINITE);
+        CloseHandle(th);
+        Pump();
+        return longest;
+    }
+    ObjectRecord* panel_ = nullptr;
+    ObjectRecord* split_ = nullptr;
+};
+
+TEST_F(SplitterTest, SplitPosResizesThePartner) {
+    EXPECT_EQ(100u, Prop(split_, 229));
+    EXPECT_EQ(0, SetProp(split_, 229, 150));
+    EXPECT_EQ(150, PartnerWidth());
+    EXPECT_EQ(150u, Prop(split_, 229));
+    EXPECT_EQ(150, split_->left) << "the splitter follows its partner";
+    for (int32_t dock : {3, 6, 0, 7}) {
+        EXPECT_EQ(0, SetProp(split_, kPidDock, dock));
+        EXPECT_EQ(2u, Prop(split_, kPidDock)) << "Dock " << dock << " is refused";
+    }
+    EXPECT_NE(nullptr, SplitterCursor(true));
+    EXPECT_NE(LoadCursorA(nullptr, IDC_SIZEWE), SplitterCursor(true)) << "the program's own cursor";
+    EXPECT_NE(LoadCursorA(nullptr, IDC_SIZENS), SplitterCursor(false));
+}
+
+TEST_F(SplitterTest, WithoutPartnerNothingMoves) {
+    EXPECT_EQ(0, SetProp(split_, kPidDock, 4));
+    EXPECT_EQ(static_cast<uint32_t>(-1), Prop(split_, 229)) << "no shown object docked right before it";
+    EXPECT_EQ(0, SetProp(split_, 229, 120));
+    EXPECT_EQ(100, PartnerWidth());
+    Register(split_, kEvMove);
+    Drag(60);
+    Taken t = {};
+    EXPECT_FALSE(TakeEvent(&t)) << "no partner, no drag";
+    EXPECT_EQ(100, PartnerWidth());
+}
+
+TEST_F(SplitterTest, DragIsHeldAtTheLimitsAndReportsTheMove) {
+    Register(split_, kEvMove);
+    Drag(-300);
+    EXPECT_EQ(40, PartnerWidth()) << "held at MinSize";
+    Taken t = {};
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(kEvMove, t.eventId);
+    EXPECT_EQ(40 * 10000 + 0, t.value) << "the splitter's left x 10000 + top";
+    Drag(600);
+    // The layout is 400 wide: less MinExtra 50 and the splitter's 6.
+    EXPECT_EQ(344, PartnerWidth()) << "held at the largest size";
+    ASSERT_TRUE(TakeEvent(&t));
+    Drag(0);
+    EXPECT_EQ(344, PartnerWidth());
+    EXPECT_FALSE(TakeEvent(&t)) << "a drag back to the start posts no $MOVE";
+}
+
+TEST_F(SplitterTest, LostCaptureEndsTheDrag) {
+    DWORD spent = Drag(0, true);
+    EXPECT_LT(spent, 1500u) << "the drag ended when the capture went, not at the late button-up";
+    EXPECT_EQ(nullptr, GetCapture());
+    EXPECT_EQ(100, PartnerWidth());
+}
+
+// ---- Panel ---------------------------------------------------------------------------------
+
+TEST_F(GraphicsTest, PanelWindowStylesFollowTheCreation) {
+    struct Case { int32_t bdr, bars, clip; DWORD style, exStyle; int32_t barQuery; };
+    const Case cases[] = {
+        {1, 0, 1, 0, 0, 3},
+        {2, 1, 1, WS_BORDER | WS_HSCROLL | WS_VSCROLL, 0, 1},
+        {3, 2, 1, WS_BORDER | WS_HSCROLL, WS_EX_CLIENTEDGE, 2},
+        {9, 4, 0, WS_VSCROLL, 0, 4},
+    };
+    for (const Case& c : cases) {
+        Begin(0, 0, 100, 80);
+        Value(208, c.bdr);
+        Value(42, c.clip);
+        cr_.scrollBar = c.bars;
+        ObjectRecord* p = Make(kTypePanel);
+        ASSERT_NE(nullptr, p);
+        char cls[32] = {};
+        GetClassNameA(p->hwnd, cls, sizeof cls);
+        EXPECT_STREQ("Qovpanel", cls);
+        EXPECT_EQ(static_cast<DWORD>(CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS), GetClassLongA(p->hwnd, GCL_STYLE));
+        DWORD style = static_cast<DWORD>(GetWindowLongA(p->hwnd, GWL_STYLE));
+        DWORD ex = static_cast<DWORD>(GetWindowLongA(p->hwnd, GWL_EXSTYLE));
+        EXPECT_EQ(c.style, style & (WS_BORDER | WS_HSCROLL | WS_VSCROLL)) << c.bdr;
+        EXPECT_EQ(c.exStyle, ex & WS_EX_CLIENTEDGE) << c.bdr;
+        EXPECT_EQ(0u, style & WS_CLIPCHILDREN) << "ClipCtrl is kept, the window made without it";
+        EXPECT_EQ(static_cast<uint32_t>(c.clip), Prop(p, 42));
+        EXPECT_EQ(static_cast<uint32_t>(c.barQuery), Prop(p, 57));
+        EXPECT_EQ(static_cast<uint32_t>(c.bdr >= 1 && c.bdr <= 3 ? c.bdr : 1), Prop(p, 208));
+        ObjectDestroy(p);
+    }
+}
+
+TEST_F(GraphicsTest, PanelScrollBarPropertyRoundTrips) {
+    ObjectRecord* p = MakePanel(0, 0, 100, 80);
+    ASSERT_NE(nullptr, p);
+    struct Case { int32_t set, query; DWORD bits; };
+    const Case cases[] = {{1, 1, WS_HSCROLL | WS_VSCROLL}, {2, 2, WS_HSCROLL}, {3, 3, 0}, {4, 4, WS_VSCROLL}, {7, 3, 0}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(0, SetProp(p, 57, c.set));
+        EXPECT_EQ(static_cast<uint32_t>(c.query), Prop(p, 57)) << c.set;
+        EXPECT_EQ(c.bits, static_cast<DWORD>(GetWindowLongA(p->hwnd, GWL_STYLE)) & (WS_HSCROLL | WS_VSCROLL)) << c.set;
+    }
+    EXPECT_EQ(0, SetProp(p, 42, 1));
+    EXPECT_TRUE(GetWindowLongA(p->hwnd, GWL_STYLE) & WS_CLIPCHILDREN);
+}
+
+TEST_F(GraphicsTest, AutoScrollPanelScrollsItsChildren) {
+    Begin(10, 10, 200, 100);
+    cr_.scrollBar = 4;
+    cr_.autoScroll = 1;
+    cr_.minScrollV = 500;
+    ObjectRecord* p = Make(kTypePanel);
+    ASSERT_NE(nullptr, p);
+    RECT client;
+    GetClientRect(p->hwnd, &client);
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(p->hwnd, SB_VERT, &si));
+    EXPECT_EQ(0, si.nMin);
+    EXPECT_EQ(500, si.nMax) << "the range covers MinScrollV";
+    EXPECT_EQ(static_cast<UINT>(client.bottom), si.nPage) << "a page is the client height";
+    // A button inside the panel moves up with the contents.
+    CreateRecordReset(&cr_);
+    cr_.windowRec = p;
+    cr_.left = 5, cr_.top = 300, cr_.width = 60, cr_.height = 20;
+    cr_.flags0 |= kCrVisible;
+    cr_.title = CrText{"In", 2};
+    ObjectRecord* b = Make(kTypeButton);
+    ASSERT_NE(nullptr, b);
+    EXPECT_EQ(p->hwnd, GetParent(b->hwnd));
+    auto top = [&]() {
+        RECT r;
+        GetWindowRect(b->hwnd, &r);
+        MapWindowPoints(nullptr, p->hwnd, reinterpret_cast<POINT*>(&r), 2);
+        return r.top;
+    };
+    EXPECT_EQ(300, top());
+    EXPECT_EQ(0, SetProp(p, 88, 250));
+    EXPECT_EQ(50, top()) << "WinOffsetV scrolls the children up";
+    EXPECT_EQ(250u, Prop(p, 88));
+    EXPECT_EQ(0, SetProp(p, 88, 32767));
+    EXPECT_EQ(50, top()) << "32767 and more change nothing";
+    EXPECT_EQ(0, Call(p, 3, {6}));
+    EXPECT_EQ(300, top()) << "SetVScrollPos 6 goes to the top";
+    EXPECT_EQ(0, Call(p, 3, {5}));
+    EXPECT_EQ(300, top()) << "code 5 is sent as 0xFFFF: no step";
+    EXPECT_EQ(0, Call(p, 3, {1}));
+    EXPECT_LT(top(), 300) << "a line down";
+    EXPECT_EQ(1, Call(p, 2, {1})) << "no horizontal bar: result 1";
+    // A child shown while the panel is scrolled is placed less the offset.
+    SetProp(p, 88, 100);
+    ObjectDeactivate(b);
+    ObjectActivate(b, 0, 0, 0, 0);
+    EXPECT_EQ(200, top()) << "showing keeps the scroll offset";
+}
+
+TEST_F(GraphicsTest, PanelResizePostsWidthAndHeight) {
+    ObjectRecord* p = MakePanel(0, 0, 100, 80);
+    ASSERT_NE(nullptr, p);
+    Register(p, kEvResize);
+    DrainEvents();
+    SetWindowPos(p->hwnd, nullptr, 0, 0, 150, 60, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    Taken t = {};
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(kEvResize, t.eventId);
+    EXPECT_EQ(150 * 10000 + 60, t.value);
+    EXPECT_EQ(0u, t.modifiers);
+}
+
+TEST_F(GraphicsTest, MovePanelKeepsTheScreenPlaceAndRefusesLoops) {
+    ObjectRecord* outer = MakePanel(20, 20, 200, 150, 3);
+    ObjectRecord* inner = MakePanel(10, 10, 100, 80, 2);
+    ASSERT_NE(nullptr, outer);
+    ASSERT_NE(nullptr, inner);
+    // Move inner into outer.
+    RECT before;
+    GetWindowRect(inner->hwnd, &before);
+    EXPECT_EQ(1, Call(inner, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(outer->hwnd))}));
+    EXPECT_EQ(outer, inner->parent);
+    EXPECT_EQ(outer->hwnd, GetParent(inner->hwnd)) << "a child window of the new container, not only owned";
+    RECT after;
+    GetWindowRect(inner->hwnd, &after);
+    EXPECT_EQ(before.left, after.left) << "the screen place is kept";
+    EXPECT_EQ(before.top, after.top);
+    EXPECT_EQ(1, Call(outer, 19, {}));
+    // Outer into inner would make the chain loop: refused, nothing moves.
+    EXPECT_EQ(0, Call(outer, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(inner->hwnd))}));
+    EXPECT_EQ(win_, outer->parent);
+    EXPECT_EQ(0, Call(outer, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(outer->hwnd))})) << "into itself";
+    EXPECT_EQ(0, Call(outer, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(GetDesktopWindow()))}))
+        << "a window that is no object";
+    // Back to the window.
+    EXPECT_EQ(1, Call(inner, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(win_->hwnd))}));
+    GetWindowRect(inner->hwnd, &after);
+    EXPECT_EQ(before.left, after.left);
+    EXPECT_EQ(0, Call(outer, 19, {}));
+}
+
+TEST_F(GraphicsTest, PanelChildrenGoWithIt) {
+    ObjectRecord* p = MakePanel(0, 0, 200, 150);
+    ASSERT_NE(nullptr, p);
+    CreateRecordReset(&cr_);
+    cr_.windowRec = p;
+    cr_.left = 5, cr_.top = 5, cr_.width = 60, cr_.height = 20;
+    cr_.flags0 |= kCrVisible;
+    cr_.name = CrText{"first", 5};
+    ObjectRecord* a = Make(kTypeButton);
+    cr_.name = CrText{"second", 6};
+    cr_.top = 40;
+    ObjectRecord* b = Make(kTypeProgress);
+    ASSERT_NE(nullptr, a);
+    ASSERT_NE(nullptr, b);
+    HWND child = a->hwnd;
+    EXPECT_EQ(2, Call(p, 19, {}));
+    EXPECT_EQ(static_cast<int32_t>(b->handle), Call(p, 1, {}, kItemObject, "second"));
+    EXPECT_EQ(kTypeProgress, replyKind_) << "the child's ObjectType goes with it";
+    EXPECT_EQ(501u, b->ovar) << "bound to the caller's variable";
+    EXPECT_EQ(0, Call(p, 1, {}, kItemObject, "second")) << "already bound";
+    EXPECT_EQ(static_cast<int32_t>(a->handle), Call(p, 1, {0}, kItemObject)) << "by zero-based index";
+    EXPECT_EQ(0, Call(p, 1, {5}, kItemObject)) << "no such index";
+    EXPECT_EQ(0, Call(p, 1, {}, kItemObject, "SECOND")) << "names match exactly";
+    EXPECT_EQ(0, Call(p, 18, {0}, kItemInt, "<b>x</b>")) << "InnerHtml on a panel with children does nothing";
+    EXPECT_EQ(kOpNotAvailable, Call(p, 6, {})) << "no preview facility: an error, not success";
+    uint32_t live = ObjectLiveCount();
+    EXPECT_EQ(0, ObjectDestroy(p));
+    EXPECT_FALSE(IsWindow(child)) << "the child windows go with the panel";
+    EXPECT_EQ(live - 3, ObjectLiveCount());
+}
+
+TEST_F(GraphicsTest, InnerHtmlAndPreviewReachTheirHooks) {
+    static int created, loaded, released, previews;
+    created = loaded = released = previews = 0;
+    static int view;
+    gComObjectHooks.htmlPanelCreate = [](HWND) -> void* { ++created; return &view; };
+    gComObjectHooks.htmlPanelLoad = [](void*, const char* html, uint32_t len, int32_t, HWND) {
+        loaded += std::string(html, len) == "<p>hi</p>" ? 1 : 100;
+    };
+    gComObjectHooks.htmlPanelRelease = [](void*) { ++released; };
+    gComObjectHooks.htmlPanelResize = [](void*, HWND) {};
+    gPrintObjectHooks.prevPanelLoad = [](ObjectRecord*, MethodCallRec*) -> int32_t { ++previews; return 0; };
+    gPrintObjectHooks.prevPanelCommand = [](ObjectRecord*, int32_t action, int32_t value) -> int32_t { return action * 10 + value; };
+    gPrintObjectHooks.prevPanelFree = [](ObjectRecord*) { --previews; };
+    ObjectRecord* p = MakePanel(0, 0, 200, 150);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(0, Call(p, 18, {0}, kItemInt, "<p>hi</p>"));
+    EXPECT_EQ(0, Call(p, 18, {2}, kItemInt, "<p>hi</p>")) << "flag 2 keeps the view";
+    EXPECT_EQ(1, created);
+    EXPECT_EQ(2, loaded);
+    EXPECT_EQ(0, Call(p, 18, {0}, kItemInt, "<p>hi</p>"));
+    EXPECT_EQ(1, released) << "without flag 2 the old view goes first";
+    EXPECT_EQ(0, Call(p, 6, {}));
+    EXPECT_EQ(1, previews);
+    EXPECT_EQ(34, Call(p, 7, {3, 4}));
+    EXPECT_EQ(0, Call(p, 8, {}));
+    EXPECT_EQ(0, previews);
+    ObjectDestroy(p);
+    EXPECT_EQ(2, released) << "the view is released with the panel";
+    gComObjectHooks.htmlPanelCreate = nullptr;
+    gComObjectHooks.htmlPanelLoad = nullptr;
+    gComObjectHooks.htmlPanelRelease = nullptr;
+    gComObjectHooks.htmlPanelResize = nullptr;
+    gPrintObjectHooks.prevPanelLoad = nullptr;
+    gPrintObjectHooks.prevPanelCommand = nullptr;
+    gPrintObjectHooks.prevPanelFree = nullptr;
+}
+
+TEST_F(GraphicsTest, PanelWheelFollowsTheShiftAndCtrlRule) {
+    Begin(10, 10, 200, 100);
+    cr_.scrollBar = 1;
+    cr_.autoScroll = 1;
+    cr_.minScrollV = 500;
+    cr_.minScrollH = 600;
+    ObjectRecord* p = Make(kTypePanel);
+    ASSERT_NE(nullptr, p);
+    struct Case { UINT msg; WPARAM keys; int delta; uint32_t prop; bool scrolls; const char* why; };
+    const Case cases[] = {
+        {WM_MOUSEWHEEL, 0, -WHEEL_DELTA, 88, true, "a turn down scrolls down"},
+        {WM_MOUSEWHEEL, MK_SHIFT, -WHEEL_DELTA, 88, false, "Shift with the vertical wheel does not scroll"},
+        {WM_MOUSEWHEEL, MK_CONTROL, -WHEEL_DELTA, 88, false, "nor Ctrl"},
+        {0x020E, MK_SHIFT, -WHEEL_DELTA, 89, true, "the horizontal wheel scrolls whatever is held"},
+    };
+    for (const Case& c : cases) {
+        SetProp(p, 88, 0);
+        SetProp(p, 89, 0);
+        SendMessageA(p->hwnd, c.msg, MAKEWPARAM(c.keys, static_cast<WORD>(c.delta)), 0);
+        EXPECT_EQ(c.scrolls, Prop(p, c.prop) > 0) << c.why;
+    }
+    SetProp(p, 187, 0);
+    SetProp(p, 88, 0);
+    SendMessageA(p->hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), 0);
+    EXPECT_EQ(0u, Prop(p, 88)) << "without AutoScroll the wheel leaves the panel";
+}
+
+TEST_F(GraphicsTest, PanelOffsetsPast65535DoNotWrap) {
+    Begin(0, 0, 200, 100);
+    cr_.scrollBar = 4;
+    cr_.autoScroll = 1;
+    cr_.minScrollV = 200000;
+    ObjectRecord* p = Make(kTypePanel);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(200000u, Prop(p, 189));
+    EXPECT_EQ(0, SetProp(p, 88, 32766));
+    EXPECT_EQ(32766u, Prop(p, 88));
+    EXPECT_EQ(0, Call(p, 3, {7})) << "to the bottom";
+    EXPECT_GT(Prop(p, 88), 65535u) << "the offset is kept in 32 bits";
+    EXPECT_EQ(0, SetProp(p, 222, 12));
+    EXPECT_EQ(12u, Prop(p, 222));
+}
+
+TEST_F(GraphicsTest, ScrollBarEnableInItsForms) {
+    Begin(10, 10, 200, 20);
+    Value(45, 10);
+    ObjectRecord* own = Make(kTypeHscrollbar);
+    ASSERT_NE(nullptr, own);
+    EXPECT_EQ(0, ObjectDisable(own, 0));
+    SCROLLBARINFO info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetScrollBarInfo(own->hwnd, OBJID_CLIENT, &info));
+    EXPECT_TRUE(info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) << "disabled";
+    EXPECT_EQ(0, ObjectEnable(own, 0));
+    ASSERT_TRUE(GetScrollBarInfo(own->hwnd, OBJID_CLIENT, &info));
+    EXPECT_FALSE(info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE) << "enabled again";
+    EXPECT_EQ(0, SetProp(win_, 57, 2));
+    ScrollBarLink link = {nullptr, 0};
+    ObjectRecord* bar = ScrollBarAttach(kTypeHscrollbar, &link, nullptr, win_);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(0, ObjectDisable(bar, 3)) << "a window's bar whatever the item";
+    EXPECT_EQ(0u, Prop(bar, 4)) << "other properties of a window's bar answer 0";
+    EXPECT_EQ(0, ObjectDestroy(bar));
+}
+
+TEST_F(GraphicsTest, VerticalProgressFillsFromTheBottom) {
+    Begin(0, 0, 20, 102, false);
+    Value(91, 0);
+    ObjectRecord* p = Make(kTypeProgress);
+    ASSERT_NE(nullptr, p);
+    p->fgColor = RGB(0, 0, 255);
+    p->bgColor = RGB(255, 255, 0);
+    p->flags &= ~kObj3D;
+    p->appearance = 2;
+    ObjectSetValue(p, 0, 25);
+    MemCanvas canvas(20, 102);
+    ObjectOpsOf(p)->paint(p, canvas.dc, 0);
+    EXPECT_EQ(RGB(0, 0, 255), canvas.At(10, 99)) << "the bottom quarter is the bar";
+    EXPECT_EQ(RGB(255, 255, 0), canvas.At(10, 50));
+}
+
+TEST_F(GraphicsTest, ControlsStillTakeTheirKeys) {
+    Begin(10, 40, 200, 30);
+    Value(45, 100), Value(74, 1);
+    ObjectRecord* s = Make(kTypeSlider);
+    ASSERT_NE(nullptr, s);
+    // The object model sees the key first and leaves it to the trackbar.
+    SendMessageA(s->hwnd, TBM_SETPOS, TRUE, 10);
+    SendMessageA(s->hwnd, WM_KEYDOWN, VK_RIGHT, 0);
+    EXPECT_EQ(11, SendMessageA(s->hwnd, TBM_GETPOS, 0, 0));
+}
+
+TEST_F(GraphicsTest, EraseTransparentFillsUnderLinesAndTransparentShapes) {
+    ObjectRecord* p = MakePanel(0, 0, 120, 60);
+    ASSERT_NE(nullptr, p);
+    p->bgColor = RGB(0, 128, 0);
+    auto child = [&](uint32_t type, int32_t left, int32_t backStyle) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = p;
+        cr_.left = left, cr_.top = 10, cr_.width = type == kTypeLine ? left + 20 : 20, cr_.height = type == kTypeLine ? 30 : 20;
+        cr_.backStyle = backStyle;
+        cr_.flags0 |= kCrVisible;
+        return Make(type);
+    };
+    child(kTypeLine, 5, 0);
+    child(kTypeShape, 40, 2);
+    child(kTypeShape, 80, 1);
+    MemCanvas canvas(120, 60);
+    PanelEraseTransparent(canvas.dc, p);
+    EXPECT_EQ(RGB(0, 128, 0), canvas.At(10, 15)) << "under a line";
+    EXPECT_EQ(RGB(0, 128, 0), canvas.At(45, 15)) << "under a transparent shape";
+    EXPECT_EQ(kWhite, canvas.At(85, 15)) << "an opaque shape paints its own";
+    EXPECT_EQ(kWhite, canvas.At(65, 45)) << "outside the children";
+}
+
+TEST_F(GraphicsTest, ImageListChildOutlivesItsContainer) {
+    ObjectRecord* p = MakePanel(0, 0, 100, 80);
+    ASSERT_NE(nullptr, p);
+    ObjectRecord* list = ObjectAllocRecord(kKindImageList, sizeof(ObjectRecord) + 16, false);
+    ASSERT_NE(nullptr, list);
+    list->parent = p;
+    list->useCount = 1;
+    LinkObject(list);
+    ObjectDestroy(p);
+    EXPECT_TRUE(ObjectIsLive(list)) << "an image list still in use is detached, not destroyed";
+    EXPECT_EQ(nullptr, list->parent);
+    ObjectUnregister(list);
+    ObjectFreeRecord(list);
+}
+
+}  // namespace
