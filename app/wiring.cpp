@@ -7,6 +7,7 @@
 
 #include "com/autoserver.h"
 #include "com/comobjects.h"
+#include "com/htmlctl.h"
 #include "com/oleutil.h"
 #include "com/ribbon.h"
 #include "controls/controls.h"
@@ -69,6 +70,8 @@ void InstallFacilities() {
     RibbonInstallHooks();
     gHooks.automationRun = AutomationServerRun;
     ComObjectsInstall();
+    HtmlControlInstall();
+    gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;
     gImageLoadHooks.fetch = ImageFetch;

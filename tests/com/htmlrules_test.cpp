@@ -202,7 +202,9 @@ TEST(HtmlRules, StyleNames) {
     };
     for (const Case& c : kCases) {
         EXPECT_EQ(HtmlStyleIndex(c.name), c.index) << c.name;
-        if (c.index >= 0) EXPECT_EQ(HtmlStyleFaceOf(c.index), c.face) << c.name;
+        if (c.index >= 0) {
+            EXPECT_EQ(HtmlStyleFaceOf(c.index), c.face) << c.name;
+        }
     }
     for (int i = 0; i < kHtmlStyleNameCount; ++i) EXPECT_EQ(HtmlStyleIndex(HtmlStyleName(i)), i) << "names unique";
 }
