@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <new>
 
 thread_local UINT gHtmlCodePage;
@@ -130,6 +131,26 @@ bool HtmlFromWide(const wchar_t* text, char* out, uint32_t size) {
     if (need <= 0 || static_cast<uint32_t>(need) >= size) return false;
     WideCharToMultiByte(gHtmlCodePage, 0, text, -1, out, static_cast<int>(size), nullptr, nullptr);
     return true;
+}
+
+void HtmlWideToCut(const wchar_t* text, UINT codePage, char* out, size_t size) {
+    if (!out || size == 0) return;
+    out[0] = '\0';
+    if (!text) return;
+    int room = static_cast<int>(size - 1);
+    int take = static_cast<int>(wcslen(text));
+    if (take > room) take = room;
+    // A multi-byte code page may need more bytes than characters: fewer
+    // characters are tried until they fit.
+    while (take > 0) {
+        int n = WideCharToMultiByte(codePage, 0, text, take, out, room, nullptr, nullptr);
+        if (n > 0) {
+            out[n] = '\0';
+            return;
+        }
+        take = take > 8 ? take - take / 8 : take - 1;
+    }
+    out[0] = '\0';
 }
 
 IHTMLDocument2* HtmlSiteDocument(CQovPanelWebBrowser* site) {

@@ -130,6 +130,9 @@ public:
 
 // Text conversion with gHtmlCodePage.
 BSTR HtmlToBstr(const char* text);
+// Wide text into out (size bytes with the NUL), cut at a character boundary
+// when it does not fit; never written past size.
+void HtmlWideToCut(const wchar_t* text, UINT codePage, char* out, size_t size);
 // Wide text into out (size bytes with the NUL); false when it does not fit whole.
 bool HtmlFromWide(const wchar_t* text, char* out, uint32_t size);
 // The browser's current document, with a reference, or null.

@@ -131,13 +131,8 @@ bool StringAttribute(IHTMLElement* el, const wchar_t* name, UINT codePage, char*
     VARIANT v;
     VariantInit(&v);
     bool ok = SUCCEEDED(el->getAttribute(attr, 0, &v)) && V_VT(&v) == VT_BSTR;
-    if (ok && V_BSTR(&v)) {
-        int n = WideCharToMultiByte(codePage, 0, V_BSTR(&v), -1, out, static_cast<int>(size), nullptr, nullptr);
-        // A value longer than the buffer is cut at its end, never written past it.
-        if (n == 0) WideCharToMultiByte(codePage, 0, V_BSTR(&v), static_cast<int>(size / 2), out,
-                                        static_cast<int>(size - 1), nullptr, nullptr);
-        out[size - 1] = '\0';
-    }
+    // A value longer than the buffer is cut, never written past it.
+    if (ok && V_BSTR(&v)) HtmlWideToCut(V_BSTR(&v), codePage, out, size);
     VariantClear(&v);
     SysFreeString(attr);
     return ok;
@@ -198,16 +193,8 @@ struct EventTexts {
         char* at = area + used;
         size_t room = sizeof area - used;
         if (room == 0) return "";
-        at[0] = '\0';
-        if (text) {
-            int n = WideCharToMultiByte(gHtmlCodePage, 0, text, -1, at, static_cast<int>(room), nullptr, nullptr);
-            if (n == 0) {
-                // Too long for what is left: cut, never overflow.
-                WideCharToMultiByte(gHtmlCodePage, 0, text, static_cast<int>(room / 2), at,
-                                    static_cast<int>(room - 1), nullptr, nullptr);
-                at[room - 1] = '\0';
-            }
-        }
+        // Too long for what is left: cut, never overflow.
+        HtmlWideToCut(text, gHtmlCodePage, at, room);
         used += strlen(at) + 1;
         if (used > sizeof area) used = sizeof area;
         return at;
