@@ -321,9 +321,8 @@ int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
         break;
     case kHmMakePict:
         // Pictures of a window come with the picture objects; until then the
-        // method answers that it is not available.
-        result = kOpNotAvailable;
-        break;
+        // method answers the error that it is not available.
+        return kOpNotAvailable;
     case kHmContextMenu: h->menuFlags = static_cast<uint32_t>(ArgInt(call, 0, 0)); break;
     default: break;
     }
