@@ -956,8 +956,39 @@ static void BrowserVtablesInit(void) {
     (void)BrOk;
 }
 
+/* Registered as a DLL for a whole client run, the fake keeps a hidden window:
+ * WM_APP+1 clicks the first element with an onclick handler (wParam: Ctrl). */
+static int gDllMode;
+static HWND gDllWindow;
+static const char kDllWindowTitle[] = "Qov fake html";
+
+static LRESULT CALLBACK DllWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_APP + 1 && gDoc) {
+        for (int i = 0; i < gDoc->count; ++i) {
+            if (!gDoc->elems[i].handler[1]) continue;
+            FakeHtmlFire(i, "onclick", "click", i, (int)wp, 0, 3, 4);
+            break;
+        }
+        return 0;
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+static void DllWindowEnsure(void) {
+    if (!gDllMode || gDllWindow) return;
+    WNDCLASSA wc;
+    memset(&wc, 0, sizeof wc);
+    wc.lpfnWndProc = DllWindowProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "QovFakeHtml";
+    RegisterClassA(&wc);
+    gDllWindow = CreateWindowExA(0, "QovFakeHtml", kDllWindowTitle, WS_OVERLAPPED, 0, 0, 10, 10, NULL, NULL,
+                                 GetModuleHandleA(NULL), NULL);
+}
+
 static HRESULT BrowserCreate(REFIID iid, void** out) {
     BrowserVtablesInit();
+    DllWindowEnsure();
     Browser* b = (Browser*)calloc(1, sizeof(Browser));
     if (!b) return E_OUTOFMEMORY;
     Face* faces[] = {&b->ole, &b->inPlace, &b->view, &b->web, &b->persist, &b->runnable, &b->active};
@@ -994,6 +1025,11 @@ static HRESULT STDMETHODCALLTYPE CfLock(IClassFactory* This, BOOL lock) {
 }
 static IClassFactoryVtbl gCfVt = {CfQI, CfAddRef, CfRelease, CfCreate, CfLock};
 static IClassFactory gFactory = {&gCfVt};
+
+HRESULT FakeHtmlClassObject(REFIID iid, void** out) {
+    gDllMode = 1;
+    return CfQI(&gFactory, iid, out);
+}
 
 HRESULT FakeHtmlRegister(void) {
     return CoRegisterClassObject(&CLSID_WebBrowser, (IUnknown*)&gFactory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,

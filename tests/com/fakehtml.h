@@ -15,6 +15,8 @@ extern "C" {
 /* Registers (and revokes) the fake in process under CLSID_WebBrowser. */
 HRESULT FakeHtmlRegister(void);
 void FakeHtmlRevoke(void);
+/* The class object the DLL form hands out (it keeps a hidden window). */
+HRESULT FakeHtmlClassObject(REFIID iid, void** out);
 /* Clears the records; the next document reports this ready state. */
 void FakeHtmlReset(const char* readyState);
 
