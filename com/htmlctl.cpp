@@ -15,6 +15,7 @@
 #include "objects/events.h"
 #include "objects/focus.h"
 #include "objects/guihooks.h"
+#include "objects/objhooks.h"
 #include "objects/objcreate.h"
 #include "objects/objops.h"
 #include "objects/objwindowed.h"
@@ -32,7 +33,6 @@ constexpr uint32_t kHtmlMethodsVersion = 10001, kContextMenuVersion = 10200, kWe
 constexpr int32_t kCreateRefused = -4;
 constexpr int32_t kLoadNoBrowser = 2;
 constexpr int32_t kNoTwin = kOpNotAvailable;   // the web-view twin is not built: WebMode 2 and above
-constexpr uint32_t kUtf8CodePage = 65001, kExplicitCodePageFirst = 400;
 constexpr int32_t kTabLast = 32767;
 
 enum HtmlProp : uint32_t { kPidVisible = 33, kPidBdr = 208 };
@@ -63,11 +63,7 @@ uint8_t ScrollBarOf(int32_t v) {
     return v >= kScrollFirst && v <= kScrollLast ? static_cast<uint8_t>(v) : static_cast<uint8_t>(kScrollNone);
 }
 
-UINT ConversionCodePage(const HtmlControlRecord* h) {
-    if (h->codePage == 0) return kUtf8CodePage;
-    if (h->codePage >= kExplicitCodePageFirst) return h->codePage;
-    return 0;
-}
+UINT ConversionCodePage(const HtmlControlRecord* h) { return HtmlConversionCodePage(h->codePage); }
 
 // A text argument as its own NUL-terminated copy (numbers as decimal text).
 std::string ArgText(const MethodCallRec* call, uint32_t i) {
@@ -585,7 +581,24 @@ ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
     return rec;
 }
 
+// ObjectSetFocus of an HTML control: the window and then the page's element.
+static int32_t (*gNextSetFocus)(ObjectRecord* rec, int32_t item);
+static int32_t HtmlSetFocusEntry(ObjectRecord* rec, int32_t item) {
+    if (rec->kind != kKindHtmlControl) return gNextSetFocus ? gNextSetFocus(rec, item) : kOpNotAvailable;
+    if (!rec->hwnd || !ObjectCanFocus(rec)) return kOpNotAvailable;
+    SetFocus(rec->hwnd);
+    ObjectRecord* top = ObjectTopWindow(rec);
+    if (top) SetFocusObject(top, rec);
+    HtmlControlSetFocus(rec, 0);
+    return 0;
+}
+
+static int32_t HtmlFocusStep(ObjectRecord* rec, int32_t direction) { return HtmlControlSetFocus(rec, direction); }
+
 void HtmlControlInstall() {
+    gNextSetFocus = gObjectHooks.setFocus;
+    gObjectHooks.setFocus = HtmlSetFocusEntry;
+    gGuiHooks.htmlSetFocus = HtmlFocusStep;
     RegisterObjectCreator(kTypeHTMLControl, HtmlControlCreate);
     RegisterObjectOps(kKindHtmlControl, &kHtmlControlOps);
     RegisterMethodTable(kTypeHTMLControl, HtmlMethodLookup);

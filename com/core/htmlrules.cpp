@@ -137,6 +137,11 @@ const char kHtmlBlankPage[] =
     "<html><head><meta http-equiv='X-UA-Compatible' content='IE=edge' /></head><body></body></html>";
 static_assert(sizeof kHtmlBlankPage - 1 == kHtmlBlankPageSize, "the blank page is 94 bytes");
 
+uint32_t HtmlConversionCodePage(uint32_t codePage) {
+    if (codePage == 0) return kHtmlUtf8CodePage;
+    return codePage >= kHtmlExplicitCodePageFirst ? codePage : 0;
+}
+
 void ColorToHtmlHex(uint32_t color, char out[kHtmlHexColorSize]) {
     snprintf(out, kHtmlHexColorSize, "#%02x%02x%02x", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
 }

@@ -17,6 +17,12 @@ enum HtmlLoadFlag : uint32_t {
     kHtmlLoad3dBorder = 0x8,   // the page shows the 3-D border
 };
 
+// The code page of the control's text conversions from its CodePage: 0 is
+// UTF-8 (65001), 1 to 399 the ANSI code page (0, where character 127 becomes
+// a blank), 400 and above that code page.
+constexpr uint32_t kHtmlUtf8CodePage = 65001, kHtmlExplicitCodePageFirst = 400;
+uint32_t HtmlConversionCodePage(uint32_t codePage);
+
 // "#rrggbb" of a COLORREF (red in the low byte), lower-case, with the NUL.
 constexpr size_t kHtmlHexColorSize = 8;
 void ColorToHtmlHex(uint32_t color, char out[kHtmlHexColorSize]);

@@ -6,10 +6,13 @@
 #include <windows.h>
 
 #include <exdisp.h>
+#include <exdispid.h>
 #include <mshtmhst.h>
+#include <ocidl.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "com/htmlpanel.h"
 
@@ -58,6 +61,29 @@ void ExpectReleasedAfterNavigation(CQovPanelWebBrowser* site) {
     PumpAWhile();
     EXPECT_EQ(HtmlPanelLiveSites(), before) << "measured: Wine's browser never gives it back";
 }
+
+// Records the DISPIDs of the browser's events in the order they arrive.
+class EventLog final : public IDispatch {
+public:
+    std::vector<DISPID> ids;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDispatch) &&
+            !IsEqualIID(iid, DIID_DWebBrowserEvents2))
+            return E_NOINTERFACE;
+        *out = this;
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        ids.push_back(id);
+        return S_OK;
+    }
+};
 
 class WineBrowser : public ::testing::Test {
 protected:
@@ -154,9 +180,29 @@ TEST_F(WineBrowser, TemporaryPages) {
 TEST_F(WineBrowser, WithoutAnHtmlEngineNoDocumentAndNoFault) {
     CQovPanelWebBrowser* site = nullptr;
     ASSERT_EQ(HtmlPanelCreate(wnd_, &site), kPanelOk);
+    IWebBrowser2* b = HtmlPanelBrowser(site);
+    IConnectionPointContainer* cpc = nullptr;
+    IConnectionPoint* cp = nullptr;
+    EventLog log;
+    DWORD cookie = 0;
+    ASSERT_EQ(b->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)), S_OK);
+    ASSERT_EQ(cpc->FindConnectionPoint(DIID_DWebBrowserEvents2, &cp), S_OK);
+    ASSERT_EQ(cp->Advise(&log, &cookie), S_OK);
     int32_t iframe = 0;
     HtmlPanelLoad(site, "<p id='a'>x</p>", 1, wnd_, 1, &iframe);
-    IWebBrowser2* b = HtmlPanelBrowser(site);
+    // Measured: the navigation to the blank page runs inside Navigate2 as far
+    // as it gets without an engine, and ends in NavigateError.
+    const std::vector<DISPID> want = {DISPID_BEFORENAVIGATE2, DISPID_DOWNLOADBEGIN, DISPID_COMMANDSTATECHANGE,
+                                      DISPID_STATUSTEXTCHANGE, DISPID_DOWNLOADCOMPLETE, DISPID_NAVIGATEERROR};
+    std::vector<DISPID> got;
+    for (DISPID id : log.ids)
+        if (got.empty() || got.back() != id) got.push_back(id);
+    std::string seen;
+    for (DISPID id : log.ids) seen += std::to_string(id) + " ";
+    EXPECT_EQ(got, want) << "events: " << seen;
+    cp->Unadvise(cookie);
+    cp->Release();
+    cpc->Release();
     IDispatch* doc = reinterpret_cast<IDispatch*>(1);
     HRESULT hr = b->get_Document(&doc);
     EXPECT_EQ(hr, S_FALSE) << "measured: Wine's browser has no document without mshtml";

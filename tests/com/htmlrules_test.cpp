@@ -60,6 +60,19 @@ TEST(HtmlRules, LongTextsTakeTheHeap) {
     EXPECT_EQ(out.substr(25007, 10), "* { margin") << "the rule sits after the late <style>";
 }
 
+TEST(HtmlRules, ConversionCodePages) {
+    struct Case { uint32_t given, want; const char* why; };
+    const Case kCases[] = {
+        {0, 65001, "0 means UTF-8"}, {1, 0, "1 to 399: the ANSI code page"}, {100, 0, "the ANSI code page"},
+        {399, 0, "the last ANSI value"}, {400, 400, "400 and above as given"}, {1252, 1252, "Western"},
+    };
+    for (const Case& c : kCases) EXPECT_EQ(HtmlConversionCodePage(c.given), c.want) << c.why;
+    // Character 127 becomes a blank only where the conversion is the ANSI one.
+    EXPECT_EQ(Built("a\x7f", HtmlConversionCodePage(100) == 0, false, 0), "a ");
+    EXPECT_EQ(Built("a\x7f", HtmlConversionCodePage(0) == 0, false, 0), "a\x7f");
+    EXPECT_EQ(Built("a\x7f", HtmlConversionCodePage(1252) == 0, false, 0), "a\x7f");
+}
+
 TEST(HtmlRules, ColoursAsHtmlHex) {
     struct Case { uint32_t color; const char* want; };
     const Case kCases[] = {{0x0000FF, "#ff0000"}, {0xFF0000, "#0000ff"}, {0x00ABCDEF, "#efcdab"}, {0, "#000000"}};
