@@ -544,7 +544,6 @@ ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
         h->innerHtml = static_cast<char*>(LocalAllocZero(inner.length + 1));
         if (!h->innerHtml) return fail(kOpNoMemory);
         memcpy(h->innerHtml, inner.text, inner.length);
-        h->innerHtml[strlen(h->innerHtml)] = '\0';
     }
     ObjectRecord* parent = nullptr;
     if (!ObjectInitCommon(rec, cr, &parent)) return fail(kOpNoObject);
