@@ -24,6 +24,7 @@
 #include "objects/pump.h"
 #include "objects/window.h"
 #include "session/config.h"
+#include "session/session.h"
 
 namespace {
 
@@ -206,6 +207,28 @@ TEST_F(HtmlControlTest, ScrollBarsAndBorders) {
     ObjectOpsOf(&h->hdr)->setProp(&h->hdr, &req);
     EXPECT_NE(GetWindowLongA(h->hdr.hwnd, GWL_STYLE) & WS_BORDER, 0);
     EXPECT_NE(GetWindowLongA(h->hdr.hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+}
+
+TEST_F(HtmlControlTest, MethodVersions) {
+    struct Case { uint32_t version, method; bool known; const char* why; };
+    const Case kCases[] = {
+        {10000, 1, false, "the methods begin with 10001"},
+        {10001, 1, true, "InnerHtml"},
+        {10001, 8, true, "MakePict"},
+        {10100, 9, false, "ContextMenu comes with 10200"},
+        {10200, 9, true, "ContextMenu"},
+        {10200, 10, false, "the web-view methods come with 10500"},
+        {10500, 12, true, "BindAction is in the table (answered -37 natively)"},
+        {10500, 13, false, "no method 13"},
+        {10500, 0, false, "no method 0"},
+    };
+    MethodCallRec call = {};
+    for (const Case& c : kCases) {
+        gClientConfig.serverVersion = c.version;
+        call.method = c.method;
+        EXPECT_EQ(CheckMethodCall(kTypeHTMLControl, &call) == 0, c.known) << c.why;
+    }
+    gClientConfig.serverVersion = 10500;
 }
 
 }  // namespace
