@@ -7,6 +7,7 @@
 
 #include "com/autoserver.h"
 #include "com/comobjects.h"
+#include "com/htmlctl.h"
 #include "com/oleutil.h"
 #include "com/ribbon.h"
 #include "controls/controls.h"
@@ -73,6 +74,8 @@ void InstallFacilities() {
     RibbonInstallHooks();
     gHooks.automationRun = AutomationServerRun;
     ComObjectsInstall();
+    HtmlControlInstall();
+    gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;
     gImageLoadHooks.fetch = ImageFetch;

@@ -467,6 +467,12 @@ static void FinishLoad(FormFileContext* ctx, ObjectRecord* asking, uint32_t opti
         w->formName = static_cast<char*>(LocalAllocZero(strlen(ctx->formName) + 1));
         if (w->formName) strcpy(w->formName, ctx->formName);
     }
+    if (gFormCreatorHooks.htmlRebuildAll && asking->children) {
+        // Loading a page pumps messages; the window may be gone afterwards.
+        ObjectRef ref = ObjectRefOf(asking);
+        gFormCreatorHooks.htmlRebuildAll(asking->children, false);
+        if (!ObjectRefAlive(ref)) return;
+    }
     if (ctx->windowHidden) return;
     if (options & kFormOptNoShow) {
         asking->flags |= kObjShown;

@@ -78,6 +78,9 @@ struct FormFileContext {
 struct FormCreatorHooks {
     ObjectCreatorFn statusPanelCreate;
     ObjectCreatorFn toolButtonCreate;
+    // Loads the pages of the HTML controls among a container's children, which
+    // a form load leaves to its end (filled by the HTML control).
+    void (*htmlRebuildAll)(ObjectRecord* firstChild, bool single);
 };
 extern FormCreatorHooks gFormCreatorHooks;
 // The OLE storage descriptor of the load in progress (Container, Control).

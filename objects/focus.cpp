@@ -101,6 +101,10 @@ bool FocusNextObject(int backward) {
     CollectFocusable(window, list, &n, 1024);
     if (n == 0) return false;
     ObjectRecord* current = GetFocusObject();
+    // An HTML control with its own tab order moves through its page first.
+    if (current && current->kind == kKindHtmlControl && gGuiHooks.htmlSetFocus &&
+        gGuiHooks.htmlSetFocus(current, backward ? 2 : 1) == 0)
+        return true;
     uint32_t at = n;
     for (uint32_t i = 0; i < n; ++i)
         if (list[i] == current) at = i;
@@ -109,6 +113,9 @@ bool FocusNextObject(int backward) {
     else next = backward ? (at + n - 1) % n : (at + 1) % n;
     SetFocus(list[next]->hwnd);
     SetFocusObject(window, list[next]);
+    // Entering an HTML control: its first (or, backward, last) element.
+    if (list[next]->kind == kKindHtmlControl && gGuiHooks.htmlSetFocus)
+        gGuiHooks.htmlSetFocus(list[next], backward ? 4 : 3);
     return true;
 }
 

@@ -27,6 +27,9 @@ struct GuiHooks {
     bool (*tabControlHotKey)(ObjectRecord* tab, uint32_t key);  // Alt+key on a tab control's hot keys
     bool (*htmlExecCommand)(ObjectRecord* html, const char* command);
     int (*htmlTranslateAccel)(ObjectRecord* html, MSG* m);      // 1: handled
+    // An HTML control's focus inside its page: direction 0 plain, 1 forward, 2
+    // backward, 3 first, 4 last; 0 when an element of the page took it.
+    int32_t (*htmlSetFocus)(ObjectRecord* html, int32_t direction);
     // Windows.
     int32_t (*windowFormMethod)(ObjectRecord* win, MethodCallRec* call);    // form file methods
     void (*formWindowFree)(ObjectRecord* win);       // a loaded form's resources and name
