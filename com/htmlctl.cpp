@@ -594,7 +594,28 @@ static int32_t HtmlSetFocusEntry(ObjectRecord* rec, int32_t item) {
 
 static int32_t HtmlFocusStep(ObjectRecord* rec, int32_t direction) { return HtmlControlSetFocus(rec, direction); }
 
+// A Panel's HTML view (its InnerHtml method) is the same browser host, without
+// the control's events or tab order: loaded with no hooked events.
+static void* PanelViewCreate(HWND wnd) {
+    CQovPanelWebBrowser* site = nullptr;
+    return HtmlPanelCreate(wnd, &site) == kPanelOk ? site : nullptr;
+}
+
+static void PanelViewLoad(void* view, const char* html, uint32_t length, int32_t flags, HWND wnd) {
+    std::string text(html ? html : "", html ? length : 0);
+    HtmlPanelLoad(static_cast<CQovPanelWebBrowser*>(view), text.c_str(), static_cast<uint32_t>(flags), wnd, 0,
+                  nullptr);
+}
+
+static void PanelViewRelease(void* view) { HtmlPanelRelease(static_cast<CQovPanelWebBrowser*>(view)); }
+
+static void PanelViewResize(void* view, HWND wnd) { HtmlPanelResize(static_cast<CQovPanelWebBrowser*>(view), wnd, 0); }
+
 void HtmlControlInstall() {
+    gComObjectHooks.htmlPanelCreate = PanelViewCreate;
+    gComObjectHooks.htmlPanelLoad = PanelViewLoad;
+    gComObjectHooks.htmlPanelRelease = PanelViewRelease;
+    gComObjectHooks.htmlPanelResize = PanelViewResize;
     gNextSetFocus = gObjectHooks.setFocus;
     gObjectHooks.setFocus = HtmlSetFocusEntry;
     gGuiHooks.htmlSetFocus = HtmlFocusStep;
