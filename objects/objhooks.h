@@ -62,7 +62,11 @@ struct ComObjectHooks {
     // made the current event's arguments when taken (null: none current).
     void (*eventArgsFree)(void* args);
     void (*eventArgsCurrent)(void* args);
+    // Hosted ActiveX controls (Control objects): focus, an ambient change.
+    int (*oleSetFocus)(ObjectRecord* rec);
+    void (*oleAmbientChanged)(ObjectRecord* rec, int32_t dispId);
 };
+constexpr int32_t kAmbientDisplayAsDefault = -713;
 extern ComObjectHooks gComObjectHooks;
 
 // Printing: what the object cleanup must close first.
