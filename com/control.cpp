@@ -21,11 +21,11 @@
 #include "objects/paint.h"
 #include "objects/window.h"
 #include "session/config.h"
+#include "session/proto/protocol.h"
+#include "session/proto/records.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
 
-int32_t gObjectCreateDetail;
-OleStoreInfo* gControlStoreInfo;
 
 namespace {
 
@@ -386,7 +386,7 @@ ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         Detailed(kDetailNoClassId, code);
         return nullptr;
     }
-    OleStoreInfo* store = gControlStoreInfo;
+    OleStoreInfo* store = static_cast<OleStoreInfo*>(cr->oleStore);
     auto* c = reinterpret_cast<ControlRecord*>(ObjectAllocRecord(kKindControl, sizeof(ControlRecord), false));
     if (!c) {
         *code = kCtlCreateNoMemory;
@@ -592,6 +592,30 @@ bool OleAccelerator(MSG* m) {
     return true;
 }
 
+// Window method 24 ControlPropertyPage(Control, DISPID, page CLSID): the
+// control's property frame, owned by the window, opened at that property; an
+// empty or absent page text shows the control's own pages. 1 when the frame
+// ran, 0 when it could not be shown; -3 without a Control with its control.
+int32_t ControlPropertyPageMethod(ObjectRecord* win, MethodCallRec* call) {
+    if (call->argCount < 1 || (call->args[0].kind != kItemObject && call->args[0].kind != kItemObject2))
+        return kCtlCreateNoObject;
+    ObjectRecord* rec = ObjectFromHandle(static_cast<uint32_t>(call->args[0].value));
+    if (!ControlOf(rec) || !ControlOf(rec)->object) return kCtlCreateNoObject;
+    DISPID id = call->argCount > 1 && !ItemIsText(call->args[1].kind) ? static_cast<DISPID>(call->args[1].value) : 0;
+    CLSID page;
+    bool withPage = false;
+    if (call->argCount > 2 && ItemIsText(call->args[2].kind) && call->args[2].data && call->args[2].size) {
+        char text[kClassIdMax + 1];
+        uint32_t n = call->args[2].size > kClassIdMax ? kClassIdMax : call->args[2].size;
+        memcpy(text, call->args[2].data, n);
+        text[n] = 0;
+        wchar_t* w = AnsiToWideTemp(text);
+        withPage = w && SUCCEEDED(CLSIDFromString(w, &page));
+        if (!withPage) return 0;
+    }
+    return SUCCEEDED(OleObjPropertyPages(rec, win ? win->hwnd : nullptr, id, withPage ? &page : nullptr)) ? 1 : 0;
+}
+
 int OleSetFocusHook(ObjectRecord* rec) { return OleObjSetFocus(rec); }
 void OleAmbientHook(ObjectRecord* rec, int32_t id) { OleObjAmbientChanged(rec, id); }
 
@@ -604,4 +628,5 @@ void OleContainerInstall() {
     gComObjectHooks.oleAmbientChanged = OleAmbientHook;
     gGuiHooks.oleAccelerator = OleAccelerator;
     gGuiHooks.oleWindowDestroy = OleFormRelease;
+    gGuiHooks.controlPropertyPage = ControlPropertyPageMethod;
 }

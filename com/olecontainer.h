@@ -101,7 +101,7 @@ struct ControlRecord {
     char* remServer;            // nothing sets it: read as ""
 };
 
-// Creation results (the detail of -83 stays readable through gObjectCreateDetail).
+// Creation results; the detail of -83 goes to gObjectCreateDetail (session/config.h).
 enum ControlCreateCode : int32_t {
     kCtlCreateNoObject = -3,
     kCtlCreateBadRect = -4,
@@ -115,10 +115,6 @@ enum ControlCreateDetail : int32_t {
     kDetailControlFailed = 104,
     kDetailNoClassId = 110,
 };
-extern int32_t gObjectCreateDetail;
-// The saved data the next Control creation loads from (form loading fills it
-// around the creator; null for a create request).
-extern OleStoreInfo* gControlStoreInfo;
 
 ControlRecord* ControlOf(ObjectRecord* rec);
 ObjectRecord* ControlCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);

@@ -31,6 +31,7 @@ struct GuiHooks {
     int32_t (*windowFormMethod)(ObjectRecord* win, MethodCallRec* call);    // form file methods
     void (*formWindowFree)(ObjectRecord* win);       // a loaded form's resources and name
     int32_t (*windowRibbonMethod)(ObjectRecord* win, MethodCallRec* call);  // methods 42-45
+    int32_t (*controlPropertyPage)(ObjectRecord* win, MethodCallRec* call);  // method 24
     void (*ribbonCreate)(ObjectRecord* win, int adjust);
     void (*ribbonDestroy)(ObjectRecord* win);
     int32_t (*ribbonHeight)(ObjectRecord* win);

@@ -873,7 +873,11 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
     case 42: case 43: case 44: case 45:
         if (gGuiHooks.windowRibbonMethod) return gGuiHooks.windowRibbonMethod(rec, call);
         break;
-    case 4: case 5: case 7: case 8: case 9: case 10: case 21: case 24: case 25: case 28: case 29: case 31:
+    case 24:
+        // ControlPropertyPage: a hosted control's property pages.
+        if (gGuiHooks.controlPropertyPage) return gGuiHooks.controlPropertyPage(rec, call);
+        break;
+    case 4: case 5: case 7: case 8: case 9: case 10: case 21: case 25: case 28: case 29: case 31:
     case 33: case 34: case 35: case 40: case 51: case 52:
         break;
     default:

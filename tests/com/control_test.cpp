@@ -674,6 +674,8 @@ TEST_F(ControlTest, EventsOfTheControlReachTheQueue) {
     ASSERT_GE(n, 1u);
     EXPECT_EQ(42, static_cast<int32_t>(items[0].value));
     EXPECT_FALSE(EventTakeNext(&ev, items, &n)) << "event 2 was not registered";
+    EXPECT_EQ(E_FAIL, OleObjPropertyPages(win_, win_->hwnd, 0, nullptr)) << "property pages of a non-Control";
 }
 
 }  // namespace
+
