@@ -616,6 +616,14 @@ int32_t ControlPropertyPageMethod(ObjectRecord* win, MethodCallRec* call) {
     return SUCCEEDED(OleObjPropertyPages(rec, win ? win->hwnd : nullptr, id, withPage ? &page : nullptr)) ? 1 : 0;
 }
 
+void OleFrameActivateHook(ObjectRecord* win, bool active) { OleFormFrameActivate(win, active ? TRUE : FALSE); }
+void OleFontHook(ObjectRecord* win) {
+    OleFormUpdateFont(win);
+    // The controls read the ambient font again.
+    for (ObjectRecord* c = win->children; c; c = c->next)
+        if (ControlOf(c)) OleObjAmbientChanged(c, kAmbFont);
+}
+
 int OleSetFocusHook(ObjectRecord* rec) { return OleObjSetFocus(rec); }
 void OleAmbientHook(ObjectRecord* rec, int32_t id) { OleObjAmbientChanged(rec, id); }
 
@@ -629,4 +637,6 @@ void OleContainerInstall() {
     gGuiHooks.oleAccelerator = OleAccelerator;
     gGuiHooks.oleWindowDestroy = OleFormRelease;
     gGuiHooks.controlPropertyPage = ControlPropertyPageMethod;
+    gGuiHooks.oleFrameActivate = OleFrameActivateHook;
+    gGuiHooks.oleFontChanged = OleFontHook;
 }

@@ -36,6 +36,8 @@ struct GuiHooks {
     void (*ribbonDestroy)(ObjectRecord* win);
     int32_t (*ribbonHeight)(ObjectRecord* win);
     void (*oleWindowDestroy)(ObjectRecord* win);     // the window's OLE frame support
+    void (*oleFrameActivate)(ObjectRecord* win, bool active);  // the window was (de)activated
+    void (*oleFontChanged)(ObjectRecord* win);       // the window's font changed: the ambient font
     int32_t (*webHostCreate)(ObjectRecord* win, uint32_t webMode);  // WEBMODE 2 or more: 0 or -52
     void (*webHostMoved)(ObjectRecord* win);
     void (*webHostDestroy)(ObjectRecord* win);       // the window's web-view host

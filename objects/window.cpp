@@ -655,6 +655,10 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
         bool redraw = false;
         int32_t rc = ObjectSetCommonProperty(rec, req->id, v, req->text, req->textLength, &redraw);
         if (redraw && rec->hwnd) InvalidateRect(rec->hwnd, nullptr, TRUE);
+        // Hosted controls read the window's font as their ambient font.
+        bool fontProp = req->id == kPidFont || req->id == kPidFontObj || req->id == kPidFontName ||
+                        req->id == kPidSize || req->id == kPidBold || req->id == kPidItalic;
+        if (rc == kOpOk && fontProp && w->w.oleSupport && gGuiHooks.oleFontChanged) gGuiHooks.oleFontChanged(rec);
         return rc;
     }
     }
@@ -935,6 +939,8 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         } else {
             if (EventIsRegistered(rec, kEvActivate)) PostObjectEvent(rec, kEvActivate, kEventKindDefault, 0, 1);
         }
+        // The in-place active control of the window learns of its frame's activation.
+        if (w->w.oleSupport && gGuiHooks.oleFrameActivate) gGuiHooks.oleFrameActivate(rec, LOWORD(wp) != WA_INACTIVE);
         break;
     case WM_SETFOCUS:
         if (w->lastFocusWnd && IsWindow(w->lastFocusWnd) && IsChild(wnd, w->lastFocusWnd)) SetFocus(w->lastFocusWnd);

@@ -785,3 +785,26 @@ TEST_F(WineControlTest, BrowserControlTakesItsWindowAndNavigates) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ControlTest, WindowActivationAndFontReachTheActiveControl) {
+    ObjectRecord* rec = Make("QovTest.Control");
+    ASSERT_NE(nullptr, rec);
+    ASSERT_EQ(1, OleObjSetFocus(rec)) << "UI-active: the frame holds its active object";
+    ClearLog(rec);
+    SendMessageA(win_->hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
+    SendMessageA(win_->hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_TRUE(InOrder(Log(rec), {"OnFrameWindowActivate(0)", "OnFrameWindowActivate(1)"})) << Log(rec);
+    ClearLog(rec);
+    // A change of the window's font (its property handler calls the hook).
+    ASSERT_NE(nullptr, gGuiHooks.oleFontChanged);
+    gGuiHooks.oleFontChanged(win_);
+    EXPECT_NE(std::string::npos, Log(rec).find("OnAmbientPropertyChange(-703)=dispatch")) << Log(rec);
+    // Deactivating the window's UI-active control.
+    EXPECT_EQ(1, OleFormDeactivate(win_));
+    EXPECT_EQ(0, GenObjInspect(Gen(rec)).uiActive);
+    EXPECT_EQ(0, OleFormDeactivate(win_)) << "nothing UI-active any more";
+}
+
+}  // namespace
