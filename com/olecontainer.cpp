@@ -781,6 +781,8 @@ BOOL GenObjCreateControl(CGenObject* g, REFCLSID clsid, BOOL isNew, BOOL visible
 
 RECT GenObjRect(CGenObject* g, bool) {
     ObjectRecord* rec = g->object;
+    // A control may call its sites after its record went (GenObjRelease).
+    if (!rec) return RECT{0, 0, 0, 0};
     RECT r = {rec->left, rec->top, rec->right, rec->bottom};
     if (rec->flags & kObjBorder) InflateRect(&r, (rec->flags & kObj3D) ? -2 : -1, (rec->flags & kObj3D) ? -2 : -1);
     WindowRecord* w = ObjectAsWindow(rec->parent);
@@ -1033,8 +1035,10 @@ void GenObjRelease(CGenObject* g) {
         g->formOle->uiActiveObject = nullptr;
         g->formOle->uiActiveFlag = 0;
     }
+    // The records go with the object; sites a control still holds find none.
     g->object = nullptr;
     g->control = nullptr;
+    g->window = nullptr;
     g->Release();
 }
 
