@@ -398,7 +398,7 @@ ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         *code = kCtlCreateNoObject;
         return nullptr;
     }
-    c->hdr.flags = kObjAlive | kStateBit8;
+    c->hdr.flags |= kObjAlive | kStateBit8;
     if (cr->flags0 & kCrFlagBit4) c->hdr.flags |= kStateBit29;
     if (!ObjectSetRect(&c->hdr, cr->top, cr->height, cr->left, cr->width)) {
         FreeControl(c);
