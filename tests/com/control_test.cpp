@@ -808,3 +808,28 @@ TEST_F(ControlTest, WindowActivationAndFontReachTheActiveControl) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ControlTest, SavingGoesToTheStreamOrTheStorage) {
+    struct Case {
+        const char* classId;
+        const char* persist;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"QovTest.Control", "stream-init", "IPersistStreamInit: the \"Ctrl\" stream"},
+        {"QovTest.ButtonCtl", "storage-init", "IPersistStorage: the sub-storage"},
+    };
+    int32_t top = 10;
+    for (const Case& c : kCases) {
+        ObjectRecord* rec = Make(c.classId, 10, top);
+        top += 70;
+        ASSERT_NE(nullptr, rec) << c.why;
+        EXPECT_EQ(c.persist, Text(rec, L"Persist")) << c.why;
+        EXPECT_EQ(S_OK, GenObjSave(Gen(rec))) << c.why;
+    }
+    EXPECT_EQ(E_FAIL, GenObjSave(nullptr));
+}
+
+}  // namespace
