@@ -12,6 +12,7 @@
 #include "com/comevents.h"
 #include "com/comobjects.h"
 #include "com/core/varrules.h"
+#include "com/olecontainer.h"
 #include "com/oleutil.h"
 #include "com/varconv.h"
 #include "objects/crstream.h"
@@ -429,4 +430,5 @@ void ComObjectsInstall() {
     RegisterObjectOps(kKindAutomation, &kAutomationOps);
     ComObjectsInstallVariant();
     ComEventsInstall();
+    OleContainerInstall();
 }

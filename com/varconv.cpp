@@ -8,6 +8,7 @@
 
 #include "com/comobjects.h"
 #include "com/core/varrules.h"
+#include "com/olecontainer.h"
 #include "com/oleutil.h"
 #include "objects/font.h"
 #include "objects/objops.h"
@@ -144,8 +145,13 @@ int32_t ObjectToVariant(const EventItem* item, VARIANT* out, VARTYPE requested, 
         V_DISPATCH(out) = p;
         return kAutoOk;
     }
+    case kKindControl: {
+        if (!dispatchOnly) return kAutoBadConvert;
+        VariantInit(out);
+        OleObjGetDispatchVariant(rec, out);
+        return kAutoOk;
+    }
     default:
-        // Controls give their IDispatch once controls are hosted.
         return kAutoBadConvert;
     }
 }

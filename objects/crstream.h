@@ -96,6 +96,7 @@ struct ObjectCreateRecord {
     int32_t storeId, autoAct, sizeMode, autoVerb, backStyle, displayType, oleDrop, oleTypeA;
     CrText hostName, sourceDoc;
     int32_t updateOpt;
+    void* oleStore;                     // OleStoreInfo of the saved OLE data: form loading fills it, null for 1401
     // Automation.
     CrText clsid;
     int32_t adviseKey;

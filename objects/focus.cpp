@@ -13,6 +13,7 @@
 #include "objects/events.h"
 #include "objects/gdicache.h"
 #include "objects/guihooks.h"
+#include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "objects/pump.h"
 #include "objects/window.h"
@@ -73,7 +74,13 @@ ObjectRecord* GetFocusObject() {
     for (HWND w = focus; w; w = GetParent(w)) {
         ObjectRecord* rec = ObjectFromHwnd(w);
         if (rec && rec->kind != kKindWindow) return rec;
-        if (rec) break;
+        if (!rec) continue;
+        // A hosted ActiveX control's window is not the client's own: the
+        // window's focus object stands for it when the focus is inside it.
+        WindowRecord* win = ObjectAsWindow(rec);
+        ObjectRecord* f = win ? win->focusObj : nullptr;
+        if (f && f->kind == kKindControl && f->hwnd && (f->hwnd == focus || IsChild(f->hwnd, focus))) return f;
+        break;
     }
     return nullptr;
 }
@@ -154,6 +161,24 @@ void ButtonSetDefault(ObjectRecord* window, ObjectRecord* rec, bool on) {
     } else if (w->defaultButton == rec) {
         w->defaultButton = nullptr;
         if (rec->hwnd && rec->kind == kKindButton) SendMessageA(rec->hwnd, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    } else {
+        return;
+    }
+    // A hosted control reads DisplayAsDefault as an ambient: tell it it changed.
+    if (rec->kind == kKindControl && gComObjectHooks.oleAmbientChanged)
+        gComObjectHooks.oleAmbientChanged(rec, kAmbientDisplayAsDefault);
+}
+
+void ControlSiteFocusEvent(ObjectRecord* rec, int what, int, int) {
+    if (!rec || !ObjectIsLive(rec)) return;
+    uint32_t id = what == kFocusGot ? kEvControlGotFocus : kEvControlLostFocus;
+    if (EventIsRegistered(rec, id)) PostObjectEvent(rec, id, kEventKindDefault, 0, 0);
+    ObjectRecord* top = ObjectTopWindow(rec);
+    if (what == kFocusGot) {
+        PostValidateOnFocus(rec, top);
+    } else {
+        WindowRecord* w = ObjectAsWindow(top);
+        if (w && w->focusObj == rec) w->lastFocus = rec;
     }
 }
 

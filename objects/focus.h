@@ -22,6 +22,13 @@ int ControlMsgToEvent(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 // The character after a single '&' ("&&" is a literal ampersand), 0 when none.
 char MnemonicChar(const char* text);
 void ButtonSetDefault(ObjectRecord* window, ObjectRecord* rec, bool on);
+// A hosted ActiveX control gained (7) or lost (8) the focus: posts the fixed
+// event 0x80011001 or 0x80011002 when registered and keeps the window's focus
+// bookkeeping.
+enum ControlSiteFocus : int { kFocusGot = 7, kFocusLost = 8 };
+constexpr uint32_t kEvControlGotFocus = 0x80011001u;
+constexpr uint32_t kEvControlLostFocus = 0x80011002u;
+void ControlSiteFocusEvent(ObjectRecord* rec, int what, int unused1, int unused2);
 
 // Handlers the window procedures of windows and panels share.
 void MouseMoveEvent(ObjectRecord* rec, WPARAM wp, LPARAM lp);

@@ -34,10 +34,13 @@ struct GuiHooks {
     int32_t (*windowFormMethod)(ObjectRecord* win, MethodCallRec* call);    // form file methods
     void (*formWindowFree)(ObjectRecord* win);       // a loaded form's resources and name
     int32_t (*windowRibbonMethod)(ObjectRecord* win, MethodCallRec* call);  // methods 42-45
+    int32_t (*controlPropertyPage)(ObjectRecord* win, MethodCallRec* call);  // method 24
     void (*ribbonCreate)(ObjectRecord* win, int adjust);
     void (*ribbonDestroy)(ObjectRecord* win);
     int32_t (*ribbonHeight)(ObjectRecord* win);
     void (*oleWindowDestroy)(ObjectRecord* win);     // the window's OLE frame support
+    void (*oleFrameActivate)(ObjectRecord* win, bool active);  // the window was (de)activated
+    void (*oleFontChanged)(ObjectRecord* win);       // the window's font changed: the ambient font
     int32_t (*webHostCreate)(ObjectRecord* win, uint32_t webMode);  // WEBMODE 2 or more: 0 or -52
     void (*webHostMoved)(ObjectRecord* win);
     void (*webHostDestroy)(ObjectRecord* win);       // the window's web-view host

@@ -70,7 +70,11 @@ struct ComObjectHooks {
     void (*htmlPanelLoad)(void* view, const char* html, uint32_t length, int32_t flags, HWND wnd);
     void (*htmlPanelRelease)(void* view);
     void (*htmlPanelResize)(void* view, HWND wnd);
+    // Hosted ActiveX controls (Control objects): focus, an ambient change.
+    int (*oleSetFocus)(ObjectRecord* rec);
+    void (*oleAmbientChanged)(ObjectRecord* rec, int32_t dispId);
 };
+constexpr int32_t kAmbientDisplayAsDefault = -713;
 extern ComObjectHooks gComObjectHooks;
 
 // Printing: what the object cleanup must close first.

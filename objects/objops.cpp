@@ -154,6 +154,9 @@ int32_t ObjectSetState(ObjectRecord* rec, int32_t state, int32_t v1, int32_t v2)
 int32_t ObjectSetFocus(ObjectRecord* rec, int32_t item, int32_t) {
     if (!rec) return kOpNoObject;
     if (IsWeb(rec)) return gWebObjectOps.setFocus ? gWebObjectOps.setFocus(rec, item) : kOpNotAvailable;
+    // A shown Control is focused through its hosted control (UI activation).
+    if (rec->kind == kKindControl && (rec->flags & kObjShown) && gComObjectHooks.oleSetFocus)
+        return gComObjectHooks.oleSetFocus(rec) ? kOpOk : kOpNotAvailable;
     return gObjectHooks.setFocus ? gObjectHooks.setFocus(rec, item) : kOpNotAvailable;
 }
 

@@ -665,6 +665,10 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
         bool redraw = false;
         int32_t rc = ObjectSetCommonProperty(rec, req->id, v, req->text, req->textLength, &redraw);
         if (redraw && rec->hwnd) InvalidateRect(rec->hwnd, nullptr, TRUE);
+        // Hosted controls read the window's font as their ambient font.
+        bool fontProp = req->id == kPidFont || req->id == kPidFontObj || req->id == kPidFontName ||
+                        req->id == kPidSize || req->id == kPidBold || req->id == kPidItalic;
+        if (rc == kOpOk && fontProp && w->w.oleSupport && gGuiHooks.oleFontChanged) gGuiHooks.oleFontChanged(rec);
         return rc;
     }
     }
@@ -883,7 +887,11 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
     case 42: case 43: case 44: case 45:
         if (gGuiHooks.windowRibbonMethod) return gGuiHooks.windowRibbonMethod(rec, call);
         break;
-    case 4: case 5: case 7: case 8: case 9: case 10: case 21: case 24: case 25: case 28: case 29: case 31:
+    case 24:
+        // ControlPropertyPage: a hosted control's property pages.
+        if (gGuiHooks.controlPropertyPage) return gGuiHooks.controlPropertyPage(rec, call);
+        break;
+    case 4: case 5: case 7: case 8: case 9: case 10: case 21: case 25: case 28: case 29: case 31:
     case 33: case 34: case 35: case 40: case 51: case 52:
         break;
     default:
@@ -979,6 +987,8 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         } else {
             if (EventIsRegistered(rec, kEvActivate)) PostObjectEvent(rec, kEvActivate, kEventKindDefault, 0, 1);
         }
+        // The in-place active control of the window learns of its frame's activation.
+        if (w->w.oleSupport && gGuiHooks.oleFrameActivate) gGuiHooks.oleFrameActivate(rec, LOWORD(wp) != WA_INACTIVE);
         break;
     case WM_SETFOCUS:
         if (w->lastFocusWnd && IsWindow(w->lastFocusWnd) && IsChild(wnd, w->lastFocusWnd)) SetFocus(w->lastFocusWnd);

@@ -15,6 +15,7 @@ uint8_t gConsoleMode = 1;
 uint8_t gGuiOption2039;
 uint8_t gDesignMode;
 uint32_t gClientModeFlags;
+int32_t gObjectCreateDetail;
 char gErrorText[kErrorTextSize];
 char gErrorDetailText[kErrorDetailSize];
 char* gExceptionText;

@@ -70,6 +70,11 @@ extern uint8_t gGuiOption2039;    // 1 after message 2039 with a non-zero value
 extern uint8_t gDesignMode;       // likewise, read by the OLE container
 extern uint32_t gClientModeFlags; // message 2036, bit 1 always clear
 extern char gErrorText[kErrorTextSize];
+// The detail of the last creation answered -83 (Control and Container: 101,
+// 102, 103, 104, 110), 0 when the last creation gave none; the server reads it
+// with information request 10, gErrorText beside it.
+extern int32_t gObjectCreateDetail;
+constexpr uint32_t kInfoCreateDetail = 10;
 extern char gErrorDetailText[kErrorDetailSize];
 extern char* gExceptionText;      // 500 characters and a NUL, allocated on first use
 

@@ -244,6 +244,9 @@ static int32_t OnInfoRequest(const SrvMsg* m) {
         if (code == 8 || code == 9) {
             text = gExceptionText ? gExceptionText : "";
             value = static_cast<int32_t>(strlen(text));
+        } else if (code == kInfoCreateDetail) {
+            value = gObjectCreateDetail;
+            text = gErrorText;
         } else {
             value = ClientSettingGet(static_cast<int>(code));
         }

@@ -17,6 +17,16 @@
 #include <string>
 #include <vector>
 
+#include "testctl.h"
+
+const CLSID kClsidTestControl = {0x5C0E7A20, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
+const CLSID kClsidTestButton = {0x5C0E7A23, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
+const CLSID kClsidTestInvisible = {0x5C0E7A24, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
+const CLSID kClsidTestNoUi = {0x5C0E7A25, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
+const CLSID kClsidTestLabel = {0x5C0E7A26, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
+const CLSID kClsidTestIconic = {0x5C0E7A27, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
+HMODULE gTestModule;
+
 namespace {
 
 const CLSID kClsidEcho = {0x5C0E7A13, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
@@ -448,8 +458,9 @@ public:
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        IUnknown* obj;
-        if (IsEqualCLSID(clsid_, kClsidBare)) obj = new Bare();
+        IUnknown* obj = TestControlCreate(clsid_);
+        if (obj) {
+        } else if (IsEqualCLSID(clsid_, kClsidBare)) obj = new Bare();
         else if (IsEqualCLSID(clsid_, kClsidEcho)) obj = static_cast<IDispatch*>(new Echo(true, kIidEchoEvents, false));
         else obj = static_cast<IDispatch*>(new Echo(false, kIidPointsEvents, IsEqualCLSID(clsid_, kClsidBadAdvise)));
         HRESULT hr = obj->QueryInterface(iid, out);
@@ -474,6 +485,9 @@ struct ClassRow {
 const ClassRow kClasses[] = {
     {&kClsidEcho, "QovTest.Echo"}, {&kClsidPoints, "QovTest.Points"},
     {&kClsidBadAdvise, "QovTest.BadAdvise"}, {&kClsidBare, "QovTest.Bare"},
+    {&kClsidTestControl, "QovTest.Control"}, {&kClsidTestButton, "QovTest.ButtonCtl"},
+    {&kClsidTestInvisible, "QovTest.Invisible"}, {&kClsidTestNoUi, "QovTest.NoUi"},
+    {&kClsidTestLabel, "QovTest.LabelCtl"}, {&kClsidTestIconic, "QovTest.Iconic"},
 };
 
 std::string ClsidText(REFCLSID clsid) {
@@ -497,7 +511,7 @@ bool SetKey(const std::string& path, const char* name, const std::string& value)
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) gModule = instance;
+    if (reason == DLL_PROCESS_ATTACH) gModule = gTestModule = instance;
     return TRUE;
 }
 
@@ -525,6 +539,12 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
             !SetKey("CLSID\\" + clsid + "\\InprocServer32", "ThreadingModel", "Apartment") ||
             !SetKey("CLSID\\" + clsid + "\\ProgID", nullptr, row.progId) ||
             !SetKey(std::string(row.progId) + "\\CLSID", nullptr, clsid))
+            return SELFREG_E_CLASS;
+        // The control classes name the type library that describes them.
+        if ((row.clsid == &kClsidTestControl || row.clsid == &kClsidTestInvisible) &&
+            (!SetKey("CLSID\\" + clsid + "\\TypeLib", nullptr, "{5C0E7A10-3B2D-4E61-9A4F-1D2C3B4A5E60}") ||
+             !SetKey("CLSID\\" + clsid + "\\Version", nullptr, "1.0") ||
+             !SetKey("CLSID\\" + clsid + "\\Control", nullptr, "")))
             return SELFREG_E_CLASS;
     }
     wchar_t wpath[MAX_PATH];

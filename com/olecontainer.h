@@ -1,0 +1,196 @@
+// olecontainer.h - the OLE container: the record of one hosted ActiveX control
+// (CGenObject) with its site objects, the per-window form support (root
+// storage, in-place frame, item container, drop target, ambient font), the
+// Control object (kind 32), its class information, and the flat entries
+// through which the object model reaches them.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+#include <olectl.h>
+#include <ocidl.h>
+
+#include <cstdint>
+
+#include "objects/objrecord.h"
+
+struct AutoClient;
+struct ObjectCreateRecord;
+class CGenObject;
+class CQovFormOleSupport;
+
+// OLEMISC bits that change what the container does.
+enum OleMiscBit : DWORD {
+    kMiscRecomposeOnResize = 0x1,
+    kMiscOnlyIconic = 0x2,
+    kMiscActsLikeLabel = 0x2000,
+    kMiscActivateWhenVisible = 0x100,
+    kMiscInvisibleAtRuntime = 0x400,
+    kMiscAlwaysRun = 0x800,
+    kMiscActsLikeButton = 0x1000,
+    kMiscNoUiActivate = 0x4000,
+    kMiscSetClientSiteFirst = 0x20000,
+};
+
+// Ambient DISPIDs the container answers.
+enum AmbientId : DISPID {
+    kAmbBackColor = -701, kAmbDisplayName = -702, kAmbFont = -703, kAmbForeColor = -704, kAmbLocaleId = -705,
+    kAmbMessageReflect = -706, kAmbScaleUnits = -707, kAmbTextAlign = -708, kAmbUserMode = -709,
+    kAmbUiDead = -710, kAmbShowGrabHandles = -711, kAmbShowHatching = -712, kAmbDisplayAsDefault = -713,
+    kAmbSupportsMnemonics = -714, kAmbAutoClip = -715,
+};
+constexpr DISPID kDispIdEnabled = -514;
+
+// The number of a Container or Control within its window: 1..299.
+constexpr uint32_t kItemNumberLimit = 300;
+constexpr uint32_t kClassIdMax = 39;
+
+// Saved OLE data handed down by form loading (the next step of form storage
+// copies it; until then only the item number is read).
+struct OleStoreInfo {
+    HANDLE file;
+    const uint8_t* memory;
+    uint32_t base;
+    uint32_t size;
+    uint16_t itemNumber;
+};
+
+// ---- Class information of a control class ------------------------------------------
+constexpr uint32_t kTlbEventNameMax = 32;
+struct TlbEvent {              // 40 bytes
+    char name[kTlbEventNameMax + 4];
+    DISPID id;
+};
+constexpr uint32_t kTlbPropNameMax = 40;
+struct TlbProperty {
+    TlbProperty* next;
+    char name[kTlbPropNameMax + 1];
+    MEMBERID id;
+    VARTYPE getType;
+    VARTYPE putType;
+};
+constexpr uint32_t kControlClassNameMax = 39;
+struct ControlClassInfo {
+    ControlClassInfo* next;
+    char clsid[kClassIdMax + 1];
+    char className[kControlClassNameMax + 1];
+    DWORD helpContext;
+    BSTR helpFile;
+    TlbProperty* properties;
+    TlbEvent* events;
+    uint32_t eventCount;
+};
+bool LoadTypeLibOfClsid(const char* clsidText, ITypeLib** out);
+ControlClassInfo* ControlTypeInfoLoad(const char* clsidText, bool properties);
+TlbEvent* TlbEventList(ITypeInfo* source, uint32_t* count);
+TlbProperty* TlbPropertyList(ITypeInfo* iface);
+ControlClassInfo* ControlTypeLibLookup(const char* clsidText);
+ControlClassInfo* ControlProgIdToClsid(const char* progId);
+void ControlClassInfoFreeAll();
+
+// ---- The Control record (kind 32) ------------------------------------------------------
+struct ControlRecord {
+    ObjectRecord hdr;
+    char classId[kClassIdMax + 1];
+    uint16_t itemNumber;
+    CONTROLINFO info;
+    uint32_t infoValid;
+    CGenObject* object;
+    uint32_t reserved;
+    ControlClassInfo* typeInfo;
+    char* remServer;            // nothing sets it: read as ""
+};
+
+// Creation results; the detail of -83 goes to gObjectCreateDetail (session/config.h).
+enum ControlCreateCode : int32_t {
+    kCtlCreateNoObject = -3,
+    kCtlCreateBadRect = -4,
+    kCtlCreateNoMemory = -6,
+    kCtlCreateDetailed = -83,
+};
+enum ControlCreateDetail : int32_t {
+    kDetailNoItemNumber = 101,
+    kDetailNoFormSupport = 102,
+    kDetailContainerFailed = 103,
+    kDetailControlFailed = 104,
+    kDetailNoClassId = 110,
+};
+
+ControlRecord* ControlOf(ObjectRecord* rec);
+ObjectRecord* ControlCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+uint16_t OleItemNumberAlloc(ObjectRecord* window);
+void OleItemNumbersMark(ObjectRecord* container, uint8_t* used);
+constexpr uint32_t kControlShownMessage = 1175;
+constexpr uint32_t kStateBit29 = 0x20000000u;
+constexpr uint32_t kStateBit8 = 0x8;
+constexpr uint32_t kCrFlagBit4 = 0x10;
+
+// ---- CGenObject operations -------------------------------------------------------------
+CGenObject* GenObjNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* store);
+BOOL GenObjCreateControl(CGenObject* g, REFCLSID clsid, BOOL isNew, BOOL visible);
+void GenObjDoVerb(CGenObject* g, LONG verb, MSG* msg);
+int GenObjFocus(CGenObject* g);
+void GenObjMnemonic(CGenObject* g, MSG* msg);
+void GenObjAmbientChanged(CGenObject* g, DISPID id);
+int GenObjShowState(CGenObject* g, int state);
+HRESULT GenObjPropertyPages(CGenObject* g, HWND owner, DISPID id, const CLSID* page);
+void GenObjDraw(CGenObject* g, HDC hdc);
+RECT GenObjRect(CGenObject* g, bool inPlace);
+void GenObjSetObjectRects(CGenObject* g);
+void GenObjSyncExtent(CGenObject* g);
+void GenObjSetHostNames(CGenObject* g);
+HRESULT GenObjSave(CGenObject* g);
+AutoClient* GenObjGetAutomation(CGenObject* g);
+IUnknown* GenObjGetUnknown(CGenObject* g);
+void GenObjDeactivate(CGenObject* g, int force);
+void GenObjClose(CGenObject* g);
+void GenObjRelease(CGenObject* g);
+ULONG GenObjAddRef(CGenObject* g);
+ULONG GenObjUnref(CGenObject* g);
+// State the tests read.
+struct GenObjState {
+    DWORD miscStatus;
+    DWORD aspect;
+    SIZEL extent;
+    int inPlaceActive, uiActive, openInWindow;
+    int inPlaceLocks, deactivatePending;
+    int notifyConnected;
+    IOleObject* oleObject;
+    IOleControl* oleControl;
+};
+GenObjState GenObjInspect(CGenObject* g);
+IUnknown* GenObjSite(CGenObject* g, REFIID iid);  // a tear-off, AddRef'd (null when absent)
+
+// ---- Form support -----------------------------------------------------------------------
+CQovFormOleSupport* OleFormSupportCreate(ObjectRecord* window, const char* monikerName);
+CQovFormOleSupport* OleFormOf(ObjectRecord* window);
+IOleInPlaceFrame* OleFormFrame(CQovFormOleSupport* f);
+IOleItemContainer* OleFormItemContainer(CQovFormOleSupport* f);
+IStorage* OleFormRootStorage(CQovFormOleSupport* f);
+IMoniker* OleFormMoniker(CQovFormOleSupport* f);
+// A new enumerator over a copy of n pointers (each AddRef'd by it); null without memory.
+IEnumUnknown* EnumUnknownCreate(IUnknown* const* items, ULONG n);
+
+// ---- The flat entries ---------------------------------------------------------------
+int OleControlNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* store, BOOL visible);
+void OleControlRelease(ObjectRecord* rec);
+void OleObjDraw(ObjectRecord* rec, HDC hdc);
+void OleObjDoVerb(ObjectRecord* rec, LONG verb, MSG* msg);
+AutoClient* OleObjGetAutomation(ObjectRecord* rec);
+void OleObjGetDispatchVariant(ObjectRecord* rec, VARIANT* v);
+HRESULT OleObjPropertyPages(ObjectRecord* rec, HWND owner, DISPID id, const CLSID* page);
+int OleObjSetFocus(ObjectRecord* rec);
+int OleObjShowState(ObjectRecord* rec, int state);
+void OleObjResize(ObjectRecord* rec, uint32_t propId);
+void OleObjPropChanged(ObjectRecord* rec, uint32_t propId);
+void OleObjMnemonic(ObjectRecord* rec, MSG* msg);
+void OleObjAmbientChanged(ObjectRecord* rec, DISPID id);
+int OleFormEnsure(ObjectRecord* window, const char* monikerName);
+void OleFormRelease(ObjectRecord* window);
+void OleFormUpdateFont(ObjectRecord* window);
+void OleFormFrameActivate(ObjectRecord* window, BOOL activate);
+int OleFormDeactivate(ObjectRecord* window);
+int OleFormTranslateAccel(ObjectRecord* window, MSG* msg);
+
+// Registers the Control kind and the container's hooks with the object model.
+void OleContainerInstall();
