@@ -395,7 +395,8 @@ int32_t PrtPageStart() {
     HDC dc = job->drawDC;
     if (!dc) return kPrtNotAJob;
     bool pending = (job->flags & kPrtFlagDocPending) != 0;
-    if ((job->flags & kPrtFlagPrinterPage) && pending) {
+    bool preview = (job->flags & kPrtFlagPreviewDC) != 0;
+    if ((job->flags & kPrtFlagPrinterPage) && pending && !preview) {
         // Some drivers (Wine's PostScript driver among them) take the paper
         // only from the DEVMODE in force when the document starts: the page
         // set-up goes in before StartDocA too.
@@ -413,7 +414,10 @@ int32_t PrtPageStart() {
         job->flags &= ~kPrtFlagDocPending;
     }
     PrtApplyPageSetup(pending ? kPrtSetupForced : kPrtSetupIfChanged);
-    if ((job->flags & kPrtFlagPrinterPage) && StartPage(job->dc) <= 0) {
+    if (preview) {
+        int32_t r = PrtPrevBeginPage(job);
+        if (r) return r;
+    } else if ((job->flags & kPrtFlagPrinterPage) && StartPage(job->dc) <= 0) {
         SetWinErrorText(GetLastError());
         return kPrtNoMemory;
     }

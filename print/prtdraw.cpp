@@ -34,7 +34,10 @@ constexpr size_t kPrtWideMark = 2;
 static bool IsPdfJob(const PrinterRec* j) { return (j->pdfFlags & kPrtPdfTarget) && j->pdf; }
 static bool IsCells(const PrinterRec* j) { return (j->flags & kPrtFlagCells) != 0; }
 static bool IsMetric(const PrinterRec* j) { return (j->flags & kPrtFlagMetric) != 0; }
-static bool DrawsNow(const PrinterRec* j) { return (j->flags & kPrtFlagPrinterPage) && j->drawDC; }
+// Drawing reaches a page at once on the printer page and on the preview's screen.
+static bool DrawsNow(const PrinterRec* j) {
+    return (j->flags & (kPrtFlagPrinterPage | kPrtFlagPreviewDC)) && j->drawDC;
+}
 
 // ---- Units --------------------------------------------------------------------------
 
@@ -118,6 +121,16 @@ static void RemakeBrushNow(PrinterRec* j) {
 }
 
 static bool PageLive(const PrinterRec* j) { return (j->flags & kPrtFlagPageOpen) && DrawsNow(j); }
+
+static void ColorsPlay(PrinterRec* j, uint32_t which, COLORREF c);
+
+int32_t PrtColorsPlay(uint32_t which, uint32_t colour) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    if (IsPdfJob(j)) return PdfSetColors(j->pdf, static_cast<int>(which), colour);
+    ColorsPlay(j, which, colour);
+    return kPrtOk;
+}
 
 static void ColorsPlay(PrinterRec* j, uint32_t which, COLORREF c) {
     if (which == kPrtCtlTextColor) j->textColor = c;
@@ -539,8 +552,7 @@ int32_t PrtRoundRect(uint16_t top, uint16_t bottom, uint16_t left, uint16_t righ
 
 // ---- Images -------------------------------------------------------------------------------------------
 
-// Palette entries that follow a DIB header.
-static uint32_t PaletteCount(const BITMAPINFOHEADER* h) {
+uint32_t PrtImagePaletteCount(const BITMAPINFOHEADER* h) {
     if (h->biCompression == BI_BITFIELDS) return 3;
     if (h->biBitCount > 8) return 0;
     uint32_t max = 1u << h->biBitCount;
@@ -568,7 +580,7 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
     bool frame = (j->textFlags & kPrtTextFrame) != 0;
     PrtRect d = PrtFitImage(dest, src.right - src.left, src.bottom - src.top, mode, frame);
 
-    uint32_t colors = PaletteCount(h);
+    uint32_t colors = PrtImagePaletteCount(h);
     size_t infoSize = sizeof(BITMAPINFOHEADER) + colors * sizeof(RGBQUAD);
     BITMAPINFO* info = static_cast<BITMAPINFO*>(GuardedAlloc(infoSize));
     if (!info) return kPrtNoMemory;
@@ -598,7 +610,9 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
 static int32_t PrtImageFromPict(const PrtDrawMsg& d) {
     if (!gCurPrtRec) return kPrtOk;
     PrtImageInput img = {};
-    if (!gPrtPictImage || !gPrtPictImage(d.code, d.value, &img)) return kPrtImageNotDrawn;
+    if (!gPrtPictImage || !gPrtPictImage(d.code, d.value, &img) || !img.header || !img.bits) return kPrtImageNotDrawn;
+    int32_t r = PrtSpoolImage(gCurPrtRec, &img, d.value, d.top, d.bottom, d.left, d.right);
+    if (r) return r;
     return PrtImage(&img, d.value, d.top, d.bottom, d.left, d.right);
 }
 
@@ -631,7 +645,22 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
         PrtLatchError(kPrtBadMessage);
         return kPrtBadMessage;
     }
-    int32_t r = kPrtOk;
+    // The spool record goes first; a record not written leaves the message undone.
+    int32_t r = PrtSpoolRecord(d, m->type);
+    if (r) {
+        PrtLatchError(r);
+        return r;
+    }
+    PrinterRec* j = gCurPrtRec;
+    if (m->type == kPrtMsgControl && d.code == kPrtCtlFormFeed && PrtIsSpooling(j) &&
+        static_cast<uint16_t>(d.value) > 0) {
+        r = PrtSpoolFormFeed(j, static_cast<uint16_t>(d.value));
+        if (r) {
+            PrtLatchError(r);
+            return r;
+        }
+        j->flags |= kPrtFlagPageFresh;
+    }
     switch (m->type) {
     case kPrtMsgResetSetup: PrtResetPageSetup(d.value ? kPrtSetupForced : kPrtSetupIfChanged); break;
     case kPrtMsgControl: r = PrtControlCode(d.code, static_cast<int32_t>(d.value)); break;
@@ -641,7 +670,10 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
         r = PrtText(d.text.text, d.text.len, d.code == kPrtNumericPlayOnly ? kPrtTextPlayOnly : kPrtTextRecorded);
         break;
     case kPrtMsgSetPos: r = PrtSetPos(d.column, d.row); break;
-    case kPrtMsgFont: r = d.fontObject ? PrtSetFontObject(d.code) : PrtSetFontText(d.text.text, d.text.len); break;
+    case kPrtMsgFont:
+        r = d.fontObject ? PrtSetFontObject(d.code) : PrtSetFontText(d.text.text, d.text.len);
+        if (r == kPrtOk) r = PrtSpoolFont(gCurPrtRec);
+        break;
     case kPrtMsgLine: r = PrtLine(d.column, d.row); break;
     case kPrtMsgImage: r = PrtImageFromPict(d); break;
     case kPrtMsgRect: r = PrtRectangle(d.top, d.bottom, d.left, d.right); break;

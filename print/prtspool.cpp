@@ -344,7 +344,7 @@ int32_t SpoolBeginPage(SpoolWriter* w, const SpoolPageState& s, const char* docN
     int32_t r;
     if (!w->started) {
         uint8_t header[kSpoolLongHeader];
-        uint32_t flags = kSpoolFileWriting | kSpoolFileNamed | (w->version == kSpoolVersionWide ? kSpoolFileUtf16 : 0);
+        uint32_t flags = kSpoolFileWriting | kSpoolFileNamed | (w->version == kSpoolVersionWide ? kSpoolFileUtf16 : 0u);
         size_t n = SpoolEncodeHeader(w->longForm, w->version, flags, docName, decimal, header);
         if ((r = SpoolPut(w, header, n)) != kPrtOk) return r;
         if (w->longForm) w->generation = SpoolNextGeneration();

@@ -454,10 +454,10 @@ void DrawOption(uint32_t type, const std::string& text) {
     Msg(type).U16(static_cast<uint16_t>(text.size())).Pad(2).Text(text).Run();
 }
 
-// Spooling (and with it the preview and the spool print), pictures, the PDF
-// image writer, PDF options and TrueType fonts are not built yet. A job that
-// needs one of them cannot do its work, and its close must answer a failure,
-// never the success of a job done; the rows without such a need answer 0.
+// Pictures, the PDF image writer, PDF options and TrueType fonts are not built
+// yet. A job that needs one of them cannot do its work, and its close must
+// answer a failure, never the success of a job done; the rows without such a
+// need answer 0.
 TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
     gPrtDlgHook = PressButton;
     gPressButton = IDOK;
@@ -477,13 +477,6 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
     };
     const Case cases[] = {
         {"QovTest", "", false, 0, false, DrawWord, 0, -1, "a printer job draws at once"},
-        {"@QovTest", "", false, 0, false, DrawWord, 21284, -1, "preview at close: nothing was spooled to show"},
-        {"@", "", false, 0, false, DrawWord, 21284, -1, "preview on the default printer"},
-        {"@pdf:", "", false, 0, false, DrawWord, 21284, -1, "preview to be printed into a PDF file"},
-        {"@?", "", false, 0, false, DrawWord, 21284, -1, "the print dialog, then the preview"},
-        {"@QovTest", "", false, 0, false, DrawNothing, 21284, -1, "a preview job with nothing drawn as well"},
-        {"QovTest", "out\\spooled", false, 0, false, DrawWord, 21284, -1, "spooled, to be printed at close"},
-        {"pdf:", "out\\spooledpdf", false, 0, false, DrawWord, 21284, -1, "spooled, to go into a PDF file at close"},
         {"QovTest", "", false, 0, false, [] { DrawPict(kTestPict); }, 21272, -1, "no picture facility hands an image over"},
         {"QovTest", "", false, 0, true, [] { DrawPict(kTestPict); }, 0, -1, "an image handed over is drawn"},
         {"QovTest", "", false, 0, true, [] { DrawPict(5); }, 21272, -1, "a Pict that gives no image"},
@@ -771,10 +764,227 @@ TEST_F(PrintJob, SpoolNameGetsTheExtensionOnlyWhenItFits) {
         PrinterRec* job = PrtJobFromHandle(a.value);
         ASSERT_NE(nullptr, job);
         EXPECT_EQ(c.spool + ".SPL0", job->spoolName) << c.why;
-        // Nothing reaches a spool file until the spool writer is built: the
-        // close says so.
         Answer1147 z = Close(a.value);
-        EXPECT_EQ(static_cast<uint32_t>(kPrtSpoolWrite), z.value) << c.why;
+        EXPECT_EQ(0u, z.value) << c.why << ": nothing drawn, nothing printed";
+    }
+}
+
+// ---- Spool files ---------------------------------------------------------------------
+
+Answer1147 CloseWith(uint32_t handle, uint32_t options) {
+    Msg m(1205);
+    m.U32(handle);
+    for (int i = 0; i < 10; i++) m.U32(0);
+    m.U32(options).Run();
+    return Sent1147();
+}
+
+// Three pages, each with its word.
+void DrawThreePages() {
+    Pos(5, 5);
+    Text("ONE");
+    Control(102, 1);
+    Pos(5, 6);
+    Text("TWO");
+    Control(102, 1);
+    Pos(5, 7);
+    Text("THREE");
+}
+
+// A spool file read back with the reader the preview uses.
+struct SpoolFileRead {
+    SpoolMemFile mem = {};
+    SpoolIo io;
+    SpoolReader r = {};
+    int32_t result = -1;
+    explicit SpoolFileRead(const std::string& name) {
+        SpoolMemIo(&mem, &io);
+        FILE* f = fopen(name.c_str(), "rb");
+        if (!f) return;
+        uint8_t buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0) io.write(io.ctx, buf, n);
+        fclose(f);
+        result = SpoolReadHeader(&r, &io, '.');
+    }
+    ~SpoolFileRead() {
+        SpoolReaderFree(&r);
+        SpoolMemFree(&mem);
+    }
+    // The record types of every page, in order.
+    std::vector<uint8_t> Types() {
+        std::vector<uint8_t> out;
+        bool moved = true;
+        SpoolRewind(&r);
+        while (moved) {
+            size_t off = kSpoolPageRecord;
+            SpoolRecord rec;
+            while (SpoolDecodeRecord(r.page, r.pageLen, off, &rec) == kSpoolDecodeOk) {
+                out.push_back(rec.type);
+                off += rec.size;
+            }
+            if (SpoolStepPage(&r, false, &moved) != 0) break;
+        }
+        return out;
+    }
+};
+
+bool FileExists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+TEST_F(PrintJob, SpooledJobsAtClose) {
+    CreateDirectoryA(kOutDir, nullptr);
+    struct Case {
+        const char* name;
+        const char* spool;
+        uint32_t closeOptions;
+        void (*draw)();
+        uint32_t result, pages;
+        bool kept;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"@QovTest", "", 0, DrawNothing, 0, 1, false, "a preview job that drew nothing shows nothing"},
+        {"@QovTest", "", 1, DrawThreePages, 0, 3, false, "abandoned: no preview, the temporary file goes"},
+        {"QovTest", "out\\kept.spl", 3, DrawThreePages, 0, 2, true, "options 3 keep a named spool file complete"},
+        {"QovTest", "out\\dropped.spl", 1, DrawThreePages, 0, 2, false, "options 1 delete it"},
+    };
+    for (const Case& c : cases) {
+        DeleteFileA(c.spool);
+        Answer1147 a = OpenTitled(c.name, c.spool, "", 0);
+        ASSERT_NE(0u, a.value) << c.why;
+        PrinterRec* job = PrtJobFromHandle(a.value);
+        ASSERT_NE(nullptr, job);
+        std::string spoolName = job->spoolName;
+        c.draw();
+        Answer1147 z = CloseWith(a.value, c.closeOptions);
+        EXPECT_EQ(c.result, z.value) << c.why;
+        EXPECT_EQ(c.pages, z.pages) << c.why;
+        EXPECT_EQ(c.kept, FileExists(spoolName)) << c.why << ": " << spoolName;
+        if (!c.kept) continue;
+        SpoolFileRead f(spoolName);
+        EXPECT_EQ(0, f.result) << c.why;
+        EXPECT_EQ(3u, f.r.pages) << c.why;
+        EXPECT_STREQ("Qovtervex test", f.r.docName) << c.why;
+        EXPECT_TRUE(f.r.longForm) << c.why << ": the short header is a setting";
+    }
+}
+
+TEST_F(PrintJob, SpooledJobPrintsAtClose) {
+    CreateDirectoryA(kOutDir, nullptr);
+    Answer1147 a = OpenTitled("QovTest", "out\\printed.spl", "", 0);
+    ASSERT_NE(0u, a.value);
+    PrinterRec* job = PrtJobFromHandle(a.value);
+    ASSERT_NE(nullptr, job);
+    Expect e("spoolprint", job);
+    DrawThreePages();
+    e.Word("ONE", 0, 4 * job->cellWidth, 4 * job->cellHeight, 5 * job->cellHeight);
+    fprintf(e.f, "pages 3\n");
+    Answer1147 z = Close(a.value);
+    EXPECT_EQ(0u, z.value);
+    EXPECT_EQ(3u, z.pages) << "the pages played from the file";
+    EXPECT_TRUE(KeepCapture("spoolprint"));
+
+    // The same drawing into a PDF file by way of the spool file.
+    std::string pdf = WinPath(std::string(kOutDir) + "\\spooledpdf.pdf");
+    DeleteFileA(pdf.c_str());
+    Answer1147 b = OpenTitled("pdf:", "out\\spooledpdf.spl", pdf, 0);
+    ASSERT_NE(0u, b.value);
+    ExpectPdf ep("spooledpdf");
+    DrawThreePages();
+    ep.Text(1, "ONE");
+    ep.Text(2, "TWO");
+    ep.Text(3, "THREE");
+    fprintf(ep.f, "pages 3\n");
+    Answer1147 zb = Close(b.value);
+    EXPECT_EQ(0u, zb.value);
+    EXPECT_TRUE(FileExists(pdf));
+}
+
+// The test picture with its memo, as the picture facility keeps it.
+SpoolImageMemo gTestMemo;
+bool TestPictWithMemo(uint32_t pict, uint32_t mode, PrtImageInput* out) {
+    if (!TestPictImage(pict, mode, out)) return false;
+    out->identity[0] = pict;
+    out->memo = &gTestMemo;
+    return true;
+}
+
+TEST_F(PrintJob, OnePictureTwiceIsSpooledOnce) {
+    CreateDirectoryA(kOutDir, nullptr);
+    gTestMemo = SpoolImageMemo();
+    gPrtPictImage = TestPictWithMemo;
+    Answer1147 a = OpenTitled("QovTest", "out\\pict.spl", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawPict(kTestPict);
+    Msg(2209).U32(kTestPict).U32(0).U16(10).U16(20).U16(10).U16(20).Run();
+    Answer1147 z = CloseWith(a.value, 3);
+    EXPECT_EQ(0u, z.value);
+    gPrtPictImage = nullptr;
+    SpoolFileRead f("out\\pict.spl");
+    ASSERT_EQ(0, f.result);
+    EXPECT_EQ(5u, f.r.fileVersion) << "an image reference raises the version";
+    EXPECT_EQ((std::vector<uint8_t>{6, 15}), f.Types()) << "one image, then a reference with its rectangle";
+    EXPECT_NE(0u, gTestMemo.generation);
+}
+
+// 1203 and 1216: the 17 words, then the spool name, printer and title.
+Answer1147 OpenFromSpool(uint32_t type, const std::string& spool, const std::string& printer, uint32_t first,
+                         uint32_t last, uint32_t options = 0) {
+    const std::string title = "Reprint";
+    uint32_t w[17] = {};
+    w[1] = static_cast<uint32_t>(spool.size());
+    w[3] = static_cast<uint32_t>(printer.size());
+    w[5] = static_cast<uint32_t>(title.size());
+    w[6] = last;
+    w[9] = first;
+    w[16] = options;
+    Msg m(type);
+    for (uint32_t v : w) m.U32(v);
+    m.Text(spool).Text(printer).Text(title).Run();
+    return Sent1147();
+}
+
+TEST_F(PrintJob, OpenFromSpoolReprintsPages) {
+    CreateDirectoryA(kOutDir, nullptr);
+    Answer1147 a = OpenTitled("QovTest", "out\\reprint.spl", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawThreePages();
+    ASSERT_EQ(0u, CloseWith(a.value, 3).value);
+
+    Answer1147 r = OpenFromSpool(1216, "out\\reprint.spl", "QovTest", 2, 3);
+    EXPECT_EQ(1147u, r.type);
+    EXPECT_EQ(0u, r.value);
+    EXPECT_EQ(2u, r.pages) << "pages 2 and 3";
+    {
+        PrinterRec page = {};
+        page.dpiX = 300;
+        Expect e("reprint", &page);
+        fprintf(e.f, "pages 2\ntext 1 TWO\ntext 2 THREE\n");
+    }
+    EXPECT_TRUE(KeepCapture("reprint"));
+
+    // A file that is no spool file, and none at all.
+    FILE* f = fopen("out\\bad.spl", "wb");
+    ASSERT_NE(nullptr, f);
+    fputs("NOT A SPOOL FILE, JUST TEXT LONG ENOUGH TO HOLD A HEADER", f);
+    fclose(f);
+    struct Case {
+        const char* spool;
+        uint32_t type, result;
+        int32_t errNo;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"out\\bad.spl", 1203, 21286, 102, "no \"ASPL\": 21286 with 102"},
+        {"out\\nosuch.spl", 1203, 18691, -1, "a file that is not there"},
+        {"out\\reprint.spl", 1203, 0, -1, "1203 as 1216"},
+    };
+    for (const Case& c : cases) {
+        Answer1147 x = OpenFromSpool(c.type, c.spool, "QovTest", 1, 1);
+        EXPECT_EQ(c.result, x.value) << c.why;
+        if (c.errNo >= 0) {
+            EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
+        }
     }
 }
 
