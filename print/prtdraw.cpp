@@ -89,6 +89,13 @@ void PrtSetCoordMode(PrinterRec* j, int mode) {
     if (j == gCurPrtRec) PrtSetCurrent(j);
 }
 
+// On the preview every position and length in printer pixels is mapped onto
+// the window once, here, at the drawing call.
+static bool OnPreview(const PrinterRec* j) { return (j->flags & kPrtFlagPreviewDC) && j->prev; }
+static int32_t SX(const PrinterRec* j, int32_t x) { return OnPreview(j) ? PrtPrevMapX(j, x) : x; }
+static int32_t SY(const PrinterRec* j, int32_t y) { return OnPreview(j) ? PrtPrevMapY(j, y) : y; }
+static int32_t SL(const PrinterRec* j, int32_t n) { return OnPreview(j) ? PrtPrevScaleLength(j, n) : n; }
+
 // Starts the page when the job draws at once; false when it does not draw now.
 static bool BeginDraw(PrinterRec* j, int32_t* result) {
     *result = kPrtOk;
@@ -193,13 +200,51 @@ static int32_t MeasureUnits(void* ctx, size_t first, size_t count) {
     return sz.cx;
 }
 
+static void TextOutUnits(HDC dc, const TextCtx& t, int32_t x, int32_t y, UINT opts, const RECT* clip, size_t first,
+                         size_t count) {
+    if (t.wide)
+        ExtTextOutW(dc, x, y, opts, clip, reinterpret_cast<const WCHAR*>(t.text) + first, static_cast<UINT>(count), nullptr);
+    else
+        ExtTextOutA(dc, x, y, opts, clip, reinterpret_cast<const char*>(t.text) + first, static_cast<UINT>(count), nullptr);
+}
+
+// The preview places each character where the printer puts it: the widths
+// come from the printer, the glyphs from the screen font.
+static void PrtTextOutPreview(PrinterRec* j, const TextCtx& t, int32_t x, int32_t y, UINT opts, const RECT* clip,
+                              size_t first, size_t count) {
+    int32_t sy = SY(j, y);
+    RECT c = {};
+    if (clip) c = RECT{SX(j, clip->left), SY(j, clip->top), SX(j, clip->right), SY(j, clip->bottom)};
+    const RECT* mapped = clip ? &c : nullptr;
+    if ((opts & ETO_RTLREADING) || count < 2) {
+        TextOutUnits(j->drawDC, t, SX(j, x), sy, opts, mapped, first, count);
+        return;
+    }
+    int* ends = static_cast<int*>(GuardedAlloc(count * sizeof(int)));
+    if (!ends) {
+        TextOutUnits(j->drawDC, t, SX(j, x), sy, opts, mapped, first, count);
+        return;
+    }
+    SIZE sz;
+    bool ok = t.wide ? GetTextExtentExPointW(t.dc, reinterpret_cast<const WCHAR*>(t.text) + first,
+                                              static_cast<int>(count), 0, nullptr, ends, &sz)
+                     : GetTextExtentExPointA(t.dc, reinterpret_cast<const char*>(t.text) + first,
+                                              static_cast<int>(count), 0, nullptr, ends, &sz);
+    for (size_t k = 0; k < count; k++) {
+        int32_t dx = ok && k ? ends[k - 1] : 0;
+        TextOutUnits(j->drawDC, t, SX(j, x + dx), sy, opts, mapped, first + k, 1);
+    }
+    GuardedFree(ends);
+}
+
 static void DrawUnits(PrinterRec* j, const TextCtx& t, int32_t x, int32_t y, UINT opts, const RECT* clip, size_t first,
                       size_t count) {
     if (j->textFlags & kPrtTextRtl) opts |= ETO_RTLREADING;
-    if (t.wide)
-        ExtTextOutW(t.dc, x, y, opts, clip, reinterpret_cast<const WCHAR*>(t.text) + first, static_cast<UINT>(count), nullptr);
-    else
-        ExtTextOutA(t.dc, x, y, opts, clip, reinterpret_cast<const char*>(t.text) + first, static_cast<UINT>(count), nullptr);
+    if (OnPreview(j)) {
+        PrtTextOutPreview(j, t, x, y, opts, clip, first, count);
+        return;
+    }
+    TextOutUnits(t.dc, t, x, y, opts, clip, first, count);
 }
 
 // Draws (draw true) or only measures a text at the job's position and moves the column.
@@ -272,7 +317,7 @@ int32_t PrtText(const char* text, size_t len, PrtTextUse use) {
     if (!copy) return kPrtNoMemory;
     memcpy(copy, bytes, len);
     copy[len] = copy[len + 1] = 0;
-    TextCtx t = {j->drawDC, copy, wide};
+    TextCtx t = {OnPreview(j) && j->dc ? j->dc : j->drawDC, copy, wide};
     if (!wide) {
         const char* ansi = OemToAnsiStr(reinterpret_cast<const char*>(copy), 0);
         if (ansi && ansi != reinterpret_cast<const char*>(copy)) memcpy(copy, ansi, len);
@@ -498,8 +543,8 @@ int32_t PrtLine(uint16_t column, uint16_t row) {
     }
     int32_t x = NearX(j, column), y = NearY(j, row);
     if (BeginDraw(j, &result)) {
-        MoveToEx(j->drawDC, DevX(j, j->column), DevY(j, j->row), nullptr);
-        LineTo(j->drawDC, DevX(j, x), DevY(j, y));
+        MoveToEx(j->drawDC, SX(j, DevX(j, j->column)), SY(j, DevY(j, j->row)), nullptr);
+        LineTo(j->drawDC, SX(j, DevX(j, x)), SY(j, DevY(j, y)));
         EndDraw(j, result);
     }
     j->column = x;
@@ -523,8 +568,8 @@ static int32_t PrtShape(ShapeKind kind, uint16_t top, uint16_t bottom, uint16_t 
         return result;
     }
     HDC dc = j->drawDC;
-    int32_t l = DevX(j, NearX(j, left)), t = DevY(j, NearY(j, top));
-    int32_t r = DevX(j, FarX(j, right)), b = DevY(j, FarY(j, bottom));
+    int32_t l = SX(j, DevX(j, NearX(j, left))), t = SY(j, DevY(j, NearY(j, top)));
+    int32_t r = SX(j, DevX(j, FarX(j, right))), b = SY(j, DevY(j, FarY(j, bottom)));
     bool fill = (j->textFlags & kPrtTextFill) != 0;
     if (!fill) SelectObject(dc, GetStockObject(NULL_BRUSH));
     if (kind == kShapeRect) {
@@ -532,7 +577,7 @@ static int32_t PrtShape(ShapeKind kind, uint16_t top, uint16_t bottom, uint16_t 
     } else if (kind == kShapeEllipse) {
         Ellipse(dc, l, t, r, b);
     } else {
-        int32_t w = UnitsX(j, FarX(j, cw)), h = UnitsY(j, FarY(j, ch));
+        int32_t w = SL(j, UnitsX(j, FarX(j, cw))), h = SL(j, UnitsY(j, FarY(j, ch)));
         RoundRect(dc, l, t, r, b, w, h);
     }
     if (!fill) SelectObject(dc, j->brush);
@@ -579,6 +624,7 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
     PrtRect dest = {DevX(j, NearX(j, left)), DevY(j, NearY(j, top)), DevX(j, FarX(j, right)), DevY(j, FarY(j, bottom))};
     bool frame = (j->textFlags & kPrtTextFrame) != 0;
     PrtRect d = PrtFitImage(dest, src.right - src.left, src.bottom - src.top, mode, frame);
+    d = PrtRect{SX(j, d.left), SY(j, d.top), SX(j, d.right), SY(j, d.bottom)};
 
     uint32_t colors = PrtImagePaletteCount(h);
     size_t infoSize = sizeof(BITMAPINFOHEADER) + colors * sizeof(RGBQUAD);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <winspool.h>
 
 #include <algorithm>
@@ -986,6 +987,219 @@ TEST_F(PrintJob, OpenFromSpoolReprintsPages) {
             EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
         }
     }
+}
+
+// ---- The preview window ----------------------------------------------------------------
+
+// What the driving thread saw of the preview, read on the main thread after
+// the close. The thread touches the window only by messages.
+struct PreviewSeen {
+    std::vector<std::string> notes;
+    void Note(const std::string& s) { notes.push_back(s); }
+};
+
+HWND WaitForWindow(const char* cls, const char* title) {
+    for (int i = 0; i < 500; i++) {
+        HWND w = FindWindowA(cls, title);
+        if (w && IsWindowVisible(w)) return w;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+std::string StatusText(HWND preview) {
+    HWND status = FindWindowExA(preview, nullptr, STATUSCLASSNAMEA, nullptr);
+    char buf[128] = "";
+    if (status) SendMessageA(status, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+// The paging buttons as four letters: N(ext), P(rev), F(irst), L(ast),
+// lower case when disabled.
+std::string PagingButtons(HWND w) {
+    std::string s;
+    const struct {
+        int id;
+        char c;
+    } b[] = {{200, 'N'}, {300, 'P'}, {401, 'F'}, {402, 'L'}};
+    for (const auto& x : b) s += IsWindowEnabled(GetDlgItem(w, x.id)) ? x.c : static_cast<char>(x.c + 32);
+    return s;
+}
+
+void Click(HWND w, int id) { SendMessageA(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(w, id))); }
+void ClickPosted(HWND w, int id) { PostMessageA(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(w, id))); }
+
+// A script the thread runs against the preview; it ends with the button that
+// ends the preview.
+struct PreviewScript {
+    void (*run)(HWND w, PreviewSeen& seen);
+    int endButton;
+    PreviewSeen seen;
+};
+
+DWORD WINAPI DrivePreview(void* arg) {
+    PreviewScript* s = static_cast<PreviewScript*>(arg);
+    HWND w = WaitForWindow("QovPrtPrevWin", nullptr);
+    if (!w) {
+        s->seen.Note("no preview window");
+        return 0;
+    }
+    Sleep(100);
+    s->run(w, s->seen);
+    ClickPosted(w, s->endButton);
+    return 0;
+}
+
+// The dialogs of the preview pressed: Go To types "2", the print dialog and
+// the file dialog take their defaults (the file dialog a name first).
+std::string gPdfAnswer;
+void PreviewDialogs(HWND dlg) {
+    if (GetDlgItem(dlg, 102) && !GetDlgItem(dlg, 0x47c)) {
+        SetDlgItemTextA(dlg, 102, "2");
+    } else if (!gPdfAnswer.empty() && (GetDlgItem(dlg, 0x47c) || GetDlgItem(dlg, 0x480))) {
+        SetDlgItemTextA(dlg, 0x47c, gPdfAnswer.c_str());
+        SetDlgItemTextA(dlg, 0x480, gPdfAnswer.c_str());
+    }
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+// Closes a preview job with close-block words 1-6 (maximized, start, first,
+// zoom, print dialog, no printing), the preview driven by script.
+Answer1147 ClosePreviewed(uint32_t handle, PreviewScript& script, uint32_t zoom = 0, uint32_t printDialog = 0) {
+    HANDLE t = CreateThread(nullptr, 0, DrivePreview, &script, 0, nullptr);
+    // No server here: the answers sent so far found no connection and marked
+    // the session ended, which would end the preview's loop at once.
+    gSession.state = kSessionIdle;
+    Msg m(1205);
+    m.U32(handle).U32(0).U32(0).U32(0).U32(0).U32(zoom).U32(printDialog);
+    for (int i = 6; i < 11; i++) m.U32(0);
+    m.Run();
+    WaitForSingleObject(t, 15000);
+    CloseHandle(t);
+    return Sent1147();
+}
+
+uint32_t gClosingHandle;
+int32_t gClosingAnswer = -1;
+void CALLBACK SelectClosingJob(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    gClosingAnswer = Msg(1200).U32(gClosingHandle).Run();
+}
+
+TEST_F(PrintJob, PreviewPagesZoomsAndCloses) {
+    gPrtDlgHook = PreviewDialogs;
+    Answer1147 a = OpenTitled("@QovTest", "", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawThreePages();
+    gClosingHandle = a.value;
+    gClosingAnswer = -1;
+    // A request taken while the preview waits: the job being closed is no job.
+    SetTimer(nullptr, 0, 50, SelectClosingJob);
+    PreviewScript script = {[](HWND w, PreviewSeen& seen) {
+                                seen.Note(StatusText(w) + " " + PagingButtons(w));
+                                Click(w, 200);
+                                seen.Note(StatusText(w) + " " + PagingButtons(w));
+                                Click(w, 402);
+                                seen.Note(StatusText(w) + " " + PagingButtons(w));
+                                SendMessageA(w, WM_LBUTTONDOWN, 0, MAKELPARAM(200, 20));
+                                seen.Note("above 31: " + StatusText(w));
+                                ClickPosted(w, 400);
+                                Sleep(500);
+                                seen.Note("go to: " + StatusText(w));
+                                Click(w, 401);
+                                seen.Note(StatusText(w) + " " + PagingButtons(w));
+                                Click(w, 500);
+                                seen.Note(std::string("zoom in, zoom out ") +
+                                          (IsWindowEnabled(GetDlgItem(w, 600)) ? "on" : "off"));
+                            },
+                            700, {}};
+    Answer1147 z = ClosePreviewed(a.value, script);
+    EXPECT_EQ(0u, z.value);
+    const std::vector<std::string> want = {
+        "Page: 1 of 3 NpfL", "Page: 2 of 3 NPFL", "Page: 3 of 3 nPFl", "above 31: Page: 3 of 3",
+        "go to: Page: 2 of 3", "Page: 1 of 3 NpfL", "zoom in, zoom out on",
+    };
+    EXPECT_EQ(want, script.seen.notes);
+    EXPECT_EQ(static_cast<int32_t>(kPrtNotAJob), gClosingAnswer) << "the job being closed cannot be selected";
+    EXPECT_EQ(nullptr, PrtJobFromHandle(a.value));
+}
+
+TEST_F(PrintJob, PreviewButtonsByRange) {
+    struct Case {
+        void (*draw)();
+        uint32_t zoom;
+        const char* paging;
+        bool zoomIn, zoomOut;
+        const char* why;
+    };
+    const Case cases[] = {
+        {DrawWord, 1, "npfl", true, false, "one page: no paging; step 1 given: no way back to the fit step"},
+        {DrawThreePages, 9, "NpfL", false, true, "zoom step 9 becomes 6: Zoom In off from the start"},
+        {DrawThreePages, 2, "NpfL", true, true, "100 %"},
+    };
+    for (const Case& c : cases) {
+        Answer1147 a = OpenTitled("@QovTest", "", "", 0);
+        ASSERT_NE(0u, a.value);
+        c.draw();
+        struct Seen {
+            static void Run(HWND w, PreviewSeen& seen) {
+                seen.Note(PagingButtons(w));
+                seen.Note(IsWindowEnabled(GetDlgItem(w, 500)) ? "in" : "-");
+                seen.Note(IsWindowEnabled(GetDlgItem(w, 600)) ? "out" : "-");
+            }
+        };
+        PreviewScript script = {Seen::Run, 700, {}};
+        Answer1147 z = ClosePreviewed(a.value, script, c.zoom);
+        EXPECT_EQ(0u, z.value) << c.why;
+        ASSERT_EQ(3u, script.seen.notes.size()) << c.why;
+        EXPECT_EQ(c.paging, script.seen.notes[0]) << c.why;
+        EXPECT_EQ(c.zoomIn ? "in" : "-", script.seen.notes[1]) << c.why;
+        EXPECT_EQ(c.zoomOut ? "out" : "-", script.seen.notes[2]) << c.why;
+    }
+}
+
+TEST_F(PrintJob, PreviewPrintsThroughTheDialog) {
+    gPrtDlgHook = PreviewDialogs;
+    Answer1147 a = OpenTitled("@QovTest", "", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawThreePages();
+    PreviewScript script = {[](HWND, PreviewSeen&) {}, 100, {}};
+    Answer1147 z = ClosePreviewed(a.value, script, 0, 1);
+    EXPECT_EQ(0u, z.value);
+    EXPECT_EQ(3u, z.pages) << "printed from the preview";
+    {
+        PrinterRec page = {};
+        page.dpiX = 300;
+        Expect e("previewprint", &page);
+        fprintf(e.f, "pages 3\ntext 1 ONE\ntext 3 THREE\n");
+    }
+    EXPECT_TRUE(KeepCapture("previewprint"));
+}
+
+TEST_F(PrintJob, PreviewWritesPdf) {
+    CreateDirectoryA(kOutDir, nullptr);
+    gPdfAnswer = WinPath(std::string(kOutDir) + "\\preview.pdf");
+    DeleteFileA(gPdfAnswer.c_str());
+    gPrtDlgHook = PreviewDialogs;
+    Answer1147 a = OpenTitled("@pdf:", "", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawThreePages();
+    PreviewScript script = {[](HWND w, PreviewSeen& seen) {
+                                char label[32] = "";
+                                GetWindowTextA(GetDlgItem(w, 100), label, sizeof label);
+                                seen.Note(label);
+                            },
+                            100, {}};
+    Answer1147 z = ClosePreviewed(a.value, script);
+    EXPECT_EQ(0u, z.value);
+    ASSERT_EQ(1u, script.seen.notes.size());
+    EXPECT_EQ("&To PDF", script.seen.notes[0]) << "Print acts as To PDF";
+    EXPECT_TRUE(FileExists(gPdfAnswer));
+    ExpectPdf e("preview");
+    e.Text(1, "ONE");
+    e.Text(2, "TWO");
+    e.Text(3, "THREE");
+    gPdfAnswer.clear();
 }
 
 // Run with the prefix that has no printer at all.
