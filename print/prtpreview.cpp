@@ -619,9 +619,18 @@ int32_t PrtPrevCreateWindow(PrtPrevState* p, PrinterRec* j, bool maximized) {
     snprintf(title, sizeof title, "%s%s", PrtPrevLabel(kPrevLblTitle), j->docName);
     HWND owner = gDlgStatePos && gModalLevels[gDlgStatePos].window ? gModalLevels[gDlgStatePos].window->hwnd : nullptr;
     if (!owner) owner = DialogOwnerWindow(GetActiveWindow());
+    // A window shown maximized is made at the work area's size from the start:
+    // without a window manager the display keeps the size a window was made with.
+    RECT at = {CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT};
+    if (maximized && SystemParametersInfoA(SPI_GETWORKAREA, 0, &at, 0)) {
+        at.right -= at.left;
+        at.bottom -= at.top;
+    } else {
+        at = RECT{CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT};
+    }
     p->wnd = CreateWindowExA(WS_EX_CONTROLPARENT, kPrevClass, title,
-                             WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX, CW_USEDEFAULT, CW_USEDEFAULT,
-                             CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+                             WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX, at.left, at.top, at.right,
+                             at.bottom, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!p->wnd) return WinFail(kPrevErrWindow);
     p->dc = GetDC(p->wnd);
     p->buttonFont = FontCreateShared("Ms Sans Serif", kPrevButtonFontSize, 0, 0, 0, nullptr, 0, 0, 0);
