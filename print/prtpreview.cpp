@@ -808,4 +808,4 @@ static int32_t PrtSpoolPrintAtClose(PrinterRec* job, uint32_t*) {
 int32_t (*gPrtPreviewRun)(PrinterRec* job, uint32_t* block) = PrtPreviewRun;
 int32_t (*gPrtSpoolPrint)(PrinterRec* job, uint32_t* block) = PrtSpoolPrintAtClose;
 
-void PrtPreviewInstall() {}
+void PrtPreviewInstall() { PrtPreviewPanelInstall(); }

@@ -45,6 +45,8 @@ struct PrtPrevState {
     RECT paint;
     bool painting;
     PrinterRec* job;        // the panel's own job
+    void** slot;            // the panel's slot that holds this state
+    PrtPrevState* nextPanel;
 };
 extern PrtPrevState* gCurPrtPrev;
 
@@ -60,3 +62,15 @@ int32_t PrtPrevPlayPage(PrtPrevState* p, PrinterRec* job);
 void PrtPrevCommand(PrtPrevState* p, PrinterRec* job, int id);
 int32_t PrtPrevCreateWindow(PrtPrevState* p, PrinterRec* job, bool maximized);
 void PrtPrevDestroyWindow(PrtPrevState* p, PrinterRec* job);
+
+// The preview in a panel (prtprevpanel.cpp): the entries the Panel object
+// reaches through the object model's print hooks.
+struct PrevPanelLoadArgs;
+int32_t PrevPanelLoad(void** slot, void* wnd, uint32_t scrollBars, const PrevPanelLoadArgs* args);
+int32_t PrevPanelCommand(void** slot, uint32_t command, int32_t value);
+int32_t PrevPanelFree(void** slot);
+void PrevPanelPaint(void** slot, void* paintDC);
+void PrevPanelMarkResized(void** slot);
+void PrevPanelScroll(void** slot, int32_t pos, int code, bool vertical);
+void PrtClosePreviews();
+void PrtPreviewPanelInstall();

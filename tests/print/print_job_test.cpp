@@ -18,7 +18,9 @@
 
 #include "objects/font.h"
 #include "objects/objrecord.h"
+#include "objects/objhooks.h"
 #include "print/print.h"
+#include "print/prtpreview.h"
 #include "session/config.h"
 #include "session/session.h"
 
@@ -1200,6 +1202,127 @@ TEST_F(PrintJob, PreviewWritesPdf) {
     e.Text(2, "TWO");
     e.Text(3, "THREE");
     gPdfAnswer.clear();
+}
+
+// ---- The preview in a panel ------------------------------------------------------------
+
+// A plain child window stands in for the Panel object: it paints the preview
+// in its WM_PAINT as the panel does.
+void* gPanelSlot;
+LRESULT CALLBACK PanelStandIn(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        BeginPaint(w, &ps);
+        PrevPanelPaint(&gPanelSlot, ps.hdc);
+        EndPaint(w, &ps);
+        return 0;
+    }
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+HWND MakePanelStandIn(HWND* top) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = PanelStandIn;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QovTestPanel";
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    RegisterClassA(&wc);
+    *top = CreateWindowA("STATIC", "panel host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 600, nullptr, nullptr,
+                         nullptr, nullptr);
+    return CreateWindowA("QovTestPanel", "", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL, 10, 10, 500, 400, *top,
+                         nullptr, nullptr, nullptr);
+}
+
+TEST_F(PrintJob, PreviewInAPanel) {
+    CreateDirectoryA(kOutDir, nullptr);
+    Answer1147 a = OpenTitled("QovTest", "out\\panel.spl", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawThreePages();
+    ASSERT_EQ(0u, CloseWith(a.value, 3).value);
+    HWND top = nullptr;
+    HWND panel = MakePanelStandIn(&top);
+    ASSERT_NE(nullptr, panel);
+    const std::string spool = "out\\panel.spl";
+    PrevPanelLoadArgs args = {spool.c_str(), static_cast<uint32_t>(spool.size()), nullptr, 0, 0, 2, 0, 0};
+    ASSERT_EQ(0, PrevPanelLoad(&gPanelSlot, panel, kPrevPanelHScroll | kPrevPanelVScroll, &args));
+    ASSERT_NE(nullptr, gPanelSlot);
+    EXPECT_EQ(nullptr, gCurPrtRec) << "the globals are given back";
+    struct Step {
+        uint32_t command;
+        int32_t value;
+        int32_t query, want;
+        const char* why;
+    };
+    const Step steps[] = {
+        {9, 1, 1, 2, "the start page 2"},
+        {9, 3, 3, 3, "the last page"},
+        {2, 0, 1, 3, "next"},
+        {3, 0, 1, 2, "previous"},
+        {4, 0, 1, 1, "first"},
+        {5, 0, 1, 3, "last"},
+        {1, 0, 1, 1, "page 0 shows the first"},
+        {1, 99, 1, 3, "page 99 shows the last"},
+        {8, 0, 8, 0, "fit: the fitted percentage is read after painting (below)"},
+        {6, 0, 8, 25, "zoom in from fit: 25 %"},
+        {8, 175, 8, 175, "175 %"},
+        {6, 0, 8, 200, "zoom in from 175 %: 200 %"},
+        {8, 180, 8, 180, "180 %"},
+        {6, 0, 8, 180, "zoom in from 180 %: no change"},
+        {8, 25, 8, 25, "25 %"},
+        {7, 0, 8, 25, "zoom out stops at 25 %"},
+    };
+    for (const Step& s : steps) {
+        PrevPanelCommand(&gPanelSlot, s.command, s.value);
+        if (s.command == 8 && s.value == 0) {
+            HDC dc = GetDC(panel);
+            PrevPanelPaint(&gPanelSlot, dc);
+            ReleaseDC(panel, dc);
+            int32_t fitted = PrevPanelCommand(&gPanelSlot, 9, 8);
+            EXPECT_GE(fitted, 10) << "query 8 after fitting answers the computed percentage";
+            EXPECT_LE(fitted, 400);
+            continue;
+        }
+        EXPECT_EQ(s.want, PrevPanelCommand(&gPanelSlot, 9, s.query)) << s.why;
+    }
+    // At 400 % the page is larger than the panel: its own bars take the range.
+    PrevPanelCommand(&gPanelSlot, 8, 400);
+    int32_t vRange = PrevPanelCommand(&gPanelSlot, 9, 7);
+    EXPECT_GT(vRange, 0) << "a vertical range at 400 %";
+    PrevPanelCommand(&gPanelSlot, 12, 2);
+    EXPECT_EQ(10, PrevPanelCommand(&gPanelSlot, 9, 6)) << "a line down";
+    PrevPanelCommand(&gPanelSlot, 11, vRange + 1);
+    EXPECT_EQ(10, PrevPanelCommand(&gPanelSlot, 9, 6)) << "beyond the range: ignored";
+    EXPECT_EQ(0, PrevPanelFree(&gPanelSlot));
+    EXPECT_EQ(nullptr, gPanelSlot);
+    EXPECT_EQ(0, PrevPanelCommand(&gPanelSlot, 9, 1)) << "no preview loaded: 0";
+
+    // A damaged second page: its replay fails, and the free returns that failure.
+    {
+        SpoolFileRead f(spool);
+        ASSERT_EQ(0, f.result);
+        uint64_t page2 = SpoolNextLink(&f.r);
+        FILE* out = fopen(spool.c_str(), "r+b");
+        ASSERT_NE(nullptr, out);
+        fseek(out, static_cast<long>(page2 + kSpoolPageRecord), SEEK_SET);
+        fputc(20, out);
+        fclose(out);
+    }
+    args.startPage = 1;
+    ASSERT_EQ(0, PrevPanelLoad(&gPanelSlot, panel, 0, &args));
+    PrevPanelCommand(&gPanelSlot, 2, 0);
+    HDC dc = GetDC(panel);
+    PrevPanelPaint(&gPanelSlot, dc);
+    ReleaseDC(panel, dc);
+    EXPECT_EQ(kPrtSpoolBad, PrevPanelFree(&gPanelSlot)) << "the latched replay error";
+    args.lastPage = 0;
+    args.firstPage = 5;
+    EXPECT_EQ(kPrtPreviewRange, PrevPanelLoad(&gPanelSlot, panel, 0, &args)) << "first page beyond the last";
+    PrtClosePreviews();
+    EXPECT_EQ(nullptr, gPanelSlot) << "the clean-up frees what a failed load left";
+    const std::string none = "out\\nosuch.spl";
+    PrevPanelLoadArgs missing = {none.c_str(), static_cast<uint32_t>(none.size()), nullptr, 0, 0, 0, 0, 0};
+    EXPECT_EQ(kPrtSpoolNotOpened, PrevPanelLoad(&gPanelSlot, panel, 0, &missing));
+    DestroyWindow(top);
 }
 
 // Run with the prefix that has no printer at all.
