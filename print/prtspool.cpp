@@ -254,6 +254,7 @@ static int32_t Fail(SpoolWriter* w, uint32_t detail) {
 static bool FlushBuffer(SpoolWriter* w) {
     if (!w->used) return true;
     bool ok = w->io->write(w->io->ctx, w->buf, w->used);
+    if (ok) w->filePos += w->used;
     w->used = 0;
     return ok;
 }
@@ -279,6 +280,7 @@ int32_t SpoolWriteBytes(SpoolWriter* w, const void* bytes, size_t n) {
         if (!FlushBuffer(w)) return Fail(w, kSpoolErrBytesFlush);
         if (n > Room(w)) {
             if (!w->io->write(w->io->ctx, bytes, n)) return Fail(w, kSpoolErrBytesDirect);
+            w->filePos += n;
             return kPrtOk;
         }
     }
@@ -301,40 +303,35 @@ size_t SpoolEncodeHeader(bool longForm, uint32_t version, uint32_t flags, const 
     return size;
 }
 
-// The current file offset, within the short form's limit when it applies.
-static bool TellWithin(SpoolWriter* w, uint64_t* pos) {
-    if (!w->io->tell(w->io->ctx, pos)) return false;
-    return w->longForm || *pos <= kSpoolShortLimit;
-}
+// Whether an offset may be written into the file's links and header.
+static bool WithinForm(const SpoolWriter* w, uint64_t pos) { return w->longForm || pos <= kSpoolShortLimit; }
 
 static void KeepLargest(SpoolWriter* w, uint64_t end) {
     uint64_t size = end - w->pageOffset;
     if (size > w->largest) w->largest = size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(size);
 }
 
+// Ends the current page: its end record, then its record's link to the next
+// page - in the buffer when the record is still there, else in the file from
+// the copy kept of it.
 int32_t SpoolEndPage(SpoolWriter* w) {
     const uint8_t end = kSpoolRecPageEnd;
     int32_t r = SpoolPut(w, &end, 1);
     if (r) return r;
-    if (!FlushBuffer(w)) return Fail(w, kSpoolErrPageFlush);
-    uint64_t next = 0;
-    if (!TellWithin(w, &next)) return Fail(w, kSpoolErrPagePos);
+    uint64_t next = w->filePos + w->used;
+    if (!WithinForm(w, next)) return Fail(w, kSpoolErrPagePos);
     KeepLargest(w, next);
-    const SpoolIo* io = w->io;
-    if (!io->seek(io->ctx, w->pageOffset)) return Fail(w, kSpoolErrLinkSeek);
-    if (w->longForm) {
-        uint8_t rec[kSpoolPageRecord];
-        size_t got = 0;
-        if (!io->read(io->ctx, rec, sizeof rec, &got) || got != sizeof rec) return Fail(w, kSpoolErrLink);
-        PutU32(rec + kSpoolPgNext, Low32(next));
-        PutU32(rec + kSpoolPgNextHigh, High32(next));
-        if (!io->seek(io->ctx, w->pageOffset) || !io->write(io->ctx, rec, sizeof rec)) return Fail(w, kSpoolErrLink);
+    PutU32(w->pageRec + kSpoolPgNext, Low32(next));
+    if (w->longForm) PutU32(w->pageRec + kSpoolPgNextHigh, High32(next));
+    if (w->pageOffset >= w->filePos) {
+        memcpy(w->buf + (w->pageOffset - w->filePos), w->pageRec, kSpoolPageRecord);
     } else {
-        uint8_t link[4];
-        PutU32(link, Low32(next));
-        if (!io->write(io->ctx, link, sizeof link)) return Fail(w, kSpoolErrLink);
+        const SpoolIo* io = w->io;
+        if (!FlushBuffer(w)) return Fail(w, kSpoolErrPageFlush);
+        if (!io->seek(io->ctx, w->pageOffset)) return Fail(w, kSpoolErrLinkSeek);
+        if (!io->write(io->ctx, w->pageRec, kSpoolPageRecord)) return Fail(w, kSpoolErrLink);
+        if (!io->seek(io->ctx, w->filePos)) return Fail(w, kSpoolErrSeekEnd);
     }
-    if (!io->seek(io->ctx, next)) return Fail(w, kSpoolErrSeekEnd);
     w->prevOffset = w->pageOffset;
     w->pageOffset = next;
     return kPrtOk;
@@ -343,13 +340,15 @@ int32_t SpoolEndPage(SpoolWriter* w) {
 int32_t SpoolBeginPage(SpoolWriter* w, const SpoolPageState& s, const char* docName, uint8_t decimal) {
     int32_t r;
     if (!w->started) {
+        if (!w->io->tell(w->io->ctx, &w->headerAt)) return Fail(w, kSpoolErrReserve);
+        w->filePos = w->headerAt;
         uint8_t header[kSpoolLongHeader];
         uint32_t flags = kSpoolFileWriting | kSpoolFileNamed | (w->version == kSpoolVersionWide ? kSpoolFileUtf16 : 0u);
         size_t n = SpoolEncodeHeader(w->longForm, w->version, flags, docName, decimal, header);
         if ((r = SpoolPut(w, header, n)) != kPrtOk) return r;
         if (w->longForm) w->generation = SpoolNextGeneration();
         w->started = true;
-        w->pageOffset = n;
+        w->pageOffset = w->headerAt + n;
         w->prevOffset = 0;
     } else if ((r = SpoolEndPage(w)) != kPrtOk) {
         return r;
@@ -358,6 +357,7 @@ int32_t SpoolBeginPage(SpoolWriter* w, const SpoolPageState& s, const char* docN
     SpoolEncodePageRecord(s, rec);
     PutU32(rec + kSpoolPgPrev, Low32(w->prevOffset));
     PutU32(rec + kSpoolPgPrevHigh, High32(w->prevOffset));
+    memcpy(w->pageRec, rec, sizeof rec);
     if ((r = SpoolPut(w, rec, sizeof rec)) != kPrtOk) return r;
     w->pages++;
     return kPrtOk;
@@ -367,13 +367,13 @@ int32_t SpoolFinish(SpoolWriter* w) {
     if (!w->started) return kPrtOk;
     const uint8_t endRec = kSpoolRecPageEnd;
     if (SpoolPut(w, &endRec, 1) != kPrtOk || !FlushBuffer(w)) return Fail(w, kSpoolErrFinishFlush);
-    uint64_t end = 0;
-    if (!TellWithin(w, &end)) return Fail(w, kSpoolErrFinishPos);
+    uint64_t end = w->filePos;
+    if (!WithinForm(w, end)) return Fail(w, kSpoolErrFinishPos);
     const SpoolIo* io = w->io;
     size_t size = w->longForm ? kSpoolLongHeader : kSpoolShortHeader;
     uint8_t h[kSpoolLongHeader];
     size_t got = 0;
-    if (!io->seek(io->ctx, 0)) return Fail(w, kSpoolErrHeaderSeek);
+    if (!io->seek(io->ctx, w->headerAt)) return Fail(w, kSpoolErrHeaderSeek);
     if (!io->read(io->ctx, h, size, &got) || got != size) return Fail(w, kSpoolErrHeaderRead);
     PutU32(h + kSpoolHdrFlags, GetU32(h + kSpoolHdrFlags) & (kSpoolFileNamed | kSpoolFileUtf16));
     PutU32(h + kSpoolHdrPages, w->pages);
@@ -388,10 +388,11 @@ int32_t SpoolFinish(SpoolWriter* w) {
     KeepLargest(w, end);
     PutU32(h + kSpoolHdrLargest, w->largest);
     // Only the fields from the version to the end offset, and the end's high part.
-    if (!io->seek(io->ctx, kSpoolHdrVersion)) return Fail(w, kSpoolErrHeaderSeekWrite);
+    if (!io->seek(io->ctx, w->headerAt + kSpoolHdrVersion)) return Fail(w, kSpoolErrHeaderSeekWrite);
     if (!io->write(io->ctx, h + kSpoolHdrVersion, kSpoolHdrName - kSpoolHdrVersion))
         return Fail(w, kSpoolErrHeaderWrite);
-    if (w->longForm && (!io->seek(io->ctx, kSpoolHdrEndHigh) || !io->write(io->ctx, h + kSpoolHdrEndHigh, 4)))
+    if (w->longForm &&
+        (!io->seek(io->ctx, w->headerAt + kSpoolHdrEndHigh) || !io->write(io->ctx, h + kSpoolHdrEndHigh, 4)))
         return Fail(w, kSpoolErrHeaderWrite);
     if (io->flush && !io->flush(io->ctx)) return Fail(w, kSpoolErrHeaderWrite);
     return kPrtOk;
@@ -487,9 +488,8 @@ int32_t SpoolWriteImage(SpoolWriter* w, const SpoolImage& img, SpoolImageMemo* m
     PutU32(head + kSpoolImageInfoAt + 20, img.pixelBytes);
     PutU32(head + kSpoolImageInfoAt + 32, img.colors);
     if ((r = SpoolReserve(w, sizeof head + palette)) != kPrtOk) return r;
-    uint64_t at = 0;
-    bool placed = w->longForm && memo && w->io->tell(w->io->ctx, &at);
-    at += w->used;
+    uint64_t at = w->filePos + w->used;
+    bool placed = w->longForm && memo;
     if ((r = SpoolPut(w, head, sizeof head)) != kPrtOk) return r;
     if ((r = SpoolWriteBytes(w, img.palette, palette)) != kPrtOk) return r;
     if ((r = SpoolWriteBytes(w, img.pixels, img.pixelBytes)) != kPrtOk) return r;
@@ -511,6 +511,26 @@ static int32_t Bad(SpoolReader* r, uint32_t detail) {
 static bool ReadAt(const SpoolIo* io, uint64_t at, void* out, size_t n) {
     size_t got = 0;
     return io->seek(io->ctx, at) && io->read(io->ctx, out, n, &got) && got == n;
+}
+
+// A read of the page data through the read-ahead window: stepping from page
+// to page then costs one file read per window, not two per page.
+static bool ReadPageData(SpoolReader* r, uint64_t at, void* out, size_t n) {
+    if (r->ahead && at >= r->aheadAt && n <= r->aheadLen && at - r->aheadAt <= r->aheadLen - n) {
+        memcpy(out, r->ahead + (at - r->aheadAt), n);
+        return true;
+    }
+    if (n > kSpoolReadAhead) return ReadAt(r->io, at, out, n);
+    if (!r->ahead) r->ahead = static_cast<uint8_t*>(malloc(kSpoolReadAhead));
+    if (!r->ahead) return ReadAt(r->io, at, out, n);
+    size_t got = 0;
+    r->aheadLen = 0;
+    if (!r->io->seek(r->io->ctx, at) || !r->io->read(r->io->ctx, r->ahead, kSpoolReadAhead, &got) || got < n)
+        return false;
+    r->aheadAt = at;
+    r->aheadLen = got;
+    memcpy(out, r->ahead, n);
+    return true;
 }
 
 uint64_t SpoolNextLink(const SpoolReader* r) {
@@ -535,7 +555,7 @@ static int32_t LoadPageBody(SpoolReader* r, uint64_t offset) {
     if (end <= offset + kSpoolPageRecord || end > r->dataEnd) return Bad(r, kSpoolBadRecord);
     uint64_t len = end - offset;
     if (len > r->largest) return Bad(r, kSpoolBadRecord);
-    if (!ReadAt(r->io, offset + kSpoolPageRecord, r->page + kSpoolPageRecord, len - kSpoolPageRecord))
+    if (!ReadPageData(r, offset + kSpoolPageRecord, r->page + kSpoolPageRecord, len - kSpoolPageRecord))
         return kPrtSpoolRead;
     r->pageLen = static_cast<size_t>(len);
     r->pageOffset = offset;
@@ -544,7 +564,7 @@ static int32_t LoadPageBody(SpoolReader* r, uint64_t offset) {
 
 static int32_t LoadPage(SpoolReader* r, uint64_t offset) {
     if (offset < r->dataStart || offset + kSpoolPageRecord >= r->dataEnd) return Bad(r, kSpoolBadRecord);
-    if (!ReadAt(r->io, offset, r->page, kSpoolPageRecord)) return kPrtSpoolRead;
+    if (!ReadPageData(r, offset, r->page, kSpoolPageRecord)) return kPrtSpoolRead;
     return LoadPageBody(r, offset);
 }
 
@@ -630,8 +650,9 @@ int32_t SpoolRewind(SpoolReader* r) {
 
 void SpoolReaderFree(SpoolReader* r) {
     free(r->page);
-    r->page = nullptr;
-    r->pageCap = r->pageLen = 0;
+    free(r->ahead);
+    r->page = r->ahead = nullptr;
+    r->pageCap = r->pageLen = r->aheadLen = 0;
 }
 
 int32_t SpoolReadImageRef(SpoolReader* r, uint64_t offset, uint32_t size, SpoolImageCache* c, SpoolRecord* out) {

@@ -156,6 +156,9 @@ struct SpoolWriter {
     uint32_t generation;         // long form: this file's number
     uint64_t pageOffset, prevOffset;
     uint32_t pages, largest;
+    uint64_t headerAt;           // where the file began (its position at the first page)
+    uint64_t filePos;            // the file offset of the buffer's first byte
+    uint8_t pageRec[kSpoolPageRecord];   // the current page record as written
 };
 // The header form: short only when asked for, with a short name and no UTF-16 texts.
 bool SpoolUseShortForm(bool shortSetting, size_t docNameLen, bool utf16);
@@ -215,7 +218,11 @@ struct SpoolReader {
     uint32_t current;
     uint64_t pageOffset;
     uint32_t detail;             // the runtime error number of a refusal
+    uint8_t* ahead;              // the file read ahead: pages are reached by many small reads
+    size_t aheadLen;
+    uint64_t aheadAt;
 };
+constexpr size_t kSpoolReadAhead = 64 * 1024;
 // Reads the header and the first page. clientDecimal tells a version-3 long header.
 int32_t SpoolReadHeader(SpoolReader* r, const SpoolIo* io, uint8_t clientDecimal);
 // One page forward or back; *moved false when there is no such page.

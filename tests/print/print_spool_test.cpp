@@ -95,6 +95,9 @@ void WriteSample(File& f, bool longForm) {
     ASSERT_EQ(0, SpoolWriteText(&w, kSpoolRecPdfAttach, "FILE=a", 6));
     ASSERT_EQ(0, SpoolBeginPage(&w, Page(0x445566), "Invoice", '.'));
     ASSERT_EQ(0, SpoolWriteText(&w, kSpoolRecText, "PAGE2", 5));
+    // A page longer than the buffer: its record is in the file before its link is set.
+    std::string big(9000, 'b');
+    ASSERT_EQ(0, SpoolWriteText(&w, kSpoolRecText, big.data(), big.size()));
     ASSERT_EQ(0, SpoolBeginPage(&w, Page(), "Invoice", '.'));
     ASSERT_EQ(0, SpoolWriteText(&w, kSpoolRecText, "PAGE3", 5));
     ASSERT_EQ(0, SpoolFinish(&w));
@@ -223,6 +226,7 @@ TEST(SpoolFile, EveryRecordRoundTrips) {
         EXPECT_EQ(2u, r.current);
         SpoolDecodePageRecord(r.page, false, &ps);
         EXPECT_EQ(0x445566u, ps.textColor);
+        EXPECT_EQ(2u, Records(r).size()) << "page 2 whole, its link patched in the file";
         ASSERT_EQ(0, SpoolStepPage(&r, false, &moved));
         ASSERT_EQ(0, SpoolStepPage(&r, false, &moved));
         EXPECT_FALSE(moved) << "forward from the last page";
@@ -302,13 +306,14 @@ TEST(SpoolFile, ShortFormStopsBelowFourGigabytes) {
     };
     for (const Case& c : cases) {
         File f;
+        // The file pretends to begin far into the disk: the page ends where
+        // the case says.
+        f.mem.gapAt = 0;
+        f.mem.gap = c.pageEnd - (kSpoolShortHeader + kSpoolPageRecord + 4 + 1);
         SpoolWriter w;
         SpoolWriterInit(&w, &f.io, false, false);
         ASSERT_EQ(0, SpoolBeginPage(&w, Page(), "T", '.'));
         ASSERT_EQ(0, SpoolWriteText(&w, kSpoolRecText, "x", 1));
-        // The file pretends to hold a gap after the first page record.
-        f.mem.gapAt = kSpoolShortHeader + kSpoolPageRecord;
-        f.mem.gap = c.pageEnd - (kSpoolShortHeader + kSpoolPageRecord + 4 + 1);
         int32_t r = c.endPage ? SpoolEndPage(&w) : SpoolFinish(&w);
         EXPECT_EQ(c.result, r) << c.why;
         EXPECT_EQ(c.detail, f.mem.lastDetail) << c.why;
