@@ -42,8 +42,9 @@ add_test(NAME print_e2e_preview
   COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/e2e_preview.sh $<TARGET_FILE:qovserver> $<TARGET_FILE:qovtervex>
     ${CMAKE_CURRENT_SOURCE_DIR}/e2e_preview.txt ${print_out} ${print_out}/e2e-preview
     lpt1:${CMAKE_CURRENT_SOURCE_DIR}/e2e_preview.expect)
+# Its screenshots want the display to themselves: it runs alone.
 set_tests_properties(print_e2e_preview PROPERTIES FIXTURES_REQUIRED print_printer TIMEOUT 180
-  RESOURCE_LOCK qov_test_printer_capture)
+  RESOURCE_LOCK qov_test_printer_capture RUN_SERIAL TRUE)
 
 # Printer files and queries end to end: device information, the job font and
 # the answers of 2213 and 1209 through the real client, 2213 unanswered under
