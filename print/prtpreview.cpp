@@ -397,6 +397,12 @@ static void Zoom(PrtPrevState* p, bool in) {
     InvalidateRect(p->wnd, nullptr, TRUE);
 }
 
+// The dialog's loop may sleep until its next message: one is posted to wake it.
+static void EndGoTo(HWND dlg, INT_PTR result) {
+    EndDialog(dlg, result);
+    PostMessageA(dlg, WM_NULL, 0, 0);
+}
+
 static INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     PrtPrevState* p = gCurPrtPrev;
     PrinterRec* j = gCurPrtRec;
@@ -430,16 +436,16 @@ static INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
             uint32_t page = 0;
             bool ok = p && j && PrevParseGoTo(text, j->prevFirst, &page);
             if (ok) p->gotoPage = page;
-            EndDialog(dlg, ok ? 1 : 0);
+            EndGoTo(dlg, ok ? 1 : 0);
             return TRUE;
         }
         if (LOWORD(wp) == IDCANCEL) {
-            EndDialog(dlg, 0);
+            EndGoTo(dlg, 0);
             return TRUE;
         }
         break;
     case WM_CLOSE:
-        EndDialog(dlg, 0);
+        EndGoTo(dlg, 0);
         return TRUE;
     default: break;
     }
