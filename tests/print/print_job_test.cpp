@@ -293,6 +293,9 @@ TEST_F(PrintJob, JobFontsAreSharedFontsOfTheDevice) {
     FontObjDestroyAll();
 }
 
+void DrawThreePages();
+Answer1147 OpenTitled(const std::string& name, const std::string& spool, const std::string& pdfFile, uint32_t options);
+
 TEST_F(PrintJob, CleanupClosesEveryJob) {
     const uint32_t before = FontListCount();
     Answer1147 a = Open("QovTest");
@@ -305,7 +308,15 @@ TEST_F(PrintJob, CleanupClosesEveryJob) {
     ASSERT_NE(nullptr, jb);
     EXPECT_NE(ja->font, jb->font) << "one description on two devices: two fonts";
     EXPECT_EQ(jb, gCurPrtRec);
+    // A preview job left open: at exit it is abandoned, never shown to a person
+    // (a preview here would wait for ever).
+    Answer1147 c = OpenTitled("@QovTest", "", "", 0);
+    ASSERT_NE(0u, c.value);
+    DrawThreePages();
+    Msg(1200).U32(b.value).Run();
     PrtCleanup();
+    EXPECT_EQ(nullptr, PrtJobFromHandle(c.value)) << "the preview job is closed without its preview";
+    EXPECT_EQ(nullptr, FindWindowA("QovPrtPrevWin", nullptr));
     EXPECT_EQ(nullptr, PrtJobFromHandle(a.value)) << "the job that was not current is closed too";
     EXPECT_EQ(nullptr, PrtJobFromHandle(b.value));
     EXPECT_EQ(nullptr, gCurPrtRec);
