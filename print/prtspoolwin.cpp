@@ -225,6 +225,10 @@ int32_t PrtSpoolImage(PrinterRec* j, const PrtImageInput* img, uint32_t mode, ui
     int32_t r = PrtSpoolHeader(j);
     if (r) return r;
     const BITMAPINFOHEADER* h = img->header;
+    // Only what the replay can draw again goes into the file: uncompressed
+    // pixels, and a palette for the depths that need one.
+    bool packed = h->biCompression == BI_RGB || h->biCompression == BI_BITFIELDS;
+    if (!packed || (h->biBitCount <= 8 && !img->palette)) return kPrtImageNotDrawn;
     uint32_t colors = PrtImagePaletteCount(h);
     CheckedSize pixels = DibStride(static_cast<uint64_t>(h->biWidth > 0 ? h->biWidth : 0), h->biBitCount);
     pixels.Mul(static_cast<uint64_t>(h->biHeight < 0 ? -static_cast<int64_t>(h->biHeight) : h->biHeight));
