@@ -67,7 +67,7 @@ struct PanelRecord {
     HWND second;                // an extra window owned by the panel
     HDC paintDC;                // valid while kPsPainting is set
     uint8_t bdrStyle;
-    uint8_t previewOpen;        // the print preview hooks hold the preview
+    void* preview;              // the print preview shown in the panel (null: none)
     void* htmlView;
 };
 
@@ -136,8 +136,8 @@ void PanelOnSize(PanelRecord* p, WPARAM kind) {
         PostObjectEvent(rec, kEvResize, kEventKindDefault, kind == SIZE_MAXIMIZED ? 1 : 0,
                         PackTenThousand(p->clientWidth, p->clientHeight));
     WindowLayout(rec);
-    if (p->previewOpen) {
-        if (gPrintObjectHooks.prevPanelMarkResized) gPrintObjectHooks.prevPanelMarkResized(rec);
+    if (p->preview) {
+        if (gPrintObjectHooks.prevPanelMarkResized) gPrintObjectHooks.prevPanelMarkResized(&p->preview);
         return;
     }
     if (p->style & kPsAutoScroll) {
@@ -180,7 +180,7 @@ bool PanelPaint(PanelRecord* p) {
         PaintContainer(rec, dc, &area, brush);
         if (brush) BrushCacheRelease(brush);
         SetWindowOrgEx(dc, oldOrg.x, oldOrg.y, nullptr);
-        if (p->previewOpen && gPrintObjectHooks.prevPanelPaint) gPrintObjectHooks.prevPanelPaint(rec);
+        if (p->preview && gPrintObjectHooks.prevPanelPaint) gPrintObjectHooks.prevPanelPaint(&p->preview, dc);
         if (EventIsRegistered(rec, kEvPaint)) PostObjectEvent(rec, kEvPaint, kEventKindDefault, 0, 0);
     } else {
         gPaintEnabled = true;
@@ -218,8 +218,8 @@ void PanelOnScroll(PanelRecord* p, UINT msg, WPARAM wp, LPARAM lp) {
         return;
     }
     bool vertical = msg == WM_VSCROLL;
-    if (p->previewOpen && gPrintObjectHooks.prevPanelScroll) {
-        gPrintObjectHooks.prevPanelScroll(&p->hdr, LOWORD(wp), HIWORD(wp), vertical);
+    if (p->preview && gPrintObjectHooks.prevPanelScroll) {
+        gPrintObjectHooks.prevPanelScroll(&p->preview, static_cast<int16_t>(HIWORD(wp)), LOWORD(wp), vertical);
         return;
     }
     WindowScrollMsg(&p->hdr, 0, LOWORD(wp), vertical ? 1 : 0);
@@ -232,8 +232,8 @@ void PanelOnMouseWheel(PanelRecord* p, bool vertical, WPARAM wp) {
     // horizontal wheel scrolls whatever is held.
     if (vertical && (GET_KEYSTATE_WPARAM(wp) & (MK_SHIFT | MK_CONTROL))) return;
     int32_t code = GET_WHEEL_DELTA_WPARAM(wp) < 0 ? SB_LINEDOWN : SB_LINEUP;
-    if (p->previewOpen && gPrintObjectHooks.prevPanelScroll) {
-        gPrintObjectHooks.prevPanelScroll(&p->hdr, code, 0, vertical);
+    if (p->preview && gPrintObjectHooks.prevPanelScroll) {
+        gPrintObjectHooks.prevPanelScroll(&p->preview, 0, code, vertical);
         return;
     }
     if (p->style & kPsAutoScroll) WindowScrollMsg(&p->hdr, 0, code, vertical ? 1 : 0);
@@ -306,8 +306,8 @@ int32_t PanelDestroy(ObjectRecord* rec) {
     PanelRecord* p = AsPanel(rec);
     if (p->htmlView && gComObjectHooks.htmlPanelRelease) gComObjectHooks.htmlPanelRelease(p->htmlView);
     p->htmlView = nullptr;
-    if (p->previewOpen && gPrintObjectHooks.prevPanelFree) gPrintObjectHooks.prevPanelFree(rec);
-    p->previewOpen = 0;
+    if (p->preview && gPrintObjectHooks.prevPanelFree) gPrintObjectHooks.prevPanelFree(&p->preview);
+    p->preview = nullptr;
     WindowMenusRehome(rec);
     ObjectDestroyChildren(rec);
     if (p->second) DestroyWindow(p->second);
@@ -424,6 +424,22 @@ ObjectRecord* ChildByKey(ObjectRecord* rec, const MethodCallRec* call) {
     return index >= 0 ? ObjectFindChildByKey(rec, static_cast<uint32_t>(index), nullptr) : nullptr;
 }
 
+// PrtPreviewOpen(SpoolFile, PrinterName, StartPage, GotoPage, EndPage, Zoom):
+// the arguments not given stay 0 and the preview takes its defaults; the
+// preview keeps its state in the panel's slot and draws in the panel's window.
+int32_t PreviewOpen(PanelRecord* p, const MethodCallRec* call) {
+    enum : uint32_t { kArgSpool, kArgPrinter, kArgStart, kArgGoto, kArgEnd, kArgZoom };
+    PrevPanelLoadArgs a = {};
+    a.spool = CtlArgText(call, kArgSpool, &a.spoolLen);
+    a.printer = CtlArgText(call, kArgPrinter, &a.printerLen);
+    a.firstPage = static_cast<uint32_t>(CtlArgInt(call, kArgStart, 0));
+    a.startPage = static_cast<uint32_t>(CtlArgInt(call, kArgGoto, 0));
+    a.lastPage = static_cast<uint32_t>(CtlArgInt(call, kArgEnd, 0));
+    a.zoomPct = static_cast<uint32_t>(CtlArgInt(call, kArgZoom, 0));
+    uint32_t bars = ((p->style & kPsHScroll) ? kPrevPanelHScroll : 0) | ((p->style & kPsVScroll) ? kPrevPanelVScroll : 0);
+    return gPrintObjectHooks.prevPanelLoad(&p->preview, p->hdr.hwnd, bars, &a);
+}
+
 int32_t InnerHtml(PanelRecord* p, const MethodCallRec* call) {
     ObjectRecord* rec = &p->hdr;
     if (rec->children) return 0;   // only an empty panel shows a page
@@ -488,16 +504,15 @@ int32_t PanelMethodCall(ObjectRecord* rec, MethodCallRec* call) {
     case kPmPreviewOpen:
         // Without the preview facility the request fails rather than pretending.
         if (!gPrintObjectHooks.prevPanelLoad) return kOpNotAvailable;
-        rc = gPrintObjectHooks.prevPanelLoad(rec, call);
-        if (rc >= 0) p->previewOpen = 1;
-        return rc;
+        return CtlReplyInt(PreviewOpen(p, call));
     case kPmPreviewAction:
-        if (!p->previewOpen || !gPrintObjectHooks.prevPanelCommand) return kOpNotAvailable;
-        return CtlReplyInt(gPrintObjectHooks.prevPanelCommand(rec, CtlArgInt(call, 0, 0), CtlArgInt(call, 1, 0)));
+        if (!p->preview || !gPrintObjectHooks.prevPanelCommand) return kOpNotAvailable;
+        return CtlReplyInt(gPrintObjectHooks.prevPanelCommand(&p->preview, static_cast<uint32_t>(CtlArgInt(call, 0, 0)),
+                                                              CtlArgInt(call, 1, 0)));
     case kPmPreviewClose:
         if (!gPrintObjectHooks.prevPanelFree) return kOpNotAvailable;
-        if (p->previewOpen) gPrintObjectHooks.prevPanelFree(rec);
-        p->previewOpen = 0;
+        if (p->preview) gPrintObjectHooks.prevPanelFree(&p->preview);
+        p->preview = nullptr;
         return CtlReplyInt(0);
     case kPmSetWinFlag1: {
         uint32_t mask = static_cast<uint32_t>(CtlArgInt(call, 0, 0)) & kPs2WinFlag1;

@@ -77,17 +77,28 @@ struct ComObjectHooks {
 constexpr int32_t kAmbientDisplayAsDefault = -713;
 extern ComObjectHooks gComObjectHooks;
 
-// Printing: what the object cleanup must close first.
+// The preview of a spool file in a Panel object (methods 6-8, its painting,
+// sizing and scrolling): the panel keeps the preview in a slot of its record
+// (null while none is loaded) and hands its window, paint context and scroll
+// bar options over as they are.
+struct PrevPanelLoadArgs {
+    const char* spool;
+    uint32_t spoolLen;
+    const char* printer;        // may be null
+    uint32_t printerLen;
+    uint32_t firstPage, startPage, lastPage, zoomPct;   // 0 when not given
+};
+enum : uint32_t { kPrevPanelHScroll = 1, kPrevPanelVScroll = 2 };
+
+// Printing: what the object cleanup must close first, and the panel's preview.
 struct PrintObjectHooks {
     void (*closePreviews)();
     void (*cleanup)();          // open print jobs at exit
-    // The print preview shown inside a Panel (its methods 6-8, its paint,
-    // scrolling and size changes).
-    int32_t (*prevPanelLoad)(ObjectRecord* panel, MethodCallRec* call);
-    int32_t (*prevPanelCommand)(ObjectRecord* panel, int32_t action, int32_t value);
-    void (*prevPanelFree)(ObjectRecord* panel);
-    void (*prevPanelMarkResized)(ObjectRecord* panel);
-    void (*prevPanelPaint)(ObjectRecord* panel);
-    void (*prevPanelScroll)(ObjectRecord* panel, int32_t code, int32_t direction, bool vertical);
+    int32_t (*prevPanelLoad)(void** slot, void* wnd, uint32_t scrollBars, const PrevPanelLoadArgs* args);
+    int32_t (*prevPanelCommand)(void** slot, uint32_t command, int32_t value);
+    int32_t (*prevPanelFree)(void** slot);
+    void (*prevPanelPaint)(void** slot, void* paintDC);
+    void (*prevPanelMarkResized)(void** slot);
+    void (*prevPanelScroll)(void** slot, int32_t pos, int code, bool vertical);
 };
 extern PrintObjectHooks gPrintObjectHooks;

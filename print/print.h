@@ -8,6 +8,8 @@
 #include "objects/font.h"
 #include "print/prtcalc.h"
 #include "print/prtfilecalc.h"
+#include "print/prtprevcalc.h"
+#include "print/prtspool.h"
 #include "print/pdf/pdf.h"
 
 struct SrvMsg;
@@ -40,6 +42,7 @@ enum : uint32_t {
     kPrtFlagPageRecord = 0x400000,
     kPrtFlagMono = 0x800000,
     kPrtFlagSpoolError = 0x1000000,
+    kPrtFlagOldPageRecord = 0x2000000,   // replaying page records without angle and strike-out
     kPrtFlagPageFresh = 0x4000000,
     kPrtFlagWholePoints = 0x8000000,
     kPrtFlagNoPageNums = 0x10000000,
@@ -50,7 +53,10 @@ enum : uint32_t {
 constexpr uint32_t kPrtGdiJobFlags = 0x4028030;  // fresh page, printer page, doc pending, GDI job, cells
 
 // PDF flag bits (PrinterRec::pdfFlags).
-enum : uint32_t { kPrtPdfTarget = 1, kPrtPdfSpool = 2, kPrtPdfTitled = 4, kPrtPdfPreviewOpt = 16, kPrtPdfUtf16 = 32 };
+enum : uint32_t {
+    kPrtPdfTarget = 1, kPrtPdfSpool = 2, kPrtPdfTitled = 4, kPrtPdfShortHeader = 8, kPrtPdfPreviewOpt = 16,
+    kPrtPdfUtf16 = 32,
+};
 
 // Open options of 1202 and 1211.
 enum : uint32_t {
@@ -137,6 +143,17 @@ struct PrinterRec {
     int32_t textLine, textColumn;
     uint32_t charWidth, lineHeight;
     PrinterRec* nextLive;   // the list of live records, for the clean-up at exit
+    // The spool file: its writer while the job spools, its reader while it is
+    // replayed, the file operations both use, and the image record last read
+    // for an image reference.
+    SpoolWriter* spoolw;
+    SpoolReader* spoolr;
+    SpoolIo spoolIo;
+    SpoolImageCache imageCache;
+    uint32_t prevFirst, prevLast;   // the page range the preview or the replay shows
+    uint32_t pagesPrinted;          // by the last print from the spool file
+    uint8_t closing;                // its close runs (the preview's loop): no message reaches it
+    struct PrtPrevState* prev;      // the preview shown of it, while one is
 };
 
 extern PrinterRec* gCurPrtRec;
@@ -279,13 +296,21 @@ int32_t PrtRoundRect(uint16_t top, uint16_t bottom, uint16_t left, uint16_t righ
 int32_t PrtSetRegion(uint16_t top, uint16_t bottom, uint16_t left, uint16_t right);
 void PrtSetCoordMode(PrinterRec* job, int mode);
 
-// An image to print: a bottom-up DIB as the decoders leave it.
+// An image to print: a bottom-up DIB as the decoders leave it, with the
+// picture's identity and where it was last spooled (kept in the picture's
+// record, so that a second print into the same file refers to the first).
 struct PrtImageInput {
     const BITMAPINFOHEADER* header;
     const RGBQUAD* palette;
     const void* bits;
     RECT source;            // the part shown (modes 2 and up); empty: the whole image
+    uint32_t identity[2];
+    SpoolImageMemo* memo;   // null: never referred to
 };
+// Palette entries that follow a DIB header.
+uint32_t PrtImagePaletteCount(const BITMAPINFOHEADER* h);
+// A colour already resolved (a spool record's) played on the job.
+int32_t PrtColorsPlay(uint32_t which, uint32_t colour);
 int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom, uint16_t left,
                  uint16_t right);
 // The picture object behind a 2209 handle: filled by the picture facility.
@@ -293,6 +318,52 @@ extern bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
 // A PDF option (2216-2219) applied to a PDF target's document by the option
 // facility: 0, or the detail code of its failure.
 extern int32_t (*gPrtPdfOption)(PdfDocRec* doc, int kind, const char* text, size_t len);
+
+// ---- Spool file (prtspoolwin.cpp) ----------------------------------------------------------------
+// "~SPL0000.TMP", numbered, in TMP, TEMP or the current directory; its name in name.
+HANDLE OpenSpoolFile(char* name, size_t size);
+void PrtSetWinErr(uint32_t detail);
+bool PrtSpoolStart(PrinterRec* job);
+void PrtSpoolRelease(PrinterRec* job);
+bool PrtIsSpooling(const PrinterRec* job);
+int32_t PrtSpoolHeader(PrinterRec* job);
+int32_t PrtSpoolFormFeed(PrinterRec* job, uint32_t pages);
+int32_t PrtSpoolRecord(const PrtDrawMsg& d, uint32_t type);
+int32_t PrtSpoolFont(PrinterRec* job);
+int32_t PrtSpoolImage(PrinterRec* job, const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom,
+                      uint16_t left, uint16_t right);
+int32_t PrtSpoolFinishFile(PrinterRec* job);
+int32_t PrtSpoolOpenReader(PrinterRec* job);
+int32_t PrtSpoolStep(PrinterRec* job, bool back, bool* moved);
+int32_t SpoolPlayPage(PrinterRec* job);
+// Prints the job's page range from its spool file (rewound, or read from its
+// header); pdfArg goes to the PDF device set-up when printing into a PDF file.
+int32_t SpoolPrintPages(PrinterRec* job, bool rewind, uint32_t pdfArg);
+// 1203 and 1216.
+struct PrtSpoolOpenMsg {
+    uint32_t block[17];
+    PrtMsgText spool, printer, title;
+};
+bool PrtDecodeOpenFromSpool(const SrvMsg* m, PrtSpoolOpenMsg* out);
+int32_t PrtOpenFromSpool(PrtSpoolOpenMsg* request);
+PrtJobAnswer PrtOpenFromSpoolMsg(const SrvMsg* m);
+// Replay of the PDF option records 16-19, filled by the PDF option facility;
+// without it they are stepped over.
+extern int32_t (*gPrtPdfOptionReplay)(PdfDocRec* doc, int kind, const char* text, size_t len);
+
+// ---- Preview (prtpreview.cpp) --------------------------------------------------------------------
+extern int32_t (*gPrtPreviewRun)(PrinterRec* job, uint32_t* block);
+extern int32_t (*gPrtSpoolPrint)(PrinterRec* job, uint32_t* block);
+// The preview's page start and end on its screen context.
+int32_t PrtPrevBeginPage(PrinterRec* job);
+void PrtPrevEndPage(PrinterRec* job);
+// Printer pixels to the preview's window pixels.
+int32_t PrtPrevMapX(const PrinterRec* job, int32_t x);
+int32_t PrtPrevMapY(const PrinterRec* job, int32_t y);
+int32_t PrtPrevScaleLength(const PrinterRec* job, int32_t n);
+void PrtPrevSetLabels(const char* text);
+const char* PrtPrevGetLabels();
+void PrtPreviewInstall();
 
 // ---- Fonts (prtfont.cpp) ----------------------------------------------------------------------
 // The job fonts are the windows layer's shared fonts made for the printer's

@@ -32,7 +32,7 @@ enum PrtSelectError : int32_t { kPrtErrDefaultSetup = 301, kPrtErrGlobalLock = 3
 // ---- Message bodies ---------------------------------------------------------------
 constexpr uint32_t kPrtMsgSelect = 1200, kPrtMsgPageValue = 1201, kPrtMsgOpen = 1202, kPrtMsgCloseDefault = 1204,
                    kPrtMsgClose = 1205, kPrtMsgGetDC = 1206, kPrtMsgPageSetupDlg = 1207, kPrtMsgInfo = 1210,
-                   kPrtMsgOpenTitled = 1211;
+                   kPrtMsgOpenTitled = 1211, kPrtMsgOpenSpool = 1203, kPrtMsgOpenSpoolAgain = 1216;
 constexpr uint32_t kPrtMsgResetSetup = 2201, kPrtMsgControl = 2202, kPrtMsgColors = 2203, kPrtMsgText = 2204,
                    kPrtMsgTextNumeric = 2205, kPrtMsgSetPos = 2206, kPrtMsgFont = 2207, kPrtMsgLine = 2208,
                    kPrtMsgImage = 2209, kPrtMsgRect = 2210, kPrtMsgEllipse = 2211, kPrtMsgRoundRect = 2212,

@@ -166,6 +166,12 @@ static bool PrtUsablePdfName(char* name, size_t size) {
     return true;
 }
 
+// The file dialog handed to the dialogs' hook (tests run it unattended).
+static UINT_PTR CALLBACK PrtFileDlgHookProc(HWND dlg, UINT msg, WPARAM, LPARAM) {
+    if (msg == WM_INITDIALOG && gPrtDlgHook) gPrtDlgHook(GetParent(dlg));
+    return 0;
+}
+
 bool PrtAskPdfFileName(PrinterRec* job, char* nameOut) {
     (void)job;
     char file[MAX_PATH] = "";
@@ -179,6 +185,10 @@ bool PrtAskPdfFileName(PrinterRec* job, char* nameOut) {
     ofn.lpstrTitle = "Save PDF As";
     ofn.lpstrInitialDir = gPrtPdfFolder[0] ? gPrtPdfFolder : nullptr;
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    if (gPrtDlgHook) {
+        ofn.Flags |= OFN_ENABLEHOOK | OFN_EXPLORER;
+        ofn.lpfnHook = PrtFileDlgHookProc;
+    }
     if (!GetSaveFileNameA(&ofn)) return false;
     if (!PrtUsablePdfName(file, kPdfFileNameMax + 1)) return false;
     snprintf(gPrtPdfFolder, sizeof gPrtPdfFolder, "%s", file);
@@ -190,10 +200,13 @@ bool PrtAskPdfFileName(PrinterRec* job, char* nameOut) {
 
 // ---- Device set-up ------------------------------------------------------------------------
 
+// On the preview the pen is as wide as the scale makes it, at least a pixel.
 void PrtMakePen(PrinterRec* job) {
     if (job->pen) DeleteObject(job->pen);
     COLORREF c = (job->flags & kPrtFlagMono) ? PrtGrey(job->textColor) : job->textColor;
-    job->pen = CreatePen(PS_SOLID, job->penWidth ? job->penWidth : 1, c);
+    int32_t width = job->penWidth ? job->penWidth : 1;
+    if ((job->flags & kPrtFlagPreviewDC) && job->prev) width = PrtPrevScaleLength(job, width);
+    job->pen = CreatePen(PS_SOLID, width, c);
 }
 
 void PrtMakeBrush(PrinterRec* job) {
@@ -210,14 +223,29 @@ void PrtApplyColors(PrinterRec* job) {
     SetBkColor(job->drawDC, mono ? PrtGrey(job->backColor) : job->backColor);
 }
 
+// The screen copy of the job font on the preview: its size follows the
+// preview's scale from printer pixels to window pixels.
+static void PrtMakeScreenFont(PrinterRec* job, FontRec* font) {
+    int32_t printerDpi = GetDeviceCaps(job->dc, LOGPIXELSY), screenDpi = GetDeviceCaps(job->drawDC, LOGPIXELSY);
+    int32_t scale = screenDpi > 0 ? MulDiv(PrtPrevScaleLength(job, 1000), printerDpi, screenDpi) : 0;
+    FontRec* screen = FontCreateForDC(font, job->drawDC, scale > 0 ? scale : 1);
+    PrtFontRelease(job->screenFont);
+    job->screenFont = screen;
+    if (screen) SelectObject(job->drawDC, screen->hfont);
+}
+
 int32_t PrtSelectJobFont(PrinterRec* job, FontRec* font) {
     if (!font) return kPrtFontNotMade;
     FontRec* old = job->font;
     job->font = font;
-    if (job->drawDC) {
-        SelectObject(job->drawDC, font->hfont);
+    // On the preview texts are measured on the printer and drawn on the screen.
+    bool preview = (job->flags & kPrtFlagPreviewDC) && job->prev && job->dc;
+    HDC measure = preview ? job->dc : job->drawDC;
+    if (preview) PrtMakeScreenFont(job, font);
+    if (measure) {
+        SelectObject(measure, font->hfont);
         TEXTMETRICA tm;
-        if (GetTextMetricsA(job->drawDC, &tm)) {
+        if (GetTextMetricsA(measure, &tm)) {
             job->fontCellWidth = static_cast<uint32_t>(tm.tmAveCharWidth);
             job->fontCellHeight = static_cast<uint32_t>(tm.tmHeight + tm.tmExternalLeading);
             if (job->coordMode == kPrtModeFontCells) {
@@ -395,7 +423,8 @@ int32_t PrtPageStart() {
     HDC dc = job->drawDC;
     if (!dc) return kPrtNotAJob;
     bool pending = (job->flags & kPrtFlagDocPending) != 0;
-    if ((job->flags & kPrtFlagPrinterPage) && pending) {
+    bool preview = (job->flags & kPrtFlagPreviewDC) != 0;
+    if ((job->flags & kPrtFlagPrinterPage) && pending && !preview) {
         // Some drivers (Wine's PostScript driver among them) take the paper
         // only from the DEVMODE in force when the document starts: the page
         // set-up goes in before StartDocA too.
@@ -413,12 +442,17 @@ int32_t PrtPageStart() {
         job->flags &= ~kPrtFlagDocPending;
     }
     PrtApplyPageSetup(pending ? kPrtSetupForced : kPrtSetupIfChanged);
-    if ((job->flags & kPrtFlagPrinterPage) && StartPage(job->dc) <= 0) {
+    if (preview) {
+        int32_t r = PrtPrevBeginPage(job);
+        if (r) return r;
+    } else if ((job->flags & kPrtFlagPrinterPage) && StartPage(job->dc) <= 0) {
         SetWinErrorText(GetLastError());
         return kPrtNoMemory;
     }
-    // A page start resets the context's selections and modes on some drivers.
-    if (job->font) SelectObject(dc, job->font->hfont);
+    // A page start resets the context's selections and modes on some drivers;
+    // the preview's screen font is made at the scale its page start set.
+    if (preview && job->font) PrtSelectJobFont(job, FontAddUse(job->font));
+    else if (job->font) SelectObject(dc, job->font->hfont);
     SetMapMode(dc, MM_TEXT);
     PrtApplyColors(job);
     SetBkMode(dc, (job->textFlags & kPrtTextTransparent) ? TRANSPARENT : OPAQUE);

@@ -34,7 +34,10 @@ constexpr size_t kPrtWideMark = 2;
 static bool IsPdfJob(const PrinterRec* j) { return (j->pdfFlags & kPrtPdfTarget) && j->pdf; }
 static bool IsCells(const PrinterRec* j) { return (j->flags & kPrtFlagCells) != 0; }
 static bool IsMetric(const PrinterRec* j) { return (j->flags & kPrtFlagMetric) != 0; }
-static bool DrawsNow(const PrinterRec* j) { return (j->flags & kPrtFlagPrinterPage) && j->drawDC; }
+// Drawing reaches a page at once on the printer page and on the preview's screen.
+static bool DrawsNow(const PrinterRec* j) {
+    return (j->flags & (kPrtFlagPrinterPage | kPrtFlagPreviewDC)) && j->drawDC;
+}
 
 // ---- Units --------------------------------------------------------------------------
 
@@ -86,6 +89,13 @@ void PrtSetCoordMode(PrinterRec* j, int mode) {
     if (j == gCurPrtRec) PrtSetCurrent(j);
 }
 
+// On the preview every position and length in printer pixels is mapped onto
+// the window once, here, at the drawing call.
+static bool OnPreview(const PrinterRec* j) { return (j->flags & kPrtFlagPreviewDC) && j->prev; }
+static int32_t SX(const PrinterRec* j, int32_t x) { return OnPreview(j) ? PrtPrevMapX(j, x) : x; }
+static int32_t SY(const PrinterRec* j, int32_t y) { return OnPreview(j) ? PrtPrevMapY(j, y) : y; }
+static int32_t SL(const PrinterRec* j, int32_t n) { return OnPreview(j) ? PrtPrevScaleLength(j, n) : n; }
+
 // Starts the page when the job draws at once; false when it does not draw now.
 static bool BeginDraw(PrinterRec* j, int32_t* result) {
     *result = kPrtOk;
@@ -118,6 +128,16 @@ static void RemakeBrushNow(PrinterRec* j) {
 }
 
 static bool PageLive(const PrinterRec* j) { return (j->flags & kPrtFlagPageOpen) && DrawsNow(j); }
+
+static void ColorsPlay(PrinterRec* j, uint32_t which, COLORREF c);
+
+int32_t PrtColorsPlay(uint32_t which, uint32_t colour) {
+    PrinterRec* j = gCurPrtRec;
+    if (!j) return kPrtOk;
+    if (IsPdfJob(j)) return PdfSetColors(j->pdf, static_cast<int>(which), colour);
+    ColorsPlay(j, which, colour);
+    return kPrtOk;
+}
 
 static void ColorsPlay(PrinterRec* j, uint32_t which, COLORREF c) {
     if (which == kPrtCtlTextColor) j->textColor = c;
@@ -180,13 +200,51 @@ static int32_t MeasureUnits(void* ctx, size_t first, size_t count) {
     return sz.cx;
 }
 
+static void TextOutUnits(HDC dc, const TextCtx& t, int32_t x, int32_t y, UINT opts, const RECT* clip, size_t first,
+                         size_t count) {
+    if (t.wide)
+        ExtTextOutW(dc, x, y, opts, clip, reinterpret_cast<const WCHAR*>(t.text) + first, static_cast<UINT>(count), nullptr);
+    else
+        ExtTextOutA(dc, x, y, opts, clip, reinterpret_cast<const char*>(t.text) + first, static_cast<UINT>(count), nullptr);
+}
+
+// The preview places each character where the printer puts it: the widths
+// come from the printer, the glyphs from the screen font.
+static void PrtTextOutPreview(PrinterRec* j, const TextCtx& t, int32_t x, int32_t y, UINT opts, const RECT* clip,
+                              size_t first, size_t count) {
+    int32_t sy = SY(j, y);
+    RECT c = {};
+    if (clip) c = RECT{SX(j, clip->left), SY(j, clip->top), SX(j, clip->right), SY(j, clip->bottom)};
+    const RECT* mapped = clip ? &c : nullptr;
+    if ((opts & ETO_RTLREADING) || count < 2) {
+        TextOutUnits(j->drawDC, t, SX(j, x), sy, opts, mapped, first, count);
+        return;
+    }
+    int* ends = static_cast<int*>(GuardedAlloc(count * sizeof(int)));
+    if (!ends) {
+        TextOutUnits(j->drawDC, t, SX(j, x), sy, opts, mapped, first, count);
+        return;
+    }
+    SIZE sz;
+    bool ok = t.wide ? GetTextExtentExPointW(t.dc, reinterpret_cast<const WCHAR*>(t.text) + first,
+                                              static_cast<int>(count), 0, nullptr, ends, &sz)
+                     : GetTextExtentExPointA(t.dc, reinterpret_cast<const char*>(t.text) + first,
+                                              static_cast<int>(count), 0, nullptr, ends, &sz);
+    for (size_t k = 0; k < count; k++) {
+        int32_t dx = ok && k ? ends[k - 1] : 0;
+        TextOutUnits(j->drawDC, t, SX(j, x + dx), sy, opts, mapped, first + k, 1);
+    }
+    GuardedFree(ends);
+}
+
 static void DrawUnits(PrinterRec* j, const TextCtx& t, int32_t x, int32_t y, UINT opts, const RECT* clip, size_t first,
                       size_t count) {
     if (j->textFlags & kPrtTextRtl) opts |= ETO_RTLREADING;
-    if (t.wide)
-        ExtTextOutW(t.dc, x, y, opts, clip, reinterpret_cast<const WCHAR*>(t.text) + first, static_cast<UINT>(count), nullptr);
-    else
-        ExtTextOutA(t.dc, x, y, opts, clip, reinterpret_cast<const char*>(t.text) + first, static_cast<UINT>(count), nullptr);
+    if (OnPreview(j)) {
+        PrtTextOutPreview(j, t, x, y, opts, clip, first, count);
+        return;
+    }
+    TextOutUnits(t.dc, t, x, y, opts, clip, first, count);
 }
 
 // Draws (draw true) or only measures a text at the job's position and moves the column.
@@ -259,7 +317,7 @@ int32_t PrtText(const char* text, size_t len, PrtTextUse use) {
     if (!copy) return kPrtNoMemory;
     memcpy(copy, bytes, len);
     copy[len] = copy[len + 1] = 0;
-    TextCtx t = {j->drawDC, copy, wide};
+    TextCtx t = {OnPreview(j) && j->dc ? j->dc : j->drawDC, copy, wide};
     if (!wide) {
         const char* ansi = OemToAnsiStr(reinterpret_cast<const char*>(copy), 0);
         if (ansi && ansi != reinterpret_cast<const char*>(copy)) memcpy(copy, ansi, len);
@@ -485,8 +543,8 @@ int32_t PrtLine(uint16_t column, uint16_t row) {
     }
     int32_t x = NearX(j, column), y = NearY(j, row);
     if (BeginDraw(j, &result)) {
-        MoveToEx(j->drawDC, DevX(j, j->column), DevY(j, j->row), nullptr);
-        LineTo(j->drawDC, DevX(j, x), DevY(j, y));
+        MoveToEx(j->drawDC, SX(j, DevX(j, j->column)), SY(j, DevY(j, j->row)), nullptr);
+        LineTo(j->drawDC, SX(j, DevX(j, x)), SY(j, DevY(j, y)));
         EndDraw(j, result);
     }
     j->column = x;
@@ -510,8 +568,8 @@ static int32_t PrtShape(ShapeKind kind, uint16_t top, uint16_t bottom, uint16_t 
         return result;
     }
     HDC dc = j->drawDC;
-    int32_t l = DevX(j, NearX(j, left)), t = DevY(j, NearY(j, top));
-    int32_t r = DevX(j, FarX(j, right)), b = DevY(j, FarY(j, bottom));
+    int32_t l = SX(j, DevX(j, NearX(j, left))), t = SY(j, DevY(j, NearY(j, top)));
+    int32_t r = SX(j, DevX(j, FarX(j, right))), b = SY(j, DevY(j, FarY(j, bottom)));
     bool fill = (j->textFlags & kPrtTextFill) != 0;
     if (!fill) SelectObject(dc, GetStockObject(NULL_BRUSH));
     if (kind == kShapeRect) {
@@ -519,7 +577,7 @@ static int32_t PrtShape(ShapeKind kind, uint16_t top, uint16_t bottom, uint16_t 
     } else if (kind == kShapeEllipse) {
         Ellipse(dc, l, t, r, b);
     } else {
-        int32_t w = UnitsX(j, FarX(j, cw)), h = UnitsY(j, FarY(j, ch));
+        int32_t w = SL(j, UnitsX(j, FarX(j, cw))), h = SL(j, UnitsY(j, FarY(j, ch)));
         RoundRect(dc, l, t, r, b, w, h);
     }
     if (!fill) SelectObject(dc, j->brush);
@@ -539,8 +597,7 @@ int32_t PrtRoundRect(uint16_t top, uint16_t bottom, uint16_t left, uint16_t righ
 
 // ---- Images -------------------------------------------------------------------------------------------
 
-// Palette entries that follow a DIB header.
-static uint32_t PaletteCount(const BITMAPINFOHEADER* h) {
+uint32_t PrtImagePaletteCount(const BITMAPINFOHEADER* h) {
     if (h->biCompression == BI_BITFIELDS) return 3;
     if (h->biBitCount > 8) return 0;
     uint32_t max = 1u << h->biBitCount;
@@ -567,8 +624,9 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
     PrtRect dest = {DevX(j, NearX(j, left)), DevY(j, NearY(j, top)), DevX(j, FarX(j, right)), DevY(j, FarY(j, bottom))};
     bool frame = (j->textFlags & kPrtTextFrame) != 0;
     PrtRect d = PrtFitImage(dest, src.right - src.left, src.bottom - src.top, mode, frame);
+    d = PrtRect{SX(j, d.left), SY(j, d.top), SX(j, d.right), SY(j, d.bottom)};
 
-    uint32_t colors = PaletteCount(h);
+    uint32_t colors = PrtImagePaletteCount(h);
     size_t infoSize = sizeof(BITMAPINFOHEADER) + colors * sizeof(RGBQUAD);
     BITMAPINFO* info = static_cast<BITMAPINFO*>(GuardedAlloc(infoSize));
     if (!info) return kPrtNoMemory;
@@ -598,7 +656,9 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
 static int32_t PrtImageFromPict(const PrtDrawMsg& d) {
     if (!gCurPrtRec) return kPrtOk;
     PrtImageInput img = {};
-    if (!gPrtPictImage || !gPrtPictImage(d.code, d.value, &img)) return kPrtImageNotDrawn;
+    if (!gPrtPictImage || !gPrtPictImage(d.code, d.value, &img) || !img.header || !img.bits) return kPrtImageNotDrawn;
+    int32_t r = PrtSpoolImage(gCurPrtRec, &img, d.value, d.top, d.bottom, d.left, d.right);
+    if (r) return r;
     return PrtImage(&img, d.value, d.top, d.bottom, d.left, d.right);
 }
 
@@ -631,7 +691,22 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
         PrtLatchError(kPrtBadMessage);
         return kPrtBadMessage;
     }
-    int32_t r = kPrtOk;
+    // The spool record goes first; a record not written leaves the message undone.
+    int32_t r = PrtSpoolRecord(d, m->type);
+    if (r) {
+        PrtLatchError(r);
+        return r;
+    }
+    PrinterRec* j = gCurPrtRec;
+    if (m->type == kPrtMsgControl && d.code == kPrtCtlFormFeed && PrtIsSpooling(j) &&
+        static_cast<uint16_t>(d.value) > 0) {
+        r = PrtSpoolFormFeed(j, static_cast<uint16_t>(d.value));
+        if (r) {
+            PrtLatchError(r);
+            return r;
+        }
+        j->flags |= kPrtFlagPageFresh;
+    }
     switch (m->type) {
     case kPrtMsgResetSetup: PrtResetPageSetup(d.value ? kPrtSetupForced : kPrtSetupIfChanged); break;
     case kPrtMsgControl: r = PrtControlCode(d.code, static_cast<int32_t>(d.value)); break;
@@ -641,7 +716,10 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
         r = PrtText(d.text.text, d.text.len, d.code == kPrtNumericPlayOnly ? kPrtTextPlayOnly : kPrtTextRecorded);
         break;
     case kPrtMsgSetPos: r = PrtSetPos(d.column, d.row); break;
-    case kPrtMsgFont: r = d.fontObject ? PrtSetFontObject(d.code) : PrtSetFontText(d.text.text, d.text.len); break;
+    case kPrtMsgFont:
+        r = d.fontObject ? PrtSetFontObject(d.code) : PrtSetFontText(d.text.text, d.text.len);
+        if (r == kPrtOk) r = PrtSpoolFont(gCurPrtRec);
+        break;
     case kPrtMsgLine: r = PrtLine(d.column, d.row); break;
     case kPrtMsgImage: r = PrtImageFromPict(d); break;
     case kPrtMsgRect: r = PrtRectangle(d.top, d.bottom, d.left, d.right); break;

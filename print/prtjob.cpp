@@ -64,9 +64,11 @@ void PrtRecFree(PrinterRec* job) {
     LocalFreeMem(job);
 }
 
+// A job whose close runs (its preview waits for a person) is out of reach of
+// the messages the preview's loop lets through.
 PrinterRec* PrtJobFromHandle(uint32_t handle) {
     PrinterRec* job = static_cast<PrinterRec*>(HandleLookup(kHandlePrintJob, handle));
-    return job && job->magic == kPrtMagic ? job : nullptr;
+    return job && job->magic == kPrtMagic && !job->closing ? job : nullptr;
 }
 
 static void PrtSyncGeom(PrinterRec* job) {
@@ -98,30 +100,6 @@ int32_t PrtSelectJob(PrinterRec* job) {
 }
 
 // ---- Spool file ----------------------------------------------------------------------
-
-// The spool file of a job spooled without a name: "~SPL0000.TMP", numbered, in
-// TMP, TEMP or the current directory.
-static bool OpenTempSpool(PrinterRec* job) {
-    char dir[MAX_PATH];
-    const char* env = getenv("TMP");
-    if (!env || !*env) env = getenv("TEMP");
-    snprintf(dir, sizeof dir, "%s", env && *env ? env : ".");
-    size_t n = strlen(dir);
-    if (n && (dir[n - 1] == '\\' || dir[n - 1] == '/')) dir[--n] = 0;
-    for (unsigned i = 0; i < 10000; i++) {
-        char path[kPrtSpoolNameSize];
-        if (snprintf(path, sizeof path, "%s\\~SPL%04u.TMP", dir, i) >= static_cast<int>(sizeof path)) return false;
-        HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            job->spool = h;
-            snprintf(job->spoolName, sizeof job->spoolName, "%s", path);
-            return true;
-        }
-        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    }
-    return false;
-}
 
 // A named spool file: created (read and write, no sharing, always created). A
 // name without "." gets "." and the session's spool extension, but only when
@@ -250,17 +228,13 @@ PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
     if (job->flags & kPrtFlagSpooling) {
         bool ok;
         if (!spoolLen) {
-            ok = OpenTempSpool(job);
+            job->spool = OpenSpoolFile(job->spoolName, sizeof job->spoolName);
+            ok = job->spool != INVALID_HANDLE_VALUE;
             job->flags |= kPrtFlagDeleteSpool;
         } else {
             ok = spoolLen <= kPrtSpoolNameMax && OpenNamedSpool(job, spool, spoolLen);
         }
-        if (ok) {
-            job->bufStart = static_cast<uint8_t*>(GuardedAlloc(kPrtBufSize));
-            job->bufCur = job->bufStart;
-            job->bufEnd = job->bufStart ? job->bufStart + kPrtBufSize - 1 : nullptr;
-            ok = job->bufStart != nullptr;
-        }
+        if (ok) ok = PrtSpoolStart(job);
         if (!ok) {
             PrtCloseDefault(job);
             return nullptr;
@@ -273,39 +247,28 @@ PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
 
 // ---- Close -------------------------------------------------------------------------------
 
-// Spool replay, the preview and the printing of spooled pages come with their
-// own facilities.
-int32_t (*gPrtPreviewRun)(PrinterRec* job, uint32_t* block);
-int32_t (*gPrtSpoolPrint)(PrinterRec* job, uint32_t* block);
-
-// The spool writer is not built yet: a job that spools (a preview "@...",
-// "@?", "@pdf:", or a spool name) draws nothing into its spool file, so there
-// is nothing for the preview or the spool print to show. Its close answers
-// the spool write failure instead of a success for pages never made.
-static bool SpoolingLost(const PrinterRec* job) {
-    return (job->flags & (kPrtFlagSpooling | kPrtFlagPreviewAtClose | kPrtFlagPrintSpool)) != 0;
-}
-
 int32_t PrtClose(PrinterRec* job, uint32_t* block) {
-    if (!job || job->magic != kPrtMagic || !(job->flags & kPrtFlagGdiJob)) return kPrtNotAJob;
+    if (!job || job->magic != kPrtMagic || !(job->flags & kPrtFlagGdiJob) || job->closing) return kPrtNotAJob;
     PrtSetCurrent(job);
+    job->closing = 1;
     int32_t result = kPrtOk;
-    if (SpoolingLost(job)) {
-        DebugLogWrite("PrtClose", "spooled job 0x%08X: no spool writer, nothing spooled", job->flags);
-        result = kPrtSpoolWrite;
-    }
     uint32_t options = (block[kPrtCloseWordOptions] & kPrtCloseOptionMask) | (job->openOptions & ~kPrtCloseOptionMask);
     bool preview = (job->flags & kPrtFlagPreviewAtClose) != 0;
 
     if ((job->flags & (kPrtFlagSpoolError | kPrtFlagSpoolEmpty)) || (options & kPrtCloseNoPreview)) {
         preview = false;
+        // Abandoned, or nothing to print: the spool file is not printed either.
+        job->flags &= ~kPrtFlagPrintSpool;
         if ((options & (kPrtCloseNoPreview | kPrtCloseKeepSpool)) != (kPrtCloseNoPreview | kPrtCloseKeepSpool)) {
             job->flags &= ~kPrtFlagSpooling;
             job->flags |= kPrtFlagDeleteSpool;
         }
         job->flags &= ~kPrtFlagPageFresh;
     }
-    if (job->flags & kPrtFlagSpooling) job->flags &= ~kPrtFlagSpooling;
+    if (job->flags & kPrtFlagSpooling) {
+        job->flags &= ~kPrtFlagSpooling;
+        result = PrtSpoolFinishFile(job);
+    }
 
     if ((job->flags & kPrtFlagPrinterPage) && job->dc && !(job->pdfFlags & kPrtPdfTarget)) {
         if (job->flags & kPrtFlagPageOpen) {
@@ -317,17 +280,20 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
     bool previewRan = false;
     if (preview && !result && !(job->flags & kPrtFlagErrorLatched)) {
         if (job->flags & kPrtFlagPreviewOnly) block[kPrtCloseWordPreviewOnly] = 1;
-        if (gPrtPreviewRun) {
-            result = gPrtPreviewRun(job, block);
-            previewRan = true;
-        }
+        result = gPrtPreviewRun ? gPrtPreviewRun(job, block) : kPrtPreviewWindow;
+        previewRan = true;
     }
+    bool printedSpool = false;
     if (job->flags & kPrtFlagPrintSpool) {
         job->flags &= ~(kPrtFlagPrintSpool | kPrtFlagPreviewOnly);
-        if (!result && gPrtSpoolPrint) result = gPrtSpoolPrint(job, block);
+        if (!result) {
+            result = gPrtSpoolPrint ? gPrtSpoolPrint(job, block) : kPrtSpoolRead;
+            printedSpool = true;
+        }
     }
     if (!previewRan) {
-        int32_t pages = job->pageNumber;
+        // Pages printed from the spool file are those played, not those drawn.
+        int32_t pages = printedSpool ? static_cast<int32_t>(job->pagesPrinted) + (result ? 1 : 0) : job->pageNumber;
         if (result || (job->flags & kPrtFlagErrorLatched)) pages--;
         block[kPrtCloseWordPages] = static_cast<uint32_t>(pages < 0 ? 0 : pages);
         block[kPrtCloseWordCopies] = job->copies;
@@ -341,7 +307,7 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
         gPdfCurJob = nullptr;
         if (!result) result = r;
     }
-    GuardedFree(job->bufStart);
+    PrtSpoolRelease(job);
     GuardedFree(job->imageBuf);
     LocalFreeMem(job->previewData);
     if (job->spool != INVALID_HANDLE_VALUE) {
@@ -444,6 +410,12 @@ int32_t PrtHandleMsg(const SrvMsg* m) {
         return PrtPageSetupDlg(PrtOwnerWindow(nullptr, handle));
     case kPrtMsgInfo:
         return OnPrtInfo(m);
+    case kPrtMsgOpenSpool:
+    case kPrtMsgOpenSpoolAgain: {
+        PrtJobAnswer a = PrtOpenFromSpoolMsg(m);
+        SendPrtJobAnswer(a.value, a.copies, a.pages, a.detail, nullptr);
+        return kNoAnswer;
+    }
     default:
         if (m->type >= kPrtMsgResetSetup && m->type <= kPrtMsgPdfLast) return PrtDrawFromMsg(m);
         return kNoAnswer;
@@ -453,7 +425,8 @@ int32_t PrtHandleMsg(const SrvMsg* m) {
 void PrtRegisterHandlers() {
     static const uint32_t kJobMsgs[] = {kPrtMsgSelect,    kPrtMsgPageValue,    kPrtMsgOpen,
                                         kPrtMsgCloseDefault, kPrtMsgClose,     kPrtMsgGetDC,
-                                        kPrtMsgPageSetupDlg, kPrtMsgInfo,      kPrtMsgOpenTitled};
+                                        kPrtMsgPageSetupDlg, kPrtMsgInfo,      kPrtMsgOpenTitled,
+                                        kPrtMsgOpenSpool,    kPrtMsgOpenSpoolAgain};
     for (uint32_t t : kJobMsgs) gSrvMsg1200s[t - kMsgRange1200First] = PrtHandleMsg;
     // 2213 belongs to the printer files.
     for (uint32_t t = kPrtMsgResetSetup; t <= kPrtMsgPdfLast; t++)
@@ -462,16 +435,23 @@ void PrtRegisterHandlers() {
     gSrvMsg1200s[kPrtMsgFileClose - kMsgRange1200First] = PrtFileHandleMsg;
     gSrvMsg2200s[kPrtMsgFileWrite - kMsgRange2200First] = PrtFileHandleMsg;
     PrtInstallQueryHooks();
+    PrtPreviewInstall();
 }
 
 // Every job the server left open is closed, not only the current one: each
 // holds a device context, an unfinished document and fonts made for it. Open
-// printer files are written out and closed.
+// printer files are written out and closed. A job is abandoned, not closed
+// plainly: a plain close would show a preview to a person while the client exits.
 void PrtCleanup() {
     for (PrinterRec* job = gPrtLiveList; job;) {
         PrinterRec* next = job->nextLive;
-        if (job->flags & kPrtFlagGdiJob) PrtCloseDefault(job);
-        else PrtFileClose(job, 1);
+        if (job->flags & kPrtFlagGdiJob) {
+            uint32_t block[kPrtCloseWords] = {};
+            block[kPrtCloseWordOptions] = (job->openOptions & ~kPrtCloseOptionMask) | kPrtCloseNoPreview;
+            if (!job->closing) PrtClose(job, block);
+        } else {
+            PrtFileClose(job, 1);
+        }
         job = next;
     }
     if (gPrtDevMode) GlobalFree(gPrtDevMode);

@@ -16,6 +16,8 @@
 #include "session/util/codepage.h"
 
 constexpr uint32_t kInfoListFonts = 4, kInfoFontMetrics = 257, kInfoDeviceInfo = 258;
+constexpr uint32_t kInfoPreviewLabels = 433, kInfoPreviewCentred = 452;
+constexpr int kSetPreviewCentred = 399;
 constexpr size_t kMeasureMax = 40960;            // longest text measured
 constexpr int kQualityLow = 300, kQualityHigh = 600;
 constexpr int kPointsPerInch = 72;
@@ -240,6 +242,12 @@ static HWND ListBoxOf(uint32_t handle) {
 // 2031 codes 258, 257 and 4: +20 the job, +12 the units (258) or the Font
 // object (257), +16 the List box object, +24 and +28 the text measured (257).
 int32_t PrtInfoRequest(uint32_t code, const SrvMsg* m, const char** text) {
+    // The preview's label text and whether it centres over its owner.
+    if (code == kInfoPreviewLabels) {
+        *text = PrtPrevGetLabels();
+        return static_cast<int32_t>(strlen(*text));
+    }
+    if (code == kInfoPreviewCentred) return ClientSettingGet(kSetPreviewCentred);
     if (code != kInfoDeviceInfo && code != kInfoFontMetrics && code != kInfoListFonts) return kNoAnswer;
     uint32_t arg1 = 0, arg2 = 0, handle = 0, len = 0;
     m->r.U32At(kInfArg1, &arg1);

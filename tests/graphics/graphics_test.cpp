@@ -912,9 +912,20 @@ TEST_F(GraphicsTest, InnerHtmlAndPreviewReachTheirHooks) {
     };
     gComObjectHooks.htmlPanelRelease = [](void*) { ++released; };
     gComObjectHooks.htmlPanelResize = [](void*, HWND) {};
-    gPrintObjectHooks.prevPanelLoad = [](ObjectRecord*, MethodCallRec*) -> int32_t { ++previews; return 0; };
-    gPrintObjectHooks.prevPanelCommand = [](ObjectRecord*, int32_t action, int32_t value) -> int32_t { return action * 10 + value; };
-    gPrintObjectHooks.prevPanelFree = [](ObjectRecord*) { --previews; };
+    gPrintObjectHooks.prevPanelLoad = [](void** slot, void*, uint32_t, const PrevPanelLoadArgs* a) -> int32_t {
+        // The panel hands over its arguments as given: the spool name and the pages.
+        previews += std::string(a->spool ? a->spool : "", a->spoolLen) == "job.spl" && a->lastPage == 5 ? 1 : 100;
+        *slot = &view;
+        return 0;
+    };
+    gPrintObjectHooks.prevPanelCommand = [](void** slot, uint32_t action, int32_t value) -> int32_t {
+        return *slot == &view ? static_cast<int32_t>(action) * 10 + value : -1;
+    };
+    gPrintObjectHooks.prevPanelFree = [](void** slot) -> int32_t {
+        --previews;
+        *slot = nullptr;
+        return 0;
+    };
     ObjectRecord* p = MakePanel(0, 0, 200, 150);
     ASSERT_NE(nullptr, p);
     EXPECT_EQ(0, Call(p, 18, {0}, kItemInt, "<p>hi</p>"));
@@ -923,7 +934,7 @@ TEST_F(GraphicsTest, InnerHtmlAndPreviewReachTheirHooks) {
     EXPECT_EQ(2, loaded);
     EXPECT_EQ(0, Call(p, 18, {0}, kItemInt, "<p>hi</p>"));
     EXPECT_EQ(1, released) << "without flag 2 the old view goes first";
-    EXPECT_EQ(0, Call(p, 6, {}));
+    EXPECT_EQ(0, Call(p, 6, {0, 1, 2, 5}, kItemInt, "job.spl"));
     EXPECT_EQ(1, previews);
     EXPECT_EQ(34, Call(p, 7, {3, 4}));
     EXPECT_EQ(0, Call(p, 8, {}));

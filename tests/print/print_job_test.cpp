@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <winspool.h>
 
 #include <algorithm>
@@ -17,7 +18,9 @@
 
 #include "objects/font.h"
 #include "objects/objrecord.h"
+#include "objects/objhooks.h"
 #include "print/print.h"
+#include "print/prtpreview.h"
 #include "session/config.h"
 #include "session/session.h"
 
@@ -290,6 +293,9 @@ TEST_F(PrintJob, JobFontsAreSharedFontsOfTheDevice) {
     FontObjDestroyAll();
 }
 
+void DrawThreePages();
+Answer1147 OpenTitled(const std::string& name, const std::string& spool, const std::string& pdfFile, uint32_t options);
+
 TEST_F(PrintJob, CleanupClosesEveryJob) {
     const uint32_t before = FontListCount();
     Answer1147 a = Open("QovTest");
@@ -302,7 +308,15 @@ TEST_F(PrintJob, CleanupClosesEveryJob) {
     ASSERT_NE(nullptr, jb);
     EXPECT_NE(ja->font, jb->font) << "one description on two devices: two fonts";
     EXPECT_EQ(jb, gCurPrtRec);
+    // A preview job left open: at exit it is abandoned, never shown to a person
+    // (a preview here would wait for ever).
+    Answer1147 c = OpenTitled("@QovTest", "", "", 0);
+    ASSERT_NE(0u, c.value);
+    DrawThreePages();
+    Msg(1200).U32(b.value).Run();
     PrtCleanup();
+    EXPECT_EQ(nullptr, PrtJobFromHandle(c.value)) << "the preview job is closed without its preview";
+    EXPECT_EQ(nullptr, FindWindowA("QovPrtPrevWin", nullptr));
     EXPECT_EQ(nullptr, PrtJobFromHandle(a.value)) << "the job that was not current is closed too";
     EXPECT_EQ(nullptr, PrtJobFromHandle(b.value));
     EXPECT_EQ(nullptr, gCurPrtRec);
@@ -454,10 +468,10 @@ void DrawOption(uint32_t type, const std::string& text) {
     Msg(type).U16(static_cast<uint16_t>(text.size())).Pad(2).Text(text).Run();
 }
 
-// Spooling (and with it the preview and the spool print), pictures, the PDF
-// image writer, PDF options and TrueType fonts are not built yet. A job that
-// needs one of them cannot do its work, and its close must answer a failure,
-// never the success of a job done; the rows without such a need answer 0.
+// Pictures, the PDF image writer, PDF options and TrueType fonts are not built
+// yet. A job that needs one of them cannot do its work, and its close must
+// answer a failure, never the success of a job done; the rows without such a
+// need answer 0.
 TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
     gPrtDlgHook = PressButton;
     gPressButton = IDOK;
@@ -477,13 +491,6 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
     };
     const Case cases[] = {
         {"QovTest", "", false, 0, false, DrawWord, 0, -1, "a printer job draws at once"},
-        {"@QovTest", "", false, 0, false, DrawWord, 21284, -1, "preview at close: nothing was spooled to show"},
-        {"@", "", false, 0, false, DrawWord, 21284, -1, "preview on the default printer"},
-        {"@pdf:", "", false, 0, false, DrawWord, 21284, -1, "preview to be printed into a PDF file"},
-        {"@?", "", false, 0, false, DrawWord, 21284, -1, "the print dialog, then the preview"},
-        {"@QovTest", "", false, 0, false, DrawNothing, 21284, -1, "a preview job with nothing drawn as well"},
-        {"QovTest", "out\\spooled", false, 0, false, DrawWord, 21284, -1, "spooled, to be printed at close"},
-        {"pdf:", "out\\spooledpdf", false, 0, false, DrawWord, 21284, -1, "spooled, to go into a PDF file at close"},
         {"QovTest", "", false, 0, false, [] { DrawPict(kTestPict); }, 21272, -1, "no picture facility hands an image over"},
         {"QovTest", "", false, 0, true, [] { DrawPict(kTestPict); }, 0, -1, "an image handed over is drawn"},
         {"QovTest", "", false, 0, true, [] { DrawPict(5); }, 21272, -1, "a Pict that gives no image"},
@@ -771,11 +778,562 @@ TEST_F(PrintJob, SpoolNameGetsTheExtensionOnlyWhenItFits) {
         PrinterRec* job = PrtJobFromHandle(a.value);
         ASSERT_NE(nullptr, job);
         EXPECT_EQ(c.spool + ".SPL0", job->spoolName) << c.why;
-        // Nothing reaches a spool file until the spool writer is built: the
-        // close says so.
         Answer1147 z = Close(a.value);
-        EXPECT_EQ(static_cast<uint32_t>(kPrtSpoolWrite), z.value) << c.why;
+        EXPECT_EQ(0u, z.value) << c.why << ": nothing drawn, nothing printed";
     }
+}
+
+// ---- Spool files ---------------------------------------------------------------------
+
+Answer1147 CloseWith(uint32_t handle, uint32_t options) {
+    Msg m(1205);
+    m.U32(handle);
+    for (int i = 0; i < 10; i++) m.U32(0);
+    m.U32(options).Run();
+    return Sent1147();
+}
+
+// Three pages, each with its word.
+void DrawThreePages() {
+    Pos(5, 5);
+    Text("ONE");
+    Control(102, 1);
+    Pos(5, 6);
+    Text("TWO");
+    Control(102, 1);
+    Pos(5, 7);
+    Text("THREE");
+}
+
+// A spool file read back with the reader the preview uses.
+struct SpoolFileRead {
+    SpoolMemFile mem = {};
+    SpoolIo io;
+    SpoolReader r = {};
+    int32_t result = -1;
+    explicit SpoolFileRead(const std::string& name) {
+        SpoolMemIo(&mem, &io);
+        FILE* f = fopen(name.c_str(), "rb");
+        if (!f) return;
+        uint8_t buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0) io.write(io.ctx, buf, n);
+        fclose(f);
+        result = SpoolReadHeader(&r, &io, '.');
+    }
+    ~SpoolFileRead() {
+        SpoolReaderFree(&r);
+        SpoolMemFree(&mem);
+    }
+    // The record types of every page, in order.
+    std::vector<uint8_t> Types() {
+        std::vector<uint8_t> out;
+        bool moved = true;
+        SpoolRewind(&r);
+        while (moved) {
+            size_t off = kSpoolPageRecord;
+            SpoolRecord rec;
+            while (SpoolDecodeRecord(r.page, r.pageLen, off, &rec) == kSpoolDecodeOk) {
+                out.push_back(rec.type);
+                off += rec.size;
+            }
+            if (SpoolStepPage(&r, false, &moved) != 0) break;
+        }
+        return out;
+    }
+};
+
+bool FileExists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+TEST_F(PrintJob, SpooledJobsAtClose) {
+    CreateDirectoryA(kOutDir, nullptr);
+    struct Case {
+        const char* name;
+        const char* spool;
+        uint32_t closeOptions;
+        void (*draw)();
+        uint32_t result, pages;
+        bool kept;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"@QovTest", "", 0, DrawNothing, 0, 1, false, "a preview job that drew nothing shows nothing"},
+        {"@QovTest", "", 1, DrawThreePages, 0, 3, false, "abandoned: no preview, the temporary file goes"},
+        {"QovTest", "out\\kept.spl", 3, DrawThreePages, 0, 2, true, "options 3 keep a named spool file complete"},
+        {"QovTest", "out\\dropped.spl", 1, DrawThreePages, 0, 2, false, "options 1 delete it"},
+    };
+    for (const Case& c : cases) {
+        DeleteFileA(c.spool);
+        Answer1147 a = OpenTitled(c.name, c.spool, "", 0);
+        ASSERT_NE(0u, a.value) << c.why;
+        PrinterRec* job = PrtJobFromHandle(a.value);
+        ASSERT_NE(nullptr, job);
+        std::string spoolName = job->spoolName;
+        c.draw();
+        Answer1147 z = CloseWith(a.value, c.closeOptions);
+        EXPECT_EQ(c.result, z.value) << c.why;
+        EXPECT_EQ(c.pages, z.pages) << c.why;
+        EXPECT_EQ(c.kept, FileExists(spoolName)) << c.why << ": " << spoolName;
+        if (!c.kept) continue;
+        SpoolFileRead f(spoolName);
+        EXPECT_EQ(0, f.result) << c.why;
+        EXPECT_EQ(3u, f.r.pages) << c.why;
+        EXPECT_STREQ("Qovtervex test", f.r.docName) << c.why;
+        EXPECT_TRUE(f.r.longForm) << c.why << ": the short header is a setting";
+    }
+}
+
+TEST_F(PrintJob, SpooledJobPrintsAtClose) {
+    CreateDirectoryA(kOutDir, nullptr);
+    Answer1147 a = OpenTitled("QovTest", "out\\printed.spl", "", 0);
+    ASSERT_NE(0u, a.value);
+    PrinterRec* job = PrtJobFromHandle(a.value);
+    ASSERT_NE(nullptr, job);
+    Expect e("spoolprint", job);
+    DrawThreePages();
+    e.Word("ONE", 0, 4 * job->cellWidth, 4 * job->cellHeight, 5 * job->cellHeight);
+    fprintf(e.f, "pages 3\n");
+    Answer1147 z = Close(a.value);
+    EXPECT_EQ(0u, z.value);
+    EXPECT_EQ(3u, z.pages) << "the pages played from the file";
+    EXPECT_TRUE(KeepCapture("spoolprint"));
+
+    // The same drawing into a PDF file by way of the spool file.
+    std::string pdf = WinPath(std::string(kOutDir) + "\\spooledpdf.pdf");
+    DeleteFileA(pdf.c_str());
+    Answer1147 b = OpenTitled("pdf:", "out\\spooledpdf.spl", pdf, 0);
+    ASSERT_NE(0u, b.value);
+    ExpectPdf ep("spooledpdf");
+    DrawThreePages();
+    ep.Text(1, "ONE");
+    ep.Text(2, "TWO");
+    ep.Text(3, "THREE");
+    fprintf(ep.f, "pages 3\n");
+    Answer1147 zb = Close(b.value);
+    EXPECT_EQ(0u, zb.value);
+    EXPECT_TRUE(FileExists(pdf));
+}
+
+// The test picture with its memo, as the picture facility keeps it.
+SpoolImageMemo gTestMemo;
+bool TestPictWithMemo(uint32_t pict, uint32_t mode, PrtImageInput* out) {
+    if (!TestPictImage(pict, mode, out)) return false;
+    out->identity[0] = pict;
+    out->memo = &gTestMemo;
+    return true;
+}
+
+TEST_F(PrintJob, OnePictureTwiceIsSpooledOnce) {
+    CreateDirectoryA(kOutDir, nullptr);
+    gTestMemo = SpoolImageMemo();
+    gPrtPictImage = TestPictWithMemo;
+    Answer1147 a = OpenTitled("QovTest", "out\\pict.spl", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawPict(kTestPict);
+    Msg(2209).U32(kTestPict).U32(0).U16(10).U16(20).U16(10).U16(20).Run();
+    Answer1147 z = CloseWith(a.value, 3);
+    EXPECT_EQ(0u, z.value);
+    gPrtPictImage = nullptr;
+    SpoolFileRead f("out\\pict.spl");
+    ASSERT_EQ(0, f.result);
+    EXPECT_EQ(5u, f.r.fileVersion) << "an image reference raises the version";
+    EXPECT_EQ((std::vector<uint8_t>{6, 15}), f.Types()) << "one image, then a reference with its rectangle";
+    EXPECT_NE(0u, gTestMemo.generation);
+}
+
+// 1203 and 1216: the 17 words, then the spool name, printer and title.
+Answer1147 OpenFromSpool(uint32_t type, const std::string& spool, const std::string& printer, uint32_t first,
+                         uint32_t last, uint32_t options = 0) {
+    const std::string title = "Reprint";
+    uint32_t w[17] = {};
+    w[1] = static_cast<uint32_t>(spool.size());
+    w[3] = static_cast<uint32_t>(printer.size());
+    w[5] = static_cast<uint32_t>(title.size());
+    w[6] = last;
+    w[9] = first;
+    w[16] = options;
+    Msg m(type);
+    for (uint32_t v : w) m.U32(v);
+    m.Text(spool).Text(printer).Text(title).Run();
+    return Sent1147();
+}
+
+TEST_F(PrintJob, OpenFromSpoolReprintsPages) {
+    CreateDirectoryA(kOutDir, nullptr);
+    Answer1147 a = OpenTitled("QovTest", "out\\reprint.spl", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawThreePages();
+    ASSERT_EQ(0u, CloseWith(a.value, 3).value);
+
+    Answer1147 r = OpenFromSpool(1216, "out\\reprint.spl", "QovTest", 2, 3);
+    EXPECT_EQ(1147u, r.type);
+    EXPECT_EQ(0u, r.value);
+    EXPECT_EQ(2u, r.pages) << "pages 2 and 3";
+    {
+        PrinterRec page = {};
+        page.dpiX = 300;
+        Expect e("reprint", &page);
+        fprintf(e.f, "pages 2\ntext 1 TWO\ntext 2 THREE\n");
+    }
+    EXPECT_TRUE(KeepCapture("reprint"));
+
+    // A file that is no spool file, and none at all.
+    FILE* f = fopen("out\\bad.spl", "wb");
+    ASSERT_NE(nullptr, f);
+    fputs("NOT A SPOOL FILE, JUST TEXT LONG ENOUGH TO HOLD A HEADER", f);
+    fclose(f);
+    struct Case {
+        const char* spool;
+        uint32_t type, result;
+        int32_t errNo;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"out\\bad.spl", 1203, 21286, 102, "no \"ASPL\": 21286 with 102"},
+        {"out\\nosuch.spl", 1203, 18691, -1, "a file that is not there"},
+        {"out\\reprint.spl", 1203, 0, -1, "1203 as 1216"},
+    };
+    for (const Case& c : cases) {
+        Answer1147 x = OpenFromSpool(c.type, c.spool, "QovTest", 1, 1);
+        EXPECT_EQ(c.result, x.value) << c.why;
+        if (c.errNo >= 0) {
+            EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
+        }
+    }
+}
+
+// ---- The preview window ----------------------------------------------------------------
+
+// What the driving thread saw of the preview, read on the main thread after
+// the close. The thread touches the window only by messages.
+struct PreviewSeen {
+    std::vector<std::string> notes;
+    void Note(const std::string& s) { notes.push_back(s); }
+};
+
+HWND WaitForWindow(const char* cls, const char* title) {
+    for (int i = 0; i < 500; i++) {
+        HWND w = FindWindowA(cls, title);
+        if (w && IsWindowVisible(w)) return w;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+std::string StatusText(HWND preview) {
+    HWND status = FindWindowExA(preview, nullptr, STATUSCLASSNAMEA, nullptr);
+    char buf[128] = "";
+    if (status) SendMessageA(status, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+// The paging buttons as four letters: N(ext), P(rev), F(irst), L(ast),
+// lower case when disabled.
+std::string PagingButtons(HWND w) {
+    std::string s;
+    const struct {
+        int id;
+        char c;
+    } b[] = {{200, 'N'}, {300, 'P'}, {401, 'F'}, {402, 'L'}};
+    for (const auto& x : b) s += IsWindowEnabled(GetDlgItem(w, x.id)) ? x.c : static_cast<char>(x.c + 32);
+    return s;
+}
+
+void Click(HWND w, int id) { SendMessageA(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(w, id))); }
+void ClickPosted(HWND w, int id) { PostMessageA(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(w, id))); }
+
+// A script the thread runs against the preview; it ends with the button that
+// ends the preview.
+struct PreviewScript {
+    void (*run)(HWND w, PreviewSeen& seen);
+    int endButton;
+    PreviewSeen seen;
+};
+
+DWORD WINAPI DrivePreview(void* arg) {
+    PreviewScript* s = static_cast<PreviewScript*>(arg);
+    HWND w = WaitForWindow("QovPrtPrevWin", nullptr);
+    if (!w) {
+        s->seen.Note("no preview window");
+        return 0;
+    }
+    Sleep(100);
+    s->run(w, s->seen);
+    ClickPosted(w, s->endButton);
+    return 0;
+}
+
+// The dialogs of the preview pressed: Go To types "2", the print dialog and
+// the file dialog take their defaults (the file dialog a name first).
+std::string gPdfAnswer;
+void PreviewDialogs(HWND dlg) {
+    if (GetDlgItem(dlg, 102) && !GetDlgItem(dlg, 0x47c)) {
+        SetDlgItemTextA(dlg, 102, "2");
+    } else if (!gPdfAnswer.empty() && (GetDlgItem(dlg, 0x47c) || GetDlgItem(dlg, 0x480))) {
+        SetDlgItemTextA(dlg, 0x47c, gPdfAnswer.c_str());
+        SetDlgItemTextA(dlg, 0x480, gPdfAnswer.c_str());
+    }
+    PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+// Closes a preview job with close-block words 1-6 (maximized, start, first,
+// zoom, print dialog, no printing), the preview driven by script.
+Answer1147 ClosePreviewed(uint32_t handle, PreviewScript& script, uint32_t zoom = 0, uint32_t printDialog = 0) {
+    HANDLE t = CreateThread(nullptr, 0, DrivePreview, &script, 0, nullptr);
+    // No server here: the answers sent so far found no connection and marked
+    // the session ended, which would end the preview's loop at once.
+    gSession.state = kSessionIdle;
+    Msg m(1205);
+    m.U32(handle).U32(0).U32(0).U32(0).U32(0).U32(zoom).U32(printDialog);
+    for (int i = 6; i < 11; i++) m.U32(0);
+    m.Run();
+    WaitForSingleObject(t, 15000);
+    CloseHandle(t);
+    return Sent1147();
+}
+
+uint32_t gClosingHandle;
+int32_t gClosingAnswer = -1;
+void CALLBACK SelectClosingJob(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    gClosingAnswer = Msg(1200).U32(gClosingHandle).Run();
+}
+
+TEST_F(PrintJob, PreviewPagesZoomsAndCloses) {
+    gPrtDlgHook = PreviewDialogs;
+    Answer1147 a = OpenTitled("@QovTest", "", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawThreePages();
+    gClosingHandle = a.value;
+    gClosingAnswer = -1;
+    // A request taken while the preview waits: the job being closed is no job.
+    SetTimer(nullptr, 0, 50, SelectClosingJob);
+    PreviewScript script = {[](HWND w, PreviewSeen& seen) {
+                                seen.Note(StatusText(w) + " " + PagingButtons(w));
+                                Click(w, 200);
+                                seen.Note(StatusText(w) + " " + PagingButtons(w));
+                                Click(w, 402);
+                                seen.Note(StatusText(w) + " " + PagingButtons(w));
+                                SendMessageA(w, WM_LBUTTONDOWN, 0, MAKELPARAM(200, 20));
+                                seen.Note("above 31: " + StatusText(w));
+                                ClickPosted(w, 400);
+                                Sleep(500);
+                                seen.Note("go to: " + StatusText(w));
+                                Click(w, 401);
+                                seen.Note(StatusText(w) + " " + PagingButtons(w));
+                                Click(w, 500);
+                                seen.Note(std::string("zoom in, zoom out ") +
+                                          (IsWindowEnabled(GetDlgItem(w, 600)) ? "on" : "off"));
+                            },
+                            700, {}};
+    Answer1147 z = ClosePreviewed(a.value, script);
+    EXPECT_EQ(0u, z.value);
+    const std::vector<std::string> want = {
+        "Page: 1 of 3 NpfL", "Page: 2 of 3 NPFL", "Page: 3 of 3 nPFl", "above 31: Page: 3 of 3",
+        "go to: Page: 2 of 3", "Page: 1 of 3 NpfL", "zoom in, zoom out on",
+    };
+    EXPECT_EQ(want, script.seen.notes);
+    EXPECT_EQ(static_cast<int32_t>(kPrtNotAJob), gClosingAnswer) << "the job being closed cannot be selected";
+    EXPECT_EQ(nullptr, PrtJobFromHandle(a.value));
+}
+
+TEST_F(PrintJob, PreviewButtonsByRange) {
+    struct Case {
+        void (*draw)();
+        uint32_t zoom;
+        const char* paging;
+        bool zoomIn, zoomOut;
+        const char* why;
+    };
+    const Case cases[] = {
+        {DrawWord, 1, "npfl", true, false, "one page: no paging; step 1 given: no way back to the fit step"},
+        {DrawThreePages, 9, "NpfL", false, true, "zoom step 9 becomes 6: Zoom In off from the start"},
+        {DrawThreePages, 2, "NpfL", true, true, "100 %"},
+    };
+    for (const Case& c : cases) {
+        Answer1147 a = OpenTitled("@QovTest", "", "", 0);
+        ASSERT_NE(0u, a.value);
+        c.draw();
+        struct Seen {
+            static void Run(HWND w, PreviewSeen& seen) {
+                seen.Note(PagingButtons(w));
+                seen.Note(IsWindowEnabled(GetDlgItem(w, 500)) ? "in" : "-");
+                seen.Note(IsWindowEnabled(GetDlgItem(w, 600)) ? "out" : "-");
+            }
+        };
+        PreviewScript script = {Seen::Run, 700, {}};
+        Answer1147 z = ClosePreviewed(a.value, script, c.zoom);
+        EXPECT_EQ(0u, z.value) << c.why;
+        ASSERT_EQ(3u, script.seen.notes.size()) << c.why;
+        EXPECT_EQ(c.paging, script.seen.notes[0]) << c.why;
+        EXPECT_EQ(c.zoomIn ? "in" : "-", script.seen.notes[1]) << c.why;
+        EXPECT_EQ(c.zoomOut ? "out" : "-", script.seen.notes[2]) << c.why;
+    }
+}
+
+TEST_F(PrintJob, PreviewPrintsThroughTheDialog) {
+    gPrtDlgHook = PreviewDialogs;
+    Answer1147 a = OpenTitled("@QovTest", "", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawThreePages();
+    PreviewScript script = {[](HWND, PreviewSeen&) {}, 100, {}};
+    Answer1147 z = ClosePreviewed(a.value, script, 0, 1);
+    EXPECT_EQ(0u, z.value);
+    EXPECT_EQ(3u, z.pages) << "printed from the preview";
+    {
+        PrinterRec page = {};
+        page.dpiX = 300;
+        Expect e("previewprint", &page);
+        fprintf(e.f, "pages 3\ntext 1 ONE\ntext 3 THREE\n");
+    }
+    EXPECT_TRUE(KeepCapture("previewprint"));
+}
+
+TEST_F(PrintJob, PreviewWritesPdf) {
+    CreateDirectoryA(kOutDir, nullptr);
+    gPdfAnswer = WinPath(std::string(kOutDir) + "\\preview.pdf");
+    DeleteFileA(gPdfAnswer.c_str());
+    gPrtDlgHook = PreviewDialogs;
+    Answer1147 a = OpenTitled("@pdf:", "", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawThreePages();
+    PreviewScript script = {[](HWND w, PreviewSeen& seen) {
+                                char label[32] = "";
+                                GetWindowTextA(GetDlgItem(w, 100), label, sizeof label);
+                                seen.Note(label);
+                            },
+                            100, {}};
+    Answer1147 z = ClosePreviewed(a.value, script);
+    EXPECT_EQ(0u, z.value);
+    ASSERT_EQ(1u, script.seen.notes.size());
+    EXPECT_EQ("&To PDF", script.seen.notes[0]) << "Print acts as To PDF";
+    EXPECT_TRUE(FileExists(gPdfAnswer));
+    ExpectPdf e("preview");
+    e.Text(1, "ONE");
+    e.Text(2, "TWO");
+    e.Text(3, "THREE");
+    gPdfAnswer.clear();
+}
+
+// ---- The preview in a panel ------------------------------------------------------------
+
+// A plain child window stands in for the Panel object: it paints the preview
+// in its WM_PAINT as the panel does.
+void* gPanelSlot;
+LRESULT CALLBACK PanelStandIn(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        BeginPaint(w, &ps);
+        PrevPanelPaint(&gPanelSlot, ps.hdc);
+        EndPaint(w, &ps);
+        return 0;
+    }
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+HWND MakePanelStandIn(HWND* top) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = PanelStandIn;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QovTestPanel";
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    RegisterClassA(&wc);
+    *top = CreateWindowA("STATIC", "panel host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 600, nullptr, nullptr,
+                         nullptr, nullptr);
+    return CreateWindowA("QovTestPanel", "", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL, 10, 10, 500, 400, *top,
+                         nullptr, nullptr, nullptr);
+}
+
+TEST_F(PrintJob, PreviewInAPanel) {
+    CreateDirectoryA(kOutDir, nullptr);
+    Answer1147 a = OpenTitled("QovTest", "out\\panel.spl", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawThreePages();
+    ASSERT_EQ(0u, CloseWith(a.value, 3).value);
+    HWND top = nullptr;
+    HWND panel = MakePanelStandIn(&top);
+    ASSERT_NE(nullptr, panel);
+    const std::string spool = "out\\panel.spl";
+    PrevPanelLoadArgs args = {spool.c_str(), static_cast<uint32_t>(spool.size()), nullptr, 0, 0, 2, 0, 0};
+    ASSERT_EQ(0, PrevPanelLoad(&gPanelSlot, panel, kPrevPanelHScroll | kPrevPanelVScroll, &args));
+    ASSERT_NE(nullptr, gPanelSlot);
+    EXPECT_EQ(nullptr, gCurPrtRec) << "the globals are given back";
+    struct Step {
+        uint32_t command;
+        int32_t value;
+        int32_t query, want;
+        const char* why;
+    };
+    const Step steps[] = {
+        {9, 1, 1, 2, "the start page 2"},
+        {9, 3, 3, 3, "the last page"},
+        {2, 0, 1, 3, "next"},
+        {3, 0, 1, 2, "previous"},
+        {4, 0, 1, 1, "first"},
+        {5, 0, 1, 3, "last"},
+        {1, 0, 1, 1, "page 0 shows the first"},
+        {1, 99, 1, 3, "page 99 shows the last"},
+        {8, 0, 8, 0, "fit: the fitted percentage is read after painting (below)"},
+        {6, 0, 8, 25, "zoom in from fit: 25 %"},
+        {8, 175, 8, 175, "175 %"},
+        {6, 0, 8, 200, "zoom in from 175 %: 200 %"},
+        {8, 180, 8, 180, "180 %"},
+        {6, 0, 8, 180, "zoom in from 180 %: no change"},
+        {8, 25, 8, 25, "25 %"},
+        {7, 0, 8, 25, "zoom out stops at 25 %"},
+    };
+    for (const Step& s : steps) {
+        PrevPanelCommand(&gPanelSlot, s.command, s.value);
+        if (s.command == 8 && s.value == 0) {
+            HDC dc = GetDC(panel);
+            PrevPanelPaint(&gPanelSlot, dc);
+            ReleaseDC(panel, dc);
+            int32_t fitted = PrevPanelCommand(&gPanelSlot, 9, 8);
+            EXPECT_GE(fitted, 10) << "query 8 after fitting answers the computed percentage";
+            EXPECT_LE(fitted, 400);
+            continue;
+        }
+        EXPECT_EQ(s.want, PrevPanelCommand(&gPanelSlot, 9, s.query)) << s.why;
+    }
+    // At 400 % the page is larger than the panel: its own bars take the range.
+    PrevPanelCommand(&gPanelSlot, 8, 400);
+    int32_t vRange = PrevPanelCommand(&gPanelSlot, 9, 7);
+    EXPECT_GT(vRange, 0) << "a vertical range at 400 %";
+    PrevPanelCommand(&gPanelSlot, 12, 2);
+    EXPECT_EQ(10, PrevPanelCommand(&gPanelSlot, 9, 6)) << "a line down";
+    PrevPanelCommand(&gPanelSlot, 11, vRange + 1);
+    EXPECT_EQ(10, PrevPanelCommand(&gPanelSlot, 9, 6)) << "beyond the range: ignored";
+    EXPECT_EQ(0, PrevPanelFree(&gPanelSlot));
+    EXPECT_EQ(nullptr, gPanelSlot);
+    EXPECT_EQ(0, PrevPanelCommand(&gPanelSlot, 9, 1)) << "no preview loaded: 0";
+
+    // A damaged second page: its replay fails, and the free returns that failure.
+    {
+        SpoolFileRead f(spool);
+        ASSERT_EQ(0, f.result);
+        uint64_t page2 = SpoolNextLink(&f.r);
+        FILE* out = fopen(spool.c_str(), "r+b");
+        ASSERT_NE(nullptr, out);
+        fseek(out, static_cast<long>(page2 + kSpoolPageRecord), SEEK_SET);
+        fputc(20, out);
+        fclose(out);
+    }
+    args.startPage = 1;
+    ASSERT_EQ(0, PrevPanelLoad(&gPanelSlot, panel, 0, &args));
+    PrevPanelCommand(&gPanelSlot, 2, 0);
+    HDC dc = GetDC(panel);
+    PrevPanelPaint(&gPanelSlot, dc);
+    ReleaseDC(panel, dc);
+    EXPECT_EQ(kPrtSpoolBad, PrevPanelFree(&gPanelSlot)) << "the latched replay error";
+    args.lastPage = 0;
+    args.firstPage = 5;
+    EXPECT_EQ(kPrtPreviewRange, PrevPanelLoad(&gPanelSlot, panel, 0, &args)) << "first page beyond the last";
+    PrtClosePreviews();
+    EXPECT_EQ(nullptr, gPanelSlot) << "the clean-up frees what a failed load left";
+    const std::string none = "out\\nosuch.spl";
+    PrevPanelLoadArgs missing = {none.c_str(), static_cast<uint32_t>(none.size()), nullptr, 0, 0, 0, 0, 0};
+    EXPECT_EQ(kPrtSpoolNotOpened, PrevPanelLoad(&gPanelSlot, panel, 0, &missing));
+    DestroyWindow(top);
 }
 
 // Run with the prefix that has no printer at all.

@@ -36,6 +36,16 @@ add_test(NAME print_e2e_demo
 set_tests_properties(print_e2e_jobs print_e2e_demo PROPERTIES FIXTURES_REQUIRED print_printer TIMEOUT 180
   RESOURCE_LOCK qov_test_printer_capture)
 
+# The preview end to end: paged, zoomed and printed by clicks while the
+# screenshots taken are read back.
+add_test(NAME print_e2e_preview
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/e2e_preview.sh $<TARGET_FILE:qovserver> $<TARGET_FILE:qovtervex>
+    ${CMAKE_CURRENT_SOURCE_DIR}/e2e_preview.txt ${print_out} ${print_out}/e2e-preview
+    lpt1:${CMAKE_CURRENT_SOURCE_DIR}/e2e_preview.expect)
+# Its screenshots want the display to themselves: it runs alone.
+set_tests_properties(print_e2e_preview PROPERTIES FIXTURES_REQUIRED print_printer TIMEOUT 180
+  RESOURCE_LOCK qov_test_printer_capture RUN_SERIAL TRUE)
+
 # Printer files and queries end to end: device information, the job font and
 # the answers of 2213 and 1209 through the real client, 2213 unanswered under
 # the no-print-answers option, and the demo's scene: a text-mode receipt read

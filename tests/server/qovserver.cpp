@@ -48,6 +48,7 @@
 //                                            client's window has handled it (10 s
 //                                            at most), so what it raises is queued
 //                                            before the next step
+<<<<<<< HEAD
 //   page-click SEL [BUTTON] [MODIFIER...]    real input in the web view's page
 //   page-dblclick SEL                        (through the page host's control
 //   page-type SEL "TEXT"                     connection, whose port file is
@@ -60,6 +61,14 @@
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
 //   post-message / send-message / mouse / keys / expect-pixel aimed at a
 //   window by a captured $NAME handle: see "Targeted window steps" below
+=======
+//   click "TITLE" "BUTTON"                   posts BM_CLICK to the button of that
+//                                            top window whose text is BUTTON ('&'
+//                                            ignored on both sides); waits up to
+//                                            3 s for the window and the button
+//   set-text "TITLE" ID "TEXT"               sets the text of child ID of that
+//                                            top window (waits as click does)
+>>>>>>> wt-preview
 // FIELDS: u8/u16/u32/i32/u64 N, text "s" (no NUL), textz "s" (with NUL),
 //   file "path" (send only: the file's bytes), filesize "path" (its size, u32),
 //   fill N BYTE, hex HEX, any N (expect only: skip N bytes), rest (expect only:
@@ -111,7 +120,12 @@ static void CloseSock(Sock s) { close(s); }
 
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
+<<<<<<< HEAD
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted };
+=======
+                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepClick,
+                kStepSetText };
+>>>>>>> wt-preview
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -382,9 +396,28 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
             ok = w.size() >= 3 && w.size() <= 5 && w[1][0] == '"';
             for (size_t k = 2; ok && k < w.size(); k++) ok = ParseNum(w[k], &st.args[k - 2]);
             if (ok) st.text = w[1].substr(1);
+<<<<<<< HEAD
         } else if (cmd.rfind("page-", 0) == 0) {
             st.kind = kStepPage;
             ok = ParsePageStep(cmd, w, &st);
+=======
+        } else if (cmd == "click") {
+            st.kind = kStepClick;
+            ok = w.size() == 3 && w[1][0] == '"' && w[2][0] == '"';
+            if (ok) {
+                st.text = w[1].substr(1);
+                std::string button = w[2].substr(1);
+                st.raw.assign(button.begin(), button.end());
+            }
+        } else if (cmd == "set-text") {
+            st.kind = kStepSetText;
+            ok = w.size() == 4 && w[1][0] == '"' && ParseNum(w[2], &st.args[0]) && w[3][0] == '"';
+            if (ok) {
+                st.text = w[1].substr(1);
+                std::string text = w[3].substr(1);
+                st.raw.assign(text.begin(), text.end());
+            }
+>>>>>>> wt-preview
         } else if (cmd == "sleep" || cmd == "exit") {
             st.kind = cmd == "sleep" ? kStepSleep : kStepExit;
             ok = w.size() == 2 && ParseNum(w[1], &v);
@@ -726,8 +759,69 @@ static std::string WindowState(const std::string& title) {
     return IsWindowVisible(wnd) ? "visible" : "hidden";
 }
 
+// A button's text as a person reads it: without the '&' of its access key.
+static std::string WithoutAmpersands(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (c != '&') out += c;
+    return out;
+}
+
+struct ButtonSearch {
+    std::string text;
+    HWND found;
+};
+
+static BOOL CALLBACK MatchButton(HWND child, LPARAM arg) {
+    ButtonSearch* b = reinterpret_cast<ButtonSearch*>(arg);
+    char cls[32] = "", text[256] = "";
+    GetClassNameA(child, cls, sizeof cls);
+    if (_stricmp(cls, "Button") != 0) return TRUE;
+    GetWindowTextA(child, text, sizeof text);
+    if (WithoutAmpersands(text) != b->text) return TRUE;
+    b->found = child;
+    return FALSE;
+}
+
+// The top window with the title, waited for as a person would look for it.
+static HWND WaitTopWindow(const std::string& title) {
+    constexpr int kTries = 30, kPauseMs = 100;
+    for (int i = 0; i < kTries; i++) {
+        HWND wnd = FindWindowA(nullptr, title.c_str());
+        if (wnd && IsWindowVisible(wnd)) return wnd;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
+    }
+    return nullptr;
+}
+
+static void ClickButton(const Step& st) {
+    std::string label(st.raw.begin(), st.raw.end());
+    HWND wnd = WaitTopWindow(st.text);
+    ButtonSearch b = {WithoutAmpersands(label), nullptr};
+    if (wnd) EnumChildWindows(wnd, MatchButton, reinterpret_cast<LPARAM>(&b));
+    if (!wnd) Fail(st.line, "no window \"%s\" to click in", st.text.c_str());
+    else if (!b.found) Fail(st.line, "no button \"%s\" in window \"%s\"", label.c_str(), st.text.c_str());
+    else if (!PostMessageA(b.found, BM_CLICK, 0, 0)) Fail(st.line, "the click on \"%s\" failed", label.c_str());
+    else Note("S> click \"%s\" in window \"%s\"", label.c_str(), st.text.c_str());
+}
+
+static void SetChildText(const Step& st) {
+    constexpr UINT kSendTimeoutMs = 10000;
+    std::string text(st.raw.begin(), st.raw.end());
+    HWND wnd = WaitTopWindow(st.text);
+    HWND child = wnd ? GetDlgItem(wnd, static_cast<int>(st.args[0])) : nullptr;
+    DWORD_PTR result = 0;
+    if (!child) Fail(st.line, "no child %lld of window \"%s\"", st.args[0], st.text.c_str());
+    else if (!SendMessageTimeoutA(child, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_NORMAL,
+                                  kSendTimeoutMs, &result))
+        Fail(st.line, "the text of child %lld was not set", st.args[0]);
+    else Note("S> text \"%s\" into child %lld of window \"%s\"", text.c_str(), st.args[0], st.text.c_str());
+}
+
 static void RunWindowStep(const Step& st) {
     switch (st.kind) {
+    case kStepClick: ClickButton(st); break;
+    case kStepSetText: SetChildText(st); break;
     case kStepScreenshot:
         if (WriteScreenBmp(st.text)) Note("   screenshot %s", st.text.c_str());
         else Fail(st.line, "the screenshot %s could not be written", st.text.c_str());
@@ -1190,6 +1284,8 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         case kStepExpectWindow:
         case kStepPostMessage:
         case kStepSendMessage:
+        case kStepClick:
+        case kStepSetText:
             RunWindowStep(st);
             break;
         case kStepPage:
