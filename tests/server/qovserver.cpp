@@ -48,7 +48,6 @@
 //                                            client's window has handled it (10 s
 //                                            at most), so what it raises is queued
 //                                            before the next step
-<<<<<<< HEAD
 //   page-click SEL [BUTTON] [MODIFIER...]    real input in the web view's page
 //   page-dblclick SEL                        (through the page host's control
 //   page-type SEL "TEXT"                     connection, whose port file is
@@ -61,14 +60,12 @@
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
 //   post-message / send-message / mouse / keys / expect-pixel aimed at a
 //   window by a captured $NAME handle: see "Targeted window steps" below
-=======
 //   click "TITLE" "BUTTON"                   posts BM_CLICK to the button of that
 //                                            top window whose text is BUTTON ('&'
 //                                            ignored on both sides); waits up to
 //                                            3 s for the window and the button
 //   set-text "TITLE" ID "TEXT"               sets the text of child ID of that
 //                                            top window (waits as click does)
->>>>>>> wt-preview
 // FIELDS: u8/u16/u32/i32/u64 N, text "s" (no NUL), textz "s" (with NUL),
 //   file "path" (send only: the file's bytes), filesize "path" (its size, u32),
 //   fill N BYTE, hex HEX, any N (expect only: skip N bytes), rest (expect only:
@@ -120,12 +117,8 @@ static void CloseSock(Sock s) { close(s); }
 
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
-<<<<<<< HEAD
-                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted };
-=======
-                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepClick,
-                kStepSetText };
->>>>>>> wt-preview
+                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
+                kStepClick, kStepSetText };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -396,11 +389,9 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
             ok = w.size() >= 3 && w.size() <= 5 && w[1][0] == '"';
             for (size_t k = 2; ok && k < w.size(); k++) ok = ParseNum(w[k], &st.args[k - 2]);
             if (ok) st.text = w[1].substr(1);
-<<<<<<< HEAD
         } else if (cmd.rfind("page-", 0) == 0) {
             st.kind = kStepPage;
             ok = ParsePageStep(cmd, w, &st);
-=======
         } else if (cmd == "click") {
             st.kind = kStepClick;
             ok = w.size() == 3 && w[1][0] == '"' && w[2][0] == '"';
@@ -417,7 +408,6 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 std::string text = w[3].substr(1);
                 st.raw.assign(text.begin(), text.end());
             }
->>>>>>> wt-preview
         } else if (cmd == "sleep" || cmd == "exit") {
             st.kind = cmd == "sleep" ? kStepSleep : kStepExit;
             ok = w.size() == 2 && ParseNum(w[1], &v);
