@@ -436,7 +436,9 @@ int32_t PreviewOpen(PanelRecord* p, const MethodCallRec* call) {
     a.startPage = static_cast<uint32_t>(CtlArgInt(call, kArgGoto, 0));
     a.lastPage = static_cast<uint32_t>(CtlArgInt(call, kArgEnd, 0));
     a.zoomPct = static_cast<uint32_t>(CtlArgInt(call, kArgZoom, 0));
-    uint32_t bars = ((p->style & kPsHScroll) ? kPrevPanelHScroll : 0) | ((p->style & kPsVScroll) ? kPrevPanelVScroll : 0);
+    uint32_t bars = 0;
+    if (p->style & kPsHScroll) bars |= kPrevPanelHScroll;
+    if (p->style & kPsVScroll) bars |= kPrevPanelVScroll;
     return gPrintObjectHooks.prevPanelLoad(&p->preview, p->hdr.hwnd, bars, &a);
 }
 
