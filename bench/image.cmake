@@ -1,6 +1,7 @@
-# The image decoder benchmark. Timing under the sanitizers would measure them,
-# not the decoders, so this program compiles its own optimised copy of the
-# decoders without instrumentation.
+# The image decoder benchmark, for the host and for Windows (run under Wine).
+# Timing under the sanitizers would measure them, not the decoders, so this
+# program compiles its own optimised copy of the decoders without
+# instrumentation.
 set(image_bench_root ${PROJECT_SOURCE_DIR})
 add_executable(image_bench
   ${CMAKE_CURRENT_LIST_DIR}/image_bench.cpp
