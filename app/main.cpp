@@ -160,6 +160,10 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
     int exitCode = 0;
     if (gSession.state == kSessionRefused) {
         ConsoleText(gSession.refuseText);
+    } else if (gSession.endReceived) {
+        // 1011 ends the process with its own code and no error text, whether
+        // it came after the accept or in its place.
+        exitCode = gSession.exitCode;
     } else if (!gSession.opened) {
         // No session was opened: the failure is printed and the exit code is 0.
         char text[600];

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "com/autoserver.h"
+#include "com/comobjects.h"
 #include "com/oleutil.h"
 #include "com/ribbon.h"
 #include "controls/controls.h"
@@ -67,6 +68,7 @@ void InstallFacilities() {
     gGuiHooks.oleUninit = ComOleUninit;
     RibbonInstallHooks();
     gHooks.automationRun = AutomationServerRun;
+    ComObjectsInstall();
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;
     gImageLoadHooks.fetch = ImageFetch;

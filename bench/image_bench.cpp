@@ -1,9 +1,12 @@
 // image_bench.cpp - times the image decoders on large generated pictures and on
 // real photographs (PNG files named on the command line) and sets them beside
-// two references measured in turns in the same run: zlib inflating the same
-// PNG's image data alone, and a bare libjpeg-turbo scanline loop over the same
-// JPEG. Goals: PNG within 1.5x of inflate alone, JPEG within 1.1x of the bare
-// loop. Builds for the host and for Windows (run under Wine).
+// references measured in turns in the same run: zlib inflating the same PNG's
+// image data alone, a bare libjpeg-turbo scanline loop over the same JPEG, and
+// (host only: libtiff is a host library) libtiff's TIFFReadEncodedStrip loop
+// over the same TIFF bytes. Goals: PNG within 1.5x of inflate alone, JPEG
+// within 1.1x of the bare loop, LZW TIFF within 1.5x and Group 4 fax within 2x
+// of libtiff. PCX is set beside a memcpy of the same size. Builds for the host
+// and for Windows (run under Wine).
 // Usage: image_bench [--rounds N] [photo.png ...]
 #include <zlib.h>
 
@@ -17,11 +20,16 @@
 #include <vector>
 
 #include <jpeglib.h>
+#if QOV_BENCH_LIBTIFF
+#include <tiffio.h>
+#endif
 
 #include "graphics/image/imageload.h"
 #include "graphics/image/png.h"
+#include "graphics/image/tiff.h"
 #include "bench/benchkit.h"
 #include "image_testkit.h"
+#include "raster_kit.h"
 
 namespace {
 
@@ -179,6 +187,122 @@ Bytes AdaptivePng(const Bytes& pixels, int channels) {
     return png;
 }
 
+#if QOV_BENCH_LIBTIFF
+// libtiff reading from a block in memory.
+struct MemFile {
+    const Bytes* data;
+    Bytes* out;
+    toff_t pos;
+};
+
+tmsize_t MemRead(thandle_t h, void* buf, tmsize_t n) {
+    auto* m = static_cast<MemFile*>(h);
+    if (m->pos >= m->data->size()) return 0;
+    size_t k = std::min<size_t>(size_t(n), m->data->size() - size_t(m->pos));
+    memcpy(buf, m->data->data() + m->pos, k);
+    m->pos += k;
+    return tmsize_t(k);
+}
+tmsize_t MemWrite(thandle_t h, void* buf, tmsize_t n) {
+    auto* m = static_cast<MemFile*>(h);
+    if (!m->out) return 0;
+    if (m->out->size() < m->pos + size_t(n)) m->out->resize(size_t(m->pos) + size_t(n));
+    memcpy(m->out->data() + m->pos, buf, size_t(n));
+    m->pos += toff_t(n);
+    return n;
+}
+toff_t MemSeek(thandle_t h, toff_t off, int whence) {
+    auto* m = static_cast<MemFile*>(h);
+    const size_t size = m->out ? m->out->size() : m->data->size();
+    m->pos = whence == SEEK_SET ? off : whence == SEEK_CUR ? m->pos + off : size + off;
+    return m->pos;
+}
+int MemClose(thandle_t) { return 0; }
+toff_t MemSize(thandle_t h) {
+    auto* m = static_cast<MemFile*>(h);
+    return m->out ? m->out->size() : m->data->size();
+}
+int MemMap(thandle_t, void**, toff_t*) { return 0; }
+void MemUnmap(thandle_t, void*, toff_t) {}
+
+TIFF* MemOpen(MemFile* m, const char* mode) {
+    return TIFFClientOpen("mem", mode, m, MemRead, MemWrite, MemSeek, MemClose, MemSize, MemMap, MemUnmap);
+}
+
+// Writes pages with libtiff: each page's samples (rows of `rowBytes`).
+struct TiffSpec {
+    uint32_t width, height;
+    uint16_t bits, samples, compression, photometric, predictor;
+    uint32_t rowsPerStrip;
+};
+Bytes WriteTiff(const TiffSpec& s, const std::vector<const Bytes*>& pages) {
+    Bytes out;
+    MemFile m = {&out, &out, 0};
+    TIFF* t = MemOpen(&m, "w");
+    const size_t rowBytes = (size_t(s.width) * s.samples * s.bits + 7) / 8;
+    for (const Bytes* p : pages) {
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, s.width);
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, s.height);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, s.bits);
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, s.samples);
+        TIFFSetField(t, TIFFTAG_COMPRESSION, s.compression);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, s.photometric);
+        TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, s.rowsPerStrip);
+        if (s.predictor) TIFFSetField(t, TIFFTAG_PREDICTOR, s.predictor);
+        for (uint32_t y = 0; y < s.height; y++)
+            TIFFWriteScanline(t, const_cast<uint8_t*>(p->data() + y * rowBytes), y, 0);
+        TIFFWriteDirectory(t);
+    }
+    TIFFClose(t);
+    return out;
+}
+
+// The reference: every strip of every page through TIFFReadEncodedStrip
+// into a freshly allocated block.
+void LibtiffStrips(const Bytes& file, int pages) {
+    MemFile m = {&file, nullptr, 0};
+    TIFF* t = MemOpen(&m, "r");
+    for (int p = 0; p < pages; p++) {
+        TIFFSetDirectory(t, tdir_t(p));
+        const tmsize_t stripSize = TIFFStripSize(t);
+        const uint32_t strips = TIFFNumberOfStrips(t);
+        uint8_t* out = static_cast<uint8_t*>(malloc(size_t(stripSize) * strips));
+        for (uint32_t s = 0; s < strips; s++) TIFFReadEncodedStrip(t, s, out + size_t(s) * stripSize, stripSize);
+        free(out);
+    }
+    TIFFClose(t);
+}
+
+
+int DecodeTiffPages(const Bytes& file, int pages) {
+    int rc = 0;
+    for (int p = 1; p <= pages && rc == 0; p++) {
+        gImageDecodeState.sourcePos = file.data();
+        gImageDecodeState.sourceSize = uint32_t(file.size());
+        rc = TiffDecode(uint16_t(p), nullptr);
+    }
+    return rc;
+}
+
+// A fax page: lines of text-like marks on white, 1 bit per pixel, black 1.
+Bytes FaxPage(uint32_t width, uint32_t height, unsigned seed) {
+    std::mt19937 rng(seed);
+    const size_t rowBytes = (width + 7) / 8;
+    Bytes p(rowBytes * height, 0);
+    for (uint32_t line = 100; line + 40 < height - 100; line += 48) {
+        for (uint32_t x = 120; x + 30 < width - 120;) {
+            const uint32_t w = 8 + rng() % 18, h = 20 + rng() % 14;
+            for (uint32_t y = line; y < line + h; y++)
+                for (uint32_t k = x; k < x + w; k++)
+                    if ((k + y) % 5 != 0 || rng() % 3 == 0) p[y * rowBytes + k / 8] |= uint8_t(0x80 >> (k % 8));
+            x += w + 3 + (rng() % 10 == 0 ? 25 : 0);
+        }
+    }
+    return p;
+}
+#endif
+
 // Under Wine a Unix path is opened through drive Z:.
 Bytes ReadFile(std::string path) {
 #ifdef _WIN32
@@ -274,6 +398,40 @@ int main(int argc, char** argv) {
     BenchResult jr = BenchInTurns(gRounds, [&] { Decode(kImgFormatJpeg, jpg); },
                                   [&] { BareJpeg(jpg, size_t(kWidth) * kHeight * 3); });
     BenchReport("JPEG q90 4:2:0", jr, "bare scanline loop", 1.1);
+
+#if QOV_BENCH_LIBTIFF
+    // TIFF: LZW RGB, and a ten-page A4 Group 4 fax at 204x196 dpi.
+    const Bytes lzw = WriteTiff({kWidth, kHeight, 8, 3, COMPRESSION_LZW, PHOTOMETRIC_RGB, 0, 16}, {&rgb});
+    if (DecodeTiffPages(lzw, 1) != kImgOk) printf("TIFF LZW: decode failed\n");
+    BenchResult lr = BenchInTurns(gRounds, [&] { DecodeTiffPages(lzw, 1); }, [&] { LibtiffStrips(lzw, 1); });
+    BenchReport("TIFF LZW RGB", lr, "libtiff strips", 1.5);
+
+    constexpr uint32_t kFaxWidth = 1728, kFaxHeight = 2292;
+    constexpr int kFaxPages = 10;
+    std::vector<Bytes> faxPages;
+    for (int i = 0; i < kFaxPages; i++) faxPages.push_back(FaxPage(kFaxWidth, kFaxHeight, unsigned(i + 1)));
+    std::vector<const Bytes*> faxRefs;
+    for (const Bytes& p : faxPages) faxRefs.push_back(&p);
+    const Bytes fax = WriteTiff({kFaxWidth, kFaxHeight, 1, 1, COMPRESSION_CCITTFAX4, PHOTOMETRIC_MINISWHITE, 0,
+                                 kFaxHeight}, faxRefs);
+    if (DecodeTiffPages(fax, kFaxPages) != kImgOk) printf("TIFF G4: decode failed\n");
+    printf("(10 pages of %ux%u, %zu bytes of Group 4)\n", kFaxWidth, kFaxHeight, fax.size());
+    BenchResult gr = BenchInTurns(gRounds, [&] { DecodeTiffPages(fax, kFaxPages); },
+                                  [&] { LibtiffStrips(fax, kFaxPages); });
+    BenchReport("TIFF G4 fax x10", gr, "libtiff strips", 2.0);
+#endif
+
+    // PCX: 8 bits with the end palette, beside a copy of the same size.
+    PcxSpec ps;
+    ps.xmax = uint16_t(kWidth - 1);
+    ps.ymax = uint16_t(kHeight - 1);
+    ps.bytesPerLine = uint16_t(kWidth);
+    const Bytes pcx = MakePcx(ps, PcxRle(idx), plte);
+    if (DecodeBytes(kImgFormatPcx, pcx) != kImgOk) printf("PCX: decode failed\n");
+    Bytes copyTo(idx.size());
+    BenchResult pr = BenchInTurns(gRounds, [&] { DecodeBytes(kImgFormatPcx, pcx); },
+                                  [&] { memcpy(copyTo.data(), idx.data(), idx.size()); });
+    BenchReport("PCX 8-bit", pr, "memcpy, same size", 0);
     ImageClearState();
     return 0;
 }

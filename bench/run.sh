@@ -2,16 +2,17 @@
 # run.sh - runs the benchmarks of a built tree (scripts/build.sh all): the image
 # decoders on the host and under Wine, on generated pictures, on photographs
 # from Debian's plasma-workspace-wallpapers (installed here when missing) and
-# on a browser screenshot; then, under Wine, the form loader and the session
-# benchmark (start-up, round trips, object creation).
-# Usage: bench/run.sh [image|forms|session ...]   (all when none is named)
+# on a browser screenshot; then, under Wine, the form loader and saver, the
+# automation calls and the session benchmark (start-up, round trips, object
+# creation).
+# Usage: bench/run.sh [image|forms|automation|session ...]   (all when none is named)
 # QOV_BENCH_CPUS=0 runs everything on one CPU (taskset -c 0); QOV_BENCH_ROUNDS
 # sets the rounds; QOV_BENCH_SIZES the object counts of the creation benchmark.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 host=$here/build/host/bench
 win=$here/build/win32
-what=${*:-image forms session}
+what=${*:-image forms automation session}
 rounds=${QOV_BENCH_ROUNDS:-7}
 pin=()
 if [ -n "${QOV_BENCH_CPUS:-}" ]; then pin=(taskset -c "$QOV_BENCH_CPUS"); fi
@@ -67,8 +68,14 @@ for w in $what; do
     ;;
   forms)
     wine_env
-    echo "== form loading under Wine"
+    echo "== form loading and saving under Wine"
     "${pin[@]}" wine "$win/bench/forms_bench.exe"
+    "${pin[@]}" wine "$win/bench/forms_save_bench.exe"
+    ;;
+  automation)
+    wine_env
+    echo "== automation calls under Wine"
+    "${pin[@]}" wine "$win/bench/automation_bench.exe"
     ;;
   session)
     wine_env

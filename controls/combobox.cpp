@@ -91,6 +91,14 @@ uint32_t ComboGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidSorted: return (c->ctlFlags & kCtlSorted) ? 1 : 0;
     case kPidComboStyle: return c->comboStyle;
     case kPidRowsVisible: return c->rowsVisible;
+    case kPidHeight: {
+        // The window holds the list below the edit part: the Height given at
+        // creation (and kept in forms) is the edit part's.
+        int32_t h = rec->bottom - rec->top;
+        if (c->comboStyle != kComboSimple && c->rowsVisible > 0 && c->rowsVisible < 100)
+            h /= static_cast<int32_t>(c->rowsVisible + 1);
+        return static_cast<uint32_t>(h);
+    }
     case kPidValue: return static_cast<uint32_t>(SendMessageA(rec->hwnd, CB_GETCURSEL, 0, 0) + 1);
     default: return CtlGetCommonProp(rec, id);
     }

@@ -49,6 +49,14 @@ void EditPaintFrame(ObjectRecord* rec);
 uint32_t SubMenuAddRef(ObjectRecord* subMenu);
 uint32_t SubMenuRelease(ObjectRecord* subMenu);
 extern bool gGuiShuttingDown;
+// The items of a Menu, SubMenu or FloatMenu in their order, and the SubMenu
+// an item opens (null for none); form saving reads them.
+uint32_t MenuItemCount(ObjectRecord* menu);
+ObjectRecord* MenuItemAt(ObjectRecord* menu, uint32_t index);
+ObjectRecord* MenuItemSubMenu(ObjectRecord* item);
+// The text of a menu or item as it was given, accelerator marks included
+// (its Text property answers it without them); null for other kinds.
+const char* MenuRawText(ObjectRecord* rec);
 int32_t TreeViewMethod(ObjectRecord* rec, MethodCallRec* call);
 
 // Hooks of facilities that land later.

@@ -622,6 +622,35 @@ uint32_t SubMenuRelease(ObjectRecord* subMenu) {
     return m->refCount;
 }
 
+uint32_t MenuItemCount(ObjectRecord* menu) {
+    MenuRecord* m = AsMenu(menu);
+    uint32_t n = 0;
+    for (MenuItemRecord* it = m ? m->items : nullptr; it; it = it->nextItem) ++n;
+    return n;
+}
+
+ObjectRecord* MenuItemAt(ObjectRecord* menu, uint32_t index) {
+    MenuRecord* m = AsMenu(menu);
+    for (MenuItemRecord* it = m ? m->items : nullptr; it; it = it->nextItem)
+        if (index-- == 0) return &it->hdr;
+    return nullptr;
+}
+
+const char* MenuRawText(ObjectRecord* rec) {
+    if (MenuRecord* m = AsMenu(rec)) return m->text ? m->text : "";
+    if (rec && rec->kind == kKindMenuItem) {
+        const char* t = reinterpret_cast<MenuItemRecord*>(rec)->text;
+        return t ? t : "";
+    }
+    return nullptr;
+}
+
+ObjectRecord* MenuItemSubMenu(ObjectRecord* item) {
+    if (!item || item->kind != kKindMenuItem) return nullptr;
+    MenuRecord* sub = reinterpret_cast<MenuItemRecord*>(item)->subMenu;
+    return sub ? &sub->hdr : nullptr;
+}
+
 void MenuInstall() {
     RegisterObjectCreator(kTypeMenu, MenuCreate);
     RegisterObjectCreator(kTypeSubmenu, SubMenuCreate);

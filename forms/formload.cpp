@@ -4,6 +4,7 @@
 // record of the Window object that asked; FormResGetData for the objects that
 // take their images from the form.
 #include "forms/formload.h"
+#include "forms/formsave.h"
 
 #include <windows.h>
 
@@ -18,6 +19,7 @@
 #include "objects/window.h"
 #include "session/session.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 
 FormCreatorHooks gFormCreatorHooks;
 FormOleStorage gFormOleStorage;
@@ -326,11 +328,25 @@ bool FormAskIgnoreError(const char* name) {
     return MessageBoxA(owner, text, kAskTitle, MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
 }
 
+// A menu bar made during the load takes its room from the window's client
+// area; the window is laid out again around the client area its file gives,
+// so that a form saved and loaded again keeps its size and place.
+static void KeepClientArea(ObjectRecord* win) {
+    if (!win || !win->hwnd || !GetMenu(win->hwnd)) return;
+    const ObjectOps* ops = ObjectOpsOf(win);
+    if (!ops || !ops->setProp) return;
+    PropChange req = {};
+    req.id = kPidHeight;
+    req.value = win->bottom - win->top;
+    ops->setProp(win, &req);
+}
+
 bool FormFileCreateObjs(FormFileContext* ctx, FormOleStorage* ole) {
     gFormOleStorage = *ole;
     bool ok = CreateFormWindow(ctx);
     LastOwners owners = {};
     for (uint32_t i = 1; ok && i < ctx->file.h.objCount; ++i) ok = CreateRowObject(ctx, i, &owners);
+    if (ok) KeepClientArea(ctx->window);
     gCreatingKind = 0;
     gFormOleStorage = FormOleStorage();
     return ok;
@@ -413,6 +429,13 @@ static void ExchangeWindowRecords(ObjectRecord* asking, ObjectRecord* loaded) {
     RepointWindowHandles(loaded);
     for (ObjectRecord* c = asking->children; c; c = c->next)
         if (c->parent == loaded && !ObjectIsWebView(c)) c->parent = asking;
+    // Objects in no child list (regions) name their window too: left as they
+    // are, they would name the old record, which is destroyed next.
+    for (uint32_t i = 0, n = ObjectLiveCount(); i < n; ++i) {
+        ObjectRecord* rec = ObjectLiveAt(i);
+        if (rec && rec != asking && rec != loaded && rec->parent == loaded && !ObjectIsWebView(rec))
+            rec->parent = asking;
+    }
     for (ObjectRecord* m = a->w.menus; m; m = m->next) {
         // A FloatMenu owned by a Panel keeps its owner.
         if (m->kind == kKindFloatMenu && m->parent && m->parent->kind == kKindPanel) continue;
@@ -436,6 +459,9 @@ static void FinishLoad(FormFileContext* ctx, ObjectRecord* asking, uint32_t opti
     ObjectDestroy(old);
     gDestSuppress = suppress;
     WindowRecord* w = ObjectAsWindow(asking);
+    // The window keeps the name of its row, so that a save names it again.
+    if (!asking->name && ctx->entries[0].name[0])
+        ReplaceStrField(ctx->entries[0].name, static_cast<long>(strlen(ctx->entries[0].name)), &asking->name);
     if (ctx->formName[0]) {
         if (w->formName) LocalFreeMem(w->formName);
         w->formName = static_cast<char*>(LocalAllocZero(strlen(ctx->formName) + 1));
@@ -549,13 +575,13 @@ int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlO
     gFormLoadContext = nullptr;
     gFormLoadAskingWindow = nullptr;
 
-    // The XML form writer is not part of this client yet: asking for an XML
-    // output fails the load rather than answering success without the file.
     if (ok && xmlOutput) {
-        snprintf(ctx->errorText, sizeof ctx->errorText, "XML form output is not available");
-        if (errorText) snprintf(errorText, kFormErrTextSize + 1, "%s", ctx->errorText);
-        ok = false;
-        result = kFormXmlOutputFailed;
+        result = FormLoadWriteXml(ctx, xmlOutput);
+        if (result != 0) {
+            snprintf(ctx->errorText, sizeof ctx->errorText, "Unable To Write XML Form File");
+            if (errorText) snprintf(errorText, kFormErrTextSize + 1, "%s", ctx->errorText);
+            ok = false;
+        }
     }
     FreeEntryEvents(ctx);
     if (ok) FinishLoad(ctx, window, options);

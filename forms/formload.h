@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "forms/formwrite.h"
 #include "forms/qoffile.h"
 #include "objects/objcreate.h"
 #include "session/proto/records.h"
@@ -22,7 +23,6 @@ enum FormLoadResult : int32_t {
     kFormXmlOutputFailed = 307,
     kFormCodeNamePrep = 308,
     kFormCodeFileCreate = 309,
-    kFormXmlInputFailed = 402,
 };
 // Load options.
 enum FormLoadOption : uint32_t {
@@ -42,12 +42,6 @@ enum FormContextFlag : uint32_t {
 enum FormOverride : uint32_t { kOvInTaskbar = 0, kOvMdiScroll = 1, kOvWinType = 2, kOvWinBorder = 3, kOvCount = 4 };
 constexpr uint32_t kFormErrTextSize = 80;
 
-struct FormEventItem {
-    const char* name;           // null: the kind's own event of that id
-    uint32_t eventId;
-    char* code;                 // event code (NUL-terminated), owned
-    uint32_t codeLength;
-};
 struct FormEntry {
     char name[kQofNameSize];
     ObjectRecord* object;       // null when its creation failed and was ignored

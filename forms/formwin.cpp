@@ -1,18 +1,19 @@
-// formwin.cpp - the Window methods of form files (LoadQofFile, GetQofFlags,
-// GetQofInfo, GetLastQofFileError) and the forms' entries in the windows
+// formwin.cpp - the Window methods of form files (SaveQofFile, LoadQofFile,
+// GetQofFlags, GetQofInfo, GetLastQofFileError) and the forms' entries in the windows
 // layer's hooks.
 #include <cstring>
 #include <string>
 
 #include "controls/ctlcommon.h"
 #include "forms/formload.h"
+#include "forms/formsave.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
 #include "session/session.h"
 
 namespace {
 
-enum FormWindowMethodNo : uint32_t { kWmLoadQofFile = 13, kWmGetQofFlags = 27, kWmGetQofInfo = 46, kWmGetQofError = 48 };
+enum FormWindowMethodNo : uint32_t { kWmSaveQofFile = 12, kWmLoadQofFile = 13, kWmGetQofFlags = 27, kWmGetQofInfo = 46, kWmGetQofError = 48 };
 // The three 1-based choices of LoadQofFile and the overrides they give, each
 // taken only below its limit.
 struct Choice {
@@ -35,9 +36,14 @@ const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(
 int32_t LoadQofFileMethod(ObjectRecord* window, const MethodCallRec* call) {
     std::string name = ArgString(call, 0), xmlOut = ArgString(call, 1), codeOut = ArgString(call, 2);
     uint32_t options = static_cast<uint32_t>(CtlArgInt(call, 3, 0));
-    // Converting an XML form file first needs the XML form reader, which this
-    // client does not have yet: the call fails as that reader would.
-    if (options & kFormOptFromXml) return kFormXmlInputFailed;
+    // An XML form file is first converted into a temporary QOF file, which
+    // is loaded and then deleted.
+    char converted[MAX_PATH + 2] = {};
+    if (options & kFormOptFromXml) {
+        uint32_t rc = FormConvertXmlToQof(name.c_str(), converted, sizeof converted, true);
+        if (rc != 0) return static_cast<int32_t>(rc);
+        name = converted;
+    }
     uint32_t overrides[kOvCount] = {};
     for (const Choice& c : kChoices) {
         int32_t v = CtlArgInt(call, c.arg, 0);
@@ -48,13 +54,23 @@ int32_t LoadQofFileMethod(ObjectRecord* window, const MethodCallRec* call) {
     char err[kFormErrTextSize + 1] = {};
     int32_t rc = FormLoadQof(window, name.c_str(), OrNull(xmlOut), OrNull(codeOut), options, overrides, err);
     if (modeBit) gGuiModeFlags &= ~kGuiModeFormLoading;
+    if (converted[0]) DeleteFileA(converted + 1);
     return rc;
+}
+
+// SaveQofFile: file name, XML event text, code file name, options.
+int32_t SaveQofFileMethod(ObjectRecord* window, const MethodCallRec* call) {
+    std::string name = ArgString(call, 0), events = ArgString(call, 1), code = ArgString(call, 2);
+    uint32_t options = static_cast<uint32_t>(CtlArgInt(call, 3, 0));
+    return static_cast<int32_t>(FormSaveQof(window, name.c_str(), OrNull(events), OrNull(code), options));
 }
 
 }  // namespace
 
 int32_t FormWindowMethod(ObjectRecord* window, MethodCallRec* call) {
     switch (call->method) {
+    case kWmSaveQofFile:
+        return SaveQofFileMethod(window, call);
     case kWmLoadQofFile:
         return LoadQofFileMethod(window, call);
     case kWmGetQofFlags:

@@ -25,6 +25,7 @@ struct EventQueueEntry {
     uint32_t itemCount;
     char* text;             // local heap
     uint8_t* itemData;      // guarded heap: the copied item texts
+    void* comArgs;          // a COM event's argument copies (gComObjectHooks)
 };
 
 EventRegBlock* gRegBlocks;
@@ -64,7 +65,10 @@ void RegRelease(EventReg* reg) {
     gRegFree = reg;
 }
 
+void DropComArgs(EventQueueEntry* e);
+
 void EntryFree(EventQueueEntry* e) {
+    DropComArgs(e);
     if (e->text) LocalFreeMem(e->text);
     if (e->itemData) GuardedFree(e->itemData);
     memset(e, 0, sizeof *e);
@@ -118,6 +122,14 @@ bool EntryFill(EventQueueEntry* e, ObjectRecord* rec, const EventReg* reg, uint3
     return true;
 }
 
+void DropComArgs(EventQueueEntry* e) {
+    if (!e->comArgs) return;
+    // The taken event's copies may be the current arguments: those go first.
+    if (e == &gTaken && gComObjectHooks.eventArgsCurrent) gComObjectHooks.eventArgsCurrent(nullptr);
+    if (gComObjectHooks.eventArgsFree) gComObjectHooks.eventArgsFree(e->comArgs);
+    e->comArgs = nullptr;
+}
+
 bool QueueInsert(const EventQueueEntry& e, bool first) {
     if (gQueueCount >= kEventQueueMax) return false;
     if (first) {
@@ -138,7 +150,7 @@ uint32_t NowMs() {
 
 bool PostCommon(ObjectRecord* rec, uint32_t eventId, uint8_t kind, uint16_t modifiers, int32_t value,
                 int32_t extra, char* text, uint8_t urgency, const EventItem* args, uint32_t argCount,
-                bool first) {
+                bool first, void* comArgs = nullptr) {
     if (!rec || !ObjectIsLive(rec)) return false;
     const EventReg* reg = EventFindReg(rec, eventId);
     if (!reg || gQueueCount >= kEventQueueMax) return false;
@@ -147,8 +159,10 @@ bool PostCommon(ObjectRecord* rec, uint32_t eventId, uint8_t kind, uint16_t modi
     e.text = text;
     e.ev.text = text;
     e.ev.textLength = text ? static_cast<uint32_t>(strlen(text)) : 0;
+    e.comArgs = comArgs;
     if (!QueueInsert(e, first)) {
-        e.text = nullptr;   // the caller keeps its text
+        e.text = nullptr;   // the caller keeps its text and argument copies
+        e.comArgs = nullptr;
         EntryFree(&e);
         return false;
     }
@@ -242,6 +256,10 @@ bool PostEventItems(ObjectRecord* rec, uint32_t eventId, uint8_t kind, const Eve
     return PostCommon(rec, eventId, kind, 0, 0, 0, nullptr, 0, args, argCount, false);
 }
 
+bool PostEventComArgs(ObjectRecord* rec, uint32_t eventId, const EventItem* args, uint32_t argCount, void* comArgs) {
+    return PostCommon(rec, eventId, kEventKindDefault, 0, 0, 0, nullptr, 0, args, argCount, false, comArgs);
+}
+
 bool PostEventIfRegistered(ObjectRecord* rec, uint32_t eventId, const EventItem* args, uint32_t argCount) {
     if (!EventFindReg(rec, eventId)) return false;
     return PostEventItems(rec, eventId, kEventKindDefault, args, argCount);
@@ -268,12 +286,15 @@ bool EventTakeNext(EventRecord* ev, EventItem* items, uint32_t* count) {
     gQueueCount--;
     memset(&gQueue[gQueueCount], 0, sizeof gQueue[gQueueCount]);
     *ev = gTaken.ev;
+    if (gTaken.comArgs && gComObjectHooks.eventArgsCurrent) gComObjectHooks.eventArgsCurrent(gTaken.comArgs);
     uint32_t n = gTaken.itemCount;
     if (items)
         for (uint32_t i = 0; i < n; ++i) items[i] = gTaken.items[i];
     if (count) *count = items ? n : 0;
     return true;
 }
+
+void EventReleaseTaken() { DropComArgs(&gTaken); }
 
 int32_t EventCheckPending() {
     if (gWaitEnd) return kEventWaitEnded;

@@ -69,6 +69,12 @@ bool PostObjectEventFirst(ObjectRecord* rec, uint32_t eventId, uint8_t kind, uin
 bool PostEventItems(ObjectRecord* rec, uint32_t eventId, uint8_t kind, const EventItem* args,
                     uint32_t argCount);
 bool PostEventIfRegistered(ObjectRecord* rec, uint32_t eventId, const EventItem* args, uint32_t argCount);
+// The COM form: the items converted from an event's arguments, and the block
+// of argument copies the queue entry then owns (dropped through
+// gComObjectHooks.eventArgsFree). When the event is taken its copies become the
+// current event's arguments until the server's next wait or poll. On false the
+// caller keeps the block.
+bool PostEventComArgs(ObjectRecord* rec, uint32_t eventId, const EventItem* args, uint32_t argCount, void* comArgs);
 // Focus bookkeeping: posts $VALIDATE to the object that had the focus when the
 // new one asks for validation, then records the new focus in the window.
 void PostValidateOnFocus(ObjectRecord* rec, ObjectRecord* window);
@@ -78,6 +84,8 @@ uint32_t EventQueueCount();
 // Takes the next event: its record, its items (at most kEventRegItems) and their
 // count. The text and item data stay valid until the next take or cleanup.
 bool EventTakeNext(EventRecord* ev, EventItem* items, uint32_t* count);
+// The server waits or polls again: the last taken event's argument copies go.
+void EventReleaseTaken();
 // One pump turn unless an event already waits: 0, 32 (pump failed), 21761 (end mark).
 int32_t EventCheckPending();
 // Waits (pumping) until an event is queued: forever when forever is set, else at

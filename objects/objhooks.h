@@ -51,11 +51,17 @@ struct WebObjectOps {
 };
 extern WebObjectOps gWebObjectOps;
 
-// COM hosting: Variant objects and the OLE property slot.
+// COM hosting: Variant objects and the OLE property slot. The property entries
+// get the Variant record (one of the built-in records 0-10 too).
 struct ComObjectHooks {
-    int32_t (*variantGetProp)(PropQuery* req, uint32_t id);
-    int32_t (*variantSetProp)(const PropChange* req, uint32_t id);
+    int32_t (*variantGetProp)(ObjectRecord* rec, PropQuery* req, uint32_t id);
+    int32_t (*variantSetProp)(ObjectRecord* rec, const PropChange* req, uint32_t id);
+    ObjectRecord* (*variantBuiltin)(uint32_t index);   // handles 0-11 of property requests
     void (*oleVarDestroyAll)(bool finalRun);
+    // The argument copies of a COM event (see PostEventComArgs): dropped, and
+    // made the current event's arguments when taken (null: none current).
+    void (*eventArgsFree)(void* args);
+    void (*eventArgsCurrent)(void* args);
 };
 extern ComObjectHooks gComObjectHooks;
 

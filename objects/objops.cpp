@@ -215,7 +215,7 @@ int32_t ObjectSetProperty(ObjectRecord* rec, PropChange* req) {
         return ReplaceStrField(req->text, static_cast<long>(n), &rec->runName) || !n ? kOpOk : kOpNoMemory;
     }
     if (rec->kind == kKindVariant)
-        return gComObjectHooks.variantSetProp ? gComObjectHooks.variantSetProp(req, req->code) : kOpNotAvailable;
+        return gComObjectHooks.variantSetProp ? gComObjectHooks.variantSetProp(rec, req, req->code) : kOpNotAvailable;
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (req->code == kPcInvalid) {
         if (!ops || !ops->oleProp) return kOpNotAvailable;
@@ -276,7 +276,7 @@ int32_t ObjectGetProperty(ObjectRecord* rec, PropQuery* req) {
         return kOpOk;
     }
     if (rec->kind == kKindVariant)
-        return gComObjectHooks.variantGetProp ? gComObjectHooks.variantGetProp(req, req->code) : kOpNotAvailable;
+        return gComObjectHooks.variantGetProp ? gComObjectHooks.variantGetProp(rec, req, req->code) : kOpNotAvailable;
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (req->code == kPcInvalid) {
         if (!ops || !ops->oleProp) return kOpNotAvailable;

@@ -30,6 +30,7 @@ struct PropChange {
     ObjectRecord* object;       // Color or Font object given with colour and font codes
     uint32_t value2;            // second value (Ovar of code 558, PictPosV of code 512)
     bool redraw;                // set by the handler when the change needs a repaint
+    EventItem selector;         // the value item of a Variant's value (kind 0 when none)
 };
 
 // A property query: the dispatcher fills code and id, slot 14 answers.
@@ -42,6 +43,8 @@ struct PropQuery {
     int32_t result2;            // second integer result
     const char* text;           // text result (gTextBuf), null for an integer result
     ObjectRecord* resultObject; // filled object for form 48
+    EventItem selector;         // the result variable of a Variant's value (kind 0 when none)
+    bool itemAnswer;            // the handler appended the result item: the answer is 1102 {code}
 };
 
 // The OLE property slot's request: a property change or query by code 0x301,

@@ -28,6 +28,23 @@ ObjectRecord* RecordOf(const SrvMsg* m) {
     return ObjectFromHandle(handle);
 }
 
+// Handles 0-11 of the property requests name the built-in Variant records
+// (the current event's arguments); no object handle is that small.
+constexpr uint32_t kVariantBuiltinLast = 11;
+ObjectRecord* PropRecordOf(const SrvMsg* m) {
+    uint32_t handle;
+    if (!m->r.U32At(kOpHandle, &handle)) return nullptr;
+    if (handle <= kVariantBuiltinLast)
+        return gComObjectHooks.variantBuiltin ? gComObjectHooks.variantBuiltin(handle) : nullptr;
+    return ObjectFromHandle(handle);
+}
+
+// The selector item of a Variant's value: the result variable of a query or
+// the value of a change. A request that carries none leaves kind 0.
+void SelectorOf(const SrvMsg* m, uint32_t off, EventItem* item) {
+    if (!DecodeEventItem(m->r, off, item)) *item = EventItem();
+}
+
 int32_t Arg(const SrvMsg* m, uint32_t off) {
     int32_t v = 0;
     m->r.I32At(off, &v);
@@ -142,9 +159,10 @@ ObjectRecord* SelectSubObject(const SrvMsg* m, ObjectRecord* rec, uint32_t lenOf
 }
 
 int32_t OnPropQuery(const SrvMsg* m) {
-    ObjectRecord* rec = RecordOf(m);
+    ObjectRecord* rec = PropRecordOf(m);
     if (!rec) return kErrNoObject;
     PropQuery q = {};
+    SelectorOf(m, kPqSelector, &q.selector);
     bool bad;
     uint32_t end;
     if (!m->r.U32At(kPqCode, &q.code) || !m->r.U32At(kPqForm, &q.form)) return kErrBadRequest;
@@ -152,7 +170,7 @@ int32_t OnPropQuery(const SrvMsg* m) {
     if (bad) return kErrBadRequest;
     if (!rec) return kErrNoObject;
     int32_t r = ObjectGetProperty(rec, &q);
-    if (r < 0) return r;
+    if (r < 0 || q.itemAnswer) return r;
     if (q.text) SetReplyText(m, q.text);
     else if (q.resultObject) SetReplyInt(m, static_cast<int32_t>(q.resultObject->handle), kItemObject);
     else SetReplyInt(m, q.result, kResultKindInt);
@@ -160,9 +178,10 @@ int32_t OnPropQuery(const SrvMsg* m) {
 }
 
 int32_t OnPropChange(const SrvMsg* m) {
-    ObjectRecord* rec = RecordOf(m);
+    ObjectRecord* rec = PropRecordOf(m);
     if (!rec) return kErrNoObject;
     PropChange c = {};
+    SelectorOf(m, kPcSelector, &c.selector);
     uint32_t objHandle = 0, end;
     bool bad;
     if (!m->r.U32At(kPcCode, &c.code) || !m->r.I32At(kPcValue, &c.value) || !m->r.U32At(kPcWord2, &c.word2) ||
@@ -235,6 +254,8 @@ bool TakeNextEvent(EventRecord* ev, EventItem* items, uint32_t* count) { return 
 
 }  // namespace
 
+EventItem gCreateInitValue;
+
 int32_t OnCreateRequest(const SrvMsg* m) {
     uint32_t type, oldHandle, ovar, flags0, flags1, size;
     if (!m->r.U32At(kCrtType, &type) || !m->r.U32At(kCrtOldHandle, &oldHandle) || !m->r.U32At(kCrtOvar, &ovar) ||
@@ -247,6 +268,10 @@ int32_t OnCreateRequest(const SrvMsg* m) {
     cr->flags0 |= flags0;
     cr->flags1 |= flags1;
     cr->ovar = ovar;
+    // An item behind the stream is the new object's initial value.
+    gCreateInitValue = EventItem();
+    if (m->r.Has(kCrtStream + size, kEventItemSize) && !DecodeEventItem(m->r, kCrtStream + size, &gCreateInitValue))
+        return kErrBadRequest;
     if (oldHandle) {
         // The old object goes first; the main window never does (no request
         // may destroy it), so a create that names it is refused whole.
@@ -256,12 +281,14 @@ int32_t OnCreateRequest(const SrvMsg* m) {
     }
     int32_t code = 0;
     ObjectRecord* rec = ObjectCreate(type, cr, &code);
+    gCreateInitValue = EventItem();
     return rec ? static_cast<int32_t>(rec->handle) : code;
 }
 
 // The web view re-sends the markup of lists and toolbars queued for redraw
-// before each wait for an event.
+// before each wait for an event; the last event's COM arguments are dropped.
 static void FlushRedrawsBeforeWait() {
+    EventReleaseTaken();
     if (gWebObjectOps.flushRedraws) gWebObjectOps.flushRedraws(nullptr);
 }
 

@@ -864,11 +864,11 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
     case kWmSetForeground:
         result = rec->hwnd && SetForegroundWindow(rec->hwnd) ? 1 : 0;
         break;
-    case kWmLoadQof: case 27: case 46: case 48:
-        // Loading form files and their header queries belong to the forms facility.
+    case 12: case kWmLoadQof: case 27: case 46: case 48:
+        // Saving and loading form files and their header queries belong to the forms facility.
         if (gGuiHooks.windowFormMethod) return gGuiHooks.windowFormMethod(rec, call);
         break;
-    case 12: case 14: case 15: case 16: case 17: case 18: case 19: case 20: case 26: case 47:
+    case 14: case 15: case 16: case 17: case 18: case 19: case 20: case 26: case 47:
         break;
     case 42: case 43: case 44: case 45:
         if (gGuiHooks.windowRibbonMethod) return gGuiHooks.windowRibbonMethod(rec, call);

@@ -7,6 +7,7 @@
 
 #include "objects/font.h"
 #include "print/prtcalc.h"
+#include "print/prtfilecalc.h"
 #include "print/pdf/pdf.h"
 
 struct SrvMsg;
@@ -127,6 +128,14 @@ struct PrinterRec {
     PdfJobGeom geom;
     int32_t dpiX, dpiY;
     uint32_t handle;        // the number the server holds
+    // Printer files: the file or port, or the spooler's printer (raw mode);
+    // the LPT number (1-4, plus 10 with '!'), the port's digit character;
+    // text mode's position, cell and line height in device units.
+    HANDLE file;
+    uint32_t lptNumber;
+    char portDigit;
+    int32_t textLine, textColumn;
+    uint32_t charWidth, lineHeight;
     PrinterRec* nextLive;   // the list of live records, for the clean-up at exit
 };
 
@@ -168,6 +177,43 @@ struct PrtJobAnswer {
 };
 PrtJobAnswer PrtOpenFromMsg(const SrvMsg* msg);
 PrtJobAnswer PrtCloseFromMsg(const SrvMsg* msg);
+
+// ---- Printer files (prtfile.cpp) ------------------------------------------------------
+// Opens a disk file or port, a raw spooler document or a printer device context
+// (passthrough or text mode); null with the code in gPrtErrNo and its text in
+// gErrorText. replyName gets the name the 1148 answer carries.
+PrinterRec* PrtFileOpen(const char* name, const char* mode, uint16_t flags, uint8_t fileMode, char* replyName);
+int32_t PrtFilePutChar(uint8_t c, PrinterRec* rec);
+int32_t PrtFileFlush(PrinterRec* rec);
+// close 0 flushes and ends the document (the record stays); 1 closes and frees.
+int32_t PrtFileClose(PrinterRec* rec, uint8_t close);
+PrinterRec* PrtFileFromHandle(uint32_t handle);
+// 2213: every byte, then one flush; the first failure is the answer.
+int32_t PrtFileWrite(PrinterRec* rec, const uint8_t* bytes, uint32_t count);
+// The message handlers of 1208, 1209 and 2213.
+int32_t PrtFileHandleMsg(const SrvMsg* msg);
+
+// ---- Printer queries and screen dump (prtquery.cpp) -----------------------------------------
+// The device information record of the current job (292 characters, or the
+// PDF writer's 281) in the units of a coordinate mode.
+void PrtDeviceInfo(int units, char* out);
+// The font metrics record of a Font object on the job's printer (a PDF
+// target: the metrics printer; no job: the main window), into out or, with a
+// list box, over each item's own text; false when no record was made.
+bool PrtFontMetrics(PrinterRec* job, uint32_t fontObject, HWND list, const char* text, size_t len, int units,
+                    char* out);
+void PrtListFonts(PrinterRec* job, HWND list, char* out, size_t outSize);
+FontRec* PrtGetJobFont();
+// Information requests 258, 257 and 4 (the session's infoRequest hook);
+// kNoAnswer for any other code.
+int32_t PrtInfoRequest(uint32_t code, const SrvMsg* msg, const char** text);
+// 300 when the job's (else the default printer's) print quality is 300, else 600.
+int PrtPdfResolution();
+// Puts the request dispatcher and the PDF writer's printer hooks in place.
+void PrtInstallQueryHooks();
+// Prints a window image held by a Pict object on the default printer: 0, -1
+// when no job opens, -2 when the window or the image fails.
+int32_t PrtScreenDump(HWND window, uint32_t pict);
 
 // ---- Device and page set-up (prtdevice.cpp) ----------------------------------------------
 // What the print dialog gives the job besides its device context: copies of

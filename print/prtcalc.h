@@ -36,7 +36,7 @@ constexpr uint32_t kPrtMsgSelect = 1200, kPrtMsgPageValue = 1201, kPrtMsgOpen = 
 constexpr uint32_t kPrtMsgResetSetup = 2201, kPrtMsgControl = 2202, kPrtMsgColors = 2203, kPrtMsgText = 2204,
                    kPrtMsgTextNumeric = 2205, kPrtMsgSetPos = 2206, kPrtMsgFont = 2207, kPrtMsgLine = 2208,
                    kPrtMsgImage = 2209, kPrtMsgRect = 2210, kPrtMsgEllipse = 2211, kPrtMsgRoundRect = 2212,
-                   kPrtMsgFileWrite = 2213, kPrtMsgSelectDraw = 2214, kPrtMsgRegion = 2215, kPrtMsgPdfFirst = 2216, kPrtMsgPdfLast = 2219;
+                   kPrtMsgFileWrite = kMsgPrtFileWrite, kPrtMsgSelectDraw = 2214, kPrtMsgRegion = 2215, kPrtMsgPdfFirst = 2216, kPrtMsgPdfLast = 2219;
 
 constexpr size_t kPrtCloseWords = 11;
 constexpr size_t kPrtCloseBlockMin = 56;      // a shorter 1205 has close options 0

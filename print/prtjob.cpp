@@ -25,6 +25,12 @@ static bool IsPdfPrefix(const char* s) { return _strnicmp(s, "pdf:", 4) == 0; }
 
 // ---- Record -----------------------------------------------------------------------
 
+// Print jobs and printer files are told apart by their handles' kinds: a
+// printer file's handle never finds a job, nor a job's a printer file.
+static HandleKind RecHandleKind(uint32_t flags) {
+    return (flags & kPrtFlagGdiJob) ? kHandlePrintJob : kHandlePrinterFile;
+}
+
 PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags) {
     PrinterRec* job = static_cast<PrinterRec*>(LocalAllocZero(sizeof(PrinterRec)));
     if (!job) return nullptr;
@@ -33,7 +39,7 @@ PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags) {
     job->flags = flags;
     job->textFlags = textFlags;
     job->lastPage = kPrtLastPageNone;
-    job->handle = HandleNew(kHandlePrintJob, job);
+    job->handle = HandleNew(RecHandleKind(flags), job);
     if (!job->handle) {
         LocalFreeMem(job);
         return nullptr;
@@ -46,7 +52,7 @@ PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags) {
 // The magic goes before the memory: a stale handle never finds a record.
 void PrtRecFree(PrinterRec* job) {
     if (!job) return;
-    HandleRemove(kHandlePrintJob, job->handle);
+    HandleRemove(RecHandleKind(job->flags), job->handle);
     for (PrinterRec** link = &gPrtLiveList; *link; link = &(*link)->nextLive) {
         if (*link == job) {
             *link = job->nextLive;
@@ -452,14 +458,20 @@ void PrtRegisterHandlers() {
     // 2213 belongs to the printer files.
     for (uint32_t t = kPrtMsgResetSetup; t <= kPrtMsgPdfLast; t++)
         if (t != kPrtMsgFileWrite) gSrvMsg2200s[t - kMsgRange2200First] = PrtHandleMsg;
+    gSrvMsg1200s[kPrtMsgFileOpen - kMsgRange1200First] = PrtFileHandleMsg;
+    gSrvMsg1200s[kPrtMsgFileClose - kMsgRange1200First] = PrtFileHandleMsg;
+    gSrvMsg2200s[kPrtMsgFileWrite - kMsgRange2200First] = PrtFileHandleMsg;
+    PrtInstallQueryHooks();
 }
 
 // Every job the server left open is closed, not only the current one: each
-// holds a device context, an unfinished document and fonts made for it.
+// holds a device context, an unfinished document and fonts made for it. Open
+// printer files are written out and closed.
 void PrtCleanup() {
     for (PrinterRec* job = gPrtLiveList; job;) {
         PrinterRec* next = job->nextLive;
         if (job->flags & kPrtFlagGdiJob) PrtCloseDefault(job);
+        else PrtFileClose(job, 1);
         job = next;
     }
     if (gPrtDevMode) GlobalFree(gPrtDevMode);

@@ -2,7 +2,9 @@
 # fresh Wine prefix without printers; the test printers of the print tests are
 # installed into it ("QovTest", Letter, the default, on LPT1:), with the port
 # captured into the print scene's folder, and the captured pages are turned
-# into a PDF file there once the scenes have run.
+# into a PDF file there once the scenes have run. The printer files scene
+# prints its receipt on "QovTestA4" (LPT2:) and writes its label to the port
+# LPT3, which is pointed at label.prn in the same folder.
 
 # qov_demo_printer BUILD OUT: installs the printer; the scene's folder is
 # OUT/demo-print. Without the printer tool the print scene fails its open.
@@ -19,16 +21,22 @@ qov_demo_printer() {
   sh "$here/tests/print/setup_printer.sh" "$tool" "$out/demo-print" >/dev/null 2>&1 ||
     echo "demo printer: the set-up failed" >&2
   rm -f "$out/demo-print"/*.ppd
+  : > "$out/demo-print/label.prn"
+  ln -sfn "$out/demo-print/label.prn" "$WINEPREFIX/dosdevices/lpt3"
 }
 
-# qov_demo_printer_pages OUT: the pages printed on LPT1: as invoice.pdf, and a
-# picture of the first page beside it.
+# qov_demo_printer_pages OUT: the pages printed on LPT1: as invoice.pdf and
+# those on LPT2: as receipt.pdf, each with a picture of its first page.
 qov_demo_printer_pages() {
   local dir=$1/demo-print
   [ -s "$dir/capture-lpt1.ps" ] || return 0
   mv "$dir/capture-lpt1.ps" "$dir/invoice.ps"
   ps2pdf "$dir/invoice.ps" "$dir/invoice.pdf" && rm -f "$dir/invoice.ps"
   command -v pdftoppm >/dev/null && pdftoppm -png -r 100 -f 1 -l 1 -singlefile "$dir/invoice.pdf" "$dir/invoice"
-  rm -f "$dir/capture-lpt2.ps"
+  if [ -s "$dir/capture-lpt2.ps" ]; then
+    ps2pdf "$dir/capture-lpt2.ps" "$dir/receipt.pdf" && rm -f "$dir/capture-lpt2.ps"
+    command -v pdftoppm >/dev/null && pdftoppm -png -r 100 -f 1 -l 1 -singlefile "$dir/receipt.pdf" "$dir/receipt"
+  fi
+  ln -sfn /dev/null "$WINEPREFIX/dosdevices/lpt3"
   return 0
 }

@@ -13,6 +13,14 @@ uint32_t* gDestArray;
 uint32_t gDestCount;
 uint32_t gDestArraySize;
 
+// Answers that carry result items (1102 {code} and the items behind it) are
+// built before their request's handler runs, one level per request being
+// handled, so the items the handler appends find their answer already there.
+constexpr uint32_t kItemAnswerLevels = 4;
+static MsgBuf gItemAnswers[kItemAnswerLevels];
+static uint32_t gItemAnswerDepth;
+static bool gItemAnswerOpen[kItemAnswerLevels + 1];
+
 static MsgBuf gOutBundle;
 static bool gOutBundleOpen;
 static bool gReplyPending;
@@ -69,7 +77,30 @@ void SetReplyWords(const SrvMsg*, const uint32_t* words, uint32_t count) {
 }
 
 int AddEventItem(const EventItem* item) {
-    return MsgAppendEventItem(&gSendBuf, item, gClientConfig.serverVersion, gSession.swapped);
+    MsgBuf* buf = &gSendBuf;
+    if (gItemAnswerDepth && gItemAnswerOpen[gItemAnswerDepth - 1]) buf = &gItemAnswers[gItemAnswerDepth - 1];
+    return MsgAppendEventItem(buf, item, gClientConfig.serverVersion, gSession.swapped);
+}
+
+void ItemAnswerBegin() {
+    uint32_t level = gItemAnswerDepth++;
+    if (level >= kItemAnswerLevels) return;   // deeper levels append nothing of their own
+    gItemAnswerOpen[level] = MsgBuildAnswer(&gItemAnswers[level], kMsgAnswer, 0, gSession.curSeq, gSession.swapped);
+}
+
+bool ItemAnswerEnd(int32_t code) {
+    if (!gItemAnswerDepth) return false;
+    uint32_t level = --gItemAnswerDepth;
+    if (level >= kItemAnswerLevels || !gItemAnswerOpen[level]) return false;
+    gItemAnswerOpen[level] = false;
+    MsgBuf* built = &gItemAnswers[level];
+    // Without items, or when the handler made its own answer, nothing is sent here.
+    if (code == kNoAnswer || ReplyPending() || built->used <= kAnswerSize) return false;
+    WirePutU32(built->data + kAnsValue, static_cast<uint32_t>(code), gSession.swapped);
+    gSendBuf.used = 0;
+    if (!MsgBufAppend(&gSendBuf, built->data, built->used)) return false;
+    PostBuiltMsg();
+    return true;
 }
 
 void SendPrtJobAnswer(int32_t value, int32_t copies, int32_t pages, int32_t detail, const char* text) {
@@ -77,8 +108,8 @@ void SendPrtJobAnswer(int32_t value, int32_t copies, int32_t pages, int32_t deta
         PostBuiltMsg();
 }
 
-void SendPrtName(const char* text) {
-    if (MsgBuildPrtName(&gSendBuf, text, gSession.curSeq, gSession.swapped)) PostBuiltMsg();
+void SendPrtName(uint32_t handle, const char* text) {
+    if (MsgBuildPrtName(&gSendBuf, handle, text, gSession.curSeq, gSession.swapped)) PostBuiltMsg();
 }
 
 bool SendNextEvent() {
@@ -88,7 +119,8 @@ bool SendNextEvent() {
     uint32_t count = 0;
     if (!gHooks.eventTakeNext(&ev, items, &count)) return false;
     if (!MsgBuildEvent(&gSendBuf, &ev, gClientConfig.serverVersion, gSession.curSeq, gSession.swapped)) return false;
-    for (uint32_t i = 0; i < count && i < kEventMaxItems; i++) AddEventItem(&items[i]);
+    for (uint32_t i = 0; i < count && i < kEventMaxItems; i++)
+        MsgAppendEventItem(&gSendBuf, &items[i], gClientConfig.serverVersion, gSession.swapped);
     PostBuiltMsg();
     return true;
 }

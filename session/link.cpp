@@ -27,8 +27,21 @@ static volatile LONG gRecvResult;
 static DWORD gLastSendTick;            // for the keep-alive, under gSendLock
 
 constexpr int kErrTimedOut = 10060;    // the server stayed silent past QOVCS_RECVTIMEOUT
+constexpr int kErrConnRefused = 10061; // nothing listens on the server's port
 constexpr int kErrHostNotFound = 11001;
 constexpr int kMaxFallbackServers = 4;
+// While held, the receive thread looks at the socket this often for a close or
+// a failure (and for keep-alive words to skip).
+constexpr DWORD kHeldWatchMs = 200;
+// The most bytes looked at in one go when skipping a run of keep-alive words.
+constexpr uint32_t kKeepAliveRunBytes = 16384;
+// The most bytes read ahead while the thread is held (see WatchHeldLink).
+constexpr uint32_t kReadAheadMax = 65536;
+// The most reads of one look while held, so a flood does not keep the thread
+// from seeing that it was let on.
+constexpr int kHeldReadsPerLook = 16;
+// How long the end of a session waits for the receive thread to finish.
+constexpr DWORD kRecvThreadEndMs = 5000;
 
 // ---- IPv6 entry points, loaded from ws2_32.dll at run time ----------------------
 // They are absent from the oldest Winsock; loading them by name keeps the
@@ -42,14 +55,21 @@ static FreeAddrInfoFn gFreeAddrInfo;
 static InetPtonFn gInetPton;
 static AddrToStringFn gAddrToString;
 
+// GetProcAddress's type says nothing of the entry's real one: the address goes
+// through the plain function pointer type on its way to the named type.
+template <typename Fn>
+static Fn LoadEntry(HMODULE module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 static void LoadIpv6Entries() {
     HMODULE ws = GetModuleHandleA("ws2_32.dll");
     if (!ws) ws = LoadLibraryA("ws2_32.dll");
     if (!ws) return;
-    gGetAddrInfo = reinterpret_cast<GetAddrInfoFn>(GetProcAddress(ws, "getaddrinfo"));
-    gFreeAddrInfo = reinterpret_cast<FreeAddrInfoFn>(GetProcAddress(ws, "freeaddrinfo"));
-    gInetPton = reinterpret_cast<InetPtonFn>(GetProcAddress(ws, "inet_pton"));
-    gAddrToString = reinterpret_cast<AddrToStringFn>(GetProcAddress(ws, "WSAAddressToStringA"));
+    gGetAddrInfo = LoadEntry<GetAddrInfoFn>(ws, "getaddrinfo");
+    gFreeAddrInfo = LoadEntry<FreeAddrInfoFn>(ws, "freeaddrinfo");
+    gInetPton = LoadEntry<InetPtonFn>(ws, "inet_pton");
+    gAddrToString = LoadEntry<AddrToStringFn>(ws, "WSAAddressToStringA");
 }
 
 const char* LastErrorText(int32_t code) {
@@ -58,7 +78,7 @@ const char* LastErrorText(int32_t code) {
     case kErrBadMessage: return "99990: a message from the server does not fit its frame";
     case kErrNotConnected: return "10057: the connection to the server is closed";
     case kErrTimedOut: return "10060: the server did not answer in time";
-    case 10061: return "10061: the server refused the connection";
+    case kErrConnRefused: return "10061: the server refused the connection";
     case kErrHostNotFound: return "11001: the server's host name is not known";
     default: break;
     }
@@ -148,23 +168,98 @@ static DWORD WaitSlice() {
 
 // ---- Receiving --------------------------------------------------------------------
 
-// Reads exactly n bytes: 0, or the error number (10057 when the server closed).
-static int RecvExact(uint8_t* p, uint32_t n) {
+// Bytes read ahead while the thread was held, taken before the socket's; the
+// receive thread's alone. Its head is always at a frame boundary when the
+// thread is held.
+static uint8_t gAhead[kReadAheadMax];
+static uint32_t gAheadAt, gAheadEnd;
+
+static uint32_t AheadLeft() { return gAheadEnd - gAheadAt; }
+
+// Since when the server has been silent, for QOVCS_RECVTIMEOUT: reset by every
+// byte that arrives, and when the thread begins to wait for a frame or is held
+// after handing one on (the receive thread's alone).
+static DWORD gSilenceFrom;
+
+static DWORD SilenceLimitMs() {
+    return static_cast<DWORD>(gClientConfig.recvTimeout > 0 ? gClientConfig.recvTimeout : kDefaultRecvTimeout) * 1000u;
+}
+
+static bool SilenceTooLong() { return GetTickCount() - gSilenceFrom >= SilenceLimitMs(); }
+
+// Drops the keep-alive words at every frame boundary of the bytes read ahead
+// (its head is one): whole frames move down over them in one pass, so the
+// words behind a waiting request take no room either. Stops at the first
+// frame not yet whole, or whose length does not fit, leaving it as it came.
+static void DropAheadKeepAlives() {
+    uint32_t rd = gAheadAt, wr = gAheadAt;
+    for (;;) {
+        while (gAheadEnd - rd >= 4 && WireGetU32(gAhead + rd, false) == kKeepAliveWord) rd += 4;
+        if (gAheadEnd - rd < kMsgHeadSize) break;
+        uint32_t len = WireGetU32(gAhead + rd, gSession.swapped) & kHdrLenMask;
+        if (len < kMsgHeadSize || len > gAheadEnd - rd) break;
+        if (wr != rd) memmove(gAhead + wr, gAhead + rd, len);
+        wr += len;
+        rd += len;
+    }
+    if (wr != rd) memmove(gAhead + wr, gAhead + rd, gAheadEnd - rd);
+    gAheadEnd = wr + (gAheadEnd - rd);
+    if (gAheadAt == gAheadEnd) gAheadAt = gAheadEnd = 0;
+}
+
+// Reads exactly n bytes: 0, or the error number (10057 when the server closed);
+// *got counts the bytes that did arrive.
+static int RecvExact(uint8_t* p, uint32_t n, uint32_t* got) {
+    *got = 0;
+    uint32_t early = AheadLeft() < n ? AheadLeft() : n;
+    if (early) {
+        memcpy(p, gAhead + gAheadAt, early);
+        gAheadAt += early;
+        if (gAheadAt == gAheadEnd) gAheadAt = gAheadEnd = 0;
+        p += early;
+        n -= early;
+        *got = early;
+    }
     while (n) {
         int k = recv(gSock, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
         if (k == 0) return kErrNotConnected;
         if (k == SOCKET_ERROR) return gStopping ? kErrNotConnected : WSAGetLastError();
+        gSilenceFrom = GetTickCount();
         p += k;
         n -= static_cast<uint32_t>(k);
+        *got += static_cast<uint32_t>(k);
     }
     return 0;
+}
+
+// Takes the keep-alive words that have already arrived in whole runs: one look
+// and one read for many words rather than a wait and a read for each, so a
+// flood of them cannot hold up the frames behind it. Stops at the first byte
+// that is not part of a keep-alive word; takes nothing else.
+static void SkipKeepAliveRun() {
+    static uint8_t run[kKeepAliveRunBytes];   // the receive thread's alone
+    DropAheadKeepAlives();
+    if (AheadLeft()) return;
+    for (;;) {
+        u_long avail = 0;
+        if (ioctlsocket(gSock, FIONREAD, &avail) != 0 || avail < 4) return;
+        uint32_t want = avail < kKeepAliveRunBytes ? static_cast<uint32_t>(avail) : kKeepAliveRunBytes;
+        int k = recv(gSock, reinterpret_cast<char*>(run), static_cast<int>(want & ~3u), MSG_PEEK);
+        if (k < 4) return;
+        uint32_t words = 0;
+        while ((words + 1) * 4 <= static_cast<uint32_t>(k) && WireGetU32(run + words * 4, false) == kKeepAliveWord)
+            words++;
+        uint32_t got;
+        if (!words || RecvExact(run, words * 4, &got) != 0) return;
+        if (words * 4 < static_cast<uint32_t>(k)) return;
+    }
 }
 
 // Waits for the first byte of the next frame, sending keep-alives meanwhile and
 // ending the session when the server stays silent past QOVCS_RECVTIMEOUT.
 static int WaitReadable() {
-    DWORD start = GetTickCount();
-    DWORD limit = static_cast<DWORD>(gClientConfig.recvTimeout > 0 ? gClientConfig.recvTimeout : 300) * 1000u;
+    if (AheadLeft()) return 0;
+    gSilenceFrom = GetTickCount();
     for (;;) {
         fd_set rd;
         FD_ZERO(&rd);
@@ -176,20 +271,26 @@ static int WaitReadable() {
         if (r == SOCKET_ERROR) return WSAGetLastError();
         if (r > 0) return 0;
         SendKeepAliveIfDue();
-        if (GetTickCount() - start >= limit) return kErrTimedOut;
+        if (SilenceTooLong()) return kErrTimedOut;
     }
 }
 
 // One whole frame into gRecvBuf; the server's own keep-alive words are skipped.
+// A failure before the first byte of a frame is the link's own (10057 when the
+// server closed); once a frame has begun, any failure inside it (a close, a
+// stall past the silence limit, an error) means the frame does not fit: 99990.
 static int RecvOneFrame() {
     for (;;) {
         int rc = WaitReadable();
         if (rc) return rc;
         uint8_t head[8];
-        if ((rc = RecvExact(head, 4)) != 0) return rc;
-        if (WireGetU32(head, false) == kKeepAliveWord) continue;
-        // A frame cut short inside its header or body does not fit: 99990.
-        if (RecvExact(head + 4, 4) != 0) return kErrBadMessage;
+        uint32_t got;
+        if ((rc = RecvExact(head, 4, &got)) != 0) return got ? kErrBadMessage : rc;
+        if (WireGetU32(head, false) == kKeepAliveWord) {
+            SkipKeepAliveRun();
+            continue;
+        }
+        if (RecvExact(head + 4, 4, &got) != 0) return kErrBadMessage;
         if (!gSession.orderKnown) {
             int order = FrameDetectOrder(head, 8);
             gSession.swapped = order == 1;
@@ -198,28 +299,77 @@ static int RecvOneFrame() {
         uint32_t len;
         if (FrameCheckWord(WireGetU32(head, gSession.swapped), gRecvBuf.size, &len) != 0) return kErrBadMessage;
         memcpy(gRecvBuf.data, head, 8);
-        if (len > 8 && RecvExact(gRecvBuf.data + 8, len - 8) != 0) return kErrBadMessage;
+        if (len > 8 && RecvExact(gRecvBuf.data + 8, len - 8, &got) != 0) return kErrBadMessage;
         gRecvBuf.used = len;
         return 0;
     }
 }
 
+// While the main thread works on a frame (or waits for an event in 1105 or
+// 1121) the thread is held and hands on no frame, but it still watches the
+// socket: a server that closed the connection, or a link that failed, ends the
+// session at once (10057 for a close) instead of leaving the client deaf until
+// the wait ends. Winsock (and Wine's) tells of a close only once the bytes
+// before it are read, so what arrives meanwhile is read ahead, up to
+// kReadAheadMax bytes, and handed on as frames once the thread is let on;
+// keep-alive words at the frame boundary are dropped there. 0 while all is well.
+static int WatchHeldLink() {
+    for (int reads = 0; reads < kHeldReadsPerLook; reads++) {
+        DropAheadKeepAlives();
+        if (gAheadAt) {
+            memmove(gAhead, gAhead + gAheadAt, AheadLeft());
+            gAheadEnd -= gAheadAt;
+            gAheadAt = 0;
+        }
+        // Full: the rest waits in the socket, and the close behind it with it.
+        if (gAheadEnd == kReadAheadMax) return 0;
+        fd_set rd;
+        FD_ZERO(&rd);
+        FD_SET(gSock, &rd);
+        timeval now = {0, 0};
+        int r = select(0, &rd, nullptr, nullptr, &now);
+        if (gStopping || r == 0) return 0;
+        if (r == SOCKET_ERROR) return WSAGetLastError();
+        int k = recv(gSock, reinterpret_cast<char*>(gAhead + gAheadEnd), static_cast<int>(kReadAheadMax - gAheadEnd), 0);
+        if (gStopping) return 0;
+        if (k == 0) return kErrNotConnected;
+        if (k == SOCKET_ERROR) return WSAGetLastError();
+        gSilenceFrom = GetTickCount();
+        gAheadEnd += static_cast<uint32_t>(k);
+    }
+    return 0;
+}
+
+static void ReportFrame(int rc) {
+    InterlockedExchange(&gRecvResult, rc);
+    PostMessageA(gMainWnd, kWmSrvMsg, static_cast<WPARAM>(rc), 0);
+}
+
 // The receive thread: waits to be let on (the main thread has consumed the last
 // frame), reads one frame and posts 1174 to the main window. While the main
-// thread works it keeps the link alive.
+// thread works it keeps the link alive and watches it.
 static DWORD WINAPI RecvThreadProc(LPVOID) {
     for (;;) {
-        DWORD w = WaitForSingleObject(gRecvEvent, WaitSlice());
+        DWORD w = WaitForSingleObject(gRecvEvent, kHeldWatchMs);
         if (gStopping) break;
         if (w == WAIT_TIMEOUT) {
             SendKeepAliveIfDue();
+            int rc = WatchHeldLink();
+            if (gStopping) break;
+            // The silence limit runs while held too: a server that neither
+            // sends nor keeps the link alive for that long is taken as lost.
+            if (!rc && SilenceTooLong()) rc = kErrTimedOut;
+            if (rc) {
+                ReportFrame(rc);
+                break;
+            }
             continue;
         }
         int rc = RecvOneFrame();
         if (gStopping) break;
-        InterlockedExchange(&gRecvResult, rc);
-        PostMessageA(gMainWnd, kWmSrvMsg, static_cast<WPARAM>(rc), 0);
+        ReportFrame(rc);
         if (rc) break;
+        gSilenceFrom = GetTickCount();
     }
     return 0;
 }
@@ -333,7 +483,7 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     // A frame that stops arriving half-way is held to the same silence limit
     // as the wait for its first byte, instead of blocking the thread for good.
-    DWORD silenceMs = static_cast<DWORD>(gClientConfig.recvTimeout > 0 ? gClientConfig.recvTimeout : 300) * 1000u;
+    DWORD silenceMs = SilenceLimitMs();
     setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&silenceMs), sizeof silenceMs);
     gSock = s;
     gStopping = 0;
@@ -341,6 +491,9 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     gSession.orderKnown = false;
     gSession.swapped = false;
     gSession.lastError = 0;
+    gSession.endReceived = false;
+    gAheadAt = gAheadEnd = 0;
+    gSilenceFrom = GetTickCount();
     gLastSendTick = GetTickCount();
     gRecvEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);   // auto-reset
     gRecvReleased = false;
@@ -363,7 +516,7 @@ void ServerDisconnect() {
     if (gRecvEvent) SetEvent(gRecvEvent);
     bool ended = true;
     if (gRecvThread) {
-        ended = WaitForSingleObject(gRecvThread, 5000) == WAIT_OBJECT_0;
+        ended = WaitForSingleObject(gRecvThread, kRecvThreadEndMs) == WAIT_OBJECT_0;
         CloseHandle(gRecvThread);
         gRecvThread = nullptr;
     }

@@ -22,6 +22,7 @@ struct Session {
     bool orderKnown;              // set by the first received message
     bool compressOut;             // the accept allows compressed bodies
     bool opened;                  // the server accepted the session
+    bool endReceived;             // the server ended the session with 1011
     int exitCode;                 // from message 1011
     int32_t lastError;            // Winsock number, kErrBadMessage or kErrNotConnected
     uint32_t curSeq;              // sequence of the request being answered
@@ -81,6 +82,15 @@ void OnSrvMsgArrived(WPARAM result);
 constexpr uint32_t kNoNest = 0xFFFFFFFFu;
 uint32_t SrvMsgNestBegin();
 void SrvMsgNestEnd(uint32_t state);
+// An event with by-reference arguments fired while the server waits for one
+// (1105/1121): true while that wait is open and not answered and no request
+// is being handled above it. AnswerWaitNow sends the next queued event as its
+// answer; the sender then takes requests nested (SrvMsgNestBegin) until
+// DeferredWaitArrived: the server waits or polls again, and the outer wait
+// serves that request once the sender returned. No wait is answered twice.
+bool SrvMsgEventWaitOpen();
+bool SrvMsgAnswerWaitNow();
+bool SrvMsgDeferredWaitArrived();
 void FetchSrvMsg();
 void ProcessSrvMsg(const SrvMsg* msg);
 int32_t ProcessSrvMsg1200s(const SrvMsg* msg);
@@ -101,9 +111,17 @@ void SetReplyText(const SrvMsg* request, const char* text);
 void SetReplyBytes(const SrvMsg* request, const void* bytes, uint32_t n);
 // 1154 with 32-bit words (Ovars), swapped for a byte-swapped server.
 void SetReplyWords(const SrvMsg* request, const uint32_t* words, uint32_t count);
+// Appends an item to the answer being built: to the result answer of the
+// request being handled when it has one (ItemAnswerBegin), else to gSendBuf.
 int AddEventItem(const EventItem* item);
+// The property and method requests (2414-2417) answer 1102 {code} followed by
+// the result items their handler appended: Begin before the handler builds the
+// answer; End sends it with the handler's code when items were appended and
+// the handler made no answer of its own (true: sent).
+void ItemAnswerBegin();
+bool ItemAnswerEnd(int32_t code);
 void SendPrtJobAnswer(int32_t value, int32_t copies, int32_t pages, int32_t detail, const char* text);
-void SendPrtName(const char* text);
+void SendPrtName(uint32_t handle, const char* text);
 // Sends gSendBuf as the current request's answer (joins the outgoing bundle
 // while a received bundle is worked through).
 void PostBuiltMsg();

@@ -72,6 +72,7 @@ static int32_t OnEndSession(const SrvMsg* m) {
     m->r.I32At(kEndCode, &code);
     PostAnswer(kMsgAnswer, 0);
     gSession.exitCode = code;
+    gSession.endReceived = true;
     gSession.state = kSessionEnded;
     return kNoAnswer;
 }
@@ -95,17 +96,80 @@ static int32_t OnGrowBuffer(const SrvMsg* m) {
 // The longest sleep of one turn of a timed event wait.
 constexpr DWORD kEventPollMs = 50;
 
+// ---- Events answered while their sender waits (by-reference arguments) ----------
+// An event whose arguments the server may change by reference answers the open
+// wait at once (SrvMsgAnswerWaitNow); its sender then takes the server's
+// requests nested until the server waits or polls again. That next wait is
+// not served inside the nest: it is noted here, and the outer wait, once the
+// sender returned, serves it in place of the one already answered.
+struct EventWaitState {
+    uint32_t depth;         // gHandling of the open wait, 0 when none is open
+    bool answered;          // the open wait was answered from inside its pump
+    bool deferred;          // a wait request arrived inside the nest
+    uint32_t type, waitMs, seq;
+};
+static EventWaitState gWait;
+static uint32_t gHandling;      // frames being worked (more than one inside a nested wait)
+
+bool SrvMsgEventWaitOpen() { return gWait.depth != 0 && !gWait.answered && gWait.depth == gHandling; }
+
+bool SrvMsgAnswerWaitNow() {
+    if (!SrvMsgEventWaitOpen() || !SendNextEvent()) return false;
+    gWait.answered = true;
+    gWait.deferred = false;
+    return true;
+}
+
+bool SrvMsgDeferredWaitArrived() { return gWait.deferred || gSession.state != kSessionRunning; }
+
+static bool DeferWaitInNest(const SrvMsg* m) {
+    // Only a request of the nest itself: one level below the answered wait.
+    if (!gWait.answered || gWait.deferred || gHandling != gWait.depth + 1) return false;
+    gWait.deferred = true;
+    gWait.type = m->type;
+    gWait.waitMs = INFINITE;
+    if (m->type == kMsgEventWaitTimed) m->r.U32At(kTimedWaitOff, &gWait.waitMs);  // checked by the caller
+    gWait.seq = m->seq;
+    return true;
+}
+
+// 1050 polls, 1105 waits until an event comes, 1121 waits at most its +8
+// milliseconds (0xFFFFFFFF: as long as 1105). A 1121 without its time is
+// answered -2 like every other short request, never taken as "forever". A wait
+// that the session's end cut short (the server lost) is not answered.
 static int32_t OnEventWait(const SrvMsg* m) {
+    uint32_t type = m->type;
     uint32_t waitMs = INFINITE;
-    if (m->type == kMsgEventWaitTimed) m->r.U32At(kTimedWaitOff, &waitMs);
+    if (m->type == kMsgEventWaitTimed && !m->r.U32At(kTimedWaitOff, &waitMs)) return kErrBadRequest;
+    if (DeferWaitInNest(m)) return kNoAnswer;
     DWORD start = GetTickCount();
     // Redraws queued for the web page go out before the user is waited on.
     if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
+    EventWaitState outer = gWait;
+    gWait = EventWaitState{gHandling, false, false, 0, 0, 0};
     for (;;) {
-        if (SendNextEvent()) return kNoAnswer;
-        if (m->type == kMsgEventPoll || gSession.state != kSessionRunning) break;
+        if (gWait.answered) {
+            // Answered from inside; serve the wait that came meanwhile, if any.
+            if (!gWait.deferred) break;
+            type = gWait.type;
+            waitMs = gWait.waitMs;
+            gSession.curSeq = gWait.seq;
+            ReplyReset();
+            start = GetTickCount();
+            gWait.answered = gWait.deferred = false;
+            if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
+        }
+        if (SendNextEvent()) break;
+        if (gSession.state != kSessionRunning) break;
+        if (type == kMsgEventPoll) {
+            PostAnswer(kMsgAnswer, 0);
+            break;
+        }
         DWORD elapsed = GetTickCount() - start;
-        if (waitMs != INFINITE && elapsed >= waitMs) break;
+        if (waitMs != INFINITE && elapsed >= waitMs) {
+            PostAnswer(kMsgAnswer, 0);
+            break;
+        }
         if (waitMs == INFINITE && gHooks.eventTakeNext) {
             PumpOnce(true);
         } else {
@@ -116,7 +180,8 @@ static int32_t OnEventWait(const SrvMsg* m) {
             PumpOnce(false);
         }
     }
-    return 0;
+    gWait = outer;
+    return kNoAnswer;
 }
 
 static int32_t OnSound(const SrvMsg* m) {
@@ -241,13 +306,13 @@ static int32_t FromTable(SrvMsgHandler* table, uint32_t first, const SrvMsg* m) 
 int32_t ProcessSrvMsg1200s(const SrvMsg* m) { return FromTable(gSrvMsg1200s, kMsgRange1200First, m); }
 
 // 2201-2251: drawing; each is answered {1102, 0} unless the accept asked for
-// no print answers.
+// no print answers. A printer file's write (2213) is answered with its result.
 int32_t ProcessSrvMsg2200s(const SrvMsg* m) {
     SrvMsgHandler h = gSrvMsg2200s[m->type - kMsgRange2200First];
     if (!h && (m->type < 2201 || m->type > 2251)) return Unhandled();
-    if (h) h(m);
+    int32_t rc = h ? h(m) : 0;
     if (gClientConfig.noPrintAnswers && m->type >= 2201 && m->type <= 2251) return kNoAnswer;
-    return 0;
+    return m->type == kMsgPrtFileWrite && rc != kNoAnswer ? rc : 0;
 }
 
 static int32_t ProcessSrvMsg2400s(const SrvMsg* m) {
@@ -285,6 +350,9 @@ void ProcessSrvMsg(const SrvMsg* m) {
     ReplyReset();
     int32_t rc;
     uint32_t t = m->type;
+    // Result items (property and method requests): their answer is built first.
+    bool itemAnswer = t >= kMsgObjPropQuery && t <= kMsgObjOleProp;
+    if (itemAnswer) ItemAnswerBegin();
     if (t >= kMsgCoreFirst && t <= kMsgCoreLast) rc = ProcessCoreMsg(m);
     else if (t >= kMsgRange1200First && t <= kMsgRange1200Last) rc = ProcessSrvMsg1200s(m);
     else if (t >= kMsgRange1300First && t <= kMsgRange1300Last) rc = FromTable(gSrvMsg1300s, kMsgRange1300First, m);
@@ -295,6 +363,7 @@ void ProcessSrvMsg(const SrvMsg* m) {
     else if (t >= kMsgRange2400First && t <= kMsgRange2400Last) rc = ProcessSrvMsg2400s(m);
     else if (t >= kMsgRange2000First && t <= kMsgRange2000Last) rc = FromTable(gSrvMsg2000s, kMsgRange2000First, m);
     else rc = Unhandled();
+    if (itemAnswer && ItemAnswerEnd(rc)) return;
     if (ReplyPending()) PostBuiltMsg();
     else if (rc != kNoAnswer) PostAnswer(kMsgAnswer, rc);
 }
@@ -343,7 +412,6 @@ static void TakeOne(const uint8_t* msg, const FrameHead& head, MsgBuf* unpack) {
 
 static uint32_t gNestDepth;      // requests taken inside a nested wait (SrvMsgNestBegin)
 static bool gFrameReleased;     // the frame being worked has let the receive thread on already
-static uint32_t gHandling;      // frames being worked (more than one inside a nested wait)
 
 void FetchSrvMsg() {
     // The frame is copied out of the receive buffer so a nested exchange can let

@@ -10,7 +10,9 @@
 #include "graphics/image/gif.h"
 #include "graphics/image/imagecore.h"
 #include "graphics/image/jpeg.h"
+#include "graphics/image/pcx.h"
 #include "graphics/image/png.h"
+#include "graphics/image/tiff.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 
@@ -64,6 +66,7 @@ bool ProbeTiff() {
     return false;
 }
 
+bool ProbePcx() { return PcxIsCurrentImage(); }
 bool ProbeJpeg() { return JpegIsImage(gImageDecodeState.sourcePos, gImageDecodeState.sourceSize); }
 bool ProbePng() { return PngIsImage(gImageDecodeState.sourcePos, gImageDecodeState.sourceSize); }
 bool ProbeNone() { return false; }
@@ -72,8 +75,8 @@ int DecodeBmp(const DecodeArgs& a) { return BmpDecode(a.sourceSize); }
 int DecodeGif(const DecodeArgs&) { return GifDecode(); }
 int DecodeJpeg(const DecodeArgs&) { return JpegDecode(); }
 int DecodePng(const DecodeArgs& a) { return PngLoad(a.background); }
-// PCX/DCX and TIFF readers are not built yet.
-int DecodeUnsupported(const DecodeArgs&) { return kImgInvalid; }
+int DecodePcx(const DecodeArgs& a) { return PcxDecode(a.page, a.pageCount); }
+int DecodeTiff(const DecodeArgs& a) { return TiffDecode(a.page, a.pageCount); }
 
 struct ImageFormatOps {
     const char* extUpper;
@@ -86,9 +89,9 @@ struct ImageFormatOps {
 const ImageFormatOps kImageFormats[] = {
     {nullptr, nullptr, ProbeNone, DecodeBmp},       // 0 unknown: read as BMP
     {".BMP", ".bmp", ProbeBmp, DecodeBmp},          // 1 BMP
-    {".PCX", ".pcx", ProbeNone, DecodeUnsupported}, // 2 PCX/DCX
+    {".PCX", ".pcx", ProbePcx, DecodePcx},          // 2 PCX/DCX
     {".GIF", ".gif", ProbeGif, DecodeGif},          // 3 GIF
-    {".TIF", ".tif", ProbeTiff, DecodeUnsupported}, // 4 TIFF
+    {".TIF", ".tif", ProbeTiff, DecodeTiff},        // 4 TIFF
     {".JPG", ".jpg", ProbeJpeg, DecodeJpeg},        // 5 JPEG
     {".PNG", ".png", ProbePng, DecodePng},          // 6 PNG
 };

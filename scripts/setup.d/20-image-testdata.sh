@@ -3,9 +3,26 @@
 # Debian packages at set-up time (nothing of them is committed): the PNG test
 # suite of libpng, the GIF/JPEG/PNG/BMP samples of the Go standard library and
 # the JPEG test images of libjpeg-turbo. Quick on a second run.
+#
+# The TIFF and PCX tests have their own folder and stamp: the TIFF samples and
+# raw Group 4 streams of Go's x/image, and the tools they write and read their
+# files with (libtiff's tools, netpbm, Pillow; libtiff itself for the
+# benchmark).
 set -euo pipefail
 
+. "$(dirname "$0")/lib.sh"
+
 cache=${QOV_DEPS_CACHE:-/var/cache/qovtervex-deps}
+tiffpcx=$cache/testdata/tiffpcx
+if [ ! -f "$tiffpcx/.done-v1" ]; then
+  install_missing_packages libtiff-tools netpbm python3-pil golang-golang-x-image-dev libtiff-dev
+  rm -rf "$tiffpcx"; mkdir -p "$tiffpcx"/gotiff "$tiffpcx"/ccitt
+  ximage=/usr/share/gocode/src/golang.org/x/image
+  cp "$ximage"/testdata/*.tiff "$tiffpcx"/gotiff/
+  cp "$ximage"/ccitt/testdata/*.ccitt_group4 "$ximage"/ccitt/testdata/bw-gopher.png "$tiffpcx"/ccitt/
+  touch "$tiffpcx/.done-v1"
+fi
+
 out=$cache/testdata/image
 stamp=$out/.done-v1
 [ -f "$stamp" ] && exit 0

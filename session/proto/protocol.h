@@ -47,12 +47,13 @@ enum MsgType : uint32_t {
     kMsgResultText = 1130,        // client: text result
     kMsgEvent = 1142,             // client: one event
     kMsgPrtJobAnswer = 1147,      // client: print job answer
-    kMsgPrtName = 1148,           // client: a printer name {+8 length with NUL, +12 text}
+    kMsgPrtName = 1148,           // client: an opened printer file {+8 handle, +12 length with NUL, +16 text}
     kMsgFetch = 1150,             // client: fetch a server file
     kMsgFetchAnswer = 1151,       // server: the fetched file
     kMsgPut = 1152,               // client: store a file on the server
     kMsgResultBytes = 1154,       // client: counted byte string result
     kMsgPrtInfoRequest = 1210,    // server: printer information, answered 1104
+    kMsgPrtFileWrite = 2213,      // server: bytes for a printer file, answered with the write's result
     kMsgCreate = 1401,            // server: create an object
     kMsgSetClientSetting = 2030,
     kMsgInfoRequest = 2031,
@@ -146,8 +147,9 @@ constexpr uint32_t kPjaPages = 20;
 constexpr uint32_t kPjaCopies = 24;
 constexpr uint32_t kPjaTextLength = 28;
 constexpr uint32_t kPjaText = 32;
-constexpr uint32_t kPrtNameLength = 8;        // 1148
-constexpr uint32_t kPrtNameText = 12;
+constexpr uint32_t kPrtNameHandle = 8;        // 1148
+constexpr uint32_t kPrtNameLength = 12;
+constexpr uint32_t kPrtNameText = 16;
 
 // ---- Events ----------------------------------------------------------------------
 constexpr uint32_t kEvmWord = 8;              // 1142 head: +8 a word (0)

@@ -273,11 +273,12 @@ bool MsgBuildPrtJobAnswer(MsgBuf* buf, int32_t value, int32_t copies, int32_t pa
     return true;
 }
 
-bool MsgBuildPrtName(MsgBuf* buf, const char* text, uint32_t seq, bool swapped) {
+bool MsgBuildPrtName(MsgBuf* buf, uint32_t handle, const char* text, uint32_t seq, bool swapped) {
     size_t n = TextLen(text);
     if (n > kMsgMaxLength - kPrtNameText - 1) return false;
     uint8_t* p = StartMsg(buf, static_cast<uint32_t>(kPrtNameText + n + 1), kMsgPrtName, seq, swapped);
     if (!p) return false;
+    WirePutU32(p + kPrtNameHandle, handle, swapped);
     WirePutU32(p + kPrtNameLength, static_cast<uint32_t>(n + 1), swapped);
     if (n) memcpy(p + kPrtNameText, text, n);
     return true;

@@ -127,7 +127,7 @@ bool MsgBuildResultWords(MsgBuf* buf, const uint32_t* words, uint32_t count, uin
 bool MsgBuildInfoAnswer(MsgBuf* buf, int32_t value, const char* text, uint32_t seq, bool swapped);
 bool MsgBuildPrtJobAnswer(MsgBuf* buf, int32_t value, int32_t copies, int32_t pages, int32_t detail,
                           const char* text, uint32_t seq, bool swapped);
-bool MsgBuildPrtName(MsgBuf* buf, const char* text, uint32_t seq, bool swapped);
+bool MsgBuildPrtName(MsgBuf* buf, uint32_t handle, const char* text, uint32_t seq, bool swapped);
 struct ProgramRequest {
     uint32_t build;
     uint32_t flags;

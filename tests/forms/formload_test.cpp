@@ -372,25 +372,46 @@ TEST_F(FormLoadTest, CodeOutputIsCreatedEmptyWithoutXml) {
     DeleteFileA(path.c_str());
 }
 
-TEST_F(FormLoadTest, XmlOutputIsNotAvailableYet) {
+std::string ReadFileText(const std::string& path) {
+    std::string s;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return s;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
+    fclose(f);
+    return s;
+}
+
+// The XML output of a load: each object's name and the events with code, a
+// CALL-only event as its label and a handler as its generated label.
+TEST_F(FormLoadTest, XmlOutputNamesObjectsAndEvents) {
     std::string name = WriteForm(qofbuild::Build(qofbuild::SampleForm()), "qovform.qof");
-    std::string xml = "!" + TempPath("qovform.xml");
-    EXPECT_EQ(FormLoadQof(win_, name.c_str(), xml.c_str(), nullptr, 0, nullptr, err_),
-              kFormXmlOutputFailed + kVersion5);
-    EXPECT_EQ(win_->children, nullptr);
-    EXPECT_EQ(TopWindowCount(), baseline_);
+    std::string path = TempPath("qovform.xml");
+    std::string xml = "!" + path;
+    ASSERT_EQ(FormLoadQof(win_, name.c_str(), xml.c_str(), nullptr, 0, nullptr, err_), kVersion5) << err_;
+    std::string text = ReadFileText(path);
+    DeleteFileA(path.c_str());
+    EXPECT_NE(text.find("<Object type=\"Window\">\n    <Properties>\n      <Name>SampleWin</Name>"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<Name>OkBtn</Name>\n    </Properties>\n    <Events>\n      <Click>Click_OkBtn</Click>"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<Name>CancelBtn</Name>\n    </Properties>\n    <Events>\n      <Click>DoCancel</Click>"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("<Title>"), std::string::npos) << "names and events only";
 }
 
 // With an XML output asked for, the event code is read: the code output gets
-// the handlers and the user code; the load itself fails while the XML writer
-// is missing.
+// the handlers and the user code.
 TEST_F(FormLoadTest, CodeOutputHoldsTheHandlersWithXml) {
     std::string path = TempPath("qovform-code2.txt");
     std::string code = "!" + path, xml = "!" + TempPath("qovform2.xml");
     Form form = qofbuild::SampleForm();
     std::string name = WriteForm(qofbuild::Build(form), "qovform.qof");
-    EXPECT_EQ(FormLoadQof(win_, name.c_str(), xml.c_str(), code.c_str(), 0, nullptr, err_),
-              kFormXmlOutputFailed + kVersion5);
+    EXPECT_EQ(FormLoadQof(win_, name.c_str(), xml.c_str(), code.c_str(), 0, nullptr, err_), kVersion5) << err_;
+    DeleteFileA(TempPath("qovform2.xml").c_str());
     FILE* f = fopen(path.c_str(), "rb");
     ASSERT_NE(f, nullptr);
     char text[512] = {};
@@ -398,6 +419,16 @@ TEST_F(FormLoadTest, CodeOutputHoldsTheHandlersWithXml) {
     fclose(f);
     DeleteFileA(path.c_str());
     EXPECT_EQ(std::string(text, n), "Click_OkBtn\r\n" + form.events[0].code + "\r\n@  \tRETURN\r\n\r\n" + form.userCode);
+}
+
+// An XML output that can't be written fails the load and leaves no window.
+TEST_F(FormLoadTest, XmlOutputThatCannotBeWrittenFailsTheLoad) {
+    std::string name = WriteForm(qofbuild::Build(qofbuild::SampleForm()), "qovform.qof");
+    std::string xml = "!" + TempPath("no-such-folder\\qovform.xml");
+    EXPECT_EQ(FormLoadQof(win_, name.c_str(), xml.c_str(), nullptr, 0, nullptr, err_),
+              kFormXmlOutputFailed + kVersion5);
+    EXPECT_EQ(win_->children, nullptr);
+    EXPECT_EQ(TopWindowCount(), baseline_);
 }
 
 // The sub-objects of an owner that failed and was ignored go with it; the

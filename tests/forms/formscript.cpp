@@ -65,12 +65,12 @@ std::string FetchAnswer(const std::vector<uint8_t>& file) {
 // A method call on the window, checks off: the name (no named arguments), the
 // result item, no hops, then each argument as a 20-byte item and its name
 // length, then the texts the items point to (absolute offsets in the message).
-std::string MethodCall(const char* seq, uint32_t method, const std::vector<std::string>& texts,
-                       const std::vector<int32_t>& numbers) {
+std::string MethodCallOn(const char* target, const char* seq, uint32_t method, const std::vector<std::string>& texts,
+                         const std::vector<int32_t>& numbers) {
     const uint32_t argsAt = 56, itemSize = 24;
     uint32_t count = static_cast<uint32_t>(texts.size() + numbers.size());
     uint32_t textAt = argsAt + itemSize * count;
-    std::string s = std::string("send 2416 ") + seq + " u32 $win u32 30 u32 " + std::to_string(method) +
+    std::string s = std::string("send 2416 ") + seq + " u32 " + target + " u32 30 u32 " + std::to_string(method) +
                     " u8 1 u8 0 u16 0 u32 0 u32 " + std::to_string(count) + " u32 8 u32 4 u64 0 u32 0 u32 0";
     std::string tail;
     for (const std::string& t : texts) {
@@ -80,6 +80,35 @@ std::string MethodCall(const char* seq, uint32_t method, const std::vector<std::
     }
     for (int32_t n : numbers) s += " u32 8 u32 4 u64 " + std::to_string(n) + " u32 0 u32 0";
     return s + tail + "\n";
+}
+
+std::string MethodCall(const char* seq, uint32_t method, const std::vector<std::string>& texts,
+                       const std::vector<int32_t>& numbers) {
+    return MethodCallOn("$win", seq, method, texts, numbers);
+}
+
+// A new hidden Window object of 200 x 100 with a nine-character title.
+std::string NewWindow(const char* seq, uint32_t ovar, const char* title, const char* capture) {
+    return std::string("send 1401 ") + seq + " u32 30 u32 0 u32 " + std::to_string(ovar) +
+           " u32 0 u32 0 u32 37 hex 120010000000 hex 1F0010000000 hex 2300C8000000 hex 0F0064000000 "
+           "hex 1E800900 text \"" + title + "\"\nexpect 1102 capture " + capture + "\n";
+}
+
+// The program changes the loaded form (a text, an added button) and saves it
+// on the client as a QOF file and as a full XML form file.
+void WriteChangeAndSave(FILE* f, const std::string& qof, const std::string& xml) {
+    fputs("# The program changes the form: the name's text, and a button added.\n"
+          "send 2410 u32 $win+3 u32 0 u32 5 text \"Grace\"\n"
+          "expect 1102 rest\n"
+          "send 1401 seq=7 u32 1 u32 0 u32 120 u32 1 u32 0 u32 45 u16 158 u32 $win u16 18 u32 175 u16 31 u32 265 "
+          "u16 35 u32 70 u16 15 u32 26 u16 23 u32 20 u16 0x801E u16 5 text \"Added\"\n"
+          "expect 1102 capture added\n"
+          "# SaveQofFile writes the window as a QOF form file, then as an XML form file\n"
+          "# (option 0x80: header, objects, code, resources).\n", f);
+    fputs(MethodCall("seq=8", 12, {qof}, {}).c_str(), f);
+    fputs("expect 1102 u32 0\n", f);
+    fputs(MethodCall("seq=8", 12, {xml, "", ""}, {0x80}).c_str(), f);
+    fputs("expect 1102 u32 0\n", f);
 }
 
 const char kStart[] =
@@ -143,8 +172,37 @@ void WriteTest(FILE* f, const std::vector<uint8_t>& file) {
           "expect 1102 u32 0\n"
           "# The last form error is empty after a successful load.\n", f);
     fputs(MethodCall("seq=6", 48, {}, {}).c_str(), f);
-    fputs("expect 1130 u32 0 u8 0\n"
-          "# Destroyed, the window takes the form's objects along.\n"
+    fputs("expect 1130 u32 0 u8 0\n", f);
+    WriteChangeAndSave(f, "!forms-e2e-saved.qof", "!forms-e2e-saved.xml");
+    fputs("# A second Window object loads the saved QOF file: it answers as the first.\n", f);
+    fputs(NewWindow("seq=9", 702, "Saved win", "win2").c_str(), f);
+    fputs(MethodCallOn("$win2", "seq=10", 13, {"!forms-e2e-saved.qof"}, {}).c_str(), f);
+    fputs("expect 1102 u32 327680\n"
+          "send 2407 u32 $win2 u32 0\n"
+          "expect 1130 u32 13 textz \"Address entry\"\n"
+          "send 2414 u32 $win2 u32 342 u32 0 fill 20 0 u32 0\n"
+          "expect 1129 u32 0 i32 440 u8 8 any 3\n"
+          "send 2407 u32 $win2+8 u32 0\n"
+          "expect 1130 u32 5 textz \"Grace\"\n"
+          "send 2407 u32 $win2+16 u32 0\n"
+          "expect 1130 u32 5 textz \"Added\"\n"
+          "send 2414 u32 $win2+16 u32 295 u32 0 fill 20 0 u32 0\n"
+          "expect 1129 u32 0 i32 175 u8 8 any 3\n"
+          "send 2407 u32 $win2+2 u32 4\n"
+          "expect 1130 u32 4 textz \"Exit\"\n"
+          "# A third loads the XML form file through LoadQofFile with flag 0x2000.\n", f);
+    fputs(NewWindow("seq=11", 703, "Third win", "win3").c_str(), f);
+    fputs(MethodCallOn("$win3", "seq=12", 13, {"!forms-e2e-saved.xml", "", "", }, {0x2000}).c_str(), f);
+    fputs("expect 1102 u32 327680\n"
+          "send 2407 u32 $win3 u32 0\n"
+          "expect 1130 u32 13 textz \"Address entry\"\n"
+          "send 2407 u32 $win3+8 u32 0\n"
+          "expect 1130 u32 5 textz \"Grace\"\n"
+          "send 2403 u32 $win2\n"
+          "expect 1102 u32 0\n"
+          "send 2403 u32 $win3\n"
+          "expect 1102 u32 0\n", f);
+    fputs("# Destroyed, the window takes the form's objects along.\n"
           "send 2403 u32 $win\n"
           "expect 1102 u32 0\n"
           "expect-window \"Address entry\" absent\n"
@@ -159,7 +217,10 @@ void WriteDemo(FILE* f, const std::vector<uint8_t>& file) {
     fputs("# Forms: the server holds an address-entry form as a QOF file (written by\n"
           "# tests/forms/formscript from the tests' QOF builder); the program asks its\n"
           "# Window object to load it, the client fetches the file, creates the\n"
-          "# form's window and objects, and the program fills and shows it.\n", f);
+          "# form's window and objects, and the program fills and shows it. Then the\n"
+          "# program changes the form, saves it as a QOF and an XML form file beside the\n"
+          "# client (address-saved.qof, address-saved.xml in the scene's folder), and\n"
+          "# loads each into a new window.\n", f);
     fputs(kStart, f);
     fputs(MethodCall("seq=2", 13, {"address.qof"}, {}).c_str(), f);
     fputs("expect 1150 rest\n", f);
@@ -180,12 +241,97 @@ void WriteDemo(FILE* f, const std::vector<uint8_t>& file) {
           "expect 1102 u32 0\n"
           "expect-window \"Address entry\" visible\n"
           "sleep 800\n"
-          "screenshot forms-address.bmp\n"
+          "screenshot forms-address.bmp\n", f);
+    WriteChangeAndSave(f, "!address-saved.qof", "!address-saved.xml");
+    fputs("# The first window goes; a second Window object loads the saved QOF file\n"
+          "# and shows it, then a third loads the XML form file (flag 0x2000).\n"
           "send 2403 u32 $win\n"
+          "expect 1102 u32 0\n", f);
+    fputs(NewWindow("seq=9", 702, "Saved win", "win2").c_str(), f);
+    fputs(MethodCallOn("$win2", "seq=10", 13, {"!address-saved.qof"}, {}).c_str(), f);
+    fputs("expect 1102 u32 327680\n"
+          "send 2401 u32 $win2 u32 0 u32 0 u32 0 u32 0\n"
+          "expect 1102 u32 0\n"
+          "expect-window \"Address entry\" visible\n"
+          "sleep 800\n"
+          "screenshot forms-saved-qof.bmp\n"
+          "send 2403 u32 $win2\n"
+          "expect 1102 u32 0\n", f);
+    fputs(NewWindow("seq=11", 703, "Third win", "win3").c_str(), f);
+    fputs(MethodCallOn("$win3", "seq=12", 13, {"!address-saved.xml", "", ""}, {0x2000}).c_str(), f);
+    fputs("expect 1102 u32 327680\n"
+          "send 2401 u32 $win3 u32 0 u32 0 u32 0 u32 0\n"
+          "expect 1102 u32 0\n"
+          "expect-window \"Address entry\" visible\n"
+          "sleep 800\n"
+          "screenshot forms-saved-xml.bmp\n"
+          "send 2403 u32 $win3\n"
           "expect 1102 u32 0\n"
           "send 1011 u32 0\n"
           "expect 1102 u32 0\n"
           "exit 0\n", f);
+}
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::vector<uint8_t> v;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return v;
+    uint8_t buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) v.insert(v.end(), buf, buf + n);
+    fclose(f);
+    return v;
+}
+
+int gFailures;
+void Check(bool ok, const std::string& what) {
+    if (ok) return;
+    printf("FAIL %s\n", what.c_str());
+    ++gFailures;
+}
+
+// After the session: the QOF file the client saved, checked field by field
+// by the tests' own parser, and the XML form file's pieces.
+int CheckSaved(const std::string& dir) {
+    Parsed p = Parse(ReadFile(dir + "/forms-e2e-saved.qof"));
+    Check(p.ok, "the saved QOF file parses by the layout: " + p.why);
+    if (!p.ok) return 1;
+    Check((p.flags & 0x10) == 0, "save-in-progress flag clear");
+    Check((p.flags & 0x21) == 0x21, "flags 0x1 and the GUID flag");
+    Check(p.version == 5 && p.writerBuild == 10601, "version 5, writer build 10601");
+    Check(p.formName == "Address", "form name");
+    const char* head[] = {"AddrWin", "MainMenu", "-", "-", "-", "-"};
+    const uint8_t kinds[] = {25, 8, 48, 48, 48, 48};
+    Check(p.rows.size() == 16, "16 rows: window, menu, its four items, ten controls");
+    for (size_t i = 0; i < 6 && i < p.rows.size(); ++i)
+        Check(p.rows[i].name == head[i] && p.rows[i].kind == kinds[i], "row " + std::to_string(i) + " " + head[i]);
+    Check(p.topCount == 12, "top-level count leaves the items out");
+    Check(p.descCount == 0 && p.descs == p.labels, "no event code");
+    Check(p.oleSize == 0, "no OLE storage");
+    Form decl;
+    bool grace = false, added = false;
+    for (const ParsedRow& r : p.rows) {
+        decl.objects.push_back({r.name, r.kind, Stream()});
+        bool ok = false;
+        std::vector<Record> recs = Records(r.stream, &ok);
+        Check(ok, "row " + r.name + " stream records");
+        const Record* text = FindRecord(recs, kIdText);
+        const Record* title = FindRecord(recs, kIdTitle);
+        if (r.name == "NameEdit") grace = text && text->data == "Grace";
+        if (title && title->data == "Added") added = r.kind == 1 && FindRecord(recs, kIdLeft) &&
+                                                     FindRecord(recs, kIdLeft)->value == 175;
+    }
+    Check(grace, "the edit's changed text");
+    Check(added, "the added button with its place");
+    std::vector<uint32_t> offsets;
+    Check(p.codeArea == CodeArea(decl, &offsets), "code area: declarations and event declarations exactly");
+    std::vector<uint8_t> xml = ReadFile(dir + "/forms-e2e-saved.xml");
+    std::string x(xml.begin(), xml.end());
+    const char* pieces[] = {"<QOFORM>", "<NamePrefix>Address</NamePrefix>", "<Object type=\"Window\">",
+                            "<Name>AddrWin</Name>", "<Object type=\"MenuItem\">", "<Text>Grace</Text>",
+                            "<Title>Added</Title>", "<IsCultureSet>False</IsCultureSet>"};
+    for (const char* piece : pieces) Check(x.find(piece) != std::string::npos, std::string("XML holds ") + piece);
+    return gFailures ? 1 : 0;
 }
 
 }  // namespace
@@ -193,6 +339,7 @@ void WriteDemo(FILE* f, const std::vector<uint8_t>& file) {
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
     std::string mode = argv[1];
+    if (mode == "check") return CheckSaved(argv[2]);
     FILE* f = fopen(argv[2], "wb");
     if (!f) return 1;
     std::vector<uint8_t> file = Build(AddressForm());

@@ -3,7 +3,8 @@
 // label records, 14/16-byte exec descriptors, the code area's text), and the
 // creation-stream records the rows carry. It shares no code with the client's
 // reader, so a reader fault cannot hide behind the same fault here. The layout
-// it reports (Layout) lets tests mutate single fields of a valid file.
+// it reports (Layout) lets tests mutate single fields of a valid file; its
+// parser (Parse) checks files the client wrote against the same tables.
 #pragma once
 
 #include <cstdint>
@@ -276,6 +277,204 @@ inline Form SampleForm() {
     form.events.push_back({"DoCancel", 3, 4, ""});
     form.userCode = "DoCancel:\r\n RETURN\r\n";
     return form;
+}
+
+// ---- Parsing --------------------------------------------------------------------
+// The reverse of Build, from the same tables: every area where the layout puts
+// it (each offset the sum of the areas before it), the rows, records, labels,
+// descriptors and the code area's text. Used to check what the client's writer
+// produced field by field, without the client's reader.
+struct Record {
+    uint16_t word;          // the record's first u16
+    uint32_t id;            // property id (or the name length + 1 of a named record)
+    bool text;
+    uint32_t value;         // number records
+    std::string data;       // text and named records (named: "name=value")
+};
+struct ParsedRow {
+    std::string name;
+    uint8_t kind;
+    uint32_t streamOff, streamSize;
+    std::vector<uint8_t> stream;
+};
+struct ParsedDesc {
+    uint16_t labelOff, objectIndex;
+    uint32_t eventId, codeOff, codeLength;
+    std::string label;      // the label record's text
+    std::string code;       // code length bytes at the code offset of the code area
+};
+struct Parsed {
+    bool ok = false;
+    std::string why;        // the first layout rule the file breaks
+    uint32_t version = 0, flags = 0, count = 0, streamOff = 0, streamSize = 0, resTable = 0, resCount = 0;
+    uint32_t resData = 0, resDataSize = 0, labels = 0, labelSize = 0, descs = 0, descCount = 0;
+    uint32_t code = 0, codeSize = 0, ole = 0, oleSize = 0, topCount = 0, userCodeOff = 0, userCodeSize = 0;
+    uint32_t writerBuild = 0;
+    std::string formName;
+    std::vector<uint8_t> guid;
+    std::vector<ParsedRow> rows;
+    std::vector<Resource> resources;
+    std::vector<ParsedDesc> descList;
+    std::string codeArea;
+};
+
+inline uint16_t Get16(const std::vector<uint8_t>& f, size_t at) {
+    return static_cast<uint16_t>(f[at] | (f[at + 1] << 8));
+}
+inline std::string FixedName(const std::vector<uint8_t>& f, size_t at) {
+    std::string s;
+    for (size_t i = 0; i < 32 && f[at + i]; ++i) s += static_cast<char>(f[at + i]);
+    return s;
+}
+
+// The records of one creation stream; *ok false when a record runs past the end.
+inline std::vector<Record> Records(const std::vector<uint8_t>& s, bool* ok) {
+    std::vector<Record> out;
+    *ok = true;
+    size_t p = 0;
+    while (p < s.size()) {
+        if (p + 2 > s.size()) { *ok = false; break; }
+        Record r = {};
+        r.word = Get16(s, p);
+        p += 2;
+        if (r.word < 0x8000) {
+            if (p + 4 > s.size()) { *ok = false; break; }
+            r.id = r.word;
+            r.value = Get32(s, p);
+            p += 4;
+        } else if (r.word < 0xC000) {
+            if (p + 2 > s.size()) { *ok = false; break; }
+            uint32_t n = Get16(s, p);
+            p += 2;
+            if (p + n > s.size()) { *ok = false; break; }
+            r.id = r.word - 0x8000u;
+            r.text = true;
+            r.data.assign(s.begin() + static_cast<long>(p), s.begin() + static_cast<long>(p + n));
+            p += n;
+        } else {
+            uint32_t base = r.word >= 0xF000 ? 0xF000u : r.word >= 0xE000 ? 0xE000u : 0xC000u;
+            if (p + 2 > s.size()) { *ok = false; break; }
+            uint32_t n = Get16(s, p);
+            p += 2;
+            if (base == 0xF000) {
+                if (p + 2 > s.size()) { *ok = false; break; }
+                n |= static_cast<uint32_t>(Get16(s, p)) << 16;
+                p += 2;
+            }
+            r.id = r.word - base;
+            if (r.id == 0 || p + r.id + n > s.size() || s[p + r.id - 1] != 0) { *ok = false; break; }
+            r.data.assign(s.begin() + static_cast<long>(p), s.begin() + static_cast<long>(p + r.id - 1));
+            r.data += "=";
+            r.data.append(s.begin() + static_cast<long>(p + r.id), s.begin() + static_cast<long>(p + r.id + n));
+            r.text = true;
+            p += r.id + n;
+        }
+        out.push_back(r);
+    }
+    return out;
+}
+
+inline const Record* FindRecord(const std::vector<Record>& recs, uint32_t id) {
+    for (const Record& r : recs)
+        if (r.word < 0xC000 && r.id == id) return &r;
+    return nullptr;
+}
+
+inline Parsed Parse(const std::vector<uint8_t>& f) {
+    Parsed p;
+    auto fail = [&](const char* why) {
+        p.why = why;
+        return p;
+    };
+    if (f.size() < 300 || memcmp(f.data(), "QOVF", 4) != 0) return fail("header");
+    p.version = Get32(f, 4);
+    p.flags = Get32(f, 8);
+    if (Get32(f, 12) != 300) return fail("object table offset");
+    p.count = Get32(f, 16);
+    p.streamOff = Get32(f, 20);
+    p.streamSize = Get32(f, 24);
+    p.resTable = Get32(f, 28);
+    p.resCount = Get32(f, 32);
+    p.resData = Get32(f, 36);
+    p.resDataSize = Get32(f, 40);
+    p.labels = Get32(f, 44);
+    p.labelSize = Get32(f, 48);
+    p.descs = Get32(f, 52);
+    p.descCount = Get32(f, 56);
+    p.code = Get32(f, 60);
+    p.codeSize = Get32(f, 64);
+    p.formName = FixedName(f, 68);
+    p.ole = Get32(f, 100);
+    p.oleSize = Get32(f, 104);
+    p.topCount = Get32(f, 108);
+    p.guid.assign(f.begin() + 112, f.begin() + 128);
+    p.userCodeOff = Get32(f, 128);
+    p.userCodeSize = Get32(f, 132);
+    p.writerBuild = Get32(f, 136);
+    for (size_t i = 140; i < 300; ++i)
+        if (f[i]) return fail("reserved bytes");
+    if (p.streamOff != 300 + 41 * p.count) return fail("stream offset");
+    if (p.resTable != p.streamOff + p.streamSize) return fail("resource table offset");
+    if (p.resData != p.resTable + 48 * p.resCount) return fail("resource data offset");
+    if (p.labels != p.resData + p.resDataSize) return fail("label offset");
+    if (p.descs != p.labels + p.labelSize) return fail("descriptor offset");
+    if (p.ole != p.descs + 16 * p.descCount) return fail("OLE offset");
+    if (p.code != p.ole + p.oleSize) return fail("code offset");
+    if (static_cast<uint64_t>(p.code) + p.codeSize != f.size()) return fail("file end");
+    uint32_t at = 0;
+    for (uint32_t i = 0; i < p.count; ++i) {
+        size_t row = 300 + 41 * i;
+        ParsedRow r;
+        r.name = FixedName(f, row);
+        r.kind = f[row + 32];
+        r.streamOff = Get32(f, row + 33);
+        r.streamSize = Get32(f, row + 37);
+        if (r.streamOff != at) return fail("row stream offset");
+        at += r.streamSize;
+        if (at > p.streamSize) return fail("row stream size");
+        r.stream.assign(f.begin() + p.streamOff + r.streamOff, f.begin() + p.streamOff + at);
+        p.rows.push_back(r);
+    }
+    if (at != p.streamSize) return fail("form stream size");
+    uint32_t dataAt = 0;
+    for (uint32_t i = 0; i < p.resCount; ++i) {
+        size_t row = p.resTable + 48 * i;
+        Resource r;
+        r.number = Get32(f, row);
+        r.name = FixedName(f, row + 4);
+        r.kind = Get16(f, row + 36);
+        r.flags = Get16(f, row + 38);
+        if (Get32(f, row + 40) != dataAt) return fail("resource data offset column");
+        uint32_t n = Get32(f, row + 44);
+        if (dataAt + n > p.resDataSize) return fail("resource size");
+        r.data.assign(f.begin() + p.resData + dataAt, f.begin() + p.resData + dataAt + n);
+        dataAt += n;
+        p.resources.push_back(r);
+    }
+    if (dataAt != p.resDataSize) return fail("resource data size");
+    p.codeArea.assign(f.begin() + p.code, f.end());
+    for (uint32_t i = 0; i < p.descCount; ++i) {
+        size_t d = p.descs + 16 * i;
+        ParsedDesc e;
+        e.labelOff = Get16(f, d);
+        e.objectIndex = Get16(f, d + 2);
+        e.eventId = Get32(f, d + 4);
+        e.codeOff = Get32(f, d + 8);
+        e.codeLength = Get32(f, d + 12);
+        if (e.labelOff + 5u > p.labelSize || Get32(f, p.labels + e.labelOff) != 0) return fail("label record");
+        uint8_t n = f[p.labels + e.labelOff + 4];
+        if (e.labelOff + 5u + n > p.labelSize) return fail("label text");
+        e.label.assign(f.begin() + p.labels + e.labelOff + 5, f.begin() + p.labels + e.labelOff + 5 + n);
+        if (e.codeLength) {
+            if (static_cast<uint64_t>(e.codeOff) + e.codeLength > p.codeSize) return fail("event code");
+            e.code = p.codeArea.substr(e.codeOff, e.codeLength);
+        }
+        p.descList.push_back(e);
+    }
+    if (p.userCodeSize && (p.userCodeOff < p.code || p.userCodeOff + p.userCodeSize > f.size()))
+        return fail("user code");
+    p.ok = true;
+    return p;
 }
 
 }  // namespace qofbuild

@@ -62,6 +62,8 @@ TEST(ImageLoad, FormatCodesFromNamesAndContent) {
         {jpg, kImgFormatBmp, kImgFormatJpeg, "JPEG header"},
         {{'I', 'I', 42, 0, 8, 0}, kImgFormatUnknown, kImgFormatTiff, "little-endian TIFF"},
         {{'M', 'M', 0, 42, 0, 8}, kImgFormatUnknown, kImgFormatTiff, "big-endian TIFF"},
+        {{10, 5, 1, 8}, kImgFormatUnknown, kImgFormatPcx, "PCX manufacturer byte"},
+        {{0xB1, 0x68, 0xDE, 0x3A, 0, 0, 0, 0}, kImgFormatPcx, kImgFormatPcx, "DCX magic"},
         {{'x', 'y', 'z', 0}, kImgFormatUnknown, kImgFormatUnknown, "nothing matches"},
     };
     for (const auto& p : probes) {
@@ -76,7 +78,7 @@ TEST(ImageLoad, MemoryBlocks) {
     EXPECT_EQ(ImageLoadFromMemory(two, 2, nullptr, 1), kImgInvalid) << "2 bytes";
     EXPECT_EQ(DecodeBytes(0, SmallBmp(true)), kImgInvalid) << "format byte 0";
     EXPECT_EQ(DecodeBytes(7, SmallBmp(true)), kImgInvalid) << "format byte 7";
-    EXPECT_EQ(DecodeBytes(kImgFormatPcx, SmallBmp(true)), kImgInvalid) << "no PCX reader yet";
+    EXPECT_EQ(DecodeBytes(kImgFormatPcx, SmallBmp(true)), kImgInvalid) << "not a PCX picture";
     EXPECT_EQ(DecodeBytes(kImgFormatBmp, SmallGif()), kImgInvalid) << "no probing for memory blocks";
     EXPECT_EQ(DecodeBytes(kImgFormatBmp, SmallBmp(true)), kImgOk);
 }

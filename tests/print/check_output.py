@@ -11,6 +11,7 @@ belongs to a PDF file the job wrote itself (NAME.pdf), read as it is.
                                two rows (within 1.5)
   pixel X Y R G B              the pixel at (X, Y) has that colour
   page N W H                   page N is W x H points
+  pages N                      the document has exactly N pages
   pscontains TEXT              the PostScript holds TEXT (the rest of the line)
   text N WORD                  WORD is a word of page N
 
@@ -99,6 +100,9 @@ def check(outdir, name):
                 if not any(w[0] == text and w[1] == n for w in words):
                     failures.append(f"{name}: page {n} lacks the word {text} "
                                     f"(it has {[w[0] for w in words if w[1] == n]})")
+            elif p[0] == "pages":
+                if int(p[1]) != len(pages):
+                    failures.append(f"{name}: expected {p[1]} pages, got {len(pages)}")
             elif p[0] == "page":
                 n, w, h = int(p[1]), float(p[2]), float(p[3])
                 if n > len(pages):

@@ -35,3 +35,19 @@ add_test(NAME print_e2e_demo
     lpt1:${CMAKE_CURRENT_SOURCE_DIR}/e2e_invoice.expect)
 set_tests_properties(print_e2e_jobs print_e2e_demo PROPERTIES FIXTURES_REQUIRED print_printer TIMEOUT 180
   RESOURCE_LOCK qov_test_printer_capture)
+
+# Printer files and queries end to end: device information, the job font and
+# the answers of 2213 and 1209 through the real client, 2213 unanswered under
+# the no-print-answers option, and the demo's scene: a text-mode receipt read
+# back from LPT2 and a raw label captured from LPT3.
+add_test(NAME print_e2e_files
+  COMMAND ${e2e} ${CMAKE_CURRENT_SOURCE_DIR}/e2e_files.txt ${print_out} ${print_out}/e2e-files)
+add_test(NAME print_e2e_files_quiet
+  COMMAND ${e2e} ${CMAKE_CURRENT_SOURCE_DIR}/e2e_files_quiet.txt ${print_out} ${print_out}/e2e-files-quiet)
+add_test(NAME print_e2e_printfiles_demo
+  COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/e2e_printfiles.sh $<TARGET_FILE:qovserver> $<TARGET_FILE:qovtervex>
+    ${PROJECT_SOURCE_DIR}/tests/server/scripts/demo-printfiles.txt ${print_out} ${print_out}/e2e-printfiles
+    lpt2:${CMAKE_CURRENT_SOURCE_DIR}/e2e_receipt.expect)
+set_tests_properties(print_e2e_files print_e2e_files_quiet print_e2e_printfiles_demo PROPERTIES
+  FIXTURES_REQUIRED print_printer TIMEOUT 180 RESOURCE_LOCK qov_test_printer_capture)
+set_tests_properties(print_e2e_printfiles_demo PROPERTIES RUN_SERIAL TRUE)

@@ -64,7 +64,9 @@ TEST(Proto, FrameHeads) {
         FrameHead h = {};
         int rc = FrameParseHead(c.bytes.data(), c.avail ? c.avail : c.bytes.size(), c.swapped, &h);
         EXPECT_EQ(c.expect, rc) << c.why;
-        if (rc == 0) EXPECT_EQ(c.type, h.type) << c.why;
+        if (rc == 0) {
+            EXPECT_EQ(c.type, h.type) << c.why;
+        }
     }
 }
 

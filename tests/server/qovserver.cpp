@@ -4,16 +4,29 @@
 // client's wire protocol, checking every answer. Exit status 0 when every step
 // and the client's exit code matched, 1 otherwise.
 //
-// Usage: qovserver [--port N] [--client "program args"] [--timeout S] script
+// Usage: qovserver [--port N] [--client "program args"] [--timeout S] [--lenient
+//                  [--limit S] [--mem-limit MB]] script
 //   --client runs "program -host 127.0.0.1 -port N args" once listening.
+//   --timeout: how long one expect waits (the client gets three times as long to end).
+//   --lenient replays a script against a client that may answer anything (the
+//     hostile-server run, tests/server/qovhostile.cpp): answers are not checked,
+//     the script stops where the client stops answering or closes, the server
+//     then closes the connection, and the run fails only when the client
+//     crashes, does not end within --limit seconds (default 3 x --timeout) or
+//     uses more than --mem-limit MB (default 512). Exit status 0 sound, 2 crash,
+//     3 hang, 4 memory; a line "HOSTILE: ..." names it.
 //
 // Script lines (# starts a comment; numbers are decimal or 0x hex):
-//   send TYPE [seq=N] [ack] [lzo] FIELDS     one message
+//   send TYPE [seq=N] [ack] [lzo] [cut=N] [len=N] FIELDS
+//                                            one message (cut: only its first N bytes;
+//                                            len: the header claims length N, or with
+//                                            a sign the true length plus N)
 //   bundle [seq=N] ... end                   the sends between go as one bundle
 //   expect TYPE [seq=N] FIELDS               the next message the client sent
 //   expect-bundle N                          the next frame is a bundle of N members
 //   expect-keepalive                         the lone keep-alive word arrives next
 //   expect-closed                            the client closes the connection
+//   keepalives N                             N keep-alive words in one go
 //   swapped                                  from here on both ways are byte-swapped
 //   raw HEX                                  bytes sent as they are
 //   close                                    the server closes the connection
@@ -38,6 +51,7 @@
 // $NAME+N stands for the captured value plus N.
 // The window steps need the Windows build (the server then shares the client's
 // Wine display); the host build reports them as failures.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdarg>
@@ -55,6 +69,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+#include <psapi.h>
 typedef SOCKET Sock;
 static const Sock kNoSock = INVALID_SOCKET;
 static void CloseSock(Sock s) { closesocket(s); }
@@ -76,7 +91,7 @@ static void CloseSock(Sock s) { close(s); }
 
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
-                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage };
+                kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -93,6 +108,10 @@ struct Step {
     int seq;            // -1 = not given
     bool ack;
     bool lzo;
+    long long cut;      // send: only this many bytes go (0: the whole message)
+    bool lenSet;        // send: the header claims a length of its own
+    bool lenRelative;   //   len=+N / len=-N: the true length plus N
+    long long len;
     std::vector<Field> fields;
     std::vector<uint8_t> raw;
     std::string text;   // file, window title or state of the window steps
@@ -102,6 +121,8 @@ struct Step {
 static bool gSwapped = false;
 static int gTimeoutSec = 20;
 static int gFailures = 0;
+static bool gLenient = false;   // --lenient: a hostile replay, answers unchecked
+static bool gLinkDown = false;  // lenient: the client closed or stopped answering
 
 static void Note(const char* fmt, ...) {
     va_list ap;
@@ -118,9 +139,10 @@ static void Fail(int line, const char* fmt, ...) {
     va_start(ap, fmt);
     vsnprintf(text, sizeof(text), fmt, ap);
     va_end(ap);
-    printf("FAIL (script line %d): %s\n", line, text);
+    // A hostile replay expects answers to differ: they are only noted.
+    printf("%s (script line %d): %s\n", gLenient ? "note" : "FAIL", line, text);
     fflush(stdout);
-    gFailures++;
+    if (!gLenient) gFailures++;
 }
 
 static bool ParseNum(const std::string& s, long long* v) {
@@ -169,7 +191,7 @@ static std::vector<std::string> SplitWords(const std::string& line) {
 
 static bool ParseFields(const std::vector<std::string>& w, size_t from, Step* st) {
     for (size_t i = from; i < w.size();) {
-        Field f = {w[i], 0, 0, ""};
+        Field f = {w[i], 0, 0, "", ""};
         const std::string& op = w[i++];
         auto need = [&](int n) { return i + n <= w.size(); };
         if (op == "u8" || op == "u16" || op == "u32" || op == "i32" || op == "u64" || op == "any") {
@@ -232,6 +254,11 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 if (w[at].rfind("seq=", 0) == 0) st.seq = atoi(w[at].c_str() + 4);
                 else if (w[at] == "ack") st.ack = true;
                 else if (w[at] == "lzo") st.lzo = true;
+                else if (w[at].rfind("cut=", 0) == 0 && ParseNum(w[at].substr(4), &st.cut)) continue;
+                else if (w[at].rfind("len=", 0) == 0 && ParseNum(w[at].substr(4), &st.len)) {
+                    st.lenSet = true;
+                    st.lenRelative = w[at][4] == '+' || w[at][4] == '-';
+                }
                 else break;
             }
             ok = ok && ParseFields(w, at, &st);
@@ -248,6 +275,10 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
             st.kind = kStepExpectKeepAlive;
         } else if (cmd == "expect-closed") {
             st.kind = kStepExpectClosed;
+        } else if (cmd == "keepalives") {
+            st.kind = kStepKeepAlives;
+            ok = w.size() == 2 && ParseNum(w[1], &v) && v > 0;
+            st.type = static_cast<uint32_t>(v);
         } else if (cmd == "swapped") {
             st.kind = kStepSwapped;
         } else if (cmd == "raw") {
@@ -520,6 +551,7 @@ static bool NextMsg(const Step& st, std::vector<uint8_t>* m) {
         }
         if (f.closed || f.timedOut) {
             Fail(st.line, f.closed ? "the client closed the connection" : "nothing arrived in time");
+            gLinkDown = true;
             return false;
         }
         if (f.bundle) {
@@ -632,22 +664,48 @@ static void RunWindowStep(const Step& st) {
 static void RunWindowStep(const Step& st) { Fail(st.line, "window steps need the Windows build of the server"); }
 #endif
 
+// Sends bytes; a failed send is a failure, or in a hostile replay the end of it.
+static void SendStep(const Step& st, const uint8_t* p, size_t n) {
+    if (SendAll(p, n)) return;
+    Fail(st.line, "send failed");
+    gLinkDown = true;
+}
+
+// The most keep-alive words built at once for a "keepalives" step.
+constexpr uint32_t kKeepAliveChunkWords = 16384;
+
+static void SendKeepAlives(const Step& st) {
+    std::vector<uint8_t> words(4 * std::min(st.type, kKeepAliveChunkWords), 0xFF);
+    Note("S> %u keep-alive words", st.type);
+    for (uint32_t left = st.type; left && !gLinkDown;) {
+        uint32_t n = std::min(left, kKeepAliveChunkWords);
+        SendStep(st, words.data(), 4 * static_cast<size_t>(n));
+        left -= n;
+    }
+}
+
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
     std::vector<uint8_t> bundle;
     bool inBundle = false;
     uint32_t bundleCount = 0;
     int bundleSeq = 0;
     for (const Step& st : steps) {
-        if (gFailures) break;
+        if (gFailures || gLinkDown) break;
         switch (st.kind) {
         case kStepSend: {
             std::vector<uint8_t> m = BuildMsg(st);
+            if (st.lenSet) {
+                long long claim = st.lenRelative ? static_cast<long long>(m.size()) + st.len : st.len;
+                uint32_t word = WireGetU32(m.data(), gSwapped) & ~kHdrLenMask;
+                WirePutU32(m.data(), word | (static_cast<uint32_t>(claim) & kHdrLenMask), gSwapped);
+            }
+            if (st.cut > 0 && static_cast<size_t>(st.cut) < m.size()) m.resize(static_cast<size_t>(st.cut));
             Note("S> %u%s%s len=%zu", st.type, st.lzo ? " lzo" : "", st.ack ? " ack" : "", m.size());
             if (inBundle) {
                 bundle.insert(bundle.end(), m.begin(), m.end());
                 bundleCount++;
-            } else if (!SendAll(m.data(), m.size())) {
-                Fail(st.line, "send failed");
+            } else {
+                SendStep(st, m.data(), m.size());
             }
             break;
         }
@@ -662,7 +720,7 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             WirePutU32(bundle.data(), FrameWord(static_cast<uint32_t>(bundle.size()), bundleSeq, kHdrBundle), gSwapped);
             WirePutU32(bundle.data() + 4, bundleCount, gSwapped);
             Note("S> bundle of %u", bundleCount);
-            if (!SendAll(bundle.data(), bundle.size())) Fail(st.line, "send failed");
+            SendStep(st, bundle.data(), bundle.size());
             break;
         case kStepExpect: {
             std::vector<uint8_t> m;
@@ -704,12 +762,17 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             break;
         case kStepRaw:
             Note("S> raw %zu bytes", st.raw.size());
-            if (!SendAll(st.raw.data(), st.raw.size())) Fail(st.line, "send failed");
+            SendStep(st, st.raw.data(), st.raw.size());
             break;
         case kStepClose:
             Note("S> close");
             CloseSock(gConn);
             gConn = kNoSock;
+            // Nothing can be sent or received any more.
+            if (gLenient) gLinkDown = true;
+            break;
+        case kStepKeepAlives:
+            SendKeepAlives(st);
             break;
         case kStepSleep:
             std::this_thread::sleep_for(std::chrono::milliseconds(st.type));
@@ -781,6 +844,37 @@ static Sock AcceptEither(Sock s4, Sock s6, int seconds) {
     return accept(from, nullptr, nullptr);
 }
 
+// --lenient: the client's exit is judged, not the answers.
+static int gLimitSec = 0;                  // --limit: how long the client may take to end
+static long long gMemLimitMb = 512;        // --mem-limit
+static size_t gPeakMemory = 0;             // the client's largest commit seen, in bytes
+
+// Exception statuses are the exit code of a process that crashed: NTSTATUS
+// errors (0xC0000005 access violation, 0xC00000FD stack overflow, 0xC0000409
+// stack buffer overrun, ...) and the breakpoint 0x80000003.
+static bool IsCrashExitCode(int code) {
+    uint32_t c = static_cast<uint32_t>(code);
+    return code != -1000 && (c >= 0xC0000000u || c == 0x80000003u);
+}
+
+// The verdict of a hostile replay: 0 sound, 2 crash, 3 hang, 4 memory.
+static int HostileVerdict(int code, int limit) {
+    if (code == -1000) {
+        printf("HOSTILE: hang (the client did not end within %d s of the server closing)\n", limit);
+        return 3;
+    }
+    if (IsCrashExitCode(code)) {
+        printf("HOSTILE: crash (exit code 0x%08X)\n", static_cast<uint32_t>(code));
+        return 2;
+    }
+    if (gPeakMemory > static_cast<size_t>(gMemLimitMb) * 1024 * 1024) {
+        printf("HOSTILE: memory (the client committed %zu MB)\n", gPeakMemory >> 20);
+        return 4;
+    }
+    printf("HOSTILE: sound (exit code %d, %zu MB at most)\n", code, gPeakMemory >> 20);
+    return 0;
+}
+
 #ifdef _WIN32
 static HANDLE gChild = nullptr;
 static bool StartClient(const std::string& cmd) {
@@ -796,13 +890,25 @@ static bool StartClient(const std::string& cmd) {
 }
 // The client's exit code, or -1000 when it did not end in time.
 static int WaitClient(int seconds) {
-    if (WaitForSingleObject(gChild, seconds * 1000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(gChild, static_cast<DWORD>(seconds) * 1000) != WAIT_OBJECT_0) {
         TerminateProcess(gChild, 1);
         return -1000;
     }
     DWORD code = 0;
     GetExitCodeProcess(gChild, &code);
     return static_cast<int>(code);
+}
+// Samples the client's commit while it runs (a process that has ended reports none).
+static volatile bool gSampling = false;
+static void SampleClientMemory() {
+    constexpr DWORD kSampleMs = 100;
+    while (gSampling) {
+        PROCESS_MEMORY_COUNTERS pmc = {};
+        pmc.cb = sizeof pmc;
+        if (GetProcessMemoryInfo(gChild, &pmc, sizeof pmc) && pmc.PagefileUsage > gPeakMemory)
+            gPeakMemory = pmc.PagefileUsage;
+        Sleep(kSampleMs);
+    }
 }
 #else
 static pid_t gChild = 0;
@@ -834,12 +940,16 @@ int main(int argc, char** argv) {
         if (a == "--port" && i + 1 < argc) port = atoi(argv[++i]);
         else if (a == "--client" && i + 1 < argc) client = argv[++i];
         else if (a == "--timeout" && i + 1 < argc) gTimeoutSec = atoi(argv[++i]);
+        else if (a == "--lenient") gLenient = true;
+        else if (a == "--limit" && i + 1 < argc) gLimitSec = atoi(argv[++i]);
+        else if (a == "--mem-limit" && i + 1 < argc) gMemLimitMb = atoll(argv[++i]);
         else script = a;
     }
     setvbuf(stdout, nullptr, _IONBF, 0);
     std::vector<Step> steps;
     if (script.empty() || !ParseScript(script.c_str(), &steps)) {
-        printf("usage: qovserver [--port N] [--client \"program args\"] [--timeout S] script\n");
+        printf("usage: qovserver [--port N] [--client \"program args\"] [--timeout S] [--lenient [--limit S]\n"
+               "                 [--mem-limit MB]] script\n");
         return 1;
     }
 #ifdef _WIN32
@@ -881,8 +991,18 @@ int main(int argc, char** argv) {
         }
         spawned = true;
     }
+#ifdef _WIN32
+    std::thread sampler;
+    if (spawned && gLenient) {
+        gSampling = true;
+        sampler = std::thread(SampleClientMemory);
+    }
+#endif
     int exitWanted = -1;
-    gConn = AcceptEither(s4, s6, gTimeoutSec * 3);
+    // A hostile replay runs many clients at once on a loaded machine: a slow
+    // start is no finding, so the wait for the connection is longer there.
+    constexpr int kLenientAcceptSec = 30;
+    gConn = AcceptEither(s4, s6, gLenient ? std::max(gTimeoutSec * 3, kLenientAcceptSec) : gTimeoutSec * 3);
     int rc;
     if (gConn == kNoSock) {
         printf("FAIL: no client connected\n");
@@ -893,14 +1013,30 @@ int main(int argc, char** argv) {
     }
     if (spawned) {
         // Keep the link open while the client winds down, so it ends by its own
-        // decision rather than by losing the server.
-        int code = WaitClient(gTimeoutSec * 3);
-        Note("client exit code %d", code);
-        if (exitWanted != -1 && code != exitWanted) {
-            printf("FAIL: client exit code %d, expected %d\n", code, exitWanted);
-            rc = 1;
+        // decision rather than by losing the server. A hostile replay instead
+        // closes it: whatever state the client is in, a lost server must end it.
+        if (gLenient && gConn != kNoSock) {
+            Note("S> close");
+            CloseSock(gConn);
+            gConn = kNoSock;
         }
-        if (code == -1000) rc = 1;
+        int limit = gLimitSec > 0 ? gLimitSec : gTimeoutSec * 3;
+        int code = WaitClient(limit);
+#ifdef _WIN32
+        gSampling = false;
+        if (sampler.joinable()) sampler.join();
+#endif
+        Note("client exit code %d", code);
+        if (gLenient) {
+            int verdict = HostileVerdict(code, limit);
+            if (verdict) rc = verdict;
+        } else {
+            if (exitWanted != -1 && code != exitWanted) {
+                printf("FAIL: client exit code %d, expected %d\n", code, exitWanted);
+                rc = 1;
+            }
+            if (code == -1000) rc = 1;
+        }
     }
     if (gConn != kNoSock) CloseSock(gConn);
     CloseSock(s4);

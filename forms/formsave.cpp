@@ -1,0 +1,527 @@
+// formsave.cpp - FormSaveQof: a live window's object table, its objects read
+// through their get-property operations, written as a QOF form file or an
+// XML form file; FormConvertXmlToQof; and the one way every form file is put
+// on disk: into a temporary file beside the target, moved over the target
+// only once its final header is written, so that a failed save leaves the
+// previous file as it was.
+#include "forms/formsave.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "controls/controls.h"
+#include "controls/ctlcore.h"
+#include "forms/formload.h"
+#include "forms/formxml.h"
+#include "objects/objops.h"
+#include "session/log.h"
+#include "session/session.h"
+#include "session/util/mem.h"
+#include "session/util/xml.h"
+
+FormSaveFileHooks gFormSaveFileHooks;
+
+namespace {
+
+constexpr char kLogName[] = "FormSaveQof";
+constexpr char kUnknownPropText[] = "?????";
+constexpr uint8_t kWinTypeSaved = 1;            // option 0x2
+constexpr char kTempPrefix[] = "QOV";
+constexpr char kEventTextMark[] = "<?";
+constexpr uint32_t kXmlFormWriterFlags = kXmlIndent | kXmlConvertUtf8;
+constexpr DWORD kWriteChunk = 0x100000;         // bytes per write call
+
+// ---- Live objects as the writer reads them --------------------------------------------------
+
+ObjectRecord* Rec(void* o) { return static_cast<ObjectRecord*>(o); }
+
+uint8_t LiveKind(void* o) { return Rec(o)->kind; }
+
+bool IsMenuKind(uint8_t kind) { return kind == kKindMenu || kind == kKindSubMenu || kind == kKindFloatMenu; }
+
+bool LiveGetProp(void* o, uint32_t id, FormPropValue* out) {
+    ObjectRecord* rec = Rec(o);
+    // Objects of the web-view mode answer through the page; that query by
+    // property id is not part of this client yet, so such a save fails.
+    if (ObjectIsWebView(rec)) return false;
+    const ObjectOps* ops = ObjectOpsOf(rec);
+    gTextBuf[0] = 0;
+    uint32_t v = ops && ops->getProp ? ops->getProp(rec, id)
+                                     : static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
+    out->value = static_cast<int32_t>(v);
+    out->text = gTextBuf;
+    out->length = static_cast<uint32_t>(strlen(gTextBuf));
+    // An id the object does not know leaves the "unknown" text: no text.
+    if (strcmp(gTextBuf, kUnknownPropText) == 0) out->length = 0;
+    // A menu's or item's text keeps its accelerator marks in the form.
+    if (id == kPidText && (IsMenuKind(rec->kind) || rec->kind == kKindMenuItem)) {
+        out->text = MenuRawText(rec);
+        out->length = static_cast<uint32_t>(strlen(out->text));
+    }
+    // An edit's whole text is in the edit buffer; the shared text buffer
+    // holds at most its first 40,960 bytes.
+    if (id == kPidText && (rec->kind == kKindEditText || rec->kind == kKindRichEditText) && gEditTextBuf) {
+        out->text = gEditTextBuf;
+        out->length = gEditTextLen;
+    }
+    return true;
+}
+
+void* LiveParent(void* o) { return Rec(o)->parent; }
+
+void* LiveReference(void* o, uint32_t id) {
+    if (id == kQofPropSubMenu) return MenuItemSubMenu(Rec(o));
+    // Image lists are not part of this client yet: no object references one.
+    return nullptr;
+}
+
+uint32_t LiveSubCount(void* o) {
+    ObjectRecord* rec = Rec(o);
+    if (IsMenuKind(rec->kind)) return MenuItemCount(rec);
+    if (rec->kind == kKindStatusBar && gFormSubObjectHooks.statusPanelCount)
+        return gFormSubObjectHooks.statusPanelCount(rec);
+    if (rec->kind == kKindToolBar && gFormSubObjectHooks.toolButtonCount)
+        return gFormSubObjectHooks.toolButtonCount(rec);
+    return 0;
+}
+
+void* LiveSubAt(void* o, uint32_t i) {
+    ObjectRecord* rec = Rec(o);
+    if (IsMenuKind(rec->kind)) return MenuItemAt(rec, i);
+    if (rec->kind == kKindStatusBar && gFormSubObjectHooks.statusPanelAt) return gFormSubObjectHooks.statusPanelAt(rec, i);
+    if (rec->kind == kKindToolBar && gFormSubObjectHooks.toolButtonAt) return gFormSubObjectHooks.toolButtonAt(rec, i);
+    return nullptr;
+}
+
+const FormObjectSource kLiveSource = {LiveKind, LiveGetProp, LiveParent, LiveReference, LiveSubCount, LiveSubAt,
+                                      nullptr};
+
+bool MakeGuid(uint8_t out[16]) {
+    GUID g;
+    if (CoCreateGuid(&g) != S_OK) return false;
+    memcpy(out, &g, sizeof g);
+    return true;
+}
+
+// ---- The object table ------------------------------------------------------------------------
+
+struct TableBuild {
+    FormSaveContext* ctx;
+    bool overflow;
+};
+
+bool LeftOut(const ObjectRecord* rec) {
+    if (!(rec->flags & kObjFromFormNoLoad)) return false;
+    // Objects a form load marked are kept only while the program keeps
+    // flagged objects; a Panel's own option byte is not part of this client.
+    return !(gGuiModeFlags & kGuiModeKeepFlagged);
+}
+
+bool InTable(const FormSaveContext* ctx, const ObjectRecord* rec) {
+    for (uint32_t i = 0; i < ctx->entryCount; ++i)
+        if (ctx->entries[i].object == rec) return true;
+    return false;
+}
+
+void AddEntry(TableBuild* t, ObjectRecord* rec) {
+    FormSaveContext* ctx = t->ctx;
+    if (LeftOut(rec) || InTable(ctx, rec)) return;
+    if (ctx->entryCount >= kFormMaxEntries) {
+        t->overflow = true;
+        return;
+    }
+    FormSaveEntry& e = ctx->entries[ctx->entryCount];
+    memset(&e, 0, sizeof e);
+    if (rec->name && rec->name[0]) snprintf(e.name, sizeof e.name, "%s", rec->name);
+    else snprintf(e.name, sizeof e.name, "Object%u", static_cast<unsigned>(ctx->entryCount));
+    e.kind = rec->kind;
+    e.object = rec;
+    if (rec->kind == kKindNetObject || rec->kind == kKindNetControl) ctx->flags |= kFsNetObjects;
+    ++ctx->entryCount;
+}
+
+// A sub-menu after the sub-menus its items open (they must come before it
+// for its items' references); depth bounds a chain that loops.
+void AddSubMenu(TableBuild* t, ObjectRecord* sub, int depth) {
+    if (depth > kParentChainMax || InTable(t->ctx, sub)) return;
+    uint32_t n = MenuItemCount(sub);
+    for (uint32_t i = 0; i < n; ++i) {
+        ObjectRecord* opened = MenuItemSubMenu(MenuItemAt(sub, i));
+        if (opened && opened != sub) AddSubMenu(t, opened, depth + 1);
+    }
+    AddEntry(t, sub);
+}
+
+void AddObjects(TableBuild* t, ObjectRecord* container, int depth) {
+    if (depth > kParentChainMax) return;
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (c->kind == kKindImageList) continue;
+        AddEntry(t, c);
+        if (c->kind == kKindPanel) AddObjects(t, c, depth + 1);
+    }
+}
+
+// The window's menus of a kind in the order they were made: the list holds
+// the newest first, and a menu bar shows its menus in the order they came.
+void AddMenusOfKind(TableBuild* t, WindowRecord* w, uint8_t kind) {
+    ObjectRecord* menus[kFormMaxEntries + 1];
+    uint32_t n = 0;
+    for (ObjectRecord* m = w->menus; m && n <= kFormMaxEntries; m = m->next)
+        if (m->kind == kind) menus[n++] = m;
+    if (n > kFormMaxEntries) t->overflow = true;
+    while (n--) {
+        if (kind == kKindSubMenu) AddSubMenu(t, menus[n], 0);
+        else AddEntry(t, menus[n]);
+    }
+}
+
+// Objects of the window (or of a Panel in the table) that are in no child
+// list, as regions are: found among the live records, in the order made.
+void AddUnlinked(TableBuild* t, ObjectRecord* window) {
+    uint32_t n = ObjectLiveCount();
+    for (uint32_t i = 0; i < n; ++i) {
+        ObjectRecord* rec = ObjectLiveAt(i);
+        if (!rec || !rec->parent || rec->kind == kKindMenuItem || IsMenuKind(rec->kind) ||
+            rec->kind == kKindImageList || InTable(t->ctx, rec))
+            continue;
+        if (rec->parent == window || (rec->parent->kind == kKindPanel && InTable(t->ctx, rec->parent)))
+            AddEntry(t, rec);
+    }
+}
+
+void BuildTable(TableBuild* t, ObjectRecord* window) {
+    AddEntry(t, window);
+    WindowRecord* w = ObjectAsWindow(window);
+    for (ObjectRecord* c = window->children; c; c = c->next)
+        if (c->kind == kKindImageList) AddEntry(t, c);
+    AddMenusOfKind(t, w, kKindSubMenu);
+    AddMenusOfKind(t, w, kKindMenu);
+    AddObjects(t, window, 0);
+    AddUnlinked(t, window);
+    AddMenusOfKind(t, w, kKindFloatMenu);
+}
+
+// ---- Files --------------------------------------------------------------------------------------
+
+BOOL DefaultWrite(HANDLE h, const void* data, DWORD size, DWORD* written) {
+    return WriteFile(h, data, size, written, nullptr);
+}
+
+bool WriteAll(HANDLE h, const uint8_t* data, size_t size) {
+    auto write = gFormSaveFileHooks.write ? gFormSaveFileHooks.write : DefaultWrite;
+    while (size) {
+        DWORD chunk = size > kWriteChunk ? kWriteChunk : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!write(h, data, chunk, &written) || written != chunk) return false;
+        data += chunk;
+        size -= chunk;
+    }
+    return true;
+}
+
+// The folder part of a path (up to and with its last separator), "." when none.
+void FolderOf(const char* path, char* out, size_t room) {
+    const char* slash = strrchr(path, '\\');
+    const char* other = strrchr(path, '/');
+    if (!slash || (other && other > slash)) slash = other;
+    if (!slash) {
+        snprintf(out, room, ".");
+        return;
+    }
+    snprintf(out, room, "%.*s", static_cast<int>(slash - path + 1), path);
+}
+
+void LogOsError(const char* step, uint32_t code) {
+    DebugLogWrite(kLogName, "%s error='%u' Os Error: 0x%08X", step, code, static_cast<unsigned>(GetLastError()));
+}
+
+}  // namespace
+
+FormSubObjectHooks gFormSubObjectHooks;
+
+int32_t FormFilePutBytes(const char* target, const uint8_t* data, size_t size, char* errorText) {
+    char folder[MAX_PATH], temp[MAX_PATH];
+    FolderOf(target, folder, sizeof folder);
+    if (!GetTempFileNameA(folder, kTempPrefix, 0, temp)) return kFormSaveCantCreate;
+    HANDLE h = CreateFileA(temp, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DeleteFileA(temp);
+        return kFormSaveCantCreate;
+    }
+    bool ok = true;
+    // A QOF file carries the save-in-progress flag until its final header is in.
+    if (size >= kQofHeaderSize && memcmp(data, kQofMagic, sizeof kQofMagic) == 0) {
+        uint8_t first[kQofHeaderSize];
+        FormFileInProgressHeader(data, first);
+        ok = WriteAll(h, first, sizeof first) && WriteAll(h, data + kQofHeaderSize, size - kQofHeaderSize) &&
+             SetFilePointer(h, 0, nullptr, FILE_BEGIN) == 0 && WriteAll(h, data, kQofHeaderSize);
+    } else {
+        ok = WriteAll(h, data, size);
+    }
+    ok = ok && FlushFileBuffers(h);
+    ok = CloseHandle(h) && ok;
+    if (ok) ok = MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+    if (!ok) {
+        DeleteFileA(temp);
+        if (errorText) snprintf(errorText, kFormErrorTextSize, "%s", kQwErrWrite);
+        return kFormSaveWriteFailed;
+    }
+    return 0;
+}
+
+namespace {
+
+// A file's bytes through the session: '!' names the client's own path.
+bool FetchText(const char* name, uint8_t** data, uint32_t* size) {
+    *data = nullptr;
+    *size = 0;
+    return name && name[0] && CacheFetch(name, kFetchFile, data, size) == 0 && *data;
+}
+
+// The XML event text: text beginning "<?" itself, anything else a file's name.
+bool LoadEventText(FormSaveContext* ctx, const char* eventText, uint32_t* error) {
+    *error = 0;
+    if (strncmp(eventText, kEventTextMark, 2) == 0)
+        return QofXmlFormLoad(ctx, eventText, static_cast<uint32_t>(strlen(eventText)), true, error, nullptr);
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    if (!FetchText(eventText, &data, &size) || size == 0) {
+        CacheFreeData(data);
+        *error = kXmlReadNoFile;
+        return false;
+    }
+    bool ok = QofXmlFormLoad(ctx, reinterpret_cast<const char*>(data), size, true, error, nullptr);
+    CacheFreeData(data);
+    return ok;
+}
+
+// Writes the XML form file of a save or load to the prepared path.
+int32_t WriteXmlFile(FormSaveContext* ctx, const char* path, XmlFormSaveMode mode, bool doNotCache, int32_t openFail,
+                     int32_t writeFail) {
+    char folder[MAX_PATH], temp[MAX_PATH];
+    FolderOf(path, folder, sizeof folder);
+    if (!GetTempFileNameA(folder, kTempPrefix, 0, temp)) return openFail;
+    XmlWriter* w = static_cast<XmlWriter*>(GuardedAlloc(sizeof(XmlWriter)));
+    if (!w) {
+        DeleteFileA(temp);
+        return openFail;
+    }
+    XmlWriterInit(w);
+    w->flags = kXmlFormWriterFlags;
+    if (XmlWriteOpen(w, temp) != 0) {
+        XmlWriteClose(w);
+        GuardedFree(w);
+        DeleteFileA(temp);
+        return openFail;
+    }
+    bool ok = XmlFormSave(ctx, w, mode, doNotCache);
+    GuardedFree(w);
+    if (ok) ok = MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+    if (!ok) {
+        DeleteFileA(temp);
+        return writeFail;
+    }
+    return 0;
+}
+
+int32_t SendBack(SrvFileRec* rec, int32_t result) {
+    if (result == 0 && rec->temporary) result = PutSrvFile(rec);
+    if (rec->temporary) DeleteFileA(rec->localPath);
+    return result;
+}
+
+struct SaveJob {
+    FormSaveContext* ctx;
+    ObjectRecord* window;
+    uint8_t keptType;
+    bool typeChanged;
+    uint8_t* code;
+    uint32_t codeSize;
+};
+
+void EndJob(SaveJob* job) {
+    if (job->typeChanged) ObjectAsWindow(job->window)->winType = job->keptType;
+    if (job->ctx) {
+        FormSaveContextFree(job->ctx);
+        GuardedFree(job->ctx);
+    }
+    CacheFreeData(job->code);
+}
+
+int32_t SaveContent(SaveJob* job, const char* path, const char* eventText, uint32_t options) {
+    FormSaveContext* ctx = job->ctx;
+    TableBuild t = {ctx, false};
+    BuildTable(&t, job->window);
+    if (t.overflow) return kFormSaveTooMany;
+    ctx->resources = ObjectAsWindow(job->window)->resources;
+    if (eventText && eventText[0]) {
+        uint32_t error = 0;
+        if (!LoadEventText(ctx, eventText, &error)) {
+            DebugLogWrite(kLogName, "QofSaveErrBadEvents error='%d' QofXmlFormLoad erc: %u", kFormSaveBadEvents, error);
+            return kFormSaveBadEvents;
+        }
+    }
+    const char* formName = ObjectAsWindow(job->window)->formName;
+    if (formName && strlen(formName) < kQofNameSize) snprintf(ctx->formName, sizeof ctx->formName, "%s", formName);
+    if (options & kFormSaveRequires96) ctx->flags |= kFsRequires96;
+    if ((options & kFormSaveWebForm) || (gGuiModeFlags & kGuiModeWebForm)) ctx->flags |= kFsWebForm;
+    if (options & kFormSaveUtf8) ctx->flags |= kFsUtf8Form;
+    bool doNotCache = (options & kFormSaveDoNotCache) != 0;
+    ctx->userCode = reinterpret_cast<const char*>(job->code);
+    ctx->userCodeLength = job->codeSize;
+    if (options & (kFormSaveXmlObjects | kFormSaveXmlFull)) {
+        if (options & kFormSaveXmlFull) ctx->flags |= kFsXmlFull;
+        XmlFormSaveMode mode = (options & kFormSaveXmlFull) ? kXmlSaveFull : kXmlSaveObjects;
+        int32_t rc = WriteXmlFile(ctx, path, mode, doNotCache, kFormSaveCantCreate, kFormSaveWriteFailed);
+        if (rc == kFormSaveWriteFailed) snprintf(gFormLastError, sizeof gFormLastError, "%s", kQwErrWrite);
+        return rc;
+    }
+    ctx->source = &kLiveSource;
+    ctx->makeGuid = MakeGuid;
+    uint8_t* data = nullptr;
+    size_t size = 0;
+    if (!FormFileWrite(ctx, doNotCache, &data, &size)) {
+        snprintf(gFormLastError, sizeof gFormLastError, "%s", ctx->errorText);
+        return kFormSaveWriteFailed;
+    }
+    int32_t rc = FormFilePutBytes(path, data, size, gFormLastError);
+    GuardedFree(data);
+    if (rc == kFormSaveCantCreate) LogOsError("QofSaveFileCreate", kFormSaveCantCreate);
+    return rc;
+}
+
+}  // namespace
+
+uint32_t FormSaveQof(ObjectRecord* window, const char* fileName, const char* eventText, const char* codeFile,
+                     uint32_t options) {
+    WindowRecord* w = ObjectAsWindow(window);
+    if (!w || !fileName || !fileName[0]) return kFormSaveNamePrep;
+    gFormLastError[0] = 0;
+    // The web-form page writer is not part of this client yet: the save
+    // answers as one whose objects were all left out, and writes nothing.
+    if (options & kFormSaveWebPage) return kFormSaveWebLeftOut;
+    if (options & kFormSaveXmlFull) options &= ~kFormSaveXmlObjects;
+    SrvFileRec out = {};
+    if (PrepSrvFileWrite(fileName, &out) != 0) return kFormSaveNamePrep;
+    SaveJob job = {};
+    job.window = window;
+    // The code file gives a QOF file its user code and a full XML file its
+    // code object; an objects-only XML file has neither.
+    bool usesCode = !(options & kFormSaveXmlObjects);
+    if (usesCode && codeFile && codeFile[0] && !FetchText(codeFile, &job.code, &job.codeSize)) {
+        LogOsError("QofSaveErrCodeFileGet", kFormSaveCodeFile);
+        return static_cast<uint32_t>(SendBack(&out, kFormSaveCodeFile));
+    }
+    job.ctx = static_cast<FormSaveContext*>(GuardedAlloc(sizeof(FormSaveContext)));
+    if (!job.ctx || !FormStreamBufReserve(1)) {
+        EndJob(&job);
+        return static_cast<uint32_t>(SendBack(&out, kFormSaveNoMemory));
+    }
+    memset(job.ctx, 0, sizeof *job.ctx);
+    job.ctx->source = &kLiveSource;
+    // The window type the save writes; the byte is put back on every way out.
+    job.keptType = w->winType;
+    if (options & kFormSaveTypeOne) w->winType = kWinTypeSaved;
+    else if (w->winTypeRequested && w->winTypeRequested != w->winType) w->winType = w->winTypeRequested;
+    job.typeChanged = w->winType != job.keptType;
+    job.ctx->windowType = w->winType;
+    int32_t rc = SaveContent(&job, out.localPath, eventText, options);
+    EndJob(&job);
+    return static_cast<uint32_t>(SendBack(&out, rc));
+}
+
+uint32_t FormConvertXmlToQof(const char* xmlName, char* qofName, size_t qofRoom, bool makeTemporary) {
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    if (!xmlName || !xmlName[0] || CacheFetch(xmlName, kFetchFile, &data, &size) != 0 || !data)
+        return kFormConvNameUnresolved;
+    if (makeTemporary) {
+        char dir[MAX_PATH], path[MAX_PATH];
+        if (!GetTempPathA(sizeof dir, dir) || !GetTempFileNameA(dir, kTempPrefix, 0, path)) {
+            CacheFreeData(data);
+            return kFormConvOutputPrep;
+        }
+        snprintf(qofName, qofRoom, "%c%s", kClientPathMark, path);
+    }
+    SrvFileRec out = {};
+    if (PrepSrvFileWrite(qofName, &out) != 0) {
+        CacheFreeData(data);
+        return kFormConvOutputPrep;
+    }
+    auto* ctx = static_cast<FormSaveContext*>(GuardedAlloc(sizeof(FormSaveContext)));
+    if (!ctx) {
+        CacheFreeData(data);
+        return static_cast<uint32_t>(SendBack(&out, kFormConvNoContext));
+    }
+    memset(ctx, 0, sizeof *ctx);
+    uint32_t error = 0;
+    char* messages = nullptr;
+    int32_t rc = 0;
+    if (!FormStreamBufReserve(1)) {
+        rc = kFormSaveNoMemory;
+    } else if (size == 0) {
+        rc = kXmlReadMalformed;
+    } else if (!QofXmlFormLoad(ctx, reinterpret_cast<const char*>(data), size, false, &error, &messages)) {
+        rc = static_cast<int32_t>(error);
+        // The first message names the line and column for the program.
+        if (messages) {
+            const char* nl = strchr(messages, '\n');
+            snprintf(gFormLastError, sizeof gFormLastError, "%.*s",
+                     static_cast<int>(nl ? nl - messages : static_cast<ptrdiff_t>(strlen(messages))), messages);
+        }
+    } else {
+        ctx->flags |= kFsFromXml;
+        ctx->resources = ctx->xmlResources;
+        ctx->userCode = ctx->xmlCode;
+        ctx->userCodeLength = ctx->xmlCodeLength;
+        ctx->makeGuid = MakeGuid;
+        uint8_t* bytes = nullptr;
+        size_t n = 0;
+        if (!FormFileWrite(ctx, ctx->doNotCache, &bytes, &n)) {
+            snprintf(gFormLastError, sizeof gFormLastError, "%s", ctx->errorText);
+            rc = kFormSaveWriteFailed;
+        } else {
+            rc = FormFilePutBytes(out.localPath, bytes, n, gFormLastError);
+            if (rc == kFormSaveCantCreate) rc = kFormConvCantCreate;
+        }
+        GuardedFree(bytes);
+    }
+    LocalFreeMem(messages);
+    FormSaveContextFree(ctx);
+    GuardedFree(ctx);
+    CacheFreeData(data);
+    if (rc != 0 && makeTemporary) DeleteFileA(out.localPath);
+    if (makeTemporary) return static_cast<uint32_t>(rc);
+    return static_cast<uint32_t>(SendBack(&out, rc));
+}
+
+int32_t FormLoadWriteXml(FormFileContext* load, const char* xmlOutput) {
+    SrvFileRec out = {};
+    if (PrepSrvFileWrite(xmlOutput, &out) != 0) return kFormXmlOutputFailed;
+    auto* ctx = static_cast<FormSaveContext*>(GuardedAlloc(sizeof(FormSaveContext)));
+    if (!ctx) return SendBack(&out, kFormXmlOutputFailed);
+    memset(ctx, 0, sizeof *ctx);
+    if (load->flags & kFcCallErrors) ctx->flags |= kFsCallErrors;
+    // The entries lend their names, kinds and events; nothing is copied.
+    uint32_t entry = 0;
+    for (uint32_t row = 0; row < load->file.h.objCount && entry < load->entryCount; ++row) {
+        const QofRow& r = load->file.rows[row];
+        if (r.entry < 0) continue;
+        FormSaveEntry& e = ctx->entries[entry];
+        const FormEntry& from = load->entries[entry];
+        memcpy(e.name, from.name, sizeof e.name);
+        e.kind = r.kind;
+        e.eventCount = from.eventCount;
+        e.ownEventNames = from.ownEventNames;
+        e.events = from.events;
+        ++entry;
+    }
+    ctx->entryCount = static_cast<uint16_t>(entry);
+    int32_t rc = WriteXmlFile(ctx, out.localPath, kXmlSaveNamesEvents, false, kFormXmlOutputFailed,
+                              kFormXmlOutputFailed);
+    GuardedFree(ctx);
+    return SendBack(&out, rc);
+}

@@ -1,0 +1,689 @@
+// tiff.cpp - the TIFF reader: walks the directory chain (counting the pages and
+// refusing a chain that loops), keeps the tags of the page asked for as
+// references into the file, checks them, then decodes strip after strip
+// (uncompressed, modified Huffman, Group 4, LZW, PackBits) into a strip buffer
+// and copies its rows into a bottom-up DIB. Every byte of the file is read
+// through ByteReader and every block is sized with CheckedSize against the cap.
+#include "graphics/image/tiff.h"
+
+#include <cstring>
+
+#include "graphics/image/ccitt.h"
+#include "graphics/image/imagecore.h"
+#include "graphics/image/imageload.h"
+#include "graphics/image/jpeg.h"
+#include "session/util/bytereader.h"
+#include "session/util/mem.h"
+
+namespace {
+
+enum TiffTag {
+    kTagImageWidth = 256,
+    kTagImageLength = 257,
+    kTagBitsPerSample = 258,
+    kTagCompression = 259,
+    kTagPhotometric = 262,
+    kTagFillOrder = 266,
+    kTagStripOffsets = 273,
+    kTagSamplesPerPixel = 277,
+    kTagRowsPerStrip = 278,
+    kTagStripByteCounts = 279,
+    kTagPlanarConfiguration = 284,
+    kTagPredictor = 317,
+    kTagColorMap = 320,
+    kTagJpegInterchange = 513,
+    kTagJpegInterchangeLength = 514,
+};
+
+enum TiffFieldType { kTypeByte = 1, kTypeShort = 3, kTypeLong = 4 };
+
+enum TiffCompression {
+    kCompNone = 1,
+    kCompMh = 2,
+    kCompG4 = 4,
+    kCompLzw = 5,
+    kCompOldJpeg = 6,
+    kCompPackBits = 32773,
+};
+
+enum TiffPhotometric { kWhiteIsZero = 0, kBlackIsZero = 1, kPhotoRgb = 2, kPhotoPalette = 3 };
+enum TiffFillOrder { kMsbFirst = 1, kLsbFirst = 2 };
+enum TiffPlanar { kChunky = 1, kPlanar = 2 };
+constexpr uint32_t kPredictorHorizontal = 2;
+
+constexpr uint16_t kTiffMagic = 42;
+constexpr uint32_t kUnset = 0xFFFFFFFF;
+constexpr uint32_t kDefaultRowsPerStrip = 0x7FFFFFFF;
+constexpr size_t kHeaderSize = 8;
+constexpr size_t kEntrySize = 12;
+constexpr size_t kMinDirectorySize = 6;  // entry count and next offset
+// Room behind a strip's rows: LZW copies short strings 16 bytes at a time.
+constexpr size_t kStripSlack = 16;
+constexpr size_t kLzwChunk = 16;
+constexpr uint32_t kRgbSamples = 3;
+constexpr uint32_t kRgbBits = 8;
+constexpr uint32_t kColorMapDivisor = 257;
+constexpr size_t kJfifTagAt = 6;
+
+// LZW as TIFF writes it: most significant bit first, early width change.
+constexpr uint32_t kLzwClear = 256;
+constexpr uint32_t kLzwEnd = 257;
+constexpr uint32_t kLzwFirstFree = 258;
+constexpr uint32_t kLzwTableSize = 4096;
+constexpr int kLzwMinWidth = 9;
+constexpr int kLzwMaxWidth = 12;
+
+const DecodeRule kTiffRules[kTiffResultCount] = {
+    {kImgOk, "decoded"},
+    {kImgInvalid, "no TIFF header, or the first directory outside the file"},
+    {kImgInvalid, "the page is not in the directory chain"},
+    {kImgInvalid, "the directory chain loops"},
+    {kImgInvalid, "a directory or its values pass the end of the file"},
+    {kImgInvalid, "no BitsPerSample"},
+    {kImgInvalid, "samples of unequal or missing sizes"},
+    {kImgInvalid, "an unsupported compression"},
+    {kImgInvalid, "no StripOffsets"},
+    {kImgInvalid, "several strips without StripByteCounts"},
+    {kImgInvalid, "fewer strip offsets or byte counts than strips"},
+    {kImgInvalid, "old-style JPEG without JPEGInterchangeFormat"},
+    {kImgInvalid, "JPEG data outside the file"},
+    {kImgInvalid, "old-style JPEG data that is not JFIF"},
+    {kImgInvalid, "the JFIF stream does not decode"},
+    {kImgInvalid, "an unsupported PlanarConfiguration"},
+    {kImgInvalid, "an unsupported FillOrder"},
+    {kImgInvalid, "no width or length, or a zero one"},
+    {kImgInvalid, "RowsPerStrip 0"},
+    {kImgInvalid, "an unsupported sample count"},
+    {kImgInvalid, "three samples that are not 8-bit RGB"},
+    {kImgInvalid, "an unsupported BitsPerSample"},
+    {kImgInvalid, "an unsupported or missing PhotometricInterpretation"},
+    {kImgInvalid, "a ColorMap shorter than its colours"},
+    {kImgInvalid, "fax compression of more than one bit per pixel"},
+    {kImgInvalid, "Group 4 rows wider than 65535 pixels"},
+    {kImgInvalid, "the image passes the size cap"},
+    {kImgInvalid, "a strip passes the end of the file"},
+    {kImgInvalid, "a PackBits run passes the strip"},
+    {kImgInvalid, "PackBits data ends before its strip"},
+    {kImgInvalid, "a fax code that does not exist"},
+    {kImgInvalid, "a fax run passes the row"},
+    {kImgInvalid, "fax data ends before its rows"},
+    {kImgInvalid, "a fax extension code"},
+    {kImgNoMemory, "out of memory"},
+};
+
+// A tag's values: where they lie in the file (inline or at their offset), or
+// one fixed value for a default.
+struct TiffArray {
+    bool present;
+    uint16_t type;
+    uint32_t count;
+    size_t offset;
+    bool fixed;
+    uint32_t fixedValue;
+};
+
+struct TiffReader {
+    explicit TiffReader(const uint8_t* d, size_t n) : r(d, n) {}
+    ByteReader r;
+    bool bigEndian = false;
+    bool overrun = false;
+    uint32_t pageCount = 0;
+    uint32_t width = kUnset;
+    uint32_t length = kUnset;
+    TiffArray bitsPerSample = {true, kTypeShort, 1, 0, true, 1};
+    uint32_t compression = kCompNone;
+    uint32_t photometric = kUnset;
+    uint32_t fillOrder = kMsbFirst;
+    TiffArray stripOffsets = {};
+    uint32_t samples = 1;
+    uint32_t rowsPerStrip = kDefaultRowsPerStrip;
+    TiffArray stripByteCounts = {};
+    uint32_t planar = kChunky;
+    uint32_t predictor = 1;
+    TiffArray colorMap = {};
+    uint32_t jpegOffset = 0;
+    uint32_t jpegLength = 0;
+    // Worked out from the tags.
+    uint32_t bits = 1;
+    size_t bytesPerRow = 0;
+    uint32_t stripCount = 0;
+    size_t singleByteCount = 0;   // the one strip's byte count when the file gives none
+    uint8_t* strip = nullptr;
+    size_t stripSize = 0;
+    CcittTables* fax = nullptr;   // built at the first fax strip
+    int64_t currentStrip = -1;
+};
+
+bool Read16(const TiffReader& t, size_t off, uint32_t* v) {
+    uint16_t x;
+    if (!(t.bigEndian ? t.r.U16BeAt(off, &x) : t.r.U16At(off, &x))) return false;
+    *v = x;
+    return true;
+}
+
+bool Read32(const TiffReader& t, size_t off, uint32_t* v) {
+    return t.bigEndian ? t.r.U32BeAt(off, v) : t.r.U32At(off, v);
+}
+
+uint32_t TypeSize(uint32_t type) {
+    switch (type) {
+    case kTypeByte: return 1;
+    case kTypeShort: return 2;
+    case kTypeLong: return 4;
+    default: return 0;
+    }
+}
+
+// Values that fit in the entry's four value bytes are stored there, the
+// others at the offset those bytes give. A type other than BYTE, SHORT and
+// LONG gives no values.
+TiffArray ReadArray(TiffReader* t, size_t entry, uint32_t type, uint32_t count) {
+    TiffArray a = {};
+    const uint32_t size = TypeSize(type);
+    if (size == 0 || count == 0) return a;
+    const uint64_t bytes = uint64_t(size) * count;
+    size_t at = entry + 8;
+    if (bytes > 4) {
+        uint32_t off;
+        if (!Read32(*t, entry + 8, &off)) off = 0;
+        at = off;
+    }
+    if (!t->r.Has(at, size_t(bytes)) || bytes > t->r.Length()) {
+        t->overrun = true;
+        return a;
+    }
+    a.present = true;
+    a.type = uint16_t(type);
+    a.count = count;
+    a.offset = at;
+    return a;
+}
+
+bool ArrayAt(const TiffReader& t, const TiffArray& a, uint32_t i, uint32_t* v) {
+    if (!a.present || i >= a.count) return false;
+    if (a.fixed) {
+        *v = a.fixedValue;
+        return true;
+    }
+    const size_t at = a.offset + size_t(i) * TypeSize(a.type);
+    if (a.type == kTypeByte) {
+        uint8_t b;
+        if (!t.r.U8At(at, &b)) return false;
+        *v = b;
+        return true;
+    }
+    return a.type == kTypeShort ? Read16(t, at, v) : Read32(t, at, v);
+}
+
+uint32_t SingleValue(TiffReader* t, size_t entry, uint32_t type, uint32_t count) {
+    uint32_t v = 0;
+    TiffArray a = ReadArray(t, entry, type, count);
+    ArrayAt(*t, a, 0, &v);
+    return v;
+}
+
+// The offset of the directory after the one at `at`; false when the
+// directory does not fit in the file.
+bool NextDirectory(const TiffReader& t, size_t at, uint32_t* next) {
+    uint32_t entries;
+    if (!Read16(t, at, &entries)) return false;
+    return Read32(t, at + 2 + size_t(entries) * kEntrySize, next);
+}
+
+void StoreTag(TiffReader* t, size_t entry, uint32_t tag, uint32_t type, uint32_t count) {
+    switch (tag) {
+    case kTagImageWidth: t->width = SingleValue(t, entry, type, count); break;
+    case kTagImageLength: t->length = SingleValue(t, entry, type, count); break;
+    case kTagBitsPerSample: t->bitsPerSample = ReadArray(t, entry, type, count); break;
+    case kTagCompression: t->compression = SingleValue(t, entry, type, count); break;
+    case kTagPhotometric: t->photometric = SingleValue(t, entry, type, count); break;
+    case kTagFillOrder: t->fillOrder = SingleValue(t, entry, type, count); break;
+    case kTagStripOffsets: t->stripOffsets = ReadArray(t, entry, type, count); break;
+    case kTagSamplesPerPixel: t->samples = SingleValue(t, entry, type, count); break;
+    case kTagRowsPerStrip: t->rowsPerStrip = SingleValue(t, entry, type, count); break;
+    case kTagStripByteCounts: t->stripByteCounts = ReadArray(t, entry, type, count); break;
+    case kTagPlanarConfiguration: t->planar = SingleValue(t, entry, type, count); break;
+    case kTagPredictor: t->predictor = SingleValue(t, entry, type, count); break;
+    case kTagColorMap: t->colorMap = ReadArray(t, entry, type, count); break;
+    case kTagJpegInterchange: t->jpegOffset = SingleValue(t, entry, type, count); break;
+    case kTagJpegInterchangeLength: t->jpegLength = SingleValue(t, entry, type, count); break;
+    default: break;
+    }
+}
+
+// Header, page count, and the tags of the page's directory.
+int TiffOpen(TiffReader* t, uint16_t page) {
+    const uint8_t* h = t->r.PtrAt(0, kHeaderSize);
+    if (!h) return kTiffNoHeader;
+    if (h[0] == 'M' && h[1] == 'M') t->bigEndian = true;
+    else if (!(h[0] == 'I' && h[1] == 'I')) return kTiffNoHeader;
+    uint32_t magic, first;
+    Read16(*t, 2, &magic);
+    Read32(*t, 4, &first);
+    if (magic != kTiffMagic || !t->r.Has(first, 2)) return kTiffNoHeader;
+
+    // A chain of distinct directories of at least six bytes each cannot be
+    // longer than this; a longer one loops.
+    const uint64_t maxPages = t->r.Length() / kMinDirectorySize + 1;
+    uint32_t count = 1, next;
+    for (size_t at = first; NextDirectory(*t, at, &next) && next != 0 && t->r.Has(next, 2); at = next) {
+        if (++count > maxPages) return kTiffDirectoryCycle;
+    }
+    t->pageCount = count;
+
+    size_t at = first;
+    for (uint32_t p = 1; p < page; p++) {
+        if (!NextDirectory(*t, at, &next) || next == 0 || !t->r.Has(next, 2)) return kTiffNoPage;
+        at = next;
+    }
+    uint32_t entries;
+    Read16(*t, at, &entries);
+    for (uint32_t i = 0; i < entries; i++) {
+        const size_t e = at + 2 + size_t(i) * kEntrySize;
+        uint32_t tag, type, n;
+        if (!Read16(*t, e, &tag) || !Read16(*t, e + 2, &type) || !Read32(*t, e + 4, &n) || !t->r.Has(e, kEntrySize))
+            return kTiffShortDirectory;
+        StoreTag(t, e, tag, type, n);
+    }
+    return kTiffOk;
+}
+
+// Checks the sample sizes and the strip arrays that every compression needs.
+int TiffCheckLayout(TiffReader* t) {
+    if (t->overrun) return kTiffShortDirectory;
+    if (!t->bitsPerSample.present) return kTiffNoBitsPerSample;
+    if (t->samples > 1 && t->bitsPerSample.count < t->samples) return kTiffUnequalBits;
+    ArrayAt(*t, t->bitsPerSample, 0, &t->bits);
+    for (uint32_t i = 1; i < t->samples && i < t->bitsPerSample.count; i++) {
+        uint32_t b;
+        if (!ArrayAt(*t, t->bitsPerSample, i, &b) || b != t->bits) return kTiffUnequalBits;
+    }
+    switch (t->compression) {
+    case kCompNone: case kCompMh: case kCompG4: case kCompLzw: case kCompOldJpeg: case kCompPackBits: break;
+    default: return kTiffBadCompression;
+    }
+    if (!t->stripOffsets.present) return kTiffNoStripOffsets;
+    if (t->width == kUnset || t->length == kUnset || t->width == 0 || t->length == 0) return kTiffNoSize;
+    if (t->rowsPerStrip == 0) return kTiffZeroRowsPerStrip;
+    if (t->rowsPerStrip > t->length) t->rowsPerStrip = t->length;
+    t->stripCount = uint32_t((uint64_t(t->length) + t->rowsPerStrip - 1) / t->rowsPerStrip);
+    if (t->stripOffsets.count < t->stripCount) return kTiffShortStripArrays;
+    if (t->stripByteCounts.present && t->stripByteCounts.count < t->stripCount) return kTiffShortStripArrays;
+    if (!t->stripByteCounts.present && t->compression != kCompNone) {
+        if (t->stripCount > 1) return kTiffNoByteCounts;
+        uint32_t off = 0;
+        ArrayAt(*t, t->stripOffsets, 0, &off);
+        if (off > t->r.Length()) return kTiffStripOutside;
+        t->singleByteCount = t->r.Length() - off;
+    }
+    return kTiffOk;
+}
+
+// The JPEG core decodes the joined JFIF stream straight into *out.
+int TiffDecodeJfif(const uint8_t* jfif, size_t length, DecodedImage* out) {
+    const int rc = JpegDecodeBuffer(jfif, length, out);
+    if (rc == kJpegOk) return kTiffOk;
+    return JpegRule(rc).loaderCode == kImgNoMemory ? kTiffNoMemory : kTiffJpegFailed;
+}
+
+// Compression 6: the interchange data, followed by every strip when there are
+// several, must be a JFIF stream; the JPEG reader decodes it.
+int TiffDecodeOldJpeg(TiffReader* t, DecodedImage* out) {
+    if (t->jpegOffset == 0) return kTiffJpegNoInterchange;
+    if (t->stripCount == 1) {
+        uint32_t count = uint32_t(t->singleByteCount);
+        if (t->stripByteCounts.present) ArrayAt(*t, t->stripByteCounts, 0, &count);
+        const uint8_t* jfif = t->r.PtrAt(t->jpegOffset, count);
+        if (!jfif) return kTiffJpegOutside;
+        if (count < kJfifTagAt + 4 || memcmp(jfif + kJfifTagAt, "JFIF", 4) != 0) return kTiffJpegNotJfif;
+        return TiffDecodeJfif(jfif, count, out);
+    }
+    // The joined block: interchange data, every strip, one byte more; its
+    // size is summed in 64 bits against the cap.
+    CheckedSize total(t->jpegLength);
+    for (uint32_t s = 0; s < t->stripCount; s++) {
+        uint32_t off = 0, count = 0;
+        ArrayAt(*t, t->stripOffsets, s, &off);
+        ArrayAt(*t, t->stripByteCounts, s, &count);
+        if (!t->r.Has(off, count)) return kTiffJpegOutside;
+        total.Add(count);
+    }
+    total.Add(1);
+    if (!t->r.Has(t->jpegOffset, t->jpegLength)) return kTiffJpegOutside;
+    if (!total.Fits(gImageByteCap)) return kTiffTooLarge;
+    auto* block = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
+    if (!block) return kTiffNoMemory;
+    memcpy(block, t->r.PtrAt(t->jpegOffset, t->jpegLength), t->jpegLength);
+    size_t size = t->jpegLength;
+    for (uint32_t s = 0; s < t->stripCount; s++) {
+        uint32_t off = 0, count = 0;
+        ArrayAt(*t, t->stripOffsets, s, &off);
+        ArrayAt(*t, t->stripByteCounts, s, &count);
+        if (count) memcpy(block + size, t->r.PtrAt(off, count), count);
+        size += count;
+    }
+    block[size] = 0;
+    int rc = kTiffJpegNotJfif;
+    if (size >= kJfifTagAt + 4 && memcmp(block + kJfifTagAt, "JFIF", 4) == 0) rc = TiffDecodeJfif(block, size, out);
+    GuardedFree(block);
+    return rc;
+}
+
+int TiffCheckPixels(TiffReader* t) {
+    if (t->planar != kChunky && t->planar != kPlanar) return kTiffBadPlanar;
+    if (t->planar == kPlanar && t->samples != 1) return kTiffBadPlanar;
+    if (t->fillOrder != kMsbFirst && t->fillOrder != kLsbFirst) return kTiffBadFillOrder;
+    if (t->samples == kRgbSamples) {
+        if (t->bits != kRgbBits || t->photometric != kPhotoRgb) return kTiffBadRgb;
+    } else if (t->samples == 1) {
+        if (t->bits != 1 && t->bits != 2 && t->bits != 4 && t->bits != 8) return kTiffBadBits;
+        if (t->photometric != kWhiteIsZero && t->photometric != kBlackIsZero && t->photometric != kPhotoPalette)
+            return kTiffBadPhotometric;
+        // A ColorMap holds all reds, all greens, then all blues.
+        if (t->colorMap.present && t->colorMap.count < (3u << t->bits)) return kTiffShortColorMap;
+    } else {
+        return kTiffBadSamples;
+    }
+    if (t->compression == kCompMh || t->compression == kCompG4) {
+        if (t->samples != 1 || t->bits != 1) return kTiffFaxNotBilevel;
+        if (t->compression == kCompG4 && t->width > kCcittMaxWidth) return kTiffFaxTooWide;
+    }
+    return kTiffOk;
+}
+
+// The DIB colour table: the ColorMap (16-bit values scaled to 8), or grey
+// levels spread evenly over 0..255, white first for WhiteIsZero.
+void TiffMakePalette(const TiffReader& t, DecodedImage* out) {
+    const uint32_t n = 1u << t.bits;
+    for (uint32_t i = 0; i < n; i++) {
+        RGBQUAD& c = out->colors[i];
+        if (t.colorMap.present) {
+            uint32_t r = 0, g = 0, b = 0;
+            ArrayAt(t, t.colorMap, i, &r);
+            ArrayAt(t, t.colorMap, n + i, &g);
+            ArrayAt(t, t.colorMap, 2 * n + i, &b);
+            c.rgbRed = uint8_t(r / kColorMapDivisor);
+            c.rgbGreen = uint8_t(g / kColorMapDivisor);
+            c.rgbBlue = uint8_t(b / kColorMapDivisor);
+        } else {
+            uint8_t v = uint8_t(i * 255 / (n - 1));
+            if (t.photometric == kWhiteIsZero) v = uint8_t(255 - v);
+            c.rgbRed = c.rgbGreen = c.rgbBlue = v;
+        }
+    }
+}
+
+// LZW strip: the table keeps, per code, where its string lies in the output.
+// Every code but Clear adds an entry spanning its own output and the first
+// byte of the next one; the table stops growing at 4096 entries and decoding
+// goes on, as libtiff does, so a file that sends no Clear in time still
+// decodes. A code past the table, the end of the data or a full strip ends it.
+// The output block has kStripSlack bytes beyond outSize.
+bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outSize) {
+    struct Entry {
+        uint32_t offset;
+        uint32_t length;
+    };
+    auto* table = static_cast<Entry*>(GuardedAlloc(kLzwTableSize * sizeof(Entry)));
+    if (!table) return false;
+    uint32_t next = kLzwFirstFree;
+    uint64_t acc = 0;
+    int width = kLzwMinWidth, held = 0;
+    size_t inPos = 0, pos = 0;
+    for (;;) {
+        if (held < width) {
+            // Four bytes at a time while they last, then byte by byte.
+            if (inLength - inPos >= 4) {
+                acc = (acc << 32) | (uint64_t(in[inPos]) << 24) | (uint64_t(in[inPos + 1]) << 16) |
+                      (uint64_t(in[inPos + 2]) << 8) | in[inPos + 3];
+                inPos += 4;
+                held += 32;
+            } else {
+                while (held < width && inPos < inLength) {
+                    acc = (acc << 8) | in[inPos++];
+                    held += 8;
+                }
+                if (held < width) break;
+            }
+        }
+        const uint32_t code = uint32_t(acc >> (held - width)) & ((1u << width) - 1);
+        held -= width;
+        if (code == kLzwClear) {
+            next = kLzwFirstFree;
+            width = kLzwMinWidth;
+            continue;
+        }
+        if (code == kLzwEnd || code >= next || pos >= outSize) break;
+        const size_t start = pos;
+        size_t len = 1;
+        if (code < kLzwClear) {
+            out[pos++] = uint8_t(code);
+        } else {
+            const Entry& e = table[code];
+            len = e.length;
+            const size_t room = outSize - pos;
+            const size_t n = len < room ? len : room;
+            const uint8_t* from = out + e.offset;
+            uint8_t* to = out + pos;
+            // A string that ends before the copy starts moves as one chunk
+            // (the bytes past it land in the slack or are written again);
+            // the newest entry ends with the byte its copy writes first, so
+            // that copy runs forward byte by byte.
+            if (e.offset + n <= pos && n <= kLzwChunk) memmove(to, from, kLzwChunk);
+            else if (e.offset + n <= pos) memcpy(to, from, n);
+            else for (size_t i = 0; i < n; i++) to[i] = from[i];
+            pos += n;
+            if (n < len) break;
+        }
+        if (next < kLzwTableSize) {
+            table[next] = {uint32_t(start), uint32_t(len + 1)};
+            next++;
+            if ((next == 512 || next == 1024 || next == 2048) && width < kLzwMaxWidth) width++;
+        }
+    }
+    // Rows the data did not reach stay zero, also where a chunk went past.
+    if (pos < outSize) memset(out + pos, 0, outSize - pos < kLzwChunk ? outSize - pos : kLzwChunk);
+    GuardedFree(table);
+    return true;
+}
+
+// PackBits: n 0..127 copies n + 1 bytes, -127..-1 repeats one byte 1 - n
+// times, -128 is nothing.
+int PackBitsDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outSize) {
+    size_t i = 0, o = 0;
+    while (o < outSize) {
+        if (i >= inLength) return kTiffPackBitsShort;
+        const int n = int8_t(in[i++]);
+        if (n >= 0) {
+            const size_t count = size_t(n) + 1;
+            if (count > inLength - i) return kTiffPackBitsShort;
+            if (count > outSize - o) return kTiffPackBitsOverrun;
+            memcpy(out + o, in + i, count);
+            i += count;
+            o += count;
+        } else if (n != -128) {
+            const size_t count = size_t(1 - n);
+            if (i >= inLength) return kTiffPackBitsShort;
+            if (count > outSize - o) return kTiffPackBitsOverrun;
+            memset(out + o, in[i++], count);
+            o += count;
+        }
+    }
+    return kTiffOk;
+}
+
+// Predictor 2 on 8-bit samples: each sample adds the same sample of the
+// pixel to its left.
+void TiffUnpredict(const TiffReader& t, uint8_t* rows, uint32_t count) {
+    const size_t step = t.samples;
+    for (uint32_t y = 0; y < count; y++) {
+        uint8_t* row = rows + size_t(y) * t.bytesPerRow;
+        for (size_t i = step; i < size_t(t.width) * step; i++) row[i] = uint8_t(row[i] + row[i - step]);
+    }
+}
+
+int FromCcitt(int rc) {
+    switch (rc) {
+    case kCcittOk: return kTiffOk;
+    case kCcittBadCode: return kTiffFaxBadCode;
+    case kCcittRunPastRow: return kTiffFaxRunPastRow;
+    case kCcittShortData: return kTiffFaxShortData;
+    case kCcittExtension: return kTiffFaxExtension;
+    case kCcittNoMemory: return kTiffNoMemory;
+    default: return kTiffFaxBadCode;
+    }
+}
+
+int TiffReadStrip(TiffReader* t, uint32_t s) {
+    const uint32_t rows = s + 1 < t->stripCount ? t->rowsPerStrip : t->length - s * t->rowsPerStrip;
+    const size_t need = size_t(rows) * t->bytesPerRow;
+    uint32_t off = 0, count = uint32_t(t->singleByteCount);
+    ArrayAt(*t, t->stripOffsets, s, &off);
+    if (t->stripByteCounts.present) ArrayAt(*t, t->stripByteCounts, s, &count);
+    // Group 4 writers have left the single strip's byte count at 0.
+    if (t->compression == kCompG4 && count == 0 && t->stripCount == 1) count = uint32_t(t->r.Length() - off);
+    if (t->compression == kCompNone) count = uint32_t(need);
+    const uint8_t* in = t->r.PtrAt(off, count);
+    if (!in) return kTiffStripOutside;
+    memset(t->strip, 0, need);
+    t->currentStrip = s;
+
+    const bool reverse = t->fillOrder == kLsbFirst;
+    uint8_t* reversed = nullptr;
+    if (reverse && (t->compression == kCompLzw || t->compression == kCompPackBits)) {
+        reversed = static_cast<uint8_t*>(GuardedAlloc(count ? count : 1));
+        if (!reversed) return kTiffNoMemory;
+        memcpy(reversed, in, count);
+        CcittReverseBits(reversed, count);
+        in = reversed;
+    }
+    if ((t->compression == kCompMh || t->compression == kCompG4) && !t->fax) {
+        t->fax = CcittTablesNew();
+        if (!t->fax) {
+            GuardedFree(reversed);
+            return kTiffNoMemory;
+        }
+    }
+    int rc = kTiffOk;
+    switch (t->compression) {
+    case kCompNone:
+        memcpy(t->strip, in, need);
+        if (reverse) CcittReverseBits(t->strip, need);
+        break;
+    case kCompMh:
+        rc = FromCcitt(CcittMhDecode(*t->fax, in, count, t->strip, need, t->bytesPerRow, rows, t->width, !reverse));
+        break;
+    case kCompG4:
+        rc = FromCcitt(CcittFax2dDecode(*t->fax, in, count, t->strip, need, t->width, rows, !reverse));
+        break;
+    case kCompLzw:
+        if (!TiffLzwDecode(in, count, t->strip, need)) rc = kTiffNoMemory;
+        break;
+    default:
+        rc = PackBitsDecode(in, count, t->strip, need);
+        break;
+    }
+    GuardedFree(reversed);
+    if (rc == kTiffOk && t->predictor == kPredictorHorizontal && t->bits == 8) TiffUnpredict(*t, t->strip, rows);
+    return rc;
+}
+
+// Two 2-bit pixels per 4-bit DIB byte.
+void SpreadTwoBit(const uint8_t* src, size_t srcBytes, uint8_t* dst, uint32_t width) {
+    const size_t dstBytes = (size_t(width) + 1) / 2;
+    for (size_t i = 0; i < srcBytes; i++) {
+        const uint8_t v = src[i];
+        if (2 * i < dstBytes) dst[2 * i] = uint8_t(((v >> 6) & 3) << 4 | ((v >> 4) & 3));
+        if (2 * i + 1 < dstBytes) dst[2 * i + 1] = uint8_t(((v >> 2) & 3) << 4 | (v & 3));
+    }
+}
+
+int TiffReadRow(TiffReader* t, uint32_t r, uint8_t* dst) {
+    const uint32_t s = r / t->rowsPerStrip;
+    if (int64_t(s) != t->currentStrip) {
+        int rc = TiffReadStrip(t, s);
+        if (rc != kTiffOk) return rc;
+    }
+    const uint8_t* src = t->strip + size_t(r % t->rowsPerStrip) * t->bytesPerRow;
+    if (t->samples == kRgbSamples) {
+        for (uint32_t x = 0; x < t->width; x++, src += 3, dst += 3) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+        }
+    } else if (t->bits == 2) {
+        SpreadTwoBit(src, t->bytesPerRow, dst, t->width);
+    } else {
+        memcpy(dst, src, t->bytesPerRow);
+    }
+    return kTiffOk;
+}
+
+int TiffSetupDib(TiffReader* t, DecodedImage* out) {
+    const bool rgb = t->samples == kRgbSamples;
+    // 2-bit pixels have no DIB of their own: they widen to 4 bits.
+    const uint32_t bitCount = rgb ? 24 : t->bits == 2 ? 4 : t->bits;
+    CheckedSize rowBytes(t->width);
+    rowBytes.Mul(t->samples).Mul(t->bits).Add(7);
+    rowBytes.value /= 8;
+    CheckedSize stripSize = rowBytes;
+    stripSize.Mul(t->rowsPerStrip).Add(kStripSlack);
+    const CheckedSize stride = DibStride(t->width, bitCount);
+    CheckedSize dibSize = stride;
+    dibSize.Mul(t->length);
+    if (!rowBytes.ok || !stripSize.Fits(gImageByteCap) || !dibSize.Fits(gImageByteCap)) return kTiffTooLarge;
+    t->bytesPerRow = rowBytes.Size();
+
+    BITMAPINFOHEADER& h = out->header;
+    memset(&h, 0, sizeof h);
+    h.biSize = 40;
+    h.biWidth = LONG(t->width);
+    h.biHeight = LONG(t->length);
+    h.biPlanes = 1;
+    h.biBitCount = WORD(bitCount);
+    h.biCompression = BI_RGB;
+    h.biSizeImage = DWORD(dibSize.value);
+    if (!rgb) {
+        h.biClrUsed = h.biClrImportant = 1u << t->bits;
+        TiffMakePalette(*t, out);
+    }
+    t->stripSize = stripSize.Size();
+    t->strip = static_cast<uint8_t*>(LocalAllocZero(t->stripSize));
+    out->bits = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size() ? dibSize.Size() : 1));
+    if (!t->strip || !out->bits) return kTiffNoMemory;
+    for (uint32_t r = 0; r < t->length; r++) {
+        int rc = TiffReadRow(t, r, out->bits + size_t(t->length - 1 - r) * stride.Size());
+        if (rc != kTiffOk) return rc;
+    }
+    return kTiffOk;
+}
+
+}  // namespace
+
+const DecodeRule& TiffRule(int result) { return DecodeRuleOf(kTiffRules, kTiffResultCount, result); }
+
+int TiffDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, DecodedImage* out, uint32_t* pageCount) {
+    DecodedImageClear(out);
+    TiffReader t(data, length);
+    int rc = TiffOpen(&t, page ? page : 1);
+    if (rc != kTiffOk) return rc;
+    if (pageCount) *pageCount = t.pageCount;
+    rc = TiffCheckLayout(&t);
+    if (rc == kTiffOk && t.compression == kCompOldJpeg) return TiffDecodeOldJpeg(&t, out);
+    if (rc == kTiffOk) rc = TiffCheckPixels(&t);
+    if (rc == kTiffOk) rc = TiffSetupDib(&t, out);
+    LocalFreeMem(t.strip);
+    CcittTablesFree(t.fax);
+    if (rc != kTiffOk) {
+        LocalFreeMem(out->bits);
+        out->bits = nullptr;
+    }
+    return rc;
+}
+
+int TiffDecode(uint16_t page, uint32_t* pageCount) {
+    ImageDecodeState& st = gImageDecodeState;
+    DecodedImage img;
+    const int rc = TiffDecodeBuffer(st.sourcePos, st.sourceSize, page, &img, pageCount);
+    return ImageAdoptDecoded(TiffRule(rc), &img);
+}

@@ -1,0 +1,560 @@
+// formsave_test.cpp - FormSaveQof under Wine: a loaded form saved as QOF,
+// parsed by the tests' own parser and loaded into a second window whose
+// objects write the same streams; the refusals (501 objects, the web-form
+// page); a save whose write fails part-way leaves the previous file whole;
+// XML saves, conversion back and the LoadQofFile conversion path.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "controls/controls.h"
+#include "forms/formload.h"
+#include "forms/formsave.h"
+#include "forms/formxml.h"
+#include "forms/qofbuild.h"
+#include "forms/testpng.h"
+#include "objects/crstream.h"
+#include "objects/guihooks.h"
+#include "objects/objops.h"
+#include "objects/objrecord.h"
+#include "objects/window.h"
+#include "session/util/mem.h"
+
+using qofbuild::ControlStream;
+using qofbuild::Form;
+
+namespace {
+
+constexpr int32_t kVersion5 = 5 * 65536;
+
+std::string TempPath(const char* name) {
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    return std::string(dir) + name;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::vector<uint8_t> v;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return v;
+    uint8_t buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) v.insert(v.end(), buf, buf + n);
+    fclose(f);
+    return v;
+}
+
+void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+int CountTempFiles(const std::string& folder) {
+    WIN32_FIND_DATAA d;
+    HANDLE h = FindFirstFileA((folder + "QOV*.tmp").c_str(), &d);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    int n = 0;
+    do ++n;
+    while (FindNextFileA(h, &d));
+    FindClose(h);
+    return n;
+}
+
+// The records that differ between two streams, for the failure message.
+std::string RecordDiff(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    bool ok = false;
+    auto ra = qofbuild::Records(a, &ok), rb = qofbuild::Records(b, &ok);
+    std::string out;
+    auto text = [](const qofbuild::Record& r) { return r.text ? "\"" + r.data + "\"" : std::to_string(r.value); };
+    for (const auto& r : ra) {
+        // The window's outer size (WinHeight, WinWidth) is measured from the
+        // made window and depends on its frame and menu bar: not compared.
+        if (r.id == 196 || r.id == 197) continue;
+        const qofbuild::Record* o = qofbuild::FindRecord(rb, r.id);
+        if (!o || text(*o) != text(r)) out += " id " + std::to_string(r.id) + ": " + text(r) + " vs " + (o ? text(*o) : "none");
+    }
+    for (const auto& r : rb)
+        if (!qofbuild::FindRecord(ra, r.id)) out += " id " + std::to_string(r.id) + ": none vs " + text(r);
+    return out;
+}
+
+// The address form: a window with text, list and menu kinds.
+Form AddressForm() {
+    Form form;
+    form.formName = "Address";
+    form.objects.push_back({"AddrWin", 25, qofbuild::WindowStream("Address entry", 60, 60, 420, 300)});
+    form.objects.push_back({"Frame", 20, ControlStream("Person", 5, 5, 400, 120)});
+    form.objects.push_back({"NameLbl", 15, ControlStream("Name", 15, 25, 60, 20)});
+    form.objects.push_back({"NameEdit", 6, ControlStream("Ada", 80, 25, 200, 22)});
+    form.objects.push_back({"CityCombo", 12, ControlStream("", 80, 55, 200, 120)});
+    form.objects.push_back({"People", 36, ControlStream("", 5, 130, 200, 100)});
+    form.objects.push_back({"Groups", 37, ControlStream("", 210, 130, 195, 100)});
+    form.objects.push_back({"OkBtn", 1, ControlStream("OK", 240, 240, 80, 26)});
+    form.objects.push_back({"CancelBtn", 1, ControlStream("Cancel", 325, 240, 80, 26)});
+    form.objects.push_back({"MainMenu", 8, ControlStream("&File", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, ControlStream("Save", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, ControlStream("Exit", 0, 0, 0, 0)});
+    form.resources.push_back({2001, "Logo", 3, 0, {'B', 'M', 'x'}});
+    return form;
+}
+
+// A write that fails once a number of bytes went through, as a full disk would.
+uint32_t gWriteBudget;
+BOOL LimitedWrite(HANDLE h, const void* data, DWORD size, DWORD* written) {
+    if (size > gWriteBudget) {
+        WriteFile(h, data, gWriteBudget, written, nullptr);
+        gWriteBudget = 0;
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
+    gWriteBudget -= size;
+    return WriteFile(h, data, size, written, nullptr);
+}
+
+class FormSaveTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        GuiInstallHooks();
+        ControlsInstall();
+        FormsInstall();
+        RuntimeStartup();
+        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+    }
+    ObjectRecord* NewWindow() {
+        ObjectCreateRecord cr;
+        CreateRecordReset(&cr);
+        cr.winType = kWinNormal;
+        cr.width = 200, cr.height = 100;
+        cr.units = kUnitsPixels;
+        int32_t code = 0;
+        ObjectRecord* w = WindowObjectCreate(nullptr, &cr, &code);
+        EXPECT_NE(w, nullptr) << code;
+        windows_.push_back(w);
+        return w;
+    }
+    ObjectRecord* Loaded(const std::vector<uint8_t>& bytes) {
+        std::string path = TempPath("qovsave-in.qof");
+        WriteBytes(path, bytes);
+        ObjectRecord* w = NewWindow();
+        char err[kFormErrTextSize + 1] = {};
+        EXPECT_EQ(FormLoadQof(w, ("!" + path).c_str(), nullptr, nullptr, kFormOptNoShow, nullptr, err), kVersion5)
+            << err;
+        return w;
+    }
+    void TearDown() override {
+        gFormSaveFileHooks.write = nullptr;
+        for (ObjectRecord* w : windows_)
+            if (ObjectIsLive(w)) ObjectDestroy(w);
+    }
+    std::vector<ObjectRecord*> windows_;
+};
+
+TEST_F(FormSaveTest, SavedFormParsesAndLoadsIntoAnEqualWindow) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    // The program changes the form before saving it.
+    ObjectRecord* edit = ObjectFindChild(a, "NameEdit");
+    ASSERT_NE(edit, nullptr);
+    ASSERT_GE(ObjectSetText(edit, 0, "Grace", 5), 0);
+    std::string path = TempPath("qovsave-a.qof");
+    ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    std::vector<uint8_t> saved = ReadBytes(path);
+    qofbuild::Parsed p = qofbuild::Parse(saved);
+    ASSERT_TRUE(p.ok) << p.why;
+    EXPECT_EQ(p.flags & 0x0010u, 0u) << "the save completed";
+    EXPECT_EQ(p.flags & 0x0021u, 0x0021u) << "always 0x1; a GUID was made";
+    EXPECT_NE(p.guid, std::vector<uint8_t>(16, 0));
+    EXPECT_EQ(p.writerBuild, 10601u);
+    EXPECT_EQ(p.formName, "Address");
+    // Menus come before the children; the menu's items follow it.
+    const char* names[] = {"AddrWin", "MainMenu", "-", "-", "Frame", "NameLbl", "NameEdit", "CityCombo",
+                           "People", "Groups", "OkBtn", "CancelBtn"};
+    std::vector<std::string> got;
+    for (const qofbuild::ParsedRow& r : p.rows) got.push_back(r.name);
+    std::vector<std::string> want(names, names + sizeof names / sizeof names[0]);
+    // The children keep their list order, which the window orders by tab id.
+    ASSERT_EQ(got.size(), want.size());
+    EXPECT_EQ(std::vector<std::string>(got.begin(), got.begin() + 4), std::vector<std::string>(want.begin(), want.begin() + 4));
+    std::vector<std::string> restGot(got.begin() + 4, got.end()), restWant(want.begin() + 4, want.end());
+    std::sort(restGot.begin(), restGot.end());
+    std::sort(restWant.begin(), restWant.end());
+    EXPECT_EQ(restGot, restWant);
+    EXPECT_EQ(p.rows[2].kind, kKindMenuItem);
+    EXPECT_EQ(p.topCount, 10u);
+    EXPECT_EQ(p.codeArea.substr(0, 40), "AddrWin                         Window\r\n");
+    ASSERT_EQ(p.resources.size(), 1u);
+    EXPECT_EQ(p.resources[0].data, std::vector<uint8_t>({'B', 'M', 'x'}));
+    for (const qofbuild::ParsedRow& r : p.rows) {
+        if (r.name != "NameEdit") continue;
+        bool ok = false;
+        auto recs = qofbuild::Records(r.stream, &ok);
+        ASSERT_NE(qofbuild::FindRecord(recs, 29), nullptr);
+        EXPECT_EQ(qofbuild::FindRecord(recs, 29)->data, "Grace");
+    }
+
+    // Loaded into a second window, the objects write the same streams again.
+    ObjectRecord* b = Loaded(saved);
+    ObjectRecord* editB = ObjectFindChild(b, "NameEdit");
+    ASSERT_NE(editB, nullptr);
+    char text[64] = {};
+    GetWindowTextA(editB->hwnd, text, sizeof text);
+    EXPECT_STREQ(text, "Grace");
+    std::string pathB = TempPath("qovsave-b.qof");
+    ASSERT_EQ(FormSaveQof(b, ("!" + pathB).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    qofbuild::Parsed pb = qofbuild::Parse(ReadBytes(pathB));
+    ASSERT_TRUE(pb.ok) << pb.why;
+    ASSERT_EQ(pb.rows.size(), p.rows.size());
+    for (size_t i = 0; i < p.rows.size(); ++i) {
+        EXPECT_EQ(pb.rows[i].name, p.rows[i].name) << i;
+        EXPECT_EQ(RecordDiff(pb.rows[i].stream, p.rows[i].stream), "") << p.rows[i].name;
+    }
+    DeleteFileA(path.c_str());
+    DeleteFileA(pathB.c_str());
+}
+
+// Every kind this client makes, each saved, loaded into a second window and
+// saved again: the second save writes what the first wrote.
+TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
+    Form form = AddressForm();
+    form.objects.push_back({"Agree", 2, ControlStream("Agree", 5, 280, 80, 20)});
+    form.objects.push_back({"Choice", 13, ControlStream("Choice", 90, 280, 80, 20)});
+    form.objects.push_back({"Rows", 4, ControlStream("", 5, 305, 100, 60)});
+    form.objects.push_back({"Label", 46, ControlStream("A label", 110, 305, 80, 20)});
+    form.objects.push_back({"Count", 44, ControlStream("42", 200, 305, 60, 22)});
+    form.objects.push_back({"When", 45, ControlStream("", 270, 305, 120, 22)});
+    form.objects.push_back({"Notes", 49, ControlStream("Rich text", 5, 370, 200, 40)});
+    form.objects.push_back({"Hot", 9, ControlStream("", 210, 370, 40, 40)});
+    // A sub-menu (entry 18) opened by an item of a second menu, and a float menu.
+    form.objects.push_back({"Opts", 16, ControlStream("Options", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, ControlStream("Wrap", 0, 0, 0, 0)});
+    qofbuild::Stream opener = ControlStream("More", 0, 0, 0, 0);
+    opener.Int(qofbuild::kIdSubMenu, 18);
+    form.objects.push_back({"Second", 8, ControlStream("&Edit", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, opener});
+    form.objects.push_back({"Pop", 24, ControlStream("Pop", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, ControlStream("Copy", 0, 0, 0, 0)});
+    ObjectRecord* a = Loaded(qofbuild::Build(form));
+    std::string path = TempPath("qovsave-kinds.qof"), pathB = TempPath("qovsave-kinds-b.qof");
+    ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+    ASSERT_TRUE(p.ok) << p.why;
+    std::vector<uint8_t> kinds;
+    for (const qofbuild::ParsedRow& r : p.rows) kinds.push_back(r.kind);
+    for (uint8_t k : {2, 4, 6, 8, 9, 12, 13, 15, 16, 20, 24, 25, 36, 37, 44, 45, 46, 48, 49, 1})
+        EXPECT_NE(std::find(kinds.begin(), kinds.end(), k), kinds.end()) << "kind " << int(k);
+    // The sub-menu comes before the menu whose item opens it, and the item names it.
+    size_t opts = 0, second = 0;
+    for (size_t i = 0; i < p.rows.size(); ++i) {
+        if (p.rows[i].name == "Opts") opts = i;
+        if (p.rows[i].name == "Second") second = i;
+    }
+    ASSERT_LT(opts, second);
+    bool ok = false;
+    auto item = qofbuild::Records(p.rows[second + 1].stream, &ok);
+    ASSERT_NE(qofbuild::FindRecord(item, 283), nullptr);
+    uint32_t optsEntry = 0;
+    for (size_t i = 0; i < opts; ++i) optsEntry += p.rows[i].kind == kKindMenuItem ? 0 : 1;
+    EXPECT_EQ(qofbuild::FindRecord(item, 283)->value, optsEntry);
+    ObjectRecord* b = Loaded(ReadBytes(path));
+    ASSERT_EQ(FormSaveQof(b, ("!" + pathB).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    qofbuild::Parsed pb = qofbuild::Parse(ReadBytes(pathB));
+    ASSERT_TRUE(pb.ok) << pb.why;
+    ASSERT_EQ(pb.rows.size(), p.rows.size());
+    for (size_t i = 0; i < p.rows.size(); ++i) {
+        EXPECT_EQ(pb.rows[i].name, p.rows[i].name) << i;
+        EXPECT_EQ(RecordDiff(pb.rows[i].stream, p.rows[i].stream), "") << p.rows[i].name;
+    }
+    DeleteFileA(path.c_str());
+    DeleteFileA(pathB.c_str());
+}
+
+TEST_F(FormSaveTest, TooManyObjectsKeepsTheWindowType) {
+    ObjectRecord* w = NewWindow();
+    for (int i = 0; i < 501; ++i) {
+        ObjectCreateRecord cr;
+        CreateRecordReset(&cr);
+        cr.windowRec = w;
+        cr.width = 10, cr.height = 10;
+        int32_t code = 0;
+        ASSERT_NE(ObjectCreate(kTypeButton, &cr, &code), nullptr) << i;
+    }
+    uint8_t before = ObjectAsWindow(w)->winType;
+    std::string path = TempPath("qovsave-many.qof");
+    DeleteFileA(path.c_str());
+    EXPECT_EQ(FormSaveQof(w, ("!" + path).c_str(), nullptr, nullptr, kFormSaveTypeOne), 206u);
+    EXPECT_EQ(ObjectAsWindow(w)->winType, before);
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << "nothing written";
+}
+
+TEST_F(FormSaveTest, FailedWriteLeavesThePreviousFile) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    std::string path = TempPath("qovsave-keep.qof");
+    ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
+    std::vector<uint8_t> good = ReadBytes(path);
+    ObjectSetText(ObjectFindChild(a, "NameEdit"), 0, "Changed", 7);
+    int tempsBefore = CountTempFiles(TempPath(""));
+    const uint32_t budgets[] = {0, 100, 300, 1000};
+    for (uint32_t budget : budgets) {
+        gWriteBudget = budget;
+        gFormSaveFileHooks.write = LimitedWrite;
+        EXPECT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 203u) << budget;
+        gFormSaveFileHooks.write = nullptr;
+        EXPECT_EQ(ReadBytes(path), good) << "budget " << budget << ": the old file is whole";
+        EXPECT_EQ(CountTempFiles(TempPath("")), tempsBefore) << "no temporary file left";
+    }
+    EXPECT_STREQ(gFormLastError, "Unable To Write Form File");
+    DeleteFileA(path.c_str());
+}
+
+// Saves that are refused, each with its result and nothing written.
+TEST_F(FormSaveTest, RefusedSaves) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    std::string missing = TempPath("no-such-folder\\form.qof");
+    std::string target = TempPath("qovsave-refused.qof");
+    DeleteFileA(target.c_str());
+    struct Case {
+        const char* why;
+        std::string name;
+        const char* events;
+        std::string code;
+        uint32_t options;
+        uint32_t result;
+    };
+    const Case cases[] = {
+        {"a name too long to prepare", "!" + std::string(300, 'n'), nullptr, "", 0, 200},
+        {"a folder that is not there", "!" + missing, nullptr, "", 0, 202},
+        {"an XML save into a folder that is not there", "!" + missing, nullptr, "", kFormSaveXmlFull, 202},
+        {"a code file that is not there", "!" + target, nullptr, "!" + TempPath("no-such-code.txt"), 0, 205},
+        {"event text that is no XML form", "!" + target, "<?xml version=\"1.0\"?><FORM/>", "", 0, 208},
+        {"an event file that is not there", "!" + target, "no-such-events.xml", "", 0, 208},
+        {"the web-form page", "!" + target, nullptr, "", kFormSaveWebPage, 207},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormSaveQof(a, c.name.c_str(), c.events, c.code.empty() ? nullptr : c.code.c_str(), c.options),
+                  c.result)
+            << c.why;
+        EXPECT_EQ(GetFileAttributesA(target.c_str()), INVALID_FILE_ATTRIBUTES) << c.why;
+    }
+}
+
+TEST_F(FormSaveTest, ObjectsOnlyXmlHasNoHeaderCodeOrResources) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    std::string xml = TempPath("qovsave-objects.xml");
+    ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), nullptr, nullptr, kFormSaveXmlObjects), 0u);
+    std::vector<uint8_t> bytes = ReadBytes(xml);
+    std::string s(bytes.begin(), bytes.end());
+    EXPECT_EQ(s.find("<Header>"), std::string::npos);
+    EXPECT_EQ(s.find("<Resource>"), std::string::npos);
+    EXPECT_NE(s.find("<Object type=\"MenuItem\">"), std::string::npos);
+    EXPECT_NE(s.find("<Title>OK</Title>"), std::string::npos);
+    DeleteFileA(xml.c_str());
+}
+
+// An object a load marked as not to be loaded (flag 0x8000) is left out of a
+// save, unless the program keeps flagged objects.
+TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    ObjectRecord* cancel = ObjectFindChild(a, "CancelBtn");
+    ASSERT_NE(cancel, nullptr);
+    cancel->flags |= kObjFromFormNoLoad;
+    std::string path = TempPath("qovsave-marked.qof");
+    const struct {
+        bool keepFlagged;
+        bool saved;
+    } cases[] = {{false, false}, {true, true}};
+    for (const auto& c : cases) {
+        uint32_t keep = gGuiModeFlags;
+        if (c.keepFlagged) gGuiModeFlags |= kGuiModeKeepFlagged;
+        ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
+        gGuiModeFlags = keep;
+        qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+        ASSERT_TRUE(p.ok) << p.why;
+        bool found = false;
+        for (const qofbuild::ParsedRow& r : p.rows) found = found || r.name == "CancelBtn";
+        EXPECT_EQ(found, c.saved) << "keep flagged " << c.keepFlagged;
+    }
+    DeleteFileA(path.c_str());
+}
+
+TEST_F(FormSaveTest, WebPageIsNotWrittenYet) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    std::string path = TempPath("qovsave-web.htm");
+    DeleteFileA(path.c_str());
+    EXPECT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, kFormSaveWebPage), 207u);
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(FormSaveTest, EventTextAndCodeFileGoIntoTheSave) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    std::string codePath = TempPath("qovsave-code.txt");
+    WriteBytes(codePath, std::vector<uint8_t>({'D', 'o', 'I', 't', ':', '\r', '\n', ' ', 'R', 'E', 'T', 'U', 'R', 'N',
+                                               '\r', '\n'}));
+    const char* events =
+        "<?xml version=\"1.0\"?><QOFORM><Object type=\"Button\"><Properties><Name>OkBtn</Name></Properties>"
+        "<Events><Click>DoIt</Click></Events></Object></QOFORM>";
+    std::string path = TempPath("qovsave-ev.qof");
+    ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), events, ("!" + codePath).c_str(), 0), 0u) << gFormLastError;
+    qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+    ASSERT_TRUE(p.ok) << p.why;
+    ASSERT_EQ(p.descList.size(), 1u);
+    EXPECT_EQ(p.descList[0].label, "DoIt");
+    EXPECT_EQ(p.descList[0].codeLength, 0u);
+    EXPECT_NE(p.codeArea.find(" GOTO #S\r\nDoIt:\r\n RETURN\r\n#S\r\n"), std::string::npos) << p.codeArea;
+    // A full XML save carries the code file as its code object.
+    std::string xml = TempPath("qovsave-ev.xml");
+    ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), events, ("!" + codePath).c_str(), kFormSaveXmlFull), 0u);
+    std::vector<uint8_t> x = ReadBytes(xml);
+    std::string text(x.begin(), x.end());
+    EXPECT_NE(text.find("<Object type=\"Code\">\n    <Code><![CDATA[DoIt:\r\n RETURN\r\n]]></Code>"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("<Click>DoIt</Click>"), std::string::npos);
+    DeleteFileA(xml.c_str());
+    // A text that is no XML form gives 208; a code file that is not there 205.
+    EXPECT_EQ(FormSaveQof(a, ("!" + path).c_str(), "<?xml version=\"1.0\"?><FORM/>", nullptr, 0), 208u);
+    EXPECT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, ("!" + TempPath("no-such-code.txt")).c_str(), 0), 205u);
+    DeleteFileA(path.c_str());
+    DeleteFileA(codePath.c_str());
+}
+
+TEST_F(FormSaveTest, XmlSaveConvertsBackAndLoads) {
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    std::string xml = TempPath("qovsave.xml");
+    ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), nullptr, nullptr, kFormSaveXmlFull | kFormSaveDoNotCache), 0u);
+    std::vector<uint8_t> text = ReadBytes(xml);
+    std::string s(text.begin(), text.end());
+    EXPECT_NE(s.find("<NamePrefix>Address</NamePrefix>"), std::string::npos);
+    EXPECT_NE(s.find("<DoNotCache>True</DoNotCache>"), std::string::npos);
+    EXPECT_NE(s.find("<Object type=\"MenuItem\">"), std::string::npos);
+    EXPECT_NE(s.find("<Data>Qk14</Data>"), std::string::npos);
+    // Converted into a temporary file as LoadQofFile with flag 0x2000 does, and loaded.
+    ObjectRecord* b = NewWindow();
+    std::string name = "!" + xml;
+    char qof[MAX_PATH + 2] = {};
+    ASSERT_EQ(FormConvertXmlToQof(name.c_str(), qof, sizeof qof, true), 0u) << gFormLastError;
+    qofbuild::Parsed p = qofbuild::Parse(ReadBytes(qof + 1));
+    ASSERT_TRUE(p.ok) << p.why;
+    EXPECT_EQ(p.flags & 0x0040u, 0x0040u) << "DoNotCache from the header";
+    char err[kFormErrTextSize + 1] = {};
+    ASSERT_EQ(FormLoadQof(b, qof, nullptr, nullptr, kFormOptNoShow, nullptr, err), kVersion5) << err;
+    DeleteFileA(qof + 1);
+    for (const qofbuild::ParsedRow& r : p.rows) {
+        if (r.name != "OkBtn") continue;
+        bool good = false;
+        auto recs = qofbuild::Records(r.stream, &good);
+        ASSERT_NE(qofbuild::FindRecord(recs, 30), nullptr) << s.substr(s.find("<Name>OkBtn"), 3000);
+        EXPECT_EQ(qofbuild::FindRecord(recs, 30)->data, "OK");
+    }
+    ObjectRecord* ok = ObjectFindChild(b, "OkBtn");
+    ASSERT_NE(ok, nullptr);
+    char caption[32] = {};
+    GetWindowTextA(ok->hwnd, caption, sizeof caption);
+    EXPECT_STREQ(caption, "OK");
+    EXPECT_NE(ObjectAsWindow(b)->menus, nullptr);
+    DeleteFileA(xml.c_str());
+}
+
+
+// A hand-written XML form converted and loaded: its objects, its menu from
+// nested items, its PNG resource; a form of kinds whose creators this client
+// does not have yet converts, and its load answers the creation failure.
+TEST_F(FormSaveTest, HandWrittenXmlConvertsAndLoads) {
+    std::vector<uint8_t> png = testpng::MakePng(0, 0x80, 0xFF);
+    std::string xml =
+        "<?xml version=\"1.0\"?>\n<QOFORM>\n"
+        " <Header><NamePrefix>Hand</NamePrefix></Header>\n"
+        " <Object type=\"Window\"><Properties><Name>HandWin</Name><Title>Hand made</Title><Left>50</Left>"
+        "<Top>50</Top><Width>300</Width><Height>200</Height><Visible>1</Visible><Units>5</Units></Properties>"
+        "<Events><Load>Init</Load></Events></Object>\n"
+        " <Object type=\"Button\"><Properties><Name>Go</Name><Title>Go</Title><Left>10</Left><Top>10</Top>"
+        "<Width>60</Width><Height>24</Height><Visible>1</Visible></Properties></Object>\n"
+        " <Object type=\"EditText\"><Properties><Name>Field</Name><Text>typed</Text><Left>80</Left><Top>10</Top>"
+        "<Width>120</Width><Height>22</Height><Visible>1</Visible></Properties></Object>\n"
+        " <Object type=\"Menu\"><Properties><Name>Bar</Name><Text>&amp;File</Text><Visible>1</Visible></Properties>\n"
+        "  <Object type=\"MenuItem\"><Properties><Text>&amp;Open</Text></Properties></Object>\n"
+        "  <Object type=\"MenuItem\"><Properties><Text>E&amp;xit</Text></Properties></Object>\n"
+        " </Object>\n"
+        " <Object type=\"Code\"><Code><![CDATA[Init:\n RETURN\n]]></Code></Object>\n"
+        " <Resource><Type>3</Type><SubType>0</SubType><Id>7</Id><Name>Dot</Name><Size>" +
+        std::to_string(png.size()) + "</Size><Data>" + testpng::Base64(png) + "</Data></Resource>\n</QOFORM>\n";
+    std::string path = TempPath("qovsave-hand.xml");
+    WriteBytes(path, std::vector<uint8_t>(xml.begin(), xml.end()));
+    char qof[MAX_PATH + 2] = {};
+    ASSERT_EQ(FormConvertXmlToQof(("!" + path).c_str(), qof, sizeof qof, true), 0u) << gFormLastError;
+    ObjectRecord* w = NewWindow();
+    char err[kFormErrTextSize + 1] = {};
+    ASSERT_EQ(FormLoadQof(w, qof, nullptr, nullptr, kFormOptNoShow, nullptr, err), kVersion5) << err;
+    DeleteFileA(qof + 1);
+    char text[64] = {};
+    GetWindowTextA(w->hwnd, text, sizeof text);
+    EXPECT_STREQ(text, "Hand made");
+    ObjectRecord* go = ObjectFindChild(w, "Go");
+    ObjectRecord* field = ObjectFindChild(w, "Field");
+    ASSERT_NE(go, nullptr);
+    ASSERT_NE(field, nullptr);
+    GetWindowTextA(field->hwnd, text, sizeof text);
+    EXPECT_STREQ(text, "typed");
+    HMENU bar = GetMenu(w->hwnd);
+    ASSERT_NE(bar, nullptr);
+    GetMenuStringA(GetSubMenu(bar, 0), 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "E&xit");
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    ASSERT_TRUE(FormResGetData(w, 3, 0, "Dot", &data, &size, nullptr));
+    EXPECT_EQ(std::vector<uint8_t>(data, data + size), png);
+    LocalFreeMem(data);
+
+    std::string later =
+        "<QOFORM><Object type=\"Window\"><Properties><Name>Later</Name></Properties></Object>"
+        "<Object type=\"Panel\"><Properties><Name>Pane</Name></Properties></Object>"
+        "<Object type=\"EditText\"><Properties><Name>Inside</Name><Window>Pane</Window></Properties></Object>"
+        "<Object type=\"StatusBar\"><Properties><Name>Status</Name></Properties>"
+        "<Object type=\"StatusPanel\"><Properties><Text>Ready</Text></Properties></Object>"
+        "<Object type=\"StatusPanel\"><Properties><Text>Line 1</Text></Properties></Object></Object>"
+        "<Object type=\"ToolBar\"><Properties><Name>Tools</Name></Properties>"
+        "<Object type=\"ToolButton\"><Properties><Text>New</Text></Properties></Object></Object></QOFORM>";
+    WriteBytes(path, std::vector<uint8_t>(later.begin(), later.end()));
+    char qof2[MAX_PATH + 2] = {};
+    ASSERT_EQ(FormConvertXmlToQof(("!" + path).c_str(), qof2, sizeof qof2, true), 0u) << gFormLastError;
+    ObjectRecord* w2 = NewWindow();
+    EXPECT_EQ(FormLoadQof(w2, qof2, nullptr, nullptr, kFormOptNoShow, nullptr, err), kFormReadFailed + kVersion5);
+    EXPECT_STREQ(err, "Unable to Create: Pane\r\nIgnore Error?");
+    DeleteFileA(qof2 + 1);
+    DeleteFileA(path.c_str());
+}
+
+TEST_F(FormSaveTest, ConversionFailuresAnswerTheirCodes) {
+    std::string xml = TempPath("qovsave-bad.xml");
+    struct Case {
+        const char* text;
+        uint32_t code;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"<FORM/>", 402, "Error at line: 1 Column: 0 - Root name not QOFORM but FORM"},
+        {"<QOFORM><Object type=\"Window\"><Properties><Bogus>1</Bogus></Properties></Object></QOFORM>", 405,
+         "Error at line: 1 Column: 50 - Unknown property name: Bogus"},
+        {"<QOFORM>", 3, nullptr},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(xml, std::vector<uint8_t>(c.text, c.text + strlen(c.text)));
+        char qof[MAX_PATH + 2] = {};
+        gFormLastError[0] = 0;
+        EXPECT_EQ(FormConvertXmlToQof(("!" + xml).c_str(), qof, sizeof qof, true), c.code) << c.text;
+        if (c.message) {
+            EXPECT_STREQ(gFormLastError, c.message) << c.text;
+        }
+        if (qof[0]) {
+            EXPECT_EQ(GetFileAttributesA(qof + 1), INVALID_FILE_ATTRIBUTES) << "the temporary file is gone";
+        }
+    }
+    char qof[MAX_PATH + 2] = {};
+    EXPECT_EQ(FormConvertXmlToQof(("!" + TempPath("no-such.xml")).c_str(), qof, sizeof qof, true), 301u);
+    DeleteFileA(xml.c_str());
+}
+
+}  // namespace

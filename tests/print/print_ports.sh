@@ -1,0 +1,29 @@
+#!/bin/sh
+# print_ports.sh - runs the printer file tests with the run's prefix's ports
+# pointed at things of the test's own folder: lpt2 at a capture file, lpt3 at
+# a device that is always full, and com1 and lpt4 at a pseudo-terminal whose
+# reader (pty_reader.py) the tests pause and resume. The ports go back to
+# /dev/null afterwards, so no other test ever reaches them.
+#
+# Usage: print_ports.sh TEST.exe
+set -eu
+exe=$1
+here=$(cd "$(dirname "$0")" && pwd)
+: "${WINEPREFIX:?the printer file tests use the run's WINEPREFIX}"
+dev=$WINEPREFIX/dosdevices
+rm -rf ports
+mkdir -p ports
+: > ports/lpt2.bin
+ln -sfn "$(pwd)/ports/lpt2.bin" "$dev/lpt2"
+ln -sfn /dev/full "$dev/lpt3"
+python3 "$here/pty_reader.py" ports "$dev/com1" "$dev/lpt4" &
+reader=$!
+for _ in $(seq 50); do [ -e ports/pty.ready ] && break; sleep 0.1; done
+restore() {
+  kill "$reader" 2>/dev/null || true
+  for d in com1 lpt2 lpt3 lpt4; do ln -sfn /dev/null "$dev/$d"; done
+}
+trap restore EXIT
+rc=0
+wine "$exe" || rc=$?
+exit $rc
