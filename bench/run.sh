@@ -6,17 +6,16 @@
 # automation calls and the session benchmark (start-up, round trips, object
 # creation).
 # Usage: bench/run.sh [image|forms|automation|session ...]   (all when none is named)
-# QOV_BENCH_CPUS=0 runs everything on one CPU (taskset -c 0); QOV_BENCH_ROUNDS
-# sets the rounds; QOV_BENCH_SIZES the object counts of the creation benchmark.
+# "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb and the Wine
+# server included, which start here); QOV_BENCH_ROUNDS sets the rounds,
+# QOV_BENCH_SIZES the object counts of the creation benchmark.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 host=$here/build/host/bench
 win=$here/build/win32
 what=${*:-image forms automation session}
 rounds=${QOV_BENCH_ROUNDS:-7}
-pin=()
-if [ -n "${QOV_BENCH_CPUS:-}" ]; then pin=(taskset -c "$QOV_BENCH_CPUS"); fi
-echo "CPUs: ${QOV_BENCH_CPUS:-all $(nproc)}"
+echo "CPUs: $(nproc)"
 
 # The real material: photographs whose rows a real encoder filtered (mostly
 # Paeth, with Sub and Average), and a browser's screenshot of a generated page.
@@ -61,26 +60,26 @@ for w in $what; do
   image)
     material
     echo "== image decoders, host"
-    "${pin[@]}" "$host/image_bench" --rounds "$rounds" "${photos[@]}"
+    "$host/image_bench" --rounds "$rounds" "${photos[@]}"
     wine_env
     echo "== image decoders, Windows build under Wine"
-    "${pin[@]}" wine "$win/bench/image_bench.exe" --rounds "$rounds" "${photos[@]}"
+    wine "$win/bench/image_bench.exe" --rounds "$rounds" "${photos[@]}"
     ;;
   forms)
     wine_env
     echo "== form loading and saving under Wine"
-    "${pin[@]}" wine "$win/bench/forms_bench.exe"
-    "${pin[@]}" wine "$win/bench/forms_save_bench.exe"
+    wine "$win/bench/forms_bench.exe"
+    wine "$win/bench/forms_save_bench.exe"
     ;;
   automation)
     wine_env
     echo "== automation calls under Wine"
-    "${pin[@]}" wine "$win/bench/automation_bench.exe"
+    wine "$win/bench/automation_bench.exe"
     ;;
   session)
     wine_env
     echo "== session under Wine"
-    "${pin[@]}" wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
+    wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
       --rounds "$rounds" --sizes "${QOV_BENCH_SIZES:-100,1000,5000}"
     ;;
   esac
