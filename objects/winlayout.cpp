@@ -53,15 +53,17 @@ static uint8_t UnitsOf(ObjectRecord* window) {
     return w ? w->units : static_cast<uint8_t>(kUnitsPixels);
 }
 
+// The screen DC is asked only for units measured in inches: pixels, the
+// usual case, need none, and every object's rectangle passes through here
+// (a window's several times).
 int32_t ConvertUnits(ObjectRecord* window, int32_t value, int axis, int direction) {
-    int dpi = ScreenDpi(axis);
     int32_t num, den;   // pixels = value * num / den
     switch (UnitsOf(window)) {
-    case kUnitsTwips: num = dpi; den = 1440; break;
-    case kUnitsPoints: num = dpi; den = 72; break;
+    case kUnitsTwips: num = ScreenDpi(axis); den = 1440; break;
+    case kUnitsPoints: num = ScreenDpi(axis); den = 72; break;
     case kUnitsChars: num = axis ? kCellHeight : kCellWidth; den = 1; break;
-    case kUnitsInches: num = dpi; den = 1; break;
-    case kUnitsMm: num = dpi * 10; den = 254; break;
+    case kUnitsInches: num = ScreenDpi(axis); den = 1; break;
+    case kUnitsMm: num = ScreenDpi(axis) * 10; den = 254; break;
     default: return value;
     }
     return direction ? MulDiv(value, num, den) : MulDiv(value, den, num);

@@ -100,10 +100,20 @@ void SessionFail(int32_t code) {
 
 // ---- Sending ----------------------------------------------------------------------
 
+// The socket does not block (see ServerConnectOne): when its send buffer is
+// full the send waits here until there is room, as a blocking send would.
 static bool SendRaw(const uint8_t* p, uint32_t n) {
     while (n) {
         int k = send(gSock, reinterpret_cast<const char*>(p), static_cast<int>(n), 0);
-        if (k == SOCKET_ERROR || k == 0) return false;
+        if (k == 0) return false;
+        if (k == SOCKET_ERROR) {
+            if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+            fd_set wr;
+            FD_ZERO(&wr);
+            FD_SET(gSock, &wr);
+            if (select(0, nullptr, &wr, nullptr, nullptr) == SOCKET_ERROR) return false;
+            continue;
+        }
         p += k;
         n -= static_cast<uint32_t>(k);
     }
@@ -207,27 +217,69 @@ static void DropAheadKeepAlives() {
     if (gAheadAt == gAheadEnd) gAheadAt = gAheadEnd = 0;
 }
 
+// Waits until the socket has something to read (bytes, or the close), sending
+// keep-alives meanwhile and ending the session when the server has stayed
+// silent past QOVCS_RECVTIMEOUT: 0, or the error number.
+static int WaitReadable() {
+    for (;;) {
+        fd_set rd;
+        FD_ZERO(&rd);
+        FD_SET(gSock, &rd);
+        // A turn ends by the silence limit at the latest, so that a frame that
+        // stops arriving half-way is found out on time.
+        DWORD silent = GetTickCount() - gSilenceFrom, limit = SilenceLimitMs();
+        DWORD slice = WaitSlice();
+        if (silent >= limit) slice = 0;
+        else if (limit - silent < slice) slice = limit - silent;
+        timeval tv = {static_cast<long>(slice / 1000), static_cast<long>((slice % 1000) * 1000)};
+        int r = select(0, &rd, nullptr, nullptr, &tv);
+        if (gStopping) return kErrNotConnected;
+        if (r == SOCKET_ERROR) return WSAGetLastError();
+        if (r > 0) return 0;
+        SendKeepAliveIfDue();
+        if (SilenceTooLong()) return kErrTimedOut;
+    }
+}
+
+// Reads what has arrived, up to n bytes, through the read-ahead buffer: one
+// call takes all that is there (a whole frame when it has arrived whole, and
+// what follows it), and later reads are served from the buffer. The socket
+// does not block, so a read that finds bytes costs one call; only when it
+// finds none does the thread wait in WaitReadable. 0 with *got >= 1, or the
+// error number (10057 when the server closed).
+static int RecvSome(uint8_t* p, uint32_t n, uint32_t* got) {
+    while (!AheadLeft()) {
+        gAheadAt = gAheadEnd = 0;
+        int k = recv(gSock, reinterpret_cast<char*>(gAhead), static_cast<int>(kReadAheadMax), 0);
+        if (k > 0) {
+            gSilenceFrom = GetTickCount();
+            gAheadEnd = static_cast<uint32_t>(k);
+            break;
+        }
+        if (k == 0 || gStopping) return kErrNotConnected;
+        int err = WSAGetLastError();
+        if (err != WSAEWOULDBLOCK) return err;
+        if ((err = WaitReadable()) != 0) return err;
+    }
+    uint32_t take = AheadLeft() < n ? AheadLeft() : n;
+    memcpy(p, gAhead + gAheadAt, take);
+    gAheadAt += take;
+    if (gAheadAt == gAheadEnd) gAheadAt = gAheadEnd = 0;
+    *got = take;
+    return 0;
+}
+
 // Reads exactly n bytes: 0, or the error number (10057 when the server closed);
 // *got counts the bytes that did arrive.
 static int RecvExact(uint8_t* p, uint32_t n, uint32_t* got) {
     *got = 0;
-    uint32_t early = AheadLeft() < n ? AheadLeft() : n;
-    if (early) {
-        memcpy(p, gAhead + gAheadAt, early);
-        gAheadAt += early;
-        if (gAheadAt == gAheadEnd) gAheadAt = gAheadEnd = 0;
-        p += early;
-        n -= early;
-        *got = early;
-    }
     while (n) {
-        int k = recv(gSock, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
-        if (k == 0) return kErrNotConnected;
-        if (k == SOCKET_ERROR) return gStopping ? kErrNotConnected : WSAGetLastError();
-        gSilenceFrom = GetTickCount();
+        uint32_t k;
+        int rc = RecvSome(p, n, &k);
+        if (rc) return rc;
         p += k;
-        n -= static_cast<uint32_t>(k);
-        *got += static_cast<uint32_t>(k);
+        n -= k;
+        *got += k;
     }
     return 0;
 }
@@ -255,42 +307,33 @@ static void SkipKeepAliveRun() {
     }
 }
 
-// Waits for the first byte of the next frame, sending keep-alives meanwhile and
-// ending the session when the server stays silent past QOVCS_RECVTIMEOUT.
-static int WaitReadable() {
-    if (AheadLeft()) return 0;
-    gSilenceFrom = GetTickCount();
-    for (;;) {
-        fd_set rd;
-        FD_ZERO(&rd);
-        FD_SET(gSock, &rd);
-        DWORD slice = WaitSlice();
-        timeval tv = {static_cast<long>(slice / 1000), static_cast<long>((slice % 1000) * 1000)};
-        int r = select(0, &rd, nullptr, nullptr, &tv);
-        if (gStopping) return kErrNotConnected;
-        if (r == SOCKET_ERROR) return WSAGetLastError();
-        if (r > 0) return 0;
-        SendKeepAliveIfDue();
-        if (SilenceTooLong()) return kErrTimedOut;
-    }
-}
-
 // One whole frame into gRecvBuf; the server's own keep-alive words are skipped.
-// A failure before the first byte of a frame is the link's own (10057 when the
-// server closed); once a frame has begun, any failure inside it (a close, a
-// stall past the silence limit, an error) means the frame does not fit: 99990.
+// The header comes in one read when it has arrived whole; the bytes read past
+// a lone keep-alive word are kept as the start of what follows it. A failure
+// before the first byte of a frame is the link's own (10057 when the server
+// closed, 10060 when it stayed silent); once a frame has begun, any failure
+// inside it (a close, a stall past the silence limit, an error) means the frame
+// does not fit: 99990.
 static int RecvOneFrame() {
+    uint8_t head[8];
+    uint32_t have = 0;   // bytes of the next header already read
     for (;;) {
-        int rc = WaitReadable();
-        if (rc) return rc;
-        uint8_t head[8];
+        // The silence limit counts from the start of the wait for a frame.
+        if (!have && !AheadLeft()) gSilenceFrom = GetTickCount();
         uint32_t got;
-        if ((rc = RecvExact(head, 4, &got)) != 0) return got ? kErrBadMessage : rc;
+        if (have < 4) {
+            int rc = RecvSome(head + have, 8 - have, &got);
+            if (rc) return have ? kErrBadMessage : rc;
+            have += got;
+            if (have < 4) continue;
+        }
         if (WireGetU32(head, false) == kKeepAliveWord) {
-            SkipKeepAliveRun();
+            memmove(head, head + 4, have - 4);
+            have -= 4;
+            if (!have) SkipKeepAliveRun();
             continue;
         }
-        if (RecvExact(head + 4, 4, &got) != 0) return kErrBadMessage;
+        if (have < 8 && RecvExact(head + have, 8 - have, &got) != 0) return kErrBadMessage;
         if (!gSession.orderKnown) {
             int order = FrameDetectOrder(head, 8);
             gSession.swapped = order == 1;
@@ -323,17 +366,14 @@ static int WatchHeldLink() {
         }
         // Full: the rest waits in the socket, and the close behind it with it.
         if (gAheadEnd == kReadAheadMax) return 0;
-        fd_set rd;
-        FD_ZERO(&rd);
-        FD_SET(gSock, &rd);
-        timeval now = {0, 0};
-        int r = select(0, &rd, nullptr, nullptr, &now);
-        if (gStopping || r == 0) return 0;
-        if (r == SOCKET_ERROR) return WSAGetLastError();
+        // The socket does not block: a read that finds nothing ends the look.
         int k = recv(gSock, reinterpret_cast<char*>(gAhead + gAheadEnd), static_cast<int>(kReadAheadMax - gAheadEnd), 0);
         if (gStopping) return 0;
         if (k == 0) return kErrNotConnected;
-        if (k == SOCKET_ERROR) return WSAGetLastError();
+        if (k == SOCKET_ERROR) {
+            int err = WSAGetLastError();
+            return err == WSAEWOULDBLOCK ? 0 : err;
+        }
         gSilenceFrom = GetTickCount();
         gAheadEnd += static_cast<uint32_t>(k);
     }
@@ -481,10 +521,16 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     if (!ResolveAndConnect(host, port, localIp, &s)) return gSession.lastError ? gSession.lastError : kErrNotConnected;
     BOOL on = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-    // A frame that stops arriving half-way is held to the same silence limit
-    // as the wait for its first byte, instead of blocking the thread for good.
-    DWORD silenceMs = SilenceLimitMs();
-    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&silenceMs), sizeof silenceMs);
+    // The socket does not block: the receive thread reads what has arrived in
+    // one call and waits (in WaitReadable, which keeps the link alive and holds
+    // a frame that stops arriving half-way to the silence limit) only when
+    // nothing has; the send path waits for room itself.
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+        int err = WSAGetLastError();
+        closesocket(s);
+        return err;
+    }
     gSock = s;
     gStopping = 0;
     gSession.state = kSessionOpening;

@@ -7,6 +7,16 @@
 
 #include <cstring>
 
+// Every x86 processor this client runs on has SSE2; on i686 the compiler is not
+// told so for the whole program, so the vector functions ask for it themselves.
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+#define QOV_PNG_SSE2 1
+#define QOV_PNG_SSE2_FN __attribute__((target("sse2")))
+#else
+#define QOV_PNG_SSE2 0
+#endif
+
 #include "graphics/image/imageload.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
@@ -235,7 +245,134 @@ void PngUnfilterT(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     }
 }
 
-void PngUnfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
+#if QOV_PNG_SSE2
+// Four bytes from p as the low lanes of a vector, and back: one plain move each,
+// where a three-byte copy would cost more than the arithmetic. A 3-byte pixel
+// carries the first byte of the next one along, which is written back as it
+// was read. The next pixel's
+// word is read before this one is written: a read that overlaps a write just
+// made stalls the processor.
+inline int LoadWord(const uint8_t* p) {
+    uint32_t v;
+    memcpy(&v, p, sizeof v);
+    return int(v);
+}
+inline void StoreWord(uint8_t* p, int v) {
+    uint32_t u = uint32_t(v);
+    memcpy(p, &u, sizeof u);
+}
+constexpr size_t kWordBytes = 4;
+
+// Paeth a pixel at a time, its samples side by side in 16-bit lanes: each
+// pixel needs the one to its left finished, so the lanes are the samples.
+// Without a left neighbour a and c are zero and the predictor is the upper
+// byte, so the first pixel needs no case of its own. Returns the bytes done:
+// every pixel whose word lies inside the row.
+template <size_t kBpp>
+QOV_PNG_SSE2_FN size_t PngPaethSse2(uint8_t* row, const uint8_t* prev, size_t n) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i byteMask = _mm_set1_epi16(0xFF);
+    // Only the pixel's own bytes of the stored word change.
+    const uint32_t keep = kBpp == 3 ? 0xFF000000u : 0;
+    __m128i a = zero, c = zero;
+    size_t i = 0;
+    int word = n >= kWordBytes ? LoadWord(row) : 0;
+    for (; i + kWordBytes <= n; i += kBpp) {
+        const int next = i + kBpp + kWordBytes <= n ? LoadWord(row + i + kBpp) : 0;
+        // What does not wait for the left pixel comes first.
+        const __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero);
+        const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(LoadWord(prev + i)), zero);
+        __m128i distA = _mm_sub_epi16(b, c);  // |p - a| = |b - c|
+        const __m128i signedA = distA;
+        distA = _mm_max_epi16(distA, _mm_sub_epi16(zero, distA));
+        __m128i distB = _mm_sub_epi16(a, c);  // |p - b| = |a - c|
+        __m128i distC = _mm_add_epi16(signedA, distB);
+        distB = _mm_max_epi16(distB, _mm_sub_epi16(zero, distB));
+        distC = _mm_max_epi16(distC, _mm_sub_epi16(zero, distC));
+        // Ties go to a, then b, as in PngPaeth.
+        __m128i takeB = _mm_cmplt_epi16(distB, distA);
+        __m128i pred = _mm_or_si128(_mm_and_si128(takeB, b), _mm_andnot_si128(takeB, a));
+        __m128i takeC = _mm_cmplt_epi16(distC, _mm_min_epi16(distA, distB));
+        pred = _mm_or_si128(_mm_and_si128(takeC, c), _mm_andnot_si128(takeC, pred));
+        // The sum stays in 16-bit lanes, so the next pixel need not wait for a
+        // pack and an unpack; only the store packs it.
+        a = _mm_and_si128(_mm_add_epi16(x, pred), byteMask);
+        c = b;
+        const uint32_t out = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(a, a)));
+        StoreWord(row + i, int((out & ~keep) | (uint32_t(word) & keep)));
+        word = next;
+    }
+    return i;
+}
+
+// Average a pixel at a time in 16-bit lanes: (left + up) / 2 added to the
+// stored byte, kept to 8 bits. The first pixel's left is zero.
+template <size_t kBpp>
+QOV_PNG_SSE2_FN size_t PngAverageSse2(uint8_t* row, const uint8_t* prev, size_t n) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i byteMask = _mm_set1_epi16(0xFF);
+    const uint32_t keep = kBpp == 3 ? 0xFF000000u : 0;
+    __m128i a = zero;
+    size_t i = 0;
+    int word = n >= kWordBytes ? LoadWord(row) : 0;
+    for (; i + kWordBytes <= n; i += kBpp) {
+        const int next = i + kBpp + kWordBytes <= n ? LoadWord(row + i + kBpp) : 0;
+        const __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero);
+        const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(LoadWord(prev + i)), zero);
+        a = _mm_and_si128(_mm_add_epi16(x, _mm_srli_epi16(_mm_add_epi16(a, b), 1)), byteMask);
+        const uint32_t out = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(a, a)));
+        StoreWord(row + i, int((out & ~keep) | (uint32_t(word) & keep)));
+        word = next;
+    }
+    return i;
+}
+
+// The bytes the vector loop left (the last 3-byte pixel, and bytes past the
+// last whole pixel, which a valid file has none of) by the byte rules.
+template <size_t kBpp>
+void PngUnfilterTail(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t from, size_t n) {
+    for (size_t i = from; i < n; i++) {
+        int left = i >= kBpp ? row[i - kBpp] : 0, upLeft = i >= kBpp ? prev[i - kBpp] : 0;
+        int pred = filter == kFilterPaeth ? PngPaeth(left, prev[i], upLeft) : (left + prev[i]) >> 1;
+        row[i] = uint8_t(row[i] + pred);
+    }
+}
+
+// On x86-64 the byte loop of 3-byte Paeth keeps its three sample chains in
+// registers and runs faster than a pixel-wide vector (measured: 8.3 against
+// 10.6 ms for 2 million pixels); on i686 it has too few registers and the
+// vector path is close to three times as fast.
+#if defined(__x86_64__)
+constexpr bool kVectorPaeth3 = false;
+#else
+constexpr bool kVectorPaeth3 = true;
+#endif
+
+template <size_t kBpp>
+bool PngUnfilterSse2(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
+    size_t done;
+    if (filter == kFilterPaeth && kBpp == 3 && !kVectorPaeth3) return false;
+    if (filter == kFilterPaeth) done = PngPaethSse2<kBpp>(row, prev, n);
+    else if (filter == kFilterAverage) done = PngAverageSse2<kBpp>(row, prev, n);
+    else return false;
+    PngUnfilterTail<kBpp>(filter, row, prev, done, n);
+    return true;
+}
+#endif
+
+}  // namespace
+
+// Paeth and Average of 3- and 4-byte pixels take the vector path where the
+// processor has one; everything else the byte loops.
+void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
+#if QOV_PNG_SSE2
+    if (bpp == 3 && PngUnfilterSse2<3>(filter, row, prev, n)) return;
+    if (bpp == 4 && PngUnfilterSse2<4>(filter, row, prev, n)) return;
+#endif
+    PngUnfilterPortable(filter, row, prev, n, bpp);
+}
+
+void PngUnfilterPortable(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
     switch (bpp) {
     case 1: PngUnfilterT<1>(filter, row, prev, n); break;
     case 2: PngUnfilterT<2>(filter, row, prev, n); break;
@@ -245,6 +382,8 @@ void PngUnfilter(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, si
     default: PngUnfilterT<8>(filter, row, prev, n); break;
     }
 }
+
+namespace {
 
 // (colour x alpha + background x (255 - alpha) + 127) / 255, the division done
 // as (x + 1 + (x >> 8)) >> 8, exact for every x up to 255 x 255 + 127. Alpha 255
@@ -418,7 +557,7 @@ int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t len
         if (ready <= y) return kPngBadFormat;  // the stream ended short of the rows
         for (; y < ready; y++) {
             uint8_t* row = raw + size_t(y) * stride;
-            PngUnfilter(row[0], row + 1, prev, rowBytes, p.filterBpp);
+            PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
             row[0] = 0;
             if (y > 0) PngConvertRow(p, prev, rowBytes, y - 1);
             prev = row + 1;
@@ -459,7 +598,7 @@ int PngDecodeInterlaced(const PngRows& p, z_stream* z, const uint8_t* data, size
         const size_t rowBytes = size_t(pw) * (p.bitsPerPixel / 8);
         const uint8_t* prev = zeroRow;
         for (uint64_t py = 0; py < ph; py++) {
-            PngUnfilter(row[0], row + 1, prev, rowBytes, p.filterBpp);
+            PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
             row[0] = 0;
             size_t y = kPassY0[pass] + size_t(py) * kPassDy[pass];
             uint8_t* d = p.dib + (size_t(p.h.height) - 1 - y) * p.dibStride + size_t(kPassX0[pass]) * p.outBytes;

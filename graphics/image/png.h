@@ -47,6 +47,13 @@ const DecodeRule& PngRule(int result);
 // Decodes the source of gImageDecodeState into it; 0, -3 or -6.
 int PngLoad(uint32_t background);
 
+// Undoes one row's filter in place: n bytes, prev the row above (zeros for the
+// first), bpp the filter distance (1, 2, 3, 4, 6 or 8). PngUnfilterRow takes
+// the vector path for Paeth and Average of 3- and 4-byte pixels where there is
+// one; PngUnfilterPortable is the byte loop it must match.
+void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp);
+void PngUnfilterPortable(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp);
+
 // CRC-32 of the PNG chunks (ISO 3309, reflected).
 uint32_t PngCrcUpdate(uint32_t crc, const uint8_t* data, size_t length);
 uint32_t PngCrc(const uint8_t* data, size_t length);

@@ -257,3 +257,90 @@ TEST(Png, EveryFilterAndAdam7RestoreTheRows) {
         EXPECT_EQ(StateToRgb(), expectRgb) << "Adam7 colour type " << int(k.colorType);
     }
 }
+
+namespace {
+
+constexpr uint8_t kPaeth = 4;
+
+struct UnfilterCase {
+    size_t bpp;
+    size_t pixels;
+    const char* why;
+};
+
+}  // namespace
+
+// The vector paths against the byte loops, byte for byte: every filter (and an
+// unknown one) at every filter distance, on widths that end a vector step
+// early, on rows of extreme bytes where Paeth's ties and Average's carries
+// show, and on a first row (zeros above).
+TEST(Png, UnfilterRowMatchesThePortableLoopsByteForByte) {
+    const UnfilterCase cases[] = {
+        {1, 37, "grey and palette: the byte loops only"},
+        {2, 19, "16-bit grey or 8-bit grey with alpha"},
+        {3, 1, "one RGB pixel: the first pixel alone"},
+        {3, 2, "two RGB pixels"},
+        {3, 37, "odd RGB width"},
+        {3, 640, "a long RGB row"},
+        {4, 1, "one RGBA pixel"},
+        {4, 37, "odd RGBA width"},
+        {4, 641, "a long RGBA row"},
+        {6, 13, "16-bit RGB"},
+        {8, 11, "16-bit RGBA"},
+    };
+    std::mt19937 rng(11);
+    for (const auto& c : cases) {
+        const size_t n = c.bpp * c.pixels;
+        for (int content = 0; content < 3; content++) {
+            Bytes row(n), prev(n);
+            for (size_t i = 0; i < n; i++) {
+                // Random bytes, bytes near 0 and 255 only (ties and carries),
+                // and a zero row above as for the first row.
+                row[i] = content == 1 ? uint8_t(rng() % 2 ? 255 - rng() % 3 : rng() % 3) : uint8_t(rng());
+                prev[i] = content == 2 ? 0 : content == 1 ? uint8_t(rng() % 2 ? 255 - rng() % 3 : rng() % 3) : uint8_t(rng());
+            }
+            for (uint8_t filter = 0; filter <= 5; filter++) {
+                Bytes fast = row, slow = row;
+                PngUnfilterRow(filter, fast.data(), prev.data(), n, c.bpp);
+                PngUnfilterPortable(filter, slow.data(), prev.data(), n, c.bpp);
+                EXPECT_EQ(fast, slow) << c.why << ", filter " << int(filter) << ", content " << content;
+            }
+        }
+    }
+}
+
+// Paeth's predictor takes the left byte (a), then the upper (b), then the
+// upper-left (c) when their distances to a + b - c tie; a pixel-wide vector
+// path must keep that order on every sample.
+TEST(Png, PaethTiesKeepTheirOrderOnEverySample) {
+    struct TieCase {
+        uint8_t left, up, upLeft, expect;
+        const char* why;
+    } cases[] = {
+        {10, 10, 10, 10, "all three equal: a"},
+        {80, 110, 100, 80, "a and c tie at 10, b at 20: a"},
+        {110, 80, 100, 80, "b and c tie at 10, a at 20: b"},
+        {60, 60, 100, 60, "a and b tie (a = b), c farther: a"},
+        {100, 200, 150, 150, "a and b tie at 50, c exact: c"},
+        {255, 0, 128, 128, "p = 127: c at 1 beats b at 127"},
+        {0, 255, 255, 0, "p = a: a"},
+    };
+    for (const auto& t : cases) {
+        for (size_t bpp : {size_t(3), size_t(4)}) {
+            // Pixel 0 (no left neighbour: predicted by the upper byte) becomes
+            // the left neighbour; pixel 1 stores 0, so it becomes the prediction.
+            Bytes prev(2 * bpp), row(2 * bpp, 0);
+            for (size_t s = 0; s < bpp; s++) {
+                prev[s] = t.upLeft, prev[bpp + s] = t.up;
+                row[s] = uint8_t(t.left - t.upLeft);
+            }
+            Bytes slow = row;
+            PngUnfilterRow(kPaeth, row.data(), prev.data(), row.size(), bpp);
+            PngUnfilterPortable(kPaeth, slow.data(), prev.data(), slow.size(), bpp);
+            for (size_t s = 0; s < bpp; s++) {
+                EXPECT_EQ(row[bpp + s], t.expect) << t.why << ", bpp " << bpp << ", sample " << s;
+                EXPECT_EQ(slow[bpp + s], t.expect) << t.why << ", portable, bpp " << bpp;
+            }
+        }
+    }
+}

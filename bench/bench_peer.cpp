@@ -1,0 +1,119 @@
+// bench_peer.cpp - the reference side of the session benchmark: the smallest
+// Wine program that does what the client's interactive paths do, made of the
+// Win32 calls alone. It makes a hidden main window, connects to the benchmark,
+// says hello (a frame typed like the client's program request), then answers
+// each frame at once:
+//   a property query or text read: an answer of the client's size (ping-pong);
+//   a create request: the same window a label or a top-level window of the
+//     client is (a STATIC child with the dialog font, or a hidden overlapped
+//     window of a registered class), answered with its number;
+//   a destroy request: DestroyWindow, answered;
+//   end session: the program ends.
+// Usage: bench_peer PORT
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "bench/benchwire.h"
+#include "objects/objtables.h"
+
+namespace {
+
+const wchar_t kPeerClass[] = L"QovBenchPeer";
+constexpr uint32_t kNoWindow = 0;
+// The answer sizes of the client: 1129 carries 12 bytes, 1130 the text.
+constexpr size_t kResultIntBody = 12;
+constexpr size_t kResultTextBody = 20;
+
+std::vector<HWND> gWindows(1, nullptr);  // index 0 stands for no window
+HFONT gFont;
+
+void DrainMessages() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+}
+
+uint32_t Keep(HWND w) {
+    if (!w) return kNoWindow;
+    gWindows.push_back(w);
+    return uint32_t(gWindows.size() - 1);
+}
+
+HWND WindowAt(uint32_t n) { return n < gWindows.size() ? gWindows[n] : nullptr; }
+
+// The body of the bench's create request: u32 type, u32 parent number, i32 x, i32 y.
+uint32_t Create(const std::vector<uint8_t>& b, HWND main) {
+    if (b.size() < 16) return kNoWindow;
+    uint32_t type = BenchGetU32(&b[0]);
+    HWND parent = WindowAt(BenchGetU32(&b[4]));
+    int x = int(BenchGetU32(&b[8])), y = int(BenchGetU32(&b[12]));
+    if (type == kTypeLabelText) {
+        HWND w = CreateWindowExW(0, L"STATIC", L"Item", WS_CHILD | WS_VISIBLE | SS_LEFT, x, y, 36, 20,
+                                 parent ? parent : main, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (w) SendMessageW(w, WM_SETFONT, WPARAM(gFont), FALSE);
+        return Keep(w);
+    }
+    HWND w = CreateWindowExW(0, kPeerClass, L"Bench window", WS_OVERLAPPEDWINDOW, x, y, 400, 240, nullptr, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    return Keep(w);
+}
+
+int Serve(SOCKET s, HWND main) {
+    std::vector<uint8_t> hello(16, 0);
+    if (!BenchSend(s, kMsgProgramRequest, hello)) return 1;
+    BenchFrame f;
+    std::vector<uint8_t> answer;
+    while (BenchRecv(s, &f)) {
+        answer.clear();
+        uint32_t type = kMsgAnswer;
+        switch (f.type) {
+        case kMsgObjPropQuery: type = kMsgResultInt, answer.resize(kResultIntBody); break;
+        case kMsgObjGetText: type = kMsgResultText, answer.resize(kResultTextBody); break;
+        case kMsgCreate: BenchPutU32(&answer, Create(f.body, main)); break;
+        case kMsgObjDestroy: {
+            uint32_t n = f.body.size() >= 4 ? BenchGetU32(&f.body[0]) : kNoWindow;
+            if (WindowAt(n)) DestroyWindow(gWindows[n]), gWindows[n] = nullptr;
+            BenchPutU32(&answer, 0);
+            break;
+        }
+        case kMsgEndSession: return 0;
+        default: BenchPutU32(&answer, 0); break;
+        }
+        DrainMessages();
+        if (!BenchSend(s, type, answer, f.seq)) return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = kPeerClass;
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    RegisterClassW(&wc);
+    HWND main = CreateWindowExW(0, kPeerClass, L"Bench peer", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    gFont = HFONT(GetStockObject(DEFAULT_GUI_FONT));
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(u_short(atoi(argv[1])));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) return 1;
+    BenchNoDelay(s);
+    int rc = Serve(s, main);
+    closesocket(s);
+    DestroyWindow(main);
+    return rc;
+}

@@ -1,0 +1,300 @@
+// session_bench.cpp - times the shipped client's interactive paths under Wine
+// against bench_peer, the smallest Wine program doing the same with the Win32
+// calls alone, both served by this one program in turns, round by round:
+//   start-up:    launch to the program request (1100) against launch to the
+//                peer's hello (it makes a window and connects);
+//   round trip:  a property query (2414) and a text read (2407) against a raw
+//                ping-pong of the same frames with the peer;
+//   creation:    labels and top-level windows made by create requests (1401),
+//                N = 100, 1,000 and 5,000 a round, against the peer making the
+//                same windows on the same requests (destruction not timed).
+// Usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects]
+//        [--sizes N,N,...]
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/benchkit.h"
+#include "bench/benchwire.h"
+#include "objects/objtables.h"
+
+namespace {
+
+constexpr DWORD kExitWaitMs = 15000;
+constexpr int kRoundTripsPerRound = 200;
+constexpr uint32_t kPropVisible = 366;
+// Create stream property ids (u16 id, u32 value; text: 0x801E, u16 length).
+constexpr uint16_t kCrParent = 158, kCrLeft = 18, kCrTop = 31, kCrWidth = 35, kCrHeight = 15, kCrObjectId = 23;
+constexpr uint16_t kCrText = 0x801E;
+constexpr uint32_t kCrFlagVisible = 1;
+constexpr uint32_t kAcceptCode = 9404;
+constexpr uint32_t kOvar = 100;
+
+struct Side {
+    const char* name;
+    PROCESS_INFORMATION pi = {};
+    SOCKET sock = INVALID_SOCKET;
+};
+
+std::string gClient, gPeer;
+SOCKET gListen = INVALID_SOCKET;
+int gPort;
+int gRounds = 7;
+
+bool Listen() {
+    gListen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(gListen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(gListen, 4) != 0) return false;
+    int len = sizeof a;
+    getsockname(gListen, reinterpret_cast<sockaddr*>(&a), &len);
+    gPort = ntohs(a.sin_port);
+    return true;
+}
+
+bool Launch(const std::string& cmd, Side* side) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back(0);
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &side->pi) != 0;
+}
+
+std::string ClientCommand() {
+    return "\"" + gClient + "\" -host 127.0.0.1 -port " + std::to_string(gPort) + " bench.qoc";
+}
+std::string PeerCommand() { return "\"" + gPeer + "\" " + std::to_string(gPort); }
+
+// The next frame of the given type; others (acknowledgements, events) are passed over.
+bool Await(SOCKET s, uint32_t type, BenchFrame* f) {
+    while (BenchRecv(s, f))
+        if (f->type == type) return true;
+    return false;
+}
+
+// Launches a side and takes its connection up to its first frame.
+bool Start(const std::string& cmd, Side* side) {
+    if (!Launch(cmd, side)) return false;
+    side->sock = accept(gListen, nullptr, nullptr);
+    if (side->sock == INVALID_SOCKET) return false;
+    BenchNoDelay(side->sock);
+    BenchFrame f;
+    return Await(side->sock, kMsgProgramRequest, &f);
+}
+
+void Accept(Side* side) {
+    std::vector<uint8_t> b;
+    BenchPutU32(&b, kAcceptCode);
+    BenchPutU32(&b, 0);
+    b.push_back(0), b.push_back(46);
+    for (char c : std::string("SPL0")) b.push_back(uint8_t(c));
+    BenchSend(side->sock, kMsgSessionAccept, b);
+}
+
+// Ends the session and the process; the side's answers are read to the close.
+void Stop(Side* side) {
+    std::vector<uint8_t> code;
+    BenchPutU32(&code, 0);
+    BenchSend(side->sock, kMsgEndSession, code);
+    BenchFrame f;
+    while (BenchRecv(side->sock, &f)) {
+    }
+    if (WaitForSingleObject(side->pi.hProcess, kExitWaitMs) != WAIT_OBJECT_0) TerminateProcess(side->pi.hProcess, 1);
+    closesocket(side->sock);
+    CloseHandle(side->pi.hProcess);
+    CloseHandle(side->pi.hThread);
+    *side = Side{side->name};
+}
+
+void PutProp(std::vector<uint8_t>* s, uint16_t id, uint32_t v) {
+    BenchPutU16(s, id);
+    BenchPutU32(s, v);
+}
+
+// A create request for the client: a label in `parent`, or a hidden top-level window.
+std::vector<uint8_t> ClientCreate(uint32_t type, uint32_t parent, int i) {
+    std::vector<uint8_t> stream;
+    const char* text = type == kTypeLabelText ? "Item" : "Bench window";
+    bool label = type == kTypeLabelText;
+    if (label) PutProp(&stream, kCrParent, parent);
+    PutProp(&stream, kCrLeft, label ? uint32_t(i % 20) * 38 : 40);
+    PutProp(&stream, kCrTop, label ? uint32_t(i / 20 % 30) * 22 : 40);
+    PutProp(&stream, kCrWidth, label ? 36 : 400);
+    PutProp(&stream, kCrHeight, label ? 20 : 240);
+    PutProp(&stream, kCrObjectId, uint32_t(i + 2));
+    BenchPutU16(&stream, kCrText);
+    BenchPutU16(&stream, uint16_t(strlen(text)));
+    for (const char* p = text; *p; p++) stream.push_back(uint8_t(*p));
+    std::vector<uint8_t> b;
+    BenchPutU32(&b, type);
+    BenchPutU32(&b, 0);
+    BenchPutU32(&b, kOvar + uint32_t(i));
+    BenchPutU32(&b, label ? kCrFlagVisible : 0);
+    BenchPutU32(&b, 0);
+    BenchPutU32(&b, uint32_t(stream.size()));
+    b.insert(b.end(), stream.begin(), stream.end());
+    return b;
+}
+
+// The peer's create request: type, parent number, position.
+std::vector<uint8_t> PeerCreate(uint32_t type, uint32_t parent, int i) {
+    std::vector<uint8_t> b;
+    BenchPutU32(&b, type);
+    BenchPutU32(&b, parent);
+    BenchPutU32(&b, type == kTypeLabelText ? uint32_t(i % 20) * 38 : 40);
+    BenchPutU32(&b, type == kTypeLabelText ? uint32_t(i / 20 % 30) * 22 : 40);
+    return b;
+}
+
+uint32_t Request(SOCKET s, uint32_t type, const std::vector<uint8_t>& body, uint32_t seq, uint32_t answerType) {
+    BenchFrame f;
+    if (!BenchSend(s, type, body, seq) || !Await(s, answerType, &f) || f.body.size() < 4) return 0;
+    return BenchGetU32(f.body.data());
+}
+
+std::vector<uint8_t> Handle(uint32_t h) {
+    std::vector<uint8_t> b;
+    BenchPutU32(&b, h);
+    return b;
+}
+
+// ---- the three measurements -------------------------------------------------
+
+void BenchStartup() {
+    BenchResult r;
+    for (int i = 0; i < gRounds; i++) {
+        Side client{"client"}, peer{"peer"};
+        double a = BenchSeconds([&] { Start(ClientCommand(), &client); });
+        Accept(&client);
+        Stop(&client);
+        double b = BenchSeconds([&] { Start(PeerCommand(), &peer); });
+        Stop(&peer);
+        BenchAddRound(&r, a, b);
+    }
+    BenchReport("start-up to 1100", r, "trivial program", 1.2);
+}
+
+void BenchRoundTrips(Side* client, uint32_t window, Side* peer) {
+    std::vector<uint8_t> query;
+    BenchPutU32(&query, window);
+    BenchPutU32(&query, kPropVisible);
+    BenchPutU32(&query, 0);
+    query.insert(query.end(), 20, 0);
+    BenchPutU32(&query, 0);
+    std::vector<uint8_t> text;
+    BenchPutU32(&text, window);
+    BenchPutU32(&text, 0);
+    struct Row {
+        const char* name;
+        uint32_t type, answer;
+        const std::vector<uint8_t>* body;
+    } rows[] = {{"property query 2414", kMsgObjPropQuery, kMsgResultInt, &query},
+                {"text read 2407", kMsgObjGetText, kMsgResultText, &text}};
+    for (const Row& row : rows) {
+        BenchResult r;
+        for (int i = 0; i < gRounds; i++) {
+            auto turns = [&](Side* side) {
+                for (int k = 0; k < kRoundTripsPerRound; k++) Request(side->sock, row.type, *row.body, 0, row.answer);
+            };
+            double a = BenchSeconds([&] { turns(client); });
+            double b = BenchSeconds([&] { turns(peer); });
+            BenchAddRound(&r, a, b);
+        }
+        BenchReport(row.name, r, "raw ping-pong", 1.3, 1e6 / kRoundTripsPerRound, "us");
+    }
+}
+
+// N objects a round on each side, made one request at a time, then destroyed
+// (not timed).
+void BenchCreation(Side* client, uint32_t clientWindow, Side* peer, uint32_t peerWindow, uint32_t type, int n,
+                   int rounds, double goal) {
+    BenchResult r;
+    std::vector<uint32_t> made(size_t(n), 0);
+    for (int round = 0; round < rounds; round++) {
+        auto create = [&](Side* side, bool isClient) {
+            for (int i = 0; i < n; i++)
+                made[size_t(i)] = isClient ? Request(side->sock, kMsgCreate, ClientCreate(type, clientWindow, i), 1,
+                                                     kMsgAnswer)
+                                           : Request(side->sock, kMsgCreate, PeerCreate(type, peerWindow, i), 1,
+                                                     kMsgAnswer);
+        };
+        auto destroy = [&](Side* side) {
+            for (uint32_t h : made)
+                if (h) Request(side->sock, kMsgObjDestroy, Handle(h), 0, kMsgAnswer);
+        };
+        double a = BenchSeconds([&] { create(client, true); });
+        destroy(client);
+        double b = BenchSeconds([&] { create(peer, false); });
+        destroy(peer);
+        BenchAddRound(&r, a, b);
+    }
+    char name[64];
+    snprintf(name, sizeof name, "%s x %d", type == kTypeLabelText ? "label 1401" : "window 1401", n);
+    BenchReport(name, r, "direct Win32 calls", goal, 1e6 / n, "us");
+}
+
+void BenchSession(bool roundTrips, bool objects, const std::vector<int>& sizes) {
+    Side client{"client"}, peer{"peer"};
+    if (!Start(ClientCommand(), &client) || !Start(PeerCommand(), &peer)) {
+        printf("cannot start the client or the peer\n");
+        return;
+    }
+    Accept(&client);
+    uint32_t clientWindow = Request(client.sock, kMsgCreate, ClientCreate(kTypeWindow, 0, 0), 1, kMsgAnswer);
+    uint32_t peerWindow = Request(peer.sock, kMsgCreate, PeerCreate(kTypeWindow, 0, 0), 1, kMsgAnswer);
+    if (!clientWindow || !peerWindow) printf("the parent windows were not made\n");
+    if (roundTrips) BenchRoundTrips(&client, clientWindow, &peer);
+    if (objects) {
+        for (int n : sizes) {
+            int rounds = n >= 5000 ? 3 : n >= 1000 ? (gRounds > 5 ? 5 : gRounds) : gRounds;
+            BenchCreation(&client, clientWindow, &peer, peerWindow, kTypeLabelText, n, rounds, 1.2);
+            BenchCreation(&client, clientWindow, &peer, peerWindow, kTypeWindow, n, rounds, 1.3);
+        }
+    }
+    Stop(&client);
+    Stop(&peer);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        printf("usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects] "
+               "[--sizes N,N,...]\n");
+        return 2;
+    }
+    gClient = argv[1], gPeer = argv[2];
+    std::string only;
+    std::vector<int> sizes = {100, 1000, 5000};
+    for (int i = 3; i + 1 < argc; i += 2) {
+        if (!strcmp(argv[i], "--rounds")) gRounds = atoi(argv[i + 1]);
+        else if (!strcmp(argv[i], "--only")) only = argv[i + 1];
+        else if (!strcmp(argv[i], "--sizes")) {
+            sizes.clear();
+            for (const char* p = argv[i + 1]; *p;) {
+                sizes.push_back(atoi(p));
+                while (*p && *p != ',') p++;
+                if (*p) p++;
+            }
+        }
+    }
+    if (gRounds < 1) gRounds = 1;
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    if (!Listen()) {
+        printf("cannot listen\n");
+        return 1;
+    }
+    if (only.empty() || only == "startup") BenchStartup();
+    if (only.empty() || only == "roundtrip" || only == "objects")
+        BenchSession(only != "objects", only != "roundtrip", sizes);
+    closesocket(gListen);
+    return 0;
+}
