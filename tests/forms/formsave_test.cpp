@@ -84,25 +84,8 @@ std::string RecordDiff(const std::vector<uint8_t>& a, const std::vector<uint8_t>
     return out;
 }
 
-// The address form: a window with text, list and menu kinds.
-Form AddressForm() {
-    Form form;
-    form.formName = "Address";
-    form.objects.push_back({"AddrWin", 25, qofbuild::WindowStream("Address entry", 60, 60, 420, 300)});
-    form.objects.push_back({"Frame", 20, ControlStream("Person", 5, 5, 400, 120)});
-    form.objects.push_back({"NameLbl", 15, ControlStream("Name", 15, 25, 60, 20)});
-    form.objects.push_back({"NameEdit", 6, ControlStream("Ada", 80, 25, 200, 22)});
-    form.objects.push_back({"CityCombo", 12, ControlStream("", 80, 55, 200, 120)});
-    form.objects.push_back({"People", 36, ControlStream("", 5, 130, 200, 100)});
-    form.objects.push_back({"Groups", 37, ControlStream("", 210, 130, 195, 100)});
-    form.objects.push_back({"OkBtn", 1, ControlStream("OK", 240, 240, 80, 26)});
-    form.objects.push_back({"CancelBtn", 1, ControlStream("Cancel", 325, 240, 80, 26)});
-    form.objects.push_back({"MainMenu", 8, ControlStream("&File", 0, 0, 0, 0)});
-    form.objects.push_back({"-", 48, ControlStream("Save", 0, 0, 0, 0)});
-    form.objects.push_back({"-", 48, ControlStream("Exit", 0, 0, 0, 0)});
-    form.resources.push_back({2001, "Logo", 3, 0, {'B', 'M', 'x'}});
-    return form;
-}
+// The address form with plain texts in its two menu items.
+Form AddressForm() { return qofbuild::AddressForm("Save", "Exit"); }
 
 // A write that fails once a number of bytes went through, as a full disk would.
 uint32_t gWriteBudget;
