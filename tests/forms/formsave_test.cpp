@@ -87,6 +87,19 @@ std::string RecordDiff(const std::vector<uint8_t>& a, const std::vector<uint8_t>
 // The address form with plain texts in its two menu items.
 Form AddressForm() { return qofbuild::AddressForm("Save", "Exit"); }
 
+// The window saved to path writes the rows of the first save again, each
+// with the same name and records.
+void ExpectSavesRowsOf(ObjectRecord* window, const std::string& path, const qofbuild::Parsed& first) {
+    ASSERT_EQ(FormSaveQof(window, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    qofbuild::Parsed again = qofbuild::Parse(ReadBytes(path));
+    ASSERT_TRUE(again.ok) << again.why;
+    ASSERT_EQ(again.rows.size(), first.rows.size());
+    for (size_t i = 0; i < first.rows.size(); ++i) {
+        EXPECT_EQ(again.rows[i].name, first.rows[i].name) << i;
+        EXPECT_EQ(RecordDiff(again.rows[i].stream, first.rows[i].stream), "") << first.rows[i].name;
+    }
+}
+
 // A write that fails once a number of bytes went through, as a full disk would.
 uint32_t gWriteBudget;
 BOOL LimitedWrite(HANDLE h, const void* data, DWORD size, DWORD* written) {
@@ -188,14 +201,7 @@ TEST_F(FormSaveTest, SavedFormParsesAndLoadsIntoAnEqualWindow) {
     GetWindowTextA(editB->hwnd, text, sizeof text);
     EXPECT_STREQ(text, "Grace");
     std::string pathB = TempPath("qovsave-b.qof");
-    ASSERT_EQ(FormSaveQof(b, ("!" + pathB).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
-    qofbuild::Parsed pb = qofbuild::Parse(ReadBytes(pathB));
-    ASSERT_TRUE(pb.ok) << pb.why;
-    ASSERT_EQ(pb.rows.size(), p.rows.size());
-    for (size_t i = 0; i < p.rows.size(); ++i) {
-        EXPECT_EQ(pb.rows[i].name, p.rows[i].name) << i;
-        EXPECT_EQ(RecordDiff(pb.rows[i].stream, p.rows[i].stream), "") << p.rows[i].name;
-    }
+    ExpectSavesRowsOf(b, pathB, p);
     DeleteFileA(path.c_str());
     DeleteFileA(pathB.c_str());
 }
@@ -244,14 +250,7 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     for (size_t i = 0; i < opts; ++i) optsEntry += p.rows[i].kind == kKindMenuItem ? 0 : 1;
     EXPECT_EQ(qofbuild::FindRecord(item, 283)->value, optsEntry);
     ObjectRecord* b = Loaded(ReadBytes(path));
-    ASSERT_EQ(FormSaveQof(b, ("!" + pathB).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
-    qofbuild::Parsed pb = qofbuild::Parse(ReadBytes(pathB));
-    ASSERT_TRUE(pb.ok) << pb.why;
-    ASSERT_EQ(pb.rows.size(), p.rows.size());
-    for (size_t i = 0; i < p.rows.size(); ++i) {
-        EXPECT_EQ(pb.rows[i].name, p.rows[i].name) << i;
-        EXPECT_EQ(RecordDiff(pb.rows[i].stream, p.rows[i].stream), "") << p.rows[i].name;
-    }
+    ExpectSavesRowsOf(b, pathB, p);
     DeleteFileA(path.c_str());
     DeleteFileA(pathB.c_str());
 }
