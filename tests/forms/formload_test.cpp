@@ -22,6 +22,7 @@
 #include "objects/objrecord.h"
 #include "objects/window.h"
 #include "session/util/mem.h"
+#include "tests/testutil.h"
 
 using qofbuild::ControlStream;
 using qofbuild::Form;
@@ -352,17 +353,6 @@ TEST_F(FormLoadTest, CodeOutputIsCreatedEmptyWithoutXml) {
     ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info));
     EXPECT_EQ(info.nFileSizeLow, 0u);
     DeleteFileA(path.c_str());
-}
-
-std::string ReadFileText(const std::string& path) {
-    std::string s;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return s;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    fclose(f);
-    return s;
 }
 
 // The XML output of a load: each object's name and the events with code, a

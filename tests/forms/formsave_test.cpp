@@ -24,6 +24,7 @@
 #include "objects/objrecord.h"
 #include "objects/window.h"
 #include "session/util/mem.h"
+#include "tests/testutil.h"
 
 using qofbuild::ControlStream;
 using qofbuild::Form;
@@ -36,17 +37,6 @@ std::string TempPath(const char* name) {
     char dir[MAX_PATH];
     GetTempPathA(sizeof dir, dir);
     return std::string(dir) + name;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::vector<uint8_t> v;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return v;
-    uint8_t buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) v.insert(v.end(), buf, buf + n);
-    fclose(f);
-    return v;
 }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -91,7 +81,7 @@ Form AddressForm() { return qofbuild::AddressForm("Save", "Exit"); }
 // with the same name and records.
 void ExpectSavesRowsOf(ObjectRecord* window, const std::string& path, const qofbuild::Parsed& first) {
     ASSERT_EQ(FormSaveQof(window, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
-    qofbuild::Parsed again = qofbuild::Parse(ReadBytes(path));
+    qofbuild::Parsed again = qofbuild::Parse(ReadFileBytes(path));
     ASSERT_TRUE(again.ok) << again.why;
     ASSERT_EQ(again.rows.size(), first.rows.size());
     for (size_t i = 0; i < first.rows.size(); ++i) {
@@ -159,7 +149,7 @@ TEST_F(FormSaveTest, SavedFormParsesAndLoadsIntoAnEqualWindow) {
     ASSERT_GE(ObjectSetText(edit, 0, "Grace", 5), 0);
     std::string path = TempPath("qovsave-a.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
-    std::vector<uint8_t> saved = ReadBytes(path);
+    std::vector<uint8_t> saved = ReadFileBytes(path);
     qofbuild::Parsed p = qofbuild::Parse(saved);
     ASSERT_TRUE(p.ok) << p.why;
     EXPECT_EQ(p.flags & 0x0010u, 0u) << "the save completed";
@@ -230,7 +220,7 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     ObjectRecord* a = Loaded(qofbuild::Build(form));
     std::string path = TempPath("qovsave-kinds.qof"), pathB = TempPath("qovsave-kinds-b.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
-    qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+    qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(path));
     ASSERT_TRUE(p.ok) << p.why;
     std::vector<uint8_t> kinds;
     for (const qofbuild::ParsedRow& r : p.rows) kinds.push_back(r.kind);
@@ -249,7 +239,7 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     uint32_t optsEntry = 0;
     for (size_t i = 0; i < opts; ++i) optsEntry += p.rows[i].kind == kKindMenuItem ? 0 : 1;
     EXPECT_EQ(qofbuild::FindRecord(item, 283)->value, optsEntry);
-    ObjectRecord* b = Loaded(ReadBytes(path));
+    ObjectRecord* b = Loaded(ReadFileBytes(path));
     ExpectSavesRowsOf(b, pathB, p);
     DeleteFileA(path.c_str());
     DeleteFileA(pathB.c_str());
@@ -277,7 +267,7 @@ TEST_F(FormSaveTest, FailedWriteLeavesThePreviousFile) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
     std::string path = TempPath("qovsave-keep.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
-    std::vector<uint8_t> good = ReadBytes(path);
+    std::vector<uint8_t> good = ReadFileBytes(path);
     ObjectSetText(ObjectFindChild(a, "NameEdit"), 0, "Changed", 7);
     int tempsBefore = CountTempFiles(TempPath(""));
     const uint32_t budgets[] = {0, 100, 300, 1000};
@@ -286,7 +276,7 @@ TEST_F(FormSaveTest, FailedWriteLeavesThePreviousFile) {
         gFormSaveFileHooks.write = LimitedWrite;
         EXPECT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 203u) << budget;
         gFormSaveFileHooks.write = nullptr;
-        EXPECT_EQ(ReadBytes(path), good) << "budget " << budget << ": the old file is whole";
+        EXPECT_EQ(ReadFileBytes(path), good) << "budget " << budget << ": the old file is whole";
         EXPECT_EQ(CountTempFiles(TempPath("")), tempsBefore) << "no temporary file left";
     }
     EXPECT_STREQ(gFormLastError, "Unable To Write Form File");
@@ -328,7 +318,7 @@ TEST_F(FormSaveTest, ObjectsOnlyXmlHasNoHeaderCodeOrResources) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
     std::string xml = TempPath("qovsave-objects.xml");
     ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), nullptr, nullptr, kFormSaveXmlObjects), 0u);
-    std::vector<uint8_t> bytes = ReadBytes(xml);
+    std::vector<uint8_t> bytes = ReadFileBytes(xml);
     std::string s(bytes.begin(), bytes.end());
     EXPECT_EQ(s.find("<Header>"), std::string::npos);
     EXPECT_EQ(s.find("<Resource>"), std::string::npos);
@@ -354,7 +344,7 @@ TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
         if (c.keepFlagged) gGuiModeFlags |= kGuiModeKeepFlagged;
         ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
         gGuiModeFlags = keep;
-        qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+        qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(path));
         ASSERT_TRUE(p.ok) << p.why;
         bool found = false;
         for (const qofbuild::ParsedRow& r : p.rows) found = found || r.name == "CancelBtn";
@@ -381,7 +371,7 @@ TEST_F(FormSaveTest, EventTextAndCodeFileGoIntoTheSave) {
         "<Events><Click>DoIt</Click></Events></Object></QOFORM>";
     std::string path = TempPath("qovsave-ev.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), events, ("!" + codePath).c_str(), 0), 0u) << gFormLastError;
-    qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+    qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(path));
     ASSERT_TRUE(p.ok) << p.why;
     ASSERT_EQ(p.descList.size(), 1u);
     EXPECT_EQ(p.descList[0].label, "DoIt");
@@ -390,7 +380,7 @@ TEST_F(FormSaveTest, EventTextAndCodeFileGoIntoTheSave) {
     // A full XML save carries the code file as its code object.
     std::string xml = TempPath("qovsave-ev.xml");
     ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), events, ("!" + codePath).c_str(), kFormSaveXmlFull), 0u);
-    std::vector<uint8_t> x = ReadBytes(xml);
+    std::vector<uint8_t> x = ReadFileBytes(xml);
     std::string text(x.begin(), x.end());
     EXPECT_NE(text.find("<Object type=\"Code\">\n    <Code><![CDATA[DoIt:\r\n RETURN\r\n]]></Code>"), std::string::npos)
         << text;
@@ -407,7 +397,7 @@ TEST_F(FormSaveTest, XmlSaveConvertsBackAndLoads) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
     std::string xml = TempPath("qovsave.xml");
     ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), nullptr, nullptr, kFormSaveXmlFull | kFormSaveDoNotCache), 0u);
-    std::vector<uint8_t> text = ReadBytes(xml);
+    std::vector<uint8_t> text = ReadFileBytes(xml);
     std::string s(text.begin(), text.end());
     EXPECT_NE(s.find("<NamePrefix>Address</NamePrefix>"), std::string::npos);
     EXPECT_NE(s.find("<DoNotCache>True</DoNotCache>"), std::string::npos);
@@ -418,7 +408,7 @@ TEST_F(FormSaveTest, XmlSaveConvertsBackAndLoads) {
     std::string name = "!" + xml;
     char qof[MAX_PATH + 2] = {};
     ASSERT_EQ(FormConvertXmlToQof(name.c_str(), qof, sizeof qof, true), 0u) << gFormLastError;
-    qofbuild::Parsed p = qofbuild::Parse(ReadBytes(qof + 1));
+    qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(qof + 1));
     ASSERT_TRUE(p.ok) << p.why;
     EXPECT_EQ(p.flags & 0x0040u, 0x0040u) << "DoNotCache from the header";
     char err[kFormErrTextSize + 1] = {};
