@@ -71,18 +71,10 @@ void GfxFreeRecord(ObjectRecord* rec) {
 ObjectRecord* GfxFinishCreate(ObjectRecord* rec, const ObjectCreateRecord* cr, int32_t* code) {
     LinkObject(rec);
     ObjectSaveLayout(rec, 0);
+    // Not shown yet while a disabling creation disables it.
     rec->flags &= ~kObjShown;
     if (cr->flags0 & kCrDisabled) ObjectDisable(rec, 0);
-    if (!(cr->flags0 & kCrVisible)) {
-        rec->flags |= kObjHidden;
-        return rec;
-    }
-    // Showing pumps messages; a request taken meanwhile may destroy the object.
-    ObjectRef ref = ObjectRefOf(rec);
-    ObjectActivate(rec, 0, 0, 0, 0);
-    if (ObjectRefAlive(ref)) return rec;
-    *code = kOpNoObject;
-    return nullptr;
+    return CtlShowCreated(rec, cr, code);
 }
 
 void GfxRedrawIfShown(ObjectRecord* rec, bool erase) {
