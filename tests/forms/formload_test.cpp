@@ -22,6 +22,7 @@
 #include "objects/objrecord.h"
 #include "objects/window.h"
 #include "session/util/mem.h"
+#include "tests/gui/testwindow.h"
 #include "tests/testutil.h"
 
 using qofbuild::ControlStream;
@@ -94,11 +95,7 @@ Form AddressForm() { return qofbuild::AddressForm("&Save", "E&xit"); }
 class FormLoadTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        GuiInstallHooks();
-        ControlsInstall();
-        FormsInstall();
-        RuntimeStartup();
-        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+        StartTestRuntime(FormsInstall);
         RegisterObjectCreator(kTypePict, LookupCreator);
         RegisterObjectCreator(kTypeToolbar, ToolBarStandIn);
     }

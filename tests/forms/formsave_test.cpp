@@ -24,6 +24,7 @@
 #include "objects/objrecord.h"
 #include "objects/window.h"
 #include "session/util/mem.h"
+#include "tests/gui/testwindow.h"
 #include "tests/testutil.h"
 
 using qofbuild::ControlStream;
@@ -106,11 +107,7 @@ BOOL LimitedWrite(HANDLE h, const void* data, DWORD size, DWORD* written) {
 class FormSaveTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        GuiInstallHooks();
-        ControlsInstall();
-        FormsInstall();
-        RuntimeStartup();
-        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+        StartTestRuntime(FormsInstall);
     }
     ObjectRecord* NewWindow() {
         ObjectCreateRecord cr;
