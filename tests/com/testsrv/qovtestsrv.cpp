@@ -36,6 +36,25 @@ enum EchoId : DISPID {
     kIdEcho = 1, kIdNamed, kIdRefOnly, kIdRaise, kIdMismatch, kIdItems, kIdFireNow, kIdFireAfter, kIdLastByRef,
     kIdPing, kIdFire, kIdName, kIdArgA = 101, kIdArgB, kIdArgC,
 };
+// The QueryInterface of an object with one interface: itself for IUnknown and
+// for that interface, counted.
+template <class Object>
+HRESULT QueryOwn(Object* self, REFIID iid, REFIID own, void** out) {
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, own)) return E_NOINTERFACE;
+    *out = self;
+    self->AddRef();
+    return S_OK;
+}
+
+// Drops one reference of a counted object; the last deletes it.
+template <class Object>
+ULONG ReleaseCounted(Object* self, LONG* refs) {
+    LONG n = InterlockedDecrement(refs);
+    if (n == 0) delete self;
+    return static_cast<ULONG>(n);
+}
+
 struct NameRow {
     const wchar_t* name;
     DISPID id;
@@ -87,11 +106,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseCounted(this, &refs_); }
     STDMETHODIMP GetTypeInfoCount(UINT* n) override {
         *n = 0;
         return S_OK;
@@ -141,11 +156,7 @@ class Point : public IConnectionPoint {
 public:
     Point(IConnectionPointContainer* owner, REFIID iid, bool refuse) : owner_(owner), iid_(iid), refuse_(refuse) {}
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IConnectionPoint)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
+        return QueryOwn(this, iid, IID_IConnectionPoint, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return owner_->AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return owner_->Release(); }
@@ -199,18 +210,10 @@ public:
     explicit EnumPoints(IConnectionPoint* cp) : cp_(cp) { cp_->AddRef(); }
     virtual ~EnumPoints() { cp_->Release(); }
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IEnumConnectionPoints)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
+        return QueryOwn(this, iid, IID_IEnumConnectionPoints, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseCounted(this, &refs_); }
     STDMETHODIMP Next(ULONG n, IConnectionPoint** out, ULONG* got) override {
         ULONG k = 0;
         if (n > 0 && at_ == 0) {
@@ -405,19 +408,9 @@ HRESULT Echo::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p, VARIANT
 class Bare : public IUnknown {
 public:
     virtual ~Bare() = default;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return QueryOwn(this, iid, IID_IUnknown, out); }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseCounted(this, &refs_); }
 
 private:
     LONG refs_ = 1;
@@ -427,19 +420,9 @@ class Factory : public IClassFactory {
 public:
     explicit Factory(REFCLSID clsid) : clsid_(clsid) {}
     virtual ~Factory() = default;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return QueryOwn(this, iid, IID_IClassFactory, out); }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseCounted(this, &refs_); }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
