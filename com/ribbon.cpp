@@ -50,6 +50,27 @@ char gRibbonResult[kRibbonResultSize];
 
 class CQovIUICommandHandler;
 
+// The one QueryInterface of these objects: IUnknown and their own interface.
+template <class Iface, class Object>
+HRESULT QueryOneInterface(Object* self, REFIID riid, REFIID own, void** out) {
+    if (!out) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, own)) {
+        *out = static_cast<Iface*>(self);
+        self->AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+// Drops one reference and deletes the object with its last.
+template <class Object>
+ULONG ReleaseRef(Object* self) {
+    LONG left = --self->refs;
+    if (left == 0) delete self;
+    return static_cast<ULONG>(left);
+}
+
 struct PresetText {
     PresetText* next;
     uint32_t index;
@@ -62,21 +83,10 @@ public:
     ~CQovIUIApplication();
 
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IUIApplication)) {
-            *out = static_cast<IUIApplication*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return QueryOneInterface<IUIApplication>(this, riid, IID_IUIApplication, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = --refs;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseRef(this); }
     STDMETHODIMP OnViewChanged(UINT32 viewId, int32_t typeId, IUnknown* view, int32_t verb,
                                INT32 reasonCode) override;
     STDMETHODIMP OnCreateUICommand(UINT32 commandId, int32_t typeId, IUICommandHandler** handler) override;
@@ -113,21 +123,10 @@ public:
     }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IUICommandHandler)) {
-            *out = static_cast<IUICommandHandler*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return QueryOneInterface<IUICommandHandler>(this, riid, IID_IUICommandHandler, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = --refs;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseRef(this); }
     STDMETHODIMP Execute(UINT32 commandId, int32_t verb, const PROPERTYKEY* key, const PROPVARIANT* currentValue,
                          IUISimplePropertySet* executionProperties) override;
     STDMETHODIMP UpdateProperty(UINT32 commandId, REFPROPERTYKEY key, const PROPVARIANT* currentValue,
@@ -203,21 +202,10 @@ public:
         InterlockedDecrement(&gRibbonLiveObjects);
     }
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IUISimplePropertySet)) {
-            *out = static_cast<IUISimplePropertySet*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
+        return QueryOneInterface<IUISimplePropertySet>(this, riid, IID_IUISimplePropertySet, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = --refs;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseRef(this); }
     STDMETHODIMP GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override;
 
     void SetLabel(wchar_t* field, const wchar_t* text) {

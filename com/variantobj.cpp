@@ -59,15 +59,24 @@ int32_t ElementIndex(SAFEARRAY* sa, const int32_t* given, uint32_t count, LONG* 
     return kAutoOk;
 }
 
+// The array of v, the place of the element the given indexes name in it, and
+// the type of its elements.
+int32_t ElementPlace(VARIANT* v, const int32_t* given, uint32_t count, SAFEARRAY** sa, LONG* index, VARTYPE* et) {
+    *sa = ArrayOf(v);
+    if (!*sa) return kAutoBadElement;
+    if (ElementIndex(*sa, given, count, index) != kAutoOk) return kAutoBadElement;
+    *et = VT_EMPTY;
+    if (FAILED(SafeArrayGetVartype(*sa, et))) return kAutoBadElement;
+    return kAutoOk;
+}
+
 // An element into out (initialised by the caller): its own type, or whatever
 // a VARIANT element holds.
 int32_t GetElement(VARIANT* v, const int32_t* given, uint32_t count, VARIANT* out) {
-    SAFEARRAY* sa = ArrayOf(v);
-    if (!sa) return kAutoBadElement;
+    SAFEARRAY* sa;
     LONG index[kIndexDimsMax];
-    if (ElementIndex(sa, given, count, index) != kAutoOk) return kAutoBadElement;
-    VARTYPE et = VT_EMPTY;
-    if (FAILED(SafeArrayGetVartype(sa, &et))) return kAutoBadElement;
+    VARTYPE et;
+    if (ElementPlace(v, given, count, &sa, index, &et) != kAutoOk) return kAutoBadElement;
     if (et != VT_VARIANT) V_VT(out) = et;
     void* where = VariantValuePtr(et, out, false);
     if (!where || FAILED(SafeArrayGetElement(sa, index, where))) {
@@ -78,12 +87,10 @@ int32_t GetElement(VARIANT* v, const int32_t* given, uint32_t count, VARIANT* ou
 }
 
 int32_t PutElement(VARIANT* v, const int32_t* given, uint32_t count, VARIANT* value) {
-    SAFEARRAY* sa = ArrayOf(v);
-    if (!sa) return kAutoBadElement;
+    SAFEARRAY* sa;
     LONG index[kIndexDimsMax];
-    if (ElementIndex(sa, given, count, index) != kAutoOk) return kAutoBadElement;
-    VARTYPE et = VT_EMPTY;
-    if (FAILED(SafeArrayGetVartype(sa, &et))) return kAutoBadElement;
+    VARTYPE et;
+    if (ElementPlace(v, given, count, &sa, index, &et) != kAutoOk) return kAutoBadElement;
     if (et != VT_VARIANT && et != V_VT(value)) return kAutoBadElement;
     void* where = VariantValuePtr(et, value, true);
     if ((!where && et != VT_BSTR && et != VT_DISPATCH && et != VT_UNKNOWN) ||

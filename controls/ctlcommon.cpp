@@ -176,13 +176,16 @@ ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const ch
 }
 
 ObjectRecord* CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr, int32_t* code) {
-    ObjectRecord* rec = &c->hdr;
+    return CtlShowCreated(&c->hdr, cr, code);
+}
+
+ObjectRecord* CtlShowCreated(ObjectRecord* rec, const ObjectCreateRecord* cr, int32_t* code) {
     rec->flags &= ~kObjShown;
     if (!(cr->flags0 & kCrVisible)) {
         rec->flags |= kObjHidden;
         return rec;
     }
-    // Showing pumps messages; a request taken meanwhile may destroy the control.
+    // Showing pumps messages; a request taken meanwhile may destroy the object.
     ObjectRef ref = ObjectRefOf(rec);
     ObjectActivate(rec, 0, 0, 0, 0);
     if (ObjectRefAlive(ref)) return rec;

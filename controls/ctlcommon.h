@@ -66,6 +66,9 @@ ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const ch
 // set-up); the record, or null with *code -3 when a request taken while it was
 // shown destroyed it. Creators return what this returns.
 ObjectRecord* CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr, int32_t* code);
+// The same for any new object, windowed or not: hidden unless the creation
+// asked for it shown, else activated; the record, or null with *code -3.
+ObjectRecord* CtlShowCreated(ObjectRecord* rec, const ObjectCreateRecord* cr, int32_t* code);
 // Slot 4 of the windowed control kinds.
 int32_t CtlDestroy(ObjectRecord* rec);
 // The common part of property change and query: geometry in the window's units,

@@ -1,11 +1,13 @@
 // drawcommon.h - what Shape and Line share: the border colour rule, the
-// ranges of their drawing properties and their cached pens.
+// ranges of their drawing properties and their cached pens with the
+// properties that choose them.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "objects/crstream.h"
 #include "objects/objrecord.h"
 
 enum DrawProp : uint16_t {
@@ -26,3 +28,24 @@ bool DrawBorderColor(int32_t value, uint32_t* color);
 bool DrawReplacePen(HPEN* pen, uint32_t color, int32_t pattern, int32_t width);
 // Dashed and dotted borders (pen styles 1-4) show the background between their strokes.
 inline bool DrawStyledPen(int32_t pattern) { return pattern >= PS_DASH && pattern <= PS_DASHDOTDOT; }
+
+// The border both kinds draw with: its width, pattern, cached pen and the
+// DrawMode whose raster operation it is drawn with.
+struct DrawPen {
+    uint8_t bdrWidth;
+    uint8_t bdrPattern;
+    HPEN pen;
+    uint8_t drawMode;
+};
+// Width, pattern and DrawMode from the creation record (each outside its
+// range takes its default), and the cached pen of them in the border colour.
+// False when the pen cannot be made.
+bool DrawPenCreate(DrawPen* d, const ObjectRecord* rec, const ObjectCreateRecord* cr, int32_t widthDefault);
+// Releases the pen.
+void DrawPenDestroy(DrawPen* d);
+// BdrWidth, DrawMode and BdrPattern; false for any other property.
+bool DrawPenGetProp(const DrawPen* d, uint32_t id, uint32_t* value);
+// A change of BdrColor, DrawMode or BdrPattern (BdrWidth and the rest are the
+// kind's own): a colour or pattern whose pen cannot be made keeps the old pen.
+// False, nothing changed, when a BdrColor names no colour, or for another property.
+bool DrawPenSetProp(DrawPen* d, ObjectRecord* rec, uint32_t id, int32_t value);

@@ -35,6 +35,34 @@ ObjectRecord* GfxCreateWindowless(uint8_t kind, uint32_t size, ObjectCreateRecor
     return rec;
 }
 
+ObjectRecord* GfxCreateContainerRecord(uint8_t kind, uint32_t size, ObjectCreateRecord* cr, int32_t* code) {
+    cr->tabId = 0;
+    ObjectRecord* rec = GfxCreateWindowless(kind, size, cr, code);
+    if (!rec) return nullptr;
+    rec->flags = (rec->flags & ~kGfxWindowless) | kGfxContainerFlag;
+    rec->fgColor = 0;
+    return rec;
+}
+
+bool GfxCreateContainerWindow(ObjectRecord* rec, const char* className, DWORD style, DWORD exStyle, int32_t* code) {
+    HWND parentWnd = GfxContainerWindow(rec);
+    HWND wnd = nullptr;
+    if (parentWnd) {
+        int32_t sx, sy;
+        GfxContainerScroll(rec, &sx, &sy);
+        wnd = CreateWindowExA(exStyle, className, "", style, rec->left - sx, rec->top - sy, rec->right - rec->left,
+                              rec->bottom - rec->top, parentWnd, nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    if (!wnd) {
+        GfxFreeRecord(rec);
+        *code = kOpNoObject;
+        return false;
+    }
+    rec->hwnd = wnd;
+    SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
+    return true;
+}
+
 void GfxFreeRecord(ObjectRecord* rec) {
     ObjectFreeCommon(rec);
     ObjectFreeRecord(rec);
@@ -43,18 +71,10 @@ void GfxFreeRecord(ObjectRecord* rec) {
 ObjectRecord* GfxFinishCreate(ObjectRecord* rec, const ObjectCreateRecord* cr, int32_t* code) {
     LinkObject(rec);
     ObjectSaveLayout(rec, 0);
+    // Not shown yet while a disabling creation disables it.
     rec->flags &= ~kObjShown;
     if (cr->flags0 & kCrDisabled) ObjectDisable(rec, 0);
-    if (!(cr->flags0 & kCrVisible)) {
-        rec->flags |= kObjHidden;
-        return rec;
-    }
-    // Showing pumps messages; a request taken meanwhile may destroy the object.
-    ObjectRef ref = ObjectRefOf(rec);
-    ObjectActivate(rec, 0, 0, 0, 0);
-    if (ObjectRefAlive(ref)) return rec;
-    *code = kOpNoObject;
-    return nullptr;
+    return CtlShowCreated(rec, cr, code);
 }
 
 void GfxRedrawIfShown(ObjectRecord* rec, bool erase) {

@@ -33,6 +33,15 @@ ObjectRecord* GfxCreateWindowless(uint8_t kind, uint32_t size, ObjectCreateRecor
 ObjectRecord* GfxFinishCreate(ObjectRecord* rec, const ObjectCreateRecord* cr, int32_t* code);
 // Frees a record that a creator could not finish.
 void GfxFreeRecord(ObjectRecord* rec);
+// A container kind's record (Panel, Splitter): a windowless record made
+// windowed, marked as a container, without tab position or foreground colour.
+// Null with *code as GfxCreateWindowless gives it.
+ObjectRecord* GfxCreateContainerRecord(uint8_t kind, uint32_t size, ObjectCreateRecord* cr, int32_t* code);
+// The window of a container record, of the class, inside the window of its own
+// container at its rectangle less that container's scroll offsets, with the
+// record in its user data. False with the record freed and *code -3 when there
+// is no window to put it in or it cannot be made.
+bool GfxCreateContainerWindow(ObjectRecord* rec, const char* className, DWORD style, DWORD exStyle, int32_t* code);
 // A shown object is marked and repainted (its area erased when asked).
 void GfxRedrawIfShown(ObjectRecord* rec, bool erase);
 // The common part of a property change of these kinds; a windowless object is

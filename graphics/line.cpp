@@ -5,7 +5,6 @@
 #include "graphics/drawcommon.h"
 #include "graphics/gfxcommon.h"
 #include "objects/color.h"
-#include "objects/gdicache.h"
 #include "objects/guihooks.h"
 #include "objects/objwindowed.h"
 #include "objects/paint.h"
@@ -17,10 +16,7 @@ constexpr int32_t kPercent = 100;
 
 struct LineRecord {
     ObjectRecord hdr;
-    uint8_t bdrWidth;
-    uint8_t bdrPattern;
-    HPEN pen;
-    uint8_t drawMode;
+    DrawPen draw;
     int32_t pt[4];              // X1, Y1, X2, Y2 in pixels of the parent's client area
     int32_t base[4];            // the same when the line was placed
 };
@@ -30,7 +26,7 @@ LineRecord* AsLine(ObjectRecord* rec) { return reinterpret_cast<LineRecord*>(rec
 
 // The line's rectangle: the box of its end points widened by its width.
 RECT LineBox(const LineRecord* l) {
-    int32_t w = l->bdrWidth;
+    int32_t w = l->draw.bdrWidth;
     RECT r = {(l->pt[kX1] < l->pt[kX2] ? l->pt[kX1] : l->pt[kX2]) - w, (l->pt[kY1] < l->pt[kY2] ? l->pt[kY1] : l->pt[kY2]) - w,
               (l->pt[kX1] > l->pt[kX2] ? l->pt[kX1] : l->pt[kX2]) + w, (l->pt[kY1] > l->pt[kY2] ? l->pt[kY1] : l->pt[kY2]) + w};
     return r;
@@ -61,9 +57,9 @@ int32_t LinePaint(ObjectRecord* rec, void* dcArg, int32_t flag) {
     if (!dc) return 0;
     int32_t dx = r.left - rec->left, dy = r.top - rec->top;
     DcKeep keep;
-    DcKeepBegin(&keep, dc, !(flag & kPaintDcKept), nullptr, l->pen, DrawModeRop2(l->drawMode));
+    DcKeepBegin(&keep, dc, !(flag & kPaintDcKept), nullptr, l->draw.pen, DrawModeRop2(l->draw.drawMode));
     // A styled line shows the background colour between its dashes.
-    if (DrawStyledPen(l->bdrPattern))
+    if (DrawStyledPen(l->draw.bdrPattern))
         DcKeepBackground(&keep, ColorValueResolve(rec->bgColor), ColorValueResolve(rec->bdrColor), GetBkMode(dc));
     MoveToEx(dc, l->pt[kX1] + dx, l->pt[kY1] + dy, nullptr);
     LineTo(dc, l->pt[kX2] + dx, l->pt[kY2] + dy);
@@ -73,9 +69,7 @@ int32_t LinePaint(ObjectRecord* rec, void* dcArg, int32_t flag) {
 }
 
 int32_t LineDestroy(ObjectRecord* rec) {
-    LineRecord* l = AsLine(rec);
-    if (l->pen) PenCacheRelease(l->pen);
-    l->pen = nullptr;
+    DrawPenDestroy(&AsLine(rec)->draw);
     return ObjectDestroyWindowless(rec);
 }
 
@@ -106,10 +100,9 @@ void LineSetPoint(LineRecord* l, uint32_t id, int32_t value) {
 
 uint32_t LineGetProp(ObjectRecord* rec, uint32_t id) {
     LineRecord* l = AsLine(rec);
+    uint32_t value;
+    if (DrawPenGetProp(&l->draw, id, &value)) return value;
     switch (id) {
-    case kPidBdrWidth: return l->bdrWidth;
-    case kPidDrawMode: return l->drawMode;
-    case kPidBdrPattern: return l->bdrPattern;
     case kPidX1: case kPidX2: case kPidY1: case kPidY2: {
         int index = PointOfProp(id);
         return static_cast<uint32_t>(ConvertUnits(rec->parent, l->pt[index], index % 2, 0));
@@ -122,25 +115,16 @@ int32_t LineSetProp(ObjectRecord* rec, PropChange* req) {
     LineRecord* l = AsLine(rec);
     int32_t v = req->value;
     switch (req->id) {
-    case kPidBdrColor: {
-        uint32_t color;
-        if (!DrawBorderColor(v, &color)) return 0;
-        if (DrawReplacePen(&l->pen, color, l->bdrPattern, l->bdrWidth)) rec->bdrColor = color;
+    case kPidBdrColor: case kPidDrawMode: case kPidBdrPattern:
+        if (!DrawPenSetProp(&l->draw, rec, req->id, v)) return 0;
         break;
-    }
     case kPidBdrWidth: {
         uint8_t width = static_cast<uint8_t>(v & 0xFF);
-        if (DrawReplacePen(&l->pen, rec->bdrColor, l->bdrPattern, width)) {
-            l->bdrWidth = width;
+        if (DrawReplacePen(&l->draw.pen, rec->bdrColor, l->draw.bdrPattern, width)) {
+            l->draw.bdrWidth = width;
             Place(l);   // the box grows with the width; placing repaints both areas
         }
         return 0;
-    }
-    case kPidDrawMode: l->drawMode = static_cast<uint8_t>(ValueInRange(v, 1, kDrawModeMax, kDrawModeDefault)); break;
-    case kPidBdrPattern: {
-        uint8_t pattern = static_cast<uint8_t>(ValueInRange(v, kBdrPatternMin, kBdrPatternMax, kBdrPatternDefault));
-        if (DrawReplacePen(&l->pen, rec->bdrColor, pattern, l->bdrWidth)) l->bdrPattern = pattern;
-        break;
     }
     case kPidX1: case kPidX2: case kPidY1: case kPidY2:
         LineSetPoint(l, req->id, v);
@@ -197,12 +181,7 @@ ObjectRecord* LineCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         // End points lie in the middle of their character cells.
         for (int i = 0; i < 4; ++i) l->pt[i] = CellCenter(ends[i], i % 2 ? kCellHeight : kCellWidth);
     }
-    l->bdrWidth = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidBdrWidth, 0), kBdrWidthMin, kBdrWidthMax, kBdrWidthMin));
-    l->bdrPattern = static_cast<uint8_t>(
-        ValueInRange(CreateRecordValue(cr, kPidBdrPattern, 0), kBdrPatternMin, kBdrPatternMax, kBdrPatternDefault));
-    l->drawMode = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidDrawMode, 0), 1, kDrawModeMax, kDrawModeDefault));
-    l->pen = PenCacheGet(rec->bdrColor, l->bdrPattern, l->bdrWidth);
-    if (!l->pen) {
+    if (!DrawPenCreate(&l->draw, rec, cr, kBdrWidthMin)) {
         LineDestroy(rec);
         *code = kOpNoMemory;
         return nullptr;

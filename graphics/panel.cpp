@@ -590,12 +590,9 @@ ObjectRecord* PanelCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         *code = kOpNoObject;
         return nullptr;
     }
-    cr->tabId = 0;
-    ObjectRecord* rec = GfxCreateWindowless(kKindPanel, sizeof(PanelRecord), cr, code);
+    ObjectRecord* rec = GfxCreateContainerRecord(kKindPanel, sizeof(PanelRecord), cr, code);
     if (!rec) return nullptr;
     PanelRecord* p = AsPanel(rec);
-    rec->flags = (rec->flags & ~kGfxWindowless) | kGfxContainerFlag;
-    rec->fgColor = 0;
     ObjectRecord* parent = rec->parent;
     p->virtualWidth = ConvertUnits(parent, cr->minScrollH, 0, 1);
     p->virtualHeight = ConvertUnits(parent, cr->minScrollV, 1, 1);
@@ -616,23 +613,8 @@ ObjectRecord* PanelCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     // Children inherit the panel's font.
     FontRec* inherited = parent && parent->font ? parent->font : gDefaultFontP;
     rec->font = inherited ? FontAddUse(inherited) : nullptr;
-    HWND parentWnd = GfxContainerWindow(rec);
-    if (!parentWnd) {
-        GfxFreeRecord(rec);
-        *code = kOpNoObject;
-        return nullptr;
-    }
-    int32_t sx, sy;
-    GfxContainerScroll(rec, &sx, &sy);
-    HWND wnd = CreateWindowExA(exStyle, kClassPanel, "", style, rec->left - sx, rec->top - sy, rec->right - rec->left,
-                               rec->bottom - rec->top, parentWnd, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (!wnd) {
-        GfxFreeRecord(rec);
-        *code = kOpNoObject;
-        return nullptr;
-    }
-    rec->hwnd = wnd;
-    SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
+    if (!GfxCreateContainerWindow(rec, kClassPanel, style, exStyle, code)) return nullptr;
+    HWND wnd = rec->hwnd;
     RECT client;
     GetClientRect(wnd, &client);
     p->clientWidth = client.right;

@@ -109,13 +109,7 @@ int32_t BarShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
 
 int32_t BarHide(ObjectRecord* rec) {
     if (!OwnWindow(AsBar(rec))) return 0;
-    if (rec->hwnd) ShowWindow(rec->hwnd, SW_HIDE);
-    ObjectRef ref = ObjectRefOf(rec);
-    PumpOnce(false);
-    if (!ObjectRefAlive(ref)) return 0;
-    NoteObjectHidden(rec);
-    RedrawObject(rec, true);
-    return 0;
+    return ObjectHideWindowKeepFocus(rec);
 }
 
 int32_t BarEnable(ObjectRecord* rec, int32_t item, int32_t on) {

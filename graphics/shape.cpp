@@ -22,10 +22,7 @@ struct ShapeRecord {
     uint32_t fillColor;
     uint32_t fillStyle;
     HBRUSH brush;
-    uint8_t bdrWidth;
-    uint8_t bdrPattern;
-    HPEN pen;
-    uint8_t drawMode;
+    DrawPen draw;
     uint8_t backStyle;
 };
 
@@ -47,9 +44,9 @@ int32_t ShapePaint(ObjectRecord* rec, void* dcArg, int32_t flag) {
     HDC dc = GfxObjectDC(rec, dcArg, &st, &r);
     if (!dc) return 0;
     DcKeep keep;
-    DcKeepBegin(&keep, dc, !(flag & kPaintDcKept), s->brush, s->pen, DrawModeRop2(s->drawMode));
+    DcKeepBegin(&keep, dc, !(flag & kPaintDcKept), s->brush, s->draw.pen, DrawModeRop2(s->draw.drawMode));
     // Hatches and styled borders show the background colour between their lines.
-    if (s->fillStyle != kBrushSolid || DrawStyledPen(s->bdrPattern))
+    if (s->fillStyle != kBrushSolid || DrawStyledPen(s->draw.bdrPattern))
         DcKeepBackground(&keep, ColorValueResolve(rec->bgColor), ColorValueResolve(rec->bdrColor),
                          s->backStyle == kBackOpaque ? OPAQUE : TRANSPARENT);
     if (s->shape == kShapeEllipse) Ellipse(dc, r.left, r.top, r.right, r.bottom);
@@ -63,22 +60,20 @@ int32_t ShapePaint(ObjectRecord* rec, void* dcArg, int32_t flag) {
 int32_t ShapeDestroy(ObjectRecord* rec) {
     ShapeRecord* s = AsShape(rec);
     if (s->brush) BrushCacheRelease(s->brush);
-    if (s->pen) PenCacheRelease(s->pen);
     s->brush = nullptr;
-    s->pen = nullptr;
+    DrawPenDestroy(&s->draw);
     return ObjectDestroyWindowless(rec);
 }
 
 uint32_t ShapeGetProp(ObjectRecord* rec, uint32_t id) {
     ShapeRecord* s = AsShape(rec);
+    uint32_t value;
+    if (DrawPenGetProp(&s->draw, id, &value)) return value;
     switch (id) {
     case kPidBackStyle: return s->backStyle;
     case kPidFillColor: return s->fillColor;
     case kPidShapeFillStyle: return s->fillStyle;
     case kPidShapeKind: return s->shape;
-    case kPidBdrWidth: return s->bdrWidth;
-    case kPidDrawMode: return s->drawMode;
-    case kPidBdrPattern: return s->bdrPattern;
     default: return CtlGetCommonProp(rec, id);
     }
 }
@@ -87,12 +82,9 @@ int32_t ShapeSetProp(ObjectRecord* rec, PropChange* req) {
     ShapeRecord* s = AsShape(rec);
     int32_t v = req->value;
     switch (req->id) {
-    case kPidBdrColor: {
-        uint32_t color;
-        if (!DrawBorderColor(v, &color)) return 0;
-        if (DrawReplacePen(&s->pen, color, s->bdrPattern, s->bdrWidth)) rec->bdrColor = color;
+    case kPidBdrColor: case kPidDrawMode: case kPidBdrPattern:
+        if (!DrawPenSetProp(&s->draw, rec, req->id, v)) return 0;
         break;
-    }
     case kPidBackStyle: s->backStyle = static_cast<uint8_t>(ValueInRange(v, kBackOpaque, kBackTransparent, kBackOpaque)); break;
     case kPidFillColor:
         if (ReplaceBrush(s, static_cast<uint32_t>(v), s->fillStyle)) s->fillColor = static_cast<uint32_t>(v);
@@ -105,13 +97,7 @@ int32_t ShapeSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidShapeKind: s->shape = static_cast<uint32_t>(ValueInRange(v, kShapeEllipse, kShapeRounded, kShapeRectangle)); break;
     case kPidBdrWidth: {
         uint8_t width = static_cast<uint8_t>(v & 0xFF);
-        if (DrawReplacePen(&s->pen, rec->bdrColor, s->bdrPattern, width)) s->bdrWidth = width;
-        break;
-    }
-    case kPidDrawMode: s->drawMode = static_cast<uint8_t>(ValueInRange(v, 1, kDrawModeMax, kDrawModeDefault)); break;
-    case kPidBdrPattern: {
-        uint8_t pattern = static_cast<uint8_t>(ValueInRange(v, kBdrPatternMin, kBdrPatternMax, kBdrPatternDefault));
-        if (DrawReplacePen(&s->pen, rec->bdrColor, pattern, s->bdrWidth)) s->bdrPattern = pattern;
+        if (DrawReplacePen(&s->draw.pen, rec->bdrColor, s->draw.bdrPattern, width)) s->draw.bdrWidth = width;
         break;
     }
     default:
@@ -167,6 +153,49 @@ bool DrawReplacePen(HPEN* pen, uint32_t color, int32_t pattern, int32_t width) {
     return true;
 }
 
+bool DrawPenCreate(DrawPen* d, const ObjectRecord* rec, const ObjectCreateRecord* cr, int32_t widthDefault) {
+    d->bdrWidth = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidBdrWidth, 0), kBdrWidthMin, kBdrWidthMax, widthDefault));
+    d->bdrPattern = static_cast<uint8_t>(
+        ValueInRange(CreateRecordValue(cr, kPidBdrPattern, 0), kBdrPatternMin, kBdrPatternMax, kBdrPatternDefault));
+    d->drawMode = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidDrawMode, 0), 1, kDrawModeMax, kDrawModeDefault));
+    d->pen = PenCacheGet(rec->bdrColor, d->bdrPattern, d->bdrWidth);
+    return d->pen != nullptr;
+}
+
+void DrawPenDestroy(DrawPen* d) {
+    if (d->pen) PenCacheRelease(d->pen);
+    d->pen = nullptr;
+}
+
+bool DrawPenGetProp(const DrawPen* d, uint32_t id, uint32_t* value) {
+    switch (id) {
+    case kPidBdrWidth: *value = d->bdrWidth; return true;
+    case kPidDrawMode: *value = d->drawMode; return true;
+    case kPidBdrPattern: *value = d->bdrPattern; return true;
+    default: return false;
+    }
+}
+
+bool DrawPenSetProp(DrawPen* d, ObjectRecord* rec, uint32_t id, int32_t value) {
+    switch (id) {
+    case kPidBdrColor: {
+        uint32_t color;
+        if (!DrawBorderColor(value, &color)) return false;
+        if (DrawReplacePen(&d->pen, color, d->bdrPattern, d->bdrWidth)) rec->bdrColor = color;
+        return true;
+    }
+    case kPidDrawMode:
+        d->drawMode = static_cast<uint8_t>(ValueInRange(value, 1, kDrawModeMax, kDrawModeDefault));
+        return true;
+    case kPidBdrPattern: {
+        uint8_t pattern = static_cast<uint8_t>(ValueInRange(value, kBdrPatternMin, kBdrPatternMax, kBdrPatternDefault));
+        if (DrawReplacePen(&d->pen, rec->bdrColor, pattern, d->bdrWidth)) d->bdrPattern = pattern;
+        return true;
+    }
+    default: return false;
+    }
+}
+
 ObjectRecord* ShapeCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     ObjectRecord* rec = GfxCreateWindowless(kKindShape, sizeof(ShapeRecord), cr, code);
     if (!rec) return nullptr;
@@ -174,16 +203,12 @@ ObjectRecord* ShapeCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     s->shape = static_cast<uint32_t>(ValueInRange(CreateRecordValue(cr, kPidShapeKind, 0), kShapeEllipse, kShapeRounded, kShapeRectangle));
     s->fillStyle = static_cast<uint32_t>(
         ValueInRange(CreateRecordValue(cr, kPidShapeFillStyle, 0), kFillStyleMin, kFillStyleMax, kBrushSolid));
-    s->bdrWidth = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidBdrWidth, 0), kBdrWidthMin, kBdrWidthMax, kShapeBdrWidthDefault));
-    s->bdrPattern = static_cast<uint8_t>(
-        ValueInRange(CreateRecordValue(cr, kPidBdrPattern, 0), kBdrPatternMin, kBdrPatternMax, kBdrPatternDefault));
-    s->drawMode = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidDrawMode, 0), 1, kDrawModeMax, kDrawModeDefault));
     s->backStyle = static_cast<uint8_t>(ValueInRange(cr->backStyle, kBackOpaque, kBackTransparent, kBackOpaque));
     int32_t fill = CreateRecordValue(cr, kPidFillColor, -1);
     s->fillColor = fill == -1 ? rec->bgColor : static_cast<uint32_t>(fill);
     s->brush = BrushCacheGet(s->fillColor, s->fillStyle, true);
-    s->pen = PenCacheGet(rec->bdrColor, s->bdrPattern, s->bdrWidth);
-    if (!s->brush || !s->pen) {
+    bool penMade = DrawPenCreate(&s->draw, rec, cr, kShapeBdrWidthDefault);
+    if (!s->brush || !penMade) {
         ShapeDestroy(rec);
         *code = kOpNoMemory;
         return nullptr;

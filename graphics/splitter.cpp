@@ -329,32 +329,16 @@ ObjectRecord* SplitterCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         *code = kOpNoObject;
         return nullptr;
     }
-    cr->tabId = 0;
-    ObjectRecord* rec = GfxCreateWindowless(kKindSplitter, sizeof(SplitterRecord), cr, code);
+    ObjectRecord* rec = GfxCreateContainerRecord(kKindSplitter, sizeof(SplitterRecord), cr, code);
     if (!rec) return nullptr;
     SplitterRecord* s = AsSplitter(rec);
-    rec->flags = (rec->flags & ~kGfxWindowless) | kGfxContainerFlag;
-    rec->fgColor = 0;
     int32_t bdr = CreateRecordValue(cr, kPidBdrStyle, kSbNone);
     s->bdrStyle = static_cast<uint8_t>(bdr >= kSbNone && bdr <= kSbSunken ? bdr : kSbNone);
     s->minSize = ConvertUnits(rec->parent, CreateRecordValue(cr, kPidMinSize, 0), 0, 1);
     s->minExtra = ConvertUnits(rec->parent, CreateRecordValue(cr, kPidMinExtra, 0), 0, 1);
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (s->bdrStyle != kSbNone ? WS_BORDER : 0);
     DWORD ex = s->bdrStyle == kSbSunken ? WS_EX_CLIENTEDGE : 0;
-    HWND parentWnd = GfxContainerWindow(rec);
-    int32_t sx, sy;
-    GfxContainerScroll(rec, &sx, &sy);
-    HWND wnd = parentWnd ? CreateWindowExA(ex, kClassSplitter, "", style, rec->left - sx, rec->top - sy,
-                                           rec->right - rec->left, rec->bottom - rec->top, parentWnd, nullptr,
-                                           GetModuleHandleA(nullptr), nullptr)
-                         : nullptr;
-    if (!wnd) {
-        GfxFreeRecord(rec);
-        *code = kOpNoObject;
-        return nullptr;
-    }
-    rec->hwnd = wnd;
-    SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
+    if (!GfxCreateContainerWindow(rec, kClassSplitter, style, ex, code)) return nullptr;
     ObjectNextCtlId(rec->parent);
     return GfxFinishCreate(rec, cr, code);
 }

@@ -34,6 +34,10 @@ int32_t ObjectShowWindowed(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t
 
 int32_t ObjectHideWindowed(ObjectRecord* rec) {
     MoveFocusAway(rec);
+    return ObjectHideWindowKeepFocus(rec);
+}
+
+int32_t ObjectHideWindowKeepFocus(ObjectRecord* rec) {
     if (rec->hwnd) ShowWindow(rec->hwnd, SW_HIDE);
     // The pump may take a request that destroys the object.
     ObjectRef ref = ObjectRefOf(rec);

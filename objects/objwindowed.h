@@ -12,6 +12,9 @@
 
 int32_t ObjectShowWindowed(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
 int32_t ObjectHideWindowed(ObjectRecord* rec);
+// ObjectHideWindowed without moving the focus away first: the window hidden,
+// one pump turn, the object marked hidden and its area repainted.
+int32_t ObjectHideWindowKeepFocus(ObjectRecord* rec);
 int32_t ObjectEnableWindowed(ObjectRecord* rec, int32_t item, int32_t on);
 int32_t ObjectShowWindowless(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
 int32_t ObjectHideWindowless(ObjectRecord* rec);

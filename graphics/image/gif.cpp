@@ -357,8 +357,7 @@ int GifDecodeBuffer(const uint8_t* data, size_t length, DecodedImage* out) {
     int rc = GifDecodeWith(d, out);
     GuardedFree(d);
     if (rc != kGifOk) {
-        LocalFreeMem(out->bits);
-        out->bits = nullptr;
+        DecodedImageDropBits(out);
     }
     return rc;
 }

@@ -46,3 +46,12 @@ int ImageAdoptDecoded(const DecodeRule& rule, DecodedImage* image);
 
 // Clears an image before a core fills it.
 void DecodedImageClear(DecodedImage* image);
+// Frees the bits a refusing core leaves behind.
+void DecodedImageDropBits(DecodedImage* image);
+
+// The entry point of a decoder of several pages (PCX/DCX, TIFF): its core over
+// the source in gImageDecodeState for the page, adopted by its rule.
+using PagedDecodeCore = int (*)(const uint8_t* data, size_t length, uint16_t page, DecodedImage* out,
+                                uint32_t* pageCount);
+using PagedDecodeRule = const DecodeRule& (*)(int result);
+int ImageDecodePaged(PagedDecodeCore core, PagedDecodeRule rule, uint16_t page, uint32_t* pageCount);

@@ -171,10 +171,21 @@ const DecodeRule& DecodeRuleOf(const DecodeRule* rules, int count, int result) {
 
 void DecodedImageClear(DecodedImage* image) { memset(image, 0, sizeof *image); }
 
+void DecodedImageDropBits(DecodedImage* image) {
+    LocalFreeMem(image->bits);
+    image->bits = nullptr;
+}
+
+int ImageDecodePaged(PagedDecodeCore core, PagedDecodeRule rule, uint16_t page, uint32_t* pageCount) {
+    ImageDecodeState& st = gImageDecodeState;
+    DecodedImage img;
+    const int rc = core(st.sourcePos, st.sourceSize, page, &img, pageCount);
+    return ImageAdoptDecoded(rule(rc), &img);
+}
+
 int ImageAdoptDecoded(const DecodeRule& rule, DecodedImage* image) {
     if (rule.loaderCode != kImgOk) {
-        LocalFreeMem(image->bits);
-        image->bits = nullptr;
+        DecodedImageDropBits(image);
         return rule.loaderCode;
     }
     ImageDecodeState& st = gImageDecodeState;

@@ -296,8 +296,7 @@ int JpegDecodeBuffer(const uint8_t* data, size_t length, DecodedImage* out) {
     jpeg_destroy_decompress(&job.c);
     GuardedFree(job.cmykRow);
     if (rc != kJpegOk) {
-        LocalFreeMem(out->bits);
-        out->bits = nullptr;
+        DecodedImageDropBits(out);
     }
     return rc;
 }

@@ -276,16 +276,10 @@ int PcxDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, DecodedIm
         if (rc != kPcxOk) return rc;
     }
     int rc = PcxDecodePage(data + start, end - start, out);
-    if (rc != kPcxOk) {
-        LocalFreeMem(out->bits);
-        out->bits = nullptr;
-    }
+    if (rc != kPcxOk) DecodedImageDropBits(out);
     return rc;
 }
 
 int PcxDecode(uint16_t page, uint32_t* pageCount) {
-    ImageDecodeState& st = gImageDecodeState;
-    DecodedImage img;
-    const int rc = PcxDecodeBuffer(st.sourcePos, st.sourceSize, page, &img, pageCount);
-    return ImageAdoptDecoded(PcxRule(rc), &img);
+    return ImageDecodePaged(PcxDecodeBuffer, PcxRule, page, pageCount);
 }

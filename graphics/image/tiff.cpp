@@ -674,16 +674,10 @@ int TiffDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, DecodedI
     if (rc == kTiffOk) rc = TiffSetupDib(&t, out);
     LocalFreeMem(t.strip);
     CcittTablesFree(t.fax);
-    if (rc != kTiffOk) {
-        LocalFreeMem(out->bits);
-        out->bits = nullptr;
-    }
+    if (rc != kTiffOk) DecodedImageDropBits(out);
     return rc;
 }
 
 int TiffDecode(uint16_t page, uint32_t* pageCount) {
-    ImageDecodeState& st = gImageDecodeState;
-    DecodedImage img;
-    const int rc = TiffDecodeBuffer(st.sourcePos, st.sourceSize, page, &img, pageCount);
-    return ImageAdoptDecoded(TiffRule(rc), &img);
+    return ImageDecodePaged(TiffDecodeBuffer, TiffRule, page, pageCount);
 }

@@ -30,6 +30,14 @@ IPropertyStore* NewMemoryStore() {
     return store;
 }
 
+// Drops one reference; the last deletes the object.
+template <class Object>
+ULONG DropRef(Object* self, LONG* refs) {
+    LONG left = --*refs;
+    if (left == 0) delete self;
+    return static_cast<ULONG>(left);
+}
+
 // A property store face that forwards to a memory store.
 class StoreFace : public IPropertyStore {
 public:
@@ -92,11 +100,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = --refs_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return DropRef(this, &refs_); }
     STDMETHODIMP ShowAtLocation(INT32 x, INT32 y) override {
         Log("ShowAtLocation %d %d", x, y);
         return S_OK;
@@ -130,11 +134,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG left = --refs_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return DropRef(this, &refs_); }
 
     STDMETHODIMP Initialize(HWND frame, IUIApplication* application) override {
         Log("Initialize");

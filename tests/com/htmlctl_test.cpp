@@ -25,8 +25,11 @@
 #include "objects/window.h"
 #include "session/config.h"
 #include "session/session.h"
+#include "tests/gui/testwindow.h"
 
 namespace {
+
+constexpr int32_t kWindowLeft = 20, kWindowTop = 20;
 
 class HtmlControlTest : public ::testing::Test {
 protected:
@@ -45,14 +48,8 @@ protected:
     }
     void SetUp() override {
         FakeHtmlReset("complete");
-        CreateRecordReset(&cr_);
-        cr_.winType = kWinNormal;
-        cr_.left = 20, cr_.top = 20, cr_.width = 400, cr_.height = 300, cr_.right = 420, cr_.bottom = 320;
-        cr_.units = kUnitsPixels;
-        int32_t code = 0;
-        win_ = WindowObjectCreate(nullptr, &cr_, &code);
-        ASSERT_NE(nullptr, win_) << code;
-        ObjectActivate(win_, 0, 0, 0, 0);
+        win_ = MakeTestWindow(&cr_, kWindowLeft, kWindowTop);
+        ASSERT_NE(nullptr, win_);
     }
     void TearDown() override {
         if (win_) ObjectDestroy(win_);

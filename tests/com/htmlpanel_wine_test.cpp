@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "com/htmlpanel.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -22,17 +23,6 @@ std::string TempFile(const char* name) {
     char dir[MAX_PATH];
     GetTempPathA(sizeof dir, dir);
     return std::string(dir) + name;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::string out;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    fclose(f);
-    return out;
 }
 
 void WriteAll(const std::string& path, const std::string& data) {
@@ -151,15 +141,15 @@ TEST_F(WineBrowser, TemporaryPages) {
     int32_t iframe = -1;
     EXPECT_EQ(HtmlPanelLoad(site, "<p>hi</p>", 1, wnd_, 1, &iframe), 0);
     EXPECT_EQ(iframe, 0);
-    EXPECT_EQ(ReadAll(blank), blankBytes) << "written on first use, exactly 94 bytes";
-    EXPECT_EQ(ReadAll(blank).size(), 94u);
+    EXPECT_EQ(ReadFileText(blank), blankBytes) << "written on first use, exactly 94 bytes";
+    EXPECT_EQ(ReadFileText(blank).size(), 94u);
 
     WriteAll(blank, "kept");
     HtmlPanelLoad(site, "<p>again</p>", 1, wnd_, 1, &iframe);
-    EXPECT_EQ(ReadAll(blank), "kept") << "an existing page is not rewritten";
+    EXPECT_EQ(ReadFileText(blank), "kept") << "an existing page is not rewritten";
     DeleteFileA(blank.c_str());
     HtmlPanelLoad(site, "<p>again</p>", 1, wnd_, 1, &iframe);
-    EXPECT_EQ(ReadAll(blank), blankBytes) << "written again after deletion";
+    EXPECT_EQ(ReadFileText(blank), blankBytes) << "written again after deletion";
 
     struct Case { const char* text; std::string want; };
     const Case kCases[] = {
@@ -172,7 +162,7 @@ TEST_F(WineBrowser, TemporaryPages) {
         iframe = 0;
         EXPECT_EQ(HtmlPanelLoad(site, c.text, 1, wnd_, 1, &iframe), 0);
         EXPECT_EQ(iframe, 1) << c.text;
-        EXPECT_EQ(ReadAll(wrapper), c.want) << "wrapped, or unchanged with <body";
+        EXPECT_EQ(ReadFileText(wrapper), c.want) << "wrapped, or unchanged with <body";
     }
     ExpectReleasedAfterNavigation(site);
 }

@@ -9,21 +9,10 @@ exe=$2
 server=$3
 fake=$4
 scripts=$5
-key='HKLM\Software\Classes\CLSID\{926749FA-2615-4987-8845-C33E65F2B957}\InprocServer32'
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(dirname "$0")/fakeclass.sh"
 
-original=$(wine reg query "$key" /ve 2>/dev/null | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
-restore() {
-  if [ -n "$original" ]; then
-    wine reg add "$key" /ve /d "$original" /f >/dev/null 2>&1
-  fi
-}
 if [ "$case" = fake ]; then
-  trap restore EXIT
-  wine reg add "$key" /ve /d "$(winepath -w "$fake")" /f >/dev/null 2>&1 || fail "cannot register the fake framework"
-  wine reg add "$key" /v ThreadingModel /d Apartment /f >/dev/null 2>&1
+  fake_register 'HKLM\Software\Classes\CLSID\{926749FA-2615-4987-8845-C33E65F2B957}\InprocServer32' "$fake" \
+    "the fake framework"
 fi
-wine "$server" --timeout 20 --client "$(winepath -w "$exe") orders.qoc" "$(winepath -w "$scripts/ribbon-$case.txt")"
-rc=$?
-[ "$rc" = 0 ] || fail "the scripted server reported failures ($rc)"
-echo PASS
+run_scripted "$server" 20 "$(winepath -w "$exe") orders.qoc" "$scripts/ribbon-$case.txt"

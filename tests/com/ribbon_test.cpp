@@ -26,6 +26,7 @@
 #include "objects/window.h"
 #include "session/config.h"
 #include "session/session.h"
+#include "tests/gui/testwindow.h"
 
 static bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
 static std::ostream& operator<<(std::ostream& o, const RECT& r) {
@@ -36,6 +37,7 @@ namespace {
 
 constexpr uint32_t kCmdAction = 101, kCmdFont = 102, kCmdRecent = 103, kCmdDecimal = 104;
 constexpr int32_t kChildTop = 10;
+constexpr int32_t kWindowLeft = 20, kWindowTop = 20;
 constexpr uint16_t kListViewId = 7;
 
 class RibbonTestBase : public ::testing::Test {
@@ -44,24 +46,16 @@ protected:
         static bool started = false;
         if (started) return;
         started = true;
-        GuiInstallHooks();
-        ControlsInstall();
-        gGuiHooks.oleInit = ComOleInit;
-        gGuiHooks.oleUninit = ComOleUninit;
-        RibbonInstallHooks();
-        RuntimeStartup();
-        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+        StartTestRuntime([] {
+            gGuiHooks.oleInit = ComOleInit;
+            gGuiHooks.oleUninit = ComOleUninit;
+            RibbonInstallHooks();
+        });
         gClientConfig.serverVersion = kRibbonMethodVersion;
     }
     void MakeWindow() {
-        CreateRecordReset(&cr_);
-        cr_.winType = kWinNormal;
-        cr_.left = 20, cr_.top = 20, cr_.width = 400, cr_.height = 300, cr_.right = 420, cr_.bottom = 320;
-        cr_.units = kUnitsPixels;
-        int32_t code = 0;
-        win_ = WindowObjectCreate(nullptr, &cr_, &code);
-        ASSERT_NE(nullptr, win_) << code;
-        ObjectActivate(win_, 0, 0, 0, 0);
+        win_ = MakeTestWindow(&cr_, kWindowLeft, kWindowTop);
+        ASSERT_NE(nullptr, win_);
         child_ = MakeChild(kTypeButton, kChildTop, "Go");
         ASSERT_NE(nullptr, child_);
     }

@@ -16,26 +16,16 @@
 #include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "objects/window.h"
+#include "tests/gui/testwindow.h"
 
 namespace {
 
 class ControlsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        GuiInstallHooks();
-        ControlsInstall();
-        RuntimeStartup();
-        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
-    }
+    static void SetUpTestSuite() { StartTestRuntime(); }
     void SetUp() override {
-        CreateRecordReset(&cr_);
-        cr_.winType = kWinNormal;
-        cr_.width = 400, cr_.height = 300, cr_.right = 400, cr_.bottom = 300;
-        cr_.units = kUnitsPixels;
-        int32_t code = 0;
-        win_ = WindowObjectCreate(nullptr, &cr_, &code);
-        ASSERT_NE(nullptr, win_) << code;
-        ObjectActivate(win_, 0, 0, 0, 0);
+        win_ = MakeTestWindow(&cr_);
+        ASSERT_NE(nullptr, win_);
     }
     void TearDown() override { ObjectDestroy(win_); }
     // A control of the type in the test window.

@@ -22,6 +22,8 @@
 #include "objects/objrecord.h"
 #include "objects/window.h"
 #include "session/util/mem.h"
+#include "tests/gui/testwindow.h"
+#include "tests/testutil.h"
 
 using qofbuild::ControlStream;
 using qofbuild::Form;
@@ -87,35 +89,13 @@ int TopWindowCount() {
     return n;
 }
 
-// A form of the text, list and menu kinds: buttons, edits, a combo box, a list
-// view, a tree view, a group box, a label and a menu with two items.
-Form AddressForm() {
-    Form form;
-    form.formName = "Address";
-    form.objects.push_back({"AddrWin", 25, qofbuild::WindowStream("Address entry", 60, 60, 420, 300)});
-    form.objects.push_back({"Frame", 20, ControlStream("Person", 5, 5, 400, 120)});
-    form.objects.push_back({"NameLbl", 15, ControlStream("Name", 15, 25, 60, 20)});
-    form.objects.push_back({"NameEdit", 6, ControlStream("Ada", 80, 25, 200, 22)});
-    form.objects.push_back({"CityCombo", 12, ControlStream("", 80, 55, 200, 120)});
-    form.objects.push_back({"People", 36, ControlStream("", 5, 130, 200, 100)});
-    form.objects.push_back({"Groups", 37, ControlStream("", 210, 130, 195, 100)});
-    form.objects.push_back({"OkBtn", 1, ControlStream("OK", 240, 240, 80, 26)});
-    form.objects.push_back({"CancelBtn", 1, ControlStream("Cancel", 325, 240, 80, 26)});
-    form.objects.push_back({"MainMenu", 8, ControlStream("&File", 0, 0, 0, 0)});
-    form.objects.push_back({"-", 48, ControlStream("&Save", 0, 0, 0, 0)});
-    form.objects.push_back({"-", 48, ControlStream("E&xit", 0, 0, 0, 0)});
-    form.resources.push_back({2001, "Logo", 3, 0, {'B', 'M', 'x'}});
-    return form;
-}
+// The address form with access keys in its two menu items.
+Form AddressForm() { return qofbuild::AddressForm("&Save", "E&xit"); }
 
 class FormLoadTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        GuiInstallHooks();
-        ControlsInstall();
-        FormsInstall();
-        RuntimeStartup();
-        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+        StartTestRuntime(FormsInstall);
         RegisterObjectCreator(kTypePict, LookupCreator);
         RegisterObjectCreator(kTypeToolbar, ToolBarStandIn);
     }
@@ -370,17 +350,6 @@ TEST_F(FormLoadTest, CodeOutputIsCreatedEmptyWithoutXml) {
     ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info));
     EXPECT_EQ(info.nFileSizeLow, 0u);
     DeleteFileA(path.c_str());
-}
-
-std::string ReadFileText(const std::string& path) {
-    std::string s;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return s;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    fclose(f);
-    return s;
 }
 
 // The XML output of a load: each object's name and the events with code, a

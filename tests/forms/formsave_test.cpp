@@ -24,6 +24,8 @@
 #include "objects/objrecord.h"
 #include "objects/window.h"
 #include "session/util/mem.h"
+#include "tests/gui/testwindow.h"
+#include "tests/testutil.h"
 
 using qofbuild::ControlStream;
 using qofbuild::Form;
@@ -36,17 +38,6 @@ std::string TempPath(const char* name) {
     char dir[MAX_PATH];
     GetTempPathA(sizeof dir, dir);
     return std::string(dir) + name;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::vector<uint8_t> v;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return v;
-    uint8_t buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) v.insert(v.end(), buf, buf + n);
-    fclose(f);
-    return v;
 }
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -84,24 +75,20 @@ std::string RecordDiff(const std::vector<uint8_t>& a, const std::vector<uint8_t>
     return out;
 }
 
-// The address form: a window with text, list and menu kinds.
-Form AddressForm() {
-    Form form;
-    form.formName = "Address";
-    form.objects.push_back({"AddrWin", 25, qofbuild::WindowStream("Address entry", 60, 60, 420, 300)});
-    form.objects.push_back({"Frame", 20, ControlStream("Person", 5, 5, 400, 120)});
-    form.objects.push_back({"NameLbl", 15, ControlStream("Name", 15, 25, 60, 20)});
-    form.objects.push_back({"NameEdit", 6, ControlStream("Ada", 80, 25, 200, 22)});
-    form.objects.push_back({"CityCombo", 12, ControlStream("", 80, 55, 200, 120)});
-    form.objects.push_back({"People", 36, ControlStream("", 5, 130, 200, 100)});
-    form.objects.push_back({"Groups", 37, ControlStream("", 210, 130, 195, 100)});
-    form.objects.push_back({"OkBtn", 1, ControlStream("OK", 240, 240, 80, 26)});
-    form.objects.push_back({"CancelBtn", 1, ControlStream("Cancel", 325, 240, 80, 26)});
-    form.objects.push_back({"MainMenu", 8, ControlStream("&File", 0, 0, 0, 0)});
-    form.objects.push_back({"-", 48, ControlStream("Save", 0, 0, 0, 0)});
-    form.objects.push_back({"-", 48, ControlStream("Exit", 0, 0, 0, 0)});
-    form.resources.push_back({2001, "Logo", 3, 0, {'B', 'M', 'x'}});
-    return form;
+// The address form with plain texts in its two menu items.
+Form AddressForm() { return qofbuild::AddressForm("Save", "Exit"); }
+
+// The window saved to path writes the rows of the first save again, each
+// with the same name and records.
+void ExpectSavesRowsOf(ObjectRecord* window, const std::string& path, const qofbuild::Parsed& first) {
+    ASSERT_EQ(FormSaveQof(window, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    qofbuild::Parsed again = qofbuild::Parse(ReadFileBytes(path));
+    ASSERT_TRUE(again.ok) << again.why;
+    ASSERT_EQ(again.rows.size(), first.rows.size());
+    for (size_t i = 0; i < first.rows.size(); ++i) {
+        EXPECT_EQ(again.rows[i].name, first.rows[i].name) << i;
+        EXPECT_EQ(RecordDiff(again.rows[i].stream, first.rows[i].stream), "") << first.rows[i].name;
+    }
 }
 
 // A write that fails once a number of bytes went through, as a full disk would.
@@ -120,11 +107,7 @@ BOOL LimitedWrite(HANDLE h, const void* data, DWORD size, DWORD* written) {
 class FormSaveTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        GuiInstallHooks();
-        ControlsInstall();
-        FormsInstall();
-        RuntimeStartup();
-        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+        StartTestRuntime(FormsInstall);
     }
     ObjectRecord* NewWindow() {
         ObjectCreateRecord cr;
@@ -163,7 +146,7 @@ TEST_F(FormSaveTest, SavedFormParsesAndLoadsIntoAnEqualWindow) {
     ASSERT_GE(ObjectSetText(edit, 0, "Grace", 5), 0);
     std::string path = TempPath("qovsave-a.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
-    std::vector<uint8_t> saved = ReadBytes(path);
+    std::vector<uint8_t> saved = ReadFileBytes(path);
     qofbuild::Parsed p = qofbuild::Parse(saved);
     ASSERT_TRUE(p.ok) << p.why;
     EXPECT_EQ(p.flags & 0x0010u, 0u) << "the save completed";
@@ -205,14 +188,7 @@ TEST_F(FormSaveTest, SavedFormParsesAndLoadsIntoAnEqualWindow) {
     GetWindowTextA(editB->hwnd, text, sizeof text);
     EXPECT_STREQ(text, "Grace");
     std::string pathB = TempPath("qovsave-b.qof");
-    ASSERT_EQ(FormSaveQof(b, ("!" + pathB).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
-    qofbuild::Parsed pb = qofbuild::Parse(ReadBytes(pathB));
-    ASSERT_TRUE(pb.ok) << pb.why;
-    ASSERT_EQ(pb.rows.size(), p.rows.size());
-    for (size_t i = 0; i < p.rows.size(); ++i) {
-        EXPECT_EQ(pb.rows[i].name, p.rows[i].name) << i;
-        EXPECT_EQ(RecordDiff(pb.rows[i].stream, p.rows[i].stream), "") << p.rows[i].name;
-    }
+    ExpectSavesRowsOf(b, pathB, p);
     DeleteFileA(path.c_str());
     DeleteFileA(pathB.c_str());
 }
@@ -241,7 +217,7 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     ObjectRecord* a = Loaded(qofbuild::Build(form));
     std::string path = TempPath("qovsave-kinds.qof"), pathB = TempPath("qovsave-kinds-b.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
-    qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+    qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(path));
     ASSERT_TRUE(p.ok) << p.why;
     std::vector<uint8_t> kinds;
     for (const qofbuild::ParsedRow& r : p.rows) kinds.push_back(r.kind);
@@ -260,15 +236,8 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     uint32_t optsEntry = 0;
     for (size_t i = 0; i < opts; ++i) optsEntry += p.rows[i].kind == kKindMenuItem ? 0 : 1;
     EXPECT_EQ(qofbuild::FindRecord(item, 283)->value, optsEntry);
-    ObjectRecord* b = Loaded(ReadBytes(path));
-    ASSERT_EQ(FormSaveQof(b, ("!" + pathB).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
-    qofbuild::Parsed pb = qofbuild::Parse(ReadBytes(pathB));
-    ASSERT_TRUE(pb.ok) << pb.why;
-    ASSERT_EQ(pb.rows.size(), p.rows.size());
-    for (size_t i = 0; i < p.rows.size(); ++i) {
-        EXPECT_EQ(pb.rows[i].name, p.rows[i].name) << i;
-        EXPECT_EQ(RecordDiff(pb.rows[i].stream, p.rows[i].stream), "") << p.rows[i].name;
-    }
+    ObjectRecord* b = Loaded(ReadFileBytes(path));
+    ExpectSavesRowsOf(b, pathB, p);
     DeleteFileA(path.c_str());
     DeleteFileA(pathB.c_str());
 }
@@ -295,7 +264,7 @@ TEST_F(FormSaveTest, FailedWriteLeavesThePreviousFile) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
     std::string path = TempPath("qovsave-keep.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
-    std::vector<uint8_t> good = ReadBytes(path);
+    std::vector<uint8_t> good = ReadFileBytes(path);
     ObjectSetText(ObjectFindChild(a, "NameEdit"), 0, "Changed", 7);
     int tempsBefore = CountTempFiles(TempPath(""));
     const uint32_t budgets[] = {0, 100, 300, 1000};
@@ -304,7 +273,7 @@ TEST_F(FormSaveTest, FailedWriteLeavesThePreviousFile) {
         gFormSaveFileHooks.write = LimitedWrite;
         EXPECT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 203u) << budget;
         gFormSaveFileHooks.write = nullptr;
-        EXPECT_EQ(ReadBytes(path), good) << "budget " << budget << ": the old file is whole";
+        EXPECT_EQ(ReadFileBytes(path), good) << "budget " << budget << ": the old file is whole";
         EXPECT_EQ(CountTempFiles(TempPath("")), tempsBefore) << "no temporary file left";
     }
     EXPECT_STREQ(gFormLastError, "Unable To Write Form File");
@@ -346,7 +315,7 @@ TEST_F(FormSaveTest, ObjectsOnlyXmlHasNoHeaderCodeOrResources) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
     std::string xml = TempPath("qovsave-objects.xml");
     ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), nullptr, nullptr, kFormSaveXmlObjects), 0u);
-    std::vector<uint8_t> bytes = ReadBytes(xml);
+    std::vector<uint8_t> bytes = ReadFileBytes(xml);
     std::string s(bytes.begin(), bytes.end());
     EXPECT_EQ(s.find("<Header>"), std::string::npos);
     EXPECT_EQ(s.find("<Resource>"), std::string::npos);
@@ -372,7 +341,7 @@ TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
         if (c.keepFlagged) gGuiModeFlags |= kGuiModeKeepFlagged;
         ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
         gGuiModeFlags = keep;
-        qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+        qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(path));
         ASSERT_TRUE(p.ok) << p.why;
         bool found = false;
         for (const qofbuild::ParsedRow& r : p.rows) found = found || r.name == "CancelBtn";
@@ -399,7 +368,7 @@ TEST_F(FormSaveTest, EventTextAndCodeFileGoIntoTheSave) {
         "<Events><Click>DoIt</Click></Events></Object></QOFORM>";
     std::string path = TempPath("qovsave-ev.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), events, ("!" + codePath).c_str(), 0), 0u) << gFormLastError;
-    qofbuild::Parsed p = qofbuild::Parse(ReadBytes(path));
+    qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(path));
     ASSERT_TRUE(p.ok) << p.why;
     ASSERT_EQ(p.descList.size(), 1u);
     EXPECT_EQ(p.descList[0].label, "DoIt");
@@ -408,7 +377,7 @@ TEST_F(FormSaveTest, EventTextAndCodeFileGoIntoTheSave) {
     // A full XML save carries the code file as its code object.
     std::string xml = TempPath("qovsave-ev.xml");
     ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), events, ("!" + codePath).c_str(), kFormSaveXmlFull), 0u);
-    std::vector<uint8_t> x = ReadBytes(xml);
+    std::vector<uint8_t> x = ReadFileBytes(xml);
     std::string text(x.begin(), x.end());
     EXPECT_NE(text.find("<Object type=\"Code\">\n    <Code><![CDATA[DoIt:\r\n RETURN\r\n]]></Code>"), std::string::npos)
         << text;
@@ -425,7 +394,7 @@ TEST_F(FormSaveTest, XmlSaveConvertsBackAndLoads) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
     std::string xml = TempPath("qovsave.xml");
     ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), nullptr, nullptr, kFormSaveXmlFull | kFormSaveDoNotCache), 0u);
-    std::vector<uint8_t> text = ReadBytes(xml);
+    std::vector<uint8_t> text = ReadFileBytes(xml);
     std::string s(text.begin(), text.end());
     EXPECT_NE(s.find("<NamePrefix>Address</NamePrefix>"), std::string::npos);
     EXPECT_NE(s.find("<DoNotCache>True</DoNotCache>"), std::string::npos);
@@ -436,7 +405,7 @@ TEST_F(FormSaveTest, XmlSaveConvertsBackAndLoads) {
     std::string name = "!" + xml;
     char qof[MAX_PATH + 2] = {};
     ASSERT_EQ(FormConvertXmlToQof(name.c_str(), qof, sizeof qof, true), 0u) << gFormLastError;
-    qofbuild::Parsed p = qofbuild::Parse(ReadBytes(qof + 1));
+    qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(qof + 1));
     ASSERT_TRUE(p.ok) << p.why;
     EXPECT_EQ(p.flags & 0x0040u, 0x0040u) << "DoNotCache from the header";
     char err[kFormErrTextSize + 1] = {};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "forms/qofbuild.h"
+#include "testutil.h"
 
 using namespace qofbuild;
 
@@ -272,17 +273,6 @@ void WriteDemo(FILE* f, const std::vector<uint8_t>& file) {
           "exit 0\n", f);
 }
 
-std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::vector<uint8_t> v;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return v;
-    uint8_t buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) v.insert(v.end(), buf, buf + n);
-    fclose(f);
-    return v;
-}
-
 int gFailures;
 void Check(bool ok, const std::string& what) {
     if (ok) return;
@@ -293,7 +283,7 @@ void Check(bool ok, const std::string& what) {
 // After the session: the QOF file the client saved, checked field by field
 // by the tests' own parser, and the XML form file's pieces.
 int CheckSaved(const std::string& dir) {
-    Parsed p = Parse(ReadFile(dir + "/forms-e2e-saved.qof"));
+    Parsed p = Parse(ReadFileBytes(dir + "/forms-e2e-saved.qof"));
     Check(p.ok, "the saved QOF file parses by the layout: " + p.why);
     if (!p.ok) return 1;
     Check((p.flags & 0x10) == 0, "save-in-progress flag clear");
@@ -325,7 +315,7 @@ int CheckSaved(const std::string& dir) {
     Check(added, "the added button with its place");
     std::vector<uint32_t> offsets;
     Check(p.codeArea == CodeArea(decl, &offsets), "code area: declarations and event declarations exactly");
-    std::vector<uint8_t> xml = ReadFile(dir + "/forms-e2e-saved.xml");
+    std::vector<uint8_t> xml = ReadFileBytes(dir + "/forms-e2e-saved.xml");
     std::string x(xml.begin(), xml.end());
     const char* pieces[] = {"<QOFORM>", "<NamePrefix>Address</NamePrefix>", "<Object type=\"Window\">",
                             "<Name>AddrWin</Name>", "<Object type=\"MenuItem\">", "<Text>Grace</Text>",

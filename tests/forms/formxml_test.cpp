@@ -21,6 +21,7 @@
 #include "objects/objtables.h"
 #include "session/util/mem.h"
 #include "session/util/xml.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -34,17 +35,6 @@ std::string TempName(const char* tag) {
     return name;
 }
 
-std::string ReadAll(const std::string& path) {
-    std::string s;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return s;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    fclose(f);
-    return s;
-}
-
 std::string SaveXml(FormSaveContext* ctx, XmlFormSaveMode mode, bool doNotCache = false) {
     std::string path = TempName("save");
     XmlWriter w;
@@ -52,7 +42,7 @@ std::string SaveXml(FormSaveContext* ctx, XmlFormSaveMode mode, bool doNotCache 
     w.flags = kXmlIndent | kXmlConvertUtf8;
     EXPECT_EQ(XmlWriteOpen(&w, path.c_str()), 0);
     EXPECT_TRUE(XmlFormSave(ctx, &w, mode, doNotCache));
-    std::string s = ReadAll(path);
+    std::string s = ReadFileText(path);
     remove(path.c_str());
     return s;
 }

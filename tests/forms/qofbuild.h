@@ -262,6 +262,28 @@ inline Stream ControlStream(const std::string& text, int32_t left, int32_t top, 
     return s;
 }
 
+// A form of the text, list and menu kinds: buttons, edits, a combo box, a list
+// view, a tree view, a group box, a label and a menu with two items of the
+// texts given.
+inline Form AddressForm(const std::string& saveItem, const std::string& exitItem) {
+    Form form;
+    form.formName = "Address";
+    form.objects.push_back({"AddrWin", 25, WindowStream("Address entry", 60, 60, 420, 300)});
+    form.objects.push_back({"Frame", 20, ControlStream("Person", 5, 5, 400, 120)});
+    form.objects.push_back({"NameLbl", 15, ControlStream("Name", 15, 25, 60, 20)});
+    form.objects.push_back({"NameEdit", 6, ControlStream("Ada", 80, 25, 200, 22)});
+    form.objects.push_back({"CityCombo", 12, ControlStream("", 80, 55, 200, 120)});
+    form.objects.push_back({"People", 36, ControlStream("", 5, 130, 200, 100)});
+    form.objects.push_back({"Groups", 37, ControlStream("", 210, 130, 195, 100)});
+    form.objects.push_back({"OkBtn", 1, ControlStream("OK", 240, 240, 80, 26)});
+    form.objects.push_back({"CancelBtn", 1, ControlStream("Cancel", 325, 240, 80, 26)});
+    form.objects.push_back({"MainMenu", 8, ControlStream("&File", 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, ControlStream(saveItem, 0, 0, 0, 0)});
+    form.objects.push_back({"-", 48, ControlStream(exitItem, 0, 0, 0, 0)});
+    form.resources.push_back({2001, "Logo", 3, 0, {'B', 'M', 'x'}});
+    return form;
+}
+
 // A small form of every area: a window, two buttons with a handler each (one a
 // CALL), an edit, a resource of each image kind, user code.
 inline Form SampleForm() {

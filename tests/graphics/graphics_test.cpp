@@ -24,6 +24,7 @@
 #include "session/proto/protocol.h"
 #include "session/proto/records.h"
 #include "session/session.h"
+#include "tests/gui/testwindow.h"
 
 namespace {
 
@@ -32,22 +33,10 @@ uint32_t FakeTick() { return gFakeMs; }
 
 class GraphicsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        GuiInstallHooks();
-        ControlsInstall();
-        GraphicsInstall();
-        RuntimeStartup();
-        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
-    }
+    static void SetUpTestSuite() { StartTestRuntime(GraphicsInstall); }
     void SetUp() override {
-        CreateRecordReset(&cr_);
-        cr_.winType = kWinNormal;
-        cr_.width = 400, cr_.height = 300, cr_.right = 400, cr_.bottom = 300;
-        cr_.units = kUnitsPixels;
-        int32_t code = 0;
-        win_ = WindowObjectCreate(nullptr, &cr_, &code);
-        ASSERT_NE(nullptr, win_) << code;
-        ObjectActivate(win_, 0, 0, 0, 0);
+        win_ = MakeTestWindow(&cr_);
+        ASSERT_NE(nullptr, win_);
         DrainEvents();
     }
     void TearDown() override {

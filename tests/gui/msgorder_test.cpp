@@ -21,6 +21,7 @@
 #include "objects/pump.h"
 #include "objects/window.h"
 #include "tests/gui/msgorder.h"
+#include "tests/gui/testwindow.h"
 
 namespace {
 
@@ -49,12 +50,7 @@ void DropEvents() {
 
 class MsgOrderTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        GuiInstallHooks();
-        ControlsInstall();
-        RuntimeStartup();
-        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
-    }
+    static void SetUpTestSuite() { StartTestRuntime(); }
     void SetUp() override {
         win_ = MakeWindow(10, 10);
         ASSERT_NE(nullptr, win_);
@@ -67,17 +63,8 @@ protected:
         ObjectDestroy(win_);
     }
     ObjectRecord* MakeWindow(int left, int top) {
-        CreateRecordReset(&cr_);
-        cr_.winType = kWinNormal;
-        cr_.left = left, cr_.top = top;
-        cr_.width = 400, cr_.height = 300, cr_.right = left + 400, cr_.bottom = top + 300;
-        cr_.units = kUnitsPixels;
-        cr_.title = CrText{"Order", 5};
-        int32_t code = 0;
-        ObjectRecord* w = WindowObjectCreate(nullptr, &cr_, &code);
-        EXPECT_NE(nullptr, w) << "creation code " << code;
-        if (w) ObjectActivate(w, 0, 0, 0, 0);
-        return w;
+        const CrText title = {"Order", 5};
+        return MakeTestWindow(&cr_, left, top, &title);
     }
     // A visible control of the type in the test window, in creation (tab) order.
     ObjectRecord* Make(uint32_t type, const char* title, int height = kCtlHeight, const char* text = nullptr) {

@@ -20,6 +20,13 @@
 #include "session/config.h"
 #include "session/session.h"
 #include "session/util/codepage.h"
+#include "tests/print/prttestmsg.h"
+
+// The file messages (open, close, write) go to the printer-file handler.
+int32_t PrtTestDispatch(const SrvMsg* msg) {
+    if ((msg->type >= 1208 && msg->type <= 1209) || msg->type == 2213) return PrtFileHandleMsg(msg);
+    return PrtHandleMsg(msg);
+}
 
 namespace {
 
@@ -29,31 +36,6 @@ const char kLpt1Capture[] = "capture-lpt1.ps";
 // that is always full.
 const char kLpt2File[] = "ports\\lpt2.bin";
 
-struct Msg {
-    std::vector<uint8_t> b;
-    uint32_t type;
-    explicit Msg(uint32_t t) : b(8, 0), type(t) {}
-    Msg& U8(uint8_t v) { b.push_back(v); return *this; }
-    Msg& U16(uint16_t v) { U8(v & 0xFF); return U8(v >> 8); }
-    Msg& U32(uint32_t v) { U16(v & 0xFFFF); return U16(v >> 16); }
-    Msg& Bytes(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
-    int32_t Run() {
-        uint32_t len = static_cast<uint32_t>(b.size());
-        memcpy(b.data(), &len, 4);
-        memcpy(b.data() + 4, &type, 4);
-        SrvMsg m = {b.data(), len, type, 0, WireReader(b.data(), len, false)};
-        gSendBuf.used = 0;
-        if (type >= 1208 && type <= 1209) return PrtFileHandleMsg(&m);
-        if (type == 2213) return PrtFileHandleMsg(&m);
-        return PrtHandleMsg(&m);
-    }
-};
-
-uint32_t SentU32(size_t off) {
-    uint32_t v = 0;
-    if (gSendBuf.used >= off + 4) memcpy(&v, gSendBuf.data + off, 4);
-    return v;
-}
 
 // The answer of 1208: 1148 {handle, name} or 1102 {handle or 0}.
 struct OpenAnswer {
@@ -65,7 +47,7 @@ struct OpenAnswer {
 OpenAnswer Open(const std::string& name, const std::string& mode, uint16_t flags = 0, uint8_t fileMode = 1) {
     Msg m(1208);
     m.U32(static_cast<uint32_t>(name.size() + 1)).U32(flags).U8(fileMode).U8(0).U8(0).U8(0);
-    m.Bytes(name).U8(0).Bytes(mode).U8(0);
+    m.Text(name).U8(0).Text(mode).U8(0);
     int32_t r = m.Run();
     if (r != kNoAnswer) return {1102, static_cast<uint32_t>(r), ""};
     OpenAnswer a = {SentU32(4), SentU32(8), ""};
@@ -75,7 +57,7 @@ OpenAnswer Open(const std::string& name, const std::string& mode, uint16_t flags
 }
 
 int32_t Write(uint32_t handle, const std::string& bytes) {
-    return Msg(2213).U32(handle).U32(static_cast<uint32_t>(bytes.size())).Bytes(bytes).Run();
+    return Msg(2213).U32(handle).U32(static_cast<uint32_t>(bytes.size())).Text(bytes).Run();
 }
 
 int32_t CloseFile(uint32_t handle, uint8_t close = 1) { return Msg(1209).U32(handle).U8(close).Run(); }
@@ -225,11 +207,11 @@ TEST_F(PrinterFile, AnswersAndFailures) {
 
     // A mode offset inside the name, or past the message: an error answer.
     Msg bad(1208);
-    bad.U32(2).U32(0).U8(1).U8(0).U8(0).U8(0).Bytes("files\\x.txt").U8(0).Bytes("w").U8(0);
+    bad.U32(2).U32(0).U8(1).U8(0).U8(0).U8(0).Text("files\\x.txt").U8(0).Text("w").U8(0);
     EXPECT_EQ(0, bad.Run());
     EXPECT_EQ(kPrtBadMessage, gPrtErrNo);
     Msg past(1208);
-    past.U32(40).U32(0).U8(1).U8(0).U8(0).U8(0).Bytes("x").U8(0).Bytes("w").U8(0);
+    past.U32(40).U32(0).U8(1).U8(0).U8(0).U8(0).Text("x").U8(0).Text("w").U8(0);
     EXPECT_EQ(0, past.Run());
 
     // Handles that are no printer file.
@@ -239,7 +221,7 @@ TEST_F(PrinterFile, AnswersAndFailures) {
     EXPECT_EQ(9, gPrtErrNo);
     OpenAnswer f = Open("files\\h.txt", "w");
     ASSERT_NE(0u, f.handle);
-    EXPECT_EQ(kPrtBadMessage, Msg(2213).U32(f.handle).U32(10).Bytes("short").Run()) << "a count past the message";
+    EXPECT_EQ(kPrtBadMessage, Msg(2213).U32(f.handle).U32(10).Text("short").Run()) << "a count past the message";
     EXPECT_EQ(kPrtNotAJob, Msg(1204).U32(f.handle).Run()) << "a printer file is no print job";
     EXPECT_EQ(kPrtNotAJob, Msg(1200).U32(f.handle).Run());
     Msg close1205(1205);
@@ -256,7 +238,7 @@ TEST_F(PrinterFile, AnswersAndFailures) {
     Msg job(1202);
     std::string name = "QovTest", title = "t";
     job.U32(0).U32(static_cast<uint32_t>(name.size())).U32(static_cast<uint32_t>(title.size())).U32(0).U32(0).U8(0);
-    job.Bytes(name).Bytes(title).Run();
+    job.Text(name).Text(title).Run();
     uint32_t jobHandle = SentU32(8);
     ASSERT_NE(nullptr, PrtJobFromHandle(jobHandle));
     EXPECT_EQ(0, CloseFile(jobHandle));
@@ -482,7 +464,7 @@ TEST_F(PrinterFile, DeviceContextByDialog) {
 // 2031: +8 code, +12 arg1, +16 arg2, +20 handle, +24 text length, +28 text.
 std::string Info(uint32_t code, uint32_t arg1, uint32_t arg2, uint32_t handle, const std::string& text = "") {
     Msg m(2031);
-    m.U32(code).U32(arg1).U32(arg2).U32(handle).U32(static_cast<uint32_t>(text.size())).Bytes(text);
+    m.U32(code).U32(arg1).U32(arg2).U32(handle).U32(static_cast<uint32_t>(text.size())).Text(text);
     uint32_t len = static_cast<uint32_t>(m.b.size());
     memcpy(m.b.data(), &len, 4);
     memcpy(m.b.data() + 4, &m.type, 4);
@@ -499,7 +481,7 @@ uint32_t OpenJob(const std::string& name, const std::string& pdfFile = "") {
     Msg m(1211);
     m.U32(0).U32(static_cast<uint32_t>(name.size())).U32(static_cast<uint32_t>(title.size())).U32(0);
     m.U32(0).U32(static_cast<uint32_t>(pdfFile.size())).U32(0);
-    m.Bytes(name).Bytes(title).Bytes(pdfFile).Run();
+    m.Text(name).Text(title).Text(pdfFile).Run();
     return SentU32(8);
 }
 
@@ -627,7 +609,7 @@ TEST_F(PrinterFile, PdfTextMeasuredOnTheMetricsPrinter) {
     PrinterRec* rec = PrtJobFromHandle(pdf);
     ASSERT_NE(nullptr, rec);
     ASSERT_NE(nullptr, rec->pdf);
-    Msg(2207).U32(9).Bytes("FIXED(10)").Run();
+    Msg(2207).U32(9).Text("FIXED(10)").Run();
     ASSERT_NE(nullptr, rec->metricsDC) << "opened once for the job";
     // The same cell, measured here on a context of the metrics printer.
     HDC dc = CreateDCA(nullptr, "QovTestA4", nullptr, nullptr);

@@ -23,6 +23,9 @@
 #include "print/prtpreview.h"
 #include "session/config.h"
 #include "session/session.h"
+#include "tests/print/prttestmsg.h"
+
+int32_t PrtTestDispatch(const SrvMsg* msg) { return PrtHandleMsg(msg); }
 
 namespace {
 
@@ -30,31 +33,6 @@ const char kOutDir[] = "out";
 // Not "lpt1.ps": a DOS device name with any extension is the device itself.
 const char kLpt1Capture[] = "capture-lpt1.ps";
 
-// One server message: header, then body fields, little-endian.
-struct Msg {
-    std::vector<uint8_t> b;
-    uint32_t type;
-    explicit Msg(uint32_t t) : b(8, 0), type(t) {}
-    Msg& U8(uint8_t v) { b.push_back(v); return *this; }
-    Msg& U16(uint16_t v) { U8(v & 0xFF); return U8(v >> 8); }
-    Msg& U32(uint32_t v) { U16(v & 0xFFFF); return U16(v >> 16); }
-    Msg& Pad(size_t n) { b.resize(b.size() + n); return *this; }
-    Msg& Text(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
-    int32_t Run() {
-        uint32_t len = static_cast<uint32_t>(b.size());
-        memcpy(b.data(), &len, 4);
-        memcpy(b.data() + 4, &type, 4);
-        SrvMsg m = {b.data(), len, type, 0, WireReader(b.data(), len, false)};
-        gSendBuf.used = 0;
-        return PrtHandleMsg(&m);
-    }
-};
-
-uint32_t SentU32(size_t off) {
-    uint32_t v = 0;
-    if (gSendBuf.used >= off + 4) memcpy(&v, gSendBuf.data + off, 4);
-    return v;
-}
 
 struct Answer1147 {
     uint32_t type, value, count, detail, pages, copies, textLen;

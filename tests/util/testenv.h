@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/testutil.h"
+
 inline void SetEnv(const char* name, const char* value) {
 #ifdef _WIN32
     std::string s = std::string(name) + "=" + (value ? value : "");
@@ -23,13 +25,4 @@ inline void WriteFile(const std::string& path, const std::string& text) {
     fclose(f);
 }
 
-inline std::string ReadFile(const std::string& path) {
-    std::string s;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return s;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    fclose(f);
-    return s;
-}
+inline std::string ReadFile(const std::string& path) { return ReadFileText(path); }

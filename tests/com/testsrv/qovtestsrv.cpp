@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "testctl.h"
+#include "testsrvids.h"
 
 const CLSID kClsidTestControl = {0x5C0E7A20, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
 const CLSID kClsidTestButton = {0x5C0E7A23, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
@@ -28,13 +29,6 @@ const CLSID kClsidTestIconic = {0x5C0E7A27, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0
 HMODULE gTestModule;
 
 namespace {
-
-const CLSID kClsidEcho = {0x5C0E7A13, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
-const CLSID kClsidPoints = {0x5C0E7A14, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
-const CLSID kClsidBadAdvise = {0x5C0E7A15, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
-const CLSID kClsidBare = {0x5C0E7A16, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
-const IID kIidEchoEvents = {0x5C0E7A12, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
-const IID kIidPointsEvents = {0x5C0E7A17, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
 
 constexpr DISPID kEventOnFire = 1;
 constexpr DISPID kEventPing = 5;
@@ -51,6 +45,25 @@ enum EchoId : DISPID {
     kIdEcho = 1, kIdNamed, kIdRefOnly, kIdRaise, kIdMismatch, kIdItems, kIdFireNow, kIdFireAfter, kIdLastByRef,
     kIdPing, kIdFire, kIdName, kIdArgA = 101, kIdArgB, kIdArgC,
 };
+// The QueryInterface of an object with one interface: itself for IUnknown and
+// for that interface, counted.
+template <class Object>
+HRESULT QueryOwn(Object* self, REFIID iid, REFIID own, void** out) {
+    *out = nullptr;
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, own)) return E_NOINTERFACE;
+    *out = self;
+    self->AddRef();
+    return S_OK;
+}
+
+// Drops one reference of a counted object; the last deletes it.
+template <class Object>
+ULONG ReleaseCounted(Object* self, LONG* refs) {
+    LONG n = InterlockedDecrement(refs);
+    if (n == 0) delete self;
+    return static_cast<ULONG>(n);
+}
+
 struct NameRow {
     const wchar_t* name;
     DISPID id;
@@ -102,11 +115,7 @@ public:
         return S_OK;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseCounted(this, &refs_); }
     STDMETHODIMP GetTypeInfoCount(UINT* n) override {
         *n = 0;
         return S_OK;
@@ -156,11 +165,7 @@ class Point : public IConnectionPoint {
 public:
     Point(IConnectionPointContainer* owner, REFIID iid, bool refuse) : owner_(owner), iid_(iid), refuse_(refuse) {}
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IConnectionPoint)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
+        return QueryOwn(this, iid, IID_IConnectionPoint, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return owner_->AddRef(); }
     STDMETHODIMP_(ULONG) Release() override { return owner_->Release(); }
@@ -214,18 +219,10 @@ public:
     explicit EnumPoints(IConnectionPoint* cp) : cp_(cp) { cp_->AddRef(); }
     virtual ~EnumPoints() { cp_->Release(); }
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IEnumConnectionPoints)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
+        return QueryOwn(this, iid, IID_IEnumConnectionPoints, out);
     }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseCounted(this, &refs_); }
     STDMETHODIMP Next(ULONG n, IConnectionPoint** out, ULONG* got) override {
         ULONG k = 0;
         if (n > 0 && at_ == 0) {
@@ -420,19 +417,9 @@ HRESULT Echo::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p, VARIANT
 class Bare : public IUnknown {
 public:
     virtual ~Bare() = default;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return QueryOwn(this, iid, IID_IUnknown, out); }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseCounted(this, &refs_); }
 
 private:
     LONG refs_ = 1;
@@ -442,19 +429,9 @@ class Factory : public IClassFactory {
 public:
     explicit Factory(REFCLSID clsid) : clsid_(clsid) {}
     virtual ~Factory() = default;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return QueryOwn(this, iid, IID_IClassFactory, out); }
     STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
+    STDMETHODIMP_(ULONG) Release() override { return ReleaseCounted(this, &refs_); }
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;

@@ -1,0 +1,46 @@
+// testwindow.h - the start every native GUI test fixture shares: the runtime
+// with its hooks, the kinds the test needs and the main window once per
+// suite, and a normal 400 x 300 pixel window, activated, for each test.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+
+#include "controls/controls.h"
+#include "objects/crstream.h"
+#include "objects/guihooks.h"
+#include "objects/objops.h"
+#include "objects/window.h"
+
+constexpr int32_t kTestWindowWidth = 400, kTestWindowHeight = 300;
+
+// The hooks, the controls, the kinds installMore adds (null: none), the
+// runtime and the main window. Call from SetUpTestSuite.
+inline void StartTestRuntime(void (*installMore)() = nullptr) {
+    GuiInstallHooks();
+    ControlsInstall();
+    if (installMore) installMore();
+    RuntimeStartup();
+    ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+}
+
+// A normal window at left, top in pixels, titled when a title is given,
+// made from cr (which is reset first) and activated. Null when it cannot be
+// made; the failure is reported with the creation code.
+inline ObjectRecord* MakeTestWindow(ObjectCreateRecord* cr, int32_t left = 0, int32_t top = 0,
+                                    const CrText* title = nullptr) {
+    CreateRecordReset(cr);
+    cr->winType = kWinNormal;
+    cr->left = left, cr->top = top;
+    cr->width = kTestWindowWidth, cr->height = kTestWindowHeight;
+    cr->right = left + kTestWindowWidth, cr->bottom = top + kTestWindowHeight;
+    cr->units = kUnitsPixels;
+    if (title) cr->title = *title;
+    int32_t code = 0;
+    ObjectRecord* w = WindowObjectCreate(nullptr, cr, &code);
+    EXPECT_NE(nullptr, w) << "creation code " << code;
+    if (w) ObjectActivate(w, 0, 0, 0, 0);
+    return w;
+}

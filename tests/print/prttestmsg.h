@@ -1,0 +1,45 @@
+// prttestmsg.h - the server messages the printing test programs under Wine
+// build and hand to the client, and the reading of its answer. Each program
+// defines PrtTestDispatch, the handler its messages go to.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "print/print.h"
+#include "session/session.h"
+
+constexpr uint32_t kPrtTestHeaderSize = 8;   // length and type, each 4 bytes
+
+// The client's handler of one message in this test program.
+int32_t PrtTestDispatch(const SrvMsg* msg);
+
+// One server message: header, then body fields, little-endian.
+struct Msg {
+    std::vector<uint8_t> b;
+    uint32_t type;
+    explicit Msg(uint32_t t) : b(kPrtTestHeaderSize, 0), type(t) {}
+    Msg& U8(uint8_t v) { b.push_back(v); return *this; }
+    Msg& U16(uint16_t v) { U8(v & 0xFF); return U8(v >> 8); }
+    Msg& U32(uint32_t v) { U16(v & 0xFFFF); return U16(v >> 16); }
+    Msg& Pad(size_t n) { b.resize(b.size() + n); return *this; }
+    Msg& Text(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
+    // The header filled in, the answer buffer emptied, the message handled.
+    int32_t Run() {
+        uint32_t len = static_cast<uint32_t>(b.size());
+        memcpy(b.data(), &len, 4);
+        memcpy(b.data() + 4, &type, 4);
+        SrvMsg m = {b.data(), len, type, 0, WireReader(b.data(), len, false)};
+        gSendBuf.used = 0;
+        return PrtTestDispatch(&m);
+    }
+};
+
+// The 4 bytes of the answer at off; 0 when the answer is shorter.
+inline uint32_t SentU32(size_t off) {
+    uint32_t v = 0;
+    if (gSendBuf.used >= off + 4) memcpy(&v, gSendBuf.data + off, 4);
+    return v;
+}
