@@ -75,10 +75,10 @@ void ReleaseAndClear(T*& p) {
 // QueryInterface goes to the outer object. A Release that finds its own count at
 // 0 does not forward, so a site released once too often cannot free its owner.
 template <class I>
-class SiteBase : public I {
+class OuterPart : public I {
 public:
-    SiteBase(CGenObject* owner, IUnknown* outer) : owner_(owner), outer_(outer) {}
-    virtual ~SiteBase() = default;
+    explicit OuterPart(IUnknown* outer) : outer_(outer) {}
+    virtual ~OuterPart() = default;
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return outer_->QueryInterface(iid, out); }
     STDMETHODIMP_(ULONG) AddRef() override {
         ++refs_;
@@ -92,8 +92,17 @@ public:
 
 protected:
     ULONG refs_ = 0;
-    CGenObject* owner_;
     IUnknown* outer_;
+};
+
+// A site of one embedded object: a part of the object's outer record.
+template <class I>
+class SiteBase : public OuterPart<I> {
+public:
+    SiteBase(CGenObject* owner, IUnknown* outer) : OuterPart<I>(outer), owner_(owner) {}
+
+protected:
+    CGenObject* owner_;
 };
 
 class CAmbIDispatch;
@@ -1147,24 +1156,13 @@ IEnumUnknown* EnumUnknownCreate(IUnknown* const* items, ULONG n) {
 
 // ---- In-place frame and item container of a window ---------------------------------------------
 
+// A face of a window's form support, counted like a site.
 template <class I>
-class FormPart : public I {
+class FormPart : public OuterPart<I> {
 public:
-    explicit FormPart(CQovFormOleSupport* form) : form_(form) {}
-    virtual ~FormPart() = default;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return form_->QueryInterface(iid, out); }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        ++refs_;
-        return form_->AddRef();
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        if (refs_ == 0) return 0;
-        --refs_;
-        return form_->Release();
-    }
+    explicit FormPart(CQovFormOleSupport* form) : OuterPart<I>(form), form_(form) {}
 
 protected:
-    ULONG refs_ = 0;
     CQovFormOleSupport* form_;
 };
 
