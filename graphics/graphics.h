@@ -23,6 +23,23 @@ ObjectRecord* SplitterCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* cod
 ObjectRecord* ShapeCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* LineCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* TimerCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* PictCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+
+// ---- Pictures ------------------------------------------------------------------------------
+// The image of the picture behind a handle, for printing: its header, colours
+// and bits, and with shownPart the part its view shows (image pixels). False
+// when the handle is no picture or the picture has no image.
+bool PictImageOf(uint32_t handle, bool shownPart, const BITMAPINFOHEADER** header, const RGBQUAD** colors,
+                 const void** bits, RECT* shown);
+// A GDI bitmap of a picture's image that the caller owns; null with *error.
+HBITMAP PictBitmapOf(ObjectRecord* rec, HPALETTE* palette, int* error);
+// The resources of the form being loaded (or of the window's chain): a copy
+// freed with LocalFreeMem. Filled by the form facility; none until then.
+struct PictResourceHooks {
+    bool (*formResource)(ObjectRecord* window, uint16_t kind, uint32_t number, const char* name, uint8_t** data,
+                         uint32_t* size);
+};
+extern PictResourceHooks gPictResourceHooks;
 
 // ---- Values both modes share -----------------------------------------------------------
 // Item 0 only: the percentage; another item answers 0 and leaves *value 0.

@@ -12,6 +12,7 @@ void PanelInstall();
 void ShapeInstall();
 void LineInstall();
 void SplitterInstall();
+void PictInstall();
 
 void GraphicsInstall() {
     ProgressInstall();
@@ -22,4 +23,5 @@ void GraphicsInstall() {
     ShapeInstall();
     LineInstall();
     SplitterInstall();
+    PictInstall();
 }

@@ -348,8 +348,15 @@ bool DragStart(int x, int y, ObjectRecord* rec, int, int) {
 }
 
 bool FileDialog(HWND owner, int kind) {
+    // The picture filters in format-code order: the chosen index is the
+    // image format (1-6), 7 leaves it to the file name.
     static const char kPictureFilter[] =
-        "Bitmaps (*.bmp;*.gif;*.jpg;*.png;*.pcx;*.tif)\0*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.pcx;*.dcx;*.tif;*.tiff\0"
+        "Bitmaps (*.BMP;*.DIB;*.RLE)\0*.BMP;*.DIB;*.RLE\0"
+        "PCX files (*.DCX;*.PCX)\0*.DCX;*.PCX\0"
+        "GIF files (*.GIF)\0*.GIF\0"
+        "TIF files (*.TIF;*.TIFF)\0*.TIF;*.TIFF\0"
+        "JPG files (*.JPG;*.JPEG)\0*.JPG;*.JPEG\0"
+        "PNG files (*.PNG)\0*.PNG\0"
         "All files (*.*)\0*.*\0";
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;

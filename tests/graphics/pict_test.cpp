@@ -1,0 +1,429 @@
+// pict_test.cpp - the picture object under Wine: images written by the test
+// as .BMP files (and put on the clipboard) loaded into pictures, painted into
+// a memory DC and compared pixel by pixel with the pixels written; zoom and
+// position limits, own scroll bars, turns, stacking, the grey view of 1-bit
+// pages, WriteBmpFile read back, failed loads that keep the old image.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "controls/controls.h"
+#include "graphics/graphics.h"
+#include "graphics/image/dibutil.h"
+#include "graphics/pict.h"
+#include "objects/crstream.h"
+#include "objects/events.h"
+#include "objects/guihooks.h"
+#include "objects/objops.h"
+#include "objects/objrecord.h"
+#include "objects/window.h"
+#include "session/proto/protocol.h"
+#include "session/proto/records.h"
+#include "session/session.h"
+
+namespace {
+
+constexpr uint32_t kScale = 69, kPosH = 70, kPosV = 71, kResource = 87, kSizeH = 97, kSizeV = 98, kNoResize = 22;
+constexpr uint32_t kPicture = 122;
+
+COLORREF Pattern(uint32_t x, uint32_t y) { return RGB((x * 3) % 256, (y * 5) % 256, (x + y) % 256); }
+
+std::string TempPath(const char* name) {
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    return std::string(dir) + name;
+}
+
+// A 24-bit .BMP whose pixel (x, y), counted from the top, is colour(x, y).
+std::string WriteBmp24(const char* name, uint32_t w, uint32_t h, const std::function<COLORREF(uint32_t, uint32_t)>& colour) {
+    BITMAPINFOHEADER hdr = {};
+    hdr.biSize = 40, hdr.biWidth = LONG(w), hdr.biHeight = LONG(h), hdr.biPlanes = 1, hdr.biBitCount = 24;
+    size_t stride = ((w * 24 + 31) / 32) * 4;
+    std::vector<uint8_t> bits(stride * h);
+    hdr.biSizeImage = DWORD(bits.size());
+    for (uint32_t y = 0; y < h; y++)
+        for (uint32_t x = 0; x < w; x++) {
+            uint8_t* p = &bits[(h - 1 - y) * stride + x * 3];
+            COLORREF c = colour(x, y);
+            p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+        }
+    std::string path = TempPath(name);
+    EXPECT_EQ(0, DibWriteBmpFile(path.c_str(), &hdr, bits.data()));
+    return path;
+}
+
+// A 1-bit .BMP, black (index 0) and white (index 1), set(x, y) white.
+std::string WriteBmp1(const char* name, uint32_t w, uint32_t h, const std::function<bool(uint32_t, uint32_t)>& set) {
+    std::vector<uint8_t> head(40 + 8);
+    auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(head.data());
+    hdr->biSize = 40, hdr->biWidth = LONG(w), hdr->biHeight = LONG(h), hdr->biPlanes = 1, hdr->biBitCount = 1;
+    hdr->biClrUsed = 2;
+    RGBQUAD white = {255, 255, 255, 0};
+    memcpy(head.data() + 44, &white, 4);
+    size_t stride = ((w + 31) / 32) * 4;
+    std::vector<uint8_t> bits(stride * h);
+    hdr->biSizeImage = DWORD(bits.size());
+    for (uint32_t y = 0; y < h; y++)
+        for (uint32_t x = 0; x < w; x++)
+            if (set(x, y)) bits[(h - 1 - y) * stride + x / 8] |= uint8_t(0x80 >> (x % 8));
+    std::string path = TempPath(name);
+    EXPECT_EQ(0, DibWriteBmpFile(path.c_str(), hdr, bits.data()));
+    return path;
+}
+
+struct MemCanvas {
+    HDC dc;
+    HBITMAP bmp;
+    HGDIOBJ old;
+    MemCanvas(int w, int h) {
+        HDC screen = GetDC(nullptr);
+        dc = CreateCompatibleDC(screen);
+        bmp = CreateCompatibleBitmap(screen, w, h);
+        ReleaseDC(nullptr, screen);
+        old = SelectObject(dc, bmp);
+        RECT r = {0, 0, w, h};
+        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    }
+    ~MemCanvas() {
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+    }
+    COLORREF At(int x, int y) const { return GetPixel(dc, x, y) & 0xFFFFFF; }
+};
+
+class PictTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        GuiInstallHooks();
+        ControlsInstall();
+        GraphicsInstall();
+        RuntimeStartup();
+        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+    }
+    void SetUp() override {
+        CreateRecordReset(&cr_);
+        cr_.winType = kWinNormal;
+        cr_.width = 400, cr_.height = 300, cr_.right = 400, cr_.bottom = 300;
+        cr_.units = kUnitsPixels;
+        int32_t code = 0;
+        win_ = WindowObjectCreate(nullptr, &cr_, &code);
+        ASSERT_NE(nullptr, win_) << code;
+        ObjectActivate(win_, 0, 0, 0, 0);
+    }
+    void TearDown() override { ObjectDestroy(win_); }
+    // A picture of the window showing the file at path (a client path).
+    ObjectRecord* MakePict(const std::string& path, int32_t left, int32_t top, int32_t width, int32_t height,
+                           int32_t* code = nullptr, bool fixed = true) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.left = left, cr_.top = top, cr_.width = width, cr_.height = height;
+        cr_.flags0 |= kCrVisible;
+        name_ = "!" + path;
+        if (!path.empty()) cr_.texts[kPicture] = CrText{name_.c_str(), uint32_t(name_.size())};
+        if (fixed) cr_.values[kNoResize] = 1, cr_.given[kNoResize] = 1;
+        cr_.bgColor.value = RGB(0, 255, 0);
+        int32_t c = 0;
+        ObjectRecord* rec = ObjectCreate(kTypePict, &cr_, &c);
+        if (code) *code = c;
+        if (rec) rec->bgColor = RGB(0, 255, 0);
+        return rec;
+    }
+    static uint32_t Prop(ObjectRecord* rec, uint32_t id) { return ObjectOpsOf(rec)->getProp(rec, id); }
+    static int32_t SetProp(ObjectRecord* rec, uint32_t id, int32_t v) {
+        PropChange req = {};
+        req.id = id;
+        req.value = v;
+        return ObjectOpsOf(rec)->setProp(rec, &req);
+    }
+    static int32_t Call(ObjectRecord* rec, uint32_t method, std::vector<int32_t> args, const char* text = nullptr) {
+        MethodCallRec call = {};
+        call.method = method;
+        call.noCheck = 1;
+        call.result.kind = kItemInt;
+        call.result.varRef = 501;
+        uint32_t i = 0;
+        if (text) {
+            call.args[i].kind = kItemText;
+            call.args[i].data = text;
+            call.args[i].size = uint32_t(strlen(text));
+            call.argPresent[i++] = 1;
+        }
+        for (int32_t a : args) {
+            call.args[i].kind = kItemInt;
+            call.args[i].value = uint64_t(int64_t(a));
+            call.argPresent[i++] = 1;
+        }
+        call.argCount = i;
+        gSendBuf.used = 0;
+        int32_t rc = ObjectInvokeMethod(0, rec, &call);
+        if (rc != kNoAnswer) return rc;
+        int32_t value;
+        memcpy(&value, gSendBuf.data + 12, 4);
+        return value;
+    }
+    static void Paint(ObjectRecord* rec, MemCanvas& canvas) { ObjectOpsOf(rec)->paint(rec, canvas.dc, 0); }
+    ObjectCreateRecord cr_;
+    ObjectRecord* win_ = nullptr;
+    std::string name_;
+};
+
+TEST_F(PictTest, PaintsTheDecodedPixelsWithBgColorAroundASmallerImage) {
+    std::string path = WriteBmp24("qovpict_a.bmp", 40, 30, Pattern);
+    ObjectRecord* p = MakePict(path, 10, 10, 100, 80);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(40u, Prop(p, kSizeH));
+    EXPECT_EQ(30u, Prop(p, kSizeV));
+    EXPECT_EQ(100u, Prop(p, kScale)) << "NoResize: 100 %";
+    MemCanvas canvas(200, 200);
+    Paint(p, canvas);
+    for (uint32_t y = 0; y < 30; y += 3)
+        for (uint32_t x = 0; x < 40; x += 3) ASSERT_EQ(Pattern(x, y), canvas.At(10 + x, 10 + y)) << x << "," << y;
+    EXPECT_EQ(RGB(0, 255, 0), canvas.At(10 + 45, 10 + 5)) << "BgColor right of the image";
+    EXPECT_EQ(RGB(0, 255, 0), canvas.At(10 + 5, 10 + 35)) << "BgColor below the image";
+    EXPECT_EQ(RGB(255, 255, 255), canvas.At(5, 5)) << "nothing outside the rectangle";
+    ObjectDestroy(p);
+}
+
+TEST_F(PictTest, ScaleAndPositionLimitsAndOwnBars) {
+    std::string path = WriteBmp24("qovpict_b.bmp", 400, 300, Pattern);
+    CreateRecordReset(&cr_);
+    ObjectRecord* p = MakePict(path, 0, 0, 100, 80);
+    ASSERT_NE(nullptr, p);
+    struct Case { int32_t scale; uint32_t expect; const char* why; };
+    const Case cases[] = {{0, 1, "0 becomes 1"}, {7000, 6500, "above 6500 is 6500"}, {250, 250, "kept"}};
+    for (const Case& c : cases) {
+        SetProp(p, kScale, c.scale);
+        EXPECT_EQ(c.expect, Prop(p, kScale)) << c.why;
+    }
+    SetProp(p, kScale, 100);
+    SetProp(p, kPosH, 1000);
+    EXPECT_EQ(300u, Prop(p, kPosH)) << "above the range stores the range";
+    SetProp(p, kPosV, 7);
+    MemCanvas canvas(200, 200);
+    Paint(p, canvas);
+    EXPECT_EQ(Pattern(300, 7), canvas.At(0, 0)) << "the image pixel at the positions shows top-left";
+    EXPECT_EQ(Pattern(350, 57), canvas.At(50, 50));
+
+    EXPECT_EQ(0, SetProp(p, 57, 1)) << "own scroll bars";
+    EXPECT_EQ(1u, Prop(p, 57));
+    auto* rec = reinterpret_cast<PictRecord*>(p);
+    ASSERT_NE(nullptr, rec->hBar);
+    ASSERT_NE(nullptr, rec->vBar);
+    SCROLLINFO si = {};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(rec->hBar, SB_CTL, &si));
+    EXPECT_EQ(int(rec->h.range), si.nMax) << "the bar's range is the picture's";
+    EXPECT_EQ(int(rec->h.pos), si.nPos);
+    uint32_t before = rec->v.pos;
+    SendMessageA(GetParent(rec->vBar), WM_VSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), reinterpret_cast<LPARAM>(rec->vBar));
+    EXPECT_EQ(before + 1, Prop(p, kPosV)) << "a line down through the window's scroll routing";
+    SendMessageA(GetParent(rec->vBar), WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0), reinterpret_cast<LPARAM>(rec->vBar));
+    EXPECT_EQ(rec->v.range, Prop(p, kPosV));
+    EXPECT_EQ(0, SetProp(p, 57, 3));
+    EXPECT_EQ(3u, Prop(p, 57)) << "no own bars";
+    ObjectDestroy(p);
+}
+
+TEST_F(PictTest, RotateTurnsThePaintedImage) {
+    const uint32_t w = 13, h = 5;
+    std::string path = WriteBmp24("qovpict_c.bmp", w, h, Pattern);
+    struct Case { int32_t degrees; int32_t result; uint32_t sizeH; uint32_t ox, oy; const char* why; };
+    // (ox, oy): the old pixel that shows at the new top-left.
+    const Case cases[] = {
+        {90, 1, h, 0, h - 1, "clockwise: the old bottom-left comes to the top-left"},
+        {450, 1, h, 0, h - 1, "450 is a quarter turn"},
+        {180, 1, w, w - 1, h - 1, "a half turn"},
+        {270, 1, h, w - 1, 0, "counter-clockwise"},
+        {300, 1, w, 0, 0, "271..359 nothing, result 1"},
+    };
+    for (const Case& c : cases) {
+        ObjectRecord* p = MakePict(path, 0, 0, 50, 50);
+        ASSERT_NE(nullptr, p);
+        EXPECT_EQ(c.result, Call(p, 2, {c.degrees})) << c.why;
+        EXPECT_EQ(c.sizeH, Prop(p, kSizeH)) << c.why;
+        MemCanvas canvas(60, 60);
+        Paint(p, canvas);
+        EXPECT_EQ(Pattern(c.ox, c.oy), canvas.At(0, 0)) << c.why;
+        ObjectDestroy(p);
+    }
+}
+
+TEST_F(PictTest, RotateRefusesRunLengthData) {
+    // A 4 x 2 RLE8 bitmap: one run of 4 per row.
+    std::vector<uint8_t> f(14 + 40 + 8 + 8);
+    auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(&f[14]);
+    f[0] = 'B', f[1] = 'M';
+    uint32_t size = uint32_t(f.size()), off = 14 + 40 + 8;
+    memcpy(&f[2], &size, 4);
+    memcpy(&f[10], &off, 4);
+    hdr->biSize = 40, hdr->biWidth = 4, hdr->biHeight = 2, hdr->biPlanes = 1, hdr->biBitCount = 8;
+    hdr->biCompression = BI_RLE8, hdr->biClrUsed = 2;
+    const uint8_t runs[] = {4, 1, 0, 0, 4, 1, 0, 1};
+    memcpy(&f[off], runs, sizeof runs);
+    std::string path = TempPath("qovpict_rle.bmp");
+    FILE* fp = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, fp);
+    fwrite(f.data(), 1, f.size(), fp);
+    fclose(fp);
+    ObjectRecord* p = MakePict(path, 0, 0, 50, 50);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(0, Call(p, 2, {90})) << "compressed bytes are not turned";
+    EXPECT_EQ(4u, Prop(p, kSizeH)) << "nothing changed";
+    EXPECT_EQ(0, Call(p, 2, {180}));
+    ObjectDestroy(p);
+}
+
+TEST_F(PictTest, WriteBmpFileReadsBackAndEmptyNameAnswers1) {
+    std::string path = WriteBmp24("qovpict_d.bmp", 21, 9, Pattern);
+    ObjectRecord* p = MakePict(path, 0, 0, 50, 50);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(1, Call(p, 2, {90}));
+    std::string out = TempPath("qovpict_out.bmp");
+    EXPECT_EQ(0, Call(p, 7, {}, out.c_str()));
+    EXPECT_EQ(1, Call(p, 7, {}, "")) << "an empty name";
+    EXPECT_EQ(kErrNoMethod, Call(p, 8, {})) << "no method 8";
+    ObjectRecord* q = MakePict(out, 60, 0, 50, 50);   // beside it: the same rectangle would stack
+    ASSERT_NE(nullptr, q);
+    EXPECT_EQ(9u, Prop(q, kSizeH));
+    EXPECT_EQ(21u, Prop(q, kSizeV));
+    MemCanvas a(120, 60), b(120, 60);
+    Paint(p, a);
+    Paint(q, b);
+    for (int y = 0; y < 21; y++)
+        for (int x = 0; x < 9; x++) ASSERT_EQ(a.At(x, y), b.At(60 + x, y)) << x << "," << y;
+    ObjectDestroy(q);
+    ObjectDestroy(p);
+}
+
+TEST_F(PictTest, StackedPicturesAreAndedAndTheBaseRoleMoves) {
+    std::string pa = WriteBmp24("qovpict_e.bmp", 20, 20, [](uint32_t, uint32_t) { return RGB(255, 0, 255); });
+    std::string pb = WriteBmp24("qovpict_f.bmp", 20, 20, [](uint32_t, uint32_t) { return RGB(255, 255, 0); });
+    ObjectRecord* a = MakePict(pa, 5, 5, 20, 20);
+    ObjectRecord* b = MakePict(pb, 5, 5, 20, 20);
+    ASSERT_NE(nullptr, a);
+    ASSERT_NE(nullptr, b);
+    EXPECT_TRUE(b->flags & kPictStacked);
+    MemCanvas c1(40, 40);
+    Paint(a, c1);
+    EXPECT_EQ(RGB(255, 0, 0), c1.At(10, 10)) << "the second is ANDed over the first";
+    ObjectOpsOf(a)->hide(a);
+    EXPECT_FALSE(b->flags & kPictStacked) << "hiding the base promotes the other";
+    MemCanvas c2(40, 40);
+    Paint(b, c2);
+    EXPECT_EQ(RGB(255, 255, 0), c2.At(10, 10));
+    ObjectOpsOf(a)->show(a, 0, 0, 0, 0);
+    EXPECT_TRUE(a->flags & kPictStacked) << "shown again it stacks on the new base";
+    ObjectDestroy(b);
+    EXPECT_EQ(nullptr, reinterpret_cast<PictRecord*>(a)->base) << "destroying the base leaves nothing stale";
+    MemCanvas c3(40, 40);
+    Paint(a, c3);
+    EXPECT_EQ(RGB(255, 0, 255), c3.At(10, 10));
+    ObjectDestroy(a);
+}
+
+TEST_F(PictTest, OneBitPageBelow100PercentPaintsTheGreyView) {
+    std::string path = WriteBmp1("qovpict_g.bmp", 200, 200, [](uint32_t x, uint32_t y) { return (x + y) % 2 == 0; });
+    ObjectRecord* p = MakePict(path, 0, 0, 100, 100, nullptr, false);
+    ASSERT_NE(nullptr, p);
+    SetProp(p, kScale, 25);
+    MemCanvas canvas(120, 120);
+    Paint(p, canvas);
+    const COLORREF greys[] = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128), RGB(64, 64, 64), RGB(0, 0, 0)};
+    int mid = 0;
+    for (int y = 0; y < 50; y++)
+        for (int x = 0; x < 50; x++) {
+            COLORREF c = canvas.At(x, y);
+            bool grey = false;
+            for (COLORREF g : greys) grey |= c == g;
+            ASSERT_TRUE(grey) << x << "," << y << " " << std::hex << c;
+            mid += c != greys[0] && c != greys[4];
+        }
+    EXPECT_GT(mid, 2000) << "a half-set page shows mid greys, not black or white";
+    ObjectDestroy(p);
+}
+
+TEST_F(PictTest, FailedLoadsKeepTheImageAndAnswerTheirCode) {
+    std::string path = WriteBmp24("qovpict_h.bmp", 12, 8, Pattern);
+    ObjectRecord* p = MakePict(path, 0, 0, 50, 50);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(-1, SetProp(p, kResource, 4242)) << "no such bitmap resource";
+    EXPECT_EQ(12u, Prop(p, kSizeH)) << "the old image stays";
+    EXPECT_EQ(0u, Prop(p, kResource)) << "and the old number";
+    MemCanvas canvas(60, 60);
+    Paint(p, canvas);
+    EXPECT_EQ(Pattern(3, 3), canvas.At(3, 3));
+    ObjectDestroy(p);
+
+    // Width 0: refused before any zoom is fitted to it.
+    std::vector<uint8_t> head(40);
+    auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(head.data());
+    hdr->biSize = 40, hdr->biWidth = 0, hdr->biHeight = 4, hdr->biPlanes = 1, hdr->biBitCount = 24;
+    std::string empty = TempPath("qovpict_empty.bmp");
+    uint8_t none[4] = {};
+    DibWriteBmpFile(empty.c_str(), hdr, none);
+    int32_t code = 0;
+    EXPECT_EQ(nullptr, MakePict(empty, 0, 0, 50, 50, &code, false));
+    EXPECT_EQ(-3, code);
+    EXPECT_EQ(nullptr, MakePict(TempPath("qovpict_missing.bmp"), 0, 0, 50, 50, &code));
+    EXPECT_EQ(-2, code) << "a file that cannot be opened";
+}
+
+TEST_F(PictTest, ClipboardSources) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    CloseClipboard();
+    int32_t code = 0;
+    EXPECT_EQ(nullptr, MakePict("", 0, 0, 50, 50, &code));
+    EXPECT_EQ(-1, code) << "an empty clipboard";
+
+    const uint32_t w = 8, h = 4, stride = 24;
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, 40 + stride * h);
+    auto* hdr = static_cast<BITMAPINFOHEADER*>(GlobalLock(mem));
+    memset(hdr, 0, 40 + stride * h);
+    hdr->biSize = 40, hdr->biWidth = w, hdr->biHeight = h, hdr->biPlanes = 1, hdr->biBitCount = 24;
+    uint8_t* bits = reinterpret_cast<uint8_t*>(hdr) + 40;
+    for (uint32_t i = 0; i < stride * h; i++) bits[i] = uint8_t(i * 7);
+    GlobalUnlock(mem);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    SetClipboardData(CF_DIB, mem);
+    CloseClipboard();
+    ObjectRecord* p = MakePict("", 0, 0, 50, 50, &code);
+    ASSERT_NE(nullptr, p) << code;
+    EXPECT_EQ(w, Prop(p, kSizeH));
+    EXPECT_EQ(h, Prop(p, kSizeV));
+    ObjectDestroy(p);
+}
+
+TEST_F(PictTest, PrintAndAutomationReachTheImage) {
+    std::string path = WriteBmp24("qovpict_i.bmp", 30, 20, Pattern);
+    ObjectRecord* p = MakePict(path, 0, 0, 10, 10);
+    ASSERT_NE(nullptr, p);
+    const BITMAPINFOHEADER* hdr = nullptr;
+    const RGBQUAD* colours = nullptr;
+    const void* bits = nullptr;
+    RECT shown;
+    ASSERT_TRUE(PictImageOf(p->handle, true, &hdr, &colours, &bits, &shown));
+    EXPECT_EQ(30, hdr->biWidth);
+    EXPECT_EQ(11, shown.right - shown.left) << "the view shows 10 pixels and one more";
+    EXPECT_FALSE(PictImageOf(win_->handle, false, &hdr, &colours, &bits, &shown)) << "a window is no picture";
+    HPALETTE pal = nullptr;
+    int err = 0;
+    HBITMAP bm = PictBitmapOf(p, &pal, &err);
+    ASSERT_NE(nullptr, bm);
+    BITMAP info = {};
+    GetObjectA(bm, sizeof info, &info);
+    EXPECT_EQ(30, info.bmWidth);
+    DeleteObject(bm);
+    EXPECT_EQ(nullptr, PictBitmapOf(win_, &pal, &err));
+    EXPECT_NE(0, err);
+    ObjectDestroy(p);
+}
+
+}  // namespace
