@@ -4,6 +4,8 @@
 // history of AutoZoom, and writing the image back as a .BMP file.
 #include "graphics/pict.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -13,6 +15,7 @@
 #include "objects/color.h"
 #include "objects/events.h"
 #include "objects/focus.h"
+#include "objects/guihooks.h"
 #include "objects/objwindowed.h"
 #include "objects/paint.h"
 #include "objects/window.h"
@@ -664,6 +667,189 @@ int32_t PictOnScroll(ObjectRecord* rec, HWND bar, int32_t thumb, int32_t code) {
     return 0;
 }
 
+// ---- AutoZoom: the mouse ----------------------------------------------------------------------
+
+constexpr DWORD kTrackPollMs = 50;
+constexpr int kButtonUpPolls = 4;
+
+// The shown AutoZoom picture of a container whose image area holds the point.
+PictRecord* PictAt(ObjectRecord* container, int32_t x, int32_t y) {
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (c->kind != kKindPict || !(c->flags & kObjShown) || !(c->flags & kPictAutoZoom) || (c->flags & kPictStacked))
+            continue;
+        RECT area = ClientArea(AsPict(c));
+        POINT pt = {x, y};
+        if (PtInRect(&area, pt) && AsPict(c)->sel) return AsPict(c);
+    }
+    return nullptr;
+}
+
+// The part of the client area the image covers, in container coordinates.
+RECT VisibleImage(const PictRecord* p) {
+    RECT c = ClientArea(p);
+    return ImageArea(p, c);
+}
+
+void PushHistory(PictRecord* p) {
+    PictSelection* s = p->sel;
+    if (s->historyCount >= kPictHistory) return;
+    s->zooms[s->historyCount] = p->zoom;
+    s->posH[s->historyCount] = p->h.pos;
+    s->posV[s->historyCount] = p->v.pos;
+    s->historyCount++;
+}
+
+bool PopHistory(PictRecord* p) {
+    PictSelection* s = p->sel;
+    if (s->historyCount == 0) return false;
+    s->historyCount--;
+    p->zoom = s->zooms[s->historyCount];
+    p->h.pos = s->posH[s->historyCount];
+    p->v.pos = s->posV[s->historyCount];
+    return true;
+}
+
+void Rezoomed(PictRecord* p) {
+    UpdateScroll(p);
+    ClearView(p);
+    ClearBand(p);
+    Redraw(p, true);
+}
+
+void ZoomOut(PictRecord* p) {
+    if (!PopHistory(p)) p->zoom = PictZoomOutStep(p->zoom);
+    Rezoomed(p);
+}
+
+// The band's image pixels: minus the image origin, x 1000 / zoom, plus the positions.
+uint32_t BandToImage(int32_t v, int32_t origin, uint32_t pos, uint32_t zoom) {
+    int64_t d = std::max<int64_t>(static_cast<int64_t>(v) - origin, 0);
+    return static_cast<uint32_t>(std::min<int64_t>(d * kPictZoomUnit / zoom + pos, 0xFFFFFFFFu));
+}
+
+void ZoomToSelection(PictRecord* p) {
+    PushHistory(p);
+    RECT c = ClientArea(p);
+    const RECT& b = p->sel->band;
+    uint32_t x0 = BandToImage(b.left, c.left, p->h.pos, p->zoom), x1 = BandToImage(b.right, c.left, p->h.pos, p->zoom);
+    uint32_t y0 = BandToImage(b.top, c.top, p->v.pos, p->zoom), y1 = BandToImage(b.bottom, c.top, p->v.pos, p->zoom);
+    if (x1 <= x0 || y1 <= y0) {
+        PopHistory(p);
+    } else {
+        p->h.pos = x0;
+        p->v.pos = y0;
+        uint32_t z = PictFitZoom(c.right - c.left, c.bottom - c.top, x1 - x0, y1 - y0, kPictFitBoth);
+        if (z) p->zoom = z;
+    }
+    Rezoomed(p);
+}
+
+// Takes the mouse messages of a drag until the left button goes up, the
+// container loses the capture, or the button was released where this
+// thread did not hear of it. move gets each point in container coordinates.
+template <typename Move>
+void TrackMouse(PictRecord* p, HWND wnd, Move move) {
+    ObjectRef ref = ObjectRefOf(&p->hdr);
+    SetCapture(wnd);
+    int upPolls = 0;
+    bool first = true;
+    for (bool done = false; !done;) {
+        if (GetCapture() != wnd || !ObjectRefAlive(ref)) break;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kTrackPollMs, QS_MOUSE);
+        MSG m;
+        bool took = false;
+        while (!done && PeekMessageA(&m, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+            took = true;
+            POINT pt = {GET_X_LPARAM(m.lParam), GET_Y_LPARAM(m.lParam)};
+            if (m.hwnd != wnd) MapWindowPoints(m.hwnd, wnd, &pt, 1);
+            bool up = m.message == WM_LBUTTONUP;
+            if (up && first) {
+                first = false;
+                continue;   // the release of the click that started it
+            }
+            first = false;
+            if (m.message == WM_MOUSEMOVE || up) move(pt);
+            if (up) done = true;
+        }
+        upPolls = !took && !(GetAsyncKeyState(VK_LBUTTON) & 0x8000) ? upPolls + 1 : 0;
+        if (upPolls >= kButtonUpPolls) done = true;
+    }
+    if (GetCapture() == wnd) ReleaseCapture();
+}
+
+void InvertBand(PictRecord* p, HWND wnd) {
+    HDC dc = GetDC(wnd);
+    int32_t sx = 0, sy = 0;
+    GfxContainerScroll(&p->hdr, &sx, &sy);
+    DrawBand(p, dc, -sx, -sy);
+    ReleaseDC(wnd, dc);
+}
+
+void RubberBand(PictRecord* p, HWND wnd, int32_t x, int32_t y) {
+    RECT image = VisibleImage(p);
+    if (p->sel->band.right > p->sel->band.left) InvertBand(p, wnd);
+    SetRectEmpty(&p->sel->band);
+    POINT anchor = {x, y};
+    TrackMouse(p, wnd, [&](POINT pt) {
+        if (!IsRectEmpty(&p->sel->band)) InvertBand(p, wnd);
+        RECT r = {std::min(anchor.x, pt.x), std::min(anchor.y, pt.y), std::max(anchor.x, pt.x) + 1,
+                  std::max(anchor.y, pt.y) + 1};
+        IntersectRect(&p->sel->band, &r, &image);
+        if (!IsRectEmpty(&p->sel->band)) InvertBand(p, wnd);
+    });
+}
+
+void Pan(PictRecord* p, HWND wnd, int32_t x, int32_t y) {
+    HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_SIZEALL));
+    POINT last = {x, y};
+    RECT image = VisibleImage(p);
+    TrackMouse(p, wnd, [&](POINT pt) {
+        if (!PtInRect(&image, pt)) return;
+        int64_t unit = std::max<uint32_t>(kPictZoomUnit / p->zoom, 1);
+        int64_t h = std::max<int64_t>(0, std::min<int64_t>(p->h.pos - (pt.x - last.x) * unit, p->h.range));
+        int64_t v = std::max<int64_t>(0, std::min<int64_t>(p->v.pos - (pt.y - last.y) * unit, p->v.range));
+        last = pt;
+        if (h == p->h.pos && v == p->v.pos) return;
+        p->h.pos = static_cast<uint32_t>(h);
+        p->v.pos = static_cast<uint32_t>(v);
+        SetBarsFromAxes(p);
+        if (p->hdr.flags & kObjShown) {
+            RedrawObject(&p->hdr, false);
+            UpdateWindow(wnd);
+        }
+    });
+    SetCursor(old);
+}
+
+void PictOnMouse(ObjectRecord* container, int32_t x, int32_t y, bool right, bool dblClick) {
+    if (!container || !container->hwnd || !container->children) return;
+    int32_t sx = 0, sy = 0;
+    GfxContainerScroll(container->children, &sx, &sy);
+    PictRecord* p = PictAt(container, x + sx, y + sy);
+    if (!p) return;
+    x += sx, y += sy;
+    if (right) {
+        if (dblClick) ZoomOut(p);
+        else {
+            ClearBand(p);
+            Redraw(p, false);
+        }
+        return;
+    }
+    bool alt = (GetKeyState(VK_MENU) & 0x8000) != 0;
+    if (!dblClick) {
+        if (alt && (p->hBar || p->vBar)) Pan(p, container->hwnd, x, y);
+        else RubberBand(p, container->hwnd, x, y);
+        return;
+    }
+    if (alt) return;
+    if (!IsRectEmpty(&p->sel->band)) ZoomToSelection(p);
+    else {
+        p->zoom = PictZoomInStep(p->zoom);
+        Rezoomed(p);
+    }
+}
+
 // ---- Hand-over hooks ----------------------------------------------------------------------------
 
 uint32_t* HookPageCount(PictRecord* p) { return p ? &p->pageCount : nullptr; }
@@ -816,6 +1002,7 @@ void PictInstall() {
     RegisterMethodTable(kTypePict, PictMethodLookup);
     RegisterKindRescale(kKindPict, PictRescale);
     gGraphicsHooks.pictOnScroll = PictOnScroll;
+    gGuiHooks.pictMouse = PictOnMouse;
     gImageLoadHooks.pictPageCount = HookPageCount;
     gImageLoadHooks.pictBackground = HookBackground;
     gImageLoadHooks.takeImage = HookTakeImage;

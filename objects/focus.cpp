@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <windowsx.h>
 
 #include <cstring>
 #include <initializer_list>
@@ -193,6 +194,13 @@ void WindowRButtonUp(ObjectRecord* rec, WPARAM, LPARAM lp) { MouseUpEvent(rec, k
 void WindowMButtonDown(ObjectRecord* rec, WPARAM wp, LPARAM lp) { MouseDownEvent(rec, kModMiddle, false, wp, lp); }
 
 bool WindowMouseButtonMsg(ObjectRecord* rec, UINT msg, WPARAM wp, LPARAM lp) {
+    bool press = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK;
+    if (press && rec && gGuiHooks.pictMouse) {
+        // The picture's loops take only mouse messages; the record stays.
+        gGuiHooks.pictMouse(rec, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK,
+                            msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK);
+        if (!ObjectIsLive(rec)) return true;
+    }
     switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:

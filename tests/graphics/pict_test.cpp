@@ -401,6 +401,57 @@ TEST_F(PictTest, ClipboardSources) {
     ObjectDestroy(p);
 }
 
+TEST_F(PictTest, AutoZoomDoubleClicksAndTheRubberBand) {
+    std::string path = WriteBmp24("qovpict_z.bmp", 400, 300, Pattern);
+    CreateRecordReset(&cr_);
+    ObjectRecord* p = MakePict(path, 0, 0, 200, 150, nullptr, false);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(0, SetProp(p, 68, 1));
+    EXPECT_EQ(1u, Prop(p, 68));
+    EXPECT_EQ(0, Call(p, 3, {})) << "GetZTop without a rubber band";
+    HWND wnd = win_->hwnd;
+    struct Case { int32_t scale; UINT msg; uint32_t expect; const char* why; };
+    const Case cases[] = {
+        {250, WM_RBUTTONDBLCLK, 200, "right double click: down to the next multiple of 100"},
+        {60, WM_RBUTTONDBLCLK, 50, "11..100 loses 10"},
+        {5, WM_RBUTTONDBLCLK, 4, "3..10 loses 1"},
+        {2, WM_RBUTTONDBLCLK, 2, "2 stays"},
+        {150, WM_LBUTTONDBLCLK, 200, "left double click: + 100, cut to a multiple of 100"},
+        {6500, WM_LBUTTONDBLCLK, 6500, "the top stays"},
+    };
+    for (const Case& c : cases) {
+        SetProp(p, kScale, c.scale);
+        SendMessageA(wnd, c.msg, 0, MAKELPARAM(10, 10));
+        EXPECT_EQ(c.expect, Prop(p, kScale)) << c.why;
+    }
+    SetProp(p, kScale, 100);
+    SetProp(p, kPosH, 0);
+    SetProp(p, kPosV, 0);
+    // A drag from (20, 10) to (60, 50): the messages the loop takes are queued first.
+    PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 30));
+    PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 50));
+    PostMessageA(wnd, WM_LBUTTONUP, 0, MAKELPARAM(60, 50));
+    SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 10));
+    EXPECT_EQ(10, Call(p, 3, {})) << "GetZTop";
+    EXPECT_EQ(51, Call(p, 4, {})) << "GetZBottom: the band includes the last pixel";
+    EXPECT_EQ(20, Call(p, 5, {})) << "GetZLeft";
+    EXPECT_EQ(61, Call(p, 6, {})) << "GetZRight";
+    SendMessageA(wnd, WM_LBUTTONDBLCLK, 0, MAKELPARAM(30, 30));
+    EXPECT_EQ(365u, Prop(p, kScale)) << "41 x 41 image pixels fitted into 200 x 150";
+    EXPECT_EQ(20u, Prop(p, kPosH));
+    EXPECT_EQ(10u, Prop(p, kPosV));
+    EXPECT_EQ(0, Call(p, 3, {})) << "the band is used up";
+    SendMessageA(wnd, WM_RBUTTONDBLCLK, 0, MAKELPARAM(30, 30));
+    EXPECT_EQ(100u, Prop(p, kScale)) << "the history brings the zoom back";
+    EXPECT_EQ(0u, Prop(p, kPosH));
+    // A drag whose release this thread never hears of ends by itself.
+    PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 30));
+    DWORD start = GetTickCount();
+    SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 10));
+    EXPECT_LT(GetTickCount() - start, 2000u) << "a drag without a button held does not hang";
+    ObjectDestroy(p);
+}
+
 TEST_F(PictTest, PrintAndAutomationReachTheImage) {
     std::string path = WriteBmp24("qovpict_i.bmp", 30, 20, Pattern);
     ObjectRecord* p = MakePict(path, 0, 0, 10, 10);
