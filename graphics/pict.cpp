@@ -15,6 +15,7 @@
 #include "objects/color.h"
 #include "objects/events.h"
 #include "objects/focus.h"
+#include "objects/gdicache.h"
 #include "objects/guihooks.h"
 #include "objects/objwindowed.h"
 #include "objects/paint.h"
@@ -223,7 +224,6 @@ void DrawImage(PictRecord* p, HDC dc, const RECT& c) {
                           DIB_RGB_COLORS);
         return;
     }
-    IntersectClipRect(dc, c.left, c.top, c.right, c.bottom);
     if (mono && p->zoom < kPictZoomUnit && MakeMonoView(p)) {
         // The view holds one pixel per client pixel.
         const BITMAPINFOHEADER& vh = p->viewInfo->bmiHeader;
@@ -234,10 +234,14 @@ void DrawImage(PictRecord* p, HDC dc, const RECT& c) {
                           DIB_RGB_COLORS, SRCCOPY);
         return;
     }
+    // Whole source pixels overshoot the client: the destination is clipped.
+    int saved = SaveDC(dc);
+    IntersectClipRect(dc, c.left, c.top, c.right, c.bottom);
     int32_t dw = PictScaled(static_cast<uint32_t>(sx.srcLen), p->zoom);
     int32_t dh = PictScaled(static_cast<uint32_t>(sy.srcLen), p->zoom);
     StretchDIBits(dc, c.left, c.top, dw, dh, sx.src, height - sy.src - sy.srcLen, sx.srcLen, sy.srcLen, p->bits, p->dib,
                   DIB_RGB_COLORS, SRCCOPY);
+    RestoreDC(dc, saved);
 }
 
 // The visible image area in the DC: the part of the client the image covers.
@@ -248,7 +252,8 @@ RECT ImageArea(const PictRecord* p, const RECT& c) {
 }
 
 void PaintFrame(PictRecord* p, HDC dc, const RECT& r, const RECT& c, const RECT& image) {
-    HBRUSH bg = CreateSolidBrush(ColorValueResolve(p->hdr.bgColor));
+    HBRUSH bg = BrushCacheGet(p->hdr.bgColor, kBrushSolid, true);
+    if (!bg) return;
     // The client area around the image, and the corner between the bars.
     RECT parts[] = {{image.right, c.top, c.right, c.bottom}, {c.left, image.bottom, image.right, c.bottom}};
     for (const RECT& part : parts)
@@ -266,11 +271,13 @@ void PaintFrame(PictRecord* p, HDC dc, const RECT& r, const RECT& c, const RECT&
         RECT edge = r;
         DrawEdge(dc, &edge, EDGE_SUNKEN, BF_RECT);
     } else if (p->hdr.flags & kObjBorder) {
-        HBRUSH frame = CreateSolidBrush(ColorValueResolve(p->hdr.bdrColor));
-        FrameRect(dc, &r, frame);
-        DeleteObject(frame);
+        HBRUSH frame = BrushCacheGet(p->hdr.bdrColor, kBrushSolid, true);
+        if (frame) {
+            FrameRect(dc, &r, frame);
+            BrushCacheRelease(frame);
+        }
     }
-    DeleteObject(bg);
+    BrushCacheRelease(bg);
 }
 
 void DrawBand(PictRecord* p, HDC dc, int32_t dx, int32_t dy) {
@@ -299,7 +306,7 @@ int32_t PictPaint(ObjectRecord* rec, void* dcArg, int32_t) {
     int32_t dx = r.left - rec->left, dy = r.top - rec->top;
     RECT c = ClientArea(p);
     OffsetRect(&c, dx, dy);
-    int saved = SaveDC(dc);
+    int stretchMode = GetStretchBltMode(dc);
     HPALETTE oldPal = nullptr;
     if (p->palette) {
         oldPal = SelectPalette(dc, p->palette, FALSE);
@@ -316,7 +323,7 @@ int32_t PictPaint(ObjectRecord* rec, void* dcArg, int32_t) {
         }
     }
     if (oldPal) SelectPalette(dc, oldPal, FALSE);
-    RestoreDC(dc, saved);
+    SetStretchBltMode(dc, stretchMode);
     DrawBand(p, dc, dx, dy);
     ReleaseObjectDC(&st);
     PlaceBars(p);
