@@ -97,6 +97,7 @@ void InstallFacilities() {
     gImageLoadHooks.oemToAnsi = ImageOemToAnsi;
     gPrtPictImage = PrintPictImage;
     gOlePictHooks.pictBitmap = PictBitmapOf;
+    gOlePictHooks.objectIcon = IconOf;
     gPictResourceHooks.formResource = PictFormResource;
 }
 

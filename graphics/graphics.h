@@ -24,6 +24,14 @@ ObjectRecord* ShapeCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* LineCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* TimerCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* PictCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* IconCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+
+// ---- Icons -------------------------------------------------------------------------------------
+// The icon an Icon object shows (it keeps it), or none.
+HICON IconOf(ObjectRecord* rec);
+// Icon bytes (an .ICO file) made into an icon through a temporary file
+// "~TICnnnn.ICO" (the first free of 0000..9999) that is deleted afterwards.
+HICON IconLoadFromData(const uint8_t* data, uint32_t size, bool threeD, bool small);
 
 // ---- Pictures ------------------------------------------------------------------------------
 // The image of the picture behind a handle, for printing: its header, colours

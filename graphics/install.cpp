@@ -13,6 +13,7 @@ void ShapeInstall();
 void LineInstall();
 void SplitterInstall();
 void PictInstall();
+void IconInstall();
 
 void GraphicsInstall() {
     ProgressInstall();
@@ -24,4 +25,5 @@ void GraphicsInstall() {
     LineInstall();
     SplitterInstall();
     PictInstall();
+    IconInstall();
 }

@@ -477,4 +477,108 @@ TEST_F(PictTest, PrintAndAutomationReachTheImage) {
     ObjectDestroy(p);
 }
 
+// An .ICO file of one 32 x 32 24-bit image: colour(x, y) where mask(x, y)
+// is false, transparent where it is true.
+std::vector<uint8_t> IcoBytes(const std::function<COLORREF(uint32_t, uint32_t)>& colour,
+                              const std::function<bool(uint32_t, uint32_t)>& mask) {
+    const uint32_t n = 32, xorStride = 96, andStride = 4;
+    const uint32_t imageBytes = 40 + xorStride * n + andStride * n;
+    std::vector<uint8_t> f(6 + 16 + imageBytes);
+    auto put16 = [&](size_t at, uint16_t v) { memcpy(&f[at], &v, 2); };
+    auto put32 = [&](size_t at, uint32_t v) { memcpy(&f[at], &v, 4); };
+    put16(2, 1), put16(4, 1);
+    f[6] = 32, f[7] = 32;
+    put16(10, 1), put16(12, 24), put32(14, imageBytes), put32(18, 22);
+    auto* h = reinterpret_cast<BITMAPINFOHEADER*>(&f[22]);
+    h->biSize = 40, h->biWidth = 32, h->biHeight = 64, h->biPlanes = 1, h->biBitCount = 24;
+    uint8_t* xorBits = &f[62];
+    uint8_t* andBits = xorBits + xorStride * n;
+    for (uint32_t y = 0; y < n; y++)
+        for (uint32_t x = 0; x < n; x++) {
+            uint8_t* p = xorBits + (n - 1 - y) * xorStride + x * 3;
+            bool clear = mask(x, y);
+            COLORREF c = clear ? 0 : colour(x, y);
+            p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+            if (clear) andBits[(n - 1 - y) * andStride + x / 8] |= uint8_t(0x80 >> (x % 8));
+        }
+    return f;
+}
+
+class IconTest : public PictTest {};
+
+TEST_F(IconTest, AnIcoFilePaintsAsWin32DrawsItAndFailedLoadsKeepIt) {
+    auto ico = IcoBytes(Pattern, [](uint32_t x, uint32_t y) { return x < 4 && y < 4; });
+    std::string path = TempPath("qovicon_a.ico");
+    FILE* fp = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, fp);
+    fwrite(ico.data(), 1, ico.size(), fp);
+    fclose(fp);
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.left = 20, cr_.top = 10, cr_.width = 100, cr_.height = 100;
+    cr_.flags0 |= kCrVisible;
+    name_ = "!" + path;
+    cr_.texts[kPicture] = CrText{name_.c_str(), uint32_t(name_.size())};
+    int32_t code = 0;
+    ObjectRecord* icon = ObjectCreate(kTypeIcon, &cr_, &code);
+    ASSERT_NE(nullptr, icon) << code;
+    EXPECT_EQ(32, icon->right - icon->left) << "an icon is 32 x 32";
+    EXPECT_EQ(32, icon->bottom - icon->top);
+    MemCanvas ours(80, 60), theirs(80, 60);
+    Paint(icon, ours);
+    HICON ref = static_cast<HICON>(LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 32, 32, LR_LOADFROMFILE));
+    ASSERT_NE(nullptr, ref);
+    DrawIcon(theirs.dc, 20, 10, ref);
+    DestroyIcon(ref);
+    for (int y = 0; y < 32; y++)
+        for (int x = 0; x < 32; x++) ASSERT_EQ(theirs.At(20 + x, 10 + y), ours.At(20 + x, 10 + y)) << x << "," << y;
+    EXPECT_EQ(RGB(255, 255, 255), ours.At(21, 11)) << "the masked corner shows what was there";
+    EXPECT_NE(nullptr, IconOf(icon)) << "automation reaches the icon";
+
+    HICON before = IconOf(icon);
+    EXPECT_EQ(-3, SetProp(icon, kResource, 4243)) << "no such icon resource";
+    EXPECT_EQ(before, IconOf(icon)) << "the old icon stays";
+    EXPECT_EQ(0u, Prop(icon, kResource)) << "and its number";
+    EXPECT_EQ(0, SetProp(icon, 217, 0));
+    EXPECT_EQ(0u, Prop(icon, 217)) << "ImageIndex 0 is ignored";
+    EXPECT_EQ(-5, SetProp(icon, 270, 1)) << "image lists are not available yet";
+    ObjectDestroy(icon);
+
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.values[kResource] = 4243, cr_.given[kResource] = 1;
+    EXPECT_EQ(nullptr, ObjectCreate(kTypeIcon, &cr_, &code));
+    EXPECT_EQ(-3, code) << "no icon could be loaded";
+}
+
+TEST_F(IconTest, IconBytesGoThroughTheFirstFreeTemporaryName) {
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    std::string folder = std::string(dir) + "qovtic";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    std::string taken = folder + "\\~TIC0000.ICO", next = folder + "\\~TIC0001.ICO";
+    FILE* fp = fopen(taken.c_str(), "wb");
+    ASSERT_NE(nullptr, fp);
+    fputs("taken", fp);
+    fclose(fp);
+    DeleteFileA(next.c_str());
+    char oldTmp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
+    _putenv_s("TMP", folder.c_str());
+    auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
+    HICON icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
+    _putenv_s("TMP", oldTmp);
+    ASSERT_NE(nullptr, icon) << "made through ~TIC0001.ICO";
+    DestroyIcon(icon);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(next.c_str())) << "the temporary file is gone";
+    fp = fopen(taken.c_str(), "rb");
+    ASSERT_NE(nullptr, fp);
+    char text[8] = {};
+    fread(text, 1, sizeof text - 1, fp);
+    fclose(fp);
+    EXPECT_STREQ("taken", text) << "the file that held the first name is untouched";
+    DeleteFileA(taken.c_str());
+    EXPECT_EQ(nullptr, IconLoadFromData(nullptr, 0, false, false)) << "no bytes, no icon";
+}
+
 }  // namespace
