@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstdint>
 
 #include "objects/objcreate.h"
@@ -25,6 +27,20 @@ ObjectRecord* LineCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* TimerCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* PictCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* IconCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* ImageListCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+// A user takes one use of an image list.
+void ImageListTakeUse(ObjectRecord* list);
+// Drops one use of an image list; the last release (with free) destroys it.
+void ImageListRelease(ObjectRecord* list, bool free);
+// The list's HIMAGELIST, or none.
+HIMAGELIST ImageListHandle(ObjectRecord* list);
+
+// A bitmap the caller owns from a picture name (a client '!' path, a server
+// file, '@' a named resource), loaded through a bare picture; null on failure.
+HBITMAP LoadBitmapByName(const char* name);
+// An icon the caller owns from an icon name ('<' small, '!' client file,
+// else a server file); null on failure.
+HICON LoadIconByName(const char* name);
 
 // ---- Icons -------------------------------------------------------------------------------------
 // The icon an Icon object shows (it keeps it), or none.

@@ -286,6 +286,17 @@ ObjectRecord* IconCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     return GfxFinishCreate(rec, cr, code);
 }
 
+HICON LoadIconByName(const char* name) {
+    if (!name || !*name) return nullptr;
+    // A temporary icon record that is never linked; it gives its icon away.
+    auto* ic = static_cast<IconRecord*>(LocalAllocZero(sizeof(IconRecord)));
+    if (!ic) return nullptr;
+    ic->hdr.kind = kKindIcon;
+    HICON icon = IconLoadByName(ic, name, true) ? ic->icon : nullptr;
+    LocalFreeMem(ic);
+    return icon;
+}
+
 HICON IconOf(ObjectRecord* rec) {
     return rec && rec->kind == kKindIcon && ObjectIsLive(rec) ? AsIcon(rec)->icon : nullptr;
 }

@@ -14,6 +14,7 @@ void LineInstall();
 void SplitterInstall();
 void PictInstall();
 void IconInstall();
+void ImageListInstall();
 
 void GraphicsInstall() {
     ProgressInstall();
@@ -26,4 +27,5 @@ void GraphicsInstall() {
     SplitterInstall();
     PictInstall();
     IconInstall();
+    ImageListInstall();
 }

@@ -1003,6 +1003,25 @@ HBITMAP PictBitmapOf(ObjectRecord* rec, HPALETTE* palette, int* error) {
     return bitmap;
 }
 
+HBITMAP LoadBitmapByName(const char* name) {
+    if (!name || !*name) return nullptr;
+    // A bare picture: no window, never linked, only its image is used.
+    auto* p = static_cast<PictRecord*>(LocalAllocZero(sizeof(PictRecord)));
+    if (!p) return nullptr;
+    p->hdr.kind = kKindPict;
+    p->pageCount = 1;
+    int rc = name[0] == '@' ? ImageLoadNamedResource(p, name + 1) : ImageLoadFromFile(name, p, 1);
+    HBITMAP bitmap = nullptr;
+    if (rc == kImgOk && p->dib) {
+        HDC screen = GetDC(nullptr);
+        bitmap = CreateDIBitmap(screen, &p->dib->bmiHeader, CBM_INIT, p->bits, p->dib, DIB_RGB_COLORS);
+        ReleaseDC(nullptr, screen);
+    }
+    PictFreeImage(p);
+    LocalFreeMem(p);
+    return bitmap;
+}
+
 void PictInstall() {
     RegisterObjectCreator(kTypePict, PictCreate);
     RegisterObjectOps(kKindPict, &kPictOps);

@@ -15,6 +15,8 @@
 #include "graphics/graphics.h"
 #include "graphics/image/dibutil.h"
 #include "graphics/pict.h"
+#include <commctrl.h>
+
 #include "objects/crstream.h"
 #include "objects/events.h"
 #include "objects/guihooks.h"
@@ -579,6 +581,71 @@ TEST_F(IconTest, IconBytesGoThroughTheFirstFreeTemporaryName) {
     EXPECT_STREQ("taken", text) << "the file that held the first name is untouched";
     DeleteFileA(taken.c_str());
     EXPECT_EQ(nullptr, IconLoadFromData(nullptr, 0, false, false)) << "no bytes, no icon";
+}
+
+TEST_F(IconTest, ImageListMethodsCountsDepthAndUses) {
+    std::string strip = WriteBmp24("qovil_strip.bmp", 32, 16, Pattern);
+    std::string one = WriteBmp24("qovil_one.bmp", 16, 16, [](uint32_t, uint32_t) { return RGB(0, 0, 255); });
+    auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
+    std::string icoPath = TempPath("qovil.ico");
+    FILE* fp = fopen(icoPath.c_str(), "wb");
+    ASSERT_NE(nullptr, fp);
+    fwrite(ico.data(), 1, ico.size(), fp);
+    fclose(fp);
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.values[131] = 16, cr_.given[131] = 1;
+    cr_.values[130] = 16, cr_.given[130] = 1;
+    cr_.values[151] = 12, cr_.given[151] = 1;
+    cr_.values[129] = 1, cr_.given[129] = 1;
+    int32_t code = 0;
+    ObjectRecord* list = ObjectCreate(kTypeImagelist, &cr_, &code);
+    ASSERT_NE(nullptr, list) << code;
+    EXPECT_EQ(16u, Prop(list, 151)) << "ImageColors 12 becomes 16";
+    const std::string bang = "!" + strip, bangOne = "!" + one, bangIco = "!" + icoPath;
+    ASSERT_EQ(0, EventRegister(list, kEvChange, std::vector<int32_t>(4, 0).data(), false, nullptr, 0));
+    struct Step { uint32_t method; std::vector<int32_t> args; const char* text; int32_t result; int32_t count; const char* why; };
+    const Step steps[] = {
+        {1, {}, bang.c_str(), 0, 2, "AddBmp of a 32 x 16 strip: two images from index 0"},
+        {3, {}, bang.c_str(), 2, 4, "AddBmpMasked"},
+        {2, {}, bangIco.c_str(), 4, 5, "AddIcon appends"},
+        {5, {0}, nullptr, 1, 4, "Remove"},
+        {1, {}, "!no-such-file.bmp", -1, 4, "a bitmap that does not load"},
+        {6, {}, nullptr, 1, 0, "RemoveAll"},
+    };
+    for (const Step& st : steps) {
+        EXPECT_EQ(st.result, Call(list, st.method, st.args, st.text)) << st.why;
+        EXPECT_EQ(st.count, Call(list, 4, {})) << st.why;
+    }
+    EXPECT_EQ(-1, Call(list, 9, {})) << "the client's tool strip is not built";
+    EXPECT_EQ(-5, Call(list, 10, {}, "x.bmp")) << "the strip writer is not built";
+    EXPECT_EQ(1, Call(list, 11, {1}, "")) << "AddLoadImage without a file name";
+    EXPECT_EQ(2, Call(list, 11, {1}, "no-such-library.dll")) << "a library that does not load";
+    EXPECT_EQ(0, Call(list, 1, {}, bang.c_str()));
+    IMAGEINFO ii = {};
+    ASSERT_TRUE(ImageList_GetImageInfo(ImageListHandle(list), 0, &ii));
+    BITMAP bm = {};
+    GetObjectA(ii.hbmImage, sizeof bm, &bm);
+    EXPECT_EQ(16, bm.bmBitsPixel) << "the list's depth";
+    EXPECT_EQ(0, SetProp(list, 131, 24));
+    EXPECT_EQ(0, Call(list, 4, {})) << "a new image size drops the method images";
+    EXPECT_EQ(0, SetProp(list, 3, 0x7000000));
+    EXPECT_EQ(uint32_t(0x80000000u + COLOR_BTNFACE), Prop(list, 3)) << "a value that is no colour is ignored";
+    EXPECT_EQ(0, SetProp(list, 3, 0x1000005));
+    EXPECT_EQ(uint32_t(0x80000000u + COLOR_BTNFACE), Prop(list, 3)) << "above 0xFFFFFF and no index below 21";
+    EXPECT_EQ(0, SetProp(list, 3, int32_t(0x80000005u)));
+    EXPECT_EQ(0x80000005u, Prop(list, 3)) << "a system colour index";
+    EXPECT_EQ(0, SetProp(list, 3, 0x123456));
+    EXPECT_EQ(0x123456u, Prop(list, 3)) << "a COLORREF";
+
+    ObjectRef ref = ObjectRefOf(list);
+    ImageListTakeUse(list);
+    ImageListTakeUse(list);
+    ImageListRelease(list, true);
+    ImageListRelease(list, true);
+    EXPECT_TRUE(ObjectRefAlive(ref)) << "two users gone, the owner keeps it";
+    ImageListRelease(list, true);
+    EXPECT_FALSE(ObjectRefAlive(ref)) << "the third release frees it";
 }
 
 }  // namespace
