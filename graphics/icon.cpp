@@ -4,6 +4,7 @@
 // through a temporary file.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -37,7 +38,8 @@ struct IconRecord {
     ObjectRecord hdr;
     uint32_t resource;
     HICON icon;
-    uint32_t imageIndex;
+    uint32_t imageIndex;         // 1-based; 0 none
+    ObjectRecord* list;          // the image list it holds one use of
     char* altText;
     char* urlSource;
 };
@@ -81,12 +83,43 @@ HICON LoadModuleIcon(uint32_t number, bool small) {
     return LoadIconA(own, MAKEINTRESOURCEA(number));
 }
 
+// The list's image at the index; the rectangle takes the list's image size.
+// False (nothing changes) when the list gives no icon.
+bool IconFromImageList(IconRecord* ic) {
+    HIMAGELIST list = ImageListHandle(ic->list);
+    if (!list || ic->imageIndex == 0) return false;
+    HICON icon = ImageList_GetIcon(list, static_cast<int>(ic->imageIndex - 1), ILD_NORMAL);
+    if (!icon) return false;
+    int w = kIconSize, h = kIconSize;
+    ImageList_GetIconSize(list, &w, &h);
+    TakeIcon(ic, icon, 0);
+    ic->hdr.right = ic->hdr.left + w;
+    ic->hdr.bottom = ic->hdr.top + h;
+    return true;
+}
+
+void DropList(IconRecord* ic) {
+    ObjectRecord* list = ic->list;
+    ic->list = nullptr;
+    if (list) ImageListRelease(list, true);
+}
+
+// The list goes away: the icon keeps the image it shows and forgets the list.
+int32_t IconOnImageListReleased(ObjectRecord* rec, ObjectRecord* list) {
+    IconRecord* ic = AsIcon(rec);
+    if (ic->list != list) return 0;
+    ic->list = nullptr;
+    ic->imageIndex = 0;
+    ImageListRelease(list, false);
+    return 0;
+}
+
 uint32_t IconGetProp(ObjectRecord* rec, uint32_t id) {
     IconRecord* ic = AsIcon(rec);
     switch (id) {
     case kPidIconResource: return ic->resource;
     case kPidImageIndex: return ic->imageIndex;
-    case kPidImageList: return 0;
+    case kPidImageList: return ic->list ? ic->list->handle : 0;
     case kPidIconAlt: return static_cast<uint32_t>(CtlSetTextBuf(ic->altText ? ic->altText : "", ic->altText ? static_cast<uint32_t>(strlen(ic->altText)) : 0));
     case kPidIconUrl: return static_cast<uint32_t>(CtlSetTextBuf(ic->urlSource ? ic->urlSource : "", ic->urlSource ? static_cast<uint32_t>(strlen(ic->urlSource)) : 0));
     default: return CtlGetCommonProp(rec, id);
@@ -200,7 +233,9 @@ int32_t IconPaint(ObjectRecord* rec, void* dcArg, int32_t) {
             BrushCacheRelease(bg);
         }
     }
-    if (ic->icon) DrawIcon(dc, r.left, r.top, ic->icon);
+    HIMAGELIST list = ImageListHandle(ic->list);
+    if (list && ic->imageIndex) ImageList_Draw(list, static_cast<int>(ic->imageIndex - 1), dc, r.left, r.top, ILD_NORMAL);
+    else if (ic->icon) DrawIcon(dc, r.left, r.top, ic->icon);
     ReleaseObjectDC(&st);
     return 0;
 }
@@ -209,6 +244,7 @@ int32_t IconDestroy(ObjectRecord* rec) {
     IconRecord* ic = AsIcon(rec);
     LocalFreeMem(ic->altText);
     LocalFreeMem(ic->urlSource);
+    DropList(ic);
     if (ic->icon) DestroyIcon(ic->icon);
     ic->icon = nullptr, ic->altText = nullptr, ic->urlSource = nullptr;
     return ObjectDestroyWindowless(rec);
@@ -222,10 +258,23 @@ int32_t IconSetProp(ObjectRecord* rec, PropChange* req) {
         if (!IconLoadResource(ic, static_cast<uint32_t>(req->value))) return kOpNoObject;
         break;
     case kPidImageIndex:
-        if (req->value != 0) ic->imageIndex = static_cast<uint32_t>(req->value);
-        return 0;
-    case kPidImageList:
-        return kOpNotAvailable;   // image lists are not built yet
+        if (req->value <= 0) return 0;
+        ic->imageIndex = static_cast<uint32_t>(req->value);
+        IconFromImageList(ic);
+        break;
+    case kPidImageList: {
+        ObjectRecord* list = req->object ? req->object : ObjectFromHandle(static_cast<uint32_t>(req->value));
+        if (req->value == 0) list = nullptr;
+        else if (!list || list->kind != kKindImageList) return kOpNoObject;
+        if (list == ic->list) return 0;
+        DropList(ic);
+        if (list) {
+            ImageListTakeUse(list);
+            ic->list = list;
+            IconFromImageList(ic);
+        }
+        break;
+    }
     case kPidIconAlt: return ReplaceText(&ic->altText, req->text, req->textLength) ? 0 : kOpNoMemory;
     case kPidIconUrl: return ReplaceText(&ic->urlSource, req->text, req->textLength) ? 0 : kOpNoMemory;
     default: return GfxSetCommonProp(rec, req);
@@ -253,7 +302,7 @@ const ObjectOps kIconOps = {
     IconSetProp,            // 15 set property
     nullptr,                // 16 method
     nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    IconOnImageListReleased,  // 18 image list released
 };
 
 }  // namespace

@@ -543,7 +543,7 @@ TEST_F(IconTest, AnIcoFilePaintsAsWin32DrawsItAndFailedLoadsKeepIt) {
     EXPECT_EQ(0u, Prop(icon, kResource)) << "and its number";
     EXPECT_EQ(0, SetProp(icon, 217, 0));
     EXPECT_EQ(0u, Prop(icon, 217)) << "ImageIndex 0 is ignored";
-    EXPECT_EQ(-5, SetProp(icon, 270, 1)) << "image lists are not available yet";
+    EXPECT_EQ(-3, SetProp(icon, 270, int32_t(win_->handle))) << "a window is no image list";
     ObjectDestroy(icon);
 
     CreateRecordReset(&cr_);
@@ -646,6 +646,60 @@ TEST_F(IconTest, ImageListMethodsCountsDepthAndUses) {
     EXPECT_TRUE(ObjectRefAlive(ref)) << "two users gone, the owner keeps it";
     ImageListRelease(list, true);
     EXPECT_FALSE(ObjectRefAlive(ref)) << "the third release frees it";
+}
+
+TEST_F(IconTest, IconShowsAnImageOfItsListAndLetsTheListGo) {
+    const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0)};
+    std::string strip = WriteBmp24("qovil_four.bmp", 64, 16, [&](uint32_t x, uint32_t) { return colours[x / 16]; });
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.values[131] = 16, cr_.given[131] = 1;
+    cr_.values[130] = 16, cr_.given[130] = 1;
+    cr_.values[151] = 24, cr_.given[151] = 1;
+    int32_t code = 0;
+    ObjectRecord* list = ObjectCreate(kTypeImagelist, &cr_, &code);
+    ASSERT_NE(nullptr, list) << code;
+    const std::string bang = "!" + strip;
+    ASSERT_EQ(0, Call(list, 1, {}, bang.c_str()));
+    ASSERT_EQ(4, Call(list, 4, {}));
+
+    auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
+    std::string icoPath = TempPath("qovil_icon.ico");
+    FILE* fp = fopen(icoPath.c_str(), "wb");
+    ASSERT_NE(nullptr, fp);
+    fwrite(ico.data(), 1, ico.size(), fp);
+    fclose(fp);
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.left = 5, cr_.top = 5;
+    cr_.flags0 |= kCrVisible;
+    name_ = "!" + icoPath;
+    cr_.texts[kPicture] = CrText{name_.c_str(), uint32_t(name_.size())};
+    ObjectRecord* icon = ObjectCreate(kTypeIcon, &cr_, &code);
+    ASSERT_NE(nullptr, icon) << code;
+    EXPECT_EQ(0, SetProp(icon, 270, int32_t(list->handle)));
+    EXPECT_EQ(list->handle, Prop(icon, 270));
+    EXPECT_EQ(0, SetProp(icon, 217, 3));
+    EXPECT_EQ(16, icon->right - icon->left) << "the list's image size";
+    MemCanvas canvas(40, 40);
+    Paint(icon, canvas);
+    EXPECT_EQ(colours[2], canvas.At(10, 10)) << "ImageIndex 3 shows the third image";
+    EXPECT_EQ(0, SetProp(icon, 217, 0));
+    EXPECT_EQ(3u, Prop(icon, 217)) << "0 is ignored";
+
+    // The server lets the list go while the icon holds it; when the last
+    // use goes the icon is told, drops its use inside that release, and the
+    // list is freed once.
+    ObjectRef ref = ObjectRefOf(list);
+    ImageListRelease(list, true);
+    EXPECT_TRUE(ObjectRefAlive(ref)) << "the icon's use keeps it";
+    ImageListRelease(list, true);
+    EXPECT_FALSE(ObjectRefAlive(ref));
+    EXPECT_EQ(0u, Prop(icon, 270)) << "the icon forgot the list";
+    MemCanvas after(40, 40);
+    Paint(icon, after);
+    EXPECT_EQ(colours[2], after.At(10, 10)) << "and keeps showing the image it took";
+    ObjectDestroy(icon);
 }
 
 }  // namespace
