@@ -1022,6 +1022,13 @@ HBITMAP LoadBitmapByName(const char* name) {
     return bitmap;
 }
 
+// A mask colour given as a system colour index (negative in the image-list
+// writer's convention, the index being its low bits).
+uint32_t DibSystemColor(int index) {
+    int n = index < 0 ? -index : index;
+    return static_cast<uint32_t>(n) < kSysColorCount ? GetSysColor(n) : 0;
+}
+
 void PictInstall() {
     RegisterObjectCreator(kTypePict, PictCreate);
     RegisterObjectOps(kKindPict, &kPictOps);
@@ -1033,4 +1040,5 @@ void PictInstall() {
     gImageLoadHooks.pictBackground = HookBackground;
     gImageLoadHooks.takeImage = HookTakeImage;
     gImageLoadHooks.fileDialog = HookFileDialog;
+    gDibSystemColor = DibSystemColor;
 }

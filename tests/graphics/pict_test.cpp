@@ -18,6 +18,7 @@
 #include <commctrl.h>
 
 #include "objects/crstream.h"
+#include "session/util/mem.h"
 #include "objects/events.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
@@ -374,6 +375,54 @@ TEST_F(PictTest, FailedLoadsKeepTheImageAndAnswerTheirCode) {
     EXPECT_EQ(-3, code);
     EXPECT_EQ(nullptr, MakePict(TempPath("qovpict_missing.bmp"), 0, 0, 50, 50, &code));
     EXPECT_EQ(-2, code) << "a file that cannot be opened";
+}
+
+// The form's resources in the fake: 77 a bitmap block, 78 found with no data.
+std::vector<uint8_t> gFormBitmap;
+uint32_t gFormAsked;
+bool FakeFormResource(ObjectRecord*, uint16_t kind, uint32_t number, const char*, uint8_t** data, uint32_t* size) {
+    gFormAsked = number;
+    if (kind != kResKindBitmap) return false;
+    if (number == 78) {
+        *data = nullptr;
+        *size = 0;
+        return true;
+    }
+    if (number != 77) return false;
+    *data = static_cast<uint8_t*>(LocalAllocZero(gFormBitmap.size()));
+    memcpy(*data, gFormBitmap.data(), gFormBitmap.size());
+    *size = uint32_t(gFormBitmap.size());
+    return true;
+}
+
+TEST_F(PictTest, ResourcesComeFromTheFormFirst) {
+    std::string path = WriteBmp24("qovpict_form.bmp", 6, 5, Pattern);
+    FILE* fp = fopen(path.c_str(), "rb");
+    ASSERT_NE(nullptr, fp);
+    gFormBitmap.assign(4096, 0);
+    gFormBitmap.resize(fread(gFormBitmap.data(), 1, gFormBitmap.size(), fp));
+    fclose(fp);
+    std::string base = WriteBmp24("qovpict_base.bmp", 12, 8, Pattern);
+    ObjectRecord* p = MakePict(base, 0, 0, 50, 50);
+    ASSERT_NE(nullptr, p);
+    gPictResourceHooks.formResource = FakeFormResource;
+    struct Case { int32_t number; int32_t rc; uint32_t sizeH, resource; const char* why; };
+    const Case cases[] = {
+        {78, -6, 12, 0, "found with no data: refused, the image stays"},
+        {4242, -1, 12, 0, "nowhere: the image and number stay"},
+        {77, 0, 6, 77, "the form's bitmap"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.rc, SetProp(p, kResource, c.number)) << c.why;
+        EXPECT_EQ(uint32_t(c.number), gFormAsked) << "the form is asked first: " << c.why;
+        EXPECT_EQ(c.sizeH, Prop(p, kSizeH)) << c.why;
+        EXPECT_EQ(c.resource, Prop(p, kResource)) << c.why;
+    }
+    gPictResourceHooks.formResource = nullptr;
+    MemCanvas canvas(60, 60);
+    Paint(p, canvas);
+    EXPECT_EQ(Pattern(2, 3), canvas.At(2, 3)) << "the form's pixels";
+    ObjectDestroy(p);
 }
 
 TEST_F(PictTest, ClipboardSources) {
