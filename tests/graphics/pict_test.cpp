@@ -632,6 +632,33 @@ TEST_F(IconTest, IconBytesGoThroughTheFirstFreeTemporaryName) {
     EXPECT_EQ(nullptr, IconLoadFromData(nullptr, 0, false, false)) << "no bytes, no icon";
 }
 
+TEST_F(IconTest, TheTemporaryNameSearchEndsAfterTheLastName) {
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    std::string folder = std::string(dir) + "qovticfull";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    char name[MAX_PATH];
+    for (int n = 0; n < 10000; n++) {
+        snprintf(name, sizeof name, "%s\\~TIC%04d.ICO", folder.c_str(), n);
+        HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h) << n;
+        CloseHandle(h);
+    }
+    char oldTmp[MAX_PATH] = "";
+    GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
+    _putenv_s("TMP", folder.c_str());
+    auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
+    HICON icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
+    _putenv_s("TMP", oldTmp);
+    EXPECT_EQ(nullptr, icon) << "every name taken: no icon, and no endless search";
+    if (icon) DestroyIcon(icon);
+    for (int n = 0; n < 10000; n++) {
+        snprintf(name, sizeof name, "%s\\~TIC%04d.ICO", folder.c_str(), n);
+        DeleteFileA(name);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
 TEST_F(IconTest, ImageListMethodsCountsDepthAndUses) {
     std::string strip = WriteBmp24("qovil_strip.bmp", 32, 16, Pattern);
     std::string one = WriteBmp24("qovil_one.bmp", 16, 16, [](uint32_t, uint32_t) { return RGB(0, 0, 255); });
