@@ -34,6 +34,8 @@ constexpr uint32_t kDefaultSize = 32;
 constexpr uint8_t kDefaultDepth = 32;
 constexpr int kInitial = 20, kGrow = 20;
 constexpr uint32_t kDefaultMask = 0xC0C0C0;
+constexpr char kStdToolsName[] = "QOVDEFTOOLS";
+constexpr int kStdToolSize = 16;
 constexpr uint32_t kColorValueLimit = 0x1000000;
 constexpr uint32_t kSysColorLimit = 21;
 constexpr int kMaxNesting = 64;          // panels inside panels the user walk follows
@@ -265,6 +267,19 @@ int32_t AddFromLibrary(ImageListRecord* l, const MethodCallRec* call, bool icon)
     return rc;
 }
 
+// The client's tool strip replaces the list: 16 x 16 images masked by 0xC0C0C0.
+int32_t LoadStdTools(ImageListRecord* l) {
+    HIMAGELIST tools = ImageList_LoadImageA(GetModuleHandleA(nullptr), kStdToolsName, kStdToolSize, 0, kDefaultMask,
+                                            IMAGE_BITMAP, 0);
+    if (!tools) return -1;
+    if (l->list) ImageList_Destroy(l->list);
+    l->list = tools;
+    l->hdr.fgColor = kDefaultMask;
+    l->useMask = l->useColorMask = 1;
+    l->width = l->height = kStdToolSize;
+    return 0;
+}
+
 int32_t ImageListMethodCall(ObjectRecord* rec, MethodCallRec* call) {
     int32_t rc = CheckMethodCall(kTypeImagelist, call);
     if (rc != 0) return rc;
@@ -309,8 +324,8 @@ int32_t ImageListMethodCall(ObjectRecord* rec, MethodCallRec* call) {
     }
     case kIlAddLoadImage: result = AddFromLibrary(l, call, false); break;
     case kIlAddLoadIcon: result = AddFromLibrary(l, call, true); break;
-    // The client's own tool strip and the strip writer are not built yet.
-    case kIlLoadStdToolBitmap: return CtlReplyInt(-1);
+    case kIlLoadStdToolBitmap: return CtlReplyInt(LoadStdTools(l));
+    // The strip writer is not built yet.
     case kIlWriteBmpFile: return kOpNotAvailable;
     default: return kErrNoMethod;
     }

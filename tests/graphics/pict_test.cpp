@@ -693,7 +693,6 @@ TEST_F(IconTest, ImageListMethodsCountsDepthAndUses) {
         EXPECT_EQ(st.result, Call(list, st.method, st.args, st.text)) << st.why;
         EXPECT_EQ(st.count, Call(list, 4, {})) << st.why;
     }
-    EXPECT_EQ(-1, Call(list, 9, {})) << "the client's tool strip is not built";
     EXPECT_EQ(-5, Call(list, 10, {}, "x.bmp")) << "the strip writer is not built";
     EXPECT_EQ(1, Call(list, 11, {1}, "")) << "AddLoadImage without a file name";
     EXPECT_EQ(2, Call(list, 11, {1}, "no-such-library.dll")) << "a library that does not load";
@@ -705,6 +704,14 @@ TEST_F(IconTest, ImageListMethodsCountsDepthAndUses) {
     EXPECT_EQ(16, bm.bmBitsPixel) << "the list's depth";
     EXPECT_EQ(0, SetProp(list, 131, 24));
     EXPECT_EQ(0, Call(list, 4, {})) << "a new image size drops the method images";
+    EXPECT_EQ(0, Call(list, 9, {})) << "the client's tool strip";
+    EXPECT_EQ(6, Call(list, 4, {})) << "six tools";
+    int tw = 0, th = 0;
+    ImageList_GetIconSize(ImageListHandle(list), &tw, &th);
+    EXPECT_EQ(16, tw);
+    EXPECT_EQ(16, th);
+    EXPECT_EQ(16u, Prop(list, 131));
+    EXPECT_EQ(1, Call(list, 6, {}));
     EXPECT_EQ(0, SetProp(list, 3, 0x7000000));
     EXPECT_EQ(uint32_t(0x80000000u + COLOR_BTNFACE), Prop(list, 3)) << "a value that is no colour is ignored";
     EXPECT_EQ(0, SetProp(list, 3, 0x1000005));
