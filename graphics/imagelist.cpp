@@ -10,6 +10,8 @@
 
 #include "graphics/gfxcommon.h"
 #include "graphics/graphics.h"
+#include "graphics/image/dibutil.h"
+#include "graphics/pict.h"
 #include "objects/color.h"
 #include "objects/events.h"
 #include "objects/guihooks.h"
@@ -280,6 +282,59 @@ int32_t LoadStdTools(ImageListRecord* l) {
     return 0;
 }
 
+// WriteBmpFile results besides the converter's and the writer's codes.
+enum WriteResult : int32_t { kWriteNoList = 1, kWriteNoInfo = 2, kWriteNoMask = 3, kWriteNoName = 4 };
+
+// The images in one row, the masked pixels painted in the mask colour, as a .BMP.
+int32_t WriteStrip(ImageListRecord* l, const MethodCallRec* call) {
+    if (!l->list) return kWriteNoList;
+    IMAGEINFO ii = {};
+    if (!ImageList_GetImageInfo(l->list, 0, &ii)) return kWriteNoInfo;
+    BITMAPINFOHEADER maskHeader = {};
+    uint8_t* maskBits = nullptr;
+    if (ii.hbmMask) {
+        // The list keeps its bitmaps selected into its own DCs: a copy is read.
+        auto copy = static_cast<HBITMAP>(CopyImage(ii.hbmMask, IMAGE_BITMAP, 0, 0, 0));
+        int rc = copy ? ImageFromBitmap(copy, nullptr) : kImgAbsent;
+        if (copy) DeleteObject(copy);
+        if (rc != 0) return rc;
+        maskHeader = gImageDecodeState.header;
+        maskBits = gImageDecodeState.bits;
+        gImageDecodeState.bits = nullptr;
+    }
+    int32_t rc = ImageFromBitmap(ii.hbmImage, nullptr);
+    ImageDecodeState& st = gImageDecodeState;
+    if (rc == 0 && maskBits &&
+        !ApplyTransparentMask(static_cast<int32_t>(ColorValueResolve(l->hdr.fgColor)), &st.header, st.bits, &maskHeader,
+                              maskBits))
+        rc = kWriteNoMask;
+    LocalFreeMem(maskBits);
+    BITMAPINFOHEADER stripHeader = {};
+    uint8_t* stripBits = nullptr;
+    if (rc == 0 && DibGridToStrip(&st.header, st.bits, l->width, l->height,
+                                  static_cast<uint32_t>(ImageList_GetImageCount(l->list)), &stripHeader, &stripBits) != 0)
+        rc = kImgNoMemory;
+    char* name = rc == 0 ? ArgName(call, 0) : nullptr;
+    if (rc == 0 && !name) rc = kWriteNoName;
+    if (rc == 0) {
+        // The writer takes the header followed by its colours.
+        uint32_t colours = stripHeader.biClrUsed < 256 ? stripHeader.biClrUsed : 256;
+        auto* info = static_cast<uint8_t*>(LocalAllocZero(sizeof stripHeader + colours * sizeof(RGBQUAD)));
+        if (!info) {
+            rc = kImgNoMemory;
+        } else {
+            memcpy(info, &stripHeader, sizeof stripHeader);
+            memcpy(info + sizeof stripHeader, st.colors, colours * sizeof(RGBQUAD));
+            rc = DibWriteBmpFile(name, reinterpret_cast<BITMAPINFOHEADER*>(info), stripBits);
+            LocalFreeMem(info);
+        }
+    }
+    LocalFreeMem(name);
+    LocalFreeMem(stripBits);
+    ImageClearState();
+    return rc;
+}
+
 int32_t ImageListMethodCall(ObjectRecord* rec, MethodCallRec* call) {
     int32_t rc = CheckMethodCall(kTypeImagelist, call);
     if (rc != 0) return rc;
@@ -325,8 +380,7 @@ int32_t ImageListMethodCall(ObjectRecord* rec, MethodCallRec* call) {
     case kIlAddLoadImage: result = AddFromLibrary(l, call, false); break;
     case kIlAddLoadIcon: result = AddFromLibrary(l, call, true); break;
     case kIlLoadStdToolBitmap: return CtlReplyInt(LoadStdTools(l));
-    // The strip writer is not built yet.
-    case kIlWriteBmpFile: return kOpNotAvailable;
+    case kIlWriteBmpFile: return CtlReplyInt(WriteStrip(l, call));
     default: return kErrNoMethod;
     }
     if (changes) NotifyChange(l);

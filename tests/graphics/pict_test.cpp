@@ -693,7 +693,6 @@ TEST_F(IconTest, ImageListMethodsCountsDepthAndUses) {
         EXPECT_EQ(st.result, Call(list, st.method, st.args, st.text)) << st.why;
         EXPECT_EQ(st.count, Call(list, 4, {})) << st.why;
     }
-    EXPECT_EQ(-5, Call(list, 10, {}, "x.bmp")) << "the strip writer is not built";
     EXPECT_EQ(1, Call(list, 11, {1}, "")) << "AddLoadImage without a file name";
     EXPECT_EQ(2, Call(list, 11, {1}, "no-such-library.dll")) << "a library that does not load";
     EXPECT_EQ(0, Call(list, 1, {}, bang.c_str()));
@@ -729,6 +728,41 @@ TEST_F(IconTest, ImageListMethodsCountsDepthAndUses) {
     EXPECT_TRUE(ObjectRefAlive(ref)) << "two users gone, the owner keeps it";
     ImageListRelease(list, true);
     EXPECT_FALSE(ObjectRefAlive(ref)) << "the third release frees it";
+}
+
+TEST_F(IconTest, ImageListWritesItsImagesAsOneStrip) {
+    const COLORREF mask = RGB(255, 0, 255);
+    // Ten 16 x 16 images; the top-left 2 x 2 of each in the mask colour.
+    auto colour = [&](uint32_t x, uint32_t y) { return x % 16 < 2 && y < 2 ? mask : Pattern(x, y); };
+    std::string strip = WriteBmp24("qovil_ten.bmp", 160, 16, colour);
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.values[131] = 16, cr_.given[131] = 1;
+    cr_.values[130] = 16, cr_.given[130] = 1;
+    cr_.values[151] = 24, cr_.given[151] = 1;
+    cr_.values[129] = 1, cr_.given[129] = 1;
+    cr_.values[128] = int32_t(mask), cr_.given[128] = 1;
+    int32_t code = 0;
+    ObjectRecord* list = ObjectCreate(kTypeImagelist, &cr_, &code);
+    ASSERT_NE(nullptr, list) << code;
+    const std::string bang = "!" + strip;
+    ASSERT_EQ(0, Call(list, 3, {}, bang.c_str())) << "AddBmpMasked";
+    ASSERT_EQ(10, Call(list, 4, {}));
+    std::string out = TempPath("qovil_out.bmp");
+    EXPECT_EQ(4, Call(list, 10, {}, "")) << "an empty name";
+    ASSERT_EQ(0, Call(list, 10, {}, out.c_str()));
+    ObjectRecord* p = MakePict(out, 0, 0, 200, 40);
+    ASSERT_NE(nullptr, p);
+    EXPECT_EQ(160u, Prop(p, kSizeH));
+    EXPECT_EQ(16u, Prop(p, kSizeV));
+    MemCanvas canvas(220, 60);
+    Paint(p, canvas);
+    for (uint32_t i = 0; i < 10; i++) {
+        EXPECT_EQ(mask, canvas.At(i * 16, 0)) << "masked pixels in the mask colour, image " << i;
+        EXPECT_EQ(Pattern(i * 16 + 5, 7), canvas.At(i * 16 + 5, 7)) << "image " << i;
+    }
+    ObjectDestroy(p);
+    ObjectDestroy(list);
 }
 
 TEST_F(IconTest, IconShowsAnImageOfItsListAndLetsTheListGo) {
