@@ -22,6 +22,7 @@
 #include "objects/objwire.h"
 #include "objects/pump.h"
 #include "print/print.h"
+#include "print/prtcalc.h"
 #include "session/config.h"
 #include "session/session.h"
 #include "session/util/codepage.h"
@@ -54,6 +55,22 @@ static void ImageFreeData(const uint8_t* data) { CacheFreeData(const_cast<uint8_
 
 static const char* ImageOemToAnsi(const char* path) { return OemToAnsiStr(path, 0); }
 
+// Print 2209 draws the image of a Pict object: the whole image, or with the
+// view modes the part the picture shows.
+static bool PrintPictImage(uint32_t pict, uint32_t mode, PrtImageInput* out) {
+    RECT shown;
+    if (!PictImageOf(pict, mode >= kPrtImageShownPart, &out->header, &out->palette, &out->bits, &shown)) return false;
+    out->source = shown;
+    return true;
+}
+
+// Pictures find bitmap resources of the form being loaded.
+static bool PictFormResource(ObjectRecord* window, uint16_t kind, uint32_t number, const char* name, uint8_t** data,
+                             uint32_t* size) {
+    uint16_t flags = 0;
+    return FormResGetData(window, kind, number, name, data, size, &flags);
+}
+
 void InstallFacilities() {
     GuiInstallHooks();
     ControlsInstall();
@@ -81,6 +98,10 @@ void InstallFacilities() {
     gImageLoadHooks.fetch = ImageFetch;
     gImageLoadHooks.freeData = ImageFreeData;
     gImageLoadHooks.oemToAnsi = ImageOemToAnsi;
+    gPrtPictImage = PrintPictImage;
+    gOlePictHooks.pictBitmap = PictBitmapOf;
+    gOlePictHooks.objectIcon = IconOf;
+    gPictResourceHooks.formResource = PictFormResource;
 }
 
 void InstallMessageHandlers() {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstdint>
 
 #include "objects/objcreate.h"
@@ -23,6 +25,45 @@ ObjectRecord* SplitterCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* cod
 ObjectRecord* ShapeCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* LineCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* TimerCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* PictCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* IconCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* ImageListCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+// A user takes one use of an image list.
+void ImageListTakeUse(ObjectRecord* list);
+// Drops one use of an image list; the last release (with free) destroys it.
+void ImageListRelease(ObjectRecord* list, bool free);
+// The list's HIMAGELIST, or none.
+HIMAGELIST ImageListHandle(ObjectRecord* list);
+
+// A bitmap the caller owns from a picture name (a client '!' path, a server
+// file, '@' a named resource), loaded through a bare picture; null on failure.
+HBITMAP LoadBitmapByName(const char* name);
+// An icon the caller owns from an icon name ('<' small, '!' client file,
+// else a server file); null on failure.
+HICON LoadIconByName(const char* name);
+
+// ---- Icons -------------------------------------------------------------------------------------
+// The icon an Icon object shows (it keeps it), or none.
+HICON IconOf(ObjectRecord* rec);
+// Icon bytes (an .ICO file) made into an icon through a temporary file
+// "~TICnnnn.ICO" (the first free of 0000..9999) that is deleted afterwards.
+HICON IconLoadFromData(const uint8_t* data, uint32_t size, bool threeD, bool small);
+
+// ---- Pictures ------------------------------------------------------------------------------
+// The image of the picture behind a handle, for printing: its header, colours
+// and bits, and with shownPart the part its view shows (image pixels). False
+// when the handle is no picture or the picture has no image.
+bool PictImageOf(uint32_t handle, bool shownPart, const BITMAPINFOHEADER** header, const RGBQUAD** colors,
+                 const void** bits, RECT* shown);
+// A GDI bitmap of a picture's image that the caller owns; null with *error.
+HBITMAP PictBitmapOf(ObjectRecord* rec, HPALETTE* palette, int* error);
+// The resources of the form being loaded (or of the window's chain): a copy
+// freed with LocalFreeMem. Filled by the form facility; none until then.
+struct PictResourceHooks {
+    bool (*formResource)(ObjectRecord* window, uint16_t kind, uint32_t number, const char* name, uint8_t** data,
+                         uint32_t* size);
+};
+extern PictResourceHooks gPictResourceHooks;
 
 // ---- Values both modes share -----------------------------------------------------------
 // Item 0 only: the percentage; another item answers 0 and leaves *value 0.

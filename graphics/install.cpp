@@ -12,6 +12,9 @@ void PanelInstall();
 void ShapeInstall();
 void LineInstall();
 void SplitterInstall();
+void PictInstall();
+void IconInstall();
+void ImageListInstall();
 
 void GraphicsInstall() {
     ProgressInstall();
@@ -22,4 +25,7 @@ void GraphicsInstall() {
     ShapeInstall();
     LineInstall();
     SplitterInstall();
+    PictInstall();
+    IconInstall();
+    ImageListInstall();
 }

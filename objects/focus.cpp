@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <windowsx.h>
 
 #include <cstring>
 #include <initializer_list>
@@ -225,6 +226,13 @@ void WindowRButtonUp(ObjectRecord* rec, WPARAM, LPARAM lp) { MouseUpEvent(rec, k
 void WindowMButtonDown(ObjectRecord* rec, WPARAM wp, LPARAM lp) { MouseDownEvent(rec, kModMiddle, false, wp, lp); }
 
 bool WindowMouseButtonMsg(ObjectRecord* rec, UINT msg, WPARAM wp, LPARAM lp) {
+    bool press = msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK;
+    if (press && rec && gGuiHooks.pictMouse) {
+        // The picture's loops take only mouse messages; the record stays.
+        gGuiHooks.pictMouse(rec, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK,
+                            msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK);
+        if (!ObjectIsLive(rec)) return true;
+    }
     switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -380,8 +388,15 @@ bool DragStart(int x, int y, ObjectRecord* rec, int, int) {
 }
 
 bool FileDialog(HWND owner, int kind) {
+    // The picture filters in format-code order: the chosen index is the
+    // image format (1-6), 7 leaves it to the file name.
     static const char kPictureFilter[] =
-        "Bitmaps (*.bmp;*.gif;*.jpg;*.png;*.pcx;*.tif)\0*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.pcx;*.dcx;*.tif;*.tiff\0"
+        "Bitmaps (*.BMP;*.DIB;*.RLE)\0*.BMP;*.DIB;*.RLE\0"
+        "PCX files (*.DCX;*.PCX)\0*.DCX;*.PCX\0"
+        "GIF files (*.GIF)\0*.GIF\0"
+        "TIF files (*.TIF;*.TIFF)\0*.TIF;*.TIFF\0"
+        "JPG files (*.JPG;*.JPEG)\0*.JPG;*.JPEG\0"
+        "PNG files (*.PNG)\0*.PNG\0"
         "All files (*.*)\0*.*\0";
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;

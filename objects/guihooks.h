@@ -49,6 +49,10 @@ struct GuiHooks {
     bool (*panelInfo)(ObjectRecord* panel, ContainerInfo* out);  // a Panel's client fields
     HWND (*panelPaintDC)(ObjectRecord* panel, HDC* dc);      // a Panel's DC while it paints
     void (*movieOnNotify)(HWND wnd, uint32_t deviceId);     // MM_MCINOTIFY with MCI_NOTIFY_SUCCESSFUL
+    // A button pressed in a window or panel over an AutoZoom picture (x, y in
+    // the window's client coordinates): the picture zooms, pans or draws its
+    // rubber band. The button's events are posted either way.
+    void (*pictMouse)(ObjectRecord* container, int32_t x, int32_t y, bool right, bool dblClick);
     // Start-up and clean-up of facilities the layer does not own.
     void (*shutdownBegin)();                         // before the objects are destroyed at exit
     bool (*oleInit)();

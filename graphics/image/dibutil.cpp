@@ -138,6 +138,12 @@ bool ApplyTransparentMask(int32_t colour, const BITMAPINFOHEADER* header, uint8_
         }
         if (i == header->biClrUsed) return false;
         index = i;
+    } else if (depth == 16) {
+        // 5-5-5 without a table: the colour itself.
+        index = ((rgb & 0xF8) << 7) | ((rgb >> 6) & 0x3E0) | ((rgb >> 19) & 0x1F);
+    } else if (depth >= 24) {
+        // Blue, green, red in memory order.
+        index = ((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF);
     }
     if (header->biWidth <= 0 || maskHeader->biWidth <= 0) return false;
     const uint32_t width = uint32_t(header->biWidth < maskHeader->biWidth ? header->biWidth : maskHeader->biWidth);

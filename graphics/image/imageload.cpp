@@ -301,6 +301,19 @@ int ImageLoadFromMemory(const uint8_t* data, uint32_t length, PictRecord* pict, 
     return gImageLoadHooks.takeImage(pict);
 }
 
+int ImageDecodeBlock(const uint8_t* data, uint32_t size, PictRecord* pict) {
+    ImageClearState();
+    if (!data || size == 0) return kImgInvalid;
+    gImageDecodeState.sourcePos = data;
+    gImageDecodeState.sourceSize = size;
+    int code = ImageDetectFormat(kImgFormatUnknown);
+    DecodeArgs args = {size, 1, nullptr, gImageLoadHooks.pictBackground(pict)};
+    int rc = DecodeFormat(code, args);
+    gImageDecodeState.sourcePos = nullptr;
+    gImageDecodeState.sourceSize = 0;
+    return rc;
+}
+
 int ImagePaletteColors(RGBQUAD out[256]) {
     const BITMAPINFOHEADER& h = gImageDecodeState.header;
     if (h.biClrUsed > 0) {

@@ -77,6 +77,9 @@ void ImageClearState();
 
 int ImageLoadFromFile(const char* name, PictRecord* pict, uint16_t page);
 int ImageLoadFromMemory(const uint8_t* data, uint32_t length, PictRecord* pict, uint16_t page);
+// Decodes a resource block into the state by its detected format (PCX and
+// TIFF at page 1, anything unrecognised as BMP); the caller hands it over.
+int ImageDecodeBlock(const uint8_t* data, uint32_t size, PictRecord* pict);
 
 // The format of the bytes at the source position, trying `expected` first; 0
 // when nothing matches.

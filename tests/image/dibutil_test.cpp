@@ -130,6 +130,27 @@ TEST(DibHelpers, TransparentMask) {
     EXPECT_EQ(Bytes(bits, bits + 4), Bytes({2, 9, 2, 9})) << "set mask bits take the colour's index";
 }
 
+TEST(DibHelpers, TransparentMaskOnTrueColourImagesWritesTheColour) {
+    // Two pixels per row; the mask's first pixel is set.
+    struct Case { uint16_t depth; Bytes expect; const char* why; };
+    const Case cases[] = {
+        {24, Bytes({0x30, 0x20, 0x10, 9, 9, 9, 0, 0}), "blue, green, red of the COLORREF 0x302010"},
+        {32, Bytes({0x30, 0x20, 0x10, 0, 9, 9, 9, 9}), "the same with a zero fourth byte"},
+        {16, Bytes({0x86, 0x08, 9, 9, 0, 0, 0, 0}), "5-5-5: red 2, green 4, blue 6"},
+    };
+    for (const Case& c : cases) {
+        BITMAPINFOHEADER h = {};
+        h.biSize = 40, h.biWidth = 2, h.biHeight = 1, h.biPlanes = 1, h.biBitCount = c.depth;
+        Bytes bits(8, 0);
+        for (size_t i = 0; i < size_t(2 * c.depth / 8); i++) bits[i] = 9;
+        BITMAPINFOHEADER mh = h;
+        mh.biBitCount = 1;
+        uint8_t mask[4] = {0x80, 0, 0, 0};
+        ASSERT_TRUE(ApplyTransparentMask(0x302010, &h, bits.data(), &mh, mask)) << c.why;
+        EXPECT_EQ(c.expect, bits) << c.why;
+    }
+}
+
 TEST(DibHelpers, MonoReductions) {
     // An 8 x 8 1-bit image: stride 4 bytes per row.
     auto image = [](std::function<bool(uint32_t, uint32_t)> set) {

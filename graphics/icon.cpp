@@ -1,0 +1,356 @@
+// icon.cpp - the Icon object (kind 7): one Windows icon painted into its
+// parent's window, loaded from a client or server .ICO file, from an icon
+// resource (the form's, the server's, the program's own) or from bytes
+// through a temporary file.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "graphics/gfxcommon.h"
+#include "graphics/graphics.h"
+#include "graphics/image/imageload.h"
+#include "objects/color.h"
+#include "objects/gdicache.h"
+#include "objects/objwindowed.h"
+#include "objects/paint.h"
+#include "session/config.h"
+#include "session/session.h"
+#include "session/util/mem.h"
+
+namespace {
+
+enum IconPropId : uint32_t { kPidIconResource = 87, kPidImageIndex = 217, kPidImageList = 270, kPidIconAlt = 331,
+                             kPidIconUrl = 332, kPidIconPicture = 122 };
+constexpr int32_t kIconSize = 32;
+constexpr uint32_t kSmallFirst = 11000, kSmallLast = 11500;
+constexpr uint32_t kFallbackIcon = 10131;
+constexpr uint16_t kResKindIcon = 1;
+constexpr uint32_t kOwnBackground = 0x80000;
+constexpr int kTempNames = 10000;             // "~TIC0000.ICO" to "~TIC9999.ICO"
+constexpr size_t kPathMax = MAX_PATH;
+
+struct IconRecord {
+    ObjectRecord hdr;
+    uint32_t resource;
+    HICON icon;
+    uint32_t imageIndex;         // 1-based; 0 none
+    ObjectRecord* list;          // the image list it holds one use of
+    char* altText;
+    char* urlSource;
+};
+
+IconRecord* AsIcon(ObjectRecord* rec) { return reinterpret_cast<IconRecord*>(rec); }
+
+// The temporary folder: TMP, else TEMP, else the current folder, with a
+// trailing backslash. False when it does not fit.
+bool TempFolder(char* out, size_t size) {
+    const char* dir = getenv("TMP");
+    if (!dir || !*dir) dir = getenv("TEMP");
+    char cwd[kPathMax];
+    if (!dir || !*dir) {
+        if (!GetCurrentDirectoryA(sizeof cwd, cwd)) return false;
+        dir = cwd;
+    }
+    size_t len = strlen(dir);
+    bool slash = len && (dir[len - 1] == '\\' || dir[len - 1] == '/');
+    int n = snprintf(out, size, "%s%s", dir, slash ? "" : "\\");
+    return n > 0 && static_cast<size_t>(n) < size;
+}
+
+// Replaces the icon; the rectangle becomes size x size.
+void TakeIcon(IconRecord* ic, HICON icon, uint32_t resource) {
+    if (ic->icon) DestroyIcon(ic->icon);
+    ic->icon = icon;
+    ic->resource = resource;
+    ObjectRecord* rec = &ic->hdr;
+    rec->right = rec->left + kIconSize;
+    rec->bottom = rec->top + kIconSize;
+}
+
+HICON LoadModuleIcon(uint32_t number, bool small) {
+    HMODULE own = GetModuleHandleA(nullptr);
+    if (small)
+        return static_cast<HICON>(LoadImageA(own, MAKEINTRESOURCEA(number), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), 0));
+    if (gGuiOption2039)
+        return static_cast<HICON>(LoadImageA(own, MAKEINTRESOURCEA(number), IMAGE_ICON, kIconSize, kIconSize,
+                                             LR_LOADMAP3DCOLORS));
+    return LoadIconA(own, MAKEINTRESOURCEA(number));
+}
+
+// The list's image at the index; the rectangle takes the list's image size.
+// False (nothing changes) when the list gives no icon.
+bool IconFromImageList(IconRecord* ic) {
+    HIMAGELIST list = ImageListHandle(ic->list);
+    if (!list || ic->imageIndex == 0) return false;
+    HICON icon = ImageList_GetIcon(list, static_cast<int>(ic->imageIndex - 1), ILD_NORMAL);
+    if (!icon) return false;
+    int w = kIconSize, h = kIconSize;
+    ImageList_GetIconSize(list, &w, &h);
+    TakeIcon(ic, icon, 0);
+    ic->hdr.right = ic->hdr.left + w;
+    ic->hdr.bottom = ic->hdr.top + h;
+    return true;
+}
+
+void DropList(IconRecord* ic) {
+    ObjectRecord* list = ic->list;
+    ic->list = nullptr;
+    if (list) ImageListRelease(list, true);
+}
+
+// The list goes away: the icon keeps the image it shows and forgets the list.
+int32_t IconOnImageListReleased(ObjectRecord* rec, ObjectRecord* list) {
+    IconRecord* ic = AsIcon(rec);
+    if (ic->list != list) return 0;
+    ic->list = nullptr;
+    ic->imageIndex = 0;
+    ImageListRelease(list, false);
+    return 0;
+}
+
+uint32_t IconGetProp(ObjectRecord* rec, uint32_t id) {
+    IconRecord* ic = AsIcon(rec);
+    switch (id) {
+    case kPidIconResource: return ic->resource;
+    case kPidImageIndex: return ic->imageIndex;
+    case kPidImageList: return ic->list ? ic->list->handle : 0;
+    case kPidIconAlt: return static_cast<uint32_t>(CtlSetTextBuf(ic->altText ? ic->altText : "", ic->altText ? static_cast<uint32_t>(strlen(ic->altText)) : 0));
+    case kPidIconUrl: return static_cast<uint32_t>(CtlSetTextBuf(ic->urlSource ? ic->urlSource : "", ic->urlSource ? static_cast<uint32_t>(strlen(ic->urlSource)) : 0));
+    default: return CtlGetCommonProp(rec, id);
+    }
+}
+
+bool ReplaceText(char** field, const char* text, uint32_t length) {
+    char* copy = CtlCopyText(text ? text : "", text ? length : 0);
+    if (!copy) return false;
+    LocalFreeMem(*field);
+    *field = copy;
+    return true;
+}
+
+}  // namespace
+
+HICON IconLoadFromData(const uint8_t* data, uint32_t size, bool threeD, bool small) {
+    char path[kPathMax];
+    if (!data || !size || !TempFolder(path, sizeof path)) return nullptr;
+    size_t base = strlen(path);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    // The first free name; the search ends after the last four-digit name.
+    for (int n = 0; n < kTempNames && file == INVALID_HANDLE_VALUE; n++) {
+        if (snprintf(path + base, sizeof path - base, "~TIC%04d.ICO", n) >= static_cast<int>(sizeof path - base))
+            return nullptr;
+        file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            return nullptr;
+    }
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    DWORD wrote = 0;
+    bool ok = WriteFile(file, data, size, &wrote, nullptr) && wrote == size;
+    CloseHandle(file);
+    HICON icon = nullptr;
+    if (ok) {
+        if (small) ExtractIconExA(path, 0, nullptr, &icon, 1);
+        else
+            icon = static_cast<HICON>(LoadImageA(nullptr, path, IMAGE_ICON, kIconSize, kIconSize,
+                                                 LR_LOADFROMFILE | (threeD ? LR_LOADMAP3DCOLORS : 0)));
+    }
+    DeleteFileA(path);
+    return icon;
+}
+
+namespace {
+
+// A name: '<' small (when asked), '?' / '*' fetch modes, '!' a client file,
+// else a server file. False when no icon came; the old one stays.
+bool IconLoadByName(IconRecord* ic, const char* name, bool allowSmall) {
+    bool small = false;
+    if (allowSmall && *name == '<') small = true, name++;
+    int mode = 0;
+    if (*name == '?') mode = 1, name++;
+    else if (*name == '*') mode = 2, name++;
+    HICON icon = nullptr;
+    if (*name == '!') {
+        const char* file = name + 1;
+        if (small) ExtractIconExA(file, 0, nullptr, &icon, 1);
+        else if (gGuiOption2039)
+            icon = static_cast<HICON>(LoadImageA(nullptr, file, IMAGE_ICON, kIconSize, kIconSize,
+                                                 LR_LOADFROMFILE | LR_LOADMAP3DCOLORS));
+        else {
+            icon = ExtractIconA(GetModuleHandleA(nullptr), file, 0);
+            if (icon == reinterpret_cast<HICON>(1)) icon = nullptr;   // the file holds no icon
+        }
+    } else {
+        uint32_t size = static_cast<uint32_t>(strlen(name));
+        const uint8_t* data = nullptr;
+        uint32_t pages = 0;
+        if (gImageLoadHooks.fetch(&size, name, &data, 1, &pages, mode)) {
+            icon = IconLoadFromData(data, size, gGuiOption2039 != 0, small);
+            gImageLoadHooks.freeData(data);
+        }
+    }
+    if (!icon) return false;
+    TakeIcon(ic, icon, 0);
+    ic->imageIndex = 0;
+    return true;
+}
+
+bool IconLoadResource(IconRecord* ic, uint32_t number) {
+    bool small = number >= kSmallFirst && number <= kSmallLast;
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    HICON icon = nullptr;
+    if (gPictResourceHooks.formResource &&
+        gPictResourceHooks.formResource(ic->hdr.parent, kResKindIcon, number, nullptr, &data, &size)) {
+        if (data && size) icon = IconLoadFromData(data, size, gGuiOption2039 != 0, small);
+        LocalFreeMem(data);
+    } else if (CacheFetchResource("", static_cast<uint8_t>(kResKindIcon), 1, number, &data, &size) == 0 && data) {
+        icon = IconLoadFromData(data, size, gGuiOption2039 != 0, small);
+        CacheFreeData(data);
+    } else {
+        icon = LoadModuleIcon(number, small);
+    }
+    if (!icon) return false;
+    TakeIcon(ic, icon, number);
+    return true;
+}
+
+int32_t IconPaint(ObjectRecord* rec, void* dcArg, int32_t) {
+    IconRecord* ic = AsIcon(rec);
+    ObjectDCState st;
+    RECT r;
+    HDC dc = GfxObjectDC(rec, dcArg, &st, &r);
+    if (!dc) return 0;
+    if (rec->flags & kOwnBackground) {
+        HBRUSH bg = BrushCacheGet(rec->bgColor, kBrushSolid, true);
+        if (bg) {
+            FillRect(dc, &r, bg);
+            BrushCacheRelease(bg);
+        }
+    }
+    HIMAGELIST list = ImageListHandle(ic->list);
+    if (list && ic->imageIndex) ImageList_Draw(list, static_cast<int>(ic->imageIndex - 1), dc, r.left, r.top, ILD_NORMAL);
+    else if (ic->icon) DrawIcon(dc, r.left, r.top, ic->icon);
+    ReleaseObjectDC(&st);
+    return 0;
+}
+
+int32_t IconDestroy(ObjectRecord* rec) {
+    IconRecord* ic = AsIcon(rec);
+    LocalFreeMem(ic->altText);
+    LocalFreeMem(ic->urlSource);
+    DropList(ic);
+    if (ic->icon) DestroyIcon(ic->icon);
+    ic->icon = nullptr, ic->altText = nullptr, ic->urlSource = nullptr;
+    return ObjectDestroyWindowless(rec);
+}
+
+int32_t IconSetProp(ObjectRecord* rec, PropChange* req) {
+    IconRecord* ic = AsIcon(rec);
+    switch (req->id) {
+    case kPidIconResource:
+        // A failed load keeps the icon and its number.
+        if (!IconLoadResource(ic, static_cast<uint32_t>(req->value))) return kOpNoObject;
+        break;
+    case kPidImageIndex:
+        if (req->value <= 0) return 0;
+        ic->imageIndex = static_cast<uint32_t>(req->value);
+        IconFromImageList(ic);
+        break;
+    case kPidImageList: {
+        ObjectRecord* list = req->object ? req->object : ObjectFromHandle(static_cast<uint32_t>(req->value));
+        if (req->value == 0) list = nullptr;
+        else if (!list || list->kind != kKindImageList) return kOpNoObject;
+        if (list == ic->list) return 0;
+        DropList(ic);
+        if (list) {
+            ImageListTakeUse(list);
+            ic->list = list;
+            IconFromImageList(ic);
+        }
+        break;
+    }
+    case kPidIconAlt: return ReplaceText(&ic->altText, req->text, req->textLength) ? 0 : kOpNoMemory;
+    case kPidIconUrl: return ReplaceText(&ic->urlSource, req->text, req->textLength) ? 0 : kOpNoMemory;
+    default: return GfxSetCommonProp(rec, req);
+    }
+    GfxRedrawIfShown(rec, true);
+    return 0;
+}
+
+const ObjectOps kIconOps = {
+    ObjectShowWindowless,   // 0 show
+    nullptr,                // 1 check item
+    ObjectHideWindowless,   // 2 hide
+    nullptr,                // 3 delete item
+    IconDestroy,            // 4 destroy
+    nullptr,                // 5 enable
+    nullptr,                // 6
+    nullptr,                // 7 get text
+    nullptr,                // 8 get value
+    nullptr,                // 9 insert item
+    nullptr,                // 10 set text
+    nullptr,                // 11 set value
+    IconPaint,              // 12 paint
+    nullptr,                // 13 notification
+    IconGetProp,            // 14 get property
+    IconSetProp,            // 15 set property
+    nullptr,                // 16 method
+    nullptr,                // 17 OLE property
+    IconOnImageListReleased,  // 18 image list released
+};
+
+}  // namespace
+
+ObjectRecord* IconCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    ObjectRecord* rec = GfxCreateWindowless(kKindIcon, sizeof(IconRecord), cr, code);
+    if (!rec) return nullptr;
+    IconRecord* ic = AsIcon(rec);
+    rec->right = rec->left + kIconSize;
+    rec->bottom = rec->top + kIconSize;
+    int32_t index = CreateRecordValue(cr, kPidImageIndex, 0);
+    ic->imageIndex = index > 0 ? static_cast<uint32_t>(index) : 0;
+    if (cr->texts[kPidIconAlt].text) ic->altText = CtlCopyText(cr->texts[kPidIconAlt].text, cr->texts[kPidIconAlt].length);
+    if (cr->texts[kPidIconUrl].text) ic->urlSource = CtlCopyText(cr->texts[kPidIconUrl].text, cr->texts[kPidIconUrl].length);
+    const CrText& name = cr->texts[kPidIconPicture];
+    bool loaded = false;
+    if (name.text && name.length) {
+        char* copy = CtlCopyText(name.text, name.length);
+        loaded = copy && IconLoadByName(ic, copy, false);
+        LocalFreeMem(copy);
+    } else {
+        loaded = IconLoadResource(ic, static_cast<uint32_t>(CreateRecordValue(cr, kPidIconResource, 0)));
+    }
+    if (!loaded && gGuiOption2039 == 1) loaded = IconLoadResource(ic, kFallbackIcon);
+    if (!loaded) {
+        IconDestroy(rec);
+        *code = kOpNoObject;
+        return nullptr;
+    }
+    return GfxFinishCreate(rec, cr, code);
+}
+
+HICON LoadIconByName(const char* name) {
+    if (!name || !*name) return nullptr;
+    // A temporary icon record that is never linked; it gives its icon away.
+    auto* ic = static_cast<IconRecord*>(LocalAllocZero(sizeof(IconRecord)));
+    if (!ic) return nullptr;
+    ic->hdr.kind = kKindIcon;
+    HICON icon = IconLoadByName(ic, name, true) ? ic->icon : nullptr;
+    LocalFreeMem(ic);
+    return icon;
+}
+
+HICON IconOf(ObjectRecord* rec) {
+    return rec && rec->kind == kKindIcon && ObjectIsLive(rec) ? AsIcon(rec)->icon : nullptr;
+}
+
+void IconInstall() {
+    RegisterObjectCreator(kTypeIcon, IconCreate);
+    RegisterObjectOps(kKindIcon, &kIconOps);
+}

@@ -1,0 +1,486 @@
+// imagelist.cpp - the Imagelist object (kind 35): a shared Windows image list
+// filled with bitmaps and icons from files, resources and DLLs. Users count
+// themselves in its use count; the last release destroys it; every list is
+// on one chain so that clean-up frees them all.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "graphics/gfxcommon.h"
+#include "graphics/graphics.h"
+#include "graphics/image/dibutil.h"
+#include "graphics/pict.h"
+#include "objects/color.h"
+#include "objects/events.h"
+#include "objects/guihooks.h"
+#include "session/proto/protocol.h"
+#include "session/session.h"
+#include "session/util/mem.h"
+
+namespace {
+
+enum ImageListProp : uint32_t {
+    kPidIlBgColor = 3, kPidIlResource = 87, kPidIlMaskColor = 128, kPidIlUseMask = 129, kPidIlSizeV = 130,
+    kPidIlSizeH = 131, kPidIlColors = 151, kPidIlUseColorMask = 275, kPidIlUrl = 332,
+};
+enum ImageListMethod : uint32_t {
+    kIlAddBmp = 1, kIlAddIcon = 2, kIlAddBmpMasked = 3, kIlGetImageCount = 4, kIlRemove = 5, kIlRemoveAll = 6,
+    kIlReplaceBmp = 7, kIlReplaceIcon = 8, kIlLoadStdToolBitmap = 9, kIlWriteBmpFile = 10, kIlAddLoadImage = 11,
+    kIlAddLoadIcon = 12,
+};
+enum LoadResult : int32_t { kLoadOk = 0, kLoadNoName = 1, kLoadNoLibrary = 2, kLoadNotFound = 3, kLoadAddFailed = 4 };
+constexpr uint32_t kWriteVersion = 9104, kLoadVersion = 9204;
+constexpr uint32_t kDefaultSize = 32;
+constexpr uint8_t kDefaultDepth = 32;
+constexpr int kInitial = 20, kGrow = 20;
+constexpr uint32_t kDefaultMask = 0xC0C0C0;
+constexpr char kStdToolsName[] = "QOVDEFTOOLS";
+constexpr int kStdToolSize = 16;
+constexpr uint32_t kColorValueLimit = 0x1000000;
+constexpr uint32_t kSysColorLimit = 21;
+constexpr int kMaxNesting = 64;          // panels inside panels the user walk follows
+
+struct ImageListRecord {
+    ObjectRecord hdr;            // fgColor: the mask colour; bgColor: the background
+    ImageListRecord* nextList;
+    HIMAGELIST list;
+    int32_t useCount;
+    uint32_t width, height;
+    uint32_t resource;
+    uint8_t useMask, useColorMask, depth;
+    bool releasing;              // a release is telling the users
+    char* urlSource;
+};
+
+ImageListRecord* gImageListHead;
+
+ImageListRecord* AsList(ObjectRecord* rec) { return reinterpret_cast<ImageListRecord*>(rec); }
+bool IsList(const ObjectRecord* rec) { return rec && rec->kind == kKindImageList && ObjectIsLive(rec); }
+
+uint8_t DepthOf(int32_t v) {
+    if (v <= 0) return kDefaultDepth;
+    if (v < 5) return 4;
+    if (v < 9) return 8;
+    if (v <= 16) return 16;
+    if (v <= 24) return 24;
+    return 32;
+}
+
+UINT ColorFlag(uint8_t depth) {
+    switch (depth) {
+    case 4: return ILC_COLOR4;
+    case 8: return ILC_COLOR8;
+    case 16: return ILC_COLOR16;
+    case 24: return ILC_COLOR24;
+    default: return ILC_COLOR32;
+    }
+}
+
+// A colour value: a COLORREF below 0x1000000, a system colour index below 21
+// kept with the index flag, anything else refused.
+bool ColorValue(uint32_t v, uint32_t* out) {
+    if (v < kColorValueLimit) {
+        *out = v;
+        return true;
+    }
+    uint32_t index = v & ~kColorIndexFlag;
+    if (index >= kSysColorLimit) return false;
+    *out = kColorIndexFlag + index;
+    return true;
+}
+
+void Unchain(ImageListRecord* l) {
+    for (ImageListRecord** link = &gImageListHead; *link; link = &(*link)->nextList) {
+        if (*link == l) {
+            *link = l->nextList;
+            break;
+        }
+    }
+    l->nextList = nullptr;
+}
+
+void LoadResourceImages(ImageListRecord* l) {
+    if (!l->resource || !l->list) return;
+    HBITMAP bm = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(l->resource));
+    if (!bm) return;
+    if (l->useColorMask) ImageList_AddMasked(l->list, bm, ColorValueResolve(l->hdr.fgColor));
+    else ImageList_Add(l->list, bm, nullptr);
+    DeleteObject(bm);
+}
+
+HIMAGELIST Build(ImageListRecord* l) {
+    HIMAGELIST list = ImageList_Create(static_cast<int>(l->width), static_cast<int>(l->height),
+                                       (l->useMask ? ILC_MASK : 0) | ColorFlag(l->depth), kInitial, kGrow);
+    if (list) ImageList_SetBkColor(list, ColorValueResolve(l->hdr.bgColor));
+    return list;
+}
+
+// A new list replaces the current one; images added so far are lost except
+// the Resource, which is loaded again.
+void Rebuild(ImageListRecord* l) {
+    HIMAGELIST fresh = Build(l);
+    if (!fresh) return;
+    if (l->list) ImageList_Destroy(l->list);
+    l->list = fresh;
+    LoadResourceImages(l);
+}
+
+void NotifyChange(ImageListRecord* l) {
+    int32_t count = l->list ? ImageList_GetImageCount(l->list) : 0;
+    ObjectRecord* rec = &l->hdr;
+    if (EventIsRegistered(rec, kEvChange)) PostObjectEvent(rec, kEvChange, kEventKindDefault, 0, count);
+    else if (EventIsRegistered(rec, kEvOldEvent)) PostObjectEvent(rec, kEvOldEvent, kEventKindDefault, 0, count);
+}
+
+void FreeList(ImageListRecord* l) {
+    if (l->list) ImageList_Destroy(l->list);
+    l->list = nullptr;
+    LocalFreeMem(l->urlSource);
+    l->urlSource = nullptr;
+    ObjectFreeCommon(&l->hdr);
+    ObjectFreeRecord(&l->hdr);
+}
+
+// Tells the objects of a window (and of its panels) that the list goes.
+void TellUsers(ObjectRecord* container, ImageListRecord* l, int depth) {
+    if (!container || depth > kMaxNesting) return;
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (c->modeFlags & kModeWebView) continue;
+        const ObjectOps* ops = ObjectOpsOf(c);
+        if (ops && ops->imageListReleased) ops->imageListReleased(c, &l->hdr);
+        if (c->kind == kKindPanel) TellUsers(c, l, depth + 1);
+    }
+}
+
+uint32_t ImageListGetProp(ObjectRecord* rec, uint32_t id) {
+    ImageListRecord* l = AsList(rec);
+    switch (id) {
+    case kPidIlBgColor: return rec->bgColor;
+    case kPidIlResource: return l->resource;
+    case kPidIlMaskColor: return rec->fgColor;
+    case kPidIlUseMask: return l->useMask;
+    case kPidIlSizeV: return l->height;
+    case kPidIlSizeH: return l->width;
+    case kPidIlColors: return l->depth;
+    case kPidIlUseColorMask: return l->useColorMask;
+    case kPidIlUrl: return static_cast<uint32_t>(CtlSetTextBuf(l->urlSource ? l->urlSource : "", l->urlSource ? static_cast<uint32_t>(strlen(l->urlSource)) : 0));
+    default: return 0;
+    }
+}
+
+int32_t ImageListSetProp(ObjectRecord* rec, PropChange* req) {
+    ImageListRecord* l = AsList(rec);
+    uint32_t v = static_cast<uint32_t>(req->value);
+    switch (req->id) {
+    case kPidIlBgColor:
+        if (ColorValue(v, &rec->bgColor) && l->list) ImageList_SetBkColor(l->list, ColorValueResolve(rec->bgColor));
+        return 0;
+    case kPidIlMaskColor:
+        if (!ColorValue(v, &rec->fgColor)) return 0;
+        if (l->useColorMask && l->resource && l->list) {
+            ImageList_Remove(l->list, -1);
+            LoadResourceImages(l);
+        }
+        return 0;
+    case kPidIlResource:
+        l->resource = v;
+        if (l->list) ImageList_Remove(l->list, -1);
+        if (v) {
+            LoadResourceImages(l);
+            NotifyChange(l);
+        }
+        return 0;
+    case kPidIlUseColorMask:
+        l->useColorMask = v != 0;
+        if (l->resource && l->list) {
+            ImageList_Remove(l->list, -1);
+            LoadResourceImages(l);
+        }
+        return 0;
+    case kPidIlUseMask: l->useMask = v != 0; break;
+    case kPidIlSizeV: l->height = v ? v : kDefaultSize; break;
+    case kPidIlSizeH: l->width = v ? v : kDefaultSize; break;
+    case kPidIlColors: l->depth = DepthOf(req->value); break;
+    case kPidIlUrl: {
+        char* copy = CtlCopyText(req->text ? req->text : "", req->text ? req->textLength : 0);
+        if (!copy) return kOpNoMemory;
+        LocalFreeMem(l->urlSource);
+        l->urlSource = copy;
+        return 0;
+    }
+    default: return 0;
+    }
+    Rebuild(l);
+    return 0;
+}
+
+const MethodDesc* ImageListMethodLookup(uint32_t method, uint32_t version) {
+    static const uint8_t kKnown = 1;
+    bool known = (method >= kIlAddBmp && method <= kIlLoadStdToolBitmap) ||
+                 (method == kIlWriteBmpFile && version >= kWriteVersion) ||
+                 ((method == kIlAddLoadImage || method == kIlAddLoadIcon) && version >= kLoadVersion);
+    return known ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
+}
+
+// A text argument as a new zero-terminated copy, or null.
+char* ArgName(const MethodCallRec* call, uint32_t i) {
+    uint32_t len = 0;
+    const char* text = CtlArgText(call, i, &len);
+    return text && len ? CtlCopyText(text, len) : nullptr;
+}
+
+HBITMAP ArgBitmap(const MethodCallRec* call, uint32_t i) {
+    char* name = ArgName(call, i);
+    HBITMAP bm = name ? LoadBitmapByName(name) : nullptr;
+    LocalFreeMem(name);
+    return bm;
+}
+
+HICON ArgIcon(const MethodCallRec* call, uint32_t i) {
+    char* name = ArgName(call, i);
+    HICON icon = name ? LoadIconByName(name) : nullptr;
+    LocalFreeMem(name);
+    return icon;
+}
+
+int32_t AddFromLibrary(ImageListRecord* l, const MethodCallRec* call, bool icon) {
+    char* file = ArgName(call, 0);
+    if (!file) return kLoadNoName;
+    HMODULE lib = LoadLibraryA(file);
+    LocalFreeMem(file);
+    if (!lib) return kLoadNoLibrary;
+    int32_t id = CtlArgInt(call, 1, 0);
+    int32_t rc = kLoadOk;
+    if (icon) {
+        HICON ic = static_cast<HICON>(LoadImageA(lib, MAKEINTRESOURCEA(id), IMAGE_ICON, static_cast<int>(l->width),
+                                                 static_cast<int>(l->height), LR_LOADMAP3DCOLORS));
+        if (!ic) rc = kLoadNotFound;
+        else if (ImageList_ReplaceIcon(l->list, -1, ic) < 0) rc = kLoadAddFailed;
+        if (ic) DestroyIcon(ic);
+    } else {
+        HBITMAP bm = LoadBitmapA(lib, MAKEINTRESOURCEA(id));
+        if (!bm) rc = kLoadNotFound;
+        else if (ImageList_Add(l->list, bm, nullptr) < 0) rc = kLoadAddFailed;
+        if (bm) DeleteObject(bm);
+    }
+    FreeLibrary(lib);
+    return rc;
+}
+
+// The client's tool strip replaces the list: 16 x 16 images masked by 0xC0C0C0.
+int32_t LoadStdTools(ImageListRecord* l) {
+    HIMAGELIST tools = ImageList_LoadImageA(GetModuleHandleA(nullptr), kStdToolsName, kStdToolSize, 0, kDefaultMask,
+                                            IMAGE_BITMAP, 0);
+    if (!tools) return -1;
+    if (l->list) ImageList_Destroy(l->list);
+    l->list = tools;
+    l->hdr.fgColor = kDefaultMask;
+    l->useMask = l->useColorMask = 1;
+    l->width = l->height = kStdToolSize;
+    return 0;
+}
+
+// WriteBmpFile results besides the converter's and the writer's codes.
+enum WriteResult : int32_t { kWriteNoList = 1, kWriteNoInfo = 2, kWriteNoMask = 3, kWriteNoName = 4 };
+
+// The images in one row, the masked pixels painted in the mask colour, as a .BMP.
+int32_t WriteStrip(ImageListRecord* l, const MethodCallRec* call) {
+    if (!l->list) return kWriteNoList;
+    IMAGEINFO ii = {};
+    if (!ImageList_GetImageInfo(l->list, 0, &ii)) return kWriteNoInfo;
+    BITMAPINFOHEADER maskHeader = {};
+    uint8_t* maskBits = nullptr;
+    if (ii.hbmMask) {
+        // The list keeps its bitmaps selected into its own DCs: a copy is read.
+        auto copy = static_cast<HBITMAP>(CopyImage(ii.hbmMask, IMAGE_BITMAP, 0, 0, 0));
+        int rc = copy ? ImageFromBitmap(copy, nullptr) : kImgAbsent;
+        if (copy) DeleteObject(copy);
+        if (rc != 0) return rc;
+        maskHeader = gImageDecodeState.header;
+        maskBits = gImageDecodeState.bits;
+        gImageDecodeState.bits = nullptr;
+    }
+    int32_t rc = ImageFromBitmap(ii.hbmImage, nullptr);
+    ImageDecodeState& st = gImageDecodeState;
+    if (rc == 0 && maskBits &&
+        !ApplyTransparentMask(static_cast<int32_t>(ColorValueResolve(l->hdr.fgColor)), &st.header, st.bits, &maskHeader,
+                              maskBits))
+        rc = kWriteNoMask;
+    LocalFreeMem(maskBits);
+    BITMAPINFOHEADER stripHeader = {};
+    uint8_t* stripBits = nullptr;
+    if (rc == 0 && DibGridToStrip(&st.header, st.bits, l->width, l->height,
+                                  static_cast<uint32_t>(ImageList_GetImageCount(l->list)), &stripHeader, &stripBits) != 0)
+        rc = kImgNoMemory;
+    char* name = rc == 0 ? ArgName(call, 0) : nullptr;
+    if (rc == 0 && !name) rc = kWriteNoName;
+    if (rc == 0) {
+        // The writer takes the header followed by its colours.
+        uint32_t colours = stripHeader.biClrUsed < 256 ? stripHeader.biClrUsed : 256;
+        auto* info = static_cast<uint8_t*>(LocalAllocZero(sizeof stripHeader + colours * sizeof(RGBQUAD)));
+        if (!info) {
+            rc = kImgNoMemory;
+        } else {
+            memcpy(info, &stripHeader, sizeof stripHeader);
+            memcpy(info + sizeof stripHeader, st.colors, colours * sizeof(RGBQUAD));
+            rc = DibWriteBmpFile(name, reinterpret_cast<BITMAPINFOHEADER*>(info), stripBits);
+            LocalFreeMem(info);
+        }
+    }
+    LocalFreeMem(name);
+    LocalFreeMem(stripBits);
+    ImageClearState();
+    return rc;
+}
+
+int32_t ImageListMethodCall(ObjectRecord* rec, MethodCallRec* call) {
+    int32_t rc = CheckMethodCall(kTypeImagelist, call);
+    if (rc != 0) return rc;
+    ImageListRecord* l = AsList(rec);
+    if (!l->list) return kOpNotAvailable;
+    int32_t result = 0;
+    bool changes = true;
+    switch (call->method) {
+    case kIlAddBmp: case kIlAddBmpMasked: {
+        HBITMAP bm = ArgBitmap(call, 0);
+        HBITMAP mask = call->method == kIlAddBmp && CtlArgGiven(call, 1) ? ArgBitmap(call, 1) : nullptr;
+        if (!bm) result = -1;
+        else if (call->method == kIlAddBmpMasked) result = ImageList_AddMasked(l->list, bm, ColorValueResolve(rec->fgColor));
+        else result = ImageList_Add(l->list, bm, mask);
+        if (bm) DeleteObject(bm);
+        if (mask) DeleteObject(mask);
+        break;
+    }
+    case kIlAddIcon: {
+        HICON icon = ArgIcon(call, 0);
+        result = icon ? ImageList_ReplaceIcon(l->list, -1, icon) : -1;
+        if (icon) DestroyIcon(icon);
+        break;
+    }
+    case kIlGetImageCount: result = ImageList_GetImageCount(l->list); changes = false; break;
+    case kIlRemove: result = ImageList_Remove(l->list, CtlArgInt(call, 0, -2)) ? 1 : 0; break;
+    case kIlRemoveAll: result = ImageList_Remove(l->list, -1) ? 1 : 0; break;
+    case kIlReplaceBmp: {
+        HBITMAP bm = ArgBitmap(call, 1);
+        HBITMAP mask = CtlArgGiven(call, 2) ? ArgBitmap(call, 2) : nullptr;
+        result = bm && ImageList_Replace(l->list, CtlArgInt(call, 0, -1), bm, mask) ? 1 : 0;
+        if (bm) DeleteObject(bm);
+        if (mask) DeleteObject(mask);
+        break;
+    }
+    case kIlReplaceIcon: {
+        HICON icon = ArgIcon(call, 1);
+        result = icon ? ImageList_ReplaceIcon(l->list, CtlArgInt(call, 0, -1), icon) : 0;
+        if (result < 0) result = 0;
+        if (icon) DestroyIcon(icon);
+        break;
+    }
+    case kIlAddLoadImage: result = AddFromLibrary(l, call, false); break;
+    case kIlAddLoadIcon: result = AddFromLibrary(l, call, true); break;
+    case kIlLoadStdToolBitmap: return CtlReplyInt(LoadStdTools(l));
+    case kIlWriteBmpFile: return CtlReplyInt(WriteStrip(l, call));
+    default: return kErrNoMethod;
+    }
+    if (changes) NotifyChange(l);
+    return CtlReplyInt(result);
+}
+
+int32_t ImageListDestroySlot(ObjectRecord* rec) {
+    ImageListRelease(rec, true);
+    return 0;
+}
+
+const ObjectOps kImageListOps = {
+    nullptr, nullptr, nullptr, nullptr,
+    ImageListDestroySlot,   // 4 destroy
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    ImageListGetProp,       // 14 get property
+    ImageListSetProp,       // 15 set property
+    ImageListMethodCall,    // 16 method
+    nullptr, nullptr,
+};
+
+void ImageListDestroyAll() {
+    while (ImageListRecord* l = gImageListHead) {
+        gImageListHead = l->nextList;
+        l->nextList = nullptr;
+        if (l->list) ImageList_Remove(l->list, -1);
+        FreeList(l);
+    }
+}
+
+}  // namespace
+
+ObjectRecord* ImageListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    ObjectRecord* rec = ObjectAllocRecord(kKindImageList, sizeof(ImageListRecord), false);
+    if (!rec) {
+        *code = kOpNoMemory;
+        return nullptr;
+    }
+    ImageListRecord* l = AsList(rec);
+    rec->flags = kObjAlive;
+    rec->ovar = cr->ovar;
+    rec->objectId = cr->objectId;
+    l->depth = DepthOf(CreateRecordValue(cr, kPidIlColors, 0));
+    int32_t w = CreateRecordValue(cr, kPidIlSizeH, 0), h = CreateRecordValue(cr, kPidIlSizeV, 0);
+    l->width = w > 0 ? static_cast<uint32_t>(w) : kDefaultSize;
+    l->height = h > 0 ? static_cast<uint32_t>(h) : kDefaultSize;
+    l->useMask = CreateRecordValue(cr, kPidIlUseMask, 0) != 0;
+    l->useColorMask = CreateRecordValue(cr, kPidIlUseColorMask, 0) != 0;
+    int32_t mask = CreateRecordValue(cr, kPidIlMaskColor, -1);
+    if (mask == -1 || !ColorValue(static_cast<uint32_t>(mask), &rec->fgColor)) rec->fgColor = kDefaultMask;
+    if (cr->bgColor.value == -1 || !ColorValue(static_cast<uint32_t>(cr->bgColor.value), &rec->bgColor))
+        rec->bgColor = kColorIndexFlag + COLOR_BTNFACE;
+    l->resource = static_cast<uint32_t>(CreateRecordValue(cr, kPidIlResource, 0));
+    if (cr->texts[kPidIlUrl].text) l->urlSource = CtlCopyText(cr->texts[kPidIlUrl].text, cr->texts[kPidIlUrl].length);
+    l->list = Build(l);
+    if (!l->list) {
+        FreeList(l);
+        *code = kOpNoObject;
+        return nullptr;
+    }
+    LoadResourceImages(l);
+    l->nextList = gImageListHead;
+    gImageListHead = l;
+    ObjectRecord* parent = cr->windowRec;
+    if (parent) {
+        rec->parent = parent;
+        LinkObject(rec);
+    }
+    *code = 0;
+    return rec;
+}
+
+void ImageListRelease(ObjectRecord* rec, bool free) {
+    if (!IsList(rec)) return;
+    ImageListRecord* l = AsList(rec);
+    if (l->useCount > 0) {
+        l->useCount--;
+        return;
+    }
+    // A user dropping its use while the users are told: the outer pass
+    // unlinks and frees.
+    if (l->releasing) return;
+    l->releasing = true;
+    ObjectRef ref = ObjectRefOf(rec);
+    if (rec->parent) TellUsers(rec->parent, l, 0);
+    if (!ObjectRefAlive(ref)) return;
+    l->releasing = false;
+    Unchain(l);
+    if (free) FreeList(l);
+}
+
+void ImageListTakeUse(ObjectRecord* rec) {
+    if (IsList(rec)) AsList(rec)->useCount++;
+}
+
+HIMAGELIST ImageListHandle(ObjectRecord* rec) { return IsList(rec) ? AsList(rec)->list : nullptr; }
+
+void ImageListInstall() {
+    RegisterObjectCreator(kTypeImagelist, ImageListCreate);
+    RegisterObjectOps(kKindImageList, &kImageListOps);
+    RegisterMethodTable(kTypeImagelist, ImageListMethodLookup);
+    gGuiHooks.imageListDestroyAll = ImageListDestroyAll;
+}
