@@ -17,6 +17,7 @@
 #include "webtest.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
+#include "webview/core/webprops.h"
 
 namespace {
 
@@ -678,4 +679,131 @@ TEST_F(WebObjects, AWindowOutlivesItsHost) {
     EXPECT_EQ(WebWindowHostRecord(w), nullptr) << "no pointer to the host that went";
     EXPECT_EQ(WebViewHostForObject(w), nullptr) << "its page operations find no web view";
     EXPECT_EQ(ObjectDeactivate(w), 0) << "and still answer";
+}
+
+// ---- Property change and query ---------------------------------------------------------------
+
+namespace {
+int32_t SetProp(ObjectRecord* rec, uint32_t code, int32_t value, ObjectRecord* object = nullptr,
+                const char* text = nullptr) {
+    PropChange c = {};
+    c.code = code;
+    c.value = text ? static_cast<int32_t>(strlen(text)) : value;
+    c.text = text;
+    c.textLength = text ? static_cast<uint32_t>(strlen(text)) : 0;
+    c.object = object;
+    return ObjectSetProperty(rec, &c);
+}
+PropQuery Query(ObjectRecord* rec, uint32_t code, int32_t* answer, uint32_t form = 0, ObjectRecord* fill = nullptr) {
+    PropQuery q = {};
+    q.code = code;
+    q.form = form;
+    q.fill = fill;
+    *answer = ObjectGetProperty(rec, &q);
+    return q;
+}
+}  // namespace
+
+TEST_F(WebObjects, PropertyChangesWriteThePage) {
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ObjectRecord* wide = Window(0, 0, 300, 800);
+    ASSERT_TRUE(main && wide);
+    WebWin(wide)->pageWidth = 800;
+    ObjectRecord* tree = Create(kTypeTreeview, [&](ObjectCreateRecord* c) { c->window = wide->handle; });
+    ASSERT_NE(tree, nullptr);
+    ObjectRecord* color = Create(kTypeColor, [](ObjectCreateRecord* c) {
+        c->values[kPidValue] = 0x3300FF;   // red FF, blue 33
+        c->given[kPidValue] = 1;
+    });
+    ASSERT_NE(color, nullptr);
+    struct Case {
+        uint32_t code;
+        int32_t value;
+        bool withColor;
+        uint8_t percent;
+        const char* expect;    // in the posts; null: nothing at all is sent
+        const char* why;
+    };
+    const Case kCases[] = {
+        {266, 0x112233, true, 0, "\"pn\": \"background-color\", \"pv\": \"#ff0033\"",
+         "BgColor with a Color object takes the object's colour, not the integer"},
+        {266, 0x0000FF, false, 0, "\"pn\": \"background-color\", \"pv\": \"#ff0000\"",
+         "a plain COLORREF goes out in RGB order"},
+        {284, static_cast<int32_t>(0x80000102), false, 0, "\"addc\": \"text-dark\"", "a value from 0x80000100 names a colour class"},
+        {366, 0, false, 0, nullptr, "Visible writes nothing in common (the hide sends its own display)"},
+        {342, 200, false, 1, "\"pn\": \"width\", \"pv\": \"25%\"", "Width 200 in an 800-pixel page is 25%"},
+        {257, 2, false, 0, "\"pn\": \"text-align\", \"pv\": \"left\"", "Alignment 2 writes left"},
+        {257, 1, false, 0, "\"pn\": \"text-align\", \"pv\": \"center\"", "Alignment 1 writes center"},
+    };
+    for (const Case& k : kCases) {
+        gWebPercentGeometry = k.percent;
+        gWebClassStyling = k.code == 284 ? 1 : 0;   // colour classes are kept only with class styling
+        if (k.code == 366) tree->flags &= ~kObjShown;   // already hidden: the handler has nothing to do
+        WebViewMsgFlush();
+        gPage.posts.clear();
+        EXPECT_EQ(SetProp(tree, k.code, k.value, k.withColor ? color : nullptr), 0) << k.why;
+        std::string posts = AllPosts();
+        if (k.expect) EXPECT_NE(posts.find(k.expect), std::string::npos) << k.why << "\n" << posts;
+        else EXPECT_EQ(posts, "") << k.why;
+    }
+    gWebPercentGeometry = 0;
+    EXPECT_EQ(SetProp(tree, 9999, 1), kWebUnknownProperty) << "an unknown code";
+    EXPECT_EQ(SetProp(tree, 769, 1), kWebUnknownProperty) << "the OLE code is not for web objects";
+
+    ObjectRecord* dialog = Window(10, 10, 200, 300, 2);
+    ASSERT_NE(dialog, nullptr);
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    EXPECT_EQ(SetProp(dialog, 338, 40), 0);
+    std::string posts = AllPosts();
+    EXPECT_NE(posts.find("\"action\": 29"), std::string::npos) << posts;
+    EXPECT_NE(posts.find("\"dwid\": 6, \"val\": 40"), std::string::npos) << "a dialog's Top goes to the dialog\n"
+                                                                           << posts;
+    EXPECT_EQ(posts.find("\"pn\": \"top\""), std::string::npos) << "never as a style\n" << posts;
+}
+
+TEST_F(WebObjects, PropertyQueries) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);   // the main window: its children are in cells
+    ObjectRecord* tree = Create(kTypeTreeview, nullptr);
+    ASSERT_NE(tree, nullptr);
+    ASSERT_FALSE(tree->flags & kObjPixels);
+    tree->top = 30;
+    tree->bottom = 61;
+    int32_t r = 0;
+    struct Case {
+        uint32_t code;
+        int32_t expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {338, 3, "Top at pixel 30 with 15-pixel cells is cell 3"},
+        {289, 3, "Height 31 pixels is 3 cells, rounded up"},
+        {366, 1, "Visible"},
+    };
+    for (const Case& k : kCases) {
+        PropQuery q = Query(tree, k.code, &r);
+        EXPECT_EQ(r, 0) << k.why;
+        EXPECT_EQ(q.result, k.expect) << k.why;
+    }
+    tree->font = WebFontFind("Face", 105, 1, 0, 0, 0, 90);
+    ASSERT_NE(tree->font, nullptr);
+    int32_t v = 0;
+    const char* text = nullptr;
+    WebDefaultGetProp(tree, kPidFont, &v, &text);
+    EXPECT_STREQ(text, "'>Face'(10.5,A90,BOLD)") << "the font text form";
+    PropQuery q = Query(tree, 332, &r);
+    EXPECT_STREQ(q.text, "?????") << "a text the record does not have";
+    q = Query(tree, 287, &r);
+    EXPECT_STREQ(q.text, "Face") << "Font as text: the face";
+    tree->bgColor = 0x00FF00;
+    q = Query(tree, 266, &r, kPqFormObject, nullptr);
+    ASSERT_NE(q.resultObject, nullptr) << "BgColor asked as an object makes one";
+    EXPECT_EQ(q.resultObject->kind, kKindColor);
+    EXPECT_EQ(reinterpret_cast<WebColorRec*>(q.resultObject)->value, 0x00FF00u);
+    q = Query(tree, 9999, &r);
+    EXPECT_EQ(r, kWebNotAvailable) << "a code outside the table";
+    WebFontRelease(tree->font);
+    tree->font = nullptr;
+    q = Query(tree, 287, &r);
+    EXPECT_EQ(r, kWebNoFont) << "Font of a record without one";
 }

@@ -18,6 +18,7 @@
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webobject.h"
+#include "webview/core/webprops.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
 
@@ -589,24 +590,6 @@ static int32_t WebMethodOp(ObjectRecord* rec, MethodCallRec* call) {
     }
 }
 
-static int32_t WebGetPropOp(ObjectRecord* rec, PropQuery* req) {
-    if (rec->kind == kKindFont) return WebFontGetProp(rec, req);
-    if (rec->kind == kKindWindow) {
-        int32_t result = 0;
-        const char* text = nullptr;
-        int32_t r = WebWindowGetProp(rec, req->id, &result, &text);
-        req->result = result;
-        req->text = text;
-        return r;
-    }
-    return kWebNotAvailable;
-}
-
-static int32_t WebSetPropOp(ObjectRecord* rec, const PropChange* req) {
-    if (rec->kind == kKindFont) return WebFontSetProp(rec, req);
-    if (rec->kind == kKindWindow) return WebWindowSetProp(rec, req->id, req->value, req->text, req->textLength);
-    return kWebNotAvailable;
-}
 
 static void WebFlushOp(ObjectRecord*) { WebViewMsgFlush(); }
 
@@ -632,8 +615,8 @@ void WebObjectsInstall() {
     gWebObjectOps.enable = WebEnableOp;
     gWebObjectOps.setState = WebStateOp;
     gWebObjectOps.invokeMethod = WebMethodOp;
-    gWebObjectOps.getProp = WebGetPropOp;
-    gWebObjectOps.setProp = WebSetPropOp;
+    gWebObjectOps.getProp = WebGetPropGeneric;
+    gWebObjectOps.setProp = WebSetProp;
     gWebObjectOps.flushRedraws = WebFlushOp;
     gWebObjectOps.getValue = WebGetValueOp;
     gWebObjectOps.setValue = WebSetValueOp;
