@@ -17,6 +17,7 @@
 #include "webtest.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
+#include "webview/core/webevents.h"
 #include "webview/core/webprops.h"
 
 namespace {
@@ -381,7 +382,9 @@ TEST_F(WebObjects, ShowRegistersTheKindsDefaultEvent) {
     });
     ASSERT_TRUE(w && region);
     EXPECT_EQ(ObjectActivate(region, 7, 0, 0, 0), 0);
-    EXPECT_TRUE(EventIsRegistered(region, kEvOldEvent)) << "an MRegion's show with a routine registers $OLDEVENT";
+    EXPECT_TRUE(EventIsRegistered(region, 14)) << "an MRegion's show with a routine registers $OLDEVENT, "
+                                                   "kept as the mouse-up event with the region's mark";
+    EXPECT_TRUE(region->flags & 0x20);
     EXPECT_TRUE(region->flags & kObjShown);
     EventCleanup();
 }
@@ -806,4 +809,127 @@ TEST_F(WebObjects, PropertyQueries) {
     tree->font = nullptr;
     q = Query(tree, 287, &r);
     EXPECT_EQ(r, kWebNoFont) << "Font of a record without one";
+}
+
+// ---- Page events ------------------------------------------------------------------------------
+
+namespace {
+std::vector<std::string> gKindEvents;
+bool NoteKindEvent(ObjectRecord*, int32_t code, const JsonValue*, const WebEventName* name) {
+    char text[96];
+    snprintf(text, sizeof text, "%d C%u R%d I%d", code, name ? name->id : 0, name ? name->row : -1,
+             name ? name->item : -1);
+    gKindEvents.push_back(text);
+    return true;
+}
+void Dispatch(ObjectRecord* owner, const std::string& text) {
+    JsonValue* v = JsonParse(text.c_str(), text.size());
+    ASSERT_NE(v, nullptr) << text;
+    WebPageEventDispatch(owner, v);
+    JsonFree(v);
+}
+// The next queued event's id and value, or -1 when none waits.
+std::pair<int32_t, int32_t> TakeEvent() {
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    if (!EventTakeNext(&ev, items, &count)) return {-1, 0};
+    return {ev.eventId, ev.value};
+}
+}  // namespace
+
+TEST_F(WebObjects, PageEventsReachTheirObjects) {
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ASSERT_NE(main, nullptr);
+    ObjectRecord* cells = Create(kTypeTreeview, nullptr);
+    ObjectRecord* pixels = Create(kTypeTreeview, [&](ObjectCreateRecord* c) {
+        c->window = Window(0, 0, 100, 100)->handle;   // a WebObject window: pixels
+    });
+    ASSERT_TRUE(cells && pixels);
+    ASSERT_TRUE(pixels->flags & kObjPixels);
+    WebRegisterPageEventHandler(kKindTreeView, NoteKindEvent);
+    int32_t values[4] = {1, 0, 0, 0};
+    ASSERT_EQ(EventRegister(cells, kEvMouseDown, values, false, nullptr, 0), 0);
+    ASSERT_EQ(EventRegister(pixels, kEvMouseDown, values, false, nullptr, 0), 0);
+    WebRegisterPageEventHandler(kKindTreeView, nullptr);
+    char c[16], p[16];
+    snprintf(c, sizeof c, "%u", cells->elementId);
+    snprintf(p, sizeof p, "%u", pixels->elementId);
+    Dispatch(gHost, std::string("{\"id\": ") + c + ", \"et\": 13, \"ev\": 700030, \"em\": 0}");
+    EXPECT_EQ(TakeEvent(), std::make_pair(13, 110003)) << "pixel (70, 30) is cell (11, 3)";
+    Dispatch(gHost, std::string("{\"id\": ") + p + ", \"et\": 13, \"ev\": 700030, \"em\": 0}");
+    EXPECT_EQ(TakeEvent(), std::make_pair(13, 700030)) << "objects in pixels keep the value";
+    struct Hostile {
+        std::string text;
+        const char* why;
+    };
+    const Hostile kDropped[] = {
+        {std::string("{\"id\": ") + c + ", \"et\": \"13\", \"ev\": 1}", "a text \"et\" drops the event"},
+        {std::string("{\"id\": ") + c + ", \"et\": 13, \"ev\": 1.5}", "a fraction as \"ev\" drops it"},
+        {std::string("{\"id\": ") + c + ", \"et\": 13, \"em\": [1]}", "an array as \"em\""},
+        {"{\"id\": 999, \"et\": 13, \"ev\": 1}", "an element id that is not in the page"},
+    };
+    for (const Hostile& h : kDropped) {
+        Dispatch(gHost, h.text);
+        EXPECT_EQ(TakeEvent().first, -1) << h.why;
+    }
+    EventCleanup();
+
+    WebRegisterPageEventHandler(kKindTreeView, NoteKindEvent);
+    gKindEvents.clear();
+    struct Named {
+        std::string name;
+        bool taken;
+        const char* why;
+    };
+    std::string base = std::string("C") + c;
+    const Named kNames[] = {
+        {base + "R3I4", true, "99990 with its row and column"},
+        {base + "I4", false, "without the row part: dropped"},
+        {base + "R3X4", false, "an unknown separator"},
+        {base + "R99999999999I4", false, "a row beyond 32 bits"},
+        {base + "R3I", false, "a separator without its number"},
+        {"C", false, "no element id"},
+    };
+    for (const Named& n : kNames) {
+        size_t before = gKindEvents.size();
+        Dispatch(gHost, "{\"et\": 99990, \"name\": \"" + n.name + "\", \"ev\": 0, \"em\": 0}");
+        EXPECT_EQ(gKindEvents.size() > before, n.taken) << n.why;
+    }
+    ASSERT_FALSE(gKindEvents.empty());
+    EXPECT_EQ(gKindEvents[0], std::string("99990 ") + base + " R3 I4");
+    WebRegisterPageEventHandler(kKindTreeView, nullptr);
+
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    SendCommand(5);
+    Dispatch(gHost, "{\"et\": 99990, \"name\": \"C999R1I1\", \"ev\": 0, \"em\": 0}");
+    EXPECT_EQ(gPage.posts.size(), 1u) << "an unknown element id is dropped, and the open batch still goes out";
+}
+
+TEST_F(WebObjects, RegistrationsAskThePageOnce) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* tree = Create(kTypeTreeview, nullptr);
+    ASSERT_NE(tree, nullptr);
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    int32_t values[4] = {1, 0, 0, 0};
+    ASSERT_EQ(EventRegister(tree, kEvMouseDown, values, false, nullptr, 0), 0);
+    ASSERT_EQ(EventRegister(tree, kEvMouseDown, values, false, nullptr, 0), 0);
+    std::string posts = AllPosts();
+    EXPECT_EQ(Count(posts, "\"action\": 6,"), 1u) << "a second registration refreshes silently\n" << posts;
+    EXPECT_NE(posts.find("\"en\": 13"), std::string::npos) << posts;
+    ASSERT_EQ(EventRegister(tree, kEvGotFocus, values, false, nullptr, 0), 0);
+    EXPECT_EQ(Count(AllPosts(), "\"action\": 6,"), 1u) << "$GOTFOCUS is never asked of the page";
+
+    gPage.posts.clear();
+    EventUnregister(tree, kEvClick);
+    EXPECT_EQ(Count(AllPosts(), "\"action\": 41"), 1u) << "unregistering $CLICK tells the page";
+    ObjectRecord* check = ObjectAllocRecord(kKindCheckBox, sizeof(ObjectRecord), true);
+    ASSERT_NE(check, nullptr);
+    gPage.posts.clear();
+    EventUnregister(check, kEvClick);
+    EXPECT_EQ(AllPosts(), "") << "but not of a CheckBox";
+    ObjectFreeRecord(check);
+    EventCleanup();
 }

@@ -17,6 +17,7 @@
 #include "objects/objops.h"
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webevents.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/weboptions.h"
@@ -622,10 +623,9 @@ void WebObjectsInstall() {
     gWebObjectOps.setValue = WebSetValueOp;
     gWebObjectOps.freeRecord = WebFreeObjectRecord;
     gWebHooks.windowHostRecord = WebWindowHostRecord;
-    // Until the page events of every kind are dispatched, the window events
-    // are taken here.
-    if (!gWebHooks.pageEventDispatch)
-        gWebHooks.pageEventDispatch = [](ObjectRecord* owner, JsonValue* ev) { WebWindowPageEvent(owner, ev); };
+    gWebObjectOps.enablePageEvent = WebEnablePageEvent;
+    gWebObjectOps.registerRule = WebEventRegisterRule;
+    if (!gWebHooks.pageEventDispatch) gWebHooks.pageEventDispatch = WebPageEventDispatch;
     WebRegisterCreator(kKindWindow, WebWindowCreate);
     WebRegisterCreator(kKindMRegion, WebMRegionCreate);
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
