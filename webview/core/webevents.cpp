@@ -11,6 +11,7 @@
 #include "objects/events.h"
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webtext.h"
 
@@ -209,9 +210,8 @@ void WebPageEnterKey() {
         PressButton(def);
         return;
     }
-    if (focused && (focused->kind == kKindEditText || focused->kind == kKindEditNumber) &&
-        gWebObjServices.focusNext)
-        gWebObjServices.focusNext(focused, false);
+    if (focused && (focused->kind == kKindEditText || focused->kind == kKindEditNumber))
+        WebFocusNextObject(focused, false);
 }
 
 void WebEdataEvent(ObjectRecord* rec, const JsonValue* ev) {
@@ -246,9 +246,7 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
     case kPePageSize: WebPageResized(em, value); break;
     case kPeCancelKey: WebPageActivateFocused(); break;
     case kPeEnterKey: WebPageEnterKey(); break;
-    case kPeTab: case kPeShiftTab:
-        if (gWebObjServices.focusNext) gWebObjServices.focusNext(WebFocusedObject(), et == kPeShiftTab);
-        break;
+    case kPeTab: case kPeShiftTab: WebFocusNextObject(WebFocusedObject(), et == kPeShiftTab); break;
     case kPeWindowClick: case kPeCloseBoxEv: case kPeWindowMove: case kPeWindowSize: {
         ObjectRecord* window = named && !name.hasRow && !name.hasItem ? WebFindWindowById(name.id) : nullptr;
         if (window) {
@@ -302,7 +300,10 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
     case kPeHeaderClick:
         if (rec && name.hasHeader) CallKind(rec, et, ev, &name);
         break;
-    case kPeHtmlFocusTab: case kPeHtmlFocus: case kPeTreeKey: case kPeListKey: case kPeFilesChosen:
+    case kPeFilesChosen:
+        if (rec && rec->kind == kKindButton) WebButtonFilesChosen(rec, ev);
+        break;
+    case kPeHtmlFocusTab: case kPeHtmlFocus: case kPeTreeKey: case kPeListKey:
         if (rec) CallKind(rec, et, ev, &name);
         break;
     default:

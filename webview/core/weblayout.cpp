@@ -18,6 +18,7 @@
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
+#include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/weboptions.h"
@@ -539,6 +540,9 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
         WebFontDestroy(rec);
         return 0;
     }
+    if (const WebKindOps* ops = WebKindOpsOf(rec)) {
+        if (ops->destroy) ops->destroy(rec);
+    }
     if (!SendsNoDelete(rec->kind) && rec->elementId) {
         WebViewSelectForObject(parent ? parent : rec);
         JsonBeginAction(20);
@@ -582,31 +586,9 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
 
 static int32_t WebStateOp(ObjectRecord* rec, int32_t, int32_t, int32_t) { return rec ? 0 : kWebNotCreated; }
 
-static int32_t WebMethodOp(ObjectRecord* rec, MethodCallRec* call) {
-    switch (rec->kind) {
-    case kKindWindow: return WebWindowMethod(rec, call);
-    case kKindColor: return WebColorMethod(rec, call);
-    case kKindFont: return WebFontMethod(rec, call);
-    default: return kWebNotAvailable;
-    }
-}
 
 
 static void WebFlushOp(ObjectRecord*) { WebViewMsgFlush(); }
-
-// The values of the kinds built here: a Color's parts (0 stored, 1-3 red,
-// green, blue, 4 resolved); the other kinds' values come with them.
-static int32_t WebGetValueOp(ObjectRecord* rec, int32_t item, int32_t* value) {
-    if (rec->kind != kKindColor) return kWebNotAvailable;
-    *value = static_cast<int32_t>(WebColorGetValue(rec, static_cast<uint32_t>(item)));
-    return 0;
-}
-
-static int32_t WebSetValueOp(ObjectRecord* rec, int32_t item, int32_t value) {
-    if (rec->kind != kKindColor) return kWebNotAvailable;
-    WebColorSetValue(rec, static_cast<uint32_t>(item), static_cast<uint32_t>(value));
-    return 0;
-}
 
 void WebObjectsInstall() {
     gWebObjectOps.create = CreateViaWebView;
@@ -615,12 +597,21 @@ void WebObjectsInstall() {
     gWebObjectOps.destroy = WebDestroyObject;
     gWebObjectOps.enable = WebEnableOp;
     gWebObjectOps.setState = WebStateOp;
-    gWebObjectOps.invokeMethod = WebMethodOp;
+    gWebObjectOps.invokeMethod = WebCallMethod;
+    gWebObjectOps.commonMethod = WebStyleMethod;
+    gWebObjectOps.checkItem = WebCheckItem;
+    gWebObjectOps.deleteItem = WebDeleteItem;
+    gWebObjectOps.insertItem = WebInsertItem;
+    gWebObjectOps.getText = WebGetText;
+    gWebObjectOps.setText = WebSetText;
+    gWebObjectOps.setFocus = WebSetFocus;
     gWebObjectOps.getProp = WebGetPropGeneric;
     gWebObjectOps.setProp = WebSetProp;
     gWebObjectOps.flushRedraws = WebFlushOp;
-    gWebObjectOps.getValue = WebGetValueOp;
-    gWebObjectOps.setValue = WebSetValueOp;
+    gWebObjectOps.getValue = [](ObjectRecord* rec, int32_t item, int32_t* value) {
+        return WebGetValue(rec, item, value, false);
+    };
+    gWebObjectOps.setValue = WebSetValue;
     gWebObjectOps.freeRecord = WebFreeObjectRecord;
     gWebHooks.windowHostRecord = WebWindowHostRecord;
     gWebObjectOps.enablePageEvent = WebEnablePageEvent;
