@@ -17,7 +17,9 @@
 #include "webtest.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
+#include "webview/controls/webbutton.h"
 #include "webview/core/webevents.h"
+#include "webview/core/webgeneric.h"
 #include "webview/core/webprops.h"
 
 namespace {
@@ -35,12 +37,6 @@ void NoteOvar(uint32_t ovar) { gDestroyedOvars.push_back(ovar); }
 ObjectRecord* TestTreeCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord*, uint32_t, int32_t* code) {
     if (rec) return rec;
     rec = ObjectAllocRecord(kKindTreeView, sizeof(ObjectRecord), true);
-    if (!rec) *code = kWebNoMemory;
-    return rec;
-}
-ObjectRecord* TestButtonCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord*, uint32_t, int32_t* code) {
-    if (rec) return rec;
-    rec = ObjectAllocRecord(kKindButton, sizeof(ObjectRecord), true);
     if (!rec) *code = kWebNoMemory;
     return rec;
 }
@@ -76,7 +72,6 @@ protected:
         gWebObjectOps = WebObjectOps();
         WebObjectsInstall();
         WebRegisterCreator(kKindTreeView, TestTreeCreate);
-        WebRegisterCreator(kKindButton, TestButtonCreate);
         gHost = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
         ASSERT_NE(gHost, nullptr);
         RecPageInit(&gPage, &gPage, gHost, DeliverNothing);
@@ -101,7 +96,6 @@ protected:
         gMainWindowObj = nullptr;
         ObjectFreeRecord(gHost);
         WebRegisterCreator(kKindTreeView, nullptr);
-        WebRegisterCreator(kKindButton, nullptr);
         gWebObjectOps = WebObjectOps();
         gObjectHooks = ObjectHooks();
         WebObjectsReset();
@@ -932,4 +926,220 @@ TEST_F(WebObjects, RegistrationsAskThePageOnce) {
     EXPECT_EQ(AllPosts(), "") << "but not of a CheckBox";
     ObjectFreeRecord(check);
     EventCleanup();
+}
+
+// ---- Buttons, check boxes and radio buttons ---------------------------------------------------
+
+namespace {
+std::string gReplyText;
+int32_t gReplyInt;
+void NoteReplyText(const char* text) { gReplyText = text; }
+void NoteReplyInt(int32_t value, uint8_t) { gReplyInt = value; }
+void DeliverToChannelOwner(RecPage*, ObjectRecord* owner, const char* text) {
+    WebViewMsgReceive(owner, text, strlen(text));
+}
+MethodCallRec Call(uint32_t method, std::vector<int32_t> ints = {}) {
+    MethodCallRec call = {};
+    call.method = method;
+    call.argCount = static_cast<uint32_t>(ints.size());
+    for (size_t i = 0; i < ints.size(); ++i) {
+        call.args[i].kind = 1;
+        call.args[i].value = static_cast<uint32_t>(ints[i]);
+        call.argPresent[i] = 1;
+    }
+    return call;
+}
+}  // namespace
+
+TEST_F(WebObjects, ButtonsKeepTheirWindowsDefaultAndCancel) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    auto button = [&](int32_t pid) {
+        return Create(kTypeButton, [&](ObjectCreateRecord* c) {
+            c->values[pid] = 1;
+            c->given[pid] = 1;
+            c->text = CrText{"&OK", 3};
+        });
+    };
+    ObjectRecord* first = button(48);
+    ObjectRecord* second = button(48);
+    ObjectRecord* cancel = button(47);
+    ASSERT_TRUE(first && second && cancel);
+    EXPECT_FALSE(WebButton(first)->style & kBtnDefault) << "the earlier default button loses its bit";
+    EXPECT_TRUE(WebButton(second)->style & kBtnDefault) << "the later keeps it";
+    EXPECT_EQ(reinterpret_cast<WindowRecord*>(w)->defaultButton, second) << "and is the window's default button";
+    EXPECT_EQ(WebWin(w)->cancelButton, cancel);
+    EXPECT_EQ(WebButton(second)->mnemonic, 'O');
+    EXPECT_EQ(WebButton(second)->state, 1u) << "no Context and no ButtonState: an outline button";
+
+    // Enter with the focus not on a button presses the default button, Escape the cancel button.
+    int32_t values[4] = {1, 0, 0, 0};
+    second->flags |= kObjShown;
+    cancel->flags |= kObjShown;
+    ASSERT_EQ(EventRegister(second, kEvClick, values, false, nullptr, 0), 0);
+    ASSERT_EQ(EventRegister(cancel, kEvOldEvent, values, false, nullptr, 0), 0);
+    gWebActiveWindow = w;
+    reinterpret_cast<WindowRecord*>(w)->focusObj = nullptr;
+    WebPageEnterKey();
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    ASSERT_TRUE(EventTakeNext(&ev, items, &count));
+    EXPECT_EQ(ev.handle, second->handle);
+    EXPECT_EQ(ev.eventId, 4) << "Enter: $CLICK of the default button";
+    WebPageActivateFocused();
+    ASSERT_TRUE(EventTakeNext(&ev, items, &count));
+    EXPECT_EQ(ev.handle, cancel->handle);
+    EXPECT_EQ(ev.eventId, 19) << "Escape: the cancel button's $OLDEVENT when it has no $CLICK";
+    cancel->flags |= kObjDisabled;
+    WebPageActivateFocused();
+    EXPECT_FALSE(EventTakeNext(&ev, items, &count)) << "a disabled cancel button is not pressed";
+    EventCleanup();
+
+    ObjectDestroy(second);
+    EXPECT_EQ(reinterpret_cast<WindowRecord*>(w)->defaultButton, nullptr) << "a destroyed button is forgotten";
+}
+
+TEST_F(WebObjects, ButtonPropertiesAndTexts) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* check = Create(kTypeCheckbox, [](ObjectCreateRecord* c) { c->text = CrText{"Check", 5}; });
+    ObjectRecord* radio = Create(kTypeRadio, nullptr);
+    ObjectRecord* push = Create(kTypeButton, [](ObjectCreateRecord* c) {
+        c->context = 2;
+        c->text = CrText{"Go", 2};
+    });
+    ASSERT_TRUE(check && radio && push);
+    struct Tri {
+        ObjectRecord* rec;
+        int32_t set, expect;
+        const char* why;
+    };
+    const Tri kTri[] = {
+        {check, 2, 2, "TriState 2 on a check box reads 2"},
+        {radio, 2, 1, "on a radio button 1"},
+        {check, 5, 1, "any other non-zero value 1"},
+        {check, 0, 0, "0 clears it"},
+    };
+    for (const Tri& t : kTri) {
+        bool write = true;
+        EXPECT_EQ(WebButtonSetProp(t.rec, 49, t.set, nullptr, 0, &write), 0) << t.why;
+        int32_t v = -1;
+        const char* text = nullptr;
+        EXPECT_EQ(WebGetProp(t.rec, 49, &v, &text), 0) << t.why;
+        EXPECT_EQ(v, t.expect) << t.why;
+    }
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    WebViewSelectForObject(push);   // as the property change does before the kind's handler
+    bool write = true;
+    WebButtonSetProp(push, 345, push->context, nullptr, 0, &write);
+    EXPECT_EQ(AllPosts(), "") << "an unchanged Context sends nothing";
+    WebButtonSetProp(push, 345, 6, nullptr, 0, &write);
+    std::string posts = AllPosts();
+    EXPECT_NE(posts.find("\"remc\": \"btn-dark\", \"addc\": \"btn-secondary\""), std::string::npos)
+        << posts;
+    gPage.posts.clear();
+    EXPECT_EQ(ObjectSetText(check, 1, "New", 3), 0) << "set text of item 1";
+    EXPECT_EQ(AllPosts(), "") << "is ignored";
+    EXPECT_EQ(ObjectGetText(check, 0), 0);
+    EXPECT_STREQ(gTextBuf, "Check");
+    EXPECT_EQ(ObjectSetText(check, 0, "Neu", 3), 0);
+    posts = AllPosts();
+    EXPECT_NE(posts.find("L\""), std::string::npos) << "a check box's text goes to its label\n" << posts;
+
+    gPage.posts.clear();
+    WebButtonSetProp(push, 332, 0, "a\"b.png", 7, &write);
+    WebButtonSetProp(push, 331, 0, "<x>", 3, &write);
+    WebButtonSetProp(push, 332, 0, "a\"b.png", 7, &write);
+    posts = AllPosts();
+    EXPECT_NE(posts.find("a&quot;b.png"), std::string::npos) << "the image URL is escaped\n" << posts;
+    EXPECT_NE(posts.find("alt=\\\"&lt;x&gt;\\\""), std::string::npos) << "and its alternative text\n" << posts;
+
+    // The checked state lives in the page.
+    RecPageInit(&gPage, &gPage, gHost, DeliverToChannelOwner);
+    RecPageAnswer(&gPage, 9, "{\"data\": true}", 0);
+    int32_t value = 0;
+    EXPECT_EQ(ObjectGetValue(check, 0, &value), 0);
+    EXPECT_EQ(value, 1) << "the page's true reads 1";
+    RecPageInit(&gPage, &gPage, gHost, DeliverToChannelOwner);
+    RecPageAnswer(&gPage, 9, "{\"data\": false}", 0);
+    bool w2 = true;
+    WebButtonSetProp(radio, 50, 3, nullptr, 0, &w2);
+    WebButtonSetProp(check, 50, 3, nullptr, 0, &w2);
+    int32_t sel = -1;
+    const char* text = nullptr;
+    WebGetProp(radio, 153, &sel, &text);
+    EXPECT_EQ(sel, 0) << "SelGroupId of a group with no checked member";
+    EXPECT_EQ(WebButton(check)->prevInGroup == radio || WebButton(radio)->prevInGroup == check, true)
+        << "the group is one chain";
+}
+
+TEST_F(WebObjects, CommonStyleMethods) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* check = Create(kTypeCheckbox, nullptr);
+    ObjectRecord* push = Create(kTypeButton, nullptr);
+    ASSERT_TRUE(check && push);
+    gWebObjServices.replyText = NoteReplyText;
+    gWebObjServices.replyInt = NoteReplyInt;
+    struct Case {
+        ObjectRecord* rec;
+        int32_t option;
+        std::string expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {check, 1, "C" + std::to_string(check->elementId) + "D", "a check box's wrapper with option 1"},
+        {check, 0, "C" + std::to_string(check->elementId), "its element without"},
+        {push, 1, "C" + std::to_string(push->elementId), "a button has no wrapper"},
+    };
+    for (const Case& k : kCases) {
+        MethodCallRec call = Call(3, {k.option});
+        EXPECT_EQ(ObjectInvokeCommonMethod(kTypeCheckbox, k.rec, &call), kWebNoAnswer) << k.why;
+        EXPECT_EQ(gReplyText, k.expect) << k.why;
+    }
+    MethodCallRec enable = Call(5);
+    gReplyInt = -1;
+    WebStyleMethod(nullptr, &enable);
+    MethodCallRec flags = Call(2);
+    gReplyInt = -1;
+    EXPECT_EQ(ObjectInvokeMethod(kTypeButton, push, &flags), kWebNoAnswer);
+    EXPECT_EQ(gReplyInt, WebButton(push)->style) << "GetCtlFlags answers the style word";
+}
+
+TEST_F(WebObjects, ChosenFilesStayWithTheirButton) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* a = Create(kTypeButton, [](ObjectCreateRecord* c) { c->buttonType = 3; });
+    ObjectRecord* b = Create(kTypeButton, [](ObjectCreateRecord* c) { c->buttonType = 3; });
+    ASSERT_TRUE(a && b);
+    struct Case {
+        ObjectRecord* rec;
+        const char* event;
+        uint32_t count;
+        const char* item0;   // parts 7 of file 0
+        const char* why;
+    };
+    const Case kCases[] = {
+        {a, R"({"em": 2, "ev": ["x.txt", "y.png"], "v1": ["text/plain", "image/png"], "v2": [10, 20]})", 2,
+         "x.txt|text/plain|10", "two files"},
+        {b, R"({"em": 5, "ev": ["z"], "v1": [], "v2": ["big"]})", 1, "z||0",
+         "a count above the names, missing types and a text size: bounded, empty and 0"},
+        {b, R"({"em": 1, "ev": "z", "v1": 3})", 0, "", "non-array members are ignored"},
+        {b, R"({"em": 2, "ev": ["p", "q"], "v2": [1, 2]})", 2, "p||1", "no types at all"},
+    };
+    for (const Case& k : kCases) {
+        JsonValue* v = JsonParse(k.event, strlen(k.event));
+        ASSERT_NE(v, nullptr) << k.why;
+        WebButtonFilesChosen(k.rec, v);
+        JsonFree(v);
+        EXPECT_EQ(WebButtonFileCount(k.rec), k.count) << k.why;
+        WebButtonFileItem(k.rec, 0, 7);
+        EXPECT_STREQ(gTextBuf, k.item0) << k.why;
+    }
+    EXPECT_EQ(WebButtonFileCount(a), 2u) << "the other button's files stay";
+    WebButtonFilesFree(b);
+    EXPECT_EQ(WebButtonFileCount(b), 0u);
+    WebButtonFileItem(a, 1, 1);
+    EXPECT_STREQ(gTextBuf, "y.png") << "freeing one button's files leaves the other's";
+    ObjectDestroy(a);
+    EXPECT_EQ(gWebChosenFiles, nullptr) << "a destroyed button's files go with it";
 }

@@ -13,6 +13,7 @@
 #include "session/config.h"
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webgeneric.h"
 #include "webview/core/webmarkup.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
@@ -340,6 +341,11 @@ static void FontToMarkup(const ObjectRecord* rec) {
 // A record the creator made but that cannot be placed: nothing of it stays.
 static void DiscardRecord(ObjectRecord* rec) {
     if (rec->kind == kKindWindow) WebWindowDestroy(rec);
+    // The kind's own fields go too (a button also leaves its window's
+    // default- and cancel-button pointers).
+    if (const WebKindOps* ops = WebKindOpsOf(rec)) {
+        if (ops->destroy) ops->destroy(rec);
+    }
     ObjectFreeCommon(rec);
     ObjectFreeRecord(rec);
 }

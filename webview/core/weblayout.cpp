@@ -16,6 +16,7 @@
 #include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "session/util/mem.h"
+#include "webview/controls/webbutton.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -619,6 +620,7 @@ void WebObjectsInstall() {
     if (!gWebHooks.pageEventDispatch) gWebHooks.pageEventDispatch = WebPageEventDispatch;
     WebRegisterCreator(kKindWindow, WebWindowCreate);
     WebRegisterCreator(kKindMRegion, WebMRegionCreate);
+    WebButtonInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
