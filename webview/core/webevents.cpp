@@ -31,7 +31,7 @@ enum RequestDwid : int32_t { kDwidDateChange = 6, kDwidSliderChange = 7, kDwidTa
 constexpr int32_t kOptionOn = 1, kSpecialPicker = 3;
 constexpr int32_t kDateTimeFormatPicker = 3;
 constexpr uint8_t kLabelAppearanceAlert = 3;
-enum : uint32_t { kEvMouseUp = 14, kEvMouseMove = 15, kEvDblClick6 = 6, kEvColClick = 23 };
+constexpr uint32_t kEvMouseUp = 14, kEvMouseMove = 15, kEvDblClick6 = 6;
 
 WebKindPageEventFn gKindHandlers[kKindRows];
 

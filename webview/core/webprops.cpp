@@ -31,17 +31,13 @@ constexpr char kUnknownText[] = "?????";
 constexpr uint8_t kActDialog = 29;
 
 // Request codes with a preparation of their own.
-enum PrepCode : uint32_t {
-    kPcCalFgColor = 505, kPcTrailingColor = 509, kPcSelColor = 544, kPcHelpTopic = 568, kPcUserData = 569,
-    kPcIcon = 292, kPcPicture = 396, kPcTabLabel = 332, kPcToolTip = 423, kPcMenuText = 477,
-    kPcX1 = 375, kPcX2 = 376, kPcY1 = 377, kPcY2 = 378, kPcLoadObject = 390,
-};
+constexpr uint32_t kPcCalFgColor = 505, kPcTrailingColor = 509, kPcSelColor = 544, kPcHelpTopic = 568,
+                   kPcUserData = 569, kPcIcon = 292, kPcPicture = 396, kPcTabLabel = 332, kPcToolTip = 423,
+                   kPcMenuText = 477, kPcX1 = 375, kPcX2 = 376, kPcY1 = 377, kPcY2 = 378, kPcLoadObject = 390;
 // Property ids the common change and write know by number.
-enum CommonPid : uint32_t {
-    kPidStrike = 265, kPidUnderline = 266, kPidAngle = 264, kPidAltText = 331, kPidUrlSource = 332,
-    kPidTabLabel = 61, kPidMenuText = 221, kPidX1 = 93, kPidX2 = 94, kPidY1 = 95, kPidY2 = 96,
-    kPidPictPosV = 71, kPidWordWrap = 36, kPidPicture = 122, kPidCalFg = 251, kPidSelColor = 294,
-};
+constexpr uint32_t kPidStrike = 265, kPidUnderline = 266, kPidAngle = 264, kPidAltText = 331, kPidUrlSource = 332,
+                   kPidTabLabel = 61, kPidMenuText = 221, kPidX1 = 93, kPidX2 = 94, kPidY1 = 95, kPidY2 = 96,
+                   kPidPictPosV = 71, kPidWordWrap = 36, kPidPicture = 122, kPidCalFg = 251, kPidSelColor = 294;
 enum DialogGeometry : int32_t { kDlgWidth = 4, kDlgHeight = 5, kDlgTop = 6, kDlgLeft = 7 };
 
 struct KindProps {
@@ -554,11 +550,11 @@ int32_t WebSetProp(ObjectRecord* rec, const PropChange* req) {
         KindSet(rec, id, value, nullptr, 0, &none);
         return 0;
     } else if (code == kPcHelpTopic || code == kPcUserData || code == kPcTabLabel || code == kPcToolTip ||
-               code == kPcMenuText || code == kPcRunName) {
-        id = code == kPcHelpTopic ? kPidHelpTopic
-           : code == kPcUserData  ? kPidUserData
+               code == kPcMenuText) {
+        id = code == kPcHelpTopic ? static_cast<uint32_t>(kPidHelpTopic)
+           : code == kPcUserData  ? static_cast<uint32_t>(kPidUserData)
            : code == kPcTabLabel  ? kPidTabLabel
-           : code == kPcToolTip   ? kPidToolTip
+           : code == kPcToolTip   ? static_cast<uint32_t>(kPidToolTip)
                                   : kPidMenuText;
         text = TextCopy(req->text, req->text ? req->textLength : 0, kTextBufSize, &block);
         length = text ? static_cast<uint32_t>(strlen(text)) : 0;
@@ -572,7 +568,7 @@ int32_t WebSetProp(ObjectRecord* rec, const PropChange* req) {
             length = text ? static_cast<uint32_t>(strlen(text)) : 0;
         }
     } else if (code == kPcIcon || code == kPcPicture) {
-        id = code == kPcIcon ? kPidIcon : kPidPicture;
+        id = code == kPcIcon ? static_cast<uint32_t>(kPidIcon) : kPidPicture;
         text = req->text;
         length = req->textLength;
     } else if (code == kPcNoResize) {
@@ -753,7 +749,10 @@ int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req) {
     switch (code) {
     case kPcHeight: case kPcWidth: case kPcX2: case kPcY2: {
         bool vertical = code == kPcHeight || code == kPcY2;
-        uint32_t id = code == kPcHeight ? kPidHeight : code == kPcWidth ? kPidWidth : code == kPcX2 ? kPidX2 : kPidY2;
+        uint32_t id = code == kPcHeight ? static_cast<uint32_t>(kPidHeight)
+                    : code == kPcWidth ? static_cast<uint32_t>(kPidWidth)
+                    : code == kPcX2    ? kPidX2
+                                       : kPidY2;
         int32_t px = pixelsOf(id);
         int32_t cell = vertical ? ch : cw;
         req->result = cells ? (px + cell - 1) / cell : px;
@@ -761,7 +760,10 @@ int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req) {
     }
     case kPcTop: case kPcLeft: case kPcX1: case kPcY1: {
         bool vertical = code == kPcTop || code == kPcY1;
-        uint32_t id = code == kPcTop ? kPidTop : code == kPcLeft ? kPidLeft : code == kPcX1 ? kPidX1 : kPidY1;
+        uint32_t id = code == kPcTop ? static_cast<uint32_t>(kPidTop)
+                    : code == kPcLeft ? static_cast<uint32_t>(kPidLeft)
+                    : code == kPcX1   ? kPidX1
+                                      : kPidY1;
         int32_t px = pixelsOf(id);
         req->result = cells ? px / (vertical ? ch : cw) + 1 : px;
         return 0;
