@@ -29,7 +29,10 @@
   var kPositionScale = 10000;
   var kMkLeft = 1, kMkRight = 2, kMkShift = 4, kMkControl = 8, kMkMiddle = 16;
 
+  var kEventKind = 32;   // "ec" of an object event: the kind byte the native controls post
+
   function queue(ev) {
+    if (ev.id !== undefined && ev.ec === undefined) ev.ec = kEventKind;
     if (window.QovPostEvent) window.QovPostEvent(ev);
   }
 

@@ -66,13 +66,13 @@ test('clicks report the values the native controls report', async () => {
   ] });
   await events();
   const cases = [
-    { sel: '#C11', mods: [], want: [{ id: 11, et: 4, ev: 0, em: 0 }], why: 'a push button: $CLICK with 0' },
-    { sel: '#C11', mods: ['Shift'], want: [{ id: 11, et: 4, ev: 0, em: 4 }], why: 'Shift held: MK_SHIFT' },
-    { sel: '#C12', mods: [], want: [{ id: 12, et: 3, ev: 1, em: 0 }, { id: 12, et: 4, ev: 1, em: 0 }],
+    { sel: '#C11', mods: [], want: [{ id: 11, et: 4, ev: 0, em: 0, ec: 32 }], why: 'a push button: $CLICK with 0' },
+    { sel: '#C11', mods: ['Shift'], want: [{ id: 11, et: 4, ev: 0, em: 4, ec: 32 }], why: 'Shift held: MK_SHIFT' },
+    { sel: '#C12', mods: [], want: [{ id: 12, et: 3, ev: 1, em: 0, ec: 32 }, { id: 12, et: 4, ev: 1, em: 0, ec: 32 }],
       why: 'a check box: $CHANGE then $CLICK with the new state, once for both subscriptions' },
-    { sel: '#C12', mods: [], want: [{ id: 12, et: 3, ev: 0, em: 0 }, { id: 12, et: 4, ev: 0, em: 0 }],
+    { sel: '#C12', mods: [], want: [{ id: 12, et: 3, ev: 0, em: 0, ec: 32 }, { id: 12, et: 4, ev: 0, em: 0, ec: 32 }],
       why: 'and unchecked again' },
-    { sel: '#C13', mods: [], want: [{ id: 13, et: 3, ev: 1, em: 0 }, { id: 13, et: 4, ev: 1, em: 0 }],
+    { sel: '#C13', mods: [], want: [{ id: 13, et: 3, ev: 1, em: 0, ec: 32 }, { id: 13, et: 4, ev: 1, em: 0, ec: 32 }],
       why: 'a radio button' },
   ];
   for (const c of cases) {
