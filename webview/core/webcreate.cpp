@@ -229,7 +229,8 @@ ObjectRecord* WebCreateObject(uint32_t type, ObjectRecord* old, ObjectCreateReco
             ObjectActivate(gWebMainWindow, 0, 0, 0, 0);
         }
     }
-    if (kind == kKindButton || kind == kKindCheckBox || kind == kKindRadio) g->title = g->text;
+    // A button's Text is its caption when given; a Title alone stays the caption.
+    if ((kind == kKindButton || kind == kKindCheckBox || kind == kKindRadio) && g->text.text) g->title = g->text;
     int32_t code = 0;
     ObjectRecord* rec = WebCreateByType(static_cast<uint32_t>(kind), nullptr, &code);
     if (!rec) {
