@@ -1143,3 +1143,67 @@ TEST_F(WebObjects, ChosenFilesStayWithTheirButton) {
     ObjectDestroy(a);
     EXPECT_EQ(gWebChosenFiles, nullptr) << "a destroyed button's files go with it";
 }
+
+TEST_F(WebObjects, TabOrderAndEnabling) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    auto button = [&](int32_t tab) {
+        return Create(kTypeButton, [&](ObjectCreateRecord* c) {
+            c->window = w->handle;
+            c->tabId = tab;
+        });
+    };
+    ObjectRecord* third = button(3);
+    ObjectRecord* first = button(1);
+    ObjectRecord* second = button(2);
+    ASSERT_TRUE(first && second && third);
+    first->tabId = 1;
+    second->tabId = 2;
+    third->tabId = 3;
+    ASSERT_TRUE(w->flags & kObjShown);
+    gWebActiveWindow = w;
+    WindowRecord* win = reinterpret_cast<WindowRecord*>(w);
+    win->focusObj = nullptr;
+    second->flags |= kObjDisabled;
+    struct Step {
+        bool backward;
+        ObjectRecord* expect;
+        const char* why;
+    };
+    const Step kSteps[] = {
+        {false, first, "no focus yet: the lowest TabId"},
+        {false, third, "the disabled one is passed over"},
+        {false, first, "round to the start"},
+        {true, third, "backward from the first: the last"},
+    };
+    for (const Step& s : kSteps) {
+        WebViewMsgFlush();
+        gPage.posts.clear();
+        EXPECT_TRUE(WebFocusNextObject(WebFocusedObject(), s.backward)) << s.why;
+        EXPECT_EQ(win->focusObj, s.expect) << s.why;
+        std::string posts = AllPosts();
+        char want[48];
+        snprintf(want, sizeof want, "\"action\": 14, \"name\": \"C%u\"", s.expect->elementId);
+        EXPECT_NE(posts.find(want), std::string::npos) << "the page is asked to focus it\n" << posts;
+    }
+    second->flags &= ~kObjDisabled;
+
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    EXPECT_EQ(ObjectDisable(w, 0), 0);
+    EXPECT_TRUE(w->flags & kObjDisabled);
+    EXPECT_FALSE(first->flags & kObjDisabled) << "disabling a window marks only the window";
+    std::string posts = AllPosts();
+    EXPECT_EQ(Count(posts, "\"pn\": \"disabled\", \"pv\": true"), 3u) << "its children get the page state\n" << posts;
+    EXPECT_EQ(ObjectEnable(w, 0), 0);
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    first->flags |= kObjDisabled;
+    w->flags |= kObjDisabled;
+    w->kind = kKindPanel;   // a disabled container that is not a window
+    EXPECT_EQ(ObjectEnable(first, 0), 0);
+    w->kind = kKindWindow;
+    EXPECT_FALSE(first->flags & kObjDisabled) << "enabling in a disabled container clears the own flag";
+    EXPECT_EQ(AllPosts(), "") << "but sends nothing";
+}

@@ -239,9 +239,14 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
     ObjectRecord* rec = named ? FindInPage(page, name.id) : nullptr;
     switch (et) {
     case kPeMouseUp: case kPeMouseDown: case kPeMouseMove:
-        if (gWebObjServices.pageMouse)
+        if (gWebObjServices.pageMouse) {
             gWebObjServices.pageMouse(et, value / static_cast<int32_t>(kPositionScale),
                                       value % static_cast<int32_t>(kPositionScale), em);
+        } else if (WebIsWindow(gWebActiveWindow)) {
+            // The page's own mouse events belong to the window in front.
+            uint32_t e = et == kPeMouseDown ? kEvMouseDown : et == kPeMouseUp ? kEvMouseUp : kEvMouseMove;
+            PostObjectEvent(gWebActiveWindow, e, kEventKindDefault, static_cast<uint16_t>(em & kModifierMask), value);
+        }
         break;
     case kPePageSize: WebPageResized(em, value); break;
     case kPeCancelKey: WebPageActivateFocused(); break;
