@@ -72,6 +72,10 @@ test('clicks report the values the native controls report', async () => {
       why: 'a check box: $CHANGE then $CLICK with the new state, once for both subscriptions' },
     { sel: '#C12', mods: [], want: [{ id: 12, et: 3, ev: 0, em: 0, ec: 32 }, { id: 12, et: 4, ev: 0, em: 0, ec: 32 }],
       why: 'and unchecked again' },
+    { sel: '#C12L', mods: [], want: [{ id: 12, et: 3, ev: 1, em: 0, ec: 32 }, { id: 12, et: 4, ev: 1, em: 0, ec: 32 }],
+      why: 'a click on its label is a click on the check box' },
+    { sel: '#C12', mods: [], want: [{ id: 12, et: 3, ev: 0, em: 0, ec: 32 }, { id: 12, et: 4, ev: 0, em: 0, ec: 32 }],
+      why: 'unchecked once more' },
     { sel: '#C13', mods: [], want: [{ id: 13, et: 3, ev: 1, em: 0, ec: 32 }, { id: 13, et: 4, ev: 1, em: 0, ec: 32 }],
       why: 'a radio button' },
   ];
