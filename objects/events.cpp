@@ -173,7 +173,10 @@ bool PostCommon(ObjectRecord* rec, uint32_t eventId, uint8_t kind, uint16_t modi
 
 int32_t EventRegister(ObjectRecord* rec, uint32_t eventId, const int32_t values[4], bool urgent,
                       const EventItem* templates, uint32_t templateCount) {
+    bool web = (rec->modeFlags & kModeWebView) != 0;
+    if (web && gWebObjectOps.registerRule) eventId = gWebObjectOps.registerRule(rec, eventId);
     EventReg* reg = EventFindReg(rec, eventId);
+    bool isNew = reg == nullptr;
     if (!reg) {
         reg = RegAlloc();
         if (!reg) return -6;
@@ -192,8 +195,8 @@ int32_t EventRegister(ObjectRecord* rec, uint32_t eventId, const int32_t values[
     reg->urgent = urgent ? 1 : 0;
     reg->active = 1;
     MaskSet(rec, eventId, true);
-    if ((rec->modeFlags & kModeWebView) && gWebObjectOps.enablePageEvent)
-        gWebObjectOps.enablePageEvent(rec, eventId, true);
+    // The page is asked once; a second registration only refreshes the values.
+    if (web && isNew && gWebObjectOps.enablePageEvent) gWebObjectOps.enablePageEvent(rec, eventId, true);
     return 0;
 }
 

@@ -48,7 +48,10 @@ struct WebObjectOps {
     int32_t (*invokeMethod)(ObjectRecord* rec, MethodCallRec* call);
     int32_t (*commonMethod)(ObjectRecord* rec, MethodCallRec* call);
     void (*flushRedraws)(ObjectRecord* rec);        // before every wait for an event
+    // A new registration (on) or an ended one: the page is asked or told.
     void (*enablePageEvent)(ObjectRecord* rec, uint32_t eventId, bool on);
+    // The event a registration of eventId is kept under (an MRegion's $OLDEVENT).
+    uint32_t (*registerRule)(ObjectRecord* rec, uint32_t eventId);
     void (*freeRecord)(ObjectRecord* rec);          // the shared web fields of a record
 };
 extern WebObjectOps gWebObjectOps;

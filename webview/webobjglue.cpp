@@ -12,6 +12,7 @@
 #include "objects/paint.h"
 #include "objects/pump.h"
 #include "session/session.h"
+#include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 
 namespace {
@@ -36,7 +37,11 @@ int32_t ModalEnd(ObjectRecord* window) {
 
 bool ModalKeepHidden() { return gModalKeepHidden; }
 
-int32_t FocusNext(ObjectRecord*, bool backward) { return FocusNextObject(backward ? 1 : 0) ? 1 : 0; }
+// A web window's objects live in the page: their tab order is the web view's.
+int32_t FocusNext(ObjectRecord* from, bool backward) {
+    if ((from && ObjectIsWebView(from)) || (!from && gWebActiveWindow)) return WebFocusNextObject(from, backward) ? 1 : 0;
+    return FocusNextObject(backward ? 1 : 0) ? 1 : 0;
+}
 
 void FocusObject(ObjectRecord* rec) {
     ObjectRecord* top = ObjectTopWindow(rec);

@@ -561,3 +561,30 @@ TEST_F(Channel, SelectionFollowsTheObjectsWindow) {
     WebViewSelectForObject(&button);
     EXPECT_EQ(gCurWebView, nullptr) << "a web window without a host record";
 }
+
+TEST_F(Channel, AFetchAnsweredLateKeepsItsEvent) {
+    // The page hands an event over when it answers the fetch: an answer that
+    // comes after the fetch gave up still carries the event, which is
+    // dispatched at the next turn rather than lost.
+    struct Case {
+        const char* text;
+        bool forget;
+        std::vector<std::string> expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"{\"action\":8,\"name\":\"C9\",\"qn\":4000}", false, {"C9"}, "a late event is dispatched"},
+        {"{\"data\":\"x\",\"qn\":4000}", false, {}, "a late answer that is no event is dropped"},
+        {"{\"action\":8,\"name\":\"C9\",\"qn\":4000}", true, {}, "an owner closed meanwhile gets nothing"},
+    };
+    for (const Case& c : kCases) {
+        ResetChannel();
+        DeliverToChannel(&gViewA.page, &gViewA.window.hdr, c.text);
+        if (c.forget) WebViewForgetOwner(&gViewA.window.hdr);
+        WebViewProcessPending();
+        EXPECT_EQ(gDispatched, c.expect) << c.why;
+    }
+    ResetChannel();
+    DeliverToChannel(&gViewA.page, &gViewA.window.hdr, "{\"action\":8,\"name\":\"C9\",\"qn\":4000}");
+    WebChannelCleanup();   // a kept event is freed with the channel (the leak check sees it)
+}

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -136,12 +137,15 @@ TEST_F(EndToEnd, RealInputThroughTheControlConnection) {
     gDispatched.clear();
     ASSERT_TRUE(PageControlCommand("{\"cmd\":\"click\",\"sel\":\"#C7\"}", &answer, 10000));
     EXPECT_TRUE(PageControlOk(answer)) << answer;
-    for (int i = 0; i < 200 && gDispatched.empty(); i++) {
+    auto clicked = [] { return std::find(gDispatched.begin(), gDispatched.end(), "C7/4") != gDispatched.end(); };
+    for (int i = 0; i < 200 && !clicked(); i++) {
         Sleep(10);
         PumpAll();
         WebViewProcessPending();
     }
-    EXPECT_EQ(gDispatched, std::vector<std::string>{"C7/4"}) << "a real click raised the page event";
+    // The click also moves the focus to the button, which the page reports
+    // first (99995, no value).
+    EXPECT_EQ(gDispatched, (std::vector<std::string>{"C7/0", "C7/4"})) << "a real click raised the page event";
     PageControlClose();
 }
 

@@ -17,6 +17,10 @@
 #include "webtest.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
+#include "webview/controls/webbutton.h"
+#include "webview/core/webevents.h"
+#include "webview/core/webgeneric.h"
+#include "webview/core/webprops.h"
 
 namespace {
 
@@ -33,12 +37,6 @@ void NoteOvar(uint32_t ovar) { gDestroyedOvars.push_back(ovar); }
 ObjectRecord* TestTreeCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord*, uint32_t, int32_t* code) {
     if (rec) return rec;
     rec = ObjectAllocRecord(kKindTreeView, sizeof(ObjectRecord), true);
-    if (!rec) *code = kWebNoMemory;
-    return rec;
-}
-ObjectRecord* TestButtonCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord*, uint32_t, int32_t* code) {
-    if (rec) return rec;
-    rec = ObjectAllocRecord(kKindButton, sizeof(ObjectRecord), true);
     if (!rec) *code = kWebNoMemory;
     return rec;
 }
@@ -74,7 +72,6 @@ protected:
         gWebObjectOps = WebObjectOps();
         WebObjectsInstall();
         WebRegisterCreator(kKindTreeView, TestTreeCreate);
-        WebRegisterCreator(kKindButton, TestButtonCreate);
         gHost = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
         ASSERT_NE(gHost, nullptr);
         RecPageInit(&gPage, &gPage, gHost, DeliverNothing);
@@ -99,7 +96,6 @@ protected:
         gMainWindowObj = nullptr;
         ObjectFreeRecord(gHost);
         WebRegisterCreator(kKindTreeView, nullptr);
-        WebRegisterCreator(kKindButton, nullptr);
         gWebObjectOps = WebObjectOps();
         gObjectHooks = ObjectHooks();
         WebObjectsReset();
@@ -380,7 +376,9 @@ TEST_F(WebObjects, ShowRegistersTheKindsDefaultEvent) {
     });
     ASSERT_TRUE(w && region);
     EXPECT_EQ(ObjectActivate(region, 7, 0, 0, 0), 0);
-    EXPECT_TRUE(EventIsRegistered(region, kEvOldEvent)) << "an MRegion's show with a routine registers $OLDEVENT";
+    EXPECT_TRUE(EventIsRegistered(region, 14)) << "an MRegion's show with a routine registers $OLDEVENT, "
+                                                   "kept as the mouse-up event with the region's mark";
+    EXPECT_TRUE(region->flags & 0x20);
     EXPECT_TRUE(region->flags & kObjShown);
     EventCleanup();
 }
@@ -678,4 +676,534 @@ TEST_F(WebObjects, AWindowOutlivesItsHost) {
     EXPECT_EQ(WebWindowHostRecord(w), nullptr) << "no pointer to the host that went";
     EXPECT_EQ(WebViewHostForObject(w), nullptr) << "its page operations find no web view";
     EXPECT_EQ(ObjectDeactivate(w), 0) << "and still answer";
+}
+
+// ---- Property change and query ---------------------------------------------------------------
+
+namespace {
+int32_t SetProp(ObjectRecord* rec, uint32_t code, int32_t value, ObjectRecord* object = nullptr,
+                const char* text = nullptr) {
+    PropChange c = {};
+    c.code = code;
+    c.value = text ? static_cast<int32_t>(strlen(text)) : value;
+    c.text = text;
+    c.textLength = text ? static_cast<uint32_t>(strlen(text)) : 0;
+    c.object = object;
+    return ObjectSetProperty(rec, &c);
+}
+PropQuery Query(ObjectRecord* rec, uint32_t code, int32_t* answer, uint32_t form = 0, ObjectRecord* fill = nullptr) {
+    PropQuery q = {};
+    q.code = code;
+    q.form = form;
+    q.fill = fill;
+    *answer = ObjectGetProperty(rec, &q);
+    return q;
+}
+}  // namespace
+
+TEST_F(WebObjects, PropertyChangesWriteThePage) {
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ObjectRecord* wide = Window(0, 0, 300, 800);
+    ASSERT_TRUE(main && wide);
+    WebWin(wide)->pageWidth = 800;
+    ObjectRecord* tree = Create(kTypeTreeview, [&](ObjectCreateRecord* c) { c->window = wide->handle; });
+    ASSERT_NE(tree, nullptr);
+    ObjectRecord* color = Create(kTypeColor, [](ObjectCreateRecord* c) {
+        c->values[kPidValue] = 0x3300FF;   // red FF, blue 33
+        c->given[kPidValue] = 1;
+    });
+    ASSERT_NE(color, nullptr);
+    struct Case {
+        uint32_t code;
+        int32_t value;
+        bool withColor;
+        uint8_t percent;
+        const char* expect;    // in the posts; null: nothing at all is sent
+        const char* why;
+    };
+    const Case kCases[] = {
+        {266, 0x112233, true, 0, "\"pn\": \"background-color\", \"pv\": \"#ff0033\"",
+         "BgColor with a Color object takes the object's colour, not the integer"},
+        {266, 0x0000FF, false, 0, "\"pn\": \"background-color\", \"pv\": \"#ff0000\"",
+         "a plain COLORREF goes out in RGB order"},
+        {284, static_cast<int32_t>(0x80000102), false, 0, "\"addc\": \"text-dark\"", "a value from 0x80000100 names a colour class"},
+        {366, 0, false, 0, nullptr, "Visible writes nothing in common (the hide sends its own display)"},
+        {342, 200, false, 1, "\"pn\": \"width\", \"pv\": \"25%\"", "Width 200 in an 800-pixel page is 25%"},
+        {257, 2, false, 0, "\"pn\": \"text-align\", \"pv\": \"left\"", "Alignment 2 writes left"},
+        {257, 1, false, 0, "\"pn\": \"text-align\", \"pv\": \"center\"", "Alignment 1 writes center"},
+    };
+    for (const Case& k : kCases) {
+        gWebPercentGeometry = k.percent;
+        gWebClassStyling = k.code == 284 ? 1 : 0;   // colour classes are kept only with class styling
+        if (k.code == 366) tree->flags &= ~kObjShown;   // already hidden: the handler has nothing to do
+        WebViewMsgFlush();
+        gPage.posts.clear();
+        EXPECT_EQ(SetProp(tree, k.code, k.value, k.withColor ? color : nullptr), 0) << k.why;
+        std::string posts = AllPosts();
+        if (k.expect) EXPECT_NE(posts.find(k.expect), std::string::npos) << k.why << "\n" << posts;
+        else EXPECT_EQ(posts, "") << k.why;
+    }
+    gWebPercentGeometry = 0;
+    EXPECT_EQ(SetProp(tree, 9999, 1), kWebUnknownProperty) << "an unknown code";
+    EXPECT_EQ(SetProp(tree, 769, 1), kWebUnknownProperty) << "the OLE code is not for web objects";
+
+    ObjectRecord* dialog = Window(10, 10, 200, 300, 2);
+    ASSERT_NE(dialog, nullptr);
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    EXPECT_EQ(SetProp(dialog, 338, 40), 0);
+    std::string posts = AllPosts();
+    EXPECT_NE(posts.find("\"action\": 29"), std::string::npos) << posts;
+    EXPECT_NE(posts.find("\"dwid\": 6, \"val\": 40"), std::string::npos) << "a dialog's Top goes to the dialog\n"
+                                                                           << posts;
+    EXPECT_EQ(posts.find("\"pn\": \"top\""), std::string::npos) << "never as a style\n" << posts;
+}
+
+TEST_F(WebObjects, PropertyQueries) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);   // the main window: its children are in cells
+    ObjectRecord* tree = Create(kTypeTreeview, nullptr);
+    ASSERT_NE(tree, nullptr);
+    ASSERT_FALSE(tree->flags & kObjPixels);
+    tree->top = 30;
+    tree->bottom = 61;
+    int32_t r = 0;
+    struct Case {
+        uint32_t code;
+        int32_t expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {338, 3, "Top at pixel 30 with 15-pixel cells is cell 3"},
+        {289, 3, "Height 31 pixels is 3 cells, rounded up"},
+        {366, 1, "Visible"},
+    };
+    for (const Case& k : kCases) {
+        PropQuery q = Query(tree, k.code, &r);
+        EXPECT_EQ(r, 0) << k.why;
+        EXPECT_EQ(q.result, k.expect) << k.why;
+    }
+    tree->font = WebFontFind("Face", 105, 1, 0, 0, 0, 90);
+    ASSERT_NE(tree->font, nullptr);
+    int32_t v = 0;
+    const char* text = nullptr;
+    WebDefaultGetProp(tree, kPidFont, &v, &text);
+    EXPECT_STREQ(text, "'>Face'(10.5,A90,BOLD)") << "the font text form";
+    PropQuery q = Query(tree, 332, &r);
+    EXPECT_STREQ(q.text, "?????") << "a text the record does not have";
+    q = Query(tree, 287, &r);
+    EXPECT_STREQ(q.text, "Face") << "Font as text: the face";
+    tree->bgColor = 0x00FF00;
+    q = Query(tree, 266, &r, kPqFormObject, nullptr);
+    ASSERT_NE(q.resultObject, nullptr) << "BgColor asked as an object makes one";
+    EXPECT_EQ(q.resultObject->kind, kKindColor);
+    EXPECT_EQ(reinterpret_cast<WebColorRec*>(q.resultObject)->value, 0x00FF00u);
+    q = Query(tree, 9999, &r);
+    EXPECT_EQ(r, kWebNotAvailable) << "a code outside the table";
+    WebFontRelease(tree->font);
+    tree->font = nullptr;
+    q = Query(tree, 287, &r);
+    EXPECT_EQ(r, kWebNoFont) << "Font of a record without one";
+}
+
+// ---- Page events ------------------------------------------------------------------------------
+
+namespace {
+std::vector<std::string> gKindEvents;
+bool NoteKindEvent(ObjectRecord*, int32_t code, const JsonValue*, const WebEventName* name) {
+    char text[96];
+    snprintf(text, sizeof text, "%d C%u R%d I%d", code, name ? name->id : 0, name ? name->row : -1,
+             name ? name->item : -1);
+    gKindEvents.push_back(text);
+    return true;
+}
+void Dispatch(ObjectRecord* owner, const std::string& text) {
+    JsonValue* v = JsonParse(text.c_str(), text.size());
+    ASSERT_NE(v, nullptr) << text;
+    WebPageEventDispatch(owner, v);
+    JsonFree(v);
+}
+// The next queued event's id and value, or -1 when none waits.
+std::pair<int32_t, int32_t> TakeEvent() {
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    if (!EventTakeNext(&ev, items, &count)) return {-1, 0};
+    return {ev.eventId, ev.value};
+}
+}  // namespace
+
+TEST_F(WebObjects, PageEventsReachTheirObjects) {
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ASSERT_NE(main, nullptr);
+    ObjectRecord* cells = Create(kTypeTreeview, nullptr);
+    ObjectRecord* pixels = Create(kTypeTreeview, [&](ObjectCreateRecord* c) {
+        c->window = Window(0, 0, 100, 100)->handle;   // a WebObject window: pixels
+    });
+    ASSERT_TRUE(cells && pixels);
+    ASSERT_TRUE(pixels->flags & kObjPixels);
+    WebRegisterPageEventHandler(kKindTreeView, NoteKindEvent);
+    int32_t values[4] = {1, 0, 0, 0};
+    ASSERT_EQ(EventRegister(cells, kEvMouseDown, values, false, nullptr, 0), 0);
+    ASSERT_EQ(EventRegister(pixels, kEvMouseDown, values, false, nullptr, 0), 0);
+    WebRegisterPageEventHandler(kKindTreeView, nullptr);
+    char c[16], p[16];
+    snprintf(c, sizeof c, "%u", cells->elementId);
+    snprintf(p, sizeof p, "%u", pixels->elementId);
+    Dispatch(gHost, std::string("{\"id\": ") + c + ", \"et\": 13, \"ev\": 700030, \"em\": 0}");
+    EXPECT_EQ(TakeEvent(), std::make_pair(13, 110003)) << "pixel (70, 30) is cell (11, 3)";
+    Dispatch(gHost, std::string("{\"id\": ") + p + ", \"et\": 13, \"ev\": 700030, \"em\": 0}");
+    EXPECT_EQ(TakeEvent(), std::make_pair(13, 700030)) << "objects in pixels keep the value";
+    struct Hostile {
+        std::string text;
+        const char* why;
+    };
+    const Hostile kDropped[] = {
+        {std::string("{\"id\": ") + c + ", \"et\": \"13\", \"ev\": 1}", "a text \"et\" drops the event"},
+        {std::string("{\"id\": ") + c + ", \"et\": 13, \"ev\": 1.5}", "a fraction as \"ev\" drops it"},
+        {std::string("{\"id\": ") + c + ", \"et\": 13, \"em\": [1]}", "an array as \"em\""},
+        {"{\"id\": 999, \"et\": 13, \"ev\": 1}", "an element id that is not in the page"},
+    };
+    for (const Hostile& h : kDropped) {
+        Dispatch(gHost, h.text);
+        EXPECT_EQ(TakeEvent().first, -1) << h.why;
+    }
+    EventCleanup();
+
+    WebRegisterPageEventHandler(kKindTreeView, NoteKindEvent);
+    gKindEvents.clear();
+    struct Named {
+        std::string name;
+        bool taken;
+        const char* why;
+    };
+    std::string base = std::string("C") + c;
+    const Named kNames[] = {
+        {base + "R3I4", true, "99990 with its row and column"},
+        {base + "I4", false, "without the row part: dropped"},
+        {base + "R3X4", false, "an unknown separator"},
+        {base + "R99999999999I4", false, "a row beyond 32 bits"},
+        {base + "R3I", false, "a separator without its number"},
+        {"C", false, "no element id"},
+    };
+    for (const Named& n : kNames) {
+        size_t before = gKindEvents.size();
+        Dispatch(gHost, "{\"et\": 99990, \"name\": \"" + n.name + "\", \"ev\": 0, \"em\": 0}");
+        EXPECT_EQ(gKindEvents.size() > before, n.taken) << n.why;
+    }
+    ASSERT_FALSE(gKindEvents.empty());
+    EXPECT_EQ(gKindEvents[0], std::string("99990 ") + base + " R3 I4");
+    WebRegisterPageEventHandler(kKindTreeView, nullptr);
+
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    SendCommand(5);
+    Dispatch(gHost, "{\"et\": 99990, \"name\": \"C999R1I1\", \"ev\": 0, \"em\": 0}");
+    EXPECT_EQ(gPage.posts.size(), 1u) << "an unknown element id is dropped, and the open batch still goes out";
+}
+
+TEST_F(WebObjects, RegistrationsAskThePageOnce) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* tree = Create(kTypeTreeview, nullptr);
+    ASSERT_NE(tree, nullptr);
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    int32_t values[4] = {1, 0, 0, 0};
+    ASSERT_EQ(EventRegister(tree, kEvMouseDown, values, false, nullptr, 0), 0);
+    ASSERT_EQ(EventRegister(tree, kEvMouseDown, values, false, nullptr, 0), 0);
+    std::string posts = AllPosts();
+    EXPECT_EQ(Count(posts, "\"action\": 6,"), 1u) << "a second registration refreshes silently\n" << posts;
+    EXPECT_NE(posts.find("\"en\": 13"), std::string::npos) << posts;
+    ASSERT_EQ(EventRegister(tree, kEvGotFocus, values, false, nullptr, 0), 0);
+    EXPECT_EQ(Count(AllPosts(), "\"action\": 6,"), 1u) << "$GOTFOCUS is never asked of the page";
+
+    gPage.posts.clear();
+    EventUnregister(tree, kEvClick);
+    EXPECT_EQ(Count(AllPosts(), "\"action\": 41"), 1u) << "unregistering $CLICK tells the page";
+    ObjectRecord* check = ObjectAllocRecord(kKindCheckBox, sizeof(ObjectRecord), true);
+    ASSERT_NE(check, nullptr);
+    gPage.posts.clear();
+    EventUnregister(check, kEvClick);
+    EXPECT_EQ(AllPosts(), "") << "but not of a CheckBox";
+    ObjectFreeRecord(check);
+    EventCleanup();
+}
+
+// ---- Buttons, check boxes and radio buttons ---------------------------------------------------
+
+namespace {
+std::string gReplyText;
+int32_t gReplyInt;
+void NoteReplyText(const char* text) { gReplyText = text; }
+void NoteReplyInt(int32_t value, uint8_t) { gReplyInt = value; }
+void DeliverToChannelOwner(RecPage*, ObjectRecord* owner, const char* text) {
+    WebViewMsgReceive(owner, text, strlen(text));
+}
+MethodCallRec Call(uint32_t method, std::vector<int32_t> ints = {}) {
+    MethodCallRec call = {};
+    call.method = method;
+    call.argCount = static_cast<uint32_t>(ints.size());
+    for (size_t i = 0; i < ints.size(); ++i) {
+        call.args[i].kind = 1;
+        call.args[i].value = static_cast<uint32_t>(ints[i]);
+        call.argPresent[i] = 1;
+    }
+    return call;
+}
+}  // namespace
+
+TEST_F(WebObjects, ButtonsKeepTheirWindowsDefaultAndCancel) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    auto button = [&](int32_t pid) {
+        return Create(kTypeButton, [&](ObjectCreateRecord* c) {
+            c->values[pid] = 1;
+            c->given[pid] = 1;
+            c->text = CrText{"&OK", 3};
+        });
+    };
+    ObjectRecord* first = button(48);
+    ObjectRecord* second = button(48);
+    ObjectRecord* cancel = button(47);
+    ASSERT_TRUE(first && second && cancel);
+    EXPECT_FALSE(WebButton(first)->style & kBtnDefault) << "the earlier default button loses its bit";
+    EXPECT_TRUE(WebButton(second)->style & kBtnDefault) << "the later keeps it";
+    EXPECT_EQ(reinterpret_cast<WindowRecord*>(w)->defaultButton, second) << "and is the window's default button";
+    EXPECT_EQ(WebWin(w)->cancelButton, cancel);
+    EXPECT_EQ(WebButton(second)->mnemonic, 'O');
+    EXPECT_EQ(WebButton(second)->state, 1u) << "no Context and no ButtonState: an outline button";
+
+    // Enter with the focus not on a button presses the default button, Escape the cancel button.
+    int32_t values[4] = {1, 0, 0, 0};
+    second->flags |= kObjShown;
+    cancel->flags |= kObjShown;
+    ASSERT_EQ(EventRegister(second, kEvClick, values, false, nullptr, 0), 0);
+    ASSERT_EQ(EventRegister(cancel, kEvOldEvent, values, false, nullptr, 0), 0);
+    gWebActiveWindow = w;
+    reinterpret_cast<WindowRecord*>(w)->focusObj = nullptr;
+    WebPageEnterKey();
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    ASSERT_TRUE(EventTakeNext(&ev, items, &count));
+    EXPECT_EQ(ev.handle, second->handle);
+    EXPECT_EQ(ev.eventId, 4) << "Enter: $CLICK of the default button";
+    WebPageActivateFocused();
+    ASSERT_TRUE(EventTakeNext(&ev, items, &count));
+    EXPECT_EQ(ev.handle, cancel->handle);
+    EXPECT_EQ(ev.eventId, 19) << "Escape: the cancel button's $OLDEVENT when it has no $CLICK";
+    cancel->flags |= kObjDisabled;
+    WebPageActivateFocused();
+    EXPECT_FALSE(EventTakeNext(&ev, items, &count)) << "a disabled cancel button is not pressed";
+    EventCleanup();
+
+    ObjectDestroy(second);
+    EXPECT_EQ(reinterpret_cast<WindowRecord*>(w)->defaultButton, nullptr) << "a destroyed button is forgotten";
+}
+
+TEST_F(WebObjects, ButtonPropertiesAndTexts) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* check = Create(kTypeCheckbox, [](ObjectCreateRecord* c) { c->text = CrText{"Check", 5}; });
+    ObjectRecord* radio = Create(kTypeRadio, nullptr);
+    ObjectRecord* push = Create(kTypeButton, [](ObjectCreateRecord* c) {
+        c->context = 2;
+        c->text = CrText{"Go", 2};
+    });
+    ASSERT_TRUE(check && radio && push);
+    struct Tri {
+        ObjectRecord* rec;
+        int32_t set, expect;
+        const char* why;
+    };
+    const Tri kTri[] = {
+        {check, 2, 2, "TriState 2 on a check box reads 2"},
+        {radio, 2, 1, "on a radio button 1"},
+        {check, 5, 1, "any other non-zero value 1"},
+        {check, 0, 0, "0 clears it"},
+    };
+    for (const Tri& t : kTri) {
+        bool write = true;
+        EXPECT_EQ(WebButtonSetProp(t.rec, 49, t.set, nullptr, 0, &write), 0) << t.why;
+        int32_t v = -1;
+        const char* text = nullptr;
+        EXPECT_EQ(WebGetProp(t.rec, 49, &v, &text), 0) << t.why;
+        EXPECT_EQ(v, t.expect) << t.why;
+    }
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    WebViewSelectForObject(push);   // as the property change does before the kind's handler
+    bool write = true;
+    WebButtonSetProp(push, 345, push->context, nullptr, 0, &write);
+    EXPECT_EQ(AllPosts(), "") << "an unchanged Context sends nothing";
+    WebButtonSetProp(push, 345, 6, nullptr, 0, &write);
+    std::string posts = AllPosts();
+    EXPECT_NE(posts.find("\"remc\": \"btn-dark\", \"addc\": \"btn-secondary\""), std::string::npos)
+        << posts;
+    gPage.posts.clear();
+    EXPECT_EQ(ObjectSetText(check, 1, "New", 3), 0) << "set text of item 1";
+    EXPECT_EQ(AllPosts(), "") << "is ignored";
+    EXPECT_EQ(ObjectGetText(check, 0), 0);
+    EXPECT_STREQ(gTextBuf, "Check");
+    EXPECT_EQ(ObjectSetText(check, 0, "Neu", 3), 0);
+    posts = AllPosts();
+    EXPECT_NE(posts.find("L\""), std::string::npos) << "a check box's text goes to its label\n" << posts;
+
+    gPage.posts.clear();
+    WebButtonSetProp(push, 332, 0, "a\"b.png", 7, &write);
+    WebButtonSetProp(push, 331, 0, "<x>", 3, &write);
+    WebButtonSetProp(push, 332, 0, "a\"b.png", 7, &write);
+    posts = AllPosts();
+    EXPECT_NE(posts.find("a&quot;b.png"), std::string::npos) << "the image URL is escaped\n" << posts;
+    EXPECT_NE(posts.find("alt=\\\"&lt;x&gt;\\\""), std::string::npos) << "and its alternative text\n" << posts;
+
+    // The checked state lives in the page.
+    RecPageInit(&gPage, &gPage, gHost, DeliverToChannelOwner);
+    RecPageAnswer(&gPage, 9, "{\"data\": true}", 0);
+    int32_t value = 0;
+    EXPECT_EQ(ObjectGetValue(check, 0, &value), 0);
+    EXPECT_EQ(value, 1) << "the page's true reads 1";
+    RecPageInit(&gPage, &gPage, gHost, DeliverToChannelOwner);
+    RecPageAnswer(&gPage, 9, "{\"data\": false}", 0);
+    bool w2 = true;
+    WebButtonSetProp(radio, 50, 3, nullptr, 0, &w2);
+    WebButtonSetProp(check, 50, 3, nullptr, 0, &w2);
+    int32_t sel = -1;
+    const char* text = nullptr;
+    WebGetProp(radio, 153, &sel, &text);
+    EXPECT_EQ(sel, 0) << "SelGroupId of a group with no checked member";
+    EXPECT_EQ(WebButton(check)->prevInGroup == radio || WebButton(radio)->prevInGroup == check, true)
+        << "the group is one chain";
+}
+
+TEST_F(WebObjects, CommonStyleMethods) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* check = Create(kTypeCheckbox, nullptr);
+    ObjectRecord* push = Create(kTypeButton, nullptr);
+    ASSERT_TRUE(check && push);
+    gWebObjServices.replyText = NoteReplyText;
+    gWebObjServices.replyInt = NoteReplyInt;
+    struct Case {
+        ObjectRecord* rec;
+        int32_t option;
+        std::string expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {check, 1, "C" + std::to_string(check->elementId) + "D", "a check box's wrapper with option 1"},
+        {check, 0, "C" + std::to_string(check->elementId), "its element without"},
+        {push, 1, "C" + std::to_string(push->elementId), "a button has no wrapper"},
+    };
+    for (const Case& k : kCases) {
+        MethodCallRec call = Call(3, {k.option});
+        EXPECT_EQ(ObjectInvokeCommonMethod(kTypeCheckbox, k.rec, &call), kWebNoAnswer) << k.why;
+        EXPECT_EQ(gReplyText, k.expect) << k.why;
+    }
+    MethodCallRec enable = Call(5);
+    gReplyInt = -1;
+    WebStyleMethod(nullptr, &enable);
+    MethodCallRec flags = Call(2);
+    gReplyInt = -1;
+    EXPECT_EQ(ObjectInvokeMethod(kTypeButton, push, &flags), kWebNoAnswer);
+    EXPECT_EQ(gReplyInt, WebButton(push)->style) << "GetCtlFlags answers the style word";
+}
+
+TEST_F(WebObjects, ChosenFilesStayWithTheirButton) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* a = Create(kTypeButton, [](ObjectCreateRecord* c) { c->buttonType = 3; });
+    ObjectRecord* b = Create(kTypeButton, [](ObjectCreateRecord* c) { c->buttonType = 3; });
+    ASSERT_TRUE(a && b);
+    struct Case {
+        ObjectRecord* rec;
+        const char* event;
+        uint32_t count;
+        const char* item0;   // parts 7 of file 0
+        const char* why;
+    };
+    const Case kCases[] = {
+        {a, R"({"em": 2, "ev": ["x.txt", "y.png"], "v1": ["text/plain", "image/png"], "v2": [10, 20]})", 2,
+         "x.txt|text/plain|10", "two files"},
+        {b, R"({"em": 5, "ev": ["z"], "v1": [], "v2": ["big"]})", 1, "z||0",
+         "a count above the names, missing types and a text size: bounded, empty and 0"},
+        {b, R"({"em": 1, "ev": "z", "v1": 3})", 0, "", "non-array members are ignored"},
+        {b, R"({"em": 2, "ev": ["p", "q"], "v2": [1, 2]})", 2, "p||1", "no types at all"},
+    };
+    for (const Case& k : kCases) {
+        JsonValue* v = JsonParse(k.event, strlen(k.event));
+        ASSERT_NE(v, nullptr) << k.why;
+        WebButtonFilesChosen(k.rec, v);
+        JsonFree(v);
+        EXPECT_EQ(WebButtonFileCount(k.rec), k.count) << k.why;
+        WebButtonFileItem(k.rec, 0, 7);
+        EXPECT_STREQ(gTextBuf, k.item0) << k.why;
+    }
+    EXPECT_EQ(WebButtonFileCount(a), 2u) << "the other button's files stay";
+    WebButtonFilesFree(b);
+    EXPECT_EQ(WebButtonFileCount(b), 0u);
+    WebButtonFileItem(a, 1, 1);
+    EXPECT_STREQ(gTextBuf, "y.png") << "freeing one button's files leaves the other's";
+    ObjectDestroy(a);
+    EXPECT_EQ(gWebChosenFiles, nullptr) << "a destroyed button's files go with it";
+}
+
+TEST_F(WebObjects, TabOrderAndEnabling) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    auto button = [&](int32_t tab) {
+        return Create(kTypeButton, [&](ObjectCreateRecord* c) {
+            c->window = w->handle;
+            c->tabId = tab;
+        });
+    };
+    ObjectRecord* third = button(3);
+    ObjectRecord* first = button(1);
+    ObjectRecord* second = button(2);
+    ASSERT_TRUE(first && second && third);
+    first->tabId = 1;
+    second->tabId = 2;
+    third->tabId = 3;
+    ASSERT_TRUE(w->flags & kObjShown);
+    gWebActiveWindow = w;
+    WindowRecord* win = reinterpret_cast<WindowRecord*>(w);
+    win->focusObj = nullptr;
+    second->flags |= kObjDisabled;
+    struct Step {
+        bool backward;
+        ObjectRecord* expect;
+        const char* why;
+    };
+    const Step kSteps[] = {
+        {false, first, "no focus yet: the lowest TabId"},
+        {false, third, "the disabled one is passed over"},
+        {false, first, "round to the start"},
+        {true, third, "backward from the first: the last"},
+    };
+    for (const Step& s : kSteps) {
+        WebViewMsgFlush();
+        gPage.posts.clear();
+        EXPECT_TRUE(WebFocusNextObject(WebFocusedObject(), s.backward)) << s.why;
+        EXPECT_EQ(win->focusObj, s.expect) << s.why;
+        std::string posts = AllPosts();
+        char want[48];
+        snprintf(want, sizeof want, "\"action\": 14, \"name\": \"C%u\"", s.expect->elementId);
+        EXPECT_NE(posts.find(want), std::string::npos) << "the page is asked to focus it\n" << posts;
+    }
+    second->flags &= ~kObjDisabled;
+
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    EXPECT_EQ(ObjectDisable(w, 0), 0);
+    EXPECT_TRUE(w->flags & kObjDisabled);
+    EXPECT_FALSE(first->flags & kObjDisabled) << "disabling a window marks only the window";
+    std::string posts = AllPosts();
+    EXPECT_EQ(Count(posts, "\"pn\": \"disabled\", \"pv\": true"), 3u) << "its children get the page state\n" << posts;
+    EXPECT_EQ(ObjectEnable(w, 0), 0);
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    first->flags |= kObjDisabled;
+    w->flags |= kObjDisabled;
+    w->kind = kKindPanel;   // a disabled container that is not a window
+    EXPECT_EQ(ObjectEnable(first, 0), 0);
+    w->kind = kKindWindow;
+    EXPECT_FALSE(first->flags & kObjDisabled) << "enabling in a disabled container clears the own flag";
+    EXPECT_EQ(AllPosts(), "") << "but sends nothing";
 }

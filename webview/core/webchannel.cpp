@@ -259,15 +259,61 @@ static SendWait* WaitForNumber(const JsonValue* reply, int64_t* number) {
     return nullptr;
 }
 
-// A reply goes to the wait of its query; one that matches no waiting query
-// (late, repeated, unnumbered) is dropped and noted in the debug log.
-static void TakeReply(JsonValue* value) {
+// Page events whose fetch answer came after its wait had ended: the page has
+// handed them over already, so they are kept and dispatched at the next turn
+// rather than lost.
+struct LateEvent {
+    ObjectRecord* owner;
+    JsonValue* event;
+};
+static LateEvent gLateEvents[kWebOwnerQueueSize];
+static uint32_t gLateCount;
+
+static bool KeepLateEvent(ObjectRecord* owner, JsonValue* value) {
+    if (!owner || TopLevelAction(value) != kActPageEvent || gLateCount >= kWebOwnerQueueSize) return false;
+    gLateEvents[gLateCount++] = LateEvent{owner, value};
+    DebugLogWrite(kLogName, "page event answered after its fetch ended: kept for the next turn");
+    return true;
+}
+
+// Owners closed while late events were being dispatched (WebViewForgetOwner).
+static ObjectRecord* gLateForgotten[kWebOwnerQueueSize];
+static uint32_t gLateForgottenCount;
+
+static bool OwnerStillServed(ObjectRecord* owner) {
+    for (uint32_t i = 0; i < gLateForgottenCount; i++)
+        if (gLateForgotten[i] == owner) return false;
+    return true;
+}
+
+static void DispatchLateEvents() {
+    gLateForgottenCount = 0;
+    // Taken as a snapshot: a dispatch that waits may keep further late events.
+    LateEvent taken[kWebOwnerQueueSize];
+    uint32_t n = gLateCount;
+    memcpy(taken, gLateEvents, n * sizeof *taken);
+    gLateCount = 0;
+    for (uint32_t i = 0; i < n; i++) {
+        // A dispatch before may have closed this owner: it is then no longer one being served.
+        if (OwnerStillServed(taken[i].owner)) {
+            WebViewSelectForObject(taken[i].owner);
+            if (gWebHooks.pageEventDispatch) gWebHooks.pageEventDispatch(taken[i].owner, taken[i].event);
+        }
+        WebViewJsonFree(taken[i].event);
+    }
+}
+
+// A reply goes to the wait of its query; a page event that matches no waiting
+// query is kept (above); any other (late, repeated, unnumbered) is dropped and
+// noted in the debug log.
+static void TakeReply(ObjectRecord* owner, JsonValue* value) {
     int64_t number = 0;
     SendWait* w = WaitForNumber(value, &number);
     if (w && !w->reply) {
         w->reply = value;
         return;
     }
+    if (KeepLateEvent(owner, value)) return;
     DebugLogWrite(kLogName, "page reply %lld matches no waiting query: dropped", static_cast<long long>(number));
     WebViewJsonFree(value);
 }
@@ -295,7 +341,7 @@ void WebViewMsgReceive(ObjectRecord* owner, const char* utf8, size_t length) {
         DebugLogWrite(kLogName, "page message with an action that is no action code: dropped");
         WebViewJsonFree(value);
     } else {
-        TakeReply(value);
+        TakeReply(owner, value);
     }
 }
 
@@ -353,6 +399,7 @@ void WebViewProcessPending() {
         ObjectRecord* page = GetWebPageObject(owner);
         if (page && gWebHooks.htmlControlLoadAll) gWebHooks.htmlControlLoadAll(page);
     }
+    if (gWebFetchAllowed && gLateCount) DispatchLateEvents();
     if (gWebFetchAllowed) {
         n = TakeQueue(gWebEventPages, &gWebEventCount);
         for (uint32_t i = 0; i < n && i < gServingCount; i++) {
@@ -386,6 +433,13 @@ static void RemoveOwner(ObjectRecord** queue, uint32_t* count, ObjectRecord* own
 }
 
 void WebViewForgetOwner(ObjectRecord* owner) {
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < gLateCount; i++) {
+        if (gLateEvents[i].owner == owner) WebViewJsonFree(gLateEvents[i].event);
+        else gLateEvents[kept++] = gLateEvents[i];
+    }
+    gLateCount = kept;
+    if (gLateForgottenCount < kWebOwnerQueueSize) gLateForgotten[gLateForgottenCount++] = owner;
     RemoveOwner(gWebLoadedPages, &gWebLoadedCount, owner);
     RemoveOwner(gWebEventPages, &gWebEventCount, owner);
     for (uint32_t i = 0; i < gServingCount; i++)
@@ -455,6 +509,8 @@ ObjectRecord* GetWebPageObject(ObjectRecord* rec) {
 }
 
 void WebChannelCleanup() {
+    for (uint32_t i = 0; i < gLateCount; i++) WebViewJsonFree(gLateEvents[i].event);
+    gLateCount = 0;
     if (gWebReply) WebViewJsonFree(gWebReply);
     gWebReply = nullptr;
     gMsgBatch.length = 0;

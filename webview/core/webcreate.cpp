@@ -13,6 +13,7 @@
 #include "session/config.h"
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webgeneric.h"
 #include "webview/core/webmarkup.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
@@ -228,7 +229,8 @@ ObjectRecord* WebCreateObject(uint32_t type, ObjectRecord* old, ObjectCreateReco
             ObjectActivate(gWebMainWindow, 0, 0, 0, 0);
         }
     }
-    if (kind == kKindButton || kind == kKindCheckBox || kind == kKindRadio) g->title = g->text;
+    // A button's Text is its caption when given; a Title alone stays the caption.
+    if ((kind == kKindButton || kind == kKindCheckBox || kind == kKindRadio) && g->text.text) g->title = g->text;
     int32_t code = 0;
     ObjectRecord* rec = WebCreateByType(static_cast<uint32_t>(kind), nullptr, &code);
     if (!rec) {
@@ -340,6 +342,11 @@ static void FontToMarkup(const ObjectRecord* rec) {
 // A record the creator made but that cannot be placed: nothing of it stays.
 static void DiscardRecord(ObjectRecord* rec) {
     if (rec->kind == kKindWindow) WebWindowDestroy(rec);
+    // The kind's own fields go too (a button also leaves its window's
+    // default- and cancel-button pointers).
+    if (const WebKindOps* ops = WebKindOpsOf(rec)) {
+        if (ops->destroy) ops->destroy(rec);
+    }
     ObjectFreeCommon(rec);
     ObjectFreeRecord(rec);
 }

@@ -16,8 +16,12 @@
 #include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "session/util/mem.h"
+#include "webview/controls/webbutton.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webevents.h"
+#include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
+#include "webview/core/webprops.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
 
@@ -537,6 +541,9 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
         WebFontDestroy(rec);
         return 0;
     }
+    if (const WebKindOps* ops = WebKindOpsOf(rec)) {
+        if (ops->destroy) ops->destroy(rec);
+    }
     if (!SendsNoDelete(rec->kind) && rec->elementId) {
         WebViewSelectForObject(parent ? parent : rec);
         JsonBeginAction(20);
@@ -580,49 +587,9 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
 
 static int32_t WebStateOp(ObjectRecord* rec, int32_t, int32_t, int32_t) { return rec ? 0 : kWebNotCreated; }
 
-static int32_t WebMethodOp(ObjectRecord* rec, MethodCallRec* call) {
-    switch (rec->kind) {
-    case kKindWindow: return WebWindowMethod(rec, call);
-    case kKindColor: return WebColorMethod(rec, call);
-    case kKindFont: return WebFontMethod(rec, call);
-    default: return kWebNotAvailable;
-    }
-}
 
-static int32_t WebGetPropOp(ObjectRecord* rec, PropQuery* req) {
-    if (rec->kind == kKindFont) return WebFontGetProp(rec, req);
-    if (rec->kind == kKindWindow) {
-        int32_t result = 0;
-        const char* text = nullptr;
-        int32_t r = WebWindowGetProp(rec, req->id, &result, &text);
-        req->result = result;
-        req->text = text;
-        return r;
-    }
-    return kWebNotAvailable;
-}
-
-static int32_t WebSetPropOp(ObjectRecord* rec, const PropChange* req) {
-    if (rec->kind == kKindFont) return WebFontSetProp(rec, req);
-    if (rec->kind == kKindWindow) return WebWindowSetProp(rec, req->id, req->value, req->text, req->textLength);
-    return kWebNotAvailable;
-}
 
 static void WebFlushOp(ObjectRecord*) { WebViewMsgFlush(); }
-
-// The values of the kinds built here: a Color's parts (0 stored, 1-3 red,
-// green, blue, 4 resolved); the other kinds' values come with them.
-static int32_t WebGetValueOp(ObjectRecord* rec, int32_t item, int32_t* value) {
-    if (rec->kind != kKindColor) return kWebNotAvailable;
-    *value = static_cast<int32_t>(WebColorGetValue(rec, static_cast<uint32_t>(item)));
-    return 0;
-}
-
-static int32_t WebSetValueOp(ObjectRecord* rec, int32_t item, int32_t value) {
-    if (rec->kind != kKindColor) return kWebNotAvailable;
-    WebColorSetValue(rec, static_cast<uint32_t>(item), static_cast<uint32_t>(value));
-    return 0;
-}
 
 void WebObjectsInstall() {
     gWebObjectOps.create = CreateViaWebView;
@@ -631,20 +598,29 @@ void WebObjectsInstall() {
     gWebObjectOps.destroy = WebDestroyObject;
     gWebObjectOps.enable = WebEnableOp;
     gWebObjectOps.setState = WebStateOp;
-    gWebObjectOps.invokeMethod = WebMethodOp;
-    gWebObjectOps.getProp = WebGetPropOp;
-    gWebObjectOps.setProp = WebSetPropOp;
+    gWebObjectOps.invokeMethod = WebCallMethod;
+    gWebObjectOps.commonMethod = WebStyleMethod;
+    gWebObjectOps.checkItem = WebCheckItem;
+    gWebObjectOps.deleteItem = WebDeleteItem;
+    gWebObjectOps.insertItem = WebInsertItem;
+    gWebObjectOps.getText = WebGetText;
+    gWebObjectOps.setText = WebSetText;
+    gWebObjectOps.setFocus = WebSetFocus;
+    gWebObjectOps.getProp = WebGetPropGeneric;
+    gWebObjectOps.setProp = WebSetProp;
     gWebObjectOps.flushRedraws = WebFlushOp;
-    gWebObjectOps.getValue = WebGetValueOp;
-    gWebObjectOps.setValue = WebSetValueOp;
+    gWebObjectOps.getValue = [](ObjectRecord* rec, int32_t item, int32_t* value) {
+        return WebGetValue(rec, item, value, false);
+    };
+    gWebObjectOps.setValue = WebSetValue;
     gWebObjectOps.freeRecord = WebFreeObjectRecord;
     gWebHooks.windowHostRecord = WebWindowHostRecord;
-    // Until the page events of every kind are dispatched, the window events
-    // are taken here.
-    if (!gWebHooks.pageEventDispatch)
-        gWebHooks.pageEventDispatch = [](ObjectRecord* owner, JsonValue* ev) { WebWindowPageEvent(owner, ev); };
+    gWebObjectOps.enablePageEvent = WebEnablePageEvent;
+    gWebObjectOps.registerRule = WebEventRegisterRule;
+    if (!gWebHooks.pageEventDispatch) gWebHooks.pageEventDispatch = WebPageEventDispatch;
     WebRegisterCreator(kKindWindow, WebWindowCreate);
     WebRegisterCreator(kKindMRegion, WebMRegionCreate);
+    WebButtonInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,

@@ -288,7 +288,7 @@ void HtmlPositionStyle(int32_t webPosition) {
     }
 }
 
-void HtmlColorClass(uint32_t code, int family, bool leadingBlank) {
+void HtmlColorClassText(uint32_t code, int family, char* out, size_t outSize) {
     static const char* const kFamilies[] = {"bg-", "btn-", "btn-outline-", "table-", "alert-",
                                             "list-group-item-", "text-", "border-"};
     static const char* const kColors[] = {"secondary", "danger", "dark", "info", "light",
@@ -296,9 +296,15 @@ void HtmlColorClass(uint32_t code, int family, bool leadingBlank) {
     uint32_t fallback = WebDefaultThemeColor();
     if ((code == 0 || code > 8) && fallback >= 1 && fallback <= 8) code = fallback;
     if (code > 8) code = 0;
+    snprintf(out, outSize, "%s%s", family >= 0 && family <= kClrFamBorder ? kFamilies[family] : kFamilies[0],
+             kColors[code]);
+}
+
+void HtmlColorClass(uint32_t code, int family, bool leadingBlank) {
+    char name[32];
+    HtmlColorClassText(code, family, name, sizeof name);
     if (leadingBlank) Html(" ");
-    Html(family >= 0 && family <= kClrFamBorder ? kFamilies[family] : kFamilies[0]);
-    Html(kColors[code]);
+    Html(name);
 }
 
 void HtmlAlertClass(int32_t labelStyle) {

@@ -3,6 +3,7 @@
 // page-script constructor call written into gJsBuf.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "objects/crstream.h"
@@ -41,6 +42,8 @@ enum HtmlColorFamily : int {
     kClrFamListItem = 5, kClrFamText = 6, kClrFamBorder = 7,
 };
 void HtmlColorClass(uint32_t code, int family, bool leadingBlank);
+// The same class name into out (at least 32 bytes).
+void HtmlColorClassText(uint32_t code, int family, char* out, size_t outSize);
 void HtmlAlertClass(int32_t labelStyle);
 void HtmlAlertCloseButton(bool dark);
 void HtmlListItems(const char* text, uint32_t length, uint32_t id);

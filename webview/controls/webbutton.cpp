@@ -1,0 +1,597 @@
+// webbutton.cpp - push buttons, check boxes and radio buttons in the web view.
+// The record keeps what the page does not (caption, style bits, group chain,
+// images); the checked state lives in the page and is asked of it.
+#include "webview/controls/webbutton.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "objects/events.h"
+#include "objects/objtables.h"
+#include "session/util/mem.h"
+#include "webview/core/webchannel.h"
+#include "webview/core/webevents.h"
+#include "webview/core/webgeneric.h"
+#include "webview/core/webmarkup.h"
+#include "webview/core/webobject.h"
+#include "webview/core/webprops.h"
+#include "webview/core/webtext.h"
+
+namespace {
+
+constexpr uint32_t kCaptionMax = 255;
+constexpr uint32_t kImageNameMax = 255;
+constexpr uint32_t kImageMarkupUrlMax = 300;
+constexpr uint32_t kImageTypePicture = 3, kImageTypeIcon = 1;
+constexpr int32_t kButtonTypeFile = 3;
+constexpr int32_t kStateOutline = 1, kStateSpinner = 2, kStateGrow = 3;
+constexpr int32_t kUtf8TitleValue = 33;
+constexpr int kChainDepthMax = 32;
+constexpr uint8_t kActCancelMode = 43, kActFileOptions = 45, kActElemHtml = 26;
+constexpr int32_t kFileOptionsDwid = 1;
+
+enum ButtonPid : uint32_t {
+    kBpBorder = 4, kBpTitle = 30, kBpValue = 32, kBpZOrder = 37, kBpAppearance = 43, kBpCancel = 47,
+    kBpDefault = 48, kBpTriState = 49, kBpGroupId = 50, kBpIcon = 121, kBpPicture = 122, kBpAlignText = 147,
+    kBpSelGroupId = 153, kBpValueAlt = 313, kBpTheme = 319, kBpButtonType = 324, kBpCmdNote = 325,
+    kBpShield = 326, kBpPushLike = 327, kBpAltText = 331, kBpUrlSource = 332, kBpContext = 345, kBpSwitch = 347,
+    kBpButtonState = 348,
+};
+enum ButtonMethod : uint32_t {
+    kBmAamCancelMode = 1, kBmGetCtlFlags = 2, kBmIoCancelMode = 3, kBmGetFileCount = 4, kBmGetFileItem = 5,
+    kBmSetFileOptions = 6,
+};
+
+bool IsCheckKind(const ObjectRecord* rec) { return rec->kind == kKindCheckBox || rec->kind == kKindRadio; }
+
+char Mnemonic(const char* text) {
+    for (const char* p = text; p && *p; ++p) {
+        if (*p != '&') continue;
+        if (p[1] == '&') {
+            ++p;
+            continue;
+        }
+        return p[1];
+    }
+    return 0;
+}
+
+char* Dup(const char* text, uint32_t length) {
+    char* out = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
+    if (!out) return nullptr;
+    if (length) memcpy(out, text, length);
+    out[length] = 0;
+    return out;
+}
+
+void Replace(char** field, const char* text, uint32_t length) {
+    GuardedFree(*field);
+    *field = text ? Dup(text, length) : nullptr;
+}
+
+void SetCaption(WebButtonRecord* b, const char* text, uint32_t length, uint32_t limit) {
+    if (length > limit) length = limit;
+    Replace(&b->caption, text, length);
+    b->mnemonic = static_cast<uint8_t>(Mnemonic(b->caption));
+}
+
+ObjectRecord* WindowOf(ObjectRecord* rec) {
+    ObjectRecord* top = ObjectTopWindow(rec);
+    return WebIsWindow(top) ? top : nullptr;
+}
+
+void SetCancelButton(ObjectRecord* window, ObjectRecord* rec, bool on) {
+    WebButtonRecord* b = WebButton(rec);
+    if (!on) {
+        b->style &= ~kBtnCancel;
+        if (window && WebWin(window)->cancelButton == rec) WebWin(window)->cancelButton = nullptr;
+        return;
+    }
+    if (window) {
+        ObjectRecord* old = WebWin(window)->cancelButton;
+        if (old && old != rec && ObjectIsLive(old)) WebButton(old)->style &= ~kBtnCancel;
+        WebWin(window)->cancelButton = rec;
+    }
+    b->style |= kBtnCancel;
+}
+
+void SetDefaultButton(ObjectRecord* window, ObjectRecord* rec, bool on) {
+    WebButtonRecord* b = WebButton(rec);
+    WindowRecord* w = window ? reinterpret_cast<WindowRecord*>(window) : nullptr;
+    if (!on) {
+        b->style &= ~kBtnDefault;
+        if (w && w->defaultButton == rec) w->defaultButton = nullptr;
+        return;
+    }
+    if (w) {
+        ObjectRecord* old = w->defaultButton;
+        if (old && old != rec && ObjectIsLive(old) && old->kind == kKindButton) WebButton(old)->style &= ~kBtnDefault;
+        w->defaultButton = rec;
+    }
+    b->style |= kBtnDefault;
+}
+
+bool EndsWithNoCase(const char* text, size_t n, const char* suffix) {
+    size_t s = strlen(suffix);
+    if (n < s) return false;
+    for (size_t i = 0; i < s; ++i) {
+        char c = text[n - s + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}
+
+bool PictureName(const char* name, size_t n) {
+    return EndsWithNoCase(name, n, ".jpg") || EndsWithNoCase(name, n, ".jpeg") || EndsWithNoCase(name, n, ".bmp") ||
+           EndsWithNoCase(name, n, ".gif") || EndsWithNoCase(name, n, ".png");
+}
+
+bool ResolveRef(const ObjectCreateRecord* cr, uint32_t pid, uint32_t imageType, char* url, size_t urlSize, char* alt,
+                size_t altSize) {
+    url[0] = 0;
+    alt[0] = 0;
+    CrText source = CreateRecordText(cr, kBpUrlSource);
+    CrText name = CreateRecordText(cr, pid);
+    if (name.text && name.length) {
+        uint32_t n = name.length > kImageNameMax ? kImageNameMax : name.length;
+        bool fits = imageType == kImageTypePicture ? PictureName(name.text, n) : EndsWithNoCase(name.text, n, ".ico");
+        if (!fits) return false;
+        if (source.text && source.length) {
+            snprintf(url, urlSize, "%.*s", static_cast<int>(source.length), source.text);
+            return true;
+        }
+        char plain[kImageNameMax + 1];
+        snprintf(plain, sizeof plain, "%.*s", static_cast<int>(n), name.text);
+        snprintf(alt, altSize, "%s", plain);
+        return WebImagePath(plain, true, url, urlSize);
+    }
+    int32_t number = CreateRecordValue(cr, pid, 0);
+    if (number <= 0) return false;
+    char file[64];
+    uint16_t value = 0;
+    if (!WebExtractImage(imageType, static_cast<uint32_t>(number), file, sizeof file, &value, nullptr)) return false;
+    snprintf(alt, altSize, "%s", file);
+    return WebImagePath(file, true, url, urlSize);
+}
+
+// Markup as the element's content, as it stands: the texts in it are escaped
+// already, so no mnemonic mark may be taken out of it.
+void SetContentMarkup(ObjectRecord* rec, const char* markup) {
+    char sel[32];
+    WebElemSelector(rec, false, false, sel, sizeof sel);
+    JsonBeginAction(kActElemHtml);
+    JsonAddStringNoConv("en", sel);
+    JsonAddStringZ("pv", markup);
+    WebViewMsgEnd();
+}
+
+// The caption as the element's HTML (the label of a check box or radio).
+void CaptionToPage(ObjectRecord* rec) {
+    WebButtonRecord* b = WebButton(rec);
+    WebSetElemHtml(rec, b->caption ? b->caption : "", false, IsCheckKind(rec));
+}
+
+// The content of a push button: its image, else its caption.
+void ImageContent(ObjectRecord* rec) {
+    WebButtonRecord* b = WebButton(rec);
+    if (!b->imageUrl || strlen(b->imageUrl) > kImageMarkupUrlMax) {
+        CaptionToPage(rec);
+        return;
+    }
+    const char* url = b->imageUrl[0] == '!' ? b->imageUrl + 1 : b->imageUrl;
+    HtmlReset();
+    HtmlAppend("<img src=\"", 0);
+    HtmlAppendAttr(url, static_cast<uint32_t>(strlen(url)));
+    if (b->altText && b->altText[0]) {
+        HtmlAppend("\" alt=\"", 0);
+        HtmlAppendAttr(b->altText, static_cast<uint32_t>(strlen(b->altText)));
+        HtmlAppend("\" />", 0);
+    } else {
+        HtmlAppend("\"/>", 0);
+    }
+    SetContentMarkup(rec, gHtmlBuf.data ? gHtmlBuf.data : "");
+}
+
+void ContextClass(uint32_t context, uint32_t state, char* out, size_t outSize) {
+    HtmlColorClassText(context, state == kStateOutline ? kClrFamBtnOutline : kClrFamBtn, out, outSize);
+}
+
+void SetButtonState(ObjectRecord* rec, uint32_t v) {
+    WebButtonRecord* b = WebButton(rec);
+    uint32_t s = b->state;
+    char oldClass[32], newClass[32];
+    if ((v == kStateOutline) != (s == kStateOutline)) {
+        ContextClass(rec->context, s, oldClass, sizeof oldClass);
+        ContextClass(rec->context, v, newClass, sizeof newClass);
+        WebChangeElemClass(rec, oldClass, newClass, false);
+    }
+    if (v == kStateSpinner || v == kStateGrow) {
+        HtmlReset();
+        HtmlAppend(v == kStateSpinner
+                       ? "<span style='margin-right: 3px' class='spinner-border spinner-border-sm'></span> "
+                       : "<span style='margin-right: 3px' class='spinner-grow spinner-grow-sm'></span> ",
+                   0);
+        HtmlAppendText(b->caption ? b->caption : "", 0);
+        SetContentMarkup(rec, gHtmlBuf.data ? gHtmlBuf.data : "");
+    } else if (s == kStateSpinner || s == kStateGrow) {
+        CaptionToPage(rec);
+    }
+    b->state = v;
+}
+
+// Asks the page for the element's "checked" state.
+int32_t AskChecked(ObjectRecord* rec) {
+    WebViewSelectForObject(rec);
+    WebQueryElemProp(rec, "checked", false, false);
+    return WebReplyValue(WebViewMsgQuery());
+}
+
+void SetChecked(ObjectRecord* rec, bool on) {
+    WebViewSelectForObject(rec);
+    WebSetElemState(rec, "checked", on, false);
+}
+
+// The list the control is linked in (its parent's children).
+ObjectRecord* ChainHolder(ObjectRecord* rec) { return rec->parent; }
+
+void ChainWalk(ObjectRecord* container, ObjectRecord* window, uint32_t group, ObjectRecord** first, int depth) {
+    if (!container || depth > kChainDepthMax) return;
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (c->kind == kKindPanel) ChainWalk(c, window, group, first, depth + 1);
+        if (!IsCheckKind(c) || !ObjectIsWebView(c) || WebButton(c)->groupId != group) continue;
+        if (ObjectTopWindow(c) != window) continue;
+        WebButtonRecord* b = WebButton(c);
+        b->nextInGroup = b->prevInGroup = nullptr;
+        ObjectRecord* prev = nullptr;
+        ObjectRecord* at = *first;
+        while (at && at->tabId <= c->tabId) {
+            prev = at;
+            at = WebButton(at)->nextInGroup;
+        }
+        b->prevInGroup = prev;
+        b->nextInGroup = at;
+        if (prev) WebButton(prev)->nextInGroup = c;
+        else *first = c;
+        if (at) WebButton(at)->prevInGroup = c;
+    }
+}
+
+int32_t SelGroupId(ObjectRecord* rec) {
+    WebButtonRecord* b = WebButton(rec);
+    if (!b->groupId) return AskChecked(rec) ? rec->objectId : 0;
+    WebRadioChainBuild(rec, b->groupId);
+    ObjectRecord* first = rec;
+    for (int guard = 0; WebButton(first)->prevInGroup && guard < 4096; ++guard) first = WebButton(first)->prevInGroup;
+    // Each answer waits for the page: a member may be gone after it.
+    for (ObjectRecord* m = first; m;) {
+        ObjectRef ref = ObjectRefOf(m);
+        int32_t checked = AskChecked(m);
+        if (!ObjectRefAlive(ref)) return 0;
+        if (checked) return m->objectId;
+        m = WebButton(m)->nextInGroup;
+    }
+    return 0;
+}
+
+int32_t ButtonGetText(ObjectRecord* rec, int32_t item) {
+    gTextBuf[0] = 0;
+    if (item == 0) snprintf(gTextBuf, kTextBufSize + 1, "%s", WebButton(rec)->caption ? WebButton(rec)->caption : "");
+    return 0;
+}
+
+int32_t ButtonGetValue(ObjectRecord* rec, int32_t, int32_t*, bool* asked) {
+    WebQueryElemProp(rec, "checked", false, false);
+    *asked = true;
+    return 0;
+}
+
+int32_t ButtonSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t length) {
+    if (item != 0) return 0;
+    SetCaption(WebButton(rec), text, length, kTextBufSize);
+    CaptionToPage(rec);
+    return 0;
+}
+
+int32_t ButtonSetValue(ObjectRecord* rec, int32_t, int32_t value) {
+    if (IsCheckKind(rec)) SetChecked(rec, value != 0);
+    return 0;
+}
+
+const char* ArgTextOf(const MethodCallRec* call, uint32_t i, char* out, size_t outSize) {
+    out[0] = 0;
+    if (!WebArgGiven(call, i)) return out;
+    const EventItem& a = call->args[i];
+    uint32_t n = a.size < outSize - 1 ? a.size : static_cast<uint32_t>(outSize - 1);
+    if (a.data && n && (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8)) memcpy(out, a.data, n);
+    else n = 0;
+    out[n] = 0;
+    return out;
+}
+
+const WebKindOps kPushOps = {ButtonGetText, ButtonGetValue, ButtonSetText, ButtonSetValue, nullptr, nullptr,
+                             nullptr,       WebButtonMethod, WebButtonDestroy};
+const WebKindOps kCheckOps = {ButtonGetText, ButtonGetValue, ButtonSetText, ButtonSetValue, nullptr, nullptr,
+                              nullptr,       nullptr,        WebButtonDestroy};
+
+bool IsFileButton(const ObjectRecord* rec) {
+    return rec && rec->kind == kKindButton && (reinterpret_cast<const WebButtonRecord*>(rec)->style & kBtnFileInput);
+}
+
+}  // namespace
+
+bool WebResolvePictureRef(const ObjectCreateRecord* cr, char* url, size_t urlSize, char* alt, size_t altSize) {
+    return ResolveRef(cr, kBpPicture, kImageTypePicture, url, urlSize, alt, altSize);
+}
+
+bool WebResolveIconRef(const ObjectCreateRecord* cr, char* url, size_t urlSize, char* alt, size_t altSize) {
+    return ResolveRef(cr, kBpIcon, kImageTypeIcon, url, urlSize, alt, altSize);
+}
+
+ObjectRecord* WebButtonCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
+                              int32_t* code) {
+    if (!rec) rec = ObjectAllocRecord(static_cast<uint8_t>(kind), sizeof(WebButtonRecord), true);
+    if (!rec) {
+        *code = kWebNoMemory;
+        return nullptr;
+    }
+    WebButtonRecord* b = WebButton(rec);
+    if (kind == kKindCheckBox) {
+        b->state = static_cast<uint32_t>(CreateRecordValue(cr, kBpSwitch, 0));
+        int32_t tri = CreateRecordValue(cr, kBpTriState, 0);
+        if (tri) b->style |= kBtnTriState;
+        if (tri == 2) b->style |= kBtnTriStateValue2;
+    } else if (kind == kKindButton) {
+        if (!cr->given[kBpContext] && !cr->given[kBpButtonState] && !cr->context) {
+            cr->values[kBpButtonState] = kStateOutline;
+            cr->given[kBpButtonState] = 1;
+        }
+        b->state = static_cast<uint32_t>(CreateRecordValue(cr, kBpButtonState, 0));
+        if (cr->buttonType == 1) b->style |= kBtnType1;
+        if (cr->buttonType == 2) b->style |= kBtnType2;
+        if (cr->buttonType == kButtonTypeFile) b->style |= kBtnFileInput;
+    }
+    if (IsCheckKind(rec)) {
+        if (CreateRecordValue(cr, kBpPushLike, 0)) b->style |= kBtnPushLike;
+        b->groupId = static_cast<uint32_t>(CreateRecordValue(cr, kBpGroupId, 0));
+    }
+    b->alignText = static_cast<uint8_t>(CreateRecordValue(cr, kBpAlignText, 0));
+    CrText title = cr->title.text ? cr->title : cr->text;
+    SetCaption(b, title.text ? title.text : "", title.text ? title.length : 0, kCaptionMax);
+    CrText note = CreateRecordText(cr, kBpCmdNote);
+    if (note.text) Replace(&b->cmdNote, note.text, note.length);
+    if (CreateRecordValue(cr, kBpShield, 0)) b->style |= kBtnShield;
+    ObjectRecord* window = WebIsWindow(top) ? top : nullptr;
+    if (kind == kKindButton) {
+        if (CreateRecordValue(cr, kBpCancel, 0)) SetCancelButton(window, rec, true);
+        if (CreateRecordValue(cr, kBpDefault, 0)) SetDefaultButton(window, rec, true);
+    }
+    b->pictureRef = static_cast<uint32_t>(CreateRecordValue(cr, kBpPicture, 0));
+    b->iconRef = static_cast<uint32_t>(CreateRecordValue(cr, kBpIcon, 0));
+    char url[kImageMarkupUrlMax + 64], alt[kImageNameMax + 1];
+    if (WebResolvePictureRef(cr, url, sizeof url, alt, sizeof alt) || WebResolveIconRef(cr, url, sizeof url, alt, sizeof alt)) {
+        Replace(&b->imageUrl, url, static_cast<uint32_t>(strlen(url)));
+        if (alt[0]) Replace(&b->altText, alt, static_cast<uint32_t>(strlen(alt)));
+    }
+    CrText altText = CreateRecordText(cr, kBpAltText);
+    if (altText.text) Replace(&b->altText, altText.text, altText.length);
+    return rec;
+}
+
+void WebRadioChainUnlink(ObjectRecord* rec) {
+    WebButtonRecord* b = WebButton(rec);
+    if (b->prevInGroup) WebButton(b->prevInGroup)->nextInGroup = b->nextInGroup;
+    if (b->nextInGroup) WebButton(b->nextInGroup)->prevInGroup = b->prevInGroup;
+    b->prevInGroup = b->nextInGroup = nullptr;
+}
+
+void WebRadioChainBuild(ObjectRecord* rec, uint32_t group) {
+    if (!group) return;
+    ObjectRecord* first = nullptr;
+    ChainWalk(ChainHolder(rec), ObjectTopWindow(rec), group, &first, 0);
+}
+
+void WebButtonDestroy(ObjectRecord* rec) {
+    WebButtonRecord* b = WebButton(rec);
+    ObjectRecord* window = WindowOf(rec);
+    if (window) {
+        if (reinterpret_cast<WindowRecord*>(window)->defaultButton == rec)
+            reinterpret_cast<WindowRecord*>(window)->defaultButton = nullptr;
+        if (WebWin(window)->cancelButton == rec) WebWin(window)->cancelButton = nullptr;
+    }
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next) {
+        if (!WebIsWindow(w)) continue;
+        if (WebWin(w)->cancelButton == rec) WebWin(w)->cancelButton = nullptr;
+        if (reinterpret_cast<WindowRecord*>(w)->defaultButton == rec)
+            reinterpret_cast<WindowRecord*>(w)->defaultButton = nullptr;
+    }
+    GuardedFree(b->cmdNote);
+    GuardedFree(b->caption);
+    b->cmdNote = b->caption = nullptr;
+    WebButtonFilesFree(rec);
+    GuardedFree(b->altText);
+    GuardedFree(b->imageUrl);
+    b->altText = b->imageUrl = nullptr;
+    WebRadioChainUnlink(rec);
+}
+
+int32_t WebButtonSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                         bool* commonWrite) {
+    WebButtonRecord* b = WebButton(rec);
+    ObjectRecord* window = WindowOf(rec);
+    switch (id) {
+    case kBpBorder:
+        if (IsCheckKind(rec)) rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder);
+        break;
+    case kBpTitle:
+        SetCaption(b, text, text ? length : 0, kTextBufSize);
+        rec->modeFlags = value == kUtf8TitleValue ? (rec->modeFlags | kModeUtf8Texts) : (rec->modeFlags & ~kModeUtf8Texts);
+        if (rec->kind == kKindButton && b->imageUrl) break;
+        CaptionToPage(rec);
+        break;
+    case kBpValue: case kBpValueAlt: SetChecked(rec, value != 0); break;
+    case kBpZOrder:
+        rec->zOrder = static_cast<uint16_t>(value);
+        if (WebUnlinkChild(rec)) WebLinkChild(rec);
+        if ((rec->flags & kObjShown) && (rec->flags & kObjDocked) && rec->parent) WebLayoutChildren(rec->parent);
+        WebRadioChainBuild(rec, b->groupId);
+        *commonWrite = true;
+        return 0;
+    case kBpAppearance:
+        rec->flags = value == 1 ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
+        rec->appearance = value == 1 ? 1 : 2;
+        break;
+    case kBpCancel: SetCancelButton(window, rec, value != 0); break;
+    case kBpDefault: SetDefaultButton(window, rec, value != 0); break;
+    case kBpTriState:
+        b->style &= ~(kBtnTriState | kBtnTriStateValue2);
+        if (value == 2) b->style |= kBtnTriState | kBtnTriStateValue2;
+        else if (value) b->style |= kBtnTriState;
+        break;
+    case kBpGroupId: {
+        uint32_t old = b->groupId;
+        WebRadioChainUnlink(rec);
+        b->groupId = static_cast<uint32_t>(value);
+        if (old) {
+            ObjectRecord* first = nullptr;
+            ChainWalk(ChainHolder(rec), ObjectTopWindow(rec), old, &first, 0);
+        }
+        WebRadioChainBuild(rec, b->groupId);
+        break;
+    }
+    case kBpIcon: case kBpPicture:
+        if (rec->kind == kKindButton) {
+            ObjectCreateRecord* cr = &gObjectCreateRecord;
+            CreateRecordReset(cr);
+            if (text && length) {
+                cr->texts[id] = CrText{text, length};
+            } else {
+                cr->values[id] = value;
+                cr->given[id] = 1;
+            }
+            char url[kImageMarkupUrlMax + 64], alt[kImageNameMax + 1];
+            bool found = id == kBpPicture ? WebResolvePictureRef(cr, url, sizeof url, alt, sizeof alt)
+                                          : WebResolveIconRef(cr, url, sizeof url, alt, sizeof alt);
+            if (id == kBpPicture) b->pictureRef = static_cast<uint32_t>(value);
+            else b->iconRef = static_cast<uint32_t>(value);
+            Replace(&b->imageUrl, found ? url : nullptr, found ? static_cast<uint32_t>(strlen(url)) : 0);
+            ImageContent(rec);
+        }
+        break;
+    case kBpAlignText: b->alignText = static_cast<uint8_t>(value); break;
+    case kBpButtonType: break;
+    case kBpCmdNote: Replace(&b->cmdNote, text, text ? length : 0); break;
+    case kBpShield: b->style = value ? (b->style | kBtnShield) : (b->style & ~kBtnShield); break;
+    case kBpPushLike: b->style = value ? (b->style | kBtnPushLike) : (b->style & ~kBtnPushLike); break;
+    case kBpAltText: Replace(&b->altText, text, text ? length : 0); break;
+    case kBpUrlSource:
+        Replace(&b->imageUrl, text && length ? text : nullptr, text ? length : 0);
+        ImageContent(rec);
+        break;
+    case kBpContext: {
+        uint32_t v = static_cast<uint32_t>(value);
+        if (v == rec->context) break;
+        char oldClass[32], newClass[32];
+        ContextClass(rec->context, b->state, oldClass, sizeof oldClass);
+        ContextClass(v, b->state, newClass, sizeof newClass);
+        WebChangeElemClass(rec, oldClass, newClass, false);
+        rec->context = static_cast<uint8_t>(v);
+        break;
+    }
+    case kBpSwitch:
+        b->state = static_cast<uint32_t>(value);
+        WebChangeElemClass(rec, value ? nullptr : "form-switch", value ? "form-switch" : nullptr, true);
+        break;
+    case kBpButtonState: SetButtonState(rec, static_cast<uint32_t>(value)); break;
+    default:
+        return kWebNotAvailable;
+    }
+    *commonWrite = false;
+    return 0;
+}
+
+int32_t WebButtonGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
+    WebButtonRecord* b = WebButton(rec);
+    auto textOf = [&](const char* t) {
+        snprintf(gTextBuf, kTextBufSize + 1, "%s", t ? t : "");
+        *text = gTextBuf;
+    };
+    switch (id) {
+    case kBpTitle: textOf(b->caption); return 0;
+    case kBpValue: case kBpValueAlt: *result = AskChecked(rec); return 0;
+    case kBpCancel: *result = (b->style & kBtnCancel) ? 1 : 0; return 0;
+    case kBpDefault: *result = (b->style & kBtnDefault) ? 1 : 0; return 0;
+    case kBpTriState:
+        *result = !(b->style & kBtnTriState) ? 0 : (rec->kind == kKindCheckBox && (b->style & kBtnTriStateValue2)) ? 2 : 1;
+        return 0;
+    case kBpGroupId: *result = static_cast<int32_t>(b->groupId); return 0;
+    case kBpIcon: *result = static_cast<int32_t>(b->iconRef); return 0;
+    case kBpPicture: *result = static_cast<int32_t>(b->pictureRef); return 0;
+    case kBpAlignText: *result = b->alignText; return 0;
+    case kBpSelGroupId: *result = SelGroupId(rec); return 0;
+    case kBpButtonType:
+        *result = (b->style & kBtnType1) ? 1 : (b->style & kBtnType2) ? 2 : (b->style & kBtnFileInput) ? 3 : 0;
+        return 0;
+    case kBpCmdNote: textOf(b->cmdNote); return 0;
+    case kBpAltText: textOf(b->altText); return 0;
+    case kBpUrlSource: textOf(b->imageUrl); return 0;
+    case kBpShield: *result = (b->style & kBtnShield) ? 1 : 0; return 0;
+    case kBpPushLike: *result = (b->style & kBtnPushLike) ? 1 : 0; return 0;
+    case kBpContext: *result = rec->context; return 0;
+    case kBpSwitch: case kBpButtonState: *result = static_cast<int32_t>(b->state); return 0;
+    default: return kWebNotAvailable;
+    }
+}
+
+int32_t WebButtonMethod(ObjectRecord* rec, MethodCallRec* call) {
+    int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
+    if (check != 0) return check;
+    WebButtonRecord* b = WebButton(rec);
+    switch (call->method) {
+    case kBmAamCancelMode: case kBmIoCancelMode:
+        if (WebArgGiven(call, 0)) {
+            int32_t v = WebArgInt(call, 0, 0);
+            WebViewSelectForObject(rec);
+            JsonBeginAction(kActCancelMode);
+            JsonAddName(rec);
+            if (v == 0) {
+                b->style &= ~kBtnCancelMode;
+                JsonAddInt("rem", 1);
+            } else {
+                b->style |= kBtnCancelMode;
+            }
+            WebViewMsgQuery();
+        }
+        return WebReplyInt(0);
+    case kBmGetCtlFlags: return WebReplyInt(b->style);
+    case kBmGetFileCount: return WebReplyInt(static_cast<int32_t>(WebButtonFileCount(rec)));
+    case kBmGetFileItem:
+        WebButtonFileItem(rec, static_cast<uint32_t>(WebArgInt(call, 0, 0)),
+                          static_cast<uint32_t>(WebArgInt(call, 1, 1)));
+        return WebReplyText(gTextBuf);
+    case kBmSetFileOptions: {
+        char name[24], filter[1024];
+        snprintf(name, sizeof name, "C%uF", rec->elementId);
+        WebViewSelectForObject(rec);
+        JsonBeginAction(kActFileOptions);
+        JsonAddStringNoConv("name", name);
+        JsonAddInt("dwid", kFileOptionsDwid);
+        if (WebArgGiven(call, 0)) JsonAddStringZ("typ", ArgTextOf(call, 0, filter, sizeof filter));
+        if (WebArgGiven(call, 1)) JsonAddInt("mult", WebArgInt(call, 1, 0) & 1);
+        WebViewMsgEnd();
+        return WebReplyInt(0);
+    }
+    default:
+        return kWebUnknownMethod;
+    }
+}
+
+void WebButtonInstall() {
+    static const uint32_t kKinds[] = {kKindButton, kKindCheckBox, kKindRadio};
+    for (uint32_t kind : kKinds) {
+        WebRegisterCreator(kind, WebButtonCreate);
+        WebRegisterPropHandlers(kind, WebButtonSetProp, WebButtonGetProp);
+        WebRegisterKindOps(kind, kind == kKindButton ? &kPushOps : &kCheckOps);
+    }
+    gWebIsFileButton = IsFileButton;
+}

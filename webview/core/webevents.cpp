@@ -1,0 +1,393 @@
+// webevents.cpp - page events: routing of the events fetched from a page to the
+// object or window they concern, the object events posted as the native
+// controls post them, the keys of the page (Tab, Enter, Escape), and the page
+// asked to report or stop reporting an object's registered events.
+#include "webview/core/webevents.h"
+
+#include <json.h>
+
+#include <cstring>
+
+#include "objects/events.h"
+#include "session/util/mem.h"
+#include "webview/core/webchannel.h"
+#include "webview/core/webgeneric.h"
+#include "webview/core/webobject.h"
+#include "webview/core/webtext.h"
+
+bool gWebFileButtonClicked;
+bool (*gWebIsFileButton)(const ObjectRecord* rec);
+
+namespace {
+
+constexpr uint32_t kKindRows = 64;
+constexpr uint32_t kPositionScale = 10000;      // x * 10000 + y
+constexpr int32_t kMRegionOldEventBonus = 100000000;
+constexpr uint32_t kModifierMask = 0xFFFF;
+constexpr uint32_t kMRegionOldEventBit = 16;    // "em" bit of a mouse-up that stands for $OLDEVENT
+constexpr int32_t kCellW = 7, kCellH = 15;
+constexpr uint8_t kActSubscribe = 6, kActSlider = 11, kActDateTime = 27, kActTabs = 32, kActUnsubscribe = 41;
+enum RequestDwid : int32_t { kDwidDateChange = 6, kDwidSliderChange = 7, kDwidTabChange = 4, kDwidTabClick = 5 };
+constexpr int32_t kOptionOn = 1, kSpecialPicker = 3;
+constexpr int32_t kDateTimeFormatPicker = 3;
+constexpr uint8_t kLabelAppearanceAlert = 3;
+constexpr uint32_t kEvMouseUp = 14, kEvMouseMove = 15, kEvDblClick6 = 6;
+
+WebKindPageEventFn gKindHandlers[kKindRows];
+
+// A member that must be an integer when present: false drops the event.
+bool IntMember(const JsonValue* ev, const char* name, int32_t* out) {
+    *out = 0;
+    const JsonValue* v = JsonFindMember(ev, name);
+    if (!v) return true;
+    if (v->type != json_integer || v->u.integer < INT32_MIN || v->u.integer > INT32_MAX) return false;
+    *out = static_cast<int32_t>(v->u.integer);
+    return true;
+}
+
+// A member's own value only, not one of a nested object's.
+const JsonValue* OwnMember(const JsonValue* ev, const char* name) {
+    if (!ev || ev->type != json_object) return nullptr;
+    for (unsigned i = 0; i < ev->u.object.length; ++i)
+        if (strcmp(ev->u.object.values[i].name, name) == 0) return ev->u.object.values[i].value;
+    return nullptr;
+}
+
+bool ReadNumber(const char** p, uint32_t* out) {
+    const char* s = *p;
+    if (*s < '0' || *s > '9') return false;
+    uint64_t v = 0;
+    while (*s >= '0' && *s <= '9') {
+        v = v * 10 + static_cast<uint32_t>(*s - '0');
+        if (v > INT32_MAX) return false;
+        ++s;
+    }
+    *out = static_cast<uint32_t>(v);
+    *p = s;
+    return true;
+}
+
+ObjectRecord* FindInPage(ObjectRecord* page, uint32_t id) {
+    if (id == 0) return nullptr;
+    ObjectRecord* rec = page ? WebFindObjectById(page, id) : nullptr;
+    return rec ? rec : WebFindObjectById(nullptr, id);
+}
+
+bool CallKind(ObjectRecord* rec, int32_t code, const JsonValue* ev, const WebEventName* name) {
+    WebKindPageEventFn fn = rec && rec->kind < kKindRows ? gKindHandlers[rec->kind] : nullptr;
+    return fn ? fn(rec, code, ev, name) : false;
+}
+
+bool Usable(const ObjectRecord* rec) {
+    return rec && ObjectIsLive(rec) && (rec->flags & kObjShown) && !(rec->flags & kObjDisabled);
+}
+
+// $CLICK, else $OLDEVENT, as a pressed button posts them.
+void PressButton(ObjectRecord* rec) {
+    if (EventIsRegistered(rec, kEvClick)) PostObjectEvent(rec, kEvClick, kEventKindDefault, 0, 1);
+    else if (EventIsRegistered(rec, kEvOldEvent)) PostObjectEvent(rec, kEvOldEvent, kEventKindDefault, 0, 1);
+}
+
+int32_t DateTimeFormat(const ObjectRecord* rec) {
+    return gWebHooks.dateTimeFormat ? gWebHooks.dateTimeFormat(rec) : 0;
+}
+
+bool NeverAsked(const ObjectRecord* rec, uint32_t ev) {
+    switch (rec->kind) {
+    case kKindTimer: case kKindFloatMenu: case kKindMenu: case kKindSubMenu: return true;
+    default: break;
+    }
+    if (ev == kEvGotFocus || ev == kEvValidate || ev == kEvLostFocus) return true;
+    if (ev == kEvChange && (rec->kind == kKindDataList || rec->kind == kKindButton)) return true;
+    if ((ev == kEvClick || ev == kEvDblClick6) &&
+        (rec->kind == kKindListView || rec->kind == kKindTreeView || rec->kind == kKindToolBar))
+        return true;
+    return false;
+}
+
+void AddForm(ObjectRecord* rec) {
+    ObjectRecord* top = ObjectTopWindow(rec);
+    const char* form = top && reinterpret_cast<WindowRecord*>(top)->formName
+                           ? reinterpret_cast<WindowRecord*>(top)->formName
+                           : "";
+    JsonAddStringNoConv("form", form);
+}
+
+void Dwid(uint8_t action, ObjectRecord* rec, int32_t dwid) {
+    JsonBeginAction(action);
+    JsonAddName(rec);
+    JsonAddInt("id", static_cast<int32_t>(rec->elementId));
+    JsonAddInt("dwid", dwid);
+    WebViewMsgEnd();
+}
+
+}  // namespace
+
+void WebRegisterPageEventHandler(uint32_t kind, WebKindPageEventFn handler) {
+    if (kind < kKindRows) gKindHandlers[kind] = handler;
+}
+
+bool WebParseEventName(const char* name, WebEventName* out) {
+    memset(out, 0, sizeof *out);
+    if (!name || name[0] != 'C') return false;
+    const char* p = name + 1;
+    if (!ReadNumber(&p, &out->id)) return false;
+    while (*p) {
+        char sep = *p++;
+        uint32_t n;
+        if (!ReadNumber(&p, &n)) return false;
+        int32_t v = static_cast<int32_t>(n);
+        switch (sep) {
+        case 'R': out->hasRow = true; out->row = v; break;
+        case 'I': out->hasItem = true; out->item = v; break;
+        case 'H': out->hasHeader = true; out->header = v; break;
+        case 'C': out->hasColumn = true; out->column = v; break;
+        case 'P': out->hasPart = true; out->part = v; break;
+        default: return false;
+        }
+    }
+    return true;
+}
+
+void WebPageEventDispatch(ObjectRecord* owner, JsonValue* ev) {
+    // The page object of the view; a host window without one stands for its page.
+    ObjectRecord* page = GetWebPageObject(owner);
+    if (!page) page = owner;
+    if (!page || !ev) return;
+    int32_t id = 0;
+    if (!IntMember(ev, "id", &id)) return;
+    if (id > 0) {
+        WebObjectEvent(ev, static_cast<uint32_t>(id), page);
+        return;
+    }
+    WebPageEvent(ev, page);
+}
+
+void WebObjectEvent(const JsonValue* ev, uint32_t id, ObjectRecord* page) {
+    ObjectRecord* rec = FindInPage(page, id);
+    if (!rec) return;
+    int32_t et, ec, em, value;
+    if (!IntMember(ev, "et", &et) || !IntMember(ev, "ec", &ec) || !IntMember(ev, "em", &em) ||
+        !IntMember(ev, "ev", &value))
+        return;
+    if (et < 0) return;
+    em &= static_cast<int32_t>(kModifierMask);
+    if (et == static_cast<int32_t>(kEvClick) && rec->kind == kKindButton && gWebIsFileButton && gWebIsFileButton(rec))
+        gWebFileButtonClicked = true;
+    if (CallKind(rec, et, ev, nullptr)) return;
+    if ((et == static_cast<int32_t>(kEvMouseDown) || et == static_cast<int32_t>(kEvMouseUp) ||
+         et == static_cast<int32_t>(kEvMouseMove)) &&
+        !(rec->flags & kObjPixels)) {
+        ObjectRecord* top = ObjectTopWindow(rec);
+        if (WebIsWindow(top)) {
+            int32_t cw = WebWin(top)->cellWidth ? WebWin(top)->cellWidth : kCellW;
+            int32_t ch = WebWin(top)->cellHeight ? WebWin(top)->cellHeight : kCellH;
+            int32_t x = value / static_cast<int32_t>(kPositionScale), y = value % static_cast<int32_t>(kPositionScale);
+            value = (x / cw + 1) * static_cast<int32_t>(kPositionScale) + (y / ch + 1);
+        }
+    }
+    if (et == static_cast<int32_t>(kEvMouseUp) && rec->kind == kKindMRegion && (em & kMRegionOldEventBit) &&
+        (rec->flags & kMRegionOldEventMark))
+        value += kMRegionOldEventBonus;
+    PostObjectEvent(rec, static_cast<uint32_t>(et), static_cast<uint8_t>(ec), static_cast<uint16_t>(em), value);
+}
+
+void WebPageActivateFocused() {
+    ObjectRecord* window = gWebActiveWindow;
+    if (!WebIsWindow(window)) return;
+    ObjectRecord* cancel = WebWin(window)->cancelButton;
+    if (Usable(cancel)) PressButton(cancel);
+}
+
+void WebPageEnterKey() {
+    ObjectRecord* window = gWebActiveWindow;
+    if (!WebIsWindow(window)) return;
+    ObjectRecord* focused = WebFocusedObject();
+    if (focused && focused->kind == kKindButton && Usable(focused)) return;
+    ObjectRecord* def = reinterpret_cast<WindowRecord*>(window)->defaultButton;
+    if (Usable(def)) {
+        WebFocusChanged(def);
+        PressButton(def);
+        return;
+    }
+    if (focused && (focused->kind == kKindEditText || focused->kind == kKindEditNumber))
+        WebFocusNextObject(focused, false);
+}
+
+void WebEdataEvent(ObjectRecord* rec, const JsonValue* ev) {
+    if (CallKind(rec, kPeScript1, ev, nullptr)) return;
+    const JsonValue* v = OwnMember(ev, "edata");
+    if (!v || v->type != json_string || v->u.string.length == 0) return;
+    size_t n = v->u.string.length;
+    char* copy = static_cast<char*>(LocalAllocZero(n + 1));
+    if (!copy) return;
+    memcpy(copy, v->u.string.ptr, n);
+    if (!PostEvent(rec, kEvJQuery, kEventKindDefault, 0, 0, 0, copy, 0)) LocalFreeMem(copy);
+}
+
+void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
+    int32_t et, em, value;
+    if (!IntMember(ev, "et", &et)) return;
+    if (et == kPeQuiet1 || et == kPeQuiet2) return;
+    if (!IntMember(ev, "em", &em) || !IntMember(ev, "ev", &value)) {
+        WebViewMsgFlush();
+        return;
+    }
+    WebEventName name;
+    const JsonValue* nameValue = OwnMember(ev, "name");
+    bool named = nameValue && nameValue->type == json_string && WebParseEventName(nameValue->u.string.ptr, &name);
+    ObjectRecord* rec = named ? FindInPage(page, name.id) : nullptr;
+    switch (et) {
+    case kPeMouseUp: case kPeMouseDown: case kPeMouseMove:
+        if (gWebObjServices.pageMouse) {
+            gWebObjServices.pageMouse(et, value / static_cast<int32_t>(kPositionScale),
+                                      value % static_cast<int32_t>(kPositionScale), em);
+        } else if (WebIsWindow(gWebActiveWindow)) {
+            // The page's own mouse events belong to the window in front.
+            uint32_t e = et == kPeMouseDown ? kEvMouseDown : et == kPeMouseUp ? kEvMouseUp : kEvMouseMove;
+            PostObjectEvent(gWebActiveWindow, e, kEventKindDefault, static_cast<uint16_t>(em & kModifierMask), value);
+        }
+        break;
+    case kPePageSize: WebPageResized(em, value); break;
+    case kPeCancelKey: WebPageActivateFocused(); break;
+    case kPeEnterKey: WebPageEnterKey(); break;
+    case kPeTab: case kPeShiftTab: WebFocusNextObject(WebFocusedObject(), et == kPeShiftTab); break;
+    case kPeWindowClick: case kPeCloseBoxEv: case kPeWindowMove: case kPeWindowSize: {
+        ObjectRecord* window = named && !name.hasRow && !name.hasItem ? WebFindWindowById(name.id) : nullptr;
+        if (window) {
+            if (et == kPeWindowClick) WebSetActiveWindow(window);
+            else if (et == kPeCloseBoxEv) WebWindowOnClose(window);
+            else if (et == kPeWindowMove) WebWindowOnMove(window, em, value);
+            else {
+                int32_t v1, v2;
+                if (IntMember(ev, "v1", &v1) && IntMember(ev, "v2", &v2)) WebWindowOnResize(window, v2, v1, em, value);
+            }
+        } else if (rec && (et == kPeWindowMove || et == kPeWindowSize)) {
+            CallKind(rec, et, ev, &name);
+        }
+        break;
+    }
+    case kPeFocus:
+        if (rec) {
+            ObjectRecord* top = ObjectTopWindow(rec);
+            if (WebIsWindow(top)) WebSetActiveWindow(top);
+            WebFocusChanged(rec);
+        }
+        break;
+    case kPeRowClick2:
+        if (rec && name.hasRow) {
+            uint32_t e = value == 0 ? kEvClick : kEvDblClick6;
+            if (EventIsRegistered(rec, e))
+                PostObjectEvent(rec, e, kEventKindDefault, static_cast<uint16_t>(em & kModifierMask), name.row);
+        }
+        break;
+    case kPeRowClick:
+        if (rec && name.hasRow && name.hasItem) CallKind(rec, et, ev, &name);
+        break;
+    case kPeCellEdit:
+        if (rec && name.hasRow && name.hasItem) CallKind(rec, et, ev, &name);
+        break;
+    case kPeScript1: case kPeScript1 + 1: case kPeScript3:
+        if (rec) WebEdataEvent(rec, ev);
+        break;
+    case kPeHtmlPart:
+        if (rec && name.hasPart) CallKind(rec, et, ev, &name);
+        break;
+    case kPeToolButton:
+        if (rec && name.hasItem) CallKind(rec, et, ev, &name);
+        break;
+    case kPeTreeCheck: case kPeTreeClick:
+        if (rec && name.hasRow) CallKind(rec, et, ev, &name);
+        break;
+    case kPeRowCheck:
+        if (rec && name.hasColumn) CallKind(rec, et, ev, &name);
+        break;
+    case kPeHeaderClick:
+        if (rec && name.hasHeader) CallKind(rec, et, ev, &name);
+        break;
+    case kPeFilesChosen:
+        if (rec && rec->kind == kKindButton) WebButtonFilesChosen(rec, ev);
+        break;
+    case kPeHtmlFocusTab: case kPeHtmlFocus: case kPeTreeKey: case kPeListKey:
+        if (rec) CallKind(rec, et, ev, &name);
+        break;
+    default:
+        break;
+    }
+    WebViewMsgFlush();
+}
+
+// ---- Registrations ----------------------------------------------------------------------
+
+uint32_t WebEventRegisterRule(ObjectRecord* rec, uint32_t eventId) {
+    if (!rec || rec->kind != kKindMRegion) return eventId;
+    if (eventId == kEvOldEvent) {
+        rec->flags |= kMRegionOldEventMark;
+        return kEvMouseUp;
+    }
+    if (eventId == kEvMouseUp) rec->flags &= ~kMRegionOldEventMark;
+    return eventId;
+}
+
+void WebRequestEvent(ObjectRecord* rec, uint32_t eventId) {
+    if (!rec || NeverAsked(rec, eventId)) return;
+    bool picker = rec->kind == kKindEditDateTime && DateTimeFormat(rec) == kDateTimeFormatPicker;
+    WebViewSelectForObject(rec);
+    if (rec->kind == kKindEditDateTime && !picker && eventId == kEvChange) {
+        Dwid(kActDateTime, rec, kDwidDateChange);
+        return;
+    }
+    if (rec->kind == kKindSlider && eventId == kEvChange) {
+        Dwid(kActSlider, rec, kDwidSliderChange);
+        return;
+    }
+    if (rec->kind == kKindTabControl && (eventId == kEvChange || eventId == kEvClick)) {
+        Dwid(kActTabs, rec, eventId == kEvChange ? kDwidTabChange : kDwidTabClick);
+        return;
+    }
+    JsonBeginAction(kActSubscribe);
+    JsonAddName(rec);
+    AddForm(rec);
+    JsonAddInt("id", static_cast<int32_t>(rec->elementId));
+    if (rec->kind == kKindLabelText && rec->appearance == kLabelAppearanceAlert) {
+        JsonAddInt("en", static_cast<int32_t>(kEvClick));
+        JsonAddInt("lte", kOptionOn);
+        WebViewMsgEnd();
+        return;
+    }
+    JsonAddInt("en", static_cast<int32_t>(eventId));
+    if (eventId == kEvClick) {
+        if (rec->kind != kKindRadio) JsonAddInt("prec", kOptionOn);
+        if (rec->kind == kKindComboBox || rec->kind == kKindDataList || picker) JsonAddInt("sp", kSpecialPicker);
+    } else if (eventId == kEvChange) {
+        if (rec->kind == kKindEditText || rec->kind == kKindEditNumber || picker) JsonAddInt("sp", kSpecialPicker);
+    } else if (picker) {
+        JsonAddInt("sp", kSpecialPicker);
+    }
+    if (rec->kind == kKindSlider && (eventId == kEvMouseDown || eventId == kEvMouseUp || eventId == kEvMouseMove))
+        JsonAddInt("ap", kOptionOn);
+    if (eventId == kEvMouseMove && (rec->kind == kKindSlider || rec->kind == kKindTabControl ||
+                                    rec->kind == kKindEditDateTime || rec->kind == kKindPanel))
+        JsonAddInt("mm", kOptionOn);
+    WebViewMsgEnd();
+}
+
+void WebEnablePageEvent(ObjectRecord* rec, uint32_t eventId, bool on) {
+    if (!rec) return;
+    if (on) {
+        WebRequestEvent(rec, eventId);
+        return;
+    }
+    if (eventId != kEvClick || rec->kind == kKindCheckBox) return;
+    WebViewSelectForObject(rec);
+    JsonBeginAction(kActUnsubscribe);
+    JsonAddName(rec);
+    JsonAddInt("id", static_cast<int32_t>(rec->elementId));
+    JsonAddInt("en", static_cast<int32_t>(eventId));
+    WebViewMsgEnd();
+}
+
+void WebNotifyFocusChange(ObjectRecord* rec, ObjectRecord* window) {
+    ObjectRecord* host = WebIsWindow(window) ? WebWindowHostRecord(window) : nullptr;
+    PostValidateOnFocus(rec, host ? host : window);
+}

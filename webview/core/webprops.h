@@ -1,0 +1,49 @@
+// webprops.h - property change and query of web-view objects: the dispatchers
+// the object model calls, the kinds' property handlers by kind, the record
+// changes and answers common to every kind, and the page writes that follow.
+#pragma once
+
+#include <cstdint>
+
+#include "objects/objrecord.h"
+
+struct PropChange;
+struct PropQuery;
+
+// A kind's property handlers. The change answers kWebNotAvailable (-5) for an
+// id it leaves to the common change; it clears *commonWrite when it wrote the
+// page itself. The query answers kWebNotAvailable for an id it leaves to the
+// common query, else fills *result or points *text at its text.
+typedef int32_t (*WebSetPropFn)(ObjectRecord* rec, uint32_t id, int32_t value, const char* text,
+                                uint32_t length, bool* commonWrite);
+typedef int32_t (*WebGetPropFn)(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
+void WebRegisterPropHandlers(uint32_t kind, WebSetPropFn setProp, WebGetPropFn getProp);
+
+// The object model's property change and query of a web-view record.
+int32_t WebSetProp(ObjectRecord* rec, const PropChange* req);
+int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req);
+// By property id, as the form writers ask: the kind's answer, else the common one.
+int32_t WebGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
+
+// The record changes common to every kind; *changed is set where the common
+// page write must follow.
+int32_t WebDefaultSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                          bool* changed);
+// The answers common to every kind; a text the record does not have reads "?????".
+int32_t WebDefaultGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
+// The page write of a property id after the record changed. oldColor is the
+// colour the record held before a colour change (its class is replaced).
+void WebCommonPageWrite(ObjectRecord* rec, uint32_t id, const char* text, uint32_t oldColor);
+
+// A COLORREF (red in the low byte) as 0xRRGGBB; a system colour index (top bit
+// set, index below 21) is looked up in the system colour table first.
+uint32_t ColorRefToRgb(uint32_t color);
+// "'>Face'(10.5,A90,BOLD)": the font text of a record's font into out.
+void WebFontText(const FontRec* font, char* out, size_t outSize);
+
+// Colour values from here on name a colour class of the markup writer.
+constexpr uint32_t kWebColorClassBase = 0x80000100;
+constexpr uint32_t kWebColorClassLast = 0x80000108;
+constexpr uint32_t kSysColorBit = 0x80000000;
+constexpr uint32_t kSysColorCount = 21;
+constexpr uint32_t kUnknownTextLength = 5;

@@ -1,0 +1,136 @@
+// events.test.js - the page's events in headless Chromium: subscriptions of
+// action 6 with real clicks, the checked state, Tab, Enter and Escape, the
+// focus report, script events and the files of a file button.
+'use strict';
+const { test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { launchBrowser } = require('../browser');
+const { assemblePageDir } = require('../pagefiles');
+
+let browser, page, dir;
+
+async function post(obj) {
+  const text = typeof obj === 'string' ? obj : JSON.stringify(obj);
+  const out = await page.evaluate((t) => window.__qovDeliver(t), text);
+  return out.map((s) => JSON.parse(s));
+}
+
+// Every queued event, in order (the fetch answers {} when none is left).
+async function events() {
+  const out = [];
+  for (;;) {
+    // The answer comes last, after any notice (56) the page sent meanwhile.
+    const sent = await post({ action: 15 });
+    const ev = sent[sent.length - 1];
+    if (ev.action !== 8) break;
+    delete ev.action;
+    out.push(ev);
+  }
+  return out;
+}
+
+const kMarkup =
+  '<div id="C10" class="qovfrm">' +
+  '<button id="C11">OK</button>' +
+  '<div id="C12D"><input type="checkbox" id="C12"><label for="C12" id="C12L">Check</label></div>' +
+  '<div id="C13D"><input type="radio" name="G1" id="C13"><label for="C13" id="C13L">One</label></div>' +
+  '<input type="file" id="C14F" onchange="qovWebNamespace.fileEvt(\'C14F\')">' +
+  '<button id="C15">Other</button>' +
+  '</div>';
+
+before(async () => {
+  dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-events-')));
+  browser = await launchBrowser();
+  page = await browser.context.newPage();
+  await page.goto('file://' + path.join(dir, 'qovwvstart.html'));
+  await page.waitForFunction(() => window.QovPendingEvents && window.QovPendingEvents() > 0);
+  await events();
+  await post({ action: 19, name: 'C10', form: 'mainscrn', html: kMarkup });
+  await events();
+});
+
+after(async () => {
+  await browser.close();
+  fs.rmSync(dir, { recursive: true, force: true });
+});
+
+test('clicks report the values the native controls report', async () => {
+  await post({ msgs: [
+    { action: 6, name: 'C11', form: 'mainscrn', id: 11, en: 4, prec: 1 },
+    { action: 6, name: 'C12', form: 'mainscrn', id: 12, en: 4, prec: 1 },
+    { action: 6, name: 'C13', form: 'mainscrn', id: 13, en: 4 },
+    { action: 6, name: 'C12', form: 'mainscrn', id: 12, en: 3 },
+  ] });
+  await events();
+  const cases = [
+    { sel: '#C11', mods: [], want: [{ id: 11, et: 4, ev: 0, em: 0, ec: 32 }], why: 'a push button: $CLICK with 0' },
+    { sel: '#C11', mods: ['Shift'], want: [{ id: 11, et: 4, ev: 0, em: 4, ec: 32 }], why: 'Shift held: MK_SHIFT' },
+    { sel: '#C12', mods: [], want: [{ id: 12, et: 3, ev: 1, em: 0, ec: 32 }, { id: 12, et: 4, ev: 1, em: 0, ec: 32 }],
+      why: 'a check box: $CHANGE then $CLICK with the new state, once for both subscriptions' },
+    { sel: '#C12', mods: [], want: [{ id: 12, et: 3, ev: 0, em: 0, ec: 32 }, { id: 12, et: 4, ev: 0, em: 0, ec: 32 }],
+      why: 'and unchecked again' },
+    { sel: '#C12L', mods: [], want: [{ id: 12, et: 3, ev: 1, em: 0, ec: 32 }, { id: 12, et: 4, ev: 1, em: 0, ec: 32 }],
+      why: 'a click on its label is a click on the check box' },
+    { sel: '#C12', mods: [], want: [{ id: 12, et: 3, ev: 0, em: 0, ec: 32 }, { id: 12, et: 4, ev: 0, em: 0, ec: 32 }],
+      why: 'unchecked once more' },
+    { sel: '#C13', mods: [], want: [{ id: 13, et: 3, ev: 1, em: 0, ec: 32 }, { id: 13, et: 4, ev: 1, em: 0, ec: 32 }],
+      why: 'a radio button' },
+  ];
+  for (const c of cases) {
+    await page.click(c.sel, { modifiers: c.mods });
+    const got = (await events()).filter((e) => e.et !== 99995);
+    assert.deepEqual(got, c.want, c.why);
+  }
+  const answer = await post({ action: 9, en: '#C13', pn: 'checked' });
+  assert.deepEqual(answer[answer.length - 1], { data: 'true' }, 'the checked state is asked of the page');
+  await post({ action: 41, name: 'C11', id: 11, en: 4 });
+  await page.click('#C11');
+  assert.deepEqual((await events()).filter((e) => e.et !== 99995), [], 'after action 41 no $CLICK');
+  await post({ action: 6, name: 'C11', form: 'mainscrn', id: 11, en: 4 });
+  await post({ action: 6, name: 'C11', form: 'mainscrn', id: 11, en: 4 });
+  await page.click('#C11');
+  assert.equal((await events()).filter((e) => e.et === 4).length, 1, 'a second subscription binds nothing more');
+});
+
+test('keys and the focus', async () => {
+  await post({ action: 14, name: 'C15' });
+  await events();
+  await post({ action: 14, name: 'C11' });
+  assert.deepEqual(await events(), [{ name: 'C11', et: 99995 }], 'focus set by the client is reported back');
+  const cases = [
+    { key: 'Tab', want: [{ name: '', et: 99996 }], why: 'Tab: the client moves the focus' },
+    { key: 'Shift+Tab', want: [{ name: '', et: 99997 }], why: 'Shift+Tab' },
+    { key: 'Enter', want: [{ name: '', et: 99987 }], why: 'Enter' },
+    { key: 'Escape', want: [{ name: '', et: 99986 }], why: 'Escape' },
+  ];
+  for (const c of cases) {
+    await page.keyboard.press(c.key);
+    assert.deepEqual(await events(), c.want, c.why);
+  }
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'C11', 'Tab itself moved nothing');
+  await post({ action: 14, name: 'C12D' });
+  assert.deepEqual(await events(), [{ name: 'C12', et: 99995 }], 'a wrapper passes the focus to its input');
+});
+
+test('script events and chosen files', async () => {
+  await post({ action: 50, name: 'C15', se: 1, eStr: 'mouseenter' });
+  await page.hover('#C15');
+  assert.deepEqual(await events(), [{ name: 'C15', et: 99975, edata: 'mouseenter:C15' }]);
+  await post({ action: 50, name: 'C15', se: 0, eStr: 'mouseenter' });
+  await page.hover('#C11');
+  await page.hover('#C15');
+  assert.deepEqual(await events(), [], 'switched off again');
+
+  const a = path.join(dir, 'a.txt'), b = path.join(dir, 'b.png');
+  fs.writeFileSync(a, 'abc');
+  fs.writeFileSync(b, 'hello');
+  await post({ action: 45, name: 'C14F', dwid: 1, typ: '.txt,.png', mult: 1 });
+  assert.equal(await page.evaluate(() => document.getElementById('C14F').multiple), true);
+  await page.setInputFiles('#C14F', [a, b]);
+  assert.deepEqual(await events(), [{
+    name: 'C14', et: 99984, em: 2, ev: ['a.txt', 'b.png'], v1: ['text/plain', 'image/png'], v2: [3, 5],
+  }]);
+});

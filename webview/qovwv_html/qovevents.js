@@ -1,0 +1,264 @@
+// qovevents.js - the events the page reports for the client's objects: the
+// subscriptions of action 6 (and their end, action 41), script events (50),
+// the focus (14, reported back as 99995), the checked state (39 is general),
+// push-button cancel mode (43), file-input options (45) and chosen files
+// (99984), and the keys the client handles itself: Tab and Shift+Tab (99996,
+// 99997), Enter (99987) and Escape (99986).
+//
+// Event values follow the native controls: a push button's $CLICK carries 0;
+// a check box or radio button reports $CHANGE and then $CLICK, each with its
+// new checked state (1 or 0); "em" carries the Win32 MK_ bits of the keys and
+// buttons held (MK_SHIFT 4, MK_CONTROL 8; a plain click 0), mouse events
+// also the button (MK_LBUTTON 1, MK_RBUTTON 2, MK_MBUTTON 16) and "ev"
+// x * 10000 + y in pixels inside the element.
+//
+// The options of action 6, as this page reads them:
+//   "prec" 1  the click is the object's own: it does not bubble on to the
+//             click handlers of the elements around it (a panel's $CLICK).
+//   "sp" 3    the event comes from the control's value part: reported on the
+//             element's "change" rather than on its mouse click.
+//   "ap" 1    mouse positions are taken relative to the slider's handle.
+//   "mm" 1    mouse moves are reported (at most one per animation frame).
+//   "lte" 1   a LabelText alert: its close button reports $CLICK.
+(function () {
+  'use strict';
+
+  var kChange = 3, kClick = 4, kDblClick = 6, kMouseDown = 13, kMouseUp = 14, kMouseMove = 15;
+  var kScriptEvent = 99975, kFilesChosen = 99984, kCancelKey = 99986, kEnterKey = 99987, kFocus = 99995,
+      kTab = 99996, kShiftTab = 99997;
+  var kPositionScale = 10000;
+  var kMkLeft = 1, kMkRight = 2, kMkShift = 4, kMkControl = 8, kMkMiddle = 16;
+
+  var kEventKind = 32;   // "ec" of an object event: the kind byte the native controls post
+
+  function queue(ev) {
+    if (ev.id !== undefined && ev.ec === undefined) ev.ec = kEventKind;
+    if (window.QovPostEvent) window.QovPostEvent(ev);
+  }
+
+  function byId(id) {
+    return $(document.getElementById(String(id)));
+  }
+
+  function keyBits(e) {
+    return (e.shiftKey ? kMkShift : 0) | (e.ctrlKey ? kMkControl : 0);
+  }
+
+  function buttonBits(e) {
+    var b = { 0: kMkLeft, 1: kMkMiddle, 2: kMkRight }[e.button] || 0;
+    return b | keyBits(e);
+  }
+
+  function position(el, e, handle) {
+    var box = (handle && handle.length ? handle : el).offset() || { left: 0, top: 0 };
+    var x = Math.max(0, Math.round(e.pageX - box.left)), y = Math.max(0, Math.round(e.pageY - box.top));
+    return Math.min(x, kPositionScale - 1) * kPositionScale + Math.min(y, kPositionScale - 1);
+  }
+
+  function isCheck(el) {
+    return el.is('input[type=checkbox], input[type=radio]');
+  }
+
+  // Subscriptions by element id: event number -> options.
+  var subs = {};
+
+  function checkState(el) {
+    return el.prop('checked') ? 1 : 0;
+  }
+
+  function handlerFor(id, en) {
+    var el = byId('C' + id);
+    var ns = '.qovev' + en;
+    var opts = subs[id][en];
+    switch (en) {
+      case kClick:
+      case kChange:
+        if (isCheck(el)) {
+          // One handler for both: $CHANGE, then $CLICK, with the new state.
+          if (el.data('qovCheckBound')) return;
+          el.data('qovCheckBound', true);
+          el.on('click.qovcheck', function (e) {
+            var v = checkState(el);
+            queue({ id: id, et: kChange, ev: v, em: keyBits(e) });
+            queue({ id: id, et: kClick, ev: v, em: keyBits(e) });
+            e.stopPropagation();
+          });
+          return;
+        }
+        if (en === kChange || opts.sp === 3) {
+          el.on('change' + ns, function (e) {
+            queue({ id: id, et: en, ev: 0, em: keyBits(e) });
+          });
+          return;
+        }
+        el.on('click' + ns, function (e) {
+          if (el.prop('disabled')) return;
+          queue({ id: id, et: kClick, ev: 0, em: keyBits(e) });
+          if (opts.prec) e.stopPropagation();
+        });
+        return;
+      case kDblClick:
+        el.on('dblclick' + ns, function (e) {
+          queue({ id: id, et: kDblClick, ev: 0, em: keyBits(e) });
+        });
+        return;
+      case kMouseDown:
+      case kMouseUp:
+        el.on((en === kMouseDown ? 'mousedown' : 'mouseup') + ns, function (e) {
+          var handle = opts.ap ? el.find('.ui-slider-handle') : null;
+          queue({ id: id, et: en, ev: position(el, e, handle), em: buttonBits(e) });
+        });
+        return;
+      case kMouseMove: {
+        var waiting = false;
+        el.on('mousemove' + ns, function (e) {
+          if (waiting) return;
+          waiting = true;
+          var ev = position(el, e, opts.ap ? el.find('.ui-slider-handle') : null);
+          var em = keyBits(e) | (e.buttons & 1 ? kMkLeft : 0);
+          window.requestAnimationFrame(function () {
+            waiting = false;
+            queue({ id: id, et: kMouseMove, ev: ev, em: em });
+          });
+        });
+        return;
+      }
+      default:
+        // Other events are the controls' own; nothing to bind here.
+        return;
+    }
+  }
+
+  function subscribe(m) {
+    var id = Number(m.id);
+    if (!(id > 0) || typeof m.en !== 'number') return;
+    subs[id] = subs[id] || {};
+    if (subs[id][m.en]) {
+      subs[id][m.en] = m;
+      return;
+    }
+    subs[id][m.en] = m;
+    if (m.lte) {
+      byId('C' + id).on('click.qovlte', '.btn-close', function (e) {
+        queue({ id: id, et: kClick, ev: 0, em: keyBits(e) });
+      });
+      return;
+    }
+    handlerFor(id, m.en);
+  }
+
+  function unsubscribe(m) {
+    var id = Number(m.id);
+    if (!subs[id] || !subs[id][m.en]) return;
+    delete subs[id][m.en];
+    var el = byId('C' + id);
+    el.off('.qovev' + m.en);
+    if ((m.en === kClick || m.en === kChange) && isCheck(el) && !subs[id][kClick] && !subs[id][kChange]) {
+      el.off('click.qovcheck');
+      el.removeData('qovCheckBound');
+    }
+  }
+
+  // The element that takes the keyboard focus for an object: the element
+  // itself when it can, else its first input (a slider: its handle).
+  function focusTarget(m) {
+    var el = byId(m.name);
+    if (m.sld) return el.find('.ui-slider-handle').first();
+    if (el.is('input, button, select, textarea, a, [tabindex]')) return el;
+    var inner = el.find('input, button, select, textarea').first();
+    return inner.length ? inner : el;
+  }
+
+  var scriptHandlers = {};
+
+  var actions = {
+    6: function (m) {
+      subscribe(m);
+    },
+    14: function (m) {
+      var t = focusTarget(m);
+      if (t.length) t[0].focus();
+      return {};
+    },
+    41: function (m) {
+      unsubscribe(m);
+    },
+    43: function (m) {
+      var el = byId(m.name);
+      if (m.rem) el.removeClass('qovcancelmode');
+      else el.addClass('qovcancelmode');
+      return {};
+    },
+    45: function (m) {
+      var el = byId(m.name);
+      if (m.typ !== undefined) el.attr('accept', String(m.typ));
+      if (m.mult !== undefined) el.prop('multiple', !!m.mult);
+    },
+    50: function (m) {
+      var el = byId(m.name);
+      if (!el.length || typeof m.eStr !== 'string' || !m.eStr) return undefined;
+      var key = m.name + ' ' + m.eStr + ' ' + (m.sel || '');
+      var target = m.sel ? el.find(String(m.sel)) : el;
+      if (scriptHandlers[key]) {
+        target.off(m.eStr, scriptHandlers[key]);
+        delete scriptHandlers[key];
+      }
+      if (m.se) {
+        scriptHandlers[key] = function (e) {
+          queue({ name: m.name, et: kScriptEvent, edata: m.eStr + (e && e.target && e.target.id ? ':' + e.target.id : '') });
+        };
+        target.on(m.eStr, scriptHandlers[key]);
+      }
+      return undefined;
+    }
+  };
+
+  var general = window.QovRunAction;
+  window.QovRunAction = function (m) {
+    if (m && actions[m.action]) return actions[m.action](m);
+    return general ? general(m) : undefined;
+  };
+
+  // The file input of a file button ("C<n>F") reports what was chosen.
+  window.qovWebNamespace = window.qovWebNamespace || {};
+  window.qovWebNamespace.fileEvt = function (inputId) {
+    var input = document.getElementById(String(inputId));
+    if (!input) return;
+    var files = Array.prototype.slice.call(input.files || []);
+    queue({
+      name: String(inputId).replace(/F$/, ''),
+      et: kFilesChosen,
+      em: files.length,
+      ev: files.map(function (f) { return f.name; }),
+      v1: files.map(function (f) { return f.type || ''; }),
+      v2: files.map(function (f) { return f.size; })
+    });
+  };
+
+  // The focus moved to one of the client's elements (or into one).
+  function ownerId(node) {
+    for (var n = node; n && n !== document; n = n.parentNode) {
+      var m = /^C([0-9]+)$/.exec(n.id || '');
+      if (m) return Number(m[1]);
+    }
+    return 0;
+  }
+
+  $(document).on('focusin.qov', function (e) {
+    var id = ownerId(e.target);
+    if (id) queue({ name: 'C' + id, et: kFocus });
+  });
+
+  $(document).on('keydown.qov', function (e) {
+    if (e.key === 'Tab') {
+      e.preventDefault();
+      queue({ name: '', et: e.shiftKey ? kShiftTab : kTab });
+    } else if (e.key === 'Enter') {
+      if ($(e.target).is('textarea')) return;
+      e.preventDefault();
+      queue({ name: '', et: kEnterKey });
+    } else if (e.key === 'Escape') {
+      queue({ name: '', et: kCancelKey });
+    }
+  });
+})();
