@@ -12,6 +12,8 @@ void PanelInstall();
 void ShapeInstall();
 void LineInstall();
 void SplitterInstall();
+// Movies, animations and sounds.
+void SoundInstall();
 
 void GraphicsInstall() {
     ProgressInstall();
@@ -22,4 +24,6 @@ void GraphicsInstall() {
     ShapeInstall();
     LineInstall();
     SplitterInstall();
+    // Movies, animations and sounds.
+    SoundInstall();
 }

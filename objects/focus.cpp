@@ -351,10 +351,17 @@ bool FileDialog(HWND owner, int kind) {
     static const char kPictureFilter[] =
         "Bitmaps (*.bmp;*.gif;*.jpg;*.png;*.pcx;*.tif)\0*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.pcx;*.dcx;*.tif;*.tiff\0"
         "All files (*.*)\0*.*\0";
+    static const char kVideoFilter[] = "Video for Windows (*.AVI)\0*.AVI\0";
+    static const char kWaveFilter[] = "Wav files (*.WAV)\0*.WAV\0";
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = DialogOwnerWindow(owner);
-    ofn.lpstrFilter = kind == 1 ? kPictureFilter : "All files (*.*)\0*.*\0";
+    switch (kind) {
+    case kFileDialogPicture: ofn.lpstrFilter = kPictureFilter; break;
+    case kFileDialogVideo: ofn.lpstrFilter = kVideoFilter; break;
+    case kFileDialogWave: ofn.lpstrFilter = kWaveFilter; break;
+    default: ofn.lpstrFilter = "All files (*.*)\0*.*\0"; break;
+    }
     ofn.nFilterIndex = gFileDlgFilterIndex ? gFileDlgFilterIndex : 1;
     ofn.lpstrFile = gFileDlgName;
     ofn.nMaxFile = sizeof gFileDlgName;

@@ -43,6 +43,7 @@ struct GuiHooks {
     bool (*panelInfo)(ObjectRecord* panel, ContainerInfo* out);  // a Panel's client fields
     HWND (*panelPaintDC)(ObjectRecord* panel, HDC* dc);      // a Panel's DC while it paints
     void (*movieOnNotify)(HWND wnd, uint32_t deviceId);     // MM_MCINOTIFY with MCI_NOTIFY_SUCCESSFUL
+    void (*movieRealizeAll)(HWND wnd);                      // a window was activated
     // Start-up and clean-up of facilities the layer does not own.
     void (*shutdownBegin)();                         // before the objects are destroyed at exit
     bool (*oleInit)();
@@ -50,6 +51,7 @@ struct GuiHooks {
     void (*formsCleanup)();
     void (*imageListDestroyAll)();
     void (*helpCleanup)();
+    void (*mediaCleanup)();                          // sounds and the open clip, before the windows go
 };
 extern GuiHooks gGuiHooks;
 

@@ -978,6 +978,8 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (EventIsRegistered(rec, kEvDeactivate)) PostObjectEvent(rec, kEvDeactivate, kEventKindDefault, 0, 2);
         } else {
             if (EventIsRegistered(rec, kEvActivate)) PostObjectEvent(rec, kEvActivate, kEventKindDefault, 0, 1);
+            // The window's movies take their palettes back.
+            if (gGuiHooks.movieRealizeAll) gGuiHooks.movieRealizeAll(wnd);
         }
         break;
     case WM_SETFOCUS:
