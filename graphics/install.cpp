@@ -1,6 +1,8 @@
 // install.cpp - GraphicsInstall: the creators, operation rows, scroll routes
 // and hooks of the bar, container and drawing kinds.
 #include "graphics/graphics.h"
+#include "graphics/media.h"
+#include "objects/guihooks.h"
 
 GraphicsHooks gGraphicsHooks;
 
@@ -14,6 +16,13 @@ void LineInstall();
 void SplitterInstall();
 // Movies, animations and sounds.
 void SoundInstall();
+void MovieInstall();
+
+// The clean-up step of the media: every sound closed, the open clip closed.
+static void MediaCleanup() {
+    SndCloseAll();
+    MovieCloseAll();
+}
 
 void GraphicsInstall() {
     ProgressInstall();
@@ -26,4 +35,6 @@ void GraphicsInstall() {
     SplitterInstall();
     // Movies, animations and sounds.
     SoundInstall();
+    MovieInstall();
+    gGuiHooks.mediaCleanup = MediaCleanup;
 }
