@@ -17,6 +17,7 @@ void SplitterInstall();
 // Movies, animations and sounds.
 void SoundInstall();
 void MovieInstall();
+void AnimateInstall();
 
 // The clean-up step of the media: every sound closed, the open clip closed.
 static void MediaCleanup() {
@@ -36,5 +37,6 @@ void GraphicsInstall() {
     // Movies, animations and sounds.
     SoundInstall();
     MovieInstall();
+    AnimateInstall();
     gGuiHooks.mediaCleanup = MediaCleanup;
 }
