@@ -61,8 +61,10 @@ bool VideoDeviceAvailable() {
     if (gVideoDevice == kDeviceUnchecked) {
         MCI_OPEN_PARMSA open = {};
         open.lpstrDeviceType = kVideoDevice;
+        // The device opened for the check stays open until MovieCloseAll: the
+        // driver is then not unloaded between clips while a playback thread
+        // of a closed clip may still be ending.
         bool found = Mci(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_WAIT, &open) == 0;
-        if (found) MciPlain(open.wDeviceID, MCI_CLOSE, MCI_WAIT);
         gVideoDevice = found ? kDeviceFound : kDeviceMissing;
     }
     return gVideoDevice == kDeviceFound;
@@ -390,8 +392,10 @@ void MovieRealizeAll(HWND wnd) { RealizeIn(ObjectFromHwnd(wnd), 0); }
 
 void MovieCloseAll() {
     if (gVideoDevice != kDeviceFound) return;
+    // The clips are known by their file names; the device name is the check's.
     MCIDEVICEID id = mciGetDeviceIDA(kVideoDevice);
     if (id) MciPlain(id, MCI_CLOSE, MCI_WAIT);
+    gVideoDevice = kDeviceUnchecked;
 }
 
 void MovieInstall() {

@@ -15,6 +15,7 @@
 #include "graphics/graphics.h"
 #include "graphics/media.h"
 #include "mediafiles.h"
+#include "mediastartup.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
 #include "objects/guihooks.h"
@@ -51,11 +52,7 @@ int CountTempFiles() {
 class AnimateTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        GuiInstallHooks();
-        ControlsInstall();
-        GraphicsInstall();
-        RuntimeStartup();
-        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+        MediaTestStartup();
         clip_ = TempDir() + "qov-animate-test.avi";
         ASSERT_TRUE(mediafiles::WriteFile(
             clip_, mediafiles::AviBytes(32, 24, 16, {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {0, 0, 255}})));

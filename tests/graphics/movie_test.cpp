@@ -13,6 +13,7 @@
 #include "graphics/graphics.h"
 #include "graphics/media.h"
 #include "mediafiles.h"
+#include "mediastartup.h"
 #include "objects/crstream.h"
 #include "objects/focus.h"
 #include "objects/guihooks.h"
@@ -42,11 +43,7 @@ bool FakeDialog(HWND, int kind) {
 class MovieTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        GuiInstallHooks();
-        ControlsInstall();
-        GraphicsInstall();
-        RuntimeStartup();
-        ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+        MediaTestStartup();
         clip_ = TempPath("qov-movie-test.avi");
         std::vector<mediafiles::Rgb> colors;
         for (uint32_t i = 0; i < kFrames; ++i) colors.push_back({255, static_cast<uint8_t>(i * 30), 0});
@@ -275,6 +272,26 @@ TEST_F(MovieTest, DialogChoosesTheClip) {
     int32_t code = 0;
     ObjectRecord* m = ObjectCreate(kTypeMovie, &cr_, &code);
     ASSERT_NE(nullptr, m) << code;
+    ObjectDestroy(m);
+}
+
+}  // namespace
+
+namespace {
+
+// The shut-down closes the device the check keeps open; a later movie opens it anew.
+TEST_F(MovieTest, CloseAllClosesTheDeviceAndALaterMovieStillOpens) {
+    ObjectRecord* m = MakeMovie(win_);
+    ASSERT_NE(nullptr, m);
+    EXPECT_EQ(0u, mciGetDeviceIDA(clip_.c_str()) == MovieDeviceId(m) ? 0u : 1u) << "a clip is known by its file";
+    ObjectDestroy(m);
+    EXPECT_NE(0u, mciGetDeviceIDA("avivideo"));
+    MovieCloseAll();
+    EXPECT_EQ(0u, mciGetDeviceIDA("avivideo"));
+    m = MakeMovie(win_);
+    ASSERT_NE(nullptr, m);
+    Set(m, 1);
+    EXPECT_EQ(1, Get(m));
     ObjectDestroy(m);
 }
 
