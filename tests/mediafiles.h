@@ -19,7 +19,9 @@ inline void Put32(std::vector<uint8_t>* b, uint32_t v) {
     Put16(b, v & 0xFFFF);
     Put16(b, v >> 16);
 }
-inline void PutTag(std::vector<uint8_t>* b, const char* tag) { b->insert(b->end(), tag, tag + 4); }
+inline void PutTag(std::vector<uint8_t>* b, const char* tag) {
+    for (int i = 0; i < 4; ++i) b->push_back(static_cast<uint8_t>(tag[i]));
+}
 // Patches the size word of a chunk or list begun at `at` (its tag).
 inline void CloseChunk(std::vector<uint8_t>* b, size_t at) {
     uint32_t n = static_cast<uint32_t>(b->size() - at - 8);
@@ -96,7 +98,8 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     if (!f) return b;
     uint8_t buf[4096];
     size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) b.insert(b.end(), buf, buf + n);
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        for (size_t i = 0; i < n; ++i) b.push_back(buf[i]);
     fclose(f);
     return b;
 }
@@ -172,7 +175,7 @@ inline std::vector<uint8_t> AviBytes(uint32_t width, uint32_t height, uint32_t f
     for (uint32_t f = 0; f < frames; ++f) {
         offsets.push_back(static_cast<uint32_t>(b.size() - (movi + 8)));
         size_t chunk = OpenChunk(&b, "00db");
-        b.insert(b.end(), frameSize, static_cast<uint8_t>(f));   // frame f uses palette entry f
+        b.resize(b.size() + frameSize, static_cast<uint8_t>(f));   // frame f uses palette entry f
         CloseChunk(&b, chunk);
     }
     CloseChunk(&b, movi);
