@@ -108,8 +108,10 @@ bool AnimateOpen(AnimateRecord* a, const char* name) {
 // ---- Slots ------------------------------------------------------------------------------
 
 int32_t AnimateShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
+    // Showing pumps: a request taken meanwhile may destroy the control.
+    ObjectRef ref = ObjectRefOf(rec);
     int32_t r = ObjectShowWindowed(rec, a, b, c, d);
-    if (rec->hwnd) ShowWindow(rec->hwnd, SW_RESTORE);
+    if (ObjectRefAlive(ref) && rec->hwnd) ShowWindow(rec->hwnd, SW_RESTORE);
     return r;
 }
 

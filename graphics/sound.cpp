@@ -148,7 +148,7 @@ int32_t SndPlay(uint32_t handle) {
     SoundRecord* s = SoundOf(handle);
     if (!s || !s->memory) return kErrNoSound;
     // Playing waits for the sound's end; the block stays locked only meanwhile,
-    // and the record is not touched again after it.
+    // and is unlocked only when the handle still names the same sound.
     HGLOBAL memory = s->memory;
     uint8_t mode = s->mode;
     const char* p = static_cast<const char*>(GlobalLock(memory));
@@ -158,7 +158,7 @@ int32_t SndPlay(uint32_t handle) {
     case kSndModeMciFile: PlayThroughMci(p); break;
     default: sndPlaySoundA(p, SND_SYNC | SND_NODEFAULT | SND_MEMORY); break;
     }
-    GlobalUnlock(memory);
+    if (SoundOf(handle) == s) GlobalUnlock(memory);
     return kSoundDone;
 }
 
