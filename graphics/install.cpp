@@ -1,6 +1,8 @@
 // install.cpp - GraphicsInstall: the creators, operation rows, scroll routes
 // and hooks of the bar, container and drawing kinds.
 #include "graphics/graphics.h"
+#include "graphics/media.h"
+#include "objects/guihooks.h"
 
 GraphicsHooks gGraphicsHooks;
 
@@ -15,6 +17,16 @@ void SplitterInstall();
 void PictInstall();
 void IconInstall();
 void ImageListInstall();
+// Movies, animations and sounds.
+void SoundInstall();
+void MovieInstall();
+void AnimateInstall();
+
+// The clean-up step of the media: every sound closed, the open clip closed.
+static void MediaCleanup() {
+    SndCloseAll();
+    MovieCloseAll();
+}
 
 void GraphicsInstall() {
     ProgressInstall();
@@ -28,4 +40,9 @@ void GraphicsInstall() {
     PictInstall();
     IconInstall();
     ImageListInstall();
+    // Movies, animations and sounds.
+    SoundInstall();
+    MovieInstall();
+    AnimateInstall();
+    gGuiHooks.mediaCleanup = MediaCleanup;
 }

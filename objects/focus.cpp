@@ -398,10 +398,17 @@ bool FileDialog(HWND owner, int kind) {
         "JPG files (*.JPG;*.JPEG)\0*.JPG;*.JPEG\0"
         "PNG files (*.PNG)\0*.PNG\0"
         "All files (*.*)\0*.*\0";
+    static const char kVideoFilter[] = "Video for Windows (*.AVI)\0*.AVI\0";
+    static const char kWaveFilter[] = "Wav files (*.WAV)\0*.WAV\0";
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = DialogOwnerWindow(owner);
-    ofn.lpstrFilter = kind == 1 ? kPictureFilter : "All files (*.*)\0*.*\0";
+    switch (kind) {
+    case kFileDialogPicture: ofn.lpstrFilter = kPictureFilter; break;
+    case kFileDialogVideo: ofn.lpstrFilter = kVideoFilter; break;
+    case kFileDialogWave: ofn.lpstrFilter = kWaveFilter; break;
+    default: ofn.lpstrFilter = "All files (*.*)\0*.*\0"; break;
+    }
     ofn.nFilterIndex = gFileDlgFilterIndex ? gFileDlgFilterIndex : 1;
     ofn.lpstrFile = gFileDlgName;
     ofn.nMaxFile = sizeof gFileDlgName;

@@ -54,6 +54,9 @@ extern uint32_t gCursorShape;
 bool DragStart(int x, int y, ObjectRecord* rec, int index, int flag);
 extern char gFileDlgName[MAX_PATH];
 extern DWORD gFileDlgFilterIndex;
+// The open-file dialog for a kind of file (its filters); the chosen name is
+// left in gFileDlgName. False when cancelled.
+enum FileDialogKind : int { kFileDialogAll = 0, kFileDialogPicture = 1, kFileDialogVideo = 2, kFileDialogWave = 3 };
 bool FileDialog(HWND owner, int kind);
 struct ToolButtonRecord;
 bool ToolButtonToolTipSet(ObjectRecord* button, HWND toolbar, UINT id, const char* text, bool replace);

@@ -53,6 +53,7 @@ struct GuiHooks {
     // the window's client coordinates): the picture zooms, pans or draws its
     // rubber band. The button's events are posted either way.
     void (*pictMouse)(ObjectRecord* container, int32_t x, int32_t y, bool right, bool dblClick);
+    void (*movieRealizeAll)(HWND wnd);                      // a window was activated
     // Start-up and clean-up of facilities the layer does not own.
     void (*shutdownBegin)();                         // before the objects are destroyed at exit
     bool (*oleInit)();
@@ -60,6 +61,7 @@ struct GuiHooks {
     void (*formsCleanup)();
     void (*imageListDestroyAll)();
     void (*helpCleanup)();
+    void (*mediaCleanup)();                          // sounds and the open clip, before the windows go
 };
 extern GuiHooks gGuiHooks;
 

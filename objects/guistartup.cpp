@@ -278,6 +278,10 @@ void ObjectCleanup() {
 
 void GuiCleanup() {
     CleanupLogStep("902.GuiCleanup-started.");
+    if (gGuiHooks.mediaCleanup) {
+        CleanupLogStep("902.GuiCleanup-SndCloseAll.");
+        gGuiHooks.mediaCleanup();
+    }
     if (gTimerPeriod && gMainWindowWnd) KillTimer(gMainWindowWnd, kMainTimerId);
     gTimerPeriod = 0;
     if (gMainWindowP) {

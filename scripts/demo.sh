@@ -42,14 +42,26 @@ for script in "$here"/tests/server/scripts/demo.txt "$here"/tests/server/scripts
     [ -f "$build/ctlclick.exe" ] || cmake --build "$build" --target ctlclick >&2
     server=(wine "$build/ctlclick.exe" "$(winpath "$script")" "$(winpath "$build/qovserver.exe")")
   fi
+  # The media scene plays clips and a sound made for it here; the sound is
+  # captured by ALSA's file plugin (over its null device) into
+  # sound-played.wav beside the screenshots, a WAV a person can listen to.
+  scene_env=(env)
+  if [ "$name" = demo-media ]; then
+    [ -f "$build/tests/session/mediagen.exe" ] || cmake --build "$build" --target mediagen >&2
+    wine "$build/tests/session/mediagen.exe" files . >/dev/null
+    mkdir -p "$out/$name/sndhome"
+    printf 'pcm.!default {\n  type file\n  slave.pcm "null"\n  file "%s"\n  format "wav"\n}\n' \
+      "$out/$name/sound-played.wav" >"$out/$name/sndhome/.asoundrc"
+    scene_env=(env HOME="$out/$name/sndhome")
+  fi
   set +e
-  "${server[@]}" --timeout 30 \
+  "${scene_env[@]}" "${server[@]}" --timeout 30 \
     --client "$(winpath "$out/$name/qovtervex.exe") -deb -dmsgs=1 $name" \
     "$(winpath "$script")" 2>&1 | tr -d '\r' | tee "$out/$name/session.log"
   step=${PIPESTATUS[0]}
   set -e
   [ "$step" -eq 0 ] || rc=$step
-  rm -rf "$out/$name/qovtervex.exe" "$out/$name/qovwv_html" "$out/$name/qovwv_host"
+  rm -rf "$out/$name/qovtervex.exe" "$out/$name/qovwv_html" "$out/$name/qovwv_host" "$out/$name/sndhome"
   cd "$out"
 done
 qov_demo_printer_pages "$out"
