@@ -1068,9 +1068,34 @@ IUnknown* GenObjGetUnknown(CGenObject* g) {
 }
 
 // ---- Enumerator ---------------------------------------------------------------------------------
+// An object of one interface of its own: QueryInterface answers it and
+// IUnknown, and the object deletes itself when its count falls to 0.
+template <class I, const IID& kIid>
+class OneFace : public I {
+public:
+    virtual ~OneFace() = default;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, kIid)) return E_NOINTERFACE;
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+
+private:
+    ULONG refs_ = 0;
+};
+
 // Holds one reference to each element; a clone takes its own; destruction
 // releases them.
-class CQovEnumUnknown final : public IEnumUnknown {
+class CQovEnumUnknown final : public OneFace<IEnumUnknown, IID_IEnumUnknown> {
 public:
     ~CQovEnumUnknown() {
         for (IUnknown* u : items_)
@@ -1085,20 +1110,6 @@ public:
         for (IUnknown* u : items_)
             if (u) u->AddRef();
         return true;
-    }
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IEnumUnknown)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
     }
     STDMETHODIMP Next(ULONG n, IUnknown** out, ULONG* fetched) override {
         if (fetched) *fetched = 0;
@@ -1139,7 +1150,6 @@ public:
     }
 
 private:
-    ULONG refs_ = 0;
     size_t cursor_ = 0;
     std::vector<IUnknown*> items_;
 };
@@ -1294,23 +1304,9 @@ static void CollectUnknowns(ObjectRecord* container, std::vector<IUnknown*>* out
 // The drop target: registered with the window; choosing a Container under the
 // point and creating from dropped data come with Containers, so until then
 // nothing is accepted.
-class CQovDropTgt final : public IDropTarget {
+class CQovDropTgt final : public OneFace<IDropTarget, IID_IDropTarget> {
 public:
     explicit CQovDropTgt(ObjectRecord* window) : window_(window) {}
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IDropTarget)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
     STDMETHODIMP DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override { return NoDrop(effect); }
     STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override { return NoDrop(effect); }
     STDMETHODIMP DragLeave() override { return S_OK; }
@@ -1323,7 +1319,6 @@ private:
         if (effect) *effect = DROPEFFECT_NONE;
         return S_OK;
     }
-    ULONG refs_ = 0;
     ObjectRecord* window_;
 };
 
