@@ -35,7 +35,6 @@ constexpr int32_t kGroupFrameHeight = 4;
 constexpr int32_t kUpDownWidth = 28;
 
 enum RectPart : int { kPartLeft = 0, kPartTop = 1, kPartHeight = 2, kPartWidth = 3 };
-enum Dock : uint8_t { kDockBottom = 1, kDockLeft = 2, kDockNone = 3, kDockRight = 4, kDockTop = 5, kDockFill = 6 };
 constexpr uint8_t kDockHeightFromWidth = 0x80;   // one-shot marks of a dock change
 constexpr uint8_t kDockWidthFromHeight = 0x40;
 constexpr uint8_t kDockValueMask = 0x3F;

@@ -48,7 +48,6 @@ enum ClassMode : int { kClassOnlyVisible = 0, kClassPosition = 1, kClassSize = 2
 enum LabelStyle : int32_t {
     kLabelList = 3, kLabelHeading = 4, kLabelParagraph = 5, kLabelAlert = 6, kLabelAlertClose = 7,
 };
-enum DockValue : int32_t { kDockBottom = 1, kDockLeft = 2, kDockNone = 3, kDockRight = 4, kDockTop = 5 };
 constexpr int32_t kButtonFile = 3;
 constexpr int32_t kDateFormatWrapper = 3;
 constexpr int32_t kDateFormatCustom = 4;
