@@ -269,7 +269,7 @@ ObjectRecord* ScrollBarAttach(uint32_t type, ScrollBarLink* link, ObjectRecord* 
     rec->fgColor = 0;
     rec->bgColor = kBarBgColor;
     rec->anchor = 7;
-    rec->dock = 3;
+    rec->dock = kDockNone;
     rec->flags |= kObjShown;
     rec->next = w->scrollBars;
     w->scrollBars = rec;

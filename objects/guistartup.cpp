@@ -180,7 +180,7 @@ HWND CreateTheMainWindow(HINSTANCE inst) {
     rec->fgColor = kColorBtnText;
     rec->bgColor = kColorBtnFace;
     rec->anchor = 7;
-    rec->dock = 3;
+    rec->dock = kDockNone;
     rec->font = FontAddUse(gDefaultFontP);
     HWND wnd = CreateWindowExA(0, kClassWindow, kMainWindowTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, inst, nullptr);

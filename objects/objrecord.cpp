@@ -50,7 +50,7 @@ ObjectRecord* ObjectAllocRecord(uint8_t kind, uint32_t size, bool webView) {
     rec->flags = kObjAlive;
     rec->modeFlags = webView ? static_cast<uint32_t>(kModeWebView) : 0u;
     rec->anchor = 7;
-    rec->dock = 3;
+    rec->dock = kDockNone;
     rec->recordSize = size;
     if (IsWindowKind(kind) && size >= sizeof(WindowRecord))
         reinterpret_cast<WindowRecord*>(rec)->nextCtlId = kCtlIdFirst;

@@ -45,6 +45,9 @@ enum ObjectModeFlag : uint32_t {
     kModeWebObject = 0x4,
 };
 
+// Docking edges of the record's dock byte; 3 is "not docked".
+enum Dock : uint8_t { kDockBottom = 1, kDockLeft = 2, kDockNone = 3, kDockRight = 4, kDockTop = 5, kDockFill = 6 };
+
 // The common header, in the field order both modes share; the kind's own
 // fields follow it in the kind's record.
 struct ObjectRecord {

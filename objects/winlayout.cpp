@@ -6,8 +6,6 @@
 #include "objects/paint.h"
 #include "objects/window.h"
 
-// Docking edges (the header's dock byte); 3 is "not docked".
-enum : uint8_t { kDockBottom = 1, kDockLeft = 2, kDockNone = 3, kDockRight = 4, kDockTop = 5, kDockFill = 6 };
 // Anchors laid out as a numeric keypad: 7 keeps the top-left corner (the
 // default), 9 follows the right edge, 1 the bottom, 3 both; 8 and 2 stretch
 // across, 4 and 6 stretch down, 5 stretches both ways.
