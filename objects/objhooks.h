@@ -47,6 +47,9 @@ struct WebObjectOps {
     int32_t (*getProp)(ObjectRecord* rec, PropQuery* req);
     int32_t (*invokeMethod)(ObjectRecord* rec, MethodCallRec* call);
     int32_t (*commonMethod)(ObjectRecord* rec, MethodCallRec* call);
+    // The CLIENT object's methods (the page services); rec is the object the
+    // call names, if any, whose page is asked.
+    int32_t (*clientMethod)(ObjectRecord* rec, MethodCallRec* call);
     void (*flushRedraws)(ObjectRecord* rec);        // before every wait for an event
     // A new registration (on) or an ended one: the page is asked or told.
     void (*enablePageEvent)(ObjectRecord* rec, uint32_t eventId, bool on);

@@ -36,7 +36,7 @@ enum ObjectType : uint32_t {
     kTypeAutomation = 38, kTypeContainer = 39, kTypeControl = 40, kTypeVariant = 41,
     kTypeSplitter = 46, kTypePanel = 47, kTypeEditNumber = 48, kTypeEditDateTime = 49,
     kTypeLabelText = 50, kTypeAnimate = 51, kTypeRichEditText = 53, kTypeNetObject = 55,
-    kTypeNetControl = 56, kTypeHTMLControl = 60, kTypeAutomation2 = 100,
+    kTypeNetControl = 56, kTypeClient = 57, kTypeHTMLControl = 60, kTypeAutomation2 = 100,
 };
 constexpr uint32_t kObjectTypeLast = 100;
 constexpr int kNoKind = -1;

@@ -208,6 +208,9 @@ int32_t OnMethodCall(const SrvMsg* m) {
     if (DecodeMethodCall(m->data, m->length, gSession.swapped, &gMethodCall, &gPropChain) != 0)
         return kErrBadRequest;
     ObjectRecord* rec = ObjectFromHandle(gMethodCall.handle);
+    // The CLIENT object is the client itself: its calls need no object.
+    if (gMethodCall.objectType == kTypeClient)
+        return gWebObjectOps.clientMethod ? gWebObjectOps.clientMethod(rec, &gMethodCall) : kErrNoMethod;
     if (!rec) return kErrNoObject;
     return ObjectInvokeMethod(gMethodCall.objectType, rec, &gMethodCall);
 }

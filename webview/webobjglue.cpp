@@ -14,6 +14,7 @@
 #include "session/session.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
+#include "webview/core/webservices.h"
 
 namespace {
 
@@ -62,6 +63,14 @@ int32_t LocaleInfo(MethodCallRec* call) {
     return WebReplyText(text);
 }
 
+// The CLIENT object's methods are numbered without a gap; the call check only
+// asks whether a number names one.
+const MethodDesc* ClientMethodLookup(uint32_t method, uint32_t) {
+    static const uint32_t kLast = kClientMethodLast;
+    if (method < kClientMethodFirst || method > kLast) return nullptr;
+    return reinterpret_cast<const MethodDesc*>(&kLast);
+}
+
 // The main web window closed without $CLOSE: the program ends as when its
 // last window goes (the main loop leaves on WM_QUIT).
 void EndProgram() { PostQuitMessage(0); }
@@ -85,5 +94,6 @@ void WebObjectsInstallNative() {
     gWebObjServices.endProgram = EndProgram;
     gWebObjServices.windowFormMethod = FormMethod;
     gWebObjServices.localeInfo = LocaleInfo;
+    RegisterMethodTable(kTypeClient, ClientMethodLookup);
     WebObjectsInstall();
 }

@@ -2,6 +2,7 @@
 // messages, sending with the short reply wait, sorting what pages send, fetching
 // their waiting events, and choosing the web view an object's messages go to.
 #include "webview/core/webchannel.h"
+#include "webview/core/webservices.h"
 
 #include <json.h>
 
@@ -519,4 +520,5 @@ void WebChannelCleanup() {
     gWebLoadedCount = gWebEventCount = gServingCount = 0;
     TextBufFree(&gSendText);
     WebTextCleanup();
+    WebServicesCleanup();
 }

@@ -19,6 +19,7 @@
 #include "webview/controls/webbutton.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
+#include "webview/core/webservices.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
@@ -598,6 +599,7 @@ void WebObjectsInstall() {
     gWebObjectOps.enable = WebEnableOp;
     gWebObjectOps.setState = WebStateOp;
     gWebObjectOps.invokeMethod = WebCallMethod;
+    gWebObjectOps.clientMethod = WebPageServices;
     gWebObjectOps.commonMethod = WebStyleMethod;
     gWebObjectOps.checkItem = WebCheckItem;
     gWebObjectOps.deleteItem = WebDeleteItem;

@@ -21,6 +21,7 @@
 #include "webview/core/webchannel.h"
 #include "webview/core/webmarkup.h"
 #include "webview/core/webobject.h"
+#include "webview/core/webservices.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
 
@@ -249,6 +250,7 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
         w->win.winType = kWwtModal;
         style &= ~kWwsModalShownPlain;
     }
+    WebThemeSheet(rec, false);
     *code = 0;
     return rec;
 }
