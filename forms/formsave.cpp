@@ -21,6 +21,7 @@
 #include "session/session.h"
 #include "session/util/mem.h"
 #include "session/util/xml.h"
+#include "webview/core/webformpage.h"
 
 FormSaveFileHooks gFormSaveFileHooks;
 
@@ -33,6 +34,9 @@ constexpr char kTempPrefix[] = "QOV";
 constexpr char kEventTextMark[] = "<?";
 constexpr uint32_t kXmlFormWriterFlags = kXmlIndent | kXmlConvertUtf8;
 constexpr DWORD kWriteChunk = 0x100000;         // bytes per write call
+// How the web form page reads an object's stream back.
+constexpr uint32_t kWebPageStreamVersion = 4;
+constexpr uint32_t kWebPageStreamFlag = 1;
 
 // ---- Live objects as the writer reads them --------------------------------------------------
 
@@ -327,6 +331,43 @@ int32_t WriteXmlFile(FormSaveContext* ctx, const char* path, XmlFormSaveMode mod
     return 0;
 }
 
+// ---- The web form page -----------------------------------------------------------------------
+
+uint32_t PageKind(void* user, uint32_t i) { return static_cast<FormSaveContext*>(user)->entries[i].kind; }
+
+int32_t PageParent(void* user, uint32_t i) {
+    if (i == 0) return -1;
+    auto* ctx = static_cast<FormSaveContext*>(user);
+    ObjectRecord* rec = Rec(ctx->entries[i].object);
+    return rec && rec->parent ? static_cast<int32_t>(FormEntryIndexOf(ctx, rec->parent)) : 0;
+}
+
+// An object's current properties as a creation record: its stream encoded
+// through the save's object source (the markup reads no references) and read
+// back as a version-4 form.
+bool PageRecord(void* user, uint32_t i, ObjectCreateRecord* cr) {
+    auto* ctx = static_cast<FormSaveContext*>(user);
+    void* object = ctx->entries[i].object;
+    if (!object) return false;
+    uint8_t* stream = static_cast<uint8_t*>(GuardedAlloc(kWebPageStreamRoom));
+    if (!stream) return false;
+    uint32_t n = EncodeFormCrStream(ctx, object, stream, kWebPageStreamRoom, 0);
+    bool ok = n && DecodeFormCrStream(stream, n, kWebPageStreamVersion, kWebPageStreamFlag, cr);
+    GuardedFree(stream);
+    return ok;
+}
+
+// Writes the form as a stand-alone web page through the safe file write.
+int32_t WriteWebPage(FormSaveContext* ctx, const char* path, bool olderLibrary) {
+    WebPageSource src = {ctx->entryCount, PageKind, PageParent, PageRecord, ctx};
+    TextBuf page = {};
+    int32_t rc = FormWebPageBuild(&src, olderLibrary, &page)
+                     ? FormFilePutBytes(path, reinterpret_cast<const uint8_t*>(page.data), page.length, gFormLastError)
+                     : kFormSaveNoMemory;
+    TextBufFree(&page);
+    return rc;
+}
+
 int32_t SendBack(SrvFileRec* rec, int32_t result) {
     if (result == 0 && rec->temporary) result = PutSrvFile(rec);
     if (rec->temporary) DeleteFileA(rec->localPath);
@@ -357,6 +398,7 @@ int32_t SaveContent(SaveJob* job, const char* path, const char* eventText, uint3
     BuildTable(&t, job->window);
     if (t.overflow) return kFormSaveTooMany;
     ctx->resources = ObjectAsWindow(job->window)->resources;
+    if (options & kFormSaveWebPage) return WriteWebPage(ctx, path, (options & kFormSaveOldScripts) != 0);
     if (eventText && eventText[0]) {
         uint32_t error = 0;
         if (!LoadEventText(ctx, eventText, &error)) {
@@ -400,9 +442,6 @@ uint32_t FormSaveQof(ObjectRecord* window, const char* fileName, const char* eve
     WindowRecord* w = ObjectAsWindow(window);
     if (!w || !fileName || !fileName[0]) return kFormSaveNamePrep;
     gFormLastError[0] = 0;
-    // The web-form page writer is not part of this client yet: the save
-    // answers as one whose objects were all left out, and writes nothing.
-    if (options & kFormSaveWebPage) return kFormSaveWebLeftOut;
     if (options & kFormSaveXmlFull) options &= ~kFormSaveXmlObjects;
     SrvFileRec out = {};
     if (PrepSrvFileWrite(fileName, &out) != 0) return kFormSaveNamePrep;

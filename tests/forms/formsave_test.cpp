@@ -301,7 +301,7 @@ TEST_F(FormSaveTest, RefusedSaves) {
         {"a code file that is not there", "!" + target, nullptr, "!" + TempPath("no-such-code.txt"), 0, 205},
         {"event text that is no XML form", "!" + target, "<?xml version=\"1.0\"?><FORM/>", "", 0, 208},
         {"an event file that is not there", "!" + target, "no-such-events.xml", "", 0, 208},
-        {"the web-form page", "!" + target, nullptr, "", kFormSaveWebPage, 207},
+        {"a web page into a folder that is not there", "!" + missing, nullptr, "", kFormSaveWebPage, 202},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FormSaveQof(a, c.name.c_str(), c.events, c.code.empty() ? nullptr : c.code.c_str(), c.options),
@@ -350,12 +350,30 @@ TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
     DeleteFileA(path.c_str());
 }
 
-TEST_F(FormSaveTest, WebPageIsNotWrittenYet) {
+TEST_F(FormSaveTest, WebPageHoldsTheFormsObjects) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
     std::string path = TempPath("qovsave-web.htm");
+    struct Case {
+        uint32_t options;
+        const char* jquery;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {kFormSaveWebPage, "js/jquery-2.1.1.min.js", "the newer library by default"},
+        {kFormSaveWebPage | kFormSaveOldScripts, "js/jquery-1.12.4.min.js", "the older one with option 0x20"},
+    };
+    for (const Case& c : kCases) {
+        DeleteFileA(path.c_str());
+        ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, c.options), 0u) << gFormLastError;
+        std::string page = ReadFileText(path);
+        EXPECT_EQ(page.compare(0, 15, "<!DOCTYPE html>"), 0) << c.why;
+        EXPECT_NE(page.find(c.jquery), std::string::npos) << c.why;
+        EXPECT_NE(page.find("id=\"C1\""), std::string::npos) << "the window is the first element\n" << page;
+        EXPECT_NE(page.find("id=\"C2\""), std::string::npos) << "its objects follow";
+        ASSERT_GE(page.size(), 24u);
+        EXPECT_EQ(page.substr(page.size() - 24), "</div></body>\r\n</html>\r\n") << c.why;
+    }
     DeleteFileA(path.c_str());
-    EXPECT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, kFormSaveWebPage), 207u);
-    EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(FormSaveTest, EventTextAndCodeFileGoIntoTheSave) {

@@ -12,6 +12,7 @@
 #include "session/util/codepage.h"
 #include "webtest.h"
 #include "webview/core/webobject.h"
+#include "webview/core/webformpage.h"
 #include "webview/core/webservices.h"
 
 namespace {
@@ -281,9 +282,12 @@ TEST(UrlPath, NormalizeAndSplit) {
         char* last = reinterpret_cast<char*>(1);
         UrlPathNormalize(src, dest, &last);
         EXPECT_EQ(std::string(dest), k.dir) << k.why;
-        if (k.last == "-") EXPECT_EQ(last, nullptr) << k.why;
-        else ASSERT_NE(last, nullptr) << k.why;
-        if (last) EXPECT_EQ(std::string(last + 2), k.last) << k.why;
+        if (k.last == "-") {
+            EXPECT_EQ(last, nullptr) << k.why;
+        } else {
+            ASSERT_NE(last, nullptr) << k.why;
+            EXPECT_EQ(std::string(last + 2), k.last) << k.why;
+        }
         EXPECT_EQ(std::string(src).find('\\'), std::string::npos) << "the source is changed too";
     }
     std::string longPath(400, 'x');
@@ -313,3 +317,99 @@ TEST_F(Services, ThemeSheetOncePerSheet) {
 }
 
 }  // namespace
+
+// ---- The web form page ---------------------------------------------------------------------
+
+namespace {
+
+struct FakeObject {
+    uint32_t kind;
+    int32_t parent;
+    const char* text;
+};
+std::vector<FakeObject> gForm;
+
+uint32_t FakeKind(void*, uint32_t i) { return gForm[i].kind; }
+int32_t FakeParent(void*, uint32_t i) { return gForm[i].parent; }
+bool FakeRecord(void*, uint32_t i, ObjectCreateRecord* cr) {
+    CreateRecordReset(cr);
+    cr->right = 80, cr->bottom = 20;
+    cr->title = CrText{gForm[i].text, static_cast<uint32_t>(strlen(gForm[i].text))};
+    return true;
+}
+
+std::string BuildPage(bool older) {
+    WebPageSource src = {static_cast<uint32_t>(gForm.size()), FakeKind, FakeParent, FakeRecord, nullptr};
+    TextBuf page = {};
+    EXPECT_TRUE(FormWebPageBuild(&src, older, &page));
+    std::string out = page.data ? std::string(page.data, page.length) : "";
+    TextBufFree(&page);
+    return out;
+}
+
+// The page with each object's markup line replaced by its element id, so the
+// nesting reads as a short text.
+std::string Skeleton(const std::string& page) {
+    std::string out;
+    size_t body = page.find("<body>\r\n");
+    for (size_t at = body + 8; at < page.size();) {
+        size_t end = page.find("\r\n", at);
+        if (end == std::string::npos) break;
+        std::string line = page.substr(at, end - at);
+        if (line == "</div>") {
+            out += "/ ";
+        } else if (line.compare(0, 6, "</div>") == 0) {
+            out += "end";
+            break;
+        } else {
+            size_t id = line.find("id=\"C");
+            out += id == std::string::npos ? "?" : line.substr(id + 4, line.find('"', id + 4) - id - 4);
+            out += " ";
+        }
+        at = end + 2;
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(WebFormPage, PanelsHoldTheirChildren) {
+    struct Case {
+        std::vector<FakeObject> form;
+        std::string skeleton;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {{{kKindWindow, -1, "W"}, {kKindPanel, 0, ""}, {kKindButton, 1, "a"}, {kKindButton, 1, "b"},
+          {kKindButton, 0, "c"}},
+         "C1 C2 C3 C4 / C5 end", "a Panel with two buttons is closed once before the next object"},
+        {{{kKindWindow, -1, "W"}, {kKindPanel, 0, ""}, {kKindButton, 0, "c"}},
+         "C1 C2 / C3 end", "an empty Panel is closed at once"},
+        {{{kKindWindow, -1, "W"}, {kKindPanel, 0, ""}, {kKindPanel, 1, ""}, {kKindButton, 2, "x"},
+          {kKindButton, 1, "y"}, {kKindButton, 0, "z"}},
+         "C1 C2 C3 C4 / C5 / C6 end", "nested panels close one level at a time"},
+        {{{kKindWindow, -1, "W"}, {kKindButton, 0, "a"}, {kKindPanel, 0, ""}},
+         "C1 C2 C3 / end", "a last empty Panel is closed too"},
+        {{{kKindWindow, -1, "W"}, {kKindPanel, 0, ""}, {kKindButton, 1, "a"}},
+         "C1 C2 C3 / end", "a Panel still open at the end"},
+    };
+    for (const Case& k : kCases) {
+        gForm = k.form;
+        EXPECT_EQ(Skeleton(BuildPage(false)), k.skeleton) << k.why;
+    }
+}
+
+TEST(WebFormPage, HeaderLibrariesAndCharacterSet) {
+    gForm = {{kKindWindow, -1, "W"}, {kKindButton, 0, "Caf\xe9"}};
+    std::string newer = BuildPage(false), older = BuildPage(true);
+    EXPECT_EQ(newer.compare(0, 15, "<!DOCTYPE html>"), 0);
+    EXPECT_NE(newer.find("src=\"js/jquery-2.1.1.min.js\""), std::string::npos);
+    EXPECT_NE(older.find("src=\"js/jquery-1.12.4.min.js\""), std::string::npos);
+    EXPECT_EQ(older.find("2.1.1"), std::string::npos);
+    EXPECT_NE(newer.find("<title>Qovwin Web Form</title>"), std::string::npos);
+    EXPECT_EQ(newer.substr(newer.size() - 24), "</div></body>\r\n</html>\r\n");
+    SetCharConvMode(kCharModeLatin1);
+    std::string utf8 = BuildPage(false);
+    SetCharConvMode(kCharModeUtf8);
+    EXPECT_NE(utf8.find("Caf\xc3\xa9"), std::string::npos) << "a client-set text is UTF-8 in the page";
+}
