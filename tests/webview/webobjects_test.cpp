@@ -18,6 +18,7 @@
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
 #include "webview/controls/webbutton.h"
+#include "webview/controls/webhtmlctl.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webprops.h"
@@ -1206,4 +1207,161 @@ TEST_F(WebObjects, TabOrderAndEnabling) {
     w->kind = kKindWindow;
     EXPECT_FALSE(first->flags & kObjDisabled) << "enabling in a disabled container clears the own flag";
     EXPECT_EQ(AllPosts(), "") << "but sends nothing";
+}
+
+// ---- The HTML control ------------------------------------------------------------------------
+
+namespace {
+// The texts must outlive the call.
+MethodCallRec TextCall(uint32_t method, const std::vector<std::string>& texts, std::vector<int32_t> ints = {}) {
+    MethodCallRec call = Call(method, {});
+    uint32_t i = 0;
+    for (const std::string& t : texts) {
+        call.args[i].kind = kItemText;
+        call.args[i].size = static_cast<uint32_t>(t.size());
+        call.args[i].data = t.data();
+        call.argPresent[i++] = 1;
+    }
+    for (int32_t v : ints) {
+        call.args[i].kind = 1;
+        call.args[i].value = static_cast<uint32_t>(v);
+        call.argPresent[i++] = 1;
+    }
+    call.argCount = i;
+    return call;
+}
+}  // namespace
+
+TEST_F(WebObjects, HtmlControlContentAndElements) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    const std::string content = "<p>a</p><!-- QOVPWS <b>1</b> --> x <!-- QOVPWS <i>2</i> -->";
+    ObjectRecord* html = Create(kTypeHTMLControl, [&](ObjectCreateRecord* c) {
+        c->innerHtml = CrText{content.data(), static_cast<uint32_t>(content.size())};
+    });
+    ASSERT_NE(html, nullptr);
+    ASSERT_EQ(html->kind, kKindHtmlControl);
+    gWebObjServices.replyText = NoteReplyText;
+    gWebObjServices.replyInt = NoteReplyInt;
+
+    std::string posts = AllPosts();
+    EXPECT_NE(posts.find("<p>a</p>            <b>1</b>     x             <i>2</i>    "), std::string::npos)
+        << "both blocks made live:\n" << posts;
+    EXPECT_EQ(Count(posts, "\"dwid\": 7"), 1u) << "the shown note once";
+    int32_t value = 0;
+    const char* text = nullptr;
+    ASSERT_EQ(WebHtmlControlGetProp(html, kPidInnerHtml, &value, &text), 0);
+    EXPECT_EQ(std::string(text), content) << "the kept copy keeps its markers";
+
+    gPage.posts.clear();
+    const std::vector<std::string> frameArgs = {"!page.html?a='1'"};
+    MethodCallRec frame = TextCall(1, frameArgs);
+    EXPECT_EQ(ObjectInvokeMethod(kTypeHTMLControl, html, &frame), kWebNoAnswer);
+    posts = AllPosts();
+    EXPECT_NE(posts.find("<iframe class='qovif' width='"), std::string::npos) << posts;
+    EXPECT_NE(posts.find("src='page.html?a=&#39;1&#39;'"), std::string::npos) << "the URL is escaped:\n" << posts;
+    EXPECT_EQ(Count(posts, "\"dwid\": 7"), 0u) << "not again";
+
+    RecPageAnswer(&gPage, 52, "{\"val\":\"true\"}", 0);
+    struct Case {
+        uint32_t method;
+        std::vector<std::string> args;
+        const char* sent;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {2, {"box", "Checked"}, "\"dwid\": 2", "GetAttr Checked: a state"},
+        {2, {"box", "Value"}, "\"dwid\": 3", "GetAttr value"},
+        {2, {"box", "title"}, "\"dwid\": 6", "GetAttr of an attribute"},
+        {3, {"box", "color"}, "\"dwid\": 1", "GetCss"},
+        {4, {"box", "html", "<b/>"}, "\"dwid\": 4", "SetAttr html"},
+        {5, {"box", "color", "red"}, "\"dwid\": 1", "SetCss"},
+    };
+    for (const Case& k : kCases) {
+        gPage.posts.clear();
+        MethodCallRec call = TextCall(k.method, k.args);
+        EXPECT_EQ(ObjectInvokeMethod(kTypeHTMLControl, html, &call), kWebNoAnswer) << k.why;
+        posts = AllPosts();
+        EXPECT_NE(posts.find(k.sent), std::string::npos) << k.why << "\n" << posts;
+        EXPECT_NE(posts.find("\"sel\": \"#box\""), std::string::npos) << k.why;
+    }
+    MethodCallRec pict = Call(8);
+    EXPECT_EQ(ObjectInvokeMethod(kTypeHTMLControl, html, &pict), -3) << "MakePict is not available here";
+    MethodCallRec beyond = Call(13);
+    EXPECT_EQ(ObjectInvokeMethod(kTypeHTMLControl, html, &beyond), kWebUnknownMethod);
+}
+
+TEST_F(WebObjects, HtmlControlBoundRows) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* html = Create(kTypeHTMLControl, nullptr);
+    ASSERT_NE(html, nullptr);
+    gWebObjServices.replyInt = NoteReplyInt;
+    MethodCallRec bind = Call(10, {7});
+    ObjectInvokeMethod(kTypeHTMLControl, html, &bind);
+    EXPECT_EQ(gReplyInt, static_cast<int32_t>(html->elementId)) << "binding answers the element id";
+    MethodCallRec other = Call(10, {8});
+    ObjectInvokeMethod(kTypeHTMLControl, html, &other);
+    EXPECT_EQ(gReplyInt, 0) << "bound to another table";
+    MethodCallRec rows = Call(11);
+    rows.argCount = 4;
+    for (uint32_t i : {0u, 1u, 3u}) {
+        rows.args[i].kind = 1;
+        rows.argPresent[i] = 1;
+    }
+    rows.args[0].value = 1, rows.args[1].value = 3, rows.args[3].value = 1;
+    ObjectInvokeMethod(kTypeHTMLControl, html, &rows);
+    std::string posts = AllPosts();
+    EXPECT_NE(posts.find("\"dt\": 1"), std::string::npos) << posts;
+
+    char name[32];
+    auto key = [&](int32_t k) {
+        snprintf(name, sizeof name, "C%u", html->elementId);
+        Dispatch(gHost, std::string("{\"name\": \"") + name + "\", \"et\": 99983, \"ev\": " + std::to_string(k) + "}");
+    };
+    gPage.posts.clear();
+    key(38);
+    EXPECT_EQ(TakeEvent().first, -1) << "Up on the first row posts nothing";
+    EXPECT_EQ(Count(AllPosts(), "\"rn\""), 0u) << "and sends nothing";
+    key(40);
+    EXPECT_EQ(TakeEvent().first, static_cast<int32_t>(kEvHtmlControl)) << "Down moves a row";
+    EXPECT_NE(AllPosts().find("\"rn\": 2"), std::string::npos);
+    key(35);
+    key(40);
+    EXPECT_EQ(TakeEvent().first, static_cast<int32_t>(kEvHtmlControl)) << "End";
+    EXPECT_EQ(TakeEvent().first, -1) << "Down on the last row posts nothing";
+
+    snprintf(name, sizeof name, "C%uR2I1", html->elementId);
+    Dispatch(gHost, std::string("{\"name\": \"") + name + "\", \"et\": 99990, \"ev\": 5, \"em\": 1}");
+    EventReg* reg = EventFindReg(html, kEvHtmlControl);
+    ASSERT_NE(reg, nullptr);
+    EXPECT_EQ(TakeEvent().first, static_cast<int32_t>(kEvHtmlControl)) << "a click on a row of the content";
+    EXPECT_EQ(reg->values[0], 2);
+    EXPECT_EQ(reg->values[1], 1);
+    EXPECT_EQ(WebHtmlCtl(html)->currentRow, 2) << "the clicked row is current";
+    EventCleanup();
+}
+
+TEST(WebHtmlEdata, IdAndTab) {
+    struct Case {
+        const char* edata;
+        bool found;
+        std::string id;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"{\"id\":\"name\",\"tab\":3}", true, "name", "plain"},
+        {"{\"id\": \"abcdefghijklmnopqrstuvwxyz0123456789\"}", true, "abcdefghijklmnopqrstuvwxyz01234", "cut at 31"},
+        {"{\"id\":\"a\x01z\"}", true, "a", "a control character ends it"},
+        {"{\"id\":5}", false, "", "not a text"},
+        {"{}", false, "", "no marker"},
+    };
+    for (const Case& k : kCases) {
+        char out[kHtmlFocusIdMax + 1];
+        EXPECT_EQ(WebHtmlEdataId(k.edata, out), k.found) << k.why;
+        EXPECT_EQ(std::string(out), k.id) << k.why;
+    }
+    uint32_t tab = 0;
+    EXPECT_TRUE(WebHtmlEdataTab("{\"tab\": 12}", &tab));
+    EXPECT_EQ(tab, 12u);
+    EXPECT_FALSE(WebHtmlEdataTab("{\"tab\": x}", &tab));
+    EXPECT_FALSE(WebHtmlEdataTab("{\"tab\": 99999999999}", &tab)) << "beyond 32 bits";
 }

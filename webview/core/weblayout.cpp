@@ -17,6 +17,7 @@
 #include "objects/objops.h"
 #include "session/util/mem.h"
 #include "webview/controls/webbutton.h"
+#include "webview/controls/webhtmlctl.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webservices.h"
@@ -622,6 +623,7 @@ void WebObjectsInstall() {
     WebRegisterCreator(kKindWindow, WebWindowCreate);
     WebRegisterCreator(kKindMRegion, WebMRegionCreate);
     WebButtonInstall();
+    WebHtmlCtlInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,

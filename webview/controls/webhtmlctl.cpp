@@ -1,0 +1,621 @@
+// webhtmlctl.cpp - the HTML control in the web view: its record, the content
+// sent to the page (live "QOVPWS" blocks, iframes, scrolling), its properties
+// and methods, row walking of a bound table, focus into the control, and the
+// page events of its content posted as event 201.
+#include "webview/controls/webhtmlctl.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "objects/events.h"
+#include "objects/objops.h"
+#include "session/util/codepage.h"
+#include "session/util/mem.h"
+#include "webview/core/webchannel.h"
+#include "webview/core/webevents.h"
+#include "webview/core/webgeneric.h"
+#include "webview/core/webmarkup.h"
+#include "webview/core/webobject.h"
+#include "webview/core/webprops.h"
+#include "webview/core/webservices.h"
+#include "webview/core/webtext.h"
+
+namespace {
+
+enum HtmlMethod : uint32_t {
+    kHmInnerHtml = 1, kHmGetAttr = 2, kHmGetCss = 3, kHmSetAttr = 4, kHmSetCss = 5, kHmFocus = 6,
+    kHmUpdateEvents = 7, kHmMakePict = 8, kHmContextMenu = 9, kHmBindDataTable = 10, kHmBindHtml = 11,
+    kHmBindAction = 12,
+};
+enum HtmlPid : uint32_t { kHpScrollBar = 57, kHpBdrStyle = 208, kHpInnerHtml = 341, kHpCodePage = 342, kHpWebMode = 343 };
+// Action 35: the control's content and focus; 40: the bound table's rows.
+constexpr int kActHtmlControl = 35;
+constexpr int kActHtmlTable = 40;
+constexpr int kActFocusQuery = 14;
+enum HtmlDwid : int { kHdContent = 2, kHdEvents = 3, kHdFocusElement = 4, kHdShown = 7, kHdFocusTab = 8 };
+enum TableDwid : int { kTdTable = 1, kTdCurrentRow = 3, kTdRowRequest = 4 };
+enum SubCode : uint8_t { kSubHeader = 1, kSubCheck = 2, kSubClick = 3, kSubKey = 4, kSubEdit = 5, kSubPart = 6, kSubEdata = 7 };
+constexpr int32_t kNotAvailableMakePict = -3;
+constexpr uint32_t kNoElementId = 268435455;
+constexpr uint32_t kIframeUrlMax = 300;
+constexpr int32_t kScrollFlagAuto = 4;
+constexpr uint8_t kBdrDefault = 1, kBdrLast = 3;
+constexpr uint8_t kScrollDefault = 3, kScrollLast = 4;
+constexpr int32_t kTabLast = 32767;
+constexpr uint8_t kByteDelete = 127;
+constexpr char kLiveOpen[] = "<!-- QOVPWS";
+constexpr char kLiveClose[] = "-->";
+enum Key : int32_t { kKeyEnd = 35, kKeyHome = 36, kKeyUp = 38, kKeyDown = 40 };
+
+uint8_t BdrOf(int32_t v) { return v >= kBdrDefault && v <= kBdrLast ? static_cast<uint8_t>(v) : kBdrDefault; }
+uint8_t ScrollOf(int32_t v) { return v >= 1 && v <= kScrollLast ? static_cast<uint8_t>(v) : kScrollDefault; }
+
+char* CopyText(const char* text, size_t length) {
+    char* copy = static_cast<char*>(GuardedAlloc(length + 1));
+    if (!copy) return nullptr;
+    if (length) memcpy(copy, text, length);
+    copy[length] = 0;
+    return copy;
+}
+
+// ---- Method arguments ------------------------------------------------------------------
+
+// A text argument as a NUL-terminated copy (the caller frees it); numbers as "%d".
+char* ArgCopy(const MethodCallRec* call, uint32_t i) {
+    if (!WebArgGiven(call, i)) return CopyText("", 0);
+    const EventItem& a = call->args[i];
+    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8)
+        return CopyText(a.data ? static_cast<const char*>(a.data) : "", a.size);
+    char num[16];
+    int n = snprintf(num, sizeof num, "%d", static_cast<int32_t>(a.value));
+    return CopyText(num, static_cast<size_t>(n));
+}
+
+struct Args {
+    char* text[3];
+    explicit Args(const MethodCallRec* call, uint32_t count) {
+        for (uint32_t i = 0; i < 3; ++i) text[i] = i < count ? ArgCopy(call, i) : nullptr;
+    }
+    ~Args() {
+        for (char* t : text) GuardedFree(t);
+    }
+    bool ok(uint32_t count) const {
+        for (uint32_t i = 0; i < count; ++i)
+            if (!text[i]) return false;
+        return true;
+    }
+};
+
+// ---- Content -------------------------------------------------------------------------------
+
+// The control's texts are written in its own character-set mode.
+struct CodePageScope {
+    int kept;
+    explicit CodePageScope(const WebHtmlCtlRecord* h) : kept(gCharConvMode) {
+        gCharConvMode = static_cast<int>(h->codePage);
+    }
+    ~CodePageScope() { gCharConvMode = kept; }
+};
+
+// The live blocks: each "<!-- QOVPWS" and the "-->" after it become blanks.
+void MakeBlocksLive(char* text) {
+    const size_t openLength = sizeof kLiveOpen - 1, closeLength = sizeof kLiveClose - 1;
+    for (char* at = strstr(text, kLiveOpen); at; at = strstr(at, kLiveOpen)) {
+        memset(at, ' ', openLength);
+        char* end = strstr(at + openLength, kLiveClose);
+        if (!end) break;
+        memset(end, ' ', closeLength);
+        at = end + closeLength;
+    }
+}
+
+bool IsIframe(const char* content) { return strncmp(content, "<iframe class='qovif'", 21) == 0; }
+
+void SetScrolling(ObjectRecord* rec, int32_t scrollFlags) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    uint8_t mode = (scrollFlags & kScrollFlagAuto) ? 1 : h->scrollBar;
+    switch (mode) {
+    case 1: WebSetElemCss(rec, "overflow", "auto", false); break;
+    case 2:
+        WebSetElemCss(rec, "overflow-x", "auto", false);
+        WebSetElemCss(rec, "overflow-y", "hidden", false);
+        break;
+    case 4:
+        WebSetElemCss(rec, "overflow-x", "hidden", false);
+        WebSetElemCss(rec, "overflow-y", "auto", false);
+        break;
+    default: WebSetElemCss(rec, "overflow", "hidden", false); break;
+    }
+}
+
+void SendAction35(ObjectRecord* rec, int what) {
+    JsonBeginAction(kActHtmlControl);
+    JsonAddName(rec);
+    JsonAddInt("dwid", what);
+}
+
+// The focus to an element of the content, named by its id.
+void FocusElement(const char* id) {
+    JsonBeginAction(kActHtmlControl);
+    JsonAddStringZ("name", id);
+    JsonAddInt("dwid", kHdFocusElement);
+    WebViewMsgEnd();
+}
+
+// ---- Attributes by selector -------------------------------------------------------------------
+
+void ElementSelector(const char* id, char* out, size_t room) {
+    snprintf(out, room, "#%.200s", id ? id : "");
+}
+
+int32_t ElementGet(ObjectRecord* rec, const MethodCallRec* call, bool css) {
+    Args a(call, 2);
+    if (!a.ok(2)) return kWebNoMemory;
+    char selector[208];
+    ElementSelector(a.text[0], selector, sizeof selector);
+    const JsonValue* reply;
+    {
+        CodePageScope scope(WebHtmlCtl(rec));
+        JsonBeginAction(kActSelectorGet);
+        JsonAddStringZ("sel", selector);
+        JsonAddInt("dwid", css ? 1 : WebHtmlAttrWhat(a.text[1]));
+        JsonAddStringZ("nam", a.text[1]);
+        reply = WebViewMsgQuery();
+    }
+    const char* value = reply ? JsonGetText(reply, "val") : nullptr;
+    return WebReplyText(value ? value : "");
+}
+
+int32_t ElementSet(ObjectRecord* rec, const MethodCallRec* call, bool css) {
+    Args a(call, 3);
+    if (!a.ok(3)) return kWebNoMemory;
+    char selector[208];
+    ElementSelector(a.text[0], selector, sizeof selector);
+    CodePageScope scope(WebHtmlCtl(rec));
+    JsonBeginAction(kActSelectorSet);
+    JsonAddStringZ("sel", selector);
+    JsonAddInt("dwid", css ? 1 : WebHtmlAttrWhat(a.text[1]));
+    JsonAddStringZ("nam", a.text[1]);
+    JsonAddStringZ("val", a.text[2]);
+    WebViewMsgEnd();
+    return WebReplyInt(0);
+}
+
+// ---- Methods ----------------------------------------------------------------------------------
+
+int32_t InnerHtml(ObjectRecord* rec, const MethodCallRec* call) {
+    Args a(call, 1);
+    if (!a.ok(1)) return kWebNoMemory;
+    const char* content = a.text[0];
+    char* frame = nullptr;
+    if (content[0] == '!' && strlen(content + 1) < kIframeUrlMax) {
+        // A page by URL: an iframe of the control's size, the URL escaped.
+        HtmlReset();
+        char head[96];
+        snprintf(head, sizeof head, "<iframe class='qovif' width='%dpx' height='%dpx' src='",
+                 rec->right - rec->left, rec->bottom - rec->top);
+        HtmlAppend(head, 0);
+        HtmlAppendAttr(content + 1, static_cast<uint32_t>(strlen(content + 1)));
+        HtmlAppend("'></iframe>", 0);
+        frame = CopyText(gHtmlBuf.data ? gHtmlBuf.data : "", gHtmlBuf.length);
+        if (!frame) return kWebNoMemory;
+        content = frame;
+    }
+    int32_t rc = WebHtmlCtlSetContent(rec, content, 0, true);
+    GuardedFree(frame);
+    if (WebArgGiven(call, 1) && WebArgInt(call, 1, 0)) {
+        SendAction35(rec, kHdEvents);
+        WebViewMsgEnd();
+    }
+    return WebReplyInt(rc);
+}
+
+int32_t BindDataTable(ObjectRecord* rec, const MethodCallRec* call) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    int32_t table = WebArgInt(call, 0, 0);
+    if (table) {
+        if (h->boundTable && h->boundTable != static_cast<uint32_t>(table)) return WebReplyInt(0);
+        h->boundTable = static_cast<uint32_t>(table);
+        int32_t values[4] = {WebArgInt(call, 1, 0), 0, 0, 0};
+        EventRegister(rec, kEvHtmlControl, values, false, nullptr, 0);
+        return WebReplyInt(rec->elementId ? static_cast<int32_t>(rec->elementId) : static_cast<int32_t>(kNoElementId));
+    }
+    h->boundTable = 0;
+    h->currentRow = h->firstRow = h->lastRow = 0;
+    WebHtmlCtlSetContent(rec, "", 0, true);
+    EventUnregister(rec, kEvHtmlControl);
+    return WebReplyInt(0);
+}
+
+// BindHtml (first row, last row, markup, table form, multi-select).
+int32_t BindHtml(ObjectRecord* rec, const MethodCallRec* call) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    h->firstRow = WebArgInt(call, 0, 0);
+    h->lastRow = WebArgInt(call, 1, 0);
+    if (h->currentRow < h->firstRow || h->currentRow > h->lastRow) h->currentRow = h->firstRow;
+    char* markup = ArgCopy(call, 2);
+    if (!markup) return kWebNoMemory;
+    if (!h->boundTable) {
+        WebHtmlCtlSetContent(rec, markup, 0, true);
+    } else if (WebArgInt(call, 3, 0) == 1) {
+        CodePageScope scope(h);
+        JsonBeginAction(kActHtmlTable);
+        JsonAddName(rec);
+        JsonAddInt("dwid", kTdTable);
+        if (WebArgInt(call, 4, 0)) JsonAddInt("ms", 1);
+        JsonAddInt("dt", 1);
+        JsonAddStringZ("html", markup);
+        WebViewMsgEnd();
+        if (!h->shownOnce) {
+            h->shownOnce = 1;
+            SendAction35(rec, kHdShown);
+            WebViewMsgEnd();
+        }
+    }
+    GuardedFree(markup);
+    SendAction35(rec, kHdEvents);
+    WebViewMsgEnd();
+    return WebReplyInt(0);
+}
+
+void SendRow(ObjectRecord* rec, int what, int32_t row) {
+    JsonBeginAction(kActHtmlTable);
+    JsonAddName(rec);
+    JsonAddInt("dwid", what);
+    JsonAddInt("rn", row);
+    JsonAddInt("pos", 0);
+    WebViewMsgEnd();
+}
+
+// ---- Page events ---------------------------------------------------------------------------------
+
+// Event 201 with a sub-code: only an enabled control that registered it; the
+// registration's value slots carry the values.
+void PostHtmlEvent(ObjectRecord* rec, uint8_t subCode, const int32_t values[4], const char* text) {
+    if (rec->flags & kObjDisabled) return;
+    EventReg* reg = EventFindReg(rec, kEvHtmlControl);
+    if (!reg) return;
+    for (int i = 0; i < 4; ++i) reg->values[i] = values[i];
+    char* copy = nullptr;
+    if (text) {
+        size_t n = strlen(text);
+        copy = static_cast<char*>(LocalAllocZero(n + 1));
+        if (!copy) return;
+        memcpy(copy, text, n);
+    }
+    if (!PostEvent(rec, kEvHtmlControl, subCode, 0, WebHtmlCtl(rec)->rowValue, 0, copy, 0) && copy)
+        LocalFreeMem(copy);
+}
+
+int32_t IntOf(const JsonValue* ev, const char* name) { return static_cast<int32_t>(JsonGetInt(ev, name)); }
+
+void OnFocusEvent(ObjectRecord* rec, const JsonValue* ev, bool withTab) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    ObjectRecord* top = ObjectTopWindow(rec);
+    if (WebIsWindow(top)) WebSetActiveWindow(top);
+    WebFocusChanged(rec);
+    h->focusId[0] = 0;
+    if (withTab) h->currentTab = 0;
+    const char* edata = JsonGetTextRaw(ev, "edata");
+    if (!edata) return;
+    WebHtmlEdataId(edata, h->focusId);
+    uint32_t tab;
+    if (withTab && WebHtmlEdataTab(edata, &tab)) h->currentTab = tab;
+}
+
+void OnKey(ObjectRecord* rec, int32_t key) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    int32_t row = h->currentRow;
+    switch (key) {
+    case kKeyEnd: row = h->lastRow; break;
+    case kKeyHome: row = h->firstRow; break;
+    case kKeyUp: row = h->currentRow > h->firstRow ? h->currentRow - 1 : h->currentRow; break;
+    case kKeyDown: row = h->currentRow < h->lastRow ? h->currentRow + 1 : h->currentRow; break;
+    default: return;
+    }
+    if (row == h->currentRow) return;
+    h->currentRow = row;
+    SendRow(rec, kTdCurrentRow, row);
+    int32_t values[4] = {row, 0, 0, 0};
+    PostHtmlEvent(rec, kSubKey, values, nullptr);
+}
+
+bool OnPageEvent(ObjectRecord* rec, int32_t code, const JsonValue* ev, const WebEventName* name) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    int32_t values[4] = {};
+    switch (code) {
+    case kPeHtmlFocusTab: OnFocusEvent(rec, ev, true); return true;
+    case kPeHtmlFocus: OnFocusEvent(rec, ev, false); return true;
+    case kPeHeaderClick:
+        values[0] = name->header;
+        PostHtmlEvent(rec, kSubHeader, values, nullptr);
+        return true;
+    case kPeRowCheck:
+        values[0] = name->hasRow ? name->row : 0;
+        values[1] = IntOf(ev, "ev");
+        PostHtmlEvent(rec, kSubCheck, values, nullptr);
+        return true;
+    case kPeRowClick:
+        h->currentRow = name->row;
+        values[0] = name->row, values[1] = name->item, values[2] = IntOf(ev, "ev"), values[3] = IntOf(ev, "em");
+        PostHtmlEvent(rec, kSubClick, values, nullptr);
+        return true;
+    case kPeListKey: OnKey(rec, IntOf(ev, "ev")); return true;
+    case kPeCellEdit: {
+        values[0] = name->row, values[1] = name->item;
+        const char* text = JsonGetText(ev, "edata");
+        PostHtmlEvent(rec, kSubEdit, values, text ? text : "");
+        return true;
+    }
+    case kPeHtmlPart:
+        values[0] = name->part;
+        PostHtmlEvent(rec, kSubPart, values, nullptr);
+        return true;
+    case kPeScript1: {
+        const char* text = JsonGetText(ev, "edata");
+        PostHtmlEvent(rec, kSubEdata, values, text ? text : "");
+        return true;
+    }
+    default: return false;
+    }
+}
+
+void Destroy(ObjectRecord* rec) { WebHtmlControlFree(rec); }
+
+int32_t MethodOp(ObjectRecord* rec, MethodCallRec* call) { return WebHtmlControlMethod(rec, call); }
+
+const WebKindOps kHtmlOps = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, MethodOp, Destroy};
+
+}  // namespace
+
+int WebHtmlAttrWhat(const char* name) {
+    if (!name) return 6;
+    if (StrEqualNoCase(name, "val") || StrEqualNoCase(name, "value")) return 3;
+    if (StrEqualNoCase(name, "html")) return 4;
+    if (StrEqualNoCase(name, "text")) return 5;
+    if (StrEqualNoCase(name, "checked") || StrEqualNoCase(name, "disabled")) return 2;
+    return 6;
+}
+
+bool WebHtmlEdataId(const char* edata, char out[kHtmlFocusIdMax + 1]) {
+    out[0] = 0;
+    const char* at = edata ? strstr(edata, "id\":") : nullptr;
+    if (!at) return false;
+    at += 4;
+    while (*at == ' ') ++at;
+    if (*at != '"') return false;
+    ++at;
+    uint32_t n = 0;
+    while (n < kHtmlFocusIdMax && at[n] && at[n] != '"' && static_cast<unsigned char>(at[n]) >= ' ') {
+        out[n] = at[n];
+        ++n;
+    }
+    out[n] = 0;
+    return true;
+}
+
+bool WebHtmlEdataTab(const char* edata, uint32_t* tab) {
+    const char* at = edata ? strstr(edata, "tab\":") : nullptr;
+    if (!at) return false;
+    at += 5;
+    while (*at == ' ') ++at;
+    uint64_t v = 0;
+    int digits = 0;
+    while (*at >= '0' && *at <= '9' && digits < 10) {
+        v = v * 10 + static_cast<uint64_t>(*at++ - '0');
+        ++digits;
+    }
+    if (!digits || v > UINT32_MAX) return false;
+    *tab = static_cast<uint32_t>(v);
+    return true;
+}
+
+ObjectRecord* WebHtmlCtlCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t, int32_t* code) {
+    if (!rec) rec = ObjectAllocRecord(kKindHtmlControl, sizeof(WebHtmlCtlRecord), true);
+    if (!rec) {
+        *code = kWebNoMemory;
+        return nullptr;
+    }
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    h->codePage = static_cast<uint32_t>(CreateRecordValue(cr, kHpCodePage, 0));
+    h->webMode = static_cast<uint32_t>(CreateRecordValue(cr, kHpWebMode, 0));
+    h->bdrStyle = BdrOf(CreateRecordValue(cr, kHpBdrStyle, kBdrDefault));
+    h->scrollBar = ScrollOf(cr->scrollBar ? cr->scrollBar : CreateRecordValue(cr, kHpScrollBar, kScrollDefault));
+    CrText inner = cr->innerHtml.text ? cr->innerHtml : CreateRecordText(cr, kHpInnerHtml);
+    if (inner.text && inner.length) {
+        h->content = CopyText(inner.text, inner.length);
+        if (!h->content) {
+            *code = kWebNoMemory;
+            return nullptr;
+        }
+    }
+    *code = 0;
+    return rec;
+}
+
+int32_t WebHtmlCtlSetContent(ObjectRecord* rec, const char* content, int32_t scrollFlags, bool keep) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    if (!content) content = "";
+    size_t length = strlen(content);
+    if (keep) {
+        char* copy = CopyText(content, length);
+        if (!copy) return kWebNoMemory;
+        GuardedFree(h->content);
+        h->content = copy;
+    }
+    char* sent = CopyText(content, length);
+    if (!sent) return kWebNoMemory;
+    if (!IsIframe(sent)) MakeBlocksLive(sent);
+    if (h->codePage == 1)
+        for (char* p = sent; *p; ++p)
+            if (static_cast<uint8_t>(*p) == kByteDelete) *p = ' ';
+    WebViewSelectForObject(rec);
+    SetScrolling(rec, scrollFlags);
+    {
+        CodePageScope scope(h);
+        SendAction35(rec, kHdContent);
+        JsonAddInt("hctl", 1);
+        JsonAddStringZ("html", sent);
+        WebViewMsgEnd();
+    }
+    GuardedFree(sent);
+    if (!h->shownOnce) {
+        h->shownOnce = 1;
+        SendAction35(rec, kHdShown);
+        WebViewMsgEnd();
+    }
+    return 0;
+}
+
+int32_t WebHtmlControlSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                              bool* commonWrite) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    switch (id) {
+    case kHpCodePage: h->codePage = static_cast<uint32_t>(value); break;
+    case kHpWebMode: h->webMode = static_cast<uint32_t>(value); break;
+    case kHpScrollBar: h->scrollBar = ScrollOf(value); break;
+    case kHpBdrStyle: h->bdrStyle = BdrOf(value); break;
+    case kHpInnerHtml: {
+        char* copy = CopyText(text ? text : "", text ? length : 0);
+        if (!copy) return kWebNoMemory;
+        int32_t rc = WebHtmlCtlSetContent(rec, copy, 0, true);
+        GuardedFree(copy);
+        if (commonWrite) *commonWrite = false;
+        return rc;
+    }
+    default: return kWebNotAvailable;
+    }
+    if (commonWrite) *commonWrite = false;
+    return 0;
+}
+
+int32_t WebHtmlControlGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    switch (id) {
+    case kHpCodePage: *result = static_cast<int32_t>(h->codePage); return 0;
+    case kHpWebMode: *result = static_cast<int32_t>(h->webMode); return 0;
+    case kHpScrollBar: *result = h->scrollBar; return 0;
+    case kHpBdrStyle: *result = h->bdrStyle; return 0;
+    case kHpInnerHtml:
+        snprintf(gTextBuf, kTextBufSize + 1, "%s", h->content ? h->content : "");
+        *text = gTextBuf;
+        return 0;
+    default: return kWebNotAvailable;
+    }
+}
+
+void WebHtmlControlFree(ObjectRecord* rec) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    GuardedFree(h->content);
+    h->content = nullptr;
+}
+
+int32_t WebHtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
+    int32_t rc = WebCheckMethod(kTypeHTMLControl, call);
+    if (rc) return rc;
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    WebViewSelectForObject(rec);
+    switch (call->method) {
+    case kHmInnerHtml: return InnerHtml(rec, call);
+    case kHmGetAttr: return ElementGet(rec, call, false);
+    case kHmGetCss: return ElementGet(rec, call, true);
+    case kHmSetAttr: return ElementSet(rec, call, false);
+    case kHmSetCss: return ElementSet(rec, call, true);
+    case kHmFocus: {
+        char* id = ArgCopy(call, 0);
+        if (!id) return kWebNoMemory;
+        snprintf(h->focusId, sizeof h->focusId, "%s", id);
+        FocusElement(h->focusId);
+        GuardedFree(id);
+        return WebReplyInt(0);
+    }
+    case kHmUpdateEvents:
+        SendAction35(rec, kHdEvents);
+        WebViewMsgEnd();
+        return WebReplyInt(0);
+    case kHmMakePict: return kNotAvailableMakePict;
+    case kHmContextMenu:
+        h->contextMenu = WebArgInt(call, 0, 0);
+        return WebReplyInt(0);
+    case kHmBindDataTable: return BindDataTable(rec, call);
+    case kHmBindHtml: return BindHtml(rec, call);
+    case kHmBindAction: return WebReplyInt(WebHtmlCtlRowAction(rec, WebArgInt(call, 0, 0)));
+    default: return kWebUnknownMethod;
+    }
+}
+
+int32_t WebHtmlCtlRowAction(ObjectRecord* rec, int32_t request) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    if (!h->boundTable) return 0;
+    if (request == 1) {
+        SendRow(rec, kTdCurrentRow, h->currentRow);
+    } else if (request == 2) {
+        SendRow(rec, kTdRowRequest, h->currentRow);
+    }
+    return 0;
+}
+
+namespace {
+
+constexpr int kLoadDepthMax = 64;
+
+void Reload(ObjectRecord* rec) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    if (h->content) WebHtmlCtlSetContent(rec, h->content, 0, false);
+}
+
+void LoadChain(ObjectRecord* first, int depth) {
+    if (depth > kLoadDepthMax) return;
+    for (ObjectRecord* c = first; c; c = c->next) {
+        if (c->kind == kKindHtmlControl) Reload(c);
+        else if (c->children) LoadChain(c->children, depth + 1);
+    }
+}
+
+}  // namespace
+
+void WebHtmlControlLoadAll(ObjectRecord* rec) {
+    if (!rec) return;
+    if (rec->kind == kKindHtmlControl) {
+        Reload(rec);
+        return;
+    }
+    if (ObjectIsWebView(rec)) {
+        LoadChain(rec->children, 0);
+        return;
+    }
+    // A native host: the web windows it shows.
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next)
+        if (WebWindowHostRecord(w) == rec) LoadChain(w->children, 0);
+}
+
+int32_t WebHtmlControlFocus(ObjectRecord* rec, int32_t tabMode) {
+    WebHtmlCtlRecord* h = WebHtmlCtl(rec);
+    WebViewSelectForObject(rec);
+    if (h->boundTable) {
+        if (WebFocusedObject() == rec) return 1;
+        JsonBeginAction(kActFocusQuery);
+        JsonAddName(rec);
+        WebViewMsgQuery();
+        return 0;
+    }
+    if (tabMode == 0 && h->focusId[0]) {
+        FocusElement(h->focusId);
+        return 0;
+    }
+    if (tabMode == 0) tabMode = 3;
+    if (tabMode < 1 || tabMode > 4) return 1;
+    SendAction35(rec, kHdFocusTab);
+    if (tabMode == 1 || tabMode == 3) JsonAddInt("fwd", 1);
+    JsonAddInt("tid", tabMode <= 2 ? static_cast<int32_t>(h->currentTab) : tabMode == 3 ? 0 : kTabLast);
+    const JsonValue* reply = WebViewMsgQuery();
+    return reply && JsonGetInt(reply, "tabid") != 0 ? 0 : 1;
+}
+
+void WebHtmlCtlInstall() {
+    WebRegisterCreator(kKindHtmlControl, WebHtmlCtlCreate);
+    WebRegisterPropHandlers(kKindHtmlControl, WebHtmlControlSetProp, WebHtmlControlGetProp);
+    WebRegisterKindOps(kKindHtmlControl, &kHtmlOps);
+    WebRegisterPageEventHandler(kKindHtmlControl, OnPageEvent);
+    gWebHooks.htmlControlLoadAll = WebHtmlControlLoadAll;
+}

@@ -1,0 +1,106 @@
+// qovhtmlctl.js - the page side of the HTML control: its content (action 35
+// "dwid" 2) with the events of its elements, focus into it (4, 8), and the
+// rows of a bound table (action 40). Elements marked data-qrow (and
+// data-qcol) report clicks as rows, inputs inside a row report checks and
+// edits; every element that takes the focus reports its id.
+(function () {
+  'use strict';
+
+  var kRowClick = 99990, kRowCheck = 99989, kHeader = 99991, kCellEdit = 99970, kKey = 99983, kPart = 99966,
+    kFocusTab = 99971, kFocusId = 99972;
+  var kContent = 2, kEvents = 3, kFocusElement = 4, kFocusTab8 = 8;
+  var kTable = 1, kCurrentRow = 3;
+
+  function queue(ev) {
+    if (window.QovPostEvent) window.QovPostEvent(ev);
+  }
+
+  function modifiers(e) {
+    return (e.shiftKey ? 1 : 0) | (e.ctrlKey ? 2 : 0) | (e.altKey ? 4 : 0);
+  }
+
+  function numberOf(el, name) {
+    var v = parseInt(el.getAttribute(name), 10);
+    return isNaN(v) ? 0 : v;
+  }
+
+  // The content's elements report to the control's element id.
+  function hook(id) {
+    var host = $(document.getElementById(id));
+    host.off('.qovhc');
+    host.on('click.qovhc', '[data-qrow]', function (e) {
+      if (e.target.type === 'checkbox') return;
+      var row = numberOf(this, 'data-qrow'), col = numberOf(this, 'data-qcol');
+      queue({ name: id + 'R' + row + 'I' + col, et: kRowClick, ev: 0, em: modifiers(e) });
+    });
+    host.on('change.qovhc', '[data-qrow] input[type=checkbox]', function () {
+      var row = numberOf($(this).closest('[data-qrow]')[0], 'data-qrow');
+      queue({ name: id + 'R' + row + 'C' + numberOf(this, 'data-qcol'), et: kRowCheck, ev: this.checked ? 1 : 0 });
+    });
+    host.on('change.qovhc', '[data-qrow] input[type=text]', function () {
+      var cell = $(this).closest('[data-qrow]')[0];
+      queue({ name: id + 'R' + numberOf(cell, 'data-qrow') + 'I' + numberOf(this, 'data-qcol'), et: kCellEdit,
+        edata: String(this.value) });
+    });
+    host.on('click.qovhc', '[data-qhead]', function () {
+      queue({ name: id + 'H' + numberOf(this, 'data-qhead'), et: kHeader });
+    });
+    host.on('click.qovhc', '[data-qpart]', function () {
+      queue({ name: id + 'P' + numberOf(this, 'data-qpart'), et: kPart });
+    });
+    host.on('keydown.qovhc', function (e) {
+      if (e.which >= 35 && e.which <= 40) queue({ name: id, et: kKey, ev: e.which });
+    });
+    host.on('focusin.qovhc', function (e) {
+      var el = e.target;
+      if (!el || !el.id) return;
+      var tab = el.tabIndex > 0 ? el.tabIndex : 0;
+      queue({ name: id, et: tab ? kFocusTab : kFocusId, edata: JSON.stringify({ id: el.id, tab: tab }) });
+    });
+  }
+
+  function focusables(id) {
+    return $(document.getElementById(id)).find('a[href], button, input, select, textarea, [tabindex]')
+      .filter(':visible');
+  }
+
+  var htmlActions = {};
+  htmlActions[kContent] = function (m) {
+    $(document.getElementById(m.name)).html(m.html || '');
+    hook(m.name);
+  };
+  htmlActions[kEvents] = function (m) { hook(m.name); };
+  htmlActions[kFocusElement] = function (m) {
+    var el = document.getElementById(String(m.name));
+    if (el) el.focus();
+  };
+  htmlActions[kFocusTab8] = function (m) {
+    var list = focusables(m.name);
+    if (!list.length) return { tabid: 0 };
+    var el = m.fwd ? list.first() : list.last();
+    el.focus();
+    return { tabid: 1 };
+  };
+
+  var tableActions = {};
+  tableActions[kTable] = function (m) {
+    $(document.getElementById(m.name)).html(m.html || '');
+    hook(m.name);
+  };
+  tableActions[kCurrentRow] = function (m) {
+    var host = $(document.getElementById(m.name));
+    host.find('[data-qrow]').removeClass('qovcur');
+    host.find('[data-qrow="' + Number(m.rn) + '"]').addClass('qovcur');
+  };
+
+  var actions = {
+    35: function (m) { var f = htmlActions[m.dwid]; return f ? f(m) : undefined; },
+    40: function (m) { var f = tableActions[m.dwid]; return f ? f(m) : undefined; }
+  };
+
+  var general = window.QovRunAction;
+  window.QovRunAction = function (m) {
+    if (m && actions[m.action]) return actions[m.action](m);
+    return general ? general(m) : undefined;
+  };
+})();
