@@ -1,7 +1,8 @@
 // fuzz_pageevent.cpp - hostile page events against a tree of web-view objects:
 // the input is the text of one event message as the page's fetch answer holds
 // it; it is routed as a fetched event would be, to a main window and a dialog
-// with push buttons, check boxes, radio buttons and a file button, each with
+// with push buttons, check boxes, radio buttons, a file button and an HTML
+// control (its content's rows, keys, edits and focus "edata"), each with
 // its events registered. Whatever the members hold, nothing may be read out
 // of bounds and the queue of posted events is emptied after each input.
 #include <cstddef>
@@ -77,10 +78,10 @@ void Setup() {
         if (!w) continue;
         ObjectRecord* made[] = {
             Make(kTypeButton, w, 0, 0, 0), Make(kTypeButton, w, 0, 3, 0), Make(kTypeCheckbox, w, 0, 0, 1),
-            Make(kTypeRadio, w, 0, 0, 1), Make(kTypeRadio, w, 0, 0, 1),
+            Make(kTypeRadio, w, 0, 0, 1), Make(kTypeRadio, w, 0, 0, 1), Make(kTypeHTMLControl, w, 0, 0, 0),
         };
         for (ObjectRecord* rec : made)
-            for (uint32_t ev : {3u, 4u, 6u, 13u, 14u, 15u, 19u, 200u}) {
+            for (uint32_t ev : {3u, 4u, 6u, 13u, 14u, 15u, 19u, 200u, 201u}) {
                 if (rec) EventRegister(rec, ev, values, false, nullptr, 0);
             }
         for (uint32_t ev : {5u, 12u, 17u}) EventRegister(w, ev, values, false, nullptr, 0);
