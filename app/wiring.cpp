@@ -28,6 +28,7 @@
 #include "session/util/codepage.h"
 #include "webview/core/webchannel.h"
 #include "webview/webglue.h"
+#include "webview/webhtmltwin.h"
 #include "webview/webobjglue.h"
 
 static uint32_t SysColorEntry(uint32_t index) { return index < kColorTableSize ? gColorTable[index] : 0; }
@@ -92,6 +93,10 @@ void InstallFacilities() {
     gHooks.automationRun = AutomationServerRun;
     ComObjectsInstall();
     HtmlControlInstall();
+    gHtmlTwinHooks = HtmlTwinHooks{WebHtmlTwinCreate, WebHtmlTwinDestroy, WebHtmlTwinResize,
+                                   WebHtmlTwinSetContent, WebHtmlTwinMethod, WebHtmlTwinFocus};
+    gWebHooks.htmlControlHost = HtmlControlTwinHost;
+    gWebHooks.htmlControlPage = HtmlControlTwinPage;
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;

@@ -32,7 +32,8 @@ constexpr uint8_t kReplyKindDone = 1;
 constexpr uint32_t kHtmlMethodsVersion = 10001, kContextMenuVersion = 10200, kWebOnlyVersion = 10500;
 constexpr int32_t kCreateRefused = -4;
 constexpr int32_t kLoadNoBrowser = 2;
-constexpr int32_t kNoTwin = kOpNotAvailable;   // the web-view twin is not built: WebMode 2 and above
+constexpr int32_t kNoTwin = -52;               // WebMode 2 and above without a page host
+constexpr uint32_t kWebModeTwin = 2;
 constexpr int32_t kTabLast = 32767;
 
 enum HtmlProp : uint32_t { kPidVisible = 33, kPidBdr = 208 };
@@ -47,7 +48,9 @@ enum FocusDirection : int32_t { kFocusPlain = 0, kFocusForward, kFocusBackward, 
 bool gClassPending = true;
 
 HtmlControlRecord* HtmlOf(ObjectRecord* rec) {
-    return rec && rec->kind == kKindHtmlControl ? reinterpret_cast<HtmlControlRecord*>(rec) : nullptr;
+    // A web-view twin has the same kind but a record of its own.
+    return rec && rec->kind == kKindHtmlControl && !ObjectIsWebView(rec) ? reinterpret_cast<HtmlControlRecord*>(rec)
+                                                                          : nullptr;
 }
 
 HtmlControlRecord* HtmlOfWindow(HWND wnd) {
@@ -98,6 +101,17 @@ void ReleaseSite(HtmlControlRecord* h) {
 }
 
 void StoreFocusId(HtmlControlRecord* h, const char* id) { HtmlCopyCut(h->focusId, sizeof h->focusId, id); }
+
+// The InnerHtml a control with a twin reads back: the twin keeps what the page
+// shows, the control what the server gave.
+void KeepInnerHtml(HtmlControlRecord* h, const char* text) {
+    if (h->innerHtml) LocalFreeMem(h->innerHtml);
+    h->innerHtml = nullptr;
+    size_t n = text ? strlen(text) : 0;
+    if (!n) return;
+    h->innerHtml = static_cast<char*>(LocalAllocZero(n + 1));
+    if (h->innerHtml) memcpy(h->innerHtml, text, n);
+}
 
 // ---- The owner steps the event sinks call ------------------------------------------------
 
@@ -163,6 +177,9 @@ int32_t HtmlControlShow(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
 int32_t HtmlControlDestroy(ObjectRecord* rec) {
     HtmlControlRecord* h = HtmlOf(rec);
     ReleaseSite(h);
+    if (h->webHost && gHtmlTwinHooks.destroy) gHtmlTwinHooks.destroy(rec, h->webHost, h->twin);
+    h->webHost = nullptr;
+    h->twin = nullptr;
     if (rec->hwnd) {
         SetWindowLongPtrA(rec->hwnd, GWLP_USERDATA, 0);
         DestroyWindow(rec->hwnd);
@@ -233,6 +250,10 @@ int32_t HtmlControlSetProp(ObjectRecord* rec, PropChange* req) {
     switch (req->id) {
     case kPidInnerHtml: {
         std::string text(req->text ? req->text : "", req->text ? req->textLength : 0);
+        if (h->twin) {
+            KeepInnerHtml(h, text.c_str());
+            return gHtmlTwinHooks.setContent(h->webHost, h->twin, text.c_str());
+        }
         ObjectRef ref = ObjectRefOf(rec);
         int32_t rc = HtmlControlLoadPage(h, text.c_str(), kHtmlLoadHook, true);
         if (!ObjectRefAlive(ref)) return 0;
@@ -273,6 +294,10 @@ int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     int rc = CheckMethodCall(kTypeHTMLControl, call);
     if (rc) return rc;
     HtmlControlRecord* h = HtmlOf(rec);
+    if (h->twin) {
+        if (call->method == kHmInnerHtml) KeepInnerHtml(h, ArgText(call, 0).c_str());
+        return gHtmlTwinHooks.method(h->webHost, h->twin, call);
+    }
     if (call->method < kHmInnerHtml || call->method > kHmContextMenu) return kOpUnknownMethod;
     int32_t result = 0;
     switch (call->method) {
@@ -367,6 +392,7 @@ LRESULT CALLBACK HtmlControlWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
         if (wp == SIZE_MINIMIZED || wp == SIZE_MAXSHOW || wp == SIZE_MAXHIDE) break;
         if (h && h->site) HtmlPanelResize(h->site, wnd, 0);
+        if (h && h->webHost && gHtmlTwinHooks.resize) gHtmlTwinHooks.resize(h->webHost);
         return 1;
     case WM_ERASEBKGND: {
         if (h && h->site) return 1;
@@ -429,6 +455,18 @@ int HtmlTranslateAccelHook(ObjectRecord* rec, MSG* m) {
 
 }  // namespace
 
+HtmlTwinHooks gHtmlTwinHooks;
+
+void* HtmlControlTwinHost(ObjectRecord* rec) {
+    HtmlControlRecord* h = HtmlOf(rec);
+    return h && !ObjectIsWebView(rec) ? h->webHost : nullptr;
+}
+
+ObjectRecord* HtmlControlTwinPage(ObjectRecord* rec) {
+    HtmlControlRecord* h = HtmlOf(rec);
+    return h && h->webHost ? rec : nullptr;
+}
+
 int32_t HtmlControlLoadPage(HtmlControlRecord* h, const char* text, uint32_t flags, bool keep) {
     if (!text) text = "";
     if (keep) {
@@ -480,7 +518,9 @@ void HtmlControlRebuildAll(ObjectRecord* rec, bool single) {
         if (r->kind == kKindPanel) {
             if (r->children) HtmlControlRebuildAll(r->children, false);
         } else if (HtmlControlRecord* h = HtmlOf(r)) {
-            if (h->innerHtml) {
+            if (h->innerHtml && h->twin) {
+                gHtmlTwinHooks.setContent(h->webHost, h->twin, h->innerHtml);
+            } else if (h->innerHtml) {
                 // The text is copied: a load replaces nothing here, but the
                 // browser calls may pump and the record must be asked again.
                 std::string text = h->innerHtml;
@@ -494,6 +534,7 @@ void HtmlControlRebuildAll(ObjectRecord* rec, bool single) {
 
 int32_t HtmlControlSetFocus(ObjectRecord* rec, int32_t direction) {
     HtmlControlRecord* h = HtmlOf(rec);
+    if (h && h->twin) return gHtmlTwinHooks.focus(h->webHost, h->twin, direction);
     if (!h || !h->site) return 1;
     switch (direction) {
     case kFocusForward: case kFocusBackward:
@@ -550,9 +591,8 @@ ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
     if (!CopyCreateStrings(rec, cr)) return fail(kOpNoMemory);
     rec->fgColor = 0;
     if (!ObjectSetRect(rec, cr->top, cr->height, cr->left, cr->width)) return fail(kCreateRefused);
-    // The page of a control with WebMode 2 or more is shown by a web view of its
-    // own; that twin is not built in this client, so such a control is refused.
-    if (h->webMode >= 2) return fail(kNoTwin);
+    bool twinned = h->webMode >= kWebModeTwin;
+    if (twinned && !gHtmlTwinHooks.create) return fail(kNoTwin);
     HWND parentWnd = ParentWindowOf(parent);
     if (!parentWnd) return fail(kOpNoObject);
     RECT r = {rec->left, rec->top, rec->right, rec->bottom};
@@ -566,8 +606,19 @@ ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
     LinkObject(rec);
     ObjectNextCtlId(parent);
     ObjectRef ref = ObjectRefOf(rec);
+    if (twinned) {
+        // The page of a control with WebMode 2 or more is shown by a web view of
+        // its own, in the control's window; the twin in that page does the work.
+        h->webHost = gHtmlTwinHooks.create(rec, cr, &h->twin);
+        if (!ObjectRefAlive(ref)) return nullptr;
+        if (!h->webHost) {
+            ObjectDestroy(rec);
+            *code = kNoTwin;
+            return nullptr;
+        }
+    }
     if (cr->flags0 & kCrDisabled) ObjectDisable(rec, 0);
-    if (!gFormLoadCreating && h->innerHtml) HtmlControlRebuildAll(rec, true);
+    if (!gFormLoadCreating && h->innerHtml && !twinned) HtmlControlRebuildAll(rec, true);
     if (!ObjectRefAlive(ref)) return nullptr;
     if (cr->flags0 & kCrVisible) {
         ObjectActivate(rec, 0, 0, 0, 0);

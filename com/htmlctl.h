@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "objects/objrecord.h"
+#include "session/proto/records.h"
 
 struct CQovPanelWebBrowser;
 
@@ -27,6 +28,25 @@ struct HtmlControlRecord {
 };
 
 constexpr int kHtmlRebuildMax = 32000;
+
+// The web view's share of a control with WebMode 2 or more: a page host of the
+// control's own in its window, and the twin record in that page that takes
+// the content, the methods and the focus. The start-up wiring fills it; with
+// an empty entry such a control is refused.
+struct HtmlTwinHooks {
+    // The host (null when none could be made); *twin receives the twin.
+    void* (*create)(ObjectRecord* control, ObjectCreateRecord* cr, ObjectRecord** twin);
+    void (*destroy)(ObjectRecord* control, void* host, ObjectRecord* twin);
+    void (*resize)(void* host);
+    int32_t (*setContent)(void* host, ObjectRecord* twin, const char* text);
+    int32_t (*method)(void* host, ObjectRecord* twin, MethodCallRec* call);
+    int32_t (*focus)(void* host, ObjectRecord* twin, int32_t direction);
+};
+extern HtmlTwinHooks gHtmlTwinHooks;
+// The channel's view of a control with a twin: its host, and the record its
+// page's events are looked up under (the control, whose child the twin is).
+void* HtmlControlTwinHost(ObjectRecord* rec);
+ObjectRecord* HtmlControlTwinPage(ObjectRecord* rec);
 
 ObjectRecord* HtmlControlCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 // Loads text (or a URL) into the control; keep stores it as InnerHtml first.

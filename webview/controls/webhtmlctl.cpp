@@ -183,6 +183,14 @@ int32_t ElementSet(ObjectRecord* rec, const MethodCallRec* call, bool css) {
 
 // ---- Methods ----------------------------------------------------------------------------------
 
+// The object the server knows: the control itself, or for the twin of a
+// native control with a page of its own, that control.
+ObjectRecord* EventTarget(ObjectRecord* rec) {
+    ObjectRecord* p = rec->parent;
+    return p && p->kind == kKindHtmlControl && !ObjectIsWebView(p) ? p : rec;
+}
+
+
 int32_t InnerHtml(ObjectRecord* rec, const MethodCallRec* call) {
     Args a(call, 1);
     if (!a.ok(1)) return kWebNoMemory;
@@ -217,13 +225,13 @@ int32_t BindDataTable(ObjectRecord* rec, const MethodCallRec* call) {
         if (h->boundTable && h->boundTable != static_cast<uint32_t>(table)) return WebReplyInt(0);
         h->boundTable = static_cast<uint32_t>(table);
         int32_t values[4] = {WebArgInt(call, 1, 0), 0, 0, 0};
-        EventRegister(rec, kEvHtmlControl, values, false, nullptr, 0);
+        EventRegister(EventTarget(rec), kEvHtmlControl, values, false, nullptr, 0);
         return WebReplyInt(rec->elementId ? static_cast<int32_t>(rec->elementId) : static_cast<int32_t>(kNoElementId));
     }
     h->boundTable = 0;
     h->currentRow = h->firstRow = h->lastRow = 0;
     WebHtmlCtlSetContent(rec, "", 0, true);
-    EventUnregister(rec, kEvHtmlControl);
+    EventUnregister(EventTarget(rec), kEvHtmlControl);
     return WebReplyInt(0);
 }
 
@@ -271,8 +279,9 @@ void SendRow(ObjectRecord* rec, int what, int32_t row) {
 
 // Event 201 with a sub-code: only an enabled control that registered it; the
 // registration's value slots carry the values.
-void PostHtmlEvent(ObjectRecord* rec, uint8_t subCode, const int32_t values[4], const char* text) {
-    if (rec->flags & kObjDisabled) return;
+void PostHtmlEvent(ObjectRecord* twinOrControl, uint8_t subCode, const int32_t values[4], const char* text) {
+    ObjectRecord* rec = EventTarget(twinOrControl);
+    if ((rec->flags | twinOrControl->flags) & kObjDisabled) return;
     EventReg* reg = EventFindReg(rec, kEvHtmlControl);
     if (!reg) return;
     for (int i = 0; i < 4; ++i) reg->values[i] = values[i];
@@ -283,7 +292,7 @@ void PostHtmlEvent(ObjectRecord* rec, uint8_t subCode, const int32_t values[4], 
         if (!copy) return;
         memcpy(copy, text, n);
     }
-    if (!PostEvent(rec, kEvHtmlControl, subCode, 0, WebHtmlCtl(rec)->rowValue, 0, copy, 0) && copy)
+    if (!PostEvent(rec, kEvHtmlControl, subCode, 0, WebHtmlCtl(twinOrControl)->rowValue, 0, copy, 0) && copy)
         LocalFreeMem(copy);
 }
 
@@ -576,11 +585,12 @@ void LoadChain(ObjectRecord* first, int depth) {
 
 void WebHtmlControlLoadAll(ObjectRecord* rec) {
     if (!rec) return;
-    if (rec->kind == kKindHtmlControl) {
+    if (rec->kind == kKindHtmlControl && ObjectIsWebView(rec)) {
         Reload(rec);
         return;
     }
-    if (ObjectIsWebView(rec)) {
+    // A window, or a native HTML control whose own page holds its twin.
+    if (ObjectIsWebView(rec) || rec->kind == kKindHtmlControl) {
         LoadChain(rec->children, 0);
         return;
     }
