@@ -17,6 +17,8 @@
 #include "objects/objops.h"
 #include "session/util/mem.h"
 #include "webview/controls/webbutton.h"
+#include "webview/controls/weblist.h"
+#include "webview/controls/weblistview.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -589,7 +591,11 @@ static int32_t WebStateOp(ObjectRecord* rec, int32_t, int32_t, int32_t) { return
 
 
 
-static void WebFlushOp(ObjectRecord*) { WebViewMsgFlush(); }
+// The list controls' queued redraws, then the batch.
+static void WebFlushOp(ObjectRecord* rec) {
+    WebFlushRedraws(rec);
+    WebViewMsgFlush();
+}
 
 void WebObjectsInstall() {
     gWebObjectOps.create = CreateViaWebView;
@@ -621,6 +627,8 @@ void WebObjectsInstall() {
     WebRegisterCreator(kKindWindow, WebWindowCreate);
     WebRegisterCreator(kKindMRegion, WebMRegionCreate);
     WebButtonInstall();
+    WebDataListInstall();
+    WebListViewInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
