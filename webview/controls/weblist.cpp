@@ -268,8 +268,7 @@ int32_t SetValueOp(ObjectRecord* rec, int32_t item, int32_t value) {
     return DataListSelRange(d, value != 0, item - 1, item - 1) < 0 ? kBadRow : 0;
 }
 
-int32_t CheckItemOp(ObjectRecord* rec, int32_t item, int32_t on) {
-    if (item != 0) return 0;
+int32_t EnableOp(ObjectRecord* rec, int32_t, bool on) {
     WebViewSelectForObject(rec);
     JsonBeginAction(kActList);
     JsonAddName(rec);
@@ -280,7 +279,7 @@ int32_t CheckItemOp(ObjectRecord* rec, int32_t item, int32_t on) {
 }
 
 const WebKindOps kDataListOps = {GetTextOp, GetValueOp, SetTextOp, SetValueOp, InsertItemOp, DeleteItemOp,
-                                 CheckItemOp, WebDataListMethod, WebDataListDestroy};
+                                 nullptr, WebDataListMethod, WebDataListDestroy};
 
 // The key event of a row (a key moved or ticked it).
 void KeyEvent(ObjectRecord* rec, int32_t row) {
@@ -802,13 +801,11 @@ int32_t WebDataListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
         d->horzExtent = static_cast<uint32_t>(value);
         *commonWrite = false;
         return 0;
-    default: {
-        bool changed = false;
-        int32_t r = WebDefaultSetProp(rec, id, value, text, length, &changed);
-        if (changed) WebDataListQueueRedraw(d);
-        *commonWrite = false;
-        return r;
-    }
+    default:
+        // The common change and its page write; the table shows the colours
+        // and fonts, so it is drawn again.
+        WebDataListQueueRedraw(d);
+        return kWebNotAvailable;
     }
     WebDataListQueueRedraw(d);
     *commonWrite = false;
@@ -1021,4 +1018,5 @@ void WebDataListInstall() {
     WebRegisterPropHandlers(kKindDataList, WebDataListSetProp, WebDataListGetProp);
     WebRegisterKindOps(kKindDataList, &kDataListOps);
     WebRegisterPageEventHandler(kKindDataList, PageEvent);
+    WebRegisterEnableHandler(kKindDataList, EnableOp);
 }

@@ -1207,9 +1207,10 @@ void SortByFirstColumn(WebListViewRecord* lv, bool ascending) {
 
 }  // namespace
 
-int32_t WebListViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+int32_t WebListViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, uint32_t,
                            bool* commonWrite) {
     WebListViewRecord* lv = WebListView(rec);
+    bool commonAsked = *commonWrite;
     *commonWrite = false;
     auto styleBit = [lv](uint32_t bit, bool on) { lv->style = on ? (lv->style | bit) : (lv->style & ~bit); };
     switch (id) {
@@ -1250,12 +1251,12 @@ int32_t WebListViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
     case kLpImageList: TakeImageList(&lv->imageList, value); return 0;
     case kLpImageListSm: TakeImageList(&lv->imageListSm, value); return 0;
     case kLpImageListSt: TakeImageList(&lv->imageListSt, value); return 0;
-    default: {
-        bool changed = false;
-        int32_t r = WebDefaultSetProp(rec, id, value, text, length, &changed);
-        if (changed) WebListViewQueueRedraw(lv);
-        return r;
-    }
+    default:
+        // The common change and its page write; the table shows the colours
+        // and fonts, so it is drawn again.
+        WebListViewQueueRedraw(lv);
+        *commonWrite = commonAsked;
+        return kWebNotAvailable;
     }
     WebListViewQueueRedraw(lv);
     return 0;

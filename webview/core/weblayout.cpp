@@ -19,6 +19,7 @@
 #include "webview/controls/webbutton.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/controls/webtree.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -456,8 +457,23 @@ int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate) {
 
 int32_t WebDeactivateObject(ObjectRecord* rec) { return WebHideObject(rec, 0); }
 
+namespace {
+constexpr uint32_t kEnableKinds = 64;
+WebEnableFn gEnableHandlers[kEnableKinds];
+}  // namespace
+
+void WebRegisterEnableHandler(uint32_t kind, WebEnableFn fn) {
+    if (kind < kEnableKinds) gEnableHandlers[kind] = fn;
+}
+
 int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on) {
     if (!rec) return kWebNotCreated;
+    // Kinds that tell the page themselves (the list controls).
+    if (WebEnableFn fn = rec->kind < kEnableKinds ? gEnableHandlers[rec->kind] : nullptr) {
+        if (item != 0) return kWebNotAvailable;
+        rec->flags = on ? (rec->flags & ~kObjDisabled) : (rec->flags | kObjDisabled);
+        return fn(rec, item, on);
+    }
     if (item != 0) return kWebNotAvailable;
     bool container = rec->kind == kKindWindow || rec->kind == kKindPanel;
     if (!on) {
@@ -629,6 +645,7 @@ void WebObjectsInstall() {
     WebButtonInstall();
     WebDataListInstall();
     WebListViewInstall();
+    WebTreeViewInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
