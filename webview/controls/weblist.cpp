@@ -179,8 +179,9 @@ bool ThemedColors(const ObjectRecord* rec) {
 // buffer goes through a heap copy.
 int32_t InsertItemOp(ObjectRecord* rec, int32_t pos, const char* text, uint32_t length) {
     WebDataListRecord* d = WebDataList(rec);
-    bool inside = pos >= 1 && static_cast<uint32_t>(pos) <= d->rowCount && !(d->flags & kDlSorted);
-    int32_t r = DataListRowInsertMulti(d, inside ? pos - 1 : -1, text ? text : "", text ? length : 0);
+    // Positions from 0, as the native list box takes them; -1 or past the end adds.
+    bool inside = pos >= 0 && static_cast<uint32_t>(pos) <= d->rowCount && !(d->flags & kDlSorted);
+    int32_t r = DataListRowInsertMulti(d, inside ? pos : -1, text ? text : "", text ? length : 0);
     return r < 0 ? kNotPlaced : 0;
 }
 

@@ -44,6 +44,7 @@ constexpr int32_t kFillerNarrowing = 10, kFillerMinWidth = 13, kInputMinWidth = 
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kSysButtonText = 18, kSys3DFace = 15, kThemeGrey = 0xF0F0F0;
 constexpr uint32_t kDefaultHover = 0xFFFFFFFF;
+constexpr int32_t kCreationColumnWidth = 100;
 constexpr uint8_t kSortNone = 3;
 constexpr uint32_t kMaskMax = 21;
 constexpr int32_t kSortTypeMax = 12;
@@ -376,6 +377,17 @@ ObjectRecord* WebListViewCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     lv->hoverTime = hover ? static_cast<uint32_t>(hover) : kDefaultHover;
     lv->lvFlags |= kLvfCreated;
     (void)top;
+    // The creation text names the columns, tab-separated, as for the native list view.
+    const CrText& names = cr->text.text ? cr->text : cr->title;
+    for (uint32_t start = 0, i = 0; names.text && names.length && i <= names.length; ++i) {
+        if (i < names.length && names.text[i] != '\t') continue;
+        int32_t pos = WebListViewInsertColumn(lv, -1, 0, kCreationColumnWidth, names.text + start, i - start, 0, 0);
+        if (pos >= 0) {
+            ++lv->methodColumns;
+            WebListViewKeepColumnWidth(lv, pos, kCreationColumnWidth);
+        }
+        start = i + 1;
+    }
     if (gWebSampleContent) {
         WebListViewInsertColumn(lv, 0, 0, 80, "Column 1", 8, 0, 0);
         WebListViewInsertItem(lv, 0, "ListView Text", 13, 0, 0, 0);
@@ -2036,11 +2048,23 @@ int32_t SetValueOp(ObjectRecord* rec, int32_t, int32_t value) {
     return 0;
 }
 
+// A row of tab-separated cells at pos (from 0; -1 or past the end: last), as
+// the native list view takes it; cells beyond the columns are dropped.
 int32_t InsertItemOp(ObjectRecord* rec, int32_t pos, const char* text, uint32_t length) {
     WebListViewRecord* lv = WebListView(rec);
-    int32_t r = WebListViewSetItemTextAll(lv, pos > 0 ? pos - 1 : static_cast<int32_t>(lv->rowCount), text ? text : "",
-                                          text ? length : 0, '\t', 0);
+    if (pos < 0 || static_cast<uint32_t>(pos) > lv->rowCount) pos = static_cast<int32_t>(lv->rowCount);
+    int32_t r = WebListViewSetItemTextAll(lv, pos, text ? text : "", text ? length : 0, '\t', 0);
     return r < 0 ? -1 : 0;
+}
+
+// Row item (from 1) replaced by a row of tab-separated cells in its place;
+// when the new row cannot be made the old one stays.
+int32_t SetTextOp(ObjectRecord* rec, int32_t item, const char* text, uint32_t length) {
+    WebListViewRecord* lv = WebListView(rec);
+    if (item < 1 || static_cast<uint32_t>(item) > lv->rowCount) return 0;
+    if (WebListViewSetItemTextAll(lv, item - 1, text ? text : "", text ? length : 0, '\t', 0) < 0) return kWebNoMemory;
+    WebListViewDeleteItem(lv, item);
+    return 0;
 }
 
 int32_t DeleteItemOp(ObjectRecord* rec, int32_t item) {
@@ -2054,7 +2078,7 @@ int32_t DeleteItemOp(ObjectRecord* rec, int32_t item) {
     return 0;
 }
 
-const WebKindOps kListViewOps = {GetTextOp, GetValueOp, nullptr, SetValueOp, InsertItemOp, DeleteItemOp,
+const WebKindOps kListViewOps = {GetTextOp, GetValueOp, SetTextOp, SetValueOp, InsertItemOp, DeleteItemOp,
                                  nullptr, WebListViewMethod, WebListViewDestroy};
 
 }  // namespace
