@@ -293,6 +293,11 @@ void KeyEvent(ObjectRecord* rec, int32_t row) {
 }
 
 bool PageEvent(ObjectRecord* rec, int32_t code, const JsonValue* ev, const WebEventName* name) {
+    // Change, click and double click come from the rows' own page events: the
+    // element's generic ones (an edit cell's change bubbling up) are dropped.
+    if (code == static_cast<int32_t>(kEvChange) || code == static_cast<int32_t>(kEvClick) ||
+        code == static_cast<int32_t>(kEvDblClick))
+        return true;
     if (code == kPeRowClick && name) {
         int32_t dbl = static_cast<int32_t>(JsonGetInt(ev, "ev")), em = static_cast<int32_t>(JsonGetInt(ev, "em"));
         WebDataListOnClick(rec, name->row, em, dbl != 0);
@@ -355,7 +360,7 @@ ObjectRecord* WebDataListCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
     }
     WebDataListRecord* d = WebDataList(rec);
     int32_t multi = CreateRecordValue(cr, kDpMultiSelect, 0);
-    d->style = multi >= kDlsMultiple && multi <= kDlsSingle ? static_cast<uint8_t>(multi) : kDlsSingle;
+    d->style = multi >= kDlsMultiple && multi <= kDlsSingle ? static_cast<uint8_t>(multi) : static_cast<uint8_t>(kDlsSingle);
     d->flags = kDlVScroll;
     if (cr->given[kDpIntegral] && cr->values[kDpIntegral] == 0) d->flags |= kDlNoIntegral;
     if ((cr->flags0 & kCrSorted) || CreateRecordValue(cr, kDpSorted, 0)) d->flags |= kDlSorted;
@@ -759,7 +764,7 @@ int32_t WebDataListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
         break;
     case kDpSorted: setBit(kDlSorted, value != 0); break;
     case kDpMultiSelect:
-        d->style = value >= kDlsMultiple && value <= kDlsSingle ? static_cast<uint8_t>(value) : kDlsSingle;
+        d->style = value >= kDlsMultiple && value <= kDlsSingle ? static_cast<uint8_t>(value) : static_cast<uint8_t>(kDlsSingle);
         ClearRows(d);
         break;
     case kDpAppearance:

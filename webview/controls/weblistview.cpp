@@ -1398,7 +1398,7 @@ int32_t FindItem(const WebListViewRecord* lv, int32_t start, const char* text, u
 }
 
 int32_t GetNextItem(const WebListViewRecord* lv, int32_t flags, int32_t start) {
-    uint32_t want = ((flags & kNextFocused) ? kLvRowFocused : 0) | ((flags & kNextSelected) ? kLvRowSelected : 0);
+    uint32_t want = ((flags & kNextFocused) ? uint32_t{kLvRowFocused} : 0u) | ((flags & kNextSelected) ? uint32_t{kLvRowSelected} : 0u);
     int32_t i = 0;
     for (ListViewRow* r = lv->rows; r; r = r->next, ++i) {
         if (i <= start) continue;
@@ -2006,6 +2006,11 @@ void WebListViewOnEdit(ObjectRecord* rec, int32_t row, int32_t column, const cha
 namespace {
 
 bool ListViewPageEvent(ObjectRecord* rec, int32_t code, const JsonValue* ev, const WebEventName* name) {
+    // Change, click and double click come from the rows' own page events: the
+    // element's generic ones (an edit cell's change bubbling up) are dropped.
+    if (code == static_cast<int32_t>(kEvChange) || code == static_cast<int32_t>(kEvClick) ||
+        code == static_cast<int32_t>(kEvDblClick))
+        return true;
     WebListViewRecord* lv = WebListView(rec);
     switch (code) {
     case kPeRowClick:

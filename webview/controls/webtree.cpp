@@ -1001,6 +1001,11 @@ void WebTreeViewOnKey(ObjectRecord* rec, int32_t key) {
 namespace {
 
 bool TreePageEvent(ObjectRecord* rec, int32_t code, const JsonValue* ev, const WebEventName* name) {
+    // Change, click and double click come from the rows' own page events: the
+    // element's generic ones (an edit cell's change bubbling up) are dropped.
+    if (code == static_cast<int32_t>(kEvChange) || code == static_cast<int32_t>(kEvClick) ||
+        code == static_cast<int32_t>(kEvDblClick))
+        return true;
     switch (code) {
     case kPeTreeKey: WebTreeViewOnKey(rec, static_cast<int32_t>(JsonGetInt(ev, "ec"))); return true;
     case kPeTreeCheck:
