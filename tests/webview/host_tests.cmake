@@ -28,3 +28,9 @@ endfunction()
 qov_webview_twin(windows webview-windows.txt)
 qov_webview_twin(buttons webview-buttons.txt)
 qov_webview_twin(lists webview-lists.txt)
+# A scene of the web view alone (it clicks and types in the page).
+add_test(NAME webview_scene_lists
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/twin.sh ${CMAKE_BINARY_DIR}/qovserver.exe ${CMAKE_BINARY_DIR}/qovtervex.exe
+          ${PROJECT_SOURCE_DIR}/tests/server/scripts/webview-lists-page.txt web
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(webview_scene_lists PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL")
