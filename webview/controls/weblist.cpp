@@ -63,39 +63,28 @@ enum DataListMethodNo : uint32_t {
 };
 enum ValueQuery : int32_t { kVqFirstSel = 0, kVqCount = 1, kVqSelCount = 2, kVqNextSel = 3, kVqRowSelected = 4 };
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-int CompareNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(Lower(*a)), y = static_cast<unsigned char>(Lower(*b));
-        if (x != y || !x) return x < y ? -1 : x > y ? 1 : 0;
-    }
-}
-
 bool PrefixNoCase(const char* text, const char* prefix) {
     for (; *prefix; ++text, ++prefix)
-        if (Lower(*text) != Lower(*prefix)) return false;
+        if (WebListLower(*text) != WebListLower(*prefix)) return false;
     return true;
-}
-
-char* CopyText(const char* text, uint32_t length) {
-    char* out = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
-    if (!out) return nullptr;
-    if (length) memcpy(out, text, length);
-    out[length] = 0;
-    return out;
 }
 
 bool MultiStyle(const WebDataListRecord* d) { return d->style == kDlsMultiple || d->style == kDlsExtended; }
 
-void UnlinkFromQueue(ObjectRecord* rec) {
-    for (ObjectRecord** at = &gDataListRedrawQueue; *at; at = &WebDataList(*at)->nextQueued) {
-        if (*at != rec) continue;
-        *at = WebDataList(rec)->nextQueued;
-        break;
-    }
-    WebDataList(rec)->nextQueued = nullptr;
-    WebDataList(rec)->queued = 0;
+ObjectRecord** QueueLink(ObjectRecord* rec) { return &WebDataList(rec)->nextQueued; }
+uint8_t* QueuedOf(ObjectRecord* rec) { return &WebDataList(rec)->queued; }
+
+void RenderList(ObjectRecord* rec) {
+    WebDataListRecord* d = WebDataList(rec);
+    WebViewSelectForObject(rec);
+    JsonBeginAction(kActList);
+    JsonAddName(rec);
+    JsonAddInt("dwid", kDwidWhole);
+    if (MultiStyle(d)) JsonAddInt("ms", 1);
+    HtmlReset();
+    WebDataListTableMarkup(d);
+    JsonAddJsHtml((rec->modeFlags & kModeUtf8Texts) != 0);
+    WebViewMsgEnd();
 }
 
 // Opens action 40 of the list after its pending redraw.
@@ -165,7 +154,7 @@ int32_t ParseAndSet(WebDataListRecord* d, const char* text, uint32_t length) {
 
 void ReplaceTabStopText(WebDataListRecord* d, const char* text, uint32_t length) {
     GuardedFree(d->tabStopText);
-    d->tabStopText = text ? CopyText(text, length) : nullptr;
+    d->tabStopText = text ? WebListCopyText(text, length) : nullptr;
 }
 
 bool ThemedColors(const ObjectRecord* rec) {
@@ -314,9 +303,64 @@ bool PageEvent(ObjectRecord* rec, int32_t code, const JsonValue* ev, const WebEv
 
 // ---- Shared helpers of the list controls ----------------------------------------------------
 
+char WebListLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+int WebListCompareNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        unsigned char x = static_cast<unsigned char>(WebListLower(*a)), y = static_cast<unsigned char>(WebListLower(*b));
+        if (x != y || !x) return x < y ? -1 : x > y ? 1 : 0;
+    }
+}
+
+char* WebListCopyText(const char* text, uint32_t length) {
+    char* out = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
+    if (!out) return nullptr;
+    if (length && text) memcpy(out, text, length);
+    out[length] = 0;
+    return out;
+}
+
+void WebListTakeImageList(ObjectRecord** field, int32_t handle) {
+    ObjectRecord* list = ObjectFromHandle(static_cast<uint32_t>(handle));
+    if (list && (!ObjectIsWebView(list) || list->kind != kKindImageList)) list = nullptr;
+    if (*field && ObjectIsLive(*field) && (*field)->useCount) --(*field)->useCount;
+    *field = list;
+    if (list) ++list->useCount;
+}
+
+void WebRedrawQueuePush(ObjectRecord** head, ObjectRecord* rec, WebRedrawLinkFn link, uint8_t* queued) {
+    if (*queued) return;
+    *link(rec) = *head;
+    *head = rec;
+    *queued = 1;
+}
+
+void WebRedrawQueueRemove(ObjectRecord** head, ObjectRecord* rec, WebRedrawLinkFn link, uint8_t* queued) {
+    if (!*queued) return;
+    for (ObjectRecord** at = head; *at; at = link(*at)) {
+        if (*at != rec) continue;
+        *at = *link(rec);
+        break;
+    }
+    *link(rec) = nullptr;
+    *queued = 0;
+}
+
+void WebRedrawQueueFlush(ObjectRecord** head, ObjectRecord* rec, WebRedrawLinkFn link, uint8_t* (*queuedOf)(ObjectRecord*),
+                         void (*render)(ObjectRecord* rec)) {
+    for (ObjectRecord* at = *head; at;) {
+        ObjectRecord* next = *link(at);
+        if ((at->flags & kObjShown) && (!rec || rec == at)) {
+            WebRedrawQueueRemove(head, at, link, queuedOf(at));
+            render(at);
+        }
+        at = next;
+    }
+}
+
 int WebListCompareText(const char* a, const char* b) {
     if (gWebLocaleCompare && gWebListSystemCompare) return gWebListSystemCompare(a, b);
-    return CompareNoCase(a, b);
+    return WebListCompareNoCase(a, b);
 }
 
 const char* WebListArgRaw(const MethodCallRec* call, uint32_t i, uint32_t* length) {
@@ -436,7 +480,7 @@ int32_t DataListRowInsert(WebDataListRecord* d, int32_t pos, const char* text, u
     if (pos < -1 || (pos >= 0 && static_cast<uint32_t>(pos) > d->rowCount)) return kBadRow;
     WebDataListQueueRedraw(d);
     auto* row = static_cast<DataListRow*>(GuardedAlloc(sizeof(DataListRow)));
-    char* copy = row ? CopyText(text, length) : nullptr;
+    char* copy = row ? WebListCopyText(text, length) : nullptr;
     if (!copy) {
         GuardedFree(row);
         return kRowsFull;
@@ -515,7 +559,7 @@ int32_t FindRow(const WebDataListRecord* d, int32_t start, const char* text, boo
     if (!text || start < -1) return -1;
     auto matches = [&](const DataListRow* r) {
         const char* t = r->text ? r->text : "";
-        return exact ? CompareNoCase(t, text) == 0 : PrefixNoCase(t, text);
+        return exact ? WebListCompareNoCase(t, text) == 0 : PrefixNoCase(t, text);
     };
     int32_t i = 0;
     for (DataListRow* r = d->firstRow; r; r = r->next, ++i)
@@ -583,35 +627,14 @@ int32_t DataListSetCaret(WebDataListRecord* d, int32_t row) {
 // ---- Redraw ------------------------------------------------------------------------------
 
 void WebDataListQueueRedraw(WebDataListRecord* d) {
-    if (d->queued) return;
-    d->nextQueued = gDataListRedrawQueue;
-    gDataListRedrawQueue = &d->hdr;
-    d->queued = 1;
+    WebRedrawQueuePush(&gDataListRedrawQueue, &d->hdr, QueueLink, &d->queued);
 }
 
 void WebDataListUnqueue(WebDataListRecord* d) {
-    if (d->queued) UnlinkFromQueue(&d->hdr);
+    WebRedrawQueueRemove(&gDataListRedrawQueue, &d->hdr, QueueLink, &d->queued);
 }
 
-void WebDataListFlush(ObjectRecord* rec) {
-    for (ObjectRecord* at = gDataListRedrawQueue; at;) {
-        ObjectRecord* next = WebDataList(at)->nextQueued;
-        if ((at->flags & kObjShown) && (!rec || rec == at)) {
-            WebDataListRecord* d = WebDataList(at);
-            UnlinkFromQueue(at);
-            WebViewSelectForObject(at);
-            JsonBeginAction(kActList);
-            JsonAddName(at);
-            JsonAddInt("dwid", kDwidWhole);
-            if (MultiStyle(d)) JsonAddInt("ms", 1);
-            HtmlReset();
-            WebDataListTableMarkup(d);
-            JsonAddJsHtml((at->modeFlags & kModeUtf8Texts) != 0);
-            WebViewMsgEnd();
-        }
-        at = next;
-    }
-}
+void WebDataListFlush(ObjectRecord* rec) { WebRedrawQueueFlush(&gDataListRedrawQueue, rec, QueueLink, QueuedOf, RenderList); }
 
 void WebDataListTableMarkup(WebDataListRecord* d) {
     ObjectRecord* rec = &d->hdr;

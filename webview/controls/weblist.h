@@ -121,3 +121,21 @@ uint32_t WebListArgText(const MethodCallRec* call, uint32_t i, char* out, size_t
 const char* WebListArgRaw(const MethodCallRec* call, uint32_t i, uint32_t* length);
 // Posts one list event with kind 32 (modifiers, value).
 void WebListPost(ObjectRecord* rec, uint32_t eventId, int32_t modifiers, int32_t value);
+// Bytes compared without case (A-Z as a-z).
+int WebListCompareNoCase(const char* a, const char* b);
+char WebListLower(char c);
+// A NUL-ended copy of length bytes on the runtime heap; none without memory.
+char* WebListCopyText(const char* text, uint32_t length);
+// An image list taken into *field by handle (only a web-mode image list, else
+// none); the old one's use is dropped and the new one's raised.
+void WebListTakeImageList(ObjectRecord** field, int32_t handle);
+
+// The redraw queues of the list controls: records linked at the head through
+// a next field of their own (link gives it) and marked by a queued byte.
+typedef ObjectRecord** (*WebRedrawLinkFn)(ObjectRecord* rec);
+void WebRedrawQueuePush(ObjectRecord** head, ObjectRecord* rec, WebRedrawLinkFn link, uint8_t* queued);
+void WebRedrawQueueRemove(ObjectRecord** head, ObjectRecord* rec, WebRedrawLinkFn link, uint8_t* queued);
+// Renders (and takes off the queue) every queued record that is shown, only
+// rec when one is given; the others stay queued until they are shown.
+void WebRedrawQueueFlush(ObjectRecord** head, ObjectRecord* rec, WebRedrawLinkFn link, uint8_t* (*queuedOf)(ObjectRecord*),
+                         void (*render)(ObjectRecord* rec));

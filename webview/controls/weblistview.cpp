@@ -69,16 +69,8 @@ enum LvFileCode : int32_t {
     kLfLineOverflow = 300, kLfNoMemory = 301,
 };
 
-char* CopyText(const char* text, uint32_t length) {
-    char* out = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
-    if (!out) return nullptr;
-    if (length && text) memcpy(out, text, length);
-    out[length] = 0;
-    return out;
-}
-
 bool ReplaceText(char** field, const char* text, uint32_t length) {
-    char* copy = text ? CopyText(text, length) : nullptr;
+    char* copy = text ? WebListCopyText(text, length) : nullptr;
     if (text && !copy) return false;
     GuardedFree(*field);
     *field = copy;
@@ -130,14 +122,28 @@ void DeleteAllRows(WebListViewRecord* lv) {
     lv->rowCount = 0;
 }
 
-void UnlinkQueued(ObjectRecord* rec) {
-    for (ObjectRecord** at = &gWebListViewRedraws; *at; at = &WebListView(*at)->nextQueued) {
-        if (*at != rec) continue;
-        *at = WebListView(rec)->nextQueued;
-        break;
+ObjectRecord** QueueLink(ObjectRecord* rec) { return &WebListView(rec)->nextQueued; }
+uint8_t* QueuedOf(ObjectRecord* rec) { return &WebListView(rec)->queued; }
+
+// The colour and attribute columns never show.
+void HideSpecialColumns(WebListViewRecord* lv) {
+    for (uint32_t column : {lv->fgColumn, lv->bgColumn, lv->attrColumn}) {
+        ListViewColumn* c = column ? WebListViewColumnRec(lv, static_cast<int32_t>(column)) : nullptr;
+        if (c) c->width = 0;
     }
-    WebListView(rec)->nextQueued = nullptr;
-    WebListView(rec)->queued = 0;
+}
+
+void RenderListView(ObjectRecord* rec) {
+    WebListViewRecord* lv = WebListView(rec);
+    WebViewSelectForObject(rec);
+    JsonBeginAction(kActList);
+    JsonAddName(rec);
+    JsonAddInt("dwid", kLdWhole);
+    if (lv->multiSelect) JsonAddInt("ms", 1);
+    HtmlReset();
+    WebListViewMarkup(lv);
+    JsonAddJsHtml((rec->modeFlags & kModeUtf8Texts) != 0);
+    WebViewMsgEnd();
 }
 
 // A colour with a system colour index resolved (a COLORREF either way).
@@ -454,7 +460,7 @@ int32_t WebListViewInsertColumn(WebListViewRecord* lv, int32_t pos, uint32_t for
     col->width = width;
     col->image = image;
     col->order = order;
-    if (text && !(col->text = CopyText(text, length))) {
+    if (text && !(col->text = WebListCopyText(text, length))) {
         GuardedFree(col);
         return -1;
     }
@@ -530,7 +536,7 @@ int32_t WebListViewInsertItem(WebListViewRecord* lv, int32_t pos, const char* te
         *tail = cell;
         tail = &cell->next;
     }
-    if (row->cells && text && !(row->cells->text = CopyText(text, length))) {
+    if (row->cells && text && !(row->cells->text = WebListCopyText(text, length))) {
         FreeRow(row);
         return -1;
     }
@@ -728,14 +734,11 @@ void WebListViewMarkup(WebListViewRecord* lv) {
 // ---- Redraw ---------------------------------------------------------------------------------------
 
 void WebListViewQueueRedraw(WebListViewRecord* lv) {
-    if (gListViewNoRedraw || lv->queued) return;
-    lv->nextQueued = gWebListViewRedraws;
-    gWebListViewRedraws = &lv->hdr;
-    lv->queued = 1;
+    if (!gListViewNoRedraw) WebRedrawQueuePush(&gWebListViewRedraws, &lv->hdr, QueueLink, &lv->queued);
 }
 
 void WebListViewUnqueue(WebListViewRecord* lv) {
-    if (lv->queued) UnlinkQueued(&lv->hdr);
+    WebRedrawQueueRemove(&gWebListViewRedraws, &lv->hdr, QueueLink, &lv->queued);
 }
 
 void WebFlushRedraws(ObjectRecord* rec) {
@@ -744,28 +747,8 @@ void WebFlushRedraws(ObjectRecord* rec) {
         WebDataListFlush(nullptr);
         if (gWebToolBarFlush) gWebToolBarFlush(nullptr);
     }
-    for (ObjectRecord* at = gWebListViewRedraws; at;) {
-        WebListViewRecord* lv = WebListView(at);
-        ObjectRecord* next = lv->nextQueued;
-        // The colour and attribute columns never show.
-        for (uint32_t column : {lv->fgColumn, lv->bgColumn, lv->attrColumn}) {
-            ListViewColumn* c = column ? WebListViewColumnRec(lv, static_cast<int32_t>(column)) : nullptr;
-            if (c) c->width = 0;
-        }
-        if ((at->flags & kObjShown) && (!rec || rec == at)) {
-            UnlinkQueued(at);
-            WebViewSelectForObject(at);
-            JsonBeginAction(kActList);
-            JsonAddName(at);
-            JsonAddInt("dwid", kLdWhole);
-            if (lv->multiSelect) JsonAddInt("ms", 1);
-            HtmlReset();
-            WebListViewMarkup(lv);
-            JsonAddJsHtml((at->modeFlags & kModeUtf8Texts) != 0);
-            WebViewMsgEnd();
-        }
-        at = next;
-    }
+    for (ObjectRecord* at = gWebListViewRedraws; at; at = WebListView(at)->nextQueued) HideSpecialColumns(WebListView(at));
+    WebRedrawQueueFlush(&gWebListViewRedraws, rec, QueueLink, QueuedOf, RenderListView);
 }
 
 // ---- Page patches -----------------------------------------------------------------------------------
@@ -888,11 +871,11 @@ char* SortKeyText(const char* text, int32_t type, const char* mask) {
         if (m) FormattedNumberToFixed(text, buf, m, '.');
         else NumberTextToFixed(text, buf, '.');
         buf[kFixedNumberLength] = 0;
-        return CopyText(buf, Len(buf));
-    case 3: DateTextToDigits(text, buf, m); buf[8] = 0; return CopyText(buf, 8);
-    case 4: TimeTextToDigits(text, buf, m); buf[8] = 0; return CopyText(buf, 8);
-    case 5: DateTimeTextToDigits(text, buf, m); buf[16] = 0; return CopyText(buf, 16);
-    default: return CopyText(text, Len(text));
+        return WebListCopyText(buf, Len(buf));
+    case 3: DateTextToDigits(text, buf, m); buf[8] = 0; return WebListCopyText(buf, 8);
+    case 4: TimeTextToDigits(text, buf, m); buf[8] = 0; return WebListCopyText(buf, 8);
+    case 5: DateTimeTextToDigits(text, buf, m); buf[16] = 0; return WebListCopyText(buf, 16);
+    default: return WebListCopyText(text, Len(text));
     }
 }
 
@@ -1202,14 +1185,6 @@ int32_t WebListViewSaveText(WebListViewRecord* lv, const char* name, uint32_t op
 
 namespace {
 
-void TakeImageList(ObjectRecord** field, int32_t value) {
-    ObjectRecord* list = ObjectFromHandle(static_cast<uint32_t>(value));
-    if (list && (!ObjectIsWebView(list) || list->kind != kKindImageList)) list = nullptr;
-    if (*field && ObjectIsLive(*field) && (*field)->useCount) --(*field)->useCount;
-    *field = list;
-    if (list) ++list->useCount;
-}
-
 void SortByFirstColumn(WebListViewRecord* lv, bool ascending) {
     gListViewSortSpec = ListViewSortSpec{};
     gListViewSortSpec.count = 1;
@@ -1260,9 +1235,9 @@ int32_t WebListViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
     case kLpHoverSel: styleBit(kLvsHoverSel, value != 0); return 0;
     case kLpHotTrack: styleBit(kLvsHotTrack, value != 0); return 0;
     case kLpHoverTime: lv->hoverTime = value ? static_cast<uint32_t>(value) : kDefaultHover; return 0;
-    case kLpImageList: TakeImageList(&lv->imageList, value); return 0;
-    case kLpImageListSm: TakeImageList(&lv->imageListSm, value); return 0;
-    case kLpImageListSt: TakeImageList(&lv->imageListSt, value); return 0;
+    case kLpImageList: WebListTakeImageList(&lv->imageList, value); return 0;
+    case kLpImageListSm: WebListTakeImageList(&lv->imageListSm, value); return 0;
+    case kLpImageListSt: WebListTakeImageList(&lv->imageListSt, value); return 0;
     default:
         // The common change and its page write; the table shows the colours
         // and fonts, so it is drawn again.

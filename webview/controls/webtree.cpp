@@ -64,15 +64,6 @@ constexpr uint8_t kLineStyleNoLines = 3;
 
 WebTreeHeader* Tree(WebTreeViewRecord* tv) { return tv->tree; }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-int CompareNoCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        unsigned char x = static_cast<unsigned char>(Lower(*a)), y = static_cast<unsigned char>(Lower(*b));
-        if (x != y || !x) return x < y ? -1 : x > y ? 1 : 0;
-    }
-}
-
 WebTreeIdBlock* NewBlock(uint32_t base) {
     auto* b = static_cast<WebTreeIdBlock*>(GuardedAlloc(sizeof(WebTreeIdBlock)));
     if (!b) return nullptr;
@@ -136,7 +127,7 @@ void LinkAfter(WebTreeNode* sibling, WebTreeNode* node) {
 // Before the first child whose text is greater (after all equal ones).
 void LinkSorted(WebTreeNode* parent, WebTreeNode* node) {
     WebTreeNode* before = parent->firstChild;
-    while (before && CompareNoCase(before->text, node->text) <= 0) before = before->next;
+    while (before && WebListCompareNoCase(before->text, node->text) <= 0) before = before->next;
     if (!before) {
         LinkLast(parent, node);
         return;
@@ -686,63 +677,51 @@ void WebTreeListOpen(WebTreeViewRecord* tv) {
     HtmlAppend("</ul>", 0);
 }
 
+namespace {
+
+ObjectRecord** QueueLink(ObjectRecord* rec) { return &WebTreeView(rec)->nextQueued; }
+uint8_t* QueuedOf(ObjectRecord* rec) { return &WebTreeView(rec)->queued; }
+
+void RenderTree(ObjectRecord* rec) {
+    WebTreeViewRecord* tv = WebTreeView(rec);
+    WebTreeListOpen(tv);
+    WebViewSelectForObject(rec);
+    JsonBeginAction(kActTree);
+    JsonAddName(rec);
+    JsonAddInt("dwid", kTdWhole);
+    const char* url;
+    int32_t w, h;
+    if (ImageSource(tv, &url, &w, &h)) {
+        JsonAddInt("ih", h);
+        JsonAddInt("iw", w);
+        JsonAddUrl("isrc", url);
+    }
+    JsonAddJsHtml((rec->modeFlags & kModeUtf8Texts) != 0);
+    WebViewMsgEnd();
+    if (rec->flags & kObjDisabled) {
+        BeginTreeAction(tv, kTdDisable);
+        WebViewMsgEnd();
+    }
+}
+
+}  // namespace
+
 void WebTreeViewQueueRedraw(WebTreeViewRecord* tv) {
-    if (gTreeViewNoRedraw || tv->queued) return;
-    tv->nextQueued = gWebTreeViewRedraws;
-    gWebTreeViewRedraws = &tv->hdr;
-    tv->queued = 1;
+    if (!gTreeViewNoRedraw) WebRedrawQueuePush(&gWebTreeViewRedraws, &tv->hdr, QueueLink, &tv->queued);
 }
 
 void WebTreeViewUnqueue(WebTreeViewRecord* tv) {
-    if (!tv->queued) return;
-    for (ObjectRecord** at = &gWebTreeViewRedraws; *at; at = &WebTreeView(*at)->nextQueued) {
-        if (*at != &tv->hdr) continue;
-        *at = tv->nextQueued;
-        break;
-    }
-    tv->nextQueued = nullptr;
-    tv->queued = 0;
+    WebRedrawQueueRemove(&gWebTreeViewRedraws, &tv->hdr, QueueLink, &tv->queued);
 }
 
-void WebTreeViewFlush(ObjectRecord* rec) {
-    for (ObjectRecord* at = gWebTreeViewRedraws; at;) {
-        WebTreeViewRecord* tv = WebTreeView(at);
-        ObjectRecord* next = tv->nextQueued;
-        if ((at->flags & kObjShown) && (!rec || rec == at)) {
-            WebTreeViewUnqueue(tv);
-            WebTreeListOpen(tv);
-            WebViewSelectForObject(at);
-            JsonBeginAction(kActTree);
-            JsonAddName(at);
-            JsonAddInt("dwid", kTdWhole);
-            const char* url;
-            int32_t w, h;
-            if (ImageSource(tv, &url, &w, &h)) {
-                JsonAddInt("ih", h);
-                JsonAddInt("iw", w);
-                JsonAddUrl("isrc", url);
-            }
-            JsonAddJsHtml((at->modeFlags & kModeUtf8Texts) != 0);
-            WebViewMsgEnd();
-            if (at->flags & kObjDisabled) {
-                BeginTreeAction(tv, kTdDisable);
-                WebViewMsgEnd();
-            }
-        }
-        at = next;
-    }
-}
+void WebTreeViewFlush(ObjectRecord* rec) { WebRedrawQueueFlush(&gWebTreeViewRedraws, rec, QueueLink, QueuedOf, RenderTree); }
 
 // ---- Creation, destruction, properties ------------------------------------------------------------
 
 namespace {
 
 void TakeImageList(WebTreeViewRecord* tv, int32_t value) {
-    ObjectRecord* list = ObjectFromHandle(static_cast<uint32_t>(value));
-    if (list && (!ObjectIsWebView(list) || list->kind != kKindImageList)) list = nullptr;
-    if (tv->imageList && ObjectIsLive(tv->imageList) && tv->imageList->useCount) --tv->imageList->useCount;
-    tv->imageList = list;
-    if (list) ++list->useCount;
+    WebListTakeImageList(&tv->imageList, value);
     if (tv->buttons) tv->indent = Tree(tv)->indent = 0;
 }
 
@@ -985,11 +964,11 @@ void WebTreeViewOnKey(ObjectRecord* rec, int32_t key) {
         break;
     case kKeyShow: return;
     default: {
-        char letter = Lower(static_cast<char>(key));
+        char letter = WebListLower(static_cast<char>(key));
         for (WebTreeNode* at = NextVisible(h, caret); at && !target; at = NextVisible(h, at))
-            if (Lower(at->text[0]) == letter) target = at;
+            if (WebListLower(at->text[0]) == letter) target = at;
         for (WebTreeNode* at = h->root.firstChild; at && at != caret && !target; at = NextVisible(h, at))
-            if (Lower(at->text[0]) == letter) target = at;
+            if (WebListLower(at->text[0]) == letter) target = at;
         break;
     }
     }
