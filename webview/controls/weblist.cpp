@@ -21,8 +21,6 @@
 
 uint8_t gWebLocaleCompare = 1;
 uint8_t gWebMultiItemOption;
-uint8_t gWebExtendedSelOption;
-uint8_t gWebDialogUnitOption = 1;
 uint8_t gWebLenientTabStops;
 uint8_t gWebSampleContent;
 int (*gWebListSystemCompare)(const char* a, const char* b);

@@ -16,8 +16,6 @@ struct WebEventName;
 // Option bytes of the list controls; no server message sets them (tests do).
 extern uint8_t gWebLocaleCompare;      // sorted rows by the system comparison (default 1)
 extern uint8_t gWebMultiItemOption;    // byte 127 splits one text into several rows (default 0)
-extern uint8_t gWebExtendedSelOption;  // the extended bit gives style 2 (default 0)
-extern uint8_t gWebDialogUnitOption;   // tab stops at scale 1 (default 1)
 extern uint8_t gWebLenientTabStops;    // an unparsable creation TabStops is taken as none (default 0)
 extern uint8_t gWebSampleContent;      // new list and tree views get sample contents (default 0)
 
@@ -96,6 +94,7 @@ void WebDataListTableMarkup(WebDataListRecord* d);
 uint32_t DataListCellText(const int32_t* stops, uint32_t count, const char* text, char* out);
 // Parses "n;n;..." (or "@n;..." in columns) into stops scaled for a font of
 // pointSize (tenths of a point, 0 none); false when the text does not parse.
+// Stops are in dialog units (scale 1): a web window keeps no dialog scale.
 bool DataListParseTabStops(const char* text, uint32_t length, int32_t scale, int32_t pointSize, int32_t* stops,
                            uint32_t* count);
 // Stores parsed stops (in quarter columns) in the record; -2 without memory.
