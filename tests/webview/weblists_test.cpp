@@ -563,6 +563,40 @@ TEST_F(WebListViews, PageEventsRaiseTheEventsOfTheRows) {
     EXPECT_EQ(WebListView(lv)->rows->check, 1) << "Space ticks the focused row";
 }
 
+TEST_F(WebListViews, SingleChangesArePatchedInPlace) {
+    ObjectRecord* lv = Filled();
+    Lv(lv, 30, {N(0), N(kLvsCheckBox)});
+    Lv(lv, 73, {N(2), N(1)});
+    Lv(lv, 45, {N(3)});
+    gWebObjectOps.flushRedraws(nullptr);
+    Posts();
+    struct Case {
+        uint32_t method;
+        std::vector<Arg> args;
+        const char* expect;    // in the posts
+        const char* why;
+    };
+    const Case kCases[] = {
+        {28, {N(1), T("kiwi"), N(0)}, "\"action\": 46, \"en\": \"#C%uR1I0\", \"pv\": \"kiwi\"", "a text cell: action 46"},
+        {28, {N(1), T(""), N(1)}, "\"pv\": \"&nbsp;\"", "an empty text: a blank"},
+        {28, {N(0), T("7"), N(2)}, "\"action\": 51, \"sel\": \"#C%uR0I2 input\", \"dwid\": 3, \"val\": \"7\"",
+         "an edit cell: its input's value"},
+        {35, {N(2), N(1)}, "\"action\": 39, \"en\": \"#C%uC2\", \"pn\": \"checked\", \"pv\": 1", "a check box"},
+        {28, {N(0), T("0x0000FF"), N(3)}, "\"dwid\": 1", "a colour cell draws the list again"},
+    };
+    for (const Case& k : kCases) {
+        Lv(lv, k.method, k.args);
+        gWebObjectOps.flushRedraws(nullptr);
+        char expect[160];
+        snprintf(expect, sizeof expect, k.expect, lv->elementId);
+        std::string posts = Posts();
+        EXPECT_NE(posts.find(expect), std::string::npos) << k.why << "\n" << posts;
+        if (k.method != 28 || k.args[2].value != 3) EXPECT_EQ(posts.find("\"dwid\": 1"), std::string::npos) << k.why;
+    }
+    Lv(lv, 35, {N(2), N(1)});
+    EXPECT_EQ(Count(Posts(), "\"action\": 39"), 0u) << "an unchanged check sends nothing";
+}
+
 TEST_F(WebListViews, ItemRectKeepsSixteenCharacters) {
     struct Case {
         int32_t t, h, l, w;
