@@ -6,6 +6,9 @@
 namespace {
 
 constexpr uint16_t kPidSorted = 27, kPidMultiSelect = 34, kPidData = 59;
+// The data list's method table runs to 28 (the web view's data list has them
+// all); the native list box answers the combo box's 1-18 and refuses the rest.
+constexpr uint32_t kDataListTableLast = 28;
 
 int32_t DataListGetText(ObjectRecord* rec, int32_t item) {
     int32_t index = item > 0 ? item - 1 : static_cast<int32_t>(SendMessageA(rec->hwnd, LB_GETCURSEL, 0, 0));
@@ -121,5 +124,5 @@ ObjectRecord* DataListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
 void DataListInstall() {
     RegisterObjectCreator(kTypeDatalist, DataListCreate);
     RegisterObjectOps(kKindDataList, &kDataListOps);
-    ListRegisterMethods(kTypeDatalist);
+    CtlRegisterMethods(kTypeDatalist, kDataListTableLast);
 }

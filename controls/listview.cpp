@@ -1,6 +1,7 @@
 // listview.cpp - the native ListView object (kind 36): a report-style list
 // view whose rows hold tab-separated cells, row selection as value, the row
-// and column methods, and the click, change and column-click notifications.
+// and column methods, and the click, change and column-click notifications,
+// which carry the row from 0 as the methods take it (and the web view posts it).
 #include <windows.h>
 
 #include <commctrl.h>
@@ -19,6 +20,7 @@ constexpr int32_t kDefaultColumnWidth = 100;
 enum ListViewMethodNo : uint32_t {
     kLvDeleteAllItems = 2, kLvDeleteItem = 4, kLvGetItemCount = 11, kLvGetItemText = 15, kLvInsertColumn = 18,
     kLvInsertItem = 19, kLvSetItemText = 28, kLvDeleteAllContents = 31, kLvInsertItemEx = 33, kLvLast = 59,
+    kLvTableLast = 76,
 };
 
 int32_t RowCount(HWND wnd) { return static_cast<int32_t>(SendMessageA(wnd, LVM_GETITEMCOUNT, 0, 0)); }
@@ -139,12 +141,12 @@ int32_t ListViewNotify(ObjectRecord* rec, HWND, uint32_t, uint32_t code) {
     case LVN_ITEMCHANGED: {
         auto* lv = reinterpret_cast<const NMLISTVIEW*>(hdr);
         if ((lv->uChanged & LVIF_STATE) && (lv->uNewState & LVIS_SELECTED) && !(lv->uOldState & LVIS_SELECTED))
-            CtlPostEvent(rec, kEvChange, lv->iItem + 1);
+            CtlPostEvent(rec, kEvChange, lv->iItem);
         return 0;
     }
     case NM_CLICK: case NM_DBLCLK: {
         auto* ia = reinterpret_cast<const NMITEMACTIVATE*>(hdr);
-        CtlPostEvent(rec, code == static_cast<uint32_t>(NM_CLICK) ? kEvClick : kEvDblClick, ia->iItem + 1);
+        CtlPostEvent(rec, code == static_cast<uint32_t>(NM_CLICK) ? kEvClick : kEvDblClick, ia->iItem);
         return 0;
     }
     case LVN_COLUMNCLICK:
@@ -214,6 +216,8 @@ int32_t ListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         return CtlReplyInt(0);
     }
     default:
+        // The methods of the later table (60-76) are the web view's only.
+        if (call->method > kLvLast && call->method <= kLvTableLast) return kOpNotAvailable;
         return call->method >= 1 && call->method <= kLvLast ? CtlReplyInt(0) : kOpUnknownMethod;
     }
 }
@@ -275,5 +279,5 @@ ObjectRecord* ListViewCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
 void ListViewInstall() {
     RegisterObjectCreator(kTypeListview, ListViewCreate);
     RegisterObjectOps(kKindListView, &kListViewOps);
-    CtlRegisterMethods(kTypeListview, kLvLast);
+    CtlRegisterMethods(kTypeListview, kLvTableLast);
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "objects/focus.h"
 #include "objects/font.h"
 #include "objects/guihooks.h"
@@ -12,6 +14,8 @@
 #include "objects/paint.h"
 #include "objects/pump.h"
 #include "session/session.h"
+#include "webview/controls/weblist.h"
+#include "webview/controls/weblistview.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webservices.h"
@@ -75,6 +79,37 @@ const MethodDesc* ClientMethodLookup(uint32_t method, uint32_t) {
 // last window goes (the main loop leaves on WM_QUIT).
 void EndProgram() { PostQuitMessage(0); }
 
+// The sorted lists' comparison: the invariant locale, case ignored.
+int ListCompare(const char* a, const char* b) {
+    int r = CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a, -1, b, -1);
+    return r ? r - CSTR_EQUAL : lstrcmpiA(a, b);
+}
+
+// Delimited-text files of the list views: the server's files (or '!' paths of
+// the client's own) through the session's file services.
+constexpr int32_t kListFileNone = 200, kListFileNotOpened = 202, kListFileWriteError = 203;
+
+int32_t ListFileLoad(const char* name, char** data, uint32_t* size) {
+    uint8_t* block = nullptr;
+    if (GetSrvFile(name, 0, kFetchFile, 0, 0, &block, size, nullptr) != 0 || !block) return kListFileNone;
+    *data = reinterpret_cast<char*>(block);
+    return 0;
+}
+
+int32_t ListFileSave(const char* name, const char* data, uint32_t size) {
+    SrvFileRec file;
+    if (PrepSrvFileWrite(name, &file) != 0) return kListFileNone;
+    FILE* f = fopen(file.localPath, "wb");
+    if (!f) return kListFileNotOpened;
+    bool ok = fwrite(data, 1, size, f) == size;
+    ok = fclose(f) == 0 && ok;
+    if (!ok) {
+        DeleteFileA(file.localPath);
+        return kListFileWriteError;
+    }
+    return PutSrvFile(&file) == 0 ? 0 : kListFileWriteError;
+}
+
 }  // namespace
 
 void WebObjectsInstallNative() {
@@ -95,5 +130,8 @@ void WebObjectsInstallNative() {
     gWebObjServices.windowFormMethod = FormMethod;
     gWebObjServices.localeInfo = LocaleInfo;
     RegisterMethodTable(kTypeClient, ClientMethodLookup);
+    gWebListSystemCompare = ListCompare;
+    gWebListFiles.load = ListFileLoad;
+    gWebListFiles.save = ListFileSave;
     WebObjectsInstall();
 }

@@ -220,6 +220,28 @@ TEST_F(ControlsTest, ComboAndListKeepItemsInOrder) {
     ObjectDestroy(list);
 }
 
+// A list view's row events carry the row from 0, as its methods take it and
+// as the web view's list view posts it.
+TEST_F(ControlsTest, ListViewRowEventsCountFromZero) {
+    ObjectRecord* list = Make(kTypeListview, "Name\tQty");
+    ASSERT_NE(nullptr, list);
+    for (const char* r : {"apples\t3", "pears\t5", "plums\t7"})
+        ASSERT_EQ(0, ObjectInsertItem(list, -1, r, static_cast<uint32_t>(strlen(r))));
+    int32_t values[4] = {};
+    ASSERT_EQ(0, EventRegister(list, kEvChange, values, false, nullptr, 0));
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    while (EventTakeNext(&ev, items, &count)) {
+    }
+    ObjectSetValue(list, 0, 3);
+    Pump();
+    ASSERT_TRUE(EventTakeNext(&ev, items, &count)) << "selecting a row raises $CHANGE";
+    EXPECT_EQ(static_cast<int32_t>(kEvChange), ev.eventId);
+    EXPECT_EQ(2, ev.value) << "the third row is row 2";
+    ObjectDestroy(list);
+}
+
 TEST_F(ControlsTest, ClickPostsClickEvent) {
     struct Case {
         uint32_t type;

@@ -27,16 +27,18 @@ function(qov_webview_twin name script)
 endfunction()
 qov_webview_twin(windows webview-windows.txt)
 qov_webview_twin(buttons webview-buttons.txt)
+qov_webview_twin(lists webview-lists.txt)
 
 # qov_webview_scene(name script): a scene of what only the web view has, run
 # in the web view alone.
 function(qov_webview_scene name script)
   add_test(NAME webview_scene_${name}
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/twin.sh ${CMAKE_BINARY_DIR}/qovserver.exe ${CMAKE_BINARY_DIR}/qovtervex.exe
-            ${PROJECT_SOURCE_DIR}/tests/server/scripts/${script} --web-only
+            ${PROJECT_SOURCE_DIR}/tests/server/scripts/${script} web
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(webview_scene_${name} PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL")
 endfunction()
 qov_webview_scene(services webview-services.txt)
 qov_webview_scene(htmlcontrol webview-htmlcontrol.txt)
 qov_webview_scene(htmltwin demo-htmlcontrol.txt)
+qov_webview_scene(lists webview-lists-page.txt)

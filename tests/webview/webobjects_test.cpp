@@ -34,14 +34,6 @@ int32_t PostRec(void*, const char* text) { return RecPagePost(&gPage, text); }
 void PumpRec() { RecPagePumpTurn(&gPage); }
 void NoteOvar(uint32_t ovar) { gDestroyedOvars.push_back(ovar); }
 
-// A TreeView creator as the tree-view code will register it, for the colour rules.
-ObjectRecord* TestTreeCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord*, uint32_t, int32_t* code) {
-    if (rec) return rec;
-    rec = ObjectAllocRecord(kKindTreeView, sizeof(ObjectRecord), true);
-    if (!rec) *code = kWebNoMemory;
-    return rec;
-}
-
 // What the page has been sent; the open batch leaves first, as before a wait.
 std::string AllPosts() {
     WebViewMsgFlush();
@@ -72,7 +64,6 @@ protected:
         gWebObjServices = WebObjServices();
         gWebObjectOps = WebObjectOps();
         WebObjectsInstall();
-        WebRegisterCreator(kKindTreeView, TestTreeCreate);
         gHost = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
         ASSERT_NE(gHost, nullptr);
         RecPageInit(&gPage, &gPage, gHost, DeliverNothing);
@@ -96,7 +87,6 @@ protected:
         }
         gMainWindowObj = nullptr;
         ObjectFreeRecord(gHost);
-        WebRegisterCreator(kKindTreeView, nullptr);
         gWebObjectOps = WebObjectOps();
         gObjectHooks = ObjectHooks();
         WebObjectsReset();

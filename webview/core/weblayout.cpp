@@ -18,6 +18,9 @@
 #include "session/util/mem.h"
 #include "webview/controls/webbutton.h"
 #include "webview/controls/webhtmlctl.h"
+#include "webview/controls/weblist.h"
+#include "webview/controls/weblistview.h"
+#include "webview/controls/webtree.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webservices.h"
@@ -455,8 +458,23 @@ int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate) {
 
 int32_t WebDeactivateObject(ObjectRecord* rec) { return WebHideObject(rec, 0); }
 
+namespace {
+constexpr uint32_t kEnableKinds = 64;
+WebEnableFn gEnableHandlers[kEnableKinds];
+}  // namespace
+
+void WebRegisterEnableHandler(uint32_t kind, WebEnableFn fn) {
+    if (kind < kEnableKinds) gEnableHandlers[kind] = fn;
+}
+
 int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on) {
     if (!rec) return kWebNotCreated;
+    // Kinds that tell the page themselves (the list controls).
+    if (WebEnableFn fn = rec->kind < kEnableKinds ? gEnableHandlers[rec->kind] : nullptr) {
+        if (item != 0) return kWebNotAvailable;
+        rec->flags = on ? (rec->flags & ~kObjDisabled) : (rec->flags | kObjDisabled);
+        return fn(rec, item, on);
+    }
     if (item != 0) return kWebNotAvailable;
     bool container = rec->kind == kKindWindow || rec->kind == kKindPanel;
     if (!on) {
@@ -590,7 +608,11 @@ static int32_t WebStateOp(ObjectRecord* rec, int32_t, int32_t, int32_t) { return
 
 
 
-static void WebFlushOp(ObjectRecord*) { WebViewMsgFlush(); }
+// The list controls' queued redraws, then the batch.
+static void WebFlushOp(ObjectRecord* rec) {
+    WebFlushRedraws(rec);
+    WebViewMsgFlush();
+}
 
 void WebObjectsInstall() {
     gWebObjectOps.create = CreateViaWebView;
@@ -624,6 +646,9 @@ void WebObjectsInstall() {
     WebRegisterCreator(kKindMRegion, WebMRegionCreate);
     WebButtonInstall();
     WebHtmlCtlInstall();
+    WebDataListInstall();
+    WebListViewInstall();
+    WebTreeViewInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,

@@ -273,6 +273,10 @@ int32_t WebDeactivateObject(ObjectRecord* rec);
 int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate);
 int32_t WebDestroyObject(ObjectRecord* rec);
 int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on);
+// A kind's own page message for enable and disable (the record's flag is set
+// before it is called).
+typedef int32_t (*WebEnableFn)(ObjectRecord* rec, int32_t item, bool on);
+void WebRegisterEnableHandler(uint32_t kind, WebEnableFn fn);
 // Fills gWebObjectOps and the channel hooks this facility answers.
 void WebObjectsInstall();
 // Forgets every window and list (tests; the records themselves are the registry's).

@@ -1,0 +1,820 @@
+// weblists_test.cpp - data lists, list views and tree views of the web view
+// against the recording page: the row, cell and node records, the redraw
+// queues and their flush, the markup, sorting, delimited text, the methods'
+// answers and the events the page's clicks and keys raise.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "objects/events.h"
+#include "objects/objcreate.h"
+#include "objects/objhooks.h"
+#include "objects/objops.h"
+#include "session/proto/protocol.h"
+#include "session/util/digits.h"
+#include "session/util/mem.h"
+#include "webtest.h"
+#include "webview/controls/weblist.h"
+#include "webview/controls/weblistview.h"
+#include "webview/controls/webtree.h"
+#include "webview/core/webevents.h"
+#include "webview/core/webgeneric.h"
+#include "webview/core/webobject.h"
+#include "webview/core/weboptions.h"
+
+namespace {
+
+RecPage gPage;
+ObjectRecord* gHost;
+std::vector<std::string> gReplies;
+
+void Deliver(RecPage*, ObjectRecord* owner, const char* text) { WebViewMsgReceive(owner, text, strlen(text)); }
+int32_t PostRec(void*, const char* text) { return RecPagePost(&gPage, text); }
+void PumpRec() { RecPagePumpTurn(&gPage); }
+void ReplyInt(int32_t value, uint8_t) { gReplies.push_back(std::to_string(value)); }
+void ReplyText(const char* text) { gReplies.push_back(std::string("'") + text + "'"); }
+
+std::string Posts() {
+    WebViewMsgFlush();
+    std::string all;
+    for (const RecPost& p : gPage.posts) all += p.text + "\n";
+    gPage.posts.clear();
+    return all;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+std::vector<std::pair<int32_t, int32_t>> Events() {
+    std::vector<std::pair<int32_t, int32_t>> out;
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    while (EventTakeNext(&ev, items, &count)) out.push_back({ev.eventId, ev.value});
+    return out;
+}
+
+// One method argument: a number, or a text when text is given.
+struct Arg {
+    int32_t value;
+    const char* text;
+};
+Arg N(int32_t v) { return Arg{v, nullptr}; }
+Arg T(const char* t) { return Arg{0, t}; }
+constexpr Arg kSkip = {INT32_MIN, nullptr};
+
+class WebLists : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ObjectSetupTables();
+        WebOptionsReset();
+        WebChannelCleanup();
+        WebObjectsReset();
+        gWebHooks = WebChannelHooks();
+        gWebHooks.postText = PostRec;
+        gWebHooks.pumpTurn = PumpRec;
+        gWebHooks.topWindow = ObjectTopWindow;
+        gObjectHooks = ObjectHooks();
+        gWebObjServices = WebObjServices();
+        gWebObjServices.replyInt = ReplyInt;
+        gWebObjServices.replyText = ReplyText;
+        gWebObjectOps = WebObjectOps();
+        WebObjectsInstall();
+        gHost = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
+        ASSERT_NE(gHost, nullptr);
+        RecPageInit(&gPage, &gPage, gHost, Deliver);
+        reinterpret_cast<WindowRecord*>(gHost)->webHost = &gPage;
+        reinterpret_cast<WindowRecord*>(gHost)->style[1] |= kWindowWebHostBit;
+        gMainWindowObj = gHost;
+        gWebFetchAllowed = true;
+        gWebLocaleCompare = 1;
+        gWebMultiItemOption = 0;
+        Events();
+        gReplies.clear();
+        window = Create(kTypeWindow, [](ObjectCreateRecord* c) {
+            c->bottom = 300;
+            c->right = 400;
+            c->units = 5;
+        });
+        ASSERT_NE(window, nullptr);
+        Posts();
+    }
+    void TearDown() override {
+        for (ObjectRecord* w = gWebWindowList; w;) {
+            ObjectRecord* next = w->next;
+            ObjectDestroy(w);
+            w = next;
+        }
+        while (ObjectLiveCount() > 1) {
+            ObjectRecord* r = ObjectLiveAt(ObjectLiveCount() - 1);
+            if (r == gHost) r = ObjectLiveAt(0);
+            ObjectDestroy(r);
+            if (ObjectIsLive(r)) ObjectUnregister(r);
+        }
+        Events();
+        gMainWindowObj = nullptr;
+        ObjectFreeRecord(gHost);
+        gWebObjectOps = WebObjectOps();
+        gObjectHooks = ObjectHooks();
+        gWebObjServices = WebObjServices();
+        WebObjectsReset();
+        WebChannelCleanup();
+    }
+
+    ObjectRecord* Create(uint32_t type, const std::function<void(ObjectCreateRecord*)>& setup) {
+        CreateRecordReset(&cr);
+        cr.flags0 = kCrVisible;
+        cr.top = 1;
+        cr.left = 1;
+        cr.bottom = 10;
+        cr.right = 30;
+        if (window) cr.window = window->handle;
+        if (setup) setup(&cr);
+        int32_t code = 0;
+        return ObjectCreate(type, &cr, &code);
+    }
+    ObjectRecord* DataList(int32_t style, const char* items, bool sorted = false) {
+        return Create(kTypeDatalist, [=](ObjectCreateRecord* c) {
+            c->values[34] = style;
+            c->given[34] = 1;
+            if (sorted) c->flags0 |= kCrSorted;
+            if (items) c->text = CrText{items, static_cast<uint32_t>(strlen(items))};
+        });
+    }
+    // Runs a method; the answer it gave ("" when none).
+    std::string Call(ObjectRecord* rec, uint32_t type, uint32_t method, std::vector<Arg> args) {
+        MethodCallRec call = {};
+        call.objectType = type;
+        call.method = method;
+        call.argCount = static_cast<uint32_t>(args.size());
+        for (size_t i = 0; i < args.size(); ++i) {
+            if (args[i].value == INT32_MIN && !args[i].text) continue;
+            call.argPresent[i] = 1;
+            if (args[i].text) {
+                call.args[i].kind = kItemText;
+                call.args[i].data = args[i].text;
+                call.args[i].size = static_cast<uint32_t>(strlen(args[i].text));
+            } else {
+                call.args[i].kind = kItemInt;
+                call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(args[i].value));
+            }
+        }
+        gReplies.clear();
+        int32_t r = WebCallMethod(rec, &call);
+        if (r != kWebNoAnswer && r != 0) return "error " + std::to_string(r);
+        return gReplies.empty() ? "" : gReplies.back();
+    }
+    void Register(ObjectRecord* rec, std::initializer_list<uint32_t> events) {
+        int32_t values[4] = {};
+        for (uint32_t e : events) ASSERT_EQ(EventRegister(rec, e, values, false, nullptr, 0), 0);
+    }
+    void PageEvent(const std::string& json) {
+        JsonValue* v = JsonParse(json.c_str(), json.size());
+        ASSERT_NE(v, nullptr) << json;
+        WebPageEventDispatch(gHost, v);
+        JsonFree(v);
+    }
+
+    ObjectCreateRecord cr;
+    ObjectRecord* window = nullptr;
+};
+
+std::string RowsOf(ObjectRecord* rec) {
+    std::string out;
+    WebDataListRecord* d = WebDataList(rec);
+    for (DataListRow* r = d->firstRow; r; r = r->next) out += std::string(r->selected ? "*" : "") + r->text + ",";
+    return out;
+}
+
+// ---- Data lists ---------------------------------------------------------------------------
+
+TEST_F(WebLists, DataListClicksAndKeysDecideTheSelection) {
+    ObjectRecord* dl = DataList(2, "r0;r1;r2;r3;r4");
+    ASSERT_NE(dl, nullptr);
+    Register(dl, {kEvClick});
+    gWebObjectOps.flushRedraws(nullptr);
+    EXPECT_NE(Posts().find("\"dwid\": 1"), std::string::npos) << "the first flush draws the list";
+    WebDataListOnClick(dl, 1, 0, false);
+    EXPECT_EQ(Events(), (std::vector<std::pair<int32_t, int32_t>>{{kEvClick, 2}})) << "a click raises $CLICK with row + 1";
+    WebDataListOnClick(dl, 3, 4, false);
+    EXPECT_EQ(RowsOf(dl), "r0,*r1,*r2,*r3,r4,") << "Shift-click on row 3 after row 1 selects rows 1 to 3";
+    EXPECT_TRUE(Events().empty()) << "the Shift range raises no event";
+
+    ObjectRecord* single = DataList(3, "a;b;c");
+    Register(single, {kEvClick, kEvOldEvent});
+    WebDataListOnClick(single, 2, 0, false);
+    Events();
+    Posts();
+    WebDataListOnKey(single, 40);
+    WebDataListOnKey(single, 35);
+    EXPECT_TRUE(Events().empty()) << "Down and End on the last row raise nothing";
+    EXPECT_EQ(Posts(), "") << "and send nothing";
+    WebDataListOnKey(single, 36);
+    EXPECT_EQ(RowsOf(single), "*a,b,c,") << "Home goes to row 0";
+    EXPECT_EQ(Events(), (std::vector<std::pair<int32_t, int32_t>>{{kEvClick, 1}})) << "the key event with row + 1";
+
+    WebDataListOnClick(single, 1, 0, true);
+    EXPECT_EQ(Events(), (std::vector<std::pair<int32_t, int32_t>>{{kEvOldEvent, 200000001 + 1}}))
+        << "a double click without $DBLCLICK is $OLDEVENT 200000001 + row";
+}
+
+TEST_F(WebLists, DataListMethodsAnswerFromTheRecord) {
+    ObjectRecord* dl = DataList(3, "Apple;banana;Cherry");
+    ObjectRecord* multi = DataList(1, "x;y;z");
+    ObjectRecord* sorted = DataList(3, nullptr, true);
+    struct Case {
+        ObjectRecord* rec;
+        uint32_t method;
+        std::vector<Arg> args;
+        std::string expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {dl, 18, {N(-1), T("app")}, "0", "SelectString matching row 0 selects it"},
+        {dl, 8, {}, "0", "GetFirstSel of a single list is the selected row"},
+        {dl, 4, {N(0), T("c")}, "2", "FindString from row 0 finds row 2"},
+        {dl, 4, {N(2), T("a")}, "0", "FindString wraps round to the rows before the start"},
+        {dl, 5, {N(-1), T("BANANA")}, "1", "FindStringExact ignores case"},
+        {dl, 5, {N(-1), T("ban")}, "-1", "FindStringExact wants the whole text"},
+        {dl, 13, {N(1)}, "'banana'", "GetText"},
+        {dl, 14, {N(9)}, "0", "GetTextLen of no row"},
+        {dl, 3, {}, "-1", "Dir has nothing to list"},
+        {dl, 22, {N(1), N(77)}, "0", "SetItemData"},
+        {dl, 10, {N(1)}, "77", "GetItemData reads it back"},
+        {dl, 19, {N(1), N(0), N(1)}, "-1", "SelItemRange needs a multiple-selection list"},
+        {multi, 23, {N(0), N(-1)}, "0", "SetSel -1 clears every row (row 0 was selected at creation)"},
+        {multi, 19, {N(1), N(1), N(99)}, "0", "SelItemRange clamps the end to the row count"},
+        {multi, 12, {}, "2", "rows 1 and 2 are selected"},
+        {multi, 8, {}, "1", "GetFirstSel"},
+        {multi, 9, {}, "2", "GetNextSel after it"},
+        {multi, 9, {}, "-1", "and none after that"},
+        {multi, 21, {N(0)}, "-1", "SetCurSel is for single lists"},
+        {sorted, 1, {T("a")}, "0", "AddString to a sorted list"},
+        {sorted, 1, {T("B2")}, "1", "B2 after a"},
+        {sorted, 1, {T("b")}, "1", "b goes after a and before B2, case ignored"},
+        {sorted, 16, {N(0), T("c")}, "3", "InsertString in a sorted list ignores the place"},
+        {dl, 29, {}, "error -37", "an unknown method"},
+    };
+    for (const Case& k : kCases) EXPECT_EQ(Call(k.rec, kTypeDatalist, k.method, k.args), k.expect) << k.why;
+    EXPECT_EQ(RowsOf(sorted), "a,b,B2,c,");
+}
+
+TEST_F(WebLists, DataListTextsAndPropertiesKeepTheirBounds) {
+    ObjectRecord* dl = DataList(3, "a");
+    std::string big(kTextBufSize + 1, 'x');
+    ASSERT_EQ(DataListRowInsert(WebDataList(dl), -1, big.c_str(), static_cast<uint32_t>(big.size())), 1);
+    gTextBuf[kTextBufSize] = 0;
+    EXPECT_EQ(WebGetText(dl, 2), 0);
+    EXPECT_STREQ(gTextBuf, "") << "a row longer than the shared buffer gives an empty text, never one byte past it";
+    std::string fits(kTextBufSize, 'y');
+    DataListRowInsert(WebDataList(dl), -1, fits.c_str(), static_cast<uint32_t>(fits.size()));
+    WebGetText(dl, 3);
+    EXPECT_EQ(strlen(gTextBuf), kTextBufSize) << "a row of exactly the buffer's size fits";
+
+    struct Case {
+        uint32_t code;
+        int32_t value;
+        int32_t expect;
+        const char* why;
+    };
+    // Property ids travel as codes; the list's own ids are read back by id.
+    const Case kCases[] = {
+        {238, 0, 0, "ScrollHide 0 reads back 0"},
+        {238, 1, 1, "ScrollHide 1 reads back 1"},
+        {239, 1, 1, "MultiColumn 1 reads back 1"},
+        {239, 0, 0, "MultiColumn 0 reads back 0"},
+        {57, 2, 2, "ScrollBar horizontal only"},
+        {57, 0, 3, "ScrollBar 0 reads back none"},
+        {240, 0, 1, "ColumnWidth 0 is taken as 1"},
+    };
+    for (const Case& k : kCases) {
+        bool write = true;
+        WebDataListSetProp(dl, k.code, k.value, nullptr, 0, &write);
+        int32_t out = -99;
+        const char* text = nullptr;
+        WebDataListGetProp(dl, k.code, &out, &text);
+        EXPECT_EQ(out, k.expect) << k.why;
+    }
+}
+
+TEST_F(WebLists, TabStopsParseAndExpand) {
+    struct Parse {
+        const char* text;
+        bool ok;
+        std::vector<int32_t> quarters;   // as set in the record, in columns
+        const char* why;
+    };
+    const Parse kParses[] = {
+        {"@8;-20;4", true, {4, 8, -20}, "columns given directly, kept by absolute value"},
+        {"16; 32", true, {2, 4}, "at 10 points a unit is 4 / 8 quarters: 8 and 16 quarters, 2 and 4 columns"},
+        {"8;x", false, {}, "a letter ends the parse with failure"},
+        {"", true, {}, "no stops"},
+    };
+    for (const Parse& k : kParses) {
+        int32_t stops[kDataListTabStopsMax];
+        uint32_t count = 0;
+        bool ok = DataListParseTabStops(k.text, static_cast<uint32_t>(strlen(k.text)), 1, 0, stops, &count);
+        EXPECT_EQ(ok, k.ok) << k.why;
+        if (!ok) continue;
+        WebDataListRecord d = {};
+        ASSERT_EQ(DataListSetTabStops(&d, stops, count), 0);
+        std::vector<int32_t> got(d.tabStops, d.tabStops + d.tabStopCount);
+        EXPECT_EQ(got, k.quarters) << k.why;
+        GuardedFree(d.tabStops);
+    }
+    struct Expand {
+        std::vector<int32_t> stops;
+        const char* text;
+        const char* expect;
+        const char* why;
+    };
+    const Expand kExpands[] = {
+        {{0}, "a\tb\tc", "a b c", "a single stop of 0 turns tabs into blanks"},
+        {{4, 10}, "ab\tc\td", "ab  c     d", "pads to each stop"},
+        {{-6}, "a\tbc", "a   bc", "a right-aligned stop ends the following text at it"},
+        {{}, "abc\td", "abc     d", "without stops: the next multiple of 8"},
+    };
+    for (const Expand& k : kExpands) {
+        char out[kDataListCellMax + 1];
+        DataListCellText(k.stops.data(), static_cast<uint32_t>(k.stops.size()), k.text, out);
+        EXPECT_STREQ(out, k.expect) << k.why;
+    }
+}
+
+TEST_F(WebLists, DataListRedrawWaitsUntilShown) {
+    ObjectRecord* dl = Create(kTypeDatalist, [](ObjectCreateRecord* c) {
+        c->flags0 = 0;
+        c->text = CrText{"one;two", 7};
+    });
+    ASSERT_NE(dl, nullptr);
+    gWebObjectOps.flushRedraws(nullptr);
+    EXPECT_EQ(Count(Posts(), "\"action\": 40"), 0u) << "a hidden list stays queued";
+    EXPECT_EQ(WebDataList(dl)->queued, 1);
+    dl->flags |= kObjShown;
+    DataListRowInsert(WebDataList(dl), -1, "three", 5);
+    DataListRowInsert(WebDataList(dl), -1, "four", 4);
+    gWebObjectOps.flushRedraws(nullptr);
+    std::string posts = Posts();
+    EXPECT_EQ(Count(posts, "\"action\": 40"), 1u) << "many changes, one redraw";
+    EXPECT_NE(posts.find("<tr class='ui-selected'><td id='C"), std::string::npos) << "row 0 selected at creation";
+    EXPECT_NE(posts.find("four"), std::string::npos);
+}
+
+// ---- List views --------------------------------------------------------------------------------
+
+class WebListViews : public WebLists {
+protected:
+    ObjectRecord* ListView(std::function<void(ObjectCreateRecord*)> setup = nullptr) {
+        return Create(kTypeListview, setup);
+    }
+    std::string Lv(ObjectRecord* rec, uint32_t method, std::vector<Arg> args) {
+        return Call(rec, kTypeListview, method, args);
+    }
+    // Three columns and rows "b", "a", "c".
+    ObjectRecord* Filled() {
+        ObjectRecord* lv = ListView();
+        Lv(lv, 18, {T("Name"), N(80), N(0)});
+        Lv(lv, 18, {T("Qty"), N(40), N(1)});
+        Lv(lv, 18, {T("Date"), N(60), N(2)});
+        for (const char* row : {"b", "a", "c"}) Lv(lv, 19, {T(row), N(99)});
+        return lv;
+    }
+    std::string Column(ObjectRecord* lv, int32_t c) {
+        std::string out;
+        for (int32_t r = 0; r < static_cast<int32_t>(WebListView(lv)->rowCount); ++r)
+            out += std::string(WebListViewGetItem(WebListView(lv), r, c)) + ",";
+        return out;
+    }
+};
+
+TEST_F(WebListViews, MarkupFollowsColumnsAndCells) {
+    ObjectRecord* lv = Filled();
+    WebListViewRecord* l = WebListView(lv);
+    Lv(lv, 28, {N(0), T(" lead"), N(1)});
+    Lv(lv, 18, {T("Hidden"), N(0), N(3)});
+    HtmlReset();
+    WebListViewMarkup(l);
+    std::string html = gHtmlBuf.data;
+    EXPECT_NE(html.find("<th id='C"), std::string::npos);
+    EXPECT_EQ(Count(html, "<th "), 3u) << "a column of width 0 has no header";
+    EXPECT_EQ(Count(html, "I3'"), 0u) << "nor cells";
+    EXPECT_NE(html.find(">&nbsp;</td>"), std::string::npos) << "an empty cell is a blank";
+    EXPECT_NE(html.find(">&nbsp;lead</td>"), std::string::npos) << "a leading blank kept as &nbsp;";
+
+    bool write = true;
+    WebListViewSetProp(lv, 135, 1, nullptr, 0, &write);
+    HtmlReset();
+    WebListViewMarkup(l);
+    html = gHtmlBuf.data;
+    EXPECT_EQ(html.find("<thead>"), std::string::npos) << "HideColHdr: no header";
+    EXPECT_NE(html.find("R0I1'  style='width:40px;'>"), std::string::npos) << "row 0's cells carry the widths\n" << html;
+    EXPECT_EQ(html.find("R1I1'  style='width"), std::string::npos) << "only row 0";
+
+    // An edit column: its value, class and choices escaped.
+    Lv(lv, 73, {N(1), N(1), N(5), T("c'x"), T("O'Brien;A&&B")});
+    Lv(lv, 28, {N(1), T("O'Neil"), N(1)});
+    HtmlReset();
+    WebListViewMarkup(l);
+    html = gHtmlBuf.data;
+    EXPECT_NE(html.find("value='O&#39;Neil'"), std::string::npos) << "an apostrophe does not cut the value\n" << html;
+    EXPECT_NE(html.find("class='c&#39;x'"), std::string::npos);
+    EXPECT_NE(html.find("<option value='O&#39;Brien'>"), std::string::npos);
+    EXPECT_NE(html.find("<option value='A&amp;B'>"), std::string::npos) << "a doubled & stands for itself";
+    EXPECT_NE(html.find("maxlength='5' "), std::string::npos);
+}
+
+TEST_F(WebListViews, ColumnsKeepTheirLimitsAndSpecialNumbers) {
+    ObjectRecord* lv = Filled();
+    WebListViewRecord* l = WebListView(lv);
+    EXPECT_EQ(Lv(lv, 44, {N(0)}), "-1") << "a colour column at 0 is refused";
+    EXPECT_EQ(Lv(lv, 44, {N(1)}), "1");
+    EXPECT_EQ(Lv(lv, 46, {N(2)}), "2");
+    EXPECT_EQ(Lv(lv, 18, {T("First"), N(10), N(0)}), "0");
+    EXPECT_EQ(l->fgColumn, 2u) << "inserting at 0 moves the colour column up";
+    EXPECT_EQ(l->attrColumn, 3u) << "and the attribute column";
+    EXPECT_EQ(Lv(lv, 3, {N(3)}), "1");
+    EXPECT_EQ(l->attrColumn, 0u) << "deleting the attribute column clears it";
+    EXPECT_EQ(Lv(lv, 63, {}), "2");
+    l->columns->next->next->width = 50;
+    gWebObjectOps.flushRedraws(nullptr);
+    EXPECT_EQ(WebListViewColumnRec(l, 2)->width, 0) << "a colour column ends at width 0 after a flush";
+    while (l->columnCount < kListViewColumnsMax) ASSERT_GE(WebListViewInsertColumn(l, -1, 0, 10, "c", 1, 0, 0), 0);
+    EXPECT_EQ(WebListViewInsertColumn(l, -1, 0, 10, "c", 1, 0, 0), -1) << "the 238th column is refused";
+    EXPECT_EQ(Lv(lv, 32, {N(999), N(1)}), "1") << "a sort column beyond the count answers 1";
+}
+
+TEST_F(WebListViews, SortKeysOrderRowsAndKeepEqualOnes) {
+    ObjectRecord* lv = Filled();
+    struct Row {
+        const char* a;
+        const char* b;
+        const char* c;
+    };
+    const Row kRows[] = {{"x", "10", "12-31-99"}, {"y", "9", "01-02-03"}, {"z", "-2", "01-01-03"},
+                         {"w", "9", "06-15-50"}, {"v", "-10", "02-02-02"}};
+    Lv(lv, 2, {});
+    for (const Row& r : kRows) {
+        std::string row = std::to_string(WebListView(lv)->rowCount);
+        Lv(lv, 59, {N(-2), T((std::string(r.a) + "," + r.b + "," + r.c).c_str())});
+    }
+    // SetItemTextAll inserts at the index given; -2 is outside: the end.
+    ASSERT_EQ(Column(lv, 0), "x,y,z,w,v,");
+    struct Case {
+        std::vector<Arg> args;
+        std::string col0;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {{N(1), N(3)}, "v,z,y,w,x,", "numbers ascending; negative ones before, equal 9s keep y before w"},
+        {{N(1), N(4)}, "x,y,w,z,v,", "numbers descending"},
+        {{N(2), N(5)}, "w,x,v,z,y,", "dates mm-dd-yy ascending (99 is 1999, 50 is 1950)"},
+        {{N(0), N(2)}, "z,y,x,w,v,", "text descending"},
+        {{N(1), N(3), kSkip, N(0), N(1)}, "v,z,w,y,x,", "a second key decides between equal numbers"},
+    };
+    for (const Case& k : kCases) {
+        EXPECT_EQ(Lv(lv, 32, k.args), "0") << k.why;
+        EXPECT_EQ(Column(lv, 0), k.col0) << k.why;
+    }
+    gWebObjectOps.flushRedraws(nullptr);
+    Posts();
+    EXPECT_EQ(Lv(lv, 32, {N(0), N(1)}), "0");
+    std::string posts = Posts();
+    EXPECT_NE(posts.find("\"dwid\": 2"), std::string::npos) << "a sort sends the new order only\n" << posts;
+    EXPECT_NE(posts.find("\"srt\":["), std::string::npos);
+    EXPECT_EQ(Lv(lv, 32, {N(1), N(0)}), "1") << "type 0 in the first key is refused";
+    EXPECT_EQ(Lv(lv, 32, {N(1), N(13)}), "1") << "a type above 12 is refused";
+
+    struct Time {
+        const char* a;
+        const char* b;
+        int expectSign;
+        const char* why;
+    };
+    ListViewSortSpec spec = {};
+    spec.count = 1;
+    spec.keys[0].type = 7;
+    gListViewSortSpec = spec;
+    char ka[16], kb[16];
+    TimeTextToDigits("09:05:00.00", ka, nullptr);
+    TimeTextToDigits("10:00:00.00", kb, nullptr);
+    ka[8] = kb[8] = 0;
+    const char* a[1] = {ka};
+    const char* b[1] = {kb};
+    EXPECT_LT(ListViewCompareSortKeys(a, 1, b, 0), 0) << "times ascending by their digits";
+    EXPECT_LT(ListViewCompareSortKeys(a, 0, a, 1), 0) << "equal keys: the previous order decides";
+}
+
+TEST_F(WebListViews, SortOrderPropertyAndQueue) {
+    ObjectRecord* lv = Filled();
+    bool write = true;
+    EXPECT_EQ(WebListViewSetProp(lv, 137, 3, nullptr, 0, &write), 0);
+    EXPECT_EQ(Column(lv, 0), "b,a,c,") << "SortOrder unchanged (3) does nothing";
+    WebListViewSetProp(lv, 137, 1, nullptr, 0, &write);
+    EXPECT_EQ(Column(lv, 0), "a,b,c,") << "SortOrder 1 sorts by column 0 at once";
+    lv->flags &= ~kObjShown;
+    gWebObjectOps.flushRedraws(nullptr);
+    EXPECT_EQ(Count(Posts(), "\"action\": 40"), 0u);
+    EXPECT_EQ(WebListView(lv)->queued, 1) << "a list view that is not shown stays queued";
+    lv->flags |= kObjShown;
+    gWebObjectOps.flushRedraws(nullptr);
+    EXPECT_EQ(Count(Posts(), "\"dwid\": 1"), 1u);
+}
+
+TEST_F(WebListViews, PageEventsRaiseTheEventsOfTheRows) {
+    ObjectRecord* lv = Filled();
+    Lv(lv, 30, {N(0), N(kLvsCheckBox)});
+    Register(lv, {kEvChange, kEvClick, kEvDblClick, 22, 23, 25});
+    bool write = true;
+    WebListViewSetProp(lv, 138, 1, nullptr, 0, &write);
+    WebListViewSetProp(lv, 180, 3, nullptr, 0, &write);
+    uint32_t id = lv->elementId;
+    auto name = [id](const char* rest) { return "\"name\": \"C" + std::to_string(id) + rest + "\""; };
+    struct Case {
+        std::string event;
+        std::vector<std::pair<int32_t, int32_t>> expect;
+        const char* why;
+    };
+    const std::vector<Case> kCases = {
+        {"{\"et\": 99990, " + name("R1I0") + ", \"ev\": 0, \"em\": 0}", {{3, 1}, {4, 1}}, "a click: $CHANGE, $CLICK with the row"},
+        {"{\"et\": 99990, " + name("R1I2") + ", \"ev\": 0, \"em\": 0}", {{3, 1}, {4, 1}, {25, 102}},
+         "Activate 3: a click on a selected row activates with row x 100 + column"},
+        {"{\"et\": 99989, " + name("C2") + ", \"ev\": 1}", {}, "a check box: no event"},
+        {"{\"et\": 99990, " + name("R2I0") + ", \"ev\": 0, \"em\": 0}", {}, "its column-0 click is swallowed"},
+        {"{\"et\": 99990, " + name("R2I1") + ", \"ev\": 1, \"em\": 0}", {{3, 2}, {6, 2}}, "a double click"},
+        {"{\"et\": 99991, " + name("H1") + "}", {{23, 1}}, "a header click: $COLCLICK with the column"},
+        {"{\"et\": 99970, " + name("R0I1") + ", \"v1\": \"42\"}", {{22, 1}}, "an edit: $UPDATED row x 100 + column"},
+        {"{\"et\": 99983, " + name("") + ", \"ec\": 38}", {{3, 1}}, "Up from row 2"},
+        {"{\"et\": 99983, " + name("") + ", \"ec\": 36}", {{3, 0}}, "Home"},
+        {"{\"et\": 99983, " + name("") + ", \"ec\": 36}", {}, "Home on row 0 does nothing"},
+    };
+    for (const Case& k : kCases) {
+        PageEvent(k.event);
+        EXPECT_EQ(Events(), k.expect) << k.why;
+    }
+    EXPECT_EQ(WebListView(lv)->rows->next->next->check, 1);
+    EXPECT_STREQ(WebListViewGetItem(WebListView(lv), 0, 1), "42") << "the edited text is kept";
+    Posts();
+    PageEvent("{\"et\": 99983, " + name("") + ", \"ec\": 32}");
+    EXPECT_EQ(WebListView(lv)->rows->check, 1) << "Space ticks the focused row";
+}
+
+TEST_F(WebListViews, SingleChangesArePatchedInPlace) {
+    ObjectRecord* lv = Filled();
+    Lv(lv, 30, {N(0), N(kLvsCheckBox)});
+    Lv(lv, 73, {N(2), N(1)});
+    Lv(lv, 45, {N(3)});
+    gWebObjectOps.flushRedraws(nullptr);
+    Posts();
+    struct Case {
+        uint32_t method;
+        std::vector<Arg> args;
+        const char* expect;    // in the posts
+        const char* why;
+    };
+    const Case kCases[] = {
+        {28, {N(1), T("kiwi"), N(0)}, "\"action\": 46, \"en\": \"#C%uR1I0\", \"pv\": \"kiwi\"", "a text cell: action 46"},
+        {28, {N(1), T(""), N(1)}, "\"pv\": \"&nbsp;\"", "an empty text: a blank"},
+        {28, {N(0), T("7"), N(2)}, "\"action\": 51, \"sel\": \"#C%uR0I2 input\", \"dwid\": 3, \"val\": \"7\"",
+         "an edit cell: its input's value"},
+        {35, {N(2), N(1)}, "\"action\": 39, \"en\": \"#C%uC2\", \"pn\": \"checked\", \"pv\": 1", "a check box"},
+        {28, {N(0), T("0x0000FF"), N(3)}, "\"dwid\": 1", "a colour cell draws the list again"},
+    };
+    for (const Case& k : kCases) {
+        Lv(lv, k.method, k.args);
+        gWebObjectOps.flushRedraws(nullptr);
+        char expect[160];
+        snprintf(expect, sizeof expect, k.expect, lv->elementId);
+        std::string posts = Posts();
+        EXPECT_NE(posts.find(expect), std::string::npos) << k.why << "\n" << posts;
+        if (k.method != 28 || k.args[2].value != 3) {
+            EXPECT_EQ(posts.find("\"dwid\": 1"), std::string::npos) << k.why;
+        }
+    }
+    Lv(lv, 35, {N(2), N(1)});
+    EXPECT_EQ(Count(Posts(), "\"action\": 39"), 0u) << "an unchanged check sends nothing";
+}
+
+TEST_F(WebListViews, ItemRectKeepsSixteenCharacters) {
+    struct Case {
+        int32_t t, h, l, w;
+        const char* expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {5, 20, 7, 100, "0005002500070107", "top, bottom, left, right"},
+        {12000, 20, 0, 50, "9999999900000050", "a row top past 9,999 is clamped"},
+        {-5, 10, -2000, 10, "-0050005-999-999", "negatives: '-' and three digits, clamped at -999"},
+    };
+    for (const Case& k : kCases) {
+        char out[32];
+        WebListViewRectText(k.t, k.h, k.l, k.w, out);
+        EXPECT_STREQ(out, k.expect) << k.why;
+    }
+    ObjectRecord* lv = Filled();
+    RecPageAnswer(&gPage, 42, "{\"t\": 5, \"h\": 20, \"l\": 7, \"w\": 100}", 0);
+    EXPECT_EQ(Lv(lv, 42, {N(1), N(0)}), "'0005002500070107'") << "GetItemRect asks the page";
+}
+
+std::string gSaved;
+int32_t SaveToString(const char*, const char* data, uint32_t size) {
+    gSaved.assign(data, size);
+    return 0;
+}
+
+TEST_F(WebListViews, DelimitedTextRoundTrips) {
+    gWebListFiles.save = SaveToString;
+    ObjectRecord* empty = ListView();
+    EXPECT_EQ(Lv(empty, 54, {T("f.csv")}), "201") << "SaveCsvFile without columns: 201";
+    EXPECT_EQ(WebListViewLoadTextData(WebListView(empty), "a\n", 2, 0, ','), 201) << "LoadCsvFile likewise";
+    ObjectRecord* lv = Filled();
+    Lv(lv, 28, {N(0), T("say \"hi\", then"), N(1)});
+    EXPECT_EQ(Lv(lv, 54, {T("f.csv"), N(0x09)}), "0");
+    EXPECT_EQ(gSaved, "\"Name\",\"Qty\",\"Date\"\r\n\"b\",\"say \"\"hi\"\", then\",\"\"\r\n\"a\",\"\",\"\"\r\n\"c\",\"\",\"\"\r\n");
+    ObjectRecord* copy = Filled();
+    ASSERT_EQ(WebListViewLoadTextData(WebListView(copy), gSaved.data(), static_cast<uint32_t>(gSaved.size()), 0x09, ','), 0);
+    EXPECT_EQ(Column(copy, 1), "say \"hi\", then,,,") << "quotes and doubled quotes come back";
+    EXPECT_EQ(Column(copy, 0), "b,a,c,");
+    EXPECT_EQ(Lv(copy, 55, {N(0), T(";"), N(0)}), "'b;say \"hi\", then;'");
+    struct Field {
+        const char* line;
+        bool quoted;
+        std::vector<std::string> fields;
+        const char* why;
+    };
+    const Field kFields[] = {
+        {"a,b,,c", false, {"a", "b", "", "c"}, "plain fields"},
+        {"\"x,y\",z", true, {"x,y", "z"}, "a quoted delimiter"},
+        {"\"x\"junk,z", true, {"x"}, "a character after the closing quote ends the line"},
+        {"a\x01" "b,c", false, {"a"}, "a control character ends the field and the line"},
+    };
+    for (const Field& k : kFields) {
+        std::vector<std::string> got;
+        uint32_t at = 0, n = 0, len = static_cast<uint32_t>(strlen(k.line));
+        char out[64];
+        while (at <= len && ListViewNextField(k.line, len, &at, ',', k.quoted, false, out, sizeof out, &n))
+            got.push_back(std::string(out, n));
+        EXPECT_EQ(got, k.fields) << k.why;
+    }
+    gWebListFiles = WebListFileServices{};
+}
+
+// ---- Tree views -----------------------------------------------------------------------------------
+
+class WebTrees : public WebLists {
+protected:
+    std::string Tv(ObjectRecord* rec, uint32_t method, std::vector<Arg> args) {
+        return Call(rec, kTypeTreeview, method, args);
+    }
+    uint32_t Insert(ObjectRecord* tv, const char* text, uint32_t parent = 0, uint32_t after = kTreeInsertLast) {
+        return static_cast<uint32_t>(std::stoul(Tv(tv, 12, {T(text), N(static_cast<int32_t>(parent)), N(static_cast<int32_t>(after))})));
+    }
+    std::string Children(ObjectRecord* tv, uint32_t parent) {
+        std::string out;
+        for (WebTreeNode* n = WebTreeNodeById(WebTreeView(tv)->tree, parent ? parent : kTreeRootId)->firstChild; n; n = n->next)
+            out += std::string(n->text) + ",";
+        return out;
+    }
+};
+
+TEST_F(WebTrees, NodeIdsComeFromBlocksAndAreReused) {
+    ObjectRecord* tv = Create(kTypeTreeview, nullptr);
+    ASSERT_NE(tv, nullptr);
+    WebTreeViewRecord* t = WebTreeView(tv);
+    WebTreeInsert req = {0, kTreeInsertLast, kTmText, "n", 1, 0, 0, 0};
+    uint32_t last = 0;
+    for (int i = 0; i < 1001; ++i) last = WebTreeInsertItem(t, &req);
+    EXPECT_EQ(last, 1001u) << "the 1,001st node has id 1001 from a second block";
+    EXPECT_NE(t->tree->pool.next, nullptr);
+    EXPECT_EQ(WebTreeDeleteItem(t, 5), 1);
+    EXPECT_EQ(WebTreeInsertItem(t, &req), 5u) << "a deleted id is handed out again first";
+    EXPECT_EQ(WebTreeNodeById(t->tree, 2000), nullptr) << "a free slot finds nothing";
+    EXPECT_EQ(WebTreeGetCount(t), 1001u);
+}
+
+TEST_F(WebTrees, InsertsRelationsAndExpansion) {
+    ObjectRecord* tv = Create(kTypeTreeview, nullptr);
+    WebTreeViewRecord* t = WebTreeView(tv);
+    uint32_t a = Insert(tv, "a");
+    uint32_t c = Insert(tv, "c", a);
+    uint32_t b = Insert(tv, "B", a, kTreeInsertSorted);
+    uint32_t first = Insert(tv, "first", a, kTreeInsertFirst);
+    uint32_t lost = Insert(tv, "lost", a, 9999);
+    EXPECT_EQ(Children(tv, a), "first,B,c,lost,") << "sorted by text without case; an unknown after-id goes last";
+    EXPECT_EQ(WebTreeNodeById(t->tree, b)->prev, WebTreeNodeById(t->tree, first))
+        << "the old first child's previous link names the new first";
+    (void)c;
+    (void)lost;
+    struct Rel {
+        uint32_t id, code, expect;
+        const char* why;
+    };
+    const Rel kRels[] = {
+        {a, 3, 0, "code 3 of a top-level node is 0"},
+        {b, 3, a, "the parent"},
+        {a, 4, first, "the first child"},
+        {a, 6, 0, "next visible of a collapsed node with no sibling"},
+        {b, 7, 0, "previous visible of a hidden node starts from its collapsed ancestor, first at the top"},
+        {0, 8, 0, "code 8 gives 0"},
+    };
+    for (const Rel& k : kRels) EXPECT_EQ(WebTreeGetNextItem(t, k.id, k.code), k.expect) << k.why;
+    Posts();
+    EXPECT_EQ(Tv(tv, 4, {N(static_cast<int32_t>(a)), N(2)}), "1");
+    EXPECT_EQ(Count(Posts(), "\"dwid\": 2"), 1u) << "expanding sends the toggle";
+    EXPECT_EQ(Tv(tv, 4, {N(static_cast<int32_t>(a)), N(2)}), "1");
+    EXPECT_EQ(Count(Posts(), "\"dwid\": 2"), 0u) << "expand code 2 on an expanded node is silent";
+    EXPECT_EQ(WebTreeGetNextItem(t, a, 6), first) << "next visible of an expanded node is its first child";
+    EXPECT_EQ(WebTreeGetVisibleCount(t), 5u);
+    EXPECT_EQ(Tv(tv, 12, {T("img"), N(0), N(static_cast<int32_t>(kTreeInsertLast)), N(3)}), "6");
+    EXPECT_EQ(Tv(tv, 8, {N(6)}), "3") << "Image without SelImage gives both";
+    EXPECT_EQ(Tv(tv, 17, {N(static_cast<int32_t>(a))}), "-1") << "GetItemCheck without check boxes";
+    for (uint32_t m : {29u, 30u, 31u}) EXPECT_EQ(Tv(tv, m, {}), "error -37") << "method " << m;
+    EXPECT_EQ(Tv(tv, 15, {N(static_cast<int32_t>(kTreeRootId)), T("x")}), "0") << "the root pseudo-node is never set";
+}
+
+TEST_F(WebTrees, MarkupMakesACaretAndRenamesFollowIt) {
+    ObjectRecord* tv = Create(kTypeTreeview, nullptr);
+    WebTreeViewRecord* t = WebTreeView(tv);
+    uint32_t a = Insert(tv, "a");
+    uint32_t kid = Insert(tv, "kid", a);
+    Insert(tv, "b");
+    gWebObjectOps.flushRedraws(nullptr);
+    std::string posts = Posts();
+    EXPECT_EQ(t->tree->caret, WebTreeNodeById(t->tree, a)) << "the first node becomes the caret when drawn";
+    EXPECT_NE(posts.find("<ul class='qovtvm qovtvnb qovtvln'><li  id='C"), std::string::npos) << posts;
+    EXPECT_NE(posts.find("<details> <summary  id='C"), std::string::npos);
+    EXPECT_NE(posts.find("<span class='ui-selected'>a</span> </summary><ul><li "), std::string::npos);
+    std::string longer(300, 'L');
+    EXPECT_EQ(Tv(tv, 15, {N(static_cast<int32_t>(a)), T(longer.c_str())}), "1");
+    EXPECT_EQ(t->tree->caret, WebTreeNodeById(t->tree, a)) << "a renamed caret follows its node";
+    EXPECT_EQ(t->tree->caret->text, longer);
+    EXPECT_EQ(WebTreeNodeById(t->tree, kid)->parent, t->tree->caret) << "the children follow too";
+    EXPECT_EQ(WebTreeGetNextItem(t, 0, 9), a);
+}
+
+TEST_F(WebTrees, ClicksKeysAndChecks) {
+    ObjectRecord* tv = Create(kTypeTreeview, [](ObjectCreateRecord* c) {
+        c->values[125] = 1;
+        c->given[125] = 1;
+        c->values[178] = 1;
+        c->given[178] = 1;
+    });
+    uint32_t a = Insert(tv, "apple");
+    uint32_t b = Insert(tv, "banana");
+    Register(tv, {kEvChange, kEvClick, kEvDblClick});
+    gWebObjectOps.flushRedraws(nullptr);
+    uint32_t id = tv->elementId;
+    auto ev = [id](int code, uint32_t node, const char* rest) {
+        return "{\"et\": " + std::to_string(code) + ", \"name\": \"C" + std::to_string(id) + "R" + std::to_string(node) +
+               "\"" + rest + "}";
+    };
+    auto key = [id](int k) {
+        return "{\"et\": 99978, \"name\": \"C" + std::to_string(id) + "\", \"ec\": " + std::to_string(k) + "}";
+    };
+    struct Case {
+        std::string event;
+        std::vector<std::pair<int32_t, int32_t>> expect;
+        const char* why;
+    };
+    const std::vector<Case> kCases = {
+        {ev(99980, a, ", \"ev\": 0, \"em\": 0"), {}, "with Buttons a click on the caret is silent"},
+        {ev(99980, b, ", \"ev\": 0, \"em\": 0"), {{3, static_cast<int32_t>(b)}, {4, static_cast<int32_t>(b)}}, "a click selects"},
+        {key('q'), {}, "a letter nothing starts with leaves the caret"},
+        {key('A'), {{3, static_cast<int32_t>(a)}}, "a letter finds the node, round from the top"},
+        {key(40), {{3, static_cast<int32_t>(b)}}, "Down"},
+        {ev(99979, a, ", \"ev\": 1"), {{3, static_cast<int32_t>(a)}, {4, static_cast<int32_t>(a)}}, "a check box selects first"},
+        {ev(99980, a, ", \"ev\": 1, \"em\": 4"), {{6, static_cast<int32_t>(a)}}, "a double click"},
+    };
+    for (const Case& k : kCases) {
+        PageEvent(k.event);
+        EXPECT_EQ(Events(), k.expect) << k.why;
+    }
+    EXPECT_EQ(Tv(tv, 17, {N(static_cast<int32_t>(a))}), "1") << "the check stored";
+    PageEvent(key(32));
+    EXPECT_EQ(Tv(tv, 17, {N(static_cast<int32_t>(a))}), "0") << "Space toggles the caret's box";
+}
+
+TEST_F(WebTrees, DeepTreesNeedNoStack) {
+    ObjectRecord* tv = Create(kTypeTreeview, nullptr);
+    WebTreeViewRecord* t = WebTreeView(tv);
+    uint32_t parent = 0;
+    constexpr int kLevels = 100000;
+    for (int i = 0; i < kLevels; ++i) {
+        WebTreeInsert req = {parent, kTreeInsertLast, kTmText, "d", 1, 0, 0, 0};
+        parent = WebTreeInsertItem(t, &req);
+        ASSERT_NE(parent, 0u);
+        WebTreeNodeById(t->tree, parent)->state |= kTnExpanded;
+    }
+    WebTreeListOpen(t);
+    EXPECT_EQ(Count(gHtmlBuf.data, "</li>"), static_cast<size_t>(kLevels)) << "every level drawn and closed";
+    EXPECT_EQ(WebTreeGetNextItem(t, 0, 10), parent) << "the last visible node is the deepest";
+    EXPECT_EQ(Tv(tv, 1, {}), "1");
+    EXPECT_EQ(WebTreeGetCount(t), 0u) << "and all deleted";
+    HtmlReset();
+}
+
+}  // namespace
