@@ -1274,6 +1274,13 @@ TEST_F(WebObjects, HtmlControlContentAndElements) {
         EXPECT_NE(posts.find(k.sent), std::string::npos) << k.why << "\n" << posts;
         EXPECT_NE(posts.find("\"sel\": \"#box\""), std::string::npos) << k.why;
     }
+    // The page reloads ("action" 1): the kept content goes to it again.
+    gPage.posts.clear();
+    const char kLoaded[] = "{\"action\": 1}";
+    WebViewMsgReceive(gHost, kLoaded, sizeof kLoaded - 1);
+    WebViewProcessPending();
+    EXPECT_NE(AllPosts().find("src='page.html?a=&#39;1&#39;'"), std::string::npos) << "the content is back";
+
     MethodCallRec pict = Call(8);
     EXPECT_EQ(ObjectInvokeMethod(kTypeHTMLControl, html, &pict), -3) << "MakePict is not available here";
     MethodCallRec beyond = Call(13);

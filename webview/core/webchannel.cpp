@@ -397,8 +397,10 @@ void WebViewProcessPending() {
         if (!owner) continue;
         if (KeptUntilViewExists(gWebLoadedPages, &gWebLoadedCount, owner)) continue;
         WebViewSelectForObject(owner);
+        // A host without a page object stands for its page, as for events.
         ObjectRecord* page = GetWebPageObject(owner);
-        if (page && gWebHooks.htmlControlLoadAll) gWebHooks.htmlControlLoadAll(page);
+        if (!page) page = owner;
+        if (gWebHooks.htmlControlLoadAll) gWebHooks.htmlControlLoadAll(page);
     }
     if (gWebFetchAllowed && gLateCount) DispatchLateEvents();
     if (gWebFetchAllowed) {
