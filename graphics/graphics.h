@@ -49,7 +49,22 @@ HICON IconOf(ObjectRecord* rec);
 // "~TICnnnn.ICO" (the first free of 0000..9999) that is deleted afterwards.
 HICON IconLoadFromData(const uint8_t* data, uint32_t size, bool threeD, bool small);
 
+// An Icon object showing a copy of an icon (the caller keeps its own), at
+// (1000, 1000), linked into the parent when there is one; null with *code.
+ObjectRecord* IconCreateFromHandle(HICON icon, ObjectRecord* parent, int32_t* code);
+
 // ---- Pictures ------------------------------------------------------------------------------
+// A picture of a GDI bitmap (palette: the stock one when none), placed at
+// (1000, 1000) with the bitmap's size and zoomed to fit at most 100 %, linked
+// into the parent when asked; null with *code (the image loader's codes).
+ObjectRecord* PictCreateFromBitmap(HBITMAP bitmap, HPALETTE palette, ObjectRecord* parent, bool link,
+                                   int32_t* code);
+// A picture of a window's image (the desktop's when none): null with *code 0
+// for a hidden or minimised window, -50 when the image cannot be captured.
+ObjectRecord* PictCreateFromWindow(HWND window, ObjectRecord* parent, bool link, int32_t* code);
+// Repaints the shown pictures that are not stacked under another one, in the
+// window and in the panels inside it.
+void PictInvalidateAll(ObjectRecord* window);
 // The image of the picture behind a handle, for printing: its header, colours
 // and bits, and with shownPart the part its view shows (image pixels). False
 // when the handle is no picture or the picture has no image.

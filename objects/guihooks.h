@@ -54,6 +54,7 @@ struct GuiHooks {
     // rubber band. The button's events are posted either way.
     void (*pictMouse)(ObjectRecord* container, int32_t x, int32_t y, bool right, bool dblClick);
     void (*movieRealizeAll)(HWND wnd);                      // a window was activated
+    void (*pictInvalidateAll)(ObjectRecord* window);         // a window was activated
     // Start-up and clean-up of facilities the layer does not own.
     void (*shutdownBegin)();                         // before the objects are destroyed at exit
     bool (*oleInit)();

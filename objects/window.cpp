@@ -988,6 +988,8 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (EventIsRegistered(rec, kEvActivate)) PostObjectEvent(rec, kEvActivate, kEventKindDefault, 0, 1);
             // The window's movies take their palettes back.
             if (gGuiHooks.movieRealizeAll) gGuiHooks.movieRealizeAll(wnd);
+            // Its pictures paint again with their palettes realised in front.
+            if (gGuiHooks.pictInvalidateAll) gGuiHooks.pictInvalidateAll(rec);
         }
         // The in-place active control of the window learns of its frame's activation.
         if (w->w.oleSupport && gGuiHooks.oleFrameActivate) gGuiHooks.oleFrameActivate(rec, LOWORD(wp) != WA_INACTIVE);

@@ -820,3 +820,149 @@ TEST_F(IconTest, IconShowsAnImageOfItsListAndLetsTheListGo) {
 }
 
 }  // namespace
+
+// A top-level window of its own class painted in one solid colour.
+HWND SolidWindow(COLORREF colour, int x, int y, int w, int h) {
+    static HBRUSH brush;
+    static COLORREF registered = CLR_INVALID;
+    const char* cls = "QovPictSolid";
+    if (registered != colour) {
+        UnregisterClassA(cls, GetModuleHandleA(nullptr));
+        if (brush) DeleteObject(brush);
+        brush = CreateSolidBrush(colour);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hbrBackground = brush;
+        wc.lpszClassName = cls;
+        RegisterClassA(&wc);
+        registered = colour;
+    }
+    HWND wnd = CreateWindowExA(WS_EX_TOPMOST, cls, "", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    UpdateWindow(wnd);
+    return wnd;
+}
+
+TEST_F(PictTest, PicturesOfWindowsAndOfBitmaps) {
+    HWND solid = SolidWindow(RGB(200, 30, 40), 50, 60, 90, 70);
+    ASSERT_NE(nullptr, solid);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    int32_t code = 1;
+    ObjectRecord* p = PictCreateFromWindow(solid, win_, true, &code);
+    ASSERT_NE(nullptr, p) << code;
+    EXPECT_EQ(0, code);
+    EXPECT_EQ(win_, p->parent);
+    EXPECT_EQ(p, ObjectFindChildByKey(win_, 0, nullptr)) << "linked into its parent";
+    struct Expect { int32_t got, want; const char* why; };
+    const Expect kPlaced[] = {
+        {p->left, 1000, "placed at 1000 across"},
+        {p->top, 1000, "and down"},
+        {p->right - p->left, 90, "as wide as the window"},
+        {p->bottom - p->top, 70, "as high"},
+        {int32_t(Prop(p, kSizeH)), 90, "the image is the window's size"},
+        {int32_t(Prop(p, kSizeV)), 70, ""},
+        {int32_t(Prop(p, kScale)), 100, "fitted, at most 100 %"},
+    };
+    for (const Expect& e : kPlaced) EXPECT_EQ(e.want, e.got) << e.why;
+    HPALETTE pal = nullptr;
+    int err = 0;
+    HBITMAP bm = PictBitmapOf(p, &pal, &err);
+    ASSERT_NE(nullptr, bm);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, bm);
+    EXPECT_EQ(RGB(200, 30, 40), GetPixel(mem, 45, 35) & 0xFFFFFF) << "the window's pixels";
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(bm);
+    ObjectDestroy(p);
+
+    ShowWindow(solid, SW_HIDE);
+    code = 1;
+    EXPECT_EQ(nullptr, PictCreateFromWindow(solid, win_, true, &code)) << "a hidden window gives no picture";
+    EXPECT_EQ(0, code) << "and no error";
+    DestroyWindow(solid);
+
+    HDC screen = GetDC(nullptr);
+    HBITMAP twelve = CreateCompatibleBitmap(screen, 12, 8);
+    ReleaseDC(nullptr, screen);
+    code = 0;
+    EXPECT_EQ(nullptr, PictCreateFromBitmap(nullptr, nullptr, win_, true, &code));
+    EXPECT_EQ(-3, code) << "no bitmap";
+    ObjectRecord* unlinked = PictCreateFromBitmap(twelve, nullptr, win_, false, &code);
+    ASSERT_NE(nullptr, unlinked) << code;
+    EXPECT_EQ(nullptr, ObjectFindChildByKey(win_, 0, nullptr)) << "not linked when not asked";
+    EXPECT_EQ(12u, Prop(unlinked, kSizeH));
+    ObjectOpsOf(unlinked)->destroy(unlinked);
+    DeleteObject(twelve);
+}
+
+TEST_F(PictTest, ActivationRepaintsTheWindowsPicturesInPanelsToo) {
+    std::string path = WriteBmp24("qovpict_act.bmp", 20, 20, [](uint32_t, uint32_t) { return RGB(0, 0, 255); });
+    ObjectRecord* p = MakePict(path, 10, 10, 20, 20);
+    ASSERT_NE(nullptr, p);
+    UpdateWindow(win_->hwnd);
+    ValidateRect(win_->hwnd, nullptr);
+    RECT r;
+    EXPECT_FALSE(GetUpdateRect(win_->hwnd, &r, FALSE));
+    ASSERT_NE(nullptr, gGuiHooks.pictInvalidateAll) << "the window layer reaches the pictures";
+    gGuiHooks.pictInvalidateAll(win_);
+    ASSERT_TRUE(GetUpdateRect(win_->hwnd, &r, FALSE));
+    EXPECT_EQ(10, r.left);
+    EXPECT_EQ(30, r.bottom) << "only the picture's rectangle";
+    ValidateRect(win_->hwnd, nullptr);
+    ObjectDeactivate(p);
+    ValidateRect(win_->hwnd, nullptr);
+    gGuiHooks.pictInvalidateAll(win_);
+    EXPECT_FALSE(GetUpdateRect(win_->hwnd, &r, FALSE)) << "a hidden picture is left alone";
+    ObjectDestroy(p);
+}
+
+TEST_F(IconTest, IconsOfHandlesAndInTheTextWindowsCells) {
+    auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
+    std::string path = TempPath("qovicon_cells.ico");
+    FILE* fp = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, fp);
+    fwrite(ico.data(), 1, ico.size(), fp);
+    fclose(fp);
+    name_ = "!" + path;
+    struct Case { int32_t row, column; int32_t code, left, top; const char* why; };
+    const Case kCases[] = {
+        {2, 3, 0, 2 * kCellWidth, 1 * kCellHeight, "row 2 column 3: one line down, two cells in"},
+        {1, 1, 0, 0, 0, "the first cell"},
+        {0, 3, -4, 0, 0, "no row"},
+        {2, 0, -4, 0, 0, "no column"},
+    };
+    for (const Case& c : kCases) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = gMainWindowP;
+        cr_.top = c.row, cr_.left = c.column;
+        cr_.texts[kPicture] = CrText{name_.c_str(), uint32_t(name_.size())};
+        int32_t code = 0;
+        ObjectRecord* icon = ObjectCreate(kTypeIcon, &cr_, &code);
+        EXPECT_EQ(c.code, code) << c.why;
+        if (!icon) continue;
+        EXPECT_EQ(c.left, icon->left) << c.why;
+        EXPECT_EQ(c.top, icon->top) << c.why;
+        EXPECT_EQ(32, icon->right - icon->left) << "the loaded icon keeps its own size";
+        ObjectDestroy(icon);
+    }
+
+    HICON source = static_cast<HICON>(LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 32, 32, LR_LOADFROMFILE));
+    ASSERT_NE(nullptr, source);
+    int32_t code = 1;
+    ObjectRecord* icon = IconCreateFromHandle(source, win_, &code);
+    ASSERT_NE(nullptr, icon);
+    EXPECT_EQ(0, code);
+    EXPECT_EQ(1000, icon->left);
+    EXPECT_EQ(1032, icon->bottom) << "32 x 32 at (1000, 1000)";
+    EXPECT_NE(nullptr, IconOf(icon));
+    EXPECT_NE(source, IconOf(icon)) << "the icon shows a copy";
+    ObjectDestroy(icon);
+    ICONINFO info = {};
+    EXPECT_TRUE(GetIconInfo(source, &info)) << "the caller's icon outlives the object";
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    DestroyIcon(source);
+}
