@@ -105,6 +105,42 @@ ScrollAction ScrollBarAction(int32_t code, int32_t current, int32_t min, int32_t
     return a;
 }
 
+ScrollAction PictScrollAction(int32_t code, uint32_t current, uint32_t range, uint32_t line, uint32_t step,
+                              int32_t thumb) {
+    ScrollAction a = {};
+    const ActionRow* row = nullptr;
+    for (const ActionRow& r : kScrollActions)
+        if (r.code == code) row = &r;
+    if (!row || range == 0) return a;
+    a.reports = true;
+    int64_t want = current;
+    bool atEnd = false;
+    switch (code) {
+    case kSbLineUp: atEnd = current == 0; want = static_cast<int64_t>(current) - line; break;
+    case kSbLineDown: atEnd = current >= range; want = static_cast<int64_t>(current) + line; break;
+    case kSbPageUp:
+        atEnd = current == 0;
+        want = static_cast<int64_t>(current) - step;
+        if (want < 0) want = 0;
+        break;
+    case kSbPageDown:
+        atEnd = current >= range;
+        want = static_cast<int64_t>(current) + step;
+        if (want > range) want = range;
+        break;
+    case kSbThumbPosition: want = thumb; break;
+    case kSbTop: want = 0; break;
+    default: want = range; break;   // kSbBottom
+    }
+    a.modifiers = atEnd ? row->endModifiers : row->modifiers;
+    a.oldBase = atEnd ? row->endBase : row->base;
+    // A step past either end moves nothing: the position stays.
+    bool inside = want >= 0 && want <= static_cast<int64_t>(range);
+    a.setPos = inside && want != current;
+    a.position = inside ? static_cast<int32_t>(want) : static_cast<int32_t>(current);
+    return a;
+}
+
 ScrollAction SliderAction(int32_t code, int32_t value) {
     ScrollAction a = {};
     for (const SliderRow& r : kSliderActions) {

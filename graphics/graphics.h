@@ -62,6 +62,12 @@ ObjectRecord* PictCreateFromBitmap(HBITMAP bitmap, HPALETTE palette, ObjectRecor
 // A picture of a window's image (the desktop's when none): null with *code 0
 // for a hidden or minimised window, -50 when the image cannot be captured.
 ObjectRecord* PictCreateFromWindow(HWND window, ObjectRecord* parent, bool link, int32_t* code);
+// The own scroll-bar window of a picture (none when it has no such bar), and
+// its list of the scroll-bar objects standing for those bars: a bar object is
+// pushed when attached and takes itself off when destroyed.
+HWND PictBarWindow(ObjectRecord* pict, bool vertical);
+void PictLinkScrollBar(ObjectRecord* pict, ObjectRecord* bar);
+void PictUnlinkScrollBar(ObjectRecord* pict, ObjectRecord* bar);
 // Repaints the shown pictures that are not stacked under another one, in the
 // window and in the panels inside it.
 void PictInvalidateAll(ObjectRecord* window);
@@ -107,8 +113,9 @@ struct ScrollBarLink {
     uint32_t ovar;
 };
 // Makes the object that stands for a Window's built-in bar (type 25
-// horizontal, 26 vertical): the one the link held is destroyed first. The
-// Pict form is not built yet and answers none. The new record, or none.
+// horizontal, 26 vertical), or with pict the object standing for that
+// picture's own bar (none when the picture has no such bar): the one the link
+// held is destroyed first. The new record, or none.
 ObjectRecord* ScrollBarAttach(uint32_t type, ScrollBarLink* link, ObjectRecord* pict, ObjectRecord* window);
 
 // ---- Containers ------------------------------------------------------------------------

@@ -409,9 +409,21 @@ int32_t PictHide(ObjectRecord* rec) {
     return ObjectHideWindowless(rec);
 }
 
+// Destroys the scroll-bar objects that stand for the picture's bars; each
+// takes itself off the list as it goes.
+void DestroyBarObjects(PictRecord* p) {
+    int guard = 0;
+    while (p->barObjects && guard++ < kParentChainMax) {
+        ObjectRecord* bar = p->barObjects;
+        ObjectDestroy(bar);
+        if (p->barObjects == bar) PictUnlinkScrollBar(&p->hdr, bar);
+    }
+}
+
 int32_t PictDestroy(ObjectRecord* rec) {
     PictRecord* p = AsPict(rec);
     if (p->base || p->nextStacked) Unstack(p);
+    DestroyBarObjects(p);
     DestroyBars(p);
     PictFreeImage(p);
     LocalFreeMem(p->sel);
@@ -511,6 +523,7 @@ int32_t PictSetProp(ObjectRecord* rec, PropChange* req) {
         p->backStyle = v == kPictBackTransparent ? kPictBackTransparent : kPictBackOpaque;
         break;
     case kPidScrollBar:
+        DestroyBarObjects(p);
         rc = SetScrollBars(p, v);
         break;
     case kPidAutoZoom: rc = SetAutoZoom(p, v != 0); break;
@@ -658,27 +671,50 @@ int32_t PictOnScroll(ObjectRecord* rec, HWND bar, int32_t thumb, int32_t code) {
     bool vertical = bar == p->vBar;
     if (!vertical && bar != p->hBar) return 0;
     PictAxis& a = vertical ? p->v : p->h;
-    if (a.range == 0 || code > kSbBottom) return 0;
-    int64_t line = std::max<uint32_t>(kPictZoomUnit / std::max(p->zoom, 1u), 1);
-    int64_t pos = a.pos;
-    switch (code) {
-    case kSbLineUp: pos -= line; break;
-    case kSbLineDown: pos += line; break;
-    case kSbPageUp: pos -= a.step; break;
-    case kSbPageDown: pos += a.step; break;
-    case kSbThumbPosition: pos = thumb; break;
-    case kSbTop: pos = 0; break;
-    case kSbBottom: pos = a.range; break;
-    default: return 0;
-    }
-    pos = std::max<int64_t>(0, std::min<int64_t>(pos, a.range));
-    if (pos == a.pos) return 0;
-    a.pos = static_cast<uint32_t>(pos);
+    uint32_t line = std::max<uint32_t>(kPictZoomUnit / std::max(p->zoom, 1u), 1);
+    ScrollAction act = PictScrollAction(code, a.pos, a.range, line, a.step, thumb);
+    if (!act.reports) return 0;
+    // The bar objects of that orientation hear of it first; a handler run
+    // while an event is posted may take the picture away.
+    ObjectRef ref = ObjectRefOf(rec);
+    uint8_t kind = vertical ? kKindVScrollBar : kKindHScrollBar;
+    int guard = 0;
+    for (ObjectRecord* b = p->barObjects; b && guard < kParentChainMax; b = b->next, ++guard)
+        if (b->kind == kind) GfxPostAction(b, act);
+    if (!ObjectRefAlive(ref) || !act.setPos) return 0;
+    a.pos = static_cast<uint32_t>(act.position);
     SetBarsFromAxes(p);
     ClearBand(p);
     Redraw(p, false);
     return 0;
 }
+
+}  // namespace
+
+HWND PictBarWindow(ObjectRecord* pict, bool vertical) {
+    if (!IsPict(pict)) return nullptr;
+    return vertical ? AsPict(pict)->vBar : AsPict(pict)->hBar;
+}
+
+void PictLinkScrollBar(ObjectRecord* pict, ObjectRecord* bar) {
+    if (!IsPict(pict) || !bar) return;
+    bar->next = AsPict(pict)->barObjects;
+    AsPict(pict)->barObjects = bar;
+}
+
+void PictUnlinkScrollBar(ObjectRecord* pict, ObjectRecord* bar) {
+    if (!pict || pict->kind != kKindPict || !bar) return;
+    int guard = 0;
+    for (ObjectRecord** at = &AsPict(pict)->barObjects; *at && guard < kParentChainMax; at = &(*at)->next, ++guard) {
+        if (*at == bar) {
+            *at = bar->next;
+            bar->next = nullptr;
+            return;
+        }
+    }
+}
+
+namespace {
 
 // ---- AutoZoom: the mouse ----------------------------------------------------------------------
 

@@ -250,7 +250,76 @@ TEST_F(GraphicsTest, WindowBarObjectLeavesTheWindowWhenDestroyed) {
     EXPECT_FALSE(ObjectRefAlive(first));
     EXPECT_EQ(second, w->scrollBars);
     EXPECT_EQ(nullptr, second->next);
-    EXPECT_EQ(nullptr, ScrollBarAttach(kTypeHscrollbar, &link, win_, win_)) << "the picture form is not built";
+    EXPECT_EQ(nullptr, ScrollBarAttach(kTypeHscrollbar, &link, win_, win_)) << "a window is no picture";
+}
+
+// Bar objects that stand for a picture's own bars: they hear the picture's
+// scrolling as $CHANGE, move it by their position, leave its list when the
+// server destroys them and go with the picture.
+TEST_F(GraphicsTest, PictureBarObjectsReportAndMoveThePicture) {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 150);
+    ReleaseDC(nullptr, screen);
+    int32_t code = 0;
+    ObjectRecord* pict = PictCreateFromBitmap(bitmap, nullptr, win_, true, &code);
+    DeleteObject(bitmap);
+    ASSERT_NE(nullptr, pict) << code;
+    constexpr uint32_t kScrollBar = 57, kScale = 69, kPosH = 70;
+    ScrollBarLink link = {nullptr, 91};
+    EXPECT_EQ(nullptr, ScrollBarAttach(kTypeHscrollbar, &link, pict, win_)) << "no own bar yet: no object";
+    ASSERT_EQ(0, SetProp(pict, kScale, 400));
+    ASSERT_EQ(0, SetProp(pict, kScrollBar, 2));
+    ObjectRecord* bar = ScrollBarAttach(kTypeHscrollbar, &link, pict, win_);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(nullptr, ScrollBarAttach(kTypeVscrollbar, &link, pict, win_)) << "ScrollBar 2 has no vertical bar";
+    EXPECT_EQ(nullptr, link.bar) << "and the failed attach destroyed the one the link held";
+    bar = ScrollBarAttach(kTypeHscrollbar, &link, pict, win_);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(91u, bar->ovar);
+    EXPECT_EQ(pict, bar->parent);
+    int32_t range = Get(bar, 2);
+    EXPECT_EQ(int32_t(Prop(pict, kPosH)), Get(bar, 0));
+    EXPECT_GT(range, 0) << "Max read from the picture's bar";
+    Register(bar, kEvChange);
+    DrainEvents();
+    ASSERT_NE(nullptr, gGraphicsHooks.pictOnScroll);
+    HWND hwndBar = PictBarWindow(pict, false);
+    gGraphicsHooks.pictOnScroll(pict, hwndBar, 0, SB_PAGEDOWN);
+    Taken t = {};
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(kEvChange, t.eventId);
+    EXPECT_EQ(4u, t.modifiers) << "a page down";
+    EXPECT_EQ(int32_t(Prop(pict, kPosH)), t.value) << "the picture's new position";
+    EXPECT_GT(t.value, 0);
+    gGraphicsHooks.pictOnScroll(pict, hwndBar, 0, SB_TOP);
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(16u, t.modifiers);
+    EXPECT_EQ(0u, Prop(pict, kPosH));
+    gGraphicsHooks.pictOnScroll(pict, hwndBar, 0, SB_LINEUP);
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(34u, t.modifiers) << "a line up at the start";
+    EXPECT_EQ(0, ObjectSetValue(bar, 0, 7));
+    EXPECT_EQ(7u, Prop(pict, kPosH)) << "the bar's position moves the picture";
+    DrainEvents();
+    uint32_t live = ObjectLiveCount();
+    EXPECT_EQ(0, ObjectDestroy(bar));
+    EXPECT_EQ(nullptr, link.bar);
+    EXPECT_EQ(live - 1, ObjectLiveCount());
+    gGraphicsHooks.pictOnScroll(pict, hwndBar, 0, SB_LINEDOWN);
+    EXPECT_FALSE(TakeEvent(&t)) << "a destroyed bar object hears nothing";
+    ObjectRef again = ObjectRefOf(ScrollBarAttach(kTypeHscrollbar, &link, pict, win_));
+    EXPECT_TRUE(ObjectRefAlive(again));
+    live = ObjectLiveCount();
+    ASSERT_EQ(0, SetProp(pict, kScrollBar, 3));
+    EXPECT_FALSE(ObjectRefAlive(again)) << "ScrollBar destroys the bar objects";
+    EXPECT_EQ(live - 1, ObjectLiveCount());
+    ASSERT_EQ(0, SetProp(pict, kScrollBar, 1));
+    again = ObjectRefOf(ScrollBarAttach(kTypeVscrollbar, &link, pict, win_));
+    EXPECT_TRUE(ObjectRefAlive(again));
+    live = ObjectLiveCount();
+    EXPECT_EQ(0, ObjectDestroy(pict));
+    EXPECT_FALSE(ObjectRefAlive(again)) << "the picture takes its bar objects with it";
+    EXPECT_EQ(live - 2, ObjectLiveCount());
 }
 
 // ---- Slider -----------------------------------------------------------------------------
