@@ -61,6 +61,12 @@ struct GuiHooks {
     void (*oleUninit)();
     void (*formsCleanup)();
     void (*imageListDestroyAll)();
+    // Image lists for their users outside the picture facility (list and tree
+    // views): take one use, drop one (the last with free destroys the list),
+    // the list's HIMAGELIST.
+    void (*imageListTakeUse)(ObjectRecord* list);
+    void (*imageListRelease)(ObjectRecord* list, bool free);
+    void* (*imageListHandle)(ObjectRecord* list);
     void (*helpCleanup)();
     void (*mediaCleanup)();                          // sounds and the open clip, before the windows go
 };

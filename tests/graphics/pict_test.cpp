@@ -966,3 +966,74 @@ TEST_F(IconTest, IconsOfHandlesAndInTheTextWindowsCells) {
     if (info.hbmMask) DeleteObject(info.hbmMask);
     DestroyIcon(source);
 }
+
+// List and tree views show image lists: each list they take holds one use,
+// the views follow a rebuilt list's new handle, let go of a list that goes
+// (slot 18) and release theirs when destroyed.
+TEST_F(IconTest, ListAndTreeViewsShowImageListsAndHoldAUse) {
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.values[131] = 16, cr_.given[131] = 1;
+    cr_.values[130] = 16, cr_.given[130] = 1;
+    cr_.values[151] = 24, cr_.given[151] = 1;
+    int32_t code = 0;
+    ObjectRecord* list = ObjectCreate(kTypeImagelist, &cr_, &code);
+    ASSERT_NE(nullptr, list) << code;
+    std::string strip = WriteBmp24("qovil_views.bmp", 32, 16, Pattern);
+    const std::string bang = "!" + strip;
+    ASSERT_EQ(0, Call(list, 1, {}, bang.c_str()));
+    auto makeView = [&](uint32_t type) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.left = 10, cr_.top = 10, cr_.width = 200, cr_.height = 100;
+        cr_.flags0 |= kCrVisible;
+        int32_t c = 0;
+        ObjectRecord* rec = ObjectCreate(type, &cr_, &c);
+        EXPECT_NE(nullptr, rec) << c;
+        return rec;
+    };
+    ObjectRecord* lv = makeView(kTypeListview);
+    ObjectRecord* tv = makeView(kTypeTreeview);
+    ASSERT_TRUE(lv && tv);
+    auto lvList = [&](WPARAM which) {
+        return reinterpret_cast<HIMAGELIST>(SendMessageA(lv->hwnd, LVM_GETIMAGELIST, which, 0));
+    };
+    struct Case { ObjectRecord* view; uint32_t id; int32_t value; int32_t result; const char* why; };
+    const Case kCases[] = {
+        {lv, 271, int32_t(list->handle), 0, "the small icons of a list view"},
+        {lv, 270, int32_t(win_->handle), -3, "a window is no image list"},
+        {lv, 272, 0, 0, "0 is no list"},
+        {tv, 270, int32_t(list->handle), 0, "the tree view's list"},
+    };
+    for (const Case& c : kCases) EXPECT_EQ(c.result, SetProp(c.view, c.id, c.value)) << c.why;
+    EXPECT_EQ(ImageListHandle(list), lvList(LVSIL_SMALL));
+    EXPECT_EQ(nullptr, lvList(LVSIL_NORMAL)) << "a refused list changes nothing";
+    EXPECT_EQ(list->handle, Prop(lv, 271));
+    EXPECT_EQ(0u, Prop(lv, 270));
+    EXPECT_EQ(ImageListHandle(list), reinterpret_cast<HIMAGELIST>(SendMessageA(tv->hwnd, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)));
+    EXPECT_EQ(list->handle, Prop(tv, 270));
+
+    // ImageSizeH builds a new list: the views are handed its handle.
+    HIMAGELIST before = ImageListHandle(list);
+    ASSERT_EQ(0, SetProp(list, 131, 32));
+    EXPECT_NE(before, ImageListHandle(list));
+    EXPECT_EQ(ImageListHandle(list), lvList(LVSIL_SMALL)) << "the list view follows the rebuilt list";
+    EXPECT_EQ(ImageListHandle(list), reinterpret_cast<HIMAGELIST>(SendMessageA(tv->hwnd, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)));
+
+    // Two users: the server's destroy takes the handle at once, but the list
+    // lives on for the views until the last of them lets it go.
+    HIMAGELIST shown = ImageListHandle(list);
+    EXPECT_EQ(0, ObjectDestroy(list));
+    EXPECT_EQ(shown, ImageListHandle(list)) << "the views still hold it";
+    int cx = 0, cy = 0;
+    EXPECT_TRUE(ImageList_GetIconSize(lvList(LVSIL_SMALL), &cx, &cy)) << "and their list is whole";
+    EXPECT_EQ(32, cx) << "the rebuilt list's width";
+    EXPECT_EQ(0, ObjectDestroy(tv));
+    EXPECT_EQ(shown, ImageListHandle(list)) << "one view still holds it";
+    // Slot 18: told that the list goes, the list view lets go of it.
+    ObjectOpsOf(lv)->imageListReleased(lv, list);
+    EXPECT_EQ(nullptr, lvList(LVSIL_SMALL));
+    EXPECT_EQ(0u, Prop(lv, 271));
+    EXPECT_EQ(nullptr, ImageListHandle(list)) << "the last release freed it";
+    EXPECT_EQ(0, ObjectDestroy(lv));
+}
