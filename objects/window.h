@@ -71,6 +71,9 @@ struct NativeWindowRecord {
 };
 
 extern NativeWindowRecord* gWindowList;
+// The client's three-dimensional option: windows without an Appearance take
+// the 3-D look, and bordered animations their sunken edge.
+extern uint8_t gGuiOption3D;
 
 NativeWindowRecord* NativeWindowOf(ObjectRecord* rec);
 ObjectRecord* ObjectFromHwnd(HWND wnd);
