@@ -49,6 +49,9 @@ HICON IconOf(ObjectRecord* rec);
 // "~TICnnnn.ICO" (the first free of 0000..9999) that is deleted afterwards.
 HICON IconLoadFromData(const uint8_t* data, uint32_t size, bool threeD, bool small);
 
+// The rectangle an icon's anchor gives it after a resize, cut back to 32
+// pixels on each axis and centred (the window layer's anchor hook).
+void IconRescale(ObjectRecord* icon, RECT* rect);
 // An Icon object showing a copy of an icon (the caller keeps its own), at
 // (1000, 1000), linked into the parent when there is one; null with *code.
 ObjectRecord* IconCreateFromHandle(HICON icon, ObjectRecord* parent, int32_t* code);

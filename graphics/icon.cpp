@@ -384,6 +384,19 @@ ObjectRecord* IconCreateFromHandle(HICON icon, ObjectRecord* parent, int32_t* co
     return rec;
 }
 
+// An icon stretched by its anchor keeps its 32 pixels on each axis, centred
+// in the room the anchor gives it; an icon is never drawn larger.
+void IconRescale(ObjectRecord*, RECT* r) {
+    if (r->bottom - r->top > kIconSize) {
+        r->top += (r->bottom - r->top - kIconSize) / 2;
+        r->bottom = r->top + kIconSize;
+    }
+    if (r->right - r->left > kIconSize) {
+        r->left += (r->right - r->left - kIconSize) / 2;
+        r->right = r->left + kIconSize;
+    }
+}
+
 HICON IconOf(ObjectRecord* rec) {
     return rec && rec->kind == kKindIcon && ObjectIsLive(rec) ? AsIcon(rec)->icon : nullptr;
 }
@@ -391,4 +404,5 @@ HICON IconOf(ObjectRecord* rec) {
 void IconInstall() {
     RegisterObjectCreator(kTypeIcon, IconCreate);
     RegisterObjectOps(kKindIcon, &kIconOps);
+    RegisterKindAnchor(kKindIcon, IconRescale);
 }

@@ -1037,3 +1037,40 @@ TEST_F(IconTest, ListAndTreeViewsShowImageListsAndHoldAUse) {
     EXPECT_EQ(nullptr, ImageListHandle(list)) << "the last release freed it";
     EXPECT_EQ(0, ObjectDestroy(lv));
 }
+
+// An icon anchored to stretch keeps its 32 x 32 pixels, centred in the room
+// its anchor gives it; one that only moves keeps moving whole.
+TEST_F(IconTest, AnchoredIconsKeepTheirSizeCentred) {
+    auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
+    std::string path = TempPath("qovicon_anchor.ico");
+    FILE* fp = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, fp);
+    fwrite(ico.data(), 1, ico.size(), fp);
+    fclose(fp);
+    name_ = "!" + path;
+    RECT client;
+    GetClientRect(win_->hwnd, &client);
+    struct Case { uint8_t anchor; int32_t left, top, right, bottom; const char* why; };
+    const Case kCases[] = {
+        {5, 70, 40, 102, 72, "stretched both ways: centred in (20,10)-(152,102)"},
+        {8, 70, 10, 102, 42, "stretched across only"},
+        {3, 120, 70, 152, 102, "moved with the bottom-right corner, whole"},
+        {7, 20, 10, 52, 42, "the top-left anchor keeps it where it is"},
+    };
+    for (const Case& c : kCases) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.left = 20, cr_.top = 10;
+        cr_.texts[kPicture] = CrText{name_.c_str(), uint32_t(name_.size())};
+        int32_t code = 0;
+        ObjectRecord* icon = ObjectCreate(kTypeIcon, &cr_, &code);
+        ASSERT_NE(nullptr, icon) << code;
+        icon->anchor = c.anchor;
+        WindowResizeChildren(win_, client.right - 100, client.bottom - 60);
+        EXPECT_EQ(c.left, icon->left) << c.why;
+        EXPECT_EQ(c.top, icon->top) << c.why;
+        EXPECT_EQ(c.right, icon->right) << c.why;
+        EXPECT_EQ(c.bottom, icon->bottom) << c.why;
+        ObjectDestroy(icon);
+    }
+}
