@@ -41,6 +41,16 @@ std::string TempPath(const char* name) {
     return std::string(dir) + name;
 }
 
+// Writes bytes as a file of the temporary folder; its path, empty when it
+// cannot be written.
+std::string WriteTemp(const char* name, const std::vector<uint8_t>& bytes) {
+    std::string path = TempPath(name);
+    FILE* fp = fopen(path.c_str(), "wb");
+    if (!fp) return std::string();
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
+    return fclose(fp) == 0 && ok ? path : std::string();
+}
+
 // A 24-bit .BMP whose pixel (x, y), counted from the top, is colour(x, y).
 std::string WriteBmp24(const char* name, uint32_t w, uint32_t h, const std::function<COLORREF(uint32_t, uint32_t)>& colour) {
     BITMAPINFOHEADER hdr = {};
@@ -269,11 +279,8 @@ TEST_F(PictTest, RotateRefusesRunLengthData) {
     hdr->biCompression = BI_RLE8, hdr->biClrUsed = 2;
     const uint8_t runs[] = {4, 1, 0, 0, 4, 1, 0, 1};
     memcpy(&f[off], runs, sizeof runs);
-    std::string path = TempPath("qovpict_rle.bmp");
-    FILE* fp = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(f.data(), 1, f.size(), fp);
-    fclose(fp);
+    std::string path = WriteTemp("qovpict_rle.bmp", f);
+    ASSERT_FALSE(path.empty());
     ObjectRecord* p = MakePict(path, 0, 0, 50, 50);
     ASSERT_NE(nullptr, p);
     EXPECT_EQ(0, Call(p, 2, {90})) << "compressed bytes are not turned";
@@ -555,15 +562,23 @@ std::vector<uint8_t> IcoBytes(const std::function<COLORREF(uint32_t, uint32_t)>&
     return f;
 }
 
-class IconTest : public PictTest {};
+class IconTest : public PictTest {
+protected:
+    // An image list of the window: 16 x 16 images, 24 bits.
+    ObjectRecord* MakeList16(int32_t* code) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.values[131] = 16, cr_.given[131] = 1;
+        cr_.values[130] = 16, cr_.given[130] = 1;
+        cr_.values[151] = 24, cr_.given[151] = 1;
+        return ObjectCreate(kTypeImagelist, &cr_, code);
+    }
+};
 
 TEST_F(IconTest, AnIcoFilePaintsAsWin32DrawsItAndFailedLoadsKeepIt) {
     auto ico = IcoBytes(Pattern, [](uint32_t x, uint32_t y) { return x < 4 && y < 4; });
-    std::string path = TempPath("qovicon_a.ico");
-    FILE* fp = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(ico.data(), 1, ico.size(), fp);
-    fclose(fp);
+    std::string path = WriteTemp("qovicon_a.ico", ico);
+    ASSERT_FALSE(path.empty());
     CreateRecordReset(&cr_);
     cr_.windowRec = win_;
     cr_.left = 20, cr_.top = 10, cr_.width = 100, cr_.height = 100;
@@ -663,11 +678,8 @@ TEST_F(IconTest, ImageListMethodsCountsDepthAndUses) {
     std::string strip = WriteBmp24("qovil_strip.bmp", 32, 16, Pattern);
     std::string one = WriteBmp24("qovil_one.bmp", 16, 16, [](uint32_t, uint32_t) { return RGB(0, 0, 255); });
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    std::string icoPath = TempPath("qovil.ico");
-    FILE* fp = fopen(icoPath.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(ico.data(), 1, ico.size(), fp);
-    fclose(fp);
+    std::string icoPath = WriteTemp("qovil.ico", ico);
+    ASSERT_FALSE(icoPath.empty());
     CreateRecordReset(&cr_);
     cr_.windowRec = win_;
     cr_.values[131] = 16, cr_.given[131] = 1;
@@ -768,24 +780,16 @@ TEST_F(IconTest, ImageListWritesItsImagesAsOneStrip) {
 TEST_F(IconTest, IconShowsAnImageOfItsListAndLetsTheListGo) {
     const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0)};
     std::string strip = WriteBmp24("qovil_four.bmp", 64, 16, [&](uint32_t x, uint32_t) { return colours[x / 16]; });
-    CreateRecordReset(&cr_);
-    cr_.windowRec = win_;
-    cr_.values[131] = 16, cr_.given[131] = 1;
-    cr_.values[130] = 16, cr_.given[130] = 1;
-    cr_.values[151] = 24, cr_.given[151] = 1;
     int32_t code = 0;
-    ObjectRecord* list = ObjectCreate(kTypeImagelist, &cr_, &code);
+    ObjectRecord* list = MakeList16(&code);
     ASSERT_NE(nullptr, list) << code;
     const std::string bang = "!" + strip;
     ASSERT_EQ(0, Call(list, 1, {}, bang.c_str()));
     ASSERT_EQ(4, Call(list, 4, {}));
 
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    std::string icoPath = TempPath("qovil_icon.ico");
-    FILE* fp = fopen(icoPath.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(ico.data(), 1, ico.size(), fp);
-    fclose(fp);
+    std::string icoPath = WriteTemp("qovil_icon.ico", ico);
+    ASSERT_FALSE(icoPath.empty());
     CreateRecordReset(&cr_);
     cr_.windowRec = win_;
     cr_.left = 5, cr_.top = 5;
@@ -921,11 +925,8 @@ TEST_F(PictTest, ActivationRepaintsTheWindowsPicturesInPanelsToo) {
 
 TEST_F(IconTest, IconsOfHandlesAndInTheTextWindowsCells) {
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    std::string path = TempPath("qovicon_cells.ico");
-    FILE* fp = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(ico.data(), 1, ico.size(), fp);
-    fclose(fp);
+    std::string path = WriteTemp("qovicon_cells.ico", ico);
+    ASSERT_FALSE(path.empty());
     name_ = "!" + path;
     struct Case { int32_t row, column; int32_t code, left, top; const char* why; };
     const Case kCases[] = {
@@ -971,13 +972,8 @@ TEST_F(IconTest, IconsOfHandlesAndInTheTextWindowsCells) {
 // the views follow a rebuilt list's new handle, let go of a list that goes
 // (slot 18) and release theirs when destroyed.
 TEST_F(IconTest, ListAndTreeViewsShowImageListsAndHoldAUse) {
-    CreateRecordReset(&cr_);
-    cr_.windowRec = win_;
-    cr_.values[131] = 16, cr_.given[131] = 1;
-    cr_.values[130] = 16, cr_.given[130] = 1;
-    cr_.values[151] = 24, cr_.given[151] = 1;
     int32_t code = 0;
-    ObjectRecord* list = ObjectCreate(kTypeImagelist, &cr_, &code);
+    ObjectRecord* list = MakeList16(&code);
     ASSERT_NE(nullptr, list) << code;
     std::string strip = WriteBmp24("qovil_views.bmp", 32, 16, Pattern);
     const std::string bang = "!" + strip;
@@ -1042,11 +1038,8 @@ TEST_F(IconTest, ListAndTreeViewsShowImageListsAndHoldAUse) {
 // its anchor gives it; one that only moves keeps moving whole.
 TEST_F(IconTest, AnchoredIconsKeepTheirSizeCentred) {
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    std::string path = TempPath("qovicon_anchor.ico");
-    FILE* fp = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(ico.data(), 1, ico.size(), fp);
-    fclose(fp);
+    std::string path = WriteTemp("qovicon_anchor.ico", ico);
+    ASSERT_FALSE(path.empty());
     name_ = "!" + path;
     RECT client;
     GetClientRect(win_->hwnd, &client);
