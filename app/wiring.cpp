@@ -106,6 +106,9 @@ void InstallFacilities() {
     gPrtPictImage = PrintPictImage;
     gOlePictHooks.pictBitmap = PictBitmapOf;
     gOlePictHooks.objectIcon = IconOf;
+    gOlePictHooks.pictFromWindow = PictCreateFromWindow;
+    gOlePictHooks.pictFromBitmap = PictCreateFromBitmap;
+    gOlePictHooks.iconFromHandle = IconCreateFromHandle;
     gPictResourceHooks.formResource = PictFormResource;
 }
 

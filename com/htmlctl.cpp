@@ -10,6 +10,7 @@
 
 #include "com/core/htmlrules.h"
 #include "com/htmlpanel.h"
+#include "com/oleutil.h"
 #include "objects/color.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
@@ -290,6 +291,20 @@ struct CodePageScope {
     ~CodePageScope() { gHtmlCodePage = 0; }
 };
 
+// MakePict: a picture of the control's window as it shows now, in the
+// control's own window, bound to the call's result variable. A hidden
+// control gives no picture and answers 0; a failure answers its code.
+int32_t MakePict(ObjectRecord* rec, MethodCallRec* call) {
+    if (!rec->hwnd || !gOlePictHooks.pictFromWindow) return kOpNotAvailable;
+    UpdateWindow(rec->hwnd);
+    int32_t code = 0;
+    ObjectRecord* pict = gOlePictHooks.pictFromWindow(rec->hwnd, rec->parent, true, &code);
+    if (!pict) return code < 0 ? code : ReplyInt(0);
+    pict->ovar = call->result.varRef;
+    SetReplyInt(nullptr, static_cast<int32_t>(pict->handle), static_cast<uint8_t>(kTypePict));
+    return kNoAnswer;
+}
+
 int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     int rc = CheckMethodCall(kTypeHTMLControl, call);
     if (rc) return rc;
@@ -341,9 +356,7 @@ int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
         if (h->site) HtmlPanelHookElements(h->site, rec->hwnd);
         break;
     case kHmMakePict:
-        // Pictures of a window come with the picture objects; until then the
-        // method answers the error that it is not available.
-        return kOpNotAvailable;
+        return MakePict(rec, call);
     case kHmContextMenu: h->menuFlags = static_cast<uint32_t>(ArgInt(call, 0, 0)); break;
     default: break;
     }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include "com/autoglue.h"
+#include "com/core/varrules.h"
 #include "objects/font.h"
 #include "objects/objrecord.h"
 #include "session/util/mem.h"
@@ -206,6 +208,57 @@ IPictureDisp* PictToIPictureDisp(ObjectRecord* rec) {
         return disp;
     }
     return gOlePictHooks.objectIcon ? IconToIPictureDisp(gOlePictHooks.objectIcon(rec)) : nullptr;
+}
+
+// ---- Objects of OLE pictures -------------------------------------------------------------------
+
+namespace {
+
+// The dispatch ids and picture types of an OLE picture object.
+constexpr DISPID kPictDispHandle = 0, kPictDispHPal = 2, kPictDispType = 3;
+
+// One property of the picture as a 32-bit number (handles included).
+bool PictureProp(IDispatch* d, DISPID id, uint32_t* out) {
+    VARIANT v, n;
+    VariantInit(&n);
+    if (AutoGetProperty(d, nullptr, id, nullptr, &v) != kAutoOk) return false;
+    bool ok = SUCCEEDED(VariantChangeType(&n, &v, 0, VT_UI4));
+    if (ok) *out = V_UI4(&n);
+    VariantClear(&v);
+    VariantClear(&n);
+    return ok;
+}
+
+// The picture's dispatch interface when its Type is the one asked for.
+IDispatch* PictureOfType(const VARIANT* v, uint32_t type) {
+    const VARIANT* in = v && V_VT(v) == (VT_VARIANT | VT_BYREF) ? V_VARIANTREF(v) : v;
+    IDispatch* d = nullptr;
+    if (in && V_VT(in) == VT_DISPATCH) d = V_DISPATCH(in);
+    else if (in && V_VT(in) == (VT_DISPATCH | VT_BYREF) && V_DISPATCHREF(in)) d = *V_DISPATCHREF(in);
+    uint32_t got = 0;
+    return d && PictureProp(d, kPictDispType, &got) && got == type ? d : nullptr;
+}
+
+}  // namespace
+
+ObjectRecord* PictCreateFromVariant(const VARIANT* v, int32_t* code) {
+    *code = kAutoNoValue;
+    IDispatch* d = PictureOfType(v, PICTYPE_BITMAP);
+    uint32_t bitmap = 0, palette = 0;
+    if (!d || !gOlePictHooks.pictFromBitmap || !PictureProp(d, kPictDispHandle, &bitmap)) return nullptr;
+    if (!PictureProp(d, kPictDispHPal, &palette)) palette = 0;
+    ObjectRecord* rec = gOlePictHooks.pictFromBitmap(reinterpret_cast<HBITMAP>(static_cast<uintptr_t>(bitmap)),
+                                                     reinterpret_cast<HPALETTE>(static_cast<uintptr_t>(palette)),
+                                                     gMainWindowObj, true, code);
+    return rec;
+}
+
+ObjectRecord* IconCreateFromVariant(const VARIANT* v, int32_t* code) {
+    *code = kAutoNoValue;
+    IDispatch* d = PictureOfType(v, PICTYPE_ICON);
+    uint32_t icon = 0;
+    if (!d || !gOlePictHooks.iconFromHandle || !PictureProp(d, kPictDispHandle, &icon)) return nullptr;
+    return gOlePictHooks.iconFromHandle(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)), gMainWindowObj, code);
 }
 
 // ---- OLE start-up ---------------------------------------------------------------------------

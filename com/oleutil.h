@@ -66,8 +66,21 @@ struct OlePictHooks {
     // A bitmap the caller owns; null and *error non-zero on failure.
     HBITMAP (*pictBitmap)(ObjectRecord* rec, HPALETTE* palette, int* error);
     HICON (*objectIcon)(ObjectRecord* rec);
+    // Objects made from images, filled by the picture facility: a picture of a
+    // window, a picture of a bitmap and an icon showing a copy of an icon
+    // handle (the handles stay the caller's); null with *code.
+    ObjectRecord* (*pictFromWindow)(HWND window, ObjectRecord* parent, bool link, int32_t* code);
+    ObjectRecord* (*pictFromBitmap)(HBITMAP bitmap, HPALETTE palette, ObjectRecord* parent, bool link,
+                                    int32_t* code);
+    ObjectRecord* (*iconFromHandle)(HICON icon, ObjectRecord* parent, int32_t* code);
 };
 extern OlePictHooks gOlePictHooks;
+// An object of the picture held in a VARIANT (an OLE picture read through its
+// automation properties Type, Handle and hPal), linked to the main window:
+// a Pict for a bitmap picture, an Icon for an icon picture. Null with *code:
+// -50 when the picture is of the other type or cannot be read.
+ObjectRecord* PictCreateFromVariant(const VARIANT* v, int32_t* code);
+ObjectRecord* IconCreateFromVariant(const VARIANT* v, int32_t* code);
 // A Pict object (kind 11) gives a bitmap picture, any other object a picture
 // of a copy of its icon. A null record, or a hook not yet filled, gives null.
 IPictureDisp* PictToIPictureDisp(ObjectRecord* rec);

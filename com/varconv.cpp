@@ -325,11 +325,19 @@ int32_t ObjectFromVariant(EventItem* item, const VARIANT* v, bool* appendAnyway)
     switch (item->size) {
     case kTypeIcon:
     case kTypePict:
+    {
         if (V_VT(v) != VT_DISPATCH) return kAutoNoValue;
         DropOldObject(item);
-        // Pictures from a VARIANT come with the picture records.
-        *appendAnyway = true;
-        return kAutoNoValue;
+        int32_t code = 0;
+        ObjectRecord* rec = item->size == kTypePict ? PictCreateFromVariant(v, &code) : IconCreateFromVariant(v, &code);
+        if (!rec) {
+            *appendAnyway = true;
+            return code;
+        }
+        rec->ovar = item->varRef;
+        SetItemObject(item, rec);
+        return kAutoOk;
+    }
     case kTypeAutomation:
     case kTypeAutomation2: {
         if (V_VT(v) != VT_DISPATCH) return kAutoNoValue;

@@ -14,6 +14,7 @@
 
 #include "controls/ctlcore.h"
 #include "objects/focus.h"
+#include "objects/guihooks.h"
 #include "objects/font.h"
 #include "objects/objwindowed.h"
 #include "objects/paint.h"
@@ -541,3 +542,92 @@ int32_t CtlReplyText(const char* text) {
 }
 
 void ListRegisterMethods(uint32_t objectType) { CtlRegisterMethods(objectType, kLmLast); }
+
+// ---- Image lists of list and tree views ---------------------------------------------------
+
+namespace {
+
+bool IsListUser(const ObjectRecord* rec) {
+    return rec && (rec->kind == kKindListView || rec->kind == kKindTreeView) && rec->hwnd;
+}
+
+CtlListRecord* AsListUser(ObjectRecord* rec) { return reinterpret_cast<CtlListRecord*>(rec); }
+
+// The control message and image-list kind of a slot.
+void SlotMessage(const ObjectRecord* rec, int slot, UINT* message, WPARAM* which) {
+    if (rec->kind == kKindTreeView) {
+        *message = TVM_SETIMAGELIST;
+        *which = TVSIL_NORMAL;
+        return;
+    }
+    static const WPARAM kListViewLists[kCtlImageSlots] = {LVSIL_NORMAL, LVSIL_SMALL, LVSIL_STATE};
+    *message = LVM_SETIMAGELIST;
+    *which = kListViewLists[slot];
+}
+
+LPARAM HandleOf(ObjectRecord* list) {
+    return list && gGuiHooks.imageListHandle ? reinterpret_cast<LPARAM>(gGuiHooks.imageListHandle(list)) : 0;
+}
+
+}  // namespace
+
+bool CtlImageListOf(const PropChange* req, ObjectRecord** list) {
+    *list = nullptr;
+    if (!req->object && req->value == 0) return true;
+    ObjectRecord* named = req->object ? req->object : ObjectFromHandle(static_cast<uint32_t>(req->value));
+    // A web-view list has no handle for a native control: it counts as none.
+    if (named && named->kind == kKindImageList && ObjectIsWebView(named)) return true;
+    if (!named || named->kind != kKindImageList) return false;
+    *list = named;
+    return true;
+}
+
+void CtlImageListSet(ObjectRecord* rec, int slot, ObjectRecord* list, UINT message, WPARAM which) {
+    if (!IsListUser(rec) || slot < 0 || slot >= kCtlImageSlots) return;
+    ObjectRecord*& at = AsListUser(rec)->imageLists[slot];
+    if (at == list) return;
+    ObjectRecord* old = at;
+    if (list && gGuiHooks.imageListTakeUse) gGuiHooks.imageListTakeUse(list);
+    at = list;
+    SendMessageA(rec->hwnd, message, which, HandleOf(list));
+    if (old && gGuiHooks.imageListRelease) gGuiHooks.imageListRelease(old, true);
+}
+
+int32_t CtlImageListReleased(ObjectRecord* rec, ObjectRecord* list) {
+    if (!IsListUser(rec)) return 0;
+    for (int slot = 0; slot < kCtlImageSlots; ++slot) {
+        ObjectRecord*& at = AsListUser(rec)->imageLists[slot];
+        if (at != list) continue;
+        at = nullptr;
+        UINT message;
+        WPARAM which;
+        SlotMessage(rec, slot, &message, &which);
+        SendMessageA(rec->hwnd, message, which, 0);
+        if (gGuiHooks.imageListRelease) gGuiHooks.imageListRelease(list, false);
+    }
+    return 0;
+}
+
+bool CtlImageListRefresh(ObjectRecord* rec, ObjectRecord* list) {
+    if (!IsListUser(rec) || !list) return false;
+    bool uses = false;
+    for (int slot = 0; slot < kCtlImageSlots; ++slot) {
+        if (AsListUser(rec)->imageLists[slot] != list) continue;
+        UINT message;
+        WPARAM which;
+        SlotMessage(rec, slot, &message, &which);
+        SendMessageA(rec->hwnd, message, which, HandleOf(list));
+        uses = true;
+    }
+    if (uses) RedrawObject(rec, true);
+    return uses;
+}
+
+void CtlImageListsDrop(ObjectRecord* rec) {
+    if (!rec || (rec->kind != kKindListView && rec->kind != kKindTreeView)) return;
+    for (int slot = 0; slot < kCtlImageSlots; ++slot) {
+        ObjectRecord* list = AsListUser(rec)->imageLists[slot];
+        AsListUser(rec)->imageLists[slot] = nullptr;
+        if (list && gGuiHooks.imageListRelease) gGuiHooks.imageListRelease(list, true);
+    }
+}

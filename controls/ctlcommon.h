@@ -71,6 +71,30 @@ ObjectRecord* CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr, in
 ObjectRecord* CtlShowCreated(ObjectRecord* rec, const ObjectCreateRecord* cr, int32_t* code);
 // Slot 4 of the windowed control kinds.
 int32_t CtlDestroy(ObjectRecord* rec);
+
+// ---- Image lists of list and tree views ---------------------------------------------------
+// The record of a ListView or TreeView: the image lists it shows (normal,
+// small, state; a TreeView uses the first), each holding one use of its list.
+constexpr int kCtlImageSlots = 3;
+struct CtlListRecord {
+    ControlRecord c;
+    ObjectRecord* imageLists[kCtlImageSlots];
+};
+// The image list a property change names (its object, else its handle; 0 is
+// none) in *list; false when it names something that is no image list.
+bool CtlImageListOf(const PropChange* req, ObjectRecord** list);
+// Puts a list into a slot: it gains a use, the one there before is released
+// with freeing, and the control is sent the list's handle with message/which
+// (LVM_SETIMAGELIST, TVM_SETIMAGELIST).
+void CtlImageListSet(ObjectRecord* rec, int slot, ObjectRecord* list, UINT message, WPARAM which);
+// Slot 18: the list goes away; the control lets go of it in every slot
+// (released without freeing: its owner frees it).
+int32_t CtlImageListReleased(ObjectRecord* rec, ObjectRecord* list);
+// The list changed (its images or its handle): the control is sent the list's
+// current handle again and repainted when it uses the list. True when it does.
+bool CtlImageListRefresh(ObjectRecord* rec, ObjectRecord* list);
+// At destroy: every list released with freeing.
+void CtlImageListsDrop(ObjectRecord* rec);
 // The common part of property change and query: geometry in the window's units,
 // enabled state, colours, fonts, then the header's properties.
 int32_t CtlSetCommonProp(ObjectRecord* rec, PropChange* req);

@@ -222,14 +222,41 @@ int32_t ListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
     }
 }
 
+// The image-list properties, in slot order: normal, small and state icons.
+constexpr uint32_t kImageListProps[kCtlImageSlots] = {270, 271, 272};
+const WPARAM kImageListKinds[kCtlImageSlots] = {LVSIL_NORMAL, LVSIL_SMALL, LVSIL_STATE};
+
+int ImageSlotOf(uint32_t id) {
+    for (int slot = 0; slot < kCtlImageSlots; ++slot)
+        if (kImageListProps[slot] == id) return slot;
+    return -1;
+}
+
 uint32_t ListViewGetProp(ObjectRecord* rec, uint32_t id) {
     if (id == kPidValue) return static_cast<uint32_t>(Selected(rec->hwnd) + 1);
+    int slot = ImageSlotOf(id);
+    if (slot >= 0) {
+        ObjectRecord* list = reinterpret_cast<CtlListRecord*>(rec)->imageLists[slot];
+        return list ? list->handle : 0;
+    }
     return CtlGetCommonProp(rec, id);
 }
 
 int32_t ListViewSetProp(ObjectRecord* rec, PropChange* req) {
     if (req->id == kPidValue) return ListViewSetValue(rec, 0, req->value);
+    int slot = ImageSlotOf(req->id);
+    if (slot >= 0) {
+        ObjectRecord* list;
+        if (!CtlImageListOf(req, &list)) return kOpNoObject;
+        CtlImageListSet(rec, slot, list, LVM_SETIMAGELIST, kImageListKinds[slot]);
+        return 0;
+    }
     return CtlSetCommonProp(rec, req);
+}
+
+int32_t ListViewDestroy(ObjectRecord* rec) {
+    CtlImageListsDrop(rec);
+    return CtlDestroy(rec);
 }
 
 const ObjectOps kListViewOps = {
@@ -237,7 +264,7 @@ const ObjectOps kListViewOps = {
     nullptr,                // 1 check item
     ObjectHideWindowed,     // 2 hide
     ListViewDeleteItem,     // 3 delete item
-    CtlDestroy,             // 4 destroy
+    ListViewDestroy,        // 4 destroy
     ObjectEnableWindowed,   // 5 enable
     nullptr,                // 6
     ListViewGetText,        // 7 get text
@@ -251,15 +278,26 @@ const ObjectOps kListViewOps = {
     ListViewSetProp,        // 15 set property
     ListViewMethod,         // 16 method
     nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    CtlImageListReleased,   // 18 image list released
 };
 
 }  // namespace
 
 ObjectRecord* ListViewCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    // The image lists belong to their ImageList objects: the control must not
+    // destroy them with itself (LVS_SHAREIMAGELISTS).
     ControlRecord* c = CtlCreateWindowed(kKindListView, cr, WC_LISTVIEWA,
-                                         WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL, 0, nullptr, 0, code);
+                                         WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SINGLESEL |
+                                             LVS_SHAREIMAGELISTS,
+                                         0, nullptr, 0, code, sizeof(CtlListRecord));
     if (!c) return nullptr;
+    for (int slot = 0; slot < kCtlImageSlots; ++slot) {
+        PropChange req = {};
+        req.value = CreateRecordValue(cr, kImageListProps[slot], 0);
+        ObjectRecord* list;
+        if (req.value && CtlImageListOf(&req, &list))
+            CtlImageListSet(&c->hdr, slot, list, LVM_SETIMAGELIST, kImageListKinds[slot]);
+    }
     SendMessageA(c->hdr.hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     // The creation text names the columns, separated by tabs.
     const CrText& t = cr->text.text ? cr->text : cr->title;

@@ -303,7 +303,9 @@ int32_t MenuNotify(ObjectRecord* rec, HWND, uint32_t id, uint32_t) {
 }
 
 void UnlinkMenu(MenuRecord* m) {
-    WindowRecord* w = m->hdr.parent ? ObjectAsWindow(m->hdr.parent) : nullptr;
+    // A FloatMenu of a Panel is on the list of the panel's top window.
+    ObjectRecord* top = m->hdr.parent ? ObjectTopWindow(m->hdr.parent) : nullptr;
+    WindowRecord* w = top ? ObjectAsWindow(top) : nullptr;
     if (!w) return;
     for (ObjectRecord** link = &w->menus; *link; link = &(*link)->next) {
         if (*link == &m->hdr) {
@@ -536,9 +538,12 @@ ObjectRecord* MenuCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code
         *code = m->popup ? kOpNoMemory : kOpNoObject;
         return nullptr;
     }
-    // Menus are kept in their window's menu list, not among its children.
+    // Menus are kept in their window's menu list, not among its children. A
+    // FloatMenu made for a Panel keeps the panel as its owner, so that it
+    // moves with the panel to another window and pops up over the panel.
     if (WindowRecord* w = window ? ObjectAsWindow(ObjectTopWindow(window)) : nullptr) {
-        rec->parent = &w->hdr;
+        bool panelOwned = kind == kKindFloatMenu && window->kind == kKindPanel && !ObjectIsWebView(window);
+        rec->parent = panelOwned ? window : &w->hdr;
         rec->next = w->menus;
         w->menus = rec;
     }

@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr uint32_t kPidImageList = 270;
+
 enum TreeMethodNo : uint32_t {
     kTmDeleteAll = 1, kTmDeleteItem = 2, kTmGetCount = 5, kTmGetItemText = 9, kTmInsertItem = 12,
     kTmSelectItem = 13, kTmBrowseClassId = 24, kTmLast = 27,
@@ -111,12 +113,27 @@ int32_t TreeNotify(ObjectRecord* rec, HWND wnd, uint32_t, uint32_t code) {
 
 uint32_t TreeGetProp(ObjectRecord* rec, uint32_t id) {
     if (id == kPidValue) return NodeId(rec->hwnd, TreeView_GetSelection(rec->hwnd));
+    if (id == kPidImageList) {
+        ObjectRecord* list = reinterpret_cast<CtlListRecord*>(rec)->imageLists[0];
+        return list ? list->handle : 0;
+    }
     return CtlGetCommonProp(rec, id);
 }
 
 int32_t TreeSetProp(ObjectRecord* rec, PropChange* req) {
     if (req->id == kPidValue) return TreeSetValue(rec, 0, req->value);
+    if (req->id == kPidImageList) {
+        ObjectRecord* list;
+        if (!CtlImageListOf(req, &list)) return kOpNoObject;
+        CtlImageListSet(rec, 0, list, TVM_SETIMAGELIST, TVSIL_NORMAL);
+        return 0;
+    }
     return CtlSetCommonProp(rec, req);
+}
+
+int32_t TreeDestroy(ObjectRecord* rec) {
+    CtlImageListsDrop(rec);
+    return CtlDestroy(rec);
 }
 
 const ObjectOps kTreeOps = {
@@ -124,7 +141,7 @@ const ObjectOps kTreeOps = {
     nullptr,                // 1 check item
     ObjectHideWindowed,     // 2 hide
     TreeDeleteItem,         // 3 delete item
-    CtlDestroy,             // 4 destroy
+    TreeDestroy,            // 4 destroy
     ObjectEnableWindowed,   // 5 enable
     nullptr,                // 6
     TreeGetText,            // 7 get text
@@ -138,7 +155,7 @@ const ObjectOps kTreeOps = {
     TreeSetProp,            // 15 set property
     TreeViewMethod,         // 16 method
     nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    CtlImageListReleased,   // 18 image list released
 };
 
 }  // namespace
@@ -182,8 +199,12 @@ int32_t TreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
 ObjectRecord* TreeViewCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     ControlRecord* c = CtlCreateWindowed(kKindTreeView, cr, WC_TREEVIEWA,
                                          WS_TABSTOP | TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
-                                         0, nullptr, 0, code);
+                                         0, nullptr, 0, code, sizeof(CtlListRecord));
     if (!c) return nullptr;
+    PropChange req = {};
+    req.value = CreateRecordValue(cr, kPidImageList, 0);
+    ObjectRecord* list;
+    if (req.value && CtlImageListOf(&req, &list)) CtlImageListSet(&c->hdr, 0, list, TVM_SETIMAGELIST, TVSIL_NORMAL);
     return CtlFinishCreate(c, cr, code);
 }
 

@@ -263,6 +263,14 @@ ObjectRecord* AnimateCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
                                          sizeof(AnimateRecord));
     if (!c) return nullptr;
     AnimateRecord* a = AsAnimate(&c->hdr);
+    // A bordered animation has a plain border; the sunken edge comes with a
+    // 3-D appearance only while the client's 3-D option is on.
+    ObjectRecord* rec = &c->hdr;
+    bool border = (rec->flags & kObjBorder) != 0;
+    SetStyleBits(rec->hwnd, GWL_STYLE, WS_BORDER, border ? WS_BORDER : 0);
+    SetStyleBits(rec->hwnd, GWL_EXSTYLE, WS_EX_CLIENTEDGE,
+                 border && (rec->flags & kObj3D) && gGuiOption3D ? WS_EX_CLIENTEDGE : 0);
+    SetWindowPos(rec->hwnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     a->backStyle = static_cast<uint8_t>(backStyle);
     a->center = center ? 1 : 0;
     a->autoPlay = autoPlay ? 1 : 0;

@@ -65,35 +65,57 @@ int32_t ScrollBarValueMax(int32_t rangeMax, uint32_t page) {
     return Clamp32(static_cast<int64_t>(rangeMax) - static_cast<int64_t>(page) + 1);
 }
 
-ScrollAction ScrollBarAction(int32_t code, int32_t current, int32_t min, int32_t max, int32_t shift, int32_t thumb) {
-    ScrollAction a = {};
-    const ActionRow* row = nullptr;
+namespace {
+
+// The row of a code that reports, or null (thumb tracking, the end of a
+// scroll and unknown codes report nothing).
+const ActionRow* ActionRowOf(int32_t code) {
     for (const ActionRow& r : kScrollActions)
-        if (r.code == code) row = &r;
-    if (!row) return a;   // thumb tracking, end of scroll and unknown codes report nothing
-    a.reports = true;
-    int64_t want = current;
-    bool atEnd = false;
-    int64_t page = ScrollBarShift(shift);
+        if (r.code == code) return &r;
+    return nullptr;
+}
+
+// Whether the code starts at the end it runs towards: an up code at min, a
+// down code at max.
+bool StartsAtEnd(int32_t code, int64_t current, int64_t min, int64_t max) {
+    if (code == kSbLineUp || code == kSbPageUp) return current <= min;
+    if (code == kSbLineDown || code == kSbPageDown) return current >= max;
+    return false;
+}
+
+// Where the code moves the position: a line (unbounded), a page (stopping at
+// the ends), the thumb, or an end.
+int64_t ActionTarget(int32_t code, int64_t current, int64_t min, int64_t max, int64_t line, int64_t page,
+                     int32_t thumb) {
     switch (code) {
-    case kSbLineUp: atEnd = current <= min; want = atEnd ? current : static_cast<int64_t>(current) - 1; break;
-    case kSbLineDown: atEnd = current >= max; want = atEnd ? current : static_cast<int64_t>(current) + 1; break;
-    case kSbPageUp:
-        atEnd = current <= min;
-        want = static_cast<int64_t>(current) - page;
-        if (want < min) want = min;
-        break;
-    case kSbPageDown:
-        atEnd = current >= max;
-        want = static_cast<int64_t>(current) + page;
-        if (want > max) want = max;
-        break;
-    case kSbThumbPosition: want = thumb; break;
-    case kSbTop: want = min; break;
-    default: want = max; break;   // kSbBottom
+    case kSbLineUp: return current - line;
+    case kSbLineDown: return current + line;
+    case kSbPageUp: return current - page < min ? min : current - page;
+    case kSbPageDown: return current + page > max ? max : current + page;
+    case kSbThumbPosition: return thumb;
+    case kSbTop: return min;
+    default: return max;   // kSbBottom
     }
+}
+
+// The action's modifiers and old-event base from its row and where it began.
+ScrollAction ActionOf(const ActionRow* row, bool atEnd) {
+    ScrollAction a = {};
+    a.reports = true;
     a.modifiers = atEnd ? row->endModifiers : row->modifiers;
     a.oldBase = atEnd ? row->endBase : row->base;
+    return a;
+}
+
+}  // namespace
+
+ScrollAction ScrollBarAction(int32_t code, int32_t current, int32_t min, int32_t max, int32_t shift, int32_t thumb) {
+    const ActionRow* row = ActionRowOf(code);
+    if (!row) return ScrollAction{};
+    bool atEnd = StartsAtEnd(code, current, min, max);
+    ScrollAction a = ActionOf(row, atEnd);
+    bool line = code == kSbLineUp || code == kSbLineDown;
+    int64_t want = atEnd && line ? current : ActionTarget(code, current, min, max, 1, ScrollBarShift(shift), thumb);
     if (want >= min && want <= max && want != current) {
         a.setPos = true;
         a.position = static_cast<int32_t>(want);
@@ -102,6 +124,19 @@ ScrollAction ScrollBarAction(int32_t code, int32_t current, int32_t min, int32_t
         a.position = current;
         a.oldBase = want < max ? kOldAtMin : kOldAtMax;
     }
+    return a;
+}
+
+ScrollAction PictScrollAction(int32_t code, uint32_t current, uint32_t range, uint32_t line, uint32_t step,
+                              int32_t thumb) {
+    const ActionRow* row = ActionRowOf(code);
+    if (!row || range == 0) return ScrollAction{};
+    ScrollAction a = ActionOf(row, StartsAtEnd(code, current, 0, range));
+    int64_t want = ActionTarget(code, current, 0, range, line, step, thumb);
+    // A step past either end moves nothing: the position stays.
+    bool inside = want >= 0 && want <= static_cast<int64_t>(range);
+    a.setPos = inside && want != current;
+    a.position = inside ? static_cast<int32_t>(want) : static_cast<int32_t>(current);
     return a;
 }
 

@@ -42,6 +42,14 @@ struct ScrollAction {
 // A scroll bar's action for a code, from its current position, Min, Max, page
 // (Shift) and the thumb position of the message.
 ScrollAction ScrollBarAction(int32_t code, int32_t current, int32_t min, int32_t max, int32_t shift, int32_t thumb);
+// A picture's scroll action: the new position for a code from the current
+// position, the range (positions 0..range), the line and page steps and the
+// thumb, with a scroll bar's modifiers and old-event bases (the end variants
+// when an up code starts at 0 or a down code at the range). A position past
+// either end is not taken (setPos false, the current one reported); an empty
+// range reports nothing.
+ScrollAction PictScrollAction(int32_t code, uint32_t current, uint32_t range, uint32_t line, uint32_t step,
+                              int32_t thumb);
 // A slider's action: the control has moved already; value is its position.
 ScrollAction SliderAction(int32_t code, int32_t value);
 // The style bits of a slider's TickStyle (1 both sides, 2 below/right, 3 none,

@@ -49,7 +49,31 @@ HICON IconOf(ObjectRecord* rec);
 // "~TICnnnn.ICO" (the first free of 0000..9999) that is deleted afterwards.
 HICON IconLoadFromData(const uint8_t* data, uint32_t size, bool threeD, bool small);
 
+// The rectangle an icon's anchor gives it after a resize, cut back to 32
+// pixels on each axis and centred (the window layer's anchor hook).
+void IconRescale(ObjectRecord* icon, RECT* rect);
+// An Icon object showing a copy of an icon (the caller keeps its own), at
+// (1000, 1000), linked into the parent when there is one; null with *code.
+ObjectRecord* IconCreateFromHandle(HICON icon, ObjectRecord* parent, int32_t* code);
+
 // ---- Pictures ------------------------------------------------------------------------------
+// A picture of a GDI bitmap (palette: the stock one when none), placed at
+// (1000, 1000) with the bitmap's size and zoomed to fit at most 100 %, linked
+// into the parent when asked; null with *code (the image loader's codes).
+ObjectRecord* PictCreateFromBitmap(HBITMAP bitmap, HPALETTE palette, ObjectRecord* parent, bool link,
+                                   int32_t* code);
+// A picture of a window's image (the desktop's when none): null with *code 0
+// for a hidden or minimised window, -50 when the image cannot be captured.
+ObjectRecord* PictCreateFromWindow(HWND window, ObjectRecord* parent, bool link, int32_t* code);
+// The own scroll-bar window of a picture (none when it has no such bar), and
+// its list of the scroll-bar objects standing for those bars: a bar object is
+// pushed when attached and takes itself off when destroyed.
+HWND PictBarWindow(ObjectRecord* pict, bool vertical);
+void PictLinkScrollBar(ObjectRecord* pict, ObjectRecord* bar);
+void PictUnlinkScrollBar(ObjectRecord* pict, ObjectRecord* bar);
+// Repaints the shown pictures that are not stacked under another one, in the
+// window and in the panels inside it.
+void PictInvalidateAll(ObjectRecord* window);
 // The image of the picture behind a handle, for printing: its header, colours
 // and bits, and with shownPart the part its view shows (image pixels). False
 // when the handle is no picture or the picture has no image.
@@ -92,8 +116,9 @@ struct ScrollBarLink {
     uint32_t ovar;
 };
 // Makes the object that stands for a Window's built-in bar (type 25
-// horizontal, 26 vertical): the one the link held is destroyed first. The
-// Pict form is not built yet and answers none. The new record, or none.
+// horizontal, 26 vertical), or with pict the object standing for that
+// picture's own bar (none when the picture has no such bar): the one the link
+// held is destroyed first. The new record, or none.
 ObjectRecord* ScrollBarAttach(uint32_t type, ScrollBarLink* link, ObjectRecord* pict, ObjectRecord* window);
 
 // ---- Containers ------------------------------------------------------------------------

@@ -16,8 +16,10 @@
 #include "graphics/image/imageload.h"
 #include "objects/color.h"
 #include "objects/gdicache.h"
+#include "objects/guihooks.h"
 #include "objects/objwindowed.h"
 #include "objects/paint.h"
+#include "objects/window.h"
 #include "session/config.h"
 #include "session/session.h"
 #include "session/util/mem.h"
@@ -33,6 +35,11 @@ constexpr uint16_t kResKindIcon = 1;
 constexpr uint32_t kOwnBackground = 0x80000;
 constexpr int kTempNames = 10000;             // "~TIC0000.ICO" to "~TIC9999.ICO"
 constexpr size_t kPathMax = MAX_PATH;
+// An icon in the main text window covers 5 character cells by 3 lines.
+constexpr int32_t kIconCellsWide = 5, kIconCellsHigh = 3;
+constexpr int32_t kOpBadRect = -4;
+// Where an icon of an automation picture is placed until the program moves it.
+constexpr int32_t kBareIconOrigin = 1000;
 
 struct IconRecord {
     ObjectRecord hdr;
@@ -308,11 +315,26 @@ const ObjectOps kIconOps = {
 }  // namespace
 
 ObjectRecord* IconCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    // In the main text window the rectangle's top and left are a row and a
+    // column, both counted from 1.
+    int32_t row = cr->top, column = cr->left;
     ObjectRecord* rec = GfxCreateWindowless(kKindIcon, sizeof(IconRecord), cr, code);
     if (!rec) return nullptr;
     IconRecord* ic = AsIcon(rec);
-    rec->right = rec->left + kIconSize;
-    rec->bottom = rec->top + kIconSize;
+    if (rec->parent && rec->parent == gMainWindowP) {
+        if (row == 0 || column == 0) {
+            GfxFreeRecord(rec);
+            *code = kOpBadRect;
+            return nullptr;
+        }
+        rec->left = (column - 1) * kCellWidth;
+        rec->top = (row - 1) * kCellHeight;
+        rec->right = rec->left + kIconCellsWide * kCellWidth;
+        rec->bottom = rec->top + kIconCellsHigh * kCellHeight;
+    } else {
+        rec->right = rec->left + kIconSize;
+        rec->bottom = rec->top + kIconSize;
+    }
     int32_t index = CreateRecordValue(cr, kPidImageIndex, 0);
     ic->imageIndex = index > 0 ? static_cast<uint32_t>(index) : 0;
     if (cr->texts[kPidIconAlt].text) ic->altText = CtlCopyText(cr->texts[kPidIconAlt].text, cr->texts[kPidIconAlt].length);
@@ -346,6 +368,35 @@ HICON LoadIconByName(const char* name) {
     return icon;
 }
 
+ObjectRecord* IconCreateFromHandle(HICON icon, ObjectRecord* parent, int32_t* code) {
+    *code = kOpNoMemory;
+    ObjectRecord* rec = ObjectAllocRecord(kKindIcon, sizeof(IconRecord), false);
+    if (!rec) return nullptr;
+    rec->flags |= kGfxWindowless;
+    rec->parent = parent;
+    rec->left = rec->top = kBareIconOrigin;
+    rec->right = rec->bottom = kBareIconOrigin + kIconSize;
+    // The icon stays the caller's: the record shows a copy. A copy that
+    // cannot be made leaves an icon that shows nothing.
+    AsIcon(rec)->icon = icon ? CopyIcon(icon) : nullptr;
+    if (parent) LinkObject(rec);
+    *code = 0;
+    return rec;
+}
+
+// An icon stretched by its anchor keeps its 32 pixels on each axis, centred
+// in the room the anchor gives it; an icon is never drawn larger.
+void IconRescale(ObjectRecord*, RECT* r) {
+    if (r->bottom - r->top > kIconSize) {
+        r->top += (r->bottom - r->top - kIconSize) / 2;
+        r->bottom = r->top + kIconSize;
+    }
+    if (r->right - r->left > kIconSize) {
+        r->left += (r->right - r->left - kIconSize) / 2;
+        r->right = r->left + kIconSize;
+    }
+}
+
 HICON IconOf(ObjectRecord* rec) {
     return rec && rec->kind == kKindIcon && ObjectIsLive(rec) ? AsIcon(rec)->icon : nullptr;
 }
@@ -353,4 +404,5 @@ HICON IconOf(ObjectRecord* rec) {
 void IconInstall() {
     RegisterObjectCreator(kTypeIcon, IconCreate);
     RegisterObjectOps(kKindIcon, &kIconOps);
+    RegisterKindAnchor(kKindIcon, IconRescale);
 }

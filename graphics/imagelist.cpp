@@ -15,6 +15,7 @@
 #include "objects/color.h"
 #include "objects/events.h"
 #include "objects/guihooks.h"
+#include "objects/paint.h"
 #include "session/proto/protocol.h"
 #include "session/session.h"
 #include "session/util/mem.h"
@@ -41,6 +42,7 @@ constexpr int kStdToolSize = 16;
 constexpr uint32_t kColorValueLimit = 0x1000000;
 constexpr uint32_t kSysColorLimit = 21;
 constexpr int kMaxNesting = 64;          // panels inside panels the user walk follows
+constexpr int kChainMax = 1 << 20;       // a walk of the chain ends even on a damaged link
 
 struct ImageListRecord {
     ObjectRecord hdr;            // fgColor: the mask colour; bgColor: the background
@@ -57,7 +59,17 @@ struct ImageListRecord {
 ImageListRecord* gImageListHead;
 
 ImageListRecord* AsList(ObjectRecord* rec) { return reinterpret_cast<ImageListRecord*>(rec); }
-bool IsList(const ObjectRecord* rec) { return rec && rec->kind == kKindImageList && ObjectIsLive(rec); }
+// A list is there while it is on the chain: the server's destroy takes its
+// handle away at once, but the record lives on for its users until the last
+// of them lets it go. Judging by the handle made every later release a no-op,
+// so a destroyed list was never freed before the clean-up.
+bool OnChain(const ObjectRecord* rec) {
+    int guard = 0;
+    for (const ImageListRecord* l = gImageListHead; l && guard < kChainMax; l = l->nextList, ++guard)
+        if (&l->hdr == rec) return true;
+    return false;
+}
+bool IsList(const ObjectRecord* rec) { return rec && rec->kind == kKindImageList && OnChain(rec); }
 
 uint8_t DepthOf(int32_t v) {
     if (v <= 0) return kDefaultDepth;
@@ -143,6 +155,24 @@ void FreeList(ImageListRecord* l) {
     ObjectFreeRecord(&l->hdr);
 }
 
+// After a change of the list's images or handle: the icons of the list's
+// window (and of its panels) that show the list are repainted, and list and
+// tree views are handed the current handle and repainted. Toolbars, tab
+// controls and status bars repaint through their own code.
+void RepaintUsers(ObjectRecord* container, ImageListRecord* l, int depth) {
+    if (!container || depth > kMaxNesting) return;
+    constexpr uint32_t kPidIconList = 270;
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (c->modeFlags & kModeWebView) continue;
+        if (c->kind == kKindPanel) RepaintUsers(c, l, depth + 1);
+        else if (c->kind == kKindListView || c->kind == kKindTreeView) CtlImageListRefresh(c, &l->hdr);
+        else if (c->kind == kKindIcon && (c->flags & kObjShown) && ObjectOpsOf(c)->getProp(c, kPidIconList) == l->hdr.handle)
+            RedrawObject(c, false);
+    }
+}
+
+void ImageListRepaintUsers(ImageListRecord* l) { RepaintUsers(l->hdr.parent, l, 0); }
+
 // Tells the objects of a window (and of its panels) that the list goes.
 void TellUsers(ObjectRecord* container, ImageListRecord* l, int depth) {
     if (!container || depth > kMaxNesting) return;
@@ -213,6 +243,7 @@ int32_t ImageListSetProp(ObjectRecord* rec, PropChange* req) {
     default: return 0;
     }
     Rebuild(l);
+    ImageListRepaintUsers(l);
     return 0;
 }
 
@@ -379,16 +410,28 @@ int32_t ImageListMethodCall(ObjectRecord* rec, MethodCallRec* call) {
     }
     case kIlAddLoadImage: result = AddFromLibrary(l, call, false); break;
     case kIlAddLoadIcon: result = AddFromLibrary(l, call, true); break;
-    case kIlLoadStdToolBitmap: return CtlReplyInt(LoadStdTools(l));
+    case kIlLoadStdToolBitmap: {
+        int32_t loaded = LoadStdTools(l);
+        if (loaded == 0) ImageListRepaintUsers(l);
+        return CtlReplyInt(loaded);
+    }
     case kIlWriteBmpFile: return CtlReplyInt(WriteStrip(l, call));
     default: return kErrNoMethod;
     }
-    if (changes) NotifyChange(l);
+    if (changes) {
+        NotifyChange(l);
+        ImageListRepaintUsers(l);
+    }
     return CtlReplyInt(result);
 }
 
 int32_t ImageListDestroySlot(ObjectRecord* rec) {
     ImageListRelease(rec, true);
+    // A list its users still hold outlives the server's destroy, out of its
+    // window's child list: it must not keep pointing at a window that may go
+    // before the last user lets the list go (that user is then the last one
+    // holding it, so nobody is left to tell).
+    if (OnChain(rec)) rec->parent = nullptr;
     return 0;
 }
 
@@ -464,9 +507,8 @@ void ImageListRelease(ObjectRecord* rec, bool free) {
     // unlinks and frees.
     if (l->releasing) return;
     l->releasing = true;
-    ObjectRef ref = ObjectRefOf(rec);
     if (rec->parent) TellUsers(rec->parent, l, 0);
-    if (!ObjectRefAlive(ref)) return;
+    if (!OnChain(rec)) return;
     l->releasing = false;
     Unchain(l);
     if (free) FreeList(l);
@@ -478,9 +520,14 @@ void ImageListTakeUse(ObjectRecord* rec) {
 
 HIMAGELIST ImageListHandle(ObjectRecord* rec) { return IsList(rec) ? AsList(rec)->list : nullptr; }
 
+static void* ImageListHandleOf(ObjectRecord* rec) { return ImageListHandle(rec); }
+
 void ImageListInstall() {
     RegisterObjectCreator(kTypeImagelist, ImageListCreate);
     RegisterObjectOps(kKindImageList, &kImageListOps);
     RegisterMethodTable(kTypeImagelist, ImageListMethodLookup);
     gGuiHooks.imageListDestroyAll = ImageListDestroyAll;
+    gGuiHooks.imageListTakeUse = ImageListTakeUse;
+    gGuiHooks.imageListRelease = ImageListRelease;
+    gGuiHooks.imageListHandle = ImageListHandleOf;
 }

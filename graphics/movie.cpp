@@ -230,6 +230,9 @@ uint32_t MovieGetProp(ObjectRecord* rec, uint32_t id) { return CtlGetCommonProp(
 
 int32_t MovieSetProp(ObjectRecord* rec, PropChange* req) {
     int32_t r = CtlSetCommonProp(rec, req);
+    // The common code puts the window on the whole rectangle; the playback
+    // window belongs inside the frame.
+    if (rec->hwnd) PlaceInFrame(rec);
     GfxRedrawIfShown(rec, true);
     return r;
 }

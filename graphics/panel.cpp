@@ -69,6 +69,7 @@ struct PanelRecord {
     uint8_t bdrStyle;
     void* preview;              // the print preview shown in the panel (null: none)
     void* htmlView;
+    int32_t erasedWidth, erasedHeight;   // the client size at the last erase
 };
 
 bool gPanelClassRegistered;
@@ -197,11 +198,28 @@ bool PanelPaint(PanelRecord* p) {
 
 LRESULT PanelEraseBkgnd(PanelRecord* p, HDC dc) {
     ObjectRecord* rec = &p->hdr;
+    bool transparent = IsTransparent(rec->hwnd);
+    LRESULT erased = transparent ? 0 : 1;
+    if (!gPanelEraseOn) return erased;
     RECT r;
     GetClientRect(rec->hwnd, &r);
+    // While the user drags the frame, only what lies under transparent
+    // children is filled, and only when the panel has grown: the rest is
+    // painted over at once, and erasing it at every step makes it flicker.
+    if (gUserMovingFrame) {
+        bool grown = r.right > p->erasedWidth || r.bottom > p->erasedHeight;
+        p->erasedWidth = r.right, p->erasedHeight = r.bottom;
+        if (grown) {
+            POINT oldOrg;
+            SetWindowOrgEx(dc, p->scrollX, p->scrollY, &oldOrg);
+            PanelEraseTransparent(dc, rec);
+            SetWindowOrgEx(dc, oldOrg.x, oldOrg.y, nullptr);
+        }
+        return erased;
+    }
+    p->erasedWidth = r.right, p->erasedHeight = r.bottom;
     r.right += 2;
     r.bottom += 2;
-    bool transparent = IsTransparent(rec->hwnd);
     HRGN saved = ClipRegionSaveExcludeShapes(dc, rec);
     HBRUSH brush = transparent ? BrushCacheGet(0, kBrushNull, true) : BrushCacheGet(rec->bgColor, kBrushSolid, true);
     if (brush) {
@@ -209,7 +227,7 @@ LRESULT PanelEraseBkgnd(PanelRecord* p, HDC dc) {
         BrushCacheRelease(brush);
     }
     ClipRegionRestore(dc, saved);
-    return transparent ? 0 : 1;
+    return erased;
 }
 
 void PanelOnScroll(PanelRecord* p, UINT msg, WPARAM wp, LPARAM lp) {
@@ -593,6 +611,10 @@ ObjectRecord* PanelCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     ObjectRecord* rec = GfxCreateContainerRecord(kKindPanel, sizeof(PanelRecord), cr, code);
     if (!rec) return nullptr;
     PanelRecord* p = AsPanel(rec);
+    // In the mode that keeps objects flagged the panel is marked as one a
+    // form does not load; a creation record can say LoadObject 0 but never
+    // the opposite, so nothing here forbids the mark.
+    if (gGuiModeFlags & kGuiModeKeepFlagged) rec->flags |= kObjFromFormNoLoad;
     ObjectRecord* parent = rec->parent;
     p->virtualWidth = ConvertUnits(parent, cr->minScrollH, 0, 1);
     p->virtualHeight = ConvertUnits(parent, cr->minScrollV, 1, 1);

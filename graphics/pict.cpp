@@ -47,6 +47,12 @@ constexpr int32_t kBarExtra = 2;           // added to the system's thumb size
 constexpr uint32_t kPngUseBackground = 0x1000000;
 constexpr uint32_t kFallbackResource = 10020;
 constexpr uint32_t k3DBgMain = 0xC0C0C0;
+// Where a picture not made by the server (a captured window, an automation
+// picture) is placed until the program moves it.
+constexpr int32_t kBarePictOrigin = 1000;
+constexpr int32_t kOpBadRect = -4;
+// A window whose image cannot be captured, as the automation errors count it.
+constexpr int32_t kPictNoCapture = -50;
 
 PictRecord* AsPict(ObjectRecord* rec) { return reinterpret_cast<PictRecord*>(rec); }
 bool IsPict(const ObjectRecord* rec) { return rec && rec->kind == kKindPict && ObjectIsLive(rec); }
@@ -403,9 +409,21 @@ int32_t PictHide(ObjectRecord* rec) {
     return ObjectHideWindowless(rec);
 }
 
+// Destroys the scroll-bar objects that stand for the picture's bars; each
+// takes itself off the list as it goes.
+void DestroyBarObjects(PictRecord* p) {
+    int guard = 0;
+    while (p->barObjects && guard++ < kParentChainMax) {
+        ObjectRecord* bar = p->barObjects;
+        ObjectDestroy(bar);
+        if (p->barObjects == bar) PictUnlinkScrollBar(&p->hdr, bar);
+    }
+}
+
 int32_t PictDestroy(ObjectRecord* rec) {
     PictRecord* p = AsPict(rec);
     if (p->base || p->nextStacked) Unstack(p);
+    DestroyBarObjects(p);
     DestroyBars(p);
     PictFreeImage(p);
     LocalFreeMem(p->sel);
@@ -505,6 +523,7 @@ int32_t PictSetProp(ObjectRecord* rec, PropChange* req) {
         p->backStyle = v == kPictBackTransparent ? kPictBackTransparent : kPictBackOpaque;
         break;
     case kPidScrollBar:
+        DestroyBarObjects(p);
         rc = SetScrollBars(p, v);
         break;
     case kPidAutoZoom: rc = SetAutoZoom(p, v != 0); break;
@@ -652,27 +671,50 @@ int32_t PictOnScroll(ObjectRecord* rec, HWND bar, int32_t thumb, int32_t code) {
     bool vertical = bar == p->vBar;
     if (!vertical && bar != p->hBar) return 0;
     PictAxis& a = vertical ? p->v : p->h;
-    if (a.range == 0 || code > kSbBottom) return 0;
-    int64_t line = std::max<uint32_t>(kPictZoomUnit / std::max(p->zoom, 1u), 1);
-    int64_t pos = a.pos;
-    switch (code) {
-    case kSbLineUp: pos -= line; break;
-    case kSbLineDown: pos += line; break;
-    case kSbPageUp: pos -= a.step; break;
-    case kSbPageDown: pos += a.step; break;
-    case kSbThumbPosition: pos = thumb; break;
-    case kSbTop: pos = 0; break;
-    case kSbBottom: pos = a.range; break;
-    default: return 0;
-    }
-    pos = std::max<int64_t>(0, std::min<int64_t>(pos, a.range));
-    if (pos == a.pos) return 0;
-    a.pos = static_cast<uint32_t>(pos);
+    uint32_t line = std::max<uint32_t>(kPictZoomUnit / std::max(p->zoom, 1u), 1);
+    ScrollAction act = PictScrollAction(code, a.pos, a.range, line, a.step, thumb);
+    if (!act.reports) return 0;
+    // The bar objects of that orientation hear of it first; a handler run
+    // while an event is posted may take the picture away.
+    ObjectRef ref = ObjectRefOf(rec);
+    uint8_t kind = vertical ? kKindVScrollBar : kKindHScrollBar;
+    int guard = 0;
+    for (ObjectRecord* b = p->barObjects; b && guard < kParentChainMax; b = b->next, ++guard)
+        if (b->kind == kind) GfxPostAction(b, act);
+    if (!ObjectRefAlive(ref) || !act.setPos) return 0;
+    a.pos = static_cast<uint32_t>(act.position);
     SetBarsFromAxes(p);
     ClearBand(p);
     Redraw(p, false);
     return 0;
 }
+
+}  // namespace
+
+HWND PictBarWindow(ObjectRecord* pict, bool vertical) {
+    if (!IsPict(pict)) return nullptr;
+    return vertical ? AsPict(pict)->vBar : AsPict(pict)->hBar;
+}
+
+void PictLinkScrollBar(ObjectRecord* pict, ObjectRecord* bar) {
+    if (!IsPict(pict) || !bar) return;
+    bar->next = AsPict(pict)->barObjects;
+    AsPict(pict)->barObjects = bar;
+}
+
+void PictUnlinkScrollBar(ObjectRecord* pict, ObjectRecord* bar) {
+    if (!pict || pict->kind != kKindPict || !bar) return;
+    int guard = 0;
+    for (ObjectRecord** at = &AsPict(pict)->barObjects; *at && guard < kParentChainMax; at = &(*at)->next, ++guard) {
+        if (*at == bar) {
+            *at = bar->next;
+            bar->next = nullptr;
+            return;
+        }
+    }
+}
+
+namespace {
 
 // ---- AutoZoom: the mouse ----------------------------------------------------------------------
 
@@ -883,6 +925,25 @@ void PictRescale(ObjectRecord* rec, int32_t verticalPercent, int32_t horizontalP
     PictSetProp(rec, &req);
 }
 
+// Every shown picture that is not stacked under another one has its
+// rectangle invalidated in the window that shows it; panels are walked into,
+// each in its own window.
+void InvalidatePicturesIn(ObjectRecord* container, HWND wnd, int* depth) {
+    if (++*depth > kParentChainMax) return;
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (ObjectIsWebView(c)) continue;
+        if (c->kind == kKindPanel && c->hwnd) {
+            InvalidatePicturesIn(c, c->hwnd, depth);
+        } else if (c->kind == kKindPict && (c->flags & kObjShown) && !(c->flags & kPictStacked)) {
+            int32_t sx, sy;
+            GfxContainerScroll(c, &sx, &sy);
+            RECT r = {c->left - sx, c->top - sy, c->right - sx, c->bottom - sy};
+            InvalidateRect(wnd, &r, FALSE);
+        }
+    }
+    --*depth;
+}
+
 // ---- Creation ------------------------------------------------------------------------------------
 
 int LoadCreateImage(PictRecord* p, const ObjectCreateRecord* cr, uint16_t page) {
@@ -970,6 +1031,69 @@ ObjectRecord* PictCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     return GfxFinishCreate(rec, cr, code);
 }
 
+// A picture of a GDI bitmap that is not shown anywhere yet: placed at
+// (1000, 1000) with the bitmap's size, its zoom fitted (at most 100 %), linked
+// into the parent when asked. Captured windows and automation pictures make
+// theirs this way.
+ObjectRecord* PictCreateFromBitmap(HBITMAP bitmap, HPALETTE palette, ObjectRecord* parent, bool link,
+                                   int32_t* code) {
+    *code = kOpNoMemory;
+    BITMAP bm = {};
+    if (!bitmap || !GetObjectA(bitmap, sizeof bm, &bm)) {
+        *code = kImgInvalid;
+        return nullptr;
+    }
+    ObjectRecord* rec = ObjectAllocRecord(kKindPict, sizeof(PictRecord), false);
+    if (!rec) return nullptr;
+    PictRecord* p = AsPict(rec);
+    rec->flags |= kGfxWindowless;
+    rec->parent = parent;
+    p->pageCount = 1;
+    p->backStyle = kPictBackOpaque;
+    if (!ObjectSetRect(rec, kBarePictOrigin, bm.bmHeight, kBarePictOrigin, bm.bmWidth)) {
+        GfxFreeRecord(rec);
+        *code = kOpBadRect;
+        return nullptr;
+    }
+    int rc = ImageFromBitmap(bitmap, palette);
+    if (rc == kImgOk) rc = PictTakeDecodedImage(p);
+    if (rc != kImgOk) {
+        PictFreeImage(p);
+        GfxFreeRecord(rec);
+        *code = rc;
+        return nullptr;
+    }
+    p->zoom = FittedZoom(p, false);
+    p->baseZoom = std::max<uint32_t>(p->zoom / 10, 10);
+    UpdateScroll(p);
+    if (link && parent) LinkObject(rec);
+    *code = 0;
+    return rec;
+}
+
+ObjectRecord* PictCreateFromWindow(HWND window, ObjectRecord* parent, bool link, int32_t* code) {
+    if (!window) window = GetDesktopWindow();
+    // A window that shows nothing gives no picture, and no error either.
+    if (!IsWindowVisible(window) || IsIconic(window)) {
+        *code = 0;
+        return nullptr;
+    }
+    HBITMAP bitmap = CaptureWindowBitmap(window);
+    if (!bitmap) {
+        *code = kPictNoCapture;
+        return nullptr;
+    }
+    ObjectRecord* rec = PictCreateFromBitmap(bitmap, nullptr, parent, link, code);
+    DeleteObject(bitmap);
+    return rec;
+}
+
+void PictInvalidateAll(ObjectRecord* window) {
+    if (!window || !window->hwnd) return;
+    int depth = 0;
+    InvalidatePicturesIn(window, window->hwnd, &depth);
+}
+
 bool PictImageOf(uint32_t handle, bool shownPart, const BITMAPINFOHEADER** header, const RGBQUAD** colors,
                  const void** bits, RECT* shown) {
     ObjectRecord* rec = ObjectFromHandle(handle);
@@ -1036,6 +1160,7 @@ void PictInstall() {
     RegisterKindRescale(kKindPict, PictRescale);
     gGraphicsHooks.pictOnScroll = PictOnScroll;
     gGuiHooks.pictMouse = PictOnMouse;
+    gGuiHooks.pictInvalidateAll = PictInvalidateAll;
     gImageLoadHooks.pictPageCount = HookPageCount;
     gImageLoadHooks.pictBackground = HookBackground;
     gImageLoadHooks.takeImage = HookTakeImage;

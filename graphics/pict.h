@@ -54,6 +54,7 @@ struct PictRecord {
     uint8_t backStyle;
     char* altText;
     char* urlSource;
+    ObjectRecord* barObjects;   // scroll-bar objects standing for the own bars, linked through next
 };
 
 // ---- Image hand-over and the Win32 sources (pictimage.cpp) ------------------------------------

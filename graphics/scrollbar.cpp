@@ -22,6 +22,7 @@ struct ScrollBarRecord {
     int32_t shift;
     uint32_t mode;
     ScrollBarLink* link;       // a Window's bar: where the window layer keeps it
+    HWND pictBar;              // a Pict's bar: the picture's own bar window
 };
 
 ScrollBarRecord* AsBar(ObjectRecord* rec) { return reinterpret_cast<ScrollBarRecord*>(rec); }
@@ -34,6 +35,10 @@ HWND BarWindow(ScrollBarRecord* b, int* which) {
     if (OwnWindow(b)) {
         *which = SB_CTL;
         return rec->hwnd;
+    }
+    if (b->mode & kSbmPictBar) {
+        *which = SB_CTL;
+        return b->pictBar;
     }
     *which = rec->kind == kKindHScrollBar ? SB_HORZ : SB_VERT;
     return rec->parent ? rec->parent->hwnd : nullptr;
@@ -52,7 +57,6 @@ int32_t BarGetValue(ObjectRecord* rec, int32_t which, int32_t* value) {
     SCROLLINFO si;
     HWND wnd;
     int bar;
-    if (AsBar(rec)->mode & kSbmPictBar) return 0;
     if (!ReadInfo(AsBar(rec), &si, &wnd, &bar)) return 0;
     switch (which) {
     case kSvPosition: *value = si.nPos; break;
@@ -66,7 +70,13 @@ int32_t BarGetValue(ObjectRecord* rec, int32_t which, int32_t* value) {
 
 int32_t BarSetValue(ObjectRecord* rec, int32_t which, int32_t value) {
     ScrollBarRecord* b = AsBar(rec);
-    if (b->mode & kSbmPictBar) return 0;   // a Pict's bar belongs to the picture
+    // A Pict's bar belongs to the picture: only the position is taken, as if
+    // the thumb had been put there.
+    if (b->mode & kSbmPictBar) {
+        if (which == kSvPosition && gGraphicsHooks.pictOnScroll && rec->parent)
+            gGraphicsHooks.pictOnScroll(rec->parent, b->pictBar, value, SB_THUMBPOSITION);
+        return 0;
+    }
     SCROLLINFO si;
     HWND wnd;
     int bar;
@@ -149,6 +159,10 @@ void DetachFromWindow(ScrollBarRecord* b) {
 int32_t BarDestroy(ObjectRecord* rec) {
     ScrollBarRecord* b = AsBar(rec);
     if (b->mode & kSbmWindowBar) DetachFromWindow(b);
+    if (b->mode & kSbmPictBar) {
+        if (b->link && b->link->bar == rec) b->link->bar = nullptr;
+        PictUnlinkScrollBar(rec->parent, rec);
+    }
     if (OwnWindow(b) && rec->hwnd) DestroyWindow(rec->hwnd);
     rec->hwnd = nullptr;
     GfxFreeRecord(rec);
@@ -255,24 +269,31 @@ ObjectRecord* ScrollBarAttach(uint32_t type, ScrollBarLink* link, ObjectRecord* 
         link->bar = nullptr;
         if (ObjectIsLive(old)) ObjectDestroy(old);
     }
-    // The picture's own bars come with the picture object.
-    NativeWindowRecord* w = NativeWindowOf(window);
-    if (pict || !w) return nullptr;
     uint8_t kind = type == kTypeHscrollbar ? kKindHScrollBar : kKindVScrollBar;
+    HWND pictBar = pict ? PictBarWindow(pict, kind == kKindVScrollBar) : nullptr;
+    NativeWindowRecord* w = pict ? nullptr : NativeWindowOf(window);
+    if (pict ? !pictBar : !w) return nullptr;
     ObjectRecord* rec = ObjectAllocRecord(kind, sizeof(ScrollBarRecord), false);
     if (!rec) return nullptr;
     ScrollBarRecord* b = AsBar(rec);
-    b->mode = kSbmWindowBar;
     b->link = link;
-    rec->parent = window;
     rec->ovar = link->ovar;
     rec->fgColor = 0;
     rec->bgColor = kBarBgColor;
     rec->anchor = 7;
     rec->dock = kDockNone;
     rec->flags |= kObjShown;
-    rec->next = w->scrollBars;
-    w->scrollBars = rec;
+    if (pict) {
+        b->mode = kSbmPictBar;
+        b->pictBar = pictBar;
+        rec->parent = pict;
+        PictLinkScrollBar(pict, rec);
+    } else {
+        b->mode = kSbmWindowBar;
+        rec->parent = window;
+        rec->next = w->scrollBars;
+        w->scrollBars = rec;
+    }
     int32_t v = 0;
     BarGetValue(rec, kSvMin, &v);
     b->min = v;
@@ -281,7 +302,8 @@ ObjectRecord* ScrollBarAttach(uint32_t type, ScrollBarLink* link, ObjectRecord* 
     BarGetValue(rec, kSvShift, &v);
     b->shift = ScrollBarShift(v);
     RECT client = {};
-    if (window->hwnd) GetClientRect(window->hwnd, &client);
+    HWND of = pict ? pictBar : window->hwnd;
+    if (of) GetClientRect(of, &client);
     rec->left = client.left, rec->top = client.top, rec->right = client.right, rec->bottom = client.bottom;
     link->bar = rec;
     return rec;

@@ -16,6 +16,7 @@
 #include "objects/guihooks.h"
 #include "objects/objhooks.h"
 #include "objects/objops.h"
+#include "objects/paint.h"
 #include "objects/pump.h"
 #include "objects/window.h"
 
@@ -384,7 +385,12 @@ bool DragStart(int x, int y, ObjectRecord* rec, int, int) {
     if (!rec || !rec->hwnd || !(rec->flags & kObjShown)) return false;
     POINT pt = {x, y};
     ClientToScreen(rec->hwnd, &pt);
-    return DragDetect(rec->hwnd, pt) != FALSE;
+    // Panels keep their background while the drag's loop runs.
+    bool eraseWas = gPanelEraseOn;
+    gPanelEraseOn = false;
+    bool dragged = DragDetect(rec->hwnd, pt) != FALSE;
+    gPanelEraseOn = eraseWas;
+    return dragged;
 }
 
 bool FileDialog(HWND owner, int kind) {

@@ -54,12 +54,19 @@ struct GuiHooks {
     // rubber band. The button's events are posted either way.
     void (*pictMouse)(ObjectRecord* container, int32_t x, int32_t y, bool right, bool dblClick);
     void (*movieRealizeAll)(HWND wnd);                      // a window was activated
+    void (*pictInvalidateAll)(ObjectRecord* window);         // a window was activated
     // Start-up and clean-up of facilities the layer does not own.
     void (*shutdownBegin)();                         // before the objects are destroyed at exit
     bool (*oleInit)();
     void (*oleUninit)();
     void (*formsCleanup)();
     void (*imageListDestroyAll)();
+    // Image lists for their users outside the picture facility (list and tree
+    // views): take one use, drop one (the last with free destroys the list),
+    // the list's HIMAGELIST.
+    void (*imageListTakeUse)(ObjectRecord* list);
+    void (*imageListRelease)(ObjectRecord* list, bool free);
+    void* (*imageListHandle)(ObjectRecord* list);
     void (*helpCleanup)();
     void (*mediaCleanup)();                          // sounds and the open clip, before the windows go
 };

@@ -14,6 +14,8 @@
 #include "objects/window.h"
 
 bool gPaintEnabled = true;
+bool gPanelEraseOn = true;
+bool gUserMovingFrame;
 PaintPassState gPaintPass;
 ObjectRecord* gPaintingContainer;
 HDC gPaintingDC;

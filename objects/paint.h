@@ -53,5 +53,11 @@ DWORD AddRtlExStyle(const ObjectRecord* rec, DWORD exStyle);
 // Paints a window's background and windowless children (WM_PAINT of windows).
 void WindowPaint(ObjectRecord* rec);
 extern bool gPaintEnabled;     // the window layer's paint switch
+// Off while the window layer drags an object: panels then leave their
+// background alone, so the drag's outline is not painted over.
+extern bool gPanelEraseOn;
+// On while the user moves or sizes a top window by its frame (from the
+// button press on the frame until the system's move or size loop returns).
+extern bool gUserMovingFrame;
 extern ObjectRecord* gPaintingContainer;
 extern HDC gPaintingDC;

@@ -951,6 +951,15 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     NativeWindowRecord* w = NativeWindowOf(rec);
     if (!w) return DefWindowProcA(wnd, msg, wp, lp);
     switch (msg) {
+    case WM_NCLBUTTONDOWN: {
+        // The system's move or size loop runs inside this message (through
+        // WM_SYSCOMMAND); panels erase less while it runs.
+        bool outer = !gUserMovingFrame;
+        gUserMovingFrame = true;
+        LRESULT r = WindowDefProc(rec, wnd, msg, wp, lp);
+        if (outer) gUserMovingFrame = false;
+        return r;
+    }
     case WM_SIZE: {
         if (wp == SIZE_MINIMIZED) break;
         if (w->mdiClient) MoveWindow(w->mdiClient, 0, 0, LOWORD(lp), HIWORD(lp), TRUE);
@@ -988,6 +997,8 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (EventIsRegistered(rec, kEvActivate)) PostObjectEvent(rec, kEvActivate, kEventKindDefault, 0, 1);
             // The window's movies take their palettes back.
             if (gGuiHooks.movieRealizeAll) gGuiHooks.movieRealizeAll(wnd);
+            // Its pictures paint again with their palettes realised in front.
+            if (gGuiHooks.pictInvalidateAll) gGuiHooks.pictInvalidateAll(rec);
         }
         // The in-place active control of the window learns of its frame's activation.
         if (w->w.oleSupport && gGuiHooks.oleFrameActivate) gGuiHooks.oleFrameActivate(rec, LOWORD(wp) != WA_INACTIVE);

@@ -71,6 +71,9 @@ struct NativeWindowRecord {
 };
 
 extern NativeWindowRecord* gWindowList;
+// The client's three-dimensional option: windows without an Appearance take
+// the 3-D look, and bordered animations their sunken edge.
+extern uint8_t gGuiOption3D;
 
 NativeWindowRecord* NativeWindowOf(ObjectRecord* rec);
 ObjectRecord* ObjectFromHwnd(HWND wnd);
@@ -110,6 +113,10 @@ void ObjectResizeBy(ObjectRecord* rec, int32_t dHeight, int32_t dWidth);
 // rescaled (vertical and horizontal percent); ObjectRescale calls the kind's step.
 typedef void (*KindRescaleFn)(ObjectRecord* rec, int32_t verticalPercent, int32_t horizontalPercent);
 void RegisterKindRescale(uint32_t kind, KindRescaleFn fn);
+// A kind's say in the rectangle its anchor gives a child after its container
+// was resized (an Icon keeps its size, centred in a stretched rectangle).
+typedef void (*KindAnchorFn)(ObjectRecord* rec, RECT* rect);
+void RegisterKindAnchor(uint32_t kind, KindAnchorFn fn);
 // False when the kind has no rescale step of its own.
 bool ObjectRescale(ObjectRecord* rec, int32_t verticalPercent, int32_t horizontalPercent);
 // The container's own client fields: windows and panels keep them in different records.

@@ -26,6 +26,11 @@ static const AnchorRule kAnchorRules[10] = {
 };
 
 static KindRescaleFn gKindRescale[kObjectKindRows];
+static KindAnchorFn gKindAnchor[kObjectKindRows];
+
+void RegisterKindAnchor(uint32_t kind, KindAnchorFn fn) {
+    if (kind < kObjectKindRows) gKindAnchor[kind] = fn;
+}
 
 void RegisterKindRescale(uint32_t kind, KindRescaleFn fn) {
     if (kind < kObjectKindRows) gKindRescale[kind] = fn;
@@ -220,6 +225,7 @@ void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t old
         if (rule.growY) r.bottom += dy;
         if (r.right < r.left) r.right = r.left;
         if (r.bottom < r.top) r.bottom = r.top;
+        if (c->kind < kObjectKindRows && gKindAnchor[c->kind]) gKindAnchor[c->kind](c, &r);
         PositionObjectWindow(c, &r);
     }
 }

@@ -46,6 +46,10 @@ for script in "$here"/tests/server/scripts/demo.txt "$here"/tests/server/scripts
   # captured by ALSA's file plugin (over its null device) into
   # sound-played.wav beside the screenshots, a WAV a person can listen to.
   scene_env=(env)
+  # The picture scenes show images ImageMagick draws for them here.
+  if [ "$name" = demo-pictures ] || [ "$name" = demo-pages ]; then
+    sh "$here/tests/session/scenefiles.sh" .
+  fi
   if [ "$name" = demo-media ]; then
     [ -f "$build/tests/session/mediagen.exe" ] || cmake --build "$build" --target mediagen >&2
     wine "$build/tests/session/mediagen.exe" files . >/dev/null

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "com/oleutil.h"
+#include "objects/objrecord.h"
 
 namespace {
 
@@ -161,6 +162,89 @@ TEST(OlePictures, IconPictureOwnsACopy) {
     DestroyIcon(icon);
     EXPECT_EQ(IconToIPictureDisp(nullptr), nullptr);
     EXPECT_EQ(PictToIPictureDisp(nullptr), nullptr);
+    OleUninitialize();
+}
+
+// What the picture facility was handed, recorded by the hooks below.
+struct MadeFrom {
+    HBITMAP bitmap;
+    HPALETTE palette;
+    HICON icon;
+    ObjectRecord* parent;
+    int calls;
+};
+MadeFrom gMade;
+ObjectRecord gMadeRecord;
+
+ObjectRecord* RecordPict(HBITMAP bitmap, HPALETTE palette, ObjectRecord* parent, bool, int32_t* code) {
+    gMade.bitmap = bitmap, gMade.palette = palette, gMade.parent = parent, ++gMade.calls;
+    *code = 0;
+    return &gMadeRecord;
+}
+ObjectRecord* RecordIcon(HICON icon, ObjectRecord* parent, int32_t* code) {
+    gMade.icon = icon, gMade.parent = parent, ++gMade.calls;
+    *code = 0;
+    return &gMadeRecord;
+}
+
+// Real picture objects of oleaut32: a bitmap picture becomes a Pict, an icon
+// picture an Icon, each read through its Type, Handle and hPal; the other
+// type, or no picture, answers -50 and makes nothing.
+TEST(OlePictures, ObjectsOfPicturesHeldInVariants) {
+    OleInitialize(nullptr);
+    gOlePictHooks.pictFromBitmap = RecordPict;
+    gOlePictHooks.iconFromHandle = RecordIcon;
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 16, 8);
+    ReleaseDC(nullptr, screen);
+    PICTDESC pd = {};
+    pd.cbSizeofstruct = sizeof pd;
+    pd.picType = PICTYPE_BITMAP;
+    pd.bmp.hbitmap = bitmap;
+    IPictureDisp* bitmapPict = nullptr;
+    ASSERT_EQ(S_OK, OleCreatePictureIndirect(&pd, IID_IPictureDisp, TRUE, reinterpret_cast<void**>(&bitmapPict)));
+    HICON icon = CopyIcon(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)));
+    IPictureDisp* iconPict = IconToIPictureDisp(icon);
+    ASSERT_NE(nullptr, iconPict);
+    OLE_HANDLE iconHandle = 0;
+    {
+        IPicture* pic = nullptr;
+        ASSERT_EQ(S_OK, iconPict->QueryInterface(IID_IPicture, reinterpret_cast<void**>(&pic)));
+        pic->get_Handle(&iconHandle);
+        pic->Release();
+    }
+    VARIANT ofBitmap, ofIcon, ofNumber;
+    V_VT(&ofBitmap) = VT_DISPATCH, V_DISPATCH(&ofBitmap) = bitmapPict;
+    V_VT(&ofIcon) = VT_DISPATCH, V_DISPATCH(&ofIcon) = iconPict;
+    V_VT(&ofNumber) = VT_I4, V_I4(&ofNumber) = 7;
+    struct Case { bool pict; const VARIANT* v; int32_t code; int calls; const char* why; };
+    const Case kCases[] = {
+        {true, &ofBitmap, 0, 1, "a bitmap picture makes a Pict"},
+        {false, &ofIcon, 0, 1, "an icon picture makes an Icon"},
+        {true, &ofIcon, -50, 0, "an icon is no bitmap"},
+        {false, &ofBitmap, -50, 0, "a bitmap is no icon"},
+        {true, &ofNumber, -50, 0, "a number is no picture"},
+        {false, nullptr, -50, 0, "nothing"},
+    };
+    for (const Case& c : kCases) {
+        gMade = MadeFrom();
+        int32_t code = 1;
+        ObjectRecord* rec = c.pict ? PictCreateFromVariant(c.v, &code) : IconCreateFromVariant(c.v, &code);
+        EXPECT_EQ(c.code, code) << c.why;
+        EXPECT_EQ(c.calls, gMade.calls) << c.why;
+        EXPECT_EQ(c.code == 0 ? &gMadeRecord : nullptr, rec) << c.why;
+    }
+    gMade = MadeFrom();
+    int32_t code = 0;
+    PictCreateFromVariant(&ofBitmap, &code);
+    EXPECT_EQ(bitmap, gMade.bitmap) << "the picture's own bitmap";
+    IconCreateFromVariant(&ofIcon, &code);
+    EXPECT_EQ(reinterpret_cast<HICON>(static_cast<UINT_PTR>(iconHandle)), gMade.icon);
+    bitmapPict->Release();
+    iconPict->Release();
+    DestroyIcon(icon);
+    gOlePictHooks.pictFromBitmap = nullptr;
+    gOlePictHooks.iconFromHandle = nullptr;
     OleUninitialize();
 }
 

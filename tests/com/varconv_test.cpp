@@ -10,9 +10,11 @@
 
 #include "com/comobjects.h"
 #include "com/core/varrules.h"
+#include "com/oleutil.h"
 #include "com/varconv.h"
 #include "objects/objhooks.h"
 #include "objects/objops.h"
+#include "objects/objrecord.h"
 #include "objects/objtables.h"
 #include "session/session.h"
 
@@ -244,6 +246,62 @@ TEST_F(VarConv, ObjectVariablesReplaceTheirObject) {
     EXPECT_EQ(VariantToItem(&empty, &none, &text, &any), kAutoNoObject);
     EXPECT_TRUE(any);
     VariantClear(&v);
+}
+
+// The picture facility's makers, standing in: a bare record of the kind.
+ObjectRecord* BarePict(HBITMAP, HPALETTE, ObjectRecord*, bool, int32_t* code) {
+    *code = 0;
+    return ObjectAllocRecord(kKindPict, sizeof(ObjectRecord), false);
+}
+ObjectRecord* BareIcon(HICON, ObjectRecord*, int32_t* code) {
+    *code = 0;
+    return ObjectAllocRecord(kKindIcon, sizeof(ObjectRecord), false);
+}
+
+// OLE pictures stored into Pict and Icon variables become objects of the
+// variable; a picture of the other type stores nothing and answers -50.
+TEST_F(VarConv, PicturesIntoPictAndIconVariables) {
+    gOlePictHooks.pictFromBitmap = BarePict;
+    gOlePictHooks.iconFromHandle = BareIcon;
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 8, 8);
+    ReleaseDC(nullptr, screen);
+    PICTDESC pd = {};
+    pd.cbSizeofstruct = sizeof pd;
+    pd.picType = PICTYPE_BITMAP;
+    pd.bmp.hbitmap = bitmap;
+    VARIANT ofBitmap = OfType(VT_DISPATCH), ofIcon = OfType(VT_DISPATCH);
+    ASSERT_EQ(S_OK, OleCreatePictureIndirect(&pd, IID_IDispatch, TRUE, reinterpret_cast<void**>(&V_DISPATCH(&ofBitmap))));
+    V_DISPATCH(&ofIcon) = reinterpret_cast<IDispatch*>(
+        IconToIPictureDisp(LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION))));
+    ASSERT_NE(nullptr, V_DISPATCH(&ofIcon));
+    struct Case { const VARIANT* v; uint32_t type; int32_t code; uint8_t kind; const char* why; };
+    const Case kCases[] = {
+        {&ofBitmap, kTypePict, 0, kKindPict, "a bitmap picture into a Pict variable"},
+        {&ofIcon, kTypeIcon, 0, kKindIcon, "an icon picture into an Icon variable"},
+        {&ofIcon, kTypePict, kAutoNoValue, 0, "an icon is no Pict"},
+        {&ofBitmap, kTypeIcon, kAutoNoValue, 0, "a bitmap is no Icon"},
+    };
+    for (const Case& c : kCases) {
+        EventItem item = {kVarItemObject, c.type, 0, nullptr, 9};
+        std::string text;
+        bool any = false;
+        EXPECT_EQ(c.code, VariantToItem(&item, c.v, &text, &any)) << c.why;
+        ObjectRecord* rec = ObjectFromHandle(static_cast<uint32_t>(item.value));
+        if (c.code != 0) {
+            EXPECT_EQ(nullptr, rec) << c.why;
+            EXPECT_TRUE(any) << "the variable still goes out: " << c.why;
+            continue;
+        }
+        ASSERT_NE(nullptr, rec) << c.why;
+        EXPECT_EQ(c.kind, rec->kind) << c.why;
+        EXPECT_EQ(9u, rec->ovar) << "the object carries the variable: " << c.why;
+        ObjectFreeRecord(rec);
+    }
+    VariantClear(&ofBitmap);
+    VariantClear(&ofIcon);
+    gOlePictHooks.pictFromBitmap = nullptr;
+    gOlePictHooks.iconFromHandle = nullptr;
 }
 
 TEST_F(VarConv, VariantObjectsByTheirVarPtrMode) {

@@ -71,6 +71,37 @@ TEST(ScrollAction, PagesNearTheLimitsDoNotWrap) {
     EXPECT_EQ(INT32_MIN, a.position);
 }
 
+TEST(ScrollAction, PicturesStepByLinesOfTheirZoomAndStayInTheirRange) {
+    // Range 0..100, a line of 3 image pixels (zoom 250), a page of 40.
+    struct Case { int32_t code; uint32_t current; int32_t thumb; bool setPos; int32_t position; uint16_t mods; int32_t base; const char* why; };
+    const Case cases[] = {
+        {kSbLineUp, 50, 0, true, 47, 2, kOldLineUp, "a line up is the zoom's line"},
+        {kSbLineUp, 2, 0, false, 2, 2, kOldLineUp, "a line past 0 moves nothing"},
+        {kSbLineUp, 0, 0, false, 0, 34, kOldAtMin, "line up at 0"},
+        {kSbLineDown, 50, 0, true, 53, 1, kOldLineDown, "line down"},
+        {kSbLineDown, 99, 0, false, 99, 1, kOldLineDown, "a line past the range moves nothing"},
+        {kSbLineDown, 100, 0, false, 100, 65, kOldAtMax, "line down at the end"},
+        {kSbPageUp, 30, 0, true, 0, 8, kOldPageUp, "a page up stops at 0"},
+        {kSbPageUp, 0, 0, false, 0, 40, kOldAtMin, "page up at 0"},
+        {kSbPageDown, 70, 0, true, 100, 4, kOldPageDown, "a page down stops at the range"},
+        {kSbPageDown, 100, 0, false, 100, 68, kOldAtMax, "page down at the end"},
+        {kSbThumbPosition, 10, 60, true, 60, 16, kOldThumb, "the thumb"},
+        {kSbThumbPosition, 10, 160, false, 10, 16, kOldThumb, "a thumb past the range"},
+        {kSbTop, 10, 0, true, 0, 16, kOldThumb, "top"},
+        {kSbBottom, 10, 0, true, 100, 16, kOldThumb, "bottom"},
+    };
+    for (const Case& c : cases) {
+        ScrollAction a = PictScrollAction(c.code, c.current, 100, 3, 40, c.thumb);
+        EXPECT_TRUE(a.reports) << c.why;
+        EXPECT_EQ(c.setPos, a.setPos) << c.why;
+        EXPECT_EQ(c.position, a.position) << c.why;
+        EXPECT_EQ(c.mods, a.modifiers) << c.why;
+        EXPECT_EQ(c.base, a.oldBase) << c.why;
+    }
+    EXPECT_FALSE(PictScrollAction(kSbLineDown, 0, 0, 3, 40, 0).reports) << "an empty range reports nothing";
+    EXPECT_FALSE(PictScrollAction(kSbThumbTrack, 5, 100, 3, 40, 9).reports) << "thumb tracking reports nothing";
+}
+
 TEST(SliderAction, CodesMapToModifiersAndBases) {
     struct Case { int32_t code; bool reports; uint16_t mods; int32_t base; };
     const Case cases[] = {

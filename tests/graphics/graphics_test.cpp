@@ -20,6 +20,7 @@
 #include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
+#include "objects/paint.h"
 #include "objects/window.h"
 #include "session/proto/protocol.h"
 #include "session/proto/records.h"
@@ -250,7 +251,76 @@ TEST_F(GraphicsTest, WindowBarObjectLeavesTheWindowWhenDestroyed) {
     EXPECT_FALSE(ObjectRefAlive(first));
     EXPECT_EQ(second, w->scrollBars);
     EXPECT_EQ(nullptr, second->next);
-    EXPECT_EQ(nullptr, ScrollBarAttach(kTypeHscrollbar, &link, win_, win_)) << "the picture form is not built";
+    EXPECT_EQ(nullptr, ScrollBarAttach(kTypeHscrollbar, &link, win_, win_)) << "a window is no picture";
+}
+
+// Bar objects that stand for a picture's own bars: they hear the picture's
+// scrolling as $CHANGE, move it by their position, leave its list when the
+// server destroys them and go with the picture.
+TEST_F(GraphicsTest, PictureBarObjectsReportAndMoveThePicture) {
+    HDC screen = GetDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 150);
+    ReleaseDC(nullptr, screen);
+    int32_t code = 0;
+    ObjectRecord* pict = PictCreateFromBitmap(bitmap, nullptr, win_, true, &code);
+    DeleteObject(bitmap);
+    ASSERT_NE(nullptr, pict) << code;
+    constexpr uint32_t kScrollBar = 57, kScale = 69, kPosH = 70;
+    ScrollBarLink link = {nullptr, 91};
+    EXPECT_EQ(nullptr, ScrollBarAttach(kTypeHscrollbar, &link, pict, win_)) << "no own bar yet: no object";
+    ASSERT_EQ(0, SetProp(pict, kScale, 400));
+    ASSERT_EQ(0, SetProp(pict, kScrollBar, 2));
+    ObjectRecord* bar = ScrollBarAttach(kTypeHscrollbar, &link, pict, win_);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(nullptr, ScrollBarAttach(kTypeVscrollbar, &link, pict, win_)) << "ScrollBar 2 has no vertical bar";
+    EXPECT_EQ(nullptr, link.bar) << "and the failed attach destroyed the one the link held";
+    bar = ScrollBarAttach(kTypeHscrollbar, &link, pict, win_);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(91u, bar->ovar);
+    EXPECT_EQ(pict, bar->parent);
+    int32_t range = Get(bar, 2);
+    EXPECT_EQ(int32_t(Prop(pict, kPosH)), Get(bar, 0));
+    EXPECT_GT(range, 0) << "Max read from the picture's bar";
+    Register(bar, kEvChange);
+    DrainEvents();
+    ASSERT_NE(nullptr, gGraphicsHooks.pictOnScroll);
+    HWND hwndBar = PictBarWindow(pict, false);
+    gGraphicsHooks.pictOnScroll(pict, hwndBar, 0, SB_PAGEDOWN);
+    Taken t = {};
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(kEvChange, t.eventId);
+    EXPECT_EQ(4u, t.modifiers) << "a page down";
+    EXPECT_EQ(int32_t(Prop(pict, kPosH)), t.value) << "the picture's new position";
+    EXPECT_GT(t.value, 0);
+    gGraphicsHooks.pictOnScroll(pict, hwndBar, 0, SB_TOP);
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(16u, t.modifiers);
+    EXPECT_EQ(0u, Prop(pict, kPosH));
+    gGraphicsHooks.pictOnScroll(pict, hwndBar, 0, SB_LINEUP);
+    ASSERT_TRUE(TakeEvent(&t));
+    EXPECT_EQ(34u, t.modifiers) << "a line up at the start";
+    EXPECT_EQ(0, ObjectSetValue(bar, 0, 7));
+    EXPECT_EQ(7u, Prop(pict, kPosH)) << "the bar's position moves the picture";
+    DrainEvents();
+    uint32_t live = ObjectLiveCount();
+    EXPECT_EQ(0, ObjectDestroy(bar));
+    EXPECT_EQ(nullptr, link.bar);
+    EXPECT_EQ(live - 1, ObjectLiveCount());
+    gGraphicsHooks.pictOnScroll(pict, hwndBar, 0, SB_LINEDOWN);
+    EXPECT_FALSE(TakeEvent(&t)) << "a destroyed bar object hears nothing";
+    ObjectRef again = ObjectRefOf(ScrollBarAttach(kTypeHscrollbar, &link, pict, win_));
+    EXPECT_TRUE(ObjectRefAlive(again));
+    live = ObjectLiveCount();
+    ASSERT_EQ(0, SetProp(pict, kScrollBar, 3));
+    EXPECT_FALSE(ObjectRefAlive(again)) << "ScrollBar destroys the bar objects";
+    EXPECT_EQ(live - 1, ObjectLiveCount());
+    ASSERT_EQ(0, SetProp(pict, kScrollBar, 1));
+    again = ObjectRefOf(ScrollBarAttach(kTypeVscrollbar, &link, pict, win_));
+    EXPECT_TRUE(ObjectRefAlive(again));
+    live = ObjectLiveCount();
+    EXPECT_EQ(0, ObjectDestroy(pict));
+    EXPECT_FALSE(ObjectRefAlive(again)) << "the picture takes its bar objects with it";
+    EXPECT_EQ(live - 2, ObjectLiveCount());
 }
 
 // ---- Slider -----------------------------------------------------------------------------
@@ -860,6 +930,56 @@ TEST_F(GraphicsTest, MovePanelKeepsTheScreenPlaceAndRefusesLoops) {
     EXPECT_EQ(0, Call(outer, 19, {}));
 }
 
+// A FloatMenu made for a panel is owned by the panel: it goes with the panel
+// to another window's menu list, and back to the window when the panel goes.
+TEST_F(GraphicsTest, PanelMenusMoveWithThePanel) {
+    ObjectCreateRecord other;
+    ObjectRecord* win2 = MakeTestWindow(&other, 300, 0);
+    ASSERT_NE(nullptr, win2);
+    ObjectRecord* outer = MakePanel(10, 10, 200, 150);
+    ASSERT_NE(nullptr, outer);
+    Begin(5, 5, 100, 80);
+    cr_.windowRec = outer;
+    ObjectRecord* inner = Make(kTypePanel);
+    ASSERT_NE(nullptr, inner);
+    auto menuOf = [&](ObjectRecord* owner) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = owner;
+        cr_.title = CrText{"&Menu;One;Two", 13};
+        return Make(kTypeFloatmenu);
+    };
+    ObjectRecord* mOuter = menuOf(outer);
+    ObjectRecord* mInner = menuOf(inner);
+    ObjectRecord* mWin = menuOf(win_);
+    ASSERT_TRUE(mOuter && mInner && mWin);
+    EXPECT_EQ(outer, mOuter->parent) << "the panel owns its menu";
+    EXPECT_EQ(win_, mWin->parent);
+    auto onList = [](ObjectRecord* window, ObjectRecord* menu) {
+        for (ObjectRecord* m = ObjectAsWindow(window)->menus; m; m = m->next)
+            if (m == menu) return true;
+        return false;
+    };
+    EXPECT_TRUE(onList(win_, mOuter) && onList(win_, mInner) && onList(win_, mWin));
+    EXPECT_EQ(1, Call(outer, 20, {static_cast<int32_t>(reinterpret_cast<uintptr_t>(win2->hwnd))}));
+    struct Where { ObjectRecord* menu; bool onFirst, onSecond; const char* why; };
+    const Where kAfterMove[] = {
+        {mOuter, false, true, "the moved panel's menu"},
+        {mInner, false, true, "the menu of a panel inside it"},
+        {mWin, true, false, "the window's own menu stays"},
+    };
+    for (const Where& w : kAfterMove) {
+        EXPECT_EQ(w.onFirst, onList(win_, w.menu)) << w.why;
+        EXPECT_EQ(w.onSecond, onList(win2, w.menu)) << w.why;
+    }
+    ObjectRef ref = ObjectRefOf(mInner);
+    EXPECT_EQ(0, ObjectDestroy(mInner)) << "a panel's menu leaves the list of its panel's window";
+    EXPECT_FALSE(onList(win2, ref.rec));
+    EXPECT_EQ(0, ObjectDestroy(outer));
+    EXPECT_EQ(win2, mOuter->parent) << "the panel's window takes its menus when it goes";
+    EXPECT_TRUE(onList(win2, mOuter));
+    ObjectDestroy(win2);
+}
+
 TEST_F(GraphicsTest, PanelChildrenGoWithIt) {
     ObjectRecord* p = MakePanel(0, 0, 200, 150);
     ASSERT_NE(nullptr, p);
@@ -1067,6 +1187,61 @@ TEST_F(GraphicsTest, ImageListChildOutlivesItsContainer) {
     EXPECT_EQ(nullptr, list->parent);
     ObjectUnregister(list);
     ObjectFreeRecord(list);
+}
+
+}  // namespace
+
+namespace {
+
+// A panel's background erase in its three situations: normally the whole
+// client area; while the user drags a frame only under transparent children
+// and only once the panel has grown; nothing while an object is dragged.
+TEST_F(GraphicsTest, PanelEraseFollowsFrameMovesAndDrags) {
+    ObjectRecord* p = MakePanel(0, 0, 120, 80);
+    ASSERT_NE(nullptr, p);
+    p->bgColor = RGB(255, 0, 0);
+    Begin(10, 10, 20, 20);
+    cr_.windowRec = p;
+    cr_.backStyle = 2;
+    ObjectRecord* shape = Make(kTypeShape);
+    ASSERT_NE(nullptr, shape);
+    const COLORREF kBack = RGB(255, 0, 0), kLeft = RGB(255, 255, 255);
+    struct Step { bool moving, eraseOn; COLORREF under, beside; const char* why; };
+    const Step kSteps[] = {
+        {false, true, kLeft, kBack, "a normal erase fills the client area but the windowless child's"},
+        {true, true, kLeft, kLeft, "a frame move without growth fills nothing"},
+        {false, false, kLeft, kLeft, "nothing while an object is dragged"},
+    };
+    for (const Step& st : kSteps) {
+        MemCanvas c(130, 90);
+        gUserMovingFrame = st.moving;
+        gPanelEraseOn = st.eraseOn;
+        SendMessageA(p->hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(c.dc), 0);
+        gUserMovingFrame = false;
+        gPanelEraseOn = true;
+        EXPECT_EQ(st.under, c.At(15, 15)) << st.why;
+        EXPECT_EQ(st.beside, c.At(60, 50)) << st.why;
+    }
+    // The panel grows while the frame is dragged: the transparent child's
+    // place is filled, the rest left to the paint that follows.
+    SetWindowPos(p->hwnd, nullptr, 0, 0, 140, 90, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    MemCanvas grown(150, 100);
+    gUserMovingFrame = true;
+    SendMessageA(p->hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(grown.dc), 0);
+    gUserMovingFrame = false;
+    EXPECT_EQ(kBack, grown.At(15, 15)) << "under the transparent shape";
+    EXPECT_EQ(kLeft, grown.At(60, 50)) << "the rest is left";
+}
+
+TEST_F(GraphicsTest, PanelsMadeInTheFlaggedModeAreMarked) {
+    ObjectRecord* plain = MakePanel(0, 0, 50, 50);
+    uint32_t saved = gGuiModeFlags;
+    gGuiModeFlags |= kGuiModeKeepFlagged;
+    ObjectRecord* flagged = MakePanel(60, 0, 50, 50);
+    gGuiModeFlags = saved;
+    ASSERT_TRUE(plain && flagged);
+    EXPECT_EQ(0u, plain->flags & kObjFromFormNoLoad);
+    EXPECT_EQ(uint32_t(kObjFromFormNoLoad), flagged->flags & kObjFromFormNoLoad);
 }
 
 }  // namespace

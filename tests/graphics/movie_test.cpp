@@ -155,6 +155,19 @@ TEST_F(MovieTest, PlaybackWindowIsCutToTheClipInsideTheFrame) {
         EXPECT_EQ(kClipW + 2 * r.frame, m->right - m->left) << r.why;
         EXPECT_EQ(kClipH + 2 * r.frame, m->bottom - m->top) << r.why;
         EXPECT_TRUE(IsWindowVisible(m->hwnd)) << r.why;
+        // Moved and sized by the common properties, it stays inside its frame.
+        const uint32_t kMoves[][2] = {{18, 40}, {31, 30}, {35, 90}, {15, 70}};
+        for (const auto& mv : kMoves) {
+            PropChange req = {};
+            req.id = mv[0];
+            req.value = int32_t(mv[1]);
+            EXPECT_EQ(0, ObjectOpsOf(m)->setProp(m, &req)) << r.why;
+            w = ChildRect(m->hwnd);
+            EXPECT_EQ(m->left + r.frame, w.left) << r.why << ", property " << mv[0];
+            EXPECT_EQ(m->top + r.frame, w.top) << r.why << ", property " << mv[0];
+            EXPECT_EQ(m->right - r.frame, w.right) << r.why << ", property " << mv[0];
+            EXPECT_EQ(m->bottom - r.frame, w.bottom) << r.why << ", property " << mv[0];
+        }
         ObjectDestroy(m);
     }
 }

@@ -41,6 +41,16 @@ std::string TempPath(const char* name) {
     return std::string(dir) + name;
 }
 
+// Writes bytes as a file of the temporary folder; its path, empty when it
+// cannot be written.
+std::string WriteTemp(const char* name, const std::vector<uint8_t>& bytes) {
+    std::string path = TempPath(name);
+    FILE* fp = fopen(path.c_str(), "wb");
+    if (!fp) return std::string();
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), fp) == bytes.size();
+    return fclose(fp) == 0 && ok ? path : std::string();
+}
+
 // A 24-bit .BMP whose pixel (x, y), counted from the top, is colour(x, y).
 std::string WriteBmp24(const char* name, uint32_t w, uint32_t h, const std::function<COLORREF(uint32_t, uint32_t)>& colour) {
     BITMAPINFOHEADER hdr = {};
@@ -269,11 +279,8 @@ TEST_F(PictTest, RotateRefusesRunLengthData) {
     hdr->biCompression = BI_RLE8, hdr->biClrUsed = 2;
     const uint8_t runs[] = {4, 1, 0, 0, 4, 1, 0, 1};
     memcpy(&f[off], runs, sizeof runs);
-    std::string path = TempPath("qovpict_rle.bmp");
-    FILE* fp = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(f.data(), 1, f.size(), fp);
-    fclose(fp);
+    std::string path = WriteTemp("qovpict_rle.bmp", f);
+    ASSERT_FALSE(path.empty());
     ObjectRecord* p = MakePict(path, 0, 0, 50, 50);
     ASSERT_NE(nullptr, p);
     EXPECT_EQ(0, Call(p, 2, {90})) << "compressed bytes are not turned";
@@ -555,15 +562,23 @@ std::vector<uint8_t> IcoBytes(const std::function<COLORREF(uint32_t, uint32_t)>&
     return f;
 }
 
-class IconTest : public PictTest {};
+class IconTest : public PictTest {
+protected:
+    // An image list of the window: 16 x 16 images, 24 bits.
+    ObjectRecord* MakeList16(int32_t* code) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.values[131] = 16, cr_.given[131] = 1;
+        cr_.values[130] = 16, cr_.given[130] = 1;
+        cr_.values[151] = 24, cr_.given[151] = 1;
+        return ObjectCreate(kTypeImagelist, &cr_, code);
+    }
+};
 
 TEST_F(IconTest, AnIcoFilePaintsAsWin32DrawsItAndFailedLoadsKeepIt) {
     auto ico = IcoBytes(Pattern, [](uint32_t x, uint32_t y) { return x < 4 && y < 4; });
-    std::string path = TempPath("qovicon_a.ico");
-    FILE* fp = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(ico.data(), 1, ico.size(), fp);
-    fclose(fp);
+    std::string path = WriteTemp("qovicon_a.ico", ico);
+    ASSERT_FALSE(path.empty());
     CreateRecordReset(&cr_);
     cr_.windowRec = win_;
     cr_.left = 20, cr_.top = 10, cr_.width = 100, cr_.height = 100;
@@ -663,11 +678,8 @@ TEST_F(IconTest, ImageListMethodsCountsDepthAndUses) {
     std::string strip = WriteBmp24("qovil_strip.bmp", 32, 16, Pattern);
     std::string one = WriteBmp24("qovil_one.bmp", 16, 16, [](uint32_t, uint32_t) { return RGB(0, 0, 255); });
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    std::string icoPath = TempPath("qovil.ico");
-    FILE* fp = fopen(icoPath.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(ico.data(), 1, ico.size(), fp);
-    fclose(fp);
+    std::string icoPath = WriteTemp("qovil.ico", ico);
+    ASSERT_FALSE(icoPath.empty());
     CreateRecordReset(&cr_);
     cr_.windowRec = win_;
     cr_.values[131] = 16, cr_.given[131] = 1;
@@ -768,24 +780,16 @@ TEST_F(IconTest, ImageListWritesItsImagesAsOneStrip) {
 TEST_F(IconTest, IconShowsAnImageOfItsListAndLetsTheListGo) {
     const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0)};
     std::string strip = WriteBmp24("qovil_four.bmp", 64, 16, [&](uint32_t x, uint32_t) { return colours[x / 16]; });
-    CreateRecordReset(&cr_);
-    cr_.windowRec = win_;
-    cr_.values[131] = 16, cr_.given[131] = 1;
-    cr_.values[130] = 16, cr_.given[130] = 1;
-    cr_.values[151] = 24, cr_.given[151] = 1;
     int32_t code = 0;
-    ObjectRecord* list = ObjectCreate(kTypeImagelist, &cr_, &code);
+    ObjectRecord* list = MakeList16(&code);
     ASSERT_NE(nullptr, list) << code;
     const std::string bang = "!" + strip;
     ASSERT_EQ(0, Call(list, 1, {}, bang.c_str()));
     ASSERT_EQ(4, Call(list, 4, {}));
 
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    std::string icoPath = TempPath("qovil_icon.ico");
-    FILE* fp = fopen(icoPath.c_str(), "wb");
-    ASSERT_NE(nullptr, fp);
-    fwrite(ico.data(), 1, ico.size(), fp);
-    fclose(fp);
+    std::string icoPath = WriteTemp("qovil_icon.ico", ico);
+    ASSERT_FALSE(icoPath.empty());
     CreateRecordReset(&cr_);
     cr_.windowRec = win_;
     cr_.left = 5, cr_.top = 5;
@@ -820,3 +824,246 @@ TEST_F(IconTest, IconShowsAnImageOfItsListAndLetsTheListGo) {
 }
 
 }  // namespace
+
+// A top-level window of its own class painted in one solid colour.
+HWND SolidWindow(COLORREF colour, int x, int y, int w, int h) {
+    static HBRUSH brush;
+    static COLORREF registered = CLR_INVALID;
+    const char* cls = "QovPictSolid";
+    if (registered != colour) {
+        UnregisterClassA(cls, GetModuleHandleA(nullptr));
+        if (brush) DeleteObject(brush);
+        brush = CreateSolidBrush(colour);
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.hbrBackground = brush;
+        wc.lpszClassName = cls;
+        RegisterClassA(&wc);
+        registered = colour;
+    }
+    HWND wnd = CreateWindowExA(WS_EX_TOPMOST, cls, "", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    UpdateWindow(wnd);
+    return wnd;
+}
+
+TEST_F(PictTest, PicturesOfWindowsAndOfBitmaps) {
+    HWND solid = SolidWindow(RGB(200, 30, 40), 50, 60, 90, 70);
+    ASSERT_NE(nullptr, solid);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    int32_t code = 1;
+    ObjectRecord* p = PictCreateFromWindow(solid, win_, true, &code);
+    ASSERT_NE(nullptr, p) << code;
+    EXPECT_EQ(0, code);
+    EXPECT_EQ(win_, p->parent);
+    EXPECT_EQ(p, ObjectFindChildByKey(win_, 0, nullptr)) << "linked into its parent";
+    struct Expect { int32_t got, want; const char* why; };
+    const Expect kPlaced[] = {
+        {p->left, 1000, "placed at 1000 across"},
+        {p->top, 1000, "and down"},
+        {p->right - p->left, 90, "as wide as the window"},
+        {p->bottom - p->top, 70, "as high"},
+        {int32_t(Prop(p, kSizeH)), 90, "the image is the window's size"},
+        {int32_t(Prop(p, kSizeV)), 70, ""},
+        {int32_t(Prop(p, kScale)), 100, "fitted, at most 100 %"},
+    };
+    for (const Expect& e : kPlaced) EXPECT_EQ(e.want, e.got) << e.why;
+    HPALETTE pal = nullptr;
+    int err = 0;
+    HBITMAP bm = PictBitmapOf(p, &pal, &err);
+    ASSERT_NE(nullptr, bm);
+    HDC mem = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(mem, bm);
+    EXPECT_EQ(RGB(200, 30, 40), GetPixel(mem, 45, 35) & 0xFFFFFF) << "the window's pixels";
+    SelectObject(mem, old);
+    DeleteDC(mem);
+    DeleteObject(bm);
+    ObjectDestroy(p);
+
+    ShowWindow(solid, SW_HIDE);
+    code = 1;
+    EXPECT_EQ(nullptr, PictCreateFromWindow(solid, win_, true, &code)) << "a hidden window gives no picture";
+    EXPECT_EQ(0, code) << "and no error";
+    DestroyWindow(solid);
+
+    HDC screen = GetDC(nullptr);
+    HBITMAP twelve = CreateCompatibleBitmap(screen, 12, 8);
+    ReleaseDC(nullptr, screen);
+    code = 0;
+    EXPECT_EQ(nullptr, PictCreateFromBitmap(nullptr, nullptr, win_, true, &code));
+    EXPECT_EQ(-3, code) << "no bitmap";
+    ObjectRecord* unlinked = PictCreateFromBitmap(twelve, nullptr, win_, false, &code);
+    ASSERT_NE(nullptr, unlinked) << code;
+    EXPECT_EQ(nullptr, ObjectFindChildByKey(win_, 0, nullptr)) << "not linked when not asked";
+    EXPECT_EQ(12u, Prop(unlinked, kSizeH));
+    ObjectOpsOf(unlinked)->destroy(unlinked);
+    DeleteObject(twelve);
+}
+
+TEST_F(PictTest, ActivationRepaintsTheWindowsPicturesInPanelsToo) {
+    std::string path = WriteBmp24("qovpict_act.bmp", 20, 20, [](uint32_t, uint32_t) { return RGB(0, 0, 255); });
+    ObjectRecord* p = MakePict(path, 10, 10, 20, 20);
+    ASSERT_NE(nullptr, p);
+    UpdateWindow(win_->hwnd);
+    ValidateRect(win_->hwnd, nullptr);
+    RECT r;
+    EXPECT_FALSE(GetUpdateRect(win_->hwnd, &r, FALSE));
+    ASSERT_NE(nullptr, gGuiHooks.pictInvalidateAll) << "the window layer reaches the pictures";
+    gGuiHooks.pictInvalidateAll(win_);
+    ASSERT_TRUE(GetUpdateRect(win_->hwnd, &r, FALSE));
+    EXPECT_EQ(10, r.left);
+    EXPECT_EQ(30, r.bottom) << "only the picture's rectangle";
+    ValidateRect(win_->hwnd, nullptr);
+    ObjectDeactivate(p);
+    ValidateRect(win_->hwnd, nullptr);
+    gGuiHooks.pictInvalidateAll(win_);
+    EXPECT_FALSE(GetUpdateRect(win_->hwnd, &r, FALSE)) << "a hidden picture is left alone";
+    ObjectDestroy(p);
+}
+
+TEST_F(IconTest, IconsOfHandlesAndInTheTextWindowsCells) {
+    auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
+    std::string path = WriteTemp("qovicon_cells.ico", ico);
+    ASSERT_FALSE(path.empty());
+    name_ = "!" + path;
+    struct Case { int32_t row, column; int32_t code, left, top; const char* why; };
+    const Case kCases[] = {
+        {2, 3, 0, 2 * kCellWidth, 1 * kCellHeight, "row 2 column 3: one line down, two cells in"},
+        {1, 1, 0, 0, 0, "the first cell"},
+        {0, 3, -4, 0, 0, "no row"},
+        {2, 0, -4, 0, 0, "no column"},
+    };
+    for (const Case& c : kCases) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = gMainWindowP;
+        cr_.top = c.row, cr_.left = c.column;
+        cr_.texts[kPicture] = CrText{name_.c_str(), uint32_t(name_.size())};
+        int32_t code = 0;
+        ObjectRecord* icon = ObjectCreate(kTypeIcon, &cr_, &code);
+        EXPECT_EQ(c.code, code) << c.why;
+        if (!icon) continue;
+        EXPECT_EQ(c.left, icon->left) << c.why;
+        EXPECT_EQ(c.top, icon->top) << c.why;
+        EXPECT_EQ(32, icon->right - icon->left) << "the loaded icon keeps its own size";
+        ObjectDestroy(icon);
+    }
+
+    HICON source = static_cast<HICON>(LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 32, 32, LR_LOADFROMFILE));
+    ASSERT_NE(nullptr, source);
+    int32_t code = 1;
+    ObjectRecord* icon = IconCreateFromHandle(source, win_, &code);
+    ASSERT_NE(nullptr, icon);
+    EXPECT_EQ(0, code);
+    EXPECT_EQ(1000, icon->left);
+    EXPECT_EQ(1032, icon->bottom) << "32 x 32 at (1000, 1000)";
+    EXPECT_NE(nullptr, IconOf(icon));
+    EXPECT_NE(source, IconOf(icon)) << "the icon shows a copy";
+    ObjectDestroy(icon);
+    ICONINFO info = {};
+    EXPECT_TRUE(GetIconInfo(source, &info)) << "the caller's icon outlives the object";
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    DestroyIcon(source);
+}
+
+// List and tree views show image lists: each list they take holds one use,
+// the views follow a rebuilt list's new handle, let go of a list that goes
+// (slot 18) and release theirs when destroyed.
+TEST_F(IconTest, ListAndTreeViewsShowImageListsAndHoldAUse) {
+    int32_t code = 0;
+    ObjectRecord* list = MakeList16(&code);
+    ASSERT_NE(nullptr, list) << code;
+    std::string strip = WriteBmp24("qovil_views.bmp", 32, 16, Pattern);
+    const std::string bang = "!" + strip;
+    ASSERT_EQ(0, Call(list, 1, {}, bang.c_str()));
+    auto makeView = [&](uint32_t type) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.left = 10, cr_.top = 10, cr_.width = 200, cr_.height = 100;
+        cr_.flags0 |= kCrVisible;
+        int32_t c = 0;
+        ObjectRecord* rec = ObjectCreate(type, &cr_, &c);
+        EXPECT_NE(nullptr, rec) << c;
+        return rec;
+    };
+    ObjectRecord* lv = makeView(kTypeListview);
+    ObjectRecord* tv = makeView(kTypeTreeview);
+    ASSERT_TRUE(lv && tv);
+    auto lvList = [&](WPARAM which) {
+        return reinterpret_cast<HIMAGELIST>(SendMessageA(lv->hwnd, LVM_GETIMAGELIST, which, 0));
+    };
+    struct Case { ObjectRecord* view; uint32_t id; int32_t value; int32_t result; const char* why; };
+    const Case kCases[] = {
+        {lv, 271, int32_t(list->handle), 0, "the small icons of a list view"},
+        {lv, 270, int32_t(win_->handle), -3, "a window is no image list"},
+        {lv, 272, 0, 0, "0 is no list"},
+        {tv, 270, int32_t(list->handle), 0, "the tree view's list"},
+    };
+    for (const Case& c : kCases) EXPECT_EQ(c.result, SetProp(c.view, c.id, c.value)) << c.why;
+    EXPECT_EQ(ImageListHandle(list), lvList(LVSIL_SMALL));
+    EXPECT_EQ(nullptr, lvList(LVSIL_NORMAL)) << "a refused list changes nothing";
+    EXPECT_EQ(list->handle, Prop(lv, 271));
+    EXPECT_EQ(0u, Prop(lv, 270));
+    EXPECT_EQ(ImageListHandle(list), reinterpret_cast<HIMAGELIST>(SendMessageA(tv->hwnd, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)));
+    EXPECT_EQ(list->handle, Prop(tv, 270));
+
+    // ImageSizeH builds a new list: the views are handed its handle.
+    HIMAGELIST before = ImageListHandle(list);
+    ASSERT_EQ(0, SetProp(list, 131, 32));
+    EXPECT_NE(before, ImageListHandle(list));
+    EXPECT_EQ(ImageListHandle(list), lvList(LVSIL_SMALL)) << "the list view follows the rebuilt list";
+    EXPECT_EQ(ImageListHandle(list), reinterpret_cast<HIMAGELIST>(SendMessageA(tv->hwnd, TVM_GETIMAGELIST, TVSIL_NORMAL, 0)));
+
+    // Two users: the server's destroy takes the handle at once, but the list
+    // lives on for the views until the last of them lets it go.
+    HIMAGELIST shown = ImageListHandle(list);
+    EXPECT_EQ(0, ObjectDestroy(list));
+    EXPECT_EQ(shown, ImageListHandle(list)) << "the views still hold it";
+    int cx = 0, cy = 0;
+    EXPECT_TRUE(ImageList_GetIconSize(lvList(LVSIL_SMALL), &cx, &cy)) << "and their list is whole";
+    EXPECT_EQ(32, cx) << "the rebuilt list's width";
+    EXPECT_EQ(0, ObjectDestroy(tv));
+    EXPECT_EQ(shown, ImageListHandle(list)) << "one view still holds it";
+    // Slot 18: told that the list goes, the list view lets go of it.
+    ObjectOpsOf(lv)->imageListReleased(lv, list);
+    EXPECT_EQ(nullptr, lvList(LVSIL_SMALL));
+    EXPECT_EQ(0u, Prop(lv, 271));
+    EXPECT_EQ(nullptr, ImageListHandle(list)) << "the last release freed it";
+    EXPECT_EQ(0, ObjectDestroy(lv));
+}
+
+// An icon anchored to stretch keeps its 32 x 32 pixels, centred in the room
+// its anchor gives it; one that only moves keeps moving whole.
+TEST_F(IconTest, AnchoredIconsKeepTheirSizeCentred) {
+    auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
+    std::string path = WriteTemp("qovicon_anchor.ico", ico);
+    ASSERT_FALSE(path.empty());
+    name_ = "!" + path;
+    RECT client;
+    GetClientRect(win_->hwnd, &client);
+    struct Case { uint8_t anchor; int32_t left, top, right, bottom; const char* why; };
+    const Case kCases[] = {
+        {5, 70, 40, 102, 72, "stretched both ways: centred in (20,10)-(152,102)"},
+        {8, 70, 10, 102, 42, "stretched across only"},
+        {3, 120, 70, 152, 102, "moved with the bottom-right corner, whole"},
+        {7, 20, 10, 52, 42, "the top-left anchor keeps it where it is"},
+    };
+    for (const Case& c : kCases) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.left = 20, cr_.top = 10;
+        cr_.texts[kPicture] = CrText{name_.c_str(), uint32_t(name_.size())};
+        int32_t code = 0;
+        ObjectRecord* icon = ObjectCreate(kTypeIcon, &cr_, &code);
+        ASSERT_NE(nullptr, icon) << code;
+        icon->anchor = c.anchor;
+        WindowResizeChildren(win_, client.right - 100, client.bottom - 60);
+        EXPECT_EQ(c.left, icon->left) << c.why;
+        EXPECT_EQ(c.top, icon->top) << c.why;
+        EXPECT_EQ(c.right, icon->right) << c.why;
+        EXPECT_EQ(c.bottom, icon->bottom) << c.why;
+        ObjectDestroy(icon);
+    }
+}

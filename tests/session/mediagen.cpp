@@ -1,8 +1,13 @@
 // mediagen.cpp - the media files of the end-to-end media scripts, made where
 // they run: "mediagen files DIR" writes tone.wav (the test sound), clip.avi
-// (coloured frames) and still.avi (every frame one known colour);
-// "mediagen compare CAPTURE WAV" checks that a captured play holds exactly the
-// WAV's samples (PASS or FAIL, exit status 0 or 1).
+// (coloured frames), still.avi (every frame one known colour) and served.avi
+// (a clip only the server hands out, so that no other test's file holds its
+// bytes); "mediagen compare CAPTURE WAV" checks that a captured play holds
+// exactly the WAV's samples; "mediagen tempgone FILE" checks that no "QOV*.tmp"
+// file in the temporary folder still holds FILE's bytes (a served clip's copy
+// left behind). Each answers PASS or FAIL (exit status 0 or 1).
+#include <windows.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,14 +20,17 @@ namespace {
 constexpr uint32_t kToneSamples = 4000;
 constexpr uint32_t kClipW = 64, kClipH = 48, kClipFps = 8;
 constexpr uint32_t kStillFrames = 6;
+constexpr uint32_t kServedFrames = 5;
 
 int WriteFiles(const std::string& dir) {
     std::vector<mediafiles::Rgb> colors = {{255, 0, 0}, {255, 128, 0}, {255, 255, 0}, {0, 255, 0},
                                            {0, 255, 255}, {0, 0, 255}, {128, 0, 255}, {255, 0, 255}};
     std::vector<mediafiles::Rgb> still(kStillFrames, mediafiles::Rgb{0, 0, 255});
+    std::vector<mediafiles::Rgb> served(kServedFrames, mediafiles::Rgb{0, 160, 80});
     bool ok = mediafiles::WriteFile(dir + "/tone.wav", mediafiles::WaveBytes(mediafiles::TestSamples(kToneSamples))) &&
               mediafiles::WriteFile(dir + "/clip.avi", mediafiles::AviBytes(kClipW, kClipH, kClipFps, colors)) &&
-              mediafiles::WriteFile(dir + "/still.avi", mediafiles::AviBytes(kClipW, kClipH, kClipFps, still));
+              mediafiles::WriteFile(dir + "/still.avi", mediafiles::AviBytes(kClipW, kClipH, kClipFps, still)) &&
+              mediafiles::WriteFile(dir + "/served.avi", mediafiles::AviBytes(kClipW, kClipH, kClipFps, served));
     printf("%s\n", ok ? "PASS: media files written" : "FAIL: media files not written");
     return ok ? 0 : 1;
 }
@@ -35,11 +43,33 @@ int Compare(const std::string& capture, const std::string& wave) {
     return same ? 0 : 1;
 }
 
+int TempGone(const std::string& file) {
+    std::vector<uint8_t> wanted = mediafiles::ReadBytes(file);
+    char dir[MAX_PATH];
+    if (wanted.empty() || !GetTempPathA(sizeof dir, dir)) {
+        printf("FAIL: nothing to look for\n");
+        return 1;
+    }
+    int left = 0, seen = 0;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((std::string(dir) + "QOV*.tmp").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            ++seen;
+            if (mediafiles::ReadBytes(std::string(dir) + fd.cFileName) == wanted) ++left;
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    printf("%s: %d of %d temporary files hold %s\n", left ? "FAIL" : "PASS", left, seen, file.c_str());
+    return left ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "files") == 0) return WriteFiles(argv[2]);
     if (argc == 4 && strcmp(argv[1], "compare") == 0) return Compare(argv[2], argv[3]);
-    fprintf(stderr, "usage: mediagen files DIR | mediagen compare CAPTURE WAV\n");
+    if (argc == 3 && strcmp(argv[1], "tempgone") == 0) return TempGone(argv[2]);
+    fprintf(stderr, "usage: mediagen files DIR | mediagen compare CAPTURE WAV | mediagen tempgone FILE\n");
     return 2;
 }
