@@ -140,7 +140,7 @@ static bool PdfSetAttachItem(void* rec, char key, const char* value, WORD len) {
     case 'P': return PdfOptRect(o, value, len);
     case 'I':
         if (len != 1) return false;
-        o->icon = (value[0] >= '0' && value[0] <= '3') ? static_cast<BYTE>(value[0] - '0') : kPdfIconPaperclip;
+        o->icon = (value[0] >= '0' && value[0] <= '3') ? static_cast<BYTE>(value[0] - '0') : static_cast<BYTE>(kPdfIconPaperclip);
         return true;
     case 'M': return PdfOptDate(&o->modified, value, len);
     case 'C': return PdfOptDate(&o->created, value, len);

@@ -446,10 +446,10 @@ void DrawOption(uint32_t type, const std::string& text) {
     Msg(type).U16(static_cast<uint16_t>(text.size())).Pad(2).Text(text).Run();
 }
 
-// Pictures, the PDF image writer, PDF options and TrueType fonts are not built
-// yet. A job that needs one of them cannot do its work, and its close must
-// answer a failure, never the success of a job done; the rows without such a
-// need answer 0.
+// A job that cannot do its work (no picture, an option text that does not
+// parse or that the document refuses, page import and TrueType fonts not
+// built) answers a failure at its close, never the success of a job done; the
+// rows without such a need answer 0.
 TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
     gPrtDlgHook = PressButton;
     gPressButton = IDOK;
@@ -472,13 +472,22 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
         {"QovTest", "", false, 0, false, [] { DrawPict(kTestPict); }, 21272, -1, "no picture facility hands an image over"},
         {"QovTest", "", false, 0, true, [] { DrawPict(kTestPict); }, 0, -1, "an image handed over is drawn"},
         {"QovTest", "", false, 0, true, [] { DrawPict(5); }, 21272, -1, "a Pict that gives no image"},
-        {"", "", true, 0, true, [] { DrawPict(kTestPict); }, 21272, -1, "no PDF image writer"},
+        {"", "", true, 0, true, [] { DrawPict(kTestPict); }, 0, -1, "a picture in a PDF file"},
+        {"", "", true, 0, true, [] { DrawPict(5); }, 21272, -1, "a Pict that gives no image, in a PDF file"},
         {"QovTest", "", false, 0, false, [] { DrawOption(2216, "FILE=a.txt"); }, 21296, 101, "attachment option"},
         {"QovTest", "", false, 0, false, [] { DrawOption(2218, "TITLE=t"); }, 21296, 102, "information option"},
-        {"", "", true, 0, false, [] { DrawOption(2217, "USERPWD=secret"); }, 21296, 107,
-         "encryption asked of a PDF file: never written in the clear as if encrypted"},
-        {"", "", true, 0, false, [] { DrawOption(2218, "TITLE=t"); }, 21296, 106, "information of a PDF file"},
-        {"", "", true, 0, false, [] { DrawOption(2219, "FILE=b.pdf"); }, 21296, 111, "page import into a PDF file"},
+        {"QovTest", "", false, 0, false, [] { DrawOption(2218, "T=t"); }, 0, -1, "a printer job only parses it"},
+        {"", "", true, 0, false, [] { DrawOption(2217, "USERPWD=secret"); }, 21296, 103,
+         "an encryption text that does not parse: never written in the clear as if encrypted"},
+        {"", "", true, 0, false, [] { DrawOption(2217, "U=secret,O=boss"); }, 0, -1, "encryption of a PDF file"},
+        {"", "", true, 0, false, [] { DrawOption(2218, "T=t,A=me"); }, 0, -1, "information of a PDF file"},
+        {"", "", true, 0, false, [] { DrawOption(2218, "T=t"); DrawOption(2218, "T=u"); }, 21296, 106,
+         "a second information option"},
+        {"", "", true, 0, false, [] { DrawOption(2218, "T=t"); DrawOption(2217, "U=s"); }, 21296, 107,
+         "encryption after information written in the clear"},
+        {"", "", true, 0, false, [] { DrawOption(2216, "F=out\\missing.txt"); }, 21296, 105, "a file that does not open"},
+        {"", "", true, 0, false, [] { DrawOption(2219, "F=b.pdf"); }, 21296, 111, "page import is not built"},
+        {"", "", true, 0, false, [] { DrawOption(2219, "FILE=b.pdf"); }, 21296, 110, "an import text that does not parse"},
         {"", "", true, 0x10000000, false, DrawWord, 21271, 2, "UTF-16 texts want TrueType fonts: no font for the text"},
         {"", "", true, 0x10000000, false, DrawNothing, 0, -1, "the same document without a text"},
         {"", "", true, 0, false, DrawWord, 0, -1, "a PDF target with its standard font"},
