@@ -324,10 +324,19 @@ int PrtPdfResolution() {
     return quality == kQualityLow ? kQualityLow : kQualityHigh;
 }
 
+// The account name of the information dictionary's author.
+static bool PrtPdfUserName(char* out, size_t size) {
+    DWORD n = static_cast<DWORD>(size);
+    if (!size || !GetUserNameA(out, &n)) return false;
+    return true;
+}
+
 void PrtInstallQueryHooks() {
     gHooks.infoRequest = PrtInfoRequest;
     gPdfHooks.measureFont = PrtPdfMetricsFont;
     gPdfHooks.defaultPrintQuality = PrtPdfResolution;
+    gPdfHooks.userName = PrtPdfUserName;
+    gPdfHooks.consoleMode = gConsoleMode;
 }
 
 // ---- Screen dump ----------------------------------------------------------------------------

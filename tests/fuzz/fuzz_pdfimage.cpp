@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t w, h, bits, palette, dataSize, mode, rows, cols, box;
     if (!r.U32At(0, &w) || !r.U32At(4, &h) || !r.U32At(8, &bits) || !r.U32At(12, &palette) ||
         !r.U32At(16, &dataSize) || !r.U32At(20, &mode) || !r.U32At(24, &rows) || !r.U32At(28, &cols) ||
-        !r.U32At(32, &box))
+        !r.U32At(32, &box) || !r.Has(0, kPdfImageFuzzHead))
         return 0;
     // Small pictures only, so that a run stays quick; the checks still see
     // every claim against the bytes really there.
