@@ -910,6 +910,54 @@ bool TestPictWithMemo(uint32_t pict, uint32_t mode, PrtImageInput* out) {
     return true;
 }
 
+// Image objects in a written PDF file.
+size_t PdfImageCount(const std::string& path) {
+    std::string pdf;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return 0;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) pdf.append(buf, n);
+    fclose(f);
+    size_t count = 0;
+    for (size_t at = pdf.find("/Subtype /Image"); at != std::string::npos; at = pdf.find("/Subtype /Image", at + 1)) count++;
+    return count;
+}
+
+// A picture on three pages of a PDF file: written once when the job spools
+// (the replay names it by its record's place) or when the picture has an
+// identity; written anew each time without one.
+TEST_F(PrintJob, OnePictureOnThreePagesOfAPdfFile) {
+    CreateDirectoryA(kOutDir, nullptr);
+    struct Case {
+        const char* spool;
+        bool identity;
+        size_t images;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"out\\pictpdf.spl", true, 1, "spooled: one record, two references"},
+        {"", true, 1, "drawn at once with an identity"},
+        {"", false, 3, "drawn at once without one"},
+    };
+    for (const Case& c : cases) {
+        gTestMemo = SpoolImageMemo();
+        gPrtPictImage = c.identity ? TestPictWithMemo : TestPictImage;
+        std::string pdf = WinPath(std::string(kOutDir) + "\\pictpages.pdf");
+        DeleteFileA(pdf.c_str());
+        Answer1147 a = OpenTitled("pdf:", c.spool, pdf, 0);
+        ASSERT_NE(0u, a.value) << c.why;
+        for (int page = 0; page < 3; page++) {
+            if (page) Control(102, 1);
+            DrawPict(kTestPict);
+        }
+        Answer1147 z = Close(a.value);
+        EXPECT_EQ(0u, z.value) << c.why;
+        EXPECT_EQ(c.images, PdfImageCount(pdf)) << c.why;
+    }
+    gPrtPictImage = nullptr;
+}
+
 TEST_F(PrintJob, OnePictureTwiceIsSpooledOnce) {
     CreateDirectoryA(kOutDir, nullptr);
     gTestMemo = SpoolImageMemo();
