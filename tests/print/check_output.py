@@ -18,6 +18,7 @@ belongs to a PDF file the job wrote itself (NAME.pdf), read as it is.
   info KEY VALUE               pdfinfo shows KEY: VALUE (the rest of the line)
   attached NAME                pdfdetach lists an attachment NAME
   encrypted R P                qpdf shows revision R and permissions P
+  images N                     pdfimages lists N images
 
 Usage: check_output.py OUTDIR
 """
@@ -122,6 +123,11 @@ def check(outdir, name):
                                    capture_output=True, text=True).stdout
             if f"R = {p[1]}" not in shown or f"P = {p[2]}" not in shown:
                 failures.append(f"{name}: encryption expected R {p[1]} P {p[2]}: {shown!r}")
+        elif p[0] == "images":
+            listed = subprocess.run(["pdfimages", "-upw", password, "-list", pdf], capture_output=True,
+                                    text=True).stdout.splitlines()[2:]
+            if len(listed) != int(p[1]):
+                failures.append(f"{name}: expected {p[1]} images, got {len(listed)}")
         elif p[0] == "pages":
             if int(p[1]) != len(pages):
                 failures.append(f"{name}: expected {p[1]} pages, got {len(pages)}")
