@@ -18,7 +18,7 @@ belongs to a PDF file the job wrote itself (NAME.pdf), read as it is.
   info KEY VALUE               pdfinfo shows KEY: VALUE (the rest of the line)
   attached NAME                pdfdetach lists an attachment NAME
   encrypted R P                qpdf shows revision R and permissions P
-  images N                     pdfimages lists N images
+  images N PLACED              the file holds N image objects, drawn PLACED times
 
 Usage: check_output.py OUTDIR
 """
@@ -126,8 +126,10 @@ def check(outdir, name):
         elif p[0] == "images":
             listed = subprocess.run(["pdfimages", "-upw", password, "-list", pdf], capture_output=True,
                                     text=True).stdout.splitlines()[2:]
-            if len(listed) != int(p[1]):
-                failures.append(f"{name}: expected {p[1]} images, got {len(listed)}")
+            objects = {row.split()[10] for row in listed}
+            if len(objects) != int(p[1]) or len(listed) != int(p[2]):
+                failures.append(f"{name}: expected {p[1]} images drawn {p[2]} times, got {len(objects)} "
+                                f"drawn {len(listed)} times")
         elif p[0] == "pages":
             if int(p[1]) != len(pages):
                 failures.append(f"{name}: expected {p[1]} pages, got {len(pages)}")
