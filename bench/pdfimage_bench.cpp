@@ -73,15 +73,6 @@ Picture MakePicture(const char* name, int w, int h, PictureKind kind) {
     return p;
 }
 
-long FileSize(const char* path) {
-    FILE* f = fopen(path, "rb");
-    if (!f) return 0;
-    fseek(f, 0, SEEK_END);
-    long n = ftell(f);
-    fclose(f);
-    return n;
-}
-
 PdfImageInput InputOf(const Picture& p, DWORD identity) {
     PdfImageInput in;
     memset(&in, 0, sizeof in);
@@ -178,16 +169,16 @@ int main(int argc, char** argv) {
             [&] { WriteCairo(p, pages, "bench-img-cairo.pdf"); });
         // Time ratio below 1 means faster; the goal for the photograph: not slower.
         BenchReport(p.name, r, "cairo", p.width == 1000 ? 1.0 : 0, 1e3 / pages, "ms/page");
-        double qb = static_cast<double>(FileSize("bench-img-qov.pdf")) / pages;
-        double cb = static_cast<double>(FileSize("bench-img-cairo.pdf")) / pages;
+        double qb = static_cast<double>(BenchFileSize("bench-img-qov.pdf")) / pages;
+        double cb = static_cast<double>(BenchFileSize("bench-img-cairo.pdf")) / pages;
         printf("    bytes/page %10.0f   cairo %10.0f   size ratio %.2f%s\n", qb, cb, qb / cb,
                p.width == 1000 ? (qb <= cb ? "  (goal 1.00) ok" : "  (goal 1.00) MISSED") : "");
     }
     WriteQov(pictures[2], 1, "bench-once.pdf", 1);
-    long one = FileSize("bench-once.pdf");
+    long one = BenchFileSize("bench-once.pdf");
     WriteQov(pictures[2], 100, "bench-once.pdf", 1);
     printf("one picture on 100 pages: %ld bytes, on one page %ld bytes (one image either way)\n",
-           FileSize("bench-once.pdf"), one);
+           BenchFileSize("bench-once.pdf"), one);
     BenchResult t = BenchInTurns(
         rounds, [&] { WriteText(pages * 10, "bench-text-enc.pdf", true); },
         [&] { WriteText(pages * 10, "bench-text.pdf", false); });

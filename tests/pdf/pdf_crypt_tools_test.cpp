@@ -13,17 +13,6 @@
 
 namespace {
 
-PdfDocRec* BeginDoc(const char* name, DWORD options = 0) {
-    PdfTestHooks();
-    PdfDocRec* doc = nullptr;
-    EXPECT_EQ(PdfBegin(name, &doc, options, 600), 0);
-    return doc;
-}
-
-void Text(PdfDocRec* doc, const char* text) {
-    PdfDrawText(doc, reinterpret_cast<const BYTE*>(text), strlen(text), '.', false);
-}
-
 int Encrypt(PdfDocRec* doc, const std::string& text) {
     PdfEncryptOpts o;
     if (!PdfParseEncryptOpts(text.data(), text.size(), &o)) return -99;
@@ -75,7 +64,7 @@ TEST(PdfCrypt, PasswordsOpenTheFileInEveryReader) {
     };
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.why);
-        PdfDocRec* doc = BeginDoc("crypt.pdf");
+        PdfDocRec* doc = Begin("crypt.pdf");
         ASSERT_NE(doc, nullptr);
         ASSERT_EQ(Encrypt(doc, c.option), 0);
         ASSERT_EQ(Info(doc, "T=Invoice (March),A=me"), 0);
@@ -115,7 +104,7 @@ TEST(PdfCrypt, PasswordsOpenTheFileInEveryReader) {
 // strings.
 TEST(PdfCrypt, EveryStringAndStreamIsEncrypted) {
     WriteFile("lines.csv", "item,amount\r\npaper (A4),12.50\r\n");
-    PdfDocRec* doc = BeginDoc("all.pdf");
+    PdfDocRec* doc = Begin("all.pdf");
     ASSERT_NE(doc, nullptr);
     ASSERT_EQ(Encrypt(doc, "U=u,O=o"), 0);
     ASSERT_EQ(Info(doc, "T=Plain title,K=words"), 0);
@@ -154,7 +143,7 @@ TEST(PdfCrypt, LateOrSecondEncryptionIsRefused) {
         {3, -1, "a second time"},
     };
     for (const Case& c : kCases) {
-        PdfDocRec* doc = BeginDoc("late.pdf");
+        PdfDocRec* doc = Begin("late.pdf");
         ASSERT_NE(doc, nullptr);
         if (c.before == 1) ASSERT_EQ(Info(doc, "T=x"), 0);
         if (c.before == 2) {
@@ -178,7 +167,7 @@ TEST(PdfCrypt, RandomPasswordPairsAllOpen) {
         std::string user, owner;
         for (int n = len(rng); n > 0; n--) user += static_cast<char>(ch(rng));
         for (int n = len(rng); n > 0; n--) owner += static_cast<char>(ch(rng));
-        PdfDocRec* doc = BeginDoc("random.pdf");
+        PdfDocRec* doc = Begin("random.pdf");
         ASSERT_NE(doc, nullptr);
         ASSERT_EQ(Encrypt(doc, "U=\"" + user + "\",O=\"" + owner + "\""), 0);
         Text(doc, "x");
@@ -193,7 +182,7 @@ TEST(PdfCrypt, RandomPasswordPairsAllOpen) {
 
 // pdfinfo shows every information field; a second information option fails.
 TEST(PdfInfoOption, EveryFieldShows) {
-    PdfDocRec* doc = BeginDoc("infoopt.pdf");
+    PdfDocRec* doc = Begin("infoopt.pdf");
     ASSERT_NE(doc, nullptr);
     ASSERT_EQ(Info(doc, "A=Ann Author,T=\"Invoice 7, March\",S=Billing,K=invoice,P=Billing system,C=20240305"), 0);
     EXPECT_EQ(Info(doc, "T=again"), -1) << "a second information option";
@@ -218,7 +207,7 @@ TEST(PdfAttach, FilesComeOutAsTheyWentIn) {
     WriteFile("att-data.bin", binary);
     WriteFile("att-empty.txt", "");
     WriteFile("att-text.csv", "a,b\r\n1,2\r\n");
-    PdfDocRec* doc = BeginDoc("attach.pdf");
+    PdfDocRec* doc = Begin("attach.pdf");
     ASSERT_NE(doc, nullptr);
     Text(doc, "with attachments");
     ASSERT_EQ(Attach(doc, "F=att-data.bin,I=1,P=10:20:10:30"), 0);

@@ -67,9 +67,7 @@ PdfImageInput InputOf(const DecodedImage& img, WORD width, WORD height, DWORD mo
 }
 
 PdfDocRec* BeginPoints(const char* name, DWORD options = 0) {
-    PdfTestHooks();
-    PdfDocRec* doc = nullptr;
-    EXPECT_EQ(PdfBegin(name, &doc, options, 600), 0);
+    PdfDocRec* doc = Begin(name, options);
     if (doc) PdfControlCode(doc, 280, 7);  // half points
     return doc;
 }
@@ -399,4 +397,36 @@ TEST(PdfImages, HostileBitmapsAreRefused) {
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].enc, "image") << "the JPEG failed; Flate took over";
     EXPECT_EQ(list[0].width, 70000);
+}
+
+// The JPEG compressor into memory: a baseline JPEG when it fits; -1 when the
+// area overflows (the output slid back and lost), when libjpeg refuses the
+// width, or when the area cannot hold the slack it needs.
+TEST(PdfImages, JpegIntoMemory) {
+    struct Case {
+        int width, height;
+        size_t capacity;
+        int expect;
+        const char* why;
+    };
+    static const Case kCases[] = {
+        {200, 200, 200 * 200 * 3 + 10240, 0, "room for the raw size and the slack"},
+        {200, 200, 10240, -1, "noise overflows 10240 bytes"},
+        {70000, 1, 70000 * 3 + 10240, -1, "a width beyond libjpeg's 65500"},
+        {10, 10, 1000, -1, "less than the slack"},
+    };
+    for (const Case& c : kCases) {
+        std::vector<uint8_t> rgb(static_cast<size_t>(c.width) * c.height * 3);
+        uint32_t seed = 7;
+        for (uint8_t& b : rgb) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+        std::vector<uint8_t> out(c.capacity);
+        size_t len = 0;
+        EXPECT_EQ(PdfJpegToMemory(c.width, c.height, rgb.data(), c.capacity, out.data(), &len), c.expect) << c.why;
+        if (c.expect != 0) continue;
+        ASSERT_GT(len, 4u);
+        EXPECT_EQ(out[0], 0xFF);
+        EXPECT_EQ(out[1], 0xD8) << "a JPEG begins with SOI";
+        std::string bytes(out.begin(), out.begin() + static_cast<long>(len));
+        EXPECT_NE(bytes.find("\xFF\xC0"), std::string::npos) << "baseline (SOF0)";
+    }
 }

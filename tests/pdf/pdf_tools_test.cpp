@@ -14,21 +14,10 @@
 
 namespace {
 
-PdfDocRec* Begin(const char* name, DWORD options = 0) {
-    PdfTestHooks();
-    PdfDocRec* doc = nullptr;
-    EXPECT_EQ(PdfBegin(name, &doc, options, 600), 0);
-    return doc;
-}
-
 void Font(PdfDocRec* doc, const char* text) {
     PdfFontSpec spec;
     ASSERT_EQ(PdfParseFontSpec(text, strlen(text), &spec), 0) << text;
     ASSERT_EQ(PdfSetFontSpec(doc, &spec), 0) << text;
-}
-
-void Text(PdfDocRec* doc, const char* text) {
-    PdfDrawText(doc, reinterpret_cast<const BYTE*>(text), strlen(text), '.', false);
 }
 
 // A P6 picture from pdftoppm, for pixel probes.

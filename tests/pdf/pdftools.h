@@ -6,7 +6,10 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+
+#include "tests/pdf/pdftest.h"
 
 // Runs a shell command and answers its output (stderr included) and exit code.
 inline std::string RunTool(const std::string& cmd, int* rc = nullptr) {
@@ -38,4 +41,16 @@ inline void CheckWithTools(const std::string& path, const std::string& password 
     out = RunTool("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage -sPDFPassword=" + pw + " " + path, &rc);
     EXPECT_EQ(rc, 0) << out;
     EXPECT_EQ(out, "") << "ghostscript: " << out;
+}
+
+// A document with the tests' clock and account.
+inline PdfDocRec* Begin(const char* name, DWORD options = 0) {
+    PdfTestHooks();
+    PdfDocRec* doc = nullptr;
+    EXPECT_EQ(PdfBegin(name, &doc, options, 600), 0);
+    return doc;
+}
+
+inline void Text(PdfDocRec* doc, const char* text) {
+    PdfDrawText(doc, reinterpret_cast<const BYTE*>(text), strlen(text), '.', false);
 }
