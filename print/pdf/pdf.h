@@ -183,6 +183,7 @@ struct PdfDocRec {
     BYTE userPad[32], ownerPad[32];
     DWORD encryptObj;
     BYTE keyMaterial[10];
+    struct PdfFontFileRec* fontFiles;  // TrueType files described, by path
     int fontError;                 // a font failure while drawing, reported at the end (an error number)
     BYTE writeFailed;              // a write, flush or close of the file failed
     BYTE tooLarge;                 // an object offset did not fit its cross-reference entry
@@ -212,6 +213,11 @@ struct PdfHooks {
     int (*defaultPrintQuality)();               // 0 when unknown
     void (*measureFont)(PdfDocRec* doc);        // may set the font cell
     BYTE consoleMode;
+    // The font file of a key of the client ini's "PdfFonts" section, or null.
+    const char* (*iniFont)(const char* key);
+    // The index-th value of the system's list of installed fonts (its name
+    // and its file); false past the last.
+    bool (*fontListEntry)(DWORD index, char* name, size_t nameSize, char* file, size_t fileSize);
 };
 extern PdfHooks gPdfHooks;
 
@@ -362,6 +368,35 @@ bool PdfSelectFont(PdfDocRec* doc, const char* face, int bold, int italic);
 PdfFontRec* PdfAddType1Font(PdfDocRec* doc, const char* family, const char* baseFont,
                             const PdfFontMetrics* metrics);
 double PdfTextWidth(PdfDocRec* doc, const BYTE* text, size_t n);
+
+// ---- TrueType font files (pdfttf.cpp) --------------------------------------------
+constexpr size_t kPdfFontPathMax = 260;
+constexpr size_t kPdfFontNameMax = 160;
+enum : DWORD { kPdfFontFlagFixed = 1, kPdfFontFlagSymbolic = 4, kPdfFontFlagItalic = 64, kPdfFontFlagForceBold = 262144 };
+// What the descriptor of a TrueType font says, read from its file.
+struct PdfTtfDesc {
+    char path[kPdfFontPathMax + 1];
+    char psName[kPdfFontNameMax + 1];
+    char subfamily[kPdfFontNameMax + 1];
+    BYTE embeddable;
+    int32_t widths[256];       // 1/1000 em, codes 32-254
+    int32_t missingWidth;
+    int32_t flags;
+    int32_t ascent, descent;
+    int32_t bbox[4];
+};
+// One file described in a document: a second face from it reuses the descriptor.
+struct PdfFontFileRec {
+    PdfFontFileRec* next;
+    DWORD descObj;
+    char path[kPdfFontPathMax + 1];
+};
+bool PdfFindFontFile(const char* face, int bold, int italic, char path[kPdfFontPathMax + 1]);
+bool PdfFindFontInRegistry(const char* face, int bold, int italic, char path[kPdfFontPathMax + 1]);
+// 0, or the code of what could not be read or written (1-25).
+int PdfLoadTrueTypeFont(PdfDocRec* doc, const char* face, const char* path, int bold, int italic);
+// Reads a font file's descriptor data without writing anything: 0 or a code.
+int PdfReadTrueTypeFont(const BYTE* data, size_t size, bool winAnsi, PdfTtfDesc* out);
 int PdfWriteFonts(PdfDocRec* doc);
 void PdfFreeFonts(PdfDocRec* doc);
 const PdfFontMetrics* PdfStdMetrics(const char* baseFont, bool winAnsi);

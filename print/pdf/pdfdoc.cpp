@@ -33,6 +33,8 @@ PdfHooks gPdfHooks = {
     nullptr,             // default printer's print quality
     nullptr,             // font measuring on the reference device
     1,                   // console client
+    nullptr,             // ini font files
+    nullptr,             // installed fonts' list
 };
 PdfJobGeom* gPdfCurJob = nullptr;
 int gPdfErrNo = 0;

@@ -194,9 +194,19 @@ bool PdfSelectFont(PdfDocRec* doc, const char* face, int bold, int italic) {
         PdfMakeCurrent(doc, f);
         return true;
     }
-    // TrueType font files are not read yet: any other face has no font file.
-    snprintf(gPdfErrorText, sizeof gPdfErrorText, "Font name not found");
-    return false;
+    // Any other face from its TrueType file.
+    char path[kPdfFontPathMax + 1];
+    if (!PdfFindFontFile(face, bold, italic, path)) {
+        snprintf(gPdfErrorText, sizeof gPdfErrorText, "Font name not found");
+        return false;
+    }
+    int rc = PdfLoadTrueTypeFont(doc, face, path, bold, italic);
+    if (rc) {
+        snprintf(gPdfErrorText, sizeof gPdfErrorText, "TTF load error: %d", rc);
+        return false;
+    }
+    PdfMakeCurrent(doc, doc->fonts);
+    return true;
 }
 
 double PdfTextWidth(PdfDocRec* doc, const BYTE* text, size_t n) {
@@ -216,6 +226,10 @@ void PdfFreeFonts(PdfDocRec* doc) {
     while (PdfFontRec* f = doc->fonts) {
         doc->fonts = f->next;
         GuardedFree(f);
+    }
+    while (PdfFontFileRec* e = doc->fontFiles) {
+        doc->fontFiles = e->next;
+        GuardedFree(e);
     }
     doc->curFont = nullptr;
 }

@@ -1389,3 +1389,62 @@ TEST(NoPrinter, DefaultPrinterFailsQuietly) {
 }
 
 }  // namespace
+
+// A PDF file's TrueType fonts found through the system's list of installed
+// fonts: values added under the Fonts key for a face of the test's own,
+// served by Debian's Liberation files through Wine's Z: drive.
+TEST_F(PrintJob, PdfFontsFromTheInstalledFontList) {
+    PrtInstallQueryHooks();
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+                                             0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    const std::string dir = "Z:\\usr\\share\\fonts\\truetype\\liberation\\";
+    const std::pair<std::string, std::string> values[] = {
+        {"QovFace (TrueType)", dir + "LiberationSans-Regular.ttf"},
+        {"QovFace Bold (TrueType)", dir + "LiberationSans-Bold.ttf"},
+        {"QovFace Black (TrueType)", dir + "LiberationSerif-Bold.ttf"},
+        {"QovBare (TrueType)", "qovbare.ttf"},
+    };
+    for (const auto& v : values)
+        RegSetValueExA(key, v.first.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
+                       static_cast<DWORD>(v.second.size() + 1));
+    struct Case {
+        const char* face;
+        int bold;
+        std::string expect;
+        const char* why;
+    };
+    char windir[MAX_PATH] = "C:\\Windows";
+    GetEnvironmentVariableA("WINDIR", windir, sizeof windir);
+    const Case cases[] = {
+        {"QovFace", 0, dir + "LiberationSans-Regular.ttf", "regular takes the first and stops"},
+        {"QovFace", 1, dir + "LiberationSans-Bold.ttf", "bold takes the second and stops"},
+        {"QovBare", 0, std::string(windir) + "\\Fonts\\qovbare.ttf", "a bare file name is in the Fonts folder"},
+    };
+    for (const Case& c : cases) {
+        char path[kPdfFontPathMax + 1] = "";
+        EXPECT_TRUE(PdfFindFontFile(c.face, c.bold, 0, path)) << c.why;
+        EXPECT_EQ(c.expect, path) << c.why;
+    }
+    // Drawn into a PDF file: the bold file embedded under its own name.
+    CreateDirectoryA(kOutDir, nullptr);
+    std::string pdf = WinPath(std::string(kOutDir) + "\\ttfont.pdf");
+    DeleteFileA(pdf.c_str());
+    Answer1147 a = OpenPdf(pdf);
+    ASSERT_NE(0u, a.value);
+    const std::string font = "'>QovFace'(BOLD,12)";
+    Msg(2207).U32(static_cast<uint32_t>(font.size())).Text(font).Run();
+    Text("TRUETYPE");
+    EXPECT_EQ(0u, Close(a.value).value);
+    for (const auto& v : values) RegDeleteValueA(key, v.first.c_str());
+    RegCloseKey(key);
+    std::string bytes;
+    FILE* f = fopen(pdf.c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+    fclose(f);
+    EXPECT_NE(std::string::npos, bytes.find("/BaseFont /LiberationSans-Bold")) << "the bold file, no suffix";
+    EXPECT_NE(std::string::npos, bytes.find("/FontFile2 ")) << "embedded";
+}
