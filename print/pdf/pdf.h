@@ -397,6 +397,16 @@ bool PdfFindFontInRegistry(const char* face, int bold, int italic, char path[kPd
 int PdfLoadTrueTypeFont(PdfDocRec* doc, const char* face, const char* path, int bold, int italic);
 // Reads a font file's descriptor data without writing anything: 0 or a code.
 int PdfReadTrueTypeFont(const BYTE* data, size_t size, bool winAnsi, PdfTtfDesc* out);
+
+// ---- TrueType subsets (pdfsubset.cpp) -------------------------------------------------
+// A 16-bit character in the current TrueType font: the "/TF" number of its
+// subset, its code there and its width (1/1000 em); false (the font's own
+// number, '?', width 0) when no subset can hold it.
+bool PdfSubsetChar(PdfDocRec* doc, WORD ch, DWORD* fontNum, BYTE* code, double* width);
+// The page resources of a font's subsets used on the page.
+void PdfPutUsedSubsets(PdfDocRec* doc, PdfFontRec* f);
+// Every subset file, descriptor and dictionary, at the end: 0 or a code.
+int PdfWriteSubsetFonts(PdfDocRec* doc);
 int PdfWriteFonts(PdfDocRec* doc);
 void PdfFreeFonts(PdfDocRec* doc);
 const PdfFontMetrics* PdfStdMetrics(const char* baseFont, bool winAnsi);

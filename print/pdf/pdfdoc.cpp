@@ -552,6 +552,7 @@ int PdfEndPage(PdfDocRec* doc) {
     PdfPutLine(doc, nullptr);
     PdfPutText(doc, "    /Resources << /Font << ");
     for (PdfFontRec* f = doc->fonts; f; f = f->next) {
+        PdfPutUsedSubsets(doc, f);
         if (!f->used) continue;
         f->used = 0;
         PdfPutText(doc, f->kind == kPdfFontTrueType ? " /TF" : " /F");

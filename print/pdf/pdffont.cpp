@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "print/pdf/pdf.h"
+#include "print/pdf/pdfttf.h"
 
 #include "objects/fonttext.h"
 #include "session/util/mem.h"
@@ -220,11 +221,15 @@ double PdfTextWidth(PdfDocRec* doc, const BYTE* text, size_t n) {
 // Standard fonts are complete once created; nothing is left to write at the
 // end. Answers the error number of a font failure met while drawing (a text
 // without a font), or 0.
-int PdfWriteFonts(PdfDocRec* doc) { return doc->fontError; }
+int PdfWriteFonts(PdfDocRec* doc) {
+    int rc = PdfWriteSubsetFonts(doc);
+    return doc->fontError ? doc->fontError : rc;
+}
 
 void PdfFreeFonts(PdfDocRec* doc) {
     while (PdfFontRec* f = doc->fonts) {
         doc->fonts = f->next;
+        if (f->kind == kPdfFontTrueType) PdfFreeSubsets(reinterpret_cast<PdfTtfFontRec*>(f));
         GuardedFree(f);
     }
     while (PdfFontFileRec* e = doc->fontFiles) {

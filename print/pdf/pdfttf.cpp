@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "print/pdf/pdf.h"
+#include "print/pdf/pdfttf.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 
@@ -43,7 +43,7 @@ static const uint16_t kPdfAnsiHigh[32] = {
     0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
 };
 
-static uint16_t PdfAnsiToUnicode(int code) {
+uint16_t PdfAnsiToUnicode(int code) {
     return code >= 0x80 && code <= 0x9F ? kPdfAnsiHigh[code - 0x80] : static_cast<uint16_t>(code);
 }
 
@@ -159,34 +159,38 @@ static int16_t I16(uint16_t v) { return static_cast<int16_t>(v); }
 
 static int32_t PdfTtfScale(int32_t v, uint16_t unitsPerEm) { return v * 1000 / unitsPerEm; }
 
+uint16_t PdfCmap4Lookup(const ByteReader& r, size_t off, uint16_t u) {
+    uint16_t segX2 = 0;
+    if (!r.U16BeAt(off + 6, &segX2) || segX2 == 0 || (segX2 & 1) || !r.Has(off, 16 + 4 * static_cast<size_t>(segX2)))
+        return 0;
+    size_t ends = off + 14, starts = ends + segX2 + 2, deltas = starts + segX2, ranges = deltas + segX2;
+    for (size_t s = 0; s < segX2; s += 2) {
+        uint16_t end = 0, start = 0, delta = 0, range = 0;
+        r.U16BeAt(ends + s, &end);
+        if (end < u) continue;
+        r.U16BeAt(starts + s, &start);
+        if (start > u) return 0;
+        r.U16BeAt(deltas + s, &delta);
+        r.U16BeAt(ranges + s, &range);
+        if (range == 0) return static_cast<uint16_t>(u + delta);
+        // An offset that points outside the file gives no glyph.
+        uint16_t g = 0;
+        if (!r.U16BeAt(ranges + s + range + 2 * static_cast<size_t>(u - start), &g) || !g) return 0;
+        return static_cast<uint16_t>(g + delta);
+    }
+    return 0;
+}
+
 // Glyph ids of codes 32-254 (taken as Unicode, 0x80-0x9F through the ANSI
 // code page) from a format 4 subtable; the highest id met.
 static int PdfReadCmap4(const ByteReader& r, size_t off, uint16_t glyphs[256], uint16_t* highest) {
     uint16_t format, segX2;
     if (!r.U16BeAt(off, &format) || !r.U16BeAt(off + 6, &segX2)) return kTtfCmap4Header;
-    size_t ends = off + 14, starts = ends + segX2 + 2, deltas = starts + segX2, ranges = deltas + segX2;
     if (segX2 == 0 || (segX2 & 1) || !r.Has(off, 16 + 4 * static_cast<size_t>(segX2))) return kTtfCmap4Body;
     *highest = 0;
     for (int c = kTtfFirstChar; c <= kTtfLastChar; c++) {
-        uint16_t u = PdfAnsiToUnicode(c), gid = 0;
-        for (size_t s = 0; u && s < segX2; s += 2) {
-            uint16_t end = 0, start = 0, delta = 0, range = 0;
-            r.U16BeAt(ends + s, &end);
-            if (end < u) continue;
-            r.U16BeAt(starts + s, &start);
-            r.U16BeAt(deltas + s, &delta);
-            r.U16BeAt(ranges + s, &range);
-            if (start > u) break;
-            if (range == 0) {
-                gid = static_cast<uint16_t>(u + delta);
-            } else {
-                // An offset that points outside the file gives no glyph.
-                uint16_t g = 0;
-                if (r.U16BeAt(ranges + s + range + 2 * static_cast<size_t>(u - start), &g) && g)
-                    gid = static_cast<uint16_t>(g + delta);
-            }
-            break;
-        }
+        uint16_t u = PdfAnsiToUnicode(c);
+        uint16_t gid = u ? PdfCmap4Lookup(r, off, u) : 0;
         glyphs[c] = gid;
         if (gid != kTtfNoGlyph && gid > *highest) *highest = gid;
     }
@@ -345,7 +349,7 @@ int PdfReadTrueTypeFont(const BYTE* data, size_t size, bool winAnsi, PdfTtfDesc*
 
 // ---- writing the objects ------------------------------------------------------------------
 
-static void PdfPutKeyNum(PdfDocRec* doc, const char* key, int64_t v) {
+void PdfPutKeyNum(PdfDocRec* doc, const char* key, int64_t v) {
     PdfPutText(doc, key);
     if (v < 0) PdfPutByte(doc, '-');
     PdfPutUInt(doc, static_cast<uint64_t>(v < 0 ? -v : v), 1);
@@ -354,7 +358,7 @@ static void PdfPutKeyNum(PdfDocRec* doc, const char* key, int64_t v) {
 
 // The whole file as a font file stream, compressed unless streams are not or
 // Flate does not make it smaller; false when the object table cannot grow.
-static bool PdfWriteFontFile(PdfDocRec* doc, BYTE* data, size_t len, DWORD* objOut) {
+bool PdfWriteFontFile(PdfDocRec* doc, BYTE* data, size_t len, DWORD* objOut) {
     DWORD obj = doc->nextObj;
     if (!PdfSetObjOffset(doc, obj)) return false;
     doc->nextObj++;
@@ -381,7 +385,7 @@ static bool PdfWriteFontFile(PdfDocRec* doc, BYTE* data, size_t len, DWORD* objO
     return true;
 }
 
-static bool PdfWriteFontDescriptor(PdfDocRec* doc, const PdfTtfDesc* d, DWORD fileObj, DWORD* objOut) {
+bool PdfWriteFontDescriptor(PdfDocRec* doc, const PdfTtfDesc* d, DWORD fileObj, DWORD* objOut) {
     DWORD obj = doc->nextObj;
     if (!PdfSetObjOffset(doc, obj)) return false;
     doc->nextObj++;
@@ -415,12 +419,6 @@ static bool PdfWriteFontDescriptor(PdfDocRec* doc, const PdfTtfDesc* d, DWORD fi
     *objOut = obj;
     return true;
 }
-
-// A font record with its own width table, listed as the document's newest.
-struct PdfTtfFontRec {
-    PdfFontRec rec;
-    PdfFontMetrics metrics;
-};
 
 static bool PdfSamePath(const char* a, const char* b) {
     size_t n = strlen(a);
@@ -463,6 +461,8 @@ static bool PdfWriteTrueTypeFont(PdfDocRec* doc, const char* face, const PdfTtfD
     f->kind = kPdfFontTrueType;
     snprintf(f->family, sizeof f->family, "%s", face);
     const char* suffix = PdfStyleSuffix(d, bold, italic, f);
+    t->suffix = suffix;
+    t->desc = *d;
     snprintf(f->baseFont, sizeof f->baseFont, "%s%s", d->psName, suffix);
     t->metrics.lead[0] = d->descent;
     t->metrics.lead[1] = 500;
@@ -502,7 +502,7 @@ static bool PdfWriteTrueTypeFont(PdfDocRec* doc, const char* face, const PdfTtfD
 
 // The file whole in memory, within the checked size; null when it does not open
 // or read.
-static BYTE* PdfReadFontFile(const char* path, size_t* size) {
+BYTE* PdfReadFontFile(const char* path, size_t* size) {
     uintptr_t h = PdfFileOpen(path, kPdfFileReadOnly, kPdfOpenExisting);
     if (!h) return nullptr;
     int64_t end = PdfFileSeekEnd(h);

@@ -296,3 +296,111 @@ TEST(PdfFonts, RestrictedFontIsNotEmbedded) {
     std::string fonts = RunTool("pdffonts ttf-restricted.pdf");
     EXPECT_NE(fonts.find("LiberationSans"), std::string::npos) << fonts;
 }
+
+// The codes of a subset: 1 onwards, 13, 40, 41 and 92 skipped, 249 a subset;
+// the 250th character opens a second subset under another font number.
+TEST(PdfSubsets, CodesAndSubsetsByTheOrderOfCharacters) {
+    FontHooks hooks;
+    gIni["DejaVu_Sans"] = std::string(kDejaVu) + "DejaVuSans.ttf";
+    PdfDocRec* doc = Begin("subset-codes.pdf", 1u << 27);
+    ASSERT_NE(doc, nullptr);
+    Font(doc, "'>DejaVu Sans'(12)");
+    struct Seen {
+        DWORD font;
+        BYTE code;
+    };
+    std::vector<Seen> seen;
+    for (WORD i = 0; i < 260; i++) {
+        DWORD font;
+        BYTE code;
+        double width;
+        ASSERT_TRUE(PdfSubsetChar(doc, static_cast<WORD>(0x0400 + i), &font, &code, &width)) << i;
+        seen.push_back({font, code});
+    }
+    struct Case {
+        size_t index;
+        BYTE code;
+        bool secondSubset;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {0, 1, false, "the first character: code 1"},
+        {11, 12, false, "the twelfth: code 12"},
+        {12, 14, false, "13 is skipped"},
+        {37, 39, false, "the one before the parentheses"},
+        {38, 42, false, "40 and 41 are skipped"},
+        {87, 91, false, "before the backslash"},
+        {88, 93, false, "92 is skipped"},
+        {248, 253, false, "the 249th fills the subset"},
+        {249, 1, true, "the 250th opens subset 1"},
+    };
+    for (const Case& c : kCases) {
+        EXPECT_EQ(seen[c.index].code, c.code) << c.why;
+        EXPECT_EQ(seen[c.index].font != seen[0].font, c.secondSubset) << c.why;
+    }
+    DWORD font;
+    BYTE code;
+    double width;
+    ASSERT_TRUE(PdfSubsetChar(doc, 0x0400, &font, &code, &width));
+    EXPECT_EQ(code, 1) << "the same character keeps its code";
+    ASSERT_TRUE(PdfSubsetChar(doc, 0xE000, &font, &code, &width));
+    EXPECT_GT(width, 0) << "a character the font lacks: glyph 0 at the widest advance";
+    Text(doc, "x");
+    ASSERT_EQ(PdfFinish(doc), 0);
+    CheckWithTools("subset-codes.pdf");
+    std::string fonts = RunTool("pdffonts subset-codes.pdf");
+    size_t subsets = 0;
+    for (size_t at = fonts.find("\nSF"); at != std::string::npos; at = fonts.find("\nSF", at + 1)) subsets++;
+    EXPECT_EQ(subsets, 2u) << fonts;
+}
+
+// Latin text drawn through subsets and through the whole font with
+// WinAnsiEncoding renders alike, accented (composite) letters included: the
+// glyphs, their components and the widths came over. Cyrillic, Greek and
+// Hebrew render in every reader, and each subset file parses.
+TEST(PdfSubsets, SubsetTextRendersAsTheWholeFont) {
+    FontHooks hooks;
+    gIni["DejaVu_Sans"] = std::string(kDejaVu) + "DejaVuSans.ttf";
+    const char latin[] = "Hello, (world) \\ caf\xE9 \xC4rger \x80 \xC5\xF1\xFC \x93quoted\x94";
+    for (DWORD options : {1u << 27, 1u << 23}) {
+        PdfDocRec* doc = Begin(options == (1u << 27) ? "subset-latin.pdf" : "whole-latin.pdf", options);
+        ASSERT_NE(doc, nullptr);
+        Font(doc, "'>DejaVu Sans'(20)");
+        PdfMoveTo(doc, 3, 3);
+        Text(doc, latin);
+        ASSERT_EQ(PdfFinish(doc), 0);
+    }
+    CheckWithTools("subset-latin.pdf");
+    RunTool("pdftoppm -r 72 -png -singlefile subset-latin.pdf subset-latin && "
+            "pdftoppm -r 72 -png -singlefile whole-latin.pdf whole-latin");
+    std::string out = RunTool("compare -metric AE subset-latin.png whole-latin.png null:");
+    EXPECT_LE(strtod(out.c_str(), nullptr), 20.0) << "differing pixels: " << out;
+
+    PdfDocRec* doc = Begin("subset-scripts.pdf", 1u << 27);
+    ASSERT_NE(doc, nullptr);
+    Font(doc, "'>DejaVu Sans'(14)");
+    const WORD kLines[][12] = {
+        {0x041F, 0x0440, 0x0438, 0x0432, 0x0435, 0x0442, ' ', 0x043C, 0x0438, 0x0440},  // Cyrillic
+        {0x039A, 0x03B1, 0x03BB, 0x03B7, 0x03BC, 0x03AD, 0x03C1, 0x03B1},                  // Greek
+        {0x05E9, 0x05DC, 0x05D5, 0x05DD},                                                  // Hebrew
+    };
+    for (int i = 0; i < 3; i++) {
+        std::string wide;
+        for (WORD ch : kLines[i]) {
+            if (!ch) break;
+            wide += static_cast<char>(ch & 0xFF);
+            wide += static_cast<char>(ch >> 8);
+        }
+        PdfMoveTo(doc, 3, static_cast<WORD>(3 + 2 * i));
+        EXPECT_EQ(PdfDrawText(doc, reinterpret_cast<const BYTE*>(wide.data()), wide.size(), '.', true), 0);
+    }
+    ASSERT_EQ(PdfFinish(doc), 0);
+    CheckWithTools("subset-scripts.pdf");
+    RunTool("rm -rf subset-fonts && mkdir subset-fonts && cd subset-fonts && mutool extract ../subset-scripts.pdf");
+    std::string listing = RunTool("ls subset-fonts");
+    ASSERT_NE(listing.find(".ttf"), std::string::npos) << listing;
+    int rc;
+    std::string scanned = RunTool("fc-scan --format '%{fontformat}\\n' subset-fonts/*.ttf", &rc);
+    EXPECT_EQ(rc, 0) << scanned;
+    EXPECT_NE(scanned.find("TrueType"), std::string::npos) << "the subset file parses: " << scanned;
+}
