@@ -427,6 +427,9 @@ double PdfPageCoord(PdfDocRec* doc, double value, PdfAxis axis);
 enum PdfPaintKind { kPdfStroke, kPdfFill };
 int PdfSetColor(PdfDocRec* doc, DWORD colour, PdfPaintKind kind);
 int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide);
+// Visual order of a left-to-right line with right-to-left runs (characters
+// U+0500-U+08FF): count characters into out, a 0 after them.
+void PdfBidiReorder(const WORD* in, WORD* out, size_t count);
 int PdfControlCode(PdfDocRec* doc, int code, int16_t value);
 int PdfMoveTo(PdfDocRec* doc, WORD column, WORD line);
 int PdfSetRegion(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right);

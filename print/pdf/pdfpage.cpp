@@ -302,15 +302,81 @@ static bool PdfWantsSubsets(const PdfDocRec* doc) {
     return (doc->flags & kPdfFlag16BitText) && doc->curFont && doc->curFont->kind == kPdfFontTrueType;
 }
 
-// 8-bit text is widened through the ANSI code page, UTF-16 taken as it is.
+// ---- right-to-left runs ----------------------------------------------------------
+
+enum PdfBidiClass { kPdfBidiLtr, kPdfBidiRtl, kPdfBidiNeutral };
+
+static bool PdfIsRtl(WORD ch) { return (ch >> 8) >= 5 && (ch >> 8) <= 8; }
+static bool PdfIsLatinLetter(WORD ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); }
+
+static PdfBidiClass PdfBidiClassOf(const WORD* in, size_t i, size_t count, PdfBidiClass previous, size_t run) {
+    WORD ch = in[i];
+    if (PdfIsRtl(ch)) return kPdfBidiRtl;
+    if (PdfIsLatinLetter(ch) || (ch >> 8) != 0) return kPdfBidiLtr;
+    if (ch != ' ' || i + 1 == count) return kPdfBidiNeutral;
+    // A blank between words goes with what surrounds it.
+    if (previous == kPdfBidiLtr) return kPdfBidiLtr;
+    WORD next = in[i + 1];
+    if (PdfIsLatinLetter(next) || ((next >> 8) != 0 && !PdfIsRtl(next))) return kPdfBidiLtr;
+    if (PdfIsRtl(next)) return kPdfBidiRtl;
+    return run > 0 ? kPdfBidiRtl : kPdfBidiNeutral;
+}
+
+void PdfBidiReorder(const WORD* in, WORD* out, size_t count) {
+    size_t i = 0;
+    while (i < count && !PdfIsRtl(in[i])) {
+        out[i] = in[i];
+        i++;
+    }
+    // The output so far ends at cursor + run: the open right-to-left run
+    // stands at the cursor, pending neutrals just before it.
+    size_t cursor = i, run = 0, pending = 0;
+    PdfBidiClass previous = kPdfBidiNeutral;
+    for (; i < count; i++) {
+        PdfBidiClass cls = PdfBidiClassOf(in, i, count, previous, run);
+        size_t at = cls == kPdfBidiRtl ? cursor - pending : cls == kPdfBidiNeutral ? cursor : cursor + run;
+        size_t end = cursor + run;
+        memmove(out + at + 1, out + at, (end - at) * sizeof(WORD));
+        out[at] = in[i];
+        if (cls == kPdfBidiRtl) {
+            cursor = at;
+            run += pending + 1;
+            pending = 0;
+        } else if (cls == kPdfBidiNeutral) {
+            cursor++;
+            pending++;
+        } else {
+            cursor = at + 1;
+            run = pending = 0;
+        }
+        previous = cls;
+    }
+    out[count] = 0;
+}
+
+constexpr size_t kPdfBidiMaxBytes = 1024;
+
+// 8-bit text is widened through the ANSI code page, UTF-16 taken as it is;
+// wide text with right-to-left characters is put into visual order first.
 static void PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wide, PdfTextCodes* out) {
     out->n = 0;
     out->subsets = true;
-    size_t step = wide ? 2 : 1;
-    for (size_t i = 0; i + step <= len && out->n < kPdfNarrowMax; i += step) {
-        WORD ch = wide ? static_cast<WORD>(text[i] | (text[i + 1] << 8)) : PdfAnsiToUnicode(text[i]);
+    static WORD units[kPdfNarrowMax + 1], visual[kPdfNarrowMax + 1];
+    size_t n = 0, step = wide ? 2 : 1;
+    bool rtl = false;
+    for (size_t i = 0; i + step <= len && n < kPdfNarrowMax; i += step) {
+        units[n] = wide ? static_cast<WORD>(text[i] | (text[i + 1] << 8)) : PdfAnsiToUnicode(text[i]);
+        rtl = rtl || PdfIsRtl(units[n]);
+        n++;
+    }
+    const WORD* chars = units;
+    if (wide && rtl && len < kPdfBidiMaxBytes) {
+        PdfBidiReorder(units, visual, n);
+        chars = visual;
+    }
+    for (size_t i = 0; i < n; i++) {
         double w;
-        PdfSubsetChar(doc, ch ? ch : '?', &out->fonts[out->n], &out->codes[out->n], &w);
+        PdfSubsetChar(doc, chars[i] ? chars[i] : '?', &out->fonts[out->n], &out->codes[out->n], &w);
         out->widths[out->n++] = w * doc->fontSize / 1000.0;
     }
 }
