@@ -21,6 +21,8 @@ qov_demo_printer() {
   sh "$here/tests/print/setup_printer.sh" "$tool" "$out/demo-print" >/dev/null 2>&1 ||
     echo "demo printer: the set-up failed" >&2
   rm -f "$out/demo-print"/*.ppd
+  # The client's ini in the scene's folder: the TrueType faces of PDF files.
+  cp "$here/tests/print/pdffonts.ini" "$out/demo-print/qovtervex.ini"
   : > "$out/demo-print/label.prn"
   ln -sfn "$out/demo-print/label.prn" "$WINEPREFIX/dosdevices/lpt3"
 }

@@ -19,6 +19,7 @@ belongs to a PDF file the job wrote itself (NAME.pdf), read as it is.
   attached NAME                pdfdetach lists an attachment NAME
   encrypted R P                qpdf shows revision R and permissions P
   images N PLACED              the file holds N image objects, drawn PLACED times
+  embedded PREFIX N            pdffonts lists N embedded fonts named PREFIX...
 
 Usage: check_output.py OUTDIR
 """
@@ -130,6 +131,12 @@ def check(outdir, name):
             if len(objects) != int(p[1]) or len(listed) != int(p[2]):
                 failures.append(f"{name}: expected {p[1]} images drawn {p[2]} times, got {len(objects)} "
                                 f"drawn {len(listed)} times")
+        elif p[0] == "embedded":
+            rows = subprocess.run(["pdffonts", "-upw", password, pdf], capture_output=True,
+                                  text=True).stdout.splitlines()[2:]
+            found = [r for r in rows if r.startswith(p[1]) and " yes " in r]
+            if len(found) != int(p[2]):
+                failures.append(f"{name}: expected {p[2]} embedded fonts {p[1]}..., got {rows}")
         elif p[0] == "pages":
             if int(p[1]) != len(pages):
                 failures.append(f"{name}: expected {p[1]} pages, got {len(pages)}")

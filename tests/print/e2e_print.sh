@@ -20,6 +20,8 @@ winpath() { echo "Z:$1" | sed 's|/|\\|g'; }
 
 rm -rf "$out"
 mkdir -p "$out"
+# The client's ini in its working folder: the TrueType faces of PDF files.
+cp "$here/pdffonts.ini" "$out/qovtervex.ini"
 rm -f "$capture/capture-lpt1.ps" "$capture/capture-lpt2.ps"
 cd "$out"
 wine "$server" --timeout 60 --client "$(winpath "$client") printing" "$(winpath "$script")" 2>&1 | tr -d '\r' |

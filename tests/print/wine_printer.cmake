@@ -33,7 +33,8 @@ add_test(NAME print_e2e_jobs
 # printed one and the protected PDF file the client wrote.
 add_test(NAME print_e2e_demo
   COMMAND ${e2e} ${PROJECT_SOURCE_DIR}/tests/server/scripts/demo-print.txt ${print_out} ${print_out}/e2e-demo
-    lpt1:${CMAKE_CURRENT_SOURCE_DIR}/e2e_invoice.expect written:${CMAKE_CURRENT_SOURCE_DIR}/invoice-protected.expect)
+    lpt1:${CMAKE_CURRENT_SOURCE_DIR}/e2e_invoice.expect written:${CMAKE_CURRENT_SOURCE_DIR}/invoice-protected.expect
+    written:${CMAKE_CURRENT_SOURCE_DIR}/international.expect)
 # PDF files with passwords, information and attachments, direct and spooled.
 add_test(NAME print_e2e_pdf
   COMMAND ${e2e} ${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf.txt ${print_out} ${print_out}/e2e-pdf
