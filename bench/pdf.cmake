@@ -9,7 +9,7 @@ pkg_check_modules(QOV_CAIRO REQUIRED IMPORTED_TARGET cairo)
 set(pdf_dir ${PROJECT_SOURCE_DIR}/print/pdf)
 set(pdf_bench_sources
   ${pdf_dir}/pdfdoc.cpp ${pdf_dir}/pdffont.cpp ${pdf_dir}/pdfpage.cpp ${pdf_dir}/pdfshape.cpp
-  ${pdf_dir}/pdfopt.cpp ${pdf_dir}/pdfcrypt.cpp ${pdf_dir}/pdfimage.cpp ${pdf_dir}/pdfattach.cpp ${pdf_dir}/pdfttf.cpp ${pdf_dir}/pdfsubset.cpp
+  ${pdf_dir}/pdfopt.cpp ${pdf_dir}/pdfcrypt.cpp ${pdf_dir}/pdfimage.cpp ${pdf_dir}/pdfattach.cpp ${pdf_dir}/pdfttf.cpp ${pdf_dir}/pdfsubset.cpp ${pdf_dir}/pdfimport.cpp
   ${PROJECT_SOURCE_DIR}/objects/fonttext.cpp
   ${PROJECT_SOURCE_DIR}/session/config.cpp ${PROJECT_SOURCE_DIR}/session/settings.cpp
   ${PROJECT_SOURCE_DIR}/session/util/md5.cpp ${PROJECT_SOURCE_DIR}/session/util/rc4.cpp

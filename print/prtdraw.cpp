@@ -718,8 +718,7 @@ static bool PrtParseImport(const char* t, size_t n, PrtPdfOptRecord* r) { return
 static int PrtPdfAttach(PdfDocRec* doc, PrtPdfOptRecord* r) { return PdfAddAttachment(doc, &r->attach); }
 static int PrtPdfInfo(PdfDocRec* doc, PrtPdfOptRecord* r) { return PdfWriteInfo(doc, &r->info); }
 static int PrtPdfEncrypt(PdfDocRec* doc, PrtPdfOptRecord* r) { return PdfStartEncryption(doc, &r->encrypt); }
-// Pages of other PDF files are not placed yet: the option is refused.
-static int PrtPdfImportPage(PdfDocRec*, PrtPdfOptRecord*) { return kPdfFail; }
+static int PrtPdfImportPage(PdfDocRec* doc, PrtPdfOptRecord* r) { return PdfImportPage(doc, &r->import); }
 
 // By message 2216-2219 (their kinds are 16, 18, 17, 19).
 static const PdfOptionKind kPdfOptionKinds[4] = {

@@ -184,6 +184,7 @@ struct PdfDocRec {
     DWORD encryptObj;
     BYTE keyMaterial[10];
     struct PdfFontFileRec* fontFiles;  // TrueType files described, by path
+    DWORD formCounter;             // imported pages: "/PDFForm" numbers
     int fontError;                 // a font failure while drawing, reported at the end (an error number)
     BYTE writeFailed;              // a write, flush or close of the file failed
     BYTE tooLarge;                 // an object offset did not fit its cross-reference entry
@@ -327,6 +328,12 @@ int PdfStartEncryption(PdfDocRec* doc, const PdfEncryptOpts* opts);
 // Encrypts the bytes in place with the object's key; in a document that is
 // not encrypted it marks that a stream went out in the clear.
 void PdfEncryptBuf(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj);
+
+// ---- imported pages (pdfimport.cpp) ----------------------------------------------
+// Places a page of another PDF file (a classic file with one cross-reference
+// table) on the current page; 0, or -1 when it cannot be read or copied, or
+// the document is encrypted.
+int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts);
 
 // ---- file attachments (pdfattach.cpp) --------------------------------------------
 constexpr DWORD kPdfAttachNameMax = 256;

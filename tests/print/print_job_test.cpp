@@ -447,9 +447,9 @@ void DrawOption(uint32_t type, const std::string& text) {
 }
 
 // A job that cannot do its work (no picture, an option text that does not
-// parse or that the document refuses, page import and TrueType fonts not
-// built) answers a failure at its close, never the success of a job done; the
-// rows without such a need answer 0.
+// parse or that the document refuses, no font file for its text) answers a
+// failure at its close, never the success of a job done; the rows without
+// such a need answer 0.
 TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
     gPrtDlgHook = PressButton;
     gPressButton = IDOK;
@@ -486,7 +486,7 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
         {"", "", true, 0, false, [] { DrawOption(2218, "T=t"); DrawOption(2217, "U=s"); }, 21296, 107,
          "encryption after information written in the clear"},
         {"", "", true, 0, false, [] { DrawOption(2216, "F=out\\missing.txt"); }, 21296, 105, "a file that does not open"},
-        {"", "", true, 0, false, [] { DrawOption(2219, "F=b.pdf"); }, 21296, 111, "page import is not built"},
+        {"", "", true, 0, false, [] { DrawOption(2219, "F=b.pdf"); }, 21296, 111, "a page of a file that is not there"},
         {"", "", true, 0, false, [] { DrawOption(2219, "FILE=b.pdf"); }, 21296, 110, "an import text that does not parse"},
         {"", "", true, 0x10000000, false, DrawWord, 21271, 2, "UTF-16 texts want TrueType fonts: no font for the text"},
         {"", "", true, 0x10000000, false, DrawNothing, 0, -1, "the same document without a text"},
