@@ -958,6 +958,25 @@ TEST_F(PrintJob, OnePictureOnThreePagesOfAPdfFile) {
     gPrtPictImage = nullptr;
 }
 
+// PDF options go into the spool file as records of their kind (a text longer
+// than one 4094-byte chunk in one record); a text that does not parse is not
+// spooled, and the close reports it.
+TEST_F(PrintJob, PdfOptionsAreSpooledAsRecords) {
+    CreateDirectoryA(kOutDir, nullptr);
+    Answer1147 a = OpenTitled("QovTest", "out\\options.spl", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawOption(2217, "U=a,O=b");
+    DrawOption(2218, "TITLE=not parsed");
+    DrawOption(2218, "T=" + std::string(5000, 'x'));
+    DrawOption(2219, "F=letter.pdf,P=2");
+    Text("WORD");
+    Answer1147 z = CloseWith(a.value, 3);
+    EXPECT_EQ(21296u, z.value) << "the text that did not parse";
+    SpoolFileRead f("out\\options.spl");
+    ASSERT_EQ(0, f.result);
+    EXPECT_EQ((std::vector<uint8_t>{18, 17, 19, 3}), f.Types()) << "encryption, information, import, the text";
+}
+
 TEST_F(PrintJob, OnePictureTwiceIsSpooledOnce) {
     CreateDirectoryA(kOutDir, nullptr);
     gTestMemo = SpoolImageMemo();
