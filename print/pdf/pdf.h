@@ -268,6 +268,9 @@ int PdfPutByte(PdfDocRec* doc, BYTE b);
 // Deflate with a 16 KB window: the compressed length, or 0 when zlib failed,
 // the room was short or the result is not smaller than the input.
 size_t PdfDeflate(const BYTE* src, size_t len, BYTE* dst, size_t cap);
+// "stream", the bytes (encrypted in place with the object's key when the
+// document is encrypted), "endstream" and "endobj".
+void PdfPutStreamBody(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj);
 // The same into a new buffer of the worst-case size (freed with GuardedFree);
 // 0 and no buffer when not smaller or no memory.
 size_t PdfDeflateNew(const BYTE* src, size_t len, BYTE** out);

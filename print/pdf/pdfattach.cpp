@@ -108,15 +108,7 @@ static void PdfPutEmbeddedFile(PdfDocRec* doc, DWORD obj, PdfAttachFile* f) {
     PdfPutUInt(doc, bodyLen, 1);
     PdfPutLine(doc, nullptr);
     PdfPutLine(doc, " >>");
-    PdfPutLine(doc, "stream");
-    if (bodyLen) {
-        PdfEncryptBuf(doc, body, bodyLen, obj);
-        PdfPutBytes(doc, body, bodyLen);
-    }
-    PdfPutLine(doc, nullptr);
-    PdfPutLine(doc, "endstream");
-    PdfPutLine(doc, "endobj");
-    PdfPutLine(doc, nullptr);
+    PdfPutStreamBody(doc, body, bodyLen, obj);
     GuardedFree(packed);
 }
 

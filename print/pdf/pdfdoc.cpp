@@ -173,6 +173,7 @@ static void PdfFlush(PdfDocRec* doc) {
 }
 
 int PdfPutBytes(PdfDocRec* doc, const void* bytes, size_t n) {
+    if (!n) return 0;  // an empty stream may have no buffer at all
     if (n >= kPdfOutBufSize) {
         PdfFlush(doc);
         PdfWriteOut(doc, bytes, n);
@@ -464,6 +465,16 @@ size_t PdfDeflateNew(const BYTE* src, size_t len, BYTE** out) {
         *out = nullptr;
     }
     return n;
+}
+
+void PdfPutStreamBody(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj) {
+    PdfPutLine(doc, "stream");
+    PdfEncryptBuf(doc, bytes, n, obj);
+    PdfPutBytes(doc, bytes, n);
+    PdfPutLine(doc, nullptr);
+    PdfPutLine(doc, "endstream");
+    PdfPutLine(doc, "endobj");
+    PdfPutLine(doc, nullptr);
 }
 
 static void PdfWriteContent(PdfDocRec* doc, DWORD obj) {

@@ -305,13 +305,7 @@ PdfImageRec* PdfWriteImage(PdfDocRec* doc, const PdfImageInput* img, bool crop) 
     else if (s.filter == kPdfFilterFlate) PdfPutLine(doc, "    /Filter /FlateDecode ");
     PdfPutKeyUInt(doc, "    /Length ", s.len);
     PdfPutLine(doc, " >>");
-    PdfPutLine(doc, "stream");
-    PdfEncryptBuf(doc, const_cast<BYTE*>(s.bytes), s.len, obj);
-    PdfPutBytes(doc, s.bytes, s.len);
-    PdfPutLine(doc, nullptr);
-    PdfPutLine(doc, "endstream");
-    PdfPutLine(doc, "endobj");
-    PdfPutLine(doc, nullptr);
+    PdfPutStreamBody(doc, const_cast<BYTE*>(s.bytes), s.len, obj);
     GuardedFree(s.jpeg);
     GuardedFree(s.flate);
     GuardedFree(pixels);

@@ -449,18 +449,7 @@ static bool PdfWriteSubsetFontDict(PdfDocRec* doc, PdfTtfFontRec* t, PdfSubsetRe
     PdfPutName(doc, d->psName);
     PdfPutName(doc, t->suffix ? t->suffix : "");
     PdfPutLine(doc, nullptr);
-    PdfPutText(doc, "  /Widths [");
-    for (int c = 1; c <= last; c++) {
-        if (c > 1) PdfPutByte(doc, ' ');
-        PdfPutInt(doc, d->widths[c], 1);
-    }
-    PdfPutLine(doc, "]");
-    PdfPutText(doc, "  /FontDescriptor ");
-    PdfPutUInt(doc, descObj, 1);
-    PdfPutLine(doc, " 0 R");
-    PdfPutLine(doc, " >>");
-    PdfPutLine(doc, "endobj");
-    PdfPutLine(doc, nullptr);
+    PdfPutWidthsAndDescriptor(doc, d->widths, 1, last, descObj);
     return true;
 }
 

@@ -358,6 +358,21 @@ void PdfPutKeyNum(PdfDocRec* doc, const char* key, int64_t v) {
 
 // The whole file as a font file stream, compressed unless streams are not or
 // Flate does not make it smaller; false when the object table cannot grow.
+void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first, int last, DWORD descObj) {
+    PdfPutText(doc, "  /Widths [");
+    for (int c = first; c <= last; c++) {
+        if (c > first) PdfPutByte(doc, ' ');
+        PdfPutInt(doc, widths[c], 1);
+    }
+    PdfPutLine(doc, "]");
+    PdfPutText(doc, "  /FontDescriptor ");
+    PdfPutUInt(doc, descObj, 1);
+    PdfPutLine(doc, " 0 R");
+    PdfPutLine(doc, " >>");
+    PdfPutLine(doc, "endobj");
+    PdfPutLine(doc, nullptr);
+}
+
 bool PdfWriteFontFile(PdfDocRec* doc, BYTE* data, size_t len, DWORD* objOut) {
     DWORD obj = doc->nextObj;
     if (!PdfSetObjOffset(doc, obj)) return false;
@@ -373,13 +388,7 @@ bool PdfWriteFontFile(PdfDocRec* doc, BYTE* data, size_t len, DWORD* objOut) {
     PdfPutKeyNum(doc, "    /Length ", static_cast<int64_t>(bodyLen));
     PdfPutKeyNum(doc, "    /Length1 ", static_cast<int64_t>(len));
     PdfPutLine(doc, " >>");
-    PdfPutLine(doc, "stream");
-    PdfEncryptBuf(doc, body, bodyLen, obj);
-    PdfPutBytes(doc, body, bodyLen);
-    PdfPutLine(doc, nullptr);
-    PdfPutLine(doc, "endstream");
-    PdfPutLine(doc, "endobj");
-    PdfPutLine(doc, nullptr);
+    PdfPutStreamBody(doc, body, bodyLen, obj);
     GuardedFree(packed);
     *objOut = obj;
     return true;
@@ -485,18 +494,7 @@ static bool PdfWriteTrueTypeFont(PdfDocRec* doc, const char* face, const PdfTtfD
     PdfPutName(doc, d->psName);
     PdfPutName(doc, suffix);
     PdfPutLine(doc, nullptr);
-    PdfPutText(doc, "  /Widths [");
-    for (int c = kTtfFirstChar; c <= kTtfLastChar; c++) {
-        if (c > kTtfFirstChar) PdfPutByte(doc, ' ');
-        PdfPutInt(doc, d->widths[c], 1);
-    }
-    PdfPutLine(doc, "]");
-    PdfPutText(doc, "  /FontDescriptor ");
-    PdfPutUInt(doc, descObj, 1);
-    PdfPutLine(doc, " 0 R");
-    PdfPutLine(doc, " >>");
-    PdfPutLine(doc, "endobj");
-    PdfPutLine(doc, nullptr);
+    PdfPutWidthsAndDescriptor(doc, d->widths, kTtfFirstChar, kTtfLastChar, descObj);
     return true;
 }
 
