@@ -3,6 +3,8 @@
 // the web view, printing, COM and the image loaders to both.
 #include "app/wiring.h"
 
+#include <zlib.h>
+
 #include <string>
 
 #include "com/autoserver.h"
@@ -25,6 +27,7 @@
 #include "print/prtcalc.h"
 #include "session/config.h"
 #include "session/session.h"
+#include "session/util/bytereader.h"
 #include "session/util/codepage.h"
 #include "webview/core/webchannel.h"
 #include "webview/webglue.h"
@@ -58,10 +61,21 @@ static const char* ImageOemToAnsi(const char* path) { return OemToAnsiStr(path, 
 
 // Print 2209 draws the image of a Pict object: the whole image, or with the
 // view modes the part the picture shows.
+// The picture's identity for a PDF file, which writes a picture once per
+// identity: its handle, and a checksum of its pixels that changes with them.
 static bool PrintPictImage(uint32_t pict, uint32_t mode, PrtImageInput* out) {
     RECT shown;
     if (!PictImageOf(pict, mode >= kPrtImageShownPart, &out->header, &out->palette, &out->bits, &shown)) return false;
     out->source = shown;
+    const BITMAPINFOHEADER* h = out->header;
+    CheckedSize bytes = DibStride(static_cast<uint64_t>(h->biWidth > 0 ? h->biWidth : 0), h->biBitCount);
+    bytes.Mul(static_cast<uint64_t>(h->biHeight < 0 ? -static_cast<int64_t>(h->biHeight) : h->biHeight));
+    uLong sum = crc32(0, reinterpret_cast<const Bytef*>(h), sizeof *h);
+    if (out->palette && h->biBitCount <= 8)
+        sum = crc32(sum, reinterpret_cast<const Bytef*>(out->palette), PrtImagePaletteCount(h) * sizeof(RGBQUAD));
+    if (bytes.Fits(UINT32_MAX)) sum = crc32(sum, static_cast<const Bytef*>(out->bits), static_cast<uInt>(bytes.value));
+    out->identity[0] = pict;
+    out->identity[1] = static_cast<uint32_t>(sum);
     return true;
 }
 

@@ -39,6 +39,16 @@ inline BenchResult BenchInTurns(int rounds, const std::function<void()>& run, co
     return r;
 }
 
+// The size of a file written, or 0.
+inline long BenchFileSize(const char* path) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return 0;
+    fseek(f, 0, SEEK_END);
+    long n = ftell(f);
+    fclose(f);
+    return n;
+}
+
 inline double BenchMedian(std::vector<double> v) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());

@@ -7,11 +7,19 @@ endif()
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(QOV_CAIRO REQUIRED IMPORTED_TARGET cairo)
 set(pdf_dir ${PROJECT_SOURCE_DIR}/print/pdf)
-add_executable(pdf_bench ${CMAKE_CURRENT_LIST_DIR}/pdf_bench.cpp
+set(pdf_bench_sources
   ${pdf_dir}/pdfdoc.cpp ${pdf_dir}/pdffont.cpp ${pdf_dir}/pdfpage.cpp ${pdf_dir}/pdfshape.cpp
+  ${pdf_dir}/pdfopt.cpp ${pdf_dir}/pdfcrypt.cpp ${pdf_dir}/pdfimage.cpp ${pdf_dir}/pdfattach.cpp ${pdf_dir}/pdfttf.cpp ${pdf_dir}/pdfsubset.cpp ${pdf_dir}/pdfimport.cpp
   ${PROJECT_SOURCE_DIR}/objects/fonttext.cpp
+  ${PROJECT_SOURCE_DIR}/session/config.cpp ${PROJECT_SOURCE_DIR}/session/settings.cpp
+  ${PROJECT_SOURCE_DIR}/session/util/md5.cpp ${PROJECT_SOURCE_DIR}/session/util/rc4.cpp
+  ${PROJECT_SOURCE_DIR}/session/util/strutil.cpp
   ${PROJECT_SOURCE_DIR}/session/util/mem.cpp)
-set_property(TARGET pdf_bench PROPERTY COMPILE_OPTIONS -O2)
-set_property(TARGET pdf_bench PROPERTY LINK_OPTIONS "")
-target_include_directories(pdf_bench PRIVATE ${PROJECT_SOURCE_DIR})
-target_link_libraries(pdf_bench PRIVATE PkgConfig::QOV_CAIRO ZLIB::ZLIB)
+# Text pages; and pictures and passwords (pdfimage_bench).
+foreach(bench pdf_bench pdfimage_bench)
+  add_executable(${bench} ${CMAKE_CURRENT_LIST_DIR}/${bench}.cpp ${pdf_bench_sources})
+  set_property(TARGET ${bench} PROPERTY COMPILE_OPTIONS -O2)
+  set_property(TARGET ${bench} PROPERTY LINK_OPTIONS "")
+  target_include_directories(${bench} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${bench} PRIVATE PkgConfig::QOV_CAIRO ZLIB::ZLIB JPEG::JPEG)
+endforeach()

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "bench/benchkit.h"
 #include "print/pdf/pdf.h"
 
 namespace {
@@ -33,15 +34,6 @@ void FieldText(int page, int line, int field, char* out, size_t size) {
 
 double Seconds(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-long FileSize(const char* path) {
-    FILE* f = fopen(path, "rb");
-    if (!f) return 0;
-    fseek(f, 0, SEEK_END);
-    long n = ftell(f);
-    fclose(f);
-    return n;
 }
 
 double WriteQov(int pages, const char* path) {
@@ -104,8 +96,8 @@ int main(int argc, char** argv) {
         if (c < bestCairo) bestCairo = c;
     }
     double qovRate = pages / bestQov, cairoRate = pages / bestCairo;
-    double qovBytes = static_cast<double>(FileSize("bench-qov.pdf")) / pages;
-    double cairoBytes = static_cast<double>(FileSize("bench-cairo.pdf")) / pages;
+    double qovBytes = static_cast<double>(BenchFileSize("bench-qov.pdf")) / pages;
+    double cairoBytes = static_cast<double>(BenchFileSize("bench-cairo.pdf")) / pages;
     printf("pages per document %d, best of %d rounds\n", pages, rounds);
     printf("qovtervex: %10.1f pages/s %9.0f bytes/page\n", qovRate, qovBytes);
     printf("cairo:     %10.1f pages/s %9.0f bytes/page\n", cairoRate, cairoBytes);

@@ -315,9 +315,10 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
                  uint16_t right);
 // The picture object behind a 2209 handle: filled by the picture facility.
 extern bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
-// A PDF option (2216-2219) applied to a PDF target's document by the option
-// facility: 0, or the detail code of its failure.
-extern int32_t (*gPrtPdfOption)(PdfDocRec* doc, int kind, const char* text, size_t len);
+// A PDF option (kind 16-19 and its text, 2216-2219): parsed, spooled when the
+// job spools, applied when it writes a PDF file; 0, or 21296 with the detail
+// (101-111) in the error cell.
+int32_t PrtPdfOption(int kind, const char* text, size_t len);
 
 // ---- Spool file (prtspoolwin.cpp) ----------------------------------------------------------------
 // "~SPL0000.TMP", numbered, in TMP, TEMP or the current directory; its name in name.
@@ -332,6 +333,7 @@ int32_t PrtSpoolRecord(const PrtDrawMsg& d, uint32_t type);
 int32_t PrtSpoolFont(PrinterRec* job);
 int32_t PrtSpoolImage(PrinterRec* job, const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom,
                       uint16_t left, uint16_t right);
+int32_t PrtSpoolPdfOption(PrinterRec* job, int kind, const char* text, size_t len);
 int32_t PrtSpoolFinishFile(PrinterRec* job);
 int32_t PrtSpoolOpenReader(PrinterRec* job);
 int32_t PrtSpoolStep(PrinterRec* job, bool back, bool* moved);
@@ -347,7 +349,7 @@ struct PrtSpoolOpenMsg {
 bool PrtDecodeOpenFromSpool(const SrvMsg* m, PrtSpoolOpenMsg* out);
 int32_t PrtOpenFromSpool(PrtSpoolOpenMsg* request);
 PrtJobAnswer PrtOpenFromSpoolMsg(const SrvMsg* m);
-// Replay of the PDF option records 16-19, filled by the PDF option facility;
+// Replay of the PDF option records 16-19 (PrtPdfOption's parse and apply);
 // without it they are stepped over.
 extern int32_t (*gPrtPdfOptionReplay)(PdfDocRec* doc, int kind, const char* text, size_t len);
 

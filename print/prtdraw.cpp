@@ -14,21 +14,8 @@
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
 
-int32_t (*gPrtPdfOption)(PdfDocRec* doc, int kind, const char* text, size_t len);
 bool (*gPrtPictImage)(uint32_t pict, uint32_t mode, PrtImageInput* out);
 
-// The PDF option messages 2216-2219 by kind, with the detail codes of a text
-// that does not parse and of an option the document does not take.
-struct PdfOptionKind {
-    int kind;
-    uint32_t parseDetail, applyDetail;
-};
-static const PdfOptionKind kPdfOptionKinds[4] = {
-    {16, 101, 105},  // 2216 attachment
-    {18, 103, 107},  // 2217 encryption
-    {17, 102, 106},  // 2218 document information
-    {19, 110, 111},  // 2219 page import
-};
 constexpr size_t kPrtWideMark = 2;
 
 static bool IsPdfJob(const PrinterRec* j) { return (j->pdfFlags & kPrtPdfTarget) && j->pdf; }
@@ -604,6 +591,46 @@ uint32_t PrtImagePaletteCount(const BITMAPINFOHEADER* h) {
     return h->biClrUsed && h->biClrUsed < max ? h->biClrUsed : max;
 }
 
+// A picture for the PDF writer: the DIB's rows with a palette of the full
+// size for its depth (the decoders may list fewer colours), the part shown
+// turned into rows of the bitmap's memory order, and its identity. Only
+// uncompressed BI_RGB pixels are taken: masks would be read as the wrong
+// colours.
+static int32_t PrtPdfImage(PrinterRec* j, const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom,
+                           uint16_t left, uint16_t right) {
+    const BITMAPINFOHEADER* h = img->header;
+    if (h->biCompression != BI_RGB || (h->biBitCount <= 8 && !img->palette)) return kPrtImageNotDrawn;
+    int32_t iw = h->biWidth, ih = h->biHeight < 0 ? -h->biHeight : h->biHeight;
+    CheckedSize data = DibStride(static_cast<uint64_t>(iw > 0 ? iw : 0), h->biBitCount);
+    data.Mul(static_cast<uint64_t>(ih));
+    if (!data.Fits(UINT32_MAX)) return kPrtImageNotDrawn;
+    RGBQUAD palette[256] = {};
+    uint32_t colors = h->biBitCount <= 8 ? PrtImagePaletteCount(h) : 0;
+    if (colors) memcpy(palette, img->palette, colors * sizeof(RGBQUAD));
+    PdfImageInput in = {};
+    in.identity[0] = img->identity[0];
+    in.identity[1] = img->identity[1];
+    in.top = top, in.bottom = bottom, in.left = left, in.right = right;
+    in.width = iw;
+    in.height = ih;
+    in.bitsPerPixel = h->biBitCount;
+    in.paletteSize = h->biBitCount <= 8 ? 1u << h->biBitCount : 0;
+    in.dataSize = static_cast<DWORD>(data.value);
+    in.pixels = static_cast<const BYTE*>(img->bits);
+    in.palette = reinterpret_cast<const BYTE*>(palette);
+    in.topDown = h->biHeight < 0;
+    in.mode = mode == kPrtImageActualSize ? kPdfImageNatural : kPdfImageFit;
+    const RECT& src = img->source;
+    if (mode >= kPrtImageShownPart && src.right > src.left && src.bottom > src.top) {
+        in.mode = kPdfImageCrop;
+        in.firstCol = src.left;
+        in.endCol = src.right;
+        in.firstRow = in.topDown ? src.top : ih - src.bottom;
+        in.endRow = in.topDown ? src.bottom : ih - src.top;
+    }
+    return PdfDrawImage(j->pdf, &in);
+}
+
 int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom, uint16_t left,
                  uint16_t right) {
     PrinterRec* j = gCurPrtRec;
@@ -611,9 +638,11 @@ int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t
     if (!img || !img->header || !img->bits) return kPrtImageNotDrawn;
     int32_t result;
     if (!BeginDraw(j, &result)) return result;
-    // The PDF image writer is not built yet: the image is missing from the
-    // file, which the job must not report as written.
-    if (IsPdfJob(j)) return kPrtImageNotDrawn;
+    if (IsPdfJob(j)) {
+        result = PrtPdfImage(j, img, mode, top, bottom, left, right);
+        EndDraw(j, result);
+        return result;
+    }
     // Devices that cannot stretch a DIB get no image, as they always have.
     if (j->flags & kPrtFlagNoStretch) return kPrtOk;
     const BITMAPINFOHEADER* h = img->header;
@@ -664,21 +693,82 @@ static int32_t PrtImageFromPict(const PrtDrawMsg& d) {
 
 // ---- PDF options ------------------------------------------------------------------------------------------
 
-// 2216-2219. The option texts are parsed, spooled and applied by the PDF
-// option facility through gPrtPdfOption. It is not built yet, so no option is
-// honoured - least of all an encryption asked for, which would otherwise
-// leave the file in the clear unnoticed - and each answers 21296 with a
-// detail in the error cell: that of an option the PDF document does not
-// take for a PDF target, that of a text not parsed for any other job.
-static int32_t PrtPdfOption(uint32_t type, const PrtMsgText& text) {
+// The records of the four option kinds; a record's values point into the
+// option text, which lives until the option is applied.
+union PrtPdfOptRecord {
+    PdfAttachOpts attach;
+    PdfInfoOpts info;
+    PdfEncryptOpts encrypt;
+    PdfImportOpts import;
+};
+
+// Each kind with its parser, its application to a document and the detail
+// codes of a text that does not parse and of an option the document refused.
+struct PdfOptionKind {
+    int kind;
+    uint32_t parseDetail, applyDetail;
+    bool (*parse)(const char* text, size_t len, PrtPdfOptRecord* rec);
+    int (*apply)(PdfDocRec* doc, PrtPdfOptRecord* rec);
+};
+
+static bool PrtParseAttach(const char* t, size_t n, PrtPdfOptRecord* r) { return PdfParseAttachOpts(t, n, &r->attach); }
+static bool PrtParseInfo(const char* t, size_t n, PrtPdfOptRecord* r) { return PdfParseInfoOpts(t, n, &r->info); }
+static bool PrtParseEncrypt(const char* t, size_t n, PrtPdfOptRecord* r) { return PdfParseEncryptOpts(t, n, &r->encrypt); }
+static bool PrtParseImport(const char* t, size_t n, PrtPdfOptRecord* r) { return PdfParseImportOpts(t, n, &r->import); }
+static int PrtPdfAttach(PdfDocRec* doc, PrtPdfOptRecord* r) { return PdfAddAttachment(doc, &r->attach); }
+static int PrtPdfInfo(PdfDocRec* doc, PrtPdfOptRecord* r) { return PdfWriteInfo(doc, &r->info); }
+static int PrtPdfEncrypt(PdfDocRec* doc, PrtPdfOptRecord* r) { return PdfStartEncryption(doc, &r->encrypt); }
+static int PrtPdfImportPage(PdfDocRec* doc, PrtPdfOptRecord* r) { return PdfImportPage(doc, &r->import); }
+
+// By message 2216-2219 (their kinds are 16, 18, 17, 19).
+static const PdfOptionKind kPdfOptionKinds[4] = {
+    {kPdfOptAttach, 101, 105, PrtParseAttach, PrtPdfAttach},         // 2216 attachment
+    {kPdfOptEncrypt, 103, 107, PrtParseEncrypt, PrtPdfEncrypt},      // 2217 encryption
+    {kPdfOptInfo, 102, 106, PrtParseInfo, PrtPdfInfo},               // 2218 document information
+    {kPdfOptImport, 110, 111, PrtParseImport, PrtPdfImportPage},     // 2219 page import
+};
+constexpr uint32_t kPrtPdfOptionBadKind = 104;
+
+static const PdfOptionKind* PrtPdfOptionKindOf(int kind) {
+    for (const PdfOptionKind& k : kPdfOptionKinds)
+        if (k.kind == kind) return &k;
+    return nullptr;
+}
+
+static int32_t PrtPdfOptionRefused(uint32_t detail) {
+    gPrtErrNo = static_cast<int32_t>(detail);
+    return kPrtPdfOption;
+}
+
+// Parses and applies an option to a document: 0, or 21296 with the detail in
+// the error cell. The spool replay runs the records 16-19 through it.
+static int32_t PrtPdfOptionApply(PdfDocRec* doc, int kind, const char* text, size_t len) {
+    const PdfOptionKind* k = PrtPdfOptionKindOf(kind);
+    if (!k) return PrtPdfOptionRefused(kPrtPdfOptionBadKind);
+    PrtPdfOptRecord rec;
+    if (!k->parse(text, len, &rec)) return PrtPdfOptionRefused(k->parseDetail);
+    if (doc && k->apply(doc, &rec) != kPdfOk) return PrtPdfOptionRefused(k->applyDetail);
+    return kPrtOk;
+}
+int32_t (*gPrtPdfOptionReplay)(PdfDocRec* doc, int kind, const char* text, size_t len) = PrtPdfOptionApply;
+
+// 2216-2219: a text that does not parse is neither spooled nor applied; one
+// that parses is spooled as a record of its kind when the job spools, and
+// applied when the job writes a PDF file.
+int32_t PrtPdfOption(int kind, const char* text, size_t len) {
     PrinterRec* j = gCurPrtRec;
     if (!j) return kPrtOk;
-    const PdfOptionKind& k = kPdfOptionKinds[type - kPrtMsgPdfFirst];
-    int32_t detail = static_cast<int32_t>(IsPdfJob(j) ? k.applyDetail : k.parseDetail);
-    if (gPrtPdfOption && IsPdfJob(j)) detail = gPrtPdfOption(j->pdf, k.kind, text.text, text.len);
-    if (!detail) return kPrtOk;
-    gPrtErrNo = detail;
-    return kPrtPdfOption;
+    const PdfOptionKind* k = PrtPdfOptionKindOf(kind);
+    if (!k) return PrtPdfOptionRefused(kPrtPdfOptionBadKind);
+    PrtPdfOptRecord rec;
+    if (!k->parse(text, len, &rec)) return PrtPdfOptionRefused(k->parseDetail);
+    int32_t r = PrtSpoolPdfOption(j, kind, text, len);
+    if (r) return r;
+    return IsPdfJob(j) ? PrtPdfOptionApply(j->pdf, kind, text, len) : kPrtOk;
+}
+
+static int32_t PrtPdfOptionMsg(uint32_t type, const PrtMsgText& text) {
+    return PrtPdfOption(kPdfOptionKinds[type - kPrtMsgPdfFirst].kind, text.text, text.len);
 }
 
 // ---- Messages ---------------------------------------------------------------------------------------------
@@ -730,7 +820,7 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
     case kPrtMsgSelectDraw: PrtSelectJob(PrtJobFromHandle(d.code)); break;
     case kPrtMsgRegion: r = PrtSetRegion(d.top, d.bottom, d.left, d.right); break;
     default:
-        if (m->type >= kPrtMsgPdfFirst && m->type <= kPrtMsgPdfLast) r = PrtPdfOption(m->type, d.text);
+        if (m->type >= kPrtMsgPdfFirst && m->type <= kPrtMsgPdfLast) r = PrtPdfOptionMsg(m->type, d.text);
         break;
     }
     PrtLatchError(r);

@@ -13,6 +13,7 @@
 #include "objects/paint.h"
 #include "session/config.h"
 #include "session/session.h"
+#include "session/settings.h"
 #include "session/util/codepage.h"
 
 constexpr uint32_t kInfoListFonts = 4, kInfoFontMetrics = 257, kInfoDeviceInfo = 258;
@@ -324,10 +325,39 @@ int PrtPdfResolution() {
     return quality == kQualityLow ? kQualityLow : kQualityHigh;
 }
 
+// The account name of the information dictionary's author.
+static bool PrtPdfUserName(char* out, size_t size) {
+    DWORD n = static_cast<DWORD>(size);
+    if (!size || !GetUserNameA(out, &n)) return false;
+    return true;
+}
+
+// TrueType files named in the client ini's "PdfFonts" section.
+static const char* PrtPdfIniFont(const char* key) { return GetIniSetting(key, "PdfFonts"); }
+
+// The installed fonts: the values of the system's Fonts key, name and file.
+static bool PrtPdfFontListEntry(DWORD index, char* name, size_t nameSize, char* file, size_t fileSize) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return false;
+    DWORD nameLen = static_cast<DWORD>(nameSize), type = 0, dataLen = static_cast<DWORD>(fileSize - 1);
+    LONG rc = RegEnumValueA(key, index, name, &nameLen, nullptr, &type, reinterpret_cast<BYTE*>(file), &dataLen);
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) return false;
+    file[dataLen < fileSize ? dataLen : fileSize - 1] = 0;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) file[0] = 0;
+    return true;
+}
+
 void PrtInstallQueryHooks() {
     gHooks.infoRequest = PrtInfoRequest;
     gPdfHooks.measureFont = PrtPdfMetricsFont;
     gPdfHooks.defaultPrintQuality = PrtPdfResolution;
+    gPdfHooks.userName = PrtPdfUserName;
+    gPdfHooks.consoleMode = gConsoleMode;
+    gPdfHooks.iniFont = PrtPdfIniFont;
+    gPdfHooks.fontListEntry = PrtPdfFontListEntry;
 }
 
 // ---- Screen dump ----------------------------------------------------------------------------

@@ -15,7 +15,6 @@
 #include "session/session.h"
 #include "session/util/mem.h"
 
-int32_t (*gPrtPdfOptionReplay)(PdfDocRec* doc, int kind, const char* text, size_t len);
 
 // ---- The file ----------------------------------------------------------------------------
 
@@ -254,6 +253,14 @@ int32_t PrtSpoolImage(PrinterRec* j, const PrtImageInput* img, uint32_t mode, ui
     return r;
 }
 
+// A PDF option after the page record it belongs to, its text in chunks.
+int32_t PrtSpoolPdfOption(PrinterRec* j, int kind, const char* text, size_t len) {
+    if (!PrtIsSpooling(j)) return kPrtOk;
+    int32_t r = PrtSpoolHeader(j);
+    if (r) return r;
+    return SpoolWriteText(j->spoolw, static_cast<uint8_t>(kind), text, len);
+}
+
 int32_t PrtSpoolFinishFile(PrinterRec* j) {
     if (!j->spoolw) return kPrtOk;
     int32_t r = SpoolFinish(j->spoolw);
@@ -332,8 +339,10 @@ static int32_t StartReplayPage(PrinterRec* j) {
 }
 
 // An image record as the play side takes it: an aligned copy of its header,
-// and a source rectangle only when it lies inside the picture.
-static int32_t PlayImage(const SpoolRecord& rec, uint16_t top, uint16_t bottom, uint16_t left,
+// and a source rectangle only when it lies inside the picture. Its identity
+// is the record's place in the file, so that a PDF file holds a picture drawn
+// on many pages (records of type 15 referring to one record) once.
+static int32_t PlayImage(const SpoolRecord& rec, uint64_t fileOffset, uint16_t top, uint16_t bottom, uint16_t left,
                          uint16_t right) {
     BITMAPINFOHEADER h;
     memcpy(&h, rec.dib, sizeof h);
@@ -342,6 +351,8 @@ static int32_t PlayImage(const SpoolRecord& rec, uint16_t top, uint16_t bottom, 
     img.header = &h;
     img.palette = reinterpret_cast<const RGBQUAD*>(rec.palette);
     img.bits = rec.pixels;
+    img.identity[0] = static_cast<uint32_t>(fileOffset);
+    img.identity[1] = static_cast<uint32_t>(fileOffset >> 32);
     int32_t rows = h.biHeight < 0 ? -h.biHeight : h.biHeight;
     const int32_t* s = rec.source;
     if (s[0] >= 0 && s[1] >= 0 && s[2] <= h.biWidth && s[3] <= rows && s[0] < s[2] && s[1] < s[3])
@@ -357,7 +368,7 @@ static int32_t PlayRecord(PrinterRec* j, SpoolReader* r, const SpoolRecord& rec)
     case kSpoolRecText: case kSpoolRecNumber: return PrtText(text, rec.textLen, kPrtTextRecorded);
     case kSpoolRecPos: return PrtSetPos(rec.column, rec.row);
     case kSpoolRecOldFont: case kSpoolRecFont: return PrtFontFromRecord(j, rec.font);
-    case kSpoolRecImage: return PlayImage(rec, rec.top, rec.bottom, rec.left, rec.right);
+    case kSpoolRecImage: return PlayImage(rec, r->pageOffset + rec.at, rec.top, rec.bottom, rec.left, rec.right);
     case kSpoolRecLine: return PrtLine(rec.column, rec.row);
     case kSpoolRecRect: return PrtRectangle(rec.top, rec.bottom, rec.left, rec.right);
     case kSpoolRecEllipse: return PrtEllipse(rec.top, rec.bottom, rec.left, rec.right);
@@ -368,7 +379,7 @@ static int32_t PlayRecord(PrinterRec* j, SpoolReader* r, const SpoolRecord& rec)
         SpoolRecord img;
         int32_t res = SpoolReadImageRef(r, rec.refOffset, rec.refSize, &j->imageCache, &img);
         if (res) return res;
-        return PlayImage(img, rec.top, rec.bottom, rec.left, rec.right);
+        return PlayImage(img, rec.refOffset, rec.top, rec.bottom, rec.left, rec.right);
     }
     default:
         // PDF options go to the option facility when it is there; else stepped over.

@@ -21,14 +21,23 @@ qov_demo_printer() {
   sh "$here/tests/print/setup_printer.sh" "$tool" "$out/demo-print" >/dev/null 2>&1 ||
     echo "demo printer: the set-up failed" >&2
   rm -f "$out/demo-print"/*.ppd
+  # The client's ini in the scene's folder: the TrueType faces of PDF files.
+  cp "$here/tests/print/pdffonts.ini" "$out/demo-print/qovtervex.ini"
   : > "$out/demo-print/label.prn"
   ln -sfn "$out/demo-print/label.prn" "$WINEPREFIX/dosdevices/lpt3"
 }
 
 # qov_demo_printer_pages OUT: the pages printed on LPT1: as invoice.pdf and
-# those on LPT2: as receipt.pdf, each with a picture of its first page.
+# those on LPT2: as receipt.pdf, each with a picture of its first page. The
+# protected invoice the client wrote itself gets its passwords in the scene's
+# log.
 qov_demo_printer_pages() {
   local dir=$1/demo-print
+  if [ -s "$dir/invoice-protected.pdf" ]; then
+    echo "invoice-protected.pdf: user password \"invoice\", owner password \"northwind\"" | tee -a "$dir/session.log"
+    command -v pdftoppm >/dev/null &&
+      pdftoppm -upw invoice -png -r 100 -f 1 -l 1 -singlefile "$dir/invoice-protected.pdf" "$dir/invoice-protected"
+  fi
   [ -s "$dir/capture-lpt1.ps" ] || return 0
   mv "$dir/capture-lpt1.ps" "$dir/invoice.ps"
   ps2pdf "$dir/invoice.ps" "$dir/invoice.pdf" && rm -f "$dir/invoice.ps"

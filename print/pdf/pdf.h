@@ -9,7 +9,10 @@
 #include "session/util/qovtypes.h"
 
 // Results the print job sees (its own numbering).
-enum PdfResult { kPdfOk = 0, kPdfFail = -1, kPdfTreeTooDeep = 1, kPdfFontNotMade = 21271 };
+enum PdfResult {
+    kPdfOk = 0, kPdfFail = -1, kPdfTreeTooDeep = 1, kPdfFontNotMade = 21271,
+    kPdfImageNotWritten = 21272,  // a picture that cannot be written (depth, palette, size, memory)
+};
 
 // Runtime error numbers the writer leaves in gPdfErrNo.
 enum PdfErrNo {
@@ -45,6 +48,7 @@ enum : DWORD {
     kPdfFlagKeepLineHeight = 0x80000,
     kPdfFlag16BitText = 0x100000,
     kPdfFlagFontOption = 0x200000,
+    kPdfFlagNoJpeg = kPdfFlagFontOption,  // the same option bit keeps images out of JPEG
     kPdfFlagAltBaseline = 0x400000,
 };
 
@@ -179,6 +183,8 @@ struct PdfDocRec {
     BYTE userPad[32], ownerPad[32];
     DWORD encryptObj;
     BYTE keyMaterial[10];
+    struct PdfFontFileRec* fontFiles;  // TrueType files described, by path
+    DWORD formCounter;             // imported pages: "/PDFForm" numbers
     int fontError;                 // a font failure while drawing, reported at the end (an error number)
     BYTE writeFailed;              // a write, flush or close of the file failed
     BYTE tooLarge;                 // an object offset did not fit its cross-reference entry
@@ -208,6 +214,11 @@ struct PdfHooks {
     int (*defaultPrintQuality)();               // 0 when unknown
     void (*measureFont)(PdfDocRec* doc);        // may set the font cell
     BYTE consoleMode;
+    // The font file of a key of the client ini's "PdfFonts" section, or null.
+    const char* (*iniFont)(const char* key);
+    // The index-th value of the system's list of installed fonts (its name
+    // and its file); false past the last.
+    bool (*fontListEntry)(DWORD index, char* name, size_t nameSize, char* file, size_t fileSize);
 };
 extern PdfHooks gPdfHooks;
 
@@ -221,6 +232,7 @@ enum : DWORD { kPdfFileAccessMask = 0x70, kPdfFileReadWrite = 0x10, kPdfFileRead
 enum PdfFileCreate { kPdfOpenExisting = 0, kPdfOpenCreate = 1 };
 uintptr_t PdfFileOpen(const char* name, DWORD access, PdfFileCreate create);  // 0 on failure
 int64_t PdfFileSeek(uintptr_t h, int64_t offset);
+int64_t PdfFileSeekEnd(uintptr_t h);  // the file's size, or -1
 int64_t PdfFileRead(uintptr_t h, void* buf, size_t n);
 int64_t PdfFileWrite(uintptr_t h, const void* buf, size_t n);
 int PdfFileClose(uintptr_t h);
@@ -253,6 +265,15 @@ int PdfPutFixed3(PdfDocRec* doc, double value);
 enum PdfLineEnd { kPdfSameLine, kPdfEndLine };
 int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, PdfLineEnd end, DWORD obj);
 int PdfPutByte(PdfDocRec* doc, BYTE b);
+// Deflate with a 16 KB window: the compressed length, or 0 when zlib failed,
+// the room was short or the result is not smaller than the input.
+size_t PdfDeflate(const BYTE* src, size_t len, BYTE* dst, size_t cap);
+// "stream", the bytes (encrypted in place with the object's key when the
+// document is encrypted), "endstream" and "endobj".
+void PdfPutStreamBody(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj);
+// The same into a new buffer of the worst-case size (freed with GuardedFree);
+// 0 and no buffer when not smaller or no memory.
+size_t PdfDeflateNew(const BYTE* src, size_t len, BYTE** out);
 int PdfPutName(PdfDocRec* doc, const char* name);
 char* PdfPutDec4(char* out, long n);
 char* PdfPutDec8(char* out, long n);
@@ -269,12 +290,133 @@ int PdfWriteInfo(PdfDocRec* doc, const PdfInfoOpts* opts);
 void PdfDateText(char* out, int64_t time);
 void PdfPutUserName(PdfDocRec* doc);
 
+// ---- option texts (pdfopt.cpp) ------------------------------------------------
+// An option text is items key=value separated by commas; keys are one letter,
+// either case; a value may be quoted with double quotes to hold commas. Every
+// value points into the option text, which must live until it is applied.
+// The option kinds of the print job's option messages.
+enum PdfOptKind { kPdfOptAttach = 16, kPdfOptInfo = 17, kPdfOptEncrypt = 18, kPdfOptImport = 19 };
+// A date given as the key alone: "now" (information) or "from the file"
+// (attachments); a given date holds 4 to 14 digits.
+constexpr DWORD kPdfDateNowLen = 1;
+constexpr DWORD kPdfDateMinDigits = 4, kPdfDateMaxDigits = 14;
+// One item: bytes consumed, 0 on a syntax error; key 0 when only separators
+// were left.
+WORD PdfNextOptItem(const char* text, WORD remaining, char* key, const char** value, WORD* valueLen);
+
+enum PdfAttachIcon : BYTE { kPdfIconPaperclip = 0, kPdfIconAttachment = 1, kPdfIconGraph = 2, kPdfIconTag = 3 };
+struct PdfAttachOpts {
+    PdfOptValue file, title, desc, name, modified, created;
+    WORD top, bottom, left, right;  // job units; 0 = not given
+    BYTE icon;
+};
+struct PdfEncryptOpts {
+    PdfOptValue user, owner;
+    DWORD perms;                    // 3900 when not given
+};
+constexpr DWORD kPdfDefaultPerms = 3900;
+struct PdfImportOpts {
+    PdfOptValue file;
+    WORD page;                      // 1 when not given
+    BYTE g;                         // the key G was present
+};
+bool PdfParseAttachOpts(const char* text, size_t len, PdfAttachOpts* out);
+bool PdfParseInfoOpts(const char* text, size_t len, PdfInfoOpts* out);
+bool PdfParseEncryptOpts(const char* text, size_t len, PdfEncryptOpts* out);
+bool PdfParseImportOpts(const char* text, size_t len, PdfImportOpts* out);
+
+// ---- encryption (pdfcrypt.cpp) -------------------------------------------------
+// The standard security handler, revision 2: 40-bit RC4 keys per object.
+int PdfStartEncryption(PdfDocRec* doc, const PdfEncryptOpts* opts);
+// Encrypts the bytes in place with the object's key; in a document that is
+// not encrypted it marks that a stream went out in the clear.
+void PdfEncryptBuf(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj);
+
+// ---- imported pages (pdfimport.cpp) ----------------------------------------------
+// Places a page of another PDF file (a classic file with one cross-reference
+// table) on the current page; 0, or -1 when it cannot be read or copied, or
+// the document is encrypted.
+int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts);
+
+// ---- file attachments (pdfattach.cpp) --------------------------------------------
+constexpr DWORD kPdfAttachNameMax = 256;
+int PdfAddAttachment(PdfDocRec* doc, const PdfAttachOpts* opts);
+
+// ---- images (pdfimage.cpp) ---------------------------------------------------------
+enum PdfImageMode : DWORD { kPdfImageFit = 0, kPdfImageNatural = 1, kPdfImageCrop = 2 };
+// A picture to draw: a DIB's pixels with the target box and the part to take.
+struct PdfImageInput {
+    DWORD identity[2];              // 0 in the first: written anew each time
+    WORD top, bottom, left, right;  // the box, job units
+    DWORD mode;
+    // The part to take, rows in the bitmap's memory order (bottom row first
+    // unless topDown), columns from the left; end values exclusive.
+    int32_t firstRow, endRow, firstCol, endCol;
+    int32_t width, height;
+    WORD bitsPerPixel;              // 1, 4, 8, 16, 24, 32
+    DWORD paletteSize;              // 2, 16, 256 for 1, 4, 8 bits; else 0
+    DWORD dataSize;                 // bytes at pixels
+    const BYTE* pixels;
+    const BYTE* palette;            // RGBQUAD entries: blue, green, red, reserved
+    BYTE topDown;                   // rows stored top first
+};
+// One image written, listed in doc->images (its list part first).
+struct PdfImageRec {
+    PdfListRec list;
+    DWORD identity[2];
+};
+// From this raw RGB size on an image is written as JPEG without comparing.
+constexpr size_t kPdfJpegOnlyFrom = 102000;
+constexpr size_t kPdfJpegSlack = 10240;
+int PdfDrawImage(PdfDocRec* doc, const PdfImageInput* img);
+PdfImageRec* PdfWriteImage(PdfDocRec* doc, const PdfImageInput* img, bool crop);
+int PdfJpegToMemory(int width, int height, const BYTE* rgb, size_t capacity, BYTE* out, size_t* outLen);
+
 // ---- fonts ------------------------------------------------------------------
 int PdfParseFontSpec(const char* text, size_t len, PdfFontSpec* spec);
 bool PdfSelectFont(PdfDocRec* doc, const char* face, int bold, int italic);
 PdfFontRec* PdfAddType1Font(PdfDocRec* doc, const char* family, const char* baseFont,
                             const PdfFontMetrics* metrics);
 double PdfTextWidth(PdfDocRec* doc, const BYTE* text, size_t n);
+
+// ---- TrueType font files (pdfttf.cpp) --------------------------------------------
+constexpr size_t kPdfFontPathMax = 260;
+constexpr size_t kPdfFontNameMax = 160;
+enum : DWORD { kPdfFontFlagFixed = 1, kPdfFontFlagSymbolic = 4, kPdfFontFlagItalic = 64, kPdfFontFlagForceBold = 262144 };
+// What the descriptor of a TrueType font says, read from its file.
+struct PdfTtfDesc {
+    char path[kPdfFontPathMax + 1];
+    char psName[kPdfFontNameMax + 1];
+    char subfamily[kPdfFontNameMax + 1];
+    BYTE embeddable;
+    int32_t widths[256];       // 1/1000 em, codes 32-254
+    int32_t missingWidth;
+    int32_t flags;
+    int32_t ascent, descent;
+    int32_t bbox[4];
+};
+// One file described in a document: a second face from it reuses the descriptor.
+struct PdfFontFileRec {
+    PdfFontFileRec* next;
+    DWORD descObj;
+    char path[kPdfFontPathMax + 1];
+};
+bool PdfFindFontFile(const char* face, int bold, int italic, char path[kPdfFontPathMax + 1]);
+bool PdfFindFontInRegistry(const char* face, int bold, int italic, char path[kPdfFontPathMax + 1]);
+// 0, or the code of what could not be read or written (1-25).
+int PdfLoadTrueTypeFont(PdfDocRec* doc, const char* face, const char* path, int bold, int italic);
+// Reads a font file's descriptor data without writing anything: 0 or a code.
+int PdfReadTrueTypeFont(const BYTE* data, size_t size, bool winAnsi, PdfTtfDesc* out);
+
+// ---- TrueType subsets (pdfsubset.cpp) -------------------------------------------------
+// A 16-bit character in the current TrueType font: the "/TF" number of its
+// subset, its code there and its width (1/1000 em); false (the font's own
+// number, '?', width 0) when no subset can hold it.
+bool PdfSubsetChar(PdfDocRec* doc, WORD ch, DWORD* fontNum, BYTE* code, double* width);
+// The page resources of a font's subsets used on the page.
+void PdfPutUsedSubsets(PdfDocRec* doc, PdfFontRec* f);
+// Every subset file, descriptor and dictionary, at the end: 0 or a code.
+int PdfWriteSubsetFonts(PdfDocRec* doc);
 int PdfWriteFonts(PdfDocRec* doc);
 void PdfFreeFonts(PdfDocRec* doc);
 const PdfFontMetrics* PdfStdMetrics(const char* baseFont, bool winAnsi);
@@ -295,6 +437,9 @@ double PdfPageCoord(PdfDocRec* doc, double value, PdfAxis axis);
 enum PdfPaintKind { kPdfStroke, kPdfFill };
 int PdfSetColor(PdfDocRec* doc, DWORD colour, PdfPaintKind kind);
 int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide);
+// Visual order of a left-to-right line with right-to-left runs (characters
+// U+0500-U+08FF): count characters into out, a 0 after them.
+void PdfBidiReorder(const WORD* in, WORD* out, size_t count);
 int PdfControlCode(PdfDocRec* doc, int code, int16_t value);
 int PdfMoveTo(PdfDocRec* doc, WORD column, WORD line);
 int PdfSetRegion(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right);
@@ -306,6 +451,8 @@ int PdfSetFont(PdfDocRec* doc, int code, const PdfFontSpec* spec);
 int PdfSetFontSpec(PdfDocRec* doc, const PdfFontSpec* spec);
 
 // ---- shapes and printer information -----------------------------------------
+// The near edge of a box in points: in the cell modes the value is 1-based.
+double PdfBoxStart(PdfDocRec* doc, WORD v, int dir);
 int PdfDrawLine(PdfDocRec* doc, WORD column, WORD line);
 int PdfDrawRect(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right);
 int PdfDrawEllipse(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right);

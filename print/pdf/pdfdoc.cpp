@@ -33,6 +33,8 @@ PdfHooks gPdfHooks = {
     nullptr,             // default printer's print quality
     nullptr,             // font measuring on the reference device
     1,                   // console client
+    nullptr,             // ini font files
+    nullptr,             // installed fonts' list
 };
 PdfJobGeom* gPdfCurJob = nullptr;
 int gPdfErrNo = 0;
@@ -92,6 +94,18 @@ int64_t PdfFileSeek(uintptr_t h, int64_t offset) {
     return _ftelli64(e->stream);
 #else
     if (fseeko(e->stream, static_cast<off_t>(offset), SEEK_SET) != 0) return -1;
+    return static_cast<int64_t>(ftello(e->stream));
+#endif
+}
+
+int64_t PdfFileSeekEnd(uintptr_t h) {
+    PdfFileEntry* e = PdfFindFile(h);
+    if (!e) return -1;
+#ifdef _WIN32
+    if (_fseeki64(e->stream, 0, SEEK_END) != 0) return -1;
+    return _ftelli64(e->stream);
+#else
+    if (fseeko(e->stream, 0, SEEK_END) != 0) return -1;
     return static_cast<int64_t>(ftello(e->stream));
 #endif
 }
@@ -159,6 +173,7 @@ static void PdfFlush(PdfDocRec* doc) {
 }
 
 int PdfPutBytes(PdfDocRec* doc, const void* bytes, size_t n) {
+    if (!n) return 0;  // an empty stream may have no buffer at all
     if (n >= kPdfOutBufSize) {
         PdfFlush(doc);
         PdfWriteOut(doc, bytes, n);
@@ -222,10 +237,26 @@ int PdfPutFixed3(PdfDocRec* doc, double value) {
 
 // A literal string. Besides the delimiters and the backslash, CR is escaped:
 // a bare CR inside a literal string is read back as LF by every PDF reader.
+// In an encrypted document a string of an object (obj not 0) is encrypted
+// with that object's key first, in a copy: callers pass literals and texts
+// they keep, and the escaping then covers the encrypted bytes.
 int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, PdfLineEnd end, DWORD obj) {
-    (void)obj;  // the object whose key encrypts the string
-    if (!doc->encryptObj) doc->flags |= kPdfFlagClearText;
     const BYTE* p = static_cast<const BYTE*>(bytes);
+    BYTE small[256];
+    BYTE* copy = nullptr;
+    if (!doc->encryptObj) {
+        doc->flags |= kPdfFlagClearText;
+    } else if (obj && n) {
+        copy = n <= sizeof small ? small : static_cast<BYTE*>(GuardedAlloc(n));
+        if (!copy) {
+            gPdfErrNo = kPdfErrNoMemory;
+            doc->writeFailed = 1;  // a string cannot go out in the clear
+            return kPdfFail;
+        }
+        memcpy(copy, p, n);
+        PdfEncryptBuf(doc, copy, n, obj);
+        p = copy;
+    }
     PdfPutByte(doc, '(');
     size_t run = 0;
     for (size_t i = 0; i < n; i++) {
@@ -239,6 +270,7 @@ int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, PdfLineEnd end, DW
     PdfPutBytes(doc, p + run, n - run);
     PdfPutByte(doc, ')');
     if (end == kPdfEndLine) PdfPutLine(doc, nullptr);
+    if (copy && copy != small) GuardedFree(copy);
     return 0;
 }
 
@@ -404,7 +436,8 @@ void PdfNewPage(PdfDocRec* doc) {
 // Compresses the content with a 16 KB window into a buffer of the worst-case
 // size; answers the compressed length, or 0 when zlib failed or the result is
 // not smaller (the content is then written as it is).
-static uLong PdfDeflate(const BYTE* src, uLong len, BYTE* dst, uLong cap) {
+size_t PdfDeflate(const BYTE* src, size_t len, BYTE* dst, size_t cap) {
+    if (len > UINT32_MAX || cap > UINT32_MAX) return 0;  // beyond one zlib call
     z_stream zs;
     memset(&zs, 0, sizeof zs);
     if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kPdfZlibWindowBits, kPdfZlibMemLevel,
@@ -420,14 +453,37 @@ static uLong PdfDeflate(const BYTE* src, uLong len, BYTE* dst, uLong cap) {
     return rc == Z_STREAM_END && out < len ? out : 0;
 }
 
-static void PdfWriteContent(PdfDocRec* doc) {
-    BYTE* packed = nullptr;
-    uLong packedLen = 0;
-    if (doc->contentLen && !(doc->flags & kPdfFlagUncompressed)) {
-        uLong cap = compressBound(doc->contentLen);
-        packed = static_cast<BYTE*>(GuardedAlloc(cap));
-        if (packed) packedLen = PdfDeflate(doc->content, doc->contentLen, packed, cap);
+size_t PdfDeflateNew(const BYTE* src, size_t len, BYTE** out) {
+    *out = nullptr;
+    if (!len || len > UINT32_MAX) return 0;
+    uLong cap = compressBound(static_cast<uLong>(len));
+    *out = static_cast<BYTE*>(GuardedAlloc(cap));
+    if (!*out) return 0;
+    size_t n = PdfDeflate(src, len, *out, cap);
+    if (!n) {
+        GuardedFree(*out);
+        *out = nullptr;
     }
+    return n;
+}
+
+void PdfPutStreamBody(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj) {
+    PdfPutLine(doc, "stream");
+    PdfEncryptBuf(doc, bytes, n, obj);
+    PdfPutBytes(doc, bytes, n);
+    PdfPutLine(doc, nullptr);
+    PdfPutLine(doc, "endstream");
+    PdfPutLine(doc, "endobj");
+    PdfPutLine(doc, nullptr);
+}
+
+static void PdfWriteContent(PdfDocRec* doc, DWORD obj) {
+    BYTE* packed = nullptr;
+    size_t packedLen = 0;
+    if (!(doc->flags & kPdfFlagUncompressed)) packedLen = PdfDeflateNew(doc->content, doc->contentLen, &packed);
+    // Encrypted after compression, with the content object's key.
+    if (packedLen) PdfEncryptBuf(doc, packed, packedLen, obj);
+    else if (doc->contentLen) PdfEncryptBuf(doc, doc->content, doc->contentLen, obj);
     if (packedLen) {
         PdfPutLine(doc, "  <</Filter /FlateDecode ");
         PdfPutText(doc, "    /Length ");
@@ -473,7 +529,7 @@ int PdfEndPage(PdfDocRec* doc) {
     doc->nextObj += 2;
     if (!PdfSetObjOffset(doc, content)) return kPdfFail;
     PdfPutObjHead(doc, content);
-    PdfWriteContent(doc);
+    PdfWriteContent(doc, content);
     PdfPutLine(doc, "endstream");
     PdfPutLine(doc, "endobj");
     PdfPutLine(doc, nullptr);
@@ -507,6 +563,7 @@ int PdfEndPage(PdfDocRec* doc) {
     PdfPutLine(doc, nullptr);
     PdfPutText(doc, "    /Resources << /Font << ");
     for (PdfFontRec* f = doc->fonts; f; f = f->next) {
+        PdfPutUsedSubsets(doc, f);
         if (!f->used) continue;
         f->used = 0;
         PdfPutText(doc, f->kind == kPdfFontTrueType ? " /TF" : " /F");

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "print/pdf/pdf.h"
+#include "print/pdf/pdfttf.h"
 
 #include "objects/fonttext.h"
 #include "session/util/mem.h"
@@ -194,9 +195,19 @@ bool PdfSelectFont(PdfDocRec* doc, const char* face, int bold, int italic) {
         PdfMakeCurrent(doc, f);
         return true;
     }
-    // TrueType font files are not read yet: any other face has no font file.
-    snprintf(gPdfErrorText, sizeof gPdfErrorText, "Font name not found");
-    return false;
+    // Any other face from its TrueType file.
+    char path[kPdfFontPathMax + 1];
+    if (!PdfFindFontFile(face, bold, italic, path)) {
+        snprintf(gPdfErrorText, sizeof gPdfErrorText, "Font name not found");
+        return false;
+    }
+    int rc = PdfLoadTrueTypeFont(doc, face, path, bold, italic);
+    if (rc) {
+        snprintf(gPdfErrorText, sizeof gPdfErrorText, "TTF load error: %d", rc);
+        return false;
+    }
+    PdfMakeCurrent(doc, doc->fonts);
+    return true;
 }
 
 double PdfTextWidth(PdfDocRec* doc, const BYTE* text, size_t n) {
@@ -210,12 +221,20 @@ double PdfTextWidth(PdfDocRec* doc, const BYTE* text, size_t n) {
 // Standard fonts are complete once created; nothing is left to write at the
 // end. Answers the error number of a font failure met while drawing (a text
 // without a font), or 0.
-int PdfWriteFonts(PdfDocRec* doc) { return doc->fontError; }
+int PdfWriteFonts(PdfDocRec* doc) {
+    int rc = PdfWriteSubsetFonts(doc);
+    return doc->fontError ? doc->fontError : rc;
+}
 
 void PdfFreeFonts(PdfDocRec* doc) {
     while (PdfFontRec* f = doc->fonts) {
         doc->fonts = f->next;
+        if (f->kind == kPdfFontTrueType) PdfFreeSubsets(reinterpret_cast<PdfTtfFontRec*>(f));
         GuardedFree(f);
+    }
+    while (PdfFontFileRec* e = doc->fontFiles) {
+        doc->fontFiles = e->next;
+        GuardedFree(e);
     }
     doc->curFont = nullptr;
 }

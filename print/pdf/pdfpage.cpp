@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "print/pdf/pdf.h"
+#include "print/pdf/pdfttf.h"
 #include "print/prtcodes.h"
 #include "session/util/mem.h"
 
@@ -273,34 +274,184 @@ static void PdfCsMatrix(PdfDocRec* doc, double a, double xPos, double yPos) {
     PdfCsY(doc, yPos);
 }
 
-static void PdfCsFont(PdfDocRec* doc) {
-    PdfCsAppend(doc, doc->curFont->kind == kPdfFontTrueType ? "   BT /TF" : "   BT /F", 0);
-    PdfCsUInt(doc, doc->curFont->fontNum);
+// "/F" or "/TF" with a font number and the size, and " Tf".
+static void PdfCsFontNum(PdfDocRec* doc, DWORD fontNum) {
+    PdfCsAppend(doc, doc->curFont->kind == kPdfFontTrueType ? " /TF" : " /F", 0);
+    PdfCsUInt(doc, fontNum);
     PdfCsSpace(doc);
     PdfCsUInt(doc, static_cast<uint64_t>(doc->fontSize > 0 ? doc->fontSize : 0));
 }
 
-// TrueType fonts, and with them 16-bit text, are not built yet. The options
-// that ask for them (preferring TrueType, 16-bit or UTF-16 text) leave no font
-// current or want subsets: a text then cannot be shown, and is refused rather
-// than left off the page. The failure stays with the document, so that
-// PdfFinish answers it too.
+static void PdfCsFont(PdfDocRec* doc, DWORD fontNum) {
+    PdfCsAppend(doc, "  ", 2);
+    PdfCsAppend(doc, " BT", 3);
+    PdfCsFontNum(doc, fontNum);
+}
+
+// A text in 16-bit mode in a TrueType font: each character by its code in the
+// subset that holds it, with the subset's font number; the width in points.
+struct PdfTextCodes {
+    BYTE codes[kPdfNarrowMax];
+    DWORD fonts[kPdfNarrowMax];
+    double widths[kPdfNarrowMax];
+    size_t n;
+    bool subsets;
+};
+
+static bool PdfWantsSubsets(const PdfDocRec* doc) {
+    return (doc->flags & kPdfFlag16BitText) && doc->curFont && doc->curFont->kind == kPdfFontTrueType;
+}
+
+// ---- right-to-left runs ----------------------------------------------------------
+
+enum PdfBidiClass { kPdfBidiLtr, kPdfBidiRtl, kPdfBidiNeutral };
+
+static bool PdfIsRtl(WORD ch) { return (ch >> 8) >= 5 && (ch >> 8) <= 8; }
+static bool PdfIsLatinLetter(WORD ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); }
+
+static PdfBidiClass PdfBidiClassOf(const WORD* in, size_t i, size_t count, PdfBidiClass previous, size_t run) {
+    WORD ch = in[i];
+    if (PdfIsRtl(ch)) return kPdfBidiRtl;
+    if (PdfIsLatinLetter(ch) || (ch >> 8) != 0) return kPdfBidiLtr;
+    if (ch != ' ' || i + 1 == count) return kPdfBidiNeutral;
+    // A blank between words goes with what surrounds it.
+    if (previous == kPdfBidiLtr) return kPdfBidiLtr;
+    WORD next = in[i + 1];
+    if (PdfIsLatinLetter(next) || ((next >> 8) != 0 && !PdfIsRtl(next))) return kPdfBidiLtr;
+    if (PdfIsRtl(next)) return kPdfBidiRtl;
+    return run > 0 ? kPdfBidiRtl : kPdfBidiNeutral;
+}
+
+void PdfBidiReorder(const WORD* in, WORD* out, size_t count) {
+    size_t i = 0;
+    while (i < count && !PdfIsRtl(in[i])) {
+        out[i] = in[i];
+        i++;
+    }
+    // The output so far ends at cursor + run: the open right-to-left run
+    // stands at the cursor, pending neutrals just before it.
+    size_t cursor = i, run = 0, pending = 0;
+    PdfBidiClass previous = kPdfBidiNeutral;
+    for (; i < count; i++) {
+        PdfBidiClass cls = PdfBidiClassOf(in, i, count, previous, run);
+        size_t at = cls == kPdfBidiRtl ? cursor - pending : cls == kPdfBidiNeutral ? cursor : cursor + run;
+        size_t end = cursor + run;
+        memmove(out + at + 1, out + at, (end - at) * sizeof(WORD));
+        out[at] = in[i];
+        if (cls == kPdfBidiRtl) {
+            cursor = at;
+            run += pending + 1;
+            pending = 0;
+        } else if (cls == kPdfBidiNeutral) {
+            cursor++;
+            pending++;
+        } else {
+            cursor = at + 1;
+            run = pending = 0;
+        }
+        previous = cls;
+    }
+    out[count] = 0;
+}
+
+constexpr size_t kPdfBidiMaxBytes = 1024;
+
+// 8-bit text is widened through the ANSI code page, UTF-16 taken as it is;
+// wide text with right-to-left characters is put into visual order first.
+static void PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wide, PdfTextCodes* out) {
+    out->n = 0;
+    out->subsets = true;
+    static WORD units[kPdfNarrowMax + 1], visual[kPdfNarrowMax + 1];
+    size_t n = 0, step = wide ? 2 : 1;
+    bool rtl = false;
+    for (size_t i = 0; i + step <= len && n < kPdfNarrowMax; i += step) {
+        units[n] = wide ? static_cast<WORD>(text[i] | (text[i + 1] << 8)) : PdfAnsiToUnicode(text[i]);
+        rtl = rtl || PdfIsRtl(units[n]);
+        n++;
+    }
+    const WORD* chars = units;
+    if (wide && rtl && len < kPdfBidiMaxBytes) {
+        PdfBidiReorder(units, visual, n);
+        chars = visual;
+    }
+    for (size_t i = 0; i < n; i++) {
+        double w;
+        PdfSubsetChar(doc, chars[i] ? chars[i] : '?', &out->fonts[out->n], &out->codes[out->n], &w);
+        out->widths[out->n++] = w * doc->fontSize / 1000.0;
+    }
+}
+
+static double PdfCodesWidth(const PdfTextCodes& t, size_t n) {
+    double w = 0;
+    for (size_t i = 0; i < n; i++) w += t.widths[i];
+    return w;
+}
+
+// "(codes) Tj", switching to another subset's font where the text does.
+static void PdfCsShow(PdfDocRec* doc, const BYTE* text, size_t len, const PdfTextCodes* t) {
+    if (!t) {
+        PdfCsAppend(doc, "(", 1);
+        PdfCsText(doc, text, len);
+        PdfCsAppend(doc, ") Tj", 4);
+        return;
+    }
+    for (size_t i = 0; i < t->n;) {
+        size_t j = i;
+        while (j < t->n && t->fonts[j] == t->fonts[i]) j++;
+        if (i) {
+            PdfCsFontNum(doc, t->fonts[i]);
+            PdfCsAppend(doc, " Tf ", 4);
+        }
+        PdfCsAppend(doc, "(", 1);
+        PdfCsText(doc, t->codes + i, j - i);
+        PdfCsAppend(doc, ") Tj", 4);
+        i = j;
+    }
+}
+
+// A face with no font file leaves no font current (the options that prefer
+// TrueType, 16-bit or UTF-16 text ask for files): a text then cannot be
+// shown, and is refused rather than left off the page. The failure stays
+// with the document, so that PdfFinish answers it too.
 static bool PdfTextHasFont(PdfDocRec* doc) {
-    if (doc->curFont && !(doc->flags & kPdfFlag16BitText)) return true;
+    if (doc->curFont) return true;
     doc->fontError = kPdfErrNoFontFile;
     gPdfErrNo = kPdfErrNoFontFile;
     return false;
 }
 
+static int PdfDrawTextAs(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide,
+                         const PdfTextCodes* codes);
+
 int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide) {
     if (!len) return kPdfOk;
     if (!PdfTextHasFont(doc)) return kPdfFontNotMade;
+    PdfTextCodes* codes = nullptr;
+    if (PdfWantsSubsets(doc)) {
+        codes = static_cast<PdfTextCodes*>(GuardedAlloc(sizeof(PdfTextCodes)));
+        if (!codes) return kPdfFail;
+        PdfSubsetCodes(doc, text, len, wide, codes);
+    }
+    int rc = PdfDrawTextAs(doc, text, len, decimalChar, wide, codes);
+    GuardedFree(codes);
+    return rc;
+}
+
+// Draws an 8-bit text, a wide one narrowed for a standard font, or subset
+// codes (codes not null).
+static int PdfDrawTextAs(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide,
+                         const PdfTextCodes* codes) {
     BYTE narrow[kPdfNarrowMax];
-    if (wide) {
+    if (codes) {
+        text = codes->codes;
+        len = codes->n;
+        if (!len) return 0;
+    } else if (wide) {
         len = PdfNarrow(text, len, narrow);
         text = narrow;
         if (!len) return 0;
     }
+    DWORD firstFont = codes ? codes->fonts[0] : doc->curFont->fontNum;
 
     bool region = doc->regionBottom != 0 || doc->regionRight != 0;
     DWORD savedFill = doc->lastFill, savedStroke = doc->lastStroke;
@@ -320,7 +471,7 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
         doc->regionBottom = doc->regionRight = 0;
     }
 
-    double W = PdfTextWidth(doc, text, len);
+    double W = codes ? PdfCodesWidth(*codes, len) : PdfTextWidth(doc, text, len);
     double start = doc->x;
     if (doc->flags & kPdfFlagAlignRight) {
         start = doc->x + regionWidth - W;
@@ -329,7 +480,8 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
     } else if (doc->flags & kPdfFlagAlignDecimal) {
         size_t k = len;
         while (k && text[k - 1] != decimalChar) k--;
-        start = doc->x + regionWidth / 2 - (k ? PdfTextWidth(doc, text, k) : W);
+        double kw = codes ? PdfCodesWidth(*codes, k) : PdfTextWidth(doc, text, k);
+        start = doc->x + regionWidth / 2 - (k ? kw : W);
     }
     if (start <= 0) start = 0;
 
@@ -373,23 +525,23 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
     PdfSetColor(doc, doc->foreground, kPdfFill);
     if (!rotated) {
         double base = d == 0 ? doc->y + size - 2.0 : doc->y + size - d + lift - (alt ? 0 : 1.5);
-        PdfCsFont(doc);
+        PdfCsFont(doc, firstFont);
         PdfCsAppend(doc, " Tf ", 4);
         PdfCsX(doc, start);
         PdfCsSpace(doc);
         PdfCsY(doc, base);
-        PdfCsAppend(doc, " Td (", 5);
-        PdfCsText(doc, text, len);
-        PdfCsLine(doc, ") Tj ET");
+        PdfCsAppend(doc, " Td ", 4);
+        PdfCsShow(doc, text, len, codes);
+        PdfCsLine(doc, " ET");
     } else {
         PdfCsLine(doc, "q");
-        PdfCsFont(doc);
+        PdfCsFont(doc, firstFont);
         PdfCsLine(doc, " Tf");
         PdfCsMatrix(doc, doc->angle, start, d == 0 ? doc->y + size - 2.0 : doc->y + size - d + lift);
         PdfCsLine(doc, " Tm");
-        PdfCsAppend(doc, " (", 2);
-        PdfCsText(doc, text, len);
-        PdfCsLine(doc, ") Tj ET");
+        PdfCsAppend(doc, " ", 1);
+        PdfCsShow(doc, text, len, codes);
+        PdfCsLine(doc, " ET");
         PdfCsLine(doc, "Q");
     }
 

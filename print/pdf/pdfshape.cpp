@@ -41,7 +41,7 @@ static void PdfCsCurve(PdfDocRec* doc, double x1, double y1, double x2, double y
     PdfCsLine(doc, end);
 }
 
-static double PdfShapeStart(PdfDocRec* doc, WORD v, int dir) {
+double PdfBoxStart(PdfDocRec* doc, WORD v, int dir) {
     bool oneBased = doc->unitMode == kPdfUnitCells || doc->unitMode == kPdfUnitFontCells;
     return PdfToPoints(doc, oneBased && v > 0 ? v - 1 : v, dir);
 }
@@ -54,9 +54,9 @@ struct PdfBox {
 
 static PdfBox PdfShapeBegin(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right) {
     PdfBox b;
-    double x1 = PdfShapeStart(doc, left, kPdfHorz);
+    double x1 = PdfBoxStart(doc, left, kPdfHorz);
     double x2 = PdfToPoints(doc, right, kPdfHorz);
-    b.y1 = PdfShapeStart(doc, top, kPdfVert);
+    b.y1 = PdfBoxStart(doc, top, kPdfVert);
     b.y2 = PdfToPoints(doc, bottom, kPdfVert);
     b.rawX1 = x1;
     b.rawX2 = x2;
@@ -79,8 +79,8 @@ static const char* PdfPaint(const PdfDocRec* doc, PdfPaintPlace place) {
 }
 
 int PdfDrawLine(PdfDocRec* doc, WORD column, WORD line) {
-    double x2 = PdfShapeStart(doc, column, kPdfHorz);
-    double y2 = PdfShapeStart(doc, line, kPdfVert);
+    double x2 = PdfBoxStart(doc, column, kPdfHorz);
+    double y2 = PdfBoxStart(doc, line, kPdfVert);
     PdfSetColor(doc, doc->foreground, kPdfStroke);
     PdfCsX(doc, doc->x);
     PdfCsSpace(doc);

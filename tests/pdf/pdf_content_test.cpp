@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "tests/pdf/pdftest.h"
 
@@ -405,4 +406,31 @@ TEST(PdfInfo, DictionaryFieldsAndOnce) {
     EXPECT_EQ(strlen(date), 14u);
     PdfDateText(date, 86400 * 400);
     EXPECT_EQ(std::string(date, 4), "1971");
+}
+
+// Right-to-left runs in a left-to-right line, one row a case; R1.. stand for
+// Hebrew letters (U+05D0 on).
+TEST(PdfText, RightToLeftRunsInVisualOrder) {
+    const WORD R1 = 0x05D0, R2 = 0x05D1, R3 = 0x05D2, R4 = 0x05D3;
+    struct Case {
+        std::vector<WORD> in, out;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {{R1, R2, ' ', '1', '2', R3}, {R3, '1', '2', ' ', R2, R1}, "digits after a run keep their order, left of it"},
+        {{'a', 'b', 'c'}, {'a', 'b', 'c'}, "left to right only: unchanged"},
+        {{'a', 'b', ' ', R1, R2, ' ', 'c', 'd'}, {'a', 'b', ' ', R2, R1, ' ', 'c', 'd'}, "a run between words"},
+        {{R1, R2, R3, R4}, {R4, R3, R2, R1}, "one run turned round"},
+        {{R1, ' ', R2}, {R2, ' ', R1}, "a blank between letters of a run joins it"},
+        {{R1, R2, ' '}, {' ', R2, R1}, "a blank at the end is neutral: it stands before the run"},
+        {{R1, '.', 'x'}, {'.', R1, 'x'}, "punctuation after a run stands left of it, latin after it"},
+        {{0x0410, ' ', R1}, {0x0410, ' ', R1}, "a blank after Cyrillic goes with it"},
+    };
+    for (const Case& c : kCases) {
+        std::vector<WORD> out(c.in.size() + 1, 0xFFFF);
+        PdfBidiReorder(c.in.data(), out.data(), c.in.size());
+        EXPECT_EQ(out[c.in.size()], 0) << c.why << ": a 0 after the text";
+        out.resize(c.in.size());
+        EXPECT_EQ(out, c.out) << c.why;
+    }
 }

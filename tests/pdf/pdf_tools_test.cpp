@@ -10,55 +10,14 @@
 #include <vector>
 
 #include "tests/pdf/pdftest.h"
+#include "tests/pdf/pdftools.h"
 
 namespace {
-
-// Runs a shell command and answers its output (stderr included) and exit code.
-std::string RunTool(const std::string& cmd, int* rc = nullptr) {
-    std::string out;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int status = pclose(p);
-    if (rc) *rc = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return out;
-}
-
-// Every file: qpdf finds no error nor warning, and three renderers draw it
-// without an error.
-void CheckWithTools(const std::string& path) {
-    int rc;
-    std::string out = RunTool("qpdf --check " + path, &rc);
-    EXPECT_EQ(rc, 0) << out;
-    EXPECT_EQ(out.find("WARNING"), std::string::npos) << out;
-    out = RunTool("pdftoppm -r 20 -png " + path + " render-poppler", &rc);
-    EXPECT_EQ(rc, 0) << out;
-    EXPECT_EQ(out, "") << "poppler: " << out;
-    out = RunTool("mutool draw -r 20 -o render-mupdf-%d.png " + path, &rc);
-    EXPECT_EQ(rc, 0) << out;
-    EXPECT_EQ(out.find("error"), std::string::npos) << "mupdf: " << out;
-    out = RunTool("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage " + path, &rc);
-    EXPECT_EQ(rc, 0) << out;
-    EXPECT_EQ(out, "") << "ghostscript: " << out;
-}
-
-PdfDocRec* Begin(const char* name, DWORD options = 0) {
-    PdfTestHooks();
-    PdfDocRec* doc = nullptr;
-    EXPECT_EQ(PdfBegin(name, &doc, options, 600), 0);
-    return doc;
-}
 
 void Font(PdfDocRec* doc, const char* text) {
     PdfFontSpec spec;
     ASSERT_EQ(PdfParseFontSpec(text, strlen(text), &spec), 0) << text;
     ASSERT_EQ(PdfSetFontSpec(doc, &spec), 0) << text;
-}
-
-void Text(PdfDocRec* doc, const char* text) {
-    PdfDrawText(doc, reinterpret_cast<const BYTE*>(text), strlen(text), '.', false);
 }
 
 // A P6 picture from pdftoppm, for pixel probes.

@@ -3,7 +3,8 @@
 # client through SCRIPT on the test printers of the run's prefix, then the
 # pages captured from the printers' ports are read back by check_output.py
 # against expectation files: PORT:FILE takes the last job printed on PORT
-# (lpt1, lpt2) and checks it against FILE (NAME.expect).
+# (lpt1, lpt2) and checks it against FILE (NAME.expect); written:FILE checks
+# the PDF file NAME.pdf the client wrote into OUTDIR.
 #
 # Usage: e2e_print.sh SERVER.exe CLIENT.exe SCRIPT CAPTURE-DIR OUTDIR PORT:FILE...
 set -eu
@@ -19,6 +20,8 @@ winpath() { echo "Z:$1" | sed 's|/|\\|g'; }
 
 rm -rf "$out"
 mkdir -p "$out"
+# The client's ini in its working folder: the TrueType faces of PDF files.
+cp "$here/pdffonts.ini" "$out/qovtervex.ini"
 rm -f "$capture/capture-lpt1.ps" "$capture/capture-lpt2.ps"
 cd "$out"
 wine "$server" --timeout 60 --client "$(winpath "$client") printing" "$(winpath "$script")" 2>&1 | tr -d '\r' |
@@ -30,7 +33,7 @@ for pair in "$@"; do
   port=${pair%%:*}
   file=${pair#*:}
   name=$(basename "$file" .expect)
-  cp "$capture/capture-$port.ps" "$name.ps"
+  [ "$port" = written ] || cp "$capture/capture-$port.ps" "$name.ps"
   cp "$file" "$name.expect"
 done
 [ $# -eq 0 ] || python3 "$here/check_output.py" "$out"

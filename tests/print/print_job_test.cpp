@@ -446,10 +446,10 @@ void DrawOption(uint32_t type, const std::string& text) {
     Msg(type).U16(static_cast<uint16_t>(text.size())).Pad(2).Text(text).Run();
 }
 
-// Pictures, the PDF image writer, PDF options and TrueType fonts are not built
-// yet. A job that needs one of them cannot do its work, and its close must
-// answer a failure, never the success of a job done; the rows without such a
-// need answer 0.
+// A job that cannot do its work (no picture, an option text that does not
+// parse or that the document refuses, no font file for its text) answers a
+// failure at its close, never the success of a job done; the rows without
+// such a need answer 0.
 TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
     gPrtDlgHook = PressButton;
     gPressButton = IDOK;
@@ -472,13 +472,22 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
         {"QovTest", "", false, 0, false, [] { DrawPict(kTestPict); }, 21272, -1, "no picture facility hands an image over"},
         {"QovTest", "", false, 0, true, [] { DrawPict(kTestPict); }, 0, -1, "an image handed over is drawn"},
         {"QovTest", "", false, 0, true, [] { DrawPict(5); }, 21272, -1, "a Pict that gives no image"},
-        {"", "", true, 0, true, [] { DrawPict(kTestPict); }, 21272, -1, "no PDF image writer"},
+        {"", "", true, 0, true, [] { DrawPict(kTestPict); }, 0, -1, "a picture in a PDF file"},
+        {"", "", true, 0, true, [] { DrawPict(5); }, 21272, -1, "a Pict that gives no image, in a PDF file"},
         {"QovTest", "", false, 0, false, [] { DrawOption(2216, "FILE=a.txt"); }, 21296, 101, "attachment option"},
         {"QovTest", "", false, 0, false, [] { DrawOption(2218, "TITLE=t"); }, 21296, 102, "information option"},
-        {"", "", true, 0, false, [] { DrawOption(2217, "USERPWD=secret"); }, 21296, 107,
-         "encryption asked of a PDF file: never written in the clear as if encrypted"},
-        {"", "", true, 0, false, [] { DrawOption(2218, "TITLE=t"); }, 21296, 106, "information of a PDF file"},
-        {"", "", true, 0, false, [] { DrawOption(2219, "FILE=b.pdf"); }, 21296, 111, "page import into a PDF file"},
+        {"QovTest", "", false, 0, false, [] { DrawOption(2218, "T=t"); }, 0, -1, "a printer job only parses it"},
+        {"", "", true, 0, false, [] { DrawOption(2217, "USERPWD=secret"); }, 21296, 103,
+         "an encryption text that does not parse: never written in the clear as if encrypted"},
+        {"", "", true, 0, false, [] { DrawOption(2217, "U=secret,O=boss"); }, 0, -1, "encryption of a PDF file"},
+        {"", "", true, 0, false, [] { DrawOption(2218, "T=t,A=me"); }, 0, -1, "information of a PDF file"},
+        {"", "", true, 0, false, [] { DrawOption(2218, "T=t"); DrawOption(2218, "T=u"); }, 21296, 106,
+         "a second information option"},
+        {"", "", true, 0, false, [] { DrawOption(2218, "T=t"); DrawOption(2217, "U=s"); }, 21296, 107,
+         "encryption after information written in the clear"},
+        {"", "", true, 0, false, [] { DrawOption(2216, "F=out\\missing.txt"); }, 21296, 105, "a file that does not open"},
+        {"", "", true, 0, false, [] { DrawOption(2219, "F=b.pdf"); }, 21296, 111, "a page of a file that is not there"},
+        {"", "", true, 0, false, [] { DrawOption(2219, "FILE=b.pdf"); }, 21296, 110, "an import text that does not parse"},
         {"", "", true, 0x10000000, false, DrawWord, 21271, 2, "UTF-16 texts want TrueType fonts: no font for the text"},
         {"", "", true, 0x10000000, false, DrawNothing, 0, -1, "the same document without a text"},
         {"", "", true, 0, false, DrawWord, 0, -1, "a PDF target with its standard font"},
@@ -899,6 +908,73 @@ bool TestPictWithMemo(uint32_t pict, uint32_t mode, PrtImageInput* out) {
     out->identity[0] = pict;
     out->memo = &gTestMemo;
     return true;
+}
+
+// Image objects in a written PDF file.
+size_t PdfImageCount(const std::string& path) {
+    std::string pdf;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return 0;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) pdf.append(buf, n);
+    fclose(f);
+    size_t count = 0;
+    for (size_t at = pdf.find("/Subtype /Image"); at != std::string::npos; at = pdf.find("/Subtype /Image", at + 1)) count++;
+    return count;
+}
+
+// A picture on three pages of a PDF file: written once when the job spools
+// (the replay names it by its record's place) or when the picture has an
+// identity; written anew each time without one.
+TEST_F(PrintJob, OnePictureOnThreePagesOfAPdfFile) {
+    CreateDirectoryA(kOutDir, nullptr);
+    struct Case {
+        const char* spool;
+        bool identity;
+        size_t images;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"out\\pictpdf.spl", true, 1, "spooled: one record, two references"},
+        {"", true, 1, "drawn at once with an identity"},
+        {"", false, 3, "drawn at once without one"},
+    };
+    for (const Case& c : cases) {
+        gTestMemo = SpoolImageMemo();
+        gPrtPictImage = c.identity ? TestPictWithMemo : TestPictImage;
+        std::string pdf = WinPath(std::string(kOutDir) + "\\pictpages.pdf");
+        DeleteFileA(pdf.c_str());
+        Answer1147 a = OpenTitled("pdf:", c.spool, pdf, 0);
+        ASSERT_NE(0u, a.value) << c.why;
+        for (int page = 0; page < 3; page++) {
+            if (page) Control(102, 1);
+            DrawPict(kTestPict);
+        }
+        Answer1147 z = Close(a.value);
+        EXPECT_EQ(0u, z.value) << c.why;
+        EXPECT_EQ(c.images, PdfImageCount(pdf)) << c.why;
+    }
+    gPrtPictImage = nullptr;
+}
+
+// PDF options go into the spool file as records of their kind (a text longer
+// than one 4094-byte chunk in one record); a text that does not parse is not
+// spooled, and the close reports it.
+TEST_F(PrintJob, PdfOptionsAreSpooledAsRecords) {
+    CreateDirectoryA(kOutDir, nullptr);
+    Answer1147 a = OpenTitled("QovTest", "out\\options.spl", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawOption(2217, "U=a,O=b");
+    DrawOption(2218, "TITLE=not parsed");
+    DrawOption(2218, "T=" + std::string(5000, 'x'));
+    DrawOption(2219, "F=letter.pdf,P=2");
+    Text("WORD");
+    Answer1147 z = CloseWith(a.value, 3);
+    EXPECT_EQ(21296u, z.value) << "the text that did not parse";
+    SpoolFileRead f("out\\options.spl");
+    ASSERT_EQ(0, f.result);
+    EXPECT_EQ((std::vector<uint8_t>{18, 17, 19, 3}), f.Types()) << "encryption, information, import, the text";
 }
 
 TEST_F(PrintJob, OnePictureTwiceIsSpooledOnce) {
@@ -1332,3 +1408,62 @@ TEST(NoPrinter, DefaultPrinterFailsQuietly) {
 }
 
 }  // namespace
+
+// A PDF file's TrueType fonts found through the system's list of installed
+// fonts: values added under the Fonts key for a face of the test's own,
+// served by Debian's Liberation files through Wine's Z: drive.
+TEST_F(PrintJob, PdfFontsFromTheInstalledFontList) {
+    PrtInstallQueryHooks();
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+                                             0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+    const std::string dir = "Z:\\usr\\share\\fonts\\truetype\\liberation\\";
+    const std::pair<std::string, std::string> values[] = {
+        {"QovFace (TrueType)", dir + "LiberationSans-Regular.ttf"},
+        {"QovFace Bold (TrueType)", dir + "LiberationSans-Bold.ttf"},
+        {"QovFace Black (TrueType)", dir + "LiberationSerif-Bold.ttf"},
+        {"QovBare (TrueType)", "qovbare.ttf"},
+    };
+    for (const auto& v : values)
+        RegSetValueExA(key, v.first.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
+                       static_cast<DWORD>(v.second.size() + 1));
+    struct Case {
+        const char* face;
+        int bold;
+        std::string expect;
+        const char* why;
+    };
+    char windir[MAX_PATH] = "C:\\Windows";
+    GetEnvironmentVariableA("WINDIR", windir, sizeof windir);
+    const Case cases[] = {
+        {"QovFace", 0, dir + "LiberationSans-Regular.ttf", "regular takes the first and stops"},
+        {"QovFace", 1, dir + "LiberationSans-Bold.ttf", "bold takes the second and stops"},
+        {"QovBare", 0, std::string(windir) + "\\Fonts\\qovbare.ttf", "a bare file name is in the Fonts folder"},
+    };
+    for (const Case& c : cases) {
+        char path[kPdfFontPathMax + 1] = "";
+        EXPECT_TRUE(PdfFindFontFile(c.face, c.bold, 0, path)) << c.why;
+        EXPECT_EQ(c.expect, path) << c.why;
+    }
+    // Drawn into a PDF file: the bold file embedded under its own name.
+    CreateDirectoryA(kOutDir, nullptr);
+    std::string pdf = WinPath(std::string(kOutDir) + "\\ttfont.pdf");
+    DeleteFileA(pdf.c_str());
+    Answer1147 a = OpenPdf(pdf);
+    ASSERT_NE(0u, a.value);
+    const std::string font = "'>QovFace'(BOLD,12)";
+    Msg(2207).U32(static_cast<uint32_t>(font.size())).Text(font).Run();
+    Text("TRUETYPE");
+    EXPECT_EQ(0u, Close(a.value).value);
+    for (const auto& v : values) RegDeleteValueA(key, v.first.c_str());
+    RegCloseKey(key);
+    std::string bytes;
+    FILE* f = fopen(pdf.c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+    fclose(f);
+    EXPECT_NE(std::string::npos, bytes.find("/BaseFont /LiberationSans-Bold")) << "the bold file, no suffix";
+    EXPECT_NE(std::string::npos, bytes.find("/FontFile2 ")) << "embedded";
+}

@@ -29,11 +29,17 @@ set(e2e sh ${CMAKE_CURRENT_SOURCE_DIR}/e2e_print.sh $<TARGET_FILE:qovserver> $<T
 add_test(NAME print_e2e_jobs
   COMMAND ${e2e} ${CMAKE_CURRENT_SOURCE_DIR}/e2e_jobs.txt ${print_out} ${print_out}/e2e
     lpt1:${CMAKE_CURRENT_SOURCE_DIR}/e2e_default.expect lpt2:${CMAKE_CURRENT_SOURCE_DIR}/e2e_a4.expect)
-# The demo's print scene stays a valid session: its invoice is read back.
+# The demo's print scene stays a valid session: its invoice is read back, the
+# printed one and the protected PDF file the client wrote.
 add_test(NAME print_e2e_demo
   COMMAND ${e2e} ${PROJECT_SOURCE_DIR}/tests/server/scripts/demo-print.txt ${print_out} ${print_out}/e2e-demo
-    lpt1:${CMAKE_CURRENT_SOURCE_DIR}/e2e_invoice.expect)
-set_tests_properties(print_e2e_jobs print_e2e_demo PROPERTIES FIXTURES_REQUIRED print_printer TIMEOUT 180
+    lpt1:${CMAKE_CURRENT_SOURCE_DIR}/e2e_invoice.expect written:${CMAKE_CURRENT_SOURCE_DIR}/invoice-protected.expect
+    written:${CMAKE_CURRENT_SOURCE_DIR}/international.expect)
+# PDF files with passwords, information and attachments, direct and spooled.
+add_test(NAME print_e2e_pdf
+  COMMAND ${e2e} ${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf.txt ${print_out} ${print_out}/e2e-pdf
+    written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_direct.expect written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_spooled.expect)
+set_tests_properties(print_e2e_jobs print_e2e_demo print_e2e_pdf PROPERTIES FIXTURES_REQUIRED print_printer TIMEOUT 180
   RESOURCE_LOCK qov_test_printer_capture)
 
 # The preview end to end: paged, zoomed and printed by clicks while the

@@ -1,12 +1,14 @@
-// codec_test.cpp - base64, MD5 and the sortable digit texts.
+// codec_test.cpp - base64, MD5, RC4 and the sortable digit texts.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "session/util/base64.h"
 #include "session/util/digits.h"
 #include "session/util/md5.h"
+#include "session/util/rc4.h"
 
 namespace {
 
@@ -41,6 +43,70 @@ TEST(Md5, Rfc1321Vectors) {
     for (const Case& c : cases) {
         EXPECT_EQ(Md5Hex(c.in, 1000), c.digest) << '"' << c.in << '"';
         EXPECT_EQ(Md5Hex(c.in, 7), c.digest) << "fed in 7-byte pieces: " << c.in;
+    }
+}
+
+// RFC 6229's keystream for a 40-bit and a 128-bit key at offsets across the
+// first 4 KB, and the classic short texts; a keystream fed in pieces must
+// continue where the previous piece stopped.
+TEST(Rc4, Rfc6229KeystreamAndKnownTexts) {
+    struct Case {
+        const char* key;
+        size_t offset;
+        const char* stream;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"0102030405", 0, "b2396305f03dc027ccc3524a0a1118a8", "40-bit key, first block"},
+        {"0102030405", 16, "6982944f18fc82d589c403a47a0d0919", "40-bit key, second block"},
+        {"0102030405", 240, "28cb1132c96ce286421dcaadb8b69eae", "40-bit key at 240"},
+        {"0102030405", 4080, "068326a2118416d21f9d04b2cd1ca050", "40-bit key at 4080"},
+        {"0102030405", 4096, "ff25b58995996707e51fbdf08b34d875", "40-bit key at 4096"},
+        {"0102030405060708090a0b0c0d0e0f10", 0, "9ac7cc9a609d1ef7b2932899cde41b97", "128-bit key, first block"},
+        {"0102030405060708090a0b0c0d0e0f10", 240, "065902e4b620f6cc36c8589f66432f2b", "128-bit key at 240"},
+        {"0102030405060708090a0b0c0d0e0f10", 4080, "ff38265c1642c1abe8d3c2fe5e572bf8", "128-bit key at 4080"},
+    };
+    auto fromHex = [](const char* hex) {
+        std::string out;
+        for (size_t i = 0; hex[i] && hex[i + 1]; i += 2) out += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
+        return out;
+    };
+    auto toHex = [](const uint8_t* p, size_t n) {
+        std::string out;
+        char two[3];
+        for (size_t i = 0; i < n; i++) {
+            snprintf(two, sizeof two, "%02x", p[i]);
+            out += two;
+        }
+        return out;
+    };
+    for (const Case& c : cases) {
+        std::string key = fromHex(c.key);
+        std::vector<uint8_t> zeros(c.offset + 16, 0);
+        Rc4State st;
+        Rc4Init(&st, reinterpret_cast<const uint8_t*>(key.data()), key.size());
+        // Odd pieces: the state carries i and j across calls.
+        for (size_t at = 0; at < zeros.size(); at += 7)
+            Rc4Crypt(&st, zeros.data() + at, zeros.data() + at, std::min<size_t>(7, zeros.size() - at));
+        EXPECT_EQ(toHex(zeros.data() + c.offset, 16), c.stream) << c.why;
+    }
+    struct Text {
+        const char* key;
+        const char* plain;
+        const char* cipher;
+    };
+    const Text texts[] = {{"Key", "Plaintext", "bbf316e8d940af0ad3"},
+                          {"Wiki", "pedia", "1021bf0420"},
+                          {"Secret", "Attack at dawn", "45a01f645fc35b383552544b9bf5"}};
+    for (const Text& t : texts) {
+        Rc4State st;
+        Rc4Init(&st, reinterpret_cast<const uint8_t*>(t.key), strlen(t.key));
+        std::vector<uint8_t> out(strlen(t.plain));
+        Rc4Crypt(&st, reinterpret_cast<const uint8_t*>(t.plain), out.data(), out.size());
+        EXPECT_EQ(toHex(out.data(), out.size()), t.cipher) << t.key;
+        Rc4Init(&st, reinterpret_cast<const uint8_t*>(t.key), strlen(t.key));
+        Rc4Crypt(&st, out.data(), out.data(), out.size());
+        EXPECT_EQ(std::string(out.begin(), out.end()), t.plain) << "the same keystream deciphers";
     }
 }
 

@@ -1,0 +1,406 @@
+// pdf_font_tools_test.cpp - TrueType fonts in PDF files: the ini and installed
+// font list rules as tables, Debian's Liberation and DejaVu files loaded and
+// read back by pdffonts and pdftotext, and copies of them damaged one table at
+// a time, each refused with its code and never read outside the file.
+#include <gtest/gtest.h>
+
+#include <strings.h>
+
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/pdf/pdftest.h"
+#include "tests/pdf/pdftools.h"
+
+namespace {
+
+const char kLiberation[] = "/usr/share/fonts/truetype/liberation/";
+const char kDejaVu[] = "/usr/share/fonts/truetype/dejavu/";
+
+std::map<std::string, std::string> gIni;
+std::vector<std::pair<std::string, std::string>> gFontList;
+
+// Keys of an ini file are found whatever their case.
+const char* TestIniFont(const char* key) {
+    for (const auto& kv : gIni)
+        if (strcasecmp(kv.first.c_str(), key) == 0) return kv.second.c_str();
+    return nullptr;
+}
+
+bool TestFontList(DWORD index, char* name, size_t nameSize, char* file, size_t fileSize) {
+    if (index >= gFontList.size()) return false;
+    snprintf(name, nameSize, "%s", gFontList[index].first.c_str());
+    snprintf(file, fileSize, "%s", gFontList[index].second.c_str());
+    return true;
+}
+
+struct FontHooks {
+    FontHooks() {
+        gPdfHooks.iniFont = TestIniFont;
+        gPdfHooks.fontListEntry = TestFontList;
+    }
+    ~FontHooks() {
+        gPdfHooks.iniFont = nullptr;
+        gPdfHooks.fontListEntry = nullptr;
+        gIni.clear();
+        gFontList.clear();
+    }
+};
+
+void Font(PdfDocRec* doc, const char* text) {
+    PdfFontSpec spec;
+    ASSERT_EQ(PdfParseFontSpec(text, strlen(text), &spec), 0) << text;
+    EXPECT_EQ(PdfSetFontSpec(doc, &spec), 0) << text << ": " << gPdfErrorText;
+}
+
+std::string FontBytes(const std::string& path) { return PdfTestRead(path); }
+
+uint32_t Be32(const std::string& s, size_t at) {
+    return (uint32_t(uint8_t(s[at])) << 24) | (uint32_t(uint8_t(s[at + 1])) << 16) | (uint32_t(uint8_t(s[at + 2])) << 8) |
+           uint8_t(s[at + 3]);
+}
+void PutBe16(std::string* s, size_t at, uint16_t v) {
+    (*s)[at] = static_cast<char>(v >> 8);
+    (*s)[at + 1] = static_cast<char>(v);
+}
+
+// The offset of a table of a font file's bytes, or 0.
+size_t TableAt(const std::string& font, const char* tag, size_t* record = nullptr) {
+    size_t count = (uint8_t(font[4]) << 8) | uint8_t(font[5]);
+    for (size_t i = 0; i < count; i++) {
+        size_t rec = 12 + 16 * i;
+        if (font.compare(rec, 4, tag) == 0) {
+            if (record) *record = rec;
+            return Be32(font, rec + 8);
+        }
+    }
+    return 0;
+}
+
+int Load(const std::string& bytes, PdfTtfDesc* d) {
+    memset(d, 0, sizeof *d);
+    return PdfReadTrueTypeFont(reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), false, d);
+}
+
+}  // namespace
+
+TEST(PdfFonts, IniKeysComeFirstInTheirOrder) {
+    FontHooks hooks;
+    struct Case {
+        std::vector<const char*> keys;  // ini keys present (value: the key in lower case)
+        const char* face;
+        int bold, italic;
+        const char* expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {{"Arial_BI", "Arial_B", "Arial"}, "Arial", 1, 1, "Arial_BI", "bold italic wins"},
+        {{"Arial_B", "Arial"}, "Arial", 1, 1, "Arial_B", "with only _B, bold italic takes it"},
+        {{"Arial_I", "Arial"}, "Arial", 1, 0, "Arial", "bold does not take _I"},
+        {{"Arial_B"}, "Arial", 0, 0, nullptr, "regular asks only for the key itself"},
+        {{"Arial_Narrow"}, "Arial Narrow", 0, 0, "Arial_Narrow", "blanks become underscores"},
+    };
+    for (const Case& c : kCases) {
+        gIni.clear();
+        for (const char* k : c.keys) gIni[k] = k;
+        char path[kPdfFontPathMax + 1] = "";
+        bool found = PdfFindFontFile(c.face, c.bold, c.italic, path);
+        EXPECT_EQ(found, c.expect != nullptr) << c.why;
+        if (c.expect) EXPECT_STREQ(path, c.expect) << c.why;
+    }
+}
+
+TEST(PdfFonts, InstalledFontListRules) {
+    FontHooks hooks;
+    setenv("WINDIR", "C:\\Win", 1);
+    gFontList = {{"Arial (TrueType)", "arial.ttf"},
+                 {"Arial Bold (TrueType)", "arialbd.ttf"},
+                 {"Arial Black (TrueType)", "ariblk.ttf"},
+                 {"Arial Bold Italic (TrueType)", "D:\\fonts\\arialbi.ttf"},
+                 {"Tahoma Bold (TrueType)", "tahomabd.ttf"}};
+    struct Case {
+        const char* face;
+        int bold, italic;
+        const char* expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"Arial", 0, 0, "C:\\Win\\Fonts\\arial.ttf", "regular takes the first and stops"},
+        {"Arial", 1, 0, "C:\\Win\\Fonts\\arialbd.ttf", "bold takes the second and stops"},
+        {"Arial", 1, 1, "D:\\fonts\\arialbi.ttf", "a drive path is used unchanged"},
+        {"Arial Bold", 0, 0, "C:\\Win\\Fonts\\arialbd.ttf", "a face naming its style asks for it"},
+        {"Tahoma", 0, 0, "C:\\Win\\Fonts\\tahomabd.ttf", "only a styled face: taken short of better"},
+        {"Verdana", 0, 0, nullptr, "no value of the face"},
+    };
+    for (const Case& c : kCases) {
+        char path[kPdfFontPathMax + 1] = "";
+        bool found = PdfFindFontFile(c.face, c.bold, c.italic, path);
+        EXPECT_EQ(found, c.expect != nullptr) << c.why;
+        if (c.expect) EXPECT_STREQ(path, c.expect) << c.why;
+    }
+    unsetenv("WINDIR");
+}
+
+// Debian's fonts through the ini section: embedded, described once per file,
+// style suffixes where the file lacks the style, and text that reads back.
+TEST(PdfFonts, RealFilesAreEmbeddedAndReadBack) {
+    FontHooks hooks;
+    std::string sans = std::string(kLiberation) + "LiberationSans-Regular.ttf";
+    gIni["Liberation_Sans"] = sans;
+    gIni["Liberation_Sans_B"] = std::string(kLiberation) + "LiberationSans-Bold.ttf";
+    gIni["Company"] = sans;  // a second face served by the same file
+    gIni["DejaVu_Sans_Mono"] = std::string(kDejaVu) + "DejaVuSansMono.ttf";
+    gIni["Liberation_Mono"] = std::string(kLiberation) + "LiberationMono-Regular.ttf";
+    gIni["DejaVu_Sans"] = std::string(kDejaVu) + "DejaVuSans.ttf";
+    PdfDocRec* doc = Begin("ttf.pdf", 1u << 23);  // WinAnsiEncoding
+    ASSERT_NE(doc, nullptr);
+    Font(doc, "'>Liberation Sans'(12)");
+    Text(doc, "caf\xE9 \xC4rger \x80 \x93quoted\x94 \x96 \xDF");
+    Font(doc, "'>Liberation Sans'(BOLD,12)");
+    PdfMoveTo(doc, 1, 3);
+    Text(doc, "Bold");
+    Font(doc, ">Company(ITALIC,12)");
+    PdfMoveTo(doc, 1, 5);
+    Text(doc, "Company");
+    Font(doc, "'>DejaVu Sans Mono'(10)");
+    PdfMoveTo(doc, 1, 7);
+    Text(doc, "Mono");
+    Font(doc, "'>Liberation Mono'(10)");
+    PdfMoveTo(doc, 1, 9);
+    Text(doc, "LiberationMono");
+    Font(doc, "'>DejaVu Sans'(10)");
+    PdfMoveTo(doc, 1, 11);
+    Text(doc, "DejaVu");
+    ASSERT_EQ(PdfFinish(doc), 0);
+    CheckWithTools("ttf.pdf");
+    std::string fonts = RunTool("pdffonts ttf.pdf");
+    static const char* const kNames[] = {"LiberationSans ", "LiberationSans-Bold ", "LiberationSans,Italic ",
+                                         "DejaVuSansMono ", "LiberationMono ", "DejaVuSans "};
+    for (const char* name : kNames) {
+        size_t at = fonts.find(std::string("\n") + name);
+        ASSERT_NE(at, std::string::npos) << name << "\n" << fonts;
+        std::string line = fonts.substr(at + 1, fonts.find('\n', at + 1) - at - 1);
+        EXPECT_NE(line.find("TrueType"), std::string::npos) << line;
+        EXPECT_NE(line.find(" yes "), std::string::npos) << "embedded: " << line;
+    }
+    std::string pdf = PdfTestRead("ttf.pdf");
+    size_t files = 0, descriptors = 0;
+    for (size_t at = pdf.find("/Length1 "); at != std::string::npos; at = pdf.find("/Length1 ", at + 1)) files++;
+    for (size_t at = pdf.find("/Type /FontDescriptor"); at != std::string::npos;
+         at = pdf.find("/Type /FontDescriptor", at + 1))
+        descriptors++;
+    EXPECT_EQ(files, 5u) << "two faces of one file share its stream";
+    EXPECT_EQ(descriptors, 5u);
+    std::string text = RunTool("pdftotext ttf.pdf -");
+    EXPECT_NE(text.find("caf\xC3\xA9 \xC3\x84rger \xE2\x82\xAC \xE2\x80\x9Cquoted\xE2\x80\x9D \xE2\x80\x93 \xC3\x9F"),
+              std::string::npos)
+        << text;
+    for (const char* word : {"Bold", "Company", "Mono", "LiberationMono", "DejaVu"})
+        EXPECT_NE(text.find(word), std::string::npos) << word;
+}
+
+TEST(PdfFonts, MissingFacesAndFilesAreReported) {
+    FontHooks hooks;
+    gIni["Broken"] = "/nonexistent/broken.ttf";
+    PdfDocRec* doc = Begin("ttf-missing.pdf");
+    ASSERT_NE(doc, nullptr);
+    EXPECT_FALSE(PdfSelectFont(doc, "Nowhere", 0, 0));
+    EXPECT_STREQ(gPdfErrorText, "Font name not found");
+    EXPECT_FALSE(PdfSelectFont(doc, "Broken", 0, 0));
+    EXPECT_STREQ(gPdfErrorText, "TTF load error: 1");
+    EXPECT_STREQ(doc->curFont->baseFont, "Courier") << "the current font stays";
+    ASSERT_EQ(PdfFinish(doc), 0);
+}
+
+// Copies of Liberation Sans damaged one way each: the code of what could not
+// be read, or what the descriptor says.
+TEST(PdfFonts, DamagedFilesGiveTheirCodes) {
+    const std::string font = FontBytes(std::string(kLiberation) + "LiberationSans-Regular.ttf");
+    ASSERT_GT(font.size(), 1000u);
+    PdfTtfDesc d;
+    ASSERT_EQ(Load(font, &d), 0);
+    EXPECT_STREQ(d.psName, "LiberationSans");
+    EXPECT_STREQ(d.subfamily, "Regular");
+    EXPECT_EQ(d.widths[static_cast<BYTE>('A')], 666) << "1366 of 2048 units, truncated";
+    EXPECT_EQ(d.widths[0x80], 556) << "0x80 is the euro sign, not a control";
+    struct Case {
+        std::function<void(std::string*)> damage;
+        int expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {[](std::string* f) { PutBe16(f, 4, 41); }, 3, "41 tables"},
+        {[](std::string* f) { f->replace(0, 4, "OTTO"); }, 2, "a CFF OpenType file"},
+        {[](std::string* f) { f->resize(8); }, 2, "cut inside the offset table"},
+        {[](std::string* f) { f->resize(40); }, 4, "cut inside the table records"},
+        {[](std::string* f) {
+             size_t rec;
+             TableAt(*f, "OS/2", &rec);
+             f->replace(rec, 4, "XS/2");
+         }, 23, "no OS/2 table"},
+        {[](std::string* f) { PutBe16(f, TableAt(*f, "head") + 18, 0); }, 5, "unitsPerEm 0"},
+        {[](std::string* f) { PutBe16(f, TableAt(*f, "hhea") + 34, 0); }, 14, "no horizontal metric at all"},
+        {[](std::string* f) {
+             size_t name = TableAt(*f, "name");
+             size_t count = (uint8_t((*f)[name + 2]) << 8) | uint8_t((*f)[name + 3]);
+             for (size_t i = 0; i < count; i++) PutBe16(f, name + 6 + 12 * i + 8, 200);
+         }, 20, "names longer than 160 bytes"},
+        {[](std::string* f) {
+             size_t rec;
+             TableAt(*f, "cmap", &rec);
+             f->replace(rec, 4, "xmap");
+         }, 7, "no cmap table"},
+    };
+    for (const Case& c : kCases) {
+        std::string copy = font;
+        c.damage(&copy);
+        EXPECT_EQ(Load(copy, &d), c.expect) << c.why;
+    }
+    std::string restricted = font;
+    PutBe16(&restricted, TableAt(restricted, "OS/2") + 8, 2);
+    ASSERT_EQ(Load(restricted, &d), 0);
+    EXPECT_EQ(d.embeddable, 0) << "fsType 2: described, not embedded";
+    // Cut at every table's start and middle: a code, never a read outside.
+    size_t count = (uint8_t(font[4]) << 8) | uint8_t(font[5]);
+    for (size_t i = 0; i < count; i++) {
+        size_t off = Be32(font, 12 + 16 * i + 8), len = Be32(font, 12 + 16 * i + 12);
+        for (size_t cut : {off, off + len / 2}) {
+            std::string copy = font.substr(0, cut);
+            int rc = Load(copy, &d);
+            EXPECT_TRUE(rc == 0 || (rc >= 1 && rc <= 25)) << "cut at " << cut << ": " << rc;
+        }
+    }
+}
+
+// A font whose embedding is restricted is described without its file.
+TEST(PdfFonts, RestrictedFontIsNotEmbedded) {
+    FontHooks hooks;
+    std::string font = FontBytes(std::string(kLiberation) + "LiberationSans-Regular.ttf");
+    PutBe16(&font, TableAt(font, "OS/2") + 8, 2);
+    FILE* f = fopen("restricted.ttf", "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(font.data(), 1, font.size(), f);
+    fclose(f);
+    gIni["Restricted"] = "restricted.ttf";
+    PdfDocRec* doc = Begin("ttf-restricted.pdf");
+    ASSERT_NE(doc, nullptr);
+    Font(doc, ">Restricted(12)");
+    Text(doc, "restricted");
+    ASSERT_EQ(PdfFinish(doc), 0);
+    std::string pdf = PdfTestRead("ttf-restricted.pdf");
+    EXPECT_NE(pdf.find("/Type /FontDescriptor"), std::string::npos);
+    EXPECT_EQ(pdf.find("/FontFile2"), std::string::npos);
+    std::string fonts = RunTool("pdffonts ttf-restricted.pdf");
+    EXPECT_NE(fonts.find("LiberationSans"), std::string::npos) << fonts;
+}
+
+// The codes of a subset: 1 onwards, 13, 40, 41 and 92 skipped, 249 a subset;
+// the 250th character opens a second subset under another font number.
+TEST(PdfSubsets, CodesAndSubsetsByTheOrderOfCharacters) {
+    FontHooks hooks;
+    gIni["DejaVu_Sans"] = std::string(kDejaVu) + "DejaVuSans.ttf";
+    PdfDocRec* doc = Begin("subset-codes.pdf", 1u << 27);
+    ASSERT_NE(doc, nullptr);
+    Font(doc, "'>DejaVu Sans'(12)");
+    struct Seen {
+        DWORD font;
+        BYTE code;
+    };
+    std::vector<Seen> seen;
+    for (WORD i = 0; i < 260; i++) {
+        DWORD font;
+        BYTE code;
+        double width;
+        ASSERT_TRUE(PdfSubsetChar(doc, static_cast<WORD>(0x0400 + i), &font, &code, &width)) << i;
+        seen.push_back({font, code});
+    }
+    struct Case {
+        size_t index;
+        BYTE code;
+        bool secondSubset;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {0, 1, false, "the first character: code 1"},
+        {11, 12, false, "the twelfth: code 12"},
+        {12, 14, false, "13 is skipped"},
+        {37, 39, false, "the one before the parentheses"},
+        {38, 42, false, "40 and 41 are skipped"},
+        {87, 91, false, "before the backslash"},
+        {88, 93, false, "92 is skipped"},
+        {248, 253, false, "the 249th fills the subset"},
+        {249, 1, true, "the 250th opens subset 1"},
+    };
+    for (const Case& c : kCases) {
+        EXPECT_EQ(seen[c.index].code, c.code) << c.why;
+        EXPECT_EQ(seen[c.index].font != seen[0].font, c.secondSubset) << c.why;
+    }
+    DWORD font;
+    BYTE code;
+    double width;
+    ASSERT_TRUE(PdfSubsetChar(doc, 0x0400, &font, &code, &width));
+    EXPECT_EQ(code, 1) << "the same character keeps its code";
+    ASSERT_TRUE(PdfSubsetChar(doc, 0xE000, &font, &code, &width));
+    EXPECT_GT(width, 0) << "a character the font lacks: glyph 0 at the widest advance";
+    Text(doc, "x");
+    ASSERT_EQ(PdfFinish(doc), 0);
+    CheckWithTools("subset-codes.pdf");
+    std::string fonts = RunTool("pdffonts subset-codes.pdf");
+    size_t subsets = 0;
+    for (size_t at = fonts.find("\nSF"); at != std::string::npos; at = fonts.find("\nSF", at + 1)) subsets++;
+    EXPECT_EQ(subsets, 2u) << fonts;
+}
+
+// Latin text drawn through subsets and through the whole font with
+// WinAnsiEncoding renders alike, accented (composite) letters included: the
+// glyphs, their components and the widths came over. Cyrillic, Greek and
+// Hebrew render in every reader, and each subset file parses.
+TEST(PdfSubsets, SubsetTextRendersAsTheWholeFont) {
+    FontHooks hooks;
+    gIni["DejaVu_Sans"] = std::string(kDejaVu) + "DejaVuSans.ttf";
+    const char latin[] = "Hello, (world) \\ caf\xE9 \xC4rger \x80 \xC5\xF1\xFC \x93quoted\x94";
+    for (DWORD options : {1u << 27, 1u << 23}) {
+        PdfDocRec* doc = Begin(options == (1u << 27) ? "subset-latin.pdf" : "whole-latin.pdf", options);
+        ASSERT_NE(doc, nullptr);
+        Font(doc, "'>DejaVu Sans'(20)");
+        PdfMoveTo(doc, 3, 3);
+        Text(doc, latin);
+        ASSERT_EQ(PdfFinish(doc), 0);
+    }
+    CheckWithTools("subset-latin.pdf");
+    RunTool("pdftoppm -r 72 -png -singlefile subset-latin.pdf subset-latin && "
+            "pdftoppm -r 72 -png -singlefile whole-latin.pdf whole-latin");
+    std::string out = RunTool("compare -metric AE subset-latin.png whole-latin.png null:");
+    EXPECT_LE(strtod(out.c_str(), nullptr), 20.0) << "differing pixels: " << out;
+
+    PdfDocRec* doc = Begin("subset-scripts.pdf", 1u << 27);
+    ASSERT_NE(doc, nullptr);
+    Font(doc, "'>DejaVu Sans'(14)");
+    const WORD kLines[][12] = {
+        {0x041F, 0x0440, 0x0438, 0x0432, 0x0435, 0x0442, ' ', 0x043C, 0x0438, 0x0440},  // Cyrillic
+        {0x039A, 0x03B1, 0x03BB, 0x03B7, 0x03BC, 0x03AD, 0x03C1, 0x03B1},                  // Greek
+        {0x05E9, 0x05DC, 0x05D5, 0x05DD},                                                  // Hebrew
+    };
+    for (int i = 0; i < 3; i++) {
+        std::string wide;
+        for (WORD ch : kLines[i]) {
+            if (!ch) break;
+            wide += static_cast<char>(ch & 0xFF);
+            wide += static_cast<char>(ch >> 8);
+        }
+        PdfMoveTo(doc, 3, static_cast<WORD>(3 + 2 * i));
+        EXPECT_EQ(PdfDrawText(doc, reinterpret_cast<const BYTE*>(wide.data()), wide.size(), '.', true), 0);
+    }
+    ASSERT_EQ(PdfFinish(doc), 0);
+    CheckWithTools("subset-scripts.pdf");
+    RunTool("rm -rf subset-fonts && mkdir subset-fonts && cd subset-fonts && mutool extract ../subset-scripts.pdf");
+    std::string listing = RunTool("ls subset-fonts");
+    ASSERT_NE(listing.find(".ttf"), std::string::npos) << listing;
+    int rc;
+    std::string scanned = RunTool("fc-scan --format '%{fontformat}\\n' subset-fonts/*.ttf", &rc);
+    EXPECT_EQ(rc, 0) << scanned;
+    EXPECT_NE(scanned.find("TrueType"), std::string::npos) << "the subset file parses: " << scanned;
+}
