@@ -40,16 +40,7 @@ const WebKindOps* gKindOps[kKindRows];
 
 // The i-th argument as text (NUL-terminated, cut at the buffer), or empty.
 const char* ArgText(const MethodCallRec* call, uint32_t i, char* out, uint32_t outSize) {
-    out[0] = 0;
-    if (!WebArgGiven(call, i)) return out;
-    const EventItem& a = call->args[i];
-    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
-        uint32_t n = a.size < outSize - 1 ? a.size : outSize - 1;
-        if (a.data && n) memcpy(out, a.data, n);
-        out[n] = 0;
-    } else {
-        snprintf(out, outSize, "%d", static_cast<int32_t>(a.value));
-    }
+    CallArgCopy(call, i, out, outSize);
     return out;
 }
 
