@@ -17,6 +17,9 @@
 #include "objects/objops.h"
 #include "session/util/mem.h"
 #include "webview/controls/webbutton.h"
+#include "webview/controls/webcombo.h"
+#include "webview/controls/webedit.h"
+#include "webview/controls/webstatic.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -621,6 +624,9 @@ void WebObjectsInstall() {
     WebRegisterCreator(kKindWindow, WebWindowCreate);
     WebRegisterCreator(kKindMRegion, WebMRegionCreate);
     WebButtonInstall();
+    WebEditInstall();
+    WebComboBoxInstall();
+    WebStaticInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
