@@ -396,7 +396,10 @@ ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     int32_t style = CreateRecordValue(cr, kCpComboStyle, 0);
     c->comboStyle = static_cast<uint8_t>(style ? style : kComboStyleDefault);
     c->ownBgValue = -1;
-    if (t.text && !WebTextReplace(&c->currentText, t.text, t.length)) {
+    // The creation text's first piece is the combo box's own text, the rest its items.
+    uint32_t own = 0;
+    while (t.text && own < t.length && t.text[own] != kPieceSeparator) ++own;
+    if (t.text && !WebTextReplace(&c->currentText, t.text, own)) {
         *code = kWebNoMemory;
         return nullptr;
     }

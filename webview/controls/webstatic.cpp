@@ -72,9 +72,11 @@ void LinesMarkup(const char* prefix, const char* text, const char* suffix) {
     HtmlAppend(suffix, 0);
 }
 
+uint8_t LabelStyle(ObjectRecord* rec) { return reinterpret_cast<WebLabelTextRecord*>(rec)->style; }
+
 void RenderLabel(ObjectRecord* rec) {
     const char* text = *TextField(rec) ? *TextField(rec) : "";
-    switch (rec->appearance) {
+    switch (LabelStyle(rec)) {
     case kLtList: {
         HtmlReset();
         HtmlListItems(text, static_cast<uint32_t>(strlen(text)), rec->elementId);
@@ -142,8 +144,9 @@ void SwapLabelClasses(ObjectRecord* rec, uint8_t a, uint8_t v) {
 }
 
 int32_t SetAppearance(ObjectRecord* rec, int32_t value) {
-    uint8_t a = rec->appearance, v = static_cast<uint8_t>(value);
+    uint8_t a = LabelStyle(rec), v = static_cast<uint8_t>(value);
     if (a == v) return 0;
+    reinterpret_cast<WebLabelTextRecord*>(rec)->style = v;
     if (IsPlain(a) && IsPlain(v)) {
         rec->appearance = v;
         rec->flags = v == kLtFlat ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
@@ -178,9 +181,11 @@ int32_t TextInto(const char* text) {
     return 0;
 }
 
+}  // namespace
+
 // ---- Property handlers ----------------------------------------------------------------------
 
-int32_t StatSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
+int32_t WebStatTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
     WebStatTextRecord* s = reinterpret_cast<WebStatTextRecord*>(rec);
     *write = false;
     switch (id) {
@@ -197,7 +202,7 @@ int32_t StatSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
     }
 }
 
-int32_t StatGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
+int32_t WebStatTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebStatTextRecord* s = reinterpret_cast<WebStatTextRecord*>(rec);
     switch (id) {
     case kSpAlignment: *result = s->alignment; return 0;
@@ -208,7 +213,7 @@ int32_t StatGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char*
     }
 }
 
-int32_t GroupSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
+int32_t WebGroupBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
     *write = false;
     switch (id) {
     case kSpTitle: return WebGroupBoxSetText(rec, 0, text, text ? length : 0);
@@ -220,7 +225,7 @@ int32_t GroupSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* 
     }
 }
 
-int32_t GroupGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
+int32_t WebGroupBoxGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     switch (id) {
     case kSpTitle: GroupBoxGetText(rec, 0); *text = gTextBuf; return 0;
     case kSpBackStyle: *result = reinterpret_cast<WebGroupBoxRecord*>(rec)->backStyle; return 0;
@@ -228,14 +233,14 @@ int32_t GroupGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char
     }
 }
 
-int32_t LabelSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
+int32_t WebLabelTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
     WebLabelTextRecord* l = reinterpret_cast<WebLabelTextRecord*>(rec);
     *write = false;
     switch (id) {
     case kSpAlignment: l->alignment = AlignmentOf(value); *write = true; return 0;
     case kSpBgColor: {
         uint32_t old = rec->bgColor, now = static_cast<uint32_t>(value);
-        if (IsAlert(rec->appearance) && (IsColorClass(old) || IsColorClass(now))) {
+        if (IsAlert(LabelStyle(rec)) && (IsColorClass(old) || IsColorClass(now))) {
             char oldClass[40], newClass[40];
             WebSetElemCss(rec, "background-color", "", false);
             ColorClass(old, kClrFamAlert, oldClass, sizeof oldClass);
@@ -258,17 +263,19 @@ int32_t LabelSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* 
     }
 }
 
-int32_t LabelGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
+int32_t WebLabelTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebLabelTextRecord* l = reinterpret_cast<WebLabelTextRecord*>(rec);
     switch (id) {
     case kSpAlignment: *result = l->alignment; return 0;
     case kSpText: TextInto(l->text); *text = gTextBuf; return 0;
     case kSpWordWrap: *result = l->wordWrap; return 0;
-    case kSpAppearance: *result = rec->appearance; return 0;
+    case kSpAppearance: *result = l->style; return 0;
     case kSpUseAltKey: *result = l->useAltKey; return 0;
     default: return kWebNotAvailable;
     }
 }
+
+namespace {
 
 const WebKindOps kStatOps = {WebStatTextGetText, nullptr, WebStatTextSetText, nullptr, nullptr,
                              nullptr,            nullptr, WebStatTextMethod,  WebGroupBoxDestroy};
@@ -316,7 +323,7 @@ ObjectRecord* WebLabelTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateR
     if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
     rec->tabId = 0;
     // The markup renders by the creation's style: the record keeps the same one.
-    if (cr->style) rec->appearance = static_cast<uint8_t>(cr->style);
+    l->style = static_cast<uint8_t>(cr->appearance ? cr->appearance : cr->style);
     l->alignment = AlignmentOf(CreateRecordValue(cr, kSpAlignment, 0));
     l->useAltKey = CreateRecordValue(cr, kSpUseAltKey, 0) ? 1 : 0;
     const CrText& t = cr->text.text ? cr->text : cr->title;
@@ -373,12 +380,12 @@ int32_t WebStatTextMethod(ObjectRecord*, MethodCallRec* call) {
 
 void WebStaticInstall() {
     WebRegisterCreator(kKindStatText, WebStatTextCreate);
-    WebRegisterPropHandlers(kKindStatText, StatSetProp, StatGetProp);
+    WebRegisterPropHandlers(kKindStatText, WebStatTextSetProp, WebStatTextGetProp);
     WebRegisterKindOps(kKindStatText, &kStatOps);
     WebRegisterCreator(kKindGroupBox, WebGroupBoxCreate);
-    WebRegisterPropHandlers(kKindGroupBox, GroupSetProp, GroupGetProp);
+    WebRegisterPropHandlers(kKindGroupBox, WebGroupBoxSetProp, WebGroupBoxGetProp);
     WebRegisterKindOps(kKindGroupBox, &kGroupOps);
     WebRegisterCreator(kKindLabelText, WebLabelTextCreate);
-    WebRegisterPropHandlers(kKindLabelText, LabelSetProp, LabelGetProp);
+    WebRegisterPropHandlers(kKindLabelText, WebLabelTextSetProp, WebLabelTextGetProp);
     WebRegisterKindOps(kKindLabelText, &kLabelOps);
 }

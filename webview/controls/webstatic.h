@@ -30,6 +30,7 @@ struct WebLabelTextRecord {
     uint8_t alignment;
     uint8_t wordWrap;
     uint8_t useAltKey;
+    uint8_t style;             // Appearance: how the text is rendered (WebLabelStyle)
 };
 
 // Label text appearances (the header's Appearance byte).
@@ -51,6 +52,15 @@ int32_t GroupBoxGetText(ObjectRecord* rec, int32_t item);
 int32_t WebGroupBoxSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t length);
 int32_t WebLabelTextGetText(ObjectRecord* rec, int32_t item);
 int32_t WebLabelTextSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t length);
+int32_t WebStatTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                           bool* commonWrite);
+int32_t WebStatTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
+int32_t WebGroupBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                           bool* commonWrite);
+int32_t WebGroupBoxGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
+int32_t WebLabelTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                            bool* commonWrite);
+int32_t WebLabelTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
 // Frees the text of any of the three.
 void WebGroupBoxDestroy(ObjectRecord* rec);
 int32_t WebStatTextMethod(ObjectRecord* rec, MethodCallRec* call);

@@ -18,6 +18,7 @@
 #include "session/util/mem.h"
 #include "webview/controls/webbutton.h"
 #include "webview/controls/webcombo.h"
+#include "webview/controls/webdatetime.h"
 #include "webview/controls/webedit.h"
 #include "webview/controls/webstatic.h"
 #include "webview/core/webchannel.h"
@@ -627,6 +628,7 @@ void WebObjectsInstall() {
     WebEditInstall();
     WebComboBoxInstall();
     WebStaticInstall();
+    WebEditDateTimeInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
