@@ -395,7 +395,7 @@ int32_t WebEditTextReplyText(ObjectRecord* rec, const JsonValue* reply, bool sel
     const char* got = reply ? JsonGetText(reply, selection ? "sel" : "str") : nullptr;
     if (!got || !*got) return 0;
     WebEditTextRecord* e = WebEditText(rec);
-    uint16_t mode = e->textConv >= kConvPlain && e->textConv <= kConvBlanks ? e->textConv : kConvPlain;
+    uint16_t mode = e->textConv >= kConvPlain && e->textConv <= kConvBlanks ? e->textConv : static_cast<uint16_t>(kConvPlain);
     const char* out = nullptr;
     uint32_t n = 0;
     if (!WebEditConvertFromPage(got, static_cast<uint32_t>(strlen(got)), e->editType, mode, &out, &n))
