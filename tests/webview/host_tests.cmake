@@ -28,3 +28,12 @@ endfunction()
 qov_webview_twin(windows webview-windows.txt)
 qov_webview_twin(buttons webview-buttons.txt)
 qov_webview_twin(edits webview-edits.txt)
+
+# A scene of what the page itself does (typed text, the spinner, the
+# datepicker, a drop-down choice): the web view run alone.
+string(REPLACE "/" "\\" _qov_entry_client "Z:${CMAKE_BINARY_DIR}/qovtervex.exe")
+string(REPLACE "/" "\\" _qov_entry_script "Z:${PROJECT_SOURCE_DIR}/tests/server/scripts/webview-entry.txt")
+add_test(NAME webview_scene_entry
+  COMMAND qovserver --timeout 30 --client "${_qov_entry_client} -deb entry" ${_qov_entry_script}
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(webview_scene_entry PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL")

@@ -17,11 +17,12 @@
 //            left, "am" 1 lets a '-' be typed, "fd" the decimals the spinner
 //            writes, "dd" the integer digits that may be typed (0 any), "dc"
 //            the decimal character shown, "dpi" kept for the client.
-// Dates cross as "YYYYMMDD" ("YYYYMMDDHHMMSS" for a time field, format 3).
+// Dates cross as "YYYYMMDD" ("YYYYMMDDHHMMSS" for a time field, format 3);
+// action 27 "dwid" 6 starts a date field's $CHANGE reports, 7 ends them.
 (function () {
   'use strict';
 
-  var kTab = 99996, kListRowEvent = 99982;
+  var kTab = 99996, kListRowEvent = 99982, kChangeEvent = 3, kEventKind = 32;
   var kChange = 'change';
 
   function byId(id) {
@@ -336,6 +337,16 @@
         opts(el).fmt = m.fmt;
         if (picker) el.datepicker('option', 'dateFormat', m.fmt === 4 && m.format ? m.format : kPictures[m.fmt] || kPictures[2]);
         return {};
+      case 6:
+        // The field's $CHANGE: a date picked or typed reports 0, as the
+        // native picker's change does.
+        el.off('change.qovdate').on('change.qovdate', function () {
+          queue({ id: Number(m.id), et: kChangeEvent, ev: 0, em: 0, ec: kEventKind });
+        });
+        return {};
+      case 7:
+        el.off('change.qovdate');
+        return {};
       case 20:
         try {
           if (picker) el.datepicker('option', JSON.parse(m.opt || '{}'));
@@ -390,13 +401,23 @@
 
   // ---- List label items --------------------------------------------------------------
 
-  function listRow(li) {
-    return /^C[0-9]+R[0-9]+$/.test(li.id || '') ? li.id : '';
+  // A row of a label's list: an li "C<n>R<row>" in the list right inside C<n>.
+  function listRow(target) {
+    var li = target && target.closest ? target.closest('li') : null;
+    var m = li ? /^C([0-9]+)R[0-9]+$/.exec(li.id || '') : null;
+    if (!m) return '';
+    var holder = li.parentNode && li.parentNode.parentNode;
+    return holder && holder.id === 'C' + m[1] ? li.id : '';
   }
-  $(document).on('click.qovlist dblclick.qovlist', 'li', function (e) {
-    var name = listRow(this);
-    if (!name) return;
-    queue({ name: name, et: kListRowEvent, ev: e.type === 'click' ? 0 : 1 });
+  // Taken in the capture phase: the row's click is the label's only click,
+  // so it never reaches the label's own click handlers as well.
+  ['click', 'dblclick'].forEach(function (type) {
+    document.addEventListener(type, function (e) {
+      var name = listRow(e.target);
+      if (!name) return;
+      e.stopPropagation();
+      queue({ name: name, et: kListRowEvent, ev: type === 'click' ? 0 : 1 });
+    }, true);
   });
 
   // Each action is taken here for the elements of these controls; other
