@@ -4,3 +4,5 @@ qov_fuzz(fuzz_pagemsg ${CMAKE_CURRENT_LIST_DIR}/fuzz_pagemsg.cpp DEPS qov_webcor
 qov_fuzz(fuzz_markup ${CMAKE_CURRENT_LIST_DIR}/fuzz_markup.cpp DEPS qov_webcore qov_objcore qov_base qov_util)
 # Hostile page events routed to a tree of windows and buttons.
 qov_fuzz(fuzz_pageevent ${CMAKE_CURRENT_LIST_DIR}/fuzz_pageevent.cpp DEPS qov_webcore qov_wvrecpage qov_objcore qov_base qov_util)
+# The web edits' number formatting and text conversions.
+qov_fuzz(fuzz_webedit ${CMAKE_CURRENT_LIST_DIR}/fuzz_webedit.cpp DEPS qov_webcore qov_ctlcore qov_objcore qov_base qov_util)
