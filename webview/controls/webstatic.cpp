@@ -300,6 +300,8 @@ ObjectRecord* WebStatTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
         *code = kWebNoMemory;
         return nullptr;
     }
+    // The markup writes the creation's Text: a caption given as Title goes there too.
+    if (!cr->text.text) cr->text = CrText{s->text, static_cast<uint32_t>(strlen(s->text))};
     return rec;
 }
 
@@ -331,7 +333,8 @@ ObjectRecord* WebLabelTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateR
         *code = kWebNoMemory;
         return nullptr;
     }
-    if (t.length > kLabelTextMax) cr->text = CrText{l->text, kLabelTextMax};
+    // The markup writes the creation's Text: a caption given as Title goes there too.
+    if (t.length > kLabelTextMax || !cr->text.text) cr->text = CrText{l->text, static_cast<uint32_t>(strlen(l->text))};
     return rec;
 }
 
