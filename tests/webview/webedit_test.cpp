@@ -555,3 +555,37 @@ TEST_F(WebEdits, LabelsAndGroupBoxes) {
     snprintf(row, sizeof row, "C%uR2", list->elementId);
     EXPECT_TRUE(Has(p, "\"action\": 46") && Has(p, row) && Has(p, "\"name\"")) << p;
 }
+
+TEST_F(WebEdits, ControlsTakeTheirWindowsTheme) {
+    CreateRecordReset(&cr);
+    cr.flags0 = kCrVisible;
+    cr.bottom = 30;
+    cr.right = 200;
+    cr.winType = 5;
+    cr.theme = CrText{"dark", 4};
+    int32_t code = 0;
+    ObjectRecord* themed = ObjectCreate(kTypeWindow, &cr, &code);
+    ASSERT_NE(themed, nullptr);
+    struct Case {
+        uint32_t type;
+        const char* own;
+        const char* expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {kTypeButton, nullptr, "dark", "a button without a Theme takes its window's"},
+        {kTypeEdittext, nullptr, "dark", "an edit too"},
+        {kTypeCombobox, nullptr, "dark", "and a combo box"},
+        {kTypeButton, "light", "light", "a Theme of its own wins"},
+    };
+    for (const Case& k : kCases) {
+        ObjectRecord* rec = Create(k.type, [&](ObjectCreateRecord* c) {
+            c->window = themed->handle;
+            c->text = CrText{"x;a", 3};
+            if (k.own) c->theme = CrText{k.own, static_cast<uint32_t>(strlen(k.own))};
+        });
+        ASSERT_NE(rec, nullptr) << k.why;
+        ASSERT_NE(rec->theme, nullptr) << k.why;
+        EXPECT_STREQ(rec->theme, k.expect) << k.why;
+    }
+}

@@ -9,6 +9,7 @@
 #include "objects/events.h"
 #include "objects/objtables.h"
 #include "session/util/mem.h"
+#include "webview/controls/webedit.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -356,6 +357,7 @@ ObjectRecord* WebButtonCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreate
         b->groupId = static_cast<uint32_t>(CreateRecordValue(cr, kBpGroupId, 0));
     }
     b->alignText = static_cast<uint8_t>(CreateRecordValue(cr, kBpAlignText, 0));
+    WebApplyTheme(cr, top);
     CrText title = cr->title.text ? cr->title : cr->text;
     SetCaption(b, title.text ? title.text : "", title.text ? title.length : 0, kCaptionMax);
     CrText note = CreateRecordText(cr, kBpCmdNote);

@@ -411,9 +411,7 @@ ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
         *code = kWebNoMemory;
         return nullptr;
     }
-    CrText theme = cr->theme;
-    if (theme.text) WebTextReplace(&rec->theme, theme.text, theme.length);
-    else if (top && top->theme) WebTextReplace(&rec->theme, top->theme, static_cast<uint32_t>(strlen(top->theme)));
+    WebApplyTheme(cr, top);
     c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, CreateRecordValue(cr, kCpHorzExtent, 0), 0, true));
     if (t.text) ComboItemsFromText(rec, t.text, t.length, false);
     else ComboItemsFromText(rec, data.text, data.length, true);

@@ -312,6 +312,13 @@ bool WebTextReplace(char** field, const char* text, uint32_t length) {
     return true;
 }
 
+void WebApplyTheme(ObjectCreateRecord* cr, const ObjectRecord* top) {
+    // The header's strings are copied from the creation record after the
+    // kind's creator, with the header's own allocator: the window's theme
+    // goes into the creation record.
+    if (!cr->theme.text && top && top->theme) cr->theme = CrText{top->theme, static_cast<uint32_t>(strlen(top->theme))};
+}
+
 uint8_t WebMnemonicOf(const char* text) {
     for (const char* p = text; p && *p; ++p) {
         if (*p != '&') continue;
@@ -466,10 +473,7 @@ ObjectRecord* WebEditTextCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     e->leftMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kEpLeftMargin, 0), true));
     CrText pw = CreateRecordText(cr, kEpPasswordChar);
     if (pw.text && pw.length) e->passwordChar = static_cast<uint8_t>(pw.text[0]);
-    // The theme is kept in the header like every kind's; the cue text is the edit's own.
-    CrText theme = cr->theme.text ? cr->theme : CrText{top && top->theme ? top->theme : nullptr, 0};
-    if (theme.text && !theme.length) theme.length = static_cast<uint32_t>(strlen(theme.text));
-    if (theme.text) WebTextReplace(&rec->theme, theme.text, theme.length);
+    WebApplyTheme(cr, top);
     if (cue.text && !WebTextReplace(&e->cueText, cue.text, cue.length)) {
         *code = kWebNoMemory;
         return nullptr;

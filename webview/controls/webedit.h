@@ -113,6 +113,9 @@ const char* WebArgTextRef(const MethodCallRec* call, uint32_t i, uint32_t* lengt
 char* WebTextDup(const char* text, uint32_t length);
 // Replaces a heap text field (null text: cleared); false without memory.
 bool WebTextReplace(char** field, const char* text, uint32_t length);
+// The creation's Theme, else its window's: the window's goes into the creation
+// record, from which the header takes its strings.
+void WebApplyTheme(ObjectCreateRecord* cr, const ObjectRecord* top);
 // The first mnemonic ('&' followed by a character other than '&') of a text.
 uint8_t WebMnemonicOf(const char* text);
 
