@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "controls/ctlcore.h"
+#include "objects/events.h"
 #include "objects/objcreate.h"
 #include "objects/objhooks.h"
 #include "objects/objops.h"
@@ -17,6 +18,7 @@
 #include "webview/controls/webdatetime.h"
 #include "webview/controls/webedit.h"
 #include "webview/controls/webstatic.h"
+#include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
@@ -588,4 +590,33 @@ TEST_F(WebEdits, ControlsTakeTheirWindowsTheme) {
         ASSERT_NE(rec->theme, nullptr) << k.why;
         EXPECT_STREQ(rec->theme, k.expect) << k.why;
     }
+}
+
+TEST_F(WebEdits, FocusMovesRaiseTheNativeFocusEvents) {
+    ObjectRecord* first = Create(kTypeEdittext, nullptr);
+    ObjectRecord* second = Create(kTypeEdittext, nullptr);
+    ASSERT_TRUE(first && second);
+    int32_t values[4] = {1, 0, 0, 0};
+    ASSERT_EQ(EventRegister(first, kEvLostFocus, values, false, nullptr, 0), 0);
+    ASSERT_EQ(EventRegister(second, kEvGotFocus, values, false, nullptr, 0), 0);
+    struct Step {
+        ObjectRecord* to;
+        std::vector<std::pair<uint32_t, int32_t>> expect;   // handle, event
+        const char* why;
+    };
+    const Step kSteps[] = {
+        {first, {}, "the first focus: nothing left, nothing registered"},
+        {first, {}, "the same focus reported again changes nothing"},
+        {second, {{first->handle, kEvLostFocus}, {second->handle, kEvGotFocus}}, "$LOSTFOCUS, then $GOTFOCUS"},
+    };
+    for (const Step& s : kSteps) {
+        WebPageFocusMoved(s.to, window);
+        std::vector<std::pair<uint32_t, int32_t>> got;
+        EventRecord ev = {};
+        EventItem items[kEventRegItems];
+        uint32_t count = 0;
+        while (EventTakeNext(&ev, items, &count)) got.emplace_back(ev.handle, ev.eventId);
+        EXPECT_EQ(got, s.expect) << s.why;
+    }
+    EventCleanup();
 }
