@@ -576,7 +576,5 @@ int32_t WebComboBoxMethod(ObjectRecord* rec, MethodCallRec* call) {
 }
 
 void WebComboBoxInstall() {
-    WebRegisterCreator(kKindComboBox, WebComboBoxCreate);
-    WebRegisterPropHandlers(kKindComboBox, WebComboBoxSetProp, WebComboBoxGetProp);
-    WebRegisterKindOps(kKindComboBox, &kComboOps);
+    WebRegisterKind(kKindComboBox, WebComboBoxCreate, WebComboBoxSetProp, WebComboBoxGetProp, &kComboOps);
 }

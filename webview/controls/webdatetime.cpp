@@ -258,8 +258,7 @@ int32_t WebEditDateTimeMethod(ObjectRecord* rec, MethodCallRec* call) {
 }
 
 void WebEditDateTimeInstall() {
-    WebRegisterCreator(kKindEditDateTime, WebEditDateTimeCreate);
-    WebRegisterPropHandlers(kKindEditDateTime, WebEditDateTimeSetProp, WebEditDateTimeGetProp);
-    WebRegisterKindOps(kKindEditDateTime, &kDateOps);
+    WebRegisterKind(kKindEditDateTime, WebEditDateTimeCreate, WebEditDateTimeSetProp, WebEditDateTimeGetProp,
+                    &kDateOps);
     gWebHooks.dateTimeFormat = FormatOf;
 }

@@ -46,9 +46,7 @@ enum EditMethod : uint32_t {
     kEmUndo = 6, kEmScrollToCaret = 7, kEmSelect = 8, kEmSelectAll = 9, kEmGetLineCount = 10, kEmGetLine = 11,
     kEmCanUndo = 19, kEmGetTextLength = 20, kEmSizingMode = 22, kEmGetUnicode = 23, kEmSetUnicode = 24,
 };
-enum NumberMethod : uint32_t {
-    kNmUndo = 6, kNmScrollToCaret = 7, kNmSelect = 8, kNmSelectAll = 9, kNmCanUndo = 10, kNmGetTextLength = 11,
-};
+enum NumberMethod : uint32_t { kNmCanUndo = 10, kNmGetTextLength = 11 };
 // The creation's style bits that choose an edit type when none is given.
 struct StyleType {
     uint32_t bit;
@@ -136,6 +134,25 @@ const char* TextOut(const char* text, const char** out) {
     snprintf(gTextBuf, kTextBufSize + 1, "%s", text ? text : "");
     *out = gTextBuf;
     return gTextBuf;
+}
+
+// The methods the edit text and the number edit answer alike: 1-6 (nothing
+// to do in the page) 1, ScrollToCaret and CanUndo 0, Select and SelectAll.
+constexpr int32_t kNotShared = INT32_MIN + 1;
+int32_t SharedEditMethod(ObjectRecord* rec, MethodCallRec* call, uint8_t action, uint32_t canUndo) {
+    uint32_t m = call->method;
+    if (m >= 1 && m <= kEmUndo) return WebReplyInt(1);
+    if (m == kEmScrollToCaret || m == canUndo) return WebReplyInt(0);
+    if (m == kEmSelect) {
+        SendSelection(rec, action, WebArgInt(call, 0, 0) - 1, WebArgInt(call, 1, 0) - 1, true);
+        return WebReplyInt(1);
+    }
+    if (m == kEmSelectAll) {
+        BeginEdit(rec, action, kDwSelectAll);
+        WebViewMsgEnd();
+        return WebReplyInt(1);
+    }
+    return kNotShared;
 }
 
 // ---- Edit text operations ---------------------------------------------------------------
@@ -603,16 +620,9 @@ int32_t WebEditTextMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
     if (check != 0) return check;
     uint32_t m = call->method;
-    if (m >= 1 && m <= kEmUndo) return WebReplyInt(1);
+    int32_t shared = SharedEditMethod(rec, call, kActEdit, kEmCanUndo);
+    if (shared != kNotShared) return shared;
     switch (m) {
-    case kEmScrollToCaret: case kEmCanUndo: return WebReplyInt(0);
-    case kEmSelect:
-        SendSelection(rec, kActEdit, WebArgInt(call, 0, 0) - 1, WebArgInt(call, 1, 0) - 1, true);
-        return WebReplyInt(1);
-    case kEmSelectAll:
-        BeginEdit(rec, kActEdit, kDwSelectAll);
-        WebViewMsgEnd();
-        return WebReplyInt(1);
     case kEmGetLineCount:
         EditGetText(rec, kWhole);
         return WebReplyInt(CountLines(gTextBuf));
@@ -885,16 +895,9 @@ int32_t WebEditNumberMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
     if (check != 0) return check;
     uint32_t m = call->method;
-    if (m >= 1 && m <= kNmUndo) return WebReplyInt(1);
+    int32_t shared = SharedEditMethod(rec, call, kActNumber, kNmCanUndo);
+    if (shared != kNotShared) return shared;
     switch (m) {
-    case kNmScrollToCaret: case kNmCanUndo: return WebReplyInt(0);
-    case kNmSelect:
-        SendSelection(rec, kActNumber, WebArgInt(call, 0, 0) - 1, WebArgInt(call, 1, 0) - 1, true);
-        return WebReplyInt(1);
-    case kNmSelectAll:
-        BeginEdit(rec, kActNumber, kDwSelectAll);
-        WebViewMsgEnd();
-        return WebReplyInt(1);
     case kNmGetTextLength:
         NumberGetText(rec, 0);
         return WebReplyInt(static_cast<int32_t>(strlen(gTextBuf)));
@@ -902,11 +905,14 @@ int32_t WebEditNumberMethod(ObjectRecord* rec, MethodCallRec* call) {
     }
 }
 
+void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,
+                     const WebKindOps* ops) {
+    WebRegisterCreator(kind, creator);
+    WebRegisterPropHandlers(kind, setProp, getProp);
+    WebRegisterKindOps(kind, ops);
+}
+
 void WebEditInstall() {
-    WebRegisterCreator(kKindEditText, WebEditTextCreate);
-    WebRegisterPropHandlers(kKindEditText, WebEditTextSetProp, WebEditTextGetProp);
-    WebRegisterKindOps(kKindEditText, &kEditOps);
-    WebRegisterCreator(kKindEditNumber, WebEditNumberCreate);
-    WebRegisterPropHandlers(kKindEditNumber, WebEditNumberSetProp, WebEditNumberGetProp);
-    WebRegisterKindOps(kKindEditNumber, &kNumberOps);
+    WebRegisterKind(kKindEditText, WebEditTextCreate, WebEditTextSetProp, WebEditTextGetProp, &kEditOps);
+    WebRegisterKind(kKindEditNumber, WebEditNumberCreate, WebEditNumberSetProp, WebEditNumberGetProp, &kNumberOps);
 }

@@ -10,6 +10,10 @@
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
 #include "session/util/json.h"
+#include "webview/core/webobject.h"
+#include "webview/core/webprops.h"
+
+struct WebKindOps;
 
 struct WebEditTextRecord {
     ObjectRecord hdr;
@@ -118,6 +122,10 @@ bool WebTextReplace(char** field, const char* text, uint32_t length);
 void WebApplyTheme(ObjectCreateRecord* cr, const ObjectRecord* top);
 // The first mnemonic ('&' followed by a character other than '&') of a text.
 uint8_t WebMnemonicOf(const char* text);
+
+// A kind's creator, property handlers and operations, registered together.
+void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,
+                     const WebKindOps* ops);
 
 // Registers the creators, operations and property handlers of kinds 6 and 44.
 void WebEditInstall();

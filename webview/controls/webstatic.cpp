@@ -185,32 +185,75 @@ int32_t TextInto(const char* text) {
 
 // ---- Property handlers ----------------------------------------------------------------------
 
-int32_t WebStatTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
+namespace {
+
+// The fields the static text and the label text share, and the ids they
+// answer alike: Alignment, Text (with its text-is-UTF-8 value) and UseAltKey.
+struct SharedText {
+    char** text;
+    uint8_t* mnemonic;
+    uint8_t* alignment;
+    uint8_t* useAltKey;
+};
+
+SharedText SharedOf(ObjectRecord* rec) {
+    if (rec->kind == kKindLabelText) {
+        WebLabelTextRecord* l = reinterpret_cast<WebLabelTextRecord*>(rec);
+        return SharedText{&l->text, &l->mnemonic, &l->alignment, &l->useAltKey};
+    }
     WebStatTextRecord* s = reinterpret_cast<WebStatTextRecord*>(rec);
-    *write = false;
+    return SharedText{&s->text, &s->mnemonic, &s->alignment, &s->useAltKey};
+}
+
+// kWebNotAvailable when the id is not one of the shared ones.
+int32_t SharedSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
+    SharedText t = SharedOf(rec);
     switch (id) {
-    case kSpAlignment: s->alignment = AlignmentOf(value); *write = true; return 0;
+    case kSpAlignment: *t.alignment = AlignmentOf(value); *write = true; return 0;
     case kSpText:
         SetUtf8Mode(rec, value == kUtf8TextValue);
-        return WebStatTextSetText(rec, 0, text, text ? length : 0);
-    case kSpBackStyle: s->backStyle = static_cast<uint8_t>(value); *write = true; return 0;
+        return rec->kind == kKindLabelText ? WebLabelTextSetText(rec, 0, text, text ? length : 0)
+                                           : WebStatTextSetText(rec, 0, text, text ? length : 0);
     case kSpUseAltKey:
-        s->useAltKey = value ? 1 : 0;
-        s->mnemonic = value ? WebMnemonicOf(s->text) : 0;
+        *t.useAltKey = value ? 1 : 0;
+        *t.mnemonic = value ? WebMnemonicOf(*t.text) : 0;
         return 0;
-    default: *write = true; return kWebNotAvailable;
+    default: return kWebNotAvailable;
     }
 }
 
-int32_t WebStatTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
-    WebStatTextRecord* s = reinterpret_cast<WebStatTextRecord*>(rec);
+int32_t SharedGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
+    SharedText t = SharedOf(rec);
     switch (id) {
-    case kSpAlignment: *result = s->alignment; return 0;
-    case kSpText: TextInto(s->text); *text = gTextBuf; return 0;
-    case kSpBackStyle: *result = s->backStyle; return 0;
-    case kSpUseAltKey: *result = s->useAltKey; return 0;
+    case kSpAlignment: *result = *t.alignment; return 0;
+    case kSpText: TextInto(*t.text); *text = gTextBuf; return 0;
+    case kSpUseAltKey: *result = *t.useAltKey; return 0;
     default: return kWebNotAvailable;
     }
+}
+
+}  // namespace
+
+int32_t WebStatTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                           bool* write) {
+    *write = false;
+    int32_t r = SharedSetProp(rec, id, value, text, length, write);
+    if (r != kWebNotAvailable) return r;
+    if (id == kSpBackStyle) {
+        reinterpret_cast<WebStatTextRecord*>(rec)->backStyle = static_cast<uint8_t>(value);
+        *write = true;
+        return 0;
+    }
+    *write = true;
+    return kWebNotAvailable;
+}
+
+int32_t WebStatTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
+    if (id == kSpBackStyle) {
+        *result = reinterpret_cast<WebStatTextRecord*>(rec)->backStyle;
+        return 0;
+    }
+    return SharedGetProp(rec, id, result, text);
 }
 
 int32_t WebGroupBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
@@ -233,11 +276,13 @@ int32_t WebGroupBoxGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
     }
 }
 
-int32_t WebLabelTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
+int32_t WebLabelTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                            bool* write) {
     WebLabelTextRecord* l = reinterpret_cast<WebLabelTextRecord*>(rec);
     *write = false;
+    int32_t r = SharedSetProp(rec, id, value, text, length, write);
+    if (r != kWebNotAvailable) return r;
     switch (id) {
-    case kSpAlignment: l->alignment = AlignmentOf(value); *write = true; return 0;
     case kSpBgColor: {
         uint32_t old = rec->bgColor, now = static_cast<uint32_t>(value);
         if (IsAlert(LabelStyle(rec)) && (IsColorClass(old) || IsColorClass(now))) {
@@ -250,15 +295,8 @@ int32_t WebLabelTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const
         *write = true;
         return kWebNotAvailable;
     }
-    case kSpText:
-        SetUtf8Mode(rec, value == kUtf8TextValue);
-        return WebLabelTextSetText(rec, 0, text, text ? length : 0);
     case kSpWordWrap: l->wordWrap = value ? 1 : 0; *write = true; return 0;
     case kSpAppearance: return SetAppearance(rec, value);
-    case kSpUseAltKey:
-        l->useAltKey = value ? 1 : 0;
-        l->mnemonic = value ? WebMnemonicOf(l->text) : 0;
-        return 0;
     default: *write = true; return kWebNotAvailable;
     }
 }
@@ -266,12 +304,9 @@ int32_t WebLabelTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const
 int32_t WebLabelTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebLabelTextRecord* l = reinterpret_cast<WebLabelTextRecord*>(rec);
     switch (id) {
-    case kSpAlignment: *result = l->alignment; return 0;
-    case kSpText: TextInto(l->text); *text = gTextBuf; return 0;
     case kSpWordWrap: *result = l->wordWrap; return 0;
     case kSpAppearance: *result = l->style; return 0;
-    case kSpUseAltKey: *result = l->useAltKey; return 0;
-    default: return kWebNotAvailable;
+    default: return SharedGetProp(rec, id, result, text);
     }
 }
 
@@ -338,9 +373,8 @@ ObjectRecord* WebLabelTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateR
     return rec;
 }
 
-int32_t WebStatTextGetText(ObjectRecord* rec, int32_t item) {
-    return item == 0 ? TextInto(*TextField(rec)) : 0;
-}
+// The three kinds read their text alike: the group box's reader serves them all.
+int32_t WebStatTextGetText(ObjectRecord* rec, int32_t item) { return GroupBoxGetText(rec, item); }
 
 int32_t WebStatTextSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t length) {
     if (item != 0) return 0;
@@ -359,9 +393,7 @@ int32_t WebGroupBoxSetText(ObjectRecord* rec, int32_t item, const char* text, ui
     return r;
 }
 
-int32_t WebLabelTextGetText(ObjectRecord* rec, int32_t item) {
-    return item == 0 ? TextInto(*TextField(rec)) : 0;
-}
+int32_t WebLabelTextGetText(ObjectRecord* rec, int32_t item) { return GroupBoxGetText(rec, item); }
 
 int32_t WebLabelTextSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t length) {
     if (item != 0) return 0;
@@ -382,13 +414,7 @@ int32_t WebStatTextMethod(ObjectRecord*, MethodCallRec* call) {
 }
 
 void WebStaticInstall() {
-    WebRegisterCreator(kKindStatText, WebStatTextCreate);
-    WebRegisterPropHandlers(kKindStatText, WebStatTextSetProp, WebStatTextGetProp);
-    WebRegisterKindOps(kKindStatText, &kStatOps);
-    WebRegisterCreator(kKindGroupBox, WebGroupBoxCreate);
-    WebRegisterPropHandlers(kKindGroupBox, WebGroupBoxSetProp, WebGroupBoxGetProp);
-    WebRegisterKindOps(kKindGroupBox, &kGroupOps);
-    WebRegisterCreator(kKindLabelText, WebLabelTextCreate);
-    WebRegisterPropHandlers(kKindLabelText, WebLabelTextSetProp, WebLabelTextGetProp);
-    WebRegisterKindOps(kKindLabelText, &kLabelOps);
+    WebRegisterKind(kKindStatText, WebStatTextCreate, WebStatTextSetProp, WebStatTextGetProp, &kStatOps);
+    WebRegisterKind(kKindGroupBox, WebGroupBoxCreate, WebGroupBoxSetProp, WebGroupBoxGetProp, &kGroupOps);
+    WebRegisterKind(kKindLabelText, WebLabelTextCreate, WebLabelTextSetProp, WebLabelTextGetProp, &kLabelOps);
 }
