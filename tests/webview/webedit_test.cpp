@@ -395,6 +395,10 @@ TEST_F(WebEdits, ComboItemsMirroredToThePage) {
     int32_t code = 0;
     ObjectRecord* none = Create(kTypeCombobox, nullptr, &code);
     EXPECT_EQ(none, nullptr) << "a combo box without items is refused";
+    ObjectRecord* marked = Create(kTypeCombobox, [](ObjectCreateRecord* c) { c->text = CrText{"T;<b>x</b>", 10}; });
+    ASSERT_NE(marked, nullptr);
+    std::string created = gHtmlBuf.data ? gHtmlBuf.data : "";   // the markup just written
+    EXPECT_TRUE(Has(created, "<option>&lt;b&gt;x&lt;/b&gt;</option>")) << "an item is text in the markup\n" << created;
     ObjectRecord* combo = Create(kTypeCombobox, [](ObjectCreateRecord* c) { c->text = CrText{"Own;b;a;", 8}; });
     ASSERT_NE(combo, nullptr);
     EXPECT_EQ(ComboItemCount(combo), 2u) << "the first piece is the own text, no empty last item";
