@@ -385,10 +385,10 @@ ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
         *code = kErrBadPosition;
         return nullptr;
     }
+    bool allocated = !rec;
     if (!rec) rec = ObjectAllocRecord(kKindComboBox, sizeof(WebComboBoxRecord), true);
     if (!rec) {
-        *code = kWebNoMemory;
-        return nullptr;
+        return WebCreateRefused(rec, allocated, ComboDestroy, code);
     }
     WebComboBoxRecord* c = WebCombo(rec);
     if (!cr->given[kCpRowsVisible]) c->creationItemCount = static_cast<uint8_t>(CountPieces(t.text, t.length));
@@ -400,16 +400,14 @@ ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     uint32_t own = 0;
     while (t.text && own < t.length && t.text[own] != kPieceSeparator) ++own;
     if (t.text && !WebTextReplace(&c->currentText, t.text, own)) {
-        *code = kWebNoMemory;
-        return nullptr;
+        return WebCreateRefused(rec, allocated, ComboDestroy, code);
     }
     if ((cr->flags0 & kCrSorted) || CreateRecordValue(cr, kCpSorted, 0)) c->flags |= kCbSorted;
     SetScrollBar(&c->flags, cr->scrollBar);
     if (CreateRecordValue(cr, kCpScrollHide, 0)) c->flags |= kCbScrollHide;
     CrText cue = CreateRecordText(cr, kCpCueText);
     if (cue.text && !WebTextReplace(&c->cueText, cue.text, cue.length)) {
-        *code = kWebNoMemory;
-        return nullptr;
+        return WebCreateRefused(rec, allocated, ComboDestroy, code);
     }
     WebApplyTheme(cr, top);
     c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, CreateRecordValue(cr, kCpHorzExtent, 0), 0, true));

@@ -130,6 +130,7 @@ const WebKindOps kDateOps = {DateGetText, nullptr, DateSetText,           nullpt
 
 ObjectRecord* WebEditDateTimeCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                     int32_t* code) {
+    bool allocated = !rec;
     if (!rec) rec = ObjectAllocRecord(kKindEditDateTime, sizeof(WebEditDateTimeRecord), true);
     if (!rec) {
         *code = kWebNoMemory;
@@ -154,8 +155,7 @@ ObjectRecord* WebEditDateTimeCreate(ObjectRecord*, ObjectRecord* rec, ObjectCrea
     CrText custom = CreateRecordText(cr, kDpCustomFormat);
     if (custom.text && custom.length &&
         !WebTextReplace(&d->customFormat, custom.text, custom.length > kCustomFormatMax ? kCustomFormatMax : custom.length)) {
-        *code = kWebNoMemory;
-        return nullptr;
+        return WebCreateRefused(rec, allocated, DateDestroy, code);
     }
     return rec;
 }

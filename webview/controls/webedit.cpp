@@ -442,6 +442,7 @@ void WebEditTextFirstLine(const char* text, uint16_t editType) {
 
 ObjectRecord* WebEditTextCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                 int32_t* code) {
+    bool allocated = !rec;
     if (!rec) rec = ObjectAllocRecord(kKindEditText, sizeof(WebEditTextRecord), true);
     if (!rec) {
         *code = kWebNoMemory;
@@ -492,8 +493,7 @@ ObjectRecord* WebEditTextCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     if (pw.text && pw.length) e->passwordChar = static_cast<uint8_t>(pw.text[0]);
     WebApplyTheme(cr, top);
     if (cue.text && !WebTextReplace(&e->cueText, cue.text, cue.length)) {
-        *code = kWebNoMemory;
-        return nullptr;
+        return WebCreateRefused(rec, allocated, EditDestroy, code);
     }
     return rec;
 }
@@ -903,6 +903,13 @@ int32_t WebEditNumberMethod(ObjectRecord* rec, MethodCallRec* call) {
         return WebReplyInt(static_cast<int32_t>(strlen(gTextBuf)));
     default: return kWebUnknownMethod;
     }
+}
+
+ObjectRecord* WebCreateRefused(ObjectRecord* rec, bool allocated, void (*destroy)(ObjectRecord*), int32_t* code) {
+    if (destroy) destroy(rec);
+    if (allocated) ObjectFreeRecord(rec);
+    *code = kWebNoMemory;
+    return nullptr;
 }
 
 void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,

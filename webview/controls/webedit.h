@@ -123,6 +123,9 @@ void WebApplyTheme(ObjectCreateRecord* cr, const ObjectRecord* top);
 // The first mnemonic ('&' followed by a character other than '&') of a text.
 uint8_t WebMnemonicOf(const char* text);
 
+// A creator that ran out of memory after its record was made: the kind's own
+// fields freed, the record too when the creator allocated it; null, code -6.
+ObjectRecord* WebCreateRefused(ObjectRecord* rec, bool allocated, void (*destroy)(ObjectRecord*), int32_t* code);
 // A kind's creator, property handlers and operations, registered together.
 void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,
                      const WebKindOps* ops);

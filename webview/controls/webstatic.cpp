@@ -322,6 +322,7 @@ const WebKindOps kLabelOps = {WebLabelTextGetText, nullptr, WebLabelTextSetText,
 }  // namespace
 
 ObjectRecord* WebStatTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t, int32_t* code) {
+    bool allocated = !rec;
     rec = Alloc(rec, kKindStatText, sizeof(WebStatTextRecord), code);
     if (!rec) return nullptr;
     WebStatTextRecord* s = reinterpret_cast<WebStatTextRecord*>(rec);
@@ -332,8 +333,7 @@ ObjectRecord* WebStatTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
     s->useAltKey = CreateRecordValue(cr, kSpUseAltKey, 0) ? 1 : 0;
     const CrText& t = cr->text.text ? cr->text : cr->title;
     if (StoreText(rec, t.text, t.length, kCaptionMax, &s->mnemonic, s->useAltKey) != 0) {
-        *code = kWebNoMemory;
-        return nullptr;
+        return WebCreateRefused(rec, allocated, WebGroupBoxDestroy, code);
     }
     // The markup writes the creation's Text: a caption given as Title goes there too.
     if (!cr->text.text) cr->text = CrText{s->text, static_cast<uint32_t>(strlen(s->text))};
@@ -341,18 +341,19 @@ ObjectRecord* WebStatTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
 }
 
 ObjectRecord* WebGroupBoxCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t, int32_t* code) {
+    bool allocated = !rec;
     rec = Alloc(rec, kKindGroupBox, sizeof(WebGroupBoxRecord), code);
     if (!rec) return nullptr;
     reinterpret_cast<WebGroupBoxRecord*>(rec)->backStyle = static_cast<uint8_t>(CreateRecordValue(cr, kSpBackStyle, 1));
     const CrText& t = cr->title.text ? cr->title : cr->text;
     if (StoreText(rec, t.text, t.length, kCaptionMax, nullptr, false) != 0) {
-        *code = kWebNoMemory;
-        return nullptr;
+        return WebCreateRefused(rec, allocated, WebGroupBoxDestroy, code);
     }
     return rec;
 }
 
 ObjectRecord* WebLabelTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t, int32_t* code) {
+    bool allocated = !rec;
     rec = Alloc(rec, kKindLabelText, sizeof(WebLabelTextRecord), code);
     if (!rec) return nullptr;
     WebLabelTextRecord* l = reinterpret_cast<WebLabelTextRecord*>(rec);
@@ -365,8 +366,7 @@ ObjectRecord* WebLabelTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateR
     l->useAltKey = CreateRecordValue(cr, kSpUseAltKey, 0) ? 1 : 0;
     const CrText& t = cr->text.text ? cr->text : cr->title;
     if (StoreText(rec, t.text, t.length, kLabelTextMax, &l->mnemonic, true) != 0) {
-        *code = kWebNoMemory;
-        return nullptr;
+        return WebCreateRefused(rec, allocated, WebGroupBoxDestroy, code);
     }
     // The markup writes the creation's Text: a caption given as Title goes there too.
     if (t.length > kLabelTextMax || !cr->text.text) cr->text = CrText{l->text, static_cast<uint32_t>(strlen(l->text))};
