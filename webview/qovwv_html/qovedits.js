@@ -177,6 +177,17 @@
     return { min: has ? o.udmi : null, max: has ? o.udmx : null, step: o.udic > 0 ? o.udic : 1 };
   }
 
+  // Up or down: from the arrow or key that spins, else from the spinner's value.
+  var kKeyUp = { 38: 1, 33: 1 }, kKeyDown = { 40: 1, 34: 1 };
+  function spinDirection(e, value, cur) {
+    var t = e && e.currentTarget ? $(e.currentTarget) : $();
+    if (t.hasClass('ui-spinner-up')) return 1;
+    if (t.hasClass('ui-spinner-down')) return -1;
+    if (e && kKeyUp[e.keyCode]) return 1;
+    if (e && kKeyDown[e.keyCode]) return -1;
+    return value > cur ? 1 : value < cur ? -1 : 0;
+  }
+
   window.QovEditNum = function (o) {
     var wrap = byId(o.id + 'D');
     var el = byId(o.id);
@@ -213,7 +224,7 @@
       // the step to the value as it is: only the direction is the spinner's.
       spin: function (e, ui) {
         var cur = numberValue(keep, el.val());
-        var dir = ui.value > cur ? 1 : ui.value < cur ? -1 : 0;
+        var dir = spinDirection(e, ui.value, cur);
         var l = spinnerLimits(keep);
         var next = cur + dir * l.step;
         if (l.max !== null) next = Math.max(l.min, Math.min(l.max, next));

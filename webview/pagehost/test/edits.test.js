@@ -48,13 +48,15 @@ const kMarkup =
   '<input type="text" id="C14">' +
   '<select id="C15" size="2"><option>Apples</option><option>Pears</option></select>' +
   '<div id="C16" class="ltl"><ul><li id="C16R1">one</li><li id="C16R2">two</li></ul></div>' +
+  '<div id="C17D"><input type="text" id="C17"></div>' +
   '</div>';
 const kScript =
   'QovEdit( { id: "C11", et: 1, ld: 46, lt: 44 } );' +
   'QovEdit( { id: "C12", et: 1, ld: 46, lt: 44 } );' +
   'QovEditNum( { id: "C13", ld: 46, dc: ".", fd: 2, dd: 5, updn: 0, udmx: 100, udmi: 0, udic: 2, val: "1.00" } );' +
   'QovEditDate( { id: "C14", cmd: 1, fmt: 2, minDate: "20260101" } );' +
-  'QovDlist( { id: "C15", st: 0 } );';
+  'QovDlist( { id: "C15", st: 0 } );' +
+  'QovEditNum( { id: "C17", ld: 44, dc: ",", fd: 2, dd: 5, updn: 1, udmx: 0, udmi: 0, udic: 1, val: "3,15" } );';
 
 before(async () => {
   dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-edits-')));
@@ -118,6 +120,21 @@ test('action 31 and the spinner: the value set shows, the up arrow adds the step
   await post({ action: 31, name: 'C13', dwid: 7, udic: 10 });
   await page.click('#C13D .ui-spinner-up');
   assert.equal(await page.inputValue('#C13'), '15.15', 'the step changed by "udic"');
+  await page.click('#C13D .ui-spinner-down');
+  assert.equal(await page.inputValue('#C13'), '5.15', 'and down again');
+  await page.focus('#C13');
+  await page.keyboard.press('ArrowUp');
+  assert.equal(await page.inputValue('#C13'), '15.15', 'the arrow key steps too');
+});
+
+test('a number field with a decimal comma steps from the value it shows', async () => {
+  await page.click('#C17D .ui-spinner-up');
+  await page.click('#C17D .ui-spinner-up');
+  assert.equal(await page.inputValue('#C17'), '5,15');
+  assert.deepEqual(await ask({ action: 31, name: 'C17', dwid: 3, pos: 0 }), { str: '5,15' },
+    'the page answers what it shows; the client reads the comma as a point');
+  assert.equal(await page.$eval('#C17D .ui-spinner', (e) => e.classList.contains('qovupdn-left')), true,
+    '"updn" 1: the arrows on the left');
 });
 
 test('action 27: dates as YYYYMMDD both ways, limits asked', async () => {
