@@ -23,7 +23,6 @@
   'use strict';
 
   var kTab = 99996, kListRowEvent = 99982, kChangeEvent = 3, kEventKind = 32;
-  var kChange = 'change';
 
   function byId(id) {
     return $(document.getElementById(String(id)));
@@ -229,7 +228,7 @@
         var next = cur + dir * l.step;
         if (l.max !== null) next = Math.max(l.min, Math.min(l.max, next));
         el.val(numberText(keep, next));
-        el.trigger(kChange);
+        el.trigger('input');
         return false;
       },
       stop: function () {

@@ -97,6 +97,14 @@
           });
           return;
         }
+        if (en === kChange && el.is('input[type=text], input[type=password], input:not([type]), textarea')) {
+          // An edit reports each change of its text as it is typed, as the
+          // native edit does; the client's own changes report nothing.
+          el.on('input' + ns, function (e) {
+            queue({ id: id, et: kChange, ev: 0, em: keyBits(e) });
+          });
+          return;
+        }
         if (en === kChange || opts.sp === 3) {
           el.on('change' + ns, function (e) {
             queue({ id: id, et: en, ev: 0, em: keyBits(e) });

@@ -102,6 +102,20 @@ test('action 21 sets, reads, selects and inserts at the caret', async () => {
   }
 });
 
+test('an edit\'s $CHANGE comes with each typed change, with 0; the client\'s own text raises none', async () => {
+  await post({ action: 6, name: 'C12', form: 'mainscrn', id: 12, en: 3, sp: 3 });
+  await events();
+  await post({ action: 21, name: 'C12', dwid: 4, pos: 0, str: '' });
+  await page.click('#C12');
+  await page.keyboard.type('xy');
+  assert.deepEqual((await events()).filter((e) => e.et === 3), [
+    { id: 12, et: 3, ev: 0, em: 0, ec: 32 },
+    { id: 12, et: 3, ev: 0, em: 0, ec: 32 },
+  ]);
+  await post({ action: 21, name: 'C12', dwid: 4, pos: 0, str: 'set' });
+  assert.deepEqual((await events()).filter((e) => e.et === 3), []);
+});
+
 test('typed text reads back, and auto-enter moves on when the field is full', async () => {
   await post({ action: 21, name: 'C11', dwid: 7, ae: 1 });
   await page.click('#C11');
