@@ -257,6 +257,10 @@ void Utf16ArgToUtf8(const EventItem& a) {
     *to = 0;
 }
 
+// The UTF-16 buffer of GetUnicode, kept between calls and grown as needed.
+uint16_t* gUtf16Buf;
+uint32_t gUtf16Size;
+
 // GetUnicode: the page's text as UTF-16 bytes (a terminator unless flags bit 0).
 int32_t ReplyUnicode(ObjectRecord* rec, MethodCallRec* call) {
     const JsonValue* reply = AskEditText(rec, kWhole);
@@ -269,8 +273,7 @@ int32_t ReplyUnicode(ObjectRecord* rec, MethodCallRec* call) {
         // The cut goes before a sequence, never into one.
         while (n > 0 && (static_cast<uint8_t>(raw[n]) & 0xC0) == 0x80) --n;
     }
-    size_t size = static_cast<size_t>(n) * 2 + kUtf16Terminator;
-    uint16_t* buf = static_cast<uint16_t*>(GuardedAlloc(size));
+    uint16_t* buf = WebUtf16BufferEnsure(static_cast<uint32_t>(n) * 2 + kUtf16Terminator);
     if (!buf) {
         gWebObjServices.replyBytes("", 0);
         return kWebNoAnswer;
@@ -282,7 +285,6 @@ int32_t ReplyUnicode(ObjectRecord* rec, MethodCallRec* call) {
     *to = 0;
     if (!(WebArgInt(call, 0, 0) & 1)) bytes += kUtf16Terminator;
     gWebObjServices.replyBytes(buf, bytes);
-    GuardedFree(buf);
     return kWebNoAnswer;
 }
 
@@ -910,6 +912,21 @@ ObjectRecord* WebCreateRefused(ObjectRecord* rec, bool allocated, void (*destroy
     if (allocated) ObjectFreeRecord(rec);
     *code = kWebNoMemory;
     return nullptr;
+}
+
+uint16_t* WebUtf16BufferEnsure(uint32_t bytes) {
+    if (bytes <= gUtf16Size) return gUtf16Buf;
+    uint16_t* grown = static_cast<uint16_t*>(GuardedRealloc(gUtf16Buf, bytes));
+    if (!grown) return nullptr;
+    gUtf16Buf = grown;
+    gUtf16Size = bytes;
+    return gUtf16Buf;
+}
+
+void WebEditCleanup() {
+    GuardedFree(gUtf16Buf);
+    gUtf16Buf = nullptr;
+    gUtf16Size = 0;
 }
 
 void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,

@@ -14,6 +14,7 @@
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
+#include "webview/controls/webedit.h"
 #include "webview/core/webtext.h"
 
 MsgBatch gMsgBatch;
@@ -519,4 +520,5 @@ void WebChannelCleanup() {
     gWebLoadedCount = gWebEventCount = gServingCount = 0;
     TextBufFree(&gSendText);
     WebTextCleanup();
+    WebEditCleanup();
 }
