@@ -24,6 +24,7 @@ namespace {
 
 void ReplyInt(int32_t value, uint8_t kind) { SetReplyInt(nullptr, value, kind); }
 void ReplyText(const char* text) { SetReplyText(nullptr, text); }
+void ReplyBytes(const void* bytes, uint32_t n) { SetReplyBytes(nullptr, bytes, n); }
 
 // A shown modal web window is the current modal level; the page shows it and
 // the client does not wait in a loop of its own for it.
@@ -116,6 +117,7 @@ void WebObjectsInstallNative() {
     gWebObjServices.checkMethod = CheckMethodCall;
     gWebObjServices.replyInt = ReplyInt;
     gWebObjServices.replyText = ReplyText;
+    gWebObjServices.replyBytes = ReplyBytes;
     gWebObjServices.fontList = &gFontList;
     gWebObjServices.fontRelease = FontRelease;
     gWebObjServices.fontErrNo = &gFontErrNo;

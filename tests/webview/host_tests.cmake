@@ -28,6 +28,7 @@ endfunction()
 qov_webview_twin(windows webview-windows.txt)
 qov_webview_twin(buttons webview-buttons.txt)
 qov_webview_twin(lists webview-lists.txt)
+qov_webview_twin(edits webview-edits.txt)
 
 # qov_webview_scene(name script): a scene of what only the web view has, run
 # in the web view alone.
@@ -42,3 +43,4 @@ qov_webview_scene(services webview-services.txt)
 qov_webview_scene(htmlcontrol webview-htmlcontrol.txt)
 qov_webview_scene(htmltwin demo-htmlcontrol.txt)
 qov_webview_scene(lists webview-lists-page.txt)
+qov_webview_scene(entry webview-entry.txt)

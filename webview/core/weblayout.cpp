@@ -21,6 +21,10 @@
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webtree.h"
+#include "webview/controls/webcombo.h"
+#include "webview/controls/webdatetime.h"
+#include "webview/controls/webedit.h"
+#include "webview/controls/webstatic.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webservices.h"
@@ -649,6 +653,10 @@ void WebObjectsInstall() {
     WebDataListInstall();
     WebListViewInstall();
     WebTreeViewInstall();
+    WebEditInstall();
+    WebComboBoxInstall();
+    WebStaticInstall();
+    WebEditDateTimeInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,

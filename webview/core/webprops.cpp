@@ -788,9 +788,17 @@ int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req) {
         }
         return 0;
     }
-    case kPcEditOptions:
-        // The option word belongs to the EditText, whose web kind answers it.
-        return kWebNotAvailable;
+    case kPcEditOptions: {
+        // The option word belongs to the EditText, whose web kind answers it
+        // as six letters (its property id 0).
+        if (rec->kind != kKindEditText || !gKindProps[rec->kind].get) return kWebNotAvailable;
+        int32_t v = 0;
+        const char* t = nullptr;
+        int32_t r = gKindProps[rec->kind].get(rec, 0, &v, &t);
+        if (r != 0) return r;
+        req->text = t ? t : "";
+        return 0;
+    }
     case kPcNoResize: req->result = GetInt(rec, kPidNoResize) == 0 ? 1 : 0; return 0;
     case kPcObjectArg1: case kPcObjectArg2:
         req->result = req->fill ? static_cast<int32_t>(req->fill->handle) : 0;
