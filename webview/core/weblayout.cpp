@@ -17,6 +17,7 @@
 #include "objects/objops.h"
 #include "session/util/mem.h"
 #include "webview/controls/webbutton.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -427,6 +428,11 @@ int32_t WebActivateObject(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, in
             if (r != 0) return r;
         }
     }
+    // A timer has no element: its show puts it among the timers that fire.
+    if (rec->kind == kKindTimer) {
+        rec->flags |= kObjShown;
+        return WebTimerActivate(rec);
+    }
     if (rec->flags & kObjShown) return 0;
     rec->flags |= kObjShown;
     if (rec->kind == kKindWindow) return WebShowWindow(rec);
@@ -441,6 +447,11 @@ int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate) {
         int32_t r = WebHideWindow(rec);
         if (r == 0) rec->flags &= ~kObjShown;
         return r;
+    }
+    if (rec->kind == kKindTimer) {
+        rec->flags &= ~kObjShown;
+        WebTimerUnlink(rec);
+        return 0;
     }
     bool wasShown = (rec->flags & kObjShown) != 0;
     rec->flags &= ~kObjShown;
@@ -457,6 +468,7 @@ int32_t WebDeactivateObject(ObjectRecord* rec) { return WebHideObject(rec, 0); }
 int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on) {
     if (!rec) return kWebNotCreated;
     if (item != 0) return kWebNotAvailable;
+    if (rec->kind == kKindSplitter) WebSplitterEnable(rec, item, on);
     bool container = rec->kind == kKindWindow || rec->kind == kKindPanel;
     if (!on) {
         if (rec->flags & kObjDisabled) return 0;
@@ -621,6 +633,7 @@ void WebObjectsInstall() {
     WebRegisterCreator(kKindWindow, WebWindowCreate);
     WebRegisterCreator(kKindMRegion, WebMRegionCreate);
     WebButtonInstall();
+    WebDrawnInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
