@@ -12,12 +12,21 @@
 #include "objects/paint.h"
 #include "objects/pump.h"
 #include "session/session.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 
 namespace {
 
 void ReplyInt(int32_t value, uint8_t kind) { SetReplyInt(nullptr, value, kind); }
+
+// The shutdown step that destroys the native image lists destroys the web
+// view's beside them.
+void (*gNativeImageListDestroyAll)();
+void ImageListsDestroyAll() {
+    if (gNativeImageListDestroyAll) gNativeImageListDestroyAll();
+    WebImageListDestroyAll();
+}
 void ReplyText(const char* text) { SetReplyText(nullptr, text); }
 
 // A shown modal web window is the current modal level; the page shows it and
@@ -86,4 +95,8 @@ void WebObjectsInstallNative() {
     gWebObjServices.windowFormMethod = FormMethod;
     gWebObjServices.localeInfo = LocaleInfo;
     WebObjectsInstall();
+    if (gGuiHooks.imageListDestroyAll != ImageListsDestroyAll) {
+        gNativeImageListDestroyAll = gGuiHooks.imageListDestroyAll;
+        gGuiHooks.imageListDestroyAll = ImageListsDestroyAll;
+    }
 }
