@@ -219,7 +219,7 @@ TEST(WebDrawnRules, ImageColorsAndColours) {
     for (const Colour& c : kColours) {
         uint32_t out = 7;
         EXPECT_EQ(WebDrawnColor(c.value, &out), c.taken) << c.why;
-        if (c.taken) EXPECT_EQ(out, static_cast<uint32_t>(c.value)) << c.why;
+        EXPECT_EQ(out, c.taken ? static_cast<uint32_t>(c.value) : 7u) << c.why;
     }
 }
 
@@ -267,8 +267,11 @@ TEST_F(WebDrawn, SliderValues) {
         ClearPosts();
         EXPECT_EQ(Set(slider, c.id, c.value), 0) << c.why;
         std::string p = Posts();
-        if (c.sent) EXPECT_NE(p.find(c.sent), std::string::npos) << c.why << ": " << p;
-        else EXPECT_EQ(p, "") << c.why;
+        if (c.sent) {
+            EXPECT_NE(p.find(c.sent), std::string::npos) << c.why << ": " << p;
+        } else {
+            EXPECT_EQ(p, "") << c.why;
+        }
         EXPECT_EQ(Get(slider, c.id), c.value) << c.why;
     }
     ClearPosts();
