@@ -117,14 +117,11 @@ void LineRedraw(ObjectRecord* rec) {
     WebViewMsgEnd();
 }
 
-// A point back in the window's units.
-int32_t LinePointOut(ObjectRecord* rec, int32_t v, bool vertical) {
-    ObjectRecord* top = ObjectTopWindow(rec);
-    if (rec->flags & kObjPixels) return ScaleFor(top, v, false);
-    int32_t cw, ch;
-    CellSize(top, &cw, &ch);
-    int32_t cell = vertical ? ch : cw;
-    return v / cell + 1;
+// A point as the common query takes it: in pixels on a window of character
+// cells (the query turns them into cells), else in the window's units.
+int32_t LinePointOut(ObjectRecord* rec, int32_t v) {
+    if (!(rec->flags & kObjPixels)) return v;
+    return ScaleFor(ObjectTopWindow(rec), v, false);
 }
 
 int32_t LineSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, uint32_t, bool* commonWrite) {
@@ -164,10 +161,10 @@ int32_t LineGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char*
     case kDpBdrWidth: *result = l->bdrWidth; return 0;
     case kDpDrawMode: *result = l->drawMode; return 0;
     case kDpBdrPattern: *result = l->bdrPattern; return 0;
-    case kDpX1: *result = LinePointOut(rec, l->x1, false); return 0;
-    case kDpX2: *result = LinePointOut(rec, l->x2, false); return 0;
-    case kDpY1: *result = LinePointOut(rec, l->y1, true); return 0;
-    case kDpY2: *result = LinePointOut(rec, l->y2, true); return 0;
+    case kDpX1: *result = LinePointOut(rec, l->x1); return 0;
+    case kDpX2: *result = LinePointOut(rec, l->x2); return 0;
+    case kDpY1: *result = LinePointOut(rec, l->y1); return 0;
+    case kDpY2: *result = LinePointOut(rec, l->y2); return 0;
     default: return kWebNotAvailable;
     }
 }
