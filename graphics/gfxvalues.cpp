@@ -72,6 +72,13 @@ bool TimerInList(const TimerRecord* list, const TimerRecord* t) {
     return false;
 }
 
+bool TimerListAdd(TimerRecord** list, TimerRecord* t) {
+    if (TimerInList(*list, t)) return false;
+    t->nextActive = *list;
+    *list = t;
+    return true;
+}
+
 bool TimerUnlinkFrom(TimerRecord** list, TimerRecord* t) {
     for (TimerRecord** at = list; *at; at = &(*at)->nextActive) {
         if (*at == t) {

@@ -45,6 +45,8 @@ int32_t TimerSetValue(ObjectRecord* rec, int32_t item, int32_t value);
 // none has a Timeout). A posting sets *flag to false when given. A posting
 // does not pump, so the list cannot change during the walk.
 uint32_t TimerCheckList(TimerRecord* list, uint32_t now, bool* flag);
+// Puts a timer at the head of a list unless it is in it; true when it was put there.
+bool TimerListAdd(TimerRecord** list, TimerRecord* t);
 // Takes a timer out of a list; false when it was not in it.
 bool TimerUnlinkFrom(TimerRecord** list, TimerRecord* t);
 bool TimerInList(const TimerRecord* list, const TimerRecord* t);

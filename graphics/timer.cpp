@@ -17,16 +17,11 @@ TimerRecord* gTimerList;
 
 TimerRecord* AsTimer(ObjectRecord* rec) { return reinterpret_cast<TimerRecord*>(rec); }
 
-bool OnList(const TimerRecord* t) { return TimerInList(gTimerList, t); }
-
 void TakeOffList(TimerRecord* t) { TimerUnlinkFrom(&gTimerList, t); }
 
 int32_t TimerStart(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     TimerRecord* t = AsTimer(rec);
-    if (!OnList(t)) {
-        t->nextActive = gTimerList;
-        gTimerList = t;
-    }
+    TimerListAdd(&gTimerList, t);
     t->phase.lastTick = TimerTenthsNow();
     return 0;
 }

@@ -47,12 +47,6 @@ WebProgressRecord* AsProgress(ObjectRecord* rec) { return reinterpret_cast<WebPr
 WebSliderRecord* AsSlider(ObjectRecord* rec) { return reinterpret_cast<WebSliderRecord*>(rec); }
 WebSplitterRecord* AsSplitter(ObjectRecord* rec) { return reinterpret_cast<WebSplitterRecord*>(rec); }
 
-ObjectRecord* AllocKind(ObjectRecord* rec, uint32_t kind, size_t size, int32_t* code) {
-    if (!rec) rec = ObjectAllocRecord(static_cast<uint8_t>(kind), static_cast<uint32_t>(size), true);
-    if (!rec) *code = kWebNoMemory;
-    return rec;
-}
-
 uint8_t Byte(int32_t v) { return static_cast<uint8_t>(v); }
 
 // The window a creation names (resolved by the object model), or none.
@@ -422,6 +416,12 @@ const WebKindOps kSliderOps = {nullptr, SliderOpGetValue, nullptr, WebSliderSetV
 
 }  // namespace
 
+ObjectRecord* WebAllocKindRecord(ObjectRecord* rec, uint32_t kind, size_t size, int32_t* code) {
+    if (!rec) rec = ObjectAllocRecord(static_cast<uint8_t>(kind), static_cast<uint32_t>(size), true);
+    if (!rec) *code = kWebNoMemory;
+    return rec;
+}
+
 bool WebDrawnColor(int32_t value, uint32_t* out) {
     uint32_t v = static_cast<uint32_t>(value);
     if (v < 0x1000000u || (v >= kSysColorBit && v - kSysColorBit < kSysColorCount)) {
@@ -435,7 +435,7 @@ bool WebDrawnColor(int32_t value, uint32_t* out) {
 
 ObjectRecord* WebLineCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                             int32_t* code) {
-    rec = AllocKind(rec, kind, sizeof(WebLineRecord), code);
+    rec = WebAllocKindRecord(rec, kind, sizeof(WebLineRecord), code);
     if (!rec) return nullptr;
     WebLineRecord* l = AsLine(rec);
     int32_t width = CreateRecordValue(cr, kDpBdrWidth, 1);
@@ -470,7 +470,7 @@ ObjectRecord* WebLineCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRe
 
 ObjectRecord* WebShapeCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                              int32_t* code) {
-    rec = AllocKind(rec, kind, sizeof(WebShapeRecord), code);
+    rec = WebAllocKindRecord(rec, kind, sizeof(WebShapeRecord), code);
     if (!rec) return nullptr;
     WebShapeRecord* s = AsShape(rec);
     s->shape = Byte(ValueInRange(CreateRecordValue(cr, kDpShape, 2), 1, 3, 2));
@@ -490,7 +490,7 @@ ObjectRecord* WebShapeCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateR
 
 ObjectRecord* WebProgressCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                                 int32_t* code) {
-    rec = AllocKind(rec, kind, sizeof(WebProgressRecord), code);
+    rec = WebAllocKindRecord(rec, kind, sizeof(WebProgressRecord), code);
     if (!rec) return nullptr;
     WebProgressRecord* p = AsProgress(rec);
     p->value = ProgressClamp(CreateRecordValue(cr, kDpValue, 0));
@@ -504,7 +504,7 @@ ObjectRecord* WebProgressCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
 
 ObjectRecord* WebSliderCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                               int32_t* code) {
-    rec = AllocKind(rec, kind, sizeof(WebSliderRecord), code);
+    rec = WebAllocKindRecord(rec, kind, sizeof(WebSliderRecord), code);
     if (!rec) return nullptr;
     WebSliderRecord* s = AsSlider(rec);
     if (CreateRecordValue(cr, kDpBorder, 0)) rec->flags |= kObjBorder;
@@ -523,7 +523,7 @@ ObjectRecord* WebSliderCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
 
 ObjectRecord* WebSplitterCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                                 int32_t* code) {
-    rec = AllocKind(rec, kind, sizeof(WebSplitterRecord), code);
+    rec = WebAllocKindRecord(rec, kind, sizeof(WebSplitterRecord), code);
     if (!rec) return nullptr;
     WebSplitterRecord* s = AsSplitter(rec);
     rec->flags |= kObjAlive | kSplitterAlive;

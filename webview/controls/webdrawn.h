@@ -189,6 +189,10 @@ ObjectRecord* WebTimerCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateR
 int32_t WebTimerActivate(ObjectRecord* rec);
 void WebTimerUnlink(ObjectRecord* rec);
 
+// The record a creator fills: the one given, else a new one of size bytes;
+// none with -6 in *code when no memory is left.
+ObjectRecord* WebAllocKindRecord(ObjectRecord* rec, uint32_t kind, size_t size, int32_t* code);
+
 // Registers the creators, handlers and page events of these kinds.
 void WebDrawnInstall();
 void WebImagesInstall();

@@ -120,12 +120,6 @@ void ForwardSlashes(char* url) {
         if (*p == '\\') *p = '/';
 }
 
-ObjectRecord* AllocKind(ObjectRecord* rec, uint32_t kind, size_t size, int32_t* code) {
-    if (!rec) rec = ObjectAllocRecord(static_cast<uint8_t>(kind), static_cast<uint32_t>(size), true);
-    if (!rec) *code = kWebNoMemory;
-    return rec;
-}
-
 // The markup shows the image of the record's URL and alternative text.
 void UrlToMarkup(ObjectCreateRecord* cr, const char* url, const char* alt) {
     if (url) cr->texts[kIpUrlSource] = CrText{url, static_cast<uint32_t>(strlen(url))};
@@ -225,7 +219,8 @@ int32_t PictSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
         int32_t old = p->scrollBar;
         p->scrollBar = static_cast<uint8_t>(value);
         rec->flags = value == 1 ? (rec->flags | kPictHScrollFlag) : (rec->flags & ~kPictHScrollFlag);
-        WebChangeElemClass(rec, HtmlScrollClass(old), HtmlScrollClass(value), false);
+        // The scroll class is the wrapper's, as the markup writes it.
+        WebChangeElemClass(rec, HtmlScrollClass(old), HtmlScrollClass(value), true);
         break;
     }
     case kIpAutoZoom: rec->flags = value ? (rec->flags | kPictAutoZoomFlag) : (rec->flags & ~kPictAutoZoomFlag); break;
@@ -437,7 +432,7 @@ WebImageListRecord gWebDefaultStrip = {
 // ---- Creators ----------------------------------------------------------------------------
 
 ObjectRecord* WebIconCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind, int32_t* code) {
-    rec = AllocKind(rec, kind, sizeof(WebIconRecord), code);
+    rec = WebAllocKindRecord(rec, kind, sizeof(WebIconRecord), code);
     if (!rec) return nullptr;
     WebIconRecord* ic = AsIcon(rec);
     rec->flags |= kObjAlive | kImageAlive;
@@ -468,7 +463,7 @@ ObjectRecord* WebIconCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord
 }
 
 ObjectRecord* WebPictCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind, int32_t* code) {
-    rec = AllocKind(rec, kind, sizeof(WebPictRecord), code);
+    rec = WebAllocKindRecord(rec, kind, sizeof(WebPictRecord), code);
     if (!rec) return nullptr;
     WebPictRecord* p = AsPict(rec);
     rec->flags |= kObjAlive | kImageAlive;
@@ -505,7 +500,7 @@ ObjectRecord* WebPictCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord
 
 ObjectRecord* WebImageListCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                                  int32_t* code) {
-    rec = AllocKind(rec, kind, sizeof(WebImageListRecord), code);
+    rec = WebAllocKindRecord(rec, kind, sizeof(WebImageListRecord), code);
     if (!rec) return nullptr;
     WebImageListRecord* l = AsList(rec);
     l->colors = ImageColorsRound(CreateRecordValue(cr, kIpColors, 0));

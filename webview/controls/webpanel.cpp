@@ -193,11 +193,8 @@ const WebKindOps kTimerOps = {nullptr, TimerOpGetValue, nullptr, TimerSetValue, 
 
 ObjectRecord* WebPanelCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                              int32_t* code) {
-    if (!rec) rec = ObjectAllocRecord(static_cast<uint8_t>(kind), sizeof(WebPanelRecord), true);
-    if (!rec) {
-        *code = kWebNoMemory;
-        return nullptr;
-    }
+    rec = WebAllocKindRecord(rec, kind, sizeof(WebPanelRecord), code);
+    if (!rec) return nullptr;
     WebPanelRecord* p = AsPanel(rec);
     p->minScrollH = ScaleWith(top, cr->minScrollH);
     p->minScrollV = ScaleWith(top, cr->minScrollV);
@@ -339,11 +336,8 @@ void WebPanelDestroy(ObjectRecord* rec) { WebPanelReparent(rec); }
 
 ObjectRecord* WebTimerCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                              int32_t* code) {
-    if (!rec) rec = ObjectAllocRecord(static_cast<uint8_t>(kind), sizeof(TimerRecord), true);
-    if (!rec) {
-        *code = kWebNoMemory;
-        return nullptr;
-    }
+    rec = WebAllocKindRecord(rec, kind, sizeof(TimerRecord), code);
+    if (!rec) return nullptr;
     TimerRecord* t = AsTimer(rec);
     int32_t timeout = CreateRecordValue(cr, kPpTimeout, 0);
     t->phase.timeout = static_cast<uint32_t>(timeout < 0 ? 0 : timeout);
@@ -358,11 +352,9 @@ ObjectRecord* WebTimerCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecor
 }
 
 int32_t WebTimerActivate(ObjectRecord* rec) {
+    // Once in the list: a second show does not restart the count.
     TimerRecord* t = AsTimer(rec);
-    if (TimerInList(gWebTimers, t)) return 0;
-    t->nextActive = gWebTimers;
-    gWebTimers = t;
-    t->phase.lastTick = TimerTenthsNow();
+    if (TimerListAdd(&gWebTimers, t)) t->phase.lastTick = TimerTenthsNow();
     return 0;
 }
 
