@@ -21,7 +21,8 @@
 
 namespace {
 
-constexpr uint8_t kActDraw = 22, kActProgress = 25, kActSlider = 11, kActSplitter = 55;
+constexpr uint8_t kActDraw = 22, kActProgress = 25, kActSlider = 11, kActSplitter = 55, kActElemCss = 23,
+                  kActElemHtml = 26;
 constexpr int32_t kDrawLine = 1, kDrawRect = 2, kDrawOval = 3, kDrawRound = 4;
 constexpr int32_t kDwidProgressPos = 1, kDwidProgressPercent = 2;
 constexpr int32_t kDwidSliderPos = 1, kDwidSliderMin = 2, kDwidSliderMax = 3, kDwidSliderAsk = 4,
@@ -32,6 +33,11 @@ constexpr uint32_t kGuiGridOff = 0x1;      // gGuiModeFlags bit 0: no grid round
 constexpr uint8_t kDockBottomV = 1, kDockLeftV = 2, kDockRightV = 4, kDockTopV = 5;
 constexpr int32_t kSplitterNoNeighbour = -1;
 constexpr int32_t kDefaultSliderMax = 100;
+constexpr uint32_t kCrProgressNoText = 0x1, kCrProgressElement = 0x2;   // creation flag word 1
+constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
+constexpr uint32_t kWhite = 0xFFFFFFu;
+constexpr uint8_t kUnitsPixels = 5;
+constexpr int32_t kDefaultCellWidth = 7, kDefaultCellHeight = 15;
 
 enum DrawnPid : uint32_t {
     kDpBorder = 4, kDpBdrColor = 5, kDpValue = 32, kDpMin = 44, kDpMax = 45, kDpShift = 46, kDpBackStyle = 51,
@@ -51,7 +57,7 @@ uint8_t Byte(int32_t v) { return static_cast<uint8_t>(v); }
 
 // The window a creation names (resolved by the object model), or none.
 ObjectRecord* NamedWindowOf(const ObjectCreateRecord* cr) {
-    if (cr->window == 0 || cr->window == 0xFFFFFFFFu) return nullptr;
+    if (cr->window == 0 || cr->window == kNoWindow) return nullptr;
     return cr->windowResolved ? cr->windowRec : ObjectFromHandle(cr->window);
 }
 
@@ -62,8 +68,8 @@ bool CellsFor(const ObjectCreateRecord* cr, ObjectRecord* top) {
 }
 
 void CellSize(ObjectRecord* top, int32_t* cw, int32_t* ch) {
-    *cw = 7;
-    *ch = 15;
+    *cw = kDefaultCellWidth;
+    *ch = kDefaultCellHeight;
     if (WebIsWindow(top) && WebWin(top)->cellWidth) {
         *cw = WebWin(top)->cellWidth;
         *ch = WebWin(top)->cellHeight;
@@ -77,7 +83,7 @@ int32_t ToGrid(ObjectRecord* top, int32_t v, bool vertical) {
 }
 
 int32_t ScaleFor(ObjectRecord* top, int32_t v, bool toPixels) {
-    return ScaleByMode(WebIsWindow(top) ? WebWin(top)->scaleMode : 5, v, toPixels);
+    return ScaleByMode(WebIsWindow(top) ? WebWin(top)->scaleMode : kUnitsPixels, v, toPixels);
 }
 
 void BeginNamed(int action, ObjectRecord* rec) {
@@ -235,7 +241,7 @@ void ThemedBarText(ObjectRecord* rec) {
     ThemedBarSelector(rec, sel, sizeof sel);
     if (p->percent) snprintf(text, sizeof text, "%u%%", p->value);
     else text[0] = 0;
-    JsonBeginAction(26);
+    JsonBeginAction(kActElemHtml);
     JsonAddStringNoConv("en", sel);
     JsonAddStringZ("pv", text);
     WebViewMsgEnd();
@@ -248,7 +254,7 @@ void ProgressToPage(ObjectRecord* rec) {
         char sel[40], width[16];
         ThemedBarSelector(rec, sel, sizeof sel);
         snprintf(width, sizeof width, "%u%%", p->value);
-        JsonBeginAction(23);
+        JsonBeginAction(kActElemCss);
         JsonAddStringNoConv("en", sel);
         JsonAddStringNoConv("pn", "width");
         JsonAddStringZ("pv", width);
@@ -480,7 +486,7 @@ ObjectRecord* WebShapeCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateR
     s->drawMode = Byte(ValueInRange(CreateRecordValue(cr, kDpDrawMode, kDrawModeDefault), 1, 16, kDrawModeDefault));
     s->backStyle = Byte(ValueInRange(CreateRecordValue(cr, kDpBackStyle, 1), 1, 2, 1));
     // The fill defaults to the background: the creation's, else the window's.
-    uint32_t back = cr->bgColor.value != -1 ? static_cast<uint32_t>(cr->bgColor.value) : top ? top->bgColor : 0xFFFFFFu;
+    uint32_t back = cr->bgColor.value != -1 ? static_cast<uint32_t>(cr->bgColor.value) : top ? top->bgColor : kWhite;
     uint32_t fill = back;
     if (cr->given[kDpFillColor]) WebDrawnColor(cr->values[kDpFillColor], &fill);
     s->fillColor = fill;
@@ -494,9 +500,9 @@ ObjectRecord* WebProgressCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
     if (!rec) return nullptr;
     WebProgressRecord* p = AsProgress(rec);
     p->value = ProgressClamp(CreateRecordValue(cr, kDpValue, 0));
-    p->percent = (cr->flags1 & 0x1) ? 0 : 1;
+    p->percent = (cr->flags1 & kCrProgressNoText) ? 0 : 1;
     p->horizontal = cr->bottom - cr->top <= cr->right - cr->left ? 1 : 0;
-    if (cr->flags1 & 0x2) rec->modeFlags |= kProgressModeElement;
+    if (cr->flags1 & kCrProgressElement) rec->modeFlags |= kProgressModeElement;
     else if (gWebThemeClasses && (WebStyleOptions() & kWebStyleThemedProgress)) rec->modeFlags |= kProgressModeThemed;
     rec->flags |= kObjAlive;
     return rec;

@@ -41,6 +41,8 @@ constexpr uint32_t kDefaultMaskColor = 0xC0C0C0;
 constexpr uint32_t kBtnFaceColor = 0x80000000u + 15;
 constexpr int32_t kOldEventStdTools = 1;
 constexpr int kUsersDepthMax = 32;
+constexpr uint8_t kStdToolColors = 32;
+constexpr int32_t kScaleWhole = 100;   // SizeMode 5 and 6 without a Scale show the image at 100 %
 
 enum ImagePid : uint32_t {
     kIpBgColor = 3, kIpNoResize = 22, kIpAppearance = 43, kIpBackStyle = 51, kIpScrollBar = 57,
@@ -426,7 +428,7 @@ WebImageListRecord gWebDefaultStrip = {
     ObjectRecord(),            // header: no handle, never in a list
     nullptr,                   // next
     0,                         // use count: never released
-    kStdToolSize, kStdToolSize, 0, 1, 1, 0, 32, {}, gDefaultStripUrl,
+    kStdToolSize, kStdToolSize, 0, 1, 1, 0, kStdToolColors, {}, gDefaultStripUrl,
 };
 
 // ---- Creators ----------------------------------------------------------------------------
@@ -492,7 +494,7 @@ ObjectRecord* WebPictCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord
     int32_t scale = CreateRecordValue(cr, kIpScale, 0);
     if (CreateRecordValue(cr, kIpNoResize, 0)) p->sizeBits = kPictFixed;
     else p->sizeBits = SizeBitsOf(mode);
-    if ((mode == kSmKeep || mode == kSmScaled) && !scale) scale = 100;
+    if ((mode == kSmKeep || mode == kSmScaled) && !scale) scale = kScaleWhole;
     p->zoom = (p->sizeBits & kPictFixed) ? kPictZoomUnit : PictScaleToZoom(scale);
     UrlToMarkup(cr, p->url, p->altText);
     return rec;

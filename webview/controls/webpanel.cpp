@@ -27,6 +27,9 @@ constexpr uint32_t kWinFlag1 = 0x40;
 constexpr int32_t kOffsetMax = 32767;
 constexpr uint32_t kGuiKeep = 0x1;
 constexpr int32_t kInnerHtmlAppend = 0x1, kInnerHtmlFramed = 0x2;
+constexpr uint8_t kPointerResultKind = 255;   // the reply of GetObjectAsPointer: the bound variable
+constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
+constexpr uint8_t kUnitsPixels = 5;
 
 enum PanelPid : uint32_t {
     kPpClipCtrl = 42, kPpScrollBar = 57, kPpWinOffsetV = 88, kPpWinOffsetH = 89, kPpAutoScroll = 187,
@@ -61,7 +64,7 @@ int32_t ToPixels(ObjectRecord* rec, int32_t v) { return WebScaleValue(rec, v, 0,
 int32_t FromPixels(ObjectRecord* rec, int32_t v) { return WebScaleValue(rec, v, 0, false); }
 
 int32_t ScaleWith(ObjectRecord* top, int32_t v) {
-    return ScaleByMode(WebIsWindow(top) ? WebWin(top)->scaleMode : 5, v, true);
+    return ScaleByMode(WebIsWindow(top) ? WebWin(top)->scaleMode : kUnitsPixels, v, true);
 }
 
 uint32_t SetBit(uint32_t flags, uint32_t bit, bool on) { return on ? (flags | bit) : (flags & ~bit); }
@@ -204,7 +207,7 @@ ObjectRecord* WebPanelCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateR
     p->dockPad[3] = ScaleWith(top, cr->dockPadB);
     p->bdrStyle = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPpBdrStyle, 1), 1, 3, 1));
     if (cr->autoScroll > 0) p->panelFlags |= kPanelAutoScroll;
-    if ((gGuiModeFlags & kGuiKeep) && (cr->window == 0 || cr->window == 0xFFFFFFFFu))
+    if ((gGuiModeFlags & kGuiKeep) && (cr->window == 0 || cr->window == kNoWindow))
         rec->flags |= kObjAlive | kPanelFromForm;
     p->panelFlags |= ScrollBits(cr->scrollBar);
     if (CreateRecordValue(cr, kPpClipCtrl, 1)) p->panelFlags |= kPanelClipCtrl;
@@ -279,7 +282,7 @@ int32_t WebPanelMethod(ObjectRecord* rec, MethodCallRec* call) {
         bool keyKind = call->result.kind == kItemObject || call->result.kind == kItemObject2;
         ObjectRecord* child = keyKind && WebArgGiven(call, 1) ? ChildByKey(rec, call) : nullptr;
         if (!child) return WebReplyInt(0);
-        if (gWebObjServices.replyInt) gWebObjServices.replyInt(static_cast<int32_t>(child->ovar), 255);
+        if (gWebObjServices.replyInt) gWebObjServices.replyInt(static_cast<int32_t>(child->ovar), kPointerResultKind);
         return kWebNoAnswer;
     }
     case kPmSetWinFlag1: {
