@@ -411,6 +411,38 @@ TEST_F(WebDrawn, PanelHtmlAndScrollBars) {
     MethodCallRec count = Call(19);
     WebCallMethod(panel, &count);
     EXPECT_EQ(gReplied, 1);
+    // GetObject by index binds a child not yet bound to the request's variable.
+    MethodCallRec get = Call(1);
+    get.args[0].kind = kItemInt;
+    get.args[0].value = 0;
+    get.argPresent[0] = 1;
+    get.argCount = 1;
+    get.result.kind = kItemObject;
+    get.result.varRef = 77;
+    child->ovar = 0;
+    gReplied = -9;
+    EXPECT_EQ(WebCallMethod(panel, &get), kWebNoAnswer);
+    EXPECT_EQ(gReplied, static_cast<int32_t>(child->handle));
+    EXPECT_EQ(child->ovar, 77u);
+    WebCallMethod(panel, &get);
+    EXPECT_EQ(gReplied, 0) << "a bound child is not given out again";
+}
+
+TEST_F(WebDrawn, PanelResizeRaisesResize) {
+    ObjectRecord* panel = Make(kTypePanel);
+    ASSERT_NE(panel, nullptr);
+    int32_t values[4] = {1, 0, 0, 0};
+    ASSERT_EQ(EventRegister(panel, kEvResize, values, false, nullptr, 0), 0);
+    WebPanelResize(panel, panel->left, panel->top, 150, 40, 2);
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t n = 0;
+    ASSERT_TRUE(EventTakeNext(&ev, items, &n));
+    EXPECT_EQ(ev.eventId, static_cast<uint32_t>(kEvResize));
+    EXPECT_EQ(ev.value, 1500040) << "width x 10000 + height";
+    EXPECT_EQ(ev.modifiers, 2) << "the flag as modifier";
+    EXPECT_EQ(panel->right - panel->left, 150);
+    EXPECT_EQ(reinterpret_cast<WebPanelRecord*>(panel)->innerHeight, 40);
 }
 
 TEST_F(WebDrawn, TimersFireByTheClock) {
@@ -441,6 +473,13 @@ TEST_F(WebDrawn, TimersFireByTheClock) {
         TimerCheckList(gWebTimers, TimerTenthsNow(), nullptr);
         EXPECT_EQ(TakeEvent().first, t.event) << t.why;
     }
+    ObjectDeactivate(timer);
+    EXPECT_EQ(gWebTimers, nullptr) << "a hidden running timer leaves the list at once";
+    gNowMs = start + 20000;
+    TimerCheckList(gWebTimers, TimerTenthsNow(), nullptr);
+    EXPECT_EQ(TakeEvent().first, -1) << "and never fires";
+    ObjectActivate(timer, 0, 0, 0, 0);
+    ASSERT_EQ(gWebTimers, reinterpret_cast<TimerRecord*>(timer));
     ObjectDestroy(timer);
     EXPECT_EQ(gWebTimers, nullptr) << "a destroyed running timer leaves the list at once";
 }

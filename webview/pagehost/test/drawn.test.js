@@ -85,6 +85,10 @@ test('a line and shapes are drawn on their canvases, and again by action 22', as
   await post({ action: 22, name: 'C11', st: 3, w: 60, h: 40, lw: 1, ss: '#0000ff', fs: '#00ff00', cw: 60, ch: 40 });
   assert.equal(await pixel('C11', 30, 20), '#00ff00ff', 'the oval is filled in the middle');
   assert.equal(await pixel('C11', 1, 1), '#00000000', 'and leaves the corner empty');
+  // A new CSS size (the client's action 23) draws the shape again at that size.
+  await post({ action: 23, en: '#C11', pn: 'width', pv: '120px' });
+  assert.equal(await page.evaluate(() => document.getElementById('C11').width), 120);
+  assert.equal(await pixel('C11', 60, 20), '#00ff00ff', 'the middle of the wider oval');
   await post({ action: 22, name: 'C10', st: 1, x1: 2, x2: 2, y1: 2, y2: 30, lw: 2, ss: '#000000' });
   assert.equal(await pixel('C10', 2, 15), '#000000ff', 'the line drawn again upright');
 });
