@@ -536,6 +536,13 @@ TEST_F(WebDrawn, PicturesAndImageLists) {
     Set(icon, 270, static_cast<int32_t>(list->handle));
     EXPECT_EQ(reinterpret_cast<WebIconRecord*>(icon)->imageList, list);
     EXPECT_EQ(reinterpret_cast<WebImageListRecord*>(list)->useCount, 1u);
+    ObjectRecord* other = Create(kTypeImagelist, nullptr);
+    ASSERT_NE(other, nullptr);
+    Set(icon, 270, static_cast<int32_t>(other->handle));
+    EXPECT_EQ(reinterpret_cast<WebImageListRecord*>(list)->useCount, 0u) << "the old list's use is given back";
+    ObjectDestroy(other);
+    EXPECT_EQ(Get(icon, 270), 0) << "a list destroyed under the icon is none";
+    Set(icon, 270, static_cast<int32_t>(list->handle));
     ObjectDestroy(icon);
     EXPECT_EQ(reinterpret_cast<WebImageListRecord*>(list)->useCount, 0u) << "the icon's use is given back";
     ObjectUnregister(native);

@@ -22,6 +22,7 @@ struct WebIconRecord {
     ObjectRecord hdr;
     uint32_t resource;
     ObjectRecord* imageList;   // a web-mode image list, holding one use of it
+    uint32_t imageListHandle;  // its handle: a list destroyed under the icon is not taken for another
     uint32_t imageIndex;
     char* altText;
     char* url;

@@ -139,6 +139,18 @@ void TakeUse(WebImageListRecord* list) {
     if (list && list != &gWebDefaultStrip) ++list->useCount;
 }
 
+// The icon's image list while it is the same live record, else none.
+ObjectRecord* IconList(const WebIconRecord* ic) {
+    if (!ic->imageList) return nullptr;
+    return ObjectRefAlive(ObjectRef{ic->imageList, ic->imageListHandle}) ? ic->imageList : nullptr;
+}
+
+void IconTakeList(WebIconRecord* ic, WebImageListRecord* list) {
+    ic->imageList = list ? &list->hdr : nullptr;
+    ic->imageListHandle = list ? list->hdr.handle : 0;
+    TakeUse(list);
+}
+
 // ---- Icon ----------------------------------------------------------------------------------
 
 int32_t IconSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
@@ -153,9 +165,8 @@ int32_t IconSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
     case kIpImageIndex: if (value) ic->imageIndex = static_cast<uint32_t>(value); break;
     case kIpImageList: {
         WebImageListRecord* list = WebListOf(value);
-        if (ic->imageList && ObjectIsLive(ic->imageList)) WebImageListRelease(ic->imageList, true);
-        ic->imageList = list ? &list->hdr : nullptr;
-        TakeUse(list);
+        if (ObjectRecord* old = IconList(ic)) WebImageListRelease(old, true);
+        IconTakeList(ic, list);
         break;
     }
     case kIpAltText: Replace(&ic->altText, text, text ? length : 0); break;
@@ -172,7 +183,7 @@ int32_t IconGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char*
     case kIpResource: *result = static_cast<int32_t>(ic->resource); return 0;
     case kIpImageIndex: *result = static_cast<int32_t>(ic->imageIndex); return 0;
     case kIpImageList:
-        *result = ic->imageList && ObjectIsLive(ic->imageList) ? static_cast<int32_t>(ic->imageList->handle) : 0;
+        *result = IconList(ic) ? static_cast<int32_t>(ic->imageListHandle) : 0;
         return 0;
     case kIpAltText: case kIpUrlSource:
         snprintf(gTextBuf, kTextBufSize + 1, "%s", (id == kIpAltText ? ic->altText : ic->url) ? (id == kIpAltText ? ic->altText : ic->url) : "");
@@ -457,9 +468,7 @@ ObjectRecord* WebIconCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord
             ReplaceZ(&ic->altText, name);
         }
     }
-    WebImageListRecord* list = WebListOf(CreateRecordValue(cr, kIpImageList, 0));
-    ic->imageList = list ? &list->hdr : nullptr;
-    TakeUse(list);
+    IconTakeList(ic, WebListOf(CreateRecordValue(cr, kIpImageList, 0)));
     UrlToMarkup(cr, ic->url, ic->altText);
     return rec;
 }
@@ -627,8 +636,9 @@ void WebImageListDestroyAll() {
 
 void WebIconDestroy(ObjectRecord* rec) {
     WebIconRecord* ic = AsIcon(rec);
-    if (ic->imageList && ObjectIsLive(ic->imageList)) WebImageListRelease(ic->imageList, true);
+    if (ObjectRecord* list = IconList(ic)) WebImageListRelease(list, true);
     ic->imageList = nullptr;
+    ic->imageListHandle = 0;
     GuardedFree(ic->altText);
     GuardedFree(ic->url);
     ic->altText = ic->url = nullptr;
