@@ -16,6 +16,7 @@
 #include "session/session.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webservices.h"
@@ -23,6 +24,14 @@
 namespace {
 
 void ReplyInt(int32_t value, uint8_t kind) { SetReplyInt(nullptr, value, kind); }
+
+// The shutdown step that destroys the native image lists destroys the web
+// view's beside them.
+void (*gNativeImageListDestroyAll)();
+void ImageListsDestroyAll() {
+    if (gNativeImageListDestroyAll) gNativeImageListDestroyAll();
+    WebImageListDestroyAll();
+}
 void ReplyText(const char* text) { SetReplyText(nullptr, text); }
 void ReplyBytes(const void* bytes, uint32_t n) { SetReplyBytes(nullptr, bytes, n); }
 
@@ -136,4 +145,8 @@ void WebObjectsInstallNative() {
     gWebListFiles.load = ListFileLoad;
     gWebListFiles.save = ListFileSave;
     WebObjectsInstall();
+    if (gGuiHooks.imageListDestroyAll != ImageListsDestroyAll) {
+        gNativeImageListDestroyAll = gGuiHooks.imageListDestroyAll;
+        gGuiHooks.imageListDestroyAll = ImageListsDestroyAll;
+    }
 }

@@ -681,6 +681,15 @@ int32_t WebDefaultGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const
     return 0;
 }
 
+int32_t WebSetPropById(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length) {
+    if (!rec) return kWebNotAvailable;
+    WebViewSelectForObject(rec);
+    bool write = true;
+    int32_t r = KindSet(rec, id, value, text, length, &write);
+    if (write) WebCommonPageWrite(rec, id, text, UINT32_MAX);
+    return r;
+}
+
 int32_t WebGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     *result = 0;
     *text = nullptr;
