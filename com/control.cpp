@@ -12,6 +12,9 @@
 #include "com/core/varrules.h"
 #include "com/olecontainer.h"
 #include "com/oleutil.h"
+#include "controls/controls.h"
+#include "forms/formload.h"
+#include "forms/formsave.h"
 #include "objects/crstream.h"
 #include "objects/focus.h"
 #include "objects/guihooks.h"
@@ -242,12 +245,25 @@ void ControlClassInfoFreeAll() {
 ControlRecord* ControlOf(ObjectRecord* rec) {
     return rec && rec->kind == kKindControl ? reinterpret_cast<ControlRecord*>(rec) : nullptr;
 }
+ContainerRecord* ContainerOf(ObjectRecord* rec) {
+    return rec && rec->kind == kKindContainer ? reinterpret_cast<ContainerRecord*>(rec) : nullptr;
+}
+uint16_t OleItemNumberOf(ObjectRecord* rec) {
+    if (ControlRecord* c = ControlOf(rec)) return c->itemNumber;
+    if (ContainerRecord* k = ContainerOf(rec)) return k->itemNumber;
+    return 0;
+}
+CGenObject* OleObjectOf(ObjectRecord* rec) {
+    if (ControlRecord* c = ControlOf(rec)) return c->object;
+    if (ContainerRecord* k = ContainerOf(rec)) return k->object;
+    return nullptr;
+}
 
 void OleItemNumbersMark(ObjectRecord* container, uint8_t* used) {
     int guard = 0;
     for (ObjectRecord* c = container->children; c && guard < 100000; c = c->next, ++guard) {
-        ControlRecord* ctl = ControlOf(c);
-        if (ctl && ctl->itemNumber < kItemNumberLimit) used[ctl->itemNumber] = 1;
+        uint16_t n = OleItemNumberOf(c);
+        if (n && n < kItemNumberLimit) used[n] = 1;
         else if (c->kind == kKindPanel && !ObjectIsWebView(c)) OleItemNumbersMark(c, used);
     }
 }
@@ -264,26 +280,23 @@ uint16_t OleItemNumberAlloc(ObjectRecord* window) {
 
 namespace {
 
-CGenObject* GenOf(ObjectRecord* rec) {
-    ControlRecord* c = ControlOf(rec);
-    return c ? c->object : nullptr;
-}
+CGenObject* GenOf(ObjectRecord* rec) { return OleObjectOf(rec); }
 
-bool ClassIdToClsid(const char* text, CLSID* clsid) {
+}  // namespace
+
+bool OleClassIdToClsid(const char* text, CLSID* clsid) {
     wchar_t* w = AnsiToWideTemp(text);
     HRESULT hr = !w ? E_OUTOFMEMORY : text[0] == '{' ? CLSIDFromString(w, clsid) : CLSIDFromProgID(w, clsid);
     if (FAILED(hr)) SetWinErrorText(static_cast<unsigned long>(hr));
     return SUCCEEDED(hr);
 }
 
-}  // namespace
-
 int OleControlNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* store, BOOL visible) {
     ControlRecord* c = ControlOf(rec);
     if (!c) return 0;
     CGenObject* g = GenObjNew(window, rec, store);
     CLSID clsid;
-    bool ok = g && ClassIdToClsid(c->classId, &clsid);
+    bool ok = g && OleClassIdToClsid(c->classId, &clsid);
     // The record may be gone when the control's creation pumped messages.
     ObjectRef ref = ObjectRefOf(rec);
     if (ok) ok = GenObjCreateControl(g, clsid, !(store && store->itemNumber), visible) != FALSE;
@@ -521,13 +534,13 @@ int32_t ControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     return AutomationInvoke(OleObjGetAutomation(rec), call);
 }
 
+}  // namespace
+
 int32_t OleObjProperty(ObjectRecord* rec, OlePropReq* set, OlePropReq* get) {
     AutoClient* a = OleObjGetAutomation(rec);
     if (!a) return kAutoNoDispatch;
     return AutomationPropAccess(a, set, get);
 }
-
-}  // namespace
 
 static const ObjectOps kControlOps = [] {
     ObjectOps ops = {};
@@ -630,6 +643,12 @@ void OleAmbientHook(ObjectRecord* rec, int32_t id) { OleObjAmbientChanged(rec, i
 }  // namespace
 
 void OleContainerInstall() {
+    ContainerInstall();
+    gFormCreatorHooks.oleReleaseStorage = OleFormReleaseStorage;
+    gFormCreatorHooks.oleWindowMoved = OleFormWindowMoved;
+    gFormSaveFileHooks.oleArea = OleFormAreaBytes;
+    gFormSaveFileHooks.oleSaveToTemp = OleFormSaveToTemp;
+    gControlHooks.typeLibBrowseClassId = TypeLibBrowseClassId;
     RegisterObjectCreator(kTypeControl, ControlCreate);
     RegisterObjectOps(kKindControl, &kControlOps);
     gComObjectHooks.oleSetFocus = OleSetFocusHook;

@@ -76,6 +76,8 @@ struct ComObjectHooks {
     // Hosted ActiveX controls (Control objects): focus, an ambient change.
     int (*oleSetFocus)(ObjectRecord* rec);
     void (*oleAmbientChanged)(ObjectRecord* rec, int32_t dispId);
+    // An OLE Container taking the focus (AutoAct 2 runs its primary verb).
+    int (*oleContainerFocus)(ObjectRecord* rec);
 };
 constexpr int32_t kAmbientDisplayAsDefault = -713;
 extern ComObjectHooks gComObjectHooks;

@@ -109,7 +109,7 @@ enum PropId : uint16_t {
     kPidWinOffsetV = 88, kPidWinOffsetH = 89, kPidGridAlign = 100,
     kPidGridSizeH = 101, kPidGridSizeV = 102, kPidUnits = 103, kPidAutoAct = 106,
     kPidSizeMode = 107, kPidAutoVerb = 108, kPidDisplayType = 109, kPidClassId = 110,
-    kPidOLEDrop = 111, kPidSourceDoc = 113, kPidUpdateOpt = 114, kPidStoreId = 115,
+    kPidOLEDrop = 111, kPidOLEType = 112, kPidSourceDoc = 113, kPidUpdateOpt = 114, kPidStoreId = 115,
     kPidHostName = 116, kPidOLETypeA = 117, kPidClsid = 119, kPidIcon = 121, kPidParentWin = 123,
     kPidMaskColor = 128, kPidNegBorders = 141, kPidNegMenus = 142, kPidToolTip = 144,
     kPidRightToLeft = 146, kPidToolTipHwnd = 148, kPidNoMenuResize = 150,
