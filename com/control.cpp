@@ -400,6 +400,14 @@ ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         return nullptr;
     }
     OleStoreInfo* store = static_cast<OleStoreInfo*>(cr->oleStore);
+    // Without saved data of its own a control with a StoreId takes the
+    // temporary file of the last XML save (client-mode bit 0); otherwise its
+    // StoreId counts as 0.
+    OleStoreInfo temp = {};
+    if (!store && gFormOleTemp.size && (gClientModeFlags & 1) && cr->storeId) {
+        temp = gFormOleTemp;
+        store = &temp;
+    }
     auto* c = reinterpret_cast<ControlRecord*>(ObjectAllocRecord(kKindControl, sizeof(ControlRecord), false));
     if (!c) {
         *code = kCtlCreateNoMemory;
