@@ -20,6 +20,8 @@
 #include "com/olecontainer.h"
 #include "com/oleutil.h"
 #include "controls/controls.h"
+#include "forms/formload.h"
+#include "forms/formsave.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
 #include "objects/guihooks.h"
@@ -772,6 +774,51 @@ TEST_F(StorageTest, TheTemporaryFileLivesForTheProcess) {
     ObjectRecord* fresh = MakeControl(w, nullptr, item);
     ASSERT_NE(nullptr, fresh);
     EXPECT_EQ("stream-init", Text(fresh, L"Persist")) << "without bit 0 the StoreId counts as 0";
+}
+
+TEST_F(StorageTest, ObjectsTravelInTheFormFile) {
+    ObjectRecord* doc = MakeDoc("gamma");
+    ObjectRecord* ctl = MakeControl(win_);
+    ASSERT_TRUE(doc && ctl);
+    std::string path = TempPath("qovcontainer.qof");
+    ASSERT_EQ(0u, FormSaveQof(win_, ("!" + path).c_str(), nullptr, nullptr, 0)) << gFormLastError;
+    // The header names the OLE area (offset 100, size 104): a compound file.
+    std::vector<uint8_t> file;
+    {
+        FILE* f = fopen(path.c_str(), "rb");
+        ASSERT_NE(nullptr, f);
+        uint8_t buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0) file.insert(file.end(), buf, buf + n);
+        fclose(f);
+    }
+    ASSERT_GT(file.size(), 108u);
+    uint32_t oleOff, oleSize;
+    memcpy(&oleOff, file.data() + 100, 4);
+    memcpy(&oleSize, file.data() + 104, 4);
+    ASSERT_GT(oleSize, 0u);
+    ASSERT_LE(static_cast<uint64_t>(oleOff) + oleSize, file.size());
+    EXPECT_EQ(0xD0, file[oleOff]);
+    // Loaded into another window: each object reports its saved state, and the
+    // saved storage is released at the end of the load.
+    ObjectRecord* w = MakeWindow();
+    char err[kFormErrTextSize + 1] = {};
+    int32_t rc = FormLoadQof(w, ("!" + path).c_str(), nullptr, nullptr, kFormOptNoShow, nullptr, err);
+    ASSERT_EQ(0, rc & 0xFFFF) << err;
+    ObjectRecord* loadedDoc = nullptr;
+    ObjectRecord* loadedCtl = nullptr;
+    for (ObjectRecord* c = w->children; c; c = c->next) {
+        if (ContainerOf(c)) loadedDoc = c;
+        if (ControlOf(c)) loadedCtl = c;
+    }
+    ASSERT_NE(nullptr, loadedDoc);
+    ASSERT_NE(nullptr, loadedCtl);
+    EXPECT_EQ(kModeLoad, K(loadedDoc)->mode);
+    EXPECT_EQ("gamma", Text(loadedDoc, L"State"));
+    EXPECT_EQ("stream-load", Text(loadedCtl, L"Persist"));
+    // The objects follow the window the load moved into.
+    EXPECT_NE(nullptr, OleFormDropTarget(w));
+    DeleteFileA(path.c_str());
 }
 
 // ---- Drops ---------------------------------------------------------------------------------
