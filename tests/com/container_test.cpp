@@ -530,6 +530,29 @@ TEST_F(ContainerTest, TheVerbMenuFlattensTheNamedVerbs) {
     EXPECT_EQ(2, V_I4(&v));
 }
 
+TEST_F(ContainerTest, WinesWebBrowserAsAContainersObject) {
+    // Mode 6 with Wine's WebBrowser: it embeds and activates in place.
+    Spec s;
+    s.classId = "Shell.Explorer.2";
+    s.width = 300, s.height = 200;
+    ObjectRecord* rec = Make(s);
+    ASSERT_NE(nullptr, rec) << gErrorText;
+    CGenObject* g = OleObjectOf(rec);
+    ASSERT_NE(nullptr, g);
+    EXPECT_EQ(kModeNew, K(rec)->mode);
+    EXPECT_EQ(1, GenObjInspect(g).inPlaceActive) << "shown after creation, in place";
+    Prop(rec, kPidClassId);
+    EXPECT_STREQ("Shell.Explorer.2", gTextBuf);
+    // Its one verb stays a plain item: no cascade to flatten.
+    HMENU menu = CreatePopupMenu();
+    OleObjAddVerbs(rec, menu, 1);
+    EXPECT_EQ(1, GetMenuItemCount(menu));
+    EXPECT_EQ(nullptr, GetSubMenu(menu, 0));
+    DestroyMenu(menu);
+    // Wine's browser cannot save itself into a storage.
+    EXPECT_EQ(E_NOTIMPL, GenObjSave(g));
+}
+
 // ---- Storage -----------------------------------------------------------------------------
 
 std::string TempPath(const char* name) {
