@@ -52,7 +52,9 @@ TEST(LockBytesRange, FilePositionsStayIn32Bits) {
     for (const Case& c : cases) {
         uint32_t pos = 0;
         EXPECT_EQ(c.ok, LockBytesFilePos(c.base, c.offset, c.n, &pos)) << c.why;
-        if (c.ok) EXPECT_EQ(c.pos, pos) << c.why;
+        if (c.ok) {
+            EXPECT_EQ(c.pos, pos) << c.why;
+        }
     }
 }
 
