@@ -1015,6 +1015,14 @@ TEST_F(BrowseTest, WinesOwnLibraries) {
     EXPECT_EQ(0, TypeLibBrowseClassId("QovTest.Document", tree_));
 }
 
+TEST_F(BrowseTest, TheClientsOwnClassIsNotFoundUnderWine) {
+    // The client registers its library under 409; Wine's LoadRegTypeLib with
+    // the locale 0x400 does not fall back to it, so the browse finds nothing.
+    ASSERT_EQ(0, RegisterComServer());
+    EXPECT_EQ(0, TypeLibBrowseClassId("{20D05919-FA48-4b02-851F-F933ACD40A49}", tree_));
+    UnregisterComServer();
+}
+
 TEST_F(BrowseTest, StdPictureOnceItsClassNamesItsLibrary) {
     // Wine registers no TypeLib under stdole's classes; the test adds it.
     HKEY key;
