@@ -424,6 +424,29 @@ TEST_F(ContainerTest, ADocumentOfAClassEmbedsAndAnswersItsProperties) {
     EXPECT_EQ(nullptr, k->object);
 }
 
+// The dialog is modal: a thread timer closes it from inside its own loop.
+int gDialogsClosed;
+void CALLBACK CancelInsertDialog(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND dlg = FindWindowA("#32770", "Insert Object");
+    if (!dlg) return;
+    KillTimer(nullptr, id);
+    ++gDialogsClosed;
+    PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(ContainerTest, CancellingInsertObjectLeavesTheContainerEmpty) {
+    Spec s;
+    ObjectRecord* rec = Make(s);
+    ASSERT_NE(nullptr, rec);
+    gDialogsClosed = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 300, CancelInsertDialog);
+    SetProp(rec, kPidClassId, 0, "?");
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(1, gDialogsClosed) << "the dialog came up with its caption";
+    EXPECT_EQ(nullptr, K(rec)->object);
+    EXPECT_EQ(1u, Prop(rec, kPidOLEType));
+}
+
 TEST_F(ContainerTest, UpdatedIsPostedOnlyWhenRegistered) {
     ObjectRecord* rec = MakeDoc();
     ASSERT_NE(nullptr, rec);
