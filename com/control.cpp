@@ -527,6 +527,7 @@ uint32_t ControlGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidClassId:
     case kPidClsid: TextResult(c->classId); return 0;
     case kPidStoreId: return c->object ? c->itemNumber : 0;
+    case kPidStreamId: return 0;
     case kPidRemServer: TextResult(c->remServer); return 0;
     default: return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
     }
@@ -647,6 +648,7 @@ void OleFontHook(ObjectRecord* win) {
 
 int OleSetFocusHook(ObjectRecord* rec) { return OleObjSetFocus(rec); }
 void OleAmbientHook(ObjectRecord* rec, int32_t id) { OleObjAmbientChanged(rec, id); }
+void OleMovedHook(ObjectRecord* rec) { OleObjResize(rec, kPidWidth); }
 
 }  // namespace
 
@@ -661,6 +663,7 @@ void OleContainerInstall() {
     RegisterObjectOps(kKindControl, &kControlOps);
     gComObjectHooks.oleSetFocus = OleSetFocusHook;
     gComObjectHooks.oleAmbientChanged = OleAmbientHook;
+    gComObjectHooks.oleMoved = OleMovedHook;
     gGuiHooks.oleAccelerator = OleAccelerator;
     gGuiHooks.oleWindowDestroy = OleFormRelease;
     gGuiHooks.controlPropertyPage = ControlPropertyPageMethod;

@@ -78,6 +78,8 @@ struct ComObjectHooks {
     void (*oleAmbientChanged)(ObjectRecord* rec, int32_t dispId);
     // An OLE Container taking the focus (AutoAct 2 runs its primary verb).
     int (*oleContainerFocus)(ObjectRecord* rec);
+    // A Container or Control moved or resized by docking or anchoring.
+    void (*oleMoved)(ObjectRecord* rec);
 };
 constexpr int32_t kAmbientDisplayAsDefault = -713;
 extern ComObjectHooks gComObjectHooks;

@@ -110,7 +110,7 @@ enum PropId : uint16_t {
     kPidGridSizeH = 101, kPidGridSizeV = 102, kPidUnits = 103, kPidAutoAct = 106,
     kPidSizeMode = 107, kPidAutoVerb = 108, kPidDisplayType = 109, kPidClassId = 110,
     kPidOLEDrop = 111, kPidOLEType = 112, kPidSourceDoc = 113, kPidUpdateOpt = 114, kPidStoreId = 115,
-    kPidHostName = 116, kPidOLETypeA = 117, kPidClsid = 119, kPidIcon = 121, kPidParentWin = 123,
+    kPidHostName = 116, kPidOLETypeA = 117, kPidStreamId = 118, kPidClsid = 119, kPidIcon = 121, kPidParentWin = 123,
     kPidMaskColor = 128, kPidNegBorders = 141, kPidNegMenus = 142, kPidToolTip = 144,
     kPidRightToLeft = 146, kPidToolTipHwnd = 148, kPidNoMenuResize = 150,
     kPidAdviseKey = 154, kPidRemServer = 155, kPidCauseValid = 156, kPidWindow = 158,

@@ -576,6 +576,32 @@ TEST_F(ContainerTest, WinesWebBrowserAsAContainersObject) {
     EXPECT_EQ(E_NOTIMPL, GenObjSave(g));
 }
 
+TEST_F(ContainerTest, AnchoredControlsFollowTheirWindow) {
+    ObjectCreateRecord cr;
+    CreateRecordReset(&cr);
+    cr.windowRec = win_;
+    cr.windowResolved = true;
+    cr.left = 20, cr.top = 20, cr.width = 100, cr.height = 50, cr.right = 120, cr.bottom = 70;
+    cr.flags0 |= kCrVisible;
+    cr.anchor = 5;
+    cr.classId = CrText{"QovTest.Control", 15};
+    int32_t code = 0;
+    ObjectRecord* ctl = ObjectCreate(kTypeControl, &cr, &code);
+    ASSERT_NE(nullptr, ctl) << code;
+    Pump();
+    VARIANT r = Call(ctl, L"ClearLog", DISPATCH_METHOD);
+    VariantClear(&r);
+    RECT client;
+    GetClientRect(win_->hwnd, &client);
+    // The window grew by 40 x 20 since its children were laid out.
+    WindowResizeChildren(win_, client.right - 40, client.bottom - 20);
+    EXPECT_EQ(140, ctl->right - ctl->left) << "anchored on all edges: it grows";
+    std::string log = Text(ctl, L"Log");
+    EXPECT_NE(std::string::npos, log.find("SetObjectRects(20,20)")) << log;
+    EXPECT_NE(std::string::npos, log.find("SetExtent")) << "a control that recomposes on resize: " << log;
+    EXPECT_EQ(0u, Prop(ctl, kPidStreamId));
+}
+
 // ---- Storage -----------------------------------------------------------------------------
 
 std::string TempPath(const char* name) {
