@@ -447,6 +447,36 @@ TEST_F(ContainerTest, CancellingInsertObjectLeavesTheContainerEmpty) {
     EXPECT_EQ(1u, Prop(rec, kPidOLEType));
 }
 
+// A modal dialog of this thread, other than the test's windows, is cancelled.
+BOOL CALLBACK CancelOneDialog(HWND wnd, LPARAM) {
+    char cls[32] = "";
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (strcmp(cls, "#32770") != 0 || !IsWindowVisible(wnd)) return TRUE;
+    ++gDialogsClosed;
+    PostMessageA(wnd, WM_COMMAND, IDCANCEL, 0);
+    return FALSE;
+}
+void CALLBACK CancelThreadDialog(HWND, UINT, UINT_PTR id, DWORD) {
+    int before = gDialogsClosed;
+    EnumThreadWindows(GetCurrentThreadId(), CancelOneDialog, 0);
+    if (gDialogsClosed != before) KillTimer(nullptr, id);
+}
+
+TEST_F(ContainerTest, ThePropertyFrameOfAControlRunsAndCloses) {
+    ObjectRecord* ctl = MakeControl(win_);
+    ASSERT_NE(nullptr, ctl);
+    // Without a page Wine's frame refuses at once (E_POINTER): nothing to show.
+    EXPECT_EQ(E_POINTER, OleObjPropertyPages(ctl, win_->hwnd, 0, nullptr));
+    // With the test server's page the modal frame runs until cancelled.
+    const CLSID page = {0x5C0E7A29, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
+    gDialogsClosed = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 300, CancelThreadDialog);
+    HRESULT hr = OleObjPropertyPages(ctl, win_->hwnd, -514, &page);
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(S_OK, hr);
+    EXPECT_EQ(1, gDialogsClosed) << "the frame came up and was closed";
+}
+
 TEST_F(ContainerTest, UpdatedIsPostedOnlyWhenRegistered) {
     ObjectRecord* rec = MakeDoc();
     ASSERT_NE(nullptr, rec);

@@ -439,6 +439,7 @@ public:
         IUnknown* obj = TestControlCreate(clsid_);
         if (obj) {
         } else if (IsEqualCLSID(clsid_, kClsidTestDocument)) obj = TestDocumentCreate();
+        else if (IsEqualCLSID(clsid_, kClsidTestPage)) obj = TestPageCreate();
         else if (IsEqualCLSID(clsid_, kClsidTestBrowse)) return CLASS_E_CLASSNOTAVAILABLE;
         else if (IsEqualCLSID(clsid_, kClsidBare)) obj = new Bare();
         else if (IsEqualCLSID(clsid_, kClsidEcho)) obj = static_cast<IDispatch*>(new Echo(true, kIidEchoEvents, false));
@@ -469,6 +470,7 @@ const ClassRow kClasses[] = {
     {&kClsidTestInvisible, "QovTest.Invisible"}, {&kClsidTestNoUi, "QovTest.NoUi"},
     {&kClsidTestLabel, "QovTest.LabelCtl"}, {&kClsidTestIconic, "QovTest.Iconic"},
     {&kClsidTestDocument, "QovTest.Document"}, {&kClsidTestBrowse, "QovTest.Browse"},
+    {&kClsidTestPage, "QovTest.Page"},
 };
 
 std::string ClsidText(REFCLSID clsid) {

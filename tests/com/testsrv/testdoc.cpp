@@ -403,3 +403,77 @@ private:
 }  // namespace
 
 IUnknown* TestDocumentCreate() { return static_cast<IOleObject*>(new TestDocument()); }
+
+// ---- A property page ------------------------------------------------------------------
+// One page with a single static text, for the container's property frame.
+namespace {
+
+class TestPage : public IPropertyPage {
+public:
+    virtual ~TestPage() {
+        if (site_) site_->Release();
+    }
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IPropertyPage)) return E_NOINTERFACE;
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
+    STDMETHODIMP_(ULONG) Release() override {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+    STDMETHODIMP SetPageSite(IPropertyPageSite* site) override {
+        if (site) site->AddRef();
+        if (site_) site_->Release();
+        site_ = site;
+        return S_OK;
+    }
+    STDMETHODIMP Activate(HWND parent, LPCRECT r, BOOL) override {
+        wnd_ = CreateWindowExA(0, "STATIC", "QovTest page", WS_CHILD | WS_VISIBLE, r->left, r->top,
+                               r->right - r->left, r->bottom - r->top, parent, nullptr, nullptr, nullptr);
+        return wnd_ ? S_OK : E_FAIL;
+    }
+    STDMETHODIMP Deactivate() override {
+        if (wnd_) DestroyWindow(wnd_);
+        wnd_ = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP GetPageInfo(PROPPAGEINFO* info) override {
+        static const wchar_t kTitle[] = L"QovTest";
+        info->cb = sizeof *info;
+        info->pszTitle = static_cast<LPOLESTR>(CoTaskMemAlloc(sizeof kTitle));
+        if (info->pszTitle) memcpy(info->pszTitle, kTitle, sizeof kTitle);
+        info->size.cx = 200;
+        info->size.cy = 100;
+        info->pszDocString = nullptr;
+        info->pszHelpFile = nullptr;
+        info->dwHelpContext = 0;
+        return S_OK;
+    }
+    STDMETHODIMP SetObjects(ULONG, IUnknown**) override { return S_OK; }
+    STDMETHODIMP Show(UINT cmd) override {
+        if (wnd_) ShowWindow(wnd_, cmd);
+        return S_OK;
+    }
+    STDMETHODIMP Move(LPCRECT r) override {
+        if (wnd_) MoveWindow(wnd_, r->left, r->top, r->right - r->left, r->bottom - r->top, TRUE);
+        return S_OK;
+    }
+    STDMETHODIMP IsPageDirty() override { return S_FALSE; }
+    STDMETHODIMP Apply() override { return S_OK; }
+    STDMETHODIMP Help(LPCOLESTR) override { return E_NOTIMPL; }
+    STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
+
+private:
+    LONG refs_ = 1;
+    IPropertyPageSite* site_ = nullptr;
+    HWND wnd_ = nullptr;
+};
+
+}  // namespace
+
+IUnknown* TestPageCreate() { return new TestPage(); }
