@@ -552,6 +552,27 @@ TEST_F(ContainerTest, AnIconDrawsInTheIconBox) {
     EXPECT_EQ("30,40,140,102", Text(rec, L"LastDraw")) << "110 x 62 without an icon extent";
 }
 
+TEST_F(ContainerTest, ADoubleClickRunsThePrimaryVerbWithAutoAct1) {
+    struct Case {
+        int32_t autoAct;
+        LONG wantVerb;
+        const char* why;
+    };
+    const Case cases[] = {{1, 0, "AutoAct 1: the primary verb"}, {3, OLEIVERB_SHOW, "AutoAct 3: nothing by itself (the show of its creation stays the last)"}};
+    for (const Case& c : cases) {
+        Spec s;
+        s.classId = kDocProgId;
+        s.autoAct = c.autoAct;
+        ObjectRecord* rec = Make(s);
+        ASSERT_NE(nullptr, rec) << c.why;
+        // The message the window gets from a double click inside the Container.
+        SendMessageA(win_->hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(rec->left + 5, rec->top + 5));
+        VARIANT v = Call(rec, L"LastVerb", DISPATCH_PROPERTYGET);
+        EXPECT_EQ(c.wantVerb, V_I4(&v)) << c.why;
+        ObjectDestroy(rec);
+    }
+}
+
 TEST_F(ContainerTest, TheVerbMenuFlattensTheNamedVerbs) {
     ObjectRecord* rec = MakeDoc();
     ASSERT_NE(nullptr, rec);
