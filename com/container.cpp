@@ -251,18 +251,10 @@ ObjectRecord* ContainerCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         return nullptr;
     }
     if (!window) window = k->hdr.parent;
-    k->itemNumber = OleItemNumberAlloc(window);
-    if (!k->itemNumber) {
+    int32_t detail = OleObjectSlots(window, &k->itemNumber);
+    if (detail) {
         FreeContainer(k);
-        Detailed(kDetailNoItemNumber, code);
-        return nullptr;
-    }
-    char path[MAX_PATH];
-    const char* moniker = nullptr;
-    if (!gDesignMode && GetModuleFileNameA(nullptr, path, MAX_PATH)) moniker = path;
-    if (!OleFormEnsure(window, moniker)) {
-        FreeContainer(k);
-        Detailed(kDetailNoFormSupport, code);
+        Detailed(detail, code);
         return nullptr;
     }
     CopyCreateStrings(&k->hdr, cr);
@@ -298,6 +290,8 @@ int32_t ContainerDestroy(ObjectRecord* rec) {
     if (!k) return kOpNoObject;
     ReplaceStrField(nullptr, 0, &k->hostName);
     ObjectFreeCommon(rec);
+    // The record is going: releasing its object repaints nothing.
+    rec->flags &= ~kObjShown;
     OleContainerRelease(rec);
     ReplaceStrField(nullptr, 0, &k->sourceDoc);
     ObjectFreeRecord(rec);

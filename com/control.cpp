@@ -276,6 +276,16 @@ uint16_t OleItemNumberAlloc(ObjectRecord* window) {
     return 0;
 }
 
+int32_t OleObjectSlots(ObjectRecord* window, uint16_t* itemNumber) {
+    *itemNumber = OleItemNumberAlloc(window);
+    if (!*itemNumber) return kDetailNoItemNumber;
+    // The program's path names the window's objects for links; design mode has none.
+    char path[MAX_PATH];
+    const char* moniker = nullptr;
+    if (!gDesignMode && GetModuleFileNameA(nullptr, path, MAX_PATH)) moniker = path;
+    return OleFormEnsure(window, moniker) ? 0 : kDetailNoFormSupport;
+}
+
 // ---- The flat entries ------------------------------------------------------------------------
 
 namespace {
@@ -438,18 +448,10 @@ ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         }
     }
     if (!window) window = c->hdr.parent;
-    c->itemNumber = OleItemNumberAlloc(window);
-    if (!c->itemNumber) {
+    int32_t detail = OleObjectSlots(window, &c->itemNumber);
+    if (detail) {
         FreeControl(c);
-        Detailed(kDetailNoItemNumber, code);
-        return nullptr;
-    }
-    char path[MAX_PATH];
-    const char* moniker = nullptr;
-    if (!gDesignMode && GetModuleFileNameA(nullptr, path, MAX_PATH)) moniker = path;
-    if (!OleFormEnsure(window, moniker)) {
-        FreeControl(c);
-        Detailed(kDetailNoFormSupport, code);
+        Detailed(detail, code);
         return nullptr;
     }
     if (store) store->itemNumber = static_cast<uint16_t>(cr->storeId);

@@ -110,6 +110,9 @@ enum ControlCreateDetail : int32_t {
 ControlRecord* ControlOf(ObjectRecord* rec);
 ObjectRecord* ControlCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 uint16_t OleItemNumberAlloc(ObjectRecord* window);
+// The item number and the window's form support a new Container or Control
+// needs: 0 when both are had, else the detail of the failure (101 or 102).
+int32_t OleObjectSlots(ObjectRecord* window, uint16_t* itemNumber);
 void OleItemNumbersMark(ObjectRecord* container, uint8_t* used);
 constexpr uint32_t kControlShownMessage = 1175;
 constexpr uint32_t kStateBit29 = 0x20000000u;

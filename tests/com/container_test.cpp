@@ -32,6 +32,7 @@
 #include "session/config.h"
 #include "session/proto/records.h"
 #include "session/session.h"
+#include "tests/com/testsrvreg.h"
 
 namespace {
 
@@ -41,30 +42,6 @@ constexpr int32_t kDocW = 96, kDocH = 48;
 constexpr uint32_t kEvUpdatedId = 22;
 const char kDocProgId[] = "QovTest.Document";
 const char kBrowseClsid[] = "{5C0E7A30-3B2D-4E61-9A4F-1D2C3B4A5E60}";
-
-bool RegisterServer() {
-    const char* dll = getenv("QOV_TESTSRV");
-    if (!dll) return false;
-    std::string cmd = std::string("regsvr32.exe /s \"") + dll + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return code == 0;
-}
-
-void Pump() {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-    }
-}
 
 // An in-process data object offering text and a metafile picture: what a
 // drag source or the clipboard hands over.
