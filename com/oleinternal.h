@@ -5,6 +5,31 @@
 
 #include "com/olecontainer.h"
 
+// An object of one interface of its own: QueryInterface answers it and
+// IUnknown, and the object deletes itself when its count falls to 0.
+template <class I, const IID& kIid>
+class OneFace : public I {
+public:
+    virtual ~OneFace() = default;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, kIid)) return E_NOINTERFACE;
+        *out = this;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG n = --refs_;
+        if (n == 0) delete this;
+        return n;
+    }
+
+private:
+    ULONG refs_ = 0;
+};
+
 class CAmbIDispatch;
 class CQovIOleClientSite;
 class CQovIOleInPlaceSite;

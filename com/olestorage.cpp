@@ -32,7 +32,7 @@ constexpr char kTempPrefix[] = "QOV";
 // or a private copy of a memory block that cannot grow past its size. Reads
 // and writes report the counts they really moved; every offset is first cut
 // to the region (com/core/olestore.h).
-class CQovLockBytes final : public ILockBytes {
+class CQovLockBytes final : public OneFace<ILockBytes, IID_ILockBytes> {
 public:
     CQovLockBytes(HANDLE file, uint32_t base, uint32_t size) : file_(file), base_(base), size_(size) {}
     bool CopyBlock(const uint8_t* data, uint32_t size) {
@@ -44,20 +44,6 @@ public:
         size_ = capacity_ = size;
         memoryMode_ = true;
         return true;
-    }
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_ILockBytes)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
     }
     STDMETHODIMP ReadAt(ULARGE_INTEGER offset, void* buffer, ULONG n, ULONG* read) override;
     STDMETHODIMP WriteAt(ULARGE_INTEGER offset, const void* buffer, ULONG n, ULONG* written) override;
@@ -85,8 +71,6 @@ public:
     uint32_t Size() const { return size_; }
 
 private:
-    ~CQovLockBytes() = default;
-    ULONG refs_ = 0;
     HANDLE file_;
     uint32_t base_;
     uint32_t size_;

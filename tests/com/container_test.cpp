@@ -918,6 +918,38 @@ TEST_F(StorageTest, ObjectsTravelInTheFormFile) {
     EXPECT_EQ("stream-load", Text(loadedCtl, L"Persist"));
     // The objects follow the window the load moved into.
     EXPECT_NE(nullptr, OleFormDropTarget(w));
+
+    // Damaged OLE areas inside the form file: the load ends, sound or
+    // refused, and never reads outside the file's region.
+    struct Damage {
+        size_t at;
+        uint8_t value;
+        const char* why;
+    };
+    const Damage damages[] = {
+        {0x30, 0xFF, "the first directory sector past the end"},
+        {0x4C, 0xFF, "the first FAT sector past the end"},
+        {0x1E, 0x20, "a sector shift of 32"},
+        {0x00, 0x00, "no compound-file signature"},
+    };
+    for (const Damage& d : damages) {
+        std::vector<uint8_t> bad = file;
+        bad[oleOff + d.at] = d.value;
+        FILE* f = fopen(path.c_str(), "wb");
+        ASSERT_NE(nullptr, f);
+        fwrite(bad.data(), 1, bad.size(), f);
+        fclose(f);
+        ObjectRecord* into = MakeWindow();
+        char e[kFormErrTextSize + 1] = {};
+        int32_t result = FormLoadQof(into, ("!" + path).c_str(), nullptr, nullptr, kFormOptNoShow, nullptr, e);
+        int32_t low = static_cast<int16_t>(result & 0xFFFF);
+        EXPECT_TRUE(low == 0 || low == kFormReadFailed) << d.why << ": " << result << " " << e;
+        for (ObjectRecord* c = into->children; c; c = c->next)
+            if (ContainerOf(c) && K(c)->object) {
+                std::string state = Text(c, L"State");
+                EXPECT_TRUE(state.empty() || state == "gamma") << d.why << ": " << state;
+            }
+    }
     DeleteFileA(path.c_str());
 }
 
