@@ -447,6 +447,9 @@ ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
             return nullptr;
         }
     }
+    // A Panel's object belongs to its top window: item numbers and the form
+    // support are the window's.
+    window = window ? ObjectTopWindow(window) : nullptr;
     if (!window) window = c->hdr.parent;
     int32_t detail = OleObjectSlots(window, &c->itemNumber);
     if (detail) {

@@ -22,6 +22,7 @@
 #include "controls/controls.h"
 #include "forms/formload.h"
 #include "forms/formsave.h"
+#include "graphics/graphics.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
 #include "objects/guihooks.h"
@@ -118,6 +119,7 @@ protected:
         registered_ = RegisterServer();
         GuiInstallHooks();
         ControlsInstall();
+        GraphicsInstall();
         gGuiHooks.oleInit = ComOleInit;
         gGuiHooks.oleUninit = ComOleUninit;
         ComObjectsInstall();
@@ -1017,6 +1019,39 @@ TEST_F(ContainerTest, DropsLandOnlyOnEmptyContainersThatAcceptThem) {
     EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
     ASSERT_NE(nullptr, K(target)->object) << gErrorText;
     EXPECT_EQ(kModeFromData, K(target)->mode);
+    data->Release();
+}
+
+TEST_F(ContainerTest, ADropInsideAPanelFindsItsContainer) {
+    ObjectCreateRecord cr;
+    CreateRecordReset(&cr);
+    cr.windowRec = win_;
+    cr.windowResolved = true;
+    cr.left = 100, cr.top = 100, cr.width = 250, cr.height = 150, cr.right = 350, cr.bottom = 250;
+    cr.flags0 |= kCrVisible;
+    int32_t code = 0;
+    ObjectRecord* panel = ObjectCreate(kTypePanel, &cr, &code);
+    ASSERT_NE(nullptr, panel) << code;
+    ASSERT_NE(nullptr, panel->hwnd);
+    Pump();
+    // The Container's rectangle is in the panel's own coordinates.
+    Spec s;
+    s.window = panel;
+    s.oleDrop = 1;
+    s.left = 20, s.top = 20, s.width = 100, s.height = 60;
+    ObjectRecord* inner = Make(s);
+    ASSERT_NE(nullptr, inner);
+    IDropTarget* drop = OleFormDropTarget(win_);
+    ASSERT_NE(nullptr, drop);
+    POINT p = {30, 30};
+    ClientToScreen(panel->hwnd, &p);
+    TextData* data = new TextData();
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(S_OK, drop->DragOver(0, POINTL{p.x, p.y}, &effect));
+    EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_MOVE), effect) << "found through the panel's window";
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    EXPECT_EQ(S_OK, drop->Drop(data, 0, POINTL{p.x, p.y}, &effect));
+    EXPECT_NE(nullptr, K(inner)->object) << gErrorText;
     data->Release();
 }
 
