@@ -129,7 +129,8 @@ CQovLockBytes* NewLockBytes(const OleStoreInfo* where) {
     CQovLockBytes* b = new (std::nothrow) CQovLockBytes(static_cast<HANDLE>(where->file), where->base, where->size);
     if (!b) return nullptr;
     b->AddRef();
-    if (where->memory && !b->CopyBlock(where->memory, where->size)) {
+    // A memory block's base, like a file's, is where the region begins.
+    if (where->memory && !b->CopyBlock(where->memory + where->base, where->size)) {
         b->Release();
         return nullptr;
     }

@@ -763,8 +763,32 @@ TEST_F(StorageTest, BlankObjectsFromDataSaveAndComeBack) {
         SIZEL ext = {};
         EXPECT_EQ(OLE_E_BLANK, o->GetExtent(DVASPECT_CONTENT, &ext)) << c.why;
         EXPECT_EQ(S_OK, GenObjSave(g)) << c.why;
+        // Saved with the window into memory and loaded again by mode 9.
+        std::string path = TempPath("qovblank.bin");
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        uint32_t size = 0;
+        ASSERT_EQ(1, OleFormSaveObjects(win_, h, 0, &size)) << c.why;
+        std::vector<uint8_t> area(size + 7, 0);
+        DWORD got = 0;
+        SetFilePointer(h, 0, nullptr, FILE_BEGIN);
+        ReadFile(h, area.data() + 7, size, &got, nullptr);
+        CloseHandle(h);
+        // At base 7 of a memory block: the base counts there as in a file.
+        OleStoreInfo store = {nullptr, area.data(), 7, size, 0};
+        ObjectRecord* w = MakeWindow();
+        ObjectRecord* again = Load(w, &store, K(rec)->itemNumber);
+        OleFormReleaseStorage(w);
+        ASSERT_NE(nullptr, again) << c.why << ": " << gErrorText;
+        EXPECT_EQ(kModeLoad, K(again)->mode) << c.why;
         ObjectDestroy(rec);
     }
+    // A window without any Container or Control saves nothing, successfully.
+    ObjectRecord* empty = MakeWindow();
+    uint32_t size = 0;
+    EXPECT_EQ(1, OleFormSaveObjects(empty, INVALID_HANDLE_VALUE, 0, &size));
+    EXPECT_EQ(0u, size);
 }
 
 TEST_F(StorageTest, DamagedAreasFailWithoutFault) {
