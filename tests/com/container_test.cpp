@@ -548,6 +548,13 @@ TEST_F(ContainerTest, ADoubleClickRunsThePrimaryVerbWithAutoAct1) {
         SendMessageA(win_->hwnd, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(rec->left + 5, rec->top + 5));
         VARIANT v = Call(rec, L"LastVerb", DISPATCH_PROPERTYGET);
         EXPECT_EQ(c.wantVerb, V_I4(&v)) << c.why;
+        // Enter on the focused Container, as the double click (verb 2 run first).
+        OleObjDoVerb(rec, 2, nullptr);
+        ObjectAsWindow(win_)->focusObj = rec;
+        SendMessageA(win_->hwnd, WM_KEYDOWN, VK_RETURN, 0);
+        ObjectAsWindow(win_)->focusObj = nullptr;
+        v = Call(rec, L"LastVerb", DISPATCH_PROPERTYGET);
+        EXPECT_EQ(c.autoAct == 1 ? 0 : 2, V_I4(&v)) << "Enter: " << c.why;
         ObjectDestroy(rec);
     }
 }
