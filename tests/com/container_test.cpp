@@ -559,6 +559,32 @@ TEST_F(ContainerTest, ADoubleClickRunsThePrimaryVerbWithAutoAct1) {
     }
 }
 
+// The popup menu of a right click: the second item is chosen by keys.
+void CALLBACK ChooseSecondItem(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND menu = FindWindowA("#32768", nullptr);
+    if (!menu) return;
+    KillTimer(nullptr, id);
+    ++gDialogsClosed;
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+}
+
+TEST_F(ContainerTest, ARightClickOffersTheVerbsWithAutoVerb) {
+    Spec s;
+    s.classId = kDocProgId;
+    s.autoVerb = 1;
+    ObjectRecord* rec = Make(s);
+    ASSERT_NE(nullptr, rec);
+    gDialogsClosed = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 200, ChooseSecondItem);
+    SendMessageA(win_->hwnd, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(rec->left + 5, rec->top + 5));
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(1, gDialogsClosed) << "the popup menu came up";
+    VARIANT v = Call(rec, L"LastVerb", DISPATCH_PROPERTYGET);
+    EXPECT_EQ(1, V_I4(&v)) << "the second verb, Open";
+}
+
 TEST_F(ContainerTest, TheVerbMenuFlattensTheNamedVerbs) {
     ObjectRecord* rec = MakeDoc();
     ASSERT_NE(nullptr, rec);
