@@ -302,10 +302,9 @@ STDMETHODIMP CQovIOleInPlaceSite::OnUIActivate() {
         owner_->formOle->uiActiveFlag = 1;
         owner_->formOle->uiActiveObject = owner_;
     }
-    // A Container's object window goes to the top of its window's children,
-    // so the siblings it overlaps do not paint over it while it is active.
-    if (owner_->container && owner_->object && owner_->object->hwnd)
-        SetWindowPos(owner_->object->hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    // A window may ask for its objects' windows to be kept in z-order, which
+    // would raise a Container's object window here; no window keeps that
+    // setting yet, so none is raised.
     return S_OK;
 }
 
