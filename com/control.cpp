@@ -461,7 +461,11 @@ ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     gErrorText[0] = 0;
     CopyCreateStrings(&c->hdr, cr);
     ObjectRef ref = ObjectRefOf(&c->hdr);
-    if (!OleControlNew(window, &c->hdr, store, (cr->flags0 & kCrVisible) ? TRUE : FALSE)) {
+    bool made = OleControlNew(window, &c->hdr, store, (cr->flags0 & kCrVisible) ? TRUE : FALSE) != 0;
+    // The temporary file is read afresh by the next control: a later XML save
+    // rewrites it, so its storage is not kept open past this one.
+    if (store == &temp) OleFormReleaseStorage(window);
+    if (!made) {
         if (ObjectRefAlive(ref)) FreeControl(c);
         Detailed(kDetailControlFailed, code);
         return nullptr;
