@@ -43,13 +43,10 @@ constexpr IntRange kUpdateOptRange = {1, 2, 1};
 
 constexpr uint16_t kAutoActPrimary = 1, kAutoActOnFocus = 2;
 constexpr uint16_t kBackOpaque = 1, kBackTransparent = 2;
-constexpr uint16_t kOleTypeLinked = 3;
-constexpr uint16_t kUpdateOnCall = 2;
 constexpr int32_t kOleTypeEmpty = 1, kOleTypeEmbedded = 2, kOleTypeLink = 3;
 constexpr LONG kVerbPrimary = 0;
 constexpr char kAskDialog[] = "?";
 constexpr uint8_t kReplyKindDone = 1;
-constexpr uint32_t kStateBorder = 0x10;
 
 enum ContainerMethodNo : uint32_t { kCmDelete = 1, kCmDoVerb = 2, kCmUpdate = 3 };
 struct MethodName {
@@ -108,7 +105,7 @@ bool CreateChosen(CGenObject* g, ContainerRecord* k, OleStoreInfo* store) {
     }
     if (k->sourceDoc && k->sourceDoc[0]) {
         if (strcmp(k->sourceDoc, kAskDialog) == 0) return GenObjInsertDialog(g, TRUE) != FALSE;
-        k->mode = k->oleTypeA == kOleTypeLinked ? kModeLinkFile : kModeFromFile;
+        k->mode = k->oleTypeA == kOleTypeALinked ? kModeLinkFile : kModeFromFile;
         return GenObjCreate(g, nullptr, k->sourceDoc, nullptr, nullptr) != FALSE;
     }
     if (strcmp(k->classId, kAskDialog) == 0) return GenObjInsertDialog(g, FALSE) != FALSE;
@@ -219,7 +216,7 @@ ObjectRecord* ContainerCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         return nullptr;
     }
     k->hdr.flags |= kObjAlive;
-    if (cr->flags1 & kCr1Border) k->hdr.flags |= kStateBorder;
+    if (cr->flags1 & kCr1Border) k->hdr.flags |= kObjBorder;
     k->autoAct = InRange(cr->autoAct, kAutoActRange);
     k->sizeMode = InRange(cr->sizeMode, kSizeModeRange);
     k->autoVerb = cr->autoVerb ? 1 : 0;
@@ -310,7 +307,7 @@ int32_t ContainerPaint(ObjectRecord* rec, void* dcArg, int32_t) {
     if (!dcArg) OffsetRect(&r, st.originX, st.originY);
     int saved = SaveDC(dc);
     COLORREF back = ColorValueResolve(rec->bgColor);
-    if (rec->flags & kStateBorder) {
+    if (rec->flags & kObjBorder) {
         if (rec->flags & kObj3D) InflateRect(&r, -1, -1);
         DrawBorder(dc, &r, rec->appearance, rec->bdrColor);
         InflateRect(&r, -1, -1);

@@ -41,9 +41,6 @@ constexpr DWORD kOleWhichContainer = 1, kOleWhichObjRel = 2, kOleWhichObjFull = 
 constexpr DWORD kBindSpeedModerate = 2, kBindSpeedImmediate = 3;
 constexpr DWORD kXformHimetricToContainer = 4;
 constexpr uint8_t kUpdatedEventKind = 32;
-constexpr uint16_t kDisplayContent = 1, kDisplayIcon = 2;
-constexpr uint16_t kUpdateOnCall = 2;
-constexpr uint16_t kOleTypeNoLink = 2;
 constexpr uint32_t kVerbTextMax = 256;
 constexpr DWORD kFileNameMax = 260;
 constexpr char kInsertCaption[] = "Insert Object";
@@ -890,7 +887,7 @@ BOOL GenObjInsertDialog(CGenObject* g, BOOL fromFile) {
     OLEUIINSERTOBJECTA io = {};
     io.cbStruct = sizeof io;
     io.dwFlags = fromFile ? IOF_SELECTCREATEFROMFILE : IOF_SELECTCREATENEW;
-    if (k->oleTypeA == kOleTypeNoLink) io.dwFlags |= IOF_DISABLELINK;
+    if (k->oleTypeA == kOleTypeANoLink) io.dwFlags |= IOF_DISABLELINK;
     io.hWndOwner = g->window ? g->window->hwnd : nullptr;
     io.lpszCaption = kInsertCaption;
     io.lpszFile = fileName;

@@ -148,6 +148,10 @@ struct ContainerRecord {
     uint32_t reserved32;
     uint16_t updateOpt;         // 1..2
 };
+enum ContainerUpdateOpt : uint16_t { kUpdateAlways = 1, kUpdateOnCall = 2 };
+enum ContainerDisplayType : uint16_t { kDisplayContent = 1, kDisplayIcon = 2 };
+// OLETypeA: 2 keeps the Insert Object dialog from linking, 3 links a SourceDoc.
+enum ContainerOleTypeA : uint16_t { kOleTypeAEmbedded = 1, kOleTypeANoLink = 2, kOleTypeALinked = 3 };
 enum ContainerSizeMode : uint16_t { kSizeModeAutoSize = 1, kSizeModeClip = 2, kSizeModeFit = 3, kSizeModeStretch = 4 };
 constexpr uint32_t kOleVerbFirstId = 32000, kOleVerbLastId = 32499;
 ContainerRecord* ContainerOf(ObjectRecord* rec);
