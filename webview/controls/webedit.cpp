@@ -21,7 +21,6 @@
 #include "webview/core/webtext.h"
 
 uint16_t gWebEditClientOptions = kClientDecimalOption;
-uint8_t gWebMultiItemOption = 1;
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include "objects/crstream.h"
 #include "objects/objrecord.h"
+#include "webview/core/weboptions.h"
 #include "session/proto/records.h"
 #include "session/util/json.h"
 #include "webview/core/webobject.h"
@@ -56,11 +57,8 @@ constexpr uint32_t kNumberTextMax = 254;     // a formatted number never passes 
 constexpr uint32_t kUnicodeCutBytes = 20470;
 // Bit of the client's edit options: the locale decimal character stands for '.'.
 constexpr uint16_t kClientDecimalOption = 0x40;
-// The client's edit options and multi-item option; both on by default (tests
-// turn them off). With the multi-item option a byte 127 in an item text
-// separates several items.
+// The client's edit options; on by default (tests turn them off).
 extern uint16_t gWebEditClientOptions;
-extern uint8_t gWebMultiItemOption;
 
 inline WebEditTextRecord* WebEditText(ObjectRecord* rec) { return reinterpret_cast<WebEditTextRecord*>(rec); }
 inline WebEditNumberRecord* WebEditNumber(ObjectRecord* rec) { return reinterpret_cast<WebEditNumberRecord*>(rec); }
