@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "graphics/gfxvalues.h"
 #include "objects/objcreate.h"
 #include "objects/objops.h"
 
@@ -89,13 +90,9 @@ struct PictResourceHooks {
 };
 extern PictResourceHooks gPictResourceHooks;
 
-// ---- Values both modes share -----------------------------------------------------------
-// Item 0 only: the percentage; another item answers 0 and leaves *value 0.
-int32_t ProgressGetValue(ObjectRecord* rec, int32_t item, int32_t* value);
+// ---- Values ------------------------------------------------------------------------------
+// The shared ones (ProgressGetValue, TimerGetValue, TimerSetValue) are in gfxvalues.h.
 int32_t ProgressSetValue(ObjectRecord* rec, int32_t item, int32_t value);
-// The Timeout in tenths of a second; setting it restarts the period from now.
-int32_t TimerGetValue(ObjectRecord* rec, int32_t item, int32_t* value);
-int32_t TimerSetValue(ObjectRecord* rec, int32_t item, int32_t value);
 
 // ---- Timers ----------------------------------------------------------------------------
 // Checks every active timer and posts the events of those that are due; the

@@ -34,7 +34,6 @@ enum ImageListMethod : uint32_t {
 enum LoadResult : int32_t { kLoadOk = 0, kLoadNoName = 1, kLoadNoLibrary = 2, kLoadNotFound = 3, kLoadAddFailed = 4 };
 constexpr uint32_t kWriteVersion = 9104, kLoadVersion = 9204;
 constexpr uint32_t kDefaultSize = 32;
-constexpr uint8_t kDefaultDepth = 32;
 constexpr int kInitial = 20, kGrow = 20;
 constexpr uint32_t kDefaultMask = 0xC0C0C0;
 constexpr char kStdToolsName[] = "QOVDEFTOOLS";
@@ -70,15 +69,6 @@ bool OnChain(const ObjectRecord* rec) {
     return false;
 }
 bool IsList(const ObjectRecord* rec) { return rec && rec->kind == kKindImageList && OnChain(rec); }
-
-uint8_t DepthOf(int32_t v) {
-    if (v <= 0) return kDefaultDepth;
-    if (v < 5) return 4;
-    if (v < 9) return 8;
-    if (v <= 16) return 16;
-    if (v <= 24) return 24;
-    return 32;
-}
 
 UINT ColorFlag(uint8_t depth) {
     switch (depth) {
@@ -232,7 +222,7 @@ int32_t ImageListSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidIlUseMask: l->useMask = v != 0; break;
     case kPidIlSizeV: l->height = v ? v : kDefaultSize; break;
     case kPidIlSizeH: l->width = v ? v : kDefaultSize; break;
-    case kPidIlColors: l->depth = DepthOf(req->value); break;
+    case kPidIlColors: l->depth = ImageColorsRound(req->value); break;
     case kPidIlUrl: {
         char* copy = CtlCopyText(req->text ? req->text : "", req->text ? req->textLength : 0);
         if (!copy) return kOpNoMemory;
@@ -466,7 +456,7 @@ ObjectRecord* ImageListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     rec->flags = kObjAlive;
     rec->ovar = cr->ovar;
     rec->objectId = cr->objectId;
-    l->depth = DepthOf(CreateRecordValue(cr, kPidIlColors, 0));
+    l->depth = ImageColorsRound(CreateRecordValue(cr, kPidIlColors, 0));
     int32_t w = CreateRecordValue(cr, kPidIlSizeH, 0), h = CreateRecordValue(cr, kPidIlSizeV, 0);
     l->width = w > 0 ? static_cast<uint32_t>(w) : kDefaultSize;
     l->height = h > 0 ? static_cast<uint32_t>(h) : kDefaultSize;

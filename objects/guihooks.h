@@ -53,6 +53,10 @@ struct GuiHooks {
     // the window's client coordinates): the picture zooms, pans or draws its
     // rubber band. The button's events are posted either way.
     void (*pictMouse)(ObjectRecord* container, int32_t x, int32_t y, bool right, bool dblClick);
+    // The same for an OLE Container under the point (its verbs), and Enter on
+    // a focused Container (true when it took the key).
+    void (*oleMouse)(ObjectRecord* container, int32_t x, int32_t y, bool right, bool dblClick);
+    bool (*oleEnter)(ObjectRecord* rec);
     void (*movieRealizeAll)(HWND wnd);                      // a window was activated
     void (*pictInvalidateAll)(ObjectRecord* window);         // a window was activated
     // Start-up and clean-up of facilities the layer does not own.

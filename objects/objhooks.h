@@ -79,6 +79,10 @@ struct ComObjectHooks {
     // Hosted ActiveX controls (Control objects): focus, an ambient change.
     int (*oleSetFocus)(ObjectRecord* rec);
     void (*oleAmbientChanged)(ObjectRecord* rec, int32_t dispId);
+    // An OLE Container taking the focus (AutoAct 2 runs its primary verb).
+    int (*oleContainerFocus)(ObjectRecord* rec);
+    // A Container or Control moved or resized by docking or anchoring.
+    void (*oleMoved)(ObjectRecord* rec);
 };
 constexpr int32_t kAmbientDisplayAsDefault = -713;
 extern ComObjectHooks gComObjectHooks;

@@ -157,6 +157,11 @@ int32_t ObjectSetFocus(ObjectRecord* rec, int32_t item, int32_t) {
     // A shown Control is focused through its hosted control (UI activation).
     if (rec->kind == kKindControl && (rec->flags & kObjShown) && gComObjectHooks.oleSetFocus)
         return gComObjectHooks.oleSetFocus(rec) ? kOpOk : kOpNotAvailable;
+    if (rec->kind == kKindContainer && gComObjectHooks.oleContainerFocus) {
+        ObjectRef ref = ObjectRefOf(rec);
+        gComObjectHooks.oleContainerFocus(rec);
+        if (!ObjectRefAlive(ref)) return kOpNoObject;
+    }
     return gObjectHooks.setFocus ? gObjectHooks.setFocus(rec, item) : kOpNotAvailable;
 }
 

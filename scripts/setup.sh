@@ -14,7 +14,7 @@ apt_packages=(
   libz-mingw-w64-dev googletest ninja-build clang libclang-rt-14-dev fonts-wine
   libexpat1-dev zlib1g-dev libjpeg62-turbo-dev liblzo2-dev libjsonparser-dev
   dpkg-dev pkg-config qpdf poppler-utils mupdf-tools ghostscript imagemagick
-  libcairo2-dev fonts-liberation fonts-dejavu-core
+  libcairo2-dev fonts-liberation fonts-dejavu-core python3-olefile
 )
 
 install_apt() {

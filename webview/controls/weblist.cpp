@@ -20,7 +20,6 @@
 #include "webview/core/webtext.h"
 
 uint8_t gWebLocaleCompare = 1;
-uint8_t gWebMultiItemOption;
 uint8_t gWebLenientTabStops;
 uint8_t gWebSampleContent;
 int (*gWebListSystemCompare)(const char* a, const char* b);

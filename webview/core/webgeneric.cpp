@@ -12,6 +12,7 @@
 #include "session/proto/protocol.h"
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webevents.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
@@ -343,7 +344,9 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
 bool WebTryFocus(ObjectRecord* rec, bool) {
     if (!rec || (rec->flags & kObjDisabled) || !(rec->flags & kObjShown)) return false;
     ObjectRef ref = ObjectRefOf(rec);
-    WebFocusChanged(rec);
+    // The focus events come now, as a native control's do when the tab step
+    // gives it the focus; the page's report of the focus then changes nothing.
+    WebPageFocusMoved(rec, ObjectTopWindow(rec));
     if (!ObjectRefAlive(ref)) return false;
     WebSetFocus(rec, 0);
     return true;
