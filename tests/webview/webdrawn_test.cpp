@@ -23,14 +23,10 @@
 
 namespace {
 
-RecPage gPage;
-ObjectRecord* gHost;
 int gSleeps;
 uint32_t gNowMs;
 int32_t gReplied;
 
-int32_t PostRec(void*, const char* text) { return RecPagePost(&gPage, text); }
-void PumpRec() { RecPagePumpTurn(&gPage); }
 // Only the picture's pauses between its size queries are counted.
 void CountSleep(uint32_t ms) { gSleeps += ms == 250 ? 1 : 0; }
 uint32_t TestClock() { return gNowMs; }
@@ -106,28 +102,10 @@ std::pair<int32_t, int32_t> TakeEvent() {
 class WebDrawn : public ::testing::Test {
 protected:
     void SetUp() override {
-        ObjectSetupTables();
-        WebOptionsReset();
-        WebChannelCleanup();
-        WebObjectsReset();
-        gWebHooks = WebChannelHooks();
-        gWebHooks.postText = PostRec;
-        gWebHooks.pumpTurn = PumpRec;
+        ASSERT_TRUE(WebHostSetUp(DeliverToChannel));
         gWebHooks.sleepMs = CountSleep;
-        gWebHooks.topWindow = ObjectTopWindow;
-        gObjectHooks = ObjectHooks();
         gObjectHooks.tickCount = TestClock;
-        gWebObjServices = WebObjServices();
         gWebObjServices.replyInt = NoteReply;
-        gWebObjectOps = WebObjectOps();
-        WebObjectsInstall();
-        gHost = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
-        ASSERT_NE(gHost, nullptr);
-        RecPageInit(&gPage, &gPage, gHost, DeliverToChannel);
-        reinterpret_cast<WindowRecord*>(gHost)->webHost = &gPage;
-        reinterpret_cast<WindowRecord*>(gHost)->style[1] |= kWindowWebHostBit;
-        gMainWindowObj = gHost;
-        gWebFetchAllowed = true;
         gSleeps = 0;
         gNowMs = 1000000;
         gWebTimers = nullptr;
@@ -151,24 +129,8 @@ protected:
     }
     void TearDown() override {
         EventCleanup();
-        for (ObjectRecord* w = gWebWindowList; w;) {
-            ObjectRecord* next = w->next;
-            ObjectDestroy(w);
-            w = next;
-        }
-        while (ObjectLiveCount() > 1) {
-            ObjectRecord* r = ObjectLiveAt(ObjectLiveCount() - 1);
-            if (r == gHost) r = ObjectLiveAt(0);
-            ObjectDestroy(r);
-            if (ObjectIsLive(r)) ObjectUnregister(r);
-        }
+        WebHostTearDown();
         WebImageListDestroyAll();
-        gMainWindowObj = nullptr;
-        ObjectFreeRecord(gHost);
-        gWebObjectOps = WebObjectOps();
-        gObjectHooks = ObjectHooks();
-        WebObjectsReset();
-        WebChannelCleanup();
     }
 
     ObjectRecord* Create(uint32_t type, const std::function<void(ObjectCreateRecord*)>& setup) {

@@ -26,14 +26,10 @@
 
 namespace {
 
-RecPage gPage;
-ObjectRecord* gHost;
 std::string gReplyText;
 int32_t gReplyInt;
 std::vector<uint8_t> gReplyBytes;
 
-int32_t PostRec(void*, const char* text) { return RecPagePost(&gPage, text); }
-void PumpRec() { RecPagePumpTurn(&gPage); }
 void Deliver(RecPage*, ObjectRecord* owner, const char* text) { WebViewMsgReceive(owner, text, strlen(text)); }
 void NoteText(const char* text) { gReplyText = text; }
 void NoteInt(int32_t value, uint8_t) { gReplyInt = value; }
@@ -83,29 +79,11 @@ int32_t SetPropById(ObjectRecord* rec, uint16_t id, int32_t value) {
 class WebEdits : public ::testing::Test {
 protected:
     void SetUp() override {
-        ObjectSetupTables();
-        WebOptionsReset();
-        WebChannelCleanup();
-        WebObjectsReset();
-        gWebHooks = WebChannelHooks();
-        gWebHooks.postText = PostRec;
-        gWebHooks.pumpTurn = PumpRec;
-        gWebHooks.topWindow = ObjectTopWindow;
-        gObjectHooks = ObjectHooks();
+        ASSERT_TRUE(WebHostSetUp(Deliver));
         gObjectHooks.fontRelease = WebFontRelease;
-        gWebObjServices = WebObjServices();
         gWebObjServices.replyText = NoteText;
         gWebObjServices.replyInt = NoteInt;
         gWebObjServices.replyBytes = NoteBytes;
-        gWebObjectOps = WebObjectOps();
-        WebObjectsInstall();
-        gHost = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
-        ASSERT_NE(gHost, nullptr);
-        RecPageInit(&gPage, &gPage, gHost, Deliver);
-        reinterpret_cast<WindowRecord*>(gHost)->webHost = &gPage;
-        reinterpret_cast<WindowRecord*>(gHost)->style[1] |= kWindowWebHostBit;
-        gMainWindowObj = gHost;
-        gWebFetchAllowed = true;
         gClientConfig.decimalChar = 0;
         gWebEditClientOptions = kClientDecimalOption;
         gWebMultiItemOption = 1;
@@ -120,24 +98,8 @@ protected:
         ASSERT_NE(window, nullptr);
     }
     void TearDown() override {
-        for (ObjectRecord* w = gWebWindowList; w;) {
-            ObjectRecord* next = w->next;
-            ObjectDestroy(w);
-            w = next;
-        }
-        while (ObjectLiveCount() > 1) {
-            ObjectRecord* r = ObjectLiveAt(ObjectLiveCount() - 1);
-            if (r == gHost) r = ObjectLiveAt(0);
-            ObjectDestroy(r);
-            if (ObjectIsLive(r)) ObjectUnregister(r);
-        }
-        gMainWindowObj = nullptr;
-        ObjectFreeRecord(gHost);
-        gWebObjectOps = WebObjectOps();
-        gObjectHooks = ObjectHooks();
+        WebHostTearDown();
         gClientConfig.decimalChar = 0;
-        WebObjectsReset();
-        WebChannelCleanup();
         EditBuffersFree();
     }
     ObjectRecord* Create(uint32_t type, const std::function<void(ObjectCreateRecord*)>& setup, int32_t* code = nullptr) {
