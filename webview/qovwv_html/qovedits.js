@@ -411,13 +411,14 @@
 
   // ---- List label items --------------------------------------------------------------
 
-  // A row of a label's list: an li "C<n>R<row>" in the list right inside C<n>.
+  // A row of a label's list: an li "C<n>R<row>" in the list right inside the
+  // list label C<n> (class "ltl"; a tree view's nodes are named alike).
   function listRow(target) {
     var li = target && target.closest ? target.closest('li') : null;
     var m = li ? /^C([0-9]+)R[0-9]+$/.exec(li.id || '') : null;
     if (!m) return '';
     var holder = li.parentNode && li.parentNode.parentNode;
-    return holder && holder.id === 'C' + m[1] ? li.id : '';
+    return holder && holder.id === 'C' + m[1] && holder.classList.contains('ltl') ? li.id : '';
   }
   // Taken in the capture phase: the row's click is the label's only click,
   // so it never reaches the label's own click handlers as well.
