@@ -287,6 +287,13 @@ int32_t PrtSetColors(uint32_t which, uint32_t value);
 // mode 1: the job's own decimal character stays).
 enum PrtTextUse { kPrtTextRecorded, kPrtTextPlayOnly };
 int32_t PrtText(const char* text, size_t len, PrtTextUse use);
+// A text that is only recorded (the page is drawn later) is measured when its
+// width is first needed: the next text, or any message or request other than
+// a position (which replaces the column the width would have moved). Settle
+// measures the pending text; Forget drops that of a job being freed.
+void PrtTextSettle();
+void PrtTextForget(const PrinterRec* job);
+void PrtTextCleanup();
 int32_t PrtSetPos(uint16_t column, uint16_t row);
 int32_t PrtSetFontText(const char* text, size_t len);
 int32_t PrtLine(uint16_t column, uint16_t row);
