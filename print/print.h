@@ -342,6 +342,8 @@ int32_t PrtSpoolImage(PrinterRec* job, const PrtImageInput* img, uint32_t mode, 
 int32_t PrtSpoolFinishFile(PrinterRec* job);
 int32_t PrtSpoolOpenReader(PrinterRec* job);
 int32_t PrtSpoolStep(PrinterRec* job, bool back, bool* moved);
+// Page n of the spool file (or the last one before the pages end).
+int32_t PrtSpoolGoTo(PrinterRec* job, uint32_t n);
 int32_t SpoolPlayPage(PrinterRec* job);
 // Prints the job's page range from its spool file (rewound, or read from its
 // header); pdfArg goes to the PDF device set-up when printing into a PDF file.

@@ -227,6 +227,10 @@ constexpr size_t kSpoolReadAhead = 64 * 1024;
 int32_t SpoolReadHeader(SpoolReader* r, const SpoolIo* io, uint8_t clientDecimal);
 // One page forward or back; *moved false when there is no such page.
 int32_t SpoolStepPage(SpoolReader* r, bool back, bool* moved);
+// Page n forward or back from the page in hand, as so many steps would reach
+// it (the same page, or the same refusal), reading only the page records of
+// the pages between. *reached false when the pages end before n.
+int32_t SpoolGoToPage(SpoolReader* r, uint32_t n, bool* reached);
 int32_t SpoolRewind(SpoolReader* r);
 void SpoolReaderFree(SpoolReader* r);
 // The next and previous page offsets of the page in hand.
