@@ -260,7 +260,7 @@ TEST(Png, EveryFilterAndAdam7RestoreTheRows) {
 
 namespace {
 
-constexpr uint8_t kPaeth = 4;
+constexpr uint8_t kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4;
 
 struct UnfilterCase {
     size_t bpp;
@@ -306,6 +306,63 @@ TEST(Png, UnfilterRowMatchesThePortableLoopsByteForByte) {
                 EXPECT_EQ(fast, slow) << c.why << ", filter " << int(filter) << ", content " << content;
             }
         }
+    }
+}
+
+// Two rows undone together against the byte loops undoing the upper row, then
+// the lower one from it: every width where the lower row's lag, the vector
+// step or the tail could go wrong, both filters, and a pair refused (nothing
+// touched) when its filters differ or have no pair path.
+TEST(Png, UnfilterPairMatchesTwoRowsOneByOne) {
+    const UnfilterCase cases[] = {
+        {3, 1, "one RGB pixel: no vector step at all"},
+        {3, 2, "two RGB pixels: one vector step, the lower row all tail"},
+        {3, 3, "three RGB pixels"},
+        {3, 37, "odd RGB width"},
+        {3, 640, "a long RGB row"},
+        {4, 1, "one RGBA pixel: one step, the lower row all tail"},
+        {4, 2, "two RGBA pixels"},
+        {4, 37, "odd RGBA width"},
+        {4, 641, "a long RGBA row"},
+    };
+    std::mt19937 rng(12);
+    for (const auto& c : cases) {
+        const size_t n = c.bpp * c.pixels;
+        for (int content = 0; content < 3; content++) {
+            Bytes upper(n), lower(n), prev(n);
+            auto byte = [&] { return content == 1 ? uint8_t(rng() % 2 ? 255 - rng() % 3 : rng() % 3) : uint8_t(rng()); };
+            for (size_t i = 0; i < n; i++) {
+                upper[i] = byte();
+                lower[i] = byte();
+                prev[i] = content == 2 ? 0 : byte();
+            }
+            for (uint8_t filter : {kPaeth, kAverage}) {
+                Bytes fastUp = upper, fastLow = lower, slowUp = upper, slowLow = lower;
+                ASSERT_TRUE(PngUnfilterPair(filter, filter, fastUp.data(), fastLow.data(), prev.data(), n, c.bpp))
+                    << c.why;
+                PngUnfilterPortable(filter, slowUp.data(), prev.data(), n, c.bpp);
+                PngUnfilterPortable(filter, slowLow.data(), slowUp.data(), n, c.bpp);
+                EXPECT_EQ(slowUp, fastUp) << c.why << ", upper row, filter " << int(filter) << ", content " << content;
+                EXPECT_EQ(slowLow, fastLow) << c.why << ", lower row, filter " << int(filter) << ", content " << content;
+            }
+        }
+    }
+    struct Refused {
+        uint8_t upper, lower;
+        size_t bpp;
+        const char* why;
+    } refused[] = {
+        {kPaeth, kAverage, 3, "different filters"},
+        {kSub, kSub, 3, "Sub has no pair path"},
+        {kUp, kUp, 4, "Up has no pair path"},
+        {kPaeth, kPaeth, 1, "one-byte pixels"},
+        {kPaeth, kPaeth, 6, "16-bit RGB"},
+    };
+    for (const auto& r : refused) {
+        Bytes up(24, 7), low(24, 9), prev(24, 5);
+        EXPECT_FALSE(PngUnfilterPair(r.upper, r.lower, up.data(), low.data(), prev.data(), 24, r.bpp)) << r.why;
+        EXPECT_EQ(Bytes(24, 7), up) << r.why;
+        EXPECT_EQ(Bytes(24, 9), low) << r.why;
     }
 }
 
