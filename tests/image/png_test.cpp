@@ -155,6 +155,16 @@ TEST(Png, PixelRulesOfEachColourType) {
         {1, 8, 3, {1}, {1, 2, 3, 4, 5, 6}, {0, 0}, {}, kPngNoBackground, 8, {1},
          "a palette image keeps its index whatever tRNS says"},
         {1, 8, 2, {1, 2, 3}, {}, {}, {}, kPngNoBackground, 24, {3, 2, 1}, "RGB becomes blue, green, red"},
+        {9, 8, 6,
+         {10, 20, 30, 255, 40, 50, 60, 255, 70, 80, 90, 255, 1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 255, 0, 0, 128,
+          11, 12, 13, 255, 14, 15, 16, 255},
+         {}, {}, {}, kPngNoBackground, 32,
+         {30, 20, 10, 255, 60, 50, 40, 255, 90, 80, 70, 255, 3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255, 127, 127, 255, 0,
+          13, 12, 11, 255, 16, 15, 14, 255},
+         "opaque RGBA four at a time; a group with a translucent pixel blended one by one; the last pixel alone"},
+        {5, 8, 6, {1, 2, 3, 0, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255, 13, 14, 15, 255}, {}, {}, {}, 0x00332211, 32,
+         {0x33, 0x22, 0x11, 0, 6, 5, 4, 255, 9, 8, 7, 255, 12, 11, 10, 255, 15, 14, 13, 255},
+         "a transparent first pixel: its group by the pixel rules"},
     };
     for (const auto& c : cases) {
         static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
