@@ -339,7 +339,9 @@ template <size_t kBpp, bool kPaeth>
 QOV_PNG_SSE2_FN size_t PngUnfilterPairSse2(uint8_t* upper, uint8_t* lower, const uint8_t* prev, size_t n) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i byteMask = _mm_set1_epi16(0xFF);
-    const uint32_t keep = kBpp == 3 ? 0xFF000000u : 0;
+    // A 3-byte pixel's word carries the next pixel's first byte (lanes 3 and
+    // 7), which goes back as it was read.
+    const __m128i keepLanes = kBpp == 3 ? _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0) : zero;
     // a: left neighbours, b: upper neighbours, c: upper-left ones. Before the
     // lower row's first pixel its lanes hold zeros, as the first pixel needs.
     __m128i a = zero, b = zero, c = zero, aBefore = zero;
@@ -371,13 +373,10 @@ QOV_PNG_SSE2_FN size_t PngUnfilterPairSse2(uint8_t* upper, uint8_t* lower, const
             pred = _mm_srli_epi16(_mm_add_epi16(a, b), 1);
         }
         a = _mm_and_si128(_mm_add_epi16(x, pred), byteMask);
-        const __m128i packed = _mm_packus_epi16(a, a);
-        const uint32_t outUp = uint32_t(_mm_cvtsi128_si32(packed));
-        StoreWord(upper + i, int((outUp & ~keep) | (uint32_t(wordUp) & keep)));
-        if (k >= 2) {
-            const uint32_t outLow = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(packed, 4)));
-            StoreWord(lower + i - 2 * kBpp, int((outLow & ~keep) | (uint32_t(wordLow) & keep)));
-        }
+        const __m128i stored = kBpp == 3 ? _mm_or_si128(_mm_andnot_si128(keepLanes, a), _mm_and_si128(keepLanes, x)) : a;
+        const __m128i packed = _mm_packus_epi16(stored, stored);
+        StoreWord(upper + i, _mm_cvtsi128_si32(packed));
+        if (k >= 2) StoreWord(lower + i - 2 * kBpp, _mm_cvtsi128_si32(_mm_srli_si128(packed, 4)));
         wordUp = nextUp;
         wordLow = nextLow;
     }
