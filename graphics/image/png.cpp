@@ -263,6 +263,24 @@ inline void StoreWord(uint8_t* p, int v) {
 }
 constexpr size_t kWordBytes = 4;
 
+// The Paeth predictor of every 16-bit lane: a, b and c are the left, upper
+// and upper-left samples.
+QOV_PNG_SSE2_FN inline __m128i PaethPredictSse2(__m128i a, __m128i b, __m128i c) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i distA = _mm_sub_epi16(b, c);  // |p - a| = |b - c|
+    const __m128i signedA = distA;
+    distA = _mm_max_epi16(distA, _mm_sub_epi16(zero, distA));
+    __m128i distB = _mm_sub_epi16(a, c);  // |p - b| = |a - c|
+    __m128i distC = _mm_add_epi16(signedA, distB);
+    distB = _mm_max_epi16(distB, _mm_sub_epi16(zero, distB));
+    distC = _mm_max_epi16(distC, _mm_sub_epi16(zero, distC));
+    // Ties go to a, then b, as in PngPaeth.
+    const __m128i takeB = _mm_cmplt_epi16(distB, distA);
+    const __m128i pred = _mm_or_si128(_mm_and_si128(takeB, b), _mm_andnot_si128(takeB, a));
+    const __m128i takeC = _mm_cmplt_epi16(distC, _mm_min_epi16(distA, distB));
+    return _mm_or_si128(_mm_and_si128(takeC, c), _mm_andnot_si128(takeC, pred));
+}
+
 // Paeth a pixel at a time, its samples side by side in 16-bit lanes: each
 // pixel needs the one to its left finished, so the lanes are the samples.
 // Without a left neighbour a and c are zero and the predictor is the upper
@@ -282,18 +300,7 @@ QOV_PNG_SSE2_FN size_t PngPaethSse2(uint8_t* row, const uint8_t* prev, size_t n)
         // What does not wait for the left pixel comes first.
         const __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero);
         const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(LoadWord(prev + i)), zero);
-        __m128i distA = _mm_sub_epi16(b, c);  // |p - a| = |b - c|
-        const __m128i signedA = distA;
-        distA = _mm_max_epi16(distA, _mm_sub_epi16(zero, distA));
-        __m128i distB = _mm_sub_epi16(a, c);  // |p - b| = |a - c|
-        __m128i distC = _mm_add_epi16(signedA, distB);
-        distB = _mm_max_epi16(distB, _mm_sub_epi16(zero, distB));
-        distC = _mm_max_epi16(distC, _mm_sub_epi16(zero, distC));
-        // Ties go to a, then b, as in PngPaeth.
-        __m128i takeB = _mm_cmplt_epi16(distB, distA);
-        __m128i pred = _mm_or_si128(_mm_and_si128(takeB, b), _mm_andnot_si128(takeB, a));
-        __m128i takeC = _mm_cmplt_epi16(distC, _mm_min_epi16(distA, distB));
-        pred = _mm_or_si128(_mm_and_si128(takeC, c), _mm_andnot_si128(takeC, pred));
+        const __m128i pred = PaethPredictSse2(a, b, c);
         // The sum stays in 16-bit lanes, so the next pixel need not wait for a
         // pack and an unpack; only the store packs it.
         a = _mm_and_si128(_mm_add_epi16(x, pred), byteMask);
@@ -357,18 +364,7 @@ QOV_PNG_SSE2_FN size_t PngUnfilterPairSse2(uint8_t* upper, uint8_t* lower, const
         aBefore = a;
         __m128i pred;
         if (kPaeth) {
-            __m128i distA = _mm_sub_epi16(b, c);  // |p - a| = |b - c|
-            const __m128i signedA = distA;
-            distA = _mm_max_epi16(distA, _mm_sub_epi16(zero, distA));
-            __m128i distB = _mm_sub_epi16(a, c);  // |p - b| = |a - c|
-            __m128i distC = _mm_add_epi16(signedA, distB);
-            distB = _mm_max_epi16(distB, _mm_sub_epi16(zero, distB));
-            distC = _mm_max_epi16(distC, _mm_sub_epi16(zero, distC));
-            // Ties go to a, then b, as in PngPaeth.
-            const __m128i takeB = _mm_cmplt_epi16(distB, distA);
-            pred = _mm_or_si128(_mm_and_si128(takeB, b), _mm_andnot_si128(takeB, a));
-            const __m128i takeC = _mm_cmplt_epi16(distC, _mm_min_epi16(distA, distB));
-            pred = _mm_or_si128(_mm_and_si128(takeC, c), _mm_andnot_si128(takeC, pred));
+            pred = PaethPredictSse2(a, b, c);
         } else {
             pred = _mm_srli_epi16(_mm_add_epi16(a, b), 1);
         }

@@ -579,14 +579,8 @@ TEST_F(PrintJob, TextsLandWhereTheArithmeticSays) {
 std::string PositionOfJob(uint32_t handle) {
     constexpr uint32_t kDeviceInfo = 258, kUnitsPixels = 6;
     constexpr size_t kPositionPart = 52;
-    Msg m(kMsgInfoRequest);
-    m.U32(kDeviceInfo).U32(kUnitsPixels).U32(0).U32(handle).U32(0);
-    uint32_t len = static_cast<uint32_t>(m.b.size());
-    memcpy(m.b.data(), &len, 4);
-    memcpy(m.b.data() + 4, &m.type, 4);
-    SrvMsg sm = {m.b.data(), len, m.type, 0, WireReader(m.b.data(), len, false)};
     const char* text = nullptr;
-    int32_t n = PrtInfoRequest(kDeviceInfo, &sm, &text);
+    int32_t n = PrtTestInfoRequest(kDeviceInfo, kUnitsPixels, 0, handle, "", &text);
     if (n < static_cast<int32_t>(kPositionPart) || !text) return "";
     return std::string(text + n - kPositionPart, kPositionPart);
 }
