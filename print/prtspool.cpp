@@ -513,29 +513,48 @@ static bool ReadAt(const SpoolIo* io, uint64_t at, void* out, size_t n) {
     return io->seek(io->ctx, at) && io->read(io->ctx, out, n, &got) && got == n;
 }
 
+// A read of the reader's file outside its window: the file no longer stands
+// where the window ends.
+static bool ReaderReadAt(SpoolReader* r, uint64_t at, void* out, size_t n) {
+    r->aheadEndIsFilePos = false;
+    return ReadAt(r->io, at, out, n);
+}
+
 // The n bytes at `at` inside the read-ahead window (n at most its size),
 // read into it from `at` on when they are not there; null when the window
-// cannot be had or the file ends first.
+// cannot be had or the file ends first. When `at` lies inside the window and
+// the file stands where the window ends, the bytes from `at` on move to its
+// front and the read goes on from there without a seek: reading forward then
+// costs one file call per window, as one sequential read does.
 static const uint8_t* AheadData(SpoolReader* r, uint64_t at, size_t n) {
     if (r->ahead && at >= r->aheadAt && n <= r->aheadLen && at - r->aheadAt <= r->aheadLen - n)
         return r->ahead + (at - r->aheadAt);
     if (!r->ahead) r->ahead = static_cast<uint8_t*>(malloc(kSpoolReadAhead));
     if (!r->ahead) return nullptr;
-    size_t got = 0;
-    r->aheadLen = 0;
-    if (!r->io->seek(r->io->ctx, at) || !r->io->read(r->io->ctx, r->ahead, kSpoolReadAhead, &got) || got < n)
+    uint64_t end = r->aheadAt + r->aheadLen;
+    size_t kept = 0;
+    if (r->aheadEndIsFilePos && at >= r->aheadAt && at < end) {
+        kept = static_cast<size_t>(end - at);
+        memmove(r->ahead, r->ahead + (at - r->aheadAt), kept);
+    } else if (!r->io->seek(r->io->ctx, at)) {
+        r->aheadLen = 0;
+        r->aheadEndIsFilePos = false;
         return nullptr;
+    }
+    size_t got = 0;
+    bool ok = r->io->read(r->io->ctx, r->ahead + kept, kSpoolReadAhead - kept, &got);
     r->aheadAt = at;
-    r->aheadLen = got;
-    return r->ahead;
+    r->aheadLen = ok ? kept + got : 0;
+    r->aheadEndIsFilePos = ok;
+    return ok && r->aheadLen >= n ? r->ahead : nullptr;
 }
 
 // A read of the page data through the read-ahead window: stepping from page
 // to page then costs one file read per window, not two per page.
 static bool ReadPageData(SpoolReader* r, uint64_t at, void* out, size_t n) {
-    if (n > kSpoolReadAhead) return ReadAt(r->io, at, out, n);
+    if (n > kSpoolReadAhead) return ReaderReadAt(r, at, out, n);
     const uint8_t* p = AheadData(r, at, n);
-    if (!p) return !r->ahead && ReadAt(r->io, at, out, n);
+    if (!p) return !r->ahead && ReaderReadAt(r, at, out, n);
     memcpy(out, p, n);
     return true;
 }
@@ -586,19 +605,19 @@ static int32_t LoadPage(SpoolReader* r, uint64_t offset) {
     return LoadPageBody(r, offset);
 }
 
-// The links of the page record at offset, checked as loading the page checks
-// them, without reading the page's records.
+// The links of the page record at offset (the previous one when asked for),
+// checked as loading the page checks them, without reading the page's records.
 static int32_t PeekPage(SpoolReader* r, uint64_t offset, uint64_t* next, uint64_t* prev) {
     if (!PageInData(r, offset)) return Bad(r, kSpoolBadRecord);
     uint8_t copy[kSpoolPageRecord];
     const uint8_t* rec = AheadData(r, offset, kSpoolPageRecord);
     if (!rec) {
         // Without a window (no memory for it) the record is read on its own.
-        if (r->ahead || !ReadAt(r->io, offset, copy, sizeof copy)) return kPrtSpoolRead;
+        if (r->ahead || !ReaderReadAt(r, offset, copy, sizeof copy)) return kPrtSpoolRead;
         rec = copy;
     }
     *next = RecordLink(rec, r->longForm, kSpoolPgNext, kSpoolPgNextHigh);
-    *prev = RecordLink(rec, r->longForm, kSpoolPgPrev, kSpoolPgPrevHigh);
+    if (prev) *prev = RecordLink(rec, r->longForm, kSpoolPgPrev, kSpoolPgPrevHigh);
     uint64_t len = 0;
     return PageLength(r, offset, *next, &len);
 }
@@ -686,7 +705,7 @@ int32_t SpoolGoToPage(SpoolReader* r, uint32_t n, bool* reached) {
     int32_t res = kPrtOk;
     while (target && (back ? count - 1 : count + 1) != n) {
         uint64_t next = 0, prev = 0;
-        if ((back ? target >= at : target <= at) || PeekPage(r, target, &next, &prev) != kPrtOk) break;
+        if ((back ? target >= at : target <= at) || PeekPage(r, target, &next, back ? &prev : nullptr) != kPrtOk) break;
         at = target;
         count += back ? -1u : 1u;
         target = back ? prev : next;
@@ -716,6 +735,7 @@ void SpoolReaderFree(SpoolReader* r) {
     free(r->ahead);
     r->page = r->ahead = nullptr;
     r->pageCap = r->pageLen = r->aheadLen = 0;
+    r->aheadEndIsFilePos = false;
 }
 
 int32_t SpoolReadImageRef(SpoolReader* r, uint64_t offset, uint32_t size, SpoolImageCache* c, SpoolRecord* out) {
@@ -732,7 +752,7 @@ int32_t SpoolReadImageRef(SpoolReader* r, uint64_t offset, uint32_t size, SpoolI
         uint64_t keep = 0;
         const SpoolIo* io = r->io;
         if (!io->tell(io->ctx, &keep)) return kPrtSpoolRead;
-        bool ok = ReadAt(io, offset, c->buf, size);
+        bool ok = ReaderReadAt(r, offset, c->buf, size);
         if (!io->seek(io->ctx, keep) || !ok) return kPrtSpoolRead;
         c->valid = true;
         c->keyOffset = offset;

@@ -221,6 +221,7 @@ struct SpoolReader {
     uint8_t* ahead;              // the file read ahead: pages are reached by many small reads
     size_t aheadLen;
     uint64_t aheadAt;
+    bool aheadEndIsFilePos;      // the file stands where the window ends (no other read since)
 };
 constexpr size_t kSpoolReadAhead = 64 * 1024;
 // Reads the header and the first page. clientDecimal tells a version-3 long header.

@@ -432,14 +432,15 @@ TEST(SpoolFile, HostileFilesAreRefused) {
 }
 
 // Forty pages of different lengths, one of them longer than the reader's
-// read-ahead window; the page offsets as stepping finds them.
-constexpr uint32_t kManyPages = 40, kBigPage = 30;
+// read-ahead window, and pages that lie across the window's end; the page
+// offsets as stepping finds them.
+constexpr uint32_t kManyPages = 40, kBigPage = 36;
 void WriteManyPages(File& f, bool longForm, std::vector<uint64_t>* offsets) {
     SpoolWriter w;
     SpoolWriterInit(&w, &f.io, longForm, false);
     for (uint32_t p = 1; p <= kManyPages; p++) {
         ASSERT_EQ(0, SpoolBeginPage(&w, Page(p), "Many", '.'));
-        std::string t = "PAGE " + std::to_string(p) + std::string(p * 37 % 3000, 'x');
+        std::string t = "PAGE " + std::to_string(p) + std::string(1 + p * 997 % 4000, 'x');
         ASSERT_EQ(0, SpoolWriteText(&w, kSpoolRecText, t.data(), t.size()));
         for (int i = 0; p == kBigPage && i < 3; i++) {
             std::string big(30000, static_cast<char>('a' + i));
@@ -501,8 +502,8 @@ TEST(SpoolFile, GoingToAPageMatchesStepping) {
     const Case cases[] = {
         {1, kManyPages, 0, kNoChange, 0, "first to last"},
         {kManyPages, 1, 0, kNoChange, 0, "last to first"},
-        {5, 33, 0, kNoChange, 0, "forward over the long page"},
-        {33, 5, 0, kNoChange, 0, "back over the long page"},
+        {5, 38, 0, kNoChange, 0, "forward over the long page"},
+        {38, 5, 0, kNoChange, 0, "back over the long page"},
         {7, 8, 0, kNoChange, 0, "one step forward"},
         {8, 7, 0, kNoChange, 0, "one step back"},
         {12, 12, 0, kNoChange, 0, "the page in hand"},
@@ -548,6 +549,13 @@ TEST(SpoolFile, GoingToAPageMatchesStepping) {
                 uint32_t want = c.to < 1 ? 1 : c.to > kManyPages ? kManyPages : c.to;
                 EXPECT_EQ(want, jumped.current) << why;
                 EXPECT_EQ(offsets[want - 1], jumped.pageOffset) << why;
+                // The page's own text, as written: the window's refills kept the bytes in order.
+                std::string head = "PAGE " + std::to_string(want) + "x";
+                ASSERT_GE(jumped.page.size(), kSpoolPageRecord + 3 + head.size()) << why;
+                EXPECT_EQ(kSpoolRecText, jumped.page[kSpoolPageRecord]) << why;
+                EXPECT_EQ(head, std::string(reinterpret_cast<const char*>(jumped.page.data()) + kSpoolPageRecord + 3,
+                                            head.size()))
+                    << why;
             }
         }
     }
