@@ -93,6 +93,8 @@ void InstallFacilities() {
     ComObjectsInstall();
     HtmlControlInstall();
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
+    gFormCreatorHooks.statusPanelCreate = StatusPanelCreate;
+    // gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;
     gImageLoadHooks.fetch = ImageFetch;

@@ -28,6 +28,13 @@ ObjectRecord* TimerCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* PictCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* IconCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* ImageListCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* StatusBarCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* TabControlCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* ToolBarCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+// Sub-objects: into the bar the creation names, else the bar of their kind made
+// last (form loading makes a bar, then its panels or buttons).
+ObjectRecord* StatusPanelCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* ToolButtonCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 // A user takes one use of an image list.
 void ImageListTakeUse(ObjectRecord* list);
 // Drops one use of an image list; the last release (with free) destroys it.
@@ -127,5 +134,7 @@ void LineRescale(ObjectRecord* line, int32_t verticalPercent, int32_t horizontal
 struct GraphicsHooks {
     // A Pict's own scroll bars (WM_HSCROLL / WM_VSCROLL from its bar windows).
     int32_t (*pictOnScroll)(ObjectRecord* pict, HWND bar, int32_t thumb, int32_t code);
+    // A panel added to a web-view status bar (the web status bar keeps its own).
+    ObjectRecord* (*statusBarAddPanel)(ObjectRecord* bar, ObjectCreateRecord* cr, int32_t* code);
 };
 extern GraphicsHooks gGraphicsHooks;

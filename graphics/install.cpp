@@ -17,6 +17,7 @@ void SplitterInstall();
 void PictInstall();
 void IconInstall();
 void ImageListInstall();
+void StatusBarInstall();
 // Movies, animations and sounds.
 void SoundInstall();
 void MovieInstall();
@@ -40,6 +41,7 @@ void GraphicsInstall() {
     PictInstall();
     IconInstall();
     ImageListInstall();
+    StatusBarInstall();
     // Movies, animations and sounds.
     SoundInstall();
     MovieInstall();

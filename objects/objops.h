@@ -47,6 +47,10 @@ struct PropQuery {
     bool itemAnswer;            // the handler appended the result item: the answer is 1102 {code}
 };
 
+// The query slot 14 is answering (null outside one): a kind whose items the
+// request may select reads the selector here.
+extern const PropQuery* gCurPropQuery;
+
 // The OLE property slot's request: a property change or query by code 0x301,
 // or the OLE property message with its DISPID and value.
 struct OlePropReq {

@@ -1,0 +1,402 @@
+// bars_test.cpp - the status bar, the tab control and the toolbar under Wine:
+// each made in a window, its sub-objects added through the methods the server
+// calls, the control's own state read back with its messages, properties
+// changed through item selectors, and real mouse and key input (SendInput)
+// turned into the events the server receives.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "controls/controls.h"
+#include "graphics/graphics.h"
+#include "objects/crstream.h"
+#include "objects/events.h"
+#include "objects/focus.h"
+#include "objects/guihooks.h"
+#include "objects/objhooks.h"
+#include "objects/objops.h"
+#include "objects/objrecord.h"
+#include "objects/window.h"
+#include "session/proto/protocol.h"
+#include "session/proto/records.h"
+#include "session/session.h"
+#include "tests/gui/testwindow.h"
+
+namespace {
+
+// One method argument: a number, a text, or left out.
+struct Arg {
+    enum Kind { kNone, kInt, kText } kind;
+    int32_t value;
+    const char* text;
+};
+Arg N(int32_t v) { return Arg{Arg::kInt, v, nullptr}; }
+Arg T(const char* t) { return Arg{Arg::kText, 0, t}; }
+const Arg kSkip = {Arg::kNone, 0, nullptr};
+
+struct Taken {
+    uint32_t eventId;
+    uint32_t modifiers;
+    int32_t value;
+};
+
+class BarsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { StartTestRuntime(GraphicsInstall); }
+    void SetUp() override {
+        win_ = MakeTestWindow(&cr_, 40, 40);
+        ASSERT_NE(nullptr, win_);
+        SetForegroundWindow(win_->hwnd);
+        Pump();
+        DrainEvents();
+    }
+    void TearDown() override {
+        ObjectDestroy(win_);
+        Pump();
+        DrainEvents();
+    }
+    void Begin(int32_t left, int32_t top, int32_t width, int32_t height) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.left = left, cr_.top = top, cr_.width = width, cr_.height = height;
+        cr_.flags0 |= kCrVisible;
+    }
+    void Value(uint32_t id, int32_t v) {
+        cr_.values[id] = v;
+        cr_.given[id] = 1;
+    }
+    ObjectRecord* Make(uint32_t type) {
+        int32_t code = 0;
+        ObjectRecord* rec = ObjectCreate(type, &cr_, &code);
+        EXPECT_NE(nullptr, rec) << "type " << type << " code " << code;
+        Pump();
+        return rec;
+    }
+    static void Pump() {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (gHooks.pumpPreTranslate && gHooks.pumpPreTranslate(&m)) continue;
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+    // Pumps for a while so that input sent meanwhile arrives.
+    static void PumpFor(DWORD ms) {
+        DWORD end = GetTickCount() + ms;
+        do {
+            Pump();
+            Sleep(10);
+        } while (static_cast<int32_t>(end - GetTickCount()) > 0);
+    }
+    static bool TakeEvent(Taken* out) {
+        EventRecord ev = {};
+        EventItem items[kEventRegItems];
+        uint32_t n = 0;
+        if (!EventTakeNext(&ev, items, &n)) return false;
+        *out = Taken{static_cast<uint32_t>(ev.eventId), ev.modifiers, ev.value};
+        return true;
+    }
+    static std::vector<Taken> TakeAll() {
+        std::vector<Taken> all;
+        Taken t;
+        while (TakeEvent(&t)) all.push_back(t);
+        return all;
+    }
+    static void DrainEvents() { TakeAll(); }
+    static void Register(ObjectRecord* rec, uint32_t eventId) {
+        const int32_t values[4] = {};
+        ASSERT_EQ(0, EventRegister(rec, eventId, values, false, nullptr, 0));
+    }
+    // Calls a method the way the server does: the integer (or handle) of the
+    // answer, or the handler's own code. objectResult asks for an object.
+    static int32_t Call(ObjectRecord* rec, uint32_t method, std::vector<Arg> args, bool objectResult = false) {
+        MethodCallRec call = {};
+        call.method = method;
+        call.result.kind = objectResult ? kItemObject : kItemInt;
+        call.result.varRef = 501;
+        uint32_t i = 0;
+        for (const Arg& a : args) {
+            if (a.kind == Arg::kText) {
+                call.args[i].kind = kItemText;
+                call.args[i].data = a.text;
+                call.args[i].size = static_cast<uint32_t>(strlen(a.text));
+                call.argPresent[i] = 1;
+            } else if (a.kind == Arg::kInt) {
+                call.args[i].kind = kItemInt;
+                call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a.value));
+                call.argPresent[i] = 1;
+            }
+            ++i;
+        }
+        call.argCount = i;
+        gSendBuf.used = 0;
+        int32_t rc = ObjectInvokeMethod(0, rec, &call);
+        if (rc != kNoAnswer) return rc;
+        int32_t value;
+        memcpy(&value, gSendBuf.data + 12, 4);
+        replyKind_ = gSendBuf.data[16];
+        return value;
+    }
+    static uint8_t replyKind_;
+    // A property query or change as the dispatcher makes it, with an item
+    // selector (kind 0 none, 8 an index, 32 a name).
+    static EventItem Selector(int32_t index) {
+        EventItem s = {};
+        s.kind = kItemInt;
+        s.value = static_cast<uint64_t>(static_cast<int64_t>(index));
+        return s;
+    }
+    static EventItem Selector(const char* name) {
+        EventItem s = {};
+        s.kind = kItemText8;
+        s.data = name;
+        s.size = static_cast<uint32_t>(strlen(name));
+        return s;
+    }
+    static uint32_t Prop(ObjectRecord* rec, uint32_t id, const EventItem& sel = EventItem()) {
+        PropQuery q = {};
+        q.selector = sel;
+        gCurPropQuery = &q;
+        gTextBuf[0] = 0;
+        uint32_t v = ObjectOpsOf(rec)->getProp(rec, id);
+        gCurPropQuery = nullptr;
+        return v;
+    }
+    static std::string PropText(ObjectRecord* rec, uint32_t id, const EventItem& sel = EventItem()) {
+        Prop(rec, id, sel);
+        return gTextBuf;
+    }
+    static int32_t SetProp(ObjectRecord* rec, uint32_t id, int32_t v, const EventItem& sel = EventItem()) {
+        PropChange req = {};
+        req.id = id;
+        req.value = v;
+        req.selector = sel;
+        return ObjectOpsOf(rec)->setProp(rec, &req);
+    }
+    static int32_t SetPropText(ObjectRecord* rec, uint32_t id, const char* text, const EventItem& sel = EventItem()) {
+        PropChange req = {};
+        req.id = id;
+        req.text = text;
+        req.textLength = static_cast<uint32_t>(strlen(text));
+        req.value = static_cast<int32_t>(req.textLength);
+        req.selector = sel;
+        return ObjectOpsOf(rec)->setProp(rec, &req);
+    }
+    // Mouse input at a point of a window's client area, as a person gives it.
+    static void SendMouse(DWORD flags, POINT screen) {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &in, sizeof in);
+    }
+    static POINT ScreenOf(HWND wnd, int x, int y) {
+        POINT p = {x, y};
+        ClientToScreen(wnd, &p);
+        return p;
+    }
+    static void ClickAt(HWND wnd, int x, int y, bool right = false) {
+        POINT p = ScreenOf(wnd, x, y);
+        SendMouse(MOUSEEVENTF_MOVE, p);
+        PumpFor(60);
+        SendMouse(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN, p);
+        PumpFor(30);
+        SendMouse(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP, p);
+        PumpFor(150);
+    }
+    static void Keys(std::vector<WORD> down) {
+        std::vector<INPUT> in;
+        for (WORD vk : down) {
+            INPUT i = {};
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = vk;
+            in.push_back(i);
+        }
+        for (auto it = down.rbegin(); it != down.rend(); ++it) {
+            INPUT i = {};
+            i.type = INPUT_KEYBOARD;
+            i.ki.wVk = *it;
+            i.ki.dwFlags = KEYEVENTF_KEYUP;
+            in.push_back(i);
+        }
+        SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+        PumpFor(200);
+    }
+    ObjectCreateRecord cr_;
+    ObjectRecord* win_ = nullptr;
+};
+uint8_t BarsTest::replyKind_;
+
+// ---- Status bar ----------------------------------------------------------------------------------
+
+enum : uint32_t { kSbAddPanel = 1, kSbGetPanel = 2, kSbRemovePanel = 3 };
+enum : uint32_t { kPidSizeGrip = 199, kPidShowPanel = 200, kPidAutoSize = 2, kPidWidth = 35, kPidBdr = 208 };
+
+class StatusBarTest : public BarsTest {
+protected:
+    void SetUp() override {
+        BarsTest::SetUp();
+        Begin(0, 270, 400, 30);
+        Value(kPidShowPanel, 1);
+        bar_ = Make(kTypeStatusbar);
+        ASSERT_NE(nullptr, bar_);
+    }
+    // AddPanel(Width, AutoSize, BdrStyle, MinWidth, Text, RunName, ToolTip, UserData)
+    int32_t Add(std::vector<Arg> args, bool object = false) { return Call(bar_, kSbAddPanel, args, object); }
+    ObjectRecord* bar_ = nullptr;
+};
+
+TEST_F(StatusBarTest, PartsFollowContentsFixedAndSpringPanels) {
+    ASSERT_EQ(0, Add({kSkip, N(1), N(1), N(30), T("Ready")}));
+    ASSERT_EQ(0, Add({N(60), N(2), N(2), kSkip, T("Fixed"), kSkip, T("a tip")}));
+    ASSERT_EQ(0, Add({kSkip, N(3), N(3), N(10), T("Spring")}));
+    // The contents panel is its text's extent plus 8 (at least MinWidth 30);
+    // the spring panel takes what the client width leaves.
+    HDC dc = GetDC(bar_->hwnd);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(bar_->hwnd, WM_GETFONT, 0, 0)));
+    SIZE ext = {};
+    GetTextExtentPoint32A(dc, "Ready", 5, &ext);
+    SelectObject(dc, old);
+    ReleaseDC(bar_->hwnd, dc);
+    int32_t first = ext.cx + 8 < 30 ? 30 : ext.cx + 8;
+    RECT client;
+    GetClientRect(bar_->hwnd, &client);
+    int edges[4] = {};
+    ASSERT_EQ(3, SendMessageA(bar_->hwnd, SB_GETPARTS, 4, reinterpret_cast<LPARAM>(edges)));
+    EXPECT_EQ(first, edges[0]);
+    EXPECT_EQ(first + 60, edges[1]);
+    EXPECT_EQ(client.right, edges[2]) << "the spring reaches the end";
+    struct Case {
+        int part;
+        const char* text;
+        int type;
+    };
+    const Case kCases[] = {{0, "Ready", SBT_NOBORDERS}, {1, "Fixed", SBT_POPOUT}, {2, "Spring", 0}};
+    for (const Case& c : kCases) {
+        char text[64] = {};
+        SendMessageA(bar_->hwnd, SB_GETTEXTA, c.part, reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(c.text, text);
+        LRESULT lt = SendMessageA(bar_->hwnd, SB_GETTEXTLENGTHA, c.part, 0);
+        EXPECT_EQ(c.type, HIWORD(lt)) << "part " << c.part;
+    }
+    char tip[64] = {};
+    SendMessageA(bar_->hwnd, SB_GETTIPTEXTA, MAKEWPARAM(1, sizeof tip), reinterpret_cast<LPARAM>(tip));
+    EXPECT_STREQ("a tip", tip);
+}
+
+TEST_F(StatusBarTest, HundredPanelsAtMostWithTheirDefaultNames) {
+    for (int i = 0; i < 100; ++i) ASSERT_EQ(0, Add({N(4)})) << i;
+    EXPECT_EQ(-3, Add({N(4)})) << "the 101st panel is refused";
+    EXPECT_EQ("Panel001", PropText(bar_, kPidRunName, Selector(0)));
+    EXPECT_EQ("Panel100", PropText(bar_, kPidRunName, Selector(99)));
+    EXPECT_EQ(0, Call(bar_, kSbGetPanel, {N(100)}, true)) << "nothing was added";
+    EXPECT_EQ(100, SendMessageA(bar_->hwnd, SB_GETPARTS, 0, 0));
+}
+
+TEST_F(StatusBarTest, ItemSelectorsReachPanelsByIndexAndName) {
+    ASSERT_EQ(0, Add({N(50), N(2), kSkip, kSkip, T("one"), T("First")}));
+    ASSERT_EQ(0, Add({N(50), N(2), kSkip, kSkip, T("two")}));
+    EXPECT_EQ("one", PropText(bar_, kPidText, Selector("First")));
+    EXPECT_EQ("two", PropText(bar_, kPidText, Selector(1)));
+    EXPECT_EQ("Panel002", PropText(bar_, kPidRunName, Selector(1)));
+    EXPECT_EQ(0, SetPropText(bar_, kPidText, "uno", Selector("First")));
+    char text[16] = {};
+    SendMessageA(bar_->hwnd, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ("uno", text);
+    EXPECT_EQ("?????", PropText(bar_, kPidText, Selector("first")))
+        << "names match exactly; no match is the unknown property";
+    std::string longName(300, 'F');
+    EXPECT_EQ(-35, SetPropText(bar_, kPidText, "x", Selector(longName.c_str())))
+        << "a name above 255 bytes selects nothing: an unknown property";
+    SendMessageA(bar_->hwnd, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ("uno", text);
+    // AutoSize outside 1..3 is ignored; BdrStyle likewise.
+    EXPECT_EQ(0, SetProp(bar_, kPidAutoSize, 4, Selector(0)));
+    EXPECT_EQ(2u, Prop(bar_, kPidAutoSize, Selector(0)));
+    EXPECT_EQ(0, SetProp(bar_, kPidBdr, 0, Selector(0)));
+    EXPECT_EQ(3u, Prop(bar_, kPidBdr, Selector(0)));
+}
+
+TEST_F(StatusBarTest, RescaleStartsFromTheWidthAtCreation) {
+    ASSERT_EQ(0, Add({N(50), N(2)}));
+    EXPECT_EQ(0, SetProp(bar_, kPidWidth, 80, Selector(0)));
+    EXPECT_EQ(80u, Prop(bar_, kPidWidth, Selector(0)));
+    ASSERT_TRUE(ObjectRescale(bar_, 100, 200));
+    EXPECT_EQ(100u, Prop(bar_, kPidWidth, Selector(0))) << "50 x 200%, not 80 x 200%";
+}
+
+TEST_F(StatusBarTest, RemovedPanelHeldByTheServerAnswersNothing) {
+    EXPECT_EQ(0, Call(bar_, kSbRemovePanel, {N(0)})) << "a bar without panels answers 0";
+    int32_t handle = Add({N(40), N(2), kSkip, kSkip, T("held")}, true);
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(44, replyKind_) << "the result is a StatusPanel object";
+    ObjectRecord* panel = ObjectFromHandle(static_cast<uint32_t>(handle));
+    ASSERT_NE(nullptr, panel);
+    EXPECT_EQ(kKindStatusPanel, panel->kind);
+    EXPECT_EQ(1, Call(bar_, kSbRemovePanel, {T("nothing")})) << "an unknown key";
+    EXPECT_EQ(0, Call(bar_, kSbRemovePanel, {T("Panel001")}));
+    EXPECT_EQ(1, SendMessageA(bar_->hwnd, SB_GETPARTS, 0, 0)) << "no panels: one part over the whole bar";
+    // The server still holds the panel: it answers 0 and ignores changes.
+    EXPECT_EQ(0u, Prop(panel, kPidWidth));
+    EXPECT_EQ(0, SetPropText(panel, kPidText, "changed"));
+    EXPECT_EQ("", PropText(panel, kPidText));
+    // The server's release is the last one: the handle names nothing after it.
+    EXPECT_EQ(0, ObjectDestroy(panel));
+    EXPECT_EQ(nullptr, ObjectFromHandle(static_cast<uint32_t>(handle)));
+}
+
+TEST_F(StatusBarTest, ServerReleaseLeavesThePanelOnTheBarUntilItIsHandedAgain) {
+    int32_t handle = Add({N(40), N(2), kSkip, kSkip, T("kept")}, true);
+    ASSERT_GT(handle, 0);
+    EXPECT_EQ(0, ObjectDestroy(ObjectFromHandle(static_cast<uint32_t>(handle))));
+    EXPECT_EQ(nullptr, ObjectFromHandle(static_cast<uint32_t>(handle)));
+    EXPECT_EQ("kept", PropText(bar_, kPidText, Selector(0))) << "the bar still has it";
+    int32_t again = Call(bar_, kSbGetPanel, {N(0)}, true);
+    ASSERT_GT(again, 0);
+    EXPECT_NE(handle, again) << "handed again under a new handle";
+    EXPECT_EQ("kept", PropText(ObjectFromHandle(static_cast<uint32_t>(again)), kPidText));
+    EXPECT_EQ(0, Call(bar_, kSbGetPanel, {N(0)})) << "not into an object variable: nothing";
+}
+
+TEST_F(StatusBarTest, ShowPanelZeroShowsTheSimpleText) {
+    ASSERT_EQ(0, Add({N(40), N(2), kSkip, kSkip, T("panel")}));
+    EXPECT_EQ(0, SetProp(bar_, kPidShowPanel, 0));
+    EXPECT_TRUE(SendMessageA(bar_->hwnd, SB_ISSIMPLE, 0, 0));
+    EXPECT_EQ(0, SetPropText(bar_, kPidText, "simple text"));
+    EXPECT_EQ("simple text", PropText(bar_, kPidText));
+    EXPECT_EQ(0u, Prop(bar_, kPidShowPanel));
+    EXPECT_EQ(0, SetProp(bar_, kPidShowPanel, 1));
+    EXPECT_FALSE(SendMessageA(bar_->hwnd, SB_ISSIMPLE, 0, 0));
+    char text[16] = {};
+    SendMessageA(bar_->hwnd, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ("panel", text);
+}
+
+TEST_F(StatusBarTest, RealClicksOnAPartQueueClickAndDoubleClick) {
+    ASSERT_EQ(0, Add({N(100), N(2), kSkip, kSkip, T("zero")}));
+    ASSERT_EQ(0, Add({N(100), N(2), kSkip, kSkip, T("one")}));
+    ASSERT_EQ(0, Add({N(100), N(2), kSkip, kSkip, T("two")}));
+    Register(bar_, kEvClick);
+    Register(bar_, kEvDblClick);
+    Pump();
+    DrainEvents();
+    ClickAt(bar_->hwnd, 250, 10);
+    std::vector<Taken> got = TakeAll();
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(kEvClick, got[0].eventId);
+    EXPECT_EQ(8u, got[0].modifiers);
+    EXPECT_EQ(2, got[0].value) << "the third part";
+    ClickAt(bar_->hwnd, 150, 10, true);
+    got = TakeAll();
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(16u, got[0].modifiers) << "right button";
+    EXPECT_EQ(1, got[0].value);
+}
+
+}  // namespace
