@@ -126,6 +126,11 @@ void WindowMenusRehome(ObjectRecord* panel);
 // right), or the system's sizing cursors when the program has none.
 HCURSOR SplitterCursor(bool leftRight);
 
+// ---- Tab controls -------------------------------------------------------------------------
+// Invalidates the page area of a tab control (below its tabs) less the later
+// siblings lying on it.
+void TabControlInvalidatePage(ObjectRecord* tab, bool erase);
+
 // ---- Lines -------------------------------------------------------------------------------
 void LineSaveBasePoints(ObjectRecord* line);
 void LineRescale(ObjectRecord* line, int32_t verticalPercent, int32_t horizontalPercent);

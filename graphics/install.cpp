@@ -18,6 +18,7 @@ void PictInstall();
 void IconInstall();
 void ImageListInstall();
 void StatusBarInstall();
+void TabControlInstall();
 // Movies, animations and sounds.
 void SoundInstall();
 void MovieInstall();
@@ -42,6 +43,7 @@ void GraphicsInstall() {
     IconInstall();
     ImageListInstall();
     StatusBarInstall();
+    TabControlInstall();
     // Movies, animations and sounds.
     SoundInstall();
     MovieInstall();

@@ -46,6 +46,7 @@ struct GuiHooks {
     void (*webHostDestroy)(ObjectRecord* win);       // the window's web-view host
     void (*webHostResize)(ObjectRecord* win);
     bool (*tabControlPaintOverlaps)();               // the tab-control painting switch
+    void (*tabControlMarkRefresh)(ObjectRecord* tab);  // its page is repainted after the operation
     bool (*panelInfo)(ObjectRecord* panel, ContainerInfo* out);  // a Panel's client fields
     HWND (*panelPaintDC)(ObjectRecord* panel, HDC* dc);      // a Panel's DC while it paints
     void (*movieOnNotify)(HWND wnd, uint32_t deviceId);     // MM_MCINOTIFY with MCI_NOTIFY_SUCCESSFUL

@@ -252,6 +252,18 @@ int32_t OnUnregisterEvent(const SrvMsg* m) {
 
 bool TakeNextEvent(EventRecord* ev, EventItem* items, uint32_t* count) { return EventTakeNext(ev, items, count); }
 
+// The object operations by message type; each runs through OnObjectOp, which
+// tells the facilities that act once an operation is done (tab pages).
+SrvMsgHandler gObjectOpHandlers[100];
+
+int32_t OnObjectOp(const SrvMsg* m) {
+    uint32_t i = m->type - kMsgRange2400First;
+    SrvMsgHandler h = i < 100 ? gObjectOpHandlers[i] : nullptr;
+    int32_t r = h ? h(m) : kErrNoObject;
+    if (gObjectHooks.objectOpDone) gObjectHooks.objectOpDone();
+    return r;
+}
+
 }  // namespace
 
 EventItem gCreateInitValue;
@@ -309,7 +321,10 @@ void ObjectsInstallSessionHooks() {
         {kMsgObjOleProp, OnOleProp},     {kMsgObjRegEvent, OnRegisterEvent},
         {kMsgObjUnregEvent, OnUnregisterEvent},
     };
-    for (const Row& row : kRows) gSrvMsg2400s[row.type - kMsgRange2400First] = row.handler;
+    for (const Row& row : kRows) {
+        gObjectOpHandlers[row.type - kMsgRange2400First] = row.handler;
+        gSrvMsg2400s[row.type - kMsgRange2400First] = OnObjectOp;
+    }
     gSrvMsg1400s[kMsgCreate - kMsgRange1400First] = OnCreateRequest;
     gHooks.eventTakeNext = TakeNextEvent;
     gHooks.eventWaitBegin = FlushRedrawsBeforeWait;

@@ -8,6 +8,7 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
+#include "objects/pump.h"
 #include "objects/window.h"
 #include "session/proto/protocol.h"
 #include "session/proto/records.h"
@@ -228,6 +230,14 @@ protected:
         SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
         PumpFor(200);
     }
+    // The test window in front with the keyboard focus on wnd.
+    void TakeFocus(HWND wnd) {
+        SetForegroundWindow(win_->hwnd);
+        SetActiveWindow(win_->hwnd);
+        SetFocus(wnd);
+        PumpFor(100);
+        ASSERT_EQ(wnd, GetFocus());
+    }
     ObjectCreateRecord cr_;
     ObjectRecord* win_ = nullptr;
 };
@@ -397,6 +407,202 @@ TEST_F(StatusBarTest, RealClicksOnAPartQueueClickAndDoubleClick) {
     ASSERT_FALSE(got.empty());
     EXPECT_EQ(16u, got[0].modifiers) << "right button";
     EXPECT_EQ(1, got[0].value);
+}
+
+// ---- Tab control ---------------------------------------------------------------------------------
+
+enum : uint32_t { kPidTabLabel = 61, kPidMultiRow = 80, kPidTabStyle = 317 };
+enum : uint32_t { kTmGetStyle = 5, kTmSetStyle = 6, kTmGetTabCount = 8, kTmInsertTab = 9, kTmDeleteTab = 10 };
+
+class TabControlTest : public BarsTest {
+protected:
+    void SetUp() override {
+        BarsTest::SetUp();
+        Begin(10, 10, 300, 200);
+        tab_ = Make(kTypeTabcontrol);
+        ASSERT_NE(nullptr, tab_);
+    }
+    std::string Label(int i) {
+        char text[64] = {};
+        TCITEMA item = {};
+        item.mask = TCIF_TEXT;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(tab_->hwnd, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+    int Selected() { return static_cast<int>(SendMessageA(tab_->hwnd, TCM_GETCURSEL, 0, 0)); }
+    ObjectRecord* GreenShape(int32_t left, int32_t top) {
+        Begin(left, top, 40, 30);
+        Value(64, 2);
+        Value(62, 0x00FF00);
+        Value(5, 0x00FF00);
+        return Make(kTypeShape);
+    }
+    ObjectRecord* tab_ = nullptr;
+};
+
+TEST_F(TabControlTest, TabLabelMakesTabsWithHotKeysAndReadsBack) {
+    ASSERT_EQ(0, SetPropText(tab_, kPidTabLabel, "A;&B;C&&D"));
+    ASSERT_EQ(3, SendMessageA(tab_->hwnd, TCM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ("A", Label(0));
+    EXPECT_EQ("&B", Label(1));
+    EXPECT_EQ("C&&D", Label(2));
+    EXPECT_EQ("A;&B;C&&D;", PropText(tab_, kPidTabLabel));
+    EXPECT_EQ(0, Selected());
+    // Only B has a hot key: A selects nothing, B the second tab.
+    EXPECT_EQ(0, HotKeyToObject(win_, 'a'));
+    EXPECT_EQ(0, Selected());
+    EXPECT_NE(0, HotKeyToObject(win_, 'b'));
+    EXPECT_EQ(1, Selected());
+    EXPECT_EQ(0, HotKeyToObject(win_, 'd')) << "'D' after '&&' is no hot key";
+}
+
+TEST_F(TabControlTest, ItemOperationsValuesAndStyles) {
+    ASSERT_EQ(0, SetPropText(tab_, kPidTabLabel, "one;two;three"));
+    int32_t v = -1;
+    struct Case {
+        int32_t which, expect;
+    };
+    for (const Case& c : {Case{0, 1}, Case{1, 3}, Case{2, 1}, Case{7, 0}}) {
+        ASSERT_EQ(0, ObjectGetValue(tab_, c.which, &v));
+        EXPECT_EQ(c.expect, v) << "which " << c.which;
+    }
+    ASSERT_EQ(0, ObjectSetValue(tab_, 0, 3));
+    ASSERT_EQ(0, ObjectGetValue(tab_, 0, &v));
+    EXPECT_EQ(3, v);
+    ASSERT_EQ(0, ObjectGetText(tab_, 2) < 0);
+    EXPECT_STREQ("two", gTextBuf);
+    // TabStyle 2 (left) is ignored while the tabs are on top; 1 (bottom) is taken.
+    EXPECT_EQ(0, SetProp(tab_, kPidTabStyle, 2));
+    EXPECT_EQ(0u, Prop(tab_, kPidTabStyle));
+    EXPECT_EQ(0, GetWindowLongA(tab_->hwnd, GWL_STYLE) & TCS_VERTICAL);
+    EXPECT_EQ(0, SetProp(tab_, kPidTabStyle, 1));
+    EXPECT_EQ(1u, Prop(tab_, kPidTabStyle));
+    EXPECT_NE(0, GetWindowLongA(tab_->hwnd, GWL_STYLE) & TCS_BOTTOM);
+    // SetStyle changes only the bits within 0xF78.
+    LONG before = GetWindowLongA(tab_->hwnd, GWL_STYLE);
+    LONG after = Call(tab_, kTmSetStyle, {N(static_cast<int32_t>(0xFFFF0007u)), N(1)});
+    EXPECT_EQ(before, after) << "bits outside 0xF78 change nothing";
+    after = Call(tab_, kTmSetStyle, {N(TCS_MULTILINE), N(1)});
+    EXPECT_EQ(before | TCS_MULTILINE, after);
+    EXPECT_EQ(after, Call(tab_, kTmGetStyle, {}));
+    // Item 0 deletes every tab.
+    EXPECT_EQ(0, ObjectDeleteItem(tab_, 0));
+    EXPECT_EQ(0, SendMessageA(tab_->hwnd, TCM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(0, HotKeyToObject(win_, 'o'));
+}
+
+TEST_F(TabControlTest, HundredAndFiftyTabsLeaveTheHotKeyTableAndItsNeighboursIntact) {
+    ASSERT_EQ(0, SetProp(tab_, kPidMultiRow, 1));
+    for (int i = 0; i < 150; ++i) {
+        char label[8];
+        snprintf(label, sizeof label, "T&%c", i < 100 ? 'a' + i % 20 : 'z');
+        ASSERT_EQ(i, Call(tab_, kTmInsertTab, {N(i), T(label)})) << i;
+    }
+    EXPECT_EQ(150, Call(tab_, kTmGetTabCount, {}));
+    EXPECT_EQ(1u, Prop(tab_, kPidMultiRow)) << "the record after the table is untouched";
+    EXPECT_EQ(0u, Prop(tab_, kPidTabStyle));
+    EXPECT_EQ(0, HotKeyToObject(win_, 'z')) << "tabs beyond the hundredth have no hot key";
+    EXPECT_NE(0, HotKeyToObject(win_, 'c'));
+    EXPECT_EQ(2, Selected());
+    // An insert at the front of the full table moves every entry up.
+    ASSERT_EQ(0, Call(tab_, kTmInsertTab, {N(0), T("&z")}));
+    EXPECT_NE(0, HotKeyToObject(win_, 'c'));
+    EXPECT_EQ(3, Selected());
+    EXPECT_EQ(1, Call(tab_, kTmDeleteTab, {N(0)}));
+    EXPECT_NE(0, HotKeyToObject(win_, 'c'));
+    EXPECT_EQ(2, Selected());
+}
+
+TEST_F(TabControlTest, KeysSwitchPagesWithClickThenChange) {
+    ASSERT_EQ(0, SetPropText(tab_, kPidTabLabel, "one;two;&three"));
+    Register(tab_, kEvClick);
+    Register(tab_, kEvChange);
+    ASSERT_EQ(0, ObjectSetValue(tab_, 0, 3));
+    TakeFocus(tab_->hwnd);
+    DrainEvents();
+    struct Case {
+        std::vector<WORD> keys;
+        int32_t left, entered;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {{VK_CONTROL, VK_TAB}, 3, 1, "Ctrl+Tab on the last tab wraps to the first"},
+        {{VK_CONTROL, VK_SHIFT, VK_TAB}, 1, 3, "Ctrl+Shift+Tab on the first wraps to the last"},
+        {{VK_CONTROL, VK_SHIFT, VK_TAB}, 3, 2, "and goes back one"},
+    };
+    for (const Case& c : kCases) {
+        Keys(c.keys);
+        std::vector<Taken> got = TakeAll();
+        ASSERT_EQ(2u, got.size()) << c.why;
+        EXPECT_EQ(kEvClick, got[0].eventId) << c.why;
+        EXPECT_EQ(c.left, got[0].value) << c.why;
+        EXPECT_EQ(kEvChange, got[1].eventId) << c.why;
+        EXPECT_EQ(c.entered, got[1].value) << c.why;
+    }
+    // Alt with the hot key of the third tab selects it.
+    Keys({VK_MENU, 'T'});
+    std::vector<Taken> got = TakeAll();
+    ASSERT_EQ(2u, got.size());
+    EXPECT_EQ(2, got[0].value);
+    EXPECT_EQ(3, got[1].value);
+    EXPECT_EQ(2, Selected());
+}
+
+TEST_F(TabControlTest, CtrlTabOffATabControlMovesTheFocus) {
+    ASSERT_EQ(0, SetPropText(tab_, kPidTabLabel, "one;two"));
+    Begin(20, 240, 80, 24);
+    cr_.tabId = 1;
+    ObjectRecord* first = Make(kTypeEdittext);
+    Begin(120, 240, 80, 24);
+    cr_.tabId = 2;
+    ObjectRecord* second = Make(kTypeEdittext);
+    ASSERT_NE(nullptr, first);
+    ASSERT_NE(nullptr, second);
+    TakeFocus(first->hwnd);
+    ASSERT_EQ(first->hwnd, GetFocus());
+    Keys({VK_CONTROL, VK_TAB});
+    EXPECT_NE(first->hwnd, GetFocus()) << "the focus moved on";
+    EXPECT_EQ(0, Selected()) << "the tab control was not stepped";
+}
+
+TEST_F(TabControlTest, RealClickOnATabQueuesClickAndChange) {
+    ASSERT_EQ(0, SetPropText(tab_, kPidTabLabel, "one;two;three"));
+    Register(tab_, kEvClick);
+    Register(tab_, kEvChange);
+    PumpFor(50);
+    DrainEvents();
+    RECT r = {};
+    ASSERT_TRUE(SendMessageA(tab_->hwnd, TCM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&r)));
+    ClickAt(tab_->hwnd, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    std::vector<Taken> got = TakeAll();
+    ASSERT_EQ(2u, got.size());
+    EXPECT_EQ(kEvClick, got[0].eventId);
+    EXPECT_EQ(1, got[0].value) << "the tab left";
+    EXPECT_EQ(kEvChange, got[1].eventId);
+    EXPECT_EQ(3, got[1].value) << "the tab entered";
+}
+
+TEST_F(TabControlTest, WindowlessSiblingIsPaintedInTheControlsWindowAndLeftOutOfThePage) {
+    ASSERT_EQ(0, SetPropText(tab_, kPidTabLabel, "one;two"));
+    ObjectRecord* shape = GreenShape(100, 100);
+    ASSERT_NE(nullptr, shape);
+    RedrawWindow(tab_->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    PumpFor(100);
+    HDC dc = GetDC(tab_->hwnd);
+    COLORREF inside = GetPixel(dc, 100 - 10 + 20, 100 - 10 + 15);
+    ReleaseDC(tab_->hwnd, dc);
+    EXPECT_EQ(RGB(0, 255, 0), inside) << "the shape over the control shows in the control's window";
+    // The page area less the sibling is invalidated, nothing else.
+    ValidateRect(tab_->hwnd, nullptr);
+    TabControlInvalidatePage(tab_, true);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(ERROR, GetUpdateRgn(tab_->hwnd, rgn, FALSE));
+    EXPECT_FALSE(PtInRegion(rgn, 100 - 10 + 20, 100 - 10 + 15)) << "the sibling's rectangle is left out";
+    EXPECT_TRUE(PtInRegion(rgn, 40, 150)) << "the rest of the page is repainted";
+    EXPECT_FALSE(PtInRegion(rgn, 10, 5)) << "the tab row is not";
+    DeleteObject(rgn);
 }
 
 }  // namespace
