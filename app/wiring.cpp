@@ -94,7 +94,7 @@ void InstallFacilities() {
     HtmlControlInstall();
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
     gFormCreatorHooks.statusPanelCreate = StatusPanelCreate;
-    // gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;
+    gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;
     gImageLoadHooks.fetch = ImageFetch;

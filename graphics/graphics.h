@@ -41,6 +41,12 @@ void ImageListTakeUse(ObjectRecord* list);
 void ImageListRelease(ObjectRecord* list, bool free);
 // The list's HIMAGELIST, or none.
 HIMAGELIST ImageListHandle(ObjectRecord* list);
+// Writes the images of a list in one row as a .BMP file, the masked pixels
+// painted in the mask colour: 0 written; 1 no list, 2 no image information,
+// 3 the mask could not be merged, 4 no file name; else the converter's or the
+// writer's code.
+enum ImageListWriteResult : int32_t { kWriteNoList = 1, kWriteNoInfo = 2, kWriteNoMask = 3, kWriteNoName = 4 };
+int32_t ImageListWriteBmp(HIMAGELIST list, COLORREF maskColour, const char* name);
 
 // A bitmap the caller owns from a picture name (a client '!' path, a server
 // file, '@' a named resource), loaded through a bare picture; null on failure.

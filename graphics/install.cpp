@@ -19,6 +19,7 @@ void IconInstall();
 void ImageListInstall();
 void StatusBarInstall();
 void TabControlInstall();
+void ToolBarInstall();
 // Movies, animations and sounds.
 void SoundInstall();
 void MovieInstall();
@@ -44,6 +45,7 @@ void GraphicsInstall() {
     ImageListInstall();
     StatusBarInstall();
     TabControlInstall();
+    ToolBarInstall();
     // Movies, animations and sounds.
     SoundInstall();
     MovieInstall();

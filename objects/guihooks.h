@@ -25,6 +25,7 @@ struct GuiHooks {
     // Keys.
     bool (*tabControlCycle)(bool backward);          // Ctrl+Tab: true when a tab control took it
     bool (*tabControlHotKey)(ObjectRecord* tab, uint32_t key);  // Alt+key on a tab control's hot keys
+    bool (*toolBarMnemonic)(ObjectRecord* bar, uint32_t key);   // Alt+key on a toolbar's buttons
     bool (*htmlExecCommand)(ObjectRecord* html, const char* command);
     int (*htmlTranslateAccel)(ObjectRecord* html, MSG* m);      // 1: handled
     // An HTML control's focus inside its page: direction 0 plain, 1 forward, 2

@@ -31,6 +31,7 @@ struct PropChange {
     uint32_t value2;            // second value (Ovar of code 558, PictPosV of code 512)
     bool redraw;                // set by the handler when the change needs a repaint
     EventItem selector;         // the value item of a Variant's value (kind 0 when none)
+    bool allItems;              // the request named the sub-object "buttons": every item of the object
 };
 
 // A property query: the dispatcher fills code and id, slot 14 answers.

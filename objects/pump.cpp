@@ -96,6 +96,10 @@ static bool HotKeySearch(ObjectRecord* container, uint32_t key) {
             if (gGuiHooks.tabControlHotKey && gGuiHooks.tabControlHotKey(c, key)) return true;
             continue;
         }
+        if (c->kind == kKindToolBar) {
+            if (gGuiHooks.toolBarMnemonic && gGuiHooks.toolBarMnemonic(c, key)) return true;
+            continue;
+        }
         if (c->hwnd) {
             char text[256];
             GetWindowTextA(c->hwnd, text, sizeof text);
