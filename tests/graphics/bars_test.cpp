@@ -605,4 +605,366 @@ TEST_F(TabControlTest, WindowlessSiblingIsPaintedInTheControlsWindowAndLeftOutOf
     DeleteObject(rgn);
 }
 
+// ---- Toolbar ---------------------------------------------------------------------------------------
+
+enum : uint32_t {
+    kTbAddButton = 1, kTbGetButton = 2, kTbRemoveButton = 3, kTbSetImageList = 4, kTbSetImageListDisabled = 5,
+    kTbSetImageListHot = 6, kTbResetImageList = 9, kTbWriteImageListBmp = 12, kTbSetTBFlags = 13,
+};
+enum : uint32_t { kPidEnabled2 = 9, kPidVisible2 = 33, kPidShowTips = 215, kPidBtnStyle = 216, kPidImageIndex = 217,
+                  kPidPushed = 218 };
+constexpr uint32_t kEvButtonClickId = 26;
+
+// AddButton(AutoSize, BtnStyle, Enabled, ImageIndex, PartialPush, Pushed, Tag,
+// Visible, Text, RunName, ToolTip, MenuText, UserData, InsertAt, CauseValid)
+struct ButtonArgs {
+    std::vector<Arg> args;
+};
+std::vector<Arg> Btn(Arg autoSize, Arg style, Arg enabled, Arg image, Arg partial, Arg pushed, Arg tag, Arg visible,
+                     Arg text, Arg name = kSkip, Arg tip = kSkip, Arg menu = kSkip) {
+    return {autoSize, style, enabled, image, partial, pushed, tag, visible, text, name, tip, menu};
+}
+
+class ToolBarTest : public BarsTest {
+protected:
+    void SetUp() override {
+        BarsTest::SetUp();
+        Begin(0, 0, 400, 30);
+        cr_.dock = 3;
+        Value(kPidShowTips, 1);
+        bar_ = Make(kTypeToolbar);
+        ASSERT_NE(nullptr, bar_);
+    }
+    int32_t Add(std::vector<Arg> args, bool object = false) { return Call(bar_, kTbAddButton, args, object); }
+    int32_t AddText(const char* text, int32_t style = 3, int32_t tag = 0, const char* tip = nullptr) {
+        return Add(Btn(kSkip, N(style), kSkip, kSkip, kSkip, kSkip, N(tag), kSkip, T(text), kSkip, tip ? T(tip) : kSkip));
+    }
+    TBBUTTON Button(int index) {
+        TBBUTTON tb = {};
+        SendMessageA(bar_->hwnd, TB_GETBUTTON, index, reinterpret_cast<LPARAM>(&tb));
+        return tb;
+    }
+    int State(int id) { return static_cast<int>(SendMessageA(bar_->hwnd, TB_GETSTATE, id, 0)); }
+    HWND Tips() { return ObjectAsWindow(win_)->toolTipWnd; }
+    int ToolCount() { return Tips() ? static_cast<int>(SendMessageA(Tips(), TTM_GETTOOLCOUNT, 0, 0)) : 0; }
+    POINT Centre(int index) {
+        RECT r = {};
+        SendMessageA(bar_->hwnd, TB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
+        return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    ObjectRecord* bar_ = nullptr;
+};
+
+TEST_F(ToolBarTest, AddButtonVariantsReachTheControl) {
+    struct Case {
+        std::vector<Arg> args;
+        BYTE state, style;
+        int image;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {Btn(kSkip, kSkip, kSkip, kSkip, kSkip, kSkip, kSkip, kSkip, T("New")), TBSTATE_ENABLED, 0, I_IMAGENONE,
+         "defaults: an enabled push button without an image"},
+        {Btn(kSkip, N(5), kSkip, N(2), kSkip, N(1), kSkip, kSkip, T("Bold")), TBSTATE_ENABLED | TBSTATE_CHECKED,
+         BTNS_CHECK, 1, "a pushed check button shows the second image"},
+        {Btn(kSkip, kSkip, N(0), kSkip, kSkip, kSkip, kSkip, N(0), T("Off")), TBSTATE_HIDDEN, 0, I_IMAGENONE,
+         "disabled and hidden"},
+        {Btn(N(1), N(1), kSkip, N(1), kSkip, kSkip, kSkip, kSkip, T("Open")), TBSTATE_ENABLED,
+         BTNS_DROPDOWN | BTNS_AUTOSIZE, 0, "an automatically sized drop-down"},
+        {Btn(kSkip, N(6), kSkip, kSkip, N(1), kSkip, kSkip, kSkip, T("Mixed")), TBSTATE_ENABLED | TBSTATE_INDETERMINATE,
+         BTNS_CHECKGROUP, I_IMAGENONE, "a half-pushed check-group button"},
+        {Btn(kSkip, N(9), kSkip, kSkip, kSkip, kSkip, kSkip, kSkip, T("Odd")), TBSTATE_ENABLED, 0, I_IMAGENONE,
+         "a BtnStyle outside 1..6 is a push button"},
+    };
+    int i = 0;
+    for (const Case& c : kCases) {
+        ASSERT_EQ(0, Add(c.args)) << c.why;
+        ASSERT_EQ(i + 1, SendMessageA(bar_->hwnd, TB_BUTTONCOUNT, 0, 0)) << c.why;
+        TBBUTTON tb = Button(i);
+        EXPECT_EQ(i + 1, tb.idCommand) << c.why;
+        EXPECT_EQ(c.state, tb.fsState) << c.why;
+        EXPECT_EQ(c.style, tb.fsStyle) << c.why;
+        EXPECT_EQ(c.image, tb.iBitmap) << c.why;
+        ++i;
+    }
+}
+
+TEST_F(ToolBarTest, NamesAndCommandIdsAfterARemoval) {
+    ASSERT_EQ(0, AddText("a"));
+    ASSERT_EQ(0, AddText("b"));
+    ASSERT_EQ(0, AddText("c"));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(i + 1, Button(i).idCommand);
+        EXPECT_EQ("ToolBtn00" + std::to_string(i + 1), PropText(bar_, kPidRunName, Selector(i)));
+    }
+    EXPECT_EQ(0, Call(bar_, kTbRemoveButton, {N(1)})) << "removed";
+    EXPECT_EQ(1, Call(bar_, kTbRemoveButton, {T("nothing")})) << "no such button";
+    ASSERT_EQ(0, AddText("d"));
+    EXPECT_EQ("ToolBtn003", PropText(bar_, kPidRunName, Selector(2))) << "the count names the new button";
+    EXPECT_EQ(4, Button(2).idCommand) << "ids go on";
+    int32_t first = Call(bar_, kTbGetButton, {N(0)}, true);
+    ASSERT_GT(first, 0);
+    EXPECT_EQ(45, replyKind_) << "a ToolButton object";
+    EXPECT_EQ("a", PropText(ObjectFromHandle(static_cast<uint32_t>(first)), kPidText));
+    EXPECT_EQ(0, Call(bar_, kTbGetButton, {T("toolbtn001")}, true)) << "names match exactly";
+    EXPECT_EQ(0, Call(bar_, kTbGetButton, {N(0)})) << "not into an object variable: nothing";
+}
+
+TEST_F(ToolBarTest, ImageListsAndTheirAnswers) {
+    ASSERT_EQ(0, AddText("x"));
+    Begin(0, 0, 0, 0);
+    Value(130, 16), Value(131, 16);
+    ObjectRecord* list = Make(kTypeImagelist);
+    ASSERT_NE(nullptr, list);
+    HIMAGELIST standard = reinterpret_cast<HIMAGELIST>(SendMessageA(bar_->hwnd, TB_GETIMAGELIST, 0, 0));
+    ASSERT_NE(nullptr, standard) << "the default tool strip";
+    EXPECT_EQ(6, ImageList_GetImageCount(standard));
+    EXPECT_EQ(1, Call(bar_, kTbSetImageList, {N(static_cast<int32_t>(list->handle))}));
+    EXPECT_EQ(ImageListHandle(list), reinterpret_cast<HIMAGELIST>(SendMessageA(bar_->hwnd, TB_GETIMAGELIST, 0, 0)));
+    EXPECT_EQ(0, Call(bar_, kTbSetImageListDisabled, {N(static_cast<int32_t>(list->handle))}));
+    EXPECT_EQ(ImageListHandle(list),
+              reinterpret_cast<HIMAGELIST>(SendMessageA(bar_->hwnd, TB_GETDISABLEDIMAGELIST, 0, 0)));
+    EXPECT_EQ(0, Call(bar_, kTbSetImageListHot, {N(0)}));
+    EXPECT_EQ(list->handle, Prop(bar_, 270));
+    EXPECT_EQ(1, Call(bar_, kTbResetImageList, {}));
+    EXPECT_EQ(standard, reinterpret_cast<HIMAGELIST>(SendMessageA(bar_->hwnd, TB_GETIMAGELIST, 0, 0)));
+    // The default strip written back: six 16 x 16 tools in one row.
+    char dir[MAX_PATH], path[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    snprintf(path, sizeof path, "%sqovbars.bmp", dir);
+    DeleteFileA(path);
+    EXPECT_EQ(0, Call(bar_, kTbWriteImageListBmp, {T(path), N(0)}));
+    HANDLE f = CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, f);
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    DWORD got = 0;
+    ReadFile(f, &fh, sizeof fh, &got, nullptr);
+    ReadFile(f, &ih, sizeof ih, &got, nullptr);
+    CloseHandle(f);
+    DeleteFileA(path);
+    EXPECT_EQ(0x4D42, fh.bfType);
+    EXPECT_EQ(96, ih.biWidth);
+    EXPECT_EQ(16, ih.biHeight < 0 ? -ih.biHeight : ih.biHeight);
+    EXPECT_EQ(1, Call(bar_, kTbWriteImageListBmp, {T(path), N(3)})) << "another Type";
+    EXPECT_EQ(1, Call(bar_, kTbWriteImageListBmp, {T(path), N(2)})) << "no hot list";
+    EXPECT_EQ(4, Call(bar_, kTbWriteImageListBmp, {T(""), N(0)})) << "no file name";
+}
+
+TEST_F(ToolBarTest, ButtonPropertiesCheckGroupsAndTheButtonsSubObject) {
+    for (int style : {6, 6, 3, 6, 6}) ASSERT_EQ(0, AddText("g", style));
+    EXPECT_EQ(0, SetProp(bar_, kPidPushed, 1, Selector(0)));
+    EXPECT_EQ(0, SetProp(bar_, kPidPushed, 1, Selector(1)));
+    EXPECT_EQ(0, SetProp(bar_, kPidPushed, 1, Selector(3)));
+    EXPECT_FALSE(State(1) & TBSTATE_CHECKED) << "the first of the run lost its check";
+    EXPECT_TRUE(State(2) & TBSTATE_CHECKED);
+    EXPECT_TRUE(State(4) & TBSTATE_CHECKED) << "another run keeps its own";
+    EXPECT_EQ(1u, Prop(bar_, kPidPushed, Selector(1)));
+    // BtnStyle 0 or 7 leaves the button as it is; ImageIndex 0 is no image.
+    EXPECT_EQ(0, SetProp(bar_, kPidBtnStyle, 0, Selector(2)));
+    EXPECT_EQ(0, SetProp(bar_, kPidBtnStyle, 7, Selector(2)));
+    EXPECT_EQ(3u, Prop(bar_, kPidBtnStyle, Selector(2)));
+    EXPECT_EQ(0, SetProp(bar_, kPidImageIndex, 1, Selector(2)));
+    EXPECT_EQ(0, Button(2).iBitmap);
+    EXPECT_EQ(0, SetProp(bar_, kPidImageIndex, 0, Selector(2)));
+    EXPECT_EQ(I_IMAGENONE, Button(2).iBitmap);
+    // A change of the sub-object "buttons" reaches every button, once allowed.
+    PropChange all = {};
+    all.id = kPidEnabled2;
+    all.value = 0;
+    all.allItems = true;
+    EXPECT_EQ(-3, ObjectOpsOf(bar_)->setProp(bar_, &all)) << "TBFlags bit 7 not set";
+    EXPECT_EQ(0x83, Call(bar_, kTbSetTBFlags, {N(0x80), N(1)}));
+    EXPECT_EQ(0, ObjectOpsOf(bar_)->setProp(bar_, &all));
+    for (int id = 1; id <= 5; ++id) EXPECT_FALSE(State(id) & TBSTATE_ENABLED) << id;
+}
+
+TEST_F(ToolBarTest, ToolCountFollowsShowTipsVisibleAndFlags) {
+    ASSERT_EQ(0, AddText("a", 3, 0, "first tip"));
+    ASSERT_EQ(0, AddText("b", 3, 0, "second tip"));
+    ASSERT_EQ(0, AddText("c"));
+    EXPECT_EQ(2, ToolCount());
+    EXPECT_EQ(0, SetProp(bar_, kPidVisible2, 0, Selector(1)));
+    EXPECT_EQ(1, ToolCount()) << "a hidden button has no tool";
+    EXPECT_EQ(0, SetProp(bar_, kPidShowTips, 0));
+    EXPECT_EQ(0, ToolCount());
+    EXPECT_EQ(0, SetProp(bar_, kPidShowTips, 1));
+    EXPECT_EQ(1, ToolCount());
+    EXPECT_EQ(2, Call(bar_, kTbSetTBFlags, {N(1), N(0)})) << "client tips off";
+    EXPECT_EQ(0, ToolCount());
+    EXPECT_EQ(3, Call(bar_, kTbSetTBFlags, {N(1), N(1)}));
+    EXPECT_EQ(1, ToolCount());
+    EXPECT_EQ(0, SetProp(bar_, kPidVisible2, 1, Selector(1)));
+    EXPECT_EQ(2, ToolCount());
+}
+
+TEST_F(ToolBarTest, RealClicksQueueClickButtonClickAndDoubleClick) {
+    ASSERT_EQ(0, AddText("one", 3, 11));
+    ASSERT_EQ(0, AddText("two", 3, 22));
+    Register(bar_, kEvClick);
+    Register(bar_, kEvButtonClickId);
+    Register(bar_, kEvDblClick);
+    PumpFor(50);
+    DrainEvents();
+    POINT c = Centre(1);
+    ClickAt(bar_->hwnd, c.x, c.y);
+    std::vector<Taken> got = TakeAll();
+    ASSERT_EQ(2u, got.size());
+    EXPECT_EQ(kEvClick, got[0].eventId);
+    EXPECT_EQ(8u, got[0].modifiers);
+    EXPECT_EQ(2, got[0].value) << "the command id";
+    EXPECT_EQ(kEvButtonClickId, got[1].eventId);
+    EXPECT_EQ(22, got[1].value) << "the Tag";
+    PumpFor(600);
+    POINT p = ScreenOf(bar_->hwnd, c.x, c.y);
+    for (int i = 0; i < 2; ++i) {
+        SendMouse(MOUSEEVENTF_LEFTDOWN, p);
+        SendMouse(MOUSEEVENTF_LEFTUP, p);
+    }
+    PumpFor(300);
+    // The bar's own $DBLCLICK comes first; the window layer's mouse event follows it.
+    bool sawDouble = false;
+    for (const Taken& t : TakeAll()) {
+        if (t.eventId != kEvDblClick) continue;
+        sawDouble = true;
+        EXPECT_EQ(40u, t.modifiers);
+        EXPECT_EQ(2, t.value) << "the 1-based position";
+        break;
+    }
+    EXPECT_TRUE(sawDouble);
+}
+
+struct DropDownScript {
+    HWND bar;
+    POINT at;
+};
+
+DWORD WINAPI ClickThenChooseThird(void* arg) {
+    auto* s = static_cast<DropDownScript*>(arg);
+    POINT p = s->at;
+    ClientToScreen(s->bar, &p);
+    auto mouse = [&](DWORD flags) {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &in, sizeof in);
+    };
+    auto key = [](WORD vk) {
+        INPUT in[2] = {};
+        in[0].type = in[1].type = INPUT_KEYBOARD;
+        in[0].ki.wVk = in[1].ki.wVk = vk;
+        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof(INPUT));
+        Sleep(150);
+    };
+    mouse(MOUSEEVENTF_MOVE);
+    Sleep(100);
+    mouse(MOUSEEVENTF_LEFTDOWN);
+    Sleep(50);
+    mouse(MOUSEEVENTF_LEFTUP);
+    Sleep(600);
+    key(VK_DOWN);
+    key(VK_DOWN);
+    key(VK_RETURN);
+    return 0;
+}
+
+TEST_F(ToolBarTest, DropDownItemsAreNumberedWithTheirSeparators) {
+    ASSERT_EQ(0, Add(Btn(kSkip, N(2), kSkip, kSkip, kSkip, kSkip, N(77), kSkip, T("Send"), kSkip, kSkip,
+                         T("One;-;Three;"))));
+    Register(bar_, kEvButtonClickId);
+    PumpFor(50);
+    DrainEvents();
+    DropDownScript script = {bar_->hwnd, Centre(0)};
+    HANDLE t = CreateThread(nullptr, 0, ClickThenChooseThird, &script, 0, nullptr);
+    ASSERT_NE(nullptr, t);
+    DWORD end = GetTickCount() + 4000;
+    while (WaitForSingleObject(t, 0) == WAIT_TIMEOUT && static_cast<int32_t>(end - GetTickCount()) > 0) PumpFor(20);
+    PumpFor(300);
+    WaitForSingleObject(t, 2000);
+    CloseHandle(t);
+    std::vector<Taken> got = TakeAll();
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ(kEvButtonClickId, got[0].eventId);
+    EXPECT_EQ(3u, got[0].modifiers) << "the separator is item 2";
+    EXPECT_EQ(77, got[0].value);
+}
+
+TEST_F(ToolBarTest, AltWithALetterReachesTheMnemonic) {
+    ASSERT_EQ(0, AddText("&Open", 3, 5));
+    ASSERT_EQ(0, AddText("&Save", 3, 6));
+    Register(bar_, kEvClick);
+    SetForegroundWindow(win_->hwnd);
+    PumpFor(100);
+    DrainEvents();
+    Keys({VK_MENU, 'S'});
+    std::vector<Taken> got = TakeAll();
+    ASSERT_EQ(1u, got.size());
+    EXPECT_EQ(kEvClick, got[0].eventId);
+    EXPECT_EQ(2, got[0].value);
+}
+
+struct PressScript {
+    POINT from;         // screen
+    int dx, dy;         // the first move
+    bool further;       // then 15 pixels more the same way (a drag the system accepts)
+};
+
+DWORD WINAPI PressMoveRelease(void* arg) {
+    auto* s = static_cast<PressScript*>(arg);
+    auto mouse = [](DWORD flags, POINT p) {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        in.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+        in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+        SendInput(1, &in, sizeof in);
+        Sleep(150);
+    };
+    POINT p = s->from;
+    mouse(MOUSEEVENTF_MOVE, p);
+    mouse(MOUSEEVENTF_LEFTDOWN, p);
+    p.x += s->dx, p.y += s->dy;
+    mouse(MOUSEEVENTF_MOVE, p);
+    if (s->further) {
+        p.x += s->dx > 0 ? 15 : s->dx < 0 ? -15 : 0;
+        p.y += s->dy > 0 ? 15 : s->dy < 0 ? -15 : 0;
+        mouse(MOUSEEVENTF_MOVE, p);
+    }
+    mouse(MOUSEEVENTF_LEFTUP, p);
+    return 0;
+}
+
+TEST_F(ToolBarTest, DraggableBarTellsADragFromAClick) {
+    ASSERT_EQ(0, AddText("drag me", 3, 9));
+    bar_->flags |= 0x200;   // draggable
+    Register(bar_, kEvClick);
+    struct Case {
+        int dx, dy;
+        bool click;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {2, 0, false, "2 pixels right is a drag"},   {0, 2, false, "2 pixels down is a drag"},
+        {-2, 0, true, "2 pixels left is still a click"}, {-3, 0, false, "3 pixels left is a drag"},
+        {1, 1, true, "a pixel each way is a click"},
+    };
+    for (const Case& c : kCases) {
+        PumpFor(400);
+        DrainEvents();
+        POINT at = Centre(0);
+        PressScript script = {ScreenOf(bar_->hwnd, at.x, at.y), c.dx, c.dy, !c.click};
+        HANDLE t = CreateThread(nullptr, 0, PressMoveRelease, &script, 0, nullptr);
+        ASSERT_NE(nullptr, t);
+        while (WaitForSingleObject(t, 0) == WAIT_TIMEOUT) PumpFor(10);
+        CloseHandle(t);
+        PumpFor(200);
+        bool clicked = false;
+        for (const Taken& e : TakeAll()) clicked = clicked || (e.eventId == kEvClick && e.value == 1);
+        EXPECT_EQ(c.click, clicked) << c.why;
+    }
+}
+
 }  // namespace
