@@ -190,6 +190,13 @@ bool TabHotKey(ObjectRecord* rec, uint32_t key) {
 
 bool PaintSwitch() { return gTabPaintSwitch; }
 
+// The controls of the pages are siblings made after the control, which the
+// system puts below it: the tab row goes back to the bottom so that they show.
+void SendToBottom(HWND wnd) {
+    if (GetWindow(wnd, GW_HWNDLAST) != wnd)
+        SetWindowPos(wnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
 bool RectsMeet(const RECT& a, const RECT& b) {
     RECT x;
     return IntersectRect(&x, &a, &b) != FALSE;
@@ -229,6 +236,7 @@ void PaintOverlaps(ObjectRecord* rec, const RECT* update) {
 
 bool TabPaintHook(ObjectRecord* rec, HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     if (msg != WM_PAINT) return false;
+    SendToBottom(wnd);
     RECT update = {};
     bool has = GetUpdateRect(wnd, &update, FALSE) != FALSE;
     ObjectRef ref = ObjectRefOf(rec);
@@ -273,6 +281,7 @@ void MarkRefresh(ObjectRecord* rec) {
 // After each object operation: the pages something was repainted on.
 void RefreshAll() {
     for (TabControlRecord* t = gTabControlList; t; t = t->nextShown) {
+        SendToBottom(t->c.hdr.hwnd);
         if (!(t->refresh & kRefreshPage)) continue;
         t->refresh &= ~kRefreshPage;
         if (gTabPageRefresh) TabInvalidate(&t->c.hdr, true);
@@ -293,6 +302,7 @@ void Unlist(TabControlRecord* t) {
 int32_t TabShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
     int32_t r = ObjectShowWindowed(rec, a, b, c, d);
     if (r != 0 || !ObjectIsLive(rec)) return r;
+    SendToBottom(rec->hwnd);
     TabControlRecord* t = AsTab(rec);
     Unlist(t);
     t->nextShown = gTabControlList;
@@ -689,6 +699,7 @@ ObjectRecord* TabControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) 
     t->fixHeight = BarToPixels(rec, CreateRecordValue(cr, kPidTabFixHth, 0), kVertical);
     t->fixWidth = BarToPixels(rec, CreateRecordValue(cr, kPidTabFixWth, 0), kHorizontal);
     if (t->widthStyle == kTabFixedWidth) ApplyItemSize(t);
+    SendToBottom(rec->hwnd);
     RECT r;
     GetWindowRect(rec->hwnd, &r);
     rec->right = rec->left + (r.right - r.left);
