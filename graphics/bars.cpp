@@ -3,6 +3,8 @@
 // object results, bounded texts, units and style bits.
 #include "graphics/bars.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 
 #include "objects/events.h"
@@ -151,4 +153,25 @@ bool BarPostClick(ObjectRecord* rec, uint16_t modifiers, int32_t value) {
 uint32_t BarCreationColor(const CrColor& c, uint32_t def) {
     if (c.object && ObjectIsLive(c.object) && c.object->kind == kKindColor) return ColorObjectValue(c.object);
     return c.value == -1 ? def : static_cast<uint32_t>(c.value);
+}
+
+bool BarImageListOf(ObjectRecord* given, int32_t handle, ObjectRecord** out) {
+    ObjectRecord* list = given ? given : (handle ? ObjectFromHandle(static_cast<uint32_t>(handle)) : nullptr);
+    *out = nullptr;
+    if (!list) return handle == 0 || given == nullptr;
+    if (list->kind != kKindImageList) return false;
+    if (!ObjectIsWebView(list)) *out = list;
+    return true;
+}
+
+CrText BarArgText(const MethodCallRec* call, uint32_t i) {
+    CrText t = {};
+    t.text = CtlArgText(call, i, &t.length);
+    return t;
+}
+
+DWORD BarDockStyle(ObjectCreateRecord* cr, int32_t defaultDock) {
+    enum : int32_t { kDockLeft = 2, kDockRight = 4, kDockFirstBad = 7 };
+    if (cr->dock == 0 || cr->dock >= kDockFirstBad) cr->dock = defaultDock;
+    return cr->dock == kDockLeft || cr->dock == kDockRight ? CCS_VERT : 0;
 }

@@ -78,6 +78,15 @@ bool BarPostClick(ObjectRecord* rec, uint16_t modifiers, int32_t value);
 uint32_t BarCreationColor(const CrColor& c, uint32_t def);
 // System colour 15 (button face) as a colour value.
 constexpr uint32_t kBarFaceColor = 0x8000000Fu;
+// The ImageList object a change or argument names (the object, else the
+// handle): a live native list, or none (a web-view list counts as none).
+// False for something that is no image list.
+bool BarImageListOf(ObjectRecord* given, int32_t handle, ObjectRecord** out);
+// A method's text argument as a counted text (none when absent).
+CrText BarArgText(const MethodCallRec* call, uint32_t i);
+// A Dock of 0 or 7 and above becomes defaultDock; CCS_VERT for the bars
+// docked left (2) or right (4), else 0.
+DWORD BarDockStyle(ObjectCreateRecord* cr, int32_t defaultDock);
 // Button modifiers of bar events.
 enum BarModifier : uint16_t { kModLeft = 8, kModRight = 16, kModDblLeft = 40, kModDblRight = 48 };
 // $BUTTONCLICK of toolbars.

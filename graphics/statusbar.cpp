@@ -33,7 +33,7 @@ constexpr int32_t kAddPanelMinWidth = 10;      // window units, when AddPanel gi
 constexpr uint32_t kRemoved = 0, kNotFound = 1;
 constexpr WPARAM kSimplePart = SB_SIMPLEID;
 constexpr WPARAM kSimplePartRtl = 0x4FF;
-constexpr uint32_t kDockDefault = 1, kDockFirstBad = 7, kDockLeft = 2, kDockRight = 4;
+constexpr int32_t kDockDefault = 1;
 constexpr int32_t kPanelCreateFull = -3;
 constexpr int kHorizontal = 0;
 
@@ -319,22 +319,16 @@ const MethodDesc* BarMethodLookup(uint32_t method, uint32_t) {
     return method >= kSbAddPanel && method <= kSbRemovePanel ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
 }
 
-CrText ArgText(const MethodCallRec* call, uint32_t i) {
-    CrText t = {};
-    t.text = CtlArgText(call, i, &t.length);
-    return t;
-}
-
 int32_t AddPanel(StatusBarRecord* b, const MethodCallRec* call) {
     PanelSpec s = {};
     s.width = CtlArgInt(call, kApWidth, 0);
     s.autoSize = CtlArgInt(call, kApAutoSize, 0);
     s.bdrStyle = CtlArgInt(call, kApBdrStyle, 0);
     s.minWidth = CtlArgInt(call, kApMinWidth, kAddPanelMinWidth);
-    s.text = ArgText(call, kApText);
-    s.runName = ArgText(call, kApRunName);
-    s.toolTip = ArgText(call, kApToolTip);
-    s.userData = ArgText(call, kApUserData);
+    s.text = BarArgText(call, kApText);
+    s.runName = BarArgText(call, kApRunName);
+    s.toolTip = BarArgText(call, kApToolTip);
+    s.userData = BarArgText(call, kApUserData);
     int32_t code = 0;
     ObjectRecord* rec = PanelCreate(b, s, &code);
     if (!rec) return CtlReplyInt(code);
@@ -460,11 +454,9 @@ const ObjectOps kStatusPanelOps = {
 }  // namespace
 
 ObjectRecord* StatusBarCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
-    if (cr->dock == 0 || cr->dock >= static_cast<int32_t>(kDockFirstBad)) cr->dock = kDockDefault;
+    DWORD style = SBARS_TOOLTIPS | CCS_NOPARENTALIGN | CCS_NORESIZE | BarDockStyle(cr, kDockDefault);
     int32_t sizeGrip = CreateRecordValue(cr, kPidSbSizeGrip, 0);
     int32_t showPanel = CreateRecordValue(cr, kPidSbShowPanel, 0);
-    DWORD style = SBARS_TOOLTIPS | CCS_NOPARENTALIGN | CCS_NORESIZE;
-    if (cr->dock == static_cast<int32_t>(kDockLeft) || cr->dock == static_cast<int32_t>(kDockRight)) style |= CCS_VERT;
     if (sizeGrip) style |= SBARS_SIZEGRIP;
     ControlRecord* c = CtlCreateWindowed(kKindStatusBar, cr, STATUSCLASSNAMEA, style, 0, nullptr, 0, code,
                                          sizeof(StatusBarRecord), BarMsgHook);

@@ -411,17 +411,6 @@ void ApplyItemSize(TabControlRecord* t) {
     SendMessageA(t->c.hdr.hwnd, TCM_SETITEMSIZE, 0, MAKELPARAM(t->fixWidth, t->fixHeight));
 }
 
-// The ImageList object a change or argument names: a live native list, or
-// none (a web-view list counts as none). False for something that is no list.
-bool ImageListOf(ObjectRecord* given, int32_t handle, ObjectRecord** out) {
-    ObjectRecord* list = given ? given : (handle ? ObjectFromHandle(static_cast<uint32_t>(handle)) : nullptr);
-    *out = nullptr;
-    if (!list) return handle == 0 || given == nullptr;
-    if (list->kind != kKindImageList) return false;
-    if (!ObjectIsWebView(list)) *out = list;
-    return true;
-}
-
 // Gives the control a list (or none); true when it had one before.
 bool SetImageList(TabControlRecord* t, ObjectRecord* list) {
     bool had = t->imageList != nullptr;
@@ -485,7 +474,7 @@ int32_t TabSetProp(ObjectRecord* rec, PropChange* req) {
         break;
     case kPidTabImageList: {
         ObjectRecord* list = nullptr;
-        if (!ImageListOf(req->object, v, &list)) return kOpNoObject;
+        if (!BarImageListOf(req->object, v, &list)) return kOpNoObject;
         SetImageList(t, list);
         return 0;
     }
@@ -510,7 +499,7 @@ const MethodDesc* TabMethodLookup(uint32_t method, uint32_t) {
 
 ObjectRecord* ArgImageList(const MethodCallRec* call, uint32_t i, bool* ok) {
     ObjectRecord* list = nullptr;
-    *ok = ImageListOf(nullptr, CtlArgInt(call, i, 0), &list);
+    *ok = BarImageListOf(nullptr, CtlArgInt(call, i, 0), &list);
     return list;
 }
 

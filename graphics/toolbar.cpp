@@ -43,7 +43,7 @@ constexpr uint32_t kRemoved = 0, kNotFound = 1;
 // Codes from this one on put the bar's own button size back.
 constexpr int kTbSizeRestore = 16;
 constexpr DWORD kTbBaseStyle = 0x4400000C;      // child, clip siblings, no resize, no parent align
-constexpr uint32_t kDockDefault = 5, kDockFirstBad = 7, kDockLeft = 2, kDockRight = 4;
+constexpr int32_t kDockDefault = 5;
 constexpr int32_t kBackStyleTransparent = 2, kTextAlignList = 1, kTextAlignBelow = 2;
 constexpr WORD kTempButtonWidth = 0x7FFF;
 constexpr char kDefaultToolsName[] = "QOVDEFTOOLS";
@@ -185,20 +185,10 @@ BarItemRecord* FindByState(ToolBarRecord* bar, const MethodCallRec* call, uint32
 
 // ---- Button properties -------------------------------------------------------------------------
 
-// The run of consecutive check-group buttons around b.
+// Every other member of b's check group loses its check.
 void UncheckGroupOthers(ToolBarRecord* bar, ToolButtonRecord* b) {
-    BarItemRecord* runStart = nullptr;
-    for (BarItemRecord* it = bar->buttons; it; it = it->nextItem) {
-        if (AsButton(it)->btnStyle != kBtnCheckGroup) {
-            runStart = nullptr;
-            continue;
-        }
-        if (!runStart) runStart = it;
-        if (it != &b->item) continue;
-        for (BarItemRecord* m = runStart; m && AsButton(m)->btnStyle == kBtnCheckGroup; m = m->nextItem)
-            if (m != it) ToolButtonSetState(bar, AsButton(m), TBSTATE_CHECKED | TBSTATE_PRESSED, 0);
-        return;
-    }
+    for (BarItemRecord* m = ToolBarCheckGroupStart(bar, b); m && AsButton(m)->btnStyle == kBtnCheckGroup; m = m->nextItem)
+        if (m != &b->item) ToolButtonSetState(bar, AsButton(m), TBSTATE_CHECKED | TBSTATE_PRESSED, 0);
 }
 
 uint32_t ButtonGetProp(ObjectRecord* rec, uint32_t id) {
@@ -336,17 +326,6 @@ void SetList(ToolBarRecord* bar, int slot, ObjectRecord* list) {
     SendMessageA(WndOf(bar), kListMsgs[slot], 0, reinterpret_cast<LPARAM>(h));
 }
 
-// An ImageList object a change or argument names (a web-view list counts as
-// none); false for something that is no image list.
-bool ListOf(ObjectRecord* given, int32_t handle, ObjectRecord** out) {
-    ObjectRecord* list = given ? given : (handle ? ObjectFromHandle(static_cast<uint32_t>(handle)) : nullptr);
-    *out = nullptr;
-    if (!list) return handle == 0 || given == nullptr;
-    if (list->kind != kKindImageList) return false;
-    if (!ObjectIsWebView(list)) *out = list;
-    return true;
-}
-
 int SlotOfProp(uint32_t id) { return id == kPidTbImageList ? kListNormal : id == kPidTbImageListD ? kListDisabled : kListHot; }
 
 // Sets the style with the wrap bit flipped, then the real style: the control
@@ -463,7 +442,7 @@ int32_t BarSetOwnProp(ToolBarRecord* bar, PropChange* req) {
     case kPidRunName: BarReplaceText(&rec->runName, req->text, req->textLength, kBarTextMax); break;
     case kPidTbImageList: case kPidTbImageListD: case kPidTbImageListH: {
         ObjectRecord* list = nullptr;
-        if (!ListOf(req->object, v, &list)) return kOpNoObject;
+        if (!BarImageListOf(req->object, v, &list)) return kOpNoObject;
         SetList(bar, SlotOfProp(req->id), list);
         if (req->id == kPidTbImageList) sizeCode = kTbSizeLayout;
         redraw = true;
@@ -517,12 +496,6 @@ const MethodDesc* BarMethodLookup(uint32_t method, uint32_t) {
     return method >= kTbAddButton && method <= kTbSetTBFlags ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
 }
 
-CrText ArgText(const MethodCallRec* call, uint32_t i) {
-    CrText t = {};
-    t.text = CtlArgText(call, i, &t.length);
-    return t;
-}
-
 int32_t AddButton(ToolBarRecord* bar, const MethodCallRec* call) {
     ButtonSpec s = {};
     s.visible = CtlArgInt(call, kAbVisible, 1) != 0;
@@ -534,11 +507,11 @@ int32_t AddButton(ToolBarRecord* bar, const MethodCallRec* call) {
     s.btnStyle = CtlArgInt(call, kAbBtnStyle, kBtnPush);
     s.imageIndex = CtlArgInt(call, kAbImageIndex, 0);
     s.tag = CtlArgInt(call, kAbTag, 0);
-    s.text = ArgText(call, kAbText);
-    s.runName = ArgText(call, kAbRunName);
-    s.toolTip = ArgText(call, kAbToolTip);
-    s.menuText = ArgText(call, kAbMenuText);
-    s.userData = ArgText(call, kAbUserData);
+    s.text = BarArgText(call, kAbText);
+    s.runName = BarArgText(call, kAbRunName);
+    s.toolTip = BarArgText(call, kAbToolTip);
+    s.menuText = BarArgText(call, kAbMenuText);
+    s.userData = BarArgText(call, kAbUserData);
     int32_t position = CtlArgGiven(call, kAbInsertAt) ? CtlArgInt(call, kAbInsertAt, -1) : -1;
     int32_t code = 0;
     BarItemRecord* it = Insert(bar, s, position, &code);
@@ -548,7 +521,7 @@ int32_t AddButton(ToolBarRecord* bar, const MethodCallRec* call) {
 
 int32_t SetListMethod(ToolBarRecord* bar, const MethodCallRec* call, int slot) {
     ObjectRecord* list = nullptr;
-    if (!ListOf(nullptr, CtlArgInt(call, 0, 0), &list)) return -1;
+    if (!BarImageListOf(nullptr, CtlArgInt(call, 0, 0), &list)) return -1;
     SetList(bar, slot, list);
     if (slot == kListNormal) RedrawObjectWindow(&bar->c.hdr, 0);
     return 0;
@@ -700,6 +673,19 @@ const ObjectOps kToolButtonOps = {
 
 }  // namespace
 
+BarItemRecord* ToolBarCheckGroupStart(ToolBarRecord* bar, ToolButtonRecord* b) {
+    BarItemRecord* runStart = nullptr;
+    for (BarItemRecord* it = bar->buttons; it; it = it->nextItem) {
+        if (AsButton(it)->btnStyle != kBtnCheckGroup) {
+            runStart = nullptr;
+            continue;
+        }
+        if (!runStart) runStart = it;
+        if (it == &b->item) return runStart;
+    }
+    return nullptr;
+}
+
 ToolButtonRecord* ToolBarButtonById(ToolBarRecord* bar, uint32_t commandId, uint32_t* position) {
     uint32_t i = 0;
     for (BarItemRecord* it = bar->buttons; it; it = it->nextItem, ++i) {
@@ -740,9 +726,7 @@ int32_t ToolButtonSetPropValue(ObjectRecord* rec, uint32_t id, int32_t value) {
 
 ObjectRecord* ToolBarCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     HIMAGELIST tools = DefaultTools();
-    if (cr->dock == 0 || cr->dock >= static_cast<int32_t>(kDockFirstBad)) cr->dock = kDockDefault;
-    DWORD style = kTbBaseStyle & ~(WS_CHILD | WS_CLIPSIBLINGS);
-    if (cr->dock == static_cast<int32_t>(kDockLeft) || cr->dock == static_cast<int32_t>(kDockRight)) style |= CCS_VERT;
+    DWORD style = (kTbBaseStyle & ~(WS_CHILD | WS_CLIPSIBLINGS)) | BarDockStyle(cr, kDockDefault);
     bool flat = cr->appearance != 1 && cr->style != 1;
     if (flat) style |= TBSTYLE_FLAT;
     bool transparent = CreateRecordValue(cr, kPidTbBackStyle, 1) == kBackStyleTransparent;
@@ -786,7 +770,7 @@ ObjectRecord* ToolBarCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     static const uint32_t kListProps[kListSlots] = {kPidTbImageList, kPidTbImageListD, kPidTbImageListH};
     for (int slot = 0; slot < kListSlots; ++slot) {
         ObjectRecord* list = nullptr;
-        if (cr->given[kListProps[slot]] && ListOf(nullptr, cr->values[kListProps[slot]], &list) && list)
+        if (cr->given[kListProps[slot]] && BarImageListOf(nullptr, cr->values[kListProps[slot]], &list) && list)
             SetList(bar, slot, list);
     }
     // Double buffering keeps the buttons from flickering on the NT line.

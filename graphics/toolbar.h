@@ -60,6 +60,9 @@ inline ToolButtonRecord* AsButton(ObjectRecord* rec) { return reinterpret_cast<T
 
 // ---- toolbar.cpp ---------------------------------------------------------------------------------
 ToolButtonRecord* ToolBarButtonById(ToolBarRecord* bar, uint32_t commandId, uint32_t* position);
+// The first button of the run of consecutive check-group buttons that holds b
+// (none when b is in no group).
+BarItemRecord* ToolBarCheckGroupStart(ToolBarRecord* bar, ToolButtonRecord* b);
 void ToolBarAutoSize(ToolBarRecord* bar, int code);
 // Sets the control's state bits of a button (one TB_SETSTATE).
 void ToolButtonSetState(ToolBarRecord* bar, ToolButtonRecord* b, BYTE clear, BYTE set);

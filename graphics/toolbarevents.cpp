@@ -99,19 +99,7 @@ void DropDownMenu(ToolBarRecord* bar, ToolButtonRecord* b, bool fromKey) {
 // one unchecks the others and reports nothing (a mnemonic still reports);
 // clicking an unchecked one checks it alone and reports a click.
 void CheckGroupClick(ToolBarRecord* bar, ToolButtonRecord* b, bool fromKey) {
-    BarItemRecord* runStart = nullptr;
-    BarItemRecord* start = nullptr;
-    for (BarItemRecord* it = bar->buttons; it; it = it->nextItem) {
-        if (AsButton(it)->btnStyle != kBtnCheckGroup) {
-            runStart = nullptr;
-            continue;
-        }
-        if (!runStart) runStart = it;
-        if (it == &b->item) {
-            start = runStart;
-            break;
-        }
-    }
+    BarItemRecord* start = ToolBarCheckGroupStart(bar, b);
     if (!start) return;
     bool wasChecked = (ToolButtonState(bar, b) & TBSTATE_CHECKED) != 0;
     for (BarItemRecord* m = start; m && AsButton(m)->btnStyle == kBtnCheckGroup; m = m->nextItem)

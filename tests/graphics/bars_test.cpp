@@ -423,7 +423,7 @@ protected:
         ASSERT_NE(nullptr, tab_);
     }
     std::string Label(int i) {
-        char text[64] = {};
+        char text[300] = {};
         TCITEMA item = {};
         item.mask = TCIF_TEXT;
         item.pszText = text;
@@ -491,6 +491,22 @@ TEST_F(TabControlTest, ItemOperationsValuesAndStyles) {
     EXPECT_EQ(0, ObjectDeleteItem(tab_, 0));
     EXPECT_EQ(0, SendMessageA(tab_->hwnd, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ(0, HotKeyToObject(win_, 'o'));
+}
+
+TEST_F(TabControlTest, LongLabelsAreCutAndTheQueryEndsAfterTheLastWholeLabel) {
+    // 160 labels of 255 characters with their ';' fill the 40960 bytes a
+    // TabLabel carries; five more tabs of 300 characters are cut to 255.
+    std::string labels;
+    for (int i = 0; i < 160; ++i) labels += std::string(255, static_cast<char>('a' + i % 26)) + ";";
+    ASSERT_EQ(40960u, labels.size());
+    ASSERT_EQ(0, SetPropText(tab_, kPidTabLabel, labels.c_str()));
+    ASSERT_EQ(160, SendMessageA(tab_->hwnd, TCM_GETITEMCOUNT, 0, 0));
+    std::string wide(300, 'z');
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(160 + i, Call(tab_, kTmInsertTab, {N(160 + i), T(wide.c_str())}));
+    EXPECT_EQ(std::string(255, 'z'), Label(164)) << "a label keeps 255 bytes";
+    std::string answer = PropText(tab_, kPidTabLabel);
+    EXPECT_EQ(40960u, answer.size()) << "the answer ends after the last whole label that fits";
+    EXPECT_EQ(labels, answer);
 }
 
 TEST_F(TabControlTest, HundredAndFiftyTabsLeaveTheHotKeyTableAndItsNeighboursIntact) {
@@ -796,6 +812,29 @@ TEST_F(ToolBarTest, ToolCountFollowsShowTipsVisibleAndFlags) {
     EXPECT_EQ(1, ToolCount());
     EXPECT_EQ(0, SetProp(bar_, kPidVisible2, 1, Selector(1)));
     EXPECT_EQ(2, ToolCount());
+}
+
+TEST_F(ToolBarTest, InfoTipTextStaysWithinTheGivenBuffer) {
+    ASSERT_EQ(0, AddText("a", 3, 0, "a long tooltip text"));
+    EXPECT_EQ(2, Call(bar_, kTbSetTBFlags, {N(1), N(0)})) << "the control's own tips ask for the text";
+    struct Case {
+        int size;
+        const char* expect;
+    };
+    for (const Case& c : {Case{5, "a lo"}, Case{1, ""}, Case{64, "a long tooltip text"}}) {
+        char buf[80];
+        memset(buf, '#', sizeof buf);
+        NMTBGETINFOTIPA tip = {};
+        tip.hdr.hwndFrom = bar_->hwnd;
+        tip.hdr.idFrom = GetDlgCtrlID(bar_->hwnd);
+        tip.hdr.code = TBN_GETINFOTIPA;
+        tip.pszText = buf;
+        tip.cchTextMax = c.size;
+        tip.iItem = 1;
+        SendMessageA(win_->hwnd, WM_NOTIFY, tip.hdr.idFrom, reinterpret_cast<LPARAM>(&tip));
+        EXPECT_STREQ(c.expect, buf) << c.size;
+        EXPECT_EQ('#', buf[c.size]) << "nothing is written past the buffer of " << c.size;
+    }
 }
 
 TEST_F(ToolBarTest, RealClicksQueueClickButtonClickAndDoubleClick) {
