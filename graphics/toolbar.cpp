@@ -148,7 +148,8 @@ BarItemRecord* Insert(ToolBarRecord* bar, const ButtonSpec& s, int32_t position,
     SendMessageA(wnd, TB_SETBUTTONSIZE, 0, MAKELPARAM(kTempButtonWidth, bar->btnHeight));
     SendMessageA(wnd, TB_SETBUTTONSIZE, 0, ButtonSize(bar));
     if (ClientTips(bar)) {
-        if (bar->showTips && rec->toolTip && s.visible) ToolButtonTipSet(bar, b, true);
+        // A new button has no tool yet: none to take away first.
+        if (bar->showTips && rec->toolTip && s.visible) ToolButtonTipSet(bar, b, false);
         // An appended button moves no other; an inserted one moves those after it.
         uint32_t from = 0;
         if (position < 0) ToolBarButtonById(bar, b->commandId, &from);
