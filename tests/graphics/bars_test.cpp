@@ -49,16 +49,26 @@ struct Taken {
 
 class BarsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { StartTestRuntime(GraphicsInstall); }
+    // One window serves every test: taking a top window off the screen costs
+    // Wine two seconds (it waits for a window manager the display does not
+    // have), so each test only destroys the objects it made in it.
+    static void SetUpTestSuite() {
+        StartTestRuntime(GraphicsInstall);
+        static ObjectCreateRecord cr;
+        win_ = MakeTestWindow(&cr, 40, 40);
+    }
+    static void TearDownTestSuite() {
+        if (win_) ObjectDestroy(win_);
+        win_ = nullptr;
+    }
     void SetUp() override {
-        win_ = MakeTestWindow(&cr_, 40, 40);
         ASSERT_NE(nullptr, win_);
         SetForegroundWindow(win_->hwnd);
         Pump();
         DrainEvents();
     }
     void TearDown() override {
-        ObjectDestroy(win_);
+        ObjectDestroyChildren(win_);
         Pump();
         DrainEvents();
     }
@@ -239,9 +249,10 @@ protected:
         ASSERT_EQ(wnd, GetFocus());
     }
     ObjectCreateRecord cr_;
-    ObjectRecord* win_ = nullptr;
+    static ObjectRecord* win_;
 };
 uint8_t BarsTest::replyKind_;
+ObjectRecord* BarsTest::win_;
 
 // ---- Status bar ----------------------------------------------------------------------------------
 
