@@ -22,6 +22,7 @@
 #include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
+#include "objects/paint.h"
 #include "objects/pump.h"
 #include "objects/window.h"
 #include "session/proto/protocol.h"
@@ -540,6 +541,25 @@ TEST_F(TabControlTest, HundredAndFiftyTabsLeaveTheHotKeyTableAndItsNeighboursInt
     EXPECT_EQ(1, Call(tab_, kTmDeleteTab, {N(0)}));
     EXPECT_NE(0, HotKeyToObject(win_, 'c'));
     EXPECT_EQ(2, Selected());
+}
+
+TEST_F(TabControlTest, RepaintOnAPageRefreshesThePageOnceTheOperationIsDone) {
+    ASSERT_EQ(0, SetPropText(tab_, kPidTabLabel, "one;two"));
+    ObjectRecord* shape = GreenShape(100, 100);
+    ASSERT_NE(nullptr, shape);
+    uint32_t flagsBefore = tab_->flags;
+    PumpFor(50);
+    ValidateRect(tab_->hwnd, nullptr);
+    InvalidateTabPageUnder(shape);
+    EXPECT_EQ(flagsBefore, tab_->flags) << "the refresh bit is the tab record's own, not a header flag";
+    ValidateRect(tab_->hwnd, nullptr);
+    ASSERT_NE(nullptr, gObjectHooks.objectOpDone);
+    gObjectHooks.objectOpDone();
+    RECT update = {};
+    EXPECT_TRUE(GetUpdateRect(tab_->hwnd, &update, FALSE)) << "the page is repainted after the operation";
+    ValidateRect(tab_->hwnd, nullptr);
+    gObjectHooks.objectOpDone();
+    EXPECT_FALSE(GetUpdateRect(tab_->hwnd, &update, FALSE)) << "once: the bit was cleared";
 }
 
 TEST_F(TabControlTest, KeysSwitchPagesWithClickThenChange) {
