@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "objects/events.h"
+#include "objects/objwindowed.h"
 #include "objects/window.h"
 #include "session/session.h"
 #include "session/util/mem.h"
@@ -101,6 +102,13 @@ void BarItemDrop(BarItemRecord* item, void (*freeTexts)(BarItemRecord* item)) {
     if (rec->useCount > 0) return;   // the server still holds it: it answers 0 from now on
     ObjectFreeCommon(rec);
     ObjectFreeRecord(rec);
+}
+
+int32_t BarItemRelease(ObjectRecord* rec, void (*freeTexts)(BarItemRecord* item)) {
+    auto* it = reinterpret_cast<BarItemRecord*>(rec);
+    if (it->bar && rec->useCount <= 1) return 0;
+    if (rec->useCount <= 1 && freeTexts) freeTexts(it);
+    return RecordReleaseUse(rec);
 }
 
 char* BarCopyText(const char* text, uint32_t length, uint32_t max) {

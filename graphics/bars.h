@@ -57,6 +57,11 @@ int32_t BarReplyItem(BarItemRecord* item, const MethodCallRec* call, uint32_t ty
 // The bar's release of an item: its use goes; a server-held item stays with
 // its texts freed (freeTexts) and no bar, else it is freed (freeTexts first).
 void BarItemDrop(BarItemRecord* item, void (*freeTexts)(BarItemRecord* item));
+// Slot 4 of the item kinds: the server's release of an item. The bar's own use
+// is not the server's to release: an item the server does not hold stays on
+// its bar (out of the registry until handed out again); otherwise one use
+// goes, and the last frees the item (its own texts through freeTexts first).
+int32_t BarItemRelease(ObjectRecord* rec, void (*freeTexts)(BarItemRecord* item));
 // A NUL-terminated copy of at most max bytes of a counted text (the local
 // heap), null without memory. Replace keeps the old value when the copy fails;
 // an empty text frees the field. False only without memory.

@@ -249,11 +249,7 @@ int32_t PanelSetProp(ObjectRecord* rec, PropChange* req) {
     return 0;
 }
 
-int32_t PanelRelease(ObjectRecord* rec) {
-    // The last holder frees the panel's own text with it.
-    if (rec->useCount <= 1) BarFreeText(&AsPanel(rec)->text);
-    return RecordReleaseUse(rec);
-}
+int32_t PanelRelease(ObjectRecord* rec) { return BarItemRelease(rec, FreePanelTexts); }
 
 // ---- Bar properties -----------------------------------------------------------------------------
 

@@ -305,11 +305,7 @@ int32_t ButtonSetProp(ObjectRecord* rec, PropChange* req) {
     return 0;
 }
 
-int32_t ButtonRelease(ObjectRecord* rec) {
-    // The last holder frees the button's own texts with it.
-    if (rec->useCount <= 1) FreeButtonTexts(reinterpret_cast<BarItemRecord*>(rec));
-    return RecordReleaseUse(rec);
-}
+int32_t ButtonRelease(ObjectRecord* rec) { return BarItemRelease(rec, FreeButtonTexts); }
 
 // ---- Bar properties ----------------------------------------------------------------------------
 

@@ -386,6 +386,21 @@ TEST_F(StatusBarTest, ServerReleaseLeavesThePanelOnTheBarUntilItIsHandedAgain) {
     EXPECT_EQ(0, Call(bar_, kSbGetPanel, {N(0)})) << "not into an object variable: nothing";
 }
 
+TEST_F(StatusBarTest, ReleaseOfAPanelTheServerDoesNotHoldLeavesItOnTheBar) {
+    ASSERT_EQ(0, Add({N(40), N(2), kSkip, kSkip, T("bar's own")}));
+    // A handle the server was never given (a hostile or confused server may
+    // still name it): its release must not free what the bar holds.
+    uint32_t handle = 0;
+    for (uint32_t i = 0; i < ObjectLiveCount(); ++i)
+        if (ObjectLiveAt(i)->kind == kKindStatusPanel) handle = ObjectLiveAt(i)->handle;
+    ASSERT_NE(0u, handle);
+    EXPECT_EQ(0, ObjectDestroy(ObjectFromHandle(handle)));
+    EXPECT_EQ(nullptr, ObjectFromHandle(handle));
+    EXPECT_EQ("bar's own", PropText(bar_, kPidText, Selector(0))) << "still on the bar";
+    EXPECT_EQ(0, Call(bar_, kSbRemovePanel, {N(0)})) << "and removed by it";
+    EXPECT_EQ(1, SendMessageA(bar_->hwnd, SB_GETPARTS, 0, 0));
+}
+
 TEST_F(StatusBarTest, ShowPanelZeroShowsTheSimpleText) {
     ASSERT_EQ(0, Add({N(40), N(2), kSkip, kSkip, T("panel")}));
     EXPECT_EQ(0, SetProp(bar_, kPidShowPanel, 0));
