@@ -170,6 +170,11 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
     return c;
 }
 
+LRESULT CtlCallOldProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto old = reinterpret_cast<WNDPROC>(GetPropA(wnd, kPropOldProc));
+    return old ? CallWindowProcA(old, wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
+}
+
 ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
                                   int32_t* code) {
     const CrText& t = cr->title.text ? cr->title : cr->text;

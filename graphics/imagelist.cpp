@@ -303,56 +303,11 @@ int32_t LoadStdTools(ImageListRecord* l) {
     return 0;
 }
 
-// WriteBmpFile results besides the converter's and the writer's codes.
-enum WriteResult : int32_t { kWriteNoList = 1, kWriteNoInfo = 2, kWriteNoMask = 3, kWriteNoName = 4 };
-
 // The images in one row, the masked pixels painted in the mask colour, as a .BMP.
 int32_t WriteStrip(ImageListRecord* l, const MethodCallRec* call) {
-    if (!l->list) return kWriteNoList;
-    IMAGEINFO ii = {};
-    if (!ImageList_GetImageInfo(l->list, 0, &ii)) return kWriteNoInfo;
-    BITMAPINFOHEADER maskHeader = {};
-    uint8_t* maskBits = nullptr;
-    if (ii.hbmMask) {
-        // The list keeps its bitmaps selected into its own DCs: a copy is read.
-        auto copy = static_cast<HBITMAP>(CopyImage(ii.hbmMask, IMAGE_BITMAP, 0, 0, 0));
-        int rc = copy ? ImageFromBitmap(copy, nullptr) : kImgAbsent;
-        if (copy) DeleteObject(copy);
-        if (rc != 0) return rc;
-        maskHeader = gImageDecodeState.header;
-        maskBits = gImageDecodeState.bits;
-        gImageDecodeState.bits = nullptr;
-    }
-    int32_t rc = ImageFromBitmap(ii.hbmImage, nullptr);
-    ImageDecodeState& st = gImageDecodeState;
-    if (rc == 0 && maskBits &&
-        !ApplyTransparentMask(static_cast<int32_t>(ColorValueResolve(l->hdr.fgColor)), &st.header, st.bits, &maskHeader,
-                              maskBits))
-        rc = kWriteNoMask;
-    LocalFreeMem(maskBits);
-    BITMAPINFOHEADER stripHeader = {};
-    uint8_t* stripBits = nullptr;
-    if (rc == 0 && DibGridToStrip(&st.header, st.bits, l->width, l->height,
-                                  static_cast<uint32_t>(ImageList_GetImageCount(l->list)), &stripHeader, &stripBits) != 0)
-        rc = kImgNoMemory;
-    char* name = rc == 0 ? ArgName(call, 0) : nullptr;
-    if (rc == 0 && !name) rc = kWriteNoName;
-    if (rc == 0) {
-        // The writer takes the header followed by its colours.
-        uint32_t colours = stripHeader.biClrUsed < 256 ? stripHeader.biClrUsed : 256;
-        auto* info = static_cast<uint8_t*>(LocalAllocZero(sizeof stripHeader + colours * sizeof(RGBQUAD)));
-        if (!info) {
-            rc = kImgNoMemory;
-        } else {
-            memcpy(info, &stripHeader, sizeof stripHeader);
-            memcpy(info + sizeof stripHeader, st.colors, colours * sizeof(RGBQUAD));
-            rc = DibWriteBmpFile(name, reinterpret_cast<BITMAPINFOHEADER*>(info), stripBits);
-            LocalFreeMem(info);
-        }
-    }
+    char* name = ArgName(call, 0);
+    int32_t rc = ImageListWriteBmp(l->list, ColorValueResolve(l->hdr.fgColor), name);
     LocalFreeMem(name);
-    LocalFreeMem(stripBits);
-    ImageClearState();
     return rc;
 }
 
@@ -484,6 +439,54 @@ ObjectRecord* ImageListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     }
     *code = 0;
     return rec;
+}
+
+int32_t ImageListWriteBmp(HIMAGELIST list, COLORREF maskColour, const char* name) {
+    if (!list) return kWriteNoList;
+    IMAGEINFO ii = {};
+    if (!ImageList_GetImageInfo(list, 0, &ii)) return kWriteNoInfo;
+    int width = 0, height = 0;
+    ImageList_GetIconSize(list, &width, &height);
+    BITMAPINFOHEADER maskHeader = {};
+    uint8_t* maskBits = nullptr;
+    if (ii.hbmMask) {
+        // The list keeps its bitmaps selected into its own DCs: a copy is read.
+        auto copy = static_cast<HBITMAP>(CopyImage(ii.hbmMask, IMAGE_BITMAP, 0, 0, 0));
+        int rc = copy ? ImageFromBitmap(copy, nullptr) : kImgAbsent;
+        if (copy) DeleteObject(copy);
+        if (rc != 0) return rc;
+        maskHeader = gImageDecodeState.header;
+        maskBits = gImageDecodeState.bits;
+        gImageDecodeState.bits = nullptr;
+    }
+    int32_t rc = ImageFromBitmap(ii.hbmImage, nullptr);
+    ImageDecodeState& st = gImageDecodeState;
+    if (rc == 0 && maskBits &&
+        !ApplyTransparentMask(static_cast<int32_t>(maskColour), &st.header, st.bits, &maskHeader, maskBits))
+        rc = kWriteNoMask;
+    LocalFreeMem(maskBits);
+    BITMAPINFOHEADER stripHeader = {};
+    uint8_t* stripBits = nullptr;
+    if (rc == 0 && DibGridToStrip(&st.header, st.bits, static_cast<uint32_t>(width), static_cast<uint32_t>(height),
+                                  static_cast<uint32_t>(ImageList_GetImageCount(list)), &stripHeader, &stripBits) != 0)
+        rc = kImgNoMemory;
+    if (rc == 0 && (!name || !*name)) rc = kWriteNoName;
+    if (rc == 0) {
+        // The writer takes the header followed by its colours.
+        uint32_t colours = stripHeader.biClrUsed < 256 ? stripHeader.biClrUsed : 256;
+        auto* info = static_cast<uint8_t*>(LocalAllocZero(sizeof stripHeader + colours * sizeof(RGBQUAD)));
+        if (!info) {
+            rc = kImgNoMemory;
+        } else {
+            memcpy(info, &stripHeader, sizeof stripHeader);
+            memcpy(info + sizeof stripHeader, st.colors, colours * sizeof(RGBQUAD));
+            rc = DibWriteBmpFile(name, reinterpret_cast<BITMAPINFOHEADER*>(info), stripBits);
+            LocalFreeMem(info);
+        }
+    }
+    LocalFreeMem(stripBits);
+    ImageClearState();
+    return rc;
 }
 
 void ImageListRelease(ObjectRecord* rec, bool free) {
