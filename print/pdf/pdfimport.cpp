@@ -1,11 +1,13 @@
 // pdfimport.cpp - a page of another PDF file placed on the current page: the
 // source is read whole (a classic file with one cross-reference table), the
 // page found through its page tree, its content streams joined into a form
-// XObject and every object its resources reach copied under new numbers; the
-// page then draws the form. The source is searched as bytes, never as text
+// XObject and its resources copied under new numbers, by kind (fonts,
+// XObjects, graphics states) or, with the option G, every object they reach;
+// the page then draws the form. The source is searched as bytes, never as text
 // that a NUL would end, and stream data is copied by its length.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -114,9 +116,18 @@ static bool ObjectText(const PdfSource& s, uint32_t obj, PdfObjText* o) {
     return true;
 }
 
+// A key as a whole name: "/Length" does not stop at "/Length1", whose value a
+// font file stream often gives first.
+static size_t FindKey(const PdfSource& s, size_t from, size_t to, const char* key) {
+    size_t k = strlen(key);
+    for (size_t at = Find(s, from, to, key); at != SIZE_MAX; at = Find(s, at + 1, to, key))
+        if (at + k >= to || !IsAlnum(s.p[at + k])) return at;
+    return SIZE_MAX;
+}
+
 // "/Length" of a stream dictionary, direct or by reference.
 static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uint64_t* len) {
-    size_t k = Find(s, dictFrom, dictTo, "/Length");
+    size_t k = FindKey(s, dictFrom, dictTo, "/Length");
     if (k == SIZE_MAX) return false;
     size_t i = SkipWhite(s, k + 7), e;
     uint32_t ref;
@@ -192,6 +203,213 @@ static bool CopyQueued(PdfDocRec* doc, PdfSource& s, std::vector<uint32_t>* todo
         PdfPutLine(doc, "endobj");
         PdfPutLine(doc, nullptr);
     }
+    return true;
+}
+
+// ---- typed copies ---------------------------------------------------------------------------
+// The typed copy knows fonts (with their descendant, descriptor, font file,
+// encoding, widths and ToUnicode map), XObjects and graphics states: each
+// named reference is copied by the copier of its kind, at a number of its own
+// per entry. Every other reference in a typed copy (a form's /Resources, an
+// image's /SMask, a /DecodeParms) goes through the generic copier, so no copy
+// keeps a number of the source file.
+
+enum PdfTypedKind {
+    kTypedFontDict = 0,
+    kTypedDescriptor = 1,
+    kTypedFontFile = 2,
+    kTypedStream = 3,
+    kTypedVerbatim = 4,
+    kTypedKinds = 5
+};
+
+// How a key's value is taken.
+enum PdfKeyRule {
+    kKeyRefIfAny = 0,     // a reference is copied; any other value stays as it is
+    kKeyMustBeRef = 1,    // present without a reference: the copy fails
+    kKeyFirstInArray = 2  // a reference, or an array whose first element is one
+};
+
+struct PdfTypedKey {
+    const char* key;
+    PdfTypedKind kind;
+    PdfKeyRule rule;
+};
+
+// A fixed replacement inside an object's text: [from, to) becomes text.
+struct PdfPatch {
+    size_t from, to;
+    std::string text;
+};
+
+// What one typed copy works with.
+struct PdfTypedCopy {
+    PdfDocRec* doc;
+    PdfSource* s;
+    std::vector<uint32_t>* todo;  // the generic copier's queue
+};
+
+// A CIDFont's /CIDSystemInfo is a plain dictionary that files often give
+// inline: only a reference is copied.
+static const PdfTypedKey kFontDictKeys[] = {
+    {"/DescendantFonts", kTypedFontDict, kKeyFirstInArray},
+    {"/FontDescriptor", kTypedDescriptor, kKeyMustBeRef},
+    {"/CIDSystemInfo", kTypedVerbatim, kKeyRefIfAny},
+    {"/ToUnicode", kTypedVerbatim, kKeyMustBeRef},
+    {"/Encoding", kTypedVerbatim, kKeyRefIfAny},
+    {"/Widths", kTypedVerbatim, kKeyRefIfAny},
+};
+static const PdfTypedKey kDescriptorKeys[] = {
+    {"/FontFile", kTypedFontFile, kKeyRefIfAny},
+    {"/FontFile2", kTypedFontFile, kKeyRefIfAny},
+    {"/FontFile3", kTypedFontFile, kKeyRefIfAny},
+    {"/CIDSet", kTypedVerbatim, kKeyRefIfAny},
+};
+static const PdfTypedKey kStreamKeys[] = {
+    {"/ColorSpace", kTypedVerbatim, kKeyRefIfAny},
+};
+
+struct PdfTypedKeys {
+    const PdfTypedKey* keys;
+    size_t count;
+};
+static const PdfTypedKeys kTypedKeys[kTypedKinds] = {
+    {kFontDictKeys, sizeof kFontDictKeys / sizeof kFontDictKeys[0]},    // 0 font dictionary
+    {kDescriptorKeys, sizeof kDescriptorKeys / sizeof kDescriptorKeys[0]},  // 1 font descriptor
+    {nullptr, 0},                                                       // 2 font file
+    {kStreamKeys, sizeof kStreamKeys / sizeof kStreamKeys[0]},          // 3 XObject, graphics state
+    {nullptr, 0},                                                       // 4 verbatim
+};
+
+// Text between fixed patches with every other reference renumbered generically.
+static bool RewritePatched(PdfTypedCopy& c, size_t from, size_t to, std::vector<PdfPatch>& patches, std::string* out) {
+    std::sort(patches.begin(), patches.end(), [](const PdfPatch& a, const PdfPatch& b) { return a.from < b.from; });
+    size_t at = from;
+    for (const PdfPatch& p : patches) {
+        if (p.from < at) return false;
+        if (!Rewrite(c.doc, *c.s, at, p.from, out, c.todo)) return false;
+        out->append(p.text);
+        at = p.to;
+    }
+    return Rewrite(c.doc, *c.s, at, to, out, c.todo);
+}
+
+// Copies source object src as kind; its new number, or 0 on failure. The
+// references it names are copied first so their numbers are known.
+static DWORD CopyTyped(PdfTypedCopy& c, uint32_t src, PdfTypedKind kind, int depth) {
+    const PdfSource& s = *c.s;
+    PdfObjText o;
+    if (depth > kImportMaxDepth || !ObjectText(s, src, &o)) return 0;
+    std::vector<PdfPatch> patches;
+    const PdfTypedKeys& keys = kTypedKeys[kind];
+    for (size_t k = 0; k < keys.count; k++) {
+        const PdfTypedKey& key = keys.keys[k];
+        size_t at = FindKey(s, o.body, o.end, key.key);
+        if (at == SIZE_MAX) continue;
+        size_t i = SkipWhite(s, at + strlen(key.key)), e;
+        if (key.rule == kKeyFirstInArray && i < o.end && s.p[i] == '[') i = SkipWhite(s, i + 1);
+        uint32_t ref;
+        if (!ReadRef(s, i, &ref, &e) || e > o.end) {
+            if (key.rule == kKeyMustBeRef) return 0;
+            continue;
+        }
+        DWORD copied = CopyTyped(c, ref, key.kind, depth + 1);
+        if (!copied) return 0;
+        patches.push_back({i, e, std::to_string(copied) + " 0 R"});
+    }
+    // A stream's length is written as the number it is.
+    if (o.stream) {
+        size_t at = FindKey(s, o.body, o.end, "/Length");
+        if (at == SIZE_MAX) return 0;
+        size_t i = SkipWhite(s, at + 7), e;
+        uint32_t ref;
+        uint64_t n;
+        if (!ReadRef(s, i, &ref, &e) && !ReadNumber(s, i, &n, &e)) return 0;
+        patches.push_back({i, e, std::to_string(o.dataLen)});
+    }
+    std::string body;
+    if (!RewritePatched(c, o.body, o.end, patches, &body)) return 0;
+    PdfDocRec* doc = c.doc;
+    DWORD obj = doc->nextObj;
+    if (!PdfSetObjOffset(doc, obj)) return 0;
+    doc->nextObj++;
+    PdfPutUInt(doc, obj, 1);
+    PdfPutText(doc, " 0 obj");
+    PdfPutBytes(doc, body.data(), body.size());
+    if (o.stream) {
+        PdfPutLine(doc, "stream");
+        PdfPutBytes(doc, s.p + o.data, o.dataLen);
+        PdfPutLine(doc, nullptr);
+        PdfPutLine(doc, "endstream");
+    }
+    PdfPutLine(doc, "endobj");
+    PdfPutLine(doc, nullptr);
+    return obj;
+}
+
+// The resource categories of a typed copy, in the order they are copied.
+enum PdfResKind { kResFont = 0, kResXObject = 1, kResColorSpace = 2, kResExtGState = 3, kResKinds = 4 };
+constexpr size_t kImportEntriesMax = 280;
+
+struct PdfResCategory {
+    const char* key;
+    const char* line;  // the form's /Resources line that holds the entries
+};
+static const PdfResCategory kResCategories[kResKinds] = {
+    {"/Font", "               /Font << "},        // 0 fonts
+    {"/XObject", "               /XObject <<"},   // 1 XObjects
+    {"/ColorSpace", "               /ColorSpace <<"},  // 2 colour spaces
+    {"/ExtGState", "               /ExtGState <<"},    // 3 graphics states
+};
+
+// The entries of one category of the resources in [from, to): each name with
+// the new number of its copy. A colour space entry fails: the typed copy has
+// no copier for them (the generic copy has).
+static bool CopyResourceDict(PdfTypedCopy& c, size_t from, size_t to, PdfResKind kind, std::string* entries) {
+    const PdfSource& s = *c.s;
+    entries->clear();
+    size_t at = FindKey(s, from, to, kResCategories[kind].key);
+    if (at == SIZE_MAX) return true;
+    size_t i = SkipWhite(s, at + strlen(kResCategories[kind].key)), e;
+    uint32_t ref;
+    size_t end = to;
+    if (ReadRef(s, i, &ref, &e)) {
+        PdfObjText o;
+        if (!ObjectText(s, ref, &o)) return false;
+        i = Find(s, o.body, o.end, "<<");
+        end = o.end;
+        if (i == SIZE_MAX) return false;
+    }
+    if (i + 1 >= end || s.p[i] != '<' || s.p[i + 1] != '<') return false;
+    i = SkipWhite(s, i + 2);
+    while (i < end && s.p[i] == '/') {
+        size_t name = i;
+        while (i < end && !IsWhite(s.p[i]) && (i == name || (s.p[i] != '/' && s.p[i] != '>' && s.p[i] != '<'))) i++;
+        if (!ReadRef(s, i, &ref, &e) || kind == kResColorSpace) return false;
+        DWORD copied = CopyTyped(c, ref, kind == kResFont ? kTypedFontDict : kTypedStream, 0);
+        if (!copied) return false;
+        entries->append(reinterpret_cast<const char*>(s.p + name), i - name);
+        entries->append(" ");
+        entries->append(std::to_string(copied));
+        entries->append(" 0 R ");
+        if (entries->size() > kImportEntriesMax) return false;
+        i = SkipWhite(s, e);
+    }
+    return i + 1 < end && s.p[i] == '>' && s.p[i + 1] == '>';
+}
+
+// The form's /Resources of a typed copy: the four categories' entries.
+static bool CopyResourcesTyped(PdfTypedCopy& c, size_t from, size_t to, std::string* resources) {
+    *resources = "<<\n";
+    for (int k = 0; k < kResKinds; k++) {
+        std::string entries;
+        if (!CopyResourceDict(c, from, to, static_cast<PdfResKind>(k), &entries)) return false;
+        if (entries.empty()) continue;
+        resources->append(kResCategories[k].line);
+        resources->append(entries);
+        resources->append(" >>\n");
+    }
+    resources->append("             >>");
     return true;
 }
 
@@ -323,7 +541,9 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
 }
 
 // Reads the source page and writes its form XObject; the form's object number.
-static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, DWORD* formObj) {
+// Generic: the page's resources as they are, every object they reach copied.
+// Typed: the fonts, XObjects and graphics states named in them.
+static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic, DWORD* formObj) {
     if (!ReadXref(s)) return false;
     PdfObjText trailer = {s.trailer, s.n, false, 0, 0};
     uint32_t catalog, pages, page = 0;
@@ -362,7 +582,9 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, DWORD* formOb
         }
         if (depth != 0) return false;
         resources.clear();
-        if (!Rewrite(doc, s, i, j + 2, &resources, &todo)) return false;
+        PdfTypedCopy typed{doc, &s, &todo};
+        if (generic ? !Rewrite(doc, s, i, j + 2, &resources, &todo) : !CopyResourcesTyped(typed, i, j + 2, &resources))
+            return false;
     }
     if (!CopyQueued(doc, s, &todo)) return false;
     // Joined content is written compressed again unless streams are not.
@@ -436,7 +658,7 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
         form = static_cast<PdfFormRec*>(GuardedAlloc(sizeof(PdfFormRec)));
         PdfSource s{data, room.Size(), {}, {}, 0};
         DWORD obj = 0;
-        bool ok = form && ImportForm(doc, s, pageNo, &obj);
+        bool ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj);
         GuardedFree(data);
         if (!ok) {
             GuardedFree(form);
