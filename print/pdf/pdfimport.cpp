@@ -39,6 +39,12 @@ struct PdfSource {
     size_t trailer;             // where the trailer follows the table
 };
 
+// A failed import keeps its reason in the writer's error text.
+static bool Refuse(const char* why) {
+    snprintf(gPdfErrorText, sizeof gPdfErrorText, "PDF import: %s", why);
+    return false;
+}
+
 static bool IsWhite(BYTE c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\f' || c == 0; }
 static bool IsDigit(BYTE c) { return c >= '0' && c <= '9'; }
 static bool IsAlnum(BYTE c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -385,14 +391,15 @@ static bool CopyResourceDict(PdfTypedCopy& c, size_t from, size_t to, PdfResKind
     while (i < end && s.p[i] == '/') {
         size_t name = i;
         while (i < end && !IsWhite(s.p[i]) && (i == name || (s.p[i] != '/' && s.p[i] != '>' && s.p[i] != '<'))) i++;
-        if (!ReadRef(s, i, &ref, &e) || kind == kResColorSpace) return false;
+        if (kind == kResColorSpace) return Refuse("a colour space resource (typed copy)");
+        if (!ReadRef(s, i, &ref, &e)) return Refuse("a resource entry that is not a reference");
         DWORD copied = CopyTyped(c, ref, kind == kResFont ? kTypedFontDict : kTypedStream, 0);
-        if (!copied) return false;
+        if (!copied) return Refuse("an object that cannot be copied");
         entries->append(reinterpret_cast<const char*>(s.p + name), i - name);
         entries->append(" ");
         entries->append(std::to_string(copied));
         entries->append(" 0 R ");
-        if (entries->size() > kImportEntriesMax) return false;
+        if (entries->size() > kImportEntriesMax) return Refuse("resource entries over 280 characters");
         i = SkipWhite(s, e);
     }
     return i + 1 < end && s.p[i] == '>' && s.p[i + 1] == '>';
@@ -420,28 +427,33 @@ static bool ReadXref(PdfSource& s) {
     size_t sx = Find(s, tail, s.n, "startxref");
     uint64_t xref, first, count;
     size_t e;
-    if (sx == SIZE_MAX || !ReadNumber(s, SkipWhite(s, sx + 9), &xref, &e) || xref >= s.n ||
-        Find(s, xref, xref + 4, "xref") != xref)
-        return false;
+    if (sx == SIZE_MAX || !ReadNumber(s, SkipWhite(s, sx + 9), &xref, &e) || xref >= s.n)
+        return Refuse("no startxref in the last 40 bytes");
+    if (Find(s, xref, xref + 4, "xref") != xref) return Refuse("no cross-reference table (a stream?)");
     size_t i = SkipWhite(s, xref + 4);
-    if (!ReadNumber(s, i, &first, &e) || first != 0) return false;
-    if (!ReadNumber(s, SkipWhite(s, e), &count, &e) || count < 1 || count > kImportMaxObjects) return false;
+    if (!ReadNumber(s, i, &first, &e) || first != 0) return Refuse("table not from object 0");
+    if (!ReadNumber(s, SkipWhite(s, e), &count, &e) || count < 1) return Refuse("bad table");
+    if (count > kImportMaxObjects) return Refuse("more than 500 objects");
     i = e;
     s.offsets.assign(count, 0);
     for (uint64_t k = 0; k < count; k++) {
         uint64_t off, gen;
-        if (!ReadNumber(s, SkipWhite(s, i), &off, &e) || !ReadNumber(s, SkipWhite(s, e), &gen, &e)) return false;
+        if (!ReadNumber(s, SkipWhite(s, i), &off, &e) || !ReadNumber(s, SkipWhite(s, e), &gen, &e))
+            return Refuse("bad table");
         i = SkipWhite(s, e);
-        if (i >= s.n) return false;
+        if (i >= s.n) return Refuse("bad table");
         bool used = s.p[i] == 'n';
         i++;
         if (k == 0) continue;
-        if (used && (off >= s.n || gen != 0)) return false;
+        if (used && (off >= s.n || gen != 0)) return Refuse("offset past the file or generation not 0");
         s.offsets[k] = used ? static_cast<size_t>(off) : 0;
     }
     s.newNum.assign(count, 0);
     s.trailer = Find(s, i, s.n, "trailer");
-    return s.trailer != SIZE_MAX;
+    if (s.trailer == SIZE_MAX) return Refuse("no trailer");
+    // An encrypted source's strings and streams would come over as garbage.
+    if (Find(s, s.trailer, s.n, "/Encrypt") != SIZE_MAX) return Refuse("encrypted source");
+    return true;
 }
 
 // The reference after a key inside an object's text; false when none.
@@ -544,22 +556,23 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
 // Generic: the page's resources as they are, every object they reach copied.
 // Typed: the fonts, XObjects and graphics states named in them.
 static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic, DWORD* formObj) {
+    gPdfErrorText[0] = 0;
     if (!ReadXref(s)) return false;
     PdfObjText trailer = {s.trailer, s.n, false, 0, 0};
     uint32_t catalog, pages, page = 0;
     PdfObjText cat;
     if (!RefAfter(s, trailer, "/Root", &catalog) || !ObjectText(s, catalog, &cat) || !RefAfter(s, cat, "/Pages", &pages))
-        return false;
+        return Refuse("no catalog or page tree");
     DWORD left = pageNo ? pageNo : 1;
     PdfObjText p;
-    if (!FindPage(s, pages, &left, 0, &page) || !ObjectText(s, page, &p)) return false;
+    if (!FindPage(s, pages, &left, 0, &page) || !ObjectText(s, page, &p)) return Refuse("page not found");
     size_t mb = Find(s, p.body, p.end, "/MediaBox");
     size_t mbOpen = mb == SIZE_MAX ? SIZE_MAX : SkipWhite(s, mb + 9);
-    if (mbOpen == SIZE_MAX || mbOpen >= p.end || s.p[mbOpen] != '[') return false;
+    if (mbOpen == SIZE_MAX || mbOpen >= p.end || s.p[mbOpen] != '[') return Refuse("no /MediaBox on the page");
     size_t mbClose = Find(s, mbOpen, p.end, "]");
-    if (mbClose == SIZE_MAX) return false;
+    if (mbClose == SIZE_MAX) return Refuse("no /MediaBox on the page");
     std::string data, filter;
-    if (!PageContent(s, p, &data, &filter)) return false;
+    if (!PageContent(s, p, &data, &filter)) return Refuse("no usable /Contents");
     // The resources: inline, or the dictionary of the object referenced.
     std::string resources = "<< >>";
     std::vector<uint32_t> todo;
@@ -569,10 +582,10 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
         uint32_t ref;
         PdfObjText ro = p;
         if (ReadRef(s, i, &ref, &e)) {
-            if (!ObjectText(s, ref, &ro)) return false;
+            if (!ObjectText(s, ref, &ro)) return Refuse("unreadable /Resources");
             i = SkipWhite(s, ro.body);
         }
-        if (i + 1 >= ro.end || s.p[i] != '<' || s.p[i + 1] != '<') return false;
+        if (i + 1 >= ro.end || s.p[i] != '<' || s.p[i + 1] != '<') return Refuse("unreadable /Resources");
         // The dictionary up to its matching ">>".
         int depth = 0;
         size_t j = i;
@@ -580,13 +593,13 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
             if (s.p[j] == '<' && s.p[j + 1] == '<') depth++, j++;
             else if (s.p[j] == '>' && s.p[j + 1] == '>' && --depth == 0) break;
         }
-        if (depth != 0) return false;
+        if (depth != 0) return Refuse("unreadable /Resources");
         resources.clear();
         PdfTypedCopy typed{doc, &s, &todo};
         if (generic ? !Rewrite(doc, s, i, j + 2, &resources, &todo) : !CopyResourcesTyped(typed, i, j + 2, &resources))
-            return false;
+            return gPdfErrorText[0] ? false : Refuse("a resource that cannot be copied");
     }
-    if (!CopyQueued(doc, s, &todo)) return false;
+    if (!CopyQueued(doc, s, &todo)) return Refuse("an object that cannot be copied");
     // Joined content is written compressed again unless streams are not.
     BYTE* packed = nullptr;
     size_t packedLen = 0;
@@ -630,7 +643,8 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
 int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
     // Copied objects are written as the source has them, in the clear: into
     // an encrypted document they would read as garbage.
-    if (doc->encryptObj || !opts->file.text || !opts->file.len || opts->file.len > kImportNameMax) return kPdfFail;
+    if (doc->encryptObj) return Refuse("the document is encrypted"), kPdfFail;
+    if (!opts->file.text || !opts->file.len || opts->file.len > kImportNameMax) return Refuse("no file name"), kPdfFail;
     char name[kImportNameMax + 1];
     memcpy(name, opts->file.text, opts->file.len);
     name[opts->file.len] = 0;
@@ -642,7 +656,7 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
     }
     if (!form) {
         uintptr_t h = PdfFileOpen(name, kPdfFileReadOnly, kPdfOpenExisting);
-        if (!h) return kPdfFail;
+        if (!h) return Refuse("the file does not open"), kPdfFail;
         int64_t size = PdfFileSeekEnd(h);
         CheckedSize room(size > 0 ? static_cast<uint64_t>(size) : 0);
         BYTE* data = nullptr;
@@ -654,7 +668,7 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
             }
         }
         PdfFileClose(h);
-        if (!data) return kPdfFail;
+        if (!data) return Refuse("the file is shorter than 100 bytes or does not read"), kPdfFail;
         form = static_cast<PdfFormRec*>(GuardedAlloc(sizeof(PdfFormRec)));
         PdfSource s{data, room.Size(), {}, {}, 0};
         DWORD obj = 0;
