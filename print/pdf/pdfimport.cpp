@@ -58,8 +58,13 @@ static size_t Find(const PdfSource& s, size_t from, size_t to, const char* what)
     return SIZE_MAX;
 }
 
+// White space and comments, which a file may put between any two tokens.
 static size_t SkipWhite(const PdfSource& s, size_t i) {
-    while (i < s.n && IsWhite(s.p[i])) i++;
+    while (i < s.n && (IsWhite(s.p[i]) || s.p[i] == '%')) {
+        if (s.p[i] == '%')
+            while (i < s.n && s.p[i] != '\r' && s.p[i] != '\n') i++;
+        else i++;
+    }
     return i;
 }
 
@@ -491,8 +496,9 @@ static bool FindPage(const PdfSource& s, uint32_t node, DWORD* left, int depth, 
     return false;
 }
 
-// The page's content: every stream joined when each is FlateDecode or plain
-// (inflated then), else the first one that is not empty, as it is.
+// The page's content: one stream as it is; several joined when each is
+// FlateDecode or plain (inflated then), else the first one that is not empty,
+// as it is.
 static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string* data, std::string* filter) {
     std::vector<uint32_t> parts;
     size_t k = Find(s, page.body, page.end, "/Contents");
@@ -513,10 +519,12 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
         size_t f = Find(s, objs[n].body, objs[n].end, "/Filter");
         if (f != SIZE_MAX && Find(s, f, objs[n].end, "/FlateDecode") != SkipWhite(s, f + 7)) joinable = false;
     }
+    // One stream is taken as it is, still compressed: nothing to join.
+    bool asItIs = !joinable || (parts.size() == 1 && FindKey(s, objs[0].body, objs[0].end, "/DecodeParms") == SIZE_MAX);
     filter->clear();
     for (size_t n = 0; n < parts.size(); n++) {
         const PdfObjText& o = objs[n];
-        if (!joinable) {
+        if (asItIs) {
             if (!o.dataLen) continue;
             data->assign(reinterpret_cast<const char*>(s.p + o.data), o.dataLen);
             size_t f = Find(s, o.body, o.end, "/Filter");
