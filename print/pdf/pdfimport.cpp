@@ -217,6 +217,17 @@ static bool CopyQueued(PdfDocRec* doc, PdfSource& s, std::vector<uint32_t>* todo
     return true;
 }
 
+// The end of the dictionary that opens with "<<" at i (after its ">>"), or
+// SIZE_MAX when it does not close before end.
+static size_t DictEnd(const PdfSource& s, size_t i, size_t end) {
+    int depth = 0;
+    for (size_t j = i; j + 1 < end; j++) {
+        if (s.p[j] == '<' && s.p[j + 1] == '<') depth++, j++;
+        else if (s.p[j] == '>' && s.p[j + 1] == '>' && --depth == 0) return j + 2;
+    }
+    return SIZE_MAX;
+}
+
 // ---- typed copies ---------------------------------------------------------------------------
 // The typed copy knows fonts (with their descendant, descriptor, font file,
 // encoding, widths and ToUnicode map), XObjects and graphics states: each
@@ -397,13 +408,23 @@ static bool CopyResourceDict(PdfTypedCopy& c, size_t from, size_t to, PdfResKind
         size_t name = i;
         while (i < end && !IsWhite(s.p[i]) && (i == name || (s.p[i] != '/' && s.p[i] != '>' && s.p[i] != '<'))) i++;
         if (kind == kResColorSpace) return Refuse("a colour space resource (typed copy)");
-        if (!ReadRef(s, i, &ref, &e)) return Refuse("a resource entry that is not a reference");
-        DWORD copied = CopyTyped(c, ref, kind == kResFont ? kTypedFontDict : kTypedStream, 0);
-        if (!copied) return Refuse("an object that cannot be copied");
         entries->append(reinterpret_cast<const char*>(s.p + name), i - name);
         entries->append(" ");
-        entries->append(std::to_string(copied));
-        entries->append(" 0 R ");
+        size_t value = SkipWhite(s, i);
+        if (kind == kResExtGState && value + 1 < end && s.p[value] == '<' && s.p[value + 1] == '<') {
+            // A graphics state given inline (as cairo writes them) stands as it
+            // is, its references copied generically.
+            e = DictEnd(s, value, end);
+            if (e == SIZE_MAX || !Rewrite(c.doc, *c.s, value, e, entries, c.todo))
+                return Refuse("unreadable graphics state");
+            entries->append(" ");
+        } else {
+            if (!ReadRef(s, i, &ref, &e)) return Refuse("a resource entry that is not a reference");
+            DWORD copied = CopyTyped(c, ref, kind == kResFont ? kTypedFontDict : kTypedStream, 0);
+            if (!copied) return Refuse("an object that cannot be copied");
+            entries->append(std::to_string(copied));
+            entries->append(" 0 R ");
+        }
         if (entries->size() > kImportEntriesMax) return Refuse("resource entries over 280 characters");
         i = SkipWhite(s, e);
     }
@@ -594,17 +615,11 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
             i = SkipWhite(s, ro.body);
         }
         if (i + 1 >= ro.end || s.p[i] != '<' || s.p[i + 1] != '<') return Refuse("unreadable /Resources");
-        // The dictionary up to its matching ">>".
-        int depth = 0;
-        size_t j = i;
-        for (; j + 1 < ro.end; j++) {
-            if (s.p[j] == '<' && s.p[j + 1] == '<') depth++, j++;
-            else if (s.p[j] == '>' && s.p[j + 1] == '>' && --depth == 0) break;
-        }
-        if (depth != 0) return Refuse("unreadable /Resources");
+        size_t j = DictEnd(s, i, ro.end);
+        if (j == SIZE_MAX) return Refuse("unreadable /Resources");
         resources.clear();
         PdfTypedCopy typed{doc, &s, &todo};
-        if (generic ? !Rewrite(doc, s, i, j + 2, &resources, &todo) : !CopyResourcesTyped(typed, i, j + 2, &resources))
+        if (generic ? !Rewrite(doc, s, i, j, &resources, &todo) : !CopyResourcesTyped(typed, i, j, &resources))
             return gPdfErrorText[0] ? false : Refuse("a resource that cannot be copied");
     }
     if (!CopyQueued(doc, s, &todo)) return Refuse("an object that cannot be copied");

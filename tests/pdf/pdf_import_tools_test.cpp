@@ -3,7 +3,8 @@
 // with an empty stream, resources by reference, an indirect length, binary
 // image data with a NUL) and one whose resources every copy must renumber
 // (a font named twice, a form with resources of its own, a soft mask, a
-// colour space), each checked by qpdf and the renderers and
+// colour space) or that cairo wrote (a Type 0 font), each checked by qpdf
+// and the renderers and
 // compared pixel for pixel with a render of the source page.
 #include <gtest/gtest.h>
 
@@ -256,5 +257,65 @@ TEST(PdfImport, TypedAndGenericCopiesOfResources) {
         EXPECT_NE(Follow(objs, image, "/SMask ").find("/DeviceGray"), std::string::npos) << image;
         EXPECT_NE(Follow(objs, image, "/ColorSpace ").find("/Indexed"), std::string::npos) << image;
         EXPECT_NE(image.find("/Length 6"), std::string::npos) << "the length read past /Length1: " << image;
+    }
+}
+
+// A page cairo writes (through Debian's python3-cairo): a Type 0 font with its
+// CID font, descriptor, font file and ToUnicode map, a subset TrueType font,
+// an image with a soft mask, indirect lengths and resources by reference.
+// Both copies draw it as the source and keep its text readable.
+TEST(PdfImport, CairoPageWithType0FontAndSoftMask) {
+    int rc;
+    std::string out = RunTool(
+        "/usr/bin/python3 -c \""
+        "import cairo\n"
+        "s = cairo.PDFSurface('imp-cairo.pdf', 612, 792)\n"
+        "s.restrict_to_version(cairo.PDF_VERSION_1_4)\n"
+        "c = cairo.Context(s)\n"
+        "c.select_font_face('DejaVu Sans')\n"
+        "c.set_font_size(24)\n"
+        "c.move_to(72, 100)\n"
+        "c.show_text('\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 Kalimera \xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7')\n"
+        "img = cairo.ImageSurface(cairo.FORMAT_ARGB32, 4, 4)\n"
+        "ic = cairo.Context(img)\n"
+        "ic.set_source_rgba(1, 0, 0, 0.5)\n"
+        "ic.paint()\n"
+        "c.set_source_surface(img, 100, 200)\n"
+        "c.paint()\n"
+        "c.show_page()\n"
+        "s.finish()\n\"",
+        &rc);
+    ASSERT_EQ(rc, 0) << out;
+    struct Case {
+        const char* option;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"F=imp-cairo.pdf", "typed: the Type 0 font's chain copied by kind"},
+        {"F=imp-cairo.pdf,G", "generic: everything the resources reach"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.why);
+        PdfDocRec* doc = Begin("imp-cairo-out.pdf");
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(Import(doc, c.option), 0) << gPdfErrorText;
+        ASSERT_EQ(PdfFinish(doc), 0);
+        CheckWithTools("imp-cairo-out.pdf");
+        EXPECT_LE(PagesDiffer("imp-cairo.pdf", 1, "imp-cairo-out.pdf"), 0.0);
+        EXPECT_NE(RunTool("pdftotext imp-cairo-out.pdf -").find("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"),
+                  std::string::npos)
+            << "the ToUnicode map came over with its font";
+        std::string pdf = PdfTestRead("imp-cairo-out.pdf");
+        auto objs = PdfTestObjects(pdf);
+        std::string type0;
+        for (const auto& o : objs)
+            if (o.second.find("/Subtype /Type0") != std::string::npos) type0 = o.second;
+        size_t kids = type0.find("/DescendantFonts [");
+        ASSERT_NE(kids, std::string::npos) << type0;
+        std::string cid = objs[static_cast<unsigned>(strtol(type0.c_str() + kids + 18, nullptr, 10))];
+        EXPECT_NE(cid.find("/CIDFontType2"), std::string::npos) << cid;
+        std::string desc = Follow(objs, cid, "/FontDescriptor ");
+        EXPECT_NE(Follow(objs, desc, "/FontFile2 ").find("/Length1"), std::string::npos) << desc;
+        EXPECT_NE(Follow(objs, type0, "/ToUnicode ").find("stream"), std::string::npos) << type0;
     }
 }
