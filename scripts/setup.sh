@@ -15,6 +15,7 @@ apt_packages=(
   libexpat1-dev zlib1g-dev libjpeg62-turbo-dev liblzo2-dev libjsonparser-dev
   dpkg-dev pkg-config qpdf poppler-utils mupdf-tools ghostscript imagemagick
   libcairo2-dev fonts-liberation fonts-dejavu-core python3-olefile
+  fonts-droid-fallback fonttools python3-fonttools python3-cairo libqpdf-dev
 )
 
 install_apt() {
