@@ -7,7 +7,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 cache=${QOV_DEPS_CACHE:-/var/cache/qovtervex-deps}
-stamp=$cache/.apt-done-v5
+stamp=$cache/.apt-done-v6
 
 apt_packages=(
   g++-mingw-w64-i686 mingw-w64-tools wine wine32 xvfb xauth cmake nasm
