@@ -799,19 +799,6 @@ bool TestTempFile(char* path, uint32_t size) {
     FILE* f = fopen(path, "wb");
     return f && fclose(f) == 0;
 }
-int32_t TestLoad(const char* name, char** data, uint32_t* size) {
-    FILE* f = name[0] == '!' ? fopen(name + 1, "rb") : nullptr;
-    if (!f) return 200;
-    std::string all;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) all.append(buf, n);
-    fclose(f);
-    *data = static_cast<char*>(GuardedAlloc(all.size() + 1));
-    memcpy(*data, all.data(), all.size());
-    *size = static_cast<uint32_t>(all.size());
-    return 0;
-}
-
 std::string FileText(const std::string& path) {
     std::string all;
     FILE* f = fopen(path.c_str(), "rb");
@@ -820,6 +807,17 @@ std::string FileText(const std::string& path) {
     for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) all.append(buf, n);
     fclose(f);
     return all;
+}
+
+int32_t TestLoad(const char* name, char** data, uint32_t* size) {
+    FILE* f = name[0] == '!' ? fopen(name + 1, "rb") : nullptr;
+    if (!f) return 200;
+    fclose(f);
+    std::string all = FileText(name + 1);
+    *data = static_cast<char*>(GuardedAlloc(all.size() + 1));
+    memcpy(*data, all.data(), all.size());
+    *size = static_cast<uint32_t>(all.size());
+    return 0;
 }
 
 // Well-formed by xmllint where the build runs natively; under Wine by the

@@ -119,6 +119,46 @@ char* XmlCaseCopy(const char* text, bool lower, bool upper) {
     return copy;
 }
 
+int32_t XmlSourceText(const char* source, uint32_t length, const char** text, uint32_t* size, char** data) {
+    *data = nullptr;
+    size_t mark = sizeof kXmlDocumentMark - 1;
+    if (length >= mark && memcmp(source, kXmlDocumentMark, mark) == 0) {
+        *text = source;
+        *size = length;
+        return kXcOk;
+    }
+    char name[kTextBufSize + 1];
+    snprintf(name, sizeof name, "%.*s", static_cast<int>(length < kTextBufSize ? length : kTextBufSize), source);
+    if (!gWebListFiles.load || gWebListFiles.load(name, data, size) != 0 || !*data) return kXcNoFile;
+    *text = *data;
+    return kXcOk;
+}
+
+const char* XmlMethodSource(const MethodCallRec* call, uint32_t* length) {
+    static char digits[kNumberText];
+    const char* source = WebListArgRaw(call, 0, length);
+    if (source) return source;
+    *length = WebListArgText(call, 0, digits, sizeof digits);
+    return digits;
+}
+
+int XmlWriteNumberAttr(XmlWriter* w, const char* name, int64_t value, bool always) {
+    if (value == 0 && !always) return kXmlWriteOk;
+    char num[kNumberText + 8];
+    snprintf(num, sizeof num, "%lld", static_cast<long long>(value));
+    return XmlWriteAttr(w, name, num);
+}
+
+const char* XmlAttrValue(const char** attrs, const char* name) {
+    for (const char** a = attrs; a && a[0]; a += 2)
+        if (strcmp(a[0], name) == 0) return a[1];
+    return nullptr;
+}
+
+int32_t XmlSizeAnswer(int32_t result) {
+    return result < 0 ? static_cast<int32_t>(static_cast<uint32_t>(result) & ~kXmlSizeMark) : 0;
+}
+
 // ---- Column map --------------------------------------------------------------------------------
 
 namespace {
@@ -232,19 +272,9 @@ struct ListViewXmlSave {
 
 int WriteRowAttrs(XmlWriter* w, const ListViewXmlSave* s, const ListViewRow* row) {
     if (s->options & kLxNoRowAttrs) return kXmlWriteOk;
-    int32_t image = row ? row->image : 0;
-    uint32_t param = row ? row->param : 0;
     bool all = (s->options & kLxZeroRowAttrs) != 0;
-    char num[kNumberText];
-    int r = kXmlWriteOk;
-    if (image != 0 || all) {
-        snprintf(num, sizeof num, "%d", image);
-        r = XmlWriteAttr(w, "lvi", num);
-    }
-    if (r == kXmlWriteOk && (param != 0 || all)) {
-        snprintf(num, sizeof num, "%u", param);
-        r = XmlWriteAttr(w, "lvp", num);
-    }
+    int r = XmlWriteNumberAttr(w, "lvi", row ? row->image : 0, all);
+    if (r == kXmlWriteOk) r = XmlWriteNumberAttr(w, "lvp", row ? row->param : 0, all);
     return r;
 }
 
@@ -353,12 +383,6 @@ ListViewXmlColumnEntry* ListViewXmlFindColumn(ListViewXmlLoadState* s, const cha
     return nullptr;
 }
 
-const char* AttrOf(const char** attrs, const char* name) {
-    for (const char** a = attrs; a && a[0]; a += 2)
-        if (strcmp(a[0], name) == 0) return a[1];
-    return nullptr;
-}
-
 // A new column named by an element (its attributes, none for an attribute
 // column); none when it cannot be made.
 ListViewXmlColumnEntry* ListViewXmlNewColumn(ListViewXmlLoadState* s, const char* name, const char** attrs) {
@@ -377,7 +401,7 @@ ListViewXmlColumnEntry* ListViewXmlNewColumn(ListViewXmlLoadState* s, const char
     if (special) {
         pos = WebListViewAddColumn(lv, nullptr, 0, 0, static_cast<int32_t>(at), 0);
     } else {
-        const char* header = AttrOf(attrs, "name");
+        const char* header = XmlAttrValue(attrs, "name");
         char* text = WebListCopyText(header ? header : name, static_cast<uint32_t>(strlen(header ? header : name)));
         if (!text) {
             GuardedFree(e);
@@ -386,8 +410,8 @@ ListViewXmlColumnEntry* ListViewXmlNewColumn(ListViewXmlLoadState* s, const char
         if (!header && !keep)
             for (char* p = text; *p; ++p)
                 if (*p == '_') *p = ' ';
-        const char* width = AttrOf(attrs, "lvw");
-        const char* format = AttrOf(attrs, "lvf");
+        const char* width = XmlAttrValue(attrs, "lvw");
+        const char* format = XmlAttrValue(attrs, "lvf");
         pos = WebListViewAddColumn(lv, text, static_cast<uint32_t>(strlen(text)),
                                    width ? static_cast<int32_t>(strtol(width, nullptr, 10)) : kNewColumnWidth,
                                    static_cast<int32_t>(at), format ? static_cast<uint32_t>(strtoul(format, nullptr, 10)) : 0);
@@ -429,8 +453,8 @@ int OpenRow(ListViewXmlLoadState* s, const char** attrs) {
     s->rowMade = false;
     s->depth = 0;
     s->current = nullptr;
-    const char* image = AttrOf(attrs, "lvi");
-    const char* param = AttrOf(attrs, "lvp");
+    const char* image = XmlAttrValue(attrs, "lvi");
+    const char* param = XmlAttrValue(attrs, "lvp");
     s->image = image ? static_cast<int32_t>(strtol(image, nullptr, 10)) : 0;
     s->param = param ? static_cast<uint32_t>(strtoul(param, nullptr, 10)) : 0;
     if (s->options & kLxNoRowAttrs) return 0;
@@ -491,11 +515,6 @@ void DeleteAllColumns(WebListViewRecord* lv) {
     lv->methodColumns = 0;
 }
 
-bool IsDocumentText(const char* source, uint32_t length) {
-    size_t mark = sizeof kXmlDocumentMark - 1;
-    return length >= mark && memcmp(source, kXmlDocumentMark, mark) == 0;
-}
-
 }  // namespace
 
 // Reads the document (source: the text itself when it begins with "<?xml",
@@ -504,14 +523,9 @@ bool IsDocumentText(const char* source, uint32_t length) {
 int32_t WebListViewLoadXml(WebListViewRecord* lv, const char* source, uint32_t length, uint32_t options,
                            const char* tableName, const char* rowName) {
     char* data = nullptr;
-    uint32_t size = length;
-    const char* text = source;
-    if (!IsDocumentText(source, length)) {
-        char name[kTextBufSize + 1];
-        snprintf(name, sizeof name, "%.*s", static_cast<int>(length < kTextBufSize ? length : kTextBufSize), source);
-        if (!gWebListFiles.load || gWebListFiles.load(name, &data, &size) != 0 || !data) return kXcNoFile;
-        text = data;
-    }
+    uint32_t size = 0;
+    const char* text = nullptr;
+    if (XmlSourceText(source, length, &text, &size, &data) != kXcOk) return kXcNoFile;
     ListViewXmlLoadState s = {};
     s.lv = lv;
     s.options = options;
@@ -566,12 +580,7 @@ int32_t WebListViewXmlMethod(ObjectRecord* rec, MethodCallRec* call) {
     switch (call->method) {
     case kLxmLoad: {
         uint32_t length = 0;
-        const char* source = WebListArgRaw(call, 0, &length);
-        if (!source) {
-            // A number given as the name: its digits.
-            length = WebListArgText(call, 0, name, sizeof name);
-            source = name;
-        }
+        const char* source = XmlMethodSource(call, &length);
         return WebReplyInt(WebListViewLoadXml(lv, source, length, options, t, r));
     }
     case kLxmSave:
@@ -585,8 +594,7 @@ int32_t WebListViewXmlMethod(ObjectRecord* rec, MethodCallRec* call) {
     }
     default: {
         if (!call->result.varRef) return WebReplyInt(0);
-        int32_t size = WebListViewXmlSize(lv, options, t, r);
-        return WebReplyInt(size < 0 ? static_cast<int32_t>(static_cast<uint32_t>(size) & ~kXmlSizeMark) : 0);
+        return WebReplyInt(XmlSizeAnswer(WebListViewXmlSize(lv, options, t, r)));
     }
     }
 }

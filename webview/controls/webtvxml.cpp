@@ -47,20 +47,9 @@ int WriteNodeAttrs(XmlWriter* w, const TreeViewXmlSave* s, const WebTreeNode* n)
     uint32_t param;
     NodeValues(s, n, &image, &selImage, &param);
     bool all = (s->options & kTxZeroAttrs) != 0;
-    char num[kNumberText];
-    int r = kXmlWriteOk;
-    if (image != 0 || all) {
-        snprintf(num, sizeof num, "%d", image);
-        r = XmlWriteAttr(w, "tvi", num);
-    }
-    if (r == kXmlWriteOk && (param != 0 || all)) {
-        snprintf(num, sizeof num, "%u", param);
-        r = XmlWriteAttr(w, "tvp", num);
-    }
-    if (r == kXmlWriteOk && (selImage != 0 || all)) {
-        snprintf(num, sizeof num, "%d", selImage);
-        r = XmlWriteAttr(w, "tvs", num);
-    }
+    int r = XmlWriteNumberAttr(w, "tvi", image, all);
+    if (r == kXmlWriteOk) r = XmlWriteNumberAttr(w, "tvp", param, all);
+    if (r == kXmlWriteOk) r = XmlWriteNumberAttr(w, "tvs", selImage, all);
     return r;
 }
 
@@ -212,14 +201,8 @@ bool Push(TreeViewXmlLoad* s, const TreeXmlEntry& e) {
     return true;
 }
 
-const char* AttrOf(const char** attrs, const char* name) {
-    for (const char** a = attrs; a && a[0]; a += 2)
-        if (strcmp(a[0], name) == 0) return a[1];
-    return nullptr;
-}
-
 int32_t IntAttr(const char** attrs, const char* name) {
-    const char* v = AttrOf(attrs, name);
+    const char* v = XmlAttrValue(attrs, name);
     return v ? static_cast<int32_t>(strtol(v, nullptr, 10)) : 0;
 }
 
@@ -252,7 +235,7 @@ int TreeViewXmlStartElement(XmlReader* reader, const char* name, const char** at
     TreeXmlEntry e = {};
     e.parent = up.parent;
     e.owner = up.owner;
-    const char* given = AttrOf(attrs, "tvn");
+    const char* given = XmlAttrValue(attrs, "tvn");
     if (s->depth == 0 && !given && strcmp(name, kMultiRoot) == 0) return Push(s, e) ? 0 : kXmlReadNoMemory;
     if (strncmp(name, kLeafPrefix, kLeafPrefixLength) == 0) {
         e.leafAlways = true;
@@ -287,11 +270,6 @@ int TreeViewXmlEndElement(XmlReader* reader, const char*, const char* text, size
     return AppendNode(s, e.owner, text, length, e.image, e.selImage, e.param) ? 0 : kXmlReadNoMemory;
 }
 
-bool IsDocumentText(const char* source, uint32_t length) {
-    size_t mark = sizeof kXmlDocumentMark - 1;
-    return length >= mark && memcmp(source, kXmlDocumentMark, mark) == 0;
-}
-
 }  // namespace
 
 int32_t WebTreeViewSaveXml(WebTreeViewRecord* tv, const char* name, uint32_t options, int32_t mode) {
@@ -319,14 +297,9 @@ int32_t WebTreeViewXmlSize(WebTreeViewRecord* tv, uint32_t options) {
 // the file cannot be had, else 200 + the reader's code (the nodes made so far stay).
 int32_t WebTreeViewLoadXml(WebTreeViewRecord* tv, const char* source, uint32_t length, uint32_t options) {
     char* data = nullptr;
-    uint32_t size = length;
-    const char* text = source;
-    if (!IsDocumentText(source, length)) {
-        char name[kTextBufSize + 1];
-        snprintf(name, sizeof name, "%.*s", static_cast<int>(length < kTextBufSize ? length : kTextBufSize), source);
-        if (!gWebListFiles.load || gWebListFiles.load(name, &data, &size) != 0 || !data) return kXcNoFile;
-        text = data;
-    }
+    uint32_t size = 0;
+    const char* text = nullptr;
+    if (XmlSourceText(source, length, &text, &size, &data) != kXcOk) return kXcNoFile;
     WebTreeDeleteAll(tv);
     WebTreeViewQueueRedraw(tv);
     TreeViewXmlLoad s = {};
@@ -365,11 +338,7 @@ int32_t WebTreeViewXmlMethod(ObjectRecord* rec, MethodCallRec* call) {
     switch (call->method) {
     case kTxmLoad: {
         uint32_t length = 0;
-        const char* source = WebListArgRaw(call, 0, &length);
-        if (!source) {
-            length = WebListArgText(call, 0, name, sizeof name);
-            source = name;
-        }
+        const char* source = XmlMethodSource(call, &length);
         return WebReplyInt(WebTreeViewLoadXml(tv, source, length, options));
     }
     case kTxmSave:
@@ -385,8 +354,7 @@ int32_t WebTreeViewXmlMethod(ObjectRecord* rec, MethodCallRec* call) {
     }
     default: {
         if (!call->result.varRef) return WebReplyInt(0);
-        int32_t size = WebTreeViewXmlSize(tv, options);
-        return WebReplyInt(size < 0 ? static_cast<int32_t>(static_cast<uint32_t>(size) & ~kXmlSizeMark) : 0);
+        return WebReplyInt(XmlSizeAnswer(WebTreeViewXmlSize(tv, options)));
     }
     }
 }

@@ -55,6 +55,19 @@ typedef int (*XmlBodyFn)(XmlWriter* w, void* state);
 int32_t XmlSaveToTarget(const char* name, int32_t mode, int32_t prepFailure, uint32_t writerFlags, XmlBodyFn body,
                         void* state);
 
+// ---- Shared by both controls ------------------------------------------------------------
+// The document of a load: the source itself when it begins with "<?xml", else
+// the file it names made available (*data holds it, to be freed); 0 or 200.
+int32_t XmlSourceText(const char* source, uint32_t length, const char** text, uint32_t* size, char** data);
+// The source argument of a load method (a number given stands for its digits).
+const char* XmlMethodSource(const MethodCallRec* call, uint32_t* length);
+// A decimal attribute written when the value is not 0 or always is set.
+int XmlWriteNumberAttr(XmlWriter* w, const char* name, int64_t value, bool always);
+// An attribute's value among the reader's name/value pairs, none when absent.
+const char* XmlAttrValue(const char** attrs, const char* name);
+// A size answered by mode 2 as the methods answer it: the size, 0 on an error.
+int32_t XmlSizeAnswer(int32_t result);
+
 // ---- Element names -------------------------------------------------------------------------
 // An XML name made from a text: characters other than letters, digits, '_',
 // '-' and '.' become '_'; a text that does not begin with a letter or '_', or
