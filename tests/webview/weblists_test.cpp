@@ -1009,7 +1009,9 @@ TEST_F(WebXml, ListSaveOptions) {
         std::string doc = FileText("lvopt.xml");
         EXPECT_TRUE(WellFormed("lvopt.xml")) << k.why;
         EXPECT_NE(doc.find(k.has), std::string::npos) << k.why << "\n" << doc;
-        if (k.hasNot) EXPECT_EQ(doc.find(k.hasNot), std::string::npos) << k.why << "\n" << doc;
+        if (k.hasNot) {
+            EXPECT_EQ(doc.find(k.hasNot), std::string::npos) << k.why << "\n" << doc;
+        }
     }
     Lv(lv, 2, {});
     ASSERT_EQ(Lv(lv, 52, {T("!lvopt.xml"), N(0x800)}), "0");
@@ -1145,7 +1147,9 @@ TEST_F(WebXml, TreeNamesAndRoundTrips) {
         ASSERT_EQ(Tv(tv, 23, {T("!tvtrip.xml"), N(static_cast<int32_t>(k.options))}), "0") << k.why;
         std::string doc = FileText("tvtrip.xml");
         EXPECT_NE(doc.find(k.has), std::string::npos) << k.why << "\n" << doc;
-        if (k.hasNot) EXPECT_EQ(doc.find(k.hasNot), std::string::npos) << k.why << "\n" << doc;
+        if (k.hasNot) {
+            EXPECT_EQ(doc.find(k.hasNot), std::string::npos) << k.why << "\n" << doc;
+        }
     }
     remove("tvtrip.xml");
 }
