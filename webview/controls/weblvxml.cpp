@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "session/util/bytereader.h"
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
 #include "webview/core/webobject.h"
@@ -430,7 +431,10 @@ ListViewXmlColumnEntry* ListViewXmlNewColumn(ListViewXmlLoadState* s, const char
 
 // One value of the current row: the first makes the row at the end.
 int ListViewXmlSetCell(ListViewXmlLoadState* s, const ListViewXmlColumnEntry* e, const char* text, size_t length) {
-    uint32_t n = length < kRowAtEnd ? static_cast<uint32_t>(length) : kRowAtEnd;
+    // The reader's text is outside data: its size is checked before the copy.
+    CheckedSize checked(length);
+    if (!checked.Fits()) return kXmlReadNoMemory;
+    uint32_t n = static_cast<uint32_t>(checked.Size());
     if (!s->rowMade) {
         bool first = e->column == 0;
         s->row = WebListViewInsertItem(s->lv, static_cast<int32_t>(kRowAtEnd), first ? text : "", first ? n : 0,
