@@ -1015,6 +1015,7 @@ TEST_F(WebXml, ListSaveOptions) {
     }
     Lv(lv, 2, {});
     ASSERT_EQ(Lv(lv, 52, {T("!lvopt.xml"), N(0x800)}), "0");
+    EXPECT_TRUE(WellFormed("lvopt.xml"));
     EXPECT_NE(FileText("lvopt.xml").find("<A lvw=\"50\" lvf=\"0\"></A>"), std::string::npos)
         << "0x800: an empty list gives one row of empty cells";
     ASSERT_EQ(Lv(lv, 52, {T("!lvopt.xml"), N(0), T("My_Rows"), T("Line")}), "0");
@@ -1079,6 +1080,7 @@ TEST_F(WebXml, ListVariableAndSize) {
     Lv(lv, 19, {T("row"), N(99)});
     EXPECT_EQ(Lv(lv, 64, {N(0)}), "'Error: 300'") << "the variable transfer is not available";
     ASSERT_EQ(Lv(lv, 52, {T("!lvsize.xml"), N(0)}), "0");
+    EXPECT_TRUE(WellFormed("lvsize.xml"));
     EXPECT_EQ(Lv(lv, 65, {N(0)}), std::to_string(FileText("lvsize.xml").size())) << "the size of the document";
     resultVar = 0;
     EXPECT_EQ(Lv(lv, 64, {N(0)}), "") << "no variable, no answer";
@@ -1146,6 +1148,7 @@ TEST_F(WebXml, TreeNamesAndRoundTrips) {
     for (const Opt& k : kOpts) {
         ASSERT_EQ(Tv(tv, 23, {T("!tvtrip.xml"), N(static_cast<int32_t>(k.options))}), "0") << k.why;
         std::string doc = FileText("tvtrip.xml");
+        EXPECT_TRUE(WellFormed("tvtrip.xml")) << k.why;
         EXPECT_NE(doc.find(k.has), std::string::npos) << k.why << "\n" << doc;
         if (k.hasNot) {
             EXPECT_EQ(doc.find(k.hasNot), std::string::npos) << k.why << "\n" << doc;
