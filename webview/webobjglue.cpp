@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "objects/focus.h"
 #include "objects/font.h"
@@ -17,6 +18,7 @@
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webdrawn.h"
+#include "webview/controls/webxml.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webservices.h"
@@ -120,6 +122,37 @@ int32_t ListFileSave(const char* name, const char* data, uint32_t size) {
     return PutSrvFile(&file) == 0 ? 0 : kListFileWriteError;
 }
 
+// Output files of the XML savers: PrepSrvFileWrite's local file (sent back
+// with PutSrvFile when it is the server's) or a new temporary file.
+int32_t XmlPrepWrite(const char* name, XmlOutTarget* out) {
+    SrvFileRec file;
+    int rc = PrepSrvFileWrite(name, &file);
+    if (rc != 0) return rc;
+    snprintf(out->localPath, sizeof out->localPath, "%s", file.localPath);
+    snprintf(out->serverName, sizeof out->serverName, "%s", file.serverName);
+    out->sendBack = file.temporary;
+    return 0;
+}
+
+int32_t XmlPutBack(XmlOutTarget* out) {
+    SrvFileRec file = {};
+    snprintf(file.localPath, sizeof file.localPath, "%s", out->localPath);
+    snprintf(file.serverName, sizeof file.serverName, "%s", out->serverName);
+    file.temporary = out->sendBack;
+    return PutSrvFile(&file);
+}
+
+bool XmlTempFile(char* path, uint32_t size) {
+    char dir[MAX_PATH], made[MAX_PATH];
+    if (!GetTempPathA(sizeof dir, dir) || !GetTempFileNameA(dir, "QOV", 0, made)) return false;
+    if (strlen(made) >= size) {
+        DeleteFileA(made);
+        return false;
+    }
+    snprintf(path, size, "%s", made);
+    return true;
+}
+
 }  // namespace
 
 void WebObjectsInstallNative() {
@@ -144,6 +177,9 @@ void WebObjectsInstallNative() {
     gWebListSystemCompare = ListCompare;
     gWebListFiles.load = ListFileLoad;
     gWebListFiles.save = ListFileSave;
+    gWebXmlFiles.prepWrite = XmlPrepWrite;
+    gWebXmlFiles.putBack = XmlPutBack;
+    gWebXmlFiles.tempFile = XmlTempFile;
     WebObjectsInstall();
     if (gGuiHooks.imageListDestroyAll != ImageListsDestroyAll) {
         gNativeImageListDestroyAll = gGuiHooks.imageListDestroyAll;

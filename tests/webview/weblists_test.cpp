@@ -4,6 +4,7 @@
 // answers and the events the page's clicks and keys raise.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,12 +14,14 @@
 #include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "session/proto/protocol.h"
+#include "session/util/codepage.h"
 #include "session/util/digits.h"
 #include "session/util/mem.h"
 #include "webtest.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webtree.h"
+#include "webview/controls/webxml.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
@@ -126,6 +129,7 @@ protected:
                 call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(args[i].value));
             }
         }
+        call.result.varRef = resultVar;
         gReplies.clear();
         int32_t r = WebCallMethod(rec, &call);
         if (r != kWebNoAnswer && r != 0) return "error " + std::to_string(r);
@@ -144,6 +148,7 @@ protected:
 
     ObjectCreateRecord cr;
     ObjectRecord* window = nullptr;
+    uint32_t resultVar = 0;    // the result variable a method call names, 0: none
 };
 
 std::string RowsOf(ObjectRecord* rec) {
@@ -777,6 +782,453 @@ TEST_F(WebTrees, DeepTreesNeedNoStack) {
     EXPECT_EQ(Tv(tv, 1, {}), "1");
     EXPECT_EQ(WebTreeGetCount(t), 0u) << "and all deleted";
     HtmlReset();
+}
+
+// ---- Contents as XML --------------------------------------------------------------------------------
+
+// The savers' files in the test's folder: '!' names are written as they are,
+// any other name is refused as the server would; temporary files are numbered.
+int32_t TestPrepWrite(const char* name, XmlOutTarget* out) {
+    if (name[0] != '!') return 5;
+    snprintf(out->localPath, sizeof out->localPath, "%s", name + 1);
+    return 0;
+}
+bool TestTempFile(char* path, uint32_t size) {
+    static unsigned counter;
+    snprintf(path, size, "qovxml%u.tmp", ++counter);
+    FILE* f = fopen(path, "wb");
+    return f && fclose(f) == 0;
+}
+std::string FileText(const std::string& path) {
+    std::string all;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return "(none)";
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) all.append(buf, n);
+    fclose(f);
+    return all;
+}
+
+int32_t TestLoad(const char* name, char** data, uint32_t* size) {
+    FILE* f = name[0] == '!' ? fopen(name + 1, "rb") : nullptr;
+    if (!f) return 200;
+    fclose(f);
+    std::string all = FileText(name + 1);
+    *data = static_cast<char*>(GuardedAlloc(all.size() + 1));
+    memcpy(*data, all.data(), all.size());
+    *size = static_cast<uint32_t>(all.size());
+    return 0;
+}
+
+// Well-formed by xmllint where the build runs natively; under Wine by the
+// reader itself.
+bool WellFormed(const std::string& path) {
+#ifdef _WIN32
+    XmlReader r = {};
+    int rc = XmlParse(&r, path.c_str(), nullptr, 0);
+    XmlReaderFree(&r);
+    return rc == 0;
+#else
+    std::string cmd = "xmllint --noout '" + path + "'";
+    return std::system(cmd.c_str()) == 0;
+#endif
+}
+
+class WebXml : public WebTrees {
+protected:
+    void SetUp() override {
+        WebTrees::SetUp();
+        gWebXmlFiles.prepWrite = TestPrepWrite;
+        gWebXmlFiles.tempFile = TestTempFile;
+        gWebListFiles.load = TestLoad;
+    }
+    void TearDown() override {
+        gWebXmlFiles = WebXmlFileServices{};
+        gWebListFiles = WebListFileServices{};
+        WebTrees::TearDown();
+    }
+    std::string Lv(ObjectRecord* rec, uint32_t method, std::vector<Arg> args) {
+        return Call(rec, kTypeListview, method, args);
+    }
+    // Headers | row texts ... with image and param, as one line per row.
+    static std::string ListDump(ObjectRecord* rec, bool headers = true) {
+        WebListViewRecord* lv = WebListView(rec);
+        std::string out;
+        if (headers)
+            for (ListViewColumn* c = lv->columns; c; c = c->next) out += std::string(c->text ? c->text : "") + "|";
+        out += "\n";
+        for (ListViewRow* r = lv->rows; r; r = r->next) {
+            out += std::to_string(r->image) + "," + std::to_string(r->param) + ":";
+            for (ListViewCell* c = r->cells; c; c = c->next) out += std::string(c->text ? c->text : "") + "|";
+            out += "\n";
+        }
+        return out;
+    }
+    // Every node pre-order: depth, text, image, selected image, param (an
+    // image not given counts as 0, as the document has it).
+    static std::string TreeDump(ObjectRecord* rec) {
+        std::string out;
+        std::vector<std::pair<WebTreeNode*, int>> todo;
+        WebTreeNode* root = &WebTreeView(rec)->tree->root;
+        std::vector<WebTreeNode*> level;
+        for (WebTreeNode* n = root->firstChild; n; n = n->next) level.push_back(n);
+        for (auto it = level.rbegin(); it != level.rend(); ++it) todo.push_back({*it, 0});
+        while (!todo.empty()) {
+            auto [n, d] = todo.back();
+            todo.pop_back();
+            out += std::string(static_cast<size_t>(d), '.') + n->text + "[" + std::to_string(n->image < 0 ? 0 : n->image) +
+                   "," + std::to_string(n->selImage < 0 ? 0 : n->selImage) + "," + std::to_string(n->param) + "]\n";
+            std::vector<WebTreeNode*> kids;
+            for (WebTreeNode* c = n->firstChild; c; c = c->next) kids.push_back(c);
+            for (auto k = kids.rbegin(); k != kids.rend(); ++k) todo.push_back({*k, d + 1});
+        }
+        return out;
+    }
+    uint32_t Node(ObjectRecord* tv, const char* text, uint32_t parent = 0, int32_t image = -1, uint32_t param = 0) {
+        WebTreeInsert req = {parent, kTreeInsertLast, kTmText | kTmParam, text, static_cast<uint32_t>(strlen(text)),
+                             image, image, param};
+        if (image >= 0) req.mask |= kTmImage | kTmSelImage;
+        return WebTreeInsertItem(WebTreeView(tv), &req);
+    }
+};
+
+TEST_F(WebXml, ListElementNamesAreWellFormedAndComeBack) {
+    // One-byte texts, so that the accented letter below is one byte.
+    int mode = gCharConvMode;
+    gCharConvMode = kCharModeLatin1;
+    const std::string longHeader(81, 'h'), longCell(500, 'c');
+    struct Column {
+        std::string header, element;
+        bool nameKept;
+        const char* why;
+    };
+    const Column kColumns[] = {
+        {"Name", "Name", false, "a valid name stays as it is"},
+        {"Price (EUR)", "Price__EUR_", true, "'(' and ')' become '_'"},
+        {"a/b", "a_b", true, "'/' becomes '_'"},
+        {"Tom & Jerry", "Tom___Jerry", true, "'&' and blanks become '_'"},
+        {"1st", "_1st", true, "a leading digit gets '_' in front"},
+        {"", "Col5", true, "an empty header is named by its column"},
+        {"Two Words", "Two_Words", false, "blanks as '_' come back as blanks without \"name\""},
+        {"first_name", "first_name", true, "a '_' of the header itself needs \"name\""},
+        {"Name", "Col8", true, "a name already used goes by the column"},
+        {"lvi", "Col9", true, "the row's attribute names are not column names"},
+        {"xmlData", "_xmlData", true, "\"xml\" in front gets '_'"},
+        {longHeader, std::string(80, 'h'), true, "a header past 80 characters is cut"},
+    };
+    ObjectRecord* lv = Create(kTypeListview, nullptr);
+    for (const Column& c : kColumns) Lv(lv, 18, {T(c.header.c_str()), N(60), N(99)});
+    const std::vector<std::vector<std::string>> kRows = {
+        {longCell, "caf\xE9 <&> \"q\"", "tab\there"},
+        {"second", "", "", "x"},
+        {"", "", "", "", "", "", "", "", "", "", "", "last"},
+    };
+    for (size_t r = 0; r < kRows.size(); ++r) {
+        Lv(lv, 19, {T(kRows[r][0].c_str()), N(99)});
+        for (size_t k = 1; k < kRows[r].size(); ++k)
+            WebListViewSetItem(WebListView(lv), static_cast<int32_t>(r), static_cast<int32_t>(k), kRows[r][k].c_str(),
+                               static_cast<uint32_t>(kRows[r][k].size()));
+    }
+    WebListViewRowAt(WebListView(lv), 1)->image = 3;
+    WebListViewRowAt(WebListView(lv), 1)->param = 77;
+    std::string doc;
+    ASSERT_EQ(Lv(lv, 52, {T("!lvnames.xml"), N(0)}), "0");
+    doc = FileText("lvnames.xml");
+    EXPECT_TRUE(WellFormed("lvnames.xml")) << doc;
+    for (const Column& c : kColumns) {
+        EXPECT_NE(doc.find("<" + c.element + " lvw=\"60\" lvf=\"0\""), std::string::npos) << c.why << ": " << c.element;
+        bool named = doc.find("<" + c.element + " lvw=\"60\" lvf=\"0\" name=") != std::string::npos;
+        EXPECT_EQ(named, c.nameKept) << c.why << ": the header kept in \"name\"";
+    }
+    EXPECT_NE(doc.find(longCell), std::string::npos) << "a 500-byte cell is written whole";
+    EXPECT_NE(doc.find("caf\xC3\xA9 &lt;&amp;&gt; \"q\""), std::string::npos) << "escaped, in UTF-8";
+    EXPECT_NE(doc.find("<Row lvi=\"3\" lvp=\"77\">"), std::string::npos);
+
+    struct Trip {
+        uint32_t options;
+        bool headersBack;
+        const char* why;
+    };
+    const Trip kTrips[] = {
+        {0, true, "elements"},
+        {0x1000, true, "\"Col%d\" names with the headers in \"name\""},
+        {0x100, true, "declared ISO-8859-1"},
+        {0x08, false, "columns as attributes of the row element: the headers are the names"},
+    };
+    for (const Trip& t : kTrips) {
+        SCOPED_TRACE(t.why);
+        ASSERT_EQ(Lv(lv, 52, {T("!lvtrip.xml"), N(static_cast<int32_t>(t.options))}), "0");
+        EXPECT_TRUE(WellFormed("lvtrip.xml")) << FileText("lvtrip.xml");
+        ObjectRecord* copy = Create(kTypeListview, nullptr);
+        ASSERT_EQ(Lv(copy, 51, {T("!lvtrip.xml"), N(0)}), "0");
+        EXPECT_EQ(ListDump(copy, t.headersBack), ListDump(lv, t.headersBack)) << "loaded back equal";
+        EXPECT_EQ(WebListView(copy)->methodColumns, 12u);
+    }
+    remove("lvnames.xml");
+    remove("lvtrip.xml");
+    gCharConvMode = mode;
+}
+
+TEST_F(WebXml, ListSaveOptions) {
+    ObjectRecord* lv = Create(kTypeListview, nullptr);
+    Lv(lv, 18, {T("A"), N(50), N(0)});
+    Lv(lv, 18, {T("Hidden"), N(0), N(1)});
+    Lv(lv, 19, {T("low"), N(99)});
+    Lv(lv, 19, {T("High"), N(99)});
+    EXPECT_EQ(Lv(lv, 44, {N(2)}), "2") << "a foreground colour column";
+    WebListViewRecord* l = WebListView(lv);
+    WebListViewRowAt(l, 1)->state |= kLvRowSelected;
+    WebListViewRowAt(l, 1)->image = 2;
+    WebListViewRowAt(l, 0)->check = 1;
+    struct Case {
+        uint32_t options;
+        const char* has;
+        const char* hasNot;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {0, "<Row lvi=\"2\">", "<Row lvi=\"0\"", "lvi only when not 0"},
+        {0x40, "<Row lvi=\"0\" lvp=\"0\">", nullptr, "0x40: also when 0"},
+        {0x01, "<Row>", "lvi=", "0x01: no row attributes"},
+        {0x02, "<A>low</A>", "lvw=", "0x02: no column attributes"},
+        {0x04, "<Hidden", "__F__", "0x04: no colour columns"},
+        {0, "<__F__ lvw=\"0\" lvf=\"0\"", nullptr, "the colour column's own name"},
+        {0x80, "<A", "<Hidden", "0x80: no columns of width 0"},
+        {0x08, "<Row A=\"low\" Hidden=\"\" __F__=\"\"/>", "<A", "0x08: columns as attributes"},
+        {0x10, "High", "low", "0x10: selected rows only"},
+        {0x20, "low", "High", "0x20: ticked rows only"},
+        {0x200, "<A>high</A>", "High", "0x200: lower case"},
+        {0x400, ">LOW</A>", "low<", "0x400: upper case"},
+        {0x600, ">low</A>", "LOW", "0x200 wins over 0x400"},
+        {0x100, "encoding=\"ISO-8859-1\"", "UTF-8", "0x100: ISO-8859-1 declared"},
+        {0x1000, "<Col0 lvw=\"50\" lvf=\"0\" name=\"A\">", nullptr, "0x1000: Col%d names, header in \"name\""},
+        {0, "<Table>\n\t<Row>\n\t\t<A lvw", nullptr, "one tab per level"},
+    };
+    for (const Case& k : kCases) {
+        ASSERT_EQ(Lv(lv, 52, {T("!lvopt.xml"), N(static_cast<int32_t>(k.options))}), "0") << k.why;
+        std::string doc = FileText("lvopt.xml");
+        EXPECT_TRUE(WellFormed("lvopt.xml")) << k.why;
+        EXPECT_NE(doc.find(k.has), std::string::npos) << k.why << "\n" << doc;
+        if (k.hasNot) {
+            EXPECT_EQ(doc.find(k.hasNot), std::string::npos) << k.why << "\n" << doc;
+        }
+    }
+    Lv(lv, 2, {});
+    ASSERT_EQ(Lv(lv, 52, {T("!lvopt.xml"), N(0x800)}), "0");
+    EXPECT_TRUE(WellFormed("lvopt.xml"));
+    EXPECT_NE(FileText("lvopt.xml").find("<A lvw=\"50\" lvf=\"0\"></A>"), std::string::npos)
+        << "0x800: an empty list gives one row of empty cells";
+    ASSERT_EQ(Lv(lv, 52, {T("!lvopt.xml"), N(0), T("My_Rows"), T("Line")}), "0");
+    EXPECT_NE(FileText("lvopt.xml").find("<My_Rows/>"), std::string::npos) << "the table name given";
+    EXPECT_EQ(Lv(lv, 52, {T("server.xml"), N(0)}), "200") << "a target the files refuse: 200";
+    remove("lvopt.xml");
+}
+
+TEST_F(WebXml, ListLoadsMakeColumnsAndRows) {
+    struct Case {
+        std::string doc;
+        uint32_t options;
+        std::string expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"<?xml version=\"1.0\"?><Table><Row lvi=\"2\"><First>a</First><Second_Col>b</Second_Col></Row></Table>", 0,
+         "First|Second Col|\n2,0:a|b|\n", "two columns named by the elements, one row with image 2"},
+        {"<?xml version=\"1.0\"?><Table><Row><A>x<B>y</B>z</A></Row></Table>", 0, "A|\n0,0:z|\n",
+         "a nested element starts no column; the outer text after it counts"},
+        {"<?xml version=\"1.0\"?><Table><Row A=\"1\" lvp=\"9\"/><Row><A>2</A></Row></Table>", 0, "A|\n0,9:1|\n0,0:2|\n",
+         "row attributes are column values"},
+        {"<?xml version=\"1.0\"?><Table><Row A=\"1\"><A>2</A></Row></Table>", 0x01, "A|\n0,0:2|\n",
+         "0x01: row attributes are not column values"},
+        {"<?xml version=\"1.0\"?><Table><Row><a_b>1</a_b></Row></Table>", 0x02, "a_b|\n0,0:1|\n", "0x02: '_' kept"},
+        {"<?xml version=\"1.0\"?><Table><Row><__x_y>1</__x_y></Row></Table>", 0, "__x_y|\n0,0:1|\n",
+         "a name beginning with \"__\" is kept as it stands"},
+        {"<?xml version=\"1.0\"?><Other><Row><A>1</A></Row></Other>", 0, "\n", "no root of the table name: no rows"},
+        {"<?xml version=\"1.0\"?><Table><Group><Row><A>1</A></Row></Group><Row><B>2</B></Row></Table>", 0,
+         "B|\n0,0:2|\n", "a row inside an element passed over is passed over too"},
+        {"<?xml version=\"1.0\"?><Table><Row><Row>in</Row><B>2</B></Row></Table>", 0, "Row|B|\n0,0:in|2|\n",
+         "a column named as the row stays a column"},
+    };
+    for (const Case& k : kCases) {
+        ObjectRecord* lv = Create(kTypeListview, nullptr);
+        EXPECT_EQ(Lv(lv, 51, {T(k.doc.c_str()), N(static_cast<int32_t>(k.options))}), "0") << k.why;
+        EXPECT_EQ(ListDump(lv), k.expect) << k.why;
+    }
+    ObjectRecord* lv = Create(kTypeListview, nullptr);
+    Lv(lv, 18, {T("Keep"), N(70), N(0)});
+    Lv(lv, 19, {T("old"), N(99)});
+    const char* kept = "<?xml version=\"1.0\"?><Table><Row><Other>o</Other><Keep>k</Keep></Row></Table>";
+    EXPECT_EQ(Lv(lv, 51, {T(kept), N(0x04)}), "0");
+    EXPECT_EQ(ListDump(lv), "Keep|\n0,0:k|\n") << "0x04: the columns stay; an unknown element is dropped";
+    EXPECT_EQ(WebListView(lv)->columns->width, 70);
+    const char* special = "<?xml version=\"1.0\"?><Table><Row><A>a</A><__F__>0x0000FF</__F__></Row></Table>";
+    EXPECT_EQ(Lv(lv, 51, {T(special), N(0)}), "0");
+    EXPECT_EQ(WebListView(lv)->fgColumn, 1u) << "\"__F__\" makes the foreground colour column";
+    EXPECT_EQ(WebListView(lv)->columns->next->width, 0);
+    EXPECT_EQ(Lv(lv, 51, {T("<?xml version=\"1.0\"?><Table><Row>"), N(0)}), "3") << "the reader's code";
+    EXPECT_EQ(Lv(lv, 51, {T("!no-such.xml"), N(0)}), "200");
+    EXPECT_EQ(Lv(lv, 51, {T("<?xml version=\"1.0\"?><T><L><A>1</A></L></T>"), N(0), T("T"), T("L")}), "0");
+    EXPECT_EQ(ListDump(lv), "A|\n0,0:1|\n") << "table and row names given";
+}
+
+TEST_F(WebXml, ListVariableAndSize) {
+    ObjectRecord* empty = Create(kTypeListview, nullptr);
+    resultVar = 1;
+    EXPECT_EQ(Lv(empty, 65, {N(0)}), "0") << "GetXmlDataSize without columns";
+    ObjectRecord* lv = Create(kTypeListview, nullptr);
+    Lv(lv, 18, {T("Name"), N(80), N(0)});
+    Lv(lv, 19, {T("row"), N(99)});
+    EXPECT_EQ(Lv(lv, 64, {N(0)}), "'Error: 300'") << "the variable transfer is not available";
+    ASSERT_EQ(Lv(lv, 52, {T("!lvsize.xml"), N(0)}), "0");
+    EXPECT_TRUE(WellFormed("lvsize.xml"));
+    EXPECT_EQ(Lv(lv, 65, {N(0)}), std::to_string(FileText("lvsize.xml").size())) << "the size of the document";
+    resultVar = 0;
+    EXPECT_EQ(Lv(lv, 64, {N(0)}), "") << "no variable, no answer";
+    EXPECT_EQ(Lv(lv, 65, {N(0)}), "0");
+    remove("lvsize.xml");
+    for (unsigned k = 1; k < 8; ++k)
+        EXPECT_EQ(FileText("qovxml" + std::to_string(k) + ".tmp"), "(none)") << "temporary files are deleted";
+}
+
+TEST_F(WebXml, TreeNamesAndRoundTrips) {
+    ObjectRecord* tv = Create(kTypeTreeview, nullptr);
+    uint32_t fruits = Node(tv, "Fruits");
+    Node(tv, "apple", fruits);
+    Node(tv, "pear", fruits, 2);
+    uint32_t more = Node(tv, "1 more thing");
+    Node(tv, "only child", more);
+    uint32_t xml = Node(tv, "XMLish");
+    Node(tv, "  ", xml);
+    const std::string longName(81, 'n');
+    uint32_t lng = Node(tv, longName.c_str(), 0, 4, 9);
+    Node(tv, "x & y", lng);
+    uint32_t multi = Node(tv, "Multi Root");
+    Node(tv, "m", multi);
+    uint32_t data = Node(tv, "__data");
+    Node(tv, "d", data);
+    Node(tv, "tail", 0, 0, 5);
+    struct Case {
+        uint32_t options;
+        std::vector<std::string> has;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {0,
+         {"<Multi_Root>", "\t<Fruits>\n\t\t<__d1>apple</__d1>\n\t\t<__d2 tvi=\"2\" tvs=\"2\">pear</__d2>",
+          "<_1_more_thing tvn=\"1 more thing\">only child</_1_more_thing>",
+          "<_XMLish tvn=\"XMLish\">\n\t\t<__d1>  </__d1>", "<" + std::string(80, 'n') + " tvn=\"" + longName + "\" tvi=\"4\" tvp=\"9\" tvs=\"4\">",
+          "<_Multi_Root tvn=\"Multi Root\">", "<___data tvn=\"__data\">", "<__d1 tvp=\"5\">tail</__d1>"},
+         "names, \"tvn\", leaves and attributes"},
+        {0x02, {"<_1_more_thing tvn=\"1 more thing\">\n\t\t<__d1>only child</__d1>"}, "0x02: every leaf an element"},
+        {0x08, {"encoding=\"ISO-8859-1\""}, "0x08: ISO-8859-1"},
+    };
+    for (const Case& k : kCases) {
+        SCOPED_TRACE(k.why);
+        ASSERT_EQ(Tv(tv, 23, {T("!tvtrip.xml"), N(static_cast<int32_t>(k.options))}), "0");
+        std::string doc = FileText("tvtrip.xml");
+        EXPECT_TRUE(WellFormed("tvtrip.xml")) << doc;
+        for (const std::string& h : k.has) EXPECT_NE(doc.find(h), std::string::npos) << h << "\n" << doc;
+        ObjectRecord* copy = Create(kTypeTreeview, nullptr);
+        ASSERT_EQ(Tv(copy, 22, {T("!tvtrip.xml"), N(k.options & 0x02)}), "0");
+        EXPECT_EQ(TreeDump(copy), TreeDump(tv)) << "loaded back equal";
+    }
+    struct Opt {
+        uint32_t options;
+        const char* has;
+        const char* hasNot;
+        const char* why;
+    };
+    const Opt kOpts[] = {
+        {0x01, "<__d2>pear</__d2>", "tvi=", "0x01: no node attributes"},
+        {0x04, "<__d1 tvi=\"0\" tvp=\"0\" tvs=\"0\">apple</__d1>", nullptr, "0x04: attributes also when 0"},
+        {0x10, "<__d1>apple</__d1>", "TAIL", "0x10: leaves in lower case"},
+        {0x20, "<__d1>APPLE</__d1>", ">apple<", "0x20: leaves in upper case"},
+        {0x40, "<_1_more_thing>only child", "tvn=", "0x40: no \"tvn\""},
+    };
+    for (const Opt& k : kOpts) {
+        ASSERT_EQ(Tv(tv, 23, {T("!tvtrip.xml"), N(static_cast<int32_t>(k.options))}), "0") << k.why;
+        std::string doc = FileText("tvtrip.xml");
+        EXPECT_TRUE(WellFormed("tvtrip.xml")) << k.why;
+        EXPECT_NE(doc.find(k.has), std::string::npos) << k.why << "\n" << doc;
+        if (k.hasNot) {
+            EXPECT_EQ(doc.find(k.hasNot), std::string::npos) << k.why << "\n" << doc;
+        }
+    }
+    remove("tvtrip.xml");
+}
+
+TEST_F(WebXml, TreeSingleNodesAndLoads) {
+    struct Save {
+        std::vector<const char*> top;
+        std::string has;
+        const char* why;
+    };
+    const Save kSaves[] = {
+        {{"hello world"}, "<hello_world tvn=\"hello world\"/>", "an only top-level leaf: an empty element named from it"},
+        {{"Multi_Root"}, "<_Multi_Root tvn=\"Multi_Root\"/>", "named apart from the several nodes' root"},
+        {{"(x)"}, "<__x_ tvn=\"(x)\"/>", "a leaf of '(' is well-formed too"},
+        {{"a", "b"}, "<Multi_Root>\n\t<__d1>a</__d1>\n\t<__d2>b</__d2>\n</Multi_Root>", "several top-level leaves"},
+    };
+    for (const Save& k : kSaves) {
+        ObjectRecord* tv = Create(kTypeTreeview, nullptr);
+        for (const char* t : k.top) Node(tv, t);
+        ASSERT_EQ(Tv(tv, 23, {T("!tvone.xml"), N(0)}), "0");
+        std::string doc = FileText("tvone.xml");
+        EXPECT_TRUE(WellFormed("tvone.xml")) << k.why;
+        EXPECT_NE(doc.find(k.has), std::string::npos) << k.why << "\n" << doc;
+        ObjectRecord* copy = Create(kTypeTreeview, nullptr);
+        ASSERT_EQ(Tv(copy, 22, {T("!tvone.xml")}), "0");
+        EXPECT_EQ(TreeDump(copy), TreeDump(tv)) << k.why;
+    }
+    remove("tvone.xml");
+    struct Load {
+        const char* doc;
+        uint32_t options;
+        const char* expect;
+        const char* why;
+    };
+    const Load kLoads[] = {
+        {"<?xml version=\"1.0\"?><A color=\"red\" tvi=\"3\"><__d1>x</__d1></A>", 0,
+         "A[3,0,0]\n.color[0,0,0]\n..red[0,0,0]\n.x[0,0,0]\n", "an attribute makes a child holding its value, first"},
+        {"<?xml version=\"1.0\"?><A color=\"red\"><__d1>x</__d1></A>", 0x01, "A[0,0,0]\n.x[0,0,0]\n",
+         "0x01: attributes make no nodes"},
+        {"<?xml version=\"1.0\"?><Two_Words/>", 0, "Two Words[0,0,0]\n", "'_' read as a blank"},
+        {"<?xml version=\"1.0\"?><Two_Words/>", 0x02, "Two_Words[0,0,0]\n", "0x02 keeps '_'"},
+        {"<?xml version=\"1.0\"?><P>a<__d1 tvp=\"4\">b</__d1>c<Q/>d</P>", 0, "P[0,0,0]\n.b[0,0,4]\n.Q[0,0,0]\n.d[0,0,0]\n",
+         "the text after the last child is the element's"},
+        {"<?xml version=\"1.0\"?><R><Multi_Root/></R>", 0, "R[0,0,0]\n.Multi Root[0,0,0]\n",
+         "\"Multi_Root\" below the document element is a node"},
+    };
+    for (const Load& k : kLoads) {
+        ObjectRecord* tv = Create(kTypeTreeview, nullptr);
+        EXPECT_EQ(Tv(tv, 22, {T(k.doc), N(static_cast<int32_t>(k.options))}), "0") << k.why;
+        EXPECT_EQ(TreeDump(tv), k.expect) << k.why;
+    }
+    ObjectRecord* tv = Create(kTypeTreeview, nullptr);
+    EXPECT_EQ(Tv(tv, 22, {T("<?xml version=\"1.0\"?><A><B></A>")}), "203") << "200 + the reader's code";
+    EXPECT_EQ(TreeDump(tv), "A[0,0,0]\n.B[0,0,0]\n") << "the nodes made so far stay";
+    EXPECT_EQ(Tv(tv, 22, {T("!no-such.xml")}), "200");
+}
+
+TEST_F(WebXml, TreeSaverWalksWithoutRecursionAndSizes) {
+    ObjectRecord* tv = Create(kTypeTreeview, nullptr);
+    resultVar = 1;
+    EXPECT_EQ(Tv(tv, 27, {N(0)}), std::to_string(strlen("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n")))
+        << "an empty tree: the declaration alone";
+    EXPECT_EQ(Tv(tv, 26, {N(0)}), "'Error: 300'");
+    uint32_t parent = 0;
+    for (int i = 0; i < 60; ++i) parent = Node(tv, "level", parent);
+    ASSERT_EQ(Tv(tv, 23, {T("!tvdeep.xml"), N(0)}), "0");
+    EXPECT_TRUE(WellFormed("tvdeep.xml"));
+    ObjectRecord* copy = Create(kTypeTreeview, nullptr);
+    ASSERT_EQ(Tv(copy, 22, {T("!tvdeep.xml")}), "0");
+    EXPECT_EQ(TreeDump(copy), TreeDump(tv)) << "sixty levels come back";
+    for (int i = 0; i < 20; ++i) parent = Node(tv, "level", parent);
+    EXPECT_EQ(Tv(tv, 23, {T("!tvdeep.xml"), N(0)}), std::to_string(kXmlWriteTooDeep))
+        << "past the writer's depth the writer's code, and no file";
+    EXPECT_EQ(FileText("tvdeep.xml"), "(none)");
+    resultVar = 0;
+    EXPECT_EQ(Tv(tv, 26, {N(0)}), "") << "no variable, no answer";
 }
 
 }  // namespace

@@ -1348,6 +1348,15 @@ int32_t InsertColumnMethod(WebListViewRecord* lv, const char* text, uint32_t len
     return pos;
 }
 
+}  // namespace
+
+int32_t WebListViewAddColumn(WebListViewRecord* lv, const char* text, uint32_t length, int32_t width, int32_t index,
+                             uint32_t format) {
+    return InsertColumnMethod(lv, text, length, width, index, format, 0, 0);
+}
+
+namespace {
+
 int32_t FindItem(const WebListViewRecord* lv, int32_t start, const char* text, uint32_t param, int32_t flags) {
     int32_t i = 0;
     size_t n = text ? strlen(text) : 0;

@@ -144,6 +144,10 @@ extern int32_t (*gWebListViewXmlMethod)(ObjectRecord* rec, MethodCallRec* call);
 int32_t WebListViewInsertColumn(WebListViewRecord* lv, int32_t pos, uint32_t format, int32_t width, const char* text,
                                 uint32_t length, int32_t image, uint32_t order);
 int32_t WebListViewDeleteColumn(WebListViewRecord* lv, int32_t pos);
+// A column as the methods insert it: counted, its width kept, the colour and
+// attribute columns behind it moved up; its position, or -1.
+int32_t WebListViewAddColumn(WebListViewRecord* lv, const char* text, uint32_t length, int32_t width, int32_t index,
+                             uint32_t format);
 int32_t WebListViewInsertItem(WebListViewRecord* lv, int32_t pos, const char* text, uint32_t length, int32_t image,
                               uint32_t param, uint32_t state);
 bool WebListViewDeleteItem(WebListViewRecord* lv, int32_t row);

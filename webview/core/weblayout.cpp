@@ -26,6 +26,7 @@
 #include "webview/controls/webedit.h"
 #include "webview/controls/webstatic.h"
 #include "webview/controls/webdrawn.h"
+#include "webview/controls/webxml.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webservices.h"
@@ -670,6 +671,7 @@ void WebObjectsInstall() {
     WebStaticInstall();
     WebEditDateTimeInstall();
     WebDrawnInstall();
+    WebXmlContentsInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
