@@ -20,7 +20,7 @@ constexpr int32_t kDefaultColumnWidth = 100;
 enum ListViewMethodNo : uint32_t {
     kLvDeleteAllItems = 2, kLvDeleteItem = 4, kLvGetItemCount = 11, kLvGetItemText = 15, kLvInsertColumn = 18,
     kLvInsertItem = 19, kLvSetItemText = 28, kLvDeleteAllContents = 31, kLvInsertItemEx = 33, kLvLast = 59,
-    kLvTableLast = 76,
+    kLvTableLast = 76, kLvLoadXml = 51, kLvSaveXml = 52, kLvSaveXmlToDim = 64, kLvXmlSize = 65,
 };
 
 int32_t RowCount(HWND wnd) { return static_cast<int32_t>(SendMessageA(wnd, LVM_GETITEMCOUNT, 0, 0)); }
@@ -215,6 +215,10 @@ int32_t ListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         }
         return CtlReplyInt(0);
     }
+    case kLvLoadXml: case kLvSaveXml: case kLvSaveXmlToDim: case kLvXmlSize:
+        // Contents as XML are the web view's only: natively nothing is read
+        // or written, so the call must not answer as done.
+        return kOpNotAvailable;
     default:
         // The methods of the later table (60-76) are the web view's only.
         if (call->method > kLvLast && call->method <= kLvTableLast) return kOpNotAvailable;

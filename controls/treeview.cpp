@@ -16,7 +16,8 @@ constexpr uint32_t kPidImageList = 270;
 
 enum TreeMethodNo : uint32_t {
     kTmDeleteAll = 1, kTmDeleteItem = 2, kTmGetCount = 5, kTmGetItemText = 9, kTmInsertItem = 12,
-    kTmSelectItem = 13, kTmBrowseClassId = 24, kTmLast = 27,
+    kTmSelectItem = 13, kTmLoadXml = 22, kTmSaveXml = 23, kTmBrowseClassId = 24, kTmSaveXmlToDim = 26,
+    kTmXmlSize = 27, kTmLast = 27,
 };
 
 HTREEITEM FindNode(HWND wnd, HTREEITEM from, uint32_t id) {
@@ -191,6 +192,10 @@ int32_t TreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         if (classId) LocalFreeMem(classId);
         return CtlReplyInt(filled);
     }
+    case kTmLoadXml: case kTmSaveXml: case kTmSaveXmlToDim: case kTmXmlSize:
+        // Contents as XML are the web view's only: natively nothing is read
+        // or written, so the call must not answer as done.
+        return kOpNotAvailable;
     default:
         return call->method >= 1 && call->method <= kTmLast ? CtlReplyInt(0) : kOpUnknownMethod;
     }

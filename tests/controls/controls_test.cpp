@@ -242,6 +242,28 @@ TEST_F(ControlsTest, ListViewRowEventsCountFromZero) {
     ObjectDestroy(list);
 }
 
+TEST_F(ControlsTest, ContentsAsXmlAreRefusedNatively) {
+    struct Case {
+        uint32_t type;
+        uint32_t method;
+        const char* why;
+    };
+    const Case cases[] = {
+        {kTypeListview, 51, "list view LoadXmlFile"}, {kTypeListview, 52, "list view SaveXmlFile"},
+        {kTypeTreeview, 22, "tree view LoadXmlFile"}, {kTypeTreeview, 23, "tree view SaveXmlFile"},
+        {kTypeTreeview, 26, "tree view SaveXmlToDim"}, {kTypeTreeview, 27, "tree view GetXmlDataSize"},
+    };
+    for (const Case& c : cases) {
+        ObjectRecord* rec = Make(c.type, "Name");
+        ASSERT_NE(nullptr, rec) << c.why;
+        MethodCallRec call = {};
+        call.method = c.method;
+        call.noCheck = 1;
+        EXPECT_EQ(kOpNotAvailable, ObjectInvokeMethod(c.type, rec, &call)) << c.why << ": nothing done, no success";
+        ObjectDestroy(rec);
+    }
+}
+
 TEST_F(ControlsTest, ClickPostsClickEvent) {
     struct Case {
         uint32_t type;
