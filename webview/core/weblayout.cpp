@@ -19,6 +19,7 @@
 #include "webview/controls/webbutton.h"
 #include "webview/controls/webhtmlctl.h"
 #include "webview/controls/weblist.h"
+#include "webview/controls/webtabs.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webtree.h"
 #include "webview/core/webchannel.h"
@@ -649,6 +650,7 @@ void WebObjectsInstall() {
     WebDataListInstall();
     WebListViewInstall();
     WebTreeViewInstall();
+    WebTabControlInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
