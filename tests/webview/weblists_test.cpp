@@ -1,8 +1,8 @@
 // weblists_test.cpp - data lists, list views and tree views of the web view
 // against the recording page: the row, cell and node records, the redraw
 // queues and their flush, the markup, sorting, delimited text, the methods'
-// answers and the events the page's clicks and keys raise; and tab controls,
-// whose tab list the client keeps in the same way.
+// answers and the events the page's clicks and keys raise; and the bars whose
+// entries the client keeps in the same way: tab controls and menus.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -20,7 +20,9 @@
 #include "webtest.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/controls/webmenu.h"
 #include "webview/controls/webtabs.h"
+#include "controls/ctlcore.h"
 #include "webview/controls/webtree.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -978,4 +980,181 @@ TEST(WebTabMarkup, ImageUrlIsEscapedAndLabelsLoseMarks) {
         GuardedFree(n->label);
         GuardedFree(n);
     }
+}
+
+// ---- Menus ------------------------------------------------------------------------------------
+
+std::string ItemsOf(ObjectRecord* rec) {
+    std::string out;
+    for (WebMenuItemRecord* it = WebMenu(rec)->items; it; it = it->next)
+        out += std::to_string(it->itemNumber) + ":" + it->text + "/" + std::to_string(it->shortCut) + "/" +
+               std::to_string(it->itemFlags) + ",";
+    return out;
+}
+
+class WebMenus : public WebLists {
+protected:
+    ObjectRecord* Menu(const char* def, bool visible = true, uint32_t type = kTypeMenu) {
+        return Create(type, [=](ObjectCreateRecord* c) {
+            c->text = CrText{def, static_cast<uint32_t>(strlen(def))};
+            if (!visible) c->flags0 &= ~kCrVisible;
+        });
+    }
+};
+
+TEST_F(WebMenus, DefinitionTextGivesTheItems) {
+    struct Case {
+        const char* def;
+        std::string text;
+        std::string items;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"&File;&Open/O;-;(E&xit", "File", "1:Open/55/0,2:-/0/2,3:Exit/0/1,",
+         "Ctrl+O is 55, '-' alone a separator keeping its dash, '(' disables"},
+        {"M;<CSF12Big;<F16", "M", "1:Big/129/0,2:6/1/0,", "<CSF12 is Ctrl+Shift+F12; <F16 is F1 and the text 6"},
+        {"Solo", "Solo", "", "a definition of only the menu's text has no items"},
+    };
+    for (const Case& k : kCases) {
+        ObjectRecord* m = Menu(k.def, false);
+        ASSERT_NE(m, nullptr) << k.def;
+        EXPECT_STREQ(WebMenu(m)->text, k.text.c_str()) << k.why;
+        std::string items = ItemsOf(m);
+        // Item numbers relative to the base.
+        std::string rel;
+        for (WebMenuItemRecord* it = WebMenu(m)->items; it; it = it->next)
+            rel += std::to_string(it->itemNumber - WebMenu(m)->baseNumber) + ":" + it->text + "/" +
+                   std::to_string(it->shortCut) + "/" + std::to_string(it->itemFlags) + ",";
+        EXPECT_EQ(rel, k.items) << k.why;
+        ObjectDestroy(m);
+    }
+}
+
+TEST_F(WebMenus, BarItemsNumbersAndLimits) {
+    ObjectRecord* a = Menu("A;a1", false);
+    ObjectRecord* b = Menu("B;b1", false);
+    ObjectRecord* file = Menu("&File;&Open;&Save", false);
+    ASSERT_TRUE(a && b && file);
+    ASSERT_EQ(WebMenu(file)->baseNumber, 300) << "the third menu of an empty table has base 300";
+    EXPECT_EQ(ItemsOf(file), "301:Open/0/0,302:Save/0/0,");
+    WebInsertItem(file, 0, "&New", 4);
+    EXPECT_EQ(ItemsOf(file), "301:New/0/0,302:Open/0/0,303:Save/0/0,") << "an insert at 1 renumbers the rest";
+    WebInsertItem(file, -5, "Last", 4);
+    EXPECT_EQ(ItemsOf(file), "301:New/0/0,302:Open/0/0,303:Save/0/0,304:Last/0/0,") << "a negative place appends";
+    Posts();
+
+    // The bar: File with order 5, then B with order 2 goes in front of it.
+    WebMenu(file)->menuOrder = 5;
+    WebMenu(b)->menuOrder = 2;
+    WebActivateObject(file, 0, 0, 0, 0);
+    WebActivateObject(b, 0, 0, 0, 0);
+    std::string posts = Posts();
+    std::string wid = std::to_string(window->elementId);
+    size_t lastBar = posts.rfind("\"action\": 36");
+    ASSERT_NE(lastBar, std::string::npos) << posts;
+    std::string bar = posts.substr(lastBar);
+    size_t posB = bar.find("M200F" + wid), posFile = bar.find("M300F" + wid);
+    EXPECT_TRUE(posB != std::string::npos && posFile != std::string::npos && posB < posFile)
+        << "a lower MenuOrder goes in front\n" << bar;
+    EXPECT_NE(bar.find("\"dwid\": 2"), std::string::npos);
+
+    struct Case {
+        std::function<void()> act;
+        uint32_t method;
+        std::vector<Arg> args;
+        std::string expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {[&] { WebCheckItem(file, 2, 1); WebEnableObject(file, 2, false); }, 6, {N(1)}, "11",
+         "GetItemState of a checked, disabled item"},
+        {[&] {}, 6, {N(9)}, "-1", "GetItemState of no item"},
+        {[&] { WebDeleteItem(file, 0); }, 4, {}, "4", "deleting item 0 does nothing"},
+        {[&] { WebDeleteItem(file, 4); }, 4, {}, "3", "deleting item 4"},
+        {[&] {}, 7, {N(0)}, "'New'", "GetItemName"},
+        {[&] {}, 5, {N(0)}, "0", "GetItemType of a plain item"},
+        {[&] {}, 8, {N(0), N(0)}, "1", "Activate is for FloatMenus"},
+        {[&] {}, 9, {}, "error -37", "method 9 is unknown"},
+    };
+    for (const Case& k : kCases) {
+        k.act();
+        EXPECT_EQ(Call(file, kTypeMenu, k.method, k.args), k.expect) << k.why;
+    }
+    // MergeType 5 is ignored, 2 is kept.
+    PropChange pc = {};
+    for (const PropCodeRow* row = PropertyCodeTable; row->code; ++row)
+        if (row->id == 277) pc.code = row->code;
+    if (pc.code) {
+        pc.id = 277;
+        pc.value = 2;
+        WebSetProp(file, &pc);
+        pc.value = 5;
+        WebSetProp(file, &pc);
+        EXPECT_EQ(WebMenu(file)->mergeType, 2) << "MergeType 5 is ignored";
+    }
+
+    // 99 items fill a menu's block of numbers: the 100th is refused.
+    ObjectRecord* big = Menu("Big", false);
+    ASSERT_NE(big, nullptr);
+    for (int i = 0; i < 99; ++i) ASSERT_EQ(WebInsertItem(big, 1000, "x", 1), 0) << i;
+    EXPECT_NE(WebInsertItem(big, 1000, "x", 1), 0) << "the 100th item would take the next menu's number";
+    EXPECT_EQ(WebMenu(big)->itemCount, 99);
+}
+
+TEST_F(WebMenus, TheTwoHundredNinetyFirstMenuIsRefused) {
+    std::vector<uint16_t> taken;
+    for (uint16_t b; (b = MenuBaseAlloc()) != 0;) taken.push_back(b);
+    EXPECT_EQ(Menu("Over;x", false), nullptr) << "no base number left: the menu is refused";
+    MenuBaseFree(29100);   // a number no slot gave out changes nothing
+    EXPECT_EQ(MenuBaseAlloc(), 0) << "freeing an out-of-range base number is ignored";
+    MenuBaseFree(taken.back());
+    ObjectRecord* m = Menu("Last;x", false);
+    ASSERT_NE(m, nullptr) << "a freed number is given again";
+    EXPECT_EQ(WebMenu(m)->baseNumber, taken.back());
+    for (uint16_t b : taken) MenuBaseFree(b);
+}
+
+TEST_F(WebMenus, PageClicksOpenThePopupAndPostTheItem) {
+    ObjectRecord* file = Menu("&File;&Open;(&Gone;&Close");
+    ASSERT_NE(file, nullptr);
+    Register(file, {kEvClick});
+    Posts();
+    uint32_t base = WebMenu(file)->baseNumber;
+    std::string wid = std::to_string(window->elementId);
+    PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0, \"mn\": " +
+              std::to_string(base) + "}");
+    std::string posts = Posts();
+    EXPECT_NE(posts.find("\"action\": 19"), std::string::npos) << "the popup list goes in first\n" << posts;
+    EXPECT_NE(posts.find("id=\\\"M" + std::to_string(base + 1) + "F" + wid), std::string::npos) << posts;
+    EXPECT_NE(posts.find("ui-state-disabled"), std::string::npos) << "the disabled item is marked";
+    EXPECT_NE(posts.find("\"mk\": 1"), std::string::npos) << "made the first time";
+    EXPECT_NE(posts.find("\"f\": \"" + wid + "\""), std::string::npos) << "placed under the bar entry";
+    EXPECT_TRUE(Events().empty()) << "a bar entry raises no event";
+    PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0, \"mn\": " +
+              std::to_string(base) + "}");
+    posts = Posts();
+    EXPECT_EQ(posts.find("\"action\": 19"), std::string::npos) << "an unchanged popup is not sent again";
+    struct Case {
+        uint32_t number;
+        std::vector<std::pair<int32_t, int32_t>> events;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {base + 1, {{kEvClick, 1}}, "Open: $CLICK with item number less the base"},
+        {base + 2, {}, "a disabled item raises nothing"},
+        {base + 3, {{kEvClick, 3}}, "Close"},
+        {base + 9, {}, "no such item"},
+    };
+    for (const Case& k : kCases) {
+        PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0, \"mn\": " +
+                  std::to_string(k.number) + "}");
+        EXPECT_EQ(Events(), k.events) << k.why;
+    }
+    WebCheckItem(file, 1, 1);
+    Posts();
+    PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0, \"mn\": " +
+              std::to_string(base) + "}");
+    posts = Posts();
+    EXPECT_NE(posts.find("\"menu\": \"1\""), std::string::npos) << "a changed popup is deleted\n" << posts;
+    EXPECT_NE(posts.find("ui-icon-check"), std::string::npos) << "and sent again with the check";
 }

@@ -277,6 +277,14 @@ int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on);
 // before it is called).
 typedef int32_t (*WebEnableFn)(ObjectRecord* rec, int32_t item, bool on);
 void WebRegisterEnableHandler(uint32_t kind, WebEnableFn fn);
+// A kind that enables and disables its items itself (menus): called with any
+// item number, the record's own flag untouched.
+void WebRegisterItemEnableHandler(uint32_t kind, WebEnableFn fn);
+// A kind's own show and hide (menus: their place in the bar rather than the
+// element's display). hide is called after the shown flag was cleared.
+typedef int32_t (*WebShowFn)(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
+typedef int32_t (*WebHideFn)(ObjectRecord* rec, bool wasShown);
+void WebRegisterShowHandlers(uint32_t kind, WebShowFn show, WebHideFn hide);
 // Fills gWebObjectOps and the channel hooks this facility answers.
 void WebObjectsInstall();
 // Forgets every window and list (tests; the records themselves are the registry's).
