@@ -5,6 +5,13 @@
 // tab strip whose tabs all show one shared panel ("C%d-1"), and reports a
 // switch by the user as $CHANGE and $CLICK with the 1-based tab, once the
 // client has asked for them (action 32 "dwid" 4 and 5).
+//
+// Menus: the client sends a window's whole bar ("dwid" 2) into the window's
+// holder "C%dN", and a menu's popup list (action 19) which is made a jQuery
+// UI menu and shown ("dwid" 1: at "t"/"l", or with "f" under the bar entry
+// last clicked). A click on a bar entry or an item "M<number>F<window id>" is
+// reported as an object event of the window with the number in "mn"; the
+// client opens the popup or raises the menu's $CLICK.
 (function () {
   'use strict';
 
@@ -119,8 +126,71 @@
     }
   }
 
+  // ---- Menus -------------------------------------------------------------------------------
+
+  var lastEntry = null;
+
+  function menuElement(target) {
+    var li = $(target).closest('li[id^="M"]');
+    var m = li.length ? /^M([0-9]+)F([0-9]+)$/.exec(li.attr('id')) : null;
+    return m ? { li: li, number: Number(m[1]), window: Number(m[2]) } : null;
+  }
+
+  function reportMenuClick(e, hit) {
+    queue({ id: hit.window, et: kClick, ev: 0, em: keyBits(e), mn: hit.number });
+  }
+
+  function hidePopups() {
+    $('.qovpopup').hide();
+  }
+
+  // Clicks on bar entries and popup items, wherever the lists are.
+  $(document).on('click.qovmenu', '.fmenui > li, .qovpopup li', function (e) {
+    var hit = menuElement(this);
+    if (!hit) return;
+    e.preventDefault();
+    e.stopPropagation();
+    if (hit.li.hasClass('ui-state-disabled')) return;
+    if (hit.li.parent().hasClass('fmenui')) {
+      lastEntry = hit.li;
+    } else {
+      if (hit.li.children('ul').length) return;   // a SubMenu's item opens its list
+      hidePopups();
+    }
+    reportMenuClick(e, hit);
+  });
+  $(document).on('mousedown.qovmenu', function (e) {
+    if (!$(e.target).closest('.qovpopup, .fmenui').length) hidePopups();
+  });
+
+  function menuAction(m) {
+    if (m.dwid === 2) {
+      var holder = byId(String(m.name) + 'N');
+      holder.empty().append(m.html || '');
+      return { val: 0 };
+    }
+    if (m.dwid !== 1) return { val: 0 };
+    var list = byId(m.name);
+    if (!list.length) return { val: 0 };
+    if (m.mk || !list.hasClass('qovpopup')) {
+      list.addClass('qovpopup');
+      list.menu();
+    }
+    hidePopups();
+    var place = { position: 'absolute', top: Number(m.t) || 0, left: Number(m.l) || 0 };
+    if (m.f !== undefined && lastEntry && lastEntry.closest('body').length) {
+      // Under the bar entry, in the window's holder.
+      var entry = lastEntry.position();
+      place.top = entry.top + lastEntry.outerHeight();
+      place.left = entry.left;
+    }
+    list.css(place).show();
+    return { val: 0 };
+  }
+
   var actions = {
-    32: tabAction
+    32: tabAction,
+    36: menuAction
   };
 
   var general = window.QovRunAction;

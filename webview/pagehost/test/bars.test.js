@@ -91,3 +91,34 @@ test('a tab control follows the client and reports switches', async () => {
   assert.deepEqual((await tabLabels())[0], 'Uno', 'a label replaced by selector');
   assert.deepEqual(errors, []);
 });
+
+test('a menu bar and its popup report clicks for the client', async () => {
+  await post({ action: 36, name: 'C10', dwid: 2, html:
+    '<ul  class="ui-widget-header fmenui" style="height: 24px" id="M10"> ' +
+    '<li id="M100F10"  class="ui-state-default"><a href="#">File</a></li>' +
+    '<li id="M200F10"  class="ui-state-disabled"><a href="#">Edit</a></li></ul>' });
+  assert.equal(await page.locator('#C10N .fmenui > li').count(), 2, 'the bar is in the window\'s holder');
+  await page.click('#M100F10');
+  await page.click('#M200F10', { force: true });
+  assert.deepEqual(await events(), [{ id: 10, et: 4, ev: 0, em: 0, mn: 100, ec: 32 }],
+    'a bar entry reports its base number; a disabled one nothing');
+  await post({ action: 19, name: 'C11', form: 'C10N', html:
+    '<ul id="C11"> <li id="M101F10" ><a href="#">Open</a></li><li>-</li>' +
+    '<li id="M103F10"  class="ui-state-disabled"><a href="#">Gone</a></li>' +
+    '<li id="M104F10" ><a href="#"><span class="ui-icon ui-icon-check"></span>Close</a></li></ul>' });
+  const shown = await answer({ action: 36, name: 'C11', dwid: 1, t: 0, l: 0, mk: 1, f: '10' });
+  assert.equal(shown.val, 0, 'the show is answered');
+  assert.ok(await page.isVisible('#C11'), 'the popup is shown');
+  const entry = await page.locator('#M100F10').boundingBox();
+  const popup = await page.locator('#C11').boundingBox();
+  assert.ok(popup.y >= entry.y + entry.height - 1, 'under the bar entry');
+  assert.ok(await page.locator('#C11').evaluate((e) => e.classList.contains('ui-menu')), 'a jQuery UI menu');
+  await page.click('#M103F10', { force: true });
+  assert.deepEqual(await events(), [], 'a disabled item reports nothing');
+  await page.click('#M101F10');
+  assert.deepEqual(await events(), [{ id: 10, et: 4, ev: 0, em: 0, mn: 101, ec: 32 }], 'an item its number');
+  assert.ok(!(await page.isVisible('#C11')), 'the popup goes after a choice');
+  await post({ action: 20, delid: 'C11', form: 'C10N', menu: '1' });
+  assert.equal(await page.locator('#C11').count(), 0, 'a changed popup is deleted');
+  assert.deepEqual(errors, []);
+});
