@@ -255,7 +255,11 @@ ObjectRecord* MenuCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecor
         *code = kWebNotCreated;
         return nullptr;
     }
-    if (kind == kKindFloatMenu) m->afterMenu = (cr->flags1 & 1) ? 1 : 0;
+    if (kind == kKindFloatMenu) {
+        m->afterMenu = CreateRecordValue(cr, kMpRightButton, 0) == 1 ? 1 : 0;
+        rec->top = cr->top;
+        rec->left = cr->left;
+    }
     m->menuOrder = static_cast<uint32_t>(CreateRecordValue(cr, kMpMenuOrder, 0));
     rec->parent = window;
     rec->next = reinterpret_cast<WindowRecord*>(window)->menus;

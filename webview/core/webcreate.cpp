@@ -418,6 +418,8 @@ ObjectRecord* WebCreateByType(uint32_t kind, ObjectRecord* rec, int32_t* code) {
         WebInheritFont(top, rec, cr, true);
         FontToMarkup(rec);
     }
+    // Menus have no element to place (a FloatMenu keeps its position itself).
+    if (kind == kKindMenu || kind == kKindFloatMenu) return rec;
     if (kind != kKindLine && kind != kKindVariant) {
         bool placed;
         if (kind == kKindIcon) {
