@@ -250,9 +250,11 @@ ObjectRecord* MenuCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecor
     bool built = t.text && t.length ? WebMenuBuildFromText(m, t.text, t.length)
                                     : WebMenuBuildFromText(m, kDefaultMenuText, sizeof kDefaultMenuText - 1);
     if (!built) {
+        // No base number left (290 menus) is refused as the native menus
+        // refuse it; any other failed build made no menu.
+        *code = m->text && !m->baseNumber ? kWebNoMemory : kWebNotCreated;
         WebMenuDestroy(rec);
         ObjectFreeRecord(rec);
-        *code = kWebNotCreated;
         return nullptr;
     }
     if (kind == kKindFloatMenu) {
