@@ -1158,3 +1158,58 @@ TEST_F(WebMenus, PageClicksOpenThePopupAndPostTheItem) {
     EXPECT_NE(posts.find("\"menu\": \"1\""), std::string::npos) << "a changed popup is deleted\n" << posts;
     EXPECT_NE(posts.find("ui-icon-check"), std::string::npos) << "and sent again with the check";
 }
+
+TEST_F(WebMenus, ShortcutTableFollowsTheItems) {
+    ObjectRecord* edit = Menu("&Edit;Cu&t/X;&Copy/C;<1Paste;Plain;<CSF12Big", false);
+    ASSERT_NE(edit, nullptr);
+    uint16_t base = WebMenu(edit)->baseNumber;
+    auto entry = [&](uint16_t offset) { return WebMenuShortcutFind(window, static_cast<uint16_t>(base + offset)); };
+    struct Case {
+        std::function<void()> act;
+        uint16_t offset;
+        bool present;
+        uint8_t key;
+        uint32_t flags;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {[] {}, 1, true, 'X', kMsfItemEnabled | kMsfCtrl, "Ctrl+X: the key and Ctrl, enabled, menu not shown"},
+        {[] {}, 3, true, 0, kMsfItemEnabled | 0x100, "a special menu alone takes an entry: <1 is special menu 6, bit 0x100"},
+        {[] {}, 4, false, 0, 0, "an item without either has none"},
+        {[] {}, 5, true, 0x70 + 11, kMsfItemEnabled | kMsfCtrl | kMsfShift, "<CSF12: F12 with Ctrl and Shift"},
+        {[&] { WebActivateObject(edit, 0, 0, 0, 0); }, 2, true, 'C', kMsfMenuShown | kMsfItemEnabled | kMsfCtrl,
+         "showing the menu marks its entries"},
+        {[&] { WebEnableObject(edit, 2, false); }, 2, true, 'C', kMsfMenuShown | kMsfCtrl, "a disabled item"},
+        {[&] { WebEnableObject(edit, 999, false); }, 1, true, 'X',
+         kMsfMenuShown | kMsfItemEnabled | kMsfCtrl | kMsfBarEntryDisabled, "a disabled bar entry marks all"},
+        {[&] { WebEnableObject(edit, 999, true); WebInsertItem(edit, 0, "&Undo/Z", 7); }, 2, true, 'X',
+         kMsfMenuShown | kMsfItemEnabled | kMsfCtrl, "an insert at 1 moves the later entries up"},
+        {[] {}, 1, true, 'Z', kMsfMenuShown | kMsfItemEnabled | kMsfCtrl, "and the new item has its own"},
+        {[&] { WebDeleteItem(edit, 2); }, 2, true, 'C', kMsfMenuShown | kMsfCtrl,
+         "a removal frees its entry and moves the later ones down"},
+        {[&] { WebSetText(edit, 2, "&Copy", 5); }, 2, false, 0, 0, "a new text without a shortcut frees the entry"},
+        {[&] { WebHideObject(edit, 0); }, 1, true, 'Z', kMsfItemEnabled | kMsfCtrl, "hiding the menu clears the mark"},
+    };
+    for (const Case& k : kCases) {
+        k.act();
+        WebMenuShortcut* e = entry(k.offset);
+        ASSERT_EQ(e != nullptr, k.present) << k.why;
+        if (!e) continue;
+        EXPECT_EQ(e->key, k.key) << k.why;
+        EXPECT_EQ(e->flags, k.flags) << k.why;
+    }
+    ObjectDestroy(edit);
+    EXPECT_EQ(WebMenuShortcutFind(window, static_cast<uint16_t>(base + 1)), nullptr) << "a destroyed menu leaves none";
+
+    // A full table of 100 entries drops the next one.
+    for (int i = 0; i < 2; ++i) {
+        std::string def = "Keys";
+        for (int k = 0; k < 60; ++k) def += ";k/A";
+        ObjectRecord* keys = Create(kTypeMenu, [&](ObjectCreateRecord* c) {
+            c->text = CrText{def.c_str(), static_cast<uint32_t>(def.size())};
+            c->flags0 &= ~kCrVisible;
+        });
+        ASSERT_NE(keys, nullptr);
+    }
+    EXPECT_EQ(WebWin(window)->menuShortcutCount, kMenuShortcutsMax) << "the count covers the 100 entries in use";
+}

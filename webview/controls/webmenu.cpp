@@ -133,6 +133,58 @@ void SendDeletePopup(WebMenuRecord* m, bool withForm) {
     m->popupSent = 0;
 }
 
+// ---- The window's shortcut table ---------------------------------------------------------------
+
+// SpecialMenu 1..6 as entry flag bits.
+constexpr uint32_t kSpecialMenuBits[7] = {0, 0x400, 0x200, 0x1000, 0x800, 0x2000, 0x100};
+constexpr uint8_t kModShift = 1, kModCtrl = 2;
+constexpr uint8_t kSpecialMenuMax = 6;
+
+WebMenuShortcut* ShortcutTable(ObjectRecord* window, uint32_t* count) {
+    if (!WebIsWindow(window)) return nullptr;
+    *count = WebWin(window)->menuShortcutCount;
+    return WebWin(window)->menuShortcuts;
+}
+
+void ShortcutCode(WebMenuShortcut* e, uint8_t code, uint8_t special) {
+    uint8_t vk = 0, mods = 0;
+    e->flags &= kMsfMenuShown | kMsfItemEnabled | kMsfBarEntryDisabled;
+    e->key = MenuShortcutKey(code, &vk, &mods) ? vk : 0;
+    if (mods & kModCtrl) e->flags |= kMsfCtrl;
+    if (mods & kModShift) e->flags |= kMsfShift;
+    if (special <= kSpecialMenuMax) e->flags |= kSpecialMenuBits[special];
+}
+
+bool InBlock(uint16_t number, uint16_t base) { return number / kMenuBaseStep == base / kMenuBaseStep; }
+
+// After an insert (step 1) or a removal (step -1) at item number `from`: the
+// entries of the block from there move; a removed item's entry is freed.
+void ShortcutsRenumber(ObjectRecord* window, uint16_t base, uint16_t from, int step) {
+    uint32_t count = 0;
+    WebMenuShortcut* t = ShortcutTable(window, &count);
+    for (uint32_t i = 0; t && i < count; ++i) {
+        if (!t[i].itemNumber || !InBlock(t[i].itemNumber, base) || t[i].itemNumber < from) continue;
+        if (step < 0 && t[i].itemNumber == from) t[i] = WebMenuShortcut{};
+        else t[i].itemNumber = static_cast<uint16_t>(t[i].itemNumber + step);
+    }
+}
+
+// An item's entry after its shortcut or special menu changed.
+void ShortcutUpdate(ObjectRecord* window, const WebMenuItemRecord* it, bool menuShown) {
+    WebMenuShortcut* e = WebMenuShortcutFind(window, it->itemNumber);
+    if (!it->shortCut && !it->specialMenu) {
+        if (e) *e = WebMenuShortcut{};
+        return;
+    }
+    if (e) ShortcutCode(e, it->shortCut, it->specialMenu);
+    else WebMenuShortcutAdd(window, it, menuShown);
+}
+
+void ShortcutItemEnable(ObjectRecord* window, uint16_t number, bool on) {
+    if (WebMenuShortcut* e = WebMenuShortcutFind(window, number))
+        e->flags = on ? (e->flags | kMsfItemEnabled) : (e->flags & ~kMsfItemEnabled);
+}
+
 // ---- Generic operations -------------------------------------------------------------------
 
 int32_t MenuGetText(ObjectRecord* rec, int32_t n) {
@@ -163,6 +215,7 @@ int32_t MenuSetText(ObjectRecord* rec, int32_t n, const char* text, uint32_t len
     it->specialMenu = gMenuItem.specialMenu;
     if (gMenuItem.separator) it->itemFlags |= kWmiSeparator;
     else it->itemFlags = gMenuItem.enabled ? (it->itemFlags & ~kWmiDisabled) : (it->itemFlags | kWmiDisabled);
+    ShortcutUpdate(WindowOf(rec), it, Shown(m));
     m->changed = 1;
     BarIfShown(m);
     return kWebOk;
@@ -246,6 +299,7 @@ ObjectRecord* MenuCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecor
         return nullptr;
     }
     WebMenuRecord* m = WebMenu(rec);
+    rec->parent = window;   // the items' shortcut entries go to its table
     const CrText& t = cr->title.text ? cr->title : cr->text;
     bool built = t.text && t.length ? WebMenuBuildFromText(m, t.text, t.length)
                                     : WebMenuBuildFromText(m, kDefaultMenuText, sizeof kDefaultMenuText - 1);
@@ -272,6 +326,7 @@ ObjectRecord* MenuCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecor
         m->barPosition = BarPlaceFor(window, m);
         ShiftBar(window, m->barPosition, 1, m);
         rec->flags |= kObjShown;
+        WebMenuShortcutsFlags(window, m->baseNumber, true, kMsfMenuShown);
         WebMenuBarMarkup(window);
     }
     *code = kWebOk;
@@ -332,6 +387,9 @@ int32_t WebMenuAddParsedItem(WebMenuRecord* m, int32_t pos) {
     m->itemCount++;
     m->changed = 1;
     Renumber(m);
+    ObjectRecord* window = WindowOf(&m->hdr);
+    if (it->next) ShortcutsRenumber(window, m->baseNumber, it->itemNumber, 1);
+    if (it->shortCut || it->specialMenu) WebMenuShortcutAdd(window, it, Shown(m));
     BarIfShown(m);
     return kWebOk;
 }
@@ -342,12 +400,45 @@ bool WebMenuRemoveItem(WebMenuRecord* m, int32_t index) {
     for (int32_t i = 0; i < index; ++i) link = &(*link)->next;
     WebMenuItemRecord* gone = *link;
     *link = gone->next;
+    ShortcutsRenumber(WindowOf(&m->hdr), m->baseNumber, gone->itemNumber, -1);
     ItemFree(gone);
     m->itemCount--;
     m->changed = 1;
     Renumber(m);
     BarIfShown(m);
     return true;
+}
+
+bool WebMenuShortcutAdd(ObjectRecord* window, const WebMenuItemRecord* item, bool menuShown) {
+    if (!WebIsWindow(window)) return false;
+    WebWindowRecord* w = WebWin(window);
+    for (uint32_t i = 0; i < kMenuShortcutsMax; ++i) {
+        WebMenuShortcut* e = &w->menuShortcuts[i];
+        if (e->itemNumber) continue;
+        e->itemNumber = item->itemNumber;
+        e->flags = (menuShown ? kMsfMenuShown : 0) | ((item->itemFlags & kWmiDisabled) ? 0 : kMsfItemEnabled);
+        ShortcutCode(e, item->shortCut, item->specialMenu);
+        if (w->menuShortcutCount < i + 1) w->menuShortcutCount = i + 1;
+        return true;
+    }
+    return false;
+}
+
+WebMenuShortcut* WebMenuShortcutFind(ObjectRecord* window, uint16_t itemNumber) {
+    uint32_t count = 0;
+    WebMenuShortcut* t = ShortcutTable(window, &count);
+    for (uint32_t i = 0; t && itemNumber && i < count; ++i)
+        if (t[i].itemNumber == itemNumber) return &t[i];
+    return nullptr;
+}
+
+void WebMenuShortcutsFlags(ObjectRecord* window, uint16_t base, bool on, uint32_t bits) {
+    uint32_t count = 0;
+    WebMenuShortcut* t = ShortcutTable(window, &count);
+    for (uint32_t i = 0; t && i < count; ++i) {
+        if (!t[i].itemNumber || !InBlock(t[i].itemNumber, base)) continue;
+        t[i].flags = on ? (t[i].flags | bits) : (t[i].flags & ~bits);
+    }
 }
 
 bool WebMenuBuildFromText(WebMenuRecord* m, const char* text, uint32_t length) {
@@ -476,6 +567,7 @@ int32_t WebMenuActivate(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     m->barPosition = BarPlaceFor(window, m);
     ShiftBar(window, m->barPosition, 1, m);
     rec->flags |= kObjShown;
+    WebMenuShortcutsFlags(window, m->baseNumber, true, kMsfMenuShown);
     WebMenuBarMarkup(window);
     return kWebOk;
 }
@@ -486,6 +578,7 @@ int32_t WebMenuHide(ObjectRecord* rec, bool wasShown) {
     if (rec->kind != kKindMenu || !wasShown || !window) return kWebOk;
     ShiftBar(window, static_cast<uint16_t>(m->barPosition + 1), -1, m);
     m->barPosition = 0;
+    WebMenuShortcutsFlags(window, m->baseNumber, false, kMsfMenuShown);
     WebMenuBarMarkup(window);
     return kWebOk;
 }
@@ -502,14 +595,18 @@ int32_t WebMenuCheckItem(ObjectRecord* rec, int32_t n, int32_t on) {
 int32_t WebMenuEnable(ObjectRecord* rec, int32_t n, bool on) {
     WebMenuRecord* m = WebMenu(rec);
     m->changed = 1;
+    ObjectRecord* window = WindowOf(rec);
     if (n == kEnableBarEntry && rec->kind == kKindMenu) {
         m->menuFlags = on ? (m->menuFlags & ~kMenuBarEntryDisabled) : (m->menuFlags | kMenuBarEntryDisabled);
+        WebMenuShortcutsFlags(window, m->baseNumber, !on, kMsfBarEntryDisabled);
         BarIfShown(m);
         return kWebOk;
     }
+    if (n == 0) WebMenuShortcutsFlags(window, m->baseNumber, on, kMsfItemEnabled);
     for (WebMenuItemRecord* it = m->items; it; it = it->next) {
         if (n != 0 && it != WebMenuItemAt(m, n)) continue;
         it->itemFlags = on ? (it->itemFlags & ~kWmiDisabled) : (it->itemFlags | kWmiDisabled);
+        if (n != 0) ShortcutItemEnable(window, it->itemNumber, on);
     }
     return kWebOk;
 }

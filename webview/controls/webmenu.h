@@ -10,6 +10,7 @@
 #include "objects/crstream.h"
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
+#include "webview/core/webobject.h"
 
 struct WebMenuItemRecord;
 
@@ -58,6 +59,19 @@ bool WebMenuBuildFromText(WebMenuRecord* m, const char* text, uint32_t length);
 int32_t WebMenuAddParsedItem(WebMenuRecord* m, int32_t pos);
 bool WebMenuRemoveItem(WebMenuRecord* m, int32_t index);     // zero-based
 WebMenuItemRecord* WebMenuItemAt(WebMenuRecord* m, int32_t n);   // 1-based
+
+// The window's shortcut table. The page maps no keys to it (its key handling
+// belongs to the focused control), but the entries follow the items.
+enum WebMenuShortcutFlag : uint32_t {
+    kMsfMenuShown = 1, kMsfItemEnabled = 2, kMsfBarEntryDisabled = 4, kMsfCtrl = 0x10000, kMsfShift = 0x20000,
+};
+// Takes the first free entry for an item with a shortcut or special menu (a
+// full table drops it); false when dropped.
+bool WebMenuShortcutAdd(ObjectRecord* window, const WebMenuItemRecord* item, bool menuShown);
+// The entry of an item number, or none.
+WebMenuShortcut* WebMenuShortcutFind(ObjectRecord* window, uint16_t itemNumber);
+// Sets (on) or clears bits in every entry of the block of 100 numbers of a base.
+void WebMenuShortcutsFlags(ObjectRecord* window, uint16_t base, bool on, uint32_t bits);
 
 // The markup of the window's bar (action 36 "dwid" 2), and of a popup list.
 void WebMenuBarMarkup(ObjectRecord* window);

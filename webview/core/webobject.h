@@ -122,6 +122,15 @@ int32_t WebCheckMethod(uint32_t objectType, const MethodCallRec* call);
 // padding, scroll offsets, form name) reads both. Its style words are the
 // WindowRecord's two style words. The form name is its DivisionId: the page
 // division the window lives in ("mainscrn" unless given).
+// An entry of a window's menu shortcut table: the virtual-key code, flags
+// (WebMenuShortcutFlag of the menus) and the item's number (0: a free entry).
+struct WebMenuShortcut {
+    uint8_t key;
+    uint32_t flags;
+    uint16_t itemNumber;
+};
+constexpr uint32_t kMenuShortcutsMax = 100;
+
 struct WebWindowRecord {
     WindowRecord win;
     int32_t minScrollH, minScrollV;
@@ -152,6 +161,8 @@ struct WebWindowRecord {
     uint32_t webMode;
     uint32_t iconValue;
     ObjectRecord* hostRecord;  // the native window whose web view shows it
+    WebMenuShortcut menuShortcuts[kMenuShortcutsMax];
+    uint32_t menuShortcutCount;   // entries in use, the free ones among them included
 };
 
 // Style word bits (WindowRecord::style[0]).
