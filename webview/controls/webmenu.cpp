@@ -416,7 +416,9 @@ bool WebMenuShortcutAdd(ObjectRecord* window, const WebMenuItemRecord* item, boo
         WebMenuShortcut* e = &w->menuShortcuts[i];
         if (e->itemNumber) continue;
         e->itemNumber = item->itemNumber;
-        e->flags = (menuShown ? kMsfMenuShown : 0) | ((item->itemFlags & kWmiDisabled) ? 0 : kMsfItemEnabled);
+        e->flags = 0;
+        if (menuShown) e->flags |= kMsfMenuShown;
+        if (!(item->itemFlags & kWmiDisabled)) e->flags |= kMsfItemEnabled;
         ShortcutCode(e, item->shortCut, item->specialMenu);
         if (w->menuShortcutCount < i + 1) w->menuShortcutCount = i + 1;
         return true;
