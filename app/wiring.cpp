@@ -112,6 +112,8 @@ void InstallFacilities() {
     gWebHooks.htmlControlHost = HtmlControlTwinHost;
     gWebHooks.htmlControlPage = HtmlControlTwinPage;
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
+    gFormCreatorHooks.statusPanelCreate = StatusPanelCreate;
+    gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;
     gImageLoadHooks.fetch = ImageFetch;

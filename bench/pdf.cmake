@@ -23,3 +23,18 @@ foreach(bench pdf_bench pdfimage_bench)
   target_include_directories(${bench} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${bench} PRIVATE PkgConfig::QOV_CAIRO ZLIB::ZLIB JPEG::JPEG)
 endforeach()
+
+# TrueType subsetting against fontTools' subsetter (run by Debian's python3
+# beside the benchmark), and page import against libqpdf.
+pkg_check_modules(QOV_QPDF REQUIRED IMPORTED_TARGET libqpdf)
+foreach(bench pdfsubset_bench pdfimport_bench)
+  add_executable(${bench} ${CMAKE_CURRENT_LIST_DIR}/${bench}.cpp ${pdf_bench_sources})
+  set_property(TARGET ${bench} PROPERTY COMPILE_OPTIONS -O2)
+  set_property(TARGET ${bench} PROPERTY LINK_OPTIONS "")
+  target_include_directories(${bench} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${bench} PRIVATE ZLIB::ZLIB JPEG::JPEG)
+endforeach()
+target_compile_definitions(pdfsubset_bench PRIVATE QOV_BENCH_DIR="${CMAKE_CURRENT_LIST_DIR}")
+target_link_libraries(pdfimport_bench PRIVATE PkgConfig::QOV_QPDF)
+# libqpdf asks its users to say which of its pointer holders they use.
+target_compile_definitions(pdfimport_bench PRIVATE POINTERHOLDER_TRANSITION=4)

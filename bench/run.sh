@@ -3,9 +3,9 @@
 # decoders on the host and under Wine, on generated pictures, on photographs
 # from Debian's plasma-workspace-wallpapers (installed here when missing) and
 # on a browser screenshot; then, under Wine, the form loader and saver, the
-# automation calls and the session benchmark (start-up, round trips, object
-# creation).
-# Usage: bench/run.sh [image|forms|automation|session ...]   (all when none is named)
+# automation calls, the session benchmark (start-up, round trips, object
+# creation) and the spool file benchmark (on the test printer).
+# Usage: bench/run.sh [image|forms|automation|session|spool ...]   (all when none is named)
 # "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb and the Wine
 # server included, which start here); QOV_BENCH_ROUNDS sets the rounds,
 # QOV_BENCH_SIZES the object counts of the creation benchmark.
@@ -13,7 +13,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 host=$here/build/host/bench
 win=$here/build/win32
-what=${*:-image forms automation session}
+what=${*:-image forms automation session spool}
 rounds=${QOV_BENCH_ROUNDS:-7}
 echo "CPUs: $(nproc)"
 
@@ -81,6 +81,12 @@ for w in $what; do
     echo "== session under Wine"
     wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
       --rounds "$rounds" --sizes "${QOV_BENCH_SIZES:-100,1000,5000}"
+    ;;
+  spool)
+    wine_env
+    echo "== spool file under Wine"
+    sh "$here/tests/print/setup_printer.sh" "$win/tests/print/qovprtsetup.exe" "$tmp/printer" >/dev/null
+    (cd "$tmp" && wine "$win/bench/spool_bench.exe" --rounds "$rounds")
     ;;
   esac
 done

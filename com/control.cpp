@@ -12,6 +12,9 @@
 #include "com/core/varrules.h"
 #include "com/olecontainer.h"
 #include "com/oleutil.h"
+#include "controls/controls.h"
+#include "forms/formload.h"
+#include "forms/formsave.h"
 #include "objects/crstream.h"
 #include "objects/focus.h"
 #include "objects/guihooks.h"
@@ -242,12 +245,25 @@ void ControlClassInfoFreeAll() {
 ControlRecord* ControlOf(ObjectRecord* rec) {
     return rec && rec->kind == kKindControl ? reinterpret_cast<ControlRecord*>(rec) : nullptr;
 }
+ContainerRecord* ContainerOf(ObjectRecord* rec) {
+    return rec && rec->kind == kKindContainer ? reinterpret_cast<ContainerRecord*>(rec) : nullptr;
+}
+uint16_t OleItemNumberOf(ObjectRecord* rec) {
+    if (ControlRecord* c = ControlOf(rec)) return c->itemNumber;
+    if (ContainerRecord* k = ContainerOf(rec)) return k->itemNumber;
+    return 0;
+}
+CGenObject* OleObjectOf(ObjectRecord* rec) {
+    if (ControlRecord* c = ControlOf(rec)) return c->object;
+    if (ContainerRecord* k = ContainerOf(rec)) return k->object;
+    return nullptr;
+}
 
 void OleItemNumbersMark(ObjectRecord* container, uint8_t* used) {
     int guard = 0;
     for (ObjectRecord* c = container->children; c && guard < 100000; c = c->next, ++guard) {
-        ControlRecord* ctl = ControlOf(c);
-        if (ctl && ctl->itemNumber < kItemNumberLimit) used[ctl->itemNumber] = 1;
+        uint16_t n = OleItemNumberOf(c);
+        if (n && n < kItemNumberLimit) used[n] = 1;
         else if (c->kind == kKindPanel && !ObjectIsWebView(c)) OleItemNumbersMark(c, used);
     }
 }
@@ -260,30 +276,37 @@ uint16_t OleItemNumberAlloc(ObjectRecord* window) {
     return 0;
 }
 
+int32_t OleObjectSlots(ObjectRecord* window, uint16_t* itemNumber) {
+    *itemNumber = OleItemNumberAlloc(window);
+    if (!*itemNumber) return kDetailNoItemNumber;
+    // The program's path names the window's objects for links; design mode has none.
+    char path[MAX_PATH];
+    const char* moniker = nullptr;
+    if (!gDesignMode && GetModuleFileNameA(nullptr, path, MAX_PATH)) moniker = path;
+    return OleFormEnsure(window, moniker) ? 0 : kDetailNoFormSupport;
+}
+
 // ---- The flat entries ------------------------------------------------------------------------
 
 namespace {
 
-CGenObject* GenOf(ObjectRecord* rec) {
-    ControlRecord* c = ControlOf(rec);
-    return c ? c->object : nullptr;
-}
+CGenObject* GenOf(ObjectRecord* rec) { return OleObjectOf(rec); }
 
-bool ClassIdToClsid(const char* text, CLSID* clsid) {
+}  // namespace
+
+bool OleClassIdToClsid(const char* text, CLSID* clsid) {
     wchar_t* w = AnsiToWideTemp(text);
     HRESULT hr = !w ? E_OUTOFMEMORY : text[0] == '{' ? CLSIDFromString(w, clsid) : CLSIDFromProgID(w, clsid);
     if (FAILED(hr)) SetWinErrorText(static_cast<unsigned long>(hr));
     return SUCCEEDED(hr);
 }
 
-}  // namespace
-
 int OleControlNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* store, BOOL visible) {
     ControlRecord* c = ControlOf(rec);
     if (!c) return 0;
     CGenObject* g = GenObjNew(window, rec, store);
     CLSID clsid;
-    bool ok = g && ClassIdToClsid(c->classId, &clsid);
+    bool ok = g && OleClassIdToClsid(c->classId, &clsid);
     // The record may be gone when the control's creation pumped messages.
     ObjectRef ref = ObjectRefOf(rec);
     if (ok) ok = GenObjCreateControl(g, clsid, !(store && store->itemNumber), visible) != FALSE;
@@ -387,6 +410,14 @@ ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         return nullptr;
     }
     OleStoreInfo* store = static_cast<OleStoreInfo*>(cr->oleStore);
+    // Without saved data of its own a control with a StoreId takes the
+    // temporary file of the last XML save (client-mode bit 0); otherwise its
+    // StoreId counts as 0.
+    OleStoreInfo temp = {};
+    if (!store && gFormOleTemp.size && (gClientModeFlags & 1) && cr->storeId) {
+        temp = gFormOleTemp;
+        store = &temp;
+    }
     auto* c = reinterpret_cast<ControlRecord*>(ObjectAllocRecord(kKindControl, sizeof(ControlRecord), false));
     if (!c) {
         *code = kCtlCreateNoMemory;
@@ -416,26 +447,25 @@ ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
             return nullptr;
         }
     }
+    // A Panel's object belongs to its top window: item numbers and the form
+    // support are the window's.
+    window = window ? ObjectTopWindow(window) : nullptr;
     if (!window) window = c->hdr.parent;
-    c->itemNumber = OleItemNumberAlloc(window);
-    if (!c->itemNumber) {
+    int32_t detail = OleObjectSlots(window, &c->itemNumber);
+    if (detail) {
         FreeControl(c);
-        Detailed(kDetailNoItemNumber, code);
-        return nullptr;
-    }
-    char path[MAX_PATH];
-    const char* moniker = nullptr;
-    if (!gDesignMode && GetModuleFileNameA(nullptr, path, MAX_PATH)) moniker = path;
-    if (!OleFormEnsure(window, moniker)) {
-        FreeControl(c);
-        Detailed(kDetailNoFormSupport, code);
+        Detailed(detail, code);
         return nullptr;
     }
     if (store) store->itemNumber = static_cast<uint16_t>(cr->storeId);
     gErrorText[0] = 0;
     CopyCreateStrings(&c->hdr, cr);
     ObjectRef ref = ObjectRefOf(&c->hdr);
-    if (!OleControlNew(window, &c->hdr, store, (cr->flags0 & kCrVisible) ? TRUE : FALSE)) {
+    bool made = OleControlNew(window, &c->hdr, store, (cr->flags0 & kCrVisible) ? TRUE : FALSE) != 0;
+    // The temporary file is read afresh by the next control: a later XML save
+    // rewrites it, so its storage is not kept open past this one.
+    if (store == &temp) OleFormReleaseStorage(window);
+    if (!made) {
         if (ObjectRefAlive(ref)) FreeControl(c);
         Detailed(kDetailControlFailed, code);
         return nullptr;
@@ -506,6 +536,7 @@ uint32_t ControlGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidClassId:
     case kPidClsid: TextResult(c->classId); return 0;
     case kPidStoreId: return c->object ? c->itemNumber : 0;
+    case kPidStreamId: return 0;
     case kPidRemServer: TextResult(c->remServer); return 0;
     default: return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
     }
@@ -521,13 +552,13 @@ int32_t ControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     return AutomationInvoke(OleObjGetAutomation(rec), call);
 }
 
+}  // namespace
+
 int32_t OleObjProperty(ObjectRecord* rec, OlePropReq* set, OlePropReq* get) {
     AutoClient* a = OleObjGetAutomation(rec);
     if (!a) return kAutoNoDispatch;
     return AutomationPropAccess(a, set, get);
 }
-
-}  // namespace
 
 static const ObjectOps kControlOps = [] {
     ObjectOps ops = {};
@@ -626,14 +657,22 @@ void OleFontHook(ObjectRecord* win) {
 
 int OleSetFocusHook(ObjectRecord* rec) { return OleObjSetFocus(rec); }
 void OleAmbientHook(ObjectRecord* rec, int32_t id) { OleObjAmbientChanged(rec, id); }
+void OleMovedHook(ObjectRecord* rec) { OleObjResize(rec, kPidWidth); }
 
 }  // namespace
 
 void OleContainerInstall() {
+    ContainerInstall();
+    gFormCreatorHooks.oleReleaseStorage = OleFormReleaseStorage;
+    gFormCreatorHooks.oleWindowMoved = OleFormWindowMoved;
+    gFormSaveFileHooks.oleArea = OleFormAreaBytes;
+    gFormSaveFileHooks.oleSaveToTemp = OleFormSaveToTemp;
+    gControlHooks.typeLibBrowseClassId = TypeLibBrowseClassId;
     RegisterObjectCreator(kTypeControl, ControlCreate);
     RegisterObjectOps(kKindControl, &kControlOps);
     gComObjectHooks.oleSetFocus = OleSetFocusHook;
     gComObjectHooks.oleAmbientChanged = OleAmbientHook;
+    gComObjectHooks.oleMoved = OleMovedHook;
     gGuiHooks.oleAccelerator = OleAccelerator;
     gGuiHooks.oleWindowDestroy = OleFormRelease;
     gGuiHooks.controlPropertyPage = ControlPropertyPageMethod;

@@ -71,28 +71,16 @@ UINT ConversionCodePage(const HtmlControlRecord* h) { return HtmlConversionCodeP
 
 // A text argument as its own NUL-terminated copy (numbers as decimal text).
 std::string ArgText(const MethodCallRec* call, uint32_t i) {
-    if (i >= call->argCount || i >= kMcMaxArgs || !call->argPresent[i] || call->args[i].kind == kItemNone) return "";
-    const EventItem& a = call->args[i];
-    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
-        const char* p = static_cast<const char*>(a.data);
-        std::string s(p ? p : "", p ? a.size : 0);
-        s.resize(strlen(s.c_str()));
-        return s;
-    }
-    return std::to_string(static_cast<int32_t>(a.value));
+    uint32_t length = 0;
+    const char* text = CallArgText(call, i, &length);
+    std::string s(text ? text : "", text ? length : 0);
+    s.resize(strlen(s.c_str()));
+    return s;
 }
 
-bool ArgGiven(const MethodCallRec* call, uint32_t i) {
-    return i < call->argCount && i < kMcMaxArgs && call->argPresent[i] && call->args[i].kind != kItemNone;
-}
+bool ArgGiven(const MethodCallRec* call, uint32_t i) { return CallArgGiven(call, i); }
 
-int32_t ArgInt(const MethodCallRec* call, uint32_t i, int32_t def) {
-    if (!ArgGiven(call, i)) return def;
-    const EventItem& a = call->args[i];
-    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8)
-        return static_cast<int32_t>(strtol(ArgText(call, i).c_str(), nullptr, 10));
-    return static_cast<int32_t>(a.value);
-}
+int32_t ArgInt(const MethodCallRec* call, uint32_t i, int32_t def) { return CallArgInt(call, i, def); }
 
 void ReleaseSite(HtmlControlRecord* h) {
     if (!h->site) return;

@@ -4,16 +4,19 @@
 // which the control calls back; and the per-window form support with its
 // in-place frame, item container, enumerator and drop target.
 #include "com/olecontainer.h"
+#include "com/oleinternal.h"
 
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <oledlg.h>
 #include <vector>
 
 #include "com/autoclient.h"
 #include "com/autoserver.h"
 #include "com/oleutil.h"
 #include "forms/formload.h"
+#include "objects/events.h"
 #include "objects/focus.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
@@ -21,6 +24,7 @@
 #include "objects/pump.h"
 #include "objects/window.h"
 #include "session/config.h"
+#include "session/util/strutil.h"
 
 namespace {
 
@@ -36,9 +40,14 @@ constexpr DWORD kTymedAll = static_cast<DWORD>(-1);
 constexpr DWORD kOleWhichContainer = 1, kOleWhichObjRel = 2, kOleWhichObjFull = 3;
 constexpr DWORD kBindSpeedModerate = 2, kBindSpeedImmediate = 3;
 constexpr DWORD kXformHimetricToContainer = 4;
+constexpr uint8_t kUpdatedEventKind = 32;
+constexpr uint32_t kVerbTextMax = 256;
+constexpr DWORD kFileNameMax = 260;
+constexpr char kInsertCaption[] = "Insert Object";
 constexpr char kHostApp[] = "QO/V Application";
 constexpr char kHostForm[] = "QO/V Form";
 constexpr char kPropPagesCaption[] = "Property Pages";
+constexpr size_t kBlobNameSize = 32;
 constexpr DWORD kStorageMode = STGM_TRANSACTED | STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
 constexpr DWORD kStreamCreateMode = STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
 constexpr DWORD kStreamOpenMode = STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
@@ -103,96 +112,6 @@ public:
 
 protected:
     CGenObject* owner_;
-};
-
-class CAmbIDispatch;
-class CQovIOleClientSite;
-class CQovIOleInPlaceSite;
-class CQovIOleControlSite;
-class CQovIAdviseSink;
-class CQovIPropertyNotifySink;
-
-class CGenObject final : public IUnknown {
-public:
-    CGenObject() = default;
-    ~CGenObject();
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = --refs;
-        if (n == 0) delete this;
-        return n;
-    }
-
-    ULONG refs = 0;
-    ObjectRecord* window = nullptr;
-    ObjectRecord* object = nullptr;
-    ObjectRecord* container = nullptr;   // Containers come with their own step; always null here
-    ObjectRecord* control = nullptr;
-    CQovFormOleSupport* formOle = nullptr;
-    uint32_t itemNumber = 0;
-    IOleObject* oleObject = nullptr;
-    IOleLink* oleLink = nullptr;
-    IOleControl* oleControl = nullptr;
-    IOleInPlaceObject* inPlaceObject = nullptr;
-    CAmbIDispatch* ambient = nullptr;
-    CQovIOleClientSite* clientSite = nullptr;
-    CQovIOleInPlaceSite* inPlaceSite = nullptr;
-    CQovIOleControlSite* controlSite = nullptr;
-    CQovIAdviseSink* adviseSink = nullptr;
-    CQovIPropertyNotifySink* notifySink = nullptr;
-    AutoClient* automation = nullptr;
-    IStorage* storage = nullptr;
-    IStream* stream = nullptr;
-    IMoniker* itemMoniker = nullptr;
-    IMoniker* containerMoniker = nullptr;
-    uintptr_t itemId = 0;
-    DWORD miscStatus = 0;
-    DWORD aspect = DVASPECT_CONTENT;
-    SIZEL extent = {0, 0};
-    SIZEL iconExtent = {0, 0};
-    RECT pos = {0, 0, 0, 0};
-    int inPlaceActive = 0, uiActive = 0, openInWindow = 0;
-    int notifyConnected = 0;
-    DWORD notifyCookie = 0;
-    int oleAdvised = 0;
-    DWORD oleCookie = 0;
-    int dataAdvised = 0;
-    DWORD dataCookie = 0;
-    int inPlaceLocks = 0;
-    int deactivatePending = 0;
-    ObjectRef lentDefault = {nullptr, 0};   // the default button an ACTSLIKEBUTTON control stands in for
-    bool released = false;
-};
-
-// The form support of a window: root storage, frame, item container, drop target.
-class CQovIOleInPlaceFrame;
-class CQovIOleItemContainer;
-class CQovDropTgt;
-class CQovFormOleSupport final : public IUnknown {
-public:
-    ~CQovFormOleSupport();
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = --refs;
-        if (n == 0) delete this;
-        return n;
-    }
-    ULONG refs = 0;
-    ObjectRecord* window = nullptr;
-    IStorage* root = nullptr;
-    IStorage* saved = nullptr;
-    ILockBytes* savedBytes = nullptr;
-    CQovIOleInPlaceFrame* frame = nullptr;
-    CQovIOleItemContainer* items = nullptr;
-    CQovDropTgt* drop = nullptr;
-    int uiActiveFlag = 0;
-    CGenObject* uiActiveObject = nullptr;
-    LCID locale = 0;
-    IFontDisp* font = nullptr;
-    IMoniker* moniker = nullptr;
-    bool dropRegistered = false;
 };
 
 // ---- Ambient properties --------------------------------------------------------------------
@@ -380,6 +299,9 @@ STDMETHODIMP CQovIOleInPlaceSite::OnUIActivate() {
         owner_->formOle->uiActiveFlag = 1;
         owner_->formOle->uiActiveObject = owner_;
     }
+    // A window may ask for its objects' windows to be kept in z-order, which
+    // would raise a Container's object window here; no window keeps that
+    // setting yet, so none is raised.
     return S_OK;
 }
 
@@ -507,13 +429,13 @@ STDMETHODIMP CQovIOleControlSite::OnFocus(BOOL got) {
 }
 
 // ---- Advise sink and property notify sink -----------------------------------------------------
-// A Control's object raises no container events; only the view change is
-// acted on (the extent is read again and the window repainted). Containers
-// post $UPDATED from here when they come.
+// Only a Container's object raises $UPDATED (data 1, close 2, rename 3, save
+// 4), and only when the Container registered it; a Control's object changes
+// nothing but its view (the extent is read again and the window repainted).
 class CQovIAdviseSink final : public SiteBase<IAdviseSink2> {
 public:
     using SiteBase::SiteBase;
-    STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override {}
+    STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override { PostUpdated(kUpdatedData); }
     STDMETHODIMP_(void) OnViewChange(DWORD, LONG) override {
         IViewObject2* v = nullptr;
         if (owner_->oleObject &&
@@ -523,11 +445,21 @@ public:
         }
         if (owner_->window && owner_->window->hwnd) InvalidateRect(owner_->window->hwnd, nullptr, TRUE);
     }
-    STDMETHODIMP_(void) OnRename(IMoniker*) override {}
-    STDMETHODIMP_(void) OnSave() override {}
-    STDMETHODIMP_(void) OnClose() override { ++closeCount; }
+    STDMETHODIMP_(void) OnRename(IMoniker*) override { PostUpdated(kUpdatedRename); }
+    STDMETHODIMP_(void) OnSave() override { PostUpdated(kUpdatedSave); }
+    STDMETHODIMP_(void) OnClose() override {
+        ++closeCount;
+        PostUpdated(kUpdatedClose);
+    }
     STDMETHODIMP_(void) OnLinkSrcChange(IMoniker*) override {}
     int closeCount = 0;
+
+private:
+    enum UpdatedValue : int32_t { kUpdatedData = 1, kUpdatedClose = 2, kUpdatedRename = 3, kUpdatedSave = 4 };
+    void PostUpdated(int32_t value) {
+        ObjectRecord* rec = owner_->container;
+        if (rec && EventIsRegistered(rec, kEvUpdated)) PostObjectEvent(rec, kEvUpdated, kUpdatedEventKind, 0, value);
+    }
 };
 
 class CQovIPropertyNotifySink final : public SiteBase<IPropertyNotifySink> {
@@ -598,13 +530,30 @@ IUnknown* GenObjSite(CGenObject* g, REFIID iid) {
     return p;
 }
 
-static HRESULT GenObjOpenStorage(CGenObject* g, OleStoreInfo*) {
+static void BlobName(uint32_t number, wchar_t* out) {
+    swprintf(out, kBlobNameSize, L"QovBlob%lu", static_cast<unsigned long>(number));
+}
+
+// A new sub-storage in the form's root; with saved data for the object, the
+// saved sub-storage of its item number is copied in. A saved storage that
+// cannot be opened, or has no such sub-storage, leaves the new one empty.
+static HRESULT GenObjOpenStorage(CGenObject* g, OleStoreInfo* store) {
     IStorage* root = OleFormRootStorage(g->formOle);
     if (!root) return E_FAIL;
-    wchar_t name[32];
-    swprintf(name, 32, L"QovBlob%lu", static_cast<unsigned long>(g->itemNumber));
-    // Copying saved data into the new sub-storage comes with form storage.
-    return root->CreateStorage(name, kStorageMode, 0, 0, &g->storage);
+    wchar_t name[kBlobNameSize];
+    BlobName(g->itemNumber, name);
+    HRESULT hr = root->CreateStorage(name, kStorageMode, 0, 0, &g->storage);
+    if (FAILED(hr) || !store || !store->itemNumber) return hr;
+    IStorage* saved = FormSavedStorage(g->formOle, store);
+    if (!saved) return hr;
+    wchar_t savedName[kBlobNameSize];
+    BlobName(store->itemNumber, savedName);
+    IStorage* from = nullptr;
+    if (SUCCEEDED(saved->OpenStorage(savedName, nullptr, kStreamOpenMode | STGM_TRANSACTED, nullptr, 0, &from))) {
+        if (SUCCEEDED(from->CopyTo(0, nullptr, nullptr, g->storage))) g->storage->Commit(0);
+        from->Release();
+    }
+    return hr;
 }
 
 CGenObject* GenObjNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* store) {
@@ -628,11 +577,12 @@ CGenObject* GenObjNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* sto
         CreateItemMoniker(L"!", item, &g->itemMoniker);
     }
     g->object = rec;
-    ControlRecord* c = ControlOf(rec);
-    if (c) {
-        g->control = rec;
-        g->itemNumber = c->itemNumber;
+    if (ControlOf(rec)) g->control = rec;
+    if (ContainerRecord* k = ContainerOf(rec)) {
+        g->container = rec;
+        if (k->displayType == kDisplayIcon) g->aspect = DVASPECT_ICON;
     }
+    g->itemNumber = OleItemNumberOf(rec);
     g->pos = RECT{rec->left, rec->top, rec->right, rec->bottom};
     if (FAILED(GenObjOpenStorage(g, store))) {
         delete g;
@@ -687,7 +637,7 @@ static void MoveRecord(ObjectRecord* rec, int d) {
 
 static BOOL GenObjConnectControl(CGenObject* g);
 
-static BOOL GenObjSetup(CGenObject* g, BOOL showAfter, BOOL visible) {
+static BOOL GenObjSetup(CGenObject* g, BOOL showAfter, HGLOBAL iconPict, BOOL visible) {
     IAdviseSink* sink = nullptr;
     g->QueryInterface(IID_IAdviseSink, reinterpret_cast<void**>(&sink));
     if (SUCCEEDED(g->oleObject->Advise(sink, &g->oleCookie))) g->oleAdvised = 1;
@@ -714,7 +664,16 @@ static BOOL GenObjSetup(CGenObject* g, BOOL showAfter, BOOL visible) {
     OleSetContainedObject(g->oleObject, TRUE);
     // The display type is a Container's field: an iconic Control has none to
     // write (Wine's script control is ONLYICONIC), so only a Container's is.
-    if (g->aspect == DVASPECT_ICON && g->container) g->oleObject->GetExtent(DVASPECT_ICON, &g->iconExtent);
+    if (ContainerRecord* k = ContainerOf(g->container)) {
+        if (g->aspect == DVASPECT_ICON) {
+            k->displayType = kDisplayIcon;
+            DWORD aspect = DVASPECT_CONTENT;
+            SwitchDisplayAspect(g->oleObject, &aspect, DVASPECT_ICON, iconPict, FALSE, FALSE, nullptr, nullptr);
+            g->oleObject->GetExtent(DVASPECT_ICON, &g->iconExtent);
+        } else {
+            k->displayType = kDisplayContent;
+        }
+    }
     if (showAfter) {
         GenObjSave(g);
         GenObjDoVerb(g, OLEIVERB_SHOW, nullptr);
@@ -778,7 +737,7 @@ BOOL GenObjCreateControl(CGenObject* g, REFCLSID clsid, BOOL isNew, BOOL visible
         return FALSE;
     }
     if (!siteFirst) SetClientSite(g);
-    if (!GenObjSetup(g, FALSE, visible) || !GenObjConnectControl(g)) {
+    if (!GenObjSetup(g, FALSE, nullptr, visible) || !GenObjConnectControl(g)) {
         if (!gErrorText[0]) WinErr(static_cast<unsigned long>(E_NOINTERFACE));
         return FALSE;
     }
@@ -786,14 +745,243 @@ BOOL GenObjCreateControl(CGenObject* g, REFCLSID clsid, BOOL isNew, BOOL visible
     return TRUE;
 }
 
+// ---- Container objects -------------------------------------------------------------------------
+
+// The object of a Container by its creation mode; every call asks for
+// IOleObject drawn by the object itself, with the client site and the
+// object's sub-storage.
+static HRESULT CreateByMode(CGenObject* g, uint16_t mode, const CLSID* clsid, const char* file, IDataObject* data,
+                            BOOL* showAfter) {
+    IOleClientSite* site = nullptr;
+    g->QueryInterface(IID_IOleClientSite, reinterpret_cast<void**>(&site));
+    void** out = reinterpret_cast<void**>(&g->oleObject);
+    wchar_t* wfile = nullptr;
+    wchar_t path[kFileNameMax + 1] = L"";
+    if (file) {
+        wfile = AnsiToWideTemp(file);
+        if (wfile) lstrcpynW(path, wfile, kFileNameMax + 1);
+    }
+    HRESULT hr = E_FAIL;
+    switch (mode) {
+    case kModeLinkFile:
+        hr = file ? OleCreateLinkToFile(path, IID_IOleObject, OLERENDER_DRAW, nullptr, site, g->storage, out)
+                  : E_INVALIDARG;
+        break;
+    case kModeLinkData:
+        hr = data ? OleCreateLinkFromData(data, IID_IOleObject, OLERENDER_DRAW, nullptr, site, g->storage, out)
+                  : E_INVALIDARG;
+        break;
+    case kModeStatic:
+        hr = data ? OleCreateStaticFromData(data, IID_IOleObject, OLERENDER_DRAW, nullptr, site, g->storage, out)
+                  : E_INVALIDARG;
+        break;
+    case kModeNew:
+        hr = clsid ? OleCreate(*clsid, IID_IOleObject, OLERENDER_DRAW, nullptr, site, g->storage, out) : E_INVALIDARG;
+        *showAfter = TRUE;
+        break;
+    case kModeFromFile:
+        hr = file ? OleCreateFromFile(CLSID_NULL, path, IID_IOleObject, OLERENDER_DRAW, nullptr, site, g->storage,
+                                      out)
+                  : E_INVALIDARG;
+        break;
+    case kModeFromData:
+        hr = data ? OleCreateFromData(data, IID_IOleObject, OLERENDER_DRAW, nullptr, site, g->storage, out)
+                  : E_INVALIDARG;
+        break;
+    case kModeLoad: hr = OleLoad(g->storage, IID_IOleObject, site, out); break;
+    default: hr = E_FAIL; break;
+    }
+    if (site) site->Release();
+    if (FAILED(hr)) g->oleObject = nullptr;
+    return hr;
+}
+
+// Mode 1: a control chosen in the Insert Object dialog, created as a Control's
+// control is and initialised new.
+static HRESULT CreateControlMode(CGenObject* g, const CLSID& clsid) {
+    if (!g->controlSite) g->controlSite = new (std::nothrow) CQovIOleControlSite(g, g);
+    if (!g->ambient) g->ambient = new (std::nothrow) CAmbIDispatch(g, g);
+    if (!g->controlSite || !g->ambient) return E_OUTOFMEMORY;
+    HRESULT hr = CreateObjectFromClass(clsid, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IOleObject,
+                                       reinterpret_cast<void**>(&g->oleObject), nullptr);
+    if (FAILED(hr) || !g->oleObject) {
+        g->oleObject = nullptr;
+        return FAILED(hr) ? hr : E_NOINTERFACE;
+    }
+    g->oleObject->GetMiscStatus(DVASPECT_CONTENT, &g->miscStatus);
+    bool siteFirst = (g->miscStatus & kMiscSetClientSiteFirst) != 0;
+    if (siteFirst) SetClientSite(g);
+    hr = GenObjPersistNew(g, TRUE);
+    if (FAILED(hr)) return hr;
+    if (!siteFirst) SetClientSite(g);
+    return S_OK;
+}
+
+// The record's ClassId becomes the object's ProgID (empty without one). An
+// object that cannot tell its class (Wine's script control) keeps the text it had.
+static void TakeProgId(CGenObject* g) {
+    ContainerRecord* k = ContainerOf(g->container);
+    CLSID clsid;
+    if (!k || FAILED(g->oleObject->GetUserClassID(&clsid))) return;
+    LPOLESTR progId = nullptr;
+    k->classId[0] = 0;
+    if (SUCCEEDED(ProgIDFromCLSID(clsid, &progId)) && progId) {
+        char* a = WideToAnsiTemp(progId);
+        if (a) {
+            strncpy(k->classId, a, kClassIdMax);
+            k->classId[kClassIdMax] = 0;
+        }
+    }
+    IMalloc* m = nullptr;
+    if (progId && SUCCEEDED(CoGetMalloc(1, &m))) {
+        m->Free(progId);
+        m->Release();
+    }
+}
+
+BOOL GenObjCreate(CGenObject* g, const CLSID* clsid, const char* file, IDataObject* data, HGLOBAL iconPict) {
+    ContainerRecord* k = g ? ContainerOf(g->container) : nullptr;
+    if (!k) return FALSE;
+    BOOL showAfter = FALSE;
+    HRESULT hr = k->mode == kModeControl ? (clsid ? CreateControlMode(g, *clsid) : E_INVALIDARG)
+                                         : CreateByMode(g, k->mode, clsid, file, data, &showAfter);
+    if (FAILED(hr) || !g->oleObject) {
+        WinErr(static_cast<unsigned long>(FAILED(hr) ? hr : E_FAIL));
+        return FALSE;
+    }
+    TakeProgId(g);
+    ObjectRef ref = ObjectRefOf(g->container);
+    if (!GenObjSetup(g, showAfter, iconPict, TRUE) || !ObjectRefAlive(ref)) return FALSE;
+    GenObjConnectControl(g);
+    g->automation = AutoClientCreate(clsid ? *clsid : CLSID_NULL, g->oleObject, g->object);
+    if (SUCCEEDED(g->oleObject->QueryInterface(IID_IOleLink, reinterpret_cast<void**>(&g->oleLink)))) {
+        k->mode = kModeLinkData;
+        if (k->updateOpt == kUpdateOnCall) {
+            GenObjSetUpdateOptions(g, OLEUPDATE_ONCALL);
+        } else {
+            GenObjSetUpdateOptions(g, OLEUPDATE_ALWAYS);
+            GenObjUpdate(g);
+        }
+    }
+    return TRUE;
+}
+
+BOOL GenObjSetUpdateOptions(CGenObject* g, DWORD option) {
+    return g && g->oleLink && SUCCEEDED(g->oleLink->SetUpdateOptions(option));
+}
+
+BOOL GenObjUpdate(CGenObject* g) {
+    if (!g || !g->oleObject) return FALSE;
+    if (!g->oleLink) return g->oleObject->Update() >= 0;
+    IBindCtx* bc = nullptr;
+    if (FAILED(CreateBindCtx(0, &bc))) return FALSE;
+    HRESULT hr = g->oleLink->Update(bc);
+    bc->Release();
+    return hr >= 0;
+}
+
+BOOL GenObjInsertDialog(CGenObject* g, BOOL fromFile) {
+    ContainerRecord* k = g ? ContainerOf(g->container) : nullptr;
+    if (!k) return FALSE;
+    char fileName[kFileNameMax] = "";
+    OLEUIINSERTOBJECTA io = {};
+    io.cbStruct = sizeof io;
+    io.dwFlags = fromFile ? IOF_SELECTCREATEFROMFILE : IOF_SELECTCREATENEW;
+    if (k->oleTypeA == kOleTypeANoLink) io.dwFlags |= IOF_DISABLELINK;
+    io.hWndOwner = g->window ? g->window->hwnd : nullptr;
+    io.lpszCaption = kInsertCaption;
+    io.lpszFile = fileName;
+    io.cchFile = kFileNameMax;
+    if (OleUIInsertObjectA(&io) != OLEUI_OK) return FALSE;
+    g->aspect = DVASPECT_CONTENT;
+    HGLOBAL icon = (io.dwFlags & IOF_CHECKDISPLAYASICON) ? io.hMetaPict : nullptr;
+    if (icon) g->aspect = DVASPECT_ICON;
+    BOOL ok = FALSE;
+    if (io.dwFlags & (IOF_SELECTCREATENEW | IOF_SELECTCREATECONTROL)) {
+        k->mode = (io.dwFlags & IOF_SELECTCREATENEW) ? kModeNew : kModeControl;
+        ok = GenObjCreate(g, &io.clsid, nullptr, nullptr, icon);
+    } else {
+        k->mode = (io.dwFlags & IOF_CHECKLINK) ? kModeLinkFile : kModeFromFile;
+        ReplaceStrField(fileName, static_cast<long>(strlen(fileName)), &k->sourceDoc);
+        ok = GenObjCreate(g, nullptr, fileName, nullptr, icon);
+    }
+    MetafilePictFree(io.hMetaPict);
+    return ok;
+}
+
+// The object's verbs at position - 1 of the menu: a cascade that
+// OleUIAddVerbMenuA makes for several verbs is flattened into the menu.
+void GenObjVerbMenu(CGenObject* g, HMENU menu, UINT position) {
+    if (!g || !g->oleObject || !menu || position == 0) return;
+    HMENU cascade = nullptr;
+    OleUIAddVerbMenuA(g->oleObject, nullptr, menu, position, kOleVerbFirstId, kOleVerbLastId, FALSE, 0, &cascade);
+    if (!cascade) return;
+    RemoveMenu(menu, position - 1, MF_BYPOSITION);
+    int n = GetMenuItemCount(cascade);
+    for (int i = 0; i < n; ++i) {
+        char text[kVerbTextMax + 1] = "";
+        MENUITEMINFOA mi = {};
+        mi.cbSize = sizeof mi;
+        mi.fMask = MIIM_ID | MIIM_STATE | MIIM_STRING;
+        mi.dwTypeData = text;
+        mi.cch = kVerbTextMax;
+        if (!GetMenuItemInfoA(cascade, static_cast<UINT>(i), TRUE, &mi)) continue;
+        text[kVerbTextMax] = 0;
+        InsertMenuA(menu, position - 1 + static_cast<UINT>(i), MF_BYPOSITION | MF_STRING | mi.fState, mi.wID, text);
+    }
+    DestroyMenu(cascade);
+}
+
+void GenObjSetRecord(CGenObject* g, ObjectRecord* rec) {
+    if (!g) return;
+    g->object = rec;
+    g->container = ContainerOf(rec) ? rec : nullptr;
+    g->control = ControlOf(rec) ? rec : nullptr;
+}
+
 // ---- Rectangles, extent, host names ------------------------------------------------------------
 
-RECT GenObjRect(CGenObject* g, bool) {
+void OleFitBySmallerFactor(int32_t width, int32_t height, int32_t extentX, int32_t extentY, int32_t* outW,
+                           int32_t* outH) {
+    *outW = width;
+    *outH = height;
+    if (extentX <= 0) extentX = width;
+    if (extentY <= 0) extentY = height;
+    if (extentX <= 0 || extentY <= 0) return;
+    int64_t fx = static_cast<int64_t>(width) * 1000 / extentX;
+    int64_t fy = static_cast<int64_t>(height) * 1000 / extentY;
+    if (fx <= 0 || fy <= 0) return;
+    // The limiting direction keeps its full side; the other is scaled by the
+    // same factor (never beyond the rectangle).
+    if (fx <= fy) {
+        int64_t h = static_cast<int64_t>(extentY) * fx / 1000;
+        *outH = static_cast<int32_t>(h < height ? h : height);
+    } else {
+        int64_t w = static_cast<int64_t>(extentX) * fy / 1000;
+        *outW = static_cast<int32_t>(w < width ? w : width);
+    }
+}
+
+static RECT DeflatedRect(ObjectRecord* rec) {
+    RECT r = {rec->left, rec->top, rec->right, rec->bottom};
+    if (rec->flags & kObjBorder) InflateRect(&r, (rec->flags & kObj3D) ? -2 : -1, (rec->flags & kObj3D) ? -2 : -1);
+    return r;
+}
+
+RECT GenObjRect(CGenObject* g, bool inPlace) {
     ObjectRecord* rec = g->object;
     // A control may call its sites after its record went (GenObjRelease).
     if (!rec) return RECT{0, 0, 0, 0};
-    RECT r = {rec->left, rec->top, rec->right, rec->bottom};
-    if (rec->flags & kObjBorder) InflateRect(&r, (rec->flags & kObj3D) ? -2 : -1, (rec->flags & kObj3D) ? -2 : -1);
+    RECT r = DeflatedRect(rec);
+    ContainerRecord* k = ContainerOf(g->container);
+    if (k && !inPlace && k->sizeMode != kSizeModeStretch) {
+        int32_t width = r.right - r.left, height = r.bottom - r.top;
+        int32_t ex = g->extent.cx ? HimetricToPixelsX(nullptr, g->extent.cx) : width;
+        int32_t ey = g->extent.cy ? HimetricToPixelsY(nullptr, g->extent.cy) : height;
+        if (k->sizeMode == kSizeModeFit) OleFitBySmallerFactor(width, height, ex, ey, &ex, &ey);
+        r.right = r.left + ex;
+        r.bottom = r.top + ey;
+    }
     WindowRecord* w = ObjectAsWindow(rec->parent);
     if (w) OffsetRect(&r, -w->scrollX, -w->scrollY);
     return r;
@@ -809,7 +997,18 @@ void GenObjSetObjectRects(CGenObject* g) {
 }
 
 void GenObjSyncExtent(CGenObject* g) {
-    if (!g || !g->oleObject || !(g->miscStatus & kMiscRecomposeOnResize)) return;
+    if (!g || !g->oleObject) return;
+    ContainerRecord* k = ContainerOf(g->container);
+    if (k && k->sizeMode == kSizeModeAutoSize) {
+        // The record takes the object's size: top-left plus the extent in
+        // pixels (a side of 0 stays), the border added around it.
+        ObjectRecord* rec = g->container;
+        RECT r = DeflatedRect(rec);
+        int32_t pad = (rec->left - r.left);
+        if (g->extent.cx) rec->right = r.left + HimetricToPixelsX(nullptr, g->extent.cx) - pad;
+        if (g->extent.cy) rec->bottom = r.top + HimetricToPixelsY(nullptr, g->extent.cy) - pad;
+    }
+    if (!(g->miscStatus & kMiscRecomposeOnResize)) return;
     bool wasRunning = OleIsRunning(g->oleObject) != FALSE;
     if (!wasRunning) OleRun(g->oleObject);
     RECT r = GenObjRect(g, false);
@@ -824,9 +1023,11 @@ void GenObjSyncExtent(CGenObject* g) {
 
 void GenObjSetHostNames(CGenObject* g) {
     if (!g || !g->oleObject) return;
-    wchar_t app[32], form[32];
+    wchar_t app[32], form[kContainerTextMax + 1];
     MultiByteToWideChar(CP_ACP, 0, kHostApp, -1, app, 32);
-    MultiByteToWideChar(CP_ACP, 0, kHostForm, -1, form, 32);
+    ContainerRecord* k = ContainerOf(g->container);
+    const char* host = k && k->hostName && k->hostName[0] ? k->hostName : kHostForm;
+    if (!MultiByteToWideChar(CP_ACP, 0, host, -1, form, kContainerTextMax + 1)) form[kContainerTextMax] = 0;
     g->oleObject->SetHostNames(app, form);
 }
 
@@ -1028,8 +1229,8 @@ void GenObjRelease(CGenObject* g) {
         ReleaseAndClear(g->storage);
         IStorage* root = OleFormRootStorage(g->formOle);
         if (root) {
-            wchar_t name[32];
-            swprintf(name, 32, L"QovBlob%lu", static_cast<unsigned long>(g->itemNumber));
+            wchar_t name[kBlobNameSize];
+            BlobName(g->itemNumber, name);
             root->DestroyElement(name);
             root->Commit(0);
         }
@@ -1068,31 +1269,6 @@ IUnknown* GenObjGetUnknown(CGenObject* g) {
 }
 
 // ---- Enumerator ---------------------------------------------------------------------------------
-// An object of one interface of its own: QueryInterface answers it and
-// IUnknown, and the object deletes itself when its count falls to 0.
-template <class I, const IID& kIid>
-class OneFace : public I {
-public:
-    virtual ~OneFace() = default;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, kIid)) return E_NOINTERFACE;
-        *out = this;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
-
-private:
-    ULONG refs_ = 0;
-};
-
 // Holds one reference to each element; a clone takes its own; destruction
 // releases them.
 class CQovEnumUnknown final : public OneFace<IEnumUnknown, IID_IEnumUnknown> {
@@ -1243,6 +1419,7 @@ public:
     }
     STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
     IOleInPlaceActiveObject* Active() { return active_; }
+    void Attach(ObjectRecord* window) { window_ = window; }
     void Detach() {
         window_ = nullptr;
         ReleaseAndClear(active_);
@@ -1291,9 +1468,9 @@ public:
 
 static void CollectUnknowns(ObjectRecord* container, std::vector<IUnknown*>* out) {
     for (ObjectRecord* c = container->children; c; c = c->next) {
-        if (c->kind == kKindControl) {
-            ControlRecord* ctl = ControlOf(c);
-            IUnknown* u = ctl && ctl->object ? GenObjGetUnknown(ctl->object) : nullptr;
+        if (c->kind == kKindControl || c->kind == kKindContainer) {
+            CGenObject* g = OleObjectOf(c);
+            IUnknown* u = g ? GenObjGetUnknown(g) : nullptr;
             if (u) out->push_back(u);
         } else if (c->kind == kKindPanel && !ObjectIsWebView(c)) {
             CollectUnknowns(c, out);
@@ -1301,26 +1478,90 @@ static void CollectUnknowns(ObjectRecord* container, std::vector<IUnknown*>* out
     }
 }
 
-// The drop target: registered with the window; choosing a Container under the
-// point and creating from dropped data come with Containers, so until then
-// nothing is accepted.
+// The drop target of a window: data dropped on an empty Container that accepts
+// drops (OLEDrop) becomes its object (mode 8). The effect follows the keys, and
+// only as far as the source allows it.
 class CQovDropTgt final : public OneFace<IDropTarget, IID_IDropTarget> {
 public:
     explicit CQovDropTgt(ObjectRecord* window) : window_(window) {}
-    STDMETHODIMP DragEnter(IDataObject*, DWORD, POINTL, DWORD* effect) override { return NoDrop(effect); }
-    STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override { return NoDrop(effect); }
+    STDMETHODIMP DragEnter(IDataObject*, DWORD keys, POINTL pt, DWORD* effect) override {
+        return Answer(keys, pt, effect);
+    }
+    STDMETHODIMP DragOver(DWORD keys, POINTL pt, DWORD* effect) override { return Answer(keys, pt, effect); }
     STDMETHODIMP DragLeave() override { return S_OK; }
-    STDMETHODIMP Drop(IDataObject*, DWORD, POINTL, DWORD* effect) override { return NoDrop(effect); }
+    STDMETHODIMP Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override;
     ObjectRecord* Window() const { return window_; }
     void Detach() { window_ = nullptr; }
+    void Attach(ObjectRecord* window) { window_ = window; }
 
 private:
-    static HRESULT NoDrop(DWORD* effect) {
-        if (effect) *effect = DROPEFFECT_NONE;
+    HRESULT Answer(DWORD keys, POINTL pt, DWORD* effect) {
+        if (!effect) return E_INVALIDARG;
+        *effect = HitContainer(pt) ? DropEffectOf(keys, *effect) : DROPEFFECT_NONE;
         return S_OK;
+    }
+    ObjectRecord* HitContainer(POINTL pt) {
+        if (!window_ || !window_->hwnd) return nullptr;
+        return DropTargetAt(window_, window_->hwnd, pt);
     }
     ObjectRecord* window_;
 };
+
+DWORD DropEffectOf(DWORD keys, DWORD allowed) {
+    DWORD want = DROPEFFECT_MOVE;
+    if ((keys & MK_CONTROL) && (keys & MK_SHIFT)) want = DROPEFFECT_LINK;
+    else if (keys & MK_CONTROL) want = DROPEFFECT_COPY;
+    return want & allowed;
+}
+
+// The first shown, empty Container with OLEDrop under the screen point, in the
+// container's child list order; a shown Panel (not a page) is searched with
+// its own window and scroll offsets, and a hit inside it ends the search.
+ObjectRecord* DropTargetAt(ObjectRecord* container, HWND wnd, POINTL screen) {
+    POINT p = {screen.x, screen.y};
+    ScreenToClient(wnd, &p);
+    ContainerInfo info = {};
+    if (ContainerInfoOf(container, &info)) {
+        if (info.scrollX) p.x += *info.scrollX;
+        if (info.scrollY) p.y += *info.scrollY;
+    }
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (!(c->flags & kObjShown)) continue;
+        if (ContainerRecord* k = ContainerOf(c)) {
+            if (k->oleDrop && !k->object && p.x >= c->left && p.x < c->right && p.y >= c->top && p.y < c->bottom)
+                return c;
+        } else if (c->kind == kKindPanel && !ObjectIsWebView(c) && c->hwnd) {
+            ObjectRecord* inner = DropTargetAt(c, c->hwnd, screen);
+            if (inner) return inner;
+        }
+    }
+    return nullptr;
+}
+
+STDMETHODIMP CQovDropTgt::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
+    if (!effect) return E_INVALIDARG;
+    if (data) data->AddRef();
+    ObjectRecord* target = HitContainer(pt);
+    *effect = target ? DropEffectOf(keys, *effect) : DROPEFFECT_NONE;
+    ContainerRecord* k = ContainerOf(target);
+    if (k && data) {
+        CGenObject* g = GenObjNew(window_, target, nullptr);
+        if (g) {
+            k->mode = kModeFromData;
+            ObjectRef ref = ObjectRefOf(target);
+            if (GenObjCreate(g, nullptr, nullptr, data, nullptr) && ObjectRefAlive(ref) && !k->object) {
+                k->object = g;
+                RedrawObject(target, true);
+            } else {
+                GenObjRelease(g);
+                g->Release();
+                if (ObjectRefAlive(ref)) k->mode = kModeNone;
+            }
+        }
+    }
+    if (data) data->Release();
+    return S_OK;
+}
 
 // ---- Form support ----------------------------------------------------------------------------------
 
@@ -1457,4 +1698,28 @@ int OleFormTranslateAccel(ObjectRecord* window, MSG* msg) {
     HRESULT hr = a->TranslateAccelerator(msg);
     a->Release();
     return hr == S_OK ? 1 : 0;
+}
+
+IDropTarget* OleFormDropTarget(ObjectRecord* window) {
+    CQovFormOleSupport* f = OleFormOf(window);
+    return f ? f->drop : nullptr;
+}
+
+// After a form load the loaded window's record lives on in the asking window:
+// the pointers that named the loaded record name the asking one.
+static void RepointObjects(ObjectRecord* container, ObjectRecord* from, ObjectRecord* to) {
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        CGenObject* g = OleObjectOf(c);
+        if (g && g->window == from) g->window = to;
+        if (c->kind == kKindPanel && !ObjectIsWebView(c)) RepointObjects(c, from, to);
+    }
+}
+
+void OleFormWindowMoved(ObjectRecord* from, ObjectRecord* to) {
+    CQovFormOleSupport* f = OleFormOf(to);
+    if (!f) return;
+    if (f->window == from) f->window = to;
+    if (f->frame) f->frame->Attach(to);
+    if (f->drop) f->drop->Attach(to);
+    RepointObjects(to, from, to);
 }

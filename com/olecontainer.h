@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "com/core/olestore.h"
 #include "objects/objrecord.h"
 
 struct AutoClient;
@@ -44,16 +45,6 @@ constexpr DISPID kDispIdEnabled = -514;
 // The number of a Container or Control within its window: 1..299.
 constexpr uint32_t kItemNumberLimit = 300;
 constexpr uint32_t kClassIdMax = 39;
-
-// Saved OLE data handed down by form loading (the next step of form storage
-// copies it; until then only the item number is read).
-struct OleStoreInfo {
-    HANDLE file;
-    const uint8_t* memory;
-    uint32_t base;
-    uint32_t size;
-    uint16_t itemNumber;
-};
 
 // ---- Class information of a control class ------------------------------------------
 constexpr uint32_t kTlbEventNameMax = 32;
@@ -119,11 +110,60 @@ enum ControlCreateDetail : int32_t {
 ControlRecord* ControlOf(ObjectRecord* rec);
 ObjectRecord* ControlCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 uint16_t OleItemNumberAlloc(ObjectRecord* window);
+// The item number and the window's form support a new Container or Control
+// needs: 0 when both are had, else the detail of the failure (101 or 102).
+int32_t OleObjectSlots(ObjectRecord* window, uint16_t* itemNumber);
 void OleItemNumbersMark(ObjectRecord* container, uint8_t* used);
 constexpr uint32_t kControlShownMessage = 1175;
 constexpr uint32_t kStateBit29 = 0x20000000u;
 constexpr uint32_t kStateBit8 = 0x8;
 constexpr uint32_t kCrFlagBit4 = 0x10;
+
+// ---- The Container record (kind 31) ----------------------------------------------------
+// Creation modes of a Container's object.
+enum ContainerMode : uint16_t {
+    kModeNone = 0, kModeControl = 1, kModeLinkFile = 3, kModeLinkData = 4, kModeStatic = 5, kModeNew = 6,
+    kModeFromFile = 7, kModeFromData = 8, kModeLoad = 9,
+};
+constexpr uint32_t kContainerRecordSize = 300;
+constexpr uint32_t kContainerTextMax = 255;      // HostName and SourceDoc from creation
+struct ContainerRecord {
+    ObjectRecord hdr;
+    char classId[kClassIdMax + 1];
+    uint16_t itemNumber;
+    CONTROLINFO info;
+    uint32_t infoValid;
+    CGenObject* object;         // null while the Container is empty
+    uint16_t mode;              // ContainerMode
+    uint16_t autoAct;           // 1..3
+    uint16_t sizeMode;          // 1..4
+    uint32_t autoVerb;
+    uint16_t backStyle;         // 1..2
+    uint16_t displayType;       // 1..2; 2 shows the object as an icon
+    uint32_t oleDrop;
+    uint16_t oleTypeA;          // 1..3
+    uint16_t reserved16;
+    char* hostName;
+    char* sourceDoc;
+    uint32_t reserved32;
+    uint16_t updateOpt;         // 1..2
+};
+enum ContainerUpdateOpt : uint16_t { kUpdateAlways = 1, kUpdateOnCall = 2 };
+enum ContainerDisplayType : uint16_t { kDisplayContent = 1, kDisplayIcon = 2 };
+// OLETypeA: 2 keeps the Insert Object dialog from linking, 3 links a SourceDoc.
+enum ContainerOleTypeA : uint16_t { kOleTypeAEmbedded = 1, kOleTypeANoLink = 2, kOleTypeALinked = 3 };
+enum ContainerSizeMode : uint16_t { kSizeModeAutoSize = 1, kSizeModeClip = 2, kSizeModeFit = 3, kSizeModeStretch = 4 };
+constexpr uint32_t kOleVerbFirstId = 32000, kOleVerbLastId = 32499;
+ContainerRecord* ContainerOf(ObjectRecord* rec);
+ObjectRecord* ContainerCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+// The item number of a Container or Control, 0 for any other record.
+uint16_t OleItemNumberOf(ObjectRecord* rec);
+// The CGenObject of a Container or Control, null for any other record.
+CGenObject* OleObjectOf(ObjectRecord* rec);
+// A SizeMode 3 fit: the object's extent (pixels) fitted by the smaller factor
+// into the rectangle's size, top-left kept; the whole size when a factor is 0.
+void OleFitBySmallerFactor(int32_t width, int32_t height, int32_t extentX, int32_t extentY, int32_t* outW,
+                           int32_t* outH);
 
 // ---- CGenObject operations -------------------------------------------------------------
 CGenObject* GenObjNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* store);
@@ -161,6 +201,15 @@ struct GenObjState {
 GenObjState GenObjInspect(CGenObject* g);
 IUnknown* GenObjSite(CGenObject* g, REFIID iid);  // a tear-off, AddRef'd (null when absent)
 
+// Container objects: creation by mode (the class for modes 1 and 6, the file
+// for 3 and 7, the data for 4, 5 and 8; the icon metafile of an iconic object).
+BOOL GenObjCreate(CGenObject* g, const CLSID* clsid, const char* file, IDataObject* data, HGLOBAL iconPict);
+BOOL GenObjInsertDialog(CGenObject* g, BOOL fromFile);
+void GenObjVerbMenu(CGenObject* g, HMENU menu, UINT position);
+BOOL GenObjSetUpdateOptions(CGenObject* g, DWORD option);
+BOOL GenObjUpdate(CGenObject* g);
+void GenObjSetRecord(CGenObject* g, ObjectRecord* rec);
+
 // ---- Form support -----------------------------------------------------------------------
 CQovFormOleSupport* OleFormSupportCreate(ObjectRecord* window, const char* monikerName);
 CQovFormOleSupport* OleFormOf(ObjectRecord* window);
@@ -192,5 +241,48 @@ void OleFormFrameActivate(ObjectRecord* window, BOOL activate);
 int OleFormDeactivate(ObjectRecord* window);
 int OleFormTranslateAccel(ObjectRecord* window, MSG* msg);
 
+// A ClassId text ("{...}" or a ProgID) as a CLSID; a failure leaves WINERR in gErrorText.
+bool OleClassIdToClsid(const char* text, CLSID* clsid);
+// Containers and form storage.
+CGenObject* OleContainerNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* store);
+void OleContainerRelease(ObjectRecord* rec);
+void OleObjAddVerbs(ObjectRecord* rec, HMENU menu, UINT position);
+int OleObjSetUpdateOptions(ObjectRecord* rec, DWORD option);
+int OleObjUpdate(ObjectRecord* rec);
+// A click, double click or Enter on a Container (double: double click or Enter;
+// x, y in the window's client coordinates).
+void OleObjVerbMenu(ObjectRecord* rec, bool dblOrEnter, int32_t x, int32_t y, bool right);
+void OleFormSaveEach(ObjectRecord* window);
+int OleFormSaveObjects(ObjectRecord* window, HANDLE file, uint32_t base, uint32_t* size);
+void OleFormReleaseStorage(ObjectRecord* window);
+void OleFormSaveToTemp(ObjectRecord* window);
+// The window a form load made became the asking window (the records were
+// exchanged): the form support and its objects follow it.
+void OleFormWindowMoved(ObjectRecord* from, ObjectRecord* to);
+extern OleStoreInfo gFormOleTemp;
+// The form writer's OLE area: the window's objects saved, as bytes (GuardedAlloc).
+bool OleFormAreaBytes(ObjectRecord* window, uint8_t** data, uint32_t* size);
+// The lock bytes over a file region (file set) or a copy of a memory block
+// (one reference); null without memory.
+ILockBytes* LockBytesCreate(const OleStoreInfo* where);
+// The saved storage of a form load, opened once per window; null when none.
+IStorage* OleFormSavedStorage(ObjectRecord* window, const OleStoreInfo* store);
+// The drop effect of the keys (move; copy with Ctrl; link with Ctrl+Shift),
+// as far as the source allows it.
+DWORD DropEffectOf(DWORD keys, DWORD allowed);
+// The Container a drop at the screen point lands on, or null.
+ObjectRecord* DropTargetAt(ObjectRecord* container, HWND wnd, POINTL screen);
+// The window's drop target (tests call it directly), not AddRef'd.
+IDropTarget* OleFormDropTarget(ObjectRecord* window);
+
+// ---- Type-library browser ----------------------------------------------------------------
+int32_t TypeLibBrowseClassId(const char* classId, HWND tree);
+void TypeLibBrowseFree();
+
+struct OlePropReq;
+// Slot 17 of Containers and Controls: a named property of the object (-57 without one).
+int32_t OleObjProperty(ObjectRecord* rec, OlePropReq* set, OlePropReq* get);
+// Registers the Container kind (called by OleContainerInstall).
+void ContainerInstall();
 // Registers the Control kind and the container's hooks with the object model.
 void OleContainerInstall();

@@ -170,6 +170,11 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
     return c;
 }
 
+LRESULT CtlCallOldProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto old = reinterpret_cast<WNDPROC>(GetPropA(wnd, kPropOldProc));
+    return old ? CallWindowProcA(old, wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
+}
+
 ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
                                   int32_t* code) {
     const CrText& t = cr->title.text ? cr->title : cr->text;
@@ -311,33 +316,12 @@ char* CtlCopyText(const char* text, uint32_t length) {
     return copy;
 }
 
-bool CtlArgGiven(const MethodCallRec* call, uint32_t i) {
-    return i < call->argCount && i < kMcMaxArgs && call->argPresent[i] && call->args[i].kind != kItemNone;
-}
+bool CtlArgGiven(const MethodCallRec* call, uint32_t i) { return CallArgGiven(call, i); }
 
-int32_t CtlArgInt(const MethodCallRec* call, uint32_t i, int32_t def) {
-    if (!CtlArgGiven(call, i)) return def;
-    const EventItem& a = call->args[i];
-    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
-        char num[16] = {};
-        uint32_t n = a.size < sizeof num - 1 ? a.size : sizeof num - 1;
-        if (a.data) memcpy(num, a.data, n);
-        return static_cast<int32_t>(strtol(num, nullptr, 10));
-    }
-    return static_cast<int32_t>(a.value);
-}
+int32_t CtlArgInt(const MethodCallRec* call, uint32_t i, int32_t def) { return CallArgInt(call, i, def); }
 
 const char* CtlArgText(const MethodCallRec* call, uint32_t i, uint32_t* length) {
-    static char number[16];
-    *length = 0;
-    if (!CtlArgGiven(call, i)) return nullptr;
-    const EventItem& a = call->args[i];
-    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
-        *length = a.size;
-        return a.data ? static_cast<const char*>(a.data) : "";
-    }
-    *length = static_cast<uint32_t>(snprintf(number, sizeof number, "%d", static_cast<int32_t>(a.value)));
-    return number;
+    return CallArgText(call, i, length);
 }
 
 void CtlRegisterMethods(uint32_t objectType, uint32_t last) {

@@ -62,6 +62,9 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
 // creation's Title, else its Text.
 ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
                                   int32_t* code);
+// The control's own procedure (the one the subclass replaced), for a kind's
+// hook that lets the control handle a message first.
+LRESULT CtlCallOldProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 // Shows the control when the creation asked for it (after the kind's own
 // set-up); the record, or null with *code -3 when a request taken while it was
 // shown destroyed it. Creators return what this returns.

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "com/core/olestore.h"
 #include "controls/controls.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
@@ -219,6 +220,13 @@ bool CreateRowObject(FormFileContext* ctx, uint32_t i, LastOwners* owners) {
         return false;
     }
     ResolveIndexes(ctx, cr);
+    // Containers and Controls load their objects from the form's OLE area:
+    // the region is handed as a memory block of its own (base 0).
+    static OleStoreInfo oleStore;
+    if ((row.kind == kKindContainer || row.kind == kKindControl) && gFormOleStorage.size && gFormOleStorage.file) {
+        oleStore = OleStoreInfo{nullptr, gFormOleStorage.file + gFormOleStorage.offset, 0, gFormOleStorage.size, 0};
+        cr->oleStore = &oleStore;
+    }
     if (row.kind == kKindToolBar && ctx->file.h.writerBuild == 0 && !gToolBarStyleSwitch) {
         cr->values[kPidShowTips] = 1;
         cr->given[kPidShowTips] = 1;
@@ -347,6 +355,7 @@ bool FormFileCreateObjs(FormFileContext* ctx, FormOleStorage* ole) {
     LastOwners owners = {};
     for (uint32_t i = 1; ok && i < ctx->file.h.objCount; ++i) ok = CreateRowObject(ctx, i, &owners);
     if (ok) KeepClientArea(ctx->window);
+    if (ctx->window && gFormCreatorHooks.oleReleaseStorage) gFormCreatorHooks.oleReleaseStorage(ctx->window);
     gCreatingKind = 0;
     gFormOleStorage = FormOleStorage();
     return ok;
@@ -452,6 +461,7 @@ static void FinishLoad(FormFileContext* ctx, ObjectRecord* asking, uint32_t opti
         ctx->resources = nullptr;
     }
     ExchangeWindowRecords(asking, ctx->window);
+    if (gFormCreatorHooks.oleWindowMoved) gFormCreatorHooks.oleWindowMoved(ctx->window, asking);
     ObjectRecord* old = ctx->window;
     ctx->window = nullptr;
     bool suppress = gDestSuppress;

@@ -81,6 +81,11 @@ struct FormCreatorHooks {
     // Loads the pages of the HTML controls among a container's children, which
     // a form load leaves to its end (filled by the HTML control).
     void (*htmlRebuildAll)(ObjectRecord* firstChild, bool single);
+    // The end of a form load's objects: the saved OLE storage is released, and
+    // once the loaded window's record moved into the asking window (from ->
+    // to), the OLE objects follow it. Filled by the OLE container.
+    void (*oleReleaseStorage)(ObjectRecord* window);
+    void (*oleWindowMoved)(ObjectRecord* from, ObjectRecord* to);
 };
 extern FormCreatorHooks gFormCreatorHooks;
 // The OLE storage descriptor of the load in progress (Container, Control).

@@ -417,15 +417,29 @@ int32_t SaveContent(SaveJob* job, const char* path, const char* eventText, uint3
     if (options & (kFormSaveXmlObjects | kFormSaveXmlFull)) {
         if (options & kFormSaveXmlFull) ctx->flags |= kFsXmlFull;
         XmlFormSaveMode mode = (options & kFormSaveXmlFull) ? kXmlSaveFull : kXmlSaveObjects;
+        if (gFormSaveFileHooks.oleSaveToTemp) gFormSaveFileHooks.oleSaveToTemp(job->window);
         int32_t rc = WriteXmlFile(ctx, path, mode, doNotCache, kFormSaveCantCreate, kFormSaveWriteFailed);
         if (rc == kFormSaveWriteFailed) snprintf(gFormLastError, sizeof gFormLastError, "%s", kQwErrWrite);
         return rc;
     }
     ctx->source = &kLiveSource;
     ctx->makeGuid = MakeGuid;
+    uint8_t* ole = nullptr;
+    uint32_t oleSize = 0;
+    if (gFormSaveFileHooks.oleArea && !gFormSaveFileHooks.oleArea(job->window, &ole, &oleSize)) {
+        GuardedFree(ole);
+        snprintf(gFormLastError, sizeof gFormLastError, "%s", kQwErrOleStorage);
+        return kFormSaveWriteFailed;
+    }
+    ctx->oleData = ole;
+    ctx->oleSize = oleSize;
     uint8_t* data = nullptr;
     size_t size = 0;
-    if (!FormFileWrite(ctx, doNotCache, &data, &size)) {
+    bool written = FormFileWrite(ctx, doNotCache, &data, &size);
+    ctx->oleData = nullptr;
+    ctx->oleSize = 0;
+    GuardedFree(ole);
+    if (!written) {
         snprintf(gFormLastError, sizeof gFormLastError, "%s", ctx->errorText);
         return kFormSaveWriteFailed;
     }

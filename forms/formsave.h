@@ -56,6 +56,12 @@ extern FormSubObjectHooks gFormSubObjectHooks;
 // to make a write fail part-way, as a full disk would).
 struct FormSaveFileHooks {
     BOOL (*write)(HANDLE file, const void* data, DWORD size, DWORD* written);
+    // The OLE area of a window's Containers and Controls as bytes (GuardedAlloc,
+    // the caller frees; none when the window holds none); false when saving
+    // them failed. Filled by the OLE container.
+    bool (*oleArea)(ObjectRecord* window, uint8_t** data, uint32_t* size);
+    // Before an XML save: the OLE objects kept in the temporary file.
+    void (*oleSaveToTemp)(ObjectRecord* window);
 };
 extern FormSaveFileHooks gFormSaveFileHooks;
 

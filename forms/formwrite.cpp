@@ -18,6 +18,7 @@ const char kQwErrMemory[] = "Out Of Memory";
 const char kQwErrMacro[] = "Macro Expansion Failed";
 const char kQwErrTextTooLong[] = "Property Text Too Long For Form File";
 const char kQwErrLabelArea[] = "Event Labels Too Large For Form File";
+const char kQwErrOleStorage[] = "Unable To Save Form File OLE Storage";
 
 namespace {
 
@@ -703,10 +704,10 @@ bool FormFileWrite(FormSaveContext* ctx, bool doNotCache, uint8_t** data, size_t
     s.labelSize = Pos(&s.b) - s.labelOff;
     s.descOff = Pos(&s.b);
     if (ok) PutZeros(&s.b, static_cast<size_t>(descCount) * kQofDescSize);
-    // The OLE storage of Container and Control objects is written by the COM
-    // layer once it exists; until then the form carries none (size 0).
+    // The OLE storage of Container and Control objects, as the COM layer saved it.
     uint32_t oleOff = Pos(&s.b);
-    s.codeOff = oleOff;
+    if (ok && ctx->oleSize) Put(&s.b, ctx->oleData, ctx->oleSize);
+    s.codeOff = Pos(&s.b);
     ok = ok && WriteDeclarations(&s);
     uint32_t userOff = 0, userSize = 0;
     ok = ok && (!descCount || WriteEventCode(&s, descs, descCount, &userOff, &userSize));
@@ -731,7 +732,7 @@ bool FormFileWrite(FormSaveContext* ctx, bool doNotCache, uint8_t** data, size_t
     Set32(&s.b, kQhCodeOff, s.codeOff);
     Set32(&s.b, kQhCodeSize, Pos(&s.b) - s.codeOff);
     Set32(&s.b, kQhOleOff, oleOff);
-    Set32(&s.b, kQhOleSize, 0);
+    Set32(&s.b, kQhOleSize, ctx->oleSize);
     Set32(&s.b, kQhUserCodeOff, userOff);
     Set32(&s.b, kQhUserCodeSize, userSize);
     // The final header: the save completed.

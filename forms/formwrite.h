@@ -90,6 +90,8 @@ struct FormSaveContext {
     char* xmlCode;              // the code text read from XML (owned)
     uint32_t xmlCodeLength;
     bool (*makeGuid)(uint8_t out[16]);
+    const uint8_t* oleData;     // the OLE area written after the descriptors (not owned)
+    uint32_t oleSize;
     char errorText[kFormErrorTextSize];
 };
 constexpr uint32_t kFormMaxEntries = kQofMaxEntries;
@@ -102,6 +104,7 @@ extern const char kQwErrMemory[];
 extern const char kQwErrMacro[];
 extern const char kQwErrTextTooLong[];
 extern const char kQwErrLabelArea[];
+extern const char kQwErrOleStorage[];       // "Unable To Save Form File OLE Storage"
 
 // ---- Creation streams ----------------------------------------------------------------------------------
 // How EncodeFormCrStream writes a property id.

@@ -218,3 +218,12 @@ int32_t SplitterSize(int32_t startSize, int32_t moved, int32_t minSize, int32_t 
     if (moved > 0 && want > maxSize) want = maxSize > startSize ? maxSize : startSize;
     return static_cast<int32_t>(want);
 }
+
+uint8_t ImageColorsRound(int32_t colors) {
+    if (colors <= 0) return 32;
+    if (colors < 5) return 4;
+    if (colors < 9) return 8;
+    if (colors <= 16) return 16;
+    if (colors <= 24) return 24;
+    return 32;
+}

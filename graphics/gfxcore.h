@@ -97,6 +97,11 @@ int32_t ProgressFill(uint32_t value, int32_t extent);
 // "37%": the text a progress bar shows (values of 100 and more as "100%").
 void ProgressText(uint32_t value, char out[8]);
 
+// ---- Image lists ------------------------------------------------------------------------
+// ImageColors rounded up to a colour depth the lists take: 4, 8, 16, 24 or
+// 32; 0 (and below) or above 24 give 32.
+uint8_t ImageColorsRound(int32_t colors);
+
 // ---- Splitter -----------------------------------------------------------------------------
 // The partner's size during a drag: its size at the press moved by the mouse's
 // travel along the axis since the press, held within minSize and maxSize. A

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "graphics/gfxvalues.h"
 #include "objects/objcreate.h"
 #include "objects/objops.h"
 
@@ -28,12 +29,25 @@ ObjectRecord* TimerCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* PictCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* IconCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* ImageListCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* StatusBarCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* TabControlCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* ToolBarCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+// Sub-objects: into the bar the creation names, else the bar of their kind made
+// last (form loading makes a bar, then its panels or buttons).
+ObjectRecord* StatusPanelCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+ObjectRecord* ToolButtonCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 // A user takes one use of an image list.
 void ImageListTakeUse(ObjectRecord* list);
 // Drops one use of an image list; the last release (with free) destroys it.
 void ImageListRelease(ObjectRecord* list, bool free);
 // The list's HIMAGELIST, or none.
 HIMAGELIST ImageListHandle(ObjectRecord* list);
+// Writes the images of a list in one row as a .BMP file, the masked pixels
+// painted in the mask colour: 0 written; 1 no list, 2 no image information,
+// 3 the mask could not be merged, 4 no file name; else the converter's or the
+// writer's code.
+enum ImageListWriteResult : int32_t { kWriteNoList = 1, kWriteNoInfo = 2, kWriteNoMask = 3, kWriteNoName = 4 };
+int32_t ImageListWriteBmp(HIMAGELIST list, COLORREF maskColour, const char* name);
 
 // A bitmap the caller owns from a picture name (a client '!' path, a server
 // file, '@' a named resource), loaded through a bare picture; null on failure.
@@ -89,13 +103,9 @@ struct PictResourceHooks {
 };
 extern PictResourceHooks gPictResourceHooks;
 
-// ---- Values both modes share -----------------------------------------------------------
-// Item 0 only: the percentage; another item answers 0 and leaves *value 0.
-int32_t ProgressGetValue(ObjectRecord* rec, int32_t item, int32_t* value);
+// ---- Values ------------------------------------------------------------------------------
+// The shared ones (ProgressGetValue, TimerGetValue, TimerSetValue) are in gfxvalues.h.
 int32_t ProgressSetValue(ObjectRecord* rec, int32_t item, int32_t value);
-// The Timeout in tenths of a second; setting it restarts the period from now.
-int32_t TimerGetValue(ObjectRecord* rec, int32_t item, int32_t* value);
-int32_t TimerSetValue(ObjectRecord* rec, int32_t item, int32_t value);
 
 // ---- Timers ----------------------------------------------------------------------------
 // Checks every active timer and posts the events of those that are due; the
@@ -144,6 +154,11 @@ void WindowMenusRehome(ObjectRecord* panel);
 // right), or the system's sizing cursors when the program has none.
 HCURSOR SplitterCursor(bool leftRight);
 
+// ---- Tab controls -------------------------------------------------------------------------
+// Invalidates the page area of a tab control (below its tabs) less the later
+// siblings lying on it.
+void TabControlInvalidatePage(ObjectRecord* tab, bool erase);
+
 // ---- Lines -------------------------------------------------------------------------------
 void LineSaveBasePoints(ObjectRecord* line);
 void LineRescale(ObjectRecord* line, int32_t verticalPercent, int32_t horizontalPercent);
@@ -152,5 +167,7 @@ void LineRescale(ObjectRecord* line, int32_t verticalPercent, int32_t horizontal
 struct GraphicsHooks {
     // A Pict's own scroll bars (WM_HSCROLL / WM_VSCROLL from its bar windows).
     int32_t (*pictOnScroll)(ObjectRecord* pict, HWND bar, int32_t thumb, int32_t code);
+    // A panel added to a web-view status bar (the web status bar keeps its own).
+    ObjectRecord* (*statusBarAddPanel)(ObjectRecord* bar, ObjectCreateRecord* cr, int32_t* code);
 };
 extern GraphicsHooks gGraphicsHooks;

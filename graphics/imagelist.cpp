@@ -34,7 +34,6 @@ enum ImageListMethod : uint32_t {
 enum LoadResult : int32_t { kLoadOk = 0, kLoadNoName = 1, kLoadNoLibrary = 2, kLoadNotFound = 3, kLoadAddFailed = 4 };
 constexpr uint32_t kWriteVersion = 9104, kLoadVersion = 9204;
 constexpr uint32_t kDefaultSize = 32;
-constexpr uint8_t kDefaultDepth = 32;
 constexpr int kInitial = 20, kGrow = 20;
 constexpr uint32_t kDefaultMask = 0xC0C0C0;
 constexpr char kStdToolsName[] = "QOVDEFTOOLS";
@@ -70,15 +69,6 @@ bool OnChain(const ObjectRecord* rec) {
     return false;
 }
 bool IsList(const ObjectRecord* rec) { return rec && rec->kind == kKindImageList && OnChain(rec); }
-
-uint8_t DepthOf(int32_t v) {
-    if (v <= 0) return kDefaultDepth;
-    if (v < 5) return 4;
-    if (v < 9) return 8;
-    if (v <= 16) return 16;
-    if (v <= 24) return 24;
-    return 32;
-}
 
 UINT ColorFlag(uint8_t depth) {
     switch (depth) {
@@ -232,7 +222,7 @@ int32_t ImageListSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidIlUseMask: l->useMask = v != 0; break;
     case kPidIlSizeV: l->height = v ? v : kDefaultSize; break;
     case kPidIlSizeH: l->width = v ? v : kDefaultSize; break;
-    case kPidIlColors: l->depth = DepthOf(req->value); break;
+    case kPidIlColors: l->depth = ImageColorsRound(req->value); break;
     case kPidIlUrl: {
         char* copy = CtlCopyText(req->text ? req->text : "", req->text ? req->textLength : 0);
         if (!copy) return kOpNoMemory;
@@ -313,56 +303,11 @@ int32_t LoadStdTools(ImageListRecord* l) {
     return 0;
 }
 
-// WriteBmpFile results besides the converter's and the writer's codes.
-enum WriteResult : int32_t { kWriteNoList = 1, kWriteNoInfo = 2, kWriteNoMask = 3, kWriteNoName = 4 };
-
 // The images in one row, the masked pixels painted in the mask colour, as a .BMP.
 int32_t WriteStrip(ImageListRecord* l, const MethodCallRec* call) {
-    if (!l->list) return kWriteNoList;
-    IMAGEINFO ii = {};
-    if (!ImageList_GetImageInfo(l->list, 0, &ii)) return kWriteNoInfo;
-    BITMAPINFOHEADER maskHeader = {};
-    uint8_t* maskBits = nullptr;
-    if (ii.hbmMask) {
-        // The list keeps its bitmaps selected into its own DCs: a copy is read.
-        auto copy = static_cast<HBITMAP>(CopyImage(ii.hbmMask, IMAGE_BITMAP, 0, 0, 0));
-        int rc = copy ? ImageFromBitmap(copy, nullptr) : kImgAbsent;
-        if (copy) DeleteObject(copy);
-        if (rc != 0) return rc;
-        maskHeader = gImageDecodeState.header;
-        maskBits = gImageDecodeState.bits;
-        gImageDecodeState.bits = nullptr;
-    }
-    int32_t rc = ImageFromBitmap(ii.hbmImage, nullptr);
-    ImageDecodeState& st = gImageDecodeState;
-    if (rc == 0 && maskBits &&
-        !ApplyTransparentMask(static_cast<int32_t>(ColorValueResolve(l->hdr.fgColor)), &st.header, st.bits, &maskHeader,
-                              maskBits))
-        rc = kWriteNoMask;
-    LocalFreeMem(maskBits);
-    BITMAPINFOHEADER stripHeader = {};
-    uint8_t* stripBits = nullptr;
-    if (rc == 0 && DibGridToStrip(&st.header, st.bits, l->width, l->height,
-                                  static_cast<uint32_t>(ImageList_GetImageCount(l->list)), &stripHeader, &stripBits) != 0)
-        rc = kImgNoMemory;
-    char* name = rc == 0 ? ArgName(call, 0) : nullptr;
-    if (rc == 0 && !name) rc = kWriteNoName;
-    if (rc == 0) {
-        // The writer takes the header followed by its colours.
-        uint32_t colours = stripHeader.biClrUsed < 256 ? stripHeader.biClrUsed : 256;
-        auto* info = static_cast<uint8_t*>(LocalAllocZero(sizeof stripHeader + colours * sizeof(RGBQUAD)));
-        if (!info) {
-            rc = kImgNoMemory;
-        } else {
-            memcpy(info, &stripHeader, sizeof stripHeader);
-            memcpy(info + sizeof stripHeader, st.colors, colours * sizeof(RGBQUAD));
-            rc = DibWriteBmpFile(name, reinterpret_cast<BITMAPINFOHEADER*>(info), stripBits);
-            LocalFreeMem(info);
-        }
-    }
+    char* name = ArgName(call, 0);
+    int32_t rc = ImageListWriteBmp(l->list, ColorValueResolve(l->hdr.fgColor), name);
     LocalFreeMem(name);
-    LocalFreeMem(stripBits);
-    ImageClearState();
     return rc;
 }
 
@@ -466,7 +411,7 @@ ObjectRecord* ImageListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     rec->flags = kObjAlive;
     rec->ovar = cr->ovar;
     rec->objectId = cr->objectId;
-    l->depth = DepthOf(CreateRecordValue(cr, kPidIlColors, 0));
+    l->depth = ImageColorsRound(CreateRecordValue(cr, kPidIlColors, 0));
     int32_t w = CreateRecordValue(cr, kPidIlSizeH, 0), h = CreateRecordValue(cr, kPidIlSizeV, 0);
     l->width = w > 0 ? static_cast<uint32_t>(w) : kDefaultSize;
     l->height = h > 0 ? static_cast<uint32_t>(h) : kDefaultSize;
@@ -494,6 +439,54 @@ ObjectRecord* ImageListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     }
     *code = 0;
     return rec;
+}
+
+int32_t ImageListWriteBmp(HIMAGELIST list, COLORREF maskColour, const char* name) {
+    if (!list) return kWriteNoList;
+    IMAGEINFO ii = {};
+    if (!ImageList_GetImageInfo(list, 0, &ii)) return kWriteNoInfo;
+    int width = 0, height = 0;
+    ImageList_GetIconSize(list, &width, &height);
+    BITMAPINFOHEADER maskHeader = {};
+    uint8_t* maskBits = nullptr;
+    if (ii.hbmMask) {
+        // The list keeps its bitmaps selected into its own DCs: a copy is read.
+        auto copy = static_cast<HBITMAP>(CopyImage(ii.hbmMask, IMAGE_BITMAP, 0, 0, 0));
+        int rc = copy ? ImageFromBitmap(copy, nullptr) : kImgAbsent;
+        if (copy) DeleteObject(copy);
+        if (rc != 0) return rc;
+        maskHeader = gImageDecodeState.header;
+        maskBits = gImageDecodeState.bits;
+        gImageDecodeState.bits = nullptr;
+    }
+    int32_t rc = ImageFromBitmap(ii.hbmImage, nullptr);
+    ImageDecodeState& st = gImageDecodeState;
+    if (rc == 0 && maskBits &&
+        !ApplyTransparentMask(static_cast<int32_t>(maskColour), &st.header, st.bits, &maskHeader, maskBits))
+        rc = kWriteNoMask;
+    LocalFreeMem(maskBits);
+    BITMAPINFOHEADER stripHeader = {};
+    uint8_t* stripBits = nullptr;
+    if (rc == 0 && DibGridToStrip(&st.header, st.bits, static_cast<uint32_t>(width), static_cast<uint32_t>(height),
+                                  static_cast<uint32_t>(ImageList_GetImageCount(list)), &stripHeader, &stripBits) != 0)
+        rc = kImgNoMemory;
+    if (rc == 0 && (!name || !*name)) rc = kWriteNoName;
+    if (rc == 0) {
+        // The writer takes the header followed by its colours.
+        uint32_t colours = stripHeader.biClrUsed < 256 ? stripHeader.biClrUsed : 256;
+        auto* info = static_cast<uint8_t*>(LocalAllocZero(sizeof stripHeader + colours * sizeof(RGBQUAD)));
+        if (!info) {
+            rc = kImgNoMemory;
+        } else {
+            memcpy(info, &stripHeader, sizeof stripHeader);
+            memcpy(info + sizeof stripHeader, st.colors, colours * sizeof(RGBQUAD));
+            rc = DibWriteBmpFile(name, reinterpret_cast<BITMAPINFOHEADER*>(info), stripBits);
+            LocalFreeMem(info);
+        }
+    }
+    LocalFreeMem(stripBits);
+    ImageClearState();
+    return rc;
 }
 
 void ImageListRelease(ObjectRecord* rec, bool free) {

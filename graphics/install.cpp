@@ -17,6 +17,9 @@ void SplitterInstall();
 void PictInstall();
 void IconInstall();
 void ImageListInstall();
+void StatusBarInstall();
+void TabControlInstall();
+void ToolBarInstall();
 // Movies, animations and sounds.
 void SoundInstall();
 void MovieInstall();
@@ -40,6 +43,9 @@ void GraphicsInstall() {
     PictInstall();
     IconInstall();
     ImageListInstall();
+    StatusBarInstall();
+    TabControlInstall();
+    ToolBarInstall();
     // Movies, animations and sounds.
     SoundInstall();
     MovieInstall();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "graphics/gfxcommon.h"
+#include "graphics/gfxvalues.h"
 #include "objects/color.h"
 #include "objects/font.h"
 #include "objects/objwindowed.h"
@@ -11,24 +12,11 @@
 namespace {
 
 enum ProgressProp : uint16_t { kPidPercent = 91 };
-constexpr uint32_t kProgressMax = 100;
 // The border needs this much room: wide 3-D, 3-D, flat.
 constexpr int32_t kMinWide3D = 6, kMin3D = 4, kMinFlat = 2;
 constexpr int32_t kShrinkWide3D = 3, kShrink3D = 1;
 
-struct ProgressRecord {
-    ObjectRecord hdr;
-    uint32_t value;
-    uint8_t horizontal;
-    uint8_t percent;
-};
-
 ProgressRecord* AsProgress(ObjectRecord* rec) { return reinterpret_cast<ProgressRecord*>(rec); }
-
-uint32_t ClampValue(int32_t v) {
-    uint32_t u = static_cast<uint32_t>(v);   // larger unsigned values (negatives too) give 100
-    return u > kProgressMax ? kProgressMax : u;
-}
 
 // Draws one part of the bar: its background and the text clipped to it.
 void FillPart(HDC dc, const RECT& part, COLORREF back, COLORREF textColor, const char* text, int x, int y,
@@ -135,14 +123,9 @@ const ObjectOps kProgressOps = {
 
 }  // namespace
 
-int32_t ProgressGetValue(ObjectRecord* rec, int32_t item, int32_t* value) {
-    *value = item == 0 ? static_cast<int32_t>(AsProgress(rec)->value) : 0;
-    return 0;
-}
-
 int32_t ProgressSetValue(ObjectRecord* rec, int32_t item, int32_t value) {
     if (item != 0) return 0;
-    AsProgress(rec)->value = ClampValue(value);
+    AsProgress(rec)->value = ProgressClamp(value);
     GfxRedrawIfShown(rec, false);
     return 0;
 }
@@ -164,7 +147,7 @@ ObjectRecord* ProgressCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         return nullptr;
     }
     ProgressRecord* p = AsProgress(rec);
-    p->value = ClampValue(CreateRecordValue(cr, kPidValue, 0));
+    p->value = ProgressClamp(CreateRecordValue(cr, kPidValue, 0));
     p->percent = CreateRecordValue(cr, kPidPercent, 1) ? 1 : 0;
     p->horizontal = rec->bottom - rec->top <= rec->right - rec->left ? 1 : 0;
     return GfxFinishCreate(rec, cr, code);

@@ -3,6 +3,7 @@
 // checked on every pump turn; the pump arms one Windows timer on the main
 // window for the next one due.
 #include "graphics/gfxcommon.h"
+#include "graphics/gfxvalues.h"
 #include "objects/events.h"
 #include "objects/guihooks.h"
 #include "objects/objwindowed.h"
@@ -10,43 +11,18 @@
 namespace {
 
 enum TimerProp : uint16_t { kPidTimeout = 165, kPidStartTimer = 269 };
-constexpr int32_t kOldEventTimerValue = 1;
-
-struct TimerRecord {
-    ObjectRecord hdr;
-    TimerRecord* nextActive;    // link of gTimerList
-    TimerPhase phase;           // last tick and Timeout, in tenths of a second
-    uint8_t startTimer;
-};
 
 // The active (shown) timers, newest first.
 TimerRecord* gTimerList;
 
 TimerRecord* AsTimer(ObjectRecord* rec) { return reinterpret_cast<TimerRecord*>(rec); }
 
-bool OnList(const TimerRecord* t) {
-    for (const TimerRecord* at = gTimerList; at; at = at->nextActive)
-        if (at == t) return true;
-    return false;
-}
-
-void TakeOffList(TimerRecord* t) {
-    for (TimerRecord** at = &gTimerList; *at; at = &(*at)->nextActive) {
-        if (*at == t) {
-            *at = t->nextActive;
-            t->nextActive = nullptr;
-            return;
-        }
-    }
-}
+void TakeOffList(TimerRecord* t) { TimerUnlinkFrom(&gTimerList, t); }
 
 int32_t TimerStart(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     TimerRecord* t = AsTimer(rec);
-    if (!OnList(t)) {
-        t->nextActive = gTimerList;
-        gTimerList = t;
-    }
-    t->phase.lastTick = GfxTenthsNow();
+    TimerListAdd(&gTimerList, t);
+    t->phase.lastTick = TimerTenthsNow();
     return 0;
 }
 
@@ -74,14 +50,6 @@ int32_t TimerSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidStartTimer: AsTimer(rec)->startTimer = static_cast<uint8_t>(req->value); return 0;
     default: return ObjectSetCommonProperty(rec, req->id, req->value, req->text, req->textLength, nullptr);
     }
-}
-
-void PostTimerEvent(ObjectRecord* rec, bool* flag) {
-    bool posted = false;
-    if (EventIsRegistered(rec, kEvTimer)) posted = PostObjectEvent(rec, kEvTimer, kEventKindDefault, 0, 0);
-    else if (EventIsRegistered(rec, kEvOldEvent))
-        posted = PostObjectEvent(rec, kEvOldEvent, kEventKindDefault, 0, kOldEventTimerValue);
-    if (posted && flag) *flag = false;
 }
 
 // The pump's wake-up: the time left until the next timer, in milliseconds.
@@ -116,30 +84,14 @@ const ObjectOps kTimerOps = {
 
 }  // namespace
 
-int32_t TimerGetValue(ObjectRecord* rec, int32_t, int32_t* value) {
-    *value = static_cast<int32_t>(AsTimer(rec)->phase.timeout);
-    return 0;
-}
-
-int32_t TimerSetValue(ObjectRecord* rec, int32_t, int32_t value) {
-    TimerRecord* t = AsTimer(rec);
-    t->phase.timeout = static_cast<uint32_t>(value < 0 ? 0 : value);
-    t->phase.lastTick = GfxTenthsNow();
-    return 0;
-}
-
+// The native timers, then the web view's: both modes fire from the same pump.
 uint32_t TimerCheckAll(bool* flag) {
-    if (!gTimerList) return 0;
-    uint32_t now = GfxTenthsNow();
-    uint32_t soonest = 0;
-    // A posting does not pump, so the list cannot change during the walk.
-    for (TimerRecord* t = gTimerList; t; t = t->nextActive) {
-        bool fired = false;
-        uint32_t left = TimerAdvance(&t->phase, now, &fired);
-        if (fired && !(t->hdr.flags & kObjDisabled)) PostTimerEvent(&t->hdr, flag);
-        if (left && (soonest == 0 || left < soonest)) soonest = left;
-    }
-    return soonest;
+    if (!gTimerList && !gWebTimers) return 0;
+    uint32_t now = TimerTenthsNow();
+    uint32_t native = TimerCheckList(gTimerList, now, flag);
+    uint32_t web = TimerCheckList(gWebTimers, now, flag);
+    if (!native) return web;
+    return web && web < native ? web : native;
 }
 
 uint32_t TimerActiveCount() {

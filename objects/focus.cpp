@@ -234,6 +234,11 @@ bool WindowMouseButtonMsg(ObjectRecord* rec, UINT msg, WPARAM wp, LPARAM lp) {
                             msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK);
         if (!ObjectIsLive(rec)) return true;
     }
+    if (press && rec && gGuiHooks.oleMouse) {
+        gGuiHooks.oleMouse(rec, GET_X_LPARAM(lp), GET_Y_LPARAM(lp), msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK,
+                           msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK);
+        if (!ObjectIsLive(rec)) return true;
+    }
     switch (msg) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:

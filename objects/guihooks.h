@@ -25,6 +25,7 @@ struct GuiHooks {
     // Keys.
     bool (*tabControlCycle)(bool backward);          // Ctrl+Tab: true when a tab control took it
     bool (*tabControlHotKey)(ObjectRecord* tab, uint32_t key);  // Alt+key on a tab control's hot keys
+    bool (*toolBarMnemonic)(ObjectRecord* bar, uint32_t key);   // Alt+key on a toolbar's buttons
     bool (*htmlExecCommand)(ObjectRecord* html, const char* command);
     int (*htmlTranslateAccel)(ObjectRecord* html, MSG* m);      // 1: handled
     // An HTML control's focus inside its page: direction 0 plain, 1 forward, 2
@@ -46,6 +47,7 @@ struct GuiHooks {
     void (*webHostDestroy)(ObjectRecord* win);       // the window's web-view host
     void (*webHostResize)(ObjectRecord* win);
     bool (*tabControlPaintOverlaps)();               // the tab-control painting switch
+    void (*tabControlMarkRefresh)(ObjectRecord* tab);  // its page is repainted after the operation
     bool (*panelInfo)(ObjectRecord* panel, ContainerInfo* out);  // a Panel's client fields
     HWND (*panelPaintDC)(ObjectRecord* panel, HDC* dc);      // a Panel's DC while it paints
     void (*movieOnNotify)(HWND wnd, uint32_t deviceId);     // MM_MCINOTIFY with MCI_NOTIFY_SUCCESSFUL
@@ -53,6 +55,10 @@ struct GuiHooks {
     // the window's client coordinates): the picture zooms, pans or draws its
     // rubber band. The button's events are posted either way.
     void (*pictMouse)(ObjectRecord* container, int32_t x, int32_t y, bool right, bool dblClick);
+    // The same for an OLE Container under the point (its verbs), and Enter on
+    // a focused Container (true when it took the key).
+    void (*oleMouse)(ObjectRecord* container, int32_t x, int32_t y, bool right, bool dblClick);
+    bool (*oleEnter)(ObjectRecord* rec);
     void (*movieRealizeAll)(HWND wnd);                      // a window was activated
     void (*pictInvalidateAll)(ObjectRecord* window);         // a window was activated
     // Start-up and clean-up of facilities the layer does not own.

@@ -22,6 +22,7 @@ struct ObjectHooks {
     void (*fontRelease)(FontRec* font);             // drops one use of a shared font
     bool (*focusAway)(ObjectRecord* rec);           // moves the focus off an object being hidden or disabled
     int32_t (*setFocus)(ObjectRecord* rec, int32_t item);  // gives a native object the keyboard focus
+    void (*objectOpDone)();                         // after each object operation (2401-2420)
 };
 extern ObjectHooks gObjectHooks;
 
@@ -79,6 +80,10 @@ struct ComObjectHooks {
     // Hosted ActiveX controls (Control objects): focus, an ambient change.
     int (*oleSetFocus)(ObjectRecord* rec);
     void (*oleAmbientChanged)(ObjectRecord* rec, int32_t dispId);
+    // An OLE Container taking the focus (AutoAct 2 runs its primary verb).
+    int (*oleContainerFocus)(ObjectRecord* rec);
+    // A Container or Control moved or resized by docking or anchoring.
+    void (*oleMoved)(ObjectRecord* rec);
 };
 constexpr int32_t kAmbientDisplayAsDefault = -713;
 extern ComObjectHooks gComObjectHooks;

@@ -157,6 +157,11 @@ int32_t ObjectSetFocus(ObjectRecord* rec, int32_t item, int32_t) {
     // A shown Control is focused through its hosted control (UI activation).
     if (rec->kind == kKindControl && (rec->flags & kObjShown) && gComObjectHooks.oleSetFocus)
         return gComObjectHooks.oleSetFocus(rec) ? kOpOk : kOpNotAvailable;
+    if (rec->kind == kKindContainer && gComObjectHooks.oleContainerFocus) {
+        ObjectRef ref = ObjectRefOf(rec);
+        gComObjectHooks.oleContainerFocus(rec);
+        if (!ObjectRefAlive(ref)) return kOpNoObject;
+    }
     return gObjectHooks.setFocus ? gObjectHooks.setFocus(rec, item) : kOpNotAvailable;
 }
 
@@ -277,6 +282,17 @@ int32_t ObjectSetProperty(ObjectRecord* rec, PropChange* req) {
     return ops->setProp(rec, req);
 }
 
+const PropQuery* gCurPropQuery;
+
+// Slot 14 with the query noted for the kinds that read its selector.
+static uint32_t GetPropOf(const ObjectOps* ops, ObjectRecord* rec, uint32_t id, const PropQuery* req) {
+    const PropQuery* prev = gCurPropQuery;
+    gCurPropQuery = req;
+    uint32_t v = ops->getProp(rec, id);
+    gCurPropQuery = prev;
+    return v;
+}
+
 int32_t ObjectGetProperty(ObjectRecord* rec, PropQuery* req) {
     req->result = req->result2 = 0;
     req->text = nullptr;
@@ -326,12 +342,12 @@ int32_t ObjectGetProperty(ObjectRecord* rec, PropQuery* req) {
     case kPvTextOrEmpty:
     case kPvFont:
         gTextBuf[0] = 0;
-        ops->getProp(rec, row->id);
+        GetPropOf(ops, rec, row->id, req);
         gTextBuf[kTextBufSize] = 0;
         req->text = gTextBuf;
         break;
     case kPvColor:
-        req->result = static_cast<int32_t>(ops->getProp(rec, row->id));
+        req->result = static_cast<int32_t>(GetPropOf(ops, rec, row->id, req));
         if (req->form == kPqFormObject && IsLiveKind(req->fill, kKindColor)) {
             uint32_t v = static_cast<uint32_t>(req->result);
             memcpy(reinterpret_cast<uint8_t*>(req->fill) + sizeof(ObjectRecord), &v, sizeof v);
@@ -339,7 +355,7 @@ int32_t ObjectGetProperty(ObjectRecord* rec, PropQuery* req) {
         }
         break;
     default:
-        req->result = static_cast<int32_t>(ops->getProp(rec, row->id));
+        req->result = static_cast<int32_t>(GetPropOf(ops, rec, row->id, req));
         break;
     }
     return kOpOk;

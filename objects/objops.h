@@ -31,6 +31,7 @@ struct PropChange {
     uint32_t value2;            // second value (Ovar of code 558, PictPosV of code 512)
     bool redraw;                // set by the handler when the change needs a repaint
     EventItem selector;         // the value item of a Variant's value (kind 0 when none)
+    bool allItems;              // the request named the sub-object "buttons": every item of the object
 };
 
 // A property query: the dispatcher fills code and id, slot 14 answers.
@@ -46,6 +47,10 @@ struct PropQuery {
     EventItem selector;         // the result variable of a Variant's value (kind 0 when none)
     bool itemAnswer;            // the handler appended the result item: the answer is 1102 {code}
 };
+
+// The query slot 14 is answering (null outside one): a kind whose items the
+// request may select reads the selector here.
+extern const PropQuery* gCurPropQuery;
 
 // The OLE property slot's request: a property change or query by code 0x301,
 // or the OLE property message with its DISPID and value.

@@ -158,6 +158,14 @@ ObjectRecord* SelectSubObject(const SrvMsg* m, ObjectRecord* rec, uint32_t lenOf
     return ObjectFindChild(rec, buf);
 }
 
+// The sub-object name that stands for all the items of an object.
+constexpr char kAllItemsName[] = "buttons";
+bool NamesAllItems(const SrvMsg* m) {
+    uint32_t len;
+    const char* name = TextAt(m, kPcNameLength, kPcName, &len);
+    return name && len == sizeof kAllItemsName - 1 && memcmp(name, kAllItemsName, len) == 0;
+}
+
 int32_t OnPropQuery(const SrvMsg* m) {
     ObjectRecord* rec = PropRecordOf(m);
     if (!rec) return kErrNoObject;
@@ -187,8 +195,15 @@ int32_t OnPropChange(const SrvMsg* m) {
     if (!m->r.U32At(kPcCode, &c.code) || !m->r.I32At(kPcValue, &c.value) || !m->r.U32At(kPcWord2, &c.word2) ||
         !m->r.U32At(kPcObject, &objHandle) || !m->r.U32At(kPcValue2, &c.value2))
         return kErrBadRequest;
+    ObjectRecord* owner = rec;
     rec = SelectSubObject(m, rec, kPcNameLength, kPcName, &end, &bad);
     if (bad) return kErrBadRequest;
+    if (!rec && NamesAllItems(m)) {
+        // No child of that name: the change goes to every item of the object
+        // (a toolbar's buttons), as the object's kind decides.
+        rec = owner;
+        c.allItems = true;
+    }
     if (!rec) return kErrNoObject;
     c.object = objHandle ? ObjectFromHandle(objHandle) : nullptr;
     // A text follows the name for the text codes; its length is the value.
@@ -255,6 +270,18 @@ int32_t OnUnregisterEvent(const SrvMsg* m) {
 
 bool TakeNextEvent(EventRecord* ev, EventItem* items, uint32_t* count) { return EventTakeNext(ev, items, count); }
 
+// The object operations by message type; each runs through OnObjectOp, which
+// tells the facilities that act once an operation is done (tab pages).
+SrvMsgHandler gObjectOpHandlers[100];
+
+int32_t OnObjectOp(const SrvMsg* m) {
+    uint32_t i = m->type - kMsgRange2400First;
+    SrvMsgHandler h = i < 100 ? gObjectOpHandlers[i] : nullptr;
+    int32_t r = h ? h(m) : kErrNoObject;
+    if (gObjectHooks.objectOpDone) gObjectHooks.objectOpDone();
+    return r;
+}
+
 }  // namespace
 
 EventItem gCreateInitValue;
@@ -312,7 +339,10 @@ void ObjectsInstallSessionHooks() {
         {kMsgObjOleProp, OnOleProp},     {kMsgObjRegEvent, OnRegisterEvent},
         {kMsgObjUnregEvent, OnUnregisterEvent},
     };
-    for (const Row& row : kRows) gSrvMsg2400s[row.type - kMsgRange2400First] = row.handler;
+    for (const Row& row : kRows) {
+        gObjectOpHandlers[row.type - kMsgRange2400First] = row.handler;
+        gSrvMsg2400s[row.type - kMsgRange2400First] = OnObjectOp;
+    }
     gSrvMsg1400s[kMsgCreate - kMsgRange1400First] = OnCreateRequest;
     gHooks.eventTakeNext = TakeNextEvent;
     gHooks.eventWaitBegin = FlushRedrawsBeforeWait;

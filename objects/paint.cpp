@@ -246,7 +246,8 @@ void RepaintOverlaps(ObjectRecord* rec) {
 void InvalidateTabPageUnder(ObjectRecord* rec) {
     ObjectRecord* tab = rec ? TabControlUnder(rec) : nullptr;
     if (!tab) return;
-    tab->flags |= 0x10000;   // the tab control's refresh bit
+    // The tab control repaints its page area once the operation is done.
+    if (gGuiHooks.tabControlMarkRefresh) gGuiHooks.tabControlMarkRefresh(tab);
     RECT r = {rec->left - tab->left, rec->top - tab->top, rec->right - tab->left, rec->bottom - tab->top};
     InvalidateRect(tab->hwnd, &r, TRUE);
 }

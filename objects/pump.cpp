@@ -70,10 +70,11 @@ static bool HtmlControlKey(ObjectRecord* focus, MSG* m) {
 
 bool KeyPreTranslate(MSG* m) {
     if (m->message != WM_KEYDOWN && m->message != WM_CHAR) return false;
-    if (m->message == WM_KEYDOWN && m->wParam == VK_TAB && KeyIsDown(VK_CONTROL)) {
-        if (gGuiHooks.tabControlCycle && gGuiHooks.tabControlCycle(KeyIsDown(VK_SHIFT))) return true;
-        return false;
-    }
+    // Ctrl+Tab steps through the tabs of a focused tab control; anywhere else
+    // it moves the focus as Tab does.
+    if (m->message == WM_KEYDOWN && m->wParam == VK_TAB && KeyIsDown(VK_CONTROL) && gGuiHooks.tabControlCycle &&
+        gGuiHooks.tabControlCycle(KeyIsDown(VK_SHIFT)))
+        return true;
     ObjectRecord* focus = GetFocusObject();
     if (HtmlControlKey(focus, m)) return true;
     if (m->message == WM_KEYDOWN && m->wParam == VK_TAB && !KeyIsDown(VK_MENU)) {
@@ -93,6 +94,10 @@ static bool HotKeySearch(ObjectRecord* container, uint32_t key) {
         if (!(c->flags & kObjShown) || (c->flags & kObjDisabled) || ObjectIsWebView(c)) continue;
         if (c->kind == kKindTabControl) {
             if (gGuiHooks.tabControlHotKey && gGuiHooks.tabControlHotKey(c, key)) return true;
+            continue;
+        }
+        if (c->kind == kKindToolBar) {
+            if (gGuiHooks.toolBarMnemonic && gGuiHooks.toolBarMnemonic(c, key)) return true;
             continue;
         }
         if (c->hwnd) {

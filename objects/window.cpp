@@ -1062,6 +1062,8 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         break;
     case WM_KEYDOWN:
         if (QueueFunctionKey(wnd, wp, 1, 0, 0)) return 0;
+        // Enter on a focused Container runs its verb as a double click does.
+        if (wp == VK_RETURN && gGuiHooks.oleEnter && w->w.focusObj && gGuiHooks.oleEnter(w->w.focusObj)) return 0;
         break;
     case WM_SYSKEYDOWN:
         if (HandleSysKeyF10(wnd, wp, 0, 0, 0)) return 0;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "objects/guihooks.h"
+#include "objects/objhooks.h"
 #include "objects/paint.h"
 #include "objects/window.h"
 
@@ -133,6 +134,13 @@ void PositionObjectWindow(ObjectRecord* rec, const RECT* rect) {
     }
 }
 
+// A hosted OLE object moved by docking or anchoring follows its record: its
+// in-place rectangles and its extent.
+static void TellOleObjectMoved(ObjectRecord* rec) {
+    if ((rec->kind == kKindControl || rec->kind == kKindContainer) && gComObjectHooks.oleMoved)
+        gComObjectHooks.oleMoved(rec);
+}
+
 void UpdateObjectRect(ObjectRecord* rec) {
     if (!rec || !rec->hwnd || rec->kind == kKindWindow) return;
     RECT r;
@@ -198,6 +206,7 @@ void WindowLayout(ObjectRecord* container) {
         if (r.right < r.left) r.right = r.left;
         if (r.bottom < r.top) r.bottom = r.top;
         PositionObjectWindow(c, &r);
+        TellOleObjectMoved(c);
     }
     if (w) w->inLayout = 0;
 }
@@ -227,6 +236,7 @@ void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t old
         if (r.bottom < r.top) r.bottom = r.top;
         if (c->kind < kObjectKindRows && gKindAnchor[c->kind]) gKindAnchor[c->kind](c, &r);
         PositionObjectWindow(c, &r);
+        TellOleObjectMoved(c);
     }
 }
 

@@ -287,6 +287,13 @@ int32_t PrtSetColors(uint32_t which, uint32_t value);
 // mode 1: the job's own decimal character stays).
 enum PrtTextUse { kPrtTextRecorded, kPrtTextPlayOnly };
 int32_t PrtText(const char* text, size_t len, PrtTextUse use);
+// A text that is only recorded (the page is drawn later) is measured when its
+// width is first needed: the next text, or any message or request other than
+// a position (which replaces the column the width would have moved). Settle
+// measures the pending text; Forget drops that of a job being freed.
+void PrtTextSettle();
+void PrtTextForget(const PrinterRec* job);
+void PrtTextCleanup();
 int32_t PrtSetPos(uint16_t column, uint16_t row);
 int32_t PrtSetFontText(const char* text, size_t len);
 int32_t PrtLine(uint16_t column, uint16_t row);
@@ -337,6 +344,8 @@ int32_t PrtSpoolPdfOption(PrinterRec* job, int kind, const char* text, size_t le
 int32_t PrtSpoolFinishFile(PrinterRec* job);
 int32_t PrtSpoolOpenReader(PrinterRec* job);
 int32_t PrtSpoolStep(PrinterRec* job, bool back, bool* moved);
+// Page n of the spool file (or the last one before the pages end).
+int32_t PrtSpoolGoTo(PrinterRec* job, uint32_t n);
 int32_t SpoolPlayPage(PrinterRec* job);
 // Prints the job's page range from its spool file (rewound, or read from its
 // header); pdfArg goes to the PDF device set-up when printing into a PDF file.

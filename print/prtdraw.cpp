@@ -153,6 +153,10 @@ int32_t PrtSetColors(uint32_t which, uint32_t value) {
 int32_t PrtSetPos(uint16_t column, uint16_t row) {
     PrinterRec* j = gCurPrtRec;
     if (!j) return kPrtOk;
+    // The column is replaced: a text of this job still to be measured never
+    // needs its width. Another job's is measured as usual.
+    PrtTextForget(j);
+    PrtTextSettle();
     if (IsPdfJob(j)) return PdfMoveTo(j->pdf, column, row);
     j->column = NearX(j, column);
     j->row = NearY(j, row);
@@ -265,8 +269,54 @@ static void PrtTextOutClipped(PrinterRec* j, const TextCtx& t, size_t units, uin
     j->regionRight = j->regionBottom = 0;
 }
 
+// The recorded text whose width is still to be taken (its job null when none):
+// an aligned copy of its units, converted as it would have been measured, and
+// the device it is measured on. Nothing that the measure reads can change
+// before it is settled: every message but a text or a position settles first.
+struct PendingText {
+    PrinterRec* job;
+    HDC dc;
+    uint8_t* text;
+    size_t cap, units;
+    bool wide;
+    uint16_t decimal;
+};
+static PendingText gPendingText;
+
+void PrtTextSettle() {
+    PendingText& p = gPendingText;
+    PrinterRec* j = p.job;
+    if (!j) return;
+    p.job = nullptr;
+    TextCtx t = {p.dc, p.text, p.wide};
+    PrtTextOut(j, t, p.units, p.decimal, false);
+}
+
+void PrtTextForget(const PrinterRec* job) {
+    if (gPendingText.job == job) gPendingText.job = nullptr;
+}
+
+void PrtTextCleanup() {
+    GuardedFree(gPendingText.text);
+    gPendingText = PendingText();
+}
+
+// The pending text's buffer with room for n bytes (grown, never shrunk).
+static uint8_t* PendingBuffer(size_t n) {
+    PendingText& p = gPendingText;
+    if (n > p.cap) {
+        uint8_t* grown = static_cast<uint8_t*>(GuardedAlloc(n));
+        if (!grown) return nullptr;
+        GuardedFree(p.text);
+        p.text = grown;
+        p.cap = n;
+    }
+    return p.text;
+}
+
 int32_t PrtText(const char* text, size_t len, PrtTextUse use) {
     PrinterRec* j = gCurPrtRec;
+    PrtTextSettle();
     if (!j) return kPrtOk;
     // Under decimal alignment the text aligns on the session's decimal
     // character (else "."); a number text played only keeps the job's.
@@ -299,8 +349,12 @@ int32_t PrtText(const char* text, size_t len, PrtTextUse use) {
     if (result != kPrtOk) return result;
 
     // An aligned copy of the text: UTF-16 units must not be read unaligned, and
-    // the 8-bit text is converted from OEM for GDI when the session asks.
-    uint8_t* copy = static_cast<uint8_t*>(GuardedAlloc(len + 2));
+    // the 8-bit text is converted from OEM for GDI when the session asks. A
+    // text only recorded, outside a region, keeps its copy until its width is
+    // needed: measuring on a printer is slow, and most texts are followed by
+    // a position that makes their width moot.
+    bool defer = !draw && !j->regionRight && !j->regionBottom;
+    uint8_t* copy = defer ? PendingBuffer(len + 2) : static_cast<uint8_t*>(GuardedAlloc(len + 2));
     if (!copy) return kPrtNoMemory;
     memcpy(copy, bytes, len);
     copy[len] = copy[len + 1] = 0;
@@ -310,6 +364,14 @@ int32_t PrtText(const char* text, size_t len, PrtTextUse use) {
         if (ansi && ansi != reinterpret_cast<const char*>(copy)) memcpy(copy, ansi, len);
     }
     size_t units = wide ? len / 2 : len;
+    if (defer) {
+        gPendingText.job = j;
+        gPendingText.dc = t.dc;
+        gPendingText.units = units;
+        gPendingText.wide = wide;
+        gPendingText.decimal = decimal;
+        return result;
+    }
     if (j->regionRight || j->regionBottom) PrtTextOutClipped(j, t, units, decimal, draw);
     else PrtTextOut(j, t, units, decimal, draw);
     GuardedFree(copy);

@@ -59,6 +59,7 @@ void PrtRecFree(PrinterRec* job) {
             break;
         }
     }
+    PrtTextForget(job);
     if (gCurPrtRec == job) PrtSetCurrent(nullptr);
     job->magic = 0;
     LocalFreeMem(job);
@@ -81,6 +82,7 @@ static void PrtSyncGeom(PrinterRec* job) {
 }
 
 void PrtSetCurrent(PrinterRec* job) {
+    PrtTextSettle();
     gCurPrtRec = job;
     if (job) PrtSyncGeom(job);
     gPdfCurJob = job && job->pdf ? &job->geom : nullptr;
@@ -380,6 +382,9 @@ static int32_t OnPrtInfo(const SrvMsg* m) {
 
 int32_t PrtHandleMsg(const SrvMsg* m) {
     uint32_t handle = 0, value = 0;
+    // A text's width still to be taken is taken before anything else can
+    // read the column or change what the measure depends on.
+    if (m->type != kPrtMsgText && m->type != kPrtMsgTextNumeric && m->type != kPrtMsgSetPos) PrtTextSettle();
     switch (m->type) {
     case kPrtMsgSelect:
         if (!m->r.U32At(8, &handle)) return kPrtBadMessage;
@@ -457,4 +462,5 @@ void PrtCleanup() {
     if (gPrtDevMode) GlobalFree(gPrtDevMode);
     if (gPrtDevNames) GlobalFree(gPrtDevNames);
     gPrtDevMode = gPrtDevNames = nullptr;
+    PrtTextCleanup();
 }

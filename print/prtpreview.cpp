@@ -326,12 +326,7 @@ int32_t PrtPrevShowPage(PrtPrevState* p, PrinterRec* j, int64_t n) {
         return kPrtOk;
     HideScrollBars(p);
     p->layoutNeeded = 1;
-    int32_t r = kPrtOk;
-    bool moved = true;
-    while (moved && j->spoolr->current != n) {
-        r = PrtSpoolStep(j, n < j->spoolr->current, &moved);
-        if (r) break;
-    }
+    int32_t r = PrtSpoolGoTo(j, static_cast<uint32_t>(n));
     SetPagingButtons(p, j);
     SetStatusText(p, j);
     if (p->wnd) InvalidateRect(p->wnd, nullptr, TRUE);
@@ -774,8 +769,7 @@ int32_t PrtPreviewRun(PrinterRec* j, uint32_t* block) {
         uint64_t start = static_cast<uint64_t>(block[kPrevWordStart] ? block[kPrevWordStart] : 1) + first - 1;
         if (start > last) start = last;
         block[kPrevWordStart] = static_cast<uint32_t>(start);
-        bool moved = true;
-        while (!r && moved && j->spoolr->current < start) r = PrtSpoolStep(j, false, &moved);
+        if (j->spoolr->current < start) r = PrtSpoolGoTo(j, static_cast<uint32_t>(start));
     }
     if (!r) {
         r = PrtPrevCreateWindow(p, j, block[kPrevWordMaximized] != 0);

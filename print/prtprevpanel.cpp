@@ -168,10 +168,7 @@ static int32_t SetRange(PrinterRec* j, const PrevPanelLoadArgs* a) {
     j->prevLast = last;
     uint64_t start = static_cast<uint64_t>(a->startPage ? a->startPage : 1) + first - 1;
     if (start > last) start = last;
-    bool moved = true;
-    int32_t r = kPrtOk;
-    while (!r && moved && j->spoolr->current < start) r = PrtSpoolStep(j, false, &moved);
-    return r;
+    return j->spoolr->current < start ? PrtSpoolGoTo(j, static_cast<uint32_t>(start)) : kPrtOk;
 }
 
 int32_t PrevPanelLoad(void** slot, void* wnd, uint32_t scrollBars, const PrevPanelLoadArgs* a) {

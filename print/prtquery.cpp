@@ -243,6 +243,7 @@ static HWND ListBoxOf(uint32_t handle) {
 // 2031 codes 258, 257 and 4: +20 the job, +12 the units (258) or the Font
 // object (257), +16 the List box object, +24 and +28 the text measured (257).
 int32_t PrtInfoRequest(uint32_t code, const SrvMsg* m, const char** text) {
+    PrtTextSettle();
     // The preview's label text and whether it centres over its owner.
     if (code == kInfoPreviewLabels) {
         *text = PrtPrevGetLabels();

@@ -513,48 +513,81 @@ static bool ReadAt(const SpoolIo* io, uint64_t at, void* out, size_t n) {
     return io->seek(io->ctx, at) && io->read(io->ctx, out, n, &got) && got == n;
 }
 
+// A read of the reader's file outside its window: the file no longer stands
+// where the window ends.
+static bool ReaderReadAt(SpoolReader* r, uint64_t at, void* out, size_t n) {
+    r->aheadEndIsFilePos = false;
+    return ReadAt(r->io, at, out, n);
+}
+
+// The n bytes at `at` inside the read-ahead window (n at most its size),
+// read into it from `at` on when they are not there; null when the window
+// cannot be had or the file ends first. When `at` lies inside the window and
+// the file stands where the window ends, the bytes from `at` on move to its
+// front and the read goes on from there without a seek: reading forward then
+// costs one file call per window, as one sequential read does.
+static const uint8_t* AheadData(SpoolReader* r, uint64_t at, size_t n) {
+    if (r->ahead && at >= r->aheadAt && n <= r->aheadLen && at - r->aheadAt <= r->aheadLen - n)
+        return r->ahead + (at - r->aheadAt);
+    if (!r->ahead) r->ahead = static_cast<uint8_t*>(malloc(kSpoolReadAhead));
+    if (!r->ahead) return nullptr;
+    uint64_t end = r->aheadAt + r->aheadLen;
+    size_t kept = 0;
+    if (r->aheadEndIsFilePos && at >= r->aheadAt && at < end) {
+        kept = static_cast<size_t>(end - at);
+        memmove(r->ahead, r->ahead + (at - r->aheadAt), kept);
+    } else if (!r->io->seek(r->io->ctx, at)) {
+        r->aheadLen = 0;
+        r->aheadEndIsFilePos = false;
+        return nullptr;
+    }
+    size_t got = 0;
+    bool ok = r->io->read(r->io->ctx, r->ahead + kept, kSpoolReadAhead - kept, &got);
+    r->aheadAt = at;
+    r->aheadLen = ok ? kept + got : 0;
+    r->aheadEndIsFilePos = ok;
+    return ok && r->aheadLen >= n ? r->ahead : nullptr;
+}
+
 // A read of the page data through the read-ahead window: stepping from page
 // to page then costs one file read per window, not two per page.
 static bool ReadPageData(SpoolReader* r, uint64_t at, void* out, size_t n) {
-    if (r->ahead && at >= r->aheadAt && n <= r->aheadLen && at - r->aheadAt <= r->aheadLen - n) {
-        memcpy(out, r->ahead + (at - r->aheadAt), n);
-        return true;
-    }
-    if (n > kSpoolReadAhead) return ReadAt(r->io, at, out, n);
-    if (!r->ahead) r->ahead = static_cast<uint8_t*>(malloc(kSpoolReadAhead));
-    if (!r->ahead) return ReadAt(r->io, at, out, n);
-    size_t got = 0;
-    r->aheadLen = 0;
-    if (!r->io->seek(r->io->ctx, at) || !r->io->read(r->io->ctx, r->ahead, kSpoolReadAhead, &got) || got < n)
-        return false;
-    r->aheadAt = at;
-    r->aheadLen = got;
-    memcpy(out, r->ahead, n);
+    if (n > kSpoolReadAhead) return ReaderReadAt(r, at, out, n);
+    const uint8_t* p = AheadData(r, at, n);
+    if (!p) return !r->ahead && ReaderReadAt(r, at, out, n);
+    memcpy(out, p, n);
     return true;
 }
 
-uint64_t SpoolNextLink(const SpoolReader* r) {
-    uint64_t v = GetU32(r->page + kSpoolPgNext);
-    if (r->longForm) v |= static_cast<uint64_t>(GetU32(r->page + kSpoolPgNextHigh)) << 32;
+// A link of a page record: the long form adds its high word, which lies in
+// the span that counts only when byte 91 is 1 (NormaliseMargins).
+static uint64_t RecordLink(const uint8_t* rec, bool longForm, size_t low, size_t high) {
+    uint64_t v = GetU32(rec + low);
+    if (longForm && rec[kSpoolPgMarginsSet] == 1) v |= static_cast<uint64_t>(GetU32(rec + high)) << 32;
     return v;
 }
 
-uint64_t SpoolPrevLink(const SpoolReader* r) {
-    uint64_t v = GetU32(r->page + kSpoolPgPrev);
-    if (r->longForm) v |= static_cast<uint64_t>(GetU32(r->page + kSpoolPgPrevHigh)) << 32;
-    return v;
-}
+uint64_t SpoolNextLink(const SpoolReader* r) { return RecordLink(r->page, r->longForm, kSpoolPgNext, kSpoolPgNextHigh); }
 
-// Reads the page whose record is already in the buffer at offset: its
-// records up to the next page, or to the data end for the last one. The page
-// must fit the buffer and the link must lie ahead within the data.
-static int32_t LoadPageBody(SpoolReader* r, uint64_t offset) {
-    NormaliseMargins(r->page);
-    uint64_t next = SpoolNextLink(r);
+uint64_t SpoolPrevLink(const SpoolReader* r) { return RecordLink(r->page, r->longForm, kSpoolPgPrev, kSpoolPgPrevHigh); }
+
+// The length of the page at offset whose (normalised) record links to next:
+// up to the next page, or to the data end for the last one. The page must
+// fit the buffer and the link must lie ahead within the data.
+static int32_t PageLength(SpoolReader* r, uint64_t offset, uint64_t next, uint64_t* len) {
     uint64_t end = next ? next : r->dataEnd;
     if (end <= offset + kSpoolPageRecord || end > r->dataEnd) return Bad(r, kSpoolBadRecord);
-    uint64_t len = end - offset;
-    if (len > r->largest) return Bad(r, kSpoolBadRecord);
+    *len = end - offset;
+    if (*len > r->largest) return Bad(r, kSpoolBadRecord);
+    return kPrtOk;
+}
+
+// Reads the page whose record is already in the buffer at offset: its records.
+static int32_t LoadPageBody(SpoolReader* r, uint64_t offset) {
+    NormaliseMargins(r->page);
+    uint64_t len = 0;
+    int32_t res = PageLength(r, offset, SpoolNextLink(r), &len);
+    if (res) return res;
     if (!ReadPageData(r, offset + kSpoolPageRecord, r->page + kSpoolPageRecord, len - kSpoolPageRecord))
         return kPrtSpoolRead;
     r->pageLen = static_cast<size_t>(len);
@@ -562,10 +595,31 @@ static int32_t LoadPageBody(SpoolReader* r, uint64_t offset) {
     return kPrtOk;
 }
 
+static bool PageInData(const SpoolReader* r, uint64_t offset) {
+    return offset >= r->dataStart && offset + kSpoolPageRecord < r->dataEnd;
+}
+
 static int32_t LoadPage(SpoolReader* r, uint64_t offset) {
-    if (offset < r->dataStart || offset + kSpoolPageRecord >= r->dataEnd) return Bad(r, kSpoolBadRecord);
+    if (!PageInData(r, offset)) return Bad(r, kSpoolBadRecord);
     if (!ReadPageData(r, offset, r->page, kSpoolPageRecord)) return kPrtSpoolRead;
     return LoadPageBody(r, offset);
+}
+
+// The links of the page record at offset (the previous one when asked for),
+// checked as loading the page checks them, without reading the page's records.
+static int32_t PeekPage(SpoolReader* r, uint64_t offset, uint64_t* next, uint64_t* prev) {
+    if (!PageInData(r, offset)) return Bad(r, kSpoolBadRecord);
+    uint8_t copy[kSpoolPageRecord];
+    const uint8_t* rec = AheadData(r, offset, kSpoolPageRecord);
+    if (!rec) {
+        // Without a window (no memory for it) the record is read on its own.
+        if (r->ahead || !ReaderReadAt(r, offset, copy, sizeof copy)) return kPrtSpoolRead;
+        rec = copy;
+    }
+    *next = RecordLink(rec, r->longForm, kSpoolPgNext, kSpoolPgNextHigh);
+    if (prev) *prev = RecordLink(rec, r->longForm, kSpoolPgPrev, kSpoolPgPrevHigh);
+    uint64_t len = 0;
+    return PageLength(r, offset, *next, &len);
 }
 
 int32_t SpoolReadHeader(SpoolReader* r, const SpoolIo* io, uint8_t clientDecimal) {
@@ -640,6 +694,34 @@ int32_t SpoolStepPage(SpoolReader* r, bool back, bool* moved) {
     return kPrtOk;
 }
 
+int32_t SpoolGoToPage(SpoolReader* r, uint32_t n, bool* reached) {
+    *reached = r->page && r->current == n;
+    if (!r->page || r->current == n) return kPrtOk;
+    bool back = n < r->current;
+    // Walk the links to the page before the one wanted, reading only the page
+    // records; the last step loads its page as stepping does.
+    uint64_t at = r->pageOffset, target = back ? SpoolPrevLink(r) : SpoolNextLink(r);
+    uint32_t count = r->current;
+    int32_t res = kPrtOk;
+    while (target && (back ? count - 1 : count + 1) != n) {
+        uint64_t next = 0, prev = 0;
+        if ((back ? target >= at : target <= at) || PeekPage(r, target, &next, back ? &prev : nullptr) != kPrtOk) break;
+        at = target;
+        count += back ? -1u : 1u;
+        target = back ? prev : next;
+    }
+    // Stepping from the last page the walk vouched for gives the same page,
+    // or the same refusal and the same state after it.
+    if (at != r->pageOffset) {
+        if ((res = LoadPage(r, at)) != kPrtOk) return res;
+        r->current = count;
+    }
+    bool moved = false;
+    res = SpoolStepPage(r, back, &moved);
+    *reached = r->current == n;
+    return res;
+}
+
 int32_t SpoolRewind(SpoolReader* r) {
     if (!r->page) return kPrtNoPageBuffer;
     int32_t res = LoadPage(r, r->dataStart);
@@ -653,6 +735,7 @@ void SpoolReaderFree(SpoolReader* r) {
     free(r->ahead);
     r->page = r->ahead = nullptr;
     r->pageCap = r->pageLen = r->aheadLen = 0;
+    r->aheadEndIsFilePos = false;
 }
 
 int32_t SpoolReadImageRef(SpoolReader* r, uint64_t offset, uint32_t size, SpoolImageCache* c, SpoolRecord* out) {
@@ -669,7 +752,7 @@ int32_t SpoolReadImageRef(SpoolReader* r, uint64_t offset, uint32_t size, SpoolI
         uint64_t keep = 0;
         const SpoolIo* io = r->io;
         if (!io->tell(io->ctx, &keep)) return kPrtSpoolRead;
-        bool ok = ReadAt(io, offset, c->buf, size);
+        bool ok = ReaderReadAt(r, offset, c->buf, size);
         if (!io->seek(io->ctx, keep) || !ok) return kPrtSpoolRead;
         c->valid = true;
         c->keyOffset = offset;

@@ -221,12 +221,17 @@ struct SpoolReader {
     uint8_t* ahead;              // the file read ahead: pages are reached by many small reads
     size_t aheadLen;
     uint64_t aheadAt;
+    bool aheadEndIsFilePos;      // the file stands where the window ends (no other read since)
 };
 constexpr size_t kSpoolReadAhead = 64 * 1024;
 // Reads the header and the first page. clientDecimal tells a version-3 long header.
 int32_t SpoolReadHeader(SpoolReader* r, const SpoolIo* io, uint8_t clientDecimal);
 // One page forward or back; *moved false when there is no such page.
 int32_t SpoolStepPage(SpoolReader* r, bool back, bool* moved);
+// Page n forward or back from the page in hand, as so many steps would reach
+// it (the same page, or the same refusal), reading only the page records of
+// the pages between. *reached false when the pages end before n.
+int32_t SpoolGoToPage(SpoolReader* r, uint32_t n, bool* reached);
 int32_t SpoolRewind(SpoolReader* r);
 void SpoolReaderFree(SpoolReader* r);
 // The next and previous page offsets of the page in hand.

@@ -502,6 +502,14 @@ int32_t PrtSpoolStep(PrinterRec* j, bool back, bool* moved) {
     return r;
 }
 
+int32_t PrtSpoolGoTo(PrinterRec* j, uint32_t n) {
+    if (!j->spoolr) return kPrtOk;
+    bool reached = false;
+    int32_t r = SpoolGoToPage(j->spoolr, n, &reached);
+    if (r == kPrtSpoolBad) gPrtErrNo = static_cast<int32_t>(j->spoolr->detail);
+    return r;
+}
+
 int32_t SpoolPrintPages(PrinterRec* j, bool rewind, uint32_t pdfArg) {
     j->flags |= kPrtFlagPrinterPage | kPrtFlagDocPending;
     if (j->pdfFlags & kPrtPdfSpool) {

@@ -7,14 +7,15 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 cache=${QOV_DEPS_CACHE:-/var/cache/qovtervex-deps}
-stamp=$cache/.apt-done-v5
+stamp=$cache/.apt-done-v6
 
 apt_packages=(
   g++-mingw-w64-i686 mingw-w64-tools wine wine32 xvfb xauth cmake nasm
   libz-mingw-w64-dev googletest ninja-build clang libclang-rt-14-dev fonts-wine
   libexpat1-dev zlib1g-dev libjpeg62-turbo-dev liblzo2-dev libjsonparser-dev
   dpkg-dev pkg-config qpdf poppler-utils mupdf-tools ghostscript imagemagick
-  libcairo2-dev fonts-liberation fonts-dejavu-core
+  libcairo2-dev fonts-liberation fonts-dejavu-core python3-olefile
+  fonts-droid-fallback fonttools python3-fonttools python3-cairo libqpdf-dev
 )
 
 install_apt() {

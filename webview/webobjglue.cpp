@@ -16,6 +16,7 @@
 #include "session/session.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webservices.h"
@@ -23,7 +24,16 @@
 namespace {
 
 void ReplyInt(int32_t value, uint8_t kind) { SetReplyInt(nullptr, value, kind); }
+
+// The shutdown step that destroys the native image lists destroys the web
+// view's beside them.
+void (*gNativeImageListDestroyAll)();
+void ImageListsDestroyAll() {
+    if (gNativeImageListDestroyAll) gNativeImageListDestroyAll();
+    WebImageListDestroyAll();
+}
 void ReplyText(const char* text) { SetReplyText(nullptr, text); }
+void ReplyBytes(const void* bytes, uint32_t n) { SetReplyBytes(nullptr, bytes, n); }
 
 // A shown modal web window is the current modal level; the page shows it and
 // the client does not wait in a loop of its own for it.
@@ -116,6 +126,7 @@ void WebObjectsInstallNative() {
     gWebObjServices.checkMethod = CheckMethodCall;
     gWebObjServices.replyInt = ReplyInt;
     gWebObjServices.replyText = ReplyText;
+    gWebObjServices.replyBytes = ReplyBytes;
     gWebObjServices.fontList = &gFontList;
     gWebObjServices.fontRelease = FontRelease;
     gWebObjServices.fontErrNo = &gFontErrNo;
@@ -134,4 +145,8 @@ void WebObjectsInstallNative() {
     gWebListFiles.load = ListFileLoad;
     gWebListFiles.save = ListFileSave;
     WebObjectsInstall();
+    if (gGuiHooks.imageListDestroyAll != ImageListsDestroyAll) {
+        gNativeImageListDestroyAll = gGuiHooks.imageListDestroyAll;
+        gGuiHooks.imageListDestroyAll = ImageListsDestroyAll;
+    }
 }

@@ -263,6 +263,24 @@ inline void StoreWord(uint8_t* p, int v) {
 }
 constexpr size_t kWordBytes = 4;
 
+// The Paeth predictor of every 16-bit lane: a, b and c are the left, upper
+// and upper-left samples.
+QOV_PNG_SSE2_FN inline __m128i PaethPredictSse2(__m128i a, __m128i b, __m128i c) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i distA = _mm_sub_epi16(b, c);  // |p - a| = |b - c|
+    const __m128i signedA = distA;
+    distA = _mm_max_epi16(distA, _mm_sub_epi16(zero, distA));
+    __m128i distB = _mm_sub_epi16(a, c);  // |p - b| = |a - c|
+    __m128i distC = _mm_add_epi16(signedA, distB);
+    distB = _mm_max_epi16(distB, _mm_sub_epi16(zero, distB));
+    distC = _mm_max_epi16(distC, _mm_sub_epi16(zero, distC));
+    // Ties go to a, then b, as in PngPaeth.
+    const __m128i takeB = _mm_cmplt_epi16(distB, distA);
+    const __m128i pred = _mm_or_si128(_mm_and_si128(takeB, b), _mm_andnot_si128(takeB, a));
+    const __m128i takeC = _mm_cmplt_epi16(distC, _mm_min_epi16(distA, distB));
+    return _mm_or_si128(_mm_and_si128(takeC, c), _mm_andnot_si128(takeC, pred));
+}
+
 // Paeth a pixel at a time, its samples side by side in 16-bit lanes: each
 // pixel needs the one to its left finished, so the lanes are the samples.
 // Without a left neighbour a and c are zero and the predictor is the upper
@@ -282,18 +300,7 @@ QOV_PNG_SSE2_FN size_t PngPaethSse2(uint8_t* row, const uint8_t* prev, size_t n)
         // What does not wait for the left pixel comes first.
         const __m128i x = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero);
         const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi32_si128(LoadWord(prev + i)), zero);
-        __m128i distA = _mm_sub_epi16(b, c);  // |p - a| = |b - c|
-        const __m128i signedA = distA;
-        distA = _mm_max_epi16(distA, _mm_sub_epi16(zero, distA));
-        __m128i distB = _mm_sub_epi16(a, c);  // |p - b| = |a - c|
-        __m128i distC = _mm_add_epi16(signedA, distB);
-        distB = _mm_max_epi16(distB, _mm_sub_epi16(zero, distB));
-        distC = _mm_max_epi16(distC, _mm_sub_epi16(zero, distC));
-        // Ties go to a, then b, as in PngPaeth.
-        __m128i takeB = _mm_cmplt_epi16(distB, distA);
-        __m128i pred = _mm_or_si128(_mm_and_si128(takeB, b), _mm_andnot_si128(takeB, a));
-        __m128i takeC = _mm_cmplt_epi16(distC, _mm_min_epi16(distA, distB));
-        pred = _mm_or_si128(_mm_and_si128(takeC, c), _mm_andnot_si128(takeC, pred));
+        const __m128i pred = PaethPredictSse2(a, b, c);
         // The sum stays in 16-bit lanes, so the next pixel need not wait for a
         // pack and an unpack; only the store packs it.
         a = _mm_and_si128(_mm_add_epi16(x, pred), byteMask);
@@ -327,6 +334,51 @@ QOV_PNG_SSE2_FN size_t PngAverageSse2(uint8_t* row, const uint8_t* prev, size_t 
     return i;
 }
 
+// Two rows of one filter at once, Paeth or Average: the lower row runs a
+// pixel behind the upper one, whose pixel above and above-left are then
+// finished. Each vector holds the upper row's pixel in its low half and the
+// lower row's in its high half, so one chain of instructions serves both and
+// the wait for the left neighbour, which bounds the one-row loops, is paid
+// once for two pixels. The lower row's upper neighbours are the upper row's
+// previous results, taken from the register rather than from memory. Returns
+// the upper row's pixels done; the lower row has done one fewer.
+template <size_t kBpp, bool kPaeth>
+QOV_PNG_SSE2_FN size_t PngUnfilterPairSse2(uint8_t* upper, uint8_t* lower, const uint8_t* prev, size_t n) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i byteMask = _mm_set1_epi16(0xFF);
+    // A 3-byte pixel's word carries the next pixel's first byte (lanes 3 and
+    // 7), which goes back as it was read.
+    const __m128i keepLanes = kBpp == 3 ? _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0) : zero;
+    // a: left neighbours, b: upper neighbours, c: upper-left ones. Before the
+    // lower row's first pixel its lanes hold zeros, as the first pixel needs.
+    __m128i a = zero, b = zero, c = zero, aBefore = zero;
+    size_t k = 0;
+    int wordUp = n >= kWordBytes ? LoadWord(upper) : 0, wordLow = 0;
+    for (size_t i = 0; i + kWordBytes <= n; i += kBpp, k++) {
+        const int nextUp = i + kBpp + kWordBytes <= n ? LoadWord(upper + i + kBpp) : 0;
+        const int nextLow = k >= 1 ? LoadWord(lower + i - kBpp) : 0;
+        const __m128i words = _mm_unpacklo_epi32(_mm_cvtsi32_si128(wordUp), _mm_cvtsi32_si128(wordLow));
+        const __m128i x = _mm_unpacklo_epi8(words, zero);
+        c = b;
+        b = _mm_unpacklo_epi64(_mm_unpacklo_epi8(_mm_cvtsi32_si128(LoadWord(prev + i)), zero), aBefore);
+        aBefore = a;
+        __m128i pred;
+        if (kPaeth) {
+            pred = PaethPredictSse2(a, b, c);
+        } else {
+            pred = _mm_srli_epi16(_mm_add_epi16(a, b), 1);
+        }
+        a = _mm_and_si128(_mm_add_epi16(x, pred), byteMask);
+        const __m128i stored = kBpp == 3 ? _mm_or_si128(_mm_andnot_si128(keepLanes, a), _mm_and_si128(keepLanes, x)) : a;
+        const __m128i packed = _mm_packus_epi16(stored, stored);
+        StoreWord(upper + i, _mm_cvtsi128_si32(packed));
+        if (k >= 2) StoreWord(lower + i - 2 * kBpp, _mm_cvtsi128_si32(_mm_srli_si128(packed, 4)));
+        wordUp = nextUp;
+        wordLow = nextLow;
+    }
+    return k;
+}
+
 // The bytes the vector loop left (the last 3-byte pixel, and bytes past the
 // last whole pixel, which a valid file has none of) by the byte rules.
 template <size_t kBpp>
@@ -348,6 +400,19 @@ constexpr bool kVectorPaeth3 = false;
 constexpr bool kVectorPaeth3 = true;
 #endif
 
+// The upper row's and the lower row's pixels the pair loop left, by the byte
+// rules; the lower row's upper neighbours are the upper row, finished by then.
+template <size_t kBpp>
+bool PngUnfilterPairRows(uint8_t filter, uint8_t* upper, uint8_t* lower, const uint8_t* prev, size_t n) {
+    size_t done;
+    if (filter == kFilterPaeth) done = PngUnfilterPairSse2<kBpp, true>(upper, lower, prev, n);
+    else if (filter == kFilterAverage) done = PngUnfilterPairSse2<kBpp, false>(upper, lower, prev, n);
+    else return false;
+    PngUnfilterTail<kBpp>(filter, upper, prev, done * kBpp, n);
+    PngUnfilterTail<kBpp>(filter, lower, upper, done >= 2 ? (done - 2) * kBpp : 0, n);
+    return true;
+}
+
 template <size_t kBpp>
 bool PngUnfilterSse2(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     size_t done;
@@ -362,14 +427,48 @@ bool PngUnfilterSse2(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n
 
 }  // namespace
 
-// Paeth and Average of 3- and 4-byte pixels take the vector path where the
-// processor has one; everything else the byte loops.
+#if QOV_PNG_SSE2
+namespace {
+
+// Up at any pixel size, 16 bytes at a time: no byte depends on its row's others.
+QOV_PNG_SSE2_FN void PngUpSse2(uint8_t* row, const uint8_t* prev, size_t n) {
+    constexpr size_t kVector = 16;
+    size_t i = 0;
+    for (; i + kVector <= n; i += kVector) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(prev + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_add_epi8(x, b));
+    }
+    for (; i < n; i++) row[i] = uint8_t(row[i] + prev[i]);
+}
+
+}  // namespace
+#endif
+
+// Up at every pixel size, and Paeth and Average of 3- and 4-byte pixels, take
+// the vector path where the processor has one; everything else the byte loops.
 void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
 #if QOV_PNG_SSE2
+    if (filter == kFilterUp) {
+        PngUpSse2(row, prev, n);
+        return;
+    }
     if (bpp == 3 && PngUnfilterSse2<3>(filter, row, prev, n)) return;
     if (bpp == 4 && PngUnfilterSse2<4>(filter, row, prev, n)) return;
 #endif
     PngUnfilterPortable(filter, row, prev, n, bpp);
+}
+
+bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_t* lower, const uint8_t* prev, size_t n,
+                     size_t bpp) {
+#if QOV_PNG_SSE2
+    if (filter != lowerFilter) return false;
+    if (bpp == 3) return PngUnfilterPairRows<3>(filter, upper, lower, prev, n);
+    if (bpp == 4) return PngUnfilterPairRows<4>(filter, upper, lower, prev, n);
+#else
+    (void)filter, (void)lowerFilter, (void)upper, (void)lower, (void)prev, (void)n, (void)bpp;
+#endif
+    return false;
 }
 
 void PngUnfilterPortable(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
@@ -392,6 +491,31 @@ inline uint8_t Blend(uint32_t colour, uint32_t alpha, uint32_t bg) {
     uint32_t x = colour * alpha + bg * (255 - alpha) + 127;
     return uint8_t((x + 1 + (x >> 8)) >> 8);
 }
+
+#if QOV_PNG_SSE2
+// Opaque 8-bit RGBA pixels four at a time: red and blue change places and
+// alpha stays 255, which is what the blend gives at alpha 255. Stops before
+// the first group of four holding a pixel that is not opaque; returns the
+// pixels done. Each group is read whole before it is written: in place the
+// output starts at or before its source.
+QOV_PNG_SSE2_FN size_t PngRgbaOpaqueSse2(const uint8_t* s, size_t n, uint8_t* d) {
+    constexpr size_t kGroup = 4;
+    const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i green = _mm_set1_epi32(0x0000FF00);
+    const __m128i low = _mm_set1_epi32(0x000000FF);
+    size_t x = 0;
+    for (; x + kGroup <= n; x += kGroup) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * x));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(v, alpha), alpha)) != 0xFFFF) break;
+        const __m128i red = _mm_and_si128(v, low), blue = _mm_and_si128(_mm_srli_epi32(v, 16), low);
+        const __m128i out = _mm_or_si128(_mm_or_si128(_mm_and_si128(v, _mm_or_si128(alpha, green)), blue),
+                                         _mm_slli_epi32(red, 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * x), out);
+    }
+    return x;
+}
+constexpr size_t kRgbaGroup = 4;
+#endif
 
 // Converts n pixels of depth 8 or 16 from an unfiltered row; dst advances by
 // step bytes per pixel (the DIB pixel size, or a multiple for Adam7 passes).
@@ -457,6 +581,14 @@ void PngConvertPixelsT(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d,
         // which then lands in bytes 0 and 2 of the output pixel.
         const uint32_t bgBR = p.bgB | (uint32_t(p.bgR) << 16), bgG = p.bgG;
         for (size_t x = 0; x < n; x++) {
+#if QOV_PNG_SSE2
+            // Runs of opaque pixels go four at a time; the group that ends a
+            // run is blended pixel by pixel before the next run is sought.
+            if (!wide && kStep == 4 && x % kRgbaGroup == 0) {
+                x += PngRgbaOpaqueSse2(s + 4 * x, n - x, d + 4 * x);
+                if (x >= n) break;
+            }
+#endif
             const uint8_t* px = s + x * 4 * ss;
             uint8_t* o = d + x * step;
             const uint32_t a = px[3 * ss], na = 255 - a;
@@ -556,7 +688,19 @@ int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t len
         size_t ready = got / stride;
         if (ready <= y) return kPngBadFormat;  // the stream ended short of the rows
         for (; y < ready; y++) {
+            // The last row in hand waits for the next step while more are
+            // coming, so that it can be undone with the row below it.
+            if (y + 1 == ready && ready < p.h.height && !ended) break;
             uint8_t* row = raw + size_t(y) * stride;
+            uint8_t* below = row + stride;
+            if (y + 1 < ready && PngUnfilterPair(row[0], below[0], row + 1, below + 1, prev, rowBytes, p.filterBpp)) {
+                row[0] = below[0] = 0;
+                if (y > 0) PngConvertRow(p, prev, rowBytes, y - 1);
+                PngConvertRow(p, row + 1, rowBytes, y);
+                prev = below + 1;
+                y++;
+                continue;
+            }
             PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
             row[0] = 0;
             if (y > 0) PngConvertRow(p, prev, rowBytes, y - 1);

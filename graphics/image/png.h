@@ -53,6 +53,12 @@ int PngLoad(uint32_t background);
 // one; PngUnfilterPortable is the byte loop it must match.
 void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp);
 void PngUnfilterPortable(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp);
+// Two rows one above the other, upper then lower, when both have the same
+// filter, Paeth or Average, of 3- or 4-byte pixels and there is a vector
+// path: the lower row's pixels overlap the upper row's in time. False (and
+// nothing done) otherwise; the rows are then undone one by one.
+bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_t* lower, const uint8_t* prev, size_t n,
+                     size_t bpp);
 
 // CRC-32 of the PNG chunks (ISO 3309, reflected).
 uint32_t PngCrcUpdate(uint32_t crc, const uint8_t* data, size_t length);

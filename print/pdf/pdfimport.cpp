@@ -1,11 +1,13 @@
 // pdfimport.cpp - a page of another PDF file placed on the current page: the
 // source is read whole (a classic file with one cross-reference table), the
 // page found through its page tree, its content streams joined into a form
-// XObject and every object its resources reach copied under new numbers; the
-// page then draws the form. The source is searched as bytes, never as text
+// XObject and its resources copied under new numbers, by kind (fonts,
+// XObjects, graphics states) or, with the option G, every object they reach;
+// the page then draws the form. The source is searched as bytes, never as text
 // that a NUL would end, and stream data is copied by its length.
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -37,6 +39,12 @@ struct PdfSource {
     size_t trailer;             // where the trailer follows the table
 };
 
+// A failed import keeps its reason in the writer's error text.
+static bool Refuse(const char* why) {
+    snprintf(gPdfErrorText, sizeof gPdfErrorText, "PDF import: %s", why);
+    return false;
+}
+
 static bool IsWhite(BYTE c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\f' || c == 0; }
 static bool IsDigit(BYTE c) { return c >= '0' && c <= '9'; }
 static bool IsAlnum(BYTE c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -50,8 +58,13 @@ static size_t Find(const PdfSource& s, size_t from, size_t to, const char* what)
     return SIZE_MAX;
 }
 
+// White space and comments, which a file may put between any two tokens.
 static size_t SkipWhite(const PdfSource& s, size_t i) {
-    while (i < s.n && IsWhite(s.p[i])) i++;
+    while (i < s.n && (IsWhite(s.p[i]) || s.p[i] == '%')) {
+        if (s.p[i] == '%')
+            while (i < s.n && s.p[i] != '\r' && s.p[i] != '\n') i++;
+        else i++;
+    }
     return i;
 }
 
@@ -114,9 +127,18 @@ static bool ObjectText(const PdfSource& s, uint32_t obj, PdfObjText* o) {
     return true;
 }
 
+// A key as a whole name: "/Length" does not stop at "/Length1", whose value a
+// font file stream often gives first.
+static size_t FindKey(const PdfSource& s, size_t from, size_t to, const char* key) {
+    size_t k = strlen(key);
+    for (size_t at = Find(s, from, to, key); at != SIZE_MAX; at = Find(s, at + 1, to, key))
+        if (at + k >= to || !IsAlnum(s.p[at + k])) return at;
+    return SIZE_MAX;
+}
+
 // "/Length" of a stream dictionary, direct or by reference.
 static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uint64_t* len) {
-    size_t k = Find(s, dictFrom, dictTo, "/Length");
+    size_t k = FindKey(s, dictFrom, dictTo, "/Length");
     if (k == SIZE_MAX) return false;
     size_t i = SkipWhite(s, k + 7), e;
     uint32_t ref;
@@ -195,6 +217,235 @@ static bool CopyQueued(PdfDocRec* doc, PdfSource& s, std::vector<uint32_t>* todo
     return true;
 }
 
+// The end of the dictionary that opens with "<<" at i (after its ">>"), or
+// SIZE_MAX when it does not close before end.
+static size_t DictEnd(const PdfSource& s, size_t i, size_t end) {
+    int depth = 0;
+    for (size_t j = i; j + 1 < end; j++) {
+        if (s.p[j] == '<' && s.p[j + 1] == '<') depth++, j++;
+        else if (s.p[j] == '>' && s.p[j + 1] == '>' && --depth == 0) return j + 2;
+    }
+    return SIZE_MAX;
+}
+
+// ---- typed copies ---------------------------------------------------------------------------
+// The typed copy knows fonts (with their descendant, descriptor, font file,
+// encoding, widths and ToUnicode map), XObjects and graphics states: each
+// named reference is copied by the copier of its kind, at a number of its own
+// per entry. Every other reference in a typed copy (a form's /Resources, an
+// image's /SMask, a /DecodeParms) goes through the generic copier, so no copy
+// keeps a number of the source file.
+
+enum PdfTypedKind {
+    kTypedFontDict = 0,
+    kTypedDescriptor = 1,
+    kTypedFontFile = 2,
+    kTypedStream = 3,
+    kTypedVerbatim = 4,
+    kTypedKinds = 5
+};
+
+// How a key's value is taken.
+enum PdfKeyRule {
+    kKeyRefIfAny = 0,     // a reference is copied; any other value stays as it is
+    kKeyMustBeRef = 1,    // present without a reference: the copy fails
+    kKeyFirstInArray = 2  // a reference, or an array whose first element is one
+};
+
+struct PdfTypedKey {
+    const char* key;
+    PdfTypedKind kind;
+    PdfKeyRule rule;
+};
+
+// A fixed replacement inside an object's text: [from, to) becomes text.
+struct PdfPatch {
+    size_t from, to;
+    std::string text;
+};
+
+// What one typed copy works with.
+struct PdfTypedCopy {
+    PdfDocRec* doc;
+    PdfSource* s;
+    std::vector<uint32_t>* todo;  // the generic copier's queue
+};
+
+// A CIDFont's /CIDSystemInfo is a plain dictionary that files often give
+// inline: only a reference is copied.
+static const PdfTypedKey kFontDictKeys[] = {
+    {"/DescendantFonts", kTypedFontDict, kKeyFirstInArray},
+    {"/FontDescriptor", kTypedDescriptor, kKeyMustBeRef},
+    {"/CIDSystemInfo", kTypedVerbatim, kKeyRefIfAny},
+    {"/ToUnicode", kTypedVerbatim, kKeyMustBeRef},
+    {"/Encoding", kTypedVerbatim, kKeyRefIfAny},
+    {"/Widths", kTypedVerbatim, kKeyRefIfAny},
+};
+static const PdfTypedKey kDescriptorKeys[] = {
+    {"/FontFile", kTypedFontFile, kKeyRefIfAny},
+    {"/FontFile2", kTypedFontFile, kKeyRefIfAny},
+    {"/FontFile3", kTypedFontFile, kKeyRefIfAny},
+    {"/CIDSet", kTypedVerbatim, kKeyRefIfAny},
+};
+static const PdfTypedKey kStreamKeys[] = {
+    {"/ColorSpace", kTypedVerbatim, kKeyRefIfAny},
+};
+
+struct PdfTypedKeys {
+    const PdfTypedKey* keys;
+    size_t count;
+};
+static const PdfTypedKeys kTypedKeys[kTypedKinds] = {
+    {kFontDictKeys, sizeof kFontDictKeys / sizeof kFontDictKeys[0]},    // 0 font dictionary
+    {kDescriptorKeys, sizeof kDescriptorKeys / sizeof kDescriptorKeys[0]},  // 1 font descriptor
+    {nullptr, 0},                                                       // 2 font file
+    {kStreamKeys, sizeof kStreamKeys / sizeof kStreamKeys[0]},          // 3 XObject, graphics state
+    {nullptr, 0},                                                       // 4 verbatim
+};
+
+// Text between fixed patches with every other reference renumbered generically.
+static bool RewritePatched(PdfTypedCopy& c, size_t from, size_t to, std::vector<PdfPatch>& patches, std::string* out) {
+    std::sort(patches.begin(), patches.end(), [](const PdfPatch& a, const PdfPatch& b) { return a.from < b.from; });
+    size_t at = from;
+    for (const PdfPatch& p : patches) {
+        if (p.from < at) return false;
+        if (!Rewrite(c.doc, *c.s, at, p.from, out, c.todo)) return false;
+        out->append(p.text);
+        at = p.to;
+    }
+    return Rewrite(c.doc, *c.s, at, to, out, c.todo);
+}
+
+// Copies source object src as kind; its new number, or 0 on failure. The
+// references it names are copied first so their numbers are known.
+static DWORD CopyTyped(PdfTypedCopy& c, uint32_t src, PdfTypedKind kind, int depth) {
+    const PdfSource& s = *c.s;
+    PdfObjText o;
+    if (depth > kImportMaxDepth || !ObjectText(s, src, &o)) return 0;
+    std::vector<PdfPatch> patches;
+    const PdfTypedKeys& keys = kTypedKeys[kind];
+    for (size_t k = 0; k < keys.count; k++) {
+        const PdfTypedKey& key = keys.keys[k];
+        size_t at = FindKey(s, o.body, o.end, key.key);
+        if (at == SIZE_MAX) continue;
+        size_t i = SkipWhite(s, at + strlen(key.key)), e;
+        if (key.rule == kKeyFirstInArray && i < o.end && s.p[i] == '[') i = SkipWhite(s, i + 1);
+        uint32_t ref;
+        if (!ReadRef(s, i, &ref, &e) || e > o.end) {
+            if (key.rule == kKeyMustBeRef) return 0;
+            continue;
+        }
+        DWORD copied = CopyTyped(c, ref, key.kind, depth + 1);
+        if (!copied) return 0;
+        patches.push_back({i, e, std::to_string(copied) + " 0 R"});
+    }
+    // A stream's length is written as the number it is.
+    if (o.stream) {
+        size_t at = FindKey(s, o.body, o.end, "/Length");
+        if (at == SIZE_MAX) return 0;
+        size_t i = SkipWhite(s, at + 7), e;
+        uint32_t ref;
+        uint64_t n;
+        if (!ReadRef(s, i, &ref, &e) && !ReadNumber(s, i, &n, &e)) return 0;
+        patches.push_back({i, e, std::to_string(o.dataLen)});
+    }
+    std::string body;
+    if (!RewritePatched(c, o.body, o.end, patches, &body)) return 0;
+    PdfDocRec* doc = c.doc;
+    DWORD obj = doc->nextObj;
+    if (!PdfSetObjOffset(doc, obj)) return 0;
+    doc->nextObj++;
+    PdfPutUInt(doc, obj, 1);
+    PdfPutText(doc, " 0 obj");
+    PdfPutBytes(doc, body.data(), body.size());
+    if (o.stream) {
+        PdfPutLine(doc, "stream");
+        PdfPutBytes(doc, s.p + o.data, o.dataLen);
+        PdfPutLine(doc, nullptr);
+        PdfPutLine(doc, "endstream");
+    }
+    PdfPutLine(doc, "endobj");
+    PdfPutLine(doc, nullptr);
+    return obj;
+}
+
+// The resource categories of a typed copy, in the order they are copied.
+enum PdfResKind { kResFont = 0, kResXObject = 1, kResColorSpace = 2, kResExtGState = 3, kResKinds = 4 };
+constexpr size_t kImportEntriesMax = 280;
+
+struct PdfResCategory {
+    const char* key;
+    const char* line;  // the form's /Resources line that holds the entries
+};
+static const PdfResCategory kResCategories[kResKinds] = {
+    {"/Font", "               /Font << "},        // 0 fonts
+    {"/XObject", "               /XObject <<"},   // 1 XObjects
+    {"/ColorSpace", "               /ColorSpace <<"},  // 2 colour spaces
+    {"/ExtGState", "               /ExtGState <<"},    // 3 graphics states
+};
+
+// The entries of one category of the resources in [from, to): each name with
+// the new number of its copy. A colour space entry fails: the typed copy has
+// no copier for them (the generic copy has).
+static bool CopyResourceDict(PdfTypedCopy& c, size_t from, size_t to, PdfResKind kind, std::string* entries) {
+    const PdfSource& s = *c.s;
+    entries->clear();
+    size_t at = FindKey(s, from, to, kResCategories[kind].key);
+    if (at == SIZE_MAX) return true;
+    size_t i = SkipWhite(s, at + strlen(kResCategories[kind].key)), e;
+    uint32_t ref;
+    size_t end = to;
+    if (ReadRef(s, i, &ref, &e)) {
+        PdfObjText o;
+        if (!ObjectText(s, ref, &o)) return false;
+        i = Find(s, o.body, o.end, "<<");
+        end = o.end;
+        if (i == SIZE_MAX) return false;
+    }
+    if (i + 1 >= end || s.p[i] != '<' || s.p[i + 1] != '<') return false;
+    i = SkipWhite(s, i + 2);
+    while (i < end && s.p[i] == '/') {
+        size_t name = i;
+        while (i < end && !IsWhite(s.p[i]) && (i == name || (s.p[i] != '/' && s.p[i] != '>' && s.p[i] != '<'))) i++;
+        if (kind == kResColorSpace) return Refuse("a colour space resource (typed copy)");
+        entries->append(reinterpret_cast<const char*>(s.p + name), i - name);
+        entries->append(" ");
+        size_t value = SkipWhite(s, i);
+        if (kind == kResExtGState && value + 1 < end && s.p[value] == '<' && s.p[value + 1] == '<') {
+            // A graphics state given inline (as cairo writes them) stands as it
+            // is, its references copied generically.
+            e = DictEnd(s, value, end);
+            if (e == SIZE_MAX || !Rewrite(c.doc, *c.s, value, e, entries, c.todo))
+                return Refuse("unreadable graphics state");
+            entries->append(" ");
+        } else {
+            if (!ReadRef(s, i, &ref, &e)) return Refuse("a resource entry that is not a reference");
+            DWORD copied = CopyTyped(c, ref, kind == kResFont ? kTypedFontDict : kTypedStream, 0);
+            if (!copied) return Refuse("an object that cannot be copied");
+            entries->append(std::to_string(copied));
+            entries->append(" 0 R ");
+        }
+        if (entries->size() > kImportEntriesMax) return Refuse("resource entries over 280 characters");
+        i = SkipWhite(s, e);
+    }
+    return i + 1 < end && s.p[i] == '>' && s.p[i + 1] == '>';
+}
+
+// The form's /Resources of a typed copy: the four categories' entries.
+static bool CopyResourcesTyped(PdfTypedCopy& c, size_t from, size_t to, std::string* resources) {
+    *resources = "<<\n";
+    for (int k = 0; k < kResKinds; k++) {
+        std::string entries;
+        if (!CopyResourceDict(c, from, to, static_cast<PdfResKind>(k), &entries)) return false;
+        if (entries.empty()) continue;
+        resources->append(kResCategories[k].line);
+        resources->append(entries);
+        resources->append(" >>\n");
+    }
+    resources->append("             >>");
+    return true;
+}
+
 // ---- the page ------------------------------------------------------------------------------
 
 static bool ReadXref(PdfSource& s) {
@@ -202,28 +453,33 @@ static bool ReadXref(PdfSource& s) {
     size_t sx = Find(s, tail, s.n, "startxref");
     uint64_t xref, first, count;
     size_t e;
-    if (sx == SIZE_MAX || !ReadNumber(s, SkipWhite(s, sx + 9), &xref, &e) || xref >= s.n ||
-        Find(s, xref, xref + 4, "xref") != xref)
-        return false;
+    if (sx == SIZE_MAX || !ReadNumber(s, SkipWhite(s, sx + 9), &xref, &e) || xref >= s.n)
+        return Refuse("no startxref in the last 40 bytes");
+    if (Find(s, xref, xref + 4, "xref") != xref) return Refuse("no cross-reference table (a stream?)");
     size_t i = SkipWhite(s, xref + 4);
-    if (!ReadNumber(s, i, &first, &e) || first != 0) return false;
-    if (!ReadNumber(s, SkipWhite(s, e), &count, &e) || count < 1 || count > kImportMaxObjects) return false;
+    if (!ReadNumber(s, i, &first, &e) || first != 0) return Refuse("table not from object 0");
+    if (!ReadNumber(s, SkipWhite(s, e), &count, &e) || count < 1) return Refuse("bad table");
+    if (count > kImportMaxObjects) return Refuse("more than 500 objects");
     i = e;
     s.offsets.assign(count, 0);
     for (uint64_t k = 0; k < count; k++) {
         uint64_t off, gen;
-        if (!ReadNumber(s, SkipWhite(s, i), &off, &e) || !ReadNumber(s, SkipWhite(s, e), &gen, &e)) return false;
+        if (!ReadNumber(s, SkipWhite(s, i), &off, &e) || !ReadNumber(s, SkipWhite(s, e), &gen, &e))
+            return Refuse("bad table");
         i = SkipWhite(s, e);
-        if (i >= s.n) return false;
+        if (i >= s.n) return Refuse("bad table");
         bool used = s.p[i] == 'n';
         i++;
         if (k == 0) continue;
-        if (used && (off >= s.n || gen != 0)) return false;
+        if (used && (off >= s.n || gen != 0)) return Refuse("offset past the file or generation not 0");
         s.offsets[k] = used ? static_cast<size_t>(off) : 0;
     }
     s.newNum.assign(count, 0);
     s.trailer = Find(s, i, s.n, "trailer");
-    return s.trailer != SIZE_MAX;
+    if (s.trailer == SIZE_MAX) return Refuse("no trailer");
+    // An encrypted source's strings and streams would come over as garbage.
+    if (Find(s, s.trailer, s.n, "/Encrypt") != SIZE_MAX) return Refuse("encrypted source");
+    return true;
 }
 
 // The reference after a key inside an object's text; false when none.
@@ -261,8 +517,9 @@ static bool FindPage(const PdfSource& s, uint32_t node, DWORD* left, int depth, 
     return false;
 }
 
-// The page's content: every stream joined when each is FlateDecode or plain
-// (inflated then), else the first one that is not empty, as it is.
+// The page's content: one stream as it is; several joined when each is
+// FlateDecode or plain (inflated then), else the first one that is not empty,
+// as it is.
 static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string* data, std::string* filter) {
     std::vector<uint32_t> parts;
     size_t k = Find(s, page.body, page.end, "/Contents");
@@ -283,10 +540,12 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
         size_t f = Find(s, objs[n].body, objs[n].end, "/Filter");
         if (f != SIZE_MAX && Find(s, f, objs[n].end, "/FlateDecode") != SkipWhite(s, f + 7)) joinable = false;
     }
+    // One stream is taken as it is, still compressed: nothing to join.
+    bool asItIs = !joinable || (parts.size() == 1 && FindKey(s, objs[0].body, objs[0].end, "/DecodeParms") == SIZE_MAX);
     filter->clear();
     for (size_t n = 0; n < parts.size(); n++) {
         const PdfObjText& o = objs[n];
-        if (!joinable) {
+        if (asItIs) {
             if (!o.dataLen) continue;
             data->assign(reinterpret_cast<const char*>(s.p + o.data), o.dataLen);
             size_t f = Find(s, o.body, o.end, "/Filter");
@@ -323,23 +582,26 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
 }
 
 // Reads the source page and writes its form XObject; the form's object number.
-static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, DWORD* formObj) {
+// Generic: the page's resources as they are, every object they reach copied.
+// Typed: the fonts, XObjects and graphics states named in them.
+static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic, DWORD* formObj) {
+    gPdfErrorText[0] = 0;
     if (!ReadXref(s)) return false;
     PdfObjText trailer = {s.trailer, s.n, false, 0, 0};
     uint32_t catalog, pages, page = 0;
     PdfObjText cat;
     if (!RefAfter(s, trailer, "/Root", &catalog) || !ObjectText(s, catalog, &cat) || !RefAfter(s, cat, "/Pages", &pages))
-        return false;
+        return Refuse("no catalog or page tree");
     DWORD left = pageNo ? pageNo : 1;
     PdfObjText p;
-    if (!FindPage(s, pages, &left, 0, &page) || !ObjectText(s, page, &p)) return false;
+    if (!FindPage(s, pages, &left, 0, &page) || !ObjectText(s, page, &p)) return Refuse("page not found");
     size_t mb = Find(s, p.body, p.end, "/MediaBox");
     size_t mbOpen = mb == SIZE_MAX ? SIZE_MAX : SkipWhite(s, mb + 9);
-    if (mbOpen == SIZE_MAX || mbOpen >= p.end || s.p[mbOpen] != '[') return false;
+    if (mbOpen == SIZE_MAX || mbOpen >= p.end || s.p[mbOpen] != '[') return Refuse("no /MediaBox on the page");
     size_t mbClose = Find(s, mbOpen, p.end, "]");
-    if (mbClose == SIZE_MAX) return false;
+    if (mbClose == SIZE_MAX) return Refuse("no /MediaBox on the page");
     std::string data, filter;
-    if (!PageContent(s, p, &data, &filter)) return false;
+    if (!PageContent(s, p, &data, &filter)) return Refuse("no usable /Contents");
     // The resources: inline, or the dictionary of the object referenced.
     std::string resources = "<< >>";
     std::vector<uint32_t> todo;
@@ -349,22 +611,18 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, DWORD* formOb
         uint32_t ref;
         PdfObjText ro = p;
         if (ReadRef(s, i, &ref, &e)) {
-            if (!ObjectText(s, ref, &ro)) return false;
+            if (!ObjectText(s, ref, &ro)) return Refuse("unreadable /Resources");
             i = SkipWhite(s, ro.body);
         }
-        if (i + 1 >= ro.end || s.p[i] != '<' || s.p[i + 1] != '<') return false;
-        // The dictionary up to its matching ">>".
-        int depth = 0;
-        size_t j = i;
-        for (; j + 1 < ro.end; j++) {
-            if (s.p[j] == '<' && s.p[j + 1] == '<') depth++, j++;
-            else if (s.p[j] == '>' && s.p[j + 1] == '>' && --depth == 0) break;
-        }
-        if (depth != 0) return false;
+        if (i + 1 >= ro.end || s.p[i] != '<' || s.p[i + 1] != '<') return Refuse("unreadable /Resources");
+        size_t j = DictEnd(s, i, ro.end);
+        if (j == SIZE_MAX) return Refuse("unreadable /Resources");
         resources.clear();
-        if (!Rewrite(doc, s, i, j + 2, &resources, &todo)) return false;
+        PdfTypedCopy typed{doc, &s, &todo};
+        if (generic ? !Rewrite(doc, s, i, j, &resources, &todo) : !CopyResourcesTyped(typed, i, j, &resources))
+            return gPdfErrorText[0] ? false : Refuse("a resource that cannot be copied");
     }
-    if (!CopyQueued(doc, s, &todo)) return false;
+    if (!CopyQueued(doc, s, &todo)) return Refuse("an object that cannot be copied");
     // Joined content is written compressed again unless streams are not.
     BYTE* packed = nullptr;
     size_t packedLen = 0;
@@ -408,7 +666,8 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, DWORD* formOb
 int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
     // Copied objects are written as the source has them, in the clear: into
     // an encrypted document they would read as garbage.
-    if (doc->encryptObj || !opts->file.text || !opts->file.len || opts->file.len > kImportNameMax) return kPdfFail;
+    if (doc->encryptObj) return Refuse("the document is encrypted"), kPdfFail;
+    if (!opts->file.text || !opts->file.len || opts->file.len > kImportNameMax) return Refuse("no file name"), kPdfFail;
     char name[kImportNameMax + 1];
     memcpy(name, opts->file.text, opts->file.len);
     name[opts->file.len] = 0;
@@ -420,7 +679,7 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
     }
     if (!form) {
         uintptr_t h = PdfFileOpen(name, kPdfFileReadOnly, kPdfOpenExisting);
-        if (!h) return kPdfFail;
+        if (!h) return Refuse("the file does not open"), kPdfFail;
         int64_t size = PdfFileSeekEnd(h);
         CheckedSize room(size > 0 ? static_cast<uint64_t>(size) : 0);
         BYTE* data = nullptr;
@@ -432,11 +691,11 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
             }
         }
         PdfFileClose(h);
-        if (!data) return kPdfFail;
+        if (!data) return Refuse("the file is shorter than 100 bytes or does not read"), kPdfFail;
         form = static_cast<PdfFormRec*>(GuardedAlloc(sizeof(PdfFormRec)));
         PdfSource s{data, room.Size(), {}, {}, 0};
         DWORD obj = 0;
-        bool ok = form && ImportForm(doc, s, pageNo, &obj);
+        bool ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj);
         GuardedFree(data);
         if (!ok) {
             GuardedFree(form);

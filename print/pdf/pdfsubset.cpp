@@ -402,11 +402,13 @@ static size_t PdfBuildSubsetFont(PdfTtfFontRec* t, PdfSubsetRec* rec, PdfTtfDesc
     at = PdfAlign4(at);
     if (longLoca) PutBe32(loca + 4 * count, static_cast<uint32_t>(at));
     else PutBe16(loca + 2 * count, static_cast<uint32_t>(at / 2));
-    // cmap: one format 0 subtable, code c to glyph c.
+    // cmap: one format 0 subtable, code c to glyph c, for platform 3
+    // encoding 0 at offset 12 (a 32-bit field: readers that found no usable
+    // cmap took codes as glyph numbers, which hid a 16-bit write here).
     BYTE* cmap = f + offsets[7];
     PutBe16(cmap + 2, 1);
     PutBe16(cmap + 4, 3);
-    PutBe16(cmap + 8, 12);
+    PutBe32(cmap + 8, 12);
     PutBe16(cmap + 14, 262);
     for (int c = 0; c < 256; c++) cmap[18 + c] = static_cast<BYTE>(c < count ? c : 0);
     // hmtx, with the widths of the codes.

@@ -2,6 +2,8 @@
 // messages, and building of the event message with its items.
 #include "session/proto/records.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 bool ItemIsText(uint32_t kind) { return kind == kItemText || kind == kItemText8 || kind == kItemUtf8; }
@@ -157,4 +159,43 @@ int MsgAppendEventItem(MsgBuf* buf, const EventItem* item, uint32_t serverVersio
             WirePutU32(buf->data + kEvmRecord + kEvrItemCount, n, swapped);
     }
     return 0;
+}
+
+// ---- Method-call arguments ------------------------------------------------------------------
+
+bool CallArgGiven(const MethodCallRec* call, uint32_t i) {
+    return call && i < call->argCount && i < kMcMaxArgs && call->argPresent[i] && call->args[i].kind != kItemNone;
+}
+
+int32_t CallArgInt(const MethodCallRec* call, uint32_t i, int32_t def) {
+    if (!CallArgGiven(call, i)) return def;
+    const EventItem& a = call->args[i];
+    if (!ItemIsText(a.kind)) return static_cast<int32_t>(a.value);
+    char num[16] = {};
+    uint32_t n = a.size < sizeof num - 1 ? a.size : static_cast<uint32_t>(sizeof num - 1);
+    if (a.data) memcpy(num, a.data, n);
+    return static_cast<int32_t>(strtol(num, nullptr, 10));
+}
+
+const char* CallArgText(const MethodCallRec* call, uint32_t i, uint32_t* length) {
+    static char number[16];
+    *length = 0;
+    if (!CallArgGiven(call, i)) return nullptr;
+    const EventItem& a = call->args[i];
+    if (ItemIsText(a.kind)) {
+        *length = a.data ? a.size : 0;
+        return a.data ? static_cast<const char*>(a.data) : "";
+    }
+    *length = static_cast<uint32_t>(snprintf(number, sizeof number, "%d", static_cast<int32_t>(a.value)));
+    return number;
+}
+
+uint32_t CallArgCopy(const MethodCallRec* call, uint32_t i, char* out, size_t outSize) {
+    if (!outSize) return 0;
+    uint32_t length = 0;
+    const char* text = CallArgText(call, i, &length);
+    uint32_t n = text ? (length < outSize - 1 ? length : static_cast<uint32_t>(outSize - 1)) : 0;
+    if (n) memcpy(out, text, n);
+    out[n] = 0;
+    return n;
 }

@@ -66,6 +66,17 @@ bool DecodeEventItem(const WireReader& r, size_t off, EventItem* item);
 // Fills rec (and chain when the call has hops) from a 2416 message; 0 or
 // kErrBadRequest for a count above its limit or a field outside the message.
 int DecodeMethodCall(const uint8_t* msg, size_t len, bool swapped, MethodCallRec* rec, PropChainRec* chain);
+
+// ---- Method-call arguments by position -------------------------------------------------
+bool CallArgGiven(const MethodCallRec* call, uint32_t i);
+// A number; a text argument is read as its leading decimal number; def when not given.
+int32_t CallArgInt(const MethodCallRec* call, uint32_t i, int32_t def);
+// A text argument's bytes (not NUL-terminated) and length; a number written
+// "%d" in a buffer valid until the next call; null when not given.
+const char* CallArgText(const MethodCallRec* call, uint32_t i, uint32_t* length);
+// A text argument copied into out (outSize bytes with the NUL, cut to fit);
+// numbers as "%d"; empty when not given. Answers the length written.
+uint32_t CallArgCopy(const MethodCallRec* call, uint32_t i, char* out, size_t outSize);
 // 2417: the same head, the DISPID and the value item.
 int DecodeOlePropCall(const uint8_t* msg, size_t len, bool swapped, MethodCallRec* rec, uint32_t* dispId,
                       EventItem* value);

@@ -30,36 +30,13 @@
 #include "session/config.h"
 #include "session/proto/records.h"
 #include "session/session.h"
+#include "tests/com/testsrvreg.h"
 
 namespace {
 
 constexpr COLORREF kControlGreen = RGB(0, 160, 0);
 constexpr COLORREF kIconicMagenta = RGB(200, 0, 200);
 constexpr int32_t kCtlWidth = 120, kCtlHeight = 60;
-
-bool RegisterServer() {
-    const char* dll = getenv("QOV_TESTSRV");
-    if (!dll) return false;
-    std::string cmd = std::string("regsvr32.exe /s \"") + dll + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return code == 0;
-}
-
-void Pump() {
-    MSG m;
-    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
-    }
-}
 
 class ControlTest : public ::testing::Test {
 protected:

@@ -22,24 +22,9 @@
 #include "session/config.h"
 #include "session/session.h"
 #include "tests/com/testsrv/testsrvids.h"
+#include "tests/com/testsrvreg.h"
 
 namespace {
-
-bool RegisterServer() {
-    const char* dll = getenv("QOV_TESTSRV");
-    if (!dll) return false;
-    std::string cmd = std::string("regsvr32.exe /s \"") + dll + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
-    WaitForSingleObject(pi.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    return code == 0;
-}
 
 class TestServer : public ::testing::Test {
 protected:

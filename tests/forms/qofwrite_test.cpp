@@ -360,3 +360,22 @@ TEST(QofWrite, HandlerLabels) {
     EXPECT_STREQ(FormEventElementName(click, buf, sizeof buf), "Click");
     EXPECT_STREQ(FormEventElementName(jq, buf, sizeof buf), "JQueryEvent");
 }
+
+namespace {
+
+TEST(QofWrite, TheOleAreaSitsBetweenTheDescriptorsAndTheCode) {
+    // The COM layer's bytes go in unchanged; the header names their place.
+    const uint8_t area[] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1, 1, 2, 3};
+    writefake::Sample sample;
+    sample.form.ctx.oleData = area;
+    sample.form.ctx.oleSize = sizeof area;
+    Written w = Write(&sample.form.ctx, true);
+    ASSERT_TRUE(w.ok) << w.err;
+    qofbuild::Parsed p = qofbuild::Parse(w.bytes);
+    ASSERT_TRUE(p.ok) << p.why << " (the code follows the OLE area)";
+    ASSERT_EQ(p.oleSize, sizeof area);
+    ASSERT_LE(p.ole + p.oleSize, w.bytes.size());
+    EXPECT_EQ(0, memcmp(w.bytes.data() + p.ole, area, sizeof area));
+}
+
+}  // namespace

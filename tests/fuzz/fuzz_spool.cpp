@@ -38,7 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         moved = true;
         for (int i = 0; i < kMaxPages && moved; i++)
             if (SpoolStepPage(&r, true, &moved) != kPrtOk) break;
-        SpoolRewind(&r);
+        // Straight to the last page the header counts and back to the first.
+        if (SpoolRewind(&r) == kPrtOk && SpoolGoToPage(&r, r.pages, &moved) == kPrtOk) {
+            WalkPage(&r, &cache);
+            SpoolGoToPage(&r, 1, &moved);
+        }
     }
     SpoolImageCacheFree(&cache);
     SpoolReaderFree(&r);

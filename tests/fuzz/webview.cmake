@@ -6,5 +6,7 @@ qov_fuzz(fuzz_markup ${CMAKE_CURRENT_LIST_DIR}/fuzz_markup.cpp DEPS qov_webcore 
 qov_fuzz(fuzz_pageevent ${CMAKE_CURRENT_LIST_DIR}/fuzz_pageevent.cpp DEPS qov_webcore qov_wvrecpage qov_objcore qov_base qov_util)
 # The list controls' readers of delimited text and tab stops.
 qov_fuzz(fuzz_listtext ${CMAKE_CURRENT_LIST_DIR}/fuzz_listtext.cpp DEPS qov_webcore qov_objcore qov_base qov_util)
+# The web edits' number formatting and text conversions.
+qov_fuzz(fuzz_webedit ${CMAKE_CURRENT_LIST_DIR}/fuzz_webedit.cpp DEPS qov_webcore qov_ctlcore qov_objcore qov_base qov_util)
 # A web menu built from its definition text (the definition grammar of the menus).
 qov_fuzz(fuzz_webmenu ${CMAKE_CURRENT_LIST_DIR}/fuzz_webmenu.cpp DEPS qov_webcore qov_ctlcore qov_objcore qov_base qov_util)

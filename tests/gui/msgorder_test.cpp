@@ -381,10 +381,12 @@ TEST_F(MsgOrderTest, ListSelectionChangeIsOneChangeEvent) {
         MsgTakeEvents();
         const bool listBox = c.type == kTypeDatalist;
         const WPARAM selChange = listBox ? CommandOf(list, LBN_SELCHANGE) : 0;
+        // A list box answers its second item as 2; a list view its second
+        // row as 1 (its rows count from 0, as its methods take them).
         const MsgEntry byKey[] = {
             {kSeqPosted, 0, 0, WM_KEYDOWN, VK_DOWN, 1},
             {kSeqSent, static_cast<uint8_t>(listBox ? 0 : kSeqOptional), 1, WM_COMMAND, selChange, WndParam(l)},
-            {kSeqEvent, 0, 0, kEvChange, HandleOf(list), 2},
+            {kSeqEvent, 0, 0, kEvChange, HandleOf(list), listBox ? 2 : 1},
         };
         const MsgEntry byClick[] = {
             {kSeqPosted, kSeqAnyParams, 0, WM_LBUTTONDOWN, 0, 0},

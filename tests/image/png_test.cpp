@@ -155,6 +155,16 @@ TEST(Png, PixelRulesOfEachColourType) {
         {1, 8, 3, {1}, {1, 2, 3, 4, 5, 6}, {0, 0}, {}, kPngNoBackground, 8, {1},
          "a palette image keeps its index whatever tRNS says"},
         {1, 8, 2, {1, 2, 3}, {}, {}, {}, kPngNoBackground, 24, {3, 2, 1}, "RGB becomes blue, green, red"},
+        {9, 8, 6,
+         {10, 20, 30, 255, 40, 50, 60, 255, 70, 80, 90, 255, 1, 2, 3, 255, 4, 5, 6, 255, 7, 8, 9, 255, 255, 0, 0, 128,
+          11, 12, 13, 255, 14, 15, 16, 255},
+         {}, {}, {}, kPngNoBackground, 32,
+         {30, 20, 10, 255, 60, 50, 40, 255, 90, 80, 70, 255, 3, 2, 1, 255, 6, 5, 4, 255, 9, 8, 7, 255, 127, 127, 255, 0,
+          13, 12, 11, 255, 16, 15, 14, 255},
+         "opaque RGBA four at a time; a group with a translucent pixel blended one by one; the last pixel alone"},
+        {5, 8, 6, {1, 2, 3, 0, 4, 5, 6, 255, 7, 8, 9, 255, 10, 11, 12, 255, 13, 14, 15, 255}, {}, {}, {}, 0x00332211, 32,
+         {0x33, 0x22, 0x11, 0, 6, 5, 4, 255, 9, 8, 7, 255, 12, 11, 10, 255, 15, 14, 13, 255},
+         "a transparent first pixel: its group by the pixel rules"},
     };
     for (const auto& c : cases) {
         static const int kChannels[7] = {1, 0, 3, 1, 2, 0, 4};
@@ -260,7 +270,7 @@ TEST(Png, EveryFilterAndAdam7RestoreTheRows) {
 
 namespace {
 
-constexpr uint8_t kPaeth = 4;
+constexpr uint8_t kSub = 1, kUp = 2, kAverage = 3, kPaeth = 4;
 
 struct UnfilterCase {
     size_t bpp;
@@ -306,6 +316,63 @@ TEST(Png, UnfilterRowMatchesThePortableLoopsByteForByte) {
                 EXPECT_EQ(fast, slow) << c.why << ", filter " << int(filter) << ", content " << content;
             }
         }
+    }
+}
+
+// Two rows undone together against the byte loops undoing the upper row, then
+// the lower one from it: every width where the lower row's lag, the vector
+// step or the tail could go wrong, both filters, and a pair refused (nothing
+// touched) when its filters differ or have no pair path.
+TEST(Png, UnfilterPairMatchesTwoRowsOneByOne) {
+    const UnfilterCase cases[] = {
+        {3, 1, "one RGB pixel: no vector step at all"},
+        {3, 2, "two RGB pixels: one vector step, the lower row all tail"},
+        {3, 3, "three RGB pixels"},
+        {3, 37, "odd RGB width"},
+        {3, 640, "a long RGB row"},
+        {4, 1, "one RGBA pixel: one step, the lower row all tail"},
+        {4, 2, "two RGBA pixels"},
+        {4, 37, "odd RGBA width"},
+        {4, 641, "a long RGBA row"},
+    };
+    std::mt19937 rng(12);
+    for (const auto& c : cases) {
+        const size_t n = c.bpp * c.pixels;
+        for (int content = 0; content < 3; content++) {
+            Bytes upper(n), lower(n), prev(n);
+            auto byte = [&] { return content == 1 ? uint8_t(rng() % 2 ? 255 - rng() % 3 : rng() % 3) : uint8_t(rng()); };
+            for (size_t i = 0; i < n; i++) {
+                upper[i] = byte();
+                lower[i] = byte();
+                prev[i] = content == 2 ? 0 : byte();
+            }
+            for (uint8_t filter : {kPaeth, kAverage}) {
+                Bytes fastUp = upper, fastLow = lower, slowUp = upper, slowLow = lower;
+                ASSERT_TRUE(PngUnfilterPair(filter, filter, fastUp.data(), fastLow.data(), prev.data(), n, c.bpp))
+                    << c.why;
+                PngUnfilterPortable(filter, slowUp.data(), prev.data(), n, c.bpp);
+                PngUnfilterPortable(filter, slowLow.data(), slowUp.data(), n, c.bpp);
+                EXPECT_EQ(slowUp, fastUp) << c.why << ", upper row, filter " << int(filter) << ", content " << content;
+                EXPECT_EQ(slowLow, fastLow) << c.why << ", lower row, filter " << int(filter) << ", content " << content;
+            }
+        }
+    }
+    struct Refused {
+        uint8_t upper, lower;
+        size_t bpp;
+        const char* why;
+    } refused[] = {
+        {kPaeth, kAverage, 3, "different filters"},
+        {kSub, kSub, 3, "Sub has no pair path"},
+        {kUp, kUp, 4, "Up has no pair path"},
+        {kPaeth, kPaeth, 1, "one-byte pixels"},
+        {kPaeth, kPaeth, 6, "16-bit RGB"},
+    };
+    for (const auto& r : refused) {
+        Bytes up(24, 7), low(24, 9), prev(24, 5);
+        EXPECT_FALSE(PngUnfilterPair(r.upper, r.lower, up.data(), low.data(), prev.data(), 24, r.bpp)) << r.why;
+        EXPECT_EQ(Bytes(24, 7), up) << r.why;
+        EXPECT_EQ(Bytes(24, 9), low) << r.why;
     }
 }
 

@@ -404,3 +404,109 @@ TEST(PdfSubsets, SubsetTextRendersAsTheWholeFont) {
     EXPECT_EQ(rc, 0) << scanned;
     EXPECT_NE(scanned.find("TrueType"), std::string::npos) << "the subset file parses: " << scanned;
 }
+
+// Subset files against the fonts they were cut from, for Cyrillic in DejaVu
+// Sans and Chinese in Droid Sans Fallback (whose metrics table is shorter
+// than its glyphs): 300 characters give two subsets, the 250th opening the
+// second; each extracted file is checked by fontTools - table checksums and
+// the file's, loca inside glyf, the glyph count, component ids, and for every
+// code the source glyph of its character (components followed) with its
+// advance equal to the /Widths entry.
+TEST(PdfSubsets, SubsetFilesMatchTheirSourceGlyphs) {
+    struct Case {
+        const char* key;
+        const char* face;
+        const char* file;
+        WORD first;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"DejaVu_Sans", "'>DejaVu Sans'(12)", "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 0x0400,
+         "Cyrillic with composite accented letters"},
+        {"Droid_Sans_Fallback", "'>Droid Sans Fallback'(12)",
+         "/usr/share/fonts/truetype/droid/DroidSansFallbackFull.ttf", 0x4E00, "Chinese ideographs"},
+    };
+    constexpr WORD kChars = 300;
+    constexpr WORD kPerLine = 30;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.why);
+        FontHooks hooks;
+        gIni[c.key] = c.file;
+        PdfDocRec* doc = Begin("subset-check.pdf", 1u << 27);
+        ASSERT_NE(doc, nullptr);
+        Font(doc, c.face);
+        struct Seen {
+            DWORD font;
+            BYTE code;
+        };
+        std::vector<Seen> seen;
+        for (WORD i = 0; i < kChars; i++) {
+            DWORD font;
+            BYTE code;
+            double width;
+            ASSERT_TRUE(PdfSubsetChar(doc, static_cast<WORD>(c.first + i), &font, &code, &width)) << i;
+            seen.push_back({font, code});
+        }
+        EXPECT_EQ(seen[0].code, 1);
+        EXPECT_EQ(seen[12].code, 14) << "13 is skipped";
+        EXPECT_EQ(seen[38].code, 42) << "40 and 41 are skipped";
+        EXPECT_EQ(seen[248].font, seen[0].font) << "the 249th fills subset 0";
+        EXPECT_NE(seen[249].font, seen[0].font) << "the 250th opens subset 1";
+        EXPECT_EQ(seen[249].code, 1);
+        for (WORD line = 0; line * kPerLine < kChars; line++) {
+            std::string wide;
+            for (WORD i = line * kPerLine; i < kChars && i < (line + 1) * kPerLine; i++) {
+                WORD ch = static_cast<WORD>(c.first + i);
+                wide += static_cast<char>(ch & 0xFF);
+                wide += static_cast<char>(ch >> 8);
+            }
+            PdfMoveTo(doc, 3, static_cast<WORD>(3 + line));
+            EXPECT_EQ(PdfDrawText(doc, reinterpret_cast<const BYTE*>(wide.data()), wide.size(), '.', true), 0);
+        }
+        ASSERT_EQ(PdfFinish(doc), 0);
+        CheckWithTools("subset-check.pdf");
+
+        // The manifest: each subset's extracted file, its codes and widths.
+        std::string pdf = PdfTestRead("subset-check.pdf");
+        auto objs = PdfTestObjects(pdf);
+        std::string manifest;
+        std::map<DWORD, long> fontObj;  // subset font number -> its dictionary
+        for (const auto& o : objs) {
+            for (const Seen& s : {seen[0], seen[249]}) {
+                std::string key = "/TF" + std::to_string(s.font) + " ";
+                if (o.second.find("/Type /Page\r") != std::string::npos || o.second.find("/Type /Page ") != std::string::npos)
+                    if (o.second.find(key) != std::string::npos) fontObj[s.font] = PdfTestNumber(o.second, key.c_str());
+            }
+        }
+        ASSERT_EQ(fontObj.size(), 2u) << "two subsets on the page";
+        for (const auto& f : fontObj) {
+            const std::string& dict = objs[static_cast<unsigned>(f.second)];
+            long desc = PdfTestNumber(dict, "/FontDescriptor ");
+            long file = PdfTestNumber(objs[static_cast<unsigned>(desc)], "/FontFile2 ");
+            std::string name = "subset-check-" + std::to_string(file) + ".ttf";
+            RunTool("qpdf --show-object=" + std::to_string(file) + " --filtered-stream-data subset-check.pdf > " + name);
+            manifest += "file " + name + "\n";
+            size_t w = dict.find("/Widths");
+            ASSERT_NE(w, std::string::npos) << dict;
+            const char* p = strchr(dict.c_str() + w, '[') + 1;
+            std::vector<long> widths;
+            for (char* end; (widths.push_back(strtol(p, &end, 10)), end != p); p = end) {}
+            widths.pop_back();
+            for (WORD i = 0; i < kChars; i++) {
+                if (seen[i].font != f.first) continue;
+                ASSERT_LE(seen[i].code, widths.size());
+                manifest += std::to_string(seen[i].code) + " " + std::to_string(c.first + i) + " " +
+                            std::to_string(widths[seen[i].code - 1]) + "\n";
+            }
+        }
+        FILE* m = fopen("subset-check.txt", "w");
+        ASSERT_NE(m, nullptr);
+        fputs(manifest.c_str(), m);
+        fclose(m);
+        int rc;
+        std::string out = RunTool(std::string("/usr/bin/python3 ") + QOV_PDF_TEST_DIR + "/check_subset_fonts.py " +
+                                  c.file + " subset-check.txt", &rc);
+        EXPECT_EQ(rc, 0) << out;
+        EXPECT_NE(out.find("checked 2 subsets, 300 characters"), std::string::npos) << out;
+    }
+}

@@ -1,10 +1,14 @@
 // pdf_import_tools_test.cpp - pages of other PDF files placed on a page: the
 // writer's own files and a file made here by hand (a content array opening
 // with an empty stream, resources by reference, an indirect length, binary
-// image data with a NUL), each checked by qpdf and the renderers and
+// image data with a NUL) and one whose resources every copy must renumber
+// (a font named twice, a form with resources of its own, a soft mask, a
+// colour space) or that cairo wrote (a Type 0 font), each checked by qpdf
+// and the renderers and
 // compared pixel for pixel with a render of the source page.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,18 +33,7 @@ double PagesDiffer(const std::string& source, int page, const std::string& file)
 }
 
 // A classic file by hand: objects in order, offsets counted for the table.
-std::string HandMadePdf() {
-    std::vector<std::string> objs = {
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents [4 0 R 5 0 R] /Resources 7 0 R >>",
-        "<< /Length 0 >>\nstream\n\nendstream",
-        "<< /Length 6 0 R >>\nstream\n0 0 1 rg 100 100 200 200 re f q 60 0 0 60 350 350 cm /Im1 Do Q\nendstream",
-        "63",
-        "<< /XObject << /Im1 8 0 R >> >>",
-        std::string("<< /Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceRGB /BitsPerComponent 8 "
-                    "/Length 6 >>\nstream\n") + std::string("\0\0\0\xff\0\0", 6) + "\nendstream",
-    };
+std::string ClassicPdf(const std::vector<std::string>& objs) {
     std::string pdf = "%PDF-1.4\n";
     std::vector<size_t> offsets;
     for (size_t i = 0; i < objs.size(); i++) {
@@ -57,6 +50,72 @@ std::string HandMadePdf() {
     pdf += "trailer\n<< /Size " + std::to_string(objs.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
            std::to_string(xref) + "\n%%EOF\n";
     return pdf;
+}
+
+void WriteFile(const char* name, const std::string& data) {
+    FILE* f = fopen(name, "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(data.data(), 1, data.size(), f);
+    fclose(f);
+}
+
+std::string HandMadePdf() {
+    return ClassicPdf({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents [4 0 R 5 0 R] /Resources 7 0 R >>",
+        "<< /Length 0 >>\nstream\n\nendstream",
+        "<< /Length 6 0 R >>\nstream\n0 0 1 rg 100 100 200 200 re f q 60 0 0 60 350 350 cm /Im1 Do Q\nendstream",
+        "63",
+        "<< /XObject << /Im1 8 0 R >> >>",
+        std::string("<< /Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceRGB /BitsPerComponent 8 "
+                    "/Length 6 >>\nstream\n") + std::string("\0\0\0\xff\0\0", 6) + "\nendstream",
+    });
+}
+
+// A page whose resources hold a font named twice with its encoding and widths
+// by reference, a form XObject with resources of its own drawing an image
+// with a soft mask and an indexed colour space (and "/Length1" before its
+// "/Length"), a graphics state that is a plain dictionary and, when asked, a
+// colour space resource.
+std::string ResourcefulPdf(bool colourSpace) {
+    std::string content = "/GS1 gs BT /F1 24 Tf 72 700 Td (Typed) Tj ET BT /F2 24 Tf 72 650 Td (copy) Tj ET /Fm1 Do";
+    if (colourSpace) content += " /CS1 cs 0 1 0 sc 400 100 100 100 re f";
+    std::string form = "q 100 0 0 100 300 300 cm /Im1 Do Q";
+    return ClassicPdf({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        std::string("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << "
+                    "/Font << /F1 5 0 R /F2 5 0 R >> /XObject << /Fm1 8 0 R >> /ExtGState << /GS1 12 0 R >> ") +
+            (colourSpace ? "/ColorSpace << /CS1 13 0 R >> " : "") + ">> >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding 6 0 R /FirstChar 32 /LastChar 32 "
+        "/Widths 7 0 R >>",
+        "<< /Type /Encoding /BaseEncoding /WinAnsiEncoding /Differences [84 /X] >>",
+        "[278]",
+        "<< /Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /XObject << /Im1 9 0 R >> >> /Length " +
+            std::to_string(form.size()) + " >>\nstream\n" + form + "\nendstream",
+        std::string("<< /Type /XObject /Subtype /Image /Width 6 /Height 1 /ColorSpace 11 0 R /BitsPerComponent 8 "
+                    "/SMask 10 0 R /Length1 5 /Length 6 >>\nstream\n") + std::string("\0\1\0\1\0\1", 6) + "\nendstream",
+        "<< /Type /XObject /Subtype /Image /Width 6 /Height 1 /ColorSpace /DeviceGray /BitsPerComponent 8 "
+        "/Length 6 >>\nstream\n\xff\x80\xff\x80\xff\x80\nendstream",
+        "[/Indexed /DeviceRGB 1 <ff00000000ff>]",
+        "<< /Type /ExtGState /CA 0.5 /ca 0.5 >>",
+        "[/CalRGB << /WhitePoint [0.9505 1 1.089] >>]",
+    });
+}
+
+// The object a reference after key in an object's text points to, or "".
+std::string Follow(const std::map<unsigned, std::string>& objs, const std::string& obj, const char* key) {
+    long n = PdfTestNumber(obj, key);
+    auto it = objs.find(static_cast<unsigned>(n));
+    return n > 0 && it != objs.end() ? it->second : std::string();
+}
+
+size_t Count(const std::string& text, const char* what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+    return n;
 }
 
 }  // namespace
@@ -140,11 +199,7 @@ TEST(PdfImport, SamePageTwiceIsOneForm) {
 }
 
 TEST(PdfImport, HandMadeFileWithItsQuirks) {
-    std::string src = HandMadePdf();
-    FILE* f = fopen("imp-hand.pdf", "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(src.data(), 1, src.size(), f);
-    fclose(f);
+    WriteFile("imp-hand.pdf", HandMadePdf());
     int rc;
     RunTool("qpdf --check imp-hand.pdf", &rc);
     ASSERT_EQ(rc, 0) << "the hand-made source is itself sound";
@@ -155,5 +210,112 @@ TEST(PdfImport, HandMadeFileWithItsQuirks) {
         ASSERT_EQ(PdfFinish(doc), 0);
         CheckWithTools("imp-hand-out.pdf");
         EXPECT_LE(PagesDiffer("imp-hand.pdf", 1, "imp-hand-out.pdf"), 0.0) << option;
+    }
+}
+
+TEST(PdfImport, TypedAndGenericCopiesOfResources) {
+    WriteFile("imp-res.pdf", ResourcefulPdf(false));
+    WriteFile("imp-res-cs.pdf", ResourcefulPdf(true));
+    int rc;
+    RunTool("qpdf --check imp-res.pdf && qpdf --check imp-res-cs.pdf", &rc);
+    ASSERT_EQ(rc, 0) << "the hand-made sources are themselves sound";
+    struct Case {
+        const char* option;
+        int expect;
+        size_t fonts;  // font dictionaries written
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"F=imp-res.pdf", 0, 2, "typed: the font named twice is copied per entry"},
+        {"F=imp-res.pdf,G", 0, 1, "generic: the font reached twice is copied once"},
+        {"F=imp-res-cs.pdf", -1, 0, "typed: a colour space resource has no copier"},
+        {"F=imp-res-cs.pdf,G", 0, 1, "generic: the colour space is copied as any object"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.why);
+        PdfDocRec* doc = Begin("imp-res-out.pdf");
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(Import(doc, c.option), c.expect);
+        ASSERT_EQ(PdfFinish(doc), 0);
+        if (c.expect) continue;
+        CheckWithTools("imp-res-out.pdf");
+        const char* source = strstr(c.option, "-cs") ? "imp-res-cs.pdf" : "imp-res.pdf";
+        EXPECT_LE(PagesDiffer(source, 1, "imp-res-out.pdf"), 0.0);
+        std::string pdf = PdfTestRead("imp-res-out.pdf");
+        EXPECT_EQ(Count(pdf, "/BaseFont /Helvetica "), c.fonts);
+        // Every reference of the copies leads to the copy of its source
+        // object, also those no typed copier knows: the form's own
+        // resources, the soft mask, the colour space.
+        auto objs = PdfTestObjects(pdf);
+        std::string font, image;
+        for (const auto& o : objs) {
+            if (o.second.find("/Subtype /Type1 /BaseFont /Helvetica") != std::string::npos) font = o.second;
+            if (o.second.find("/SMask") != std::string::npos) image = o.second;
+        }
+        EXPECT_NE(Follow(objs, font, "/Encoding ").find("/Differences [84 /X]"), std::string::npos) << font;
+        EXPECT_NE(Follow(objs, font, "/Widths ").find("[278]"), std::string::npos) << font;
+        EXPECT_NE(Follow(objs, image, "/SMask ").find("/DeviceGray"), std::string::npos) << image;
+        EXPECT_NE(Follow(objs, image, "/ColorSpace ").find("/Indexed"), std::string::npos) << image;
+        EXPECT_NE(image.find("/Length 6"), std::string::npos) << "the length read past /Length1: " << image;
+    }
+}
+
+// A page cairo writes (through Debian's python3-cairo): a Type 0 font with its
+// CID font, descriptor, font file and ToUnicode map, a subset TrueType font,
+// an image with a soft mask, indirect lengths and resources by reference.
+// Both copies draw it as the source and keep its text readable.
+TEST(PdfImport, CairoPageWithType0FontAndSoftMask) {
+    int rc;
+    std::string out = RunTool(
+        "/usr/bin/python3 -c \""
+        "import cairo\n"
+        "s = cairo.PDFSurface('imp-cairo.pdf', 612, 792)\n"
+        "s.restrict_to_version(cairo.PDF_VERSION_1_4)\n"
+        "c = cairo.Context(s)\n"
+        "c.select_font_face('DejaVu Sans')\n"
+        "c.set_font_size(24)\n"
+        "c.move_to(72, 100)\n"
+        "c.show_text('\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 Kalimera \xCE\x9A\xCE\xB1\xCE\xBB\xCE\xB7')\n"
+        "img = cairo.ImageSurface(cairo.FORMAT_ARGB32, 4, 4)\n"
+        "ic = cairo.Context(img)\n"
+        "ic.set_source_rgba(1, 0, 0, 0.5)\n"
+        "ic.paint()\n"
+        "c.set_source_surface(img, 100, 200)\n"
+        "c.paint()\n"
+        "c.show_page()\n"
+        "s.finish()\n\"",
+        &rc);
+    ASSERT_EQ(rc, 0) << out;
+    struct Case {
+        const char* option;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"F=imp-cairo.pdf", "typed: the Type 0 font's chain copied by kind"},
+        {"F=imp-cairo.pdf,G", "generic: everything the resources reach"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.why);
+        PdfDocRec* doc = Begin("imp-cairo-out.pdf");
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(Import(doc, c.option), 0) << gPdfErrorText;
+        ASSERT_EQ(PdfFinish(doc), 0);
+        CheckWithTools("imp-cairo-out.pdf");
+        EXPECT_LE(PagesDiffer("imp-cairo.pdf", 1, "imp-cairo-out.pdf"), 0.0);
+        EXPECT_NE(RunTool("pdftotext imp-cairo-out.pdf -").find("\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"),
+                  std::string::npos)
+            << "the ToUnicode map came over with its font";
+        std::string pdf = PdfTestRead("imp-cairo-out.pdf");
+        auto objs = PdfTestObjects(pdf);
+        std::string type0;
+        for (const auto& o : objs)
+            if (o.second.find("/Subtype /Type0") != std::string::npos) type0 = o.second;
+        size_t kids = type0.find("/DescendantFonts [");
+        ASSERT_NE(kids, std::string::npos) << type0;
+        std::string cid = objs[static_cast<unsigned>(strtol(type0.c_str() + kids + 18, nullptr, 10))];
+        EXPECT_NE(cid.find("/CIDFontType2"), std::string::npos) << cid;
+        std::string desc = Follow(objs, cid, "/FontDescriptor ");
+        EXPECT_NE(Follow(objs, desc, "/FontFile2 ").find("/Length1"), std::string::npos) << desc;
+        EXPECT_NE(Follow(objs, type0, "/ToUnicode ").find("stream"), std::string::npos) << type0;
     }
 }

@@ -463,14 +463,8 @@ TEST_F(PrinterFile, DeviceContextByDialog) {
 
 // 2031: +8 code, +12 arg1, +16 arg2, +20 handle, +24 text length, +28 text.
 std::string Info(uint32_t code, uint32_t arg1, uint32_t arg2, uint32_t handle, const std::string& text = "") {
-    Msg m(2031);
-    m.U32(code).U32(arg1).U32(arg2).U32(handle).U32(static_cast<uint32_t>(text.size())).Text(text);
-    uint32_t len = static_cast<uint32_t>(m.b.size());
-    memcpy(m.b.data(), &len, 4);
-    memcpy(m.b.data() + 4, &m.type, 4);
-    SrvMsg sm = {m.b.data(), len, m.type, 0, WireReader(m.b.data(), len, false)};
     const char* answer = nullptr;
-    int32_t value = PrtInfoRequest(code, &sm, &answer);
+    int32_t value = PrtTestInfoRequest(code, arg1, arg2, handle, text, &answer);
     if (value == kNoAnswer || !answer) return "<none>";
     EXPECT_EQ(strlen(answer), static_cast<size_t>(value)) << "the value is the text's length";
     return answer;

@@ -582,6 +582,57 @@ TEST_F(PrintJob, TextsLandWhereTheArithmeticSays) {
     EXPECT_TRUE(KeepCapture("texts"));
 }
 
+// The position part of the device information record (row, column, mode,
+// cell sizes, row and column fields: the last 52 characters), read as the
+// server reads it, in device pixels.
+std::string PositionOfJob(uint32_t handle) {
+    constexpr uint32_t kDeviceInfo = 258, kUnitsPixels = 6;
+    constexpr size_t kPositionPart = 52;
+    const char* text = nullptr;
+    int32_t n = PrtTestInfoRequest(kDeviceInfo, kUnitsPixels, 0, handle, "", &text);
+    if (n < static_cast<int32_t>(kPositionPart) || !text) return "";
+    return std::string(text + n - kPositionPart, kPositionPart);
+}
+
+// A job that only records its texts (spooled, printed at the close) measures
+// them when their width is first needed; the column the server reads back
+// is the same as that of a job drawing at once, whatever follows the text.
+TEST_F(PrintJob, RecordedTextsMoveTheColumnAsDrawnOnes) {
+    struct Case {
+        void (*steps)();
+        const char* why;
+    };
+    const Case cases[] = {
+        {[] { Pos(5, 3); Text("WIDTH"); }, "the column moves by the text's width"},
+        {[] { Pos(5, 3); Text("AB"); Text("CDEF"); }, "a second text follows the first"},
+        {[] { Control(281, 3); Pos(40, 5); Text("RIGHT"); Control(281, 0); }, "right alignment, then left again"},
+        {[] { Control(281, 1); Pos(40, 5); Text("12.50"); Text("7"); }, "decimal alignment, two texts"},
+        {[] { Pos(5, 3); Text("GONE"); Pos(9, 4); }, "a position replaces the column"},
+        {[] { Pos(5, 3); Text("GONE"); Pos(9, 4); Text("KEPT"); }, "a text after the replaced one"},
+        {[] { Pos(2, 2); Text("OLD FONT"); Font("HELVETICA(24,BOLD)"); }, "a font change after the text"},
+        {[] { Pos(2, 2); Text("MOVED"); Control(261, 3); }, "a column step after the text"},
+        {[] { Pos(2, 2); Text("METRIC"); Control(280, 3); }, "a coordinate mode after the text converts it"},
+        {[] { Control(280, 3); Pos(500, 800); Text("TENTHS"); }, "a text in tenths of a millimetre"},
+        {[] { Pos(2, 2); Text("FED"); Control(102, 1); }, "a form feed after the text homes the position"},
+        {[] { Msg(2215).U16(42).U16(43).U16(10).U16(30).Run(); Text("INREGION"); }, "a text in a region"},
+    };
+    for (const Case& c : cases) {
+        Answer1147 direct = Open("QovTest", "direct");
+        ASSERT_NE(0u, direct.value) << c.why;
+        c.steps();
+        std::string drawn = PositionOfJob(direct.value);
+        Answer1147 spooled = OpenTitled("QovTest", "recorded.spl", "", 0);
+        ASSERT_NE(0u, spooled.value) << c.why;
+        c.steps();
+        std::string recorded = PositionOfJob(spooled.value);
+        ASSERT_FALSE(drawn.empty()) << c.why;
+        EXPECT_EQ(drawn, recorded) << c.why;
+        EXPECT_EQ(0u, Close(spooled.value).value) << c.why;
+        EXPECT_EQ(0u, Close(direct.value).value) << c.why;
+    }
+    DeleteFileA("recorded.spl");
+}
+
 TEST_F(PrintJob, EveryCoordinateModePlacesTexts) {
     Answer1147 a = Open("QovTest", "modes");
     PrinterRec* job = PrtJobFromHandle(a.value);

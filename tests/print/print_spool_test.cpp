@@ -431,6 +431,136 @@ TEST(SpoolFile, HostileFilesAreRefused) {
     }
 }
 
+// Forty pages of different lengths, one of them longer than the reader's
+// read-ahead window, and pages that lie across the window's end; the page
+// offsets as stepping finds them.
+constexpr uint32_t kManyPages = 40, kBigPage = 36;
+void WriteManyPages(File& f, bool longForm, std::vector<uint64_t>* offsets) {
+    SpoolWriter w;
+    SpoolWriterInit(&w, &f.io, longForm, false);
+    for (uint32_t p = 1; p <= kManyPages; p++) {
+        ASSERT_EQ(0, SpoolBeginPage(&w, Page(p), "Many", '.'));
+        std::string t = "PAGE " + std::to_string(p) + std::string(1 + p * 997 % 4000, 'x');
+        ASSERT_EQ(0, SpoolWriteText(&w, kSpoolRecText, t.data(), t.size()));
+        for (int i = 0; p == kBigPage && i < 3; i++) {
+            std::string big(30000, static_cast<char>('a' + i));
+            ASSERT_EQ(0, SpoolWriteText(&w, kSpoolRecText, big.data(), big.size()));
+        }
+    }
+    ASSERT_EQ(0, SpoolFinish(&w));
+    SpoolReader r = {};
+    ASSERT_EQ(0, SpoolReadHeader(&r, &f.io, '.'));
+    bool moved = true;
+    while (moved) {
+        offsets->push_back(r.pageOffset);
+        ASSERT_EQ(0, SpoolStepPage(&r, false, &moved));
+    }
+    SpoolReaderFree(&r);
+}
+
+// What a reader holds after reaching for a page: the result and everything
+// a caller can see of the page in hand.
+struct Reached {
+    int32_t result;
+    uint32_t detail, current;
+    uint64_t pageOffset;
+    std::vector<uint8_t> page;
+};
+
+Reached ReachPage(const std::vector<uint8_t>& bytes, uint32_t from, uint32_t n, bool jump) {
+    File g;
+    g.io.write(g.io.ctx, bytes.data(), bytes.size());
+    SpoolReader r = {};
+    Reached out = {SpoolReadHeader(&r, &g.io, '.'), 0, 0, 0, {}};
+    bool moved = true;
+    while (!out.result && moved && r.current < from) out.result = SpoolStepPage(&r, false, &moved);
+    if (!out.result && jump) {
+        out.result = SpoolGoToPage(&r, n, &moved);
+    } else if (!out.result) {
+        // The way the preview stepped before: one page at a time.
+        moved = true;
+        while (moved && r.current != n && !(out.result = SpoolStepPage(&r, n < r.current, &moved))) {
+        }
+    }
+    out.detail = out.result == kPrtSpoolBad ? r.detail : 0;
+    out.current = r.current;
+    out.pageOffset = r.pageOffset;
+    if (r.page) out.page.assign(r.page, r.page + r.pageLen);
+    SpoolReaderFree(&r);
+    return out;
+}
+
+TEST(SpoolFile, GoingToAPageMatchesStepping) {
+    enum Link { kNoChange, kNextBack, kNextBeyond, kNextZero, kPrevAhead, kPrevOutside };
+    struct Case {
+        uint32_t from, to;
+        uint32_t mutatedPage;   // 0: none
+        Link link;
+        int32_t result;         // of stepping, and so of going to the page
+        const char* why;
+    };
+    const Case cases[] = {
+        {1, kManyPages, 0, kNoChange, 0, "first to last"},
+        {kManyPages, 1, 0, kNoChange, 0, "last to first"},
+        {5, 38, 0, kNoChange, 0, "forward over the long page"},
+        {38, 5, 0, kNoChange, 0, "back over the long page"},
+        {7, 8, 0, kNoChange, 0, "one step forward"},
+        {8, 7, 0, kNoChange, 0, "one step back"},
+        {12, 12, 0, kNoChange, 0, "the page in hand"},
+        {3, 100, 0, kNoChange, 0, "past the last page: the last one"},
+        {9, 0, 0, kNoChange, 0, "before the first page: the first one"},
+        {1, kManyPages, 20, kNextBack, kPrtSpoolBad, "a next link pointing back is refused where stepping refuses it"},
+        {1, kManyPages, 20, kNextBeyond, kPrtSpoolBad, "a next link beyond the data"},
+        {1, kManyPages, 20, kNextZero, kPrtSpoolBad, "a page claiming to be the last, longer than the largest"},
+        {1, 19, 20, kNextBack, 0, "a bad link past the page wanted is never read"},
+        {kManyPages, 1, 20, kPrevAhead, kPrtSpoolBad, "a previous link pointing ahead"},
+        {kManyPages, 1, 20, kPrevOutside, kPrtSpoolBad, "a previous link before the data"},
+        {kManyPages, 21, 20, kPrevAhead, 0, "a bad link before the page wanted is never read"},
+    };
+    for (bool longForm : {false, true}) {
+        File f;
+        std::vector<uint64_t> offsets;
+        WriteManyPages(f, longForm, &offsets);
+        ASSERT_EQ(kManyPages, offsets.size());
+        for (const Case& c : cases) {
+            std::vector<uint8_t> b = f.Bytes();
+            if (c.mutatedPage) {
+                uint8_t* rec = b.data() + offsets[c.mutatedPage - 1];
+                uint32_t here = static_cast<uint32_t>(offsets[c.mutatedPage - 1]);
+                switch (c.link) {
+                case kNextBack: SetU32(rec + kSpoolPgNext, static_cast<uint32_t>(offsets[2])); break;
+                case kNextBeyond: SetU32(rec + kSpoolPgNext, static_cast<uint32_t>(b.size() + 500)); break;
+                case kNextZero: SetU32(rec + kSpoolPgNext, 0); break;
+                case kPrevAhead: SetU32(rec + kSpoolPgPrev, here + 1); break;
+                case kPrevOutside: SetU32(rec + kSpoolPgPrev, 10); break;
+                case kNoChange: break;
+                }
+            }
+            Reached stepped = ReachPage(b, c.from, c.to, false);
+            Reached jumped = ReachPage(b, c.from, c.to, true);
+            std::string why = std::string(c.why) + (longForm ? " (long form)" : " (short form)");
+            EXPECT_EQ(c.result, stepped.result) << why;
+            EXPECT_EQ(stepped.result, jumped.result) << why;
+            EXPECT_EQ(stepped.detail, jumped.detail) << why;
+            EXPECT_EQ(stepped.current, jumped.current) << why;
+            EXPECT_EQ(stepped.pageOffset, jumped.pageOffset) << why;
+            EXPECT_TRUE(stepped.page == jumped.page) << why << ": the page in hand differs";
+            if (!c.result) {
+                uint32_t want = c.to < 1 ? 1 : c.to > kManyPages ? kManyPages : c.to;
+                EXPECT_EQ(want, jumped.current) << why;
+                EXPECT_EQ(offsets[want - 1], jumped.pageOffset) << why;
+                // The page's own text, as written: the window's refills kept the bytes in order.
+                std::string head = "PAGE " + std::to_string(want) + "x";
+                ASSERT_GE(jumped.page.size(), kSpoolPageRecord + 3 + head.size()) << why;
+                EXPECT_EQ(kSpoolRecText, jumped.page[kSpoolPageRecord]) << why;
+                EXPECT_EQ(head, std::string(reinterpret_cast<const char*>(jumped.page.data()) + kSpoolPageRecord + 3,
+                                            head.size()))
+                    << why;
+            }
+        }
+    }
+}
+
 TEST(SpoolFile, OlderFilesAreReadTheirWay) {
     struct Case {
         uint32_t version;

@@ -43,3 +43,17 @@ inline uint32_t SentU32(size_t off) {
     if (gSendBuf.used >= off + 4) memcpy(&v, gSendBuf.data + off, 4);
     return v;
 }
+
+// An information request (2031) handed straight to the printer's hook, as the
+// session hands it on: the value answered, and the text in *answer.
+inline int32_t PrtTestInfoRequest(uint32_t code, uint32_t arg1, uint32_t arg2, uint32_t handle, const std::string& text,
+                                  const char** answer) {
+    Msg m(2031);
+    m.U32(code).U32(arg1).U32(arg2).U32(handle).U32(static_cast<uint32_t>(text.size())).Text(text);
+    uint32_t len = static_cast<uint32_t>(m.b.size());
+    memcpy(m.b.data(), &len, 4);
+    memcpy(m.b.data() + 4, &m.type, 4);
+    SrvMsg sm = {m.b.data(), len, m.type, 0, WireReader(m.b.data(), len, false)};
+    *answer = nullptr;
+    return PrtInfoRequest(code, &sm, answer);
+}

@@ -341,3 +341,31 @@ TEST(Proto, ResultWordsFollowSessionOrder) {
 }
 
 }  // namespace
+
+TEST(MethodCallArgs, ByPositionAsNumberOrText) {
+    const char kText[] = "42abc";
+    const char kLong[] = "12345678901234567890";
+    MethodCallRec call = {};
+    call.argCount = 4;
+    call.args[0] = EventItem{kItemText, 5, 0, kText, 0};
+    call.args[1] = EventItem{8, 4, static_cast<uint64_t>(static_cast<uint32_t>(-7)), nullptr, 0};
+    call.args[2] = EventItem{kItemText, 20, 0, kLong, 0};
+    call.args[3] = EventItem{kItemNone, 0, 0, nullptr, 0};
+    for (uint32_t i = 0; i < 4; ++i) call.argPresent[i] = 1;
+    EXPECT_EQ(CallArgInt(&call, 0, -1), 42) << "a text's leading number";
+    EXPECT_EQ(CallArgInt(&call, 1, -1), -7);
+    EXPECT_EQ(CallArgInt(&call, 3, -1), -1) << "an empty item is not given";
+    EXPECT_EQ(CallArgInt(&call, 9, -1), -1) << "beyond the count";
+    EXPECT_FALSE(CallArgGiven(nullptr, 0));
+    uint32_t length = 0;
+    const char* text = CallArgText(&call, 1, &length);
+    EXPECT_EQ(std::string(text, length), "-7") << "a number as text";
+    text = CallArgText(&call, 0, &length);
+    EXPECT_EQ(std::string(text, length), "42abc") << "a text as it came, not terminated";
+    EXPECT_EQ(CallArgText(&call, 3, &length), nullptr);
+    char out[8];
+    EXPECT_EQ(CallArgCopy(&call, 2, out, sizeof out), 7u) << "cut to the room";
+    EXPECT_STREQ(out, "1234567");
+    EXPECT_EQ(CallArgCopy(&call, 3, out, sizeof out), 0u);
+    EXPECT_STREQ(out, "");
+}

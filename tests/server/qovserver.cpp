@@ -54,7 +54,7 @@
 //   page-press SEL KEY                       QOV_PAGEHOST_CONTROL_FILE: set here
 //   page-drag SEL DX DY                      for the client when not given)
 //   page-expect SEL WHAT "VALUE"             a check that must come true within
-//                                            3 s: WHAT is exists, absent, text,
+//                                            3 s: WHAT is exists, absent, text, value,
 //                                            class, attr:NAME, css:NAME,
 //                                            px:left/top/width/height or pixel
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG

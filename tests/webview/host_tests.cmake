@@ -26,8 +26,22 @@ function(qov_webview_twin name script)
   set_tests_properties(webview_twin_${name} PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL")
 endfunction()
 qov_webview_twin(windows webview-windows.txt)
+qov_webview_twin(drawn webview-drawn.txt)
+# The drawn kinds in the page itself (run in the web view only); its GIF is
+# drawn by ImageMagick into the program's images folder first.
+find_program(QOV_MAGICK_CONVERT convert REQUIRED)
+add_test(NAME webview_drawn_gif
+  COMMAND ${QOV_MAGICK_CONVERT} -size 37x23 xc:orange GIF:${CMAKE_BINARY_DIR}/qovwv_html/images/drawn.gif)
+set_tests_properties(webview_drawn_gif PROPERTIES FIXTURES_SETUP qov_drawn_gif)
+add_test(NAME webview_page_drawn
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/twin.sh ${CMAKE_BINARY_DIR}/qovserver.exe ${CMAKE_BINARY_DIR}/qovtervex.exe
+          ${PROJECT_SOURCE_DIR}/tests/server/scripts/webview-drawn-page.txt web
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(webview_page_drawn PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL"
+  FIXTURES_REQUIRED qov_drawn_gif)
 qov_webview_twin(buttons webview-buttons.txt)
 qov_webview_twin(lists webview-lists.txt)
+qov_webview_twin(edits webview-edits.txt)
 
 # qov_webview_scene(name script): a scene of what only the web view has, run
 # in the web view alone.
@@ -42,4 +56,5 @@ qov_webview_scene(services webview-services.txt)
 qov_webview_scene(htmlcontrol webview-htmlcontrol.txt)
 qov_webview_scene(htmltwin demo-htmlcontrol.txt)
 qov_webview_scene(lists webview-lists-page.txt)
+qov_webview_scene(entry webview-entry.txt)
 qov_webview_scene(bars webview-bars-page.txt)

@@ -32,13 +32,9 @@
 
 namespace {
 
-RecPage gPage;
-ObjectRecord* gHost;
 std::vector<std::string> gReplies;
 
 void Deliver(RecPage*, ObjectRecord* owner, const char* text) { WebViewMsgReceive(owner, text, strlen(text)); }
-int32_t PostRec(void*, const char* text) { return RecPagePost(&gPage, text); }
-void PumpRec() { RecPagePumpTurn(&gPage); }
 void ReplyInt(int32_t value, uint8_t) { gReplies.push_back(std::to_string(value)); }
 void ReplyText(const char* text) { gReplies.push_back(std::string("'") + text + "'"); }
 
@@ -77,27 +73,9 @@ constexpr Arg kSkip = {INT32_MIN, nullptr};
 class WebLists : public ::testing::Test {
 protected:
     void SetUp() override {
-        ObjectSetupTables();
-        WebOptionsReset();
-        WebChannelCleanup();
-        WebObjectsReset();
-        gWebHooks = WebChannelHooks();
-        gWebHooks.postText = PostRec;
-        gWebHooks.pumpTurn = PumpRec;
-        gWebHooks.topWindow = ObjectTopWindow;
-        gObjectHooks = ObjectHooks();
-        gWebObjServices = WebObjServices();
+        ASSERT_TRUE(WebHostSetUp(Deliver));
         gWebObjServices.replyInt = ReplyInt;
         gWebObjServices.replyText = ReplyText;
-        gWebObjectOps = WebObjectOps();
-        WebObjectsInstall();
-        gHost = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
-        ASSERT_NE(gHost, nullptr);
-        RecPageInit(&gPage, &gPage, gHost, Deliver);
-        reinterpret_cast<WindowRecord*>(gHost)->webHost = &gPage;
-        reinterpret_cast<WindowRecord*>(gHost)->style[1] |= kWindowWebHostBit;
-        gMainWindowObj = gHost;
-        gWebFetchAllowed = true;
         gWebLocaleCompare = 1;
         gWebMultiItemOption = 0;
         Events();
@@ -111,25 +89,9 @@ protected:
         Posts();
     }
     void TearDown() override {
-        for (ObjectRecord* w = gWebWindowList; w;) {
-            ObjectRecord* next = w->next;
-            ObjectDestroy(w);
-            w = next;
-        }
-        while (ObjectLiveCount() > 1) {
-            ObjectRecord* r = ObjectLiveAt(ObjectLiveCount() - 1);
-            if (r == gHost) r = ObjectLiveAt(0);
-            ObjectDestroy(r);
-            if (ObjectIsLive(r)) ObjectUnregister(r);
-        }
+        WebHostTearDown();
         Events();
-        gMainWindowObj = nullptr;
-        ObjectFreeRecord(gHost);
-        gWebObjectOps = WebObjectOps();
-        gObjectHooks = ObjectHooks();
         gWebObjServices = WebObjServices();
-        WebObjectsReset();
-        WebChannelCleanup();
     }
 
     ObjectRecord* Create(uint32_t type, const std::function<void(ObjectCreateRecord*)>& setup) {

@@ -25,13 +25,9 @@
 
 namespace {
 
-RecPage gPage;
-ObjectRecord* gHost;
 std::vector<uint32_t> gDestroyedOvars;
 
 void DeliverNothing(RecPage*, ObjectRecord*, const char*) {}
-int32_t PostRec(void*, const char* text) { return RecPagePost(&gPage, text); }
-void PumpRec() { RecPagePumpTurn(&gPage); }
 void NoteOvar(uint32_t ovar) { gDestroyedOvars.push_back(ovar); }
 
 // What the page has been sent; the open batch leaves first, as before a wait.
@@ -50,47 +46,13 @@ size_t Count(const std::string& text, const std::string& what) {
 class WebObjects : public ::testing::Test {
 protected:
     void SetUp() override {
-        ObjectSetupTables();
-        WebOptionsReset();
-        WebChannelCleanup();
-        WebObjectsReset();
-        gWebHooks = WebChannelHooks();
-        gWebHooks.postText = PostRec;
-        gWebHooks.pumpTurn = PumpRec;
-        gWebHooks.topWindow = ObjectTopWindow;
-        gObjectHooks = ObjectHooks();
+        ASSERT_TRUE(WebHostSetUp(DeliverNothing));
         gObjectHooks.destAppend = NoteOvar;
         gObjectHooks.fontRelease = WebFontRelease;
-        gWebObjServices = WebObjServices();
-        gWebObjectOps = WebObjectOps();
-        WebObjectsInstall();
-        gHost = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
-        ASSERT_NE(gHost, nullptr);
-        RecPageInit(&gPage, &gPage, gHost, DeliverNothing);
-        reinterpret_cast<WindowRecord*>(gHost)->webHost = &gPage;
-        reinterpret_cast<WindowRecord*>(gHost)->style[1] |= kWindowWebHostBit;
-        gMainWindowObj = gHost;
         gDestroyedOvars.clear();
-        gWebFetchAllowed = true;
     }
     void TearDown() override {
-        for (ObjectRecord* w = gWebWindowList; w;) {
-            ObjectRecord* next = w->next;
-            ObjectDestroy(w);
-            w = next;
-        }
-        while (ObjectLiveCount() > 1) {
-            ObjectRecord* r = ObjectLiveAt(ObjectLiveCount() - 1);
-            if (r == gHost) r = ObjectLiveAt(0);
-            ObjectDestroy(r);
-            if (ObjectIsLive(r)) ObjectUnregister(r);
-        }
-        gMainWindowObj = nullptr;
-        ObjectFreeRecord(gHost);
-        gWebObjectOps = WebObjectOps();
-        gObjectHooks = ObjectHooks();
-        WebObjectsReset();
-        WebChannelCleanup();
+        WebHostTearDown();
     }
 
     // A create request as the server sends it (pixels: WebObject windows are 0x100).

@@ -1,12 +1,17 @@
 // webtest.h - shared set-up of the web-view tests: records for web views and a
-// recording page per host, wired into the channel's hooks.
+// recording page per host, wired into the channel's hooks; and for the object
+// tests a native host window whose web view is a recording page.
 #pragma once
 
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "objects/objhooks.h"
+#include "objects/objops.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webobject.h"
+#include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
 #include "webview/core/wvrecpage.h"
 
@@ -62,4 +67,59 @@ inline void SendCommand(int n) {
     JsonBeginAction(24);
     JsonAddStringNoConv("en", sel);
     WebViewMsgEnd();
+}
+
+// ---- A native host window with a recording page (the object tests) ----------------
+
+inline RecPage gPage;
+inline ObjectRecord* gHost;
+inline int32_t PostRec(void*, const char* text) { return RecPagePost(&gPage, text); }
+inline void PumpRec() { RecPagePumpTurn(&gPage); }
+
+// Fresh tables, options, hooks and web-view objects, and gHost: a native
+// window whose web view is gPage (deliver receives what the page sends).
+// False when the host could not be made.
+inline bool WebHostSetUp(void (*deliver)(RecPage*, ObjectRecord*, const char*)) {
+    ObjectSetupTables();
+    WebOptionsReset();
+    WebChannelCleanup();
+    WebObjectsReset();
+    gWebHooks = WebChannelHooks();
+    gWebHooks.postText = PostRec;
+    gWebHooks.pumpTurn = PumpRec;
+    gWebHooks.topWindow = ObjectTopWindow;
+    gObjectHooks = ObjectHooks();
+    gWebObjServices = WebObjServices();
+    gWebObjectOps = WebObjectOps();
+    WebObjectsInstall();
+    gHost = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
+    if (!gHost) return false;
+    RecPageInit(&gPage, &gPage, gHost, deliver);
+    reinterpret_cast<WindowRecord*>(gHost)->webHost = &gPage;
+    reinterpret_cast<WindowRecord*>(gHost)->style[1] |= kWindowWebHostBit;
+    gMainWindowObj = gHost;
+    gWebFetchAllowed = true;
+    return true;
+}
+
+// Destroys every window and object made, then the host, and resets the hooks.
+inline void WebHostTearDown() {
+    for (ObjectRecord* w = gWebWindowList; w;) {
+        ObjectRecord* next = w->next;
+        ObjectDestroy(w);
+        w = next;
+    }
+    while (ObjectLiveCount() > 1) {
+        ObjectRecord* r = ObjectLiveAt(ObjectLiveCount() - 1);
+        if (r == gHost) r = ObjectLiveAt(0);
+        ObjectDestroy(r);
+        if (ObjectIsLive(r)) ObjectUnregister(r);
+    }
+    gMainWindowObj = nullptr;
+    ObjectFreeRecord(gHost);
+    gHost = nullptr;
+    gWebObjectOps = WebObjectOps();
+    gObjectHooks = ObjectHooks();
+    WebObjectsReset();
+    WebChannelCleanup();
 }

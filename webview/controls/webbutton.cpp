@@ -9,6 +9,7 @@
 #include "objects/events.h"
 #include "objects/objtables.h"
 #include "session/util/mem.h"
+#include "webview/controls/webedit.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -44,35 +45,15 @@ enum ButtonMethod : uint32_t {
 
 bool IsCheckKind(const ObjectRecord* rec) { return rec->kind == kKindCheckBox || rec->kind == kKindRadio; }
 
-char Mnemonic(const char* text) {
-    for (const char* p = text; p && *p; ++p) {
-        if (*p != '&') continue;
-        if (p[1] == '&') {
-            ++p;
-            continue;
-        }
-        return p[1];
-    }
-    return 0;
-}
-
-char* Dup(const char* text, uint32_t length) {
-    char* out = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
-    if (!out) return nullptr;
-    if (length) memcpy(out, text, length);
-    out[length] = 0;
-    return out;
-}
-
 void Replace(char** field, const char* text, uint32_t length) {
     GuardedFree(*field);
-    *field = text ? Dup(text, length) : nullptr;
+    *field = text ? WebTextDup(text, length) : nullptr;
 }
 
 void SetCaption(WebButtonRecord* b, const char* text, uint32_t length, uint32_t limit) {
     if (length > limit) length = limit;
     Replace(&b->caption, text, length);
-    b->mnemonic = static_cast<uint8_t>(Mnemonic(b->caption));
+    b->mnemonic = WebMnemonicOf(b->caption);
 }
 
 ObjectRecord* WindowOf(ObjectRecord* rec) {
@@ -356,6 +337,7 @@ ObjectRecord* WebButtonCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreate
         b->groupId = static_cast<uint32_t>(CreateRecordValue(cr, kBpGroupId, 0));
     }
     b->alignText = static_cast<uint8_t>(CreateRecordValue(cr, kBpAlignText, 0));
+    WebApplyTheme(cr, top);
     CrText title = cr->title.text ? cr->title : cr->text;
     SetCaption(b, title.text ? title.text : "", title.text ? title.length : 0, kCaptionMax);
     CrText note = CreateRecordText(cr, kBpCmdNote);

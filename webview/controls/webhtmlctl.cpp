@@ -62,13 +62,9 @@ char* CopyText(const char* text, size_t length) {
 
 // A text argument as a NUL-terminated copy (the caller frees it); numbers as "%d".
 char* ArgCopy(const MethodCallRec* call, uint32_t i) {
-    if (!WebArgGiven(call, i)) return CopyText("", 0);
-    const EventItem& a = call->args[i];
-    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8)
-        return CopyText(a.data ? static_cast<const char*>(a.data) : "", a.size);
-    char num[16];
-    int n = snprintf(num, sizeof num, "%d", static_cast<int32_t>(a.value));
-    return CopyText(num, static_cast<size_t>(n));
+    uint32_t length = 0;
+    const char* text = CallArgText(call, i, &length);
+    return CopyText(text ? text : "", text ? length : 0);
 }
 
 struct Args {

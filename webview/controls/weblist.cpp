@@ -20,7 +20,6 @@
 #include "webview/core/webtext.h"
 
 uint8_t gWebLocaleCompare = 1;
-uint8_t gWebMultiItemOption;
 uint8_t gWebLenientTabStops;
 uint8_t gWebSampleContent;
 int (*gWebListSystemCompare)(const char* a, const char* b);
@@ -371,15 +370,7 @@ const char* WebListArgRaw(const MethodCallRec* call, uint32_t i, uint32_t* lengt
 }
 
 uint32_t WebListArgText(const MethodCallRec* call, uint32_t i, char* out, size_t outSize) {
-    out[0] = 0;
-    if (!WebArgGiven(call, i)) return 0;
-    uint32_t length = 0;
-    const char* raw = WebListArgRaw(call, i, &length);
-    if (!raw) return static_cast<uint32_t>(snprintf(out, outSize, "%d", WebArgInt(call, i, 0)));
-    uint32_t n = length < outSize - 1 ? length : static_cast<uint32_t>(outSize - 1);
-    if (n) memcpy(out, raw, n);
-    out[n] = 0;
-    return n;
+    return CallArgCopy(call, i, out, outSize);
 }
 
 void WebListPost(ObjectRecord* rec, uint32_t eventId, int32_t modifiers, int32_t value) {

@@ -15,7 +15,6 @@ struct WebEventName;
 
 // Option bytes of the list controls; no server message sets them (tests do).
 extern uint8_t gWebLocaleCompare;      // sorted rows by the system comparison (default 1)
-extern uint8_t gWebMultiItemOption;    // byte 127 splits one text into several rows (default 0)
 extern uint8_t gWebLenientTabStops;    // an unparsable creation TabStops is taken as none (default 0)
 extern uint8_t gWebSampleContent;      // new list and tree views get sample contents (default 0)
 

@@ -61,9 +61,9 @@ void SendDwidPos(ObjectRecord* rec, int32_t dwid, int32_t pos) {
     JsonAddInt("pos", pos);
 }
 
-// The image strip of the control's image list. The web image lists are not
-// made in this mode yet, so a control never has one and its tabs show labels
-// only; the markup writer takes the URL when one is known.
+// The image strip of the control's image list. The tab control does not ask
+// a web image list for its strip yet, so its tabs show labels only; the
+// markup writer takes the URL when one is known.
 const char* ImageUrlOf(const WebTabControlRecord*) { return nullptr; }
 
 void TabMarkup(const WebTabControlRecord* t, const WebTabNode* n, char* out, size_t outSize) {

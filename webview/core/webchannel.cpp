@@ -15,6 +15,7 @@
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
+#include "webview/controls/webedit.h"
 #include "webview/core/webtext.h"
 
 MsgBatch gMsgBatch;
@@ -523,4 +524,5 @@ void WebChannelCleanup() {
     TextBufFree(&gSendText);
     WebTextCleanup();
     WebServicesCleanup();
+    WebEditCleanup();
 }

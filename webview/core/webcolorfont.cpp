@@ -86,21 +86,9 @@ bool StrEqualNoCase(const char* a, const char* b) {
 
 // ---- Method arguments and answers ------------------------------------------------------
 
-bool WebArgGiven(const MethodCallRec* call, uint32_t i) {
-    return call && i < call->argCount && i < kMcMaxArgs && call->argPresent[i] && call->args[i].kind != kItemNone;
-}
+bool WebArgGiven(const MethodCallRec* call, uint32_t i) { return CallArgGiven(call, i); }
 
-int32_t WebArgInt(const MethodCallRec* call, uint32_t i, int32_t def) {
-    if (!WebArgGiven(call, i)) return def;
-    const EventItem& a = call->args[i];
-    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
-        char num[16] = {};
-        uint32_t n = a.size < sizeof num - 1 ? a.size : sizeof num - 1;
-        if (a.data) memcpy(num, a.data, n);
-        return static_cast<int32_t>(strtol(num, nullptr, 10));
-    }
-    return static_cast<int32_t>(a.value);
-}
+int32_t WebArgInt(const MethodCallRec* call, uint32_t i, int32_t def) { return CallArgInt(call, i, def); }
 
 int32_t WebReplyInt(int32_t value) {
     if (gWebObjServices.replyInt) gWebObjServices.replyInt(value, kWebReplyKind);

@@ -12,6 +12,7 @@
 #include "objects/objops.h"
 #include "session/config.h"
 #include "session/util/mem.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webmarkup.h"
@@ -186,6 +187,8 @@ ObjectRecord* WebViewCreateObject(uint32_t type, void* host, ObjectRecord* paren
                 WebLayoutChildren(rec->parent);
             }
             if (rec->kind == kKindHtmlControl && gWebHooks.htmlControlLoadAll) gWebHooks.htmlControlLoadAll(rec);
+            // A splitter's cursor and drag directions follow its markup.
+            if (rec->kind == kKindSplitter) WebSplitterEnable(rec, 0, !(rec->flags & kObjDisabled));
             // A frame's markup carries no colour (a dialog's script call does):
             // its background is set on the element once it is there.
             if (rec->kind == kKindWindow && !WebIsDialogWindow(rec)) WebSetWindowBackColor(rec, rec->bgColor);
@@ -420,7 +423,8 @@ ObjectRecord* WebCreateByType(uint32_t kind, ObjectRecord* rec, int32_t* code) {
     }
     // Menus have no element to place (a FloatMenu keeps its position itself).
     if (kind == kKindMenu || kind == kKindFloatMenu) return rec;
-    if (kind != kKindLine && kind != kKindVariant) {
+    // Lines place themselves; timers and image lists have no place.
+    if (kind != kKindLine && kind != kKindVariant && kind != kKindTimer && kind != kKindImageList) {
         bool placed;
         if (kind == kKindIcon) {
             placed = WebSetRectFromCreate(rec, cr->top, cr->top, cr->left, cr->left);

@@ -235,6 +235,22 @@ void WebEdataEvent(ObjectRecord* rec, const JsonValue* ev) {
     if (!PostEvent(rec, kEvJQuery, kEventKindDefault, 0, 0, 0, copy, 0)) LocalFreeMem(copy);
 }
 
+// The page's focus moved to rec: as a native control's focus arrives, the
+// object left gets its $VALIDATE (when rec causes validation) and its
+// $LOSTFOCUS, then rec its $GOTFOCUS; the window keeps rec as its focus.
+void WebPageFocusMoved(ObjectRecord* rec, ObjectRecord* top) {
+    WindowRecord* w = WebIsWindow(top) ? reinterpret_cast<WindowRecord*>(top) : nullptr;
+    ObjectRecord* left = w ? w->focusObj : nullptr;
+    if (left == rec) {
+        WebFocusChanged(rec);
+        return;
+    }
+    if (w) PostValidateOnFocus(rec, top);
+    WebFocusChanged(rec);
+    if (left && ObjectIsLive(left)) PostObjectEvent(left, kEvLostFocus, kEventKindDefault, 0, 0);
+    if (EventIsRegistered(rec, kEvGotFocus)) PostObjectEvent(rec, kEvGotFocus, kEventKindDefault, 0, 0);
+}
+
 void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
     int32_t et, em, value;
     if (!IntMember(ev, "et", &et)) return;
@@ -281,7 +297,7 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
         if (rec) {
             ObjectRecord* top = ObjectTopWindow(rec);
             if (WebIsWindow(top)) WebSetActiveWindow(top);
-            WebFocusChanged(rec);
+            WebPageFocusMoved(rec, top);
         }
         break;
     case kPeRowClick2:

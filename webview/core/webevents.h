@@ -41,6 +41,8 @@ void WebPageEventDispatch(ObjectRecord* owner, JsonValue* ev);
 void WebObjectEvent(const JsonValue* ev, uint32_t id, ObjectRecord* page);
 void WebPageEvent(const JsonValue* ev, ObjectRecord* page);
 void WebPageActivateFocused();
+// The page reported the focus on rec: the focus events of the object left and of rec.
+void WebPageFocusMoved(ObjectRecord* rec, ObjectRecord* top);
 void WebPageEnterKey();
 void WebEdataEvent(ObjectRecord* rec, const JsonValue* ev);
 

@@ -12,6 +12,7 @@
 #include "session/proto/protocol.h"
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webevents.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
@@ -40,16 +41,7 @@ const WebKindOps* gKindOps[kKindRows];
 
 // The i-th argument as text (NUL-terminated, cut at the buffer), or empty.
 const char* ArgText(const MethodCallRec* call, uint32_t i, char* out, uint32_t outSize) {
-    out[0] = 0;
-    if (!WebArgGiven(call, i)) return out;
-    const EventItem& a = call->args[i];
-    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
-        uint32_t n = a.size < outSize - 1 ? a.size : outSize - 1;
-        if (a.data && n) memcpy(out, a.data, n);
-        out[n] = 0;
-    } else {
-        snprintf(out, outSize, "%d", static_cast<int32_t>(a.value));
-    }
+    CallArgCopy(call, i, out, outSize);
     return out;
 }
 
@@ -352,7 +344,9 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
 bool WebTryFocus(ObjectRecord* rec, bool) {
     if (!rec || (rec->flags & kObjDisabled) || !(rec->flags & kObjShown)) return false;
     ObjectRef ref = ObjectRefOf(rec);
-    WebFocusChanged(rec);
+    // The focus events come now, as a native control's do when the tab step
+    // gives it the focus; the page's report of the focus then changes nothing.
+    WebPageFocusMoved(rec, ObjectTopWindow(rec));
     if (!ObjectRefAlive(ref)) return false;
     WebSetFocus(rec, 0);
     return true;

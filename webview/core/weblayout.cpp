@@ -23,6 +23,11 @@
 #include "webview/controls/webtabs.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webtree.h"
+#include "webview/controls/webcombo.h"
+#include "webview/controls/webdatetime.h"
+#include "webview/controls/webedit.h"
+#include "webview/controls/webstatic.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webservices.h"
@@ -445,6 +450,11 @@ int32_t WebActivateObject(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, in
             if (r != 0) return r;
         }
     }
+    // A timer has no element: its show puts it among the timers that fire.
+    if (rec->kind == kKindTimer) {
+        rec->flags |= kObjShown;
+        return WebTimerActivate(rec);
+    }
     if (rec->flags & kObjShown) return 0;
     if (WebShowFn fn = rec->kind < kShowKinds ? gShowHandlers[rec->kind] : nullptr) return fn(rec, a, b, c, d);
     rec->flags |= kObjShown;
@@ -460,6 +470,11 @@ int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate) {
         int32_t r = WebHideWindow(rec);
         if (r == 0) rec->flags &= ~kObjShown;
         return r;
+    }
+    if (rec->kind == kKindTimer) {
+        rec->flags &= ~kObjShown;
+        WebTimerUnlink(rec);
+        return 0;
     }
     bool wasShown = (rec->flags & kObjShown) != 0;
     rec->flags &= ~kObjShown;
@@ -498,6 +513,7 @@ int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on) {
         return fn(rec, item, on);
     }
     if (item != 0) return kWebNotAvailable;
+    if (rec->kind == kKindSplitter) WebSplitterEnable(rec, item, on);
     bool container = rec->kind == kKindWindow || rec->kind == kKindPanel;
     if (!on) {
         if (rec->flags & kObjDisabled) return 0;
@@ -671,6 +687,11 @@ void WebObjectsInstall() {
     WebDataListInstall();
     WebListViewInstall();
     WebTreeViewInstall();
+    WebEditInstall();
+    WebComboBoxInstall();
+    WebStaticInstall();
+    WebEditDateTimeInstall();
+    WebDrawnInstall();
     WebTabControlInstall();
     WebMenuInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,

@@ -363,7 +363,7 @@ void HtmlSelectOptions(const char* text, uint32_t length, bool skipFirst) {
                 // Menu text: "&&" and "//" are the characters themselves; a
                 // single mark, a single '/' and ')' are dropped.
                 if ((c == '&' || c == '/') && k + 1 < end && text[k + 1] == c) {
-                    HtmlN(&c, 1);
+                    HtmlAppendAttr(&c, 1);
                     ++k;
                     prevBlank = false;
                     continue;
@@ -375,7 +375,9 @@ void HtmlSelectOptions(const char* text, uint32_t length, bool skipFirst) {
                 continue;
             }
             prevBlank = c == ' ';
-            HtmlN(&c, 1);
+            // An item is text, as the page's later option changes set it:
+            // its markup characters are written as references.
+            HtmlAppendAttr(&c, 1);
         }
         Html("</option>");
     }

@@ -43,6 +43,7 @@ struct WebObjServices {
     int32_t (*localeInfo)(MethodCallRec* call);                          // method 40, answered by it
     // The page's mouse events 99967-99969 (up, down, move) at x, y with modifiers.
     void (*pageMouse)(int32_t code, int32_t x, int32_t y, int32_t modifiers);
+    void (*replyBytes)(const void* bytes, uint32_t n);                   // SetReplyBytes
 };
 extern WebObjServices gWebObjServices;
 

@@ -11,6 +11,7 @@ uint8_t gWebClassStyling = 0;
 uint8_t gWebSplitterOption = 0;
 uint8_t gWebThemeClasses = 1;
 uint8_t gWebPercentGeometry = 0;
+uint8_t gWebMultiItemOption = 0;
 
 static uint32_t RuntimeSetting(int code) {
     return static_cast<uint32_t>(gClientConfig.runtime[code - kFirstRuntimeSetting]);
@@ -28,4 +29,5 @@ void WebOptionsReset() {
     gWebSplitterOption = 0;
     gWebThemeClasses = 1;
     gWebPercentGeometry = 0;
+    gWebMultiItemOption = 0;
 }

@@ -22,6 +22,9 @@ extern uint8_t gWebSplitterOption;           // default 0
 extern uint8_t gWebThemeClasses;             // default 1
 // Percentages for the geometry: 0 none, 1 left and width, 2 top as well.
 extern uint8_t gWebPercentGeometry;          // default 0
+// Byte 127 splits one text into several items of a combo box or data list
+// (off, as the native lists never split a text).
+extern uint8_t gWebMultiItemOption;          // default 0
 
 // Bits of the web style option word (setting 402).
 constexpr uint32_t kWebStyleGradient = 0x1;      // " bg-gradient" after a background class

@@ -681,6 +681,15 @@ int32_t WebDefaultGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const
     return 0;
 }
 
+int32_t WebSetPropById(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length) {
+    if (!rec) return kWebNotAvailable;
+    WebViewSelectForObject(rec);
+    bool write = true;
+    int32_t r = KindSet(rec, id, value, text, length, &write);
+    if (write) WebCommonPageWrite(rec, id, text, UINT32_MAX);
+    return r;
+}
+
 int32_t WebGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     *result = 0;
     *text = nullptr;
@@ -788,9 +797,17 @@ int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req) {
         }
         return 0;
     }
-    case kPcEditOptions:
-        // The option word belongs to the EditText, whose web kind answers it.
-        return kWebNotAvailable;
+    case kPcEditOptions: {
+        // The option word belongs to the EditText, whose web kind answers it
+        // as six letters (its property id 0).
+        if (rec->kind != kKindEditText || !gKindProps[rec->kind].get) return kWebNotAvailable;
+        int32_t v = 0;
+        const char* t = nullptr;
+        int32_t r = gKindProps[rec->kind].get(rec, 0, &v, &t);
+        if (r != 0) return r;
+        req->text = t ? t : "";
+        return 0;
+    }
     case kPcNoResize: req->result = GetInt(rec, kPidNoResize) == 0 ? 1 : 0; return 0;
     case kPcObjectArg1: case kPcObjectArg2:
         req->result = req->fill ? static_cast<int32_t>(req->fill->handle) : 0;

@@ -24,6 +24,9 @@ int32_t WebSetProp(ObjectRecord* rec, const PropChange* req);
 int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req);
 // By property id, as the form writers ask: the kind's answer, else the common one.
 int32_t WebGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
+// A change by property id (values already in pixels): the kind's change,
+// else the common one, and the common page write where it follows.
+int32_t WebSetPropById(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length);
 
 // The record changes common to every kind; *changed is set where the common
 // page write must follow.

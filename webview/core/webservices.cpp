@@ -54,18 +54,7 @@ uint32_t gAppErrorSize;
 
 // ---- Arguments ----------------------------------------------------------------
 
-const char* ArgText(const MethodCallRec* call, uint32_t i, uint32_t* length) {
-    static char number[16];
-    *length = 0;
-    if (!WebArgGiven(call, i)) return nullptr;
-    const EventItem& a = call->args[i];
-    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
-        *length = a.size;
-        return a.data ? static_cast<const char*>(a.data) : "";
-    }
-    *length = static_cast<uint32_t>(snprintf(number, sizeof number, "%d", static_cast<int32_t>(a.value)));
-    return number;
-}
+const char* ArgText(const MethodCallRec* call, uint32_t i, uint32_t* length) { return CallArgText(call, i, length); }
 
 // A text argument as a NUL-terminated copy in the HTML buffer's neighbour:
 // selectors and names are short, so a fixed block serves; longer ones are cut.

@@ -85,6 +85,26 @@
           });
           return;
         }
+        if (el.is('select')) {
+          // A choice in a drop-down: $CHANGE, then $CLICK, each with the
+          // 1-based item, as the native combo box reports them.
+          if (el.data('qovSelectBound')) return;
+          el.data('qovSelectBound', true);
+          el.on('change.qovselect', function (e) {
+            var v = el[0].selectedIndex + 1;
+            if (subs[id] && subs[id][kChange]) queue({ id: id, et: kChange, ev: v, em: keyBits(e) });
+            if (subs[id] && subs[id][kClick]) queue({ id: id, et: kClick, ev: v, em: keyBits(e) });
+          });
+          return;
+        }
+        if (en === kChange && el.is('input[type=text], input[type=password], input:not([type]), textarea')) {
+          // An edit reports each change of its text as it is typed, as the
+          // native edit does; the client's own changes report nothing.
+          el.on('input' + ns, function (e) {
+            queue({ id: id, et: kChange, ev: 0, em: keyBits(e) });
+          });
+          return;
+        }
         if (en === kChange || opts.sp === 3) {
           el.on('change' + ns, function (e) {
             queue({ id: id, et: en, ev: 0, em: keyBits(e) });
@@ -156,6 +176,10 @@
     if ((m.en === kClick || m.en === kChange) && isCheck(el) && !subs[id][kClick] && !subs[id][kChange]) {
       el.off('click.qovcheck');
       el.removeData('qovCheckBound');
+    }
+    if ((m.en === kClick || m.en === kChange) && el.is('select') && !subs[id][kClick] && !subs[id][kChange]) {
+      el.off('change.qovselect');
+      el.removeData('qovSelectBound');
     }
   }
 

@@ -98,9 +98,18 @@
     40: function (m) { var f = tableActions[m.dwid]; return f ? f(m) : undefined; }
   };
 
+  // Actions 35 and 40 are an HTML control's when they name one (or, for the
+  // focus, an element inside one); panels and lists use the same codes.
+  function forHtmlControl(m) {
+    var el = document.getElementById(String(m.name));
+    if (!el) return false;
+    if (m.action === 35 && m.dwid === kFocusElement) return !!el.closest('.qovho');
+    return el.classList.contains('qovho');
+  }
+
   var general = window.QovRunAction;
   window.QovRunAction = function (m) {
-    if (m && actions[m.action]) return actions[m.action](m);
+    if (m && actions[m.action] && forHtmlControl(m)) return actions[m.action](m);
     return general ? general(m) : undefined;
   };
 })();

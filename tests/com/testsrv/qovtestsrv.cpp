@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "testctl.h"
+#include "testdoc.h"
 #include "testsrvids.h"
 
 const CLSID kClsidTestControl = {0x5C0E7A20, 0x3B2D, 0x4E61, {0x9A, 0x4F, 0x1D, 0x2C, 0x3B, 0x4A, 0x5E, 0x60}};
@@ -437,7 +438,10 @@ public:
         if (outer) return CLASS_E_NOAGGREGATION;
         IUnknown* obj = TestControlCreate(clsid_);
         if (obj) {
-        } else if (IsEqualCLSID(clsid_, kClsidBare)) obj = new Bare();
+        } else if (IsEqualCLSID(clsid_, kClsidTestDocument)) obj = TestDocumentCreate();
+        else if (IsEqualCLSID(clsid_, kClsidTestPage)) obj = TestPageCreate();
+        else if (IsEqualCLSID(clsid_, kClsidTestBrowse)) return CLASS_E_CLASSNOTAVAILABLE;
+        else if (IsEqualCLSID(clsid_, kClsidBare)) obj = new Bare();
         else if (IsEqualCLSID(clsid_, kClsidEcho)) obj = static_cast<IDispatch*>(new Echo(true, kIidEchoEvents, false));
         else obj = static_cast<IDispatch*>(new Echo(false, kIidPointsEvents, IsEqualCLSID(clsid_, kClsidBadAdvise)));
         HRESULT hr = obj->QueryInterface(iid, out);
@@ -465,6 +469,8 @@ const ClassRow kClasses[] = {
     {&kClsidTestControl, "QovTest.Control"}, {&kClsidTestButton, "QovTest.ButtonCtl"},
     {&kClsidTestInvisible, "QovTest.Invisible"}, {&kClsidTestNoUi, "QovTest.NoUi"},
     {&kClsidTestLabel, "QovTest.LabelCtl"}, {&kClsidTestIconic, "QovTest.Iconic"},
+    {&kClsidTestDocument, "QovTest.Document"}, {&kClsidTestBrowse, "QovTest.Browse"},
+    {&kClsidTestPage, "QovTest.Page"},
 };
 
 std::string ClsidText(REFCLSID clsid) {
@@ -518,9 +524,10 @@ extern "C" HRESULT WINAPI DllRegisterServer() {
             !SetKey(std::string(row.progId) + "\\CLSID", nullptr, clsid))
             return SELFREG_E_CLASS;
         // The control classes name the type library that describes them.
-        if ((row.clsid == &kClsidTestControl || row.clsid == &kClsidTestInvisible) &&
+        // The library's version is written in decimal, as "2.10".
+        if ((row.clsid == &kClsidTestControl || row.clsid == &kClsidTestInvisible || row.clsid == &kClsidTestBrowse) &&
             (!SetKey("CLSID\\" + clsid + "\\TypeLib", nullptr, "{5C0E7A10-3B2D-4E61-9A4F-1D2C3B4A5E60}") ||
-             !SetKey("CLSID\\" + clsid + "\\Version", nullptr, "1.0") ||
+             !SetKey("CLSID\\" + clsid + "\\Version", nullptr, "2.10") ||
              !SetKey("CLSID\\" + clsid + "\\Control", nullptr, "")))
             return SELFREG_E_CLASS;
     }

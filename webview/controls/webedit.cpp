@@ -1,0 +1,941 @@
+// webedit.cpp - edit text (kind 6) and number edit (kind 44) in the web view.
+// The page holds the typed text, the caret and the selection; the record keeps
+// the options and limits. Texts go to the page as the native edit would hold
+// them (control text with its limits) and come back as program text (line
+// breaks as byte 127), so the server reads the same texts in both modes.
+#include "webview/controls/webedit.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "controls/ctlcore.h"
+#include "session/config.h"
+#include "session/proto/protocol.h"
+#include "session/util/codepage.h"
+#include "session/util/mem.h"
+#include "webview/core/webchannel.h"
+#include "webview/core/webgeneric.h"
+#include "webview/core/webmarkup.h"
+#include "webview/core/webobject.h"
+#include "webview/core/webprops.h"
+#include "webview/core/webtext.h"
+
+uint16_t gWebEditClientOptions = kClientDecimalOption;
+
+namespace {
+
+constexpr uint8_t kActEdit = 21, kActNumber = 31;
+enum EditDwid : int32_t {
+    kDwSelectAll = 1, kDwSelection = 2, kDwAskText = 3, kDwSetText = 4, kDwValue = 5, kDwInsert = 6, kDwOption = 7,
+};
+enum EditWhich : int32_t { kWhole = 0, kSelection = 1 };
+enum ConvMode : uint16_t { kConvDefault = 1, kConvPlain = 2, kConvTabs = 3, kConvNone = 4, kConvBlanks = 5 };
+enum EditTypeCode : uint16_t { kTypeDecimal = 3, kTypeLower = 4, kTypeUpper = 5, kTypeLast = 6 };
+
+enum EditPid : uint32_t {
+    kEpOptions = 0, kEpAlignment = 1, kEpBorder = 4, kEpStyle = 6, kEpEditType = 8, kEpHideSel = 17,
+    kEpMaxChars = 19, kEpMultiLine = 20, kEpStatic = 21, kEpReadOnly = 26, kEpTabId = 28, kEpText = 29,
+    kEpWordWrap = 36, kEpScrollBar = 57, kEpMaxCols = 92, kEpOverType = 104, kEpSelectAll = 105,
+    kEpPassword = 139, kEpClipSib = 140, kEpSingleLine = 152, kEpRightMargin = 232, kEpLeftMargin = 233,
+    kEpModifyFlag = 234, kEpPasswordChar = 235, kEpSelText = 236, kEpTextOutConv = 237, kEpIntegerDigits = 242,
+    kEpDecimalDigits = 243, kEpUpDownChange = 244, kEpUpDownAlign = 245, kEpAutoEnter = 246, kEpUpDownMin = 247,
+    kEpUpDownMax = 248, kEpAllowMinus = 249, kEpDpi = 250, kEpTheme = 319, kEpCueText = 328, kEpInputType = 346,
+};
+enum EditMethod : uint32_t {
+    kEmUndo = 6, kEmScrollToCaret = 7, kEmSelect = 8, kEmSelectAll = 9, kEmGetLineCount = 10, kEmGetLine = 11,
+    kEmCanUndo = 19, kEmGetTextLength = 20, kEmSizingMode = 22, kEmGetUnicode = 23, kEmSetUnicode = 24,
+};
+enum NumberMethod : uint32_t { kNmCanUndo = 10, kNmGetTextLength = 11 };
+// The creation's style bits that choose an edit type when none is given.
+struct StyleType {
+    uint32_t bit;
+    uint16_t type;
+};
+const StyleType kStyleTypes[] = {{0x200, kTypeLower}, {0x400, kTypeUpper}, {0x800, 2}, {0x1000, kTypeDecimal}};
+
+constexpr uint16_t kUpDownAlignDefault = 2;
+constexpr int32_t kUpDownMaxDefault = 100;
+constexpr int32_t kNoOwnColor = -1;
+constexpr uint8_t kScrollBoth = 1, kScrollVertical = 2, kScrollNone = 3, kScrollHorizontal = 4;
+constexpr char kBlank = ' ';
+constexpr uint8_t kFirstPrintable = 32;
+constexpr uint32_t kUtf16Terminator = 2;
+// Option letters in the order of their bits.
+const uint16_t kOptionLetterBits[6] = {0x0008, 0x0040, 0x0010, 0x0020, 0x0080, 0x0100};
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+void SetBit(uint32_t* word, uint32_t bit, bool on) { *word = on ? (*word | bit) : (*word & ~bit); }
+
+uint32_t LimitOrDefault(int32_t v) {
+    if (v > 0) return static_cast<uint32_t>(v);
+    return (gGuiModeFlags & 0x100) ? 0 : kEditColumnsMax;
+}
+
+void BeginEdit(ObjectRecord* rec, uint8_t action, int32_t dwid) {
+    WebViewSelectForObject(rec);
+    JsonBeginAction(action);
+    JsonAddName(rec);
+    JsonAddInt("dwid", dwid);
+}
+
+void SendOption(ObjectRecord* rec, uint8_t action, const char* key, int32_t value) {
+    BeginEdit(rec, action, kDwOption);
+    JsonAddInt(key, value);
+    WebViewMsgEnd();
+}
+
+void SendText(ObjectRecord* rec, uint8_t action, int32_t dwid, int32_t which, const char* text, uint32_t length) {
+    BeginEdit(rec, action, dwid);
+    JsonAddInt("pos", which);
+    JsonAddString("str", text, length);
+    WebViewMsgEnd();
+}
+
+void SendSelection(ObjectRecord* rec, uint8_t action, int32_t start, int32_t end, bool withStart) {
+    BeginEdit(rec, action, kDwSelection);
+    if (withStart) JsonAddInt("ss", start);
+    JsonAddInt("se", end);
+    WebViewMsgEnd();
+}
+
+int32_t ScrollBarOf(uint32_t flags) {
+    bool h = (flags & kEdHScroll) != 0, v = (flags & kEdVScroll) != 0;
+    return h && v ? kScrollBoth : v ? kScrollVertical : h ? kScrollHorizontal : kScrollNone;
+}
+
+void SetScrollBits(uint32_t* flags, int32_t value) {
+    *flags &= ~(kEdHScroll | kEdVScroll);
+    if (value == kScrollBoth) *flags |= kEdHScroll | kEdVScroll;
+    else if (value == kScrollVertical) *flags |= kEdVScroll;
+    else if (value == kScrollHorizontal) *flags |= kEdHScroll;
+}
+
+int32_t AlignmentOf(uint32_t flags) { return (flags & kEdAlignCenter) ? 3 : (flags & kEdAlignRight) ? 1 : 2; }
+
+void SetAlignment(uint32_t* flags, int32_t value) {
+    *flags &= ~(kEdAlignRight | kEdAlignCenter);
+    if (value == 1) *flags |= kEdAlignRight;
+    else if (value == 3) *flags |= kEdAlignCenter;
+}
+
+int32_t Margin(ObjectRecord* rec, int32_t v, bool toPixels) { return WebScaleValue(rec, v, 0, toPixels); }
+
+// The text answer of a page query, sent and waited for; null when none came.
+const JsonValue* AskEditText(ObjectRecord* rec, int32_t which) {
+    WebEditTextAskText(rec, which);
+    return WebViewMsgQuery();
+}
+
+const char* TextOut(const char* text, const char** out) {
+    snprintf(gTextBuf, kTextBufSize + 1, "%s", text ? text : "");
+    *out = gTextBuf;
+    return gTextBuf;
+}
+
+// The methods the edit text and the number edit answer alike: 1-6 (nothing
+// to do in the page) 1, ScrollToCaret and CanUndo 0, Select and SelectAll.
+constexpr int32_t kNotShared = INT32_MIN + 1;
+int32_t SharedEditMethod(ObjectRecord* rec, MethodCallRec* call, uint8_t action, uint32_t canUndo) {
+    uint32_t m = call->method;
+    if (m >= 1 && m <= kEmUndo) return WebReplyInt(1);
+    if (m == kEmScrollToCaret || m == canUndo) return WebReplyInt(0);
+    if (m == kEmSelect) {
+        SendSelection(rec, action, WebArgInt(call, 0, 0) - 1, WebArgInt(call, 1, 0) - 1, true);
+        return WebReplyInt(1);
+    }
+    if (m == kEmSelectAll) {
+        BeginEdit(rec, action, kDwSelectAll);
+        WebViewMsgEnd();
+        return WebReplyInt(1);
+    }
+    return kNotShared;
+}
+
+// ---- Edit text operations ---------------------------------------------------------------
+
+int32_t EditSendText(ObjectRecord* rec, int32_t which, const char* text, uint32_t length, int32_t dwid) {
+    const char* out = nullptr;
+    uint32_t n = 0;
+    if (!WebEditFormatForPage(WebEditText(rec), text, length, which == kWhole && dwid == kDwSetText, &out, &n))
+        return kWebNoMemory;
+    SendText(rec, kActEdit, dwid, which, out, n);
+    return 0;
+}
+
+int32_t EditGetText(ObjectRecord* rec, int32_t item) {
+    if (item != kWhole && item != kSelection) return 0;
+    return WebEditTextReplyText(rec, AskEditText(rec, item), item == kSelection);
+}
+
+int32_t EditGetValue(ObjectRecord* rec, int32_t item, int32_t*, bool* asked) {
+    BeginEdit(rec, kActEdit, kDwValue);
+    JsonAddInt("typ", item);
+    *asked = true;
+    return 0;
+}
+
+int32_t EditSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t length) {
+    if (item != kWhole && item != kSelection) return 0;
+    return EditSendText(rec, item, text, length, kDwSetText);
+}
+
+int32_t EditSetValue(ObjectRecord* rec, int32_t item, int32_t value) {
+    if (item == 1 || item == 2) SendSelection(rec, kActEdit, value, value, item == 1);
+    return 0;
+}
+
+int32_t EditInsertItem(ObjectRecord* rec, int32_t which, const char* text, uint32_t length) {
+    if ((which != kWhole && which != kSelection) || !text || !length) return 0;
+    return EditSendText(rec, which, text, length, kDwInsert);
+}
+
+int32_t EditDeleteItem(ObjectRecord* rec, int32_t which) {
+    if (which == kWhole || which == kSelection) SendText(rec, kActEdit, kDwSetText, which, "", 0);
+    return 0;
+}
+
+void EditDestroy(ObjectRecord* rec) {
+    GuardedFree(WebEditText(rec)->cueText);
+    WebEditText(rec)->cueText = nullptr;
+}
+
+// ---- Number edit operations -----------------------------------------------------------------
+
+int32_t NumberGetText(ObjectRecord* rec, int32_t) {
+    BeginEdit(rec, kActNumber, kDwAskText);
+    JsonAddInt("pos", 0);
+    return WebEditNumberReplyText(WebViewMsgQuery());
+}
+
+int32_t NumberSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t length) {
+    if (item != kWhole && item != kSelection) return 0;
+    if (length > kTextBufSize) return 0;
+    uint32_t at = 0;
+    while (at < length && text[at] == kBlank) ++at;
+    if (at == length) WebEditNumberFormat(rec, "0", 1);
+    else WebEditNumberFormat(rec, text + at, length - at);
+    return 0;
+}
+
+int32_t NumberSetValue(ObjectRecord* rec, int32_t item, int32_t value) {
+    if (item == 1 || item == 2) SendSelection(rec, kActNumber, value, value, item == 1);
+    return 0;
+}
+
+const WebKindOps kEditOps = {EditGetText,    EditGetValue,   EditSetText,       EditSetValue, EditInsertItem,
+                             EditDeleteItem, nullptr,        WebEditTextMethod, EditDestroy};
+const WebKindOps kNumberOps = {NumberGetText, nullptr, NumberSetText,       NumberSetValue, nullptr,
+                               nullptr,       nullptr, WebEditNumberMethod, nullptr};
+
+// The text of a UTF-16 argument, up to its 0 unit and within its length, a
+// byte-order mark skipped, as UTF-8 into gTextBuf.
+void Utf16ArgToUtf8(const EventItem& a) {
+    uint32_t units = a.size / 2;
+    const uint16_t* src = static_cast<const uint16_t*>(a.data);
+    gTextBuf[0] = 0;
+    if (!src || !units) return;
+    uint16_t first = 0;
+    memcpy(&first, src, sizeof first);
+    if (first == 0xFEFF || first == 0xFFFE) {
+        ++src;
+        --units;
+    }
+    uint32_t n = 0;
+    while (n < units) {
+        uint16_t u;
+        memcpy(&u, src + n, sizeof u);
+        if (!u) break;
+        ++n;
+    }
+    const uint16_t* from = src;
+    uint8_t* to = reinterpret_cast<uint8_t*>(gTextBuf);
+    Utf16ToUtf8(&from, src + n, &to, reinterpret_cast<uint8_t*>(gTextBuf) + kTextBufSize, true);
+    *to = 0;
+}
+
+// The UTF-16 buffer of GetUnicode, kept between calls and grown as needed.
+uint16_t* gUtf16Buf;
+uint32_t gUtf16Size;
+
+// GetUnicode: the page's text as UTF-16 bytes (a terminator unless flags bit 0).
+int32_t ReplyUnicode(ObjectRecord* rec, MethodCallRec* call) {
+    const JsonValue* reply = AskEditText(rec, kWhole);
+    const char* raw = reply ? JsonGetTextRaw(reply, "str") : nullptr;
+    if (!raw) raw = "";
+    if (call->result.kind == kItemUtf8 || !gWebObjServices.replyBytes) return WebReplyText(raw);
+    uint32_t n = static_cast<uint32_t>(strlen(raw));
+    if (n > kUnicodeCutBytes) {
+        n = kUnicodeCutBytes;
+        // The cut goes before a sequence, never into one.
+        while (n > 0 && (static_cast<uint8_t>(raw[n]) & 0xC0) == 0x80) --n;
+    }
+    uint16_t* buf = WebUtf16BufferEnsure(static_cast<uint32_t>(n) * 2 + kUtf16Terminator);
+    if (!buf) {
+        gWebObjServices.replyBytes("", 0);
+        return kWebNoAnswer;
+    }
+    const uint8_t* from = reinterpret_cast<const uint8_t*>(raw);
+    uint16_t* to = buf;
+    Utf8ToUtf16(&from, from + n, &to, buf + n, true);
+    uint32_t bytes = static_cast<uint32_t>(to - buf) * 2;
+    *to = 0;
+    if (!(WebArgInt(call, 0, 0) & 1)) bytes += kUtf16Terminator;
+    gWebObjServices.replyBytes(buf, bytes);
+    return kWebNoAnswer;
+}
+
+int32_t CountLines(const char* text) {
+    if (!text || !*text) return 0;
+    int32_t n = 1;
+    for (const char* p = text; *p; ++p)
+        if (static_cast<uint8_t>(*p) == kProgramLineBreak) ++n;
+    return n;
+}
+
+}  // namespace
+
+// ---- Shared helpers ---------------------------------------------------------------------------
+
+char WebEditDecimalChar() { return gClientConfig.decimalChar ? gClientConfig.decimalChar : '.'; }
+bool WebEditDecimalOption() { return (gWebEditClientOptions & kClientDecimalOption) != 0; }
+
+const char* WebArgTextRef(const MethodCallRec* call, uint32_t i, uint32_t* length) {
+    *length = 0;
+    if (!WebArgGiven(call, i)) return nullptr;
+    const EventItem& a = call->args[i];
+    if (a.kind != kItemText && a.kind != kItemText8 && a.kind != kItemUtf8) return nullptr;
+    *length = a.data ? a.size : 0;
+    return a.data ? static_cast<const char*>(a.data) : "";
+}
+
+char* WebTextDup(const char* text, uint32_t length) {
+    char* out = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
+    if (!out) return nullptr;
+    if (length && text) memcpy(out, text, length);
+    out[length] = 0;
+    return out;
+}
+
+bool WebTextReplace(char** field, const char* text, uint32_t length) {
+    char* copy = nullptr;
+    if (text) {
+        copy = WebTextDup(text, length);
+        if (!copy) return false;
+    }
+    GuardedFree(*field);
+    *field = copy;
+    return true;
+}
+
+void WebApplyTheme(ObjectCreateRecord* cr, const ObjectRecord* top) {
+    // The header's strings are copied from the creation record after the
+    // kind's creator, with the header's own allocator: the window's theme
+    // goes into the creation record.
+    if (!cr->theme.text && top && top->theme) cr->theme = CrText{top->theme, static_cast<uint32_t>(strlen(top->theme))};
+}
+
+uint8_t WebMnemonicOf(const char* text) {
+    for (const char* p = text; p && *p; ++p) {
+        if (*p != '&') continue;
+        if (p[1] == '&') {
+            ++p;
+            continue;
+        }
+        return static_cast<uint8_t>(p[1]);
+    }
+    return 0;
+}
+
+// ---- Edit text ----------------------------------------------------------------------------------
+
+bool WebEditConvertFromPage(const char* text, uint32_t length, uint16_t editType, uint16_t mode, const char** out,
+                            uint32_t* outLength) {
+    if (!EditTextBufferEnsure(length)) return false;
+    if (length) memcpy(gEditTextBuf, text, length);
+    gEditTextBuf[length] = 0;
+    gEditTextLen = length;
+    for (uint32_t i = 0; i < length; ++i) {
+        if (editType == kTypeLower) gEditTextBuf[i] = Lower(gEditTextBuf[i]);
+        else if (editType == kTypeUpper) gEditTextBuf[i] = Upper(gEditTextBuf[i]);
+    }
+    *out = gEditTextBuf;
+    *outLength = length;
+    if (mode == kConvNone) return true;
+    // Line feeds (and CR LF, as the native edit gives them) become byte 127.
+    // The copy converts in place: it never grows.
+    if (!EditTextFromControl(gEditTextBuf, length)) return false;
+    char* buf = gEditTextBuf;
+    uint32_t n = gEditTextLen;
+    if (mode == kConvBlanks) {
+        for (uint32_t i = 0; i < n; ++i)
+            if (static_cast<uint8_t>(buf[i]) < kFirstPrintable) buf[i] = kBlank;
+    } else if (mode == kConvTabs) {
+        int32_t expanded = EditTabsExpand(buf, n);
+        if (expanded < 0) return false;
+        buf = gEditTabBuf;
+        n = static_cast<uint32_t>(expanded);
+    }
+    char dec = WebEditDecimalChar();
+    if (editType == kTypeDecimal && WebEditDecimalOption() && dec != '.')
+        for (uint32_t i = 0; i < n; ++i)
+            if (buf[i] == dec) buf[i] = '.';
+    *out = buf;
+    *outLength = n;
+    return true;
+}
+
+bool WebEditFormatForPage(const WebEditTextRecord* e, const char* text, uint32_t length, bool whole,
+                          const char** out, uint32_t* outLength) {
+    if (!EditTextFormatLines(text ? text : "", text ? length : 0, e->lineLimit, e->lineLimit > 1 ? e->columnLimit : 0))
+        return false;
+    char* buf = gEditTextBuf;
+    uint32_t n = gEditTextLen;
+    char dec = WebEditDecimalChar();
+    if (e->editType == kTypeDecimal && WebEditDecimalOption())
+        for (uint32_t i = 0; i < n; ++i)
+            if (buf[i] == '.') buf[i] = dec;
+    uint32_t start = 0;
+    if (whole) {
+        while (n > 0 && buf[n - 1] == kBlank) --n;
+        if (e->editFlags & (kEdAlignRight | kEdAlignCenter))
+            while (start < n && buf[start] == kBlank) ++start;
+        if (n - start == 1 && buf[start] == kBlank) n = start;
+    }
+    buf[n] = 0;
+    *out = buf + start;
+    *outLength = n - start;
+    return true;
+}
+
+void WebEditTextAskText(ObjectRecord* rec, int32_t which) {
+    BeginEdit(rec, kActEdit, kDwAskText);
+    JsonAddInt("pos", which == kSelection ? kSelection : kWhole);
+}
+
+int32_t WebEditTextReplyText(ObjectRecord* rec, const JsonValue* reply, bool selection) {
+    gTextBuf[0] = 0;
+    const char* got = reply ? JsonGetText(reply, selection ? "sel" : "str") : nullptr;
+    if (!got || !*got) return 0;
+    WebEditTextRecord* e = WebEditText(rec);
+    uint16_t mode = e->textConv >= kConvPlain && e->textConv <= kConvBlanks ? e->textConv : static_cast<uint16_t>(kConvPlain);
+    const char* out = nullptr;
+    uint32_t n = 0;
+    if (!WebEditConvertFromPage(got, static_cast<uint32_t>(strlen(got)), e->editType, mode, &out, &n))
+        return kWebNoMemory;
+    if (n > kTextBufSize) n = kTextBufSize;
+    memcpy(gTextBuf, out, n);
+    gTextBuf[n] = 0;
+    return 0;
+}
+
+void WebEditTextFirstLine(const char* text, uint16_t editType) {
+    uint32_t n = 0;
+    for (; text && text[n] && text[n] != '\n' && static_cast<uint8_t>(text[n]) != kProgramLineBreak && n < kTextBufSize;
+         ++n) {
+        char c = text[n];
+        gTextBuf[n] = editType == kTypeLower ? Lower(c) : editType == kTypeUpper ? Upper(c) : c;
+    }
+    gTextBuf[n] = 0;
+}
+
+ObjectRecord* WebEditTextCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
+                                int32_t* code) {
+    bool allocated = !rec;
+    if (!rec) rec = ObjectAllocRecord(kKindEditText, sizeof(WebEditTextRecord), true);
+    if (!rec) {
+        *code = kWebNoMemory;
+        return nullptr;
+    }
+    WebEditTextRecord* e = WebEditText(rec);
+    uint32_t& f = e->editFlags;
+    e->inputType = static_cast<uint8_t>(CreateRecordValue(cr, kEpInputType, 0));
+    SetBit(&f, kEdAutoEnter, CreateRecordValue(cr, kEpAutoEnter, 0) != 0);
+    if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
+    int32_t conv = CreateRecordValue(cr, kEpTextOutConv, kConvDefault);
+    e->textConv = static_cast<uint16_t>(conv >= kConvDefault && conv <= kConvBlanks ? conv : kConvDefault);
+    e->ownBgValue = kNoOwnColor;
+    SetBit(&f, kEdClipSib, CreateRecordValue(cr, kEpClipSib, 0) != 0);
+    SetBit(&f, kEdKeepSel, CreateRecordValue(cr, kEpHideSel, 1) == 0);
+    bool wordWrap = CreateRecordValue(cr, kEpWordWrap, 0) != 0;
+    int32_t lines = CreateRecordValue(cr, kEpMultiLine, 1);
+    if (CreateRecordValue(cr, kEpSingleLine, 0) == 1) {
+        f |= kEdSingleLine;
+        lines = 1;
+        wordWrap = false;
+    }
+    e->lineLimit = lines > 1 ? static_cast<uint32_t>(lines) : 1;
+    e->columnLimit = e->lineLimit > 1 ? LimitOrDefault(CreateRecordValue(cr, kEpMaxCols, 0)) : 0;
+    SetBit(&f, kEdWordWrap, wordWrap);
+    SetBit(&f, kEdReadOnly, CreateRecordValue(cr, kEpReadOnly, 0) != 0);
+    if (CreateRecordValue(cr, kEpPassword, 0)) f |= kEdPassword | kEdSingleLine;
+    CrText cue = CreateRecordText(cr, kEpCueText);
+    if (cue.text && cue.length) f |= kEdSingleLine;
+    CrText options = CreateRecordText(cr, kEpOptions);
+    e->options = options.text ? EditOptionsParse(options.length, options.text) : kEditOptionsDefault;
+    int32_t type = CreateRecordValue(cr, kEpEditType, 0);
+    if (type < 1 || type > kTypeLast) {
+        type = 1;
+        for (const StyleType& s : kStyleTypes)
+            if (cr->winStyle & s.bit) type = s.type;
+    }
+    e->editType = static_cast<uint16_t>(type);
+    SetAlignment(&f, CreateRecordValue(cr, kEpAlignment, 0));
+    SetScrollBits(&f, cr->scrollBar);
+    SetBit(&f, kEdOverType, CreateRecordValue(cr, kEpOverType, 0) != 0);
+    SetBit(&f, kEdSelectAll, CreateRecordValue(cr, kEpSelectAll, 0) != 0);
+    SetBit(&f, kEdStatic, CreateRecordValue(cr, kEpStatic, 0) != 0);
+    e->maxChars = static_cast<uint32_t>(CreateRecordValue(cr, kEpMaxChars, 0));
+    e->rightMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kEpRightMargin, 0), true));
+    e->leftMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kEpLeftMargin, 0), true));
+    CrText pw = CreateRecordText(cr, kEpPasswordChar);
+    if (pw.text && pw.length) e->passwordChar = static_cast<uint8_t>(pw.text[0]);
+    WebApplyTheme(cr, top);
+    if (cue.text && !WebTextReplace(&e->cueText, cue.text, cue.length)) {
+        return WebCreateRefused(rec, allocated, EditDestroy, code);
+    }
+    return rec;
+}
+
+int32_t WebEditTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                           bool* commonWrite) {
+    WebEditTextRecord* e = WebEditText(rec);
+    uint32_t& f = e->editFlags;
+    *commonWrite = false;
+    switch (id) {
+    case kEpOptions: e->options = EditOptionsParse(text ? length : 0, text); return 0;
+    case kEpAlignment:
+        SetAlignment(&f, value);
+        *commonWrite = true;
+        return 0;
+    case kEpBorder: SetBit(&rec->flags, kObjBorder, value != 0); return 0;
+    case kEpStyle:
+        if (value >= 1 && value <= 4) rec->appearance = static_cast<uint8_t>(value);
+        return 0;
+    case kEpEditType:
+        e->editType = static_cast<uint16_t>(value);
+        WebSetElemCss(rec, "text-transform", value == kTypeLower ? "lowercase" : value == kTypeUpper ? "uppercase" : "none",
+                      false);
+        return 0;
+    case kEpHideSel: case kEpModifyFlag: return 0;
+    case kEpMaxChars: e->maxChars = LimitOrDefault(value); return 0;
+    case kEpMultiLine: e->lineLimit = LimitOrDefault(value); return 0;
+    case kEpStatic: case kEpReadOnly:
+        SetBit(&f, id == kEpStatic ? kEdStatic : kEdReadOnly, value != 0);
+        WebSetElemPropBool(rec, "readOnly", (f & (kEdStatic | kEdReadOnly)) != 0, false);
+        return 0;
+    case kEpTabId:
+        rec->tabId = static_cast<uint16_t>(value);
+        *commonWrite = true;
+        return 0;
+    case kEpText: return EditSendText(rec, kWhole, text, text ? length : 0, kDwSetText);
+    case kEpSelText: return EditSendText(rec, kSelection, text, text ? length : 0, kDwSetText);
+    case kEpWordWrap:
+        SetBit(&f, kEdWordWrap, value != 0);
+        *commonWrite = true;
+        return 0;
+    case kEpScrollBar: {
+        if (value < 0 || value > kScrollHorizontal) return 0;
+        const char* old = HtmlScrollClass(ScrollBarOf(f));
+        SetScrollBits(&f, value);
+        WebChangeElemClass(rec, old, HtmlScrollClass(ScrollBarOf(f)), false);
+        return 0;
+    }
+    case kEpMaxCols: e->columnLimit = LimitOrDefault(value); return 0;
+    case kEpOverType: SetBit(&f, kEdOverType, value != 0); SendOption(rec, kActEdit, "ot", value != 0); return 0;
+    case kEpSelectAll: SetBit(&f, kEdSelectAll, value != 0); SendOption(rec, kActEdit, "sa", value != 0); return 0;
+    case kEpPassword: SetBit(&f, kEdPassword, value != 0); return 0;
+    case kEpClipSib: SetBit(&f, kEdClipSib, value != 0); return 0;
+    case kEpRightMargin: e->rightMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
+    case kEpLeftMargin: e->leftMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
+    case kEpPasswordChar: e->passwordChar = text && length ? static_cast<uint8_t>(text[0]) : 0; return 0;
+    case kEpTextOutConv:
+        if (value >= kConvDefault && value <= kConvBlanks) e->textConv = static_cast<uint16_t>(value);
+        return 0;
+    case kEpAutoEnter: SetBit(&f, kEdAutoEnter, value != 0); SendOption(rec, kActEdit, "ae", value != 0); return 0;
+    case kEpCueText:
+        if (!WebTextReplace(&e->cueText, text ? text : "", text ? length : 0)) return kWebNoMemory;
+        WebSetElemProp(rec, "placeholder", e->cueText, false);
+        return 0;
+    case kEpInputType:
+        e->inputType = static_cast<uint8_t>(value);
+        WebSetElemProp(rec, "type", HtmlInputType(value), false);
+        return 0;
+    default:
+        *commonWrite = true;
+        return kWebNotAvailable;
+    }
+}
+
+int32_t WebEditTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
+    WebEditTextRecord* e = WebEditText(rec);
+    uint32_t f = e->editFlags;
+    auto bit = [&](uint32_t b) { *result = (f & b) ? 1 : 0; };
+    switch (id) {
+    case kEpOptions: {
+        char letters[7];
+        for (int i = 0; i < 6; ++i) letters[i] = (e->options & kOptionLetterBits[i]) ? 'Y' : 'N';
+        letters[6] = 0;
+        TextOut(letters, text);
+        return 0;
+    }
+    case kEpAlignment: *result = AlignmentOf(f); return 0;
+    case kEpEditType: *result = e->editType; return 0;
+    case kEpMaxChars: *result = static_cast<int32_t>(e->maxChars); return 0;
+    case kEpMultiLine: *result = static_cast<int32_t>(e->lineLimit); return 0;
+    case kEpMaxCols: *result = static_cast<int32_t>(e->columnLimit); return 0;
+    case kEpTextOutConv: *result = e->textConv; return 0;
+    case kEpInputType: *result = e->inputType; return 0;
+    case kEpHideSel: *result = (f & kEdKeepSel) ? 0 : 1; return 0;
+    case kEpStatic: bit(kEdStatic); return 0;
+    case kEpReadOnly: bit(kEdReadOnly); return 0;
+    case kEpWordWrap: bit(kEdWordWrap); return 0;
+    case kEpOverType: bit(kEdOverType); return 0;
+    case kEpSelectAll: bit(kEdSelectAll); return 0;
+    case kEpPassword: bit(kEdPassword); return 0;
+    case kEpClipSib: bit(kEdClipSib); return 0;
+    case kEpSingleLine: bit(kEdSingleLine); return 0;
+    case kEpAutoEnter: bit(kEdAutoEnter); return 0;
+    case kEpText: case kEpSelText: {
+        int32_t r = WebEditTextReplyText(rec, AskEditText(rec, id == kEpSelText ? kSelection : kWhole), id == kEpSelText);
+        *text = gTextBuf;
+        return r;
+    }
+    case kEpScrollBar: *result = ScrollBarOf(f); return 0;
+    case kEpRightMargin: *result = Margin(rec, e->rightMargin, false); return 0;
+    case kEpLeftMargin: *result = Margin(rec, e->leftMargin, false); return 0;
+    case kEpModifyFlag: *result = 1; return 0;
+    case kEpPasswordChar: {
+        char pc[2] = {static_cast<char>(e->passwordChar ? e->passwordChar : (f & kEdPassword) ? '*' : 0), 0};
+        TextOut(pc, text);
+        return 0;
+    }
+    case kEpCueText: TextOut(e->cueText, text); return 0;
+    default: return kWebNotAvailable;
+    }
+}
+
+int32_t WebEditTextMethod(ObjectRecord* rec, MethodCallRec* call) {
+    int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
+    if (check != 0) return check;
+    uint32_t m = call->method;
+    int32_t shared = SharedEditMethod(rec, call, kActEdit, kEmCanUndo);
+    if (shared != kNotShared) return shared;
+    switch (m) {
+    case kEmGetLineCount:
+        EditGetText(rec, kWhole);
+        return WebReplyInt(CountLines(gTextBuf));
+    case kEmGetLine: {
+        EditGetText(rec, kWhole);
+        int32_t line = WebArgInt(call, 0, 0);
+        const char* p = gTextBuf;
+        for (int32_t i = 1; p && i < line; ++i) {
+            p = strchr(p, static_cast<char>(kProgramLineBreak));
+            if (p) ++p;
+        }
+        if (!p || line < 1) return WebReplyText("");
+        // The line is copied out of gTextBuf before gTextBuf receives it.
+        char* copy = WebTextDup(p, static_cast<uint32_t>(strlen(p)));
+        if (!copy) return WebReplyText("");
+        WebEditTextFirstLine(copy, WebEditText(rec)->editType);
+        GuardedFree(copy);
+        return WebReplyText(gTextBuf);
+    }
+    case kEmGetTextLength: {
+        BeginEdit(rec, kActEdit, kDwValue);
+        JsonAddInt("typ", 0);
+        return WebReplyInt(WebReplyValue(WebViewMsgQuery()));
+    }
+    case kEmGetUnicode: return ReplyUnicode(rec, call);
+    case kEmSetUnicode: {
+        if (!WebArgGiven(call, 0)) return WebReplyInt(1);
+        const EventItem& a = call->args[0];
+        uint32_t n = 0;
+        const char* t = WebArgTextRef(call, 0, &n);
+        bool mark = false;
+        if (t && !IsUtf16Text(t, n, &mark)) {
+            n = n > kTextBufSize ? kTextBufSize : n;
+            memcpy(gTextBuf, t, n);
+            gTextBuf[n] = 0;
+        } else if (t) {
+            Utf16ArgToUtf8(a);
+        } else {
+            gTextBuf[0] = 0;
+        }
+        BeginEdit(rec, kActEdit, kDwSetText);
+        JsonAddInt("pos", 0);
+        JsonAddStringNoConv("str", gTextBuf);
+        WebViewMsgEnd();
+        return WebReplyInt(1);
+    }
+    default:
+        if (m >= kEmGetLine + 1 && m <= kEmSizingMode) return WebReplyInt(1);
+        return kWebUnknownMethod;
+    }
+}
+
+// ---- Number edit ----------------------------------------------------------------------------------
+
+bool WebEditNumberFormatText(const char* text, uint32_t length, uint32_t integerDigits, uint32_t decimalDigits,
+                             bool allowMinus, bool decimalOption, char decimalChar, char* out, size_t outSize) {
+    uint32_t I = integerDigits > kNumberDigitsMax ? kNumberDigitsMax : integerDigits;
+    uint32_t D = decimalDigits > kNumberDigitsMax ? kNumberDigitsMax : decimalDigits;
+    if (!text || outSize < kNumberTextMax + 1) return false;
+    // The input is scanned where it lies; only the kept digits are copied.
+    const char* p = text;
+    const char* end = text + length;
+    while (end > p && end[-1] == kBlank) --end;
+    while (p < end && *p == kBlank) ++p;
+    bool negative = false;
+    if (p < end && *p == '-') {
+        negative = allowMinus;
+        ++p;
+    }
+    while (p < end && *p == '0') ++p;
+    const char* intStart = p;
+    while (p < end && IsDigit(*p)) ++p;
+    uint32_t intLen = static_cast<uint32_t>(p - intStart);
+    const char* frac = p;
+    uint32_t fracLen = 0;
+    if (p < end && (*p == '.' || *p == decimalChar)) {
+        frac = ++p;
+        while (p < end && IsDigit(*p)) ++p;
+        fracLen = static_cast<uint32_t>(p - frac);
+    }
+    if (p != end) return false;
+    // A kept '-' takes one of the integer positions; beyond them only the
+    // last positions are kept (the sign is the first to go).
+    uint64_t positions = static_cast<uint64_t>(intLen) + (negative ? 1 : 0);
+    uint32_t keepInt = intLen;
+    if (positions > I) {
+        keepInt = I;
+        negative = false;
+    }
+    char digits[kNumberDigitsMax * 2 + 2];
+    uint32_t n = 0;
+    digits[n++] = '0';   // room for a carry out of the integer part
+    memcpy(digits + n, intStart + (intLen - keepInt), keepInt);
+    n += keepInt;
+    uint32_t intEnd = n;
+    for (uint32_t i = 0; i < D; ++i) digits[n++] = i < fracLen ? frac[i] : '0';
+    if (fracLen > D && frac[D] >= '5') {
+        int32_t i = static_cast<int32_t>(n) - 1;
+        while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+        if (i >= 0) ++digits[i];
+    }
+    // Leading zeros go; a positive number keeps one before the separator.
+    uint32_t first = 0;
+    while (first < intEnd && digits[first] == '0') ++first;
+    size_t o = 0;
+    bool allZero = first == intEnd;
+    for (uint32_t i = intEnd; i < n; ++i) allZero = allZero && digits[i] == '0';
+    if (negative && !(allZero && D == 0)) out[o++] = '-';
+    if (first == intEnd && I > 0 && !(negative && D > 0)) out[o++] = '0';
+    for (uint32_t i = first; i < intEnd; ++i) out[o++] = digits[i];
+    if (D > 0) {
+        out[o++] = decimalOption && decimalChar ? decimalChar : '.';
+        for (uint32_t i = intEnd; i < n; ++i) out[o++] = digits[i];
+    }
+    out[o] = 0;
+    return true;
+}
+
+bool WebEditNumberFormat(ObjectRecord* rec, const char* text, uint32_t length) {
+    WebEditNumberRecord* num = WebEditNumber(rec);
+    char out[kNumberTextMax + 1];
+    if (!WebEditNumberFormatText(text, length, num->integerDigits, num->decimalDigits,
+                                 (num->editFlags & kEdAllowMinus) != 0, WebEditDecimalOption(), WebEditDecimalChar(),
+                                 out, sizeof out))
+        return false;
+    SendText(rec, kActNumber, kDwSetText, kWhole, out, static_cast<uint32_t>(strlen(out)));
+    return true;
+}
+
+int32_t WebEditNumberReplyText(const JsonValue* reply) {
+    const char* got = reply ? JsonGetText(reply, "str") : nullptr;
+    snprintf(gTextBuf, kTextBufSize + 1, "%s", got ? got : "");
+    char dec = WebEditDecimalChar();
+    if (WebEditDecimalOption() && dec != '.')
+        for (char* p = gTextBuf; *p; ++p)
+            if (*p == dec) *p = '.';
+    return 0;
+}
+
+ObjectRecord* WebEditNumberCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t, int32_t* code) {
+    if (!rec) rec = ObjectAllocRecord(kKindEditNumber, sizeof(WebEditNumberRecord), true);
+    if (!rec) {
+        *code = kWebNoMemory;
+        return nullptr;
+    }
+    WebEditNumberRecord* num = WebEditNumber(rec);
+    // The values and defaults go back into the creation record: the markup reads them there.
+    auto take = [&](uint32_t pid, int32_t def) {
+        int32_t v = CreateRecordValue(cr, pid, def);
+        cr->values[pid] = v;
+        cr->given[pid] = 1;
+        return v;
+    };
+    int32_t align = CreateRecordValue(cr, kEpUpDownAlign, kUpDownAlignDefault);
+    num->upDownAlign = static_cast<uint16_t>(align >= 1 && align <= 3 ? align : kUpDownAlignDefault);
+    // Without IntegerDigits every integer position is allowed (0 given means none).
+    int32_t digits = take(kEpIntegerDigits, kNumberDigitsMax), decimals = take(kEpDecimalDigits, 0);
+    num->integerDigits = digits < 0 ? 0 : digits > static_cast<int32_t>(kNumberDigitsMax) ? kNumberDigitsMax : digits;
+    num->decimalDigits = decimals < 0 ? 0 : decimals > static_cast<int32_t>(kNumberDigitsMax) ? kNumberDigitsMax : decimals;
+    cr->values[kEpIntegerDigits] = static_cast<int32_t>(num->integerDigits);
+    cr->values[kEpDecimalDigits] = static_cast<int32_t>(num->decimalDigits);
+    num->step = take(kEpUpDownChange, 1);
+    num->max = take(kEpUpDownMax, kUpDownMaxDefault);
+    num->min = take(kEpUpDownMin, 0);
+    num->ownBgValue = kNoOwnColor;
+    uint32_t& f = num->editFlags;
+    if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
+    SetBit(&f, kEdKeepSel, CreateRecordValue(cr, kEpHideSel, 1) == 0);
+    SetBit(&f, kEdReadOnly, CreateRecordValue(cr, kEpReadOnly, 0) != 0);
+    SetAlignment(&f, CreateRecordValue(cr, kEpAlignment, 0));
+    SetBit(&f, kEdOverType, CreateRecordValue(cr, kEpOverType, 0) != 0);
+    SetBit(&f, kEdSelectAll, CreateRecordValue(cr, kEpSelectAll, 0) != 0);
+    SetBit(&f, kEdStatic, CreateRecordValue(cr, kEpStatic, 0) != 0);
+    SetBit(&f, kEdClipSib, CreateRecordValue(cr, kEpClipSib, 0) != 0);
+    SetBit(&f, kEdAutoEnter, CreateRecordValue(cr, kEpAutoEnter, 0) != 0);
+    SetBit(&f, kEdAllowMinus, CreateRecordValue(cr, kEpAllowMinus, 0) != 0);
+    SetBit(&f, kEdDpi, CreateRecordValue(cr, kEpDpi, 0) != 0);
+    num->rightMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kEpRightMargin, 0), true));
+    num->leftMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kEpLeftMargin, 0), true));
+    return rec;
+}
+
+int32_t WebEditNumberSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                             bool* commonWrite) {
+    WebEditNumberRecord* num = WebEditNumber(rec);
+    uint32_t& f = num->editFlags;
+    *commonWrite = false;
+    auto flagKey = [&](uint32_t b, const char* key) {
+        SetBit(&f, b, value != 0);
+        if (key) SendOption(rec, kActNumber, key, value != 0);
+        return 0;
+    };
+    auto digits = [&](uint32_t* field, const char* key) {
+        *field = value < 0 ? 0 : value > static_cast<int32_t>(kNumberDigitsMax) ? kNumberDigitsMax : static_cast<uint32_t>(value);
+        SendOption(rec, kActNumber, key, static_cast<int32_t>(*field));
+        return 0;
+    };
+    switch (id) {
+    case kEpAlignment: SetAlignment(&f, value); *commonWrite = true; return 0;
+    case kEpBorder: SetBit(&rec->flags, kObjBorder, value != 0); return 0;
+    case kEpStyle:
+        if (value >= 1 && value <= 4) rec->appearance = static_cast<uint8_t>(value);
+        return 0;
+    case kEpHideSel: case kEpModifyFlag: return 0;
+    case kEpStatic: return flagKey(kEdStatic, nullptr);
+    case kEpReadOnly: return flagKey(kEdReadOnly, nullptr);
+    case kEpTabId: rec->tabId = static_cast<uint16_t>(value); *commonWrite = true; return 0;
+    case kEpText: return NumberSetText(rec, kWhole, text ? text : "", text ? length : 0);
+    case kEpOverType: return flagKey(kEdOverType, "ot");
+    case kEpSelectAll: return flagKey(kEdSelectAll, "sa");
+    case kEpClipSib: return flagKey(kEdClipSib, nullptr);
+    case kEpRightMargin: num->rightMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
+    case kEpLeftMargin: num->leftMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
+    case kEpIntegerDigits: return digits(&num->integerDigits, "dd");
+    case kEpDecimalDigits: return digits(&num->decimalDigits, "fd");
+    case kEpUpDownChange: num->step = value; SendOption(rec, kActNumber, "udic", value); return 0;
+    case kEpUpDownAlign:
+        if (value >= 1 && value <= 3 && value != num->upDownAlign) {
+            num->upDownAlign = static_cast<uint16_t>(value);
+            SendOption(rec, kActNumber, "updn", value);
+        }
+        return 0;
+    case kEpAutoEnter: return flagKey(kEdAutoEnter, "ae");
+    case kEpUpDownMin: num->min = value; SendOption(rec, kActNumber, "udmi", value); return 0;
+    case kEpUpDownMax: num->max = value; SendOption(rec, kActNumber, "udmx", value); return 0;
+    case kEpAllowMinus: return flagKey(kEdAllowMinus, "am");
+    case kEpDpi: return flagKey(kEdDpi, "dpi");
+    default:
+        *commonWrite = true;
+        return kWebNotAvailable;
+    }
+}
+
+int32_t WebEditNumberGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
+    WebEditNumberRecord* num = WebEditNumber(rec);
+    uint32_t f = num->editFlags;
+    auto bit = [&](uint32_t b) {
+        *result = (f & b) ? 1 : 0;
+        return 0;
+    };
+    switch (id) {
+    case kEpAlignment: *result = AlignmentOf(f); return 0;
+    case kEpHideSel: *result = (f & kEdKeepSel) ? 0 : 1; return 0;
+    case kEpStatic: return bit(kEdStatic);
+    case kEpReadOnly: return bit(kEdReadOnly);
+    case kEpOverType: return bit(kEdOverType);
+    case kEpSelectAll: return bit(kEdSelectAll);
+    case kEpClipSib: return bit(kEdClipSib);
+    case kEpAutoEnter: return bit(kEdAutoEnter);
+    case kEpAllowMinus: return bit(kEdAllowMinus);
+    case kEpDpi: return bit(kEdDpi);
+    case kEpText:
+        NumberGetText(rec, 0);
+        *text = gTextBuf;
+        return 0;
+    case kEpRightMargin: *result = Margin(rec, num->rightMargin, false); return 0;
+    case kEpLeftMargin: *result = Margin(rec, num->leftMargin, false); return 0;
+    case kEpModifyFlag: *result = 1; return 0;
+    case kEpIntegerDigits: *result = static_cast<int32_t>(num->integerDigits); return 0;
+    case kEpDecimalDigits: *result = static_cast<int32_t>(num->decimalDigits); return 0;
+    case kEpUpDownChange: *result = num->step; return 0;
+    case kEpUpDownAlign: *result = num->upDownAlign; return 0;
+    case kEpUpDownMin: *result = num->min; return 0;
+    case kEpUpDownMax: *result = num->max; return 0;
+    default: return kWebNotAvailable;
+    }
+}
+
+int32_t WebEditNumberMethod(ObjectRecord* rec, MethodCallRec* call) {
+    int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
+    if (check != 0) return check;
+    uint32_t m = call->method;
+    int32_t shared = SharedEditMethod(rec, call, kActNumber, kNmCanUndo);
+    if (shared != kNotShared) return shared;
+    switch (m) {
+    case kNmGetTextLength:
+        NumberGetText(rec, 0);
+        return WebReplyInt(static_cast<int32_t>(strlen(gTextBuf)));
+    default: return kWebUnknownMethod;
+    }
+}
+
+ObjectRecord* WebCreateRefused(ObjectRecord* rec, bool allocated, void (*destroy)(ObjectRecord*), int32_t* code) {
+    if (destroy) destroy(rec);
+    if (allocated) ObjectFreeRecord(rec);
+    *code = kWebNoMemory;
+    return nullptr;
+}
+
+uint16_t* WebUtf16BufferEnsure(uint32_t bytes) {
+    if (bytes <= gUtf16Size) return gUtf16Buf;
+    uint16_t* grown = static_cast<uint16_t*>(GuardedRealloc(gUtf16Buf, bytes));
+    if (!grown) return nullptr;
+    gUtf16Buf = grown;
+    gUtf16Size = bytes;
+    return gUtf16Buf;
+}
+
+void WebEditCleanup() {
+    GuardedFree(gUtf16Buf);
+    gUtf16Buf = nullptr;
+    gUtf16Size = 0;
+}
+
+void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,
+                     const WebKindOps* ops) {
+    WebRegisterCreator(kind, creator);
+    WebRegisterPropHandlers(kind, setProp, getProp);
+    WebRegisterKindOps(kind, ops);
+}
+
+void WebEditInstall() {
+    WebRegisterKind(kKindEditText, WebEditTextCreate, WebEditTextSetProp, WebEditTextGetProp, &kEditOps);
+    WebRegisterKind(kKindEditNumber, WebEditNumberCreate, WebEditNumberSetProp, WebEditNumberGetProp, &kNumberOps);
+}

@@ -1,0 +1,373 @@
+// webpanel.cpp - Panel and Timer in the web view. A panel is a division of
+// its window with its own child list, docking paddings and scroll options, or
+// a piece of HTML or a framed page (action 35) while it holds no objects. A
+// timer is a record in gWebTimers that the client's timer check fires; its
+// Timeout is the native timer's value code.
+#include <cstdio>
+#include <cstring>
+
+#include "graphics/gfxcore.h"
+#include "objects/events.h"
+#include "objects/objtables.h"
+#include "session/util/mem.h"
+#include "webview/controls/webdrawn.h"
+#include "webview/core/webchannel.h"
+#include "webview/core/webgeneric.h"
+#include "webview/core/webmarkup.h"
+#include "webview/core/webobject.h"
+#include "webview/core/webprops.h"
+#include "webview/core/webtext.h"
+
+namespace {
+
+constexpr uint8_t kActPanelHtml = 35;
+constexpr uint32_t kFramedUrlMax = 300;
+constexpr uint32_t kPanelFromForm = 0x8000;
+constexpr uint32_t kWinFlag1 = 0x40;
+constexpr int32_t kOffsetMax = 32767;
+constexpr uint32_t kGuiKeep = 0x1;
+constexpr int32_t kInnerHtmlAppend = 0x1, kInnerHtmlFramed = 0x2;
+constexpr uint8_t kPointerResultKind = 255;   // the reply of GetObjectAsPointer: the bound variable
+constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
+constexpr uint8_t kUnitsPixels = 5;
+
+enum PanelPid : uint32_t {
+    kPpClipCtrl = 42, kPpScrollBar = 57, kPpWinOffsetV = 88, kPpWinOffsetH = 89, kPpAutoScroll = 187,
+    kPpMinScrollH = 188, kPpMinScrollV = 189, kPpBdrStyle = 208, kPpDockPadL = 222, kPpDockPadB = 225,
+    kPpTimeout = 165, kPpStartTimer = 269,
+};
+enum PanelMethodNo : uint32_t {
+    kPmGetObject = 1, kPmSetHScrollPos = 2, kPmSetVScrollPos = 3, kPmGetObjectAsPointer = 4,
+    kPmSetBgColorTransparent = 5, kPmPreviewClose = 8, kPmSetWinFlag1 = 17, kPmInnerHtml = 18, kPmGetChildCount = 19,
+};
+// ScrollBar values.
+enum PanelScroll : int32_t { kScrollBoth = 1, kScrollVertical = 2, kScrollNone = 3, kScrollHorizontal = 4 };
+
+WebPanelRecord* AsPanel(ObjectRecord* rec) { return reinterpret_cast<WebPanelRecord*>(rec); }
+TimerRecord* AsTimer(ObjectRecord* rec) { return reinterpret_cast<TimerRecord*>(rec); }
+
+uint32_t ScrollBits(int32_t bars) {
+    switch (bars) {
+    case kScrollBoth: return kPanelHScroll | kPanelVScroll;
+    case kScrollVertical: return kPanelVScroll;
+    case kScrollHorizontal: return kPanelHScroll;
+    default: return 0;
+    }
+}
+
+int32_t ScrollValue(uint32_t flags) {
+    bool h = (flags & kPanelHScroll) != 0, v = (flags & kPanelVScroll) != 0;
+    return h && v ? kScrollBoth : h ? kScrollHorizontal : v ? kScrollVertical : kScrollNone;
+}
+
+int32_t ToPixels(ObjectRecord* rec, int32_t v) { return WebScaleValue(rec, v, 0, true); }
+int32_t FromPixels(ObjectRecord* rec, int32_t v) { return WebScaleValue(rec, v, 0, false); }
+
+int32_t ScaleWith(ObjectRecord* top, int32_t v) {
+    return ScaleByMode(WebIsWindow(top) ? WebWin(top)->scaleMode : kUnitsPixels, v, true);
+}
+
+uint32_t SetBit(uint32_t flags, uint32_t bit, bool on) { return on ? (flags | bit) : (flags & ~bit); }
+
+// A text of the HTML attribute between single quotes: the characters that
+// could end it or open markup become entities.
+void AppendAttrText(const char* text) {
+    for (const char* p = text; *p; ++p) {
+        switch (*p) {
+        case '\'': HtmlAppend("&#39;", 0); break;
+        case '"': HtmlAppend("&quot;", 0); break;
+        case '<': HtmlAppend("&lt;", 0); break;
+        case '>': HtmlAppend("&gt;", 0); break;
+        case '&': HtmlAppend("&amp;", 0); break;
+        default: HtmlAppend(p, 1); break;
+        }
+    }
+}
+
+const char* ArgText(const MethodCallRec* call, uint32_t i, char* out, size_t outSize, uint32_t* length) {
+    out[0] = 0;
+    *length = 0;
+    if (!WebArgGiven(call, i)) return out;
+    const EventItem& a = call->args[i];
+    if (!a.data || (a.kind != kItemText && a.kind != kItemText8 && a.kind != kItemUtf8)) return out;
+    uint32_t n = a.size < outSize - 1 ? a.size : static_cast<uint32_t>(outSize - 1);
+    memcpy(out, a.data, n);
+    out[n] = 0;
+    *length = a.size;
+    return out;
+}
+
+// The child a key names: a text an exact name, a number a zero-based index.
+ObjectRecord* ChildByKey(ObjectRecord* rec, const MethodCallRec* call) {
+    if (!WebArgGiven(call, 0)) return nullptr;
+    const EventItem& a = call->args[0];
+    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
+        char name[256];
+        uint32_t length;
+        ArgText(call, 0, name, sizeof name, &length);
+        return ObjectFindChildByKey(rec, 0, name);
+    }
+    int32_t index = WebArgInt(call, 0, -1);
+    return index >= 0 ? ObjectFindChildByKey(rec, static_cast<uint32_t>(index), nullptr) : nullptr;
+}
+
+int32_t InnerHtml(ObjectRecord* rec, const MethodCallRec* call) {
+    if (rec->children) return 1;
+    int32_t flags = WebArgInt(call, 1, 0);
+    uint32_t length = 0;
+    const char* text = "";
+    char* block = nullptr;
+    if (WebArgGiven(call, 0) && call->args[0].data) {
+        length = call->args[0].size;
+        block = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
+        if (!block) return kWebNoMemory;
+        memcpy(block, call->args[0].data, length);
+        block[length] = 0;
+        text = block;
+    }
+    WebViewSelectForObject(rec);
+    if (!(flags & kInnerHtmlFramed)) {
+        JsonBeginAction(kActPanelHtml);
+        JsonAddName(rec);
+        JsonAddInt("dwid", (flags & kInnerHtmlAppend) + 1);
+        JsonAddStringZ("html", text);
+        WebViewMsgEnd();
+    } else if (length < kFramedUrlMax) {
+        // The URL is the program's text: escaped, it cannot leave the attribute.
+        char size[96];
+        snprintf(size, sizeof size, "<iframe class='qovif' width='%dpx' height='%dpx' src='",
+                 rec->right - rec->left, rec->bottom - rec->top);
+        HtmlReset();
+        HtmlAppend(size, 0);
+        AppendAttrText(text);
+        HtmlAppend("'></iframe>", 0);
+        JsonBeginAction(kActPanelHtml);
+        JsonAddName(rec);
+        JsonAddInt("dwid", 1);
+        JsonAddStringZ("html", gHtmlBuf.data ? gHtmlBuf.data : "");
+        WebViewMsgEnd();
+        AsPanel(rec)->pageHeight = rec->bottom - rec->top;
+        AsPanel(rec)->pageWidth = rec->right - rec->left;
+    }
+    GuardedFree(block);
+    return 0;
+}
+
+int32_t ChildCount(ObjectRecord* rec) {
+    int32_t n = 0;
+    for (ObjectRecord* c = rec->children; c && n < INT32_MAX; c = c->next) ++n;
+    return n;
+}
+
+void PanelOpDestroy(ObjectRecord* rec) { WebPanelDestroy(rec); }
+
+int32_t TimerOpGetValue(ObjectRecord* rec, int32_t item, int32_t* value, bool*) {
+    return TimerGetValue(rec, item, value);
+}
+
+void TimerOpDestroy(ObjectRecord* rec) { WebTimerUnlink(rec); }
+
+int32_t TimerSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, uint32_t, bool* commonWrite) {
+    switch (id) {
+    case kPpTimeout: TimerSetValue(rec, 0, value); break;
+    case kPpStartTimer: AsTimer(rec)->startTimer = static_cast<uint8_t>(value); break;
+    default: return kWebNotAvailable;
+    }
+    *commonWrite = false;
+    return 0;
+}
+
+int32_t TimerGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**) {
+    switch (id) {
+    case kPpTimeout: return TimerGetValue(rec, 0, result);
+    case kPpStartTimer: *result = AsTimer(rec)->startTimer; return 0;
+    default: return kWebNotAvailable;
+    }
+}
+
+const WebKindOps kPanelOps = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, WebPanelMethod, PanelOpDestroy};
+const WebKindOps kTimerOps = {nullptr, TimerOpGetValue, nullptr, TimerSetValue, nullptr, nullptr,
+                              nullptr, nullptr,         TimerOpDestroy};
+
+}  // namespace
+
+// ---- Panel -------------------------------------------------------------------------------
+
+ObjectRecord* WebPanelCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
+                             int32_t* code) {
+    rec = WebAllocKindRecord(rec, kind, sizeof(WebPanelRecord), code);
+    if (!rec) return nullptr;
+    WebPanelRecord* p = AsPanel(rec);
+    p->minScrollH = ScaleWith(top, cr->minScrollH);
+    p->minScrollV = ScaleWith(top, cr->minScrollV);
+    p->dockPad[0] = ScaleWith(top, cr->dockPadL);
+    p->dockPad[1] = ScaleWith(top, cr->dockPadT);
+    p->dockPad[2] = ScaleWith(top, cr->dockPadR);
+    p->dockPad[3] = ScaleWith(top, cr->dockPadB);
+    p->bdrStyle = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPpBdrStyle, 1), 1, 3, 1));
+    if (cr->autoScroll > 0) p->panelFlags |= kPanelAutoScroll;
+    if ((gGuiModeFlags & kGuiKeep) && (cr->window == 0 || cr->window == kNoWindow))
+        rec->flags |= kObjAlive | kPanelFromForm;
+    p->panelFlags |= ScrollBits(cr->scrollBar);
+    if (CreateRecordValue(cr, kPpClipCtrl, 1)) p->panelFlags |= kPanelClipCtrl;
+    if (cr->fgColor.value == -1 && !cr->fgColor.object) cr->fgColor.value = 0;
+    return rec;
+}
+
+int32_t WebPanelSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, uint32_t, bool* commonWrite) {
+    WebPanelRecord* p = AsPanel(rec);
+    switch (id) {
+    case kPpClipCtrl: p->panelFlags = SetBit(p->panelFlags, kPanelClipCtrl, value != 0); break;
+    case kPpScrollBar: {
+        int32_t old = ScrollValue(p->panelFlags);
+        p->panelFlags = (p->panelFlags & ~(kPanelHScroll | kPanelVScroll)) | ScrollBits(value);
+        WebChangeElemClass(rec, HtmlScrollClass(old), HtmlScrollClass(value), false);
+        break;
+    }
+    case kPpWinOffsetV: if (value < kOffsetMax) p->offsetV = static_cast<uint16_t>(ToPixels(rec, value)); break;
+    case kPpWinOffsetH: if (value < kOffsetMax) p->offsetH = static_cast<uint16_t>(ToPixels(rec, value)); break;
+    case kPpAutoScroll: p->panelFlags = SetBit(p->panelFlags, kPanelAutoScroll, value != 0); break;
+    case kPpMinScrollH: p->minScrollH = ToPixels(rec, value); break;
+    case kPpMinScrollV: p->minScrollV = ToPixels(rec, value); break;
+    case kPpBdrStyle: p->bdrStyle = static_cast<uint8_t>(value); break;
+    default:
+        if (id >= kPpDockPadL && id <= kPpDockPadB) {
+            p->dockPad[id - kPpDockPadL] = ToPixels(rec, value);
+            WebLayoutChildren(rec);
+            break;
+        }
+        return kWebNotAvailable;
+    }
+    *commonWrite = false;
+    return 0;
+}
+
+int32_t WebPanelGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**) {
+    WebPanelRecord* p = AsPanel(rec);
+    switch (id) {
+    case kPpClipCtrl: *result = (p->panelFlags & kPanelClipCtrl) ? 1 : 0; return 0;
+    case kPpScrollBar: *result = ScrollValue(p->panelFlags); return 0;
+    case kPpWinOffsetV: *result = FromPixels(rec, p->offsetV); return 0;
+    case kPpWinOffsetH: *result = FromPixels(rec, p->offsetH); return 0;
+    case kPpAutoScroll: *result = (p->panelFlags & kPanelAutoScroll) ? 1 : 0; return 0;
+    case kPpMinScrollH: *result = FromPixels(rec, p->minScrollH); return 0;
+    case kPpMinScrollV: *result = FromPixels(rec, p->minScrollV); return 0;
+    case kPpBdrStyle: *result = p->bdrStyle; return 0;
+    default:
+        if (id >= kPpDockPadL && id <= kPpDockPadB) {
+            *result = FromPixels(rec, p->dockPad[id - kPpDockPadL]);
+            return 0;
+        }
+        return kWebNotAvailable;
+    }
+}
+
+int32_t WebPanelMethod(ObjectRecord* rec, MethodCallRec* call) {
+    int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
+    if (check != 0) return check;
+    WebPanelRecord* p = AsPanel(rec);
+    switch (call->method) {
+    case kPmGetObject: {
+        ObjectRecord* child = call->result.kind == kItemObject ? ChildByKey(rec, call) : nullptr;
+        if (!child || child->ovar) return WebReplyInt(0);
+        child->ovar = call->result.varRef;
+        if (gWebObjServices.replyInt)
+            gWebObjServices.replyInt(static_cast<int32_t>(child->handle),
+                                     static_cast<uint8_t>(ObjectKindToType(child->kind)));
+        return kWebNoAnswer;
+    }
+    case kPmSetHScrollPos: case kPmSetVScrollPos: return WebReplyInt(1);
+    case kPmGetObjectAsPointer: {
+        bool keyKind = call->result.kind == kItemObject || call->result.kind == kItemObject2;
+        ObjectRecord* child = keyKind && WebArgGiven(call, 1) ? ChildByKey(rec, call) : nullptr;
+        if (!child) return WebReplyInt(0);
+        if (gWebObjServices.replyInt) gWebObjServices.replyInt(static_cast<int32_t>(child->ovar), kPointerResultKind);
+        return kWebNoAnswer;
+    }
+    case kPmSetWinFlag1: {
+        uint32_t mask = static_cast<uint32_t>(WebArgInt(call, 0, 0)) & kWinFlag1;
+        uint32_t value = static_cast<uint32_t>(WebArgInt(call, 1, 0)) & kWinFlag1;
+        p->winFlags = (p->winFlags & ~mask) | (value & mask);
+        return WebReplyInt(0);
+    }
+    case kPmInnerHtml: {
+        int32_t r = InnerHtml(rec, call);
+        return r < 0 ? r : WebReplyInt(r);
+    }
+    case kPmGetChildCount: return WebReplyInt(ChildCount(rec));
+    default:
+        if (call->method >= kPmSetBgColorTransparent && call->method <= kPmPreviewClose) return WebReplyInt(0);
+        return kWebUnknownMethod;
+    }
+}
+
+void WebPanelResize(ObjectRecord* rec, int32_t x, int32_t y, int32_t width, int32_t height, uint16_t flag) {
+    if (!rec || rec->kind != kKindPanel) return;
+    WebPanelRecord* p = AsPanel(rec);
+    int32_t oldHeight = p->innerHeight, oldWidth = p->innerWidth;
+    p->innerWidth = width;
+    p->innerHeight = height;
+    rec->right = x + width;
+    rec->bottom = y + height;
+    if (p->pageWidth || p->pageHeight) {
+        p->pageWidth = width;
+        p->pageHeight = height;
+    }
+    WebWindowResized(rec, oldHeight, oldWidth);
+    ObjectRef ref = ObjectRefOf(rec);
+    if (EventIsRegistered(rec, kEvResize))
+        PostObjectEvent(rec, kEvResize, kEventKindDefault, flag, PackTenThousand(width, height));
+    if (ObjectRefAlive(ref)) WebLayoutChildren(rec);
+}
+
+void WebPanelReparent(ObjectRecord* rec) {
+    ObjectRecord* window = rec->parent;
+    for (ObjectRecord* c = rec->children; c;) {
+        ObjectRecord* next = c->next;
+        WebUnlinkChild(c);
+        c->parent = window;
+        if (window) WebLinkChild(c);
+        c = next;
+    }
+    rec->children = nullptr;
+}
+
+void WebPanelDestroy(ObjectRecord* rec) { WebPanelReparent(rec); }
+
+// ---- Timer -------------------------------------------------------------------------------
+
+ObjectRecord* WebTimerCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
+                             int32_t* code) {
+    rec = WebAllocKindRecord(rec, kind, sizeof(TimerRecord), code);
+    if (!rec) return nullptr;
+    TimerRecord* t = AsTimer(rec);
+    int32_t timeout = CreateRecordValue(cr, kPpTimeout, 0);
+    t->phase.timeout = static_cast<uint32_t>(timeout < 0 ? 0 : timeout);
+    t->startTimer = static_cast<uint8_t>(CreateRecordValue(cr, kPpStartTimer, 0));
+    // A timer counts only once shown; the creation's StartTimer shows it.
+    cr->flags0 &= ~kCrVisible;
+    if (t->startTimer && !(gGuiModeFlags & kGuiKeep)) {
+        cr->flags0 |= kCrVisible;
+        WebTimerActivate(rec);
+    }
+    return rec;
+}
+
+int32_t WebTimerActivate(ObjectRecord* rec) {
+    // Once in the list: a second show does not restart the count.
+    TimerRecord* t = AsTimer(rec);
+    if (TimerListAdd(&gWebTimers, t)) t->phase.lastTick = TimerTenthsNow();
+    return 0;
+}
+
+void WebTimerUnlink(ObjectRecord* rec) { TimerUnlinkFrom(&gWebTimers, AsTimer(rec)); }
+
+void WebPanelsInstall() {
+    WebRegisterCreator(kKindPanel, WebPanelCreate);
+    WebRegisterPropHandlers(kKindPanel, WebPanelSetProp, WebPanelGetProp);
+    WebRegisterKindOps(kKindPanel, &kPanelOps);
+    WebRegisterCreator(kKindTimer, WebTimerCreate);
+    WebRegisterPropHandlers(kKindTimer, TimerSetProp, TimerGetProp);
+    WebRegisterKindOps(kKindTimer, &kTimerOps);
+}
