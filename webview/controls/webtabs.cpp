@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "graphics/barcore.h"
 #include "objects/events.h"
 #include "objects/objtables.h"
 #include "session/util/json.h"
@@ -44,6 +45,25 @@ WebTabNode* NodeAt(WebTabControlRecord* t, int32_t index) {   // zero-based
     if (index < 0) return nullptr;
     WebTabNode* n = t->tabs;
     for (int32_t i = 0; n && i < index; ++i) n = n->next;
+    return n;
+}
+
+// A node of a parsed label: at most 200 characters of it, a blank when empty.
+WebTabNode* NodeFromLabel(const TabLabel& parsed) {
+    auto* n = static_cast<WebTabNode*>(GuardedAlloc(sizeof(WebTabNode)));
+    if (!n) return nullptr;
+    memset(n, 0, sizeof *n);
+    n->image = kNoImage;
+    n->hotKey = parsed.hotKey;
+    uint32_t len = parsed.length < kTabLabelStored ? parsed.length : kTabLabelStored;
+    n->label = static_cast<char*>(GuardedAlloc(len ? len + 1 : 2));
+    if (!n->label) {
+        GuardedFree(n);
+        return nullptr;
+    }
+    if (len) memcpy(n->label, parsed.text, len);
+    else n->label[len++] = ' ';
+    n->label[len] = 0;
     return n;
 }
 
@@ -270,28 +290,12 @@ const WebKindOps kTabOps = {
 }  // namespace
 
 WebTabNode* WebTabNodeNew(const char* label, uint32_t length) {
-    auto* n = static_cast<WebTabNode*>(GuardedAlloc(sizeof(WebTabNode)));
-    if (!n) return nullptr;
-    memset(n, 0, sizeof *n);
-    n->image = kNoImage;
-    n->label = static_cast<char*>(GuardedAlloc(kTabLabelStored + 1));
-    if (!n->label) {
-        GuardedFree(n);
-        return nullptr;
-    }
-    if (!label) length = 0;
-    uint32_t out = 0;
-    for (uint32_t i = 0; i < length && label[i] && out < kTabLabelStored; ++i) {
-        char c = label[i];
-        n->label[out++] = c;
-        if (c != '&' || i + 1 >= length || out >= kTabLabelStored) continue;
-        char k = label[++i];   // the mark and the character after it go together
-        n->label[out++] = k;
-        if (k != '&') n->hotKey = static_cast<uint8_t>(k >= 'a' && k <= 'z' ? k - ('a' - 'A') : k);
-    }
-    if (out == 0) n->label[out++] = ' ';
-    n->label[out] = 0;
-    return n;
+    // The label rules (marks kept, the hot key after a single '&') are the
+    // native tab control's.
+    TabLabel parsed;
+    bool ended = false;
+    TabLabelNext(label ? label : "", label ? length : 0, &parsed, &ended);
+    return NodeFromLabel(parsed);
 }
 
 bool WebTabNodeInsert(WebTabControlRecord* t, WebTabNode* node, int32_t pos) {
@@ -312,15 +316,15 @@ bool WebTabNodeInsert(WebTabControlRecord* t, WebTabNode* node, int32_t pos) {
 void WebTabControlParseLabels(WebTabControlRecord* t) {
     t->count = 0;
     t->selected = 0;
-    const char* p = gTextBuf;
-    while (*p && t->count < kTabCountMax) {
-        const char* end = strchr(p, ';');
-        uint32_t len = end ? static_cast<uint32_t>(end - p) : static_cast<uint32_t>(strlen(p));
-        WebTabNode* n = WebTabNodeNew(p, len);
+    uint32_t length = static_cast<uint32_t>(strlen(gTextBuf)), at = 0;
+    while (at < length && t->count < kTabCountMax) {
+        TabLabel parsed;
+        bool ended = false;
+        at += TabLabelNext(gTextBuf + at, length - at, &parsed, &ended);
+        if (!ended && parsed.length == 0) break;
+        WebTabNode* n = NodeFromLabel(parsed);
         if (!n) break;
         WebTabNodeInsert(t, n, kTabPosAtEnd);
-        if (!end) break;
-        p = end + 1;
     }
 }
 
