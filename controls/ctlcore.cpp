@@ -309,6 +309,16 @@ void MenuBaseFree(uint16_t base) {
     if (base % kMenuBaseStep == 0 && slot >= 1 && slot <= kMenuBaseSlots) gMenuBaseUsed[slot - 1] = 0;
 }
 
+int32_t MenuItemStateCode(bool disabled, bool checked, bool isDefault) {
+    constexpr int32_t kStateDisabled = 3, kStateChecked = 8, kStateDefault = 0x1000;
+    return (disabled ? kStateDisabled : 0) | (checked ? kStateChecked : 0) | (isDefault ? kStateDefault : 0);
+}
+
+int32_t MenuItemTypeCode(bool separator, bool subMenu) {
+    constexpr int32_t kTypeSeparator = 0x800, kTypeSubMenu = INT32_MIN;
+    return (separator ? kTypeSeparator : 0) | (subMenu ? kTypeSubMenu : 0);
+}
+
 bool MenuShortcutKey(uint8_t code, uint8_t* vk, uint8_t* modifiers) {
     constexpr uint8_t kVkF1 = 0x70, kShift = 1, kCtrl = 2;
     struct Range {

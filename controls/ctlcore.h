@@ -81,6 +81,11 @@ constexpr uint32_t kMenuItemsMax = kMenuBaseStep - 1;
 uint16_t MenuBaseAlloc();
 // Frees a base number; numbers that no slot gave out are ignored.
 void MenuBaseFree(uint16_t base);
+// What GetItemState answers of an item: 3 when disabled, + 8 when checked,
+// + 0x1000 when default; GetItemType: 0x800 for a separator, + 0x80000000
+// with a SubMenu.
+int32_t MenuItemStateCode(bool disabled, bool checked, bool isDefault);
+int32_t MenuItemTypeCode(bool separator, bool subMenu);
 // The virtual-key code and modifier bits (1 Shift, 2 Ctrl) of a shortcut code
 // 1..132; false for 0 or a code out of range.
 bool MenuShortcutKey(uint8_t code, uint8_t* vk, uint8_t* modifiers);

@@ -371,10 +371,11 @@ int32_t MenuMethod(ObjectRecord* rec, MethodCallRec* call) {
     switch (call->method) {
     case kMmGetItemCount: return CtlReplyInt(static_cast<int32_t>(m->itemCount));
     case kMmGetItemType:
-        return CtlReplyInt(!it ? -1 : ((it->itemFlags & kItemSeparator) ? 0x800 : 0) | (it->subMenu ? INT32_MIN : 0));
+        return CtlReplyInt(!it ? -1 : MenuItemTypeCode((it->itemFlags & kItemSeparator) != 0, it->subMenu != nullptr));
     case kMmGetItemState:
-        return CtlReplyInt(!it ? -1 : ((it->itemFlags & kItemDisabled) ? 3 : 0) | ((it->itemFlags & kItemChecked) ? 8 : 0) |
-                                          ((it->itemFlags & kItemDefault) ? 0x1000 : 0));
+        return CtlReplyInt(!it ? -1
+                               : MenuItemStateCode((it->itemFlags & kItemDisabled) != 0, (it->itemFlags & kItemChecked) != 0,
+                                                   (it->itemFlags & kItemDefault) != 0));
     case kMmGetItemName:
         gTextBuf[0] = 0;
         if (it) CopyWithoutMarks(it->text);

@@ -41,8 +41,6 @@ enum MenuMethodNo : uint32_t {
     kMmAddItem = 1, kMmGetItem, kMmRemoveItem, kMmGetItemCount, kMmGetItemType, kMmGetItemState,
     kMmGetItemName, kMmActivate,
 };
-constexpr int32_t kTypeSeparatorBit = 0x800;
-constexpr int32_t kStateDisabled = 3, kStateChecked = 8, kStateDefault = 0x1000;
 enum MenuPropId : uint32_t { kMpRightButton = 90, kMpMdiList = 276, kMpMergeType = 277, kMpMenuOrder = 282 };
 constexpr uint32_t kMergeTypeMax = 3;
 
@@ -625,12 +623,11 @@ int32_t WebMenuMethod(ObjectRecord* rec, MethodCallRec* call) {
     case kMmRemoveItem: return WebReplyInt(WebMenuRemoveItem(m, WebArgInt(call, 0, -1)) ? 0 : 1);
     case kMmGetItemCount: return WebReplyInt(m->itemCount);
     case kMmGetItemType:
-        return WebReplyInt(!it ? -1 : (it->itemFlags & kWmiSeparator) ? kTypeSeparatorBit : 0);
+        return WebReplyInt(!it ? -1 : MenuItemTypeCode((it->itemFlags & kWmiSeparator) != 0, false));
     case kMmGetItemState:
         return WebReplyInt(!it ? -1
-                               : ((it->itemFlags & kWmiDisabled) ? kStateDisabled : 0) |
-                                     ((it->itemFlags & kWmiChecked) ? kStateChecked : 0) |
-                                     ((it->itemFlags & kWmiDefault) ? kStateDefault : 0));
+                               : MenuItemStateCode((it->itemFlags & kWmiDisabled) != 0, (it->itemFlags & kWmiChecked) != 0,
+                                                   (it->itemFlags & kWmiDefault) != 0));
     case kMmGetItemName: {
         gTextBuf[0] = 0;
         if (it) snprintf(gTextBuf, kTextBufSize + 1, "%s", it->text);
