@@ -290,6 +290,35 @@ uint32_t MenuParseItemText(const char* text, uint32_t remaining, bool insertMnem
     return static_cast<uint32_t>(c.p - text);
 }
 
+namespace {
+uint8_t gMenuBaseUsed[kMenuBaseSlots];
+}  // namespace
+
+uint16_t MenuBaseAlloc() {
+    for (uint32_t i = 0; i < kMenuBaseSlots; ++i) {
+        if (!gMenuBaseUsed[i]) {
+            gMenuBaseUsed[i] = 1;
+            return static_cast<uint16_t>((i + 1) * kMenuBaseStep);
+        }
+    }
+    return 0;
+}
+
+void MenuBaseFree(uint16_t base) {
+    uint32_t slot = base / kMenuBaseStep;
+    if (base % kMenuBaseStep == 0 && slot >= 1 && slot <= kMenuBaseSlots) gMenuBaseUsed[slot - 1] = 0;
+}
+
+int32_t MenuItemStateCode(bool disabled, bool checked, bool isDefault) {
+    constexpr int32_t kStateDisabled = 3, kStateChecked = 8, kStateDefault = 0x1000;
+    return (disabled ? kStateDisabled : 0) | (checked ? kStateChecked : 0) | (isDefault ? kStateDefault : 0);
+}
+
+int32_t MenuItemTypeCode(bool separator, bool subMenu) {
+    constexpr int32_t kTypeSeparator = 0x800, kTypeSubMenu = INT32_MIN;
+    return (separator ? kTypeSeparator : 0) | (subMenu ? kTypeSubMenu : 0);
+}
+
 bool MenuShortcutKey(uint8_t code, uint8_t* vk, uint8_t* modifiers) {
     constexpr uint8_t kVkF1 = 0x70, kShift = 1, kCtrl = 2;
     struct Range {

@@ -71,6 +71,21 @@ extern MenuItemParse gMenuItem;
 // menu to underline ("&&" stays doubled); without, they are dropped ("&&"
 // gives '&'). The item lands in gMenuItem.
 uint32_t MenuParseItemText(const char* text, uint32_t remaining, bool insertMnemonics);
+// Menu base numbers, one per menu of either mode: 100, 200, .. 29000; a
+// menu's items are numbered base + 1 + position, so a menu holds at most 99.
+constexpr uint32_t kMenuBaseSlots = 290;
+constexpr uint16_t kMenuBaseStep = 100;
+constexpr uint32_t kMenuItemsMax = kMenuBaseStep - 1;
+// The first free base number; 0 when all 290 are in use (a further menu
+// would share a number block with another).
+uint16_t MenuBaseAlloc();
+// Frees a base number; numbers that no slot gave out are ignored.
+void MenuBaseFree(uint16_t base);
+// What GetItemState answers of an item: 3 when disabled, + 8 when checked,
+// + 0x1000 when default; GetItemType: 0x800 for a separator, + 0x80000000
+// with a SubMenu.
+int32_t MenuItemStateCode(bool disabled, bool checked, bool isDefault);
+int32_t MenuItemTypeCode(bool separator, bool subMenu);
 // The virtual-key code and modifier bits (1 Shift, 2 Ctrl) of a shortcut code
 // 1..132; false for 0 or a code out of range.
 bool MenuShortcutKey(uint8_t code, uint8_t* vk, uint8_t* modifiers);

@@ -13,9 +13,7 @@ bool gGuiShuttingDown;
 
 namespace {
 
-constexpr uint32_t kBaseSlots = 290;        // base numbers 100, 200, .. 29000
-constexpr uint16_t kBaseStep = 100;
-constexpr uint32_t kItemsMax = kBaseStep - 1;
+constexpr uint32_t kItemsMax = kMenuItemsMax;
 constexpr uint16_t kPidSubMenu = 283;
 enum MenuItemFlag : uint32_t { kItemDisabled = 1, kItemSeparator = 2, kItemDefault = 4, kItemChecked = 8 };
 enum MenuMethodNo : uint32_t {
@@ -41,23 +39,7 @@ struct MenuItemRecord {
     MenuRecord* subMenu;
 };
 
-uint8_t gBaseUsed[kBaseSlots];
 MenuRecord* gLastMenu;
-
-uint16_t AllocBase() {
-    for (uint32_t i = 0; i < kBaseSlots; ++i) {
-        if (!gBaseUsed[i]) {
-            gBaseUsed[i] = 1;
-            return static_cast<uint16_t>((i + 1) * kBaseStep);
-        }
-    }
-    return static_cast<uint16_t>((kBaseSlots + 1) * kBaseStep);   // not marked: all in use
-}
-
-void FreeBase(uint16_t base) {
-    uint32_t i = base / kBaseStep;
-    if (i >= 1 && i <= kBaseSlots) gBaseUsed[i - 1] = 0;
-}
 
 MenuRecord* AsMenu(ObjectRecord* rec) {
     return rec && (rec->kind == kKindMenu || rec->kind == kKindSubMenu || rec->kind == kKindFloatMenu)
@@ -338,7 +320,7 @@ void MenuFree(MenuRecord* m) {
         }
     }
     if (m->text) LocalFreeMem(m->text);
-    FreeBase(m->baseNumber);
+    MenuBaseFree(m->baseNumber);
     ObjectFreeCommon(rec);
     ObjectFreeRecord(rec);
 }
@@ -389,10 +371,11 @@ int32_t MenuMethod(ObjectRecord* rec, MethodCallRec* call) {
     switch (call->method) {
     case kMmGetItemCount: return CtlReplyInt(static_cast<int32_t>(m->itemCount));
     case kMmGetItemType:
-        return CtlReplyInt(!it ? -1 : ((it->itemFlags & kItemSeparator) ? 0x800 : 0) | (it->subMenu ? INT32_MIN : 0));
+        return CtlReplyInt(!it ? -1 : MenuItemTypeCode((it->itemFlags & kItemSeparator) != 0, it->subMenu != nullptr));
     case kMmGetItemState:
-        return CtlReplyInt(!it ? -1 : ((it->itemFlags & kItemDisabled) ? 3 : 0) | ((it->itemFlags & kItemChecked) ? 8 : 0) |
-                                          ((it->itemFlags & kItemDefault) ? 0x1000 : 0));
+        return CtlReplyInt(!it ? -1
+                               : MenuItemStateCode((it->itemFlags & kItemDisabled) != 0, (it->itemFlags & kItemChecked) != 0,
+                                                   (it->itemFlags & kItemDefault) != 0));
     case kMmGetItemName:
         gTextBuf[0] = 0;
         if (it) CopyWithoutMarks(it->text);
@@ -530,8 +513,13 @@ ObjectRecord* MenuCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code
     rec->flags &= ~kObjShown;
     CopyCreateStrings(rec, cr);
     m->popup = CreatePopupMenu();
-    m->baseNumber = AllocBase();
+    m->baseNumber = MenuBaseAlloc();
     m->refCount = 1;
+    // Past 290 menus a base number would be shared: the menu is refused.
+    if (!m->baseNumber) {
+        MenuFree(m);
+        return nullptr;
+    }
     const CrText& t = cr->title.text ? cr->title : cr->text;
     if (!m->popup || !MenuBuild(m, t.text, t.length)) {
         MenuFree(m);

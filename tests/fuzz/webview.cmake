@@ -10,3 +10,5 @@ qov_fuzz(fuzz_listtext ${CMAKE_CURRENT_LIST_DIR}/fuzz_listtext.cpp DEPS qov_webc
 qov_fuzz(fuzz_webedit ${CMAKE_CURRENT_LIST_DIR}/fuzz_webedit.cpp DEPS qov_webcore qov_ctlcore qov_objcore qov_base qov_util)
 # The list view's and the tree view's XML loaders, and the savers on what they loaded.
 qov_fuzz(fuzz_xmlcontents ${CMAKE_CURRENT_LIST_DIR}/fuzz_xmlcontents.cpp DEPS qov_webcore qov_objcore qov_base qov_util)
+# A web menu built from its definition text (the definition grammar of the menus).
+qov_fuzz(fuzz_webmenu ${CMAKE_CURRENT_LIST_DIR}/fuzz_webmenu.cpp DEPS qov_webcore qov_ctlcore qov_objcore qov_base qov_util)

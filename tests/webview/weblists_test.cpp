@@ -1,7 +1,8 @@
 // weblists_test.cpp - data lists, list views and tree views of the web view
 // against the recording page: the row, cell and node records, the redraw
 // queues and their flush, the markup, sorting, delimited text, the methods'
-// answers and the events the page's clicks and keys raise.
+// answers and the events the page's clicks and keys raise; and the bars whose
+// entries the client keeps in the same way: tab controls and menus.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include "objects/objcreate.h"
 #include "objects/objhooks.h"
 #include "objects/objops.h"
+#include "objects/objtables.h"
 #include "session/proto/protocol.h"
 #include "session/util/codepage.h"
 #include "session/util/digits.h"
@@ -20,12 +22,16 @@
 #include "webtest.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/controls/webmenu.h"
+#include "webview/controls/webtabs.h"
+#include "controls/ctlcore.h"
 #include "webview/controls/webtree.h"
 #include "webview/controls/webxml.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
+#include "webview/core/webprops.h"
 
 namespace {
 
@@ -1232,3 +1238,392 @@ TEST_F(WebXml, TreeSaverWalksWithoutRecursionAndSizes) {
 }
 
 }  // namespace
+
+// ---- Tab controls ------------------------------------------------------------------------
+
+std::string TabsOf(ObjectRecord* rec) {
+    std::string out;
+    for (WebTabNode* n = WebTabs(rec)->tabs; n; n = n->next) out += std::string(n->label) + "|";
+    return out;
+}
+
+TEST_F(WebLists, TabControlTellsThePageOfEveryTabChange) {
+    ObjectRecord* tc = Create(kTypeTabcontrol, [](ObjectCreateRecord* c) {
+        c->text = CrText{"&One;T&wo;Three", 15};
+    });
+    ASSERT_NE(tc, nullptr);
+    EXPECT_EQ(TabsOf(tc), "&One|T&wo|Three|") << "the creation labels, marks kept";
+    EXPECT_EQ(WebTabs(tc)->tabs->next->hotKey, 'W') << "the character after a single '&' is the hot key";
+    Posts();
+    struct Case {
+        std::function<void()> act;
+        std::string expectPost;
+        std::string expectTabs;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {[&] { WebInsertItem(tc, 9, "Four", 4); }, "\"dwid\": 6, \"pos\": 1000", "&One|T&wo|Three|Four|",
+         "an insert past the end is appended and sent with pos 1000"},
+        {[&] { WebInsertItem(tc, 0, "Zero", 4); }, "\"dwid\": 6, \"pos\": 0", "Zero|&One|T&wo|Three|Four|",
+         "an insert at 0 goes first"},
+        {[&] { Call(tc, kTypeTabcontrol, 9, {N(-3), T("Neg")}); }, "\"pos\": 1000",
+         "Zero|&One|T&wo|Three|Four|Neg|", "a negative InsertTab index appends instead of walking the list backwards"},
+        {[&] { WebInsertItem(tc, 2, nullptr, 0); }, "\"lab\": \" \"", "Zero|&One| |T&wo|Three|Four|Neg|",
+         "a tab without text is a single blank"},
+        {[&] { WebDeleteItem(tc, 3); }, "\"dwid\": 7, \"pos\": 2", "Zero|&One|T&wo|Three|Four|Neg|",
+         "delete item n sends the zero-based position"},
+        {[&] { WebDeleteItem(tc, 40); }, "", "Zero|&One|T&wo|Three|Four|Neg|", "a tab that is not there: nothing"},
+        {[&] { WebSetText(tc, 2, "N&ew", 4); }, "li:eq(\\\"1\\\") a\", \"dwid\": 4, \"val\": \"New\"",
+         "Zero|N&ew|T&wo|Three|Four|Neg|", "a new label replaces the anchor's contents by selector, marks removed"},
+        {[&] { WebSetValue(tc, 0, 3); }, "\"dwid\": 1, \"pos\": 2", "Zero|N&ew|T&wo|Three|Four|Neg|",
+         "selecting tab 3 sends position 2"},
+    };
+    for (const Case& k : kCases) {
+        k.act();
+        std::string posts = Posts();
+        if (k.expectPost.empty()) EXPECT_EQ(posts, "") << k.why;
+        else EXPECT_NE(posts.find(k.expectPost), std::string::npos) << k.why << "\n" << posts;
+        EXPECT_EQ(TabsOf(tc), k.expectTabs) << k.why;
+    }
+}
+
+TEST_F(WebLists, TabControlLabelsPropertyAndLimits) {
+    ObjectRecord* tc = Create(kTypeTabcontrol, [](ObjectCreateRecord* c) { c->text = CrText{"a;b;c", 5}; });
+    ASSERT_NE(tc, nullptr);
+    Posts();
+    PropChange pc = {};
+    for (const PropCodeRow* row = PropertyCodeTable; row->code; ++row)
+        if (row->id == 61) pc.code = row->code;
+    pc.id = 61;
+    pc.text = "x;y;z";
+    pc.textLength = 5;
+    pc.value = 5;
+    WebSetProp(tc, &pc);
+    std::string posts = Posts();
+    EXPECT_EQ(Count(posts, "\"dwid\": 7, \"pos\": 0"), 3u) << "three old tabs deleted one message each\n" << posts;
+    EXPECT_EQ(Count(posts, "\"dwid\": 6, \"pos\": 10000"), 3u) << "three new tabs sent at 10000\n" << posts;
+    int32_t value = 0;
+    const char* text = nullptr;
+    WebGetProp(tc, 61, &value, &text);
+    EXPECT_STREQ(text, "x;y;z") << "the query joins the labels";
+    WebDeleteItem(tc, 0);
+    text = nullptr;
+    WebGetProp(tc, 61, &value, &text);
+    EXPECT_STREQ(text, "") << "an empty label query without tabs";
+
+    for (int i = 0; i < 255; ++i) ASSERT_EQ(WebInsertItem(tc, 1000, "t", 1), 0);
+    Posts();
+    EXPECT_NE(WebInsertItem(tc, 1000, "t", 1), 0) << "the 256th tab is refused: the count is one byte";
+    EXPECT_EQ(Call(tc, kTypeTabcontrol, 9, {N(0), T("u")}), "error -4") << "InsertTab is refused too";
+    EXPECT_EQ(Posts(), "") << "a refused tab sends nothing";
+    EXPECT_EQ(Call(tc, kTypeTabcontrol, 8, {}), "255");
+}
+
+TEST_F(WebLists, TabControlMethodsAndPageSwitches) {
+    ObjectRecord* tc = Create(kTypeTabcontrol, [](ObjectCreateRecord* c) { c->text = CrText{"a;b;c", 5}; });
+    ASSERT_NE(tc, nullptr);
+    struct Case {
+        uint32_t method;
+        std::vector<Arg> args;
+        std::string expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {3, {N(1)}, "-1", "GetTabImage of a tab without an image"},
+        {3, {N(7)}, "-2", "GetTabImage of no tab"},
+        {2, {N(1), N(4)}, "0", "SetTabImage"},
+        {3, {N(1)}, "4", "the image is kept"},
+        {12, {N(2), N(99)}, "0", "SetTabParam"},
+        {13, {N(2)}, "99", "GetTabParam"},
+        {13, {N(8)}, "0", "GetTabParam of no tab"},
+        {11, {N(0), T("A2")}, "1", "SetTab of a tab that exists"},
+        {11, {N(9), T("Z")}, "0", "SetTab of no tab"},
+        {1, {}, "0", "HitTest"},
+        {14, {}, "error -37", "method 14 is unknown"},
+    };
+    for (const Case& k : kCases) EXPECT_EQ(Call(tc, kTypeTabcontrol, k.method, k.args), k.expect) << k.why;
+    EXPECT_EQ(TabsOf(tc), "A2|b|c|");
+    Posts();
+
+    // The page's switch: $CHANGE keeps the tab, and a value query while
+    // $CHANGE is registered answers it without asking the page.
+    Register(tc, {kEvChange, kEvClick});
+    Posts();
+    std::string id = std::to_string(tc->elementId);
+    PageEvent("{\"id\": " + id + ", \"et\": 3, \"ec\": 32, \"em\": 0, \"ev\": 2}");
+    EXPECT_EQ(Events(), (std::vector<std::pair<int32_t, int32_t>>{{kEvChange, 2}})) << "$CHANGE with the 1-based tab";
+    int32_t value = 0;
+    WebGetValue(tc, 0, &value, false);
+    EXPECT_EQ(value, 2) << "the kept tab";
+    EXPECT_EQ(Posts(), "") << "answered without asking the page";
+    PageEvent("{\"id\": " + id + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 2}");
+    Events();
+    RecPageAnswer(&gPage, 32, "{\"val\": 2}", 0);
+    WebGetValue(tc, 0, &value, false);
+    EXPECT_EQ(value, 3) << "after $CLICK the page is asked; its zero-based answer plus 1";
+    EXPECT_NE(Posts().find("\"dwid\": 8"), std::string::npos);
+}
+
+TEST(WebTabMarkup, ImageUrlIsEscapedAndLabelsLoseMarks) {
+    struct Case {
+        const char* label;
+        int32_t image;
+        const char* url;
+        std::string expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"Fi&le", -1, "images/x.png", "File", "no image index: the label only, mark removed"},
+        {"A&&B", 2, nullptr, "A&B", "no image strip: '&&' gives one '&'"},
+        {"T", 1, "images/a.png",
+         "<div class=\"qovtabi\" style=\"background-position: -16px 0px; width: 16px; height: 15px; "
+         "background-image: url('images/a.png');\"></div>T",
+         "the strip cut at image 1"},
+        {"T", 0, "x');\"><script>",
+         "<div class=\"qovtabi\" style=\"background-position: -0px 0px; width: 16px; height: 15px; "
+         "background-image: url('x%27%29;%22%3E%3Cscript%3E');\"></div>T",
+         "quotes and markup in the URL cannot end the url() or the attribute"},
+    };
+    for (const Case& k : kCases) {
+        WebTabNode* n = WebTabNodeNew(k.label, static_cast<uint32_t>(strlen(k.label)));
+        ASSERT_NE(n, nullptr);
+        n->image = k.image;
+        char out[kTabMarkupMax + 1];
+        WebTabImageMarkup(n, k.url, 16, 15, out, sizeof out);
+        EXPECT_EQ(std::string(out), k.expect) << k.why;
+        GuardedFree(n->label);
+        GuardedFree(n);
+    }
+}
+
+// ---- Menus ------------------------------------------------------------------------------------
+
+std::string ItemsOf(ObjectRecord* rec) {
+    std::string out;
+    for (WebMenuItemRecord* it = WebMenu(rec)->items; it; it = it->next)
+        out += std::to_string(it->itemNumber) + ":" + it->text + "/" + std::to_string(it->shortCut) + "/" +
+               std::to_string(it->itemFlags) + ",";
+    return out;
+}
+
+class WebMenus : public WebLists {
+protected:
+    ObjectRecord* Menu(const char* def, bool visible = true, uint32_t type = kTypeMenu) {
+        return Create(type, [=](ObjectCreateRecord* c) {
+            c->text = CrText{def, static_cast<uint32_t>(strlen(def))};
+            if (!visible) c->flags0 &= ~kCrVisible;
+        });
+    }
+};
+
+TEST_F(WebMenus, DefinitionTextGivesTheItems) {
+    struct Case {
+        const char* def;
+        std::string text;
+        std::string items;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"&File;&Open/O;-;(E&xit", "File", "1:Open/55/0,2:-/0/2,3:Exit/0/1,",
+         "Ctrl+O is 55, '-' alone a separator keeping its dash, '(' disables"},
+        {"M;<CSF12Big;<F16", "M", "1:Big/129/0,2:6/1/0,", "<CSF12 is Ctrl+Shift+F12; <F16 is F1 and the text 6"},
+        {"Solo", "Solo", "", "a definition of only the menu's text has no items"},
+    };
+    for (const Case& k : kCases) {
+        ObjectRecord* m = Menu(k.def, false);
+        ASSERT_NE(m, nullptr) << k.def;
+        EXPECT_STREQ(WebMenu(m)->text, k.text.c_str()) << k.why;
+        std::string items = ItemsOf(m);
+        // Item numbers relative to the base.
+        std::string rel;
+        for (WebMenuItemRecord* it = WebMenu(m)->items; it; it = it->next)
+            rel += std::to_string(it->itemNumber - WebMenu(m)->baseNumber) + ":" + it->text + "/" +
+                   std::to_string(it->shortCut) + "/" + std::to_string(it->itemFlags) + ",";
+        EXPECT_EQ(rel, k.items) << k.why;
+        ObjectDestroy(m);
+    }
+}
+
+TEST_F(WebMenus, BarItemsNumbersAndLimits) {
+    ObjectRecord* a = Menu("A;a1", false);
+    ObjectRecord* b = Menu("B;b1", false);
+    ObjectRecord* file = Menu("&File;&Open;&Save", false);
+    ASSERT_TRUE(a && b && file);
+    ASSERT_EQ(WebMenu(file)->baseNumber, 300) << "the third menu of an empty table has base 300";
+    EXPECT_EQ(ItemsOf(file), "301:Open/0/0,302:Save/0/0,");
+    WebInsertItem(file, 0, "&New", 4);
+    EXPECT_EQ(ItemsOf(file), "301:New/0/0,302:Open/0/0,303:Save/0/0,") << "an insert at 1 renumbers the rest";
+    WebInsertItem(file, -5, "Last", 4);
+    EXPECT_EQ(ItemsOf(file), "301:New/0/0,302:Open/0/0,303:Save/0/0,304:Last/0/0,") << "a negative place appends";
+    Posts();
+
+    // The bar: File with order 5, then B with order 2 goes in front of it.
+    WebMenu(file)->menuOrder = 5;
+    WebMenu(b)->menuOrder = 2;
+    WebActivateObject(file, 0, 0, 0, 0);
+    WebActivateObject(b, 0, 0, 0, 0);
+    std::string posts = Posts();
+    std::string wid = std::to_string(window->elementId);
+    size_t lastBar = posts.rfind("\"action\": 36");
+    ASSERT_NE(lastBar, std::string::npos) << posts;
+    std::string bar = posts.substr(lastBar);
+    size_t posB = bar.find("M200F" + wid), posFile = bar.find("M300F" + wid);
+    EXPECT_TRUE(posB != std::string::npos && posFile != std::string::npos && posB < posFile)
+        << "a lower MenuOrder goes in front\n" << bar;
+    EXPECT_NE(bar.find("\"dwid\": 2"), std::string::npos);
+
+    struct Case {
+        std::function<void()> act;
+        uint32_t method;
+        std::vector<Arg> args;
+        std::string expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {[&] { WebCheckItem(file, 2, 1); WebEnableObject(file, 2, false); }, 6, {N(1)}, "11",
+         "GetItemState of a checked, disabled item"},
+        {[&] {}, 6, {N(9)}, "-1", "GetItemState of no item"},
+        {[&] { WebDeleteItem(file, 0); }, 4, {}, "4", "deleting item 0 does nothing"},
+        {[&] { WebDeleteItem(file, 4); }, 4, {}, "3", "deleting item 4"},
+        {[&] {}, 7, {N(0)}, "'New'", "GetItemName"},
+        {[&] {}, 5, {N(0)}, "0", "GetItemType of a plain item"},
+        {[&] {}, 8, {N(0), N(0)}, "1", "Activate is for FloatMenus"},
+        {[&] {}, 9, {}, "error -37", "method 9 is unknown"},
+    };
+    for (const Case& k : kCases) {
+        k.act();
+        EXPECT_EQ(Call(file, kTypeMenu, k.method, k.args), k.expect) << k.why;
+    }
+    // MergeType 5 is ignored, 2 is kept.
+    PropChange pc = {};
+    for (const PropCodeRow* row = PropertyCodeTable; row->code; ++row)
+        if (row->id == 277) pc.code = row->code;
+    if (pc.code) {
+        pc.id = 277;
+        pc.value = 2;
+        WebSetProp(file, &pc);
+        pc.value = 5;
+        WebSetProp(file, &pc);
+        EXPECT_EQ(WebMenu(file)->mergeType, 2) << "MergeType 5 is ignored";
+    }
+
+    // 99 items fill a menu's block of numbers: the 100th is refused.
+    ObjectRecord* big = Menu("Big", false);
+    ASSERT_NE(big, nullptr);
+    for (int i = 0; i < 99; ++i) ASSERT_EQ(WebInsertItem(big, 1000, "x", 1), 0) << i;
+    EXPECT_NE(WebInsertItem(big, 1000, "x", 1), 0) << "the 100th item would take the next menu's number";
+    EXPECT_EQ(WebMenu(big)->itemCount, 99);
+}
+
+TEST_F(WebMenus, TheTwoHundredNinetyFirstMenuIsRefused) {
+    std::vector<uint16_t> taken;
+    for (uint16_t b; (b = MenuBaseAlloc()) != 0;) taken.push_back(b);
+    EXPECT_EQ(Menu("Over;x", false), nullptr) << "no base number left: the menu is refused";
+    MenuBaseFree(29100);   // a number no slot gave out changes nothing
+    EXPECT_EQ(MenuBaseAlloc(), 0) << "freeing an out-of-range base number is ignored";
+    MenuBaseFree(taken.back());
+    ObjectRecord* m = Menu("Last;x", false);
+    ASSERT_NE(m, nullptr) << "a freed number is given again";
+    EXPECT_EQ(WebMenu(m)->baseNumber, taken.back());
+    for (uint16_t b : taken) MenuBaseFree(b);
+}
+
+TEST_F(WebMenus, PageClicksOpenThePopupAndPostTheItem) {
+    ObjectRecord* file = Menu("&File;&Open;(&Gone;&Close");
+    ASSERT_NE(file, nullptr);
+    Register(file, {kEvClick});
+    Posts();
+    uint32_t base = WebMenu(file)->baseNumber;
+    std::string wid = std::to_string(window->elementId);
+    PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0, \"mn\": " +
+              std::to_string(base) + "}");
+    std::string posts = Posts();
+    EXPECT_NE(posts.find("\"action\": 19"), std::string::npos) << "the popup list goes in first\n" << posts;
+    EXPECT_NE(posts.find("id=\\\"M" + std::to_string(base + 1) + "F" + wid), std::string::npos) << posts;
+    EXPECT_NE(posts.find("ui-state-disabled"), std::string::npos) << "the disabled item is marked";
+    EXPECT_NE(posts.find("\"mk\": 1"), std::string::npos) << "made the first time";
+    EXPECT_NE(posts.find("\"f\": \"" + wid + "\""), std::string::npos) << "placed under the bar entry";
+    EXPECT_TRUE(Events().empty()) << "a bar entry raises no event";
+    PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0, \"mn\": " +
+              std::to_string(base) + "}");
+    posts = Posts();
+    EXPECT_EQ(posts.find("\"action\": 19"), std::string::npos) << "an unchanged popup is not sent again";
+    struct Case {
+        uint32_t number;
+        std::vector<std::pair<int32_t, int32_t>> events;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {base + 1, {{kEvClick, 1}}, "Open: $CLICK with item number less the base"},
+        {base + 2, {}, "a disabled item raises nothing"},
+        {base + 3, {{kEvClick, 3}}, "Close"},
+        {base + 9, {}, "no such item"},
+    };
+    for (const Case& k : kCases) {
+        PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0, \"mn\": " +
+                  std::to_string(k.number) + "}");
+        EXPECT_EQ(Events(), k.events) << k.why;
+    }
+    WebCheckItem(file, 1, 1);
+    Posts();
+    PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0, \"mn\": " +
+              std::to_string(base) + "}");
+    posts = Posts();
+    EXPECT_NE(posts.find("\"menu\": \"1\""), std::string::npos) << "a changed popup is deleted\n" << posts;
+    EXPECT_NE(posts.find("ui-icon-check"), std::string::npos) << "and sent again with the check";
+}
+
+TEST_F(WebMenus, ShortcutTableFollowsTheItems) {
+    ObjectRecord* edit = Menu("&Edit;Cu&t/X;&Copy/C;<1Paste;Plain;<CSF12Big", false);
+    ASSERT_NE(edit, nullptr);
+    uint16_t base = WebMenu(edit)->baseNumber;
+    auto entry = [&](uint16_t offset) { return WebMenuShortcutFind(window, static_cast<uint16_t>(base + offset)); };
+    struct Case {
+        std::function<void()> act;
+        uint16_t offset;
+        bool present;
+        uint8_t key;
+        uint32_t flags;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {[] {}, 1, true, 'X', kMsfItemEnabled | kMsfCtrl, "Ctrl+X: the key and Ctrl, enabled, menu not shown"},
+        {[] {}, 3, true, 0, kMsfItemEnabled | 0x100, "a special menu alone takes an entry: <1 is special menu 6, bit 0x100"},
+        {[] {}, 4, false, 0, 0, "an item without either has none"},
+        {[] {}, 5, true, 0x70 + 11, kMsfItemEnabled | kMsfCtrl | kMsfShift, "<CSF12: F12 with Ctrl and Shift"},
+        {[&] { WebActivateObject(edit, 0, 0, 0, 0); }, 2, true, 'C', kMsfMenuShown | kMsfItemEnabled | kMsfCtrl,
+         "showing the menu marks its entries"},
+        {[&] { WebEnableObject(edit, 2, false); }, 2, true, 'C', kMsfMenuShown | kMsfCtrl, "a disabled item"},
+        {[&] { WebEnableObject(edit, 999, false); }, 1, true, 'X',
+         kMsfMenuShown | kMsfItemEnabled | kMsfCtrl | kMsfBarEntryDisabled, "a disabled bar entry marks all"},
+        {[&] { WebEnableObject(edit, 999, true); WebInsertItem(edit, 0, "&Undo/Z", 7); }, 2, true, 'X',
+         kMsfMenuShown | kMsfItemEnabled | kMsfCtrl, "an insert at 1 moves the later entries up"},
+        {[] {}, 1, true, 'Z', kMsfMenuShown | kMsfItemEnabled | kMsfCtrl, "and the new item has its own"},
+        {[&] { WebDeleteItem(edit, 2); }, 2, true, 'C', kMsfMenuShown | kMsfCtrl,
+         "a removal frees its entry and moves the later ones down"},
+        {[&] { WebSetText(edit, 2, "&Copy", 5); }, 2, false, 0, 0, "a new text without a shortcut frees the entry"},
+        {[&] { WebHideObject(edit, 0); }, 1, true, 'Z', kMsfItemEnabled | kMsfCtrl, "hiding the menu clears the mark"},
+    };
+    for (const Case& k : kCases) {
+        k.act();
+        WebMenuShortcut* e = entry(k.offset);
+        ASSERT_EQ(e != nullptr, k.present) << k.why;
+        if (!e) continue;
+        EXPECT_EQ(e->key, k.key) << k.why;
+        EXPECT_EQ(e->flags, k.flags) << k.why;
+    }
+    ObjectDestroy(edit);
+    EXPECT_EQ(WebMenuShortcutFind(window, static_cast<uint16_t>(base + 1)), nullptr) << "a destroyed menu leaves none";
+
+    // A full table of 100 entries drops the next one.
+    for (int i = 0; i < 2; ++i) {
+        std::string def = "Keys";
+        for (int k = 0; k < 60; ++k) def += ";k/A";
+        ObjectRecord* keys = Create(kTypeMenu, [&](ObjectCreateRecord* c) {
+            c->text = CrText{def.c_str(), static_cast<uint32_t>(def.size())};
+            c->flags0 &= ~kCrVisible;
+        });
+        ASSERT_NE(keys, nullptr);
+    }
+    EXPECT_EQ(WebWin(window)->menuShortcutCount, kMenuShortcutsMax) << "the count covers the 100 entries in use";
+}

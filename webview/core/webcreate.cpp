@@ -421,6 +421,8 @@ ObjectRecord* WebCreateByType(uint32_t kind, ObjectRecord* rec, int32_t* code) {
         WebInheritFont(top, rec, cr, true);
         FontToMarkup(rec);
     }
+    // Menus have no element to place (a FloatMenu keeps its position itself).
+    if (kind == kKindMenu || kind == kKindFloatMenu) return rec;
     // Lines place themselves; timers and image lists have no place.
     if (kind != kKindLine && kind != kKindVariant && kind != kKindTimer && kind != kKindImageList) {
         bool placed;

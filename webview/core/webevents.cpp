@@ -17,6 +17,7 @@
 
 bool gWebFileButtonClicked;
 bool (*gWebIsFileButton)(const ObjectRecord* rec);
+bool (*gWebMenuPageClick)(ObjectRecord* window, uint32_t number);
 
 namespace {
 
@@ -164,6 +165,15 @@ void WebPageEventDispatch(ObjectRecord* owner, JsonValue* ev) {
 }
 
 void WebObjectEvent(const JsonValue* ev, uint32_t id, ObjectRecord* page) {
+    // Menu elements have no object of their own: "id" names their window and
+    // "mn" the entry or item.
+    if (JsonFindMember(ev, "mn")) {
+        ObjectRecord* window = WebFindWindowById(id);
+        int64_t number = JsonGetInt(ev, "mn");
+        if (window && gWebMenuPageClick && number > 0 && number <= UINT16_MAX)
+            gWebMenuPageClick(window, static_cast<uint32_t>(number));
+        return;
+    }
     ObjectRecord* rec = FindInPage(page, id);
     if (!rec) return;
     int32_t et, ec, em, value;

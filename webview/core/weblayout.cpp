@@ -19,6 +19,8 @@
 #include "webview/controls/webbutton.h"
 #include "webview/controls/webhtmlctl.h"
 #include "webview/controls/weblist.h"
+#include "webview/controls/webmenu.h"
+#include "webview/controls/webtabs.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webtree.h"
 #include "webview/controls/webcombo.h"
@@ -427,6 +429,18 @@ static uint32_t DefaultPageEvent(uint32_t kind) {
     }
 }
 
+namespace {
+constexpr uint32_t kShowKinds = 64;
+WebShowFn gShowHandlers[kShowKinds];
+WebHideFn gHideHandlers[kShowKinds];
+}  // namespace
+
+void WebRegisterShowHandlers(uint32_t kind, WebShowFn show, WebHideFn hide) {
+    if (kind >= kShowKinds) return;
+    gShowHandlers[kind] = show;
+    gHideHandlers[kind] = hide;
+}
+
 int32_t WebActivateObject(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
     if (!rec) return kWebNotCreated;
     if (a) {
@@ -443,6 +457,7 @@ int32_t WebActivateObject(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, in
         return WebTimerActivate(rec);
     }
     if (rec->flags & kObjShown) return 0;
+    if (WebShowFn fn = rec->kind < kShowKinds ? gShowHandlers[rec->kind] : nullptr) return fn(rec, a, b, c, d);
     rec->flags |= kObjShown;
     if (rec->kind == kKindWindow) return WebShowWindow(rec);
     WebSetElemCss(rec, "display", "block", true);
@@ -464,6 +479,7 @@ int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate) {
     }
     bool wasShown = (rec->flags & kObjShown) != 0;
     rec->flags &= ~kObjShown;
+    if (WebHideFn fn = rec->kind < kShowKinds ? gHideHandlers[rec->kind] : nullptr) return fn(rec, wasShown);
     ObjectRecord* top = ObjectTopWindow(rec);
     if (wasShown && top && top->kind == kKindWindow && reinterpret_cast<WindowRecord*>(top)->focusObj == rec)
         reinterpret_cast<WindowRecord*>(top)->focusObj = nullptr;
@@ -477,7 +493,12 @@ int32_t WebDeactivateObject(ObjectRecord* rec) { return WebHideObject(rec, 0); }
 namespace {
 constexpr uint32_t kEnableKinds = 64;
 WebEnableFn gEnableHandlers[kEnableKinds];
+WebEnableFn gItemEnableHandlers[kEnableKinds];
 }  // namespace
+
+void WebRegisterItemEnableHandler(uint32_t kind, WebEnableFn fn) {
+    if (kind < kEnableKinds) gItemEnableHandlers[kind] = fn;
+}
 
 void WebRegisterEnableHandler(uint32_t kind, WebEnableFn fn) {
     if (kind < kEnableKinds) gEnableHandlers[kind] = fn;
@@ -485,6 +506,7 @@ void WebRegisterEnableHandler(uint32_t kind, WebEnableFn fn) {
 
 int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on) {
     if (!rec) return kWebNotCreated;
+    if (WebEnableFn fn = rec->kind < kEnableKinds ? gItemEnableHandlers[rec->kind] : nullptr) return fn(rec, item, on);
     // Kinds that tell the page themselves (the list controls).
     if (WebEnableFn fn = rec->kind < kEnableKinds ? gEnableHandlers[rec->kind] : nullptr) {
         if (item != 0) return kWebNotAvailable;
@@ -672,6 +694,8 @@ void WebObjectsInstall() {
     WebEditDateTimeInstall();
     WebDrawnInstall();
     WebXmlContentsInstall();
+    WebTabControlInstall();
+    WebMenuInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,

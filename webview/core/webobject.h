@@ -123,6 +123,15 @@ int32_t WebCheckMethod(uint32_t objectType, const MethodCallRec* call);
 // padding, scroll offsets, form name) reads both. Its style words are the
 // WindowRecord's two style words. The form name is its DivisionId: the page
 // division the window lives in ("mainscrn" unless given).
+// An entry of a window's menu shortcut table: the virtual-key code, flags
+// (WebMenuShortcutFlag of the menus) and the item's number (0: a free entry).
+struct WebMenuShortcut {
+    uint8_t key;
+    uint32_t flags;
+    uint16_t itemNumber;
+};
+constexpr uint32_t kMenuShortcutsMax = 100;
+
 struct WebWindowRecord {
     WindowRecord win;
     int32_t minScrollH, minScrollV;
@@ -153,6 +162,8 @@ struct WebWindowRecord {
     uint32_t webMode;
     uint32_t iconValue;
     ObjectRecord* hostRecord;  // the native window whose web view shows it
+    WebMenuShortcut menuShortcuts[kMenuShortcutsMax];
+    uint32_t menuShortcutCount;   // entries in use, the free ones among them included
 };
 
 // Style word bits (WindowRecord::style[0]).
@@ -278,6 +289,14 @@ int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on);
 // before it is called).
 typedef int32_t (*WebEnableFn)(ObjectRecord* rec, int32_t item, bool on);
 void WebRegisterEnableHandler(uint32_t kind, WebEnableFn fn);
+// A kind that enables and disables its items itself (menus): called with any
+// item number, the record's own flag untouched.
+void WebRegisterItemEnableHandler(uint32_t kind, WebEnableFn fn);
+// A kind's own show and hide (menus: their place in the bar rather than the
+// element's display). hide is called after the shown flag was cleared.
+typedef int32_t (*WebShowFn)(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
+typedef int32_t (*WebHideFn)(ObjectRecord* rec, bool wasShown);
+void WebRegisterShowHandlers(uint32_t kind, WebShowFn show, WebHideFn hide);
 // Fills gWebObjectOps and the channel hooks this facility answers.
 void WebObjectsInstall();
 // Forgets every window and list (tests; the records themselves are the registry's).

@@ -1,0 +1,124 @@
+// bars.test.js - the bars' page script in headless Chromium: a tab control's
+// action 32 operations (insert, delete, select, the asked-for selection) and
+// the $CHANGE and $CLICK a real tab click raises once the client asked for
+// them; the menu bar and popups of action 36 and the events of their clicks.
+'use strict';
+const { test, before, after } = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const { launchBrowser } = require('../browser');
+const { assemblePageDir } = require('../pagefiles');
+
+let browser, page, dir;
+const errors = [];
+
+async function post(obj) {
+  const out = await page.evaluate((t) => window.__qovDeliver(t), JSON.stringify(obj));
+  return out.map((s) => JSON.parse(s));
+}
+
+async function answer(obj) {
+  const out = await post(obj);
+  return out[out.length - 1];
+}
+
+async function events() {
+  const out = [];
+  for (;;) {
+    const sent = await post({ action: 15 });
+    const ev = sent[sent.length - 1];
+    if (ev.action !== 8) break;
+    delete ev.action;
+    if (ev.et !== 99995) out.push(ev);
+  }
+  return out;
+}
+
+async function tabLabels() {
+  return page.evaluate(() => Array.from(document.querySelectorAll('#C50 .ui-tabs-nav li')).map((e) => e.textContent));
+}
+
+before(async () => {
+  dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-bars-')));
+  browser = await launchBrowser();
+  page = await browser.context.newPage();
+  page.on('pageerror', (e) => errors.push(String(e && e.message ? e.message : e)));
+  await page.goto('file://' + path.join(dir, 'qovwvstart.html'));
+  await page.waitForFunction(() => window.QovPendingEvents && window.QovPendingEvents() > 0);
+  await events();
+  await post({ action: 19, name: 'C10', form: 'mainscrn', html:
+    "<div id='C10' class='qovform' style='position:relative;left:0;top:0;width:500px;height:400px'>" +
+    "<div id='C10N'></div></div>" });
+  await post({ action: 19, name: 'C50', form: 'C10', html:
+    "<div id='C50' style='position:absolute;left:10px;top:40px;width:300px;height:120px'>" +
+    "<ul><li><a href=\"#C50-1\">One</a></li><li><a href=\"#C50-2\">Two</a></li></ul><div id=\"C50-1\"></div></div>",
+    js: 'QovTabC( { id: "C50" } );' });
+  await events();
+});
+
+after(async () => {
+  await browser.close();
+  fs.rmSync(dir, { recursive: true, force: true });
+});
+
+test('a tab control follows the client and reports switches', async () => {
+  assert.deepEqual(await tabLabels(), ['One', 'Two'], 'the first markup makes the strip');
+  const cases = [
+    { msg: { dwid: 6, pos: 1000, id: 50, lab: 'Three' }, tabs: ['One', 'Two', 'Three'], why: 'pos 1000 appends' },
+    { msg: { dwid: 6, pos: 0, id: 50, lab: 'Zero' }, tabs: ['Zero', 'One', 'Two', 'Three'], why: 'pos 0 goes first' },
+    { msg: { dwid: 6, pos: 10000, id: 50, lab: 'Four' }, tabs: ['Zero', 'One', 'Two', 'Three', 'Four'],
+      why: 'pos 10000 (a new label list) appends' },
+    { msg: { dwid: 7, pos: 0 }, tabs: ['One', 'Two', 'Three', 'Four'], why: 'a deletion by position' },
+  ];
+  for (const c of cases) {
+    await post(Object.assign({ action: 32, name: 'C50' }, c.msg));
+    assert.deepEqual(await tabLabels(), c.tabs, c.why);
+  }
+  await post({ action: 32, name: 'C50', dwid: 1, pos: 2 });
+  assert.equal((await answer({ action: 32, name: 'C50', dwid: 8 })).val, 2, 'the client\'s choice, zero-based');
+  assert.deepEqual(await events(), [], 'a tab the client selects is not reported');
+
+  await page.click('#C50 .ui-tabs-nav li:nth-child(2) a');
+  assert.deepEqual(await events(), [], 'nothing is reported before the client asks');
+  await post({ action: 32, name: 'C50', id: 50, dwid: 4 });
+  await post({ action: 32, name: 'C50', id: 50, dwid: 5 });
+  await page.click('#C50 .ui-tabs-nav li:nth-child(4) a');
+  assert.deepEqual(await events(), [{ id: 50, et: 3, ev: 4, em: 0, ec: 32 }, { id: 50, et: 4, ev: 4, em: 0, ec: 32 }],
+    '$CHANGE then $CLICK with the 1-based tab');
+  await post({ action: 51, sel: '#C50 .ui-tabs-nav li:eq("0") a', dwid: 4, val: 'Uno' });
+  assert.deepEqual((await tabLabels())[0], 'Uno', 'a label replaced by selector');
+  assert.deepEqual(errors, []);
+});
+
+test('a menu bar and its popup report clicks for the client', async () => {
+  await post({ action: 36, name: 'C10', dwid: 2, html:
+    '<ul  class="ui-widget-header fmenui" style="height: 24px" id="M10"> ' +
+    '<li id="M100F10"  class="ui-state-default"><a href="#">File</a></li>' +
+    '<li id="M200F10"  class="ui-state-disabled"><a href="#">Edit</a></li></ul>' });
+  assert.equal(await page.locator('#C10N .fmenui > li').count(), 2, 'the bar is in the window\'s holder');
+  await page.click('#M100F10');
+  await page.click('#M200F10', { force: true });
+  assert.deepEqual(await events(), [{ id: 10, et: 4, ev: 0, em: 0, mn: 100, ec: 32 }],
+    'a bar entry reports its base number; a disabled one nothing');
+  await post({ action: 19, name: 'C11', form: 'C10N', html:
+    '<ul id="C11"> <li id="M101F10" ><a href="#">Open</a></li><li>-</li>' +
+    '<li id="M103F10"  class="ui-state-disabled"><a href="#">Gone</a></li>' +
+    '<li id="M104F10" ><a href="#"><span class="ui-icon ui-icon-check"></span>Close</a></li></ul>' });
+  const shown = await answer({ action: 36, name: 'C11', dwid: 1, t: 0, l: 0, mk: 1, f: '10' });
+  assert.equal(shown.val, 0, 'the show is answered');
+  assert.ok(await page.isVisible('#C11'), 'the popup is shown');
+  const entry = await page.locator('#M100F10').boundingBox();
+  const popup = await page.locator('#C11').boundingBox();
+  assert.ok(popup.y >= entry.y + entry.height - 1, 'under the bar entry');
+  assert.ok(await page.locator('#C11').evaluate((e) => e.classList.contains('ui-menu')), 'a jQuery UI menu');
+  await page.click('#M103F10', { force: true });
+  assert.deepEqual(await events(), [], 'a disabled item reports nothing');
+  await page.click('#M101F10');
+  assert.deepEqual(await events(), [{ id: 10, et: 4, ev: 0, em: 0, mn: 101, ec: 32 }], 'an item its number');
+  assert.ok(!(await page.isVisible('#C11')), 'the popup goes after a choice');
+  await post({ action: 20, delid: 'C11', form: 'C10N', menu: '1' });
+  assert.equal(await page.locator('#C11').count(), 0, 'a changed popup is deleted');
+  assert.deepEqual(errors, []);
+});
