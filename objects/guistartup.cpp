@@ -209,6 +209,10 @@ static bool MainWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* res
         ++gSrvMsgDepth;
         OnSrvMsgArrived(wp);
         --gSrvMsgDepth;
+        // A session that has ended closes a menu being tracked (a pop-up or a
+        // toolbar's drop-down): its loop would hold the client until someone
+        // closed the menu by hand.
+        if (gSession.state == kSessionEnded || gSession.state == kSessionRefused) EndMenu();
         *result = 0;
         return true;
     case WM_TIMER:
