@@ -5,48 +5,20 @@
 'use strict';
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const fs = require('fs');
-const os = require('os');
-const path = require('path');
-const { launchBrowser } = require('../browser');
-const { assemblePageDir } = require('../pagefiles');
+const { openStartPage } = require('./pagekit');
 
-let browser, page, dir;
-const errors = [];
-
-async function post(obj) {
-  const out = await page.evaluate((t) => window.__qovDeliver(t), JSON.stringify(obj));
-  return out.map((s) => JSON.parse(s));
-}
-
-async function answer(obj) {
-  const out = await post(obj);
-  return out[out.length - 1];
-}
-
-async function events() {
-  const out = [];
-  for (;;) {
-    const sent = await post({ action: 15 });
-    const ev = sent[sent.length - 1];
-    if (ev.action !== 8) break;
-    delete ev.action;
-    if (ev.et !== 99995) out.push(ev);
-  }
-  return out;
-}
+let kit, page, errors;
+const post = (obj) => kit.post(obj);
+const answer = (obj) => kit.answer(obj);
+const events = () => kit.events();
 
 async function tabLabels() {
   return page.evaluate(() => Array.from(document.querySelectorAll('#C50 .ui-tabs-nav li')).map((e) => e.textContent));
 }
 
 before(async () => {
-  dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-bars-')));
-  browser = await launchBrowser();
-  page = await browser.context.newPage();
-  page.on('pageerror', (e) => errors.push(String(e && e.message ? e.message : e)));
-  await page.goto('file://' + path.join(dir, 'qovwvstart.html'));
-  await page.waitForFunction(() => window.QovPendingEvents && window.QovPendingEvents() > 0);
+  kit = await openStartPage('qovwv-bars-');
+  ({ page, errors } = kit);
   await events();
   await post({ action: 19, name: 'C10', form: 'mainscrn', html:
     "<div id='C10' class='qovform' style='position:relative;left:0;top:0;width:500px;height:400px'>" +
@@ -59,8 +31,7 @@ before(async () => {
 });
 
 after(async () => {
-  await browser.close();
-  fs.rmSync(dir, { recursive: true, force: true });
+  await kit.close();
 });
 
 test('a tab control follows the client and reports switches', async () => {

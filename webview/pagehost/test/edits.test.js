@@ -5,39 +5,17 @@
 'use strict';
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const fs = require('fs');
-const os = require('os');
-const path = require('path');
-const { launchBrowser } = require('../browser');
-const { assemblePageDir } = require('../pagefiles');
+const { openStartPage } = require('./pagekit');
 
-let browser, page, dir;
-const errors = [];
-
-async function post(obj) {
-  const text = typeof obj === 'string' ? obj : JSON.stringify(obj);
-  const out = await page.evaluate((t) => window.__qovDeliver(t), text);
-  return out.map((s) => JSON.parse(s));
-}
+let kit, page, errors;
+const post = (obj) => kit.post(obj);
+const events = () => kit.events(true);
 
 // The reply of one query (the last message the page sent back).
 async function ask(obj) {
-  const sent = await post(obj);
-  const reply = sent[sent.length - 1];
+  const reply = await kit.answer(obj);
   delete reply.qn;
   return reply;
-}
-
-async function events() {
-  const out = [];
-  for (;;) {
-    const sent = await post({ action: 15 });
-    const ev = sent[sent.length - 1];
-    if (ev.action !== 8) break;
-    delete ev.action;
-    out.push(ev);
-  }
-  return out;
 }
 
 const kMarkup =
@@ -59,20 +37,15 @@ const kScript =
   'QovEditNum( { id: "C17", ld: 44, dc: ",", fd: 2, dd: 5, updn: 1, udmx: 0, udmi: 0, udic: 1, val: "3,15" } );';
 
 before(async () => {
-  dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-edits-')));
-  browser = await launchBrowser();
-  page = await browser.context.newPage();
-  page.on('pageerror', (e) => errors.push(String(e && e.message ? e.message : e)));
-  await page.goto('file://' + path.join(dir, 'qovwvstart.html'));
-  await page.waitForFunction(() => window.QovPendingEvents && window.QovPendingEvents() > 0);
+  kit = await openStartPage('qovwv-edits-');
+  ({ page, errors } = kit);
   await events();
   await post({ action: 19, name: 'C10', form: 'mainscrn', html: kMarkup, js: kScript });
   await events();
 });
 
 after(async () => {
-  await browser.close();
-  fs.rmSync(dir, { recursive: true, force: true });
+  await kit.close();
 });
 
 test('the constructors run without a script error', () => {
