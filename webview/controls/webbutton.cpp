@@ -92,20 +92,9 @@ void SetDefaultButton(ObjectRecord* window, ObjectRecord* rec, bool on) {
     b->style |= kBtnDefault;
 }
 
-bool EndsWithNoCase(const char* text, size_t n, const char* suffix) {
-    size_t s = strlen(suffix);
-    if (n < s) return false;
-    for (size_t i = 0; i < s; ++i) {
-        char c = text[n - s + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
-}
-
 bool PictureName(const char* name, size_t n) {
-    return EndsWithNoCase(name, n, ".jpg") || EndsWithNoCase(name, n, ".jpeg") || EndsWithNoCase(name, n, ".bmp") ||
-           EndsWithNoCase(name, n, ".gif") || EndsWithNoCase(name, n, ".png");
+    return WebNameEndsWith(name, n, ".jpg") || WebNameEndsWith(name, n, ".jpeg") || WebNameEndsWith(name, n, ".bmp") ||
+           WebNameEndsWith(name, n, ".gif") || WebNameEndsWith(name, n, ".png");
 }
 
 bool ResolveRef(const ObjectCreateRecord* cr, uint32_t pid, uint32_t imageType, char* url, size_t urlSize, char* alt,
@@ -116,7 +105,7 @@ bool ResolveRef(const ObjectCreateRecord* cr, uint32_t pid, uint32_t imageType, 
     CrText name = CreateRecordText(cr, pid);
     if (name.text && name.length) {
         uint32_t n = name.length > kImageNameMax ? kImageNameMax : name.length;
-        bool fits = imageType == kImageTypePicture ? PictureName(name.text, n) : EndsWithNoCase(name.text, n, ".ico");
+        bool fits = imageType == kImageTypePicture ? PictureName(name.text, n) : WebNameEndsWith(name.text, n, ".ico");
         if (!fits) return false;
         if (source.text && source.length) {
             snprintf(url, urlSize, "%.*s", static_cast<int>(source.length), source.text);

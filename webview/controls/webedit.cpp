@@ -311,25 +311,6 @@ const char* WebArgTextRef(const MethodCallRec* call, uint32_t i, uint32_t* lengt
     return a.data ? static_cast<const char*>(a.data) : "";
 }
 
-char* WebTextDup(const char* text, uint32_t length) {
-    char* out = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
-    if (!out) return nullptr;
-    if (length && text) memcpy(out, text, length);
-    out[length] = 0;
-    return out;
-}
-
-bool WebTextReplace(char** field, const char* text, uint32_t length) {
-    char* copy = nullptr;
-    if (text) {
-        copy = WebTextDup(text, length);
-        if (!copy) return false;
-    }
-    GuardedFree(*field);
-    *field = copy;
-    return true;
-}
-
 void WebApplyTheme(ObjectCreateRecord* cr, const ObjectRecord* top) {
     // The header's strings are copied from the creation record after the
     // kind's creator, with the header's own allocator: the window's theme

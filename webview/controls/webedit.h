@@ -111,10 +111,6 @@ int32_t WebEditNumberMethod(ObjectRecord* rec, MethodCallRec* call);
 // A method argument as text (pointer into the request and its length); null
 // when it is not given or not a text.
 const char* WebArgTextRef(const MethodCallRec* call, uint32_t i, uint32_t* length);
-// A copy of length bytes with a NUL, from the guarded heap; null without memory.
-char* WebTextDup(const char* text, uint32_t length);
-// Replaces a heap text field (null text: cleared); false without memory.
-bool WebTextReplace(char** field, const char* text, uint32_t length);
 // The creation's Theme, else its window's: the window's goes into the creation
 // record, from which the header takes its strings.
 void WebApplyTheme(ObjectCreateRecord* cr, const ObjectRecord* top);

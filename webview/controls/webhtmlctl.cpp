@@ -50,13 +50,6 @@ enum Key : int32_t { kKeyEnd = 35, kKeyHome = 36, kKeyUp = 38, kKeyDown = 40 };
 uint8_t BdrOf(int32_t v) { return v >= kBdrDefault && v <= kBdrLast ? static_cast<uint8_t>(v) : kBdrDefault; }
 uint8_t ScrollOf(int32_t v) { return v >= 1 && v <= kScrollLast ? static_cast<uint8_t>(v) : kScrollDefault; }
 
-char* CopyText(const char* text, size_t length) {
-    char* copy = static_cast<char*>(GuardedAlloc(length + 1));
-    if (!copy) return nullptr;
-    if (length) memcpy(copy, text, length);
-    copy[length] = 0;
-    return copy;
-}
 
 // ---- Method arguments ------------------------------------------------------------------
 
@@ -64,7 +57,7 @@ char* CopyText(const char* text, size_t length) {
 char* ArgCopy(const MethodCallRec* call, uint32_t i) {
     uint32_t length = 0;
     const char* text = CallArgText(call, i, &length);
-    return CopyText(text ? text : "", text ? length : 0);
+    return WebTextDup(text ? text : "", text ? length : 0);
 }
 
 struct Args {
@@ -201,7 +194,7 @@ int32_t InnerHtml(ObjectRecord* rec, const MethodCallRec* call) {
         HtmlAppend(head, 0);
         HtmlAppendAttr(content + 1, static_cast<uint32_t>(strlen(content + 1)));
         HtmlAppend("'></iframe>", 0);
-        frame = CopyText(gHtmlBuf.data ? gHtmlBuf.data : "", gHtmlBuf.length);
+        frame = WebTextDup(gHtmlBuf.data ? gHtmlBuf.data : "", gHtmlBuf.length);
         if (!frame) return kWebNoMemory;
         content = frame;
     }
@@ -428,7 +421,7 @@ ObjectRecord* WebHtmlCtlCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRec
     h->scrollBar = ScrollOf(cr->scrollBar ? cr->scrollBar : CreateRecordValue(cr, kHpScrollBar, kScrollDefault));
     CrText inner = cr->innerHtml.text ? cr->innerHtml : CreateRecordText(cr, kHpInnerHtml);
     if (inner.text && inner.length) {
-        h->content = CopyText(inner.text, inner.length);
+        h->content = WebTextDup(inner.text, inner.length);
         if (!h->content) {
             *code = kWebNoMemory;
             return nullptr;
@@ -443,12 +436,12 @@ int32_t WebHtmlCtlSetContent(ObjectRecord* rec, const char* content, int32_t scr
     if (!content) content = "";
     size_t length = strlen(content);
     if (keep) {
-        char* copy = CopyText(content, length);
+        char* copy = WebTextDup(content, static_cast<uint32_t>(length));
         if (!copy) return kWebNoMemory;
         GuardedFree(h->content);
         h->content = copy;
     }
-    char* sent = CopyText(content, length);
+    char* sent = WebTextDup(content, static_cast<uint32_t>(length));
     if (!sent) return kWebNoMemory;
     if (!IsIframe(sent)) MakeBlocksLive(sent);
     if (h->codePage == 1)
@@ -481,7 +474,7 @@ int32_t WebHtmlControlSetProp(ObjectRecord* rec, uint32_t id, int32_t value, con
     case kHpScrollBar: h->scrollBar = ScrollOf(value); break;
     case kHpBdrStyle: h->bdrStyle = BdrOf(value); break;
     case kHpInnerHtml: {
-        char* copy = CopyText(text ? text : "", text ? length : 0);
+        char* copy = WebTextDup(text ? text : "", text ? length : 0);
         if (!copy) return kWebNoMemory;
         int32_t rc = WebHtmlCtlSetContent(rec, copy, 0, true);
         GuardedFree(copy);

@@ -65,40 +65,18 @@ WebImageListRecord* AsList(ObjectRecord* rec) { return reinterpret_cast<WebImage
 
 const WebImageListUser* gListUsers[kObjectKindRows];
 
-char* Dup(const char* text, uint32_t length) {
-    char* out = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
-    if (!out) return nullptr;
-    if (length) memcpy(out, text, length);
-    out[length] = 0;
-    return out;
-}
-
-void Replace(char** field, const char* text, uint32_t length) {
-    GuardedFree(*field);
-    *field = text ? Dup(text, length) : nullptr;
-}
+void Replace(char** field, const char* text, uint32_t length) { WebTextReplace(field, text, length); }
 
 void ReplaceZ(char** field, const char* text) {
     Replace(field, text, text ? static_cast<uint32_t>(strlen(text)) : 0);
-}
-
-bool EndsWithNoCase(const char* text, size_t n, const char* suffix) {
-    size_t s = strlen(suffix);
-    if (n < s) return false;
-    for (size_t i = 0; i < s; ++i) {
-        char c = text[n - s + i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != suffix[i]) return false;
-    }
-    return true;
 }
 
 // A picture file the page shows; names that start with the byte 4 or '@'
 // name something other than a file and are not taken.
 bool PictFileName(const char* name, size_t n) {
     if (n == 0 || name[0] == 4 || name[0] == '@') return false;
-    return EndsWithNoCase(name, n, ".jpg") || EndsWithNoCase(name, n, ".jpeg") || EndsWithNoCase(name, n, ".bmp") ||
-           EndsWithNoCase(name, n, ".gif");
+    return WebNameEndsWith(name, n, ".jpg") || WebNameEndsWith(name, n, ".jpeg") || WebNameEndsWith(name, n, ".bmp") ||
+           WebNameEndsWith(name, n, ".gif");
 }
 
 // A numbered image written out into the images folder: its file name and URL.
@@ -460,7 +438,7 @@ ObjectRecord* WebIconCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord
     } else {
         CrText file = CreateRecordText(cr, kIpPicture);
         uint32_t n = file.text ? (file.length > kImageNameMax ? kImageNameMax : file.length) : 0;
-        if (n && EndsWithNoCase(file.text, n, ".ico") && FileUrl(file, url, sizeof url)) {
+        if (n && WebNameEndsWith(file.text, n, ".ico") && FileUrl(file, url, sizeof url)) {
             ReplaceZ(&ic->url, url);
             ic->resource = 0;
         } else if (ResourceUrl(kImageTypeIcon, ic->resource, url, sizeof url, name, sizeof name)) {

@@ -91,13 +91,6 @@ bool KindDefaultsWhite(uint32_t kind) {
     }
 }
 
-char* DupCounted(const char* text, uint32_t length) {
-    if (!text || !length) return nullptr;
-    char* copy = static_cast<char*>(LocalAllocZero(length + 1u));
-    if (copy) memcpy(copy, text, length);
-    return copy;
-}
-
 uint32_t ColorChoice(const CrColor& c, uint32_t inherited) {
     if (c.object && ObjectIsLive(c.object) && c.object->kind == kKindColor) return ColorObjectValue(c.object);
     return c.value == -1 ? inherited : static_cast<uint32_t>(c.value);
@@ -366,7 +359,7 @@ static void PercentGeometry(ObjectRecord* rec, ObjectCreateRecord* cr) {
         if (*field || p < 1 || p > 100) return;
         char text[16];
         snprintf(text, sizeof text, "%d%%", p);
-        *field = DupCounted(text, static_cast<uint32_t>(strlen(text)));
+        *field = WebTextDupLocal(text, static_cast<uint32_t>(strlen(text)));
     };
     if (w->pageWidth > 0) {
         set(&rec->webLeft, percent(rec->left, w->pageWidth));

@@ -648,3 +648,42 @@ void WebTextCleanup() {
     TextBufFree(&gJsBuf);
     TextBufFree(&gJsonMsgBuf);
 }
+
+// ---- Copies of texts -----------------------------------------------------------------
+
+char* WebTextDup(const char* text, uint32_t length) {
+    char* out = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
+    if (!out) return nullptr;
+    if (length && text) memcpy(out, text, length);
+    out[length] = 0;
+    return out;
+}
+
+bool WebTextReplace(char** field, const char* text, uint32_t length) {
+    char* copy = nullptr;
+    if (text) {
+        copy = WebTextDup(text, length);
+        if (!copy) return false;
+    }
+    GuardedFree(*field);
+    *field = copy;
+    return true;
+}
+
+char* WebTextDupLocal(const char* text, uint32_t length) {
+    if (!text || !length) return nullptr;
+    char* copy = static_cast<char*>(LocalAllocZero(length + 1u));
+    if (copy) memcpy(copy, text, length);
+    return copy;
+}
+
+bool WebNameEndsWith(const char* text, size_t n, const char* suffix) {
+    size_t s = strlen(suffix);
+    if (n < s) return false;
+    for (size_t i = 0; i < s; ++i) {
+        char c = text[n - s + i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}

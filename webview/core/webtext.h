@@ -97,4 +97,13 @@ void WebDateFormat(const char* picture, size_t length, char* out, size_t outSize
 // program's "qovwv_html\images\"; false (out empty) when it would not fit outSize.
 bool WebImagePath(const char* name, bool asUrl, char* out, size_t outSize);
 bool WebTextIsNew(const char* text, uint32_t length);
+// A copy of length bytes with a NUL, from the guarded heap; null without memory.
+char* WebTextDup(const char* text, uint32_t length);
+// Replaces a guarded-heap text field (null text: cleared); false without memory.
+bool WebTextReplace(char** field, const char* text, uint32_t length);
+// A copy on the local heap (freed with LocalFreeMem), as the record headers
+// keep their texts; null for an empty text or without memory.
+char* WebTextDupLocal(const char* text, uint32_t length);
+// Whether the n bytes of text end in suffix (lower case), letters in any case.
+bool WebNameEndsWith(const char* text, size_t n, const char* suffix);
 void WebTextCleanup();

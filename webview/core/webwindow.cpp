@@ -76,14 +76,8 @@ enum WinMethod : uint32_t {
 constexpr int32_t kNotifyIconAnswer = 99;
 constexpr int32_t kValidateNoId = 99999;
 
-char* DupText(const char* text, uint32_t length) {
-    if (!text || !length) return nullptr;
-    char* copy = static_cast<char*>(LocalAllocZero(length + 1u));
-    if (copy) memcpy(copy, text, length);
-    return copy;
-}
 void ReplaceText(char** field, const char* text, uint32_t length) {
-    char* copy = DupText(text, length);
+    char* copy = WebTextDupLocal(text, length);
     if (*field) LocalFreeMem(*field);
     *field = copy;
 }
@@ -233,13 +227,13 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     // A dialog is made hidden while the client's dialog option is off.
     if (type == kWwtDialog && !gGuiOption2039) cr->flags0 &= ~kCrVisible;
     w->showWebMenu = static_cast<uint8_t>(cr->showWebMenu);
-    w->title = DupText(cr->title.text, cr->title.length);
-    w->ribDll = DupText(cr->ribDll.text, cr->ribDll.length);
-    w->ribName = DupText(cr->ribName.text, cr->ribName.length);
+    w->title = WebTextDupLocal(cr->title.text, cr->title.length);
+    w->ribDll = WebTextDupLocal(cr->ribDll.text, cr->ribDll.length);
+    w->ribName = WebTextDupLocal(cr->ribName.text, cr->ribName.length);
     w->ribMode = static_cast<uint8_t>(cr->ribMode);
-    w->useCss = DupText(cr->useCss.text, cr->useCss.length);
-    w->divisionId = cr->divisionId.length ? DupText(cr->divisionId.text, cr->divisionId.length)
-                                          : DupText(kDefaultDivision, sizeof kDefaultDivision - 1);
+    w->useCss = WebTextDupLocal(cr->useCss.text, cr->useCss.length);
+    w->divisionId = cr->divisionId.length ? WebTextDupLocal(cr->divisionId.text, cr->divisionId.length)
+                                          : WebTextDupLocal(kDefaultDivision, sizeof kDefaultDivision - 1);
     w->win.formName = w->divisionId;
     w->minHeight = cr->minHeight;
     w->minWidth = cr->minWidth;
@@ -615,7 +609,7 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
     case kWpUseCss: ReplaceText(&w->useCss, text, length); return 0;
     case kWpDivisionId:
         ReplaceText(&w->divisionId, text, length);
-        if (!w->divisionId) w->divisionId = DupText(kDefaultDivision, sizeof kDefaultDivision - 1);
+        if (!w->divisionId) w->divisionId = WebTextDupLocal(kDefaultDivision, sizeof kDefaultDivision - 1);
         w->win.formName = w->divisionId;
         return 0;
     case kWpRibMode: w->ribMode = static_cast<uint8_t>(value); return 0;
