@@ -316,6 +316,14 @@ char* CtlCopyText(const char* text, uint32_t length) {
     return copy;
 }
 
+bool CtlReplaceText(char** field, const char* text, uint32_t length) {
+    char* copy = CtlCopyText(text ? text : "", text ? length : 0);
+    if (!copy) return false;
+    LocalFreeMem(*field);
+    *field = copy;
+    return true;
+}
+
 bool CtlArgGiven(const MethodCallRec* call, uint32_t i) { return CallArgGiven(call, i); }
 
 int32_t CtlArgInt(const MethodCallRec* call, uint32_t i, int32_t def) { return CallArgInt(call, i, def); }

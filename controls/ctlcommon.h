@@ -114,6 +114,9 @@ int32_t CtlGetCaption(ObjectRecord* rec, int32_t item);
 int32_t CtlSetCaption(ObjectRecord* rec, int32_t item, const char* text, uint32_t len);
 // A NUL-terminated copy of a counted text in the local heap; null without memory.
 char* CtlCopyText(const char* text, uint32_t length);
+// Replaces a local-heap text field with a copy (an empty text for none); false
+// without memory (the field is kept).
+bool CtlReplaceText(char** field, const char* text, uint32_t length);
 
 // Method arguments by position.
 int32_t CtlArgInt(const MethodCallRec* call, uint32_t i, int32_t def);

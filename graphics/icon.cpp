@@ -133,14 +133,6 @@ uint32_t IconGetProp(ObjectRecord* rec, uint32_t id) {
     }
 }
 
-bool ReplaceText(char** field, const char* text, uint32_t length) {
-    char* copy = CtlCopyText(text ? text : "", text ? length : 0);
-    if (!copy) return false;
-    LocalFreeMem(*field);
-    *field = copy;
-    return true;
-}
-
 }  // namespace
 
 HICON IconLoadFromData(const uint8_t* data, uint32_t size, bool threeD, bool small) {
@@ -282,8 +274,8 @@ int32_t IconSetProp(ObjectRecord* rec, PropChange* req) {
         }
         break;
     }
-    case kPidIconAlt: return ReplaceText(&ic->altText, req->text, req->textLength) ? 0 : kOpNoMemory;
-    case kPidIconUrl: return ReplaceText(&ic->urlSource, req->text, req->textLength) ? 0 : kOpNoMemory;
+    case kPidIconAlt: return CtlReplaceText(&ic->altText, req->text, req->textLength) ? 0 : kOpNoMemory;
+    case kPidIconUrl: return CtlReplaceText(&ic->urlSource, req->text, req->textLength) ? 0 : kOpNoMemory;
     default: return GfxSetCommonProp(rec, req);
     }
     GfxRedrawIfShown(rec, true);

@@ -371,15 +371,7 @@ ObjectRecord* MovieCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     if (cr->flags0 & kCrDisabled) EnableWindow(rec->hwnd, FALSE);
     ObjectSaveLayout(rec, 0);
     *code = 0;
-    if (!(cr->flags0 & kCrVisible)) {
-        rec->flags |= kObjHidden;
-        return rec;
-    }
-    ObjectRef ref = ObjectRefOf(rec);
-    ObjectActivate(rec, 0, 0, 0, 0);
-    if (ObjectRefAlive(ref)) return rec;
-    *code = kOpNoObject;
-    return nullptr;
+    return CtlShowCreated(rec, cr, code);
 }
 
 void MovieOnNotify(HWND wnd, uint32_t deviceId) {

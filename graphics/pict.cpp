@@ -478,14 +478,6 @@ uint32_t PictGetProp(ObjectRecord* rec, uint32_t id) {
     }
 }
 
-bool ReplaceText(char** field, const char* text, uint32_t length) {
-    char* copy = CtlCopyText(text ? text : "", text ? length : 0);
-    if (!copy) return false;
-    LocalFreeMem(*field);
-    *field = copy;
-    return true;
-}
-
 void SetFixed(PictRecord* p, bool on) {
     if (on) {
         p->mode |= kPictModeFixed;
@@ -552,8 +544,8 @@ int32_t PictSetProp(ObjectRecord* rec, PropChange* req) {
     }
     case kPidPictSizeH: case kPidPictSizeV: return 0;
     case kPidAutoScale: SetAutoScale(p, v); break;
-    case kPidAltText: if (!ReplaceText(&p->altText, req->text, req->textLength)) return kOpNoMemory; return 0;
-    case kPidUrlSource: if (!ReplaceText(&p->urlSource, req->text, req->textLength)) return kOpNoMemory; return 0;
+    case kPidAltText: if (!CtlReplaceText(&p->altText, req->text, req->textLength)) return kOpNoMemory; return 0;
+    case kPidUrlSource: if (!CtlReplaceText(&p->urlSource, req->text, req->textLength)) return kOpNoMemory; return 0;
     default: {
         rc = CtlSetCommonProp(rec, req);
         rec->flags |= kPictRefit;
