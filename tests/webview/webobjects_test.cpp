@@ -592,7 +592,7 @@ TEST_F(WebObjects, WindowMethods) {
         {49, 0, -1, 0, "IoCancelMode off"},
         {13, -1, -1, kWebNotAvailable, "a form file without the forms facility is an error"},
         {14, -1, -1, kWebNotAvailable, "GetObject is not built: an error"},
-        {12, -1, -1, 0, "SaveQofFile answers 0"},
+        {12, -1, -1, kWebNotAvailable, "SaveQofFile without the forms facility is an error, never a save"},
         {99, -1, -1, kWebUnknownMethod, "an unknown method: -37"},
     };
     for (const Case& c : kCases) {

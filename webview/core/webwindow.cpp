@@ -67,7 +67,7 @@ enum WinProp : uint32_t {
 
 // Window method numbers.
 enum WinMethod : uint32_t {
-    kWmActivate = 1, kWmClose = 2, kWmErase = 3, kWmRefresh = 6, kWmBackMouse = 11, kWmLoadQof = 13,
+    kWmActivate = 1, kWmClose = 2, kWmErase = 3, kWmRefresh = 6, kWmBackMouse = 11, kWmSaveQof = 12, kWmLoadQof = 13,
     kWmGetObject = 14, kWmGetMenu = 15, kWmBrowse = 21, kWmHScroll = 22, kWmVScroll = 23,
     kWmObjectPointer = 26, kWmQofFlags = 27, kWmMonitorInfo = 28, kWmResetScale = 30, kWmValidate = 32,
     kWmNotifyIcon = 33, kWmOsEventMask = 37, kWmMdiPrev = 38, kWmMdiNext = 39, kWmLocaleInfo = 40,
@@ -729,6 +729,9 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         if (WebArgInt(call, 0, 0)) w->win.style[0] |= kWwsBackMouseMove;
         if (WebArgGiven(call, 1) && WebArgInt(call, 1, 0)) w->win.style[0] &= ~kWwsBackMouseMove;
         return WebReplyInt((w->win.style[0] & kWwsBackMouseMove) ? 1 : 0);
+    // SaveQofFile goes to the forms facility too: answering 0 without writing
+    // a file would report a save that never happened.
+    case kWmSaveQof:
     case kWmLoadQof: case kWmQofFlags: case kWmQofInfo: case kWmQofError:
         // Form files are the forms facility's; without it the call fails.
         if (!gWebObjServices.windowFormMethod) return WebReplyInt(kWebNotAvailable);
@@ -770,7 +773,7 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         else w->win.style[1] &= ~kWws2IoCancel;
         return WebReplyInt((w->win.style[1] & kWws2IoCancel) ? 1 : 0);
     case 4: case 5: case 7: case 8: case 9: case 10: case 24: case 25: case 31: case 34: case 36: case 51: case 52:
-    case 12: case 16: case 17: case 18: case 19: case 20: case 29: case 35: case 50:
+    case 16: case 17: case 18: case 19: case 20: case 29: case 35: case 50:
         return WebReplyInt(0);
     default:
         return WebReplyInt(kWebUnknownMethod);
