@@ -18,6 +18,10 @@ enum TreeMethodNo : uint32_t {
     kTmDeleteAll = 1, kTmDeleteItem = 2, kTmGetCount = 5, kTmGetItemText = 9, kTmInsertItem = 12,
     kTmSelectItem = 13, kTmLoadXml = 22, kTmSaveXml = 23, kTmBrowseClassId = 24, kTmSaveXmlToDim = 26,
     kTmXmlSize = 27, kTmLast = 27,
+    // The type's table, which calls are checked against, holds GetLastDropXY
+    // too: the web view's tree answers it; the native tree keeps no drop
+    // point and refuses it as beyond its own methods.
+    kTmTableLast = 28,
 };
 
 HTREEITEM FindNode(HWND wnd, HTREEITEM from, uint32_t id) {
@@ -216,5 +220,5 @@ ObjectRecord* TreeViewCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
 void TreeViewInstall() {
     RegisterObjectCreator(kTypeTreeview, TreeViewCreate);
     RegisterObjectOps(kKindTreeView, &kTreeOps);
-    CtlRegisterMethods(kTypeTreeview, kTmLast);
+    CtlRegisterMethods(kTypeTreeview, kTmTableLast);
 }

@@ -16,6 +16,8 @@
 #include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "objects/window.h"
+#include "session/proto/protocol.h"
+#include "session/session.h"
 #include "tests/gui/testwindow.h"
 
 namespace {
@@ -262,6 +264,33 @@ TEST_F(ControlsTest, ContentsAsXmlAreRefusedNatively) {
         EXPECT_EQ(kOpNotAvailable, ObjectInvokeMethod(c.type, rec, &call)) << c.why << ": nothing done, no success";
         ObjectDestroy(rec);
     }
+}
+
+// The tree view's method table, which every call is checked against, holds
+// GetLastDropXY (28) for the web view's tree; the native tree refuses it.
+TEST_F(ControlsTest, TreeViewTableHoldsTheDropPoint) {
+    ObjectRecord* tree = Make(kTypeTreeview, "Tree");
+    ASSERT_NE(nullptr, tree);
+    struct Case {
+        uint32_t method;
+        int32_t check;
+        const char* why;
+    };
+    const Case cases[] = {
+        {27, 0, "GetXmlDataSize is in the table"},
+        {28, 0, "so is GetLastDropXY"},
+        {29, kErrNoMethod, "nothing beyond it"},
+    };
+    for (const Case& c : cases) {
+        MethodCallRec call = {};
+        call.method = c.method;
+        EXPECT_EQ(c.check, CheckMethodCall(kTypeTreeview, &call)) << c.why;
+    }
+    MethodCallRec drop = {};
+    drop.method = 28;
+    drop.noCheck = 1;
+    EXPECT_EQ(kOpUnknownMethod, ObjectInvokeMethod(kTypeTreeview, tree, &drop)) << "the native tree keeps no drop point";
+    ObjectDestroy(tree);
 }
 
 TEST_F(ControlsTest, ClickPostsClickEvent) {

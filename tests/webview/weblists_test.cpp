@@ -19,7 +19,9 @@
 #include "session/util/codepage.h"
 #include "session/util/digits.h"
 #include "session/util/mem.h"
+#include "tests/testutil.h"
 #include "webtest.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webmenu.h"
@@ -136,6 +138,7 @@ protected:
             }
         }
         call.result.varRef = resultVar;
+        call.result.kind = resultKind;
         gReplies.clear();
         int32_t r = WebCallMethod(rec, &call);
         if (r != kWebNoAnswer && r != 0) return "error " + std::to_string(r);
@@ -155,6 +158,7 @@ protected:
     ObjectCreateRecord cr;
     ObjectRecord* window = nullptr;
     uint32_t resultVar = 0;    // the result variable a method call names, 0: none
+    uint32_t resultKind = 0;   // the result kind it asks for
 };
 
 std::string RowsOf(ObjectRecord* rec) {
@@ -727,6 +731,123 @@ TEST_F(WebTrees, MarkupMakesACaretAndRenamesFollowIt) {
     EXPECT_EQ(t->tree->caret->text, longer);
     EXPECT_EQ(WebTreeNodeById(t->tree, kid)->parent, t->tree->caret) << "the children follow too";
     EXPECT_EQ(WebTreeGetNextItem(t, 0, 9), a);
+}
+
+// Node images are tiles of the tree's image list strip: the flush names the
+// strip and a tile's size, each node's markup its tile, and selection and item
+// changes move the tiles. The list counts the controls that hold it.
+TEST_F(WebTrees, NodeImagesAreTilesOfTheListStrip) {
+    ObjectRecord* list = Create(kTypeImagelist, [](ObjectCreateRecord* c) {
+        c->texts[332] = CrText{"images/tree.png", 15};
+        c->values[131] = 16;   // ImageSizeH: a tile's width
+        c->given[131] = 1;
+        c->values[130] = 20;   // ImageSizeV: its height
+        c->given[130] = 1;
+    });
+    ASSERT_NE(list, nullptr);
+    WebImageListRecord* strip = reinterpret_cast<WebImageListRecord*>(list);
+    ObjectRecord* tv = Create(kTypeTreeview, [&](ObjectCreateRecord* c) {
+        c->values[270] = static_cast<int32_t>(list->handle);
+        c->given[270] = 1;
+    });
+    ASSERT_NE(tv, nullptr);
+    uint32_t a = static_cast<uint32_t>(std::stoul(Tv(tv, 12, {T("a"), N(0), N(static_cast<int32_t>(kTreeInsertLast)), N(2), N(3)})));
+    uint32_t b = static_cast<uint32_t>(std::stoul(Tv(tv, 12, {T("b"), N(0), N(static_cast<int32_t>(kTreeInsertLast)), N(1)})));
+    uint32_t c = Insert(tv, "c");
+    gWebObjectOps.flushRedraws(nullptr);
+    std::string posts = Posts();
+    struct Part {
+        std::string text;
+        const char* why;
+    };
+    const std::vector<Part> kWhole = {
+        {"\"ih\": 20, \"iw\": 16, \"isrc\": \"images/tree.png\"", "the strip and a tile's size go with the tree"},
+        {"<div class='qovtvi' style='background-position: -48px 0px;'></div><span class='ui-selected'>a",
+         "the caret shows its selected image"},
+        {"<div class='qovtvi' style='background-position: -16px 0px;'></div><span>b", "one image given stands for both"},
+        {"<div class='qovtvi'></div><span>c", "a node without an image has no tile"},
+    };
+    for (const Part& k : kWhole) EXPECT_NE(posts.find(k.text), std::string::npos) << k.why << "\n" << posts;
+    const std::vector<std::pair<std::function<void()>, Part>> kPatches = {
+        {[&] { Tv(tv, 13, {N(static_cast<int32_t>(b)), N(9)}); },
+         {"\"dwid\": 3, \"rn\": " + std::to_string(b) + ", \"io\": 16, \"ls\": " + std::to_string(a) + ", \"lo\": 32",
+          "selecting: the new caret's selected tile, the old caret's own"}},
+        {[&] { Tv(tv, 15, {N(static_cast<int32_t>(c)), kSkip, N(4)}); },
+         {"\"dwid\": 7, \"rn\": " + std::to_string(c) + ", \"io\": 64", "a new image of a node not selected"}},
+        {[&] { Tv(tv, 15, {N(static_cast<int32_t>(a)), kSkip, N(0x7FFFFFFF)}); },
+         {"\"io\": 2147483647", "a huge index is kept in range, not wrapped"}},
+    };
+    for (const auto& k : kPatches) {
+        k.first();
+        posts = Posts();
+        EXPECT_NE(posts.find(k.second.text), std::string::npos) << k.second.why << "\n" << posts;
+    }
+
+    ObjectRecord* lv = Create(kTypeListview, nullptr);
+    ASSERT_NE(lv, nullptr);
+    WebSetPropById(lv, 271, static_cast<int32_t>(list->handle), nullptr, 0);
+    EXPECT_EQ(strip->useCount, 2u) << "the tree and the list view each hold one use";
+    int32_t held = 0;
+    const char* text = nullptr;
+    WebGetProp(lv, 271, &held, &text);
+    EXPECT_EQ(held, static_cast<int32_t>(list->handle));
+    ObjectDestroy(lv);
+    EXPECT_EQ(strip->useCount, 1u) << "a destroyed list view gives its use back";
+
+    WebSetPropById(list, 332, 0, "images/other.png", 16);
+    gWebObjectOps.flushRedraws(nullptr);
+    EXPECT_NE(Posts().find("\"isrc\": \"images/other.png\""), std::string::npos) << "a new strip redraws its tree";
+    WebSetPropById(tv, 270, 0, nullptr, 0);
+    EXPECT_EQ(strip->useCount, 0u) << "a tree given no list gives its use back";
+    EXPECT_EQ(gWebImageLists, strip) << "the list itself stays while the program holds it";
+    EXPECT_STREQ(strip->url, "images/other.png");
+    WebSetPropById(tv, 270, static_cast<int32_t>(list->handle), nullptr, 0);
+    ObjectDestroy(list);
+    gWebObjectOps.flushRedraws(nullptr);
+    posts = Posts();
+    EXPECT_EQ(posts.find("isrc"), std::string::npos) << "a destroyed list shows no tiles";
+    EXPECT_EQ(posts.find("qovtvi"), std::string::npos);
+    int32_t gone = -1;
+    WebGetProp(tv, 270, &gone, &text);
+    EXPECT_EQ(gone, 0) << "and reads back as none";
+    ObjectDestroy(tv);
+}
+
+// A text result asked for as UTF-8 gets the one-byte texts of a list view or
+// tree converted; texts the server gave as UTF-8, or a plain text result, go
+// as they are. Method 28 of a tree answers 0.
+TEST_F(WebTrees, TextResultsAskedAsUtf8AndTheDropPoint) {
+    ScopedSet mode(gCharConvMode, kCharModeMap);
+    ObjectRecord* lv = Create(kTypeListview, nullptr);
+    ObjectRecord* tv = Create(kTypeTreeview, nullptr);
+    ASSERT_NE(lv, nullptr);
+    ASSERT_NE(tv, nullptr);
+    Call(lv, kTypeListview, 18, {T("Name"), N(80)});
+    Call(lv, kTypeListview, 19, {T("caf\xE9")});
+    uint32_t node = Insert(tv, "caf\xE9");
+    struct Case {
+        ObjectRecord* rec;
+        uint32_t type, method;
+        std::vector<Arg> args;
+        uint32_t kind;
+        bool utf8Texts;
+        const char* expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {lv, kTypeListview, 15, {N(0), N(0)}, kItemUtf8, false, "'caf\xC3\xA9'", "list view text asked as UTF-8"},
+        {lv, kTypeListview, 15, {N(0), N(0)}, kItemText, false, "'caf\xE9'", "list view text asked as it is"},
+        {lv, kTypeListview, 15, {N(0), N(0)}, kItemUtf8, true, "'caf\xE9'", "a list view holding UTF-8 texts"},
+        {tv, kTypeTreeview, 9, {N(static_cast<int32_t>(node))}, kItemUtf8, false, "'caf\xC3\xA9'", "tree text as UTF-8"},
+        {tv, kTypeTreeview, 9, {N(static_cast<int32_t>(node))}, kItemUtf8, true, "'caf\xE9'", "a tree holding UTF-8"},
+        {tv, kTypeTreeview, 28, {}, kItemInt, false, "0", "GetLastDropXY: no drop point"},
+    };
+    for (const Case& k : kCases) {
+        k.rec->modeFlags = k.utf8Texts ? (k.rec->modeFlags | kModeUtf8Texts) : (k.rec->modeFlags & ~kModeUtf8Texts);
+        resultKind = k.kind;
+        EXPECT_EQ(Call(k.rec, k.type, k.method, k.args), k.expect) << k.why;
+    }
+    resultKind = 0;
 }
 
 TEST_F(WebTrees, ClicksKeysAndChecks) {

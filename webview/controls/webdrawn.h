@@ -95,6 +95,12 @@ struct WebImageListUser {
     void (*queueRedraw)(ObjectRecord* control);
 };
 void WebRegisterImageListUser(uint32_t kind, const WebImageListUser* user);
+// A control that shows a web-mode image list holds one use of it; its
+// release goes through WebImageListRelease. Other records are not counted.
+void WebImageListTake(ObjectRecord* list);
+// The strip of a live web-mode image list: its URL and the width and height
+// of one image of it; false while the list is gone or has no strip.
+bool WebImageListStrip(ObjectRecord* list, const char** url, int32_t* width, int32_t* height);
 // The colour rule of these kinds: an RGB value below 0x1000000 or a system
 // colour index up to 20 (0x80000000 plus the index); false for other values.
 bool WebDrawnColor(int32_t value, uint32_t* out);

@@ -48,7 +48,7 @@ enum ImagePid : uint32_t {
     kIpBgColor = 3, kIpNoResize = 22, kIpAppearance = 43, kIpBackStyle = 51, kIpScrollBar = 57,
     kIpAutoZoom = 68, kIpScale = 69, kIpPictPosH = 70, kIpPictPosV = 71, kIpResource = 87, kIpPictSizeH = 97,
     kIpPictSizeV = 98, kIpSizeMode = 99, kIpPicture = 122, kIpMaskColor = 128, kIpUseMask = 129,
-    kIpSizeH = 130, kIpSizeV = 131, kIpColors = 151, kIpImageIndex = 217, kIpImageList = 270,
+    kIpSizeV = 130, kIpSizeH = 131, kIpColors = 151, kIpImageIndex = 217, kIpImageList = 270,
     kIpUseColorMask = 275, kIpResize = 312, kIpAltText = 331, kIpUrlSource = 332,
 };
 enum PictMethodNo : uint32_t { kPmPageCount = 1, kPmRotate = 2, kPmZTop = 3, kPmZRight = 6, kPmWriteBmp = 7 };
@@ -567,6 +567,22 @@ void WebPictApplySize(ObjectRecord* rec) {
 
 void WebRegisterImageListUser(uint32_t kind, const WebImageListUser* user) {
     if (kind < kObjectKindRows) gListUsers[kind] = user;
+}
+
+void WebImageListTake(ObjectRecord* list) {
+    if (list && ObjectIsLive(list) && list->kind == kKindImageList && ObjectIsWebView(list)) TakeUse(AsList(list));
+}
+
+bool WebImageListStrip(ObjectRecord* list, const char** url, int32_t* width, int32_t* height) {
+    *url = nullptr;
+    *width = *height = 0;
+    if (!list || !ObjectIsLive(list) || list->kind != kKindImageList || !ObjectIsWebView(list)) return false;
+    const WebImageListRecord* l = AsList(list);
+    if (!l->url || !l->url[0]) return false;
+    *url = l->url;
+    *width = static_cast<int32_t>(l->sizeH);
+    *height = static_cast<int32_t>(l->sizeV);
+    return true;
 }
 
 void WebImageListUsersRefresh(ObjectRecord* list) {

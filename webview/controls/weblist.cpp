@@ -11,6 +11,7 @@
 #include "objects/font.h"
 #include "objects/objtables.h"
 #include "session/util/mem.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -317,12 +318,18 @@ char* WebListCopyText(const char* text, uint32_t length) {
     return out;
 }
 
+bool WebListIsImageList(const ObjectRecord* rec) {
+    return rec && ObjectIsLive(rec) && ObjectIsWebView(rec) && rec->kind == kKindImageList;
+}
+
 void WebListTakeImageList(ObjectRecord** field, int32_t handle) {
-    ObjectRecord* list = ObjectFromHandle(static_cast<uint32_t>(handle));
-    if (list && (!ObjectIsWebView(list) || list->kind != kKindImageList)) list = nullptr;
-    if (*field && ObjectIsLive(*field) && (*field)->useCount) --(*field)->useCount;
+    ObjectRecord* list = handle ? ObjectFromHandle(static_cast<uint32_t>(handle)) : nullptr;
+    if (!WebListIsImageList(list)) list = nullptr;
+    // The uses are the image list's own count, which its other holders (icons)
+    // share: the list leaves the page's lists only when nobody holds it.
+    if (WebListIsImageList(*field)) WebImageListRelease(*field, true);
     *field = list;
-    if (list) ++list->useCount;
+    if (list) WebImageListTake(list);
 }
 
 void WebRedrawQueuePush(ObjectRecord** head, ObjectRecord* rec, WebRedrawLinkFn link, uint8_t* queued) {

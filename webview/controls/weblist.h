@@ -125,8 +125,11 @@ char WebListLower(char c);
 // A NUL-ended copy of length bytes on the runtime heap; none without memory.
 char* WebListCopyText(const char* text, uint32_t length);
 // An image list taken into *field by handle (only a web-mode image list, else
-// none); the old one's use is dropped and the new one's raised.
+// none); the old one's use is dropped and the new one's raised. Handle 0
+// releases the list held (a control's destroy).
 void WebListTakeImageList(ObjectRecord** field, int32_t handle);
+// Whether the record is a live web-mode image list.
+bool WebListIsImageList(const ObjectRecord* rec);
 
 // The redraw queues of the list controls: records linked at the head through
 // a next field of their own (link gives it) and marked by a queued byte.

@@ -422,6 +422,8 @@ void WebListViewDestroy(ObjectRecord* rec) {
     }
     lv->columns = nullptr;
     lv->columnCount = 0;
+    // The uses of the image lists go back with the list view.
+    for (ObjectRecord** list : {&lv->imageList, &lv->imageListSm, &lv->imageListSt}) WebListTakeImageList(list, 0);
     WebListViewUnqueue(lv);
 }
 
@@ -1251,7 +1253,7 @@ int32_t WebListViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
 
 int32_t WebListViewGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebListViewRecord* lv = WebListView(rec);
-    auto ref = [](ObjectRecord* r) { return r && ObjectIsLive(r) ? static_cast<int32_t>(r->handle) : 0; };
+    auto ref = [](ObjectRecord* r) { return WebListIsImageList(r) ? static_cast<int32_t>(r->handle) : 0; };
     switch (id) {
     case kLpMultiSelect: case kLpMultiSelect2: *result = lv->multiSelect; return 0;
     case kLpHideSel: *result = lv->hideSel; return 0;
@@ -1320,9 +1322,9 @@ const char* ArgText(const MethodCallRec* call, uint32_t i, uint32_t* length) {
     return WebArgGiven(call, i) ? gArg : nullptr;
 }
 
-int32_t ReplyRowText(const char* text) {
+int32_t ReplyRowText(const ObjectRecord* rec, const MethodCallRec* call, const char* text) {
     snprintf(gTextBuf, kTextBufSize + 1, "%s", text ? text : "");
-    return WebReplyText(gTextBuf);
+    return WebReplyTextOf(rec, call, gTextBuf);
 }
 
 void MoveSpecialColumns(WebListViewRecord* lv, int32_t at, int32_t delta) {
@@ -1722,7 +1724,7 @@ int32_t WebListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         return WebReplyInt(FindItem(lv, index, text, static_cast<uint32_t>(WebArgInt(call, 2, 0)), flags));
     }
     case kLmGetColumnFormat: return WebReplyInt(col(index) ? static_cast<int32_t>(col(index)->format) : 0);
-    case kLmGetColumnText: return ReplyRowText(col(index) ? col(index)->text : "");
+    case kLmGetColumnText: return ReplyRowText(rec, call, col(index) ? col(index)->text : "");
     case kLmGetColumnWidth: return WebReplyInt(col(index) ? col(index)->width : 0);
     case kLmGetCountPerPage: return WebReplyInt(1);
     case kLmGetItemCount: return WebReplyInt(static_cast<int32_t>(lv->rowCount));
@@ -1730,7 +1732,7 @@ int32_t WebListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
     case kLmGetItemParam: return WebReplyInt(row(index) ? static_cast<int32_t>(row(index)->param) : 0);
     case kLmGetItemState:
         return WebReplyInt(row(index) ? static_cast<int32_t>(row(index)->state & static_cast<uint32_t>(WebArgInt(call, 1, 0))) : 0);
-    case kLmGetItemText: return ReplyRowText(WebListViewGetItem(lv, index, WebArgInt(call, 1, 0)));
+    case kLmGetItemText: return ReplyRowText(rec, call, WebListViewGetItem(lv, index, WebArgInt(call, 1, 0)));
     case kLmGetNextItem: return WebReplyInt(GetNextItem(lv, WebArgInt(call, 0, 0), WebArgInt(call, 1, -1)));
     case kLmInsertColumn: case kLmInsertColumnEx:
         utf8(0);
@@ -1855,7 +1857,7 @@ int32_t WebListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         if (index >= 0 && !row(index)) gTextBuf[0] = 0;
         else if (!WebListViewRowText(lv, index, d, static_cast<uint32_t>(WebArgInt(call, 2, 0)), gTextBuf, kTextBufSize + 1, &len))
             gTextBuf[0] = 0;
-        return WebReplyText(gTextBuf);
+        return WebReplyTextOf(rec, call, gTextBuf);
     }
     case kLmGetTopIndex: return WebReplyInt(lv->rowCount ? 0 : -1);
     case kLmGetColResizeFlag:

@@ -244,7 +244,7 @@ int32_t TabGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**
     case kTpWidthStyle: *result = t->widthStyle; return kWebOk;
     case kTpFixHeight: *result = WebScaleValue(rec, t->fixHeight, kAxisV, false); return kWebOk;
     case kTpFixWidth: *result = WebScaleValue(rec, t->fixWidth, kAxisH, false); return kWebOk;
-    case kTpImageList: *result = t->imageList ? static_cast<int32_t>(t->imageList->handle) : 0; return kWebOk;
+    case kTpImageList: *result = WebListIsImageList(t->imageList) ? static_cast<int32_t>(t->imageList->handle) : 0; return kWebOk;
     case kTpTabStyle: *result = static_cast<int32_t>(t->tabStyle); return kWebOk;
     default: return kWebNotAvailable;
     }

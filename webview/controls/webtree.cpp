@@ -11,6 +11,7 @@
 #include "objects/events.h"
 #include "objects/objtables.h"
 #include "session/util/mem.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
 #include "webview/core/webchannel.h"
@@ -22,7 +23,6 @@
 
 ObjectRecord* gWebTreeViewRedraws;
 uint8_t gTreeViewNoRedraw;
-bool (*gWebImageListSource)(ObjectRecord* list, const char** url, int32_t* width, int32_t* height);
 int32_t (*gWebTreeViewXmlMethod)(ObjectRecord* rec, MethodCallRec* call);
 
 namespace {
@@ -196,10 +196,14 @@ void BeginTreeAction(WebTreeViewRecord* tv, int32_t dwid) {
 }
 
 bool ImageSource(WebTreeViewRecord* tv, const char** url, int32_t* w, int32_t* h) {
-    *url = nullptr;
-    *w = *h = 0;
-    return tv->imageList && ObjectIsLive(tv->imageList) && gWebImageListSource &&
-           gWebImageListSource(tv->imageList, url, w, h) && *url;
+    return WebImageListStrip(tv->imageList, url, w, h);
+}
+
+// The left edge of image index in the strip, in pixels; the server's index
+// and size are taken as they come, so the product is kept in range.
+int32_t ImageOffset(int32_t width, int32_t index) {
+    int64_t x = static_cast<int64_t>(width) * index;
+    return x > INT32_MAX ? INT32_MAX : x < INT32_MIN ? INT32_MIN : static_cast<int32_t>(x);
 }
 
 void Post(WebTreeViewRecord* tv, uint32_t ev, int32_t modifiers, uint32_t id) {
@@ -376,7 +380,7 @@ bool WebTreeSetItem(WebTreeViewRecord* tv, uint32_t id, uint32_t mask, const cha
         if (images && !(n->state & kTnSelected)) {
             BeginTreeAction(tv, kTdImage);
             JsonAddInt("rn", static_cast<int32_t>(id));
-            JsonAddInt("io", w * image);
+            JsonAddInt("io", ImageOffset(w, image));
             WebViewMsgEnd();
         }
     }
@@ -385,7 +389,7 @@ bool WebTreeSetItem(WebTreeViewRecord* tv, uint32_t id, uint32_t mask, const cha
         if (images && (n->state & kTnSelected)) {
             BeginTreeAction(tv, kTdImage);
             JsonAddInt("rn", static_cast<int32_t>(id));
-            JsonAddInt("io", w * selImage);
+            JsonAddInt("io", ImageOffset(w, selImage));
             WebViewMsgEnd();
         }
     }
@@ -489,10 +493,10 @@ void WebTreeSelectNode(WebTreeViewRecord* tv, WebTreeNode* node) {
     const char* url;
     int32_t w, ih;
     if (ImageSource(tv, &url, &w, &ih)) {
-        if (node->selImage >= 0) JsonAddInt("io", w * node->selImage);
+        if (node->selImage >= 0) JsonAddInt("io", ImageOffset(w, node->selImage));
         if (old && old != node && old->selImage >= 0) {
             JsonAddInt("ls", static_cast<int32_t>(old->id));
-            JsonAddInt("lo", w * old->image);
+            JsonAddInt("lo", ImageOffset(w, old->image));
         }
     }
     WebViewMsgEnd();
@@ -621,7 +625,7 @@ void NodeOpen(WebTreeViewRecord* tv, const WebTreeNode* n, bool images, int32_t 
         HtmlAppend("<div class='qovtvi'", 0);
         int32_t index = (n->state & kTnSelected) && n->selImage >= 0 ? n->selImage : n->image;
         if (index >= 0) {
-            snprintf(buf, sizeof buf, " style='background-position: -%dpx 0px;'", imageWidth * index);
+            snprintf(buf, sizeof buf, " style='background-position: -%dpx 0px;'", ImageOffset(imageWidth, index));
             HtmlAppend(buf, 0);
         }
         HtmlAppend("></div>", 0);
@@ -764,8 +768,7 @@ ObjectRecord* WebTreeViewCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
 
 void WebTreeViewDestroy(ObjectRecord* rec) {
     WebTreeViewRecord* tv = WebTreeView(rec);
-    if (tv->imageList && ObjectIsLive(tv->imageList) && tv->imageList->useCount) --tv->imageList->useCount;
-    tv->imageList = nullptr;
+    WebListTakeImageList(&tv->imageList, 0);
     WebTreeDeleteAll(tv);
     WebTreeViewUnqueue(tv);
     WebTreeFreeBlocks(Tree(tv));
@@ -822,7 +825,7 @@ int32_t WebTreeViewGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
     case kTpFullRow: *result = tv->fullRow ? 1 : 0; return 0;
     case kTpCheckBox: *result = tv->checkBoxes; return 0;
     case kTpHotTrack: *result = tv->hotTrack ? 1 : 0; return 0;
-    case kTpImageList: *result = tv->imageList && ObjectIsLive(tv->imageList) ? static_cast<int32_t>(tv->imageList->handle) : 0; return 0;
+    case kTpImageList: *result = WebListIsImageList(tv->imageList) ? static_cast<int32_t>(tv->imageList->handle) : 0; return 0;
     default: return WebDefaultGetProp(rec, id, result, text);
     }
 }
@@ -850,7 +853,7 @@ int32_t WebTreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
     case kTmGetItemSelImage: return WebReplyInt(n ? n->selImage : 0);
     case kTmGetItemText:
         snprintf(gTextBuf, kTextBufSize + 1, "%s", n ? n->text : "");
-        return WebReplyText(gTextBuf);
+        return WebReplyTextOf(rec, call, gTextBuf);
     case kTmGetNextItem:
         return WebReplyInt(static_cast<int32_t>(WebTreeGetNextItem(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0)))));
     case kTmGetVisibleCount: return WebReplyInt(static_cast<int32_t>(WebTreeGetVisibleCount(tv)));
@@ -1035,6 +1038,11 @@ int32_t DeleteItemOp(ObjectRecord* rec, int32_t item) {
     return 0;
 }
 
+// A new strip of the tree's image list redraws the tree with it.
+bool UsesImageList(ObjectRecord* rec, ObjectRecord* list) { return WebTreeView(rec)->imageList == list; }
+void QueueForImages(ObjectRecord* rec) { WebTreeViewQueueRedraw(WebTreeView(rec)); }
+const WebImageListUser kTreeImageUser = {UsesImageList, QueueForImages};
+
 const WebKindOps kTreeOps = {GetTextOp, GetValueOp, nullptr, SetValueOp, InsertItemOp, DeleteItemOp,
                              nullptr, WebTreeViewMethod, WebTreeViewDestroy};
 
@@ -1046,5 +1054,6 @@ void WebTreeViewInstall() {
     WebRegisterKindOps(kKindTreeView, &kTreeOps);
     WebRegisterPageEventHandler(kKindTreeView, TreePageEvent);
     WebRegisterEnableHandler(kKindTreeView, WebTreeViewEnable);
+    WebRegisterImageListUser(kKindTreeView, &kTreeImageUser);
     gWebTreeViewFlushFn = WebTreeViewFlush;
 }

@@ -76,9 +76,6 @@ inline WebTreeViewRecord* WebTreeView(ObjectRecord* rec) { return reinterpret_ca
 
 extern ObjectRecord* gWebTreeViewRedraws;
 extern uint8_t gTreeViewNoRedraw;
-// The image source of a web image list (URL, image width and height); filled
-// by the image-list code, none: no images.
-extern bool (*gWebImageListSource)(ObjectRecord* list, const char** url, int32_t* width, int32_t* height);
 
 // Node store.
 void WebTreeInitHeader(WebTreeHeader* h);

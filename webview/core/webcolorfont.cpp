@@ -9,6 +9,7 @@
 #include "objects/fonttext.h"
 #include "objects/objops.h"
 #include "session/proto/protocol.h"
+#include "session/util/codepage.h"
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webobject.h"
@@ -98,6 +99,15 @@ int32_t WebReplyInt(int32_t value) {
 int32_t WebReplyText(const char* text) {
     if (gWebObjServices.replyText) gWebObjServices.replyText(text ? text : "");
     return kWebNoAnswer;
+}
+
+// AnsiToUtf8's flag for a NUL-terminated text of unknown length.
+constexpr int kAnsiToUtf8Terminated = 1;
+
+int32_t WebReplyTextOf(const ObjectRecord* rec, const MethodCallRec* call, const char* text) {
+    if (text && call && call->result.kind == kItemUtf8 && rec && !(rec->modeFlags & kModeUtf8Texts))
+        AnsiToUtf8(&text, 0, kAnsiToUtf8Terminated);
+    return WebReplyText(text);
 }
 
 int32_t WebCheckMethod(uint32_t objectType, const MethodCallRec* call) {

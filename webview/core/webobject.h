@@ -115,6 +115,9 @@ bool WebArgGiven(const MethodCallRec* call, uint32_t i);
 int32_t WebArgInt(const MethodCallRec* call, uint32_t i, int32_t def);
 int32_t WebReplyInt(int32_t value);
 int32_t WebReplyText(const char* text);
+// A text result of the record's method: a call that asks for a UTF-8 result
+// gets the one-byte texts of a record that does not hold UTF-8 converted.
+int32_t WebReplyTextOf(const ObjectRecord* rec, const MethodCallRec* call, const char* text);
 int32_t WebCheckMethod(uint32_t objectType, const MethodCallRec* call);
 
 // ---- Windows -------------------------------------------------------------------------

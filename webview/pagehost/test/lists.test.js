@@ -175,6 +175,38 @@ test('a tree view: clicks, expanders, checks, keys and patches', async () => {
   }
 });
 
+// Node images as the client writes them: a tile of the image list's strip
+// per node, cut by its background position; the whole tree names the strip
+// and a tile's size, selection and item changes move single tiles.
+test('tree node images are tiles of the strip', async () => {
+  const tile = (x) => "<div class='qovtvi'" + (x === undefined ? '' : " style='background-position: -" + x + "px 0px;'") + '></div>';
+  const html = "<ul class='qovtvm qovtvnb qovtvln'>" +
+    "<li  id='C40R1'>" + tile(48) + "<span class='ui-selected'>Fruit</span></li>" +
+    "<li  id='C40R2'>" + tile(16) + '<span>Apple</span></li>' +
+    "<li  id='C40R3'>" + tile() + '<span>Plain</span></li></ul>';
+  await post({ action: 49, name: 'C40', dwid: 1, ih: 20, iw: 16, isrc: 'images/tr"ee.png', html: html });
+  const tiles = () => page.evaluate(() => Array.from(document.querySelectorAll('#C40 .qovtvi')).map((e) => ({
+    w: e.style.width, h: e.style.height, img: e.style.backgroundImage, pos: e.style.backgroundPosition })));
+  const img = 'url("images/tr%22ee.png")';
+  assert.deepEqual(await tiles(), [
+    { w: '16px', h: '20px', img: img, pos: '-48px 0px' },
+    { w: '16px', h: '20px', img: img, pos: '-16px 0px' },
+    { w: '16px', h: '20px', img: img, pos: '' },
+  ], 'every tile cut from the one strip, a quote in its URL kept inside it');
+  await page.click('li#C40R2 > .qovtvi');
+  assert.deepEqual(await events(), [{ name: 'C40R2', et: 99980, ev: 0, em: 0 }], 'a click on the image is a click on the node');
+  const steps = [
+    { msg: { dwid: 3, rn: 2, io: 32, ls: 1, lo: 32 }, want: ['-32px 0px', '-32px 0px', ''],
+      why: 'selecting shows the selected tile and gives the old caret its own' },
+    { msg: { dwid: 7, rn: 3, io: 64 }, want: ['-32px 0px', '-32px 0px', '-64px 0px'], why: 'a new image of one node' },
+  ];
+  for (const s of steps) {
+    await post(Object.assign({ action: 49, name: 'C40' }, s.msg));
+    assert.deepEqual((await tiles()).map((t) => t.pos), s.want, s.why);
+  }
+  await post({ action: 49, name: 'C40', dwid: 1, html: kTreeHtml });   // the nodes the next test reads
+});
+
 test('values set and read by selector', async () => {
   const cases = [
     { dwid: 1, nam: 'color', val: 'rgb(255, 0, 0)', why: 'a style' },
