@@ -4,6 +4,7 @@
 // docking, anchors, and a window destroyed with its children.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "webview/core/weboptions.h"
 #include "webview/controls/webbutton.h"
 #include "webview/controls/webhtmlctl.h"
+#include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webprops.h"
@@ -1025,6 +1027,60 @@ TEST_F(WebObjects, ButtonPropertiesAndTexts) {
     EXPECT_EQ(sel, 0) << "SelGroupId of a group with no checked member";
     EXPECT_EQ(WebButton(check)->prevInGroup == radio || WebButton(radio)->prevInGroup == check, true)
         << "the group is one chain";
+}
+
+// A push button's Picture and Icon are shown through the page's base URL: a
+// plain name goes behind it, URLs that name their place already go as they
+// stand, and nothing longer than 300 bytes is shown.
+TEST(WebButtonImages, SourceThroughTheBaseUrl) {
+    const char* kBase = "file:///C:/prog/qovwv_html";
+    std::string fits(300 - strlen(kBase) - 2, 'n');   // with the base and '/': 299 bytes
+    std::string over = fits + "n";                     // 300 bytes with them
+    std::string longest(300, 'u');
+    struct Case {
+        std::string url;
+        const char* base;
+        bool shown;
+        std::string expect;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"./images/logo.gif", kBase, true, std::string(kBase) + "/./images/logo.gif", "a relative name gets the base"},
+        {std::string(kBase) + "/images/a.gif", kBase, true, std::string(kBase) + "/images/a.gif",
+         "a URL under the base already"},
+        {"http://host/a.gif", kBase, true, "http://host/a.gif", "a URL with \"://\" as it stands"},
+        {"data:image/gif;base64,R0lG", kBase, true, "data:image/gif;base64,R0lG", "any URL with a scheme"},
+        {"!images/raw.gif", kBase, true, "images/raw.gif", "a '!' URL without its mark and without the base"},
+        {"./images/logo.gif", "", true, "./images/logo.gif", "no base known: the name as it is"},
+        {fits, kBase, true, std::string(kBase) + "/" + fits, "the whole under 300 bytes"},
+        {over, kBase, true, over, "a whole of 300 bytes keeps the name as it is"},
+        {longest, kBase, true, longest, "a URL of 300 bytes is still shown"},
+        {longest + "u", kBase, false, "", "a longer URL puts the caption back"},
+    };
+    for (const Case& k : kCases) {
+        char out[400];
+        EXPECT_EQ(WebButtonImageSource(k.url.c_str(), k.base, out, sizeof out), k.shown) << k.why;
+        EXPECT_EQ(std::string(out), k.expect) << k.why;
+    }
+}
+
+TEST_F(WebObjects, ButtonPictureBehindThePageBaseUrl) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* push = Create(kTypeButton, [](ObjectCreateRecord* c) { c->text = CrText{"Go", 2}; });
+    ASSERT_NE(push, nullptr);
+    const char* (*saved)() = gWebHooks.programDir;
+    gWebHooks.programDir = [] { return "C:\\prog\\"; };
+    AllPosts();
+    gPage.posts.clear();
+    WebViewSelectForObject(push);   // as the property change does before the kind's handler
+    bool write = true;
+    WebButtonSetProp(push, 122, 0, "logo.gif", 8, &write);
+    WebButtonSetProp(push, 332, 0, "plain.gif", 9, &write);
+    std::string posts = AllPosts();
+    gWebHooks.programDir = saved;
+    EXPECT_NE(posts.find("src=\\\"file:///C:/prog/qovwv_html/./images/logo.gif\\\""), std::string::npos)
+        << "a Picture name through the page's base URL\n" << posts;
+    EXPECT_NE(posts.find("src=\\\"plain.gif\\\""), std::string::npos) << "a UrlSource as it is given\n" << posts;
 }
 
 TEST_F(WebObjects, CommonStyleMethods) {

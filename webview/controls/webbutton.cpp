@@ -142,14 +142,29 @@ void CaptionToPage(ObjectRecord* rec) {
     WebSetElemHtml(rec, b->caption ? b->caption : "", false, IsCheckKind(rec));
 }
 
-// The content of a push button: its image, else its caption.
-void ImageContent(ObjectRecord* rec) {
+// Whether the URL names its scheme ("http:", "file:", "data:"): letters,
+// digits, '+', '-' or '.' after a first letter, up to a ':'.
+bool HasScheme(const char* url) {
+    if (!((*url >= 'a' && *url <= 'z') || (*url >= 'A' && *url <= 'Z'))) return false;
+    for (const char* p = url + 1; *p; ++p) {
+        if (*p == ':') return true;
+        bool letter = (*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z');
+        if (!letter && !(*p >= '0' && *p <= '9') && *p != '+' && *p != '-' && *p != '.') return false;
+    }
+    return false;
+}
+
+// The content of a push button: its image, else its caption. The picture and
+// icon references are shown through the page's base URL (withBase).
+void ImageContent(ObjectRecord* rec, bool withBase) {
     WebButtonRecord* b = WebButton(rec);
-    if (!b->imageUrl || strlen(b->imageUrl) > kImageMarkupUrlMax) {
+    char base[kImageMarkupUrlMax], source[kImageMarkupUrlMax + 1];
+    if (!withBase || !WebPageBaseUrl(base, sizeof base)) base[0] = 0;
+    if (!b->imageUrl || !WebButtonImageSource(b->imageUrl, base, source, sizeof source)) {
         CaptionToPage(rec);
         return;
     }
-    const char* url = b->imageUrl[0] == '!' ? b->imageUrl + 1 : b->imageUrl;
+    const char* url = source;
     HtmlReset();
     HtmlAppend("<img src=\"", 0);
     HtmlAppendAttr(url, static_cast<uint32_t>(strlen(url)));
@@ -289,6 +304,24 @@ bool IsFileButton(const ObjectRecord* rec) {
 }
 
 }  // namespace
+
+bool WebButtonImageSource(const char* url, const char* base, char* out, size_t outSize) {
+    if (!out || outSize == 0) return false;
+    out[0] = 0;
+    size_t n = url ? strlen(url) : 0;
+    if (n > kImageMarkupUrlMax) return false;
+    if (n && url[0] == '!') {
+        snprintf(out, outSize, "%s", url + 1);
+        return true;
+    }
+    size_t b = base ? strlen(base) : 0;
+    if (n && b && !HasScheme(url) && strncmp(url, base, b) != 0 && b + 1 + n < kImageMarkupUrlMax) {
+        snprintf(out, outSize, "%s/%s", base, url);
+        return true;
+    }
+    snprintf(out, outSize, "%s", url ? url : "");
+    return true;
+}
 
 bool WebResolvePictureRef(const ObjectCreateRecord* cr, char* url, size_t urlSize, char* alt, size_t altSize) {
     return ResolveRef(cr, kBpPicture, kImageTypePicture, url, urlSize, alt, altSize);
@@ -446,7 +479,7 @@ int32_t WebButtonSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const ch
             if (id == kBpPicture) b->pictureRef = static_cast<uint32_t>(value);
             else b->iconRef = static_cast<uint32_t>(value);
             Replace(&b->imageUrl, found ? url : nullptr, found ? static_cast<uint32_t>(strlen(url)) : 0);
-            ImageContent(rec);
+            ImageContent(rec, true);
         }
         break;
     case kBpAlignText: b->alignText = static_cast<uint8_t>(value); break;
@@ -457,7 +490,7 @@ int32_t WebButtonSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const ch
     case kBpAltText: Replace(&b->altText, text, text ? length : 0); break;
     case kBpUrlSource:
         Replace(&b->imageUrl, text && length ? text : nullptr, text ? length : 0);
-        ImageContent(rec);
+        ImageContent(rec, false);
         break;
     case kBpContext: {
         uint32_t v = static_cast<uint32_t>(value);

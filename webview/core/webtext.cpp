@@ -626,6 +626,21 @@ bool WebImagePath(const char* name, bool asUrl, char* out, size_t outSize) {
     return true;
 }
 
+bool WebPageBaseUrl(char* out, size_t outSize) {
+    if (!out || outSize == 0) return false;
+    out[0] = 0;
+    const char* dir = gWebHooks.programDir ? gWebHooks.programDir() : nullptr;
+    if (!dir || !dir[0]) return false;
+    int n = snprintf(out, outSize, "file:///%sqovwv_html", dir);
+    if (n <= 0 || static_cast<size_t>(n) >= outSize) {
+        out[0] = 0;
+        return false;
+    }
+    for (char* p = out; *p; ++p)
+        if (*p == '\\') *p = '/';
+    return true;
+}
+
 bool WebTextIsNew(const char* text, uint32_t length) {
     for (SentText* t = gSentTexts; t; t = t->next)
         if (t->length == length && memcmp(t->bytes, text, length) == 0) return false;

@@ -96,6 +96,10 @@ void WebDateFormat(const char* picture, size_t length, char* out, size_t outSize
 // An image's place: "./images/<name>" as a URL, else the absolute path under the
 // program's "qovwv_html\images\"; false (out empty) when it would not fit outSize.
 bool WebImagePath(const char* name, bool asUrl, char* out, size_t outSize);
+// The page's base URL: the page folder beside the program ("qovwv_html") as a
+// "file:///" URL without a closing '/'; false (out empty) when the program's
+// folder is not known or the URL would not fit outSize.
+bool WebPageBaseUrl(char* out, size_t outSize);
 bool WebTextIsNew(const char* text, uint32_t length);
 // A copy of length bytes with a NUL, from the guarded heap; null without memory.
 char* WebTextDup(const char* text, uint32_t length);
