@@ -1056,6 +1056,7 @@ TEST(WebButtonImages, SourceThroughTheBaseUrl) {
         {over, kBase, true, over, "a whole of 300 bytes keeps the name as it is"},
         {longest, kBase, true, longest, "a URL of 300 bytes is still shown"},
         {longest + "u", kBase, false, "", "a longer URL puts the caption back"},
+        {"", kBase, false, "", "so does an empty one"},
     };
     for (const Case& k : kCases) {
         char out[400];

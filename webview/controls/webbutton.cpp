@@ -309,17 +309,17 @@ bool WebButtonImageSource(const char* url, const char* base, char* out, size_t o
     if (!out || outSize == 0) return false;
     out[0] = 0;
     size_t n = url ? strlen(url) : 0;
-    if (n > kImageMarkupUrlMax) return false;
-    if (n && url[0] == '!') {
+    if (n == 0 || n > kImageMarkupUrlMax) return false;
+    if (url[0] == '!') {
         snprintf(out, outSize, "%s", url + 1);
         return true;
     }
     size_t b = base ? strlen(base) : 0;
-    if (n && b && !HasScheme(url) && strncmp(url, base, b) != 0 && b + 1 + n < kImageMarkupUrlMax) {
+    if (b && !HasScheme(url) && strncmp(url, base, b) != 0 && b + 1 + n < kImageMarkupUrlMax) {
         snprintf(out, outSize, "%s/%s", base, url);
         return true;
     }
-    snprintf(out, outSize, "%s", url ? url : "");
+    snprintf(out, outSize, "%s", url);
     return true;
 }
 

@@ -42,8 +42,8 @@ ObjectRecord* WebButtonCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreate
 bool WebResolvePictureRef(const ObjectCreateRecord* cr, char* url, size_t urlSize, char* alt, size_t altSize);
 bool WebResolveIconRef(const ObjectCreateRecord* cr, char* url, size_t urlSize, char* alt, size_t altSize);
 // The source a push button's Picture or Icon is shown by, from its image URL
-// and the page's base URL (empty: none): a URL of more than 300 bytes is not
-// shown (false); a '!' URL goes without its mark and a URL with a scheme
+// and the page's base URL (empty: none): an empty URL or one of more than
+// 300 bytes is not shown (false); a '!' URL goes without its mark and a URL with a scheme
 // ("http://", "data:") as it stands; any other name goes behind the base URL
 // and a '/' when the whole stays under 300 bytes, else as it stands.
 bool WebButtonImageSource(const char* url, const char* base, char* out, size_t outSize);
