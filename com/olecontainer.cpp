@@ -522,6 +522,7 @@ GenObjState GenObjInspect(CGenObject* g) {
     s.inPlaceLocks = g->inPlaceLocks;
     s.deactivatePending = g->deactivatePending;
     s.notifyConnected = g->notifyConnected;
+    s.closeNotices = g->adviseSink ? g->adviseSink->closeCount : 0;
     s.oleObject = g->oleObject;
     s.oleControl = g->oleControl;
     return s;

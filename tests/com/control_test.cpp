@@ -829,9 +829,10 @@ TEST_F(WineControlTest, BrowserControlTakesItsWindowAndNavigates) {
     EventItem items[kEventRegItems];
     uint32_t count = 0;
     bool before = false;
-    for (int i = 0; i < 50 && !before; ++i) {
+    int turns = 0;   // pump turns before BeforeNavigate2 was found
+    for (; turns < 50 && !before; ++turns) {
         while (EventTakeNext(&ev, items, &count)) {
-            if (ev.eventId != 250) continue;
+            EXPECT_EQ(250, ev.eventId) << "the navigation's other events are not registered: dropped";
             before = true;
             ASSERT_GE(count, 2u);
             ASSERT_TRUE(items[1].data);
@@ -844,6 +845,9 @@ TEST_F(WineControlTest, BrowserControlTakesItsWindowAndNavigates) {
         }
     }
     EXPECT_TRUE(before) << "BeforeNavigate2 (250) was queued";
+    EXPECT_EQ(1, turns) << "fired inside the Navigate2 call";
+    GenObjClose(Gen(rec));
+    EXPECT_GE(GenObjInspect(Gen(rec)).closeNotices, 1) << "Close reaches the advise sink";
     HWND wnd = rec->hwnd;
     ObjectDestroy(win_);
     win_ = nullptr;
