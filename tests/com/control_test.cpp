@@ -252,7 +252,8 @@ TEST_F(ControlTest, AmbientsFollowDesignMode) {
         {-706, "false", "true"},  {-709, "true", "false"}, {-710, "false", "true"},
         {-711, "false", "false"}, {-712, "false", "false"}, {-714, "true", "true"},
         {-715, "true", "true"},   {-705, "0", "0"},         {-702, "notfound", "notfound"},
-        {-707, "notfound", "notfound"}, {-5501, "notfound", "notfound"}, {-703, "dispatch", "dispatch"},
+        {-707, "notfound", "notfound"}, {-5501, "notfound", "notfound"}, {-5502, "notfound", "notfound"},
+        {-703, "dispatch", "dispatch"},
     };
     ObjectRecord* rec = Make("QovTest.Control");
     ASSERT_NE(nullptr, rec);
