@@ -15,6 +15,8 @@
 #include "com/autoclient.h"
 #include "com/autoserver.h"
 #include "com/oleutil.h"
+#include "controls/controls.h"
+#include "controls/ctlcore.h"
 #include "forms/formload.h"
 #include "objects/events.h"
 #include "objects/focus.h"
@@ -24,6 +26,7 @@
 #include "objects/pump.h"
 #include "objects/window.h"
 #include "session/config.h"
+#include "session/util/codepage.h"
 #include "session/util/strutil.h"
 
 namespace {
@@ -519,6 +522,7 @@ GenObjState GenObjInspect(CGenObject* g) {
     s.inPlaceLocks = g->inPlaceLocks;
     s.deactivatePending = g->deactivatePending;
     s.notifyConnected = g->notifyConnected;
+    s.closeNotices = g->adviseSink ? g->adviseSink->closeCount : 0;
     s.oleObject = g->oleObject;
     s.oleControl = g->oleControl;
     return s;
@@ -1352,6 +1356,43 @@ protected:
     CQovFormOleSupport* form_;
 };
 
+// The Menu of the window whose popup is the given one, or null.
+static ObjectRecord* WindowMenuOfPopup(ObjectRecord* window, HMENU popup) {
+    WindowRecord* w = ObjectAsWindow(window);
+    for (ObjectRecord* m = w && popup ? w->menus : nullptr; m; m = m->next)
+        if (m->kind == kKindMenu && MenuPopupOf(m) == popup) return m;
+    return nullptr;
+}
+
+// Puts the popups of the window's shown Menus into an object's shared menu,
+// group by group (File, Container, Window) and within a group in the order
+// of the window's bar; each one put in counts in its group's width.
+static void MenuGroupsInsert(ObjectRecord* window, HMENU bar, HMENU shared, OLEMENUGROUPWIDTHS* widths) {
+    static const int kWidthOfGroup[kMenuMergeGroupMax + 1] = {0, 0, 2, 4};
+    UINT at = 0;
+    int count = GetMenuItemCount(bar);
+    for (int32_t group = 1; group <= kMenuMergeGroupMax; ++group) {
+        for (int i = 0; i < count; ++i) {
+            HMENU popup = GetSubMenu(bar, i);
+            ObjectRecord* m = WindowMenuOfPopup(window, popup);
+            if (!m || !(m->flags & kObjShown) || MenuMergeGroup(m) != group) continue;
+            const char* text = OemToAnsiStr(MenuRawText(m), 0);
+            if (!text || !InsertMenuA(shared, at, MF_BYPOSITION | MF_POPUP | MF_STRING,
+                                      reinterpret_cast<UINT_PTR>(popup), text))
+                continue;
+            ++at;
+            ++widths->width[kWidthOfGroup[group]];
+        }
+    }
+}
+
+// Takes the window's popups out of a shared menu again, last to first; the
+// object's own entries stay.
+static void MenuGroupsRemove(ObjectRecord* window, HMENU shared) {
+    for (int i = GetMenuItemCount(shared) - 1; i >= 0; --i)
+        if (WindowMenuOfPopup(window, GetSubMenu(shared, i))) RemoveMenu(shared, static_cast<UINT>(i), MF_BYPOSITION);
+}
+
 class CQovIOleInPlaceFrame final : public FormPart<IOleInPlaceFrame> {
 public:
     CQovIOleInPlaceFrame(CQovFormOleSupport* form, ObjectRecord* window) : FormPart(form), window_(window) {}
@@ -1381,23 +1422,33 @@ public:
         active_ = obj;
         return S_OK;
     }
-    // Merging the window's Menu objects into a control's shared menu needs the
-    // menu group of a Menu object, which the Menu kind does not keep yet: a
-    // window that asks for merging (style bit 0x100000) is told so, one that
-    // does not gets no groups.
-    STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS widths) override {
-        if (widths) widths->width[0] = widths->width[2] = widths->width[4] = 0;
-        return (WindowStyleBits(window_) & kWsNegMenus) ? E_NOTIMPL : S_OK;
+    // Menu merging, for a window that asks for it (style bit 0x100000): the
+    // window's shown Menus of groups 1-3 lend their popups to the object's
+    // shared menu, which stands in for the window's bar while the object is
+    // UI-active; the window's own bar comes back when the object lets go.
+    STDMETHODIMP InsertMenus(HMENU shared, LPOLEMENUGROUPWIDTHS widths) override {
+        if (!widths) return E_INVALIDARG;
+        widths->width[0] = widths->width[2] = widths->width[4] = 0;
+        HMENU bar = OwnMenuBar();
+        if ((WindowStyleBits(window_) & kWsNegMenus) && bar) MenuGroupsInsert(window_, bar, shared, widths);
+        return S_OK;
     }
     STDMETHODIMP SetMenu(HMENU shared, HOLEMENU hole, HWND activeWnd) override {
         if (!(WindowStyleBits(window_) & kWsNegMenus)) return S_OK;
         HWND wnd = window_->hwnd;
-        if (!shared) return OleSetMenuDescriptor(nullptr, wnd, nullptr, nullptr, nullptr);
+        if (!shared) {
+            HRESULT hr = OleSetMenuDescriptor(nullptr, wnd, nullptr, nullptr, nullptr);
+            OwnMenuBarRestore();
+            return hr;
+        }
+        if (!shared_) ownBar_ = GetMenu(wnd);
+        shared_ = shared;
         ::SetMenu(wnd, shared);
         return OleSetMenuDescriptor(hole, wnd, activeWnd, nullptr, nullptr);
     }
-    STDMETHODIMP RemoveMenus(HMENU) override {
-        return (WindowStyleBits(window_) & kWsNegMenus) ? E_NOTIMPL : S_OK;
+    STDMETHODIMP RemoveMenus(HMENU shared) override {
+        if (WindowStyleBits(window_) & kWsNegMenus) MenuGroupsRemove(window_, shared);
+        return S_OK;
     }
     STDMETHODIMP SetStatusText(LPCOLESTR) override { return E_FAIL; }
     // EnableAllWindows marks the windows held disabled, as a modal window
@@ -1421,6 +1472,11 @@ public:
     IOleInPlaceActiveObject* Active() { return active_; }
     void Attach(ObjectRecord* window) { window_ = window; }
     void Detach() {
+        // The window goes before its objects close: its popups leave the
+        // shared menu now (the object destroys that menu with all it holds)
+        // and its own bar is given back to be destroyed with it.
+        if (shared_ && window_) MenuGroupsRemove(window_, shared_);
+        OwnMenuBarRestore();
         window_ = nullptr;
         ReleaseAndClear(active_);
         if (holdsWindows_) {
@@ -1430,9 +1486,23 @@ public:
     }
 
 private:
+    // The window's bar: its own one while a shared menu stands in for it.
+    HMENU OwnMenuBar() const {
+        if (shared_) return ownBar_;
+        return window_ && window_->hwnd ? GetMenu(window_->hwnd) : nullptr;
+    }
+    void OwnMenuBarRestore() {
+        if (!shared_) return;
+        if (window_ && window_->hwnd) ::SetMenu(window_->hwnd, ownBar_);
+        shared_ = nullptr;
+        ownBar_ = nullptr;
+    }
+
     ObjectRecord* window_;
     IOleInPlaceActiveObject* active_ = nullptr;
     bool holdsWindows_ = false;
+    HMENU shared_ = nullptr;     // the object's shared menu while it is the window's bar
+    HMENU ownBar_ = nullptr;     // the window's own bar meanwhile
 };
 
 static void CollectUnknowns(ObjectRecord* container, std::vector<IUnknown*>* out);

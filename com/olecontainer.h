@@ -195,6 +195,7 @@ struct GenObjState {
     int inPlaceActive, uiActive, openInWindow;
     int inPlaceLocks, deactivatePending;
     int notifyConnected;
+    int closeNotices;       // OnClose calls the advise sink has had
     IOleObject* oleObject;
     IOleControl* oleControl;
 };

@@ -57,6 +57,12 @@ ObjectRecord* MenuItemSubMenu(ObjectRecord* item);
 // The text of a menu or item as it was given, accelerator marks included
 // (its Text property answers it without them); null for other kinds.
 const char* MenuRawText(ObjectRecord* rec);
+// The popup of a Menu, SubMenu or FloatMenu, and its menu group for an
+// in-place object's shared menu (the '<L', '<M', '<R' mark of its own text,
+// or MergeType: 1 File, 2 Container, 3 Window, 0 none); null and 0 for
+// other kinds.
+HMENU MenuPopupOf(ObjectRecord* menu);
+uint8_t MenuMergeGroup(ObjectRecord* menu);
 int32_t TreeViewMethod(ObjectRecord* rec, MethodCallRec* call);
 
 // Hooks of facilities that land later.

@@ -58,12 +58,15 @@ struct MenuItemParse {
     bool enabled;           // cleared by a '(' mark
     uint8_t shortCut;       // 0..132
     uint8_t specialMenu;    // 0..6
-    uint8_t mergeCode;      // 0..3
+    uint8_t mergeCode;      // 0..3 ('<L', '<M', '<R'): the menu group
     bool windowList;
     uint32_t helpNumber;
     char helpTopic[kMenuItemTextSize];
 };
 extern MenuItemParse gMenuItem;
+// The menu groups a menu's merge code or MergeType names when an in-place
+// object merges menus: 1 File, 2 Container, 3 Window (0: not merged).
+constexpr int32_t kMenuMergeGroupMax = 3;
 
 // Parses one item of a menu definition ("&File;(Save;-;") from text, of which
 // remaining bytes are left; the bytes consumed (the ';' that ends the item

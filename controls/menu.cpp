@@ -15,6 +15,7 @@ namespace {
 
 constexpr uint32_t kItemsMax = kMenuItemsMax;
 constexpr uint16_t kPidSubMenu = 283;
+constexpr uint16_t kPidMergeType = 277;
 enum MenuItemFlag : uint32_t { kItemDisabled = 1, kItemSeparator = 2, kItemDefault = 4, kItemChecked = 8 };
 enum MenuMethodNo : uint32_t {
     kMmGetItemCount = 4, kMmGetItemType = 5, kMmGetItemState = 6, kMmGetItemName = 7, kMmActivate = 8,
@@ -29,6 +30,7 @@ struct MenuRecord {
     uint32_t itemCount;
     uint16_t baseNumber;
     uint32_t refCount;
+    uint8_t mergeType;      // menu group for an in-place object's shared menu, 0..3
 };
 struct MenuItemRecord {
     ObjectRecord hdr;
@@ -146,6 +148,7 @@ bool MenuBuild(MenuRecord* m, const char* text, uint32_t length) {
         if (first) {
             m->text = CtlCopyText(gMenuItem.text, gMenuItem.length);
             if (!m->text) return false;
+            m->mergeType = gMenuItem.mergeCode;
             first = false;
         } else if (!MenuAddItem(m, m->itemCount)) {
             return false;
@@ -343,6 +346,7 @@ int32_t MenuDestroy(ObjectRecord* rec) {
 
 uint32_t MenuGetProp(ObjectRecord* rec, uint32_t id) {
     if (id == kPidText) return static_cast<uint32_t>(MenuGetText(rec, 0) * 0);
+    if (id == kPidMergeType) return AsMenu(rec)->mergeType;
     return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
 }
 
@@ -357,6 +361,11 @@ int32_t MenuSetProp(ObjectRecord* rec, PropChange* req) {
             MenuHide(rec);
             MenuShow(rec, 0, 0, 0, 0);
         }
+        return 0;
+    }
+    if (req->id == kPidMergeType) {
+        // Values outside the groups are ignored.
+        if (req->value >= 0 && req->value <= kMenuMergeGroupMax) m->mergeType = static_cast<uint8_t>(req->value);
         return 0;
     }
     bool redraw = false;
@@ -636,6 +645,16 @@ const char* MenuRawText(ObjectRecord* rec) {
         return t ? t : "";
     }
     return nullptr;
+}
+
+HMENU MenuPopupOf(ObjectRecord* menu) {
+    MenuRecord* m = AsMenu(menu);
+    return m ? m->popup : nullptr;
+}
+
+uint8_t MenuMergeGroup(ObjectRecord* menu) {
+    MenuRecord* m = AsMenu(menu);
+    return m ? m->mergeType : 0;
 }
 
 ObjectRecord* MenuItemSubMenu(ObjectRecord* item) {

@@ -252,7 +252,8 @@ TEST_F(ControlTest, AmbientsFollowDesignMode) {
         {-706, "false", "true"},  {-709, "true", "false"}, {-710, "false", "true"},
         {-711, "false", "false"}, {-712, "false", "false"}, {-714, "true", "true"},
         {-715, "true", "true"},   {-705, "0", "0"},         {-702, "notfound", "notfound"},
-        {-707, "notfound", "notfound"}, {-5501, "notfound", "notfound"}, {-703, "dispatch", "dispatch"},
+        {-707, "notfound", "notfound"}, {-5501, "notfound", "notfound"}, {-5502, "notfound", "notfound"},
+        {-703, "dispatch", "dispatch"},
     };
     ObjectRecord* rec = Make("QovTest.Control");
     ASSERT_NE(nullptr, rec);
@@ -525,7 +526,9 @@ TEST_F(ControlTest, FrameAnswersByTheWindowsStyleBits) {
     EXPECT_EQ(S_OK, f->InsertMenus(nullptr, &w)) << "no merging asked: no groups";
     EXPECT_EQ(0, w.width[0] + w.width[2] + w.width[4]);
     Native()->winStyle |= kWsNegMenus;
-    EXPECT_EQ(E_NOTIMPL, f->InsertMenus(nullptr, &w)) << "merging is not built: said so";
+    EXPECT_EQ(S_OK, f->InsertMenus(nullptr, &w)) << "merging asked, but the window has no bar";
+    EXPECT_EQ(0, w.width[0] + w.width[2] + w.width[4]);
+    EXPECT_EQ(E_INVALIDARG, f->InsertMenus(nullptr, nullptr));
     EXPECT_EQ(S_FALSE, f->TranslateAccelerator(nullptr, 0));
     EXPECT_EQ(E_FAIL, f->SetStatusText(L"x"));
     // EnableModeless leaves the windows alone while a modal window holds them.
@@ -541,6 +544,95 @@ TEST_F(ControlTest, FrameAnswersByTheWindowsStyleBits) {
     EXPECT_EQ(S_OK, f->EnableModeless(TRUE));
     EXPECT_TRUE(IsWindowEnabled(win_->hwnd)) << "the frame's own hold is given back";
     EXPECT_FALSE(gAllWindowsDisabled);
+}
+
+TEST_F(ControlTest, FrameMergesTheWindowsMenusByGroup) {
+    ObjectRecord* rec = Make("QovTest.Control");
+    ASSERT_NE(nullptr, rec);
+    Native()->winStyle |= kWsNegMenus;
+    struct MenuCase {
+        const char* text;
+        int32_t mergeType;   // set after creation; -1 keeps the text's group
+        uint32_t group;
+        bool shown;
+        const char* why;
+    };
+    // In the bar's order.
+    const MenuCase kMenus[] = {
+        {"&Window<R;Tile", -1, 3, true, "Window group from its text: after the others"},
+        {"&File<L;Open", -1, 1, true, "File group from its text"},
+        {"&Edit;Cut", -1, 0, true, "no group: stays out"},
+        {"&Tools;Options", 2, 2, true, "Container group by MergeType"},
+        {"&View<l;Zoom", -1, 1, true, "File group (lower-case mark): after File, in the bar's order"},
+        {"&Help<M;About", -1, 2, false, "not shown: stays out"},
+        {"&Data<R;Sort", 5, 3, true, "MergeType 5 is ignored: the text's group stays"},
+    };
+    ObjectRecord* menus[sizeof kMenus / sizeof kMenus[0]] = {};
+    for (size_t i = 0; i < sizeof kMenus / sizeof kMenus[0]; ++i) {
+        const MenuCase& c = kMenus[i];
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.windowResolved = true;
+        if (c.shown) cr_.flags0 |= kCrVisible;
+        cr_.text = CrText{c.text, static_cast<uint32_t>(strlen(c.text))};
+        int32_t code = 0;
+        menus[i] = ObjectCreate(kTypeMenu, &cr_, &code);
+        ASSERT_NE(nullptr, menus[i]) << c.why << ": " << code;
+        if (c.mergeType >= 0) {
+            PropChange req = {};
+            req.id = 277;
+            req.value = c.mergeType;
+            EXPECT_EQ(0, ObjectOpsOf(menus[i])->setProp(menus[i], &req)) << c.why;
+        }
+        EXPECT_EQ(c.group, ObjectOpsOf(menus[i])->getProp(menus[i], 277)) << c.why;
+    }
+    HMENU own = GetMenu(win_->hwnd);
+    ASSERT_NE(nullptr, own);
+    ASSERT_EQ(6, GetMenuItemCount(own));
+    IOleInPlaceFrame* f = OleFormFrame(OleFormOf(win_));
+    ASSERT_NE(nullptr, f);
+    HMENU shared = CreateMenu();
+    OLEMENUGROUPWIDTHS w = {{7, 7, 7, 7, 7, 7}};
+    ASSERT_EQ(S_OK, f->InsertMenus(shared, &w));
+    EXPECT_EQ(2, w.width[0]) << "File and View";
+    EXPECT_EQ(1, w.width[2]) << "Tools";
+    EXPECT_EQ(2, w.width[4]) << "Window and Data";
+    EXPECT_TRUE(w.width[1] == 7 && w.width[3] == 7 && w.width[5] == 7) << "the object's groups are its own";
+    const char* const kShared[] = {"&File", "&View", "&Tools", "&Window", "&Data"};
+    ASSERT_EQ(5, GetMenuItemCount(shared));
+    for (int i = 0; i < 5; ++i) {
+        char text[64] = {};
+        GetMenuStringA(shared, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(kShared[i], text) << "position " << i;
+    }
+    EXPECT_EQ(MenuPopupOf(menus[1]), GetSubMenu(shared, 0)) << "the File popup itself, not a copy";
+    // The object adds its own group; its shared menu stands in for the bar.
+    HMENU objectPopup = CreatePopupMenu();
+    AppendMenuA(shared, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(objectPopup), "&Object");
+    HOLEMENU hole = OleCreateMenuDescriptor(shared, &w);
+    ASSERT_NE(nullptr, hole);
+    EXPECT_EQ(S_OK, f->SetMenu(shared, hole, rec->hwnd));
+    EXPECT_EQ(shared, GetMenu(win_->hwnd));
+    EXPECT_EQ(S_OK, f->SetMenu(nullptr, nullptr, nullptr));
+    EXPECT_EQ(own, GetMenu(win_->hwnd)) << "the window's own bar is back";
+    EXPECT_EQ(6, GetMenuItemCount(own));
+    f->SetMenu(nullptr, nullptr, nullptr);   // no descriptor left: OLE's answer is passed on
+    EXPECT_EQ(own, GetMenu(win_->hwnd)) << "a second restore changes nothing";
+    EXPECT_EQ(S_OK, f->RemoveMenus(shared));
+    ASSERT_EQ(1, GetMenuItemCount(shared)) << "only the object's own entry stays";
+    EXPECT_EQ(objectPopup, GetSubMenu(shared, 0));
+    // The window closing while the shared menu stands in: the window's
+    // popups leave it first, so that the object's DestroyMenu spares them.
+    ASSERT_EQ(S_OK, f->InsertMenus(shared, &w));
+    EXPECT_EQ(S_OK, f->SetMenu(shared, hole, rec->hwnd));
+    EXPECT_EQ(6, GetMenuItemCount(shared));
+    ObjectDestroy(win_);
+    win_ = nullptr;
+    Pump();
+    EXPECT_TRUE(IsMenu(shared));
+    EXPECT_EQ(1, GetMenuItemCount(shared)) << "the window's popups were taken out";
+    OleDestroyMenuDescriptor(hole);
+    DestroyMenu(shared);
 }
 
 TEST_F(ControlTest, ItemContainerAndMonikers) {
@@ -738,9 +830,10 @@ TEST_F(WineControlTest, BrowserControlTakesItsWindowAndNavigates) {
     EventItem items[kEventRegItems];
     uint32_t count = 0;
     bool before = false;
-    for (int i = 0; i < 50 && !before; ++i) {
+    int turns = 0;   // pump turns before BeforeNavigate2 was found
+    for (; turns < 50 && !before; ++turns) {
         while (EventTakeNext(&ev, items, &count)) {
-            if (ev.eventId != 250) continue;
+            EXPECT_EQ(250, ev.eventId) << "the navigation's other events are not registered: dropped";
             before = true;
             ASSERT_GE(count, 2u);
             ASSERT_TRUE(items[1].data);
@@ -753,6 +846,9 @@ TEST_F(WineControlTest, BrowserControlTakesItsWindowAndNavigates) {
         }
     }
     EXPECT_TRUE(before) << "BeforeNavigate2 (250) was queued";
+    EXPECT_EQ(1, turns) << "fired inside the Navigate2 call";
+    GenObjClose(Gen(rec));
+    EXPECT_GE(GenObjInspect(Gen(rec)).closeNotices, 1) << "Close reaches the advise sink";
     HWND wnd = rec->hwnd;
     ObjectDestroy(win_);
     win_ = nullptr;
