@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -222,8 +223,14 @@ static bool CopyQueued(PdfDocRec* doc, PdfSource& s, std::vector<uint32_t>* todo
 static size_t DictEnd(const PdfSource& s, size_t i, size_t end) {
     int depth = 0;
     for (size_t j = i; j + 1 < end; j++) {
-        if (s.p[j] == '<' && s.p[j + 1] == '<') depth++, j++;
-        else if (s.p[j] == '>' && s.p[j + 1] == '>' && --depth == 0) return j + 2;
+        if (s.p[j] == '<' && s.p[j + 1] == '<') {
+            depth++;
+            j++;
+        } else if (s.p[j] == '>' && s.p[j + 1] == '>') {
+            // Both brackets are taken: ">>>>" closes two dictionaries, not three.
+            j++;
+            if (--depth == 0) return j + 1;
+        }
     }
     return SIZE_MAX;
 }
@@ -433,6 +440,10 @@ static bool CopyResourceDict(PdfTypedCopy& c, size_t from, size_t to, PdfResKind
 
 // The form's /Resources of a typed copy: the four categories' entries.
 static bool CopyResourcesTyped(PdfTypedCopy& c, size_t from, size_t to, std::string* resources) {
+    // Patterns and shadings have no typed copier either: without them the
+    // page would draw with names its resources lack.
+    for (const char* key : {"/Pattern", "/Shading"})
+        if (FindKey(*c.s, from, to, key) != SIZE_MAX) return Refuse("a pattern or shading resource (typed copy)");
     *resources = "<<\n";
     for (int k = 0; k < kResKinds; k++) {
         std::string entries;
@@ -517,6 +528,25 @@ static bool FindPage(const PdfSource& s, uint32_t node, DWORD* left, int depth, 
     return false;
 }
 
+// The "/Filter" entry at f as it stands: a name, or an array of names up to
+// its "]". False for anything else (a reference would keep a source number).
+static bool FilterEntry(const PdfSource& s, size_t f, size_t end, std::string* filter) {
+    size_t v = SkipWhite(s, f + 7), j;
+    if (v >= end) return false;
+    if (s.p[v] == '[') {
+        j = Find(s, v, end, "]");
+        if (j == SIZE_MAX) return false;
+        j++;
+    } else if (s.p[v] == '/') {
+        j = v + 1;
+        while (j < end && !IsWhite(s.p[j]) && s.p[j] != '/' && s.p[j] != '<' && s.p[j] != '>' && s.p[j] != '[') j++;
+    } else {
+        return false;
+    }
+    filter->assign(reinterpret_cast<const char*>(s.p + f), j - f);
+    return true;
+}
+
 // The page's content: one stream as it is; several joined when each is
 // FlateDecode or plain (inflated then), else the first one that is not empty,
 // as it is.
@@ -549,12 +579,7 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
             if (!o.dataLen) continue;
             data->assign(reinterpret_cast<const char*>(s.p + o.data), o.dataLen);
             size_t f = Find(s, o.body, o.end, "/Filter");
-            if (f != SIZE_MAX) {
-                size_t j = SkipWhite(s, f + 7) + 1;
-                while (j < o.end && !IsWhite(s.p[j]) && s.p[j] != '/' && s.p[j] != '<' && s.p[j] != '>') j++;
-                filter->assign(reinterpret_cast<const char*>(s.p + f), j - f);
-            }
-            return true;
+            return f == SIZE_MAX || FilterEntry(s, f, o.end, filter);
         }
         bool flate = Find(s, o.body, o.end, "/FlateDecode") != SIZE_MAX;
         if (!flate) {
@@ -581,6 +606,41 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
     return true;
 }
 
+// [from, to) holds four numbers and nothing else, a box of some area: the
+// form of a page with an empty box would draw nothing.
+static bool BoxOfFourNumbers(const PdfSource& s, size_t from, size_t to) {
+    constexpr int kBoxNumbers = 4;
+    constexpr size_t kNumberMax = 32;
+    double v[kBoxNumbers];
+    int numbers = 0;
+    for (size_t i = SkipWhite(s, from); i < to; i = SkipWhite(s, i)) {
+        size_t start = i;
+        if (s.p[i] == '-' || s.p[i] == '+') i++;
+        while (i < to && (IsDigit(s.p[i]) || s.p[i] == '.')) i++;
+        if (i == start || i - start > kNumberMax || (i < to && !IsWhite(s.p[i])) || numbers == kBoxNumbers)
+            return false;
+        char text[kNumberMax + 1];
+        memcpy(text, s.p + start, i - start);
+        text[i - start] = 0;
+        v[numbers++] = strtod(text, nullptr);
+    }
+    return numbers == kBoxNumbers && v[0] != v[2] && v[1] != v[3];
+}
+
+// Where the page's /Resources key stands: in the page, or else in the nearest
+// page tree node above it, from which the page inherits them. *holder is the
+// object that holds it; SIZE_MAX when none does.
+static size_t ResourcesKey(const PdfSource& s, const PdfObjText& page, PdfObjText* holder) {
+    *holder = page;
+    for (int depth = 0; depth <= kImportMaxDepth; depth++) {
+        size_t k = FindKey(s, holder->body, holder->end, "/Resources");
+        if (k != SIZE_MAX) return k;
+        uint32_t parent;
+        if (!RefAfter(s, *holder, "/Parent", &parent) || !ObjectText(s, parent, holder)) break;
+    }
+    return SIZE_MAX;
+}
+
 // Reads the source page and writes its form XObject; the form's object number.
 // Generic: the page's resources as they are, every object they reach copied.
 // Typed: the fonts, XObjects and graphics states named in them.
@@ -600,16 +660,18 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     if (mbOpen == SIZE_MAX || mbOpen >= p.end || s.p[mbOpen] != '[') return Refuse("no /MediaBox on the page");
     size_t mbClose = Find(s, mbOpen, p.end, "]");
     if (mbClose == SIZE_MAX) return Refuse("no /MediaBox on the page");
+    // The box becomes the form's: four numbers, never references into the source.
+    if (!BoxOfFourNumbers(s, mbOpen + 1, mbClose)) return Refuse("a /MediaBox that is not four numbers or is empty");
     std::string data, filter;
     if (!PageContent(s, p, &data, &filter)) return Refuse("no usable /Contents");
     // The resources: inline, or the dictionary of the object referenced.
     std::string resources = "<< >>";
     std::vector<uint32_t> todo;
-    size_t rk = Find(s, p.body, p.end, "/Resources");
+    PdfObjText ro;
+    size_t rk = ResourcesKey(s, p, &ro);
     if (rk != SIZE_MAX) {
         size_t i = SkipWhite(s, rk + 10), e;
         uint32_t ref;
-        PdfObjText ro = p;
         if (ReadRef(s, i, &ref, &e)) {
             if (!ObjectText(s, ref, &ro)) return Refuse("unreadable /Resources");
             i = SkipWhite(s, ro.body);
@@ -655,6 +717,7 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     PdfPutLine(doc, "stream");
     if (packedLen) PdfPutBytes(doc, packed, packedLen);
     else PdfPutBytes(doc, data.data(), data.size());
+    PdfPutLine(doc, nullptr);
     PdfPutLine(doc, "endstream");
     PdfPutLine(doc, "endobj");
     PdfPutLine(doc, nullptr);
