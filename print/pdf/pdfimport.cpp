@@ -4,7 +4,8 @@
 // XObject and its resources copied under new numbers, by kind (fonts,
 // XObjects, graphics states) or, with the option G, every object they reach;
 // the page then draws the form. The source is searched as bytes, never as text
-// that a NUL would end, and stream data is copied by its length.
+// that a NUL would end, and stream data is copied by its length (up to its
+// "endstream" where the source states a length the data does not end at).
 #include <zlib.h>
 
 #include <algorithm>
@@ -99,9 +100,16 @@ struct PdfObjText {
     size_t body, end;      // [body, end): the dictionary or value
     bool stream;
     size_t data, dataLen;
+    bool lengthWrong;      // the data runs to "endstream", not to the stated length
 };
 
 static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uint64_t* len);
+
+// "endstream" at i, after the end of line that may stand before it.
+static bool EndstreamAt(const PdfSource& s, size_t i) {
+    while (i < s.n && IsWhite(s.p[i]) && s.p[i] != 0) i++;
+    return Find(s, i, i + 9, "endstream") == i;
+}
 
 static bool ObjectText(const PdfSource& s, uint32_t obj, PdfObjText* o) {
     if (obj == 0 || obj >= s.offsets.size()) return false;
@@ -125,6 +133,16 @@ static bool ObjectText(const PdfSource& s, uint32_t obj, PdfObjText* o) {
     if (!StreamLength(s, o->body, o->end, &len) || len > s.n - d) return false;
     o->data = d;
     o->dataLen = static_cast<size_t>(len);
+    o->lengthWrong = !EndstreamAt(s, d + o->dataLen);
+    if (o->lengthWrong) {
+        // A stated length that does not end at "endstream" is the source's
+        // fault; readers take the data up to the keyword, and so does the copy.
+        size_t kw = Find(s, d, s.n, "endstream");
+        if (kw == SIZE_MAX) return false;
+        if (kw > d && s.p[kw - 1] == '\n') kw--;
+        if (kw > d && s.p[kw - 1] == '\r') kw--;
+        o->dataLen = kw - d;
+    }
     return true;
 }
 
@@ -152,6 +170,17 @@ static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uin
 }
 
 // ---- copying objects ------------------------------------------------------------------------
+
+// Where the value of a stream's "/Length" stands, a number or a reference:
+// [*from, *to).
+static bool LengthValue(const PdfSource& s, const PdfObjText& o, size_t* from, size_t* to) {
+    size_t at = FindKey(s, o.body, o.end, "/Length");
+    if (at == SIZE_MAX) return false;
+    *from = SkipWhite(s, at + 7);
+    uint32_t ref;
+    uint64_t n;
+    return ReadRef(s, *from, &ref, to) || ReadNumber(s, *from, &n, to);
+}
 
 static DWORD NumberFor(PdfDocRec* doc, PdfSource& s, uint32_t src, std::vector<uint32_t>* todo) {
     if (!s.newNum[src]) {
@@ -198,7 +227,14 @@ static bool CopyQueued(PdfDocRec* doc, PdfSource& s, std::vector<uint32_t>* todo
         PdfObjText o;
         if (!ObjectText(s, src, &o)) return false;
         std::string body;
-        if (!Rewrite(doc, s, o.body, o.end, &body, todo)) return false;
+        size_t from = o.body, at, e;
+        if (o.stream && o.lengthWrong) {
+            // The length of the data copied, in place of the source's wrong one.
+            if (!LengthValue(s, o, &at, &e) || !Rewrite(doc, s, o.body, at, &body, todo)) return false;
+            body += std::to_string(o.dataLen);
+            from = e;
+        }
+        if (!Rewrite(doc, s, from, o.end, &body, todo)) return false;
         DWORD obj = s.newNum[src];
         if (!PdfSetObjOffset(doc, obj)) return false;
         PdfPutUInt(doc, obj, 1);
@@ -348,12 +384,8 @@ static DWORD CopyTyped(PdfTypedCopy& c, uint32_t src, PdfTypedKind kind, int dep
     }
     // A stream's length is written as the number it is.
     if (o.stream) {
-        size_t at = FindKey(s, o.body, o.end, "/Length");
-        if (at == SIZE_MAX) return 0;
-        size_t i = SkipWhite(s, at + 7), e;
-        uint32_t ref;
-        uint64_t n;
-        if (!ReadRef(s, i, &ref, &e) && !ReadNumber(s, i, &n, &e)) return 0;
+        size_t i, e;
+        if (!LengthValue(s, o, &i, &e)) return 0;
         patches.push_back({i, e, std::to_string(o.dataLen)});
     }
     std::string body;
@@ -440,10 +472,11 @@ static bool CopyResourceDict(PdfTypedCopy& c, size_t from, size_t to, PdfResKind
 
 // The form's /Resources of a typed copy: the four categories' entries.
 static bool CopyResourcesTyped(PdfTypedCopy& c, size_t from, size_t to, std::string* resources) {
-    // Patterns and shadings have no typed copier either: without them the
-    // page would draw with names its resources lack.
-    for (const char* key : {"/Pattern", "/Shading"})
-        if (FindKey(*c.s, from, to, key) != SIZE_MAX) return Refuse("a pattern or shading resource (typed copy)");
+    // Patterns, shadings and marked-content properties have no typed copier
+    // either: without them the page would draw with names its resources lack.
+    for (const char* key : {"/Pattern", "/Shading", "/Properties"})
+        if (FindKey(*c.s, from, to, key) != SIZE_MAX)
+            return Refuse("a pattern, shading or properties resource (typed copy)");
     *resources = "<<\n";
     for (int k = 0; k < kResKinds; k++) {
         std::string entries;
@@ -647,7 +680,7 @@ static size_t ResourcesKey(const PdfSource& s, const PdfObjText& page, PdfObjTex
 static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic, DWORD* formObj) {
     gPdfErrorText[0] = 0;
     if (!ReadXref(s)) return false;
-    PdfObjText trailer = {s.trailer, s.n, false, 0, 0};
+    PdfObjText trailer = {s.trailer, s.n, false, 0, 0, false};
     uint32_t catalog, pages, page = 0;
     PdfObjText cat;
     if (!RefAfter(s, trailer, "/Root", &catalog) || !ObjectText(s, catalog, &cat) || !RefAfter(s, cat, "/Pages", &pages))

@@ -322,8 +322,8 @@ TEST(PdfImport, CairoPageWithType0FontAndSoftMask) {
 
 // Sources as the test suites' files have them: resources inherited from the
 // page tree and closed as ">>>>", a content stream whose filter is an array,
-// a pattern the typed copy has no copier for, and media boxes that are
-// references or empty. Each import either draws the source page exactly or
+// a pattern and properties the typed copy has no copier for, an image whose
+// stated length is wrong, and media boxes that are references or empty. Each import either draws the source page exactly or
 // is refused with its reason.
 TEST(PdfImport, SourceShapesSeenInTestSuites) {
     const std::string square = "0 0 1 rg 100 100 200 200 re f BT /F1 24 Tf 72 700 Td (Inherited) Tj ET";
@@ -346,12 +346,17 @@ TEST(PdfImport, SourceShapesSeenInTestSuites) {
             "<< /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> >> >>",
             "0",
             "612",
+            std::string("<< /Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceRGB "
+                        "/BitsPerComponent 8 /Length 0 >>\nstream\n") + std::string("\0\0\0\xff\0\0", 6) + "\nendstream",
         };
     };
     const std::string plain = "<< /Length " + std::to_string(square.size()) + " >>\nstream\n" + square + "\nendstream";
     const std::string filtered =
         "<< /Length " + std::to_string(hex.size()) + " /Filter [ /ASCIIHexDecode ] >>\nstream\n" + hex + "\nendstream";
     const std::string pattern = "<< /Length " + std::to_string(patterned.size()) + " >>\nstream\n" + patterned +
+                                "\nendstream";
+    const std::string pictured = "q 200 0 0 200 100 100 cm /Im1 Do Q";
+    const std::string picture = "<< /Length " + std::to_string(pictured.size()) + " >>\nstream\n" + pictured +
                                 "\nendstream";
     struct Case {
         const char* why;
@@ -367,7 +372,13 @@ TEST(PdfImport, SourceShapesSeenInTestSuites) {
         {"pattern, generic", page("[0 0 612 792]", " /Resources <</Pattern<</P1 6 0 R>>>>", pattern),
          "F=imp-shape.pdf,G", nullptr},
         {"pattern, typed", page("[0 0 612 792]", " /Resources <</Pattern<</P1 6 0 R>>>>", pattern),
-         "F=imp-shape.pdf", "a pattern or shading resource (typed copy)"},
+         "F=imp-shape.pdf", "a pattern, shading or properties resource (typed copy)"},
+        {"properties, typed", page("[0 0 612 792]", " /Resources <</Properties<</MC0 <</Type /OCG /Name (a)>>>>>>", plain),
+         "F=imp-shape.pdf", "a pattern, shading or properties resource (typed copy)"},
+        {"stream length the data does not end at, typed",
+         page("[0 0 612 792]", " /Resources <</XObject<</Im1 9 0 R>>>>", picture), "F=imp-shape.pdf", nullptr},
+        {"stream length the data does not end at, generic",
+         page("[0 0 612 792]", " /Resources <</XObject<</Im1 9 0 R>>>>", picture), "F=imp-shape.pdf,G", nullptr},
         {"media box by reference", page("[7 0 R 7 0 R 8 0 R 8 0 R]", "", plain), "F=imp-shape.pdf,G",
          "a /MediaBox that is not four numbers or is empty"},
         {"empty media box", page("[0 0 0 0]", "", plain), "F=imp-shape.pdf,G",
