@@ -74,71 +74,37 @@ double Seconds(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-double WriteQov(int pages, const char* path) {
-    auto t0 = std::chrono::steady_clock::now();
-    PdfDocRec* doc = nullptr;
-    if (PdfBegin(path, &doc, 0, 600) != 0) return 0;
-    PdfFontSpec spec;
-    PdfParseFontSpec("FIXED(9)", 8, &spec);
-    PdfSetFontSpec(doc, &spec);
-    PdfControlCode(doc, 110, 0);  // transparent background, as cairo draws it
-    char text[64];
-    for (int p = 0; p < pages; p++) {
-        PdfStartPage(doc);
-        for (int l = 0; l < kLines; l++) {
-            for (int f = 0; f < kFields; f++) {
-                FieldText(p, l, f, text, sizeof text);
-                PdfMoveTo(doc, static_cast<WORD>(kFieldColumns[f]), static_cast<WORD>(l + 1));
-                PdfDrawText(doc, reinterpret_cast<const BYTE*>(text), strlen(text), '.', false);
-            }
-        }
-    }
-    PdfFinish(doc);
-    return Seconds(t0);
-}
+// One report page as both sides write it: its field texts (UTF-8), the
+// writer's font text and options, and cairo's face.
+struct ReportKind {
+    void (*field)(int page, int line, int field, char* out, size_t size);
+    const char* qovFont;
+    DWORD qovOptions;
+    bool wide;  // the writer takes the text as 16-bit characters
+    const char* cairoFace;
+};
+const ReportKind kLatinReport = {FieldText, "FIXED(9)", 0, false, "Courier"};
+const ReportKind kCyrillicReport = {FieldTextCyrillic, "'>DejaVu Sans Mono'(9)", kPdfOpt16BitText, true,
+                                    "DejaVu Sans Mono"};
 
-double WriteCairo(int pages, const char* path) {
-    auto t0 = std::chrono::steady_clock::now();
-    cairo_surface_t* surface = cairo_pdf_surface_create(path, 612, 792);
-    cairo_t* cr = cairo_create(surface);
-    cairo_select_font_face(cr, "Courier", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, 9);
-    char text[64];
-    for (int p = 0; p < pages; p++) {
-        for (int l = 0; l < kLines; l++) {
-            for (int f = 0; f < kFields; f++) {
-                FieldText(p, l, f, text, sizeof text);
-                cairo_move_to(cr, 9 + (kFieldColumns[f] - 1) * 6.6, 9 + l * 11.756 + 9);
-                cairo_show_text(cr, text);
-            }
-        }
-        cairo_show_page(cr);
-    }
-    cairo_destroy(cr);
-    cairo_surface_finish(surface);
-    cairo_surface_destroy(surface);
-    return Seconds(t0);
-}
-
-double WriteQovCyrillic(int pages, const char* path) {
+double WriteQov(const ReportKind& kind, int pages, const char* path) {
     auto t0 = std::chrono::steady_clock::now();
     gPdfHooks.iniFont = BenchIniFont;
     PdfDocRec* doc = nullptr;
-    if (PdfBegin(path, &doc, kPdfOpt16BitText, 600) != 0) return 0;
+    if (PdfBegin(path, &doc, kind.qovOptions, 600) != 0) return 0;
     PdfFontSpec spec;
-    const char font[] = "'>DejaVu Sans Mono'(9)";
-    PdfParseFontSpec(font, strlen(font), &spec);
+    PdfParseFontSpec(kind.qovFont, strlen(kind.qovFont), &spec);
     PdfSetFontSpec(doc, &spec);
-    PdfControlCode(doc, 110, 0);
+    PdfControlCode(doc, 110, 0);  // transparent background, as cairo draws it
     char text[128];
     for (int p = 0; p < pages; p++) {
         PdfStartPage(doc);
         for (int l = 0; l < kLines; l++) {
             for (int f = 0; f < kFields; f++) {
-                FieldTextCyrillic(p, l, f, text, sizeof text);
-                std::string wide = Utf16Le(text);
+                kind.field(p, l, f, text, sizeof text);
+                std::string bytes = kind.wide ? Utf16Le(text) : std::string(text);
                 PdfMoveTo(doc, static_cast<WORD>(kFieldColumns[f]), static_cast<WORD>(l + 1));
-                PdfDrawText(doc, reinterpret_cast<const BYTE*>(wide.data()), wide.size(), '.', true);
+                PdfDrawText(doc, reinterpret_cast<const BYTE*>(bytes.data()), bytes.size(), '.', kind.wide);
             }
         }
     }
@@ -146,17 +112,17 @@ double WriteQovCyrillic(int pages, const char* path) {
     return Seconds(t0);
 }
 
-double WriteCairoCyrillic(int pages, const char* path) {
+double WriteCairo(const ReportKind& kind, int pages, const char* path) {
     auto t0 = std::chrono::steady_clock::now();
     cairo_surface_t* surface = cairo_pdf_surface_create(path, 612, 792);
     cairo_t* cr = cairo_create(surface);
-    cairo_select_font_face(cr, "DejaVu Sans Mono", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_select_font_face(cr, kind.cairoFace, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr, 9);
     char text[128];
     for (int p = 0; p < pages; p++) {
         for (int l = 0; l < kLines; l++) {
             for (int f = 0; f < kFields; f++) {
-                FieldTextCyrillic(p, l, f, text, sizeof text);
+                kind.field(p, l, f, text, sizeof text);
                 cairo_move_to(cr, 9 + (kFieldColumns[f] - 1) * 6.6, 9 + l * 11.756 + 9);
                 cairo_show_text(cr, text);
             }
@@ -178,7 +144,8 @@ void CyrillicReport(int pages, int rounds, double latinRatio) {
     for (int n : {1, 10, pages}) {
         BenchResult r;
         for (int i = 0; i < rounds; i++)
-            BenchAddRound(&r, WriteQovCyrillic(n, "bench-qov-cyr.pdf"), WriteCairoCyrillic(n, "bench-cairo-cyr.pdf"));
+            BenchAddRound(&r, WriteQov(kCyrillicReport, n, "bench-qov-cyr.pdf"),
+                          WriteCairo(kCyrillicReport, n, "bench-cairo-cyr.pdf"));
         double qb = static_cast<double>(BenchFileSize("bench-qov-cyr.pdf")) / n;
         double cb = static_cast<double>(BenchFileSize("bench-cairo-cyr.pdf")) / n;
         ratios.push_back(qb / cb);
@@ -199,8 +166,8 @@ int main(int argc, char** argv) {
     if (pages < 1 || rounds < 1) return 2;
     double bestQov = 1e9, bestCairo = 1e9;
     for (int r = 0; r < rounds; r++) {
-        double q = WriteQov(pages, "bench-qov.pdf");
-        double c = WriteCairo(pages, "bench-cairo.pdf");
+        double q = WriteQov(kLatinReport, pages, "bench-qov.pdf");
+        double c = WriteCairo(kLatinReport, pages, "bench-cairo.pdf");
         if (q < bestQov) bestQov = q;
         if (c < bestCairo) bestCairo = c;
     }
