@@ -4,9 +4,11 @@
 // sanitizers. Every success stands on a page of its own; each written document
 // passes qpdf's check and renders in poppler, MuPDF and Ghostscript, and a
 // Letter-sized source page renders in poppler as the imported page does.
-// Renderer complaints are traced to their page and laid to the source when the
-// source page draws with the same complaint. Failures are counted by reason
-// and printed for the record.
+// A renderer's complaint is traced to its page and laid to the source when
+// the source page draws with a complaint in that renderer too, or when qpdf
+// finds the source's content faulty; qpdf's warnings are laid to the sources
+// when one of the document's sources draws warnings itself. Import failures
+// and check results are counted by reason and printed for the record.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -260,7 +262,7 @@ void ImportAll(const std::string& source, const std::vector<std::string>& files,
                     pageTaken = true;
                     if (++taken == kPagesPerCheckedDoc) finish();
                 } else {
-                    (*reasons)[std::string(generic ? "generic: " : "typed: ") +
+                    (*reasons)[source + (generic ? " generic: " : " typed: ") +
                                (gPdfErrorText[0] ? gPdfErrorText : "(no reason)")]++;
                 }
                 if (lastPages[f] == 1) break;
@@ -272,8 +274,7 @@ void ImportAll(const std::string& source, const std::vector<std::string>& files,
               << " typed and " << successes[1] << " generic succeeded\n";
 }
 
-// A renderer's complaint about one imported page, laid to the source when
-// the source page draws with a complaint too.
+// A renderer's complaint about one imported page, to be traced.
 struct Traced {
     Renderer renderer;
     const Placed* at;
