@@ -4,11 +4,13 @@
 // XObject and its resources copied under new numbers, by kind (fonts,
 // XObjects, graphics states) or, with the option G, every object they reach;
 // the page then draws the form. The source is searched as bytes, never as text
-// that a NUL would end, and stream data is copied by its length.
+// that a NUL would end, and stream data is copied by its length (up to its
+// "endstream" where the source states a length the data does not end at).
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -98,9 +100,16 @@ struct PdfObjText {
     size_t body, end;      // [body, end): the dictionary or value
     bool stream;
     size_t data, dataLen;
+    bool lengthWrong;      // the data runs to "endstream", not to the stated length
 };
 
 static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uint64_t* len);
+
+// "endstream" at i, after the end of line that may stand before it.
+static bool EndstreamAt(const PdfSource& s, size_t i) {
+    while (i < s.n && IsWhite(s.p[i]) && s.p[i] != 0) i++;
+    return Find(s, i, i + 9, "endstream") == i;
+}
 
 static bool ObjectText(const PdfSource& s, uint32_t obj, PdfObjText* o) {
     if (obj == 0 || obj >= s.offsets.size()) return false;
@@ -124,6 +133,16 @@ static bool ObjectText(const PdfSource& s, uint32_t obj, PdfObjText* o) {
     if (!StreamLength(s, o->body, o->end, &len) || len > s.n - d) return false;
     o->data = d;
     o->dataLen = static_cast<size_t>(len);
+    o->lengthWrong = !EndstreamAt(s, d + o->dataLen);
+    if (o->lengthWrong) {
+        // A stated length that does not end at "endstream" is the source's
+        // fault; readers take the data up to the keyword, and so does the copy.
+        size_t kw = Find(s, d, s.n, "endstream");
+        if (kw == SIZE_MAX) return false;
+        if (kw > d && s.p[kw - 1] == '\n') kw--;
+        if (kw > d && s.p[kw - 1] == '\r') kw--;
+        o->dataLen = kw - d;
+    }
     return true;
 }
 
@@ -151,6 +170,17 @@ static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uin
 }
 
 // ---- copying objects ------------------------------------------------------------------------
+
+// Where the value of a stream's "/Length" stands, a number or a reference:
+// [*from, *to).
+static bool LengthValue(const PdfSource& s, const PdfObjText& o, size_t* from, size_t* to) {
+    size_t at = FindKey(s, o.body, o.end, "/Length");
+    if (at == SIZE_MAX) return false;
+    *from = SkipWhite(s, at + 7);
+    uint32_t ref;
+    uint64_t n;
+    return ReadRef(s, *from, &ref, to) || ReadNumber(s, *from, &n, to);
+}
 
 static DWORD NumberFor(PdfDocRec* doc, PdfSource& s, uint32_t src, std::vector<uint32_t>* todo) {
     if (!s.newNum[src]) {
@@ -197,7 +227,14 @@ static bool CopyQueued(PdfDocRec* doc, PdfSource& s, std::vector<uint32_t>* todo
         PdfObjText o;
         if (!ObjectText(s, src, &o)) return false;
         std::string body;
-        if (!Rewrite(doc, s, o.body, o.end, &body, todo)) return false;
+        size_t from = o.body, at, e;
+        if (o.stream && o.lengthWrong) {
+            // The length of the data copied, in place of the source's wrong one.
+            if (!LengthValue(s, o, &at, &e) || !Rewrite(doc, s, o.body, at, &body, todo)) return false;
+            body += std::to_string(o.dataLen);
+            from = e;
+        }
+        if (!Rewrite(doc, s, from, o.end, &body, todo)) return false;
         DWORD obj = s.newNum[src];
         if (!PdfSetObjOffset(doc, obj)) return false;
         PdfPutUInt(doc, obj, 1);
@@ -222,8 +259,14 @@ static bool CopyQueued(PdfDocRec* doc, PdfSource& s, std::vector<uint32_t>* todo
 static size_t DictEnd(const PdfSource& s, size_t i, size_t end) {
     int depth = 0;
     for (size_t j = i; j + 1 < end; j++) {
-        if (s.p[j] == '<' && s.p[j + 1] == '<') depth++, j++;
-        else if (s.p[j] == '>' && s.p[j + 1] == '>' && --depth == 0) return j + 2;
+        if (s.p[j] == '<' && s.p[j + 1] == '<') {
+            depth++;
+            j++;
+        } else if (s.p[j] == '>' && s.p[j + 1] == '>') {
+            // Both brackets are taken: ">>>>" closes two dictionaries, not three.
+            j++;
+            if (--depth == 0) return j + 1;
+        }
     }
     return SIZE_MAX;
 }
@@ -341,12 +384,8 @@ static DWORD CopyTyped(PdfTypedCopy& c, uint32_t src, PdfTypedKind kind, int dep
     }
     // A stream's length is written as the number it is.
     if (o.stream) {
-        size_t at = FindKey(s, o.body, o.end, "/Length");
-        if (at == SIZE_MAX) return 0;
-        size_t i = SkipWhite(s, at + 7), e;
-        uint32_t ref;
-        uint64_t n;
-        if (!ReadRef(s, i, &ref, &e) && !ReadNumber(s, i, &n, &e)) return 0;
+        size_t i, e;
+        if (!LengthValue(s, o, &i, &e)) return 0;
         patches.push_back({i, e, std::to_string(o.dataLen)});
     }
     std::string body;
@@ -433,6 +472,11 @@ static bool CopyResourceDict(PdfTypedCopy& c, size_t from, size_t to, PdfResKind
 
 // The form's /Resources of a typed copy: the four categories' entries.
 static bool CopyResourcesTyped(PdfTypedCopy& c, size_t from, size_t to, std::string* resources) {
+    // Patterns, shadings and marked-content properties have no typed copier
+    // either: without them the page would draw with names its resources lack.
+    for (const char* key : {"/Pattern", "/Shading", "/Properties"})
+        if (FindKey(*c.s, from, to, key) != SIZE_MAX)
+            return Refuse("a pattern, shading or properties resource (typed copy)");
     *resources = "<<\n";
     for (int k = 0; k < kResKinds; k++) {
         std::string entries;
@@ -517,6 +561,25 @@ static bool FindPage(const PdfSource& s, uint32_t node, DWORD* left, int depth, 
     return false;
 }
 
+// The "/Filter" entry at f as it stands: a name, or an array of names up to
+// its "]". False for anything else (a reference would keep a source number).
+static bool FilterEntry(const PdfSource& s, size_t f, size_t end, std::string* filter) {
+    size_t v = SkipWhite(s, f + 7), j;
+    if (v >= end) return false;
+    if (s.p[v] == '[') {
+        j = Find(s, v, end, "]");
+        if (j == SIZE_MAX) return false;
+        j++;
+    } else if (s.p[v] == '/') {
+        j = v + 1;
+        while (j < end && !IsWhite(s.p[j]) && s.p[j] != '/' && s.p[j] != '<' && s.p[j] != '>' && s.p[j] != '[') j++;
+    } else {
+        return false;
+    }
+    filter->assign(reinterpret_cast<const char*>(s.p + f), j - f);
+    return true;
+}
+
 // The page's content: one stream as it is; several joined when each is
 // FlateDecode or plain (inflated then), else the first one that is not empty,
 // as it is.
@@ -549,12 +612,7 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
             if (!o.dataLen) continue;
             data->assign(reinterpret_cast<const char*>(s.p + o.data), o.dataLen);
             size_t f = Find(s, o.body, o.end, "/Filter");
-            if (f != SIZE_MAX) {
-                size_t j = SkipWhite(s, f + 7) + 1;
-                while (j < o.end && !IsWhite(s.p[j]) && s.p[j] != '/' && s.p[j] != '<' && s.p[j] != '>') j++;
-                filter->assign(reinterpret_cast<const char*>(s.p + f), j - f);
-            }
-            return true;
+            return f == SIZE_MAX || FilterEntry(s, f, o.end, filter);
         }
         bool flate = Find(s, o.body, o.end, "/FlateDecode") != SIZE_MAX;
         if (!flate) {
@@ -581,13 +639,48 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
     return true;
 }
 
+// [from, to) holds four numbers and nothing else, a box of some area: the
+// form of a page with an empty box would draw nothing.
+static bool BoxOfFourNumbers(const PdfSource& s, size_t from, size_t to) {
+    constexpr int kBoxNumbers = 4;
+    constexpr size_t kNumberMax = 32;
+    double v[kBoxNumbers];
+    int numbers = 0;
+    for (size_t i = SkipWhite(s, from); i < to; i = SkipWhite(s, i)) {
+        size_t start = i;
+        if (s.p[i] == '-' || s.p[i] == '+') i++;
+        while (i < to && (IsDigit(s.p[i]) || s.p[i] == '.')) i++;
+        if (i == start || i - start > kNumberMax || (i < to && !IsWhite(s.p[i])) || numbers == kBoxNumbers)
+            return false;
+        char text[kNumberMax + 1];
+        memcpy(text, s.p + start, i - start);
+        text[i - start] = 0;
+        v[numbers++] = strtod(text, nullptr);
+    }
+    return numbers == kBoxNumbers && v[0] != v[2] && v[1] != v[3];
+}
+
+// Where the page's /Resources key stands: in the page, or else in the nearest
+// page tree node above it, from which the page inherits them. *holder is the
+// object that holds it; SIZE_MAX when none does.
+static size_t ResourcesKey(const PdfSource& s, const PdfObjText& page, PdfObjText* holder) {
+    *holder = page;
+    for (int depth = 0; depth <= kImportMaxDepth; depth++) {
+        size_t k = FindKey(s, holder->body, holder->end, "/Resources");
+        if (k != SIZE_MAX) return k;
+        uint32_t parent;
+        if (!RefAfter(s, *holder, "/Parent", &parent) || !ObjectText(s, parent, holder)) break;
+    }
+    return SIZE_MAX;
+}
+
 // Reads the source page and writes its form XObject; the form's object number.
 // Generic: the page's resources as they are, every object they reach copied.
 // Typed: the fonts, XObjects and graphics states named in them.
 static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic, DWORD* formObj) {
     gPdfErrorText[0] = 0;
     if (!ReadXref(s)) return false;
-    PdfObjText trailer = {s.trailer, s.n, false, 0, 0};
+    PdfObjText trailer = {s.trailer, s.n, false, 0, 0, false};
     uint32_t catalog, pages, page = 0;
     PdfObjText cat;
     if (!RefAfter(s, trailer, "/Root", &catalog) || !ObjectText(s, catalog, &cat) || !RefAfter(s, cat, "/Pages", &pages))
@@ -600,16 +693,18 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     if (mbOpen == SIZE_MAX || mbOpen >= p.end || s.p[mbOpen] != '[') return Refuse("no /MediaBox on the page");
     size_t mbClose = Find(s, mbOpen, p.end, "]");
     if (mbClose == SIZE_MAX) return Refuse("no /MediaBox on the page");
+    // The box becomes the form's: four numbers, never references into the source.
+    if (!BoxOfFourNumbers(s, mbOpen + 1, mbClose)) return Refuse("a /MediaBox that is not four numbers or is empty");
     std::string data, filter;
     if (!PageContent(s, p, &data, &filter)) return Refuse("no usable /Contents");
     // The resources: inline, or the dictionary of the object referenced.
     std::string resources = "<< >>";
     std::vector<uint32_t> todo;
-    size_t rk = Find(s, p.body, p.end, "/Resources");
+    PdfObjText ro;
+    size_t rk = ResourcesKey(s, p, &ro);
     if (rk != SIZE_MAX) {
         size_t i = SkipWhite(s, rk + 10), e;
         uint32_t ref;
-        PdfObjText ro = p;
         if (ReadRef(s, i, &ref, &e)) {
             if (!ObjectText(s, ref, &ro)) return Refuse("unreadable /Resources");
             i = SkipWhite(s, ro.body);
@@ -655,6 +750,7 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     PdfPutLine(doc, "stream");
     if (packedLen) PdfPutBytes(doc, packed, packedLen);
     else PdfPutBytes(doc, data.data(), data.size());
+    PdfPutLine(doc, nullptr);
     PdfPutLine(doc, "endstream");
     PdfPutLine(doc, "endobj");
     PdfPutLine(doc, nullptr);

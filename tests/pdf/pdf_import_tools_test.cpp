@@ -319,3 +319,86 @@ TEST(PdfImport, CairoPageWithType0FontAndSoftMask) {
         EXPECT_NE(Follow(objs, type0, "/ToUnicode ").find("stream"), std::string::npos) << type0;
     }
 }
+
+// Sources as the test suites' files have them: resources inherited from the
+// page tree and closed as ">>>>", a content stream whose filter is an array,
+// a pattern and properties the typed copy has no copier for, an image whose
+// stated length is wrong, and media boxes that are references or empty. Each import either draws the source page exactly or
+// is refused with its reason.
+TEST(PdfImport, SourceShapesSeenInTestSuites) {
+    const std::string square = "0 0 1 rg 100 100 200 200 re f BT /F1 24 Tf 72 700 Td (Inherited) Tj ET";
+    std::string hex;
+    for (unsigned char c : square) {
+        char two[3];
+        snprintf(two, sizeof two, "%02x", c);
+        hex += two;
+    }
+    hex += ">";
+    const std::string patterned = "/Pattern cs /P1 scn 100 100 200 200 re f";
+    auto page = [](const std::string& box, const std::string& resources, const std::string& stream) {
+        return std::vector<std::string>{
+            "<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 /Resources <</Font<</F1 5 0 R>>>> >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox " + box + " /Contents 4 0 R" + resources + " >>",
+            stream,
+            "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+            "<< /PatternType 2 /Shading << /ShadingType 2 /ColorSpace /DeviceRGB /Coords [0 0 612 0] /Function "
+            "<< /FunctionType 2 /Domain [0 1] /C0 [1 0 0] /C1 [0 0 1] /N 1 >> >> >>",
+            "0",
+            "612",
+            std::string("<< /Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceRGB "
+                        "/BitsPerComponent 8 /Length 0 >>\nstream\n") + std::string("\0\0\0\xff\0\0", 6) + "\nendstream",
+        };
+    };
+    const std::string plain = "<< /Length " + std::to_string(square.size()) + " >>\nstream\n" + square + "\nendstream";
+    const std::string filtered =
+        "<< /Length " + std::to_string(hex.size()) + " /Filter [ /ASCIIHexDecode ] >>\nstream\n" + hex + "\nendstream";
+    const std::string pattern = "<< /Length " + std::to_string(patterned.size()) + " >>\nstream\n" + patterned +
+                                "\nendstream";
+    const std::string pictured = "q 200 0 0 200 100 100 cm /Im1 Do Q";
+    const std::string picture = "<< /Length " + std::to_string(pictured.size()) + " >>\nstream\n" + pictured +
+                                "\nendstream";
+    struct Case {
+        const char* why;
+        std::vector<std::string> objs;
+        const char* option;
+        const char* refusal;  // nullptr: imported and drawn as the source
+    };
+    const Case kCases[] = {
+        {"inherited resources, typed", page("[0 0 612 792]", "", plain), "F=imp-shape.pdf", nullptr},
+        {"inherited resources, generic", page("[0 0 612 792]", "", plain), "F=imp-shape.pdf,G", nullptr},
+        {"filter array, typed", page("[0 0 612 792]", "", filtered), "F=imp-shape.pdf", nullptr},
+        {"filter array, generic", page("[0 0 612 792]", "", filtered), "F=imp-shape.pdf,G", nullptr},
+        {"pattern, generic", page("[0 0 612 792]", " /Resources <</Pattern<</P1 6 0 R>>>>", pattern),
+         "F=imp-shape.pdf,G", nullptr},
+        {"pattern, typed", page("[0 0 612 792]", " /Resources <</Pattern<</P1 6 0 R>>>>", pattern),
+         "F=imp-shape.pdf", "a pattern, shading or properties resource (typed copy)"},
+        {"properties, typed", page("[0 0 612 792]", " /Resources <</Properties<</MC0 <</Type /OCG /Name (a)>>>>>>", plain),
+         "F=imp-shape.pdf", "a pattern, shading or properties resource (typed copy)"},
+        {"stream length the data does not end at, typed",
+         page("[0 0 612 792]", " /Resources <</XObject<</Im1 9 0 R>>>>", picture), "F=imp-shape.pdf", nullptr},
+        {"stream length the data does not end at, generic",
+         page("[0 0 612 792]", " /Resources <</XObject<</Im1 9 0 R>>>>", picture), "F=imp-shape.pdf,G", nullptr},
+        {"media box by reference", page("[7 0 R 7 0 R 8 0 R 8 0 R]", "", plain), "F=imp-shape.pdf,G",
+         "a /MediaBox that is not four numbers or is empty"},
+        {"empty media box", page("[0 0 0 0]", "", plain), "F=imp-shape.pdf,G",
+         "a /MediaBox that is not four numbers or is empty"},
+    };
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.why);
+        WriteFile("imp-shape.pdf", ClassicPdf(c.objs));
+        PdfDocRec* doc = Begin("imp-shape-out.pdf");
+        ASSERT_NE(doc, nullptr);
+        gPdfErrorText[0] = 0;
+        int rc = Import(doc, c.option);
+        ASSERT_EQ(PdfFinish(doc), 0);
+        if (c.refusal) {
+            EXPECT_NE(rc, 0);
+            EXPECT_NE(std::string(gPdfErrorText).find(c.refusal), std::string::npos) << gPdfErrorText;
+            continue;
+        }
+        ASSERT_EQ(rc, 0) << gPdfErrorText;
+        CheckWithTools("imp-shape-out.pdf");
+        EXPECT_LE(PagesDiffer("imp-shape.pdf", 1, "imp-shape-out.pdf"), 0.0);
+    }
+}
