@@ -787,6 +787,7 @@ ObjectRecord* ToolButtonCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) 
     }
     // The web view's toolbar keeps its buttons itself.
     if (ObjectIsWebView(bar)) {
+        if (gGraphicsHooks.toolBarAddButton) return gGraphicsHooks.toolBarAddButton(bar, cr, code);
         *code = kOpNotAvailable;
         return nullptr;
     }

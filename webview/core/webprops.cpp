@@ -469,7 +469,7 @@ static void WordWrapWrite(ObjectRecord* rec, int32_t value) {
     WebChangeElemClass(rec, value ? "ww0" : "ww1", value ? "ww1" : "ww0", false);
 }
 
-int32_t WebSetProp(ObjectRecord* rec, const PropChange* req) {
+static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
     rec = Resolve(rec);
     if (!rec) return kWebNotAvailable;
     WebViewSelectForObject(rec);
@@ -707,7 +707,7 @@ static int32_t GetInt(ObjectRecord* rec, uint32_t id) {
     return v;
 }
 
-int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req) {
+static int32_t GetPropOf(ObjectRecord* rec, PropQuery* req) {
     rec = Resolve(rec);
     if (!rec) return kWebNotAvailable;
     WebViewSelectForObject(rec);
@@ -837,4 +837,25 @@ int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req) {
         req->result = GetInt(rec, row->id);
     }
     return 0;
+}
+
+// ---- The request being answered ------------------------------------------------------------
+
+const PropChange* gWebPropChange;
+const PropQuery* gWebPropQuery;
+
+int32_t WebSetProp(ObjectRecord* rec, const PropChange* req) {
+    const PropChange* outer = gWebPropChange;
+    gWebPropChange = req;
+    int32_t r = SetPropOf(rec, req);
+    gWebPropChange = outer;
+    return r;
+}
+
+int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req) {
+    const PropQuery* outer = gWebPropQuery;
+    gWebPropQuery = req;
+    int32_t r = GetPropOf(rec, req);
+    gWebPropQuery = outer;
+    return r;
 }
