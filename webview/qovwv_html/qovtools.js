@@ -54,8 +54,9 @@
     bar.find('select.qovtbs2, select.qovtbs2d').each(function (i) {
       var cell = images[i] ? $(images[i]) : $();
       if (!cell.length) return;
+      // Over the list's left end: both in a holder of their own.
       cell.addClass('qovtbsi');
-      $(this).before(cell);
+      $(this).wrap('<span class="qovtbsw"></span>').after(cell);
     });
   }
 
