@@ -10,6 +10,7 @@
 
 #include "controls/ctlcore.h"
 #include "graphics/barcore.h"
+#include "graphics/gfxvalues.h"
 #include "objects/events.h"
 #include "objects/objops.h"
 #include "objects/objtables.h"
@@ -70,19 +71,8 @@ enum ToolBarMethodNo : uint32_t {
     kTbGetButtonByState, kTbSetFocus, kTbResetImageList, kTbResetImageListDisabled, kTbResetImageListHot,
     kTbWriteImageListBmp, kTbSetTBFlags,
 };
-enum AddButtonArg : uint32_t {
-    kAbAutoSize, kAbBtnStyle, kAbEnabled, kAbImageIndex, kAbPartialPush, kAbPushed, kAbTag, kAbVisible, kAbText,
-    kAbRunName, kAbToolTip, kAbMenuText, kAbUserData, kAbInsertAt, kAbCauseValid,
-};
 enum ButtonStateQuery : uint32_t { kSqPushed = 1, kSqPartialPush, kSqEnabled, kSqVisible, kSqAutoSize };
 constexpr int32_t kRemoved = 0, kNotFound = 1;
-
-// The values a button is made from (creation record or AddButton).
-struct ButtonSpec {
-    bool visible, enabled, causeValid, autoSize, pushed, partialPush;
-    int32_t btnStyle, imageIndex, tag;
-    CrText text, runName, toolTip, menuText, userData;
-};
 
 WebToolBarRecord* BarOf(WebToolButtonRecord* b) { return b->bar ? WebToolBar(b->bar) : nullptr; }
 bool Transparent(const WebToolBarRecord* bar) { return (bar->style & kWtsTransparent) != 0; }
@@ -241,7 +231,16 @@ bool UnlinkButton(WebToolBarRecord* bar, WebToolButtonRecord* b) {
     return false;
 }
 
-ObjectRecord* Insert(WebToolBarRecord* bar, const ButtonSpec& s, int32_t position, int32_t* code) {
+// The bar is queued, then the button (none: nothing) leaves it; true when it was there.
+bool RemoveButton(WebToolBarRecord* bar, WebToolButtonRecord* b) {
+    WebToolBarQueueRedraw(&bar->hdr);
+    if (!b || !UnlinkButton(bar, b)) return false;
+    bar->buttonCount--;
+    DropButton(b);
+    return true;
+}
+
+ObjectRecord* Insert(WebToolBarRecord* bar, const ToolButtonSpec& s, int32_t position, int32_t* code) {
     WebToolBarQueueRedraw(&bar->hdr);
     ObjectRecord* rec = ObjectAllocRecord(kKindToolButton, sizeof(WebToolButtonRecord), true);
     if (!rec) {
@@ -282,50 +281,6 @@ ObjectRecord* Insert(WebToolBarRecord* bar, const ButtonSpec& s, int32_t positio
     b->bar = &bar->hdr;
     *code = kWebOk;
     return rec;
-}
-
-ButtonSpec SpecOfCreation(const ObjectCreateRecord* cr) {
-    ButtonSpec s = {};
-    s.visible = (cr->flags0 & kCrVisible) != 0;
-    s.enabled = !(cr->flags0 & kCrDisabled);
-    s.causeValid = (cr->flags1 & kCr1CauseValid) != 0;
-    s.autoSize = CreateRecordValue(cr, kPidAutoSize, 0) != 0;
-    s.pushed = CreateRecordValue(cr, kPidTbPushed, 0) != 0;
-    s.partialPush = CreateRecordValue(cr, kPidTbPartialPush, 0) != 0;
-    s.btnStyle = CreateRecordValue(cr, kPidTbBtnStyle, kBtnPush);
-    s.imageIndex = CreateRecordValue(cr, kPidTbImageIndex, 0);
-    s.tag = CreateRecordValue(cr, kPidTbTag, 0);
-    s.text = cr->text;
-    s.runName = cr->runName;
-    s.toolTip = cr->toolTip;
-    s.menuText = CreateRecordText(cr, kPidTbMenuText);
-    s.userData = cr->userData;
-    return s;
-}
-
-CrText ArgText(const MethodCallRec* call, uint32_t i) {
-    CrText t = {};
-    if (CallArgGiven(call, i) && ItemIsText(call->args[i].kind)) t.text = CallArgText(call, i, &t.length);
-    return t;
-}
-
-ButtonSpec SpecOfCall(const MethodCallRec* call) {
-    ButtonSpec s = {};
-    s.visible = CallArgInt(call, kAbVisible, 1) != 0;
-    s.enabled = CallArgInt(call, kAbEnabled, 1) != 0;
-    s.causeValid = CallArgInt(call, kAbCauseValid, 1) != 0;
-    s.autoSize = CallArgInt(call, kAbAutoSize, 0) != 0;
-    s.pushed = CallArgInt(call, kAbPushed, 0) != 0;
-    s.partialPush = CallArgInt(call, kAbPartialPush, 0) != 0;
-    s.btnStyle = CallArgInt(call, kAbBtnStyle, kBtnPush);
-    s.imageIndex = CallArgInt(call, kAbImageIndex, 0);
-    s.tag = CallArgInt(call, kAbTag, 0);
-    s.text = ArgText(call, kAbText);
-    s.runName = ArgText(call, kAbRunName);
-    s.toolTip = ArgText(call, kAbToolTip);
-    s.menuText = ArgText(call, kAbMenuText);
-    s.userData = ArgText(call, kAbUserData);
-    return s;
 }
 
 // The first button of the run of style-6 buttons that holds b (none when b is in none).
@@ -658,9 +613,7 @@ WebToolButtonRecord* FindByState(WebToolBarRecord* bar, const MethodCallRec* cal
 
 int32_t AddButtonMethod(WebToolBarRecord* bar, const MethodCallRec* call) {
     int32_t code = 0;
-    ButtonSpec s = SpecOfCall(call);
-    int32_t position = CallArgGiven(call, kAbInsertAt) ? CallArgInt(call, kAbInsertAt, -1) : -1;
-    ObjectRecord* rec = Insert(bar, s, position, &code);
+    ObjectRecord* rec = Insert(bar, ToolButtonSpecOfCall(call), ToolButtonInsertAt(call), &code);
     if (!rec) return WebReplyInt(code);
     return WantsObject(call) ? ReplyButton(WebToolButton(rec), call) : WebReplyInt(0);
 }
@@ -772,7 +725,7 @@ ObjectRecord* ToolBarInsertButton(ObjectRecord* bar, ObjectCreateRecord* cr, int
         return nullptr;
     }
     WebViewSelectForObject(bar);
-    return Insert(WebToolBar(bar), SpecOfCreation(cr), position, code);
+    return Insert(WebToolBar(bar), ToolButtonSpecOfCreation(cr), position, code);
 }
 
 ObjectRecord* ToolBarAddButton(ObjectRecord* bar, ObjectCreateRecord* cr, int32_t* code) {
@@ -781,12 +734,7 @@ ObjectRecord* ToolBarAddButton(ObjectRecord* bar, ObjectCreateRecord* cr, int32_
 
 bool WebToolBarRemoveButton(ObjectRecord* rec, uint32_t index, const char* name) {
     WebToolBarRecord* bar = WebToolBar(rec);
-    WebToolBarQueueRedraw(rec);
-    WebToolButtonRecord* b = FindButton(bar, index, name, name ? strlen(name) : 0, nullptr);
-    if (!b || !UnlinkButton(bar, b)) return false;
-    bar->buttonCount--;
-    DropButton(b);
-    return true;
+    return RemoveButton(bar, FindButton(bar, index, name, name ? strlen(name) : 0, nullptr));
 }
 
 // ---- Redraw queue -------------------------------------------------------------------------------
@@ -987,16 +935,7 @@ int32_t WebToolBarMethod(ObjectRecord* rec, MethodCallRec* call) {
         WebToolButtonRecord* b = WantsObject(call) ? ButtonByArg(bar, call, 0) : nullptr;
         return b ? ReplyButton(b, call) : WebReplyInt(0);
     }
-    case kTbRemoveButton: {
-        WebToolBarQueueRedraw(rec);
-        WebToolButtonRecord* b = ButtonByArg(bar, call, 0);
-        bool removed = b && UnlinkButton(bar, b);
-        if (removed) {
-            bar->buttonCount--;
-            DropButton(b);
-        }
-        return WebReplyInt(removed ? kRemoved : kNotFound);
-    }
+    case kTbRemoveButton: return WebReplyInt(RemoveButton(bar, ButtonByArg(bar, call, 0)) ? kRemoved : kNotFound);
     case kTbSetImageList: SetListByArg(bar, call, kWtlNormal); return WebReplyInt(1);
     case kTbSetImageListDisabled: SetListByArg(bar, call, kWtlDisabled); return WebReplyInt(0);
     case kTbSetImageListHot: SetListByArg(bar, call, kWtlHot); return WebReplyInt(0);
