@@ -74,7 +74,6 @@
 
   function toolBarAction(m) {
     var bar = byId(m.name);
-    if (!bar.length || !bar.hasClass('qovtb')) return undefined;
     switch (m.dwid) {
       case TD.markup:
         markup(bar, m);
@@ -111,9 +110,10 @@
     report(this.id, 0, false);
   });
 
+  // Action 54 on anything but a toolbar element is left to the other scripts.
   var general = window.QovRunAction;
   window.QovRunAction = function (m) {
-    if (m && m.action === 54) return toolBarAction(m);
+    if (m && m.action === 54 && byId(m.name).hasClass('qovtb')) return toolBarAction(m);
     return general ? general(m) : undefined;
   };
 })();
