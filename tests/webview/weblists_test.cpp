@@ -1821,6 +1821,12 @@ TEST_F(WebToolBars, MethodsPropertiesAndHeldButtons) {
     req.selector.value = 1;
     EXPECT_EQ(WebSetProp(bar, &req), 0);
     EXPECT_STREQ(WebToolBar(bar)->buttons->nextItem->hdr.toolTip, "Second") << "index 1 is the second button";
+    PropQuery q = {};
+    q.code = 423;
+    q.selector.kind = kItemInt;
+    q.selector.value = 1;
+    EXPECT_EQ(WebGetPropGeneric(bar, &q), 0);
+    EXPECT_STREQ(q.text, "Second") << "a query by selector reads the button";
     req.selector.value = 7;
     WebSetProp(bar, &req);
     EXPECT_EQ(bar->toolTip, nullptr) << "a selector that names no button changes nothing, not the bar";

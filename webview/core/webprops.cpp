@@ -681,11 +681,18 @@ int32_t WebDefaultGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const
     return 0;
 }
 
+const PropChange* gWebPropChange;
+const PropQuery* gWebPropQuery;
+
 int32_t WebSetPropById(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length) {
     if (!rec) return kWebNotAvailable;
     WebViewSelectForObject(rec);
     bool write = true;
+    // A change by id names no item, whatever request it is made within.
+    const PropChange* outer = gWebPropChange;
+    gWebPropChange = nullptr;
     int32_t r = KindSet(rec, id, value, text, length, &write);
+    gWebPropChange = outer;
     if (write) WebCommonPageWrite(rec, id, text, UINT32_MAX);
     return r;
 }
@@ -840,9 +847,6 @@ static int32_t GetPropOf(ObjectRecord* rec, PropQuery* req) {
 }
 
 // ---- The request being answered ------------------------------------------------------------
-
-const PropChange* gWebPropChange;
-const PropQuery* gWebPropQuery;
 
 int32_t WebSetProp(ObjectRecord* rec, const PropChange* req) {
     const PropChange* outer = gWebPropChange;
