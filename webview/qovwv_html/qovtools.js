@@ -32,10 +32,11 @@
     if (isButtonId(id)) queue({ name: id, et: kToolButton, em: item, ev: dbl ? 1 : 0 });
   }
 
-  // The checked look of a check or radio button is its label's.
+  // The checked and disabled looks of a check or radio button are its label's.
   function showChecked(bar) {
     bar.find('input.qovtbcr, input.qovtbcrd').each(function () {
-      $(bar).find('label[for="' + this.id + '"]').toggleClass('ui-state-active', this.checked);
+      $(bar).find('label[for="' + this.id + '"]').toggleClass('ui-state-active', this.checked)
+        .toggleClass('qovtbs5d', this.disabled);
     });
   }
 
@@ -83,6 +84,7 @@
         break;
       case TD.disabled:
         bar.find('button, select, input').prop('disabled', true);
+        showChecked(bar);
         break;
       case TD.transparentClick:
         bar.find('.ui-state-active').not('label').removeClass('ui-state-active');
