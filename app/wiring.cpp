@@ -29,6 +29,7 @@
 #include "session/session.h"
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
+#include "webview/controls/webtoolbar.h"
 #include "webview/core/webchannel.h"
 #include "webview/webglue.h"
 #include "webview/webhtmltwin.h"
@@ -93,6 +94,7 @@ void InstallFacilities() {
     GraphicsInstall();
     WebViewInstallHooks(WebPumpTurn);
     WebObjectsInstallNative();
+    gGraphicsHooks.toolBarAddButton = ToolBarAddButton;
     gGuiHooks.webViewPending = WebViewProcessPending;
     gGuiHooks.webViewFlush = WebViewMsgFlush;
     gGuiHooks.webHostCreate = WebWindowCreateHost;

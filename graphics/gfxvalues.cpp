@@ -1,5 +1,5 @@
-// gfxvalues.cpp - the Progress and Timer values and the timer firing that the
-// native and the web-view kinds share.
+// gfxvalues.cpp - the Progress and Timer values, the timer firing and the
+// values of new tool buttons that the native and the web-view kinds share.
 #include "graphics/gfxvalues.h"
 
 #include <chrono>
@@ -88,4 +88,68 @@ bool TimerUnlinkFrom(TimerRecord** list, TimerRecord* t) {
         }
     }
     return false;
+}
+
+// ---- Tool buttons ----------------------------------------------------------------------------
+
+namespace {
+
+enum ToolButtonProp : uint32_t {
+    kPidBtnAutoSize = 2, kPidBtnStyle = 216, kPidBtnImageIndex = 217, kPidBtnPushed = 218, kPidBtnPartialPush = 219,
+    kPidBtnTag = 220, kPidBtnMenuText = 221,
+};
+enum AddButtonArg : uint32_t {
+    kAbAutoSize, kAbBtnStyle, kAbEnabled, kAbImageIndex, kAbPartialPush, kAbPushed, kAbTag, kAbVisible, kAbText,
+    kAbRunName, kAbToolTip, kAbMenuText, kAbUserData, kAbInsertAt, kAbCauseValid,
+};
+constexpr int32_t kPushButtonStyle = 3;
+
+CrText ArgText(const MethodCallRec* call, uint32_t i) {
+    CrText t = {};
+    t.text = CallArgText(call, i, &t.length);
+    return t;
+}
+
+}  // namespace
+
+ToolButtonSpec ToolButtonSpecOfCreation(const ObjectCreateRecord* cr) {
+    ToolButtonSpec s = {};
+    s.visible = (cr->flags0 & kCrVisible) != 0;
+    s.enabled = !(cr->flags0 & kCrDisabled);
+    s.causeValid = (cr->flags1 & kCr1CauseValid) != 0;
+    s.autoSize = CreateRecordValue(cr, kPidBtnAutoSize, 0) != 0;
+    s.pushed = CreateRecordValue(cr, kPidBtnPushed, 0) != 0;
+    s.partialPush = CreateRecordValue(cr, kPidBtnPartialPush, 0) != 0;
+    s.btnStyle = CreateRecordValue(cr, kPidBtnStyle, kPushButtonStyle);
+    s.imageIndex = CreateRecordValue(cr, kPidBtnImageIndex, 0);
+    s.tag = CreateRecordValue(cr, kPidBtnTag, 0);
+    s.text = cr->text;
+    s.runName = cr->runName;
+    s.toolTip = cr->toolTip;
+    s.menuText = CreateRecordText(cr, kPidBtnMenuText);
+    s.userData = cr->userData;
+    return s;
+}
+
+ToolButtonSpec ToolButtonSpecOfCall(const MethodCallRec* call) {
+    ToolButtonSpec s = {};
+    s.visible = CallArgInt(call, kAbVisible, 1) != 0;
+    s.enabled = CallArgInt(call, kAbEnabled, 1) != 0;
+    s.causeValid = CallArgInt(call, kAbCauseValid, 1) != 0;
+    s.autoSize = CallArgInt(call, kAbAutoSize, 0) != 0;
+    s.pushed = CallArgInt(call, kAbPushed, 0) != 0;
+    s.partialPush = CallArgInt(call, kAbPartialPush, 0) != 0;
+    s.btnStyle = CallArgInt(call, kAbBtnStyle, kPushButtonStyle);
+    s.imageIndex = CallArgInt(call, kAbImageIndex, 0);
+    s.tag = CallArgInt(call, kAbTag, 0);
+    s.text = ArgText(call, kAbText);
+    s.runName = ArgText(call, kAbRunName);
+    s.toolTip = ArgText(call, kAbToolTip);
+    s.menuText = ArgText(call, kAbMenuText);
+    s.userData = ArgText(call, kAbUserData);
+    return s;
+}
+
+int32_t ToolButtonInsertAt(const MethodCallRec* call) {
+    return CallArgGiven(call, kAbInsertAt) ? CallArgInt(call, kAbInsertAt, -1) : -1;
 }

@@ -1,13 +1,16 @@
 // gfxvalues.h - the records and value code that the native and the web-view
 // Progress and Timer share: one record layout per kind, the Progress value,
 // the Timer's Timeout, the clock in tenths of a second, and the firing of a
-// list of active timers. Platform-free: both builds compile it.
+// list of active timers; and the values a tool button of either toolbar is
+// made from. Platform-free: both builds compile it.
 #pragma once
 
 #include <cstdint>
 
 #include "graphics/gfxcore.h"
+#include "objects/crstream.h"
 #include "objects/objrecord.h"
+#include "session/proto/records.h"
 
 // A Timer of either mode: the web view keeps its active timers in gWebTimers,
 // the native code in its own list, both through nextActive.
@@ -50,3 +53,19 @@ bool TimerListAdd(TimerRecord** list, TimerRecord* t);
 // Takes a timer out of a list; false when it was not in it.
 bool TimerUnlinkFrom(TimerRecord** list, TimerRecord* t);
 bool TimerInList(const TimerRecord* list, const TimerRecord* t);
+
+// ---- Tool buttons of either mode --------------------------------------------------------
+// The values a tool button is made from: a creation record (form loading) or
+// the arguments of the toolbar's AddButton method.
+struct ToolButtonSpec {
+    bool visible, enabled, causeValid, autoSize, pushed, partialPush;
+    int32_t btnStyle, imageIndex, tag;
+    CrText text, runName, toolTip, menuText, userData;
+};
+ToolButtonSpec ToolButtonSpecOfCreation(const ObjectCreateRecord* cr);
+// AddButton's arguments (AutoSize, BtnStyle, Enabled, ImageIndex, PartialPush,
+// Pushed, Tag, Visible, Text, RunName, ToolTip, MenuText, UserData, InsertAt,
+// CauseValid); visible, enabled and CauseValid unless given as 0.
+ToolButtonSpec ToolButtonSpecOfCall(const MethodCallRec* call);
+// AddButton's InsertAt: the position given, else -1 (appended).
+int32_t ToolButtonInsertAt(const MethodCallRec* call);

@@ -169,5 +169,7 @@ struct GraphicsHooks {
     int32_t (*pictOnScroll)(ObjectRecord* pict, HWND bar, int32_t thumb, int32_t code);
     // A panel added to a web-view status bar (the web status bar keeps its own).
     ObjectRecord* (*statusBarAddPanel)(ObjectRecord* bar, ObjectCreateRecord* cr, int32_t* code);
+    // A button added to a web-view toolbar (the web toolbar keeps its own).
+    ObjectRecord* (*toolBarAddButton)(ObjectRecord* bar, ObjectCreateRecord* cr, int32_t* code);
 };
 extern GraphicsHooks gGraphicsHooks;

@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "graphics/gfxvalues.h"
 #include "objects/color.h"
 #include "objects/events.h"
 #include "objects/font.h"
@@ -32,10 +33,6 @@ enum ToolBarMethod : uint32_t {
     kTbAddButton = 1, kTbGetButton, kTbRemoveButton, kTbSetImageList, kTbSetImageListDisabled,
     kTbSetImageListHot, kTbGetButtonByState, kTbSetFocus, kTbResetImageList, kTbResetImageListDisabled,
     kTbResetImageListHot, kTbWriteImageListBmp, kTbSetTBFlags,
-};
-enum AddButtonArg : uint32_t {
-    kAbAutoSize, kAbBtnStyle, kAbEnabled, kAbImageIndex, kAbPartialPush, kAbPushed, kAbTag, kAbVisible, kAbText,
-    kAbRunName, kAbToolTip, kAbMenuText, kAbUserData, kAbInsertAt, kAbCauseValid,
 };
 enum ButtonState : uint32_t { kStPushed = 1, kStPartialPush, kStEnabled, kStVisible, kStAutoSize };
 enum ToolBarBorder : uint8_t { kTbBdrNone = 1, kTbBdrSingle = 2, kTbBdrSunken = 3 };
@@ -65,13 +62,6 @@ HIMAGELIST DefaultTools() {
     return gDefaultTools;
 }
 
-// The values a button is made from (creation record or AddButton).
-struct ButtonSpec {
-    bool visible, enabled, causeValid, autoSize, pushed, partialPush;
-    int32_t btnStyle, imageIndex, tag;
-    CrText text, runName, toolTip, menuText, userData;
-};
-
 bool ClientTips(const ToolBarRecord* bar) { return (bar->tbFlags & kTbfClientTips) != 0; }
 HWND WndOf(ToolBarRecord* bar) { return bar->c.hdr.hwnd; }
 DWORD StyleOf(ToolBarRecord* bar) { return static_cast<DWORD>(GetWindowLongA(WndOf(bar), GWL_STYLE)); }
@@ -90,7 +80,7 @@ int ImageOf(uint32_t imageIndex) { return imageIndex ? static_cast<int>(imageInd
 
 // ---- Buttons -----------------------------------------------------------------------------------
 
-BarItemRecord* Insert(ToolBarRecord* bar, const ButtonSpec& s, int32_t position, int32_t* code) {
+BarItemRecord* Insert(ToolBarRecord* bar, const ToolButtonSpec& s, int32_t position, int32_t* code) {
     BarItemRecord* it = BarItemAlloc(kKindToolButton, sizeof(ToolButtonRecord));
     if (!it) {
         *code = kOpNoMemory;
@@ -494,22 +484,8 @@ const MethodDesc* BarMethodLookup(uint32_t method, uint32_t) {
 }
 
 int32_t AddButton(ToolBarRecord* bar, const MethodCallRec* call) {
-    ButtonSpec s = {};
-    s.visible = CtlArgInt(call, kAbVisible, 1) != 0;
-    s.enabled = CtlArgInt(call, kAbEnabled, 1) != 0;
-    s.causeValid = CtlArgInt(call, kAbCauseValid, 1) != 0;
-    s.autoSize = CtlArgInt(call, kAbAutoSize, 0) != 0;
-    s.pushed = CtlArgInt(call, kAbPushed, 0) != 0;
-    s.partialPush = CtlArgInt(call, kAbPartialPush, 0) != 0;
-    s.btnStyle = CtlArgInt(call, kAbBtnStyle, kBtnPush);
-    s.imageIndex = CtlArgInt(call, kAbImageIndex, 0);
-    s.tag = CtlArgInt(call, kAbTag, 0);
-    s.text = BarArgText(call, kAbText);
-    s.runName = BarArgText(call, kAbRunName);
-    s.toolTip = BarArgText(call, kAbToolTip);
-    s.menuText = BarArgText(call, kAbMenuText);
-    s.userData = BarArgText(call, kAbUserData);
-    int32_t position = CtlArgGiven(call, kAbInsertAt) ? CtlArgInt(call, kAbInsertAt, -1) : -1;
+    ToolButtonSpec s = ToolButtonSpecOfCall(call);
+    int32_t position = ToolButtonInsertAt(call);
     int32_t code = 0;
     BarItemRecord* it = Insert(bar, s, position, &code);
     if (!it) return CtlReplyInt(code);
@@ -787,24 +763,11 @@ ObjectRecord* ToolButtonCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) 
     }
     // The web view's toolbar keeps its buttons itself.
     if (ObjectIsWebView(bar)) {
+        if (gGraphicsHooks.toolBarAddButton) return gGraphicsHooks.toolBarAddButton(bar, cr, code);
         *code = kOpNotAvailable;
         return nullptr;
     }
-    ButtonSpec s = {};
-    s.visible = (cr->flags0 & kCrVisible) != 0;
-    s.enabled = !(cr->flags0 & kCrDisabled);
-    s.causeValid = (cr->flags1 & kCr1CauseValid) != 0;
-    s.autoSize = CreateRecordValue(cr, kPidTbAutoSize, 0) != 0;
-    s.pushed = CreateRecordValue(cr, kPidTbPushed, 0) != 0;
-    s.partialPush = CreateRecordValue(cr, kPidTbPartialPush, 0) != 0;
-    s.btnStyle = CreateRecordValue(cr, kPidTbBtnStyle, kBtnPush);
-    s.imageIndex = CreateRecordValue(cr, kPidTbImageIndex, 0);
-    s.tag = CreateRecordValue(cr, kPidTbTag, 0);
-    s.text = cr->text;
-    s.runName = cr->runName;
-    s.toolTip = cr->toolTip;
-    s.menuText = CreateRecordText(cr, kPidTbMenuText);
-    s.userData = cr->userData;
+    ToolButtonSpec s = ToolButtonSpecOfCreation(cr);
     BarItemRecord* it = Insert(AsToolBar(bar), s, -1, code);
     return it ? &it->hdr : nullptr;
 }

@@ -2,8 +2,9 @@
 // the input is the text of one event message as the page's fetch answer holds
 // it; it is routed as a fetched event would be, to a main window and a dialog
 // with push buttons, check boxes, radio buttons, a file button and an HTML
-// control (its content's rows, keys, edits and focus "edata"), each with
-// its events registered. Whatever the members hold, nothing may be read out
+// control (its content's rows, keys, edits and focus "edata") and a toolbar
+// with a push button, a drop-down, check and radio buttons (its clicks and
+// choices), each with its events registered. Whatever the members hold, nothing may be read out
 // of bounds and the queue of posted events is emptied after each input.
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "objects/objops.h"
 #include "session/proto/protocol.h"
 #include "session/util/json.h"
+#include "webview/controls/webtoolbar.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -58,6 +60,24 @@ ObjectRecord* Make(uint32_t type, ObjectRecord* window, int32_t winType, int32_t
     return ObjectCreate(type, &cr, &code);
 }
 
+// A toolbar on the window with one button of each kind that reports clicks.
+void AddToolBar(ObjectRecord* window, const int32_t* values) {
+    ObjectRecord* bar = Make(kTypeToolbar, window, 0, 0, 0);
+    if (!bar) return;
+    static const char kMenu[] = "Red;-;(Blue;Green";
+    for (int32_t style : {3, 2, 1, 5, 6, 6}) {
+        static ObjectCreateRecord b;
+        CreateRecordReset(&b);
+        b.flags0 = kCrVisible;
+        b.values[216] = style;
+        b.given[216] = 1;
+        b.texts[221] = CrText{kMenu, sizeof kMenu - 1};
+        int32_t code = 0;
+        ToolBarAddButton(bar, &b, &code);
+    }
+    for (uint32_t ev : {4u, 6u, 19u, 26u}) EventRegister(bar, ev, values, false, nullptr, 0);
+}
+
 void Setup() {
     ObjectSetupTables();
     gWebHooks.postText = PostRec;
@@ -85,6 +105,7 @@ void Setup() {
                 if (rec) EventRegister(rec, ev, values, false, nullptr, 0);
             }
         for (uint32_t ev : {5u, 12u, 17u}) EventRegister(w, ev, values, false, nullptr, 0);
+        AddToolBar(w, values);
     }
     gWebActiveWindow = main;
 }

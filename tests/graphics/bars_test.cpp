@@ -956,6 +956,30 @@ DWORD WINAPI ClickThenChooseThird(void* arg) {
     return 0;
 }
 
+// A button that form loading makes for a toolbar of the web view goes to the
+// web toolbar's own adder (which keeps its buttons); without one it is refused.
+ObjectRecord* gWebBarSeen;
+TEST_F(ToolBarTest, ButtonsOfAWebViewBarGoToItsOwnAdder) {
+    ObjectRecord* web = ObjectAllocRecord(kKindToolBar, sizeof(ObjectRecord), true);
+    ASSERT_NE(nullptr, web);
+    ObjectCreateRecord cr;
+    CreateRecordReset(&cr);
+    cr.windowRec = web;
+    gGraphicsHooks.toolBarAddButton = [](ObjectRecord* bar, ObjectCreateRecord*, int32_t* code) {
+        gWebBarSeen = bar;
+        *code = 0;
+        return bar;
+    };
+    int32_t code = -1;
+    EXPECT_EQ(web, ToolButtonCreate(kTypeToolbar, &cr, &code));
+    EXPECT_EQ(web, gWebBarSeen) << "the web bar's adder was given the bar";
+    EXPECT_EQ(0, SendMessageA(bar_->hwnd, TB_BUTTONCOUNT, 0, 0)) << "the native bar got nothing";
+    gGraphicsHooks.toolBarAddButton = nullptr;
+    EXPECT_EQ(nullptr, ToolButtonCreate(kTypeToolbar, &cr, &code));
+    EXPECT_EQ(kOpNotAvailable, code) << "no web toolbar: refused";
+    ObjectFreeRecord(web);
+}
+
 TEST_F(ToolBarTest, DropDownItemsAreNumberedWithTheirSeparators) {
     ASSERT_EQ(0, Add(Btn(kSkip, N(2), kSkip, kSkip, kSkip, kSkip, N(77), kSkip, T("Send"), kSkip, kSkip,
                          T("One;-;Three;"))));

@@ -469,7 +469,7 @@ static void WordWrapWrite(ObjectRecord* rec, int32_t value) {
     WebChangeElemClass(rec, value ? "ww0" : "ww1", value ? "ww1" : "ww0", false);
 }
 
-int32_t WebSetProp(ObjectRecord* rec, const PropChange* req) {
+static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
     rec = Resolve(rec);
     if (!rec) return kWebNotAvailable;
     WebViewSelectForObject(rec);
@@ -681,11 +681,18 @@ int32_t WebDefaultGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const
     return 0;
 }
 
+const PropChange* gWebPropChange;
+const PropQuery* gWebPropQuery;
+
 int32_t WebSetPropById(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length) {
     if (!rec) return kWebNotAvailable;
     WebViewSelectForObject(rec);
     bool write = true;
+    // A change by id names no item, whatever request it is made within.
+    const PropChange* outer = gWebPropChange;
+    gWebPropChange = nullptr;
     int32_t r = KindSet(rec, id, value, text, length, &write);
+    gWebPropChange = outer;
     if (write) WebCommonPageWrite(rec, id, text, UINT32_MAX);
     return r;
 }
@@ -707,7 +714,7 @@ static int32_t GetInt(ObjectRecord* rec, uint32_t id) {
     return v;
 }
 
-int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req) {
+static int32_t GetPropOf(ObjectRecord* rec, PropQuery* req) {
     rec = Resolve(rec);
     if (!rec) return kWebNotAvailable;
     WebViewSelectForObject(rec);
@@ -837,4 +844,22 @@ int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req) {
         req->result = GetInt(rec, row->id);
     }
     return 0;
+}
+
+// ---- The request being answered ------------------------------------------------------------
+
+int32_t WebSetProp(ObjectRecord* rec, const PropChange* req) {
+    const PropChange* outer = gWebPropChange;
+    gWebPropChange = req;
+    int32_t r = SetPropOf(rec, req);
+    gWebPropChange = outer;
+    return r;
+}
+
+int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req) {
+    const PropQuery* outer = gWebPropQuery;
+    gWebPropQuery = req;
+    int32_t r = GetPropOf(rec, req);
+    gWebPropQuery = outer;
+    return r;
 }

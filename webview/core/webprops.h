@@ -22,6 +22,10 @@ void WebRegisterPropHandlers(uint32_t kind, WebSetPropFn setProp, WebGetPropFn g
 // The object model's property change and query of a web-view record.
 int32_t WebSetProp(ObjectRecord* rec, const PropChange* req);
 int32_t WebGetPropGeneric(ObjectRecord* rec, PropQuery* req);
+// The request WebSetProp or WebGetPropGeneric is answering (none outside
+// them): kinds with items read its item selector.
+extern const PropChange* gWebPropChange;
+extern const PropQuery* gWebPropQuery;
 // By property id, as the form writers ask: the kind's answer, else the common one.
 int32_t WebGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
 // A change by property id (values already in pixels): the kind's change,

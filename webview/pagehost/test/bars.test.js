@@ -1,7 +1,8 @@
 // bars.test.js - the bars' page script in headless Chromium: a tab control's
 // action 32 operations (insert, delete, select, the asked-for selection) and
 // the $CHANGE and $CLICK a real tab click raises once the client asked for
-// them; the menu bar and popups of action 36 and the events of their clicks.
+// them; the menu bar and popups of action 36 and the events of their clicks;
+// a toolbar's markup (action 54) and the clicks and choices it reports (99973).
 'use strict';
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
@@ -91,5 +92,54 @@ test('a menu bar and its popup report clicks for the client', async () => {
   assert.ok(!(await page.isVisible('#C11')), 'the popup goes after a choice');
   await post({ action: 20, delid: 'C11', form: 'C10N', menu: '1' });
   assert.equal(await page.locator('#C11').count(), 0, 'a changed popup is deleted');
+  assert.deepEqual(errors, []);
+});
+
+test('a toolbar shows the client\'s buttons and reports clicks and choices', async () => {
+  await post({ action: 19, name: 'C60', form: 'C10', html:
+    "<div id='C60' class='qovtb' style='position:absolute;left:0;top:180px;width:400px;height:30px'></div>" });
+  await post({ action: 54, name: 'C60', dwid: 1, bh: 22, bw: 23, ih: 16, iw: 16, isrc: 'images/qovtools.png',
+    seli: ["<div class='qovtbi' style='background-position: -32px 0px;margin-top: 3px; margin-left: 3px;'></div>"],
+    html: "<div class='qovtbg'><button class='qovtbbe qovtbs3' id='C60I1' style='padding-top: 3px; " +
+      "padding-left: 3px; height: 22px; width: 23px' title='New'><div class='qovtbi' " +
+      "style='background-position: -0px 0px;'></div></button>" +
+      "<select class='qovtbs2 qovtbse' id='C60I2' style='height: 22px; width: 23px'>" +
+      "<option value='1'>Red</option><option value='2'>-</option><option value='3' disabled>Blue</option>" +
+      "<option value='4'>Green</option></select>" +
+      "<button class='qovtbbe qovtbs3d' id='C60I3' style='height: 22px; width: 23px'></button>" +
+      "<label class='qovtbs5' for='C60I4' style='height: 22px; width: 23px'></label>" +
+      "<input type='checkbox' name='C60I4' class='qovtbcr qovtbcrc qovtbbe' id='C60I4' style='height: 22px'></div>" });
+  const look = await page.evaluate(() => ({
+    buttons: document.querySelectorAll('#C60 .qovtbg > button').length,
+    strip: getComputedStyle(document.querySelector('#C60I1 .qovtbi')).backgroundImage,
+    chosen: document.getElementById('C60I2').selectedIndex,
+    dropImage: document.querySelector('#C60 .qovtbsi') !== null,
+    disabled: document.getElementById('C60I3').disabled,
+    checked: document.getElementById('C60I4').checked,
+  }));
+  assert.equal(look.buttons, 2, 'the markup is in the bar');
+  assert.match(look.strip, /images\/qovtools\.png/, 'the image cells are cut from the strip');
+  assert.equal(look.chosen, -1, 'a drop-down shows no choice');
+  assert.ok(look.dropImage, 'the whole drop-down has its image cell');
+  assert.ok(look.disabled && look.checked, 'disabled and pushed buttons are marked');
+  await page.click('#C60I1');
+  await page.selectOption('#C60I2', '4');
+  await page.click('#C60I3', { force: true });
+  await page.dblclick('#C60I1');
+  await page.click('label[for="C60I4"]');
+  assert.deepEqual(await events(), [
+    { name: 'C60I1', et: 99973, em: 0, ev: 0 },
+    { name: 'C60I2', et: 99973, em: 4, ev: 0 },
+    { name: 'C60I1', et: 99973, em: 0, ev: 0 },
+    { name: 'C60I1', et: 99973, em: 0, ev: 0 },
+    { name: 'C60I1', et: 99973, em: 0, ev: 1 },
+    { name: 'C60I4', et: 99973, em: 0, ev: 0 },
+  ], 'a click, the chosen item, nothing from a disabled button, a double click, a check button');
+  assert.equal(await page.evaluate(() => document.getElementById('C60I2').selectedIndex), -1,
+    'the choice is not kept');
+  await post({ action: 54, name: 'C60', dwid: 4 });
+  assert.ok(await page.evaluate(() => document.getElementById('C60I1').disabled), 'a disabled bar');
+  await post({ action: 54, name: 'C60', dwid: 2 });
+  assert.equal(await page.locator('#C60 button').count(), 0, 'a removed bar is emptied');
   assert.deepEqual(errors, []);
 });
