@@ -29,6 +29,7 @@
 #include "session/session.h"
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
+#include "webview/controls/webstatusbar.h"
 #include "webview/core/webchannel.h"
 #include "webview/webglue.h"
 #include "webview/webhtmltwin.h"
@@ -113,6 +114,7 @@ void InstallFacilities() {
     gWebHooks.htmlControlPage = HtmlControlTwinPage;
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
     gFormCreatorHooks.statusPanelCreate = StatusPanelCreate;
+    gGraphicsHooks.statusBarAddPanel = StatusBarAddPanel;
     gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;

@@ -21,6 +21,7 @@
 #include "webview/controls/weblist.h"
 #include "webview/controls/webmenu.h"
 #include "webview/controls/webtabs.h"
+#include "webview/controls/webstatusbar.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webtree.h"
 #include "webview/controls/webcombo.h"
@@ -580,6 +581,8 @@ static bool SendsNoDelete(uint32_t kind) {
 // fields are freed, then the record.
 int32_t WebDestroyObject(ObjectRecord* rec) {
     if (!rec || rec == reinterpret_cast<ObjectRecord*>(-1)) return 0;
+    // Status panels and tool buttons stay while their bar or the server holds them.
+    if (rec->kind == kKindStatusPanel || rec->kind == kKindToolButton) return WebBarItemDestroy(rec);
     ObjectRecord* parent = rec->parent;
     if (rec->kind == kKindWindow || rec->kind == kKindPanel) DestroyChildren(rec);
     if (rec->kind == kKindWindow) {
@@ -696,6 +699,7 @@ void WebObjectsInstall() {
     WebXmlContentsInstall();
     WebTabControlInstall();
     WebMenuInstall();
+    WebStatusBarInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });
     WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
