@@ -265,8 +265,9 @@ TEST_F(WebStatus, PanelsAddedFoundChangedAndRemoved) {
     EXPECT_EQ(bar->toolTip, nullptr) << "is not the bar's";
     sel.value = 7;
     int32_t barWidth = bar->right - bar->left;
-    SetProp(bar, kPidWidth, 5, nullptr, &sel);
-    EXPECT_EQ(bar->right - bar->left, barWidth) << "a selector that names no panel changes nothing";
+    EXPECT_EQ(SetProp(bar, kPidWidth, 5, nullptr, &sel), kWebUnknownProperty)
+        << "a selector that names no panel is an unknown property, as natively";
+    EXPECT_EQ(bar->right - bar->left, barWidth) << "and changes nothing";
     EXPECT_EQ(AsStatusPanel(PanelAt(bar, 0))->width, 50);
 
     ObjectRecord* held = &PanelAt(bar, 0)->hdr;

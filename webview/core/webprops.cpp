@@ -495,9 +495,8 @@ int32_t WebSetProp(ObjectRecord* rec, const PropChange* req) {
     if (ObjectRecord* item = RouteItem(rec, req->selector, kItemNameChangeLimit)) {
         rec = item;
     } else {
-        bool changed = false;
-        WebDefaultSetProp(rec, kPidNoItem, req->value, nullptr, 0, &changed);
-        return 0;
+        // As the native bars answer: the common change knows no id 999.
+        return kWebUnknownProperty;
     }
     if (req->code == kPcRunName && !KeepsOwnRunName(rec->kind)) {
         ReplaceText(&rec->runName, req->text, req->textLength, kTextBufSize);
