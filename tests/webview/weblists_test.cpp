@@ -1444,6 +1444,22 @@ TEST_F(WebMenus, DefinitionTextGivesTheItems) {
     }
 }
 
+TEST_F(WebMenus, SubMenuIsMadeFromItsTextAndKeptOffTheBar) {
+    ObjectRecord* sub = Menu("Recent;a.txt;b.txt", false, kTypeSubmenu);
+    ASSERT_NE(sub, nullptr) << "a SubMenu is made in the web view as natively";
+    EXPECT_EQ(sub->kind, kKindSubMenu);
+    EXPECT_EQ(WebMenu(sub)->itemCount, 2u) << "its items come from its text";
+    bool listed = false;
+    for (ObjectRecord* m = reinterpret_cast<WindowRecord*>(window)->menus; m; m = m->next) listed |= m == sub;
+    EXPECT_TRUE(listed) << "it is kept in its window's menu list";
+    EXPECT_EQ(WebActivateObject(sub, 0, 0, 0, 0), kMenuNoParent) << "shown alone it has no item to hang below";
+    EXPECT_EQ(Posts().find("\"action\": 36"), std::string::npos) << "and it is never on the bar";
+    EXPECT_EQ(WebGetText(sub, 2), 5) << "its items' texts as a menu's";
+    EXPECT_STREQ(gTextBuf, "b.txt");
+    EXPECT_EQ(ObjectDestroy(sub), 0);
+    EXPECT_EQ(reinterpret_cast<WindowRecord*>(window)->menus, nullptr) << "destroyed, it leaves the list";
+}
+
 TEST_F(WebMenus, BarItemsNumbersAndLimits) {
     ObjectRecord* a = Menu("A;a1", false);
     ObjectRecord* b = Menu("B;b1", false);

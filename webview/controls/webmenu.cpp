@@ -692,7 +692,9 @@ bool WebMenuPageClick(ObjectRecord* window, uint32_t number) {
 }
 
 void WebMenuInstall() {
-    for (uint32_t kind : {kKindMenu, kKindFloatMenu}) {
+    // A SubMenu is made as the native one is: from its definition text, kept
+    // in its window's menu list, never on the bar itself.
+    for (uint32_t kind : {kKindMenu, kKindSubMenu, kKindFloatMenu}) {
         WebRegisterCreator(kind, MenuCreate);
         WebRegisterKindOps(kind, &kMenuOps);
         WebRegisterPropHandlers(kind, MenuSetProp, MenuGetProp);

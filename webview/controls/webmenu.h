@@ -90,5 +90,5 @@ void WebMenuDestroy(ObjectRecord* rec);
 // True when it named an element of the window's menus.
 bool WebMenuPageClick(ObjectRecord* window, uint32_t number);
 
-// Registers the creators and operations of kinds 8 and 24.
+// Registers the creators and operations of kinds 8, 16 and 24.
 void WebMenuInstall();
