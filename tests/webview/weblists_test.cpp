@@ -1460,6 +1460,48 @@ TEST_F(WebMenus, SubMenuIsMadeFromItsTextAndKeptOffTheBar) {
     EXPECT_EQ(reinterpret_cast<WindowRecord*>(window)->menus, nullptr) << "destroyed, it leaves the list";
 }
 
+TEST_F(WebMenus, FormMenuItemRowsGoIntoTheMenuMadeLast) {
+    ObjectRecord* file = Menu("&File;&Open", false);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(gMenuMadeLast, file) << "the web menu is the one a form's item rows go into";
+    struct Case {
+        const char* text;
+        uint32_t flags0;
+        int32_t subMenu;      // a SubMenu handle the row names, 0 none
+        int32_t expect;
+        std::string items;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"&Print/P", 0, 0, 0, "101:Open/0/0,102:Print/56/0,", "appended, Ctrl+P parsed as the menu's own items are"},
+        {"Quit", kCrDisabled, 0, 0, "101:Open/0/0,102:Print/56/0,103:Quit/0/1,", "a disabled row is a disabled item"},
+        {"More", 0, 9999, kWebNotAvailable, "101:Open/0/0,102:Print/56/0,103:Quit/0/1,",
+         "a row hanging a SubMenu below its item is refused: not built in the web view"},
+    };
+    for (const Case& k : kCases) {
+        ObjectCreateRecord row;
+        CreateRecordReset(&row);
+        row.text = CrText{k.text, static_cast<uint32_t>(strlen(k.text))};
+        row.flags0 = k.flags0;
+        if (k.subMenu) {
+            row.given[283] = 1;
+            row.values[283] = k.subMenu;
+        }
+        int32_t code = 1;
+        ObjectRecord* item = WebMenuItemCreate(gMenuMadeLast, &row, &code);
+        EXPECT_EQ(code, k.expect) << k.why;
+        EXPECT_EQ(item != nullptr, k.expect == 0) << k.why;
+        EXPECT_EQ(ItemsOf(file), k.items) << k.why;
+        if (item) {
+            EXPECT_EQ(item->kind, kKindMenuItem);
+            EXPECT_EQ(ObjectDestroy(item), 0) << "the item's object goes; the item stays its menu's";
+        }
+    }
+    EXPECT_EQ(ItemsOf(file), "101:Open/0/0,102:Print/56/0,103:Quit/0/1,");
+    ObjectDestroy(file);
+    EXPECT_EQ(gMenuMadeLast, nullptr) << "a destroyed menu takes no more rows";
+}
+
 TEST_F(WebMenus, BarItemsNumbersAndLimits) {
     ObjectRecord* a = Menu("A;a1", false);
     ObjectRecord* b = Menu("B;b1", false);
