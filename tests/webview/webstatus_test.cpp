@@ -64,16 +64,8 @@ protected:
     }
 
     ObjectRecord* Create(uint32_t type, const std::function<void(ObjectCreateRecord*)>& setup) {
-        CreateRecordReset(&cr);
-        cr.flags0 = kCrVisible;
-        cr.top = 1;
-        cr.left = 1;
-        cr.bottom = 10;
-        cr.right = 30;
-        if (window) cr.window = window->handle;
-        if (setup) setup(&cr);
-        int32_t code = 0;
-        return ObjectCreate(type, &cr, &code);
+        static const int32_t kRect[4] = {1, 1, 10, 30};
+        return WebTestCreate(&cr, window, type, kRect, setup);
     }
     ObjectRecord* Bar(bool showPanel) {
         return Create(kTypeStatusbar, [=](ObjectCreateRecord* c) {
