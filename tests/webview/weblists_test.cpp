@@ -37,23 +37,11 @@ namespace {
 
 std::vector<std::string> gReplies;
 
-void Deliver(RecPage*, ObjectRecord* owner, const char* text) { WebViewMsgReceive(owner, text, strlen(text)); }
+void Deliver(RecPage* page, ObjectRecord* owner, const char* text) { WebTestDeliver(page, owner, text); }
 void ReplyInt(int32_t value, uint8_t) { gReplies.push_back(std::to_string(value)); }
 void ReplyText(const char* text) { gReplies.push_back(std::string("'") + text + "'"); }
 
-std::string Posts() {
-    WebViewMsgFlush();
-    std::string all;
-    for (const RecPost& p : gPage.posts) all += p.text + "\n";
-    gPage.posts.clear();
-    return all;
-}
-
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
+std::string Posts() { return WebTestPosts(); }
 
 std::vector<std::pair<int32_t, int32_t>> Events() {
     std::vector<std::pair<int32_t, int32_t>> out;
@@ -318,14 +306,14 @@ TEST_F(WebLists, DataListRedrawWaitsUntilShown) {
     });
     ASSERT_NE(dl, nullptr);
     gWebObjectOps.flushRedraws(nullptr);
-    EXPECT_EQ(Count(Posts(), "\"action\": 40"), 0u) << "a hidden list stays queued";
+    EXPECT_EQ(WebTestCount(Posts(), "\"action\": 40"), 0u) << "a hidden list stays queued";
     EXPECT_EQ(WebDataList(dl)->queued, 1);
     dl->flags |= kObjShown;
     DataListRowInsert(WebDataList(dl), -1, "three", 5);
     DataListRowInsert(WebDataList(dl), -1, "four", 4);
     gWebObjectOps.flushRedraws(nullptr);
     std::string posts = Posts();
-    EXPECT_EQ(Count(posts, "\"action\": 40"), 1u) << "many changes, one redraw";
+    EXPECT_EQ(WebTestCount(posts, "\"action\": 40"), 1u) << "many changes, one redraw";
     EXPECT_NE(posts.find("<tr class='ui-selected'><td id='C"), std::string::npos) << "row 0 selected at creation";
     EXPECT_NE(posts.find("four"), std::string::npos);
 }
@@ -366,8 +354,8 @@ TEST_F(WebListViews, MarkupFollowsColumnsAndCells) {
     WebListViewMarkup(l);
     std::string html = gHtmlBuf.data;
     EXPECT_NE(html.find("<th id='C"), std::string::npos);
-    EXPECT_EQ(Count(html, "<th "), 3u) << "a column of width 0 has no header";
-    EXPECT_EQ(Count(html, "I3'"), 0u) << "nor cells";
+    EXPECT_EQ(WebTestCount(html, "<th "), 3u) << "a column of width 0 has no header";
+    EXPECT_EQ(WebTestCount(html, "I3'"), 0u) << "nor cells";
     EXPECT_NE(html.find(">&nbsp;</td>"), std::string::npos) << "an empty cell is a blank";
     EXPECT_NE(html.find(">&nbsp;lead</td>"), std::string::npos) << "a leading blank kept as &nbsp;";
 
@@ -483,11 +471,11 @@ TEST_F(WebListViews, SortOrderPropertyAndQueue) {
     EXPECT_EQ(Column(lv, 0), "a,b,c,") << "SortOrder 1 sorts by column 0 at once";
     lv->flags &= ~kObjShown;
     gWebObjectOps.flushRedraws(nullptr);
-    EXPECT_EQ(Count(Posts(), "\"action\": 40"), 0u);
+    EXPECT_EQ(WebTestCount(Posts(), "\"action\": 40"), 0u);
     EXPECT_EQ(WebListView(lv)->queued, 1) << "a list view that is not shown stays queued";
     lv->flags |= kObjShown;
     gWebObjectOps.flushRedraws(nullptr);
-    EXPECT_EQ(Count(Posts(), "\"dwid\": 1"), 1u);
+    EXPECT_EQ(WebTestCount(Posts(), "\"dwid\": 1"), 1u);
 }
 
 TEST_F(WebListViews, PageEventsRaiseTheEventsOfTheRows) {
@@ -561,7 +549,7 @@ TEST_F(WebListViews, SingleChangesArePatchedInPlace) {
         }
     }
     Lv(lv, 35, {N(2), N(1)});
-    EXPECT_EQ(Count(Posts(), "\"action\": 39"), 0u) << "an unchanged check sends nothing";
+    EXPECT_EQ(WebTestCount(Posts(), "\"action\": 39"), 0u) << "an unchanged check sends nothing";
 }
 
 TEST_F(WebListViews, ItemRectKeepsSixteenCharacters) {
@@ -689,9 +677,9 @@ TEST_F(WebTrees, InsertsRelationsAndExpansion) {
     for (const Rel& k : kRels) EXPECT_EQ(WebTreeGetNextItem(t, k.id, k.code), k.expect) << k.why;
     Posts();
     EXPECT_EQ(Tv(tv, 4, {N(static_cast<int32_t>(a)), N(2)}), "1");
-    EXPECT_EQ(Count(Posts(), "\"dwid\": 2"), 1u) << "expanding sends the toggle";
+    EXPECT_EQ(WebTestCount(Posts(), "\"dwid\": 2"), 1u) << "expanding sends the toggle";
     EXPECT_EQ(Tv(tv, 4, {N(static_cast<int32_t>(a)), N(2)}), "1");
-    EXPECT_EQ(Count(Posts(), "\"dwid\": 2"), 0u) << "expand code 2 on an expanded node is silent";
+    EXPECT_EQ(WebTestCount(Posts(), "\"dwid\": 2"), 0u) << "expand code 2 on an expanded node is silent";
     EXPECT_EQ(WebTreeGetNextItem(t, a, 6), first) << "next visible of an expanded node is its first child";
     EXPECT_EQ(WebTreeGetVisibleCount(t), 5u);
     EXPECT_EQ(Tv(tv, 12, {T("img"), N(0), N(static_cast<int32_t>(kTreeInsertLast)), N(3)}), "6");
@@ -775,7 +763,7 @@ TEST_F(WebTrees, DeepTreesNeedNoStack) {
         WebTreeNodeById(t->tree, parent)->state |= kTnExpanded;
     }
     WebTreeListOpen(t);
-    EXPECT_EQ(Count(gHtmlBuf.data, "</li>"), static_cast<size_t>(kLevels)) << "every level drawn and closed";
+    EXPECT_EQ(WebTestCount(gHtmlBuf.data, "</li>"), static_cast<size_t>(kLevels)) << "every level drawn and closed";
     EXPECT_EQ(WebTreeGetNextItem(t, 0, 10), parent) << "the last visible node is the deepest";
     EXPECT_EQ(Tv(tv, 1, {}), "1");
     EXPECT_EQ(WebTreeGetCount(t), 0u) << "and all deleted";
@@ -1292,8 +1280,8 @@ TEST_F(WebLists, TabControlLabelsPropertyAndLimits) {
     pc.value = 5;
     WebSetProp(tc, &pc);
     std::string posts = Posts();
-    EXPECT_EQ(Count(posts, "\"dwid\": 7, \"pos\": 0"), 3u) << "three old tabs deleted one message each\n" << posts;
-    EXPECT_EQ(Count(posts, "\"dwid\": 6, \"pos\": 10000"), 3u) << "three new tabs sent at 10000\n" << posts;
+    EXPECT_EQ(WebTestCount(posts, "\"dwid\": 7, \"pos\": 0"), 3u) << "three old tabs deleted one message each\n" << posts;
+    EXPECT_EQ(WebTestCount(posts, "\"dwid\": 6, \"pos\": 10000"), 3u) << "three new tabs sent at 10000\n" << posts;
     int32_t value = 0;
     const char* text = nullptr;
     WebGetProp(tc, 61, &value, &text);

@@ -21,22 +21,10 @@ namespace {
 
 std::vector<std::string> gReplies;
 
-void Deliver(RecPage*, ObjectRecord* owner, const char* text) { WebViewMsgReceive(owner, text, strlen(text)); }
+void Deliver(RecPage* page, ObjectRecord* owner, const char* text) { WebTestDeliver(page, owner, text); }
 void ReplyInt(int32_t value, uint8_t kind) { gReplies.push_back(std::to_string(kind) + ":" + std::to_string(value)); }
 
-std::string Posts() {
-    WebViewMsgFlush();
-    std::string all;
-    for (const RecPost& p : gPage.posts) all += p.text + "\n";
-    gPage.posts.clear();
-    return all;
-}
-
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
+std::string Posts() { return WebTestPosts(); }
 
 uint32_t CodeOf(uint32_t id) {
     for (const PropCodeRow* row = PropertyCodeTable; row->code; ++row)
@@ -184,7 +172,7 @@ TEST_F(WebStatus, LongPanelTextsAreCutAtTheMarkupLimit) {
     for (int i = 0; i < 20; ++i) ASSERT_EQ(AddPanel(bar, 10, 2, 3, 0, text.c_str()), "1:0");
     std::string m = Markup(bar);
     EXPECT_LT(m.size(), kStatusMarkupMax) << "the markup stays within its limit";
-    size_t shown = Count(m, "</div>");
+    size_t shown = WebTestCount(m, "</div>");
     EXPECT_GE(shown, 12u) << "the panels that fit are shown";
     EXPECT_LT(shown, 20u) << "the panels past about 4000 characters are left out";
     size_t one = m.find("</div>") + 6;

@@ -143,3 +143,24 @@ inline ObjectRecord* WebTestCreate(ObjectCreateRecord* cr, ObjectRecord* window,
     int32_t code = 0;
     return ObjectCreate(type, cr, &code);
 }
+
+// What the object tests' page received since last asked (the batch flushed
+// first), one message a line; and how often what occurs in text.
+inline std::string WebTestPosts() {
+    WebViewMsgFlush();
+    std::string all;
+    for (const RecPost& p : gPage.posts) all += p.text + "\n";
+    gPage.posts.clear();
+    return all;
+}
+
+inline size_t WebTestCount(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// The page's messages to the channel (the object tests' deliver).
+inline void WebTestDeliver(RecPage*, ObjectRecord* owner, const char* text) {
+    WebViewMsgReceive(owner, text, strlen(text));
+}
