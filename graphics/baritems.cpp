@@ -9,6 +9,17 @@
 
 ObjectRecord* gStatusBarMadeLast;
 
+// The creation answer without memory, as both modes' creators give it.
+static constexpr int32_t kNoMemory = -6;
+
+BarItemRecord* BarItemAlloc(uint8_t kind, uint32_t size, bool webView) {
+    auto* item = reinterpret_cast<BarItemRecord*>(ObjectAllocRecord(kind, size, webView));
+    if (!item) return nullptr;
+    item->hdr.flags = kObjAlive | kObjPixels;
+    item->hdr.useCount = 1;
+    return item;
+}
+
 BarItemRecord* BarItemFind(BarItemRecord* head, uint32_t index, const char* name, uint32_t* position) {
     uint32_t i = 0;
     for (BarItemRecord* it = head; it; it = it->nextItem, ++i) {
@@ -218,3 +229,36 @@ void StatusPanelQuery(StatusPanelRecord* p, uint32_t id, PanelScaleFn scale, int
         if (!*text) *text = "";
     }
 }
+
+StatusPanelRecord* StatusPanelAdd(ObjectRecord* bar, StatusPanelList list, const PanelSpec& s, PanelScaleFn scale,
+                                  bool webView, int32_t* code) {
+    if (*list.count >= kStatusPanelMax) {
+        *code = kStatusPanelFull;
+        return nullptr;
+    }
+    BarItemRecord* it = BarItemAlloc(kKindStatusPanel, sizeof(StatusPanelRecord), webView);
+    if (!it) {
+        *code = kNoMemory;
+        return nullptr;
+    }
+    ++*list.count;
+    if (!StatusPanelFill(AsStatusPanel(it), s, *list.count, scale(bar, s.width, true), scale(bar, s.minWidth, true))) {
+        --*list.count;
+        BarItemDrop(it, StatusPanelFreeTexts);
+        *code = kNoMemory;
+        return nullptr;
+    }
+    it->bar = bar;
+    BarItemAppend(list.head, it);
+    *code = 0;
+    return AsStatusPanel(it);
+}
+
+bool StatusPanelRemove(StatusPanelList list, BarItemRecord* it) {
+    if (!it || !BarItemUnlink(list.head, it)) return false;
+    --*list.count;
+    BarItemDrop(it, StatusPanelFreeTexts);
+    return true;
+}
+
+void StatusPanelFreeTexts(BarItemRecord* it) { BarFreeText(&AsStatusPanel(it)->text); }

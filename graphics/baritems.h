@@ -75,10 +75,29 @@ bool StatusPanelChange(StatusPanelRecord* p, uint32_t id, int32_t value, const c
 // the field ("" when none), any other id fills *value (0 for unknown ids).
 void StatusPanelQuery(StatusPanelRecord* p, uint32_t id, PanelScaleFn scale, int32_t* value, const char** text);
 
+// A bar's panel list and count, as either mode's status bar keeps them.
+struct StatusPanelList {
+    BarItemRecord** head;
+    uint32_t* count;
+};
+// The 101st panel is refused with this code.
+constexpr int32_t kStatusPanelFull = -3;
+// A new panel of the bar, made from the spec (widths through scale), filled
+// and appended: none with *code -3 at 100 panels or -6 without memory.
+StatusPanelRecord* StatusPanelAdd(ObjectRecord* bar, StatusPanelList list, const PanelSpec& s, PanelScaleFn scale,
+                                  bool webView, int32_t* code);
+// Takes the panel off its bar (the bar's use goes); false when it was not there.
+bool StatusPanelRemove(StatusPanelList list, BarItemRecord* it);
+// A panel's own text, freed before its record (BarItemDrop, BarItemRelease).
+void StatusPanelFreeTexts(BarItemRecord* it);
+
 // The status bar made last, of either mode: form loading puts the panels that
 // follow it there.
 extern ObjectRecord* gStatusBarMadeLast;
 
+// A new item record of the kind (zeroed, flags alive and pixel coordinates,
+// one use for the bar; a web-view record when webView); null without memory.
+BarItemRecord* BarItemAlloc(uint8_t kind, uint32_t size, bool webView = false);
 // By zero-based index when name is null, else the first item whose RunName is
 // name exactly (items without a name are skipped); *position (when given)
 // gets the item's zero-based place. Null when none.

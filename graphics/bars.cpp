@@ -13,14 +13,6 @@
 #include "session/session.h"
 #include "session/util/mem.h"
 
-BarItemRecord* BarItemAlloc(uint8_t kind, uint32_t size) {
-    auto* item = reinterpret_cast<BarItemRecord*>(ObjectAllocRecord(kind, size, false));
-    if (!item) return nullptr;
-    item->hdr.flags = kObjAlive | kObjPixels;
-    item->hdr.useCount = 1;
-    return item;
-}
-
 bool BarWantsObject(const MethodCallRec* call) { return call->result.kind == kItemObject; }
 
 int32_t BarReplyItem(BarItemRecord* item, const MethodCallRec* call, uint32_t type) {

@@ -16,9 +16,6 @@
 constexpr uint32_t kTypeStatusPanel = 44;
 constexpr uint32_t kTypeToolButton = 45;
 
-// A new item record of the kind (zeroed, flags alive and pixel coordinates,
-// one use for the bar); null without memory.
-BarItemRecord* BarItemAlloc(uint8_t kind, uint32_t size);
 // Whether the call wants an object result (an object variable).
 bool BarWantsObject(const MethodCallRec* call);
 // Hands the item to the server as the method's object result: one more use,

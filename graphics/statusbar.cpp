@@ -26,7 +26,6 @@ constexpr uint32_t kRemoved = 0, kNotFound = 1;
 constexpr WPARAM kSimplePart = SB_SIMPLEID;
 constexpr WPARAM kSimplePartRtl = 0x4FF;
 constexpr int32_t kDockDefault = 1;
-constexpr int32_t kPanelCreateFull = -3;
 constexpr int kHorizontal = 0;
 
 struct StatusBarRecord {
@@ -123,48 +122,26 @@ void SetSimpleText(StatusBarRecord* b) {
 
 // ---- Panels -------------------------------------------------------------------------------------
 
-void FreePanelTexts(BarItemRecord* it) { BarFreeText(&AsPanel(it)->text); }
+int32_t ScalePanelValue(ObjectRecord* bar, int32_t value, bool toPixels) {
+    return toPixels ? BarToPixels(bar, value, kHorizontal) : BarToUnits(bar, value, kHorizontal);
+}
+
+StatusPanelList PanelsOf(StatusBarRecord* b) { return StatusPanelList{&b->panels, &b->panelCount}; }
 
 ObjectRecord* PanelCreate(StatusBarRecord* b, const PanelSpec& s, int32_t* code) {
-    if (b->panelCount >= kStatusPanelMax) {
-        *code = kPanelCreateFull;
-        return nullptr;
-    }
-    BarItemRecord* it = BarItemAlloc(kKindStatusPanel, sizeof(StatusPanelRecord));
-    if (!it) {
-        *code = kOpNoMemory;
-        return nullptr;
-    }
-    StatusPanelRecord* p = AsPanel(it);
-    ObjectRecord* bar = &b->c.hdr;
-    b->panelCount++;
-    if (!StatusPanelFill(p, s, b->panelCount, BarToPixels(bar, s.width, kHorizontal),
-                         BarToPixels(bar, s.minWidth, kHorizontal))) {
-        b->panelCount--;
-        BarItemDrop(it, FreePanelTexts);
-        *code = kOpNoMemory;
-        return nullptr;
-    }
-    it->bar = bar;
-    BarItemAppend(&b->panels, it);
+    StatusPanelRecord* p = StatusPanelAdd(&b->c.hdr, PanelsOf(b), s, ScalePanelValue, false, code);
+    if (!p) return nullptr;
     Layout(b);
-    *code = 0;
-    return &it->hdr;
+    return &p->item.hdr;
 }
 
 bool RemovePanel(StatusBarRecord* b, BarItemRecord* it) {
-    if (!it || !BarItemUnlink(&b->panels, it)) return false;
-    b->panelCount--;
-    BarItemDrop(it, FreePanelTexts);
+    if (!StatusPanelRemove(PanelsOf(b), it)) return false;
     Layout(b);
     return true;
 }
 
 // ---- Panel properties ---------------------------------------------------------------------------
-
-int32_t ScalePanelValue(ObjectRecord* bar, int32_t value, bool toPixels) {
-    return toPixels ? BarToPixels(bar, value, kHorizontal) : BarToUnits(bar, value, kHorizontal);
-}
 
 uint32_t PanelGetProp(ObjectRecord* rec, uint32_t id) {
     StatusPanelRecord* p = AsPanel(rec);
@@ -183,7 +160,7 @@ int32_t PanelSetProp(ObjectRecord* rec, PropChange* req) {
     return 0;
 }
 
-int32_t PanelRelease(ObjectRecord* rec) { return BarItemRelease(rec, FreePanelTexts); }
+int32_t PanelRelease(ObjectRecord* rec) { return BarItemRelease(rec, StatusPanelFreeTexts); }
 
 // ---- Bar properties -----------------------------------------------------------------------------
 

@@ -22,7 +22,6 @@ namespace {
 
 enum StatusBarMethod : uint32_t { kSbAddPanel = 1, kSbGetPanel = 2, kSbRemovePanel = 3 };
 constexpr int32_t kRemoved = 0, kNotFound = 1;
-constexpr int32_t kPanelCreateFull = -3;
 constexpr uint32_t kTypeStatusPanel = 44;
 constexpr int32_t kDockDefault = 1, kDockFirstBad = 7;
 // The page draws a panel's border inside the width it is given.
@@ -43,8 +42,6 @@ WebStatusBarRecord* BarOf(StatusPanelRecord* p) {
 int32_t ScalePanelValue(ObjectRecord* bar, int32_t value, bool toPixels) {
     return WebScaleValue(bar, value, kAxisH, toPixels);
 }
-
-void FreePanelTexts(BarItemRecord* it) { BarFreeText(&AsStatusPanel(it)->text); }
 
 // ---- Markup ---------------------------------------------------------------------------------
 
@@ -154,41 +151,16 @@ void Refresh(ObjectRecord* bar) {
 
 // ---- Panels ----------------------------------------------------------------------------------
 
+StatusPanelList PanelsOf(WebStatusBarRecord* b) { return StatusPanelList{&b->panels, &b->panelCount}; }
+
 ObjectRecord* AddPanel(WebStatusBarRecord* b, const PanelSpec& s, int32_t* code) {
-    if (b->panelCount >= kStatusPanelMax) {
-        *code = kPanelCreateFull;
-        return nullptr;
-    }
-    ObjectRecord* rec = ObjectAllocRecord(kKindStatusPanel, sizeof(StatusPanelRecord), true);
-    if (!rec) {
-        *code = kWebNoMemory;
-        return nullptr;
-    }
-    rec->flags = kObjAlive | kObjPixels;
-    rec->useCount = 1;   // the bar's
-    auto* it = reinterpret_cast<BarItemRecord*>(rec);
-    ObjectRecord* bar = &b->hdr;
-    b->panelCount++;
-    if (!StatusPanelFill(AsPanel(rec), s, b->panelCount, ScalePanelValue(bar, s.width, true),
-                         ScalePanelValue(bar, s.minWidth, true))) {
-        b->panelCount--;
-        BarItemDrop(it, FreePanelTexts);
-        *code = kWebNoMemory;
-        return nullptr;
-    }
-    it->bar = bar;
-    BarItemAppend(&b->panels, it);
-    WebStatusBarMarkup(bar);
-    *code = kWebOk;
-    return rec;
+    StatusPanelRecord* p = StatusPanelAdd(&b->hdr, PanelsOf(b), s, ScalePanelValue, true, code);
+    if (!p) return nullptr;
+    WebStatusBarMarkup(&b->hdr);
+    return &p->item.hdr;
 }
 
-bool RemovePanel(WebStatusBarRecord* b, BarItemRecord* it) {
-    if (!it || !BarItemUnlink(&b->panels, it)) return false;
-    b->panelCount--;
-    BarItemDrop(it, FreePanelTexts);
-    return true;
-}
+bool RemovePanel(WebStatusBarRecord* b, BarItemRecord* it) { return StatusPanelRemove(PanelsOf(b), it); }
 
 // Hands a panel to the server as a method's object result: one more use,
 // registered again when the server had released it, the variable noted.
@@ -414,7 +386,7 @@ void WebStatusBarDestroy(ObjectRecord* rec) {
 
 int32_t WebBarItemDestroy(ObjectRecord* rec) {
     switch (rec->kind) {
-    case kKindStatusPanel: return BarItemRelease(rec, FreePanelTexts);
+    case kKindStatusPanel: return BarItemRelease(rec, StatusPanelFreeTexts);
     case kKindToolButton:
         // Tool buttons: the web toolbar's button release goes here.
         return kWebNotAvailable;
