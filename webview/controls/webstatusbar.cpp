@@ -24,7 +24,7 @@ enum StatusBarMethod : uint32_t { kSbAddPanel = 1, kSbGetPanel = 2, kSbRemovePan
 constexpr int32_t kRemoved = 0, kNotFound = 1;
 constexpr uint32_t kTypeStatusPanel = 44;
 constexpr int32_t kDockDefault = 1, kDockFirstBad = 7;
-// The page draws a panel's border inside the width it is given.
+// The page adds a panel's border and padding to the width written for it.
 constexpr int32_t kPanelBorderRoom = 4;
 // Set on a bar whose contents were sent again after a change.
 constexpr uint32_t kBarRedrawn = 0x10000;
