@@ -30,6 +30,7 @@
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
 #include "webview/controls/webtoolbar.h"
+#include "webview/controls/webstatusbar.h"
 #include "webview/core/webchannel.h"
 #include "webview/webglue.h"
 #include "webview/webhtmltwin.h"
@@ -115,6 +116,7 @@ void InstallFacilities() {
     gWebHooks.htmlControlPage = HtmlControlTwinPage;
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
     gFormCreatorHooks.statusPanelCreate = StatusPanelCreate;
+    gGraphicsHooks.statusBarAddPanel = StatusBarAddPanel;
     gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;

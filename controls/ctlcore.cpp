@@ -8,6 +8,9 @@
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 
+ObjectRecord* gMenuMadeLast;
+ObjectRecord* (*gWebMenuItemCreate)(ObjectRecord* menu, ObjectCreateRecord* cr, int32_t* code);
+
 char* gEditTextBuf;
 uint32_t gEditTextSize;
 uint32_t gEditTextLen;

@@ -47,6 +47,16 @@ void EditBuffersFree();
 constexpr uint16_t kEditOptionsDefault = 0x0058;
 uint16_t EditOptionsParse(uint32_t count, const char* text);
 
+// ---- Menus of either mode ---------------------------------------------------------
+struct ObjectRecord;
+struct ObjectCreateRecord;
+// The menu made last, of either mode: the MenuItem rows of a form that follow
+// it go into it.
+extern ObjectRecord* gMenuMadeLast;
+// A form's MenuItem row for a menu of the web view, which keeps its items
+// itself: the item's object, or none with the code.
+extern ObjectRecord* (*gWebMenuItemCreate)(ObjectRecord* menu, ObjectCreateRecord* cr, int32_t* code);
+
 // ---- Menu definition text --------------------------------------------------------
 constexpr uint32_t kMenuItemTextSize = 256;     // 255 bytes of text and the NUL
 

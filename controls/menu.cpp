@@ -306,6 +306,7 @@ void UnlinkMenu(MenuRecord* m) {
 void MenuFree(MenuRecord* m) {
     ObjectRecord* rec = &m->hdr;
     if (gLastMenu == m) gLastMenu = nullptr;
+    if (gMenuMadeLast == &m->hdr) gMenuMadeLast = nullptr;
     if (m->hdr.parent) MenuHide(rec);
     UnlinkMenu(m);
     while (m->items) MenuRemoveItem(m, 1);
@@ -335,6 +336,7 @@ int32_t MenuDestroy(ObjectRecord* rec) {
     // list now, as the window may go before the items do.
     if (rec->kind == kKindSubMenu && SubMenuRelease(rec) != 0) {
         if (gLastMenu == m) gLastMenu = nullptr;
+        if (gMenuMadeLast == rec) gMenuMadeLast = nullptr;
         UnlinkMenu(m);
         m->hdr.next = nullptr;
         m->hdr.parent = nullptr;
@@ -545,6 +547,7 @@ ObjectRecord* MenuCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code
         w->menus = rec;
     }
     gLastMenu = m;
+    gMenuMadeLast = rec;
     *code = 0;
     if ((cr->flags0 & kCrVisible) && kind == kKindMenu) {
         ObjectRef ref = ObjectRefOf(rec);
@@ -568,6 +571,12 @@ ObjectRecord* FloatMenuCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
 }
 
 ObjectRecord* MenuItemCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    // The menu made last may be one of the web view, which keeps its items itself.
+    if (gMenuMadeLast && ObjectIsLive(gMenuMadeLast) && ObjectIsWebView(gMenuMadeLast)) {
+        if (gWebMenuItemCreate) return gWebMenuItemCreate(gMenuMadeLast, cr, code);
+        *code = kOpNotAvailable;
+        return nullptr;
+    }
     if (!gLastMenu || !ObjectIsLive(&gLastMenu->hdr)) {
         *code = kOpNoObject;
         return nullptr;

@@ -21,35 +21,12 @@
 
 namespace {
 
-enum StatusBarProp : uint32_t {
-    kPidSbAutoSize = 2, kPidSbWidth = 35, kPidSbSizeGrip = 199, kPidSbShowPanel = 200, kPidSbAutoSize2 = 202,
-    kPidSbBdrStyle2 = 203, kPidSbWidth2 = 204, kPidSbBdrStyle = 208,
-};
 enum StatusBarMethod : uint32_t { kSbAddPanel = 1, kSbGetPanel = 2, kSbRemovePanel = 3 };
-enum AddPanelArg : uint32_t {
-    kApWidth, kApAutoSize, kApBdrStyle, kApMinWidth, kApText, kApRunName, kApToolTip, kApUserData,
-};
-constexpr int32_t kAddPanelMinWidth = 10;      // window units, when AddPanel gives none
 constexpr uint32_t kRemoved = 0, kNotFound = 1;
 constexpr WPARAM kSimplePart = SB_SIMPLEID;
 constexpr WPARAM kSimplePartRtl = 0x4FF;
 constexpr int32_t kDockDefault = 1;
-constexpr int32_t kPanelCreateFull = -3;
 constexpr int kHorizontal = 0;
-
-// The status bar made last: form loading puts the panels that follow it there.
-ObjectRecord* gLastBar;
-
-struct StatusPanelRecord {
-    BarItemRecord item;
-    uint8_t autoSize;       // PanelAutoSize
-    uint8_t bdrStyle;       // PanelBdrStyle
-    char* text;
-    int32_t width;          // pixels
-    int32_t minWidth;       // pixels
-    int32_t curWidth;       // as laid out
-    int32_t baseWidth;      // Width at creation, the base of rescales
-};
 
 struct StatusBarRecord {
     ControlRecord c;
@@ -60,15 +37,8 @@ struct StatusBarRecord {
     char* text;
 };
 
-// The values a panel is made from (creation record or AddPanel).
-struct PanelSpec {
-    int32_t width, minWidth;        // window units
-    int32_t autoSize, bdrStyle;
-    CrText text, runName, toolTip, userData;
-};
-
 StatusBarRecord* AsBar(ObjectRecord* rec) { return reinterpret_cast<StatusBarRecord*>(rec); }
-StatusPanelRecord* AsPanel(BarItemRecord* it) { return reinterpret_cast<StatusPanelRecord*>(it); }
+StatusPanelRecord* AsPanel(BarItemRecord* it) { return AsStatusPanel(it); }
 StatusPanelRecord* AsPanel(ObjectRecord* rec) { return reinterpret_cast<StatusPanelRecord*>(rec); }
 StatusBarRecord* BarOf(StatusPanelRecord* p) { return p->item.bar ? AsBar(p->item.bar) : nullptr; }
 bool RightToLeft(const ObjectRecord* rec) { return (rec->flags & kObjRightToLeft) != 0; }
@@ -152,58 +122,21 @@ void SetSimpleText(StatusBarRecord* b) {
 
 // ---- Panels -------------------------------------------------------------------------------------
 
-uint8_t InRange(int32_t v, uint8_t def) { return v >= 1 && v <= 3 ? static_cast<uint8_t>(v) : def; }
+int32_t ScalePanelValue(ObjectRecord* bar, int32_t value, bool toPixels) {
+    return toPixels ? BarToPixels(bar, value, kHorizontal) : BarToUnits(bar, value, kHorizontal);
+}
 
-void FreePanelTexts(BarItemRecord* it) { BarFreeText(&AsPanel(it)->text); }
+StatusPanelList PanelsOf(StatusBarRecord* b) { return StatusPanelList{&b->panels, &b->panelCount}; }
 
 ObjectRecord* PanelCreate(StatusBarRecord* b, const PanelSpec& s, int32_t* code) {
-    if (b->panelCount >= kStatusPanelMax) {
-        *code = kPanelCreateFull;
-        return nullptr;
-    }
-    BarItemRecord* it = BarItemAlloc(kKindStatusPanel, sizeof(StatusPanelRecord));
-    if (!it) {
-        *code = kOpNoMemory;
-        return nullptr;
-    }
-    StatusPanelRecord* p = AsPanel(it);
-    ObjectRecord* bar = &b->c.hdr;
-    p->autoSize = InRange(s.autoSize, kPanelFixed);
-    p->bdrStyle = InRange(s.bdrStyle, kPanelSunken);
-    p->width = BarToPixels(bar, s.width, kHorizontal);
-    p->minWidth = BarToPixels(bar, s.minWidth, kHorizontal);
-    p->baseWidth = p->width;
-    b->panelCount++;
-    bool copied = true;
-    if (s.runName.text && s.runName.length) {
-        copied = BarReplaceText(&it->hdr.runName, s.runName.text, s.runName.length, kBarTextMax);
-    } else {
-        char name[kStatusPanelNameSize];
-        StatusPanelDefaultName(b->panelCount, name);
-        copied = BarReplaceText(&it->hdr.runName, name, static_cast<uint32_t>(strlen(name)), kBarTextMax);
-    }
-    copied = copied && BarReplaceText(&p->text, s.text.text, s.text.length, kBarTextMax) &&
-             BarReplaceText(&it->hdr.toolTip, s.toolTip.text, s.toolTip.length, kBarTextMax) &&
-             BarReplaceText(&it->hdr.userData, s.userData.text, s.userData.length, kTextBufSize);
-    if (!copied) {
-        b->panelCount--;
-        BarItemDrop(it, FreePanelTexts);
-        *code = kOpNoMemory;
-        return nullptr;
-    }
-    it->bar = bar;
-    BarItemRecord** link = &b->panels;
-    while (*link) link = &(*link)->nextItem;
-    *link = it;
+    StatusPanelRecord* p = StatusPanelAdd(&b->c.hdr, PanelsOf(b), s, ScalePanelValue, false, code);
+    if (!p) return nullptr;
     Layout(b);
-    *code = 0;
-    return &it->hdr;
+    return &p->item.hdr;
 }
 
 bool RemovePanel(StatusBarRecord* b, BarItemRecord* it) {
-    if (!it || !BarItemUnlink(&b->panels, it)) return false;
-    b->panelCount--;
-    BarItemDrop(it, FreePanelTexts);
+    if (!StatusPanelRemove(PanelsOf(b), it)) return false;
     Layout(b);
     return true;
 }
@@ -212,44 +145,22 @@ bool RemovePanel(StatusBarRecord* b, BarItemRecord* it) {
 
 uint32_t PanelGetProp(ObjectRecord* rec, uint32_t id) {
     StatusPanelRecord* p = AsPanel(rec);
-    StatusBarRecord* b = BarOf(p);
-    if (!b) return 0;   // removed from its bar while the server held it
-    ObjectRecord* bar = &b->c.hdr;
-    switch (id) {
-    case kPidSbAutoSize: case kPidSbAutoSize2: return p->autoSize;
-    case kPidText: return BarTextReply(p->text);
-    case kPidSbWidth: case kPidSbWidth2: return static_cast<uint32_t>(BarToUnits(bar, p->width, kHorizontal));
-    case kPidToolTip: return BarTextReply(rec->toolTip);
-    case kPidSbBdrStyle: case kPidSbBdrStyle2: return p->bdrStyle;
-    case kPidMinWidth: return static_cast<uint32_t>(BarToUnits(bar, p->minWidth, kHorizontal));
-    case kPidRunName: return BarTextReply(rec->runName);
-    case kPidUserData: return BarTextReply(rec->userData, kTextBufSize);
-    default: return 0;
-    }
+    if (!BarOf(p)) return 0;   // removed from its bar while the server held it
+    int32_t value = 0;
+    const char* text = nullptr;
+    StatusPanelQuery(p, id, ScalePanelValue, &value, &text);
+    return text ? BarTextReply(text) : static_cast<uint32_t>(value);
 }
 
 int32_t PanelSetProp(ObjectRecord* rec, PropChange* req) {
     StatusPanelRecord* p = AsPanel(rec);
     StatusBarRecord* b = BarOf(p);
     if (!b) return 0;
-    ObjectRecord* bar = &b->c.hdr;
-    int32_t v = req->value;
-    switch (req->id) {
-    case kPidSbAutoSize: case kPidSbAutoSize2: p->autoSize = InRange(v, p->autoSize); break;
-    case kPidText: BarReplaceText(&p->text, req->text, req->textLength, kBarTextMax); break;
-    case kPidSbWidth: case kPidSbWidth2: p->width = BarToPixels(bar, v, kHorizontal); break;
-    case kPidToolTip: BarReplaceText(&rec->toolTip, req->text, req->textLength, kBarTextMax); break;
-    case kPidSbBdrStyle: case kPidSbBdrStyle2: p->bdrStyle = InRange(v, p->bdrStyle); break;
-    case kPidMinWidth: p->minWidth = BarToPixels(bar, v, kHorizontal); break;
-    case kPidRunName: BarReplaceText(&rec->runName, req->text, req->textLength, kBarTextMax); return 0;
-    case kPidUserData: BarReplaceText(&rec->userData, req->text, req->textLength, kTextBufSize); return 0;
-    default: return 0;
-    }
-    Layout(b);
+    if (StatusPanelChange(p, req->id, req->value, req->text, req->textLength, ScalePanelValue)) Layout(b);
     return 0;
 }
 
-int32_t PanelRelease(ObjectRecord* rec) { return BarItemRelease(rec, FreePanelTexts); }
+int32_t PanelRelease(ObjectRecord* rec) { return BarItemRelease(rec, StatusPanelFreeTexts); }
 
 // ---- Bar properties -----------------------------------------------------------------------------
 
@@ -316,15 +227,8 @@ const MethodDesc* BarMethodLookup(uint32_t method, uint32_t) {
 }
 
 int32_t AddPanel(StatusBarRecord* b, const MethodCallRec* call) {
-    PanelSpec s = {};
-    s.width = CtlArgInt(call, kApWidth, 0);
-    s.autoSize = CtlArgInt(call, kApAutoSize, 0);
-    s.bdrStyle = CtlArgInt(call, kApBdrStyle, 0);
-    s.minWidth = CtlArgInt(call, kApMinWidth, kAddPanelMinWidth);
-    s.text = BarArgText(call, kApText);
-    s.runName = BarArgText(call, kApRunName);
-    s.toolTip = BarArgText(call, kApToolTip);
-    s.userData = BarArgText(call, kApUserData);
+    PanelSpec s;
+    StatusPanelSpecFromCall(call, &s);
     int32_t code = 0;
     ObjectRecord* rec = PanelCreate(b, s, &code);
     if (!rec) return CtlReplyInt(code);
@@ -389,7 +293,7 @@ int32_t BarDestroy(ObjectRecord* rec) {
     StatusBarRecord* b = AsBar(rec);
     while (b->panels) RemovePanel(b, b->panels);
     BarFreeText(&b->text);
-    if (gLastBar == rec) gLastBar = nullptr;
+    if (gStatusBarMadeLast == rec) gStatusBarMadeLast = nullptr;
     return CtlDestroy(rec);
 }
 
@@ -470,14 +374,14 @@ ObjectRecord* StatusBarCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         BarReplaceText(&b->text, cr->text.text, cr->text.length, kBarTextMax);
         SetSimpleText(b);
     }
-    gLastBar = rec;
+    gStatusBarMadeLast = rec;
     return CtlFinishCreate(c, cr, code);
 }
 
 ObjectRecord* StatusPanelCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     // A panel goes into the status bar the creation names, else into the one made last.
     ObjectRecord* bar = cr->windowRec;
-    if (!bar || bar->kind != kKindStatusBar || !ObjectIsLive(bar)) bar = gLastBar;
+    if (!bar || bar->kind != kKindStatusBar || !ObjectIsLive(bar)) bar = gStatusBarMadeLast;
     if (!bar || !ObjectIsLive(bar)) {
         *code = kOpNoObject;
         return nullptr;
@@ -488,15 +392,8 @@ ObjectRecord* StatusPanelCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
         *code = kOpNotAvailable;
         return nullptr;
     }
-    PanelSpec s = {};
-    s.width = CreateRecordValue(cr, kPidSbWidth, 0);
-    s.minWidth = CreateRecordValue(cr, kPidMinWidth, 0);
-    s.autoSize = CreateRecordValue(cr, kPidSbAutoSize, 0);
-    s.bdrStyle = CreateRecordValue(cr, kPidSbBdrStyle, CreateRecordValue(cr, kPidSbBdrStyle2, 0));
-    s.text = cr->text;
-    s.runName = cr->runName;
-    s.toolTip = cr->toolTip;
-    s.userData = cr->userData;
+    PanelSpec s;
+    StatusPanelSpecFromCreate(cr, &s);
     return PanelCreate(AsBar(bar), s, code);
 }
 

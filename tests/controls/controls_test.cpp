@@ -9,6 +9,7 @@
 #include <string>
 
 #include "controls/controls.h"
+#include "controls/ctlcore.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
 #include "objects/font.h"
@@ -459,6 +460,38 @@ TEST_F(ControlsTest, SubMenuOutlivesEitherSide) {
         EXPECT_FALSE(IsMenu(subPopup)) << c.why << ": gone with its last user";
         ObjectDestroy(item);
     }
+}
+
+// A form's MenuItem row that follows a menu of the web view goes to the web
+// menus' own item maker, not to a native menu made before; without one it is
+// refused.
+ObjectRecord* gWebMenuSeen;
+TEST_F(ControlsTest, MenuItemRowsOfAWebViewMenuGoToItsOwnMaker) {
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    ObjectRecord* native = Make(kTypeMenu, nullptr, "&File;Open");
+    ASSERT_NE(nullptr, native);
+    ObjectRecord* web = ObjectAllocRecord(kKindMenu, sizeof(ObjectRecord), true);
+    ASSERT_NE(nullptr, web);
+    gMenuMadeLast = web;
+    gWebMenuItemCreate = [](ObjectRecord* menu, ObjectCreateRecord*, int32_t* code) {
+        gWebMenuSeen = menu;
+        *code = 0;
+        return menu;
+    };
+    CreateRecordReset(&cr_);
+    cr_.title = CrText{"Print", 5};
+    int32_t code = -1;
+    EXPECT_EQ(web, MenuItemCreate(0, &cr_, &code));
+    EXPECT_EQ(web, gWebMenuSeen) << "the web menu's maker was given the menu";
+    EXPECT_EQ(1u, MenuItemCount(native)) << "the native menu made before got nothing";
+    gWebMenuItemCreate = nullptr;
+    EXPECT_EQ(nullptr, MenuItemCreate(0, &cr_, &code));
+    EXPECT_EQ(kOpNotAvailable, code) << "no web menus: refused";
+    gMenuMadeLast = native;
+    ObjectFreeRecord(web);
+    ObjectDestroy(native);
+    EXPECT_EQ(nullptr, gMenuMadeLast) << "a destroyed menu takes no more rows";
 }
 
 }  // namespace

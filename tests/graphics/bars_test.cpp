@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "controls/controls.h"
+#include "graphics/baritems.h"
 #include "graphics/graphics.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
@@ -343,6 +344,49 @@ TEST_F(StatusBarTest, ItemSelectorsReachPanelsByIndexAndName) {
     EXPECT_EQ(2u, Prop(bar_, kPidAutoSize, Selector(0)));
     EXPECT_EQ(0, SetProp(bar_, kPidBdr, 0, Selector(0)));
     EXPECT_EQ(3u, Prop(bar_, kPidBdr, Selector(0)));
+}
+
+// A panel that form loading makes after a status bar of the web view goes to
+// the web bar's own adder (which keeps its panels), whether the row names the
+// bar or follows it; without an adder it is refused.
+ObjectRecord* gWebStatusSeen;
+TEST_F(StatusBarTest, PanelsOfAWebViewBarGoToItsOwnAdder) {
+    ObjectRecord* web = ObjectAllocRecord(kKindStatusBar, sizeof(ObjectRecord), true);
+    ASSERT_NE(nullptr, web);
+    gGraphicsHooks.statusBarAddPanel = [](ObjectRecord* bar, ObjectCreateRecord*, int32_t* code) {
+        gWebStatusSeen = bar;
+        *code = 0;
+        return bar;
+    };
+    struct Case {
+        ObjectRecord* named;      // the row's window
+        ObjectRecord* madeLast;   // the status bar made last
+        const char* why;
+    };
+    const Case kCases[] = {
+        {web, bar_, "a row that names the web bar"},
+        {win_, web, "a row that follows the web bar made last"},
+    };
+    for (const Case& k : kCases) {
+        ObjectCreateRecord cr;
+        CreateRecordReset(&cr);
+        cr.windowRec = k.named;
+        gStatusBarMadeLast = k.madeLast;
+        gWebStatusSeen = nullptr;
+        int32_t code = -1;
+        EXPECT_EQ(web, StatusPanelCreate(kTypeStatusbar, &cr, &code)) << k.why;
+        EXPECT_EQ(web, gWebStatusSeen) << k.why << ": the web bar's adder was given the bar";
+    }
+    EXPECT_EQ(0, Call(bar_, kSbGetPanel, {N(0)}, true)) << "the native bar got nothing";
+    gGraphicsHooks.statusBarAddPanel = nullptr;
+    ObjectCreateRecord cr;
+    CreateRecordReset(&cr);
+    cr.windowRec = web;
+    int32_t code = -1;
+    EXPECT_EQ(nullptr, StatusPanelCreate(kTypeStatusbar, &cr, &code));
+    EXPECT_EQ(kOpNotAvailable, code) << "no web status bar: refused";
+    gStatusBarMadeLast = bar_;
+    ObjectFreeRecord(web);
 }
 
 TEST_F(StatusBarTest, RescaleStartsFromTheWidthAtCreation) {

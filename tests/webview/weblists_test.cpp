@@ -40,23 +40,11 @@ namespace {
 
 std::vector<std::string> gReplies;
 
-void Deliver(RecPage*, ObjectRecord* owner, const char* text) { WebViewMsgReceive(owner, text, strlen(text)); }
+void Deliver(RecPage* page, ObjectRecord* owner, const char* text) { WebTestDeliver(page, owner, text); }
 void ReplyInt(int32_t value, uint8_t) { gReplies.push_back(std::to_string(value)); }
 void ReplyText(const char* text) { gReplies.push_back(std::string("'") + text + "'"); }
 
-std::string Posts() {
-    WebViewMsgFlush();
-    std::string all;
-    for (const RecPost& p : gPage.posts) all += p.text + "\n";
-    gPage.posts.clear();
-    return all;
-}
-
-size_t Count(const std::string& text, const std::string& what) {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-}
+std::string Posts() { return WebTestPosts(); }
 
 std::vector<std::pair<int32_t, int32_t>> Events() {
     std::vector<std::pair<int32_t, int32_t>> out;
@@ -101,16 +89,8 @@ protected:
     }
 
     ObjectRecord* Create(uint32_t type, const std::function<void(ObjectCreateRecord*)>& setup) {
-        CreateRecordReset(&cr);
-        cr.flags0 = kCrVisible;
-        cr.top = 1;
-        cr.left = 1;
-        cr.bottom = 10;
-        cr.right = 30;
-        if (window) cr.window = window->handle;
-        if (setup) setup(&cr);
-        int32_t code = 0;
-        return ObjectCreate(type, &cr, &code);
+        static const int32_t kRect[4] = {1, 1, 10, 30};
+        return WebTestCreate(&cr, window, type, kRect, setup);
     }
     ObjectRecord* DataList(int32_t style, const char* items, bool sorted = false) {
         return Create(kTypeDatalist, [=](ObjectCreateRecord* c) {
@@ -331,14 +311,14 @@ TEST_F(WebLists, DataListRedrawWaitsUntilShown) {
     });
     ASSERT_NE(dl, nullptr);
     gWebObjectOps.flushRedraws(nullptr);
-    EXPECT_EQ(Count(Posts(), "\"action\": 40"), 0u) << "a hidden list stays queued";
+    EXPECT_EQ(WebTestCount(Posts(), "\"action\": 40"), 0u) << "a hidden list stays queued";
     EXPECT_EQ(WebDataList(dl)->queued, 1);
     dl->flags |= kObjShown;
     DataListRowInsert(WebDataList(dl), -1, "three", 5);
     DataListRowInsert(WebDataList(dl), -1, "four", 4);
     gWebObjectOps.flushRedraws(nullptr);
     std::string posts = Posts();
-    EXPECT_EQ(Count(posts, "\"action\": 40"), 1u) << "many changes, one redraw";
+    EXPECT_EQ(WebTestCount(posts, "\"action\": 40"), 1u) << "many changes, one redraw";
     EXPECT_NE(posts.find("<tr class='ui-selected'><td id='C"), std::string::npos) << "row 0 selected at creation";
     EXPECT_NE(posts.find("four"), std::string::npos);
 }
@@ -379,8 +359,8 @@ TEST_F(WebListViews, MarkupFollowsColumnsAndCells) {
     WebListViewMarkup(l);
     std::string html = gHtmlBuf.data;
     EXPECT_NE(html.find("<th id='C"), std::string::npos);
-    EXPECT_EQ(Count(html, "<th "), 3u) << "a column of width 0 has no header";
-    EXPECT_EQ(Count(html, "I3'"), 0u) << "nor cells";
+    EXPECT_EQ(WebTestCount(html, "<th "), 3u) << "a column of width 0 has no header";
+    EXPECT_EQ(WebTestCount(html, "I3'"), 0u) << "nor cells";
     EXPECT_NE(html.find(">&nbsp;</td>"), std::string::npos) << "an empty cell is a blank";
     EXPECT_NE(html.find(">&nbsp;lead</td>"), std::string::npos) << "a leading blank kept as &nbsp;";
 
@@ -496,11 +476,11 @@ TEST_F(WebListViews, SortOrderPropertyAndQueue) {
     EXPECT_EQ(Column(lv, 0), "a,b,c,") << "SortOrder 1 sorts by column 0 at once";
     lv->flags &= ~kObjShown;
     gWebObjectOps.flushRedraws(nullptr);
-    EXPECT_EQ(Count(Posts(), "\"action\": 40"), 0u);
+    EXPECT_EQ(WebTestCount(Posts(), "\"action\": 40"), 0u);
     EXPECT_EQ(WebListView(lv)->queued, 1) << "a list view that is not shown stays queued";
     lv->flags |= kObjShown;
     gWebObjectOps.flushRedraws(nullptr);
-    EXPECT_EQ(Count(Posts(), "\"dwid\": 1"), 1u);
+    EXPECT_EQ(WebTestCount(Posts(), "\"dwid\": 1"), 1u);
 }
 
 TEST_F(WebListViews, PageEventsRaiseTheEventsOfTheRows) {
@@ -574,7 +554,7 @@ TEST_F(WebListViews, SingleChangesArePatchedInPlace) {
         }
     }
     Lv(lv, 35, {N(2), N(1)});
-    EXPECT_EQ(Count(Posts(), "\"action\": 39"), 0u) << "an unchanged check sends nothing";
+    EXPECT_EQ(WebTestCount(Posts(), "\"action\": 39"), 0u) << "an unchanged check sends nothing";
 }
 
 TEST_F(WebListViews, ItemRectKeepsSixteenCharacters) {
@@ -702,9 +682,9 @@ TEST_F(WebTrees, InsertsRelationsAndExpansion) {
     for (const Rel& k : kRels) EXPECT_EQ(WebTreeGetNextItem(t, k.id, k.code), k.expect) << k.why;
     Posts();
     EXPECT_EQ(Tv(tv, 4, {N(static_cast<int32_t>(a)), N(2)}), "1");
-    EXPECT_EQ(Count(Posts(), "\"dwid\": 2"), 1u) << "expanding sends the toggle";
+    EXPECT_EQ(WebTestCount(Posts(), "\"dwid\": 2"), 1u) << "expanding sends the toggle";
     EXPECT_EQ(Tv(tv, 4, {N(static_cast<int32_t>(a)), N(2)}), "1");
-    EXPECT_EQ(Count(Posts(), "\"dwid\": 2"), 0u) << "expand code 2 on an expanded node is silent";
+    EXPECT_EQ(WebTestCount(Posts(), "\"dwid\": 2"), 0u) << "expand code 2 on an expanded node is silent";
     EXPECT_EQ(WebTreeGetNextItem(t, a, 6), first) << "next visible of an expanded node is its first child";
     EXPECT_EQ(WebTreeGetVisibleCount(t), 5u);
     EXPECT_EQ(Tv(tv, 12, {T("img"), N(0), N(static_cast<int32_t>(kTreeInsertLast)), N(3)}), "6");
@@ -905,7 +885,7 @@ TEST_F(WebTrees, DeepTreesNeedNoStack) {
         WebTreeNodeById(t->tree, parent)->state |= kTnExpanded;
     }
     WebTreeListOpen(t);
-    EXPECT_EQ(Count(gHtmlBuf.data, "</li>"), static_cast<size_t>(kLevels)) << "every level drawn and closed";
+    EXPECT_EQ(WebTestCount(gHtmlBuf.data, "</li>"), static_cast<size_t>(kLevels)) << "every level drawn and closed";
     EXPECT_EQ(WebTreeGetNextItem(t, 0, 10), parent) << "the last visible node is the deepest";
     EXPECT_EQ(Tv(tv, 1, {}), "1");
     EXPECT_EQ(WebTreeGetCount(t), 0u) << "and all deleted";
@@ -1422,8 +1402,8 @@ TEST_F(WebLists, TabControlLabelsPropertyAndLimits) {
     pc.value = 5;
     WebSetProp(tc, &pc);
     std::string posts = Posts();
-    EXPECT_EQ(Count(posts, "\"dwid\": 7, \"pos\": 0"), 3u) << "three old tabs deleted one message each\n" << posts;
-    EXPECT_EQ(Count(posts, "\"dwid\": 6, \"pos\": 10000"), 3u) << "three new tabs sent at 10000\n" << posts;
+    EXPECT_EQ(WebTestCount(posts, "\"dwid\": 7, \"pos\": 0"), 3u) << "three old tabs deleted one message each\n" << posts;
+    EXPECT_EQ(WebTestCount(posts, "\"dwid\": 6, \"pos\": 10000"), 3u) << "three new tabs sent at 10000\n" << posts;
     int32_t value = 0;
     const char* text = nullptr;
     WebGetProp(tc, 61, &value, &text);
@@ -1564,6 +1544,64 @@ TEST_F(WebMenus, DefinitionTextGivesTheItems) {
         EXPECT_EQ(rel, k.items) << k.why;
         ObjectDestroy(m);
     }
+}
+
+TEST_F(WebMenus, SubMenuIsMadeFromItsTextAndKeptOffTheBar) {
+    ObjectRecord* sub = Menu("Recent;a.txt;b.txt", false, kTypeSubmenu);
+    ASSERT_NE(sub, nullptr) << "a SubMenu is made in the web view as natively";
+    EXPECT_EQ(sub->kind, kKindSubMenu);
+    EXPECT_EQ(WebMenu(sub)->itemCount, 2u) << "its items come from its text";
+    bool listed = false;
+    for (ObjectRecord* m = reinterpret_cast<WindowRecord*>(window)->menus; m; m = m->next) listed |= m == sub;
+    EXPECT_TRUE(listed) << "it is kept in its window's menu list";
+    EXPECT_EQ(WebActivateObject(sub, 0, 0, 0, 0), kMenuNoParent) << "shown alone it has no item to hang below";
+    EXPECT_EQ(Posts().find("\"action\": 36"), std::string::npos) << "and it is never on the bar";
+    EXPECT_EQ(WebGetText(sub, 2), 5) << "its items' texts as a menu's";
+    EXPECT_STREQ(gTextBuf, "b.txt");
+    EXPECT_EQ(ObjectDestroy(sub), 0);
+    EXPECT_EQ(reinterpret_cast<WindowRecord*>(window)->menus, nullptr) << "destroyed, it leaves the list";
+}
+
+TEST_F(WebMenus, FormMenuItemRowsGoIntoTheMenuMadeLast) {
+    ObjectRecord* file = Menu("&File;&Open", false);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(gMenuMadeLast, file) << "the web menu is the one a form's item rows go into";
+    struct Case {
+        const char* text;
+        uint32_t flags0;
+        int32_t subMenu;      // a SubMenu handle the row names, 0 none
+        int32_t expect;
+        std::string items;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {"&Print/P", 0, 0, 0, "101:Open/0/0,102:Print/56/0,", "appended, Ctrl+P parsed as the menu's own items are"},
+        {"Quit", kCrDisabled, 0, 0, "101:Open/0/0,102:Print/56/0,103:Quit/0/1,", "a disabled row is a disabled item"},
+        {"More", 0, 9999, kWebNotAvailable, "101:Open/0/0,102:Print/56/0,103:Quit/0/1,",
+         "a row hanging a SubMenu below its item is refused: not built in the web view"},
+    };
+    for (const Case& k : kCases) {
+        ObjectCreateRecord row;
+        CreateRecordReset(&row);
+        row.text = CrText{k.text, static_cast<uint32_t>(strlen(k.text))};
+        row.flags0 = k.flags0;
+        if (k.subMenu) {
+            row.given[283] = 1;
+            row.values[283] = k.subMenu;
+        }
+        int32_t code = 1;
+        ObjectRecord* item = WebMenuItemCreate(gMenuMadeLast, &row, &code);
+        EXPECT_EQ(code, k.expect) << k.why;
+        EXPECT_EQ(item != nullptr, k.expect == 0) << k.why;
+        EXPECT_EQ(ItemsOf(file), k.items) << k.why;
+        if (item) {
+            EXPECT_EQ(item->kind, kKindMenuItem);
+            EXPECT_EQ(ObjectDestroy(item), 0) << "the item's object goes; the item stays its menu's";
+        }
+    }
+    EXPECT_EQ(ItemsOf(file), "101:Open/0/0,102:Print/56/0,103:Quit/0/1,");
+    ObjectDestroy(file);
+    EXPECT_EQ(gMenuMadeLast, nullptr) << "a destroyed menu takes no more rows";
 }
 
 TEST_F(WebMenus, BarItemsNumbersAndLimits) {

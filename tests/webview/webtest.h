@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "objects/crstream.h"
+#include "objects/objcreate.h"
 #include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "webview/core/webchannel.h"
@@ -122,4 +125,42 @@ inline void WebHostTearDown() {
     gObjectHooks = ObjectHooks();
     WebObjectsReset();
     WebChannelCleanup();
+}
+
+// Makes an object of the type through the object model: *cr reset, visible,
+// in window (when given) at the rectangle top, left, bottom, right, then
+// changed by setup. The record, or none.
+inline ObjectRecord* WebTestCreate(ObjectCreateRecord* cr, ObjectRecord* window, uint32_t type, const int32_t rect[4],
+                                   const std::function<void(ObjectCreateRecord*)>& setup) {
+    CreateRecordReset(cr);
+    cr->flags0 = kCrVisible;
+    cr->top = rect[0];
+    cr->left = rect[1];
+    cr->bottom = rect[2];
+    cr->right = rect[3];
+    if (window) cr->window = window->handle;
+    if (setup) setup(cr);
+    int32_t code = 0;
+    return ObjectCreate(type, cr, &code);
+}
+
+// What the object tests' page received since last asked (the batch flushed
+// first), one message a line; and how often what occurs in text.
+inline std::string WebTestPosts() {
+    WebViewMsgFlush();
+    std::string all;
+    for (const RecPost& p : gPage.posts) all += p.text + "\n";
+    gPage.posts.clear();
+    return all;
+}
+
+inline size_t WebTestCount(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// The page's messages to the channel (the object tests' deliver).
+inline void WebTestDeliver(RecPage*, ObjectRecord* owner, const char* text) {
+    WebViewMsgReceive(owner, text, strlen(text));
 }

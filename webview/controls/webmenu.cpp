@@ -41,7 +41,9 @@ enum MenuMethodNo : uint32_t {
     kMmAddItem = 1, kMmGetItem, kMmRemoveItem, kMmGetItemCount, kMmGetItemType, kMmGetItemState,
     kMmGetItemName, kMmActivate,
 };
-enum MenuPropId : uint32_t { kMpRightButton = 90, kMpMdiList = 276, kMpMergeType = 277, kMpMenuOrder = 282 };
+enum MenuPropId : uint32_t {
+    kMpRightButton = 90, kMpMdiList = 276, kMpMergeType = 277, kMpMenuOrder = 282, kMpSubMenu = 283,
+};
 constexpr uint32_t kMergeTypeMax = 3;
 
 ObjectRecord* WindowOf(ObjectRecord* rec) {
@@ -315,6 +317,7 @@ ObjectRecord* MenuCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecor
         rec->left = cr->left;
     }
     m->menuOrder = static_cast<uint32_t>(CreateRecordValue(cr, kMpMenuOrder, 0));
+    gMenuMadeLast = rec;
     rec->parent = window;
     rec->next = reinterpret_cast<WindowRecord*>(window)->menus;
     reinterpret_cast<WindowRecord*>(window)->menus = rec;
@@ -647,6 +650,7 @@ int32_t WebMenuMethod(ObjectRecord* rec, MethodCallRec* call) {
 void WebMenuDestroy(ObjectRecord* rec) {
     WebMenuRecord* m = WebMenu(rec);
     ObjectRecord* window = WindowOf(rec);
+    if (gMenuMadeLast == rec) gMenuMadeLast = nullptr;
     bool wasShown = Shown(m);
     if (window) {
         for (ObjectRecord** link = &reinterpret_cast<WindowRecord*>(window)->menus; *link; link = &(*link)->next)
@@ -691,8 +695,44 @@ bool WebMenuPageClick(ObjectRecord* window, uint32_t number) {
     return false;
 }
 
+ObjectRecord* WebMenuItemCreate(ObjectRecord* menu, ObjectCreateRecord* cr, int32_t* code) {
+    if (!menu || !WebIsMenuKind(menu) || !ObjectIsWebView(menu)) {
+        *code = kWebNotCreated;
+        return nullptr;
+    }
+    // Hanging a SubMenu below an item is not built in the web view: such a
+    // row is refused rather than made without its SubMenu.
+    if (cr->given[kMpSubMenu] && cr->values[kMpSubMenu]) {
+        *code = kWebNotAvailable;
+        return nullptr;
+    }
+    WebMenuRecord* m = WebMenu(menu);
+    auto* obj = reinterpret_cast<WebMenuItemObject*>(ObjectAllocRecord(kKindMenuItem, sizeof(WebMenuItemObject), true));
+    if (!obj) {
+        *code = kWebNoMemory;
+        return nullptr;
+    }
+    const CrText& t = cr->title.text ? cr->title : cr->text;
+    // The row's text is parsed as the web menus' own items are ('&' marks dropped).
+    MenuParseItemText(t.text ? t.text : "", t.text ? t.length : 0, false);
+    if (cr->flags0 & kCrDisabled) gMenuItem.enabled = false;
+    int32_t r = WebMenuAddParsedItem(m, 0);
+    if (r != kWebOk) {
+        ObjectFreeRecord(&obj->hdr);
+        *code = r;
+        return nullptr;
+    }
+    CopyCreateStrings(&obj->hdr, cr);
+    obj->menuHandle = menu->handle;
+    obj->itemNumber = WebMenuItemAt(m, m->itemCount)->itemNumber;
+    *code = kWebOk;
+    return &obj->hdr;
+}
+
 void WebMenuInstall() {
-    for (uint32_t kind : {kKindMenu, kKindFloatMenu}) {
+    // A SubMenu is made as the native one is: from its definition text, kept
+    // in its window's menu list, never on the bar itself.
+    for (uint32_t kind : {kKindMenu, kKindSubMenu, kKindFloatMenu}) {
         WebRegisterCreator(kind, MenuCreate);
         WebRegisterKindOps(kind, &kMenuOps);
         WebRegisterPropHandlers(kind, MenuSetProp, MenuGetProp);
@@ -700,4 +740,5 @@ void WebMenuInstall() {
         WebRegisterItemEnableHandler(kind, MenuEnableOp);
     }
     gWebMenuPageClick = WebMenuPageClick;
+    gWebMenuItemCreate = WebMenuItemCreate;
 }

@@ -40,6 +40,15 @@ struct WebMenuItemRecord {
     uint32_t helpId;
 };
 
+// The object of an item a form's MenuItem row made (kind 48): it names the
+// item by its menu's handle and its number; the item itself stays its
+// menu's, as the native menus keep theirs when the object goes.
+struct WebMenuItemObject {
+    ObjectRecord hdr;
+    uint32_t menuHandle;
+    uint16_t itemNumber;
+};
+
 enum WebMenuItemFlag : uint32_t {
     kWmiDisabled = 1, kWmiSeparator = 2, kWmiDefault = 4, kWmiChecked = 8, kWmiRightToLeft = 16,
 };
@@ -90,5 +99,11 @@ void WebMenuDestroy(ObjectRecord* rec);
 // True when it named an element of the window's menus.
 bool WebMenuPageClick(ObjectRecord* window, uint32_t number);
 
-// Registers the creators and operations of kinds 8 and 24.
+// A form's MenuItem row for a web menu (the menu made last): the item is
+// parsed from the row's title or text, appended (disabled when the row is)
+// and its object made. -5 for a row that hangs a SubMenu below the item (not
+// built in the web view), -4 at 99 items, -6 without memory.
+ObjectRecord* WebMenuItemCreate(ObjectRecord* menu, ObjectCreateRecord* cr, int32_t* code);
+
+// Registers the creators and operations of kinds 8, 16 and 24.
 void WebMenuInstall();

@@ -415,7 +415,7 @@ ObjectRecord* WebCreateByType(uint32_t kind, ObjectRecord* rec, int32_t* code) {
         FontToMarkup(rec);
     }
     // Menus have no element to place (a FloatMenu keeps its position itself).
-    if (kind == kKindMenu || kind == kKindFloatMenu) return rec;
+    if (kind == kKindMenu || kind == kKindSubMenu || kind == kKindFloatMenu) return rec;
     // Lines place themselves; timers and image lists have no place.
     if (kind != kKindLine && kind != kKindVariant && kind != kKindTimer && kind != kKindImageList) {
         bool placed;

@@ -22,6 +22,7 @@
 #include "webview/controls/webmenu.h"
 #include "webview/controls/webtabs.h"
 #include "webview/controls/webtoolbar.h"
+#include "webview/controls/webstatusbar.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webtree.h"
 #include "webview/controls/webcombo.h"
@@ -581,8 +582,8 @@ static bool SendsNoDelete(uint32_t kind) {
 // fields are freed, then the record.
 int32_t WebDestroyObject(ObjectRecord* rec) {
     if (!rec || rec == reinterpret_cast<ObjectRecord*>(-1)) return 0;
-    // A tool button's record lives as long as its bar or the server holds it.
-    if (rec->kind == kKindToolButton) return WebToolButtonDestroy(rec);
+    // Status panels and tool buttons stay while their bar or the server holds them.
+    if (rec->kind == kKindStatusPanel || rec->kind == kKindToolButton) return WebBarItemDestroy(rec);
     ObjectRecord* parent = rec->parent;
     if (rec->kind == kKindWindow || rec->kind == kKindPanel) DestroyChildren(rec);
     if (rec->kind == kKindWindow) {
@@ -699,6 +700,8 @@ void WebObjectsInstall() {
     WebXmlContentsInstall();
     WebTabControlInstall();
     WebMenuInstall();
+    // The status bar first: the toolbar's holder of sub-objects chains to its.
+    WebStatusBarInstall();
     WebToolBarInstall();
     WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                       int32_t* code) { return WebColorCreate(rec, cr, code); });

@@ -45,6 +45,10 @@ struct KindProps {
     WebGetPropFn get;
 };
 KindProps gKindProps[kKindRows];
+WebItemRouteFn gItemRoutes[kKindRows];
+// Longest item name a change or a query selects by.
+constexpr uint32_t kItemNameChangeLimit = 254, kItemNameQueryLimit = kTextBufSize;
+constexpr uint32_t kPidNoItem = 999;
 
 // The Font object given with a Font change, for the FontObj id.
 ObjectRecord* gPropFontObject;
@@ -234,6 +238,17 @@ int32_t KindSet(ObjectRecord* rec, uint32_t id, int32_t value, const char* text,
 
 void WebRegisterPropHandlers(uint32_t kind, WebSetPropFn setProp, WebGetPropFn getProp) {
     if (kind < kKindRows) gKindProps[kind] = KindProps{setProp, getProp};
+}
+
+void WebRegisterItemRoute(uint32_t kind, WebItemRouteFn route) {
+    if (kind < kKindRows) gItemRoutes[kind] = route;
+}
+
+// The record a request goes to: the item its selector names when the kind
+// routes items, else the record; none when the selector names no item.
+static ObjectRecord* RouteItem(ObjectRecord* rec, const EventItem& selector, uint32_t nameMax) {
+    WebItemRouteFn route = rec->kind < kKindRows ? gItemRoutes[rec->kind] : nullptr;
+    return route ? route(rec, selector, nameMax) : rec;
 }
 
 uint32_t ColorRefToRgb(uint32_t color) {
@@ -476,6 +491,12 @@ static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
     if (req->code == kPcOvar) {
         rec->ovar = req->value2;
         return 0;
+    }
+    if (ObjectRecord* item = RouteItem(rec, req->selector, kItemNameChangeLimit)) {
+        rec = item;
+    } else {
+        // As the native bars answer: the common change knows no id 999.
+        return kWebUnknownProperty;
     }
     if (req->code == kPcRunName && !KeepsOwnRunName(rec->kind)) {
         ReplaceText(&rec->runName, req->text, req->textLength, kTextBufSize);
@@ -724,6 +745,12 @@ static int32_t GetPropOf(ObjectRecord* rec, PropQuery* req) {
     uint32_t code = req->code;
     if (code == kPcWindow) {
         req->result2 = rec->parent ? static_cast<int32_t>(rec->parent->ovar) : 0;
+        return 0;
+    }
+    if (ObjectRecord* item = RouteItem(rec, req->selector, kItemNameQueryLimit)) {
+        rec = item;
+    } else {
+        WebDefaultGetProp(rec, kPidNoItem, &req->result, &req->text);
         return 0;
     }
     if (code == kPcRunName && !KeepsOwnRunName(rec->kind)) {

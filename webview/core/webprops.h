@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "objects/objrecord.h"
+#include "session/proto/records.h"
 
 struct PropChange;
 struct PropQuery;
@@ -18,6 +19,13 @@ typedef int32_t (*WebSetPropFn)(ObjectRecord* rec, uint32_t id, int32_t value, c
                                 uint32_t length, bool* commonWrite);
 typedef int32_t (*WebGetPropFn)(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
 void WebRegisterPropHandlers(uint32_t kind, WebSetPropFn setProp, WebGetPropFn getProp);
+
+// A kind whose items a property request may select (a status bar's panels):
+// the item the request's selector names (names of at most nameMax bytes), the
+// record itself when the request carries no selector, none when it names no
+// item (the request then goes on as the unknown id 999).
+typedef ObjectRecord* (*WebItemRouteFn)(ObjectRecord* rec, const EventItem& selector, uint32_t nameMax);
+void WebRegisterItemRoute(uint32_t kind, WebItemRouteFn route);
 
 // The object model's property change and query of a web-view record.
 int32_t WebSetProp(ObjectRecord* rec, const PropChange* req);
