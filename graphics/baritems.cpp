@@ -65,6 +65,16 @@ BarSelect BarItemBySelector(BarItemRecord* head, const EventItem& sel, uint32_t 
     return *out ? kBarSelItem : kBarSelNoMatch;
 }
 
+bool BarWantsObject(const MethodCallRec* call) { return call->result.kind == kItemObject; }
+
+bool BarItemHandOut(ObjectRecord* rec, const MethodCallRec* call) {
+    if (!ObjectIsLive(rec) && !ObjectRegister(rec)) return false;
+    rec->flags |= kObjAlive;
+    rec->useCount++;
+    rec->ovar = call->result.varRef;
+    return true;
+}
+
 bool BarItemUnlink(BarItemRecord** head, BarItemRecord* item) {
     for (BarItemRecord** link = head; *link; link = &(*link)->nextItem) {
         if (*link != item) continue;

@@ -10,6 +10,9 @@
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
 
+// The server's type codes of the sub-objects.
+constexpr uint32_t kTypeStatusPanel = 44;
+constexpr uint32_t kTypeToolButton = 45;
 // A property request whose item matches nothing goes on as this unknown id.
 constexpr uint32_t kPidNoSuchItem = 999;
 // Longest item name a property change (or query) may select by.
@@ -88,6 +91,12 @@ StatusPanelRecord* StatusPanelAdd(ObjectRecord* bar, StatusPanelList list, const
                                   bool webView, int32_t* code);
 // Takes the panel off its bar (the bar's use goes); false when it was not there.
 bool StatusPanelRemove(StatusPanelList list, BarItemRecord* it);
+// Whether the call wants an object result (an object variable).
+bool BarWantsObject(const MethodCallRec* call);
+// Hands a bar's item (a panel or tool button) to the server as a method's
+// object result: one more use, registered again when the server had released
+// it, the variable noted. False when it cannot be registered.
+bool BarItemHandOut(ObjectRecord* rec, const MethodCallRec* call);
 // A panel's own text, freed before its record (BarItemDrop, BarItemRelease).
 void StatusPanelFreeTexts(BarItemRecord* it);
 

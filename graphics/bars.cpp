@@ -13,16 +13,12 @@
 #include "session/session.h"
 #include "session/util/mem.h"
 
-bool BarWantsObject(const MethodCallRec* call) { return call->result.kind == kItemObject; }
 
 int32_t BarReplyItem(BarItemRecord* item, const MethodCallRec* call, uint32_t type) {
     ObjectRecord* rec = &item->hdr;
     // An item the server released before left the registry; it comes back
     // under a new handle.
-    if (!ObjectIsLive(rec) && !ObjectRegister(rec)) return CtlReplyInt(0);
-    rec->flags |= kObjAlive;
-    rec->useCount++;
-    rec->ovar = call->result.varRef;
+    if (!BarItemHandOut(rec, call)) return CtlReplyInt(0);
     SetReplyInt(nullptr, static_cast<int32_t>(rec->handle), static_cast<uint8_t>(type));
     return kNoAnswer;
 }

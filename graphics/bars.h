@@ -12,12 +12,7 @@
 #include "graphics/baritems.h"
 #include "graphics/gfxcommon.h"
 
-// The server's type codes of the sub-objects.
-constexpr uint32_t kTypeStatusPanel = 44;
-constexpr uint32_t kTypeToolButton = 45;
 
-// Whether the call wants an object result (an object variable).
-bool BarWantsObject(const MethodCallRec* call);
 // Hands the item to the server as the method's object result: one more use,
 // registered again when the server had released it, the variable noted; the
 // answer is built (kNoAnswer is returned).

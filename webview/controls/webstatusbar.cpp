@@ -23,7 +23,6 @@ namespace {
 
 enum StatusBarMethod : uint32_t { kSbAddPanel = 1, kSbGetPanel = 2, kSbRemovePanel = 3 };
 constexpr int32_t kRemoved = 0, kNotFound = 1;
-constexpr uint32_t kTypeStatusPanel = 44;
 constexpr int32_t kDockDefault = 1, kDockFirstBad = 7;
 // The page adds a panel's border and padding to the width written for it.
 constexpr int32_t kPanelBorderRoom = 4;
@@ -167,15 +166,10 @@ bool RemovePanel(WebStatusBarRecord* b, BarItemRecord* it) { return StatusPanelR
 // registered again when the server had released it, the variable noted.
 int32_t ReplyPanel(BarItemRecord* it, const MethodCallRec* call) {
     ObjectRecord* rec = &it->hdr;
-    if (!ObjectIsLive(rec) && !ObjectRegister(rec)) return WebReplyInt(0);
-    rec->flags |= kObjAlive;
-    rec->useCount++;
-    rec->ovar = call->result.varRef;
+    if (!BarItemHandOut(rec, call)) return WebReplyInt(0);
     if (gWebObjServices.replyInt) gWebObjServices.replyInt(static_cast<int32_t>(rec->handle), kTypeStatusPanel);
     return kWebNoAnswer;
 }
-
-bool WantsObject(const MethodCallRec* call) { return call->result.kind == kItemObject; }
 
 // ---- Properties -----------------------------------------------------------------------------
 
@@ -365,10 +359,10 @@ int32_t WebStatusBarMethod(ObjectRecord* rec, MethodCallRec* call) {
         int32_t code = 0;
         ObjectRecord* panel = AddPanel(b, s, &code);
         if (!panel) return WebReplyInt(code);
-        return WantsObject(call) ? ReplyPanel(reinterpret_cast<BarItemRecord*>(panel), call) : WebReplyInt(0);
+        return BarWantsObject(call) ? ReplyPanel(reinterpret_cast<BarItemRecord*>(panel), call) : WebReplyInt(0);
     }
     case kSbGetPanel: {
-        BarItemRecord* it = WantsObject(call) ? BarItemByArg(b->panels, call, 0, nullptr) : nullptr;
+        BarItemRecord* it = BarWantsObject(call) ? BarItemByArg(b->panels, call, 0, nullptr) : nullptr;
         return it ? ReplyPanel(it, call) : WebReplyInt(0);
     }
     case kSbRemovePanel: {

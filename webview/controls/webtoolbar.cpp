@@ -10,6 +10,7 @@
 
 #include "controls/ctlcore.h"
 #include "graphics/barcore.h"
+#include "graphics/baritems.h"
 #include "graphics/gfxvalues.h"
 #include "objects/events.h"
 #include "objects/objops.h"
@@ -36,11 +37,6 @@ constexpr uint8_t kActToolBar = 54;
 enum ToolBarDwid : int32_t { kTdMarkup = 1, kTdRemoved = 2, kTdDisabled = 4, kTdTransparentClick = 5 };
 // Header flag of a bar whose markup the page has had.
 constexpr uint32_t kBarMarkupSent = 0x200000;
-constexpr uint32_t kTypeToolButton = 45;
-constexpr uint32_t kPidNoSuchItem = 999;
-constexpr uint32_t kBarTextMax = 255;
-constexpr uint32_t kItemNameChangeMax = 255;
-constexpr uint32_t kItemNameQueryMax = kTextBufSize;
 constexpr uint16_t kDefaultBtnHeight = 22, kDefaultBtnWidth = 23;
 constexpr uint32_t kBarBackColor = 0xF6F6F6;
 constexpr uint32_t kStripUses = 65535;
@@ -584,16 +580,11 @@ void ButtonGet(WebToolButtonRecord* b, uint32_t id, int32_t* result, const char*
 
 // ---- Methods ------------------------------------------------------------------------------------
 
-bool WantsObject(const MethodCallRec* call) { return call->result.kind == kItemObject; }
-
 // Hands a button to the server as the method's object result: one more use,
 // registered again when the server had released it.
 int32_t ReplyButton(WebToolButtonRecord* b, const MethodCallRec* call) {
     ObjectRecord* rec = &b->hdr;
-    if (!ObjectIsLive(rec) && !ObjectRegister(rec)) return WebReplyInt(0);
-    rec->flags |= kObjAlive;
-    rec->useCount++;
-    rec->ovar = call->result.varRef;
+    if (!BarItemHandOut(rec, call)) return WebReplyInt(0);
     if (gWebObjServices.replyInt) gWebObjServices.replyInt(static_cast<int32_t>(rec->handle), kTypeToolButton);
     return kWebNoAnswer;
 }
@@ -615,7 +606,7 @@ int32_t AddButtonMethod(WebToolBarRecord* bar, const MethodCallRec* call) {
     int32_t code = 0;
     ObjectRecord* rec = Insert(bar, ToolButtonSpecOfCall(call), ToolButtonInsertAt(call), &code);
     if (!rec) return WebReplyInt(code);
-    return WantsObject(call) ? ReplyButton(WebToolButton(rec), call) : WebReplyInt(0);
+    return BarWantsObject(call) ? ReplyButton(WebToolButton(rec), call) : WebReplyInt(0);
 }
 
 int32_t SetTbFlags(WebToolBarRecord* bar, const MethodCallRec* call) {
@@ -932,7 +923,7 @@ int32_t WebToolBarMethod(ObjectRecord* rec, MethodCallRec* call) {
     switch (call->method) {
     case kTbAddButton: return AddButtonMethod(bar, call);
     case kTbGetButton: {
-        WebToolButtonRecord* b = WantsObject(call) ? ButtonByArg(bar, call, 0) : nullptr;
+        WebToolButtonRecord* b = BarWantsObject(call) ? ButtonByArg(bar, call, 0) : nullptr;
         return b ? ReplyButton(b, call) : WebReplyInt(0);
     }
     case kTbRemoveButton: return WebReplyInt(RemoveButton(bar, ButtonByArg(bar, call, 0)) ? kRemoved : kNotFound);
@@ -941,7 +932,7 @@ int32_t WebToolBarMethod(ObjectRecord* rec, MethodCallRec* call) {
     case kTbSetImageListHot: SetListByArg(bar, call, kWtlHot); return WebReplyInt(0);
     case kTbGetButtonByState: {
         WebToolButtonRecord* b =
-            WantsObject(call) ? FindByState(bar, call, static_cast<uint32_t>(CallArgInt(call, 1, kSqPushed))) : nullptr;
+            BarWantsObject(call) ? FindByState(bar, call, static_cast<uint32_t>(CallArgInt(call, 1, kSqPushed))) : nullptr;
         return b ? ReplyButton(b, call) : WebReplyInt(0);
     }
     case kTbSetFocus: return WebReplyInt(kFocusOptionOff);
