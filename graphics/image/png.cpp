@@ -34,6 +34,8 @@ constexpr uint32_t kRgbBackgroundLength = 6;
 // Rows are inflated in steps of about this many bytes and converted while they
 // are still in the cache.
 constexpr size_t kInflateStep = 128 * 1024;
+// Rows of one filter undone together by the vector paths.
+constexpr size_t kQuadRows = 4;
 
 enum PngColorType { kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6 };
 enum PngFilter { kFilterNone = 0, kFilterSub = 1, kFilterUp = 2, kFilterAverage = 3, kFilterPaeth = 4 };
@@ -413,6 +415,122 @@ bool PngUnfilterPairRows(uint8_t filter, uint8_t* upper, uint8_t* lower, const u
     return true;
 }
 
+// The Paeth predictor of every byte lane, without widening. |p - a| = |b - c|
+// and |p - b| = |a - c| are exact in bytes; |p - c| = |(b - c) + (a - c)|
+// is their sum when b - c and a - c have one sign, never less than either, so
+// c is taken only when the signs differ and their difference is below the
+// smaller one. Ties go to a, then b, as in PngPaeth.
+QOV_PNG_SSE2_FN inline __m128i PaethPredictBytesSse2(__m128i a, __m128i b, __m128i c) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bOverC = _mm_subs_epu8(b, c), aOverC = _mm_subs_epu8(a, c);
+    const __m128i distA = _mm_or_si128(bOverC, _mm_subs_epu8(c, b));
+    const __m128i distB = _mm_or_si128(aOverC, _mm_subs_epu8(c, a));
+    const __m128i sameSign = _mm_cmpeq_epi8(_mm_cmpeq_epi8(bOverC, zero), _mm_cmpeq_epi8(aOverC, zero));
+    const __m128i nearest = _mm_min_epu8(distA, distB);
+    const __m128i keepA = _mm_cmpeq_epi8(nearest, distA);
+    const __m128i distC = _mm_sub_epi8(_mm_max_epu8(distA, distB), nearest);  // when the signs differ
+    const __m128i keepAOrB = _mm_or_si128(sameSign, _mm_cmpeq_epi8(_mm_min_epu8(nearest, distC), nearest));
+    const __m128i aOrB = _mm_xor_si128(b, _mm_and_si128(_mm_xor_si128(a, b), keepA));
+    return _mm_or_si128(_mm_and_si128(keepAOrB, aOrB), _mm_andnot_si128(keepAOrB, c));
+}
+
+// (a + b) / 2 of every byte lane: the rounded-up mean less the odd bit.
+QOV_PNG_SSE2_FN inline __m128i AverageBytesSse2(__m128i a, __m128i b) {
+    const __m128i odd = _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1));
+    return _mm_sub_epi8(_mm_avg_epu8(a, b), odd);
+}
+
+// One pixel's word of each of the four rows as the four 32-bit lanes.
+QOV_PNG_SSE2_FN inline __m128i GatherWords(int w0, int w1, int w2, int w3) {
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(w0), _mm_cvtsi32_si128(w1)),
+                              _mm_unpacklo_epi32(_mm_cvtsi32_si128(w2), _mm_cvtsi32_si128(w3)));
+}
+
+// The four-row loop's state: row k's pixel at step t is pixel t - k.
+struct FourRows {
+    uint8_t* first;      // row 0
+    size_t stride;
+    const uint8_t* prev; // the row above row 0
+    size_t pixels;       // pixels a row has whose word lies inside it
+    __m128i x;           // the stored words of this step
+    __m128i done;        // the last step's results: the left neighbours
+    __m128i upper;       // the last step's upper neighbours: the upper-left ones
+};
+
+// Whether row k has a pixel at step t.
+inline bool FourActive(const FourRows& f, size_t k, size_t t) { return t >= k && t - k < f.pixels; }
+
+// One step: the pixels of step t from those of step t - 1. kSteady: every row
+// has a pixel at steps t and t + 1, so nothing is tested. The next step's
+// words are read before these are written: a read that overlaps a write just
+// made stalls the processor.
+template <size_t kBpp, bool kPaeth, bool kSteady>
+QOV_PNG_SSE2_FN inline void FourStep(FourRows& f, size_t t) {
+    const bool above = kSteady || t < f.pixels;
+    const __m128i upperLeft = f.upper;
+    f.upper = _mm_or_si128(_mm_slli_si128(f.done, 4),
+                           above ? _mm_cvtsi32_si128(LoadWord(f.prev + t * kBpp)) : _mm_setzero_si128());
+    const __m128i pred = kPaeth ? PaethPredictBytesSse2(f.done, f.upper, upperLeft) : AverageBytesSse2(f.done, f.upper);
+    f.done = _mm_add_epi8(f.x, pred);
+    // A 3-byte pixel's word carries the next pixel's first byte, which goes
+    // back as it was read.
+    const __m128i keep = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i out = kBpp == 3 ? _mm_or_si128(_mm_andnot_si128(keep, f.done), _mm_and_si128(keep, f.x)) : f.done;
+    // Row k's pixel at step t, which exists when the row has one there.
+    auto at = [&f](size_t k, size_t step) { return f.first + k * f.stride + (step - k) * kBpp; };
+    if (kSteady) {
+        f.x = GatherWords(LoadWord(at(0, t + 1)), LoadWord(at(1, t + 1)), LoadWord(at(2, t + 1)), LoadWord(at(3, t + 1)));
+    } else {
+        int w[kQuadRows];
+        for (size_t k = 0; k < kQuadRows; k++) w[k] = FourActive(f, k, t + 1) ? LoadWord(at(k, t + 1)) : 0;
+        f.x = GatherWords(w[0], w[1], w[2], w[3]);
+    }
+    if (kSteady || FourActive(f, 0, t)) StoreWord(at(0, t), _mm_cvtsi128_si32(out));
+    if (kSteady || FourActive(f, 1, t)) StoreWord(at(1, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 4)));
+    if (kSteady || FourActive(f, 2, t)) StoreWord(at(2, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 8)));
+    if (kSteady || FourActive(f, 3, t)) StoreWord(at(3, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 12)));
+}
+
+// Four rows of one filter at once, Paeth or Average, a pixel of each in one
+// 32-bit lane of a vector and computed in byte lanes: row k runs k pixels
+// behind row 0, so that the pixel above it and the one above-left are the
+// previous results of lane k - 1, taken from the register. One chain of
+// instructions serves four pixels, where the pair loop's serves two. Lanes
+// of a row not yet started hold zeros, which is what its first pixel needs
+// as left and upper-left neighbours. Returns the pixels done in each row:
+// every pixel whose word lies inside the row.
+template <size_t kBpp, bool kPaeth>
+QOV_PNG_SSE2_FN size_t PngUnfilterFourSse2(uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
+    FourRows f;
+    f.first = first;
+    f.stride = stride;
+    f.prev = prev;
+    f.pixels = n >= kWordBytes ? (n - kWordBytes) / kBpp + 1 : 0;
+    f.x = _mm_cvtsi32_si128(f.pixels ? LoadWord(first) : 0);
+    f.done = f.upper = _mm_setzero_si128();
+    const size_t steps = f.pixels + kQuadRows - 1;
+    size_t t = 0;
+    // The first steps start the rows below; the steady ones run while every
+    // row has a pixel at this step and the next; the last ones finish the rows.
+    for (; t < kQuadRows - 1 && t < steps; t++) FourStep<kBpp, kPaeth, false>(f, t);
+    for (; t + 1 < f.pixels; t++) FourStep<kBpp, kPaeth, true>(f, t);
+    for (; t < steps; t++) FourStep<kBpp, kPaeth, false>(f, t);
+    return f.pixels;
+}
+
+// The four rows' pixels the vector loop left, each row's from the one above,
+// finished by then, by the byte rules.
+template <size_t kBpp>
+bool PngUnfilterFourRows(uint8_t filter, uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
+    size_t done;
+    if (filter == kFilterPaeth) done = PngUnfilterFourSse2<kBpp, true>(first, stride, prev, n);
+    else if (filter == kFilterAverage) done = PngUnfilterFourSse2<kBpp, false>(first, stride, prev, n);
+    else return false;
+    for (size_t k = 0; k < kQuadRows; k++)
+        PngUnfilterTail<kBpp>(filter, first + k * stride, k ? first + (k - 1) * stride : prev, done * kBpp, n);
+    return true;
+}
+
 template <size_t kBpp>
 bool PngUnfilterSse2(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     size_t done;
@@ -467,6 +585,16 @@ bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_
     if (bpp == 4) return PngUnfilterPairRows<4>(filter, upper, lower, prev, n);
 #else
     (void)filter, (void)lowerFilter, (void)upper, (void)lower, (void)prev, (void)n, (void)bpp;
+#endif
+    return false;
+}
+
+bool PngUnfilterFour(uint8_t filter, uint8_t* first, size_t stride, const uint8_t* prev, size_t n, size_t bpp) {
+#if QOV_PNG_SSE2
+    if (bpp == 3) return PngUnfilterFourRows<3>(filter, first, stride, prev, n);
+    if (bpp == 4) return PngUnfilterFourRows<4>(filter, first, stride, prev, n);
+#else
+    (void)filter, (void)first, (void)stride, (void)prev, (void)n, (void)bpp;
 #endif
     return false;
 }
@@ -670,6 +798,13 @@ int PngInflateTo(z_stream* z, const uint8_t* data, size_t length, size_t* pos, u
     return kPngOk;
 }
 
+// Whether `count` rows from `row`, `stride` bytes apart, start with one filter byte.
+bool PngFiltersMatch(const uint8_t* row, size_t stride, size_t count) {
+    for (size_t k = 1; k < count; k++)
+        if (row[k * stride] != row[0]) return false;
+    return true;
+}
+
 // Non-interlaced: inflate a step of rows, unfilter and convert them, repeat.
 // A row is converted once the next one is unfiltered, so that a conversion in
 // place never destroys the row the next one is predicted from.
@@ -688,11 +823,21 @@ int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t len
         size_t ready = got / stride;
         if (ready <= y) return kPngBadFormat;  // the stream ended short of the rows
         for (; y < ready; y++) {
-            // The last row in hand waits for the next step while more are
-            // coming, so that it can be undone with the row below it.
-            if (y + 1 == ready && ready < p.h.height && !ended) break;
+            // The last rows in hand wait for the next step while more are
+            // coming, so that they can be undone with the rows below them.
+            if (y + kQuadRows > ready && ready < p.h.height && !ended) break;
             uint8_t* row = raw + size_t(y) * stride;
             uint8_t* below = row + stride;
+            if (y + kQuadRows <= ready && PngFiltersMatch(row, stride, kQuadRows) &&
+                PngUnfilterFour(row[0], row + 1, stride, prev, rowBytes, p.filterBpp)) {
+                for (uint32_t k = 0; k < kQuadRows; k++) {
+                    row[k * stride] = 0;
+                    if (y + k > 0) PngConvertRow(p, k ? row + (k - 1) * stride + 1 : prev, rowBytes, y + k - 1);
+                }
+                prev = row + (kQuadRows - 1) * stride + 1;
+                y += kQuadRows - 1;
+                continue;
+            }
             if (y + 1 < ready && PngUnfilterPair(row[0], below[0], row + 1, below + 1, prev, rowBytes, p.filterBpp)) {
                 row[0] = below[0] = 0;
                 if (y > 0) PngConvertRow(p, prev, rowBytes, y - 1);

@@ -376,6 +376,89 @@ TEST(Png, UnfilterPairMatchesTwoRowsOneByOne) {
     }
 }
 
+// Four rows undone together against the byte loops undoing them one by one,
+// each from the row above: widths where the rows' lags, the start and end
+// of the staggered loop or the tail could go wrong, both filters, rows laid
+// a filter byte apart as in the decoder (that byte left alone), and four rows
+// refused (nothing touched) without a four-row path.
+TEST(Png, UnfilterFourMatchesFourRowsOneByOne) {
+    const UnfilterCase cases[] = {
+        {3, 1, "one RGB pixel: no vector step at all"},
+        {3, 2, "two RGB pixels: one vector step"},
+        {3, 4, "four RGB pixels: the rows never all run at once"},
+        {3, 5, "five RGB pixels: one step with every row running"},
+        {3, 37, "odd RGB width"},
+        {3, 640, "a long RGB row"},
+        {4, 1, "one RGBA pixel"},
+        {4, 3, "three RGBA pixels"},
+        {4, 5, "five RGBA pixels"},
+        {4, 641, "a long RGBA row"},
+    };
+    constexpr size_t kRows = 4;
+    constexpr uint8_t kGapByte = 0xA5;
+    std::mt19937 rng(13);
+    for (const auto& c : cases) {
+        const size_t n = c.bpp * c.pixels, stride = n + 1;
+        for (int content = 0; content < 3; content++) {
+            auto byte = [&] { return content == 1 ? uint8_t(rng() % 2 ? 255 - rng() % 3 : rng() % 3) : uint8_t(rng()); };
+            Bytes rows(kRows * stride, kGapByte), prev(n);
+            for (size_t k = 0; k < kRows; k++)
+                for (size_t i = 0; i < n; i++) rows[k * stride + i] = byte();
+            for (size_t i = 0; i < n; i++) prev[i] = content == 2 ? 0 : byte();
+            for (uint8_t filter : {kPaeth, kAverage}) {
+                Bytes fast = rows, slow = rows;
+                ASSERT_TRUE(PngUnfilterFour(filter, fast.data(), stride, prev.data(), n, c.bpp)) << c.why;
+                for (size_t k = 0; k < kRows; k++)
+                    PngUnfilterPortable(filter, slow.data() + k * stride, k ? slow.data() + (k - 1) * stride : prev.data(),
+                                        n, c.bpp);
+                EXPECT_EQ(slow, fast) << c.why << ", filter " << int(filter) << ", content " << content;
+            }
+        }
+    }
+    for (const auto& r : {std::make_pair(kSub, size_t(3)), std::make_pair(kUp, size_t(4)),
+                          std::make_pair(kPaeth, size_t(1)), std::make_pair(kAverage, size_t(6))}) {
+        Bytes rows(4 * 25, 7), prev(24, 5);
+        EXPECT_FALSE(PngUnfilterFour(r.first, rows.data(), 25, prev.data(), 24, r.second)) << int(r.first);
+        EXPECT_EQ(Bytes(4 * 25, 7), rows) << int(r.first);
+    }
+}
+
+// Images tall enough to be inflated in several steps, whose rows wait across
+// a step for the rows below them: every row and the zeroed row padding come
+// out as in a one-step decode of the same pixels.
+TEST(Png, RowsSpanningInflateStepsDecodeAlike) {
+    struct StepCase {
+        uint8_t colorType;
+        uint32_t bpp;
+        int filter;
+        const char* why;
+    } cases[] = {
+        {2, 3, kPaeth, "RGB, all Paeth"},
+        {2, 3, kAverage, "RGB, all Average"},
+        {2, 3, -1, "RGB, filters cycling"},
+        {6, 4, kPaeth, "RGBA, all Paeth"},
+        {6, 4, -1, "RGBA, filters cycling"},
+    };
+    const uint32_t w = 151, h = 1201;  // rows of 3 or 4 x 151 + 1 bytes: more than one step
+    std::mt19937 rng(17);
+    for (const auto& c : cases) {
+        Bytes rows(size_t(w) * h * c.bpp);
+        for (size_t i = 0; i < rows.size(); i++) rows[i] = uint8_t(i / c.bpp % 97 * 2 + rng() % 5);
+        if (c.colorType == 6)
+            for (size_t i = 3; i < rows.size(); i += 4) rows[i] = 255;  // opaque: the pixels as stored
+        Bytes expect;
+        for (size_t i = 0; i < rows.size(); i += c.bpp) expect.insert(expect.end(), &rows[i], &rows[i] + 3);
+        ASSERT_EQ(DecodeBytes(kImgFormatPng, MakePng(w, h, 8, c.colorType, rows, {}, c.filter)), kImgOk) << c.why;
+        EXPECT_EQ(StateToRgb(), expect) << c.why;
+        const BITMAPINFOHEADER& bh = gImageDecodeState.header;
+        const size_t used = size_t(w) * bh.biBitCount / 8, stride = (used + 3) / 4 * 4;
+        size_t nonZeroPadding = 0;
+        for (uint32_t y = 0; y < h; y++)
+            for (size_t i = used; i < stride; i++) nonZeroPadding += gImageDecodeState.bits[y * stride + i] != 0;
+        EXPECT_EQ(nonZeroPadding, 0u) << c.why;
+    }
+}
+
 // Paeth's predictor takes the left byte (a), then the upper (b), then the
 // upper-left (c) when their distances to a + b - c tie; a pixel-wide vector
 // path must keep that order on every sample.
