@@ -36,6 +36,10 @@ constexpr uint32_t kRgbBackgroundLength = 6;
 constexpr size_t kInflateStep = 128 * 1024;
 // Rows of one filter undone together by the vector paths.
 constexpr size_t kQuadRows = 4;
+// The rows of a plain image pass through a window of this many inflate steps
+// (and the rows that wait in it), reused from the top: the inflated data
+// stays in the cache, and only the DIB is written to fresh memory.
+constexpr size_t kWindowSteps = 8;
 
 enum PngColorType { kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6 };
 enum PngFilter { kFilterNone = 0, kFilterSub = 1, kFilterUp = 2, kFilterAverage = 3, kFilterPaeth = 4 };
@@ -89,7 +93,6 @@ struct PngRows {
     uint32_t outBytes;       // DIB bytes per pixel for depths 8 and 16
     uint8_t* dib;
     size_t dibStride;
-    bool topDown;            // rows written top-down (in place), flipped at the end
     bool key;
     uint16_t keyR, keyG, keyB;
     uint8_t bgR, bgG, bgB;
@@ -624,8 +627,7 @@ inline uint8_t Blend(uint32_t colour, uint32_t alpha, uint32_t bg) {
 // Opaque 8-bit RGBA pixels four at a time: red and blue change places and
 // alpha stays 255, which is what the blend gives at alpha 255. Stops before
 // the first group of four holding a pixel that is not opaque; returns the
-// pixels done. Each group is read whole before it is written: in place the
-// output starts at or before its source.
+// pixels done.
 QOV_PNG_SSE2_FN size_t PngRgbaOpaqueSse2(const uint8_t* s, size_t n, uint8_t* d) {
     constexpr size_t kGroup = 4;
     const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
@@ -643,6 +645,27 @@ QOV_PNG_SSE2_FN size_t PngRgbaOpaqueSse2(const uint8_t* s, size_t n, uint8_t* d)
     return x;
 }
 constexpr size_t kRgbaGroup = 4;
+
+// 8-bit RGB pixels into BGR, five at a time from one 16-byte load: output
+// byte j is source byte j + 2, j or j - 2 as j is 0, 1 or 2 modulo 3. The
+// sixteenth byte stored is wrong (its source lies past the load), so a store
+// ends inside the row and the next store, or the byte loop after, writes that
+// pixel again. Returns the pixels done.
+QOV_PNG_SSE2_FN size_t PngRgbSwapSse2(const uint8_t* s, size_t n, uint8_t* d) {
+    constexpr size_t kGroup = 5, kVector = 16;
+    const __m128i fromRight = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
+    const __m128i green = _mm_setr_epi8(0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0);
+    const __m128i fromLeft = _mm_setr_epi8(0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0);
+    size_t x = 0;
+    for (; 3 * x + kVector <= 3 * n; x += kGroup) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * x));
+        const __m128i out = _mm_or_si128(_mm_and_si128(v, green),
+                                         _mm_or_si128(_mm_and_si128(_mm_srli_si128(v, 2), fromRight),
+                                                      _mm_and_si128(_mm_slli_si128(v, 2), fromLeft)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x), out);
+    }
+    return x;
+}
 #endif
 
 // Converts n pixels of depth 8 or 16 from an unfiltered row; dst advances by
@@ -658,16 +681,22 @@ void PngConvertPixelsT(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d,
     case kGrey:
     case kPalette:
         if (!wide && step == 1) {
-            memmove(d, s, n);  // in place the rows may overlap
+            memcpy(d, s, n);
         } else {
             for (size_t x = 0; x < n; x++, s += ss, d += step) *d = *s;
         }
         break;
     case kRgb:
-        // Each pixel is read whole before it is written: in place the output
-        // may start a few bytes before its source.
         if (!p.key) {
-            for (size_t x = 0; x < n; x++, s += 3 * ss, d += step) {
+            size_t x = 0;
+#if QOV_PNG_SSE2
+            if (!wide && kStep == 3) {
+                x = PngRgbSwapSse2(s, n, d);
+                s += 3 * x;
+                d += 3 * x;
+            }
+#endif
+            for (; x < n; x++, s += 3 * ss, d += step) {
                 const uint8_t r = s[0], g = s[ss], b = s[2 * ss];
                 d[0] = b;
                 d[1] = g;
@@ -752,7 +781,7 @@ void PngConvertPixels(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d, 
 
 // One unfiltered row of a non-interlaced image into DIB row `y` (counted from the top).
 void PngConvertRow(const PngRows& p, const uint8_t* s, size_t rowBytes, uint32_t y) {
-    uint8_t* d = p.dib + (p.topDown ? y : size_t(p.h.height) - 1 - y) * p.dibStride;
+    uint8_t* d = p.dib + (size_t(p.h.height) - 1 - y) * p.dibStride;
     if (p.h.bitDepth == 2) {
         for (size_t i = 0; i < rowBytes; i++, d += 2) {
             uint16_t v = gTwoBitSpread[s[i]];
@@ -805,70 +834,77 @@ bool PngFiltersMatch(const uint8_t* row, size_t stride, size_t count) {
     return true;
 }
 
-// Non-interlaced: inflate a step of rows, unfilter and convert them, repeat.
-// A row is converted once the next one is unfiltered, so that a conversion in
-// place never destroys the row the next one is predicted from.
+// Bytes of a step: whole rows of `stride` bytes, at least one.
+size_t PngStepBytes(size_t stride) { return (kInflateStep / stride + 1) * stride; }
+
+// The window of a plain image: kWindowSteps steps, room for the rows that wait
+// (and the row above them, their predictor) and a part row; never more than
+// the image data.
+size_t PngWindowBytes(size_t stride, size_t total) {
+    CheckedSize window(PngStepBytes(stride));
+    window.Mul(kWindowSteps);
+    CheckedSize waiting(stride);
+    waiting.Mul(kQuadRows + 2);
+    window.Add(waiting.value);
+    return window.ok && window.value < total ? window.Size() : total;
+}
+
+// Non-interlaced: inflate a step of rows into the window, unfilter the rows
+// and convert each into its place in the DIB, repeat. When a step no longer
+// fits behind the data in the window, the rows still needed (the last one
+// undone, the predictor of the next, and those not yet undone) move to its
+// start.
 int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t length, size_t pos,
-                  uint8_t* raw, size_t total, const uint8_t* zeroRow) {
+                  uint8_t* window, size_t windowBytes, size_t total, const uint8_t* zeroRow) {
     const size_t rowBytes = (size_t(p.h.width) * p.bitsPerPixel + 7) / 8;
     const size_t stride = rowBytes + 1;
-    size_t got = 0, step = (kInflateStep / stride + 1) * stride;
+    const size_t step = PngStepBytes(stride);
+    size_t first = 0, got = 0;  // the image row at the window's start, the bytes in it
     bool ended = false;
     uint32_t y = 0;
     const uint8_t* prev = zeroRow;
     while (y < p.h.height) {
-        size_t want = got + step < total ? got + step : total;
-        int rc = PngInflateTo(z, data, length, &pos, raw, want, &got, &ended);
+        if (windowBytes - got < step && first * stride + got < total) {
+            const size_t keep = y > 0 ? y - 1 : y;
+            const size_t from = (keep - first) * stride;
+            memmove(window, window + from, got - from);
+            got -= from;
+            first = keep;
+            if (y > 0) prev = window + 1;
+        }
+        const size_t left = total - first * stride;
+        size_t want = got + step < windowBytes ? got + step : windowBytes;
+        if (want > left) want = left;
+        int rc = PngInflateTo(z, data, length, &pos, window, want, &got, &ended);
         if (rc != kPngOk) return rc;
-        size_t ready = got / stride;
+        const size_t ready = first + got / stride;
         if (ready <= y) return kPngBadFormat;  // the stream ended short of the rows
         for (; y < ready; y++) {
             // The last rows in hand wait for the next step while more are
             // coming, so that they can be undone with the rows below them.
             if (y + kQuadRows > ready && ready < p.h.height && !ended) break;
-            uint8_t* row = raw + size_t(y) * stride;
+            uint8_t* row = window + (y - first) * stride;
             uint8_t* below = row + stride;
             if (y + kQuadRows <= ready && PngFiltersMatch(row, stride, kQuadRows) &&
                 PngUnfilterFour(row[0], row + 1, stride, prev, rowBytes, p.filterBpp)) {
-                for (uint32_t k = 0; k < kQuadRows; k++) {
-                    row[k * stride] = 0;
-                    if (y + k > 0) PngConvertRow(p, k ? row + (k - 1) * stride + 1 : prev, rowBytes, y + k - 1);
-                }
+                for (uint32_t k = 0; k < kQuadRows; k++) PngConvertRow(p, row + k * stride + 1, rowBytes, y + k);
                 prev = row + (kQuadRows - 1) * stride + 1;
                 y += kQuadRows - 1;
                 continue;
             }
             if (y + 1 < ready && PngUnfilterPair(row[0], below[0], row + 1, below + 1, prev, rowBytes, p.filterBpp)) {
-                row[0] = below[0] = 0;
-                if (y > 0) PngConvertRow(p, prev, rowBytes, y - 1);
                 PngConvertRow(p, row + 1, rowBytes, y);
+                PngConvertRow(p, below + 1, rowBytes, y + 1);
                 prev = below + 1;
                 y++;
                 continue;
             }
             PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
-            row[0] = 0;
-            if (y > 0) PngConvertRow(p, prev, rowBytes, y - 1);
+            PngConvertRow(p, row + 1, rowBytes, y);
             prev = row + 1;
         }
     }
-    PngConvertRow(p, prev, rowBytes, p.h.height - 1);
     return kPngOk;
-}
-
-// Turns rows written top-down into the bottom-up order of a DIB.
-void PngFlipRows(uint8_t* bits, size_t stride, uint32_t height) {
-    uint8_t tmp[4096];
-    for (uint32_t top = 0, bottom = height - 1; top < bottom; top++, bottom--) {
-        uint8_t* a = bits + size_t(top) * stride;
-        uint8_t* b = bits + size_t(bottom) * stride;
-        for (size_t done = 0; done < stride; done += sizeof tmp) {
-            size_t n = stride - done < sizeof tmp ? stride - done : sizeof tmp;
-            memcpy(tmp, a + done, n);
-            memcpy(a + done, b + done, n);
-            memcpy(b + done, tmp, n);
-        }
-    }
 }
 
 // Adam7: inflate everything, then unfilter each pass and scatter its pixels.
@@ -1013,29 +1049,12 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
     }
     BuildTwoBitSpread();
 
-    // Rows of 8 and 16 bits that do not grow in conversion are converted in
-    // place: the image data is inflated into the bits block itself, behind
-    // room for any growth of the row padding, the rows are written top-down
-    // over the consumed data and flipped at the end. One large block instead
-    // of two halves the memory that a big picture touches.
+    // A plain image's rows pass through a window (see PngDecodeRows); Adam7
+    // passes are inflated whole, since each pass spreads over the picture.
     const size_t rawStride = size_t(rowBytes.value / 8) + 1;
-    const size_t inBytes = p.bitsPerPixel / 8;
-    p.topDown = !h.interlace && h.bitDepth >= 8 && p.outBytes <= inBytes;
-    uint8_t* block = nullptr;
-    uint8_t* raw = nullptr;
-    if (p.topDown) {
-        const size_t growth = p.dibStride > rawStride ? (p.dibStride - rawStride) * h.height : 0;
-        CheckedSize blockSize(growth);
-        blockSize.Add(total.value);
-        if (!blockSize.Fits(gImageByteCap)) return kPngBadFormat;
-        block = static_cast<uint8_t*>(LocalAllocZero(blockSize.value > dibSize.value ? blockSize.Size()
-                                                                                     : dibSize.Size()));
-        p.dib = block;
-        raw = block ? block + growth : nullptr;
-    } else {
-        raw = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
-        p.dib = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size()));
-    }
+    const size_t rawBytes = h.interlace ? total.Size() : PngWindowBytes(rawStride, total.Size());
+    uint8_t* raw = static_cast<uint8_t*>(GuardedAlloc(rawBytes));
+    p.dib = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size()));
     uint8_t* zeroRow = static_cast<uint8_t*>(LocalAllocZero(rawStride));
     z_stream z;
     memset(&z, 0, sizeof z);
@@ -1045,21 +1064,14 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
         rc = kPngBadData;
     } else {
         rc = h.interlace ? PngDecodeInterlaced(p, &z, data, length, c.firstIdat, raw, total.Size(), zeroRow)
-                         : PngDecodeRows(p, &z, data, length, c.firstIdat, raw, total.Size(), zeroRow);
+                         : PngDecodeRows(p, &z, data, length, c.firstIdat, raw, rawBytes, total.Size(), zeroRow);
         inflateEnd(&z);
     }
-    if (!p.topDown) GuardedFree(raw);
+    GuardedFree(raw);
     LocalFreeMem(zeroRow);
     if (rc != kPngOk) {
         LocalFreeMem(p.dib);
         return rc;
-    }
-    if (p.topDown) {
-        PngFlipRows(p.dib, p.dibStride, h.height);
-        // Padding bytes still hold image data of the rows that were there.
-        const size_t used = size_t(h.width) * p.outBytes;
-        if (used < p.dibStride)
-            for (uint32_t y = 0; y < h.height; y++) memset(p.dib + size_t(y) * p.dibStride + used, 0, p.dibStride - used);
     }
     out->bits = p.dib;
     if (headerOut) *headerOut = h;

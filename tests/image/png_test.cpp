@@ -459,6 +459,35 @@ TEST(Png, RowsSpanningInflateStepsDecodeAlike) {
     }
 }
 
+// RGB rows turned into BGR five pixels a store: on widths around the store's
+// reach every pixel comes out as stored and the row padding stays zero (a
+// store past a row's pixels would write into the row after it in memory).
+TEST(Png, RgbRowsOfEveryWidthAroundTheVectorStepComeOutAsStored) {
+    struct WidthCase {
+        uint32_t width;
+        const char* why;
+    } cases[] = {
+        {1, "one pixel: the byte loop alone"},
+        {5, "one group's pixels, short of a whole load"},
+        {6, "one load, one pixel after it"},
+        {7, "one load, two pixels after it"},
+        {11, "two loads and one pixel"},
+        {16, "three loads and one pixel"},
+        {37, "odd width"},
+    };
+    std::mt19937 rng(19);
+    for (const auto& c : cases) {
+        const uint32_t h = 3;
+        Bytes rows(size_t(c.width) * h * 3);
+        for (auto& b : rows) b = uint8_t(rng());
+        ASSERT_EQ(DecodeBytes(kImgFormatPng, MakePng(c.width, h, 8, 2, rows, {}, 0)), kImgOk) << c.why;
+        EXPECT_EQ(StateToRgb(), rows) << c.why;
+        const size_t used = size_t(c.width) * 3, stride = (used + 3) / 4 * 4;
+        for (uint32_t y = 0; y < h; y++)
+            for (size_t i = used; i < stride; i++) EXPECT_EQ(gImageDecodeState.bits[y * stride + i], 0) << c.why;
+    }
+}
+
 // Paeth's predictor takes the left byte (a), then the upper (b), then the
 // upper-left (c) when their distances to a + b - c tie; a pixel-wide vector
 // path must keep that order on every sample.
