@@ -418,23 +418,22 @@ bool PngUnfilterPairRows(uint8_t filter, uint8_t* upper, uint8_t* lower, const u
     return true;
 }
 
-// The Paeth predictor of every byte lane, without widening. |p - a| = |b - c|
-// and |p - b| = |a - c| are exact in bytes; |p - c| = |(b - c) + (a - c)|
-// is their sum when b - c and a - c have one sign, never less than either, so
-// c is taken only when the signs differ and their difference is below the
-// smaller one. Ties go to a, then b, as in PngPaeth.
+// The Paeth predictor of every byte lane, without widening. With lo and hi
+// the smaller and larger of a and b: c at or below lo predicts hi, c at or
+// above hi predicts lo (p lies beyond them), and c between them is at
+// distance |(hi - c) - (c - lo)| from p, taken when that is below both
+// (c - lo) and (hi - c), else the nearer of lo (at hi - c) and hi (at
+// c - lo). Where a and b tie they are equal or c wins, so the order of
+// ties (a, then b, then c, as in PngPaeth) holds on every input.
 QOV_PNG_SSE2_FN inline __m128i PaethPredictBytesSse2(__m128i a, __m128i b, __m128i c) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i bOverC = _mm_subs_epu8(b, c), aOverC = _mm_subs_epu8(a, c);
-    const __m128i distA = _mm_or_si128(bOverC, _mm_subs_epu8(c, b));
-    const __m128i distB = _mm_or_si128(aOverC, _mm_subs_epu8(c, a));
-    const __m128i sameSign = _mm_cmpeq_epi8(_mm_cmpeq_epi8(bOverC, zero), _mm_cmpeq_epi8(aOverC, zero));
-    const __m128i nearest = _mm_min_epu8(distA, distB);
-    const __m128i keepA = _mm_cmpeq_epi8(nearest, distA);
-    const __m128i distC = _mm_sub_epi8(_mm_max_epu8(distA, distB), nearest);  // when the signs differ
-    const __m128i keepAOrB = _mm_or_si128(sameSign, _mm_cmpeq_epi8(_mm_min_epu8(nearest, distC), nearest));
-    const __m128i aOrB = _mm_xor_si128(b, _mm_and_si128(_mm_xor_si128(a, b), keepA));
-    return _mm_or_si128(_mm_and_si128(keepAOrB, aOrB), _mm_andnot_si128(keepAOrB, c));
+    const __m128i lo = _mm_min_epu8(a, b), hi = _mm_max_epu8(a, b);
+    const __m128i aboveLo = _mm_subs_epu8(c, lo), belowHi = _mm_subs_epu8(hi, c);
+    const __m128i nearer = _mm_min_epu8(aboveLo, belowHi);
+    const __m128i distC = _mm_sub_epi8(_mm_max_epu8(aboveLo, belowHi), nearer);
+    const __m128i keepAOrB = _mm_cmpeq_epi8(_mm_min_epu8(nearer, distC), nearer);
+    const __m128i takeHi = _mm_cmpeq_epi8(nearer, aboveLo);
+    const __m128i loOrHi = _mm_xor_si128(lo, _mm_and_si128(_mm_xor_si128(lo, hi), takeHi));
+    return _mm_xor_si128(c, _mm_and_si128(_mm_xor_si128(loOrHi, c), keepAOrB));
 }
 
 // (a + b) / 2 of every byte lane: the rounded-up mean less the odd bit.
