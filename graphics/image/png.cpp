@@ -34,8 +34,8 @@ constexpr uint32_t kRgbBackgroundLength = 6;
 // Rows are inflated in steps of about this many bytes and converted while they
 // are still in the cache.
 constexpr size_t kInflateStep = 128 * 1024;
-// Rows of one filter undone together by the vector paths.
-constexpr size_t kQuadRows = 4;
+// The most rows of one filter undone together by the vector paths.
+constexpr size_t kGroupRows = 4;
 // The rows of a plain image pass through a window of this many inflate steps
 // (and the rows that wait in it), reused from the top: the inflated data
 // stays in the cache, and only the DIB is written to fresh memory.
@@ -442,14 +442,14 @@ QOV_PNG_SSE2_FN inline __m128i AverageBytesSse2(__m128i a, __m128i b) {
     return _mm_sub_epi8(_mm_avg_epu8(a, b), odd);
 }
 
-// One pixel's word of each of the four rows as the four 32-bit lanes.
+// One pixel's word of each row of a group as the 32-bit lanes.
 QOV_PNG_SSE2_FN inline __m128i GatherWords(int w0, int w1, int w2, int w3) {
     return _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(w0), _mm_cvtsi32_si128(w1)),
                               _mm_unpacklo_epi32(_mm_cvtsi32_si128(w2), _mm_cvtsi32_si128(w3)));
 }
 
-// The four-row loop's state: row k's pixel at step t is pixel t - k.
-struct FourRows {
+// The state of a group's loop: row k's pixel at step t is pixel t - k.
+struct RowGroup {
     uint8_t* first;      // row 0
     size_t stride;
     const uint8_t* prev; // the row above row 0
@@ -459,76 +459,84 @@ struct FourRows {
     __m128i upper;       // the last step's upper neighbours: the upper-left ones
 };
 
-// Whether row k has a pixel at step t.
-inline bool FourActive(const FourRows& f, size_t k, size_t t) { return t >= k && t - k < f.pixels; }
+// Whether row k of a group of kRows has a pixel at step t.
+template <size_t kRows>
+inline bool GroupHas(const RowGroup& g, size_t k, size_t t) {
+    return k < kRows && t >= k && t - k < g.pixels;
+}
 
 // One step: the pixels of step t from those of step t - 1. kSteady: every row
 // has a pixel at steps t and t + 1, so nothing is tested. The next step's
 // words are read before these are written: a read that overlaps a write just
 // made stalls the processor.
-template <size_t kBpp, bool kPaeth, bool kSteady>
-QOV_PNG_SSE2_FN inline void FourStep(FourRows& f, size_t t) {
-    const bool above = kSteady || t < f.pixels;
-    const __m128i upperLeft = f.upper;
-    f.upper = _mm_or_si128(_mm_slli_si128(f.done, 4),
-                           above ? _mm_cvtsi32_si128(LoadWord(f.prev + t * kBpp)) : _mm_setzero_si128());
-    const __m128i pred = kPaeth ? PaethPredictBytesSse2(f.done, f.upper, upperLeft) : AverageBytesSse2(f.done, f.upper);
-    f.done = _mm_add_epi8(f.x, pred);
+template <size_t kBpp, bool kPaeth, size_t kRows, bool kSteady>
+QOV_PNG_SSE2_FN inline void GroupStep(RowGroup& g, size_t t) {
+    const bool above = kSteady || t < g.pixels;
+    const __m128i upperLeft = g.upper;
+    g.upper = _mm_or_si128(_mm_slli_si128(g.done, 4),
+                           above ? _mm_cvtsi32_si128(LoadWord(g.prev + t * kBpp)) : _mm_setzero_si128());
+    const __m128i pred = kPaeth ? PaethPredictBytesSse2(g.done, g.upper, upperLeft) : AverageBytesSse2(g.done, g.upper);
+    g.done = _mm_add_epi8(g.x, pred);
     // A 3-byte pixel's word carries the next pixel's first byte, which goes
     // back as it was read.
     const __m128i keep = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i out = kBpp == 3 ? _mm_or_si128(_mm_andnot_si128(keep, f.done), _mm_and_si128(keep, f.x)) : f.done;
-    // Row k's pixel at step t, which exists when the row has one there.
-    auto at = [&f](size_t k, size_t step) { return f.first + k * f.stride + (step - k) * kBpp; };
-    if (kSteady) {
-        f.x = GatherWords(LoadWord(at(0, t + 1)), LoadWord(at(1, t + 1)), LoadWord(at(2, t + 1)), LoadWord(at(3, t + 1)));
-    } else {
-        int w[kQuadRows];
-        for (size_t k = 0; k < kQuadRows; k++) w[k] = FourActive(f, k, t + 1) ? LoadWord(at(k, t + 1)) : 0;
-        f.x = GatherWords(w[0], w[1], w[2], w[3]);
-    }
-    if (kSteady || FourActive(f, 0, t)) StoreWord(at(0, t), _mm_cvtsi128_si32(out));
-    if (kSteady || FourActive(f, 1, t)) StoreWord(at(1, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 4)));
-    if (kSteady || FourActive(f, 2, t)) StoreWord(at(2, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 8)));
-    if (kSteady || FourActive(f, 3, t)) StoreWord(at(3, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 12)));
+    const __m128i out = kBpp == 3 ? _mm_or_si128(_mm_andnot_si128(keep, g.done), _mm_and_si128(keep, g.x)) : g.done;
+    // Row k's pixel at a step, where the row has one.
+    auto at = [&g](size_t k, size_t step) { return g.first + k * g.stride + (step - k) * kBpp; };
+    int w[kGroupRows] = {0, 0, 0, 0};
+    for (size_t k = 0; k < kRows; k++)
+        if (kSteady || GroupHas<kRows>(g, k, t + 1)) w[k] = LoadWord(at(k, t + 1));
+    g.x = GatherWords(w[0], w[1], w[2], w[3]);
+    if (kSteady || GroupHas<kRows>(g, 0, t)) StoreWord(at(0, t), _mm_cvtsi128_si32(out));
+    if (kSteady || GroupHas<kRows>(g, 1, t)) StoreWord(at(1, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 4)));
+    if (kSteady || GroupHas<kRows>(g, 2, t)) StoreWord(at(2, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 8)));
+    if (kRows > 3 && (kSteady || GroupHas<kRows>(g, 3, t)))
+        StoreWord(at(3, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 12)));
 }
 
-// Four rows of one filter at once, Paeth or Average, a pixel of each in one
-// 32-bit lane of a vector and computed in byte lanes: row k runs k pixels
-// behind row 0, so that the pixel above it and the one above-left are the
-// previous results of lane k - 1, taken from the register. One chain of
-// instructions serves four pixels, where the pair loop's serves two. Lanes
-// of a row not yet started hold zeros, which is what its first pixel needs
-// as left and upper-left neighbours. Returns the pixels done in each row:
-// every pixel whose word lies inside the row.
-template <size_t kBpp, bool kPaeth>
-QOV_PNG_SSE2_FN size_t PngUnfilterFourSse2(uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
-    FourRows f;
-    f.first = first;
-    f.stride = stride;
-    f.prev = prev;
-    f.pixels = n >= kWordBytes ? (n - kWordBytes) / kBpp + 1 : 0;
-    f.x = _mm_cvtsi32_si128(f.pixels ? LoadWord(first) : 0);
-    f.done = f.upper = _mm_setzero_si128();
-    const size_t steps = f.pixels + kQuadRows - 1;
+// A group of three or four rows of one filter at once, Paeth or Average, a
+// pixel of each in one 32-bit lane of a vector and computed in byte lanes:
+// row k runs k pixels behind row 0, so that the pixel above it and the one
+// above-left are the previous results of lane k - 1, taken from the register.
+// One chain of instructions serves a pixel of every row, where the pair
+// loop's serves two. Lanes of a row not yet started, or not in the group,
+// hold zeros, which is what a first pixel needs as left and upper-left
+// neighbours. Returns the pixels done in each row: every pixel whose word
+// lies inside the row.
+template <size_t kBpp, bool kPaeth, size_t kRows>
+QOV_PNG_SSE2_FN size_t PngUnfilterGroupSse2(uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
+    RowGroup g;
+    g.first = first;
+    g.stride = stride;
+    g.prev = prev;
+    g.pixels = n >= kWordBytes ? (n - kWordBytes) / kBpp + 1 : 0;
+    g.x = _mm_cvtsi32_si128(g.pixels ? LoadWord(first) : 0);
+    g.done = g.upper = _mm_setzero_si128();
+    const size_t steps = g.pixels + kRows - 1;
     size_t t = 0;
     // The first steps start the rows below; the steady ones run while every
     // row has a pixel at this step and the next; the last ones finish the rows.
-    for (; t < kQuadRows - 1 && t < steps; t++) FourStep<kBpp, kPaeth, false>(f, t);
-    for (; t + 1 < f.pixels; t++) FourStep<kBpp, kPaeth, true>(f, t);
-    for (; t < steps; t++) FourStep<kBpp, kPaeth, false>(f, t);
-    return f.pixels;
+    for (; t < kRows - 1 && t < steps; t++) GroupStep<kBpp, kPaeth, kRows, false>(g, t);
+    for (; t + 1 < g.pixels; t++) GroupStep<kBpp, kPaeth, kRows, true>(g, t);
+    for (; t < steps; t++) GroupStep<kBpp, kPaeth, kRows, false>(g, t);
+    return g.pixels;
 }
 
-// The four rows' pixels the vector loop left, each row's from the one above,
+template <size_t kBpp, size_t kRows>
+size_t PngUnfilterGroupOf(uint8_t filter, uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
+    return filter == kFilterPaeth ? PngUnfilterGroupSse2<kBpp, true, kRows>(first, stride, prev, n)
+                                  : PngUnfilterGroupSse2<kBpp, false, kRows>(first, stride, prev, n);
+}
+
+// The group's pixels the vector loop left, each row's from the one above,
 // finished by then, by the byte rules.
 template <size_t kBpp>
-bool PngUnfilterFourRows(uint8_t filter, uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
-    size_t done;
-    if (filter == kFilterPaeth) done = PngUnfilterFourSse2<kBpp, true>(first, stride, prev, n);
-    else if (filter == kFilterAverage) done = PngUnfilterFourSse2<kBpp, false>(first, stride, prev, n);
-    else return false;
-    for (size_t k = 0; k < kQuadRows; k++)
+bool PngUnfilterGroupRows(uint8_t filter, uint8_t* first, size_t rows, size_t stride, const uint8_t* prev, size_t n) {
+    if (filter != kFilterPaeth && filter != kFilterAverage) return false;
+    if (rows != 3 && rows != kGroupRows) return false;
+    const size_t done = rows == 3 ? PngUnfilterGroupOf<kBpp, 3>(filter, first, stride, prev, n)
+                                  : PngUnfilterGroupOf<kBpp, kGroupRows>(filter, first, stride, prev, n);
+    for (size_t k = 0; k < rows; k++)
         PngUnfilterTail<kBpp>(filter, first + k * stride, k ? first + (k - 1) * stride : prev, done * kBpp, n);
     return true;
 }
@@ -591,12 +599,13 @@ bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_
     return false;
 }
 
-bool PngUnfilterFour(uint8_t filter, uint8_t* first, size_t stride, const uint8_t* prev, size_t n, size_t bpp) {
+bool PngUnfilterGroup(uint8_t filter, uint8_t* first, size_t rows, size_t stride, const uint8_t* prev, size_t n,
+                      size_t bpp) {
 #if QOV_PNG_SSE2
-    if (bpp == 3) return PngUnfilterFourRows<3>(filter, first, stride, prev, n);
-    if (bpp == 4) return PngUnfilterFourRows<4>(filter, first, stride, prev, n);
+    if (bpp == 3) return PngUnfilterGroupRows<3>(filter, first, rows, stride, prev, n);
+    if (bpp == 4) return PngUnfilterGroupRows<4>(filter, first, rows, stride, prev, n);
 #else
-    (void)filter, (void)first, (void)stride, (void)prev, (void)n, (void)bpp;
+    (void)filter, (void)first, (void)rows, (void)stride, (void)prev, (void)n, (void)bpp;
 #endif
     return false;
 }
@@ -826,11 +835,11 @@ int PngInflateTo(z_stream* z, const uint8_t* data, size_t length, size_t* pos, u
     return kPngOk;
 }
 
-// Whether `count` rows from `row`, `stride` bytes apart, start with one filter byte.
-bool PngFiltersMatch(const uint8_t* row, size_t stride, size_t count) {
-    for (size_t k = 1; k < count; k++)
-        if (row[k * stride] != row[0]) return false;
-    return true;
+// How many of `count` rows from `row`, `stride` bytes apart, start with its filter byte.
+size_t PngFilterRun(const uint8_t* row, size_t stride, size_t count) {
+    size_t k = 1;
+    while (k < count && row[k * stride] == row[0]) k++;
+    return k;
 }
 
 // Bytes of a step: whole rows of `stride` bytes, at least one.
@@ -843,7 +852,7 @@ size_t PngWindowBytes(size_t stride, size_t total) {
     CheckedSize window(PngStepBytes(stride));
     window.Mul(kWindowSteps);
     CheckedSize waiting(stride);
-    waiting.Mul(kQuadRows + 2);
+    waiting.Mul(kGroupRows + 2);
     window.Add(waiting.value);
     return window.ok && window.value < total ? window.Size() : total;
 }
@@ -881,14 +890,14 @@ int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t len
         for (; y < ready; y++) {
             // The last rows in hand wait for the next step while more are
             // coming, so that they can be undone with the rows below them.
-            if (y + kQuadRows > ready && ready < p.h.height && !ended) break;
+            if (y + kGroupRows > ready && ready < p.h.height && !ended) break;
             uint8_t* row = window + (y - first) * stride;
             uint8_t* below = row + stride;
-            if (y + kQuadRows <= ready && PngFiltersMatch(row, stride, kQuadRows) &&
-                PngUnfilterFour(row[0], row + 1, stride, prev, rowBytes, p.filterBpp)) {
-                for (uint32_t k = 0; k < kQuadRows; k++) PngConvertRow(p, row + k * stride + 1, rowBytes, y + k);
-                prev = row + (kQuadRows - 1) * stride + 1;
-                y += kQuadRows - 1;
+            const uint32_t run = uint32_t(PngFilterRun(row, stride, ready - y < kGroupRows ? ready - y : kGroupRows));
+            if (run > 2 && PngUnfilterGroup(row[0], row + 1, run, stride, prev, rowBytes, p.filterBpp)) {
+                for (uint32_t k = 0; k < run; k++) PngConvertRow(p, row + k * stride + 1, rowBytes, y + k);
+                prev = row + (run - 1) * stride + 1;
+                y += run - 1;
                 continue;
             }
             if (y + 1 < ready && PngUnfilterPair(row[0], below[0], row + 1, below + 1, prev, rowBytes, p.filterBpp)) {

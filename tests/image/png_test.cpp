@@ -376,12 +376,12 @@ TEST(Png, UnfilterPairMatchesTwoRowsOneByOne) {
     }
 }
 
-// Four rows undone together against the byte loops undoing them one by one,
-// each from the row above: widths where the rows' lags, the start and end
-// of the staggered loop or the tail could go wrong, both filters, rows laid
-// a filter byte apart as in the decoder (that byte left alone), and four rows
-// refused (nothing touched) without a four-row path.
-TEST(Png, UnfilterFourMatchesFourRowsOneByOne) {
+// Groups of three and four rows undone together against the byte loops
+// undoing them one by one, each from the row above: widths where the rows'
+// lags, the start and end of the staggered loop or the tail could go wrong,
+// both filters, rows laid a filter byte apart as in the decoder (that byte
+// left alone), and groups refused (nothing touched) without a group path.
+TEST(Png, UnfilterGroupMatchesItsRowsOneByOne) {
     const UnfilterCase cases[] = {
         {3, 1, "one RGB pixel: no vector step at all"},
         {3, 2, "two RGB pixels: one vector step"},
@@ -394,33 +394,78 @@ TEST(Png, UnfilterFourMatchesFourRowsOneByOne) {
         {4, 5, "five RGBA pixels"},
         {4, 641, "a long RGBA row"},
     };
-    constexpr size_t kRows = 4;
     constexpr uint8_t kGapByte = 0xA5;
     std::mt19937 rng(13);
     for (const auto& c : cases) {
         const size_t n = c.bpp * c.pixels, stride = n + 1;
-        for (int content = 0; content < 3; content++) {
-            auto byte = [&] { return content == 1 ? uint8_t(rng() % 2 ? 255 - rng() % 3 : rng() % 3) : uint8_t(rng()); };
-            Bytes rows(kRows * stride, kGapByte), prev(n);
-            for (size_t k = 0; k < kRows; k++)
-                for (size_t i = 0; i < n; i++) rows[k * stride + i] = byte();
-            for (size_t i = 0; i < n; i++) prev[i] = content == 2 ? 0 : byte();
-            for (uint8_t filter : {kPaeth, kAverage}) {
-                Bytes fast = rows, slow = rows;
-                ASSERT_TRUE(PngUnfilterFour(filter, fast.data(), stride, prev.data(), n, c.bpp)) << c.why;
-                for (size_t k = 0; k < kRows; k++)
-                    PngUnfilterPortable(filter, slow.data() + k * stride, k ? slow.data() + (k - 1) * stride : prev.data(),
-                                        n, c.bpp);
-                EXPECT_EQ(slow, fast) << c.why << ", filter " << int(filter) << ", content " << content;
+        for (size_t count : {size_t(3), size_t(4)}) {
+            for (int content = 0; content < 3; content++) {
+                auto byte = [&] { return content == 1 ? uint8_t(rng() % 2 ? 255 - rng() % 3 : rng() % 3) : uint8_t(rng()); };
+                Bytes rows(count * stride, kGapByte), prev(n);
+                for (size_t k = 0; k < count; k++)
+                    for (size_t i = 0; i < n; i++) rows[k * stride + i] = byte();
+                for (size_t i = 0; i < n; i++) prev[i] = content == 2 ? 0 : byte();
+                for (uint8_t filter : {kPaeth, kAverage}) {
+                    Bytes fast = rows, slow = rows;
+                    ASSERT_TRUE(PngUnfilterGroup(filter, fast.data(), count, stride, prev.data(), n, c.bpp)) << c.why;
+                    for (size_t k = 0; k < count; k++)
+                        PngUnfilterPortable(filter, slow.data() + k * stride,
+                                            k ? slow.data() + (k - 1) * stride : prev.data(), n, c.bpp);
+                    EXPECT_EQ(slow, fast) << c.why << ", " << count << " rows, filter " << int(filter) << ", content "
+                                          << content;
+                }
             }
         }
     }
-    for (const auto& r : {std::make_pair(kSub, size_t(3)), std::make_pair(kUp, size_t(4)),
-                          std::make_pair(kPaeth, size_t(1)), std::make_pair(kAverage, size_t(6))}) {
-        Bytes rows(4 * 25, 7), prev(24, 5);
-        EXPECT_FALSE(PngUnfilterFour(r.first, rows.data(), 25, prev.data(), 24, r.second)) << int(r.first);
-        EXPECT_EQ(Bytes(4 * 25, 7), rows) << int(r.first);
+    struct Refused {
+        uint8_t filter;
+        size_t rows, bpp;
+        const char* why;
+    } refused[] = {
+        {kSub, 4, 3, "Sub has no group path"},
+        {kUp, 4, 4, "Up has no group path"},
+        {kPaeth, 4, 1, "one-byte pixels"},
+        {kAverage, 4, 6, "16-bit RGB"},
+        {kPaeth, 2, 3, "two rows: the pair path's"},
+        {kPaeth, 5, 3, "more rows than a group"},
+    };
+    for (const auto& r : refused) {
+        Bytes rows(5 * 25, 7), prev(24, 5);
+        EXPECT_FALSE(PngUnfilterGroup(r.filter, rows.data(), r.rows, 25, prev.data(), 24, r.bpp)) << r.why;
+        EXPECT_EQ(Bytes(5 * 25, 7), rows) << r.why;
     }
+}
+
+// The group path works Paeth's predictor out in bytes from the smaller and
+// larger of left and upper, where ties are easy to get wrong: every left,
+// upper and upper-left value against the encoder's rule. Row 0 of each group
+// holds pixel pairs whose first pixel decodes to the left value and whose
+// second stores 0, so that it decodes to the predictor itself.
+TEST(Png, GroupPaethMatchesTheRuleOnEverySampleTriple) {
+    constexpr size_t kBpp = 4, kRows = 4, kPairs = 256 * 256 / kBpp;
+    const size_t n = 2 * kPairs * kBpp, stride = n + 1;
+    Bytes rows(kRows * stride), prev(n), expect(n);
+    size_t wrong = 0;
+    for (int upLeft = 0; upLeft < 256; upLeft++) {
+        for (size_t i = 0; i < n; i++) {
+            const size_t pair = i / (2 * kBpp), lane = i % kBpp, combo = pair * kBpp + lane;
+            const bool second = i % (2 * kBpp) >= kBpp;
+            // The first pixel's upper (the second's upper-left) is upLeft,
+            // the second's upper the combination's b, its left the a.
+            const int a = int(combo >> 8), b = int(combo & 0xFF);
+            prev[i] = uint8_t(second ? b : upLeft);
+            const int pixelLeft = i >= kBpp ? int(expect[i - kBpp]) : 0;
+            const int pixelUpLeft = i >= kBpp ? int(prev[i - kBpp]) : 0;
+            const int pred = Paeth(pixelLeft, prev[i], pixelUpLeft);
+            expect[i] = uint8_t(second ? pred : a);
+            rows[i] = uint8_t(expect[i] - pred);
+        }
+        for (size_t k = 1; k < kRows; k++)
+            for (size_t i = 0; i < n; i++) rows[k * stride + i] = uint8_t(i * 7 + k + upLeft);
+        ASSERT_TRUE(PngUnfilterGroup(kPaeth, rows.data(), kRows, stride, prev.data(), n, kBpp));
+        for (size_t i = 0; i < n; i++) wrong += rows[i] != expect[i];
+    }
+    EXPECT_EQ(wrong, 0u);
 }
 
 // Images tall enough to be inflated in several steps, whose rows wait across
