@@ -541,9 +541,49 @@ bool PngUnfilterGroupRows(uint8_t filter, uint8_t* first, size_t rows, size_t st
     return true;
 }
 
+// Sub of 3- or 4-byte pixels a vector at a time (five or four pixels): the
+// running sums of the stored pixels within the vector, by shifted adds of
+// one, two and four pixels, plus the last finished pixel repeated in every
+// pixel's place. That repeated pixel grows by the vector's own last sum, which
+// does not wait for the vector before, so the only chain is one add. The
+// sixteenth byte of a 3-byte vector is the next pixel's first, written back as
+// it was read, and the next vector is read before this one is written.
+// Returns the bytes done.
+template <size_t kBpp>
+QOV_PNG_SSE2_FN size_t PngSubSse2(uint8_t* row, size_t n) {
+    constexpr size_t kVector = 16, kPixels = kVector / kBpp, kStep = kPixels * kBpp;
+    const __m128i lastPixel = _mm_srli_si128(_mm_set1_epi8(-1), kVector - kBpp);
+    const __m128i keep = kBpp == 3 ? _mm_slli_si128(_mm_set1_epi8(-1), kVector - 1) : _mm_setzero_si128();
+    __m128i before = _mm_setzero_si128();  // the finished pixel to the left, repeated
+    size_t i = 0;
+    __m128i x = n >= kVector ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row)) : _mm_setzero_si128();
+    for (; i + kVector <= n; i += kStep) {
+        const __m128i next = i + kStep + kVector <= n ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + kStep))
+                                                      : _mm_setzero_si128();
+        __m128i sums = _mm_add_epi8(x, _mm_slli_si128(x, kBpp));
+        sums = _mm_add_epi8(sums, _mm_slli_si128(sums, 2 * kBpp));
+        if (kPixels > 4) sums = _mm_add_epi8(sums, _mm_slli_si128(sums, 4 * kBpp));
+        __m128i last = _mm_and_si128(_mm_srli_si128(sums, kStep - kBpp), lastPixel);
+        last = _mm_or_si128(last, _mm_slli_si128(last, kBpp));
+        last = _mm_or_si128(last, _mm_slli_si128(last, 2 * kBpp));
+        if (kPixels > 4) last = _mm_or_si128(last, _mm_slli_si128(last, 4 * kBpp));
+        const __m128i out = _mm_add_epi8(sums, before);
+        before = _mm_add_epi8(before, last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i),
+                         _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, x)));
+        x = next;
+    }
+    return i;
+}
+
 template <size_t kBpp>
 bool PngUnfilterSse2(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     size_t done;
+    if (filter == kFilterSub) {
+        size_t i = PngSubSse2<kBpp>(row, n);
+        for (i = i > kBpp ? i : kBpp; i < n; i++) row[i] = uint8_t(row[i] + row[i - kBpp]);
+        return true;
+    }
     if (filter == kFilterPaeth && kBpp == 3 && !kVectorPaeth3) return false;
     if (filter == kFilterPaeth) done = PngPaethSse2<kBpp>(row, prev, n);
     else if (filter == kFilterAverage) done = PngAverageSse2<kBpp>(row, prev, n);
