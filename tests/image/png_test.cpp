@@ -501,6 +501,11 @@ TEST(Png, RowsSpanningInflateStepsDecodeAlike) {
         for (uint32_t y = 0; y < h; y++)
             for (size_t i = used; i < stride; i++) nonZeroPadding += gImageDecodeState.bits[y * stride + i] != 0;
         EXPECT_EQ(nonZeroPadding, 0u) << c.why;
+        // The same data cut short in the middle of a later step is refused.
+        const Bytes z = PngIdatData(rows, w * c.bpp, h, c.bpp, c.filter, 6);
+        const Bytes cut = WithChunks(PngIhdr(w, h, 8, c.colorType, 0),
+                                     {{"IDAT", Bytes(z.begin(), z.begin() + z.size() * 3 / 4)}, {"IEND", {}}});
+        EXPECT_EQ(DecodeBytes(kImgFormatPng, cut), kImgInvalid) << c.why << ", cut short";
     }
 }
 
