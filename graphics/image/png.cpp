@@ -34,6 +34,12 @@ constexpr uint32_t kRgbBackgroundLength = 6;
 // Rows are inflated in steps of about this many bytes and converted while they
 // are still in the cache.
 constexpr size_t kInflateStep = 128 * 1024;
+// The most rows of one filter undone together by the vector paths.
+constexpr size_t kGroupRows = 4;
+// The rows of a plain image pass through a window of this many inflate steps
+// (and the rows that wait in it), reused from the top: the inflated data
+// stays in the cache, and only the DIB is written to fresh memory.
+constexpr size_t kWindowSteps = 8;
 
 enum PngColorType { kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6 };
 enum PngFilter { kFilterNone = 0, kFilterSub = 1, kFilterUp = 2, kFilterAverage = 3, kFilterPaeth = 4 };
@@ -87,7 +93,6 @@ struct PngRows {
     uint32_t outBytes;       // DIB bytes per pixel for depths 8 and 16
     uint8_t* dib;
     size_t dibStride;
-    bool topDown;            // rows written top-down (in place), flipped at the end
     bool key;
     uint16_t keyR, keyG, keyB;
     uint8_t bgR, bgG, bgB;
@@ -413,9 +418,172 @@ bool PngUnfilterPairRows(uint8_t filter, uint8_t* upper, uint8_t* lower, const u
     return true;
 }
 
+// The Paeth predictor of every byte lane, without widening. With lo and hi
+// the smaller and larger of a and b: c at or below lo predicts hi, c at or
+// above hi predicts lo (p lies beyond them), and c between them is at
+// distance |(hi - c) - (c - lo)| from p, taken when that is below both
+// (c - lo) and (hi - c), else the nearer of lo (at hi - c) and hi (at
+// c - lo). Where a and b tie they are equal or c wins, so the order of
+// ties (a, then b, then c, as in PngPaeth) holds on every input.
+QOV_PNG_SSE2_FN inline __m128i PaethPredictBytesSse2(__m128i a, __m128i b, __m128i c) {
+    const __m128i lo = _mm_min_epu8(a, b), hi = _mm_max_epu8(a, b);
+    const __m128i aboveLo = _mm_subs_epu8(c, lo), belowHi = _mm_subs_epu8(hi, c);
+    const __m128i nearer = _mm_min_epu8(aboveLo, belowHi);
+    const __m128i distC = _mm_sub_epi8(_mm_max_epu8(aboveLo, belowHi), nearer);
+    const __m128i keepAOrB = _mm_cmpeq_epi8(_mm_min_epu8(nearer, distC), nearer);
+    const __m128i takeHi = _mm_cmpeq_epi8(nearer, aboveLo);
+    const __m128i loOrHi = _mm_xor_si128(lo, _mm_and_si128(_mm_xor_si128(lo, hi), takeHi));
+    return _mm_xor_si128(c, _mm_and_si128(_mm_xor_si128(loOrHi, c), keepAOrB));
+}
+
+// (a + b) / 2 of every byte lane: the rounded-up mean less the odd bit.
+QOV_PNG_SSE2_FN inline __m128i AverageBytesSse2(__m128i a, __m128i b) {
+    const __m128i odd = _mm_and_si128(_mm_xor_si128(a, b), _mm_set1_epi8(1));
+    return _mm_sub_epi8(_mm_avg_epu8(a, b), odd);
+}
+
+// One pixel's word of each row of a group as the 32-bit lanes.
+QOV_PNG_SSE2_FN inline __m128i GatherWords(int w0, int w1, int w2, int w3) {
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(w0), _mm_cvtsi32_si128(w1)),
+                              _mm_unpacklo_epi32(_mm_cvtsi32_si128(w2), _mm_cvtsi32_si128(w3)));
+}
+
+// The state of a group's loop: row k's pixel at step t is pixel t - k.
+struct RowGroup {
+    uint8_t* first;      // row 0
+    size_t stride;
+    const uint8_t* prev; // the row above row 0
+    size_t pixels;       // pixels a row has whose word lies inside it
+    __m128i x;           // the stored words of this step
+    __m128i done;        // the last step's results: the left neighbours
+    __m128i upper;       // the last step's upper neighbours: the upper-left ones
+};
+
+// Whether row k of a group of kRows has a pixel at step t.
+template <size_t kRows>
+inline bool GroupHas(const RowGroup& g, size_t k, size_t t) {
+    return k < kRows && t >= k && t - k < g.pixels;
+}
+
+// One step: the pixels of step t from those of step t - 1. kSteady: every row
+// has a pixel at steps t and t + 1, so nothing is tested. The next step's
+// words are read before these are written: a read that overlaps a write just
+// made stalls the processor.
+template <size_t kBpp, bool kPaeth, size_t kRows, bool kSteady>
+QOV_PNG_SSE2_FN inline void GroupStep(RowGroup& g, size_t t) {
+    const bool above = kSteady || t < g.pixels;
+    const __m128i upperLeft = g.upper;
+    g.upper = _mm_or_si128(_mm_slli_si128(g.done, 4),
+                           above ? _mm_cvtsi32_si128(LoadWord(g.prev + t * kBpp)) : _mm_setzero_si128());
+    const __m128i pred = kPaeth ? PaethPredictBytesSse2(g.done, g.upper, upperLeft) : AverageBytesSse2(g.done, g.upper);
+    g.done = _mm_add_epi8(g.x, pred);
+    // A 3-byte pixel's word carries the next pixel's first byte, which goes
+    // back as it was read.
+    const __m128i keep = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i out = kBpp == 3 ? _mm_or_si128(_mm_andnot_si128(keep, g.done), _mm_and_si128(keep, g.x)) : g.done;
+    // Row k's pixel at a step, where the row has one.
+    auto at = [&g](size_t k, size_t step) { return g.first + k * g.stride + (step - k) * kBpp; };
+    int w[kGroupRows] = {0, 0, 0, 0};
+    for (size_t k = 0; k < kRows; k++)
+        if (kSteady || GroupHas<kRows>(g, k, t + 1)) w[k] = LoadWord(at(k, t + 1));
+    g.x = GatherWords(w[0], w[1], w[2], w[3]);
+    if (kSteady || GroupHas<kRows>(g, 0, t)) StoreWord(at(0, t), _mm_cvtsi128_si32(out));
+    if (kSteady || GroupHas<kRows>(g, 1, t)) StoreWord(at(1, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 4)));
+    if (kSteady || GroupHas<kRows>(g, 2, t)) StoreWord(at(2, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 8)));
+    if (kRows > 3 && (kSteady || GroupHas<kRows>(g, 3, t)))
+        StoreWord(at(3, t), _mm_cvtsi128_si32(_mm_srli_si128(out, 12)));
+}
+
+// A group of three or four rows of one filter at once, Paeth or Average, a
+// pixel of each in one 32-bit lane of a vector and computed in byte lanes:
+// row k runs k pixels behind row 0, so that the pixel above it and the one
+// above-left are the previous results of lane k - 1, taken from the register.
+// One chain of instructions serves a pixel of every row, where the pair
+// loop's serves two. Lanes of a row not yet started, or not in the group,
+// hold zeros, which is what a first pixel needs as left and upper-left
+// neighbours. Returns the pixels done in each row: every pixel whose word
+// lies inside the row.
+template <size_t kBpp, bool kPaeth, size_t kRows>
+QOV_PNG_SSE2_FN size_t PngUnfilterGroupSse2(uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
+    RowGroup g;
+    g.first = first;
+    g.stride = stride;
+    g.prev = prev;
+    g.pixels = n >= kWordBytes ? (n - kWordBytes) / kBpp + 1 : 0;
+    g.x = _mm_cvtsi32_si128(g.pixels ? LoadWord(first) : 0);
+    g.done = g.upper = _mm_setzero_si128();
+    const size_t steps = g.pixels + kRows - 1;
+    size_t t = 0;
+    // The first steps start the rows below; the steady ones run while every
+    // row has a pixel at this step and the next; the last ones finish the rows.
+    for (; t < kRows - 1 && t < steps; t++) GroupStep<kBpp, kPaeth, kRows, false>(g, t);
+    for (; t + 1 < g.pixels; t++) GroupStep<kBpp, kPaeth, kRows, true>(g, t);
+    for (; t < steps; t++) GroupStep<kBpp, kPaeth, kRows, false>(g, t);
+    return g.pixels;
+}
+
+template <size_t kBpp, size_t kRows>
+size_t PngUnfilterGroupOf(uint8_t filter, uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
+    return filter == kFilterPaeth ? PngUnfilterGroupSse2<kBpp, true, kRows>(first, stride, prev, n)
+                                  : PngUnfilterGroupSse2<kBpp, false, kRows>(first, stride, prev, n);
+}
+
+// The group's pixels the vector loop left, each row's from the one above,
+// finished by then, by the byte rules.
+template <size_t kBpp>
+bool PngUnfilterGroupRows(uint8_t filter, uint8_t* first, size_t rows, size_t stride, const uint8_t* prev, size_t n) {
+    if (filter != kFilterPaeth && filter != kFilterAverage) return false;
+    if (rows != 3 && rows != kGroupRows) return false;
+    const size_t done = rows == 3 ? PngUnfilterGroupOf<kBpp, 3>(filter, first, stride, prev, n)
+                                  : PngUnfilterGroupOf<kBpp, kGroupRows>(filter, first, stride, prev, n);
+    for (size_t k = 0; k < rows; k++)
+        PngUnfilterTail<kBpp>(filter, first + k * stride, k ? first + (k - 1) * stride : prev, done * kBpp, n);
+    return true;
+}
+
+// Sub of 3- or 4-byte pixels a vector at a time (five or four pixels): the
+// running sums of the stored pixels within the vector, by shifted adds of
+// one, two and four pixels, plus the last finished pixel repeated in every
+// pixel's place. That repeated pixel grows by the vector's own last sum, which
+// does not wait for the vector before, so the only chain is one add. The
+// sixteenth byte of a 3-byte vector is the next pixel's first, written back as
+// it was read, and the next vector is read before this one is written.
+// Returns the bytes done.
+template <size_t kBpp>
+QOV_PNG_SSE2_FN size_t PngSubSse2(uint8_t* row, size_t n) {
+    constexpr size_t kVector = 16, kPixels = kVector / kBpp, kStep = kPixels * kBpp;
+    const __m128i lastPixel = _mm_srli_si128(_mm_set1_epi8(-1), kVector - kBpp);
+    const __m128i keep = kBpp == 3 ? _mm_slli_si128(_mm_set1_epi8(-1), kVector - 1) : _mm_setzero_si128();
+    __m128i before = _mm_setzero_si128();  // the finished pixel to the left, repeated
+    size_t i = 0;
+    __m128i x = n >= kVector ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row)) : _mm_setzero_si128();
+    for (; i + kVector <= n; i += kStep) {
+        const __m128i next = i + kStep + kVector <= n ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + kStep))
+                                                      : _mm_setzero_si128();
+        __m128i sums = _mm_add_epi8(x, _mm_slli_si128(x, kBpp));
+        sums = _mm_add_epi8(sums, _mm_slli_si128(sums, 2 * kBpp));
+        if (kPixels > 4) sums = _mm_add_epi8(sums, _mm_slli_si128(sums, 4 * kBpp));
+        __m128i last = _mm_and_si128(_mm_srli_si128(sums, kStep - kBpp), lastPixel);
+        last = _mm_or_si128(last, _mm_slli_si128(last, kBpp));
+        last = _mm_or_si128(last, _mm_slli_si128(last, 2 * kBpp));
+        if (kPixels > 4) last = _mm_or_si128(last, _mm_slli_si128(last, 4 * kBpp));
+        const __m128i out = _mm_add_epi8(sums, before);
+        before = _mm_add_epi8(before, last);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i),
+                         _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, x)));
+        x = next;
+    }
+    return i;
+}
+
 template <size_t kBpp>
 bool PngUnfilterSse2(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     size_t done;
+    if (filter == kFilterSub) {
+        size_t i = PngSubSse2<kBpp>(row, n);
+        for (i = i > kBpp ? i : kBpp; i < n; i++) row[i] = uint8_t(row[i] + row[i - kBpp]);
+        return true;
+    }
     if (filter == kFilterPaeth && kBpp == 3 && !kVectorPaeth3) return false;
     if (filter == kFilterPaeth) done = PngPaethSse2<kBpp>(row, prev, n);
     else if (filter == kFilterAverage) done = PngAverageSse2<kBpp>(row, prev, n);
@@ -471,6 +639,17 @@ bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_
     return false;
 }
 
+bool PngUnfilterGroup(uint8_t filter, uint8_t* first, size_t rows, size_t stride, const uint8_t* prev, size_t n,
+                      size_t bpp) {
+#if QOV_PNG_SSE2
+    if (bpp == 3) return PngUnfilterGroupRows<3>(filter, first, rows, stride, prev, n);
+    if (bpp == 4) return PngUnfilterGroupRows<4>(filter, first, rows, stride, prev, n);
+#else
+    (void)filter, (void)first, (void)rows, (void)stride, (void)prev, (void)n, (void)bpp;
+#endif
+    return false;
+}
+
 void PngUnfilterPortable(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
     switch (bpp) {
     case 1: PngUnfilterT<1>(filter, row, prev, n); break;
@@ -496,8 +675,7 @@ inline uint8_t Blend(uint32_t colour, uint32_t alpha, uint32_t bg) {
 // Opaque 8-bit RGBA pixels four at a time: red and blue change places and
 // alpha stays 255, which is what the blend gives at alpha 255. Stops before
 // the first group of four holding a pixel that is not opaque; returns the
-// pixels done. Each group is read whole before it is written: in place the
-// output starts at or before its source.
+// pixels done.
 QOV_PNG_SSE2_FN size_t PngRgbaOpaqueSse2(const uint8_t* s, size_t n, uint8_t* d) {
     constexpr size_t kGroup = 4;
     const __m128i alpha = _mm_set1_epi32(int(0xFF000000u));
@@ -515,6 +693,27 @@ QOV_PNG_SSE2_FN size_t PngRgbaOpaqueSse2(const uint8_t* s, size_t n, uint8_t* d)
     return x;
 }
 constexpr size_t kRgbaGroup = 4;
+
+// 8-bit RGB pixels into BGR, five at a time from one 16-byte load: output
+// byte j is source byte j + 2, j or j - 2 as j is 0, 1 or 2 modulo 3. The
+// sixteenth byte stored is wrong (its source lies past the load), so a store
+// ends inside the row and the next store, or the byte loop after, writes that
+// pixel again. Returns the pixels done.
+QOV_PNG_SSE2_FN size_t PngRgbSwapSse2(const uint8_t* s, size_t n, uint8_t* d) {
+    constexpr size_t kGroup = 5, kVector = 16;
+    const __m128i fromRight = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
+    const __m128i green = _mm_setr_epi8(0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0);
+    const __m128i fromLeft = _mm_setr_epi8(0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0);
+    size_t x = 0;
+    for (; 3 * x + kVector <= 3 * n; x += kGroup) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * x));
+        const __m128i out = _mm_or_si128(_mm_and_si128(v, green),
+                                         _mm_or_si128(_mm_and_si128(_mm_srli_si128(v, 2), fromRight),
+                                                      _mm_and_si128(_mm_slli_si128(v, 2), fromLeft)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x), out);
+    }
+    return x;
+}
 #endif
 
 // Converts n pixels of depth 8 or 16 from an unfiltered row; dst advances by
@@ -530,16 +729,22 @@ void PngConvertPixelsT(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d,
     case kGrey:
     case kPalette:
         if (!wide && step == 1) {
-            memmove(d, s, n);  // in place the rows may overlap
+            memcpy(d, s, n);
         } else {
             for (size_t x = 0; x < n; x++, s += ss, d += step) *d = *s;
         }
         break;
     case kRgb:
-        // Each pixel is read whole before it is written: in place the output
-        // may start a few bytes before its source.
         if (!p.key) {
-            for (size_t x = 0; x < n; x++, s += 3 * ss, d += step) {
+            size_t x = 0;
+#if QOV_PNG_SSE2
+            if (!wide && kStep == 3) {
+                x = PngRgbSwapSse2(s, n, d);
+                s += 3 * x;
+                d += 3 * x;
+            }
+#endif
+            for (; x < n; x++, s += 3 * ss, d += step) {
                 const uint8_t r = s[0], g = s[ss], b = s[2 * ss];
                 d[0] = b;
                 d[1] = g;
@@ -624,7 +829,7 @@ void PngConvertPixels(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d, 
 
 // One unfiltered row of a non-interlaced image into DIB row `y` (counted from the top).
 void PngConvertRow(const PngRows& p, const uint8_t* s, size_t rowBytes, uint32_t y) {
-    uint8_t* d = p.dib + (p.topDown ? y : size_t(p.h.height) - 1 - y) * p.dibStride;
+    uint8_t* d = p.dib + (size_t(p.h.height) - 1 - y) * p.dibStride;
     if (p.h.bitDepth == 2) {
         for (size_t i = 0; i < rowBytes; i++, d += 2) {
             uint16_t v = gTwoBitSpread[s[i]];
@@ -670,60 +875,84 @@ int PngInflateTo(z_stream* z, const uint8_t* data, size_t length, size_t* pos, u
     return kPngOk;
 }
 
-// Non-interlaced: inflate a step of rows, unfilter and convert them, repeat.
-// A row is converted once the next one is unfiltered, so that a conversion in
-// place never destroys the row the next one is predicted from.
+// How many of `count` rows from `row`, `stride` bytes apart, start with its filter byte.
+size_t PngFilterRun(const uint8_t* row, size_t stride, size_t count) {
+    size_t k = 1;
+    while (k < count && row[k * stride] == row[0]) k++;
+    return k;
+}
+
+// Bytes of a step: whole rows of `stride` bytes, at least one.
+size_t PngStepBytes(size_t stride) { return (kInflateStep / stride + 1) * stride; }
+
+// The window of a plain image: kWindowSteps steps, room for the rows that wait
+// (and the row above them, their predictor) and a part row; never more than
+// the image data.
+size_t PngWindowBytes(size_t stride, size_t total) {
+    CheckedSize window(PngStepBytes(stride));
+    window.Mul(kWindowSteps);
+    CheckedSize waiting(stride);
+    waiting.Mul(kGroupRows + 2);
+    window.Add(waiting.value);
+    return window.ok && window.value < total ? window.Size() : total;
+}
+
+// Non-interlaced: inflate a step of rows into the window, unfilter the rows
+// and convert each into its place in the DIB, repeat. When a step no longer
+// fits behind the data in the window, the rows still needed (the last one
+// undone, the predictor of the next, and those not yet undone) move to its
+// start.
 int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t length, size_t pos,
-                  uint8_t* raw, size_t total, const uint8_t* zeroRow) {
+                  uint8_t* window, size_t windowBytes, size_t total, const uint8_t* zeroRow) {
     const size_t rowBytes = (size_t(p.h.width) * p.bitsPerPixel + 7) / 8;
     const size_t stride = rowBytes + 1;
-    size_t got = 0, step = (kInflateStep / stride + 1) * stride;
+    const size_t step = PngStepBytes(stride);
+    size_t first = 0, got = 0;  // the image row at the window's start, the bytes in it
     bool ended = false;
     uint32_t y = 0;
     const uint8_t* prev = zeroRow;
     while (y < p.h.height) {
-        size_t want = got + step < total ? got + step : total;
-        int rc = PngInflateTo(z, data, length, &pos, raw, want, &got, &ended);
+        if (windowBytes - got < step && first * stride + got < total) {
+            const size_t keep = y > 0 ? y - 1 : y;
+            const size_t from = (keep - first) * stride;
+            memmove(window, window + from, got - from);
+            got -= from;
+            first = keep;
+            if (y > 0) prev = window + 1;
+        }
+        const size_t left = total - first * stride;
+        size_t want = got + step < windowBytes ? got + step : windowBytes;
+        if (want > left) want = left;
+        int rc = PngInflateTo(z, data, length, &pos, window, want, &got, &ended);
         if (rc != kPngOk) return rc;
-        size_t ready = got / stride;
+        const size_t ready = first + got / stride;
         if (ready <= y) return kPngBadFormat;  // the stream ended short of the rows
         for (; y < ready; y++) {
-            // The last row in hand waits for the next step while more are
-            // coming, so that it can be undone with the row below it.
-            if (y + 1 == ready && ready < p.h.height && !ended) break;
-            uint8_t* row = raw + size_t(y) * stride;
+            // The last rows in hand wait for the next step while more are
+            // coming, so that they can be undone with the rows below them.
+            if (y + kGroupRows > ready && ready < p.h.height && !ended) break;
+            uint8_t* row = window + (y - first) * stride;
             uint8_t* below = row + stride;
+            const uint32_t run = uint32_t(PngFilterRun(row, stride, ready - y < kGroupRows ? ready - y : kGroupRows));
+            if (run > 2 && PngUnfilterGroup(row[0], row + 1, run, stride, prev, rowBytes, p.filterBpp)) {
+                for (uint32_t k = 0; k < run; k++) PngConvertRow(p, row + k * stride + 1, rowBytes, y + k);
+                prev = row + (run - 1) * stride + 1;
+                y += run - 1;
+                continue;
+            }
             if (y + 1 < ready && PngUnfilterPair(row[0], below[0], row + 1, below + 1, prev, rowBytes, p.filterBpp)) {
-                row[0] = below[0] = 0;
-                if (y > 0) PngConvertRow(p, prev, rowBytes, y - 1);
                 PngConvertRow(p, row + 1, rowBytes, y);
+                PngConvertRow(p, below + 1, rowBytes, y + 1);
                 prev = below + 1;
                 y++;
                 continue;
             }
             PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
-            row[0] = 0;
-            if (y > 0) PngConvertRow(p, prev, rowBytes, y - 1);
+            PngConvertRow(p, row + 1, rowBytes, y);
             prev = row + 1;
         }
     }
-    PngConvertRow(p, prev, rowBytes, p.h.height - 1);
     return kPngOk;
-}
-
-// Turns rows written top-down into the bottom-up order of a DIB.
-void PngFlipRows(uint8_t* bits, size_t stride, uint32_t height) {
-    uint8_t tmp[4096];
-    for (uint32_t top = 0, bottom = height - 1; top < bottom; top++, bottom--) {
-        uint8_t* a = bits + size_t(top) * stride;
-        uint8_t* b = bits + size_t(bottom) * stride;
-        for (size_t done = 0; done < stride; done += sizeof tmp) {
-            size_t n = stride - done < sizeof tmp ? stride - done : sizeof tmp;
-            memcpy(tmp, a + done, n);
-            memcpy(a + done, b + done, n);
-            memcpy(b + done, tmp, n);
-        }
-    }
 }
 
 // Adam7: inflate everything, then unfilter each pass and scatter its pixels.
@@ -868,29 +1097,12 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
     }
     BuildTwoBitSpread();
 
-    // Rows of 8 and 16 bits that do not grow in conversion are converted in
-    // place: the image data is inflated into the bits block itself, behind
-    // room for any growth of the row padding, the rows are written top-down
-    // over the consumed data and flipped at the end. One large block instead
-    // of two halves the memory that a big picture touches.
+    // A plain image's rows pass through a window (see PngDecodeRows); Adam7
+    // passes are inflated whole, since each pass spreads over the picture.
     const size_t rawStride = size_t(rowBytes.value / 8) + 1;
-    const size_t inBytes = p.bitsPerPixel / 8;
-    p.topDown = !h.interlace && h.bitDepth >= 8 && p.outBytes <= inBytes;
-    uint8_t* block = nullptr;
-    uint8_t* raw = nullptr;
-    if (p.topDown) {
-        const size_t growth = p.dibStride > rawStride ? (p.dibStride - rawStride) * h.height : 0;
-        CheckedSize blockSize(growth);
-        blockSize.Add(total.value);
-        if (!blockSize.Fits(gImageByteCap)) return kPngBadFormat;
-        block = static_cast<uint8_t*>(LocalAllocZero(blockSize.value > dibSize.value ? blockSize.Size()
-                                                                                     : dibSize.Size()));
-        p.dib = block;
-        raw = block ? block + growth : nullptr;
-    } else {
-        raw = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
-        p.dib = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size()));
-    }
+    const size_t rawBytes = h.interlace ? total.Size() : PngWindowBytes(rawStride, total.Size());
+    uint8_t* raw = static_cast<uint8_t*>(GuardedAlloc(rawBytes));
+    p.dib = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size()));
     uint8_t* zeroRow = static_cast<uint8_t*>(LocalAllocZero(rawStride));
     z_stream z;
     memset(&z, 0, sizeof z);
@@ -900,21 +1112,14 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
         rc = kPngBadData;
     } else {
         rc = h.interlace ? PngDecodeInterlaced(p, &z, data, length, c.firstIdat, raw, total.Size(), zeroRow)
-                         : PngDecodeRows(p, &z, data, length, c.firstIdat, raw, total.Size(), zeroRow);
+                         : PngDecodeRows(p, &z, data, length, c.firstIdat, raw, rawBytes, total.Size(), zeroRow);
         inflateEnd(&z);
     }
-    if (!p.topDown) GuardedFree(raw);
+    GuardedFree(raw);
     LocalFreeMem(zeroRow);
     if (rc != kPngOk) {
         LocalFreeMem(p.dib);
         return rc;
-    }
-    if (p.topDown) {
-        PngFlipRows(p.dib, p.dibStride, h.height);
-        // Padding bytes still hold image data of the rows that were there.
-        const size_t used = size_t(h.width) * p.outBytes;
-        if (used < p.dibStride)
-            for (uint32_t y = 0; y < h.height; y++) memset(p.dib + size_t(y) * p.dibStride + used, 0, p.dibStride - used);
     }
     out->bits = p.dib;
     if (headerOut) *headerOut = h;

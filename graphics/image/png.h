@@ -59,7 +59,12 @@ void PngUnfilterPortable(uint8_t filter, uint8_t* row, const uint8_t* prev, size
 // nothing done) otherwise; the rows are then undone one by one.
 bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_t* lower, const uint8_t* prev, size_t n,
                      size_t bpp);
-
+// A group of three or four rows one above the other, `stride` bytes apart,
+// all with the filter `filter`, Paeth or Average, of 3- or 4-byte pixels
+// where there is a vector path: each row's pixels overlap in time those of
+// the row above. False (and nothing done) otherwise.
+bool PngUnfilterGroup(uint8_t filter, uint8_t* first, size_t rows, size_t stride, const uint8_t* prev, size_t n,
+                      size_t bpp);
 // CRC-32 of the PNG chunks (ISO 3309, reflected).
 uint32_t PngCrcUpdate(uint32_t crc, const uint8_t* data, size_t length);
 uint32_t PngCrc(const uint8_t* data, size_t length);

@@ -27,11 +27,6 @@ void PutLe32(Bytes* b, uint32_t v) {
     for (int i = 0; i < 4; i++) b->push_back(uint8_t(v >> (8 * i)));
 }
 
-int Paeth(int a, int b, int c) {
-    int p = a + b - c, pa = abs(p - a), pb = abs(p - b), pc = abs(p - c);
-    return (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
-}
-
 // LSB-first bit writer into 255-byte sub-blocks.
 struct GifBits {
     Bytes data;
@@ -95,6 +90,11 @@ Bytes ExpandRle(const uint8_t* p, size_t n, uint32_t w, uint32_t h, bool four) {
 }
 
 }  // namespace
+
+int Paeth(int a, int b, int c) {
+    int p = a + b - c, pa = abs(p - a), pb = abs(p - b), pc = abs(p - c);
+    return (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
+}
 
 Bytes PngSignature() { return {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}; }
 

@@ -14,6 +14,8 @@ using Bytes = std::vector<uint8_t>;
 Bytes PngSignature();
 void PngAddChunk(Bytes* png, const char* type, const Bytes& data);
 Bytes PngIhdr(uint32_t width, uint32_t height, uint8_t depth, uint8_t colorType, uint8_t interlace);
+// The Paeth predictor as an encoder computes it, from left, upper and upper-left.
+int Paeth(int a, int b, int c);
 // zlib data of packed rows (each row already without filter byte), filtered
 // with the given filter type (0..4) per row, or cycling 0..4 when filter < 0.
 Bytes PngIdatData(const Bytes& rows, uint32_t rowBytes, uint32_t height, uint32_t bpp, int filter, int level);

@@ -376,6 +376,168 @@ TEST(Png, UnfilterPairMatchesTwoRowsOneByOne) {
     }
 }
 
+// Groups of three and four rows undone together against the byte loops
+// undoing them one by one, each from the row above: widths where the rows'
+// lags, the start and end of the staggered loop or the tail could go wrong,
+// both filters, rows laid a filter byte apart as in the decoder (that byte
+// left alone), and groups refused (nothing touched) without a group path.
+TEST(Png, UnfilterGroupMatchesItsRowsOneByOne) {
+    const UnfilterCase cases[] = {
+        {3, 1, "one RGB pixel: no vector step at all"},
+        {3, 2, "two RGB pixels: one vector step"},
+        {3, 4, "four RGB pixels: the rows never all run at once"},
+        {3, 5, "five RGB pixels: one step with every row running"},
+        {3, 37, "odd RGB width"},
+        {3, 640, "a long RGB row"},
+        {4, 1, "one RGBA pixel"},
+        {4, 3, "three RGBA pixels"},
+        {4, 5, "five RGBA pixels"},
+        {4, 641, "a long RGBA row"},
+    };
+    constexpr uint8_t kGapByte = 0xA5;
+    std::mt19937 rng(13);
+    for (const auto& c : cases) {
+        const size_t n = c.bpp * c.pixels, stride = n + 1;
+        for (size_t count : {size_t(3), size_t(4)}) {
+            for (int content = 0; content < 3; content++) {
+                auto byte = [&] { return content == 1 ? uint8_t(rng() % 2 ? 255 - rng() % 3 : rng() % 3) : uint8_t(rng()); };
+                Bytes rows(count * stride, kGapByte), prev(n);
+                for (size_t k = 0; k < count; k++)
+                    for (size_t i = 0; i < n; i++) rows[k * stride + i] = byte();
+                for (size_t i = 0; i < n; i++) prev[i] = content == 2 ? 0 : byte();
+                for (uint8_t filter : {kPaeth, kAverage}) {
+                    Bytes fast = rows, slow = rows;
+                    ASSERT_TRUE(PngUnfilterGroup(filter, fast.data(), count, stride, prev.data(), n, c.bpp)) << c.why;
+                    for (size_t k = 0; k < count; k++)
+                        PngUnfilterPortable(filter, slow.data() + k * stride,
+                                            k ? slow.data() + (k - 1) * stride : prev.data(), n, c.bpp);
+                    EXPECT_EQ(slow, fast) << c.why << ", " << count << " rows, filter " << int(filter) << ", content "
+                                          << content;
+                }
+            }
+        }
+    }
+    struct Refused {
+        uint8_t filter;
+        size_t rows, bpp;
+        const char* why;
+    } refused[] = {
+        {kSub, 4, 3, "Sub has no group path"},
+        {kUp, 4, 4, "Up has no group path"},
+        {kPaeth, 4, 1, "one-byte pixels"},
+        {kAverage, 4, 6, "16-bit RGB"},
+        {kPaeth, 2, 3, "two rows: the pair path's"},
+        {kPaeth, 5, 3, "more rows than a group"},
+    };
+    for (const auto& r : refused) {
+        Bytes rows(5 * 25, 7), prev(24, 5);
+        EXPECT_FALSE(PngUnfilterGroup(r.filter, rows.data(), r.rows, 25, prev.data(), 24, r.bpp)) << r.why;
+        EXPECT_EQ(Bytes(5 * 25, 7), rows) << r.why;
+    }
+}
+
+// The group path works Paeth's predictor out in bytes from the smaller and
+// larger of left and upper, where ties are easy to get wrong: every left,
+// upper and upper-left value against the encoder's rule. Row 0 of each group
+// holds pixel pairs whose first pixel decodes to the left value and whose
+// second stores 0, so that it decodes to the predictor itself.
+TEST(Png, GroupPaethMatchesTheRuleOnEverySampleTriple) {
+    constexpr size_t kBpp = 4, kRows = 4, kPairs = 256 * 256 / kBpp;
+    const size_t n = 2 * kPairs * kBpp, stride = n + 1;
+    Bytes rows(kRows * stride), prev(n), expect(n);
+    size_t wrong = 0;
+    for (int upLeft = 0; upLeft < 256; upLeft++) {
+        for (size_t i = 0; i < n; i++) {
+            const size_t pair = i / (2 * kBpp), lane = i % kBpp, combo = pair * kBpp + lane;
+            const bool second = i % (2 * kBpp) >= kBpp;
+            // The first pixel's upper (the second's upper-left) is upLeft,
+            // the second's upper the combination's b, its left the a.
+            const int a = int(combo >> 8), b = int(combo & 0xFF);
+            prev[i] = uint8_t(second ? b : upLeft);
+            const int pixelLeft = i >= kBpp ? int(expect[i - kBpp]) : 0;
+            const int pixelUpLeft = i >= kBpp ? int(prev[i - kBpp]) : 0;
+            const int pred = Paeth(pixelLeft, prev[i], pixelUpLeft);
+            expect[i] = uint8_t(second ? pred : a);
+            rows[i] = uint8_t(expect[i] - pred);
+        }
+        for (size_t k = 1; k < kRows; k++)
+            for (size_t i = 0; i < n; i++) rows[k * stride + i] = uint8_t(i * 7 + k + upLeft);
+        ASSERT_TRUE(PngUnfilterGroup(kPaeth, rows.data(), kRows, stride, prev.data(), n, kBpp));
+        for (size_t i = 0; i < n; i++) wrong += rows[i] != expect[i];
+    }
+    EXPECT_EQ(wrong, 0u);
+}
+
+// Images tall enough to be inflated in several steps, whose rows wait across
+// a step for the rows below them: every row and the zeroed row padding come
+// out as in a one-step decode of the same pixels.
+TEST(Png, RowsSpanningInflateStepsDecodeAlike) {
+    struct StepCase {
+        uint8_t colorType;
+        uint32_t bpp;
+        int filter;
+        const char* why;
+    } cases[] = {
+        {2, 3, kPaeth, "RGB, all Paeth"},
+        {2, 3, kAverage, "RGB, all Average"},
+        {2, 3, -1, "RGB, filters cycling"},
+        {6, 4, kPaeth, "RGBA, all Paeth"},
+        {6, 4, -1, "RGBA, filters cycling"},
+    };
+    const uint32_t w = 151, h = 1201;  // rows of 3 or 4 x 151 + 1 bytes: more than one step
+    std::mt19937 rng(17);
+    for (const auto& c : cases) {
+        Bytes rows(size_t(w) * h * c.bpp);
+        for (size_t i = 0; i < rows.size(); i++) rows[i] = uint8_t(i / c.bpp % 97 * 2 + rng() % 5);
+        if (c.colorType == 6)
+            for (size_t i = 3; i < rows.size(); i += 4) rows[i] = 255;  // opaque: the pixels as stored
+        Bytes expect;
+        for (size_t i = 0; i < rows.size(); i += c.bpp) expect.insert(expect.end(), &rows[i], &rows[i] + 3);
+        ASSERT_EQ(DecodeBytes(kImgFormatPng, MakePng(w, h, 8, c.colorType, rows, {}, c.filter)), kImgOk) << c.why;
+        EXPECT_EQ(StateToRgb(), expect) << c.why;
+        const BITMAPINFOHEADER& bh = gImageDecodeState.header;
+        const size_t used = size_t(w) * bh.biBitCount / 8, stride = (used + 3) / 4 * 4;
+        size_t nonZeroPadding = 0;
+        for (uint32_t y = 0; y < h; y++)
+            for (size_t i = used; i < stride; i++) nonZeroPadding += gImageDecodeState.bits[y * stride + i] != 0;
+        EXPECT_EQ(nonZeroPadding, 0u) << c.why;
+        // The same data cut short in the middle of a later step is refused.
+        const Bytes z = PngIdatData(rows, w * c.bpp, h, c.bpp, c.filter, 6);
+        const Bytes cut = WithChunks(PngIhdr(w, h, 8, c.colorType, 0),
+                                     {{"IDAT", Bytes(z.begin(), z.begin() + z.size() * 3 / 4)}, {"IEND", {}}});
+        EXPECT_EQ(DecodeBytes(kImgFormatPng, cut), kImgInvalid) << c.why << ", cut short";
+    }
+}
+
+// RGB rows turned into BGR five pixels a store: on widths around the store's
+// reach every pixel comes out as stored and the row padding stays zero (a
+// store past a row's pixels would write into the row after it in memory).
+TEST(Png, RgbRowsOfEveryWidthAroundTheVectorStepComeOutAsStored) {
+    struct WidthCase {
+        uint32_t width;
+        const char* why;
+    } cases[] = {
+        {1, "one pixel: the byte loop alone"},
+        {5, "one group's pixels, short of a whole load"},
+        {6, "one load, one pixel after it"},
+        {7, "one load, two pixels after it"},
+        {11, "two loads and one pixel"},
+        {16, "three loads and one pixel"},
+        {37, "odd width"},
+    };
+    std::mt19937 rng(19);
+    for (const auto& c : cases) {
+        const uint32_t h = 3;
+        Bytes rows(size_t(c.width) * h * 3);
+        for (auto& b : rows) b = uint8_t(rng());
+        ASSERT_EQ(DecodeBytes(kImgFormatPng, MakePng(c.width, h, 8, 2, rows, {}, 0)), kImgOk) << c.why;
+        EXPECT_EQ(StateToRgb(), rows) << c.why;
+        const size_t used = size_t(c.width) * 3, stride = (used + 3) / 4 * 4;
+        for (uint32_t y = 0; y < h; y++)
+            for (size_t i = used; i < stride; i++) EXPECT_EQ(gImageDecodeState.bits[y * stride + i], 0) << c.why;
+    }
+}
+
 // Paeth's predictor takes the left byte (a), then the upper (b), then the
 // upper-left (c) when their distances to a + b - c tie; a pixel-wide vector
 // path must keep that order on every sample.
