@@ -284,11 +284,14 @@ static void SkipKeepAliveRun() {
         uint32_t words = 0;
         while ((words + 1) * 4 <= static_cast<uint32_t>(k) && WireGetU32(run + words * 4, false) == kKeepAliveWord)
             words++;
-        // The words were peeked: they are there, so one read takes them.
+        if (!words) return;
+        // The words were peeked: they are there, so the reads take them at once.
         gSockRead = true;
-        if (!words || recv(gSock, reinterpret_cast<char*>(run), static_cast<int>(words * 4), 0) !=
-                          static_cast<int>(words * 4))
-            return;
+        for (uint32_t left = words * 4; left;) {
+            int got = recv(gSock, reinterpret_cast<char*>(run), static_cast<int>(left), 0);
+            if (got <= 0) return;
+            left -= static_cast<uint32_t>(got);
+        }
         gSilenceFrom = GetTickCount();
         if (words * 4 < static_cast<uint32_t>(k)) return;
     }
