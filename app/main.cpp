@@ -184,7 +184,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
             exitCode = gSession.exitCode;
         }
     }
-    // Ends the receive thread, then frees the socket, event, lock and receive buffer.
+    // Ends the link watch thread, then frees the socket, event, lock and receive buffer.
     ServerDisconnect();
     // The GUI clean-up destroys the main window; without it the plain session
     // window is destroyed here.

@@ -201,7 +201,7 @@ HWND CreateTheMainWindow(HINSTANCE inst) {
     return wnd;
 }
 
-// Messages only the main window gets: frames from the receive thread, the
+// Messages only the main window gets: the socket's notices (frames), the
 // timer objects' tick and the print dialog's command.
 static bool MainWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     switch (msg) {

@@ -177,7 +177,7 @@ static void ForgetInTopWindow(ObjectRecord* rec) {
 
 int32_t ObjectDestroy(ObjectRecord* rec) {
     if (!rec || !ObjectIsLive(rec)) return kOpNoObject;
-    // The main window carries every frame from the receive thread: no request
+    // The main window carries the socket's notices of every frame: no request
     // may destroy it (the window layer's clean-up ends it at exit).
     if (rec == gMainWindowObj) return kOpNoObject;
     const ObjectOps* ops = ObjectOpsOf(rec);

@@ -105,8 +105,19 @@ void WindowLayoutRect(ObjectRecord* container, RECT* out) {
     if (container->kind == kKindWindow && gGuiHooks.ribbonHeight) out->top += gGuiHooks.ribbonHeight(container);
 }
 
+// True when the child window already has this place in its parent's client
+// area (read from the window itself, no message sent).
+static bool WindowIsAt(HWND wnd, int32_t x, int32_t y, int32_t width, int32_t height) {
+    RECT r;
+    if (!GetWindowRect(wnd, &r)) return false;
+    MapWindowPoints(nullptr, GetParent(wnd), reinterpret_cast<POINT*>(&r), 2);
+    return r.left == x && r.top == y && r.right - r.left == width && r.bottom - r.top == height;
+}
+
 // Moves the object's window (or only its rectangle for a windowless object)
-// to rect in container pixels.
+// to rect in container pixels. A window already there (a control just made
+// at its place and now shown) is not moved again: the move would only cost a
+// round of position messages that change nothing.
 void PositionObjectWindow(ObjectRecord* rec, const RECT* rect) {
     if (!rec) return;
     RECT old = {rec->left, rec->top, rec->right, rec->bottom};
@@ -123,8 +134,9 @@ void PositionObjectWindow(ObjectRecord* rec, const RECT* rect) {
         sy = *ci.scrollY;
     }
     if (rec->hwnd && rec->kind != kKindWindow) {
-        SetWindowPos(rec->hwnd, nullptr, rec->left - sx, rec->top - sy, rec->right - rec->left,
-                     rec->bottom - rec->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        int32_t x = rec->left - sx, y = rec->top - sy, width = rec->right - rec->left, height = rec->bottom - rec->top;
+        if (!WindowIsAt(rec->hwnd, x, y, width, height))
+            SetWindowPos(rec->hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     } else if (rec->parent && rec->parent->hwnd) {
         HWND pw = rec->parent->hwnd;
         OffsetRect(&old, -sx, -sy);

@@ -1,6 +1,7 @@
 // link.cpp - the TCP link to the application server: connecting over IPv4 or
-// IPv6 with retries and fallback servers, the receive thread with its keep-alive
-// and silence limit, the locked send path, and the last error's text.
+// IPv6 with retries and fallback servers, the frames read on the main thread
+// at the socket's notices, the watch thread with the keep-alive and silence
+// limit, the locked send path, and the last error's text.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -18,30 +19,29 @@ Session gSession;
 MsgBuf gRecvBuf;
 
 static SOCKET gSock = INVALID_SOCKET;
-static HANDLE gRecvEvent;
-static HANDLE gRecvThread;
+static HANDLE gWatchEvent;           // wakes the watch thread at the session's end
+static HANDLE gWatchThread;
 static CRITICAL_SECTION gSendLock;
 static bool gSendLockReady;          // also: Winsock is started
 static volatile LONG gStopping;
-static volatile LONG gRecvResult;
 static DWORD gLastSendTick;            // for the keep-alive, under gSendLock
 
 constexpr int kErrTimedOut = 10060;    // the server stayed silent past QOVCS_RECVTIMEOUT
 constexpr int kErrConnRefused = 10061; // nothing listens on the server's port
 constexpr int kErrHostNotFound = 11001;
 constexpr int kMaxFallbackServers = 4;
-// While held, the receive thread looks at the socket this often for a close or
-// a failure (and for keep-alive words to skip).
-constexpr DWORD kHeldWatchMs = 200;
+// The watch thread looks at the keep-alive and the silence limit this often.
+constexpr DWORD kWatchMs = 200;
 // The most bytes looked at in one go when skipping a run of keep-alive words.
 constexpr uint32_t kKeepAliveRunBytes = 16384;
-// The most bytes read ahead while the thread is held (see WatchHeldLink).
+// The most bytes read ahead while the main thread works on a frame (see
+// WatchHeldLink).
 constexpr uint32_t kReadAheadMax = 65536;
-// The most reads of one look while held, so a flood does not keep the thread
-// from seeing that it was let on.
+// The most reads of one look while the main thread works on a frame, so a
+// flood does not hold up the main thread.
 constexpr int kHeldReadsPerLook = 16;
-// How long the end of a session waits for the receive thread to finish.
-constexpr DWORD kRecvThreadEndMs = 5000;
+// How long the end of a session waits for the watch thread to finish.
+constexpr DWORD kWatchThreadEndMs = 5000;
 
 // ---- IPv6 entry points, loaded from ws2_32.dll at run time ----------------------
 // They are absent from the oldest Winsock; loading them by name keeps the
@@ -155,8 +155,8 @@ bool SendMsgBytes(const uint8_t* msg, uint32_t len) {
     return true;
 }
 
-// The receive thread's keep-alive: a lone word when nothing was sent for the
-// configured number of seconds.
+// The keep-alive (the watch thread's): a lone word when nothing was sent for
+// the configured number of seconds.
 static void SendKeepAliveIfDue() {
     if (gClientConfig.keepAlive <= 0 || gSock == INVALID_SOCKET) return;
     EnterCriticalSection(&gSendLock);
@@ -169,27 +169,51 @@ static void SendKeepAliveIfDue() {
     LeaveCriticalSection(&gSendLock);
 }
 
-static DWORD WaitSlice() {
-    DWORD slice = kRecvWaitMs;
-    if (gClientConfig.keepAlive > 0 && static_cast<DWORD>(gClientConfig.keepAlive) * 1000u < slice)
-        slice = static_cast<DWORD>(gClientConfig.keepAlive) * 1000u;
-    return slice;
-}
-
 // ---- Receiving --------------------------------------------------------------------
+// The main thread reads the socket itself. The socket tells the main window
+// when it has something to read (WSAAsyncSelect posts message 1174 for FD_READ
+// and FD_CLOSE), so a frame is read and dispatched in the same turn of
+// whichever message loop runs: the main loop, a nested wait, a modal window's
+// or a tracked menu's loop. Frames are assembled from what has arrived and
+// never waited for: a frame that arrives in pieces is finished by the later
+// notices. The link watch thread only keeps the link alive and posts a look
+// when the server has been silent past the limit.
 
-// Bytes read ahead while the thread was held, taken before the socket's; the
-// receive thread's alone. Its head is always at a frame boundary when the
-// thread is held.
+// What a look at the link found when no frame is to be taken (a positive
+// number is the link's failure).
+constexpr int kRecvPending = -1;
+
+// Bytes read ahead, taken before the socket's (the main thread's alone). Its
+// head is always at a frame boundary while the main thread works on a frame.
 static uint8_t gAhead[kReadAheadMax];
 static uint32_t gAheadAt, gAheadEnd;
 
 static uint32_t AheadLeft() { return gAheadEnd - gAheadAt; }
 
+// The frame being assembled in gRecvBuf: its header (kept apart until it is
+// whole, so the keep-alive words before it can be dropped), the bytes of it
+// that have arrived, and its length once the header is whole.
+static uint8_t gHead[kMsgHeadSize];
+static uint32_t gFrameHave, gFrameLen;
+
+// True from the moment the main thread is ready for the next frame until that
+// frame (or the link's failure) has been taken: only then is a frame read into
+// the receive buffer, never over one still being taken. Main thread only.
+static bool gRecvReleased;
+// The link's failure was reported: later looks take nothing. Main thread only.
+static bool gLinkFailed;
+// A look posted by the watch thread is waiting in the queue (no second one).
+static volatile LONG gLookPosted;
+// The socket posts a notice when bytes arrive, and again after each read that
+// leaves some behind; a look that read nothing from the socket may have taken
+// the notice of bytes still there, so the next wait for a frame must look
+// again by itself. gSockRead: this look read from the socket. Main thread only.
+static bool gSockRead, gNoticeOwed;
+
 // Since when the server has been silent, for QOVCS_RECVTIMEOUT: reset by every
-// byte that arrives, and when the thread begins to wait for a frame or is held
-// after handing one on (the receive thread's alone).
-static DWORD gSilenceFrom;
+// byte that arrives, and when the main thread begins to wait for a frame or
+// takes one. Written by the main thread, read by the watch thread.
+static volatile DWORD gSilenceFrom;
 
 static DWORD SilenceLimitMs() {
     return static_cast<DWORD>(gClientConfig.recvTimeout > 0 ? gClientConfig.recvTimeout : kDefaultRecvTimeout) * 1000u;
@@ -217,49 +241,23 @@ static void DropAheadKeepAlives() {
     if (gAheadAt == gAheadEnd) gAheadAt = gAheadEnd = 0;
 }
 
-// Waits until the socket has something to read (bytes, or the close), sending
-// keep-alives meanwhile and ending the session when the server has stayed
-// silent past QOVCS_RECVTIMEOUT: 0, or the error number.
-static int WaitReadable() {
-    for (;;) {
-        fd_set rd;
-        FD_ZERO(&rd);
-        FD_SET(gSock, &rd);
-        // A turn ends by the silence limit at the latest, so that a frame that
-        // stops arriving half-way is found out on time.
-        DWORD silent = GetTickCount() - gSilenceFrom, limit = SilenceLimitMs();
-        DWORD slice = WaitSlice();
-        if (silent >= limit) slice = 0;
-        else if (limit - silent < slice) slice = limit - silent;
-        timeval tv = {static_cast<long>(slice / 1000), static_cast<long>((slice % 1000) * 1000)};
-        int r = select(0, &rd, nullptr, nullptr, &tv);
-        if (gStopping) return kErrNotConnected;
-        if (r == SOCKET_ERROR) return WSAGetLastError();
-        if (r > 0) return 0;
-        SendKeepAliveIfDue();
-        if (SilenceTooLong()) return kErrTimedOut;
-    }
-}
-
 // Reads what has arrived, up to n bytes, through the read-ahead buffer: one
 // call takes all that is there (a whole frame when it has arrived whole, and
-// what follows it), and later reads are served from the buffer. The socket
-// does not block, so a read that finds bytes costs one call; only when it
-// finds none does the thread wait in WaitReadable. 0 with *got >= 1, or the
-// error number (10057 when the server closed).
+// what follows it), and later reads are served from the buffer. 0 with
+// *got >= 1; kRecvPending when nothing has arrived; or the error number
+// (10057 when the server closed).
 static int RecvSome(uint8_t* p, uint32_t n, uint32_t* got) {
-    while (!AheadLeft()) {
+    if (!AheadLeft()) {
         gAheadAt = gAheadEnd = 0;
+        gSockRead = true;
         int k = recv(gSock, reinterpret_cast<char*>(gAhead), static_cast<int>(kReadAheadMax), 0);
-        if (k > 0) {
-            gSilenceFrom = GetTickCount();
-            gAheadEnd = static_cast<uint32_t>(k);
-            break;
+        if (k == 0) return kErrNotConnected;
+        if (k == SOCKET_ERROR) {
+            int err = WSAGetLastError();
+            return err == WSAEWOULDBLOCK ? kRecvPending : err;
         }
-        if (k == 0 || gStopping) return kErrNotConnected;
-        int err = WSAGetLastError();
-        if (err != WSAEWOULDBLOCK) return err;
-        if ((err = WaitReadable()) != 0) return err;
+        gSilenceFrom = GetTickCount();
+        gAheadEnd = static_cast<uint32_t>(k);
     }
     uint32_t take = AheadLeft() < n ? AheadLeft() : n;
     memcpy(p, gAhead + gAheadAt, take);
@@ -269,27 +267,12 @@ static int RecvSome(uint8_t* p, uint32_t n, uint32_t* got) {
     return 0;
 }
 
-// Reads exactly n bytes: 0, or the error number (10057 when the server closed);
-// *got counts the bytes that did arrive.
-static int RecvExact(uint8_t* p, uint32_t n, uint32_t* got) {
-    *got = 0;
-    while (n) {
-        uint32_t k;
-        int rc = RecvSome(p, n, &k);
-        if (rc) return rc;
-        p += k;
-        n -= k;
-        *got += k;
-    }
-    return 0;
-}
-
 // Takes the keep-alive words that have already arrived in whole runs: one look
-// and one read for many words rather than a wait and a read for each, so a
+// and one read for many words rather than a notice and a read for each, so a
 // flood of them cannot hold up the frames behind it. Stops at the first byte
 // that is not part of a keep-alive word; takes nothing else.
 static void SkipKeepAliveRun() {
-    static uint8_t run[kKeepAliveRunBytes];   // the receive thread's alone
+    static uint8_t run[kKeepAliveRunBytes];
     DropAheadKeepAlives();
     if (AheadLeft()) return;
     for (;;) {
@@ -301,60 +284,73 @@ static void SkipKeepAliveRun() {
         uint32_t words = 0;
         while ((words + 1) * 4 <= static_cast<uint32_t>(k) && WireGetU32(run + words * 4, false) == kKeepAliveWord)
             words++;
-        uint32_t got;
-        if (!words || RecvExact(run, words * 4, &got) != 0) return;
+        if (!words) return;
+        // The words were peeked: they are there, so the reads take them at once.
+        gSockRead = true;
+        for (uint32_t left = words * 4; left;) {
+            int got = recv(gSock, reinterpret_cast<char*>(run), static_cast<int>(left), 0);
+            if (got <= 0) return;
+            left -= static_cast<uint32_t>(got);
+        }
+        gSilenceFrom = GetTickCount();
         if (words * 4 < static_cast<uint32_t>(k)) return;
     }
 }
 
-// One whole frame into gRecvBuf; the server's own keep-alive words are skipped.
-// The header comes in one read when it has arrived whole; the bytes read past
-// a lone keep-alive word are kept as the start of what follows it. A failure
-// before the first byte of a frame is the link's own (10057 when the server
-// closed, 10060 when it stayed silent); once a frame has begun, any failure
-// inside it (a close, a stall past the silence limit, an error) means the frame
-// does not fit: 99990.
-static int RecvOneFrame() {
-    uint8_t head[8];
-    uint32_t have = 0;   // bytes of the next header already read
+// Goes on with the frame being assembled in gRecvBuf from what has arrived;
+// the server's own keep-alive words before a frame are skipped. The header
+// comes in one read when it has arrived whole; the bytes read past a lone
+// keep-alive word are kept as the start of what follows it. 0 when the frame
+// is whole, kRecvPending when more must arrive, else the failure: before the
+// first byte of a frame the link's own (10057 when the server closed); once a
+// frame has begun, any failure inside it means the frame does not fit: 99990.
+// A keep-alive word at the head of the header being read is dropped (true);
+// a run of them behind it goes with it.
+static bool DropHeadKeepAlive() {
+    if (gFrameHave < 4 || WireGetU32(gHead, false) != kKeepAliveWord) return false;
+    memmove(gHead, gHead + 4, gFrameHave - 4);
+    gFrameHave -= 4;
+    if (!gFrameHave) SkipKeepAliveRun();
+    return true;
+}
+
+static int RecvFramePart() {
     for (;;) {
-        // The silence limit counts from the start of the wait for a frame.
-        if (!have && !AheadLeft()) gSilenceFrom = GetTickCount();
         uint32_t got;
-        if (have < 4) {
-            int rc = RecvSome(head + have, 8 - have, &got);
-            if (rc) return have ? kErrBadMessage : rc;
-            have += got;
-            if (have < 4) continue;
+        if (gFrameHave < kMsgHeadSize) {
+            if (DropHeadKeepAlive()) continue;
+            int rc = RecvSome(gHead + gFrameHave, kMsgHeadSize - gFrameHave, &got);
+            if (rc) return rc == kRecvPending || !gFrameHave ? rc : kErrBadMessage;
+            gFrameHave += got;
+            if (gFrameHave < kMsgHeadSize || DropHeadKeepAlive()) continue;
+            if (!gSession.orderKnown) {
+                int order = FrameDetectOrder(gHead, kMsgHeadSize);
+                gSession.swapped = order == 1;
+                gSession.orderKnown = true;
+            }
+            if (FrameCheckWord(WireGetU32(gHead, gSession.swapped), gRecvBuf.size, &gFrameLen) != 0)
+                return kErrBadMessage;
+            memcpy(gRecvBuf.data, gHead, kMsgHeadSize);
         }
-        if (WireGetU32(head, false) == kKeepAliveWord) {
-            memmove(head, head + 4, have - 4);
-            have -= 4;
-            if (!have) SkipKeepAliveRun();
+        if (gFrameHave < gFrameLen) {
+            int rc = RecvSome(gRecvBuf.data + gFrameHave, gFrameLen - gFrameHave, &got);
+            if (rc) return rc == kRecvPending ? rc : kErrBadMessage;
+            gFrameHave += got;
             continue;
         }
-        if (have < 8 && RecvExact(head + have, 8 - have, &got) != 0) return kErrBadMessage;
-        if (!gSession.orderKnown) {
-            int order = FrameDetectOrder(head, 8);
-            gSession.swapped = order == 1;
-            gSession.orderKnown = true;
-        }
-        uint32_t len;
-        if (FrameCheckWord(WireGetU32(head, gSession.swapped), gRecvBuf.size, &len) != 0) return kErrBadMessage;
-        memcpy(gRecvBuf.data, head, 8);
-        if (len > 8 && RecvExact(gRecvBuf.data + 8, len - 8, &got) != 0) return kErrBadMessage;
-        gRecvBuf.used = len;
+        gRecvBuf.used = gFrameLen;
+        gFrameHave = gFrameLen = 0;
         return 0;
     }
 }
 
 // While the main thread works on a frame (or waits for an event in 1105 or
-// 1121) the thread is held and hands on no frame, but it still watches the
-// socket: a server that closed the connection, or a link that failed, ends the
-// session at once (10057 for a close) instead of leaving the client deaf until
-// the wait ends. Winsock (and Wine's) tells of a close only once the bytes
-// before it are read, so what arrives meanwhile is read ahead, up to
-// kReadAheadMax bytes, and handed on as frames once the thread is let on;
+// 1121) no frame is taken, but the socket is still watched at every notice: a
+// server that closed the connection, or a link that failed, ends the session
+// at once (10057 for a close) instead of leaving the client deaf until the
+// wait ends. Winsock (and Wine's) tells of a close only once the bytes before
+// it are read, so what arrives meanwhile is read ahead, up to kReadAheadMax
+// bytes, and taken as frames once the main thread is ready for them;
 // keep-alive words at the frame boundary are dropped there. 0 while all is well.
 static int WatchHeldLink() {
     for (int reads = 0; reads < kHeldReadsPerLook; reads++) {
@@ -367,8 +363,8 @@ static int WatchHeldLink() {
         // Full: the rest waits in the socket, and the close behind it with it.
         if (gAheadEnd == kReadAheadMax) return 0;
         // The socket does not block: a read that finds nothing ends the look.
+        gSockRead = true;
         int k = recv(gSock, reinterpret_cast<char*>(gAhead + gAheadEnd), static_cast<int>(kReadAheadMax - gAheadEnd), 0);
-        if (gStopping) return 0;
         if (k == 0) return kErrNotConnected;
         if (k == SOCKET_ERROR) {
             int err = WSAGetLastError();
@@ -380,53 +376,59 @@ static int WatchHeldLink() {
     return 0;
 }
 
-static void ReportFrame(int rc) {
-    InterlockedExchange(&gRecvResult, rc);
-    PostMessageA(gMainWnd, kWmSrvMsg, static_cast<WPARAM>(rc), 0);
+// One look: while the main thread works on a frame the socket is watched;
+// when it is ready for the next one, the frame goes on from what has arrived.
+// 0 when the frame was taken, kRecvPending, or the link's failure.
+static int LookAtLink() {
+    if (!gRecvReleased) {
+        int rc = WatchHeldLink();
+        // The silence limit runs while the main thread works too: a server
+        // that neither sends nor keeps the link alive for that long is lost.
+        if (!rc && SilenceTooLong()) rc = kErrTimedOut;
+        return rc ? rc : kRecvPending;
+    }
+    int rc = RecvFramePart();
+    // A frame that stops arriving half-way is found out by the limit too.
+    if (rc == kRecvPending && SilenceTooLong()) rc = gFrameHave ? kErrBadMessage : kErrTimedOut;
+    if (rc == kRecvPending) return rc;
+    gRecvReleased = false;
+    gSilenceFrom = GetTickCount();
+    return rc;
 }
 
-// The receive thread: waits to be let on (the main thread has consumed the last
-// frame), reads one frame and posts 1174 to the main window. While the main
-// thread works it keeps the link alive and watches it.
-static DWORD WINAPI RecvThreadProc(LPVOID) {
+int RecvFrameLook() {
+    if (gSock == INVALID_SOCKET || gLinkFailed) return kRecvPending;
+    InterlockedExchange(&gLookPosted, 0);
+    gSockRead = false;
+    int rc = LookAtLink();
+    gNoticeOwed = !gSockRead;
+    if (rc > 0) gLinkFailed = true;
+    return rc;
+}
+
+void RecvNextFrame() {
+    if (gRecvReleased || gSock == INVALID_SOCKET || gLinkFailed) return;
+    gRecvReleased = true;
+    // The silence limit counts from the start of the wait for a frame.
+    if (!gFrameHave && !AheadLeft()) gSilenceFrom = GetTickCount();
+    // Bytes read ahead meanwhile, and bytes whose notice a look took without
+    // reading the socket, bring no notice of their own: a look is posted.
+    if (AheadLeft() || gNoticeOwed) PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
+}
+
+// The link watch thread: sends the keep-alive word when one is due (also while
+// the main thread is busy) and, once the server has been silent past the
+// limit, posts a look so the main thread finds out even with no notice from
+// the socket. Touches no received byte.
+static DWORD WINAPI LinkWatchProc(LPVOID) {
     for (;;) {
-        DWORD w = WaitForSingleObject(gRecvEvent, kHeldWatchMs);
+        WaitForSingleObject(gWatchEvent, kWatchMs);
         if (gStopping) break;
-        if (w == WAIT_TIMEOUT) {
-            SendKeepAliveIfDue();
-            int rc = WatchHeldLink();
-            if (gStopping) break;
-            // The silence limit runs while held too: a server that neither
-            // sends nor keeps the link alive for that long is taken as lost.
-            if (!rc && SilenceTooLong()) rc = kErrTimedOut;
-            if (rc) {
-                ReportFrame(rc);
-                break;
-            }
-            continue;
-        }
-        int rc = RecvOneFrame();
-        if (gStopping) break;
-        ReportFrame(rc);
-        if (rc) break;
-        gSilenceFrom = GetTickCount();
+        SendKeepAliveIfDue();
+        if (SilenceTooLong() && !InterlockedExchange(&gLookPosted, 1)) PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
     }
     return 0;
 }
-
-// True from the signal that lets the receive thread read a frame until that
-// frame (or the thread's failure) has arrived: a second signal in between
-// would let the thread read the next frame into the receive buffer while the
-// main thread still takes the last one. Main thread only.
-static bool gRecvReleased;
-
-void SignalRecvThread() {
-    if (gRecvReleased || !gRecvEvent) return;
-    gRecvReleased = true;
-    SetEvent(gRecvEvent);
-}
-
-void RecvFrameArrived() { gRecvReleased = false; }
 
 // ---- Connecting -------------------------------------------------------------------
 
@@ -521,12 +523,10 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     if (!ResolveAndConnect(host, port, localIp, &s)) return gSession.lastError ? gSession.lastError : kErrNotConnected;
     BOOL on = TRUE;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-    // The socket does not block: the receive thread reads what has arrived in
-    // one call and waits (in WaitReadable, which keeps the link alive and holds
-    // a frame that stops arriving half-way to the silence limit) only when
-    // nothing has; the send path waits for room itself.
-    u_long nonBlocking = 1;
-    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+    // The socket does not block: the main thread reads what has arrived in one
+    // call when the socket posts its notice (1174) to the main window, and the
+    // send path waits for room itself.
+    if (WSAAsyncSelect(s, gMainWnd, kWmSrvMsg, FD_READ | FD_CLOSE) != 0) {
         int err = WSAGetLastError();
         closesocket(s);
         return err;
@@ -539,41 +539,47 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     gSession.lastError = 0;
     gSession.endReceived = false;
     gAheadAt = gAheadEnd = 0;
+    gFrameHave = gFrameLen = 0;
     gSilenceFrom = GetTickCount();
     gLastSendTick = GetTickCount();
-    gRecvEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);   // auto-reset
     gRecvReleased = false;
-    gRecvThread = CreateThread(nullptr, 0, RecvThreadProc, nullptr, 0, nullptr);
-    if (!gRecvEvent || !gRecvThread) return GetLastError();
+    gLinkFailed = false;
+    gLookPosted = 0;
+    gNoticeOwed = false;
+    gWatchEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);   // auto-reset
+    gWatchThread = gWatchEvent ? CreateThread(nullptr, 0, LinkWatchProc, nullptr, 0, nullptr) : nullptr;
+    if (!gWatchEvent || !gWatchThread) return GetLastError();
     if (!SendProgramRequest(cmdLine)) return gSession.lastError;
-    SignalRecvThread();
+    RecvNextFrame();
     while (gSession.state == kSessionOpening) PumpOnce(true);
     if (gSession.state == kSessionRefused) return 0;
     return gSession.state == kSessionRunning ? 0 : gSession.lastError;
 }
 
 void ServerDisconnect() {
+    // The watch thread ends before the socket goes: it sends on it.
     InterlockedExchange(&gStopping, 1);
+    if (gWatchEvent) SetEvent(gWatchEvent);
+    bool ended = true;
+    if (gWatchThread) {
+        ended = WaitForSingleObject(gWatchThread, kWatchThreadEndMs) == WAIT_OBJECT_0;
+        CloseHandle(gWatchThread);
+        gWatchThread = nullptr;
+    }
     if (gSock != INVALID_SOCKET) {
         shutdown(gSock, SD_BOTH);
         closesocket(gSock);
         gSock = INVALID_SOCKET;
     }
-    if (gRecvEvent) SetEvent(gRecvEvent);
-    bool ended = true;
-    if (gRecvThread) {
-        ended = WaitForSingleObject(gRecvThread, kRecvThreadEndMs) == WAIT_OBJECT_0;
-        CloseHandle(gRecvThread);
-        gRecvThread = nullptr;
-    }
-    // A receive thread that did not end still uses the event, the send lock,
-    // Winsock and the receive buffer: they are left to the process's end.
-    if (!ended) return;
-    if (gRecvEvent) {
-        CloseHandle(gRecvEvent);
-        gRecvEvent = nullptr;
-    }
+    gRecvReleased = false;
     MsgBufFree(&gRecvBuf);
+    // A watch thread that did not end still uses the event, the send lock and
+    // Winsock: they are left to the process's end.
+    if (!ended) return;
+    if (gWatchEvent) {
+        CloseHandle(gWatchEvent);
+        gWatchEvent = nullptr;
+    }
     if (gSendLockReady) {
         DeleteCriticalSection(&gSendLock);
         WSACleanup();

@@ -1,4 +1,4 @@
-// log.cpp - the debug, message and quiet logs. The receive thread writes to the
+// log.cpp - the debug, message and quiet logs. The link watch thread writes to the
 // logs too (keep-alive), so each line is written under one lock.
 #include "session/log.h"
 

@@ -12,8 +12,7 @@
 // ---- Session state ------------------------------------------------------------
 enum SessionState { kSessionIdle, kSessionOpening, kSessionRunning, kSessionRefused, kSessionEnded };
 
-constexpr UINT kWmSrvMsg = 1174;            // receive thread -> main window: a frame arrived
-constexpr DWORD kRecvWaitMs = 30000;        // the receive thread's longest wait
+constexpr UINT kWmSrvMsg = 1174;            // socket -> main window: something to read (or a look)
 constexpr int32_t kNoAnswer = INT32_MIN;    // a handler that answered itself (or needs no answer)
 
 struct Session {
@@ -32,7 +31,7 @@ struct Session {
 };
 extern Session gSession;
 extern HWND gMainWnd;
-extern MsgBuf gRecvBuf;       // the receive thread's buffer (20488 bytes at start, grown by 1058)
+extern MsgBuf gRecvBuf;       // the frame read from the link (20488 bytes at start, grown by 1058)
 extern MsgBuf gSrvMsgBuf;     // the message being dispatched, copied and uncompressed
 extern MsgBuf gSendBuf;       // answers are built here, never over the request
 
@@ -45,13 +44,17 @@ void ServerDisconnect();
 // Sends one whole message (compressed when allowed, enciphered) under the send
 // lock; false and the session ends when the link fails.
 bool SendMsgBytes(const uint8_t* msg, uint32_t len);
-// Lets the receive thread read the next frame.
 // The hidden main window: its class and title (another client finds it by them).
 constexpr const char kMainWindowClass[] = "Qovwin";
 constexpr const char kMainWindowTitle[] = "Qovtervex";
-void SignalRecvThread();
-// The frame the receive thread was let on to read (or its failure) arrived.
-void RecvFrameArrived();
+// The main thread is ready for the next frame: the next look that finds it
+// whole takes it into gRecvBuf.
+void RecvNextFrame();
+// A look at the link at message 1174 (main thread): 0 when the next frame was
+// taken into gRecvBuf; a negative number when there is none to take (not yet
+// whole, or the main thread is not ready for it, when the socket is only
+// watched for a close); else the link's failure, reported once.
+int RecvFrameLook();
 // The text of the last error number.
 const char* LastErrorText(int32_t code);
 void SessionFail(int32_t code);
@@ -73,10 +76,11 @@ extern SrvMsgHandler gSrvMsg1400s[100];
 extern SrvMsgHandler gSrvMsg2000s[1000];    // 2000-2999 apart from 2200s and 2400s
 extern SrvMsgHandler gSrvMsg2200s[100];
 extern SrvMsgHandler gSrvMsg2400s[100];
-void OnSrvMsgArrived(WPARAM result);
+// Message 1174: a look at the link, and the frame it took dispatched.
+void OnSrvMsgArrived(WPARAM);
 // A wait inside a request's handler that must take further requests meanwhile
 // (a modal window shown by the server and hidden by a later request): Begin
-// lets the receive thread on and returns what End needs to answer the waiting
+// makes ready for the next frame and returns what End needs to answer the waiting
 // request with its own sequence; kNoNest when no requests can be taken (not
 // inside a handler, inside an exchange or a bundle).
 constexpr uint32_t kNoNest = 0xFFFFFFFFu;

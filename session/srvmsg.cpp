@@ -414,11 +414,11 @@ static void TakeOne(const uint8_t* msg, const FrameHead& head, MsgBuf* unpack) {
 }
 
 static uint32_t gNestDepth;      // requests taken inside a nested wait (SrvMsgNestBegin)
-static bool gFrameReleased;     // the frame being worked has let the receive thread on already
+static bool gFrameReleased;     // the frame being worked has made ready for the next one already
 
 void FetchSrvMsg() {
-    // The frame is copied out of the receive buffer so a nested exchange can let
-    // the receive thread read the next one while this one is still being worked.
+    // The frame is copied out of the receive buffer so a nested exchange can
+    // take the next one while this one is still being worked.
     // The answer of a nested exchange goes to buffers of its own: the request
     // (and the rest of its bundle) stays where its handler reads it. Requests
     // taken inside a nested wait have buffers of their own for the same reason.
@@ -485,10 +485,11 @@ void FetchSrvMsg() {
     BundleOutFlush();
 }
 
-void OnSrvMsgArrived(WPARAM result) {
-    RecvFrameArrived();
+void OnSrvMsgArrived(WPARAM) {
+    int result = RecvFrameLook();
+    if (result < 0) return;
     if (result != 0) {
-        SessionFail(static_cast<int32_t>(result));
+        SessionFail(result);
         if (gAwaitType) gAwaitDone = true;
         return;
     }
@@ -499,11 +500,11 @@ void OnSrvMsgArrived(WPARAM result) {
     gHandling--;
     bool released = gFrameReleased;
     gFrameReleased = outerReleased;
-    // A nested exchange lets the thread on itself; otherwise the frame is done,
-    // unless a nested wait inside its handler has let the thread on already (a
-    // second let-on would have the thread overwrite a frame not yet taken).
+    // A nested exchange makes ready for its answer itself; otherwise the frame
+    // is done, unless a nested wait inside its handler has made ready for the
+    // next one already.
     if (gAwaitType || released) return;
-    if (gSession.state == kSessionRunning || gSession.state == kSessionOpening) SignalRecvThread();
+    if (gSession.state == kSessionRunning || gSession.state == kSessionOpening) RecvNextFrame();
 }
 
 uint32_t SrvMsgNestBegin() {
@@ -513,7 +514,7 @@ uint32_t SrvMsgNestBegin() {
         return kNoNest;
     if (!gFrameReleased) {
         gFrameReleased = true;
-        SignalRecvThread();
+        RecvNextFrame();
     }
     gNestDepth++;
     return gSession.curSeq;
@@ -534,7 +535,7 @@ int AwaitSrvMsg(uint32_t type, MsgBuf* out) {
     gAwaitType = type;
     gAwaitOut = out;
     gAwaitDone = false;
-    SignalRecvThread();
+    RecvNextFrame();
     while (!gAwaitDone && gSession.state == kSessionRunning) PumpOnce(true);
     gAwaitType = 0;
     gAwaitOut = nullptr;

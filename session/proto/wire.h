@@ -67,7 +67,7 @@ struct FrameHead {
 // Parses the header at msg; avail is what the buffer holds from msg on.
 // 0, or kErrBadMessage for a length below 8 or beyond avail.
 int FrameParseHead(const uint8_t* msg, size_t avail, bool swapped, FrameHead* out);
-// The header word only (the receive thread's first read): 0 or kErrBadMessage
+// The header word only (the first read of a frame): 0 or kErrBadMessage
 // when the length cannot fit in bufSize.
 int FrameCheckWord(uint32_t word, size_t bufSize, uint32_t* length);
 uint32_t FrameWord(uint32_t length, uint32_t seq, uint32_t flags);
