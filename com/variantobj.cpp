@@ -307,7 +307,9 @@ void OleVarDestroyAll(bool finalRun) {
     }
     for (uint32_t i = 0; i < kVariantBuiltins; ++i) {
         if (gBuiltins[i].hdr.kind == kKindVariant) ResetBuiltin(&gBuiltins[i], i != 0);
-        if (finalRun) VariantClear(&gBuiltins[i].value);
+        // An empty value has nothing to free; skipping it keeps a session that
+        // never used a variant from loading the automation library at exit.
+        if (finalRun && gBuiltins[i].value.vt != VT_EMPTY) VariantClear(&gBuiltins[i].value);
     }
 }
 

@@ -151,6 +151,7 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
     exStyle = AddRtlExStyle(rec, exStyle);
     char* caption = CtlCopyText(text, textLength);
     uint16_t id = ObjectNextCtlId(parent);
+    CommonControlsInit();
     HWND wnd = CreateWindowExA(exStyle, className, caption ? caption : "", style, r.left, r.top, r.right - r.left,
                                r.bottom - r.top, parentWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                                GetModuleHandleA(nullptr), nullptr);

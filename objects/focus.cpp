@@ -434,6 +434,7 @@ bool ToolButtonToolTipSet(ObjectRecord* button, HWND toolbar, UINT id, const cha
     WindowRecord* w = top ? ObjectAsWindow(top) : nullptr;
     if (!w || !toolbar) return false;
     if (!w->toolTipWnd) {
+        CommonControlsInit();
         w->toolTipWnd = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, top->hwnd, nullptr, gInstance,
                                         nullptr);

@@ -92,8 +92,10 @@ extern HINSTANCE gInstance;
 extern ObjectRecord* gMainWindowP;     // the hidden main window object
 extern HWND gMainWindowWnd;
 
-// Common controls, font files, OLE, the colour table and the default font.
+// Font files, OLE, the colour table and the default font.
 bool RuntimeStartup();
+// Makes the common controls ready, once; called before a control window is made.
+void CommonControlsInit();
 bool RegisterWindowClasses(HINSTANCE inst);
 // Registers the classes and builds the hidden main window object; its window
 // handles 1174, timer 6 and WM_COMMAND 401. Null on failure.

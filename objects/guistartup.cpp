@@ -1,6 +1,7 @@
-// guistartup.cpp - start-up and clean-up of the windows layer: common controls,
-// fonts and OLE, the window classes, the hidden main window and its messages,
-// the numbered clean-up steps, and the hooks into the session and object model.
+// guistartup.cpp - start-up and clean-up of the windows layer: fonts and OLE,
+// the common controls on first use, the window classes, the hidden main window
+// and its messages, the numbered clean-up steps, and the hooks into the session
+// and object model.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -93,14 +94,25 @@ static void RemoveProgramFontFiles() {
     gAddedFontCount = 0;
 }
 
+// The common controls are made ready before the first control window rather
+// than at start-up: loading them is about a tenth of a launch, and a session
+// that makes no control never needs them. Every control window is made
+// through CtlCreateWindowed, which calls this first.
+static bool gCommonControlsReady;
+
+void CommonControlsInit() {
+    if (gCommonControlsReady) return;
+    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
+                                                 ICC_COOL_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+    if (!InitCommonControlsEx(&icc)) InitCommonControls();
+    gCommonControlsReady = true;
+}
+
 bool RuntimeStartup() {
     // Under Wine the desktop window belongs to a process started on demand; a
     // top-level window created while it is still starting fails with
     // ERROR_INVALID_WINDOW_HANDLE. Asking for the desktop waits for it.
     GetDesktopWindow();
-    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
-                                                 ICC_COOL_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
-    if (!InitCommonControlsEx(&icc)) InitCommonControls();
     UpdateSysColors();
     AddProgramFontFiles();
     FontInitDefault();

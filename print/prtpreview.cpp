@@ -646,6 +646,7 @@ int32_t PrtPrevCreateWindow(PrtPrevState* p, PrinterRec* j, bool maximized) {
         if (!(p->buttons[index] = MakeButton(p, index, x))) return WinFail(kPrevErrButton);
         x += kPrevButtonStep;
     }
+    CommonControlsInit();
     p->status = CreateWindowA(STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | kPrevStatusSimple, 0, 0, 0, 0, p->wnd,
                               nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!p->status) return WinFail(kPrevErrStatus);
