@@ -247,11 +247,7 @@ ObjectRecord* ContainerCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         *code = kCtlCreateBadRect;
         return nullptr;
     }
-    // A Panel's object belongs to its top window: item numbers and the form
-    // support are the window's.
-    window = window ? ObjectTopWindow(window) : nullptr;
-    if (!window) window = k->hdr.parent;
-    int32_t detail = OleObjectSlots(window, &k->itemNumber);
+    int32_t detail = OleObjectSlots(&window, &k->hdr, &k->itemNumber);
     if (detail) {
         FreeContainer(k);
         Detailed(detail, code);

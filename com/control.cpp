@@ -276,14 +276,17 @@ uint16_t OleItemNumberAlloc(ObjectRecord* window) {
     return 0;
 }
 
-int32_t OleObjectSlots(ObjectRecord* window, uint16_t* itemNumber) {
-    *itemNumber = OleItemNumberAlloc(window);
+int32_t OleObjectSlots(ObjectRecord** window, ObjectRecord* rec, uint16_t* itemNumber) {
+    ObjectRecord* top = *window ? ObjectTopWindow(*window) : nullptr;
+    if (!top) top = rec->parent;
+    *window = top;
+    *itemNumber = OleItemNumberAlloc(top);
     if (!*itemNumber) return kDetailNoItemNumber;
     // The program's path names the window's objects for links; design mode has none.
     char path[MAX_PATH];
     const char* moniker = nullptr;
     if (!gDesignMode && GetModuleFileNameA(nullptr, path, MAX_PATH)) moniker = path;
-    return OleFormEnsure(window, moniker) ? 0 : kDetailNoFormSupport;
+    return OleFormEnsure(top, moniker) ? 0 : kDetailNoFormSupport;
 }
 
 // ---- The flat entries ------------------------------------------------------------------------
@@ -447,11 +450,7 @@ ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
             return nullptr;
         }
     }
-    // A Panel's object belongs to its top window: item numbers and the form
-    // support are the window's.
-    window = window ? ObjectTopWindow(window) : nullptr;
-    if (!window) window = c->hdr.parent;
-    int32_t detail = OleObjectSlots(window, &c->itemNumber);
+    int32_t detail = OleObjectSlots(&window, &c->hdr, &c->itemNumber);
     if (detail) {
         FreeControl(c);
         Detailed(detail, code);

@@ -111,8 +111,10 @@ ControlRecord* ControlOf(ObjectRecord* rec);
 ObjectRecord* ControlCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 uint16_t OleItemNumberAlloc(ObjectRecord* window);
 // The item number and the window's form support a new Container or Control
-// needs: 0 when both are had, else the detail of the failure (101 or 102).
-int32_t OleObjectSlots(ObjectRecord* window, uint16_t* itemNumber);
+// (rec) needs: 0 when both are had, else the detail of the failure (101 or
+// 102). The object belongs to its top window (a Panel's object too), which
+// replaces *window: item numbers and the form support are that window's.
+int32_t OleObjectSlots(ObjectRecord** window, ObjectRecord* rec, uint16_t* itemNumber);
 void OleItemNumbersMark(ObjectRecord* container, uint8_t* used);
 constexpr uint32_t kControlShownMessage = 1175;
 constexpr uint32_t kStateBit29 = 0x20000000u;

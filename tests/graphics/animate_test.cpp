@@ -25,6 +25,7 @@
 #include "session/proto/protocol.h"
 #include "session/proto/records.h"
 #include "session/session.h"
+#include "tests/gui/testwindow.h"
 
 namespace {
 
@@ -108,12 +109,7 @@ protected:
             call.argPresent[i++] = 1;
         }
         call.argCount = i;
-        gSendBuf.used = 0;
-        int32_t rc = ObjectInvokeMethod(0, rec, &call);
-        if (rc != kNoAnswer) return rc;
-        int32_t value;
-        memcpy(&value, gSendBuf.data + 12, 4);
-        return value;
+        return InvokeForReply(rec, &call);
     }
     static void Pump() {
         MSG m;

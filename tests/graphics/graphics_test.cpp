@@ -124,13 +124,7 @@ protected:
             call.argPresent[i++] = 1;
         }
         call.argCount = i;
-        gSendBuf.used = 0;
-        int32_t rc = ObjectInvokeMethod(0, rec, &call);
-        if (rc != kNoAnswer) return rc;
-        int32_t value;
-        memcpy(&value, gSendBuf.data + 12, 4);
-        replyKind_ = gSendBuf.data[16];
-        return value;
+        return InvokeForReply(rec, &call, &replyKind_);
     }
     static uint8_t replyKind_;
     // A panel of the window with its creation values.

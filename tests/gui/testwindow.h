@@ -7,12 +7,14 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstring>
 
 #include "controls/controls.h"
 #include "objects/crstream.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
 #include "objects/window.h"
+#include "session/session.h"
 
 constexpr int32_t kTestWindowWidth = 400, kTestWindowHeight = 300;
 
@@ -43,4 +45,17 @@ inline ObjectRecord* MakeTestWindow(ObjectCreateRecord* cr, int32_t left = 0, in
     EXPECT_NE(nullptr, w) << "creation code " << code;
     if (w) ObjectActivate(w, 0, 0, 0, 0);
     return w;
+}
+
+// Runs a method call as the dispatcher does and reads the integer its answer
+// carries (the answer's result kind into *kind when asked); a handler's own
+// code when it built no answer.
+inline int32_t InvokeForReply(ObjectRecord* rec, MethodCallRec* call, uint8_t* kind = nullptr) {
+    gSendBuf.used = 0;
+    int32_t rc = ObjectInvokeMethod(0, rec, call);
+    if (rc != kNoAnswer) return rc;
+    int32_t value;
+    memcpy(&value, gSendBuf.data + 12, 4);
+    if (kind) *kind = gSendBuf.data[16];
+    return value;
 }
