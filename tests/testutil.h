@@ -2,7 +2,8 @@
 // (a mode, a hook, an allocator, a size cap) a value for one scope and puts the
 // old value back when the scope ends, also when an ASSERT leaves the test early,
 // so no test leaks its settings into the tests that run after it; ScopedEnv,
-// the same for an environment variable; WaitUntil, which waits for a condition
+// the same for an environment variable; SequenceIs, an exact comparison of a
+// recorded sequence with optional entries; WaitUntil, which waits for a condition
 // with a deadline (dispatching the thread's window messages meanwhile) where a
 // test would otherwise sleep a fixed time before its check; and the reading of
 // a whole file a test wrote or made the client write.
@@ -79,6 +80,56 @@ private:
     bool had_ = false;
     std::string saved_;
 };
+
+// ---- Exact sequences ----------------------------------------------------------------
+// A recorded sequence (calls a test object logged, steps a fake saw) compared
+// with the expected one entry by entry: an extra, a missing or a swapped entry
+// fails. An optional entry may be missing (platforms differ there); nothing
+// else is skipped.
+struct SeqExpect {
+    std::string text;
+    bool optional = false;
+};
+inline SeqExpect MaySee(const std::string& text) { return SeqExpect{text, true}; }
+
+namespace testutil_detail {
+inline bool SequenceFrom(const std::vector<std::string>& got, size_t i, const std::vector<SeqExpect>& want, size_t j,
+                         size_t* reached) {
+    if (i > *reached) *reached = i;
+    if (j == want.size()) return i == got.size();
+    if (i < got.size() && got[i] == want[j].text && SequenceFrom(got, i + 1, want, j + 1, reached)) return true;
+    return want[j].optional && SequenceFrom(got, i, want, j + 1, reached);
+}
+}  // namespace testutil_detail
+
+// Whether got is exactly want; otherwise *report (when given) lists both
+// sequences and the first recorded entry that did not fit.
+inline bool SequenceIs(const std::vector<std::string>& got, const std::vector<SeqExpect>& want,
+                       std::string* report = nullptr) {
+    size_t reached = 0;
+    if (testutil_detail::SequenceFrom(got, 0, want, 0, &reached)) return true;
+    if (report) {
+        std::string w, g;
+        for (const SeqExpect& e : want) w += (w.empty() ? "" : ", ") + (e.optional ? "[" + e.text + "]" : e.text);
+        for (const std::string& e : got) g += (g.empty() ? "" : ", ") + e;
+        *report = "expected: " + w + "\n     got: " + g + "\n   parts at recorded entry " + std::to_string(reached) +
+                  (reached < got.size() ? " (" + got[reached] + ")" : " (the end)");
+    }
+    return false;
+}
+
+// The entries of a log joined with one separator ("a;b;c;" or "a;b;c").
+inline std::vector<std::string> SplitLog(const std::string& log, char separator) {
+    std::vector<std::string> out;
+    size_t from = 0;
+    while (from < log.size()) {
+        size_t at = log.find(separator, from);
+        if (at == std::string::npos) at = log.size();
+        out.push_back(log.substr(from, at - from));
+        from = at + 1;
+    }
+    return out;
+}
 
 // ---- Waiting for a condition ---------------------------------------------------------
 // Time is explicit in the tests: a check of something that happens later (a

@@ -365,27 +365,6 @@ TEST_F(GraphicsTest, SliderScrollPostsTheValue) {
 // ---- Progress -----------------------------------------------------------------------------
 
 // Paints a windowless object into a white memory DC of its size.
-struct MemCanvas {
-    HDC dc;
-    HBITMAP bmp;
-    HGDIOBJ old;
-    MemCanvas(int w, int h) {
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bmp = CreateCompatibleBitmap(screen, w, h);
-        ReleaseDC(nullptr, screen);
-        old = SelectObject(dc, bmp);
-        RECT r = {0, 0, w, h};
-        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    }
-    ~MemCanvas() {
-        SelectObject(dc, old);
-        DeleteObject(bmp);
-        DeleteDC(dc);
-    }
-    COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
-};
-
 TEST_F(GraphicsTest, ProgressFillsItsShareAndClampsTheValue) {
     Begin(0, 0, 202, 20, false);
     Value(91, 0);
@@ -1240,10 +1219,12 @@ TEST_F(GraphicsTest, PanelEraseFollowsFrameMovesAndDrags) {
 
 TEST_F(GraphicsTest, PanelsMadeInTheFlaggedModeAreMarked) {
     ObjectRecord* plain = MakePanel(0, 0, 50, 50);
-    uint32_t saved = gGuiModeFlags;
-    gGuiModeFlags |= kGuiModeKeepFlagged;
-    ObjectRecord* flagged = MakePanel(60, 0, 50, 50);
-    gGuiModeFlags = saved;
+    ObjectRecord* flagged;
+    {
+        ScopedSet<uint32_t> mode(gGuiModeFlags);
+        gGuiModeFlags |= kGuiModeKeepFlagged;
+        flagged = MakePanel(60, 0, 50, 50);
+    }
     ASSERT_TRUE(plain && flagged);
     EXPECT_EQ(0u, plain->flags & kObjFromFormNoLoad);
     EXPECT_EQ(uint32_t(kObjFromFormNoLoad), flagged->flags & kObjFromFormNoLoad);

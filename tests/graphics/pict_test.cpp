@@ -89,27 +89,6 @@ std::string WriteBmp1(const char* name, uint32_t w, uint32_t h, const std::funct
     return path;
 }
 
-struct MemCanvas {
-    HDC dc;
-    HBITMAP bmp;
-    HGDIOBJ old;
-    MemCanvas(int w, int h) {
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bmp = CreateCompatibleBitmap(screen, w, h);
-        ReleaseDC(nullptr, screen);
-        old = SelectObject(dc, bmp);
-        RECT r = {0, 0, w, h};
-        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    }
-    ~MemCanvas() {
-        SelectObject(dc, old);
-        DeleteObject(bmp);
-        DeleteDC(dc);
-    }
-    COLORREF At(int x, int y) const { return GetPixel(dc, x, y) & 0xFFFFFF; }
-};
-
 class PictTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
