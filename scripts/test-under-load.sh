@@ -5,28 +5,30 @@
 # test that only passes on an idle machine waits a fixed time somewhere; this
 # run shows which.
 #
-# Usage: scripts/test-under-load.sh [-R REGEX] [-E REGEX] [-j JOBS] [--load N] [--quiet]
+# Usage: scripts/test-under-load.sh [-R REGEX] [-E REGEX] [-j JOBS] [--load N]
+#                                   [--reference FILE] [--runs N]
 #   -R / -E   which tests (ctest's include and exclude patterns; default: all)
 #   -j        ctest's parallel jobs (default 3)
 #   --load N  busy processes beside the run (default: one per core); each
 #             spins until the run ends and is then stopped
-#   --quiet   first runs the same tests without the load, for their quiet
-#             times; otherwise the times ctest kept from earlier runs
-#             (Testing/Temporary/CTestCostData.txt) stand for them
+#   --reference FILE  the quiet times of an earlier run of this script (its
+#             quiet.times); without it the same tests first run without load
+#   --runs N  load runs one after another (default 1); each is judged
 # Exit status 0 when nothing failed and nothing took more than twice its
 # quiet time, 1 otherwise.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=$here/build/win32
-include="" exclude="" jobs=3 load=$(nproc) quiet=0
+include="" exclude="" jobs=3 load=$(nproc) reference="" runs=1
 while [ $# -gt 0 ]; do
   case $1 in
     -R) include=$2; shift 2 ;;
     -E) exclude=$2; shift 2 ;;
     -j) jobs=$2; shift 2 ;;
     --load) load=$2; shift 2 ;;
-    --quiet) quiet=1; shift ;;
-    *) echo "usage: $0 [-R REGEX] [-E REGEX] [-j JOBS] [--load N] [--quiet]" >&2; exit 2 ;;
+    --reference) reference=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
+    *) echo "usage: $0 [-R REGEX] [-E REGEX] [-j JOBS] [--load N] [--reference FILE] [--runs N]" >&2; exit 2 ;;
   esac
 done
 [ -d "$build" ] || { echo "no $build: build it first (scripts/build.sh win32)" >&2; exit 2; }
@@ -62,37 +64,35 @@ run_tests() {
     >"$1.times"
 }
 
-if [ "$quiet" = 1 ]; then
+if [ -n "$reference" ]; then
+  cp "$reference" "$out/quiet.times"
+else
   echo "quiet run ..."
   run_tests "$out/quiet"
-  cp "$out/quiet.times" "$out/reference"
-else
-  # CTestCostData.txt: "name runs average-seconds" per line up to a "---" line.
-  cost=$build/Testing/Temporary/CTestCostData.txt
-  [ -f "$cost" ] || { echo "no quiet times kept yet: run with --quiet" >&2; exit 2; }
-  sed '/^---/,$d' "$cost" | awk '{ print $1, $3, "Passed" }' >"$out/reference"
 fi
 
-echo "load run: $load busy processes beside ctest -j $jobs ..."
-for _ in $(seq "$load"); do
-  sh -c 'while :; do :; done' &
-  busy+=($!)
-done
-run_tests "$out/load"
-stop_load
-
 status=0
-while read -r name secs result; do
-  quiet_secs=$(awk -v n="$name" '$1 == n { print $2 }' "$out/reference")
-  if [ "$result" != Passed ]; then
-    echo "FAILED  $name (${secs} s under load)"
-    status=1
-  elif [ -n "$quiet_secs" ] && awk -v l="$secs" -v q="$quiet_secs" -v f="$slow_factor" -v m="$min_judged" \
-       'BEGIN { exit !(q >= m && l > f * q) }'; then
-    echo "SLOW    $name (${secs} s under load, ${quiet_secs} s quiet)"
-    status=1
-  fi
-done <"$out/load.times"
-echo "$(wc -l <"$out/load.times") tests run under load; logs in $out"
+for run in $(seq "$runs"); do
+  echo "load run $run: $load busy processes beside ctest -j $jobs ..."
+  for _ in $(seq "$load"); do
+    sh -c 'while :; do :; done' &
+    busy+=($!)
+  done
+  run_tests "$out/load$run"
+  stop_load
+  while read -r name secs result; do
+    quiet_secs=$(awk -v n="$name" '$1 == n { print $2 }' "$out/quiet.times")
+    if [ "$result" != Passed ]; then
+      echo "FAILED  $name (${secs} s under load)"
+      status=1
+    elif [ -n "$quiet_secs" ] && awk -v l="$secs" -v q="$quiet_secs" -v f="$slow_factor" -v m="$min_judged" \
+         'BEGIN { exit !(q >= m && l > f * q) }'; then
+      echo "SLOW    $name (${secs} s under load, ${quiet_secs} s quiet)"
+      status=1
+    fi
+  done <"$out/load$run.times"
+  echo "run $run: $(wc -l <"$out/load$run.times") tests under load"
+done
+echo "logs and times in $out (quiet.times serves as --reference later)"
 [ "$status" = 0 ] && echo "PASS: nothing failed, nothing took more than ${slow_factor}x its quiet time"
 exit $status
