@@ -31,7 +31,6 @@
 namespace {
 
 constexpr uint32_t kPidBackStyleId = 51, kPidAlignmentId = 1, kPidCenterId = 267, kPidAutoPlayId = 268;
-constexpr DWORD kEventWaitMs = 5000;
 
 std::string TempDir() {
     char dir[MAX_PATH];
@@ -136,13 +135,10 @@ protected:
     }
     // Pumps until an event is queued; its id and value.
     static bool WaitEvent(uint32_t* eventId, int32_t* value) {
-        DWORD start = GetTickCount();
-        while (GetTickCount() - start < kEventWaitMs) {
+        return WaitUntil([&] {
             Pump();
-            if (Take(eventId, value)) return true;
-            Sleep(10);
-        }
-        return false;
+            return Take(eventId, value);
+        });
     }
 
     ObjectCreateRecord cr_;
