@@ -59,7 +59,7 @@
 //   page-drag SEL DX DY                      for the client when not given)
 //   page-expect SEL WHAT "VALUE"             a check that must come true within
 //                                            10 s: WHAT is exists, absent, text, value,
-//                                            class, attr:NAME, css:NAME,
+//                                            class, attr:NAME, css:NAME, prop:NAME,
 //                                            px:left/top/width/height or pixel
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
 //   post-message / send-message / mouse / keys / expect-pixel aimed at a
@@ -67,7 +67,7 @@
 //   click "TITLE" "BUTTON"                   posts BM_CLICK to the button of that
 //                                            top window whose text is BUTTON ('&'
 //                                            ignored on both sides); waits up to
-//                                            3 s for the window and the button
+//                                            10 s for the window and the button
 //   set-text "TITLE" ID "TEXT"               sets the text of child ID of that
 //                                            top window (waits as click does)
 // Time is explicit: a step that waits for a state (expect-window, expect-class,
