@@ -1020,7 +1020,7 @@ static void RunPageStep(const Step& st) {
 //   send-message TARGET MSG [WP [LP]] [expect N]   N: the message's result
 //   mouse TARGET down|up|move|dblclick left|right X Y
 //   keys TARGET "ctrl+tab shift+f10 a"             chords separated by blanks
-//   expect-pixel TARGET X Y RRGGBB [TOLERANCE]     waits up to 3 s for the colour
+//   expect-pixel TARGET X Y RRGGBB [TOLERANCE]     waits up to 10 s for the colour
 //   capture-window NAME TARGET "CLASS" [N]         the Nth (from 0) window of the
 //                                                  class inside TARGET as $NAME
 
