@@ -44,6 +44,17 @@ void Pump() {
     for (int i = 0; i < 4; ++i) PumpTurn(false);
 }
 
+// A left click posted at the centre of r in wnd, as the mouse delivers it,
+// pumped and its events taken; the click's lParam.
+LPARAM PostClickAtCentre(HWND wnd, const RECT& r) {
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(wnd, WM_LBUTTONUP, 0, at);
+    Pump();
+    MsgTakeEvents();
+    return at;
+}
+
 void DropEvents() {
     EventRecord ev = {};
     while (EventTakeNext(&ev, nullptr, nullptr)) {
@@ -431,11 +442,7 @@ TEST_F(MsgOrderTest, TabControlChangeIsClickThenChange) {
     StartFrom(t);
     RECT third = {};
     ASSERT_TRUE(SendMessageA(t, TCM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&third)));
-    const LPARAM at = MAKELPARAM((third.left + third.right) / 2, (third.top + third.bottom) / 2);
-    PostMessageA(t, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(t, WM_LBUTTONUP, 0, at);
-    Pump();
-    MsgTakeEvents();
+    const LPARAM at = PostClickAtCentre(t, third);
     const MsgEntry byClick[] = {
         {kSeqPosted, 0, 0, WM_LBUTTONDOWN, MK_LBUTTON, at},
         {kSeqPosted, 0, 0, WM_LBUTTONUP, 0, at},
@@ -509,11 +516,7 @@ TEST_F(MsgOrderTest, ToolButtonClickIsClickThenButtonClick) {
     StartFrom(nullptr);
     RECT r = {};
     ASSERT_TRUE(SendMessageA(b, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r)));
-    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    PostMessageA(b, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(b, WM_LBUTTONUP, 0, at);
-    Pump();
-    MsgTakeEvents();
+    const LPARAM at = PostClickAtCentre(b, r);
     const MsgEntry expected[] = {
         {kSeqPosted, 0, 0, WM_LBUTTONDOWN, MK_LBUTTON, at},
         {kSeqPosted, 0, 0, WM_LBUTTONUP, 0, at},
