@@ -725,12 +725,12 @@ TEST_F(IconTest, IconBytesGoThroughTheFirstFreeTemporaryName) {
     fputs("taken", fp);
     fclose(fp);
     DeleteFileA(next.c_str());
-    char oldTmp[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
-    _putenv_s("TMP", folder.c_str());
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    HICON icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
-    _putenv_s("TMP", oldTmp);
+    HICON icon;
+    {
+        ScopedEnv tmp("TMP", folder.c_str());
+        icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
+    }
     ASSERT_NE(nullptr, icon) << "made through ~TIC0001.ICO";
     DestroyIcon(icon);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(next.c_str())) << "the temporary file is gone";
@@ -756,12 +756,12 @@ TEST_F(IconTest, TheTemporaryNameSearchEndsAfterTheLastName) {
         ASSERT_NE(INVALID_HANDLE_VALUE, h) << n;
         CloseHandle(h);
     }
-    char oldTmp[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
-    _putenv_s("TMP", folder.c_str());
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    HICON icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
-    _putenv_s("TMP", oldTmp);
+    HICON icon;
+    {
+        ScopedEnv tmp("TMP", folder.c_str());
+        icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
+    }
     EXPECT_EQ(nullptr, icon) << "every name taken: no icon, and no endless search";
     if (icon) DestroyIcon(icon);
     for (int n = 0; n < 10000; n++) {
