@@ -58,7 +58,7 @@ out=$(mktemp -d /tmp/qov-load.XXXXXX)
 
 # "name seconds status" per test from ctest's summary lines.
 run_tests() {
-  (cd "$build" && ctest "${filter[@]}" -j "$jobs" --timeout 600 >"$1.log" 2>&1) || true
+  (cd "$build" && ctest "${filter[@]}" -j "$jobs" --timeout 600 --output-on-failure >"$1.log" 2>&1) || true
   sed -nE 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) \.*[* ]*(.*[^ ])? +([0-9.]+) sec$/\1 \3 \2/p' \
     "$1.log" | awk '{ name = $1; secs = $2; $1 = ""; $2 = ""; sub(/^ +/, ""); print name, secs, ($0 == "Passed" ? "Passed" : "Failed") }' \
     >"$1.times"
