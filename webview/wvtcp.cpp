@@ -4,20 +4,32 @@
 // the payload (see pagehost.js). Page messages are read when the socket says
 // so (WSAAsyncSelect to the runtime window) and while a post waits for its
 // acknowledgement; either way they reach the host from the window procedure.
+// A post the page does not acknowledge within kAckBoundMs marks the view not
+// answering: later posts fail at once until the page has caught up. A closed
+// connection ends the view: its handler is told (a null text) and its pane
+// says so in the host window.
 #include <winsock2.h>
 
 #include <cstdlib>
 #include <cstring>
 
+#include "session/log.h"
 #include "session/settings.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 #include "webview/wvlaunch.h"
+#include "webview/wvpane.h"
 #include "webview/wvruntime.h"
 
 static const char kPortSetting[] = "QOVCS_WVHOSTPORT";
 static const uint32_t kMaxFrame = 64u << 20;
-static const DWORD kAckWaitMs = 5000;
+// How long a post waits for the page's acknowledgement. A page query is
+// acknowledged in about 3 ms; the slowest seen is the first post behind a
+// cold page load on a loaded machine (under 1 s). A page that takes longer is
+// stuck (a script that never returns), and the client must not freeze for it.
+static const DWORD kAckBoundMs = 2000;
+static const long kAckPollUs = 20000;
+static const char kLogName[] = "WebView host";
 
 struct WvInboxItem {
     WvInboxItem* next;
@@ -29,6 +41,9 @@ struct WvTcpConn {
     LONG refs;                  // the controller, the view and queued deliveries
     SOCKET sock;
     bool closed;
+    bool ended;                 // the page host closed the connection
+    bool notAnswering;          // a post missed kAckBoundMs; the page has not caught up
+    HWND pane;
     uint8_t* rx;
     size_t rxLen, rxCap;
     uint32_t posts, acks;
@@ -91,6 +106,7 @@ static void ConnClose(WvTcpConn* c) {
 static void ConnRelease(WvTcpConn* c) {
     if (--c->refs > 0) return;
     ConnClose(c);
+    WvPaneDestroy(c->pane);
     for (WvTcpConn** p = &gTcpConns; *p; p = &(*p)->next)
         if (*p == c) {
             *p = c->next;
@@ -123,13 +139,15 @@ static bool SendAll(WvTcpConn* c, const char* data, size_t n) {
     return n == 0;
 }
 
+static void ConnEnded(WvTcpConn* c);
+
 static HRESULT SendFrame(WvTcpConn* c, char type, const void* payload, uint32_t n) {
     if (c->closed) return E_FAIL;
     char head[5];
     memcpy(head, &n, 4);   // little-endian on x86
     head[4] = type;
     if (!SendAll(c, head, 5) || !SendAll(c, static_cast<const char*>(payload), n)) {
-        ConnClose(c);
+        ConnEnded(c);
         return E_FAIL;
     }
     return S_OK;
@@ -169,6 +187,30 @@ static void ParseFrames(WvTcpConn* c) {
     c->rxLen -= off;
 }
 
+static void DeliverInbox(WvTcpConn* c);
+
+static void RunEndNotice(void* arg) {
+    WvTcpConn* c = static_cast<WvTcpConn*>(arg);
+    DeliverInbox(c);
+    if (c->fn) c->fn(c->ctx, nullptr);
+    ConnRelease(c);
+}
+
+// The page host closed the connection (it ended, or dropped this view): the
+// view's handler hears of it once, from the runtime window, after what the
+// page sent before; a started page host is forgotten, so a later view starts
+// a fresh one.
+static void ConnEnded(WvTcpConn* c) {
+    if (c->closed) return;
+    ConnClose(c);
+    c->ended = true;
+    DebugLogWrite(kLogName, "the page host closed the view's connection: the view has ended");
+    WvPageHostForget();
+    WvPaneShowEnded(c->pane);
+    c->refs++;
+    if (!WvQueueCall(RunEndNotice, c)) c->refs--;
+}
+
 // Reads what the socket holds now; false when the link has ended.
 static bool ReceiveAvailable(WvTcpConn* c) {
     for (;;) {
@@ -195,7 +237,7 @@ static bool ReceiveAvailable(WvTcpConn* c) {
             continue;
         }
         if (got < 0 && WSAGetLastError() == WSAEWOULDBLOCK) return true;
-        ConnClose(c);
+        ConnEnded(c);
         return false;
     }
 }
@@ -267,7 +309,7 @@ static HRESULT TcpCreateEnvironment(WvCreatedFn done, void* ctx) {
     return QueueCompletion(done, ctx, S_OK, obj);
 }
 
-static HRESULT TcpCreateController(WvObject* envObj, HWND, WvCreatedFn done, void* ctx) {
+static HRESULT TcpCreateController(WvObject* envObj, HWND parent, WvCreatedFn done, void* ctx) {
     if (!envObj || envObj->kind != kWvEnvironment) return E_INVALIDARG;
     WvTcpEnv* env = static_cast<WvTcpEnv*>(envObj->impl);
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -293,6 +335,7 @@ static HRESULT TcpCreateController(WvObject* envObj, HWND, WvCreatedFn done, voi
     c->next = gTcpConns;
     gTcpConns = c;
     gWvSocketNotice = TcpSocketNotice;
+    c->pane = WvPaneCreate(parent, nullptr, c);
     // Also makes the socket non-blocking.
     WSAAsyncSelect(s, WvRuntimeWindow(), kWmWvSocket, FD_READ | FD_CLOSE);
     WvObject* obj = WvObjectNew(&kWvRuntimePageHost, kWvController, c);
@@ -313,12 +356,16 @@ static HRESULT TcpGetView(WvObject* controller, WvObject** view) {
 }
 
 static HRESULT TcpPutBounds(WvObject* controller, const RECT* r) {
+    WvPaneSetBounds(ConnOf(controller)->pane, r);
     uint32_t size[2] = {static_cast<uint32_t>(r->right > r->left ? r->right - r->left : 0),
                         static_cast<uint32_t>(r->bottom > r->top ? r->bottom - r->top : 0)};
     return SendFrame(ConnOf(controller), 'B', size, sizeof size);
 }
 
-static HRESULT TcpPutVisible(WvObject*, BOOL) { return S_OK; }
+static HRESULT TcpPutVisible(WvObject* controller, BOOL visible) {
+    WvPaneSetVisible(ConnOf(controller)->pane, visible != FALSE);
+    return S_OK;
+}
 static HRESULT TcpMoveFocus(WvObject* controller) { return SendFrame(ConnOf(controller), 'F', nullptr, 0); }
 static HRESULT TcpNotifyMoved(WvObject* controller) { return SendFrame(ConnOf(controller), 'M', nullptr, 0); }
 
@@ -331,6 +378,8 @@ static HRESULT TcpCloseController(WvObject* controller) {
     WvTcpConn* c = ConnOf(controller);
     SendFrame(c, 'X', nullptr, 0);
     ConnClose(c);
+    WvPaneDestroy(c->pane);
+    c->pane = nullptr;
     return S_OK;
 }
 
@@ -365,25 +414,54 @@ static HRESULT TcpRemoveHandler(WvObject* view, int64_t token) {
     return S_OK;
 }
 
-// Posts and waits for the host's acknowledgement: the page has carried the
-// text out and its answer is already in the inbox, so the client's short
-// reply wait finds it. The answer itself is handed over from the window.
+// Whether the page has acknowledged every post by now (reads what arrived,
+// without waiting).
+static bool CaughtUp(WvTcpConn* c) {
+    ReceiveAvailable(c);
+    QueueDelivery(c);
+    return !c->closed && c->acks >= c->posts;
+}
+
+// A view that missed the bound answers again once the page has acknowledged
+// every post; until then it is not answering.
+static HRESULT ConnHealth(WvTcpConn* c) {
+    if (c->closed) return kWvEnded;
+    if (!c->notAnswering) return S_OK;
+    if (!CaughtUp(c)) return c->closed ? kWvEnded : kWvNotAnswering;
+    c->notAnswering = false;
+    DebugLogWrite(kLogName, "the page acknowledges again: posts go out again");
+    return S_OK;
+}
+
+static HRESULT TcpViewHealth(WvObject* view) { return ConnHealth(ConnOf(view)); }
+
+// Posts and waits, up to kAckBoundMs, for the host's acknowledgement: the
+// page has carried the text out and its answer is already in the inbox, so
+// the client's short reply wait finds it. The answer itself is handed over
+// from the window. A post to a view that is not answering fails at once.
 static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
     WvTcpConn* c = ConnOf(view);
+    HRESULT health = ConnHealth(c);
+    if (FAILED(health)) return health;
     uint32_t posted = 0;
     HRESULT hr = TcpSendText(c, 'P', text, &posted);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) return c->ended ? kWvEnded : hr;
     DWORD start = GetTickCount();
-    while (!c->closed && c->acks < posted && GetTickCount() - start < kAckWaitMs) {
+    while (!c->closed && c->acks < posted && GetTickCount() - start < kAckBoundMs) {
         fd_set rd;
         FD_ZERO(&rd);
         FD_SET(c->sock, &rd);
-        timeval tv = {0, 100000};
+        timeval tv = {0, kAckPollUs};
         if (select(0, &rd, nullptr, nullptr, &tv) < 0) break;
         ReceiveAvailable(c);
     }
     QueueDelivery(c);
-    return S_OK;
+    if (c->closed) return kWvEnded;
+    if (c->acks >= posted) return S_OK;
+    c->notAnswering = true;
+    DebugLogWrite(kLogName, "the page did not acknowledge a post within %lu ms: the view is not answering",
+                  static_cast<unsigned long>(kAckBoundMs));
+    return kWvNotAnswering;
 }
 
 static void TcpDestroy(WvObject* obj) {
@@ -408,4 +486,5 @@ const WvRuntime kWvRuntimePageHost = {
     TcpRemoveHandler,      // removeMessageHandler
     TcpPostString,         // postString
     TcpDestroy,            // destroy
+    TcpViewHealth,         // viewHealth
 };

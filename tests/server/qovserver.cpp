@@ -37,6 +37,8 @@
 //   raw HEX                                  bytes sent as they are
 //   close                                    the server closes the connection
 //   sleep MS
+//   answered-within MS                       the last expect's message came at most
+//                                            MS after the last send
 //   exit CODE                                the client must end with this code
 //   screenshot FILE                          the screen as a 24-bit BMP in FILE
 //   expect-window "TITLE" STATE              a top window with that title is
@@ -58,6 +60,7 @@
 //                                            class, attr:NAME, css:NAME,
 //                                            px:left/top/width/height or pixel
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
+//   page-quit                                the page host ends itself at once
 //   post-message / send-message / mouse / keys / expect-pixel aimed at a
 //   window by a captured $NAME handle: see "Targeted window steps" below
 //   click "TITLE" "BUTTON"                   posts BM_CLICK to the button of that
@@ -118,7 +121,7 @@ static void CloseSock(Sock s) { close(s); }
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
-                kStepClick, kStepSetText };
+                kStepClick, kStepSetText, kStepAnsweredWithin };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -265,6 +268,10 @@ static std::string Word(const std::string& w) { return !w.empty() && w[0] == '"'
 // The control command of a page step, kept as its JSON text.
 static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>& w, Step* st) {
     auto q = [](const std::string& t) { return PageControlQuote(t); };
+    if (cmd == "page-quit" && w.size() == 1) {
+        st->text = "{\"cmd\":\"quit\"}";
+        return true;
+    }
     if (w.size() < 2) return false;
     std::string sel = q(Word(w[1]));
     if (cmd == "page-click" || cmd == "page-dblclick") {
@@ -408,6 +415,10 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 std::string text = w[3].substr(1);
                 st.raw.assign(text.begin(), text.end());
             }
+        } else if (cmd == "answered-within") {
+            st.kind = kStepAnsweredWithin;
+            ok = w.size() == 2 && ParseNum(w[1], &v);
+            st.type = static_cast<uint32_t>(v);
         } else if (cmd == "sleep" || cmd == "exit") {
             st.kind = cmd == "sleep" ? kStepSleep : kStepExit;
             ok = w.size() == 2 && ParseNum(w[1], &v);
@@ -1175,6 +1186,8 @@ static void RunTargetedStep(const Step& st) { Fail(st.line, "window steps need t
 #endif
 
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastSend = Clock::now(), lastAnswer = Clock::now();
     std::vector<uint8_t> bundle;
     bool inBundle = false;
     uint32_t bundleCount = 0;
@@ -1197,6 +1210,7 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             } else {
                 SendStep(st, m.data(), m.size());
             }
+            lastSend = Clock::now();
             break;
         }
         case kStepBundleBegin:
@@ -1215,6 +1229,16 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         case kStepExpect: {
             std::vector<uint8_t> m;
             if (NextMsg(st, &m)) CheckMsg(st, m);
+            lastAnswer = Clock::now();
+            break;
+        }
+        case kStepAnsweredWithin: {
+            // A bound that is itself what the scene tests (a refusal that must come quickly).
+            long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(lastAnswer - lastSend).count();
+            if (ms < 0 || ms > static_cast<long long>(st.type))
+                Fail(st.line, "the answer took %lld ms, more than %u", ms, st.type);
+            else
+                Note("   answered within %lld ms", ms);
             break;
         }
         case kStepExpectBundle: {

@@ -123,8 +123,11 @@ function serveConnection(socket, context, log, pages) {
   socket.on('error', finish);
 }
 
-async function startPageHost({ port = 0, log = () => {}, controlFile = process.env.QOV_PAGEHOST_CONTROL_FILE } = {}) {
+async function startPageHost({ port = 0, log = () => {}, controlFile = process.env.QOV_PAGEHOST_CONTROL_FILE,
+  onBrowserGone = () => {} } = {}) {
   const browser = await launchBrowser();
+  let closing = false;
+  browser.onGone(() => { if (!closing) onBrowserGone(); });
   const sockets = new Set();
   const pages = [];
   let watcher = () => {};
@@ -139,7 +142,7 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   // The tests' control connection, when a file is named for its port.
   let control = null;
   if (controlFile) {
-    control = await startControl({ pages: () => pages, log });
+    control = await startControl({ pages: () => pages, log, quit: () => process.exit(kQuitStatus) });
     fs.writeFileSync(controlFile + '.tmp', String(control.port));
     fs.renameSync(controlFile + '.tmp', controlFile);
   }
@@ -147,6 +150,7 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
     port: server.address().port,
     onConnections(fn) { watcher = fn; },
     async close() {
+      closing = true;
       for (const s of sockets) s.destroy();
       if (control) await control.close();
       await new Promise((resolve) => server.close(resolve));
@@ -157,10 +161,16 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
 
 module.exports = { startPageHost, mapUrl, frame };
 
+// The host's own end on the control command "quit": at once, as if killed (its
+// clients see their connections close), but still without leaving files.
+const kQuitStatus = 3;
+
 // With --exit-when-idle the host ends itself once its views are all closed
 // (or none came): the client that started it does not have to stop it.
 const kIdleFirstMs = 60000;
 const kIdleAfterMs = 5000;
+// With --watch-pid N the host also ends once process N (its client) is gone.
+const kWatchPidMs = 1000;
 
 if (require.main === module) {
   const args = process.argv.slice(2);
@@ -169,16 +179,49 @@ if (require.main === module) {
   const portFile = valueOf('--port-file');
   const verbose = args.includes('--verbose');
   const idleExit = args.includes('--exit-when-idle');
-  startPageHost({ port, log: verbose ? (t) => console.error(t) : () => {} }).then((host) => {
+  const watchPid = Number(valueOf('--watch-pid') || 0);
+  // A host that cannot start says why in its port file, so the client that
+  // waits there stops at once; the same line goes to stderr.
+  const fail = (reason) => {
+    console.error(`page host failed: ${reason}`);
+    if (portFile) {
+      try {
+        fs.writeFileSync(portFile + '.tmp', `failed: ${String(reason).split('\n')[0]}`);
+        fs.renameSync(portFile + '.tmp', portFile);
+      } catch (e) { /* the client gives up after its own wait */ }
+    }
+    process.exit(1);
+  };
+  let host = null;
+  const stop = () => (host ? host.close() : Promise.resolve()).finally(() => process.exit(0));
+  process.on('SIGTERM', stop);
+  process.on('SIGINT', stop);
+  process.on('SIGHUP', stop);
+  if (watchPid > 0) {
+    const watch = setInterval(() => {
+      try {
+        process.kill(watchPid, 0);
+      } catch (e) {
+        if (e.code !== 'ESRCH') return;
+        clearInterval(watch);
+        stop();
+      }
+    }, kWatchPidMs);
+    watch.unref();
+  }
+  process.on('uncaughtException', (e) => { console.error(`page host error: ${e && e.stack}`); process.exit(1); });
+  startPageHost({
+    port, log: verbose ? (t) => console.error(t) : () => {},
+    // Chromium crashed or was killed: the views are dead, and so is the host.
+    onBrowserGone: () => { console.error('page host: the browser ended'); process.exit(1); },
+  }).then((started) => {
+    host = started;
     console.log(`listening ${host.port}`);
     // Written whole under another name first, so a reader never sees half a number.
     if (portFile) {
       fs.writeFileSync(portFile + '.tmp', String(host.port));
       fs.renameSync(portFile + '.tmp', portFile);
     }
-    const stop = () => host.close().then(() => process.exit(0));
-    process.on('SIGTERM', stop);
-    process.on('SIGINT', stop);
     if (idleExit) {
       let timer = setTimeout(stop, kIdleFirstMs);
       host.onConnections((count) => {
@@ -186,8 +229,5 @@ if (require.main === module) {
         if (count === 0) timer = setTimeout(stop, kIdleAfterMs);
       });
     }
-  }).catch((e) => {
-    console.error(`page host failed: ${e.message}`);
-    process.exit(1);
-  });
+  }).catch((e) => fail(e && e.message ? e.message : e));
 }
