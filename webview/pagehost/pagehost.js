@@ -5,13 +5,17 @@
 // Frames both ways: u32 little-endian payload length, one type byte, payload.
 // Client to host: 'N' navigate (UTF-8 URL), 'P' post (UTF-8 text), 'B' bounds
 // (u32 width, u32 height), 'C' background (A, R, G, B), 'F' focus, 'M' parent
-// moved, 'X' close. Host to client: 'W' a page message (UTF-8), 'K' a post was
-// carried out (sent after every message the page posted while handling it).
+// moved, 'X' close, 'I' the user's input in the view's window (UTF-8 JSON, see
+// input.js; replayed at once, never behind a post). Host to client: 'W' a page
+// message (UTF-8), 'K' a post was carried out (sent after every message the
+// page posted while handling it), 'S' a picture of the page (PNG, the page's
+// size, one page pixel a window pixel), sent whenever the page's look changed.
 'use strict';
 const fs = require('fs');
 const net = require('net');
 const { launchBrowser } = require('./browser');
 const { startControl } = require('./control');
+const { startScreen } = require('./input');
 
 const kMaxFrame = 64 << 20;
 
@@ -37,6 +41,7 @@ function serveConnection(socket, context, log, pages) {
   let pending = Buffer.alloc(0);
   let closed = false;
   let background = null;
+  let screen = null;
 
   const send = (type, payload) => { if (!closed) socket.write(frame(type, payload)); };
   const queue = (fn) => { chain = chain.then(fn).catch((e) => log(`view error: ${e.message}`)); };
@@ -58,6 +63,7 @@ function serveConnection(socket, context, log, pages) {
     if (page) return page;
     page = await context.newPage();
     pages.push(page);
+    screen = await startScreen(page, (png) => send('S', png), log);
     await page.exposeFunction('__qovWake', () => queue(drain));
     page.on('load', () => queue(applyBackground));
     page.on('pageerror', (e) => log(`page error: ${e.message}`));
@@ -90,7 +96,7 @@ function serveConnection(socket, context, log, pages) {
         if (body.length >= 4) { background = [...body.subarray(0, 4)]; await applyBackground(); }
         break;
       case 'F':
-        if (page) await page.bringToFront();
+        if (screen) await screen.focus(true);
         break;
       case 'M':
         break;
@@ -111,13 +117,21 @@ function serveConnection(socket, context, log, pages) {
       const type = String.fromCharCode(pending[4]);
       const body = Buffer.from(pending.subarray(5, 5 + n));
       pending = pending.subarray(5 + n);
+      if (type === 'I') {
+        if (screen) screen.input(body.toString('utf8'));
+        continue;
+      }
       queue(() => handle(type, body));
     }
   });
   const finish = () => {
     if (closed) return;
     closed = true;
-    queue(async () => { if (page) await page.close().catch(() => {}); page = null; });
+    queue(async () => {
+      if (screen) await screen.stop();
+      if (page) await page.close().catch(() => {});
+      page = null;
+    });
   };
   socket.on('close', finish);
   socket.on('error', finish);
