@@ -17,74 +17,17 @@ server=$1 client=$2 scripts=$3
 build=$(dirname "$client")
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-winpath() { echo "Z:$1" | tr / '\\'; }
-fail() { echo "FAIL: $*"; exit 1; }
-tmpdir=${TMPDIR:-/tmp}
+source "$(dirname "$0")/scenelib.sh"
 
-# Polls for a condition (a command) up to a deadline in seconds.
-wait_for() {
-  local seconds=$1; shift
-  local end=$((SECONDS + seconds))
-  until "$@"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.2
-  done
-}
-
-# The page hosts started from this scene's copy of the program.
-host_pids() { pgrep -f "$1/qovwv_host/pagehost.js" || true; }
-no_session_folders() {
-  local pid
-  for pid in $1; do
-    compgen -G "$tmpdir/qovwv-$pid-*" >/dev/null && return 1
-  done
-  return 0
-}
-no_hosts_left() { [ -z "$(host_pids "$1")" ]; }
-
-# Copies the program beside its page files into a folder of its own.
-prepare() {
-  local dir=$work/$1
-  mkdir -p "$dir"
-  cp "$client" "$dir/"
-  cp -r "$build/qovwv_html" "$dir/"
-  cp -R "$build/qovwv_host" "$dir/"
-  echo "$dir"
-}
-
-# Runs one scene; the page hosts it started are watched while it runs.
-scene() {
-  local name=$1 script=$2; shift 2
-  local dir; dir=$(prepare "$name")
-  local rc=0
-  (cd "$dir" && env "$@" wine "$server" --timeout 30 \
-      --client "$(winpath "$dir/qovtervex.exe") -deb $name" "$(winpath "$scripts/$script")") \
-      >"$dir/session.log" 2>&1 &
-  local run=$!
-  local seen=""
-  while kill -0 $run 2>/dev/null; do
-    seen="$seen $(host_pids "$dir")"
-    sleep 0.2
-  done
-  wait $run || rc=$?
-  tr -d '\r' <"$dir/session.log"
-  [ "$rc" -eq 0 ] && ! grep -q FAIL "$dir/session.log" || fail "scene $name"
-  wait_for 30 no_hosts_left "$dir" || fail "$name: its page host is still running"
-  no_session_folders "$seen" || fail "$name: a page host left its folder in $tmpdir"
-  echo "$dir"
-}
-
-log_has() { grep -qF "$2" "$1/qovtervex.log" || { cat "$1/qovtervex.log"; fail "the log lacks: $2"; }; }
-
-dir=$(scene hung webview-hung.txt | tail -1)
+dir=$(scene hung webview-hung.txt)
 log_has "$dir" "the page did not acknowledge a post within"
 log_has "$dir" "is not answering: its operations answer -52"
 
-dir=$(scene hostgone webview-hostgone.txt | tail -1)
+dir=$(scene hostgone webview-hostgone.txt)
 log_has "$dir" "the page host closed the view's connection"
 log_has "$dir" "is gone (its page has ended or was never made)"
 
-dir=$(scene nochromium webview-nochromium.txt QOV_CHROMIUM=/bin/true | tail -1)
+dir=$(scene nochromium webview-nochromium.txt QOV_CHROMIUM=/bin/true)
 log_has "$dir" "could not start (Chromium /bin/true):"
 
 # Killed: a scene that holds its web window open; the client is killed once

@@ -70,3 +70,12 @@ add_test(NAME webview_failures
           ${PROJECT_SOURCE_DIR}/tests/server/scripts
   WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
 set_tests_properties(webview_failures PROPERTIES TIMEOUT 300 FAIL_REGULAR_EXPRESSION "FAIL")
+
+# The page on the screen, driven by SendInput only (onscreen.sh): the host
+# window's client area equals the page's own picture pixel for pixel.
+add_test(NAME webview_onscreen
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/onscreen.sh ${CMAKE_BINARY_DIR}/qovserver.exe ${CMAKE_BINARY_DIR}/qovtervex.exe
+          ${PROJECT_SOURCE_DIR}/tests/server/scripts
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(webview_onscreen PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL"
+  RESOURCE_LOCK qov_mouse RUN_SERIAL TRUE)

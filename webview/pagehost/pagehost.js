@@ -185,6 +185,7 @@ const kIdleFirstMs = 60000;
 const kIdleAfterMs = 5000;
 // With --watch-pid N the host also ends once process N (its client) is gone.
 const kWatchPidMs = 1000;
+const kStopGraceMs = 5000;
 
 if (require.main === module) {
   const args = process.argv.slice(2);
@@ -207,7 +208,11 @@ if (require.main === module) {
     process.exit(1);
   };
   let host = null;
-  const stop = () => (host ? host.close() : Promise.resolve()).finally(() => process.exit(0));
+  // A browser that does not close in time is left to end with its pipe.
+  const stop = () => {
+    setTimeout(() => process.exit(0), kStopGraceMs).unref();
+    return (host ? host.close() : Promise.resolve()).finally(() => process.exit(0));
+  };
   process.on('SIGTERM', stop);
   process.on('SIGINT', stop);
   process.on('SIGHUP', stop);
