@@ -13,11 +13,7 @@
 # After each scene the page hosts it started must have removed their session
 # folders (qovwv-PID-*) however they ended.
 set -euo pipefail
-server=$1 client=$2 scripts=$3
-build=$(dirname "$client")
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-source "$(dirname "$0")/scenelib.sh"
+source "$(dirname "$0")/scenelib.sh" "$@"
 
 dir=$(scene hung webview-hung.txt)
 log_has "$dir" "the page did not acknowledge a post within"

@@ -5,11 +5,7 @@
 # (found by the page's top left corner), must equal the page's own picture
 # pixel for pixel: the view paints the page 1:1 from lossless pictures.
 set -euo pipefail
-server=$1 client=$2 scripts=$3
-build=$(dirname "$client")
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-source "$(dirname "$0")/scenelib.sh"
+source "$(dirname "$0")/scenelib.sh" "$@"
 magick_compare=${QOV_MAGICK_COMPARE:-compare}
 
 dir=$(scene input webview-input.txt)

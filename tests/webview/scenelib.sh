@@ -2,7 +2,11 @@
 # copy of the program (its debug log and outputs are the scene's own), with
 # the client's default runtime starting the page host itself; the page hosts a
 # scene started must end and leave no session folder (qovwv-PID-*) behind.
-# Needs $server, $client, $scripts and $work set.
+# Sourced with the test's arguments: SERVER CLIENT SCRIPTS.
+server=$1 client=$2 scripts=$3
+build=$(dirname "$client")
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 winpath() { echo "Z:$1" | tr / '\\'; }
 fail() { echo "FAIL: $*"; exit 1; }
 tmpdir=${TMPDIR:-/tmp}
