@@ -138,6 +138,15 @@ test('the look of the page: a picture the size of the view after each change, in
     if (got !== want) await new Promise((r) => setTimeout(r, 50));
   }
   assert.equal(got, want);
+  // The wheel scrolls the page under the pointer.
+  await c.query('document.body.insertAdjacentHTML("beforeend", \'<div style="height:3000px"></div>\'); 1');
+  input({ t: 'm', type: 'wheel', x: 100, y: 100, dy: 300 });
+  let scrolled = '0';
+  for (let i = 0; i < 50 && scrolled === '0'; i++) {
+    scrolled = String(await c.query('Math.round(scrollY)'));
+    if (scrolled === '0') await new Promise((r) => setTimeout(r, 50));
+  }
+  assert.notEqual(scrolled, '0');
   c.send('X');
   await new Promise((r) => c.socket.on('close', r));
 });
