@@ -21,7 +21,6 @@ const char kChromiumSetting[] = "QOV_CHROMIUM";
 const char kHostScript[] = "qovwv_host\\pagehost.js";
 const char kHostModules[] = "qovwv_host\\node_modules\\playwright-core\\package.json";
 const char kPortFileName[] = "qovwv_host.port";
-const char kUnixSelfStat[] = "Z:\\proc\\self\\stat";
 // A page host that says nothing gets this long to write its port; one that
 // writes its failure (or ends) is given up on at once.
 constexpr DWORD kStartWaitMs = 30000;
@@ -114,17 +113,6 @@ int AwaitPort(const char* portFile, HANDLE process) {
     return -1;
 }
 
-// The client's own Unix process id (Wine shows the Unix /proc on drive Z:),
-// for the page host to watch; 0 when it cannot be read.
-unsigned long UnixProcessId() {
-    FILE* f = fopen(kUnixSelfStat, "rb");
-    if (!f) return 0;
-    unsigned long pid = 0;
-    if (fscanf(f, "%lu", &pid) != 1) pid = 0;
-    fclose(f);
-    return pid;
-}
-
 }  // namespace
 
 bool WvPageHostPartsFound(char* missing, size_t size) {
@@ -165,10 +153,8 @@ int WvPageHostStart() {
     }
     DeleteFileA(portFile);
     char cmd[3 * kPathMax];
-    // The host ends when its views are gone, or when this client is (killed
-    // before it ever connected).
-    snprintf(cmd, sizeof cmd, "\"%s\" \"%s\" --port 0 --port-file \"%s\" --exit-when-idle --watch-pid %lu", kNodePath,
-             unixScript, unixPortFile, UnixProcessId());
+    snprintf(cmd, sizeof cmd, "\"%s\" \"%s\" --port 0 --port-file \"%s\" --exit-when-idle", kNodePath, unixScript,
+             unixPortFile);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};

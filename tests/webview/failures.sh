@@ -42,7 +42,7 @@ pid=$(host_pids "$dir" | head -1)
 client_pid=$(pgrep -f "$(basename "$work").killed.qovtervex.exe -host" | head -1)
 [ -n "$client_pid" ] || fail "killed: the client is not running"
 kill -9 "$client_pid"
-wait_for 30 no_hosts_left "$dir" || fail "killed: the page host outlived its client"
+wait_for 45 no_hosts_left "$dir" || fail "killed: the page host outlived its client"
 no_session_folders "$pid" || fail "killed: the page host left its folder"
 kill $hold 2>/dev/null || true
 echo "web view failures: all scenes passed, nothing left in $tmpdir"

@@ -183,8 +183,10 @@ const kQuitStatus = 3;
 // (or none came): the client that started it does not have to stop it.
 const kIdleFirstMs = 60000;
 const kIdleAfterMs = 5000;
-// With --watch-pid N the host also ends once process N (its client) is gone.
-const kWatchPidMs = 1000;
+// A port file nobody has taken (the client deletes it once read) means the
+// client that started the host is gone: the host then ends.
+const kPortUnreadMs = 10000;
+const kPortPollMs = 500;
 const kStopGraceMs = 5000;
 
 if (require.main === module) {
@@ -194,7 +196,6 @@ if (require.main === module) {
   const portFile = valueOf('--port-file');
   const verbose = args.includes('--verbose');
   const idleExit = args.includes('--exit-when-idle');
-  const watchPid = Number(valueOf('--watch-pid') || 0);
   // A host that cannot start says why in its port file, so the client that
   // waits there stops at once; the same line goes to stderr.
   const fail = (reason) => {
@@ -216,18 +217,6 @@ if (require.main === module) {
   process.on('SIGTERM', stop);
   process.on('SIGINT', stop);
   process.on('SIGHUP', stop);
-  if (watchPid > 0) {
-    const watch = setInterval(() => {
-      try {
-        process.kill(watchPid, 0);
-      } catch (e) {
-        if (e.code !== 'ESRCH') return;
-        clearInterval(watch);
-        stop();
-      }
-    }, kWatchPidMs);
-    watch.unref();
-  }
   process.on('uncaughtException', (e) => { console.error(`page host error: ${e && e.stack}`); process.exit(1); });
   startPageHost({
     port, log: verbose ? (t) => console.error(t) : () => {},
@@ -240,6 +229,14 @@ if (require.main === module) {
     if (portFile) {
       fs.writeFileSync(portFile + '.tmp', String(host.port));
       fs.renameSync(portFile + '.tmp', portFile);
+    }
+    if (idleExit && portFile) {
+      const written = Date.now();
+      const poll = setInterval(() => {
+        if (!fs.existsSync(portFile)) clearInterval(poll);
+        else if (Date.now() - written > kPortUnreadMs) stop();
+      }, kPortPollMs);
+      poll.unref();
     }
     if (idleExit) {
       let timer = setTimeout(stop, kIdleFirstMs);
