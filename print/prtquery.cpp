@@ -351,6 +351,14 @@ static bool PrtPdfFontListEntry(DWORD index, char* name, size_t nameSize, char* 
     return true;
 }
 
+// Information texts of PDF files from the system's ANSI code page.
+static size_t PrtPdfAnsiToWide(const BYTE* text, size_t n, WORD* out, size_t outMax) {
+    if (!n || !outMax) return 0;
+    int units = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(text), static_cast<int>(n),
+                                    reinterpret_cast<wchar_t*>(out), static_cast<int>(outMax));
+    return units > 0 ? static_cast<size_t>(units) : 0;
+}
+
 void PrtInstallQueryHooks() {
     gHooks.infoRequest = PrtInfoRequest;
     gPdfHooks.measureFont = PrtPdfMetricsFont;
@@ -359,6 +367,7 @@ void PrtInstallQueryHooks() {
     gPdfHooks.consoleMode = gConsoleMode;
     gPdfHooks.iniFont = PrtPdfIniFont;
     gPdfHooks.fontListEntry = PrtPdfFontListEntry;
+    gPdfHooks.ansiToWide = PrtPdfAnsiToWide;
 }
 
 // ---- Screen dump ----------------------------------------------------------------------------

@@ -358,7 +358,8 @@ void PdfPutKeyNum(PdfDocRec* doc, const char* key, int64_t v) {
 
 // The whole file as a font file stream, compressed unless streams are not or
 // Flate does not make it smaller; false when the object table cannot grow.
-void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first, int last, DWORD descObj) {
+void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first, int last, DWORD descObj,
+                               DWORD toUnicodeObj) {
     PdfPutText(doc, "  /Widths [");
     for (int c = first; c <= last; c++) {
         if (c > first) PdfPutByte(doc, ' ');
@@ -368,6 +369,11 @@ void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first,
     PdfPutText(doc, "  /FontDescriptor ");
     PdfPutUInt(doc, descObj, 1);
     PdfPutLine(doc, " 0 R");
+    if (toUnicodeObj) {
+        PdfPutText(doc, "  /ToUnicode ");
+        PdfPutUInt(doc, toUnicodeObj, 1);
+        PdfPutLine(doc, " 0 R");
+    }
     PdfPutLine(doc, " >>");
     PdfPutLine(doc, "endobj");
     PdfPutLine(doc, nullptr);
