@@ -539,6 +539,35 @@ TEST_F(PrinterFile, DeviceInformationRecord) {
         EXPECT_EQ(static_cast<long>(rec->cellHeight), Field(s, 260, 8)) << c.why;
         EXPECT_EQ("0000000100000001", s.substr(276, 16)) << c.why << ": row and column 1 at the start";
     }
+    // The position in a metric job: answered in the job's own units as
+    // stored, in any other mode through the device. Row 200 and column 100
+    // in 0.1 mm are 472 and 236 pixels at 600 dpi.
+    struct PosCase {
+        uint16_t jobMode;
+        uint32_t units;
+        long row, column;
+        const char* why;
+    };
+    const PosCase posCases[] = {
+        {3, 3, 200, 100, "0.1 mm asked of a 0.1 mm job: as stored"},
+        {3, 6, MulDiv(200, dpiY, 254), MulDiv(100, dpiX, 254), "device pixels"},
+        {3, 0, MulDiv(200, dpiY, 254), MulDiv(100, dpiX, 254), "mode 0: device pixels"},
+        {3, 2, MulDiv(MulDiv(200, dpiY, 254), 100, dpiY), MulDiv(MulDiv(100, dpiX, 254), 100, dpiX),
+         "0.01 inch through the device"},
+        {7, 7, 200, 100, "twips asked of a twips job"},
+        {7, 6, MulDiv(200, dpiY, 1440), MulDiv(100, dpiX, 1440), "twips as device pixels"},
+        {7, 3, MulDiv(MulDiv(200, dpiY, 1440), 254, dpiY), MulDiv(MulDiv(100, dpiX, 1440), 254, dpiX),
+         "twips as 0.1 mm through the device"},
+    };
+    for (const PosCase& c : posCases) {
+        Msg(2202).U32(280).U16(c.jobMode).Run();
+        Msg(2206).U16(100).U16(0).U16(200).U16(0).Run();
+        std::string s = Info(258, c.units, 0, job);
+        ASSERT_EQ(kPrtDeviceInfoLen, s.size()) << c.why;
+        EXPECT_EQ(c.row, Field(s, 240, 8)) << c.why << ": row";
+        EXPECT_EQ(c.column, Field(s, 248, 8)) << c.why << ": column";
+    }
+    Msg(2202).U32(280).U16(1).Run();
     ListBox list;
     ASSERT_NE(nullptr, list.rec);
     EXPECT_EQ("", Info(258, 6, list.rec->handle, job)) << "with a list box the record is an item";
