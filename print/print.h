@@ -331,6 +331,11 @@ int32_t PrtPdfOption(int kind, const char* text, size_t len);
 // "~SPL0000.TMP", numbered, in TMP, TEMP or the current directory; its name in name.
 HANDLE OpenSpoolFile(char* name, size_t size);
 void PrtSetWinErr(uint32_t detail);
+// The Windows error of the last call as "WINERR:0x..." in the error text.
+void PrtSetWinErrText();
+// Ends the device's document: a failure (the spooler lost the job) becomes
+// the result, 21264 with the Windows error in the text, unless one stands.
+int32_t PrtEndDocument(HDC dc, int32_t result);
 bool PrtSpoolStart(PrinterRec* job);
 void PrtSpoolRelease(PrinterRec* job);
 bool PrtIsSpooling(const PrinterRec* job);

@@ -451,8 +451,8 @@ static int32_t FormFeed(PrinterRec* j, int32_t n) {
         if (result == kPrtOk) result = PdfControlCode(j->pdf, kPrtCtlFormFeed, static_cast<int16_t>(n));
     } else if (n > 0 && DrawsNow(j) && (j->flags & kPrtFlagPageOpen)) {
         for (int32_t i = 1; i < n; i++) {
-            EndPage(j->dc);
-            StartPage(j->dc);
+            // A blank page the device loses is a failure like the last one's.
+            if ((EndPage(j->dc) <= 0 || StartPage(j->dc) <= 0) && result == kPrtOk) result = kPrtNoMemory;
         }
         if (EndPage(j->dc) <= 0 && result == kPrtOk) result = kPrtNoMemory;
         j->flags &= ~kPrtFlagPageOpen;

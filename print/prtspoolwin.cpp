@@ -19,10 +19,20 @@
 // ---- The file ----------------------------------------------------------------------------
 
 // A failure's detail in the error cell and the system's code in the error text.
-void PrtSetWinErr(uint32_t detail) {
+void PrtSetWinErrText() {
     DWORD code = GetLastError();
-    gPrtErrNo = static_cast<int32_t>(detail);
     snprintf(gErrorText, kErrorTextSize, "WINERR:0x%-8lx", static_cast<unsigned long>(code));
+}
+
+void PrtSetWinErr(uint32_t detail) {
+    PrtSetWinErrText();
+    gPrtErrNo = static_cast<int32_t>(detail);
+}
+
+int32_t PrtEndDocument(HDC dc, int32_t result) {
+    if (EndDoc(dc) > 0 || result) return result;
+    PrtSetWinErrText();
+    return kPrtNoMemory;
 }
 
 static bool FileWrite(void* ctx, const void* bytes, size_t n) {
@@ -542,7 +552,7 @@ int32_t SpoolPrintPages(PrinterRec* j, bool rewind, uint32_t pdfArg) {
             if ((res = PrtSpoolStep(j, false, &moved)) != kPrtOk) break;
         }
     }
-    if (!(j->flags & kPrtFlagDocPending) && j->dc && !IsPdfTarget(j)) EndDoc(j->dc);
+    if (!(j->flags & kPrtFlagDocPending) && j->dc && !IsPdfTarget(j)) res = PrtEndDocument(j->dc, res);
     j->flags |= kPrtFlagDocPending;
     j->pagesPrinted = printed;
     return res;

@@ -196,6 +196,11 @@ TEST_F(PrinterFile, AnswersAndFailures) {
         {"nodir\\x.txt", 2, "a missing folder: Windows error 3 maps to 2"},
         {"files", 13, "a folder is refused: access denied maps to 13"},
         {"bad\x01name?", 2, "an invalid name maps to 2"},
+        {"\\\\.\\PhysicalDrive0", 2, "a raw disk is refused as an invalid name"},
+        {"\\\\.\\C:", 2, "a raw volume"},
+        {"//./C:", 2, "a raw volume with forward slashes"},
+        {"\\\\?\\C:\\windows\\temp\\x.prn", 2, "the long-path prefix"},
+        {"\\\\.\\LPT2", 2, "a port through the device namespace"},
     };
     for (const Case& c : cases) {
         OpenAnswer f = Open(c.name, "w");
@@ -401,6 +406,31 @@ TEST_F(PrinterFile, TextModeLaysOutLinesAndPages) {
     e.Pages(3);
     EXPECT_EQ(0, CloseFile(a.handle));
     EXPECT_TRUE(KeepCapture("textmode"));
+}
+
+// A document the spooler loses at its end (the port writes to a full
+// device) fails the close: -1 with error 32, through the raw spooler and in
+// text mode.
+TEST_F(PrinterFile, LostDocumentsFailTheClose) {
+    FullSpoolerPort full;
+    ASSERT_NE(nullptr, full.key) << "the set-up named the port's capture";
+    struct Case {
+        uint16_t flags;
+        const char* why;
+    };
+    const Case cases[] = {
+        {0x400, "the raw spooler"},
+        {0, "text mode"},
+    };
+    for (const Case& c : cases) {
+        OpenAnswer a = Open("QovTest", "", c.flags, 0);
+        ASSERT_EQ(1148u, a.type) << c.why;
+        EXPECT_EQ(0, Write(a.handle, "LOST DOCUMENT\r\n")) << c.why;
+        gPrtErrNo = 0;
+        EXPECT_EQ(-1, CloseFile(a.handle)) << c.why;
+        EXPECT_EQ(32, gPrtErrNo) << c.why;
+        EXPECT_EQ(nullptr, PrtFileFromHandle(a.handle)) << c.why << ": freed all the same";
+    }
 }
 
 TEST_F(PrinterFile, TextModeOnTheDefaultPrinter) {

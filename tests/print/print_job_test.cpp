@@ -952,6 +952,32 @@ TEST_F(PrintJob, SpooledJobPrintsAtClose) {
     EXPECT_TRUE(FileExists(pdf));
 }
 
+// A document the spooler loses at its end (the port writes to a full
+// device) is the close's failure, with the Windows error in the text: a
+// one-page job and a spooled job printed at the close.
+TEST_F(PrintJob, LostDocumentsFailTheClose) {
+    CreateDirectoryA(kOutDir, nullptr);
+    FullSpoolerPort full;
+    ASSERT_NE(nullptr, full.key) << "the set-up named the port's capture";
+    struct Case {
+        const char* spool;
+        void (*draw)();
+        const char* why;
+    };
+    const Case cases[] = {
+        {"", [] { Text("LOST"); }, "a one-page job"},
+        {"out\\lost.spl", DrawThreePages, "a spooled job printed at the close"},
+    };
+    for (const Case& c : cases) {
+        Answer1147 a = OpenTitled("QovTest", c.spool, "", 0);
+        ASSERT_NE(0u, a.value) << c.why;
+        c.draw();
+        Answer1147 z = Close(a.value);
+        EXPECT_EQ(static_cast<uint32_t>(kPrtNoMemory), z.value) << c.why;
+        EXPECT_EQ(0, strncmp(gErrorText, "WINERR:0x", 9)) << c.why << ": " << gErrorText;
+    }
+}
+
 // The test picture with its memo, as the picture facility keeps it.
 SpoolImageMemo gTestMemo;
 bool TestPictWithMemo(uint32_t pict, uint32_t mode, PrtImageInput* out) {
