@@ -370,10 +370,23 @@ static int32_t PlayImage(const SpoolRecord& rec, uint64_t fileOffset, uint16_t t
     return PrtImage(&img, rec.mode, top, bottom, left, right);
 }
 
+// Files of header version 2 wrote landscape as control code 277 with 1
+// (later ones with 2): the replay passes it on as the value of today, on the
+// printer and into a PDF file alike.
+constexpr uint32_t kSpoolVersionOldLandscape = 2;
+constexpr uint32_t kSpoolOldLandscapeValue = 1;
+
+static int32_t PlayedControlValue(const SpoolReader* r, const SpoolRecord& rec) {
+    if (r->fileVersion == kSpoolVersionOldLandscape && rec.code == kPrtCtlOrientation &&
+        rec.value == kSpoolOldLandscapeValue)
+        return kPrtOrientLandscape;
+    return static_cast<int32_t>(rec.value);
+}
+
 static int32_t PlayRecord(PrinterRec* j, SpoolReader* r, const SpoolRecord& rec) {
     const char* text = reinterpret_cast<const char*>(rec.text);
     switch (rec.type) {
-    case kSpoolRecControl: return PrtControlCode(rec.code, static_cast<int32_t>(rec.value));
+    case kSpoolRecControl: return PrtControlCode(rec.code, PlayedControlValue(r, rec));
     case kSpoolRecColor: return PrtColorsPlay(rec.code, rec.value);
     case kSpoolRecText: case kSpoolRecNumber: return PrtText(text, rec.textLen, kPrtTextRecorded);
     case kSpoolRecPos: return PrtSetPos(rec.column, rec.row);

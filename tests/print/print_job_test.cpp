@@ -1074,8 +1074,7 @@ TEST_F(PrintJob, OnePictureTwiceIsSpooledOnce) {
 
 // 1203 and 1216: the 17 words, then the spool name, printer and title.
 Answer1147 OpenFromSpool(uint32_t type, const std::string& spool, const std::string& printer, uint32_t first,
-                         uint32_t last, uint32_t options = 0) {
-    const std::string title = "Reprint";
+                         uint32_t last, uint32_t options = 0, const std::string& title = "Reprint") {
     uint32_t w[17] = {};
     w[1] = static_cast<uint32_t>(spool.size());
     w[3] = static_cast<uint32_t>(printer.size());
@@ -1130,6 +1129,71 @@ TEST_F(PrintJob, OpenFromSpoolReprintsPages) {
         if (c.errNo >= 0) {
             EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
         }
+    }
+}
+
+// A spool file of header version 2 wrote landscape as 277 with 1: reopened,
+// its page comes out landscape into a PDF file and on the printer. The same
+// record in a version-3 file stays portrait.
+TEST_F(PrintJob, VersionTwoSpoolFilesReplayLandscape) {
+    CreateDirectoryA(kOutDir, nullptr);
+    struct Case {
+        uint32_t version;
+        const char* name;
+        bool landscape;
+        const char* why;
+    };
+    const Case cases[] = {
+        {2, "v2land", true, "version 2: 1 meant landscape"},
+        {3, "v3port", false, "version 3: 1 is portrait"},
+    };
+    for (const Case& c : cases) {
+        SpoolMemFile mem = {};
+        SpoolIo io;
+        SpoolMemIo(&mem, &io);
+        SpoolWriter w;
+        SpoolWriterInit(&w, &io, false, false);
+        SpoolPageState page = {};
+        page.backColor = 0xFFFFFF;
+        page.fontSize = 110;
+        page.coordMode = 1;
+        strcpy(page.face, "Courier New");
+        ASSERT_EQ(0, SpoolBeginPage(&w, page, "Old", '.'));
+        ASSERT_EQ(0, SpoolWriteControl(&w, 277, 1));
+        ASSERT_EQ(0, SpoolWriteFour(&w, kSpoolRecPos, 5, 5));
+        ASSERT_EQ(0, SpoolWriteText(&w, kSpoolRecText, "OLDPAGE", 7));
+        ASSERT_EQ(0, SpoolFinish(&w));
+        std::vector<uint8_t> bytes(mem.data, mem.data + mem.size);
+        SpoolMemFree(&mem);
+        memcpy(bytes.data() + 4, &c.version, 4);
+        std::string spool = std::string(kOutDir) + "\\" + c.name + ".spl";
+        FILE* f = fopen(spool.c_str(), "wb");
+        ASSERT_NE(nullptr, f);
+        fwrite(bytes.data(), 1, bytes.size(), f);
+        fclose(f);
+
+        std::string pdfName = std::string(c.name) + "pdf";
+        std::string pdf = WinPath(std::string(kOutDir) + "\\" + pdfName + ".pdf");
+        DeleteFileA(pdf.c_str());
+        {
+            ExpectPdf ep(pdfName);
+            ep.Text(1, "OLDPAGE");
+            fprintf(ep.f, "page 1 %s\n", c.landscape ? "792.0 612.0" : "612.0 792.0");
+        }
+        Answer1147 p = OpenFromSpool(1203, spool, "pdf:", 1, 1, 0, pdf);
+        EXPECT_EQ(0u, p.value) << c.why;
+        EXPECT_TRUE(FileExists(pdf)) << c.why;
+
+        Answer1147 r = OpenFromSpool(1203, spool, "QovTest", 1, 1);
+        EXPECT_EQ(0u, r.value) << c.why;
+        {
+            PrinterRec dummy = {};
+            dummy.dpiX = 600;
+            Expect e(c.name, &dummy);
+            fprintf(e.f, "pages 1\ntext 1 OLDPAGE\n");
+            e.PsContains(c.landscape ? "%%Orientation: Landscape" : "%%Orientation: Portrait");
+        }
+        EXPECT_TRUE(KeepCapture(c.name)) << c.why;
     }
 }
 
