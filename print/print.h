@@ -314,8 +314,11 @@ struct PrtImageInput {
     uint32_t identity[2];
     SpoolImageMemo* memo;   // null: never referred to
 };
-// Palette entries that follow a DIB header.
+// Palette entries that follow a DIB header (for a bit-field DIB its 3 masks).
 uint32_t PrtImagePaletteCount(const BITMAPINFOHEADER* h);
+// The bytes of a DIB's pixels: rows for BI_RGB and bit fields, biSizeImage
+// for run-length pixels; false for other compressions or a size past 4 GB.
+bool PrtImagePixelBytes(const BITMAPINFOHEADER* h, uint32_t* bytes);
 // A colour already resolved (a spool record's) played on the job.
 int32_t PrtColorsPlay(uint32_t which, uint32_t colour);
 int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom, uint16_t left,

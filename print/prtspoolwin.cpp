@@ -234,14 +234,13 @@ int32_t PrtSpoolImage(PrinterRec* j, const PrtImageInput* img, uint32_t mode, ui
     int32_t r = PrtSpoolHeader(j);
     if (r) return r;
     const BITMAPINFOHEADER* h = img->header;
-    // Only what the replay can draw again goes into the file: uncompressed
-    // pixels, and a palette for the depths that need one.
-    bool packed = h->biCompression == BI_RGB || h->biCompression == BI_BITFIELDS;
-    if (!packed || (h->biBitCount <= 8 && !img->palette)) return kPrtImageNotDrawn;
+    // Only what the replay can draw again goes into the file: rows, bit
+    // fields with their masks, or run-length pixels (biSizeImage bytes),
+    // with a palette for the depths that need one.
+    uint32_t pixelBytes;
+    if (!PrtImagePixelBytes(h, &pixelBytes)) return kPrtImageNotDrawn;
+    if ((h->biBitCount <= 8 || h->biCompression == BI_BITFIELDS) && !img->palette) return kPrtImageNotDrawn;
     uint32_t colors = PrtImagePaletteCount(h);
-    CheckedSize pixels = DibStride(static_cast<uint64_t>(h->biWidth > 0 ? h->biWidth : 0), h->biBitCount);
-    pixels.Mul(static_cast<uint64_t>(h->biHeight < 0 ? -static_cast<int64_t>(h->biHeight) : h->biHeight));
-    if (!pixels.Fits(UINT32_MAX)) return kPrtImageNotDrawn;
     SpoolImage s = {};
     s.top = top;
     s.bottom = bottom;
@@ -256,7 +255,7 @@ int32_t PrtSpoolImage(PrinterRec* j, const PrtImageInput* img, uint32_t mode, ui
     s.palette = reinterpret_cast<const uint8_t*>(img->palette);
     s.colors = img->palette ? colors : 0;
     s.pixels = static_cast<const uint8_t*>(img->bits);
-    s.pixelBytes = static_cast<uint32_t>(pixels.value);
+    s.pixelBytes = pixelBytes;
     bool drawsNow = (j->flags & kPrtFlagPrinterPage) != 0;
     r = SpoolWriteImage(j->spoolw, s, img->memo, drawsNow);
     j->spoolVersion = j->spoolw->version;
