@@ -1278,6 +1278,41 @@ HWND MakePanelStandIn(HWND* top) {
                          nullptr, nullptr, nullptr);
 }
 
+// A window's client pixels, top row first, as 0x00RRGGBB.
+std::vector<DWORD> ClientPixels(HWND w, int* width, int* height) {
+    RECT rc;
+    GetClientRect(w, &rc);
+    *width = rc.right, *height = rc.bottom;
+    std::vector<DWORD> out(static_cast<size_t>(rc.right) * rc.bottom);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = GetDC(w), mem = CreateCompatibleDC(dc);
+    HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bm);
+    BitBlt(mem, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    for (size_t i = 0; i < out.size(); i++) out[i] = static_cast<const DWORD*>(bits)[i] & 0xFFFFFF;
+    SelectObject(mem, old);
+    DeleteObject(bm);
+    DeleteDC(mem);
+    ReleaseDC(w, dc);
+    return out;
+}
+
+// With the sheet larger than the view and scrolled into it, the view's last
+// row and last column lie inside the sheet: an outline drawn there (the
+// sheet cut to the view and framed) blackens them.
+bool ViewEdgesOutlined(HWND w) {
+    int width, height;
+    std::vector<DWORD> px = ClientPixels(w, &width, &height);
+    if (width < 2 || height < 2) return false;
+    int row = 0, column = 0;
+    for (int x = 0; x < width; x++) row += px[static_cast<size_t>(height - 1) * width + x] == 0;
+    for (int y = 0; y < height; y++) column += px[static_cast<size_t>(y) * width + width - 1] == 0;
+    return row * 10 >= width * 9 || column * 10 >= height * 9;
+}
+
 TEST_F(PrintJob, PreviewInAPanel) {
     CreateDirectoryA(kOutDir, nullptr);
     Answer1147 a = OpenTitled("QovTest", "out\\panel.spl", "", 0);
@@ -1335,6 +1370,9 @@ TEST_F(PrintJob, PreviewInAPanel) {
     EXPECT_GT(vRange, 0) << "a vertical range at 400 %";
     PrevPanelCommand(&gPanelSlot, 12, 2);
     EXPECT_EQ(10, PrevPanelCommand(&gPanelSlot, 9, 6)) << "a line down";
+    InvalidateRect(panel, nullptr, TRUE);
+    UpdateWindow(panel);
+    EXPECT_FALSE(ViewEdgesOutlined(panel)) << "the sheet's outline stands at its own edges, not the view's";
     PrevPanelCommand(&gPanelSlot, 11, vRange + 1);
     EXPECT_EQ(10, PrevPanelCommand(&gPanelSlot, 9, 6)) << "beyond the range: ignored";
     EXPECT_EQ(0, PrevPanelFree(&gPanelSlot));
