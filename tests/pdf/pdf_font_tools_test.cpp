@@ -542,11 +542,12 @@ std::string Utf8(const std::u16string& text) {
     return out;
 }
 
-// The text of a file as each reader extracts it: poppler, and MuPDF.
+// The text of a file as each reader extracts it: poppler, MuPDF and pdf.js.
 std::vector<std::pair<const char*, std::string>> ExtractedTexts(const std::string& path, const std::string& pw) {
     return {
         {"pdftotext", RunTool("pdftotext -enc UTF-8 -upw '" + pw + "' " + path + " -")},
         {"mutool", RunTool("mutool draw -q -p '" + pw + "' -F txt -o - " + path)},
+        {"pdf.js", RunTool(std::string("node ") + QOV_PDF_TEST_DIR + "/pdfjs_text.js " + path + " '" + pw + "'")},
     };
 }
 
