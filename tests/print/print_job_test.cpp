@@ -693,6 +693,42 @@ TEST_F(PrintJob, PdfTargetGoesToThePdfWriter) {
     EXPECT_EQ(0, strncmp(head, "%PDF-", 5));
 }
 
+// 5,000 UTF-16 characters (marked FF FE) in one 2204 reach the PDF page
+// whole in a standard font: the file (streams uncompressed) shows every one
+// of them in the text's string.
+TEST_F(PrintJob, LongUtf16TextReachesThePdfPageWhole) {
+    constexpr size_t kChars = 5000;
+    constexpr uint32_t kUncompressed = 1u << 16;
+    CreateDirectoryA(kOutDir, nullptr);
+    std::string file = WinPath(std::string(kOutDir) + "\\longtext.pdf");
+    DeleteFileA(file.c_str());
+    Answer1147 a = OpenPdf(file, kUncompressed);
+    ASSERT_NE(0u, a.value);
+    std::string wide = "\xFF\xFE";  // the byte-order mark of a UTF-16 text
+    std::string narrow;
+    for (size_t i = 0; i < kChars; i++) {
+        char c = static_cast<char>('A' + i % 26);
+        wide += c;
+        wide += '\0';
+        narrow += c;
+    }
+    Pos(1, 3);
+    Text(wide);
+    EXPECT_EQ(0u, Close(a.value).value);
+    FILE* f = fopen(file.c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    std::string pdf;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) pdf.append(buf, n);
+    fclose(f);
+    size_t at = pdf.find(" Td (");
+    ASSERT_NE(std::string::npos, at);
+    size_t end = pdf.find(") Tj", at);
+    ASSERT_NE(std::string::npos, end);
+    EXPECT_EQ(narrow, pdf.substr(at + 5, end - at - 5)) << "every character shown";
+}
+
 TEST_F(PrintJob, SpoolNameGetsTheExtensionOnlyWhenItFits) {
     snprintf(gClientConfig.spoolExt, sizeof gClientConfig.spoolExt, "SPL0");
     struct Case {
