@@ -279,6 +279,11 @@ void PdfPutStreamBody(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj);
 // The same into a new buffer of the worst-case size (freed with GuardedFree);
 // 0 and no buffer when not smaller or no memory.
 size_t PdfDeflateNew(const BYTE* src, size_t len, BYTE** out);
+// A stream object of its own at the next number: the bytes compressed unless
+// streams are not or Flate does not make them smaller, encrypted like any
+// stream; with length1 not 0 also "/Length1" (a font file's own length).
+// False when the object table cannot grow.
+bool PdfWriteStreamObject(PdfDocRec* doc, BYTE* data, size_t len, size_t length1, DWORD* objOut);
 int PdfPutName(PdfDocRec* doc, const char* name);
 char* PdfPutDec4(char* out, long n);
 char* PdfPutDec8(char* out, long n);

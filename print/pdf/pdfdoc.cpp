@@ -292,6 +292,33 @@ int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, PdfLineEnd end, DW
 
 // A name after its '/': bytes outside 0x21-0x7E, '#' and the delimiters are
 // written as #xx, so a font name with a blank stays one name token.
+bool PdfWriteStreamObject(PdfDocRec* doc, BYTE* data, size_t len, size_t length1, DWORD* objOut) {
+    DWORD obj = doc->nextObj;
+    if (!PdfSetObjOffset(doc, obj)) return false;
+    doc->nextObj++;
+    BYTE* packed = nullptr;
+    size_t packedLen = (doc->flags & kPdfFlagUncompressed) ? 0 : PdfDeflateNew(data, len, &packed);
+    BYTE* body = packedLen ? packed : data;
+    size_t bodyLen = packedLen ? packedLen : len;
+    PdfPutUInt(doc, obj, 1);
+    PdfPutLine(doc, " 0 obj");
+    PdfPutLine(doc, "<<");
+    if (packedLen) PdfPutLine(doc, "    /Filter /FlateDecode ");
+    PdfPutText(doc, "    /Length ");
+    PdfPutUInt(doc, bodyLen, 1);
+    PdfPutLine(doc, nullptr);
+    if (length1) {
+        PdfPutText(doc, "    /Length1 ");
+        PdfPutUInt(doc, length1, 1);
+        PdfPutLine(doc, nullptr);
+    }
+    PdfPutLine(doc, " >>");
+    PdfPutStreamBody(doc, body, bodyLen, obj);
+    GuardedFree(packed);
+    *objOut = obj;
+    return true;
+}
+
 int PdfPutName(PdfDocRec* doc, const char* name) {
     static const char kHex[] = "0123456789ABCDEF";
     for (const BYTE* p = reinterpret_cast<const BYTE*>(name); *p; p++) {

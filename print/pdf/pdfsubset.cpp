@@ -504,25 +504,8 @@ static DWORD PdfWriteToUnicode(PdfDocRec* doc, const PdfTtfSubsets& sub, int ind
     char* text = static_cast<char*>(GuardedAlloc(kToUnicodeRoom));
     if (!text) return 0;
     size_t len = PdfToUnicodeText(byCode, text);
-    DWORD obj = doc->nextObj;
-    if (!PdfSetObjOffset(doc, obj)) {
-        GuardedFree(text);
-        return 0;
-    }
-    doc->nextObj++;
-    BYTE* packed = nullptr;
-    size_t packedLen =
-        (doc->flags & kPdfFlagUncompressed) ? 0 : PdfDeflateNew(reinterpret_cast<const BYTE*>(text), len, &packed);
-    BYTE* body = packedLen ? packed : reinterpret_cast<BYTE*>(text);
-    size_t bodyLen = packedLen ? packedLen : len;
-    PdfPutUInt(doc, obj, 1);
-    PdfPutLine(doc, " 0 obj");
-    PdfPutLine(doc, "<<");
-    if (packedLen) PdfPutLine(doc, "    /Filter /FlateDecode ");
-    PdfPutKeyNum(doc, "    /Length ", static_cast<int64_t>(bodyLen));
-    PdfPutLine(doc, " >>");
-    PdfPutStreamBody(doc, body, bodyLen, obj);
-    GuardedFree(packed);
+    DWORD obj = 0;
+    if (!PdfWriteStreamObject(doc, reinterpret_cast<BYTE*>(text), len, 0, &obj)) obj = 0;
     GuardedFree(text);
     return obj;
 }

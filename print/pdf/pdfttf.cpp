@@ -380,24 +380,7 @@ void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first,
 }
 
 bool PdfWriteFontFile(PdfDocRec* doc, BYTE* data, size_t len, DWORD* objOut) {
-    DWORD obj = doc->nextObj;
-    if (!PdfSetObjOffset(doc, obj)) return false;
-    doc->nextObj++;
-    BYTE* packed = nullptr;
-    size_t packedLen = (doc->flags & kPdfFlagUncompressed) ? 0 : PdfDeflateNew(data, len, &packed);
-    BYTE* body = packedLen ? packed : data;
-    size_t bodyLen = packedLen ? packedLen : len;
-    PdfPutUInt(doc, obj, 1);
-    PdfPutLine(doc, " 0 obj");
-    PdfPutLine(doc, "<<");
-    if (packedLen) PdfPutLine(doc, "    /Filter /FlateDecode ");
-    PdfPutKeyNum(doc, "    /Length ", static_cast<int64_t>(bodyLen));
-    PdfPutKeyNum(doc, "    /Length1 ", static_cast<int64_t>(len));
-    PdfPutLine(doc, " >>");
-    PdfPutStreamBody(doc, body, bodyLen, obj);
-    GuardedFree(packed);
-    *objOut = obj;
-    return true;
+    return PdfWriteStreamObject(doc, data, len, len, objOut);
 }
 
 bool PdfWriteFontDescriptor(PdfDocRec* doc, const PdfTtfDesc* d, DWORD fileObj, DWORD* objOut) {

@@ -66,6 +66,18 @@ PdfImageInput InputOf(const DecodedImage& img, WORD width, WORD height, DWORD mo
     return in;
 }
 
+// A bitmap made here: its header only, bottom-up, no pixels yet.
+DecodedImage MadeHeader(int width, int height, int bits) {
+    DecodedImage img;
+    memset(&img, 0, sizeof img);
+    img.header.biSize = 40;
+    img.header.biWidth = width;
+    img.header.biHeight = height;
+    img.header.biPlanes = 1;
+    img.header.biBitCount = static_cast<WORD>(bits);
+    return img;
+}
+
 PdfDocRec* BeginPoints(const char* name, DWORD options = 0) {
     PdfDocRec* doc = Begin(name, options);
     if (doc) PdfControlCode(doc, 280, 7);  // half points
@@ -184,13 +196,7 @@ TEST(PdfImages, MadeBitmapsKeepTheirColours) {
     const int w = 24, h = 16;
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.why);
-        DecodedImage img;
-        memset(&img, 0, sizeof img);
-        img.header.biSize = 40;
-        img.header.biWidth = w;
-        img.header.biHeight = h;
-        img.header.biPlanes = 1;
-        img.header.biBitCount = static_cast<WORD>(c.bits);
+        DecodedImage img = MadeHeader(w, h, c.bits);
         size_t stride = DibRowBytes(w, c.bits);
         std::vector<uint8_t> bits(stride * h);
         for (int y = 0; y < h; y++)
@@ -275,13 +281,7 @@ TEST(PdfImages, MaskedPixelsKeepTheirColours) {
     const int w = 24, h = 16;
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.why);
-        DecodedImage ref;
-        memset(&ref, 0, sizeof ref);
-        ref.header.biSize = 40;
-        ref.header.biWidth = w;
-        ref.header.biHeight = h;
-        ref.header.biPlanes = 1;
-        ref.header.biBitCount = 24;
+        DecodedImage ref = MadeHeader(w, h, 24);
         size_t refStride = DibRowBytes(w, 24), stride = DibRowBytes(w, c.bits);
         std::vector<uint8_t> refBits(refStride * h), bits(stride * h);
         for (int y = 0; y < h; y++)
