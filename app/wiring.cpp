@@ -65,19 +65,22 @@ static const char* ImageOemToAnsi(const char* path) { return OemToAnsiStr(path, 
 // view modes the part the picture shows.
 // The picture's identity for a PDF file, which writes a picture once per
 // identity: its handle, and a checksum of its pixels that changes with them.
+// The spool file remembers the picture in the Pict object, so that a second
+// print of the same image into one file writes a reference to the first.
 static bool PrintPictImage(uint32_t pict, uint32_t mode, PrtImageInput* out) {
     RECT shown;
     if (!PictImageOf(pict, mode >= kPrtImageShownPart, &out->header, &out->palette, &out->bits, &shown)) return false;
     out->source = shown;
     const BITMAPINFOHEADER* h = out->header;
-    CheckedSize bytes = DibStride(static_cast<uint64_t>(h->biWidth > 0 ? h->biWidth : 0), h->biBitCount);
-    bytes.Mul(static_cast<uint64_t>(h->biHeight < 0 ? -static_cast<int64_t>(h->biHeight) : h->biHeight));
     uLong sum = crc32(0, reinterpret_cast<const Bytef*>(h), sizeof *h);
-    if (out->palette && h->biBitCount <= 8)
+    if (out->palette && (h->biBitCount <= 8 || h->biCompression == BI_BITFIELDS))
         sum = crc32(sum, reinterpret_cast<const Bytef*>(out->palette), PrtImagePaletteCount(h) * sizeof(RGBQUAD));
-    if (bytes.Fits(UINT32_MAX)) sum = crc32(sum, static_cast<const Bytef*>(out->bits), static_cast<uInt>(bytes.value));
+    // Run-length pixels are biSizeImage bytes, not rows.
+    uint32_t bytes;
+    if (PrtImagePixelBytes(h, &bytes)) sum = crc32(sum, static_cast<const Bytef*>(out->bits), bytes);
     out->identity[0] = pict;
     out->identity[1] = static_cast<uint32_t>(sum);
+    out->memo = PictSpoolMemo(pict);
     return true;
 }
 

@@ -314,8 +314,11 @@ struct PrtImageInput {
     uint32_t identity[2];
     SpoolImageMemo* memo;   // null: never referred to
 };
-// Palette entries that follow a DIB header.
+// Palette entries that follow a DIB header (for a bit-field DIB its 3 masks).
 uint32_t PrtImagePaletteCount(const BITMAPINFOHEADER* h);
+// The bytes of a DIB's pixels: rows for BI_RGB and bit fields, biSizeImage
+// for run-length pixels; false for other compressions or a size past 4 GB.
+bool PrtImagePixelBytes(const BITMAPINFOHEADER* h, uint32_t* bytes);
 // A colour already resolved (a spool record's) played on the job.
 int32_t PrtColorsPlay(uint32_t which, uint32_t colour);
 int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom, uint16_t left,
@@ -331,6 +334,11 @@ int32_t PrtPdfOption(int kind, const char* text, size_t len);
 // "~SPL0000.TMP", numbered, in TMP, TEMP or the current directory; its name in name.
 HANDLE OpenSpoolFile(char* name, size_t size);
 void PrtSetWinErr(uint32_t detail);
+// The Windows error of the last call as "WINERR:0x..." in the error text.
+void PrtSetWinErrText();
+// Ends the device's document: a failure (the spooler lost the job) becomes
+// the result, 21264 with the Windows error in the text, unless one stands.
+int32_t PrtEndDocument(HDC dc, int32_t result);
 bool PrtSpoolStart(PrinterRec* job);
 void PrtSpoolRelease(PrinterRec* job);
 bool PrtIsSpooling(const PrinterRec* job);

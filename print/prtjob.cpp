@@ -277,7 +277,7 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
             if (EndPage(job->dc) <= 0 && !result) result = kPrtNoMemory;
             job->flags &= ~kPrtFlagPageOpen;
         }
-        if (!(job->flags & kPrtFlagDocPending)) EndDoc(job->dc);
+        if (!(job->flags & kPrtFlagDocPending)) result = PrtEndDocument(job->dc, result);
     }
     bool previewRan = false;
     if (preview && !result && !(job->flags & kPrtFlagErrorLatched)) {

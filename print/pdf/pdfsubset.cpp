@@ -433,10 +433,87 @@ static size_t PdfBuildSubsetFont(PdfTtfFontRec* t, PdfSubsetRec* rec, PdfTtfDesc
     return total;
 }
 
+// ---- ToUnicode maps --------------------------------------------------------------------------
+
+// A subset's codes are handed out in the order characters arrive, so no
+// reader can tell the text from them: each subset gets a map from its codes
+// back to the characters, written as a CMap stream.
+constexpr int kToUnicodeBlock = 100;  // entries of one beginbfchar block at most
+constexpr size_t kToUnicodeEntry = 14;  // "<XX> <XXXX>" and CR LF
+constexpr size_t kToUnicodeRoom = 1024 + 256 * kToUnicodeEntry + 3 * 32;
+
+static const char kToUnicodeHead[] =
+    "/CIDInit /ProcSet findresource begin\r\n"
+    "12 dict begin\r\n"
+    "begincmap\r\n"
+    "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\r\n"
+    "/CMapName /Adobe-Identity-UCS def\r\n"
+    "/CMapType 2 def\r\n"
+    "1 begincodespacerange\r\n"
+    "<00> <FF>\r\n"
+    "endcodespacerange\r\n";
+static const char kToUnicodeTail[] =
+    "endcmap\r\n"
+    "CMapName currentdict /CMap defineresource pop\r\n"
+    "end\r\n"
+    "end\r\n";
+
+static bool PdfIsSurrogate(WORD ch) { return ch >= 0xD800 && ch <= 0xDFFF; }
+
+// The characters of subset index by code (0: code not given), from the
+// font's character map. A lone surrogate maps to nothing a reader could use.
+static void PdfSubsetCharsByCode(const PdfTtfSubsets& sub, int index, WORD byCode[256]) {
+    memset(byCode, 0, 256 * sizeof(WORD));
+    for (int hi = 0; hi < 256; hi++) {
+        const WORD* page = sub.pages[hi];
+        if (!page) continue;
+        for (int lo = 0; lo < 256; lo++) {
+            WORD entry = page[lo];
+            WORD ch = static_cast<WORD>((hi << 8) | lo);
+            if (entry && (entry >> 8) == index && !PdfIsSurrogate(ch)) byCode[entry & 0xFF] = ch;
+        }
+    }
+}
+
+// The CMap text of one subset into out (kToUnicodeRoom bytes): its length.
+static size_t PdfToUnicodeText(const WORD byCode[256], char* out) {
+    size_t n = snprintf(out, kToUnicodeRoom, "%s", kToUnicodeHead);
+    int total = 0;
+    for (int c = 0; c < 256; c++) total += byCode[c] != 0;
+    int inBlock = 0, left = total;
+    for (int c = 0; c < 256; c++) {
+        if (!byCode[c]) continue;
+        if (!inBlock) {
+            int count = left < kToUnicodeBlock ? left : kToUnicodeBlock;
+            n += snprintf(out + n, kToUnicodeRoom - n, "%d beginbfchar\r\n", count);
+            inBlock = count;
+        }
+        n += snprintf(out + n, kToUnicodeRoom - n, "<%02X> <%04X>\r\n", c, byCode[c]);
+        left--;
+        if (--inBlock == 0) n += snprintf(out + n, kToUnicodeRoom - n, "endbfchar\r\n");
+    }
+    n += snprintf(out + n, kToUnicodeRoom - n, "%s", kToUnicodeTail);
+    return n;
+}
+
+// The ToUnicode stream of subset index: its object number, 0 when it could
+// not be written.
+static DWORD PdfWriteToUnicode(PdfDocRec* doc, const PdfTtfSubsets& sub, int index) {
+    WORD byCode[256];
+    PdfSubsetCharsByCode(sub, index, byCode);
+    char* text = static_cast<char*>(GuardedAlloc(kToUnicodeRoom));
+    if (!text) return 0;
+    size_t len = PdfToUnicodeText(byCode, text);
+    DWORD obj = 0;
+    if (!PdfWriteStreamObject(doc, reinterpret_cast<BYTE*>(text), len, 0, &obj)) obj = 0;
+    GuardedFree(text);
+    return obj;
+}
+
 // ---- at the end of the document -------------------------------------------------------------
 
 static bool PdfWriteSubsetFontDict(PdfDocRec* doc, PdfTtfFontRec* t, PdfSubsetRec* rec, DWORD descObj,
-                                   const PdfTtfDesc* d) {
+                                   const PdfTtfDesc* d, DWORD toUnicodeObj) {
     if (!PdfSetObjOffset(doc, rec->objNum)) return false;
     int last = rec->nextCode - 1;
     PdfPutUInt(doc, rec->objNum, 1);
@@ -451,7 +528,7 @@ static bool PdfWriteSubsetFontDict(PdfDocRec* doc, PdfTtfFontRec* t, PdfSubsetRe
     PdfPutName(doc, d->psName);
     PdfPutName(doc, t->suffix ? t->suffix : "");
     PdfPutLine(doc, nullptr);
-    PdfPutWidthsAndDescriptor(doc, d->widths, 1, last, descObj);
+    PdfPutWidthsAndDescriptor(doc, d->widths, 1, last, descObj, toUnicodeObj);
     return true;
 }
 
@@ -469,10 +546,11 @@ int PdfWriteSubsetFonts(PdfDocRec* doc) {
             int rc = kSubOk;
             size_t len = PdfBuildSubsetFont(t, rec, d, &file, &rc);
             snprintf(d->psName, sizeof d->psName, "SF%u", static_cast<unsigned>(rec->objNum));
-            DWORD fileObj = 0, descObj = 0;
+            DWORD fileObj = 0, descObj = 0, toUnicodeObj = 0;
             if (len && !PdfWriteFontFile(doc, file, len, &fileObj)) rc = kSubNoMemory;
             else if (len && !PdfWriteFontDescriptor(doc, d, fileObj, &descObj)) rc = kSubDescriptor;
-            else if (len && !PdfWriteSubsetFontDict(doc, t, rec, descObj, d)) rc = kSubFontDict;
+            else if (len && !(toUnicodeObj = PdfWriteToUnicode(doc, t->subs, i))) rc = kSubNoMemory;
+            else if (len && !PdfWriteSubsetFontDict(doc, t, rec, descObj, d, toUnicodeObj)) rc = kSubFontDict;
             GuardedFree(file);
             GuardedFree(d);
             if (rc) return rc;

@@ -358,7 +358,8 @@ void PdfPutKeyNum(PdfDocRec* doc, const char* key, int64_t v) {
 
 // The whole file as a font file stream, compressed unless streams are not or
 // Flate does not make it smaller; false when the object table cannot grow.
-void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first, int last, DWORD descObj) {
+void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first, int last, DWORD descObj,
+                               DWORD toUnicodeObj) {
     PdfPutText(doc, "  /Widths [");
     for (int c = first; c <= last; c++) {
         if (c > first) PdfPutByte(doc, ' ');
@@ -368,30 +369,18 @@ void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first,
     PdfPutText(doc, "  /FontDescriptor ");
     PdfPutUInt(doc, descObj, 1);
     PdfPutLine(doc, " 0 R");
+    if (toUnicodeObj) {
+        PdfPutText(doc, "  /ToUnicode ");
+        PdfPutUInt(doc, toUnicodeObj, 1);
+        PdfPutLine(doc, " 0 R");
+    }
     PdfPutLine(doc, " >>");
     PdfPutLine(doc, "endobj");
     PdfPutLine(doc, nullptr);
 }
 
 bool PdfWriteFontFile(PdfDocRec* doc, BYTE* data, size_t len, DWORD* objOut) {
-    DWORD obj = doc->nextObj;
-    if (!PdfSetObjOffset(doc, obj)) return false;
-    doc->nextObj++;
-    BYTE* packed = nullptr;
-    size_t packedLen = (doc->flags & kPdfFlagUncompressed) ? 0 : PdfDeflateNew(data, len, &packed);
-    BYTE* body = packedLen ? packed : data;
-    size_t bodyLen = packedLen ? packedLen : len;
-    PdfPutUInt(doc, obj, 1);
-    PdfPutLine(doc, " 0 obj");
-    PdfPutLine(doc, "<<");
-    if (packedLen) PdfPutLine(doc, "    /Filter /FlateDecode ");
-    PdfPutKeyNum(doc, "    /Length ", static_cast<int64_t>(bodyLen));
-    PdfPutKeyNum(doc, "    /Length1 ", static_cast<int64_t>(len));
-    PdfPutLine(doc, " >>");
-    PdfPutStreamBody(doc, body, bodyLen, obj);
-    GuardedFree(packed);
-    *objOut = obj;
-    return true;
+    return PdfWriteStreamObject(doc, data, len, len, objOut);
 }
 
 bool PdfWriteFontDescriptor(PdfDocRec* doc, const PdfTtfDesc* d, DWORD fileObj, DWORD* objOut) {
