@@ -35,7 +35,7 @@ const DecodeRule kBmpRules[kBmpResultCount] = {
     {kImgInvalid, "run-length data cannot be top-down"},
     {kImgInvalid, "more than 256 colours for 8 bits or fewer"},
     {kImgInvalid, "the bit-field masks are cut short"},
-    {kImgInvalid, "the rows pass the size cap"},
+    {kImgNoMemory, kImageCeilingReason},
     {kImgInvalid, "the colour table is cut short"},
     {kImgInvalid, "the pixel offset points into the headers or colour table"},
     {kImgInvalid, "the pixel offset points past the data"},

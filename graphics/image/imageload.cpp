@@ -18,7 +18,7 @@
 
 ImageDecodeState gImageDecodeState;
 int gImageFormatCode;
-uint64_t gImageByteCap = kMaxCheckedSize;
+uint64_t gImageByteCap = kImageByteCeiling;
 
 namespace {
 

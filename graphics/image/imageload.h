@@ -39,9 +39,9 @@ enum ImageResult {
 extern ImageDecodeState gImageDecodeState;
 extern int gImageFormatCode;
 
-// The largest bits block a decoder may allocate. Every size taken from an image
-// header is computed with CheckedSize and compared with this cap; the fuzz
-// targets lower it to keep their runs small.
+// The largest bits block a decoder may allocate: kImageByteCeiling, which the
+// fuzz targets lower to keep their runs small. Every size taken from an image
+// header is computed with CheckedSize and compared with this cap.
 extern uint64_t gImageByteCap;
 
 // Opaque here: the picture record belongs to the object model.
