@@ -358,7 +358,8 @@ constexpr size_t kPdfBidiMaxBytes = 1024;
 
 // 8-bit text is widened through the ANSI code page, UTF-16 taken as it is;
 // wide text with right-to-left characters is put into visual order first.
-static void PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wide, PdfTextCodes* out) {
+// False when a character got no code (the document keeps the font error).
+static bool PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wide, PdfTextCodes* out) {
     out->n = 0;
     out->subsets = true;
     static WORD units[kPdfNarrowMax + 1], visual[kPdfNarrowMax + 1];
@@ -374,11 +375,13 @@ static void PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wi
         PdfBidiReorder(units, visual, n);
         chars = visual;
     }
+    bool all = true;
     for (size_t i = 0; i < n; i++) {
         double w;
-        PdfSubsetChar(doc, chars[i] ? chars[i] : '?', &out->fonts[out->n], &out->codes[out->n], &w);
+        all = PdfSubsetChar(doc, chars[i] ? chars[i] : '?', &out->fonts[out->n], &out->codes[out->n], &w) && all;
         out->widths[out->n++] = w * doc->fontSize / 1000.0;
     }
+    return all;
 }
 
 static double PdfCodesWidth(const PdfTextCodes& t, size_t n) {
@@ -430,7 +433,10 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
     if (PdfWantsSubsets(doc)) {
         codes = static_cast<PdfTextCodes*>(GuardedAlloc(sizeof(PdfTextCodes)));
         if (!codes) return kPdfFail;
-        PdfSubsetCodes(doc, text, len, wide, codes);
+        if (!PdfSubsetCodes(doc, text, len, wide, codes)) {
+            GuardedFree(codes);
+            return kPdfFontNotMade;
+        }
     }
     int rc = PdfDrawTextAs(doc, text, len, decimalChar, wide, codes);
     GuardedFree(codes);
