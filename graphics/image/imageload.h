@@ -69,6 +69,9 @@ struct ImageLoadHooks {
     // Moves the decoded image into the picture. Default: leaves it in
     // gImageDecodeState and answers 0.
     int (*takeImage)(PictRecord* pict);
+    // Told of every refused decode: the loader's code and the rule's reason
+    // (the start-up wiring writes it to the debug log). Default: nothing.
+    void (*refused)(int code, const char* reason);
 };
 extern ImageLoadHooks gImageLoadHooks;
 

@@ -38,6 +38,8 @@
 //   close                                    the server closes the connection
 //   sleep MS
 //   exit CODE                                the client must end with this code
+//   expect-peak-memory below MB              the client's largest commit so far is
+//                                            under MB megabytes (Windows builds)
 //   screenshot FILE                          the screen as a 24-bit BMP in FILE
 //   expect-window "TITLE" STATE              a top window with that title is
 //                                            visible, hidden or absent (waits up
@@ -118,7 +120,7 @@ static void CloseSock(Sock s) { close(s); }
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
-                kStepClick, kStepSetText };
+                kStepClick, kStepSetText, kStepExpectPeakMemory };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -146,6 +148,11 @@ struct Step {
 };
 
 static bool gSwapped = false;
+#ifdef _WIN32
+static HANDLE gChild = nullptr;  // the client --client started
+#else
+static pid_t gChild = 0;
+#endif
 static int gTimeoutSec = 20;
 static int gFailures = 0;
 static bool gLenient = false;   // --lenient: a hostile replay, answers unchecked
@@ -408,6 +415,10 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 std::string text = w[3].substr(1);
                 st.raw.assign(text.begin(), text.end());
             }
+        } else if (cmd == "expect-peak-memory") {
+            st.kind = kStepExpectPeakMemory;
+            ok = w.size() == 3 && w[1] == "below" && ParseNum(w[2], &v) && v > 0;
+            st.args[0] = v;
         } else if (cmd == "sleep" || cmd == "exit") {
             st.kind = cmd == "sleep" ? kStepSleep : kStepExit;
             ok = w.size() == 2 && ParseNum(w[1], &v);
@@ -1174,6 +1185,24 @@ static void RunTargetedStep(const Step& st) {
 static void RunTargetedStep(const Step& st) { Fail(st.line, "window steps need the Windows build of the server"); }
 #endif
 
+// The client's peak commit (what it has asked the system to back) against
+// a limit of the step, in megabytes.
+static void CheckPeakMemory(const Step& st) {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    if (!gChild || !GetProcessMemoryInfo(gChild, &pmc, sizeof pmc)) {
+        Fail(st.line, "the client's memory cannot be read");
+        return;
+    }
+    const size_t peakMb = pmc.PeakPagefileUsage >> 20;
+    Note("   client peak commit %zu MB", peakMb);
+    if (peakMb >= static_cast<size_t>(st.args[0])) Fail(st.line, "the client's peak commit is %zu MB", peakMb);
+#else
+    Fail(st.line, "expect-peak-memory needs the Windows build");
+#endif
+}
+
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
     std::vector<uint8_t> bundle;
     bool inBundle = false;
@@ -1269,6 +1298,9 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             break;
         case kStepExit:
             *exitWanted = static_cast<int>(st.type);
+            break;
+        case kStepExpectPeakMemory:
+            CheckPeakMemory(st);
             break;
         case kStepScreenshot:
         case kStepExpectWindow:
@@ -1374,7 +1406,6 @@ static int HostileVerdict(int code, int limit) {
 }
 
 #ifdef _WIN32
-static HANDLE gChild = nullptr;
 static bool StartClient(const std::string& cmd) {
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
@@ -1409,7 +1440,6 @@ static void SampleClientMemory() {
     }
 }
 #else
-static pid_t gChild = 0;
 static bool StartClient(const std::string& cmd) {
     gChild = fork();
     if (gChild < 0) return false;
