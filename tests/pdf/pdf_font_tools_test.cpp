@@ -526,12 +526,8 @@ TEST(PdfFonts, FontsWithoutHintingPrintAndDamagedOnesFail) {
     ASSERT_NE(TableAt(noLoca, "loca", &rec), 0u);
     noLoca.replace(rec, 4, "xoca");
     const std::string cut = dejavu.substr(0, dejavu.size() * 9 / 10);
-    for (const auto& f : {std::make_pair("noloca.ttf", noLoca), std::make_pair("cut.ttf", cut)}) {
-        FILE* out = fopen(f.first, "wb");
-        ASSERT_NE(out, nullptr);
-        fwrite(f.second.data(), 1, f.second.size(), out);
-        fclose(out);
-    }
+    ASSERT_TRUE(PdfTestWrite("noloca.ttf", noLoca));
+    ASSERT_TRUE(PdfTestWrite("cut.ttf", cut));
     struct Case {
         const char* file;
         int finish;

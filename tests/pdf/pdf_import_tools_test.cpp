@@ -52,12 +52,7 @@ std::string ClassicPdf(const std::vector<std::string>& objs) {
     return pdf;
 }
 
-void WriteFile(const char* name, const std::string& data) {
-    FILE* f = fopen(name, "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(data.data(), 1, data.size(), f);
-    fclose(f);
-}
+void WriteFile(const char* name, const std::string& data) { ASSERT_TRUE(PdfTestWrite(name, data)) << name; }
 
 std::string HandMadePdf() {
     return ClassicPdf({
