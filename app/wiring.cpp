@@ -26,6 +26,7 @@
 #include "print/print.h"
 #include "print/prtcalc.h"
 #include "session/config.h"
+#include "session/log.h"
 #include "session/session.h"
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
@@ -60,6 +61,9 @@ static bool ImageFetch(uint32_t* size, const char* name, const uint8_t** data, u
 static void ImageFreeData(const uint8_t* data) { CacheFreeData(const_cast<uint8_t*>(data)); }
 
 static const char* ImageOemToAnsi(const char* path) { return OemToAnsiStr(path, 0); }
+
+// A refused picture leaves its reason in the debug log.
+static void ImageLogRefusal(int code, const char* reason) { DebugLogWrite("ImageLoad", "refused %d: %s", code, reason); }
 
 // Print 2209 draws the image of a Pict object: the whole image, or with the
 // view modes the part the picture shows.
@@ -127,6 +131,7 @@ void InstallFacilities() {
     gImageLoadHooks.fetch = ImageFetch;
     gImageLoadHooks.freeData = ImageFreeData;
     gImageLoadHooks.oemToAnsi = ImageOemToAnsi;
+    gImageLoadHooks.refused = ImageLogRefusal;
     gPrtPictImage = PrintPictImage;
     gOlePictHooks.pictBitmap = PictBitmapOf;
     gOlePictHooks.objectIcon = IconOf;

@@ -115,6 +115,7 @@ struct PrinterRec {
     void* previewData;
     uint16_t previewSize;
     uint32_t firstError;
+    uint32_t firstDetail;  // the error cell's detail latched with firstError (0: none)
     int32_t physOffsetX, physOffsetY;
     uint16_t topMargin, leftMargin;
     uint8_t topMarginMode, leftMarginMode;
@@ -182,8 +183,9 @@ int32_t PrtSelectJob(PrinterRec* job);
 PrinterRec* PrtJobFromHandle(uint32_t handle);
 // Makes job current (and the PDF writer's view of it).
 void PrtSetCurrent(PrinterRec* job);
-// Latches the first failure of a drawing message in the current job.
-void PrtLatchError(int32_t result);
+// Latches the first failure of a drawing message in the current job, with
+// the detail the message left in the error cell (0: none).
+void PrtLatchError(int32_t result, int32_t detail = 0);
 
 // The message handlers (also reachable one by one while the tables are not yet there).
 int32_t PrtHandleMsg(const SrvMsg* msg);

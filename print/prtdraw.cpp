@@ -10,6 +10,7 @@
 
 #include "objects/objrecord.h"
 #include "session/config.h"
+#include "session/log.h"
 #include "session/session.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
@@ -853,6 +854,20 @@ static int32_t PrtPdfOptionMsg(uint32_t type, const PrtMsgText& text) {
 
 // ---- Messages ---------------------------------------------------------------------------------------------
 
+// A drawing message's failure: latched with the detail the message left in
+// the error cell, and one debug-log line with the PDF writer's reason for
+// the writer's failures. A message that set no detail leaves the cell as it
+// was (cellBefore).
+static void PrtDrawRefused(int32_t r, int32_t cellBefore) {
+    const int32_t detail = gPrtErrNo;
+    if (!detail) gPrtErrNo = cellBefore;
+    if (!r) return;
+    PrtLatchError(r, detail);
+    const bool pdf = r == kPdfFontNotMade || r == kPdfImageNotWritten || r == kPrtPdfOption;
+    DebugLogWrite("PrtDrawRefused", "%d detail %d%s%s", r, detail, pdf && gPdfErrorText[0] ? ": " : "",
+                  pdf ? gPdfErrorText : "");
+}
+
 int32_t PrtDrawFromMsg(const SrvMsg* m) {
     PrtDrawMsg d;
     if (!PrtDecodeDraw(m->type, m->r, &d)) {
@@ -868,11 +883,16 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
         return r;
     }
     PrinterRec* j = gCurPrtRec;
+    // The error cell keeps its value unless this message sets it: what it
+    // sets is the detail of this message's failure.
+    const int32_t cellBefore = gPrtErrNo;
+    gPrtErrNo = 0;
+    gPdfErrorText[0] = 0;
     if (m->type == kPrtMsgControl && d.code == kPrtCtlFormFeed && PrtIsSpooling(j) &&
         static_cast<uint16_t>(d.value) > 0) {
         r = PrtSpoolFormFeed(j, static_cast<uint16_t>(d.value));
         if (r) {
-            PrtLatchError(r);
+            PrtDrawRefused(r, cellBefore);
             return r;
         }
         j->flags |= kPrtFlagPageFresh;
@@ -903,6 +923,6 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
         if (m->type >= kPrtMsgPdfFirst && m->type <= kPrtMsgPdfLast) r = PrtPdfOptionMsg(m->type, d.text);
         break;
     }
-    PrtLatchError(r);
+    PrtDrawRefused(r, cellBefore);
     return r;
 }

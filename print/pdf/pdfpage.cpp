@@ -397,7 +397,8 @@ constexpr size_t kPdfBidiMaxBytes = 1024;
 
 // 8-bit text is widened through the ANSI code page, UTF-16 taken as it is;
 // wide text with right-to-left characters is put into visual order first.
-static void PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wide, PdfTextCodes* out) {
+// False when a character got no code (the document keeps the font error).
+static bool PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wide, PdfTextCodes* out) {
     out->n = 0;
     WORD* units = out->units;
     WORD* visual = out->visual;
@@ -413,11 +414,13 @@ static void PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wi
         PdfBidiReorder(units, visual, n);
         chars = visual;
     }
+    bool all = true;
     for (size_t i = 0; i < n; i++) {
         double w;
-        PdfSubsetChar(doc, chars[i] ? chars[i] : '?', &out->fonts[out->n], &out->codes[out->n], &w);
+        all = PdfSubsetChar(doc, chars[i] ? chars[i] : '?', &out->fonts[out->n], &out->codes[out->n], &w) && all;
         out->widths[out->n++] = w * doc->fontSize / 1000.0;
     }
+    return all;
 }
 
 static double PdfCodesWidth(const PdfTextCodes& t, size_t n) {
@@ -477,7 +480,10 @@ int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, 
     if (PdfWantsSubsets(doc)) {
         codes = PdfNewTextCodes(wide ? len / 2 : len);
         if (!codes) return PdfTextNoMemory(doc);
-        PdfSubsetCodes(doc, text, len, wide, codes);
+        if (!PdfSubsetCodes(doc, text, len, wide, codes)) {
+            GuardedFree(codes);
+            return kPdfFontNotMade;
+        }
     } else if (wide) {
         narrow = static_cast<BYTE*>(GuardedAlloc(len / 2 + 1));
         if (!narrow) return PdfTextNoMemory(doc);

@@ -48,7 +48,7 @@ struct PdfSubsetSource {
     int16_t locFormat;
 };
 
-static PdfSubTable PdfSubFind(const ByteReader& r, uint16_t count, const char* tag) {
+static PdfSubTable PdfSubFind(const ByteReader& r, uint16_t count, const char* tag, bool* listed = nullptr) {
     uint32_t want = Tag(tag);
     for (uint16_t i = 0; i < count; i++) {
         uint32_t t = 0, off = 0, len = 0;
@@ -56,9 +56,20 @@ static PdfSubTable PdfSubFind(const ByteReader& r, uint16_t count, const char* t
         r.U32BeAt(rec, &t);
         r.U32BeAt(rec + 8, &off);
         r.U32BeAt(rec + 12, &len);
-        if (t == want) return PdfSubTable{off, len, r.Has(off, len)};
+        if (t != want) continue;
+        if (listed) *listed = true;
+        return PdfSubTable{off, len, r.Has(off, len)};
     }
     return PdfSubTable{0, 0, false};
+}
+
+// The hinting tables are optional: a font without one gets it empty in its
+// subsets; one the file lists but does not hold is damaged.
+static bool PdfSubFindOptional(const ByteReader& r, uint16_t count, const char* tag, PdfSubTable* t) {
+    bool listed = false;
+    *t = PdfSubFind(r, count, tag, &listed);
+    if (!listed) *t = PdfSubTable{0, 0, true};
+    return t->found;
 }
 
 static int PdfSubsetOpenSource(PdfTtfFontRec* t, PdfSubsetSource* s) {
@@ -79,9 +90,6 @@ static int PdfSubsetOpenSource(PdfTtfFontRec* t, PdfSubsetSource* s) {
     s->maxp = PdfSubFind(r, count, "maxp");
     s->cmap = PdfSubFind(r, count, "cmap");
     s->hmtx = PdfSubFind(r, count, "hmtx");
-    s->cvt = PdfSubFind(r, count, "cvt ");
-    s->fpgm = PdfSubFind(r, count, "fpgm");
-    s->prep = PdfSubFind(r, count, "prep");
     s->loca = PdfSubFind(r, count, "loca");
     s->glyf = PdfSubFind(r, count, "glyf");
     uint16_t fmt;
@@ -104,9 +112,9 @@ static int PdfSubsetOpenSource(PdfTtfFontRec* t, PdfSubsetSource* s) {
     }
     if (!s->numHMetrics || !s->hmtx.found || s->hmtx.len < 4 * static_cast<size_t>(s->numHMetrics)) return kSubHmtx;
     if (!s->maxp.found || s->maxp.len < kMaxpSize || !r.U16BeAt(s->maxp.off + 4, &s->numGlyphs)) return kSubMaxp;
-    if (!s->cvt.found) return kSubNoCvt;
-    if (!s->fpgm.found) return kSubNoFpgm;
-    if (!s->prep.found) return kSubNoPrep;
+    if (!PdfSubFindOptional(r, count, "cvt ", &s->cvt)) return kSubNoCvt;
+    if (!PdfSubFindOptional(r, count, "fpgm", &s->fpgm)) return kSubNoFpgm;
+    if (!PdfSubFindOptional(r, count, "prep", &s->prep)) return kSubNoPrep;
     if (!s->loca.found) return kSubNoLoca;
     if (!s->glyf.found) return kSubNoGlyfListed;
     return kSubOk;
@@ -230,6 +238,14 @@ bool PdfSubsetChar(PdfDocRec* doc, WORD ch, DWORD* fontNum, BYTE* code, double* 
     PdfTtfFontRec* t = PdfAsTtf(doc->curFont);
     int index;
     if (!t || !PdfSubsetAddChar(doc, t, ch, &index, code)) {
+        // A character that cannot have a code fails its drawing, and the
+        // document with it: the code says why (the source font's table, or
+        // the subsets full).
+        if (t) {
+            doc->fontError = t->subs.lastError ? t->subs.lastError : kSubNoMemory;
+            gPdfErrNo = doc->fontError;
+            snprintf(gPdfErrorText, sizeof gPdfErrorText, "TrueType subset error: %d", doc->fontError);
+        }
         *fontNum = doc->curFont ? doc->curFont->fontNum : 0;
         *code = '?';
         *width = 0;

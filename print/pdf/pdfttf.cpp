@@ -18,6 +18,7 @@ enum PdfTtfResult {
     kTtfCmap4Header = 11, kTtfCmap4Memory = 12, kTtfCmap4Body = 13, kTtfNoMetrics = 14, kTtfMetricsMemory = 15,
     kTtfHmtx4 = 16, kTtfHmtx0 = 17, kTtfNameHeader = 18, kTtfNameRecord = 19, kTtfNamesMissing = 20,
     kTtfPsName = 21, kTtfSubfamily = 22, kTtfOs2 = 23, kTtfFontFile = 24, kTtfDescriptor = 25,
+    kTtfNoGlyphs = 26,  // loca or glyf missing or past the file's end
 };
 
 constexpr uint32_t kTtfVersion1 = 0x00010000u, kTtfVersionTrue = 0x74727565u;  // 'true'
@@ -344,6 +345,10 @@ int PdfReadTrueTypeFont(const BYTE* data, size_t size, bool winAnsi, PdfTtfDesc*
     if (!PdfTtfFind(f, "OS/2", &f.os2) || f.os2.length < kTtfOs2Size || !f.r.U16BeAt(f.os2.offset + 8, &fsType))
         return kTtfOs2;
     d->embeddable = fsType != kTtfFsTypeRestricted;
+    // The glyphs themselves: a cut file would be embedded whole and its
+    // subsets could not be made.
+    PdfTtfTable glyphs;
+    if (!PdfTtfFind(f, "loca", &glyphs) || !PdfTtfFind(f, "glyf", &glyphs)) return kTtfNoGlyphs;
     return kTtfOk;
 }
 

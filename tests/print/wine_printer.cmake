@@ -51,7 +51,8 @@ add_test(NAME print_e2e_demo
 # PDF files with passwords, information and attachments, direct and spooled.
 add_test(NAME print_e2e_pdf
   COMMAND ${e2e} ${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf.txt ${print_out} ${print_out}/e2e-pdf
-    written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_direct.expect written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_spooled.expect)
+    written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_direct.expect written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_spooled.expect
+    log:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_log.txt)
 set_tests_properties(print_e2e_jobs print_e2e_demo print_e2e_pdf PROPERTIES FIXTURES_REQUIRED print_printer TIMEOUT 180
   RESOURCE_LOCK qov_test_printer_capture)
 
