@@ -1258,7 +1258,7 @@ TEST_F(PrintJob, PreviewTakesTheClientsIconAndFollowsSystemColours) {
         static void Run(HWND w, PreviewSeen& seen) {
             WNDCLASSA client;
             GetClassInfoA(GetModuleHandleA(nullptr), kClassWindow, &client);
-            seen.Note(GetClassLongPtrA(w, GCLP_HICON) == reinterpret_cast<LONG_PTR>(client.hIcon) ? "icon" : "no icon");
+            seen.Note(reinterpret_cast<HICON>(GetClassLongPtrA(w, GCLP_HICON)) == client.hIcon ? "icon" : "no icon");
             const COLORREF fresh = RGB(10, 200, 30);
             int element = COLOR_WINDOW;
             SetSysColors(1, &element, &fresh);

@@ -294,7 +294,9 @@ TEST_F(PictPrint, OnePictureTwiceIsSpooledOnce) {
         Answer1147 a = OpenTitled("@QovTest", spool, "", 0);
         ASSERT_NE(0u, a.value);
         EXPECT_EQ(0, DrawPicture(pict));
-        if (c.newImage) EXPECT_EQ(1, Rotate(pict, 180)) << "turned: a new image";
+        if (c.newImage) {
+            EXPECT_EQ(1, Rotate(pict, 180)) << "turned: a new image";
+        }
         EXPECT_EQ(0, DrawPicture(pict, c.secondMode));
         EXPECT_EQ(0u, CloseWith(a.value, 3).value);
         SpoolFileRead f(spool);

@@ -26,13 +26,13 @@ struct Answer1147 {
     std::string text;
 };
 
-Answer1147 Sent1147() {
+inline Answer1147 Sent1147() {
     Answer1147 a = {SentU32(4), SentU32(8), SentU32(12), SentU32(16), SentU32(20), SentU32(24), SentU32(28), ""};
     if (a.textLen && gSendBuf.used >= 32 + a.textLen) a.text.assign(reinterpret_cast<char*>(gSendBuf.data + 32), a.textLen - 1);
     return a;
 }
 
-Answer1147 Open(const std::string& name, const std::string& title = "Qovtervex test", uint8_t options = 0) {
+inline Answer1147 Open(const std::string& name, const std::string& title = "Qovtervex test", uint8_t options = 0) {
     Msg m(1202);
     m.U32(0).U32(static_cast<uint32_t>(name.size())).U32(static_cast<uint32_t>(title.size())).U32(0).U32(0).U8(options);
     m.Text(name).Text(title).Run();
@@ -40,7 +40,7 @@ Answer1147 Open(const std::string& name, const std::string& title = "Qovtervex t
 }
 
 // 1211: owner, name, title, page limit, spool name, PDF file name, options word.
-Answer1147 OpenTitled(const std::string& name, const std::string& spool, const std::string& pdfFile, uint32_t options) {
+inline Answer1147 OpenTitled(const std::string& name, const std::string& spool, const std::string& pdfFile, uint32_t options) {
     const std::string title = "Qovtervex test";
     Msg m(1211);
     m.U32(0).U32(static_cast<uint32_t>(name.size())).U32(static_cast<uint32_t>(title.size())).U32(0);
@@ -49,9 +49,9 @@ Answer1147 OpenTitled(const std::string& name, const std::string& spool, const s
     return Sent1147();
 }
 
-Answer1147 OpenPdf(const std::string& file, uint32_t options = 0) { return OpenTitled("pdf:", "", file, options); }
+inline Answer1147 OpenPdf(const std::string& file, uint32_t options = 0) { return OpenTitled("pdf:", "", file, options); }
 
-Answer1147 Close(uint32_t handle) {
+inline Answer1147 Close(uint32_t handle) {
     Msg m(1205);
     m.U32(handle);
     for (int i = 0; i < 11; i++) m.U32(0);
@@ -59,19 +59,19 @@ Answer1147 Close(uint32_t handle) {
     return Sent1147();
 }
 
-void Control(uint32_t code, uint16_t value) { Msg(2202).U32(code).U16(value).Run(); }
-void Text(const std::string& s) { Msg(2204).U16(static_cast<uint16_t>(s.size())).Pad(2).Text(s).Run(); }
-void Pos(uint16_t col, uint16_t row) { Msg(2206).U16(col).Pad(2).U16(row).Run(); }
-void Font(const std::string& s) { Msg(2207).U32(static_cast<uint32_t>(s.size())).Text(s).Run(); }
+inline void Control(uint32_t code, uint16_t value) { Msg(2202).U32(code).U16(value).Run(); }
+inline void Text(const std::string& s) { Msg(2204).U16(static_cast<uint16_t>(s.size())).Pad(2).Text(s).Run(); }
+inline void Pos(uint16_t col, uint16_t row) { Msg(2206).U16(col).Pad(2).U16(row).Run(); }
+inline void Font(const std::string& s) { Msg(2207).U32(static_cast<uint32_t>(s.size())).Text(s).Run(); }
 
-std::string WinPath(const std::string& name) {
+inline std::string WinPath(const std::string& name) {
     char full[MAX_PATH];
     GetFullPathNameA(name.c_str(), sizeof full, full, nullptr);
     return full;
 }
 
 // The capture of LPT1: kept as out/NAME.ps.
-bool KeepCapture(const std::string& name) {
+inline bool KeepCapture(const std::string& name) {
     CreateDirectoryA(kOutDir, nullptr);
     if (CopyFileA(kLpt1Capture, (std::string(kOutDir) + "\\" + name + ".ps").c_str(), FALSE)) return true;
     fprintf(stderr, "capture %s: error %lu\n", name.c_str(), GetLastError());
@@ -116,7 +116,7 @@ struct ExpectPdf {
     void Text(int page, const char* word) { fprintf(f, "text %d %s\n", page, word); }
 };
 
-Answer1147 CloseWith(uint32_t handle, uint32_t options) {
+inline Answer1147 CloseWith(uint32_t handle, uint32_t options) {
     Msg m(1205);
     m.U32(handle);
     for (int i = 0; i < 10; i++) m.U32(0);
@@ -162,10 +162,10 @@ struct SpoolFileRead {
     }
 };
 
-bool FileExists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
+inline bool FileExists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // 1203 and 1216: the 17 words, then the spool name, printer and title.
-Answer1147 OpenFromSpool(uint32_t type, const std::string& spool, const std::string& printer, uint32_t first,
+inline Answer1147 OpenFromSpool(uint32_t type, const std::string& spool, const std::string& printer, uint32_t first,
                          uint32_t last, uint32_t options = 0, const std::string& title = "Reprint") {
     uint32_t w[17] = {};
     w[1] = static_cast<uint32_t>(spool.size());
