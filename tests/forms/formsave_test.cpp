@@ -337,10 +337,11 @@ TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
         bool saved;
     } cases[] = {{false, false}, {true, true}};
     for (const auto& c : cases) {
-        uint32_t keep = gGuiModeFlags;
-        if (c.keepFlagged) gGuiModeFlags |= kGuiModeKeepFlagged;
-        ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
-        gGuiModeFlags = keep;
+        {
+            ScopedSet<uint32_t> mode(gGuiModeFlags);
+            if (c.keepFlagged) gGuiModeFlags |= kGuiModeKeepFlagged;
+            ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
+        }
         qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(path));
         ASSERT_TRUE(p.ok) << p.why;
         bool found = false;

@@ -93,27 +93,6 @@ std::string WriteBmp1(const char* name, uint32_t w, uint32_t h, const std::funct
     return path;
 }
 
-struct MemCanvas {
-    HDC dc;
-    HBITMAP bmp;
-    HGDIOBJ old;
-    MemCanvas(int w, int h) {
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bmp = CreateCompatibleBitmap(screen, w, h);
-        ReleaseDC(nullptr, screen);
-        old = SelectObject(dc, bmp);
-        RECT r = {0, 0, w, h};
-        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    }
-    ~MemCanvas() {
-        SelectObject(dc, old);
-        DeleteObject(bmp);
-        DeleteDC(dc);
-    }
-    COLORREF At(int x, int y) const { return GetPixel(dc, x, y) & 0xFFFFFF; }
-};
-
 class PictTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -746,12 +725,12 @@ TEST_F(IconTest, IconBytesGoThroughTheFirstFreeTemporaryName) {
     fputs("taken", fp);
     fclose(fp);
     DeleteFileA(next.c_str());
-    char oldTmp[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
-    _putenv_s("TMP", folder.c_str());
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    HICON icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
-    _putenv_s("TMP", oldTmp);
+    HICON icon;
+    {
+        ScopedEnv tmp("TMP", folder.c_str());
+        icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
+    }
     ASSERT_NE(nullptr, icon) << "made through ~TIC0001.ICO";
     DestroyIcon(icon);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(next.c_str())) << "the temporary file is gone";
@@ -777,12 +756,12 @@ TEST_F(IconTest, TheTemporaryNameSearchEndsAfterTheLastName) {
         ASSERT_NE(INVALID_HANDLE_VALUE, h) << n;
         CloseHandle(h);
     }
-    char oldTmp[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
-    _putenv_s("TMP", folder.c_str());
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    HICON icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
-    _putenv_s("TMP", oldTmp);
+    HICON icon;
+    {
+        ScopedEnv tmp("TMP", folder.c_str());
+        icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
+    }
     EXPECT_EQ(nullptr, icon) << "every name taken: no icon, and no endless search";
     if (icon) DestroyIcon(icon);
     for (int n = 0; n < 10000; n++) {

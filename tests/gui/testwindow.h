@@ -1,6 +1,7 @@
 // testwindow.h - the start every native GUI test fixture shares: the runtime
 // with its hooks, the kinds the test needs and the main window once per
-// suite, and a normal 400 x 300 pixel window, activated, for each test.
+// suite, and a normal 400 x 300 pixel window, activated, for each test; and
+// MemCanvas, a white bitmap in a memory DC for drawing code to paint on.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -59,3 +60,29 @@ inline int32_t InvokeForReply(ObjectRecord* rec, MethodCallRec* call, uint8_t* k
     if (kind) *kind = gSendBuf.data[16];
     return value;
 }
+
+// A white w x h bitmap of the screen's format selected into a memory DC: the
+// drawing code under test paints on dc and the test reads pixels back. At()
+// answers CLR_INVALID outside the bitmap.
+struct MemCanvas {
+    HDC dc;
+    HBITMAP bmp;
+    HGDIOBJ old;
+    MemCanvas(int w, int h) {
+        HDC screen = GetDC(nullptr);
+        dc = CreateCompatibleDC(screen);
+        bmp = CreateCompatibleBitmap(screen, w, h);
+        ReleaseDC(nullptr, screen);
+        old = SelectObject(dc, bmp);
+        RECT r = {0, 0, w, h};
+        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    }
+    ~MemCanvas() {
+        SelectObject(dc, old);
+        DeleteObject(bmp);
+        DeleteDC(dc);
+    }
+    MemCanvas(const MemCanvas&) = delete;
+    MemCanvas& operator=(const MemCanvas&) = delete;
+    COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
+};

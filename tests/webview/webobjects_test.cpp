@@ -24,6 +24,7 @@
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webprops.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -367,7 +368,7 @@ TEST_F(WebObjects, DialogsShowAndHide) {
     gNoted.clear();
     gWebObjServices.modalNote = NoteModal;
     gWebObjServices.modalEnd = EndModal;
-    uint8_t savedOption = gGuiOption2039;
+    ScopedSet<uint8_t> option(gGuiOption2039);
     gGuiOption2039 = 1;
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* dlg = Create(kTypeWindow, [](ObjectCreateRecord* c) {
@@ -404,7 +405,6 @@ TEST_F(WebObjects, DialogsShowAndHide) {
     EXPECT_EQ(ObjectDeactivate(modal), kWebNotModalLevel) << "not the current level: -16";
     std::swap(gNoted[0], gNoted[1]);
     EXPECT_EQ(ObjectDeactivate(modal), kWebModalEnd) << "the current level ends the wait: 21761";
-    gGuiOption2039 = savedOption;
 }
 
 TEST_F(WebObjects, WindowProperties) {
@@ -606,7 +606,7 @@ TEST_F(WebObjects, WindowMethods) {
 }
 
 TEST_F(WebObjects, ADialogCreatedVisibleIsOpened) {
-    uint8_t savedOption = gGuiOption2039;
+    ScopedSet<uint8_t> option(gGuiOption2039);
     gGuiOption2039 = 1;
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* dlg = Window(0, 0, 100, 200, 2);
@@ -620,7 +620,6 @@ TEST_F(WebObjects, ADialogCreatedVisibleIsOpened) {
     ObjectRecord* hidden = Window(0, 0, 100, 200, 2);
     ASSERT_NE(hidden, nullptr);
     EXPECT_FALSE(hidden->flags & kObjShown) << "with the dialog option off a dialog is made hidden";
-    gGuiOption2039 = savedOption;
 }
 
 TEST_F(WebObjects, AWindowOutlivesItsHost) {
@@ -1069,8 +1068,7 @@ TEST_F(WebObjects, ButtonPictureBehindThePageBaseUrl) {
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* push = Create(kTypeButton, [](ObjectCreateRecord* c) { c->text = CrText{"Go", 2}; });
     ASSERT_NE(push, nullptr);
-    const char* (*saved)() = gWebHooks.programDir;
-    gWebHooks.programDir = [] { return "C:\\prog\\"; };
+    ScopedSet<const char* (*)()> dir(gWebHooks.programDir, [] { return "C:\\prog\\"; });
     AllPosts();
     gPage.posts.clear();
     WebViewSelectForObject(push);   // as the property change does before the kind's handler
@@ -1078,7 +1076,6 @@ TEST_F(WebObjects, ButtonPictureBehindThePageBaseUrl) {
     WebButtonSetProp(push, 122, 0, "logo.gif", 8, &write);
     WebButtonSetProp(push, 332, 0, "plain.gif", 9, &write);
     std::string posts = AllPosts();
-    gWebHooks.programDir = saved;
     EXPECT_NE(posts.find("src=\\\"file:///C:/prog/qovwv_html/./images/logo.gif\\\""), std::string::npos)
         << "a Picture name through the page's base URL\n" << posts;
     EXPECT_NE(posts.find("src=\\\"plain.gif\\\""), std::string::npos) << "a UrlSource as it is given\n" << posts;
