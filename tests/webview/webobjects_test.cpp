@@ -593,9 +593,7 @@ TEST_F(WebObjects, WindowMethods) {
         {41, 1, -1, 1, "MouseWheelMode 1"},
         {49, 0, -1, 0, "IoCancelMode off"},
         {13, -1, -1, kWebNotAvailable, "a form file without the forms facility is an error"},
-        {14, -1, -1, kWebNotAvailable, "GetObject is not built: an error"},
         {12, -1, -1, kWebNotAvailable, "SaveQofFile without the forms facility is an error, never a save"},
-        {99, -1, -1, kWebUnknownMethod, "an unknown method: -37"},
     };
     for (const Case& c : kCases) {
         gAnswer = -12345;
@@ -603,6 +601,67 @@ TEST_F(WebObjects, WindowMethods) {
         WebWindowMethod(w, &call);
         EXPECT_EQ(gAnswer, c.expect) << c.why;
     }
+    gAnswer = -12345;
+    MethodCallRec unknown = MethodCall(99);
+    EXPECT_EQ(WebWindowMethod(w, &unknown), kWebUnknownMethod) << "an unknown method is an error";
+    EXPECT_EQ(gAnswer, -12345) << "not a reply value";
+}
+
+TEST_F(WebObjects, RefusedChangesAnswerTheirCodeAndWriteNothing) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    gPage.posts.clear();
+    PropChange change = {};
+    change.code = 400;   // ParentWin
+    change.text = "C1";
+    change.textLength = 2;
+    EXPECT_EQ(WebSetProp(w, &change), kWebNoHost) << "a web window has no native parent";
+    EXPECT_EQ(AllPosts(), "") << "a refused change leaves the page as it was";
+    ObjectRecord* region = Region(w, 10, 10, 20, 20);
+    ASSERT_NE(region, nullptr);
+    change = {};
+    change.code = 366;   // Visible: a change that goes through still answers 0
+    change.value = 0;
+    EXPECT_EQ(WebSetProp(region, &change), 0);
+}
+
+TEST_F(WebObjects, WindowGivesItsChildrenAndMenusAsObjects) {
+    gWebObjServices.replyInt = NoteAnswer;
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    ObjectRecord* first = Region(w, 10, 10, 20, 20);
+    ObjectRecord* second = Region(w, 40, 10, 20, 20);
+    ObjectRecord* menu = Create(kTypeMenu, [&](ObjectCreateRecord* c) {
+        c->window = w->handle;
+        c->text = CrText{"&File", 5};
+    });
+    ASSERT_TRUE(first && second && menu);
+    auto bind = [&](uint32_t method, int32_t key, uint32_t var) {
+        gAnswer = -12345;
+        MethodCallRec call = MethodCall(method, key);
+        call.result.kind = kItemObject;
+        call.result.varRef = var;
+        EXPECT_EQ(WebWindowMethod(w, &call), kWebNoAnswer);
+        return gAnswer;
+    };
+    EXPECT_EQ(bind(14, 1, 41), static_cast<int32_t>(second->handle)) << "GetObject by place";
+    EXPECT_EQ(second->ovar, 41u) << "binds the child to the call's variable";
+    EXPECT_EQ(bind(14, 1, 42), 0) << "a bound child is not given out again";
+    EXPECT_EQ(bind(14, 7, 43), 0) << "no such child";
+    EXPECT_EQ(bind(15, 0, 44), static_cast<int32_t>(menu->handle)) << "GetMenu by place";
+    EXPECT_EQ(menu->ovar, 44u);
+    auto pointer = [&](int32_t key, int32_t options) {
+        gAnswer = -12345;
+        MethodCallRec call = MethodCall(26, key, options);
+        call.result.kind = kItemObject;
+        EXPECT_EQ(WebWindowMethod(w, &call), kWebNoAnswer);
+        return gAnswer;
+    };
+    EXPECT_EQ(pointer(1, 0), 41) << "GetObjectAsPointer: the child's variable";
+    EXPECT_EQ(pointer(0, 1), 44) << "option 1: the menu's";
+    first->ovar = 45;
+    WebWin(w)->win.focusObj = first;
+    EXPECT_EQ(pointer(0, 4), 45) << "option 4: the focused child's";
 }
 
 TEST_F(WebObjects, ADialogCreatedVisibleIsOpened) {

@@ -119,6 +119,15 @@ int32_t WebReplyText(const char* text);
 // gets the one-byte texts of a record that does not hold UTF-8 converted.
 int32_t WebReplyTextOf(const ObjectRecord* rec, const MethodCallRec* call, const char* text);
 int32_t WebCheckMethod(uint32_t objectType, const MethodCallRec* call);
+bool WebArgIsText(const MethodCallRec* call, uint32_t i);
+// The direct child the first argument names: a text its exact name, a
+// number its zero-based place.
+ObjectRecord* WebArgChild(ObjectRecord* container, const MethodCallRec* call);
+// GetObject's answer: a found object not yet bound to a program variable is
+// bound to the call's and answered with its object type; else 0.
+int32_t WebReplyBindObject(ObjectRecord* found, const MethodCallRec* call);
+// GetObjectAsPointer's answer: the found object's bound variable; else 0.
+int32_t WebReplyObjectPointer(ObjectRecord* found);
 
 // ---- Windows -------------------------------------------------------------------------
 // A web WINDOW begins with WindowRecord, as the native window record does, so
