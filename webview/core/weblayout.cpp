@@ -584,6 +584,10 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     if (!rec || rec == reinterpret_cast<ObjectRecord*>(-1)) return 0;
     // Status panels and tool buttons stay while their bar or the server holds them.
     if (rec->kind == kKindStatusPanel || rec->kind == kKindToolButton) return WebBarItemDestroy(rec);
+    // Menu items stay while their menu or the server holds them; a SubMenu
+    // that items hold stays for them.
+    if (rec->kind == kKindMenuItem) return WebMenuItemDestroy(rec);
+    if (WebSubMenuKeptForItems(rec)) return 0;
     ObjectRecord* parent = rec->parent;
     if (rec->kind == kKindWindow || rec->kind == kKindPanel) DestroyChildren(rec);
     if (rec->kind == kKindWindow) {

@@ -176,6 +176,7 @@ struct WebWindowRecord {
     ObjectRecord* hostRecord;  // the native window whose web view shows it
     WebMenuShortcut menuShortcuts[kMenuShortcutsMax];
     uint32_t menuShortcutCount;   // entries in use, the free ones among them included
+    uint8_t menuBarSent;          // the bar is in the page as its menus are; cleared by what changes it
 };
 
 // Style word bits (WindowRecord::style[0]).
