@@ -1948,6 +1948,38 @@ TEST_F(WebMenus, ShortcutTableFollowsTheItems) {
     EXPECT_EQ(WebWin(window)->menuShortcutCount, kMenuShortcutsMax) << "the count covers the 100 entries in use";
 }
 
+TEST_F(WebMenus, ThePageHoldsTheActiveShortcutsAndOneBarForManyChanges) {
+    ObjectRecord* file = Menu("&File;&Open/O;&Close", false);
+    ASSERT_NE(file, nullptr);
+    Register(file, {kEvClick});
+    uint16_t base = WebMenu(file)->baseNumber;
+    std::string wid = std::to_string(window->elementId);
+    Posts();
+    WebActivateObject(file, 0, 0, 0, 0);
+    std::string posts = Posts();
+    std::string keys = "\"dwid\": 3, \"keys\": \"79,1,0," + std::to_string(base + 1) + "\"";
+    EXPECT_NE(posts.find(keys), std::string::npos) << "shown, its Ctrl+O goes to the page\n" << posts;
+    for (int i = 0; i < 10; ++i) WebInsertItem(file, 1000, "More", 4);
+    WebCheckItem(file, 1, 1);
+    EXPECT_EQ(Posts().find("\"action\": 36"), std::string::npos) << "item changes leave the bar and the keys as they are";
+    auto key = [&](uint32_t number) {
+        PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 8, \"ev\": 0, \"sc\": 1, \"mn\": " +
+                  std::to_string(number) + "}");
+        return Events();
+    };
+    EXPECT_EQ(key(base + 1), (std::vector<std::pair<int32_t, int32_t>>{{kEvClick, 1}})) << "Ctrl+O clicks Open";
+    EXPECT_TRUE(key(base + 2).empty()) << "an item without a shortcut is no key's";
+    WebEnableObject(file, 1, false);
+    EXPECT_NE(Posts().find("\"dwid\": 3, \"keys\": \"\""), std::string::npos) << "a disabled item's key leaves the page";
+    EXPECT_TRUE(key(base + 1).empty()) << "and a key the page still sent gives nothing";
+    WebEnableObject(file, 1, true);
+    WebHideObject(file, 0);
+    posts = Posts();
+    EXPECT_NE(posts.find("\"dwid\": 2"), std::string::npos) << "hiding changes the bar";
+    EXPECT_NE(posts.find("\"keys\": \"\""), std::string::npos);
+    EXPECT_TRUE(key(base + 1).empty()) << "a hidden menu's key gives nothing";
+}
+
 // ---- Toolbars ---------------------------------------------------------------------------------
 
 // Every queued event as "event/modifiers/value".

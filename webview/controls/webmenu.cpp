@@ -35,7 +35,8 @@
 namespace {
 
 constexpr uint8_t kActInsert = 19, kActDelete = 20, kActMenu = 36;
-enum MenuDwid : int32_t { kMdPopup = 1, kMdBar = 2 };
+enum MenuDwid : int32_t { kMdPopup = 1, kMdBar = 2, kMdKeys = 3 };
+constexpr size_t kShortcutTextMax = 24;   // one "key,ctrl,shift,item;" at most
 constexpr int32_t kBarPositions = 100;         // bar places 1..99
 constexpr int32_t kEnableBarEntry = 999;
 constexpr char kDefaultMenuText[] = "M";
@@ -231,6 +232,43 @@ void ShortcutCode(WebMenuShortcut* e, uint8_t code, uint8_t special) {
 
 bool InBlock(uint16_t number, uint16_t base) { return number / kMenuBaseStep == base / kMenuBaseStep; }
 
+// An entry a key press acts on: a key, of an enabled item of a shown menu
+// whose bar entry is enabled.
+bool ShortcutActive(const WebMenuShortcut& e) {
+    return e.itemNumber && e.key && (e.flags & kMsfMenuShown) && (e.flags & kMsfItemEnabled) &&
+           !(e.flags & kMsfBarEntryDisabled);
+}
+
+// The page keeps the window's active shortcuts ("key,ctrl,shift,item"
+// joined by ';', action 36 "dwid" 3), sent again when they change.
+void ShortcutsToPage(ObjectRecord* window) {
+    if (!WebIsWindow(window)) return;
+    WebWindowRecord* w = WebWin(window);
+    static char keys[kMenuShortcutsMax * kShortcutTextMax + 1];
+    size_t n = 0;
+    keys[0] = 0;
+    for (uint32_t i = 0; i < w->menuShortcutCount && i < kMenuShortcutsMax; ++i) {
+        const WebMenuShortcut& e = w->menuShortcuts[i];
+        if (!ShortcutActive(e)) continue;
+        n += static_cast<size_t>(snprintf(keys + n, sizeof keys - n, "%s%u,%d,%d,%u", n ? ";" : "", e.key,
+                                          (e.flags & kMsfCtrl) ? 1 : 0, (e.flags & kMsfShift) ? 1 : 0,
+                                          e.itemNumber));
+    }
+    if (strcmp(keys, w->menuKeys ? w->menuKeys : "") == 0) return;
+    char* copy = WebTextDup(keys, static_cast<uint32_t>(n));
+    if (!copy) return;
+    GuardedFree(w->menuKeys);
+    w->menuKeys = copy;
+    char name[24];
+    snprintf(name, sizeof name, "C%u", window->elementId);
+    WebViewSelectForObject(window);
+    JsonBeginAction(kActMenu);
+    JsonAddStringNoConv("name", name);
+    JsonAddInt("dwid", kMdKeys);
+    JsonAddStringNoConv("keys", keys);
+    WebViewMsgEnd();
+}
+
 // After an insert (step 1) or a removal (step -1) at item number `from`: the
 // entries of the block from there move; a removed item's entry is freed.
 void ShortcutsRenumber(ObjectRecord* window, uint16_t base, uint16_t from, int step) {
@@ -241,6 +279,7 @@ void ShortcutsRenumber(ObjectRecord* window, uint16_t base, uint16_t from, int s
         if (step < 0 && t[i].itemNumber == from) t[i] = WebMenuShortcut{};
         else t[i].itemNumber = static_cast<uint16_t>(t[i].itemNumber + step);
     }
+    ShortcutsToPage(window);
 }
 
 // An item's entry after its shortcut or special menu changed.
@@ -248,15 +287,18 @@ void ShortcutUpdate(ObjectRecord* window, const WebMenuItemRecord* it, bool menu
     WebMenuShortcut* e = WebMenuShortcutFind(window, it->itemNumber);
     if (!it->shortCut && !it->specialMenu) {
         if (e) *e = WebMenuShortcut{};
-        return;
+    } else if (e) {
+        ShortcutCode(e, it->shortCut, it->specialMenu);
+    } else {
+        WebMenuShortcutAdd(window, it, menuShown);
     }
-    if (e) ShortcutCode(e, it->shortCut, it->specialMenu);
-    else WebMenuShortcutAdd(window, it, menuShown);
+    ShortcutsToPage(window);
 }
 
 void ShortcutItemEnable(ObjectRecord* window, uint16_t number, bool on) {
     if (WebMenuShortcut* e = WebMenuShortcutFind(window, number))
         e->flags = on ? (e->flags | kMsfItemEnabled) : (e->flags & ~kMsfItemEnabled);
+    ShortcutsToPage(window);
 }
 
 // ---- SubMenus below items -------------------------------------------------------------------
@@ -562,6 +604,7 @@ bool WebMenuShortcutAdd(ObjectRecord* window, const WebMenuItemRecord* item, boo
         if (!(item->itemFlags & kWmiDisabled)) e->flags |= kMsfItemEnabled;
         ShortcutCode(e, item->shortCut, item->specialMenu);
         if (w->menuShortcutCount < i + 1) w->menuShortcutCount = i + 1;
+        ShortcutsToPage(window);
         return true;
     }
     return false;
@@ -582,6 +625,7 @@ void WebMenuShortcutsFlags(ObjectRecord* window, uint16_t base, bool on, uint32_
         if (!t[i].itemNumber || !InBlock(t[i].itemNumber, base)) continue;
         t[i].flags = on ? (t[i].flags | bits) : (t[i].flags & ~bits);
     }
+    ShortcutsToPage(window);
 }
 
 bool WebMenuBuildFromText(WebMenuRecord* m, const char* text, uint32_t length) {
@@ -875,8 +919,13 @@ void WebMenuDestroy(ObjectRecord* rec) {
     }
 }
 
-bool WebMenuPageClick(ObjectRecord* window, uint32_t number) {
+bool WebMenuPageClick(ObjectRecord* window, uint32_t number, bool fromKey) {
     if (!WebIsWindow(window) || number == 0) return false;
+    if (fromKey) {
+        // A shortcut key: only an active entry's item, whatever the page held.
+        WebMenuShortcut* e = WebMenuShortcutFind(window, static_cast<uint16_t>(number));
+        if (!e || !ShortcutActive(*e)) return true;
+    }
     uint16_t base = static_cast<uint16_t>(number - number % kMenuBaseStep);
     for (ObjectRecord* r = reinterpret_cast<WindowRecord*>(window)->menus; r; r = r->next) {
         WebMenuRecord* m = WebMenu(r);

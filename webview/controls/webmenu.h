@@ -99,9 +99,10 @@ int32_t WebMenuMethod(ObjectRecord* rec, MethodCallRec* call);
 void WebMenuDestroy(ObjectRecord* rec);
 
 // A click of the page on a menu element "M<number>F<window id>": the number
-// of a bar entry is its menu's base number, an item's is its item number.
-// True when it named an element of the window's menus.
-bool WebMenuPageClick(ObjectRecord* window, uint32_t number);
+// of a bar entry is its menu's base number, an item's is its item number;
+// or (fromKey) the item of a shortcut key the page matched, taken only while
+// its entry is active. True when it named an element of the window's menus.
+bool WebMenuPageClick(ObjectRecord* window, uint32_t number, bool fromKey);
 
 // A form's MenuItem row for a web menu (the menu made last): the item is
 // parsed from the row's title or text, appended (disabled when the row is),

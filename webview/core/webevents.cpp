@@ -17,7 +17,7 @@
 
 bool gWebFileButtonClicked;
 bool (*gWebIsFileButton)(const ObjectRecord* rec);
-bool (*gWebMenuPageClick)(ObjectRecord* window, uint32_t number);
+bool (*gWebMenuPageClick)(ObjectRecord* window, uint32_t number, bool fromKey);
 
 namespace {
 
@@ -166,12 +166,12 @@ void WebPageEventDispatch(ObjectRecord* owner, JsonValue* ev) {
 
 void WebObjectEvent(const JsonValue* ev, uint32_t id, ObjectRecord* page) {
     // Menu elements have no object of their own: "id" names their window and
-    // "mn" the entry or item.
+    // "mn" the entry or item; "sc" marks an item a shortcut key chose.
     if (JsonFindMember(ev, "mn")) {
         ObjectRecord* window = WebFindWindowById(id);
         int64_t number = JsonGetInt(ev, "mn");
         if (window && gWebMenuPageClick && number > 0 && number <= UINT16_MAX)
-            gWebMenuPageClick(window, static_cast<uint32_t>(number));
+            gWebMenuPageClick(window, static_cast<uint32_t>(number), JsonFindMember(ev, "sc") != nullptr);
         return;
     }
     ObjectRecord* rec = FindInPage(page, id);

@@ -177,6 +177,7 @@ struct WebWindowRecord {
     WebMenuShortcut menuShortcuts[kMenuShortcutsMax];
     uint32_t menuShortcutCount;   // entries in use, the free ones among them included
     uint8_t menuBarSent;          // the bar is in the page as its menus are; cleared by what changes it
+    char* menuKeys;               // the active shortcuts the page holds (guarded heap)
 };
 
 // Style word bits (WindowRecord::style[0]).

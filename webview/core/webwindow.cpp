@@ -377,6 +377,8 @@ int32_t WebWindowDestroy(ObjectRecord* window) {
     FreeText(&w->useCss);
     FreeText(&w->divisionId);
     FreeText(&w->prefix);
+    GuardedFree(w->menuKeys);
+    w->menuKeys = nullptr;
     w->win.focusObj = nullptr;
     w->win.lastFocus = nullptr;
     w->focusItem = 0;
