@@ -78,6 +78,11 @@ extern SrvMsgHandler gSrvMsg2200s[100];
 extern SrvMsgHandler gSrvMsg2400s[100];
 // Message 1174: a look at the link, and the frame it took dispatched.
 void OnSrvMsgArrived(WPARAM);
+// Holds the dispatch of arriving frames (nesting counts) while the main loop
+// serves the page: a frame taken inside a page query would nest the server's
+// wait inside the page's. The frame held meanwhile is dispatched when the
+// last hold ends; an answer a nested exchange awaits is never held.
+void SrvMsgHoldArrivals(bool hold);
 // A wait inside a request's handler that must take further requests meanwhile
 // (a modal window shown by the server and hidden by a later request): Begin
 // makes ready for the next frame and returns what End needs to answer the waiting
