@@ -1209,8 +1209,59 @@ TEST_F(WebObjects, ChosenFilesStayWithTheirButton) {
     EXPECT_EQ(WebButtonFileCount(b), 0u);
     WebButtonFileItem(a, 1, 1);
     EXPECT_STREQ(gTextBuf, "y.png") << "freeing one button's files leaves the other's";
+    gPage.posts.clear();
+    uint32_t elementA = a->elementId;
     ObjectDestroy(a);
     EXPECT_EQ(gWebChosenFiles, nullptr) << "a destroyed button's files go with it";
+    std::string posts = AllPosts();
+    EXPECT_NE(posts.find("\"delid\": \"C" + std::to_string(elementA) + "F\""), std::string::npos)
+        << "and its hidden file input\n" << posts;
+}
+
+TEST_F(WebObjects, EnterGoesToTheDefaultButtonFromPlainEditsOnly) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    ObjectRecord* ok = Create(kTypeButton, [](ObjectCreateRecord* c) {
+        c->values[48] = 1;
+        c->given[48] = 1;
+    });
+    ObjectRecord* plain = Create(kTypeEdittext, nullptr);
+    ObjectRecord* typed = Create(kTypeEdittext, [](ObjectCreateRecord* c) {
+        c->values[8] = 2;   // EditType 2
+        c->given[8] = 1;
+    });
+    ASSERT_TRUE(ok && plain && typed);
+    int32_t values[4] = {1, 0, 0, 0};
+    ASSERT_EQ(EventRegister(ok, kEvClick, values, false, nullptr, 0), 0);
+    gWebActiveWindow = w;
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    reinterpret_cast<WindowRecord*>(w)->focusObj = typed;
+    WebPageEnterKey();
+    EXPECT_FALSE(EventTakeNext(&ev, items, &count)) << "an edit of EditType 2 keeps its Enter";
+    reinterpret_cast<WindowRecord*>(w)->focusObj = plain;
+    WebPageEnterKey();
+    ASSERT_TRUE(EventTakeNext(&ev, items, &count)) << "a plain edit's Enter presses the default button";
+    EXPECT_EQ(ev.handle, ok->handle);
+    EventCleanup();
+}
+
+TEST_F(WebObjects, PageIsAskedOnceForAnAlertLabelAndNotForListDoubleClicks) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* alert = Create(kTypeLabelText, [](ObjectCreateRecord* c) { c->appearance = 3; });
+    ObjectRecord* list = Create(kTypeDatalist, nullptr);
+    ASSERT_TRUE(alert && list);
+    int32_t values[4] = {1, 0, 0, 0};
+    gPage.posts.clear();
+    for (uint32_t e : {kEvClick, kEvDblClick, kEvMouseDown}) ASSERT_EQ(EventRegister(alert, e, values, false, nullptr, 0), 0);
+    std::string posts = AllPosts();
+    size_t first = posts.find("\"lte\": 1");
+    EXPECT_NE(first, std::string::npos) << posts;
+    EXPECT_EQ(posts.find("\"lte\": 1", first + 1), std::string::npos) << "asked once, whatever is registered\n" << posts;
+    gPage.posts.clear();
+    ASSERT_EQ(EventRegister(list, kEvDblClick, values, false, nullptr, 0), 0);
+    EXPECT_EQ(AllPosts().find("\"en\": 6"), std::string::npos) << "a table-form list reports its double clicks itself";
 }
 
 TEST_F(WebObjects, TabOrderAndEnabling) {

@@ -10,6 +10,9 @@
 
 #include "objects/events.h"
 #include "session/util/mem.h"
+#include "webview/controls/webedit.h"
+#include "webview/controls/weblist.h"
+#include "webview/controls/webstatic.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
@@ -103,6 +106,8 @@ bool NeverAsked(const ObjectRecord* rec, uint32_t ev) {
     if ((ev == kEvClick || ev == kEvDblClick6) &&
         (rec->kind == kKindListView || rec->kind == kKindTreeView || rec->kind == kKindToolBar))
         return true;
+    // A table-form data list reports its rows' double clicks itself.
+    if (ev == kEvDblClick6 && rec->kind == kKindDataList && (rec->flags & kDataListMark)) return true;
     return false;
 }
 
@@ -214,6 +219,8 @@ void WebPageEnterKey() {
     if (!WebIsWindow(window)) return;
     ObjectRecord* focused = WebFocusedObject();
     if (focused && focused->kind == kKindButton && Usable(focused)) return;
+    // An edit of another type than the plain one keeps its Enter.
+    if (focused && focused->kind == kKindEditText && WebEditText(focused)->editType != kEditTypePlain) return;
     ObjectRecord* def = reinterpret_cast<WindowRecord*>(window)->defaultButton;
     if (Usable(def)) {
         WebFocusChanged(def);
@@ -371,11 +378,19 @@ void WebRequestEvent(ObjectRecord* rec, uint32_t eventId) {
         Dwid(kActTabs, rec, eventId == kEvChange ? kDwidTabChange : kDwidTabClick);
         return;
     }
+    bool alert = rec->kind == kKindLabelText &&
+                 reinterpret_cast<WebLabelTextRecord*>(rec)->style == kLabelAppearanceAlert;
+    if (alert) {
+        // Every event of an alert label is its click: asked for once.
+        uint8_t* asked = &reinterpret_cast<WebLabelTextRecord*>(rec)->clickAsked;
+        if (*asked) return;
+        *asked = 1;
+    }
     JsonBeginAction(kActSubscribe);
     JsonAddName(rec);
     AddForm(rec);
     JsonAddInt("id", static_cast<int32_t>(rec->elementId));
-    if (rec->kind == kKindLabelText && rec->appearance == kLabelAppearanceAlert) {
+    if (alert) {
         JsonAddInt("en", static_cast<int32_t>(kEvClick));
         JsonAddInt("lte", kOptionOn);
         WebViewMsgEnd();

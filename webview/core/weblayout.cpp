@@ -612,6 +612,15 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     }
     if (!SendsNoDelete(rec->kind) && rec->elementId) {
         WebViewSelectForObject(parent ? parent : rec);
+        if (rec->kind == kKindButton && (WebButton(rec)->style & kBtnFileInput)) {
+            // A file button's hidden file input goes with it.
+            char input[24];
+            snprintf(input, sizeof input, "C%uF", rec->elementId);
+            JsonBeginAction(20);
+            JsonAddForm(rec, false, true, false, true);
+            JsonAddStringNoConv("delid", input);
+            WebViewMsgEnd();
+        }
         JsonBeginAction(20);
         JsonAddForm(rec, false, true, false, true);
         char sel[24];
