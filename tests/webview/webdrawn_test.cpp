@@ -509,4 +509,29 @@ TEST_F(WebDrawn, PicturesAndImageLists) {
     EXPECT_EQ(reinterpret_cast<WebImageListRecord*>(list)->useCount, 0u) << "the icon's use is given back";
     ObjectUnregister(native);
     ObjectFreeRecord(native);
+
+    // A tab control on the list: its tabs carry their images cut from the strip.
+    ObjectRecord* tabs = Create(kTypeTabcontrol, [&](ObjectCreateRecord* c) {
+        c->text = CrText{"One;Two", 7};
+    });
+    ASSERT_NE(tabs, nullptr);
+    Set(tabs, 270, static_cast<int32_t>(list->handle));
+    ClearPosts();
+    for (int tab = 0; tab < 2; ++tab) {
+        MethodCallRec image;
+        memset(&image, 0, sizeof image);
+        image.method = 2;   // SetTabImage (tab, image)
+        for (uint32_t i = 0; i < 2; ++i) {
+            image.args[i].kind = kItemInt;
+            image.args[i].value = static_cast<uint64_t>(tab);
+            image.argPresent[i] = 1;
+        }
+        image.argCount = 2;
+        WebCallMethod(tabs, &image);
+    }
+    std::string labels = Posts();
+    EXPECT_NE(labels.find("background-position:-0px 0px; width:16px; height:16px; "
+                          "background-image:url('images/qovtools.png')"),
+              std::string::npos) << "the first tab's image, as big as the list's\n" << labels;
+    EXPECT_NE(labels.find("background-position:-16px 0px"), std::string::npos) << "the second tab's\n" << labels;
 }

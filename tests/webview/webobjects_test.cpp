@@ -202,8 +202,16 @@ TEST_F(WebObjects, GeometryInPixelsCellsAndPercent) {
     ASSERT_NE(cells, nullptr);
     EXPECT_EQ(cells->left, 14) << "cell 3 starts at 2 x 7";
     EXPECT_EQ(cells->top, 15);
-    EXPECT_EQ(cells->right, 70);
-    EXPECT_EQ(cells->bottom, 60);
+    EXPECT_EQ(cells->right, 63) << "Left 3 + Width 7: seven cells, 3 to 9";
+    EXPECT_EQ(cells->bottom, 45) << "Top 2 + Height 2: cells 2 and 3";
+    PropQuery width = {};
+    width.code = 342;
+    EXPECT_EQ(WebGetPropGeneric(cells, &width), 0);
+    EXPECT_EQ(width.result, 7) << "and reads back the Width it was given";
+    PropQuery height = {};
+    height.code = 289;
+    EXPECT_EQ(WebGetPropGeneric(cells, &height), 0);
+    EXPECT_EQ(height.result, 2);
     gWebPercentGeometry = 1;
     ObjectRecord* half = Region(other, 10, 200, 20, 400);
     ASSERT_NE(half, nullptr);

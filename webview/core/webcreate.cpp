@@ -426,7 +426,12 @@ ObjectRecord* WebCreateByType(uint32_t kind, ObjectRecord* rec, int32_t* code) {
                 rec->bottom = rec->top + kIconSize;
             }
         } else {
-            placed = WebSetRectFromCreate(rec, cr->top, cr->bottom, cr->left, cr->right);
+            // In character cells the edges name the last cell covered; the
+            // creation gives Left + Width: w cells end at cell Left + w - 1.
+            bool cells = !(rec->flags & kObjPixels);
+            int32_t bottom = cells && cr->bottom > cr->top ? cr->bottom - 1 : cr->bottom;
+            int32_t right = cells && cr->right > cr->left ? cr->right - 1 : cr->right;
+            placed = WebSetRectFromCreate(rec, cr->top, bottom, cr->left, right);
         }
         // A rectangle that cannot be placed makes nothing, as with the native
         // creators: no record is linked and no markup is sent.
