@@ -15,6 +15,7 @@
 #include "objects/objops.h"
 #include "session/config.h"
 #include "session/proto/protocol.h"
+#include "session/util/mem.h"
 #include "webtest.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
@@ -525,7 +526,7 @@ TEST(WebImages, ExtractImageNamesStayInTheImagesFolder) {
     };
     WebImageFile file = {nullptr, nullptr, 0, sizeof entries / sizeof entries[0], entries};
     gWebImageCache = &file;
-    gWebImageIo = WebImageIo{ReadLibrary, WriteNew};
+    gWebImageIo = WebImageIo{ReadLibrary, WriteNew, nullptr, nullptr};
     gWritten.clear();
     struct Case {
         uint32_t number;
@@ -562,6 +563,73 @@ TEST(WebImages, ExtractImageNamesStayInTheImagesFolder) {
     EXPECT_STREQ(name, "IAB000102030405060708090A0B0C0DFF2.bmp");
     gWebImageCache = nullptr;
     gWebImageIo = WebImageIo();
+}
+
+namespace {
+void Put32(std::vector<uint8_t>* v, size_t at, uint32_t x) {
+    for (int i = 0; i < 4; ++i) (*v)[at + i] = static_cast<uint8_t>(x >> (8 * i));
+}
+uint32_t Get32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+// A DIB as a resource holds it: the info header, the colour table, the rows.
+std::vector<uint8_t> Dib(int32_t width, int32_t height, uint16_t bits) {
+    uint32_t colors = bits <= 8 ? 1u << bits : 0;
+    uint32_t stride = ((static_cast<uint32_t>(width) * bits + 31) / 32) * 4;
+    std::vector<uint8_t> v(40 + colors * 4 + stride * static_cast<uint32_t>(height), 0x11);
+    Put32(&v, 0, 40);
+    Put32(&v, 4, static_cast<uint32_t>(width));
+    Put32(&v, 8, static_cast<uint32_t>(height));
+    v[12] = 1, v[13] = 0, v[14] = static_cast<uint8_t>(bits), v[15] = 0;
+    Put32(&v, 16, 0);
+    Put32(&v, 32, 0);
+    return v;
+}
+}  // namespace
+
+TEST(WebImages, ResourcesBecomeFilesTheBrowserReads) {
+    struct Case {
+        uint32_t kind;
+        std::vector<uint8_t> data;
+        bool made;
+        uint32_t front;      // bytes put before the data
+        const char* why;
+    };
+    std::vector<uint8_t> ico = Dib(16, 32, 4);
+    std::vector<uint8_t> file(ico.size() + 6, 0);
+    file[2] = 1;
+    const Case kCases[] = {
+        {3, Dib(3, 2, 8), true, 14, "a bare DIB gets its file header"},
+        {3, Dib(2, 2, 24), true, 14, "without a colour table too"},
+        {1, ico, true, 22, "an icon image gets the directory of one image"},
+        {1, file, true, 0, "an .ico file stays as it is"},
+        {3, {'B', 'M', 0, 0, 0, 0}, true, 0, "a bitmap file stays as it is"},
+        {3, {40, 0, 0, 0, 1}, false, 0, "a header cut short is refused"},
+        {3, {1, 2}, false, 0, "too short"},
+    };
+    for (const Case& k : kCases) {
+        uint8_t* out = nullptr;
+        uint32_t n = 0;
+        EXPECT_EQ(WebImageFileFromResource(k.kind, k.data.data(), static_cast<uint32_t>(k.data.size()), &out, &n), k.made)
+            << k.why;
+        if (k.made) {
+            ASSERT_EQ(n, k.data.size() + k.front) << k.why;
+            EXPECT_EQ(memcmp(out + k.front, k.data.data(), k.data.size()), 0) << k.why;
+        }
+        if (k.made && k.front == 14) {
+            EXPECT_EQ(out[0], 'B');
+            EXPECT_EQ(Get32(out + 2), n) << "the file's size";
+            uint32_t colors = k.data[14] <= 8 ? (1u << k.data[14]) * 4 : 0;
+            EXPECT_EQ(Get32(out + 10), 14 + 40 + colors) << "the pixels follow the colour table: " << k.why;
+        }
+        if (k.made && k.front == 22) {
+            EXPECT_EQ(out[2], 1) << "an icon";
+            EXPECT_EQ(out[4], 1) << "of one image";
+            EXPECT_EQ(out[6], 16) << "16 wide";
+            EXPECT_EQ(out[7], 16) << "16 high: the mask half does not count";
+            EXPECT_EQ(Get32(out + 14), ico.size());
+            EXPECT_EQ(Get32(out + 18), 22u) << "the image right after the directory";
+        }
+        GuardedFree(out);
+    }
 }
 
 namespace {

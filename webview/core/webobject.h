@@ -262,6 +262,11 @@ struct WebImageIo {
     // Creates a new file (exclusive) under the images folder and writes data:
     // 0 written, 1 it existed already, -1 it could not be written.
     int (*writeNew)(const char* path, const void* data, uint32_t size);
+    // A numbered image resource from the native sources (the form being
+    // loaded, then the server): kind 3 a bitmap, 1 an icon; the block is
+    // given back through freeData. False when neither has it.
+    bool (*resource)(uint32_t kind, uint32_t number, uint8_t** data, uint32_t* size);
+    void (*freeData)(uint8_t* data);
 };
 extern WebImageFile* gWebImageCache;
 extern uint8_t gWebImageWrite;
@@ -270,6 +275,12 @@ extern WebImageIo gWebImageIo;
 // least 64 bytes). Names that could leave the images folder are refused.
 bool WebExtractImage(uint32_t type, uint32_t number, char* name, size_t nameSize, uint16_t* value,
                      const uint8_t* digest);
+// The file an image resource becomes in the images folder: a bitmap that is
+// a bare DIB gets its file header, an icon image that is no .ico file yet
+// gets the icon directory of one image; other data stays as it is. The
+// bytes go to a new block (GuardedFree); false for data that is too short or
+// whose header does not fit its size.
+bool WebImageFileFromResource(uint32_t kind, const uint8_t* data, uint32_t size, uint8_t** out, uint32_t* outSize);
 
 // ---- Generic operations, chains and positions -------------------------------------------
 ObjectRecord* WebNativeParent(ObjectRecord* rec);
