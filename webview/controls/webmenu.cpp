@@ -1188,17 +1188,8 @@ ObjectRecord* RouteMenuItem(ObjectRecord* rec, const EventItem& selector, uint32
     return it ? &it->hdr : nullptr;
 }
 
-const WebKindOps kMenuItemOps = {
-    nullptr,                // getText
-    nullptr,                // getValue
-    nullptr,                // setText
-    nullptr,                // setValue
-    nullptr,                // insertItem
-    nullptr,                // deleteItem
-    nullptr,                // checkItem
-    ItemMethod,             // method
-    nullptr,                // destroy
-};
+// An item has its methods only; its destroy is the generic one's own case.
+const WebKindOps kMenuItemOps = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, ItemMethod, nullptr};
 
 }  // namespace
 
