@@ -165,6 +165,25 @@ test('controls look as the native ones: sans-serif faces, framed buttons, icons,
   assert.equal(underline, 'none', 'a popup item is no link');
 });
 
+test('the eight theme sheets the client may load are there, each with its accent', async () => {
+  const accents = await page.evaluate(async () => {
+    const out = [];
+    for (let n = 1; n <= 8; ++n) {
+      const link = document.createElement('link');
+      link.rel = 'stylesheet';
+      link.href = 'themes/' + n + '/theme' + n + '.css';
+      const loaded = new Promise((resolve) => { link.onload = () => resolve(true); link.onerror = () => resolve(false); });
+      document.head.appendChild(link);
+      const ok = await loaded;
+      out.push(ok ? getComputedStyle(document.documentElement).getPropertyValue('--qov-accent').trim() : null);
+      link.remove();
+    }
+    return out;
+  });
+  assert.deepEqual(accents, ['#dc3545', '#212529', '#0dcaf0', '#f8f9fa', '#0d6efd', '#6c757d', '#198754', '#ffc107'],
+    'danger, dark, info, light, primary, secondary, success, warning');
+});
+
 async function makeDialog(id, res) {
   const html = '<div id="' + id + '" class="qovfrm md0 wb5 " style="position: relative; height: 100px; width: 200px"> ' +
     '<div id="' + id + 'N" class="fmenu"></div><div id="' + id + 'D"></div></div>';
