@@ -1340,6 +1340,34 @@ TEST_F(WebObjects, PageIsAskedOnceForAnAlertLabelAndNotForListDoubleClicks) {
     EXPECT_EQ(AllPosts().find("\"en\": 6"), std::string::npos) << "a table-form list reports its double clicks itself";
 }
 
+TEST_F(WebObjects, AnEmptyDataListTakesNoTabStep) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    auto make = [&](uint32_t type, int32_t tab) {
+        return Create(type, [&](ObjectCreateRecord* c) {
+            c->window = w->handle;
+            c->tabId = tab;
+        });
+    };
+    ObjectRecord* first = make(kTypeButton, 1);
+    ObjectRecord* list = make(kTypeDatalist, 2);
+    ObjectRecord* last = make(kTypeButton, 3);
+    ASSERT_TRUE(first && list && last);
+    first->tabId = 1;
+    list->tabId = 2;
+    last->tabId = 3;
+    gWebActiveWindow = w;
+    WindowRecord* win = reinterpret_cast<WindowRecord*>(w);
+    win->focusObj = first;
+    EXPECT_TRUE(WebFocusNextObject(first, false));
+    EXPECT_EQ(win->focusObj, last) << "the list without rows is passed over";
+    ASSERT_EQ(WebInsertItem(list, -1, "row", 3), 0);
+    win->focusObj = first;
+    EXPECT_TRUE(WebFocusNextObject(first, false));
+    EXPECT_EQ(win->focusObj, list) << "with a row it takes the step";
+}
+
 TEST_F(WebObjects, TabOrderAndEnabling) {
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* w = Window(0, 0, 300, 400);

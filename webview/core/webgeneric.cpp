@@ -11,6 +11,8 @@
 #include "objects/events.h"
 #include "session/proto/protocol.h"
 #include "session/util/mem.h"
+#include "webview/controls/webhtmlctl.h"
+#include "webview/controls/weblist.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webobject.h"
@@ -341,8 +343,21 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
     return 0;
 }
 
-bool WebTryFocus(ObjectRecord* rec, bool) {
+bool WebTryFocus(ObjectRecord* rec, bool backward) {
     if (!rec || (rec->flags & kObjDisabled) || !(rec->flags & kObjShown)) return false;
+    // A table-form data list without rows takes no tab step, unless it lets
+    // an empty list take one.
+    if (rec->kind == kKindDataList && (rec->flags & kDataListMark)) {
+        const WebDataListRecord* d = reinterpret_cast<const WebDataListRecord*>(rec);
+        if (d->rowCount == 0 && !(d->flags & kDlAllowEmptyTab)) return false;
+    }
+    // An HTML control takes the focus into its page: its first element going
+    // forwards, its last going backwards; it may refuse.
+    if (rec->kind == kKindHtmlControl) {
+        if (WebHtmlControlFocus(rec, backward ? kHtmlFocusLast : kHtmlFocusFirst) != 0) return false;
+        WebFocusChanged(rec);
+        return true;
+    }
     ObjectRef ref = ObjectRefOf(rec);
     // The focus events come now, as a native control's do when the tab step
     // gives it the focus; the page's report of the focus then changes nothing.
