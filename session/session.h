@@ -171,6 +171,7 @@ struct SessionHooks {
     int32_t (*objectOp)(const SrvMsg* msg);          // 2401-2420 when no slot is filled
     bool (*eventTakeNext)(EventRecord* ev, EventItem* items, uint32_t* count);
     void (*eventWaitBegin)();                        // before the client waits for an event
+    void (*eventPollFetch)();                        // a poll takes the input the pages hold
     int32_t (*sndLoad)(const char* name, uint32_t nameLen, uint32_t option);
     int32_t (*sndClose)(uint32_t handle);
     int32_t (*sndPlay)(uint32_t handle);

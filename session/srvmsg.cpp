@@ -168,7 +168,7 @@ static int32_t OnEventWait(const SrvMsg* m) {
             if (!pollFetched) {
                 pollFetched = true;
                 PumpOnce(false);
-                if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
+                if (gHooks.eventPollFetch) gHooks.eventPollFetch();
                 continue;
             }
             PostAnswer(kMsgAnswer, 0);

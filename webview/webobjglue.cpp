@@ -191,6 +191,7 @@ bool (*gWebImageFormResource)(ObjectRecord* window, uint16_t kind, uint32_t numb
                               uint32_t* size);
 
 void WebObjectsInstallNative() {
+    gHooks.eventPollFetch = WebPollPages;
     gWebImageIo.writeNew = ImageWriteNew;
     gWebImageIo.resource = ImageResource;
     gWebImageIo.freeData = ImageResourceFree;

@@ -1368,6 +1368,35 @@ TEST_F(WebObjects, AnEmptyDataListTakesNoTabStep) {
     EXPECT_EQ(win->focusObj, list) << "with a row it takes the step";
 }
 
+TEST_F(WebObjects, SetFocusGoesIntoAnHtmlControlAndClosesADateCalendar) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    ObjectRecord* date = Create(kTypeEditDateTime, [&](ObjectCreateRecord* c) { c->window = w->handle; });
+    ObjectRecord* html = Create(kTypeHTMLControl, [&](ObjectCreateRecord* c) { c->window = w->handle; });
+    ObjectRecord* button = Create(kTypeButton, [&](ObjectCreateRecord* c) { c->window = w->handle; });
+    ASSERT_TRUE(date && html && button);
+    ASSERT_TRUE(w->flags & kObjShown);
+    reinterpret_cast<WindowRecord*>(w)->focusObj = date;
+    gWebActiveWindow = w;
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    WebSetFocus(button, 0);
+    std::string posts = AllPosts();
+    char close[64];
+    snprintf(close, sizeof close, "\"action\": 27, \"name\": \"C%u\", \"dwid\": 7", date->elementId);
+    EXPECT_NE(posts.find(close), std::string::npos) << "the date field's calendar closes\n" << posts;
+    reinterpret_cast<WindowRecord*>(w)->focusObj = button;
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    WebSetFocus(html, 0);
+    posts = AllPosts();
+    char into[64];
+    snprintf(into, sizeof into, "\"action\": 35, \"name\": \"C%u\", \"dwid\": 8", html->elementId);
+    EXPECT_NE(posts.find(into), std::string::npos) << "the focus goes into the control's page\n" << posts;
+    EXPECT_EQ(posts.find("\"action\": 14"), std::string::npos) << "not to the control's element";
+}
+
 TEST_F(WebObjects, TabOrderAndEnabling) {
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* w = Window(0, 0, 300, 400);

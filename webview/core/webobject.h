@@ -335,6 +335,9 @@ void WebSetActiveWindow(ObjectRecord* window);
 void WebFocusChanged(ObjectRecord* rec);
 bool WebIsDialogWindow(const ObjectRecord* rec);
 int32_t WebWindowDestroy(ObjectRecord* window);
+// A poll's look at the pages: every page that shows a window is asked for the
+// events it holds, which are served at once.
+void WebPollPages();
 int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const char* text, uint32_t length);
 int32_t WebWindowGetProp(ObjectRecord* window, uint32_t id, int32_t* result, const char** text);
 int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call);

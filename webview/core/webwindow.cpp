@@ -813,6 +813,13 @@ void WebSetWindowBackColor(ObjectRecord* window, uint32_t color) {
     WebSetElemCss(window, "background-color", text, false);
 }
 
+void WebPollPages() {
+    // Every page that shows a window is asked, then served at once.
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next)
+        if (WebIsWindow(w)) WebViewAskForEvents(WebWin(w)->hostRecord);
+    WebViewProcessPending();
+}
+
 // ---- Window events from the page ---------------------------------------------------------
 
 namespace {
