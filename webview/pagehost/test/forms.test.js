@@ -175,13 +175,20 @@ test('the eight theme sheets the client may load are there, each with its accent
       const loaded = new Promise((resolve) => { link.onload = () => resolve(true); link.onerror = () => resolve(false); });
       document.head.appendChild(link);
       const ok = await loaded;
-      out.push(ok ? getComputedStyle(document.documentElement).getPropertyValue('--qov-accent').trim() : null);
+      const bar = document.createElement('ul');
+      bar.className = 'fmenui';
+      document.body.appendChild(bar);
+      const line = getComputedStyle(bar).borderBottomColor;
+      bar.remove();
+      out.push(ok ? [getComputedStyle(document.documentElement).getPropertyValue('--qov-accent').trim(), line] : null);
       link.remove();
     }
     return out;
   });
-  assert.deepEqual(accents, ['#dc3545', '#212529', '#0dcaf0', '#f8f9fa', '#0d6efd', '#6c757d', '#198754', '#ffc107'],
+  assert.deepEqual(accents.map((a) => a && a[0]),
+    ['#dc3545', '#212529', '#0dcaf0', '#f8f9fa', '#0d6efd', '#6c757d', '#198754', '#ffc107'],
     'danger, dark, info, light, primary, secondary, success, warning');
+  assert.equal(accents[0][1], 'rgb(220, 53, 69)', 'the bar takes the accent through the shared rules');
 });
 
 async function makeDialog(id, res) {
