@@ -71,3 +71,21 @@ set_tests_properties(webview_scene_dib PROPERTIES FIXTURES_SETUP qov_scene_dib)
 qov_webview_scene(images webview-images.txt)
 set_tests_properties(webview_scene_images PROPERTIES FIXTURES_REQUIRED qov_scene_dib
   ENVIRONMENT "QOV_SCENE_FILES=${CMAKE_CURRENT_BINARY_DIR}/pict101.dib")
+
+# The web view's failures, each a scene with its log checked (failures.sh): a
+# page that stops answering, a page host that ends, a Chromium that cannot
+# start, a client killed mid-session (no folder left behind).
+add_test(NAME webview_failures
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/failures.sh ${CMAKE_BINARY_DIR}/qovserver.exe ${CMAKE_BINARY_DIR}/qovtervex.exe
+          ${PROJECT_SOURCE_DIR}/tests/server/scripts
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(webview_failures PROPERTIES TIMEOUT 300 FAIL_REGULAR_EXPRESSION "FAIL")
+
+# The page on the screen, driven by SendInput only (onscreen.sh): the host
+# window's client area equals the page's own picture pixel for pixel.
+add_test(NAME webview_onscreen
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/onscreen.sh ${CMAKE_BINARY_DIR}/qovserver.exe ${CMAKE_BINARY_DIR}/qovtervex.exe
+          ${PROJECT_SOURCE_DIR}/tests/server/scripts
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(webview_onscreen PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL"
+  RESOURCE_LOCK qov_mouse RUN_SERIAL TRUE)
