@@ -93,7 +93,8 @@ static bool PrintPictImage(uint32_t pict, uint32_t mode, PrtImageInput* out) {
     return true;
 }
 
-// Pictures find bitmap resources of the form being loaded.
+// Pictures, and the web view's numbered images, find the resources of the
+// form being loaded.
 static bool PictFormResource(ObjectRecord* window, uint16_t kind, uint32_t number, const char* name, uint8_t** data,
                              uint32_t* size) {
     uint16_t flags = 0;
@@ -144,6 +145,7 @@ void InstallFacilities() {
     gOlePictHooks.pictFromBitmap = PictCreateFromBitmap;
     gOlePictHooks.iconFromHandle = IconCreateFromHandle;
     gPictResourceHooks.formResource = PictFormResource;
+    gWebImageFormResource = PictFormResource;
 }
 
 void InstallMessageHandlers() {

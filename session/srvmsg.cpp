@@ -147,6 +147,7 @@ static int32_t OnEventWait(const SrvMsg* m) {
     if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
     EventWaitState outer = gWait;
     gWait = EventWaitState{gHandling, false, false, 0, 0, 0};
+    bool pollFetched = false;
     for (;;) {
         if (gWait.answered) {
             // Answered from inside; serve the wait that came meanwhile, if any.
@@ -162,6 +163,14 @@ static int32_t OnEventWait(const SrvMsg* m) {
         if (SendNextEvent()) break;
         if (gSession.state != kSessionRunning) break;
         if (type == kMsgEventPoll) {
+            // What the user did may still wait in the message queue or with
+            // the page: one turn takes it before the poll answers.
+            if (!pollFetched) {
+                pollFetched = true;
+                PumpOnce(false);
+                if (gHooks.eventPollFetch) gHooks.eventPollFetch();
+                continue;
+            }
             PostAnswer(kMsgAnswer, 0);
             break;
         }
@@ -485,7 +494,26 @@ void FetchSrvMsg() {
     BundleOutFlush();
 }
 
+static uint32_t gArrivalHolds;
+static bool gArrivalHeld;
+
+void SrvMsgHoldArrivals(bool hold) {
+    if (hold) {
+        gArrivalHolds++;
+        return;
+    }
+    if (gArrivalHolds && --gArrivalHolds == 0 && gArrivalHeld) {
+        gArrivalHeld = false;
+        OnSrvMsgArrived(0);
+    }
+}
+
 void OnSrvMsgArrived(WPARAM) {
+    if (gArrivalHolds && !gAwaitType) {
+        // The receive thread reads no further frame until this one is taken.
+        gArrivalHeld = true;
+        return;
+    }
     int result = RecvFrameLook();
     if (result < 0) return;
     if (result != 0) {

@@ -10,6 +10,9 @@ set -euo pipefail
 server=$1 client=$2 script=$3 only=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Files the scene's server sends (its "file" fields), listed in
+# QOV_SCENE_FILES, go where the server runs.
+for f in ${QOV_SCENE_FILES:-}; do cp "$f" "$work/"; done
 winpath() { echo "Z:$1" | tr / '\\'; }
 # The native run of a scene whose script names buttons to click ("# click:"
 # lines) goes through ctlclick, which starts the server and clicks them.

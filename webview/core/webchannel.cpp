@@ -349,6 +349,10 @@ static void QueueOwner(ObjectRecord** queue, uint32_t* count, ObjectRecord* owne
     queue[(*count)++] = owner;
 }
 
+void WebViewAskForEvents(ObjectRecord* owner) {
+    if (owner) QueueOwner(gWebEventPages, &gWebEventCount, owner, true);
+}
+
 void WebViewMsgReceive(ObjectRecord* owner, const char* utf8, size_t length) {
     if (!utf8) return;
     JsonValue* value = WebViewJsonParse(utf8, length);

@@ -91,6 +91,9 @@ void WebViewMsgReceive(ObjectRecord* owner, const char* utf8, size_t length);
 // into a buffer of the size it needs and handed to WebViewMsgReceive.
 void WebViewMessageArrived(ObjectRecord* owner, const uint16_t* text);
 void WebViewProcessPending();
+// The owner's page is asked for its events at the next serving, as if it had
+// said that some wait: a poll takes what the page holds, whatever its notice.
+void WebViewAskForEvents(ObjectRecord* owner);
 JsonValue* WebViewJsonParse(const char* text, size_t length);
 void WebViewJsonFree(JsonValue* value);
 
