@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <new>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,16 +39,46 @@ struct PdfHeldObject {
     std::string text;
 };
 
+// The kinds of object the typed copy knows (see "typed copies" below).
+enum PdfTypedKind {
+    kTypedFontDict = 0,
+    kTypedDescriptor = 1,
+    kTypedFontFile = 2,
+    kTypedStream = 3,
+    kTypedVerbatim = 4,
+    kTypedKinds = 5
+};
+
+// What the imports of one source file wrote into a document: the document's
+// numbers of the source's objects, by the generic copy and by each kind of
+// the typed copy, so that an object several pages share (a font, its
+// descriptor and file) is written once and referred to from every page.
+// A file is known by its name, size and checksum.
+struct PdfImportedFile {
+    std::string name;
+    size_t size;
+    uLong crc;
+    std::vector<DWORD> newNum;
+    std::vector<DWORD> typedNum;
+};
+
+// The files imported into one document (doc->imported).
+struct PdfImportedFiles {
+    std::vector<PdfImportedFile> files;
+};
+
 // The source file and its cross-reference table.
 struct PdfSource {
     const BYTE* p;
     size_t n;
     std::vector<size_t> offsets;
-    std::vector<DWORD> newNum;  // renumbering: 0 = not copied yet
+    std::vector<DWORD> newNum;    // renumbering: 0 = not copied yet
+    std::vector<DWORD> typedNum;  // typed copies, kTypedKinds a source object: 0 = none yet
     size_t trailer;             // where the trailer follows the table
     // The copies and the form, written to the document only when the import
     // succeeds: a refused import leaves the document as it was.
     std::vector<PdfHeldObject> held;
+    const PdfImportedFile* earlier;  // what earlier imports of the file wrote, or null
 };
 
 // A failed import keeps its reason in the writer's error text.
@@ -376,15 +407,6 @@ static bool CopyQueued(PdfDocRec* doc, PdfSource& s, std::vector<uint32_t>* todo
 // image's /SMask, a /DecodeParms) goes through the generic copier, so no copy
 // keeps a number of the source file.
 
-enum PdfTypedKind {
-    kTypedFontDict = 0,
-    kTypedDescriptor = 1,
-    kTypedFontFile = 2,
-    kTypedStream = 3,
-    kTypedVerbatim = 4,
-    kTypedKinds = 5
-};
-
 // How a key's value is taken.
 enum PdfKeyRule {
     kKeyRefIfAny = 0,     // a reference is copied; any other value stays as it is
@@ -457,9 +479,13 @@ static bool RewritePatched(PdfTypedCopy& c, size_t from, size_t to, std::vector<
 }
 
 // Copies source object src as kind; its new number, or 0 on failure. The
-// references it names are copied first so their numbers are known.
+// references it names are copied first so their numbers are known. An object
+// already copied as kind (by this import or an earlier one of the same file)
+// is not copied again: its copy serves every entry that names it.
 static DWORD CopyTyped(PdfTypedCopy& c, uint32_t src, PdfTypedKind kind, int depth) {
     const PdfSource& s = *c.s;
+    DWORD& copy = c.s->typedNum[static_cast<size_t>(src) * kTypedKinds + kind];
+    if (copy) return copy;
     PdfObjText o;
     if (depth > kImportMaxDepth || !ObjectText(s, src, &o)) return 0;
     std::vector<PdfPatch> patches;
@@ -489,6 +515,7 @@ static DWORD CopyTyped(PdfTypedCopy& c, uint32_t src, PdfTypedKind kind, int dep
     if (!RewritePatched(c, o.body, o.end, patches, &body)) return 0;
     DWORD obj = c.doc->nextObj++;
     HoldObject(*c.s, obj, body, s.p + o.data, o.dataLen, o.stream);
+    c.s->typedNum[static_cast<size_t>(src) * kTypedKinds + kind] = obj;
     return obj;
 }
 
@@ -602,7 +629,13 @@ static bool ReadXref(PdfSource& s) {
         if (used && (off >= s.n || gen != 0)) return Refuse("offset past the file or generation not 0");
         s.offsets[k] = used ? static_cast<size_t>(off) : 0;
     }
-    s.newNum.assign(count, 0);
+    if (s.earlier && s.earlier->newNum.size() == count) {
+        s.newNum = s.earlier->newNum;
+        s.typedNum = s.earlier->typedNum;
+    } else {
+        s.newNum.assign(count, 0);
+        s.typedNum.assign(count * kTypedKinds, 0);
+    }
     s.trailer = Find(s, i, s.n, "trailer");
     if (s.trailer == SIZE_MAX) return Refuse("no trailer");
     // An encrypted source's strings and streams would come over as garbage.
@@ -822,6 +855,35 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     return true;
 }
 
+// The record of what earlier imports of the file in data wrote, or null.
+static PdfImportedFile* EarlierImports(PdfDocRec* doc, const char* name, size_t size, uLong crc) {
+    if (!doc->imported) return nullptr;
+    for (PdfImportedFile& f : doc->imported->files)
+        if (f.size == size && f.crc == crc && f.name == name) return &f;
+    return nullptr;
+}
+
+// Keeps the numbers of a successful import's copies for the next import of
+// the same file. Without memory for them the document stays sound: the next
+// import copies its objects again.
+static void KeepImported(PdfDocRec* doc, PdfImportedFile* earlier, const char* name, PdfSource& s, uLong crc) {
+    try {
+        if (!earlier) {
+            if (!doc->imported) doc->imported = new PdfImportedFiles;
+            doc->imported->files.push_back({name, s.n, crc, {}, {}});
+            earlier = &doc->imported->files.back();
+        }
+        earlier->newNum.swap(s.newNum);
+        earlier->typedNum.swap(s.typedNum);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void PdfFreeImported(PdfDocRec* doc) {
+    delete doc->imported;
+    doc->imported = nullptr;
+}
+
 int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
     // Copied objects are written as the source has them, in the clear: into
     // an encrypted document they would read as garbage.
@@ -852,10 +914,13 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
         PdfFileClose(h);
         if (!data) return Refuse("the file is shorter than 100 bytes or does not read"), kPdfFail;
         form = static_cast<PdfFormRec*>(GuardedAlloc(sizeof(PdfFormRec)));
-        PdfSource s{data, room.Size(), {}, {}, 0, {}};
+        const uLong crc = crc32_z(crc32(0, nullptr, 0), data, room.Size());
+        PdfImportedFile* earlier = EarlierImports(doc, name, room.Size(), crc);
+        PdfSource s{data, room.Size(), {}, {}, {}, 0, {}, earlier};
         DWORD obj = 0;
         const DWORD firstObj = doc->nextObj;
         bool ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj) && WriteHeld(doc, s);
+        if (ok) KeepImported(doc, earlier, name, s, crc);
         GuardedFree(data);
         if (!ok) {
             // Nothing was written: the numbers taken are given back.
