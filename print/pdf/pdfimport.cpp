@@ -53,11 +53,13 @@ enum PdfTypedKind {
 // numbers of the source's objects, by the generic copy and by each kind of
 // the typed copy, so that an object several pages share (a font, its
 // descriptor and file) is written once and referred to from every page.
-// A file is known by its name, size and checksum.
+// A file is known by its name and its bytes, which the record keeps (a file
+// written anew under the same name is another source: its record replaces
+// the old one).
 struct PdfImportedFile {
     std::string name;
+    BYTE* bytes;  // GuardedAlloc'd
     size_t size;
-    uLong crc;
     std::vector<DWORD> newNum;
     std::vector<DWORD> typedNum;
 };
@@ -855,31 +857,48 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     return true;
 }
 
-// The record of what earlier imports of the file in data wrote, or null.
-static PdfImportedFile* EarlierImports(PdfDocRec* doc, const char* name, size_t size, uLong crc) {
+// The record of the earlier imports of a file by its name, or null.
+static PdfImportedFile* ImportedByName(PdfDocRec* doc, const char* name) {
     if (!doc->imported) return nullptr;
     for (PdfImportedFile& f : doc->imported->files)
-        if (f.size == size && f.crc == crc && f.name == name) return &f;
+        if (f.name == name) return &f;
     return nullptr;
 }
 
+// The record of what earlier imports of the file read as data wrote, or null
+// when there were none or the file has changed since.
+static const PdfImportedFile* EarlierImports(PdfDocRec* doc, const char* name, const BYTE* data, size_t size) {
+    const PdfImportedFile* f = ImportedByName(doc, name);
+    return f && f->size == size && memcmp(f->bytes, data, size) == 0 ? f : nullptr;
+}
+
 // Keeps the numbers of a successful import's copies for the next import of
-// the same file. Without memory for them the document stays sound: the next
-// import copies its objects again.
-static void KeepImported(PdfDocRec* doc, PdfImportedFile* earlier, const char* name, PdfSource& s, uLong crc) {
+// the same file, and the file's bytes when they are new (*data is then
+// owned by the record and set to null). Without memory for them the
+// document stays sound: the next import copies its objects again.
+static void KeepImported(PdfDocRec* doc, bool known, const char* name, PdfSource& s, BYTE** data) {
     try {
-        if (!earlier) {
-            if (!doc->imported) doc->imported = new PdfImportedFiles;
-            doc->imported->files.push_back({name, s.n, crc, {}, {}});
-            earlier = &doc->imported->files.back();
+        if (!doc->imported) doc->imported = new PdfImportedFiles;
+        PdfImportedFile* f = ImportedByName(doc, name);
+        if (!f) {
+            doc->imported->files.push_back({name, nullptr, 0, {}, {}});
+            f = &doc->imported->files.back();
         }
-        earlier->newNum.swap(s.newNum);
-        earlier->typedNum.swap(s.typedNum);
+        if (!known) {
+            GuardedFree(f->bytes);
+            f->bytes = *data;
+            f->size = s.n;
+            *data = nullptr;
+        }
+        f->newNum.swap(s.newNum);
+        f->typedNum.swap(s.typedNum);
     } catch (const std::bad_alloc&) {
     }
 }
 
 void PdfFreeImported(PdfDocRec* doc) {
+    if (!doc->imported) return;
+    for (PdfImportedFile& f : doc->imported->files) GuardedFree(f.bytes);
     delete doc->imported;
     doc->imported = nullptr;
 }
@@ -914,13 +933,12 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
         PdfFileClose(h);
         if (!data) return Refuse("the file is shorter than 100 bytes or does not read"), kPdfFail;
         form = static_cast<PdfFormRec*>(GuardedAlloc(sizeof(PdfFormRec)));
-        const uLong crc = crc32_z(crc32(0, nullptr, 0), data, room.Size());
-        PdfImportedFile* earlier = EarlierImports(doc, name, room.Size(), crc);
+        const PdfImportedFile* earlier = EarlierImports(doc, name, data, room.Size());
         PdfSource s{data, room.Size(), {}, {}, {}, 0, {}, earlier};
         DWORD obj = 0;
         const DWORD firstObj = doc->nextObj;
         bool ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj) && WriteHeld(doc, s);
-        if (ok) KeepImported(doc, earlier, name, s, crc);
+        if (ok) KeepImported(doc, earlier != nullptr, name, s, &data);
         GuardedFree(data);
         if (!ok) {
             // Nothing was written: the numbers taken are given back.

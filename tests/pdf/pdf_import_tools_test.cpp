@@ -315,32 +315,42 @@ TEST(PdfImport, CairoPageWithType0FontAndSoftMask) {
     }
 }
 
-// Pages of one cairo file share its embedded font (its dictionaries,
+// Three pages of text in one face, written by cairo (through Debian's
+// python3-cairo) into name: one embedded font all pages share.
+void WriteCairoPages(const char* name, const char* face) {
+    int rc;
+    std::string out = RunTool(std::string("/usr/bin/python3 -c \""
+                                          "import cairo\n"
+                                          "s = cairo.PDFSurface('") +
+                                  name +
+                                  "', 612, 792)\n"
+                                  "c = cairo.Context(s)\n"
+                                  "c.select_font_face('" +
+                                  face +
+                                  "')\n"
+                                  "c.set_font_size(18)\n"
+                                  "for p in range(3):\n"
+                                  "    for l in range(20):\n"
+                                  "        c.move_to(60, 80 + 30 * l)\n"
+                                  "        c.show_text('Page %d line %d: orders %d' % (p + 1, l + 1, p * 997 + l * 31))\n"
+                                  "    c.show_page()\n"
+                                  "s.finish()\n\"",
+                              &rc);
+    ASSERT_EQ(rc, 0) << out;
+    ASSERT_EQ(Count(PdfTestRead(name), "/FontFile2"), 1u) << "the source has one font for all pages";
+}
+
+// Pages of one cairo file share its embedded font (its dictionary,
 // descriptor, font file and ToUnicode map): imported page by page, by either
 // copy, the font is written once and every page refers to it, and each page
-// draws as its source page does.
+// draws as its source page does. A file written anew under the same name
+// between two imports is a source of its own: its page draws with its font.
 TEST(PdfImport, AFontSharedByImportedPagesIsWrittenOnce) {
     constexpr int kPages = 3;
     constexpr int kNewPageCode = 102;
-    int rc;
-    std::string out = RunTool(
-        "/usr/bin/python3 -c \""
-        "import cairo\n"
-        "s = cairo.PDFSurface('imp-shared.pdf', 612, 792)\n"
-        "c = cairo.Context(s)\n"
-        "c.select_font_face('DejaVu Sans')\n"
-        "c.set_font_size(18)\n"
-        "for p in range(3):\n"
-        "    for l in range(20):\n"
-        "        c.move_to(60, 80 + 30 * l)\n"
-        "        c.show_text('Page %d line %d: orders %d' % (p + 1, l + 1, p * 997 + l * 31))\n"
-        "    c.show_page()\n"
-        "s.finish()\n\"",
-        &rc);
-    ASSERT_EQ(rc, 0) << out;
-    ASSERT_EQ(Count(PdfTestRead("imp-shared.pdf"), "/FontFile2"), 1u) << "the source has one font for all pages";
     for (const char* mode : {"", ",G"}) {
         SCOPED_TRACE(*mode ? "generic" : "typed");
+        WriteCairoPages("imp-shared.pdf", "DejaVu Sans");
         PdfDocRec* doc = Begin("imp-shared-out.pdf");
         ASSERT_NE(doc, nullptr);
         for (int p = 1; p <= kPages; p++) {
@@ -356,6 +366,17 @@ TEST(PdfImport, AFontSharedByImportedPagesIsWrittenOnce) {
         EXPECT_EQ(Count(objects, "\"/TrueType\""), 1u);
         for (int p = 1; p <= kPages; p++) EXPECT_LE(PagesDiffer("imp-shared.pdf", p, "imp-shared-out.pdf", p), 0.0) << p;
         EXPECT_NE(RunTool("pdftotext imp-shared-out.pdf -").find("Page 3 line 20"), std::string::npos);
+
+        doc = Begin("imp-renewed-out.pdf");
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(Import(doc, std::string("F=imp-shared.pdf,P=1") + mode), 0) << gPdfErrorText;
+        WriteCairoPages("imp-shared.pdf", "DejaVu Serif");
+        PdfControlCode(doc, kNewPageCode, 1);
+        EXPECT_EQ(Import(doc, std::string("F=imp-shared.pdf,P=2") + mode), 0) << gPdfErrorText;
+        ASSERT_EQ(PdfFinish(doc), 0);
+        CheckWithTools("imp-renewed-out.pdf");
+        EXPECT_LE(PagesDiffer("imp-shared.pdf", 2, "imp-renewed-out.pdf", 2), 0.0);
+        EXPECT_EQ(Count(RunTool("qpdf --json --json-key=qpdf imp-renewed-out.pdf"), "/FontFile2"), 2u);
     }
 }
 
