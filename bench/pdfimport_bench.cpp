@@ -136,7 +136,9 @@ int main(int argc, char** argv) {
         for (bool generic : {false, true}) {
             BenchResult r = BenchInTurns(rounds, [&] { ImportQov(src.c_str(), pages, generic); },
                                          [&] { ImportQpdf(src.c_str()); });
-            std::string name = src.substr(src.rfind('/') + 1) + (generic ? " generic" : " typed");
+            std::string base = src.substr(src.rfind('/') + 1);
+            if (base.rfind("bench-", 0) == 0) base = base.substr(6);
+            std::string name = base + (generic ? " generic" : " typed");
             BenchReport(name.c_str(), r, "libqpdf", kTimeGoal, 1e6 / pages, "us/page");
             // The files of the last round; the same every round.
             BenchResult size;
