@@ -39,7 +39,12 @@
 
 static uint32_t SysColorEntry(uint32_t index) { return index < kColorTableSize ? gColorTable[index] : 0; }
 
-static void WebPumpTurn() { EventCheckPending(); }
+// A turn of the page reply wait pumps the window messages even when a server
+// event is already queued (EventCheckPending returns at once then): the
+// page's answer reaches the client through the runtime window.
+static void WebPumpTurn() {
+    if (gObjectHooks.pump) gObjectHooks.pump();
+}
 
 // Command 401 of the main window: the print dialog, owned by the active window.
 static void PrintDialogCommand(HWND wnd, WPARAM, LPARAM) { PrtPrintDlg(DialogOwnerWindow(wnd)); }

@@ -37,6 +37,8 @@
 //   raw HEX                                  bytes sent as they are
 //   close                                    the server closes the connection
 //   sleep MS
+//   answered-within MS                       the last expect's message came at most
+//                                            MS after the last send
 //   exit CODE                                the client must end with this code
 //   expect-peak-memory below MB              the client's largest commit so far is
 //                                            under MB megabytes (Windows builds)
@@ -60,6 +62,7 @@
 //                                            class, attr:NAME, css:NAME, prop:NAME,
 //                                            px:left/top/width/height or pixel
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
+//   page-quit                                the page host ends itself at once
 //   post-message / send-message / mouse / keys / expect-pixel aimed at a
 //   window by a captured $NAME handle: see "Targeted window steps" below
 //   click "TITLE" "BUTTON"                   posts BM_CLICK to the button of that
@@ -120,7 +123,7 @@ static void CloseSock(Sock s) { close(s); }
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
-                kStepClick, kStepSetText, kStepExpectPeakMemory };
+                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -273,6 +276,10 @@ static std::string Word(const std::string& w) { return !w.empty() && w[0] == '"'
 // The control command of a page step, kept as its JSON text.
 static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>& w, Step* st) {
     auto q = [](const std::string& t) { return PageControlQuote(t); };
+    if (cmd == "page-quit" && w.size() == 1) {
+        st->text = "{\"cmd\":\"quit\"}";
+        return true;
+    }
     if (w.size() < 2) return false;
     std::string sel = q(Word(w[1]));
     if (cmd == "page-click" || cmd == "page-dblclick") {
@@ -416,6 +423,10 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 std::string text = w[3].substr(1);
                 st.raw.assign(text.begin(), text.end());
             }
+        } else if (cmd == "answered-within") {
+            st.kind = kStepAnsweredWithin;
+            ok = w.size() == 2 && ParseNum(w[1], &v);
+            st.type = static_cast<uint32_t>(v);
         } else if (cmd == "expect-peak-memory") {
             st.kind = kStepExpectPeakMemory;
             ok = w.size() == 3 && w[1] == "below" && ParseNum(w[2], &v) && v > 0;
@@ -1206,6 +1217,8 @@ static void CheckPeakMemory(const Step& st) {
 }
 
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastSend = Clock::now(), lastAnswer = Clock::now();
     std::vector<uint8_t> bundle;
     bool inBundle = false;
     uint32_t bundleCount = 0;
@@ -1228,6 +1241,7 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             } else {
                 SendStep(st, m.data(), m.size());
             }
+            lastSend = Clock::now();
             break;
         }
         case kStepBundleBegin:
@@ -1246,6 +1260,16 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         case kStepExpect: {
             std::vector<uint8_t> m;
             if (NextMsg(st, &m)) CheckMsg(st, m);
+            lastAnswer = Clock::now();
+            break;
+        }
+        case kStepAnsweredWithin: {
+            // A bound that is itself what the scene tests (a refusal that must come quickly).
+            long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(lastAnswer - lastSend).count();
+            if (ms < 0 || ms > static_cast<long long>(st.type))
+                Fail(st.line, "the answer took %lld ms, more than %u", ms, st.type);
+            else
+                Note("   answered within %lld ms", ms);
             break;
         }
         case kStepExpectBundle: {
