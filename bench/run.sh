@@ -6,11 +6,11 @@
 # import on the host (against cairo, fontTools and libqpdf); then, under
 # Wine, the form loader and saver, the automation calls, the windowless
 # graphics, bars and picture paints, the session benchmark (start-up, round
-# trips, object creation), the start-up launched from inside Wine, the
-# printer file and the spool file (on the test printer). At the end, one
+# trips, object creation), the printer file and the spool file (on the test
+# printer). At the end, one
 # summary table: a line per goal with min / median / max of its per-round
 # ratios and whether the median meets it.
-# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|startup|print ...]   (all when none is named)
+# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|print ...]   (all when none is named)
 # "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb and the Wine
 # server included, which start here); QOV_BENCH_ROUNDS sets the rounds of the
 # benchmarks that take them from here, QOV_BENCH_SIZES the object counts of
@@ -19,7 +19,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 host=$here/build/host/bench
 win=$here/build/win32
-what=${*:-image pdf forms automation graphics session startup print}
+what=${*:-image pdf forms automation graphics session print}
 rounds=${QOV_BENCH_ROUNDS:-15}
 echo "CPUs: $(nproc)"
 
@@ -122,11 +122,6 @@ for w in $what; do
     section "session under Wine"
     bench wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
       --rounds "$rounds" --sizes "${QOV_BENCH_SIZES:-100,1000,5000}"
-    ;;
-  startup)
-    wine_env
-    section "start-up launched from inside Wine"
-    bench wine "$win/bench/startup_bench.exe" "Z:$win/qovtervex.exe" --rounds "$rounds"
     ;;
   print)
     wine_env
