@@ -110,6 +110,12 @@ private:
     ULONG refs_ = 1;
 };
 
+std::string TempPath(const char* name) {
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    return std::string(folder) + name;
+}
+
 class ContainerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -635,8 +641,39 @@ TEST_F(ContainerTest, WinesWebBrowserAsAContainersObject) {
     EXPECT_EQ(1, GetMenuItemCount(menu));
     EXPECT_EQ(nullptr, GetSubMenu(menu, 0));
     DestroyMenu(menu);
-    // Wine's browser cannot save itself into a storage.
+    // Wine's browser cannot save itself into a storage: the form keeps its
+    // class with an empty state and loads it as a new browser.
     EXPECT_EQ(E_NOTIMPL, GenObjSave(g));
+    std::string path = TempPath("qovbrowser.bin");
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    uint32_t size = 0;
+    ASSERT_EQ(1, OleFormSaveObjects(win_, h, 0, &size)) << "a save the object cannot do is no failure";
+    ObjectRecord* w = MakeWindow();
+    ASSERT_NE(nullptr, w);
+    OleStoreInfo store = {h, nullptr, 0, size, 0};
+    Spec again;
+    again.window = w;
+    again.storeId = K(rec)->itemNumber;
+    again.store = &store;
+    again.width = 300, again.height = 200;
+    int32_t code = 0;
+    ObjectRecord* loaded = Make(again, &code);
+    OleFormReleaseStorage(w);
+    CloseHandle(h);
+    ASSERT_NE(nullptr, loaded) << code << " " << gErrorText;
+    EXPECT_EQ(kModeLoad, K(loaded)->mode);
+    Prop(loaded, kPidClassId);
+    EXPECT_STREQ("Shell.Explorer.2", gTextBuf) << "the class its sub-storage names";
+    // Any other failed save fails the form's save.
+    ObjectRecord* doc = MakeDoc("save-fails");
+    ASSERT_NE(nullptr, doc);
+    h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    EXPECT_EQ(0, OleFormSaveObjects(win_, h, 0, &size)) << "a document whose save failed";
+    CloseHandle(h);
 }
 
 TEST_F(ContainerTest, AnchoredControlsFollowTheirWindow) {
@@ -666,12 +703,6 @@ TEST_F(ContainerTest, AnchoredControlsFollowTheirWindow) {
 }
 
 // ---- Storage -----------------------------------------------------------------------------
-
-std::string TempPath(const char* name) {
-    char folder[MAX_PATH];
-    GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + name;
-}
 
 // Two documents and a stream-persisted control saved at kRegionBase of a file
 // (the bytes before it untouched); the region read back as bytes.
@@ -1216,11 +1247,11 @@ TEST_F(BrowseTest, WinesOwnLibraries) {
     EXPECT_EQ(0, TypeLibBrowseClassId("QovTest.Document", tree_));
 }
 
-TEST_F(BrowseTest, TheClientsOwnClassIsNotFoundUnderWine) {
-    // The client registers its library under 409; Wine's LoadRegTypeLib with
-    // the locale 0x400 does not fall back to it, so the browse finds nothing.
+TEST_F(BrowseTest, TheClientsOwnClassIsFound) {
+    // The client registers its library under 409 and under the neutral
+    // locale, where Wine's LoadRegTypeLib with the locale 0x400 looks.
     ASSERT_EQ(0, RegisterComServer());
-    EXPECT_EQ(0, TypeLibBrowseClassId("{20D05919-FA48-4b02-851F-F933ACD40A49}", tree_));
+    EXPECT_EQ(1, TypeLibBrowseClassId("{20D05919-FA48-4b02-851F-F933ACD40A49}", tree_));
     UnregisterComServer();
 }
 
