@@ -432,6 +432,52 @@ TEST_F(ContainerTest, CancellingInsertObjectLeavesTheContainerEmpty) {
     EXPECT_EQ(1u, Prop(rec, kPidOLEType));
 }
 
+// OK in the dialog with a listed class chosen: the list's item whose text
+// holds gInsertPick is selected (as a click does: LB_SETCURSEL and the
+// selection notice), then OK is pressed.
+const char* gInsertPick;
+std::string gInsertItems;
+void CALLBACK ChooseInsertClass(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND dlg = FindWindowA("#32770", "Insert Object");
+    HWND list = dlg ? FindWindowExA(dlg, nullptr, "ListBox", nullptr) : nullptr;
+    if (!list) return;
+    KillTimer(nullptr, id);
+    ++gDialogsClosed;
+    LRESULT n = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n; ++i) {
+        char text[256] = "";
+        if (SendMessageA(list, LB_GETTEXTLEN, i, 0) >= static_cast<LRESULT>(sizeof text)) continue;
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        gInsertItems += std::string(text) + ";";
+        if (!strstr(text, gInsertPick)) continue;
+        SendMessageA(list, LB_SETCURSEL, i, 0);
+        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
+        return;
+    }
+    PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST_F(ContainerTest, InsertObjectsOkWithTheMediaPlayerChosenFailsWithItsHresult) {
+    // Under Wine the media player listed in the dialog is created by class
+    // and refuses the interface the embedding asks for: the creation fails
+    // with its HRESULT and the Container stays empty.
+    Spec s;
+    ObjectRecord* rec = Make(s);
+    ASSERT_NE(nullptr, rec);
+    gDialogsClosed = 0;
+    gInsertPick = "Media Player";
+    gInsertItems.clear();
+    UINT_PTR timer = SetTimer(nullptr, 0, 300, ChooseInsertClass);
+    gErrorText[0] = 0;
+    SetProp(rec, kPidClassId, 0, "?");
+    KillTimer(nullptr, timer);
+    ASSERT_EQ(1, gDialogsClosed) << "the dialog came up";
+    ASSERT_NE(std::string::npos, gInsertItems.find(gInsertPick)) << "listed: " << gInsertItems;
+    EXPECT_STREQ("WINERR:0x80004002", gErrorText);
+    EXPECT_EQ(nullptr, K(rec)->object);
+}
+
 // A modal dialog of this thread, other than the test's windows, is cancelled.
 BOOL CALLBACK CancelOneDialog(HWND wnd, LPARAM) {
     char cls[32] = "";
