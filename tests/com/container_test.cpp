@@ -409,53 +409,57 @@ TEST_F(ContainerTest, ADocumentOfAClassEmbedsAndAnswersItsProperties) {
     EXPECT_EQ(nullptr, k->object);
 }
 
-// The dialog is modal: a thread timer closes it from inside its own loop.
+// The dialog is modal: a thread timer answers it from inside its own loop.
+// Without gInsertPick it is cancelled; with it the list's item whose text
+// holds it is selected (as a click does: LB_SETCURSEL and the selection
+// notice) and OK pressed. gInsertItems collects the listed texts.
 int gDialogsClosed;
-void CALLBACK CancelInsertDialog(HWND, UINT, UINT_PTR id, DWORD) {
+const char* gInsertPick;
+std::string gInsertItems;
+void CALLBACK AnswerInsertDialog(HWND, UINT, UINT_PTR id, DWORD) {
     HWND dlg = FindWindowA("#32770", "Insert Object");
-    if (!dlg) return;
+    HWND list = dlg ? FindWindowExA(dlg, nullptr, "ListBox", nullptr) : nullptr;
+    if (!list) return;
     KillTimer(nullptr, id);
     ++gDialogsClosed;
-    PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+    WPARAM answer = IDCANCEL;
+    LRESULT n = SendMessageA(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < n && answer == IDCANCEL; ++i) {
+        char text[256] = "";
+        if (SendMessageA(list, LB_GETTEXTLEN, i, 0) >= static_cast<LRESULT>(sizeof text)) continue;
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        gInsertItems += std::string(text) + ";";
+        if (!gInsertPick || !strstr(text, gInsertPick)) continue;
+        SendMessageA(list, LB_SETCURSEL, i, 0);
+        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+        answer = IDOK;
+    }
+    PostMessageA(dlg, WM_COMMAND, answer, 0);
+}
+
+// ClassId "?" on rec: the dialog comes up and is answered as above.
+void InsertThroughDialog(ObjectRecord* rec, const char* pick) {
+    gDialogsClosed = 0;
+    gInsertPick = pick;
+    gInsertItems.clear();
+    gErrorText[0] = 0;
+    UINT_PTR timer = SetTimer(nullptr, 0, 300, AnswerInsertDialog);
+    PropChange req = {};
+    req.id = kPidClassId;
+    req.text = "?";
+    req.textLength = 1;
+    ObjectOpsOf(rec)->setProp(rec, &req);
+    KillTimer(nullptr, timer);
 }
 
 TEST_F(ContainerTest, CancellingInsertObjectLeavesTheContainerEmpty) {
     Spec s;
     ObjectRecord* rec = Make(s);
     ASSERT_NE(nullptr, rec);
-    gDialogsClosed = 0;
-    UINT_PTR timer = SetTimer(nullptr, 0, 300, CancelInsertDialog);
-    SetProp(rec, kPidClassId, 0, "?");
-    KillTimer(nullptr, timer);
+    InsertThroughDialog(rec, nullptr);
     EXPECT_EQ(1, gDialogsClosed) << "the dialog came up with its caption";
     EXPECT_EQ(nullptr, K(rec)->object);
     EXPECT_EQ(1u, Prop(rec, kPidOLEType));
-}
-
-// OK in the dialog with a listed class chosen: the list's item whose text
-// holds gInsertPick is selected (as a click does: LB_SETCURSEL and the
-// selection notice), then OK is pressed.
-const char* gInsertPick;
-std::string gInsertItems;
-void CALLBACK ChooseInsertClass(HWND, UINT, UINT_PTR id, DWORD) {
-    HWND dlg = FindWindowA("#32770", "Insert Object");
-    HWND list = dlg ? FindWindowExA(dlg, nullptr, "ListBox", nullptr) : nullptr;
-    if (!list) return;
-    KillTimer(nullptr, id);
-    ++gDialogsClosed;
-    LRESULT n = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < n; ++i) {
-        char text[256] = "";
-        if (SendMessageA(list, LB_GETTEXTLEN, i, 0) >= static_cast<LRESULT>(sizeof text)) continue;
-        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        gInsertItems += std::string(text) + ";";
-        if (!strstr(text, gInsertPick)) continue;
-        SendMessageA(list, LB_SETCURSEL, i, 0);
-        SendMessageA(dlg, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-        PostMessageA(dlg, WM_COMMAND, IDOK, 0);
-        return;
-    }
-    PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
 }
 
 TEST_F(ContainerTest, InsertObjectsOkWithTheMediaPlayerChosenFailsWithItsHresult) {
@@ -465,13 +469,7 @@ TEST_F(ContainerTest, InsertObjectsOkWithTheMediaPlayerChosenFailsWithItsHresult
     Spec s;
     ObjectRecord* rec = Make(s);
     ASSERT_NE(nullptr, rec);
-    gDialogsClosed = 0;
-    gInsertPick = "Media Player";
-    gInsertItems.clear();
-    UINT_PTR timer = SetTimer(nullptr, 0, 300, ChooseInsertClass);
-    gErrorText[0] = 0;
-    SetProp(rec, kPidClassId, 0, "?");
-    KillTimer(nullptr, timer);
+    InsertThroughDialog(rec, "Media Player");
     ASSERT_EQ(1, gDialogsClosed) << "the dialog came up";
     ASSERT_NE(std::string::npos, gInsertItems.find(gInsertPick)) << "listed: " << gInsertItems;
     EXPECT_STREQ("WINERR:0x80004002", gErrorText);
