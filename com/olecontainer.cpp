@@ -621,10 +621,32 @@ static void SetClientSite(CGenObject* g) {
     if (site) site->Release();
 }
 
+// True when a storage holds no element: the state of an object that saved
+// nothing (its class alone).
+static bool StorageIsEmpty(IStorage* stg) {
+    IEnumSTATSTG* e = nullptr;
+    if (!stg || FAILED(stg->EnumElements(0, nullptr, 0, &e)) || !e) return false;
+    STATSTG st = {};
+    ULONG got = 0;
+    bool empty = e->Next(1, &st, &got) != S_OK || got == 0;
+    if (got) CoTaskMemFree(st.pwcsName);
+    e->Release();
+    return empty;
+}
+
+static bool StreamIsEmpty(IStream* stream) {
+    STATSTG st = {};
+    return stream && SUCCEEDED(stream->Stat(&st, STATFLAG_NONAME)) && st.cbSize.QuadPart == 0;
+}
+
+// A control initialised new, or loaded from its saved state. A state saved
+// empty, or a control that cannot load one (E_NOTIMPL), starts new: the
+// control could not save itself either, and its class is all the form keeps.
 static HRESULT GenObjPersistNew(CGenObject* g, BOOL isNew) {
     IPersistStorage* ps = nullptr;
     if (SUCCEEDED(g->oleObject->QueryInterface(IID_IPersistStorage, reinterpret_cast<void**>(&ps)))) {
-        HRESULT hr = isNew ? ps->InitNew(g->storage) : ps->Load(g->storage);
+        HRESULT hr = isNew || StorageIsEmpty(g->storage) ? E_NOTIMPL : ps->Load(g->storage);
+        if (hr == E_NOTIMPL) hr = ps->InitNew(g->storage);
         ps->Release();
         return hr;
     }
@@ -636,7 +658,10 @@ static HRESULT GenObjPersistNew(CGenObject* g, BOOL isNew) {
         if (SUCCEEDED(hr)) hr = psi->InitNew();
     } else {
         hr = g->storage->OpenStream(L"Ctrl", nullptr, kStreamOpenMode, 0, &g->stream);
-        if (SUCCEEDED(hr)) hr = psi->Load(g->stream);
+        if (SUCCEEDED(hr)) {
+            hr = StreamIsEmpty(g->stream) ? E_NOTIMPL : psi->Load(g->stream);
+            if (hr == E_NOTIMPL) hr = psi->InitNew();
+        }
     }
     psi->Release();
     return hr;
@@ -761,6 +786,16 @@ BOOL GenObjCreateControl(CGenObject* g, REFCLSID clsid, BOOL isNew, BOOL visible
 
 // ---- Container objects -------------------------------------------------------------------------
 
+// Mode 9: the saved object. A state saved empty, or an object that cannot
+// load one (E_NOTIMPL), is made new of the class its sub-storage names.
+static HRESULT LoadSaved(CGenObject* g, IOleClientSite* site, void** out) {
+    HRESULT hr = StorageIsEmpty(g->storage) ? E_NOTIMPL : OleLoad(g->storage, IID_IOleObject, site, out);
+    if (hr != E_NOTIMPL) return hr;
+    CLSID clsid;
+    if (FAILED(ReadClassStg(g->storage, &clsid)) || IsEqualCLSID(clsid, CLSID_NULL)) return hr;
+    return OleCreate(clsid, IID_IOleObject, OLERENDER_DRAW, nullptr, site, g->storage, out);
+}
+
 // The object of a Container by its creation mode; every call asks for
 // IOleObject drawn by the object itself, with the client site and the
 // object's sub-storage.
@@ -802,7 +837,7 @@ static HRESULT CreateByMode(CGenObject* g, uint16_t mode, const CLSID* clsid, co
         hr = data ? OleCreateFromData(data, IID_IOleObject, OLERENDER_DRAW, nullptr, site, g->storage, out)
                   : E_INVALIDARG;
         break;
-    case kModeLoad: hr = OleLoad(g->storage, IID_IOleObject, site, out); break;
+    case kModeLoad: hr = LoadSaved(g, site, out); break;
     default: hr = E_FAIL; break;
     }
     if (site) site->Release();
@@ -1166,6 +1201,8 @@ HRESULT GenObjSave(CGenObject* g) {
         g->stream->Seek(zero, STREAM_SEEK_SET, nullptr);
         hr = psi->Save(g->stream, TRUE);
         psi->Release();
+        // A control that cannot save leaves an empty state, never a stale one.
+        if (hr == E_NOTIMPL) g->stream->SetSize(ULARGE_INTEGER{});
         g->stream->Commit(0);
         if (g->storage) g->storage->Commit(0);
         return hr;
