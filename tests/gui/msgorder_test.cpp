@@ -489,7 +489,6 @@ TEST_F(MsgOrderTest, TabControlChangeIsClickThenChange) {
 TEST_F(MsgOrderTest, ToolButtonClickIsClickThenButtonClick) {
     constexpr uint32_t kPidBtnTag = 220, kEvButtonClick = 26;
     constexpr int32_t kTag = 22;
-    constexpr uint32_t kClickModifiers = 8;   // the modifiers of a tool button's $CLICK
     CreateRecordReset(&cr_);
     cr_.windowRec = win_;
     cr_.width = kTestWindowWidth, cr_.height = kCtlGap;

@@ -177,8 +177,8 @@ static bool gSkipPageSteps = false;
 // The default deadlines of the waiting steps: reached only when the state
 // never comes, so they are long enough for a machine busy with other work.
 constexpr int kPageExpectMs = 10000;
-constexpr int kWindowWaitMs = 10000;
-constexpr int kPixelWaitMs = 10000;
+[[maybe_unused]] constexpr int kWindowWaitMs = 10000;
+[[maybe_unused]] constexpr int kPixelWaitMs = 10000;
 constexpr int kValueWaitMs = 10000;
 constexpr int kPollMs = 50;
 constexpr int kPageAnswerMs = 15000;
@@ -1116,7 +1116,7 @@ static const Field* FieldOf(const Step& st, const char* op, size_t nth = 0) {
     return nullptr;
 }
 
-static long long NumOf(const Step& st, const char* op, long long def, size_t nth = 0) {
+[[maybe_unused]] static long long NumOf(const Step& st, const char* op, long long def, size_t nth = 0) {
     const Field* f = FieldOf(st, op, nth);
     long long v = def;
     if (f && !FieldNum(st, *f, &v)) return def;
