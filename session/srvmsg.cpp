@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "session/config.h"
 #include "session/log.h"
@@ -92,6 +93,9 @@ static int32_t OnGrowBuffer(const SrvMsg* m) {
     gRecvBuf.size = static_cast<uint32_t>(size);
     return static_cast<int32_t>(size);
 }
+
+// From this size a received frame changes buffers rather than being copied.
+constexpr uint32_t kFrameSwapMin = 65536;
 
 // The longest sleep of one turn of a timed event wait.
 constexpr DWORD kEventPollMs = 50;
@@ -425,6 +429,19 @@ static void TakeOne(const uint8_t* msg, const FrameHead& head, MsgBuf* unpack) {
 static uint32_t gNestDepth;      // requests taken inside a nested wait (SrvMsgNestBegin)
 static bool gFrameReleased;     // the frame being worked has made ready for the next one already
 
+// Moves the received frame into work. A large frame changes buffers with the
+// receive buffer instead of being copied; the receive buffer keeps at least
+// the size the server was told, so work is first made as large.
+static bool TakeReceivedFrame(MsgBuf* work) {
+    if (gRecvBuf.used < kFrameSwapMin) return MsgBufAppend(work, gRecvBuf.data, gRecvBuf.used);
+    if (!MsgBufReserve(work, gRecvBuf.size)) return false;
+    std::swap(work->data, gRecvBuf.data);
+    std::swap(work->size, gRecvBuf.size);
+    work->used = gRecvBuf.used;
+    gRecvBuf.used = 0;
+    return true;
+}
+
 void FetchSrvMsg() {
     // The frame is copied out of the receive buffer so a nested exchange can
     // take the next one while this one is still being worked.
@@ -435,11 +452,11 @@ void FetchSrvMsg() {
     MsgBuf* work = gAwaitType ? &awaitWork : gNestDepth ? &nestWork : &gSrvMsgBuf;
     MsgBuf* unpack = gAwaitType ? &awaitUnpack : gNestDepth ? &nestUnpack : &gMemberBuf;
     work->used = 0;
-    if (!MsgBufAppend(work, gRecvBuf.data, gRecvBuf.used)) {
+    if (!TakeReceivedFrame(work)) {
         SessionFail(kErrBadMessage);
         return;
     }
-    gSession.bytesRecv += gRecvBuf.used;
+    gSession.bytesRecv += work->used;
     gSession.msgsRecv++;
     uint8_t* msg = work->data;
     FrameHead h;

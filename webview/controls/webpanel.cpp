@@ -291,7 +291,7 @@ void WebPanelReparent(ObjectRecord* rec) {
         if (window) WebLinkChild(c);
         c = next;
     }
-    rec->children = nullptr;
+    ChildListForget(rec);
 }
 
 void WebPanelDestroy(ObjectRecord* rec) { WebPanelReparent(rec); }

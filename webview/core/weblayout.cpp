@@ -98,26 +98,16 @@ std::vector<ObjectRecord*> Snapshot(ObjectRecord* container) {
 
 // ---- Chains and lookups ----------------------------------------------------------------
 
+static uint32_t ZOrderKey(const ObjectRecord* rec) { return rec->zOrder; }
+
 void WebLinkChild(ObjectRecord* rec) {
     ObjectRecord* container = rec ? rec->parent : nullptr;
     if (!container || !ObjectParentChainOk(rec, container)) return;
-    WebUnlinkChild(rec);
-    ObjectRecord** link = &container->children;
-    while (*link && (*link)->zOrder <= rec->zOrder) link = &(*link)->next;
-    rec->next = *link;
-    *link = rec;
+    ChildListRemove(rec);
+    ChildListInsert(rec, ZOrderKey);
 }
 
-bool WebUnlinkChild(ObjectRecord* rec) {
-    if (!rec || !rec->parent) return false;
-    for (ObjectRecord** link = &rec->parent->children; *link; link = &(*link)->next)
-        if (*link == rec) {
-            *link = rec->next;
-            rec->next = nullptr;
-            return true;
-        }
-    return false;
-}
+bool WebUnlinkChild(ObjectRecord* rec) { return rec && ChildListRemove(rec); }
 
 static ObjectRecord* FindIn(ObjectRecord* container, uint32_t id, int depth) {
     if (!container || depth > kParentChainMax) return nullptr;
