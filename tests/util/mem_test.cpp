@@ -100,7 +100,9 @@ TEST(Handles, ManyRecordsComeAndGoAsTheModelSays) {
             for (auto& e : byHandle) live = live || e.second == rec;
             if (live) continue;  // a record is registered once
             uint32_t h = op == 0 ? kHandleRangeObject.first + rng() % 50000 : HandleNew(kHandleObject, rec);
-            if (op == 0) ASSERT_TRUE(HandleAdd(kHandleObject, h, rec));
+            if (op == 0) {
+                ASSERT_TRUE(HandleAdd(kHandleObject, h, rec));
+            }
             ASSERT_NE(h, 0u);
             byHandle[h] = rec;
         } else {
