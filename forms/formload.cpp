@@ -269,19 +269,10 @@ bool WriteCodeFile(FormFileContext* ctx, const char* text, uint32_t length) {
     return WriteFile(CodeFileOf(ctx), text, length, &written, nullptr) && written == length;
 }
 
-// The events the entry's kind offers in forms, one item per event id.
+// The events the entry's object offers in forms (the writer's list).
 bool BuildEntryEvents(FormEntry* e) {
     if (e->events || !e->object) return e->events != nullptr;
-    uint64_t offered = e->object->kind < kObjectKindRows ? KindEventTable[e->object->kind] : 0;
-    uint32_t n = 0;
-    for (uint32_t id = 0; id < kEventPrefixCount; ++id) n += (offered >> id) & 1;
-    if (n == 0) return false;
-    e->events = static_cast<FormEventItem*>(GuardedAlloc(n * sizeof(FormEventItem)));
-    if (!e->events) return false;
-    memset(e->events, 0, n * sizeof(FormEventItem));
-    for (uint32_t id = 0; id < kEventPrefixCount; ++id)
-        if ((offered >> id) & 1) e->events[e->eventCount++].eventId = id;
-    return true;
+    return FormBuildEventList(e->object->kind, e->object, &e->events, &e->eventCount, &e->ownEventNames);
 }
 
 void FreeEntryEvents(FormFileContext* ctx) {

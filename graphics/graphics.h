@@ -19,6 +19,8 @@ void GraphicsInstall();
 
 // ---- Creators: (type, creation record) -> record, or null with a code -100..0 ----
 ObjectRecord* PanelCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+// Whether a native Panel has bit 6 of its second style word (SetWinFlag1).
+bool PanelWinFlag1(ObjectRecord* panel);
 ObjectRecord* ScrollBarCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* SliderCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* ProgressCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
@@ -36,6 +38,12 @@ ObjectRecord* ToolBarCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code
 // last (form loading makes a bar, then its panels or buttons).
 ObjectRecord* StatusPanelCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* ToolButtonCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+// The panels of a native status bar and the buttons of a native toolbar, in
+// their order, as a form save writes them after their bar.
+uint32_t StatusBarPanelCount(ObjectRecord* bar);
+ObjectRecord* StatusBarPanelAt(ObjectRecord* bar, uint32_t index);
+uint32_t ToolBarButtonCount(ObjectRecord* bar);
+ObjectRecord* ToolBarButtonAt(ObjectRecord* bar, uint32_t index);
 // A user takes one use of an image list.
 void ImageListTakeUse(ObjectRecord* list);
 // Drops one use of an image list; the last release (with free) destroys it.

@@ -429,6 +429,12 @@ ObjectRecord* ImageListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         *code = kOpNoObject;
         return nullptr;
     }
+    // Its name and texts, so that a form save names the list again.
+    if (!CopyCreateStrings(rec, cr)) {
+        FreeList(l);
+        *code = kOpNoMemory;
+        return nullptr;
+    }
     LoadResourceImages(l);
     l->nextList = gImageListHead;
     gImageListHead = l;

@@ -772,6 +772,13 @@ ObjectRecord* ToolButtonCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) 
     return it ? &it->hdr : nullptr;
 }
 
+uint32_t ToolBarButtonCount(ObjectRecord* bar) { return AsToolBar(bar)->buttonCount; }
+
+ObjectRecord* ToolBarButtonAt(ObjectRecord* bar, uint32_t index) {
+    BarItemRecord* it = BarItemFind(AsToolBar(bar)->buttons, index, nullptr, nullptr);
+    return it ? &it->hdr : nullptr;
+}
+
 void ToolBarInstall() {
     gGuiHooks.toolBarMnemonic = ToolBarMnemonic;
     RegisterObjectCreator(kTypeToolbar, ToolBarCreate);

@@ -5,13 +5,16 @@
 // XML saves, conversion back and the LoadQofFile conversion path.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/wiring.h"
 #include "controls/controls.h"
 #include "forms/formload.h"
 #include "forms/formsave.h"
@@ -24,6 +27,7 @@
 #include "objects/objrecord.h"
 #include "objects/window.h"
 #include "session/util/mem.h"
+#include "tests/com/testsrvreg.h"
 #include "tests/gui/testwindow.h"
 #include "tests/testutil.h"
 
@@ -107,8 +111,10 @@ BOOL LimitedWrite(HANDLE h, const void* data, DWORD size, DWORD* written) {
 class FormSaveTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        StartTestRuntime(FormsInstall);
+        registered_ = RegisterServer();
+        StartTestRuntime(InstallFacilities);
     }
+    static bool registered_;
     ObjectRecord* NewWindow() {
         ObjectCreateRecord cr;
         CreateRecordReset(&cr);
@@ -137,6 +143,66 @@ protected:
     }
     std::vector<ObjectRecord*> windows_;
 };
+
+bool FormSaveTest::registered_;
+
+// A method call with integer arguments as the server makes it; the integer answer.
+int32_t CallInts(ObjectRecord* rec, uint32_t method, std::initializer_list<int32_t> args) {
+    MethodCallRec call = {};
+    call.method = method;
+    call.result.kind = kItemInt;
+    call.result.varRef = 501;
+    uint32_t i = 0;
+    for (int32_t a : args) {
+        call.args[i].kind = kItemInt;
+        call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a));
+        call.argPresent[i++] = 1;
+    }
+    call.argCount = i;
+    return InvokeForReply(rec, &call);
+}
+
+// The table index of a row's entry (sub-object rows take none).
+uint32_t EntryOfRow(const qofbuild::Parsed& p, size_t row) {
+    uint32_t entry = 0;
+    for (size_t i = 0; i < row; ++i) entry += qofbuild::IsSubObject(p.rows[i].kind) ? 0 : 1;
+    return entry;
+}
+
+size_t RowNamed(const qofbuild::Parsed& p, const std::string& name) {
+    for (size_t i = 0; i < p.rows.size(); ++i)
+        if (p.rows[i].name == name) return i;
+    return p.rows.size();
+}
+
+// The value of a number record of a row, -1 when the row has none.
+int64_t RowValue(const qofbuild::Parsed& p, size_t row, uint32_t id) {
+    if (row >= p.rows.size()) return -1;
+    bool ok = false;
+    auto recs = qofbuild::Records(p.rows[row].stream, &ok);
+    const qofbuild::Record* r = qofbuild::FindRecord(recs, id);
+    return r ? static_cast<int64_t>(r->value) : -1;
+}
+
+// The form objects of the bars, image lists, tab control, panel and Control
+// kinds appended to a form whose entries so far number entries: an image
+// list, a status bar of two panels and a tool bar of three buttons, a tab
+// control showing the list, a panel holding an edit, and the test server's
+// ActiveX control.
+void AddBarsAndLists(Form* form, uint32_t entries) {
+    uint32_t list = entries;
+    form->objects.push_back({"Icons", 35, qofbuild::Stream().Int(130, 16).Int(131, 16)});
+    form->objects.push_back({"Status", 38, ControlStream("", 0, 420, 420, 20).Int(200, 1)});
+    form->objects.push_back({"-", 39, ControlStream("Ready", 0, 0, 100, 0)});
+    form->objects.push_back({"-", 39, ControlStream("Line 1", 0, 0, 80, 0)});
+    form->objects.push_back({"Tools", 40, ControlStream("", 0, 0, 400, 28).Int(qofbuild::kIdImageList, list)});
+    for (const char* b : {"New", "Open", "Save"}) form->objects.push_back({"-", 41, ControlStream(b, 0, 0, 0, 0)});
+    form->objects.push_back(
+        {"Tabs", 27, ControlStream("One;Two", 300, 300, 110, 60).Int(qofbuild::kIdImageList, list)});
+    form->objects.push_back({"Box", 43, ControlStream("", 300, 370, 100, 40)});
+    form->objects.push_back({"InBox", 6, ControlStream("inside", 5, 5, 80, 22, entries + 4)});
+    form->objects.push_back({"Ctl", 32, ControlStream("", 420, 10, 120, 60).Text(110, "QovTest.Control")});
+}
 
 TEST_F(FormSaveTest, SavedFormParsesAndLoadsIntoAnEqualWindow) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
@@ -214,6 +280,8 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     form.objects.push_back({"-", 48, opener});
     form.objects.push_back({"Pop", 24, ControlStream("Pop", 0, 0, 0, 0)});
     form.objects.push_back({"-", 48, ControlStream("Copy", 0, 0, 0, 0)});
+    ASSERT_TRUE(registered_) << "regsvr32 could not register the test server (QOV_TESTSRV)";
+    AddBarsAndLists(&form, 21);
     ObjectRecord* a = Loaded(qofbuild::Build(form));
     std::string path = TempPath("qovsave-kinds.qof"), pathB = TempPath("qovsave-kinds-b.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
@@ -236,6 +304,42 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     uint32_t optsEntry = 0;
     for (size_t i = 0; i < opts; ++i) optsEntry += p.rows[i].kind == kKindMenuItem ? 0 : 1;
     EXPECT_EQ(qofbuild::FindRecord(item, 283)->value, optsEntry);
+    // The panels and buttons follow their bar, named "-", and count in the header.
+    size_t status = RowNamed(p, "Status"), tools = RowNamed(p, "Tools"), icons = RowNamed(p, "Icons");
+    ASSERT_LT(status + 2, p.rows.size());
+    ASSERT_LT(tools + 3, p.rows.size());
+    for (size_t i = 1; i <= 2; ++i) {
+        EXPECT_EQ(p.rows[status + i].kind, kKindStatusPanel);
+        EXPECT_EQ(p.rows[status + i].name, "-");
+    }
+    for (size_t i = 1; i <= 3; ++i) {
+        EXPECT_EQ(p.rows[tools + i].kind, kKindToolButton);
+        EXPECT_EQ(p.rows[tools + i].name, "-");
+    }
+    EXPECT_EQ(p.count, p.rows.size());
+    // The image list follows the window; the bar and the tab control name its entry.
+    EXPECT_EQ(icons, 1u);
+    EXPECT_EQ(RowValue(p, tools, 270), EntryOfRow(p, icons));
+    EXPECT_EQ(RowValue(p, RowNamed(p, "Tabs"), 270), EntryOfRow(p, icons));
+    // The panel's child names the panel's entry.
+    EXPECT_EQ(RowValue(p, RowNamed(p, "InBox"), 158), EntryOfRow(p, RowNamed(p, "Box")));
+    // The Control's declaration carries its class.
+    EXPECT_NE(p.codeArea.find("Ctl                             Control Class=\"QovControl\"\r\n"), std::string::npos)
+        << p.codeArea;
+    // The XML save writes the same sub-objects and references.
+    std::string xml = TempPath("qovsave-kinds.xml");
+    ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), nullptr, nullptr, kFormSaveXmlFull), 0u) << gFormLastError;
+    std::string x = ReadFileText(xml);
+    DeleteFileA(xml.c_str());
+    size_t toolsAt = x.find("<Name>Tools</Name>");
+    ASSERT_NE(toolsAt, std::string::npos);
+    EXPECT_NE(x.find("<ImageList>Icons</ImageList>", toolsAt), std::string::npos);
+    size_t buttons = 0;
+    for (size_t at = x.find("<Object type=\"ToolButton\">"); at != std::string::npos;
+         at = x.find("<Object type=\"ToolButton\">", at + 1))
+        ++buttons;
+    EXPECT_EQ(buttons, 3u);
+    EXPECT_NE(x.find("<Object type=\"StatusPanel\">"), std::string::npos);
     ObjectRecord* b = Loaded(ReadFileBytes(path));
     ExpectSavesRowsOf(b, pathB, p);
     DeleteFileA(path.c_str());
@@ -331,11 +435,28 @@ TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
     ObjectRecord* cancel = ObjectFindChild(a, "CancelBtn");
     ASSERT_NE(cancel, nullptr);
     cancel->flags |= kObjFromFormNoLoad;
+    // Two flagged panels: one plain, one that SetWinFlag1 marked with bit 6.
+    ObjectCreateRecord cr;
+    for (const char* name : {"PlainBox", "MarkedBox"}) {
+        CreateRecordReset(&cr);
+        cr.windowRec = a;
+        cr.left = 10, cr.top = 250, cr.width = 60, cr.height = 30;
+        cr.name = CrText{name, static_cast<uint32_t>(strlen(name))};
+        int32_t code = 0;
+        ObjectRecord* panel = ObjectCreate(kTypePanel, &cr, &code);
+        ASSERT_NE(panel, nullptr) << code;
+        panel->flags |= kObjFromFormNoLoad;
+        if (strcmp(name, "MarkedBox") == 0) {
+            ASSERT_EQ(CallInts(panel, 17, {0x40, 0x40}), 0);
+        }
+    }
     std::string path = TempPath("qovsave-marked.qof");
     const struct {
         bool keepFlagged;
+        const char* name;
         bool saved;
-    } cases[] = {{false, false}, {true, true}};
+    } cases[] = {{false, "CancelBtn", false}, {false, "PlainBox", false}, {false, "MarkedBox", false},
+                 {true, "CancelBtn", true},   {true, "PlainBox", true},   {true, "MarkedBox", false}};
     for (const auto& c : cases) {
         uint32_t keep = gGuiModeFlags;
         if (c.keepFlagged) gGuiModeFlags |= kGuiModeKeepFlagged;
@@ -343,28 +464,36 @@ TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
         gGuiModeFlags = keep;
         qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(path));
         ASSERT_TRUE(p.ok) << p.why;
-        bool found = false;
-        for (const qofbuild::ParsedRow& r : p.rows) found = found || r.name == "CancelBtn";
-        EXPECT_EQ(found, c.saved) << "keep flagged " << c.keepFlagged;
+        EXPECT_EQ(RowNamed(p, c.name) < p.rows.size(), c.saved) << c.name << " keep flagged " << c.keepFlagged;
     }
     DeleteFileA(path.c_str());
 }
 
+// The page holds the page kinds; a form with a menu, a list view and a tree
+// view is written without them and answers 207, a form of page kinds only 0.
 TEST_F(FormSaveTest, WebPageHoldsTheFormsObjects) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    Form plain = AddressForm();
+    plain.objects.erase(plain.objects.begin() + 5, plain.objects.end());
+    plain.objects.push_back({"OkBtn", 1, ControlStream("OK", 240, 240, 80, 26)});
+    ObjectRecord* pageOnly = Loaded(qofbuild::Build(plain));
     std::string path = TempPath("qovsave-web.htm");
     struct Case {
+        ObjectRecord* window;
         uint32_t options;
+        uint32_t result;
         const char* jquery;
         const char* why;
     };
     const Case kCases[] = {
-        {kFormSaveWebPage, "js/jquery-2.1.1.min.js", "the newer library by default"},
-        {kFormSaveWebPage | kFormSaveOldScripts, "js/jquery-1.12.4.min.js", "the older one with option 0x20"},
+        {a, kFormSaveWebPage, 207, "js/jquery-2.1.1.min.js", "the newer library by default; menu and lists left out"},
+        {a, kFormSaveWebPage | kFormSaveOldScripts, 207, "js/jquery-1.12.4.min.js", "the older one with option 0x20"},
+        {pageOnly, kFormSaveWebPage, 0, "js/jquery-2.1.1.min.js", "page kinds only: nothing left out"},
     };
     for (const Case& c : kCases) {
         DeleteFileA(path.c_str());
-        ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, c.options), 0u) << gFormLastError;
+        ASSERT_EQ(FormSaveQof(c.window, ("!" + path).c_str(), nullptr, nullptr, c.options), c.result)
+            << gFormLastError;
         std::string page = ReadFileText(path);
         EXPECT_EQ(page.compare(0, 15, "<!DOCTYPE html>"), 0) << c.why;
         EXPECT_NE(page.find(c.jquery), std::string::npos) << c.why;
@@ -447,8 +576,8 @@ TEST_F(FormSaveTest, XmlSaveConvertsBackAndLoads) {
 
 
 // A hand-written XML form converted and loaded: its objects, its menu from
-// nested items, its PNG resource; a form of kinds whose creators this client
-// does not have yet converts, and its load answers the creation failure.
+// nested items, its PNG resource; a form with a panel, a status bar and a tool
+// bar converts and loads with the panel's child, the panels and the button.
 TEST_F(FormSaveTest, HandWrittenXmlConvertsAndLoads) {
     std::vector<uint8_t> png = testpng::MakePng(0, 0x80, 0xFF);
     std::string xml =
@@ -508,9 +637,18 @@ TEST_F(FormSaveTest, HandWrittenXmlConvertsAndLoads) {
     char qof2[MAX_PATH + 2] = {};
     ASSERT_EQ(FormConvertXmlToQof(("!" + path).c_str(), qof2, sizeof qof2, true), 0u) << gFormLastError;
     ObjectRecord* w2 = NewWindow();
-    EXPECT_EQ(FormLoadQof(w2, qof2, nullptr, nullptr, kFormOptNoShow, nullptr, err), kFormReadFailed + kVersion5);
-    EXPECT_STREQ(err, "Unable to Create: Pane\r\nIgnore Error?");
+    ASSERT_EQ(FormLoadQof(w2, qof2, nullptr, nullptr, kFormOptNoShow, nullptr, err), kVersion5) << err;
     DeleteFileA(qof2 + 1);
+    ObjectRecord* pane = ObjectFindChild(w2, "Pane");
+    ASSERT_NE(pane, nullptr);
+    ASSERT_NE(pane->children, nullptr);
+    EXPECT_STREQ(pane->children->name, "Inside") << "the edit is in the panel";
+    ObjectRecord* status = ObjectFindChild(w2, "Status");
+    ObjectRecord* tools = ObjectFindChild(w2, "Tools");
+    ASSERT_NE(status, nullptr);
+    ASSERT_NE(tools, nullptr);
+    EXPECT_EQ(gFormSubObjectHooks.statusPanelCount(status), 2u);
+    EXPECT_EQ(SendMessageA(tools->hwnd, TB_BUTTONCOUNT, 0, 0), 1);
     DeleteFileA(path.c_str());
 }
 
