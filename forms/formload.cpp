@@ -501,12 +501,15 @@ static bool WindowIsEmpty(ObjectRecord* window) {
     return w && !window->children && !w->menus;
 }
 
-// The form file's bytes: a '!' name is the client's own path, anything else
-// the server's file fetched through the session.
+bool FormNameIsClientPath(const char* name) { return name && name[0] == kClientPathMark; }
+
+// The form file's bytes from a client path ('!' and the path). A name of a
+// server file is refused before anything is fetched: forms load only from
+// files the client can open.
 static int32_t FetchFormFile(const char* fileName, uint8_t** data, uint32_t* size) {
+    if (!FormNameIsClientPath(fileName)) return kFormServerName;
     int rc = CacheFetch(fileName, kFetchFile, data, size);
-    if (rc == 0 && *data) return 0;
-    return fileName[0] == kClientPathMark ? kFormCantOpen : kFormNameUnresolved;
+    return rc == 0 && *data ? 0 : kFormCantOpen;
 }
 
 // A code output prepared for the server has a temporary local file already;
@@ -638,7 +641,7 @@ void FormWindowFree(ObjectRecord* window) {
 // ---- Header queries -------------------------------------------------------------------------------
 
 static int32_t QueryHeader(const char* fileName, uint32_t selector, bool flagsQuery) {
-    if (!fileName || !fileName[0]) return -1;
+    if (!FormNameIsClientPath(fileName)) return -1;
     uint8_t* data = nullptr;
     uint32_t size = 0;
     if (CacheFetch(fileName, kFetchFile, &data, &size) != 0 || !data) return -1;

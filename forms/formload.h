@@ -99,6 +99,10 @@ extern char gFormLastError[kFormErrTextSize + 1];
 // The tool-bar style switch: when set, tool bars of old writers keep their ShowTips.
 extern uint8_t gToolBarStyleSwitch;
 
+// Whether a file name is a client path ('!' and the path). Form loads, the
+// form-file queries, a save's code file and a conversion's XML file accept
+// only these; a server file's name is refused without fetching it.
+bool FormNameIsClientPath(const char* name);
 int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlOutput, const char* codeOutput,
                     uint32_t options, const uint32_t overrides[kOvCount], char* errorText);
 bool FormFileRead(FormFileContext* ctx);

@@ -521,7 +521,9 @@ uint32_t FormSaveQof(ObjectRecord* window, const char* fileName, const char* eve
     // The code file gives a QOF file its user code and a full XML file its
     // code object; an objects-only XML file has neither.
     bool usesCode = !(options & kFormSaveXmlObjects);
-    if (usesCode && codeFile && codeFile[0] && !FetchText(codeFile, &job.code, &job.codeSize)) {
+    // The code file must be the client's own: a server's is refused unfetched.
+    if (usesCode && codeFile && codeFile[0] &&
+        (!FormNameIsClientPath(codeFile) || !FetchText(codeFile, &job.code, &job.codeSize))) {
         LogOsError("QofSaveErrCodeFileGet", kFormSaveCodeFile);
         return static_cast<uint32_t>(SendBack(&out, kFormSaveCodeFile));
     }
@@ -548,8 +550,9 @@ uint32_t FormSaveQof(ObjectRecord* window, const char* fileName, const char* eve
 uint32_t FormConvertXmlToQof(const char* xmlName, char* qofName, size_t qofRoom, bool makeTemporary) {
     uint8_t* data = nullptr;
     uint32_t size = 0;
-    if (!xmlName || !xmlName[0] || CacheFetch(xmlName, kFetchFile, &data, &size) != 0 || !data)
-        return kFormConvNameUnresolved;
+    if (!xmlName || !xmlName[0]) return kFormConvNameUnresolved;
+    if (!FormNameIsClientPath(xmlName)) return kFormConvServerName;
+    if (CacheFetch(xmlName, kFetchFile, &data, &size) != 0 || !data) return kFormConvNameUnresolved;
     if (makeTemporary) {
         char dir[MAX_PATH], path[MAX_PATH];
         if (!GetTempPathA(sizeof dir, dir) || !GetTempFileNameA(dir, kTempPrefix, 0, path)) {

@@ -340,6 +340,16 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
         ++buttons;
     EXPECT_EQ(buttons, 3u);
     EXPECT_NE(x.find("<Object type=\"StatusPanel\">"), std::string::npos);
+    // An event text naming the Control's own event gives it a handler.
+    const char* events = "<?xml version=\"1.0\"?><QOFORM><Object type=\"Control\"><Properties><Name>Ctl</Name>"
+                         "</Properties><Events><clicked>OnClicked</clicked></Events></Object></QOFORM>";
+    ASSERT_EQ(FormSaveQof(a, ("!" + pathB).c_str(), events, nullptr, 0), 0u) << gFormLastError;
+    qofbuild::Parsed withEvent = qofbuild::Parse(ReadFileBytes(pathB));
+    ASSERT_TRUE(withEvent.ok) << withEvent.why;
+    ASSERT_EQ(withEvent.descList.size(), 1u);
+    EXPECT_EQ(withEvent.descList[0].label, "OnClicked");
+    EXPECT_EQ(withEvent.descList[0].eventId, 1u) << "the event's id in the type information";
+    EXPECT_EQ(withEvent.descList[0].objectIndex, EntryOfRow(withEvent, RowNamed(withEvent, "Ctl")));
     ObjectRecord* b = Loaded(ReadFileBytes(path));
     ExpectSavesRowsOf(b, pathB, p);
     DeleteFileA(path.c_str());
@@ -403,6 +413,7 @@ TEST_F(FormSaveTest, RefusedSaves) {
         {"a folder that is not there", "!" + missing, nullptr, "", 0, 202},
         {"an XML save into a folder that is not there", "!" + missing, nullptr, "", kFormSaveXmlFull, 202},
         {"a code file that is not there", "!" + target, nullptr, "!" + TempPath("no-such-code.txt"), 0, 205},
+        {"a code file of the server's", "!" + target, nullptr, "code.txt", 0, 205},
         {"event text that is no XML form", "!" + target, "<?xml version=\"1.0\"?><FORM/>", "", 0, 208},
         {"an event file that is not there", "!" + target, "no-such-events.xml", "", 0, 208},
         {"a web page into a folder that is not there", "!" + missing, nullptr, "", kFormSaveWebPage, 202},
@@ -679,6 +690,7 @@ TEST_F(FormSaveTest, ConversionFailuresAnswerTheirCodes) {
     }
     char qof[MAX_PATH + 2] = {};
     EXPECT_EQ(FormConvertXmlToQof(("!" + TempPath("no-such.xml")).c_str(), qof, sizeof qof, true), 301u);
+    EXPECT_EQ(FormConvertXmlToQof("form.xml", qof, sizeof qof, true), 302u) << "a server file's name";
     DeleteFileA(xml.c_str());
 }
 
