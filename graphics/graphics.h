@@ -48,6 +48,9 @@ ObjectRecord* ToolBarButtonAt(ObjectRecord* bar, uint32_t index);
 void ImageListTakeUse(ObjectRecord* list);
 // Drops one use of an image list; the last release (with free) destroys it.
 void ImageListRelease(ObjectRecord* list, bool free);
+// Whether the list is handing its users a rebuilt list: their image-list
+// slot (18) then takes the list's new handle instead of letting it go.
+bool ImageListRebuilding(ObjectRecord* list);
 // The list's HIMAGELIST, or none.
 HIMAGELIST ImageListHandle(ObjectRecord* list);
 // Writes the images of a list in one row as a .BMP file, the masked pixels
@@ -60,6 +63,10 @@ int32_t ImageListWriteBmp(HIMAGELIST list, COLORREF maskColour, const char* name
 // A bitmap the caller owns from a picture name (a client '!' path, a server
 // file, '@' a named resource), loaded through a bare picture; null on failure.
 HBITMAP LoadBitmapByName(const char* name);
+// A bitmap resource by number as a picture's Resource finds it: the form's
+// bitmap of window's form (or of the load in progress), the server's, the
+// client's own; none when none has it.
+HBITMAP LoadBitmapByNumber(uint32_t number, ObjectRecord* window);
 // An icon the caller owns from an icon name ('<' small, '!' client file,
 // else a server file); null on failure.
 HICON LoadIconByName(const char* name);

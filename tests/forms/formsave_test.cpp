@@ -191,7 +191,9 @@ int64_t RowValue(const qofbuild::Parsed& p, size_t row, uint32_t id) {
 // ActiveX control.
 void AddBarsAndLists(Form* form, uint32_t entries) {
     uint32_t list = entries;
-    form->objects.push_back({"Icons", 35, qofbuild::Stream().Int(130, 16).Int(131, 16)});
+    // The list's one-pixel images come from the form's PNG, as a picture's do.
+    form->resources.push_back({3001, "Dot", 3, 0, testpng::MakePng(0x10, 0x90, 0x30)});
+    form->objects.push_back({"Icons", 35, qofbuild::Stream().Int(130, 1).Int(131, 1).Int(87, 3001)});
     form->objects.push_back({"Status", 38, ControlStream("", 0, 420, 420, 20).Int(200, 1)});
     form->objects.push_back({"-", 39, ControlStream("Ready", 0, 0, 100, 0)});
     form->objects.push_back({"-", 39, ControlStream("Line 1", 0, 0, 80, 0)});
@@ -202,6 +204,8 @@ void AddBarsAndLists(Form* form, uint32_t entries) {
     form->objects.push_back({"Box", 43, ControlStream("", 300, 370, 100, 40)});
     form->objects.push_back({"InBox", 6, ControlStream("inside", 5, 5, 80, 22, entries + 4)});
     form->objects.push_back({"Ctl", 32, ControlStream("", 420, 10, 120, 60).Text(110, "QovTest.Control")});
+    form->objects.push_back({"Mark", 7, ControlStream("", 420, 80, 32, 32).Int(qofbuild::kIdImageList, list).Int(217, 1)});
+    form->objects.push_back({"Photo", 11, ControlStream("", 420, 120, 40, 40).Int(87, 3001)});
 }
 
 TEST_F(FormSaveTest, SavedFormParsesAndLoadsIntoAnEqualWindow) {
@@ -321,6 +325,11 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     EXPECT_EQ(icons, 1u);
     EXPECT_EQ(RowValue(p, tools, 270), EntryOfRow(p, icons));
     EXPECT_EQ(RowValue(p, RowNamed(p, "Tabs"), 270), EntryOfRow(p, icons));
+    EXPECT_EQ(RowValue(p, RowNamed(p, "Mark"), 270), EntryOfRow(p, icons)) << "the icon shows the list's image";
+    EXPECT_EQ(RowValue(p, RowNamed(p, "Mark"), 217), 1);
+    EXPECT_EQ(RowValue(p, RowNamed(p, "Photo"), 87), 3001) << "the picture names the form's bitmap";
+    ASSERT_EQ(p.resources.size(), 2u);
+    EXPECT_TRUE(p.resources[0].name == "Dot" || p.resources[1].name == "Dot") << "the form's PNG is kept";
     // The panel's child names the panel's entry.
     EXPECT_EQ(RowValue(p, RowNamed(p, "InBox"), 158), EntryOfRow(p, RowNamed(p, "Box")));
     // The Control's declaration carries its class.
