@@ -410,7 +410,9 @@ static void RepointWindowHandles(ObjectRecord* rec) {
 
 // The asking Window object takes the loaded window's whole record; the new
 // record takes the old, empty one. Each keeps its place in the sibling and
-// window lists, its handle and its Ovar, so the server's object now is the form.
+// window lists, its handle, its Ovar and its event registrations, so the
+// server's object now is the form and keeps what the server registered on it
+// (a $LOAD registered before the load is posted when the load ends).
 static void ExchangeWindowRecords(ObjectRecord* asking, ObjectRecord* loaded) {
     auto* a = reinterpret_cast<NativeWindowRecord*>(asking);
     auto* b = reinterpret_cast<NativeWindowRecord*>(loaded);
@@ -423,6 +425,9 @@ static void ExchangeWindowRecords(ObjectRecord* asking, ObjectRecord* loaded) {
         pair->w.hdr.ovar = own.w.hdr.ovar;
         pair->w.hdr.handle = own.w.hdr.handle;
         pair->w.hdr.recordSize = own.w.hdr.recordSize;
+        pair->w.hdr.events = own.w.hdr.events;
+        pair->w.hdr.eventMask[0] = own.w.hdr.eventMask[0];
+        pair->w.hdr.eventMask[1] = own.w.hdr.eventMask[1];
         pair->nextWindow = own.nextWindow;
     }
     RepointWindowHandles(asking);

@@ -119,6 +119,10 @@ bool FormResGetData(ObjectRecord* window, uint16_t kind, uint32_t number, const 
 int32_t FormFileGetFlags(ObjectRecord* window, const char* fileName);
 int32_t FormFileGetInfo(ObjectRecord* window, const char* fileName, uint32_t selector);
 
+// The end of a load the server asked for: $LOAD posted on the window when
+// registered, and the web view told (WebFormLoaded with the window's first
+// child; for a native form only the locale bytes are taken).
+void FormLoadFinish(ObjectRecord* window);
 // Window methods 13, 27, 46 and 48.
 int32_t FormWindowMethod(ObjectRecord* window, MethodCallRec* call);
 // Frees the resource chain and form name a loaded window keeps (its destroy).

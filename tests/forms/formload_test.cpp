@@ -20,11 +20,14 @@
 #include "forms/qofbuild.h"
 #include "forms/testpng.h"
 #include "objects/crstream.h"
+#include "objects/events.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "objects/window.h"
+#include "session/config.h"
 #include "session/util/mem.h"
+#include "webview/core/webobject.h"
 #include "tests/com/testsrvreg.h"
 #include "tests/gui/testwindow.h"
 #include "tests/testutil.h"
@@ -488,6 +491,36 @@ TEST_F(FormLoadTest, ServerNamesAreRefused) {
     EXPECT_EQ(FormFileGetFlags(win_, "address.qof"), -1);
     EXPECT_EQ(FormFileGetInfo(win_, "address.qof", 1), -1);
     EXPECT_EQ(win_->children, nullptr);
+}
+
+// LoadQofFile ends in FormLoadFinish: a registered $LOAD is posted on the
+// window and the web view takes the locale bytes, for a native form too.
+TEST_F(FormLoadTest, LoadQofFileEndsByFinishingTheLoad) {
+    std::string name = WriteForm(qofbuild::Build(AddressForm()), "qovform-finish.qof");
+    const int32_t values[4] = {};
+    ASSERT_EQ(EventRegister(win_, kEvLoad, values, false, nullptr, 0), 0);
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t n = 0;
+    while (EventTakeNext(&ev, items, &n)) {
+    }
+    char keptDecimal = gClientConfig.decimalChar;
+    gClientConfig.decimalChar = ',';
+    gWebDecimalChar = '.';
+    MethodCallRec call = {};
+    call.method = 13;
+    call.result.kind = kItemInt;
+    call.args[0].kind = kItemText;
+    call.args[0].data = name.c_str();
+    call.args[0].size = static_cast<uint32_t>(name.size());
+    call.argPresent[0] = 1;
+    call.argCount = 1;
+    EXPECT_EQ(FormWindowMethod(win_, &call), kVersion5);
+    gClientConfig.decimalChar = keptDecimal;
+    EXPECT_EQ(gWebDecimalChar, ',') << "the web view took the decimal character";
+    bool loadPosted = false;
+    while (EventTakeNext(&ev, items, &n)) loadPosted = loadPosted || (ev.eventId == kEvLoad && ev.handle == handle_);
+    EXPECT_TRUE(loadPosted) << "$LOAD on the loaded window";
 }
 
 }  // namespace
