@@ -134,6 +134,7 @@ void InstallFacilities() {
     gWebHooks.htmlControlHost = HtmlControlTwinHost;
     gWebHooks.htmlControlPage = HtmlControlTwinPage;
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
+    gFormCreatorHooks.webWindowMoved = WebWindowMovedForForm;
     gFormCreatorHooks.statusPanelCreate = StatusPanelCreate;
     gGraphicsHooks.statusBarAddPanel = StatusBarAddPanel;
     gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;

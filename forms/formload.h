@@ -86,6 +86,9 @@ struct FormCreatorHooks {
     // to), the OLE objects follow it. Filled by the OLE container.
     void (*oleReleaseStorage)(ObjectRecord* window);
     void (*oleWindowMoved)(ObjectRecord* from, ObjectRecord* to);
+    // The same for the web view (the windows it hosts, its current windows,
+    // its page owners), before the old record is destroyed. Filled at start-up.
+    void (*webWindowMoved)(ObjectRecord* from, ObjectRecord* to);
 };
 extern FormCreatorHooks gFormCreatorHooks;
 // The OLE storage descriptor of the load in progress (Container, Control).
