@@ -595,6 +595,11 @@ int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlO
     // One load at a time: the load in progress is process-wide state, and the
     // ask box pumps messages, so a second request could arrive meanwhile.
     if (gFormLoadInProgress) return kFormReadFailed;
+    // A native window that hosts a page would need the form's window made
+    // with a page host of its own, whose objects then live in a second page;
+    // that load is not part of this client, so it is refused rather than
+    // leaving the page's windows with a closed host.
+    if (!ObjectIsWebView(window) && ObjectAsWindow(window)->webHost) return kFormReadFailed;
     if (!fileName || !fileName[0]) return kFormNameUnresolved;
     SrvFileRec codeRec = {};
     if (codeOutput && PrepSrvFileWrite(codeOutput, &codeRec) != 0) return kFormCodeNamePrep;
