@@ -129,8 +129,9 @@ void InstallFacilities() {
     gHooks.automationRun = AutomationServerRun;
     ComObjectsInstall();
     HtmlControlInstall();
-    gHtmlTwinHooks = HtmlTwinHooks{WebHtmlTwinCreate, WebHtmlTwinDestroy, WebHtmlTwinResize,
-                                   WebHtmlTwinSetContent, WebHtmlTwinMethod, WebHtmlTwinFocus};
+    gHtmlTwinHooks = HtmlTwinHooks{WebHtmlTwinCreate,     WebHtmlTwinDestroy, WebHtmlTwinResize,
+                                   WebHtmlTwinSetContent, WebHtmlTwinMethod,  WebHtmlTwinFocus,
+                                   WebHtmlTwinSetProp,    WebHtmlTwinGetContent, WebHtmlTwinEnable};
     gWebHooks.htmlControlHost = HtmlControlTwinHost;
     gWebHooks.htmlControlPage = HtmlControlTwinPage;
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;

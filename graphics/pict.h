@@ -75,4 +75,5 @@ int ImageLoadFromClipboard(PictRecord* p);
 // Frees a picture's image, palette and view.
 void PictFreeImage(PictRecord* p);
 
+constexpr uint16_t kResKindIcon = 1;
 constexpr uint16_t kResKindBitmap = 3;

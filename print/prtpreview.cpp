@@ -517,6 +517,8 @@ static void PaintPreview(PrtPrevState* p, PrinterRec* j) {
     EndPaint(p->wnd, &ps);
 }
 
+static void PrtPrevSetClassLook(HWND wnd);
+
 static LRESULT CALLBACK PrtPrevWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     PrtPrevState* p = gCurPrtPrev;
     PrinterRec* j = gCurPrtRec;
@@ -548,7 +550,11 @@ static LRESULT CALLBACK PrtPrevWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         FillRect(dc, &rest, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         return 1;
     }
-    case WM_SYSCOLORCHANGE: UpdateSysColors(); return 0;
+    case WM_SYSCOLORCHANGE:
+        UpdateSysColors();
+        PrtPrevSetClassLook(wnd);
+        InvalidateRect(wnd, nullptr, TRUE);
+        return 0;
     case WM_COMMAND:
         if (lp) PrtPrevCommand(p, j, LOWORD(wp));
         return 0;
@@ -569,6 +575,16 @@ static LRESULT CALLBACK PrtPrevWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 }
 
 // ---- Window ---------------------------------------------------------------------------------------------
+
+// The preview's class takes the window background of the moment (the system
+// colour may have changed since the class was registered) and the icon of the
+// client's own windows.
+static void PrtPrevSetClassLook(HWND wnd) {
+    SetClassLongPtrA(wnd, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetSysColorBrush(COLOR_WINDOW)));
+    WNDCLASSA client;
+    if (GetClassInfoA(GetModuleHandleA(nullptr), kClassWindow, &client) && client.hIcon)
+        SetClassLongPtrA(wnd, GCLP_HICON, reinterpret_cast<LONG_PTR>(client.hIcon));
+}
 
 static int32_t WinFail(uint32_t detail) {
     PrtSetWinErr(detail);
@@ -673,6 +689,7 @@ int32_t PrtPrevCreateWindow(PrtPrevState* p, PrinterRec* j, bool maximized) {
     SetPagingButtons(p, j);
     if (p->printNotAllowed) SetButtonEnabled(p, kPrevBtnPrint, false);
 
+    PrtPrevSetClassLook(p->wnd);
     if (ClientSettingGet(kPrtSetPrevCentre)) PrtPrevCenterOnOwner(p->wnd, owner);
     ShowWindow(p->wnd, maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     SetActiveWindow(p->wnd);

@@ -19,6 +19,7 @@
 #include "objects/font.h"
 #include "objects/objrecord.h"
 #include "objects/objhooks.h"
+#include "objects/guihooks.h"
 #include "print/print.h"
 #include "print/prtpreview.h"
 #include "session/config.h"
@@ -1274,6 +1275,45 @@ TEST_F(PrintJob, PreviewButtonsByRange) {
         EXPECT_EQ(c.zoomIn ? "in" : "-", script.seen.notes[1]) << c.why;
         EXPECT_EQ(c.zoomOut ? "out" : "-", script.seen.notes[2]) << c.why;
     }
+}
+
+// The preview wears the client's icon, and a change of the system colours
+// repaints its button strip in the new window colour.
+COLORREF gPreviewOldWindowColour;
+TEST_F(PrintJob, PreviewTakesTheClientsIconAndFollowsSystemColours) {
+    ASSERT_TRUE(RegisterWindowClasses(GetModuleHandleA(nullptr)));
+    WNDCLASSA client;
+    ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), kClassWindow, &client));
+    ASSERT_NE(nullptr, client.hIcon);
+    gPreviewOldWindowColour = GetSysColor(COLOR_WINDOW);
+    Answer1147 a = OpenTitled("@QovTest", "", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawWord();
+    struct Seen {
+        static void Run(HWND w, PreviewSeen& seen) {
+            WNDCLASSA client;
+            GetClassInfoA(GetModuleHandleA(nullptr), kClassWindow, &client);
+            seen.Note(GetClassLongPtrA(w, GCLP_HICON) == reinterpret_cast<LONG_PTR>(client.hIcon) ? "icon" : "no icon");
+            const COLORREF fresh = RGB(10, 200, 30);
+            int element = COLOR_WINDOW;
+            SetSysColors(1, &element, &fresh);
+            COLORREF strip = CLR_INVALID;
+            for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20)) {
+                HDC dc = GetDC(w);
+                strip = GetPixel(dc, 2, 1);
+                ReleaseDC(w, dc);
+                if (strip == fresh) break;
+            }
+            SetSysColors(1, &element, &gPreviewOldWindowColour);
+            seen.Note(strip == fresh ? "new colour" : "old colour");
+        }
+    };
+    PreviewScript script = {Seen::Run, 700, {}};
+    Answer1147 z = ClosePreviewed(a.value, script);
+    EXPECT_EQ(0u, z.value);
+    ASSERT_EQ(2u, script.seen.notes.size());
+    EXPECT_EQ("icon", script.seen.notes[0]);
+    EXPECT_EQ("new colour", script.seen.notes[1]) << "the button strip repainted in the new window colour";
 }
 
 TEST_F(PrintJob, PreviewPrintsThroughTheDialog) {

@@ -55,7 +55,7 @@
 //   page-drag SEL DX DY                      for the client when not given)
 //   page-expect SEL WHAT "VALUE"             a check that must come true within
 //                                            3 s: WHAT is exists, absent, text, value,
-//                                            class, attr:NAME, css:NAME,
+//                                            class, attr:NAME, css:NAME, prop:NAME,
 //                                            px:left/top/width/height or pixel
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
 //   post-message / send-message / mouse / keys / expect-pixel aimed at a

@@ -8,7 +8,7 @@
 // modifiers}; type {sel, text}; press {sel, key}; drag {sel, dx, dy}; wait
 // {sel, timeout}; screenshot {file, sel?}; pixel {x, y} or {sel} (the centre of
 // the element); expect {sel, what, value, timeout} with what one of "exists",
-// "absent", "text", "value", "class", "attr:NAME", "css:NAME", "px:left|top|width|
+// "absent", "text", "value", "class", "attr:NAME", "css:NAME", "prop:NAME", "px:left|top|width|
 // height" (the element's box in the page), "pixel". Answers {ok: true, ...} or
 // {ok: false, error}.
 'use strict';
@@ -75,6 +75,7 @@ function startControl({ pages, log = () => {} }) {
     if (what === 'class') return await el.getAttribute('class');
     if (what.startsWith('attr:')) return await el.getAttribute(what.slice(5));
     if (what.startsWith('css:')) return await el.evaluate((e, n) => getComputedStyle(e).getPropertyValue(n), what.slice(4));
+    if (what.startsWith('prop:')) return await el.evaluate((e, n) => String(e[n]), what.slice(5));
     if (what.startsWith('px:')) {
       const box = await el.boundingBox();
       if (!box) return null;
