@@ -17,6 +17,7 @@
 #include "app/wiring.h"
 #include "controls/controls.h"
 #include "forms/formload.h"
+#include "forms/formfiles.h"
 #include "forms/qofbuild.h"
 #include "forms/testpng.h"
 #include "objects/crstream.h"
@@ -39,21 +40,6 @@ using qofbuild::Stream;
 namespace {
 
 constexpr int32_t kVersion5 = 5 * 65536;
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + name;
-}
-
-// Writes the file and answers its client-path name ("!" + path).
-std::string WriteForm(const std::vector<uint8_t>& bytes, const char* name) {
-    std::string path = TempPath(name);
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-    return "!" + path;
-}
 
 BOOL CALLBACK CountOurs(HWND wnd, LPARAM count) {
     DWORD pid = 0;

@@ -19,6 +19,7 @@
 #include "forms/formload.h"
 #include "forms/formsave.h"
 #include "forms/formxml.h"
+#include "forms/formfiles.h"
 #include "forms/qofbuild.h"
 #include "forms/testpng.h"
 #include "objects/crstream.h"
@@ -37,18 +38,6 @@ using qofbuild::Form;
 namespace {
 
 constexpr int32_t kVersion5 = 5 * 65536;
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + name;
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
 
 int CountTempFiles(const std::string& folder) {
     WIN32_FIND_DATAA d;
@@ -145,22 +134,6 @@ protected:
 };
 
 bool FormSaveTest::registered_;
-
-// A method call with integer arguments as the server makes it; the integer answer.
-int32_t CallInts(ObjectRecord* rec, uint32_t method, std::initializer_list<int32_t> args) {
-    MethodCallRec call = {};
-    call.method = method;
-    call.result.kind = kItemInt;
-    call.result.varRef = 501;
-    uint32_t i = 0;
-    for (int32_t a : args) {
-        call.args[i].kind = kItemInt;
-        call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a));
-        call.argPresent[i++] = 1;
-    }
-    call.argCount = i;
-    return InvokeForReply(rec, &call);
-}
 
 // The table index of a row's entry (sub-object rows take none).
 uint32_t EntryOfRow(const qofbuild::Parsed& p, size_t row) {
@@ -467,7 +440,7 @@ TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
         ASSERT_NE(panel, nullptr) << code;
         panel->flags |= kObjFromFormNoLoad;
         if (strcmp(name, "MarkedBox") == 0) {
-            ASSERT_EQ(CallInts(panel, 17, {0x40, 0x40}), 0);
+            ASSERT_EQ(InvokeWithArgs(panel, kTypePanel, 17, nullptr, {0x40, 0x40}), 0);
         }
     }
     std::string path = TempPath("qovsave-marked.qof");

@@ -13,6 +13,7 @@
 #include "app/wiring.h"
 #include "forms/formload.h"
 #include "forms/formsave.h"
+#include "forms/formfiles.h"
 #include "forms/qofbuild.h"
 #include "objects/events.h"
 #include "objects/objops.h"
@@ -31,20 +32,6 @@ std::vector<std::string> gDispatched;
 namespace {
 
 constexpr int32_t kVersion5 = 5 * 65536;
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + name;
-}
-
-std::string WriteForm(const std::vector<uint8_t>& bytes, const char* name) {
-    std::string path = TempPath(name);
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-    return "!" + path;
-}
 
 // A form of kinds the web view makes: buttons, a check box, edits, a label, a
 // list and a tree view, an image list, a status bar of two

@@ -166,19 +166,7 @@ protected:
         call.noCheck = 1;
         call.result.kind = kItemInt;
         call.result.varRef = 501;
-        uint32_t i = 0;
-        if (text) {
-            call.args[i].kind = kItemText;
-            call.args[i].data = text;
-            call.args[i].size = uint32_t(strlen(text));
-            call.argPresent[i++] = 1;
-        }
-        for (int32_t a : args) {
-            call.args[i].kind = kItemInt;
-            call.args[i].value = uint64_t(int64_t(a));
-            call.argPresent[i++] = 1;
-        }
-        call.argCount = i;
+        MethodCallArgs(&call, text, args);
         return InvokeForReply(rec, &call);
     }
     static void Paint(ObjectRecord* rec, MemCanvas& canvas) { ObjectOpsOf(rec)->paint(rec, canvas.dc, 0); }

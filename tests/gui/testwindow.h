@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "controls/controls.h"
 #include "objects/crstream.h"
@@ -58,4 +59,36 @@ inline int32_t InvokeForReply(ObjectRecord* rec, MethodCallRec* call, uint8_t* k
     memcpy(&value, gSendBuf.data + 12, 4);
     if (kind) *kind = gSendBuf.data[16];
     return value;
+}
+
+// The arguments of a method call as the server sends them: an optional text
+// first, then the integers.
+template <class Ints>
+inline void MethodCallArgs(MethodCallRec* call, const char* text, const Ints& ints) {
+    uint32_t i = 0;
+    if (text) {
+        call->args[i].kind = kItemText;
+        call->args[i].data = text;
+        call->args[i].size = static_cast<uint32_t>(strlen(text));
+        call->argPresent[i++] = 1;
+    }
+    for (int32_t a : ints) {
+        call->args[i].kind = kItemInt;
+        call->args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a));
+        call->argPresent[i++] = 1;
+    }
+    call->argCount = i;
+}
+
+// A method call of an object type with those arguments; the integer of its
+// answer (see InvokeForReply).
+inline int32_t InvokeWithArgs(ObjectRecord* rec, uint32_t objectType, uint32_t method, const char* text,
+                              std::initializer_list<int32_t> ints) {
+    MethodCallRec call = {};
+    call.objectType = objectType;
+    call.method = method;
+    call.result.kind = kItemInt;
+    call.result.varRef = 501;
+    MethodCallArgs(&call, text, ints);
+    return InvokeForReply(rec, &call);
 }
