@@ -22,6 +22,7 @@ namespace {
 constexpr char kTestFormFile[] = "forms-e2e-addr.qof";
 constexpr char kDemoFormFile[] = "address.qof";
 constexpr char kTwinFormFile[] = "forms-twin.qof";
+constexpr char kKindsFormFile[] = "kinds.qof";
 constexpr char kTwinSavedFile[] = "forms-twin-saved.qof";
 
 // An edit, list or tree view with a border.
@@ -214,6 +215,8 @@ void WriteTest(FILE* f) {
           "exit 0\n", f);
 }
 
+Form EveryKindForm();
+
 void WriteDemo(FILE* f) {
     fputs("# Forms: an address-entry form lies beside the client as a QOF file\n"
           "# (address.qof, written by tests/forms/formscript from the tests' QOF\n"
@@ -222,7 +225,8 @@ void WriteDemo(FILE* f) {
           "# program fills and shows it. Then the\n"
           "# program changes the form, saves it as a QOF and an XML form file beside the\n"
           "# client (address-saved.qof, address-saved.xml in the scene's folder), and\n"
-          "# loads each into a new window.\n", f);
+          "# loads each into a new window. Last the every-kind form, natively and in\n"
+          "# the web view.\n", f);
     fputs(kStart, f);
     fputs(MethodCall("seq=2", 13, {"!" + std::string(kDemoFormFile)}, {}).c_str(), f);
     fputs("expect 1102 seq=2 u32 327680\n", f);
@@ -266,6 +270,39 @@ void WriteDemo(FILE* f) {
           "sleep 800\n"
           "screenshot forms-saved-xml.bmp\n"
           "send 2403 u32 $win3\n"
+          "expect 1102 u32 0\n", f);
+    fputs("# The every-kind form (kinds.qof beside the client: bars with their panels\n"
+          "# and buttons, a tab control, an icon and a picture from the form's PNG, a\n"
+          "# panel with an edit) loads natively, then into a window of a host window\n"
+          "# in the web view; each is shown and saved beside the client.\n", f);
+    fputs(NewWindow("seq=13", 704, "Kinds win", "win4").c_str(), f);
+    fputs(MethodCallOn("$win4", "seq=14", 13, {"!" + std::string(kKindsFormFile)}, {}).c_str(), f);
+    fputs("expect 1102 u32 327680\n"
+          "send 2401 u32 $win4 u32 0 u32 0 u32 0 u32 0\n"
+          "expect 1102 u32 0\n"
+          "expect-window \"Every kind\" visible\n"
+          "sleep 800\n"
+          "screenshot forms-kinds.bmp\n", f);
+    fputs(MethodCallOn("$win4", "seq=15", 12, {"!kinds-saved.qof"}, {}).c_str(), f);
+    fputs("expect 1102 u32 0\n"
+          "send 2403 u32 $win4\n"
+          "expect 1102 u32 0\n"
+          "send 1401 seq=16 u32 30 u32 0 u32 600 u32 0 u32 0 u32 52 hex 120014000000 hex 1F0014000000 "
+          "hex 230080020000 hex 0F00E0010000 u16 0x157 u32 2 hex 1E801200 text \"Qovtervex web view\"\n"
+          "expect 1102 capture host\n"
+          "send 2401 u32 $host u32 0 u32 0 u32 0 u32 0\n"
+          "expect 1102 u32 0\n"
+          "send 1401 seq=17 u32 30 u32 0 u32 705 u32 0 u32 0 u32 43 u16 0x9E u32 $host hex 120010000000 "
+          "hex 1F0010000000 hex 2300C8000000 hex 0F0064000000 hex 1E800900 text \"Empty win\"\n"
+          "expect 1102 capture win5\n", f);
+    fputs(MethodCallOn("$win5", "seq=18", 13, {"!" + std::string(kKindsFormFile)}, {}).c_str(), f);
+    fputs("expect 1102 u32 327680\n"
+          "send 2401 u32 $win5 u32 0 u32 0 u32 0 u32 0\n"
+          "expect 1102 u32 0\n"
+          "page-screenshot forms-kinds-web.png\n", f);
+    fputs(MethodCallOn("$win5", "seq=19", 12, {"!kinds-web-saved.qof"}, {}).c_str(), f);
+    fputs("expect 1102 u32 0\n"
+          "send 2403 u32 $host\n"
           "expect 1102 u32 0\n"
           "send 1011 u32 0\n"
           "expect 1102 u32 0\n"
@@ -476,7 +513,11 @@ int main(int argc, char** argv) {
         return fclose(f) == 0 ? 0 : 1;
     }
     std::vector<uint8_t> file = Build(AddressForm());
-    if (mode == "files") return PutFile(std::string(argv[2]) + "/" + kDemoFormFile, file) ? 0 : 1;
+    if (mode == "files")
+        return PutFile(std::string(argv[2]) + "/" + kDemoFormFile, file) &&
+                       PutFile(std::string(argv[2]) + "/" + kKindsFormFile, Build(EveryKindForm()))
+                   ? 0
+                   : 1;
     if (mode == "test" && !PutFile(FolderOf(argv[2]) + kTestFormFile, file)) return 1;
     FILE* f = fopen(argv[2], "wb");
     if (!f) return 1;
