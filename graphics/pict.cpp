@@ -597,6 +597,7 @@ int32_t Rotate(PictRecord* p, int32_t degrees) {
     }
     LocalFreeMem(p->bits);
     p->bits = out;
+    p->spoolMemo = SpoolImageMemo{};  // a turned image is a new one for the spool file
     UpdateScroll(p);
     ClearView(p);
     ClearBand(p);
@@ -1112,8 +1113,9 @@ bool PictImageOf(uint32_t handle, bool shownPart, const BITMAPINFOHEADER** heade
     PictRecord* p = AsPict(rec);
     if (!p->dib || !p->bits) return false;
     *header = &p->dib->bmiHeader;
-    *colors = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(p->dib) + sizeof(BITMAPINFOHEADER) +
-                                               (p->dib->bmiHeader.biCompression == BI_BITFIELDS ? 12 : 0));
+    // What follows the header: the colour table, or for a bit-field image its
+    // three masks, which printing hands on as the image's "colours".
+    *colors = p->dib->bmiColors;
     *bits = p->bits;
     SetRectEmpty(shown);
     if (shownPart) {
@@ -1121,6 +1123,11 @@ bool PictImageOf(uint32_t handle, bool shownPart, const BITMAPINFOHEADER** heade
         *shown = RECT{sx.src, sy.src, sx.src + sx.srcLen, sy.src + sy.srcLen};
     }
     return true;
+}
+
+SpoolImageMemo* PictSpoolMemo(uint32_t handle) {
+    ObjectRecord* rec = ObjectFromHandle(handle);
+    return IsPict(rec) ? &AsPict(rec)->spoolMemo : nullptr;
 }
 
 HBITMAP PictBitmapOf(ObjectRecord* rec, HPALETTE* palette, int* error) {

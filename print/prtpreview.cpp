@@ -217,11 +217,21 @@ int32_t PrtPrevBeginPage(PrinterRec* j) {
     RECT sheet = p->page;
     InflateRect(&sheet, 1, 1);
     RECT shown = PrtPrevClipToView(p, sheet, pending);
-    HGDIOBJ oldBrush = SelectObject(p->dc, GetStockObject(WHITE_BRUSH));
-    HGDIOBJ oldPen = SelectObject(p->dc, GetStockObject(BLACK_PEN));
-    if (shown.right > shown.left) Rectangle(p->dc, shown.left, shown.top, shown.right, shown.bottom);
-    SelectObject(p->dc, oldBrush);
-    SelectObject(p->dc, oldPen);
+    if (shown.right > shown.left) {
+        // The whole sheet with its outline, clipped to what is shown: a strip
+        // repainted after a scroll gets the outline only where the sheet's
+        // edges really are, not across the page at the strip's own edges.
+        OffsetRect(&sheet, -p->hPos, -p->vPos);
+        HRGN part = CreateRectRgn(shown.left, shown.top, shown.right, shown.bottom);
+        SelectClipRgn(p->dc, part);
+        HGDIOBJ oldBrush = SelectObject(p->dc, GetStockObject(WHITE_BRUSH));
+        HGDIOBJ oldPen = SelectObject(p->dc, GetStockObject(BLACK_PEN));
+        Rectangle(p->dc, sheet.left, sheet.top, sheet.right, sheet.bottom);
+        SelectObject(p->dc, oldBrush);
+        SelectObject(p->dc, oldPen);
+        SelectClipRgn(p->dc, nullptr);
+        if (part) DeleteObject(part);
+    }
     RECT area = PrtPrevClipToView(p, p->area, pending);
     if (p->clip) DeleteObject(p->clip);
     p->clip = CreateRectRgn(area.left, area.top, area.right, area.bottom);
