@@ -91,25 +91,7 @@ protected:
     }
     static int32_t Call(ObjectRecord* rec, uint32_t method, std::initializer_list<int32_t> args,
                         const char* textArg = nullptr) {
-        MethodCallRec call = {};
-        call.objectType = kTypeAnimate;
-        call.method = method;
-        call.result.kind = kItemInt;
-        call.result.varRef = 501;
-        uint32_t i = 0;
-        if (textArg) {
-            call.args[i].kind = kItemText;
-            call.args[i].data = textArg;
-            call.args[i].size = static_cast<uint32_t>(strlen(textArg));
-            call.argPresent[i++] = 1;
-        }
-        for (int32_t a : args) {
-            call.args[i].kind = kItemInt;
-            call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a));
-            call.argPresent[i++] = 1;
-        }
-        call.argCount = i;
-        return InvokeForReply(rec, &call);
+        return InvokeWithArgs(rec, kTypeAnimate, method, textArg, args);
     }
     static void Pump() {
         MSG m;

@@ -815,6 +815,33 @@ TEST_F(ToolBarTest, AddButtonVariantsReachTheControl) {
     }
 }
 
+// A create request of type 45 makes a button on the bar its Window names, or
+// else on the bar made last.
+TEST_F(ToolBarTest, CreateRequestOfAToolButtonAddsItToTheBar) {
+    struct Case {
+        bool namesBar;
+        const char* text;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {true, "Named", "the Window names the bar"},
+        {false, "Last", "the Window names the window: the bar made last"},
+    };
+    int count = 0;
+    for (const Case& c : kCases) {
+        CreateRecordReset(&cr_);
+        cr_.window = c.namesBar ? bar_->handle : win_->handle;
+        cr_.text = CrText{c.text, static_cast<uint32_t>(strlen(c.text))};
+        int32_t code = 0;
+        ObjectRecord* button = ObjectCreate(kTypeToolButton, &cr_, &code);
+        ASSERT_NE(nullptr, button) << c.why << ": code " << code;
+        EXPECT_NE(0u, button->handle) << c.why;
+        EXPECT_EQ(kKindToolButton, button->kind);
+        EXPECT_EQ(++count, SendMessageA(bar_->hwnd, TB_BUTTONCOUNT, 0, 0)) << c.why;
+        EXPECT_EQ(c.text, PropText(bar_, kPidText, Selector(count - 1))) << c.why;
+    }
+}
+
 TEST_F(ToolBarTest, NamesAndCommandIdsAfterARemoval) {
     ASSERT_EQ(0, AddText("a"));
     ASSERT_EQ(0, AddText("b"));

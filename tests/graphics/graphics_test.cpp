@@ -112,19 +112,7 @@ protected:
         call.method = method;
         call.result.kind = resultKind;
         call.result.varRef = 501;
-        uint32_t i = 0;
-        if (textArg) {
-            call.args[i].kind = kItemText;
-            call.args[i].data = textArg;
-            call.args[i].size = static_cast<uint32_t>(strlen(textArg));
-            call.argPresent[i++] = 1;
-        }
-        for (int32_t a : args) {
-            call.args[i].kind = kItemInt;
-            call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a));
-            call.argPresent[i++] = 1;
-        }
-        call.argCount = i;
+        MethodCallArgs(&call, textArg, args);
         return InvokeForReply(rec, &call, &replyKind_);
     }
     static uint8_t replyKind_;

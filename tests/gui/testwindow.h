@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "controls/controls.h"
 #include "objects/crstream.h"
@@ -86,3 +87,35 @@ struct MemCanvas {
     MemCanvas& operator=(const MemCanvas&) = delete;
     COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
 };
+
+// The arguments of a method call as the server sends them: an optional text
+// first, then the integers.
+template <class Ints>
+inline void MethodCallArgs(MethodCallRec* call, const char* text, const Ints& ints) {
+    uint32_t i = 0;
+    if (text) {
+        call->args[i].kind = kItemText;
+        call->args[i].data = text;
+        call->args[i].size = static_cast<uint32_t>(strlen(text));
+        call->argPresent[i++] = 1;
+    }
+    for (int32_t a : ints) {
+        call->args[i].kind = kItemInt;
+        call->args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a));
+        call->argPresent[i++] = 1;
+    }
+    call->argCount = i;
+}
+
+// A method call of an object type with those arguments; the integer of its
+// answer (see InvokeForReply).
+inline int32_t InvokeWithArgs(ObjectRecord* rec, uint32_t objectType, uint32_t method, const char* text,
+                              std::initializer_list<int32_t> ints) {
+    MethodCallRec call = {};
+    call.objectType = objectType;
+    call.method = method;
+    call.result.kind = kItemInt;
+    call.result.varRef = 501;
+    MethodCallArgs(&call, text, ints);
+    return InvokeForReply(rec, &call);
+}

@@ -31,6 +31,11 @@ run() {
   if [ "$rc" -ne 0 ] || grep -q FAIL "$work/$mode.log"; then
     echo "the run with WEBMODE $mode failed"; return 1
   fi
+  # A scene whose run leaves files to check names the check in QOV_TWIN_AFTER,
+  # called with the run's folder and its WEBMODE.
+  if [ -n "${QOV_TWIN_AFTER:-}" ] && ! $QOV_TWIN_AFTER "$work" "$mode"; then
+    echo "FAIL: the check after the run with WEBMODE $mode"; return 1
+  fi
 }
 run 2
 if [ "$only" = web ]; then echo "web view scene passed"; exit 0; fi

@@ -296,6 +296,10 @@ void WebPanelReparent(ObjectRecord* rec) {
 
 void WebPanelDestroy(ObjectRecord* rec) { WebPanelReparent(rec); }
 
+bool WebPanelWinFlag1(ObjectRecord* rec) {
+    return rec->kind == kKindPanel && (reinterpret_cast<WebPanelRecord*>(rec)->winFlags & kWinFlag1);
+}
+
 // ---- Timer -------------------------------------------------------------------------------
 
 ObjectRecord* WebTimerCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,

@@ -385,6 +385,8 @@ ObjectRecord* WebTabControlCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreate
     if (!labels.text || !labels.length) labels = cr->text;
     LabelsToTextBuf(labels.text, labels.length);
     WebTabControlParseLabels(t);
+    // An image list given at creation (a form's tab control names its list).
+    if (cr->given[kTpImageList]) SetImageList(rec, cr->values[kTpImageList]);
     *code = kWebOk;
     return rec;
 }

@@ -478,6 +478,19 @@ void WebViewForgetOwner(ObjectRecord* owner) {
             if (f->owners[i] == owner) f->owners[i] = nullptr;
 }
 
+void WebViewOwnerMoved(ObjectRecord* from, ObjectRecord* to) {
+    auto move = [&](ObjectRecord** owners, uint32_t n) {
+        for (uint32_t i = 0; i < n; i++)
+            if (owners[i] == from) owners[i] = to;
+    };
+    for (uint32_t i = 0; i < gLateCount; i++)
+        if (gLateEvents[i].owner == from) gLateEvents[i].owner = to;
+    move(gWebLoadedPages, gWebLoadedCount);
+    move(gWebEventPages, gWebEventCount);
+    move(gServing, gServingCount);
+    for (ServingFrame* f = gServingOuter; f; f = f->outer) move(f->owners, f->count);
+}
+
 void WebViewChannelHostClosing(void* host) {
     if (!host) return;
     if (gCurWebView == host) gCurWebView = nullptr;

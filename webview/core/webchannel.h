@@ -100,6 +100,10 @@ void WebViewJsonFree(JsonValue* value);
 // ---- Owners and web views ----------------------------------------------------------
 // A closed window or HTML control: its page notices are forgotten.
 void WebViewForgetOwner(ObjectRecord* owner);
+// A window's record moved (a form load's exchange): what the channel keeps
+// for the old record (queued pages, late events, owners being served) is
+// kept for the new one.
+void WebViewOwnerMoved(ObjectRecord* from, ObjectRecord* to);
 // A closing host: no longer current; a batch it owns is dropped.
 void WebViewChannelHostClosing(void* host);
 void WebViewSelectForObject(ObjectRecord* rec);

@@ -685,6 +685,11 @@ static void WebFlushOp(ObjectRecord* rec) {
     WebViewMsgFlush();
 }
 
+static int32_t WebGetPropById(ObjectRecord* rec, uint32_t id, int32_t* value, const char** text) {
+    WebViewSelectForObject(rec);
+    return WebGetProp(rec, id, value, text);
+}
+
 void WebObjectsInstall() {
     gWebObjectOps.create = CreateViaWebView;
     gWebObjectOps.show = WebActivateObject;
@@ -702,6 +707,7 @@ void WebObjectsInstall() {
     gWebObjectOps.setText = WebSetText;
     gWebObjectOps.setFocus = WebSetFocus;
     gWebObjectOps.getProp = WebGetPropGeneric;
+    gWebObjectOps.getPropById = WebGetPropById;
     gWebObjectOps.setProp = WebSetProp;
     gWebObjectOps.flushRedraws = WebFlushOp;
     gWebObjectOps.getValue = [](ObjectRecord* rec, int32_t item, int32_t* value) {

@@ -354,6 +354,10 @@ void WebSetWindowBackColor(ObjectRecord* window, uint32_t color);
 // A native window that hosted web windows is going: they keep no pointer to
 // it (their page operations then find no web view and send nothing).
 void WebWindowsHostGone(ObjectRecord* host);
+// A window's record moved to another (a form load's exchange, from -> to): the
+// web windows it hosts, the current web windows and the channel's owners name
+// the new record.
+void WebWindowRecordMoved(ObjectRecord* from, ObjectRecord* to);
 
 // ---- Layout --------------------------------------------------------------------------
 void WebClientRect(ObjectRecord* rec, int32_t out[4]);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "objects/events.h"
 #include "objects/objops.h"
@@ -137,6 +138,14 @@ bool WebIsDialogWindow(const ObjectRecord* rec) {
 
 ObjectRecord* WebWindowHostRecord(ObjectRecord* window) {
     return WebIsWindow(window) ? WebWin(window)->hostRecord : nullptr;
+}
+
+void WebWindowRecordMoved(ObjectRecord* from, ObjectRecord* to) {
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next)
+        if (WebWin(w)->hostRecord == from) WebWin(w)->hostRecord = to;
+    for (ObjectRecord** current : {&gWebMainWindow, &gWebMainWindowAlt, &gWebActiveWindow, &gWebCloseSwallow})
+        if (*current == from) *current = to;
+    WebViewOwnerMoved(from, to);
 }
 
 void WebWindowsHostGone(ObjectRecord* host) {
