@@ -26,6 +26,7 @@
 #include "print/print.h"
 #include "print/prtcalc.h"
 #include "session/config.h"
+#include "session/log.h"
 #include "session/session.h"
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
@@ -38,7 +39,12 @@
 
 static uint32_t SysColorEntry(uint32_t index) { return index < kColorTableSize ? gColorTable[index] : 0; }
 
-static void WebPumpTurn() { EventCheckPending(); }
+// A turn of the page reply wait pumps the window messages even when a server
+// event is already queued (EventCheckPending returns at once then): the
+// page's answer reaches the client through the runtime window.
+static void WebPumpTurn() {
+    if (gObjectHooks.pump) gObjectHooks.pump();
+}
 
 // Command 401 of the main window: the print dialog, owned by the active window.
 static void PrintDialogCommand(HWND wnd, WPARAM, LPARAM) { PrtPrintDlg(DialogOwnerWindow(wnd)); }
@@ -61,23 +67,29 @@ static void ImageFreeData(const uint8_t* data) { CacheFreeData(const_cast<uint8_
 
 static const char* ImageOemToAnsi(const char* path) { return OemToAnsiStr(path, 0); }
 
+// A refused picture leaves its reason in the debug log.
+static void ImageLogRefusal(int code, const char* reason) { DebugLogWrite("ImageLoad", "refused %d: %s", code, reason); }
+
 // Print 2209 draws the image of a Pict object: the whole image, or with the
 // view modes the part the picture shows.
 // The picture's identity for a PDF file, which writes a picture once per
 // identity: its handle, and a checksum of its pixels that changes with them.
+// The spool file remembers the picture in the Pict object, so that a second
+// print of the same image into one file writes a reference to the first.
 static bool PrintPictImage(uint32_t pict, uint32_t mode, PrtImageInput* out) {
     RECT shown;
     if (!PictImageOf(pict, mode >= kPrtImageShownPart, &out->header, &out->palette, &out->bits, &shown)) return false;
     out->source = shown;
     const BITMAPINFOHEADER* h = out->header;
-    CheckedSize bytes = DibStride(static_cast<uint64_t>(h->biWidth > 0 ? h->biWidth : 0), h->biBitCount);
-    bytes.Mul(static_cast<uint64_t>(h->biHeight < 0 ? -static_cast<int64_t>(h->biHeight) : h->biHeight));
     uLong sum = crc32(0, reinterpret_cast<const Bytef*>(h), sizeof *h);
-    if (out->palette && h->biBitCount <= 8)
+    if (out->palette && (h->biBitCount <= 8 || h->biCompression == BI_BITFIELDS))
         sum = crc32(sum, reinterpret_cast<const Bytef*>(out->palette), PrtImagePaletteCount(h) * sizeof(RGBQUAD));
-    if (bytes.Fits(UINT32_MAX)) sum = crc32(sum, static_cast<const Bytef*>(out->bits), static_cast<uInt>(bytes.value));
+    // Run-length pixels are biSizeImage bytes, not rows.
+    uint32_t bytes;
+    if (PrtImagePixelBytes(h, &bytes)) sum = crc32(sum, static_cast<const Bytef*>(out->bits), bytes);
     out->identity[0] = pict;
     out->identity[1] = static_cast<uint32_t>(sum);
+    out->memo = PictSpoolMemo(pict);
     return true;
 }
 
@@ -110,8 +122,9 @@ void InstallFacilities() {
     gHooks.automationRun = AutomationServerRun;
     ComObjectsInstall();
     HtmlControlInstall();
-    gHtmlTwinHooks = HtmlTwinHooks{WebHtmlTwinCreate, WebHtmlTwinDestroy, WebHtmlTwinResize,
-                                   WebHtmlTwinSetContent, WebHtmlTwinMethod, WebHtmlTwinFocus};
+    gHtmlTwinHooks = HtmlTwinHooks{WebHtmlTwinCreate,     WebHtmlTwinDestroy, WebHtmlTwinResize,
+                                   WebHtmlTwinSetContent, WebHtmlTwinMethod,  WebHtmlTwinFocus,
+                                   WebHtmlTwinSetProp,    WebHtmlTwinGetContent, WebHtmlTwinEnable};
     gWebHooks.htmlControlHost = HtmlControlTwinHost;
     gWebHooks.htmlControlPage = HtmlControlTwinPage;
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
@@ -123,6 +136,7 @@ void InstallFacilities() {
     gImageLoadHooks.fetch = ImageFetch;
     gImageLoadHooks.freeData = ImageFreeData;
     gImageLoadHooks.oemToAnsi = ImageOemToAnsi;
+    gImageLoadHooks.refused = ImageLogRefusal;
     gPrtPictImage = PrintPictImage;
     gOlePictHooks.pictBitmap = PictBitmapOf;
     gOlePictHooks.objectIcon = IconOf;

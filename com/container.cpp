@@ -284,6 +284,7 @@ namespace {
 int32_t ContainerDestroy(ObjectRecord* rec) {
     ContainerRecord* k = ContainerOf(rec);
     if (!k) return kOpNoObject;
+    OleForgetUiActive(rec);
     ReplaceStrField(nullptr, 0, &k->hostName);
     ObjectFreeCommon(rec);
     // The record is going: releasing its object repaints nothing.

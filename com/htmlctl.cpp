@@ -160,6 +160,8 @@ int32_t HtmlControlShow(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     PumpOnce(false);
     if (!ObjectRefAlive(ref)) return 0;
     if (h->site) HtmlPanelResize(h->site, rec->hwnd, 1);
+    // The control's own web view takes the window's size it was shown at.
+    if (h->webHost && gHtmlTwinHooks.resize) gHtmlTwinHooks.resize(h->webHost);
     return 0;
 }
 
@@ -190,6 +192,12 @@ int32_t HtmlControlEnable(ObjectRecord* rec, int32_t item, int32_t on) {
         if (!ObjectRefAlive(ref)) return 0;
     }
     if (h->site) HtmlPanelSetMarkedDisabled(h->site, on ? 0 : 1);
+    if (h->twin && gHtmlTwinHooks.enable) {
+        // The twin counts the control as its ancestor: a control still marked
+        // disabled would keep the twin's element disabled.
+        if (on) rec->flags &= ~kObjDisabled;
+        gHtmlTwinHooks.enable(h->webHost, h->twin, on != 0);
+    }
     return 0;
 }
 
@@ -211,6 +219,7 @@ uint32_t HtmlControlGetProp(ObjectRecord* rec, uint32_t id) {
     HtmlControlRecord* h = HtmlOf(rec);
     switch (id) {
     case kPidInnerHtml:
+        if (h->twin && gHtmlTwinHooks.getContent) return static_cast<uint32_t>(gHtmlTwinHooks.getContent(h->webHost, h->twin));
         // A set may be longer than the result area: the answer is cut, never overrun.
         HtmlCopyCut(gTextBuf, kTextBufSize, h->innerHtml ? h->innerHtml : "");
         return 0;
@@ -236,6 +245,12 @@ void ApplyBdrStyle(HtmlControlRecord* h) {
 
 int32_t HtmlControlSetProp(ObjectRecord* rec, PropChange* req) {
     HtmlControlRecord* h = HtmlOf(rec);
+    // The twin applies every change but Visible first (InnerHtml below).
+    if (h->twin && req->id != kPidInnerHtml && req->id != kPidVisible && gHtmlTwinHooks.setProp) {
+        ObjectRef ref = ObjectRefOf(rec);
+        gHtmlTwinHooks.setProp(h->webHost, h->twin, req);
+        if (!ObjectRefAlive(ref)) return 0;
+    }
     switch (req->id) {
     case kPidInnerHtml: {
         std::string text(req->text ? req->text : "", req->text ? req->textLength : 0);
@@ -297,7 +312,8 @@ int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     int rc = CheckMethodCall(kTypeHTMLControl, call);
     if (rc) return rc;
     HtmlControlRecord* h = HtmlOf(rec);
-    if (h->twin) {
+    // MakePict stays a picture of the control's own window.
+    if (h->twin && call->method != kHmMakePict) {
         if (call->method == kHmInnerHtml) KeepInnerHtml(h, ArgText(call, 0).c_str());
         return gHtmlTwinHooks.method(h->webHost, h->twin, call);
     }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
 
@@ -41,6 +42,11 @@ struct HtmlTwinHooks {
     int32_t (*setContent)(void* host, ObjectRecord* twin, const char* text);
     int32_t (*method)(void* host, ObjectRecord* twin, MethodCallRec* call);
     int32_t (*focus)(void* host, ObjectRecord* twin, int32_t direction);
+    // A property change the twin applies too (its answer, or 0).
+    int32_t (*setProp)(void* host, ObjectRecord* twin, const PropChange* req);
+    // The twin's InnerHtml into gTextBuf.
+    int32_t (*getContent)(void* host, ObjectRecord* twin);
+    int32_t (*enable)(void* host, ObjectRecord* twin, bool on);
 };
 extern HtmlTwinHooks gHtmlTwinHooks;
 // The channel's view of a control with a twin: its host, and the record its

@@ -275,6 +275,11 @@ public:
     }
 };
 
+void OleForgetUiActive(ObjectRecord* rec) {
+    WindowRecord* w = ObjectAsWindow(ObjectTopWindow(rec));
+    if (w && w->uiActiveObject == rec) w->uiActiveObject = nullptr;
+}
+
 static void TakeControlWindow(CGenObject* g) {
     HWND wnd = nullptr;
     if (g->inPlaceObject && SUCCEEDED(g->inPlaceObject->GetWindow(&wnd)) && g->object) g->object->hwnd = wnd;
@@ -302,9 +307,13 @@ STDMETHODIMP CQovIOleInPlaceSite::OnUIActivate() {
         owner_->formOle->uiActiveFlag = 1;
         owner_->formOle->uiActiveObject = owner_;
     }
-    // A window may ask for its objects' windows to be kept in z-order, which
-    // would raise a Container's object window here; no window keeps that
-    // setting yet, so none is raised.
+    // A Container's window names it as its UI-active object. (A window may ask
+    // for its objects' windows to be kept in z-order, which would raise the
+    // object's window here; no window keeps that setting, so none is raised.)
+    if (owner_->object && owner_->object->kind == kKindContainer) {
+        WindowRecord* w = ObjectAsWindow(ObjectTopWindow(owner_->object));
+        if (w) w->uiActiveObject = owner_->object;
+    }
     return S_OK;
 }
 
@@ -334,6 +343,7 @@ STDMETHODIMP CQovIOleInPlaceSite::GetWindowContext(IOleInPlaceFrame** frame, IOl
 
 STDMETHODIMP CQovIOleInPlaceSite::OnUIDeactivate(BOOL) {
     owner_->uiActive = 0;
+    if (owner_->object) OleForgetUiActive(owner_->object);
     if (owner_->formOle) {
         owner_->formOle->uiActiveFlag = 0;
         owner_->formOle->uiActiveObject = nullptr;

@@ -185,6 +185,8 @@ HRESULT GenObjSave(CGenObject* g);
 AutoClient* GenObjGetAutomation(CGenObject* g);
 IUnknown* GenObjGetUnknown(CGenObject* g);
 void GenObjDeactivate(CGenObject* g, int force);
+// The record's window no longer names it as its UI-active object.
+void OleForgetUiActive(ObjectRecord* rec);
 void GenObjClose(CGenObject* g);
 void GenObjRelease(CGenObject* g);
 ULONG GenObjAddRef(CGenObject* g);

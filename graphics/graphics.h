@@ -89,10 +89,14 @@ void PictUnlinkScrollBar(ObjectRecord* pict, ObjectRecord* bar);
 // window and in the panels inside it.
 void PictInvalidateAll(ObjectRecord* window);
 // The image of the picture behind a handle, for printing: its header, colours
-// and bits, and with shownPart the part its view shows (image pixels). False
-// when the handle is no picture or the picture has no image.
+// (for a bit-field image its red, green and blue masks) and bits, and with
+// shownPart the part its view shows (image pixels). False when the handle is
+// no picture or the picture has no image.
 bool PictImageOf(uint32_t handle, bool shownPart, const BITMAPINFOHEADER** header, const RGBQUAD** colors,
                  const void** bits, RECT* shown);
+// The spool-file memo of the picture behind a handle (null: no picture).
+struct SpoolImageMemo;
+SpoolImageMemo* PictSpoolMemo(uint32_t handle);
 // A GDI bitmap of a picture's image that the caller owns; null with *error.
 HBITMAP PictBitmapOf(ObjectRecord* rec, HPALETTE* palette, int* error);
 // The resources of the form being loaded (or of the window's chain): a copy

@@ -14,6 +14,7 @@
 #include "graphics/gfxcommon.h"
 #include "graphics/graphics.h"
 #include "graphics/image/imageload.h"
+#include "graphics/pict.h"
 #include "objects/color.h"
 #include "objects/gdicache.h"
 #include "objects/guihooks.h"
@@ -31,7 +32,6 @@ enum IconPropId : uint32_t { kPidIconResource = 87, kPidImageIndex = 217, kPidIm
 constexpr int32_t kIconSize = 32;
 constexpr uint32_t kSmallFirst = 11000, kSmallLast = 11500;
 constexpr uint32_t kFallbackIcon = 10131;
-constexpr uint16_t kResKindIcon = 1;
 constexpr uint32_t kOwnBackground = 0x80000;
 constexpr int kTempNames = 10000;             // "~TIC0000.ICO" to "~TIC9999.ICO"
 constexpr size_t kPathMax = MAX_PATH;
@@ -52,6 +52,10 @@ struct IconRecord {
 };
 
 IconRecord* AsIcon(ObjectRecord* rec) { return reinterpret_cast<IconRecord*>(rec); }
+
+// Icons load in the three-dimensional look (grey shades mapped to the 3D system
+// colours) when the client's option asks for it and the icon's Appearance is 1.
+bool ThreeDLook(const IconRecord* ic) { return gGuiOption2039 != 0 && (ic->hdr.flags & kObj3D); }
 
 // The temporary folder: TMP, else TEMP, else the current folder, with a
 // trailing backslash. False when it does not fit.
@@ -79,12 +83,12 @@ void TakeIcon(IconRecord* ic, HICON icon, uint32_t resource) {
     rec->bottom = rec->top + kIconSize;
 }
 
-HICON LoadModuleIcon(uint32_t number, bool small) {
+HICON LoadModuleIcon(uint32_t number, bool small, bool threeD) {
     HMODULE own = GetModuleHandleA(nullptr);
     if (small)
         return static_cast<HICON>(LoadImageA(own, MAKEINTRESOURCEA(number), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), 0));
-    if (gGuiOption2039)
+    if (threeD)
         return static_cast<HICON>(LoadImageA(own, MAKEINTRESOURCEA(number), IMAGE_ICON, kIconSize, kIconSize,
                                              LR_LOADMAP3DCOLORS));
     return LoadIconA(own, MAKEINTRESOURCEA(number));
@@ -177,7 +181,7 @@ bool IconLoadByName(IconRecord* ic, const char* name, bool allowSmall) {
     if (*name == '!') {
         const char* file = name + 1;
         if (small) ExtractIconExA(file, 0, nullptr, &icon, 1);
-        else if (gGuiOption2039)
+        else if (ThreeDLook(ic))
             icon = static_cast<HICON>(LoadImageA(nullptr, file, IMAGE_ICON, kIconSize, kIconSize,
                                                  LR_LOADFROMFILE | LR_LOADMAP3DCOLORS));
         else {
@@ -189,7 +193,7 @@ bool IconLoadByName(IconRecord* ic, const char* name, bool allowSmall) {
         const uint8_t* data = nullptr;
         uint32_t pages = 0;
         if (gImageLoadHooks.fetch(&size, name, &data, 1, &pages, mode)) {
-            icon = IconLoadFromData(data, size, gGuiOption2039 != 0, small);
+            icon = IconLoadFromData(data, size, ThreeDLook(ic), small);
             gImageLoadHooks.freeData(data);
         }
     }
@@ -206,13 +210,13 @@ bool IconLoadResource(IconRecord* ic, uint32_t number) {
     HICON icon = nullptr;
     if (gPictResourceHooks.formResource &&
         gPictResourceHooks.formResource(ic->hdr.parent, kResKindIcon, number, nullptr, &data, &size)) {
-        if (data && size) icon = IconLoadFromData(data, size, gGuiOption2039 != 0, small);
+        if (data && size) icon = IconLoadFromData(data, size, ThreeDLook(ic), small);
         LocalFreeMem(data);
     } else if (CacheFetchResource("", static_cast<uint8_t>(kResKindIcon), 1, number, &data, &size) == 0 && data) {
-        icon = IconLoadFromData(data, size, gGuiOption2039 != 0, small);
+        icon = IconLoadFromData(data, size, ThreeDLook(ic), small);
         CacheFreeData(data);
     } else {
-        icon = LoadModuleIcon(number, small);
+        icon = LoadModuleIcon(number, small, ThreeDLook(ic));
     }
     if (!icon) return false;
     TakeIcon(ic, icon, number);
@@ -272,6 +276,12 @@ int32_t IconSetProp(ObjectRecord* rec, PropChange* req) {
             ic->list = list;
             IconFromImageList(ic);
         }
+        break;
+    }
+    case kPidAppearance: {
+        // The look changes the loaded image: a resource icon loads again in it.
+        int32_t rc = GfxSetCommonProp(rec, req);
+        if (rc == 0 && ic->resource) IconLoadResource(ic, ic->resource);
         break;
     }
     case kPidIconAlt: return CtlReplaceText(&ic->altText, req->text, req->textLength) ? 0 : kOpNoMemory;

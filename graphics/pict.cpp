@@ -195,21 +195,31 @@ int32_t BarsValue(const PictRecord* p) {
 
 // ---- Painting ---------------------------------------------------------------------------------
 
-// The grey (or OR) view of a 1-bit image at the current zoom.
+// The reduced view of a 1-bit image at the current zoom: from a tenth of the
+// size up, grey levels that keep the page's look; below it, the OR of each cell,
+// since a grey cell of a thin line would fade into the white at that size.
 bool MakeMonoView(PictRecord* p) {
     if (p->viewZoom == p->zoom && p->viewBits) return true;
     ClearView(p);
     auto* info = static_cast<BITMAPINFO*>(LocalAllocZero(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD)));
     if (!info) return false;
     BITMAPINFOHEADER outHeader = {};
-    RGBQUAD greys[5];
     uint8_t* out = nullptr;
-    if (MonoReduceGrey(&p->dib->bmiHeader, p->dib->bmiColors, p->bits, p->zoom, &outHeader, greys, &out) != 0) {
+    int rc;
+    if (p->zoom >= kPictGreyViewMinZoom) {
+        RGBQUAD greys[5];
+        rc = MonoReduceGrey(&p->dib->bmiHeader, p->dib->bmiColors, p->bits, p->zoom, &outHeader, greys, &out);
+        if (rc == 0) memcpy(info->bmiColors, greys, sizeof greys);
+    } else {
+        rc = MonoReduceOr(&p->dib->bmiHeader, p->bits, p->zoom, &outHeader, &out);
+        if (rc == 0) memcpy(info->bmiColors, p->dib->bmiColors, 2 * sizeof(RGBQUAD));
+    }
+    if (rc != 0) {
         LocalFreeMem(info);
         return false;
     }
     info->bmiHeader = outHeader;
-    memcpy(info->bmiColors, greys, sizeof greys);
+    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);  // the colours follow the short header
     p->viewInfo = info;
     p->viewBits = out;
     p->viewZoom = p->zoom;
@@ -587,6 +597,7 @@ int32_t Rotate(PictRecord* p, int32_t degrees) {
     }
     LocalFreeMem(p->bits);
     p->bits = out;
+    p->spoolMemo = SpoolImageMemo{};  // a turned image is a new one for the spool file
     UpdateScroll(p);
     ClearView(p);
     ClearBand(p);
@@ -958,6 +969,15 @@ int LoadCreateImage(PictRecord* p, const ObjectCreateRecord* cr, uint16_t page) 
     return ImageLoadFromClipboard(p);
 }
 
+// The creation's ScrollBar value: 1, 2 and 4 as given; any other value but 3
+// means both bars when the record's style asks for scroll bars, else none.
+int32_t CreationBars(const ObjectCreateRecord* cr) {
+    uint32_t bars = static_cast<uint32_t>(cr->scrollBar);
+    if (bars == 0 || bars > static_cast<uint32_t>(kBarsVertical))
+        return (cr->winStyle & (kWsVScroll | kWsHScroll)) ? kBarsBoth : kBarsNone;
+    return static_cast<int32_t>(bars);
+}
+
 }  // namespace
 
 ObjectRecord* PictCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
@@ -988,8 +1008,8 @@ ObjectRecord* PictCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         *code = rc;
         return nullptr;
     }
-    int32_t bars = cr->scrollBar;
-    if (bars == kBarsBoth || bars == kBarsHorizontal || bars == kBarsVertical) {
+    int32_t bars = CreationBars(cr);
+    if (bars != kBarsNone) {
         rc = SetScrollBars(p, bars);
         if (rc != 0) {
             PictDestroy(rec);
@@ -1093,8 +1113,9 @@ bool PictImageOf(uint32_t handle, bool shownPart, const BITMAPINFOHEADER** heade
     PictRecord* p = AsPict(rec);
     if (!p->dib || !p->bits) return false;
     *header = &p->dib->bmiHeader;
-    *colors = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(p->dib) + sizeof(BITMAPINFOHEADER) +
-                                               (p->dib->bmiHeader.biCompression == BI_BITFIELDS ? 12 : 0));
+    // What follows the header: the colour table, or for a bit-field image its
+    // three masks, which printing hands on as the image's "colours".
+    *colors = p->dib->bmiColors;
     *bits = p->bits;
     SetRectEmpty(shown);
     if (shownPart) {
@@ -1102,6 +1123,11 @@ bool PictImageOf(uint32_t handle, bool shownPart, const BITMAPINFOHEADER** heade
         *shown = RECT{sx.src, sy.src, sx.src + sx.srcLen, sy.src + sy.srcLen};
     }
     return true;
+}
+
+SpoolImageMemo* PictSpoolMemo(uint32_t handle) {
+    ObjectRecord* rec = ObjectFromHandle(handle);
+    return IsPict(rec) ? &AsPict(rec)->spoolMemo : nullptr;
 }
 
 HBITMAP PictBitmapOf(ObjectRecord* rec, HPALETTE* palette, int* error) {

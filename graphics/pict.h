@@ -11,6 +11,7 @@
 #include "graphics/graphics.h"
 #include "graphics/pictcore.h"
 #include "objects/objrecord.h"
+#include "print/prtspool.h"
 
 // Header bits of a picture.
 enum PictFlag : uint32_t {
@@ -55,6 +56,9 @@ struct PictRecord {
     char* altText;
     char* urlSource;
     ObjectRecord* barObjects;   // scroll-bar objects standing for the own bars, linked through next
+    // Where the image went into the current long-form spool file, so that a
+    // second print of it writes a reference; forgotten with a new image.
+    SpoolImageMemo spoolMemo;
 };
 
 // ---- Image hand-over and the Win32 sources (pictimage.cpp) ------------------------------------
@@ -75,4 +79,5 @@ int ImageLoadFromClipboard(PictRecord* p);
 // Frees a picture's image, palette and view.
 void PictFreeImage(PictRecord* p);
 
+constexpr uint16_t kResKindIcon = 1;
 constexpr uint16_t kResKindBitmap = 3;

@@ -12,6 +12,7 @@
 constexpr uint32_t kPictZoomMin = 10;
 constexpr uint32_t kPictZoomMax = 65000;
 constexpr uint32_t kPictZoomUnit = 1000;
+constexpr uint32_t kPictGreyViewMinZoom = 100;  // below it a 1-bit image is shown through its OR view
 
 // The zoom of a Scale value: x 10, 0 (and below) as the least, above the top
 // as the top.

@@ -35,6 +35,7 @@ struct PictImageParts {
 
 PictImageParts TakeParts(PictRecord* p) {
     PictImageParts parts = {p->dib, p->palette, p->bits, p->viewInfo, p->viewBits, p->viewZoom};
+    p->spoolMemo = SpoolImageMemo{};
     p->dib = nullptr, p->palette = nullptr, p->bits = nullptr, p->viewInfo = nullptr, p->viewBits = nullptr;
     p->viewZoom = 0;
     return parts;

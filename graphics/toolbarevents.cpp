@@ -14,6 +14,7 @@
 #include "controls/ctlcore.h"
 #include "graphics/toolbar.h"
 #include "objects/events.h"
+#include "objects/paint.h"
 #include "objects/focus.h"
 #include "objects/guihooks.h"
 #include "objects/objwindowed.h"
@@ -341,7 +342,20 @@ bool ToolBarMsgHook(ObjectRecord* rec, HWND wnd, UINT msg, WPARAM wp, LPARAM lp,
         return true;
     }
     case WM_ERASEBKGND:
-        if (bar->tbFlags & kTbfClientTips) ToolBarUpdateToolTips(bar, false);
+        if (!gUserMovingFrame) {
+            if (bar->tbFlags & kTbfClientTips) ToolBarUpdateToolTips(bar, false);
+        } else if (GetWindowLongA(wnd, GWL_STYLE) & TBSTYLE_TRANSPARENT) {
+            // A transparent bar shows its window's background: while the user
+            // moves the frame, a bar that moved on the screen has the window
+            // repaint behind it, or it would keep the pixels of its old place.
+            RECT now;
+            GetWindowRect(wnd, &now);
+            if (!EqualRect(&now, &bar->lastRect)) {
+                HWND owner = GetParent(wnd);
+                if (owner) InvalidateRect(owner, nullptr, TRUE);
+            }
+            bar->lastRect = now;
+        }
         return false;
     default: return false;
     }

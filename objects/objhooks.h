@@ -57,6 +57,11 @@ struct WebObjectOps {
     // The event a registration of eventId is kept under (an MRegion's $OLDEVENT).
     uint32_t (*registerRule)(ObjectRecord* rec, uint32_t eventId);
     void (*freeRecord)(ObjectRecord* rec);          // the shared web fields of a record
+    // The object's web view is not answering or gone: its operations answer -52.
+    bool (*viewDown)(ObjectRecord* rec);
+    // Sends so far that failed or whose answer did not come within their wait.
+    uint32_t (*failedSends)();
+    void (*dropReply)();                            // forgets an answer already built
 };
 extern WebObjectOps gWebObjectOps;
 

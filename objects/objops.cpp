@@ -22,6 +22,22 @@ constexpr uint32_t kMenuKinds[] = {kKindMenu, kKindSubMenu, kKindFloatMenu, kKin
 
 bool IsWeb(const ObjectRecord* rec) { return rec->modeFlags & kModeWebView; }
 
+// Every operation on a web object passes here. Its view not answering or gone:
+// -52 at once, nothing sent. A send of the operation itself that failed or got
+// no answer in its wait: -52 as well, whatever the operation made of the
+// missing answer (an empty text is not what the page holds).
+template <class Op>
+int32_t WebOp(ObjectRecord* rec, Op op) {
+    if (gWebObjectOps.viewDown && gWebObjectOps.viewDown(rec)) return kOpNoWebView;
+    uint32_t before = gWebObjectOps.failedSends ? gWebObjectOps.failedSends() : 0;
+    int32_t r = op();
+    uint32_t after = gWebObjectOps.failedSends ? gWebObjectOps.failedSends() : 0;
+    if (after == before) return r;
+    // An answer the operation built from nothing is not sent.
+    if (gWebObjectOps.dropReply) gWebObjectOps.dropReply();
+    return kOpNoWebView;
+}
+
 bool KeepsOwnRunName(uint32_t kind) {
     for (uint32_t k : kMenuKinds)
         if (k == kind) return true;
@@ -52,7 +68,7 @@ const ObjectOps* ObjectOpsOf(const ObjectRecord* rec) {
 // the record is touched after a slot only while its handle still finds it.
 int32_t ObjectActivate(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.show ? gWebObjectOps.show(rec, a, b, c, d) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.show ? gWebObjectOps.show(rec, a, b, c, d) : kOpNotAvailable; });
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (!ops || !ops->show) return kOpNotAvailable;
     ObjectRef ref = ObjectRefOf(rec);
@@ -63,7 +79,7 @@ int32_t ObjectActivate(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32
 
 int32_t ObjectDeactivate(ObjectRecord* rec) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.hide ? gWebObjectOps.hide(rec) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.hide ? gWebObjectOps.hide(rec) : kOpNotAvailable; });
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (!ops || !ops->hide) return kOpNotAvailable;
     ObjectRef ref = ObjectRefOf(rec);
@@ -74,7 +90,7 @@ int32_t ObjectDeactivate(ObjectRecord* rec) {
 
 static int32_t EnableCommon(ObjectRecord* rec, int32_t item, bool on) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.enable ? gWebObjectOps.enable(rec, item, on) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.enable ? gWebObjectOps.enable(rec, item, on) : kOpNotAvailable; });
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (!ops || !ops->enable) return kOpNotAvailable;
     ObjectRef ref = ObjectRefOf(rec);
@@ -89,14 +105,14 @@ int32_t ObjectDisable(ObjectRecord* rec, int32_t item) { return EnableCommon(rec
 
 int32_t ObjectCheckItem(ObjectRecord* rec, int32_t item, int32_t on) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.checkItem ? gWebObjectOps.checkItem(rec, item, on) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.checkItem ? gWebObjectOps.checkItem(rec, item, on) : kOpNotAvailable; });
     const ObjectOps* ops = ObjectOpsOf(rec);
     return ops && ops->checkItem ? ops->checkItem(rec, item, on) : kOpNotAvailable;
 }
 
 int32_t ObjectDeleteItem(ObjectRecord* rec, int32_t item) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.deleteItem ? gWebObjectOps.deleteItem(rec, item) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.deleteItem ? gWebObjectOps.deleteItem(rec, item) : kOpNotAvailable; });
     const ObjectOps* ops = ObjectOpsOf(rec);
     return ops && ops->deleteItem ? ops->deleteItem(rec, item) : kOpNotAvailable;
 }
@@ -106,7 +122,7 @@ int32_t ObjectGetText(ObjectRecord* rec, int32_t item) {
     if (!rec) return kOpNoObject;
     int32_t r;
     if (IsWeb(rec)) {
-        r = gWebObjectOps.getText ? gWebObjectOps.getText(rec, item) : kOpNotAvailable;
+        r = WebOp(rec, [&] { return gWebObjectOps.getText ? gWebObjectOps.getText(rec, item) : kOpNotAvailable; });
     } else {
         const ObjectOps* ops = ObjectOpsOf(rec);
         r = ops && ops->getText ? ops->getText(rec, item) : kOpNotAvailable;
@@ -118,28 +134,28 @@ int32_t ObjectGetText(ObjectRecord* rec, int32_t item) {
 int32_t ObjectGetValue(ObjectRecord* rec, int32_t item, int32_t* value) {
     *value = 0;
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.getValue ? gWebObjectOps.getValue(rec, item, value) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.getValue ? gWebObjectOps.getValue(rec, item, value) : kOpNotAvailable; });
     const ObjectOps* ops = ObjectOpsOf(rec);
     return ops && ops->getValue ? ops->getValue(rec, item, value) : kOpNotAvailable;
 }
 
 int32_t ObjectInsertItem(ObjectRecord* rec, int32_t pos, const char* text, uint32_t len) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.insertItem ? gWebObjectOps.insertItem(rec, pos, text, len) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.insertItem ? gWebObjectOps.insertItem(rec, pos, text, len) : kOpNotAvailable; });
     const ObjectOps* ops = ObjectOpsOf(rec);
     return ops && ops->insertItem ? ops->insertItem(rec, pos, text, len) : kOpNotAvailable;
 }
 
 int32_t ObjectSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t len) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.setText ? gWebObjectOps.setText(rec, item, text, len) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.setText ? gWebObjectOps.setText(rec, item, text, len) : kOpNotAvailable; });
     const ObjectOps* ops = ObjectOpsOf(rec);
     return ops && ops->setText ? ops->setText(rec, item, text, len) : kOpNotAvailable;
 }
 
 int32_t ObjectSetValue(ObjectRecord* rec, int32_t item, int32_t value) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.setValue ? gWebObjectOps.setValue(rec, item, value) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.setValue ? gWebObjectOps.setValue(rec, item, value) : kOpNotAvailable; });
     const ObjectOps* ops = ObjectOpsOf(rec);
     return ops && ops->setValue ? ops->setValue(rec, item, value) : kOpNotAvailable;
 }
@@ -147,13 +163,13 @@ int32_t ObjectSetValue(ObjectRecord* rec, int32_t item, int32_t value) {
 int32_t ObjectSetState(ObjectRecord* rec, int32_t state, int32_t v1, int32_t v2) {
     if (!rec) return kOpNoObject;
     // Neither mode keeps a state of its own here; the web view may.
-    if (IsWeb(rec) && gWebObjectOps.setState) return gWebObjectOps.setState(rec, state, v1, v2);
+    if (IsWeb(rec) && gWebObjectOps.setState) return WebOp(rec, [&] { return gWebObjectOps.setState(rec, state, v1, v2); });
     return kOpOk;
 }
 
 int32_t ObjectSetFocus(ObjectRecord* rec, int32_t item, int32_t) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.setFocus ? gWebObjectOps.setFocus(rec, item) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.setFocus ? gWebObjectOps.setFocus(rec, item) : kOpNotAvailable; });
     // A shown Control is focused through its hosted control (UI activation).
     if (rec->kind == kKindControl && (rec->flags & kObjShown) && gComObjectHooks.oleSetFocus)
         return gComObjectHooks.oleSetFocus(rec) ? kOpOk : kOpNotAvailable;
@@ -227,7 +243,7 @@ void ObjectDestroyChildren(ObjectRecord* container) {
 
 int32_t ObjectSetProperty(ObjectRecord* rec, PropChange* req) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.setProp ? gWebObjectOps.setProp(rec, req) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.setProp ? gWebObjectOps.setProp(rec, req) : kOpNotAvailable; });
     if (req->code == kPcOvar) {
         rec->ovar = req->value2;
         return kOpOk;
@@ -298,7 +314,7 @@ int32_t ObjectGetProperty(ObjectRecord* rec, PropQuery* req) {
     req->text = nullptr;
     req->resultObject = nullptr;
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.getProp ? gWebObjectOps.getProp(rec, req) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.getProp ? gWebObjectOps.getProp(rec, req) : kOpNotAvailable; });
     if (req->code == kPcWindow) {
         req->result2 = rec->parent ? static_cast<int32_t>(rec->parent->ovar) : 0;
         return kOpOk;
@@ -511,13 +527,19 @@ int32_t ObjectGetCommonProperty(ObjectRecord* rec, uint32_t id, bool* known) {
 
 int32_t ObjectInvokeMethod(uint32_t, ObjectRecord* rec, MethodCallRec* call) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.invokeMethod ? gWebObjectOps.invokeMethod(rec, call) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.invokeMethod ? gWebObjectOps.invokeMethod(rec, call) : kOpNotAvailable; });
     const ObjectOps* ops = ObjectOpsOf(rec);
     return ops && ops->method ? ops->method(rec, call) : kOpNotAvailable;
 }
 
+int32_t ObjectInvokeClientMethod(ObjectRecord* rec, MethodCallRec* call) {
+    if (!gWebObjectOps.clientMethod) return kOpUnknownMethod;
+    if (rec && IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.clientMethod(rec, call); });
+    return gWebObjectOps.clientMethod(rec, call);
+}
+
 int32_t ObjectInvokeCommonMethod(uint32_t, ObjectRecord* rec, MethodCallRec* call) {
     if (!rec) return kOpNoObject;
-    if (IsWeb(rec)) return gWebObjectOps.commonMethod ? gWebObjectOps.commonMethod(rec, call) : kOpNotAvailable;
+    if (IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.commonMethod ? gWebObjectOps.commonMethod(rec, call) : kOpNotAvailable; });
     return kOpUnknownMethod;
 }

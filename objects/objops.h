@@ -17,6 +17,7 @@ enum ObjectOpResult : int32_t {
     kOpNoFont = -8,
     kOpUnknownProperty = -35,
     kOpUnknownMethod = -37,
+    kOpNoWebView = -52,       // a web object whose view is not answering or gone
 };
 
 // A property change as the dispatchers hand it to slot 15.
@@ -123,4 +124,7 @@ int32_t ObjectSetCommonProperty(ObjectRecord* rec, uint32_t id, int32_t value, c
 // an id the header does not have (gTextBuf then holds "?????").
 int32_t ObjectGetCommonProperty(ObjectRecord* rec, uint32_t id, bool* known = nullptr);
 int32_t ObjectInvokeMethod(uint32_t type, ObjectRecord* rec, MethodCallRec* call);
+// A method of the CLIENT object (the page services); rec is the object the call
+// names, whose page is asked (null: none).
+int32_t ObjectInvokeClientMethod(ObjectRecord* rec, MethodCallRec* call);
 int32_t ObjectInvokeCommonMethod(uint32_t type, ObjectRecord* rec, MethodCallRec* call);

@@ -118,6 +118,7 @@ struct WindowRecord {
     int32_t scrollX, scrollY;
     uint32_t style[2];          // creation style words
     HWND toolTipWnd;
+    ObjectRecord* uiActiveObject;  // the Container whose OLE object is UI-active in the window
 };
 
 constexpr uint16_t kCtlIdFirst = 3;

@@ -225,7 +225,7 @@ int32_t OnMethodCall(const SrvMsg* m) {
     ObjectRecord* rec = ObjectFromHandle(gMethodCall.handle);
     // The CLIENT object is the client itself: its calls need no object.
     if (gMethodCall.objectType == kTypeClient)
-        return gWebObjectOps.clientMethod ? gWebObjectOps.clientMethod(rec, &gMethodCall) : kErrNoMethod;
+        return gWebObjectOps.clientMethod ? ObjectInvokeClientMethod(rec, &gMethodCall) : kErrNoMethod;
     if (!rec) return kErrNoObject;
     return ObjectInvokeMethod(gMethodCall.objectType, rec, &gMethodCall);
 }

@@ -115,6 +115,7 @@ struct PrinterRec {
     void* previewData;
     uint16_t previewSize;
     uint32_t firstError;
+    uint32_t firstDetail;  // the error cell's detail latched with firstError (0: none)
     int32_t physOffsetX, physOffsetY;
     uint16_t topMargin, leftMargin;
     uint8_t topMarginMode, leftMarginMode;
@@ -182,8 +183,9 @@ int32_t PrtSelectJob(PrinterRec* job);
 PrinterRec* PrtJobFromHandle(uint32_t handle);
 // Makes job current (and the PDF writer's view of it).
 void PrtSetCurrent(PrinterRec* job);
-// Latches the first failure of a drawing message in the current job.
-void PrtLatchError(int32_t result);
+// Latches the first failure of a drawing message in the current job, with
+// the detail the message left in the error cell (0: none).
+void PrtLatchError(int32_t result, int32_t detail = 0);
 
 // The message handlers (also reachable one by one while the tables are not yet there).
 int32_t PrtHandleMsg(const SrvMsg* msg);
@@ -314,8 +316,11 @@ struct PrtImageInput {
     uint32_t identity[2];
     SpoolImageMemo* memo;   // null: never referred to
 };
-// Palette entries that follow a DIB header.
+// Palette entries that follow a DIB header (for a bit-field DIB its 3 masks).
 uint32_t PrtImagePaletteCount(const BITMAPINFOHEADER* h);
+// The bytes of a DIB's pixels: rows for BI_RGB and bit fields, biSizeImage
+// for run-length pixels; false for other compressions or a size past 4 GB.
+bool PrtImagePixelBytes(const BITMAPINFOHEADER* h, uint32_t* bytes);
 // A colour already resolved (a spool record's) played on the job.
 int32_t PrtColorsPlay(uint32_t which, uint32_t colour);
 int32_t PrtImage(const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom, uint16_t left,
@@ -331,6 +336,11 @@ int32_t PrtPdfOption(int kind, const char* text, size_t len);
 // "~SPL0000.TMP", numbered, in TMP, TEMP or the current directory; its name in name.
 HANDLE OpenSpoolFile(char* name, size_t size);
 void PrtSetWinErr(uint32_t detail);
+// The Windows error of the last call as "WINERR:0x..." in the error text.
+void PrtSetWinErrText();
+// Ends the device's document: a failure (the spooler lost the job) becomes
+// the result, 21264 with the Windows error in the text, unless one stands.
+int32_t PrtEndDocument(HDC dc, int32_t result);
 bool PrtSpoolStart(PrinterRec* job);
 void PrtSpoolRelease(PrinterRec* job);
 bool PrtIsSpooling(const PrinterRec* job);

@@ -10,6 +10,7 @@
 
 #include "objects/objrecord.h"
 #include "session/config.h"
+#include "session/log.h"
 #include "session/session.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
@@ -451,8 +452,8 @@ static int32_t FormFeed(PrinterRec* j, int32_t n) {
         if (result == kPrtOk) result = PdfControlCode(j->pdf, kPrtCtlFormFeed, static_cast<int16_t>(n));
     } else if (n > 0 && DrawsNow(j) && (j->flags & kPrtFlagPageOpen)) {
         for (int32_t i = 1; i < n; i++) {
-            EndPage(j->dc);
-            StartPage(j->dc);
+            // A blank page the device loses is a failure like the last one's.
+            if ((EndPage(j->dc) <= 0 || StartPage(j->dc) <= 0) && result == kPrtOk) result = kPrtNoMemory;
         }
         if (EndPage(j->dc) <= 0 && result == kPrtOk) result = kPrtNoMemory;
         j->flags &= ~kPrtFlagPageOpen;
@@ -653,19 +654,34 @@ uint32_t PrtImagePaletteCount(const BITMAPINFOHEADER* h) {
     return h->biClrUsed && h->biClrUsed < max ? h->biClrUsed : max;
 }
 
+bool PrtImagePixelBytes(const BITMAPINFOHEADER* h, uint32_t* bytes) {
+    *bytes = 0;
+    if (h->biCompression == BI_RLE8 || h->biCompression == BI_RLE4) {
+        *bytes = h->biSizeImage;
+        return h->biSizeImage != 0;
+    }
+    if (h->biCompression != BI_RGB && h->biCompression != BI_BITFIELDS) return false;
+    CheckedSize data = DibStride(static_cast<uint64_t>(h->biWidth > 0 ? h->biWidth : 0), h->biBitCount);
+    data.Mul(h->biHeight < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(h->biHeight)) : static_cast<uint64_t>(h->biHeight));
+    if (!data.Fits(UINT32_MAX)) return false;
+    *bytes = static_cast<uint32_t>(data.value);
+    return true;
+}
+
 // A picture for the PDF writer: the DIB's rows with a palette of the full
-// size for its depth (the decoders may list fewer colours), the part shown
-// turned into rows of the bitmap's memory order, and its identity. Only
-// uncompressed BI_RGB pixels are taken: masks would be read as the wrong
-// colours.
+// size for its depth (the decoders may list fewer colours), a bit-field
+// image's masks, the part shown turned into rows of the bitmap's memory
+// order, and its identity. Run-length pixels are refused: the writer takes
+// rows.
 static int32_t PrtPdfImage(PrinterRec* j, const PrtImageInput* img, uint32_t mode, uint16_t top, uint16_t bottom,
                            uint16_t left, uint16_t right) {
     const BITMAPINFOHEADER* h = img->header;
-    if (h->biCompression != BI_RGB || (h->biBitCount <= 8 && !img->palette)) return kPrtImageNotDrawn;
+    bool masked = h->biCompression == BI_BITFIELDS;
+    if ((h->biCompression != BI_RGB && !masked) || ((h->biBitCount <= 8 || masked) && !img->palette))
+        return kPrtImageNotDrawn;
     int32_t iw = h->biWidth, ih = h->biHeight < 0 ? -h->biHeight : h->biHeight;
-    CheckedSize data = DibStride(static_cast<uint64_t>(iw > 0 ? iw : 0), h->biBitCount);
-    data.Mul(static_cast<uint64_t>(ih));
-    if (!data.Fits(UINT32_MAX)) return kPrtImageNotDrawn;
+    uint32_t dataBytes;
+    if (!PrtImagePixelBytes(h, &dataBytes)) return kPrtImageNotDrawn;
     RGBQUAD palette[256] = {};
     uint32_t colors = h->biBitCount <= 8 ? PrtImagePaletteCount(h) : 0;
     if (colors) memcpy(palette, img->palette, colors * sizeof(RGBQUAD));
@@ -677,7 +693,10 @@ static int32_t PrtPdfImage(PrinterRec* j, const PrtImageInput* img, uint32_t mod
     in.height = ih;
     in.bitsPerPixel = h->biBitCount;
     in.paletteSize = h->biBitCount <= 8 ? 1u << h->biBitCount : 0;
-    in.dataSize = static_cast<DWORD>(data.value);
+    in.dataSize = dataBytes;
+    // A bit-field image hands its red, green and blue masks where the
+    // colours would be.
+    if (masked) memcpy(in.masks, img->palette, sizeof in.masks);
     in.pixels = static_cast<const BYTE*>(img->bits);
     in.palette = reinterpret_cast<const BYTE*>(palette);
     in.topDown = h->biHeight < 0;
@@ -835,6 +854,20 @@ static int32_t PrtPdfOptionMsg(uint32_t type, const PrtMsgText& text) {
 
 // ---- Messages ---------------------------------------------------------------------------------------------
 
+// A drawing message's failure: latched with the detail the message left in
+// the error cell, and one debug-log line with the PDF writer's reason for
+// the writer's failures. A message that set no detail leaves the cell as it
+// was (cellBefore).
+static void PrtDrawRefused(int32_t r, int32_t cellBefore) {
+    const int32_t detail = gPrtErrNo;
+    if (!detail) gPrtErrNo = cellBefore;
+    if (!r) return;
+    PrtLatchError(r, detail);
+    const bool pdf = r == kPdfFontNotMade || r == kPdfImageNotWritten || r == kPrtPdfOption;
+    DebugLogWrite("PrtDrawRefused", "%d detail %d%s%s", r, detail, pdf && gPdfErrorText[0] ? ": " : "",
+                  pdf ? gPdfErrorText : "");
+}
+
 int32_t PrtDrawFromMsg(const SrvMsg* m) {
     PrtDrawMsg d;
     if (!PrtDecodeDraw(m->type, m->r, &d)) {
@@ -850,11 +883,16 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
         return r;
     }
     PrinterRec* j = gCurPrtRec;
+    // The error cell keeps its value unless this message sets it: what it
+    // sets is the detail of this message's failure.
+    const int32_t cellBefore = gPrtErrNo;
+    gPrtErrNo = 0;
+    gPdfErrorText[0] = 0;
     if (m->type == kPrtMsgControl && d.code == kPrtCtlFormFeed && PrtIsSpooling(j) &&
         static_cast<uint16_t>(d.value) > 0) {
         r = PrtSpoolFormFeed(j, static_cast<uint16_t>(d.value));
         if (r) {
-            PrtLatchError(r);
+            PrtDrawRefused(r, cellBefore);
             return r;
         }
         j->flags |= kPrtFlagPageFresh;
@@ -885,6 +923,6 @@ int32_t PrtDrawFromMsg(const SrvMsg* m) {
         if (m->type >= kPrtMsgPdfFirst && m->type <= kPrtMsgPdfLast) r = PrtPdfOptionMsg(m->type, d.text);
         break;
     }
-    PrtLatchError(r);
+    PrtDrawRefused(r, cellBefore);
     return r;
 }

@@ -341,9 +341,16 @@ static void PrtTextOutLine(void* ctx, int32_t column, int32_t line, const char* 
 
 static void PrtTextNewPage(void* ctx) {
     PrinterRec* rec = static_cast<PrinterRec*>(ctx);
-    EndPage(rec->dc);
-    StartPage(rec->dc);
+    if (EndPage(rec->dc) <= 0 || StartPage(rec->dc) <= 0) rec->flags |= kPrtFilePageFailed;
     if (rec->font) SelectObject(rec->dc, rec->font->hfont);
+}
+
+// A device that lost a page or the document: the printer file answers -1,
+// error 32, unless an earlier failure already stands.
+static int32_t DeviceLost(int32_t result) {
+    if (result) return result;
+    gPrtErrNo = kPrtFileErrDevice;
+    return kPrtFileFail;
 }
 
 // The characters were converted from OEM when they were put: they are drawn
@@ -358,7 +365,9 @@ static int32_t FlushText(PrinterRec* rec, const uint8_t* data, size_t n) {
     PrtTextFeed(&st, data, n, kOps, rec);
     rec->textLine = st.line;
     rec->textColumn = st.column;
-    return kPrtOk;
+    if (!(rec->flags & kPrtFilePageFailed)) return kPrtOk;
+    rec->flags &= ~kPrtFilePageFailed;
+    return DeviceLost(kPrtOk);
 }
 
 // ---- Open ---------------------------------------------------------------------------
@@ -378,6 +387,7 @@ static int32_t OpenDiskOrPort(PrinterRec* rec, const char* name, const char* mod
                             FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE) err = GetLastError();
     }
+    if (PrtIsRawDeviceName(name)) DebugLogWrite("PrtFileOpen", "%s refused: a raw device name", name);
     if (h == INVALID_HANDLE_VALUE) {
         gPrtErrNo = PrtMapWinError(err);
         snprintf(gErrorText, kErrorTextSize, "PRT: CreateFile failure!");
@@ -501,16 +511,17 @@ int32_t PrtFileClose(PrinterRec* rec, uint8_t close) {
             result = kPrtFileFail;
         }
     } else if (rec->flags & kPrtFileRaw) {
+        // Both ends are tried even when the page's fails: the document must end.
         if (started) {
-            EndPagePrinter(rec->file);
-            EndDocPrinter(rec->file);
+            if (!EndPagePrinter(rec->file)) result = DeviceLost(result);
+            if (!EndDocPrinter(rec->file)) result = DeviceLost(result);
         }
         if (!close) return result;
         ClosePrinter(rec->file);
     } else {
         if (started) {
-            if (!(rec->flags & kPrtFilePassthrough)) EndPage(rec->dc);
-            EndDoc(rec->dc);
+            if (!(rec->flags & kPrtFilePassthrough) && EndPage(rec->dc) <= 0) result = DeviceLost(result);
+            if (EndDoc(rec->dc) <= 0) result = DeviceLost(result);
         }
         if (!close) return result;
     }

@@ -107,12 +107,18 @@ static bool PrefixIs(const char* name, const char* prefix) {
     return true;
 }
 
+static bool IsSlash(char c) { return c == '\\' || c == '/'; }
+
+bool PrtIsRawDeviceName(const char* name) {
+    return IsSlash(name[0]) && IsSlash(name[1]) && (name[2] == '.' || name[2] == '?') && IsSlash(name[3]);
+}
+
 bool PrtParsePortName(const char* name, PrtPortName* out) {
     *out = PrtPortName();
     out->digit = '0';
     out->comSettings = "";
     size_t len = strlen(name);
-    if (len > kPrtFileNameMax) return false;
+    if (len > kPrtFileNameMax || PrtIsRawDeviceName(name)) return false;
     memcpy(out->opened, name, len + 1);
     out->lpt = len >= kPortPrefixLen && PrefixIs(name, "LPT");
     bool com = len >= kPortPrefixLen && PrefixIs(name, "COM");

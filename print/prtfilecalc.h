@@ -55,6 +55,7 @@ enum : uint32_t {
     kPrtFilePassthrough = 0x8,
     kPrtFileRaw = 0x800,         // the raw spooler
     kPrtFileFinalFlush = 0x1000, // set around a flush that must write a disk file
+    kPrtFilePageFailed = 0x2000, // a text-mode page break failed: the text's flush answers it
 };
 // PDF flags word: the raw document uses the "XPS_PASS" datatype.
 constexpr uint32_t kPrtFileXpsPass = 64;
@@ -97,8 +98,12 @@ struct PrtPortName {
     char opened[kPrtFileNameMax + 1];  // the name to open, cut
     const char* comSettings;           // what follows the ':' of a port name, or ""
 };
-// A name longer than kPrtFileNameMax is refused.
+// A name longer than kPrtFileNameMax is refused, and so is a name in the
+// device namespace (PrtIsRawDeviceName).
 bool PrtParsePortName(const char* name, PrtPortName* out);
+// "\\.\" or "\\?\" (either slash) opens disks, volumes and other devices
+// raw: never a printer file.
+bool PrtIsRawDeviceName(const char* name);
 enum PrtFileCreate { kPrtCreateOpenExisting, kPrtCreateAlways, kPrtCreateOpenAlways };
 // Ports open the existing device; files are truncated for mode 'w', else appended.
 PrtFileCreate PrtFileCreateMode(const PrtPortName& name, const char* mode);

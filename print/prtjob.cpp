@@ -88,11 +88,12 @@ void PrtSetCurrent(PrinterRec* job) {
     gPdfCurJob = job && job->pdf ? &job->geom : nullptr;
 }
 
-void PrtLatchError(int32_t result) {
+void PrtLatchError(int32_t result, int32_t detail) {
     PrinterRec* job = gCurPrtRec;
     if (!result || !job || (job->flags & kPrtFlagErrorLatched)) return;
     job->flags |= kPrtFlagErrorLatched;
     job->firstError = static_cast<uint32_t>(result);
+    job->firstDetail = static_cast<uint32_t>(detail);
 }
 
 int32_t PrtSelectJob(PrinterRec* job) {
@@ -277,7 +278,7 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
             if (EndPage(job->dc) <= 0 && !result) result = kPrtNoMemory;
             job->flags &= ~kPrtFlagPageOpen;
         }
-        if (!(job->flags & kPrtFlagDocPending)) EndDoc(job->dc);
+        if (!(job->flags & kPrtFlagDocPending)) result = PrtEndDocument(job->dc, result);
     }
     bool previewRan = false;
     if (preview && !result && !(job->flags & kPrtFlagErrorLatched)) {
@@ -307,6 +308,7 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
         int32_t r = PdfFinish(job->pdf);
         job->pdf = nullptr;
         gPdfCurJob = nullptr;
+        if (r) DebugLogWrite("PdfFinish", "%d code %d", r, gPdfErrNo);
         if (!result) result = r;
     }
     PrtSpoolRelease(job);
@@ -323,6 +325,10 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
     if (job->pen) DeleteObject(job->pen);
     if (job->brush) DeleteObject(job->brush);
     if (!result && (job->flags & kPrtFlagErrorLatched)) result = static_cast<int32_t>(job->firstError);
+    // A close that answers the latched failure answers its detail too.
+    if ((job->flags & kPrtFlagErrorLatched) && result == static_cast<int32_t>(job->firstError) &&
+        !block[kPrtCloseWordDetail])
+        block[kPrtCloseWordDetail] = job->firstDetail;
     PrtRecFree(job);
     PrtSetCurrent(nullptr);
     return result;

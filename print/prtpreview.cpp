@@ -217,11 +217,21 @@ int32_t PrtPrevBeginPage(PrinterRec* j) {
     RECT sheet = p->page;
     InflateRect(&sheet, 1, 1);
     RECT shown = PrtPrevClipToView(p, sheet, pending);
-    HGDIOBJ oldBrush = SelectObject(p->dc, GetStockObject(WHITE_BRUSH));
-    HGDIOBJ oldPen = SelectObject(p->dc, GetStockObject(BLACK_PEN));
-    if (shown.right > shown.left) Rectangle(p->dc, shown.left, shown.top, shown.right, shown.bottom);
-    SelectObject(p->dc, oldBrush);
-    SelectObject(p->dc, oldPen);
+    if (shown.right > shown.left) {
+        // The whole sheet with its outline, clipped to what is shown: a strip
+        // repainted after a scroll gets the outline only where the sheet's
+        // edges really are, not across the page at the strip's own edges.
+        OffsetRect(&sheet, -p->hPos, -p->vPos);
+        HRGN part = CreateRectRgn(shown.left, shown.top, shown.right, shown.bottom);
+        SelectClipRgn(p->dc, part);
+        HGDIOBJ oldBrush = SelectObject(p->dc, GetStockObject(WHITE_BRUSH));
+        HGDIOBJ oldPen = SelectObject(p->dc, GetStockObject(BLACK_PEN));
+        Rectangle(p->dc, sheet.left, sheet.top, sheet.right, sheet.bottom);
+        SelectObject(p->dc, oldBrush);
+        SelectObject(p->dc, oldPen);
+        SelectClipRgn(p->dc, nullptr);
+        if (part) DeleteObject(part);
+    }
     RECT area = PrtPrevClipToView(p, p->area, pending);
     if (p->clip) DeleteObject(p->clip);
     p->clip = CreateRectRgn(area.left, area.top, area.right, area.bottom);
@@ -517,6 +527,8 @@ static void PaintPreview(PrtPrevState* p, PrinterRec* j) {
     EndPaint(p->wnd, &ps);
 }
 
+static void PrtPrevSetClassLook(HWND wnd);
+
 static LRESULT CALLBACK PrtPrevWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     PrtPrevState* p = gCurPrtPrev;
     PrinterRec* j = gCurPrtRec;
@@ -548,7 +560,11 @@ static LRESULT CALLBACK PrtPrevWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
         FillRect(dc, &rest, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         return 1;
     }
-    case WM_SYSCOLORCHANGE: UpdateSysColors(); return 0;
+    case WM_SYSCOLORCHANGE:
+        UpdateSysColors();
+        PrtPrevSetClassLook(wnd);
+        InvalidateRect(wnd, nullptr, TRUE);
+        return 0;
     case WM_COMMAND:
         if (lp) PrtPrevCommand(p, j, LOWORD(wp));
         return 0;
@@ -569,6 +585,16 @@ static LRESULT CALLBACK PrtPrevWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 }
 
 // ---- Window ---------------------------------------------------------------------------------------------
+
+// The preview's class takes the window background of the moment (the system
+// colour may have changed since the class was registered) and the icon of the
+// client's own windows.
+static void PrtPrevSetClassLook(HWND wnd) {
+    SetClassLongPtrA(wnd, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetSysColorBrush(COLOR_WINDOW)));
+    WNDCLASSA client;
+    if (GetClassInfoA(GetModuleHandleA(nullptr), kClassWindow, &client) && client.hIcon)
+        SetClassLongPtrA(wnd, GCLP_HICON, reinterpret_cast<LONG_PTR>(client.hIcon));
+}
 
 static int32_t WinFail(uint32_t detail) {
     PrtSetWinErr(detail);
@@ -673,6 +699,7 @@ int32_t PrtPrevCreateWindow(PrtPrevState* p, PrinterRec* j, bool maximized) {
     SetPagingButtons(p, j);
     if (p->printNotAllowed) SetButtonEnabled(p, kPrevBtnPrint, false);
 
+    PrtPrevSetClassLook(p->wnd);
     if (ClientSettingGet(kPrtSetPrevCentre)) PrtPrevCenterOnOwner(p->wnd, owner);
     ShowWindow(p->wnd, maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     SetActiveWindow(p->wnd);

@@ -37,6 +37,16 @@ static int32_t ToUnits(const PrinterRec* job, int mode, int32_t value, bool vert
     return cell ? value / static_cast<int32_t>(cell) : value;
 }
 
+// The job's row or column in the units asked for. The job keeps it in its own
+// units in the metric modes and in device pixels otherwise: asked in the
+// job's own metric mode it is answered as stored, else through the device.
+static int32_t PositionToUnits(const PrinterRec* job, int mode, int32_t stored, bool vertical) {
+    bool metric = PrtModeIsMetric(job->coordMode);
+    if (metric && mode == job->coordMode) return stored;
+    int32_t device = metric ? PrtUnitsToDevice(job->coordMode, stored, vertical ? job->dpiY : job->dpiX) : stored;
+    return ToUnits(job, mode, device, vertical);
+}
+
 // ---- Device information ----------------------------------------------------------------
 
 void PrtDeviceInfo(int units, char* out) {
@@ -80,8 +90,8 @@ void PrtDeviceInfo(int units, char* out) {
         memcpy(f.setup, values, sizeof values);
         GlobalUnlock(job->devMode);
     }
-    f.row = ToUnits(job, units, job->row, true);
-    f.column = ToUnits(job, units, job->column, false);
+    f.row = PositionToUnits(job, units, job->row, true);
+    f.column = PositionToUnits(job, units, job->column, false);
     f.coordMode = job->coordMode;
     f.cellHeight = static_cast<int32_t>(job->cellHeight);
     f.cellWidth = static_cast<int32_t>(job->cellWidth);
@@ -351,6 +361,14 @@ static bool PrtPdfFontListEntry(DWORD index, char* name, size_t nameSize, char* 
     return true;
 }
 
+// Information texts of PDF files from the system's ANSI code page.
+static size_t PrtPdfAnsiToWide(const BYTE* text, size_t n, WORD* out, size_t outMax) {
+    if (!n || !outMax) return 0;
+    int units = MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(text), static_cast<int>(n),
+                                    reinterpret_cast<wchar_t*>(out), static_cast<int>(outMax));
+    return units > 0 ? static_cast<size_t>(units) : 0;
+}
+
 void PrtInstallQueryHooks() {
     gHooks.infoRequest = PrtInfoRequest;
     gPdfHooks.measureFont = PrtPdfMetricsFont;
@@ -359,6 +377,7 @@ void PrtInstallQueryHooks() {
     gPdfHooks.consoleMode = gConsoleMode;
     gPdfHooks.iniFont = PrtPdfIniFont;
     gPdfHooks.fontListEntry = PrtPdfFontListEntry;
+    gPdfHooks.ansiToWide = PrtPdfAnsiToWide;
 }
 
 // ---- Screen dump ----------------------------------------------------------------------------

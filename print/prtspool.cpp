@@ -121,9 +121,14 @@ static bool ImageShapeOk(const uint8_t* dib, uint32_t colors, uint32_t pixelByte
     h.U16At(14, &bits);
     h.U32At(16, &compression);
     if (width <= 0 || height == 0 || height == INT32_MIN || planes != 1) return false;
-    constexpr uint32_t kBiRgb = 0, kBiBitfields = 3, kBitfieldMasks = 3;
+    constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBitfieldMasks = 3;
     if (compression == kBiBitfields) {
         if ((bits != 16 && bits != 32) || colors != kBitfieldMasks) return false;
+    } else if (compression == kBiRle8 || compression == kBiRle4) {
+        // Run-length pixels: biSizeImage bytes of runs, handed to the device
+        // as they are, which decodes them within its own bounds.
+        if (bits != (compression == kBiRle8 ? 8 : 4) || height < 0) return false;
+        return colors != 0 && colors <= (1u << bits) && pixelBytes != 0;
     } else if (compression != kBiRgb) {
         return false;
     }
@@ -468,9 +473,13 @@ int32_t SpoolWriteFont(SpoolWriter* w, const SpoolPageState& f) {
     return SpoolPut(w, rec, sizeof rec);
 }
 
+static bool MemoFits(const SpoolImageMemo& memo, const SpoolImage& img) {
+    return memo.mode == img.mode && memcmp(memo.source, img.source, sizeof memo.source) == 0;
+}
+
 int32_t SpoolWriteImage(SpoolWriter* w, const SpoolImage& img, SpoolImageMemo* memo, bool drawsNow) {
     int32_t r;
-    if (w->longForm && memo && memo->generation == w->generation && memo->size && !drawsNow) {
+    if (w->longForm && memo && memo->generation == w->generation && memo->size && !drawsNow && MemoFits(*memo, img)) {
         uint8_t ref[kSpoolSizeImageRef] = {kSpoolRecImageRef};
         PutU32(ref + 1, Low32(memo->offset));
         PutU32(ref + 5, High32(memo->offset));
@@ -497,6 +506,8 @@ int32_t SpoolWriteImage(SpoolWriter* w, const SpoolImage& img, SpoolImageMemo* m
         memo->generation = w->generation;
         memo->offset = at;
         memo->size = static_cast<uint32_t>(sizeof head + palette + img.pixelBytes);
+        memo->mode = img.mode;
+        memcpy(memo->source, img.source, sizeof memo->source);
     }
     return kPrtOk;
 }

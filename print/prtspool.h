@@ -146,6 +146,10 @@ struct SpoolImageMemo {
     uint32_t generation;         // of the file the image went into; 0 none
     uint64_t offset;
     uint32_t size;
+    // The image record's view mode and part: a reference replays them, so it
+    // stands only for a print with the same.
+    uint32_t mode;
+    int32_t source[4];
 };
 struct SpoolWriter {
     const SpoolIo* io;

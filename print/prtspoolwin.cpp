@@ -19,10 +19,20 @@
 // ---- The file ----------------------------------------------------------------------------
 
 // A failure's detail in the error cell and the system's code in the error text.
-void PrtSetWinErr(uint32_t detail) {
+void PrtSetWinErrText() {
     DWORD code = GetLastError();
-    gPrtErrNo = static_cast<int32_t>(detail);
     snprintf(gErrorText, kErrorTextSize, "WINERR:0x%-8lx", static_cast<unsigned long>(code));
+}
+
+void PrtSetWinErr(uint32_t detail) {
+    PrtSetWinErrText();
+    gPrtErrNo = static_cast<int32_t>(detail);
+}
+
+int32_t PrtEndDocument(HDC dc, int32_t result) {
+    if (EndDoc(dc) > 0 || result) return result;
+    PrtSetWinErrText();
+    return kPrtNoMemory;
 }
 
 static bool FileWrite(void* ctx, const void* bytes, size_t n) {
@@ -224,14 +234,13 @@ int32_t PrtSpoolImage(PrinterRec* j, const PrtImageInput* img, uint32_t mode, ui
     int32_t r = PrtSpoolHeader(j);
     if (r) return r;
     const BITMAPINFOHEADER* h = img->header;
-    // Only what the replay can draw again goes into the file: uncompressed
-    // pixels, and a palette for the depths that need one.
-    bool packed = h->biCompression == BI_RGB || h->biCompression == BI_BITFIELDS;
-    if (!packed || (h->biBitCount <= 8 && !img->palette)) return kPrtImageNotDrawn;
+    // Only what the replay can draw again goes into the file: rows, bit
+    // fields with their masks, or run-length pixels (biSizeImage bytes),
+    // with a palette for the depths that need one.
+    uint32_t pixelBytes;
+    if (!PrtImagePixelBytes(h, &pixelBytes)) return kPrtImageNotDrawn;
+    if ((h->biBitCount <= 8 || h->biCompression == BI_BITFIELDS) && !img->palette) return kPrtImageNotDrawn;
     uint32_t colors = PrtImagePaletteCount(h);
-    CheckedSize pixels = DibStride(static_cast<uint64_t>(h->biWidth > 0 ? h->biWidth : 0), h->biBitCount);
-    pixels.Mul(static_cast<uint64_t>(h->biHeight < 0 ? -static_cast<int64_t>(h->biHeight) : h->biHeight));
-    if (!pixels.Fits(UINT32_MAX)) return kPrtImageNotDrawn;
     SpoolImage s = {};
     s.top = top;
     s.bottom = bottom;
@@ -246,7 +255,7 @@ int32_t PrtSpoolImage(PrinterRec* j, const PrtImageInput* img, uint32_t mode, ui
     s.palette = reinterpret_cast<const uint8_t*>(img->palette);
     s.colors = img->palette ? colors : 0;
     s.pixels = static_cast<const uint8_t*>(img->bits);
-    s.pixelBytes = static_cast<uint32_t>(pixels.value);
+    s.pixelBytes = pixelBytes;
     bool drawsNow = (j->flags & kPrtFlagPrinterPage) != 0;
     r = SpoolWriteImage(j->spoolw, s, img->memo, drawsNow);
     j->spoolVersion = j->spoolw->version;
@@ -360,10 +369,23 @@ static int32_t PlayImage(const SpoolRecord& rec, uint64_t fileOffset, uint16_t t
     return PrtImage(&img, rec.mode, top, bottom, left, right);
 }
 
+// Files of header version 2 wrote landscape as control code 277 with 1
+// (later ones with 2): the replay passes it on as the value of today, on the
+// printer and into a PDF file alike.
+constexpr uint32_t kSpoolVersionOldLandscape = 2;
+constexpr uint32_t kSpoolOldLandscapeValue = 1;
+
+static int32_t PlayedControlValue(const SpoolReader* r, const SpoolRecord& rec) {
+    if (r->fileVersion == kSpoolVersionOldLandscape && rec.code == kPrtCtlOrientation &&
+        rec.value == kSpoolOldLandscapeValue)
+        return kPrtOrientLandscape;
+    return static_cast<int32_t>(rec.value);
+}
+
 static int32_t PlayRecord(PrinterRec* j, SpoolReader* r, const SpoolRecord& rec) {
     const char* text = reinterpret_cast<const char*>(rec.text);
     switch (rec.type) {
-    case kSpoolRecControl: return PrtControlCode(rec.code, static_cast<int32_t>(rec.value));
+    case kSpoolRecControl: return PrtControlCode(rec.code, PlayedControlValue(r, rec));
     case kSpoolRecColor: return PrtColorsPlay(rec.code, rec.value);
     case kSpoolRecText: case kSpoolRecNumber: return PrtText(text, rec.textLen, kPrtTextRecorded);
     case kSpoolRecPos: return PrtSetPos(rec.column, rec.row);
@@ -542,7 +564,7 @@ int32_t SpoolPrintPages(PrinterRec* j, bool rewind, uint32_t pdfArg) {
             if ((res = PrtSpoolStep(j, false, &moved)) != kPrtOk) break;
         }
     }
-    if (!(j->flags & kPrtFlagDocPending) && j->dc && !IsPdfTarget(j)) EndDoc(j->dc);
+    if (!(j->flags & kPrtFlagDocPending) && j->dc && !IsPdfTarget(j)) res = PrtEndDocument(j->dc, res);
     j->flags |= kPrtFlagDocPending;
     j->pagesPrinted = printed;
     return res;

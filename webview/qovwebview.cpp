@@ -3,6 +3,7 @@
 // messages to the channel, and the few operations the client needs.
 #include "webview/qovwebview.h"
 
+#include "session/log.h"
 #include "session/util/mem.h"
 #include "webview/core/webchannel.h"
 
@@ -27,7 +28,8 @@ BSTR Utf8ToBstr(const char* text) {
 CQovWebView::CQovWebView(ObjectRecord* owner)
     : refs_(0), parent_(owner ? owner->hwnd : nullptr), owner_(owner), lastPosted_(nullptr), startUrl_(nullptr),
       firstMessageSeen_(0), pendingColor_{0, 0, 0, 0}, colorPending_(0), messageToken_(0), environment_(nullptr),
-      webView_(nullptr), controller_(nullptr), runtime_(nullptr), completed_(false), generation_(0) {}
+      webView_(nullptr), controller_(nullptr), runtime_(nullptr), completed_(false), generation_(0), ended_(false),
+      health_(S_OK) {}
 
 CQovWebView::~CQovWebView() { Close(); }
 
@@ -125,6 +127,13 @@ void CQovWebView::OnControllerCreated(void* ctx, HRESULT hr, WvObject* controlle
 
 void CQovWebView::OnWebMessage(void* ctx, const WCHAR* text) {
     CQovWebView* self = static_cast<CQovWebView*>(ctx);
+    if (!text) {
+        // The runtime lost the view's page for good.
+        self->ended_ = true;
+        self->NoteHealth(kWvEnded);
+        if (!self->completed_) self->MarkCompleted();
+        return;
+    }
     if (!self->firstMessageSeen_) {
         self->firstMessageSeen_ = 1;
         self->MarkCompleted();
@@ -151,8 +160,29 @@ void CQovWebView::NotifyParentMoved() {
 HRESULT CQovWebView::PostText(const char* utf8) {
     if (lastPosted_) SysFreeString(lastPosted_);
     lastPosted_ = Utf8ToBstr(utf8);
-    if (!webView_ || !lastPosted_) return S_FALSE;
-    return runtime_->postString(webView_, lastPosted_);
+    if (!webView_ || ended_) return NoteHealth(kWvEnded);
+    if (!lastPosted_) return E_OUTOFMEMORY;
+    HRESULT hr = runtime_->postString(webView_, lastPosted_);
+    if (hr == kWvNotAnswering || hr == kWvEnded) return NoteHealth(hr);
+    if (SUCCEEDED(hr)) NoteHealth(S_OK);
+    return hr;
+}
+
+HRESULT CQovWebView::Health() {
+    if (!webView_ || ended_) return NoteHealth(kWvEnded);
+    return NoteHealth(runtime_->viewHealth ? runtime_->viewHealth(webView_) : S_OK);
+}
+
+// One log line per change of the view's state, naming the object it shows.
+HRESULT CQovWebView::NoteHealth(HRESULT health) {
+    if (health == health_) return health;
+    health_ = health;
+    unsigned long handle = owner_ ? static_cast<unsigned long>(owner_->handle) : 0;
+    const char* state = health == S_OK             ? "answering again"
+                        : health == kWvNotAnswering ? "not answering: its operations answer -52"
+                                                    : "gone (its page has ended or was never made): its operations answer -52";
+    DebugLogWrite("WebView", "the web view of object %lu is %s", handle, state);
+    return health;
 }
 
 // The latest colour wins: one set before the controller exists is kept until

@@ -38,6 +38,9 @@ public:
     bool Completed() const { return completed_; }
     void ClearCompleted() { completed_ = false; }
     ObjectRecord* Owner() const { return owner_; }
+    // S_OK, or kWvNotAnswering / kWvEnded (also for a host whose creation
+    // failed): its objects' operations then answer -52. Each change is logged.
+    HRESULT Health();
 
 private:
     static void OnEnvironmentCreated(void* self, HRESULT hr, WvObject* env);
@@ -45,6 +48,7 @@ private:
     static void OnWebMessage(void* self, const WCHAR* text);
     void ApplyBackColor();
     void MarkCompleted();
+    HRESULT NoteHealth(HRESULT health);
 
     ULONG refs_;
     HWND parent_;
@@ -61,6 +65,8 @@ private:
     const WvRuntime* runtime_;
     bool completed_;
     uint32_t generation_;     // completions of an earlier Create are ignored
+    bool ended_;              // the runtime said the view's page has ended
+    HRESULT health_;          // as last logged
 };
 
 // NUL-terminated UTF-8 to a new wide string; null when memory runs out.

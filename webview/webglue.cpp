@@ -36,6 +36,7 @@ static const char* ProgramDir() {
 }
 
 static void SetThreadCodePage(uint32_t codePage) { gThreadCodePage = codePage; }
+static bool HostDown(void* host) { return host && FAILED(HostOf(host)->Health()); }
 static void SleepMs(uint32_t ms) { Sleep(ms); }
 static void PumpTurn() {
     if (gPumpTurn) gPumpTurn();
@@ -50,6 +51,7 @@ void WebViewInstallHooks(void (*pumpTurn)()) {
     gWebHooks.sleepMs = SleepMs;
     gWebHooks.setThreadCodePage = SetThreadCodePage;
     gWebHooks.programDir = ProgramDir;
+    gWebHooks.hostDown = HostDown;
 }
 
 bool WebHtmlBufWriteFile(HANDLE file) {
@@ -102,6 +104,13 @@ bool WebViewCreate(ObjectRecord* rec, void** out, const char* url, bool kind2) {
     for (int i = 0; i < kReadyWaitTurns && !host->Completed(); i++) {
         Sleep(kReadyWaitSleepMs);
         PumpTurn();
+    }
+    // Creation ended without a view (the page host could not be reached, or
+    // its page ended): there is nothing to show the window's objects in.
+    if (host->Completed() && host->Health() == kWvEnded) {
+        if (out) *out = nullptr;
+        WebViewClose(host);
+        return false;
     }
     return true;
 }

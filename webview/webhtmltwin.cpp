@@ -4,11 +4,14 @@
 // current.
 #include "webview/webhtmltwin.h"
 
+#include <cstdio>
+
 #include "objects/objops.h"
 #include "objects/objtables.h"
 #include "webview/controls/webhtmlctl.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webobject.h"
+#include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
 #include "webview/webglue.h"
 
@@ -84,4 +87,34 @@ int32_t WebHtmlTwinFocus(void* host, ObjectRecord* twin, int32_t direction) {
     WebViewFocus(host);
     HostScope scope(twin);
     return WebHtmlControlFocus(twin, direction);
+}
+
+// The twin takes the control's property changes but its place: it fills its
+// own page, which the control's window sizes, so the control's position and
+// size stay with the native window.
+int32_t WebHtmlTwinSetProp(void*, ObjectRecord* twin, const PropChange* req) {
+    switch (req->id) {
+    case kPidLeft: case kPidTop: case kPidWidth: case kPidHeight: case kPidVisible: return 0;
+    default: break;
+    }
+    HostScope scope(twin);
+    int32_t rc = WebSetPropById(twin, req->id, req->value, req->text, req->textLength);
+    // A change may write the element's whole style, its place from the twin's
+    // record among it: the twin goes back to filling the page.
+    if (ObjectIsLive(twin)) FillPage(twin);
+    return rc;
+}
+
+int32_t WebHtmlTwinGetContent(void*, ObjectRecord* twin) {
+    HostScope scope(twin);
+    int32_t value = 0;
+    const char* text = nullptr;
+    int32_t rc = WebGetProp(twin, kPidInnerHtml, &value, &text);
+    if (rc == 0 && text != gTextBuf) snprintf(gTextBuf, kTextBufSize + 1, "%s", text ? text : "");
+    return rc;
+}
+
+int32_t WebHtmlTwinEnable(void*, ObjectRecord* twin, bool on) {
+    HostScope scope(twin);
+    return WebEnableObject(twin, 0, on);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "objects/crstream.h"
+#include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
 
@@ -16,3 +17,6 @@ void WebHtmlTwinResize(void* host);
 int32_t WebHtmlTwinSetContent(void* host, ObjectRecord* twin, const char* text);
 int32_t WebHtmlTwinMethod(void* host, ObjectRecord* twin, MethodCallRec* call);
 int32_t WebHtmlTwinFocus(void* host, ObjectRecord* twin, int32_t direction);
+int32_t WebHtmlTwinSetProp(void* host, ObjectRecord* twin, const PropChange* req);
+int32_t WebHtmlTwinGetContent(void* host, ObjectRecord* twin);
+int32_t WebHtmlTwinEnable(void* host, ObjectRecord* twin, bool on);

@@ -11,6 +11,7 @@
 #include "objects/focus.h"
 #include "objects/font.h"
 #include "objects/guihooks.h"
+#include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "objects/paint.h"
 #include "objects/pump.h"
@@ -19,6 +20,7 @@
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/webxml.h"
+#include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webservices.h"
@@ -181,6 +183,9 @@ void WebObjectsInstallNative() {
     gWebXmlFiles.putBack = XmlPutBack;
     gWebXmlFiles.tempFile = XmlTempFile;
     WebObjectsInstall();
+    gWebObjectOps.viewDown = WebViewDownFor;
+    gWebObjectOps.failedSends = WebViewFailedSends;
+    gWebObjectOps.dropReply = ReplyReset;
     if (gGuiHooks.imageListDestroyAll != ImageListsDestroyAll) {
         gNativeImageListDestroyAll = gGuiHooks.imageListDestroyAll;
         gGuiHooks.imageListDestroyAll = ImageListsDestroyAll;

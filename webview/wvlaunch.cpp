@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "session/log.h"
@@ -20,7 +21,11 @@ const char kChromiumSetting[] = "QOV_CHROMIUM";
 const char kHostScript[] = "qovwv_host\\pagehost.js";
 const char kHostModules[] = "qovwv_host\\node_modules\\playwright-core\\package.json";
 const char kPortFileName[] = "qovwv_host.port";
+// A page host that says nothing gets this long to write its port; one that
+// writes its failure (or ends) is given up on at once.
 constexpr DWORD kStartWaitMs = 30000;
+const char kFailedPrefix[] = "failed:";
+constexpr size_t kPortFileMax = 2000;
 constexpr DWORD kStartPollMs = 50;
 constexpr size_t kPathMax = 600;
 
@@ -46,6 +51,11 @@ bool UnixPath(const char* dosPath, char* out, size_t size) {
 }
 
 // The Chromium the page host starts: QOV_CHROMIUM (a Unix path) or Debian's.
+const char* ChromiumName() {
+    const char* named = GetSetting(kChromiumSetting);
+    return named && named[0] ? named : "/usr/bin/chromium";
+}
+
 bool ChromiumPresent() {
     const char* named = GetSetting(kChromiumSetting);
     if (named && named[0] == '/') {
@@ -56,6 +66,51 @@ bool ChromiumPresent() {
         return Exists(dos);
     }
     return Exists(kChromiumPath);
+}
+
+// The port file's text: the port, or "failed: REASON" from a host that could
+// not start its browser. Empty until the file is there (it is written whole).
+bool ReadPortFile(const char* path, char* text, size_t size) {
+    FILE* f = fopen(path, "rb");
+    if (!f) return false;
+    size_t n = fread(text, 1, size - 1, f);
+    text[n] = 0;
+    fclose(f);
+    DeleteFileA(path);
+    return true;
+}
+
+// The port the file names, or -1 with the host's reason in the log.
+int PortFromText(char* text) {
+    int port = atoi(text);
+    if (port > 0 && port <= 65535) {
+        DebugLogWrite("WebView host", "started on port %d", port);
+        return port;
+    }
+    text[strcspn(text, "\r\n")] = 0;
+    const char* reason =
+        strncmp(text, kFailedPrefix, sizeof kFailedPrefix - 1) == 0 ? text + sizeof kFailedPrefix - 1 : text;
+    DebugLogWrite("WebView host", "could not start (Chromium %s):%s", ChromiumName(), reason);
+    return -1;
+}
+
+// Waits for the started host's port: at once when it reports a failure or
+// its process ends, else up to kStartWaitMs. -1 when none comes.
+int AwaitPort(const char* portFile, HANDLE process) {
+    char text[kPortFileMax];
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < kStartWaitMs) {
+        DWORD waited = WaitForSingleObject(process, kStartPollMs);
+        if (waited != WAIT_OBJECT_0 && waited != WAIT_TIMEOUT) Sleep(kStartPollMs);
+        if (ReadPortFile(portFile, text, sizeof text)) return PortFromText(text);
+        if (waited == WAIT_OBJECT_0) {
+            DebugLogWrite("WebView host", "ended before it reported its port (Chromium %s)", ChromiumName());
+            return -1;
+        }
+    }
+    DebugLogWrite("WebView host", "did not report its port within %lu ms (Chromium %s)",
+                  static_cast<unsigned long>(kStartWaitMs), ChromiumName());
+    return -1;
 }
 
 }  // namespace
@@ -69,7 +124,11 @@ bool WvPageHostPartsFound(char* missing, size_t size) {
     if (!Exists(kNodePath)) what = "Node (/usr/bin/node)";
     else if (!Exists(script)) what = "the page host beside the program (qovwv_host\\pagehost.js)";
     else if (!Exists(modules)) what = "the page host's Node modules (qovwv_host\\node_modules: run scripts/test-pages.sh once)";
-    else if (!ChromiumPresent()) what = "Chromium (/usr/bin/chromium)";
+    char chromium[kPathMax];
+    if (!what && !ChromiumPresent()) {
+        snprintf(chromium, sizeof chromium, "Chromium (%s)", ChromiumName());
+        what = chromium;
+    }
     if (missing && size) snprintf(missing, size, "%s", what ? what : "");
     return what == nullptr;
 }
@@ -104,23 +163,12 @@ int WvPageHostStart() {
         return -1;
     }
     CloseHandle(pi.hThread);
+    int port = AwaitPort(portFile, pi.hProcess);
     CloseHandle(pi.hProcess);
-    for (DWORD waited = 0; waited < kStartWaitMs; waited += kStartPollMs) {
-        FILE* f = fopen(portFile, "rb");
-        if (f) {
-            int port = 0;
-            bool read = fscanf(f, "%d", &port) == 1;
-            fclose(f);
-            DeleteFileA(portFile);
-            if (read && port > 0 && port <= 65535) {
-                gStartedPort = port;
-                DebugLogWrite("WebView host", "started on port %d", port);
-                return port;
-            }
-            break;
-        }
-        Sleep(kStartPollMs);
-    }
-    DebugLogWrite("WebView host", "did not report its port");
-    return -1;
+    if (port > 0) gStartedPort = port;
+    return gStartedPort;
+}
+
+void WvPageHostForget() {
+    if (gStartedPort > 0) gStartedPort = 0;
 }

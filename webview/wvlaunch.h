@@ -9,3 +9,5 @@ bool WvPageHostPartsFound(char* missing, size_t size);
 // Starts the page host once and answers its loopback port, or -1 when it could
 // not be started (not tried again).
 int WvPageHostStart();
+// The started page host has ended: the next start starts a fresh one.
+void WvPageHostForget();

@@ -197,4 +197,5 @@ const WvRuntime kWvRuntimeRecord = {
     RecRemoveHandler,      // removeMessageHandler
     RecPostString,         // postString
     RecDestroy,            // destroy
+    nullptr,               // viewHealth
 };

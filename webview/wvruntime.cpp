@@ -176,4 +176,5 @@ const WvRuntime kWvRuntimeNone = {
     nullptr,                // removeMessageHandler
     nullptr,                // postString
     nullptr,                // destroy
+    nullptr,                // viewHealth
 };

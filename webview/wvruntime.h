@@ -28,7 +28,14 @@ struct WvSettings {
 };
 
 typedef void (*WvCreatedFn)(void* ctx, HRESULT hr, WvObject* created);
+// A null text tells that the view's page ended (its page host went away).
 typedef void (*WvMessageFn)(void* ctx, const WCHAR* text);
+
+// What postString and viewHealth report beside S_OK: the page did not
+// acknowledge a post within the backend's bound (posts fail at once until it
+// catches up), or the view's page has ended for good.
+static const HRESULT kWvNotAnswering = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WIN32, ERROR_TIMEOUT);
+static const HRESULT kWvEnded = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WIN32, ERROR_CONNECTION_ABORTED);
 
 struct WvRuntime {
     const char* name;
@@ -48,6 +55,8 @@ struct WvRuntime {
     HRESULT (*removeMessageHandler)(WvObject* view, int64_t token);
     HRESULT (*postString)(WvObject* view, const WCHAR* text);
     void (*destroy)(WvObject* obj);                                // at the last release
+    // S_OK, kWvNotAnswering or kWvEnded, without waiting; null: always S_OK.
+    HRESULT (*viewHealth)(WvObject* view);
 };
 
 extern const WvRuntime kWvRuntimeNone;

@@ -4,20 +4,40 @@
 // the payload (see pagehost.js). Page messages are read when the socket says
 // so (WSAAsyncSelect to the runtime window) and while a post waits for its
 // acknowledgement; either way they reach the host from the window procedure.
+// A post the page does not acknowledge within kAckBoundMs marks the view not
+// answering: later posts fail at once until the page has caught up. A closed
+// connection ends the view: its handler is told (a null text) and its pane
+// says so in the host window.
 #include <winsock2.h>
 
+#include <windowsx.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/image/png.h"
+#include "session/log.h"
 #include "session/settings.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 #include "webview/wvlaunch.h"
+#include "webview/wvpane.h"
 #include "webview/wvruntime.h"
 
 static const char kPortSetting[] = "QOVCS_WVHOSTPORT";
 static const uint32_t kMaxFrame = 64u << 20;
-static const DWORD kAckWaitMs = 5000;
+// How long a post waits for the page's acknowledgement. A page query is
+// acknowledged in about 3 ms; the slowest seen is the first post behind a
+// cold page load on a loaded machine (under 1 s). A page that takes longer is
+// stuck (a script that never returns), and the client must not freeze for it.
+static const DWORD kAckBoundMs = 2000;
+static const long kAckPollUs = 20000;
+static const char kLogName[] = "WebView host";
+static const size_t kInputJsonMax = 200;
+static const int kWheelPixels = 100;         // one wheel notch scrolls the page this far
+// Modifier bits of the page's input events.
+static const int kModAlt = 1, kModCtrl = 2, kModShift = 8;
 
 struct WvInboxItem {
     WvInboxItem* next;
@@ -29,6 +49,13 @@ struct WvTcpConn {
     LONG refs;                  // the controller, the view and queued deliveries
     SOCKET sock;
     bool closed;
+    bool ended;                 // the page host closed the connection
+    bool notAnswering;          // a post missed kAckBoundMs; the page has not caught up
+    HWND pane;
+    uint8_t* picture;           // the newest picture of the page (PNG), not yet decoded
+    uint32_t pictureLen;
+    DecodedImage shown;         // the picture the pane shows (bits null: none yet)
+    int clicks;                 // the click count of the button press in progress
     uint8_t* rx;
     size_t rxLen, rxCap;
     uint32_t posts, acks;
@@ -91,6 +118,7 @@ static void ConnClose(WvTcpConn* c) {
 static void ConnRelease(WvTcpConn* c) {
     if (--c->refs > 0) return;
     ConnClose(c);
+    WvPaneDestroy(c->pane);
     for (WvTcpConn** p = &gTcpConns; *p; p = &(*p)->next)
         if (*p == c) {
             *p = c->next;
@@ -102,6 +130,8 @@ static void ConnRelease(WvTcpConn* c) {
         c->inboxHead = next;
     }
     GuardedFree(c->rx);
+    GuardedFree(c->picture);
+    LocalFreeMem(c->shown.bits);
     GuardedFree(c);
 }
 
@@ -123,16 +153,30 @@ static bool SendAll(WvTcpConn* c, const char* data, size_t n) {
     return n == 0;
 }
 
+static void ConnEnded(WvTcpConn* c);
+
 static HRESULT SendFrame(WvTcpConn* c, char type, const void* payload, uint32_t n) {
     if (c->closed) return E_FAIL;
     char head[5];
     memcpy(head, &n, 4);   // little-endian on x86
     head[4] = type;
     if (!SendAll(c, head, 5) || !SendAll(c, static_cast<const char*>(payload), n)) {
-        ConnClose(c);
+        ConnEnded(c);
         return E_FAIL;
     }
     return S_OK;
+}
+
+// Only the newest picture is kept, undecoded: the pane decodes it when it
+// paints, never while a post waits for its acknowledgement.
+static void KeepPicture(WvTcpConn* c, const uint8_t* png, uint32_t n) {
+    uint8_t* copy = static_cast<uint8_t*>(GuardedAlloc(n ? n : 1));
+    if (!copy) return;
+    memcpy(copy, png, n);
+    GuardedFree(c->picture);
+    c->picture = copy;
+    c->pictureLen = n;
+    if (c->pane) InvalidateRect(c->pane, nullptr, FALSE);
 }
 
 // Splits what was received into frames: page messages to the inbox, counts
@@ -152,6 +196,8 @@ static void ParseFrames(WvTcpConn* c) {
         if (!body) break;
         if (type == 'K') {
             c->acks++;
+        } else if (type == 'S') {
+            KeepPicture(c, body, n);
         } else if (type == 'W') {
             WvInboxItem* item = static_cast<WvInboxItem*>(GuardedAlloc(sizeof(WvInboxItem) + n));
             if (item) {
@@ -167,6 +213,30 @@ static void ParseFrames(WvTcpConn* c) {
     }
     memmove(c->rx, c->rx + off, c->rxLen - off);
     c->rxLen -= off;
+}
+
+static void DeliverInbox(WvTcpConn* c);
+
+static void RunEndNotice(void* arg) {
+    WvTcpConn* c = static_cast<WvTcpConn*>(arg);
+    DeliverInbox(c);
+    if (c->fn) c->fn(c->ctx, nullptr);
+    ConnRelease(c);
+}
+
+// The page host closed the connection (it ended, or dropped this view): the
+// view's handler hears of it once, from the runtime window, after what the
+// page sent before; a started page host is forgotten, so a later view starts
+// a fresh one.
+static void ConnEnded(WvTcpConn* c) {
+    if (c->closed) return;
+    ConnClose(c);
+    c->ended = true;
+    DebugLogWrite(kLogName, "the page host closed the view's connection: the view has ended");
+    WvPageHostForget();
+    WvPaneShowEnded(c->pane);
+    c->refs++;
+    if (!WvQueueCall(RunEndNotice, c)) c->refs--;
 }
 
 // Reads what the socket holds now; false when the link has ended.
@@ -195,7 +265,7 @@ static bool ReceiveAvailable(WvTcpConn* c) {
             continue;
         }
         if (got < 0 && WSAGetLastError() == WSAEWOULDBLOCK) return true;
-        ConnClose(c);
+        ConnEnded(c);
         return false;
     }
 }
@@ -246,6 +316,156 @@ static WvTcpConn* ConnOf(WvObject* obj) { return obj ? static_cast<WvTcpConn*>(o
 
 // ---- Operations -------------------------------------------------------------------
 
+// ---- The view's window: the page's picture and the user's input ----------------------
+
+// Paints the page 1:1 at the pane's top left; the newest picture is decoded
+// first. A picture that does not decode keeps the one before.
+static bool PaintPicture(void* ctx, HDC dc, const RECT* area) {
+    WvTcpConn* c = static_cast<WvTcpConn*>(ctx);
+    if (c->picture) {
+        DecodedImage fresh = {};
+        if (PngDecode(c->picture, c->pictureLen, &fresh, nullptr, kPngNoBackground) == kPngOk && fresh.bits) {
+            LocalFreeMem(c->shown.bits);
+            c->shown = fresh;
+        }
+        GuardedFree(c->picture);
+        c->picture = nullptr;
+    }
+    if (!c->shown.bits) return false;
+    const BITMAPINFOHEADER& h = c->shown.header;
+    LONG w = h.biWidth, ht = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+    SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(w), static_cast<DWORD>(ht), 0, 0, 0, static_cast<UINT>(ht),
+                      c->shown.bits, reinterpret_cast<const BITMAPINFO*>(&c->shown), DIB_RGB_COLORS);
+    // What the picture does not cover (the page is being resized) stays white.
+    HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    RECT right = {w, 0, area->right, area->bottom}, below = {0, ht, w, area->bottom};
+    if (right.left < right.right) FillRect(dc, &right, white);
+    if (below.top < below.bottom) FillRect(dc, &below, white);
+    return true;
+}
+
+static int InputModifiers() {
+    int mods = 0;
+    if (GetKeyState(VK_MENU) & 0x8000) mods |= kModAlt;
+    if (GetKeyState(VK_CONTROL) & 0x8000) mods |= kModCtrl;
+    if (GetKeyState(VK_SHIFT) & 0x8000) mods |= kModShift;
+    return mods;
+}
+
+static void SendInputFrame(WvTcpConn* c, const char* json) {
+    SendFrame(c, 'I', json, static_cast<uint32_t>(strlen(json)));
+}
+
+static void SendMouse(WvTcpConn* c, const char* type, const char* button, int x, int y, int clicks, int dy) {
+    char json[kInputJsonMax];
+    snprintf(json, sizeof json,
+             "{\"t\":\"m\",\"type\":\"%s\",\"button\":\"%s\",\"x\":%d,\"y\":%d,\"clicks\":%d,\"dy\":%d,\"mods\":%d}",
+             type, button, x, y, clicks, dy, InputModifiers());
+    SendInputFrame(c, json);
+}
+
+static const char* ButtonOf(UINT msg) {
+    switch (msg) {
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK: return "left";
+    case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK: return "right";
+    case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MBUTTONDBLCLK: return "middle";
+    default: return "none";
+    }
+}
+
+static const char* HeldButton(WPARAM keys) {
+    if (keys & MK_LBUTTON) return "left";
+    if (keys & MK_RBUTTON) return "right";
+    if (keys & MK_MBUTTON) return "middle";
+    return "none";
+}
+
+// A character the window received, as UTF-8 for the page. Control characters
+// other than Enter come from their key downs alone.
+static void SendChar(WvTcpConn* c, WPARAM ch) {
+    if (ch < 32 && ch != '\r') return;
+    char ansi[2] = {static_cast<char>(ch), 0};
+    WCHAR wide[2] = {};
+    if (!MultiByteToWideChar(CP_ACP, 0, ansi, 1, wide, 1)) return;
+    char utf8[8] = {};
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide, 1, utf8, sizeof utf8 - 1, nullptr, nullptr);
+    if (n <= 0) return;
+    char json[kInputJsonMax];
+    const char* text = utf8[0] == '\r' ? "\\r" : utf8[0] == '"' ? "\\\"" : utf8[0] == '\\' ? "\\\\" : utf8;
+    snprintf(json, sizeof json, "{\"t\":\"c\",\"text\":\"%s\",\"mods\":%d}", text, InputModifiers());
+    SendInputFrame(c, json);
+}
+
+static void SendKey(WvTcpConn* c, const char* type, WPARAM vk) {
+    char json[kInputJsonMax];
+    snprintf(json, sizeof json, "{\"t\":\"k\",\"type\":\"%s\",\"vk\":%u,\"mods\":%d}", type,
+             static_cast<unsigned>(vk), InputModifiers());
+    SendInputFrame(c, json);
+}
+
+// The user's mouse, wheel and keys in the pane go to the page. A press takes
+// the keyboard focus and the mouse capture (a drag goes on outside the pane).
+static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+    WvTcpConn* c = static_cast<WvTcpConn*>(ctx);
+    if (c->closed) return false;
+    int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
+    *result = 0;
+    switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: {
+        bool dbl = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
+        c->clicks = dbl ? 2 : 1;
+        if (GetFocus() != pane) SetFocus(pane);
+        SetCapture(pane);
+        SendMouse(c, "down", ButtonOf(msg), x, y, c->clicks, 0);
+        return true;
+    }
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        SendMouse(c, "up", ButtonOf(msg), x, y, c->clicks ? c->clicks : 1, 0);
+        if (!(wp & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && GetCapture() == pane) ReleaseCapture();
+        return true;
+    case WM_MOUSEMOVE:
+        SendMouse(c, "move", HeldButton(wp), x, y, 0, 0);
+        return true;
+    case WM_MOUSEWHEEL: {
+        // The wheel's point is on the screen.
+        POINT p = {x, y};
+        ScreenToClient(pane, &p);
+        int notches = GET_WHEEL_DELTA_WPARAM(wp);
+        SendMouse(c, "wheel", "none", p.x, p.y, 0, -notches * kWheelPixels / WHEEL_DELTA);
+        return true;
+    }
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        SendKey(c, "down", wp);
+        return msg == WM_KEYDOWN;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        SendKey(c, "up", wp);
+        return msg == WM_KEYUP;
+    case WM_CHAR:
+        SendChar(c, wp);
+        return true;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        SendInputFrame(c, msg == WM_SETFOCUS ? "{\"t\":\"f\",\"on\":1}" : "{\"t\":\"f\",\"on\":0}");
+        return true;
+    case WM_GETDLGCODE:
+        *result = DLGC_WANTALLKEYS | DLGC_WANTCHARS;
+        return true;
+    default:
+        return false;
+    }
+}
+
+static const WvPaneClient kTcpPaneClient = {PaintPicture, PaneInput};
+
 static HRESULT TcpCreateEnvironment(WvCreatedFn done, void* ctx) {
     // A page host named by its port, else the one this client starts.
     const char* port = GetSetting(kPortSetting);
@@ -267,7 +487,7 @@ static HRESULT TcpCreateEnvironment(WvCreatedFn done, void* ctx) {
     return QueueCompletion(done, ctx, S_OK, obj);
 }
 
-static HRESULT TcpCreateController(WvObject* envObj, HWND, WvCreatedFn done, void* ctx) {
+static HRESULT TcpCreateController(WvObject* envObj, HWND parent, WvCreatedFn done, void* ctx) {
     if (!envObj || envObj->kind != kWvEnvironment) return E_INVALIDARG;
     WvTcpEnv* env = static_cast<WvTcpEnv*>(envObj->impl);
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -293,6 +513,7 @@ static HRESULT TcpCreateController(WvObject* envObj, HWND, WvCreatedFn done, voi
     c->next = gTcpConns;
     gTcpConns = c;
     gWvSocketNotice = TcpSocketNotice;
+    c->pane = WvPaneCreate(parent, &kTcpPaneClient, c);
     // Also makes the socket non-blocking.
     WSAAsyncSelect(s, WvRuntimeWindow(), kWmWvSocket, FD_READ | FD_CLOSE);
     WvObject* obj = WvObjectNew(&kWvRuntimePageHost, kWvController, c);
@@ -313,13 +534,21 @@ static HRESULT TcpGetView(WvObject* controller, WvObject** view) {
 }
 
 static HRESULT TcpPutBounds(WvObject* controller, const RECT* r) {
+    WvPaneSetBounds(ConnOf(controller)->pane, r);
     uint32_t size[2] = {static_cast<uint32_t>(r->right > r->left ? r->right - r->left : 0),
                         static_cast<uint32_t>(r->bottom > r->top ? r->bottom - r->top : 0)};
     return SendFrame(ConnOf(controller), 'B', size, sizeof size);
 }
 
-static HRESULT TcpPutVisible(WvObject*, BOOL) { return S_OK; }
-static HRESULT TcpMoveFocus(WvObject* controller) { return SendFrame(ConnOf(controller), 'F', nullptr, 0); }
+static HRESULT TcpPutVisible(WvObject* controller, BOOL visible) {
+    WvPaneSetVisible(ConnOf(controller)->pane, visible != FALSE);
+    return S_OK;
+}
+static HRESULT TcpMoveFocus(WvObject* controller) {
+    WvTcpConn* c = ConnOf(controller);
+    if (c->pane && IsWindowVisible(c->pane)) SetFocus(c->pane);
+    return SendFrame(c, 'F', nullptr, 0);
+}
 static HRESULT TcpNotifyMoved(WvObject* controller) { return SendFrame(ConnOf(controller), 'M', nullptr, 0); }
 
 static HRESULT TcpPutBackColor(WvObject* controller, WvColor color) {
@@ -331,6 +560,8 @@ static HRESULT TcpCloseController(WvObject* controller) {
     WvTcpConn* c = ConnOf(controller);
     SendFrame(c, 'X', nullptr, 0);
     ConnClose(c);
+    WvPaneDestroy(c->pane);
+    c->pane = nullptr;
     return S_OK;
 }
 
@@ -365,25 +596,54 @@ static HRESULT TcpRemoveHandler(WvObject* view, int64_t token) {
     return S_OK;
 }
 
-// Posts and waits for the host's acknowledgement: the page has carried the
-// text out and its answer is already in the inbox, so the client's short
-// reply wait finds it. The answer itself is handed over from the window.
+// Whether the page has acknowledged every post by now (reads what arrived,
+// without waiting).
+static bool CaughtUp(WvTcpConn* c) {
+    ReceiveAvailable(c);
+    QueueDelivery(c);
+    return !c->closed && c->acks >= c->posts;
+}
+
+// A view that missed the bound answers again once the page has acknowledged
+// every post; until then it is not answering.
+static HRESULT ConnHealth(WvTcpConn* c) {
+    if (c->closed) return kWvEnded;
+    if (!c->notAnswering) return S_OK;
+    if (!CaughtUp(c)) return c->closed ? kWvEnded : kWvNotAnswering;
+    c->notAnswering = false;
+    DebugLogWrite(kLogName, "the page acknowledges again: posts go out again");
+    return S_OK;
+}
+
+static HRESULT TcpViewHealth(WvObject* view) { return ConnHealth(ConnOf(view)); }
+
+// Posts and waits, up to kAckBoundMs, for the host's acknowledgement: the
+// page has carried the text out and its answer is already in the inbox, so
+// the client's short reply wait finds it. The answer itself is handed over
+// from the window. A post to a view that is not answering fails at once.
 static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
     WvTcpConn* c = ConnOf(view);
+    HRESULT health = ConnHealth(c);
+    if (FAILED(health)) return health;
     uint32_t posted = 0;
     HRESULT hr = TcpSendText(c, 'P', text, &posted);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) return c->ended ? kWvEnded : hr;
     DWORD start = GetTickCount();
-    while (!c->closed && c->acks < posted && GetTickCount() - start < kAckWaitMs) {
+    while (!c->closed && c->acks < posted && GetTickCount() - start < kAckBoundMs) {
         fd_set rd;
         FD_ZERO(&rd);
         FD_SET(c->sock, &rd);
-        timeval tv = {0, 100000};
+        timeval tv = {0, kAckPollUs};
         if (select(0, &rd, nullptr, nullptr, &tv) < 0) break;
         ReceiveAvailable(c);
     }
     QueueDelivery(c);
-    return S_OK;
+    if (c->closed) return kWvEnded;
+    if (c->acks >= posted) return S_OK;
+    c->notAnswering = true;
+    DebugLogWrite(kLogName, "the page did not acknowledge a post within %lu ms: the view is not answering",
+                  static_cast<unsigned long>(kAckBoundMs));
+    return kWvNotAnswering;
 }
 
 static void TcpDestroy(WvObject* obj) {
@@ -408,4 +668,5 @@ const WvRuntime kWvRuntimePageHost = {
     TcpRemoveHandler,      // removeMessageHandler
     TcpPostString,         // postString
     TcpDestroy,            // destroy
+    TcpViewHealth,         // viewHealth
 };

@@ -35,7 +35,7 @@ const DecodeRule kBmpRules[kBmpResultCount] = {
     {kImgInvalid, "run-length data cannot be top-down"},
     {kImgInvalid, "more than 256 colours for 8 bits or fewer"},
     {kImgInvalid, "the bit-field masks are cut short"},
-    {kImgInvalid, "the rows pass the size cap"},
+    {kImgNoMemory, kImageCeilingReason},
     {kImgInvalid, "the colour table is cut short"},
     {kImgInvalid, "the pixel offset points into the headers or colour table"},
     {kImgInvalid, "the pixel offset points past the data"},
@@ -159,6 +159,7 @@ int BmpDecodeBuffer(const uint8_t* data, size_t length, bool lengthKnown, Decode
     // would run past the 256-entry table; for 8 bits or fewer such a file is
     // refused, deeper images keep only the first 256 of their optional table.
     uint32_t colors = h.biClrUsed & kColorCountMask;
+    const bool countImplied = colors == 0;
     if (colors == 0 && bits < 9) colors = 1u << bits;
     if (bits <= 8 && colors > kMaxColors) return kBmpTooManyColours;
     const uint32_t entrySize = core ? kCoreEntrySize : kInfoEntrySize;
@@ -187,11 +188,18 @@ int BmpDecodeBuffer(const uint8_t* data, size_t length, bool lengthKnown, Decode
     rowsSize.Mul(height);
     if (!rowsSize.Fits(gImageByteCap)) return kBmpTooLarge;
 
-    CheckedSize tableBytes(colors);
+    // A header that states no colour count (every core header, biClrUsed 0)
+    // implies a full table, but writers store only the colours used: pixels
+    // that start inside that table leave it the whole entries before them,
+    // the rest black.
+    uint32_t stored = colors;
+    if (fileHeader && countImplied && offBits >= tableOff && uint64_t(offBits) < tableOff + uint64_t(colors) * entrySize)
+        stored = (offBits - tableOff) / entrySize;
+    CheckedSize tableBytes(stored);
     tableBytes.Mul(entrySize);
     const uint8_t* t = tableBytes.ok ? r.PtrAt(tableOff, tableBytes.Size()) : nullptr;
-    if (!t) return kBmpShortTable;
-    for (uint32_t i = 0; i < kept; i++) {
+    if (!t && stored) return kBmpShortTable;
+    for (uint32_t i = 0; i < kept && i < stored; i++) {
         out->colors[i].rgbBlue = t[i * entrySize];
         out->colors[i].rgbGreen = t[i * entrySize + 1];
         out->colors[i].rgbRed = t[i * entrySize + 2];

@@ -286,8 +286,9 @@ int Fax2dRow(BitReader* br, const CcittTables& t, uint32_t width, const uint32_t
         }
         case kModeVertical: {
             const int64_t a1 = int64_t(b1) + m.delta;
-            // a1 lies right of a0 (at 0 or beyond on the row's first change).
-            if (a1 < 0 || a1 > int64_t(width) || a1 <= a0) return kCcittRunPastRow;
+            // a1 lies at 0 or beyond and not left of a0; fax encoders send
+            // a1 on a0 itself (a run of length 0) after the row's first change.
+            if (a1 < 0 || a1 > int64_t(width) || a1 < a0) return kCcittRunPastRow;
             if (color == kBlack) FillBlack(row, start, uint32_t(a1));
             cur[n++] = uint32_t(a1);
             a0 = a1;

@@ -44,7 +44,7 @@ const DecodeRule kGifRules[kGifResultCount] = {
     {kImgInvalid, "there is no colour table"},
     {kImgInvalid, "the width or height is zero"},
     {kImgInvalid, "the image is wider than 4097 pixels"},
-    {kImgInvalid, "the rows pass the size cap"},
+    {kImgNoMemory, kImageCeilingReason},
     {kImgInvalid, "the LZW code size is outside 2..9"},
     {kImgNoMemory, "no memory for the decoder or the bits"},
 };

@@ -28,6 +28,13 @@ struct DecodedImage {
     uint8_t* bits;
 };
 
+// The ceiling of every picture block a decoder takes (gImageByteCap): an A3
+// page at 600 dpi in 24-bit colour, with room left in the 32-bit client's
+// address space for the picture's copies. A picture past it answers kImgNoMemory
+// with this reason.
+constexpr uint64_t kImageByteCeiling = 256ull << 20;
+constexpr const char* kImageCeilingReason = "the picture passes the 256 MiB ceiling";
+
 // One row of a decoder's rule table, indexed by the decoder's result.
 struct DecodeRule {
     int loaderCode;      // kImgOk, kImgInvalid or kImgNoMemory

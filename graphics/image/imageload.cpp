@@ -18,7 +18,7 @@
 
 ImageDecodeState gImageDecodeState;
 int gImageFormatCode;
-uint64_t gImageByteCap = kMaxCheckedSize;
+uint64_t gImageByteCap = kImageByteCeiling;
 
 namespace {
 
@@ -35,6 +35,7 @@ const char* DefaultOemToAnsi(const char* path) { return path; }
 uint32_t* DefaultPageCount(PictRecord*) { return nullptr; }
 uint32_t DefaultBackground(PictRecord*) { return kPngNoBackground; }
 int DefaultTakeImage(PictRecord*) { return kImgOk; }
+void DefaultRefused(int, const char*) {}
 
 // What one decode call needs besides the source.
 struct DecodeArgs {
@@ -150,6 +151,7 @@ ImageLoadHooks gImageLoadHooks = {
     DefaultPageCount,   // pictPageCount
     DefaultBackground,  // pictBackground
     DefaultTakeImage,   // takeImage
+    DefaultRefused,     // refused
 };
 
 void ImageClearState() {
@@ -186,6 +188,7 @@ int ImageDecodePaged(PagedDecodeCore core, PagedDecodeRule rule, uint16_t page, 
 int ImageAdoptDecoded(const DecodeRule& rule, DecodedImage* image) {
     if (rule.loaderCode != kImgOk) {
         DecodedImageDropBits(image);
+        gImageLoadHooks.refused(rule.loaderCode, rule.reason);
         return rule.loaderCode;
     }
     ImageDecodeState& st = gImageDecodeState;

@@ -39,9 +39,9 @@ enum ImageResult {
 extern ImageDecodeState gImageDecodeState;
 extern int gImageFormatCode;
 
-// The largest bits block a decoder may allocate. Every size taken from an image
-// header is computed with CheckedSize and compared with this cap; the fuzz
-// targets lower it to keep their runs small.
+// The largest bits block a decoder may allocate: kImageByteCeiling, which the
+// fuzz targets lower to keep their runs small. Every size taken from an image
+// header is computed with CheckedSize and compared with this cap.
 extern uint64_t gImageByteCap;
 
 // Opaque here: the picture record belongs to the object model.
@@ -69,6 +69,9 @@ struct ImageLoadHooks {
     // Moves the decoded image into the picture. Default: leaves it in
     // gImageDecodeState and answers 0.
     int (*takeImage)(PictRecord* pict);
+    // Told of every refused decode: the loader's code and the rule's reason
+    // (the start-up wiring writes it to the debug log). Default: nothing.
+    void (*refused)(int code, const char* reason);
 };
 extern ImageLoadHooks gImageLoadHooks;
 

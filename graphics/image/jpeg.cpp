@@ -33,7 +33,7 @@ const DecodeRule kJpegRules[kJpegResultCount] = {
     {kImgInvalid, "the samples are not 8 bits"},
     {kImgInvalid, "the colour space is not RGB, grey or CMYK"},
     {kImgInvalid, "the output width or height is zero"},
-    {kImgInvalid, "the rows pass the size cap"},
+    {kImgNoMemory, kImageCeilingReason},
     {kImgInvalid, "the library's working memory passes the cap"},
     {kImgInvalid, "the library cannot read the image data"},
     {kImgNoMemory, "no memory for the bits"},

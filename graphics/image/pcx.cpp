@@ -45,7 +45,7 @@ const DecodeRule kPcxRules[kPcxResultCount] = {
     {kImgInvalid, "not a PCX picture"},
     {kImgInvalid, "an unsupported bits per pixel and plane count"},
     {kImgInvalid, "Xmax below Xmin, Ymax below Ymin, or no bytes per line"},
-    {kImgInvalid, "the picture passes the size cap"},
+    {kImgNoMemory, kImageCeilingReason},
     {kImgInvalid, "the scan data ends before the picture"},
     {kImgInvalid, "a run goes on past the last scan line"},
     {kImgNoMemory, "out of memory"},

@@ -44,7 +44,7 @@ constexpr size_t kWindowSteps = 8;
 enum PngColorType { kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6 };
 enum PngFilter { kFilterNone = 0, kFilterSub = 1, kFilterUp = 2, kFilterAverage = 3, kFilterPaeth = 4 };
 
-// Indexed by PngResult; 3 and 7 are not used.
+// Indexed by PngResult; 3 is not used.
 const DecodeRule kPngRules[kPngResultCount] = {
     {kImgOk, "decoded"},
     {kImgInvalid, "the image data does not decompress"},
@@ -53,7 +53,7 @@ const DecodeRule kPngRules[kPngResultCount] = {
     {kImgInvalid, "the signature is not PNG"},
     {kImgInvalid, "a chunk CRC does not match"},
     {kImgInvalid, "a chunk breaks the format"},
-    {kImgInvalid, "an unknown decoder result"},
+    {kImgNoMemory, kImageCeilingReason},
     {kImgNoMemory, "no memory for the rows"},
 };
 
@@ -1073,7 +1073,8 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
     dibSize.Mul(h.height);
     CheckedSize rowBytes(h.width);
     rowBytes.Mul(p.bitsPerPixel).Add(7);
-    if (!total.Fits(gImageByteCap) || !dibSize.Fits(gImageByteCap) || !rowBytes.ok) return kPngBadFormat;
+    if (!rowBytes.ok) return kPngBadFormat;
+    if (!total.Fits(gImageByteCap) || !dibSize.Fits(gImageByteCap)) return kPngTooLarge;
     p.dibStride = dibStride.Size();
     out->header.biSizeImage = DWORD(dibSize.value);
 

@@ -16,6 +16,7 @@ enum PngResult {
     kPngNoSignature = 4,
     kPngBadCrc = 5,
     kPngBadFormat = 6,
+    kPngTooLarge = 7,     // the picture passes the ceiling
     kPngNoMemory = 8,
     kPngResultCount = 9
 };

@@ -72,6 +72,16 @@ constexpr uint32_t kLzwFirstFree = 258;
 constexpr uint32_t kLzwTableSize = 4096;
 constexpr int kLzwMinWidth = 9;
 constexpr int kLzwMaxWidth = 12;
+// Writers before 1991 packed LZW codes least significant bit first: their
+// strips open with a Clear code that reads as a zero byte followed by a byte
+// whose lowest bit is set. Their widths grow one code later.
+constexpr uint32_t kLzwOldStyleLate = 1;
+// The most a strip's bytes can yield, checked before any block is taken: an
+// LZW code of at least 9 bits gives at most a whole table's string, a
+// PackBits pair at most 128 bytes, a fax bit at most one row.
+constexpr uint64_t kLzwMaxString = kLzwTableSize;
+constexpr uint64_t kPackBitsMaxRun = 128;
+constexpr uint64_t kPackBitsPair = 2;
 
 const DecodeRule kTiffRules[kTiffResultCount] = {
     {kImgOk, "decoded"},
@@ -100,7 +110,7 @@ const DecodeRule kTiffRules[kTiffResultCount] = {
     {kImgInvalid, "a ColorMap shorter than its colours"},
     {kImgInvalid, "fax compression of more than one bit per pixel"},
     {kImgInvalid, "Group 4 rows wider than 65535 pixels"},
-    {kImgInvalid, "the image passes the size cap"},
+    {kImgNoMemory, kImageCeilingReason},
     {kImgInvalid, "a strip passes the end of the file"},
     {kImgInvalid, "a PackBits run passes the strip"},
     {kImgInvalid, "PackBits data ends before its strip"},
@@ -108,6 +118,7 @@ const DecodeRule kTiffRules[kTiffResultCount] = {
     {kImgInvalid, "a fax run passes the row"},
     {kImgInvalid, "fax data ends before its rows"},
     {kImgInvalid, "a fax extension code"},
+    {kImgInvalid, "the strip data cannot fill the picture"},
     {kImgNoMemory, "out of memory"},
 };
 
@@ -152,6 +163,7 @@ struct TiffReader {
     size_t stripSize = 0;
     CcittTables* fax = nullptr;   // built at the first fax strip
     int64_t currentStrip = -1;
+    uint8_t* shape = nullptr;     // one file row and one DIB row while rows move
 };
 
 bool Read16(const TiffReader& t, size_t off, uint32_t* v) {
@@ -419,7 +431,8 @@ void TiffMakePalette(const TiffReader& t, DecodedImage* out) {
 // goes on, as libtiff does, so a file that sends no Clear in time still
 // decodes. A code past the table, the end of the data or a full strip ends it.
 // The output block has kStripSlack bytes beyond outSize.
-bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outSize) {
+// Old-style strips (oldStyle) are read least significant bit first.
+bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outSize, bool oldStyle) {
     struct Entry {
         uint32_t offset;
         uint32_t length;
@@ -430,24 +443,38 @@ bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outS
     uint64_t acc = 0;
     int width = kLzwMinWidth, held = 0;
     size_t inPos = 0, pos = 0;
+    const uint32_t late = oldStyle ? kLzwOldStyleLate : 0;
     for (;;) {
-        if (held < width) {
-            // Four bytes at a time while they last, then byte by byte.
-            if (inLength - inPos >= 4) {
-                acc = (acc << 32) | (uint64_t(in[inPos]) << 24) | (uint64_t(in[inPos + 1]) << 16) |
-                      (uint64_t(in[inPos + 2]) << 8) | in[inPos + 3];
-                inPos += 4;
-                held += 32;
-            } else {
-                while (held < width && inPos < inLength) {
-                    acc = (acc << 8) | in[inPos++];
-                    held += 8;
-                }
-                if (held < width) break;
+        uint32_t code;
+        if (oldStyle) {
+            // Each byte lands above the bits still held; codes leave from the bottom.
+            while (held < width && inPos < inLength) {
+                acc |= uint64_t(in[inPos++]) << held;
+                held += 8;
             }
+            if (held < width) break;
+            code = uint32_t(acc) & ((1u << width) - 1);
+            acc >>= width;
+            held -= width;
+        } else {
+            if (held < width) {
+            // Four bytes at a time while they last, then byte by byte.
+                if (inLength - inPos >= 4) {
+                    acc = (acc << 32) | (uint64_t(in[inPos]) << 24) | (uint64_t(in[inPos + 1]) << 16) |
+                          (uint64_t(in[inPos + 2]) << 8) | in[inPos + 3];
+                    inPos += 4;
+                    held += 32;
+                } else {
+                    while (held < width && inPos < inLength) {
+                        acc = (acc << 8) | in[inPos++];
+                        held += 8;
+                    }
+                    if (held < width) break;
+                }
+            }
+            code = uint32_t(acc >> (held - width)) & ((1u << width) - 1);
+            held -= width;
         }
-        const uint32_t code = uint32_t(acc >> (held - width)) & ((1u << width) - 1);
-        held -= width;
         if (code == kLzwClear) {
             next = kLzwFirstFree;
             width = kLzwMinWidth;
@@ -478,7 +505,8 @@ bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outS
         if (next < kLzwTableSize) {
             table[next] = {uint32_t(start), uint32_t(len + 1)};
             next++;
-            if ((next == 512 || next == 1024 || next == 2048) && width < kLzwMaxWidth) width++;
+            if ((next == 512 + late || next == 1024 + late || next == 2048 + late) && width < kLzwMaxWidth)
+                width++;
         }
     }
     // Rows the data did not reach stay zero, also where a chunk went past.
@@ -486,6 +514,8 @@ bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outS
     GuardedFree(table);
     return true;
 }
+
+bool LzwIsOldStyle(const uint8_t* in, size_t length) { return length >= 2 && in[0] == 0 && (in[1] & 1); }
 
 // PackBits: n 0..127 copies n + 1 bytes, -127..-1 repeats one byte 1 - n
 // times, -128 is nothing.
@@ -534,16 +564,58 @@ int FromCcitt(int rc) {
     }
 }
 
-int TiffReadStrip(TiffReader* t, uint32_t s) {
-    const uint32_t rows = s + 1 < t->stripCount ? t->rowsPerStrip : t->length - s * t->rowsPerStrip;
-    const size_t need = size_t(rows) * t->bytesPerRow;
-    uint32_t off = 0, count = uint32_t(t->singleByteCount);
-    ArrayAt(*t, t->stripOffsets, s, &off);
-    if (t->stripByteCounts.present) ArrayAt(*t, t->stripByteCounts, s, &count);
+// Where strip s lies in the file, its rows and the bytes they take.
+struct StripPlace {
+    uint32_t offset;
+    uint32_t count;
+    uint32_t rows;
+    size_t need;
+};
+
+StripPlace StripPlaceOf(const TiffReader& t, uint32_t s) {
+    StripPlace p = {};
+    p.rows = s + 1 < t.stripCount ? t.rowsPerStrip : t.length - s * t.rowsPerStrip;
+    p.need = size_t(p.rows) * t.bytesPerRow;
+    p.count = uint32_t(t.singleByteCount);
+    ArrayAt(t, t.stripOffsets, s, &p.offset);
+    if (t.stripByteCounts.present) ArrayAt(t, t.stripByteCounts, s, &p.count);
     // Group 4 writers have left the single strip's byte count at 0.
-    if (t->compression == kCompG4 && count == 0 && t->stripCount == 1) count = uint32_t(t->r.Length() - off);
-    if (t->compression == kCompNone) count = uint32_t(need);
-    const uint8_t* in = t->r.PtrAt(off, count);
+    if (t.compression == kCompG4 && p.count == 0 && t.stripCount == 1 && p.offset <= t.r.Length())
+        p.count = uint32_t(t.r.Length() - p.offset);
+    if (t.compression == kCompNone) p.count = uint32_t(p.need);
+    return p;
+}
+
+// The most bytes of rows `count` strip bytes can give.
+uint64_t StripYield(const TiffReader& t, uint64_t count) {
+    switch (t.compression) {
+    case kCompLzw: return count * 8 / kLzwMinWidth * kLzwMaxString;
+    case kCompPackBits: return (count + kPackBitsPair - 1) / kPackBitsPair * kPackBitsMaxRun;
+    case kCompMh: case kCompG4: return count * 8 * t.bytesPerRow;
+    default: return count;
+    }
+}
+
+// Before the picture's block is taken: every strip lies in the file, and
+// together their bytes can yield the picture's rows, so a tiny file cannot
+// claim a huge picture. A strip that merely ends early still decodes.
+int TiffCheckStripData(const TiffReader& t) {
+    uint64_t yield = 0, total = 0;
+    for (uint32_t s = 0; s < t.stripCount; s++) {
+        const StripPlace p = StripPlaceOf(t, s);
+        if (!t.r.Has(p.offset, p.count)) return kTiffStripOutside;
+        const uint64_t most = StripYield(t, p.count);
+        yield += most < p.need ? most : p.need;
+        total += p.need;
+    }
+    return yield < total ? kTiffStripsCannotFill : kTiffOk;
+}
+
+int TiffReadStrip(TiffReader* t, uint32_t s) {
+    const StripPlace p = StripPlaceOf(*t, s);
+    const uint32_t rows = p.rows, count = p.count;
+    const size_t need = p.need;
+    const uint8_t* in = t->r.PtrAt(p.offset, count);
     if (!in) return kTiffStripOutside;
     memset(t->strip, 0, need);
     t->currentStrip = s;
@@ -577,7 +649,7 @@ int TiffReadStrip(TiffReader* t, uint32_t s) {
         rc = FromCcitt(CcittFax2dDecode(*t->fax, in, count, t->strip, need, t->width, rows, !reverse));
         break;
     case kCompLzw:
-        if (!TiffLzwDecode(in, count, t->strip, need)) rc = kTiffNoMemory;
+        if (!TiffLzwDecode(in, count, t->strip, need, LzwIsOldStyle(in, count))) rc = kTiffNoMemory;
         break;
     default:
         rc = PackBitsDecode(in, count, t->strip, need);
@@ -598,25 +670,49 @@ void SpreadTwoBit(const uint8_t* src, size_t srcBytes, uint8_t* dst, uint32_t wi
     }
 }
 
+// One file row into its DIB row: RGB to BGR, 2-bit pixels widened to 4.
+void TiffConvertRow(const TiffReader& t, const uint8_t* src, uint8_t* dst) {
+    if (t.samples == kRgbSamples) {
+        for (uint32_t x = 0; x < t.width; x++, src += 3, dst += 3) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+        }
+    } else if (t.bits == 2) {
+        SpreadTwoBit(src, t.bytesPerRow, dst, t.width);
+    } else {
+        memcpy(dst, src, t.bytesPerRow);
+    }
+}
+
 int TiffReadRow(TiffReader* t, uint32_t r, uint8_t* dst) {
     const uint32_t s = r / t->rowsPerStrip;
     if (int64_t(s) != t->currentStrip) {
         int rc = TiffReadStrip(t, s);
         if (rc != kTiffOk) return rc;
     }
-    const uint8_t* src = t->strip + size_t(r % t->rowsPerStrip) * t->bytesPerRow;
-    if (t->samples == kRgbSamples) {
-        for (uint32_t x = 0; x < t->width; x++, src += 3, dst += 3) {
-            dst[0] = src[2];
-            dst[1] = src[1];
-            dst[2] = src[0];
-        }
-    } else if (t->bits == 2) {
-        SpreadTwoBit(src, t->bytesPerRow, dst, t->width);
-    } else {
-        memcpy(dst, src, t->bytesPerRow);
-    }
+    TiffConvertRow(*t, t->strip + size_t(r % t->rowsPerStrip) * t->bytesPerRow, dst);
     return kTiffOk;
+}
+
+// A single strip was decoded into the picture's own block as packed rows,
+// top first: turn them bottom-up in place, then spread them out to the DIB
+// stride from the last row back, so no row is overwritten before it moved.
+void TiffPlaceRowsInBlock(TiffReader* t, uint8_t* block, size_t stride, size_t dibRowBytes) {
+    const size_t bpr = t->bytesPerRow;
+    uint8_t* row = t->shape;
+    for (uint32_t top = 0, bottom = t->length - 1; top < bottom; top++, bottom--) {
+        memcpy(row, block + size_t(top) * bpr, bpr);
+        memmove(block + size_t(top) * bpr, block + size_t(bottom) * bpr, bpr);
+        memcpy(block + size_t(bottom) * bpr, row, bpr);
+    }
+    uint8_t* wide = t->shape + bpr;
+    for (uint32_t i = t->length; i-- > 0;) {
+        memcpy(row, block + size_t(i) * bpr, bpr);
+        TiffConvertRow(*t, row, wide);
+        memcpy(block + size_t(i) * stride, wide, dibRowBytes);
+        memset(block + size_t(i) * stride + dibRowBytes, 0, stride - dibRowBytes);
+    }
 }
 
 int TiffSetupDib(TiffReader* t, DecodedImage* out) {
@@ -631,8 +727,16 @@ int TiffSetupDib(TiffReader* t, DecodedImage* out) {
     const CheckedSize stride = DibStride(t->width, bitCount);
     CheckedSize dibSize = stride;
     dibSize.Mul(t->length);
-    if (!rowBytes.ok || !stripSize.Fits(gImageByteCap) || !dibSize.Fits(gImageByteCap)) return kTiffTooLarge;
+    // One strip over the whole picture decodes into the picture's block.
+    const bool oneBlock = t->stripCount == 1;
+    if (!rowBytes.ok || !dibSize.Fits(gImageByteCap) || (!oneBlock && !stripSize.Fits(gImageByteCap)))
+        return kTiffTooLarge;
     t->bytesPerRow = rowBytes.Size();
+    const int rc = TiffCheckStripData(*t);
+    if (rc != kTiffOk) return rc;
+    // The pixels of a DIB row without its padding; never fewer bytes than
+    // the file's row, so the packed rows of a strip fit in the DIB block.
+    const size_t dibRowBytes = t->bits == 2 && !rgb ? (size_t(t->width) + 1) / 2 : t->bytesPerRow;
 
     BITMAPINFOHEADER& h = out->header;
     memset(&h, 0, sizeof h);
@@ -647,13 +751,24 @@ int TiffSetupDib(TiffReader* t, DecodedImage* out) {
         h.biClrUsed = h.biClrImportant = 1u << t->bits;
         TiffMakePalette(*t, out);
     }
+    // Room for one file row and one DIB row while rows move.
+    t->shape = static_cast<uint8_t*>(GuardedAlloc(t->bytesPerRow + stride.Size() + kStripSlack));
+    out->bits = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size() + kStripSlack));
+    if (!t->shape || !out->bits) return kTiffNoMemory;
+    if (oneBlock) {
+        t->strip = out->bits;
+        const int rs = TiffReadStrip(t, 0);
+        t->strip = nullptr;
+        if (rs != kTiffOk) return rs;
+        TiffPlaceRowsInBlock(t, out->bits, stride.Size(), dibRowBytes);
+        return kTiffOk;
+    }
     t->stripSize = stripSize.Size();
     t->strip = static_cast<uint8_t*>(LocalAllocZero(t->stripSize));
-    out->bits = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size() ? dibSize.Size() : 1));
-    if (!t->strip || !out->bits) return kTiffNoMemory;
+    if (!t->strip) return kTiffNoMemory;
     for (uint32_t r = 0; r < t->length; r++) {
-        int rc = TiffReadRow(t, r, out->bits + size_t(t->length - 1 - r) * stride.Size());
-        if (rc != kTiffOk) return rc;
+        int rr = TiffReadRow(t, r, out->bits + size_t(t->length - 1 - r) * stride.Size());
+        if (rr != kTiffOk) return rr;
     }
     return kTiffOk;
 }
@@ -673,6 +788,7 @@ int TiffDecodeBuffer(const uint8_t* data, size_t length, uint16_t page, DecodedI
     if (rc == kTiffOk) rc = TiffCheckPixels(&t);
     if (rc == kTiffOk) rc = TiffSetupDib(&t, out);
     LocalFreeMem(t.strip);
+    GuardedFree(t.shape);
     CcittTablesFree(t.fax);
     if (rc != kTiffOk) DecodedImageDropBits(out);
     return rc;

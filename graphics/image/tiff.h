@@ -38,7 +38,7 @@ enum TiffResult {
     kTiffShortColorMap,
     kTiffFaxNotBilevel,      // fax compression of more than one bit per pixel
     kTiffFaxTooWide,         // Group 4 rows wider than 65535
-    kTiffTooLarge,           // the rows pass the byte cap
+    kTiffTooLarge,           // the picture passes the ceiling
     kTiffStripOutside,       // a strip's data passes the end of the file
     kTiffPackBitsOverrun,    // a PackBits run passes the strip
     kTiffPackBitsShort,      // the PackBits data ends before the strip is full
@@ -46,6 +46,7 @@ enum TiffResult {
     kTiffFaxRunPastRow,
     kTiffFaxShortData,
     kTiffFaxExtension,
+    kTiffStripsCannotFill,   // the strips' bytes cannot yield the picture's rows
     kTiffNoMemory,
     kTiffResultCount
 };

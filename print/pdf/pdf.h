@@ -188,6 +188,7 @@ struct PdfDocRec {
     int fontError;                 // a font failure while drawing, reported at the end (an error number)
     BYTE writeFailed;              // a write, flush or close of the file failed
     BYTE tooLarge;                 // an object offset did not fit its cross-reference entry
+    BYTE contentLost;              // page content was dropped: the buffer could not grow
 };
 
 constexpr DWORD kPdfNoColour = 0xFFFFFFFFu;
@@ -219,7 +220,10 @@ struct PdfHooks {
     // The index-th value of the system's list of installed fonts (its name
     // and its file); false past the last.
     bool (*fontListEntry)(DWORD index, char* name, size_t nameSize, char* file, size_t fileSize);
+    // Text of the ANSI code page as UTF-16 (at most outMax units): the count.
+    size_t (*ansiToWide)(const BYTE* text, size_t n, WORD* out, size_t outMax);
 };
+constexpr WORD kPdfReplacementChar = 0xFFFD;
 extern PdfHooks gPdfHooks;
 
 // The runtime error number of the last failure and the writer's error text.
@@ -241,7 +245,8 @@ int PdfFileTimes(uintptr_t h, int64_t* created, int64_t* written);
 // ---- document ---------------------------------------------------------------
 int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolution);
 // 0; 21271 after a font error; -1 (kPdfFail) when the file could not be
-// written whole (a short write, or its close failed).
+// written whole (a short write, or its close failed; error 5) or page content
+// was dropped for want of memory (error 12).
 int PdfFinish(PdfDocRec* doc);
 void PdfStartPage(PdfDocRec* doc);
 void PdfNewPage(PdfDocRec* doc);
@@ -274,6 +279,11 @@ void PdfPutStreamBody(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj);
 // The same into a new buffer of the worst-case size (freed with GuardedFree);
 // 0 and no buffer when not smaller or no memory.
 size_t PdfDeflateNew(const BYTE* src, size_t len, BYTE** out);
+// A stream object of its own at the next number: the bytes compressed unless
+// streams are not or Flate does not make them smaller, encrypted like any
+// stream; with length1 not 0 also "/Length1" (a font file's own length).
+// False when the object table cannot grow.
+bool PdfWriteStreamObject(PdfDocRec* doc, BYTE* data, size_t len, size_t length1, DWORD* objOut);
 int PdfPutName(PdfDocRec* doc, const char* name);
 char* PdfPutDec4(char* out, long n);
 char* PdfPutDec8(char* out, long n);
@@ -359,6 +369,9 @@ struct PdfImageInput {
     const BYTE* pixels;
     const BYTE* palette;            // RGBQUAD entries: blue, green, red, reserved
     BYTE topDown;                   // rows stored top first
+    // Red, green and blue masks of 16- and 32-bit pixels (a bit-field DIB);
+    // all 0: 5-5-5 and blue-green-red bytes. Each component is widened to 8 bits.
+    DWORD masks[3];
 };
 // One image written, listed in doc->images (its list part first).
 struct PdfImageRec {

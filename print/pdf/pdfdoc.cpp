@@ -12,6 +12,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "print/pdf/pdfttf.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 
@@ -27,6 +28,17 @@ static bool PdfDefaultUserName(char* out, size_t size) {
 
 static int64_t PdfDefaultNow() { return static_cast<int64_t>(time(nullptr)); }
 
+// Without a system code page: Windows-1252, byte by byte (U+FFFD where it
+// has no character).
+static size_t PdfDefaultAnsiToWide(const BYTE* text, size_t n, WORD* out, size_t outMax) {
+    size_t count = n < outMax ? n : outMax;
+    for (size_t i = 0; i < count; i++) {
+        WORD u = PdfAnsiToUnicode(text[i]);
+        out[i] = u || !text[i] ? u : kPdfReplacementChar;
+    }
+    return count;
+}
+
 PdfHooks gPdfHooks = {
     PdfDefaultUserName,  // account name
     PdfDefaultNow,       // clock
@@ -35,6 +47,7 @@ PdfHooks gPdfHooks = {
     1,                   // console client
     nullptr,             // ini font files
     nullptr,             // installed fonts' list
+    PdfDefaultAnsiToWide,  // ANSI code page to UTF-16
 };
 PdfJobGeom* gPdfCurJob = nullptr;
 int gPdfErrNo = 0;
@@ -261,10 +274,13 @@ int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, PdfLineEnd end, DW
     size_t run = 0;
     for (size_t i = 0; i < n; i++) {
         BYTE c = p[i];
-        if (c != '(' && c != ')' && c != '\\' && c != '\r') continue;
+        if (c != '(' && c != ')' && c != '\\' && c != '\r' && c != '\n') continue;
         PdfPutBytes(doc, p + run, i - run);
-        PdfPutBytes(doc, c == '\r' ? "\\r" : "\\", c == '\r' ? 2 : 1);
-        if (c != '\r') PdfPutByte(doc, c);
+        // CR and LF go as \r and \n: a raw line end in a literal string is
+        // read back as one LF by the rule, and some readers (Ghostscript) stop
+        // at a raw LF inside the /O and /U values of the encryption.
+        char esc[2] = {'\\', static_cast<char>(c == '\r' ? 'r' : c == '\n' ? 'n' : c)};
+        PdfPutBytes(doc, esc, 2);
         run = i + 1;
     }
     PdfPutBytes(doc, p + run, n - run);
@@ -276,6 +292,33 @@ int PdfPutString(PdfDocRec* doc, const void* bytes, size_t n, PdfLineEnd end, DW
 
 // A name after its '/': bytes outside 0x21-0x7E, '#' and the delimiters are
 // written as #xx, so a font name with a blank stays one name token.
+bool PdfWriteStreamObject(PdfDocRec* doc, BYTE* data, size_t len, size_t length1, DWORD* objOut) {
+    DWORD obj = doc->nextObj;
+    if (!PdfSetObjOffset(doc, obj)) return false;
+    doc->nextObj++;
+    BYTE* packed = nullptr;
+    size_t packedLen = (doc->flags & kPdfFlagUncompressed) ? 0 : PdfDeflateNew(data, len, &packed);
+    BYTE* body = packedLen ? packed : data;
+    size_t bodyLen = packedLen ? packedLen : len;
+    PdfPutUInt(doc, obj, 1);
+    PdfPutLine(doc, " 0 obj");
+    PdfPutLine(doc, "<<");
+    if (packedLen) PdfPutLine(doc, "    /Filter /FlateDecode ");
+    PdfPutText(doc, "    /Length ");
+    PdfPutUInt(doc, bodyLen, 1);
+    PdfPutLine(doc, nullptr);
+    if (length1) {
+        PdfPutText(doc, "    /Length1 ");
+        PdfPutUInt(doc, length1, 1);
+        PdfPutLine(doc, nullptr);
+    }
+    PdfPutLine(doc, " >>");
+    PdfPutStreamBody(doc, body, bodyLen, obj);
+    GuardedFree(packed);
+    *objOut = obj;
+    return true;
+}
+
 int PdfPutName(PdfDocRec* doc, const char* name) {
     static const char kHex[] = "0123456789ABCDEF";
     for (const BYTE* p = reinterpret_cast<const BYTE*>(name); *p; p++) {
@@ -671,15 +714,52 @@ void PdfDateText(char* out, int64_t when) {
     out[14] = 0;
 }
 
+static bool PdfHasHighBytes(const char* text, size_t n) {
+    for (size_t i = 0; i < n; i++)
+        if (static_cast<BYTE>(text[i]) >= 0x80) return true;
+    return false;
+}
+
+// An information text. Readers take a string without a byte-order mark as
+// PDFDocEncoding, which differs from the ANSI code page above 0x7F (the euro
+// sign would read as a bullet): a text with such bytes is converted from the
+// code page and written as UTF-16BE behind FE FF. ASCII goes as it stands.
+static void PdfPutInfoText(PdfDocRec* doc, const char* text, size_t n) {
+    if (!PdfHasHighBytes(text, n)) {
+        PdfPutString(doc, text, n, kPdfEndLine, doc->infoObj);
+        return;
+    }
+    WORD* wide = static_cast<WORD*>(GuardedAlloc((n + 1) * sizeof(WORD)));
+    BYTE* utf16 = static_cast<BYTE*>(GuardedAlloc((n + 1) * 2));
+    if (!wide || !utf16) {
+        GuardedFree(wide);
+        GuardedFree(utf16);
+        gPdfErrNo = kPdfErrNoMemory;
+        doc->writeFailed = 1;  // the value would be lost
+        PdfPutString(doc, "", 0, kPdfEndLine, doc->infoObj);
+        return;
+    }
+    size_t units = gPdfHooks.ansiToWide(reinterpret_cast<const BYTE*>(text), n, wide, n);
+    utf16[0] = 0xFE;
+    utf16[1] = 0xFF;
+    for (size_t i = 0; i < units; i++) {
+        utf16[2 + 2 * i] = static_cast<BYTE>(wide[i] >> 8);
+        utf16[3 + 2 * i] = static_cast<BYTE>(wide[i]);
+    }
+    PdfPutString(doc, utf16, 2 + 2 * units, kPdfEndLine, doc->infoObj);
+    GuardedFree(wide);
+    GuardedFree(utf16);
+}
+
 void PdfPutUserName(PdfDocRec* doc) {
     char name[256] = "";
     if (!gPdfHooks.userName || !gPdfHooks.userName(name, sizeof name)) name[0] = 0;
-    PdfPutString(doc, name, strlen(name), kPdfEndLine, doc->infoObj);
+    PdfPutInfoText(doc, name, strlen(name));
 }
 
 static void PdfPutInfoValue(PdfDocRec* doc, const char* key, const PdfOptValue& v) {
     PdfPutText(doc, key);
-    PdfPutString(doc, v.text, v.len, kPdfEndLine, doc->infoObj);
+    PdfPutInfoText(doc, v.text, v.len);
 }
 
 int PdfWriteInfo(PdfDocRec* doc, const PdfInfoOpts* opts) {
@@ -823,6 +903,7 @@ int PdfFinish(PdfDocRec* doc) {
     PdfFlush(doc);
     if (PdfFileClose(doc->file) != 0) doc->writeFailed = 1;
     bool writeFailed = doc->writeFailed != 0, tooLarge = doc->tooLarge != 0;
+    bool contentLost = doc->contentLost != 0;
     GuardedFree(doc->content);
     PdfFreeFonts(doc);
     PdfFreeList(doc->images);
@@ -838,6 +919,10 @@ int PdfFinish(PdfDocRec* doc) {
     }
     if (tooLarge) {
         gPdfErrNo = kPdfErrTooLarge;
+        return kPdfFail;
+    }
+    if (contentLost) {
+        gPdfErrNo = kPdfErrNoMemory;
         return kPdfFail;
     }
     if (fontResult) {

@@ -17,7 +17,8 @@ constexpr int kPdfRgbBytes = 3;
 constexpr int kPdfScaleMilli = 1000;
 constexpr size_t kPdfRgbQuad = 4;
 enum { kPdfQuadBlue = 0, kPdfQuadGreen = 1, kPdfQuadRed = 2 };
-constexpr DWORD kPdfBlack = 0;
+constexpr DWORD kPdfBlack = 0, kPdfWhite = 0xFFFFFF;
+constexpr int kPdfComponentBits = 8;
 
 // ---- JPEG into memory --------------------------------------------------------------------
 
@@ -105,6 +106,7 @@ struct PdfImageArea {
     int32_t firstRow, endRow, firstCol, endCol;
     size_t stride;
     bool grey;           // 1-bit written as it stands
+    bool indexed;        // grey bits with a two-colour palette other than black and white
     bool invert;         // grey with a palette that starts light
     size_t rowOut;       // bytes of one written row
     size_t raw;          // bytes of all written rows
@@ -122,10 +124,40 @@ static bool PdfDepthFits(const PdfImageInput* img) {
 
 static int32_t PdfClamp(int32_t v, int32_t lo, int32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
 
+static bool PdfHasMasks(const PdfImageInput* img) { return img->masks[0] || img->masks[1] || img->masks[2]; }
+
+// One run of set bits inside the pixel.
+static bool PdfMaskFits(DWORD mask, WORD bitsPerPixel) {
+    if (!mask || (bitsPerPixel < 32 && (mask >> bitsPerPixel))) return false;
+    while (!(mask & 1)) mask >>= 1;
+    return (mask & (mask + 1)) == 0;
+}
+
+// Masks only with 16- and 32-bit pixels, each a run of bits in the pixel.
+static bool PdfMasksFit(const PdfImageInput* img) {
+    if (!PdfHasMasks(img)) return true;
+    if (img->bitsPerPixel != 16 && img->bitsPerPixel != 32) return false;
+    for (DWORD m : img->masks)
+        if (!PdfMaskFits(m, img->bitsPerPixel)) return false;
+    return true;
+}
+
+static bool PdfIsBlackOrWhite(const BYTE* quad) {
+    DWORD rgb = quad[kPdfQuadRed] | (quad[kPdfQuadGreen] << 8) | (quad[kPdfQuadBlue] << 16);
+    return rgb == kPdfBlack || rgb == kPdfWhite;
+}
+
+// A two-colour palette of black and white (either order) is written as grey
+// bits; any other pair keeps its colours through an indexed colour space.
+static bool PdfIsBlackAndWhite(const BYTE* palette) {
+    return PdfIsBlackOrWhite(palette) && PdfIsBlackOrWhite(palette + kPdfRgbQuad) &&
+           memcmp(palette, palette + kPdfRgbQuad, kPdfRgbBytes) != 0;
+}
+
 // Width, height, depth and palette checked, the pixel data long enough for
 // every row, and the part clamped inside the bitmap.
 static bool PdfImagePlan(const PdfImageInput* img, bool crop, PdfImageArea* a) {
-    if (!PdfDepthFits(img) || img->width <= 0 || img->height <= 0 || !img->pixels) return false;
+    if (!PdfDepthFits(img) || !PdfMasksFit(img) || img->width <= 0 || img->height <= 0 || !img->pixels) return false;
     if (img->paletteSize && !img->palette) return false;
     CheckedSize stride = DibStride(static_cast<uint64_t>(img->width), img->bitsPerPixel);
     CheckedSize data = stride;
@@ -146,7 +178,8 @@ static bool PdfImagePlan(const PdfImageInput* img, bool crop, PdfImageArea* a) {
     int32_t w = a->endCol - a->firstCol, h = a->endRow - a->firstRow;
     a->grey = img->bitsPerPixel == 1 && !crop;
     a->invert = false;
-    if (a->grey) {
+    a->indexed = a->grey && !PdfIsBlackAndWhite(img->palette);
+    if (a->grey && !a->indexed) {
         const BYTE* p = img->palette;
         a->invert = (p[kPdfQuadBlue] | p[kPdfQuadGreen] | p[kPdfQuadRed]) != kPdfBlack;
     }
@@ -161,30 +194,68 @@ static bool PdfImagePlan(const PdfImageInput* img, bool crop, PdfImageArea* a) {
     return true;
 }
 
-// 5 bits widened to 8 so that full intensity stays full.
-static BYTE PdfWiden5(unsigned v) { return static_cast<BYTE>((v << 3) | (v >> 2)); }
+// A component of fewer than 8 bits widened by repeating its bits, so that full
+// intensity stays full (5 bits: v << 3 | v >> 2); a wider one keeps its top 8.
+static BYTE PdfWidenBits(DWORD v, int bits) {
+    if (bits >= kPdfComponentBits) return static_cast<BYTE>(v >> (bits - kPdfComponentBits));
+    DWORD out = 0;
+    int have = 0;
+    while (have < kPdfComponentBits) {
+        out = (out << bits) | v;
+        have += bits;
+    }
+    return static_cast<BYTE>(out >> (have - kPdfComponentBits));
+}
+
+static int PdfMaskShift(DWORD mask) {
+    int shift = 0;
+    for (; !(mask & 1); mask >>= 1) shift++;
+    return shift;
+}
+
+static BYTE PdfMaskedComponent(DWORD pixel, DWORD mask) {
+    int shift = PdfMaskShift(mask);
+    DWORD run = mask >> shift;
+    int bits = 0;
+    while (run >> bits) bits++;
+    return PdfWidenBits((pixel & mask) >> shift, bits);
+}
+
+static DWORD PdfPixelValue(const BYTE* row, int32_t x, WORD bitsPerPixel) {
+    const BYTE* p = row + static_cast<size_t>(x) * (bitsPerPixel / 8);
+    DWORD v = p[0] | (p[1] << 8);
+    if (bitsPerPixel == 32) v |= (static_cast<DWORD>(p[2]) << 16) | (static_cast<DWORD>(p[3]) << 24);
+    return v;
+}
 
 static void PdfRgbOf(const PdfImageInput* img, const BYTE* row, int32_t x, BYTE* out) {
     const BYTE* pal = img->palette;
-    unsigned index;
+    unsigned index = 0;
     switch (img->bitsPerPixel) {
     case 1: index = (row[x >> 3] >> (7 - (x & 7))) & 1; break;
     case 4: index = (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF; break;
     case 8: index = row[x]; break;
     case 16: {
+        if (PdfHasMasks(img)) break;
         unsigned v = row[2 * x] | (row[2 * x + 1] << 8);
-        out[0] = PdfWiden5((v >> 10) & 0x1F);
-        out[1] = PdfWiden5((v >> 5) & 0x1F);
-        out[2] = PdfWiden5(v & 0x1F);
+        out[0] = PdfWidenBits((v >> 10) & 0x1F, 5);
+        out[1] = PdfWidenBits((v >> 5) & 0x1F, 5);
+        out[2] = PdfWidenBits(v & 0x1F, 5);
         return;
     }
     default: {
+        if (PdfHasMasks(img)) break;
         const BYTE* p = row + static_cast<size_t>(x) * (img->bitsPerPixel / 8);
         out[0] = p[kPdfQuadRed];
         out[1] = p[kPdfQuadGreen];
         out[2] = p[kPdfQuadBlue];
         return;
     }
+    }
+    if (img->bitsPerPixel > 8) {
+        DWORD v = PdfPixelValue(row, x, img->bitsPerPixel);
+        for (int c = 0; c < kPdfRgbBytes; c++) out[c] = PdfMaskedComponent(v, img->masks[c]);
+        return;
     }
     const BYTE* e = pal + index * kPdfRgbQuad;
     out[0] = e[kPdfQuadRed];
@@ -263,6 +334,26 @@ static void PdfPutKeyUInt(PdfDocRec* doc, const char* key, uint64_t v) {
     PdfPutLine(doc, nullptr);
 }
 
+// "[/Indexed /DeviceRGB 1 <...>]" with the two palette colours, the string
+// encrypted with the image object's key like any other.
+static void PdfPutIndexedSpace(PdfDocRec* doc, const BYTE* palette, DWORD obj) {
+    static const char kHex[] = "0123456789ABCDEF";
+    BYTE rgb[2 * kPdfRgbBytes];
+    for (int e = 0; e < 2; e++) {
+        const BYTE* q = palette + e * kPdfRgbQuad;
+        rgb[e * kPdfRgbBytes + 0] = q[kPdfQuadRed];
+        rgb[e * kPdfRgbBytes + 1] = q[kPdfQuadGreen];
+        rgb[e * kPdfRgbBytes + 2] = q[kPdfQuadBlue];
+    }
+    PdfEncryptBuf(doc, rgb, sizeof rgb, obj);
+    PdfPutText(doc, "    /ColorSpace [/Indexed /DeviceRGB 1 <");
+    for (BYTE b : rgb) {
+        PdfPutByte(doc, static_cast<BYTE>(kHex[b >> 4]));
+        PdfPutByte(doc, static_cast<BYTE>(kHex[b & 15]));
+    }
+    PdfPutLine(doc, ">] ");
+}
+
 PdfImageRec* PdfWriteImage(PdfDocRec* doc, const PdfImageInput* img, bool crop) {
     PdfImageArea a;
     if (!PdfImagePlan(img, crop, &a)) return nullptr;
@@ -297,7 +388,8 @@ PdfImageRec* PdfWriteImage(PdfDocRec* doc, const PdfImageInput* img, bool crop) 
     PdfPutLine(doc, " << /Type /XObject");
     PdfPutLine(doc, "    /Subtype /Image");
     PdfPutKeyUInt(doc, "    /Name /Img", rec->list.resNum);
-    PdfPutLine(doc, a.grey ? "    /ColorSpace /DeviceGray " : "    /ColorSpace /DeviceRGB ");
+    if (a.indexed) PdfPutIndexedSpace(doc, img->palette, obj);
+    else PdfPutLine(doc, a.grey ? "    /ColorSpace /DeviceGray " : "    /ColorSpace /DeviceRGB ");
     PdfPutKeyUInt(doc, "    /Width ", static_cast<uint64_t>(w));
     PdfPutKeyUInt(doc, "    /Height ", static_cast<uint64_t>(h));
     PdfPutLine(doc, a.grey ? "    /BitsPerComponent 1" : "    /BitsPerComponent 8");

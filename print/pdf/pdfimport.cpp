@@ -32,6 +32,12 @@ struct PdfFormRec {
     char file[kImportNameMax + 1];
 };
 
+// An object of the import, held until the whole import succeeded.
+struct PdfHeldObject {
+    DWORD obj;
+    std::string text;
+};
+
 // The source file and its cross-reference table.
 struct PdfSource {
     const BYTE* p;
@@ -39,6 +45,9 @@ struct PdfSource {
     std::vector<size_t> offsets;
     std::vector<DWORD> newNum;  // renumbering: 0 = not copied yet
     size_t trailer;             // where the trailer follows the table
+    // The copies and the form, written to the document only when the import
+    // succeeds: a refused import leaves the document as it was.
+    std::vector<PdfHeldObject> held;
 };
 
 // A failed import keeps its reason in the writer's error text.
@@ -50,6 +59,7 @@ static bool Refuse(const char* why) {
 static bool IsWhite(BYTE c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\f' || c == 0; }
 static bool IsDigit(BYTE c) { return c >= '0' && c <= '9'; }
 static bool IsAlnum(BYTE c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+static bool IsDelimiter(BYTE c) { return c && strchr("()<>[]{}/%", c) != nullptr; }
 
 // The first place of a byte string in [from, to), or SIZE_MAX.
 static size_t Find(const PdfSource& s, size_t from, size_t to, const char* what) {
@@ -105,30 +115,124 @@ struct PdfObjText {
 
 static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uint64_t* len);
 
+// The first kw in stream data from i that stands after white space or a
+// delimiter (data is bytes: nothing in it is skipped as a string).
+static size_t FindKeywordInData(const PdfSource& s, size_t i, const char* kw) {
+    for (size_t at = Find(s, i, s.n, kw); at != SIZE_MAX; at = Find(s, at + 1, s.n, kw))
+        if (at == i || IsWhite(s.p[at - 1]) || IsDelimiter(s.p[at - 1])) return at;
+    return SIZE_MAX;
+}
+
+// A keyword at i as a token of its own: after white space or a delimiter
+// (or the file's start) and before one (or the file's end), never inside a
+// name such as "/Mainstream" or a word such as "endstream".
+static bool KeywordAt(const PdfSource& s, size_t i, const char* kw) {
+    size_t k = strlen(kw);
+    if (i + k > s.n || memcmp(s.p + i, kw, k) != 0) return false;
+    if (i > 0 && !IsWhite(s.p[i - 1]) && !IsDelimiter(s.p[i - 1])) return false;
+    return i + k == s.n || IsWhite(s.p[i + k]) || IsDelimiter(s.p[i + k]);
+}
+
+// After what opens at i and may hold any bytes: a literal string (nested
+// parentheses, backslash escapes), a hex string or a comment. i itself when
+// none opens there; SIZE_MAX when it does not close.
+static size_t SkipOpaque(const PdfSource& s, size_t i) {
+    BYTE c = s.p[i];
+    if (c == '%') {
+        while (i < s.n && s.p[i] != '\r' && s.p[i] != '\n') i++;
+        return i;
+    }
+    if (c == '<' && (i + 1 >= s.n || s.p[i + 1] != '<')) {
+        size_t close = Find(s, i, s.n, ">");
+        return close == SIZE_MAX ? SIZE_MAX : close + 1;
+    }
+    if (c != '(') return i;
+    int depth = 0;
+    for (; i < s.n; i++) {
+        if (s.p[i] == '\\') i++;
+        else if (s.p[i] == '(') depth++;
+        else if (s.p[i] == ')' && --depth == 0) return i + 1;
+    }
+    return SIZE_MAX;
+}
+
+// The first token kw from i on, strings and comments passed over.
+static size_t FindKeyword(const PdfSource& s, size_t i, const char* kw) {
+    while (i < s.n) {
+        size_t next = SkipOpaque(s, i);
+        if (next == SIZE_MAX) return SIZE_MAX;
+        if (next != i) {
+            i = next;
+        } else if (KeywordAt(s, i, kw)) {
+            return i;
+        } else {
+            i += s.p[i] == '<' ? 2 : 1;  // a '<' SkipOpaque leaves opens "<<"
+        }
+    }
+    return SIZE_MAX;
+}
+
+// The end of the dictionary that opens with "<<" at i (after its ">>"), or
+// SIZE_MAX when it does not close before end. Strings, hex strings and
+// comments inside may hold any brackets.
+static size_t DictEnd(const PdfSource& s, size_t i, size_t end) {
+    int depth = 0;
+    for (size_t j = i; j + 1 < end;) {
+        size_t next = SkipOpaque(s, j);
+        if (next == SIZE_MAX) return SIZE_MAX;
+        if (next != j) {
+            j = next;
+        } else if (s.p[j] == '<' && s.p[j + 1] == '<') {
+            depth++;
+            j += 2;
+        } else if (s.p[j] == '>' && s.p[j + 1] == '>') {
+            // Both brackets are taken: ">>>>" closes two dictionaries, not three.
+            j += 2;
+            if (--depth == 0) return j;
+        } else {
+            j++;
+        }
+    }
+    return SIZE_MAX;
+}
+
 // "endstream" at i, after the end of line that may stand before it.
 static bool EndstreamAt(const PdfSource& s, size_t i) {
     while (i < s.n && IsWhite(s.p[i]) && s.p[i] != 0) i++;
     return Find(s, i, i + 9, "endstream") == i;
 }
 
+// The "stream" keyword at i and its end of line (CR LF or LF): where the data
+// starts, or SIZE_MAX.
+static size_t StreamDataAfter(const PdfSource& s, size_t i) {
+    if (!KeywordAt(s, i, "stream")) return SIZE_MAX;
+    i += 6;
+    if (i + 1 < s.n && s.p[i] == '\r' && s.p[i + 1] == '\n') return i + 2;
+    return i < s.n && s.p[i] == '\n' ? i + 1 : SIZE_MAX;
+}
+
+// An object's text. Keywords count only as tokens: a dictionary is followed
+// by "endobj" or by "stream" and its end of line, anything else refuses the
+// object; any other value runs to the first "endobj" token.
 static bool ObjectText(const PdfSource& s, uint32_t obj, PdfObjText* o) {
     if (obj == 0 || obj >= s.offsets.size()) return false;
     size_t at = s.offsets[obj];
     size_t objKw = Find(s, at, at + 64, "obj");
     if (objKw == SIZE_MAX) return false;
     o->body = objKw + 3;
-    size_t endobj = Find(s, o->body, s.n, "endobj");
-    size_t streamKw = Find(s, o->body, endobj == SIZE_MAX ? s.n : endobj, "stream");
-    o->stream = streamKw != SIZE_MAX;
-    if (!o->stream) {
-        if (endobj == SIZE_MAX) return false;
-        o->end = endobj;
-        return true;
+    o->stream = false;
+    size_t value = SkipWhite(s, o->body);
+    if (value + 1 >= s.n || s.p[value] != '<' || s.p[value + 1] != '<') {
+        o->end = FindKeyword(s, o->body, "endobj");
+        return o->end != SIZE_MAX;
     }
-    o->end = streamKw;
-    size_t d = streamKw + 6;
-    if (d < s.n && s.p[d] == '\r') d++;
-    if (d < s.n && s.p[d] == '\n') d++;
+    size_t dictEnd = DictEnd(s, value, s.n);
+    if (dictEnd == SIZE_MAX) return false;
+    o->end = SkipWhite(s, dictEnd);
+    if (KeywordAt(s, o->end, "endobj")) return true;
+    size_t d = StreamDataAfter(s, o->end);
+    if (d == SIZE_MAX) return false;
+    o->stream = true;
     uint64_t len;
     if (!StreamLength(s, o->body, o->end, &len) || len > s.n - d) return false;
     o->data = d;
@@ -137,7 +241,7 @@ static bool ObjectText(const PdfSource& s, uint32_t obj, PdfObjText* o) {
     if (o->lengthWrong) {
         // A stated length that does not end at "endstream" is the source's
         // fault; readers take the data up to the keyword, and so does the copy.
-        size_t kw = Find(s, d, s.n, "endstream");
+        size_t kw = FindKeywordInData(s, d, "endstream");
         if (kw == SIZE_MAX) return false;
         if (kw > d && s.p[kw - 1] == '\n') kw--;
         if (kw > d && s.p[kw - 1] == '\r') kw--;
@@ -170,6 +274,30 @@ static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uin
 }
 
 // ---- copying objects ------------------------------------------------------------------------
+
+// Holds object obj: its text (after "obj") and, for a stream, its data.
+static void HoldObject(PdfSource& s, DWORD obj, const std::string& body, const BYTE* data, size_t dataLen,
+                       bool stream) {
+    std::string text = std::to_string(obj) + " 0 obj" + body;
+    if (stream) {
+        text += "stream\r\n";
+        text.append(reinterpret_cast<const char*>(data), dataLen);
+        text += "\r\nendstream\r\n";
+    }
+    text += "endobj\r\n\r\n";
+    s.held.push_back({obj, std::move(text)});
+}
+
+// Writes the held objects of a successful import, each at its offset.
+static bool WriteHeld(PdfDocRec* doc, const PdfSource& s) {
+    // The offset table grows first, so no object is written without its entry.
+    if (!PdfSetObjOffset(doc, doc->nextObj - 1)) return false;
+    for (const PdfHeldObject& h : s.held) {
+        PdfSetObjOffset(doc, h.obj);
+        PdfPutBytes(doc, h.text.data(), h.text.size());
+    }
+    return true;
+}
 
 // Where the value of a stream's "/Length" stands, a number or a reference:
 // [*from, *to).
@@ -235,40 +363,9 @@ static bool CopyQueued(PdfDocRec* doc, PdfSource& s, std::vector<uint32_t>* todo
             from = e;
         }
         if (!Rewrite(doc, s, from, o.end, &body, todo)) return false;
-        DWORD obj = s.newNum[src];
-        if (!PdfSetObjOffset(doc, obj)) return false;
-        PdfPutUInt(doc, obj, 1);
-        PdfPutText(doc, " 0 obj");
-        PdfPutBytes(doc, body.data(), body.size());
-        if (o.stream) {
-            // The length as it is, whatever form the source gave it in.
-            std::string data(reinterpret_cast<const char*>(s.p + o.data), o.dataLen);
-            PdfPutLine(doc, "stream");
-            PdfPutBytes(doc, data.data(), data.size());
-            PdfPutLine(doc, nullptr);
-            PdfPutLine(doc, "endstream");
-        }
-        PdfPutLine(doc, "endobj");
-        PdfPutLine(doc, nullptr);
+        HoldObject(s, s.newNum[src], body, s.p + o.data, o.dataLen, o.stream);
     }
     return true;
-}
-
-// The end of the dictionary that opens with "<<" at i (after its ">>"), or
-// SIZE_MAX when it does not close before end.
-static size_t DictEnd(const PdfSource& s, size_t i, size_t end) {
-    int depth = 0;
-    for (size_t j = i; j + 1 < end; j++) {
-        if (s.p[j] == '<' && s.p[j + 1] == '<') {
-            depth++;
-            j++;
-        } else if (s.p[j] == '>' && s.p[j + 1] == '>') {
-            // Both brackets are taken: ">>>>" closes two dictionaries, not three.
-            j++;
-            if (--depth == 0) return j + 1;
-        }
-    }
-    return SIZE_MAX;
 }
 
 // ---- typed copies ---------------------------------------------------------------------------
@@ -390,21 +487,8 @@ static DWORD CopyTyped(PdfTypedCopy& c, uint32_t src, PdfTypedKind kind, int dep
     }
     std::string body;
     if (!RewritePatched(c, o.body, o.end, patches, &body)) return 0;
-    PdfDocRec* doc = c.doc;
-    DWORD obj = doc->nextObj;
-    if (!PdfSetObjOffset(doc, obj)) return 0;
-    doc->nextObj++;
-    PdfPutUInt(doc, obj, 1);
-    PdfPutText(doc, " 0 obj");
-    PdfPutBytes(doc, body.data(), body.size());
-    if (o.stream) {
-        PdfPutLine(doc, "stream");
-        PdfPutBytes(doc, s.p + o.data, o.dataLen);
-        PdfPutLine(doc, nullptr);
-        PdfPutLine(doc, "endstream");
-    }
-    PdfPutLine(doc, "endobj");
-    PdfPutLine(doc, nullptr);
+    DWORD obj = c.doc->nextObj++;
+    HoldObject(*c.s, obj, body, s.p + o.data, o.dataLen, o.stream);
     return obj;
 }
 
@@ -723,37 +807,16 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     size_t packedLen = 0;
     if (filter.empty() && !(doc->flags & kPdfFlagUncompressed))
         packedLen = PdfDeflateNew(reinterpret_cast<const BYTE*>(data.data()), data.size(), &packed);
-    DWORD obj = doc->nextObj;
-    if (!PdfSetObjOffset(doc, obj)) {
-        GuardedFree(packed);
-        return false;
-    }
-    doc->nextObj++;
-    PdfPutUInt(doc, obj, 1);
-    PdfPutLine(doc, " 0 obj");
-    PdfPutLine(doc, "<<");
-    PdfPutLine(doc, "  /Type /XObject");
-    PdfPutLine(doc, "  /Subtype /Form");
-    PdfPutLine(doc, "  /FormType 1");
-    PdfPutText(doc, "  /BBox ");
-    PdfPutBytes(doc, s.p + mbOpen, mbClose + 1 - mbOpen);
-    PdfPutLine(doc, nullptr);
-    PdfPutText(doc, "  /Resources ");
-    PdfPutBytes(doc, resources.data(), resources.size());
-    PdfPutLine(doc, nullptr);
-    PdfPutText(doc, "    /Length ");
-    PdfPutUInt(doc, packedLen ? packedLen : data.size(), 1);
-    PdfPutLine(doc, nullptr);
-    if (packedLen) PdfPutLine(doc, "  /Filter /FlateDecode");
-    else if (!filter.empty()) PdfPutLine(doc, filter.c_str());
-    PdfPutLine(doc, " >>");
-    PdfPutLine(doc, "stream");
-    if (packedLen) PdfPutBytes(doc, packed, packedLen);
-    else PdfPutBytes(doc, data.data(), data.size());
-    PdfPutLine(doc, nullptr);
-    PdfPutLine(doc, "endstream");
-    PdfPutLine(doc, "endobj");
-    PdfPutLine(doc, nullptr);
+    DWORD obj = doc->nextObj++;
+    std::string head = "\r\n<<\r\n  /Type /XObject\r\n  /Subtype /Form\r\n  /FormType 1\r\n  /BBox ";
+    head.append(reinterpret_cast<const char*>(s.p + mbOpen), mbClose + 1 - mbOpen);
+    head += "\r\n  /Resources " + resources + "\r\n    /Length " +
+            std::to_string(packedLen ? packedLen : data.size()) + "\r\n";
+    if (packedLen) head += "  /Filter /FlateDecode\r\n";
+    else if (!filter.empty()) head += filter + "\r\n";
+    head += " >>\r\n";
+    if (packedLen) HoldObject(s, obj, head, packed, packedLen, true);
+    else HoldObject(s, obj, head, reinterpret_cast<const BYTE*>(data.data()), data.size(), true);
     GuardedFree(packed);
     *formObj = obj;
     return true;
@@ -789,12 +852,16 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
         PdfFileClose(h);
         if (!data) return Refuse("the file is shorter than 100 bytes or does not read"), kPdfFail;
         form = static_cast<PdfFormRec*>(GuardedAlloc(sizeof(PdfFormRec)));
-        PdfSource s{data, room.Size(), {}, {}, 0};
+        PdfSource s{data, room.Size(), {}, {}, 0, {}};
         DWORD obj = 0;
-        bool ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj);
+        const DWORD firstObj = doc->nextObj;
+        bool ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj) && WriteHeld(doc, s);
         GuardedFree(data);
         if (!ok) {
+            // Nothing was written: the numbers taken are given back.
+            doc->nextObj = firstObj;
             GuardedFree(form);
+            if (!gPdfErrorText[0]) Refuse("no memory for the copies");
             return kPdfFail;
         }
         memset(form, 0, sizeof *form);

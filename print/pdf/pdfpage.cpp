@@ -19,7 +19,6 @@ constexpr BYTE kPdfLandscape = 'Z';  // PdfDocRec::orientation
 // Wide text is shown through the standard fonts until TrueType subsets exist:
 // characters beyond Latin-1 become this byte.
 constexpr BYTE kPdfNoGlyph = '?';
-constexpr size_t kPdfNarrowMax = 4096;
 
 // The eight colour codes of print jobs (COLORREF, 0x00BBGGRR); printers and
 // PDF files share them.
@@ -62,9 +61,17 @@ int PdfCsAppend(PdfDocRec* doc, const void* bytes, size_t n) {
     size_t newLen = static_cast<size_t>(doc->contentLen) + n;
     if (newLen + 1 >= doc->contentCap) {
         size_t cap = (newLen / kPdfContentStep + 1) * kPdfContentStep;
-        if (cap > 0xFFFFFFFFu) return 1;
+        if (cap > 0xFFFFFFFFu) {
+            doc->contentLost = 1;
+            return 1;
+        }
         auto* grown = static_cast<BYTE*>(GuardedRealloc(doc->content, cap));
-        if (!grown) return 1;
+        // The page would lose these bytes: the document remembers it, so that
+        // its end answers the failure instead of a page with content missing.
+        if (!grown) {
+            doc->contentLost = 1;
+            return 1;
+        }
         doc->content = grown;
         doc->contentCap = static_cast<DWORD>(cap);
     }
@@ -251,10 +258,10 @@ int PdfSetRegion(PdfDocRec* doc, WORD top, WORD bottom, WORD left, WORD right) {
 
 // ---- text ------------------------------------------------------------------------------
 
-// Wide (UTF-16LE) text in 8-bit form for the standard fonts.
+// Wide (UTF-16LE) text in 8-bit form for the standard fonts: len / 2 bytes.
 static size_t PdfNarrow(const BYTE* text, size_t len, BYTE* out) {
     size_t n = 0;
-    for (size_t i = 0; i + 1 < len && n < kPdfNarrowMax; i += 2)
+    for (size_t i = 0; i + 1 < len; i += 2)
         out[n++] = text[i + 1] ? kPdfNoGlyph : text[i];
     return n;
 }
@@ -290,13 +297,36 @@ static void PdfCsFont(PdfDocRec* doc, DWORD fontNum) {
 
 // A text in 16-bit mode in a TrueType font: each character by its code in the
 // subset that holds it, with the subset's font number; the width in points.
+// The arrays are sized by the text (one block, PdfNewTextCodes), so a text is
+// drawn whole however long it is.
 struct PdfTextCodes {
-    BYTE codes[kPdfNarrowMax];
-    DWORD fonts[kPdfNarrowMax];
-    double widths[kPdfNarrowMax];
+    BYTE* codes;
+    DWORD* fonts;
+    double* widths;
+    WORD* units;    // the characters in logical order, a 0 after them
+    WORD* visual;   // and in visual order
     size_t n;
-    bool subsets;
 };
+
+// Room for count characters, or null when there is no memory.
+static PdfTextCodes* PdfNewTextCodes(size_t count) {
+    size_t chars = count + 1;
+    size_t size = sizeof(PdfTextCodes) + chars * (sizeof(double) + sizeof(DWORD) + 2 * sizeof(WORD) + 1);
+    auto* t = static_cast<PdfTextCodes*>(GuardedAlloc(size));
+    if (!t) return nullptr;
+    BYTE* p = reinterpret_cast<BYTE*>(t + 1);
+    t->widths = reinterpret_cast<double*>(p);
+    p += chars * sizeof(double);
+    t->fonts = reinterpret_cast<DWORD*>(p);
+    p += chars * sizeof(DWORD);
+    t->units = reinterpret_cast<WORD*>(p);
+    p += chars * sizeof(WORD);
+    t->visual = reinterpret_cast<WORD*>(p);
+    p += chars * sizeof(WORD);
+    t->codes = p;
+    t->n = 0;
+    return t;
+}
 
 static bool PdfWantsSubsets(const PdfDocRec* doc) {
     return (doc->flags & kPdfFlag16BitText) && doc->curFont && doc->curFont->kind == kPdfFontTrueType;
@@ -309,15 +339,24 @@ enum PdfBidiClass { kPdfBidiLtr, kPdfBidiRtl, kPdfBidiNeutral };
 static bool PdfIsRtl(WORD ch) { return (ch >> 8) >= 5 && (ch >> 8) <= 8; }
 static bool PdfIsLatinLetter(WORD ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); }
 
+// General punctuation (dashes, quotes, the ellipsis) and the currency signs
+// hold no direction of their own, though their high byte is not 0: taken as
+// left-to-right they would cut a right-to-left sentence in two.
+static bool PdfIsWidePunctuation(WORD ch) { return (ch >= 0x2000 && ch <= 0x206F) || (ch >= 0x20A0 && ch <= 0x20CF); }
+
+static bool PdfIsStrongLtr(WORD ch) {
+    return PdfIsLatinLetter(ch) || ((ch >> 8) != 0 && !PdfIsRtl(ch) && !PdfIsWidePunctuation(ch));
+}
+
 static PdfBidiClass PdfBidiClassOf(const WORD* in, size_t i, size_t count, PdfBidiClass previous, size_t run) {
     WORD ch = in[i];
     if (PdfIsRtl(ch)) return kPdfBidiRtl;
-    if (PdfIsLatinLetter(ch) || (ch >> 8) != 0) return kPdfBidiLtr;
+    if (PdfIsStrongLtr(ch)) return kPdfBidiLtr;
     if (ch != ' ' || i + 1 == count) return kPdfBidiNeutral;
     // A blank between words goes with what surrounds it.
     if (previous == kPdfBidiLtr) return kPdfBidiLtr;
     WORD next = in[i + 1];
-    if (PdfIsLatinLetter(next) || ((next >> 8) != 0 && !PdfIsRtl(next))) return kPdfBidiLtr;
+    if (PdfIsStrongLtr(next)) return kPdfBidiLtr;
     if (PdfIsRtl(next)) return kPdfBidiRtl;
     return run > 0 ? kPdfBidiRtl : kPdfBidiNeutral;
 }
@@ -358,13 +397,14 @@ constexpr size_t kPdfBidiMaxBytes = 1024;
 
 // 8-bit text is widened through the ANSI code page, UTF-16 taken as it is;
 // wide text with right-to-left characters is put into visual order first.
-static void PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wide, PdfTextCodes* out) {
+// False when a character got no code (the document keeps the font error).
+static bool PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wide, PdfTextCodes* out) {
     out->n = 0;
-    out->subsets = true;
-    static WORD units[kPdfNarrowMax + 1], visual[kPdfNarrowMax + 1];
+    WORD* units = out->units;
+    WORD* visual = out->visual;
     size_t n = 0, step = wide ? 2 : 1;
     bool rtl = false;
-    for (size_t i = 0; i + step <= len && n < kPdfNarrowMax; i += step) {
+    for (size_t i = 0; i + step <= len; i += step) {
         units[n] = wide ? static_cast<WORD>(text[i] | (text[i + 1] << 8)) : PdfAnsiToUnicode(text[i]);
         rtl = rtl || PdfIsRtl(units[n]);
         n++;
@@ -374,11 +414,13 @@ static void PdfSubsetCodes(PdfDocRec* doc, const BYTE* text, size_t len, bool wi
         PdfBidiReorder(units, visual, n);
         chars = visual;
     }
+    bool all = true;
     for (size_t i = 0; i < n; i++) {
         double w;
-        PdfSubsetChar(doc, chars[i] ? chars[i] : '?', &out->fonts[out->n], &out->codes[out->n], &w);
+        all = PdfSubsetChar(doc, chars[i] ? chars[i] : '?', &out->fonts[out->n], &out->codes[out->n], &w) && all;
         out->widths[out->n++] = w * doc->fontSize / 1000.0;
     }
+    return all;
 }
 
 static double PdfCodesWidth(const PdfTextCodes& t, size_t n) {
@@ -420,37 +462,49 @@ static bool PdfTextHasFont(PdfDocRec* doc) {
     return false;
 }
 
-static int PdfDrawTextAs(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide,
+static int PdfDrawTextAs(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar,
                          const PdfTextCodes* codes);
+
+// A text that cannot be drawn for want of memory is lost content.
+static int PdfTextNoMemory(PdfDocRec* doc) {
+    doc->contentLost = 1;
+    gPdfErrNo = kPdfErrNoMemory;
+    return kPdfFail;
+}
 
 int PdfDrawText(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide) {
     if (!len) return kPdfOk;
     if (!PdfTextHasFont(doc)) return kPdfFontNotMade;
     PdfTextCodes* codes = nullptr;
+    BYTE* narrow = nullptr;
     if (PdfWantsSubsets(doc)) {
-        codes = static_cast<PdfTextCodes*>(GuardedAlloc(sizeof(PdfTextCodes)));
-        if (!codes) return kPdfFail;
-        PdfSubsetCodes(doc, text, len, wide, codes);
+        codes = PdfNewTextCodes(wide ? len / 2 : len);
+        if (!codes) return PdfTextNoMemory(doc);
+        if (!PdfSubsetCodes(doc, text, len, wide, codes)) {
+            GuardedFree(codes);
+            return kPdfFontNotMade;
+        }
+    } else if (wide) {
+        narrow = static_cast<BYTE*>(GuardedAlloc(len / 2 + 1));
+        if (!narrow) return PdfTextNoMemory(doc);
+        len = PdfNarrow(text, len, narrow);
+        text = narrow;
     }
-    int rc = PdfDrawTextAs(doc, text, len, decimalChar, wide, codes);
+    int rc = PdfDrawTextAs(doc, text, len, decimalChar, codes);
     GuardedFree(codes);
+    GuardedFree(narrow);
     return rc;
 }
 
-// Draws an 8-bit text, a wide one narrowed for a standard font, or subset
-// codes (codes not null).
-static int PdfDrawTextAs(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar, bool wide,
+// Draws an 8-bit text (a wide one already narrowed for a standard font), or
+// subset codes (codes not null).
+static int PdfDrawTextAs(PdfDocRec* doc, const BYTE* text, size_t len, BYTE decimalChar,
                          const PdfTextCodes* codes) {
-    BYTE narrow[kPdfNarrowMax];
     if (codes) {
         text = codes->codes;
         len = codes->n;
-        if (!len) return 0;
-    } else if (wide) {
-        len = PdfNarrow(text, len, narrow);
-        text = narrow;
-        if (!len) return 0;
     }
+    if (!len) return 0;
     DWORD firstFont = codes ? codes->fonts[0] : doc->curFont->fontNum;
 
     bool region = doc->regionBottom != 0 || doc->regionRight != 0;

@@ -48,7 +48,7 @@ struct PdfSubsetSource {
     int16_t locFormat;
 };
 
-static PdfSubTable PdfSubFind(const ByteReader& r, uint16_t count, const char* tag) {
+static PdfSubTable PdfSubFind(const ByteReader& r, uint16_t count, const char* tag, bool* listed = nullptr) {
     uint32_t want = Tag(tag);
     for (uint16_t i = 0; i < count; i++) {
         uint32_t t = 0, off = 0, len = 0;
@@ -56,9 +56,20 @@ static PdfSubTable PdfSubFind(const ByteReader& r, uint16_t count, const char* t
         r.U32BeAt(rec, &t);
         r.U32BeAt(rec + 8, &off);
         r.U32BeAt(rec + 12, &len);
-        if (t == want) return PdfSubTable{off, len, r.Has(off, len)};
+        if (t != want) continue;
+        if (listed) *listed = true;
+        return PdfSubTable{off, len, r.Has(off, len)};
     }
     return PdfSubTable{0, 0, false};
+}
+
+// The hinting tables are optional: a font without one gets it empty in its
+// subsets; one the file lists but does not hold is damaged.
+static bool PdfSubFindOptional(const ByteReader& r, uint16_t count, const char* tag, PdfSubTable* t) {
+    bool listed = false;
+    *t = PdfSubFind(r, count, tag, &listed);
+    if (!listed) *t = PdfSubTable{0, 0, true};
+    return t->found;
 }
 
 static int PdfSubsetOpenSource(PdfTtfFontRec* t, PdfSubsetSource* s) {
@@ -79,9 +90,6 @@ static int PdfSubsetOpenSource(PdfTtfFontRec* t, PdfSubsetSource* s) {
     s->maxp = PdfSubFind(r, count, "maxp");
     s->cmap = PdfSubFind(r, count, "cmap");
     s->hmtx = PdfSubFind(r, count, "hmtx");
-    s->cvt = PdfSubFind(r, count, "cvt ");
-    s->fpgm = PdfSubFind(r, count, "fpgm");
-    s->prep = PdfSubFind(r, count, "prep");
     s->loca = PdfSubFind(r, count, "loca");
     s->glyf = PdfSubFind(r, count, "glyf");
     uint16_t fmt;
@@ -104,9 +112,9 @@ static int PdfSubsetOpenSource(PdfTtfFontRec* t, PdfSubsetSource* s) {
     }
     if (!s->numHMetrics || !s->hmtx.found || s->hmtx.len < 4 * static_cast<size_t>(s->numHMetrics)) return kSubHmtx;
     if (!s->maxp.found || s->maxp.len < kMaxpSize || !r.U16BeAt(s->maxp.off + 4, &s->numGlyphs)) return kSubMaxp;
-    if (!s->cvt.found) return kSubNoCvt;
-    if (!s->fpgm.found) return kSubNoFpgm;
-    if (!s->prep.found) return kSubNoPrep;
+    if (!PdfSubFindOptional(r, count, "cvt ", &s->cvt)) return kSubNoCvt;
+    if (!PdfSubFindOptional(r, count, "fpgm", &s->fpgm)) return kSubNoFpgm;
+    if (!PdfSubFindOptional(r, count, "prep", &s->prep)) return kSubNoPrep;
     if (!s->loca.found) return kSubNoLoca;
     if (!s->glyf.found) return kSubNoGlyfListed;
     return kSubOk;
@@ -230,6 +238,14 @@ bool PdfSubsetChar(PdfDocRec* doc, WORD ch, DWORD* fontNum, BYTE* code, double* 
     PdfTtfFontRec* t = PdfAsTtf(doc->curFont);
     int index;
     if (!t || !PdfSubsetAddChar(doc, t, ch, &index, code)) {
+        // A character that cannot have a code fails its drawing, and the
+        // document with it: the code says why (the source font's table, or
+        // the subsets full).
+        if (t) {
+            doc->fontError = t->subs.lastError ? t->subs.lastError : kSubNoMemory;
+            gPdfErrNo = doc->fontError;
+            snprintf(gPdfErrorText, sizeof gPdfErrorText, "TrueType subset error: %d", doc->fontError);
+        }
         *fontNum = doc->curFont ? doc->curFont->fontNum : 0;
         *code = '?';
         *width = 0;
@@ -433,10 +449,87 @@ static size_t PdfBuildSubsetFont(PdfTtfFontRec* t, PdfSubsetRec* rec, PdfTtfDesc
     return total;
 }
 
+// ---- ToUnicode maps --------------------------------------------------------------------------
+
+// A subset's codes are handed out in the order characters arrive, so no
+// reader can tell the text from them: each subset gets a map from its codes
+// back to the characters, written as a CMap stream.
+constexpr int kToUnicodeBlock = 100;  // entries of one beginbfchar block at most
+constexpr size_t kToUnicodeEntry = 14;  // "<XX> <XXXX>" and CR LF
+constexpr size_t kToUnicodeRoom = 1024 + 256 * kToUnicodeEntry + 3 * 32;
+
+static const char kToUnicodeHead[] =
+    "/CIDInit /ProcSet findresource begin\r\n"
+    "12 dict begin\r\n"
+    "begincmap\r\n"
+    "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\r\n"
+    "/CMapName /Adobe-Identity-UCS def\r\n"
+    "/CMapType 2 def\r\n"
+    "1 begincodespacerange\r\n"
+    "<00> <FF>\r\n"
+    "endcodespacerange\r\n";
+static const char kToUnicodeTail[] =
+    "endcmap\r\n"
+    "CMapName currentdict /CMap defineresource pop\r\n"
+    "end\r\n"
+    "end\r\n";
+
+static bool PdfIsSurrogate(WORD ch) { return ch >= 0xD800 && ch <= 0xDFFF; }
+
+// The characters of subset index by code (0: code not given), from the
+// font's character map. A lone surrogate maps to nothing a reader could use.
+static void PdfSubsetCharsByCode(const PdfTtfSubsets& sub, int index, WORD byCode[256]) {
+    memset(byCode, 0, 256 * sizeof(WORD));
+    for (int hi = 0; hi < 256; hi++) {
+        const WORD* page = sub.pages[hi];
+        if (!page) continue;
+        for (int lo = 0; lo < 256; lo++) {
+            WORD entry = page[lo];
+            WORD ch = static_cast<WORD>((hi << 8) | lo);
+            if (entry && (entry >> 8) == index && !PdfIsSurrogate(ch)) byCode[entry & 0xFF] = ch;
+        }
+    }
+}
+
+// The CMap text of one subset into out (kToUnicodeRoom bytes): its length.
+static size_t PdfToUnicodeText(const WORD byCode[256], char* out) {
+    size_t n = snprintf(out, kToUnicodeRoom, "%s", kToUnicodeHead);
+    int total = 0;
+    for (int c = 0; c < 256; c++) total += byCode[c] != 0;
+    int inBlock = 0, left = total;
+    for (int c = 0; c < 256; c++) {
+        if (!byCode[c]) continue;
+        if (!inBlock) {
+            int count = left < kToUnicodeBlock ? left : kToUnicodeBlock;
+            n += snprintf(out + n, kToUnicodeRoom - n, "%d beginbfchar\r\n", count);
+            inBlock = count;
+        }
+        n += snprintf(out + n, kToUnicodeRoom - n, "<%02X> <%04X>\r\n", c, byCode[c]);
+        left--;
+        if (--inBlock == 0) n += snprintf(out + n, kToUnicodeRoom - n, "endbfchar\r\n");
+    }
+    n += snprintf(out + n, kToUnicodeRoom - n, "%s", kToUnicodeTail);
+    return n;
+}
+
+// The ToUnicode stream of subset index: its object number, 0 when it could
+// not be written.
+static DWORD PdfWriteToUnicode(PdfDocRec* doc, const PdfTtfSubsets& sub, int index) {
+    WORD byCode[256];
+    PdfSubsetCharsByCode(sub, index, byCode);
+    char* text = static_cast<char*>(GuardedAlloc(kToUnicodeRoom));
+    if (!text) return 0;
+    size_t len = PdfToUnicodeText(byCode, text);
+    DWORD obj = 0;
+    if (!PdfWriteStreamObject(doc, reinterpret_cast<BYTE*>(text), len, 0, &obj)) obj = 0;
+    GuardedFree(text);
+    return obj;
+}
+
 // ---- at the end of the document -------------------------------------------------------------
 
 static bool PdfWriteSubsetFontDict(PdfDocRec* doc, PdfTtfFontRec* t, PdfSubsetRec* rec, DWORD descObj,
-                                   const PdfTtfDesc* d) {
+                                   const PdfTtfDesc* d, DWORD toUnicodeObj) {
     if (!PdfSetObjOffset(doc, rec->objNum)) return false;
     int last = rec->nextCode - 1;
     PdfPutUInt(doc, rec->objNum, 1);
@@ -451,7 +544,7 @@ static bool PdfWriteSubsetFontDict(PdfDocRec* doc, PdfTtfFontRec* t, PdfSubsetRe
     PdfPutName(doc, d->psName);
     PdfPutName(doc, t->suffix ? t->suffix : "");
     PdfPutLine(doc, nullptr);
-    PdfPutWidthsAndDescriptor(doc, d->widths, 1, last, descObj);
+    PdfPutWidthsAndDescriptor(doc, d->widths, 1, last, descObj, toUnicodeObj);
     return true;
 }
 
@@ -469,10 +562,11 @@ int PdfWriteSubsetFonts(PdfDocRec* doc) {
             int rc = kSubOk;
             size_t len = PdfBuildSubsetFont(t, rec, d, &file, &rc);
             snprintf(d->psName, sizeof d->psName, "SF%u", static_cast<unsigned>(rec->objNum));
-            DWORD fileObj = 0, descObj = 0;
+            DWORD fileObj = 0, descObj = 0, toUnicodeObj = 0;
             if (len && !PdfWriteFontFile(doc, file, len, &fileObj)) rc = kSubNoMemory;
             else if (len && !PdfWriteFontDescriptor(doc, d, fileObj, &descObj)) rc = kSubDescriptor;
-            else if (len && !PdfWriteSubsetFontDict(doc, t, rec, descObj, d)) rc = kSubFontDict;
+            else if (len && !(toUnicodeObj = PdfWriteToUnicode(doc, t->subs, i))) rc = kSubNoMemory;
+            else if (len && !PdfWriteSubsetFontDict(doc, t, rec, descObj, d, toUnicodeObj)) rc = kSubFontDict;
             GuardedFree(file);
             GuardedFree(d);
             if (rc) return rc;

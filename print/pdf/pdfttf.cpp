@@ -18,6 +18,7 @@ enum PdfTtfResult {
     kTtfCmap4Header = 11, kTtfCmap4Memory = 12, kTtfCmap4Body = 13, kTtfNoMetrics = 14, kTtfMetricsMemory = 15,
     kTtfHmtx4 = 16, kTtfHmtx0 = 17, kTtfNameHeader = 18, kTtfNameRecord = 19, kTtfNamesMissing = 20,
     kTtfPsName = 21, kTtfSubfamily = 22, kTtfOs2 = 23, kTtfFontFile = 24, kTtfDescriptor = 25,
+    kTtfNoGlyphs = 26,  // loca or glyf missing or past the file's end
 };
 
 constexpr uint32_t kTtfVersion1 = 0x00010000u, kTtfVersionTrue = 0x74727565u;  // 'true'
@@ -344,6 +345,10 @@ int PdfReadTrueTypeFont(const BYTE* data, size_t size, bool winAnsi, PdfTtfDesc*
     if (!PdfTtfFind(f, "OS/2", &f.os2) || f.os2.length < kTtfOs2Size || !f.r.U16BeAt(f.os2.offset + 8, &fsType))
         return kTtfOs2;
     d->embeddable = fsType != kTtfFsTypeRestricted;
+    // The glyphs themselves: a cut file would be embedded whole and its
+    // subsets could not be made.
+    PdfTtfTable glyphs;
+    if (!PdfTtfFind(f, "loca", &glyphs) || !PdfTtfFind(f, "glyf", &glyphs)) return kTtfNoGlyphs;
     return kTtfOk;
 }
 
@@ -358,7 +363,8 @@ void PdfPutKeyNum(PdfDocRec* doc, const char* key, int64_t v) {
 
 // The whole file as a font file stream, compressed unless streams are not or
 // Flate does not make it smaller; false when the object table cannot grow.
-void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first, int last, DWORD descObj) {
+void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first, int last, DWORD descObj,
+                               DWORD toUnicodeObj) {
     PdfPutText(doc, "  /Widths [");
     for (int c = first; c <= last; c++) {
         if (c > first) PdfPutByte(doc, ' ');
@@ -368,30 +374,18 @@ void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first,
     PdfPutText(doc, "  /FontDescriptor ");
     PdfPutUInt(doc, descObj, 1);
     PdfPutLine(doc, " 0 R");
+    if (toUnicodeObj) {
+        PdfPutText(doc, "  /ToUnicode ");
+        PdfPutUInt(doc, toUnicodeObj, 1);
+        PdfPutLine(doc, " 0 R");
+    }
     PdfPutLine(doc, " >>");
     PdfPutLine(doc, "endobj");
     PdfPutLine(doc, nullptr);
 }
 
 bool PdfWriteFontFile(PdfDocRec* doc, BYTE* data, size_t len, DWORD* objOut) {
-    DWORD obj = doc->nextObj;
-    if (!PdfSetObjOffset(doc, obj)) return false;
-    doc->nextObj++;
-    BYTE* packed = nullptr;
-    size_t packedLen = (doc->flags & kPdfFlagUncompressed) ? 0 : PdfDeflateNew(data, len, &packed);
-    BYTE* body = packedLen ? packed : data;
-    size_t bodyLen = packedLen ? packedLen : len;
-    PdfPutUInt(doc, obj, 1);
-    PdfPutLine(doc, " 0 obj");
-    PdfPutLine(doc, "<<");
-    if (packedLen) PdfPutLine(doc, "    /Filter /FlateDecode ");
-    PdfPutKeyNum(doc, "    /Length ", static_cast<int64_t>(bodyLen));
-    PdfPutKeyNum(doc, "    /Length1 ", static_cast<int64_t>(len));
-    PdfPutLine(doc, " >>");
-    PdfPutStreamBody(doc, body, bodyLen, obj);
-    GuardedFree(packed);
-    *objOut = obj;
-    return true;
+    return PdfWriteStreamObject(doc, data, len, len, objOut);
 }
 
 bool PdfWriteFontDescriptor(PdfDocRec* doc, const PdfTtfDesc* d, DWORD fileObj, DWORD* objOut) {

@@ -44,8 +44,10 @@ bool PdfWriteFontDescriptor(PdfDocRec* doc, const PdfTtfDesc* d, DWORD fileObj, 
 BYTE* PdfReadFontFile(const char* path, size_t* size);
 void PdfPutKeyNum(PdfDocRec* doc, const char* key, int64_t v);
 // A TrueType dictionary's end: "/Widths" of codes first to last, its
-// descriptor's reference, ">>" and "endobj".
-void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first, int last, DWORD descObj);
+// descriptor's reference, the ToUnicode map's when there is one (subsets),
+// ">>" and "endobj".
+void PdfPutWidthsAndDescriptor(PdfDocRec* doc, const int32_t* widths, int first, int last, DWORD descObj,
+                               DWORD toUnicodeObj = 0);
 void PdfFreeSubsets(PdfTtfFontRec* t);
 // The glyph of a Unicode value in a format 4 subtable at off; 0 when none.
 uint16_t PdfCmap4Lookup(const ByteReader& r, size_t off, uint16_t u);

@@ -559,6 +559,31 @@ TEST_F(ContainerTest, ADoubleClickRunsThePrimaryVerbWithAutoAct1) {
     }
 }
 
+// A Container whose object goes UI-active becomes its window's UI-active
+// object; a second one takes the place; deactivation and destruction clear it.
+TEST_F(ContainerTest, TheWindowNamesItsUiActiveContainer) {
+    Spec s;
+    s.classId = kDocProgId;
+    ObjectRecord* first = Make(s);
+    ASSERT_NE(nullptr, first);
+    s.left += 210;
+    ObjectRecord* second = Make(s);
+    ASSERT_NE(nullptr, second);
+    WindowRecord* w = ObjectAsWindow(win_);
+    EXPECT_EQ(nullptr, w->uiActiveObject) << "shown, not UI-active";
+    OleObjDoVerb(first, OLEIVERB_UIACTIVATE, nullptr);
+    EXPECT_EQ(first, w->uiActiveObject);
+    OleObjDoVerb(second, OLEIVERB_UIACTIVATE, nullptr);
+    EXPECT_EQ(second, w->uiActiveObject) << "a second activation moves it";
+    GenObjDeactivate(OleObjectOf(second), 1);
+    EXPECT_EQ(nullptr, w->uiActiveObject) << "deactivation clears it";
+    OleObjDoVerb(second, OLEIVERB_UIACTIVATE, nullptr);
+    ASSERT_EQ(second, w->uiActiveObject);
+    ObjectDestroy(second);
+    EXPECT_EQ(nullptr, w->uiActiveObject) << "a destroyed Container is named no more";
+    ObjectDestroy(first);
+}
+
 // The popup menu of a right click: the second item is chosen by keys.
 void CALLBACK ChooseSecondItem(HWND, UINT, UINT_PTR id, DWORD) {
     HWND menu = FindWindowA("#32768", nullptr);

@@ -1,7 +1,8 @@
 // fuzz_bmp.cpp - fuzz target of the BMP reader, with the source size known and
 // unknown. Two faults that overrun nothing still abort here: a bits block
 // larger than the rows or the input (sized from a header field alone), and
-// pixels taken from inside the headers or the colour table.
+// pixels taken from inside the headers or a colour table whose count the
+// header states (an implied table may end where the pixels start).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -21,6 +22,9 @@ constexpr uint32_t kFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12;
 constexpr uint32_t kInfoHeaderSize = 40;
 constexpr uint32_t kMaskBytes = 12;
+constexpr uint32_t kClrUsedAt = 32;
+constexpr uint32_t kColourCountMask = 0xFFFF;
+constexpr uint32_t kInfoEntrySize = 4;
 
 void CheckBlockSize(size_t inputSize) {
     const BITMAPINFOHEADER& h = gImageDecodeState.header;
@@ -31,7 +35,8 @@ void CheckBlockSize(size_t inputSize) {
 }
 
 // The pixels of a file with a file header start no earlier than the end of
-// the stored header, the 40-byte header's masks and the colours kept.
+// the stored header, the 40-byte header's masks and, when the header states
+// its colour count, the colours kept.
 void CheckPixelOffset(const uint8_t* data, size_t size) {
     ByteReader r(data, size);
     uint8_t b0 = 0, b1 = 0;
@@ -40,7 +45,9 @@ void CheckPixelOffset(const uint8_t* data, size_t size) {
     if (!r.U32At(10, &offBits) || !r.U32At(kFileHeaderSize, &headerSize)) return;
     const BITMAPINFOHEADER& h = gImageDecodeState.header;
     uint64_t first = uint64_t(kFileHeaderSize) + headerSize;
-    first += uint64_t(h.biClrUsed) * (headerSize == kCoreHeaderSize ? 3 : 4);
+    uint32_t statedColours = 0;
+    if (headerSize != kCoreHeaderSize) r.U32At(kFileHeaderSize + kClrUsedAt, &statedColours);
+    if (statedColours & kColourCountMask) first += uint64_t(h.biClrUsed) * kInfoEntrySize;
     if (h.biCompression == BI_BITFIELDS && headerSize == kInfoHeaderSize) first += kMaskBytes;
     if (offBits < first) abort();
 }

@@ -30,6 +30,7 @@
 #include "session/proto/records.h"
 #include "session/session.h"
 #include "tests/gui/testwindow.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -1082,6 +1083,43 @@ DWORD WINAPI PressMoveRelease(void* arg) {
     }
     mouse(MOUSEEVENTF_LEFTUP, p);
     return 0;
+}
+
+// While the user moves the frame, a transparent bar that moved on the screen has
+// its window repaint the background behind it; a bar that did not move, or one
+// that paints its own background, asks for nothing.
+TEST_F(ToolBarTest, TransparentBarRepaintsItsWindowWhileTheFrameMoves) {
+    HWND owner = GetParent(bar_->hwnd);
+    auto erase = [&]() {
+        ValidateRect(owner, nullptr);
+        HDC dc = GetDC(bar_->hwnd);
+        SendMessageA(bar_->hwnd, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        ReleaseDC(bar_->hwnd, dc);
+        RECT dirty = {};
+        return GetUpdateRect(owner, &dirty, FALSE) ? dirty : RECT{};
+    };
+    auto nothing = [&]() {
+        RECT r = erase();
+        return IsRectEmpty(&r) != FALSE;
+    };
+    auto moveBy = [&](int dx) {
+        RECT w;
+        GetWindowRect(win_->hwnd, &w);
+        SetWindowPos(win_->hwnd, nullptr, w.left + dx, w.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    ScopedSet<bool> moving(gUserMovingFrame, true);
+    ASSERT_EQ(0, SetProp(bar_, 51, 1));
+    moveBy(17);
+    EXPECT_TRUE(nothing()) << "an opaque bar paints its own background";
+    ASSERT_EQ(0, SetProp(bar_, 51, 2));
+    moveBy(17);
+    RECT dirty = erase(), client;
+    GetClientRect(owner, &client);
+    EXPECT_TRUE(EqualRect(&dirty, &client)) << "the moved transparent bar has its whole window repainted";
+    EXPECT_TRUE(nothing()) << "not moved since: nothing more";
+    moveBy(-34);
+    gUserMovingFrame = false;
+    EXPECT_TRUE(nothing()) << "no frame moving: the bar leaves its window alone";
 }
 
 TEST_F(ToolBarTest, DraggableBarTellsADragFromAClick) {

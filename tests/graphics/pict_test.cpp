@@ -26,8 +26,10 @@
 #include "objects/window.h"
 #include "session/proto/protocol.h"
 #include "session/proto/records.h"
+#include "session/config.h"
 #include "session/session.h"
 #include "tests/gui/testwindow.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -70,14 +72,16 @@ std::string WriteBmp24(const char* name, uint32_t w, uint32_t h, const std::func
     return path;
 }
 
-// A 1-bit .BMP, black (index 0) and white (index 1), set(x, y) white.
-std::string WriteBmp1(const char* name, uint32_t w, uint32_t h, const std::function<bool(uint32_t, uint32_t)>& set) {
+// A 1-bit .BMP, black (index 0) and white (index 1), set(x, y) white; with
+// setIsBlack the colours swap, as on a fax page whose set bits are the ink.
+std::string WriteBmp1(const char* name, uint32_t w, uint32_t h, const std::function<bool(uint32_t, uint32_t)>& set,
+                      bool setIsBlack = false) {
     std::vector<uint8_t> head(40 + 8);
     auto* hdr = reinterpret_cast<BITMAPINFOHEADER*>(head.data());
     hdr->biSize = 40, hdr->biWidth = LONG(w), hdr->biHeight = LONG(h), hdr->biPlanes = 1, hdr->biBitCount = 1;
     hdr->biClrUsed = 2;
     RGBQUAD white = {255, 255, 255, 0};
-    memcpy(head.data() + 44, &white, 4);
+    memcpy(head.data() + (setIsBlack ? 40 : 44), &white, 4);
     size_t stride = ((w + 31) / 32) * 4;
     std::vector<uint8_t> bits(stride * h);
     hdr->biSizeImage = DWORD(bits.size());
@@ -132,7 +136,8 @@ protected:
     void TearDown() override { ObjectDestroy(win_); }
     // A picture of the window showing the file at path (a client path).
     ObjectRecord* MakePict(const std::string& path, int32_t left, int32_t top, int32_t width, int32_t height,
-                           int32_t* code = nullptr, bool fixed = true) {
+                           int32_t* code = nullptr, bool fixed = true,
+                           const std::function<void(ObjectCreateRecord*)>& extra = nullptr) {
         CreateRecordReset(&cr_);
         cr_.windowRec = win_;
         cr_.left = left, cr_.top = top, cr_.width = width, cr_.height = height;
@@ -141,6 +146,7 @@ protected:
         if (!path.empty()) cr_.texts[kPicture] = CrText{name_.c_str(), uint32_t(name_.size())};
         if (fixed) cr_.values[kNoResize] = 1, cr_.given[kNoResize] = 1;
         cr_.bgColor.value = RGB(0, 255, 0);
+        if (extra) extra(&cr_);
         int32_t c = 0;
         ObjectRecord* rec = ObjectCreate(kTypePict, &cr_, &c);
         if (code) *code = c;
@@ -351,6 +357,58 @@ TEST_F(PictTest, OneBitPageBelow100PercentPaintsTheGreyView) {
             mid += c != greys[0] && c != greys[4];
         }
     EXPECT_GT(mid, 2000) << "a half-set page shows mid greys, not black or white";
+    ObjectDestroy(p);
+}
+
+// Below a tenth of the size a grey cell of a thin line would fade to white:
+// the page is drawn from the OR of each cell, so the line stays a black row.
+// ScrollBar at creation: 1, 2 and 4 as given; 0 or a value above 4 gives both
+// bars when the record's style asks for scroll bars, else none; 3 none.
+TEST_F(PictTest, CreationScrollBarValuesFollowTheRecordsStyle) {
+    std::string path = WriteBmp24("qovpict_sb.bmp", 400, 300, Pattern);
+    struct Case { int32_t value; bool styleAsks; uint32_t expect; const char* why; };
+    const Case cases[] = {
+        {0, true, 1, "0 with the style's bars: both"},
+        {7, true, 1, "above 4 with the style's bars: both"},
+        {-1, true, 1, "a negative value is above 4 too"},
+        {3, true, 3, "3 stays none"},
+        {0, false, 3, "0 without the style's bars: none"},
+        {7, false, 3, "above 4 without them: none"},
+        {2, false, 2, "2 as given"},
+        {4, true, 4, "4 as given"},
+    };
+    for (const Case& c : cases) {
+        ObjectRecord* p = MakePict(path, 0, 0, 100, 80, nullptr, true, [&](ObjectCreateRecord* cr) {
+            cr->scrollBar = c.value;
+            if (c.styleAsks) cr->winStyle |= kWsVScroll | kWsHScroll;
+        });
+        ASSERT_NE(nullptr, p) << c.why;
+        auto* rec = reinterpret_cast<PictRecord*>(p);
+        EXPECT_EQ(c.expect, Prop(p, 57)) << c.why;
+        EXPECT_EQ(c.expect == 1 || c.expect == 2, rec->hBar != nullptr) << c.why;
+        EXPECT_EQ(c.expect == 1 || c.expect == 4, rec->vBar != nullptr) << c.why;
+        ObjectDestroy(p);
+    }
+}
+
+TEST_F(PictTest, OneBitPageBelowATenthPaintsTheOrView) {
+    const uint32_t side = 1000, lineRow = 500;
+    std::string path = WriteBmp1("qovpict_or.bmp", side, side, [&](uint32_t, uint32_t y) { return y == lineRow; }, true);
+    ObjectRecord* p = MakePict(path, 0, 0, 100, 100, nullptr, false);
+    ASSERT_NE(nullptr, p);
+    SetProp(p, kScale, 5);  // 50 per mille: 20 x 20 source pixels a cell
+    ASSERT_EQ(5u, Prop(p, kScale));
+    MemCanvas canvas(120, 120);
+    Paint(p, canvas);
+    const int viewSide = 50, viewLine = int(lineRow * viewSide / side);
+    int blackOnLine = 0, blackElsewhere = 0;
+    for (int y = 0; y < viewSide; y++)
+        for (int x = 0; x < viewSide; x++) {
+            bool black = canvas.At(x, y) == RGB(0, 0, 0);
+            (y == viewLine ? blackOnLine : blackElsewhere) += black;
+        }
+    EXPECT_EQ(viewSide, blackOnLine) << "the one-pixel line is a whole black row of the view";
+    EXPECT_EQ(0, blackElsewhere) << "white cells stay white";
     ObjectDestroy(p);
 }
 
@@ -611,6 +669,70 @@ TEST_F(IconTest, AnIcoFilePaintsAsWin32DrawsItAndFailedLoadsKeepIt) {
     cr_.values[kResource] = 4243, cr_.given[kResource] = 1;
     EXPECT_EQ(nullptr, ObjectCreate(kTypeIcon, &cr_, &code));
     EXPECT_EQ(-3, code) << "no icon could be loaded";
+}
+
+// An .ICO file of one 32 x 32 8-bit image of a single colour: the look's
+// colour mapping works on colour tables.
+std::vector<uint8_t> IcoBytesOneColour(COLORREF colour) {
+    const uint32_t n = 32, xorStride = 32, andStride = 4, colours = 256;
+    const uint32_t imageBytes = 40 + colours * 4 + xorStride * n + andStride * n;
+    std::vector<uint8_t> f(6 + 16 + imageBytes);
+    auto put16 = [&](size_t at, uint16_t v) { memcpy(&f[at], &v, 2); };
+    auto put32 = [&](size_t at, uint32_t v) { memcpy(&f[at], &v, 4); };
+    put16(2, 1), put16(4, 1);
+    f[6] = 32, f[7] = 32;
+    put16(10, 1), put16(12, 8), put32(14, imageBytes), put32(18, 22);
+    auto* h = reinterpret_cast<BITMAPINFOHEADER*>(&f[22]);
+    h->biSize = 40, h->biWidth = 32, h->biHeight = 64, h->biPlanes = 1, h->biBitCount = 8;
+    uint8_t* table = &f[62];
+    table[0] = GetBValue(colour), table[1] = GetGValue(colour), table[2] = GetRValue(colour);
+    return f;  // every index 0, no pixel masked
+}
+
+// The form's icon 79: every pixel the grey that the three-dimensional look maps
+// to the system's face colour.
+std::vector<uint8_t> gFormIcon;
+bool FormIconResource(ObjectRecord*, uint16_t kind, uint32_t number, const char*, uint8_t** data, uint32_t* size) {
+    if (kind != kResKindIcon || number != 79) return false;
+    *data = static_cast<uint8_t*>(LocalAllocZero(gFormIcon.size()));
+    memcpy(*data, gFormIcon.data(), gFormIcon.size());
+    *size = uint32_t(gFormIcon.size());
+    return true;
+}
+
+TEST_F(IconTest, AppearanceReloadsTheResourceInItsLook) {
+    const COLORREF grey = RGB(192, 192, 192);
+    gFormIcon = IcoBytesOneColour(grey);
+    ScopedSet<decltype(gPictResourceHooks.formResource)> hook(gPictResourceHooks.formResource, FormIconResource);
+    ScopedSet<uint8_t> look(gGuiOption2039, 1);
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.left = 0, cr_.top = 0, cr_.width = 32, cr_.height = 32;
+    cr_.appearance = 2;
+    cr_.values[kResource] = 79, cr_.given[kResource] = 1;
+    int32_t code = 0;
+    ObjectRecord* icon = ObjectCreate(kTypeIcon, &cr_, &code);
+    ASSERT_NE(nullptr, icon) << code;
+    MemCanvas flat(40, 40);
+    Paint(icon, flat);
+    EXPECT_EQ(grey, flat.At(10, 10)) << "Appearance 2: the icon's own grey";
+    HICON before = IconOf(icon);
+    EXPECT_EQ(0, SetProp(icon, 43, 1));
+    EXPECT_NE(before, IconOf(icon)) << "the resource loaded again";
+    EXPECT_EQ(79u, Prop(icon, kResource));
+    MemCanvas raised(40, 40);
+    Paint(icon, raised);
+    // Windows maps the table's grey to the face colour; Wine 8 loads icons
+    // without that mapping, so either colour shows the reloaded icon.
+    COLORREF face = GetSysColor(COLOR_3DFACE) & 0xFFFFFF, shown = raised.At(10, 10);
+    EXPECT_TRUE(shown == face || shown == grey) << std::hex << shown;
+    before = IconOf(icon);
+    EXPECT_EQ(0, SetProp(icon, 43, 2));
+    EXPECT_NE(before, IconOf(icon)) << "loaded again in the flat look";
+    MemCanvas back(40, 40);
+    Paint(icon, back);
+    EXPECT_EQ(grey, back.At(10, 10)) << "and back";
+    ObjectDestroy(icon);
 }
 
 TEST_F(IconTest, IconBytesGoThroughTheFirstFreeTemporaryName) {

@@ -104,7 +104,10 @@ TEST(Bmp, HostileSizesAndTablesAreRefusedByTheirRule) {
         {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, 4), table256, {}), kBmpNoRunLength,
          "run-length data of no bytes is refused"},
         {MakeBmp(InfoHeader(2, 2, 8, BI_RLE8, 0, 40, 4), table256, rle), kBmpOk, "short RLE data is kept"},
-        {MakeBmp(InfoHeader(2, 2, 8, BI_RGB), Bytes(100, 0), {}), kBmpShortTable, "a short colour table is refused"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RGB), Bytes(100, 0), {}, false), kBmpShortTable,
+         "a short colour table of a bare DIB is refused"},
+        {MakeBmp(InfoHeader(2, 2, 8, BI_RGB, 256), Bytes(100, 0), {}), kBmpShortTable,
+         "a short colour table of a stated count is refused"},
         {Bytes{'B', 'M', 0, 0}, kBmpShortFileHeader, "a bare file header is refused"},
     };
     for (const auto& c : cases) {
@@ -150,6 +153,41 @@ TEST(Bmp, PixelOffsetMustLieBehindTheHeadersAndTable) {
         }
         LocalFreeMem(img.bits);
     }
+}
+
+// A header without a colour count implies a full table; writers that store
+// only the colours used put the pixels inside it. Those pixels decode; the
+// table is the entries before them.
+TEST(Bmp, AnImpliedTableEndsWhereThePixelsStart) {
+    const Bytes os2 = Os2ShortTableBitmap();
+    ASSERT_EQ(os2.size(), 782u + 32 * 32);
+    DecodedImage img;
+    ASSERT_EQ(BmpDecodeBuffer(os2.data(), os2.size(), true, &img), kBmpOk);
+    EXPECT_EQ(img.header.biClrUsed, 256u);
+    // Bottom-up: the file's first row is the picture's bottom row.
+    EXPECT_EQ(img.bits[0], 0);
+    EXPECT_EQ(img.bits[32 * 32 - 1], (32 * 32 - 1) % 252);
+    EXPECT_EQ(img.colors[251].rgbBlue, 251);
+    EXPECT_EQ(img.colors[251].rgbGreen, 4);
+    EXPECT_EQ(img.colors[251].rgbRed, uint8_t(251 * 7));
+    EXPECT_EQ(img.colors[252].rgbBlue | img.colors[252].rgbGreen | img.colors[252].rgbRed, 0);
+    LocalFreeMem(img.bits);
+
+    // The same with a 40-byte header and biClrUsed 0: two of four colours stored.
+    const Bytes table = {1, 2, 3, 0, 4, 5, 6, 0};
+    const Bytes px = {1, 0, 0, 0, 0, 1, 0, 0};
+    const Bytes two = MakeBmp(InfoHeader(2, 2, 2 * 4, BI_RGB, 0), table, px);
+    ASSERT_EQ(BmpDecodeBuffer(two.data(), two.size(), true, &img), kBmpOk);
+    EXPECT_EQ(img.colors[1].rgbBlue, 4);
+    LocalFreeMem(img.bits);
+    // Stated, the count holds: pixels inside its table stay refused, and so
+    // does an offset inside the header of an implied one.
+    const Bytes stated = MakeBmp(InfoHeader(2, 2, 8, BI_RGB, 4), table, px);
+    EXPECT_EQ(BmpDecodeBuffer(stated.data(), stated.size(), true, &img), kBmpPixelsInHeaders);
+    Bytes inHeader = os2;
+    inHeader[10] = 20;
+    inHeader[11] = 0;
+    EXPECT_EQ(BmpDecodeBuffer(inHeader.data(), inHeader.size(), true, &img), kBmpPixelsInHeaders);
 }
 
 TEST(Bmp, TheBitsBlockIsSizedFromTheImageNotFromBiSizeImage) {

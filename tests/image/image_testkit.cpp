@@ -306,6 +306,28 @@ Bytes MakeBmp(const Bytes& header, const Bytes& table, const Bytes& pixels, bool
     return b;
 }
 
+Bytes CoreHeader(uint16_t width, uint16_t height, uint16_t bits) {
+    Bytes h;
+    PutLe32(&h, 12);
+    PutLe16(&h, width);
+    PutLe16(&h, height);
+    PutLe16(&h, 1);
+    PutLe16(&h, bits);
+    return h;
+}
+
+Bytes Os2ShortTableBitmap() {
+    constexpr uint32_t kUsed = 252, kSide = 32;
+    Bytes table, px;
+    for (uint32_t i = 0; i < kUsed; i++) {
+        table.push_back(uint8_t(i));
+        table.push_back(uint8_t(255 - i));
+        table.push_back(uint8_t(i * 7));
+    }
+    for (uint32_t i = 0; i < kSide * kSide; i++) px.push_back(uint8_t(i % kUsed));
+    return MakeBmp(CoreHeader(kSide, kSide, 8), table, px);
+}
+
 Bytes StateToRgb() {
     const ImageDecodeState& st = gImageDecodeState;
     const BITMAPINFOHEADER& h = st.header;

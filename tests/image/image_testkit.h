@@ -45,6 +45,11 @@ Bytes MakeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pix
 Bytes MakeBmp(const Bytes& header, const Bytes& table, const Bytes& pixels, bool fileHeader = true);
 Bytes InfoHeader(int32_t width, int32_t height, uint16_t bits, uint32_t compression, uint32_t clrUsed = 0,
                  uint32_t size = 40, uint32_t sizeImage = 0);
+// The 12-byte core header of OS/2 bitmaps, which states no colour count.
+Bytes CoreHeader(uint16_t width, uint16_t height, uint16_t bits);
+// An OS/2 bitmap, 32 x 32 x 8, whose table holds only the 252 colours used
+// (three-byte entries), its pixels the indices 0..251 over and over.
+Bytes Os2ShortTableBitmap();
 
 // The decoded image of gImageDecodeState as top-down RGB triplets.
 Bytes StateToRgb();

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "graphics/image/bmp.h"
 #include "graphics/image/gif.h"
@@ -136,4 +138,22 @@ TEST(ImageCore, EveryRuleHasItsOwnReasonAndOnlySuccessReadsAsSuccess) {
         // A result outside the table never reads as success.
         for (int stray : {-1, d.count, 1000}) EXPECT_EQ(d.rule(stray).loaderCode, kImgInvalid) << d.name << " " << stray;
     }
+}
+
+// Every refused decode tells the loaders' hook its code and reason (the
+// start-up wiring puts them in the debug log); a decoded picture tells nothing.
+TEST(ImageLoad, RefusalsTellTheirReason) {
+    static std::vector<std::pair<int, std::string>> told;
+    const auto saved = gImageLoadHooks.refused;
+    gImageLoadHooks.refused = [](int code, const char* reason) { told.push_back({code, reason}); };
+    told.clear();
+    Bytes bmp = MakeBmp(InfoHeader(1, 1, 24, BI_RGB), {}, {1, 2, 3, 0});
+    EXPECT_EQ(DecodeBytes(kImgFormatBmp, bmp), kImgOk);
+    EXPECT_TRUE(told.empty());
+    bmp[14] = 13;  // no header is 13 bytes long
+    EXPECT_EQ(DecodeBytes(kImgFormatBmp, bmp), kImgInvalid);
+    gImageLoadHooks.refused = saved;
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].first, kImgInvalid);
+    EXPECT_EQ(told[0].second, "the header size is not 12, 40, 108 or 124");
 }

@@ -79,7 +79,7 @@ TEST(Png, HostileAndMalformedFilesAreRefusedWithTheirCode) {
         {[&] { return WithChunks(PngIhdr(0, 1, 8, 2, 0), {{"IDAT", idat}, {"IEND", {}}}); },
          kPngBadFormat, "zero width is refused"},
         {[&] { return WithChunks(PngIhdr(100000, 100000, 8, 6, 0), {{"IDAT", idat}, {"IEND", {}}}); },
-         kPngBadFormat, "a size over the cap is refused before any allocation"},
+         kPngTooLarge, "a size over the ceiling is refused before any allocation"},
         {[&] { return WithChunks(PngIhdr(1, 1, 8, 5, 0), {{"IDAT", idat}, {"IEND", {}}}); },
          kPngBadFormat, "colour type 5 is refused"},
         {[&] { return WithChunks(PngIhdr(1, 2, 8, 2, 0), {{"IDAT", idat}, {"IEND", {}}}); },
@@ -102,8 +102,10 @@ TEST(Png, HostileAndMalformedFilesAreRefusedWithTheirCode) {
         int rc = Decode(png, &img);
         EXPECT_EQ(rc, c.expect) << c.why;
         if (rc == kPngOk) LocalFreeMem(img.bits);
-        // The loader reports every decoder failure as -3.
-        EXPECT_EQ(DecodeBytes(kImgFormatPng, png), rc == kPngOk ? kImgOk : kImgInvalid) << c.why;
+        // The loader reports every decoder failure as -3, the ceiling as -6.
+        EXPECT_EQ(DecodeBytes(kImgFormatPng, png), PngRule(rc).loaderCode) << c.why;
+        EXPECT_EQ(PngRule(rc).loaderCode, rc == kPngOk ? kImgOk : rc == kPngTooLarge ? kImgNoMemory : kImgInvalid)
+            << c.why;
     }
     PngImage img;
     EXPECT_EQ(PngDecode(nullptr, 5, &img, nullptr, 0), kPngBadArgument);

@@ -154,6 +154,18 @@ TEST(Reference, BmpSamplesMatchImageMagick) {
     }
 }
 
+// An OS/2 bitmap whose table holds only the colours it uses.
+TEST(Reference, Os2BitmapWithAShortTableMatchesImageMagick) {
+    const Bytes file = Os2ShortTableBitmap();
+    const std::string path = TempPath("os2.bmp");
+    ASSERT_TRUE(WriteFileBytes(path, file));
+    ASSERT_EQ(DecodeBytes(kImgFormatBmp, file), kImgOk);
+    const Bytes reference = ConvertRgb(path, "-alpha off");
+    ASSERT_EQ(reference.size(), 32u * 32 * 3);
+    EXPECT_EQ(StateToRgb(), reference);
+    remove(path.c_str());
+}
+
 TEST(Reference, GeneratedBmpVariantsMatchImageMagick) {
     std::string suite = ImageTestData("pngsuite");
     ASSERT_FALSE(suite.empty()) << MissingImageTestData("pngsuite");

@@ -306,3 +306,25 @@ TEST(TiffReference, RunLengthChartThroughModifiedHuffmanAndGroup4) {
     remove(plain.c_str());
     remove(out.c_str());
 }
+
+// A Group 4 row with a change on a0 and a strip of old-style LZW codes, as
+// fax machines and pre-1991 writers store them: ImageMagick's pixels.
+TEST(TiffReference, ZeroLengthFaxRunAndOldStyleLzwMatchImageMagick) {
+    if (!ToolsPresent()) return;
+    enum { kLzw = 5, kBlackIsZero = 1 };
+    struct Case { const char* name; Bytes file; };
+    const Case cases[] = {
+        {"Group 4 VL1 onto a0", MakeTiff({{TiffImageFields(4, 1, 1, 1, kG4, kWhiteIsZero, 1, {3}), {0x30, 0x1B, 0xA8}}})},
+        {"old-style LZW", MakeTiff({{TiffImageFields(4, 1, 8, 1, kLzw, kBlackIsZero, 1, {7}),
+                                     {0x00, 0x81, 0x00, 0x02, 0xF6, 0x2F, 0x20}}})},
+    };
+    const std::string path = KitTempPath("writers.tif");
+    for (const Case& c : cases) {
+        ASSERT_TRUE(WriteFileBytes(path, c.file));
+        const Bytes reference = RunCommand("convert '" + path + "' -depth 8 rgb:- 2>/dev/null");
+        ASSERT_EQ(reference.size(), 12u) << c.name;
+        ASSERT_EQ(DecodeBytes(kImgFormatTiff, c.file), kImgOk) << c.name;
+        EXPECT_EQ(StateToRgb(), reference) << c.name;
+    }
+    remove(path.c_str());
+}

@@ -187,11 +187,11 @@ TEST(Tiff, RefusesEachBrokenRuleWithItsReason) {
              TiffSetField(&f, 266, kKitShort, {3});
              return Page(f, kGrey8);
          }, kImgInvalid, kTiffBadFillOrder},
-        {"a picture past the size cap", [] {
+        {"a picture past the ceiling", [] {
              auto f = Grey8Fields();
              TiffSetField(&f, 256, kKitLong, {0x7FFFFFFF});
              return Page(f, kGrey8);
-         }, kImgInvalid, kTiffTooLarge},
+         }, kImgNoMemory, kTiffTooLarge},
         {"Group 4 rows wider than 65535", [] {
              return Page(TiffImageFields(70000, 1, 1, 1, kG4, kWhiteIsZero, 1, {8}), kGrey8);
          }, kImgInvalid, kTiffFaxTooWide},
@@ -207,9 +207,13 @@ TEST(Tiff, RefusesEachBrokenRuleWithItsReason) {
              return Page(TiffImageFields(8, 1, 1, 1, kMh, kWhiteIsZero, 1, {1}), {0xA0});
          }, kImgInvalid, kTiffFaxRunPastRow},
         {"Group 4 data ending early", [] {
-             // Eight V0 codes for sixteen rows.
-             return Page(TiffImageFields(8, 16, 1, 1, kG4, kWhiteIsZero, 16, {1}), {0xFF});
+             // Seven V0 codes for eight rows.
+             return Page(TiffImageFields(8, 8, 1, 1, kG4, kWhiteIsZero, 8, {1}), {0xFE});
          }, kImgInvalid, kTiffFaxShortData},
+        {"Group 4 rows that one strip's bits cannot hold", [] {
+             // A bit is the least a row takes: eight bits for sixteen rows.
+             return Page(TiffImageFields(8, 16, 1, 1, kG4, kWhiteIsZero, 16, {1}), {0xFF});
+         }, kImgInvalid, kTiffStripsCannotFill},
         {"a Group 4 extension code", [] {
              return Page(TiffImageFields(8, 1, 1, 1, kG4, kWhiteIsZero, 1, {2}), {0x02, 0x00});
          }, kImgInvalid, kTiffFaxExtension},
@@ -372,6 +376,7 @@ TEST(Tiff, DecodesLayoutsToTheirPixels) {
 TEST(Tiff, LzwGoesOnPastAFullTable) {
     const uint32_t n = 6000;
     LzwWriter w;
+    w.Code(256);
     Bytes pixels;
     for (uint32_t i = 0; i < n; i++) {
         uint8_t v = uint8_t((i * 7919u) >> 3);
@@ -384,6 +389,25 @@ TEST(Tiff, LzwGoesOnPastAFullTable) {
     Bytes expect;
     for (uint8_t v : pixels) expect.insert(expect.end(), 3, v);
     EXPECT_EQ(StateToRgb(), expect);
+}
+
+// Rows as fax machines and pre-1991 writers store them, which the encoders of
+// the reference tests never write.
+TEST(Tiff, ZeroLengthFaxRunsAndOldStyleLzwDecode) {
+    // Group 4, width 4: horizontal white 3 black 0, VL1 landing on a0, V0.
+    const Bytes fax = Page(TiffImageFields(4, 1, 1, 1, kG4, kWhiteIsZero, 1, {3}), {0x30, 0x1B, 0xA8});
+    ASSERT_EQ(DecodeBytes(kImgFormatTiff, fax), kImgOk);
+    EXPECT_EQ(StateToRgb(), Bytes({255, 255, 255, 255, 255, 255, 255, 255, 255, 0, 0, 0}));
+    // A vertical change left of a0 still refuses: VL3 (0000010) after the same horizontal run.
+    const Bytes back = Page(TiffImageFields(4, 1, 1, 1, kG4, kWhiteIsZero, 1, {3}), {0x30, 0x1B, 0x82});
+    DecodedImage img;
+    EXPECT_EQ(TiffDecodeBuffer(back.data(), back.size(), 1, &img, nullptr), kTiffFaxRunPastRow);
+
+    // Old-style LZW: codes least significant bit first, grey 40 80 C0 FF.
+    const Bytes oldLzw = {0x00, 0x81, 0x00, 0x02, 0xF6, 0x2F, 0x20};
+    const Bytes lzw = Page(TiffImageFields(4, 1, 8, 1, kLzw, kBlackIsZero, 1, {7}), oldLzw);
+    ASSERT_EQ(DecodeBytes(kImgFormatTiff, lzw), kImgOk);
+    EXPECT_EQ(StateToRgb(), Bytes({0x40, 0x40, 0x40, 0x80, 0x80, 0x80, 0xC0, 0xC0, 0xC0, 0xFF, 0xFF, 0xFF}));
 }
 
 TEST(Tiff, CountsPagesAndDecodesTheOneAsked) {

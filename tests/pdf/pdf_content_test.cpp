@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,30 @@ struct Doc {
 };
 
 const BYTE* B(const char* s) { return reinterpret_cast<const BYTE*>(s); }
+
+std::vector<WORD> Units(const std::u16string& s) { return std::vector<WORD>(s.begin(), s.end()); }
+
+// A text as UTF-16LE bytes.
+std::string Utf16(const std::vector<WORD>& units) {
+    std::string bytes;
+    for (WORD u : units) {
+        bytes += static_cast<char>(u & 0xFF);
+        bytes += static_cast<char>(u >> 8);
+    }
+    return bytes;
+}
+
+// The bytes of the first "(...) Tj" string of a content text, escapes undone.
+std::string ShownBytes(const std::string& content) {
+    std::string out;
+    size_t at = content.find(" Td (");
+    if (at == std::string::npos) return out;
+    for (size_t i = at + 5; i < content.size() && content[i] != ')'; i++) {
+        if (content[i] == '\\') i++;
+        out += content[i];
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -425,6 +451,12 @@ TEST(PdfText, RightToLeftRunsInVisualOrder) {
         {{R1, R2, ' '}, {' ', R2, R1}, "a blank at the end is neutral: it stands before the run"},
         {{R1, '.', 'x'}, {'.', R1, 'x'}, "punctuation after a run stands left of it, latin after it"},
         {{0x0410, ' ', R1}, {0x0410, ' ', R1}, "a blank after Cyrillic goes with it"},
+        {{R1, ' ', 0x2013, ' ', R2}, {R2, ' ', 0x2013, ' ', R1}, "an en dash between letters of a run joins it"},
+        {{R1, ' ', 0x2026, ' ', R2}, {R2, ' ', 0x2026, ' ', R1}, "an ellipsis joins the run"},
+        {{R1, ' ', 0x20AC, ' ', R2}, {R2, ' ', 0x20AC, ' ', R1}, "a currency sign joins the run"},
+        {Units(u"\u05D7\u05E9\u05D1\u05D5\u05E0\u05D9\u05EA 100427 \u2014 \u05EA\u05D5\u05D3\u05D4 \u05E8\u05D1\u05D4!"),
+         Units(u"!\u05D4\u05D1\u05E8 \u05D4\u05D3\u05D5\u05EA \u2014 100427 \u05EA\u05D9\u05E0\u05D5\u05D1\u05E9\u05D7"),
+         "the invoice's Hebrew line: the dash does not split the sentence"},
     };
     for (const Case& c : kCases) {
         std::vector<WORD> out(c.in.size() + 1, 0xFFFF);
@@ -433,4 +465,40 @@ TEST(PdfText, RightToLeftRunsInVisualOrder) {
         out.resize(c.in.size());
         EXPECT_EQ(out, c.out) << c.why;
     }
+}
+
+// A wide text in a standard font is drawn whole, however long: 5,000 UTF-16
+// characters give 5,000 codes, and the position moves by the width of all.
+TEST(PdfText, LongWideTextIsDrawnWhole) {
+    constexpr size_t kChars = 5000;
+    Doc d;
+    ASSERT_TRUE(PdfSelectFont(d.doc, "HELVETICA", 0, 0));
+    d.doc->fontSize = 10;
+    std::vector<WORD> units(kChars);
+    for (size_t i = 0; i < kChars; i++) units[i] = static_cast<WORD>('A' + i % 26);
+    std::string wide = Utf16(units);
+    std::string narrow(units.begin(), units.end());
+    double before = d.doc->x;
+    ASSERT_EQ(PdfDrawText(d.doc, B(wide.c_str()), wide.size(), '.', true), 0);
+    EXPECT_EQ(ShownBytes(d.Take()), narrow) << "every character shown";
+    EXPECT_NEAR(d.doc->x - before, PdfTextWidth(d.doc, B(narrow.c_str()), narrow.size()), 1e-6)
+        << "x advanced by the whole text";
+}
+
+// With allocations capped at 1 MB (the ctest entry pdf_writer_low_memory
+// runs this under AddressSanitizer so), page content beyond 1 MB cannot be
+// kept: the document answers the loss at its end instead of 0.
+TEST(PdfContent, ContentThatCannotGrowFailsTheDocument) {
+    const char* asan = getenv("ASAN_OPTIONS");
+    if (!asan || !strstr(asan, "max_allocation_size_mb=1")) GTEST_SKIP() << "runs with allocations capped at 1 MB";
+    PdfTestHooks();
+    PdfDocRec* doc = nullptr;
+    ASSERT_EQ(PdfBegin("lowmem.pdf", &doc, 0, 600), 0);
+    ASSERT_TRUE(PdfSelectFont(doc, "HELVETICA", 0, 0));
+    std::string line(500, 'x');
+    for (int i = 0; i < 3000; i++) PdfDrawText(doc, B(line.c_str()), line.size(), '.', false);
+    EXPECT_LT(doc->contentLen, 1u << 20) << "the buffer stopped below the cap";
+    gPdfErrNo = 0;
+    EXPECT_EQ(PdfFinish(doc), kPdfFail) << "lost content is a failure";
+    EXPECT_EQ(gPdfErrNo, kPdfErrNoMemory);
 }

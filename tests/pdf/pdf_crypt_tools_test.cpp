@@ -177,7 +177,33 @@ TEST(PdfCrypt, RandomPasswordPairsAllOpen) {
             std::string out = RunTool("qpdf --check --password=" + Quoted(pw) + " random.pdf", &rc);
             ASSERT_EQ(rc, 0) << "pair " << i << " user '" << user << "' owner '" << owner << "': " << out;
         }
+        int rc;
+        std::string out = RunTool("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage -sPDFPassword=" + Quoted(user) +
+                                  " random.pdf", &rc);
+        ASSERT_EQ(rc, 0) << "Ghostscript, pair " << i << " user '" << user << "' owner '" << owner << "': " << out;
+        ASSERT_EQ(out, "") << "Ghostscript, pair " << i << ": " << out;
     }
+}
+
+// These passwords put two line feeds into /O: written as \n\n, Ghostscript
+// opens the file (a raw LF there made it refuse the file).
+TEST(PdfCrypt, LineFeedsInTheOwnerKeyStillOpen) {
+    PdfDocRec* doc = Begin("crypt-lf.pdf");
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(Encrypt(doc, "U=invoice,O=o1331"), 0);
+    Text(doc, "Invoice text");
+    ASSERT_EQ(PdfFinish(doc), 0);
+    std::string pdf = PdfTestRead("crypt-lf.pdf");
+    size_t o = pdf.find("/O (");
+    ASSERT_NE(o, std::string::npos);
+    EXPECT_NE(pdf.substr(o, 80).find("\\n\\n"), std::string::npos) << "the LF pair of /O is escaped";
+    CheckWithTools("crypt-lf.pdf", "invoice");
+    int rc;
+    std::string out = RunTool("gs -q -dNOPAUSE -dBATCH -dSAFER -sDEVICE=nullpage -sPDFPassword=o1331 crypt-lf.pdf", &rc);
+    EXPECT_EQ(rc, 0) << out;
+    EXPECT_EQ(out, "") << "Ghostscript with the owner password: " << out;
+    out = RunTool("pdftotext -opw o1331 crypt-lf.pdf -");
+    EXPECT_NE(out.find("Invoice text"), std::string::npos) << out;
 }
 
 // pdfinfo shows every information field; a second information option fails.
@@ -197,6 +223,28 @@ TEST(PdfInfoOption, EveryFieldShows) {
         "ModDate:         Tue Mar  5 00:00:00 2024",
     };
     for (const char* line : kLines) EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+
+    // Text of the ANSI code page beyond ASCII reads back exactly, plain and
+    // encrypted; ASCII values stay literal strings as they were.
+    for (const char* crypt : {"", "U=u,O=o"}) {
+        SCOPED_TRACE(*crypt ? "encrypted" : "plain");
+        doc = Begin("infoansi.pdf");
+        ASSERT_NE(doc, nullptr);
+        if (*crypt) ASSERT_EQ(Encrypt(doc, crypt), 0);
+        ASSERT_EQ(Info(doc, "T=\"Rechnung (Nr. 5) \\ f\xFCr M\xFCller \x80 12,50\",S=Plain subject"), 0);
+        Text(doc, "x");
+        ASSERT_EQ(PdfFinish(doc), 0);
+        CheckWithTools("infoansi.pdf", *crypt ? "u" : "");
+        out = RunTool("pdfinfo -enc UTF-8 -upw u infoansi.pdf");
+        EXPECT_NE(out.find("Title:           Rechnung (Nr. 5) \\ f\xC3\xBCr M\xC3\xBCller \xE2\x82\xAC 12,50\n"),
+                  std::string::npos) << out;
+        EXPECT_NE(out.find("Subject:         Plain subject\n"), std::string::npos) << out;
+        if (!*crypt) {
+            std::string pdf = PdfTestRead("infoansi.pdf");
+            EXPECT_NE(pdf.find("/Subject  (Plain subject)"), std::string::npos) << "ASCII as it was";
+            EXPECT_NE(pdf.find(std::string("/Title  (\xFE\xFF\0R\0e", 13)), std::string::npos) << "UTF-16BE behind FE FF";
+        }
+    }
 }
 
 // Attachments come out of pdfdetach byte for byte; the annotation carries its

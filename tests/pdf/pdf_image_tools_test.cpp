@@ -66,6 +66,18 @@ PdfImageInput InputOf(const DecodedImage& img, WORD width, WORD height, DWORD mo
     return in;
 }
 
+// A bitmap made here: its header only, bottom-up, no pixels yet.
+DecodedImage MadeHeader(int width, int height, int bits) {
+    DecodedImage img;
+    memset(&img, 0, sizeof img);
+    img.header.biSize = 40;
+    img.header.biWidth = width;
+    img.header.biHeight = height;
+    img.header.biPlanes = 1;
+    img.header.biBitCount = static_cast<WORD>(bits);
+    return img;
+}
+
 PdfDocRec* BeginPoints(const char* name, DWORD options = 0) {
     PdfDocRec* doc = Begin(name, options);
     if (doc) PdfControlCode(doc, 280, 7);  // half points
@@ -179,17 +191,12 @@ TEST(PdfImages, MadeBitmapsKeepTheirColours) {
         {1, 0x000000, false, "gray", "palette black first: bytes as they are"},
         {1, 0xFFFFFF, true, "rgb", "a crop of a 1-bit bitmap goes through the palette"},
         {24, 0, true, "rgb", "a crop of the middle"},
+        {1, 0xFFFF00, false, "index", "yellow and navy keep their colours through an indexed space"},
     };
     const int w = 24, h = 16;
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.why);
-        DecodedImage img;
-        memset(&img, 0, sizeof img);
-        img.header.biSize = 40;
-        img.header.biWidth = w;
-        img.header.biHeight = h;
-        img.header.biPlanes = 1;
-        img.header.biBitCount = static_cast<WORD>(c.bits);
+        DecodedImage img = MadeHeader(w, h, c.bits);
         size_t stride = DibRowBytes(w, c.bits);
         std::vector<uint8_t> bits(stride * h);
         for (int y = 0; y < h; y++)
@@ -209,7 +216,8 @@ TEST(PdfImages, MadeBitmapsKeepTheirColours) {
             }
         if (c.bits == 1) {
             img.header.biClrUsed = 2;
-            unsigned second = c.firstColour ^ 0xFFFFFF;
+            // Black and white (either order), or yellow with navy.
+            unsigned second = c.firstColour == 0xFFFF00 ? 0x000080 : c.firstColour ^ 0xFFFFFF;
             img.colors[0] = {static_cast<BYTE>(c.firstColour), static_cast<BYTE>(c.firstColour >> 8),
                              static_cast<BYTE>(c.firstColour >> 16), 0};
             img.colors[1] = {static_cast<BYTE>(second), static_cast<BYTE>(second >> 8), static_cast<BYTE>(second >> 16), 0};
@@ -225,7 +233,13 @@ TEST(PdfImages, MadeBitmapsKeepTheirColours) {
         std::vector<ListedImage> list = ListImages("made.pdf");
         ASSERT_EQ(list.size(), 1u);
         EXPECT_EQ(list[0].color, c.color);
+        if (c.bits == 1 && !c.crop) EXPECT_EQ(list[0].bpc, 1) << "one bit per pixel as it stands";
         RunTool("rm -f made-out-*; pdfimages -png made.pdf made-out");
+        // pdfimages writes an indexed 1-bit image's indexes as grey; MuPDF
+        // extracts it in its palette's colours.
+        if (std::string(c.color) == "index")
+            RunTool("rm -rf made-x && mkdir made-x && cd made-x && mutool extract ../made.pdf && "
+                    "cp image-*.png ../made-out-000.png");
         // The reference: the same bitmap written as BMP and read by ImageMagick,
         // cropped the same way (the crop's rows count from the bottom).
         img.header.biClrUsed = c.bits == 1 ? 2 : 0;
@@ -242,6 +256,70 @@ TEST(PdfImages, MadeBitmapsKeepTheirColours) {
         } else {
             EXPECT_EQ(Compare("AE", "made-out-000.png", ref), 0.0);
         }
+    }
+}
+
+// Bit-field pixels (16- and 32-bit with masks) come out in their colours,
+// each component widened to 8 bits: within 8 per channel of the 24-bit
+// bitmap they were cut from. Masks the writer cannot take are refused.
+TEST(PdfImages, MaskedPixelsKeepTheirColours) {
+    struct Case {
+        int bits;
+        DWORD masks[3];
+        int expect;
+        const char* why;
+    };
+    static const Case kCases[] = {
+        {16, {0xF800, 0x07E0, 0x001F}, 0, "5-6-5"},
+        {16, {0x7C00, 0x03E0, 0x001F}, 0, "5-5-5 named by its masks"},
+        {32, {0xFF0000, 0x00FF00, 0x0000FF}, 0, "32-bit with the usual masks"},
+        {32, {0x0000FF, 0x00FF00, 0xFF0000}, 0, "32-bit with red in the low byte"},
+        {24, {0xFF0000, 0x00FF00, 0x0000FF}, kPdfImageNotWritten, "masks on 24-bit pixels"},
+        {16, {0xF00F, 0x07E0, 0x001F}, kPdfImageNotWritten, "a mask with a gap"},
+        {16, {0x1F0000, 0x07E0, 0x001F}, kPdfImageNotWritten, "a mask beyond the pixel"},
+    };
+    const int w = 24, h = 16;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.why);
+        DecodedImage ref = MadeHeader(w, h, 24);
+        size_t refStride = DibRowBytes(w, 24), stride = DibRowBytes(w, c.bits);
+        std::vector<uint8_t> refBits(refStride * h), bits(stride * h);
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                int rgb[3] = {x * 10, y * 15, (x + y) * 5};
+                uint8_t* q = refBits.data() + refStride * y + 3 * x;
+                q[0] = static_cast<uint8_t>(rgb[2]), q[1] = static_cast<uint8_t>(rgb[1]), q[2] = static_cast<uint8_t>(rgb[0]);
+                uint32_t v = 0;
+                for (int k = 0; k < 3; k++) {
+                    DWORD m = c.masks[k];
+                    int shift = 0, n = 0;
+                    while (m && !((m >> shift) & 1)) shift++;
+                    while (n + shift < 32 && ((m >> (shift + n)) & 1)) n++;
+                    v |= static_cast<uint32_t>(rgb[k] >> (8 - n)) << shift;
+                }
+                uint8_t* p = bits.data() + stride * y + x * (c.bits / 8);
+                for (int b = 0; b < c.bits / 8; b++) p[b] = static_cast<uint8_t>(v >> (8 * b));
+            }
+        DecodedImage img = ref;
+        img.header.biBitCount = static_cast<WORD>(c.bits);
+        img.bits = bits.data();
+        PdfDocRec* doc = BeginPoints("masked.pdf", 1u << 26);  // no JPEG: exact pixels
+        ASSERT_NE(doc, nullptr);
+        PdfImageInput in = InputOf(img, 240, 160);
+        memcpy(in.masks, c.masks, sizeof in.masks);
+        EXPECT_EQ(PdfDrawImage(doc, &in), c.expect);
+        ASSERT_EQ(PdfFinish(doc), 0);
+        if (c.expect) continue;
+        CheckWithTools("masked.pdf");
+        RunTool("rm -f masked-out-*; pdfimages -png masked.pdf masked-out");
+        ref.bits = refBits.data();
+        DibWriteBmpFile("masked-source.bmp", &ref.header, ref.bits);
+        std::string out = RunTool("convert masked-out-000.png -alpha off cmp-a.png && "
+                                  "convert masked-source.bmp -alpha off cmp-b.png && "
+                                  "compare -metric PAE cmp-a.png cmp-b.png null:");
+        size_t open = out.find('(');
+        ASSERT_NE(open, std::string::npos) << out;
+        EXPECT_LE(strtod(out.c_str() + open + 1, nullptr) * 255.0, 8.0) << "largest difference: " << out;
     }
 }
 

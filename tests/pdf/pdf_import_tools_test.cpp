@@ -52,12 +52,7 @@ std::string ClassicPdf(const std::vector<std::string>& objs) {
     return pdf;
 }
 
-void WriteFile(const char* name, const std::string& data) {
-    FILE* f = fopen(name, "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(data.data(), 1, data.size(), f);
-    fclose(f);
-}
+void WriteFile(const char* name, const std::string& data) { ASSERT_TRUE(PdfTestWrite(name, data)) << name; }
 
 std::string HandMadePdf() {
     return ClassicPdf({
@@ -401,4 +396,91 @@ TEST(PdfImport, SourceShapesSeenInTestSuites) {
         CheckWithTools("imp-shape-out.pdf");
         EXPECT_LE(PagesDiffer("imp-shape.pdf", 1, "imp-shape-out.pdf"), 0.0);
     }
+}
+
+namespace {
+
+// Catalog, pages, page, content and a Type 1 font; extra resources beside the
+// font when asked.
+std::string FiveObjectPdf(const std::string& baseFont, const std::string& moreResources = "") {
+    const std::string content = "BT /F1 24 Tf 72 700 Td (Invoice 100427 paid) Tj ET";
+    return ClassicPdf({
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >>" +
+            moreResources + " >> >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont " + baseFont + " >>",
+    });
+}
+
+// A job of one page that imports `option` (none when empty) into name.
+int ImportJob(const char* name, const std::string& option) {
+    PdfDocRec* doc = Begin(name);
+    EXPECT_NE(doc, nullptr);
+    if (!doc) return -99;
+    Text(doc, "Letter");
+    gPdfErrorText[0] = 0;
+    int rc = option.empty() ? 0 : Import(doc, option);
+    EXPECT_EQ(PdfFinish(doc), 0);
+    return rc;
+}
+
+}  // namespace
+
+// "stream", "endstream" and "endobj" count only as keywords: a font named
+// /Mainstream is a dictionary like /Helvetica, and an object whose keyword is
+// damaged is refused rather than copied with the next object's text.
+TEST(PdfImport, KeywordsAreTokensNotTextInsideNames) {
+    for (const char* font : {"/Helvetica", "/Mainstream"}) {
+        WriteFile("imp-kw.pdf", FiveObjectPdf(font));
+        int rc;
+        std::string out = RunTool("qpdf --check imp-kw.pdf", &rc);
+        ASSERT_EQ(rc, 0) << out;
+        for (const char* option : {"F=imp-kw.pdf", "F=imp-kw.pdf,G"}) {
+            SCOPED_TRACE(std::string(font) + " " + option);
+            EXPECT_EQ(ImportJob("imp-kw-out.pdf", option), 0) << gPdfErrorText;
+            CheckWithTools("imp-kw-out.pdf");
+            EXPECT_NE(RunTool("pdftotext imp-kw-out.pdf -").find("Invoice 100427 paid"), std::string::npos);
+            EXPECT_NE(PdfTestRead("imp-kw-out.pdf").find(std::string("/BaseFont ") + font), std::string::npos);
+        }
+    }
+
+    const std::string picture = "q 200 0 0 200 100 100 cm /Im1 Do Q";
+    WriteFile("imp-kw-bad.pdf",
+              ClassicPdf({
+                  "<< /Type /Catalog /Pages 2 0 R >>",
+                  "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                  "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+                  "/Resources << /XObject << /Im1 5 0 R >> >> >>",
+                  "<< /Length " + std::to_string(picture.size()) + " >>\nstream\n" + picture + "\nendstream",
+                  std::string("<< /Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceRGB "
+                              "/BitsPerComponent 8 /Length 6 >>\nstrXam\n") +
+                      std::string("\0\0\0\xff\0\0", 6) + "\nendstream",
+                  "<< /Length 5 >>\nstream\nabcde\nendstream",
+              }));
+    for (const char* option : {"F=imp-kw-bad.pdf", "F=imp-kw-bad.pdf,G"}) {
+        SCOPED_TRACE(option);
+        EXPECT_EQ(ImportJob("imp-kw-out.pdf", option), -1);
+        EXPECT_NE(std::string(gPdfErrorText).find("cannot be copied"), std::string::npos) << gPdfErrorText;
+        CheckWithTools("imp-kw-out.pdf");
+    }
+}
+
+// A refused import leaves the document as it was: no copies, no numbers.
+TEST(PdfImport, ARefusedImportLeavesNothingBehind) {
+    WriteFile("imp-roll.pdf", FiveObjectPdf("/Helvetica", " /ColorSpace << /CS0 /DeviceRGB >>"));
+    int rc;
+    RunTool("qpdf --check imp-roll.pdf", &rc);
+    ASSERT_EQ(rc, 0);
+    ASSERT_EQ(ImportJob("imp-roll-out.pdf", ""), 0);
+    const std::string plain = PdfTestRead("imp-roll-out.pdf");
+    EXPECT_EQ(ImportJob("imp-roll-out.pdf", "F=imp-roll.pdf"), -1);
+    EXPECT_NE(std::string(gPdfErrorText).find("colour space"), std::string::npos) << gPdfErrorText;
+    const std::string refused = PdfTestRead("imp-roll-out.pdf");
+    EXPECT_EQ(refused, plain) << "the typed copy of the font stayed behind";
+    CheckWithTools("imp-roll-out.pdf");
+    EXPECT_EQ(ImportJob("imp-roll-out.pdf", "F=imp-roll.pdf,G"), 0) << gPdfErrorText;
+    CheckWithTools("imp-roll-out.pdf");
+    EXPECT_NE(RunTool("pdftotext imp-roll-out.pdf -").find("Invoice 100427 paid"), std::string::npos);
 }

@@ -238,6 +238,7 @@ TEST(PdfWriter, NumberAndTextWriters) {
     }
     std::string pdf = WriteDoc("strings.pdf", kUncompressed, [](PdfDocRec* doc) {
         PdfPutString(doc, "a(b)c\\d\re\nf", 11, kPdfEndLine, 0);
+        PdfPutString(doc, "\n\n\r()\\", 6, kPdfEndLine, 0);
         PdfPutUInt(doc, 0, 0);
         PdfPutText(doc, "|");
         PdfPutUInt(doc, 7, 3);
@@ -249,7 +250,8 @@ TEST(PdfWriter, NumberAndTextWriters) {
         PdfPutName(doc, "Arial Narrow#1");
         PdfPutLine(doc, nullptr);
     });
-    EXPECT_NE(pdf.find("(a\\(b\\)c\\\\d\\re\nf)\r\n"), std::string::npos) << "CR is escaped as \\r";
+    EXPECT_NE(pdf.find("(a\\(b\\)c\\\\d\\re\\nf)\r\n"), std::string::npos) << "CR and LF are escaped as \\r and \\n";
+    EXPECT_NE(pdf.find("(\\n\\n\\r\\(\\)\\\\)\r\n"), std::string::npos) << "0A 0A 0D 28 29 5C: no raw line end";
     EXPECT_NE(pdf.find("|007|-42|595.350|/Arial#20Narrow#231\r\n"), std::string::npos);
 }
 

@@ -21,6 +21,14 @@ inline std::string PdfTestRead(const std::string& path) {
     return s;
 }
 
+// Writes bytes to a file whole; false when it cannot be written.
+inline bool PdfTestWrite(const std::string& path, const std::string& data) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool whole = fwrite(data.data(), 1, data.size(), f) == data.size();
+    return fclose(f) == 0 && whole;
+}
+
 // The objects of a file by number, each the text from its offset in the
 // cross-reference table up to its "endobj"; an empty map when startxref or the
 // table cannot be read.

@@ -20,6 +20,9 @@ belongs to a PDF file the job wrote itself (NAME.pdf), read as it is.
   encrypted R P                qpdf shows revision R and permissions P
   images N PLACED              the file holds N image objects, drawn PLACED times
   embedded PREFIX N            pdffonts lists N embedded fonts named PREFIX...
+  imagelike N FILE             image N that pdfimages -png extracts is within 8 per
+                               channel of FILE (beside the expectation) as
+                               ImageMagick reads it
 
 Usage: check_output.py OUTDIR
 """
@@ -57,6 +60,23 @@ def render(pdf, page, password=""):
     m = re.match(rb"P6\s+(?:#[^\n]*\n)*\s*(\d+)\s+(\d+)\s+(\d+)\s", data)
     w, h = int(m.group(1)), int(m.group(2))
     return w, h, data[m.end():]
+
+
+def image_like(outdir, name, pdf, password, n, reference):
+    prefix = os.path.join(outdir, name + "-img")
+    subprocess.run(["pdfimages", "-upw", password, "-png", pdf, prefix], check=True)
+    extracted = f"{prefix}-{n:03d}.png"
+    if not os.path.exists(extracted):
+        return [f"{name}: no image {n} in the file"]
+    a, b = prefix + "-cmp-a.png", prefix + "-cmp-b.png"
+    subprocess.run(["convert", extracted, "-alpha", "off", "PNG24:" + a], check=True)
+    subprocess.run(["convert", os.path.join(outdir, reference), "-alpha", "off", "PNG24:" + b], check=True)
+    out = subprocess.run(["compare", "-metric", "PAE", a, b, "null:"], capture_output=True, text=True).stderr
+    m = re.search(r"\(([\d.e+-]+)\)", out)
+    if not m:
+        return [f"{name}: image {n} and {reference} not compared: {out!r}"]
+    peak = float(m.group(1)) * 255
+    return [] if peak <= 8 else [f"{name}: image {n} differs from {reference} by {peak:.1f} in a channel"]
 
 
 def written_by_job(outdir, name):
@@ -131,6 +151,8 @@ def check(outdir, name):
             if len(objects) != int(p[1]) or len(listed) != int(p[2]):
                 failures.append(f"{name}: expected {p[1]} images drawn {p[2]} times, got {len(objects)} "
                                 f"drawn {len(listed)} times")
+        elif p[0] == "imagelike":
+            failures += image_like(outdir, name, pdf, password, int(p[1]), p[2])
         elif p[0] == "embedded":
             rows = subprocess.run(["pdffonts", "-upw", password, pdf], capture_output=True,
                                   text=True).stdout.splitlines()[2:]

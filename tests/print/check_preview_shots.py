@@ -2,7 +2,8 @@
 """check_preview_shots.py - reads the preview's screenshots back: in each
 24-bit BMP the white sheet is found inside the view (the rows whose left
 margin shows the black background), its scale taken from its width, and the
-box drawn on that page is probed at its centre for its colour.
+box drawn on that page is probed at its centre for its colour; the shots
+taken after scrolling show no black line across the sheet.
 
 Usage: check_preview_shots.py SHOTDIR
 """
@@ -75,8 +76,38 @@ def near(c, want, tol=60):
     return all(abs(a - b) <= tol for a, b in zip(c, want))
 
 
+# Shots after scrolling: the sheet's strips were repainted one by one.
+SCROLLED = ["preview-scrolled-lines.bmp", "preview-scrolled-view.bmp"]
+LINE_MIN = 50  # black pixels between white ones above and below that make a line
+
+
+def lines_across_sheet(w, h, pixel):
+    """Rows holding a black line with white sheet above and below it."""
+    black, white = (0, 0, 0), (255, 255, 255)
+    rows = []
+    for y in range(1, h - 1):
+        n = sum(1 for x in range(w) if pixel(x, y) == black and pixel(x, y - 1) == white and pixel(x, y + 1) == white)
+        if n >= LINE_MIN:
+            rows.append(y)
+    return rows
+
+
 def check(shotdir):
     failures = []
+    for name in SCROLLED:
+        path = os.path.join(shotdir, name)
+        if not os.path.exists(path):
+            failures.append(f"{name}: missing")
+            continue
+        w, h, pixel = read_bmp(path)
+        white = sum(1 for y in range(0, h, 8) for x in range(0, w, 8) if pixel(x, y) == (255, 255, 255))
+        if white < 100:
+            failures.append(f"{name}: no sheet in the view")
+        rows = lines_across_sheet(w, h, pixel)
+        if rows:
+            failures.append(f"{name}: black lines across the sheet at rows {rows[:10]}")
+        else:
+            print(f"{name}: no line across the sheet")
     for name, page_w, page_h, (bx, by), colour in SHOTS:
         path = os.path.join(shotdir, name)
         if not os.path.exists(path):

@@ -132,6 +132,25 @@ TEST(PrintFileCalc, PortNames) {
     std::string longName(kPrtFileNameMax + 1, 'x');
     EXPECT_FALSE(PrtParsePortName(longName.c_str(), &pn)) << "a name longer than the field is refused";
     EXPECT_TRUE(PrtParsePortName(longName.substr(1).c_str(), &pn)) << "one that fits is taken";
+    struct RawCase {
+        const char* name;
+        bool refused;
+        const char* why;
+    };
+    const RawCase rawCases[] = {
+        {"\\\\.\\PhysicalDrive0", true, "a whole disk"},
+        {"\\\\.\\C:", true, "a volume"},
+        {"//./C:", true, "forward slashes"},
+        {"\\\\?\\C:\\out.prn", true, "the long-path prefix"},
+        {"/\\?/x", true, "mixed slashes"},
+        {"\\\\server\\share\\out.prn", false, "a share is a file"},
+        {"\\\\.x", false, "no slash after the dot"},
+        {".\\out.prn", false, "a relative path"},
+    };
+    for (const RawCase& c : rawCases) {
+        EXPECT_EQ(c.refused, PrtIsRawDeviceName(c.name)) << c.why;
+        EXPECT_EQ(!c.refused, PrtParsePortName(c.name, &pn)) << c.why;
+    }
 }
 
 TEST(PrintFileCalc, CommSettings) {

@@ -196,6 +196,11 @@ TEST_F(PrinterFile, AnswersAndFailures) {
         {"nodir\\x.txt", 2, "a missing folder: Windows error 3 maps to 2"},
         {"files", 13, "a folder is refused: access denied maps to 13"},
         {"bad\x01name?", 2, "an invalid name maps to 2"},
+        {"\\\\.\\PhysicalDrive0", 2, "a raw disk is refused as an invalid name"},
+        {"\\\\.\\C:", 2, "a raw volume"},
+        {"//./C:", 2, "a raw volume with forward slashes"},
+        {"\\\\?\\C:\\windows\\temp\\x.prn", 2, "the long-path prefix"},
+        {"\\\\.\\LPT2", 2, "a port through the device namespace"},
     };
     for (const Case& c : cases) {
         OpenAnswer f = Open(c.name, "w");
@@ -403,6 +408,31 @@ TEST_F(PrinterFile, TextModeLaysOutLinesAndPages) {
     EXPECT_TRUE(KeepCapture("textmode"));
 }
 
+// A document the spooler loses at its end (the port writes to a full
+// device) fails the close: -1 with error 32, through the raw spooler and in
+// text mode.
+TEST_F(PrinterFile, LostDocumentsFailTheClose) {
+    FullSpoolerPort full;
+    ASSERT_NE(nullptr, full.key) << "the set-up named the port's capture";
+    struct Case {
+        uint16_t flags;
+        const char* why;
+    };
+    const Case cases[] = {
+        {0x400, "the raw spooler"},
+        {0, "text mode"},
+    };
+    for (const Case& c : cases) {
+        OpenAnswer a = Open("QovTest", "", c.flags, 0);
+        ASSERT_EQ(1148u, a.type) << c.why;
+        EXPECT_EQ(0, Write(a.handle, "LOST DOCUMENT\r\n")) << c.why;
+        gPrtErrNo = 0;
+        EXPECT_EQ(-1, CloseFile(a.handle)) << c.why;
+        EXPECT_EQ(32, gPrtErrNo) << c.why;
+        EXPECT_EQ(nullptr, PrtFileFromHandle(a.handle)) << c.why << ": freed all the same";
+    }
+}
+
 TEST_F(PrinterFile, TextModeOnTheDefaultPrinter) {
     OpenAnswer a = Open("-", "", 0, 0);
     ASSERT_EQ(1148u, a.type);
@@ -539,6 +569,35 @@ TEST_F(PrinterFile, DeviceInformationRecord) {
         EXPECT_EQ(static_cast<long>(rec->cellHeight), Field(s, 260, 8)) << c.why;
         EXPECT_EQ("0000000100000001", s.substr(276, 16)) << c.why << ": row and column 1 at the start";
     }
+    // The position in a metric job: answered in the job's own units as
+    // stored, in any other mode through the device. Row 200 and column 100
+    // in 0.1 mm are 472 and 236 pixels at 600 dpi.
+    struct PosCase {
+        uint16_t jobMode;
+        uint32_t units;
+        long row, column;
+        const char* why;
+    };
+    const PosCase posCases[] = {
+        {3, 3, 200, 100, "0.1 mm asked of a 0.1 mm job: as stored"},
+        {3, 6, MulDiv(200, dpiY, 254), MulDiv(100, dpiX, 254), "device pixels"},
+        {3, 0, MulDiv(200, dpiY, 254), MulDiv(100, dpiX, 254), "mode 0: device pixels"},
+        {3, 2, MulDiv(MulDiv(200, dpiY, 254), 100, dpiY), MulDiv(MulDiv(100, dpiX, 254), 100, dpiX),
+         "0.01 inch through the device"},
+        {7, 7, 200, 100, "twips asked of a twips job"},
+        {7, 6, MulDiv(200, dpiY, 1440), MulDiv(100, dpiX, 1440), "twips as device pixels"},
+        {7, 3, MulDiv(MulDiv(200, dpiY, 1440), 254, dpiY), MulDiv(MulDiv(100, dpiX, 1440), 254, dpiX),
+         "twips as 0.1 mm through the device"},
+    };
+    for (const PosCase& c : posCases) {
+        Msg(2202).U32(280).U16(c.jobMode).Run();
+        Msg(2206).U16(100).U16(0).U16(200).U16(0).Run();
+        std::string s = Info(258, c.units, 0, job);
+        ASSERT_EQ(kPrtDeviceInfoLen, s.size()) << c.why;
+        EXPECT_EQ(c.row, Field(s, 240, 8)) << c.why << ": row";
+        EXPECT_EQ(c.column, Field(s, 248, 8)) << c.why << ": column";
+    }
+    Msg(2202).U32(280).U16(1).Run();
     ListBox list;
     ASSERT_NE(nullptr, list.rec);
     EXPECT_EQ("", Info(258, 6, list.rec->handle, job)) << "with a list box the record is an item";

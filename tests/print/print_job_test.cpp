@@ -19,115 +19,17 @@
 #include "objects/font.h"
 #include "objects/objrecord.h"
 #include "objects/objhooks.h"
+#include "objects/guihooks.h"
 #include "print/print.h"
 #include "print/prtpreview.h"
 #include "session/config.h"
 #include "session/session.h"
+#include "tests/print/prtjobtest.h"
 #include "tests/print/prttestmsg.h"
 
 int32_t PrtTestDispatch(const SrvMsg* msg) { return PrtHandleMsg(msg); }
 
 namespace {
-
-const char kOutDir[] = "out";
-// Not "lpt1.ps": a DOS device name with any extension is the device itself.
-const char kLpt1Capture[] = "capture-lpt1.ps";
-
-
-struct Answer1147 {
-    uint32_t type, value, count, detail, pages, copies, textLen;
-    std::string text;
-};
-
-Answer1147 Sent1147() {
-    Answer1147 a = {SentU32(4), SentU32(8), SentU32(12), SentU32(16), SentU32(20), SentU32(24), SentU32(28), ""};
-    if (a.textLen && gSendBuf.used >= 32 + a.textLen) a.text.assign(reinterpret_cast<char*>(gSendBuf.data + 32), a.textLen - 1);
-    return a;
-}
-
-Answer1147 Open(const std::string& name, const std::string& title = "Qovtervex test", uint8_t options = 0) {
-    Msg m(1202);
-    m.U32(0).U32(static_cast<uint32_t>(name.size())).U32(static_cast<uint32_t>(title.size())).U32(0).U32(0).U8(options);
-    m.Text(name).Text(title).Run();
-    return Sent1147();
-}
-
-// 1211: owner, name, title, page limit, spool name, PDF file name, options word.
-Answer1147 OpenTitled(const std::string& name, const std::string& spool, const std::string& pdfFile, uint32_t options) {
-    const std::string title = "Qovtervex test";
-    Msg m(1211);
-    m.U32(0).U32(static_cast<uint32_t>(name.size())).U32(static_cast<uint32_t>(title.size())).U32(0);
-    m.U32(static_cast<uint32_t>(spool.size())).U32(static_cast<uint32_t>(pdfFile.size())).U32(options);
-    m.Text(name).Text(title).Text(spool).Text(pdfFile).Run();
-    return Sent1147();
-}
-
-Answer1147 OpenPdf(const std::string& file, uint32_t options = 0) { return OpenTitled("pdf:", "", file, options); }
-
-Answer1147 Close(uint32_t handle) {
-    Msg m(1205);
-    m.U32(handle);
-    for (int i = 0; i < 11; i++) m.U32(0);
-    m.Run();
-    return Sent1147();
-}
-
-void Control(uint32_t code, uint16_t value) { Msg(2202).U32(code).U16(value).Run(); }
-void Text(const std::string& s) { Msg(2204).U16(static_cast<uint16_t>(s.size())).Pad(2).Text(s).Run(); }
-void Pos(uint16_t col, uint16_t row) { Msg(2206).U16(col).Pad(2).U16(row).Run(); }
-void Font(const std::string& s) { Msg(2207).U32(static_cast<uint32_t>(s.size())).Text(s).Run(); }
-
-std::string WinPath(const std::string& name) {
-    char full[MAX_PATH];
-    GetFullPathNameA(name.c_str(), sizeof full, full, nullptr);
-    return full;
-}
-
-// The capture of LPT1: kept as out/NAME.ps.
-bool KeepCapture(const std::string& name) {
-    CreateDirectoryA(kOutDir, nullptr);
-    if (CopyFileA(kLpt1Capture, (std::string(kOutDir) + "\\" + name + ".ps").c_str(), FALSE)) return true;
-    fprintf(stderr, "capture %s: error %lu\n", name.c_str(), GetLastError());
-    return false;
-}
-
-// Expectations the checker tests against the PostScript.
-struct Expect {
-    FILE* f;
-    double dpi, offX, offY;
-    explicit Expect(const std::string& name, const PrinterRec* job) {
-        CreateDirectoryA(kOutDir, nullptr);
-        f = fopen((std::string(kOutDir) + "\\" + name + ".expect").c_str(), "w");
-        dpi = job->dpiX;
-        offX = job->physOffsetX;
-        offY = job->physOffsetY;
-    }
-    ~Expect() { if (f) fclose(f); }
-    double Pt(double dev, double off) const { return (dev + off) * 72.0 / dpi; }
-    // The left edge of character k of word sits at device x; its box lies
-    // between device rows top and bottom.
-    void Word(const char* word, int k, double x, double top, double bottom) {
-        fprintf(f, "word %s %d %.3f %.3f %.3f\n", word, k, Pt(x, offX), Pt(top, offY), Pt(bottom, offY));
-    }
-    void Pixel(double x, double y, int r, int g, int b) {
-        fprintf(f, "pixel %.3f %.3f %d %d %d\n", Pt(x, offX), Pt(y, offY), r, g, b);
-    }
-    void Page(int n, double w, double h) { fprintf(f, "page %d %.1f %.1f\n", n, w, h); }
-    void PsContains(const char* text) { fprintf(f, "pscontains %s\n", text); }
-};
-
-// Expectations of a PDF file a job wrote itself (NAME.pdf, no capture): the
-// words that pdftotext must find on each page.
-struct ExpectPdf {
-    FILE* f;
-    explicit ExpectPdf(const std::string& name) {
-        CreateDirectoryA(kOutDir, nullptr);
-        f = fopen((std::string(kOutDir) + "\\" + name + ".expect").c_str(), "w");
-        if (f) fprintf(f, "written\n");
-    }
-    ~ExpectPdf() { if (f) fclose(f); }
-    void Text(int page, const char* word) { fprintf(f, "text %d %s\n", page, word); }
-};
 
 class PrintJob : public ::testing::Test {
 protected:
@@ -272,7 +174,6 @@ TEST_F(PrintJob, JobFontsAreSharedFontsOfTheDevice) {
 }
 
 void DrawThreePages();
-Answer1147 OpenTitled(const std::string& name, const std::string& spool, const std::string& pdfFile, uint32_t options);
 
 TEST_F(PrintJob, CleanupClosesEveryJob) {
     const uint32_t before = FontListCount();
@@ -793,6 +694,42 @@ TEST_F(PrintJob, PdfTargetGoesToThePdfWriter) {
     EXPECT_EQ(0, strncmp(head, "%PDF-", 5));
 }
 
+// 5,000 UTF-16 characters (marked FF FE) in one 2204 reach the PDF page
+// whole in a standard font: the file (streams uncompressed) shows every one
+// of them in the text's string.
+TEST_F(PrintJob, LongUtf16TextReachesThePdfPageWhole) {
+    constexpr size_t kChars = 5000;
+    constexpr uint32_t kUncompressed = 1u << 16;
+    CreateDirectoryA(kOutDir, nullptr);
+    std::string file = WinPath(std::string(kOutDir) + "\\longtext.pdf");
+    DeleteFileA(file.c_str());
+    Answer1147 a = OpenPdf(file, kUncompressed);
+    ASSERT_NE(0u, a.value);
+    std::string wide = "\xFF\xFE";  // the byte-order mark of a UTF-16 text
+    std::string narrow;
+    for (size_t i = 0; i < kChars; i++) {
+        char c = static_cast<char>('A' + i % 26);
+        wide += c;
+        wide += '\0';
+        narrow += c;
+    }
+    Pos(1, 3);
+    Text(wide);
+    EXPECT_EQ(0u, Close(a.value).value);
+    FILE* f = fopen(file.c_str(), "rb");
+    ASSERT_NE(nullptr, f);
+    std::string pdf;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) pdf.append(buf, n);
+    fclose(f);
+    size_t at = pdf.find(" Td (");
+    ASSERT_NE(std::string::npos, at);
+    size_t end = pdf.find(") Tj", at);
+    ASSERT_NE(std::string::npos, end);
+    EXPECT_EQ(narrow, pdf.substr(at + 5, end - at - 5)) << "every character shown";
+}
+
 TEST_F(PrintJob, SpoolNameGetsTheExtensionOnlyWhenItFits) {
     snprintf(gClientConfig.spoolExt, sizeof gClientConfig.spoolExt, "SPL0");
     struct Case {
@@ -823,13 +760,6 @@ TEST_F(PrintJob, SpoolNameGetsTheExtensionOnlyWhenItFits) {
 
 // ---- Spool files ---------------------------------------------------------------------
 
-Answer1147 CloseWith(uint32_t handle, uint32_t options) {
-    Msg m(1205);
-    m.U32(handle);
-    for (int i = 0; i < 10; i++) m.U32(0);
-    m.U32(options).Run();
-    return Sent1147();
-}
 
 // Three pages, each with its word.
 void DrawThreePages() {
@@ -843,45 +773,6 @@ void DrawThreePages() {
     Text("THREE");
 }
 
-// A spool file read back with the reader the preview uses.
-struct SpoolFileRead {
-    SpoolMemFile mem = {};
-    SpoolIo io;
-    SpoolReader r = {};
-    int32_t result = -1;
-    explicit SpoolFileRead(const std::string& name) {
-        SpoolMemIo(&mem, &io);
-        FILE* f = fopen(name.c_str(), "rb");
-        if (!f) return;
-        uint8_t buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, f)) > 0) io.write(io.ctx, buf, n);
-        fclose(f);
-        result = SpoolReadHeader(&r, &io, '.');
-    }
-    ~SpoolFileRead() {
-        SpoolReaderFree(&r);
-        SpoolMemFree(&mem);
-    }
-    // The record types of every page, in order.
-    std::vector<uint8_t> Types() {
-        std::vector<uint8_t> out;
-        bool moved = true;
-        SpoolRewind(&r);
-        while (moved) {
-            size_t off = kSpoolPageRecord;
-            SpoolRecord rec;
-            while (SpoolDecodeRecord(r.page, r.pageLen, off, &rec) == kSpoolDecodeOk) {
-                out.push_back(rec.type);
-                off += rec.size;
-            }
-            if (SpoolStepPage(&r, false, &moved) != 0) break;
-        }
-        return out;
-    }
-};
-
-bool FileExists(const std::string& name) { return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 TEST_F(PrintJob, SpooledJobsAtClose) {
     CreateDirectoryA(kOutDir, nullptr);
@@ -950,6 +841,32 @@ TEST_F(PrintJob, SpooledJobPrintsAtClose) {
     Answer1147 zb = Close(b.value);
     EXPECT_EQ(0u, zb.value);
     EXPECT_TRUE(FileExists(pdf));
+}
+
+// A document the spooler loses at its end (the port writes to a full
+// device) is the close's failure, with the Windows error in the text: a
+// one-page job and a spooled job printed at the close.
+TEST_F(PrintJob, LostDocumentsFailTheClose) {
+    CreateDirectoryA(kOutDir, nullptr);
+    FullSpoolerPort full;
+    ASSERT_NE(nullptr, full.key) << "the set-up named the port's capture";
+    struct Case {
+        const char* spool;
+        void (*draw)();
+        const char* why;
+    };
+    const Case cases[] = {
+        {"", [] { Text("LOST"); }, "a one-page job"},
+        {"out\\lost.spl", DrawThreePages, "a spooled job printed at the close"},
+    };
+    for (const Case& c : cases) {
+        Answer1147 a = OpenTitled("QovTest", c.spool, "", 0);
+        ASSERT_NE(0u, a.value) << c.why;
+        c.draw();
+        Answer1147 z = Close(a.value);
+        EXPECT_EQ(static_cast<uint32_t>(kPrtNoMemory), z.value) << c.why;
+        EXPECT_EQ(0, strncmp(gErrorText, "WINERR:0x", 9)) << c.why << ": " << gErrorText;
+    }
 }
 
 // The test picture with its memo, as the picture facility keeps it.
@@ -1046,22 +963,6 @@ TEST_F(PrintJob, OnePictureTwiceIsSpooledOnce) {
     EXPECT_NE(0u, gTestMemo.generation);
 }
 
-// 1203 and 1216: the 17 words, then the spool name, printer and title.
-Answer1147 OpenFromSpool(uint32_t type, const std::string& spool, const std::string& printer, uint32_t first,
-                         uint32_t last, uint32_t options = 0) {
-    const std::string title = "Reprint";
-    uint32_t w[17] = {};
-    w[1] = static_cast<uint32_t>(spool.size());
-    w[3] = static_cast<uint32_t>(printer.size());
-    w[5] = static_cast<uint32_t>(title.size());
-    w[6] = last;
-    w[9] = first;
-    w[16] = options;
-    Msg m(type);
-    for (uint32_t v : w) m.U32(v);
-    m.Text(spool).Text(printer).Text(title).Run();
-    return Sent1147();
-}
 
 TEST_F(PrintJob, OpenFromSpoolReprintsPages) {
     CreateDirectoryA(kOutDir, nullptr);
@@ -1104,6 +1005,71 @@ TEST_F(PrintJob, OpenFromSpoolReprintsPages) {
         if (c.errNo >= 0) {
             EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
         }
+    }
+}
+
+// A spool file of header version 2 wrote landscape as 277 with 1: reopened,
+// its page comes out landscape into a PDF file and on the printer. The same
+// record in a version-3 file stays portrait.
+TEST_F(PrintJob, VersionTwoSpoolFilesReplayLandscape) {
+    CreateDirectoryA(kOutDir, nullptr);
+    struct Case {
+        uint32_t version;
+        const char* name;
+        bool landscape;
+        const char* why;
+    };
+    const Case cases[] = {
+        {2, "v2land", true, "version 2: 1 meant landscape"},
+        {3, "v3port", false, "version 3: 1 is portrait"},
+    };
+    for (const Case& c : cases) {
+        SpoolMemFile mem = {};
+        SpoolIo io;
+        SpoolMemIo(&mem, &io);
+        SpoolWriter w;
+        SpoolWriterInit(&w, &io, false, false);
+        SpoolPageState page = {};
+        page.backColor = 0xFFFFFF;
+        page.fontSize = 110;
+        page.coordMode = 1;
+        strcpy(page.face, "Courier New");
+        ASSERT_EQ(0, SpoolBeginPage(&w, page, "Old", '.'));
+        ASSERT_EQ(0, SpoolWriteControl(&w, 277, 1));
+        ASSERT_EQ(0, SpoolWriteFour(&w, kSpoolRecPos, 5, 5));
+        ASSERT_EQ(0, SpoolWriteText(&w, kSpoolRecText, "OLDPAGE", 7));
+        ASSERT_EQ(0, SpoolFinish(&w));
+        std::vector<uint8_t> bytes(mem.data, mem.data + mem.size);
+        SpoolMemFree(&mem);
+        memcpy(bytes.data() + 4, &c.version, 4);
+        std::string spool = std::string(kOutDir) + "\\" + c.name + ".spl";
+        FILE* f = fopen(spool.c_str(), "wb");
+        ASSERT_NE(nullptr, f);
+        fwrite(bytes.data(), 1, bytes.size(), f);
+        fclose(f);
+
+        std::string pdfName = std::string(c.name) + "pdf";
+        std::string pdf = WinPath(std::string(kOutDir) + "\\" + pdfName + ".pdf");
+        DeleteFileA(pdf.c_str());
+        {
+            ExpectPdf ep(pdfName);
+            ep.Text(1, "OLDPAGE");
+            fprintf(ep.f, "page 1 %s\n", c.landscape ? "792.0 612.0" : "612.0 792.0");
+        }
+        Answer1147 p = OpenFromSpool(1203, spool, "pdf:", 1, 1, 0, pdf);
+        EXPECT_EQ(0u, p.value) << c.why;
+        EXPECT_TRUE(FileExists(pdf)) << c.why;
+
+        Answer1147 r = OpenFromSpool(1203, spool, "QovTest", 1, 1);
+        EXPECT_EQ(0u, r.value) << c.why;
+        {
+            PrinterRec dummy = {};
+            dummy.dpiX = 600;
+            Expect e(c.name, &dummy);
+            fprintf(e.f, "pages 1\ntext 1 OLDPAGE\n");
+            e.PsContains(c.landscape ? "%%Orientation: Landscape" : "%%Orientation: Portrait");
+        }
+        EXPECT_TRUE(KeepCapture(c.name)) << c.why;
     }
 }
 
@@ -1276,6 +1242,45 @@ TEST_F(PrintJob, PreviewButtonsByRange) {
     }
 }
 
+// The preview wears the client's icon, and a change of the system colours
+// repaints its button strip in the new window colour.
+COLORREF gPreviewOldWindowColour;
+TEST_F(PrintJob, PreviewTakesTheClientsIconAndFollowsSystemColours) {
+    ASSERT_TRUE(RegisterWindowClasses(GetModuleHandleA(nullptr)));
+    WNDCLASSA client;
+    ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), kClassWindow, &client));
+    ASSERT_NE(nullptr, client.hIcon);
+    gPreviewOldWindowColour = GetSysColor(COLOR_WINDOW);
+    Answer1147 a = OpenTitled("@QovTest", "", "", 0);
+    ASSERT_NE(0u, a.value);
+    DrawWord();
+    struct Seen {
+        static void Run(HWND w, PreviewSeen& seen) {
+            WNDCLASSA client;
+            GetClassInfoA(GetModuleHandleA(nullptr), kClassWindow, &client);
+            seen.Note(reinterpret_cast<HICON>(GetClassLongPtrA(w, GCLP_HICON)) == client.hIcon ? "icon" : "no icon");
+            const COLORREF fresh = RGB(10, 200, 30);
+            int element = COLOR_WINDOW;
+            SetSysColors(1, &element, &fresh);
+            COLORREF strip = CLR_INVALID;
+            for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(20)) {
+                HDC dc = GetDC(w);
+                strip = GetPixel(dc, 2, 1);
+                ReleaseDC(w, dc);
+                if (strip == fresh) break;
+            }
+            SetSysColors(1, &element, &gPreviewOldWindowColour);
+            seen.Note(strip == fresh ? "new colour" : "old colour");
+        }
+    };
+    PreviewScript script = {Seen::Run, 700, {}};
+    Answer1147 z = ClosePreviewed(a.value, script);
+    EXPECT_EQ(0u, z.value);
+    ASSERT_EQ(2u, script.seen.notes.size());
+    EXPECT_EQ("icon", script.seen.notes[0]);
+    EXPECT_EQ("new colour", script.seen.notes[1]) << "the button strip repainted in the new window colour";
+}
+
 TEST_F(PrintJob, PreviewPrintsThroughTheDialog) {
     gPrtDlgHook = PreviewDialogs;
     Answer1147 a = OpenTitled("@QovTest", "", "", 0);
@@ -1349,6 +1354,41 @@ HWND MakePanelStandIn(HWND* top) {
                          nullptr, nullptr, nullptr);
 }
 
+// A window's client pixels, top row first, as 0x00RRGGBB.
+std::vector<DWORD> ClientPixels(HWND w, int* width, int* height) {
+    RECT rc;
+    GetClientRect(w, &rc);
+    *width = rc.right, *height = rc.bottom;
+    std::vector<DWORD> out(static_cast<size_t>(rc.right) * rc.bottom);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), rc.right, -rc.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = GetDC(w), mem = CreateCompatibleDC(dc);
+    HBITMAP bm = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, bm);
+    BitBlt(mem, 0, 0, rc.right, rc.bottom, dc, 0, 0, SRCCOPY);
+    GdiFlush();
+    for (size_t i = 0; i < out.size(); i++) out[i] = static_cast<const DWORD*>(bits)[i] & 0xFFFFFF;
+    SelectObject(mem, old);
+    DeleteObject(bm);
+    DeleteDC(mem);
+    ReleaseDC(w, dc);
+    return out;
+}
+
+// With the sheet larger than the view and scrolled into it, the view's last
+// row and last column lie inside the sheet: an outline drawn there (the
+// sheet cut to the view and framed) blackens them.
+bool ViewEdgesOutlined(HWND w) {
+    int width, height;
+    std::vector<DWORD> px = ClientPixels(w, &width, &height);
+    if (width < 2 || height < 2) return false;
+    int row = 0, column = 0;
+    for (int x = 0; x < width; x++) row += px[static_cast<size_t>(height - 1) * width + x] == 0;
+    for (int y = 0; y < height; y++) column += px[static_cast<size_t>(y) * width + width - 1] == 0;
+    return row * 10 >= width * 9 || column * 10 >= height * 9;
+}
+
 TEST_F(PrintJob, PreviewInAPanel) {
     CreateDirectoryA(kOutDir, nullptr);
     Answer1147 a = OpenTitled("QovTest", "out\\panel.spl", "", 0);
@@ -1406,6 +1446,9 @@ TEST_F(PrintJob, PreviewInAPanel) {
     EXPECT_GT(vRange, 0) << "a vertical range at 400 %";
     PrevPanelCommand(&gPanelSlot, 12, 2);
     EXPECT_EQ(10, PrevPanelCommand(&gPanelSlot, 9, 6)) << "a line down";
+    InvalidateRect(panel, nullptr, TRUE);
+    UpdateWindow(panel);
+    EXPECT_FALSE(ViewEdgesOutlined(panel)) << "the sheet's outline stands at its own edges, not the view's";
     PrevPanelCommand(&gPanelSlot, 11, vRange + 1);
     EXPECT_EQ(10, PrevPanelCommand(&gPanelSlot, 9, 6)) << "beyond the range: ignored";
     EXPECT_EQ(0, PrevPanelFree(&gPanelSlot));

@@ -598,4 +598,58 @@ TEST(SpoolFile, OlderFilesAreReadTheirWay) {
     }
 }
 
+// Image records by their DIB's shape: run-length pixels are kept as their
+// biSizeImage bytes, bit fields with their three masks; shapes the device
+// could not take back are refused when the record is read.
+TEST(SpoolFile, ImageShapesByCompression) {
+    struct Case {
+        uint16_t bits;
+        uint32_t compression;
+        int32_t height;
+        uint32_t colors, pixelBytes;
+        bool ok;
+        const char* why;
+    };
+    const Case cases[] = {
+        {8, 1, 20, 4, 202, true, "run-length 8-bit: its bytes"},
+        {4, 2, 20, 16, 90, true, "run-length 4-bit"},
+        {4, 1, 20, 4, 202, false, "run-length 8 on 4-bit pixels"},
+        {8, 1, -20, 4, 202, false, "run-length data is never top-down"},
+        {8, 1, 20, 0, 202, false, "run-length pixels without a palette"},
+        {16, 3, 20, 3, 40 * 20 * 2, true, "bit fields with their masks"},
+        {16, 3, 20, 0, 40 * 20 * 2, false, "bit fields without masks"},
+        {8, 4, 20, 4, 202, false, "JPEG compression"},
+    };
+    for (const Case& c : cases) {
+        uint8_t header[kSpoolDibHeader] = {};
+        SetU32(header, kSpoolDibHeader);
+        SetU32(header + 4, 40);
+        SetU32(header + 8, static_cast<uint32_t>(c.height));
+        header[12] = 1;
+        header[14] = static_cast<uint8_t>(c.bits);
+        SetU32(header + 16, c.compression);
+        std::vector<uint8_t> palette(4 * c.colors, 0x11), pixels(c.pixelBytes, 0x22);
+        SpoolImage img = {};
+        img.top = 1, img.bottom = 2, img.left = 3, img.right = 4;
+        img.dib = header;
+        img.palette = palette.data();
+        img.colors = c.colors;
+        img.pixels = pixels.data();
+        img.pixelBytes = c.pixelBytes;
+        File f;
+        SpoolWriter w;
+        SpoolWriterInit(&w, &f.io, true, false);
+        ASSERT_EQ(0, SpoolBeginPage(&w, Page(), "Shapes", '.'));
+        ASSERT_EQ(0, SpoolWriteImage(&w, img, nullptr, false));
+        ASSERT_EQ(0, SpoolFinish(&w));
+        SpoolReader r = {};
+        ASSERT_EQ(0, SpoolReadHeader(&r, &f.io, '.')) << c.why;
+        SpoolRecord rec;
+        SpoolDecode d = SpoolDecodeRecord(r.page, r.pageLen, kSpoolPageRecord, &rec);
+        EXPECT_EQ(c.ok ? kSpoolDecodeOk : kSpoolDecodeBad, d) << c.why;
+        if (d == kSpoolDecodeOk) EXPECT_EQ(c.pixelBytes, rec.pixelBytes) << c.why;
+        SpoolReaderFree(&r);
+    }
+}
+
 }  // namespace

@@ -57,3 +57,26 @@ inline int32_t PrtTestInfoRequest(uint32_t code, uint32_t arg1, uint32_t arg2, u
     *answer = nullptr;
     return PrtInfoRequest(code, &sm, answer);
 }
+
+// Wine's spooler writes the port LPT1: (the test printers' port) to the Unix
+// file named under HKCU\Software\Wine\Printing\Spooler. While one of these
+// lives that file is /dev/full: the spooler then fails every document at its
+// end (EndDoc 0, EndDocPrinter FALSE) while pages still succeed.
+struct FullSpoolerPort {
+    HKEY key = nullptr;
+    char old[MAX_PATH] = "";
+    DWORD oldLen = 0;
+    FullSpoolerPort() {
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Printing\\Spooler", 0, KEY_READ | KEY_WRITE, &key))
+            return;
+        oldLen = sizeof old;
+        if (RegQueryValueExA(key, "LPT1:", nullptr, nullptr, reinterpret_cast<BYTE*>(old), &oldLen)) oldLen = 0;
+        static const char kFull[] = "/dev/full";
+        RegSetValueExA(key, "LPT1:", 0, REG_SZ, reinterpret_cast<const BYTE*>(kFull), sizeof kFull);
+    }
+    ~FullSpoolerPort() {
+        if (!key) return;
+        if (oldLen) RegSetValueExA(key, "LPT1:", 0, REG_SZ, reinterpret_cast<const BYTE*>(old), oldLen);
+        RegCloseKey(key);
+    }
+};

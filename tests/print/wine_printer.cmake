@@ -15,6 +15,19 @@ set_tests_properties(print_job_test PROPERTIES FIXTURES_REQUIRED print_printer F
   RUN_SERIAL TRUE)
 set_property(TEST print_job_test APPEND PROPERTY ENVIRONMENT "GTEST_FILTER=-NoPrinter.*")
 
+# Pictures printed through the program's own start-up wiring (the Pict
+# object's image as the client hands it over): ImageMagick draws them first.
+add_executable(print_pict_test print_pict_test.cpp ${PROJECT_SOURCE_DIR}/app/wiring.cpp)
+target_include_directories(print_pict_test PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+target_link_libraries(print_pict_test PRIVATE qov_com qov_com_res qov_forms qov_graphics qov_graphics_res qov_controls
+  qov_print qov_image qov_webview qov_gui qov_objects qov_objcore qov_session qov_base qov_util qov_dep_gtest_main)
+add_dependencies(print_pict_test qov_com_res_build qov_graphics_res_build)
+add_test(NAME print_pict_images COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/make_pictures.sh ${print_out})
+set_tests_properties(print_pict_images PROPERTIES FIXTURES_SETUP print_pictures TIMEOUT 60)
+add_test(NAME print_pict_test COMMAND print_pict_test WORKING_DIRECTORY ${print_out})
+set_tests_properties(print_pict_test PROPERTIES FIXTURES_REQUIRED "print_printer;print_pictures"
+  FIXTURES_SETUP print_output RUN_SERIAL TRUE RESOURCE_LOCK qov_mouse TIMEOUT 300)
+
 add_test(NAME print_check_output
   COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/check_output.py ${print_out}/out)
 set_tests_properties(print_check_output PROPERTIES FIXTURES_REQUIRED print_output TIMEOUT 120)
@@ -38,7 +51,8 @@ add_test(NAME print_e2e_demo
 # PDF files with passwords, information and attachments, direct and spooled.
 add_test(NAME print_e2e_pdf
   COMMAND ${e2e} ${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf.txt ${print_out} ${print_out}/e2e-pdf
-    written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_direct.expect written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_spooled.expect)
+    written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_direct.expect written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_spooled.expect
+    log:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_log.txt)
 set_tests_properties(print_e2e_jobs print_e2e_demo print_e2e_pdf PROPERTIES FIXTURES_REQUIRED print_printer TIMEOUT 180
   RESOURCE_LOCK qov_test_printer_capture)
 

@@ -37,7 +37,11 @@
 //   raw HEX                                  bytes sent as they are
 //   close                                    the server closes the connection
 //   sleep MS
+//   answered-within MS                       the last expect's message came at most
+//                                            MS after the last send
 //   exit CODE                                the client must end with this code
+//   expect-peak-memory below MB              the client's largest commit so far is
+//                                            under MB megabytes (Windows builds)
 //   screenshot FILE                          the screen as a 24-bit BMP in FILE
 //   expect-window "TITLE" STATE              a top window with that title is
 //                                            visible, hidden or absent (waits up
@@ -55,9 +59,10 @@
 //   page-drag SEL DX DY                      for the client when not given)
 //   page-expect SEL WHAT "VALUE"             a check that must come true within
 //                                            3 s: WHAT is exists, absent, text, value,
-//                                            class, attr:NAME, css:NAME,
+//                                            class, attr:NAME, css:NAME, prop:NAME,
 //                                            px:left/top/width/height or pixel
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
+//   page-quit                                the page host ends itself at once
 //   post-message / send-message / mouse / keys / expect-pixel aimed at a
 //   window by a captured $NAME handle: see "Targeted window steps" below
 //   click "TITLE" "BUTTON"                   posts BM_CLICK to the button of that
@@ -126,7 +131,7 @@ static void CloseSock(Sock s) { close(s); }
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
-                kStepClick, kStepSetText, kStepMeasure, kStepAtMost };
+                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepMeasure, kStepAtMost };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -154,6 +159,12 @@ struct Step {
 };
 
 static bool gSwapped = false;
+#ifdef _WIN32
+static HANDLE gChild = nullptr;  // the client --client started
+#else
+static pid_t gChild = 0;
+#endif
+static size_t gPeakMemory = 0;   // the client's largest commit seen, in bytes (sampled)
 static int gTimeoutSec = 20;
 static int gFailures = 0;
 static bool gLenient = false;   // --lenient: a hostile replay, answers unchecked
@@ -273,6 +284,10 @@ static std::string Word(const std::string& w) { return !w.empty() && w[0] == '"'
 // The control command of a page step, kept as its JSON text.
 static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>& w, Step* st) {
     auto q = [](const std::string& t) { return PageControlQuote(t); };
+    if (cmd == "page-quit" && w.size() == 1) {
+        st->text = "{\"cmd\":\"quit\"}";
+        return true;
+    }
     if (w.size() < 2) return false;
     std::string sel = q(Word(w[1]));
     if (cmd == "page-click" || cmd == "page-dblclick") {
@@ -454,6 +469,14 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 st.text = w[1];
                 ok = ParseFields({"u32", w[2]}, 0, &st);
             }
+        } else if (cmd == "answered-within") {
+            st.kind = kStepAnsweredWithin;
+            ok = w.size() == 2 && ParseNum(w[1], &v);
+            st.type = static_cast<uint32_t>(v);
+        } else if (cmd == "expect-peak-memory") {
+            st.kind = kStepExpectPeakMemory;
+            ok = w.size() == 3 && w[1] == "below" && ParseNum(w[2], &v) && v > 0;
+            st.args[0] = v;
         } else if (cmd == "sleep" || cmd == "exit") {
             st.kind = cmd == "sleep" ? kStepSleep : kStepExit;
             ok = w.size() == 2 && ParseNum(w[1], &v);
@@ -1220,7 +1243,28 @@ static void RunTargetedStep(const Step& st) {
 static void RunTargetedStep(const Step& st) { Fail(st.line, "window steps need the Windows build of the server"); }
 #endif
 
+// The client's largest commit so far against a limit of the step, in
+// megabytes: the larger of the system's peak and the sampler's (Wine reports
+// the peak as the current commit).
+static void CheckPeakMemory(const Step& st) {
+#ifdef _WIN32
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    if (!gChild || !GetProcessMemoryInfo(gChild, &pmc, sizeof pmc)) {
+        Fail(st.line, "the client's memory cannot be read");
+        return;
+    }
+    const size_t peakMb = std::max(static_cast<size_t>(pmc.PeakPagefileUsage), gPeakMemory) >> 20;
+    Note("   client peak commit %zu MB", peakMb);
+    if (peakMb >= static_cast<size_t>(st.args[0])) Fail(st.line, "the client's peak commit is %zu MB", peakMb);
+#else
+    Fail(st.line, "expect-peak-memory needs the Windows build");
+#endif
+}
+
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point lastSend = Clock::now(), lastAnswer = Clock::now();
     std::vector<uint8_t> bundle;
     bool inBundle = false;
     uint32_t bundleCount = 0;
@@ -1243,6 +1287,7 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             } else {
                 SendStep(st, m.data(), m.size());
             }
+            lastSend = Clock::now();
             break;
         }
         case kStepBundleBegin:
@@ -1261,6 +1306,16 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         case kStepExpect: {
             std::vector<uint8_t> m;
             if (NextMsg(st, &m)) CheckMsg(st, m);
+            lastAnswer = Clock::now();
+            break;
+        }
+        case kStepAnsweredWithin: {
+            // A bound that is itself what the scene tests (a refusal that must come quickly).
+            long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(lastAnswer - lastSend).count();
+            if (ms < 0 || ms > static_cast<long long>(st.type))
+                Fail(st.line, "the answer took %lld ms, more than %u", ms, st.type);
+            else
+                Note("   answered within %lld ms", ms);
             break;
         }
         case kStepExpectBundle: {
@@ -1315,6 +1370,9 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             break;
         case kStepExit:
             *exitWanted = static_cast<int>(st.type);
+            break;
+        case kStepExpectPeakMemory:
+            CheckPeakMemory(st);
             break;
         case kStepScreenshot:
         case kStepExpectWindow:
@@ -1403,7 +1461,6 @@ static Sock AcceptEither(Sock s4, Sock s6, int seconds) {
 // --lenient: the client's exit is judged, not the answers.
 static int gLimitSec = 0;                  // --limit: how long the client may take to end
 static long long gMemLimitMb = 512;        // --mem-limit
-static size_t gPeakMemory = 0;             // the client's largest commit seen, in bytes
 
 // Exception statuses are the exit code of a process that crashed: NTSTATUS
 // errors (0xC0000005 access violation, 0xC00000FD stack overflow, 0xC0000409
@@ -1432,7 +1489,6 @@ static int HostileVerdict(int code, int limit) {
 }
 
 #ifdef _WIN32
-static HANDLE gChild = nullptr;
 static bool StartClient(const std::string& cmd) {
     STARTUPINFOA si = {};
     si.cb = sizeof(si);
@@ -1457,7 +1513,7 @@ static int WaitClient(int seconds) {
 // Samples the client's commit while it runs (a process that has ended reports none).
 static volatile bool gSampling = false;
 static void SampleClientMemory() {
-    constexpr DWORD kSampleMs = 100;
+    constexpr DWORD kSampleMs = 20;
     while (gSampling) {
         PROCESS_MEMORY_COUNTERS pmc = {};
         pmc.cb = sizeof pmc;
@@ -1505,7 +1561,6 @@ static void RunMeasureStep(const Step& st) {
 }
 #else
 static void RunMeasureStep(const Step& st) { Fail(st.line, "measure needs the Windows build of the server"); }
-static pid_t gChild = 0;
 static bool StartClient(const std::string& cmd) {
     gChild = fork();
     if (gChild < 0) return false;
@@ -1631,7 +1686,7 @@ int main(int argc, char** argv) {
     }
 #ifdef _WIN32
     std::thread sampler;
-    if (spawned && gLenient) {
+    if (spawned) {
         gSampling = true;
         sampler = std::thread(SampleClientMemory);
     }

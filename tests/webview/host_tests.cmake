@@ -63,3 +63,21 @@ qov_webview_scene(bars webview-bars-page.txt)
 qov_webview_twin(toolbar webview-toolbar.txt)
 qov_webview_scene(status webview-status.txt)
 qov_webview_twin(menus webview-menus.txt)
+
+# The web view's failures, each a scene with its log checked (failures.sh): a
+# page that stops answering, a page host that ends, a Chromium that cannot
+# start, a client killed mid-session (no folder left behind).
+add_test(NAME webview_failures
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/failures.sh ${CMAKE_BINARY_DIR}/qovserver.exe ${CMAKE_BINARY_DIR}/qovtervex.exe
+          ${PROJECT_SOURCE_DIR}/tests/server/scripts
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(webview_failures PROPERTIES TIMEOUT 300 FAIL_REGULAR_EXPRESSION "FAIL")
+
+# The page on the screen, driven by SendInput only (onscreen.sh): the host
+# window's client area equals the page's own picture pixel for pixel.
+add_test(NAME webview_onscreen
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/onscreen.sh ${CMAKE_BINARY_DIR}/qovserver.exe ${CMAKE_BINARY_DIR}/qovtervex.exe
+          ${PROJECT_SOURCE_DIR}/tests/server/scripts
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(webview_onscreen PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL"
+  RESOURCE_LOCK qov_mouse RUN_SERIAL TRUE)

@@ -15,5 +15,6 @@ if read -r -t 30 line <&"${HOST[0]}"; then port=${line#listening }; fi
 if [ -z "$port" ]; then
   echo "page host did not start:"; cat "$log"; exit 1
 fi
-export QOVCS_WVRUNTIME=pagehost QOVCS_WVHOSTPORT="$port"
+# QOV_PAGEHOST_PID: the benchmark measures the host's CPU with its browser's.
+export QOVCS_WVRUNTIME=pagehost QOVCS_WVHOSTPORT="$port" QOV_PAGEHOST_PID="$host_pid"
 wine "$@"

@@ -135,7 +135,8 @@ uint32_t gWebQueryNumber;
 
 static const char kQueryNumberMember[] = "qn";
 static const char kLogName[] = "WebView";
-static const uint32_t kQueryNumberRoom = 32;   // ", \"qn\": 4294967295}" and the NUL
+static const uint32_t kQueryNumberRoom = 32;
+static const uint32_t kLoggedPostChars = 120;  // of a post that went unanswered   // ", \"qn\": 4294967295}" and the NUL
 
 static uint32_t NextQueryNumber() {
     if (++gWebQueryNumber == 0) gWebQueryNumber = 1;
@@ -152,6 +153,15 @@ static bool AddQueryNumber(TextBuf* text, uint32_t number) {
     if (n <= 0 || static_cast<uint32_t>(n) >= kQueryNumberRoom) return false;
     text->length += static_cast<uint32_t>(n) - 1;
     return true;
+}
+
+uint32_t gWebFailedSends;
+
+uint32_t WebViewFailedSends() { return gWebFailedSends; }
+
+bool WebViewDownFor(ObjectRecord* rec) {
+    void* host = rec ? WebViewHostForObject(rec) : nullptr;
+    return host && gWebHooks.hostDown && gWebHooks.hostDown(host);
 }
 
 static void PumpTurnForReply() {
@@ -173,10 +183,16 @@ JsonValue* WebViewMsgSend(bool wait) {
     uint32_t number = NextQueryNumber();
     if (!AddQueryNumber(&gSendText, number)) return nullptr;
     if (gWebHooks.setThreadCodePage) gWebHooks.setThreadCodePage(kUtf8CodePage);
-    if (gWebHooks.postText) gWebHooks.postText(gCurWebView, gSendText.data);
+    int32_t posted = gWebHooks.postText ? gWebHooks.postText(gCurWebView, gSendText.data) : 0;
     // The reply an earlier query handed to its caller: that caller is done.
     if (gWebReply) WebViewJsonFree(gWebReply);
     gWebReply = nullptr;
+    if (posted < 0) {
+        // The host refused the post (its view is not answering or gone, and
+        // says so in the log): no answer can come, so none is waited for.
+        gWebFailedSends++;
+        return nullptr;
+    }
     if (!wait) return nullptr;
     // Restored, not set: a send inside an outer send's wait must not let the
     // event fetch start while the outer wait is still running.
@@ -191,6 +207,11 @@ JsonValue* WebViewMsgSend(bool wait) {
     }
     gSendWait = me.outer;
     gWebFetchAllowed = previous;
+    if (!me.reply) {
+        gWebFailedSends++;
+        DebugLogWrite(kLogName, "page did not answer post %u within the reply wait: %.*s", number,
+                      static_cast<int>(kLoggedPostChars), gSendText.data);
+    }
     // An inner send's reply still in the slot belonged to a caller inside the
     // pump turn, which has finished with it.
     if (gWebReply) WebViewJsonFree(gWebReply);

@@ -64,8 +64,16 @@ struct WebChannelHooks {
     uint32_t (*sysColor)(uint32_t index);                     // gColorTable
     int32_t (*dateTimeFormat)(const ObjectRecord* rec);       // Format property of an EditDateTime
     const char* (*programDir)();                              // with its trailing '\'
+    bool (*hostDown)(void* host);                             // not answering or gone (null: never)
 };
 extern WebChannelHooks gWebHooks;
+
+// Sends that failed (the host refused the post) or whose answer did not come
+// within the reply wait; the object operations answer -52 when theirs did.
+extern uint32_t gWebFailedSends;
+uint32_t WebViewFailedSends();
+// The web view an object's messages go to is not answering or gone.
+bool WebViewDownFor(ObjectRecord* rec);
 
 // ---- Outgoing ---------------------------------------------------------------------
 void WebViewMsgEnd();

@@ -150,7 +150,8 @@ int32_t CreateViaWebView(uint32_t type, uint32_t kind, ObjectCreateRecord* cr, O
         if (!(w->style[1] & kWindowWebHostBit) && !cr->webObject) return 0;
         host = w->webHost;
     }
-    if (!host) return kWebNoHost;
+    // A host whose view is not answering or has ended makes nothing.
+    if (!host || (gWebHooks.hostDown && gWebHooks.hostDown(host))) return kWebNoHost;
     int32_t result = 0;
     ObjectRecord* parent = type == kTypeWindow || named ? window : nullptr;
     *out = WebViewCreateObject(type, host, parent, kind, cr, &result);

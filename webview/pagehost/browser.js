@@ -1,5 +1,11 @@
 // browser.js - starts Debian's Chromium headless through playwright-core, in a
 // fresh profile, with the web-view shim installed in every page.
+//
+// Everything the browser leaves in the temporary directory goes into one
+// session folder, qovwv-<pid>-XXXXXX (the profile, Chromium's own temporary
+// files, Playwright's artifacts): it is removed when the host ends however it
+// ends, and a later host removes the folders of hosts that are gone without
+// doing so (killed outright), never one whose process still runs.
 'use strict';
 const fs = require('fs');
 const os = require('os');
@@ -8,6 +14,7 @@ const { chromium } = require('playwright-core');
 const { installWebViewShim } = require('./shim');
 
 const kChromium = process.env.QOV_CHROMIUM || '/usr/bin/chromium';
+const kSessionPrefix = 'qovwv-';
 // No network but the package registries: nothing in the browser may call out.
 const kArgs = [
   '--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
@@ -15,22 +22,80 @@ const kArgs = [
   '--allow-file-access-from-files',
 ];
 
+function processAlive(pid) {
+  try {
+    process.kill(pid, 0);
+    return true;
+  } catch (e) {
+    return e.code === 'EPERM';
+  }
+}
+
+// Session folders of hosts of this user whose process is gone.
+function removeLeftovers(tmp = os.tmpdir()) {
+  let names = [];
+  try { names = fs.readdirSync(tmp); } catch (e) { return []; }
+  const removed = [];
+  for (const name of names) {
+    const m = /^qovwv-(\d+)-[A-Za-z0-9]{6}$/.exec(name);
+    if (!m || Number(m[1]) === process.pid || processAlive(Number(m[1]))) continue;
+    const full = path.join(tmp, name);
+    try {
+      if (fs.statSync(full).uid !== process.getuid()) continue;
+      fs.rmSync(full, { recursive: true, force: true });
+      removed.push(full);
+    } catch (e) { /* gone meanwhile, or not ours */ }
+  }
+  return removed;
+}
+
+const sessions = new Set();
+function removeSessionsNow() {
+  for (const dir of sessions) fs.rmSync(dir, { recursive: true, force: true });
+  sessions.clear();
+}
+// The last word on every way out: a normal end, process.exit, a signal
+// handler's exit, an uncaught error.
+process.on('exit', removeSessionsNow);
+
 async function launchBrowser() {
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-profile-'));
-  const context = await chromium.launchPersistentContext(profile, {
-    executablePath: kChromium,
-    headless: true,
-    args: kArgs,
-    viewport: { width: 800, height: 600 },
-  });
+  removeLeftovers();
+  const session = fs.mkdtempSync(path.join(os.tmpdir(), `${kSessionPrefix}${process.pid}-`));
+  sessions.add(session);
+  const profile = path.join(session, 'profile');
+  const tmp = path.join(session, 'tmp');
+  fs.mkdirSync(tmp);
+  // Playwright makes its artifacts folder in os.tmpdir() while it launches.
+  const keptTmp = process.env.TMPDIR;
+  process.env.TMPDIR = tmp;
+  let context;
+  try {
+    context = await chromium.launchPersistentContext(profile, {
+      executablePath: kChromium,
+      headless: true,
+      args: kArgs,
+      env: { ...process.env, TMPDIR: tmp },
+      viewport: { width: 800, height: 600 },
+    });
+  } catch (e) {
+    sessions.delete(session);
+    fs.rmSync(session, { recursive: true, force: true });
+    throw e;
+  } finally {
+    if (keptTmp === undefined) delete process.env.TMPDIR;
+    else process.env.TMPDIR = keptTmp;
+  }
   await context.addInitScript(installWebViewShim);
   return {
     context,
+    session,
+    onGone(fn) { context.on('close', fn); },
     async close() {
       await context.close().catch(() => {});
-      fs.rmSync(profile, { recursive: true, force: true });
+      sessions.delete(session);
+      fs.rmSync(session, { recursive: true, force: true });
     },
   };
 }
 
-module.exports = { launchBrowser };
+module.exports = { launchBrowser, removeLeftovers };

@@ -4,11 +4,11 @@
 // "page" (the number of the view, from 1, in the order the client made them)
 // or by "sel", a selector the page holds (the newest such page wins).
 //
-// Commands: echo {text}; eval {js}; click and dblclick {sel, button,
+// Commands: echo {text}; quit (the host ends at once); eval {js}; click and dblclick {sel, button,
 // modifiers}; type {sel, text}; press {sel, key}; drag {sel, dx, dy}; wait
 // {sel, timeout}; screenshot {file, sel?}; pixel {x, y} or {sel} (the centre of
 // the element); expect {sel, what, value, timeout} with what one of "exists",
-// "absent", "text", "value", "class", "attr:NAME", "css:NAME", "px:left|top|width|
+// "absent", "text", "value", "class", "attr:NAME", "css:NAME", "prop:NAME", "px:left|top|width|
 // height" (the element's box in the page), "pixel". Answers {ok: true, ...} or
 // {ok: false, error}.
 'use strict';
@@ -16,6 +16,8 @@ const net = require('net');
 const zlib = require('zlib');
 
 const kDefaultTimeoutMs = 3000;
+// What runs once a command's answer has been written (a symbol: not sent).
+const kAfterAnswer = Symbol('after answer');
 const kPollMs = 50;
 
 // The colour of a 1 by 1 PNG: whatever the row's filter, a single pixel's
@@ -37,7 +39,7 @@ function pngPixel(png) {
   return '#' + [r, g, b].map((v) => v.toString(16).padStart(2, '0')).join('');
 }
 
-function startControl({ pages, log = () => {} }) {
+function startControl({ pages, log = () => {}, quit = null }) {
   async function pageFor(cmd) {
     if (typeof cmd.page === 'number') {
       const p = pages()[cmd.page - 1];
@@ -75,6 +77,7 @@ function startControl({ pages, log = () => {} }) {
     if (what === 'class') return await el.getAttribute('class');
     if (what.startsWith('attr:')) return await el.getAttribute(what.slice(5));
     if (what.startsWith('css:')) return await el.evaluate((e, n) => getComputedStyle(e).getPropertyValue(n), what.slice(4));
+    if (what.startsWith('prop:')) return await el.evaluate((e, n) => String(e[n]), what.slice(5));
     if (what.startsWith('px:')) {
       const box = await el.boundingBox();
       if (!box) return null;
@@ -102,6 +105,10 @@ function startControl({ pages, log = () => {} }) {
     switch (cmd.cmd) {
       case 'echo':
         return { text: cmd.text };
+      case 'quit':
+        // The host ends itself once the answer is out.
+        if (!quit) throw new Error('quit is not offered here');
+        return { [kAfterAnswer]: quit };
       case 'eval': {
         const page = await pageFor(cmd);
         return { value: await page.evaluate((js) => String((0, eval)(js)), String(cmd.js)) };
@@ -183,7 +190,7 @@ function startControl({ pages, log = () => {} }) {
             answer = { ok: false, error: String(e && e.message ? e.message : e) };
           }
           log(`control ${line} -> ${JSON.stringify(answer)}`);
-          if (!socket.destroyed) socket.write(JSON.stringify(answer) + '\n');
+          if (!socket.destroyed) socket.write(JSON.stringify(answer) + '\n', answer[kAfterAnswer]);
         });
       }
     });

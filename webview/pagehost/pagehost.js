@@ -5,13 +5,17 @@
 // Frames both ways: u32 little-endian payload length, one type byte, payload.
 // Client to host: 'N' navigate (UTF-8 URL), 'P' post (UTF-8 text), 'B' bounds
 // (u32 width, u32 height), 'C' background (A, R, G, B), 'F' focus, 'M' parent
-// moved, 'X' close. Host to client: 'W' a page message (UTF-8), 'K' a post was
-// carried out (sent after every message the page posted while handling it).
+// moved, 'X' close, 'I' the user's input in the view's window (UTF-8 JSON, see
+// input.js; replayed at once, never behind a post). Host to client: 'W' a page
+// message (UTF-8), 'K' a post was carried out (sent after every message the
+// page posted while handling it), 'S' a picture of the page (PNG, the page's
+// size, one page pixel a window pixel), sent whenever the page's look changed.
 'use strict';
 const fs = require('fs');
 const net = require('net');
 const { launchBrowser } = require('./browser');
 const { startControl } = require('./control');
+const { startScreen } = require('./input');
 
 const kMaxFrame = 64 << 20;
 
@@ -37,6 +41,7 @@ function serveConnection(socket, context, log, pages) {
   let pending = Buffer.alloc(0);
   let closed = false;
   let background = null;
+  let screen = null;
 
   const send = (type, payload) => { if (!closed) socket.write(frame(type, payload)); };
   const queue = (fn) => { chain = chain.then(fn).catch((e) => log(`view error: ${e.message}`)); };
@@ -65,6 +70,7 @@ function serveConnection(socket, context, log, pages) {
       const at = pages.indexOf(opened);
       if (at >= 0) pages.splice(at, 1);
     });
+    screen = await startScreen(page, (png) => send('S', png), log);
     await page.exposeFunction('__qovWake', () => queue(drain));
     page.on('load', () => queue(applyBackground));
     page.on('pageerror', (e) => log(`page error: ${e.message}`));
@@ -97,7 +103,7 @@ function serveConnection(socket, context, log, pages) {
         if (body.length >= 4) { background = [...body.subarray(0, 4)]; await applyBackground(); }
         break;
       case 'F':
-        if (page) await page.bringToFront();
+        if (screen) await screen.focus(true);
         break;
       case 'M':
         break;
@@ -118,20 +124,31 @@ function serveConnection(socket, context, log, pages) {
       const type = String.fromCharCode(pending[4]);
       const body = Buffer.from(pending.subarray(5, 5 + n));
       pending = pending.subarray(5 + n);
+      if (type === 'I') {
+        if (screen) screen.input(body.toString('utf8'));
+        continue;
+      }
       queue(() => handle(type, body));
     }
   });
   const finish = () => {
     if (closed) return;
     closed = true;
-    queue(async () => { if (page) await page.close().catch(() => {}); page = null; });
+    queue(async () => {
+      if (screen) await screen.stop();
+      if (page) await page.close().catch(() => {});
+      page = null;
+    });
   };
   socket.on('close', finish);
   socket.on('error', finish);
 }
 
-async function startPageHost({ port = 0, log = () => {}, controlFile = process.env.QOV_PAGEHOST_CONTROL_FILE } = {}) {
+async function startPageHost({ port = 0, log = () => {}, controlFile = process.env.QOV_PAGEHOST_CONTROL_FILE,
+  onBrowserGone = () => {} } = {}) {
   const browser = await launchBrowser();
+  let closing = false;
+  browser.onGone(() => { if (!closing) onBrowserGone(); });
   const sockets = new Set();
   const pages = [];
   let watcher = () => {};
@@ -146,7 +163,7 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   // The tests' control connection, when a file is named for its port.
   let control = null;
   if (controlFile) {
-    control = await startControl({ pages: () => pages, log });
+    control = await startControl({ pages: () => pages, log, quit: () => process.exit(kQuitStatus) });
     fs.writeFileSync(controlFile + '.tmp', String(control.port));
     fs.renameSync(controlFile + '.tmp', controlFile);
   }
@@ -155,6 +172,7 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
     onConnections(fn) { watcher = fn; },
     pageCount() { return pages.length; },
     async close() {
+      closing = true;
       for (const s of sockets) s.destroy();
       if (control) await control.close();
       await new Promise((resolve) => server.close(resolve));
@@ -165,10 +183,19 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
 
 module.exports = { startPageHost, mapUrl, frame };
 
+// The host's own end on the control command "quit": at once, as if killed (its
+// clients see their connections close), but still without leaving files.
+const kQuitStatus = 3;
+
 // With --exit-when-idle the host ends itself once its views are all closed
 // (or none came): the client that started it does not have to stop it.
 const kIdleFirstMs = 60000;
 const kIdleAfterMs = 5000;
+// A port file nobody has taken (the client deletes it once read) means the
+// client that started the host is gone: the host then ends.
+const kPortUnreadMs = 10000;
+const kPortPollMs = 500;
+const kStopGraceMs = 5000;
 
 if (require.main === module) {
   const args = process.argv.slice(2);
@@ -177,16 +204,48 @@ if (require.main === module) {
   const portFile = valueOf('--port-file');
   const verbose = args.includes('--verbose');
   const idleExit = args.includes('--exit-when-idle');
-  startPageHost({ port, log: verbose ? (t) => console.error(t) : () => {} }).then((host) => {
+  // A host that cannot start says why in its port file, so the client that
+  // waits there stops at once; the same line goes to stderr.
+  const fail = (reason) => {
+    console.error(`page host failed: ${reason}`);
+    if (portFile) {
+      try {
+        fs.writeFileSync(portFile + '.tmp', `failed: ${String(reason).split('\n')[0]}`);
+        fs.renameSync(portFile + '.tmp', portFile);
+      } catch (e) { /* the client gives up after its own wait */ }
+    }
+    process.exit(1);
+  };
+  let host = null;
+  // A browser that does not close in time is left to end with its pipe.
+  const stop = () => {
+    setTimeout(() => process.exit(0), kStopGraceMs).unref();
+    return (host ? host.close() : Promise.resolve()).finally(() => process.exit(0));
+  };
+  process.on('SIGTERM', stop);
+  process.on('SIGINT', stop);
+  process.on('SIGHUP', stop);
+  process.on('uncaughtException', (e) => { console.error(`page host error: ${e && e.stack}`); process.exit(1); });
+  startPageHost({
+    port, log: verbose ? (t) => console.error(t) : () => {},
+    // Chromium crashed or was killed: the views are dead, and so is the host.
+    onBrowserGone: () => { console.error('page host: the browser ended'); process.exit(1); },
+  }).then((started) => {
+    host = started;
     console.log(`listening ${host.port}`);
     // Written whole under another name first, so a reader never sees half a number.
     if (portFile) {
       fs.writeFileSync(portFile + '.tmp', String(host.port));
       fs.renameSync(portFile + '.tmp', portFile);
     }
-    const stop = () => host.close().then(() => process.exit(0));
-    process.on('SIGTERM', stop);
-    process.on('SIGINT', stop);
+    if (idleExit && portFile) {
+      const written = Date.now();
+      const poll = setInterval(() => {
+        if (!fs.existsSync(portFile)) clearInterval(poll);
+        else if (Date.now() - written > kPortUnreadMs) stop();
+      }, kPortPollMs);
+      poll.unref();
+    }
     if (idleExit) {
       let timer = setTimeout(stop, kIdleFirstMs);
       host.onConnections((count) => {
@@ -194,8 +253,5 @@ if (require.main === module) {
         if (count === 0) timer = setTimeout(stop, kIdleAfterMs);
       });
     }
-  }).catch((e) => {
-    console.error(`page host failed: ${e.message}`);
-    process.exit(1);
-  });
+  }).catch((e) => fail(e && e.message ? e.message : e));
 }

@@ -102,7 +102,7 @@ HGLOBAL PictGlobal() {
 }
 
 class TestDocument : public IOleObject, public IPersistStorage, public IViewObject2, public IDataObject,
-                     public IDispatch {
+                     public IDispatch, public IOleInPlaceObject {
 public:
     virtual ~TestDocument() {
         if (site_) site_->Release();
@@ -119,6 +119,8 @@ public:
             *out = static_cast<IViewObject2*>(this);
         else if (IsEqualIID(iid, IID_IDataObject)) *out = static_cast<IDataObject*>(this);
         else if (IsEqualIID(iid, IID_IDispatch)) *out = static_cast<IDispatch*>(this);
+        else if (IsEqualIID(iid, IID_IOleInPlaceObject) || IsEqualIID(iid, IID_IOleWindow))
+            *out = static_cast<IOleInPlaceObject*>(this);
         if (!*out) return E_NOINTERFACE;
         AddRef();
         return S_OK;
@@ -159,7 +161,7 @@ public:
     STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite*, LONG, HWND, LPCRECT) override {
         lastVerb_ = verb;
         Note("DoVerb(" + std::to_string(verb) + ")");
-        return S_OK;
+        return verb == OLEIVERB_UIACTIVATE ? UIActivate() : S_OK;
     }
     STDMETHODIMP EnumVerbs(IEnumOLEVERB** out) override {
         *out = new VerbEnum();
@@ -342,7 +344,58 @@ public:
         }
     }
 
+    // ---- IOleWindow / IOleInPlaceObject: a windowless document activated in
+    // place and in the UI by verb OLEIVERB_UIACTIVATE.
+    STDMETHODIMP GetWindow(HWND*) override { return E_FAIL; }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP InPlaceDeactivate() override {
+        UIDeactivate();
+        if (!inPlace_) return S_OK;
+        inPlace_ = false;
+        IOleInPlaceSite* ips = InPlaceSite();
+        if (ips) {
+            ips->OnInPlaceDeactivate();
+            ips->Release();
+        }
+        Note("InPlaceDeactivate");
+        return S_OK;
+    }
+    STDMETHODIMP UIDeactivate() override {
+        if (!uiActive_) return S_OK;
+        uiActive_ = false;
+        IOleInPlaceSite* ips = InPlaceSite();
+        if (ips) {
+            ips->OnUIDeactivate(FALSE);
+            ips->Release();
+        }
+        Note("UIDeactivate");
+        return S_OK;
+    }
+    STDMETHODIMP SetObjectRects(LPCRECT, LPCRECT) override { return S_OK; }
+    STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
+
 private:
+    IOleInPlaceSite* InPlaceSite() {
+        IOleInPlaceSite* s = nullptr;
+        if (site_) site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&s));
+        return s;
+    }
+    HRESULT UIActivate() {
+        IOleInPlaceSite* ips = InPlaceSite();
+        if (!ips) return E_UNEXPECTED;
+        HRESULT hr = S_OK;
+        if (!inPlace_) {
+            hr = ips->CanInPlaceActivate() == S_OK ? ips->OnInPlaceActivate() : E_FAIL;
+            inPlace_ = SUCCEEDED(hr);
+        }
+        if (inPlace_ && !uiActive_) {
+            hr = ips->OnUIActivate();
+            uiActive_ = SUCCEEDED(hr);
+            Note("UIActivate");
+        }
+        ips->Release();
+        return hr;
+    }
     static LONG ArgLong(VARIANT* v) {
         VARIANT x;
         VariantInit(&x);
@@ -397,6 +450,7 @@ private:
     std::string state_ = "new";
     LONG lastVerb_ = -100;
     RECT lastDraw_ = {};
+    bool inPlace_ = false, uiActive_ = false;
     std::vector<std::string> log_;
 };
 

@@ -26,24 +26,33 @@ after(async () => {
 function connect() {
   const socket = net.connect(host.port, '127.0.0.1');
   const frames = [];
+  const pictures = [];   // 'S' frames: the page's look, apart from the channel's frames
   let waiters = [];
   let buf = Buffer.alloc(0);
   socket.on('data', (d) => {
     buf = Buffer.concat([buf, d]);
     while (buf.length >= 5 && buf.length >= 5 + buf.readUInt32LE(0)) {
       const n = buf.readUInt32LE(0);
-      frames.push({ type: String.fromCharCode(buf[4]), text: buf.subarray(5, 5 + n).toString('utf8') });
+      const type = String.fromCharCode(buf[4]);
+      if (type === 'S') pictures.push(Buffer.from(buf.subarray(5, 5 + n)));
+      else frames.push({ type, text: buf.subarray(5, 5 + n).toString('utf8') });
       buf = buf.subarray(5 + n);
     }
     waiters = waiters.filter((w) => !w());
   });
   const until = (pred) => new Promise((resolve, reject) => {
     const t = setTimeout(() => reject(new Error('timed out; frames: ' + JSON.stringify(frames))), 10000);
-    const check = () => { if (pred(frames)) { clearTimeout(t); resolve(frames); return true; } return false; };
+    const check = () => { if (pred(frames, pictures)) { clearTimeout(t); resolve(frames); return true; } return false; };
     if (!check()) waiters.push(check);
   });
   const send = (type, payload) => socket.write(frame(type, payload));
-  return { socket, frames, until, send };
+  const query = async (js) => {
+    frames.length = 0;
+    send('P', JSON.stringify({ action: 30, js }));
+    await until((f) => f.some((x) => x.type === 'K'));
+    return JSON.parse(frames[0].text).res;
+  };
+  return { socket, frames, pictures, until, send, query };
 }
 
 test('client URLs on drive Z: map to host paths', () => {
@@ -80,6 +89,64 @@ test('navigate, loaded notice, query reply before its acknowledgement, resize', 
   c.frames.length = 0;
   c.send('P', JSON.stringify({ action: 30, js: 'setTimeout(() => QovPostEvent({name: "C9", ev: 4}), 10); 1' }));
   await c.until((f) => f.some((x) => x.text === '{"action":56}'));
+  c.send('X');
+  await new Promise((r) => c.socket.on('close', r));
+});
+
+// The width and height in a PNG's header.
+function pngSize(png) {
+  assert.equal(png.toString('latin1', 1, 4), 'PNG');
+  return [png.readUInt32BE(16), png.readUInt32BE(20)];
+}
+
+test('the look of the page: a picture the size of the view after each change, input replayed as trusted events', async () => {
+  const c = connect();
+  const size = Buffer.alloc(8);
+  size.writeUInt32LE(320, 0);
+  size.writeUInt32LE(200, 4);
+  c.send('B', size);
+  c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
+  await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
+  await c.query('document.body.insertAdjacentHTML("beforeend", ' +
+    '\'<input id="E1" style="position:absolute;left:10px;top:10px;width:100px;height:20px">\'); 1');
+  // A change the page shows makes a new picture; an unchanged page sends none.
+  await c.until((f, p) => p.length > 0);
+  c.pictures.length = 0;
+  await c.query('document.body.style.background = "rgb(1, 2, 3)"; 1');
+  await c.until((f, p) => p.length > 0);
+  assert.deepEqual(pngSize(c.pictures[c.pictures.length - 1]), [320, 200]);
+
+  await c.query('window.__ev = []; ["mousedown", "click", "dblclick", "keydown", "input"].forEach((t) => ' +
+    'document.addEventListener(t, (e) => __ev.push(t + ":" + e.isTrusted))); 1');
+  const input = (m) => c.send('I', JSON.stringify(m));
+  // A double click as the window reports it: down, up, double-click down, up.
+  for (const clicks of [1, 2]) {
+    input({ t: 'm', type: 'down', button: 'left', x: 50, y: 20, clicks });
+    input({ t: 'm', type: 'up', button: 'left', x: 50, y: 20, clicks });
+  }
+  // Keys: a key down without text, then its character: typed once.
+  for (const ch of 'hi') {
+    input({ t: 'k', type: 'down', vk: ch.toUpperCase().charCodeAt(0) });
+    input({ t: 'c', text: ch });
+    input({ t: 'k', type: 'up', vk: ch.toUpperCase().charCodeAt(0) });
+  }
+  let got = '';
+  const want = 'mousedown:true click:true mousedown:true click:true dblclick:true ' +
+    'keydown:true input:true keydown:true input:true|hi';
+  for (let i = 0; i < 50 && got !== want; i++) {
+    got = await c.query('__ev.join(" ") + "|" + document.getElementById("E1").value');
+    if (got !== want) await new Promise((r) => setTimeout(r, 50));
+  }
+  assert.equal(got, want);
+  // The wheel scrolls the page under the pointer.
+  await c.query('document.body.insertAdjacentHTML("beforeend", \'<div style="height:3000px"></div>\'); 1');
+  input({ t: 'm', type: 'wheel', x: 100, y: 100, dy: 300 });
+  let scrolled = '0';
+  for (let i = 0; i < 50 && scrolled === '0'; i++) {
+    scrolled = String(await c.query('Math.round(scrollY)'));
+    if (scrolled === '0') await new Promise((r) => setTimeout(r, 50));
+  }
+  assert.notEqual(scrolled, '0');
   c.send('X');
   await new Promise((r) => c.socket.on('close', r));
 });

@@ -1,0 +1,68 @@
+# scenelib.sh - sourced by the web-view scene tests: each scene runs from a
+# copy of the program (its debug log and outputs are the scene's own), with
+# the client's default runtime starting the page host itself; the page hosts a
+# scene started must end and leave no session folder (qovwv-PID-*) behind.
+# Sourced with the test's arguments: SERVER CLIENT SCRIPTS.
+server=$1 client=$2 scripts=$3
+build=$(dirname "$client")
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+winpath() { echo "Z:$1" | tr / '\\'; }
+fail() { echo "FAIL: $*"; exit 1; }
+tmpdir=${TMPDIR:-/tmp}
+
+# Polls for a condition (a command) up to a deadline in seconds.
+wait_for() {
+  local seconds=$1; shift
+  local end=$((SECONDS + seconds))
+  until "$@"; do
+    [ $SECONDS -lt $end ] || return 1
+    sleep 0.2
+  done
+}
+
+# The page hosts started from this scene's copy of the program.
+host_pids() { pgrep -f "$1/qovwv_host/pagehost.js" || true; }
+no_session_folders() {
+  local pid
+  for pid in $1; do
+    compgen -G "$tmpdir/qovwv-$pid-*" >/dev/null && return 1
+  done
+  return 0
+}
+no_hosts_left() { [ -z "$(host_pids "$1")" ]; }
+
+# Copies the program beside its page files into a folder of its own.
+prepare() {
+  local dir=$work/$1
+  mkdir -p "$dir"
+  cp "$client" "$dir/"
+  cp -r "$build/qovwv_html" "$dir/"
+  cp -R "$build/qovwv_host" "$dir/"
+  echo "$dir"
+}
+
+# Runs one scene; the page hosts it started are watched while it runs.
+scene() {
+  local name=$1 script=$2; shift 2
+  local dir; dir=$(prepare "$name")
+  local rc=0
+  (cd "$dir" && env "$@" wine "$server" --timeout 30 \
+      --client "$(winpath "$dir/qovtervex.exe") -deb $name" "$(winpath "$scripts/$script")") \
+      >"$dir/session.log" 2>&1 &
+  local run=$!
+  local seen=""
+  while kill -0 $run 2>/dev/null; do
+    seen="$seen $(host_pids "$dir")"
+    sleep 0.2
+  done
+  wait $run || rc=$?
+  tr -d '\r' <"$dir/session.log" >&2
+  [ "$rc" -eq 0 ] && ! grep -q FAIL "$dir/session.log" || fail "scene $name"
+  wait_for 30 no_hosts_left "$dir" || fail "$name: its page host is still running"
+  no_session_folders "$seen" || fail "$name: a page host left its folder in $tmpdir"
+  echo "$dir"
+}
+
+log_has() { grep -qF "$2" "$1/qovtervex.log" || { cat "$1/qovtervex.log"; fail "the log lacks: $2"; }; }
+

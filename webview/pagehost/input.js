@@ -1,0 +1,95 @@
+// input.js - the page as the user sees and drives it: a DevTools protocol
+// session per page sends a PNG picture of the page whenever its look changes
+// (screencast, each picture acknowledged so the next can come), and replays the
+// user's mouse, wheel and key input from the view's window as trusted input.
+//
+// Input frames are JSON objects: {t:"m", type:"down"|"up"|"move"|"wheel", x,
+// y, button:"left"|"middle"|"right"|"none", clicks, dx, dy, mods}; {t:"k",
+// type:"down"|"up", vk, mods}; {t:"c", text, mods}; {t:"f", on}. mods: 1 Alt, 2
+// Ctrl, 4 Meta, 8 Shift. Key downs carry no text: the window's WM_CHAR comes
+// as a "c" frame of its own (text on both would type every character twice).
+'use strict';
+
+// Virtual-key codes whose key has a name of its own; letters and digits get
+// theirs from the character frames.
+const kKeyNames = {
+  8: 'Backspace', 9: 'Tab', 13: 'Enter', 16: 'Shift', 17: 'Control', 18: 'Alt', 27: 'Escape', 32: ' ',
+  33: 'PageUp', 34: 'PageDown', 35: 'End', 36: 'Home', 37: 'ArrowLeft', 38: 'ArrowUp', 39: 'ArrowRight',
+  40: 'ArrowDown', 45: 'Insert', 46: 'Delete',
+};
+for (let f = 1; f <= 12; f++) kKeyNames[111 + f] = `F${f}`;
+
+const kMouseTypes = { down: 'mousePressed', up: 'mouseReleased', move: 'mouseMoved', wheel: 'mouseWheel' };
+const kButtonBits = { left: 1, right: 2, middle: 4 };
+
+async function startScreen(page, onPicture, log = () => {}) {
+  const cdp = await page.context().newCDPSession(page);
+  let stopped = false;
+  let inputChain = Promise.resolve();
+  let buttons = 0;
+
+  cdp.on('Page.screencastFrame', (f) => {
+    if (stopped) return;
+    cdp.send('Page.screencastFrameAck', { sessionId: f.sessionId }).catch(() => {});
+    onPicture(Buffer.from(f.data, 'base64'));
+  });
+  // The page thinks it has the focus while its window has it: carets blink
+  // and focus rings show although the browser has no window of its own.
+  await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: true });
+  await cdp.send('Page.startScreencast', { format: 'png', everyNthFrame: 1 });
+
+  function mouse(m) {
+    const type = kMouseTypes[m.type];
+    if (!type) return null;
+    const button = m.button || 'none';
+    if (m.type === 'down') buttons |= kButtonBits[button] || 0;
+    if (m.type === 'up') buttons &= ~(kButtonBits[button] || 0);
+    const ev = { type, x: m.x, y: m.y, modifiers: m.mods || 0, buttons };
+    if (type === 'mouseWheel') Object.assign(ev, { deltaX: m.dx || 0, deltaY: m.dy || 0, button: 'none' });
+    else Object.assign(ev, { button, clickCount: m.clicks || (type === 'mouseMoved' ? 0 : 1) });
+    return cdp.send('Input.dispatchMouseEvent', ev);
+  }
+
+  function key(k) {
+    const ev = {
+      type: k.type === 'down' ? 'rawKeyDown' : 'keyUp', windowsVirtualKeyCode: k.vk, nativeVirtualKeyCode: k.vk,
+      modifiers: k.mods || 0,
+    };
+    if (kKeyNames[k.vk]) ev.key = kKeyNames[k.vk];
+    return cdp.send('Input.dispatchKeyEvent', ev);
+  }
+
+  function character(c) {
+    const text = String(c.text || '');
+    return cdp.send('Input.dispatchKeyEvent', {
+      type: 'char', text, unmodifiedText: text, key: text === '\r' ? 'Enter' : text, modifiers: c.mods || 0,
+    });
+  }
+
+  return {
+    // One input frame, replayed in order behind the ones before it.
+    input(json) {
+      let m;
+      try { m = JSON.parse(json); } catch (e) { return; }
+      inputChain = inputChain.then(() => {
+        if (stopped) return null;
+        if (m.t === 'm') return mouse(m);
+        if (m.t === 'k') return key(m);
+        if (m.t === 'c') return character(m);
+        if (m.t === 'f') return this.focus(!!m.on);
+        return null;
+      }).catch((e) => log(`input error: ${e.message}`));
+    },
+    async focus(on) {
+      await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: on }).catch(() => {});
+      if (on) await page.bringToFront().catch(() => {});
+    },
+    async stop() {
+      stopped = true;
+      await cdp.send('Page.stopScreencast').catch(() => {});
+      await cdp.detach().catch(() => {});
+    },
+  };
+}
+
+module.exports = { startScreen };
