@@ -501,6 +501,8 @@ STDMETHODIMP CGenObject::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 
+static void GenObjLeaveForm(CGenObject* g);
+
 CGenObject::~CGenObject() {
     ReleaseAndClear(stream);
     delete ambient;
@@ -514,7 +516,7 @@ CGenObject::~CGenObject() {
     AutoClientFree(a);
     ReleaseAndClear(itemMoniker);
     ReleaseAndClear(containerMoniker);
-    ReleaseAndClear(formOle);
+    GenObjLeaveForm(this);
 }
 
 ULONG GenObjAddRef(CGenObject* g) { return g ? g->AddRef() : 0; }
@@ -575,7 +577,10 @@ CGenObject* GenObjNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* sto
     if (!g) return nullptr;
     g->window = SiteWindow(window);
     g->formOle = OleFormOf(window);
-    if (g->formOle) g->formOle->AddRef();
+    if (g->formOle) {
+        g->formOle->AddRef();
+        g->formOle->objects++;
+    }
     g->itemId = reinterpret_cast<uintptr_t>(g);
     // The form support is tested before its moniker is read.
     if (!g->formOle) {
@@ -1300,6 +1305,7 @@ void GenObjRelease(CGenObject* g) {
     g->object = nullptr;
     g->control = nullptr;
     g->window = nullptr;
+    GenObjLeaveForm(g);
     g->Release();
 }
 
@@ -1699,20 +1705,39 @@ STDMETHODIMP CQovFormOleSupport::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 
-CQovFormOleSupport::~CQovFormOleSupport() {
-    ReleaseAndClear(moniker);
-    ReleaseAndClear(root);
-    ReleaseAndClear(saved);
-    ReleaseAndClear(savedBytes);
-    delete frame;
-    delete items;
-    ReleaseAndClear(font);
-    if (drop) {
-        if (dropRegistered && drop->Window() && drop->Window()->hwnd) RevokeDragDrop(drop->Window()->hwnd);
+// What a form support holds of its own: the storages (the root is a temporary
+// file), the moniker, the font and the drop target. They go once the window
+// and every object made in it are gone, even while a control still holds the
+// frame or the item container it was given (which keep only the shell).
+static void FormSupportShed(CQovFormOleSupport* f) {
+    ReleaseAndClear(f->moniker);
+    ReleaseAndClear(f->root);
+    ReleaseAndClear(f->saved);
+    ReleaseAndClear(f->savedBytes);
+    ReleaseAndClear(f->font);
+    if (CQovDropTgt* drop = f->drop) {
+        f->drop = nullptr;
+        if (f->dropRegistered && drop->Window() && drop->Window()->hwnd) RevokeDragDrop(drop->Window()->hwnd);
+        f->dropRegistered = false;
         CoLockObjectExternal(drop, FALSE, TRUE);
         drop->Release();
-        drop = nullptr;
     }
+}
+
+CQovFormOleSupport::~CQovFormOleSupport() {
+    FormSupportShed(this);
+    delete frame;
+    delete items;
+}
+
+// An object lets go of its window's form support (its release, or its end).
+static void GenObjLeaveForm(CGenObject* g) {
+    CQovFormOleSupport* f = g->formOle;
+    if (!f) return;
+    g->formOle = nullptr;
+    if (f->objects) f->objects--;
+    if (!f->objects && f->windowGone) FormSupportShed(f);
+    f->Release();
 }
 
 static void UpdateFont(CQovFormOleSupport* f) {
@@ -1782,6 +1807,8 @@ void OleFormRelease(ObjectRecord* window) {
     if (f->frame) f->frame->Detach();
     if (f->drop) f->drop->Detach();
     f->window = nullptr;
+    f->windowGone = true;
+    if (!f->objects) FormSupportShed(f);
     f->Release();
 }
 

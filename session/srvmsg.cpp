@@ -361,11 +361,23 @@ void SrvMsgInitTables() {
     gSrvMsg2000s[kMsgDesignMode - 2000] = OnDesignMode;
 }
 
+// Requests that end a wait or the session: served at any depth, so a server
+// that nested too deep can still unwind (hide or destroy the modal window,
+// wait or poll again to end an event's nest, end the session).
+static bool EndsAWait(uint32_t type) {
+    return type == kMsgEndSession || type == kMsgObjHide || type == kMsgObjDestroy || type == kMsgEventPoll ||
+           type == kMsgEventWait || type == kMsgEventWaitTimed;
+}
+
 void ProcessSrvMsg(const SrvMsg* m) {
     gSession.curSeq = m->seq;
     ReplyReset();
     int32_t rc;
     uint32_t t = m->type;
+    if (gHandling > kRequestNestMax && !EndsAWait(t)) {
+        PostAnswer(kMsgAnswer, kErrNestTooDeep);
+        return;
+    }
     // Result items (property and method requests): their answer is built first.
     bool itemAnswer = t >= kMsgObjPropQuery && t <= kMsgObjOleProp;
     if (itemAnswer) ItemAnswerBegin();

@@ -75,6 +75,14 @@
 //                                            10 s for the window and the button
 //   set-text "TITLE" ID "TEXT"               sets the text of child ID of that
 //                                            top window (waits as click does)
+//   repeat N ... end-repeat                  the steps between, N times in all
+//   measure NAME WHAT ["PATTERN"]            keeps a count of the client as $NAME:
+//                                            WHAT is handles (its open handles),
+//                                            memory-kb (its commit) or files (the
+//                                            files in the temporary folder that
+//                                            match PATTERN, "*" when not given)
+//   expect-at-most NAME LIMIT                $NAME must not exceed LIMIT (a number
+//                                            or $BASE+N): flat counts over a long run
 // Time is explicit: a step that waits for a state (expect-window, expect-class,
 // expect-value, expect-pixel, page-expect, click, set-text) takes "within MS"
 // at its end for a deadline of its own. The wait ends as soon as the state is
@@ -133,7 +141,8 @@ static void CloseSock(Sock s) { close(s); }
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
-                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue };
+                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepMeasure,
+                kStepAtMost };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -375,6 +384,9 @@ static bool ParseExpectValue(const std::vector<std::string>& w, Step* st) {
     return TargetedNumber(w[1], "object", st) && TargetedNumber(w[2], "value", st);
 }
 
+// Counts of the client process (defined with the client's process below).
+static void RunMeasureStep(const Step& st);
+
 static bool ParseScript(const char* path, std::vector<Step>* steps) {
     std::ifstream in(path);
     if (!in) {
@@ -383,10 +395,29 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
     }
     std::string line;
     int n = 0;
+    size_t repeatFrom = 0;
+    long long repeatTimes = 0;   // 0: not inside repeat ... end-repeat
     while (std::getline(in, line)) {
         n++;
         std::vector<std::string> w = SplitWords(line);
         if (w.empty()) continue;
+        if (w[0] == "repeat" || w[0] == "end-repeat") {
+            bool open = w[0] == "repeat";
+            long long times = 0;
+            if (open ? (repeatTimes || w.size() != 2 || !ParseNum(w[1], &times) || times < 1) : !repeatTimes) {
+                printf("script line %d cannot be read: %s\n", n, line.c_str());
+                return false;
+            }
+            if (open) {
+                repeatFrom = steps->size();
+                repeatTimes = times;
+                continue;
+            }
+            std::vector<Step> body(steps->begin() + static_cast<long>(repeatFrom), steps->end());
+            for (long long k = 1; k < repeatTimes; k++) steps->insert(steps->end(), body.begin(), body.end());
+            repeatTimes = 0;
+            continue;
+        }
         Step st = {};
         st.line = n;
         st.seq = -1;
@@ -478,6 +509,22 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 st.text = w[1].substr(1);
                 std::string text = w[3].substr(1);
                 st.raw.assign(text.begin(), text.end());
+            }
+        } else if (cmd == "measure") {
+            st.kind = kStepMeasure;
+            ok = (w.size() == 3 || w.size() == 4) && w[1][0] != '"' &&
+                 (w[2] == "handles" || w[2] == "memory-kb" || w[2] == "files");
+            if (ok) {
+                st.text = w[1];
+                st.raw.assign(w[2].begin(), w[2].end());
+                st.fields.push_back(Field{"text", 0, 0, w.size() == 4 ? Word(w[3]) : "*", ""});
+            }
+        } else if (cmd == "expect-at-most") {
+            st.kind = kStepAtMost;
+            ok = w.size() == 3 && w[1][0] != '"';
+            if (ok) {
+                st.text = w[1];
+                ok = ParseFields({"u32", w[2]}, 0, &st);
             }
         } else if (cmd == "answered-within") {
             st.kind = kStepAnsweredWithin;
@@ -1470,6 +1517,18 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         case kStepExpectValue:
             ExpectValue(st);
             break;
+        case kStepMeasure:
+            RunMeasureStep(st);
+            break;
+        case kStepAtMost: {
+            long long limit = 0;
+            auto it = gVars.find(st.text);
+            if (it == gVars.end()) Fail(st.line, "$%s was not measured before", st.text.c_str());
+            else if (FieldNum(st, st.fields[0], &limit) && static_cast<long long>(it->second) > limit)
+                Fail(st.line, "$%s is %u, more than %lld", st.text.c_str(), it->second, limit);
+            else Note("   $%s = %u, at most %lld", st.text.c_str(), it->second, limit);
+            break;
+        }
         }
     }
     return gFailures ? 1 : 0;
@@ -1592,7 +1651,45 @@ static void SampleClientMemory() {
         Sleep(kSampleMs);
     }
 }
+static uint32_t CountTempFiles(const std::string& pattern) {
+    char dir[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof dir, dir);
+    if (!n || n >= sizeof dir) return 0;
+    std::string spec = std::string(dir) + pattern;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(spec.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    uint32_t count = 0;
+    do count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+    return count;
+}
+static void RunMeasureStep(const Step& st) {
+    std::string what(st.raw.begin(), st.raw.end());
+    uint32_t value = 0;
+    bool ok = gChild != nullptr;
+    if (ok && what == "handles") {
+        DWORD count = 0;
+        ok = GetProcessHandleCount(gChild, &count) != 0;
+        value = count;
+    } else if (ok && what == "memory-kb") {
+        PROCESS_MEMORY_COUNTERS pmc = {};
+        pmc.cb = sizeof pmc;
+        ok = GetProcessMemoryInfo(gChild, &pmc, sizeof pmc) != 0;
+        value = static_cast<uint32_t>(pmc.PagefileUsage >> 10);
+    } else if (ok) {
+        value = CountTempFiles(st.fields[0].text);
+    }
+    if (!ok) {
+        Fail(st.line, "the client's %s cannot be measured", what.c_str());
+        return;
+    }
+    gVars[st.text] = value;
+    Note("   $%s = %u (%s)", st.text.c_str(), value, what.c_str());
+}
 #else
+static void RunMeasureStep(const Step& st) { Fail(st.line, "measure needs the Windows build of the server"); }
 static bool StartClient(const std::string& cmd) {
     gChild = fork();
     if (gChild < 0) return false;
