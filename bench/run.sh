@@ -4,8 +4,9 @@
 # from Debian's plasma-workspace-wallpapers (installed here when missing) and
 # on a browser screenshot; then, under Wine, the form loader and saver, the
 # automation calls, the session benchmark (start-up, round trips, object
-# creation) and the spool file benchmark (on the test printer).
-# Usage: bench/run.sh [image|forms|automation|session|spool ...]   (all when none is named)
+# creation), the spool file benchmark (on the test printer) and the web view
+# (through the wire against native objects, in the page host and on the screen).
+# Usage: bench/run.sh [image|forms|automation|session|spool|webview ...]   (all when none is named)
 # "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb and the Wine
 # server included, which start here); QOV_BENCH_ROUNDS sets the rounds,
 # QOV_BENCH_SIZES the object counts of the creation benchmark.
@@ -13,7 +14,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 host=$here/build/host/bench
 win=$here/build/win32
-what=${*:-image forms automation session spool}
+what=${*:-image forms automation session spool webview}
 rounds=${QOV_BENCH_ROUNDS:-7}
 echo "CPUs: $(nproc)"
 
@@ -87,6 +88,11 @@ for w in $what; do
     echo "== spool file under Wine"
     sh "$here/tests/print/setup_printer.sh" "$win/tests/print/qovprtsetup.exe" "$tmp/printer" >/dev/null
     (cd "$tmp" && wine "$win/bench/spool_bench.exe" --rounds "$rounds")
+    ;;
+  webview)
+    wine_env
+    echo "== web view under Wine (the page host started here)"
+    (cd "$win" && bash "$here/tests/webview/run-with-pagehost.sh" ./webview_bench.exe "Z:$win/qovtervex.exe")
     ;;
   esac
 done
