@@ -14,6 +14,7 @@
 #include "com/ribbon.h"
 #include "controls/controls.h"
 #include "forms/formload.h"
+#include "forms/formsave.h"
 #include "graphics/graphics.h"
 #include "graphics/image/imageload.h"
 #include "objects/color.h"
@@ -30,6 +31,7 @@
 #include "session/session.h"
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/controls/webtoolbar.h"
 #include "webview/controls/webstatusbar.h"
 #include "webview/core/webchannel.h"
@@ -93,11 +95,29 @@ static bool PrintPictImage(uint32_t pict, uint32_t mode, PrtImageInput* out) {
     return true;
 }
 
-// Pictures find bitmap resources of the form being loaded.
+// Pictures, and the web view's numbered images, find the resources of the
+// form being loaded.
 static bool PictFormResource(ObjectRecord* window, uint16_t kind, uint32_t number, const char* name, uint8_t** data,
                              uint32_t* size) {
     uint16_t flags = 0;
     return FormResGetData(window, kind, number, name, data, size, &flags);
+}
+
+// A form save reads the panels and buttons of bars of either mode.
+static uint32_t FormPanelCount(ObjectRecord* bar) {
+    return ObjectIsWebView(bar) ? WebStatusBarPanelCount(bar) : StatusBarPanelCount(bar);
+}
+static ObjectRecord* FormPanelAt(ObjectRecord* bar, uint32_t i) {
+    return ObjectIsWebView(bar) ? WebStatusBarPanelAt(bar, i) : StatusBarPanelAt(bar, i);
+}
+static uint32_t FormButtonCount(ObjectRecord* bar) {
+    return ObjectIsWebView(bar) ? WebToolBarButtonCount(bar) : ToolBarButtonCount(bar);
+}
+static ObjectRecord* FormButtonAt(ObjectRecord* bar, uint32_t i) {
+    return ObjectIsWebView(bar) ? WebToolBarButtonAt(bar, i) : ToolBarButtonAt(bar, i);
+}
+static bool FormPanelWinFlag1(ObjectRecord* panel) {
+    return ObjectIsWebView(panel) ? WebPanelWinFlag1(panel) : PanelWinFlag1(panel);
 }
 
 void InstallFacilities() {
@@ -128,9 +148,11 @@ void InstallFacilities() {
     gWebHooks.htmlControlHost = HtmlControlTwinHost;
     gWebHooks.htmlControlPage = HtmlControlTwinPage;
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
+    gFormCreatorHooks.webWindowMoved = WebWindowMovedForForm;
     gFormCreatorHooks.statusPanelCreate = StatusPanelCreate;
     gGraphicsHooks.statusBarAddPanel = StatusBarAddPanel;
     gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;
+    gFormSubObjectHooks = FormSubObjectHooks{FormPanelCount, FormPanelAt, FormButtonCount, FormButtonAt, FormPanelWinFlag1};
     gGuiHooks.printDialogCommand = PrintDialogCommand;
     gPrintObjectHooks.cleanup = PrtCleanup;
     gImageLoadHooks.fetch = ImageFetch;
@@ -144,6 +166,7 @@ void InstallFacilities() {
     gOlePictHooks.pictFromBitmap = PictCreateFromBitmap;
     gOlePictHooks.iconFromHandle = IconCreateFromHandle;
     gPictResourceHooks.formResource = PictFormResource;
+    gWebImageFormResource = PictFormResource;
 }
 
 void InstallMessageHandlers() {

@@ -120,7 +120,7 @@ double BareButtons(HWND parent, int n) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rounds = argc > 1 ? atoi(argv[1]) : 5;
+    int rounds = argc > 1 ? atoi(argv[1]) : 15;
     GuiInstallHooks();
     ControlsInstall();
     GraphicsInstall();

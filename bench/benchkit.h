@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
@@ -56,6 +57,20 @@ inline double BenchMedian(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// With QOV_BENCH_SUMMARY naming a file (bench/run.sh sets it), a ratio with
+// a goal is also appended there as one tab-separated line for the run's
+// summary table: name, min, median, max, goal, "met" or "missed" (the median
+// against the goal). A benchmark that reports its ratios its own way calls
+// this for each goal.
+inline void BenchSummaryLine(const char* name, double min, double median, double max, double goal) {
+    const char* path = getenv("QOV_BENCH_SUMMARY");
+    if (!path || !*path || goal <= 0) return;
+    FILE* f = fopen(path, "a");
+    if (!f) return;
+    fprintf(f, "%s\t%.2f\t%.2f\t%.2f\t%.2f\t%s\n", name, min, median, max, goal, median <= goal ? "met" : "missed");
+    fclose(f);
+}
+
 // One line: the median times of both sides (scaled by `per`, e.g. 1e6 / N for
 // microseconds an item), then min / median / max of the per-round ratios and
 // whether the median meets the goal (0: no goal).
@@ -70,4 +85,5 @@ inline void BenchReport(const char* name, const BenchResult& r, const char* refN
     if (goal > 0) printf("  (goal %.2f) %s", goal, med <= goal ? "ok" : "MISSED");
     printf("  [%zu rounds]\n", r.ratios.size());
     fflush(stdout);
+    BenchSummaryLine(name, *mm.first, med, *mm.second, goal);
 }

@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr int kRounds = 7;
+constexpr int kRounds = 15;
 constexpr uint32_t kObjects = 500;
 
 struct Row {

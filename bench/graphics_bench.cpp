@@ -1,15 +1,17 @@
 // graphics_bench.cpp - repaints a window of 500 shapes and lines through the
 // window layer's windowless paint path (the container's WM_PAINT, each
 // object's paint slot with its cached brush and pen) and draws the same 500
-// figures with plain GDI calls on a window's DC, and prints the time of each
-// and their ratio. Runs under Wine (cross build with -DQOV_BENCH=ON).
-// Usage: graphics_bench [rounds]
+// figures with plain GDI calls on a window's DC, the two in turns round by
+// round (20 repaints each a round), and prints the time of each and min /
+// median / max of their ratios. Runs under Wine (cross build with
+// -DQOV_BENCH=ON). Usage: graphics_bench [rounds]
 #include <windows.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
+#include "bench/benchkit.h"
 #include "controls/controls.h"
 #include "graphics/graphics.h"
 #include "objects/crstream.h"
@@ -88,8 +90,12 @@ void DrawPlain(HDC dc, HBRUSH* brushes, HPEN pen) {
 
 }  // namespace
 
+constexpr int kRepaintsPerRound = 20;
+constexpr double kGoal = 1.5;
+
 int main(int argc, char** argv) {
-    int rounds = argc > 1 ? atoi(argv[1]) : 200;
+    int rounds = argc > 1 ? atoi(argv[1]) : 15;
+    if (rounds < 1) return 2;
     GuiInstallHooks();
     ControlsInstall();
     GraphicsInstall();
@@ -104,20 +110,23 @@ int main(int argc, char** argv) {
     HPEN pen = CreatePen(PS_INSIDEFRAME, 1, 0);
     // Warm up both paths once.
     RedrawWindow(win->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    auto t0 = std::chrono::steady_clock::now();
-    for (int n = 0; n < rounds; ++n) RedrawWindow(win->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    GdiFlush();
-    double objects = Seconds(t0);
-    t0 = std::chrono::steady_clock::now();
-    for (int n = 0; n < rounds; ++n) {
-        HDC dc = GetDC(plain);
-        RECT all = {0, 0, kWidth, kHeight};
-        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        DrawPlain(dc, brushes, pen);
-        ReleaseDC(plain, dc);
-    }
-    GdiFlush();
-    double gdi = Seconds(t0);
+    BenchResult r = BenchInTurns(
+        rounds,
+        [&] {
+            for (int n = 0; n < kRepaintsPerRound; ++n)
+                RedrawWindow(win->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            GdiFlush();
+        },
+        [&] {
+            for (int n = 0; n < kRepaintsPerRound; ++n) {
+                HDC dc = GetDC(plain);
+                RECT all = {0, 0, kWidth, kHeight};
+                FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+                DrawPlain(dc, brushes, pen);
+                ReleaseDC(plain, dc);
+            }
+            GdiFlush();
+        });
     // The window layer's own cost of one repaint: an empty window of the same size.
     ObjectCreateRecord cr;
     CreateRecordReset(&cr);
@@ -127,15 +136,14 @@ int main(int argc, char** argv) {
     int32_t code = 0;
     ObjectRecord* empty = WindowObjectCreate(nullptr, &cr, &code);
     if (empty) ObjectActivate(empty, 0, 0, 0, 0);
-    t0 = std::chrono::steady_clock::now();
-    for (int n = 0; empty && n < rounds; ++n) RedrawWindow(empty->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    auto t0 = std::chrono::steady_clock::now();
+    for (int n = 0; empty && n < kRepaintsPerRound; ++n)
+        RedrawWindow(empty->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
     GdiFlush();
     double fixed = Seconds(t0);
-    printf("%d repaints of %d shapes and lines\n", rounds, kObjects);
-    printf("empty window repaint:  %.2f ms per repaint\n", fixed * 1000 / rounds);
-    printf("windowless paint path: %.2f ms per repaint\n", objects * 1000 / rounds);
-    printf("plain GDI calls:       %.2f ms per repaint\n", gdi * 1000 / rounds);
-    printf("ratio: %.2f (goal 1.5 or less)\n", gdi > 0 ? objects / gdi : 0.0);
+    printf("repaints of %d shapes and lines; an empty window repaints in %.2f ms\n", kObjects,
+           fixed * 1000 / kRepaintsPerRound);
+    BenchReport("windowless repaint", r, "plain GDI calls", kGoal, 1e3 / kRepaintsPerRound);
     for (HBRUSH b : brushes) DeleteObject(b);
     DeleteObject(pen);
     DestroyWindow(plain);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchkit.h"
+
 #include "controls/controls.h"
 #include "graphics/graphics.h"
 #include "graphics/image/dibutil.h"
@@ -64,10 +66,13 @@ int32_t SetScale(ObjectRecord* p, int32_t v) {
     return ObjectOpsOf(p)->setProp(p, &req);
 }
 
+constexpr double kFirstPaintGoal = 2.0;
+constexpr double kRepaintGoal = 1.2;
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    int rounds = argc > 1 ? atoi(argv[1]) : 10;
+    int rounds = argc > 1 ? atoi(argv[1]) : 21;
     if (rounds < 1) rounds = 1;
     GuiInstallHooks();
     ControlsInstall();
@@ -100,23 +105,24 @@ int main(int argc, char** argv) {
     ReleaseDC(nullptr, screen);
     HGDIOBJ old = SelectObject(dc, bmp);
 
-    double first = 0, halftone = 0, repaint = 0, bare = 0;
+    BenchResult firstPaint, repaints;
     for (int r = 0; r < rounds; r++) {
+        double first, halftone, repaint, bare;
         SetScale(p, kScale);   // drops the cached view
         auto t0 = std::chrono::steady_clock::now();
         ObjectOpsOf(p)->paint(p, dc, 0);
         GdiFlush();
-        first += Seconds(t0);
+        first = Seconds(t0);
         t0 = std::chrono::steady_clock::now();
         SetStretchBltMode(dc, HALFTONE);
         SetBrushOrgEx(dc, 0, 0, nullptr);
         StretchDIBits(dc, 0, 0, kViewW, kViewH, 0, 0, kPageW, kPageH, pict->bits, pict->dib, DIB_RGB_COLORS, SRCCOPY);
         GdiFlush();
-        halftone += Seconds(t0);
+        halftone = Seconds(t0);
         t0 = std::chrono::steady_clock::now();
         ObjectOpsOf(p)->paint(p, dc, 0);
         GdiFlush();
-        repaint += Seconds(t0);
+        repaint = Seconds(t0);
         if (!pict->viewInfo) {
             printf("no grey view was made\n");
             return 1;
@@ -126,12 +132,12 @@ int main(int argc, char** argv) {
         StretchDIBits(dc, 0, 0, vh.biWidth, vh.biHeight, 0, 0, vh.biWidth, vh.biHeight, pict->viewBits, pict->viewInfo,
                       DIB_RGB_COLORS, SRCCOPY);
         GdiFlush();
-        bare += Seconds(t0);
+        bare = Seconds(t0);
+        BenchAddRound(&firstPaint, first, halftone);
+        BenchAddRound(&repaints, repaint, bare);
     }
-    printf("first paint at 25 %%: %.2f ms, HALFTONE StretchDIBits: %.2f ms, ratio %.2f (goal <= 2)\n",
-           first * 1000 / rounds, halftone * 1000 / rounds, first / halftone);
-    printf("repaint: %.2f ms, bare StretchDIBits of the view: %.2f ms, ratio %.2f (goal <= 1.2)\n",
-           repaint * 1000 / rounds, bare * 1000 / rounds, repaint / bare);
+    BenchReport("picture first paint at 25%", firstPaint, "HALFTONE StretchDIBits", kFirstPaintGoal);
+    BenchReport("picture repaint", repaints, "bare StretchDIBits", kRepaintGoal);
     SelectObject(dc, old);
     DeleteObject(bmp);
     DeleteDC(dc);

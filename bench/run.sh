@@ -2,20 +2,26 @@
 # run.sh - runs the benchmarks of a built tree (scripts/build.sh all): the image
 # decoders on the host and under Wine, on generated pictures, on photographs
 # from Debian's plasma-workspace-wallpapers (installed here when missing) and
-# on a browser screenshot; then, under Wine, the form loader and saver, the
-# automation calls, the session benchmark (start-up, round trips, object
-# creation), the spool file benchmark (on the test printer) and the web view
-# (through the wire against native objects, in the page host and on the screen).
-# Usage: bench/run.sh [image|forms|automation|session|spool|webview ...]   (all when none is named)
+# on a browser screenshot; the PDF writer, pictures, subsetting and page
+# import on the host (against cairo, fontTools and libqpdf); then, under
+# Wine, the form loader and saver, the automation calls, the windowless
+# graphics, bars and picture paints, the session benchmark (start-up, round
+# trips, object creation), the printer file and the spool file (on the test
+# printer), and the web view (through the wire against native objects, in
+# the page host and on the screen; the page host started here). At the end, one
+# summary table: a line per goal with min / median / max of its per-round
+# ratios and whether the median meets it.
+# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|print|webview ...]   (all when none is named)
 # "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb and the Wine
-# server included, which start here); QOV_BENCH_ROUNDS sets the rounds,
-# QOV_BENCH_SIZES the object counts of the creation benchmark.
+# server included, which start here); QOV_BENCH_ROUNDS sets the rounds of the
+# benchmarks that take them from here, QOV_BENCH_SIZES the object counts of
+# the creation benchmark. A failing benchmark is reported and the run goes on.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 host=$here/build/host/bench
 win=$here/build/win32
-what=${*:-image forms automation session spool webview}
-rounds=${QOV_BENCH_ROUNDS:-7}
+what=${*:-image pdf forms automation graphics session print webview}
+rounds=${QOV_BENCH_ROUNDS:-15}
 echo "CPUs: $(nproc)"
 
 # The real material: photographs whose rows a real encoder filtered (mostly
@@ -56,43 +62,91 @@ wine_env() {
   wine_ready=1
 }
 
+# The summary: every benchmark appends a line per goal (name, min, median,
+# max, goal, met/missed, tab-separated; see BenchSummaryLine in benchkit.h)
+# to the file QOV_BENCH_SUMMARY names, under a line "== section" written here;
+# a benchmark that fails adds a line "FAILED ...".
+summary=$tmp/summary.tsv
+: > "$summary"
+section() {
+  echo "== $1"
+  printf '== %s\n' "$1" >> "$summary"
+}
+# Runs one benchmark (a host program, or "wine" and a Windows one); a failure
+# is noted in the summary and the run goes on.
+bench() {
+  local where=$summary rc=0
+  [ "$1" = wine ] || [ "$1" = wine_pagehost ] && where="Z:$summary"
+  QOV_BENCH_SUMMARY=$where "$@" || rc=$?
+  if [ "$rc" != 0 ]; then
+    echo "FAILED (exit $rc): $*"
+    printf 'FAILED (exit %s): %s\n' "$rc" "$*" >> "$summary"
+  fi
+}
+
+# A Windows program under Wine beside a page host of its own.
+wine_pagehost() { bash "$here/tests/webview/run-with-pagehost.sh" "$@"; }
+
 for w in $what; do
   case $w in
   image)
     material
-    echo "== image decoders, host"
-    "$host/image_bench" --rounds "$rounds" "${photos[@]}"
+    section "image decoders, host"
+    bench "$host/image_bench" --rounds "$rounds" "${photos[@]}"
     wine_env
-    echo "== image decoders, Windows build under Wine"
-    wine "$win/bench/image_bench.exe" --rounds "$rounds" "${photos[@]}"
+    section "image decoders, Windows build under Wine"
+    bench wine "$win/bench/image_bench.exe" --rounds "$rounds" "${photos[@]}"
+    ;;
+  pdf)
+    # The host benchmarks write their files into the current directory.
+    section "PDF writer, pictures, subsetting and page import, host"
+    (cd "$tmp" && bench "$host/pdf_bench" 200 "$rounds" && bench "$host/pdfimage_bench" 10 "$rounds" &&
+      bench "$host/pdfsubset_bench" "$rounds" && bench "$host/pdfimport_bench" "$rounds")
     ;;
   forms)
     wine_env
-    echo "== form loading and saving under Wine"
-    wine "$win/bench/forms_bench.exe"
-    wine "$win/bench/forms_save_bench.exe"
+    section "form loading and saving under Wine"
+    bench wine "$win/bench/forms_bench.exe"
+    bench wine "$win/bench/forms_save_bench.exe" "$rounds"
     ;;
   automation)
     wine_env
-    echo "== automation calls under Wine"
-    wine "$win/bench/automation_bench.exe"
+    section "automation calls under Wine"
+    bench wine "$win/bench/automation_bench.exe" "$rounds"
+    ;;
+  graphics)
+    wine_env
+    section "windowless graphics, bars and pictures under Wine"
+    bench wine "$win/graphics_bench.exe" "$rounds"
+    bench wine "$win/bars_bench.exe" "$rounds"
+    bench wine "$win/pict_bench.exe" "$rounds"
     ;;
   session)
     wine_env
-    echo "== session under Wine"
-    wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
+    section "session under Wine"
+    bench wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
       --rounds "$rounds" --sizes "${QOV_BENCH_SIZES:-100,1000,5000}"
     ;;
-  spool)
+  print)
     wine_env
-    echo "== spool file under Wine"
+    section "printer file and spool file under Wine"
+    (cd "$tmp" && bench wine "$win/bench/prtfile_bench.exe" 10 "$rounds")
     sh "$here/tests/print/setup_printer.sh" "$win/tests/print/qovprtsetup.exe" "$tmp/printer" >/dev/null
-    (cd "$tmp" && wine "$win/bench/spool_bench.exe" --rounds "$rounds")
+    (cd "$tmp" && bench wine "$win/bench/spool_bench.exe" --rounds "$rounds")
     ;;
   webview)
     wine_env
-    echo "== web view under Wine (the page host started here)"
-    (cd "$win" && bash "$here/tests/webview/run-with-pagehost.sh" ./webview_bench.exe "Z:$win/qovtervex.exe")
+    section "web view under Wine"
+    (cd "$win" && bench wine_pagehost ./webview_bench.exe "Z:$win/qovtervex.exe")
     ;;
   esac
 done
+
+# One table of every goal measured above.
+echo
+echo "== summary ($(nproc) CPUs available, $rounds rounds where set here)"
+awk -F '\t' '
+  /^== / { print; next }
+  /^FAILED/ { print "  " $0; next }
+  { printf "  %-40s min %6s  median %6s  max %6s   goal %5s  %s\n", $1, $2, $3, $4, $5, $6 }
+' "$summary"

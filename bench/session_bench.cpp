@@ -7,8 +7,11 @@
 //                ping-pong of the same frames with the peer;
 //   creation:    labels and top-level windows made by create requests (1401),
 //                N = 100, 1,000 and 5,000 a round, against the peer making the
-//                same windows on the same requests (destruction not timed).
-// Usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects]
+//                same windows on the same requests (destruction not timed);
+//   large frames: frames of 100 KB, 1 MB and 10 MB of a type neither side
+//                handles, each read whole and answered, against the peer
+//                reading the same frames with blocking reads.
+// Usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|frames]
 //        [--sizes N,N,...]
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -121,7 +124,39 @@ void BenchCreation(Side* client, uint32_t clientWindow, Side* peer, uint32_t pee
     BenchReport(name, r, "direct Win32 calls", goal, 1e6 / n, "us");
 }
 
-void BenchSession(bool roundTrips, bool objects, const std::vector<int>& sizes) {
+// Frames of each size, a fixed number of bytes a round on each side; the
+// client's receive buffer is grown first (1058) as a server would.
+void BenchFrames(Side* client, Side* peer) {
+    constexpr uint32_t kUnhandledType = 3999;
+    constexpr uint32_t kHeadroom = 64;
+    constexpr size_t kBytesPerRound = 20u << 20;
+    const size_t sizes[] = {100u << 10, 1u << 20, 10u << 20};
+    std::vector<uint8_t> grow;
+    BenchPutU32(&grow, uint32_t(sizes[2]) + kHeadroom);
+    if (Request(client->sock, kMsgGrowBuffer, grow, 0, kMsgAnswer) < sizes[2]) {
+        printf("the client's receive buffer did not grow\n");
+        return;
+    }
+    for (size_t size : sizes) {
+        std::vector<uint8_t> body(size - 8, 0x5A);
+        size_t frames = kBytesPerRound / size;
+        BenchResult r;
+        for (int i = 0; i < gRounds; i++) {
+            double a = BenchSeconds([&] {
+                for (size_t k = 0; k < frames; k++) Request(client->sock, kUnhandledType, body, 0, kMsgError);
+            });
+            double b = BenchSeconds([&] {
+                for (size_t k = 0; k < frames; k++) Request(peer->sock, kUnhandledType, body, 0, kMsgAnswer);
+            });
+            BenchAddRound(&r, a, b);
+        }
+        char name[64];
+        snprintf(name, sizeof name, "frame %zu KB", size >> 10);
+        BenchReport(name, r, "raw blocking reads", 1.3, 1e3 / double(frames), "ms");
+    }
+}
+
+void BenchSession(bool roundTrips, bool objects, bool frames, const std::vector<int>& sizes) {
     Side client{"client"}, peer{"peer"};
     if (!Start(ClientCommand(), &client) || !Start(PeerCommand(), &peer)) {
         printf("cannot start the client or the peer\n");
@@ -132,6 +167,7 @@ void BenchSession(bool roundTrips, bool objects, const std::vector<int>& sizes) 
     uint32_t peerWindow = Request(peer.sock, kMsgCreate, PeerCreate(kTypeWindow, 0, 0), 1, kMsgAnswer);
     if (!clientWindow || !peerWindow) printf("the parent windows were not made\n");
     if (roundTrips) BenchRoundTrips(&client, clientWindow, &peer);
+    if (frames) BenchFrames(&client, &peer);
     if (objects) {
         for (int n : sizes) {
             int rounds = n >= 5000 ? 3 : n >= 1000 ? (gRounds > 5 ? 5 : gRounds) : gRounds;
@@ -147,7 +183,7 @@ void BenchSession(bool roundTrips, bool objects, const std::vector<int>& sizes) 
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        printf("usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects] "
+        printf("usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|frames] "
                "[--sizes N,N,...]\n");
         return 2;
     }
@@ -174,8 +210,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (only.empty() || only == "startup") BenchStartup();
-    if (only.empty() || only == "roundtrip" || only == "objects")
-        BenchSession(only != "objects", only != "roundtrip", sizes);
+    if (only.empty() || only == "roundtrip" || only == "objects" || only == "frames")
+        BenchSession(only.empty() || only == "roundtrip", only.empty() || only == "objects",
+                     only.empty() || only == "frames", sizes);
     closesocket(gListen);
     return 0;
 }

@@ -14,6 +14,7 @@
 #include "com/oleutil.h"
 #include "objects/objrecord.h"
 #include "session/config.h"
+#include "session/log.h"
 #include "session/util/mem.h"
 
 AutoEventPostFn gAutoEventPost;
@@ -245,34 +246,42 @@ void AutoClientFree(AutoClient* c) {
     free(c);
 }
 
+// The exception's texts into gExceptionText (allocated on first use).
+static void KeepExceptionText(ObjectRecord* owner, EXCEPINFO* info) {
+    if (!gExceptionText) gExceptionText = static_cast<char*>(LocalAllocZero(kExceptionTextSize + 1));
+    if (!gExceptionText) return;
+    std::string src, desc, help;
+    if (info) {
+        if (info->bstrSource) src = WideToAnsiTemp(info->bstrSource) ? WideToAnsiTemp(info->bstrSource) : "";
+        if (info->bstrDescription)
+            desc = WideToAnsiTemp(info->bstrDescription) ? WideToAnsiTemp(info->bstrDescription) : "";
+        if (info->bstrHelpFile) help = WideToAnsiTemp(info->bstrHelpFile) ? WideToAnsiTemp(info->bstrHelpFile) : "";
+    }
+    FormatExceptionText(gExceptionText, owner ? owner->objectId : 0, info ? info->wCode : 0, info != nullptr,
+                        src.c_str(), desc.c_str(), help.c_str(), info ? info->dwHelpContext : 0);
+}
+
 int32_t DispErrorToCode(ObjectRecord* owner, HRESULT hr, int32_t defaultCode, UINT argErr, EXCEPINFO* info) {
     DispErrorRow row = DispErrorLookup(static_cast<uint32_t>(hr), defaultCode);
-    switch (row.detail) {
-    case kDetailArg:
-        snprintf(gErrorDetailText, kErrorDetailSize, "ARG: %d", static_cast<int>(argErr));
-        break;
-    case kDetailScode:
-        snprintf(gErrorDetailText, kErrorDetailSize, "SCODE: 0x%-8lx", static_cast<unsigned long>(hr));
-        break;
-    case kDetailException: {
-        if (!gExceptionText) gExceptionText = static_cast<char*>(LocalAllocZero(kExceptionTextSize + 1));
-        if (gExceptionText) {
-            if (info && info->pfnDeferredFillIn) info->pfnDeferredFillIn(info);
-            std::string src, desc, help;
-            if (info) {
-                if (info->bstrSource) src = WideToAnsiTemp(info->bstrSource) ? WideToAnsiTemp(info->bstrSource) : "";
-                if (info->bstrDescription)
-                    desc = WideToAnsiTemp(info->bstrDescription) ? WideToAnsiTemp(info->bstrDescription) : "";
-                if (info->bstrHelpFile) help = WideToAnsiTemp(info->bstrHelpFile) ? WideToAnsiTemp(info->bstrHelpFile) : "";
-            }
-            FormatExceptionText(gExceptionText, owner ? owner->objectId : 0, info ? info->wCode : 0, info != nullptr,
-                                src.c_str(), desc.c_str(), help.c_str(), info ? info->dwHelpContext : 0);
+    // The server hears only the code; the reason also goes to the debug log,
+    // where the author of the server's program finds it: the argument (counted
+    // in rgvarg order, the last argument 0) or the status code, for an
+    // exception the one the object raised.
+    char detail[kErrorDetailSize];
+    unsigned long scode = static_cast<unsigned long>(hr);
+    if (row.detail == kDetailException && info) {
+        if (info->pfnDeferredFillIn) {
+            info->pfnDeferredFillIn(info);
+            info->pfnDeferredFillIn = nullptr;
         }
-        break;
+        if (info->scode) scode = static_cast<unsigned long>(info->scode);
     }
-    default:
-        break;
-    }
+    if (row.detail == kDetailArg) snprintf(detail, sizeof detail, "ARG: %d", static_cast<int>(argErr));
+    else snprintf(detail, sizeof detail, "SCODE: 0x%-8lx", scode);
+    DebugLogWrite("AutomationError", "%d %s", static_cast<int>(row.code), detail);
+    if (row.detail == kDetailArg || row.detail == kDetailScode)
+        snprintf(gErrorDetailText, kErrorDetailSize, "%s", detail);
+    if (row.detail == kDetailException) KeepExceptionText(owner, info);
     if (info) {
         SysFreeString(info->bstrSource);
         SysFreeString(info->bstrDescription);

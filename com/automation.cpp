@@ -59,6 +59,16 @@ struct ArgVariants {
     DISPPARAMS Params() { return DISPPARAMS{v.empty() ? nullptr : v.data(), nullptr, static_cast<UINT>(v.size()), 0}; }
 };
 
+// True when a positional argument follows a named one.
+bool NamedBeforePositional(const MethodCallRec* call, uint32_t count) {
+    bool named = false;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (call->argNames[i]) named = true;
+        else if (named) return true;
+    }
+    return false;
+}
+
 // Walks the first hops of a chain; the first failure drops the sub-object.
 int32_t WalkChain(AutoClient* c, const PropChainRec* chain, uint32_t hops) {
     uint32_t at = 0;
@@ -236,6 +246,12 @@ int32_t AutomationInvoke(AutoClient* c, MethodCallRec* call) {
                               : hops ? CutName(chain->hops[hops - 1].name, chain->hops[hops - 1].nameLength)
                                      : std::string();
     uint32_t count = call->argCount > kMcMaxArgs ? kMcMaxArgs : call->argCount;
+    // IDispatch takes the first cNamedArgs of rgvarg as the named ones: a
+    // positional argument behind a named one would bind to the wrong name.
+    if (NamedBeforePositional(call, count)) {
+        AutoClearSubObject(c);
+        return kAutoNoNamedArgs;
+    }
     ArgVariants args;
     int32_t rc = args.Convert(call->args, count);
     if (rc != kAutoOk) {
@@ -289,36 +305,42 @@ int32_t AutomationPropAccess(AutoClient* c, OlePropReq* set, OlePropReq* get) {
         if (rc != kAutoOk) return rc;
     }
     std::string name = req->dispId == 0 ? CutName(call->name, call->nameLength) : std::string();
+    // The sub-object is dropped before a result is stored: the result's
+    // variable may hold this very object (node = node.nextSibling), whose
+    // storing destroys the old object together with its client c.
     if (get && !name.empty() && name[0] == '$' && EqualsNoCase(name, "$IDispatch")) {
         VARIANT v;
         AutoDispatchVariantAddRef(c, &v);
+        AutoClearSubObject(c);
         int32_t rc = VariantToVar(&call->result, &v);
         VariantClear(&v);
-        AutoClearSubObject(c);
         return rc;
+    }
+    uint32_t count = call->argCount > kMcMaxArgs ? kMcMaxArgs : call->argCount;
+    // A property's arguments are positional: a put's value is the one named.
+    for (uint32_t i = 0; i < count; ++i) {
+        if (call->argNames[i]) {
+            AutoClearSubObject(c);
+            return kAutoNoNamedArgs;
+        }
     }
     // A set's value goes behind the arguments (room for it is kept).
     EventItem items[kMcMaxArgs + 1];
-    uint32_t count = call->argCount > kMcMaxArgs ? kMcMaxArgs : call->argCount;
     memcpy(items, call->args, count * sizeof(EventItem));
     if (set) items[count++] = set->value;
     ArgVariants args;
     int32_t rc = args.Convert(items, count);
+    VARIANT v;
+    VariantInit(&v);
     if (rc == kAutoOk) {
         DISPPARAMS p = args.Params();
         const char* byName = req->dispId == 0 ? name.c_str() : nullptr;
         DISPID id = static_cast<DISPID>(req->dispId);
-        if (set) {
-            rc = AutoPropPut(c, byName, id, &p, nullptr);
-        } else {
-            VARIANT v;
-            VariantInit(&v);
-            rc = AutoPropGet(c, byName, id, count ? &p : nullptr, &v);
-            if (rc == kAutoOk) rc = VariantToVar(&call->result, &v);
-            VariantClear(&v);
-        }
+        rc = set ? AutoPropPut(c, byName, id, &p, nullptr) : AutoPropGet(c, byName, id, count ? &p : nullptr, &v);
     }
     AutoClearSubObject(c);
+    if (rc == kAutoOk && get) rc = VariantToVar(&call->result, &v);
+    VariantClear(&v);
     return rc;
 }
 

@@ -33,6 +33,7 @@ BSTR gAutomationCmdLine;
 // AutomationServerRun).
 static bool gAppSelfRef;
 
+
 // ---- Error support ----------------------------------------------------------------
 
 class CQovSupportErrorInfo final : public ISupportErrorInfo {
@@ -307,14 +308,33 @@ HRESULT AutomationSetError(int id, REFIID iid) {
 }
 
 // ---- The class factory -----------------------------------------------------------------
+// Gives up the run loop's own reference; when no client holds the object, it
+// goes and the loop ends.
+static void DropRunLoopRef() {
+    if (!gAppSelfRef || !gAppObject) return;
+    gAppSelfRef = false;
+    gAppObject->Release();
+}
 
-class CQovLtIClassFactory final : public IClassFactory {
+
+// The factory also counts its clients' connections (IExternalConnection,
+// which COM's stub calls): the class is single-use, so a client that lets the
+// class object go without having received the object (an aggregating
+// activation, which the class object's proxy refuses before it reaches here)
+// was the only one; the run loop's reference is then dropped and the process
+// ends as if the object had been released without Run.
+class CQovLtIClassFactory final : public IClassFactory, public IExternalConnection {
 public:
     explicit CQovLtIClassFactory(REFCLSID clsid) : clsid_(clsid) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
             *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        if (IsEqualIID(riid, IID_IExternalConnection)) {
+            *out = static_cast<IExternalConnection*>(this);
             AddRef();
             return S_OK;
         }
@@ -335,21 +355,33 @@ public:
         // Every client gets the one object; once it has gone, none is made again.
         if (!gAppObject) return CO_E_SERVER_STOPPING;
         HRESULT hr = gAppObject->QueryInterface(riid, out);
-        if (SUCCEEDED(hr) && gAppSelfRef) {
-            // The client's reference now keeps the object: its last Release
-            // ends the run loop.
-            gAppSelfRef = false;
-            gAppObject->Release();
-        }
+        // The client's reference now keeps the object: its last Release ends
+        // the run loop.
+        if (SUCCEEDED(hr)) DropRunLoopRef();
         return hr;
     }
     STDMETHODIMP LockServer(BOOL lock) override {
         if (gAppObject) CoLockObjectExternal(static_cast<IQovLtApp*>(gAppObject), lock, TRUE);
         return S_OK;
     }
+    STDMETHODIMP_(DWORD) AddConnection(DWORD type, DWORD) override {
+        if (type & EXTCONN_STRONG) ++connections_;
+        return static_cast<DWORD>(connections_);
+    }
+    STDMETHODIMP_(DWORD) ReleaseConnection(DWORD type, DWORD, BOOL) override {
+        if ((type & EXTCONN_STRONG) && connections_ > 0 && --connections_ == 0 && gAppSelfRef) {
+            // The running object table still holds the object (weakly, until
+            // it is revoked after the loop): the loop is ended here, and woken.
+            DropRunLoopRef();
+            gAutomationRunFlag = 0;
+            PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+        }
+        return static_cast<DWORD>(connections_);
+    }
 
 private:
     LONG refs_ = 0;
+    LONG connections_ = 0;
     CLSID clsid_;
 };
 
@@ -378,8 +410,7 @@ const char* AutomationServerRun() {
     }
     if (FAILED(hr)) {
         DebugLogWrite("AutomationServerRun", "class registration failed 0x%08lX", static_cast<unsigned long>(hr));
-        gAppSelfRef = false;
-        gAppObject->Release();
+        DropRunLoopRef();
         return nullptr;
     }
     bool active = SUCCEEDED(RegisterActiveObject(static_cast<IQovLtApp*>(gAppObject), CLSID_QovLtApp,
@@ -396,10 +427,7 @@ const char* AutomationServerRun() {
     const char* result = gAutomationCmdLine ? WideToAnsiTemp(gAutomationCmdLine) : nullptr;
     if (active) RevokeActiveObject(activeCookie, nullptr);
     CoRevokeClassObject(classCookie);
-    if (gAppSelfRef && gAppObject) {
-        gAppSelfRef = false;
-        gAppObject->Release();
-    }
+    DropRunLoopRef();
     DebugLogWrite("AutomationServerRun", "%s", result ? result : "ended without Run");
     return result;
 }

@@ -15,6 +15,7 @@
 #include "controls/controls.h"
 #include "forms/formload.h"
 #include "forms/formsave.h"
+#include "forms/formwrite.h"
 #include "objects/crstream.h"
 #include "objects/focus.h"
 #include "objects/guihooks.h"
@@ -658,6 +659,30 @@ int OleSetFocusHook(ObjectRecord* rec) { return OleObjSetFocus(rec); }
 void OleAmbientHook(ObjectRecord* rec, int32_t id) { OleObjAmbientChanged(rec, id); }
 void OleMovedHook(ObjectRecord* rec) { OleObjResize(rec, kPidWidth); }
 
+// A form save and load read a Control's class text and events from its type information.
+// Outside design mode a control is made without its type information: the
+// first save or load that asks looks it up, as design mode would have.
+const ControlClassInfo* ClassInfoOf(void* object) {
+    ControlRecord* c = ControlOf(static_cast<ObjectRecord*>(object));
+    if (c && !c->typeInfo && c->classId[0]) c->typeInfo = LookUpClass(c->classId);
+    return c ? c->typeInfo : nullptr;
+}
+const char* FormControlClass(void* object) {
+    const ControlClassInfo* info = ClassInfoOf(object);
+    return info ? info->className : nullptr;
+}
+uint32_t FormControlEventCount(void* object) {
+    const ControlClassInfo* info = ClassInfoOf(object);
+    return info && info->events ? info->eventCount : 0;
+}
+bool FormControlEventAt(void* object, uint32_t index, const char** name, uint32_t* id) {
+    const ControlClassInfo* info = ClassInfoOf(object);
+    if (!info || !info->events || index >= info->eventCount) return false;
+    *name = info->events[index].name;
+    *id = static_cast<uint32_t>(info->events[index].id);
+    return true;
+}
+
 }  // namespace
 
 void OleContainerInstall() {
@@ -666,6 +691,7 @@ void OleContainerInstall() {
     gFormCreatorHooks.oleWindowMoved = OleFormWindowMoved;
     gFormSaveFileHooks.oleArea = OleFormAreaBytes;
     gFormSaveFileHooks.oleSaveToTemp = OleFormSaveToTemp;
+    gFormControlHooks = FormControlHooks{FormControlClass, FormControlEventCount, FormControlEventAt};
     gControlHooks.typeLibBrowseClassId = TypeLibBrowseClassId;
     RegisterObjectCreator(kTypeControl, ControlCreate);
     RegisterObjectOps(kKindControl, &kControlOps);

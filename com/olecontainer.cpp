@@ -501,6 +501,8 @@ STDMETHODIMP CGenObject::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 
+static void GenObjLeaveForm(CGenObject* g);
+
 CGenObject::~CGenObject() {
     ReleaseAndClear(stream);
     delete ambient;
@@ -514,7 +516,7 @@ CGenObject::~CGenObject() {
     AutoClientFree(a);
     ReleaseAndClear(itemMoniker);
     ReleaseAndClear(containerMoniker);
-    ReleaseAndClear(formOle);
+    GenObjLeaveForm(this);
 }
 
 ULONG GenObjAddRef(CGenObject* g) { return g ? g->AddRef() : 0; }
@@ -575,7 +577,10 @@ CGenObject* GenObjNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* sto
     if (!g) return nullptr;
     g->window = SiteWindow(window);
     g->formOle = OleFormOf(window);
-    if (g->formOle) g->formOle->AddRef();
+    if (g->formOle) {
+        g->formOle->AddRef();
+        g->formOle->objects++;
+    }
     g->itemId = reinterpret_cast<uintptr_t>(g);
     // The form support is tested before its moniker is read.
     if (!g->formOle) {
@@ -621,10 +626,32 @@ static void SetClientSite(CGenObject* g) {
     if (site) site->Release();
 }
 
+// True when a storage holds no element: the state of an object that saved
+// nothing (its class alone).
+static bool StorageIsEmpty(IStorage* stg) {
+    IEnumSTATSTG* e = nullptr;
+    if (!stg || FAILED(stg->EnumElements(0, nullptr, 0, &e)) || !e) return false;
+    STATSTG st = {};
+    ULONG got = 0;
+    bool empty = e->Next(1, &st, &got) != S_OK || got == 0;
+    if (got) CoTaskMemFree(st.pwcsName);
+    e->Release();
+    return empty;
+}
+
+static bool StreamIsEmpty(IStream* stream) {
+    STATSTG st = {};
+    return stream && SUCCEEDED(stream->Stat(&st, STATFLAG_NONAME)) && st.cbSize.QuadPart == 0;
+}
+
+// A control initialised new, or loaded from its saved state. A state saved
+// empty, or a control that cannot load one (E_NOTIMPL), starts new: the
+// control could not save itself either, and its class is all the form keeps.
 static HRESULT GenObjPersistNew(CGenObject* g, BOOL isNew) {
     IPersistStorage* ps = nullptr;
     if (SUCCEEDED(g->oleObject->QueryInterface(IID_IPersistStorage, reinterpret_cast<void**>(&ps)))) {
-        HRESULT hr = isNew ? ps->InitNew(g->storage) : ps->Load(g->storage);
+        HRESULT hr = isNew || StorageIsEmpty(g->storage) ? E_NOTIMPL : ps->Load(g->storage);
+        if (hr == E_NOTIMPL) hr = ps->InitNew(g->storage);
         ps->Release();
         return hr;
     }
@@ -636,7 +663,10 @@ static HRESULT GenObjPersistNew(CGenObject* g, BOOL isNew) {
         if (SUCCEEDED(hr)) hr = psi->InitNew();
     } else {
         hr = g->storage->OpenStream(L"Ctrl", nullptr, kStreamOpenMode, 0, &g->stream);
-        if (SUCCEEDED(hr)) hr = psi->Load(g->stream);
+        if (SUCCEEDED(hr)) {
+            hr = StreamIsEmpty(g->stream) ? E_NOTIMPL : psi->Load(g->stream);
+            if (hr == E_NOTIMPL) hr = psi->InitNew();
+        }
     }
     psi->Release();
     return hr;
@@ -761,6 +791,16 @@ BOOL GenObjCreateControl(CGenObject* g, REFCLSID clsid, BOOL isNew, BOOL visible
 
 // ---- Container objects -------------------------------------------------------------------------
 
+// Mode 9: the saved object. A state saved empty, or an object that cannot
+// load one (E_NOTIMPL), is made new of the class its sub-storage names.
+static HRESULT LoadSaved(CGenObject* g, IOleClientSite* site, void** out) {
+    HRESULT hr = StorageIsEmpty(g->storage) ? E_NOTIMPL : OleLoad(g->storage, IID_IOleObject, site, out);
+    if (hr != E_NOTIMPL) return hr;
+    CLSID clsid;
+    if (FAILED(ReadClassStg(g->storage, &clsid)) || IsEqualCLSID(clsid, CLSID_NULL)) return hr;
+    return OleCreate(clsid, IID_IOleObject, OLERENDER_DRAW, nullptr, site, g->storage, out);
+}
+
 // The object of a Container by its creation mode; every call asks for
 // IOleObject drawn by the object itself, with the client site and the
 // object's sub-storage.
@@ -802,7 +842,7 @@ static HRESULT CreateByMode(CGenObject* g, uint16_t mode, const CLSID* clsid, co
         hr = data ? OleCreateFromData(data, IID_IOleObject, OLERENDER_DRAW, nullptr, site, g->storage, out)
                   : E_INVALIDARG;
         break;
-    case kModeLoad: hr = OleLoad(g->storage, IID_IOleObject, site, out); break;
+    case kModeLoad: hr = LoadSaved(g, site, out); break;
     default: hr = E_FAIL; break;
     }
     if (site) site->Release();
@@ -1166,6 +1206,8 @@ HRESULT GenObjSave(CGenObject* g) {
         g->stream->Seek(zero, STREAM_SEEK_SET, nullptr);
         hr = psi->Save(g->stream, TRUE);
         psi->Release();
+        // A control that cannot save leaves an empty state, never a stale one.
+        if (hr == E_NOTIMPL) g->stream->SetSize(ULARGE_INTEGER{});
         g->stream->Commit(0);
         if (g->storage) g->storage->Commit(0);
         return hr;
@@ -1263,6 +1305,7 @@ void GenObjRelease(CGenObject* g) {
     g->object = nullptr;
     g->control = nullptr;
     g->window = nullptr;
+    GenObjLeaveForm(g);
     g->Release();
 }
 
@@ -1662,20 +1705,39 @@ STDMETHODIMP CQovFormOleSupport::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 
-CQovFormOleSupport::~CQovFormOleSupport() {
-    ReleaseAndClear(moniker);
-    ReleaseAndClear(root);
-    ReleaseAndClear(saved);
-    ReleaseAndClear(savedBytes);
-    delete frame;
-    delete items;
-    ReleaseAndClear(font);
-    if (drop) {
-        if (dropRegistered && drop->Window() && drop->Window()->hwnd) RevokeDragDrop(drop->Window()->hwnd);
+// What a form support holds of its own: the storages (the root is a temporary
+// file), the moniker, the font and the drop target. They go once the window
+// and every object made in it are gone, even while a control still holds the
+// frame or the item container it was given (which keep only the shell).
+static void FormSupportShed(CQovFormOleSupport* f) {
+    ReleaseAndClear(f->moniker);
+    ReleaseAndClear(f->root);
+    ReleaseAndClear(f->saved);
+    ReleaseAndClear(f->savedBytes);
+    ReleaseAndClear(f->font);
+    if (CQovDropTgt* drop = f->drop) {
+        f->drop = nullptr;
+        if (f->dropRegistered && drop->Window() && drop->Window()->hwnd) RevokeDragDrop(drop->Window()->hwnd);
+        f->dropRegistered = false;
         CoLockObjectExternal(drop, FALSE, TRUE);
         drop->Release();
-        drop = nullptr;
     }
+}
+
+CQovFormOleSupport::~CQovFormOleSupport() {
+    FormSupportShed(this);
+    delete frame;
+    delete items;
+}
+
+// An object lets go of its window's form support (its release, or its end).
+static void GenObjLeaveForm(CGenObject* g) {
+    CQovFormOleSupport* f = g->formOle;
+    if (!f) return;
+    g->formOle = nullptr;
+    if (f->objects) f->objects--;
+    if (!f->objects && f->windowGone) FormSupportShed(f);
+    f->Release();
 }
 
 static void UpdateFont(CQovFormOleSupport* f) {
@@ -1745,6 +1807,8 @@ void OleFormRelease(ObjectRecord* window) {
     if (f->frame) f->frame->Detach();
     if (f->drop) f->drop->Detach();
     f->window = nullptr;
+    f->windowGone = true;
+    if (!f->objects) FormSupportShed(f);
     f->Release();
 }
 

@@ -257,7 +257,9 @@ int OleObjUpdate(ObjectRecord* rec);
 // A click, double click or Enter on a Container (double: double click or Enter;
 // x, y in the window's client coordinates).
 void OleObjVerbMenu(ObjectRecord* rec, bool dblOrEnter, int32_t x, int32_t y, bool right);
-void OleFormSaveEach(ObjectRecord* window);
+// Saves the window's objects into their sub-storages; false when one failed
+// (an object that cannot save at all, E_NOTIMPL, counts as saved empty).
+bool OleFormSaveEach(ObjectRecord* window);
 int OleFormSaveObjects(ObjectRecord* window, HANDLE file, uint32_t base, uint32_t* size);
 void OleFormReleaseStorage(ObjectRecord* window);
 void OleFormSaveToTemp(ObjectRecord* window);

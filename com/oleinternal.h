@@ -118,6 +118,8 @@ public:
     IFontDisp* font = nullptr;
     IMoniker* moniker = nullptr;
     bool dropRegistered = false;
+    uint32_t objects = 0;       // objects made in the window that have not let go
+    bool windowGone = false;    // OleFormRelease ran: the window is destroyed
 };
 
 

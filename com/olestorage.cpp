@@ -143,12 +143,22 @@ void ReleaseAndClear(T*& p) {
     p = nullptr;
 }
 
-void SaveEachIn(ObjectRecord* container) {
+// Saves every object; false when one could not be saved. An object that
+// cannot save itself at all (E_NOTIMPL: Wine's browser, script control, media
+// player and HTML editor) keeps its class with an empty state, from which the
+// load makes it new.
+bool SaveEachIn(ObjectRecord* container) {
+    bool ok = true;
     for (ObjectRecord* c = container->children; c; c = c->next) {
         CGenObject* g = OleObjectOf(c);
-        if (g) GenObjSave(g);
-        else if (c->kind == kKindPanel && !ObjectIsWebView(c)) SaveEachIn(c);
+        if (g) {
+            HRESULT hr = GenObjSave(g);
+            if (FAILED(hr) && hr != E_NOTIMPL) ok = false;
+        } else if (c->kind == kKindPanel && !ObjectIsWebView(c)) {
+            if (!SaveEachIn(c)) ok = false;
+        }
     }
+    return ok;
 }
 
 }  // namespace
@@ -182,14 +192,13 @@ void OleFormReleaseStorage(ObjectRecord* window) {
     ReleaseAndClear(f->savedBytes);
 }
 
-void OleFormSaveEach(ObjectRecord* window) {
-    if (window && OleFormOf(window)) SaveEachIn(window);
-}
+bool OleFormSaveEach(ObjectRecord* window) { return !window || !OleFormOf(window) || SaveEachIn(window); }
 
 int OleFormSaveObjects(ObjectRecord* window, HANDLE file, uint32_t base, uint32_t* size) {
     CQovFormOleSupport* f = OleFormOf(window);
     if (!f) return 1;
-    OleFormSaveEach(window);
+    // A form written without an object's state could not be loaded again.
+    bool saved = OleFormSaveEach(window);
     OleStoreInfo where = {file, nullptr, base, size ? *size : 0, 0};
     CQovLockBytes* bytes = NewLockBytes(&where);
     if (!bytes) return 0;
@@ -207,7 +216,7 @@ int OleFormSaveObjects(ObjectRecord* window, HANDLE file, uint32_t base, uint32_
     stg->Release();
     if (size) *size = bytes->Size();
     bytes->Release();
-    return SUCCEEDED(hr) ? 1 : 0;
+    return saved && SUCCEEDED(hr) ? 1 : 0;
 }
 
 void OleFormSaveToTemp(ObjectRecord* window) {

@@ -59,12 +59,13 @@ int32_t TextToVariant(const EventItem* item, VARIANT* out) {
 }
 
 void IntToVariant(const EventItem* item, VARIANT* out, VARTYPE requested) {
-    VARTYPE vt = IntItemVarType(item->size, gVarInt64Args, requested);
+    VARTYPE vt = IntItemVarType(item->size, item->value, gVarInt64Args, requested);
     V_VT(out) = vt;
     switch (vt) {
     case VT_UI1: V_UI1(out) = static_cast<BYTE>(item->value); break;
     case VT_I2: V_I2(out) = static_cast<SHORT>(item->value); break;
     case VT_UI8: V_UI8(out) = item->value; break;
+    case VT_I8: V_I8(out) = static_cast<LONGLONG>(item->value); break;
     case VT_UI4: V_UI4(out) = static_cast<ULONG>(item->value); break;
     case VT_ERROR: V_ERROR(out) = static_cast<SCODE>(item->value); break;
     default: V_I4(out) = static_cast<LONG>(item->value); break;

@@ -12,7 +12,8 @@
 
 #include "session/proto/records.h"
 
-// 64-bit integer items go as VT_UI8 with all their bits; off: VT_UI4, low word.
+// 64-bit integer items go with all their bits (VT_I8 when negative, else
+// VT_UI8); off: VT_UI4, low word.
 extern bool gVarInt64Args;
 
 // An item into a VARIANT (initialised first; the caller clears it). requested:

@@ -185,9 +185,17 @@ int32_t SetValue(VariantRecord* r, const EventItem* value) {
         VariantClear(&tmp);
         return rc;
     }
-    VARTYPE keep = V_VT(v);
+    // Converted aside: a value the kept type cannot take leaves the old value
+    // and its type in place.
+    VARIANT tmp;
+    int32_t rc = VarToVariant(value, &tmp, V_VT(v));
+    if (rc != kAutoOk) {
+        VariantClear(&tmp);
+        return rc;
+    }
     VariantClear(v);
-    return VarToVariant(value, v, keep);
+    *v = tmp;
+    return kAutoOk;
 }
 
 int32_t IntArg(const MethodCallRec* call, uint32_t i, int32_t def) {

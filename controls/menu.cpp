@@ -613,6 +613,9 @@ ObjectRecord* MRegionCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         return nullptr;
     }
     ObjectSetRect(rec, cr->top, cr->height, cr->left, cr->width);
+    // Among its window's children, so the window's destroy takes it along
+    // rather than leaving it live with a parent that is gone.
+    LinkObject(rec);
     *code = 0;
     return rec;
 }

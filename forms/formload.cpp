@@ -14,6 +14,7 @@
 
 #include "com/core/olestore.h"
 #include "controls/controls.h"
+#include "objects/events.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
 #include "objects/pump.h"
@@ -21,6 +22,7 @@
 #include "session/session.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
+#include "webview/core/webobject.h"
 
 FormCreatorHooks gFormCreatorHooks;
 FormOleStorage gFormOleStorage;
@@ -160,6 +162,32 @@ void CopyRowName(ObjectCreateRecord* cr, const QofRow& row) {
     cr->name.length = static_cast<uint32_t>(strlen(row.name));
 }
 
+// The form's window in the asking window's mode: a web window is made in the
+// web view of the asking one's host, so that the form's objects are made in
+// that page; otherwise a native window. The two records are exchanged after
+// the load, which needs them of one layout.
+ObjectRecord* MakeWindowLike(ObjectRecord* asking, ObjectCreateRecord* cr, int32_t* code) {
+    if (!asking || !ObjectIsWebView(asking)) {
+        ObjectRecord* win = WindowObjectCreate(nullptr, cr, code);
+        if (win && asking && win->recordSize != asking->recordSize) {
+            ObjectDestroy(win);
+            return nullptr;
+        }
+        return win;
+    }
+    ObjectRecord* host = WebWin(asking)->hostRecord;
+    cr->windowRec = host;
+    cr->window = host ? host->handle : 0;
+    cr->windowResolved = false;
+    if (asking->modeFlags & kModeWebObject) cr->webObject = 1;
+    ObjectRecord* win = ObjectCreate(kTypeWindow, cr, code);
+    if (win && (!ObjectIsWebView(win) || win->kind != kKindWindow || win->recordSize != asking->recordSize)) {
+        ObjectDestroy(win);
+        return nullptr;
+    }
+    return win;
+}
+
 bool CreateFormWindow(FormFileContext* ctx) {
     const QofRow& row = ctx->file.rows[0];
     ObjectCreateRecord* cr = &gObjectCreateRecord;
@@ -179,16 +207,8 @@ bool CreateFormWindow(FormFileContext* ctx) {
     // the asking Window, so it reports no Ovar of its own.
     cr->ovar = 0;
     int32_t code = 0;
-    ObjectRecord* win = WindowObjectCreate(nullptr, cr, &code);
+    ObjectRecord* win = MakeWindowLike(gFormLoadAskingWindow, cr, &code);
     if (!win) {
-        SetError(ctx, kQofErrCreateForm);
-        return false;
-    }
-    // A window rendered as a page has a web-view host that would have to be
-    // told of the record exchange; this loader cannot do that yet, so such a
-    // form is refused rather than left with a host pointing at a freed record.
-    if (ObjectAsWindow(win)->webHost) {
-        ObjectDestroy(win);
         SetError(ctx, kQofErrCreateForm);
         return false;
     }
@@ -220,6 +240,10 @@ bool CreateRowObject(FormFileContext* ctx, uint32_t i, LastOwners* owners) {
         return false;
     }
     ResolveIndexes(ctx, cr);
+    // A panel or button goes into the bar of its kind this load made last,
+    // of either mode (the web view's bars are not the native creators' last).
+    if (row.kind == kKindStatusPanel) cr->windowRec = owners->statusBar;
+    if (row.kind == kKindToolButton) cr->windowRec = owners->toolBar;
     // Containers and Controls load their objects from the form's OLE area:
     // the region is handed as a memory block of its own (base 0).
     static OleStoreInfo oleStore;
@@ -269,19 +293,10 @@ bool WriteCodeFile(FormFileContext* ctx, const char* text, uint32_t length) {
     return WriteFile(CodeFileOf(ctx), text, length, &written, nullptr) && written == length;
 }
 
-// The events the entry's kind offers in forms, one item per event id.
+// The events the entry's object offers in forms (the writer's list).
 bool BuildEntryEvents(FormEntry* e) {
     if (e->events || !e->object) return e->events != nullptr;
-    uint64_t offered = e->object->kind < kObjectKindRows ? KindEventTable[e->object->kind] : 0;
-    uint32_t n = 0;
-    for (uint32_t id = 0; id < kEventPrefixCount; ++id) n += (offered >> id) & 1;
-    if (n == 0) return false;
-    e->events = static_cast<FormEventItem*>(GuardedAlloc(n * sizeof(FormEventItem)));
-    if (!e->events) return false;
-    memset(e->events, 0, n * sizeof(FormEventItem));
-    for (uint32_t id = 0; id < kEventPrefixCount; ++id)
-        if ((offered >> id) & 1) e->events[e->eventCount++].eventId = id;
-    return true;
+    return FormBuildEventList(e->object->kind, e->object, &e->events, &e->eventCount, &e->ownEventNames);
 }
 
 void FreeEntryEvents(FormFileContext* ctx) {
@@ -417,50 +432,82 @@ static void RepointWindowHandles(ObjectRecord* rec) {
     if (rec->hwnd) SetWindowLongPtrA(rec->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
 }
 
+// What stays with each record through the exchange: its place in the sibling
+// and window lists, its handle, its Ovar and its event registrations.
+struct RecordIdentity {
+    ObjectRecord* next;
+    uint32_t ovar, handle, recordSize;
+    EventReg* events;
+    uint32_t eventMask[2];
+    NativeWindowRecord* nextWindow;   // native windows' list
+};
+
+static RecordIdentity IdentityOf(ObjectRecord* rec) {
+    NativeWindowRecord* n = ObjectIsWebView(rec) ? nullptr : NativeWindowOf(rec);
+    return RecordIdentity{rec->next,          rec->ovar,   rec->handle, rec->recordSize, rec->events,
+                          {rec->eventMask[0], rec->eventMask[1]},      n ? n->nextWindow : nullptr};
+}
+
+static void PutIdentity(ObjectRecord* rec, const RecordIdentity& id) {
+    rec->next = id.next;
+    rec->ovar = id.ovar;
+    rec->handle = id.handle;
+    rec->recordSize = id.recordSize;
+    rec->events = id.events;
+    rec->eventMask[0] = id.eventMask[0];
+    rec->eventMask[1] = id.eventMask[1];
+    if (NativeWindowRecord* n = ObjectIsWebView(rec) ? nullptr : NativeWindowOf(rec)) n->nextWindow = id.nextWindow;
+}
+
 // The asking Window object takes the loaded window's whole record; the new
-// record takes the old, empty one. Each keeps its place in the sibling and
-// window lists, its handle and its Ovar, so the server's object now is the form.
-static void ExchangeWindowRecords(ObjectRecord* asking, ObjectRecord* loaded) {
-    auto* a = reinterpret_cast<NativeWindowRecord*>(asking);
-    auto* b = reinterpret_cast<NativeWindowRecord*>(loaded);
-    NativeWindowRecord keepA = *a, keepB = *b;
-    *a = keepB;
-    *b = keepA;
-    for (auto* pair : {a, b}) {
-        const NativeWindowRecord& own = pair == a ? keepA : keepB;
-        pair->w.hdr.next = own.w.hdr.next;
-        pair->w.hdr.ovar = own.w.hdr.ovar;
-        pair->w.hdr.handle = own.w.hdr.handle;
-        pair->w.hdr.recordSize = own.w.hdr.recordSize;
-        pair->nextWindow = own.nextWindow;
-    }
+// record takes the old, empty one. Each keeps its identity (above), so the
+// server's object now is the form and keeps what the server registered on it
+// (a $LOAD registered before the load is posted when the load ends). Both
+// records are of one layout, native or web; a web window's page element
+// follows its content. Nothing names the loaded record afterwards: it is
+// destroyed next.
+static bool ExchangeWindowRecords(ObjectRecord* asking, ObjectRecord* loaded) {
+    uint32_t size = asking->recordSize;
+    if (size != loaded->recordSize || size < sizeof(WindowRecord)) return false;
+    auto* keep = static_cast<uint8_t*>(GuardedAlloc(size));
+    if (!keep) return false;
+    RecordIdentity idA = IdentityOf(asking), idB = IdentityOf(loaded);
+    memcpy(keep, asking, size);
+    memcpy(static_cast<void*>(asking), loaded, size);
+    memcpy(static_cast<void*>(loaded), keep, size);
+    GuardedFree(keep);
+    PutIdentity(asking, idA);
+    PutIdentity(loaded, idB);
     RepointWindowHandles(asking);
     RepointWindowHandles(loaded);
     for (ObjectRecord* c = asking->children; c; c = c->next)
-        if (c->parent == loaded && !ObjectIsWebView(c)) c->parent = asking;
-    // Objects in no child list (regions) name their window too: left as they
-    // are, they would name the old record, which is destroyed next.
+        if (c->parent == loaded) c->parent = asking;
+    // Objects in no child list (regions, sub-objects) name their window too:
+    // left as they are, they would name the old record, which is destroyed next.
     for (uint32_t i = 0, n = ObjectLiveCount(); i < n; ++i) {
         ObjectRecord* rec = ObjectLiveAt(i);
-        if (rec && rec != asking && rec != loaded && rec->parent == loaded && !ObjectIsWebView(rec))
-            rec->parent = asking;
+        if (rec && rec != asking && rec != loaded && rec->parent == loaded) rec->parent = asking;
     }
-    for (ObjectRecord* m = a->w.menus; m; m = m->next) {
+    for (ObjectRecord* m = ObjectAsWindow(asking)->menus; m; m = m->next) {
         // A FloatMenu owned by a Panel keeps its owner.
         if (m->kind == kKindFloatMenu && m->parent && m->parent->kind == kKindPanel) continue;
         m->parent = asking;
     }
+    // The web view's own pointers to the window (its host's owner and its
+    // windows' host records, its current windows) follow the content.
+    if (gFormCreatorHooks.webWindowMoved) gFormCreatorHooks.webWindowMoved(loaded, asking);
     // The old window's children and menus (there are none: the window was
     // empty) stay with the old record.
+    return true;
 }
 
-static void FinishLoad(FormFileContext* ctx, ObjectRecord* asking, uint32_t options) {
+static bool FinishLoad(FormFileContext* ctx, ObjectRecord* asking, uint32_t options) {
     WindowRecord* loaded = ObjectAsWindow(ctx->window);
     if (!(options & kFormOptNoResources)) {
         loaded->resources = ctx->resources;
         ctx->resources = nullptr;
     }
-    ExchangeWindowRecords(asking, ctx->window);
+    if (!ExchangeWindowRecords(asking, ctx->window)) return false;
     if (gFormCreatorHooks.oleWindowMoved) gFormCreatorHooks.oleWindowMoved(ctx->window, asking);
     ObjectRecord* old = ctx->window;
     ctx->window = nullptr;
@@ -481,16 +528,17 @@ static void FinishLoad(FormFileContext* ctx, ObjectRecord* asking, uint32_t opti
         // Loading a page pumps messages; the window may be gone afterwards.
         ObjectRef ref = ObjectRefOf(asking);
         gFormCreatorHooks.htmlRebuildAll(asking->children, false);
-        if (!ObjectRefAlive(ref)) return;
+        if (!ObjectRefAlive(ref)) return true;
     }
-    if (ctx->windowHidden) return;
+    if (ctx->windowHidden) return true;
     if (options & kFormOptNoShow) {
         asking->flags |= kObjShown;
         asking->flags &= ~kObjHidden;
-        return;
+        return true;
     }
     asking->flags &= ~kObjShown;
     ObjectActivate(asking, 0, 0, 0, 0);
+    return true;
 }
 
 static void AbandonLoad(FormFileContext* ctx) {
@@ -510,12 +558,15 @@ static bool WindowIsEmpty(ObjectRecord* window) {
     return w && !window->children && !w->menus;
 }
 
-// The form file's bytes: a '!' name is the client's own path, anything else
-// the server's file fetched through the session.
+bool FormNameIsClientPath(const char* name) { return name && name[0] == kClientPathMark; }
+
+// The form file's bytes from a client path ('!' and the path). A name of a
+// server file is refused before anything is fetched: forms load only from
+// files the client can open.
 static int32_t FetchFormFile(const char* fileName, uint8_t** data, uint32_t* size) {
+    if (!FormNameIsClientPath(fileName)) return kFormServerName;
     int rc = CacheFetch(fileName, kFetchFile, data, size);
-    if (rc == 0 && *data) return 0;
-    return fileName[0] == kClientPathMark ? kFormCantOpen : kFormNameUnresolved;
+    return rc == 0 && *data ? 0 : kFormCantOpen;
 }
 
 // A code output prepared for the server has a temporary local file already;
@@ -538,13 +589,17 @@ static void CloseCodeFile(FormFileContext* ctx, SrvFileRec* codeRec, bool ok) {
 
 int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlOutput, const char* codeOutput,
                     uint32_t options, const uint32_t overrides[kOvCount], char* errorText) {
-    // The record exchange needs a native window record on both sides.
-    if (!NativeWindowOf(window)) return kFormReadFailed;
+    // The record exchange needs a Window record, native or of the web view.
+    if (!NativeWindowOf(window) && !(ObjectIsWebView(window) && window->kind == kKindWindow)) return kFormReadFailed;
     if (!WindowIsEmpty(window)) return kFormWindowNotEmpty;
     // One load at a time: the load in progress is process-wide state, and the
     // ask box pumps messages, so a second request could arrive meanwhile.
-    // A window hosting a web view cannot take part in the record exchange yet.
-    if (gFormLoadInProgress || ObjectAsWindow(window)->webHost) return kFormReadFailed;
+    if (gFormLoadInProgress) return kFormReadFailed;
+    // A native window that hosts a page would need the form's window made
+    // with a page host of its own, whose objects then live in a second page;
+    // that load is not part of this client, so it is refused rather than
+    // leaving the page's windows with a closed host.
+    if (!ObjectIsWebView(window) && ObjectAsWindow(window)->webHost) return kFormReadFailed;
     if (!fileName || !fileName[0]) return kFormNameUnresolved;
     SrvFileRec codeRec = {};
     if (codeOutput && PrepSrvFileWrite(codeOutput, &codeRec) != 0) return kFormCodeNamePrep;
@@ -600,8 +655,13 @@ int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlO
         }
     }
     FreeEntryEvents(ctx);
-    if (ok) FinishLoad(ctx, window, options);
-    else AbandonLoad(ctx);
+    if (ok && !FinishLoad(ctx, window, options)) {
+        snprintf(ctx->errorText, sizeof ctx->errorText, "%s", kQofErrMemory);
+        if (errorText) snprintf(errorText, kFormErrTextSize + 1, "%s", ctx->errorText);
+        result = kFormReadFailed;
+        ok = false;
+    }
+    if (!ok) AbandonLoad(ctx);
     uint32_t version = ctx->file.headerRead ? ctx->file.h.version : 0;
     snprintf(gFormLastError, sizeof gFormLastError, "%s", ok ? "" : ctx->errorText);
     QofFileFree(&ctx->file);
@@ -647,7 +707,7 @@ void FormWindowFree(ObjectRecord* window) {
 // ---- Header queries -------------------------------------------------------------------------------
 
 static int32_t QueryHeader(const char* fileName, uint32_t selector, bool flagsQuery) {
-    if (!fileName || !fileName[0]) return -1;
+    if (!FormNameIsClientPath(fileName)) return -1;
     uint8_t* data = nullptr;
     uint32_t size = 0;
     if (CacheFetch(fileName, kFetchFile, &data, &size) != 0 || !data) return -1;

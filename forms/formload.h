@@ -86,6 +86,9 @@ struct FormCreatorHooks {
     // to), the OLE objects follow it. Filled by the OLE container.
     void (*oleReleaseStorage)(ObjectRecord* window);
     void (*oleWindowMoved)(ObjectRecord* from, ObjectRecord* to);
+    // The same for the web view (the windows it hosts, its current windows,
+    // its page owners), before the old record is destroyed. Filled at start-up.
+    void (*webWindowMoved)(ObjectRecord* from, ObjectRecord* to);
 };
 extern FormCreatorHooks gFormCreatorHooks;
 // The OLE storage descriptor of the load in progress (Container, Control).
@@ -99,6 +102,10 @@ extern char gFormLastError[kFormErrTextSize + 1];
 // The tool-bar style switch: when set, tool bars of old writers keep their ShowTips.
 extern uint8_t gToolBarStyleSwitch;
 
+// Whether a file name is a client path ('!' and the path). Form loads, the
+// form-file queries, a save's code file and a conversion's XML file accept
+// only these; a server file's name is refused without fetching it.
+bool FormNameIsClientPath(const char* name);
 int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlOutput, const char* codeOutput,
                     uint32_t options, const uint32_t overrides[kOvCount], char* errorText);
 bool FormFileRead(FormFileContext* ctx);
@@ -115,6 +122,10 @@ bool FormResGetData(ObjectRecord* window, uint16_t kind, uint32_t number, const 
 int32_t FormFileGetFlags(ObjectRecord* window, const char* fileName);
 int32_t FormFileGetInfo(ObjectRecord* window, const char* fileName, uint32_t selector);
 
+// The end of a load the server asked for: $LOAD posted on the window when
+// registered, and the web view told (WebFormLoaded with the window's first
+// child; for a native form only the locale bytes are taken).
+void FormLoadFinish(ObjectRecord* window);
 // Window methods 13, 27, 46 and 48.
 int32_t FormWindowMethod(ObjectRecord* window, MethodCallRec* call);
 // Frees the resource chain and form name a loaded window keeps (its destroy).

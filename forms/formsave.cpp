@@ -16,6 +16,7 @@
 #include "controls/ctlcore.h"
 #include "forms/formload.h"
 #include "forms/formxml.h"
+#include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "session/log.h"
 #include "session/session.h"
@@ -46,20 +47,35 @@ uint8_t LiveKind(void* o) { return Rec(o)->kind; }
 
 bool IsMenuKind(uint8_t kind) { return kind == kKindMenu || kind == kKindSubMenu || kind == kKindFloatMenu; }
 
+// An object of the web-view mode answers from its record through the web
+// view's query by id, with its own web view current.
+bool WebObjectGetProp(ObjectRecord* rec, uint32_t id, FormPropValue* out) {
+    if (!gWebObjectOps.getPropById) return false;
+    int32_t value = 0;
+    const char* text = nullptr;
+    gTextBuf[0] = 0;
+    if (gWebObjectOps.getPropById(rec, id, &value, &text) < 0) value = 0, text = nullptr;
+    out->value = value;
+    out->text = text ? text : "";
+    out->length = static_cast<uint32_t>(strlen(out->text));
+    return true;
+}
+
 bool LiveGetProp(void* o, uint32_t id, FormPropValue* out) {
     ObjectRecord* rec = Rec(o);
-    // Objects of the web-view mode answer through the page; that query by
-    // property id is not part of this client yet, so such a save fails.
-    if (ObjectIsWebView(rec)) return false;
-    const ObjectOps* ops = ObjectOpsOf(rec);
-    gTextBuf[0] = 0;
-    uint32_t v = ops && ops->getProp ? ops->getProp(rec, id)
-                                     : static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
-    out->value = static_cast<int32_t>(v);
-    out->text = gTextBuf;
-    out->length = static_cast<uint32_t>(strlen(gTextBuf));
+    if (ObjectIsWebView(rec)) {
+        if (!WebObjectGetProp(rec, id, out)) return false;
+    } else {
+        const ObjectOps* ops = ObjectOpsOf(rec);
+        gTextBuf[0] = 0;
+        uint32_t v = ops && ops->getProp ? ops->getProp(rec, id)
+                                         : static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
+        out->value = static_cast<int32_t>(v);
+        out->text = gTextBuf;
+        out->length = static_cast<uint32_t>(strlen(gTextBuf));
+    }
     // An id the object does not know leaves the "unknown" text: no text.
-    if (strcmp(gTextBuf, kUnknownPropText) == 0) out->length = 0;
+    if (strcmp(out->text, kUnknownPropText) == 0) out->length = 0;
     // A menu's or item's text keeps its accelerator marks in the form.
     if (id == kPidText && (IsMenuKind(rec->kind) || rec->kind == kKindMenuItem)) {
         out->text = MenuRawText(rec);
@@ -76,10 +92,18 @@ bool LiveGetProp(void* o, uint32_t id, FormPropValue* out) {
 
 void* LiveParent(void* o) { return Rec(o)->parent; }
 
+// A SubMenu item names its sub-menu; an image list property answers the
+// list's handle, which names its record.
 void* LiveReference(void* o, uint32_t id) {
     if (id == kQofPropSubMenu) return MenuItemSubMenu(Rec(o));
-    // Image lists are not part of this client yet: no object references one.
-    return nullptr;
+    FormPropValue v = {};
+    if (!LiveGetProp(o, id, &v) || v.value <= 0) return nullptr;
+    ObjectRecord* list = ObjectFromHandle(static_cast<uint32_t>(v.value));
+    return list && list->kind == kKindImageList ? list : nullptr;
+}
+
+const char* LiveControlClass(void* o) {
+    return Rec(o)->kind == kKindControl && gFormControlHooks.className ? gFormControlHooks.className(o) : nullptr;
 }
 
 uint32_t LiveSubCount(void* o) {
@@ -101,7 +125,7 @@ void* LiveSubAt(void* o, uint32_t i) {
 }
 
 const FormObjectSource kLiveSource = {LiveKind, LiveGetProp, LiveParent, LiveReference, LiveSubCount, LiveSubAt,
-                                      nullptr};
+                                      LiveControlClass};
 
 bool MakeGuid(uint8_t out[16]) {
     GUID g;
@@ -117,11 +141,12 @@ struct TableBuild {
     bool overflow;
 };
 
-bool LeftOut(const ObjectRecord* rec) {
+bool LeftOut(ObjectRecord* rec) {
     if (!(rec->flags & kObjFromFormNoLoad)) return false;
     // Objects a form load marked are kept only while the program keeps
-    // flagged objects; a Panel's own option byte is not part of this client.
-    return !(gGuiModeFlags & kGuiModeKeepFlagged);
+    // flagged objects, and then not a Panel that SetWinFlag1 marked.
+    if (!(gGuiModeFlags & kGuiModeKeepFlagged)) return true;
+    return rec->kind == kKindPanel && gFormSubObjectHooks.panelWinFlag1 && gFormSubObjectHooks.panelWinFlag1(rec);
 }
 
 bool InTable(const FormSaveContext* ctx, const ObjectRecord* rec) {
@@ -194,6 +219,35 @@ void AddUnlinked(TableBuild* t, ObjectRecord* window) {
         if (rec->parent == window || (rec->parent->kind == kKindPanel && InTable(t->ctx, rec->parent)))
             AddEntry(t, rec);
     }
+}
+
+// The kinds a web-form page shows.
+bool IsPageKind(uint8_t kind) {
+    static const uint8_t kPageKinds[] = {1,  2,  4,  6,  7,  8,  9,  11, 12, 13, 15, 16, 17,
+                                         20, 21, 24, 26, 27, 28, 30, 43, 44, 45, 46, 47, 52};
+    for (uint8_t k : kPageKinds)
+        if (k == kind) return true;
+    return false;
+}
+
+// A web-form page's table: the children in list order, each Panel's children
+// after it; any other kind is noted as left out.
+void AddPageObjects(TableBuild* t, ObjectRecord* container, int depth, bool* leftOut) {
+    if (depth > kParentChainMax) return;
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (!IsPageKind(c->kind)) {
+            *leftOut = true;
+            continue;
+        }
+        AddEntry(t, c);
+        if (c->kind == kKindPanel) AddPageObjects(t, c, depth + 1, leftOut);
+    }
+}
+
+void BuildPageTable(TableBuild* t, ObjectRecord* window, bool* leftOut) {
+    AddEntry(t, window);
+    if (ObjectAsWindow(window)->menus) *leftOut = true;
+    AddPageObjects(t, window, 0, leftOut);
 }
 
 void BuildTable(TableBuild* t, ObjectRecord* window) {
@@ -381,6 +435,7 @@ struct SaveJob {
     bool typeChanged;
     uint8_t* code;
     uint32_t codeSize;
+    bool pageLeftOut;       // a web-form page left objects or menus out
 };
 
 void EndJob(SaveJob* job) {
@@ -395,10 +450,12 @@ void EndJob(SaveJob* job) {
 int32_t SaveContent(SaveJob* job, const char* path, const char* eventText, uint32_t options) {
     FormSaveContext* ctx = job->ctx;
     TableBuild t = {ctx, false};
-    BuildTable(&t, job->window);
+    bool page = (options & kFormSaveWebPage) != 0;
+    if (page) BuildPageTable(&t, job->window, &job->pageLeftOut);
+    else BuildTable(&t, job->window);
     if (t.overflow) return kFormSaveTooMany;
     ctx->resources = ObjectAsWindow(job->window)->resources;
-    if (options & kFormSaveWebPage) return WriteWebPage(ctx, path, (options & kFormSaveOldScripts) != 0);
+    if (page) return WriteWebPage(ctx, path, (options & kFormSaveOldScripts) != 0);
     if (eventText && eventText[0]) {
         uint32_t error = 0;
         if (!LoadEventText(ctx, eventText, &error)) {
@@ -464,7 +521,9 @@ uint32_t FormSaveQof(ObjectRecord* window, const char* fileName, const char* eve
     // The code file gives a QOF file its user code and a full XML file its
     // code object; an objects-only XML file has neither.
     bool usesCode = !(options & kFormSaveXmlObjects);
-    if (usesCode && codeFile && codeFile[0] && !FetchText(codeFile, &job.code, &job.codeSize)) {
+    // The code file must be the client's own: a server's is refused unfetched.
+    if (usesCode && codeFile && codeFile[0] &&
+        (!FormNameIsClientPath(codeFile) || !FetchText(codeFile, &job.code, &job.codeSize))) {
         LogOsError("QofSaveErrCodeFileGet", kFormSaveCodeFile);
         return static_cast<uint32_t>(SendBack(&out, kFormSaveCodeFile));
     }
@@ -483,14 +542,17 @@ uint32_t FormSaveQof(ObjectRecord* window, const char* fileName, const char* eve
     job.ctx->windowType = w->winType;
     int32_t rc = SaveContent(&job, out.localPath, eventText, options);
     EndJob(&job);
-    return static_cast<uint32_t>(SendBack(&out, rc));
+    rc = SendBack(&out, rc);
+    if (rc == 0 && job.pageLeftOut) rc = kFormSaveWebLeftOut;
+    return static_cast<uint32_t>(rc);
 }
 
 uint32_t FormConvertXmlToQof(const char* xmlName, char* qofName, size_t qofRoom, bool makeTemporary) {
     uint8_t* data = nullptr;
     uint32_t size = 0;
-    if (!xmlName || !xmlName[0] || CacheFetch(xmlName, kFetchFile, &data, &size) != 0 || !data)
-        return kFormConvNameUnresolved;
+    if (!xmlName || !xmlName[0]) return kFormConvNameUnresolved;
+    if (!FormNameIsClientPath(xmlName)) return kFormConvServerName;
+    if (CacheFetch(xmlName, kFetchFile, &data, &size) != 0 || !data) return kFormConvNameUnresolved;
     if (makeTemporary) {
         char dir[MAX_PATH], path[MAX_PATH];
         if (!GetTempPathA(sizeof dir, dir) || !GetTempFileNameA(dir, kTempPrefix, 0, path)) {

@@ -44,12 +44,16 @@ enum FormConvertResult : uint32_t {
     kFormConvCantCreate = 311,
 };
 
-// The sub-objects of status bars and tool bars, filled by their facility.
+// What a save asks of the bars and panels of either mode: the sub-objects
+// of status bars and tool bars, and whether a Panel has SetWinFlag1's bit 6
+// (such a panel is left out of a save even while flagged objects are kept).
+// Filled at start-up.
 struct FormSubObjectHooks {
     uint32_t (*statusPanelCount)(ObjectRecord* bar);
     ObjectRecord* (*statusPanelAt)(ObjectRecord* bar, uint32_t index);
     uint32_t (*toolButtonCount)(ObjectRecord* bar);
     ObjectRecord* (*toolButtonAt)(ObjectRecord* bar, uint32_t index);
+    bool (*panelWinFlag1)(ObjectRecord* panel);
 };
 extern FormSubObjectHooks gFormSubObjectHooks;
 // The write of form file bytes (WriteFile unless replaced; tests replace it

@@ -7,9 +7,11 @@
 #include "controls/ctlcommon.h"
 #include "forms/formload.h"
 #include "forms/formsave.h"
+#include "objects/events.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
 #include "session/session.h"
+#include "webview/core/webobject.h"
 
 namespace {
 
@@ -52,9 +54,12 @@ int32_t LoadQofFileMethod(ObjectRecord* window, const MethodCallRec* call) {
     bool modeBit = (gGuiModeFlags & kGuiModeKeepFlagged) != 0;
     if (modeBit) gGuiModeFlags |= kGuiModeFormLoading;
     char err[kFormErrTextSize + 1] = {};
+    ObjectRef ref = ObjectRefOf(window);
     int32_t rc = FormLoadQof(window, name.c_str(), OrNull(xmlOut), OrNull(codeOut), options, overrides, err);
     if (modeBit) gGuiModeFlags &= ~kGuiModeFormLoading;
     if (converted[0]) DeleteFileA(converted + 1);
+    // A load answers the file's version in its high half and 0 below.
+    if ((rc & 0xFFFF) == 0 && ObjectRefAlive(ref)) FormLoadFinish(window);
     return rc;
 }
 
@@ -82,6 +87,13 @@ int32_t FormWindowMethod(ObjectRecord* window, MethodCallRec* call) {
     default:
         return kOpUnknownMethod;
     }
+}
+
+void FormLoadFinish(ObjectRecord* window) {
+    if (EventIsRegistered(window, kEvLoad)) PostObjectEvent(window, kEvLoad, kEventKindDefault, 0, 0);
+    // The web view's part: the locale bytes, and the form's status bars,
+    // disabled number edits and splitters refreshed in the page.
+    WebFormLoaded(window->children);
 }
 
 static void FormsCleanup() { FormStreamBufFree(); }

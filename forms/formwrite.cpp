@@ -381,23 +381,55 @@ bool FormCodeExpand(const char* code, uint32_t length, const char* name, char* o
     return true;
 }
 
-bool FormEntryBuildEvents(FormSaveEntry* e) {
-    if (e->events) return true;
-    uint32_t ids[kEventPrefixCount + 1];
+FormControlHooks gFormControlHooks;
+
+// A Control's events: those of its type information, then the focus pair.
+static uint32_t ControlEvents(void* object, FormEventItem* out, uint32_t room) {
+    static const char kGotFocus[] = "GotFocus", kLostFocus[] = "LostFocus";
+    uint32_t n = 0, own = object && gFormControlHooks.eventCount ? gFormControlHooks.eventCount(object) : 0;
+    for (uint32_t i = 0; i < own && n + 2 < room; ++i) {
+        const char* name = nullptr;
+        uint32_t id = 0;
+        if (!gFormControlHooks.eventAt || !gFormControlHooks.eventAt(object, i, &name, &id) || !name || !name[0])
+            continue;
+        out[n].name = name;
+        out[n++].eventId = id;
+    }
+    out[n].name = kGotFocus;
+    out[n++].eventId = kFormEventGotFocus;
+    out[n].name = kLostFocus;
+    out[n++].eventId = kFormEventLostFocus;
+    return n;
+}
+
+bool FormBuildEventList(uint8_t kind, void* object, FormEventItem** events, uint8_t* count, uint8_t* ownNames) {
+    if (*events) return true;
+    // An entry counts its events in one byte.
+    constexpr uint32_t kRoom = 255;
+    FormEventItem list[kRoom];
+    memset(list, 0, sizeof list);
     uint32_t n = 0;
-    if (e->kind == kKindHtmlControl) {
-        ids[n++] = kFormEventJQuery;
-    } else if (e->kind < kObjectKindRows) {
+    bool own = false;
+    if (kind == kKindControl) {
+        n = ControlEvents(object, list, kRoom);
+        own = true;
+    } else if (kind == kKindHtmlControl) {
+        list[n++].eventId = kFormEventJQuery;
+    } else if (kind < kObjectKindRows) {
         for (uint32_t id = 0; id < kEventPrefixCount; ++id)
-            if ((KindEventTable[e->kind] >> id) & 1) ids[n++] = id;
+            if ((KindEventTable[kind] >> id) & 1) list[n++].eventId = id;
     }
     if (n == 0) return false;
-    e->events = static_cast<FormEventItem*>(GuardedAlloc(n * sizeof(FormEventItem)));
-    if (!e->events) return false;
-    memset(e->events, 0, n * sizeof(FormEventItem));
-    for (uint32_t i = 0; i < n; ++i) e->events[i].eventId = ids[i];
-    e->eventCount = static_cast<uint8_t>(n);
+    *events = static_cast<FormEventItem*>(GuardedAlloc(n * sizeof(FormEventItem)));
+    if (!*events) return false;
+    memcpy(*events, list, n * sizeof(FormEventItem));
+    *count = static_cast<uint8_t>(n);
+    *ownNames = own ? 1 : 0;
     return true;
+}
+
+bool FormEntryBuildEvents(FormSaveEntry* e) {
+    return FormBuildEventList(e->kind, e->object, &e->events, &e->eventCount, &e->ownEventNames);
 }
 
 void FormEntryFreeEvents(FormSaveEntry* e) {

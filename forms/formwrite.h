@@ -169,8 +169,24 @@ bool FormCodeExpand(const char* code, uint32_t length, const char* name, char* o
                     uint32_t* written);
 constexpr uint32_t kFormExpandRoom = 40960;
 
-// Gives an entry its event list from its kind (KindEventTable; one item with
-// id 200 for an HtmlControl). False when the kind has no events in forms.
+// A Control's class text and own events come from its type information,
+// which the OLE container reads (empty hooks: none).
+struct FormControlHooks {
+    const char* (*className)(void* object);
+    uint32_t (*eventCount)(void* object);
+    // The index-th event of the type information: its name (kept by the
+    // type information while the control lives) and its id.
+    bool (*eventAt)(void* object, uint32_t index, const char** name, uint32_t* id);
+};
+extern FormControlHooks gFormControlHooks;
+constexpr uint32_t kFormEventGotFocus = 0x80011001u, kFormEventLostFocus = 0x80011002u;
+// The events an object of a kind offers in forms, one item per event: a
+// Control those of its type information (object: the live control), then
+// GotFocus and LostFocus, with its own event names; an HtmlControl one item
+// with id 200; other kinds each event id KindEventTable marks. False when
+// there are none or no memory. The loader and the writer both use it.
+bool FormBuildEventList(uint8_t kind, void* object, FormEventItem** events, uint8_t* count, uint8_t* ownNames);
+// Gives an entry its event list (FormBuildEventList of its kind and object).
 bool FormEntryBuildEvents(FormSaveEntry* e);
 void FormEntryFreeEvents(FormSaveEntry* e);
 void FormSaveContextFree(FormSaveContext* ctx);

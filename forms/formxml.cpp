@@ -637,16 +637,21 @@ bool SetEventCode(FormEventItem* ev, const char* text, size_t length) {
     return true;
 }
 
-FormEventItem* FindEvent(FormSaveEntry* e, uint32_t id) {
+// The event an element names: a Control's by its own event name, any other
+// kind's by its handler prefix, both without regard to case.
+FormEventItem* FindEvent(FormSaveEntry* e, const char* name) {
     if (!FormEntryBuildEvents(e)) return nullptr;
-    for (uint32_t k = 0; k < e->eventCount; ++k)
-        if (e->events[k].eventId == id) return &e->events[k];
+    int32_t id = e->ownEventNames ? -1 : EventIdFromHandlerName(name);
+    for (uint32_t k = 0; k < e->eventCount; ++k) {
+        FormEventItem& ev = e->events[k];
+        if (e->ownEventNames ? ev.name && EqualNoCase(ev.name, name) : id >= 0 && ev.eventId == static_cast<uint32_t>(id))
+            return &ev;
+    }
     return nullptr;
 }
 
 int EndEvent(XmlFormState* s, const char* name, const char* text, size_t length) {
-    int32_t id = EventIdFromHandlerName(name);
-    FormEventItem* ev = id >= 0 ? FindEvent(Current(s), static_cast<uint32_t>(id)) : nullptr;
+    FormEventItem* ev = FindEvent(Current(s), name);
     // An event the kind does not offer could not be stored: refused like an unknown name.
     if (!ev) return Refuse(s, kXfContent, "Unknown event name: %s", name);
     if (!length) return 0;
@@ -818,8 +823,7 @@ int OnEndEvents(XmlFormState* s, const char* name, const char* text, size_t leng
         return 0;
     }
     if (!s->inEvents || s->entry < 0 || !length) return 0;
-    int32_t id = EventIdFromHandlerName(name);
-    FormEventItem* ev = id >= 0 ? FindEvent(&ctx->entries[s->entry], static_cast<uint32_t>(id)) : nullptr;
+    FormEventItem* ev = FindEvent(&ctx->entries[s->entry], name);
     if (ev && !SetEventCode(ev, text, length))
         return Refuse(s, kXfNoMemory, "Unable to allocate memory for tag %s", name);
     return 0;

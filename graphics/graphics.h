@@ -19,6 +19,8 @@ void GraphicsInstall();
 
 // ---- Creators: (type, creation record) -> record, or null with a code -100..0 ----
 ObjectRecord* PanelCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+// Whether a native Panel has bit 6 of its second style word (SetWinFlag1).
+bool PanelWinFlag1(ObjectRecord* panel);
 ObjectRecord* ScrollBarCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* SliderCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* ProgressCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
@@ -36,10 +38,19 @@ ObjectRecord* ToolBarCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code
 // last (form loading makes a bar, then its panels or buttons).
 ObjectRecord* StatusPanelCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 ObjectRecord* ToolButtonCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
+// The panels of a native status bar and the buttons of a native toolbar, in
+// their order, as a form save writes them after their bar.
+uint32_t StatusBarPanelCount(ObjectRecord* bar);
+ObjectRecord* StatusBarPanelAt(ObjectRecord* bar, uint32_t index);
+uint32_t ToolBarButtonCount(ObjectRecord* bar);
+ObjectRecord* ToolBarButtonAt(ObjectRecord* bar, uint32_t index);
 // A user takes one use of an image list.
 void ImageListTakeUse(ObjectRecord* list);
 // Drops one use of an image list; the last release (with free) destroys it.
 void ImageListRelease(ObjectRecord* list, bool free);
+// Whether the list is handing its users a rebuilt list: their image-list
+// slot (18) then takes the list's new handle instead of letting it go.
+bool ImageListRebuilding(ObjectRecord* list);
 // The list's HIMAGELIST, or none.
 HIMAGELIST ImageListHandle(ObjectRecord* list);
 // Writes the images of a list in one row as a .BMP file, the masked pixels
@@ -52,6 +63,10 @@ int32_t ImageListWriteBmp(HIMAGELIST list, COLORREF maskColour, const char* name
 // A bitmap the caller owns from a picture name (a client '!' path, a server
 // file, '@' a named resource), loaded through a bare picture; null on failure.
 HBITMAP LoadBitmapByName(const char* name);
+// A bitmap resource by number as a picture's Resource finds it: the form's
+// bitmap of window's form (or of the load in progress), the server's, the
+// client's own; none when none has it.
+HBITMAP LoadBitmapByNumber(uint32_t number, ObjectRecord* window);
 // An icon the caller owns from an icon name ('<' small, '!' client file,
 // else a server file); null on failure.
 HICON LoadIconByName(const char* name);

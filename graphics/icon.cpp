@@ -115,10 +115,15 @@ void DropList(IconRecord* ic) {
     if (list) ImageListRelease(list, true);
 }
 
-// The list goes away: the icon keeps the image it shows and forgets the list.
+// The list goes away: the icon keeps the image it shows and forgets the
+// list. A rebuilt list gives the icon its image again.
 int32_t IconOnImageListReleased(ObjectRecord* rec, ObjectRecord* list) {
     IconRecord* ic = AsIcon(rec);
     if (ic->list != list) return 0;
+    if (ImageListRebuilding(list)) {
+        if (IconFromImageList(ic)) GfxRedrawIfShown(rec, true);
+        return 0;
+    }
     ic->list = nullptr;
     ic->imageIndex = 0;
     ImageListRelease(list, false);
@@ -341,9 +346,20 @@ ObjectRecord* IconCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     ic->imageIndex = index > 0 ? static_cast<uint32_t>(index) : 0;
     if (cr->texts[kPidIconAlt].text) ic->altText = CtlCopyText(cr->texts[kPidIconAlt].text, cr->texts[kPidIconAlt].length);
     if (cr->texts[kPidIconUrl].text) ic->urlSource = CtlCopyText(cr->texts[kPidIconUrl].text, cr->texts[kPidIconUrl].length);
+    // An image list in the creation is taken (one use); with an index it
+    // gives the image.
+    if (cr->given[kPidImageList]) {
+        ObjectRecord* list = ObjectFromHandle(static_cast<uint32_t>(cr->values[kPidImageList]));
+        if (list && list->kind == kKindImageList) {
+            ImageListTakeUse(list);
+            ic->list = list;
+        }
+    }
     const CrText& name = cr->texts[kPidIconPicture];
     bool loaded = false;
-    if (name.text && name.length) {
+    if (ic->list && ic->imageIndex) {
+        loaded = IconFromImageList(ic);
+    } else if (name.text && name.length) {
         char* copy = CtlCopyText(name.text, name.length);
         loaded = copy && IconLoadByName(ic, copy, false);
         LocalFreeMem(copy);

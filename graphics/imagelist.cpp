@@ -52,6 +52,7 @@ struct ImageListRecord {
     uint32_t resource;
     uint8_t useMask, useColorMask, depth;
     bool releasing;              // a release is telling the users
+    bool rebuilding;             // the users are being handed a new list
     char* urlSource;
 };
 
@@ -103,9 +104,10 @@ void Unchain(ImageListRecord* l) {
     l->nextList = nullptr;
 }
 
+// The Resource is found as a picture's: the form's bitmap, the server's, the client's.
 void LoadResourceImages(ImageListRecord* l) {
     if (!l->resource || !l->list) return;
-    HBITMAP bm = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(l->resource));
+    HBITMAP bm = LoadBitmapByNumber(l->resource, l->hdr.parent);
     if (!bm) return;
     if (l->useColorMask) ImageList_AddMasked(l->list, bm, ColorValueResolve(l->hdr.fgColor));
     else ImageList_Add(l->list, bm, nullptr);
@@ -119,13 +121,14 @@ HIMAGELIST Build(ImageListRecord* l) {
     return list;
 }
 
+void HandOver(ImageListRecord* l, HIMAGELIST fresh);
+
 // A new list replaces the current one; images added so far are lost except
 // the Resource, which is loaded again.
 void Rebuild(ImageListRecord* l) {
     HIMAGELIST fresh = Build(l);
     if (!fresh) return;
-    if (l->list) ImageList_Destroy(l->list);
-    l->list = fresh;
+    HandOver(l, fresh);
     LoadResourceImages(l);
 }
 
@@ -162,6 +165,34 @@ void RepaintUsers(ObjectRecord* container, ImageListRecord* l, int depth) {
 }
 
 void ImageListRepaintUsers(ImageListRecord* l) { RepaintUsers(l->hdr.parent, l, 0); }
+
+// The objects of a window (and of its panels) take the list's new handle:
+// list and tree views through their refresh, the others through their
+// image-list slot, which sees the list rebuilding.
+void TellRebuilt(ObjectRecord* container, ImageListRecord* l, int depth) {
+    if (!container || depth > kMaxNesting) return;
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        if (c->modeFlags & kModeWebView) continue;
+        if (c->kind == kKindPanel) TellRebuilt(c, l, depth + 1);
+        if (c->kind == kKindListView || c->kind == kKindTreeView) {
+            CtlImageListRefresh(c, &l->hdr);
+            continue;
+        }
+        const ObjectOps* ops = ObjectOpsOf(c);
+        if (ops && ops->imageListReleased) ops->imageListReleased(c, &l->hdr);
+    }
+}
+
+// The new list becomes current and every user is handed it before the old
+// one is destroyed: no user holds a destroyed list meanwhile.
+void HandOver(ImageListRecord* l, HIMAGELIST fresh) {
+    HIMAGELIST old = l->list;
+    l->list = fresh;
+    l->rebuilding = true;
+    if (l->hdr.parent) TellRebuilt(l->hdr.parent, l, 0);
+    l->rebuilding = false;
+    if (old) ImageList_Destroy(old);
+}
 
 // Tells the objects of a window (and of its panels) that the list goes.
 void TellUsers(ObjectRecord* container, ImageListRecord* l, int depth) {
@@ -295,11 +326,10 @@ int32_t LoadStdTools(ImageListRecord* l) {
     HIMAGELIST tools = ImageList_LoadImageA(GetModuleHandleA(nullptr), kStdToolsName, kStdToolSize, 0, kDefaultMask,
                                             IMAGE_BITMAP, 0);
     if (!tools) return -1;
-    if (l->list) ImageList_Destroy(l->list);
-    l->list = tools;
     l->hdr.fgColor = kDefaultMask;
     l->useMask = l->useColorMask = 1;
     l->width = l->height = kStdToolSize;
+    HandOver(l, tools);
     return 0;
 }
 
@@ -429,14 +459,19 @@ ObjectRecord* ImageListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         *code = kOpNoObject;
         return nullptr;
     }
+    // Its name and texts, so that a form save names the list again.
+    if (!CopyCreateStrings(rec, cr)) {
+        FreeList(l);
+        *code = kOpNoMemory;
+        return nullptr;
+    }
+    // The parent window first: a form's bitmaps are found through it.
+    ObjectRecord* parent = cr->windowRec;
+    rec->parent = parent;
     LoadResourceImages(l);
     l->nextList = gImageListHead;
     gImageListHead = l;
-    ObjectRecord* parent = cr->windowRec;
-    if (parent) {
-        rec->parent = parent;
-        LinkObject(rec);
-    }
+    if (parent) LinkObject(rec);
     *code = 0;
     return rec;
 }
@@ -506,6 +541,8 @@ void ImageListRelease(ObjectRecord* rec, bool free) {
     Unchain(l);
     if (free) FreeList(l);
 }
+
+bool ImageListRebuilding(ObjectRecord* rec) { return IsList(rec) && AsList(rec)->rebuilding; }
 
 void ImageListTakeUse(ObjectRecord* rec) {
     if (IsList(rec)) AsList(rec)->useCount++;

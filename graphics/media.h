@@ -19,7 +19,8 @@ void SoundSetFileDialog(MediaFileDialogFn fn);
 // ---- Movies --------------------------------------------------------------------------
 ObjectRecord* MovieCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 // MM_MCINOTIFY with MCI_NOTIFY_SUCCESSFUL arrived at wnd: the movie with that
-// device id, in wnd or any of its panels, ends its play and rewinds.
+// device id, in wnd or any of its panels, ends its play (when it is still
+// playing: a pause handled after the end but before its notice stays) and rewinds.
 void MovieOnNotify(HWND wnd, uint32_t deviceId);
 // Every shown movie of the window and of its shown panels realises its palette.
 void MovieRealizeAll(HWND wnd);

@@ -378,8 +378,13 @@ void MovieOnNotify(HWND wnd, uint32_t deviceId) {
     // A movie inside a panel notifies the top window too: search its panels.
     MovieRecord* m = FindMovie(ObjectFromHwnd(wnd), deviceId, 0);
     if (!m) return;
-    m->playing = 0;
-    m->paused = 0;
+    // The notice is posted when the clip ends and read at a later pump turn; a
+    // pause or stop handled in between made the movie no longer playing, and
+    // that later state stands: only a movie still playing is stopped here.
+    if (m->playing) {
+        m->playing = 0;
+        m->paused = 0;
+    }
     SeekToStart(m);
 }
 

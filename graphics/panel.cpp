@@ -603,6 +603,8 @@ bool InSubtree(const ObjectRecord* rec, const ObjectRecord* root) {
 
 }  // namespace
 
+bool PanelWinFlag1(ObjectRecord* panel) { return IsPanel(panel) && (AsPanel(panel)->style2 & kPs2WinFlag1); }
+
 ObjectRecord* PanelCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     if (!RegisterPanelClass()) {
         *code = kOpNoObject;

@@ -1145,14 +1145,15 @@ HBITMAP PictBitmapOf(ObjectRecord* rec, HPALETTE* palette, int* error) {
     return bitmap;
 }
 
-HBITMAP LoadBitmapByName(const char* name) {
-    if (!name || !*name) return nullptr;
-    // A bare picture: no window, never linked, only its image is used.
+// A bitmap of the image a bare picture (no window, never linked, only its
+// image is used) loads through load; none when it loads nothing.
+static HBITMAP BareBitmap(ObjectRecord* window, int (*load)(PictRecord* p, const void* how), const void* how) {
     auto* p = static_cast<PictRecord*>(LocalAllocZero(sizeof(PictRecord)));
     if (!p) return nullptr;
     p->hdr.kind = kKindPict;
+    p->hdr.parent = window;
     p->pageCount = 1;
-    int rc = name[0] == '@' ? ImageLoadNamedResource(p, name + 1) : ImageLoadFromFile(name, p, 1);
+    int rc = load(p, how);
     HBITMAP bitmap = nullptr;
     if (rc == kImgOk && p->dib) {
         HDC screen = GetDC(nullptr);
@@ -1162,6 +1163,20 @@ HBITMAP LoadBitmapByName(const char* name) {
     PictFreeImage(p);
     LocalFreeMem(p);
     return bitmap;
+}
+
+HBITMAP LoadBitmapByName(const char* name) {
+    if (!name || !*name) return nullptr;
+    return BareBitmap(nullptr, [](PictRecord* p, const void* how) {
+        const char* n = static_cast<const char*>(how);
+        return n[0] == '@' ? ImageLoadNamedResource(p, n + 1) : ImageLoadFromFile(n, p, 1);
+    }, name);
+}
+
+HBITMAP LoadBitmapByNumber(uint32_t number, ObjectRecord* window) {
+    return BareBitmap(window, [](PictRecord* p, const void* how) {
+        return ImageLoadFromResource(p, *static_cast<const uint32_t*>(how));
+    }, &number);
 }
 
 // A mask colour given as a system colour index (negative in the image-list

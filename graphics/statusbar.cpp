@@ -397,6 +397,13 @@ ObjectRecord* StatusPanelCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
     return PanelCreate(AsBar(bar), s, code);
 }
 
+uint32_t StatusBarPanelCount(ObjectRecord* bar) { return AsBar(bar)->panelCount; }
+
+ObjectRecord* StatusBarPanelAt(ObjectRecord* bar, uint32_t index) {
+    BarItemRecord* it = BarItemFind(AsBar(bar)->panels, index, nullptr, nullptr);
+    return it ? &it->hdr : nullptr;
+}
+
 void StatusBarInstall() {
     RegisterObjectCreator(kTypeStatusbar, StatusBarCreate);
     RegisterObjectOps(kKindStatusBar, &kStatusBarOps);

@@ -427,6 +427,12 @@ bool SetImageList(TabControlRecord* t, ObjectRecord* list) {
 int32_t TabImageListReleased(ObjectRecord* rec, ObjectRecord* list) {
     TabControlRecord* t = AsTab(rec);
     if (t->imageList != list) return 0;
+    // A rebuilt list: the control takes its new handle.
+    if (ImageListRebuilding(list)) {
+        SendMessageA(rec->hwnd, TCM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(ImageListHandle(list)));
+        InvalidateRect(rec->hwnd, nullptr, TRUE);
+        return 0;
+    }
     // The list is going: the control forgets it and drops its use without destroying it.
     t->imageList = nullptr;
     SendMessageA(rec->hwnd, TCM_SETIMAGELIST, 0, 0);

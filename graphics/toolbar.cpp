@@ -589,14 +589,21 @@ int32_t BarDestroy(ObjectRecord* rec) {
 
 int32_t BarImageListReleased(ObjectRecord* rec, ObjectRecord* list) {
     ToolBarRecord* bar = AsToolBar(rec);
+    bool rebuilt = ImageListRebuilding(list);
     for (int slot = 0; slot < kListSlots; ++slot) {
         if (bar->lists[slot] != list) continue;
+        // A rebuilt list: the bar is set to its new handle and keeps it.
+        if (rebuilt) {
+            SendMessageA(WndOf(bar), kListMsgs[slot], 0, reinterpret_cast<LPARAM>(ImageListHandle(list)));
+            continue;
+        }
         // The list is going: the bar forgets it and drops its use without destroying it.
         bar->lists[slot] = nullptr;
         SendMessageA(WndOf(bar), kListMsgs[slot], 0,
                      reinterpret_cast<LPARAM>(slot == kListNormal ? DefaultTools() : nullptr));
         ImageListRelease(list, false);
     }
+    if (rebuilt) InvalidateRect(WndOf(bar), nullptr, TRUE);
     return 0;
 }
 
@@ -772,9 +779,18 @@ ObjectRecord* ToolButtonCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) 
     return it ? &it->hdr : nullptr;
 }
 
+uint32_t ToolBarButtonCount(ObjectRecord* bar) { return AsToolBar(bar)->buttonCount; }
+
+ObjectRecord* ToolBarButtonAt(ObjectRecord* bar, uint32_t index) {
+    BarItemRecord* it = BarItemFind(AsToolBar(bar)->buttons, index, nullptr, nullptr);
+    return it ? &it->hdr : nullptr;
+}
+
 void ToolBarInstall() {
     gGuiHooks.toolBarMnemonic = ToolBarMnemonic;
     RegisterObjectCreator(kTypeToolbar, ToolBarCreate);
+    // A create request of a tool button: into the bar its Window names, else the last.
+    RegisterObjectCreator(kTypeToolButton, ToolButtonCreate);
     RegisterObjectOps(kKindToolBar, &kToolBarOps);
     RegisterObjectOps(kKindToolButton, &kToolButtonOps);
     RegisterMethodTable(kTypeToolbar, BarMethodLookup);

@@ -213,6 +213,26 @@ HWND CreateTheMainWindow(HINSTANCE inst) {
     return wnd;
 }
 
+// The class of dialog boxes: the file, folder, colour, font, print and page
+// set-up dialogs and message boxes all run their own loops in one of these.
+static const char kDialogBoxClass[] = "#32770";
+
+static BOOL CALLBACK CancelDialogBox(HWND wnd, LPARAM) {
+    char cls[sizeof kDialogBoxClass + 1];
+    if (GetClassNameA(wnd, cls, sizeof cls) && strcmp(cls, kDialogBoxClass) == 0)
+        PostMessageA(wnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return TRUE;
+}
+
+// A session that has ended closes what waits for a person: a menu being
+// tracked (a pop-up or a toolbar's drop-down) and every dialog box the client
+// has open, as cancelled; their loops would hold the client with no server
+// behind it until someone closed them by hand.
+static void CloseWaitsForPerson() {
+    EndMenu();
+    EnumThreadWindows(GetCurrentThreadId(), CancelDialogBox, 0);
+}
+
 // Messages only the main window gets: the socket's notices (frames), the
 // timer objects' tick and the print dialog's command.
 static bool MainWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
@@ -221,10 +241,7 @@ static bool MainWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* res
         ++gSrvMsgDepth;
         OnSrvMsgArrived(wp);
         --gSrvMsgDepth;
-        // A session that has ended closes a menu being tracked (a pop-up or a
-        // toolbar's drop-down): its loop would hold the client until someone
-        // closed the menu by hand.
-        if (gSession.state == kSessionEnded || gSession.state == kSessionRefused) EndMenu();
+        if (gSession.state == kSessionEnded || gSession.state == kSessionRefused) CloseWaitsForPerson();
         *result = 0;
         return true;
     case WM_TIMER:

@@ -46,6 +46,9 @@ struct WebObjectOps {
     int32_t (*setFocus)(ObjectRecord* rec, int32_t item);
     int32_t (*setProp)(ObjectRecord* rec, const PropChange* req);
     int32_t (*getProp)(ObjectRecord* rec, PropQuery* req);
+    // One property by id with the object's web view current (a form save
+    // reads web objects so): the number in *value, a text in *text (may be none).
+    int32_t (*getPropById)(ObjectRecord* rec, uint32_t id, int32_t* value, const char** text);
     int32_t (*invokeMethod)(ObjectRecord* rec, MethodCallRec* call);
     int32_t (*commonMethod)(ObjectRecord* rec, MethodCallRec* call);
     // The CLIENT object's methods (the page services); rec is the object the

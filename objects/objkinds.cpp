@@ -1,5 +1,6 @@
 // objkinds.cpp - lookups over the object model's tables (kinds, types, property
 // names and codes, events) and the start-up step that builds gKindPropMatrix.
+#include <cstdint>
 #include <cstring>
 
 #include "objects/objtables.h"
@@ -7,15 +8,19 @@
 
 uint8_t gKindPropMatrix[kObjectKindRows][kPropIdCount];
 
-static bool EqualNoCase(const char* a, const char* b) {
-    for (; *a && *b; ++a, ++b) {
+// Whether a and b agree in their first n characters (or up to the end of both
+// when shorter), without regard to case; n unbounded compares whole texts.
+static bool EqualNoCaseN(const char* a, const char* b, size_t n) {
+    for (; n && *a && *b; ++a, ++b, --n) {
         char x = *a, y = *b;
         if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
         if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
         if (x != y) return false;
     }
-    return *a == *b;
+    return n == 0 || *a == *b;
 }
+
+static bool EqualNoCase(const char* a, const char* b) { return EqualNoCaseN(a, b, SIZE_MAX); }
 
 int ObjectTypeToKind(uint32_t type) {
     return type <= kObjectTypeLast ? ObjectTypeKindMap[type] : kNoKind;
@@ -94,7 +99,7 @@ int32_t EventIdFromHandlerName(const char* name) {
     if (n == 11 && EqualNoCase(name, "JQueryEvent")) return 200;
     for (uint32_t id = 0; id < kEventPrefixCount; ++id) {
         const char* p = EventHandlerPrefixes[id];
-        if (strlen(p) == n + 1 && strncmp(p, name, n) == 0) return static_cast<int32_t>(id);
+        if (strlen(p) == n + 1 && EqualNoCaseN(p, name, n)) return static_cast<int32_t>(id);
     }
     return -1;
 }

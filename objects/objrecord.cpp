@@ -196,27 +196,52 @@ bool CopyCreateStrings(ObjectRecord* rec, const ObjectCreateRecord* cr) {
     return ok;
 }
 
-void LinkObject(ObjectRecord* rec) {
+void ChildListInsert(ObjectRecord* rec, ChildKey key) {
     ObjectRecord* parent = rec->parent;
-    if (!parent || !ObjectParentChainOk(rec, parent)) return;
-    UnlinkObject(rec);
+    rec->next = nullptr;
+    if (!parent->children) {
+        parent->children = parent->lastChild = rec;
+        return;
+    }
+    if (key(parent->lastChild) <= key(rec)) {
+        parent->lastChild->next = rec;
+        parent->lastChild = rec;
+        return;
+    }
     ObjectRecord** link = &parent->children;
-    while (*link && (*link)->tabId <= rec->tabId) link = &(*link)->next;
+    while (*link && key(*link) <= key(rec)) link = &(*link)->next;
     rec->next = *link;
     *link = rec;
 }
 
-bool UnlinkObject(ObjectRecord* rec) {
-    if (!rec->parent) return false;
-    for (ObjectRecord** link = &rec->parent->children; *link; link = &(*link)->next) {
-        if (*link == rec) {
-            *link = rec->next;
-            rec->next = nullptr;
-            return true;
-        }
+bool ChildListRemove(ObjectRecord* rec) {
+    ObjectRecord* parent = rec->parent;
+    if (!parent) return false;
+    // A record in the list has a successor or is its last.
+    if (!rec->next && parent->lastChild != rec) return false;
+    ObjectRecord* before = nullptr;
+    for (ObjectRecord** link = &parent->children; *link; before = *link, link = &(*link)->next) {
+        if (*link != rec) continue;
+        *link = rec->next;
+        if (parent->lastChild == rec) parent->lastChild = before;
+        rec->next = nullptr;
+        return true;
     }
     return false;
 }
+
+void ChildListForget(ObjectRecord* parent) { parent->children = parent->lastChild = nullptr; }
+
+static uint32_t TabOrderKey(const ObjectRecord* rec) { return rec->tabId; }
+
+void LinkObject(ObjectRecord* rec) {
+    ObjectRecord* parent = rec->parent;
+    if (!parent || !ObjectParentChainOk(rec, parent)) return;
+    ChildListRemove(rec);
+    ChildListInsert(rec, TabOrderKey);
+}
+
+bool UnlinkObject(ObjectRecord* rec) { return ChildListRemove(rec); }
 
 void ObjectFreeCommon(ObjectRecord* rec) {
     RemoveAllEventsForObj(rec);

@@ -87,6 +87,7 @@ struct ObjectRecord {
     uint8_t webPosition;
     uint8_t context;
     ObjectRecord* children;     // windows and panels: first child
+    ObjectRecord* lastChild;    // and the last one (ChildListInsert appends in one step)
     // Fields beyond the shared order.
     char* name;                 // the object's name (forms read it)
     char* helpTopic;
@@ -192,6 +193,17 @@ bool CopyCreateStrings(ObjectRecord* rec, const ObjectCreateRecord* cr);
 // Puts the record into its parent's child list, ordered by tab id / takes it out.
 void LinkObject(ObjectRecord* rec);
 bool UnlinkObject(ObjectRecord* rec);
+// The child list itself, for the orders of both modes: records linked through
+// next, ordered by a key (tab id natively, z-order in the web view), a record
+// going after those whose key is not above its own. Every change of a child
+// list goes through these two, which keep lastChild: a record whose key is at
+// least the last one's is appended at once, and a record in no list is known
+// without a walk, so a window of many objects costs no walk per object.
+typedef uint32_t (*ChildKey)(const ObjectRecord* rec);
+void ChildListInsert(ObjectRecord* rec, ChildKey key);
+bool ChildListRemove(ObjectRecord* rec);
+// Empties a child list without touching the children.
+void ChildListForget(ObjectRecord* parent);
 // Frees what every record owns: event registrations and queued events, the font
 // share, texts; leaves the record itself.
 void ObjectFreeCommon(ObjectRecord* rec);

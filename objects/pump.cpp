@@ -1,6 +1,6 @@
 // pump.cpp - the window layer's part of each pump turn: console input, the
 // timer objects' period on timer 6, accelerators, the modeless dialog, key
-// pre-translation and the page messages of nested waits.
+// pre-translation and the page messages.
 #include "objects/pump.h"
 
 #include <cctype>
@@ -34,9 +34,16 @@ bool PumpPreTranslate(MSG* m) {
 }
 
 void PumpAfterDispatch() {
-    // The main loop's own turns leave page messages alone; they are fetched in
-    // the waits nested inside a server message and in the modal loop.
-    if (PumpIsNested() && gGuiHooks.webViewPending) gGuiHooks.webViewPending();
+    // Page messages are taken in every turn, the main loop's too, as native
+    // input is: a page click while the server works opens its popup at once
+    // and its events queue in order for the server's next wait. A server
+    // message that comes while the main loop asks the page waits until the
+    // page is served.
+    if (!gGuiHooks.webViewPending) return;
+    bool top = !PumpIsNested();
+    if (top) SrvMsgHoldArrivals(true);
+    gGuiHooks.webViewPending();
+    if (top) SrvMsgHoldArrivals(false);
 }
 
 // One full turn: the session's pump, into which GuiInstallHooks put this

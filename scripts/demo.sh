@@ -50,6 +50,11 @@ for script in "$here"/tests/server/scripts/demo.txt "$here"/tests/server/scripts
   if [ "$name" = demo-pictures ] || [ "$name" = demo-pages ]; then
     sh "$here/tests/session/scenefiles.sh" .
   fi
+  # The forms scene loads its form from a file beside the client.
+  if [ "$name" = demo-forms ]; then
+    [ -f "$build/tests/forms/formscript.exe" ] || cmake --build "$build" --target formscript >&2
+    wine "$build/tests/forms/formscript.exe" files . >/dev/null
+  fi
   if [ "$name" = demo-media ]; then
     [ -f "$build/tests/session/mediagen.exe" ] || cmake --build "$build" --target mediagen >&2
     wine "$build/tests/session/mediagen.exe" files . >/dev/null

@@ -16,10 +16,14 @@ uint32_t gDestArraySize;
 // Answers that carry result items (1102 {code} and the items behind it) are
 // built before their request's handler runs, one level per request being
 // handled, so the items the handler appends find their answer already there.
-constexpr uint32_t kItemAnswerLevels = 4;
+// Requests nest at most kRequestNestMax deep (deeper ones are refused before
+// they run), so every level has its table; a level whose answer could not be
+// built takes no items, and its request answers the error its handler makes of
+// that rather than a bare success.
+constexpr uint32_t kItemAnswerLevels = kRequestNestMax;
 static MsgBuf gItemAnswers[kItemAnswerLevels];
+static bool gItemAnswerOpen[kItemAnswerLevels];
 static uint32_t gItemAnswerDepth;
-static bool gItemAnswerOpen[kItemAnswerLevels + 1];
 
 static MsgBuf gOutBundle;
 static bool gOutBundleOpen;
@@ -76,22 +80,34 @@ void SetReplyWords(const SrvMsg*, const uint32_t* words, uint32_t count) {
                     MsgBuildResultWords(&gSendBuf, nullptr, 0, gSession.curSeq, gSession.swapped);
 }
 
+// The level of the innermost open item answer, or kItemAnswerLevels when none
+// is open or it has no table.
+static uint32_t ItemAnswerLevel() {
+    if (!gItemAnswerDepth || gItemAnswerDepth > kItemAnswerLevels) return kItemAnswerLevels;
+    return gItemAnswerDepth - 1;
+}
+
 int AddEventItem(const EventItem* item) {
     MsgBuf* buf = &gSendBuf;
-    if (gItemAnswerDepth && gItemAnswerOpen[gItemAnswerDepth - 1]) buf = &gItemAnswers[gItemAnswerDepth - 1];
+    if (gItemAnswerDepth) {
+        uint32_t level = ItemAnswerLevel();
+        if (level == kItemAnswerLevels || !gItemAnswerOpen[level]) return 1;
+        buf = &gItemAnswers[level];
+    }
     return MsgAppendEventItem(buf, item, gClientConfig.serverVersion, gSession.swapped);
 }
 
 void ItemAnswerBegin() {
     uint32_t level = gItemAnswerDepth++;
-    if (level >= kItemAnswerLevels) return;   // deeper levels append nothing of their own
+    if (level >= kItemAnswerLevels) return;   // never reached: deeper requests are refused
     gItemAnswerOpen[level] = MsgBuildAnswer(&gItemAnswers[level], kMsgAnswer, 0, gSession.curSeq, gSession.swapped);
 }
 
 bool ItemAnswerEnd(int32_t code) {
     if (!gItemAnswerDepth) return false;
-    uint32_t level = --gItemAnswerDepth;
-    if (level >= kItemAnswerLevels || !gItemAnswerOpen[level]) return false;
+    uint32_t level = ItemAnswerLevel();
+    --gItemAnswerDepth;
+    if (level == kItemAnswerLevels || !gItemAnswerOpen[level]) return false;
     gItemAnswerOpen[level] = false;
     MsgBuf* built = &gItemAnswers[level];
     // Without items, or when the handler made its own answer, nothing is sent here.

@@ -32,6 +32,20 @@ static bool SetKey(const char* path, const char* value) {
     return rc == ERROR_SUCCESS;
 }
 
+// The library is registered under its own locale (409), where Wine's
+// marshaller and LoadRegTypeLib with a neutral locale do not look: the same
+// path goes under locale 0 as well, so that early-bound clients in other
+// processes reach IQovLtApp.
+static bool RegisterNeutralLocale() {
+    char key[96], path[MAX_PATH + 1];
+    snprintf(key, sizeof key, "TypeLib\\%s\\%u.%u\\%x\\win32", kTypeLib, kLibMajor, kLibMinor,
+             static_cast<unsigned>(kLibLocale));
+    LONG n = sizeof path;
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, key, path, &n) != ERROR_SUCCESS) return false;
+    snprintf(key, sizeof key, "TypeLib\\%s\\%u.%u\\0\\win32", kTypeLib, kLibMajor, kLibMinor);
+    return SetKey(key, path);
+}
+
 // Registers the library of the program file: its TypeLib key and, for its dual
 // interface, the Interface key that lets COM marshal IQovLtApp between processes.
 static bool RegisterOwnTypeLib(const char* exe) {
@@ -44,7 +58,7 @@ static bool RegisterOwnTypeLib(const char* exe) {
         return false;
     }
     lib->Release();
-    return true;
+    return RegisterNeutralLocale();
 }
 
 int RegisterComServer() {

@@ -40,6 +40,12 @@ constexpr uint32_t kReadAheadMax = 65536;
 // The most reads of one look while the main thread works on a frame, so a
 // flood does not hold up the main thread.
 constexpr int kHeldReadsPerLook = 16;
+// A frame's body still arriving is read on in the same look while its bytes
+// keep coming: a pause longer than kBodyPauseMs hands the turn back to the
+// message loop, and so does a look that has read for kBodyLookMs, so a large
+// frame costs no turn per piece and a slow one cannot hold up the windows.
+constexpr DWORD kBodyPauseMs = 20;
+constexpr DWORD kBodyLookMs = 250;
 // How long the end of a session waits for the watch thread to finish.
 constexpr DWORD kWatchThreadEndMs = 5000;
 
@@ -314,7 +320,32 @@ static bool DropHeadKeepAlive() {
     return true;
 }
 
+// Reads the rest of the frame's body straight into the receive buffer (nothing
+// is read ahead of it: the request names only the frame's own bytes). 0 with
+// *got >= 1, kRecvPending when nothing arrived within the pause, or the error.
+static int RecvBodyDirect(uint8_t* p, uint32_t n, uint32_t* got, DWORD lookStart) {
+    for (;;) {
+        gSockRead = true;
+        int k = recv(gSock, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
+        if (k > 0) {
+            gSilenceFrom = GetTickCount();
+            *got = static_cast<uint32_t>(k);
+            return 0;
+        }
+        if (k == 0) return kErrNotConnected;
+        int err = WSAGetLastError();
+        if (err != WSAEWOULDBLOCK) return err;
+        if (GetTickCount() - lookStart >= kBodyLookMs) return kRecvPending;
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(gSock, &readable);
+        timeval pause = {0, static_cast<long>(kBodyPauseMs * 1000)};
+        if (select(0, &readable, nullptr, nullptr, &pause) != 1) return kRecvPending;
+    }
+}
+
 static int RecvFramePart() {
+    const DWORD lookStart = GetTickCount();
     for (;;) {
         uint32_t got;
         if (gFrameHave < kMsgHeadSize) {
@@ -333,7 +364,9 @@ static int RecvFramePart() {
             memcpy(gRecvBuf.data, gHead, kMsgHeadSize);
         }
         if (gFrameHave < gFrameLen) {
-            int rc = RecvSome(gRecvBuf.data + gFrameHave, gFrameLen - gFrameHave, &got);
+            uint8_t* at = gRecvBuf.data + gFrameHave;
+            uint32_t left = gFrameLen - gFrameHave;
+            int rc = AheadLeft() ? RecvSome(at, left, &got) : RecvBodyDirect(at, left, &got, lookStart);
             if (rc) return rc == kRecvPending ? rc : kErrBadMessage;
             gFrameHave += got;
             continue;

@@ -6,6 +6,12 @@
 HWND gMainWnd;
 
 
+// The most window messages one turn takes: a source that queues a new message
+// for every one handled (a web page that answers each fetch of its events with
+// another event and another notice) must not hold the turn for ever, so the
+// wait that pumps sees its time limit, its queued events and a closed link.
+constexpr uint32_t kPumpTurnMessages = 64;
+
 void PumpOnce(bool wait) {
     if (gHooks.pumpIdle) gHooks.pumpIdle();
     MSG m;
@@ -17,13 +23,14 @@ void PumpOnce(bool wait) {
     } else if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
         return;
     }
+    uint32_t taken = 0;
     do {
         if (!gHooks.pumpPreTranslate || !gHooks.pumpPreTranslate(&m)) {
             TranslateMessage(&m);
             DispatchMessageA(&m);
         }
         if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
-    } while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    } while (++taken < kPumpTurnMessages && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
 }
 
 static LRESULT CALLBACK SessionWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -78,6 +78,11 @@ extern SrvMsgHandler gSrvMsg2200s[100];
 extern SrvMsgHandler gSrvMsg2400s[100];
 // Message 1174: a look at the link, and the frame it took dispatched.
 void OnSrvMsgArrived(WPARAM);
+// Holds the dispatch of arriving frames (nesting counts) while the main loop
+// serves the page: a frame taken inside a page query would nest the server's
+// wait inside the page's. The frame held meanwhile is dispatched when the
+// last hold ends; an answer a nested exchange awaits is never held.
+void SrvMsgHoldArrivals(bool hold);
 // A wait inside a request's handler that must take further requests meanwhile
 // (a modal window shown by the server and hidden by a later request): Begin
 // makes ready for the next frame and returns what End needs to answer the waiting
@@ -166,6 +171,7 @@ struct SessionHooks {
     int32_t (*objectOp)(const SrvMsg* msg);          // 2401-2420 when no slot is filled
     bool (*eventTakeNext)(EventRecord* ev, EventItem* items, uint32_t* count);
     void (*eventWaitBegin)();                        // before the client waits for an event
+    void (*eventPollFetch)();                        // a poll takes the input the pages hold
     int32_t (*sndLoad)(const char* name, uint32_t nameLen, uint32_t option);
     int32_t (*sndClose)(uint32_t handle);
     int32_t (*sndPlay)(uint32_t handle);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "session/config.h"
 #include "session/log.h"
@@ -93,6 +94,9 @@ static int32_t OnGrowBuffer(const SrvMsg* m) {
     return static_cast<int32_t>(size);
 }
 
+// From this size a received frame changes buffers rather than being copied.
+constexpr uint32_t kFrameSwapMin = 65536;
+
 // The longest sleep of one turn of a timed event wait.
 constexpr DWORD kEventPollMs = 50;
 
@@ -147,6 +151,7 @@ static int32_t OnEventWait(const SrvMsg* m) {
     if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
     EventWaitState outer = gWait;
     gWait = EventWaitState{gHandling, false, false, 0, 0, 0};
+    bool pollFetched = false;
     for (;;) {
         if (gWait.answered) {
             // Answered from inside; serve the wait that came meanwhile, if any.
@@ -162,6 +167,14 @@ static int32_t OnEventWait(const SrvMsg* m) {
         if (SendNextEvent()) break;
         if (gSession.state != kSessionRunning) break;
         if (type == kMsgEventPoll) {
+            // What the user did may still wait in the message queue or with
+            // the page: one turn takes it before the poll answers.
+            if (!pollFetched) {
+                pollFetched = true;
+                PumpOnce(false);
+                if (gHooks.eventPollFetch) gHooks.eventPollFetch();
+                continue;
+            }
             PostAnswer(kMsgAnswer, 0);
             break;
         }
@@ -348,11 +361,23 @@ void SrvMsgInitTables() {
     gSrvMsg2000s[kMsgDesignMode - 2000] = OnDesignMode;
 }
 
+// Requests that end a wait or the session: served at any depth, so a server
+// that nested too deep can still unwind (hide or destroy the modal window,
+// wait or poll again to end an event's nest, end the session).
+static bool EndsAWait(uint32_t type) {
+    return type == kMsgEndSession || type == kMsgObjHide || type == kMsgObjDestroy || type == kMsgEventPoll ||
+           type == kMsgEventWait || type == kMsgEventWaitTimed;
+}
+
 void ProcessSrvMsg(const SrvMsg* m) {
     gSession.curSeq = m->seq;
     ReplyReset();
     int32_t rc;
     uint32_t t = m->type;
+    if (gHandling > kRequestNestMax && !EndsAWait(t)) {
+        PostAnswer(kMsgAnswer, kErrNestTooDeep);
+        return;
+    }
     // Result items (property and method requests): their answer is built first.
     bool itemAnswer = t >= kMsgObjPropQuery && t <= kMsgObjOleProp;
     if (itemAnswer) ItemAnswerBegin();
@@ -416,6 +441,19 @@ static void TakeOne(const uint8_t* msg, const FrameHead& head, MsgBuf* unpack) {
 static uint32_t gNestDepth;      // requests taken inside a nested wait (SrvMsgNestBegin)
 static bool gFrameReleased;     // the frame being worked has made ready for the next one already
 
+// Moves the received frame into work. A large frame changes buffers with the
+// receive buffer instead of being copied; the receive buffer keeps at least
+// the size the server was told, so work is first made as large.
+static bool TakeReceivedFrame(MsgBuf* work) {
+    if (gRecvBuf.used < kFrameSwapMin) return MsgBufAppend(work, gRecvBuf.data, gRecvBuf.used);
+    if (!MsgBufReserve(work, gRecvBuf.size)) return false;
+    std::swap(work->data, gRecvBuf.data);
+    std::swap(work->size, gRecvBuf.size);
+    work->used = gRecvBuf.used;
+    gRecvBuf.used = 0;
+    return true;
+}
+
 void FetchSrvMsg() {
     // The frame is copied out of the receive buffer so a nested exchange can
     // take the next one while this one is still being worked.
@@ -426,11 +464,11 @@ void FetchSrvMsg() {
     MsgBuf* work = gAwaitType ? &awaitWork : gNestDepth ? &nestWork : &gSrvMsgBuf;
     MsgBuf* unpack = gAwaitType ? &awaitUnpack : gNestDepth ? &nestUnpack : &gMemberBuf;
     work->used = 0;
-    if (!MsgBufAppend(work, gRecvBuf.data, gRecvBuf.used)) {
+    if (!TakeReceivedFrame(work)) {
         SessionFail(kErrBadMessage);
         return;
     }
-    gSession.bytesRecv += gRecvBuf.used;
+    gSession.bytesRecv += work->used;
     gSession.msgsRecv++;
     uint8_t* msg = work->data;
     FrameHead h;
@@ -485,7 +523,26 @@ void FetchSrvMsg() {
     BundleOutFlush();
 }
 
+static uint32_t gArrivalHolds;
+static bool gArrivalHeld;
+
+void SrvMsgHoldArrivals(bool hold) {
+    if (hold) {
+        gArrivalHolds++;
+        return;
+    }
+    if (gArrivalHolds && --gArrivalHolds == 0 && gArrivalHeld) {
+        gArrivalHeld = false;
+        OnSrvMsgArrived(0);
+    }
+}
+
 void OnSrvMsgArrived(WPARAM) {
+    if (gArrivalHolds && !gAwaitType) {
+        // The receive thread reads no further frame until this one is taken.
+        gArrivalHeld = true;
+        return;
+    }
     int result = RecvFrameLook();
     if (result < 0) return;
     if (result != 0) {

@@ -173,6 +173,15 @@ int32_t WebWindowCreateHost(ObjectRecord* window, uint32_t webMode) {
     return 0;
 }
 
+void WebWindowMovedForForm(ObjectRecord* from, ObjectRecord* to) {
+    WebWindowRecordMoved(from, to);
+    // A native window that hosts a page: the host reports to the new record.
+    if (!ObjectIsWebView(to) && to->kind == kKindWindow) {
+        void* host = reinterpret_cast<WindowRecord*>(to)->webHost;
+        if (host) WebViewSetOwner(host, to);
+    }
+}
+
 void WebWindowHostResize(ObjectRecord* window) {
     if (window) WebViewResize(reinterpret_cast<WindowRecord*>(window)->webHost);
 }

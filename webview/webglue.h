@@ -39,6 +39,9 @@ void WebViewResetStartUrls();
 // Creates the window's host when its WEBMODE is 2 or more: 0, or -52 when no
 // web view could be made. webHost of the window record receives the host.
 int32_t WebWindowCreateHost(ObjectRecord* window, uint32_t webMode);
+// A form load moved a window's record (from -> to): the web windows it hosts,
+// the current web windows, the channel's owners and its host's owner follow.
+void WebWindowMovedForForm(ObjectRecord* from, ObjectRecord* to);
 void WebWindowHostResize(ObjectRecord* window);
 void WebWindowHostMoved(ObjectRecord* window);
 // Closes the host and forgets the window (and its page object) as a page owner.

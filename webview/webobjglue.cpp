@@ -16,6 +16,7 @@
 #include "objects/paint.h"
 #include "objects/pump.h"
 #include "session/session.h"
+#include "session/util/mem.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webdrawn.h"
@@ -155,9 +156,47 @@ bool XmlTempFile(char* path, uint32_t size) {
     return true;
 }
 
+// An image file made once in the images folder: 0 written, 1 it was there
+// already, -1 it could not be written (a part written is removed).
+int ImageWriteNew(const char* path, const void* data, uint32_t size) {
+    HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS ? 1 : -1;
+    DWORD written = 0;
+    bool ok = WriteFile(f, data, size, &written, nullptr) && written == size;
+    CloseHandle(f);
+    if (!ok) DeleteFileA(path);
+    return ok ? 0 : -1;
+}
+
+// The numbered images of the web view come from where the native pictures
+// take theirs: the resources of the form being loaded, then the server's.
+bool ImageResource(uint32_t kind, uint32_t number, uint8_t** data, uint32_t* size) {
+    uint8_t* found = nullptr;
+    uint32_t n = 0;
+    bool fromForm =
+        gWebImageFormResource && gWebImageFormResource(nullptr, static_cast<uint16_t>(kind), number, nullptr, &found, &n);
+    if (!fromForm && (CacheFetchResource("", static_cast<uint8_t>(kind), 1, number, &found, &n) != 0 || !found))
+        return false;
+    *data = static_cast<uint8_t*>(GuardedAlloc(n ? n : 1));
+    if (*data && n) memcpy(*data, found, n);
+    *size = *data ? n : 0;
+    if (fromForm) LocalFreeMem(found);
+    else CacheFreeData(found);
+    return *data != nullptr;
+}
+
+void ImageResourceFree(uint8_t* data) { GuardedFree(data); }
+
 }  // namespace
 
+bool (*gWebImageFormResource)(ObjectRecord* window, uint16_t kind, uint32_t number, const char* name, uint8_t** data,
+                              uint32_t* size);
+
 void WebObjectsInstallNative() {
+    gHooks.eventPollFetch = WebPollPages;
+    gWebImageIo.writeNew = ImageWriteNew;
+    gWebImageIo.resource = ImageResource;
+    gWebImageIo.freeData = ImageResourceFree;
     gWebObjServices.checkMethod = CheckMethodCall;
     gWebObjServices.replyInt = ReplyInt;
     gWebObjServices.replyText = ReplyText;

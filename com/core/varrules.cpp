@@ -5,11 +5,13 @@
 
 #include "session/util/digits.h"
 
-uint16_t IntItemVarType(uint32_t width, bool int64, uint16_t requested) {
+uint16_t IntItemVarType(uint32_t width, uint64_t value, bool int64, uint16_t requested) {
     switch (width) {
     case 1: return kVtUi1;
     case 2: return kVtI2;
-    case 8: return int64 ? kVtUi8 : kVtUi4;
+    // Unsigned would turn -1 into 18446744073709551615; a non-negative value
+    // stays VT_UI8, which more objects take than VT_I8 (Wine's JScript).
+    case 8: return !int64 ? kVtUi4 : static_cast<int64_t>(value) < 0 ? kVtI8 : kVtUi8;
     default: return requested == kVtError ? kVtError : kVtI4;
     }
 }

@@ -58,8 +58,9 @@ constexpr uint32_t kText16Max = 40960;
 // Index vectors of element access: at most five dimensions.
 constexpr uint32_t kIndexDimsMax = 5;
 
-// The VARTYPE an integer item of that width becomes (int64: the 64-bit flag).
-uint16_t IntItemVarType(uint32_t width, bool int64, uint16_t requested);
+// The VARTYPE an integer item of that width and value becomes (int64: the
+// 64-bit flag). A negative 8-byte value goes signed, any other unsigned.
+uint16_t IntItemVarType(uint32_t width, uint64_t value, bool int64, uint16_t requested);
 // Whether a text item of that kind and length can be converted at all.
 bool TextItemFits(uint32_t kind, uint32_t length);
 // A kind-16 text receiving a value that is not a string: the first ',' becomes '.'.

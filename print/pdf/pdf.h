@@ -185,6 +185,7 @@ struct PdfDocRec {
     BYTE keyMaterial[10];
     struct PdfFontFileRec* fontFiles;  // TrueType files described, by path
     DWORD formCounter;             // imported pages: "/PDFForm" numbers
+    struct PdfImportedFiles* imported;  // what the imports of each source file copied
     int fontError;                 // a font failure while drawing, reported at the end (an error number)
     BYTE writeFailed;              // a write, flush or close of the file failed
     BYTE tooLarge;                 // an object offset did not fit its cross-reference entry
@@ -347,6 +348,8 @@ void PdfEncryptBuf(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj);
 // table) on the current page; 0, or -1 when it cannot be read or copied, or
 // the document is encrypted.
 int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts);
+// Frees the record of what the imports copied (PdfFinish calls it).
+void PdfFreeImported(PdfDocRec* doc);
 
 // ---- file attachments (pdfattach.cpp) --------------------------------------------
 constexpr DWORD kPdfAttachNameMax = 256;

@@ -910,6 +910,7 @@ int PdfFinish(PdfDocRec* doc) {
     PdfFreeList(doc->images2);
     PdfFreeList(doc->annots);
     PdfFreeList(doc->forms);
+    PdfFreeImported(doc);
     GuardedFree(doc->objOffsets);
     GuardedFree(doc);
     // An incomplete file (disk full, medium gone) is a failure, whatever else.

@@ -9,6 +9,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <new>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,16 +39,48 @@ struct PdfHeldObject {
     std::string text;
 };
 
+// The kinds of object the typed copy knows (see "typed copies" below).
+enum PdfTypedKind {
+    kTypedFontDict = 0,
+    kTypedDescriptor = 1,
+    kTypedFontFile = 2,
+    kTypedStream = 3,
+    kTypedVerbatim = 4,
+    kTypedKinds = 5
+};
+
+// What the imports of one source file wrote into a document: the document's
+// numbers of the source's objects, by the generic copy and by each kind of
+// the typed copy, so that an object several pages share (a font, its
+// descriptor and file) is written once and referred to from every page.
+// A file is known by its name and its bytes, which the record keeps (a file
+// written anew under the same name is another source: its record replaces
+// the old one).
+struct PdfImportedFile {
+    std::string name;
+    BYTE* bytes;  // GuardedAlloc'd
+    size_t size;
+    std::vector<DWORD> newNum;
+    std::vector<DWORD> typedNum;
+};
+
+// The files imported into one document (doc->imported).
+struct PdfImportedFiles {
+    std::vector<PdfImportedFile> files;
+};
+
 // The source file and its cross-reference table.
 struct PdfSource {
     const BYTE* p;
     size_t n;
     std::vector<size_t> offsets;
-    std::vector<DWORD> newNum;  // renumbering: 0 = not copied yet
+    std::vector<DWORD> newNum;    // renumbering: 0 = not copied yet
+    std::vector<DWORD> typedNum;  // typed copies, kTypedKinds a source object: 0 = none yet
     size_t trailer;             // where the trailer follows the table
     // The copies and the form, written to the document only when the import
     // succeeds: a refused import leaves the document as it was.
     std::vector<PdfHeldObject> held;
+    const PdfImportedFile* earlier;  // what earlier imports of the file wrote, or null
 };
 
 // A failed import keeps its reason in the writer's error text.
@@ -376,15 +409,6 @@ static bool CopyQueued(PdfDocRec* doc, PdfSource& s, std::vector<uint32_t>* todo
 // image's /SMask, a /DecodeParms) goes through the generic copier, so no copy
 // keeps a number of the source file.
 
-enum PdfTypedKind {
-    kTypedFontDict = 0,
-    kTypedDescriptor = 1,
-    kTypedFontFile = 2,
-    kTypedStream = 3,
-    kTypedVerbatim = 4,
-    kTypedKinds = 5
-};
-
 // How a key's value is taken.
 enum PdfKeyRule {
     kKeyRefIfAny = 0,     // a reference is copied; any other value stays as it is
@@ -457,9 +481,13 @@ static bool RewritePatched(PdfTypedCopy& c, size_t from, size_t to, std::vector<
 }
 
 // Copies source object src as kind; its new number, or 0 on failure. The
-// references it names are copied first so their numbers are known.
+// references it names are copied first so their numbers are known. An object
+// already copied as kind (by this import or an earlier one of the same file)
+// is not copied again: its copy serves every entry that names it.
 static DWORD CopyTyped(PdfTypedCopy& c, uint32_t src, PdfTypedKind kind, int depth) {
     const PdfSource& s = *c.s;
+    DWORD& copy = c.s->typedNum[static_cast<size_t>(src) * kTypedKinds + kind];
+    if (copy) return copy;
     PdfObjText o;
     if (depth > kImportMaxDepth || !ObjectText(s, src, &o)) return 0;
     std::vector<PdfPatch> patches;
@@ -489,6 +517,7 @@ static DWORD CopyTyped(PdfTypedCopy& c, uint32_t src, PdfTypedKind kind, int dep
     if (!RewritePatched(c, o.body, o.end, patches, &body)) return 0;
     DWORD obj = c.doc->nextObj++;
     HoldObject(*c.s, obj, body, s.p + o.data, o.dataLen, o.stream);
+    c.s->typedNum[static_cast<size_t>(src) * kTypedKinds + kind] = obj;
     return obj;
 }
 
@@ -602,7 +631,13 @@ static bool ReadXref(PdfSource& s) {
         if (used && (off >= s.n || gen != 0)) return Refuse("offset past the file or generation not 0");
         s.offsets[k] = used ? static_cast<size_t>(off) : 0;
     }
-    s.newNum.assign(count, 0);
+    if (s.earlier && s.earlier->newNum.size() == count) {
+        s.newNum = s.earlier->newNum;
+        s.typedNum = s.earlier->typedNum;
+    } else {
+        s.newNum.assign(count, 0);
+        s.typedNum.assign(count * kTypedKinds, 0);
+    }
     s.trailer = Find(s, i, s.n, "trailer");
     if (s.trailer == SIZE_MAX) return Refuse("no trailer");
     // An encrypted source's strings and streams would come over as garbage.
@@ -822,6 +857,52 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     return true;
 }
 
+// The record of the earlier imports of a file by its name, or null.
+static PdfImportedFile* ImportedByName(PdfDocRec* doc, const char* name) {
+    if (!doc->imported) return nullptr;
+    for (PdfImportedFile& f : doc->imported->files)
+        if (f.name == name) return &f;
+    return nullptr;
+}
+
+// The record of what earlier imports of the file read as data wrote, or null
+// when there were none or the file has changed since.
+static const PdfImportedFile* EarlierImports(PdfDocRec* doc, const char* name, const BYTE* data, size_t size) {
+    const PdfImportedFile* f = ImportedByName(doc, name);
+    return f && f->size == size && memcmp(f->bytes, data, size) == 0 ? f : nullptr;
+}
+
+// Keeps the numbers of a successful import's copies for the next import of
+// the same file, and the file's bytes when they are new (*data is then
+// owned by the record and set to null). Without memory for them the
+// document stays sound: the next import copies its objects again.
+static void KeepImported(PdfDocRec* doc, bool known, const char* name, PdfSource& s, BYTE** data) {
+    try {
+        if (!doc->imported) doc->imported = new PdfImportedFiles;
+        PdfImportedFile* f = ImportedByName(doc, name);
+        if (!f) {
+            doc->imported->files.push_back({name, nullptr, 0, {}, {}});
+            f = &doc->imported->files.back();
+        }
+        if (!known) {
+            GuardedFree(f->bytes);
+            f->bytes = *data;
+            f->size = s.n;
+            *data = nullptr;
+        }
+        f->newNum.swap(s.newNum);
+        f->typedNum.swap(s.typedNum);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
+void PdfFreeImported(PdfDocRec* doc) {
+    if (!doc->imported) return;
+    for (PdfImportedFile& f : doc->imported->files) GuardedFree(f.bytes);
+    delete doc->imported;
+    doc->imported = nullptr;
+}
+
 int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
     // Copied objects are written as the source has them, in the clear: into
     // an encrypted document they would read as garbage.
@@ -852,10 +933,12 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
         PdfFileClose(h);
         if (!data) return Refuse("the file is shorter than 100 bytes or does not read"), kPdfFail;
         form = static_cast<PdfFormRec*>(GuardedAlloc(sizeof(PdfFormRec)));
-        PdfSource s{data, room.Size(), {}, {}, 0, {}};
+        const PdfImportedFile* earlier = EarlierImports(doc, name, data, room.Size());
+        PdfSource s{data, room.Size(), {}, {}, {}, 0, {}, earlier};
         DWORD obj = 0;
         const DWORD firstObj = doc->nextObj;
         bool ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj) && WriteHeld(doc, s);
+        if (ok) KeepImported(doc, earlier != nullptr, name, s, &data);
         GuardedFree(data);
         if (!ok) {
             // Nothing was written: the numbers taken are given back.

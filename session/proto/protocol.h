@@ -102,6 +102,11 @@ constexpr int32_t kErrNoMethod = -37;         // method number not in the type's
 constexpr int32_t kErrNoPrintJob = 21270;     // unknown print job handle
 constexpr int32_t kErrNoSound = -1;           // unknown sound handle
 constexpr int32_t kErrBadRequest = -2;        // a request whose fields do not fit
+constexpr int32_t kErrNestTooDeep = -6;       // a request nested deeper than kRequestNestMax
+// Requests handled at once, each taken inside the wait of the one before (a
+// modal show, an event's by-reference nest, a preview): a deeper one is
+// answered 1102 {kErrNestTooDeep} without being run (1011 is always served).
+constexpr uint32_t kRequestNestMax = 16;
 
 // ---- 1100 program request (client) ---------------------------------------------
 constexpr uint32_t kPrqBuild = 8;             // u32 client build

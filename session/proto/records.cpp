@@ -56,6 +56,21 @@ static int DecodeCallHead(const WireReader& r, MethodCallRec* rec) {
     return 0;
 }
 
+// The arguments behind the member name, each {item, u32 name length, name}.
+static int DecodeCallArgs(const WireReader& r, size_t at, MethodCallRec* rec) {
+    for (uint32_t i = 0; i < rec->argCount; i++) {
+        uint32_t nameLen;
+        if (!DecodeEventItem(r, at, &rec->args[i]) || !r.U32At(at + kEventItemSize, &nameLen))
+            return kErrBadRequest;
+        at += kEventItemSize + 4;
+        if (!ReadName(r, at, nameLen, &rec->argNames[i])) return kErrBadRequest;
+        rec->argNameLengths[i] = nameLen;
+        at += nameLen;
+        NoteNumber(rec, i);
+    }
+    return 0;
+}
+
 int DecodeMethodCall(const uint8_t* msg, size_t len, bool swapped, MethodCallRec* rec, PropChainRec* chain) {
     WireReader r(msg, len, swapped);
     if (DecodeCallHead(r, rec) != 0) return kErrBadRequest;
@@ -82,28 +97,18 @@ int DecodeMethodCall(const uint8_t* msg, size_t len, bool swapped, MethodCallRec
         rec->chain = chain;
     }
     if (!ReadName(r, at, rec->nameLength, &rec->name)) return kErrBadRequest;
-    at += rec->nameLength;
-    for (uint32_t i = 0; i < rec->argCount; i++) {
-        uint32_t nameLen;
-        if (!DecodeEventItem(r, at, &rec->args[i]) || !r.U32At(at + kEventItemSize, &nameLen))
-            return kErrBadRequest;
-        at += kEventItemSize + 4;
-        if (!ReadName(r, at, nameLen, &rec->argNames[i])) return kErrBadRequest;
-        rec->argNameLengths[i] = nameLen;
-        at += nameLen;
-        NoteNumber(rec, i);
-    }
-    return 0;
+    return DecodeCallArgs(r, at + rec->nameLength, rec);
 }
 
 int DecodeOlePropCall(const uint8_t* msg, size_t len, bool swapped, MethodCallRec* rec, uint32_t* dispId,
                       EventItem* value) {
     WireReader r(msg, len, swapped);
     if (DecodeCallHead(r, rec) != 0) return kErrBadRequest;
-    rec->argCount = 0;
     if (!r.U32At(kOpDispId, dispId) || !DecodeEventItem(r, kOpValue, value)) return kErrBadRequest;
     if (!ReadName(r, kOpName, rec->nameLength, &rec->name)) return kErrBadRequest;
-    return 0;
+    // A property's own arguments (an indexed property) follow its name as a
+    // method's do; there is no chain (+52 holds the DISPID).
+    return DecodeCallArgs(r, kOpName + rec->nameLength, rec);
 }
 
 bool MsgBuildEvent(MsgBuf* buf, const EventRecord* ev, uint32_t serverVersion, uint32_t seq, bool swapped) {

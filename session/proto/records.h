@@ -77,7 +77,8 @@ const char* CallArgText(const MethodCallRec* call, uint32_t i, uint32_t* length)
 // A text argument copied into out (outSize bytes with the NUL, cut to fit);
 // numbers as "%d"; empty when not given. Answers the length written.
 uint32_t CallArgCopy(const MethodCallRec* call, uint32_t i, char* out, size_t outSize);
-// 2417: the same head, the DISPID and the value item.
+// 2417: the same head, the DISPID, the value item, the member name and the
+// property's arguments in the form of 2416's.
 int DecodeOlePropCall(const uint8_t* msg, size_t len, bool swapped, MethodCallRec* rec, uint32_t* dispId,
                       EventItem* value);
 

@@ -1,8 +1,9 @@
 #!/bin/sh
 # client_test.sh EXE CLIENT - registration and the C client: "-reg" writes every
-# key (the server path quoted, the type library with its interface), the C
-# client's checks hold, the server it started ends by itself once the object
-# is released without Run, and "-unreg" removes every key again.
+# key (the server path quoted, the type library with its interface, under its
+# locale and the neutral one), the C client's checks hold (late and early
+# bound), every server it started ends by itself once its object is released
+# without Run or its only activation failed, and "-unreg" removes every key.
 exe=$1
 client=$2
 clsid='{20D05919-FA48-4b02-851F-F933ACD40A49}'
@@ -33,6 +34,11 @@ query "HKCR\\CLSID\\$clsid\\LocalServer32" | grep -q '"[^"]*qovtervex.exe" /Auto
   fail "LocalServer32 is not the quoted path with /Automation: $(query "HKCR\\CLSID\\$clsid\\LocalServer32")"
 query "HKCR\\CLSID\\$clsid\\ProgID" | grep -q 'Qovclient.Application.1' || fail "ProgID"
 query "HKCR\\Interface\\$iid\\TypeLib" | grep -qi "$libid" || fail "the interface names another library"
+# The library also under the neutral locale 0, where Wine's marshaller looks
+# for early-bound calls across processes: the same file as under 409.
+lib409=$(query "HKCR\\TypeLib\\$libid\\1.0\\409\\win32" | sed -n 's/.*REG_SZ *//p')
+lib0=$(query "HKCR\\TypeLib\\$libid\\1.0\\0\\win32" | sed -n 's/.*REG_SZ *//p')
+[ -n "$lib0" ] && [ "$lib0" = "$lib409" ] || fail "TypeLib 1.0\\0\\win32 is \"$lib0\", not \"$lib409\""
 
 out=$(wine "$client" 2>&1 | tr -d '\r')
 echo "$out"

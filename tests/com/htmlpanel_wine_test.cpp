@@ -32,7 +32,9 @@ void WriteAll(const std::string& path, const std::string& data) {
     fclose(f);
 }
 
-// Lets the browser finish what it queued (a navigation's messages).
+// Lets the browser finish what it queued (a navigation's messages): the
+// check after it is that a reference is NOT given back, which only a time of
+// pumping can show.
 void PumpAWhile() {
     DWORD end = GetTickCount() + 300;
     MSG m;

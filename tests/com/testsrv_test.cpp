@@ -102,7 +102,8 @@ TEST_F(TestServer, ValuesArriveWithTheirTypes) {
         {IntItem(1, 200), "17:200", "a byte"},
         {IntItem(2, 0xFFFE), "2:-2", "a word is signed"},
         {IntItem(4, 0xFFFFFFFF), "3:-1", "32 bits"},
-        {IntItem(8, static_cast<uint64_t>(-5)), "21:18446744073709551611", "a negative 64-bit value, unsigned"},
+        {IntItem(8, static_cast<uint64_t>(-5)), "20:-5", "a negative 64-bit value, signed"},
+        {IntItem(8, 5), "21:5", "a non-negative 64-bit value, unsigned"},
         {TextItem("abc"), "8:abc", "a text"},
         {varRef, "16387:7", "a Variant of VarPtr 2: its own type by reference"},
     };

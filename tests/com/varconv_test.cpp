@@ -40,7 +40,8 @@ TEST_F(VarConv, ItemsBecomeTheirVariants) {
         {IntItem(2, 0xFFFF), 0, 0, VT_I2, "a word"},
         {IntItem(4, 0xFFFFFFFF), 0, 0, VT_I4, "the common width"},
         {IntItem(4, 0x80020004), VT_ERROR, 0, VT_ERROR, "an error code as asked"},
-        {IntItem(8, static_cast<uint64_t>(-5)), 0, 0, VT_UI8, "64 bits, unsigned"},
+        {IntItem(8, static_cast<uint64_t>(-5)), 0, 0, VT_I8, "a negative 64-bit value, signed"},
+        {IntItem(8, 5), 0, 0, VT_UI8, "a non-negative 64-bit value, unsigned"},
         {IntItem(4, 12), VT_BSTR, 0, VT_BSTR, "a number changed to a string"},
         {EventItem{kVarItemObject, kTypeAutomation, 0, nullptr, 0}, 0, 0, VT_DISPATCH, "no object: a null dispatch"},
         {EventItem{kVarItemObject, kTypeAutomation, 0, nullptr, 0}, VT_I4, kAutoBadConvert, VT_EMPTY,
@@ -57,7 +58,11 @@ TEST_F(VarConv, ItemsBecomeTheirVariants) {
     VARIANT v;
     EventItem neg = IntItem(8, static_cast<uint64_t>(-5));
     ASSERT_EQ(VarToVariant(&neg, &v, 0), 0);
-    EXPECT_EQ(V_UI8(&v), 0xFFFFFFFFFFFFFFFBull) << "a negative value arrives as a large unsigned one";
+    EXPECT_EQ(V_I8(&v), -5) << "a negative value arrives as itself";
+    EventItem big = IntItem(8, 0x7FFFFFFFFFFFFFFFull);
+    ASSERT_EQ(VarToVariant(&big, &v, 0), 0);
+    EXPECT_EQ(V_VT(&v), VT_UI8);
+    EXPECT_EQ(V_UI8(&v), 0x7FFFFFFFFFFFFFFFull) << "the largest non-negative value, whole";
     gVarInt64Args = false;
     ASSERT_EQ(VarToVariant(&neg, &v, 0), 0);
     EXPECT_EQ(V_VT(&v), VT_UI4) << "without the flag only the low word";

@@ -12,17 +12,21 @@
 namespace {
 
 TEST(VarRules, IntegerWidthsBecomeTheirTypes) {
-    struct Case { uint32_t width; bool int64; uint16_t requested; uint16_t want; const char* why; };
+    struct Case { uint32_t width; uint64_t value; bool int64; uint16_t requested; uint16_t want; const char* why; };
     static const Case kCases[] = {
-        {1, true, 0, kVtUi1, "a byte is unsigned"},
-        {2, true, 0, kVtI2, "a word is signed"},
-        {4, true, 0, kVtI4, "the common width"},
-        {4, true, kVtError, kVtError, "an error code asked for keeps its value as VT_ERROR"},
-        {8, true, 0, kVtUi8, "64-bit values go whole, unsigned"},
-        {8, false, 0, kVtUi4, "without the 64-bit flag only the low word"},
-        {3, true, 0, kVtI4, "an odd width reads 32 bits"},
+        {1, 1, true, 0, kVtUi1, "a byte is unsigned"},
+        {2, 1, true, 0, kVtI2, "a word is signed"},
+        {4, 1, true, 0, kVtI4, "the common width"},
+        {4, 1, true, kVtError, kVtError, "an error code asked for keeps its value as VT_ERROR"},
+        {8, 5, true, 0, kVtUi8, "a non-negative 64-bit value goes whole, unsigned"},
+        {8, 0x7FFFFFFFFFFFFFFFull, true, 0, kVtUi8, "the largest signed value is still unsigned"},
+        {8, 0xFFFFFFFFFFFFFFFFull, true, 0, kVtI8, "-1 goes signed, not as 18446744073709551615"},
+        {8, 0x8000000000000000ull, true, 0, kVtI8, "the smallest 64-bit value"},
+        {8, 0xFFFFFFFFFFFFFFFFull, false, 0, kVtUi4, "without the 64-bit flag only the low word"},
+        {3, 1, true, 0, kVtI4, "an odd width reads 32 bits"},
     };
-    for (const Case& c : kCases) EXPECT_EQ(IntItemVarType(c.width, c.int64, c.requested), c.want) << c.why;
+    for (const Case& c : kCases)
+        EXPECT_EQ(IntItemVarType(c.width, c.value, c.int64, c.requested), c.want) << c.why;
 }
 
 TEST(VarRules, TextLimitsAndTheDecimalComma) {

@@ -1,9 +1,10 @@
 // formload_test.cpp - FormLoadQof under Wine with files from the tests' own
-// builder: a form of every text, list and menu kind loads into an empty
-// window and is read back with Win32 queries; the refusals (a window with a
-// child, an object kind without creator, a failing creator with and without
-// the ask option, a newer version, an interrupted save); the resources during
-// and after the load; the code output file.
+// builder into the facilities as the program connects them: a form of every
+// text, list and menu kind loads into an empty window and is read back with
+// Win32 queries; the refusals (a window with a child, a failing creator with
+// and without the ask option, a newer version, an interrupted save, a server
+// file's name); the resources during and after the load; the code output
+// file and the XML output's events.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,15 +14,22 @@
 #include <thread>
 #include <vector>
 
+#include "app/wiring.h"
 #include "controls/controls.h"
 #include "forms/formload.h"
+#include "forms/formfiles.h"
 #include "forms/qofbuild.h"
+#include "forms/testpng.h"
 #include "objects/crstream.h"
+#include "objects/events.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "objects/window.h"
+#include "session/config.h"
 #include "session/util/mem.h"
+#include "webview/core/webobject.h"
+#include "tests/com/testsrvreg.h"
 #include "tests/gui/testwindow.h"
 #include "tests/testutil.h"
 
@@ -32,50 +40,6 @@ using qofbuild::Stream;
 namespace {
 
 constexpr int32_t kVersion5 = 5 * 65536;
-
-// A picture stand-in for the resource tests: the picture creator lands with
-// a later facility, so the test registers its own for the Pict type. It looks
-// up the form's bitmap "Logo" while the load runs and makes a region record.
-std::string gLookupDuringLoad;
-ObjectRecord* LookupCreator(uint32_t type, ObjectCreateRecord* cr, int32_t* code) {
-    uint8_t* data = nullptr;
-    uint32_t size = 0;
-    uint16_t flags = 0;
-    if (FormResGetData(nullptr, 3, 0, "Logo", &data, &size, &flags)) {
-        gLookupDuringLoad.assign(reinterpret_cast<char*>(data), size);
-        LocalFreeMem(data);
-    }
-    return MRegionCreate(type, cr, code);
-}
-
-// A tool bar stand-in (its creator lands with a later facility): notes what
-// the loader handed it and makes a region record.
-struct ToolBarSeen {
-    bool called, fromForm, showTipsGiven;
-    uint8_t kind;
-    int32_t imageList;
-};
-ToolBarSeen gToolBarSeen;
-ObjectRecord* ToolBarStandIn(uint32_t type, ObjectCreateRecord* cr, int32_t* code) {
-    gToolBarSeen = {true, gCreatingFromForm == 1, cr->given[215] && cr->values[215] == 1, gCreatingKind,
-                    cr->values[270]};
-    return MRegionCreate(type, cr, code);
-}
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + name;
-}
-
-// Writes the file and answers its client-path name ("!" + path).
-std::string WriteForm(const std::vector<uint8_t>& bytes, const char* name) {
-    std::string path = TempPath(name);
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-    return "!" + path;
-}
 
 BOOL CALLBACK CountOurs(HWND wnd, LPARAM count) {
     DWORD pid = 0;
@@ -95,9 +59,8 @@ Form AddressForm() { return qofbuild::AddressForm("&Save", "E&xit"); }
 class FormLoadTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        StartTestRuntime(FormsInstall);
-        RegisterObjectCreator(kTypePict, LookupCreator);
-        RegisterObjectCreator(kTypeToolbar, ToolBarStandIn);
+        registered_ = RegisterServer();
+        StartTestRuntime(InstallFacilities);
     }
     void SetUp() override {
         CreateRecordReset(&cr_);
@@ -118,12 +81,15 @@ protected:
         std::string name = WriteForm(bytes, "qovform.qof");
         return FormLoadQof(win_, name.c_str(), nullptr, code, options, nullptr, err_);
     }
+    static bool registered_;
     ObjectCreateRecord cr_;
     ObjectRecord* win_ = nullptr;
     uint32_t handle_ = 0;
     int baseline_ = 0;
     char err_[kFormErrTextSize + 1] = {};
 };
+
+bool FormLoadTest::registered_;
 
 std::string WindowText(HWND wnd) {
     char text[256] = {};
@@ -216,7 +182,7 @@ TEST_F(FormLoadTest, FailedLoadsLeaveNothing) {
     Form kind3 = AddressForm();
     kind3.objects[3].kind = 3;
     Form noCreator = AddressForm();
-    noCreator.objects.push_back({"Bar", 21, ControlStream("", 5, 280, 100, 10)});   // Progress: no creator yet
+    noCreator.objects.push_back({"Bar", 7, ControlStream("", 5, 280, 32, 32)});   // an Icon without an image: -3
     std::vector<uint8_t> v8 = qofbuild::Build(AddressForm());
     qofbuild::Set32(v8, 4, 8);
     std::vector<uint8_t> saving = qofbuild::Build(AddressForm());
@@ -288,7 +254,7 @@ struct BoxPresser {
 
 TEST_F(FormLoadTest, AskOptionYesLoadsWithoutTheObject) {
     Form form = AddressForm();
-    form.objects.insert(form.objects.begin() + 3, {"Bar", 21, ControlStream("", 5, 280, 100, 10)});
+    form.objects.insert(form.objects.begin() + 3, {"Bar", 7, ControlStream("", 5, 280, 32, 32)});   // no image
     int32_t rc;
     bool noDefault;
     {
@@ -312,9 +278,13 @@ TEST_F(FormLoadTest, AskOptionYesLoadsWithoutTheObject) {
     EXPECT_EQ(TopWindowCount(), baseline_);
 }
 
+// A picture takes its image from the form's resources while the load runs;
+// the window keeps them afterwards unless option 0x1 frees them.
 TEST_F(FormLoadTest, ResourcesDuringAndAfterTheLoad) {
     Form form = AddressForm();
-    form.objects.push_back({"Picture", 11, ControlStream("", 300, 10, 40, 40)});
+    std::vector<uint8_t> png = testpng::MakePng(0x20, 0x80, 0xE0);
+    form.resources[0].data = png;
+    form.objects.push_back({"Picture", 11, ControlStream("", 300, 10, 40, 40).Text(122, "@Logo")});
     struct Case {
         uint32_t options;
         bool keptAfter;
@@ -327,9 +297,10 @@ TEST_F(FormLoadTest, ResourcesDuringAndAfterTheLoad) {
     for (const Case& c : cases) {
         if (ObjectIsLive(win_)) ObjectDestroy(win_);
         SetUp();
-        gLookupDuringLoad.clear();
         ASSERT_EQ(Load(qofbuild::Build(form), c.options), kVersion5) << err_;
-        EXPECT_EQ(gLookupDuringLoad, "BMx") << c.why << ": found by kind and name while loading";
+        ObjectRecord* picture = ObjectFindChild(win_, "Picture");
+        ASSERT_NE(picture, nullptr) << c.why << ": made from the form's bitmap while loading";
+        EXPECT_EQ(ObjectOpsOf(picture)->getProp(picture, 97), 1u) << "the PNG's one pixel";
         uint8_t* data = nullptr;
         uint32_t size = 0;
         EXPECT_EQ(FormResGetData(win_, 3, 0, "Logo", &data, &size, nullptr), c.keptAfter) << c.why;
@@ -404,7 +375,7 @@ TEST_F(FormLoadTest, XmlOutputThatCannotBeWrittenFailsTheLoad) {
 // form loads with the rest.
 TEST_F(FormLoadTest, SubObjectsOfAnIgnoredOwnerAreSkipped) {
     Form form = AddressForm();
-    form.objects.push_back({"Status", 38, ControlStream("", 0, 280, 420, 20)});   // StatusBar: no creator yet
+    form.objects.push_back({"Status", 38, ControlStream("", 0, 280, -420, 20)});   // a negative width: -4
     form.objects.push_back({"-", 39, ControlStream("Ready", 0, 0, 100, 0)});
     form.objects.push_back({"-", 39, ControlStream("Line 1", 0, 0, 100, 0)});
     form.objects.push_back({"LastBtn", 1, ControlStream("Last", 5, 250, 60, 24)});
@@ -418,35 +389,34 @@ TEST_F(FormLoadTest, SubObjectsOfAnIgnoredOwnerAreSkipped) {
     EXPECT_NE(FindWindowExA(win_->hwnd, nullptr, "Button", "Last"), nullptr) << "rows after the panels are made";
 }
 
-// Around a creator: the creating-from-a-form bytes and the kind; table
-// indexes become the handles of the entries; old writers' tool bars get ShowTips.
+// Table indexes become the handles of the entries; old writers' tool bars
+// get ShowTips.
 TEST_F(FormLoadTest, CreatorsGetResolvedRecords) {
     struct Case {
         uint32_t writerBuild;
-        bool showTips;
+        uint32_t showTips;
         const char* why;
     };
     const Case cases[] = {
-        {0, true, "a file from a writer of build 0: tool bars show their tips"},
-        {10601, false, "this client's files keep what the stream says"},
+        {0, 1, "a file from a writer of build 0: tool bars show their tips"},
+        {10601, 0, "this client's files keep what the stream says"},
     };
     for (const Case& c : cases) {
         if (ObjectIsLive(win_)) ObjectDestroy(win_);
         SetUp();
         Form form = AddressForm();
         form.writerBuild = c.writerBuild;
+        form.objects.insert(form.objects.begin() + 1, {"Icons", 35, Stream().Int(130, 16).Int(131, 16)});
         Stream bar = ControlStream("", 0, 0, 400, 28);
-        bar.Int(qofbuild::kIdImageList, 2);     // entry 2: the Name label
-        form.objects.insert(form.objects.begin() + 4, {"Tools", 40, bar});
-        gToolBarSeen = {};
+        bar.Int(qofbuild::kIdImageList, 1);     // entry 1: the image list
+        form.objects.insert(form.objects.begin() + 5, {"Tools", 40, bar});
         ASSERT_EQ(Load(qofbuild::Build(form)), kVersion5) << err_;
-        EXPECT_TRUE(gToolBarSeen.called);
-        EXPECT_TRUE(gToolBarSeen.fromForm) << c.why;
-        EXPECT_EQ(gToolBarSeen.kind, 40) << c.why;
-        EXPECT_EQ(gToolBarSeen.showTipsGiven, c.showTips) << c.why;
-        ObjectRecord* name = ObjectFromHwnd(FindWindowExA(win_->hwnd, nullptr, "Static", "Name"));
-        ASSERT_NE(name, nullptr);
-        EXPECT_EQ(static_cast<uint32_t>(gToolBarSeen.imageList), name->handle) << "index 2 names the label row";
+        ObjectRecord* tools = ObjectFindChild(win_, "Tools");
+        ObjectRecord* icons = ObjectFindChild(win_, "Icons");
+        ASSERT_NE(tools, nullptr);
+        ASSERT_NE(icons, nullptr);
+        EXPECT_EQ(ObjectOpsOf(tools)->getProp(tools, 270), icons->handle) << "index 1 names the list's row";
+        EXPECT_EQ(ObjectOpsOf(tools)->getProp(tools, 215), c.showTips) << c.why;
         EXPECT_EQ(gCreatingFromForm, 0) << "cleared after the call";
     }
 }
@@ -472,6 +442,71 @@ TEST_F(FormLoadTest, OverridesReplaceWindowProperties) {
     LONG style = GetWindowLongA(win_->hwnd, GWL_STYLE);
     EXPECT_TRUE(style & WS_POPUP);
     EXPECT_FALSE(style & WS_THICKFRAME);
+}
+
+}  // namespace
+
+namespace {
+
+// The events of every way of naming them come back in a load's XML output: a
+// Button's Click, an HtmlControl's event 200, and a Control's own event and
+// GotFocus from its type information.
+TEST_F(FormLoadTest, XmlOutputHoldsTheEventsOfEveryKind) {
+    ASSERT_TRUE(registered_) << "regsvr32 could not register the test server (QOV_TESTSRV)";
+    Form form = qofbuild::SampleForm();
+    form.objects.push_back({"Page", 52, ControlStream("", 10, 80, 120, 60)});
+    form.objects.push_back({"Ctl", 32, ControlStream("", 140, 80, 120, 60).Text(110, "QovTest.Control")});
+    form.events.push_back({"OnPage", 4, 200, ""});
+    form.events.push_back({"OnClicked", 5, 1, ""});
+    form.events.push_back({"OnFocus", 5, 0x80011001u, ""});
+    std::string name = WriteForm(qofbuild::Build(form), "qovform-events.qof");
+    std::string path = TempPath("qovform-events.xml");
+    ASSERT_EQ(FormLoadQof(win_, name.c_str(), ("!" + path).c_str(), nullptr, kFormOptNoShow, nullptr, err_),
+              kVersion5)
+        << err_;
+    std::string text = ReadFileText(path);
+    DeleteFileA(path.c_str());
+    for (const char* piece : {"<Click>Click_OkBtn</Click>", "<JQueryEvent>OnPage</JQueryEvent>",
+                              "<Clicked>OnClicked</Clicked>", "<GotFocus>OnFocus</GotFocus>"})
+        EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text;
+}
+
+// A server file's name is refused by the load and the header queries.
+TEST_F(FormLoadTest, ServerNamesAreRefused) {
+    EXPECT_EQ(FormLoadQof(win_, "address.qof", nullptr, nullptr, 0, nullptr, err_), kFormServerName);
+    EXPECT_EQ(FormFileGetFlags(win_, "address.qof"), -1);
+    EXPECT_EQ(FormFileGetInfo(win_, "address.qof", 1), -1);
+    EXPECT_EQ(win_->children, nullptr);
+}
+
+// LoadQofFile ends in FormLoadFinish: a registered $LOAD is posted on the
+// window and the web view takes the locale bytes, for a native form too.
+TEST_F(FormLoadTest, LoadQofFileEndsByFinishingTheLoad) {
+    std::string name = WriteForm(qofbuild::Build(AddressForm()), "qovform-finish.qof");
+    const int32_t values[4] = {};
+    ASSERT_EQ(EventRegister(win_, kEvLoad, values, false, nullptr, 0), 0);
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t n = 0;
+    while (EventTakeNext(&ev, items, &n)) {
+    }
+    char keptDecimal = gClientConfig.decimalChar;
+    gClientConfig.decimalChar = ',';
+    gWebDecimalChar = '.';
+    MethodCallRec call = {};
+    call.method = 13;
+    call.result.kind = kItemInt;
+    call.args[0].kind = kItemText;
+    call.args[0].data = name.c_str();
+    call.args[0].size = static_cast<uint32_t>(name.size());
+    call.argPresent[0] = 1;
+    call.argCount = 1;
+    EXPECT_EQ(FormWindowMethod(win_, &call), kVersion5);
+    gClientConfig.decimalChar = keptDecimal;
+    EXPECT_EQ(gWebDecimalChar, ',') << "the web view took the decimal character";
+    bool loadPosted = false;
+    while (EventTakeNext(&ev, items, &n)) loadPosted = loadPosted || (ev.eventId == kEvLoad && ev.handle == handle_);
+    EXPECT_TRUE(loadPosted) << "$LOAD on the loaded window";
 }
 
 }  // namespace

@@ -5,17 +5,21 @@
 // XML saves, conversion back and the LoadQofFile conversion path.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "app/wiring.h"
 #include "controls/controls.h"
 #include "forms/formload.h"
 #include "forms/formsave.h"
 #include "forms/formxml.h"
+#include "forms/formfiles.h"
 #include "forms/qofbuild.h"
 #include "forms/testpng.h"
 #include "objects/crstream.h"
@@ -24,6 +28,7 @@
 #include "objects/objrecord.h"
 #include "objects/window.h"
 #include "session/util/mem.h"
+#include "tests/com/testsrvreg.h"
 #include "tests/gui/testwindow.h"
 #include "tests/testutil.h"
 
@@ -33,18 +38,6 @@ using qofbuild::Form;
 namespace {
 
 constexpr int32_t kVersion5 = 5 * 65536;
-
-std::string TempPath(const char* name) {
-    char dir[MAX_PATH];
-    GetTempPathA(sizeof dir, dir);
-    return std::string(dir) + name;
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* f = fopen(path.c_str(), "wb");
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
-}
 
 int CountTempFiles(const std::string& folder) {
     WIN32_FIND_DATAA d;
@@ -107,8 +100,10 @@ BOOL LimitedWrite(HANDLE h, const void* data, DWORD size, DWORD* written) {
 class FormSaveTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        StartTestRuntime(FormsInstall);
+        registered_ = RegisterServer();
+        StartTestRuntime(InstallFacilities);
     }
+    static bool registered_;
     ObjectRecord* NewWindow() {
         ObjectCreateRecord cr;
         CreateRecordReset(&cr);
@@ -137,6 +132,54 @@ protected:
     }
     std::vector<ObjectRecord*> windows_;
 };
+
+bool FormSaveTest::registered_;
+
+// The table index of a row's entry (sub-object rows take none).
+uint32_t EntryOfRow(const qofbuild::Parsed& p, size_t row) {
+    uint32_t entry = 0;
+    for (size_t i = 0; i < row; ++i) entry += qofbuild::IsSubObject(p.rows[i].kind) ? 0 : 1;
+    return entry;
+}
+
+size_t RowNamed(const qofbuild::Parsed& p, const std::string& name) {
+    for (size_t i = 0; i < p.rows.size(); ++i)
+        if (p.rows[i].name == name) return i;
+    return p.rows.size();
+}
+
+// The value of a number record of a row, -1 when the row has none.
+int64_t RowValue(const qofbuild::Parsed& p, size_t row, uint32_t id) {
+    if (row >= p.rows.size()) return -1;
+    bool ok = false;
+    auto recs = qofbuild::Records(p.rows[row].stream, &ok);
+    const qofbuild::Record* r = qofbuild::FindRecord(recs, id);
+    return r ? static_cast<int64_t>(r->value) : -1;
+}
+
+// The form objects of the bars, image lists, tab control, panel and Control
+// kinds appended to a form whose entries so far number entries: an image
+// list, a status bar of two panels and a tool bar of three buttons, a tab
+// control showing the list, a panel holding an edit, and the test server's
+// ActiveX control.
+void AddBarsAndLists(Form* form, uint32_t entries) {
+    uint32_t list = entries;
+    // The list's one-pixel images come from the form's PNG, as a picture's do.
+    form->resources.push_back({3001, "Dot", 3, 0, testpng::MakePng(0x10, 0x90, 0x30)});
+    form->objects.push_back({"Icons", 35, qofbuild::Stream().Int(130, 1).Int(131, 1).Int(87, 3001)});
+    form->objects.push_back({"Status", 38, ControlStream("", 0, 420, 420, 20).Int(200, 1)});
+    form->objects.push_back({"-", 39, ControlStream("Ready", 0, 0, 100, 0)});
+    form->objects.push_back({"-", 39, ControlStream("Line 1", 0, 0, 80, 0)});
+    form->objects.push_back({"Tools", 40, ControlStream("", 0, 0, 400, 28).Int(qofbuild::kIdImageList, list)});
+    for (const char* b : {"New", "Open", "Save"}) form->objects.push_back({"-", 41, ControlStream(b, 0, 0, 0, 0)});
+    form->objects.push_back(
+        {"Tabs", 27, ControlStream("One;Two", 300, 300, 110, 60).Int(qofbuild::kIdImageList, list)});
+    form->objects.push_back({"Box", 43, ControlStream("", 300, 370, 100, 40)});
+    form->objects.push_back({"InBox", 6, ControlStream("inside", 5, 5, 80, 22, entries + 4)});
+    form->objects.push_back({"Ctl", 32, ControlStream("", 420, 10, 120, 60).Text(110, "QovTest.Control")});
+    form->objects.push_back({"Mark", 7, ControlStream("", 420, 80, 32, 32).Int(qofbuild::kIdImageList, list).Int(217, 1)});
+    form->objects.push_back({"Photo", 11, ControlStream("", 420, 120, 40, 40).Int(87, 3001)});
+}
 
 TEST_F(FormSaveTest, SavedFormParsesAndLoadsIntoAnEqualWindow) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
@@ -214,6 +257,8 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     form.objects.push_back({"-", 48, opener});
     form.objects.push_back({"Pop", 24, ControlStream("Pop", 0, 0, 0, 0)});
     form.objects.push_back({"-", 48, ControlStream("Copy", 0, 0, 0, 0)});
+    ASSERT_TRUE(registered_) << "regsvr32 could not register the test server (QOV_TESTSRV)";
+    AddBarsAndLists(&form, 21);
     ObjectRecord* a = Loaded(qofbuild::Build(form));
     std::string path = TempPath("qovsave-kinds.qof"), pathB = TempPath("qovsave-kinds-b.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
@@ -236,6 +281,57 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     uint32_t optsEntry = 0;
     for (size_t i = 0; i < opts; ++i) optsEntry += p.rows[i].kind == kKindMenuItem ? 0 : 1;
     EXPECT_EQ(qofbuild::FindRecord(item, 283)->value, optsEntry);
+    // The panels and buttons follow their bar, named "-", and count in the header.
+    size_t status = RowNamed(p, "Status"), tools = RowNamed(p, "Tools"), icons = RowNamed(p, "Icons");
+    ASSERT_LT(status + 2, p.rows.size());
+    ASSERT_LT(tools + 3, p.rows.size());
+    for (size_t i = 1; i <= 2; ++i) {
+        EXPECT_EQ(p.rows[status + i].kind, kKindStatusPanel);
+        EXPECT_EQ(p.rows[status + i].name, "-");
+    }
+    for (size_t i = 1; i <= 3; ++i) {
+        EXPECT_EQ(p.rows[tools + i].kind, kKindToolButton);
+        EXPECT_EQ(p.rows[tools + i].name, "-");
+    }
+    EXPECT_EQ(p.count, p.rows.size());
+    // The image list follows the window; the bar and the tab control name its entry.
+    EXPECT_EQ(icons, 1u);
+    EXPECT_EQ(RowValue(p, tools, 270), EntryOfRow(p, icons));
+    EXPECT_EQ(RowValue(p, RowNamed(p, "Tabs"), 270), EntryOfRow(p, icons));
+    EXPECT_EQ(RowValue(p, RowNamed(p, "Mark"), 270), EntryOfRow(p, icons)) << "the icon shows the list's image";
+    EXPECT_EQ(RowValue(p, RowNamed(p, "Mark"), 217), 1);
+    EXPECT_EQ(RowValue(p, RowNamed(p, "Photo"), 87), 3001) << "the picture names the form's bitmap";
+    ASSERT_EQ(p.resources.size(), 2u);
+    EXPECT_TRUE(p.resources[0].name == "Dot" || p.resources[1].name == "Dot") << "the form's PNG is kept";
+    // The panel's child names the panel's entry.
+    EXPECT_EQ(RowValue(p, RowNamed(p, "InBox"), 158), EntryOfRow(p, RowNamed(p, "Box")));
+    // The Control's declaration carries its class.
+    EXPECT_NE(p.codeArea.find("Ctl                             Control Class=\"QovControl\"\r\n"), std::string::npos)
+        << p.codeArea;
+    // The XML save writes the same sub-objects and references.
+    std::string xml = TempPath("qovsave-kinds.xml");
+    ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), nullptr, nullptr, kFormSaveXmlFull), 0u) << gFormLastError;
+    std::string x = ReadFileText(xml);
+    DeleteFileA(xml.c_str());
+    size_t toolsAt = x.find("<Name>Tools</Name>");
+    ASSERT_NE(toolsAt, std::string::npos);
+    EXPECT_NE(x.find("<ImageList>Icons</ImageList>", toolsAt), std::string::npos);
+    size_t buttons = 0;
+    for (size_t at = x.find("<Object type=\"ToolButton\">"); at != std::string::npos;
+         at = x.find("<Object type=\"ToolButton\">", at + 1))
+        ++buttons;
+    EXPECT_EQ(buttons, 3u);
+    EXPECT_NE(x.find("<Object type=\"StatusPanel\">"), std::string::npos);
+    // An event text naming the Control's own event gives it a handler.
+    const char* events = "<?xml version=\"1.0\"?><QOFORM><Object type=\"Control\"><Properties><Name>Ctl</Name>"
+                         "</Properties><Events><clicked>OnClicked</clicked></Events></Object></QOFORM>";
+    ASSERT_EQ(FormSaveQof(a, ("!" + pathB).c_str(), events, nullptr, 0), 0u) << gFormLastError;
+    qofbuild::Parsed withEvent = qofbuild::Parse(ReadFileBytes(pathB));
+    ASSERT_TRUE(withEvent.ok) << withEvent.why;
+    ASSERT_EQ(withEvent.descList.size(), 1u);
+    EXPECT_EQ(withEvent.descList[0].label, "OnClicked");
+    EXPECT_EQ(withEvent.descList[0].eventId, 1u) << "the event's id in the type information";
+    EXPECT_EQ(withEvent.descList[0].objectIndex, EntryOfRow(withEvent, RowNamed(withEvent, "Ctl")));
     ObjectRecord* b = Loaded(ReadFileBytes(path));
     ExpectSavesRowsOf(b, pathB, p);
     DeleteFileA(path.c_str());
@@ -299,6 +395,7 @@ TEST_F(FormSaveTest, RefusedSaves) {
         {"a folder that is not there", "!" + missing, nullptr, "", 0, 202},
         {"an XML save into a folder that is not there", "!" + missing, nullptr, "", kFormSaveXmlFull, 202},
         {"a code file that is not there", "!" + target, nullptr, "!" + TempPath("no-such-code.txt"), 0, 205},
+        {"a code file of the server's", "!" + target, nullptr, "code.txt", 0, 205},
         {"event text that is no XML form", "!" + target, "<?xml version=\"1.0\"?><FORM/>", "", 0, 208},
         {"an event file that is not there", "!" + target, "no-such-events.xml", "", 0, 208},
         {"a web page into a folder that is not there", "!" + missing, nullptr, "", kFormSaveWebPage, 202},
@@ -331,40 +428,66 @@ TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
     ObjectRecord* cancel = ObjectFindChild(a, "CancelBtn");
     ASSERT_NE(cancel, nullptr);
     cancel->flags |= kObjFromFormNoLoad;
+    // Two flagged panels: one plain, one that SetWinFlag1 marked with bit 6.
+    ObjectCreateRecord cr;
+    for (const char* name : {"PlainBox", "MarkedBox"}) {
+        CreateRecordReset(&cr);
+        cr.windowRec = a;
+        cr.left = 10, cr.top = 250, cr.width = 60, cr.height = 30;
+        cr.name = CrText{name, static_cast<uint32_t>(strlen(name))};
+        int32_t code = 0;
+        ObjectRecord* panel = ObjectCreate(kTypePanel, &cr, &code);
+        ASSERT_NE(panel, nullptr) << code;
+        panel->flags |= kObjFromFormNoLoad;
+        if (strcmp(name, "MarkedBox") == 0) {
+            ASSERT_EQ(InvokeWithArgs(panel, kTypePanel, 17, nullptr, {0x40, 0x40}), 0);
+        }
+    }
     std::string path = TempPath("qovsave-marked.qof");
     const struct {
         bool keepFlagged;
+        const char* name;
         bool saved;
-    } cases[] = {{false, false}, {true, true}};
+    } cases[] = {{false, "CancelBtn", false}, {false, "PlainBox", false}, {false, "MarkedBox", false},
+                 {true, "CancelBtn", true},   {true, "PlainBox", true},   {true, "MarkedBox", false}};
     for (const auto& c : cases) {
-        uint32_t keep = gGuiModeFlags;
-        if (c.keepFlagged) gGuiModeFlags |= kGuiModeKeepFlagged;
-        ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
-        gGuiModeFlags = keep;
+        {
+            ScopedSet<uint32_t> mode(gGuiModeFlags);
+            if (c.keepFlagged) gGuiModeFlags |= kGuiModeKeepFlagged;
+            ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u);
+        }
         qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(path));
         ASSERT_TRUE(p.ok) << p.why;
-        bool found = false;
-        for (const qofbuild::ParsedRow& r : p.rows) found = found || r.name == "CancelBtn";
-        EXPECT_EQ(found, c.saved) << "keep flagged " << c.keepFlagged;
+        EXPECT_EQ(RowNamed(p, c.name) < p.rows.size(), c.saved) << c.name << " keep flagged " << c.keepFlagged;
     }
     DeleteFileA(path.c_str());
 }
 
+// The page holds the page kinds; a form with a menu, a list view and a tree
+// view is written without them and answers 207, a form of page kinds only 0.
 TEST_F(FormSaveTest, WebPageHoldsTheFormsObjects) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    Form plain = AddressForm();
+    plain.objects.erase(plain.objects.begin() + 5, plain.objects.end());
+    plain.objects.push_back({"OkBtn", 1, ControlStream("OK", 240, 240, 80, 26)});
+    ObjectRecord* pageOnly = Loaded(qofbuild::Build(plain));
     std::string path = TempPath("qovsave-web.htm");
     struct Case {
+        ObjectRecord* window;
         uint32_t options;
+        uint32_t result;
         const char* jquery;
         const char* why;
     };
     const Case kCases[] = {
-        {kFormSaveWebPage, "js/jquery-2.1.1.min.js", "the newer library by default"},
-        {kFormSaveWebPage | kFormSaveOldScripts, "js/jquery-1.12.4.min.js", "the older one with option 0x20"},
+        {a, kFormSaveWebPage, 207, "js/jquery-2.1.1.min.js", "the newer library by default; menu and lists left out"},
+        {a, kFormSaveWebPage | kFormSaveOldScripts, 207, "js/jquery-1.12.4.min.js", "the older one with option 0x20"},
+        {pageOnly, kFormSaveWebPage, 0, "js/jquery-2.1.1.min.js", "page kinds only: nothing left out"},
     };
     for (const Case& c : kCases) {
         DeleteFileA(path.c_str());
-        ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, c.options), 0u) << gFormLastError;
+        ASSERT_EQ(FormSaveQof(c.window, ("!" + path).c_str(), nullptr, nullptr, c.options), c.result)
+            << gFormLastError;
         std::string page = ReadFileText(path);
         EXPECT_EQ(page.compare(0, 15, "<!DOCTYPE html>"), 0) << c.why;
         EXPECT_NE(page.find(c.jquery), std::string::npos) << c.why;
@@ -447,8 +570,8 @@ TEST_F(FormSaveTest, XmlSaveConvertsBackAndLoads) {
 
 
 // A hand-written XML form converted and loaded: its objects, its menu from
-// nested items, its PNG resource; a form of kinds whose creators this client
-// does not have yet converts, and its load answers the creation failure.
+// nested items, its PNG resource; a form with a panel, a status bar and a tool
+// bar converts and loads with the panel's child, the panels and the button.
 TEST_F(FormSaveTest, HandWrittenXmlConvertsAndLoads) {
     std::vector<uint8_t> png = testpng::MakePng(0, 0x80, 0xFF);
     std::string xml =
@@ -508,9 +631,18 @@ TEST_F(FormSaveTest, HandWrittenXmlConvertsAndLoads) {
     char qof2[MAX_PATH + 2] = {};
     ASSERT_EQ(FormConvertXmlToQof(("!" + path).c_str(), qof2, sizeof qof2, true), 0u) << gFormLastError;
     ObjectRecord* w2 = NewWindow();
-    EXPECT_EQ(FormLoadQof(w2, qof2, nullptr, nullptr, kFormOptNoShow, nullptr, err), kFormReadFailed + kVersion5);
-    EXPECT_STREQ(err, "Unable to Create: Pane\r\nIgnore Error?");
+    ASSERT_EQ(FormLoadQof(w2, qof2, nullptr, nullptr, kFormOptNoShow, nullptr, err), kVersion5) << err;
     DeleteFileA(qof2 + 1);
+    ObjectRecord* pane = ObjectFindChild(w2, "Pane");
+    ASSERT_NE(pane, nullptr);
+    ASSERT_NE(pane->children, nullptr);
+    EXPECT_STREQ(pane->children->name, "Inside") << "the edit is in the panel";
+    ObjectRecord* status = ObjectFindChild(w2, "Status");
+    ObjectRecord* tools = ObjectFindChild(w2, "Tools");
+    ASSERT_NE(status, nullptr);
+    ASSERT_NE(tools, nullptr);
+    EXPECT_EQ(gFormSubObjectHooks.statusPanelCount(status), 2u);
+    EXPECT_EQ(SendMessageA(tools->hwnd, TB_BUTTONCOUNT, 0, 0), 1);
     DeleteFileA(path.c_str());
 }
 
@@ -541,6 +673,7 @@ TEST_F(FormSaveTest, ConversionFailuresAnswerTheirCodes) {
     }
     char qof[MAX_PATH + 2] = {};
     EXPECT_EQ(FormConvertXmlToQof(("!" + TempPath("no-such.xml")).c_str(), qof, sizeof qof, true), 301u);
+    EXPECT_EQ(FormConvertXmlToQof("form.xml", qof, sizeof qof, true), 302u) << "a server file's name";
     DeleteFileA(xml.c_str());
 }
 

@@ -404,3 +404,33 @@ TEST(XmlForm, CallErrorsOptionNotesCallsWithMore) {
     xml = SaveXml(&sample.form.ctx, kXmlSaveNamesEvents);
     EXPECT_NE(xml.find("<Click>DoIt</Click>\n      <Error000>DoIt(</Error000>"), std::string::npos) << xml;
 }
+
+// Event elements name their events without regard to case: a kind's by its
+// handler prefix, a Control's by its own names (read from XML, a Control
+// offers GotFocus and LostFocus).
+TEST(XmlForm, EventNamesReadInAnyCase) {
+    struct Case {
+        const char* object;
+        const char* element;
+        uint32_t eventId;
+    };
+    const Case cases[] = {
+        {"Button", "Click", 4}, {"Button", "click", 4},           {"Button", "CLICK", 4},
+        {"Control", "gotfocus", kFormEventGotFocus}, {"Control", "LOSTFOCUS", kFormEventLostFocus},
+        {"HtmlControl", "jqueryevent", kFormEventJQuery},
+    };
+    for (const Case& c : cases) {
+        ReadContext rc;
+        std::string doc = Form(std::string("<Object type=\"") + c.object + "\"><Properties><Name>B</Name>" +
+                               "</Properties><Events><" + c.element + ">DoIt</" + c.element + "></Events></Object>");
+        Loaded l = Load(rc.ctx, doc);
+        ASSERT_TRUE(l.ok) << c.element << ": " << l.messages;
+        ASSERT_EQ(rc.ctx->entryCount, 2u);
+        const FormSaveEntry& e = rc.ctx->entries[1];
+        const FormEventItem* found = nullptr;
+        for (uint32_t k = 0; k < e.eventCount; ++k)
+            if (e.events[k].eventId == c.eventId) found = &e.events[k];
+        ASSERT_NE(found, nullptr) << c.element;
+        EXPECT_STREQ(found->code, "\tCALL\tDoIt") << c.element;
+    }
+}

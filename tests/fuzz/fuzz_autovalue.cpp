@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AutoValueInput in;
     if (!DecodeAutoValueInput(data, size, &in)) return 0;
     for (const EventItem& item : in.items) {
-        IntItemVarType(item.size, (item.value & 1) != 0, in.requested);
+        IntItemVarType(item.size, item.value, (item.value & 1) != 0, in.requested);
         if (ItemIsText(item.kind) && item.data && TextItemFits(item.kind, item.size)) {
             std::string copy(static_cast<const char*>(item.data), item.size);
             if (!copy.empty()) FirstCommaToPeriod(&copy[0], copy.size());

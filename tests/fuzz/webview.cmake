@@ -12,3 +12,5 @@ qov_fuzz(fuzz_webedit ${CMAKE_CURRENT_LIST_DIR}/fuzz_webedit.cpp DEPS qov_webcor
 qov_fuzz(fuzz_xmlcontents ${CMAKE_CURRENT_LIST_DIR}/fuzz_xmlcontents.cpp DEPS qov_webcore qov_objcore qov_base qov_util)
 # A web menu built from its definition text (the definition grammar of the menus).
 qov_fuzz(fuzz_webmenu ${CMAKE_CURRENT_LIST_DIR}/fuzz_webmenu.cpp DEPS qov_webcore qov_ctlcore qov_objcore qov_base qov_util)
+# An image resource turned into the file of the images folder (bitmap or icon).
+qov_fuzz(fuzz_webimagefile ${CMAKE_CURRENT_LIST_DIR}/fuzz_webimagefile.cpp DEPS qov_webcore qov_objcore qov_base qov_util)

@@ -26,11 +26,11 @@
 #include "session/proto/records.h"
 #include "session/session.h"
 #include "tests/gui/testwindow.h"
+#include "tests/testutil.h"
 
 namespace {
 
 constexpr uint32_t kPidBackStyleId = 51, kPidAlignmentId = 1, kPidCenterId = 267, kPidAutoPlayId = 268;
-constexpr DWORD kEventWaitMs = 5000;
 
 std::string TempDir() {
     char dir[MAX_PATH];
@@ -91,25 +91,7 @@ protected:
     }
     static int32_t Call(ObjectRecord* rec, uint32_t method, std::initializer_list<int32_t> args,
                         const char* textArg = nullptr) {
-        MethodCallRec call = {};
-        call.objectType = kTypeAnimate;
-        call.method = method;
-        call.result.kind = kItemInt;
-        call.result.varRef = 501;
-        uint32_t i = 0;
-        if (textArg) {
-            call.args[i].kind = kItemText;
-            call.args[i].data = textArg;
-            call.args[i].size = static_cast<uint32_t>(strlen(textArg));
-            call.argPresent[i++] = 1;
-        }
-        for (int32_t a : args) {
-            call.args[i].kind = kItemInt;
-            call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a));
-            call.argPresent[i++] = 1;
-        }
-        call.argCount = i;
-        return InvokeForReply(rec, &call);
+        return InvokeWithArgs(rec, kTypeAnimate, method, textArg, args);
     }
     static void Pump() {
         MSG m;
@@ -135,13 +117,10 @@ protected:
     }
     // Pumps until an event is queued; its id and value.
     static bool WaitEvent(uint32_t* eventId, int32_t* value) {
-        DWORD start = GetTickCount();
-        while (GetTickCount() - start < kEventWaitMs) {
+        return WaitUntil([&] {
             Pump();
-            if (Take(eventId, value)) return true;
-            Sleep(10);
-        }
-        return false;
+            return Take(eventId, value);
+        });
     }
 
     ObjectCreateRecord cr_;
@@ -186,17 +165,18 @@ TEST_F(AnimateTest, BorderAtCreationFollowsTheClientsThreeDimensionalOption) {
         {true, 1, 0, true, false, "3-D without the client's option: a plain border"},
         {true, 1, 1, true, true, "3-D with the option: the sunken edge as well"},
     };
-    uint8_t saved = gGuiOption3D;
     for (const Row& r : rows) {
         CreateRecordReset(&cr_);
         cr_.windowRec = win_;
         cr_.left = 10, cr_.top = 10, cr_.width = 60, cr_.height = 50;
         if (r.border) cr_.flags1 |= kCr1Border;
         cr_.appearance = r.appearance;
-        gGuiOption3D = r.option;
         int32_t code = 0;
-        ObjectRecord* a = ObjectCreate(kTypeAnimate, &cr_, &code);
-        gGuiOption3D = saved;
+        ObjectRecord* a;
+        {
+            ScopedSet<uint8_t> option(gGuiOption3D, r.option);
+            a = ObjectCreate(kTypeAnimate, &cr_, &code);
+        }
         ASSERT_NE(nullptr, a) << r.why << " " << code;
         EXPECT_EQ(r.plain, (GetWindowLongA(a->hwnd, GWL_STYLE) & WS_BORDER) != 0) << r.why;
         EXPECT_EQ(r.sunken, (GetWindowLongA(a->hwnd, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0) << r.why;

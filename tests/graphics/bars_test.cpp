@@ -100,13 +100,20 @@ protected:
             DispatchMessageA(&m);
         }
     }
-    // Pumps for a while so that input sent meanwhile arrives.
-    static void PumpFor(DWORD ms) {
-        DWORD end = GetTickCount() + ms;
-        do {
+    // Pumps (through the client's pre-translation, which mnemonics and
+    // Ctrl+Tab need) until done() holds or the deadline passes.
+    template <typename Done>
+    static bool PumpUntil(Done done, int deadlineMs = kWaitDeadlineMs) {
+        return WaitUntil(done, deadlineMs, [] {
             Pump();
-            Sleep(10);
-        } while (static_cast<int32_t>(end - GetTickCount()) > 0);
+            Sleep(kWaitPollMs);
+        });
+    }
+    // Pumps for a time that is itself what the test needs: a person's pace
+    // between two inputs, or the double-click time that must pass so that
+    // the next click is a new one. Never a wait before a check.
+    static void PumpFor(DWORD ms) {
+        PumpUntil([] { return false; }, static_cast<int>(ms));
     }
     static bool TakeEvent(Taken* out) {
         EventRecord ev = {};
@@ -123,6 +130,18 @@ protected:
         return all;
     }
     static void DrainEvents() { TakeAll(); }
+    // The events that input sent before raises: taken until there are at
+    // least n, then whatever the input still queued behind them.
+    static std::vector<Taken> TakeAtLeast(size_t n) {
+        std::vector<Taken> all;
+        PumpUntil([&] {
+            for (Taken t; TakeEvent(&t);) all.push_back(t);
+            return all.size() >= n;
+        });
+        Pump();
+        for (Taken t; TakeEvent(&t);) all.push_back(t);
+        return all;
+    }
     static void Register(ObjectRecord* rec, uint32_t eventId) {
         const int32_t values[4] = {};
         ASSERT_EQ(0, EventRegister(rec, eventId, values, false, nullptr, 0));
@@ -210,14 +229,19 @@ protected:
         ClientToScreen(wnd, &p);
         return p;
     }
+    // A click as a person makes it: the pointer there first, then the press
+    // held for a moment. The caller waits for what the click raises.
     static void ClickAt(HWND wnd, int x, int y, bool right = false) {
+        constexpr DWORD kHoldMs = 30;
         POINT p = ScreenOf(wnd, x, y);
         SendMouse(MOUSEEVENTF_MOVE, p);
-        PumpFor(60);
+        PumpUntil([&] {
+            POINT at = {};
+            return GetCursorPos(&at) && at.x == p.x && at.y == p.y;
+        });
         SendMouse(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN, p);
-        PumpFor(30);
+        PumpFor(kHoldMs);
         SendMouse(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP, p);
-        PumpFor(150);
     }
     static void Keys(std::vector<WORD> down) {
         std::vector<INPUT> in;
@@ -235,15 +259,13 @@ protected:
             in.push_back(i);
         }
         SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
-        PumpFor(200);
     }
     // The test window in front with the keyboard focus on wnd.
     void TakeFocus(HWND wnd) {
         SetForegroundWindow(win_->hwnd);
         SetActiveWindow(win_->hwnd);
         SetFocus(wnd);
-        PumpFor(100);
-        ASSERT_EQ(wnd, GetFocus());
+        ASSERT_TRUE(PumpUntil([&] { return GetFocus() == wnd; }));
     }
     ObjectCreateRecord cr_;
     static ObjectRecord* win_;
@@ -463,13 +485,13 @@ TEST_F(StatusBarTest, RealClicksOnAPartQueueClickAndDoubleClick) {
     Pump();
     DrainEvents();
     ClickAt(bar_->hwnd, 250, 10);
-    std::vector<Taken> got = TakeAll();
+    std::vector<Taken> got = TakeAtLeast(1);
     ASSERT_FALSE(got.empty());
     EXPECT_EQ(kEvClick, got[0].eventId);
     EXPECT_EQ(8u, got[0].modifiers);
     EXPECT_EQ(2, got[0].value) << "the third part";
     ClickAt(bar_->hwnd, 150, 10, true);
-    got = TakeAll();
+    got = TakeAtLeast(1);
     ASSERT_FALSE(got.empty());
     EXPECT_EQ(16u, got[0].modifiers) << "right button";
     EXPECT_EQ(1, got[0].value);
@@ -602,7 +624,7 @@ TEST_F(TabControlTest, RepaintOnAPageRefreshesThePageOnceTheOperationIsDone) {
     ObjectRecord* shape = GreenShape(100, 100);
     ASSERT_NE(nullptr, shape);
     uint32_t flagsBefore = tab_->flags;
-    PumpFor(50);
+    Pump();
     ValidateRect(tab_->hwnd, nullptr);
     InvalidateTabPageUnder(shape);
     EXPECT_EQ(flagsBefore, tab_->flags) << "the refresh bit is the tab record's own, not a header flag";
@@ -635,7 +657,7 @@ TEST_F(TabControlTest, KeysSwitchPagesWithClickThenChange) {
     };
     for (const Case& c : kCases) {
         Keys(c.keys);
-        std::vector<Taken> got = TakeAll();
+        std::vector<Taken> got = TakeAtLeast(2);
         ASSERT_EQ(2u, got.size()) << c.why;
         EXPECT_EQ(kEvClick, got[0].eventId) << c.why;
         EXPECT_EQ(c.left, got[0].value) << c.why;
@@ -644,7 +666,7 @@ TEST_F(TabControlTest, KeysSwitchPagesWithClickThenChange) {
     }
     // Alt with the hot key of the third tab selects it.
     Keys({VK_MENU, 'T'});
-    std::vector<Taken> got = TakeAll();
+    std::vector<Taken> got = TakeAtLeast(2);
     ASSERT_EQ(2u, got.size());
     EXPECT_EQ(2, got[0].value);
     EXPECT_EQ(3, got[1].value);
@@ -664,7 +686,7 @@ TEST_F(TabControlTest, CtrlTabOffATabControlMovesTheFocus) {
     TakeFocus(first->hwnd);
     ASSERT_EQ(first->hwnd, GetFocus());
     Keys({VK_CONTROL, VK_TAB});
-    EXPECT_NE(first->hwnd, GetFocus()) << "the focus moved on";
+    EXPECT_TRUE(PumpUntil([&] { return GetFocus() != first->hwnd; })) << "the focus moved on";
     EXPECT_EQ(0, Selected()) << "the tab control was not stepped";
 }
 
@@ -672,12 +694,12 @@ TEST_F(TabControlTest, RealClickOnATabQueuesClickAndChange) {
     ASSERT_EQ(0, SetPropText(tab_, kPidTabLabel, "one;two;three"));
     Register(tab_, kEvClick);
     Register(tab_, kEvChange);
-    PumpFor(50);
+    Pump();
     DrainEvents();
     RECT r = {};
     ASSERT_TRUE(SendMessageA(tab_->hwnd, TCM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&r)));
     ClickAt(tab_->hwnd, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    std::vector<Taken> got = TakeAll();
+    std::vector<Taken> got = TakeAtLeast(2);
     ASSERT_EQ(2u, got.size());
     EXPECT_EQ(kEvClick, got[0].eventId);
     EXPECT_EQ(1, got[0].value) << "the tab left";
@@ -690,10 +712,13 @@ TEST_F(TabControlTest, WindowlessSiblingIsPaintedInTheControlsWindowAndLeftOutOf
     ObjectRecord* shape = GreenShape(100, 100);
     ASSERT_NE(nullptr, shape);
     RedrawWindow(tab_->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-    PumpFor(100);
-    HDC dc = GetDC(tab_->hwnd);
-    COLORREF inside = GetPixel(dc, 100 - 10 + 20, 100 - 10 + 15);
-    ReleaseDC(tab_->hwnd, dc);
+    COLORREF inside = CLR_INVALID;
+    PumpUntil([&] {
+        HDC dc = GetDC(tab_->hwnd);
+        inside = GetPixel(dc, 100 - 10 + 20, 100 - 10 + 15);
+        ReleaseDC(tab_->hwnd, dc);
+        return inside == RGB(0, 255, 0);
+    });
     EXPECT_EQ(RGB(0, 255, 0), inside) << "the shape over the control shows in the control's window";
     // The page area less the sibling is invalidated, nothing else.
     ValidateRect(tab_->hwnd, nullptr);
@@ -787,6 +812,33 @@ TEST_F(ToolBarTest, AddButtonVariantsReachTheControl) {
         EXPECT_EQ(c.style, tb.fsStyle) << c.why;
         EXPECT_EQ(c.image, tb.iBitmap) << c.why;
         ++i;
+    }
+}
+
+// A create request of type 45 makes a button on the bar its Window names, or
+// else on the bar made last.
+TEST_F(ToolBarTest, CreateRequestOfAToolButtonAddsItToTheBar) {
+    struct Case {
+        bool namesBar;
+        const char* text;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {true, "Named", "the Window names the bar"},
+        {false, "Last", "the Window names the window: the bar made last"},
+    };
+    int count = 0;
+    for (const Case& c : kCases) {
+        CreateRecordReset(&cr_);
+        cr_.window = c.namesBar ? bar_->handle : win_->handle;
+        cr_.text = CrText{c.text, static_cast<uint32_t>(strlen(c.text))};
+        int32_t code = 0;
+        ObjectRecord* button = ObjectCreate(kTypeToolButton, &cr_, &code);
+        ASSERT_NE(nullptr, button) << c.why << ": code " << code;
+        EXPECT_NE(0u, button->handle) << c.why;
+        EXPECT_EQ(kKindToolButton, button->kind);
+        EXPECT_EQ(++count, SendMessageA(bar_->hwnd, TB_BUTTONCOUNT, 0, 0)) << c.why;
+        EXPECT_EQ(c.text, PropText(bar_, kPidText, Selector(count - 1))) << c.why;
     }
 }
 
@@ -928,34 +980,36 @@ TEST_F(ToolBarTest, RealClicksQueueClickButtonClickAndDoubleClick) {
     Register(bar_, kEvClick);
     Register(bar_, kEvButtonClickId);
     Register(bar_, kEvDblClick);
-    PumpFor(50);
+    Pump();
     DrainEvents();
     POINT c = Centre(1);
     ClickAt(bar_->hwnd, c.x, c.y);
-    std::vector<Taken> got = TakeAll();
+    std::vector<Taken> got = TakeAtLeast(2);
     ASSERT_EQ(2u, got.size());
     EXPECT_EQ(kEvClick, got[0].eventId);
     EXPECT_EQ(8u, got[0].modifiers);
     EXPECT_EQ(2, got[0].value) << "the command id";
     EXPECT_EQ(kEvButtonClickId, got[1].eventId);
     EXPECT_EQ(22, got[1].value) << "the Tag";
-    PumpFor(600);
+    // The double-click time passes first, so the next click is a new one.
+    PumpFor(GetDoubleClickTime() + 100);
     POINT p = ScreenOf(bar_->hwnd, c.x, c.y);
     for (int i = 0; i < 2; ++i) {
         SendMouse(MOUSEEVENTF_LEFTDOWN, p);
         SendMouse(MOUSEEVENTF_LEFTUP, p);
     }
-    PumpFor(300);
     // The bar's own $DBLCLICK comes first; the window layer's mouse event follows it.
-    bool sawDouble = false;
-    for (const Taken& t : TakeAll()) {
-        if (t.eventId != kEvDblClick) continue;
-        sawDouble = true;
-        EXPECT_EQ(40u, t.modifiers);
-        EXPECT_EQ(2, t.value) << "the 1-based position";
-        break;
-    }
-    EXPECT_TRUE(sawDouble);
+    std::vector<Taken> seen;
+    const Taken* dbl = nullptr;
+    PumpUntil([&] {
+        for (Taken t; TakeEvent(&t);) seen.push_back(t);
+        for (const Taken& t : seen)
+            if (!dbl && t.eventId == kEvDblClick) dbl = &t;
+        return dbl != nullptr;
+    });
+    ASSERT_NE(nullptr, dbl) << "no $DBLCLICK";
+    EXPECT_EQ(40u, dbl->modifiers);
+    EXPECT_EQ(2, dbl->value) << "the 1-based position";
 }
 
 struct DropDownScript {
@@ -981,14 +1035,19 @@ DWORD WINAPI ClickThenChooseThird(void* arg) {
         in[0].ki.wVk = in[1].ki.wVk = vk;
         in[1].ki.dwFlags = KEYEVENTF_KEYUP;
         SendInput(2, in, sizeof(INPUT));
-        Sleep(150);
+        Sleep(150);   // a person's pace between keys
     };
+    // The pauses below pace the input as a person's; nothing is checked after them.
     mouse(MOUSEEVENTF_MOVE);
     Sleep(100);
     mouse(MOUSEEVENTF_LEFTDOWN);
     Sleep(50);
     mouse(MOUSEEVENTF_LEFTUP);
-    Sleep(600);
+    // The keys go to the menu once it is open.
+    WaitUntil([] {
+        HWND menu = FindWindowA("#32768", nullptr);
+        return menu && IsWindowVisible(menu);
+    });
     key(VK_DOWN);
     key(VK_DOWN);
     key(VK_RETURN);
@@ -1023,17 +1082,16 @@ TEST_F(ToolBarTest, DropDownItemsAreNumberedWithTheirSeparators) {
     ASSERT_EQ(0, Add(Btn(kSkip, N(2), kSkip, kSkip, kSkip, kSkip, N(77), kSkip, T("Send"), kSkip, kSkip,
                          T("One;-;Three;"))));
     Register(bar_, kEvButtonClickId);
-    PumpFor(50);
+    Pump();
     DrainEvents();
     DropDownScript script = {bar_->hwnd, Centre(0)};
     HANDLE t = CreateThread(nullptr, 0, ClickThenChooseThird, &script, 0, nullptr);
     ASSERT_NE(nullptr, t);
-    DWORD end = GetTickCount() + 4000;
-    while (WaitForSingleObject(t, 0) == WAIT_TIMEOUT && static_cast<int32_t>(end - GetTickCount()) > 0) PumpFor(20);
-    PumpFor(300);
-    WaitForSingleObject(t, 2000);
+    // The menu's own loop runs inside this thread's pump while the script types.
+    PumpUntil([&] { return WaitForSingleObject(t, 0) != WAIT_TIMEOUT; });
+    std::vector<Taken> got = TakeAtLeast(1);
+    WaitForSingleObject(t, kWaitDeadlineMs);
     CloseHandle(t);
-    std::vector<Taken> got = TakeAll();
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ(kEvButtonClickId, got[0].eventId);
     EXPECT_EQ(3u, got[0].modifiers) << "the separator is item 2";
@@ -1045,10 +1103,10 @@ TEST_F(ToolBarTest, AltWithALetterReachesTheMnemonic) {
     ASSERT_EQ(0, AddText("&Save", 3, 6));
     Register(bar_, kEvClick);
     SetForegroundWindow(win_->hwnd);
-    PumpFor(100);
+    PumpUntil([] { return GetForegroundWindow() == win_->hwnd; });
     DrainEvents();
     Keys({VK_MENU, 'S'});
-    std::vector<Taken> got = TakeAll();
+    std::vector<Taken> got = TakeAtLeast(1);
     ASSERT_EQ(1u, got.size());
     EXPECT_EQ(kEvClick, got[0].eventId);
     EXPECT_EQ(2, got[0].value);
@@ -1069,7 +1127,7 @@ DWORD WINAPI PressMoveRelease(void* arg) {
         in.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
         in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
         SendInput(1, &in, sizeof in);
-        Sleep(150);
+        Sleep(150);   // a person's pace: each step is a message of its own
     };
     POINT p = s->from;
     mouse(MOUSEEVENTF_MOVE, p);
@@ -1137,17 +1195,23 @@ TEST_F(ToolBarTest, DraggableBarTellsADragFromAClick) {
         {1, 1, true, "a pixel each way is a click"},
     };
     for (const Case& c : kCases) {
-        PumpFor(400);
+        // The double-click time passes first, so each press is a new click.
+        PumpFor(GetDoubleClickTime() + 100);
         DrainEvents();
         POINT at = Centre(0);
         PressScript script = {ScreenOf(bar_->hwnd, at.x, at.y), c.dx, c.dy, !c.click};
         HANDLE t = CreateThread(nullptr, 0, PressMoveRelease, &script, 0, nullptr);
         ASSERT_NE(nullptr, t);
-        while (WaitForSingleObject(t, 0) == WAIT_TIMEOUT) PumpFor(10);
+        PumpUntil([&] { return WaitForSingleObject(t, 0) != WAIT_TIMEOUT; });
         CloseHandle(t);
-        PumpFor(200);
+        // A click is waited for; that a drag raises none can only be seen by
+        // pumping a while after the release (that time is what is checked).
+        constexpr int kNoClickMs = 300;
         bool clicked = false;
-        for (const Taken& e : TakeAll()) clicked = clicked || (e.eventId == kEvClick && e.value == 1);
+        PumpUntil([&] {
+            for (Taken e; TakeEvent(&e);) clicked = clicked || (e.eventId == kEvClick && e.value == 1);
+            return clicked;
+        }, c.click ? kWaitDeadlineMs : kNoClickMs);
         EXPECT_EQ(c.click, clicked) << c.why;
     }
 }

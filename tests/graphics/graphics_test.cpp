@@ -26,6 +26,7 @@
 #include "session/proto/records.h"
 #include "session/session.h"
 #include "tests/gui/testwindow.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -111,19 +112,7 @@ protected:
         call.method = method;
         call.result.kind = resultKind;
         call.result.varRef = 501;
-        uint32_t i = 0;
-        if (textArg) {
-            call.args[i].kind = kItemText;
-            call.args[i].data = textArg;
-            call.args[i].size = static_cast<uint32_t>(strlen(textArg));
-            call.argPresent[i++] = 1;
-        }
-        for (int32_t a : args) {
-            call.args[i].kind = kItemInt;
-            call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(a));
-            call.argPresent[i++] = 1;
-        }
-        call.argCount = i;
+        MethodCallArgs(&call, textArg, args);
         return InvokeForReply(rec, &call, &replyKind_);
     }
     static uint8_t replyKind_;
@@ -364,27 +353,6 @@ TEST_F(GraphicsTest, SliderScrollPostsTheValue) {
 // ---- Progress -----------------------------------------------------------------------------
 
 // Paints a windowless object into a white memory DC of its size.
-struct MemCanvas {
-    HDC dc;
-    HBITMAP bmp;
-    HGDIOBJ old;
-    MemCanvas(int w, int h) {
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bmp = CreateCompatibleBitmap(screen, w, h);
-        ReleaseDC(nullptr, screen);
-        old = SelectObject(dc, bmp);
-        RECT r = {0, 0, w, h};
-        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    }
-    ~MemCanvas() {
-        SelectObject(dc, old);
-        DeleteObject(bmp);
-        DeleteDC(dc);
-    }
-    COLORREF At(int x, int y) const { return GetPixel(dc, x, y); }
-};
-
 TEST_F(GraphicsTest, ProgressFillsItsShareAndClampsTheValue) {
     Begin(0, 0, 202, 20, false);
     Value(91, 0);
@@ -649,6 +617,12 @@ struct Gesture {
     DWORD mainThread;
 };
 
+// A button-up that comes this long after the capture was taken away, and the
+// most the drag may take once the capture is gone: far apart, so that a busy
+// machine cannot make a drag that ended look like one that waited.
+constexpr DWORD kLateReleaseMs = 3000;
+constexpr DWORD kCaptureGoneEndsWithinMs = 1500;
+
 void SendMouse(DWORD flags, POINT pt) {
     INPUT in = {};
     in.type = INPUT_MOUSE;
@@ -658,6 +632,8 @@ void SendMouse(DWORD flags, POINT pt) {
     SendInput(1, &in, sizeof in);
 }
 
+// The pauses pace the input as a person's hand would; the test thread checks
+// only after the whole gesture is over.
 DWORD WINAPI GestureThread(void* arg) {
     const Gesture* g = static_cast<const Gesture*>(arg);
     SendMouse(MOUSEEVENTF_MOVE, g->from);
@@ -669,7 +645,9 @@ DWORD WINAPI GestureThread(void* arg) {
         AttachThreadInput(GetCurrentThreadId(), g->mainThread, TRUE);
         ReleaseCapture();
         AttachThreadInput(GetCurrentThreadId(), g->mainThread, FALSE);
-        Sleep(2000);
+        // The late button-up is what the test measures against: the drag must
+        // have ended long before it.
+        Sleep(kLateReleaseMs);
         SendMouse(MOUSEEVENTF_LEFTUP, g->from);
         return 0;
     }
@@ -716,7 +694,7 @@ protected:
         Gesture g = {SplitterCentre(), {}, 300, releaseCapture, GetCurrentThreadId()};
         g.to = POINT{g.from.x + dx, g.from.y};
         HANDLE th = CreateThread(nullptr, 0, GestureThread, &g, 0, nullptr);
-        DWORD longest = 0, end = GetTickCount() + 4000;
+        DWORD longest = 0, end = GetTickCount() + kWaitDeadlineMs;
         while (WaitForSingleObject(th, 0) == WAIT_TIMEOUT && static_cast<int32_t>(end - GetTickCount()) > 0) {
             MsgWaitForMultipleObjects(1, &th, FALSE, 50, QS_ALLINPUT);
             DWORD t0 = GetTickCount();
@@ -779,7 +757,7 @@ TEST_F(SplitterTest, DragIsHeldAtTheLimitsAndReportsTheMove) {
 
 TEST_F(SplitterTest, LostCaptureEndsTheDrag) {
     DWORD spent = Drag(0, true);
-    EXPECT_LT(spent, 1500u) << "the drag ended when the capture went, not at the late button-up";
+    EXPECT_LT(spent, kCaptureGoneEndsWithinMs) << "the drag ended when the capture went, not at the late button-up";
     EXPECT_EQ(nullptr, GetCapture());
     EXPECT_EQ(100, PartnerWidth());
 }
@@ -1229,10 +1207,12 @@ TEST_F(GraphicsTest, PanelEraseFollowsFrameMovesAndDrags) {
 
 TEST_F(GraphicsTest, PanelsMadeInTheFlaggedModeAreMarked) {
     ObjectRecord* plain = MakePanel(0, 0, 50, 50);
-    uint32_t saved = gGuiModeFlags;
-    gGuiModeFlags |= kGuiModeKeepFlagged;
-    ObjectRecord* flagged = MakePanel(60, 0, 50, 50);
-    gGuiModeFlags = saved;
+    ObjectRecord* flagged;
+    {
+        ScopedSet<uint32_t> mode(gGuiModeFlags);
+        gGuiModeFlags |= kGuiModeKeepFlagged;
+        flagged = MakePanel(60, 0, 50, 50);
+    }
     ASSERT_TRUE(plain && flagged);
     EXPECT_EQ(0u, plain->flags & kObjFromFormNoLoad);
     EXPECT_EQ(uint32_t(kObjFromFormNoLoad), flagged->flags & kObjFromFormNoLoad);

@@ -1,7 +1,8 @@
 // movie_test.cpp - the Movie kind under Wine with a generated clip: the
 // playback window in its parent cut to the clip, play, pause and stop, the
-// end of play that MCI notifies (also for a movie inside a panel), the user's
-// clicks, and the clip names that open nothing.
+// end of play that MCI notifies (also for a movie inside a panel, and a pause
+// that comes after the end), the user's clicks, and the clip names that open
+// nothing.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -20,12 +21,12 @@
 #include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "objects/window.h"
+#include "tests/testutil.h"
 
 namespace {
 
 constexpr int32_t kClipW = 32, kClipH = 24;
 constexpr uint32_t kFrames = 8, kFps = 16;   // half a second
-constexpr DWORD kEndWaitMs = 6000;
 
 std::string TempPath(const char* name) {
     char dir[MAX_PATH];
@@ -89,22 +90,24 @@ protected:
         return v;
     }
     static void Set(ObjectRecord* rec, int32_t v) { ObjectSetValue(rec, 1, v); }
-    static void Pump() {
+    // Pumps until the movie is no longer playing (its end was notified).
+    static bool WaitForEnd(ObjectRecord* rec) {
+        return WaitUntil([&] { return Get(rec) == 0; });
+    }
+    static bool EndNoticeQueued() {
         MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        return PeekMessageA(&m, nullptr, MM_MCINOTIFY, MM_MCINOTIFY, PM_NOREMOVE) != 0;
+    }
+    // A pump turn that dispatches every message but MCI's notices, which stay
+    // queued as they would behind a server message the client works on.
+    static void PumpHoldingNotices() {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, MM_MCINOTIFY - 1, PM_REMOVE) ||
+               PeekMessageA(&m, nullptr, MM_MCINOTIFY + 1, 0xFFFFFFFF, PM_REMOVE)) {
             TranslateMessage(&m);
             DispatchMessageA(&m);
         }
-    }
-    // Pumps until the movie is no longer playing (its end was notified).
-    static bool WaitForEnd(ObjectRecord* rec) {
-        DWORD start = GetTickCount();
-        while (GetTickCount() - start < kEndWaitMs) {
-            Pump();
-            if (Get(rec) == 0) return true;
-            Sleep(20);
-        }
-        return false;
+        Sleep(kWaitPollMs);
     }
     static DWORD Position(ObjectRecord* rec) {
         MCI_STATUS_PARMS st = {};
@@ -199,6 +202,32 @@ TEST_F(MovieTest, MovieInsideAPanelHearsItsEnd) {
     EXPECT_EQ(0u, Position(m));
     Set(m, 1);
     EXPECT_EQ(1, Get(m));
+    ObjectDestroy(m);
+}
+
+// The end of play is posted by MCI and read at a later pump turn. A pause
+// that the client handles in between, while the movie still counts as
+// playing, stands: the late notice rewinds the clip but does not undo the
+// pause. A pause asked after the notice was read finds a stopped movie and
+// does nothing.
+TEST_F(MovieTest, PauseAfterTheEnd) {
+    ObjectRecord* m = MakeMovie(win_);
+    ASSERT_NE(nullptr, m);
+    Set(m, 1);
+    ASSERT_TRUE(WaitUntil(EndNoticeQueued, kWaitDeadlineMs, PumpHoldingNotices)) << "the end was never notified";
+    EXPECT_EQ(1, Get(m)) << "playing until the notice is read";
+    Set(m, 2);
+    EXPECT_EQ(2, Get(m)) << "paused before the notice is read";
+    ASSERT_TRUE(WaitUntil([] { return !EndNoticeQueued(); })) << "the notice was never dispatched";
+    EXPECT_EQ(2, Get(m)) << "the late notice leaves the pause";
+    EXPECT_EQ(0u, Position(m)) << "and rewinds the clip";
+    Set(m, 1);
+    EXPECT_EQ(1, Get(m)) << "a paused movie plays again";
+    ASSERT_TRUE(WaitForEnd(m));
+    Set(m, 2);
+    EXPECT_EQ(0, Get(m)) << "a pause after the notice finds the movie stopped";
+    Set(m, 1);
+    EXPECT_EQ(1, Get(m)) << "and it plays from there";
     ObjectDestroy(m);
 }
 

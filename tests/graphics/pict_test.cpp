@@ -93,27 +93,6 @@ std::string WriteBmp1(const char* name, uint32_t w, uint32_t h, const std::funct
     return path;
 }
 
-struct MemCanvas {
-    HDC dc;
-    HBITMAP bmp;
-    HGDIOBJ old;
-    MemCanvas(int w, int h) {
-        HDC screen = GetDC(nullptr);
-        dc = CreateCompatibleDC(screen);
-        bmp = CreateCompatibleBitmap(screen, w, h);
-        ReleaseDC(nullptr, screen);
-        old = SelectObject(dc, bmp);
-        RECT r = {0, 0, w, h};
-        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    }
-    ~MemCanvas() {
-        SelectObject(dc, old);
-        DeleteObject(bmp);
-        DeleteDC(dc);
-    }
-    COLORREF At(int x, int y) const { return GetPixel(dc, x, y) & 0xFFFFFF; }
-};
-
 class PictTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -166,19 +145,7 @@ protected:
         call.noCheck = 1;
         call.result.kind = kItemInt;
         call.result.varRef = 501;
-        uint32_t i = 0;
-        if (text) {
-            call.args[i].kind = kItemText;
-            call.args[i].data = text;
-            call.args[i].size = uint32_t(strlen(text));
-            call.argPresent[i++] = 1;
-        }
-        for (int32_t a : args) {
-            call.args[i].kind = kItemInt;
-            call.args[i].value = uint64_t(int64_t(a));
-            call.argPresent[i++] = 1;
-        }
-        call.argCount = i;
+        MethodCallArgs(&call, text, args);
         return InvokeForReply(rec, &call);
     }
     static void Paint(ObjectRecord* rec, MemCanvas& canvas) { ObjectOpsOf(rec)->paint(rec, canvas.dc, 0); }
@@ -746,12 +713,12 @@ TEST_F(IconTest, IconBytesGoThroughTheFirstFreeTemporaryName) {
     fputs("taken", fp);
     fclose(fp);
     DeleteFileA(next.c_str());
-    char oldTmp[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
-    _putenv_s("TMP", folder.c_str());
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    HICON icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
-    _putenv_s("TMP", oldTmp);
+    HICON icon;
+    {
+        ScopedEnv tmp("TMP", folder.c_str());
+        icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
+    }
     ASSERT_NE(nullptr, icon) << "made through ~TIC0001.ICO";
     DestroyIcon(icon);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(next.c_str())) << "the temporary file is gone";
@@ -777,12 +744,12 @@ TEST_F(IconTest, TheTemporaryNameSearchEndsAfterTheLastName) {
         ASSERT_NE(INVALID_HANDLE_VALUE, h) << n;
         CloseHandle(h);
     }
-    char oldTmp[MAX_PATH] = "";
-    GetEnvironmentVariableA("TMP", oldTmp, sizeof oldTmp);
-    _putenv_s("TMP", folder.c_str());
     auto ico = IcoBytes(Pattern, [](uint32_t, uint32_t) { return false; });
-    HICON icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
-    _putenv_s("TMP", oldTmp);
+    HICON icon;
+    {
+        ScopedEnv tmp("TMP", folder.c_str());
+        icon = IconLoadFromData(ico.data(), uint32_t(ico.size()), false, false);
+    }
     EXPECT_EQ(nullptr, icon) << "every name taken: no icon, and no endless search";
     if (icon) DestroyIcon(icon);
     for (int n = 0; n < 10000; n++) {
@@ -939,6 +906,120 @@ TEST_F(IconTest, IconShowsAnImageOfItsListAndLetsTheListGo) {
     Paint(icon, after);
     EXPECT_EQ(colours[2], after.At(10, 10)) << "and keeps showing the image it took";
     ObjectDestroy(icon);
+}
+
+// An icon made with an image list and an index shows that image; the list
+// holds one use for it.
+TEST_F(IconTest, IconCreatedWithAListAndAnIndexShowsThatImage) {
+    const COLORREF colours[] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 0)};
+    std::string strip = WriteBmp24("qovil_made.bmp", 64, 16, [&](uint32_t x, uint32_t) { return colours[x / 16]; });
+    int32_t code = 0;
+    ObjectRecord* list = MakeList16(&code);
+    ASSERT_NE(nullptr, list) << code;
+    const std::string bang = "!" + strip;
+    ASSERT_EQ(0, Call(list, 1, {}, bang.c_str()));
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.left = 5, cr_.top = 5;
+    cr_.flags0 |= kCrVisible;
+    cr_.values[270] = int32_t(list->handle), cr_.given[270] = 1;
+    cr_.values[217] = 3, cr_.given[217] = 1;
+    ObjectRecord* icon = ObjectCreate(kTypeIcon, &cr_, &code);
+    ASSERT_NE(nullptr, icon) << code;
+    EXPECT_EQ(list->handle, Prop(icon, 270));
+    EXPECT_EQ(16, icon->right - icon->left) << "the list's image size";
+    MemCanvas canvas(40, 40);
+    Paint(icon, canvas);
+    EXPECT_EQ(colours[2], canvas.At(10, 10)) << "ImageIndex 3 shows the third image";
+    // The server's destroy of the list leaves it to the icon's use.
+    ObjectRef ref = ObjectRefOf(list);
+    ImageListRelease(list, true);
+    EXPECT_TRUE(ObjectRefAlive(ref)) << "the icon holds a use";
+    ObjectDestroy(icon);
+    EXPECT_FALSE(ObjectRefAlive(ref)) << "its destroy let the last use go";
+}
+
+// A rebuilt list (a new size, mask or depth, the standard tool strip) is
+// handed to every user before the old one is destroyed: toolbars and tab
+// controls show the new handle, an icon takes its image again.
+TEST_F(IconTest, RebuiltListIsHandedToToolbarsTabsAndIcons) {
+    int32_t code = 0;
+    ObjectRecord* list = MakeList16(&code);
+    ASSERT_NE(nullptr, list) << code;
+    std::string strip = WriteBmp24("qovil_rebuild.bmp", 32, 16, Pattern);
+    const std::string bang = "!" + strip;
+    ASSERT_EQ(0, Call(list, 1, {}, bang.c_str()));
+    auto make = [&](uint32_t type, int32_t top) {
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.left = 10, cr_.top = top, cr_.width = 200, cr_.height = 40;
+        cr_.flags0 |= kCrVisible;
+        cr_.values[270] = int32_t(list->handle), cr_.given[270] = 1;
+        cr_.values[217] = 1, cr_.given[217] = 1;
+        int32_t c = 0;
+        ObjectRecord* rec = ObjectCreate(type, &cr_, &c);
+        EXPECT_NE(nullptr, rec) << "type " << type << " code " << c;
+        return rec;
+    };
+    ObjectRecord* bar = make(kTypeToolbar, 10);
+    ObjectRecord* tabs = make(kTypeTabcontrol, 60);
+    ObjectRecord* icon = make(kTypeIcon, 110);
+    ASSERT_TRUE(bar && tabs && icon);
+    auto barList = [&] { return reinterpret_cast<HIMAGELIST>(SendMessageA(bar->hwnd, TB_GETIMAGELIST, 0, 0)); };
+    auto tabList = [&] { return reinterpret_cast<HIMAGELIST>(SendMessageA(tabs->hwnd, TCM_GETIMAGELIST, 0, 0)); };
+    ASSERT_EQ(ImageListHandle(list), barList());
+    ASSERT_EQ(ImageListHandle(list), tabList());
+    struct Step { uint32_t id; int32_t value; int width; const char* why; };
+    const Step kSteps[] = {
+        {131, 24, 24, "ImageSizeH"}, {129, 1, 24, "UseMask"}, {151, 8, 24, "ImageColors"},
+        {0, 0, 16, "LoadStdToolBitmap"},
+    };
+    for (const Step& s : kSteps) {
+        HIMAGELIST before = ImageListHandle(list);
+        if (s.id) ASSERT_EQ(0, SetProp(list, s.id, s.value)) << s.why;
+        else ASSERT_EQ(0, Call(list, 9, {})) << s.why;
+        HIMAGELIST now = ImageListHandle(list);
+        EXPECT_NE(before, now) << s.why << ": a new list";
+        EXPECT_EQ(now, barList()) << s.why << ": the toolbar shows it";
+        EXPECT_EQ(now, tabList()) << s.why << ": the tab control shows it";
+        int cx = 0, cy = 0;
+        EXPECT_TRUE(ImageList_GetIconSize(barList(), &cx, &cy)) << s.why << ": the toolbar's list is whole";
+        EXPECT_EQ(s.width, cx) << s.why;
+        EXPECT_TRUE(ImageList_GetIconSize(tabList(), &cx, &cy)) << s.why;
+        EXPECT_EQ(list->handle, Prop(bar, 270)) << s.why << ": the users keep the list";
+        EXPECT_EQ(list->handle, Prop(icon, 270)) << s.why;
+    }
+    EXPECT_EQ(16, icon->right - icon->left) << "the icon took its image from the tool strip";
+    ObjectDestroy(bar);
+    ObjectDestroy(tabs);
+    ObjectDestroy(icon);
+    ObjectDestroy(list);
+}
+
+// A list's Resource is found as a picture's: the form's bitmap first.
+TEST_F(IconTest, ListResourceComesFromTheFormsBitmaps) {
+    std::string path = WriteBmp24("qovil_form.bmp", 48, 16, Pattern);
+    FILE* fp = fopen(path.c_str(), "rb");
+    ASSERT_NE(nullptr, fp);
+    gFormBitmap.assign(8192, 0);
+    gFormBitmap.resize(fread(gFormBitmap.data(), 1, gFormBitmap.size(), fp));
+    fclose(fp);
+    gPictResourceHooks.formResource = FakeFormResource;
+    int32_t code = 0;
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.values[131] = 16, cr_.given[131] = 1;
+    cr_.values[130] = 16, cr_.given[130] = 1;
+    cr_.values[87] = 77, cr_.given[87] = 1;
+    ObjectRecord* list = ObjectCreate(kTypeImagelist, &cr_, &code);
+    ASSERT_NE(nullptr, list) << code;
+    EXPECT_EQ(3, ImageList_GetImageCount(ImageListHandle(list))) << "three 16-pixel images of the form's bitmap";
+    // Set afterwards, the Resource loads the same way.
+    EXPECT_EQ(1, Call(list, 6, {})) << "RemoveAll";
+    ASSERT_EQ(0, SetProp(list, 87, 77));
+    EXPECT_EQ(3, ImageList_GetImageCount(ImageListHandle(list)));
+    gPictResourceHooks.formResource = nullptr;
+    ObjectDestroy(list);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // msgorder_test.cpp - message and event order of the native windows and
-// controls under Wine: what a click, an activation, a Tab key and a list
-// selection deliver to the control and its window, and the events the server
-// then takes - each exactly once and in the order Windows gives.
+// controls under Wine: what a click, an activation, a Tab key, a list or tree
+// selection and a tab control's click or Ctrl+Tab deliver to the control and
+// its window, and the events the server then takes - each exactly once and in
+// the order Windows gives.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "controls/controls.h"
+#include "graphics/graphics.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
 #include "objects/guihooks.h"
@@ -42,6 +44,17 @@ void Pump() {
     for (int i = 0; i < 4; ++i) PumpTurn(false);
 }
 
+// A left click posted at the centre of r in wnd, as the mouse delivers it,
+// pumped and its events taken; the click's lParam.
+LPARAM PostClickAtCentre(HWND wnd, const RECT& r) {
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(wnd, WM_LBUTTONUP, 0, at);
+    Pump();
+    MsgTakeEvents();
+    return at;
+}
+
 void DropEvents() {
     EventRecord ev = {};
     while (EventTakeNext(&ev, nullptr, nullptr)) {
@@ -50,7 +63,7 @@ void DropEvents() {
 
 class MsgOrderTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { StartTestRuntime(); }
+    static void SetUpTestSuite() { StartTestRuntime(GraphicsInstall); }
     void SetUp() override {
         win_ = MakeWindow(10, 10);
         ASSERT_NE(nullptr, win_);
@@ -352,6 +365,7 @@ TEST_F(MsgOrderTest, ListSelectionChangeIsOneChangeEvent) {
         {kTypeDatalist, kByKey, "Down in a list box"},
         {kTypeDatalist, kByClick, "a click on the second item of a list box"},
         {kTypeListview, kByKey, "Down in a list view (several LVN_ITEMCHANGED)"},
+        {kTypeTreeview, kByKey, "Down in a tree view: TVN_SELCHANGED once"},
     };
     for (const Case& c : cases) {
         ObjectRecord* list = Make(c.type, nullptr, kListHeight, c.type == kTypeListview ? "Fruit" : nullptr);
@@ -382,11 +396,13 @@ TEST_F(MsgOrderTest, ListSelectionChangeIsOneChangeEvent) {
         const bool listBox = c.type == kTypeDatalist;
         const WPARAM selChange = listBox ? CommandOf(list, LBN_SELCHANGE) : 0;
         // A list box answers its second item as 2; a list view its second
-        // row as 1 (its rows count from 0, as its methods take them).
+        // row as 1 (its rows count from 0, as its methods take them); a tree
+        // view its second node's number, 2.
+        const int32_t second = listBox || c.type == kTypeTreeview ? 2 : 1;
         const MsgEntry byKey[] = {
             {kSeqPosted, 0, 0, WM_KEYDOWN, VK_DOWN, 1},
             {kSeqSent, static_cast<uint8_t>(listBox ? 0 : kSeqOptional), 1, WM_COMMAND, selChange, WndParam(l)},
-            {kSeqEvent, 0, 0, kEvChange, HandleOf(list), listBox ? 2 : 1},
+            {kSeqEvent, 0, 0, kEvChange, HandleOf(list), second},
         };
         const MsgEntry byClick[] = {
             {kSeqPosted, kSeqAnyParams, 0, WM_LBUTTONDOWN, 0, 0},
@@ -400,6 +416,115 @@ TEST_F(MsgOrderTest, ListSelectionChangeIsOneChangeEvent) {
         ObjectDestroy(list);
         made_ = 0;
     }
+}
+
+// A tab control's page changed by a click on another tab and by Ctrl+Tab and
+// Ctrl+Shift+Tab (taken by the client's pump, as the main loop does): each is
+// $CLICK with the tab left, then $CHANGE with the tab entered (both counted
+// from 1), once, after the input that caused them.
+TEST_F(MsgOrderTest, TabControlChangeIsClickThenChange) {
+    constexpr uint32_t kPidTabLabel = 61;
+    ObjectRecord* tab = Make(kTypeTabcontrol, nullptr, kListHeight);
+    ASSERT_NE(nullptr, tab);
+    PropChange labels = {};
+    const char* text = "one;two;three";
+    labels.id = kPidTabLabel;
+    labels.text = text;
+    labels.textLength = static_cast<uint32_t>(strlen(text));
+    labels.value = static_cast<int32_t>(labels.textLength);
+    ASSERT_EQ(0, ObjectOpsOf(tab)->setProp(tab, &labels));
+    ASSERT_EQ(3, SendMessageA(tab->hwnd, TCM_GETITEMCOUNT, 0, 0));
+    Register(tab, {kEvClick, kEvChange});
+    HWND t = tab->hwnd;
+    ASSERT_EQ(0, MsgWatch(t, "tab"));
+    const UINT filter[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_KEYDOWN};
+    MsgSetFilter(filter);
+    StartFrom(t);
+    RECT third = {};
+    ASSERT_TRUE(SendMessageA(t, TCM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&third)));
+    const LPARAM at = PostClickAtCentre(t, third);
+    const MsgEntry byClick[] = {
+        {kSeqPosted, 0, 0, WM_LBUTTONDOWN, MK_LBUTTON, at},
+        {kSeqPosted, 0, 0, WM_LBUTTONUP, 0, at},
+        {kSeqEvent, 0, 0, kEvClick, HandleOf(tab), 1},
+        {kSeqEvent, 0, 0, kEvChange, HandleOf(tab), 3},
+    };
+    EXPECT_TRUE(MsgSequenceIs(byClick, "a click on the third tab"));
+    struct Case {
+        bool shift;
+        int32_t left, entered;
+        const char* why;
+    };
+    const Case cases[] = {
+        {false, 3, 1, "Ctrl+Tab on the last tab wraps to the first"},
+        {true, 1, 3, "Ctrl+Shift+Tab on the first wraps to the last"},
+        {true, 3, 2, "Ctrl+Shift+Tab goes back one"},
+    };
+    BYTE keys[256];
+    for (const Case& c : cases) {
+        StartFrom(t);
+        // The pump asks the thread's key state whether Ctrl and Shift are down.
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        keys[VK_SHIFT] = c.shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        PostMessageA(t, WM_KEYDOWN, VK_TAB, 1);
+        Pump();
+        keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+        MsgTakeEvents();
+        // The key itself is the client's: it reaches no control.
+        const MsgEntry expected[] = {
+            {kSeqEvent, 0, 0, kEvClick, HandleOf(tab), c.left},
+            {kSeqEvent, 0, 0, kEvChange, HandleOf(tab), c.entered},
+        };
+        EXPECT_TRUE(MsgSequenceIs(expected, c.why));
+    }
+    ObjectDestroy(tab);
+}
+
+// A click on a tool button, posted as the mouse would: the bar tells its
+// window (WM_COMMAND with the button's command id), and the server takes
+// $CLICK with that id, then $BUTTONCLICK with the button's Tag, once each.
+TEST_F(MsgOrderTest, ToolButtonClickIsClickThenButtonClick) {
+    constexpr uint32_t kPidBtnTag = 220, kEvButtonClick = 26;
+    constexpr int32_t kTag = 22;
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.width = kTestWindowWidth, cr_.height = kCtlGap;
+    cr_.dock = 3;
+    cr_.flags0 |= kCrVisible;
+    int32_t code = 0;
+    ObjectRecord* bar = ObjectCreate(kTypeToolbar, &cr_, &code);
+    ASSERT_NE(nullptr, bar) << code;
+    CreateRecordReset(&cr_);
+    cr_.windowRec = bar;
+    cr_.flags0 |= kCrVisible;
+    cr_.text = CrText{"Go", 2};
+    cr_.values[kPidBtnTag] = kTag;
+    cr_.given[kPidBtnTag] = 1;
+    ASSERT_NE(nullptr, ToolButtonCreate(kTypeToolbar, &cr_, &code)) << code;
+    TBBUTTON button = {};
+    ASSERT_TRUE(SendMessageA(bar->hwnd, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&button)));
+    Register(bar, {kEvClick, kEvButtonClick});
+    HWND b = bar->hwnd;
+    ASSERT_EQ(0, MsgWatch(b, "bar"));
+    ASSERT_EQ(1, MsgWatch(win_->hwnd, "window"));
+    const UINT filter[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_COMMAND};
+    MsgSetFilter(filter);
+    StartFrom(nullptr);
+    RECT r = {};
+    ASSERT_TRUE(SendMessageA(b, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r)));
+    const LPARAM at = PostClickAtCentre(b, r);
+    const MsgEntry expected[] = {
+        {kSeqPosted, 0, 0, WM_LBUTTONDOWN, MK_LBUTTON, at},
+        {kSeqPosted, 0, 0, WM_LBUTTONUP, 0, at},
+        {kSeqSent, kSeqAnyLParam, 1, WM_COMMAND, static_cast<WPARAM>(button.idCommand), 0},
+        {kSeqEvent, 0, 0, kEvClick, HandleOf(bar), button.idCommand},
+        {kSeqEvent, 0, 0, kEvButtonClick, HandleOf(bar), kTag},
+    };
+    EXPECT_TRUE(MsgSequenceIs(expected, "a click on the tool button"));
+    ObjectDestroy(bar);
 }
 
 }  // namespace

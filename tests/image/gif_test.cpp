@@ -8,6 +8,7 @@
 #include "graphics/image/imageload.h"
 #include "image_testkit.h"
 #include "session/util/mem.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -153,14 +154,15 @@ TEST(Gif, HostileAndTruncatedStreamsAreRefusedByTheirRule) {
     }
 
     // Rows over the byte cap: 4097 x 65535 fits 1 GiB, so the cap is lowered.
-    const uint64_t savedCap = gImageByteCap;
-    gImageByteCap = 16 * 16 / 2 - 1;
-    DecodedImage img;
-    EXPECT_EQ(GifDecodeBuffer(good.data(), good.size(), &img), kGifTooLarge) << "one byte short of the rows";
-    gImageByteCap = 16 * 16 / 2;
-    EXPECT_EQ(GifDecodeBuffer(good.data(), good.size(), &img), kGifOk) << "exactly the rows";
-    LocalFreeMem(img.bits);
-    gImageByteCap = savedCap;
+    {
+        ScopedSet<uint64_t> cap(gImageByteCap);
+        gImageByteCap = 16 * 16 / 2 - 1;
+        DecodedImage img;
+        EXPECT_EQ(GifDecodeBuffer(good.data(), good.size(), &img), kGifTooLarge) << "one byte short of the rows";
+        gImageByteCap = 16 * 16 / 2;
+        EXPECT_EQ(GifDecodeBuffer(good.data(), good.size(), &img), kGifOk) << "exactly the rows";
+        LocalFreeMem(img.bits);
+    }
 
     // Data that stops half-way keeps the rows decoded so far; the rest stays 0.
     Bytes cut(good.begin(), good.begin() + good.size() * 2 / 3);

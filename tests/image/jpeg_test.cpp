@@ -13,6 +13,7 @@
 #include "graphics/image/jpeg.h"
 #include "image_testkit.h"
 #include "session/util/mem.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -180,13 +181,14 @@ TEST(Jpeg, TruncatedAndHostileDataAreRefusedByTheirRule) {
 
     // A progressive file keeps every coefficient of the picture: with the cap
     // above the rows but below that, the library's memory is what runs out.
-    const uint64_t savedCap = gImageByteCap;
-    gImageByteCap = 64 * 64 * 3 + 1024;
-    DecodedImage img;
-    EXPECT_EQ(JpegDecodeBuffer(progressive.data(), progressive.size(), &img), kJpegLibraryMemory);
-    EXPECT_EQ(JpegDecodeBuffer(jpg.data(), jpg.size(), &img), kJpegOk) << "a baseline file streams its rows";
-    LocalFreeMem(img.bits);
-    gImageByteCap = savedCap;
+    {
+        ScopedSet<uint64_t> cap(gImageByteCap);
+        gImageByteCap = 64 * 64 * 3 + 1024;
+        DecodedImage img;
+        EXPECT_EQ(JpegDecodeBuffer(progressive.data(), progressive.size(), &img), kJpegLibraryMemory);
+        EXPECT_EQ(JpegDecodeBuffer(jpg.data(), jpg.size(), &img), kJpegOk) << "a baseline file streams its rows";
+        LocalFreeMem(img.bits);
+    }
     gImageDecodeState.sourcePos = nullptr;
     gImageDecodeState.sourceSize = 0;
     EXPECT_EQ(JpegDecode(), kImgInvalid) << "an empty source";

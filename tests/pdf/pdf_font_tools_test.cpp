@@ -15,6 +15,7 @@
 
 #include "tests/pdf/pdftest.h"
 #include "tests/pdf/pdftools.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ TEST(PdfFonts, IniKeysComeFirstInTheirOrder) {
 
 TEST(PdfFonts, InstalledFontListRules) {
     FontHooks hooks;
-    setenv("WINDIR", "C:\\Win", 1);
+    ScopedEnv windir("WINDIR", "C:\\Win");
     gFontList = {{"Arial (TrueType)", "arial.ttf"},
                  {"Arial Bold (TrueType)", "arialbd.ttf"},
                  {"Arial Black (TrueType)", "ariblk.ttf"},
@@ -142,7 +143,6 @@ TEST(PdfFonts, InstalledFontListRules) {
         EXPECT_EQ(found, c.expect != nullptr) << c.why;
         if (c.expect) EXPECT_STREQ(path, c.expect) << c.why;
     }
-    unsetenv("WINDIR");
 }
 
 // Debian's fonts through the ini section: embedded, described once per file,

@@ -23,11 +23,11 @@ int Import(PdfDocRec* doc, const std::string& text) {
     return PdfImportPage(doc, &o);
 }
 
-// Differing pixels between page `page` of a source and page 1 of a file.
-double PagesDiffer(const std::string& source, int page, const std::string& file) {
-    std::string p = std::to_string(page);
+// Differing pixels between page `page` of a source and page `outPage` of a file.
+double PagesDiffer(const std::string& source, int page, const std::string& file, int outPage = 1) {
+    std::string p = std::to_string(page), o = std::to_string(outPage);
     RunTool("pdftoppm -r 50 -png -singlefile -f " + p + " -l " + p + " " + source + " imp-src && "
-            "pdftoppm -r 50 -png -singlefile " + file + " imp-out");
+            "pdftoppm -r 50 -png -singlefile -f " + o + " -l " + o + " " + file + " imp-out");
     std::string out = RunTool("compare -metric AE imp-src.png imp-out.png null:");
     return strtod(out.c_str(), nullptr);
 }
@@ -221,7 +221,7 @@ TEST(PdfImport, TypedAndGenericCopiesOfResources) {
         const char* why;
     };
     const Case kCases[] = {
-        {"F=imp-res.pdf", 0, 2, "typed: the font named twice is copied per entry"},
+        {"F=imp-res.pdf", 0, 1, "typed: the font named twice is copied once, for both entries"},
         {"F=imp-res.pdf,G", 0, 1, "generic: the font reached twice is copied once"},
         {"F=imp-res-cs.pdf", -1, 0, "typed: a colour space resource has no copier"},
         {"F=imp-res-cs.pdf,G", 0, 1, "generic: the colour space is copied as any object"},
@@ -312,6 +312,71 @@ TEST(PdfImport, CairoPageWithType0FontAndSoftMask) {
         std::string desc = Follow(objs, cid, "/FontDescriptor ");
         EXPECT_NE(Follow(objs, desc, "/FontFile2 ").find("/Length1"), std::string::npos) << desc;
         EXPECT_NE(Follow(objs, type0, "/ToUnicode ").find("stream"), std::string::npos) << type0;
+    }
+}
+
+// Three pages of text in one face, written by cairo (through Debian's
+// python3-cairo) into name: one embedded font all pages share.
+void WriteCairoPages(const char* name, const char* face) {
+    int rc;
+    std::string out = RunTool(std::string("/usr/bin/python3 -c \""
+                                          "import cairo\n"
+                                          "s = cairo.PDFSurface('") +
+                                  name +
+                                  "', 612, 792)\n"
+                                  "c = cairo.Context(s)\n"
+                                  "c.select_font_face('" +
+                                  face +
+                                  "')\n"
+                                  "c.set_font_size(18)\n"
+                                  "for p in range(3):\n"
+                                  "    for l in range(20):\n"
+                                  "        c.move_to(60, 80 + 30 * l)\n"
+                                  "        c.show_text('Page %d line %d: orders %d' % (p + 1, l + 1, p * 997 + l * 31))\n"
+                                  "    c.show_page()\n"
+                                  "s.finish()\n\"",
+                              &rc);
+    ASSERT_EQ(rc, 0) << out;
+    ASSERT_EQ(Count(PdfTestRead(name), "/FontFile2"), 1u) << "the source has one font for all pages";
+}
+
+// Pages of one cairo file share its embedded font (its dictionary,
+// descriptor, font file and ToUnicode map): imported page by page, by either
+// copy, the font is written once and every page refers to it, and each page
+// draws as its source page does. A file written anew under the same name
+// between two imports is a source of its own: its page draws with its font.
+TEST(PdfImport, AFontSharedByImportedPagesIsWrittenOnce) {
+    constexpr int kPages = 3;
+    constexpr int kNewPageCode = 102;
+    for (const char* mode : {"", ",G"}) {
+        SCOPED_TRACE(*mode ? "generic" : "typed");
+        WriteCairoPages("imp-shared.pdf", "DejaVu Sans");
+        PdfDocRec* doc = Begin("imp-shared-out.pdf");
+        ASSERT_NE(doc, nullptr);
+        for (int p = 1; p <= kPages; p++) {
+            if (p > 1) PdfControlCode(doc, kNewPageCode, 1);
+            EXPECT_EQ(Import(doc, "F=imp-shared.pdf,P=" + std::to_string(p) + mode), 0) << gPdfErrorText;
+        }
+        ASSERT_EQ(PdfFinish(doc), 0);
+        CheckWithTools("imp-shared-out.pdf");
+        EXPECT_EQ(RunTool("qpdf --show-npages imp-shared-out.pdf"), std::to_string(kPages) + "\n");
+        // qpdf's own list of the objects: one font file, one font dictionary.
+        std::string objects = RunTool("qpdf --json --json-key=qpdf imp-shared-out.pdf");
+        EXPECT_EQ(Count(objects, "/FontFile2"), 1u);
+        EXPECT_EQ(Count(objects, "\"/TrueType\""), 1u);
+        for (int p = 1; p <= kPages; p++) EXPECT_LE(PagesDiffer("imp-shared.pdf", p, "imp-shared-out.pdf", p), 0.0) << p;
+        EXPECT_NE(RunTool("pdftotext imp-shared-out.pdf -").find("Page 3 line 20"), std::string::npos);
+
+        doc = Begin("imp-renewed-out.pdf");
+        ASSERT_NE(doc, nullptr);
+        EXPECT_EQ(Import(doc, std::string("F=imp-shared.pdf,P=1") + mode), 0) << gPdfErrorText;
+        WriteCairoPages("imp-shared.pdf", "DejaVu Serif");
+        PdfControlCode(doc, kNewPageCode, 1);
+        EXPECT_EQ(Import(doc, std::string("F=imp-shared.pdf,P=2") + mode), 0) << gPdfErrorText;
+        ASSERT_EQ(PdfFinish(doc), 0);
+        CheckWithTools("imp-renewed-out.pdf");
+        EXPECT_LE(PagesDiffer("imp-shared.pdf", 2, "imp-renewed-out.pdf", 2), 0.0);
+        EXPECT_EQ(Count(RunTool("qpdf --json --json-key=qpdf imp-renewed-out.pdf"), "/FontFile2"), 2u);
     }
 }
 

@@ -21,6 +21,7 @@
 #include "session/session.h"
 #include "session/util/codepage.h"
 #include "tests/print/prttestmsg.h"
+#include "tests/testutil.h"
 
 // The file messages (open, close, write) go to the printer-file handler.
 int32_t PrtTestDispatch(const SrvMsg* msg) {
@@ -751,7 +752,13 @@ TEST_F(PrinterFile, ScreenDumpPrintsTheWindowImage) {
                                wc.hInstance, nullptr);
     ASSERT_NE(nullptr, wnd);
     UpdateWindow(wnd);
-    Sleep(200);
+    // The capture reads the screen: wait until the red background is on it.
+    ASSERT_TRUE(WaitUntil([&] {
+        HDC dc = GetDC(wnd);
+        COLORREF c = GetPixel(dc, 80, 40);
+        ReleaseDC(wnd, dc);
+        return c == RGB(255, 0, 0);
+    })) << "the window was never painted";
     CaptureWindow(wnd);
     gPrtPictImage = DumpPictImage;
     DeleteFileA(kLpt1Capture);
@@ -890,7 +897,7 @@ TEST_F(PrinterFile, PortNamesOpenTheDevice) {
 }
 
 TEST_F(PrinterFile, FullDeviceRetriesSilentlyThenAsks) {
-    _putenv("QOV_PRTRETRY=2");
+    ScopedEnv retries("QOV_PRTRETRY", "2");
     {
         BoxPresser boxes({IDRETRY, IDCANCEL});
         OpenAnswer a = Open("LPT3", "w");
@@ -943,13 +950,16 @@ TEST_F(PrinterFile, SerialLineOnAPseudoTerminal) {
     for (int i = 0; i < 3000; i++) data += static_cast<char>(0x20 + i % 90);
     EXPECT_EQ(0, Write(a.handle, data));
     EXPECT_EQ(0, CloseFile(a.handle));
-    for (int i = 0; i < 200 && FileSize(ptyFile) < before + 3000; i++) Sleep(20);
+    WaitUntil([&] { return FileSize(ptyFile) >= before + 3000; });
     EXPECT_EQ(data, ReadAll(ptyFile).substr(before));
 }
 
+// The reader drains the line again; the retry waits until it has taken bytes
+// from it, so that the line has room.
 void ResumeReader() {
+    long before = FileSize("ports\\pty.bin");
     DeleteFileA("ports\\pty.pause");
-    Sleep(300);
+    WaitUntil([&] { return FileSize("ports\\pty.bin") > before; });
 }
 
 // With the reader paused the line fills and one-byte writes time out after
@@ -957,8 +967,8 @@ void ResumeReader() {
 // resumed) every byte arrives in order; a COM port fails at once.
 TEST_F(PrinterFile, PausedLineTimesOut) {
     const char* ptyFile = "ports\\pty.bin";
-    _putenv("QOV_PRTTIME=100");
-    _putenv("QOV_PRTRETRY=0");
+    ScopedEnv time("QOV_PRTTIME", "100");
+    ScopedEnv retries("QOV_PRTRETRY", "0");
     struct Case {
         const char* name;
         bool box;
@@ -990,7 +1000,7 @@ TEST_F(PrinterFile, PausedLineTimesOut) {
         EXPECT_EQ(0, Write(a.handle, "END")) << c.why;
         sent += "END";
         EXPECT_EQ(0, CloseFile(a.handle)) << c.why;
-        for (int i = 0; i < 300 && FileSize(ptyFile) < before + static_cast<long>(sent.size()); i++) Sleep(20);
+        WaitUntil([&] { return FileSize(ptyFile) >= before + static_cast<long>(sent.size()); });
         std::string got = ReadAll(ptyFile).substr(before);
         EXPECT_EQ(sent.size(), got.size()) << c.why;
         EXPECT_TRUE(got == sent) << c.why << ": every byte in order";
@@ -999,13 +1009,12 @@ TEST_F(PrinterFile, PausedLineTimesOut) {
 
 // Last of the port rows: the debug setting stays on for the rest of the process.
 TEST_F(PrinterFile, DebugBoxReportsEverySilentRetry) {
-    _putenv("QOV_PRTRETRY=2");
-    _putenv("QOV_PRTDEBUG=1");
+    ScopedEnv retries("QOV_PRTRETRY", "2");
+    ScopedEnv debug("QOV_PRTDEBUG", "1");
     BoxPresser boxes({IDRETRY, IDCANCEL});
     OpenAnswer a = Open("LPT3", "w");
     ASSERT_NE(0u, a.handle);
     EXPECT_EQ(-1, Write(a.handle, "x"));
-    _putenv("QOV_PRTDEBUG=");
     ASSERT_EQ(6u, boxes.Count()) << "two debug boxes before each of the two Printer Error boxes";
     const char* order[] = {"d", "d", "Printer Error", "d", "d", "Printer Error"};
     for (size_t i = 0; i < 6; i++) {

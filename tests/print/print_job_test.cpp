@@ -26,6 +26,7 @@
 #include "session/session.h"
 #include "tests/print/prtjobtest.h"
 #include "tests/print/prttestmsg.h"
+#include "tests/testutil.h"
 
 int32_t PrtTestDispatch(const SrvMsg* msg) { return PrtHandleMsg(msg); }
 
@@ -1083,12 +1084,9 @@ struct PreviewSeen {
 };
 
 HWND WaitForWindow(const char* cls, const char* title) {
-    for (int i = 0; i < 500; i++) {
-        HWND w = FindWindowA(cls, title);
-        if (w && IsWindowVisible(w)) return w;
-        Sleep(20);
-    }
-    return nullptr;
+    HWND w = nullptr;
+    WaitUntil([&] { return (w = FindWindowA(cls, title)) != nullptr && IsWindowVisible(w); });
+    return w && IsWindowVisible(w) ? w : nullptr;
 }
 
 std::string StatusText(HWND preview) {
@@ -1128,7 +1126,8 @@ DWORD WINAPI DrivePreview(void* arg) {
         s->seen.Note("no preview window");
         return 0;
     }
-    Sleep(100);
+    // The preview is ready once its status bar names the page.
+    WaitUntil([&] { return !StatusText(w).empty(); });
     s->run(w, s->seen);
     ClickPosted(w, s->endButton);
     return 0;
@@ -1180,6 +1179,8 @@ TEST_F(PrintJob, PreviewPagesZoomsAndCloses) {
     // A request taken while the preview waits: the job being closed is no job.
     SetTimer(nullptr, 0, 50, SelectClosingJob);
     PreviewScript script = {[](HWND w, PreviewSeen& seen) {
+                                // The timer's request is taken while the preview waits.
+                                WaitUntil([] { return gClosingAnswer != -1; });
                                 seen.Note(StatusText(w) + " " + PagingButtons(w));
                                 Click(w, 200);
                                 seen.Note(StatusText(w) + " " + PagingButtons(w));
@@ -1187,8 +1188,9 @@ TEST_F(PrintJob, PreviewPagesZoomsAndCloses) {
                                 seen.Note(StatusText(w) + " " + PagingButtons(w));
                                 SendMessageA(w, WM_LBUTTONDOWN, 0, MAKELPARAM(200, 20));
                                 seen.Note("above 31: " + StatusText(w));
+                                // Go To opens its dialog, which types "2" and closes.
                                 ClickPosted(w, 400);
-                                Sleep(500);
+                                WaitUntil([&] { return StatusText(w) == "Page: 2 of 3"; });
                                 seen.Note("go to: " + StatusText(w));
                                 Click(w, 401);
                                 seen.Note(StatusText(w) + " " + PagingButtons(w));

@@ -2,9 +2,10 @@
 // scripts (tests/server/scripts) with seeded mutations - wrong, freed and
 // foreign handles, short and long requests, wild counts, frames cut short and
 // followed by silence, requests out of order, keep-alive floods, the connection
-// closed during waits - each through the scripted server in lenient mode
-// against a real client under Wine, many at once, and fails on any crash, hang
-// or runaway memory. Every mutant is written out as a script, so one that
+// closed during waits, requests nested deep inside modal waits, long runs of
+// windows made and destroyed, hostile page scripts - each through the scripted
+// server in lenient mode against a real client under Wine, many at once, and
+// fails on any crash, hang or runaway memory. Every mutant is written out as a script, so one that
 // failed can be kept as a named regression script (tests/server/scripts/
 // hostile-*.txt, which every run replays first).
 //
@@ -17,6 +18,9 @@
 //   --timeout S  how long the server waits for one answer (default 3)
 //   --limit S    how long the client may take to end once the server closed (default 12)
 //   --only I     run mutant I alone (with its seed: to look at a failure again)
+//   --deep       also nest requests inside modal waits, make and destroy long
+//                runs of windows (with Controls) and run hostile page scripts
+//                (those runs start the real page host)
 // The CI entry (tests/session/CMakeLists.txt) runs a fixed seed within a few
 // minutes; a longer run is started by hand from the win32 build folder, e.g.
 //   source ../../scripts/wine-env.sh && trap qov_wine_cleanup EXIT &&
@@ -402,6 +406,114 @@ static std::string MutBundle(Script* s, Rng* r) {
     return "bundle";
 }
 
+// A hidden modal window's creation and its show (Window method 1), which waits
+// until the window is hidden or destroyed, taking the requests after it nested.
+static Words ModalWindowCreate(uint32_t ovar) {
+    return SplitLine("send 1401 seq=1 u32 30 u32 0 u32 " + std::to_string(ovar) +
+                     " u32 0 u32 0 u32 35 hex 1200C8000000 hex 1F0096000000 hex 23002C010000 hex 0F0078000000"
+                     " hex 350001000000 hex 1E800100 text \"N\"");
+}
+static Words ModalWindowShow(const std::string& handle) {
+    return SplitLine("send 2416 u32 " + handle +
+                     " hex 1e000000010000000100000000000000000000000800000004000000000000000000000000000000 u32 0");
+}
+
+constexpr uint32_t kNestMutMax = 24;        // past the client's bound of 16 nested requests
+constexpr uint32_t kNestOvarBase = 9100;
+
+// The rest of the script runs nested: up to kNestMutMax modal windows shown
+// each inside the wait of the one before; sometimes they are hidden at the end.
+static std::string MutNest(Script* s, Rng* r) {
+    size_t from = AfterAccept(*s);
+    if (from > s->lines.size()) return "";
+    size_t line = from + r->Below(static_cast<uint32_t>(s->lines.size() - from + 1));
+    uint32_t depth = 2 + r->Below(kNestMutMax - 1);
+    std::vector<Words> add;
+    for (uint32_t k = 0; k < depth; k++) {
+        add.push_back(ModalWindowCreate(kNestOvarBase + k));
+        add.push_back({"expect", "1102", "seq=1", "capture", "nest" + std::to_string(k)});
+    }
+    for (uint32_t k = 0; k < depth; k++) add.push_back(ModalWindowShow("$nest" + std::to_string(k)));
+    s->lines.insert(s->lines.begin() + static_cast<long>(line), add.begin(), add.end());
+    if (r->OneIn(2))
+        for (uint32_t k = depth; k-- > 0;) s->lines.push_back({"send", "2402", "u32", "$nest" + std::to_string(k)});
+    return "nest";
+}
+
+constexpr uint32_t kCyclesMin = 50, kCyclesMax = 300;
+
+// A long run of windows made and destroyed, each with an ActiveX Control (the
+// test server's, when it is registered) or a button in it.
+static std::string MutCycles(Script* s, Rng* r) {
+    size_t from = AfterAccept(*s);
+    if (from > s->lines.size()) return "";
+    size_t line = from + r->Below(static_cast<uint32_t>(s->lines.size() - from + 1));
+    uint32_t count = kCyclesMin + r->Below(kCyclesMax - kCyclesMin + 1);
+    bool control = r->OneIn(2);
+    Words window = SplitLine("send 1401 seq=1 u32 30 u32 0 u32 9200 u32 0 u32 0 u32 35 u16 18 u32 100 u16 31 u32 80"
+                             " u16 35 u32 400 u16 15 u32 260 u16 23 u32 1 u16 0x801E u16 1 text \"C\"");
+    Words child = SplitLine(control ? "send 1401 seq=2 u32 40 u32 0 u32 9201 u32 1 u32 0 u32 52 u16 158 u32 $cyclew"
+                                      " u16 18 u32 20 u16 31 u32 16 u16 35 u32 160 u16 15 u32 100 u16 23 u32 2"
+                                      " u16 0x806E u16 12 text \"QovTest.NoUi\""
+                                    : "send 1401 seq=2 u32 1 u32 0 u32 9201 u32 1 u32 0 u32 42 u16 158 u32 $cyclew"
+                                      " u16 31 u32 2 u16 18 u32 2 u16 15 u32 2 u16 35 u32 10 u16 23 u32 1"
+                                      " u16 0x801E u16 2 text \"OK\"");
+    std::vector<Words> add;
+    for (uint32_t k = 0; k < count; k++) {
+        add.push_back(window);
+        add.push_back({"expect", "1102", "seq=1", "capture", "cyclew"});
+        add.push_back(child);
+        add.push_back({"expect", "1102", "seq=2", "rest"});
+        add.push_back({"send", "2403", "seq=3", "u32", "$cyclew"});
+        add.push_back({"expect", "1102", "seq=3", "rest"});
+    }
+    s->lines.insert(s->lines.begin() + static_cast<long>(line), add.begin(), add.end());
+    return control ? "cycles-control" : "cycles";
+}
+
+// Scripts a hostile page runs (JsRun on the CLIENT object): a page that never
+// stops announcing events, a flood of notices, malformed events and messages,
+// an outsized answer.
+static const char* const kPageScripts[] = {
+    "setInterval(function(){QovPostEvent({id:2,et:4,ec:32,em:0,ev:0});"
+    "chrome.webview.postMessage('{\\\"action\\\":56}');},1);'chatty'",
+    "for(var i=0;i<5000;i++)chrome.webview.postMessage('{\\\"action\\\":56}');'flood'",
+    "QovPostEvent({id:'x',et:-1,ec:1e12,ev:null});QovPostEvent({});QovPostEvent({id:99999,et:4,ec:32});'bad'",
+    "chrome.webview.postMessage('{\\\"action\\\":1}');chrome.webview.postMessage('not json');"
+    "chrome.webview.postMessage('{\\\"action\\\":8,\\\"qn\\\":1}');'wild'",
+    "new Array(200000).join('ab')",
+};
+
+// The text as the script's words have it: a quoted word whose backslashes
+// escape the next character.
+static size_t UnescapedLength(const char* quoted) {
+    size_t n = 0;
+    for (const char* p = quoted; *p; p++, n++)
+        if (*p == '\\' && p[1]) p++;
+    return n;
+}
+
+// A page script run by a script whose host window renders in the web view
+// (its creation sets WebMode, property 0x157); such runs use the real page host.
+static std::string MutPageScript(Script* s, Rng* r) {
+    size_t web = s->lines.size();
+    for (size_t i = AfterAccept(*s); i < s->lines.size() && web == s->lines.size(); i++)
+        if (IsSend(s->lines[i]) && SendType(s->lines[i]) == 1401)
+            for (const std::string& word : s->lines[i])
+                if (word == "0x157") web = i;
+    if (web == s->lines.size()) return "";
+    size_t line = web + 1 + r->Below(static_cast<uint32_t>(s->lines.size() - web));
+    std::vector<std::string> vars = CapturesBefore(*s, line);
+    if (vars.empty()) return "";
+    const char* js = kPageScripts[r->Below(sizeof kPageScripts / sizeof kPageScripts[0])];
+    std::string handle = "$" + vars[r->Below(static_cast<uint32_t>(vars.size()))];
+    Words run = SplitLine("send 2416 u32 " + handle + " u32 57 u32 14 u8 0 u8 0 u16 0 u32 0 u32 1 u32 0 u32 0 u64 0"
+                          " u32 0 u32 0 u32 16 u32 " + std::to_string(UnescapedLength(js)) +
+                          " u64 80 u32 0 u32 0 text \"" + js + "\"");
+    s->lines.insert(s->lines.begin() + static_cast<long>(line), run);
+    return "page-script";
+}
+
 typedef std::string (*Mutation)(Script* s, Rng* r);
 static const Mutation kMutations[] = {
     MutHandle, MutHandle, MutCreateOld, MutShort, MutCount, MutCount, MutLong, MutTruncate, MutFrameLength,
@@ -409,16 +521,22 @@ static const Mutation kMutations[] = {
     MutCloseInWait, MutDestroyInShow, MutDestroyInWait, MutReparent, MutCreateParent, MutOrder, MutType,
     MutBundle,
 };
+// With --deep: nesting, long create/destroy runs and page scripts too.
+static const Mutation kDeepMutations[] = {MutNest, MutCycles, MutPageScript};
 
 // Mutant n of the seed: one to three mutations of one seed script.
-static Script MakeMutant(const std::vector<Script>& seeds, uint64_t seed, uint32_t n, std::string* classes) {
+static Script MakeMutant(const std::vector<Script>& seeds, uint64_t seed, uint32_t n, bool deep,
+                         std::string* classes) {
     Rng r = {seed * 1000003ull + n};
     Script s = seeds[r.Below(static_cast<uint32_t>(seeds.size()))];
     uint32_t count = 1 + r.Below(3);
+    constexpr uint32_t kPlain = sizeof kMutations / sizeof kMutations[0];
+    constexpr uint32_t kDeep = sizeof kDeepMutations / sizeof kDeepMutations[0];
     classes->clear();
     for (uint32_t done = 0, tries = 0; done < count && tries < 40; tries++) {
         Script trial = s;
-        std::string cls = kMutations[r.Below(sizeof kMutations / sizeof kMutations[0])](&trial, &r);
+        uint32_t pick = r.Below(deep ? kPlain + kDeep : kPlain);
+        std::string cls = (pick < kPlain ? kMutations[pick] : kDeepMutations[pick - kPlain])(&trial, &r);
         if (cls.empty()) continue;
         s = trial;
         *classes += (classes->empty() ? "" : ",") + cls;
@@ -434,10 +552,24 @@ static bool ReadScript(const std::string& path, const std::string& name, Script*
     if (!in) return false;
     s->name = name;
     std::string line;
+    size_t repeatFrom = 0;
+    long repeatTimes = 0;
     while (std::getline(in, line)) {
         Words w = SplitLine(line);
         // Pictures are of no use here and window steps only slow the replay.
         if (w.empty() || w[0] == "screenshot" || w[0] == "expect-window" || w[0] == "exit") continue;
+        // Repeated steps are written out, so mutations never split a block.
+        if (w[0] == "repeat" && w.size() == 2) {
+            repeatFrom = s->lines.size();
+            repeatTimes = atol(w[1].c_str());
+            continue;
+        }
+        if (w[0] == "end-repeat") {
+            std::vector<Words> body(s->lines.begin() + static_cast<long>(repeatFrom), s->lines.end());
+            for (long k = 1; k < repeatTimes; k++) s->lines.insert(s->lines.end(), body.begin(), body.end());
+            repeatTimes = 0;
+            continue;
+        }
         s->lines.push_back(w);
     }
     return true;
@@ -488,7 +620,11 @@ struct Options {
     uint32_t runs = 300, jobs = 4, budget = 150, timeout = 3, limit = 12;
     uint64_t seed = 20261207;
     long long only = -1;
+    bool deep = false;
 };
+
+static const char kRuntimeVar[] = "QOVCS_WVRUNTIME";
+static const char kRecordRuntime[] = "record";
 
 // The whole run of one script may take the client's limit, the silences and
 // the answers' waits; past this the server itself is taken as stuck.
@@ -511,7 +647,12 @@ static bool StartRun(const Options& o, Run* run) {
     PROCESS_INFORMATION pi = {};
     std::vector<char> line(cmd.begin(), cmd.end());
     line.push_back(0);
+    // A page script needs a page that runs it: such runs start the client's
+    // own page host (Node and Chromium) instead of the recording page.
+    bool realPage = run->classes.find("page-script") != std::string::npos;
+    if (realPage) SetEnvironmentVariableA(kRuntimeVar, nullptr);
     BOOL ok = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    if (realPage) SetEnvironmentVariableA(kRuntimeVar, kRecordRuntime);
     CloseHandle(log);
     if (!ok) return false;
     CloseHandle(pi.hThread);
@@ -620,6 +761,7 @@ static bool ParseOptions(int argc, char** argv, Options* o) {
         else if (a == "--timeout" && more) o->timeout = static_cast<uint32_t>(atoi(argv[++i]));
         else if (a == "--limit" && more) o->limit = static_cast<uint32_t>(atoi(argv[++i]));
         else if (a == "--only" && more) o->only = atoll(argv[++i]);
+        else if (a == "--deep") o->deep = true;
         else return false;
     }
     return !o->server.empty() && !o->client.empty() && !o->scripts.empty() && o->jobs > 0;
@@ -630,7 +772,7 @@ int main(int argc, char** argv) {
     Options o;
     if (!ParseOptions(argc, argv, &o)) {
         printf("usage: qovhostile --server EXE --client EXE --scripts DIR [--out DIR] [--runs N] [--seed S]\n"
-               "                  [--jobs J] [--budget SEC] [--timeout S] [--limit S] [--only I]\n");
+               "                  [--jobs J] [--budget SEC] [--timeout S] [--limit S] [--only I] [--deep]\n");
         return 1;
     }
     QuietCrashDialog();
@@ -638,7 +780,7 @@ int main(int argc, char** argv) {
     SetEnvironmentVariableA("QOVCS_RECVTIMEOUT", "2");
     // Web-view windows render into the in-process recording page: every run
     // takes the client's web-view paths without starting a browser of its own.
-    SetEnvironmentVariableA("QOVCS_WVRUNTIME", "record");
+    SetEnvironmentVariableA(kRuntimeVar, kRecordRuntime);
     CreateDirectoryA(o.out.c_str(), nullptr);
     std::vector<Script> seeds;
     std::vector<Run> runs;
@@ -663,7 +805,7 @@ int main(int argc, char** argv) {
     for (uint32_t n = 0; n < o.runs; n++) {
         if (o.only >= 0 && n != o.only) continue;
         Run run = {};
-        Script m = MakeMutant(seeds, o.seed, n, &run.classes);
+        Script m = MakeMutant(seeds, o.seed, n, o.deep, &run.classes);
         char name[64];
         snprintf(name, sizeof name, "mutant-%u", n);
         run.label = name;

@@ -45,7 +45,11 @@
 //   screenshot FILE                          the screen as a 24-bit BMP in FILE
 //   expect-window "TITLE" STATE              a top window with that title is
 //                                            visible, hidden or absent (waits up
-//                                            to 3 s for the state to arrive)
+//                                            to 10 s for the state to arrive)
+//   expect-class "CLASS" STATE               the same for a top window of a class
+//                                            ("#32768": an open pop-up menu)
+//   expect-value $OBJ VALUE [which=N]        asks the object's value (2408) again
+//                                            and again until it is VALUE (10 s)
 //   post-message "TITLE" MSG [WP [LP]]       PostMessage to that top window, as a
 //                                            user's click or key would arrive
 //   send-message "TITLE" MSG [WP [LP]]       the same, but returns only once the
@@ -58,7 +62,7 @@
 //   page-press SEL KEY                       QOV_PAGEHOST_CONTROL_FILE: set here
 //   page-drag SEL DX DY                      for the client when not given)
 //   page-expect SEL WHAT "VALUE"             a check that must come true within
-//                                            3 s: WHAT is exists, absent, text, value,
+//                                            10 s: WHAT is exists, absent, text, value,
 //                                            class, attr:NAME, css:NAME, prop:NAME,
 //                                            px:left/top/width/height or pixel
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
@@ -68,9 +72,23 @@
 //   click "TITLE" "BUTTON"                   posts BM_CLICK to the button of that
 //                                            top window whose text is BUTTON ('&'
 //                                            ignored on both sides); waits up to
-//                                            3 s for the window and the button
+//                                            10 s for the window and the button
 //   set-text "TITLE" ID "TEXT"               sets the text of child ID of that
 //                                            top window (waits as click does)
+//   repeat N ... end-repeat                  the steps between, N times in all
+//   measure NAME WHAT ["PATTERN"]            keeps a count of the client as $NAME:
+//                                            WHAT is handles (its open handles),
+//                                            memory-kb (its commit) or files (the
+//                                            files in the temporary folder that
+//                                            match PATTERN, "*" when not given)
+//   expect-at-most NAME LIMIT                $NAME must not exceed LIMIT (a number
+//                                            or $BASE+N): flat counts over a long run
+// Time is explicit: a step that waits for a state (expect-window, expect-class,
+// expect-value, expect-pixel, page-expect, click, set-text) takes "within MS"
+// at its end for a deadline of its own. The wait ends as soon as the state is
+// there, so a deadline only costs time on failure; keep them generous, and
+// keep "sleep" for pauses that are themselves what a script tests (a stall, a
+// silence limit), each with a comment that says so.
 // FIELDS: u8/u16/u32/i32/u64 N, text "s" (no NUL), textz "s" (with NUL),
 //   file "path" (send only: the file's bytes), filesize "path" (its size, u32),
 //   fill N BYTE, hex HEX, any N (expect only: skip N bytes), rest (expect only:
@@ -123,7 +141,8 @@ static void CloseSock(Sock s) { close(s); }
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
-                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin };
+                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepMeasure,
+                kStepAtMost };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -148,6 +167,7 @@ struct Step {
     std::vector<uint8_t> raw;
     std::string text;   // file, window title or state of the window steps
     long long args[3];  // message, wParam, lParam of post-message
+    int waitMs;         // "within MS": how long a waiting step may wait (0: its default)
 };
 
 static bool gSwapped = false;
@@ -163,7 +183,13 @@ static bool gLenient = false;   // --lenient: a hostile replay, answers unchecke
 static bool gLinkDown = false;  // lenient: the client closed or stopped answering
 static FILE* gTranscript = nullptr;
 static bool gSkipPageSteps = false;
-constexpr int kPageExpectMs = 3000;
+// The default deadlines of the waiting steps: reached only when the state
+// never comes, so they are long enough for a machine busy with other work.
+constexpr int kPageExpectMs = 10000;
+[[maybe_unused]] constexpr int kWindowWaitMs = 10000;
+[[maybe_unused]] constexpr int kPixelWaitMs = 10000;
+constexpr int kValueWaitMs = 10000;
+constexpr int kPollMs = 50;
 constexpr int kPageAnswerMs = 15000;
 constexpr int kPageOpenWaitMs = 30000;
 
@@ -309,7 +335,7 @@ static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>
     }
     if (cmd == "page-expect" && w.size() == 4) {
         st->text = "{\"cmd\":\"expect\",\"sel\":" + sel + ",\"what\":" + q(Word(w[2])) + ",\"value\":" +
-                   q(Word(w[3])) + ",\"timeout\":" + std::to_string(kPageExpectMs) + "}";
+                   q(Word(w[3])) + ",\"timeout\":" + std::to_string(st->waitMs ? st->waitMs : kPageExpectMs) + "}";
         return true;
     }
     if (cmd == "page-screenshot" && (w.size() == 2 || w.size() == 3)) {
@@ -326,6 +352,40 @@ static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>
 // their runner below): true when the line is one of them, *ok whether it read.
 static bool ParseTargetedStep(const std::string& cmd, const std::vector<std::string>& w, Step* st, bool* ok);
 static void RunTargetedStep(const Step& st);
+static bool TargetedNumber(const std::string& word, const char* role, Step* st);
+
+// Steps that wait for a state and so take "within MS" at their end.
+static bool TakesWithin(const std::string& cmd) {
+    static const char* const kWaiting[] = {"expect-window", "expect-class", "expect-value", "expect-pixel",
+                                           "page-expect", "click", "set-text"};
+    for (const char* k : kWaiting)
+        if (cmd == k) return true;
+    return false;
+}
+
+// Takes a trailing "within MS" off the words into the step's deadline; false
+// when it stands on a step that does not wait.
+static bool StripWithin(std::vector<std::string>* w, Step* st) {
+    long long ms = 0;
+    size_t n = w->size();
+    if (n < 3 || (*w)[n - 2] != "within") return true;
+    if (!TakesWithin((*w)[0]) || !ParseNum((*w)[n - 1], &ms) || ms <= 0) return false;
+    st->waitMs = static_cast<int>(ms);
+    w->resize(n - 2);
+    return true;
+}
+
+// expect-value $OBJ VALUE [which=N]: the object and the value as fields, the
+// value's selector (1 unless given) in args[0].
+static bool ParseExpectValue(const std::vector<std::string>& w, Step* st) {
+    if (w.size() < 3 || w.size() > 4) return false;
+    st->args[0] = 1;
+    if (w.size() == 4 && (w[3].rfind("which=", 0) != 0 || !ParseNum(w[3].substr(6), &st->args[0]))) return false;
+    return TargetedNumber(w[1], "object", st) && TargetedNumber(w[2], "value", st);
+}
+
+// Counts of the client process (defined with the client's process below).
+static void RunMeasureStep(const Step& st);
 
 static bool ParseScript(const char* path, std::vector<Step>* steps) {
     std::ifstream in(path);
@@ -335,17 +395,40 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
     }
     std::string line;
     int n = 0;
+    size_t repeatFrom = 0;
+    long long repeatTimes = 0;   // 0: not inside repeat ... end-repeat
     while (std::getline(in, line)) {
         n++;
         std::vector<std::string> w = SplitWords(line);
         if (w.empty()) continue;
+        if (w[0] == "repeat" || w[0] == "end-repeat") {
+            bool open = w[0] == "repeat";
+            long long times = 0;
+            if (open ? (repeatTimes || w.size() != 2 || !ParseNum(w[1], &times) || times < 1) : !repeatTimes) {
+                printf("script line %d cannot be read: %s\n", n, line.c_str());
+                return false;
+            }
+            if (open) {
+                repeatFrom = steps->size();
+                repeatTimes = times;
+                continue;
+            }
+            std::vector<Step> body(steps->begin() + static_cast<long>(repeatFrom), steps->end());
+            for (long long k = 1; k < repeatTimes; k++) steps->insert(steps->end(), body.begin(), body.end());
+            repeatTimes = 0;
+            continue;
+        }
         Step st = {};
         st.line = n;
         st.seq = -1;
-        const std::string& cmd = w[0];
+        const std::string cmd = w[0];
         size_t at = 1;
         bool ok = true;
         long long v = 0;
+        if (!StripWithin(&w, &st)) {
+            printf("script line %d: \"within\" belongs at the end of a waiting step: %s\n", n, line.c_str());
+            return false;
+        }
         if (cmd == "send" || cmd == "expect") {
             st.kind = cmd == "send" ? kStepSend : kStepExpect;
             ok = w.size() > 1 && ParseNum(w[1], &v);
@@ -390,13 +473,17 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
             st.kind = kStepScreenshot;
             ok = w.size() == 2;
             if (ok) st.text = w[1][0] == '"' ? w[1].substr(1) : w[1];
-        } else if (cmd == "expect-window") {
+        } else if (cmd == "expect-window" || cmd == "expect-class") {
             st.kind = kStepExpectWindow;
+            st.args[0] = cmd == "expect-class";
             ok = w.size() == 3 && w[1][0] == '"' && (w[2] == "visible" || w[2] == "hidden" || w[2] == "absent");
             if (ok) {
                 st.text = w[1].substr(1);
                 st.raw.assign(w[2].begin(), w[2].end());
             }
+        } else if (cmd == "expect-value") {
+            st.kind = kStepExpectValue;
+            ok = ParseExpectValue(w, &st);
         } else if (ParseTargetedStep(cmd, w, &st, &ok)) {
             st.kind = kStepTargeted;
         } else if (cmd == "post-message" || cmd == "send-message") {
@@ -422,6 +509,22 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 st.text = w[1].substr(1);
                 std::string text = w[3].substr(1);
                 st.raw.assign(text.begin(), text.end());
+            }
+        } else if (cmd == "measure") {
+            st.kind = kStepMeasure;
+            ok = (w.size() == 3 || w.size() == 4) && w[1][0] != '"' &&
+                 (w[2] == "handles" || w[2] == "memory-kb" || w[2] == "files");
+            if (ok) {
+                st.text = w[1];
+                st.raw.assign(w[2].begin(), w[2].end());
+                st.fields.push_back(Field{"text", 0, 0, w.size() == 4 ? Word(w[3]) : "*", ""});
+            }
+        } else if (cmd == "expect-at-most") {
+            st.kind = kStepAtMost;
+            ok = w.size() == 3 && w[1][0] != '"';
+            if (ok) {
+                st.text = w[1];
+                ok = ParseFields({"u32", w[2]}, 0, &st);
             }
         } else if (cmd == "answered-within") {
             st.kind = kStepAnsweredWithin;
@@ -690,6 +793,21 @@ static void CheckMsg(const Step& st, const std::vector<uint8_t>& m) {
 
 static std::vector<std::vector<uint8_t>> gPending;   // members of a received bundle not yet expected
 
+// Tries done() until it holds or deadlineMs have passed: true when it held.
+// The first try is at once, so a state already there costs no time.
+template <typename Done>
+static bool PollUntil(int deadlineMs, Done done) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadlineMs);
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= until) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+}
+
+// The deadline of a waiting step: its own "within", else the step's default.
+static int WaitMs(const Step& st, int byDefault) { return st.waitMs ? st.waitMs : byDefault; }
+
 static bool NextMsg(const Step& st, std::vector<uint8_t>* m) {
     if (!gPending.empty()) {
         *m = gPending.front();
@@ -765,9 +883,32 @@ static bool WriteScreenBmp(const std::string& path) {
     return ok;
 }
 
-// "visible", "hidden" or "absent" for the top window with the title.
-static std::string WindowState(const std::string& title) {
-    HWND wnd = FindWindowA(nullptr, title.c_str());
+// The top windows of a class: whether one is there and whether one shows.
+struct ClassState {
+    const char* cls;
+    bool any;
+    bool visible;
+};
+
+static BOOL CALLBACK NoteClassWindow(HWND wnd, LPARAM arg) {
+    ClassState* s = reinterpret_cast<ClassState*>(arg);
+    char cls[128] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (_stricmp(cls, s->cls) != 0) return TRUE;
+    s->any = true;
+    s->visible = s->visible || IsWindowVisible(wnd);
+    return TRUE;
+}
+
+// "visible", "hidden" or "absent" for the top window with the title, or with
+// a class: a pop-up menu's class may have hidden windows beside the open one.
+static std::string WindowState(const std::string& name, bool byClass) {
+    if (byClass) {
+        ClassState s = {name.c_str(), false, false};
+        EnumWindows(NoteClassWindow, reinterpret_cast<LPARAM>(&s));
+        return s.visible ? "visible" : s.any ? "hidden" : "absent";
+    }
+    HWND wnd = FindWindowA(nullptr, name.c_str());
     if (!wnd) return "absent";
     return IsWindowVisible(wnd) ? "visible" : "hidden";
 }
@@ -797,19 +938,18 @@ static BOOL CALLBACK MatchButton(HWND child, LPARAM arg) {
 }
 
 // The top window with the title, waited for as a person would look for it.
-static HWND WaitTopWindow(const std::string& title) {
-    constexpr int kTries = 30, kPauseMs = 100;
-    for (int i = 0; i < kTries; i++) {
-        HWND wnd = FindWindowA(nullptr, title.c_str());
-        if (wnd && IsWindowVisible(wnd)) return wnd;
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPauseMs));
-    }
-    return nullptr;
+static HWND WaitTopWindow(const Step& st) {
+    HWND wnd = nullptr;
+    PollUntil(WaitMs(st, kWindowWaitMs), [&] {
+        wnd = FindWindowA(nullptr, st.text.c_str());
+        return wnd && IsWindowVisible(wnd);
+    });
+    return wnd && IsWindowVisible(wnd) ? wnd : nullptr;
 }
 
 static void ClickButton(const Step& st) {
     std::string label(st.raw.begin(), st.raw.end());
-    HWND wnd = WaitTopWindow(st.text);
+    HWND wnd = WaitTopWindow(st);
     ButtonSearch b = {WithoutAmpersands(label), nullptr};
     if (wnd) EnumChildWindows(wnd, MatchButton, reinterpret_cast<LPARAM>(&b));
     if (!wnd) Fail(st.line, "no window \"%s\" to click in", st.text.c_str());
@@ -821,7 +961,7 @@ static void ClickButton(const Step& st) {
 static void SetChildText(const Step& st) {
     constexpr UINT kSendTimeoutMs = 10000;
     std::string text(st.raw.begin(), st.raw.end());
-    HWND wnd = WaitTopWindow(st.text);
+    HWND wnd = WaitTopWindow(st);
     HWND child = wnd ? GetDlgItem(wnd, static_cast<int>(st.args[0])) : nullptr;
     DWORD_PTR result = 0;
     if (!child) Fail(st.line, "no child %lld of window \"%s\"", st.args[0], st.text.c_str());
@@ -841,13 +981,12 @@ static void RunWindowStep(const Step& st) {
         break;
     case kStepExpectWindow: {
         std::string want(st.raw.begin(), st.raw.end()), got;
-        for (int i = 0; i < 30; i++) {
-            got = WindowState(st.text);
-            if (got == want) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        if (got != want) Fail(st.line, "window \"%s\" is %s, expected %s", st.text.c_str(), got.c_str(), want.c_str());
-        else Note("   window \"%s\" %s", st.text.c_str(), got.c_str());
+        const char* what = st.args[0] ? "a window of class" : "window";
+        PollUntil(WaitMs(st, kWindowWaitMs), [&] { return (got = WindowState(st.text, st.args[0] != 0)) == want; });
+        if (got != want)
+            Fail(st.line, "%s \"%s\" is %s, expected %s within %d ms", what, st.text.c_str(), got.c_str(),
+                 want.c_str(), WaitMs(st, kWindowWaitMs));
+        else Note("   %s \"%s\" %s", what, st.text.c_str(), got.c_str());
         break;
     }
     case kStepPostMessage: {
@@ -951,7 +1090,7 @@ static void RunPageStep(const Step& st) {
 //   send-message TARGET MSG [WP [LP]] [expect N]   N: the message's result
 //   mouse TARGET down|up|move|dblclick left|right X Y
 //   keys TARGET "ctrl+tab shift+f10 a"             chords separated by blanks
-//   expect-pixel TARGET X Y RRGGBB [TOLERANCE]     waits up to 3 s for the colour
+//   expect-pixel TARGET X Y RRGGBB [TOLERANCE]     waits up to 10 s for the colour
 //   capture-window NAME TARGET "CLASS" [N]         the Nth (from 0) window of the
 //                                                  class inside TARGET as $NAME
 
@@ -1018,6 +1157,19 @@ static bool ParseTargetedStep(const std::string& cmd, const std::vector<std::str
     return true;
 }
 
+static const Field* FieldOf(const Step& st, const char* op, size_t nth = 0) {
+    for (const Field& f : st.fields)
+        if (f.op == op && nth-- == 0) return &f;
+    return nullptr;
+}
+
+[[maybe_unused]] static long long NumOf(const Step& st, const char* op, long long def, size_t nth = 0) {
+    const Field* f = FieldOf(st, op, nth);
+    long long v = def;
+    if (f && !FieldNum(st, *f, &v)) return def;
+    return v;
+}
+
 #ifdef _WIN32
 static HWND TargetWindow(const Step& st, const Field& f) {
     if (f.var.empty()) return FindWindowA(nullptr, f.text.c_str());
@@ -1077,19 +1229,6 @@ static bool SendChords(const std::string& text) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
-}
-
-static const Field* FieldOf(const Step& st, const char* op, size_t nth = 0) {
-    for (const Field& f : st.fields)
-        if (f.op == op && nth-- == 0) return &f;
-    return nullptr;
-}
-
-static long long NumOf(const Step& st, const char* op, long long def, size_t nth = 0) {
-    const Field* f = FieldOf(st, op, nth);
-    long long v = def;
-    if (f && !FieldNum(st, *f, &v)) return def;
-    return v;
 }
 
 // The windows of a class inside a window, in the order EnumChildWindows gives.
@@ -1181,13 +1320,12 @@ static void RunTargetedStep(const Step& st) {
             if (x > tolerance || x < -tolerance) return false;
         return true;
     };
-    for (int i = 0; i < 30; i++) {
+    PollUntil(WaitMs(st, kPixelWaitMs), [&] {
         HDC screen = GetDC(nullptr);
         got = GetPixel(screen, pt.x, pt.y);
         ReleaseDC(nullptr, screen);
-        if (got != CLR_INVALID && matches(got)) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+        return got != CLR_INVALID && matches(got);
+    });
     if (got == CLR_INVALID || !matches(got))
         Fail(st.line, "pixel at %ld,%ld of %s is %02X%02X%02X, expected %06llX", pt.x, pt.y, name.c_str(),
              GetRValue(got), GetGValue(got), GetBValue(got), want);
@@ -1214,6 +1352,40 @@ static void CheckPeakMemory(const Step& st) {
 #else
     Fail(st.line, "expect-peak-memory needs the Windows build");
 #endif
+}
+
+// expect-value: the object's value asked (2408) until it is the one wanted.
+// Each question gets its own answer (1129: +8 0, +12 the value, +16 its kind),
+// so the stream stays in step however many questions it takes.
+static void ExpectValue(const Step& st) {
+    constexpr uint32_t kGetValue = 2408, kValueAnswer = 1129;
+    long long obj = 0, want = 0;
+    if (!FieldNum(st, *FieldOf(st, "object"), &obj) || !FieldNum(st, *FieldOf(st, "value"), &want)) return;
+    int32_t got = 0;
+    int asked = 0;
+    bool answered = true;
+    bool same = PollUntil(WaitMs(st, kValueWaitMs), [&] {
+        Step ask = {};
+        ask.kind = kStepSend;
+        ask.line = st.line;
+        ask.seq = -1;
+        ask.type = kGetValue;
+        ask.fields = {Field{"u32", obj, 0, "", ""}, Field{"u32", st.args[0], 0, "", ""}};
+        std::vector<uint8_t> m = BuildMsg(ask), a;
+        SendStep(st, m.data(), m.size());
+        asked++;
+        uint32_t type = 0, v = 0;
+        answered = !gLinkDown && NextMsg(st, &a) && WireReader(a.data(), a.size(), gSwapped).U32At(4, &type) &&
+                   type == kValueAnswer && WireReader(a.data(), a.size(), gSwapped).U32At(12, &v);
+        got = static_cast<int32_t>(v);
+        // A wrong answer ends the wait: asking on would only read past it.
+        return !answered || got == static_cast<int32_t>(want);
+    });
+    if (!answered) Fail(st.line, "the value of object %lld was not answered by 1129", obj);
+    else if (!same)
+        Fail(st.line, "the value of object %lld is %d, expected %lld within %d ms (%d questions)", obj, got, want,
+             WaitMs(st, kValueWaitMs), asked);
+    else Note("   value of object %lld is %d (%d question%s)", obj, got, asked, asked == 1 ? "" : "s");
 }
 
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
@@ -1342,6 +1514,21 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         case kStepTargeted:
             RunTargetedStep(st);
             break;
+        case kStepExpectValue:
+            ExpectValue(st);
+            break;
+        case kStepMeasure:
+            RunMeasureStep(st);
+            break;
+        case kStepAtMost: {
+            long long limit = 0;
+            auto it = gVars.find(st.text);
+            if (it == gVars.end()) Fail(st.line, "$%s was not measured before", st.text.c_str());
+            else if (FieldNum(st, st.fields[0], &limit) && static_cast<long long>(it->second) > limit)
+                Fail(st.line, "$%s is %u, more than %lld", st.text.c_str(), it->second, limit);
+            else Note("   $%s = %u, at most %lld", st.text.c_str(), it->second, limit);
+            break;
+        }
         }
     }
     return gFailures ? 1 : 0;
@@ -1464,7 +1651,45 @@ static void SampleClientMemory() {
         Sleep(kSampleMs);
     }
 }
+static uint32_t CountTempFiles(const std::string& pattern) {
+    char dir[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof dir, dir);
+    if (!n || n >= sizeof dir) return 0;
+    std::string spec = std::string(dir) + pattern;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(spec.c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    uint32_t count = 0;
+    do count += (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : 1;
+    while (FindNextFileA(h, &found));
+    FindClose(h);
+    return count;
+}
+static void RunMeasureStep(const Step& st) {
+    std::string what(st.raw.begin(), st.raw.end());
+    uint32_t value = 0;
+    bool ok = gChild != nullptr;
+    if (ok && what == "handles") {
+        DWORD count = 0;
+        ok = GetProcessHandleCount(gChild, &count) != 0;
+        value = count;
+    } else if (ok && what == "memory-kb") {
+        PROCESS_MEMORY_COUNTERS pmc = {};
+        pmc.cb = sizeof pmc;
+        ok = GetProcessMemoryInfo(gChild, &pmc, sizeof pmc) != 0;
+        value = static_cast<uint32_t>(pmc.PagefileUsage >> 10);
+    } else if (ok) {
+        value = CountTempFiles(st.fields[0].text);
+    }
+    if (!ok) {
+        Fail(st.line, "the client's %s cannot be measured", what.c_str());
+        return;
+    }
+    gVars[st.text] = value;
+    Note("   $%s = %u (%s)", st.text.c_str(), value, what.c_str());
+}
 #else
+static void RunMeasureStep(const Step& st) { Fail(st.line, "measure needs the Windows build of the server"); }
 static bool StartClient(const std::string& cmd) {
     gChild = fork();
     if (gChild < 0) return false;

@@ -18,8 +18,13 @@
 namespace {
 
 constexpr uint32_t kToneSamples = 4000;
-constexpr uint32_t kClipW = 64, kClipH = 48, kClipFps = 8;
-constexpr uint32_t kStillFrames = 6;
+// The scenes wait for these clips' ends with deadlines far beyond them, and
+// act on a playing clip only right after starting it: clip.avi lasts 2 s
+// (eight frames at 4 a second), far longer than the one round trip between
+// its start and the read of its state; still.avi lasts a minute, so a pause
+// a round trip after its start always comes before its end.
+constexpr uint32_t kClipW = 64, kClipH = 48, kClipFps = 4;
+constexpr uint32_t kStillFrames = 60, kStillFps = 1;
 constexpr uint32_t kServedFrames = 5;
 
 int WriteFiles(const std::string& dir) {
@@ -29,7 +34,7 @@ int WriteFiles(const std::string& dir) {
     std::vector<mediafiles::Rgb> served(kServedFrames, mediafiles::Rgb{0, 160, 80});
     bool ok = mediafiles::WriteFile(dir + "/tone.wav", mediafiles::WaveBytes(mediafiles::TestSamples(kToneSamples))) &&
               mediafiles::WriteFile(dir + "/clip.avi", mediafiles::AviBytes(kClipW, kClipH, kClipFps, colors)) &&
-              mediafiles::WriteFile(dir + "/still.avi", mediafiles::AviBytes(kClipW, kClipH, kClipFps, still)) &&
+              mediafiles::WriteFile(dir + "/still.avi", mediafiles::AviBytes(kClipW, kClipH, kStillFps, still)) &&
               mediafiles::WriteFile(dir + "/served.avi", mediafiles::AviBytes(kClipW, kClipH, kClipFps, served));
     printf("%s\n", ok ? "PASS: media files written" : "FAIL: media files not written");
     return ok ? 0 : 1;

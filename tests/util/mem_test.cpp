@@ -73,3 +73,57 @@ TEST(Handles, RemovedByRecordWhateverItsHandle) {
     EXPECT_EQ(HandleCount(kHandleObject), 1u) << "removing it twice changes nothing";
     HandleCleanup();
 }
+
+// Thousands of records come and go in a random order, by handle, by record and
+// under chosen handles: every lookup agrees with a plain model of what is live,
+// and the enumeration holds exactly the live records.
+#include <map>
+#include <random>
+#include <vector>
+
+TEST(Handles, ManyRecordsComeAndGoAsTheModelSays) {
+    HandleCleanup();
+    constexpr int kRecords = 6000, kSteps = 60000;
+    std::vector<int> records(kRecords);
+    std::map<uint32_t, void*> byHandle;
+    std::mt19937 rng(20261207);
+    auto check = [&](uint32_t h) {
+        auto it = byHandle.find(h);
+        void* want = it == byHandle.end() ? nullptr : it->second;
+        ASSERT_EQ(HandleLookup(kHandleObject, h), want) << "handle " << h;
+    };
+    for (int step = 0; step < kSteps; step++) {
+        int op = int(rng() % 10);
+        if (op < 5 || byHandle.empty()) {
+            void* rec = &records[rng() % kRecords];
+            bool live = false;
+            for (auto& e : byHandle) live = live || e.second == rec;
+            if (live) continue;  // a record is registered once
+            uint32_t h = op == 0 ? kHandleRangeObject.first + rng() % 50000 : HandleNew(kHandleObject, rec);
+            if (op == 0) {
+                ASSERT_TRUE(HandleAdd(kHandleObject, h, rec));
+            }
+            ASSERT_NE(h, 0u);
+            byHandle[h] = rec;
+        } else {
+            auto it = byHandle.begin();
+            std::advance(it, rng() % byHandle.size());
+            uint32_t h = it->first;
+            void* rec = it->second;
+            if (op < 8) HandleRemove(kHandleObject, h);
+            else HandleRemoveRecord(kHandleObject, rec);
+            byHandle.erase(it);
+            ASSERT_FALSE(HandleHasRecord(kHandleObject, rec));
+            check(h);
+        }
+        if (step % 97 == 0) {
+            for (int k = 0; k < 20; k++) check(kHandleRangeObject.first + rng() % 60000);
+            for (auto& e : byHandle) ASSERT_TRUE(HandleHasRecord(kHandleObject, e.second));
+        }
+    }
+    ASSERT_EQ(HandleCount(kHandleObject), byHandle.size());
+    std::map<void*, int> seen;
+    for (uint32_t i = 0; i < HandleCount(kHandleObject); i++) seen[HandleRecordAt(kHandleObject, i)]++;
+    for (auto& e : byHandle) EXPECT_EQ(seen[e.second], 1) << "each live record once";
+    HandleCleanup();
+}

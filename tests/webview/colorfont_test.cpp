@@ -154,8 +154,9 @@ TEST_F(ColorFont, FontObjectProperties) {
     WebFontMethod(font, &call);
     EXPECT_EQ(gReplied, 1);
     call = Call(2);
-    WebFontMethod(font, &call);
-    EXPECT_EQ(gReplied, kWebUnknownMethod);
+    gReplied = -12345;
+    EXPECT_EQ(WebFontMethod(font, &call), kWebUnknownMethod) << "an unknown method is an error";
+    EXPECT_EQ(gReplied, -12345) << "not a reply value";
 }
 
 TEST_F(ColorFont, ColorCreateAndParts) {

@@ -53,6 +53,8 @@ function(qov_webview_scene name script)
   set_tests_properties(webview_scene_${name} PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL")
 endfunction()
 qov_webview_scene(services webview-services.txt)
+qov_webview_scene(chatty webview-chatty.txt)
+qov_webview_scene(early_notice webview-early-notice.txt)
 qov_webview_scene(htmlcontrol webview-htmlcontrol.txt)
 qov_webview_scene(htmltwin demo-htmlcontrol.txt)
 qov_webview_scene(lists webview-lists-page.txt)
@@ -61,6 +63,16 @@ qov_webview_scene(bars webview-bars-page.txt)
 qov_webview_twin(toolbar webview-toolbar.txt)
 qov_webview_scene(status webview-status.txt)
 qov_webview_twin(menus webview-menus.txt)
+
+# Numbered pictures from the server: a bare DIB (ImageMagick's bitmap less its
+# file header) that the scene's server sends for picture resource 101.
+add_test(NAME webview_scene_dib
+  COMMAND sh -c "${QOV_MAGICK_CONVERT} -size 16x8 xc:red BMP3:pict101.bmp && tail -c +15 pict101.bmp > pict101.dib"
+  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+set_tests_properties(webview_scene_dib PROPERTIES FIXTURES_SETUP qov_scene_dib)
+qov_webview_scene(images webview-images.txt)
+set_tests_properties(webview_scene_images PROPERTIES FIXTURES_REQUIRED qov_scene_dib
+  ENVIRONMENT "QOV_SCENE_FILES=${CMAKE_CURRENT_BINARY_DIR}/pict101.dib")
 
 # The web view's failures, each a scene with its log checked (failures.sh): a
 # page that stops answering, a page host that ends, a Chromium that cannot

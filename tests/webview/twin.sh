@@ -10,6 +10,9 @@ set -euo pipefail
 server=$1 client=$2 script=$3 only=${4:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Files the scene's server sends (its "file" fields), listed in
+# QOV_SCENE_FILES, go where the server runs.
+for f in ${QOV_SCENE_FILES:-}; do cp "$f" "$work/"; done
 winpath() { echo "Z:$1" | tr / '\\'; }
 # The native run of a scene whose script names buttons to click ("# click:"
 # lines) goes through ctlclick, which starts the server and clicks them.
@@ -27,6 +30,11 @@ run() {
   tr -d '\r' <"$work/$mode.log"
   if [ "$rc" -ne 0 ] || grep -q FAIL "$work/$mode.log"; then
     echo "the run with WEBMODE $mode failed"; return 1
+  fi
+  # A scene whose run leaves files to check names the check in QOV_TWIN_AFTER,
+  # called with the run's folder and its WEBMODE.
+  if [ -n "${QOV_TWIN_AFTER:-}" ] && ! $QOV_TWIN_AFTER "$work" "$mode"; then
+    echo "FAIL: the check after the run with WEBMODE $mode"; return 1
   fi
 }
 run 2

@@ -390,6 +390,56 @@ TEST_F(WebDrawn, PanelHtmlAndScrollBars) {
     EXPECT_EQ(gReplied, 0) << "a bound child is not given out again";
 }
 
+TEST_F(WebDrawn, PanelsLayTheirDockedChildrenInsideTheirPaddings) {
+    ObjectRecord* panel = Create(kTypePanel, [](ObjectCreateRecord* c) {
+        c->bottom = 110;   // 100 x 200 at 10, 10
+        c->right = 210;
+        c->dockPadL = 5;
+        c->dockPadT = 6;
+        c->dockPadR = 7;
+        c->dockPadB = 8;
+    });
+    ASSERT_NE(panel, nullptr);
+    ObjectRecord* bar = Create(kTypeShape, [&](ObjectCreateRecord* c) {
+        c->window = panel->handle;
+        c->top = 50;
+        c->bottom = 70;
+        c->dock = 5;
+    });
+    ObjectRecord* fill = Create(kTypeShape, [&](ObjectCreateRecord* c) {
+        c->window = panel->handle;
+        c->dock = 6;
+    });
+    ASSERT_TRUE(bar && fill);
+    ASSERT_EQ(bar->parent, panel);
+    WebLayoutChildren(panel);
+    struct Case {
+        ObjectRecord* rec;
+        int32_t left, top, right, bottom;
+        const char* why;
+    };
+    const Case kCases[] = {
+        {bar, 5, 6, 193, 26, "the top bar inside the paddings, 20 high"},
+        {fill, 5, 26, 193, 92, "the fill takes what the bar and the paddings leave"},
+    };
+    for (const Case& k : kCases) {
+        EXPECT_EQ(k.rec->left, k.left) << k.why;
+        EXPECT_EQ(k.rec->top, k.top) << k.why;
+        EXPECT_EQ(k.rec->right, k.right) << k.why;
+        EXPECT_EQ(k.rec->bottom, k.bottom) << k.why;
+    }
+    // Scrolled by 4 with a minimum scroll height of 300 and AutoScroll: the
+    // area is moved by the offset and made as high as the minimum.
+    WebPanelRecord* p = reinterpret_cast<WebPanelRecord*>(panel);
+    p->offsetV = 4;
+    p->minScrollV = 300;
+    p->panelFlags |= kPanelAutoScroll;
+    int32_t area[4];
+    WebWindowClientArea(panel, area);
+    EXPECT_EQ(area[1], 2) << "top: -4 + padding 6";
+    EXPECT_EQ(area[3], -4 + 300 - 8) << "the minimum height less the bottom padding";
+}
+
 TEST_F(WebDrawn, PanelResizeRaisesResize) {
     ObjectRecord* panel = Make(kTypePanel);
     ASSERT_NE(panel, nullptr);
@@ -509,4 +559,29 @@ TEST_F(WebDrawn, PicturesAndImageLists) {
     EXPECT_EQ(reinterpret_cast<WebImageListRecord*>(list)->useCount, 0u) << "the icon's use is given back";
     ObjectUnregister(native);
     ObjectFreeRecord(native);
+
+    // A tab control on the list: its tabs carry their images cut from the strip.
+    ObjectRecord* tabs = Create(kTypeTabcontrol, [&](ObjectCreateRecord* c) {
+        c->text = CrText{"One;Two", 7};
+    });
+    ASSERT_NE(tabs, nullptr);
+    Set(tabs, 270, static_cast<int32_t>(list->handle));
+    ClearPosts();
+    for (int tab = 0; tab < 2; ++tab) {
+        MethodCallRec image;
+        memset(&image, 0, sizeof image);
+        image.method = 2;   // SetTabImage (tab, image)
+        for (uint32_t i = 0; i < 2; ++i) {
+            image.args[i].kind = kItemInt;
+            image.args[i].value = static_cast<uint64_t>(tab);
+            image.argPresent[i] = 1;
+        }
+        image.argCount = 2;
+        WebCallMethod(tabs, &image);
+    }
+    std::string labels = Posts();
+    EXPECT_NE(labels.find("background-position:-0px 0px; width:16px; height:16px; "
+                          "background-image:url('images/qovtools.png')"),
+              std::string::npos) << "the first tab's image, as big as the list's\n" << labels;
+    EXPECT_NE(labels.find("background-position:-16px 0px"), std::string::npos) << "the second tab's\n" << labels;
 }

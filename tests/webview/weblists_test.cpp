@@ -1577,9 +1577,12 @@ TEST_F(WebMenus, FormMenuItemRowsGoIntoTheMenuMadeLast) {
     const Case kCases[] = {
         {"&Print/P", 0, 0, 0, "101:Open/0/0,102:Print/56/0,", "appended, Ctrl+P parsed as the menu's own items are"},
         {"Quit", kCrDisabled, 0, 0, "101:Open/0/0,102:Print/56/0,103:Quit/0/1,", "a disabled row is a disabled item"},
-        {"More", 0, 9999, kWebNotAvailable, "101:Open/0/0,102:Print/56/0,103:Quit/0/1,",
-         "a row hanging a SubMenu below its item is refused: not built in the web view"},
+        {"More", 0, -1, 0, "101:Open/0/0,102:Print/56/0,103:Quit/0/1,104:More/0/0,",
+         "a row naming a SubMenu hangs it below its item"},
     };
+    ObjectRecord* recent = Menu("Recent;a.txt", false, kTypeSubmenu);
+    ASSERT_NE(recent, nullptr);
+    gMenuMadeLast = file;
     for (const Case& k : kCases) {
         ObjectCreateRecord row;
         CreateRecordReset(&row);
@@ -1587,7 +1590,7 @@ TEST_F(WebMenus, FormMenuItemRowsGoIntoTheMenuMadeLast) {
         row.flags0 = k.flags0;
         if (k.subMenu) {
             row.given[283] = 1;
-            row.values[283] = k.subMenu;
+            row.values[283] = static_cast<int32_t>(recent->handle);
         }
         int32_t code = 1;
         ObjectRecord* item = WebMenuItemCreate(gMenuMadeLast, &row, &code);
@@ -1599,9 +1602,166 @@ TEST_F(WebMenus, FormMenuItemRowsGoIntoTheMenuMadeLast) {
             EXPECT_EQ(ObjectDestroy(item), 0) << "the item's object goes; the item stays its menu's";
         }
     }
-    EXPECT_EQ(ItemsOf(file), "101:Open/0/0,102:Print/56/0,103:Quit/0/1,");
+    EXPECT_EQ(ItemsOf(file), "101:Open/0/0,102:Print/56/0,103:Quit/0/1,104:More/0/0,");
+    EXPECT_EQ(WebMenu(recent)->ownerItem, WebMenuItemAt(WebMenu(file), 4)) << "the SubMenu hangs below More";
     ObjectDestroy(file);
     EXPECT_EQ(gMenuMadeLast, nullptr) << "a destroyed menu takes no more rows";
+}
+
+// A property change or query addressed to a menu, with an item selector
+// (a zero-based place, or a name) when given.
+PropChange MenuItemChange(uint32_t id, int32_t value, const char* name = nullptr, int32_t place = -1) {
+    PropChange pc = {};
+    for (const PropCodeRow* row = PropertyCodeTable; row->code; ++row)
+        if (row->id == id) pc.code = row->code;
+    pc.value = value;
+    if (name) {
+        pc.selector.kind = kItemText;
+        pc.selector.data = name;
+        pc.selector.size = static_cast<uint32_t>(strlen(name));
+    } else if (place >= 0) {
+        pc.selector.kind = kItemInt;
+        pc.selector.value = static_cast<uint64_t>(place);
+    }
+    return pc;
+}
+
+TEST_F(WebMenus, ItemsAreObjectsTheServerHoldsAndAddresses) {
+    ObjectRecord* file = Menu("&File;&Open;&Save");
+    ASSERT_NE(file, nullptr);
+    resultKind = kItemObject;
+    std::string added = Call(file, kTypeMenu, 1, {kSkip, kSkip, N(0), N(0), kSkip, N(41), kSkip, kSkip, N(7),
+                                                 T("&New"), T("NewItem")});
+    ObjectRecord* item = ObjectFromHandle(static_cast<uint32_t>(atoi(added.c_str())));
+    ASSERT_NE(item, nullptr) << "AddItem answers the item as an object: " << added;
+    EXPECT_EQ(item->kind, kKindMenuItem);
+    EXPECT_EQ(item->useCount, 2u) << "held by its menu and by the server";
+    EXPECT_EQ(ItemsOf(file), std::to_string(WebMenu(file)->baseNumber + 1) + ":New/41/1," +
+                                 std::to_string(WebMenu(file)->baseNumber + 2) + ":Open/0/0," +
+                                 std::to_string(WebMenu(file)->baseNumber + 3) + ":Save/0/0,")
+        << "at place 0, disabled, Ctrl+A";
+    EXPECT_NE(WebMenuShortcutFind(window, static_cast<uint16_t>(WebMenu(file)->baseNumber + 1)), nullptr);
+    EXPECT_EQ(Call(file, kTypeMenu, 2, {T("Mi02")}), std::to_string(WebMenuItemAt(WebMenu(file), 3)->hdr.handle))
+        << "GetItem by its default name";
+    EXPECT_EQ(WebMenuItemAt(WebMenu(file), 3)->hdr.useCount, 2u);
+    EXPECT_EQ(Call(file, kTypeMenu, 2, {T("Nothing")}), "0");
+    resultKind = 0;
+
+    // Properties through the item's handle and through the menu's selector.
+    EXPECT_EQ(WebSetPropById(item, 9, 1, nullptr, 0), 0);
+    EXPECT_EQ(WebMenuItemAt(WebMenu(file), 1)->itemFlags & kWmiDisabled, 0u) << "enabled by its handle";
+    EXPECT_EQ(WebSetPropById(item, 256, 1, nullptr, 0), 0);
+    PropChange topic = MenuItemChange(315, 0, "NewItem");
+    topic.text = "help.htm";
+    topic.textLength = 8;
+    topic.value = 8;
+    EXPECT_EQ(WebSetProp(file, &topic), 0);
+    EXPECT_STREQ(item->helpTopic, "help.htm") << "the item by its name";
+    PropChange data = MenuItemChange(316, 0, nullptr, 1);
+    data.text = "d2";
+    data.textLength = 2;
+    data.value = 2;
+    EXPECT_EQ(WebSetProp(file, &data), 0);
+    EXPECT_STREQ(WebMenuItemAt(WebMenu(file), 2)->hdr.userData, "d2") << "the second item by place";
+    EXPECT_EQ(file->userData, nullptr) << "not the menu's own";
+    PropChange none = MenuItemChange(315, 0, "Nothing");
+    none.text = "x";
+    none.textLength = 1;
+    EXPECT_EQ(WebSetProp(file, &none), kWebUnknownProperty) << "a selector naming no item";
+    EXPECT_EQ(Call(file, kTypeMenu, 6, {N(0)}), "8") << "checked through its handle";
+    PropQuery q = {};
+    q.code = topic.code;
+    q.selector = topic.selector;
+    EXPECT_EQ(WebGetPropGeneric(file, &q), 0);
+    EXPECT_STREQ(q.text, "help.htm");
+    Posts();
+    PageEvent("{\"id\": " + std::to_string(window->elementId) + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0, \"mn\": " +
+              std::to_string(WebMenu(file)->baseNumber) + "}");
+    std::string posts = Posts();
+    EXPECT_NE(posts.find("ui-icon-check"), std::string::npos) << "the popup shows the change\n" << posts;
+
+    // Removed while the server holds it: the item answers as one without menu.
+    EXPECT_EQ(Call(file, kTypeMenu, 3, {T("NewItem")}), "0");
+    EXPECT_EQ(WebMenu(file)->itemCount, 2u);
+    ASSERT_TRUE(ObjectIsLive(item));
+    EXPECT_EQ(WebSetPropById(item, 9, 1, nullptr, 0), 0);
+    int32_t enabled = -1;
+    const char* text = nullptr;
+    EXPECT_EQ(WebGetProp(item, 9, &enabled, &text), 0);
+    EXPECT_EQ(enabled, 0) << "no menu: 0";
+    EXPECT_EQ(ObjectDestroy(item), 0);
+    EXPECT_FALSE(ObjectIsLive(item)) << "the server's release frees it";
+    ObjectRecord* held = WebMenuItemAt(WebMenu(file), 2) ? &WebMenuItemAt(WebMenu(file), 2)->hdr : nullptr;
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(ObjectDestroy(file), 0);
+    EXPECT_TRUE(ObjectIsLive(held)) << "an item the server got stays after its menu";
+    EXPECT_EQ(ObjectDestroy(held), 0);
+    EXPECT_FALSE(ObjectIsLive(held));
+}
+
+TEST_F(WebMenus, SubMenusHangBelowItemsAndOpenInTheirList) {
+    ObjectRecord* file = Menu("&File;&Open;&Recent;E&xit");
+    ObjectRecord* recent = Menu("Recent;a.txt;b.txt", false, kTypeSubmenu);
+    ASSERT_TRUE(file && recent);
+    Register(file, {kEvClick});
+    Register(recent, {kEvClick});
+    ObjectRecord* item = &WebMenuItemAt(WebMenu(file), 2)->hdr;
+    EXPECT_EQ(WebSetPropById(item, 283, static_cast<int32_t>(recent->handle), nullptr, 0), 0);
+    WebMenuRecord* sub = WebMenu(recent);
+    EXPECT_EQ(sub->ownerItem, WebMenuItemAt(WebMenu(file), 2));
+    EXPECT_TRUE(recent->flags & kObjShown);
+    EXPECT_EQ(sub->refCount, 2u) << "the server's reference and the item's";
+    EXPECT_EQ(Call(file, kTypeMenu, 5, {N(1)}), std::to_string(static_cast<int32_t>(0x80000000u)))
+        << "GetItemType marks the SubMenu";
+    EXPECT_EQ(Call(item, kTypeMenu, 4, {}), "2") << "an item's methods ask its SubMenu";
+    EXPECT_EQ(Call(item, kTypeMenu, 7, {N(1)}), "'b.txt'");
+    int32_t handle = 0;
+    const char* none = nullptr;
+    EXPECT_EQ(WebGetProp(item, 283, &handle, &none), 0);
+    EXPECT_EQ(handle, static_cast<int32_t>(recent->handle)) << "the item's SubMenu property";
+    EXPECT_EQ(sub->refCount, 3u) << "handed out with one reference more";
+    WebSubMenuRelease(recent);
+
+    Posts();
+    std::string wid = std::to_string(window->elementId);
+    auto click = [&](uint32_t number) {
+        PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0, \"mn\": " +
+                  std::to_string(number) + "}");
+    };
+    click(WebMenu(file)->baseNumber);
+    std::string posts = Posts();
+    std::string nested = "<ul id=\\\"C" + std::to_string(recent->elementId) + "\\\">";
+    size_t recentItem = posts.find("M" + std::to_string(WebMenu(file)->baseNumber + 2) + "F");
+    size_t list = posts.find(nested);
+    ASSERT_NE(list, std::string::npos) << "the SubMenu's list goes inside its item\n" << posts;
+    EXPECT_LT(recentItem, list);
+    EXPECT_NE(posts.find("M" + std::to_string(sub->baseNumber + 2) + "F" + wid), std::string::npos);
+    click(WebMenu(file)->baseNumber + 2);
+    EXPECT_TRUE(Events().empty()) << "the item that opens a SubMenu is no command";
+    click(sub->baseNumber + 2);
+    EXPECT_EQ(Events(), (std::vector<std::pair<int32_t, int32_t>>{{kEvClick, 2}})) << "b.txt: the SubMenu's $CLICK";
+
+    WebCheckItem(recent, 1, 1);
+    Posts();
+    click(WebMenu(file)->baseNumber);
+    posts = Posts();
+    EXPECT_NE(posts.find("\"delid\""), std::string::npos) << "a change below the menu sends its list again";
+    EXPECT_NE(posts.find("ui-icon-check"), std::string::npos);
+
+    // Hidden, it leaves the item; shown again, it goes back to it.
+    EXPECT_EQ(WebHideObject(recent, 0), 0);
+    EXPECT_EQ(WebMenuItemAt(WebMenu(file), 2)->subMenu, nullptr);
+    EXPECT_EQ(sub->refCount, 1u);
+    EXPECT_EQ(WebActivateObject(recent, 0, 0, 0, 0), 0);
+    EXPECT_EQ(WebMenuItemAt(WebMenu(file), 2)->subMenu, sub);
+
+    // Destroyed by the server while its item holds it: kept for the item,
+    // freed when the item lets go.
+    EXPECT_EQ(ObjectDestroy(recent), 0);
+    EXPECT_FALSE(ObjectIsLive(recent)) << "the server cannot reach it any more";
+    EXPECT_EQ(WebMenuItemAt(WebMenu(file), 2)->subMenu, sub) << "its item still opens it";
+    EXPECT_EQ(Call(file, kTypeMenu, 3, {N(1)}), "0") << "removing the item lets it go";
+    EXPECT_EQ(WebMenu(file)->itemCount, 2u);
 }
 
 TEST_F(WebMenus, BarItemsNumbersAndLimits) {
@@ -1786,6 +1946,38 @@ TEST_F(WebMenus, ShortcutTableFollowsTheItems) {
         ASSERT_NE(keys, nullptr);
     }
     EXPECT_EQ(WebWin(window)->menuShortcutCount, kMenuShortcutsMax) << "the count covers the 100 entries in use";
+}
+
+TEST_F(WebMenus, ThePageHoldsTheActiveShortcutsAndOneBarForManyChanges) {
+    ObjectRecord* file = Menu("&File;&Open/O;&Close", false);
+    ASSERT_NE(file, nullptr);
+    Register(file, {kEvClick});
+    uint16_t base = WebMenu(file)->baseNumber;
+    std::string wid = std::to_string(window->elementId);
+    Posts();
+    WebActivateObject(file, 0, 0, 0, 0);
+    std::string posts = Posts();
+    std::string keys = "\"dwid\": 3, \"keys\": \"79,1,0," + std::to_string(base + 1) + "\"";
+    EXPECT_NE(posts.find(keys), std::string::npos) << "shown, its Ctrl+O goes to the page\n" << posts;
+    for (int i = 0; i < 10; ++i) WebInsertItem(file, 1000, "More", 4);
+    WebCheckItem(file, 1, 1);
+    EXPECT_EQ(Posts().find("\"action\": 36"), std::string::npos) << "item changes leave the bar and the keys as they are";
+    auto key = [&](uint32_t number) {
+        PageEvent("{\"id\": " + wid + ", \"et\": 4, \"ec\": 32, \"em\": 8, \"ev\": 0, \"sc\": 1, \"mn\": " +
+                  std::to_string(number) + "}");
+        return Events();
+    };
+    EXPECT_EQ(key(base + 1), (std::vector<std::pair<int32_t, int32_t>>{{kEvClick, 1}})) << "Ctrl+O clicks Open";
+    EXPECT_TRUE(key(base + 2).empty()) << "an item without a shortcut is no key's";
+    WebEnableObject(file, 1, false);
+    EXPECT_NE(Posts().find("\"dwid\": 3, \"keys\": \"\""), std::string::npos) << "a disabled item's key leaves the page";
+    EXPECT_TRUE(key(base + 1).empty()) << "and a key the page still sent gives nothing";
+    WebEnableObject(file, 1, true);
+    WebHideObject(file, 0);
+    posts = Posts();
+    EXPECT_NE(posts.find("\"dwid\": 2"), std::string::npos) << "hiding changes the bar";
+    EXPECT_NE(posts.find("\"keys\": \"\""), std::string::npos);
+    EXPECT_TRUE(key(base + 1).empty()) << "a hidden menu's key gives nothing";
 }
 
 // ---- Toolbars ---------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "objects/objops.h"
 #include "session/config.h"
 #include "session/proto/protocol.h"
+#include "session/util/mem.h"
 #include "webtest.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
@@ -24,6 +25,7 @@
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webprops.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -202,8 +204,16 @@ TEST_F(WebObjects, GeometryInPixelsCellsAndPercent) {
     ASSERT_NE(cells, nullptr);
     EXPECT_EQ(cells->left, 14) << "cell 3 starts at 2 x 7";
     EXPECT_EQ(cells->top, 15);
-    EXPECT_EQ(cells->right, 70);
-    EXPECT_EQ(cells->bottom, 60);
+    EXPECT_EQ(cells->right, 63) << "Left 3 + Width 7: seven cells, 3 to 9";
+    EXPECT_EQ(cells->bottom, 45) << "Top 2 + Height 2: cells 2 and 3";
+    PropQuery width = {};
+    width.code = 342;
+    EXPECT_EQ(WebGetPropGeneric(cells, &width), 0);
+    EXPECT_EQ(width.result, 7) << "and reads back the Width it was given";
+    PropQuery height = {};
+    height.code = 289;
+    EXPECT_EQ(WebGetPropGeneric(cells, &height), 0);
+    EXPECT_EQ(height.result, 2);
     gWebPercentGeometry = 1;
     ObjectRecord* half = Region(other, 10, 200, 20, 400);
     ASSERT_NE(half, nullptr);
@@ -367,7 +377,7 @@ TEST_F(WebObjects, DialogsShowAndHide) {
     gNoted.clear();
     gWebObjServices.modalNote = NoteModal;
     gWebObjServices.modalEnd = EndModal;
-    uint8_t savedOption = gGuiOption2039;
+    ScopedSet<uint8_t> option(gGuiOption2039);
     gGuiOption2039 = 1;
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* dlg = Create(kTypeWindow, [](ObjectCreateRecord* c) {
@@ -404,7 +414,6 @@ TEST_F(WebObjects, DialogsShowAndHide) {
     EXPECT_EQ(ObjectDeactivate(modal), kWebNotModalLevel) << "not the current level: -16";
     std::swap(gNoted[0], gNoted[1]);
     EXPECT_EQ(ObjectDeactivate(modal), kWebModalEnd) << "the current level ends the wait: 21761";
-    gGuiOption2039 = savedOption;
 }
 
 TEST_F(WebObjects, WindowProperties) {
@@ -517,7 +526,7 @@ TEST(WebImages, ExtractImageNamesStayInTheImagesFolder) {
     };
     WebImageFile file = {nullptr, nullptr, 0, sizeof entries / sizeof entries[0], entries};
     gWebImageCache = &file;
-    gWebImageIo = WebImageIo{ReadLibrary, WriteNew};
+    gWebImageIo = WebImageIo{ReadLibrary, WriteNew, nullptr, nullptr};
     gWritten.clear();
     struct Case {
         uint32_t number;
@@ -557,6 +566,73 @@ TEST(WebImages, ExtractImageNamesStayInTheImagesFolder) {
 }
 
 namespace {
+void Put32(std::vector<uint8_t>* v, size_t at, uint32_t x) {
+    for (int i = 0; i < 4; ++i) (*v)[at + i] = static_cast<uint8_t>(x >> (8 * i));
+}
+uint32_t Get32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+// A DIB as a resource holds it: the info header, the colour table, the rows.
+std::vector<uint8_t> Dib(int32_t width, int32_t height, uint16_t bits) {
+    uint32_t colors = bits <= 8 ? 1u << bits : 0;
+    uint32_t stride = ((static_cast<uint32_t>(width) * bits + 31) / 32) * 4;
+    std::vector<uint8_t> v(40 + colors * 4 + stride * static_cast<uint32_t>(height), 0x11);
+    Put32(&v, 0, 40);
+    Put32(&v, 4, static_cast<uint32_t>(width));
+    Put32(&v, 8, static_cast<uint32_t>(height));
+    v[12] = 1, v[13] = 0, v[14] = static_cast<uint8_t>(bits), v[15] = 0;
+    Put32(&v, 16, 0);
+    Put32(&v, 32, 0);
+    return v;
+}
+}  // namespace
+
+TEST(WebImages, ResourcesBecomeFilesTheBrowserReads) {
+    struct Case {
+        uint32_t kind;
+        std::vector<uint8_t> data;
+        bool made;
+        uint32_t front;      // bytes put before the data
+        const char* why;
+    };
+    std::vector<uint8_t> ico = Dib(16, 32, 4);
+    std::vector<uint8_t> file(ico.size() + 6, 0);
+    file[2] = 1;
+    const Case kCases[] = {
+        {3, Dib(3, 2, 8), true, 14, "a bare DIB gets its file header"},
+        {3, Dib(2, 2, 24), true, 14, "without a colour table too"},
+        {1, ico, true, 22, "an icon image gets the directory of one image"},
+        {1, file, true, 0, "an .ico file stays as it is"},
+        {3, {'B', 'M', 0, 0, 0, 0}, true, 0, "a bitmap file stays as it is"},
+        {3, {40, 0, 0, 0, 1}, false, 0, "a header cut short is refused"},
+        {3, {1, 2}, false, 0, "too short"},
+    };
+    for (const Case& k : kCases) {
+        uint8_t* out = nullptr;
+        uint32_t n = 0;
+        EXPECT_EQ(WebImageFileFromResource(k.kind, k.data.data(), static_cast<uint32_t>(k.data.size()), &out, &n), k.made)
+            << k.why;
+        if (k.made) {
+            ASSERT_EQ(n, k.data.size() + k.front) << k.why;
+            EXPECT_EQ(memcmp(out + k.front, k.data.data(), k.data.size()), 0) << k.why;
+        }
+        if (k.made && k.front == 14) {
+            EXPECT_EQ(out[0], 'B');
+            EXPECT_EQ(Get32(out + 2), n) << "the file's size";
+            uint32_t colors = k.data[14] <= 8 ? (1u << k.data[14]) * 4 : 0;
+            EXPECT_EQ(Get32(out + 10), 14 + 40 + colors) << "the pixels follow the colour table: " << k.why;
+        }
+        if (k.made && k.front == 22) {
+            EXPECT_EQ(out[2], 1) << "an icon";
+            EXPECT_EQ(out[4], 1) << "of one image";
+            EXPECT_EQ(out[6], 16) << "16 wide";
+            EXPECT_EQ(out[7], 16) << "16 high: the mask half does not count";
+            EXPECT_EQ(Get32(out + 14), ico.size());
+            EXPECT_EQ(Get32(out + 18), 22u) << "the image right after the directory";
+        }
+        GuardedFree(out);
+    }
+}
+
+namespace {
 int32_t gAnswer;
 void NoteAnswer(int32_t v, uint8_t) { gAnswer = v; }
 MethodCallRec MethodCall(uint32_t method, int32_t a = -1, int32_t b = -1) {
@@ -593,9 +669,7 @@ TEST_F(WebObjects, WindowMethods) {
         {41, 1, -1, 1, "MouseWheelMode 1"},
         {49, 0, -1, 0, "IoCancelMode off"},
         {13, -1, -1, kWebNotAvailable, "a form file without the forms facility is an error"},
-        {14, -1, -1, kWebNotAvailable, "GetObject is not built: an error"},
         {12, -1, -1, kWebNotAvailable, "SaveQofFile without the forms facility is an error, never a save"},
-        {99, -1, -1, kWebUnknownMethod, "an unknown method: -37"},
     };
     for (const Case& c : kCases) {
         gAnswer = -12345;
@@ -603,10 +677,71 @@ TEST_F(WebObjects, WindowMethods) {
         WebWindowMethod(w, &call);
         EXPECT_EQ(gAnswer, c.expect) << c.why;
     }
+    gAnswer = -12345;
+    MethodCallRec unknown = MethodCall(99);
+    EXPECT_EQ(WebWindowMethod(w, &unknown), kWebUnknownMethod) << "an unknown method is an error";
+    EXPECT_EQ(gAnswer, -12345) << "not a reply value";
+}
+
+TEST_F(WebObjects, RefusedChangesAnswerTheirCodeAndWriteNothing) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    gPage.posts.clear();
+    PropChange change = {};
+    change.code = 400;   // ParentWin
+    change.text = "C1";
+    change.textLength = 2;
+    EXPECT_EQ(WebSetProp(w, &change), kWebNoHost) << "a web window has no native parent";
+    EXPECT_EQ(AllPosts(), "") << "a refused change leaves the page as it was";
+    ObjectRecord* region = Region(w, 10, 10, 20, 20);
+    ASSERT_NE(region, nullptr);
+    change = {};
+    change.code = 366;   // Visible: a change that goes through still answers 0
+    change.value = 0;
+    EXPECT_EQ(WebSetProp(region, &change), 0);
+}
+
+TEST_F(WebObjects, WindowGivesItsChildrenAndMenusAsObjects) {
+    gWebObjServices.replyInt = NoteAnswer;
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    ObjectRecord* first = Region(w, 10, 10, 20, 20);
+    ObjectRecord* second = Region(w, 40, 10, 20, 20);
+    ObjectRecord* menu = Create(kTypeMenu, [&](ObjectCreateRecord* c) {
+        c->window = w->handle;
+        c->text = CrText{"&File", 5};
+    });
+    ASSERT_TRUE(first && second && menu);
+    auto bind = [&](uint32_t method, int32_t key, uint32_t var) {
+        gAnswer = -12345;
+        MethodCallRec call = MethodCall(method, key);
+        call.result.kind = kItemObject;
+        call.result.varRef = var;
+        EXPECT_EQ(WebWindowMethod(w, &call), kWebNoAnswer);
+        return gAnswer;
+    };
+    EXPECT_EQ(bind(14, 1, 41), static_cast<int32_t>(second->handle)) << "GetObject by place";
+    EXPECT_EQ(second->ovar, 41u) << "binds the child to the call's variable";
+    EXPECT_EQ(bind(14, 1, 42), 0) << "a bound child is not given out again";
+    EXPECT_EQ(bind(14, 7, 43), 0) << "no such child";
+    EXPECT_EQ(bind(15, 0, 44), static_cast<int32_t>(menu->handle)) << "GetMenu by place";
+    EXPECT_EQ(menu->ovar, 44u);
+    auto pointer = [&](int32_t key, int32_t options) {
+        gAnswer = -12345;
+        MethodCallRec call = MethodCall(26, key, options);
+        call.result.kind = kItemObject;
+        EXPECT_EQ(WebWindowMethod(w, &call), kWebNoAnswer);
+        return gAnswer;
+    };
+    EXPECT_EQ(pointer(1, 0), 41) << "GetObjectAsPointer: the child's variable";
+    EXPECT_EQ(pointer(0, 1), 44) << "option 1: the menu's";
+    first->ovar = 45;
+    WebWin(w)->win.focusObj = first;
+    EXPECT_EQ(pointer(0, 4), 45) << "option 4: the focused child's";
 }
 
 TEST_F(WebObjects, ADialogCreatedVisibleIsOpened) {
-    uint8_t savedOption = gGuiOption2039;
+    ScopedSet<uint8_t> option(gGuiOption2039);
     gGuiOption2039 = 1;
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* dlg = Window(0, 0, 100, 200, 2);
@@ -620,7 +755,6 @@ TEST_F(WebObjects, ADialogCreatedVisibleIsOpened) {
     ObjectRecord* hidden = Window(0, 0, 100, 200, 2);
     ASSERT_NE(hidden, nullptr);
     EXPECT_FALSE(hidden->flags & kObjShown) << "with the dialog option off a dialog is made hidden";
-    gGuiOption2039 = savedOption;
 }
 
 TEST_F(WebObjects, AWindowOutlivesItsHost) {
@@ -1069,8 +1203,7 @@ TEST_F(WebObjects, ButtonPictureBehindThePageBaseUrl) {
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* push = Create(kTypeButton, [](ObjectCreateRecord* c) { c->text = CrText{"Go", 2}; });
     ASSERT_NE(push, nullptr);
-    const char* (*saved)() = gWebHooks.programDir;
-    gWebHooks.programDir = [] { return "C:\\prog\\"; };
+    ScopedSet<const char* (*)()> dir(gWebHooks.programDir, [] { return "C:\\prog\\"; });
     AllPosts();
     gPage.posts.clear();
     WebViewSelectForObject(push);   // as the property change does before the kind's handler
@@ -1078,7 +1211,6 @@ TEST_F(WebObjects, ButtonPictureBehindThePageBaseUrl) {
     WebButtonSetProp(push, 122, 0, "logo.gif", 8, &write);
     WebButtonSetProp(push, 332, 0, "plain.gif", 9, &write);
     std::string posts = AllPosts();
-    gWebHooks.programDir = saved;
     EXPECT_NE(posts.find("src=\\\"file:///C:/prog/qovwv_html/./images/logo.gif\\\""), std::string::npos)
         << "a Picture name through the page's base URL\n" << posts;
     EXPECT_NE(posts.find("src=\\\"plain.gif\\\""), std::string::npos) << "a UrlSource as it is given\n" << posts;
@@ -1150,8 +1282,116 @@ TEST_F(WebObjects, ChosenFilesStayWithTheirButton) {
     EXPECT_EQ(WebButtonFileCount(b), 0u);
     WebButtonFileItem(a, 1, 1);
     EXPECT_STREQ(gTextBuf, "y.png") << "freeing one button's files leaves the other's";
+    gPage.posts.clear();
+    uint32_t elementA = a->elementId;
     ObjectDestroy(a);
     EXPECT_EQ(gWebChosenFiles, nullptr) << "a destroyed button's files go with it";
+    std::string posts = AllPosts();
+    EXPECT_NE(posts.find("\"delid\": \"C" + std::to_string(elementA) + "F\""), std::string::npos)
+        << "and its hidden file input\n" << posts;
+}
+
+TEST_F(WebObjects, EnterGoesToTheDefaultButtonFromPlainEditsOnly) {
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    ObjectRecord* ok = Create(kTypeButton, [](ObjectCreateRecord* c) {
+        c->values[48] = 1;
+        c->given[48] = 1;
+    });
+    ObjectRecord* plain = Create(kTypeEdittext, nullptr);
+    ObjectRecord* typed = Create(kTypeEdittext, [](ObjectCreateRecord* c) {
+        c->values[8] = 2;   // EditType 2
+        c->given[8] = 1;
+    });
+    ASSERT_TRUE(ok && plain && typed);
+    int32_t values[4] = {1, 0, 0, 0};
+    ASSERT_EQ(EventRegister(ok, kEvClick, values, false, nullptr, 0), 0);
+    gWebActiveWindow = w;
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    reinterpret_cast<WindowRecord*>(w)->focusObj = typed;
+    WebPageEnterKey();
+    EXPECT_FALSE(EventTakeNext(&ev, items, &count)) << "an edit of EditType 2 keeps its Enter";
+    reinterpret_cast<WindowRecord*>(w)->focusObj = plain;
+    WebPageEnterKey();
+    ASSERT_TRUE(EventTakeNext(&ev, items, &count)) << "a plain edit's Enter presses the default button";
+    EXPECT_EQ(ev.handle, ok->handle);
+    EventCleanup();
+}
+
+TEST_F(WebObjects, PageIsAskedOnceForAnAlertLabelAndNotForListDoubleClicks) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* alert = Create(kTypeLabelText, [](ObjectCreateRecord* c) { c->appearance = 3; });
+    ObjectRecord* list = Create(kTypeDatalist, nullptr);
+    ASSERT_TRUE(alert && list);
+    int32_t values[4] = {1, 0, 0, 0};
+    gPage.posts.clear();
+    for (uint32_t e : {kEvClick, kEvDblClick, kEvMouseDown}) ASSERT_EQ(EventRegister(alert, e, values, false, nullptr, 0), 0);
+    std::string posts = AllPosts();
+    size_t first = posts.find("\"lte\": 1");
+    EXPECT_NE(first, std::string::npos) << posts;
+    EXPECT_EQ(posts.find("\"lte\": 1", first + 1), std::string::npos) << "asked once, whatever is registered\n" << posts;
+    gPage.posts.clear();
+    ASSERT_EQ(EventRegister(list, kEvDblClick, values, false, nullptr, 0), 0);
+    EXPECT_EQ(AllPosts().find("\"en\": 6"), std::string::npos) << "a table-form list reports its double clicks itself";
+}
+
+TEST_F(WebObjects, AnEmptyDataListTakesNoTabStep) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    auto make = [&](uint32_t type, int32_t tab) {
+        return Create(type, [&](ObjectCreateRecord* c) {
+            c->window = w->handle;
+            c->tabId = tab;
+        });
+    };
+    ObjectRecord* first = make(kTypeButton, 1);
+    ObjectRecord* list = make(kTypeDatalist, 2);
+    ObjectRecord* last = make(kTypeButton, 3);
+    ASSERT_TRUE(first && list && last);
+    first->tabId = 1;
+    list->tabId = 2;
+    last->tabId = 3;
+    gWebActiveWindow = w;
+    WindowRecord* win = reinterpret_cast<WindowRecord*>(w);
+    win->focusObj = first;
+    EXPECT_TRUE(WebFocusNextObject(first, false));
+    EXPECT_EQ(win->focusObj, last) << "the list without rows is passed over";
+    ASSERT_EQ(WebInsertItem(list, -1, "row", 3), 0);
+    win->focusObj = first;
+    EXPECT_TRUE(WebFocusNextObject(first, false));
+    EXPECT_EQ(win->focusObj, list) << "with a row it takes the step";
+}
+
+TEST_F(WebObjects, SetFocusGoesIntoAnHtmlControlAndClosesADateCalendar) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    ObjectRecord* date = Create(kTypeEditDateTime, [&](ObjectCreateRecord* c) { c->window = w->handle; });
+    ObjectRecord* html = Create(kTypeHTMLControl, [&](ObjectCreateRecord* c) { c->window = w->handle; });
+    ObjectRecord* button = Create(kTypeButton, [&](ObjectCreateRecord* c) { c->window = w->handle; });
+    ASSERT_TRUE(date && html && button);
+    ASSERT_TRUE(w->flags & kObjShown);
+    reinterpret_cast<WindowRecord*>(w)->focusObj = date;
+    gWebActiveWindow = w;
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    WebSetFocus(button, 0);
+    std::string posts = AllPosts();
+    char close[64];
+    snprintf(close, sizeof close, "\"action\": 27, \"name\": \"C%u\", \"dwid\": 7", date->elementId);
+    EXPECT_NE(posts.find(close), std::string::npos) << "the date field's calendar closes\n" << posts;
+    reinterpret_cast<WindowRecord*>(w)->focusObj = button;
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    WebSetFocus(html, 0);
+    posts = AllPosts();
+    char into[64];
+    snprintf(into, sizeof into, "\"action\": 35, \"name\": \"C%u\", \"dwid\": 8", html->elementId);
+    EXPECT_NE(posts.find(into), std::string::npos) << "the focus goes into the control's page\n" << posts;
+    EXPECT_EQ(posts.find("\"action\": 14"), std::string::npos) << "not to the control's element";
 }
 
 TEST_F(WebObjects, TabOrderAndEnabling) {

@@ -189,6 +189,8 @@ int32_t WebPanelMethod(ObjectRecord* rec, MethodCallRec* call);
 // The panel was resized: inner size kept, anchored children moved, $RESIZE.
 void WebPanelResize(ObjectRecord* rec, int32_t x, int32_t y, int32_t width, int32_t height, uint16_t flag);
 void WebPanelDestroy(ObjectRecord* rec);
+// Whether SetWinFlag1 set bit 6 of the panel's window flags.
+bool WebPanelWinFlag1(ObjectRecord* rec);
 void WebPanelReparent(ObjectRecord* rec);
 ObjectRecord* WebTimerCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                              int32_t* code);

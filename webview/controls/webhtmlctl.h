@@ -43,8 +43,12 @@ int32_t WebHtmlControlMethod(ObjectRecord* rec, MethodCallRec* call);
 void WebHtmlControlFree(ObjectRecord* rec);
 // The kept contents of the controls of a loaded page (one only: just rec).
 void WebHtmlControlLoadAll(ObjectRecord* rec);
-// The focus into the control by tab mode 0-4: 1 when it took it.
+// The focus into the control by tab mode 0-4: 0 when the page took it,
+// else 1.
 int32_t WebHtmlControlFocus(ObjectRecord* rec, int32_t tabMode);
+// WebHtmlControlFocus's tab modes of a tab step: into the first element, or
+// (backwards) the last.
+constexpr int32_t kHtmlFocusFirst = 3, kHtmlFocusLast = 4;
 int32_t WebHtmlCtlRowAction(ObjectRecord* rec, int32_t request);
 // The element id of an "edata" text: what follows `"id":"`, at most 31
 // characters up to the next quote or control character; and the tab number

@@ -10,8 +10,10 @@
 // client shows that menu's popup, which the page places under the entry. An
 // item's number is base + 1 + position: the menu whose block holds it gets
 // $CLICK with the item number less the base, the value the native menus
-// post. The shortcut codes of items are kept, but the page maps no keys to
-// them: its key handling belongs to the focused control.
+// post. A SubMenu's list goes inside the item it hangs below; its items are
+// numbered in its own block. Items are objects of their own (kind 48) that
+// the server may hold (AddItem, GetItem) and address by handle or through
+// the menu with a selector.
 #include "webview/controls/webmenu.h"
 
 #include <cstdio>
@@ -33,7 +35,8 @@
 namespace {
 
 constexpr uint8_t kActInsert = 19, kActDelete = 20, kActMenu = 36;
-enum MenuDwid : int32_t { kMdPopup = 1, kMdBar = 2 };
+enum MenuDwid : int32_t { kMdPopup = 1, kMdBar = 2, kMdKeys = 3 };
+constexpr size_t kShortcutTextMax = 24;   // one "key,ctrl,shift,item;" at most
 constexpr int32_t kBarPositions = 100;         // bar places 1..99
 constexpr int32_t kEnableBarEntry = 999;
 constexpr char kDefaultMenuText[] = "M";
@@ -45,6 +48,22 @@ enum MenuPropId : uint32_t {
     kMpRightButton = 90, kMpMdiList = 276, kMpMergeType = 277, kMpMenuOrder = 282, kMpSubMenu = 283,
 };
 constexpr uint32_t kMergeTypeMax = 3;
+constexpr int kSubMenuDepthMax = 16;             // SubMenus below SubMenus, at most
+constexpr char kItemNamePrefix[] = "Mi";
+constexpr int32_t kItemTypeNoItem = -1;
+// AddItem's arguments.
+enum AddItemArg : uint32_t {
+    kAaChecked, kAaDefault, kAaEnabled, kAaItemPos, kAaSeparator, kAaShortCut, kAaSpcMenu, kAaSubMenu, kAaTag,
+    kAaText, kAaRunName, kAaHelpId, kAaHelpTopic, kAaUserData,
+};
+// MenuItem property ids.
+enum ItemPropId : uint32_t {
+    kIpEnabled = 9, kIpHelpId = 16, kIpText = 29, kIpDefault = 48, kIpRunName = 206, kIpTag = 220,
+    kIpChecked = 256, kIpShortCut = 278, kIpSeparator = 279, kIpSpecialMenu = 280, kIpMenuOrder = 282,
+    kIpSubMenu = 283, kIpHelpTopic = 315, kIpUserData = 316,
+};
+constexpr uint8_t kShortCutMax = 132;
+constexpr uint32_t kItemTextMax = 255;
 
 ObjectRecord* WindowOf(ObjectRecord* rec) {
     ObjectRecord* top = rec ? ObjectTopWindow(rec) : nullptr;
@@ -59,9 +78,26 @@ char* CopyText(const char* text, uint32_t length) {
     return copy;
 }
 
-void ItemFree(WebMenuItemRecord* it) {
+// One hold on an item less (its menu's when removed, the server's when it
+// lets go); the last frees it.
+void ItemRelease(WebMenuItemRecord* it) {
+    ObjectRecord* rec = &it->hdr;
+    if (rec->useCount > 1) {
+        rec->useCount--;
+        return;
+    }
     GuardedFree(it->text);
-    GuardedFree(it);
+    it->text = nullptr;
+    ObjectFreeCommon(rec);
+    ObjectFreeRecord(rec);
+}
+
+// An item handed to the server: one use more, answered with its handle.
+int32_t ReplyItem(WebMenuItemRecord* it) {
+    if (!it) return WebReplyInt(0);
+    it->hdr.useCount++;
+    if (gWebObjServices.replyInt) gWebObjServices.replyInt(static_cast<int32_t>(it->hdr.handle), kTypeMenu);
+    return kWebNoAnswer;
 }
 
 void Renumber(WebMenuRecord* m) {
@@ -71,9 +107,48 @@ void Renumber(WebMenuRecord* m) {
 
 bool Shown(const WebMenuRecord* m) { return (m->hdr.flags & kObjShown) != 0; }
 
-// The bar again when a shown Menu's entry or list changed.
+// The Menu on the bar a menu's list opens from: itself, or the menu a
+// SubMenu hangs in, followed up (bounded: a loop of SubMenus ends it).
+WebMenuRecord* BarMenuOf(WebMenuRecord* m) {
+    for (int depth = 0; m && depth < kSubMenuDepthMax; ++depth) {
+        if (m->hdr.kind != kKindSubMenu) return m;
+        m = m->ownerItem ? m->ownerItem->menu : nullptr;
+    }
+    return nullptr;
+}
+
+// The bar after a change of its entries: the window's bar flag cleared, it
+// goes to the page again.
+void BarAgain(ObjectRecord* window) {
+    if (!WebIsWindow(window)) return;
+    WebWin(window)->menuBarSent = 0;
+    WebMenuBarMarkup(window);
+}
+
+// The bar when a shown Menu's entry or list changed: sent only when nothing
+// since it was last sent left it as it is.
 void BarIfShown(WebMenuRecord* m) {
-    if (m->hdr.kind == kKindMenu && Shown(m)) WebMenuBarMarkup(WindowOf(&m->hdr));
+    m = BarMenuOf(m);
+    if (m && m->hdr.kind == kKindMenu && Shown(m)) WebMenuBarMarkup(WindowOf(&m->hdr));
+}
+
+// True when the menu or a SubMenu below it changed since its list was
+// sent; clears the marks.
+bool ClearChanged(WebMenuRecord* m, int depth) {
+    bool changed = m->changed != 0;
+    m->changed = 0;
+    if (depth >= kSubMenuDepthMax) return changed;
+    for (WebMenuItemRecord* it = m->items; it; it = it->next)
+        if (it->subMenu && ClearChanged(it->subMenu, depth + 1)) changed = true;
+    return changed;
+}
+
+// A change below a SubMenu is a change of every menu it hangs in.
+void MarkChanged(WebMenuRecord* m) {
+    for (int depth = 0; m && depth < kSubMenuDepthMax; ++depth) {
+        m->changed = 1;
+        m = m->hdr.kind == kKindSubMenu && m->ownerItem ? m->ownerItem->menu : nullptr;
+    }
 }
 
 // The shown Menus of a window, by bar place.
@@ -157,6 +232,43 @@ void ShortcutCode(WebMenuShortcut* e, uint8_t code, uint8_t special) {
 
 bool InBlock(uint16_t number, uint16_t base) { return number / kMenuBaseStep == base / kMenuBaseStep; }
 
+// An entry a key press acts on: a key, of an enabled item of a shown menu
+// whose bar entry is enabled.
+bool ShortcutActive(const WebMenuShortcut& e) {
+    return e.itemNumber && e.key && (e.flags & kMsfMenuShown) && (e.flags & kMsfItemEnabled) &&
+           !(e.flags & kMsfBarEntryDisabled);
+}
+
+// The page keeps the window's active shortcuts ("key,ctrl,shift,item"
+// joined by ';', action 36 "dwid" 3), sent again when they change.
+void ShortcutsToPage(ObjectRecord* window) {
+    if (!WebIsWindow(window)) return;
+    WebWindowRecord* w = WebWin(window);
+    static char keys[kMenuShortcutsMax * kShortcutTextMax + 1];
+    size_t n = 0;
+    keys[0] = 0;
+    for (uint32_t i = 0; i < w->menuShortcutCount && i < kMenuShortcutsMax; ++i) {
+        const WebMenuShortcut& e = w->menuShortcuts[i];
+        if (!ShortcutActive(e)) continue;
+        n += static_cast<size_t>(snprintf(keys + n, sizeof keys - n, "%s%u,%d,%d,%u", n ? ";" : "", e.key,
+                                          (e.flags & kMsfCtrl) ? 1 : 0, (e.flags & kMsfShift) ? 1 : 0,
+                                          e.itemNumber));
+    }
+    if (strcmp(keys, w->menuKeys ? w->menuKeys : "") == 0) return;
+    char* copy = WebTextDup(keys, static_cast<uint32_t>(n));
+    if (!copy) return;
+    GuardedFree(w->menuKeys);
+    w->menuKeys = copy;
+    char name[24];
+    snprintf(name, sizeof name, "C%u", window->elementId);
+    WebViewSelectForObject(window);
+    JsonBeginAction(kActMenu);
+    JsonAddStringNoConv("name", name);
+    JsonAddInt("dwid", kMdKeys);
+    JsonAddStringNoConv("keys", keys);
+    WebViewMsgEnd();
+}
+
 // After an insert (step 1) or a removal (step -1) at item number `from`: the
 // entries of the block from there move; a removed item's entry is freed.
 void ShortcutsRenumber(ObjectRecord* window, uint16_t base, uint16_t from, int step) {
@@ -167,6 +279,7 @@ void ShortcutsRenumber(ObjectRecord* window, uint16_t base, uint16_t from, int s
         if (step < 0 && t[i].itemNumber == from) t[i] = WebMenuShortcut{};
         else t[i].itemNumber = static_cast<uint16_t>(t[i].itemNumber + step);
     }
+    ShortcutsToPage(window);
 }
 
 // An item's entry after its shortcut or special menu changed.
@@ -174,15 +287,65 @@ void ShortcutUpdate(ObjectRecord* window, const WebMenuItemRecord* it, bool menu
     WebMenuShortcut* e = WebMenuShortcutFind(window, it->itemNumber);
     if (!it->shortCut && !it->specialMenu) {
         if (e) *e = WebMenuShortcut{};
-        return;
+    } else if (e) {
+        ShortcutCode(e, it->shortCut, it->specialMenu);
+    } else {
+        WebMenuShortcutAdd(window, it, menuShown);
     }
-    if (e) ShortcutCode(e, it->shortCut, it->specialMenu);
-    else WebMenuShortcutAdd(window, it, menuShown);
+    ShortcutsToPage(window);
 }
 
 void ShortcutItemEnable(ObjectRecord* window, uint16_t number, bool on) {
     if (WebMenuShortcut* e = WebMenuShortcutFind(window, number))
         e->flags = on ? (e->flags | kMsfItemEnabled) : (e->flags & ~kMsfItemEnabled);
+    ShortcutsToPage(window);
+}
+
+// ---- SubMenus below items -------------------------------------------------------------------
+
+// A SubMenu's record goes with its items, its base number and its popup.
+void SubMenuFree(WebMenuRecord* sub) {
+    WebMenuDestroy(&sub->hdr);
+    ObjectFreeCommon(&sub->hdr);
+    ObjectFreeRecord(&sub->hdr);
+}
+
+// The item lets go of its SubMenu: taken off the item and one reference
+// less; a SubMenu the server destroyed goes with the last reference.
+void DropSubMenu(WebMenuItemRecord* it) {
+    WebMenuRecord* sub = it->subMenu;
+    if (!sub) return;
+    sub->hdr.flags &= ~kObjShown;
+    WebSubMenuDetach(sub);
+    if (sub->refCount == 0 && !ObjectIsLive(&sub->hdr)) SubMenuFree(sub);
+}
+
+// Hangs sub below the item at 1-based place of menu m.
+int32_t AttachSubMenu(WebMenuRecord* m, WebMenuRecord* sub, int32_t place) {
+    if (!sub || sub->hdr.kind != kKindSubMenu || sub == m || !ObjectIsLive(&sub->hdr)) return kWebOk;
+    // Below itself it would open in its own list; too deep, past the bound.
+    WebMenuRecord* up = m;
+    for (int depth = 0; up; ++depth) {
+        if (up == sub || depth >= kSubMenuDepthMax) return kWebOk;
+        up = up->hdr.kind == kKindSubMenu && up->ownerItem ? up->ownerItem->menu : nullptr;
+    }
+    if (sub->ownerItem) DropSubMenu(sub->ownerItem);
+    sub->parentMenu = m;
+    sub->afterMenu = static_cast<uint32_t>(place);
+    sub->hdr.flags |= kObjShown;
+    return WebSubMenuActivate(&sub->hdr, 0, 0, 0, 0);
+}
+
+// The menu a handle names, when it is a SubMenu of the web view.
+WebMenuRecord* SubMenuOfHandle(int64_t handle) {
+    ObjectRecord* rec = handle > 0 ? ObjectFromHandle(static_cast<uint32_t>(handle)) : nullptr;
+    return rec && rec->kind == kKindSubMenu && ObjectIsWebView(rec) ? WebMenu(rec) : nullptr;
+}
+
+int32_t PlaceOf(const WebMenuItemRecord* it) {
+    int32_t place = 1;
+    for (const WebMenuItemRecord* o = it->menu ? it->menu->items : nullptr; o && o != it; o = o->next) ++place;
+    return place;
 }
 
 // ---- Generic operations -------------------------------------------------------------------
@@ -216,7 +379,7 @@ int32_t MenuSetText(ObjectRecord* rec, int32_t n, const char* text, uint32_t len
     if (gMenuItem.separator) it->itemFlags |= kWmiSeparator;
     else it->itemFlags = gMenuItem.enabled ? (it->itemFlags & ~kWmiDisabled) : (it->itemFlags | kWmiDisabled);
     ShortcutUpdate(WindowOf(rec), it, Shown(m));
-    m->changed = 1;
+    MarkChanged(m);
     BarIfShown(m);
     return kWebOk;
 }
@@ -246,7 +409,7 @@ int32_t MenuSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
         if (!copy) return kWebNoMemory;
         GuardedFree(m->text);
         m->text = copy;
-        BarIfShown(m);
+        if (Shown(m)) BarAgain(WindowOf(rec));
         return kWebOk;
     }
     case kPidVisible:
@@ -317,6 +480,7 @@ ObjectRecord* MenuCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecor
         rec->left = cr->left;
     }
     m->menuOrder = static_cast<uint32_t>(CreateRecordValue(cr, kMpMenuOrder, 0));
+    if (kind == kKindSubMenu) m->refCount = 1;   // the server's
     gMenuMadeLast = rec;
     rec->parent = window;
     rec->next = reinterpret_cast<WindowRecord*>(window)->menus;
@@ -328,7 +492,7 @@ ObjectRecord* MenuCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecor
         ShiftBar(window, m->barPosition, 1, m);
         rec->flags |= kObjShown;
         WebMenuShortcutsFlags(window, m->baseNumber, true, kMsfMenuShown);
-        WebMenuBarMarkup(window);
+        BarAgain(window);
     }
     *code = kWebOk;
     return rec;
@@ -359,24 +523,33 @@ WebMenuItemRecord* WebMenuItemAt(WebMenuRecord* m, int32_t n) {
     return it;
 }
 
-int32_t WebMenuAddParsedItem(WebMenuRecord* m, int32_t pos) {
+int32_t WebMenuAddParsedItem(WebMenuRecord* m, int32_t pos, WebMenuItemRecord** made) {
     // Items are numbered in the menu's block of 100: a 100th would take the
     // next menu's base number.
     if (m->itemCount >= kMenuItemsMax) return kWebRectRefused;
-    auto* it = static_cast<WebMenuItemRecord*>(GuardedAlloc(sizeof(WebMenuItemRecord)));
+    auto* it = reinterpret_cast<WebMenuItemRecord*>(
+        ObjectAllocRecord(kKindMenuItem, sizeof(WebMenuItemRecord), true));
     if (!it) return kWebNoMemory;
-    memset(it, 0, sizeof *it);
     it->text = CopyText(gMenuItem.text, gMenuItem.length);
-    if (!it->text) {
-        GuardedFree(it);
+    char name[8];
+    unsigned count = m->itemCount + 1u;
+    snprintf(name, sizeof name, "%s%c%c", kItemNamePrefix, '0' + count / 10, '0' + count % 10);
+    it->hdr.runName = WebTextDupLocal(name, static_cast<uint32_t>(strlen(name)));
+    if (!it->text || !it->hdr.runName) {
+        ItemRelease(it);
         return kWebNoMemory;
     }
+    it->hdr.useCount = 1;
+    it->hdr.parent = m->hdr.parent;
+    it->hdr.helpId = gMenuItem.helpNumber;
+    if (gMenuItem.helpTopic[0])
+        it->hdr.helpTopic = WebTextDupLocal(gMenuItem.helpTopic, static_cast<uint32_t>(strlen(gMenuItem.helpTopic)));
+    it->menu = m;
     if (!gMenuItem.enabled) it->itemFlags |= kWmiDisabled;
     if (gMenuItem.separator) it->itemFlags |= kWmiSeparator;
     else if (m->hdr.flags & kObjRightToLeft) it->itemFlags |= kWmiRightToLeft;
     it->shortCut = gMenuItem.shortCut;
     it->specialMenu = gMenuItem.specialMenu;
-    it->helpId = gMenuItem.helpNumber;
     WebMenuItemRecord** link = &m->items;
     if (pos >= 1 && pos <= m->itemCount) {
         for (int32_t i = 1; i < pos; ++i) link = &(*link)->next;
@@ -386,12 +559,13 @@ int32_t WebMenuAddParsedItem(WebMenuRecord* m, int32_t pos) {
     it->next = *link;
     *link = it;
     m->itemCount++;
-    m->changed = 1;
+    MarkChanged(m);
     Renumber(m);
     ObjectRecord* window = WindowOf(&m->hdr);
     if (it->next) ShortcutsRenumber(window, m->baseNumber, it->itemNumber, 1);
     if (it->shortCut || it->specialMenu) WebMenuShortcutAdd(window, it, Shown(m));
     BarIfShown(m);
+    if (made) *made = it;
     return kWebOk;
 }
 
@@ -400,13 +574,21 @@ bool WebMenuRemoveItem(WebMenuRecord* m, int32_t index) {
     WebMenuItemRecord** link = &m->items;
     for (int32_t i = 0; i < index; ++i) link = &(*link)->next;
     WebMenuItemRecord* gone = *link;
+    DropSubMenu(gone);
     *link = gone->next;
     ShortcutsRenumber(WindowOf(&m->hdr), m->baseNumber, gone->itemNumber, -1);
-    ItemFree(gone);
     m->itemCount--;
-    m->changed = 1;
+    MarkChanged(m);
     Renumber(m);
     BarIfShown(m);
+    // A removed item the server still holds answers as one without menu.
+    gone->menu = nullptr;
+    gone->next = nullptr;
+    GuardedFree(gone->text);
+    gone->text = nullptr;
+    LocalFreeMem(gone->hdr.runName);
+    gone->hdr.runName = nullptr;
+    ItemRelease(gone);
     return true;
 }
 
@@ -422,6 +604,7 @@ bool WebMenuShortcutAdd(ObjectRecord* window, const WebMenuItemRecord* item, boo
         if (!(item->itemFlags & kWmiDisabled)) e->flags |= kMsfItemEnabled;
         ShortcutCode(e, item->shortCut, item->specialMenu);
         if (w->menuShortcutCount < i + 1) w->menuShortcutCount = i + 1;
+        ShortcutsToPage(window);
         return true;
     }
     return false;
@@ -442,6 +625,7 @@ void WebMenuShortcutsFlags(ObjectRecord* window, uint16_t base, bool on, uint32_
         if (!t[i].itemNumber || !InBlock(t[i].itemNumber, base)) continue;
         t[i].flags = on ? (t[i].flags | bits) : (t[i].flags & ~bits);
     }
+    ShortcutsToPage(window);
 }
 
 bool WebMenuBuildFromText(WebMenuRecord* m, const char* text, uint32_t length) {
@@ -462,7 +646,8 @@ bool WebMenuBuildFromText(WebMenuRecord* m, const char* text, uint32_t length) {
 }
 
 void WebMenuBarMarkup(ObjectRecord* window) {
-    if (!window || gFormLoadCreating) return;
+    if (!WebIsWindow(window) || gFormLoadCreating || WebWin(window)->menuBarSent) return;
+    WebWin(window)->menuBarSent = 1;
     WebMenuRecord* shown[kBarPositions];
     ShownMenus(window, shown);
     bool noConversion = false;
@@ -500,7 +685,7 @@ void WebMenuBarMarkup(ObjectRecord* window) {
     WebViewMsgQuery();
 }
 
-void WebMenuPopupMarkup(WebMenuRecord* m, uint32_t windowId) {
+static void PopupMarkup(WebMenuRecord* m, uint32_t windowId, int depth) {
     HtmlAppend("<ul id=\"C", 0);
     HtmlAppendUInt(m->hdr.elementId);
     HtmlAppend("\"> ", 0);
@@ -518,16 +703,19 @@ void WebMenuPopupMarkup(WebMenuRecord* m, uint32_t windowId) {
         HtmlAppend("><a href=\"#\">", 0);
         if (it->itemFlags & kWmiChecked) HtmlAppend("<span class=\"ui-icon ui-icon-check\"></span>", 0);
         HtmlAppendText(it->text, 0);
-        HtmlAppend("</a></li>", 0);
+        HtmlAppend("</a>", 0);
+        if (it->subMenu && depth < kSubMenuDepthMax) PopupMarkup(it->subMenu, windowId, depth + 1);
+        HtmlAppend("</li>", 0);
     }
     HtmlAppend("</ul>", 0);
 }
 
+void WebMenuPopupMarkup(WebMenuRecord* m, uint32_t windowId) { PopupMarkup(m, windowId, 0); }
+
 void WebMenuPopupShow(WebMenuRecord* m, int32_t top, int32_t left, bool withForm) {
     ObjectRecord* window = WindowOf(&m->hdr);
     if (!window) return;
-    if (m->changed) SendDeletePopup(m, withForm);
-    m->changed = 0;
+    if (ClearChanged(m, 0)) SendDeletePopup(m, withForm);
     char name[24];
     snprintf(name, sizeof name, "C%u", m->hdr.elementId);
     WebViewSelectForObject(window);
@@ -571,7 +759,7 @@ int32_t WebMenuActivate(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     ShiftBar(window, m->barPosition, 1, m);
     rec->flags |= kObjShown;
     WebMenuShortcutsFlags(window, m->baseNumber, true, kMsfMenuShown);
-    WebMenuBarMarkup(window);
+    BarAgain(window);
     return kWebOk;
 }
 
@@ -582,7 +770,7 @@ int32_t WebMenuHide(ObjectRecord* rec, bool wasShown) {
     ShiftBar(window, static_cast<uint16_t>(m->barPosition + 1), -1, m);
     m->barPosition = 0;
     WebMenuShortcutsFlags(window, m->baseNumber, false, kMsfMenuShown);
-    WebMenuBarMarkup(window);
+    BarAgain(window);
     return kWebOk;
 }
 
@@ -591,18 +779,18 @@ int32_t WebMenuCheckItem(ObjectRecord* rec, int32_t n, int32_t on) {
     WebMenuItemRecord* it = WebMenuItemAt(m, n == 0 ? 1 : n);
     if (!it) return kWebOk;
     it->itemFlags = on ? (it->itemFlags | kWmiChecked) : (it->itemFlags & ~kWmiChecked);
-    m->changed = 1;
+    MarkChanged(m);
     return kWebOk;
 }
 
 int32_t WebMenuEnable(ObjectRecord* rec, int32_t n, bool on) {
     WebMenuRecord* m = WebMenu(rec);
-    m->changed = 1;
+    MarkChanged(m);
     ObjectRecord* window = WindowOf(rec);
     if (n == kEnableBarEntry && rec->kind == kKindMenu) {
         m->menuFlags = on ? (m->menuFlags & ~kMenuBarEntryDisabled) : (m->menuFlags | kMenuBarEntryDisabled);
         WebMenuShortcutsFlags(window, m->baseNumber, !on, kMsfBarEntryDisabled);
-        BarIfShown(m);
+        if (Shown(m)) BarAgain(window);
         return kWebOk;
     }
     if (n == 0) WebMenuShortcutsFlags(window, m->baseNumber, on, kMsfItemEnabled);
@@ -614,26 +802,82 @@ int32_t WebMenuEnable(ObjectRecord* rec, int32_t n, bool on) {
     return kWebOk;
 }
 
+// The item a key argument names: a text its RunName, a number its
+// zero-based place.
+static WebMenuItemRecord* ItemByKey(WebMenuRecord* m, const MethodCallRec* call) {
+    if (!WebArgGiven(call, 0)) return nullptr;
+    if (WebArgIsText(call, 0)) {
+        char name[kItemTextMax + 1];
+        CallArgCopy(call, 0, name, sizeof name);
+        for (WebMenuItemRecord* it = m->items; it; it = it->next)
+            if (it->hdr.runName && strcmp(it->hdr.runName, name) == 0) return it;
+        return nullptr;
+    }
+    return WebMenuItemAt(m, WebArgInt(call, 0, -1) + 1);
+}
+
+static bool WantsObject(const MethodCallRec* call) { return call->result.kind == kItemObject; }
+
+// AddItem: an item from the call's arguments (Text parsed as a definition
+// item; ItemPos zero-based), answered as an object when one is asked for.
+static int32_t AddItemFromCall(WebMenuRecord* m, const MethodCallRec* call) {
+    char text[kItemTextMax + 1];
+    uint32_t length = CallArgCopy(call, kAaText, text, sizeof text);
+    MenuParseItemText(text, length, false);
+    if (WebArgGiven(call, kAaEnabled) && WebArgInt(call, kAaEnabled, 1) == 0) gMenuItem.enabled = false;
+    if (WebArgInt(call, kAaSeparator, 0)) gMenuItem.separator = true;
+    int32_t shortCut = WebArgInt(call, kAaShortCut, gMenuItem.shortCut);
+    if (shortCut >= 0 && shortCut <= kShortCutMax) gMenuItem.shortCut = static_cast<uint8_t>(shortCut);
+    int32_t special = WebArgInt(call, kAaSpcMenu, gMenuItem.specialMenu);
+    if (special >= 0 && special <= kSpecialMenuMax) gMenuItem.specialMenu = static_cast<uint8_t>(special);
+    if (WebArgGiven(call, kAaHelpId)) gMenuItem.helpNumber = static_cast<uint32_t>(WebArgInt(call, kAaHelpId, 0));
+    gMenuItem.helpTopic[0] = 0;
+    int32_t pos = WebArgGiven(call, kAaItemPos) ? WebArgInt(call, kAaItemPos, -1) + 1 : 0;
+    WebMenuItemRecord* it = nullptr;
+    int32_t r = WebMenuAddParsedItem(m, pos, &it);
+    if (r != kWebOk) return WebReplyInt(r);
+    if (WebArgInt(call, kAaChecked, 0)) it->itemFlags |= kWmiChecked;
+    if (WebArgInt(call, kAaDefault, 0)) it->itemFlags |= kWmiDefault;
+    it->tag = static_cast<uint32_t>(WebArgInt(call, kAaTag, 0));
+    char field[kItemTextMax + 1];
+    if (uint32_t n = CallArgCopy(call, kAaRunName, field, sizeof field)) {
+        LocalFreeMem(it->hdr.runName);
+        it->hdr.runName = WebTextDupLocal(field, n);
+    }
+    if (uint32_t n = CallArgCopy(call, kAaHelpTopic, field, sizeof field)) it->hdr.helpTopic = WebTextDupLocal(field, n);
+    uint32_t dataLength = 0;
+    const char* data = CallArgText(call, kAaUserData, &dataLength);
+    if (data && dataLength && WebArgIsText(call, kAaUserData))
+        it->hdr.userData = WebTextDupLocal(data, dataLength < kTextBufSize ? dataLength : kTextBufSize);
+    if (WebArgGiven(call, kAaSubMenu))
+        AttachSubMenu(m, SubMenuOfHandle(static_cast<int64_t>(call->args[kAaSubMenu].value)), PlaceOf(it));
+    return WantsObject(call) ? ReplyItem(it) : WebReplyInt(0);
+}
+
 int32_t WebMenuMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t check = WebCheckMethod(kTypeMenu, call);
     if (check != 0) return check;
     WebMenuRecord* m = WebMenu(rec);
-    // Items by zero-based index; their records are not handed to the server
-    // in the web view yet, so the methods that answer an item refuse.
-    WebMenuItemRecord* it = WebMenuItemAt(m, WebArgInt(call, 0, -1) + 1);
+    WebMenuItemRecord* it = ItemByKey(m, call);
     switch (call->method) {
-    case kMmAddItem: case kMmGetItem: return kWebNotAvailable;
-    case kMmRemoveItem: return WebReplyInt(WebMenuRemoveItem(m, WebArgInt(call, 0, -1)) ? 0 : 1);
+    case kMmAddItem: return AddItemFromCall(m, call);
+    case kMmGetItem: return ReplyItem(it);
+    case kMmRemoveItem: {
+        int32_t index = 0;
+        for (WebMenuItemRecord* o = m->items; o && o != it; o = o->next) ++index;
+        return WebReplyInt(it && WebMenuRemoveItem(m, index) ? 0 : 1);
+    }
     case kMmGetItemCount: return WebReplyInt(m->itemCount);
     case kMmGetItemType:
-        return WebReplyInt(!it ? -1 : MenuItemTypeCode((it->itemFlags & kWmiSeparator) != 0, false));
+        return WebReplyInt(!it ? kItemTypeNoItem
+                               : MenuItemTypeCode((it->itemFlags & kWmiSeparator) != 0, it->subMenu != nullptr));
     case kMmGetItemState:
-        return WebReplyInt(!it ? -1
+        return WebReplyInt(!it ? kItemTypeNoItem
                                : MenuItemStateCode((it->itemFlags & kWmiDisabled) != 0, (it->itemFlags & kWmiChecked) != 0,
                                                    (it->itemFlags & kWmiDefault) != 0));
     case kMmGetItemName: {
         gTextBuf[0] = 0;
-        if (it) snprintf(gTextBuf, kTextBufSize + 1, "%s", it->text);
+        if (it) snprintf(gTextBuf, kTextBufSize + 1, "%s", it->text ? it->text : "");
         return WebReplyText(gTextBuf);
     }
     case kMmActivate:
@@ -649,6 +893,7 @@ int32_t WebMenuMethod(ObjectRecord* rec, MethodCallRec* call) {
 
 void WebMenuDestroy(ObjectRecord* rec) {
     WebMenuRecord* m = WebMenu(rec);
+    if (rec->kind == kKindSubMenu) WebSubMenuDetach(m);
     ObjectRecord* window = WindowOf(rec);
     if (gMenuMadeLast == rec) gMenuMadeLast = nullptr;
     bool wasShown = Shown(m);
@@ -670,12 +915,17 @@ void WebMenuDestroy(ObjectRecord* rec) {
     m->baseNumber = 0;
     if (window) {
         SendDeletePopup(m, rec->kind == kKindMenu);
-        if (rec->kind == kKindMenu && wasShown) WebMenuBarMarkup(window);
+        if (rec->kind == kKindMenu && wasShown) BarAgain(window);
     }
 }
 
-bool WebMenuPageClick(ObjectRecord* window, uint32_t number) {
+bool WebMenuPageClick(ObjectRecord* window, uint32_t number, bool fromKey) {
     if (!WebIsWindow(window) || number == 0) return false;
+    if (fromKey) {
+        // A shortcut key: only an active entry's item, whatever the page held.
+        WebMenuShortcut* e = WebMenuShortcutFind(window, static_cast<uint16_t>(number));
+        if (!e || !ShortcutActive(*e)) return true;
+    }
     uint16_t base = static_cast<uint16_t>(number - number % kMenuBaseStep);
     for (ObjectRecord* r = reinterpret_cast<WindowRecord*>(window)->menus; r; r = r->next) {
         WebMenuRecord* m = WebMenu(r);
@@ -688,7 +938,8 @@ bool WebMenuPageClick(ObjectRecord* window, uint32_t number) {
             return true;
         }
         WebMenuItemRecord* it = WebMenuItemAt(m, static_cast<int32_t>(item));
-        if (it && !(it->itemFlags & (kWmiDisabled | kWmiSeparator)))
+        // An item that opens a SubMenu is no command, as natively.
+        if (it && !it->subMenu && !(it->itemFlags & (kWmiDisabled | kWmiSeparator)))
             PostObjectEvent(r, kEvClick, kEventKindDefault, 0, static_cast<int32_t>(item));
         return true;
     }
@@ -700,45 +951,263 @@ ObjectRecord* WebMenuItemCreate(ObjectRecord* menu, ObjectCreateRecord* cr, int3
         *code = kWebNotCreated;
         return nullptr;
     }
-    // Hanging a SubMenu below an item is not built in the web view: such a
-    // row is refused rather than made without its SubMenu.
-    if (cr->given[kMpSubMenu] && cr->values[kMpSubMenu]) {
-        *code = kWebNotAvailable;
-        return nullptr;
-    }
     WebMenuRecord* m = WebMenu(menu);
-    auto* obj = reinterpret_cast<WebMenuItemObject*>(ObjectAllocRecord(kKindMenuItem, sizeof(WebMenuItemObject), true));
-    if (!obj) {
-        *code = kWebNoMemory;
-        return nullptr;
-    }
     const CrText& t = cr->title.text ? cr->title : cr->text;
     // The row's text is parsed as the web menus' own items are ('&' marks dropped).
     MenuParseItemText(t.text ? t.text : "", t.text ? t.length : 0, false);
     if (cr->flags0 & kCrDisabled) gMenuItem.enabled = false;
-    int32_t r = WebMenuAddParsedItem(m, 0);
+    WebMenuItemRecord* it = nullptr;
+    int32_t r = WebMenuAddParsedItem(m, 0, &it);
     if (r != kWebOk) {
-        ObjectFreeRecord(&obj->hdr);
         *code = r;
         return nullptr;
     }
-    CopyCreateStrings(&obj->hdr, cr);
-    obj->menuHandle = menu->handle;
-    obj->itemNumber = WebMenuItemAt(m, m->itemCount)->itemNumber;
+    CopyCreateStrings(&it->hdr, cr);
+    if (cr->given[kIpSubMenu]) AttachSubMenu(m, SubMenuOfHandle(cr->values[kIpSubMenu]), m->itemCount);
     *code = kWebOk;
-    return &obj->hdr;
+    return &it->hdr;
 }
+
+uint32_t WebSubMenuAddRef(ObjectRecord* subMenu) {
+    if (!subMenu || subMenu->kind != kKindSubMenu) return 0;
+    return ++WebMenu(subMenu)->refCount;
+}
+
+uint32_t WebSubMenuRelease(ObjectRecord* subMenu) {
+    if (!subMenu || subMenu->kind != kKindSubMenu) return 0;
+    WebMenuRecord* m = WebMenu(subMenu);
+    if (m->refCount > 0) m->refCount--;
+    return m->refCount;
+}
+
+int32_t WebSubMenuActivate(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
+    WebMenuRecord* sub = WebMenu(rec);
+    WebMenuRecord* m = sub->parentMenu;
+    if (!m) return kMenuNoParent;
+    WebMenuItemRecord* it = WebMenuItemAt(m, static_cast<int32_t>(sub->afterMenu));
+    if (!it) {
+        rec->flags &= ~kObjShown;
+        return kWebOk;
+    }
+    rec->flags |= kObjShown;
+    if (it->subMenu == sub) return kWebOk;
+    if (sub->ownerItem) WebSubMenuDetach(sub);
+    if (it->subMenu) DropSubMenu(it);
+    WebSubMenuAddRef(rec);
+    it->subMenu = sub;
+    sub->ownerItem = it;
+    sub->parentMenu = m;
+    rec->flags |= kObjShown;
+    MarkChanged(m);
+    WebMenuShortcutsFlags(WindowOf(rec), sub->baseNumber, true, kMsfMenuShown);
+    BarIfShown(m);
+    return kWebOk;
+}
+
+void WebSubMenuDetach(WebMenuRecord* sub) {
+    WebMenuItemRecord* it = sub->ownerItem;
+    if (!it) return;
+    it->subMenu = nullptr;
+    sub->ownerItem = nullptr;
+    sub->parentMenu = it->menu;
+    WebMenuShortcutsFlags(WindowOf(&sub->hdr), sub->baseNumber, false, kMsfMenuShown);
+    if (it->menu) {
+        MarkChanged(it->menu);
+        BarIfShown(it->menu);
+    }
+    WebSubMenuRelease(&sub->hdr);
+}
+
+static int32_t SubMenuHide(ObjectRecord* rec, bool) {
+    WebSubMenuDetach(WebMenu(rec));
+    return kWebOk;
+}
+
+bool WebSubMenuKeptForItems(ObjectRecord* rec) {
+    if (!rec || rec->kind != kKindSubMenu || WebSubMenuRelease(rec) == 0) return false;
+    // Items still hold it: it leaves its window (which may go before them)
+    // and the server, and goes with the last item's reference.
+    WebMenuRecord* m = WebMenu(rec);
+    if (ObjectRecord* window = WindowOf(rec))
+        for (ObjectRecord** link = &reinterpret_cast<WindowRecord*>(window)->menus; *link; link = &(*link)->next)
+            if (*link == rec) {
+                *link = rec->next;
+                break;
+            }
+    if (gMenuMadeLast == rec) gMenuMadeLast = nullptr;
+    rec->next = nullptr;
+    rec->parent = nullptr;
+    for (WebMenuItemRecord* it = m->items; it; it = it->next) it->hdr.parent = nullptr;
+    ObjectUnregister(rec);
+    return true;
+}
+
+int32_t WebMenuItemDestroy(ObjectRecord* rec) {
+    auto* it = reinterpret_cast<WebMenuItemRecord*>(rec);
+    // Held by its menu, only the server's use goes; a removed item goes with it.
+    if (it->menu && rec->useCount <= 1) return kWebOk;
+    ItemRelease(it);
+    return kWebOk;
+}
+
+// ---- MenuItem objects ------------------------------------------------------------------------
+
+namespace {
+
+WebMenuItemRecord* AsItem(ObjectRecord* rec) { return reinterpret_cast<WebMenuItemRecord*>(rec); }
+
+void SetItemFlag(WebMenuItemRecord* it, uint32_t bit, bool on) {
+    it->itemFlags = on ? (it->itemFlags | bit) : (it->itemFlags & ~bit);
+}
+
+int32_t ItemSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
+                    bool* commonWrite) {
+    WebMenuItemRecord* it = AsItem(rec);
+    WebMenuRecord* m = it->menu;
+    // An item has no element of its own: nothing goes to the page in common.
+    *commonWrite = false;
+    if (!m) return kWebOk;
+    bool hasText = text && length;
+    switch (id) {
+    case kIpEnabled:
+        SetItemFlag(it, kWmiDisabled, value == 0);
+        ShortcutItemEnable(WindowOf(&m->hdr), it->itemNumber, value != 0);
+        MarkChanged(m);
+        break;
+    case kIpHelpId: rec->helpId = static_cast<uint32_t>(value); return kWebOk;
+    case kIpText:
+        if (hasText) {
+            char* copy = CopyText(text, length < kItemTextMax ? length : kItemTextMax);
+            if (!copy) return kWebNoMemory;
+            GuardedFree(it->text);
+            it->text = copy;
+            MarkChanged(m);
+        }
+        break;
+    case kIpDefault: SetItemFlag(it, kWmiDefault, value != 0); MarkChanged(m); break;
+    case kIpRunName: case kIpHelpTopic: case kIpUserData:
+        if (hasText) {
+            char** field = id == kIpRunName ? &rec->runName : id == kIpHelpTopic ? &rec->helpTopic : &rec->userData;
+            uint32_t max = id == kIpUserData ? kTextBufSize : kItemTextMax;
+            char* copy = WebTextDupLocal(text, length < max ? length : max);
+            if (!copy) return kWebNoMemory;
+            LocalFreeMem(*field);
+            *field = copy;
+        }
+        return kWebOk;
+    case kIpTag: it->tag = static_cast<uint32_t>(value); return kWebOk;
+    case kIpChecked: SetItemFlag(it, kWmiChecked, value != 0); MarkChanged(m); break;
+    case kIpShortCut: case kIpSpecialMenu:
+        if (value < 0 || value > (id == kIpShortCut ? kShortCutMax : kSpecialMenuMax)) return kWebOk;
+        if (id == kIpShortCut) it->shortCut = static_cast<uint8_t>(value);
+        else it->specialMenu = static_cast<uint8_t>(value);
+        ShortcutUpdate(WindowOf(&m->hdr), it, Shown(m));
+        return kWebOk;
+    case kIpSeparator:
+        if (((it->itemFlags & kWmiSeparator) != 0) == (value != 0)) return kWebOk;
+        SetItemFlag(it, kWmiSeparator, value != 0);
+        MarkChanged(m);
+        break;
+    case kIpSubMenu: {
+        WebMenuRecord* sub = SubMenuOfHandle(value);
+        if (sub == it->subMenu || sub == m) return kWebOk;
+        DropSubMenu(it);
+        AttachSubMenu(m, sub, PlaceOf(it));
+        break;
+    }
+    default:
+        return kWebOk;
+    }
+    BarIfShown(m);
+    return kWebOk;
+}
+
+int32_t ItemGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
+    WebMenuItemRecord* it = AsItem(rec);
+    *result = 0;
+    if (!it->menu) {
+        *text = "";
+        return kWebOk;
+    }
+    auto flag = [it](uint32_t bit) { return (it->itemFlags & bit) ? 1 : 0; };
+    switch (id) {
+    case kIpEnabled: *result = 1 - flag(kWmiDisabled); return kWebOk;
+    case kIpHelpId: *result = static_cast<int32_t>(rec->helpId); return kWebOk;
+    case kIpText: snprintf(gTextBuf, kTextBufSize + 1, "%s", it->text ? it->text : ""); *text = gTextBuf; return kWebOk;
+    case kIpDefault: *result = flag(kWmiDefault); return kWebOk;
+    case kIpRunName: *text = rec->runName ? rec->runName : ""; return kWebOk;
+    case kIpTag: *result = static_cast<int32_t>(it->tag); return kWebOk;
+    case kIpChecked: *result = flag(kWmiChecked); return kWebOk;
+    case kIpShortCut: *result = it->shortCut; return kWebOk;
+    case kIpSeparator: *result = flag(kWmiSeparator); return kWebOk;
+    case kIpSpecialMenu: *result = it->specialMenu; return kWebOk;
+    case kIpMenuOrder: *result = PlaceOf(it) - 1; return kWebOk;
+    case kIpSubMenu:
+        // The SubMenu handed out: one reference more, as the native items give it.
+        if (it->subMenu) {
+            WebSubMenuAddRef(&it->subMenu->hdr);
+            *result = static_cast<int32_t>(it->subMenu->hdr.handle);
+        }
+        return kWebOk;
+    case kIpHelpTopic: *text = rec->helpTopic ? rec->helpTopic : ""; return kWebOk;
+    case kIpUserData: *text = rec->userData ? rec->userData : ""; return kWebOk;
+    default: return kWebNotAvailable;
+    }
+}
+
+// Methods of a MenuItem: 2 and 4-7 ask its SubMenu.
+int32_t ItemMethod(ObjectRecord* rec, MethodCallRec* call) {
+    int32_t check = WebCheckMethod(kTypeMenu, call);
+    if (check != 0) return check;
+    WebMenuRecord* sub = AsItem(rec)->subMenu;
+    switch (call->method) {
+    case kMmGetItem: case kMmGetItemCount: case kMmGetItemType: case kMmGetItemState: case kMmGetItemName:
+        if (sub) return WebMenuMethod(&sub->hdr, call);
+        if (call->method == kMmGetItemName) return WebReplyText("");
+        return WebReplyInt(call->method == kMmGetItemType || call->method == kMmGetItemState ? kItemTypeNoItem : 0);
+    default:
+        return call->method >= kMmAddItem && call->method <= kMmActivate ? WebReplyInt(0) : kWebUnknownMethod;
+    }
+}
+
+// The item a property request's selector names: a number its zero-based
+// place, a text its RunName; none when it names no item.
+ObjectRecord* RouteMenuItem(ObjectRecord* rec, const EventItem& selector, uint32_t nameMax) {
+    WebMenuRecord* m = WebMenu(rec);
+    if (selector.kind == kItemNone) return rec;
+    if (ItemIsText(selector.kind)) {
+        if (!selector.data || selector.size > nameMax) return nullptr;
+        for (WebMenuItemRecord* it = m->items; it; it = it->next)
+            if (it->hdr.runName && strlen(it->hdr.runName) == selector.size &&
+                memcmp(it->hdr.runName, selector.data, selector.size) == 0)
+                return &it->hdr;
+        return nullptr;
+    }
+    int64_t index = static_cast<int64_t>(selector.value);
+    WebMenuItemRecord* it = index >= 0 && index < m->itemCount ? WebMenuItemAt(m, static_cast<int32_t>(index) + 1) : nullptr;
+    return it ? &it->hdr : nullptr;
+}
+
+// An item has its methods only; its destroy is the generic one's own case.
+const WebKindOps kMenuItemOps = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, ItemMethod, nullptr};
+
+}  // namespace
 
 void WebMenuInstall() {
     // A SubMenu is made as the native one is: from its definition text, kept
-    // in its window's menu list, never on the bar itself.
+    // in its window's menu list, never on the bar itself, opened from the
+    // item it hangs below.
     for (uint32_t kind : {kKindMenu, kKindSubMenu, kKindFloatMenu}) {
         WebRegisterCreator(kind, MenuCreate);
         WebRegisterKindOps(kind, &kMenuOps);
         WebRegisterPropHandlers(kind, MenuSetProp, MenuGetProp);
-        WebRegisterShowHandlers(kind, WebMenuActivate, WebMenuHide);
+        WebRegisterShowHandlers(kind, kind == kKindSubMenu ? WebSubMenuActivate : WebMenuActivate,
+                                kind == kKindSubMenu ? SubMenuHide : WebMenuHide);
         WebRegisterItemEnableHandler(kind, MenuEnableOp);
+        WebRegisterItemRoute(kind, RouteMenuItem);
     }
+    WebRegisterKindOps(kKindMenuItem, &kMenuItemOps);
+    WebRegisterPropHandlers(kKindMenuItem, ItemSetProp, ItemGetProp);
     gWebMenuPageClick = WebMenuPageClick;
     gWebMenuItemCreate = WebMenuItemCreate;
 }

@@ -18,7 +18,8 @@ struct WebMenuRecord {
     ObjectRecord hdr;
     WebMenuItemRecord* items;  // in menu order
     uint8_t itemCount;         // at most 99: the items' numbers stay in the menu's block
-    uint32_t afterMenu;        // Menu: base number of the menu it follows in the bar; FloatMenu: RightButton
+    uint32_t afterMenu;        // Menu: base number of the menu it follows in the bar; FloatMenu: RightButton;
+                               // SubMenu: 1-based place of the item it hangs below
     char* text;                // the menu's own text ('&' marks kept)
     uint16_t barPosition;      // 1-based place in the window's bar while shown
     uint16_t baseNumber;       // 100, 200, .. 29000
@@ -28,25 +29,29 @@ struct WebMenuRecord {
     uint8_t popupSent;         // the popup list is in the page
     uint8_t changed;           // items changed since it was sent
     uint32_t menuFlags;        // kMenuBarEntryDisabled
+    // SubMenu: the server's reference and one per item it hangs below; the
+    // menu it belongs to, and the item it hangs below while attached.
+    uint32_t refCount;
+    WebMenuRecord* parentMenu;
+    WebMenuItemRecord* ownerItem;
 };
 
+// An item of a menu (kind 48). Its use count is its menu's hold plus one per
+// reference handed to the server; removed from its menu while the server
+// still holds it, it stays without menu until the server lets it go. Its
+// RunName ("Mi01" numbered unless given), UserData, HelpTopic and HelpId
+// are its header's.
 struct WebMenuItemRecord {
+    ObjectRecord hdr;
     WebMenuItemRecord* next;
+    WebMenuRecord* menu;       // none once removed
+    WebMenuRecord* subMenu;    // the SubMenu hung below it
     char* text;                // '&' marks dropped, as parsed
     uint32_t itemFlags;        // WebMenuItemFlag bits
     uint8_t shortCut;          // 0..132
     uint8_t specialMenu;       // 0..6
     uint16_t itemNumber;       // baseNumber + 1 + position
-    uint32_t helpId;
-};
-
-// The object of an item a form's MenuItem row made (kind 48): it names the
-// item by its menu's handle and its number; the item itself stays its
-// menu's, as the native menus keep theirs when the object goes.
-struct WebMenuItemObject {
-    ObjectRecord hdr;
-    uint32_t menuHandle;
-    uint16_t itemNumber;
+    uint32_t tag;
 };
 
 enum WebMenuItemFlag : uint32_t {
@@ -64,13 +69,12 @@ bool WebIsMenuKind(const ObjectRecord* rec);
 bool WebMenuBuildFromText(WebMenuRecord* m, const char* text, uint32_t length);
 // Adds the item last parsed (gMenuItem) at 1-based position pos (outside
 // 1..count: last); later items are renumbered. -6 without memory, -4 when the
-// menu has its 99 items.
-int32_t WebMenuAddParsedItem(WebMenuRecord* m, int32_t pos);
+// menu has its 99 items. *made (when given) gets the new item.
+int32_t WebMenuAddParsedItem(WebMenuRecord* m, int32_t pos, WebMenuItemRecord** made = nullptr);
 bool WebMenuRemoveItem(WebMenuRecord* m, int32_t index);     // zero-based
 WebMenuItemRecord* WebMenuItemAt(WebMenuRecord* m, int32_t n);   // 1-based
 
-// The window's shortcut table. The page maps no keys to it (its key handling
-// belongs to the focused control), but the entries follow the items.
+// The window's shortcut table: the entries follow the items.
 enum WebMenuShortcutFlag : uint32_t {
     kMsfMenuShown = 1, kMsfItemEnabled = 2, kMsfBarEntryDisabled = 4, kMsfCtrl = 0x10000, kMsfShift = 0x20000,
 };
@@ -95,15 +99,30 @@ int32_t WebMenuMethod(ObjectRecord* rec, MethodCallRec* call);
 void WebMenuDestroy(ObjectRecord* rec);
 
 // A click of the page on a menu element "M<number>F<window id>": the number
-// of a bar entry is its menu's base number, an item's is its item number.
-// True when it named an element of the window's menus.
-bool WebMenuPageClick(ObjectRecord* window, uint32_t number);
+// of a bar entry is its menu's base number, an item's is its item number;
+// or (fromKey) the item of a shortcut key the page matched, taken only while
+// its entry is active. True when it named an element of the window's menus.
+bool WebMenuPageClick(ObjectRecord* window, uint32_t number, bool fromKey);
 
 // A form's MenuItem row for a web menu (the menu made last): the item is
-// parsed from the row's title or text, appended (disabled when the row is)
-// and its object made. -5 for a row that hangs a SubMenu below the item (not
-// built in the web view), -4 at 99 items, -6 without memory.
+// parsed from the row's title or text, appended (disabled when the row is),
+// a SubMenu the row names hung below it, and the item answered. -4 at 99
+// items, -6 without memory.
 ObjectRecord* WebMenuItemCreate(ObjectRecord* menu, ObjectCreateRecord* cr, int32_t* code);
+
+// SubMenus: a reference more, or one less (the count left). A SubMenu the
+// server destroyed while items still held it is freed with the last of them.
+uint32_t WebSubMenuAddRef(ObjectRecord* subMenu);
+uint32_t WebSubMenuRelease(ObjectRecord* subMenu);
+// Hangs a SubMenu below the item at its place in its parent menu (-97 with
+// no parent menu), or takes it off its item.
+int32_t WebSubMenuActivate(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
+void WebSubMenuDetach(WebMenuRecord* sub);
+// The generic destroy of a MenuItem (the server's reference goes; a removed
+// item is freed with it), and of a SubMenu items still hold (it leaves its
+// window and stays for them): true when the record must stay.
+int32_t WebMenuItemDestroy(ObjectRecord* rec);
+bool WebSubMenuKeptForItems(ObjectRecord* rec);
 
 // Registers the creators and operations of kinds 8, 16 and 24.
 void WebMenuInstall();

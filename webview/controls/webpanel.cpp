@@ -27,7 +27,6 @@ constexpr uint32_t kWinFlag1 = 0x40;
 constexpr int32_t kOffsetMax = 32767;
 constexpr uint32_t kGuiKeep = 0x1;
 constexpr int32_t kInnerHtmlAppend = 0x1, kInnerHtmlFramed = 0x2;
-constexpr uint8_t kPointerResultKind = 255;   // the reply of GetObjectAsPointer: the bound variable
 constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
 constexpr uint8_t kUnitsPixels = 5;
 
@@ -82,33 +81,6 @@ void AppendAttrText(const char* text) {
         default: HtmlAppend(p, 1); break;
         }
     }
-}
-
-const char* ArgText(const MethodCallRec* call, uint32_t i, char* out, size_t outSize, uint32_t* length) {
-    out[0] = 0;
-    *length = 0;
-    if (!WebArgGiven(call, i)) return out;
-    const EventItem& a = call->args[i];
-    if (!a.data || (a.kind != kItemText && a.kind != kItemText8 && a.kind != kItemUtf8)) return out;
-    uint32_t n = a.size < outSize - 1 ? a.size : static_cast<uint32_t>(outSize - 1);
-    memcpy(out, a.data, n);
-    out[n] = 0;
-    *length = a.size;
-    return out;
-}
-
-// The child a key names: a text an exact name, a number a zero-based index.
-ObjectRecord* ChildByKey(ObjectRecord* rec, const MethodCallRec* call) {
-    if (!WebArgGiven(call, 0)) return nullptr;
-    const EventItem& a = call->args[0];
-    if (a.kind == kItemText || a.kind == kItemText8 || a.kind == kItemUtf8) {
-        char name[256];
-        uint32_t length;
-        ArgText(call, 0, name, sizeof name, &length);
-        return ObjectFindChildByKey(rec, 0, name);
-    }
-    int32_t index = WebArgInt(call, 0, -1);
-    return index >= 0 ? ObjectFindChildByKey(rec, static_cast<uint32_t>(index), nullptr) : nullptr;
 }
 
 int32_t InnerHtml(ObjectRecord* rec, const MethodCallRec* call) {
@@ -268,22 +240,11 @@ int32_t WebPanelMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebPanelRecord* p = AsPanel(rec);
     switch (call->method) {
-    case kPmGetObject: {
-        ObjectRecord* child = call->result.kind == kItemObject ? ChildByKey(rec, call) : nullptr;
-        if (!child || child->ovar) return WebReplyInt(0);
-        child->ovar = call->result.varRef;
-        if (gWebObjServices.replyInt)
-            gWebObjServices.replyInt(static_cast<int32_t>(child->handle),
-                                     static_cast<uint8_t>(ObjectKindToType(child->kind)));
-        return kWebNoAnswer;
-    }
+    case kPmGetObject: return WebReplyBindObject(WebArgChild(rec, call), call);
     case kPmSetHScrollPos: case kPmSetVScrollPos: return WebReplyInt(1);
     case kPmGetObjectAsPointer: {
         bool keyKind = call->result.kind == kItemObject || call->result.kind == kItemObject2;
-        ObjectRecord* child = keyKind && WebArgGiven(call, 1) ? ChildByKey(rec, call) : nullptr;
-        if (!child) return WebReplyInt(0);
-        if (gWebObjServices.replyInt) gWebObjServices.replyInt(static_cast<int32_t>(child->ovar), kPointerResultKind);
-        return kWebNoAnswer;
+        return WebReplyObjectPointer(keyKind && WebArgGiven(call, 1) ? WebArgChild(rec, call) : nullptr);
     }
     case kPmSetWinFlag1: {
         uint32_t mask = static_cast<uint32_t>(WebArgInt(call, 0, 0)) & kWinFlag1;
@@ -330,10 +291,14 @@ void WebPanelReparent(ObjectRecord* rec) {
         if (window) WebLinkChild(c);
         c = next;
     }
-    rec->children = nullptr;
+    ChildListForget(rec);
 }
 
 void WebPanelDestroy(ObjectRecord* rec) { WebPanelReparent(rec); }
+
+bool WebPanelWinFlag1(ObjectRecord* rec) {
+    return rec->kind == kKindPanel && (reinterpret_cast<WebPanelRecord*>(rec)->winFlags & kWinFlag1);
+}
 
 // ---- Timer -------------------------------------------------------------------------------
 

@@ -31,6 +31,7 @@ struct WebLabelTextRecord {
     uint8_t wordWrap;
     uint8_t useAltKey;
     uint8_t style;             // Appearance: how the text is rendered (WebLabelStyle)
+    uint8_t clickAsked;        // an alert label asked the page for its clicks (once)
 };
 
 // Label text appearances (the header's Appearance byte).

@@ -333,6 +333,13 @@ ObjectRecord* StatusBarAddPanel(ObjectRecord* bar, ObjectCreateRecord* cr, int32
     return AddPanel(WebStatusBar(bar), s, code);
 }
 
+uint32_t WebStatusBarPanelCount(ObjectRecord* bar) { return WebStatusBar(bar)->panelCount; }
+
+ObjectRecord* WebStatusBarPanelAt(ObjectRecord* bar, uint32_t index) {
+    BarItemRecord* it = BarItemFind(WebStatusBar(bar)->panels, index, nullptr, nullptr);
+    return it ? &it->hdr : nullptr;
+}
+
 bool WebStatusBarRemovePanel(ObjectRecord* bar, uint32_t index, const char* name) {
     WebStatusBarRecord* b = WebStatusBar(bar);
     bool removed = RemovePanel(b, BarItemFind(b->panels, index, name, nullptr));

@@ -43,6 +43,9 @@ ObjectRecord* WebStatusBarCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCre
 ObjectRecord* StatusBarAddPanel(ObjectRecord* bar, ObjectCreateRecord* cr, int32_t* code);
 // Removes the panel at index (name none) or of that RunName; true when one went.
 bool WebStatusBarRemovePanel(ObjectRecord* bar, uint32_t index, const char* name);
+// The panels of a web bar in their order (a form save writes them after the bar).
+uint32_t WebStatusBarPanelCount(ObjectRecord* bar);
+ObjectRecord* WebStatusBarPanelAt(ObjectRecord* bar, uint32_t index);
 // Sends the panel markup when ShowPanel is set; nothing otherwise.
 void WebStatusBarMarkup(ObjectRecord* bar);
 int32_t WebStatusBarMethod(ObjectRecord* rec, MethodCallRec* call);

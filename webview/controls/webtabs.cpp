@@ -12,6 +12,7 @@
 #include "objects/objtables.h"
 #include "session/util/json.h"
 #include "session/util/mem.h"
+#include "webview/controls/webdrawn.h"
 #include "webview/controls/weblist.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
@@ -81,13 +82,13 @@ void SendDwidPos(ObjectRecord* rec, int32_t dwid, int32_t pos) {
     JsonAddInt("pos", pos);
 }
 
-// The image strip of the control's image list. The tab control does not ask
-// a web image list for its strip yet, so its tabs show labels only; the
-// markup writer takes the URL when one is known.
-const char* ImageUrlOf(const WebTabControlRecord*) { return nullptr; }
-
+// A tab's label with its image cut from the strip of the control's image
+// list (labels only while the list is gone or has no strip).
 void TabMarkup(const WebTabControlRecord* t, const WebTabNode* n, char* out, size_t outSize) {
-    WebTabImageMarkup(n, ImageUrlOf(t), 0, 0, out, outSize);
+    const char* url = nullptr;
+    int32_t width = 0, height = 0;
+    if (!WebImageListStrip(t->imageList, &url, &width, &height)) url = nullptr;
+    WebTabImageMarkup(n, url, width, height, out, outSize);
 }
 
 void SendInsert(ObjectRecord* rec, WebTabNode* n, int32_t pos) {
@@ -384,6 +385,8 @@ ObjectRecord* WebTabControlCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreate
     if (!labels.text || !labels.length) labels = cr->text;
     LabelsToTextBuf(labels.text, labels.length);
     WebTabControlParseLabels(t);
+    // An image list given at creation (a form's tab control names its list).
+    if (cr->given[kTpImageList]) SetImageList(rec, cr->values[kTpImageList]);
     *code = kWebOk;
     return rec;
 }

@@ -723,6 +723,13 @@ ObjectRecord* ToolBarAddButton(ObjectRecord* bar, ObjectCreateRecord* cr, int32_
     return ToolBarInsertButton(bar, cr, -1, code);
 }
 
+uint32_t WebToolBarButtonCount(ObjectRecord* bar) { return WebToolBar(bar)->buttonCount; }
+
+ObjectRecord* WebToolBarButtonAt(ObjectRecord* bar, uint32_t index) {
+    WebToolButtonRecord* b = FindButton(WebToolBar(bar), index, nullptr, 0, nullptr);
+    return b ? &b->hdr : nullptr;
+}
+
 bool WebToolBarRemoveButton(ObjectRecord* rec, uint32_t index, const char* name) {
     WebToolBarRecord* bar = WebToolBar(rec);
     return RemoveButton(bar, FindButton(bar, index, name, name ? strlen(name) : 0, nullptr));

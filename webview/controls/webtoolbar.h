@@ -66,6 +66,9 @@ ObjectRecord* WebToolBarCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreat
 // negative last); Add appends. Null with *code -6 without memory.
 ObjectRecord* ToolBarInsertButton(ObjectRecord* bar, ObjectCreateRecord* cr, int32_t position, int32_t* code);
 ObjectRecord* ToolBarAddButton(ObjectRecord* bar, ObjectCreateRecord* cr, int32_t* code);
+// The buttons of a web bar in their order (a form save writes them after the bar).
+uint32_t WebToolBarButtonCount(ObjectRecord* bar);
+ObjectRecord* WebToolBarButtonAt(ObjectRecord* bar, uint32_t index);
 // By name (exact) when one is given, else by zero-based index; true when removed.
 bool WebToolBarRemoveButton(ObjectRecord* bar, uint32_t index, const char* name);
 

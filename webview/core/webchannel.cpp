@@ -349,6 +349,10 @@ static void QueueOwner(ObjectRecord** queue, uint32_t* count, ObjectRecord* owne
     queue[(*count)++] = owner;
 }
 
+void WebViewAskForEvents(ObjectRecord* owner) {
+    if (owner) QueueOwner(gWebEventPages, &gWebEventCount, owner, true);
+}
+
 void WebViewMsgReceive(ObjectRecord* owner, const char* utf8, size_t length) {
     if (!utf8) return;
     JsonValue* value = WebViewJsonParse(utf8, length);
@@ -472,6 +476,19 @@ void WebViewForgetOwner(ObjectRecord* owner) {
     for (ServingFrame* f = gServingOuter; f; f = f->outer)
         for (uint32_t i = 0; i < f->count; i++)
             if (f->owners[i] == owner) f->owners[i] = nullptr;
+}
+
+void WebViewOwnerMoved(ObjectRecord* from, ObjectRecord* to) {
+    auto move = [&](ObjectRecord** owners, uint32_t n) {
+        for (uint32_t i = 0; i < n; i++)
+            if (owners[i] == from) owners[i] = to;
+    };
+    for (uint32_t i = 0; i < gLateCount; i++)
+        if (gLateEvents[i].owner == from) gLateEvents[i].owner = to;
+    move(gWebLoadedPages, gWebLoadedCount);
+    move(gWebEventPages, gWebEventCount);
+    move(gServing, gServingCount);
+    for (ServingFrame* f = gServingOuter; f; f = f->outer) move(f->owners, f->count);
 }
 
 void WebViewChannelHostClosing(void* host) {

@@ -91,12 +91,19 @@ void WebViewMsgReceive(ObjectRecord* owner, const char* utf8, size_t length);
 // into a buffer of the size it needs and handed to WebViewMsgReceive.
 void WebViewMessageArrived(ObjectRecord* owner, const uint16_t* text);
 void WebViewProcessPending();
+// The owner's page is asked for its events at the next serving, as if it had
+// said that some wait: a poll takes what the page holds, whatever its notice.
+void WebViewAskForEvents(ObjectRecord* owner);
 JsonValue* WebViewJsonParse(const char* text, size_t length);
 void WebViewJsonFree(JsonValue* value);
 
 // ---- Owners and web views ----------------------------------------------------------
 // A closed window or HTML control: its page notices are forgotten.
 void WebViewForgetOwner(ObjectRecord* owner);
+// A window's record moved (a form load's exchange): what the channel keeps
+// for the old record (queued pages, late events, owners being served) is
+// kept for the new one.
+void WebViewOwnerMoved(ObjectRecord* from, ObjectRecord* to);
 // A closing host: no longer current; a batch it owns is dropped.
 void WebViewChannelHostClosing(void* host);
 void WebViewSelectForObject(ObjectRecord* rec);

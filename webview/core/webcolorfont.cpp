@@ -8,6 +8,8 @@
 #include "objects/font.h"
 #include "objects/fonttext.h"
 #include "objects/objops.h"
+#include "objects/objrecord.h"
+#include "objects/objtables.h"
 #include "session/proto/protocol.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
@@ -37,6 +39,8 @@ constexpr double kHueSector = 60.0;
 enum ColorPart : uint32_t { kPartStored = 0, kPartRed = 1, kPartGreen = 2, kPartBlue = 3, kPartResolved = 4 };
 enum ColorMethod : uint32_t { kClrMethodProbe = 1, kClrMethodGetHsv = 2, kClrMethodSetHsv = 3 };
 constexpr uint32_t kFontMethodProbe = 1;
+constexpr uint8_t kPointerResultKind = 255;   // a GetObjectAsPointer reply: the bound variable
+constexpr size_t kArgNameMax = 256;
 
 // Font property codes of the Font object.
 enum FontPropCode : uint32_t {
@@ -103,6 +107,37 @@ int32_t WebReplyText(const char* text) {
 
 // AnsiToUtf8's flag for a NUL-terminated text of unknown length.
 constexpr int kAnsiToUtf8Terminated = 1;
+
+bool WebArgIsText(const MethodCallRec* call, uint32_t i) {
+    if (!WebArgGiven(call, i)) return false;
+    uint8_t kind = call->args[i].kind;
+    return kind == kItemText || kind == kItemText8 || kind == kItemUtf8;
+}
+
+ObjectRecord* WebArgChild(ObjectRecord* container, const MethodCallRec* call) {
+    if (!WebArgGiven(call, 0)) return nullptr;
+    if (WebArgIsText(call, 0)) {
+        char name[kArgNameMax];
+        CallArgCopy(call, 0, name, sizeof name);
+        return ObjectFindChildByKey(container, 0, name);
+    }
+    int32_t index = WebArgInt(call, 0, -1);
+    return index >= 0 ? ObjectFindChildByKey(container, static_cast<uint32_t>(index), nullptr) : nullptr;
+}
+
+int32_t WebReplyBindObject(ObjectRecord* found, const MethodCallRec* call) {
+    if (!found || found->ovar || call->result.kind != kItemObject) return WebReplyInt(0);
+    found->ovar = call->result.varRef;
+    if (gWebObjServices.replyInt)
+        gWebObjServices.replyInt(static_cast<int32_t>(found->handle), static_cast<uint8_t>(ObjectKindToType(found->kind)));
+    return kWebNoAnswer;
+}
+
+int32_t WebReplyObjectPointer(ObjectRecord* found) {
+    if (!found) return WebReplyInt(0);
+    if (gWebObjServices.replyInt) gWebObjServices.replyInt(static_cast<int32_t>(found->ovar), kPointerResultKind);
+    return kWebNoAnswer;
+}
 
 int32_t WebReplyTextOf(const ObjectRecord* rec, const MethodCallRec* call, const char* text) {
     if (text && call && call->result.kind == kItemUtf8 && rec && !(rec->modeFlags & kModeUtf8Texts))
@@ -276,7 +311,7 @@ int32_t WebColorMethod(ObjectRecord* rec, MethodCallRec* call) {
         return WebReplyInt(0);
     }
     default:
-        return WebReplyInt(kWebUnknownMethod);
+        return kWebUnknownMethod;
     }
 }
 
@@ -516,7 +551,7 @@ int32_t WebFontSetProp(ObjectRecord* rec, const PropChange* req) {
 int32_t WebFontMethod(ObjectRecord*, MethodCallRec* call) {
     int32_t rc = WebCheckMethod(kTypeFont, call);
     if (rc != 0) return rc;
-    return WebReplyInt(call->method == kFontMethodProbe ? 1 : kWebUnknownMethod);
+    return call->method == kFontMethodProbe ? WebReplyInt(1) : kWebUnknownMethod;
 }
 
 // ---- The font of a new object ------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "session/config.h"
+#include "session/util/bytereader.h"
 #include "session/util/mem.h"
 #include "webview/controls/webdrawn.h"
 #include "webview/core/webchannel.h"
@@ -427,7 +428,12 @@ ObjectRecord* WebCreateByType(uint32_t kind, ObjectRecord* rec, int32_t* code) {
                 rec->bottom = rec->top + kIconSize;
             }
         } else {
-            placed = WebSetRectFromCreate(rec, cr->top, cr->bottom, cr->left, cr->right);
+            // In character cells the edges name the last cell covered; the
+            // creation gives Left + Width: w cells end at cell Left + w - 1.
+            bool cells = !(rec->flags & kObjPixels);
+            int32_t bottom = cells && cr->bottom > cr->top ? cr->bottom - 1 : cr->bottom;
+            int32_t right = cells && cr->right > cr->left ? cr->right - 1 : cr->right;
+            placed = WebSetRectFromCreate(rec, cr->top, bottom, cr->left, right);
         }
         // A rectangle that cannot be placed makes nothing, as with the native
         // creators: no record is linked and no markup is sent.
@@ -648,6 +654,141 @@ static bool ExtensionShown(const char* name) {
     return false;
 }
 
+namespace {
+
+constexpr uint32_t kResIcon = 1, kResBitmap = 3;
+constexpr uint32_t kBmpFileHeader = 14;
+constexpr uint32_t kIconDirSize = 6, kIconEntrySize = 16;
+constexpr uint32_t kCoreHeader = 12, kInfoHeader = 40, kHeaderMax = 124;
+constexpr uint16_t kBitFields = 3;
+constexpr uint32_t kBitFieldsMasks = 12;
+constexpr uint32_t kPngWidthAt = 16, kPngHeightAt = 20;
+constexpr uint8_t kPngSignature[4] = {0x89, 'P', 'N', 'G'};
+
+void PutU16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutU32(uint8_t* p, uint32_t v) {
+    PutU16(p, v & 0xFFFF);
+    PutU16(p + 2, v >> 16);
+}
+
+// A DIB header at the start: its size (12 for the core header, 40 and up
+// for the info headers), bits per pixel and the bytes its colour table takes.
+bool DibLayout(const ByteReader& r, uint32_t* header, uint16_t* bits, uint32_t* table) {
+    if (!r.U32At(0, header)) return false;
+    if (*header == kCoreHeader) {
+        if (!r.U16At(10, bits)) return false;
+        *table = *bits <= 8 ? (1u << *bits) * 3 : 0;
+        return true;
+    }
+    if (*header < kInfoHeader || *header > kHeaderMax) return false;
+    uint32_t used = 0, compression = 0;
+    if (!r.U16At(14, bits) || !r.U32At(16, &compression) || !r.U32At(32, &used)) return false;
+    if (used > 256) return false;
+    *table = (used ? used : (*bits <= 8 ? 1u << *bits : 0)) * 4;
+    if (compression == kBitFields && *header == kInfoHeader) *table += kBitFieldsMasks;
+    return true;
+}
+
+bool Prefixed(uint32_t prefix, const uint8_t* data, uint32_t size, uint8_t** out, uint32_t* outSize) {
+    CheckedSize total(prefix);
+    total.Add(size);
+    if (!total.Fits(UINT32_MAX)) return false;
+    *out = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
+    if (!*out) return false;
+    memset(*out, 0, prefix);
+    memcpy(*out + prefix, data, size);
+    *outSize = static_cast<uint32_t>(total.Size());
+    return true;
+}
+
+bool BitmapFile(const uint8_t* data, uint32_t size, uint8_t** out, uint32_t* outSize) {
+    ByteReader r(data, size);
+    uint32_t header = 0, table = 0;
+    uint16_t bits = 0;
+    if (!DibLayout(r, &header, &bits, &table) || !r.Has(0, static_cast<size_t>(header) + table)) return false;
+    if (!Prefixed(kBmpFileHeader, data, size, out, outSize)) return false;
+    (*out)[0] = 'B';
+    (*out)[1] = 'M';
+    PutU32(*out + 2, *outSize);
+    PutU32(*out + 10, kBmpFileHeader + header + table);
+    return true;
+}
+
+// One icon image as a .ico file: the directory and its one entry before it.
+bool IconFile(const uint8_t* data, uint32_t size, uint8_t** out, uint32_t* outSize) {
+    ByteReader r(data, size);
+    uint32_t width = 0, height = 0;
+    uint16_t bits = 0;
+    uint8_t sig[4] = {};
+    if (r.BytesAt(0, sig, sizeof sig) && memcmp(sig, kPngSignature, sizeof sig) == 0) {
+        if (!r.U32BeAt(kPngWidthAt, &width) || !r.U32BeAt(kPngHeightAt, &height)) return false;
+        bits = 32;
+    } else {
+        uint32_t header = 0, table = 0;
+        int32_t w = 0, h = 0;
+        if (!DibLayout(r, &header, &bits, &table) || header < kInfoHeader || !r.I32At(4, &w) || !r.I32At(8, &h))
+            return false;
+        // The image's height counts the colour and the mask halves.
+        width = static_cast<uint32_t>(w < 0 ? -w : w);
+        height = static_cast<uint32_t>((h < 0 ? -h : h) / 2);
+    }
+    const uint32_t prefix = kIconDirSize + kIconEntrySize;
+    if (!Prefixed(prefix, data, size, out, outSize)) return false;
+    uint8_t* d = *out;
+    PutU16(d + 2, 1);   // an icon
+    PutU16(d + 4, 1);   // one image
+    uint8_t* e = d + kIconDirSize;
+    e[0] = static_cast<uint8_t>(width >= 256 ? 0 : width);
+    e[1] = static_cast<uint8_t>(height >= 256 ? 0 : height);
+    PutU16(e + 4, 1);
+    PutU16(e + 6, bits);
+    PutU32(e + 8, size);
+    PutU32(e + 12, prefix);
+    return true;
+}
+
+bool Copied(const uint8_t* data, uint32_t size, uint8_t** out, uint32_t* outSize) { return Prefixed(0, data, size, out, outSize); }
+
+// An image resource of the native sources written once into the images
+// folder as "B<number>.bmp" (a bitmap) or "I<number>.ico" (an icon).
+bool ExtractResourceImage(uint32_t type, uint32_t number, char* name, size_t nameSize, uint16_t* value) {
+    if ((type != kResBitmap && type != kResIcon) || !gWebImageIo.resource) return false;
+    uint8_t* data = nullptr;
+    uint32_t size = 0;
+    if (!gWebImageIo.resource(type, number, &data, &size)) return false;
+    snprintf(name, nameSize, type == kResBitmap ? "B%u.bmp" : "I%u.ico", number);
+    if (value) *value = 0;
+    char path[600];
+    uint8_t* file = nullptr;
+    uint32_t fileSize = 0;
+    if (gWebImageWrite && gWebImageIo.writeNew && data && WebImagePath(name, false, path, sizeof path) &&
+        WebImageFileFromResource(type, data, size, &file, &fileSize))
+        gWebImageIo.writeNew(path, file, fileSize);
+    GuardedFree(file);
+    if (gWebImageIo.freeData) gWebImageIo.freeData(data);
+    return true;
+}
+
+}  // namespace
+
+bool WebImageFileFromResource(uint32_t kind, const uint8_t* data, uint32_t size, uint8_t** out, uint32_t* outSize) {
+    *out = nullptr;
+    *outSize = 0;
+    if (!data || size < 4) return false;
+    bool bmp = data[0] == 'B' && data[1] == 'M';
+    bool ico = data[0] == 0 && data[1] == 0 && data[2] == 1 && data[3] == 0;
+    ByteReader r(data, size);
+    uint32_t header = 0;
+    bool dib = r.U32At(0, &header) && (header == kCoreHeader || (header >= kInfoHeader && header <= kHeaderMax));
+    if (kind == kResBitmap && dib && !bmp) return BitmapFile(data, size, out, outSize);
+    bool png = memcmp(data, kPngSignature, sizeof kPngSignature) == 0;
+    if (kind == kResIcon && !ico && (dib || png)) return IconFile(data, size, out, outSize);
+    return Copied(data, size, out, outSize);
+}
+
 bool WebExtractImage(uint32_t type, uint32_t number, char* name, size_t nameSize, uint16_t* value,
                      const uint8_t* digest) {
     if (!name || nameSize == 0) return false;
@@ -660,7 +801,8 @@ bool WebExtractImage(uint32_t type, uint32_t number, char* name, size_t nameSize
                 file = f;
                 entry = &f->entries[i];
             }
-    if (!entry) return false;
+    // Not in an image library: the native pictures' own sources.
+    if (!entry) return !digest && ExtractResourceImage(type, number, name, nameSize, value);
     if (digest) {
         size_t at = static_cast<size_t>(snprintf(name, nameSize, "I"));
         for (int i = 0; i < 16 && at < nameSize; ++i)

@@ -10,6 +10,9 @@
 
 #include "objects/events.h"
 #include "session/util/mem.h"
+#include "webview/controls/webedit.h"
+#include "webview/controls/weblist.h"
+#include "webview/controls/webstatic.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
@@ -17,7 +20,7 @@
 
 bool gWebFileButtonClicked;
 bool (*gWebIsFileButton)(const ObjectRecord* rec);
-bool (*gWebMenuPageClick)(ObjectRecord* window, uint32_t number);
+bool (*gWebMenuPageClick)(ObjectRecord* window, uint32_t number, bool fromKey);
 
 namespace {
 
@@ -103,6 +106,8 @@ bool NeverAsked(const ObjectRecord* rec, uint32_t ev) {
     if ((ev == kEvClick || ev == kEvDblClick6) &&
         (rec->kind == kKindListView || rec->kind == kKindTreeView || rec->kind == kKindToolBar))
         return true;
+    // A table-form data list reports its rows' double clicks itself.
+    if (ev == kEvDblClick6 && rec->kind == kKindDataList && (rec->flags & kDataListMark)) return true;
     return false;
 }
 
@@ -166,12 +171,12 @@ void WebPageEventDispatch(ObjectRecord* owner, JsonValue* ev) {
 
 void WebObjectEvent(const JsonValue* ev, uint32_t id, ObjectRecord* page) {
     // Menu elements have no object of their own: "id" names their window and
-    // "mn" the entry or item.
+    // "mn" the entry or item; "sc" marks an item a shortcut key chose.
     if (JsonFindMember(ev, "mn")) {
         ObjectRecord* window = WebFindWindowById(id);
         int64_t number = JsonGetInt(ev, "mn");
         if (window && gWebMenuPageClick && number > 0 && number <= UINT16_MAX)
-            gWebMenuPageClick(window, static_cast<uint32_t>(number));
+            gWebMenuPageClick(window, static_cast<uint32_t>(number), JsonFindMember(ev, "sc") != nullptr);
         return;
     }
     ObjectRecord* rec = FindInPage(page, id);
@@ -214,6 +219,8 @@ void WebPageEnterKey() {
     if (!WebIsWindow(window)) return;
     ObjectRecord* focused = WebFocusedObject();
     if (focused && focused->kind == kKindButton && Usable(focused)) return;
+    // An edit of another type than the plain one keeps its Enter.
+    if (focused && focused->kind == kKindEditText && WebEditText(focused)->editType != kEditTypePlain) return;
     ObjectRecord* def = reinterpret_cast<WindowRecord*>(window)->defaultButton;
     if (Usable(def)) {
         WebFocusChanged(def);
@@ -371,11 +378,19 @@ void WebRequestEvent(ObjectRecord* rec, uint32_t eventId) {
         Dwid(kActTabs, rec, eventId == kEvChange ? kDwidTabChange : kDwidTabClick);
         return;
     }
+    bool alert = rec->kind == kKindLabelText &&
+                 reinterpret_cast<WebLabelTextRecord*>(rec)->style == kLabelAppearanceAlert;
+    if (alert) {
+        // Every event of an alert label is its click: asked for once.
+        uint8_t* asked = &reinterpret_cast<WebLabelTextRecord*>(rec)->clickAsked;
+        if (*asked) return;
+        *asked = 1;
+    }
     JsonBeginAction(kActSubscribe);
     JsonAddName(rec);
     AddForm(rec);
     JsonAddInt("id", static_cast<int32_t>(rec->elementId));
-    if (rec->kind == kKindLabelText && rec->appearance == kLabelAppearanceAlert) {
+    if (alert) {
         JsonAddInt("en", static_cast<int32_t>(kEvClick));
         JsonAddInt("lte", kOptionOn);
         WebViewMsgEnd();

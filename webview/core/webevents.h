@@ -55,7 +55,7 @@ void WebNotifyFocusChange(ObjectRecord* rec, ObjectRecord* window);
 
 // A click on a menu element of a window: the menus' handler (the number is
 // a bar entry's base number or an item's number).
-extern bool (*gWebMenuPageClick)(ObjectRecord* window, uint32_t number);
+extern bool (*gWebMenuPageClick)(ObjectRecord* window, uint32_t number, bool fromKey);
 // A file-input button was clicked (set by its $CLICK from the page).
 extern bool gWebFileButtonClicked;
 // An MRegion's flag bit: its $OLDEVENT stands for the mouse-up event.

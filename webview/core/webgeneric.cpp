@@ -11,6 +11,8 @@
 #include "objects/events.h"
 #include "session/proto/protocol.h"
 #include "session/util/mem.h"
+#include "webview/controls/webhtmlctl.h"
+#include "webview/controls/weblist.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webobject.h"
@@ -27,7 +29,9 @@ constexpr int32_t kLastGetTextKind = 46, kLastGetValueKind = 28, kLastSetTextKin
 constexpr uint32_t kFocusListMax = 512;
 constexpr int kPanelDepthMax = 32;
 constexpr uint32_t kArgTextMax = 1024;
-constexpr uint8_t kActFocus = 14, kActJqEvent = 50;
+constexpr uint8_t kActFocus = 14, kActJqEvent = 50, kActDateTime = 27;
+// A date field of another format than 3 drops its calendar down; dwid 7 closes it.
+constexpr int32_t kDateFormatPicker = 3, kDwidDateClose = 7;
 constexpr int32_t kJqUiOptionDwid = 20;
 constexpr int32_t kFocusFirst = -1, kFocusLast = -4;
 constexpr uint32_t kFontPrefixLength = 5;
@@ -308,18 +312,37 @@ int32_t WebStyleMethod(ObjectRecord* rec, MethodCallRec* call) {
 
 // ---- Focus -----------------------------------------------------------------------------
 
+// A date field whose calendar drops down closes it when the focus goes
+// to another object.
+static void CloseDatePicker(ObjectRecord* to) {
+    ObjectRecord* focused = WebFocusedObject();
+    if (!focused || focused == to || focused->kind != kKindEditDateTime) return;
+    if (gWebHooks.dateTimeFormat && gWebHooks.dateTimeFormat(focused) == kDateFormatPicker) return;
+    WebViewSelectForObject(focused);
+    JsonBeginAction(kActDateTime);
+    JsonAddName(focused);
+    JsonAddInt("dwid", kDwidDateClose);
+    WebViewMsgEnd();
+}
+
 int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
     if (rec == reinterpret_cast<ObjectRecord*>(-1)) rec = gWebMainWindow;
     if (!rec) return kWebNotCreated;
     ObjectRecord* top = rec->kind == kKindWindow ? rec : ObjectTopWindow(rec);
     if (!WebIsWindow(top)) return kWebNotCreated;
     gWebFocusRequested = true;
+    if (top->flags & kObjShown) CloseDatePicker(rec);
     if (!(rec->flags & kObjShown) || (rec->flags & kObjDisabled)) return 0;
     WindowRecord* w = reinterpret_cast<WindowRecord*>(top);
     if (top->flags & kObjShown) {
         WebSetActiveWindow(top);
         if (rec->kind == kKindWindow) {
             if (item == kFocusFirst || item == kFocusLast) WebFocusNextObject(nullptr, item == kFocusLast);
+            return 0;
+        }
+        // An HTML control takes the focus into its page.
+        if (rec->kind == kKindHtmlControl) {
+            WebHtmlControlFocus(rec, 0);
             return 0;
         }
         WebViewSelectForObject(rec);
@@ -341,8 +364,21 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
     return 0;
 }
 
-bool WebTryFocus(ObjectRecord* rec, bool) {
+bool WebTryFocus(ObjectRecord* rec, bool backward) {
     if (!rec || (rec->flags & kObjDisabled) || !(rec->flags & kObjShown)) return false;
+    // A table-form data list without rows takes no tab step, unless it lets
+    // an empty list take one.
+    if (rec->kind == kKindDataList && (rec->flags & kDataListMark)) {
+        const WebDataListRecord* d = reinterpret_cast<const WebDataListRecord*>(rec);
+        if (d->rowCount == 0 && !(d->flags & kDlAllowEmptyTab)) return false;
+    }
+    // An HTML control takes the focus into its page: its first element going
+    // forwards, its last going backwards; it may refuse.
+    if (rec->kind == kKindHtmlControl) {
+        if (WebHtmlControlFocus(rec, backward ? kHtmlFocusLast : kHtmlFocusFirst) != 0) return false;
+        WebFocusChanged(rec);
+        return true;
+    }
     ObjectRef ref = ObjectRefOf(rec);
     // The focus events come now, as a native control's do when the tab step
     // gives it the focus; the page's report of the focus then changes nothing.

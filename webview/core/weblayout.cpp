@@ -98,26 +98,16 @@ std::vector<ObjectRecord*> Snapshot(ObjectRecord* container) {
 
 // ---- Chains and lookups ----------------------------------------------------------------
 
+static uint32_t ZOrderKey(const ObjectRecord* rec) { return rec->zOrder; }
+
 void WebLinkChild(ObjectRecord* rec) {
     ObjectRecord* container = rec ? rec->parent : nullptr;
     if (!container || !ObjectParentChainOk(rec, container)) return;
-    WebUnlinkChild(rec);
-    ObjectRecord** link = &container->children;
-    while (*link && (*link)->zOrder <= rec->zOrder) link = &(*link)->next;
-    rec->next = *link;
-    *link = rec;
+    ChildListRemove(rec);
+    ChildListInsert(rec, ZOrderKey);
 }
 
-bool WebUnlinkChild(ObjectRecord* rec) {
-    if (!rec || !rec->parent) return false;
-    for (ObjectRecord** link = &rec->parent->children; *link; link = &(*link)->next)
-        if (*link == rec) {
-            *link = rec->next;
-            rec->next = nullptr;
-            return true;
-        }
-    return false;
-}
+bool WebUnlinkChild(ObjectRecord* rec) { return rec && ChildListRemove(rec); }
 
 static ObjectRecord* FindIn(ObjectRecord* container, uint32_t id, int depth) {
     if (!container || depth > kParentChainMax) return nullptr;
@@ -244,22 +234,47 @@ void WebClientRect(ObjectRecord* rec, int32_t out[4]) {
     out[3] = rec->bottom - rec->top;
 }
 
+// What a window or a panel keeps for its docking area: scroll offsets,
+// whether it scrolls, its minimum scroll sizes and its dock paddings.
+struct DockArea {
+    int32_t scrollX, scrollY;
+    bool scrolls;
+    int32_t minH, minV;
+    const int32_t* pad;
+};
+
+static bool DockAreaOf(ObjectRecord* container, DockArea* a) {
+    if (WebIsWindow(container)) {
+        WebWindowRecord* w = WebWin(container);
+        *a = DockArea{w->win.scrollX, w->win.scrollY, (w->win.style[0] & (kScrollsVertical | kScrollsHorizontal)) != 0,
+                      w->minScrollH, w->minScrollV, w->win.dockPad};
+        return true;
+    }
+    if (container->kind == kKindPanel) {
+        WebPanelRecord* p = reinterpret_cast<WebPanelRecord*>(container);
+        *a = DockArea{p->offsetH, p->offsetV, (p->panelFlags & (kScrollsVertical | kScrollsHorizontal)) != 0,
+                      p->minScrollH, p->minScrollV, p->dockPad};
+        return true;
+    }
+    return false;
+}
+
 void WebWindowClientArea(ObjectRecord* container, int32_t out[4]) {
     WebClientRect(container, out);
-    if (!WebIsWindow(container)) return;
-    WebWindowRecord* w = WebWin(container);
-    out[0] -= w->win.scrollX;
-    out[2] -= w->win.scrollX;
-    out[1] -= w->win.scrollY;
-    out[3] -= w->win.scrollY;
-    if (w->win.style[0] & (kScrollsVertical | kScrollsHorizontal)) {
-        if (out[3] - out[1] < w->minScrollV) out[3] = out[1] + w->minScrollV;
-        if (out[2] - out[0] < w->minScrollH) out[2] = out[0] + w->minScrollH;
+    DockArea a;
+    if (!DockAreaOf(container, &a)) return;
+    out[0] -= a.scrollX;
+    out[2] -= a.scrollX;
+    out[1] -= a.scrollY;
+    out[3] -= a.scrollY;
+    if (a.scrolls) {
+        if (out[3] - out[1] < a.minV) out[3] = out[1] + a.minV;
+        if (out[2] - out[0] < a.minH) out[2] = out[0] + a.minH;
     }
-    out[0] += w->win.dockPad[0];
-    out[1] += w->win.dockPad[1];
-    out[2] -= w->win.dockPad[2];
-    out[3] -= w->win.dockPad[3];
+    out[0] += a.pad[0];
+    out[1] += a.pad[1];
+    out[2] -= a.pad[2];
+    out[3] -= a.pad[3];
     if (out[2] < out[0]) out[2] = out[0];
     if (out[3] < out[1]) out[3] = out[1];
 }
@@ -584,6 +599,10 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     if (!rec || rec == reinterpret_cast<ObjectRecord*>(-1)) return 0;
     // Status panels and tool buttons stay while their bar or the server holds them.
     if (rec->kind == kKindStatusPanel || rec->kind == kKindToolButton) return WebBarItemDestroy(rec);
+    // Menu items stay while their menu or the server holds them; a SubMenu
+    // that items hold stays for them.
+    if (rec->kind == kKindMenuItem) return WebMenuItemDestroy(rec);
+    if (WebSubMenuKeptForItems(rec)) return 0;
     ObjectRecord* parent = rec->parent;
     if (rec->kind == kKindWindow || rec->kind == kKindPanel) DestroyChildren(rec);
     if (rec->kind == kKindWindow) {
@@ -608,6 +627,15 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     }
     if (!SendsNoDelete(rec->kind) && rec->elementId) {
         WebViewSelectForObject(parent ? parent : rec);
+        if (rec->kind == kKindButton && (WebButton(rec)->style & kBtnFileInput)) {
+            // A file button's hidden file input goes with it.
+            char input[24];
+            snprintf(input, sizeof input, "C%uF", rec->elementId);
+            JsonBeginAction(20);
+            JsonAddForm(rec, false, true, false, true);
+            JsonAddStringNoConv("delid", input);
+            WebViewMsgEnd();
+        }
         JsonBeginAction(20);
         JsonAddForm(rec, false, true, false, true);
         char sel[24];
@@ -657,6 +685,11 @@ static void WebFlushOp(ObjectRecord* rec) {
     WebViewMsgFlush();
 }
 
+static int32_t WebGetPropById(ObjectRecord* rec, uint32_t id, int32_t* value, const char** text) {
+    WebViewSelectForObject(rec);
+    return WebGetProp(rec, id, value, text);
+}
+
 void WebObjectsInstall() {
     gWebObjectOps.create = CreateViaWebView;
     gWebObjectOps.show = WebActivateObject;
@@ -674,6 +707,7 @@ void WebObjectsInstall() {
     gWebObjectOps.setText = WebSetText;
     gWebObjectOps.setFocus = WebSetFocus;
     gWebObjectOps.getProp = WebGetPropGeneric;
+    gWebObjectOps.getPropById = WebGetPropById;
     gWebObjectOps.setProp = WebSetProp;
     gWebObjectOps.flushRedraws = WebFlushOp;
     gWebObjectOps.getValue = [](ObjectRecord* rec, int32_t item, int32_t* value) {

@@ -119,6 +119,15 @@ int32_t WebReplyText(const char* text);
 // gets the one-byte texts of a record that does not hold UTF-8 converted.
 int32_t WebReplyTextOf(const ObjectRecord* rec, const MethodCallRec* call, const char* text);
 int32_t WebCheckMethod(uint32_t objectType, const MethodCallRec* call);
+bool WebArgIsText(const MethodCallRec* call, uint32_t i);
+// The direct child the first argument names: a text its exact name, a
+// number its zero-based place.
+ObjectRecord* WebArgChild(ObjectRecord* container, const MethodCallRec* call);
+// GetObject's answer: a found object not yet bound to a program variable is
+// bound to the call's and answered with its object type; else 0.
+int32_t WebReplyBindObject(ObjectRecord* found, const MethodCallRec* call);
+// GetObjectAsPointer's answer: the found object's bound variable; else 0.
+int32_t WebReplyObjectPointer(ObjectRecord* found);
 
 // ---- Windows -------------------------------------------------------------------------
 // A web WINDOW begins with WindowRecord, as the native window record does, so
@@ -167,6 +176,8 @@ struct WebWindowRecord {
     ObjectRecord* hostRecord;  // the native window whose web view shows it
     WebMenuShortcut menuShortcuts[kMenuShortcutsMax];
     uint32_t menuShortcutCount;   // entries in use, the free ones among them included
+    uint8_t menuBarSent;          // the bar is in the page as its menus are; cleared by what changes it
+    char* menuKeys;               // the active shortcuts the page holds (guarded heap)
 };
 
 // Style word bits (WindowRecord::style[0]).
@@ -251,6 +262,11 @@ struct WebImageIo {
     // Creates a new file (exclusive) under the images folder and writes data:
     // 0 written, 1 it existed already, -1 it could not be written.
     int (*writeNew)(const char* path, const void* data, uint32_t size);
+    // A numbered image resource from the native sources (the form being
+    // loaded, then the server): kind 3 a bitmap, 1 an icon; the block is
+    // given back through freeData. False when neither has it.
+    bool (*resource)(uint32_t kind, uint32_t number, uint8_t** data, uint32_t* size);
+    void (*freeData)(uint8_t* data);
 };
 extern WebImageFile* gWebImageCache;
 extern uint8_t gWebImageWrite;
@@ -259,6 +275,12 @@ extern WebImageIo gWebImageIo;
 // least 64 bytes). Names that could leave the images folder are refused.
 bool WebExtractImage(uint32_t type, uint32_t number, char* name, size_t nameSize, uint16_t* value,
                      const uint8_t* digest);
+// The file an image resource becomes in the images folder: a bitmap that is
+// a bare DIB gets its file header, an icon image that is no .ico file yet
+// gets the icon directory of one image; other data stays as it is. The
+// bytes go to a new block (GuardedFree); false for data that is too short or
+// whose header does not fit its size.
+bool WebImageFileFromResource(uint32_t kind, const uint8_t* data, uint32_t size, uint8_t** out, uint32_t* outSize);
 
 // ---- Generic operations, chains and positions -------------------------------------------
 ObjectRecord* WebNativeParent(ObjectRecord* rec);
@@ -313,6 +335,9 @@ void WebSetActiveWindow(ObjectRecord* window);
 void WebFocusChanged(ObjectRecord* rec);
 bool WebIsDialogWindow(const ObjectRecord* rec);
 int32_t WebWindowDestroy(ObjectRecord* window);
+// A poll's look at the pages: every page that shows a window is asked for the
+// events it holds, which are served at once.
+void WebPollPages();
 int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const char* text, uint32_t length);
 int32_t WebWindowGetProp(ObjectRecord* window, uint32_t id, int32_t* result, const char** text);
 int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call);
@@ -329,6 +354,10 @@ void WebSetWindowBackColor(ObjectRecord* window, uint32_t color);
 // A native window that hosted web windows is going: they keep no pointer to
 // it (their page operations then find no web view and send nothing).
 void WebWindowsHostGone(ObjectRecord* host);
+// A window's record moved to another (a form load's exchange, from -> to): the
+// web windows it hosts, the current web windows and the channel's owners name
+// the new record.
+void WebWindowRecordMoved(ObjectRecord* from, ObjectRecord* to);
 
 // ---- Layout --------------------------------------------------------------------------
 void WebClientRect(ObjectRecord* rec, int32_t out[4]);

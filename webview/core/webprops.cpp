@@ -484,6 +484,10 @@ static void WordWrapWrite(ObjectRecord* rec, int32_t value) {
     WebChangeElemClass(rec, value ? "ww0" : "ww1", value ? "ww1" : "ww0", false);
 }
 
+// What a change answers the server: the handler's refusal as it gave it;
+// anything else it reported (a shown window's level, say) is success.
+static int32_t Refusal(int32_t r) { return r < 0 ? r : 0; }
+
 static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
     rec = Resolve(rec);
     if (!rec) return kWebNotAvailable;
@@ -561,15 +565,14 @@ static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
                     rec->right = rec->left + value;
                     id = kPidWebWidth;
                 }
-                KindSet(rec, id, 0, pt, static_cast<uint32_t>(strlen(pt)), &write);
-                if (write) WebCommonPageWrite(rec, id, pt, oldColor);
-                return 0;
+                int32_t r = KindSet(rec, id, 0, pt, static_cast<uint32_t>(strlen(pt)), &write);
+                if (r >= 0 && write) WebCommonPageWrite(rec, id, pt, oldColor);
+                return Refusal(r);
             }
         }
     } else if (code == kPcVisible) {
         bool none = false;
-        KindSet(rec, id, value, nullptr, 0, &none);
-        return 0;
+        return Refusal(KindSet(rec, id, value, nullptr, 0, &none));
     } else if (code == kPcHelpTopic || code == kPcUserData || code == kPcTabLabel || code == kPcToolTip ||
                code == kPcMenuText) {
         id = code == kPcHelpTopic ? static_cast<uint32_t>(kPidHelpTopic)
@@ -596,16 +599,15 @@ static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
         id = kPidNoResize;
         value = value == 0 ? 1 : 0;
     } else if (code == kPcLoadObject) {
-        if (gGuiModeFlags & 1) KindSet(rec, kPidLoadObject, value, nullptr, 0, &write);
-        return 0;
+        return (gGuiModeFlags & 1) ? Refusal(KindSet(rec, kPidLoadObject, value, nullptr, 0, &write)) : 0;
     } else if (code == kPcParentWin) {
         id = kPidParentWin;
         text = req->text;
         length = req->textLength;
     } else if (code == kPcPictPos) {
-        KindSet(rec, kPidPictPosH, value, nullptr, 0, &write);
-        KindSet(rec, kPidPictPosV, static_cast<int32_t>(req->word2), nullptr, 0, &write);
-        return 0;
+        int32_t r = KindSet(rec, kPidPictPosH, value, nullptr, 0, &write);
+        if (r < 0) return r;
+        return Refusal(KindSet(rec, kPidPictPosV, static_cast<int32_t>(req->word2), nullptr, 0, &write));
     } else if (code == kPcEditOptions) {
         // The edit options text belongs to the EditText, which parses it.
         if (rec->kind != kKindEditText) return 0;
@@ -626,6 +628,8 @@ static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
         if (row->valueKind == kPvText && req->textLength == 0) return 0;
     }
     int32_t r = KindSet(rec, id, value, text, length, &write);
+    // A refused change leaves the page as it was.
+    if (r < 0) write = false;
     if (id == kPidAlignment && write) AlignmentWrite(rec, writeValue);
     else if (id == kPidWordWrap && write) WordWrapWrite(rec, value);
     else if (id == kPidBackStyle && write && value == 2) WebSetElemCss(rec, "background-color", "transparent", false);
@@ -633,7 +637,7 @@ static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
         WebCommonPageWrite(rec, id, text, oldColor);
     gPropFontObject = nullptr;
     free(block);
-    return r == kWebNoFont ? r : 0;
+    return Refusal(r);
 }
 
 // ---- Query -----------------------------------------------------------------------------
@@ -714,7 +718,7 @@ int32_t WebSetPropById(ObjectRecord* rec, uint32_t id, int32_t value, const char
     gWebPropChange = nullptr;
     int32_t r = KindSet(rec, id, value, text, length, &write);
     gWebPropChange = outer;
-    if (write) WebCommonPageWrite(rec, id, text, UINT32_MAX);
+    if (r >= 0 && write) WebCommonPageWrite(rec, id, text, UINT32_MAX);
     return r;
 }
 

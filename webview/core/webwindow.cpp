@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "objects/events.h"
 #include "objects/objops.h"
@@ -75,6 +76,10 @@ enum WinMethod : uint32_t {
 };
 constexpr int32_t kNotifyIconAnswer = 99;
 constexpr int32_t kValidateNoId = 99999;
+// GetObjectAsPointer's option bits: the window's menu, or its focused child,
+// instead of a child.
+constexpr int32_t kPointerMenu = 0x1, kPointerFocused = 0x4;
+constexpr size_t kMenuKeyMax = 256;
 
 void ReplaceText(char** field, const char* text, uint32_t length) {
     char* copy = WebTextDupLocal(text, length);
@@ -133,6 +138,14 @@ bool WebIsDialogWindow(const ObjectRecord* rec) {
 
 ObjectRecord* WebWindowHostRecord(ObjectRecord* window) {
     return WebIsWindow(window) ? WebWin(window)->hostRecord : nullptr;
+}
+
+void WebWindowRecordMoved(ObjectRecord* from, ObjectRecord* to) {
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next)
+        if (WebWin(w)->hostRecord == from) WebWin(w)->hostRecord = to;
+    for (ObjectRecord** current : {&gWebMainWindow, &gWebMainWindowAlt, &gWebActiveWindow, &gWebCloseSwallow})
+        if (*current == from) *current = to;
+    WebViewOwnerMoved(from, to);
 }
 
 void WebWindowsHostGone(ObjectRecord* host) {
@@ -373,6 +386,8 @@ int32_t WebWindowDestroy(ObjectRecord* window) {
     FreeText(&w->useCss);
     FreeText(&w->divisionId);
     FreeText(&w->prefix);
+    GuardedFree(w->menuKeys);
+    w->menuKeys = nullptr;
     w->win.focusObj = nullptr;
     w->win.lastFocus = nullptr;
     w->focusItem = 0;
@@ -707,6 +722,18 @@ int32_t WebWindowGetProp(ObjectRecord* window, uint32_t id, int32_t* result, con
 
 // ---- Methods ----------------------------------------------------------------------------
 
+// The menu of the window the first argument names: a text its name, a
+// number its zero-based place.
+static ObjectRecord* MenuByKey(ObjectRecord* window, const MethodCallRec* call) {
+    if (!WebArgGiven(call, 0)) return nullptr;
+    if (WebArgIsText(call, 0)) {
+        char name[kMenuKeyMax];
+        CallArgCopy(call, 0, name, sizeof name);
+        return WebWindowFindMenu(window, -1, name);
+    }
+    return WebWindowFindMenu(window, WebArgInt(call, 0, -1), nullptr);
+}
+
 int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
     int32_t rc = WebCheckMethod(kTypeWindow, call);
     if (rc != 0) return rc;
@@ -736,10 +763,15 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         // Form files are the forms facility's; without it the call fails.
         if (!gWebObjServices.windowFormMethod) return WebReplyInt(kWebNotAvailable);
         return gWebObjServices.windowFormMethod(window, call);
-    case kWmGetObject: case kWmGetMenu: case kWmObjectPointer:
-        // Binding a found object to an Ovar belongs to the object-result
-        // requests, not built for web windows yet.
-        return WebReplyInt(kWebNotAvailable);
+    case kWmGetObject: return WebReplyBindObject(WebArgChild(window, call), call);
+    case kWmGetMenu: return WebReplyBindObject(MenuByKey(window, call), call);
+    case kWmObjectPointer: {
+        int32_t options = WebArgInt(call, 1, 0);
+        ObjectRecord* found = (options & kPointerFocused) ? w->win.focusObj
+                            : (options & kPointerMenu)    ? MenuByKey(window, call)
+                                                          : WebArgChild(window, call);
+        return WebReplyObjectPointer(found);
+    }
     case kWmBrowse: case kWmMonitorInfo: case kWmResNames: return WebReplyText("");
     case kWmHScroll: case kWmVScroll: case kWmMdiPrev: case kWmMdiNext: return WebReplyInt(1);
     case kWmResetScale:
@@ -776,7 +808,7 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
     case 16: case 17: case 18: case 19: case 20: case 29: case 35: case 50:
         return WebReplyInt(0);
     default:
-        return WebReplyInt(kWebUnknownMethod);
+        return kWebUnknownMethod;
     }
 }
 
@@ -788,6 +820,13 @@ void WebSetWindowBackColor(ObjectRecord* window, uint32_t color) {
     snprintf(text, sizeof text, "#%02x%02x%02x", color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
     WebViewSelectForObject(window);
     WebSetElemCss(window, "background-color", text, false);
+}
+
+void WebPollPages() {
+    // Every page that shows a window is asked, then served at once.
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next)
+        if (WebIsWindow(w)) WebViewAskForEvents(WebWin(w)->hostRecord);
+    WebViewProcessPending();
 }
 
 // ---- Window events from the page ---------------------------------------------------------

@@ -17,7 +17,11 @@ function libraryList() {
 function assemblePageDir(dest) {
   fs.mkdirSync(path.join(dest, 'lib'), { recursive: true });
   fs.cpSync(path.join(kWebviewDir, 'qovwv_html'), dest, { recursive: true });
-  for (const { src, name } of libraryList()) fs.copyFileSync(src, path.join(dest, 'lib', name));
+  for (const { src, name } of libraryList()) {
+    const to = path.join(dest, 'lib', name);
+    fs.mkdirSync(path.dirname(to), { recursive: true });
+    fs.copyFileSync(src, to);
+  }
   return dest;
 }
 

@@ -82,8 +82,15 @@ function serveConnection(socket, context, log, pages) {
 
   async function ensurePage() {
     if (page) return page;
-    page = await context.newPage();
-    pages.push(page);
+    const opened = await context.newPage();
+    page = opened;
+    pages.push(opened);
+    // A closed view's page leaves the list: a host serving many windows one
+    // after another keeps only the pages still open.
+    opened.on('close', () => {
+      const at = pages.indexOf(opened);
+      if (at >= 0) pages.splice(at, 1);
+    });
     screen = await startScreen(page, (png) => send('S', png), log);
     await page.exposeFunction('__qovWake', () => queue(drain));
     page.on('load', () => queue(applyBackground));
@@ -181,6 +188,7 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   return {
     port: server.address().port,
     onConnections(fn) { watcher = fn; },
+    pageCount() { return pages.length; },
     async close() {
       closing = true;
       for (const s of sockets) s.destroy();

@@ -11,7 +11,11 @@
 // UI menu and shown ("dwid" 1: at "t"/"l", or with "f" under the bar entry
 // last clicked). A click on a bar entry or an item "M<number>F<window id>" is
 // reported as an object event of the window with the number in "mn"; the
-// client opens the popup or raises the menu's $CLICK.
+// client opens the popup or raises the menu's $CLICK. The client also sends
+// a window's active shortcut keys ("dwid" 3, "keys": "vk,ctrl,shift,item"
+// joined by ';'); a key that matches one, pressed in that window, is taken
+// from the page (its default prevented, no control sees it) and reported as
+// a click on the item with "sc" set.
 (function () {
   'use strict';
 
@@ -163,7 +167,54 @@
     if (!$(e.target).closest('.qovpopup, .fmenui').length) hidePopups();
   });
 
+  // Active shortcuts per window element id: [{ vk, ctrl, shift, number }].
+  var shortcuts = {};
+
+  function parseShortcuts(text) {
+    var out = [];
+    String(text || '').split(';').forEach(function (one) {
+      var f = one.split(',');
+      if (f.length === 4) out.push({ vk: Number(f[0]), ctrl: f[1] === '1', shift: f[2] === '1', number: Number(f[3]) });
+    });
+    return out;
+  }
+
+  // The window a key goes to: the one holding the focused element, else the
+  // only window with shortcuts.
+  function keyWindow() {
+    var ids = Object.keys(shortcuts);
+    var active = document.activeElement;
+    for (var i = 0; i < ids.length; ++i) {
+      var el = document.getElementById('C' + ids[i]);
+      if (el && active && active !== document.body && el.contains(active)) return ids[i];
+    }
+    return ids.length === 1 ? ids[0] : null;
+  }
+
+  document.addEventListener('keydown', function (e) {
+    if (e.altKey || e.metaKey) return;
+    var wid = keyWindow();
+    if (wid === null) return;
+    var list = shortcuts[wid];
+    for (var i = 0; i < list.length; ++i) {
+      var k = list[i];
+      if (k.vk !== e.keyCode || k.ctrl !== e.ctrlKey || k.shift !== e.shiftKey) continue;
+      e.preventDefault();
+      e.stopPropagation();
+      hidePopups();
+      queue({ id: Number(wid), et: kClick, ev: 0, em: keyBits(e), mn: k.number, sc: 1 });
+      return;
+    }
+  }, true);
+
   function menuAction(m) {
+    if (m.dwid === 3) {
+      var wid = String(elementNumber(m.name));
+      var keys = parseShortcuts(m.keys);
+      if (keys.length) shortcuts[wid] = keys;
+      else delete shortcuts[wid];
+      return undefined;
+    }
     if (m.dwid === 2) {
       var holder = byId(String(m.name) + 'N');
       holder.empty().append(m.html || '');

@@ -61,13 +61,19 @@
     tr.addClass('ui-focused');
   }
 
+  // The second click of a double click belongs to the double click: a native
+  // list or tree reports a click, then the double click.
+  function secondClick(e) {
+    return e.type === 'click' && e.originalEvent && e.originalEvent.detail > 1;
+  }
+
   function bindList(el) {
     if (el.data('qovListBound')) return;
     el.data('qovListBound', true);
     var name = el.attr('id');
     if (!el.attr('tabindex')) el.attr('tabindex', '0');
     el.on('click.qovlist dblclick.qovlist', 'td', function (e) {
-      if ($(e.target).is('input')) return;
+      if ($(e.target).is('input') || secondClick(e)) return;
       if (el.data('qovDisabled')) return;
       var dbl = e.type === 'dblclick' ? 1 : 0;
       showClick(el, $(this).closest('tr'), dbl);
@@ -238,6 +244,7 @@
         queue({ name: li.attr('id'), et: kTreeCheck, ev: kExpander });
         return;
       }
+      if (secondClick(e)) return;
       queue({ name: li.attr('id'), et: kTreeClick, ev: e.type === 'dblclick' ? 1 : 0, em: keyBits(e) });
     });
     el.on('change.qovtree', 'input[type=checkbox]', function (e) {

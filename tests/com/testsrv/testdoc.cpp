@@ -225,6 +225,8 @@ public:
         return S_OK;
     }
     STDMETHODIMP Save(IStorage* stg, BOOL) override {
+        // A document whose save fails, for the form that must then fail.
+        if (state_ == "save-fails") return STG_E_MEDIUMFULL;
         IStream* s = nullptr;
         HRESULT hr = stg->CreateStream(kStreamName, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &s);
         if (FAILED(hr)) return hr;

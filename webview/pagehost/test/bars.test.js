@@ -95,6 +95,45 @@ test('a menu bar and its popup report clicks for the client', async () => {
   assert.deepEqual(errors, []);
 });
 
+test('shortcut keys the client sent click their items; others stay the controls\'', async () => {
+  await post({ action: 19, name: 'C12', form: 'C10', html:
+    "<input id='C12' style='position:absolute;left:10px;top:200px;width:100px'>" });
+  await post({ action: 36, name: 'C10', dwid: 3, keys: '79,1,0,101;114,1,1,104' });
+  await page.focus('#C12');
+  const prevented = await page.evaluate(() => {
+    const e = new KeyboardEvent('keydown', { keyCode: 79, ctrlKey: true, bubbles: true, cancelable: true });
+    document.getElementById('C12').dispatchEvent(e);
+    return e.defaultPrevented;
+  });
+  assert.ok(prevented, 'Ctrl+O is taken from the page');
+  await page.keyboard.press('Control+Shift+F3');
+  await page.keyboard.press('Control+P');
+  await page.keyboard.press('o');
+  assert.deepEqual(await events(), [
+    { id: 10, et: 4, ev: 0, em: 8, mn: 101, sc: 1, ec: 32 },
+    { id: 10, et: 4, ev: 0, em: 12, mn: 104, sc: 1, ec: 32 },
+  ], 'Ctrl+O and Ctrl+Shift+F3 click their items; Ctrl+P and a plain O are no shortcuts');
+  assert.equal(await page.inputValue('#C12'), 'o', 'the edit still gets its keys');
+  await post({ action: 36, name: 'C10', dwid: 3, keys: '' });
+  await page.keyboard.press('Control+O');
+  assert.deepEqual(await events(), [], 'an empty list takes no keys');
+  assert.deepEqual(errors, []);
+});
+
+test('a SubMenu\'s list opens from its item in the popup', async () => {
+  await post({ action: 19, name: 'C13', form: 'C10N', html:
+    '<ul id="C13"> <li id="M301F10" ><a href="#">Open</a></li><li id="M302F10" ><a href="#">Recent</a>' +
+    '<ul id="C14"> <li id="M401F10" ><a href="#">a.txt</a></li></ul></li></ul>' });
+  await answer({ action: 36, name: 'C13', dwid: 1, t: 0, l: 0, mk: 1, f: '10' });
+  await page.hover('#M302F10');
+  await page.waitForSelector('#M401F10', { state: 'visible' });
+  await page.click('#M302F10 > a');
+  assert.deepEqual(await events(), [], 'the item that opens a SubMenu reports nothing');
+  await page.click('#M401F10');
+  assert.deepEqual(await events(), [{ id: 10, et: 4, ev: 0, em: 0, mn: 401, ec: 32 }], 'the SubMenu\'s item');
+  assert.deepEqual(errors, []);
+});
+
 test('a toolbar shows the client\'s buttons and reports clicks and choices', async () => {
   await post({ action: 19, name: 'C60', form: 'C10', html:
     "<div id='C60' class='qovtb' style='position:absolute;left:0;top:180px;width:400px;height:30px'></div>" });

@@ -35,16 +35,22 @@ async function post(obj) {
   return out.map((s) => JSON.parse(s)).filter((m) => m.action !== 56);
 }
 
-// Every event the page queued, fetched as the client does; with wait, once
-// the first has come.
-async function events(wait) {
-  if (wait) await page.waitForFunction(() => window.QovPendingEvents() > 0, null, { timeout: 3000 });
-  await page.waitForTimeout(100);
+// Every event the page queued, fetched as the client does; with an event
+// type, fetched until one of that type has come (input the page is still
+// handling queues its events a little later).
+async function events(untilType) {
+  const kDeadlineMs = 10000;
+  const deadline = Date.now() + kDeadlineMs;
   const out = [];
   for (;;) {
     const [e] = await post({ action: 15 });
-    if (e.action !== 8) return out;
-    out.push(e);
+    if (e.action === 8) {
+      out.push(e);
+      continue;
+    }
+    if (untilType === undefined || out.some((x) => x.et === untilType) || Date.now() >= deadline) return out;
+    await page.waitForFunction(() => window.QovPendingEvents() > 0, null,
+      { polling: 20, timeout: Math.max(1, deadline - Date.now()) }).catch(() => {});
   }
 }
 
@@ -121,7 +127,7 @@ test('a slider dragged by the user queues $CHANGE with its position; action 11 s
   await page.mouse.move(handle.x + 101, handle.y, { steps: 5 });
   await page.mouse.up();
   // The handle takes the focus on the way (99995); the change follows.
-  const change = (await events(true)).find((e) => e.et === 3);
+  const change = (await events(3)).find((e) => e.et === 3);
   assert.ok(change, 'a $CHANGE was queued');
   assert.equal(change.et, 3);
   assert.equal(change.em, 16, 'the modifiers of a thumb position');
@@ -143,7 +149,7 @@ test('a splitter dragged after action 55 queues its move', async () => {
   await page.mouse.down();
   await page.mouse.move(343, 110, { steps: 4 });
   await page.mouse.up();
-  const [moved] = await events(true);
+  const [moved] = await events(99992);
   assert.deepEqual({ name: moved.name, et: moved.et, em: moved.em, ev: moved.ev },
     { name: 'C40', et: 99992, em: 40, ev: 0 }, 'only the horizontal move of a left-right splitter');
 });

@@ -82,6 +82,115 @@ test('every kind\'s markup goes in by action 19 without a script error', { skip:
   assert.equal(dom.sheet, 1, 'the style sheet link was appended once');
 });
 
+test('controls look as the native ones: sans-serif faces, framed buttons, icons, plain menu items', {
+  skip: !fs.existsSync(kSamples) && 'build the host tree first (webview_markup_samples)' }, async () => {
+  // Every control of the samples (in C1D) is in a face of its own kind: the
+  // Windows faces are aliases of installed faces, never a serif fallback.
+  const faces = await page.evaluate(async () => {
+    const probe = 'Wij Mmm iii 0123 Qovtervex';
+    const ctx = document.createElement('canvas').getContext('2d');
+    const width = (font) => { ctx.font = font; return ctx.measureText(probe).width; };
+    const out = [];
+    for (const el of document.querySelectorAll('#C1D button, #C1D input, #C1D select, #C1D label, #C1D legend')) {
+      const cs = getComputedStyle(el);
+      const font = cs.fontWeight + ' 20px ' + cs.fontFamily;
+      await document.fonts.load(font, probe);
+      out.push({ id: el.id, family: cs.fontFamily, own: width(font), serif: width(cs.fontWeight + ' 20px serif'),
+                 sans: width(cs.fontWeight + ' 20px "Liberation Sans"') });
+    }
+    return out;
+  });
+  assert.ok(faces.length >= 5, 'controls measured');
+  for (const f of faces) assert.notEqual(f.own, f.serif, f.id + ' (' + f.family + ') is not in a serif face');
+  const system = await page.evaluate(async () => {
+    await document.fonts.load('20px System', 'x');
+    const ctx = document.createElement('canvas').getContext('2d');
+    ctx.font = '20px System';
+    const a = ctx.measureText('Wij Mmm iii').width;
+    ctx.font = '20px "Liberation Sans"';
+    return [a, ctx.measureText('Wij Mmm iii').width];
+  });
+  assert.equal(system[0], system[1], 'System is the installed sans-serif face');
+
+  // A push button keeps its frame and a dark caption in every state.
+  const look = async () => page.evaluate(() => {
+    const cs = getComputedStyle(document.getElementById('C10'));
+    return { border: cs.borderTopWidth, style: cs.borderTopStyle, color: cs.color, face: cs.backgroundColor };
+  });
+  const plain = await look();
+  assert.equal(plain.border, '1px', 'a framed button: ' + JSON.stringify(plain));
+  assert.equal(plain.style, 'solid');
+  assert.equal(plain.color, 'rgb(0, 0, 0)', 'a dark caption');
+  const box = await page.locator('#C10').boundingBox();
+  await page.mouse.move(box.x + 5, box.y + 5);
+  const hovered = await look();
+  await page.mouse.down();
+  const pressed = await look();
+  await page.mouse.up();
+  await page.mouse.move(0, 0);
+  // The press focused the button: the focus leaves it again, and what the
+  // page queued meanwhile is taken, as the client would.
+  await page.evaluate(() => document.activeElement && document.activeElement.blur());
+  await fetchEvents();
+  for (const [name, l] of [['hovered', hovered], ['pressed', pressed]]) {
+    assert.equal(l.border, '1px', name + ' keeps its frame');
+    assert.equal(l.color, 'rgb(0, 0, 0)', name + ' keeps a dark caption');
+    assert.notEqual(l.face, 'rgb(255, 255, 255)', name + ': not white');
+  }
+  assert.notEqual(await page.evaluate(() => getComputedStyle(document.getElementById('C29')).borderTopWidth), '0px',
+    'a group box keeps its frame');
+  assert.equal(await page.evaluate(() => getComputedStyle(document.getElementById('C15')).borderTopWidth), '0px',
+    'an edit without Border stays frameless');
+
+  // The theme's icons load; popup items carry no link underline.
+  const icon = await page.evaluate(async () => {
+    const span = document.createElement('span');
+    span.className = 'ui-icon ui-icon-check';
+    document.body.appendChild(span);
+    const url = /url\("?([^")]*)"?\)/.exec(getComputedStyle(span).backgroundImage);
+    span.remove();
+    if (!url) return 0;
+    const img = new Image();
+    img.src = url[1];
+    try { await img.decode(); } catch (e) { return -1; }
+    return img.naturalWidth;
+  });
+  assert.equal(icon, 256, 'the ui-icon strip is there');
+  const underline = await page.evaluate(() => {
+    const ul = $('<ul class="qovpopup"><li><a href="#">Open</a></li></ul>').appendTo('body');
+    const line = getComputedStyle(ul.find('a')[0]).textDecorationLine;
+    ul.remove();
+    return line;
+  });
+  assert.equal(underline, 'none', 'a popup item is no link');
+});
+
+test('the eight theme sheets the client may load are there, each with its accent', async () => {
+  const accents = await page.evaluate(async () => {
+    const out = [];
+    for (let n = 1; n <= 8; ++n) {
+      const link = document.createElement('link');
+      link.rel = 'stylesheet';
+      link.href = 'themes/' + n + '/theme' + n + '.css';
+      const loaded = new Promise((resolve) => { link.onload = () => resolve(true); link.onerror = () => resolve(false); });
+      document.head.appendChild(link);
+      const ok = await loaded;
+      const bar = document.createElement('ul');
+      bar.className = 'fmenui';
+      document.body.appendChild(bar);
+      const line = getComputedStyle(bar).borderBottomColor;
+      bar.remove();
+      out.push(ok ? [getComputedStyle(document.documentElement).getPropertyValue('--qov-accent').trim(), line] : null);
+      link.remove();
+    }
+    return out;
+  });
+  assert.deepEqual(accents.map((a) => a && a[0]),
+    ['#dc3545', '#212529', '#0dcaf0', '#f8f9fa', '#0d6efd', '#6c757d', '#198754', '#ffc107'],
+    'danger, dark, info, light, primary, secondary, success, warning');
+  assert.equal(accents[0][1], 'rgb(220, 53, 69)', 'the bar takes the accent through the shared rules');
+});
+
 async function makeDialog(id, res) {
   const html = '<div id="' + id + '" class="qovfrm md0 wb5 " style="position: relative; height: 100px; width: 200px"> ' +
     '<div id="' + id + 'N" class="fmenu"></div><div id="' + id + 'D"></div></div>';

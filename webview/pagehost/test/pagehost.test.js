@@ -153,3 +153,33 @@ test('the look of the page: a picture the size of the view after each change, in
   c.send('X');
   await new Promise((r) => c.socket.on('close', r));
 });
+
+// Polls until the condition holds (10 s at most).
+async function waitFor(cond, what) {
+  const until = Date.now() + 10000;
+  while (!cond()) {
+    if (Date.now() > until) throw new Error('timed out waiting for ' + what);
+    await new Promise((r) => setTimeout(r, 20));
+  }
+}
+
+test('a closed view takes its page along: many views in a row leave none behind', async () => {
+  // The views of the tests before have closed.
+  await waitFor(() => host.pageCount() === 0, 'earlier pages to close');
+  const before = 0;
+  for (let i = 0; i < 5; i++) {
+    const c = connect();
+    c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
+    await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
+    assert.equal(host.pageCount(), before + 1);
+    c.send('X');
+    await new Promise((r) => c.socket.on('close', r));
+    await waitFor(() => host.pageCount() === before, 'the page to close');
+  }
+  // A connection dropped without 'X' closes its page too.
+  const c = connect();
+  c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
+  await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
+  c.socket.destroy();
+  await waitFor(() => host.pageCount() === before, 'the dropped view\'s page to close');
+});

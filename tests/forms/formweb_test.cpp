@@ -1,0 +1,180 @@
+// formweb_test.cpp - forms in the web view under Wine: a form of the page kinds
+// loaded into a web window of a recording-page host (the facilities connected
+// as the program connects them), its records exchanged so that nothing names
+// the destroyed record, a page event reaching a loaded object, the end of the
+// load refreshing the form's bars in the page, and a save of the web window
+// that loads into a second web window and saves the same rows again.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/wiring.h"
+#include "forms/formload.h"
+#include "forms/formsave.h"
+#include "forms/formfiles.h"
+#include "forms/qofbuild.h"
+#include "objects/events.h"
+#include "objects/objops.h"
+#include "objects/objrecord.h"
+#include "tests/testutil.h"
+#include "tests/webview/webtest.h"
+#include "webview/core/webevents.h"
+#include "webview/webobjglue.h"
+
+using qofbuild::ControlStream;
+using qofbuild::Form;
+
+TestView gViewA, gViewB;
+std::vector<std::string> gDispatched;
+
+namespace {
+
+constexpr int32_t kVersion5 = 5 * 65536;
+
+// A form of kinds the web view makes: buttons, a check box, edits, a label, a
+// list and a tree view, an image list, a status bar of two
+// panels, a tool bar of three buttons, a tab control and a panel holding an edit.
+Form PageForm() {
+    Form form;
+    form.formName = "PageForm";
+    form.objects.push_back({"PageWin", 25, qofbuild::WindowStream("Page form", 10, 10, 420, 300, false)});
+    form.objects.push_back({"Icons", 35, qofbuild::Stream().Int(130, 16).Int(131, 16)});
+    form.objects.push_back({"NameLbl", 15, ControlStream("Name", 10, 10, 60, 20)});
+    form.objects.push_back({"NameEdit", 6, ControlStream("Ada", 80, 10, 150, 22)});
+    form.objects.push_back({"Agree", 2, ControlStream("Agree", 240, 10, 80, 20)});
+    form.objects.push_back({"People", 36, ControlStream("", 10, 70, 150, 80)});
+    form.objects.push_back({"Groups", 37, ControlStream("", 170, 70, 150, 80)});
+    form.objects.push_back({"Status", 38, ControlStream("", 0, 270, 420, 20).Int(200, 1)});
+    form.objects.push_back({"-", 39, ControlStream("Ready", 0, 0, 100, 0)});
+    form.objects.push_back({"-", 39, ControlStream("Line 1", 0, 0, 80, 0)});
+    form.objects.push_back({"Tools", 40, ControlStream("", 0, 0, 400, 28).Int(qofbuild::kIdImageList, 1)});
+    for (const char* b : {"New", "Open", "Save"}) form.objects.push_back({"-", 41, ControlStream(b, 0, 0, 0, 0)});
+    form.objects.push_back({"Tabs", 27, ControlStream("One;Two", 330, 70, 80, 60).Int(qofbuild::kIdImageList, 1)});
+    form.objects.push_back({"Box", 43, ControlStream("", 10, 160, 150, 60)});
+    form.objects.push_back({"InBox", 6, ControlStream("inside", 5, 5, 100, 22, 10)});
+    form.objects.push_back({"OkBtn", 1, ControlStream("OK", 330, 230, 80, 26)});
+    return form;
+}
+
+class FormWebTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { InstallFacilities(); }
+    void SetUp() override {
+        ASSERT_TRUE(WebHostSetUp(WebTestDeliver));
+        // The native services of the web objects, as the program has them.
+        WebObjectsInstallNative();
+        asking_ = NewWebWindow();
+        ASSERT_NE(asking_, nullptr);
+        WebTestPosts();
+    }
+    void TearDown() override {
+        WebHostTearDown();
+        gWebObjServices = WebObjServices();
+    }
+    // An empty web window of the host, as a program's Window object is made.
+    ObjectRecord* NewWebWindow() {
+        static const int32_t kRect[4] = {0, 0, 300, 400};
+        return WebTestCreate(&cr_, gHost, kTypeWindow, kRect, [](ObjectCreateRecord* c) { c->units = 5; });
+    }
+    int32_t Load(ObjectRecord* window, const std::vector<uint8_t>& bytes, const char* name) {
+        std::string file = WriteForm(bytes, name);
+        err_[0] = 0;
+        return FormLoadQof(window, file.c_str(), nullptr, nullptr, kFormOptNoShow, nullptr, err_);
+    }
+    ObjectCreateRecord cr_;
+    ObjectRecord* asking_ = nullptr;
+    char err_[kFormErrTextSize + 1] = {};
+};
+
+// Every record that names a window names a live one: none names the record
+// the exchange destroyed.
+void ExpectParentsLive(ObjectRecord* container, ObjectRecord* window) {
+    for (ObjectRecord* c = container->children; c; c = c->next) {
+        EXPECT_EQ(c->parent, container) << (c->name ? c->name : "?");
+        EXPECT_TRUE(ObjectIsWebView(c)) << (c->name ? c->name : "?") << " is made in the page";
+        if (c->kind == kKindPanel) ExpectParentsLive(c, window);
+    }
+}
+
+TEST_F(FormWebTest, FormLoadsIntoAWebWindow) {
+    uint32_t handle = asking_->handle, elementBefore = asking_->elementId;
+    ASSERT_EQ(Load(asking_, qofbuild::Build(PageForm()), "qovweb.qof"), kVersion5) << err_;
+    EXPECT_EQ(asking_->handle, handle) << "the server's object keeps its handle";
+    EXPECT_TRUE(ObjectIsWebView(asking_));
+    EXPECT_NE(asking_->elementId, elementBefore) << "the page element follows the form";
+    ObjectRecord* ok = ObjectFindChild(asking_, "OkBtn");
+    ASSERT_NE(ok, nullptr);
+    ExpectParentsLive(asking_, asking_);
+    for (uint32_t i = 0, n = ObjectLiveCount(); i < n; ++i) {
+        ObjectRecord* rec = ObjectLiveAt(i);
+        if (rec && rec->parent) {
+            EXPECT_TRUE(ObjectIsLive(rec->parent)) << (rec->name ? rec->name : "?") << " names a live window";
+        }
+    }
+    ObjectRecord* status = ObjectFindChild(asking_, "Status");
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(gFormSubObjectHooks.statusPanelCount(status), 2u);
+    ObjectRecord* tools = ObjectFindChild(asking_, "Tools");
+    ASSERT_NE(tools, nullptr);
+    EXPECT_EQ(gFormSubObjectHooks.toolButtonCount(tools), 3u);
+
+    // A click in the page reaches the loaded button through the asking window.
+    const int32_t values[4] = {};
+    ASSERT_EQ(EventRegister(ok, kEvClick, values, false, nullptr, 0), 0);
+    char text[128];
+    snprintf(text, sizeof text, "{\"id\": %u, \"et\": 4, \"ec\": 32, \"em\": 0, \"ev\": 0}", ok->elementId);
+    JsonValue* ev = WebViewJsonParse(text, strlen(text));
+    ASSERT_NE(ev, nullptr);
+    WebPageEventDispatch(gHost, ev);
+    WebViewJsonFree(ev);
+    EventRecord taken = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    bool clicked = false;
+    while (EventTakeNext(&taken, items, &count)) clicked = clicked || (taken.handle == ok->handle && taken.eventId == 4);
+    EXPECT_TRUE(clicked) << "the page's click is the button's";
+}
+
+// The end of the load refreshes the form's status bars in the page.
+TEST_F(FormWebTest, LoadFinishRefreshesTheBarsInThePage) {
+    ASSERT_EQ(Load(asking_, qofbuild::Build(PageForm()), "qovweb-finish.qof"), kVersion5) << err_;
+    WebTestPosts();
+    FormLoadFinish(asking_);
+    std::string posts = WebTestPosts();
+    EXPECT_NE(posts.find("Line 1"), std::string::npos) << "the status bar's panels\n" << posts;
+}
+
+// A web window saves its form: the rows, the sub-objects after their bars,
+// the references; loaded into a second web window it saves the same rows.
+TEST_F(FormWebTest, WebWindowSavesAndLoadsAgain) {
+    ASSERT_EQ(Load(asking_, qofbuild::Build(PageForm()), "qovweb-save.qof"), kVersion5) << err_;
+    std::string path = TempPath("qovweb-saved.qof"), pathB = TempPath("qovweb-saved-b.qof");
+    ASSERT_EQ(FormSaveQof(asking_, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    std::vector<uint8_t> saved = ReadFileBytes(path);
+    qofbuild::Parsed p = qofbuild::Parse(saved);
+    ASSERT_TRUE(p.ok) << p.why;
+    std::vector<std::string> names;
+    for (const qofbuild::ParsedRow& r : p.rows) names.push_back(r.name);
+    EXPECT_EQ(p.rows.size(), PageForm().objects.size()) << "every row of the form";
+    EXPECT_EQ(names[0], "PageWin");
+    EXPECT_EQ(names[1], "Icons") << "the image list follows the window";
+
+    ObjectRecord* second = NewWebWindow();
+    ASSERT_NE(second, nullptr);
+    ASSERT_EQ(Load(second, saved, "qovweb-again.qof"), kVersion5) << err_;
+    ASSERT_EQ(FormSaveQof(second, ("!" + pathB).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    qofbuild::Parsed again = qofbuild::Parse(ReadFileBytes(pathB));
+    ASSERT_TRUE(again.ok) << again.why;
+    ASSERT_EQ(again.rows.size(), p.rows.size());
+    for (size_t i = 0; i < p.rows.size(); ++i) {
+        EXPECT_EQ(again.rows[i].name, p.rows[i].name) << i;
+        EXPECT_EQ(again.rows[i].kind, p.rows[i].kind) << i;
+        EXPECT_EQ(again.rows[i].stream, p.rows[i].stream) << p.rows[i].name;
+    }
+    DeleteFileA(path.c_str());
+    DeleteFileA(pathB.c_str());
+}
+
+}  // namespace
