@@ -24,127 +24,19 @@
 #include <vector>
 
 #include "bench/benchkit.h"
+#include "bench/benchsession.h"
 #include "bench/benchwire.h"
 #include "objects/objtables.h"
 
 namespace {
 
-constexpr DWORD kExitWaitMs = 15000;
 constexpr int kRoundTripsPerRound = 200;
 constexpr uint32_t kPropVisible = 366;
-// Create stream property ids (u16 id, u32 value; text: 0x801E, u16 length).
-constexpr uint16_t kCrParent = 158, kCrLeft = 18, kCrTop = 31, kCrWidth = 35, kCrHeight = 15, kCrObjectId = 23;
-constexpr uint16_t kCrText = 0x801E;
-constexpr uint32_t kCrFlagVisible = 1;
-constexpr uint32_t kAcceptCode = 9404;
-constexpr uint32_t kOvar = 100;
 
-struct Side {
-    const char* name;
-    PROCESS_INFORMATION pi = {};
-    SOCKET sock = INVALID_SOCKET;
-};
-
-std::string gClient, gPeer;
-SOCKET gListen = INVALID_SOCKET;
-int gPort;
+std::string gPeer;
 int gRounds = 7;
 
-bool Listen() {
-    gListen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(gListen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(gListen, 4) != 0) return false;
-    int len = sizeof a;
-    getsockname(gListen, reinterpret_cast<sockaddr*>(&a), &len);
-    gPort = ntohs(a.sin_port);
-    return true;
-}
-
-bool Launch(const std::string& cmd, Side* side) {
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back(0);
-    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &side->pi) != 0;
-}
-
-std::string ClientCommand() {
-    return "\"" + gClient + "\" -host 127.0.0.1 -port " + std::to_string(gPort) + " bench.qoc";
-}
 std::string PeerCommand() { return "\"" + gPeer + "\" " + std::to_string(gPort); }
-
-// The next frame of the given type; others (acknowledgements, events) are passed over.
-bool Await(SOCKET s, uint32_t type, BenchFrame* f) {
-    while (BenchRecv(s, f))
-        if (f->type == type) return true;
-    return false;
-}
-
-// Launches a side and takes its connection up to its first frame.
-bool Start(const std::string& cmd, Side* side) {
-    if (!Launch(cmd, side)) return false;
-    side->sock = accept(gListen, nullptr, nullptr);
-    if (side->sock == INVALID_SOCKET) return false;
-    BenchNoDelay(side->sock);
-    BenchFrame f;
-    return Await(side->sock, kMsgProgramRequest, &f);
-}
-
-void Accept(Side* side) {
-    std::vector<uint8_t> b;
-    BenchPutU32(&b, kAcceptCode);
-    BenchPutU32(&b, 0);
-    b.push_back(0), b.push_back(46);
-    for (char c : std::string("SPL0")) b.push_back(uint8_t(c));
-    BenchSend(side->sock, kMsgSessionAccept, b);
-}
-
-// Ends the session and the process; the side's answers are read to the close.
-void Stop(Side* side) {
-    std::vector<uint8_t> code;
-    BenchPutU32(&code, 0);
-    BenchSend(side->sock, kMsgEndSession, code);
-    BenchFrame f;
-    while (BenchRecv(side->sock, &f)) {
-    }
-    if (WaitForSingleObject(side->pi.hProcess, kExitWaitMs) != WAIT_OBJECT_0) TerminateProcess(side->pi.hProcess, 1);
-    closesocket(side->sock);
-    CloseHandle(side->pi.hProcess);
-    CloseHandle(side->pi.hThread);
-    *side = Side{side->name};
-}
-
-void PutProp(std::vector<uint8_t>* s, uint16_t id, uint32_t v) {
-    BenchPutU16(s, id);
-    BenchPutU32(s, v);
-}
-
-// A create request for the client: a label in `parent`, or a hidden top-level window.
-std::vector<uint8_t> ClientCreate(uint32_t type, uint32_t parent, int i) {
-    std::vector<uint8_t> stream;
-    const char* text = type == kTypeLabelText ? "Item" : "Bench window";
-    bool label = type == kTypeLabelText;
-    if (label) PutProp(&stream, kCrParent, parent);
-    PutProp(&stream, kCrLeft, label ? uint32_t(i % 20) * 38 : 40);
-    PutProp(&stream, kCrTop, label ? uint32_t(i / 20 % 30) * 22 : 40);
-    PutProp(&stream, kCrWidth, label ? 36 : 400);
-    PutProp(&stream, kCrHeight, label ? 20 : 240);
-    PutProp(&stream, kCrObjectId, uint32_t(i + 2));
-    BenchPutU16(&stream, kCrText);
-    BenchPutU16(&stream, uint16_t(strlen(text)));
-    for (const char* p = text; *p; p++) stream.push_back(uint8_t(*p));
-    std::vector<uint8_t> b;
-    BenchPutU32(&b, type);
-    BenchPutU32(&b, 0);
-    BenchPutU32(&b, kOvar + uint32_t(i));
-    BenchPutU32(&b, label ? kCrFlagVisible : 0);
-    BenchPutU32(&b, 0);
-    BenchPutU32(&b, uint32_t(stream.size()));
-    b.insert(b.end(), stream.begin(), stream.end());
-    return b;
-}
 
 // The peer's create request: type, parent number, position.
 std::vector<uint8_t> PeerCreate(uint32_t type, uint32_t parent, int i) {
@@ -153,18 +45,6 @@ std::vector<uint8_t> PeerCreate(uint32_t type, uint32_t parent, int i) {
     BenchPutU32(&b, parent);
     BenchPutU32(&b, type == kTypeLabelText ? uint32_t(i % 20) * 38 : 40);
     BenchPutU32(&b, type == kTypeLabelText ? uint32_t(i / 20 % 30) * 22 : 40);
-    return b;
-}
-
-uint32_t Request(SOCKET s, uint32_t type, const std::vector<uint8_t>& body, uint32_t seq, uint32_t answerType) {
-    BenchFrame f;
-    if (!BenchSend(s, type, body, seq) || !Await(s, answerType, &f) || f.body.size() < 4) return 0;
-    return BenchGetU32(f.body.data());
-}
-
-std::vector<uint8_t> Handle(uint32_t h) {
-    std::vector<uint8_t> b;
-    BenchPutU32(&b, h);
     return b;
 }
 
@@ -223,7 +103,8 @@ void BenchCreation(Side* client, uint32_t clientWindow, Side* peer, uint32_t pee
     for (int round = 0; round < rounds; round++) {
         auto create = [&](Side* side, bool isClient) {
             for (int i = 0; i < n; i++)
-                made[size_t(i)] = isClient ? Request(side->sock, kMsgCreate, ClientCreate(type, clientWindow, i), 1,
+                made[size_t(i)] = isClient ? Request(side->sock, kMsgCreate,
+                                                     ClientCreate(type, type == kTypeLabelText ? clientWindow : 0, i), 1,
                                                      kMsgAnswer)
                                            : Request(side->sock, kMsgCreate, PeerCreate(type, peerWindow, i), 1,
                                                      kMsgAnswer);
