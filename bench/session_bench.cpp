@@ -8,10 +8,15 @@
 //   creation:    labels and top-level windows made by create requests (1401),
 //                N = 100, 1,000 and 5,000 a round, against the peer making the
 //                same windows on the same requests (destruction not timed);
+//   flatness:    10,000 labels in one window made by the client alone; the
+//                client process's own CPU time for the last 500 against the
+//                first 500 (the Win32 calls inside the client count, the Wine
+//                server and the display do not), so a per-object cost that grows
+//                with the window shows as a ratio above 1;
 //   large frames: frames of 100 KB, 1 MB and 10 MB of a type neither side
 //                handles, each read whole and answered, against the peer
 //                reading the same frames with blocking reads.
-// Usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|frames]
+// Usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|flat|frames]
 //        [--sizes N,N,...]
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -124,6 +129,36 @@ void BenchCreation(Side* client, uint32_t clientWindow, Side* peer, uint32_t pee
     BenchReport(name, r, "direct Win32 calls", goal, 1e6 / n, "us");
 }
 
+// The user and kernel time of a process so far, in seconds.
+double ProcessCpuSeconds(HANDLE process) {
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) return 0;
+    auto secs = [](const FILETIME& f) {
+        return double((uint64_t(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7;
+    };
+    return secs(kernel) + secs(user);
+}
+
+void BenchFlatness(Side* client, uint32_t window) {
+    constexpr int kLabels = 10000, kSpan = 500;
+    BenchResult r;
+    std::vector<uint32_t> made(kLabels, 0);
+    for (int round = 0; round < gRounds; round++) {
+        double first = 0, last = 0;
+        for (int i = 0; i < kLabels; i++) {
+            double before = i == 0 || i == kLabels - kSpan ? ProcessCpuSeconds(client->pi.hProcess) : 0;
+            if (i == 0 || i == kLabels - kSpan) (i == 0 ? first : last) = -before;
+            made[size_t(i)] = Request(client->sock, kMsgCreate, ClientCreate(kTypeLabelText, window, i), 1, kMsgAnswer);
+            if (i == kSpan - 1) first += ProcessCpuSeconds(client->pi.hProcess);
+        }
+        last += ProcessCpuSeconds(client->pi.hProcess);
+        for (uint32_t h : made)
+            if (h) Request(client->sock, kMsgObjDestroy, Handle(h), 0, kMsgAnswer);
+        BenchAddRound(&r, last, first);
+    }
+    BenchReport("client CPU, labels 9501-10000", r, "labels 1-500", 1.2, 1e3, "ms");
+}
+
 // Frames of each size, a fixed number of bytes a round on each side; the
 // client's receive buffer is grown first (1058) as a server would.
 void BenchFrames(Side* client, Side* peer) {
@@ -156,7 +191,7 @@ void BenchFrames(Side* client, Side* peer) {
     }
 }
 
-void BenchSession(bool roundTrips, bool objects, bool frames, const std::vector<int>& sizes) {
+void BenchSession(bool roundTrips, bool objects, bool flat, bool frames, const std::vector<int>& sizes) {
     Side client{"client"}, peer{"peer"};
     if (!Start(ClientCommand(), &client) || !Start(PeerCommand(), &peer)) {
         printf("cannot start the client or the peer\n");
@@ -167,6 +202,7 @@ void BenchSession(bool roundTrips, bool objects, bool frames, const std::vector<
     uint32_t peerWindow = Request(peer.sock, kMsgCreate, PeerCreate(kTypeWindow, 0, 0), 1, kMsgAnswer);
     if (!clientWindow || !peerWindow) printf("the parent windows were not made\n");
     if (roundTrips) BenchRoundTrips(&client, clientWindow, &peer);
+    if (flat) BenchFlatness(&client, clientWindow);
     if (frames) BenchFrames(&client, &peer);
     if (objects) {
         for (int n : sizes) {
@@ -183,7 +219,7 @@ void BenchSession(bool roundTrips, bool objects, bool frames, const std::vector<
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        printf("usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|frames] "
+        printf("usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|flat|frames] "
                "[--sizes N,N,...]\n");
         return 2;
     }
@@ -210,9 +246,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (only.empty() || only == "startup") BenchStartup();
-    if (only.empty() || only == "roundtrip" || only == "objects" || only == "frames")
+    if (only.empty() || only == "roundtrip" || only == "objects" || only == "flat" || only == "frames")
         BenchSession(only.empty() || only == "roundtrip", only.empty() || only == "objects",
-                     only.empty() || only == "frames", sizes);
+                     only.empty() || only == "flat", only.empty() || only == "frames", sizes);
     closesocket(gListen);
     return 0;
 }
