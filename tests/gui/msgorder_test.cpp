@@ -1,8 +1,8 @@
 // msgorder_test.cpp - message and event order of the native windows and
 // controls under Wine: what a click, an activation, a Tab key, a list or tree
-// selection and a tab control's click or Ctrl+Tab deliver to the control and
-// its window, and the events the server then takes - each exactly once and in
-// the order Windows gives.
+// selection, a tab control's click or Ctrl+Tab and a tool button's click or
+// drop-down menu deliver to the control and its window, and the events the
+// server then takes - each exactly once and in the order Windows gives.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -524,6 +524,72 @@ TEST_F(MsgOrderTest, ToolButtonClickIsClickThenButtonClick) {
         {kSeqEvent, 0, 0, kEvButtonClick, HandleOf(bar), kTag},
     };
     EXPECT_TRUE(MsgSequenceIs(expected, "a click on the tool button"));
+    ObjectDestroy(bar);
+}
+
+// A click on the arrow of a drop-down tool button, posted as the mouse would,
+// with the keys that then choose the third item of its menu (Down, Down past
+// the separator, Enter) already queued: the bar tells its window TBN_DROPDOWN
+// while the press is handled, the menu's own loop takes the release and the
+// keys (they reach no window), and the server takes one $BUTTONCLICK with the
+// button's Tag - no $CLICK, and nothing before the menu has closed.
+TEST_F(MsgOrderTest, ToolDropDownIsNotifyThenMenuThenButtonClick) {
+    constexpr uint32_t kPidBtnStyle = 216, kPidBtnTag = 220, kPidBtnMenuText = 221, kEvButtonClick = 26;
+    constexpr int32_t kDropDownStyle = 1, kTag = 33;
+    constexpr int kArrowInset = 4;   // from the button's right edge: inside its arrow
+    const char* const menu = "One;-;Three;";
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.width = kTestWindowWidth, cr_.height = kCtlGap;
+    cr_.dock = 3;
+    cr_.flags0 |= kCrVisible;
+    int32_t code = 0;
+    ObjectRecord* bar = ObjectCreate(kTypeToolbar, &cr_, &code);
+    ASSERT_NE(nullptr, bar) << code;
+    CreateRecordReset(&cr_);
+    cr_.windowRec = bar;
+    cr_.flags0 |= kCrVisible;
+    cr_.text = CrText{"Send", 4};
+    cr_.values[kPidBtnStyle] = kDropDownStyle;
+    cr_.given[kPidBtnStyle] = 1;
+    cr_.values[kPidBtnTag] = kTag;
+    cr_.given[kPidBtnTag] = 1;
+    cr_.texts[kPidBtnMenuText] = CrText{menu, static_cast<uint32_t>(strlen(menu))};
+    ASSERT_NE(nullptr, ToolButtonCreate(kTypeToolbar, &cr_, &code)) << code;
+    TBBUTTON button = {};
+    ASSERT_TRUE(SendMessageA(bar->hwnd, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&button)));
+    ASSERT_TRUE(button.fsStyle & BTNS_DROPDOWN);
+    Register(bar, {kEvClick, kEvButtonClick});
+    HWND b = bar->hwnd;
+    ASSERT_EQ(0, MsgWatch(b, "bar"));
+    ASSERT_EQ(1, MsgWatch(win_->hwnd, "window"));
+    const UINT filter[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_KEYDOWN, WM_KEYUP, WM_NOTIFY, WM_COMMAND};
+    MsgSetFilter(filter);
+    StartFrom(nullptr);
+    RECT r = {};
+    ASSERT_TRUE(SendMessageA(b, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r)));
+    const LPARAM at = MAKELPARAM(r.right - kArrowInset, (r.top + r.bottom) / 2);
+    PostMessageA(b, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(b, WM_LBUTTONUP, 0, at);
+    for (WORD vk : {VK_DOWN, VK_DOWN, VK_RETURN}) {
+        PostMessageA(b, WM_KEYDOWN, vk, 1);
+        PostMessageA(b, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+    }
+    Pump();
+    MsgTakeEvents();
+    const WPARAM barId = static_cast<WPARAM>(GetDlgCtrlID(b));
+    // The pressed and the released button are painted when the system gets
+    // to it: each paint asks NM_CUSTOMDRAW once, or not at all if coalesced.
+    const LPARAM customDraw = static_cast<LPARAM>(NM_CUSTOMDRAW);
+    const MsgEntry expected[] = {
+        {kSeqPosted, 0, 0, WM_LBUTTONDOWN, MK_LBUTTON, at},
+        {kSeqSent, kSeqOptional, 1, WM_NOTIFY, barId, customDraw},
+        {kSeqSent, 0, 1, WM_NOTIFY, barId, static_cast<LPARAM>(TBN_DROPDOWN)},
+        {kSeqSent, kSeqOptional, 1, WM_NOTIFY, barId, customDraw},
+        {kSeqEvent, 0, 0, kEvButtonClick, HandleOf(bar), kTag},
+    };
+    EXPECT_TRUE(MsgSequenceIs(expected, "the arrow of a drop-down tool button, then its third item"));
+    EXPECT_FALSE(IsWindowVisible(FindWindowA("#32768", nullptr))) << "the menu has closed";
     ObjectDestroy(bar);
 }
 
