@@ -105,6 +105,39 @@ protected:
         DropEvents();
         MsgClear();
     }
+    // A tool bar docked at the top of the test window with one button of the
+    // style (0: a push button) carrying the tag and, when given, a drop-down
+    // menu's text; null when either cannot be made.
+    ObjectRecord* MakeToolBarWithButton(const char* text, int32_t tag, int32_t style = 0,
+                                        const char* menuText = nullptr) {
+        constexpr uint32_t kPidBtnStyle = 216, kPidBtnTag = 220, kPidBtnMenuText = 221;
+        constexpr uint8_t kDockTop = 3;
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.width = kTestWindowWidth, cr_.height = kCtlGap;
+        cr_.dock = kDockTop;
+        cr_.flags0 |= kCrVisible;
+        int32_t code = 0;
+        ObjectRecord* bar = ObjectCreate(kTypeToolbar, &cr_, &code);
+        EXPECT_NE(nullptr, bar) << code;
+        if (!bar) return nullptr;
+        CreateRecordReset(&cr_);
+        cr_.windowRec = bar;
+        cr_.flags0 |= kCrVisible;
+        cr_.text = CrText{text, static_cast<uint32_t>(strlen(text))};
+        cr_.values[kPidBtnTag] = tag;
+        cr_.given[kPidBtnTag] = 1;
+        if (style) {
+            cr_.values[kPidBtnStyle] = style;
+            cr_.given[kPidBtnStyle] = 1;
+        }
+        if (menuText) cr_.texts[kPidBtnMenuText] = CrText{menuText, static_cast<uint32_t>(strlen(menuText))};
+        bool added = ToolButtonCreate(kTypeToolbar, &cr_, &code) != nullptr;
+        EXPECT_TRUE(added) << code;
+        if (added) return bar;
+        ObjectDestroy(bar);
+        return nullptr;
+    }
     ObjectCreateRecord cr_;
     ObjectRecord* win_ = nullptr;
     std::vector<ObjectRecord*> extraWindows_;
@@ -487,23 +520,10 @@ TEST_F(MsgOrderTest, TabControlChangeIsClickThenChange) {
 // window (WM_COMMAND with the button's command id), and the server takes
 // $CLICK with that id, then $BUTTONCLICK with the button's Tag, once each.
 TEST_F(MsgOrderTest, ToolButtonClickIsClickThenButtonClick) {
-    constexpr uint32_t kPidBtnTag = 220, kEvButtonClick = 26;
+    constexpr uint32_t kEvButtonClick = 26;
     constexpr int32_t kTag = 22;
-    CreateRecordReset(&cr_);
-    cr_.windowRec = win_;
-    cr_.width = kTestWindowWidth, cr_.height = kCtlGap;
-    cr_.dock = 3;
-    cr_.flags0 |= kCrVisible;
-    int32_t code = 0;
-    ObjectRecord* bar = ObjectCreate(kTypeToolbar, &cr_, &code);
-    ASSERT_NE(nullptr, bar) << code;
-    CreateRecordReset(&cr_);
-    cr_.windowRec = bar;
-    cr_.flags0 |= kCrVisible;
-    cr_.text = CrText{"Go", 2};
-    cr_.values[kPidBtnTag] = kTag;
-    cr_.given[kPidBtnTag] = 1;
-    ASSERT_NE(nullptr, ToolButtonCreate(kTypeToolbar, &cr_, &code)) << code;
+    ObjectRecord* bar = MakeToolBarWithButton("Go", kTag);
+    ASSERT_NE(nullptr, bar);
     TBBUTTON button = {};
     ASSERT_TRUE(SendMessageA(bar->hwnd, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&button)));
     Register(bar, {kEvClick, kEvButtonClick});
@@ -534,28 +554,11 @@ TEST_F(MsgOrderTest, ToolButtonClickIsClickThenButtonClick) {
 // keys (they reach no window), and the server takes one $BUTTONCLICK with the
 // button's Tag - no $CLICK, and nothing before the menu has closed.
 TEST_F(MsgOrderTest, ToolDropDownIsNotifyThenMenuThenButtonClick) {
-    constexpr uint32_t kPidBtnStyle = 216, kPidBtnTag = 220, kPidBtnMenuText = 221, kEvButtonClick = 26;
+    constexpr uint32_t kEvButtonClick = 26;
     constexpr int32_t kDropDownStyle = 1, kTag = 33;
     constexpr int kArrowInset = 4;   // from the button's right edge: inside its arrow
-    const char* const menu = "One;-;Three;";
-    CreateRecordReset(&cr_);
-    cr_.windowRec = win_;
-    cr_.width = kTestWindowWidth, cr_.height = kCtlGap;
-    cr_.dock = 3;
-    cr_.flags0 |= kCrVisible;
-    int32_t code = 0;
-    ObjectRecord* bar = ObjectCreate(kTypeToolbar, &cr_, &code);
-    ASSERT_NE(nullptr, bar) << code;
-    CreateRecordReset(&cr_);
-    cr_.windowRec = bar;
-    cr_.flags0 |= kCrVisible;
-    cr_.text = CrText{"Send", 4};
-    cr_.values[kPidBtnStyle] = kDropDownStyle;
-    cr_.given[kPidBtnStyle] = 1;
-    cr_.values[kPidBtnTag] = kTag;
-    cr_.given[kPidBtnTag] = 1;
-    cr_.texts[kPidBtnMenuText] = CrText{menu, static_cast<uint32_t>(strlen(menu))};
-    ASSERT_NE(nullptr, ToolButtonCreate(kTypeToolbar, &cr_, &code)) << code;
+    ObjectRecord* bar = MakeToolBarWithButton("Send", kTag, kDropDownStyle, "One;-;Three;");
+    ASSERT_NE(nullptr, bar);
     TBBUTTON button = {};
     ASSERT_TRUE(SendMessageA(bar->hwnd, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&button)));
     ASSERT_TRUE(button.fsStyle & BTNS_DROPDOWN);
