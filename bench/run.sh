@@ -7,10 +7,11 @@
 # Wine, the form loader and saver, the automation calls, the windowless
 # graphics, bars and picture paints, the session benchmark (start-up, round
 # trips, object creation), the printer file and the spool file (on the test
-# printer). At the end, one
+# printer), and the web view (through the wire against native objects, in
+# the page host and on the screen; the page host started here). At the end, one
 # summary table: a line per goal with min / median / max of its per-round
 # ratios and whether the median meets it.
-# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|print ...]   (all when none is named)
+# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|print|webview ...]   (all when none is named)
 # "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb and the Wine
 # server included, which start here); QOV_BENCH_ROUNDS sets the rounds of the
 # benchmarks that take them from here, QOV_BENCH_SIZES the object counts of
@@ -19,7 +20,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 host=$here/build/host/bench
 win=$here/build/win32
-what=${*:-image pdf forms automation graphics session print}
+what=${*:-image pdf forms automation graphics session print webview}
 rounds=${QOV_BENCH_ROUNDS:-15}
 echo "CPUs: $(nproc)"
 
@@ -75,13 +76,16 @@ section() {
 # is noted in the summary and the run goes on.
 bench() {
   local where=$summary rc=0
-  [ "$1" = wine ] && where="Z:$summary"
+  [ "$1" = wine ] || [ "$1" = wine_pagehost ] && where="Z:$summary"
   QOV_BENCH_SUMMARY=$where "$@" || rc=$?
   if [ "$rc" != 0 ]; then
     echo "FAILED (exit $rc): $*"
     printf 'FAILED (exit %s): %s\n' "$rc" "$*" >> "$summary"
   fi
 }
+
+# A Windows program under Wine beside a page host of its own.
+wine_pagehost() { bash "$here/tests/webview/run-with-pagehost.sh" "$@"; }
 
 for w in $what; do
   case $w in
@@ -129,6 +133,11 @@ for w in $what; do
     (cd "$tmp" && bench wine "$win/bench/prtfile_bench.exe" 10 "$rounds")
     sh "$here/tests/print/setup_printer.sh" "$win/tests/print/qovprtsetup.exe" "$tmp/printer" >/dev/null
     (cd "$tmp" && bench wine "$win/bench/spool_bench.exe" --rounds "$rounds")
+    ;;
+  webview)
+    wine_env
+    section "web view under Wine"
+    (cd "$win" && bench wine_pagehost ./webview_bench.exe "Z:$win/qovtervex.exe")
     ;;
   esac
 done

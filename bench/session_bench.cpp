@@ -8,10 +8,15 @@
 //   creation:    labels and top-level windows made by create requests (1401),
 //                N = 100, 1,000 and 5,000 a round, against the peer making the
 //                same windows on the same requests (destruction not timed);
+//   flatness:    10,000 labels in one window made by the client alone; the
+//                client process's own CPU time for the last 500 against the
+//                first 500 (the Win32 calls inside the client count, the Wine
+//                server and the display do not), so a per-object cost that grows
+//                with the window shows as a ratio above 1;
 //   large frames: frames of 100 KB, 1 MB and 10 MB of a type neither side
 //                handles, each read whole and answered, against the peer
 //                reading the same frames with blocking reads.
-// Usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|frames]
+// Usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|flat|frames]
 //        [--sizes N,N,...]
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -24,127 +29,19 @@
 #include <vector>
 
 #include "bench/benchkit.h"
+#include "bench/benchsession.h"
 #include "bench/benchwire.h"
 #include "objects/objtables.h"
 
 namespace {
 
-constexpr DWORD kExitWaitMs = 15000;
 constexpr int kRoundTripsPerRound = 200;
 constexpr uint32_t kPropVisible = 366;
-// Create stream property ids (u16 id, u32 value; text: 0x801E, u16 length).
-constexpr uint16_t kCrParent = 158, kCrLeft = 18, kCrTop = 31, kCrWidth = 35, kCrHeight = 15, kCrObjectId = 23;
-constexpr uint16_t kCrText = 0x801E;
-constexpr uint32_t kCrFlagVisible = 1;
-constexpr uint32_t kAcceptCode = 9404;
-constexpr uint32_t kOvar = 100;
 
-struct Side {
-    const char* name;
-    PROCESS_INFORMATION pi = {};
-    SOCKET sock = INVALID_SOCKET;
-};
-
-std::string gClient, gPeer;
-SOCKET gListen = INVALID_SOCKET;
-int gPort;
+std::string gPeer;
 int gRounds = 7;
 
-bool Listen() {
-    gListen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(gListen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(gListen, 4) != 0) return false;
-    int len = sizeof a;
-    getsockname(gListen, reinterpret_cast<sockaddr*>(&a), &len);
-    gPort = ntohs(a.sin_port);
-    return true;
-}
-
-bool Launch(const std::string& cmd, Side* side) {
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    std::vector<char> line(cmd.begin(), cmd.end());
-    line.push_back(0);
-    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &side->pi) != 0;
-}
-
-std::string ClientCommand() {
-    return "\"" + gClient + "\" -host 127.0.0.1 -port " + std::to_string(gPort) + " bench.qoc";
-}
 std::string PeerCommand() { return "\"" + gPeer + "\" " + std::to_string(gPort); }
-
-// The next frame of the given type; others (acknowledgements, events) are passed over.
-bool Await(SOCKET s, uint32_t type, BenchFrame* f) {
-    while (BenchRecv(s, f))
-        if (f->type == type) return true;
-    return false;
-}
-
-// Launches a side and takes its connection up to its first frame.
-bool Start(const std::string& cmd, Side* side) {
-    if (!Launch(cmd, side)) return false;
-    side->sock = accept(gListen, nullptr, nullptr);
-    if (side->sock == INVALID_SOCKET) return false;
-    BenchNoDelay(side->sock);
-    BenchFrame f;
-    return Await(side->sock, kMsgProgramRequest, &f);
-}
-
-void Accept(Side* side) {
-    std::vector<uint8_t> b;
-    BenchPutU32(&b, kAcceptCode);
-    BenchPutU32(&b, 0);
-    b.push_back(0), b.push_back(46);
-    for (char c : std::string("SPL0")) b.push_back(uint8_t(c));
-    BenchSend(side->sock, kMsgSessionAccept, b);
-}
-
-// Ends the session and the process; the side's answers are read to the close.
-void Stop(Side* side) {
-    std::vector<uint8_t> code;
-    BenchPutU32(&code, 0);
-    BenchSend(side->sock, kMsgEndSession, code);
-    BenchFrame f;
-    while (BenchRecv(side->sock, &f)) {
-    }
-    if (WaitForSingleObject(side->pi.hProcess, kExitWaitMs) != WAIT_OBJECT_0) TerminateProcess(side->pi.hProcess, 1);
-    closesocket(side->sock);
-    CloseHandle(side->pi.hProcess);
-    CloseHandle(side->pi.hThread);
-    *side = Side{side->name};
-}
-
-void PutProp(std::vector<uint8_t>* s, uint16_t id, uint32_t v) {
-    BenchPutU16(s, id);
-    BenchPutU32(s, v);
-}
-
-// A create request for the client: a label in `parent`, or a hidden top-level window.
-std::vector<uint8_t> ClientCreate(uint32_t type, uint32_t parent, int i) {
-    std::vector<uint8_t> stream;
-    const char* text = type == kTypeLabelText ? "Item" : "Bench window";
-    bool label = type == kTypeLabelText;
-    if (label) PutProp(&stream, kCrParent, parent);
-    PutProp(&stream, kCrLeft, label ? uint32_t(i % 20) * 38 : 40);
-    PutProp(&stream, kCrTop, label ? uint32_t(i / 20 % 30) * 22 : 40);
-    PutProp(&stream, kCrWidth, label ? 36 : 400);
-    PutProp(&stream, kCrHeight, label ? 20 : 240);
-    PutProp(&stream, kCrObjectId, uint32_t(i + 2));
-    BenchPutU16(&stream, kCrText);
-    BenchPutU16(&stream, uint16_t(strlen(text)));
-    for (const char* p = text; *p; p++) stream.push_back(uint8_t(*p));
-    std::vector<uint8_t> b;
-    BenchPutU32(&b, type);
-    BenchPutU32(&b, 0);
-    BenchPutU32(&b, kOvar + uint32_t(i));
-    BenchPutU32(&b, label ? kCrFlagVisible : 0);
-    BenchPutU32(&b, 0);
-    BenchPutU32(&b, uint32_t(stream.size()));
-    b.insert(b.end(), stream.begin(), stream.end());
-    return b;
-}
 
 // The peer's create request: type, parent number, position.
 std::vector<uint8_t> PeerCreate(uint32_t type, uint32_t parent, int i) {
@@ -153,18 +50,6 @@ std::vector<uint8_t> PeerCreate(uint32_t type, uint32_t parent, int i) {
     BenchPutU32(&b, parent);
     BenchPutU32(&b, type == kTypeLabelText ? uint32_t(i % 20) * 38 : 40);
     BenchPutU32(&b, type == kTypeLabelText ? uint32_t(i / 20 % 30) * 22 : 40);
-    return b;
-}
-
-uint32_t Request(SOCKET s, uint32_t type, const std::vector<uint8_t>& body, uint32_t seq, uint32_t answerType) {
-    BenchFrame f;
-    if (!BenchSend(s, type, body, seq) || !Await(s, answerType, &f) || f.body.size() < 4) return 0;
-    return BenchGetU32(f.body.data());
-}
-
-std::vector<uint8_t> Handle(uint32_t h) {
-    std::vector<uint8_t> b;
-    BenchPutU32(&b, h);
     return b;
 }
 
@@ -223,7 +108,8 @@ void BenchCreation(Side* client, uint32_t clientWindow, Side* peer, uint32_t pee
     for (int round = 0; round < rounds; round++) {
         auto create = [&](Side* side, bool isClient) {
             for (int i = 0; i < n; i++)
-                made[size_t(i)] = isClient ? Request(side->sock, kMsgCreate, ClientCreate(type, clientWindow, i), 1,
+                made[size_t(i)] = isClient ? Request(side->sock, kMsgCreate,
+                                                     ClientCreate(type, type == kTypeLabelText ? clientWindow : 0, i), 1,
                                                      kMsgAnswer)
                                            : Request(side->sock, kMsgCreate, PeerCreate(type, peerWindow, i), 1,
                                                      kMsgAnswer);
@@ -241,6 +127,36 @@ void BenchCreation(Side* client, uint32_t clientWindow, Side* peer, uint32_t pee
     char name[64];
     snprintf(name, sizeof name, "%s x %d", type == kTypeLabelText ? "label 1401" : "window 1401", n);
     BenchReport(name, r, "direct Win32 calls", goal, 1e6 / n, "us");
+}
+
+// The user and kernel time of a process so far, in seconds.
+double ProcessCpuSeconds(HANDLE process) {
+    FILETIME created, ended, kernel, user;
+    if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) return 0;
+    auto secs = [](const FILETIME& f) {
+        return double((uint64_t(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 1e7;
+    };
+    return secs(kernel) + secs(user);
+}
+
+void BenchFlatness(Side* client, uint32_t window) {
+    constexpr int kLabels = 10000, kSpan = 500;
+    BenchResult r;
+    std::vector<uint32_t> made(kLabels, 0);
+    for (int round = 0; round < gRounds; round++) {
+        double first = 0, last = 0;
+        for (int i = 0; i < kLabels; i++) {
+            double before = i == 0 || i == kLabels - kSpan ? ProcessCpuSeconds(client->pi.hProcess) : 0;
+            if (i == 0 || i == kLabels - kSpan) (i == 0 ? first : last) = -before;
+            made[size_t(i)] = Request(client->sock, kMsgCreate, ClientCreate(kTypeLabelText, window, i), 1, kMsgAnswer);
+            if (i == kSpan - 1) first += ProcessCpuSeconds(client->pi.hProcess);
+        }
+        last += ProcessCpuSeconds(client->pi.hProcess);
+        for (uint32_t h : made)
+            if (h) Request(client->sock, kMsgObjDestroy, Handle(h), 0, kMsgAnswer);
+        BenchAddRound(&r, last, first);
+    }
+    BenchReport("client CPU, labels 9501-10000", r, "labels 1-500", 1.2, 1e3, "ms");
 }
 
 // Frames of each size, a fixed number of bytes a round on each side; the
@@ -275,7 +191,7 @@ void BenchFrames(Side* client, Side* peer) {
     }
 }
 
-void BenchSession(bool roundTrips, bool objects, bool frames, const std::vector<int>& sizes) {
+void BenchSession(bool roundTrips, bool objects, bool flat, bool frames, const std::vector<int>& sizes) {
     Side client{"client"}, peer{"peer"};
     if (!Start(ClientCommand(), &client) || !Start(PeerCommand(), &peer)) {
         printf("cannot start the client or the peer\n");
@@ -286,6 +202,7 @@ void BenchSession(bool roundTrips, bool objects, bool frames, const std::vector<
     uint32_t peerWindow = Request(peer.sock, kMsgCreate, PeerCreate(kTypeWindow, 0, 0), 1, kMsgAnswer);
     if (!clientWindow || !peerWindow) printf("the parent windows were not made\n");
     if (roundTrips) BenchRoundTrips(&client, clientWindow, &peer);
+    if (flat) BenchFlatness(&client, clientWindow);
     if (frames) BenchFrames(&client, &peer);
     if (objects) {
         for (int n : sizes) {
@@ -302,7 +219,7 @@ void BenchSession(bool roundTrips, bool objects, bool frames, const std::vector<
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        printf("usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|frames] "
+        printf("usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|flat|frames] "
                "[--sizes N,N,...]\n");
         return 2;
     }
@@ -329,9 +246,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (only.empty() || only == "startup") BenchStartup();
-    if (only.empty() || only == "roundtrip" || only == "objects" || only == "frames")
+    if (only.empty() || only == "roundtrip" || only == "objects" || only == "flat" || only == "frames")
         BenchSession(only.empty() || only == "roundtrip", only.empty() || only == "objects",
-                     only.empty() || only == "frames", sizes);
+                     only.empty() || only == "flat", only.empty() || only == "frames", sizes);
     closesocket(gListen);
     return 0;
 }

@@ -33,7 +33,7 @@
 #include "session/config.h"
 #include "session/proto/records.h"
 #include "session/session.h"
-#include "tests/com/testsrvreg.h"
+#include "tests/com/comsuite.h"
 
 namespace {
 
@@ -116,51 +116,13 @@ std::string TempPath(const char* name) {
     return std::string(folder) + name;
 }
 
-class ContainerTest : public ::testing::Test {
+class ContainerTest : public ComSuite {
 protected:
-    static void SetUpTestSuite() {
-        static bool started = false;
-        if (started) return;
-        started = true;
-        registered_ = RegisterServer();
-        GuiInstallHooks();
-        ControlsInstall();
-        GraphicsInstall();
-        gGuiHooks.oleInit = ComOleInit;
-        gGuiHooks.oleUninit = ComOleUninit;
-        ComObjectsInstall();
-        RuntimeStartup();
-        CreateTheMainWindow(GetModuleHandleA(nullptr));
-    }
-    void SetUp() override {
-        ASSERT_TRUE(registered_) << "regsvr32 could not register the test server (QOV_TESTSRV)";
-        gDesignMode = 0;
-        gClientModeFlags = 0;
-        win_ = MakeWindow();
-        ASSERT_NE(nullptr, win_);
-    }
-    void TearDown() override {
-        for (ObjectRecord* w : windows_)
-            if (ObjectIsLive(w)) ObjectDestroy(w);
-        windows_.clear();
-        EventCleanup();
-        gDesignMode = 0;
-        gClientModeFlags = 0;
-        Pump();
-    }
-    ObjectRecord* MakeWindow() {
-        ObjectCreateRecord cr;
-        CreateRecordReset(&cr);
-        cr.winType = kWinNormal;
-        cr.left = 20, cr.top = 20, cr.width = 500, cr.height = 400, cr.right = 520, cr.bottom = 420;
-        cr.units = kUnitsPixels;
-        int32_t code = 0;
-        ObjectRecord* w = WindowObjectCreate(nullptr, &cr, &code);
-        if (!w) return nullptr;
-        ObjectActivate(w, 0, 0, 0, 0);
-        Pump();
-        windows_.push_back(w);
-        return w;
+    // The window each test gets, and others made by tests, is 500 x 400.
+    static constexpr int32_t kWindowWidth = 500, kWindowHeight = 400;
+    ContainerTest() {
+        windowWidth_ = kWindowWidth;
+        windowHeight_ = kWindowHeight;
     }
     // A Container in window w (the test window by default).
     struct Spec {
@@ -285,11 +247,7 @@ protected:
     static ContainerRecord* K(ObjectRecord* rec) { return ContainerOf(rec); }
     static RECT Size(const RECT& r) { return RECT{0, 0, r.right - r.left, r.bottom - r.top}; }
 
-    static bool registered_;
-    ObjectRecord* win_ = nullptr;
-    std::vector<ObjectRecord*> windows_;
 };
-bool ContainerTest::registered_ = false;
 
 // ---- Creation ----------------------------------------------------------------------------
 

@@ -30,7 +30,7 @@
 #include "session/config.h"
 #include "session/proto/records.h"
 #include "session/session.h"
-#include "tests/com/testsrvreg.h"
+#include "tests/com/comsuite.h"
 #include "tests/testutil.h"
 
 namespace {
@@ -39,44 +39,8 @@ constexpr COLORREF kControlGreen = RGB(0, 160, 0);
 constexpr COLORREF kIconicMagenta = RGB(200, 0, 200);
 constexpr int32_t kCtlWidth = 120, kCtlHeight = 60;
 
-class ControlTest : public ::testing::Test {
+class ControlTest : public ComSuite {
 protected:
-    static void SetUpTestSuite() {
-        static bool started = false;
-        if (started) return;
-        started = true;
-        registered_ = RegisterServer();
-        GuiInstallHooks();
-        ControlsInstall();
-        gGuiHooks.oleInit = ComOleInit;
-        gGuiHooks.oleUninit = ComOleUninit;
-        ComObjectsInstall();
-        RuntimeStartup();
-        CreateTheMainWindow(GetModuleHandleA(nullptr));
-    }
-    void SetUp() override {
-        ASSERT_TRUE(registered_) << "regsvr32 could not register the test server (QOV_TESTSRV)";
-        gDesignMode = 0;
-        gClientModeFlags = 0;
-        CreateRecordReset(&cr_);
-        cr_.winType = kWinNormal;
-        cr_.left = 20, cr_.top = 20, cr_.width = 400, cr_.height = 300, cr_.right = 420, cr_.bottom = 320;
-        cr_.units = kUnitsPixels;
-        int32_t code = 0;
-        win_ = WindowObjectCreate(nullptr, &cr_, &code);
-        ASSERT_NE(nullptr, win_) << code;
-        ObjectActivate(win_, 0, 0, 0, 0);
-        Pump();
-    }
-    void TearDown() override {
-        if (win_) ObjectDestroy(win_);
-        win_ = nullptr;
-        EventCleanup();
-        gDesignMode = 0;
-        gClientModeFlags = 0;
-        gAllWindowsDisabled = false;
-        Pump();
-    }
     ObjectRecord* Make(const char* classId, int32_t left = 10, int32_t top = 10, bool visible = true,
                        int32_t* codeOut = nullptr) {
         CreateRecordReset(&cr_);
@@ -167,11 +131,8 @@ protected:
     static CGenObject* Gen(ObjectRecord* rec) { return ControlOf(rec) ? ControlOf(rec)->object : nullptr; }
     NativeWindowRecord* Native() { return reinterpret_cast<NativeWindowRecord*>(win_); }
 
-    static bool registered_;
     ObjectCreateRecord cr_;
-    ObjectRecord* win_ = nullptr;
 };
-bool ControlTest::registered_ = false;
 
 // ---- Creation ------------------------------------------------------------------------------------
 

@@ -254,7 +254,9 @@ TEST_F(AnimateTest, PlayReportsStartAndStopAndRepeatsUntilStopped) {
     EXPECT_EQ(1, v);
     DWORD start = GetTickCount();
     bool stopped = false;
-    while (GetTickCount() - start < 1500 && !stopped) {   // three times the clip's length
+    // That the clip does not stop by itself shows only over a time: this wait
+    // (three times the clip's length) is what is checked.
+    while (GetTickCount() - start < 1500 && !stopped) {
         Pump();
         stopped = Take(&id, &v);
         Sleep(10);

@@ -556,20 +556,28 @@ TEST_F(PictTest, PrintAndAutomationReachTheImage) {
     ObjectDestroy(p);
 }
 
-// An .ICO file of one 32 x 32 24-bit image: colour(x, y) where mask(x, y)
-// is false, transparent where it is true.
-std::vector<uint8_t> IcoBytes(const std::function<COLORREF(uint32_t, uint32_t)>& colour,
-                              const std::function<bool(uint32_t, uint32_t)>& mask) {
-    const uint32_t n = 32, xorStride = 96, andStride = 4;
-    const uint32_t imageBytes = 40 + xorStride * n + andStride * n;
+// An .ICO file of one 32 x 32 image of a bit depth: its directory entry and
+// header written, its colour table, pixels and mask all zero.
+std::vector<uint8_t> IcoFile(uint16_t bitCount, uint32_t colours) {
+    const uint32_t n = 32, xorStride = ((n * bitCount + 31) / 32) * 4, andStride = 4;
+    const uint32_t imageBytes = 40 + colours * 4 + xorStride * n + andStride * n;
     std::vector<uint8_t> f(6 + 16 + imageBytes);
     auto put16 = [&](size_t at, uint16_t v) { memcpy(&f[at], &v, 2); };
     auto put32 = [&](size_t at, uint32_t v) { memcpy(&f[at], &v, 4); };
     put16(2, 1), put16(4, 1);
     f[6] = 32, f[7] = 32;
-    put16(10, 1), put16(12, 24), put32(14, imageBytes), put32(18, 22);
+    put16(10, 1), put16(12, bitCount), put32(14, imageBytes), put32(18, 22);
     auto* h = reinterpret_cast<BITMAPINFOHEADER*>(&f[22]);
-    h->biSize = 40, h->biWidth = 32, h->biHeight = 64, h->biPlanes = 1, h->biBitCount = 24;
+    h->biSize = 40, h->biWidth = 32, h->biHeight = 64, h->biPlanes = 1, h->biBitCount = bitCount;
+    return f;
+}
+
+// An .ICO file of one 32 x 32 24-bit image: colour(x, y) where mask(x, y)
+// is false, transparent where it is true.
+std::vector<uint8_t> IcoBytes(const std::function<COLORREF(uint32_t, uint32_t)>& colour,
+                              const std::function<bool(uint32_t, uint32_t)>& mask) {
+    const uint32_t n = 32, xorStride = 96, andStride = 4;
+    std::vector<uint8_t> f = IcoFile(24, 0);
     uint8_t* xorBits = &f[62];
     uint8_t* andBits = xorBits + xorStride * n;
     for (uint32_t y = 0; y < n; y++)
@@ -641,16 +649,7 @@ TEST_F(IconTest, AnIcoFilePaintsAsWin32DrawsItAndFailedLoadsKeepIt) {
 // An .ICO file of one 32 x 32 8-bit image of a single colour: the look's
 // colour mapping works on colour tables.
 std::vector<uint8_t> IcoBytesOneColour(COLORREF colour) {
-    const uint32_t n = 32, xorStride = 32, andStride = 4, colours = 256;
-    const uint32_t imageBytes = 40 + colours * 4 + xorStride * n + andStride * n;
-    std::vector<uint8_t> f(6 + 16 + imageBytes);
-    auto put16 = [&](size_t at, uint16_t v) { memcpy(&f[at], &v, 2); };
-    auto put32 = [&](size_t at, uint32_t v) { memcpy(&f[at], &v, 4); };
-    put16(2, 1), put16(4, 1);
-    f[6] = 32, f[7] = 32;
-    put16(10, 1), put16(12, 8), put32(14, imageBytes), put32(18, 22);
-    auto* h = reinterpret_cast<BITMAPINFOHEADER*>(&f[22]);
-    h->biSize = 40, h->biWidth = 32, h->biHeight = 64, h->biPlanes = 1, h->biBitCount = 8;
+    std::vector<uint8_t> f = IcoFile(8, 256);
     uint8_t* table = &f[62];
     table[0] = GetBValue(colour), table[1] = GetGValue(colour), table[2] = GetRValue(colour);
     return f;  // every index 0, no pixel masked

@@ -113,8 +113,12 @@ LRESULT CALLBACK WatchProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (slot < 0) return DefWindowProcA(wnd, msg, wp, lp);   // not reached: only watched windows get here
     WNDPROC old = gSlots[slot].oldProc;
     bool posted = TakePendingPosted(wnd, msg, wp, lp);
-    if (gSlots[slot].recording && Filtered(msg))
-        Append(MsgEntry{static_cast<uint8_t>(posted ? kSeqPosted : kSeqSent), 0, static_cast<uint8_t>(slot), msg, wp, lp});
+    if (gSlots[slot].recording && Filtered(msg)) {
+        // A notification's lParam points at its header, a different place each
+        // time: its code is what a sequence can name.
+        LPARAM kept = msg == WM_NOTIFY && lp ? static_cast<LPARAM>(reinterpret_cast<const NMHDR*>(lp)->code) : lp;
+        Append(MsgEntry{static_cast<uint8_t>(posted ? kSeqPosted : kSeqSent), 0, static_cast<uint8_t>(slot), msg, wp, kept});
+    }
     LRESULT result = CallWindowProcA(old, wnd, msg, wp, lp);
     if (msg == WM_NCDESTROY) {
         // The window is gone: its slot must not match a later window that gets the same handle.

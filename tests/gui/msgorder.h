@@ -1,6 +1,7 @@
 // msgorder.h - the message-order recorder of the GUI tests. It subclasses the
 // windows a test watches (a control, its parent window), records the messages
-// they receive in order - which window, sent or posted, wParam, lParam - and
+// they receive in order - which window, sent or posted, wParam, lParam (for
+// WM_NOTIFY the notification code, not the pointer) - and
 // the events the client queued for the server, and compares the record with a
 // table of expected entries. On a mismatch the report lists both sequences and
 // where they part.

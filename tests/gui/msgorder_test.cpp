@@ -1,8 +1,8 @@
 // msgorder_test.cpp - message and event order of the native windows and
 // controls under Wine: what a click, an activation, a Tab key, a list or tree
-// selection and a tab control's click or Ctrl+Tab deliver to the control and
-// its window, and the events the server then takes - each exactly once and in
-// the order Windows gives.
+// selection, a tab control's click or Ctrl+Tab and a tool button's click or
+// drop-down menu deliver to the control and its window, and the events the
+// server then takes - each exactly once and in the order Windows gives.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -104,6 +104,39 @@ protected:
         Pump();
         DropEvents();
         MsgClear();
+    }
+    // A tool bar docked at the top of the test window with one button of the
+    // style (0: a push button) carrying the tag and, when given, a drop-down
+    // menu's text; null when either cannot be made.
+    ObjectRecord* MakeToolBarWithButton(const char* text, int32_t tag, int32_t style = 0,
+                                        const char* menuText = nullptr) {
+        constexpr uint32_t kPidBtnStyle = 216, kPidBtnTag = 220, kPidBtnMenuText = 221;
+        constexpr uint8_t kDockTop = 3;
+        CreateRecordReset(&cr_);
+        cr_.windowRec = win_;
+        cr_.width = kTestWindowWidth, cr_.height = kCtlGap;
+        cr_.dock = kDockTop;
+        cr_.flags0 |= kCrVisible;
+        int32_t code = 0;
+        ObjectRecord* bar = ObjectCreate(kTypeToolbar, &cr_, &code);
+        EXPECT_NE(nullptr, bar) << code;
+        if (!bar) return nullptr;
+        CreateRecordReset(&cr_);
+        cr_.windowRec = bar;
+        cr_.flags0 |= kCrVisible;
+        cr_.text = CrText{text, static_cast<uint32_t>(strlen(text))};
+        cr_.values[kPidBtnTag] = tag;
+        cr_.given[kPidBtnTag] = 1;
+        if (style) {
+            cr_.values[kPidBtnStyle] = style;
+            cr_.given[kPidBtnStyle] = 1;
+        }
+        if (menuText) cr_.texts[kPidBtnMenuText] = CrText{menuText, static_cast<uint32_t>(strlen(menuText))};
+        bool added = ToolButtonCreate(kTypeToolbar, &cr_, &code) != nullptr;
+        EXPECT_TRUE(added) << code;
+        if (added) return bar;
+        ObjectDestroy(bar);
+        return nullptr;
     }
     ObjectCreateRecord cr_;
     ObjectRecord* win_ = nullptr;
@@ -487,23 +520,10 @@ TEST_F(MsgOrderTest, TabControlChangeIsClickThenChange) {
 // window (WM_COMMAND with the button's command id), and the server takes
 // $CLICK with that id, then $BUTTONCLICK with the button's Tag, once each.
 TEST_F(MsgOrderTest, ToolButtonClickIsClickThenButtonClick) {
-    constexpr uint32_t kPidBtnTag = 220, kEvButtonClick = 26;
+    constexpr uint32_t kEvButtonClick = 26;
     constexpr int32_t kTag = 22;
-    CreateRecordReset(&cr_);
-    cr_.windowRec = win_;
-    cr_.width = kTestWindowWidth, cr_.height = kCtlGap;
-    cr_.dock = 3;
-    cr_.flags0 |= kCrVisible;
-    int32_t code = 0;
-    ObjectRecord* bar = ObjectCreate(kTypeToolbar, &cr_, &code);
-    ASSERT_NE(nullptr, bar) << code;
-    CreateRecordReset(&cr_);
-    cr_.windowRec = bar;
-    cr_.flags0 |= kCrVisible;
-    cr_.text = CrText{"Go", 2};
-    cr_.values[kPidBtnTag] = kTag;
-    cr_.given[kPidBtnTag] = 1;
-    ASSERT_NE(nullptr, ToolButtonCreate(kTypeToolbar, &cr_, &code)) << code;
+    ObjectRecord* bar = MakeToolBarWithButton("Go", kTag);
+    ASSERT_NE(nullptr, bar);
     TBBUTTON button = {};
     ASSERT_TRUE(SendMessageA(bar->hwnd, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&button)));
     Register(bar, {kEvClick, kEvButtonClick});
@@ -524,6 +544,55 @@ TEST_F(MsgOrderTest, ToolButtonClickIsClickThenButtonClick) {
         {kSeqEvent, 0, 0, kEvButtonClick, HandleOf(bar), kTag},
     };
     EXPECT_TRUE(MsgSequenceIs(expected, "a click on the tool button"));
+    ObjectDestroy(bar);
+}
+
+// A click on the arrow of a drop-down tool button, posted as the mouse would,
+// with the keys that then choose the third item of its menu (Down, Down past
+// the separator, Enter) already queued: the bar tells its window TBN_DROPDOWN
+// while the press is handled, the menu's own loop takes the release and the
+// keys (they reach no window), and the server takes one $BUTTONCLICK with the
+// button's Tag - no $CLICK, and nothing before the menu has closed.
+TEST_F(MsgOrderTest, ToolDropDownIsNotifyThenMenuThenButtonClick) {
+    constexpr uint32_t kEvButtonClick = 26;
+    constexpr int32_t kDropDownStyle = 1, kTag = 33;
+    constexpr int kArrowInset = 4;   // from the button's right edge: inside its arrow
+    ObjectRecord* bar = MakeToolBarWithButton("Send", kTag, kDropDownStyle, "One;-;Three;");
+    ASSERT_NE(nullptr, bar);
+    TBBUTTON button = {};
+    ASSERT_TRUE(SendMessageA(bar->hwnd, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&button)));
+    ASSERT_TRUE(button.fsStyle & BTNS_DROPDOWN);
+    Register(bar, {kEvClick, kEvButtonClick});
+    HWND b = bar->hwnd;
+    ASSERT_EQ(0, MsgWatch(b, "bar"));
+    ASSERT_EQ(1, MsgWatch(win_->hwnd, "window"));
+    const UINT filter[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_KEYDOWN, WM_KEYUP, WM_NOTIFY, WM_COMMAND};
+    MsgSetFilter(filter);
+    StartFrom(nullptr);
+    RECT r = {};
+    ASSERT_TRUE(SendMessageA(b, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r)));
+    const LPARAM at = MAKELPARAM(r.right - kArrowInset, (r.top + r.bottom) / 2);
+    PostMessageA(b, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(b, WM_LBUTTONUP, 0, at);
+    for (WORD vk : {VK_DOWN, VK_DOWN, VK_RETURN}) {
+        PostMessageA(b, WM_KEYDOWN, vk, 1);
+        PostMessageA(b, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+    }
+    Pump();
+    MsgTakeEvents();
+    const WPARAM barId = static_cast<WPARAM>(GetDlgCtrlID(b));
+    // The pressed and the released button are painted when the system gets
+    // to it: each paint asks NM_CUSTOMDRAW once, or not at all if coalesced.
+    const LPARAM customDraw = static_cast<LPARAM>(NM_CUSTOMDRAW);
+    const MsgEntry expected[] = {
+        {kSeqPosted, 0, 0, WM_LBUTTONDOWN, MK_LBUTTON, at},
+        {kSeqSent, kSeqOptional, 1, WM_NOTIFY, barId, customDraw},
+        {kSeqSent, 0, 1, WM_NOTIFY, barId, static_cast<LPARAM>(TBN_DROPDOWN)},
+        {kSeqSent, kSeqOptional, 1, WM_NOTIFY, barId, customDraw},
+        {kSeqEvent, 0, 0, kEvButtonClick, HandleOf(bar), kTag},
+    };
+    EXPECT_TRUE(MsgSequenceIs(expected, "the arrow of a drop-down tool button, then its third item"));
+    EXPECT_FALSE(IsWindowVisible(FindWindowA("#32768", nullptr))) << "the menu has closed";
     ObjectDestroy(bar);
 }
 

@@ -30,16 +30,18 @@ inline void StartTestRuntime(void (*installMore)() = nullptr) {
     ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
 }
 
-// A normal window at left, top in pixels, titled when a title is given,
-// made from cr (which is reset first) and activated. Null when it cannot be
-// made; the failure is reported with the creation code.
+// A normal window at left, top in pixels (400 x 300 unless a size is given),
+// titled when a title is given, made from cr (which is reset first) and
+// activated. Null when it cannot be made; the failure is reported with the
+// creation code.
 inline ObjectRecord* MakeTestWindow(ObjectCreateRecord* cr, int32_t left = 0, int32_t top = 0,
-                                    const CrText* title = nullptr) {
+                                    const CrText* title = nullptr, int32_t width = kTestWindowWidth,
+                                    int32_t height = kTestWindowHeight) {
     CreateRecordReset(cr);
     cr->winType = kWinNormal;
     cr->left = left, cr->top = top;
-    cr->width = kTestWindowWidth, cr->height = kTestWindowHeight;
-    cr->right = left + kTestWindowWidth, cr->bottom = top + kTestWindowHeight;
+    cr->width = width, cr->height = height;
+    cr->right = left + width, cr->bottom = top + height;
     cr->units = kUnitsPixels;
     if (title) cr->title = *title;
     int32_t code = 0;

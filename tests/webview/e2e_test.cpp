@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/server/pagecontrol.h"
+#include "tests/testutil.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webtext.h"
 #include "webview/qovwebview.h"
@@ -112,10 +113,7 @@ TEST_F(EndToEnd, ElementCommandsChangeThePageAndQueriesReadItBack) {
 
 TEST_F(EndToEnd, APageEventTravelsToTheDispatcher) {
     EXPECT_EQ(Script("QovPostEvent({name: 'C5', ev: 4}); 'queued'"), "queued");
-    for (int i = 0; i < 100 && gWebEventCount == 0; i++) {
-        Sleep(10);
-        PumpAll();
-    }
+    WaitUntil([] { return gWebEventCount != 0; });
     ASSERT_EQ(gWebEventCount, 1u) << "the page said action 56";
     WebViewProcessPending();
     EXPECT_EQ(gDispatched, std::vector<std::string>{"C5/4"});
@@ -138,11 +136,10 @@ TEST_F(EndToEnd, RealInputThroughTheControlConnection) {
     ASSERT_TRUE(PageControlCommand("{\"cmd\":\"click\",\"sel\":\"#C7\"}", &answer, 10000));
     EXPECT_TRUE(PageControlOk(answer)) << answer;
     auto clicked = [] { return std::find(gDispatched.begin(), gDispatched.end(), "C7/4") != gDispatched.end(); };
-    for (int i = 0; i < 200 && !clicked(); i++) {
-        Sleep(10);
-        PumpAll();
+    WaitUntil(clicked, kWaitDeadlineMs, [] {
+        WaitTurn();
         WebViewProcessPending();
-    }
+    });
     // The click also moves the focus to the button, which the page reports
     // first (99995, no value).
     EXPECT_EQ(gDispatched, (std::vector<std::string>{"C7/0", "C7/4"})) << "a real click raised the page event";
@@ -168,8 +165,6 @@ static const char kEarlyEventPage[] =
     "<script src=\"qovbridge.js\"></script>\n"
     "<script>QovPostEvent({name: 'C8', ev: 4});</script>\n"
     "</head><body><div id=\"qovforms\"></div></body></html>\n";
-
-static const DWORD kNoticeWaitMs = 3000;
 
 // A pump turn as the client's: messages, then the pump-turn work of the pages.
 static void PumpAndServe() {
@@ -205,11 +200,10 @@ TEST_F(EndToEnd, AnEventAnnouncedWhileTheWindowIsCreatedIsServed) {
     ASSERT_NE(host, nullptr);
     EXPECT_TRUE(static_cast<CQovWebView*>(host)->Completed());
     // The page says it once, during the creation: the notice must be kept.
-    DWORD start = GetTickCount();
-    while (gWebEventCount == 0 && GetTickCount() - start < kNoticeWaitMs) {
-        Sleep(10);
+    WaitUntil([] { return gWebEventCount != 0; }, kWaitDeadlineMs, [] {
+        WaitTurn();
         PumpAndServe();
-    }
+    });
     EXPECT_EQ(gWebEventCount, 1u) << "the notice waits for the window's web view";
     win.webHost = host;
     WebViewProcessPending();

@@ -49,6 +49,32 @@ function removeLeftovers(tmp = os.tmpdir()) {
   return removed;
 }
 
+// Playwright gives every page a timer that wakes Node about 28 times a second
+// to pace the acknowledgements of its own screencast (videos, traces), which
+// this host never starts: input.js acknowledges its frames itself. Pages are
+// made with that timer stopped (a stopped pacer acknowledges at once), so an
+// idle host sleeps. A Playwright without the pacer is left as it is.
+function quietFramePacers() {
+  let pageModule;
+  try {
+    const root = path.dirname(require.resolve('playwright-core/package.json'));
+    pageModule = require(path.join(root, 'lib', 'server', 'page.js'));
+  } catch (e) {
+    return;
+  }
+  const Base = pageModule.Page;
+  if (typeof Base !== 'function' || Base.qovQuiet) return;
+  class QuietPage extends Base {
+    constructor(...args) {
+      super(...args);
+      const pacer = this._frameThrottler;
+      if (pacer && typeof pacer.dispose === 'function') pacer.dispose();
+    }
+  }
+  QuietPage.qovQuiet = true;
+  pageModule.Page = QuietPage;
+}
+
 const sessions = new Set();
 function removeSessionsNow() {
   for (const dir of sessions) fs.rmSync(dir, { recursive: true, force: true });
@@ -60,6 +86,7 @@ process.on('exit', removeSessionsNow);
 
 async function launchBrowser() {
   removeLeftovers();
+  quietFramePacers();
   const session = fs.mkdtempSync(path.join(os.tmpdir(), `${kSessionPrefix}${process.pid}-`));
   sessions.add(session);
   const profile = path.join(session, 'profile');

@@ -67,6 +67,8 @@ async function startScreen(page, onPicture, log = () => {}) {
   }
 
   return {
+    // The page's DevTools session, for the host's own calls into the page.
+    session: cdp,
     // One input frame, replayed in order behind the ones before it.
     input(json) {
       let m;

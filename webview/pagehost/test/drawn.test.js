@@ -6,53 +6,30 @@
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const { launchBrowser } = require('../browser');
-const { assemblePageDir } = require('../pagefiles');
+const { openStartPage } = require('./pagekit');
 
-let browser, page, dir;
+let kit, page, dir;
 
 before(async () => {
-  dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-drawn-')));
-  browser = await launchBrowser();
-  page = await browser.context.newPage();
-  await page.goto('file://' + path.join(dir, 'qovwvstart.html'));
-  await page.waitForFunction(() => window.QovPendingEvents && window.QovPendingEvents() > 0);
-  while ((await post({ action: 15 }))[0].action === 8);
-  await page.evaluate(() => window.__qovDrain());
+  kit = await openStartPage('qovwv-drawn-');
+  ({ page, dir } = kit);
+  await kit.settle();
 });
 
 after(async () => {
-  await browser.close();
-  fs.rmSync(dir, { recursive: true, force: true });
+  await kit.close();
 });
 
 // Posts one message as the client does; the page's answer (the notices of
 // waiting events, action 56, left out).
 async function post(obj) {
-  const out = await page.evaluate((t) => window.__qovDeliver(t), JSON.stringify(obj));
-  return out.map((s) => JSON.parse(s)).filter((m) => m.action !== 56);
+  return (await kit.post(obj)).filter((m) => m.action !== 56);
 }
 
-// Every event the page queued, fetched as the client does; with an event
-// type, fetched until one of that type has come (input the page is still
-// handling queues its events a little later).
-async function events(untilType) {
-  const kDeadlineMs = 10000;
-  const deadline = Date.now() + kDeadlineMs;
-  const out = [];
-  for (;;) {
-    const [e] = await post({ action: 15 });
-    if (e.action === 8) {
-      out.push(e);
-      continue;
-    }
-    if (untilType === undefined || out.some((x) => x.et === untilType) || Date.now() >= deadline) return out;
-    await page.waitForFunction(() => window.QovPendingEvents() > 0, null,
-      { polling: 20, timeout: Math.max(1, deadline - Date.now()) }).catch(() => {});
-  }
-}
+// Every event the page queued, focus reports too; with an event type,
+// fetched until one of that type has come.
+const events = (untilType) => kit.events(true, untilType);
 
 // Markup and constructor as the client sends them (action 19).
 async function make(html, js) {

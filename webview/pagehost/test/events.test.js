@@ -5,32 +5,13 @@
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const { launchBrowser } = require('../browser');
-const { assemblePageDir } = require('../pagefiles');
+const { openStartPage } = require('./pagekit');
 
-let browser, page, dir;
-
-async function post(obj) {
-  const text = typeof obj === 'string' ? obj : JSON.stringify(obj);
-  const out = await page.evaluate((t) => window.__qovDeliver(t), text);
-  return out.map((s) => JSON.parse(s));
-}
-
-// Every queued event, in order (the fetch answers {} when none is left).
-async function events() {
-  const out = [];
-  for (;;) {
-    // The answer comes last, after any notice (56) the page sent meanwhile.
-    const sent = await post({ action: 15 });
-    const ev = sent[sent.length - 1];
-    if (ev.action !== 8) break;
-    delete ev.action;
-    out.push(ev);
-  }
-  return out;
-}
+let kit, page, dir;
+const post = (obj) => kit.post(obj);
+// Every queued event, in order, focus reports too.
+const events = () => kit.events(true);
 
 const kMarkup =
   '<div id="C10" class="qovfrm">' +
@@ -42,19 +23,15 @@ const kMarkup =
   '</div>';
 
 before(async () => {
-  dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-events-')));
-  browser = await launchBrowser();
-  page = await browser.context.newPage();
-  await page.goto('file://' + path.join(dir, 'qovwvstart.html'));
-  await page.waitForFunction(() => window.QovPendingEvents && window.QovPendingEvents() > 0);
+  kit = await openStartPage('qovwv-events-');
+  ({ page, dir } = kit);
   await events();
   await post({ action: 19, name: 'C10', form: 'mainscrn', html: kMarkup });
   await events();
 });
 
 after(async () => {
-  await browser.close();
-  fs.rmSync(dir, { recursive: true, force: true });
+  await kit.close();
 });
 
 test('clicks report the values the native controls report', async () => {

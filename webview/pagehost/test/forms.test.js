@@ -7,49 +7,30 @@ const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const { execFileSync } = require('child_process');
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const { launchBrowser } = require('../browser');
-const { assemblePageDir } = require('../pagefiles');
+const { openStartPage } = require('./pagekit');
 
 const kSamples = process.env.QOV_MARKUP_SAMPLES ||
   path.resolve(__dirname, '../../../build/host/tests/webview/webview_markup_samples');
 
-let browser, page, dir;
-const errors = [];
+let kit, page, errors;
+const post = (obj) => kit.post(obj);
 
-async function post(obj) {
-  const text = typeof obj === 'string' ? obj : JSON.stringify(obj);
-  const out = await page.evaluate((t) => window.__qovDeliver(t), text);
-  return out.map((s) => JSON.parse(s));
-}
-
-// Every event the page has queued, fetched as the client does (action 15).
+// Every event the page has queued, fetched as the client does (action 15),
+// and the notices sent meanwhile dropped.
 async function fetchEvents() {
-  const events = [];
-  for (;;) {
-    const [reply] = (await post({ action: 15 })).filter((r) => !('action' in r) || r.action === 8);
-    if (!reply || reply.action !== 8) break;
-    events.push(reply);
-  }
-  await page.evaluate(() => window.__qovDrain());
+  const events = (await kit.events(true)).map((e) => ({ action: 8, ...e }));
+  await kit.drain();
   return events;
 }
 
 before(async () => {
-  dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-forms-')));
-  browser = await launchBrowser();
-  page = await browser.context.newPage();
-  page.on('pageerror', (e) => errors.push(String(e && e.message ? e.message : e)));
-  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
-  await page.goto('file://' + path.join(dir, 'qovwvstart.html'));
-  await page.waitForFunction(() => window.QovPendingEvents && window.QovPendingEvents() > 0);
+  kit = await openStartPage('qovwv-forms-', { consoleErrors: true });
+  ({ page, errors } = kit);
 });
 
-
 after(async () => {
-  await browser.close();
-  fs.rmSync(dir, { recursive: true, force: true });
+  await kit.close();
 });
 
 test('the page reports its size with 99985 once ready', async () => {

@@ -3,37 +3,24 @@
 'use strict';
 const { test, before, after } = require('node:test');
 const assert = require('node:assert/strict');
-const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const { launchBrowser } = require('../browser');
-const { assemblePageDir } = require('../pagefiles');
+const { openStartPage } = require('./pagekit');
 
-let browser, page, dir;
+let kit, page, browser, dir;
+// Posts one text as the client does; answers what the page sent back.
+const post = (obj) => kit.post(obj);
 
 before(async () => {
-  dir = assemblePageDir(fs.mkdtempSync(path.join(os.tmpdir(), 'qovwv-pages-')));
-  browser = await launchBrowser();
-  page = await browser.context.newPage();
-  await page.goto('file://' + path.join(dir, 'qovwvstart.html'));
+  kit = await openStartPage('qovwv-pages-');
+  ({ page, browser, dir } = kit);
   // The page reports its size (99985) once it is ready: fetched here so the
   // tests below start with an empty event queue.
-  await page.waitForFunction(() => window.QovPendingEvents && window.QovPendingEvents() > 0);
-  while ((await post({ action: 15 }))[0].action === 8);
-  await page.evaluate(() => window.__qovDrain());
+  await kit.settle();
 });
 
 after(async () => {
-  await browser.close();
-  fs.rmSync(dir, { recursive: true, force: true });
+  await kit.close();
 });
-
-// Posts one text as the client does; answers what the page sent back.
-async function post(obj) {
-  const text = typeof obj === 'string' ? obj : JSON.stringify(obj);
-  const out = await page.evaluate((t) => window.__qovDeliver(t), text);
-  return out.map((s) => JSON.parse(s));
-}
 
 const batch = (...msgs) => ({ msgs });
 

@@ -1,0 +1,155 @@
+// benchsession.h - the server's end of a benchmark that runs the shipped
+// client (or a peer) as a real session on a loopback port: listening, launching
+// a side and taking its connection to its first frame, accepting the session,
+// requests answered frame by frame, and the end of the session.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/benchwire.h"
+#include "objects/objtables.h"
+
+constexpr DWORD kExitWaitMs = 15000;
+constexpr uint32_t kAcceptCode = 9404;
+
+// Create stream property ids (u16 id, u32 value; text: 0x801E, u16 length).
+constexpr uint16_t kCrParent = 158, kCrLeft = 18, kCrTop = 31, kCrWidth = 35, kCrHeight = 15, kCrObjectId = 23;
+constexpr uint16_t kCrText = 0x801E;
+constexpr uint32_t kCrFlagVisible = 1;
+constexpr uint32_t kOvar = 100;
+
+inline std::string gClient;
+inline SOCKET gListen = INVALID_SOCKET;
+inline int gPort;
+
+struct Side {
+    const char* name;
+    PROCESS_INFORMATION pi = {};
+    SOCKET sock = INVALID_SOCKET;
+};
+
+inline bool Listen() {
+    gListen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(gListen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(gListen, 4) != 0) return false;
+    int len = sizeof a;
+    getsockname(gListen, reinterpret_cast<sockaddr*>(&a), &len);
+    gPort = ntohs(a.sin_port);
+    return true;
+}
+
+inline bool Launch(const std::string& cmd, Side* side) {
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    std::vector<char> line(cmd.begin(), cmd.end());
+    line.push_back(0);
+    return CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &side->pi) != 0;
+}
+
+// The next frame of the given type; others (acknowledgements, events) are passed over.
+inline bool Await(SOCKET s, uint32_t type, BenchFrame* f) {
+    while (BenchRecv(s, f))
+        if (f->type == type) return true;
+    return false;
+}
+
+// Launches a side and takes its connection up to its first frame.
+inline bool Start(const std::string& cmd, Side* side) {
+    if (!Launch(cmd, side)) return false;
+    side->sock = accept(gListen, nullptr, nullptr);
+    if (side->sock == INVALID_SOCKET) return false;
+    BenchNoDelay(side->sock);
+    BenchFrame f;
+    return Await(side->sock, kMsgProgramRequest, &f);
+}
+
+inline void Accept(Side* side) {
+    std::vector<uint8_t> b;
+    BenchPutU32(&b, kAcceptCode);
+    BenchPutU32(&b, 0);
+    b.push_back(0), b.push_back(46);
+    for (char c : std::string("SPL0")) b.push_back(uint8_t(c));
+    BenchSend(side->sock, kMsgSessionAccept, b);
+}
+
+// Ends the session and the process; the side's answers are read to the close.
+inline void Stop(Side* side) {
+    std::vector<uint8_t> code;
+    BenchPutU32(&code, 0);
+    BenchSend(side->sock, kMsgEndSession, code);
+    BenchFrame f;
+    while (BenchRecv(side->sock, &f)) {
+    }
+    if (WaitForSingleObject(side->pi.hProcess, kExitWaitMs) != WAIT_OBJECT_0) TerminateProcess(side->pi.hProcess, 1);
+    closesocket(side->sock);
+    CloseHandle(side->pi.hProcess);
+    CloseHandle(side->pi.hThread);
+    *side = Side{side->name};
+}
+
+inline void PutProp(std::vector<uint8_t>* s, uint16_t id, uint32_t v) {
+    BenchPutU16(s, id);
+    BenchPutU32(s, v);
+}
+
+inline uint32_t Request(SOCKET s, uint32_t type, const std::vector<uint8_t>& body, uint32_t seq, uint32_t answerType) {
+    BenchFrame f;
+    if (!BenchSend(s, type, body, seq) || !Await(s, answerType, &f) || f.body.size() < 4) return 0;
+    return BenchGetU32(f.body.data());
+}
+
+inline std::vector<uint8_t> Handle(uint32_t h) {
+    std::vector<uint8_t> b;
+    BenchPutU32(&b, h);
+    return b;
+}
+
+inline std::string ClientCommand() {
+    return "\"" + gClient + "\" -host 127.0.0.1 -port " + std::to_string(gPort) + " bench.qoc";
+}
+
+// Where the children of a window go: place i of a grid of `columns` a row,
+// counted from `origin` (character cells count from 1).
+struct BenchGrid {
+    uint32_t columns, rows, stepX, stepY, width, height, origin;
+};
+constexpr BenchGrid kBenchGrid = {20, 30, 38, 22, 36, 20, 0};
+
+// A create request for the client: a child object (a label: its text shown)
+// at place i of the grid in `parent`, or a hidden window (in `parent` when one
+// is named); `extra` is appended to the property stream.
+inline std::vector<uint8_t> ClientCreate(uint32_t type, uint32_t parent, int i,
+                                         const std::vector<uint8_t>& extra = {}, const BenchGrid& grid = kBenchGrid) {
+    std::vector<uint8_t> stream;
+    bool child = type != kTypeWindow;
+    const char* text = type == kTypeLabelText ? "Item" : child ? "" : "Bench window";
+    uint32_t at = uint32_t(i);
+    if (parent) PutProp(&stream, kCrParent, parent);
+    PutProp(&stream, kCrLeft, child ? grid.origin + at % grid.columns * grid.stepX : 40);
+    PutProp(&stream, kCrTop, child ? grid.origin + at / grid.columns % grid.rows * grid.stepY : 40);
+    PutProp(&stream, kCrWidth, child ? grid.width : 400);
+    PutProp(&stream, kCrHeight, child ? grid.height : 240);
+    PutProp(&stream, kCrObjectId, uint32_t(i + 2));
+    if (*text) {
+        BenchPutU16(&stream, kCrText);
+        BenchPutU16(&stream, uint16_t(strlen(text)));
+        for (const char* p = text; *p; p++) stream.push_back(uint8_t(*p));
+    }
+    stream.insert(stream.end(), extra.begin(), extra.end());
+    std::vector<uint8_t> b;
+    BenchPutU32(&b, type);
+    BenchPutU32(&b, 0);
+    BenchPutU32(&b, kOvar + uint32_t(i));
+    BenchPutU32(&b, child ? kCrFlagVisible : 0);
+    BenchPutU32(&b, 0);
+    BenchPutU32(&b, uint32_t(stream.size()));
+    b.insert(b.end(), stream.begin(), stream.end());
+    return b;
+}
