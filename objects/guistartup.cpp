@@ -274,12 +274,26 @@ LRESULT CALLBACK HandleWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     return WindowProcMsg(wnd, msg, wp, lp);
 }
 
+// At the end the windows go without being hidden one by one first: nobody
+// watches them go, and a hide that takes a top window off the screen may wait
+// for the window manager to confirm it (Wine's X11 driver waits up to 2 s a
+// window on a display without one), which made a session with many windows
+// shown (nested modal waits) outlast any limit on its exit. With the style
+// bit cleared the destroy does not hide the window either.
+static void DropWithoutHide(ObjectRecord* rec) {
+    rec->flags &= ~kObjShown;
+    if (!rec->hwnd) return;
+    LONG_PTR style = GetWindowLongPtrA(rec->hwnd, GWL_STYLE);
+    if (style & WS_VISIBLE) SetWindowLongPtrA(rec->hwnd, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_VISIBLE));
+}
+
 static void DestroyAllWindows() {
     // Top windows newest first; the main window goes last, in GuiCleanup.
     for (;;) {
         NativeWindowRecord* w = gWindowList;
         while (w && &w->w.hdr == gMainWindowP) w = w->nextWindow;
         if (!w) break;
+        DropWithoutHide(&w->w.hdr);
         ObjectDestroy(&w->w.hdr);
         if (gWindowList == w) gWindowList = w->nextWindow;  // a destroy that failed must not loop
     }

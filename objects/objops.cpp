@@ -191,6 +191,17 @@ static void ForgetInTopWindow(ObjectRecord* rec) {
     if (win->defaultButton == rec) win->defaultButton = nullptr;
 }
 
+// Objects made inside this one go with it. Windows and panels destroy theirs
+// in their own destroy, in their order; any other kind a request named as a
+// parent would leave them live with a freed parent (a later walk up from them
+// read freed memory). False when a destroy taken meanwhile ended rec itself.
+static bool DestroyOwnChildren(ObjectRecord* rec) {
+    if (!rec->children || IsWeb(rec) || ObjectIsWindowKind(rec) || rec->kind == kKindPanel) return true;
+    ObjectRef ref = ObjectRefOf(rec);
+    ObjectDestroyChildren(rec);
+    return ObjectRefAlive(ref);
+}
+
 int32_t ObjectDestroy(ObjectRecord* rec) {
     if (!rec || !ObjectIsLive(rec)) return kOpNoObject;
     // The main window carries the socket's notices of every frame: no request
@@ -205,6 +216,7 @@ int32_t ObjectDestroy(ObjectRecord* rec) {
         if (!ObjectRefAlive(ref)) return kOpOk;
     }
     rec->flags &= ~kObjShown;
+    if (!DestroyOwnChildren(rec)) return kOpOk;
     if (rec->ovar && !gDestSuppress && gObjectHooks.destAppend) gObjectHooks.destAppend(rec->ovar);
     RemoveAllEventsForObj(rec);
     ForgetInTopWindow(rec);
