@@ -18,7 +18,16 @@ ln -sfn "$(pwd)/ports/lpt2.bin" "$dev/lpt2"
 ln -sfn /dev/full "$dev/lpt3"
 python3 "$here/pty_reader.py" ports "$dev/com1" "$dev/lpt4" &
 reader=$!
-for _ in $(seq 50); do [ -e ports/pty.ready ] && break; sleep 0.1; done
+# The reader's links must be in place before the client opens a port: on a
+# busy machine Python may take seconds to start, so the wait is long and a
+# reader that never comes fails the run rather than leaving the ports on
+# /dev/null.
+for _ in $(seq 600); do [ -e ports/pty.ready ] && break; sleep 0.1; done
+if [ ! -e ports/pty.ready ]; then
+  echo "FAIL: the pseudo-terminal reader did not start"
+  kill "$reader" 2>/dev/null || true
+  exit 1
+fi
 restore() {
   kill "$reader" 2>/dev/null || true
   for d in com1 lpt2 lpt3 lpt4; do ln -sfn /dev/null "$dev/$d"; done
