@@ -42,7 +42,8 @@
 //   exit CODE                                the client must end with this code
 //   expect-peak-memory below MB              the client's largest commit so far is
 //                                            under MB megabytes (Windows builds)
-//   screenshot FILE                          the screen as a 24-bit BMP in FILE
+//   screenshot FILE                          the screen as a 24-bit BMP in FILE,
+//                                            taken once it has stopped changing
 //   expect-window "TITLE" STATE              a top window with that title is
 //                                            visible, hidden or absent (waits up
 //                                            to 10 s for the state to arrive)
@@ -842,9 +843,8 @@ static bool NextMsg(const Step& st, std::vector<uint8_t>* m) {
 #ifdef _WIN32
 // The screen into a bottom-up 24-bit BMP: a DIB section receives a BitBlt of
 // the desktop DC, whose rows are then written behind the two headers.
-static bool WriteScreenBmp(const std::string& path) {
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    if (width <= 0 || height <= 0) return false;
+// One capture of the whole screen as 24-bit rows, bottom row first.
+static bool CaptureScreen(int width, int height, std::vector<uint8_t>* out) {
     HDC screen = GetDC(nullptr);
     HDC mem = CreateCompatibleDC(screen);
     BITMAPINFO bi = {};
@@ -864,6 +864,41 @@ static bool WriteScreenBmp(const std::string& path) {
         SelectObject(mem, old);
     }
     if (ok) {
+        const uint8_t* p = static_cast<const uint8_t*>(bits);
+        out->assign(p, p + ((static_cast<size_t>(width) * 3 + 3) & ~size_t(3)) * static_cast<size_t>(height));
+    }
+    if (bmp) DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return ok;
+}
+
+// The screen once it has settled: captures kScreenSettleGapMs apart until two
+// agree (a window still repainting after the step before changes between
+// them), for kScreenSettleMs at most; then the last capture, settled or not
+// (a blinking caret settles between its blinks).
+constexpr DWORD kScreenSettleGapMs = 150, kScreenSettleMs = 10000;
+
+static bool WriteScreenBmp(const std::string& path) {
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    if (width <= 0 || height <= 0) return false;
+    std::vector<uint8_t> last, now;
+    bool ok = CaptureScreen(width, height, &last);
+    for (DWORD start = GetTickCount(); ok && GetTickCount() - start < kScreenSettleMs;) {
+        Sleep(kScreenSettleGapMs);
+        ok = CaptureScreen(width, height, &now);
+        if (!ok || now == last) break;
+        last.swap(now);
+    }
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    const uint8_t* bits = last.data();
+    if (ok) {
         // Rows of a 24-bit DIB are padded to four bytes.
         uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
         uint32_t imageSize = stride * static_cast<uint32_t>(height);
@@ -877,9 +912,6 @@ static bool WriteScreenBmp(const std::string& path) {
              fwrite(bits, imageSize, 1, f) == 1;
         if (f && fclose(f) != 0) ok = false;
     }
-    if (bmp) DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
     return ok;
 }
 
