@@ -1279,6 +1279,27 @@ static BOOL CALLBACK MatchClass(HWND wnd, LPARAM arg) {
     return FALSE;
 }
 
+static DWORD ProcessOf(HWND wnd) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    return pid;
+}
+
+// Other tests' windows share the display and may open over the target: a
+// press or a key goes out only once the target's process owns the window
+// under the point (or the foreground), the target's window raised when not.
+static bool TargetReachable(const Step& st, HWND wnd, const POINT* pt) {
+    HWND root = GetAncestor(wnd, GA_ROOT);
+    DWORD pid = ProcessOf(wnd);
+    return PollUntil(WaitMs(st, kWindowWaitMs), [&] {
+        HWND at = pt ? WindowFromPoint(*pt) : GetForegroundWindow();
+        if (at && ProcessOf(at) == pid) return true;
+        if (pt) SetWindowPos(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        else SetForegroundWindow(root);
+        return false;
+    });
+}
+
 static void RunTargetedStep(const Step& st) {
     const Field* target = FieldOf(st, "target");
     HWND wnd = target ? TargetWindow(st, *target) : nullptr;
@@ -1321,7 +1342,8 @@ static void RunTargetedStep(const Step& st) {
     }
     if (st.text == "keys") {
         SetForegroundWindow(GetAncestor(wnd, GA_ROOT));
-        if (!SendChords(FieldOf(st, "keys")->text)) Fail(st.line, "keys \"%s\" name an unknown key", FieldOf(st, "keys")->text.c_str());
+        if (!TargetReachable(st, wnd, nullptr)) Fail(st.line, "%s never came to the foreground", name.c_str());
+        else if (!SendChords(FieldOf(st, "keys")->text)) Fail(st.line, "keys \"%s\" name an unknown key", FieldOf(st, "keys")->text.c_str());
         else Note("S> keys \"%s\" to %s", FieldOf(st, "keys")->text.c_str(), name.c_str());
         return;
     }
@@ -1332,6 +1354,11 @@ static void RunTargetedStep(const Step& st) {
         bool left = action.find("left") != std::string::npos;
         DWORD down = left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN;
         DWORD up = left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP;
+        bool press = action.rfind("down", 0) == 0 || action.rfind("dblclick", 0) == 0;
+        if (press && !TargetReachable(st, wnd, &pt)) {
+            Fail(st.line, "another program's window covers %ld,%ld of %s", pt.x, pt.y, name.c_str());
+            return;
+        }
         SendMouseInput(MOUSEEVENTF_MOVE, pt);
         if (action.rfind("down", 0) == 0) SendMouseInput(down, pt);
         else if (action.rfind("up", 0) == 0) SendMouseInput(up, pt);
@@ -1353,6 +1380,9 @@ static void RunTargetedStep(const Step& st) {
         return true;
     };
     PollUntil(WaitMs(st, kPixelWaitMs), [&] {
+        HWND at = WindowFromPoint(pt);
+        if (!at || ProcessOf(at) != ProcessOf(wnd))
+            SetWindowPos(GetAncestor(wnd, GA_ROOT), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         HDC screen = GetDC(nullptr);
         got = GetPixel(screen, pt.x, pt.y);
         ReleaseDC(nullptr, screen);
