@@ -13,6 +13,7 @@
 #include "session/proto/protocol.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webmarkup.h"
@@ -24,7 +25,6 @@ uint16_t gWebEditClientOptions = kClientDecimalOption;
 
 namespace {
 
-constexpr uint8_t kActEdit = 21, kActNumber = 31;
 enum EditDwid : int32_t {
     kDwSelectAll = 1, kDwSelection = 2, kDwAskText = 3, kDwSetText = 4, kDwValue = 5, kDwInsert = 6, kDwOption = 7,
 };
