@@ -256,10 +256,6 @@ void Utf16ArgToUtf8(const EventItem& a) {
     *to = 0;
 }
 
-// The UTF-16 buffer of GetUnicode, kept between calls and grown as needed.
-uint16_t* gUtf16Buf;
-uint32_t gUtf16Size;
-
 // GetUnicode: the page's text as UTF-16 bytes (a terminator unless flags bit 0).
 int32_t ReplyUnicode(ObjectRecord* rec, MethodCallRec* call) {
     const JsonValue* reply = AskEditText(rec, kWhole);
@@ -892,21 +888,6 @@ ObjectRecord* WebCreateRefused(ObjectRecord* rec, bool allocated, void (*destroy
     if (allocated) ObjectFreeRecord(rec);
     *code = kWebNoMemory;
     return nullptr;
-}
-
-uint16_t* WebUtf16BufferEnsure(uint32_t bytes) {
-    if (bytes <= gUtf16Size) return gUtf16Buf;
-    uint16_t* grown = static_cast<uint16_t*>(GuardedRealloc(gUtf16Buf, bytes));
-    if (!grown) return nullptr;
-    gUtf16Buf = grown;
-    gUtf16Size = bytes;
-    return gUtf16Buf;
-}
-
-void WebEditCleanup() {
-    GuardedFree(gUtf16Buf);
-    gUtf16Buf = nullptr;
-    gUtf16Size = 0;
 }
 
 void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,

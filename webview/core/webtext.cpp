@@ -654,12 +654,28 @@ bool WebTextIsNew(const char* text, uint32_t length) {
     return true;
 }
 
+// The UTF-16 buffer of GetUnicode, kept between calls and grown as needed.
+static uint16_t* gUtf16Buf;
+static uint32_t gUtf16Size;
+
+uint16_t* WebUtf16BufferEnsure(uint32_t bytes) {
+    if (bytes <= gUtf16Size) return gUtf16Buf;
+    uint16_t* grown = static_cast<uint16_t*>(GuardedRealloc(gUtf16Buf, bytes));
+    if (!grown) return nullptr;
+    gUtf16Buf = grown;
+    gUtf16Size = bytes;
+    return gUtf16Buf;
+}
+
 void WebTextCleanup() {
     while (gSentTexts) {
         SentText* next = gSentTexts->next;
         GuardedFree(gSentTexts);
         gSentTexts = next;
     }
+    GuardedFree(gUtf16Buf);
+    gUtf16Buf = nullptr;
+    gUtf16Size = 0;
     TextBufFree(&gHtmlBuf);
     TextBufFree(&gJsBuf);
     TextBufFree(&gJsonMsgBuf);
