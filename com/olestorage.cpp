@@ -137,12 +137,6 @@ CQovLockBytes* NewLockBytes(const OleStoreInfo* where) {
     return b;
 }
 
-template <class T>
-void ReleaseAndClear(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
 // Saves every object; false when one could not be saved. An object that
 // cannot save itself at all (E_NOTIMPL: Wine's browser, script control, media
 // player and HTML editor) keeps its class with an empty state, from which the
