@@ -44,6 +44,13 @@ restore() {
   for d in com1 lpt2 lpt3 lpt4; do ln -sfn /dev/null "$dev/$d"; done
 }
 trap restore EXIT
+# Where com1 points, each time that changes while the tests run: printed
+# when they fail.
+(last=""; while :; do now=$(readlink "$dev/com1" || true)
+  [ "$now" != "$last" ] && echo "$(date +%T.%N) com1 -> $now" >>ports/links.log; last=$now; sleep 0.05; done) &
+watcher=$!
 rc=0
 wine "$exe" || rc=$?
+kill "$watcher" 2>/dev/null || true
+[ "$rc" = 0 ] || cat ports/links.log
 exit $rc
