@@ -1596,6 +1596,55 @@ TEST_F(WebObjects, HtmlControlBoundRows) {
     EventCleanup();
 }
 
+namespace {
+ObjectRecord* gTwinOwner;
+ObjectRecord* gTwin;
+std::vector<std::string> gOwnerFocus;
+ObjectRecord* TwinOf(ObjectRecord* rec) { return rec == gTwinOwner ? gTwin : nullptr; }
+void NoteOwnerFocus(ObjectRecord* rec, int32_t tab, const char* id) {
+    gOwnerFocus.push_back(std::string(rec == gTwinOwner ? "owner" : "other") + " " + std::to_string(tab) + " " + id);
+}
+}  // namespace
+
+// The page of an HTML control that owns a web view of its own (its twin is
+// the page object): the page's own script event "C0" is the control's event
+// 201 (sub-code 7, the text with it), of no other owner; focus into an
+// element makes the owner the focused object with the element's id (and tab),
+// and a tab step moves the twin's tab too.
+TEST_F(WebObjects, HtmlControlOwnPageRoutesScriptAndFocusToTheOwner) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    gTwinOwner = Create(kTypeHTMLControl, nullptr);
+    gTwin = Create(kTypeHTMLControl, nullptr);
+    ASSERT_TRUE(gTwinOwner && gTwin);
+    gOwnerFocus.clear();
+    ScopedSet<ObjectRecord* (*)(ObjectRecord*)> page(gWebHooks.htmlControlPage, TwinOf);
+    ScopedSet<void (*)(ObjectRecord*, int32_t, const char*)> focus(gWebHooks.htmlControlFocus, NoteOwnerFocus);
+    ASSERT_EQ(EventRegister(gTwin, kEvHtmlControl, nullptr, false, nullptr, 0), 0);
+    const std::string twin = "C" + std::to_string(gTwin->elementId);
+
+    Dispatch(gHost, R"({"name": "C0", "et": 99977, "edata": "from the window's page"})");
+    EXPECT_EQ(TakeEvent().first, -1) << "a window's page has no owner to take \"C0\"";
+    Dispatch(gTwinOwner, R"({"name": "C0", "et": 99977, "edata": "saved"})");
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    ASSERT_TRUE(EventTakeNext(&ev, items, &count)) << "\"C0\" of the control's own page";
+    EXPECT_EQ(ev.eventId, static_cast<int32_t>(kEvHtmlControl));
+    EXPECT_EQ(ev.kind, 7) << "the script event's sub-code";
+    EXPECT_EQ(std::string(ev.text ? ev.text : "", ev.textLength), "saved");
+    EXPECT_TRUE(gOwnerFocus.empty());
+
+    Dispatch(gTwinOwner, R"({"name": ")" + twin + R"(", "et": 99971, "edata": "{\"id\":\"qty\",\"tab\":3}"})");
+    Dispatch(gTwinOwner, R"({"name": ")" + twin + R"(", "et": 99972, "edata": "{\"id\":\"note\",\"tab\":0}"})");
+    Dispatch(gTwinOwner, R"({"name": ")" + twin + R"(", "et": 99977, "edata": "{\"id\":\"go\"}"})");
+    const std::vector<std::string> want = {"owner 3 qty", "owner -1 note", "owner -1 go"};
+    EXPECT_EQ(gOwnerFocus, want) << "each focus event reaches the owner once, a tab with its tab";
+    EXPECT_EQ(WebHtmlCtl(gTwin)->currentTab, 3u) << "the tab step moved the twin's tab";
+    EXPECT_STREQ(WebHtmlCtl(gTwin)->focusId, "qty") << "the other focus events are the owner's alone";
+    EXPECT_EQ(TakeEvent().first, -1) << "an element's script event in that page is a focus notice, no event";
+    EventCleanup();
+}
+
 TEST(WebHtmlEdata, IdAndTab) {
     struct Case {
         const char* edata;
