@@ -21,6 +21,7 @@
 #include "webview/core/weboptions.h"
 #include "webview/controls/webbutton.h"
 #include "webview/controls/webhtmlctl.h"
+#include "webview/controls/weblist.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -1456,6 +1457,64 @@ TEST_F(WebObjects, TabOrderAndEnabling) {
     w->kind = kKindWindow;
     EXPECT_FALSE(first->flags & kObjDisabled) << "enabling in a disabled container clears the own flag";
     EXPECT_EQ(AllPosts(), "") << "but sends nothing";
+}
+
+// Tab with the focus in an HTML control steps through its page first: the
+// page is asked for the element after the control's current tab id, and only
+// when it has none does the next object take the focus; an empty table-form
+// data list is passed over on the way.
+TEST_F(WebObjects, TabStepsThroughAnHtmlControlsPageBeforeLeavingIt) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    auto make = [&](uint32_t type, int32_t tab) {
+        return Create(type, [&](ObjectCreateRecord* c) {
+            c->window = w->handle;
+            c->tabId = tab;
+        });
+    };
+    ObjectRecord* html = make(kTypeHTMLControl, 1);
+    ObjectRecord* list = make(kTypeDatalist, 2);
+    ObjectRecord* button = make(kTypeButton, 3);
+    ASSERT_TRUE(html && list && button);
+    html->tabId = 1, list->tabId = 2, button->tabId = 3;
+    list->flags |= kDataListMark;   // table form, no rows
+    ASSERT_TRUE(w->flags & kObjShown);
+    gWebActiveWindow = w;
+    WindowRecord* win = reinterpret_cast<WindowRecord*>(w);
+    win->focusObj = html;
+    WebHtmlCtl(html)->currentTab = 4;
+    ScopedSet<void (*)(RecPage*, ObjectRecord*, const char*)> answered(gPage.deliver, DeliverToChannelOwner);
+    struct Step {
+        const char* reply;
+        bool backward;
+        ObjectRecord* expect;
+        const char* fwd;   // the step's direction as the page is told it
+        const char* why;
+    };
+    const Step kSteps[] = {
+        {"{\"tabid\": 6}", false, html, "\"fwd\": 1, \"tid\": 4", "the page has an element after tab id 4"},
+        {"{\"tabid\": 2}", true, html, "\"dwid\": 8, \"tid\": 4", "and one before it"},
+        {"{\"tabid\": 0}", false, button, "\"fwd\": 1, \"tid\": 4", "none after it: the focus leaves the control"},
+    };
+    for (const Step& st : kSteps) {
+        win->focusObj = html;
+        gPage.answers.clear();
+        RecPageAnswer(&gPage, 35, st.reply, 0);
+        WebViewMsgFlush();
+        gPage.posts.clear();
+        EXPECT_TRUE(WebFocusNextObject(html, st.backward)) << st.why;
+        std::string posts = AllPosts();
+        char ask[64];
+        snprintf(ask, sizeof ask, "\"action\": 35, \"name\": \"C%u\", \"dwid\": 8", html->elementId);
+        EXPECT_NE(posts.find(ask), std::string::npos) << st.why << "\n" << posts;
+        EXPECT_NE(posts.find(st.fwd), std::string::npos) << st.why << "\n" << posts;
+        char focus[48];
+        snprintf(focus, sizeof focus, "\"action\": 14, \"name\": \"C%u\"", st.expect->elementId);
+        EXPECT_EQ(posts.find(focus) != std::string::npos, st.expect != html) << st.why << "\n" << posts;
+        EXPECT_EQ(win->focusObj, st.expect) << st.why << "\n" << posts;
+    }
+    gPage.answers.clear();
 }
 
 // ---- The HTML control ------------------------------------------------------------------------
