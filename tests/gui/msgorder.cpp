@@ -10,6 +10,7 @@
 #include <initializer_list>
 
 #include "objects/events.h"
+#include "tests/gui/testwindow.h"
 #include "tests/testutil.h"
 
 namespace {
@@ -236,15 +237,6 @@ void MsgTakeEvents() {
 
 namespace {
 
-INPUT MouseInput(DWORD flags, POINT screen) {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
-    return in;
-}
-
 size_t EventsRecorded() {
     size_t n = 0;
     for (uint32_t i = 0; i < gRecordCount; ++i) n += gRecord[i].kind == kSeqEvent;
@@ -257,7 +249,7 @@ bool MsgMouseClicks(HWND wnd, POINT at, int clicks, void (*pump)()) {
     constexpr int kClicksMax = 2;
     POINT p = at;
     ClientToScreen(wnd, &p);
-    INPUT move = MouseInput(MOUSEEVENTF_MOVE, p);
+    INPUT move = MouseInputAt(MOUSEEVENTF_MOVE, p);
     SendInput(1, &move, sizeof move);
     bool there = WaitUntil([&] {
         POINT now = {};
@@ -270,7 +262,7 @@ bool MsgMouseClicks(HWND wnd, POINT at, int clicks, void (*pump)()) {
     INPUT in[2 * kClicksMax] = {};
     UINT n = 0;
     for (int i = 0; i < clicks && i < kClicksMax; ++i)
-        for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) in[n++] = MouseInput(flags, p);
+        for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) in[n++] = MouseInputAt(flags, p);
     return SendInput(n, in, sizeof(INPUT)) == n;
 }
 

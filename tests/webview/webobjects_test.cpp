@@ -61,6 +61,13 @@ protected:
     }
 
     // A create request as the server sends it (pixels: WebObject windows are 0x100).
+    // An object of the type in window w with the tab id.
+    ObjectRecord* CreateIn(ObjectRecord* w, uint32_t type, int32_t tab) {
+        return Create(type, [&](ObjectCreateRecord* c) {
+            c->window = w->handle;
+            c->tabId = tab;
+        });
+    }
     ObjectRecord* Create(uint32_t type, const std::function<void(ObjectCreateRecord*)>& setup, int32_t* code = nullptr) {
         CreateRecordReset(&cr);
         cr.flags0 = kCrVisible;
@@ -1342,12 +1349,7 @@ TEST_F(WebObjects, AnEmptyDataListTakesNoTabStep) {
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* w = Window(0, 0, 300, 400);
     ASSERT_NE(w, nullptr);
-    auto make = [&](uint32_t type, int32_t tab) {
-        return Create(type, [&](ObjectCreateRecord* c) {
-            c->window = w->handle;
-            c->tabId = tab;
-        });
-    };
+    auto make = [&](uint32_t type, int32_t tab) { return CreateIn(w, type, tab); };
     ObjectRecord* first = make(kTypeButton, 1);
     ObjectRecord* list = make(kTypeDatalist, 2);
     ObjectRecord* last = make(kTypeButton, 3);
@@ -1467,12 +1469,7 @@ TEST_F(WebObjects, TabStepsThroughAnHtmlControlsPageBeforeLeavingIt) {
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* w = Window(0, 0, 300, 400);
     ASSERT_NE(w, nullptr);
-    auto make = [&](uint32_t type, int32_t tab) {
-        return Create(type, [&](ObjectCreateRecord* c) {
-            c->window = w->handle;
-            c->tabId = tab;
-        });
-    };
+    auto make = [&](uint32_t type, int32_t tab) { return CreateIn(w, type, tab); };
     ObjectRecord* html = make(kTypeHTMLControl, 1);
     ObjectRecord* list = make(kTypeDatalist, 2);
     ObjectRecord* button = make(kTypeButton, 3);
