@@ -54,6 +54,15 @@ bool ObjectCanFocus(const ObjectRecord* rec) {
     }
 }
 
+int32_t ObjectFocusWindowed(ObjectRecord* rec, int32_t) {
+    // The control's window takes the keyboard focus, which records it as its
+    // window's focused object and raises the focus events as a click does.
+    if (!ObjectCanFocus(rec)) return kOpNotAvailable;
+    SetFocus(rec->hwnd);
+    HWND now = GetFocus();
+    return now && (now == rec->hwnd || IsChild(rec->hwnd, now)) ? kOpOk : kOpNotAvailable;
+}
+
 // Every focusable object of a container in tab order (children lists are kept
 // by tab id), depth first into panels.
 static void CollectFocusable(ObjectRecord* container, ObjectRecord** out, uint32_t* n, uint32_t max) {

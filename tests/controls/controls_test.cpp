@@ -12,6 +12,7 @@
 #include "controls/ctlcore.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
+#include "objects/focus.h"
 #include "objects/font.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
@@ -318,6 +319,34 @@ TEST_F(ControlsTest, ClickPostsClickEvent) {
         EXPECT_EQ(c.value, ev.value) << "type " << c.type << ": the check state";
         ObjectDestroy(b);
     }
+}
+
+// The server's focus request (2413) on a native control gives it the keyboard
+// focus and makes it its window's focused object, its $GOTFOCUS queued; a
+// hidden control cannot take it.
+TEST_F(ControlsTest, ServerFocusRequestFocusesANativeControl) {
+    ObjectRecord* first = Make(kTypeButton, nullptr, "One");
+    ObjectRecord* second = Make(kTypeEdittext, "text");
+    ASSERT_TRUE(first && second);
+    ASSERT_EQ(0, EventRegister(second, kEvGotFocus, nullptr, false, nullptr, 0));
+    SetFocus(first->hwnd);
+    Pump();
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t n = 0;
+    while (EventTakeNext(&ev, items, &n)) {
+    }
+    EXPECT_EQ(0, ObjectSetFocus(second, 0, 0));
+    EXPECT_EQ(second->hwnd, GetFocus());
+    EXPECT_EQ(second, GetFocusObject()) << "the window's focused object";
+    ASSERT_TRUE(EventTakeNext(&ev, items, &n)) << "its $GOTFOCUS";
+    EXPECT_EQ(static_cast<int32_t>(kEvGotFocus), ev.eventId);
+    EXPECT_EQ(second->handle, ev.handle);
+    EXPECT_EQ(0, ObjectDeactivate(first));
+    EXPECT_EQ(kOpNotAvailable, ObjectSetFocus(first, 0, 0)) << "a hidden control";
+    EXPECT_EQ(second->hwnd, GetFocus()) << "the focus stays";
+    ObjectDestroy(first);
+    ObjectDestroy(second);
 }
 
 // Where the client area of the client's own window sits in its frame for
