@@ -312,7 +312,8 @@ void WriteDemo(FILE* f) {
 // The every-kind form of the twin scene: an image list whose one-pixel images
 // come from the form's PNG, a status bar of two panels, a tool bar of three
 // buttons and a tab control showing the list, an icon showing its first
-// image, a picture of the form's PNG and a panel holding an edit.
+// image, a picture of the form's PNG, a panel holding an edit, a combo box
+// with its items and a checked check box.
 Form EveryKindForm() {
     Form form;
     form.formName = "Kinds";
@@ -333,6 +334,9 @@ Form EveryKindForm() {
     form.objects.push_back({"Box", 43, ControlStream("", 10, 140, 200, 80)});
     form.objects.push_back({"InBox", 6, Bordered(5, 5, 150, 22).Int(kIdWindow, 9).Text(kIdText, "inside")});
     form.objects.push_back({"OkBtn", 1, ControlStream("", 350, 240, 80, 26).Text(kIdTitle, "OK")});
+    // A combo box's own text and its items are kept apart in the file.
+    form.objects.push_back({"City", 12, ControlStream("Paris", 250, 130, 150, 22).Text(59, "Paris;London;Rome")});
+    form.objects.push_back({"Agree", 2, ControlStream("", 250, 170, 100, 20).Text(kIdTitle, "Agree").Int(32, 1)});
     return form;
 }
 

@@ -35,7 +35,8 @@ constexpr int32_t kVersion5 = 5 * 65536;
 
 // A form of kinds the web view makes: buttons, a check box, edits, a label, a
 // list and a tree view, an image list, a status bar of two
-// panels, a tool bar of three buttons, a tab control and a panel holding an edit.
+// panels, a tool bar of three buttons, a tab control, a panel holding an edit
+// and a combo box whose own text and items the file holds apart.
 Form PageForm() {
     Form form;
     form.formName = "PageForm";
@@ -55,6 +56,7 @@ Form PageForm() {
     form.objects.push_back({"Box", 43, ControlStream("", 10, 160, 150, 60)});
     form.objects.push_back({"InBox", 6, ControlStream("inside", 5, 5, 100, 22, 10)});
     form.objects.push_back({"OkBtn", 1, ControlStream("OK", 330, 230, 80, 26)});
+    form.objects.push_back({"City", 12, ControlStream("Paris", 170, 160, 150, 22).Text(59, "Paris;London;Rome")});
     return form;
 }
 
@@ -160,6 +162,14 @@ TEST_F(FormWebTest, WebWindowSavesAndLoadsAgain) {
     EXPECT_EQ(p.rows.size(), PageForm().objects.size()) << "every row of the form";
     EXPECT_EQ(names[0], "PageWin");
     EXPECT_EQ(names[1], "Icons") << "the image list follows the window";
+    // The combo box keeps its own text and its items.
+    bool ok = false;
+    std::vector<qofbuild::Record> city = qofbuild::Records(p.rows.back().stream, &ok);
+    ASSERT_EQ(p.rows.back().name, "City");
+    ASSERT_NE(qofbuild::FindRecord(city, 29), nullptr);
+    EXPECT_EQ(qofbuild::FindRecord(city, 29)->data, "Paris");
+    ASSERT_NE(qofbuild::FindRecord(city, 59), nullptr);
+    EXPECT_EQ(qofbuild::FindRecord(city, 59)->data, "Paris;London;Rome");
 
     ObjectRecord* second = NewWebWindow();
     ASSERT_NE(second, nullptr);
