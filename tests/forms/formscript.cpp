@@ -476,6 +476,44 @@ int CheckTwin(const std::string& dir, const char* mode) {
     return gFailures ? 1 : 0;
 }
 
+// The image-list scene's form (tests/server/scripts/forms-imagelist.txt): an
+// image list of 16 x 16 images from bitmap 4001, which only the server has,
+// and two icons showing its second and third images.
+Form ImageListForm() {
+    Form form;
+    form.formName = "Strip";
+    form.objects.push_back({"StripWin", 25, WindowStream("Image list form", 100, 100, 240, 120, false)});
+    form.objects.push_back({"Strip", 35, Stream().Int(130, 16).Int(131, 16).Int(87, 4001)});
+    form.objects.push_back({"Green", 7, ControlStream("", 10, 10, 1, 1).Int(kIdImageList, 1).Int(217, 2)});
+    form.objects.push_back({"Blue", 7, ControlStream("", 40, 10, 1, 1).Int(kIdImageList, 1).Int(217, 3)});
+    return form;
+}
+
+// The server's bitmap 4001: a 48 x 16 strip of three squares, red, green and
+// blue, as a 24-bit BMP file (rows bottom up, each a multiple of 4 bytes).
+std::vector<uint8_t> StripBmp() {
+    const uint32_t side = 16, width = 3 * side, rowBytes = width * 3, headers = 14 + 40;
+    const uint32_t size = headers + rowBytes * side;
+    std::vector<uint8_t> b(size, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    b[0] = 'B', b[1] = 'M';
+    put32(2, size);
+    put32(10, headers);
+    put32(14, 40);
+    put32(18, width);
+    put32(22, side);
+    b[26] = 1;   // planes
+    b[28] = 24;  // bits per pixel
+    put32(34, rowBytes * side);
+    const uint8_t bgr[3][3] = {{0, 0, 0xFF}, {0, 0xFF, 0}, {0xFF, 0, 0}};
+    for (uint32_t y = 0; y < side; ++y)
+        for (uint32_t x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) b[headers + y * rowBytes + x * 3 + c] = bgr[x / side][c];
+    return b;
+}
+
 // The folder part of a path with its separator; "" for a bare name.
 std::string FolderOf(const std::string& path) {
     size_t at = path.find_last_of("/\\");
@@ -495,12 +533,18 @@ bool PutFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 // client runs in that folder), "demo OUTPUT" the demo scene, "files FOLDER"
 // the demo's form file into the scene's folder, "check FOLDER" checks what
 // the end-to-end session saved; "twin OUTPUT" writes the twin scene and its
-// form, "twincheck FOLDER MODE" checks what a twin run saved.
+// form, "twincheck FOLDER MODE" checks what a twin run saved; "ilfiles
+// FOLDER" writes the image-list scene's form and the server's bitmap.
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
     std::string mode = argv[1];
     if (mode == "check") return CheckSaved(argv[2]);
     if (mode == "twincheck") return argc < 4 ? 2 : CheckTwin(argv[2], argv[3]);
+    if (mode == "ilfiles")
+        return PutFile(std::string(argv[2]) + "/forms-il.qof", Build(ImageListForm())) &&
+                       PutFile(std::string(argv[2]) + "/forms-il-strip.bmp", StripBmp())
+                   ? 0
+                   : 1;
     if (mode == "twin") {
         // The client runs in a folder of its own: the form is named by its full path.
         std::string form = FolderOf(argv[2]) + kTwinFormFile;
