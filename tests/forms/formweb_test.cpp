@@ -1,8 +1,8 @@
 // formweb_test.cpp - forms in the web view under Wine: a form of the page kinds
 // loaded into a web window of a recording-page host (the facilities connected
 // as the program connects them), its records exchanged so that nothing names
-// the destroyed record, a page event reaching a loaded object, the end of the
-// load refreshing the form's bars in the page, and a save of the web window
+// the destroyed record, a page event reaching a loaded object, the server's
+// load refreshing the form's bars and number edits in the page, and a save of the web window
 // that loads into a second web window and saves the same rows again.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -139,13 +139,42 @@ TEST_F(FormWebTest, FormLoadsIntoAWebWindow) {
     EXPECT_TRUE(clicked) << "the page's click is the button's";
 }
 
-// The end of the load refreshes the form's status bars in the page.
-TEST_F(FormWebTest, LoadFinishRefreshesTheBarsInThePage) {
-    ASSERT_EQ(Load(asking_, qofbuild::Build(PageForm()), "qovweb-finish.qof"), kVersion5) << err_;
+// Occurrences of a piece in the page's messages.
+size_t CountOf(const std::string& posts, const char* piece) {
+    size_t n = 0;
+    for (size_t at = posts.find(piece); at != std::string::npos; at = posts.find(piece, at + 1)) ++n;
+    return n;
+}
+
+// The server's LoadQofFile ends the load by refreshing the form in the page:
+// the status bars' panels are sent again and a disabled number edit is
+// disabled in the page, on top of what the load alone sends.
+TEST_F(FormWebTest, LoadQofFileRefreshesBarsAndNumberEditsInThePage) {
+    Form form = PageForm();
+    // A number edit with Enabled (9) 0.
+    form.objects.push_back({"Qty", 44, ControlStream("7", 250, 160, 60, 22).Int(9, 0)});
+    std::string file = WriteForm(qofbuild::Build(form), "qovweb-finish.qof");
     WebTestPosts();
-    FormLoadFinish(asking_);
-    std::string posts = WebTestPosts();
-    EXPECT_NE(posts.find("Line 1"), std::string::npos) << "the status bar's panels\n" << posts;
+    ASSERT_EQ(FormLoadQof(asking_, file.c_str(), nullptr, nullptr, kFormOptNoShow, nullptr, err_), kVersion5) << err_;
+    std::string loadOnly = WebTestPosts();
+
+    ObjectRecord* second = NewWebWindow();
+    ASSERT_NE(second, nullptr);
+    WebTestPosts();
+    MethodCallRec call = {};
+    call.method = 13;
+    call.result.kind = kItemInt;
+    call.args[0].kind = kItemText;
+    call.args[0].data = file.c_str();
+    call.args[0].size = static_cast<uint32_t>(file.size());
+    call.argPresent[0] = 1;
+    call.argCount = 1;
+    ASSERT_EQ(FormWindowMethod(second, &call), kVersion5) << gFormLastError;
+    std::string loaded = WebTestPosts();
+    EXPECT_GT(CountOf(loaded, "Line 1"), CountOf(loadOnly, "Line 1")) << "the status bar's panels\n" << loaded;
+    EXPECT_GT(CountOf(loaded, "\"action\": 31"), CountOf(loadOnly, "\"action\": 31")) << "the disabled number edit\n"
+                                                                                   << loaded;
+    EXPECT_GT(CountOf(loaded, "\"dwid\": 9"), CountOf(loadOnly, "\"dwid\": 9")) << loaded;
 }
 
 // A web window saves its form: the rows, the sub-objects after their bars,
