@@ -18,6 +18,7 @@
 #include "objects/events.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
+#include "objects/window.h"
 #include "tests/testutil.h"
 #include "tests/webview/webtest.h"
 #include "webview/core/webevents.h"
@@ -175,6 +176,27 @@ TEST_F(FormWebTest, LoadQofFileRefreshesBarsAndNumberEditsInThePage) {
     EXPECT_GT(CountOf(loaded, "\"action\": 31"), CountOf(loadOnly, "\"action\": 31")) << "the disabled number edit\n"
                                                                                    << loaded;
     EXPECT_GT(CountOf(loaded, "\"dwid\": 9"), CountOf(loadOnly, "\"dwid\": 9")) << loaded;
+}
+
+// A native window that hosts a page is not empty while windows of the web
+// view live in that page: they would be left in a closed page.
+TEST_F(FormWebTest, PageHostWithWebWindowsIsNotEmpty) {
+    ObjectRecord* host = ObjectAllocRecord(kKindWindow, sizeof(NativeWindowRecord), false);
+    ASSERT_NE(host, nullptr);
+    reinterpret_cast<WindowRecord*>(host)->webHost = &gPage;
+    reinterpret_cast<WindowRecord*>(host)->style[1] |= kWindowWebHostBit;
+    static const int32_t kRect[4] = {0, 0, 300, 400};
+    ObjectRecord* inPage = WebTestCreate(&cr_, host, kTypeWindow, kRect, [](ObjectCreateRecord* c) { c->units = 5; });
+    ASSERT_NE(inPage, nullptr);
+    std::string file = WriteForm(qofbuild::Build(PageForm()), "qovweb-host.qof");
+    EXPECT_EQ(FormLoadQof(host, file.c_str(), nullptr, nullptr, kFormOptNoShow, nullptr, err_), kFormWindowNotEmpty);
+    EXPECT_EQ(host->children, nullptr) << "nothing was made";
+    ObjectDestroy(inPage);
+    // The record stands for a window made elsewhere: it is let go without
+    // closing the test's page.
+    reinterpret_cast<WindowRecord*>(host)->webHost = nullptr;
+    ObjectUnregister(host);
+    ObjectFreeRecord(host);
 }
 
 // A web window saves its form: the rows, the sub-objects after their bars,
