@@ -162,14 +162,7 @@ TEST_F(FormWebTest, LoadQofFileRefreshesBarsAndNumberEditsInThePage) {
     ObjectRecord* second = NewWebWindow();
     ASSERT_NE(second, nullptr);
     WebTestPosts();
-    MethodCallRec call = {};
-    call.method = 13;
-    call.result.kind = kItemInt;
-    call.args[0].kind = kItemText;
-    call.args[0].data = file.c_str();
-    call.args[0].size = static_cast<uint32_t>(file.size());
-    call.argPresent[0] = 1;
-    call.argCount = 1;
+    MethodCallRec call = LoadQofFileCall(file);
     ASSERT_EQ(FormWindowMethod(second, &call), kVersion5) << gFormLastError;
     std::string loaded = WebTestPosts();
     EXPECT_GT(CountOf(loaded, "Line 1"), CountOf(loadOnly, "Line 1")) << "the status bar's panels\n" << loaded;
