@@ -12,7 +12,8 @@
 # page host started here). At the end, one summary table: a line per goal
 # with min / median / max of its per-round ratios and whether the median
 # meets it.
-# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|print|webview ...]   (all when none is named)
+# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|startup|print|webview ...]
+# (all but startup, which session includes, when none is named)
 # "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb and the Wine
 # server included, which start here); QOV_BENCH_ROUNDS sets the rounds of the
 # benchmarks that take them from here, QOV_BENCH_SIZES the object counts of
@@ -127,6 +128,13 @@ for w in $what; do
     section "session under Wine"
     bench wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
       --rounds "$rounds" --sizes "${QOV_BENCH_SIZES:-100,1000,5000}" --unix-wine "Z:$(command -v wine)"
+    ;;
+  startup)
+    # The start-up lines of the session benchmark alone.
+    wine_env
+    section "start-up under Wine"
+    bench wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
+      --rounds "$rounds" --only startup --unix-wine "Z:$(command -v wine)"
     ;;
   print)
     wine_env
