@@ -2,6 +2,7 @@
 // object or window they concern, the object events posted as the native
 // controls post them, the keys of the page (Tab, Enter, Escape), and the page
 // asked to report or stop reporting an object's registered events.
+#include "webview/core/pageactions.h"
 #include "webview/core/webevents.h"
 
 #include <json.h>
@@ -30,7 +31,6 @@ constexpr int32_t kMRegionOldEventBonus = 100000000;
 constexpr uint32_t kModifierMask = 0xFFFF;
 constexpr uint32_t kMRegionOldEventBit = 16;    // "em" bit of a mouse-up that stands for $OLDEVENT
 constexpr int32_t kCellW = 7, kCellH = 15;
-constexpr uint8_t kActSubscribe = 6, kActSlider = 11, kActDateTime = 27, kActTabs = 32, kActUnsubscribe = 41;
 enum RequestDwid : int32_t { kDwidDateChange = 6, kDwidSliderChange = 7, kDwidTabChange = 4, kDwidTabClick = 5 };
 constexpr int32_t kOptionOn = 1, kSpecialPicker = 3;
 constexpr int32_t kDateTimeFormatPicker = 3;

@@ -1,6 +1,7 @@
 // webgeneric.cpp - the generic operations of web-view objects routed by kind:
 // item texts and values, methods, the common methods every object has, the
 // keyboard focus and its tab order, and the files chosen in file buttons.
+#include "webview/core/pageactions.h"
 #include "webview/core/webgeneric.h"
 
 #include <json.h>
@@ -29,7 +30,6 @@ constexpr int32_t kLastGetTextKind = 46, kLastGetValueKind = 28, kLastSetTextKin
 constexpr uint32_t kFocusListMax = 512;
 constexpr int kPanelDepthMax = 32;
 constexpr uint32_t kArgTextMax = 1024;
-constexpr uint8_t kActFocus = 14, kActJqEvent = 50, kActDateTime = 27;
 // A date field of another format than 3 drops its calendar down; dwid 7 closes it.
 constexpr int32_t kDateFormatPicker = 3, kDwidDateClose = 7;
 constexpr int32_t kJqUiOptionDwid = 20;
@@ -78,12 +78,12 @@ bool IsMenuKind(const ObjectRecord* rec) {
 
 int32_t JqUiAction(const ObjectRecord* rec) {
     switch (rec->kind) {
-    case kKindProgress: return 25;
-    case kKindWindow: return WebIsDialogWindow(rec) ? 29 : 0;
-    case kKindTabControl: return 32;
-    case kKindSlider: return 11;
-    case kKindEditNumber: return 31;
-    case kKindEditDateTime: return 27;
+    case kKindProgress: return kActProgress;
+    case kKindWindow: return WebIsDialogWindow(rec) ? kActDialog : 0;
+    case kKindTabControl: return kActTabs;
+    case kKindSlider: return kActSlider;
+    case kKindEditNumber: return kActNumber;
+    case kKindEditDateTime: return kActDateTime;
     default: return 0;
     }
 }

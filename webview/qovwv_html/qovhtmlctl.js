@@ -5,6 +5,7 @@
 // edits; every element that takes the focus reports its id.
 (function () {
   'use strict';
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kRowClick = 99990, kRowCheck = 99989, kHeader = 99991, kCellEdit = 99970, kKey = 99983, kPart = 99966,
     kFocusTab = 99971, kFocusId = 99972;
@@ -94,8 +95,8 @@
   };
 
   var actions = {
-    35: function (m) { var f = htmlActions[m.dwid]; return f ? f(m) : undefined; },
-    40: function (m) { var f = tableActions[m.dwid]; return f ? f(m) : undefined; }
+    [Act.kActHtmlContent]: function (m) { var f = htmlActions[m.dwid]; return f ? f(m) : undefined; },
+    [Act.kActList]: function (m) { var f = tableActions[m.dwid]; return f ? f(m) : undefined; }
   };
 
   // Actions 35 and 40 are an HTML control's when they name one (or, for the
@@ -103,7 +104,7 @@
   function forHtmlControl(m) {
     var el = document.getElementById(String(m.name));
     if (!el) return false;
-    if (m.action === 35 && m.dwid === kFocusElement) return !!el.closest('.qovho');
+    if (m.action === Act.kActHtmlContent && m.dwid === kFocusElement) return !!el.closest('.qovho');
     return el.classList.contains('qovho');
   }
 
