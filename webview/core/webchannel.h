@@ -52,6 +52,10 @@ struct WebChannelHooks {
     ObjectRecord* (*windowHostRecord)(ObjectRecord* webWindow);// the window whose web view shows it
     void* (*htmlControlHost)(ObjectRecord* htmlControl);
     ObjectRecord* (*htmlControlPage)(ObjectRecord* htmlControl);
+    // Focus into a native HTML control's own page: the control becomes its
+    // window's focused object, remembering the element (and its tab, when the
+    // page gave one; -1 when not).
+    void (*htmlControlFocus)(ObjectRecord* htmlControl, int32_t tab, const char* elementId);
     ObjectRecord* (*subObjectHolder)(ObjectRecord* rec);      // status bar of a panel, toolbar of a button
     ObjectRecord* (*topWindow)(ObjectRecord* rec);            // ObjectTopWindow
     uint32_t (*sysColor)(uint32_t index);                     // gColorTable

@@ -364,8 +364,11 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
     return 0;
 }
 
-bool WebTryFocus(ObjectRecord* rec, bool backward) {
+bool WebTryFocus(ObjectRecord* rec, bool backward, bool tabsOnly) {
     if (!rec || (rec->flags & kObjDisabled) || !(rec->flags & kObjShown)) return false;
+    if (tabsOnly)
+        return rec->kind == kKindHtmlControl &&
+               WebHtmlControlFocus(rec, backward ? kHtmlFocusPrevious : kHtmlFocusNext) == 0;
     // A table-form data list without rows takes no tab step, unless it lets
     // an empty list take one.
     if (rec->kind == kKindDataList && (rec->flags & kDataListMark)) {
@@ -400,6 +403,8 @@ bool WebFocusNextObject(ObjectRecord* from, bool backward) {
     if (holder && holder != window) CollectFocusable(window, window, list, &n, 0);
     if (n == 0) return false;
     ObjectRecord* current = reinterpret_cast<WindowRecord*>(window)->focusObj;
+    // An HTML control with the focus steps through its own page first.
+    if (current && current->kind == kKindHtmlControl && WebTryFocus(current, backward, true)) return true;
     uint32_t at = n;
     for (uint32_t i = 0; i < n; ++i)
         if (list[i] == current) at = i;
@@ -407,7 +412,7 @@ bool WebFocusNextObject(ObjectRecord* from, bool backward) {
         uint32_t i;
         if (at == n) i = backward ? n - 1 - step : step;
         else i = backward ? (at + n - 1 - step) % n : (at + 1 + step) % n;
-        if (WebTryFocus(list[i], backward)) return true;
+        if (WebTryFocus(list[i], backward, false)) return true;
     }
     return false;
 }

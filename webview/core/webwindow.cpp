@@ -529,14 +529,13 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
     }
     case kWpTitle:
         ReplaceText(&w->title, text, length);
-        if (WebIsDialogWindow(window)) {
-            WebViewSelectForObject(window);
-            JsonBeginAction(kActDialog);
-            JsonAddName(window);
-            JsonAddInt("dwid", kDlgTitle);
-            JsonAddString("str", text ? text : "", text ? length : 0);
-            WebViewMsgEnd();
-        }
+        // A dialog's title, or the title bar of any other window.
+        WebViewSelectForObject(window);
+        JsonBeginAction(kActDialog);
+        JsonAddName(window);
+        JsonAddInt("dwid", kDlgTitle);
+        JsonAddString("str", text ? text : "", text ? length : 0);
+        WebViewMsgEnd();
         return 0;
     case kWpVisible:
         if (value) return ObjectActivate(window, 0, 0, 0, 0);

@@ -36,11 +36,15 @@
     });
   }
 
-  // An ordinary window: a frame the page positions by its classes.
+  // An ordinary window: a frame the page positions by its classes, with a
+  // title bar that its border class shows where the native window has a
+  // caption.
   window.QovFrm = function (o) {
     var el = byId(o.id);
     if (!el.length) return;
     el.attr('data-title', o.tl || '');
+    el.children('.qovtitle').remove();
+    $('<div class="qovtitle"></div>').text(o.tl || '').prependTo(el);
     if (o.rsz) el.addClass('qovrsz');
     watchClicks(el, o.id);
   };
@@ -101,6 +105,11 @@
     },
     [Act.kActDialog]: function (m) {
       var el = byId(m.name);
+      if (!isDialog(el) && m.dwid === kDlgTitle) {
+        el.attr('data-title', m.str || '');
+        el.children('.qovtitle').text(m.str || '');
+        return undefined;
+      }
       if (!isDialog(el)) return m.dwid === kDlgPosition ? { h: 0, v: 0 } : undefined;
       switch (m.dwid) {
         case kDlgClose:

@@ -55,7 +55,7 @@
     host.on('focusin.qovhc', function (e) {
       var el = e.target;
       if (!el || !el.id) return;
-      var tab = el.tabIndex > 0 ? el.tabIndex : 0;
+      var tab = tabIdOf(el);
       queue({ name: id, et: tab ? kFocusTab : kFocusId, edata: JSON.stringify({ id: el.id, tab: tab }) });
     });
   }
@@ -63,6 +63,26 @@
   function focusables(id) {
     return $(document.getElementById(id)).find('a[href], button, input, select, textarea, [tabindex]')
       .filter(':visible');
+  }
+
+  // The tab id of an element, as the native control reads it: the number at
+  // the start of its "data-qovtabid" (blanks first skipped), 0 without one.
+  function tabIdOf(el) {
+    var m = /^\s*([0-9]+)/.exec(String(el.getAttribute('data-qovtabid') || '').slice(0, 32));
+    return m ? Math.min(Number(m[1]), 2147483647) : 0;
+  }
+
+  // The next element by tab id after current (forward: the smallest id above
+  // it, backward: the largest below it; the first in the page among equal
+  // ids), as the native control steps; null when none.
+  function tabPick(id, current, forward) {
+    var best = null, bestId = 0;
+    $(document.getElementById(id)).find('[data-qovtabid]').filter(':visible').each(function () {
+      var t = tabIdOf(this);
+      if (t <= 0 || (forward ? t <= current : t >= current)) return;
+      if (!best || (forward ? t < bestId : t > bestId)) { best = this; bestId = t; }
+    });
+    return best;
   }
 
   var htmlActions = {};
@@ -75,11 +95,21 @@
     var el = document.getElementById(String(m.name));
     if (el) el.focus();
   };
+  // A tab step: to the element by tab id after "tid"; a page without tab ids
+  // entered from outside takes the focus on its first (or last) element,
+  // while a step from inside it leaves the control ("tabid" 0).
   htmlActions[kFocusTab8] = function (m) {
+    var forward = !!m.fwd;
+    var el = tabPick(m.name, Number(m.tid) || 0, forward);
+    if (el) {
+      el.focus();
+      return { tabid: tabIdOf(el) };
+    }
+    var host = document.getElementById(m.name);
+    if (host && host.contains(document.activeElement)) return { tabid: 0 };
     var list = focusables(m.name);
     if (!list.length) return { tabid: 0 };
-    var el = m.fwd ? list.first() : list.last();
-    el.focus();
+    (forward ? list.first() : list.last()).focus();
     return { tabid: 1 };
   };
 
