@@ -104,10 +104,12 @@ set_tests_properties(webview_onscreen PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRES
 # some honest pairs, because the web view's text is wider than the native one
 # ("Customer name:" 88 pixels against 74), so a narrower serif face (78) comes
 # as close to it.
-# The tests that take pairs run one at a time: their windows open at the same
-# place with the same titles, and each raises its own above the rest to shoot.
+# The tests that take pairs run alone: the native picture is read from the
+# screen, and windows of other Wine tests opening at the same place showed in
+# it (or, read from the window's own device context, left unpainted black
+# holes) although the window stood uncovered in Wine's own order.
 set_tests_properties(webview_twin_buttons webview_twin_edits webview_twin_toolbar PROPERTIES
-  ENVIRONMENT "QOV_TWIN_AFTER=bash ${CMAKE_CURRENT_SOURCE_DIR}/twinshots.sh" RESOURCE_LOCK qov_twin_shots)
+  ENVIRONMENT "QOV_TWIN_AFTER=bash ${CMAKE_CURRENT_SOURCE_DIR}/twinshots.sh" RUN_SERIAL TRUE)
 
 # qov_webview_shot_fault(name script ctrl js): the twin scene with a fault
 # planted in its web page before the shot; the comparison of ctrl must fail.
@@ -118,7 +120,7 @@ function(qov_webview_shot_fault name script ctrl js)
             ${PROJECT_SOURCE_DIR}/tests/server/scripts/${script} ${ctrl} ${js}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(webview_shotfault_${name} PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL"
-    RESOURCE_LOCK qov_twin_shots)
+    RUN_SERIAL TRUE)
 endfunction()
 qov_webview_shot_fault(frameless webview-buttons.txt cancel
   "document.head.insertAdjacentHTML('beforeend', '<style>.btn { border: none !important }</style>')")

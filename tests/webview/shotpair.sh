@@ -48,13 +48,14 @@ min() { echo $(($1 < $2 ? $1 : $2)); }
 over() { awk -v s="$1" -v t="$threshold" 'BEGIN { exit !(s > t) }'; }
 
 # The content box of a picture (WxH+X+Y): what differs from its corner
-# colour, grown by the margin and kept inside the picture.
+# colour, grown by the margin and kept inside the picture; nothing when the
+# picture is all one colour (the control was not drawn there).
 content_box() {
   local w h g x y cw ch
   read -r w h < <(size "$1")
-  g=$(convert "$1" -colorspace Gray -fuzz $kContentFuzz -format '%@' info:)
+  g=$(convert "$1" -colorspace Gray -fuzz $kContentFuzz -format '%@' info: 2>/dev/null)
   cw=${g%%x*} g=${g#*x}; ch=${g%%+*} g=${g#*+}; x=${g%%+*} y=${g#*+}
-  [ "$cw" -gt 0 ] && [ "$ch" -gt 0 ] || { echo "${w}x$h+0+0"; return; }
+  [ "$cw" -gt 0 ] && [ "$ch" -gt 0 ] || return 0
   local x0 y0 x1 y1
   x0=$(max $((x - kContentMargin)) 0) y0=$(max $((y - kContentMargin)) 0)
   x1=$(min $((x + cw + kContentMargin)) "$w") y1=$(min $((y + ch + kContentMargin)) "$h")
@@ -96,6 +97,7 @@ while read -r name left top width height _; do
   convert "$native" -crop "$cut+$x0+$y0" +repage "$tmp/n.png"
   convert "$web" -crop "$cut+$((x0 + dx))+$((y0 + dy))" +repage "$tmp/w.png"
   box=$(content_box "$tmp/n.png")
+  [ -n "$box" ] || { echo "$name: the native picture shows nothing there"; bad=1; continue; }
   convert "$tmp/n.png" -crop "$box" +repage "$tmp/nc.png"
   convert "$tmp/w.png" -crop "$box" +repage "$tmp/wc.png"
   outlines "$tmp/nc.png" "$tmp/no.miff"
