@@ -32,8 +32,8 @@ run() {
     echo "the run with WEBMODE $mode failed"; return 1
   fi
   # A scene whose run leaves files to check names the check in QOV_TWIN_AFTER,
-  # called with the run's folder and its WEBMODE.
-  if [ -n "${QOV_TWIN_AFTER:-}" ] && ! $QOV_TWIN_AFTER "$work" "$mode"; then
+  # called with the run's folder and its WEBMODE (the scene in QOV_TWIN_SCRIPT).
+  if [ -n "${QOV_TWIN_AFTER:-}" ] && ! QOV_TWIN_SCRIPT=$script $QOV_TWIN_AFTER "$work" "$mode"; then
     echo "FAIL: the check after the run with WEBMODE $mode"; return 1
   fi
 }

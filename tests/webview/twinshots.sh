@@ -7,7 +7,9 @@
 # answered them: the scene captures Left, Top, Width and Height of each control
 # CTRL as $crop_CTRL_left, _top, _width and _height (in character cells: the
 # twin windows use Units 3), both runs must have answered the same, and each
-# picture starts at its window's client origin.
+# picture starts at its window's client origin. A line "# shot-text: CTRL
+# TEXT" in the scene (QOV_TWIN_SCRIPT, set by twin.sh) names the text control
+# CTRL shows, whose face is then scored too.
 # QOV_SHOT_EXPECT_OVER=CTRL: the web run had a fault planted in CTRL, whose
 # comparison must then fail (shotpair.sh --expect-over).
 set -euo pipefail
@@ -35,8 +37,11 @@ web_cells=$(cells_of "$dir/2.log")
 if [ "$native_cells" != "$web_cells" ]; then
   echo "FAIL: the runs answered other rectangles:"; diff <(echo "$native_cells") <(echo "$web_cells") || true; exit 1
 fi
-echo "$native_cells" | awk -v cw=$kCellWidth -v ch=$kCellHeight \
-  '{ print $1, $2 * cw, $3 * ch, $4 * cw, $5 * ch }' >"$dir/crops.txt"
+# "CTRL TEXT" per line, from the scene's "# shot-text:" lines.
+texts=$(tr -d '\r' <"${QOV_TWIN_SCRIPT:-/dev/null}" | sed -n 's/^# shot-text: *//p')
+echo "$native_cells" | awk -v cw=$kCellWidth -v ch=$kCellHeight -v texts="$texts" \
+  'BEGIN { n = split(texts, t, "\n"); for (i = 1; i <= n; i++) { c = t[i]; sub(/ .*/, "", c); s = t[i]; sub(/^[^ ]* /, "", s); text[c] = s } }
+   { print $1, $2 * cw, $3 * ch, $4 * cw, $5 * ch, text[$1] }' >"$dir/crops.txt"
 
 shots=0
 for web in "$dir"/*-web.png; do
