@@ -25,6 +25,13 @@ function(qov_webview_twin name script)
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(webview_twin_${name} PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL")
 endfunction()
+# qov_webview_input_twin(name script): a twin whose only input is the user's
+# mouse, wheel and keys (SendInput) in both runs; the pointer and the keyboard
+# focus are the display's, so such scenes take turns.
+function(qov_webview_input_twin name script)
+  qov_webview_twin(${name} ${script})
+  set_tests_properties(webview_twin_${name} PROPERTIES RESOURCE_LOCK qov_mouse)
+endfunction()
 qov_webview_twin(windows webview-windows.txt)
 qov_webview_twin(drawn webview-drawn.txt)
 # The drawn kinds in the page itself (run in the web view only); its GIF is
@@ -63,6 +70,7 @@ qov_webview_scene(bars webview-bars-page.txt)
 qov_webview_twin(toolbar webview-toolbar.txt)
 qov_webview_scene(status webview-status.txt)
 qov_webview_twin(menus webview-menus.txt)
+qov_webview_input_twin(input webview-input-twin.txt)
 
 # Numbered pictures from the server: a bare DIB (ImageMagick's bitmap less its
 # file header) that the scene's server sends for picture resource 101.
