@@ -71,6 +71,7 @@ qov_webview_twin(toolbar webview-toolbar.txt)
 qov_webview_scene(status webview-status.txt)
 qov_webview_twin(menus webview-menus.txt)
 qov_webview_input_twin(input webview-input-twin.txt)
+qov_webview_input_twin(listtree webview-listtree-twin.txt)
 
 # Numbered pictures from the server: a bare DIB (ImageMagick's bitmap less its
 # file header) that the scene's server sends for picture resource 101.
