@@ -20,7 +20,8 @@
 //   --transcript writes what each expect step received, captured values by
 //   their names and skipped bytes in hex, for comparing two runs.
 //   --skip-page-steps notes the page steps without running them (the native
-//   twin of a web-view script).
+//   twin of a web-view script); without it, steps written "native STEP" (what
+//   only the native twin waits for, such as its pop-up menu) are noted instead.
 //
 // Script lines (# starts a comment; numbers are decimal or 0x hex):
 //   send TYPE [seq=N] [ack] [lzo] [cut=N] [len=N] FIELDS
@@ -181,6 +182,7 @@ struct Step {
     std::string text;   // file, window title or state of the window steps
     long long args[3];  // message, wParam, lParam of post-message
     int waitMs;         // "within MS": how long a waiting step may wait (0: its default)
+    bool nativeOnly;    // "native STEP": run only in a twin's native run
 };
 
 static bool gSwapped = false;
@@ -451,6 +453,10 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
         Step st = {};
         st.line = n;
         st.seq = -1;
+        if (w[0] == "native" && w.size() > 1) {
+            st.nativeOnly = true;
+            w.erase(w.begin());
+        }
         const std::string cmd = w[0];
         size_t at = 1;
         bool ok = true;
@@ -1581,6 +1587,10 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
     int bundleSeq = 0;
     for (const Step& st : steps) {
         if (gFailures || gLinkDown) break;
+        if (st.nativeOnly && !gSkipPageSteps) {
+            Note("   native step skipped (line %d)", st.line);
+            continue;
+        }
         switch (st.kind) {
         case kStepSend: {
             std::vector<uint8_t> m = BuildMsg(st);
