@@ -8,6 +8,9 @@ export QOV_DEPS_CACHE=$(bash scripts/setup.sh | tail -n 1)
 bash scripts/build.sh all
 jobs=$(nproc)
 
+echo "== include layout (floors, core and controls, cycles)"
+python3 scripts/check-includes.py
+
 echo "== host tests (ASan, UBSan)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

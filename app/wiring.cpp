@@ -104,6 +104,14 @@ static bool PictFormResource(ObjectRecord* window, uint16_t kind, uint32_t numbe
 }
 
 // A form save reads the panels and buttons of bars of either mode.
+// Focus into a native HTML control's own page, as the browser's focus sinks
+// report it.
+static void HtmlControlFocusFromPage(ObjectRecord* rec, int32_t tab, const char* elementId) {
+    if (!rec->hwnd) return;
+    if (tab >= 0) HtmlControlOnTabFocus(rec->hwnd, tab, elementId);
+    else HtmlControlOnFocusChange(rec->hwnd, elementId, false);
+}
+
 static uint32_t FormPanelCount(ObjectRecord* bar) {
     return ObjectIsWebView(bar) ? WebStatusBarPanelCount(bar) : StatusBarPanelCount(bar);
 }
@@ -147,6 +155,7 @@ void InstallFacilities() {
                                    WebHtmlTwinSetProp,    WebHtmlTwinGetContent, WebHtmlTwinEnable};
     gWebHooks.htmlControlHost = HtmlControlTwinHost;
     gWebHooks.htmlControlPage = HtmlControlTwinPage;
+    gWebHooks.htmlControlFocus = HtmlControlFocusFromPage;
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
     gFormCreatorHooks.webWindowMoved = WebWindowMovedForForm;
     gFormCreatorHooks.statusPanelCreate = StatusPanelCreate;

@@ -1,7 +1,14 @@
 # Project-wide compile settings and the helpers that declare libraries and tests.
 # The sanitizer flags are set first (cmake/sanitize.cmake, before the
 # dependencies are declared) so that json-parser and minilzo run instrumented
-# too; the warnings below apply to the project's own code only.
+# too; the warnings below apply to the project's own code only. The project's
+# code builds without a warning, and -Werror keeps it so: a warning fails the
+# build. QOV_WERROR=OFF lets a newer compiler's new warnings through while they
+# are mended.
+option(QOV_WERROR "Treat warnings in the project's own code as errors" ON)
+if(QOV_WERROR)
+  add_compile_options(-Werror)
+endif()
 if(QOV_TARGET_WIN32)
   add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601 _CRT_SECURE_NO_WARNINGS)
   add_compile_options(-Wall -Wextra -Wshadow -Wno-unknown-pragmas)

@@ -1,49 +1,31 @@
 // olecontainer.cpp - the container side of one hosted ActiveX control
 // (CGenObject): creation by class, persistence, the activation sequence,
-// drawing, verbs, focus, mnemonics and release; the six site objects through
-// which the control calls back; and the per-window form support with its
-// in-place frame, item container, enumerator and drop target.
+// drawing, verbs, focus, mnemonics and release. Its site objects are in
+// olesites.cpp, the window's form support (in-place frame, item container,
+// drop target) in oleframe.cpp.
 #include "com/olecontainer.h"
 #include "com/oleinternal.h"
 
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <oledlg.h>
-#include <vector>
 
 #include "com/autoclient.h"
 #include "com/autoserver.h"
 #include "com/oleutil.h"
-#include "controls/controls.h"
-#include "controls/ctlcore.h"
 #include "forms/formload.h"
-#include "objects/events.h"
-#include "objects/focus.h"
-#include "objects/objops.h"
-#include "objects/objrecord.h"
-#include "objects/paint.h"
-#include "objects/pump.h"
-#include "objects/window.h"
 #include "session/config.h"
-#include "session/util/codepage.h"
 #include "session/util/strutil.h"
 
 namespace {
 
 constexpr int kOffScreen = 32000;              // the off-screen shift of an invisible-at-run-time control
 constexpr int kIconBoxWidth = 110, kIconBoxHeight = 62;
-constexpr DWORD kWinErrNoMemory = 14;          // ERROR_OUTOFMEMORY, written when an allocation fails
 constexpr LCID kLocaleUserDefault = 0x400;
-constexpr UINT kWindowContextSize = 20;
 constexpr ULONG kPropFrameParamsSize = 44;
 constexpr DWORD kAspectAll = static_cast<DWORD>(-1);
 constexpr LONG kIndexAll = -1;
 constexpr DWORD kTymedAll = static_cast<DWORD>(-1);
-constexpr DWORD kOleWhichContainer = 1, kOleWhichObjRel = 2, kOleWhichObjFull = 3;
-constexpr DWORD kBindSpeedModerate = 2, kBindSpeedImmediate = 3;
-constexpr DWORD kXformHimetricToContainer = 4;
-constexpr uint8_t kUpdatedEventKind = 32;
 constexpr uint32_t kVerbTextMax = 256;
 constexpr DWORD kFileNameMax = 260;
 constexpr char kInsertCaption[] = "Insert Object";
@@ -54,10 +36,10 @@ constexpr size_t kBlobNameSize = 32;
 constexpr DWORD kStorageMode = STGM_TRANSACTED | STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
 constexpr DWORD kStreamCreateMode = STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
 constexpr DWORD kStreamOpenMode = STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
-constexpr DWORD kRootMode =
-    STGM_DELETEONRELEASE | STGM_TRANSACTED | STGM_CREATE | STGM_SHARE_EXCLUSIVE | STGM_READWRITE;
 
 void WinErr(unsigned long code) { SetWinErrorText(code); }
+
+}  // namespace
 
 // The window a site belongs to: the one a form load is filling, else the given one.
 ObjectRecord* SiteWindow(ObjectRecord* given) {
@@ -65,452 +47,21 @@ ObjectRecord* SiteWindow(ObjectRecord* given) {
     return given;
 }
 
-NativeWindowRecord* NativeOf(ObjectRecord* window) {
-    return window && window->kind == kKindWindow ? reinterpret_cast<NativeWindowRecord*>(window) : nullptr;
-}
-
-uint32_t WindowStyleBits(ObjectRecord* window) {
-    NativeWindowRecord* w = NativeOf(window);
-    return w ? w->winStyle : 0;
-}
-
-template <class T>
-void ReleaseAndClear(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
-}
-
-}  // namespace
-
-// ---- Site objects ---------------------------------------------------------------------
-// Each site counts its own references and forwards them to its outer object;
-// QueryInterface goes to the outer object. A Release that finds its own count at
-// 0 does not forward, so a site released once too often cannot free its owner.
-template <class I>
-class OuterPart : public I {
-public:
-    explicit OuterPart(IUnknown* outer) : outer_(outer) {}
-    virtual ~OuterPart() = default;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return outer_->QueryInterface(iid, out); }
-    STDMETHODIMP_(ULONG) AddRef() override {
-        ++refs_;
-        return outer_->AddRef();
-    }
-    STDMETHODIMP_(ULONG) Release() override {
-        if (refs_ == 0) return 0;
-        --refs_;
-        return outer_->Release();
-    }
-
-protected:
-    ULONG refs_ = 0;
-    IUnknown* outer_;
-};
-
-// A site of one embedded object: a part of the object's outer record.
-template <class I>
-class SiteBase : public OuterPart<I> {
-public:
-    SiteBase(CGenObject* owner, IUnknown* outer) : OuterPart<I>(outer), owner_(owner) {}
-
-protected:
-    CGenObject* owner_;
-};
-
-// ---- Ambient properties --------------------------------------------------------------------
-
-class CAmbIDispatch final : public SiteBase<IDispatch> {
-public:
-    using SiteBase::SiteBase;
-    STDMETHODIMP GetTypeInfoCount(UINT* n) override {
-        if (n) *n = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID* ids) override {
-        if (ids) ids[0] = 0;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
-                        UINT*) override;
-};
-
-static void SetBool(VARIANT* v, bool on) {
-    V_VT(v) = VT_BOOL;
-    V_BOOL(v) = on ? VARIANT_TRUE : VARIANT_FALSE;
-}
-static void SetI4(VARIANT* v, LONG value) {
-    V_VT(v) = VT_I4;
-    V_I4(v) = value;
-}
-
-STDMETHODIMP CAmbIDispatch::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS*, VARIANT* result,
-                                   EXCEPINFO*, UINT*) {
-    if (!IsEqualIID(iid, IID_NULL)) return E_INVALIDARG;
-    VARIANT local;
-    VARIANT* v = result ? result : &local;
-    VariantInit(v);
-    if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-    ObjectRecord* win = owner_->window;
-    CQovFormOleSupport* f = owner_->formOle;
-    bool design = gDesignMode != 0;
-    // An ambient that is not answered leaves the result VT_EMPTY, not a
-    // VT_BOOL without a value.
-    switch (id) {
-    case kAmbBackColor: SetI4(v, win ? static_cast<LONG>(win->bgColor) : 0); break;
-    case kAmbForeColor: SetI4(v, win ? static_cast<LONG>(win->fgColor) : 0); break;
-    case kAmbFont:
-        if (!f || !f->font) return DISP_E_MEMBERNOTFOUND;
-        V_VT(v) = VT_DISPATCH;
-        V_DISPATCH(v) = f->font;
-        f->font->AddRef();
-        break;
-    case kAmbLocaleId:
-        if (!f) return DISP_E_MEMBERNOTFOUND;
-        SetI4(v, static_cast<LONG>(f->locale));
-        break;
-    case kAmbMessageReflect:
-    case kAmbUiDead: SetBool(v, design); break;
-    case kAmbUserMode: SetBool(v, !design); break;
-    case kAmbShowGrabHandles:
-    case kAmbShowHatching: SetBool(v, false); break;
-    case kAmbDisplayAsDefault: {
-        WindowRecord* w = ObjectAsWindow(win);
-        SetBool(v, w && owner_->object && w->defaultButton == owner_->object);
-        break;
-    }
-    case kAmbSupportsMnemonics:
-    case kAmbAutoClip: SetBool(v, true); break;
-    default: return DISP_E_MEMBERNOTFOUND;
-    }
-    return S_OK;
-}
-
-// ---- Client site ---------------------------------------------------------------------------
-
-class CQovIOleClientSite final : public SiteBase<IOleClientSite> {
-public:
-    using SiteBase::SiteBase;
-    STDMETHODIMP SaveObject() override { return GenObjSave(owner_); }
-    STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker** out) override;
-    STDMETHODIMP GetContainer(IOleContainer** out) override;
-    STDMETHODIMP ShowObject() override { return S_OK; }
-    STDMETHODIMP OnShowWindow(BOOL show) override;
-    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-};
-
-STDMETHODIMP CQovIOleClientSite::GetMoniker(DWORD, DWORD which, IMoniker** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    IMoniker* m = nullptr;
-    if (which == kOleWhichContainer) {
-        m = owner_->containerMoniker;
-    } else if (which == kOleWhichObjRel) {
-        m = owner_->itemMoniker;
-    } else if (which == kOleWhichObjFull) {
-        if (!owner_->containerMoniker || !owner_->itemMoniker) return E_FAIL;
-        return CreateGenericComposite(owner_->containerMoniker, owner_->itemMoniker, out);
-    }
-    if (!m) return E_FAIL;
-    m->AddRef();
-    *out = m;
-    return S_OK;
-}
-
-STDMETHODIMP CQovIOleClientSite::GetContainer(IOleContainer** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    IOleItemContainer* c = owner_->formOle ? OleFormItemContainer(owner_->formOle) : nullptr;
-    if (!c) return E_NOINTERFACE;
-    c->AddRef();
-    *out = c;
-    return S_OK;
-}
-
-STDMETHODIMP CQovIOleClientSite::OnShowWindow(BOOL show) {
-    owner_->openInWindow = show ? 1 : 0;
-    HWND wnd = owner_->window ? owner_->window->hwnd : nullptr;
-    if (wnd) {
-        InvalidateRect(wnd, nullptr, TRUE);
-        if (!show) {
-            BringWindowToTop(wnd);
-            SetFocus(wnd);
-        }
-    }
-    return S_OK;
-}
-
-// ---- In-place site ---------------------------------------------------------------------------
-
-class CQovIOleInPlaceSite final : public SiteBase<IOleInPlaceSite> {
-public:
-    using SiteBase::SiteBase;
-    STDMETHODIMP GetWindow(HWND* out) override {
-        if (!out) return E_POINTER;
-        ObjectRecord* parent = owner_->object ? owner_->object->parent : nullptr;
-        *out = parent ? parent->hwnd : nullptr;
-        return S_OK;
-    }
-    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return S_OK; }
-    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
-    STDMETHODIMP OnInPlaceActivate() override;
-    STDMETHODIMP OnUIActivate() override;
-    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
-                                  LPOLEINPLACEFRAMEINFO info) override;
-    STDMETHODIMP Scroll(SIZE) override { return E_FAIL; }
-    STDMETHODIMP OnUIDeactivate(BOOL) override;
-    STDMETHODIMP OnInPlaceDeactivate() override;
-    STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
-    STDMETHODIMP DeactivateAndUndo() override {
-        if (owner_->inPlaceObject) owner_->inPlaceObject->InPlaceDeactivate();
-        return S_OK;
-    }
-    STDMETHODIMP OnPosRectChange(LPCRECT rect) override {
-        if (rect) owner_->pos = *rect;
-        if (owner_->oleObject) owner_->oleObject->GetExtent(owner_->aspect, &owner_->extent);
-        return S_OK;
-    }
-};
-
-void OleForgetUiActive(ObjectRecord* rec) {
-    WindowRecord* w = ObjectAsWindow(ObjectTopWindow(rec));
-    if (w && w->uiActiveObject == rec) w->uiActiveObject = nullptr;
-}
-
-static void TakeControlWindow(CGenObject* g) {
-    HWND wnd = nullptr;
-    if (g->inPlaceObject && SUCCEEDED(g->inPlaceObject->GetWindow(&wnd)) && g->object) g->object->hwnd = wnd;
-}
-
-STDMETHODIMP CQovIOleInPlaceSite::OnInPlaceActivate() {
-    owner_->deactivatePending = 0;
-    owner_->inPlaceActive = 1;
-    if (!owner_->oleObject) return E_FAIL;
-    ReleaseAndClear(owner_->inPlaceObject);
-    if (FAILED(owner_->oleObject->QueryInterface(IID_IOleInPlaceObject,
-                                                 reinterpret_cast<void**>(&owner_->inPlaceObject))))
-        return E_FAIL;
-    TakeControlWindow(owner_);
-    return S_OK;
-}
-
-STDMETHODIMP CQovIOleInPlaceSite::OnUIActivate() {
-    owner_->deactivatePending = 0;
-    owner_->uiActive = 1;
-    // A Control only takes its window; the frame's UI-active object is what
-    // the window's keyboard and activation entries reach.
-    TakeControlWindow(owner_);
-    if (owner_->formOle) {
-        owner_->formOle->uiActiveFlag = 1;
-        owner_->formOle->uiActiveObject = owner_;
-    }
-    // A Container's window names it as its UI-active object. (A window may ask
-    // for its objects' windows to be kept in z-order, which would raise the
-    // object's window here; no window keeps that setting, so none is raised.)
-    if (owner_->object && owner_->object->kind == kKindContainer) {
-        WindowRecord* w = ObjectAsWindow(ObjectTopWindow(owner_->object));
-        if (w) w->uiActiveObject = owner_->object;
-    }
-    return S_OK;
-}
-
-STDMETHODIMP CQovIOleInPlaceSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
-                                                   LPRECT clip, LPOLEINPLACEFRAMEINFO info) {
-    if (frame) {
-        *frame = owner_->formOle ? OleFormFrame(owner_->formOle) : nullptr;
-        if (*frame) (*frame)->AddRef();
-    }
-    if (doc) *doc = nullptr;
-    if (pos) *pos = GenObjRect(owner_, true);
-    ObjectRecord* parent = owner_->object ? owner_->object->parent : nullptr;
-    HWND parentWnd = parent ? parent->hwnd : nullptr;
-    if (clip) {
-        SetRectEmpty(clip);
-        if (parentWnd) GetClientRect(parentWnd, clip);
-    }
-    if (info) {
-        info->cb = kWindowContextSize;
-        info->fMDIApp = FALSE;
-        info->hwndFrame = parentWnd;
-        info->haccel = nullptr;
-        info->cAccelEntries = 0;
-    }
-    return S_OK;
-}
-
-STDMETHODIMP CQovIOleInPlaceSite::OnUIDeactivate(BOOL) {
-    owner_->uiActive = 0;
-    if (owner_->object) OleForgetUiActive(owner_->object);
-    if (owner_->formOle) {
-        owner_->formOle->uiActiveFlag = 0;
-        owner_->formOle->uiActiveObject = nullptr;
-        IOleInPlaceFrame* f = OleFormFrame(owner_->formOle);
-        if (f) f->SetMenu(nullptr, nullptr, nullptr);
-    }
-    return S_OK;
-}
-
-STDMETHODIMP CQovIOleInPlaceSite::OnInPlaceDeactivate() {
-    owner_->inPlaceActive = 0;
-    if (owner_->object) owner_->object->hwnd = nullptr;
-    ReleaseAndClear(owner_->inPlaceObject);
-    return S_OK;
-}
-
-// ---- Control site -------------------------------------------------------------------------------
-
-class CQovIOleControlSite final : public SiteBase<IOleControlSite> {
-public:
-    using SiteBase::SiteBase;
-    STDMETHODIMP OnControlInfoChanged() override;
-    STDMETHODIMP LockInPlaceActive(BOOL lock) override;
-    STDMETHODIMP GetExtendedControl(IDispatch** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP TransformCoords(POINTL* ptl, POINTF* ptf, DWORD flags) override;
-    STDMETHODIMP TranslateAccelerator(MSG*, DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP OnFocus(BOOL got) override;
-    STDMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
-};
-
-STDMETHODIMP CQovIOleControlSite::OnControlInfoChanged() {
-    ControlRecord* c = ControlOf(owner_->control);
-    if (!c) return S_OK;
-    c->infoValid = 0;
-    if (owner_->oleControl) {
-        c->info.cb = sizeof c->info;
-        c->infoValid = SUCCEEDED(owner_->oleControl->GetControlInfo(&c->info)) ? 1 : 0;
-    }
-    return S_OK;
-}
-
-STDMETHODIMP CQovIOleControlSite::LockInPlaceActive(BOOL lock) {
-    if (lock) {
-        ++owner_->inPlaceLocks;
-        return S_OK;
-    }
-    // An unlock without a matching lock leaves the count at 0.
-    if (owner_->inPlaceLocks == 0) return S_OK;
-    if (--owner_->inPlaceLocks == 0 && owner_->deactivatePending) GenObjDeactivate(owner_, 1);
-    return S_OK;
-}
-
-STDMETHODIMP CQovIOleControlSite::TransformCoords(POINTL* ptl, POINTF* ptf, DWORD flags) {
-    if (!ptl || !ptf) return E_POINTER;
-    if (flags & kXformHimetricToContainer) {
-        ptf->x = static_cast<float>(HimetricToPixelsX(nullptr, ptl->x));
-        ptf->y = static_cast<float>(HimetricToPixelsY(nullptr, ptl->y));
-    } else {
-        ptl->x = PixelsToHimetricX(nullptr, static_cast<int>(ptf->x));
-        ptl->y = PixelsToHimetricY(nullptr, static_cast<int>(ptf->y));
-    }
-    return S_OK;
-}
-
-STDMETHODIMP CQovIOleControlSite::OnFocus(BOOL got) {
-    ObjectRecord* rec = owner_->object;
-    if (!rec) return S_OK;
-    ObjectRecord* top = ObjectTopWindow(rec);
-    WindowRecord* w = ObjectAsWindow(top);
-    if ((owner_->miscStatus & kMiscActsLikeButton) && w) {
-        // The window's standing default button lends its state to the control
-        // while the control has the focus and takes it back afterwards (looked
-        // up again by handle: it may have been destroyed meanwhile).
-        ObjectRecord* standing = w->defaultButton;
-        if (got && standing && standing != rec) {
-            owner_->lentDefault = ObjectRefOf(standing);
-            ButtonSetDefault(top, standing, false);
-            ButtonSetDefault(top, rec, true);
-        } else if (!got && owner_->lentDefault.rec) {
-            ObjectRef back = owner_->lentDefault;
-            owner_->lentDefault = ObjectRef{nullptr, 0};
-            ButtonSetDefault(top, rec, false);
-            if (ObjectRefAlive(back)) ButtonSetDefault(top, back.rec, true);
-        }
-    }
-    if (!got) {
-        ControlSiteFocusEvent(rec, kFocusLost, 0, 0);
-        return S_OK;
-    }
-    ControlSiteFocusEvent(rec, kFocusGot, 0, 0);
-    if (owner_->miscStatus & kMiscActsLikeLabel) FocusNextObject(0);
-    return S_OK;
-}
-
-// ---- Advise sink and property notify sink -----------------------------------------------------
-// Only a Container's object raises $UPDATED (data 1, close 2, rename 3, save
-// 4), and only when the Container registered it; a Control's object changes
-// nothing but its view (the extent is read again and the window repainted).
-class CQovIAdviseSink final : public SiteBase<IAdviseSink2> {
-public:
-    using SiteBase::SiteBase;
-    STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override { PostUpdated(kUpdatedData); }
-    STDMETHODIMP_(void) OnViewChange(DWORD, LONG) override {
-        IViewObject2* v = nullptr;
-        if (owner_->oleObject &&
-            SUCCEEDED(owner_->oleObject->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&v)))) {
-            v->GetExtent(DVASPECT_CONTENT, -1, nullptr, &owner_->extent);
-            v->Release();
-        }
-        if (owner_->window && owner_->window->hwnd) InvalidateRect(owner_->window->hwnd, nullptr, TRUE);
-    }
-    STDMETHODIMP_(void) OnRename(IMoniker*) override { PostUpdated(kUpdatedRename); }
-    STDMETHODIMP_(void) OnSave() override { PostUpdated(kUpdatedSave); }
-    STDMETHODIMP_(void) OnClose() override {
-        ++closeCount;
-        PostUpdated(kUpdatedClose);
-    }
-    STDMETHODIMP_(void) OnLinkSrcChange(IMoniker*) override {}
-    int closeCount = 0;
-
-private:
-    enum UpdatedValue : int32_t { kUpdatedData = 1, kUpdatedClose = 2, kUpdatedRename = 3, kUpdatedSave = 4 };
-    void PostUpdated(int32_t value) {
-        ObjectRecord* rec = owner_->container;
-        if (rec && EventIsRegistered(rec, kEvUpdated)) PostObjectEvent(rec, kEvUpdated, kUpdatedEventKind, 0, value);
-    }
-};
-
-class CQovIPropertyNotifySink final : public SiteBase<IPropertyNotifySink> {
-public:
-    using SiteBase::SiteBase;
-    STDMETHODIMP OnChanged(DISPID) override { return S_OK; }
-    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
-};
-
 // ---- CGenObject ------------------------------------------------------------------------------------
 
 STDMETHODIMP CGenObject::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    IUnknown* p = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown)) p = this;
-    else if (IsEqualIID(iid, IID_IDispatch)) p = ambient;
-    else if (IsEqualIID(iid, IID_IOleClientSite)) p = clientSite;
-    else if (IsEqualIID(iid, IID_IOleInPlaceSite) || IsEqualIID(iid, IID_IOleWindow)) p = inPlaceSite;
-    else if (IsEqualIID(iid, IID_IOleControlSite)) p = controlSite;
-    else if (IsEqualIID(iid, IID_IAdviseSink) || IsEqualIID(iid, IID_IAdviseSink2)) p = adviseSink;
-    else if (IsEqualIID(iid, IID_IPropertyNotifySink)) p = notifySink;
+    IUnknown* p = IsEqualIID(iid, IID_IUnknown) ? this : GenObjSiteFace(this, iid);
     if (!p) return E_NOINTERFACE;
     p->AddRef();
     *out = p;
     return S_OK;
 }
 
-static void GenObjLeaveForm(CGenObject* g);
-
 CGenObject::~CGenObject() {
     ReleaseAndClear(stream);
-    delete ambient;
-    delete clientSite;
-    delete inPlaceSite;
-    delete controlSite;
-    delete adviseSink;
-    delete notifySink;
+    GenObjFreeSites(this);
     AutoClient* a = automation;
     automation = nullptr;
     AutoClientFree(a);
@@ -534,7 +85,7 @@ GenObjState GenObjInspect(CGenObject* g) {
     s.inPlaceLocks = g->inPlaceLocks;
     s.deactivatePending = g->deactivatePending;
     s.notifyConnected = g->notifyConnected;
-    s.closeNotices = g->adviseSink ? g->adviseSink->closeCount : 0;
+    s.closeNotices = GenObjCloseNotices(g);
     s.oleObject = g->oleObject;
     s.oleControl = g->oleControl;
     return s;
@@ -607,10 +158,7 @@ CGenObject* GenObjNew(ObjectRecord* window, ObjectRecord* rec, OleStoreInfo* sto
         delete g;
         return nullptr;
     }
-    g->clientSite = new (std::nothrow) CQovIOleClientSite(g, g);
-    g->inPlaceSite = new (std::nothrow) CQovIOleInPlaceSite(g, g);
-    g->adviseSink = new (std::nothrow) CQovIAdviseSink(g, g);
-    if (!g->clientSite || !g->inPlaceSite || !g->adviseSink) {
+    if (!GenObjMakeSites(g)) {
         ReleaseAndClear(g->storage);
         delete g;
         return nullptr;
@@ -745,14 +293,13 @@ static BOOL GenObjConnectControl(CGenObject* g) {
         c->info.cb = sizeof c->info;
         c->infoValid = SUCCEEDED(g->oleControl->GetControlInfo(&c->info)) ? 1 : 0;
     }
-    if (!g->notifySink) g->notifySink = new (std::nothrow) CQovIPropertyNotifySink(g, g);
+    IPropertyNotifySink* sink = GenObjNotifySink(g);
     IConnectionPointContainer* cpc = nullptr;
-    if (g->notifySink &&
+    if (sink &&
         SUCCEEDED(g->oleObject->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)))) {
         IConnectionPoint* cp = nullptr;
         if (SUCCEEDED(cpc->FindConnectionPoint(IID_IPropertyNotifySink, &cp))) {
-            g->notifyConnected = SUCCEEDED(cp->Advise(static_cast<IPropertyNotifySink*>(g->notifySink),
-                                                      &g->notifyCookie)) ? 1 : 0;
+            g->notifyConnected = SUCCEEDED(cp->Advise(sink, &g->notifyCookie)) ? 1 : 0;
             cp->Release();
         }
         cpc->Release();
@@ -762,9 +309,7 @@ static BOOL GenObjConnectControl(CGenObject* g) {
 
 BOOL GenObjCreateControl(CGenObject* g, REFCLSID clsid, BOOL isNew, BOOL visible) {
     if (!g) return FALSE;
-    if (!g->controlSite) g->controlSite = new (std::nothrow) CQovIOleControlSite(g, g);
-    if (!g->ambient) g->ambient = new (std::nothrow) CAmbIDispatch(g, g);
-    if (!g->controlSite || !g->ambient) return FALSE;
+    if (!GenObjMakeControlSites(g)) return FALSE;
     HRESULT hr = CreateObjectFromClass(clsid, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IOleObject,
                                        reinterpret_cast<void**>(&g->oleObject), nullptr);
     if (FAILED(hr) || !g->oleObject) {
@@ -853,9 +398,7 @@ static HRESULT CreateByMode(CGenObject* g, uint16_t mode, const CLSID* clsid, co
 // Mode 1: a control chosen in the Insert Object dialog, created as a Control's
 // control is and initialised new.
 static HRESULT CreateControlMode(CGenObject* g, const CLSID& clsid) {
-    if (!g->controlSite) g->controlSite = new (std::nothrow) CQovIOleControlSite(g, g);
-    if (!g->ambient) g->ambient = new (std::nothrow) CAmbIDispatch(g, g);
-    if (!g->controlSite || !g->ambient) return E_OUTOFMEMORY;
+    if (!GenObjMakeControlSites(g)) return E_OUTOFMEMORY;
     HRESULT hr = CreateObjectFromClass(clsid, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER, IID_IOleObject,
                                        reinterpret_cast<void**>(&g->oleObject), nullptr);
     if (FAILED(hr) || !g->oleObject) {
@@ -1323,547 +866,4 @@ IUnknown* GenObjGetUnknown(CGenObject* g) {
     if (!g || !g->oleObject || FAILED(g->oleObject->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&u))))
         return nullptr;
     return u;
-}
-
-// ---- Enumerator ---------------------------------------------------------------------------------
-// Holds one reference to each element; a clone takes its own; destruction
-// releases them.
-class CQovEnumUnknown final : public OneFace<IEnumUnknown, IID_IEnumUnknown> {
-public:
-    ~CQovEnumUnknown() {
-        for (IUnknown* u : items_)
-            if (u) u->Release();
-    }
-    bool Fill(IUnknown* const* items, ULONG n) {
-        try {
-            items_.assign(items, items + n);
-        } catch (...) {
-            return false;
-        }
-        for (IUnknown* u : items_)
-            if (u) u->AddRef();
-        return true;
-    }
-    STDMETHODIMP Next(ULONG n, IUnknown** out, ULONG* fetched) override {
-        if (fetched) *fetched = 0;
-        if (items_.empty()) return S_FALSE;
-        if (!fetched && n != 1) return E_POINTER;
-        if (!out || cursor_ >= items_.size()) return S_FALSE;
-        ULONG got = 0;
-        while (got < n && cursor_ < items_.size()) {
-            IUnknown* u = items_[cursor_++];
-            if (u) u->AddRef();
-            out[got++] = u;
-        }
-        if (fetched) *fetched = got;
-        // Fewer than asked for is S_FALSE, as every enumerator answers.
-        return got == n ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Skip(ULONG n) override {
-        if (items_.empty() || cursor_ + n >= items_.size()) return S_FALSE;
-        cursor_ += n;
-        return S_OK;
-    }
-    STDMETHODIMP Reset() override {
-        cursor_ = 0;
-        return S_OK;
-    }
-    STDMETHODIMP Clone(IEnumUnknown** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        CQovEnumUnknown* e = new (std::nothrow) CQovEnumUnknown();
-        if (!e || !e->Fill(items_.data(), static_cast<ULONG>(items_.size()))) {
-            delete e;
-            return E_OUTOFMEMORY;
-        }
-        e->cursor_ = cursor_;
-        e->AddRef();
-        *out = e;
-        return S_OK;
-    }
-
-private:
-    size_t cursor_ = 0;
-    std::vector<IUnknown*> items_;
-};
-
-IEnumUnknown* EnumUnknownCreate(IUnknown* const* items, ULONG n) {
-    CQovEnumUnknown* e = new (std::nothrow) CQovEnumUnknown();
-    if (!e || !e->Fill(items, n)) {
-        delete e;
-        return nullptr;
-    }
-    e->AddRef();
-    return e;
-}
-
-// ---- In-place frame and item container of a window ---------------------------------------------
-
-// A face of a window's form support, counted like a site.
-template <class I>
-class FormPart : public OuterPart<I> {
-public:
-    explicit FormPart(CQovFormOleSupport* form) : OuterPart<I>(form), form_(form) {}
-
-protected:
-    CQovFormOleSupport* form_;
-};
-
-// The Menu of the window whose popup is the given one, or null.
-static ObjectRecord* WindowMenuOfPopup(ObjectRecord* window, HMENU popup) {
-    WindowRecord* w = ObjectAsWindow(window);
-    for (ObjectRecord* m = w && popup ? w->menus : nullptr; m; m = m->next)
-        if (m->kind == kKindMenu && MenuPopupOf(m) == popup) return m;
-    return nullptr;
-}
-
-// Puts the popups of the window's shown Menus into an object's shared menu,
-// group by group (File, Container, Window) and within a group in the order
-// of the window's bar; each one put in counts in its group's width.
-static void MenuGroupsInsert(ObjectRecord* window, HMENU bar, HMENU shared, OLEMENUGROUPWIDTHS* widths) {
-    static const int kWidthOfGroup[kMenuMergeGroupMax + 1] = {0, 0, 2, 4};
-    UINT at = 0;
-    int count = GetMenuItemCount(bar);
-    for (int32_t group = 1; group <= kMenuMergeGroupMax; ++group) {
-        for (int i = 0; i < count; ++i) {
-            HMENU popup = GetSubMenu(bar, i);
-            ObjectRecord* m = WindowMenuOfPopup(window, popup);
-            if (!m || !(m->flags & kObjShown) || MenuMergeGroup(m) != group) continue;
-            const char* text = OemToAnsiStr(MenuRawText(m), 0);
-            if (!text || !InsertMenuA(shared, at, MF_BYPOSITION | MF_POPUP | MF_STRING,
-                                      reinterpret_cast<UINT_PTR>(popup), text))
-                continue;
-            ++at;
-            ++widths->width[kWidthOfGroup[group]];
-        }
-    }
-}
-
-// Takes the window's popups out of a shared menu again, last to first; the
-// object's own entries stay.
-static void MenuGroupsRemove(ObjectRecord* window, HMENU shared) {
-    for (int i = GetMenuItemCount(shared) - 1; i >= 0; --i)
-        if (WindowMenuOfPopup(window, GetSubMenu(shared, i))) RemoveMenu(shared, static_cast<UINT>(i), MF_BYPOSITION);
-}
-
-class CQovIOleInPlaceFrame final : public FormPart<IOleInPlaceFrame> {
-public:
-    CQovIOleInPlaceFrame(CQovFormOleSupport* form, ObjectRecord* window) : FormPart(form), window_(window) {}
-    ~CQovIOleInPlaceFrame() { ReleaseAndClear(active_); }
-    STDMETHODIMP GetWindow(HWND* out) override {
-        if (!out) return E_POINTER;
-        *out = window_ ? window_->hwnd : nullptr;
-        return S_OK;
-    }
-    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return S_OK; }
-    STDMETHODIMP GetBorder(LPRECT rect) override {
-        if (!rect) return E_INVALIDARG;
-        SetRectEmpty(rect);
-        if (!(WindowStyleBits(window_) & kWsNegBorders)) return INPLACE_E_NOTOOLSPACE;
-        if (window_->hwnd) GetClientRect(window_->hwnd, rect);
-        return S_OK;
-    }
-    STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override {
-        return (WindowStyleBits(window_) & kWsNegBorders) ? S_OK : INPLACE_E_NOTOOLSPACE;
-    }
-    STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override {
-        return (WindowStyleBits(window_) & kWsNegBorders) ? S_OK : INPLACE_E_NOTOOLSPACE;
-    }
-    STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject* obj, LPCOLESTR) override {
-        if (obj) obj->AddRef();
-        ReleaseAndClear(active_);
-        active_ = obj;
-        return S_OK;
-    }
-    // Menu merging, for a window that asks for it (style bit 0x100000): the
-    // window's shown Menus of groups 1-3 lend their popups to the object's
-    // shared menu, which stands in for the window's bar while the object is
-    // UI-active; the window's own bar comes back when the object lets go.
-    STDMETHODIMP InsertMenus(HMENU shared, LPOLEMENUGROUPWIDTHS widths) override {
-        if (!widths) return E_INVALIDARG;
-        widths->width[0] = widths->width[2] = widths->width[4] = 0;
-        HMENU bar = OwnMenuBar();
-        if ((WindowStyleBits(window_) & kWsNegMenus) && bar) MenuGroupsInsert(window_, bar, shared, widths);
-        return S_OK;
-    }
-    STDMETHODIMP SetMenu(HMENU shared, HOLEMENU hole, HWND activeWnd) override {
-        if (!(WindowStyleBits(window_) & kWsNegMenus)) return S_OK;
-        HWND wnd = window_->hwnd;
-        if (!shared) {
-            HRESULT hr = OleSetMenuDescriptor(nullptr, wnd, nullptr, nullptr, nullptr);
-            OwnMenuBarRestore();
-            return hr;
-        }
-        if (!shared_) ownBar_ = GetMenu(wnd);
-        shared_ = shared;
-        ::SetMenu(wnd, shared);
-        return OleSetMenuDescriptor(hole, wnd, activeWnd, nullptr, nullptr);
-    }
-    STDMETHODIMP RemoveMenus(HMENU shared) override {
-        if (WindowStyleBits(window_) & kWsNegMenus) MenuGroupsRemove(window_, shared);
-        return S_OK;
-    }
-    STDMETHODIMP SetStatusText(LPCOLESTR) override { return E_FAIL; }
-    // EnableAllWindows marks the windows held disabled, as a modal window
-    // does; the frame remembers that the hold is its own, so the control's
-    // EnableModeless(TRUE) gives the windows back while a modal window's hold
-    // is left alone.
-    STDMETHODIMP EnableModeless(BOOL enable) override {
-        if (!enable) {
-            if (gAllWindowsDisabled) return S_OK;
-            EnableAllWindows(false);
-            holdsWindows_ = true;
-        } else if (holdsWindows_) {
-            holdsWindows_ = false;
-            EnableAllWindows(true);
-        } else if (!gAllWindowsDisabled) {
-            EnableAllWindows(true);
-        }
-        return S_OK;
-    }
-    STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
-    IOleInPlaceActiveObject* Active() { return active_; }
-    void Attach(ObjectRecord* window) { window_ = window; }
-    void Detach() {
-        // The window goes before its objects close: its popups leave the
-        // shared menu now (the object destroys that menu with all it holds)
-        // and its own bar is given back to be destroyed with it.
-        if (shared_ && window_) MenuGroupsRemove(window_, shared_);
-        OwnMenuBarRestore();
-        window_ = nullptr;
-        ReleaseAndClear(active_);
-        if (holdsWindows_) {
-            holdsWindows_ = false;
-            EnableAllWindows(true);
-        }
-    }
-
-private:
-    // The window's bar: its own one while a shared menu stands in for it.
-    HMENU OwnMenuBar() const {
-        if (shared_) return ownBar_;
-        return window_ && window_->hwnd ? GetMenu(window_->hwnd) : nullptr;
-    }
-    void OwnMenuBarRestore() {
-        if (!shared_) return;
-        if (window_ && window_->hwnd) ::SetMenu(window_->hwnd, ownBar_);
-        shared_ = nullptr;
-        ownBar_ = nullptr;
-    }
-
-    ObjectRecord* window_;
-    IOleInPlaceActiveObject* active_ = nullptr;
-    bool holdsWindows_ = false;
-    HMENU shared_ = nullptr;     // the object's shared menu while it is the window's bar
-    HMENU ownBar_ = nullptr;     // the window's own bar meanwhile
-};
-
-static void CollectUnknowns(ObjectRecord* container, std::vector<IUnknown*>* out);
-
-class CQovIOleItemContainer final : public FormPart<IOleItemContainer> {
-public:
-    using FormPart::FormPart;
-    STDMETHODIMP ParseDisplayName(IBindCtx*, LPOLESTR, ULONG* eaten, IMoniker** out) override {
-        if (eaten) *eaten = 0;
-        if (out) *out = nullptr;
-        return MK_E_SYNTAX;
-    }
-    STDMETHODIMP EnumObjects(DWORD flags, IEnumUnknown** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        std::vector<IUnknown*> list;
-        if ((flags & OLECONTF_EMBEDDINGS) && form_->window) CollectUnknowns(form_->window, &list);
-        *out = EnumUnknownCreate(list.data(), static_cast<ULONG>(list.size()));
-        for (IUnknown* u : list) u->Release();
-        return *out ? S_OK : E_OUTOFMEMORY;
-    }
-    STDMETHODIMP LockContainer(BOOL) override { return S_OK; }
-    STDMETHODIMP GetObject(LPOLESTR, DWORD speed, IBindCtx*, REFIID, void** out) override {
-        if (out) *out = nullptr;
-        return speed == kBindSpeedModerate || speed == kBindSpeedImmediate ? MK_E_EXCEEDEDDEADLINE : MK_E_NOOBJECT;
-    }
-    STDMETHODIMP GetObjectStorage(LPOLESTR, IBindCtx*, REFIID, void** out) override {
-        if (out) *out = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP IsRunning(LPOLESTR) override { return S_FALSE; }
-};
-
-static void CollectUnknowns(ObjectRecord* container, std::vector<IUnknown*>* out) {
-    for (ObjectRecord* c = container->children; c; c = c->next) {
-        if (c->kind == kKindControl || c->kind == kKindContainer) {
-            CGenObject* g = OleObjectOf(c);
-            IUnknown* u = g ? GenObjGetUnknown(g) : nullptr;
-            if (u) out->push_back(u);
-        } else if (c->kind == kKindPanel && !ObjectIsWebView(c)) {
-            CollectUnknowns(c, out);
-        }
-    }
-}
-
-// The drop target of a window: data dropped on an empty Container that accepts
-// drops (OLEDrop) becomes its object (mode 8). The effect follows the keys, and
-// only as far as the source allows it.
-class CQovDropTgt final : public OneFace<IDropTarget, IID_IDropTarget> {
-public:
-    explicit CQovDropTgt(ObjectRecord* window) : window_(window) {}
-    STDMETHODIMP DragEnter(IDataObject*, DWORD keys, POINTL pt, DWORD* effect) override {
-        return Answer(keys, pt, effect);
-    }
-    STDMETHODIMP DragOver(DWORD keys, POINTL pt, DWORD* effect) override { return Answer(keys, pt, effect); }
-    STDMETHODIMP DragLeave() override { return S_OK; }
-    STDMETHODIMP Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override;
-    ObjectRecord* Window() const { return window_; }
-    void Detach() { window_ = nullptr; }
-    void Attach(ObjectRecord* window) { window_ = window; }
-
-private:
-    HRESULT Answer(DWORD keys, POINTL pt, DWORD* effect) {
-        if (!effect) return E_INVALIDARG;
-        *effect = HitContainer(pt) ? DropEffectOf(keys, *effect) : DROPEFFECT_NONE;
-        return S_OK;
-    }
-    ObjectRecord* HitContainer(POINTL pt) {
-        if (!window_ || !window_->hwnd) return nullptr;
-        return DropTargetAt(window_, window_->hwnd, pt);
-    }
-    ObjectRecord* window_;
-};
-
-DWORD DropEffectOf(DWORD keys, DWORD allowed) {
-    DWORD want = DROPEFFECT_MOVE;
-    if ((keys & MK_CONTROL) && (keys & MK_SHIFT)) want = DROPEFFECT_LINK;
-    else if (keys & MK_CONTROL) want = DROPEFFECT_COPY;
-    return want & allowed;
-}
-
-// The first shown, empty Container with OLEDrop under the screen point, in the
-// container's child list order; a shown Panel (not a page) is searched with
-// its own window and scroll offsets, and a hit inside it ends the search.
-ObjectRecord* DropTargetAt(ObjectRecord* container, HWND wnd, POINTL screen) {
-    POINT p = {screen.x, screen.y};
-    ScreenToClient(wnd, &p);
-    ContainerInfo info = {};
-    if (ContainerInfoOf(container, &info)) {
-        if (info.scrollX) p.x += *info.scrollX;
-        if (info.scrollY) p.y += *info.scrollY;
-    }
-    for (ObjectRecord* c = container->children; c; c = c->next) {
-        if (!(c->flags & kObjShown)) continue;
-        if (ContainerRecord* k = ContainerOf(c)) {
-            if (k->oleDrop && !k->object && p.x >= c->left && p.x < c->right && p.y >= c->top && p.y < c->bottom)
-                return c;
-        } else if (c->kind == kKindPanel && !ObjectIsWebView(c) && c->hwnd) {
-            ObjectRecord* inner = DropTargetAt(c, c->hwnd, screen);
-            if (inner) return inner;
-        }
-    }
-    return nullptr;
-}
-
-STDMETHODIMP CQovDropTgt::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
-    if (!effect) return E_INVALIDARG;
-    if (data) data->AddRef();
-    ObjectRecord* target = HitContainer(pt);
-    *effect = target ? DropEffectOf(keys, *effect) : DROPEFFECT_NONE;
-    ContainerRecord* k = ContainerOf(target);
-    if (k && data) {
-        CGenObject* g = GenObjNew(window_, target, nullptr);
-        if (g) {
-            k->mode = kModeFromData;
-            ObjectRef ref = ObjectRefOf(target);
-            if (GenObjCreate(g, nullptr, nullptr, data, nullptr) && ObjectRefAlive(ref) && !k->object) {
-                k->object = g;
-                RedrawObject(target, true);
-            } else {
-                GenObjRelease(g);
-                g->Release();
-                if (ObjectRefAlive(ref)) k->mode = kModeNone;
-            }
-        }
-    }
-    if (data) data->Release();
-    return S_OK;
-}
-
-// ---- Form support ----------------------------------------------------------------------------------
-
-STDMETHODIMP CQovFormOleSupport::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    IUnknown* p = nullptr;
-    if (IsEqualIID(iid, IID_IUnknown)) p = this;
-    else if (IsEqualIID(iid, IID_IOleWindow) || IsEqualIID(iid, IID_IOleInPlaceUIWindow) ||
-             IsEqualIID(iid, IID_IOleInPlaceFrame))
-        p = frame;
-    else if (IsEqualIID(iid, IID_IOleItemContainer) || IsEqualIID(iid, IID_IOleContainer) ||
-             IsEqualIID(iid, IID_IParseDisplayName))
-        p = items;
-    if (!p) return E_NOINTERFACE;
-    p->AddRef();
-    *out = p;
-    return S_OK;
-}
-
-// What a form support holds of its own: the storages (the root is a temporary
-// file), the moniker, the font and the drop target. They go once the window
-// and every object made in it are gone, even while a control still holds the
-// frame or the item container it was given (which keep only the shell).
-static void FormSupportShed(CQovFormOleSupport* f) {
-    ReleaseAndClear(f->moniker);
-    ReleaseAndClear(f->root);
-    ReleaseAndClear(f->saved);
-    ReleaseAndClear(f->savedBytes);
-    ReleaseAndClear(f->font);
-    if (CQovDropTgt* drop = f->drop) {
-        f->drop = nullptr;
-        if (f->dropRegistered && drop->Window() && drop->Window()->hwnd) RevokeDragDrop(drop->Window()->hwnd);
-        f->dropRegistered = false;
-        CoLockObjectExternal(drop, FALSE, TRUE);
-        drop->Release();
-    }
-}
-
-CQovFormOleSupport::~CQovFormOleSupport() {
-    FormSupportShed(this);
-    delete frame;
-    delete items;
-}
-
-// An object lets go of its window's form support (its release, or its end).
-static void GenObjLeaveForm(CGenObject* g) {
-    CQovFormOleSupport* f = g->formOle;
-    if (!f) return;
-    g->formOle = nullptr;
-    if (f->objects) f->objects--;
-    if (!f->objects && f->windowGone) FormSupportShed(f);
-    f->Release();
-}
-
-static void UpdateFont(CQovFormOleSupport* f) {
-    ReleaseAndClear(f->font);
-    f->font = f->window ? FontToIFontDisp(f->window->font) : nullptr;
-}
-
-CQovFormOleSupport* OleFormSupportCreate(ObjectRecord* window, const char* monikerName) {
-    CQovFormOleSupport* f = new (std::nothrow) CQovFormOleSupport();
-    if (!f) {
-        WinErr(kWinErrNoMemory);
-        return nullptr;
-    }
-    f->window = SiteWindow(window);
-    if (monikerName) {
-        wchar_t* w = AnsiToWideTemp(monikerName);
-        if (w) CreateFileMoniker(w, &f->moniker);
-    }
-    HRESULT hr = StgCreateDocfile(nullptr, kRootMode, 0, &f->root);
-    if (FAILED(hr)) {
-        WinErr(static_cast<unsigned long>(hr));
-        delete f;
-        return nullptr;
-    }
-    f->frame = new (std::nothrow) CQovIOleInPlaceFrame(f, f->window);
-    f->items = new (std::nothrow) CQovIOleItemContainer(f);
-    f->drop = new (std::nothrow) CQovDropTgt(f->window);
-    if (!f->frame || !f->items || !f->drop) {
-        WinErr(kWinErrNoMemory);
-        delete f;
-        return nullptr;
-    }
-    f->drop->AddRef();
-    CoLockObjectExternal(f->drop, TRUE, FALSE);
-    if (f->window && f->window->hwnd) f->dropRegistered = SUCCEEDED(RegisterDragDrop(f->window->hwnd, f->drop));
-    UpdateFont(f);
-    f->AddRef();
-    return f;
-}
-
-CQovFormOleSupport* OleFormOf(ObjectRecord* window) {
-    WindowRecord* w = ObjectAsWindow(window);
-    return w ? static_cast<CQovFormOleSupport*>(w->oleSupport) : nullptr;
-}
-IOleInPlaceFrame* OleFormFrame(CQovFormOleSupport* f) { return f ? f->frame : nullptr; }
-IOleItemContainer* OleFormItemContainer(CQovFormOleSupport* f) { return f ? f->items : nullptr; }
-IStorage* OleFormRootStorage(CQovFormOleSupport* f) { return f ? f->root : nullptr; }
-IMoniker* OleFormMoniker(CQovFormOleSupport* f) { return f ? f->moniker : nullptr; }
-
-int OleFormEnsure(ObjectRecord* window, const char* monikerName) {
-    WindowRecord* w = ObjectAsWindow(window);
-    if (!w) return 0;
-    if (w->oleSupport) return 1;
-    w->oleSupport = OleFormSupportCreate(window, monikerName);
-    return w->oleSupport ? 1 : 0;
-}
-
-void OleFormRelease(ObjectRecord* window) {
-    WindowRecord* w = ObjectAsWindow(window);
-    if (!w || !w->oleSupport) return;
-    CQovFormOleSupport* f = static_cast<CQovFormOleSupport*>(w->oleSupport);
-    w->oleSupport = nullptr;
-    // The window goes now; objects still holding the form support keep only
-    // its storage, never the window's record or handle.
-    if (f->dropRegistered && window->hwnd) RevokeDragDrop(window->hwnd);
-    f->dropRegistered = false;
-    if (f->frame) f->frame->Detach();
-    if (f->drop) f->drop->Detach();
-    f->window = nullptr;
-    f->windowGone = true;
-    if (!f->objects) FormSupportShed(f);
-    f->Release();
-}
-
-void OleFormUpdateFont(ObjectRecord* window) {
-    CQovFormOleSupport* f = OleFormOf(window);
-    if (f) UpdateFont(f);
-}
-
-void OleFormFrameActivate(ObjectRecord* window, BOOL activate) {
-    CQovFormOleSupport* f = OleFormOf(window);
-    IOleInPlaceActiveObject* a = f && f->frame ? f->frame->Active() : nullptr;
-    if (a) a->OnFrameWindowActivate(activate);
-}
-
-int OleFormDeactivate(ObjectRecord* window) {
-    CQovFormOleSupport* f = OleFormOf(window);
-    if (!f || !f->uiActiveFlag || !f->uiActiveObject) return 0;
-    CGenObject* g = f->uiActiveObject;
-    g->AddRef();
-    GenObjDeactivate(g, 0);
-    if (g->object && (g->object->flags & kObjShown)) RedrawObject(g->object, true);
-    g->Release();
-    return 1;
-}
-
-int OleFormTranslateAccel(ObjectRecord* window, MSG* msg) {
-    CQovFormOleSupport* f = OleFormOf(window);
-    IOleInPlaceActiveObject* a = f && f->frame ? f->frame->Active() : nullptr;
-    if (!a) return 0;
-    a->AddRef();
-    HRESULT hr = a->TranslateAccelerator(msg);
-    a->Release();
-    return hr == S_OK ? 1 : 0;
-}
-
-IDropTarget* OleFormDropTarget(ObjectRecord* window) {
-    CQovFormOleSupport* f = OleFormOf(window);
-    return f ? f->drop : nullptr;
-}
-
-// After a form load the loaded window's record lives on in the asking window:
-// the pointers that named the loaded record name the asking one.
-static void RepointObjects(ObjectRecord* container, ObjectRecord* from, ObjectRecord* to) {
-    for (ObjectRecord* c = container->children; c; c = c->next) {
-        CGenObject* g = OleObjectOf(c);
-        if (g && g->window == from) g->window = to;
-        if (c->kind == kKindPanel && !ObjectIsWebView(c)) RepointObjects(c, from, to);
-    }
-}
-
-void OleFormWindowMoved(ObjectRecord* from, ObjectRecord* to) {
-    CQovFormOleSupport* f = OleFormOf(to);
-    if (!f) return;
-    if (f->window == from) f->window = to;
-    if (f->frame) f->frame->Attach(to);
-    if (f->drop) f->drop->Attach(to);
-    RepointObjects(to, from, to);
 }

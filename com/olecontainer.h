@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "com/core/olestore.h"
+#include "session/util/olestore.h"
 #include "objects/objrecord.h"
 
 struct AutoClient;

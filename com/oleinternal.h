@@ -5,6 +5,37 @@
 
 #include "com/olecontainer.h"
 
+// Lets go of a counted interface pointer and clears it.
+template <class T>
+void ReleaseAndClear(T*& p) {
+    if (p) p->Release();
+    p = nullptr;
+}
+
+// Each site counts its own references and forwards them to its outer object;
+// QueryInterface goes to the outer object. A Release that finds its own count at
+// 0 does not forward, so a site released once too often cannot free its owner.
+template <class I>
+class OuterPart : public I {
+public:
+    explicit OuterPart(IUnknown* outer) : outer_(outer) {}
+    virtual ~OuterPart() = default;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return outer_->QueryInterface(iid, out); }
+    STDMETHODIMP_(ULONG) AddRef() override {
+        ++refs_;
+        return outer_->AddRef();
+    }
+    STDMETHODIMP_(ULONG) Release() override {
+        if (refs_ == 0) return 0;
+        --refs_;
+        return outer_->Release();
+    }
+
+protected:
+    ULONG refs_ = 0;
+    IUnknown* outer_;
+};
+
 // An object of one interface of its own: QueryInterface answers it and
 // IUnknown, and the object deletes itself when its count falls to 0.
 template <class I, const IID& kIid>
@@ -125,3 +156,23 @@ public:
 
 // The saved storage of a form load in the form support, opened on first use.
 IStorage* FormSavedStorage(CQovFormOleSupport* f, const OleStoreInfo* store);
+
+// The window a site belongs to: the one a form load is filling, else the given one.
+ObjectRecord* SiteWindow(ObjectRecord* given);
+// An object lets go of its window's form support (its release, or its end).
+void GenObjLeaveForm(CGenObject* g);
+
+// ---- The sites of one object (olesites.cpp) -----------------------------------------------
+// The client site, in-place site and advise sink every object has; false
+// without memory (the ones made are freed with the object).
+bool GenObjMakeSites(CGenObject* g);
+// The control site and ambient properties of a control, made once.
+bool GenObjMakeControlSites(CGenObject* g);
+// The property notify sink, made on first use; null without memory.
+IPropertyNotifySink* GenObjNotifySink(CGenObject* g);
+// The site that answers an interface (not IUnknown), or null; not counted.
+IUnknown* GenObjSiteFace(CGenObject* g, REFIID iid);
+// How many close notices the object's advise sink has had.
+int GenObjCloseNotices(CGenObject* g);
+// Frees the object's sites (its end).
+void GenObjFreeSites(CGenObject* g);

@@ -10,7 +10,7 @@
 #include <new>
 #include <vector>
 
-#include "com/core/olestore.h"
+#include "session/util/olestore.h"
 #include "com/olecontainer.h"
 #include "com/oleinternal.h"
 #include "objects/objrecord.h"
@@ -31,7 +31,7 @@ constexpr char kTempPrefix[] = "QOV";
 // A compound file's bytes: a region of an open file from its base offset on,
 // or a private copy of a memory block that cannot grow past its size. Reads
 // and writes report the counts they really moved; every offset is first cut
-// to the region (com/core/olestore.h).
+// to the region (session/util/olestore.h).
 class CQovLockBytes final : public OneFace<ILockBytes, IID_ILockBytes> {
 public:
     CQovLockBytes(HANDLE file, uint32_t base, uint32_t size) : file_(file), base_(base), size_(size) {}
@@ -135,12 +135,6 @@ CQovLockBytes* NewLockBytes(const OleStoreInfo* where) {
         return nullptr;
     }
     return b;
-}
-
-template <class T>
-void ReleaseAndClear(T*& p) {
-    if (p) p->Release();
-    p = nullptr;
 }
 
 // Saves every object; false when one could not be saved. An object that

@@ -105,13 +105,37 @@ int32_t TreeDeleteItem(ObjectRecord* rec, int32_t item) {
     return 0;
 }
 
+// The node under the pointer of the click being reported (the control sends
+// its click notification before it moves the selection); what the hit test
+// found into *flags.
+HTREEITEM ClickedNode(HWND wnd, UINT* flags) {
+    DWORD pos = GetMessagePos();
+    TVHITTESTINFO hit = {};
+    hit.pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+    ScreenToClient(wnd, &hit.pt);
+    HTREEITEM h = TreeView_HitTest(wnd, &hit);
+    *flags = hit.flags;
+    return h;
+}
+
+// A click on a node's label or image selects it first, so the server hears
+// $CHANGE and then $CLICK, both with the node clicked; a click on its
+// expander names the node without selecting it, as the control does.
+void TreeClick(ObjectRecord* rec, HWND wnd) {
+    UINT flags = 0;
+    HTREEITEM h = ClickedNode(wnd, &flags);
+    if (h && (flags & TVHT_ONITEM) && h != TreeView_GetSelection(wnd)) TreeView_SelectItem(wnd, h);
+    if (ObjectIsLive(rec)) CtlPostEvent(rec, kEvClick, static_cast<int32_t>(NodeId(wnd, h)));
+}
+
 int32_t TreeNotify(ObjectRecord* rec, HWND wnd, uint32_t, uint32_t code) {
+    UINT flags = 0;
     switch (code) {
     case TVN_SELCHANGEDA: case TVN_SELCHANGEDW:
         CtlPostEvent(rec, kEvChange, static_cast<int32_t>(NodeId(wnd, TreeView_GetSelection(wnd))));
         return 0;
-    case NM_CLICK: CtlPostEvent(rec, kEvClick, static_cast<int32_t>(NodeId(wnd, TreeView_GetSelection(wnd)))); return 0;
-    case NM_DBLCLK: CtlPostEvent(rec, kEvDblClick, static_cast<int32_t>(NodeId(wnd, TreeView_GetSelection(wnd)))); return 0;
+    case NM_CLICK: TreeClick(rec, wnd); return 0;
+    case NM_DBLCLK: CtlPostEvent(rec, kEvDblClick, static_cast<int32_t>(NodeId(wnd, ClickedNode(wnd, &flags)))); return 0;
     default: return 0;
     }
 }

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "com/core/olestore.h"
+#include "session/util/olestore.h"
 #include "controls/controls.h"
 #include "objects/events.h"
 #include "objects/guihooks.h"

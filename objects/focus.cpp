@@ -54,6 +54,15 @@ bool ObjectCanFocus(const ObjectRecord* rec) {
     }
 }
 
+int32_t ObjectFocusWindowed(ObjectRecord* rec, int32_t) {
+    // The control's window takes the keyboard focus, which records it as its
+    // window's focused object and raises the focus events as a click does.
+    if (!ObjectCanFocus(rec)) return kOpNotAvailable;
+    SetFocus(rec->hwnd);
+    HWND now = GetFocus();
+    return now && (now == rec->hwnd || IsChild(rec->hwnd, now)) ? kOpOk : kOpNotAvailable;
+}
+
 // Every focusable object of a container in tab order (children lists are kept
 // by tab id), depth first into panels.
 static void CollectFocusable(ObjectRecord* container, ObjectRecord** out, uint32_t* n, uint32_t max) {
@@ -198,10 +207,16 @@ void MouseMoveEvent(ObjectRecord* rec, WPARAM wp, LPARAM lp) {
     PostObjectEvent(rec, kEvMouseMoveId, kEventKindDefault, mod, PointValue(lp));
 }
 
+// A list view and a tree view raise $DBLCLICK from their own notification,
+// with the row or the node; the mouse layer leaves it to them.
+static bool RaisesOwnDblClick(const ObjectRecord* rec) {
+    return rec->kind == kKindListView || rec->kind == kKindTreeView;
+}
+
 void MouseDownEvent(ObjectRecord* rec, int button, bool dblClick, WPARAM, LPARAM lp) {
     if (!rec) return;
     uint16_t mod = static_cast<uint16_t>(KeyModifiers() | button | (dblClick ? kModDouble : 0));
-    uint32_t id = dblClick && button == kModLeft ? kEvDblClick : kEvMouseDown;
+    uint32_t id = dblClick && button == kModLeft && !RaisesOwnDblClick(rec) ? kEvDblClick : kEvMouseDown;
     if (EventIsRegistered(rec, id)) PostObjectEvent(rec, id, kEventKindDefault, mod, PointValue(lp));
     else if (id == kEvDblClick && EventIsRegistered(rec, kEvMouseDown))
         PostObjectEvent(rec, kEvMouseDown, kEventKindDefault, mod, PointValue(lp));

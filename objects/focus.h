@@ -16,6 +16,9 @@ void SetFocusObject(ObjectRecord* window, ObjectRecord* obj);
 bool IsWindowFocus(ObjectRecord* window, ObjectRecord* obj, bool testEmpty);
 // Whether the object can take the keyboard focus (shown, enabled, a native window).
 bool ObjectCanFocus(const ObjectRecord* rec);
+// The server's focus request for a native windowed object: 0 when its window
+// (or a window inside it) has the keyboard focus after it, else -5.
+int32_t ObjectFocusWindowed(ObjectRecord* rec, int32_t item);
 
 // The common hook of subclassed controls; non-zero when it took the message.
 int ControlMsgToEvent(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);

@@ -389,6 +389,7 @@ void GuiInstallHooks() {
     gObjectHooks.pump = HookPump;
     gObjectHooks.fontRelease = FontRelease;
     gObjectHooks.focusAway = HookFocusAway;
+    gObjectHooks.setFocus = ObjectFocusWindowed;
     RegisterObjectCreator(kTypeWindow, WindowCreatorEntry);
     RegisterObjectCreator(kTypeColor, ColorCreatorEntry);
     RegisterObjectCreator(kTypeFont, FontCreatorEntry);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "session/util/mem.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/wvrecpage.h"
 
 void (*gWvRecSetup)(WvRecConn* conn);
@@ -144,7 +145,7 @@ static HRESULT RecNavigate(WvObject* view, const WCHAR* url) {
     c->url = utf8 ? utf8 : "";
     GuardedFree(utf8);
     if (gWvRecAnnounceLoad) {
-        RecPageInject(&c->page, "{\"action\":1}", 0);
+        RecPageInject(&c->page, RecActionMessage(kActPageLoaded).c_str(), 0);
         RecArmTimer();
     }
     return S_OK;

@@ -3,7 +3,7 @@
 // past their capacity.
 #include <gtest/gtest.h>
 
-#include "com/core/olestore.h"
+#include "session/util/olestore.h"
 
 namespace {
 

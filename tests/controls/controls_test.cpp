@@ -12,6 +12,7 @@
 #include "controls/ctlcore.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
+#include "objects/focus.h"
 #include "objects/font.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
@@ -317,6 +318,81 @@ TEST_F(ControlsTest, ClickPostsClickEvent) {
         EXPECT_EQ(static_cast<int32_t>(kEvClick), ev.eventId);
         EXPECT_EQ(c.value, ev.value) << "type " << c.type << ": the check state";
         ObjectDestroy(b);
+    }
+}
+
+// The server's focus request (2413) on a native control gives it the keyboard
+// focus and makes it its window's focused object, its $GOTFOCUS queued; a
+// hidden control cannot take it.
+TEST_F(ControlsTest, ServerFocusRequestFocusesANativeControl) {
+    ObjectRecord* first = Make(kTypeButton, nullptr, "One");
+    ObjectRecord* second = Make(kTypeEdittext, "text");
+    ASSERT_TRUE(first && second);
+    ASSERT_EQ(0, EventRegister(second, kEvGotFocus, nullptr, false, nullptr, 0));
+    SetFocus(first->hwnd);
+    Pump();
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t n = 0;
+    while (EventTakeNext(&ev, items, &n)) {
+    }
+    EXPECT_EQ(0, ObjectSetFocus(second, 0, 0));
+    EXPECT_EQ(second->hwnd, GetFocus());
+    EXPECT_EQ(second, GetFocusObject()) << "the window's focused object";
+    ASSERT_TRUE(EventTakeNext(&ev, items, &n)) << "its $GOTFOCUS";
+    EXPECT_EQ(static_cast<int32_t>(kEvGotFocus), ev.eventId);
+    EXPECT_EQ(second->handle, ev.handle);
+    EXPECT_EQ(0, ObjectDeactivate(first));
+    EXPECT_EQ(kOpNotAvailable, ObjectSetFocus(first, 0, 0)) << "a hidden control";
+    EXPECT_EQ(second->hwnd, GetFocus()) << "the focus stays";
+    ObjectDestroy(first);
+    ObjectDestroy(second);
+}
+
+// Where the client area of the client's own window sits in its frame for
+// each border style under Wine's default metrics, and how much a menu bar
+// takes: the web view's page draws its frames, title bars and menu bar to
+// the same figures (the page tests hold the same table).
+TEST_F(ControlsTest, WindowFramesAndMenuBarOfEachBorderStyle) {
+    struct Offset {
+        LONG left, top;
+    };
+    const Offset kClientOffsets[] = {{0, 0}, {1, 1}, {3, 3}, {3, 19}, {3, 22}, {4, 23}, {4, 20}, {3, 3}};
+    constexpr LONG kMenuBar = 19;
+    for (int32_t border = 1; border <= 8; ++border) {
+        CreateRecordReset(&cr_);
+        cr_.winType = kWinNormal;
+        cr_.winBorder = border;
+        cr_.left = 20, cr_.top = 40, cr_.width = 300, cr_.height = 200;
+        cr_.right = 320, cr_.bottom = 240;
+        cr_.units = kUnitsPixels;
+        cr_.title = CrText{"Frame", 5};
+        int32_t code = 0;
+        ObjectRecord* w = WindowObjectCreate(nullptr, &cr_, &code);
+        ASSERT_NE(nullptr, w) << border << " code " << code;
+        RECT outer = {}, client = {};
+        GetWindowRect(w->hwnd, &outer);
+        GetClientRect(w->hwnd, &client);
+        POINT at = {0, 0};
+        ClientToScreen(w->hwnd, &at);
+        const Offset& want = kClientOffsets[border - 1];
+        EXPECT_EQ(want.left, at.x - outer.left) << "border style " << border;
+        EXPECT_EQ(want.top, at.y - outer.top) << "border style " << border;
+        EXPECT_EQ(300, client.right) << "border style " << border << ": the client area is Width";
+        EXPECT_EQ(200, client.bottom) << "border style " << border << ": and Height";
+        if (border == 6) {
+            ObjectRecord* keep = win_;
+            win_ = w;
+            ObjectRecord* menu = Make(kTypeMenu, nullptr, "&File;Open");
+            win_ = keep;
+            ASSERT_NE(nullptr, menu);
+            EXPECT_EQ(0, ObjectActivate(menu, 0, 0, 0, 0));
+            ASSERT_NE(nullptr, GetMenu(w->hwnd));
+            POINT below = {0, 0};
+            ClientToScreen(w->hwnd, &below);
+            EXPECT_EQ(kMenuBar, below.y - at.y) << "the menu bar's height";
+        }
+        ObjectDestroy(w);
     }
 }
 

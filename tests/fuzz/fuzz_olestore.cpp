@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "com/core/olestore.h"
+#include "session/util/olestore.h"
 
 namespace {
 template <class T>

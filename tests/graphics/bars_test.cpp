@@ -217,11 +217,7 @@ protected:
     }
     // Mouse input at a point of a window's client area, as a person gives it.
     static void SendMouse(DWORD flags, POINT screen) {
-        INPUT in = {};
-        in.type = INPUT_MOUSE;
-        in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-        in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-        in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+        INPUT in = MouseInputAt(flags, screen);
         SendInput(1, &in, sizeof in);
     }
     static POINT ScreenOf(HWND wnd, int x, int y) {
@@ -1022,11 +1018,7 @@ DWORD WINAPI ClickThenChooseThird(void* arg) {
     POINT p = s->at;
     ClientToScreen(s->bar, &p);
     auto mouse = [&](DWORD flags) {
-        INPUT in = {};
-        in.type = INPUT_MOUSE;
-        in.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-        in.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-        in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+        INPUT in = MouseInputAt(flags, p);
         SendInput(1, &in, sizeof in);
     };
     auto key = [](WORD vk) {
@@ -1121,11 +1113,7 @@ struct PressScript {
 DWORD WINAPI PressMoveRelease(void* arg) {
     auto* s = static_cast<PressScript*>(arg);
     auto mouse = [](DWORD flags, POINT p) {
-        INPUT in = {};
-        in.type = INPUT_MOUSE;
-        in.mi.dx = MulDiv(p.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-        in.mi.dy = MulDiv(p.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-        in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+        INPUT in = MouseInputAt(flags, p);
         SendInput(1, &in, sizeof in);
         Sleep(150);   // a person's pace: each step is a message of its own
     };

@@ -624,11 +624,7 @@ constexpr DWORD kLateReleaseMs = 3000;
 constexpr DWORD kCaptureGoneEndsWithinMs = 1500;
 
 void SendMouse(DWORD flags, POINT pt) {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = MulDiv(pt.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = MulDiv(pt.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+    INPUT in = MouseInputAt(flags, pt);
     SendInput(1, &in, sizeof in);
 }
 

@@ -7,8 +7,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "objects/events.h"
+#include "tests/gui/testwindow.h"
+#include "tests/testutil.h"
 
 namespace {
 
@@ -230,6 +233,50 @@ void MsgTakeEvents() {
     uint32_t count = 0;
     while (EventTakeNext(&ev, items, &count))
         Append(MsgEntry{kSeqEvent, 0, 0, static_cast<UINT>(ev.eventId), static_cast<WPARAM>(ev.handle), static_cast<LPARAM>(ev.value)});
+}
+
+namespace {
+
+size_t EventsRecorded() {
+    size_t n = 0;
+    for (uint32_t i = 0; i < gRecordCount; ++i) n += gRecord[i].kind == kSeqEvent;
+    return n;
+}
+
+}  // namespace
+
+bool MsgMouseClicks(HWND wnd, POINT at, int clicks, void (*pump)()) {
+    constexpr int kClicksMax = 2;
+    POINT p = at;
+    ClientToScreen(wnd, &p);
+    INPUT move = MouseInputAt(MOUSEEVENTF_MOVE, p);
+    SendInput(1, &move, sizeof move);
+    bool there = WaitUntil([&] {
+        POINT now = {};
+        return GetCursorPos(&now) && now.x == p.x && now.y == p.y;
+    }, kWaitDeadlineMs, [&] {
+        pump();
+        WaitTurn();
+    });
+    if (!there) return false;
+    INPUT in[2 * kClicksMax] = {};
+    UINT n = 0;
+    for (int i = 0; i < clicks && i < kClicksMax; ++i)
+        for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) in[n++] = MouseInputAt(flags, p);
+    return SendInput(n, in, sizeof(INPUT)) == n;
+}
+
+bool MsgTakeEventsUntil(size_t n, void (*pump)()) {
+    bool got = WaitUntil([&] {
+        MsgTakeEvents();
+        return EventsRecorded() >= n;
+    }, kWaitDeadlineMs, [&] {
+        pump();
+        WaitTurn();
+    });
+    pump();
+    MsgTakeEvents();
+    return got;
 }
 
 size_t MsgRecordedCount() { return gRecordCount; }

@@ -76,6 +76,18 @@ void MsgClear();
 // them, and appends each as a kSeqEvent entry.
 void MsgTakeEvents();
 
+// ---- Real input ------------------------------------------------------------------
+// Left clicks (1: a click, 2: a double click) at a point of wnd's client area
+// as a person makes them through SendInput: the pointer moved there first
+// (pump runs until it is), then every press and release in one batch, so a
+// double click stays within the double-click time however busy the machine.
+// False when the pointer never got there.
+bool MsgMouseClicks(HWND wnd, POINT at, int clicks, void (*pump)());
+// Runs pump and takes the queued events until the record holds at least n
+// events (false when the deadline passes first); then one more pump and take,
+// so that anything the same input raised behind them is recorded too.
+bool MsgTakeEventsUntil(size_t n, void (*pump)());
+
 // ---- Reading and comparing ----------------------------------------------------------
 size_t MsgRecordedCount();
 const MsgEntry* MsgRecorded();

@@ -451,6 +451,67 @@ TEST_F(MsgOrderTest, ListSelectionChangeIsOneChangeEvent) {
     }
 }
 
+// Real clicks (SendInput) on a list view's and a tree view's rows, the
+// controls at their real size: a click on another row is $CHANGE, then $CLICK;
+// a double click on a third row is the same click, then one $DBLCLICK - each
+// naming the row clicked (a list view's from 0) or the node (a tree view's
+// number), never the pointer's position or the row the selection left.
+TEST_F(MsgOrderTest, RealClicksOnListAndTreeRowsNameTheRow) {
+    struct Case {
+        uint32_t type;
+        const char* why;
+    };
+    const Case cases[] = {{kTypeListview, "list view"}, {kTypeTreeview, "tree view"}};
+    for (const Case& c : cases) {
+        const bool tree = c.type == kTypeTreeview;
+        ObjectRecord* list = Make(c.type, nullptr, kListHeight, tree ? nullptr : "Fruit");
+        ASSERT_NE(nullptr, list) << c.why;
+        for (const char* item : {"apples", "pears", "plums"})
+            ASSERT_EQ(0, ObjectInsertItem(list, -1, item, static_cast<uint32_t>(strlen(item)))) << c.why;
+        ASSERT_EQ(0, ObjectSetValue(list, 0, 1)) << c.why;
+        Register(list, {kEvChange, kEvClick, kEvDblClick});
+        HWND l = list->hwnd;
+        // The centre of row (from 0), on its text.
+        auto rowCentre = [&](int row) {
+            RECT r = {};
+            if (tree) {
+                HTREEITEM h = TreeView_GetRoot(l);
+                for (int i = 0; i < row && h; ++i) h = TreeView_GetNextSibling(l, h);
+                EXPECT_TRUE(h && TreeView_GetItemRect(l, h, &r, TRUE)) << c.why;
+            } else {
+                EXPECT_TRUE(ListView_GetItemRect(l, row, &r, LVIR_LABEL)) << c.why;
+            }
+            return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        };
+        // Only the events are recorded: they are taken after the input, so
+        // their place among the messages would say nothing.
+        ASSERT_EQ(0, MsgWatch(l, "list"));
+        const UINT filter[] = {WM_NULL};
+        MsgSetFilter(filter);
+        StartFrom(l);
+        // Rows are farther apart than a double click may stray, so the
+        // click and the double click stay apart.
+        ASSERT_TRUE(MsgMouseClicks(l, rowCentre(1), 1, Pump)) << c.why;
+        EXPECT_TRUE(MsgTakeEventsUntil(2, Pump)) << c.why;
+        ASSERT_TRUE(MsgMouseClicks(l, rowCentre(2), 2, Pump)) << c.why;
+        EXPECT_TRUE(MsgTakeEventsUntil(5, Pump)) << c.why;
+        // A list view's rows count from 0, a tree view's nodes are numbered from 1.
+        const int32_t second = tree ? 2 : 1, third = tree ? 3 : 2;
+        const WPARAM h = HandleOf(list);
+        const MsgEntry expected[] = {
+            {kSeqEvent, 0, 0, kEvChange, h, second},
+            {kSeqEvent, 0, 0, kEvClick, h, second},
+            {kSeqEvent, 0, 0, kEvChange, h, third},
+            {kSeqEvent, 0, 0, kEvClick, h, third},
+            {kSeqEvent, 0, 0, kEvDblClick, h, third},
+        };
+        EXPECT_TRUE(MsgSequenceIs(expected, c.why));
+        MsgUnwatchAll();
+        ObjectDestroy(list);
+        made_ = 0;
+    }
+}
+
 // A tab control's page changed by a click on another tab and by Ctrl+Tab and
 // Ctrl+Shift+Tab (taken by the client's pump, as the main loop does): each is
 // $CLICK with the tab left, then $CHANGE with the tab entered (both counted

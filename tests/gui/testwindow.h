@@ -1,7 +1,8 @@
 // testwindow.h - the start every native GUI test fixture shares: the runtime
 // with its hooks, the kinds the test needs and the main window once per
-// suite, and a normal 400 x 300 pixel window, activated, for each test; and
-// MemCanvas, a white bitmap in a memory DC for drawing code to paint on.
+// suite, and a normal 400 x 300 pixel window, activated, for each test;
+// MemCanvas, a white bitmap in a memory DC for drawing code to paint on; and
+// the mouse input SendInput takes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -49,6 +50,17 @@ inline ObjectRecord* MakeTestWindow(ObjectCreateRecord* cr, int32_t left = 0, in
     EXPECT_NE(nullptr, w) << "creation code " << code;
     if (w) ObjectActivate(w, 0, 0, 0, 0);
     return w;
+}
+
+// One mouse input at a point of the screen, as SendInput takes it (absolute
+// coordinates over the whole screen).
+inline INPUT MouseInputAt(DWORD flags, POINT screen) {
+    INPUT in = {};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+    return in;
 }
 
 // Runs a method call as the dispatcher does and reads the integer its answer

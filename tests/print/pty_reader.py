@@ -4,7 +4,7 @@ devices for the printer file tests. Wine takes a tty behind dosdevices for a
 serial line, so the client's COM and LPT writes arrive here. Everything read
 goes to DIR/pty.bin; while DIR/pty.pause exists nothing is read, so the
 writer's side fills up and its writes time out. DIR/pty.ready tells the
-wrapper that the links are in place.
+wrapper that the links are in place; it holds the pseudo-terminal's name.
 
 Usage: pty_reader.py DIR LINK...
 """
@@ -27,7 +27,9 @@ def main():
         os.symlink(name, link)
     pause = os.path.join(folder, "pty.pause")
     with open(os.path.join(folder, "pty.bin"), "ab", buffering=0) as out:
-        open(os.path.join(folder, "pty.ready"), "w").close()
+        with open(os.path.join(folder, "pty.ready.part"), "w") as ready:
+            ready.write(name)
+        os.replace(os.path.join(folder, "pty.ready.part"), os.path.join(folder, "pty.ready"))
         while True:
             if os.path.exists(pause):
                 time.sleep(0.02)

@@ -161,6 +161,7 @@ static const char kEarlyEventPage[] =
     "<!DOCTYPE html><html><head><meta charset=\"utf-8\">\n"
     "<script>window.setInterval = function () { return 0; };</script>\n"
     "<script src=\"lib/jquery.min.js\"></script>\n"
+    "<script src=\"qovactions.js\"></script>\n"
     "<script src=\"qovvisctls.js\"></script>\n"
     "<script src=\"qovbridge.js\"></script>\n"
     "<script>QovPostEvent({name: 'C8', ev: 4});</script>\n"

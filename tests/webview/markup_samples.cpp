@@ -3,7 +3,8 @@
 // and a frame window), for the page tests to insert into a real page; with
 // the argument "formpage", a form saved as a web page instead (a window, a
 // Panel holding two buttons, a label and a button after it, texts in the
-// client's one-byte set with accented letters).
+// client's one-byte set with accented letters); with "frames", a window of
+// each border style.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -88,6 +89,17 @@ int PrintFormPage() {
 int main(int argc, char** argv) {
     ObjectSetupTables();
     if (argc > 1 && strcmp(argv[1], "formpage") == 0) return PrintFormPage();
+    if (argc > 1 && strcmp(argv[1], "frames") == 0) {
+        // A window of each border style 1-8, ids 131-138.
+        static int32_t border;
+        for (border = 1; border <= 8; ++border)
+            Print(kKindWindow, 130 + static_cast<uint32_t>(border), "mainscrn", [](ObjectCreateRecord* c) {
+                c->winType = 5;
+                c->winBorder = border;
+            });
+        WebTextCleanup();
+        return 0;
+    }
     Print(kKindWindow, 1, "mainscrn", [](ObjectCreateRecord* c) { c->winType = 5; });
     Print(kKindWindow, 2, "mainscrn", [](ObjectCreateRecord* c) {
         c->winType = 2;

@@ -21,6 +21,7 @@
 #include "webview/core/weboptions.h"
 #include "webview/controls/webbutton.h"
 #include "webview/controls/webhtmlctl.h"
+#include "webview/controls/weblist.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -60,6 +61,13 @@ protected:
     }
 
     // A create request as the server sends it (pixels: WebObject windows are 0x100).
+    // An object of the type in window w with the tab id.
+    ObjectRecord* CreateIn(ObjectRecord* w, uint32_t type, int32_t tab) {
+        return Create(type, [&](ObjectCreateRecord* c) {
+            c->window = w->handle;
+            c->tabId = tab;
+        });
+    }
     ObjectRecord* Create(uint32_t type, const std::function<void(ObjectCreateRecord*)>& setup, int32_t* code = nullptr) {
         CreateRecordReset(&cr);
         cr.flags0 = kCrVisible;
@@ -1341,12 +1349,7 @@ TEST_F(WebObjects, AnEmptyDataListTakesNoTabStep) {
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* w = Window(0, 0, 300, 400);
     ASSERT_NE(w, nullptr);
-    auto make = [&](uint32_t type, int32_t tab) {
-        return Create(type, [&](ObjectCreateRecord* c) {
-            c->window = w->handle;
-            c->tabId = tab;
-        });
-    };
+    auto make = [&](uint32_t type, int32_t tab) { return CreateIn(w, type, tab); };
     ObjectRecord* first = make(kTypeButton, 1);
     ObjectRecord* list = make(kTypeDatalist, 2);
     ObjectRecord* last = make(kTypeButton, 3);
@@ -1456,6 +1459,59 @@ TEST_F(WebObjects, TabOrderAndEnabling) {
     w->kind = kKindWindow;
     EXPECT_FALSE(first->flags & kObjDisabled) << "enabling in a disabled container clears the own flag";
     EXPECT_EQ(AllPosts(), "") << "but sends nothing";
+}
+
+// Tab with the focus in an HTML control steps through its page first: the
+// page is asked for the element after the control's current tab id, and only
+// when it has none does the next object take the focus; an empty table-form
+// data list is passed over on the way.
+TEST_F(WebObjects, TabStepsThroughAnHtmlControlsPageBeforeLeavingIt) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    auto make = [&](uint32_t type, int32_t tab) { return CreateIn(w, type, tab); };
+    ObjectRecord* html = make(kTypeHTMLControl, 1);
+    ObjectRecord* list = make(kTypeDatalist, 2);
+    ObjectRecord* button = make(kTypeButton, 3);
+    ASSERT_TRUE(html && list && button);
+    html->tabId = 1, list->tabId = 2, button->tabId = 3;
+    list->flags |= kDataListMark;   // table form, no rows
+    ASSERT_TRUE(w->flags & kObjShown);
+    gWebActiveWindow = w;
+    WindowRecord* win = reinterpret_cast<WindowRecord*>(w);
+    win->focusObj = html;
+    WebHtmlCtl(html)->currentTab = 4;
+    ScopedSet<void (*)(RecPage*, ObjectRecord*, const char*)> answered(gPage.deliver, DeliverToChannelOwner);
+    struct Step {
+        const char* reply;
+        bool backward;
+        ObjectRecord* expect;
+        const char* fwd;   // the step's direction as the page is told it
+        const char* why;
+    };
+    const Step kSteps[] = {
+        {"{\"tabid\": 6}", false, html, "\"fwd\": 1, \"tid\": 4", "the page has an element after tab id 4"},
+        {"{\"tabid\": 2}", true, html, "\"dwid\": 8, \"tid\": 4", "and one before it"},
+        {"{\"tabid\": 0}", false, button, "\"fwd\": 1, \"tid\": 4", "none after it: the focus leaves the control"},
+    };
+    for (const Step& st : kSteps) {
+        win->focusObj = html;
+        gPage.answers.clear();
+        RecPageAnswer(&gPage, 35, st.reply, 0);
+        WebViewMsgFlush();
+        gPage.posts.clear();
+        EXPECT_TRUE(WebFocusNextObject(html, st.backward)) << st.why;
+        std::string posts = AllPosts();
+        char ask[64];
+        snprintf(ask, sizeof ask, "\"action\": 35, \"name\": \"C%u\", \"dwid\": 8", html->elementId);
+        EXPECT_NE(posts.find(ask), std::string::npos) << st.why << "\n" << posts;
+        EXPECT_NE(posts.find(st.fwd), std::string::npos) << st.why << "\n" << posts;
+        char focus[48];
+        snprintf(focus, sizeof focus, "\"action\": 14, \"name\": \"C%u\"", st.expect->elementId);
+        EXPECT_EQ(posts.find(focus) != std::string::npos, st.expect != html) << st.why << "\n" << posts;
+        EXPECT_EQ(win->focusObj, st.expect) << st.why << "\n" << posts;
+    }
+    gPage.answers.clear();
 }
 
 // ---- The HTML control ------------------------------------------------------------------------
@@ -1593,6 +1649,55 @@ TEST_F(WebObjects, HtmlControlBoundRows) {
     EXPECT_EQ(reg->values[0], 2);
     EXPECT_EQ(reg->values[1], 1);
     EXPECT_EQ(WebHtmlCtl(html)->currentRow, 2) << "the clicked row is current";
+    EventCleanup();
+}
+
+namespace {
+ObjectRecord* gTwinOwner;
+ObjectRecord* gTwin;
+std::vector<std::string> gOwnerFocus;
+ObjectRecord* TwinOf(ObjectRecord* rec) { return rec == gTwinOwner ? gTwin : nullptr; }
+void NoteOwnerFocus(ObjectRecord* rec, int32_t tab, const char* id) {
+    gOwnerFocus.push_back(std::string(rec == gTwinOwner ? "owner" : "other") + " " + std::to_string(tab) + " " + id);
+}
+}  // namespace
+
+// The page of an HTML control that owns a web view of its own (its twin is
+// the page object): the page's own script event "C0" is the control's event
+// 201 (sub-code 7, the text with it), of no other owner; focus into an
+// element makes the owner the focused object with the element's id (and tab),
+// and a tab step moves the twin's tab too.
+TEST_F(WebObjects, HtmlControlOwnPageRoutesScriptAndFocusToTheOwner) {
+    ASSERT_NE(Window(0, 0, 300, 400), nullptr);
+    gTwinOwner = Create(kTypeHTMLControl, nullptr);
+    gTwin = Create(kTypeHTMLControl, nullptr);
+    ASSERT_TRUE(gTwinOwner && gTwin);
+    gOwnerFocus.clear();
+    ScopedSet<ObjectRecord* (*)(ObjectRecord*)> page(gWebHooks.htmlControlPage, TwinOf);
+    ScopedSet<void (*)(ObjectRecord*, int32_t, const char*)> focus(gWebHooks.htmlControlFocus, NoteOwnerFocus);
+    ASSERT_EQ(EventRegister(gTwin, kEvHtmlControl, nullptr, false, nullptr, 0), 0);
+    const std::string twin = "C" + std::to_string(gTwin->elementId);
+
+    Dispatch(gHost, R"({"name": "C0", "et": 99977, "edata": "from the window's page"})");
+    EXPECT_EQ(TakeEvent().first, -1) << "a window's page has no owner to take \"C0\"";
+    Dispatch(gTwinOwner, R"({"name": "C0", "et": 99977, "edata": "saved"})");
+    EventRecord ev = {};
+    EventItem items[kEventRegItems];
+    uint32_t count = 0;
+    ASSERT_TRUE(EventTakeNext(&ev, items, &count)) << "\"C0\" of the control's own page";
+    EXPECT_EQ(ev.eventId, static_cast<int32_t>(kEvHtmlControl));
+    EXPECT_EQ(ev.kind, 7) << "the script event's sub-code";
+    EXPECT_EQ(std::string(ev.text ? ev.text : "", ev.textLength), "saved");
+    EXPECT_TRUE(gOwnerFocus.empty());
+
+    Dispatch(gTwinOwner, R"({"name": ")" + twin + R"(", "et": 99971, "edata": "{\"id\":\"qty\",\"tab\":3}"})");
+    Dispatch(gTwinOwner, R"({"name": ")" + twin + R"(", "et": 99972, "edata": "{\"id\":\"note\",\"tab\":0}"})");
+    Dispatch(gTwinOwner, R"({"name": ")" + twin + R"(", "et": 99977, "edata": "{\"id\":\"go\"}"})");
+    const std::vector<std::string> want = {"owner 3 qty", "owner -1 note", "owner -1 go"};
+    EXPECT_EQ(gOwnerFocus, want) << "each focus event reaches the owner once, a tab with its tab";
+    EXPECT_EQ(WebHtmlCtl(gTwin)->currentTab, 3u) << "the tab step moved the twin's tab";
+    EXPECT_STREQ(WebHtmlCtl(gTwin)->focusId, "qty") << "the other focus events are the owner's alone";
+    EXPECT_EQ(TakeEvent().first, -1) << "an element's script event in that page is a focus notice, no event";
     EventCleanup();
 }
 

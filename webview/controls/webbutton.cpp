@@ -10,6 +10,7 @@
 #include "objects/objtables.h"
 #include "session/util/mem.h"
 #include "webview/controls/webedit.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -28,7 +29,6 @@ constexpr int32_t kButtonTypeFile = 3;
 constexpr int32_t kStateOutline = 1, kStateSpinner = 2, kStateGrow = 3;
 constexpr int32_t kUtf8TitleValue = 33;
 constexpr int kChainDepthMax = 32;
-constexpr uint8_t kActCancelMode = 43, kActFileOptions = 45, kActElemHtml = 26;
 constexpr int32_t kFileOptionsDwid = 1;
 
 enum ButtonPid : uint32_t {
@@ -130,7 +130,7 @@ bool ResolveRef(const ObjectCreateRecord* cr, uint32_t pid, uint32_t imageType, 
 void SetContentMarkup(ObjectRecord* rec, const char* markup) {
     char sel[32];
     WebElemSelector(rec, false, false, sel, sizeof sel);
-    JsonBeginAction(kActElemHtml);
+    JsonBeginAction(kActSetHtml);
     JsonAddStringNoConv("en", sel);
     JsonAddStringZ("pv", markup);
     WebViewMsgEnd();

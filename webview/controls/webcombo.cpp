@@ -12,6 +12,7 @@
 #include "session/config.h"
 #include "session/util/mem.h"
 #include "webview/controls/webedit.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr uint8_t kActCombo = 16;
 enum ComboDwid : int32_t { kDwInsert = 1, kDwDelete = 2, kDwAskSel = 4, kDwSelect = 5 };
 enum ComboPid : uint32_t {
     kCpBgColor = 3, kCpSorted = 27, kCpText = 29, kCpScrollBar = 57, kCpData = 59, kCpComboStyle = 60,

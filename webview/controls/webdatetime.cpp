@@ -10,6 +10,7 @@
 
 #include "session/util/mem.h"
 #include "webview/controls/webedit.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
@@ -20,7 +21,6 @@ uint8_t gWebUtcOption;
 
 namespace {
 
-constexpr uint8_t kActDate = 27;
 enum DateDwid : int32_t { kDwMinimum = 1, kDwMaximum = 2, kDwAsk = 3, kDwSetValue = 4, kDwFormat = 5 };
 enum DateVid : int32_t { kVidMinimum = 1, kVidMaximum = 2, kVidValue = 3 };
 enum DatePid : uint32_t {
@@ -41,7 +41,7 @@ constexpr char kNoDate[] = "00000000";
 
 void Begin(ObjectRecord* rec, int32_t dwid) {
     WebViewSelectForObject(rec);
-    JsonBeginAction(kActDate);
+    JsonBeginAction(kActDateTime);
     JsonAddName(rec);
     JsonAddInt("dwid", dwid);
 }

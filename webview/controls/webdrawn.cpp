@@ -11,6 +11,7 @@
 #include "objects/objtables.h"
 #include "session/util/mem.h"
 #include "webview/controls/webdrawn.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -21,8 +22,6 @@
 
 namespace {
 
-constexpr uint8_t kActDraw = 22, kActProgress = 25, kActSlider = 11, kActSplitter = 55, kActElemCss = 23,
-                  kActElemHtml = 26;
 constexpr int32_t kDrawLine = 1, kDrawRect = 2, kDrawOval = 3, kDrawRound = 4;
 constexpr int32_t kDwidProgressPos = 1, kDwidProgressPercent = 2;
 constexpr int32_t kDwidSliderPos = 1, kDwidSliderMin = 2, kDwidSliderMax = 3, kDwidSliderAsk = 4,
@@ -241,7 +240,7 @@ void ThemedBarText(ObjectRecord* rec) {
     ThemedBarSelector(rec, sel, sizeof sel);
     if (p->percent) snprintf(text, sizeof text, "%u%%", p->value);
     else text[0] = 0;
-    JsonBeginAction(kActElemHtml);
+    JsonBeginAction(kActSetHtml);
     JsonAddStringNoConv("en", sel);
     JsonAddStringZ("pv", text);
     WebViewMsgEnd();
@@ -254,7 +253,7 @@ void ProgressToPage(ObjectRecord* rec) {
         char sel[40], width[16];
         ThemedBarSelector(rec, sel, sizeof sel);
         snprintf(width, sizeof width, "%u%%", p->value);
-        JsonBeginAction(kActElemCss);
+        JsonBeginAction(kActSetCss);
         JsonAddStringNoConv("en", sel);
         JsonAddStringNoConv("pn", "width");
         JsonAddStringZ("pv", width);

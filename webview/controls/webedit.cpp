@@ -13,6 +13,7 @@
 #include "session/proto/protocol.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webmarkup.h"
@@ -24,7 +25,6 @@ uint16_t gWebEditClientOptions = kClientDecimalOption;
 
 namespace {
 
-constexpr uint8_t kActEdit = 21, kActNumber = 31;
 enum EditDwid : int32_t {
     kDwSelectAll = 1, kDwSelection = 2, kDwAskText = 3, kDwSetText = 4, kDwValue = 5, kDwInsert = 6, kDwOption = 7,
 };
@@ -255,10 +255,6 @@ void Utf16ArgToUtf8(const EventItem& a) {
     Utf16ToUtf8(&from, src + n, &to, reinterpret_cast<uint8_t*>(gTextBuf) + kTextBufSize, true);
     *to = 0;
 }
-
-// The UTF-16 buffer of GetUnicode, kept between calls and grown as needed.
-uint16_t* gUtf16Buf;
-uint32_t gUtf16Size;
 
 // GetUnicode: the page's text as UTF-16 bytes (a terminator unless flags bit 0).
 int32_t ReplyUnicode(ObjectRecord* rec, MethodCallRec* call) {
@@ -892,21 +888,6 @@ ObjectRecord* WebCreateRefused(ObjectRecord* rec, bool allocated, void (*destroy
     if (allocated) ObjectFreeRecord(rec);
     *code = kWebNoMemory;
     return nullptr;
-}
-
-uint16_t* WebUtf16BufferEnsure(uint32_t bytes) {
-    if (bytes <= gUtf16Size) return gUtf16Buf;
-    uint16_t* grown = static_cast<uint16_t*>(GuardedRealloc(gUtf16Buf, bytes));
-    if (!grown) return nullptr;
-    gUtf16Buf = grown;
-    gUtf16Size = bytes;
-    return gUtf16Buf;
-}
-
-void WebEditCleanup() {
-    GuardedFree(gUtf16Buf);
-    gUtf16Buf = nullptr;
-    gUtf16Size = 0;
 }
 
 void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,

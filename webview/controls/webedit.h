@@ -126,10 +126,6 @@ ObjectRecord* WebCreateRefused(ObjectRecord* rec, bool allocated, void (*destroy
 void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,
                      const WebKindOps* ops);
 
-// Frees the buffers the edits keep between calls (end of run).
-void WebEditCleanup();
-// Room for a UTF-16 text of bytes bytes, kept between calls; null without memory.
-uint16_t* WebUtf16BufferEnsure(uint32_t bytes);
 
 // Registers the creators, operations and property handlers of kinds 6 and 44.
 void WebEditInstall();

@@ -11,6 +11,7 @@
 #include "objects/objops.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -29,9 +30,6 @@ enum HtmlMethod : uint32_t {
 };
 enum HtmlPid : uint32_t { kHpScrollBar = 57, kHpBdrStyle = 208, kHpInnerHtml = 341, kHpCodePage = 342, kHpWebMode = 343 };
 // Action 35: the control's content and focus; 40: the bound table's rows.
-constexpr int kActHtmlControl = 35;
-constexpr int kActHtmlTable = 40;
-constexpr int kActFocusQuery = 14;
 enum HtmlDwid : int { kHdContent = 2, kHdEvents = 3, kHdFocusElement = 4, kHdShown = 7, kHdFocusTab = 8 };
 enum TableDwid : int { kTdTable = 1, kTdCurrentRow = 3, kTdRowRequest = 4 };
 enum SubCode : uint8_t { kSubHeader = 1, kSubCheck = 2, kSubClick = 3, kSubKey = 4, kSubEdit = 5, kSubPart = 6, kSubEdata = 7 };
@@ -118,14 +116,14 @@ void SetScrolling(ObjectRecord* rec, int32_t scrollFlags) {
 }
 
 void SendAction35(ObjectRecord* rec, int what) {
-    JsonBeginAction(kActHtmlControl);
+    JsonBeginAction(kActHtmlContent);
     JsonAddName(rec);
     JsonAddInt("dwid", what);
 }
 
 // The focus to an element of the content, named by its id.
 void FocusElement(const char* id) {
-    JsonBeginAction(kActHtmlControl);
+    JsonBeginAction(kActHtmlContent);
     JsonAddStringZ("name", id);
     JsonAddInt("dwid", kHdFocusElement);
     WebViewMsgEnd();
@@ -236,7 +234,7 @@ int32_t BindHtml(ObjectRecord* rec, const MethodCallRec* call) {
         WebHtmlCtlSetContent(rec, markup, 0, true);
     } else if (WebArgInt(call, 3, 0) == 1) {
         CodePageScope scope(h);
-        JsonBeginAction(kActHtmlTable);
+        JsonBeginAction(kActList);
         JsonAddName(rec);
         JsonAddInt("dwid", kTdTable);
         if (WebArgInt(call, 4, 0)) JsonAddInt("ms", 1);
@@ -256,7 +254,7 @@ int32_t BindHtml(ObjectRecord* rec, const MethodCallRec* call) {
 }
 
 void SendRow(ObjectRecord* rec, int what, int32_t row) {
-    JsonBeginAction(kActHtmlTable);
+    JsonBeginAction(kActList);
     JsonAddName(rec);
     JsonAddInt("dwid", what);
     JsonAddInt("rn", row);
@@ -593,7 +591,7 @@ int32_t WebHtmlControlFocus(ObjectRecord* rec, int32_t tabMode) {
     WebViewSelectForObject(rec);
     if (h->boundTable) {
         if (WebFocusedObject() == rec) return 1;
-        JsonBeginAction(kActFocusQuery);
+        JsonBeginAction(kActFocus);
         JsonAddName(rec);
         WebViewMsgQuery();
         return 0;

@@ -46,9 +46,10 @@ void WebHtmlControlLoadAll(ObjectRecord* rec);
 // The focus into the control by tab mode 0-4: 0 when the page took it,
 // else 1.
 int32_t WebHtmlControlFocus(ObjectRecord* rec, int32_t tabMode);
-// WebHtmlControlFocus's tab modes of a tab step: into the first element, or
-// (backwards) the last.
-constexpr int32_t kHtmlFocusFirst = 3, kHtmlFocusLast = 4;
+// WebHtmlControlFocus's tab modes: a tab step inside the page from the
+// element that has the focus, to the next or the previous by tab id; and a tab
+// step into the page, to its first element or (backwards) its last.
+constexpr int32_t kHtmlFocusNext = 1, kHtmlFocusPrevious = 2, kHtmlFocusFirst = 3, kHtmlFocusLast = 4;
 int32_t WebHtmlCtlRowAction(ObjectRecord* rec, int32_t request);
 // The element id of an "edata" text: what follows `"id":"`, at most 31
 // characters up to the next quote or control character; and the tab number

@@ -12,6 +12,7 @@
 #include "session/util/mem.h"
 #include "webview/controls/webbutton.h"
 #include "webview/controls/webdrawn.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webmarkup.h"
@@ -26,7 +27,6 @@ namespace {
 
 char gDefaultStripUrl[] = "images/qovtools.png";
 
-constexpr uint8_t kActImage = 47;
 constexpr int32_t kDwidAskSize = 1, kDwidShowSize = 2;
 constexpr int kAskSizeTries = 40;
 constexpr uint32_t kAskSizeSleepMs = 250;

@@ -12,6 +12,7 @@
 #include "objects/objtables.h"
 #include "session/util/mem.h"
 #include "webview/controls/webdrawn.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -28,7 +29,6 @@ ObjectRecord* gDataListRedrawQueue;
 
 namespace {
 
-constexpr uint8_t kActList = 40;
 enum ListDwid : int32_t {
     kDwidWhole = 1, kDwidCurrent = 3, kDwidScroll = 4, kDwidDisable = 5, kDwidEnable = 6, kDwidRange = 7,
     kDwidCaret = 8,

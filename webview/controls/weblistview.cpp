@@ -16,6 +16,7 @@
 #include "session/util/digits.h"
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -36,7 +37,6 @@ int32_t (*gWebListViewXmlMethod)(ObjectRecord* rec, MethodCallRec* call);
 
 namespace {
 
-constexpr uint8_t kActList = 40, kActCss = 23, kActChecked = 39, kActText = 46, kActSelector = 51;
 enum LvDwid : int32_t { kLdWhole = 1, kLdOrder = 2, kLdCurrent = 3, kLdScroll = 4 };
 constexpr int32_t kDwidSelValue = 3;
 constexpr uint32_t kWidthStep = 64;
@@ -769,7 +769,7 @@ void WebListViewCellUpdate(WebListViewRecord* lv, int32_t row, int32_t column, c
     WebViewSelectForObject(&lv->hdr);
     if (c->editType != kLvEditNone) {
         snprintf(sel, sizeof sel, "#C%uR%dI%d input", lv->hdr.elementId, row, position);
-        JsonBeginAction(kActSelector);
+        JsonBeginAction(kActSelectorSet);
         JsonAddStringNoConv("sel", sel);
         JsonAddInt("dwid", kDwidSelValue);
         JsonAddStringZ("val", text ? text : "");
@@ -789,7 +789,7 @@ void WebListViewCellUpdate(WebListViewRecord* lv, int32_t row, int32_t column, c
             uint32_t colors[2] = {bg, fg};
             for (int k = 0; k < 2; ++k) {
                 snprintf(value, sizeof value, "#%.6x", RgbToColorRef(colors[k]) & 0xFFFFFF);
-                JsonBeginAction(kActCss);
+                JsonBeginAction(kActSetCss);
                 JsonAddStringNoConv("en", sel);
                 JsonAddStringNoConv("pn", names[k]);
                 JsonAddStringNoConv("pv", value);
@@ -821,7 +821,7 @@ void WebListViewSetCheck(WebListViewRecord* lv, int32_t row, bool on) {
     char sel[48];
     snprintf(sel, sizeof sel, "#C%uC%d", lv->hdr.elementId, row);
     WebViewSelectForObject(&lv->hdr);
-    JsonBeginAction(kActChecked);
+    JsonBeginAction(kActSetFlag);
     JsonAddStringNoConv("en", sel);
     JsonAddStringNoConv("pn", "checked");
     JsonAddInt("pv", on ? 1 : 0);
@@ -1301,7 +1301,6 @@ enum LvMethodNo : uint32_t {
     kLmGetIconSpacing = 69, kLmIsScrollVisible = 70, kLmUpdate = 71, kLmGetLastDropXy = 72,
     kLmSetEditColumn = 73, kLmSetEditFocus = 74, kLmGetColumnWidths = 75, kLmSetColumnWidths = 76,
 };
-constexpr uint8_t kActRect = 42;
 enum NextFlag : int32_t { kNextFocused = 1, kNextSelected = 2 };
 enum FindFlag : int32_t { kFindParam = 1, kFindText = 2, kFindPartial = 8 };
 enum WidthFlag : int32_t {
@@ -1494,7 +1493,7 @@ int32_t GetItemRect(WebListViewRecord* lv, int32_t index, int32_t subItem) {
     char name[48];
     snprintf(name, sizeof name, "C%uR%dI%d", lv->hdr.elementId, index, subItem);
     WebViewSelectForObject(&lv->hdr);
-    JsonBeginAction(kActRect);
+    JsonBeginAction(kActCellRect);
     JsonAddStringNoConv("name", name);
     JsonAddForm(&lv->hdr, false, false, false, false);
     JsonValue* reply = WebViewMsgQuery();

@@ -25,6 +25,7 @@
 #include "objects/objtables.h"
 #include "session/util/json.h"
 #include "session/util/mem.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -34,7 +35,6 @@
 
 namespace {
 
-constexpr uint8_t kActInsert = 19, kActDelete = 20, kActMenu = 36;
 enum MenuDwid : int32_t { kMdPopup = 1, kMdBar = 2, kMdKeys = 3 };
 constexpr size_t kShortcutTextMax = 24;   // one "key,ctrl,shift,item;" at most
 constexpr int32_t kBarPositions = 100;         // bar places 1..99

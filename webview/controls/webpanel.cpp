@@ -11,6 +11,7 @@
 #include "objects/objtables.h"
 #include "session/util/mem.h"
 #include "webview/controls/webdrawn.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webmarkup.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr uint8_t kActPanelHtml = 35;
 constexpr uint32_t kFramedUrlMax = 300;
 constexpr uint32_t kPanelFromForm = 0x8000;
 constexpr uint32_t kWinFlag1 = 0x40;
@@ -99,7 +99,7 @@ int32_t InnerHtml(ObjectRecord* rec, const MethodCallRec* call) {
     }
     WebViewSelectForObject(rec);
     if (!(flags & kInnerHtmlFramed)) {
-        JsonBeginAction(kActPanelHtml);
+        JsonBeginAction(kActHtmlContent);
         JsonAddName(rec);
         JsonAddInt("dwid", (flags & kInnerHtmlAppend) + 1);
         JsonAddStringZ("html", text);
@@ -113,7 +113,7 @@ int32_t InnerHtml(ObjectRecord* rec, const MethodCallRec* call) {
         HtmlAppend(size, 0);
         AppendAttrText(text);
         HtmlAppend("'></iframe>", 0);
-        JsonBeginAction(kActPanelHtml);
+        JsonBeginAction(kActHtmlContent);
         JsonAddName(rec);
         JsonAddInt("dwid", 1);
         JsonAddStringZ("html", gHtmlBuf.data ? gHtmlBuf.data : "");

@@ -10,6 +10,7 @@
 
 #include "session/util/mem.h"
 #include "webview/controls/webedit.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webmarkup.h"
@@ -21,7 +22,6 @@
 namespace {
 
 constexpr uint32_t kCaptionMax = 255;
-constexpr uint8_t kActElemText = 46;
 constexpr int32_t kUtf8TextValue = 33;
 constexpr uint32_t kLineBreakMarkup = 5;       // "</br>" for each line end
 enum StaticPid : uint32_t {
@@ -84,7 +84,7 @@ void RenderLabel(ObjectRecord* rec) {
         snprintf(sel, sizeof sel, "#C%u", rec->elementId);
         snprintf(name, sizeof name, "C%u", rec->elementId);
         WebViewSelectForObject(rec);
-        JsonBeginAction(kActElemText);
+        JsonBeginAction(kActText);
         JsonAddStringNoConv("en", sel);
         // The name has the page wire the new items' clicks again.
         JsonAddStringNoConv("name", name);

@@ -13,6 +13,7 @@
 #include "objects/objtables.h"
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/webtoolbar.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
@@ -28,7 +29,6 @@ constexpr int32_t kDockDefault = 1, kDockFirstBad = 7;
 constexpr int32_t kPanelBorderRoom = 4;
 // Set on a bar whose contents were sent again after a change.
 constexpr uint32_t kBarRedrawn = 0x10000;
-constexpr uint8_t kActNumber = 31;
 constexpr int32_t kNumberDisable = 9;
 constexpr int kAxisH = 0;
 

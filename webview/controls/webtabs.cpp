@@ -14,6 +14,7 @@
 #include "session/util/mem.h"
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/weblist.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr uint8_t kActTabs = 32, kActBySelector = 51;
 enum TabDwid : int32_t { kTdSelect = 1, kTdInsert = 6, kTdDelete = 7, kTdAskSelected = 8 };
 constexpr int32_t kSelectorInnerHtml = 4;
 constexpr uint32_t kLabelsMax = 40960;
@@ -435,7 +435,7 @@ int32_t WebTabControlSelectTab(ObjectRecord* rec, int32_t n, const char* text, u
     snprintf(sel, sizeof sel, "#C%u .ui-tabs-nav li:eq(\"%d\") a", rec->elementId, n - 1);
     TabMarkup(t, *link, val, sizeof val);
     WebViewSelectForObject(rec);
-    JsonBeginAction(kActBySelector);
+    JsonBeginAction(kActSelectorSet);
     JsonAddStringNoConv("sel", sel);
     JsonAddInt("dwid", kSelectorInnerHtml);
     JsonAddStringZ("val", val);

@@ -20,6 +20,7 @@
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -33,7 +34,6 @@ ObjectRecord* gWebToolBarRedraws;
 
 namespace {
 
-constexpr uint8_t kActToolBar = 54;
 enum ToolBarDwid : int32_t { kTdMarkup = 1, kTdRemoved = 2, kTdDisabled = 4, kTdTransparentClick = 5 };
 // Header flag of a bar whose markup the page has had.
 constexpr uint32_t kBarMarkupSent = 0x200000;

@@ -14,6 +14,7 @@
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webgeneric.h"
@@ -27,7 +28,6 @@ int32_t (*gWebTreeViewXmlMethod)(ObjectRecord* rec, MethodCallRec* call);
 
 namespace {
 
-constexpr uint8_t kActTree = 49;
 enum TreeDwid : int32_t {
     kTdWhole = 1, kTdToggle = 2, kTdSelect = 3, kTdCheck = 4, kTdVisible = 5, kTdText = 6, kTdImage = 7,
     kTdEnable = 8, kTdDisable = 9,

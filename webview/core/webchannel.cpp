@@ -15,7 +15,6 @@
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
-#include "webview/controls/webedit.h"
 #include "webview/core/webtext.h"
 
 MsgBatch gMsgBatch;
@@ -562,5 +561,4 @@ void WebChannelCleanup() {
     TextBufFree(&gSendText);
     WebTextCleanup();
     WebServicesCleanup();
-    WebEditCleanup();
 }

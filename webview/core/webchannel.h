@@ -8,6 +8,7 @@
 
 #include "objects/objrecord.h"
 #include "session/util/json.h"
+#include "webview/core/pageactions.h"
 
 constexpr uint32_t kMsgBatchSize = 10250;
 constexpr uint32_t kMsgBatchLimit = 10240;     // a batch with its "]}" stays below this
@@ -18,14 +19,6 @@ constexpr uint32_t kReplyWaitSleepMs = 10;
 // At most this many events are fetched from one page per pump turn, so a page
 // that always has another event cannot hold the client in the fetch loop.
 constexpr int kEventsPerOwnerTurn = 32;
-
-// Action codes the channel itself sorts or sends.
-enum WebAction : int {
-    kActPageLoaded = 1,
-    kActPageEvent = 8,
-    kActFetchEvent = 15,
-    kActEventsWaiting = 56,
-};
 
 struct MsgBatch {
     char data[kMsgBatchSize];
@@ -59,6 +52,10 @@ struct WebChannelHooks {
     ObjectRecord* (*windowHostRecord)(ObjectRecord* webWindow);// the window whose web view shows it
     void* (*htmlControlHost)(ObjectRecord* htmlControl);
     ObjectRecord* (*htmlControlPage)(ObjectRecord* htmlControl);
+    // Focus into a native HTML control's own page: the control becomes its
+    // window's focused object, remembering the element (and its tab, when the
+    // page gave one; -1 when not).
+    void (*htmlControlFocus)(ObjectRecord* htmlControl, int32_t tab, const char* elementId);
     ObjectRecord* (*subObjectHolder)(ObjectRecord* rec);      // status bar of a panel, toolbar of a button
     ObjectRecord* (*topWindow)(ObjectRecord* rec);            // ObjectTopWindow
     uint32_t (*sysColor)(uint32_t index);                     // gColorTable

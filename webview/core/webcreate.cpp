@@ -14,6 +14,7 @@
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 #include "webview/controls/webdrawn.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webmarkup.h"
@@ -246,7 +247,7 @@ ObjectRecord* WebCreateObject(uint32_t type, ObjectRecord* old, ObjectCreateReco
         return rec;
     }
     if (kind != kKindTimer) {
-        JsonBeginAction(19);
+        JsonBeginAction(kActInsert);
         HtmlReset();
         HtmlObjectMarkup(static_cast<uint32_t>(kind), rec->elementId, false, g);
         JsonAddJsHtml((rec->modeFlags & kModeUtf8Texts) != 0);

@@ -2,6 +2,7 @@
 // object or window they concern, the object events posted as the native
 // controls post them, the keys of the page (Tab, Enter, Escape), and the page
 // asked to report or stop reporting an object's registered events.
+#include "webview/core/pageactions.h"
 #include "webview/core/webevents.h"
 
 #include <json.h>
@@ -11,6 +12,7 @@
 #include "objects/events.h"
 #include "session/util/mem.h"
 #include "webview/controls/webedit.h"
+#include "webview/controls/webhtmlctl.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/webstatic.h"
 #include "webview/core/webchannel.h"
@@ -30,7 +32,6 @@ constexpr int32_t kMRegionOldEventBonus = 100000000;
 constexpr uint32_t kModifierMask = 0xFFFF;
 constexpr uint32_t kMRegionOldEventBit = 16;    // "em" bit of a mouse-up that stands for $OLDEVENT
 constexpr int32_t kCellW = 7, kCellH = 15;
-constexpr uint8_t kActSubscribe = 6, kActSlider = 11, kActDateTime = 27, kActTabs = 32, kActUnsubscribe = 41;
 enum RequestDwid : int32_t { kDwidDateChange = 6, kDwidSliderChange = 7, kDwidTabChange = 4, kDwidTabClick = 5 };
 constexpr int32_t kOptionOn = 1, kSpecialPicker = 3;
 constexpr int32_t kDateTimeFormatPicker = 3;
@@ -155,6 +156,34 @@ bool WebParseEventName(const char* name, WebEventName* out) {
     return true;
 }
 
+// The page events that belong to the owner of the view rather than to an
+// element: the page's own script event ("C0") goes to a native HTML control
+// that owns the view (an event of any other owner is dropped); in a native HTML
+// control's own page (its twin is the page object) focus into an element -
+// and a script event of an element - makes the control the focused object of
+// its window, and a tab step into the page moves the twin's tab too. True
+// when the event was taken.
+static bool OwnerPageEvent(ObjectRecord* owner, ObjectRecord* page, const JsonValue* ev) {
+    int32_t et = 0;
+    if (!IntMember(ev, "et", &et)) return false;
+    const char* name = JsonGetTextRaw(ev, "name");
+    if (et == kPeScript3 && name && strcmp(name, "C0") == 0) {
+        if (owner->kind == kKindHtmlControl && page->kind == kKindHtmlControl) CallKind(page, kPeScript1, ev, nullptr);
+        return true;
+    }
+    if (page->kind != kKindHtmlControl || owner->kind != kKindHtmlControl || !name || name[0] != 'C') return false;
+    if (et != kPeHtmlFocusTab && et != kPeHtmlFocus && et != kPeScript3) return false;
+    const char* edata = JsonGetTextRaw(ev, "edata");
+    char element[kHtmlFocusIdMax + 1] = {};
+    if (edata) WebHtmlEdataId(edata, element);
+    uint32_t tab = 0;
+    bool withTab = et == kPeHtmlFocusTab && edata && WebHtmlEdataTab(edata, &tab);
+    ObjectRef twin = ObjectRefOf(page);
+    if (gWebHooks.htmlControlFocus) gWebHooks.htmlControlFocus(owner, withTab ? static_cast<int32_t>(tab) : -1, element);
+    if (et == kPeHtmlFocusTab && ObjectRefAlive(twin)) CallKind(page, et, ev, nullptr);
+    return true;
+}
+
 void WebPageEventDispatch(ObjectRecord* owner, JsonValue* ev) {
     // The page object of the view; a host window without one stands for its page.
     ObjectRecord* page = GetWebPageObject(owner);
@@ -166,6 +195,7 @@ void WebPageEventDispatch(ObjectRecord* owner, JsonValue* ev) {
         WebObjectEvent(ev, static_cast<uint32_t>(id), page);
         return;
     }
+    if (owner && OwnerPageEvent(owner, page, ev)) return;
     WebPageEvent(ev, page);
 }
 

@@ -1,6 +1,7 @@
 // webgeneric.cpp - the generic operations of web-view objects routed by kind:
 // item texts and values, methods, the common methods every object has, the
 // keyboard focus and its tab order, and the files chosen in file buttons.
+#include "webview/core/pageactions.h"
 #include "webview/core/webgeneric.h"
 
 #include <json.h>
@@ -29,7 +30,6 @@ constexpr int32_t kLastGetTextKind = 46, kLastGetValueKind = 28, kLastSetTextKin
 constexpr uint32_t kFocusListMax = 512;
 constexpr int kPanelDepthMax = 32;
 constexpr uint32_t kArgTextMax = 1024;
-constexpr uint8_t kActFocus = 14, kActJqEvent = 50, kActDateTime = 27;
 // A date field of another format than 3 drops its calendar down; dwid 7 closes it.
 constexpr int32_t kDateFormatPicker = 3, kDwidDateClose = 7;
 constexpr int32_t kJqUiOptionDwid = 20;
@@ -78,12 +78,12 @@ bool IsMenuKind(const ObjectRecord* rec) {
 
 int32_t JqUiAction(const ObjectRecord* rec) {
     switch (rec->kind) {
-    case kKindProgress: return 25;
-    case kKindWindow: return WebIsDialogWindow(rec) ? 29 : 0;
-    case kKindTabControl: return 32;
-    case kKindSlider: return 11;
-    case kKindEditNumber: return 31;
-    case kKindEditDateTime: return 27;
+    case kKindProgress: return kActProgress;
+    case kKindWindow: return WebIsDialogWindow(rec) ? kActDialog : 0;
+    case kKindTabControl: return kActTabs;
+    case kKindSlider: return kActSlider;
+    case kKindEditNumber: return kActNumber;
+    case kKindEditDateTime: return kActDateTime;
     default: return 0;
     }
 }
@@ -364,8 +364,11 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
     return 0;
 }
 
-bool WebTryFocus(ObjectRecord* rec, bool backward) {
+bool WebTryFocus(ObjectRecord* rec, bool backward, bool tabsOnly) {
     if (!rec || (rec->flags & kObjDisabled) || !(rec->flags & kObjShown)) return false;
+    if (tabsOnly)
+        return rec->kind == kKindHtmlControl &&
+               WebHtmlControlFocus(rec, backward ? kHtmlFocusPrevious : kHtmlFocusNext) == 0;
     // A table-form data list without rows takes no tab step, unless it lets
     // an empty list take one.
     if (rec->kind == kKindDataList && (rec->flags & kDataListMark)) {
@@ -400,6 +403,8 @@ bool WebFocusNextObject(ObjectRecord* from, bool backward) {
     if (holder && holder != window) CollectFocusable(window, window, list, &n, 0);
     if (n == 0) return false;
     ObjectRecord* current = reinterpret_cast<WindowRecord*>(window)->focusObj;
+    // An HTML control with the focus steps through its own page first.
+    if (current && current->kind == kKindHtmlControl && WebTryFocus(current, backward, true)) return true;
     uint32_t at = n;
     for (uint32_t i = 0; i < n; ++i)
         if (list[i] == current) at = i;
@@ -407,7 +412,7 @@ bool WebFocusNextObject(ObjectRecord* from, bool backward) {
         uint32_t i;
         if (at == n) i = backward ? n - 1 - step : step;
         else i = backward ? (at + n - 1 - step) % n : (at + 1 + step) % n;
-        if (WebTryFocus(list[i], backward)) return true;
+        if (WebTryFocus(list[i], backward, false)) return true;
     }
     return false;
 }

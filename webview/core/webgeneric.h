@@ -40,8 +40,10 @@ int32_t WebOpNotAvailable();
 // The keyboard focus to an object (item -1 or -4 on a window: the first or
 // last object in tab order); the page reports the new focus back.
 int32_t WebSetFocus(ObjectRecord* rec, int32_t item);
-// The tab-order step: true when the object took the focus.
-bool WebTryFocus(ObjectRecord* rec, bool backward);
+// The tab-order step: true when the object took the focus. With tabsOnly the
+// step stays inside an HTML control's page: true when the control moved its
+// focus to its next (or previous) element by tab id.
+bool WebTryFocus(ObjectRecord* rec, bool backward, bool tabsOnly);
 // The next (or previous) object in tab order of the object's window (none:
 // the window in front) takes the focus; false when none could.
 bool WebFocusNextObject(ObjectRecord* from, bool backward);

@@ -31,6 +31,7 @@
 #include "webview/controls/webstatic.h"
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/webxml.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webservices.h"
@@ -214,7 +215,7 @@ void WebResizeBy(ObjectRecord* rec, int32_t dh, int32_t dw) {
 void WebSetWrapperCss(const ObjectRecord* rec, const char* style, const char* value) {
     char sel[24];
     snprintf(sel, sizeof sel, "#C%uD", rec->elementId);
-    JsonBeginAction(23);
+    JsonBeginAction(kActSetCss);
     JsonAddStringNoConv("en", sel);
     JsonAddStringNoConv("pn", style);
     JsonAddStringZ("pv", value);
@@ -631,12 +632,12 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
             // A file button's hidden file input goes with it.
             char input[24];
             snprintf(input, sizeof input, "C%uF", rec->elementId);
-            JsonBeginAction(20);
+            JsonBeginAction(kActDelete);
             JsonAddForm(rec, false, true, false, true);
             JsonAddStringNoConv("delid", input);
             WebViewMsgEnd();
         }
-        JsonBeginAction(20);
+        JsonBeginAction(kActDelete);
         JsonAddForm(rec, false, true, false, true);
         char sel[24];
         snprintf(sel, sizeof sel, WebHasWrapperDiv(rec) ? "C%uD" : "C%u", rec->elementId);
@@ -651,7 +652,7 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     if (rec->kind == kKindWindow) {
         if (rec->elementId) {
             WebViewSelectForObject(rec);
-            JsonBeginAction(20);
+            JsonBeginAction(kActDelete);
             JsonAddForm(rec, false, true, false, true);
             char sel[24];
             snprintf(sel, sizeof sel, "C%u", rec->elementId);

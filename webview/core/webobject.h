@@ -196,7 +196,8 @@ enum WebWinStyle2 : uint32_t {
 // A native window hosts web-view objects when this bit of its second style
 // word is set (the host glue sets it for WEBMODE 2 and above).
 constexpr uint32_t kWindowWebHostBit = 0x100;
-constexpr int32_t kMenuBarHeight = 24;
+// The menu bar's height, the native one's (Wine's default metrics).
+constexpr int32_t kMenuBarHeight = 19;
 enum WebWinType : uint8_t { kWwtModal = 1, kWwtDialog = 2, kWwtTool = 4, kWwtNormal = 5, kWwtMdiFrame = 6 };
 
 extern uint32_t gWebElementCounter;        // next element id, from 1

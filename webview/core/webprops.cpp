@@ -1,6 +1,7 @@
 // webprops.cpp - property change and query of web-view objects: the request
 // codes turned into property ids and values, the kinds' handlers, the record
 // changes and answers every kind shares, and the style writes into the page.
+#include "webview/core/pageactions.h"
 #include "webview/core/webprops.h"
 
 #include <cstdio>
@@ -28,7 +29,6 @@ constexpr uint32_t kPercentScale = 10000;
 constexpr int32_t kPercentMax = 100;
 constexpr uint32_t kRgbMask = 0xFFFFFF;
 constexpr char kUnknownText[] = "?????";
-constexpr uint8_t kActDialog = 29;
 
 // Request codes with a preparation of their own.
 constexpr uint32_t kPcCalFgColor = 505, kPcTrailingColor = 509, kPcSelColor = 544, kPcHelpTopic = 568,

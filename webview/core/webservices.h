@@ -8,18 +8,10 @@
 
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
+#include "webview/core/pageactions.h"
 
 constexpr uint32_t kClientMethodFirst = 1;
 constexpr uint32_t kClientMethodLast = 44;
-
-// Page actions of the services.
-enum WebServiceAction : int {
-    kActRunScript = 30,
-    kActPageFacts = 37,
-    kActStorage = 48,
-    kActSelectorSet = 51,
-    kActSelectorGet = 52,
-};
 
 // "dwid" of action 37.
 enum PageFactsWhat : int {

@@ -1,5 +1,6 @@
 // webtext.cpp - the page text writers: growable HTML, script and JSON buffers,
 // escaped JSON members, colours, element selectors and the element commands.
+#include "webview/core/pageactions.h"
 #include "webview/core/webtext.h"
 
 #include <cstdio>
@@ -419,40 +420,40 @@ static void BeginElemCommand(int action, const ObjectRecord* rec, bool wrapper, 
 }
 
 void WebQueryElemProp(const ObjectRecord* rec, const char* prop, bool wrapper, bool current) {
-    BeginElemCommand(9, rec, wrapper, false);
+    BeginElemCommand(kActQueryProp, rec, wrapper, false);
     JsonAddStringNoConv("pn", prop);
     if (current) JsonAddInt("cv", 1);
 }
 
 void WebQueryElemCss(const ObjectRecord* rec, const char* style, bool wrapper, bool current) {
-    BeginElemCommand(28, rec, wrapper, false);
+    BeginElemCommand(kActQueryCss, rec, wrapper, false);
     JsonAddStringNoConv("pn", style);
     if (current) JsonAddInt("cv", 1);
 }
 
 void WebSetElemPropBool(const ObjectRecord* rec, const char* prop, bool flag, bool wrapper) {
-    BeginElemCommand(24, rec, wrapper, false);
+    BeginElemCommand(kActSetProp, rec, wrapper, false);
     JsonAddStringNoConv("pn", prop);
     JsonAddBool("pv", flag);
     WebViewMsgEnd();
 }
 
 void WebSetElemPropInt(const ObjectRecord* rec, const char* prop, int32_t value, bool wrapper) {
-    BeginElemCommand(24, rec, wrapper, false);
+    BeginElemCommand(kActSetProp, rec, wrapper, false);
     JsonAddStringNoConv("pn", prop);
     JsonAddInt("pv", value);
     WebViewMsgEnd();
 }
 
 void WebSetElemProp(const ObjectRecord* rec, const char* prop, const char* text, bool wrapper) {
-    BeginElemCommand(24, rec, wrapper, false);
+    BeginElemCommand(kActSetProp, rec, wrapper, false);
     JsonAddStringNoConv("pn", prop);
     JsonAddStringZ("pv", text);
     WebViewMsgEnd();
 }
 
 void WebSetElemCssInt(const ObjectRecord* rec, const char* style, int32_t value, bool wrapper) {
-    BeginElemCommand(23, rec, wrapper, false);
+    BeginElemCommand(kActSetCss, rec, wrapper, false);
     JsonAddStringNoConv("pn", style);
     JsonAddInt("pv", value);
     WebViewMsgEnd();
@@ -463,7 +464,7 @@ void WebSetElemCssEx(const ObjectRecord* rec, const char* style, const char* tex
     char sel[32];
     if (wrapper && WebHasWrapperDiv(rec)) WebElemSelector(rec, true, false, sel, sizeof sel);
     else WebElemSelector(rec, false, label, sel, sizeof sel);
-    JsonBeginAction(23);
+    JsonBeginAction(kActSetCss);
     JsonAddStringNoConv("en", sel);
     JsonAddStringNoConv("pn", style);
     JsonAddStringZ("pv", text);
@@ -478,7 +479,7 @@ void WebChangeElemClassEx(const ObjectRecord* rec, const char* remove, const cha
     char sel[32];
     if (wrapper && WebHasWrapperDiv(rec)) WebElemSelector(rec, true, false, sel, sizeof sel);
     else WebElemSelector(rec, false, label, sel, sizeof sel);
-    JsonBeginAction(38);
+    JsonBeginAction(kActClass);
     JsonAddStringNoConv("en", sel);
     if (remove) JsonAddStringZ("remc", remove);
     if (add) JsonAddStringZ("addc", add);
@@ -490,7 +491,7 @@ void WebChangeElemClass(const ObjectRecord* rec, const char* remove, const char*
 }
 
 void WebSetElemState(const ObjectRecord* rec, const char* state, bool flag, bool wrapper) {
-    BeginElemCommand(39, rec, wrapper, false);
+    BeginElemCommand(kActSetFlag, rec, wrapper, false);
     JsonAddStringNoConv("pn", state);
     JsonAddBool("pv", flag);
     WebViewMsgEnd();
@@ -517,7 +518,7 @@ void WebSetElemText(const ObjectRecord* rec, const char* text, bool wrapper, boo
     if (!text) return;
     char* plain = StripMnemonics(text);
     if (!plain) return;
-    BeginElemCommand(46, rec, wrapper, label);
+    BeginElemCommand(kActText, rec, wrapper, label);
     JsonAddStringZ("pv", plain);
     GuardedFree(plain);
     WebViewMsgEnd();
@@ -526,7 +527,7 @@ void WebSetElemText(const ObjectRecord* rec, const char* text, bool wrapper, boo
 void WebSetElemHtml(const ObjectRecord* rec, const char* markup, bool wrapper, bool label) {
     char* plain = StripMnemonics(markup ? markup : "");
     if (!plain) return;
-    BeginElemCommand(26, rec, wrapper, label);
+    BeginElemCommand(kActSetHtml, rec, wrapper, label);
     if (rec->modeFlags & kModeUtf8Texts) JsonAddStringNoConv("pv", plain);
     else JsonAddStringZ("pv", plain);
     GuardedFree(plain);
@@ -653,12 +654,28 @@ bool WebTextIsNew(const char* text, uint32_t length) {
     return true;
 }
 
+// The UTF-16 buffer of GetUnicode, kept between calls and grown as needed.
+static uint16_t* gUtf16Buf;
+static uint32_t gUtf16Size;
+
+uint16_t* WebUtf16BufferEnsure(uint32_t bytes) {
+    if (bytes <= gUtf16Size) return gUtf16Buf;
+    uint16_t* grown = static_cast<uint16_t*>(GuardedRealloc(gUtf16Buf, bytes));
+    if (!grown) return nullptr;
+    gUtf16Buf = grown;
+    gUtf16Size = bytes;
+    return gUtf16Buf;
+}
+
 void WebTextCleanup() {
     while (gSentTexts) {
         SentText* next = gSentTexts->next;
         GuardedFree(gSentTexts);
         gSentTexts = next;
     }
+    GuardedFree(gUtf16Buf);
+    gUtf16Buf = nullptr;
+    gUtf16Size = 0;
     TextBufFree(&gHtmlBuf);
     TextBufFree(&gJsBuf);
     TextBufFree(&gJsonMsgBuf);

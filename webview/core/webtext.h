@@ -110,4 +110,8 @@ bool WebTextReplace(char** field, const char* text, uint32_t length);
 char* WebTextDupLocal(const char* text, uint32_t length);
 // Whether the n bytes of text end in suffix (lower case), letters in any case.
 bool WebNameEndsWith(const char* text, size_t n, const char* suffix);
+// Room for a UTF-16 text of bytes bytes (GetUnicode), kept between calls;
+// null without memory.
+uint16_t* WebUtf16BufferEnsure(uint32_t bytes);
+// Frees the text buffers (end of run).
 void WebTextCleanup();

@@ -19,6 +19,7 @@
 #include "objects/objops.h"
 #include "session/config.h"
 #include "session/util/mem.h"
+#include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webmarkup.h"
 #include "webview/core/webobject.h"
@@ -42,7 +43,6 @@ constexpr int32_t kZFront = 20, kZBehind = 10;
 
 enum DialogDwid : int32_t { kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgPosition = 8 };
 enum FillDwid : int32_t { kFillOn = 1, kFillOff = 2 };
-enum WinAction : int { kActDialog = 29, kActFillPage = 44 };
 
 // Creation style bits of windows.
 enum CrWinStyle : uint32_t {
@@ -529,14 +529,13 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
     }
     case kWpTitle:
         ReplaceText(&w->title, text, length);
-        if (WebIsDialogWindow(window)) {
-            WebViewSelectForObject(window);
-            JsonBeginAction(kActDialog);
-            JsonAddName(window);
-            JsonAddInt("dwid", kDlgTitle);
-            JsonAddString("str", text ? text : "", text ? length : 0);
-            WebViewMsgEnd();
-        }
+        // A dialog's title, or the title bar of any other window.
+        WebViewSelectForObject(window);
+        JsonBeginAction(kActDialog);
+        JsonAddName(window);
+        JsonAddInt("dwid", kDlgTitle);
+        JsonAddString("str", text ? text : "", text ? length : 0);
+        WebViewMsgEnd();
         return 0;
     case kWpVisible:
         if (value) return ObjectActivate(window, 0, 0, 0, 0);

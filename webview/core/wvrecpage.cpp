@@ -5,6 +5,7 @@
 #include <json.h>
 
 #include "session/util/json.h"
+#include "webview/core/pageactions.h"
 
 void RecPageInit(RecPage* page, void* host, ObjectRecord* owner,
                  void (*deliver)(RecPage* page, ObjectRecord* owner, const char* utf8)) {
@@ -18,13 +19,17 @@ void RecPageAnswer(RecPage* page, int action, const char* reply, int delayTurns)
     page->answers.push_back({action, reply, delayTurns});
 }
 
+std::string RecActionMessage(int action) {
+    return "{\"action\":" + std::to_string(action) + "}";
+}
+
 void RecPageInject(RecPage* page, const char* text, int delayTurns) {
     page->pending.push_back({page->owner, text, delayTurns});
 }
 
 void RecPageQueueEvent(RecPage* page, const char* members) {
     page->events.push_back(members);
-    RecPageInject(page, "{\"action\":56}", 0);
+    RecPageInject(page, RecActionMessage(kActEventsWaiting).c_str(), 0);
 }
 
 // The integer member name of the object itself; -1 when it has none.
@@ -81,11 +86,11 @@ int32_t RecPagePost(RecPage* page, const char* utf8) {
     std::vector<int> actions = RecActionsOf(utf8);
     if (actions.empty()) return 0;
     int last = actions.back();
-    if (last == 15) {
+    if (last == kActFetchEvent) {
         if (page->events.empty()) {
             page->pending.push_back({page->owner, Numbered("{}", number), 0});
         } else {
-            page->pending.push_back({page->owner, Numbered("{\"action\":8," + page->events.front() + "}", number), 0});
+            page->pending.push_back({page->owner, Numbered("{\"action\":" + std::to_string(kActPageEvent) + "," + page->events.front() + "}", number), 0});
             page->events.erase(page->events.begin());
         }
         return 0;

@@ -46,6 +46,8 @@ struct RecPage {
 // Resets the page; deliver receives every message the page sends.
 void RecPageInit(RecPage* page, void* host, ObjectRecord* owner,
                  void (*deliver)(RecPage* page, ObjectRecord* owner, const char* utf8));
+// A message that carries only its action code, as the page sends it.
+std::string RecActionMessage(int action);
 void RecPageAnswer(RecPage* page, int action, const char* reply, int delayTurns);
 // A message the page sends by itself, after delayTurns pump turns.
 void RecPageInject(RecPage* page, const char* text, int delayTurns);

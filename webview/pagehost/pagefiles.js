@@ -1,8 +1,10 @@
-// pagefiles.js - puts together a qovwv_html folder: the page files of the repo
-// and the Debian script libraries listed in pagelibs.txt.
+// pagefiles.js - puts together a qovwv_html folder: the page files of the repo,
+// the action codes written from their one definition (as the build writes
+// them) and the Debian script libraries listed in pagelibs.txt.
 'use strict';
 const fs = require('fs');
 const path = require('path');
+const { writePageActions, kHeader } = require('../genpageactions');
 
 const kWebviewDir = path.resolve(__dirname, '..');
 
@@ -17,6 +19,7 @@ function libraryList() {
 function assemblePageDir(dest) {
   fs.mkdirSync(path.join(dest, 'lib'), { recursive: true });
   fs.cpSync(path.join(kWebviewDir, 'qovwv_html'), dest, { recursive: true });
+  writePageActions(kHeader, path.join(dest, 'qovactions.js'));
   for (const { src, name } of libraryList()) {
     const to = path.join(dest, 'lib', name);
     fs.mkdirSync(path.dirname(to), { recursive: true });

@@ -18,6 +18,7 @@
 // a click on the item with "sc" set.
 (function () {
   'use strict';
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kChange = 3, kClick = 4;
   var kEventKind = 32;
@@ -240,8 +241,8 @@
   }
 
   var actions = {
-    32: tabAction,
-    36: menuAction
+    [Act.kActTabs]: tabAction,
+    [Act.kActMenu]: menuAction
   };
 
   var general = window.QovRunAction;

@@ -7,7 +7,7 @@
   var webview = window.chrome && window.chrome.webview;
   if (!webview) return;
 
-  var kLoaded = 1, kEvent = 8, kFetch = 15, kWaiting = 56;
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
   var kNoticeRepeatMs = 400;
   var events = [];
   var noticeTimer = null;
@@ -25,7 +25,7 @@
       noticeTimer = null;
       return;
     }
-    post({ action: kWaiting });
+    post({ action: Act.kActEventsWaiting });
     if (!noticeTimer) noticeTimer = setInterval(announce, kNoticeRepeatMs);
   }
 
@@ -44,14 +44,14 @@
       return {};
     }
     var ev = events.shift();
-    var out = { action: kEvent };
+    var out = { action: Act.kActPageEvent };
     for (var k in ev) if (k !== 'action') out[k] = ev[k];
     if (!events.length) announce();
     return out;
   }
 
   function carryOut(m) {
-    if (m && m.action === kFetch) return nextEvent();
+    if (m && m.action === Act.kActFetchEvent) return nextEvent();
     try {
       return window.QovRunAction(m);
     } catch (e) {
@@ -92,5 +92,5 @@
     post(numbered(reply, number));
   });
 
-  post({ action: kLoaded });
+  post({ action: Act.kActPageLoaded });
 })();

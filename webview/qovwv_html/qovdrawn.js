@@ -11,6 +11,7 @@
 // widened box already.
 (function () {
   'use strict';
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kChange = 3, kMoved = 99992;
   var kThumbPosition = 16;   // $CHANGE modifiers of a drag, as the native slider reports it
@@ -243,13 +244,20 @@
     return undefined;
   }
 
-  var actions = { 11: sliderAction, 22: redraw, 25: progressAction, 35: panelAction, 47: imageAction, 55: splitterAction };
+  var actions = {
+    [Act.kActSlider]: sliderAction,
+    [Act.kActDraw]: redraw,
+    [Act.kActProgress]: progressAction,
+    [Act.kActHtmlContent]: panelAction,
+    [Act.kActImage]: imageAction,
+    [Act.kActSplitter]: splitterAction
+  };
 
   var general = window.QovRunAction;
   window.QovRunAction = function (m) {
     if (m && actions[m.action]) return actions[m.action](m);
     var r = general ? general(m) : undefined;
-    if (m && (m.action === 23 || m.action === 24) &&
+    if (m && (m.action === Act.kActSetCss || m.action === Act.kActSetProp) &&
         (m.pn === 'width' || m.pn === 'height' || m.pn === 'outerWidth' || m.pn === 'outerHeight')) resized(m);
     return r;
   };

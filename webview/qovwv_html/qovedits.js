@@ -21,6 +21,7 @@
 // action 27 "dwid" 6 starts a date field's $CHANGE reports, 7 ends them.
 (function () {
   'use strict';
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kTab = 99996, kListRowEvent = 99982, kChangeEvent = 3, kEventKind = 32;
 
@@ -434,19 +435,19 @@
   // Each action is taken here for the elements of these controls; other
   // controls that share an action code keep their own handling.
   var actions = {
-    16: function (m) {
+    [Act.kActCombo]: function (m) {
       var el = byId(m.name);
       return el.is('select') ? comboAction(el, m) : null;
     },
-    21: function (m) {
+    [Act.kActEdit]: function (m) {
       var el = byId(m.name);
       return el.is('input, textarea') ? editAction(el, m) : null;
     },
-    27: function (m) {
+    [Act.kActDateTime]: function (m) {
       var el = dateInput(m.name);
       return el.data('qovDate') ? dateAction(el, m) : null;
     },
-    31: function (m) {
+    [Act.kActNumber]: function (m) {
       var el = byId(m.name);
       return el.data('qovNum') ? numberAction(el, m) : null;
     }

@@ -22,6 +22,7 @@
 //   "lte" 1   a LabelText alert: its close button reports $CLICK.
 (function () {
   'use strict';
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kChange = 3, kClick = 4, kDblClick = 6, kMouseDown = 13, kMouseUp = 14, kMouseMove = 15;
   var kScriptEvent = 99975, kFilesChosen = 99984, kCancelKey = 99986, kEnterKey = 99987, kFocus = 99995,
@@ -196,29 +197,29 @@
   var scriptHandlers = {};
 
   var actions = {
-    6: function (m) {
+    [Act.kActSubscribe]: function (m) {
       subscribe(m);
     },
-    14: function (m) {
+    [Act.kActFocus]: function (m) {
       var t = focusTarget(m);
       if (t.length) t[0].focus();
       return {};
     },
-    41: function (m) {
+    [Act.kActUnsubscribe]: function (m) {
       unsubscribe(m);
     },
-    43: function (m) {
+    [Act.kActCancelMode]: function (m) {
       var el = byId(m.name);
       if (m.rem) el.removeClass('qovcancelmode');
       else el.addClass('qovcancelmode');
       return {};
     },
-    45: function (m) {
+    [Act.kActFileOptions]: function (m) {
       var el = byId(m.name);
       if (m.typ !== undefined) el.attr('accept', String(m.typ));
       if (m.mult !== undefined) el.prop('multiple', !!m.mult);
     },
-    50: function (m) {
+    [Act.kActJqEvent]: function (m) {
       var el = byId(m.name);
       if (!el.length || typeof m.eStr !== 'string' || !m.eStr) return undefined;
       var key = m.name + ' ' + m.eStr + ' ' + (m.sel || '');

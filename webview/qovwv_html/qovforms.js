@@ -5,6 +5,7 @@
 // 99992 moved, 99993 resized).
 (function () {
   'use strict';
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kClicked = 99974, kPageResized = 99985, kCloseBox = 99988, kMoved = 99992, kResized = 99993;
   var kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgJqOption = 20, kDlgPosition = 8;
@@ -35,11 +36,15 @@
     });
   }
 
-  // An ordinary window: a frame the page positions by its classes.
+  // An ordinary window: a frame the page positions by its classes, with a
+  // title bar that its border class shows where the native window has a
+  // caption.
   window.QovFrm = function (o) {
     var el = byId(o.id);
     if (!el.length) return;
     el.attr('data-title', o.tl || '');
+    el.children('.qovtitle').remove();
+    $('<div class="qovtitle"></div>').text(o.tl || '').prependTo(el);
     if (o.rsz) el.addClass('qovrsz');
     watchClicks(el, o.id);
   };
@@ -92,14 +97,19 @@
 
   var actions = {
     // Deletes an element (a control, or a window and everything in it).
-    20: function (m) {
+    [Act.kActDelete]: function (m) {
       if (!m.delid) return;
       var el = byId(m.delid);
       if (isDialog(el)) el.dialog('destroy');
       el.remove();
     },
-    29: function (m) {
+    [Act.kActDialog]: function (m) {
       var el = byId(m.name);
+      if (!isDialog(el) && m.dwid === kDlgTitle) {
+        el.attr('data-title', m.str || '');
+        el.children('.qovtitle').text(m.str || '');
+        return undefined;
+      }
       if (!isDialog(el)) return m.dwid === kDlgPosition ? { h: 0, v: 0 } : undefined;
       switch (m.dwid) {
         case kDlgClose:
@@ -127,7 +137,7 @@
       }
     },
     // A window that fills the page (WinPos 4 and 6), and back.
-    44: function (m) {
+    [Act.kActFillPage]: function (m) {
       var el = byId(m.name);
       if (m.dwid === kFillOn) el.addClass('qovfill');
       else if (m.dwid === kFillOff) el.removeClass('qovfill');
@@ -139,7 +149,7 @@
   var general = window.QovRunAction;
   window.QovRunAction = function (m) {
     if (m && actions[m.action]) return actions[m.action](m);
-    if (m && m.action === 23 && (m.pn === 'outerHeight' || m.pn === 'outerWidth')) {
+    if (m && m.action === Act.kActSetCss && (m.pn === 'outerHeight' || m.pn === 'outerWidth')) {
       var el = m.en ? $(m.en) : byId(m.name);
       var v = parseFloat(m.pv);
       if (!isNaN(v)) {

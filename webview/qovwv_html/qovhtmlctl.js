@@ -5,6 +5,7 @@
 // edits; every element that takes the focus reports its id.
 (function () {
   'use strict';
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kRowClick = 99990, kRowCheck = 99989, kHeader = 99991, kCellEdit = 99970, kKey = 99983, kPart = 99966,
     kFocusTab = 99971, kFocusId = 99972;
@@ -54,7 +55,7 @@
     host.on('focusin.qovhc', function (e) {
       var el = e.target;
       if (!el || !el.id) return;
-      var tab = el.tabIndex > 0 ? el.tabIndex : 0;
+      var tab = tabIdOf(el);
       queue({ name: id, et: tab ? kFocusTab : kFocusId, edata: JSON.stringify({ id: el.id, tab: tab }) });
     });
   }
@@ -62,6 +63,26 @@
   function focusables(id) {
     return $(document.getElementById(id)).find('a[href], button, input, select, textarea, [tabindex]')
       .filter(':visible');
+  }
+
+  // The tab id of an element, as the native control reads it: the number at
+  // the start of its "data-qovtabid" (blanks first skipped), 0 without one.
+  function tabIdOf(el) {
+    var m = /^\s*([0-9]+)/.exec(String(el.getAttribute('data-qovtabid') || '').slice(0, 32));
+    return m ? Math.min(Number(m[1]), 2147483647) : 0;
+  }
+
+  // The next element by tab id after current (forward: the smallest id above
+  // it, backward: the largest below it; the first in the page among equal
+  // ids), as the native control steps; null when none.
+  function tabPick(id, current, forward) {
+    var best = null, bestId = 0;
+    $(document.getElementById(id)).find('[data-qovtabid]').filter(':visible').each(function () {
+      var t = tabIdOf(this);
+      if (t <= 0 || (forward ? t <= current : t >= current)) return;
+      if (!best || (forward ? t < bestId : t > bestId)) { best = this; bestId = t; }
+    });
+    return best;
   }
 
   var htmlActions = {};
@@ -74,11 +95,21 @@
     var el = document.getElementById(String(m.name));
     if (el) el.focus();
   };
+  // A tab step: to the element by tab id after "tid"; a page without tab ids
+  // entered from outside takes the focus on its first (or last) element,
+  // while a step from inside it leaves the control ("tabid" 0).
   htmlActions[kFocusTab8] = function (m) {
+    var forward = !!m.fwd;
+    var el = tabPick(m.name, Number(m.tid) || 0, forward);
+    if (el) {
+      el.focus();
+      return { tabid: tabIdOf(el) };
+    }
+    var host = document.getElementById(m.name);
+    if (host && host.contains(document.activeElement)) return { tabid: 0 };
     var list = focusables(m.name);
     if (!list.length) return { tabid: 0 };
-    var el = m.fwd ? list.first() : list.last();
-    el.focus();
+    (forward ? list.first() : list.last()).focus();
     return { tabid: 1 };
   };
 
@@ -94,8 +125,8 @@
   };
 
   var actions = {
-    35: function (m) { var f = htmlActions[m.dwid]; return f ? f(m) : undefined; },
-    40: function (m) { var f = tableActions[m.dwid]; return f ? f(m) : undefined; }
+    [Act.kActHtmlContent]: function (m) { var f = htmlActions[m.dwid]; return f ? f(m) : undefined; },
+    [Act.kActList]: function (m) { var f = tableActions[m.dwid]; return f ? f(m) : undefined; }
   };
 
   // Actions 35 and 40 are an HTML control's when they name one (or, for the
@@ -103,7 +134,7 @@
   function forHtmlControl(m) {
     var el = document.getElementById(String(m.name));
     if (!el) return false;
-    if (m.action === 35 && m.dwid === kFocusElement) return !!el.closest('.qovho');
+    if (m.action === Act.kActHtmlContent && m.dwid === kFocusElement) return !!el.closest('.qovho');
     return el.classList.contains('qovho');
   }
 

@@ -9,6 +9,7 @@
 // and otherwise follows what the client sends.
 (function () {
   'use strict';
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kCellEdit = 99970, kTreeKey = 99978, kTreeCheck = 99979, kTreeClick = 99980, kListKey = 99983,
       kRowCheck = 99989, kRowClick = 99990, kHeaderClick = 99991;
@@ -314,15 +315,15 @@
 
   // dwid: 1 a style, 2 a property, 3 the value, 4 the inner HTML, 5 the text, 6 an attribute.
   var actions = {
-    40: listAction,
-    42: cellRect,
-    49: treeAction
+    [Act.kActList]: listAction,
+    [Act.kActCellRect]: cellRect,
+    [Act.kActTree]: treeAction
   };
 
   var general = window.QovRunAction;
   // An HTML control's bound table takes action 40 too: its own script serves it.
   function forHtmlControl(m) {
-    return m.action === 40 && byId(m.name).hasClass('qovho');
+    return m.action === Act.kActList && byId(m.name).hasClass('qovho');
   }
 
   window.QovRunAction = function (m) {

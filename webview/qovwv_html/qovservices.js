@@ -4,6 +4,7 @@
 // chosen by a selector (51 set, 52 get).
 (function () {
   'use strict';
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kFactsScreen = 1, kFactsPrint = 2, kFactsStyleSheet = 4, kFactsLocation = 5, kFactsWindow = 6,
     kFactsScript = 7;
@@ -110,10 +111,10 @@
   }
 
   var actions = {
-    37: function (m) { var f = facts[m.dwid]; return f ? f(m) : undefined; },
-    48: storage,
-    51: selectorSet,
-    52: selectorGet
+    [Act.kActPageFacts]: function (m) { var f = facts[m.dwid]; return f ? f(m) : undefined; },
+    [Act.kActStorage]: storage,
+    [Act.kActSelectorSet]: selectorSet,
+    [Act.kActSelectorGet]: selectorGet
   };
 
   var general = window.QovRunAction;

@@ -5,7 +5,8 @@
 // qovstatus.css lays them out.
 (function () {
   'use strict';
-  var kActNumber = 31, kEnable = 8, kDisable = 9;
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
+  var kEnable = 8, kDisable = 9;
 
   function numberField(name) {
     var el = $('#' + name);
@@ -14,7 +15,7 @@
 
   var general = window.QovRunAction;
   window.QovRunAction = function (m) {
-    if (m && m.action === kActNumber && (m.dwid === kEnable || m.dwid === kDisable)) {
+    if (m && m.action === Act.kActNumber && (m.dwid === kEnable || m.dwid === kDisable)) {
       var el = numberField(m.name);
       if (el) {
         var off = m.dwid === kDisable;

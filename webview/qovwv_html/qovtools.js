@@ -12,6 +12,7 @@
 // and "ev" 1 for a double click.
 (function () {
   'use strict';
+  var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kToolButton = 99973;
   var TD = { markup: 1, removed: 2, disabled: 4, transparentClick: 5 };
@@ -115,7 +116,7 @@
   // Action 54 on anything but a toolbar element is left to the other scripts.
   var general = window.QovRunAction;
   window.QovRunAction = function (m) {
-    if (m && m.action === 54 && byId(m.name).hasClass('qovtb')) return toolBarAction(m);
+    if (m && m.action === Act.kActToolBar && byId(m.name).hasClass('qovtb')) return toolBarAction(m);
     return general ? general(m) : undefined;
   };
 })();

@@ -41,55 +41,61 @@
     return (0, eval)(js);
   }
 
-  var actions = {
-    9: function (m) {
-      return { data: readProp(target(m), m.pn) };
-    },
-    19: function (m) {
-      if (m.name) $('#' + m.name).remove();
-      holder(m).append(m.html || '');
-      runScript(m.js);
-    },
-    23: function (m) {
-      target(m).css(m.pn, m.pv);
-    },
-    24: function (m) {
-      var el = target(m);
-      if (m.pn === 'value') el.val(m.pv);
-      else el.prop(m.pn, m.pv);
-    },
-    26: function (m) {
-      target(m).html(text(m.pv));
-    },
-    28: function (m) {
-      var el = target(m);
-      return { data: el.length ? text(el.css(m.pn)) : '' };
-    },
-    30: function (m) {
-      try {
-        return { res: text(runScript(m.js)) };
-      } catch (e) {
-        return { err: text(e && e.message ? e.message : e) };
+  // The table is made at the first message: a form saved as a web page loads
+  // this script without the action codes (qovactions.js) and never gets one.
+  function actionTable(Act) {
+    return {
+      [Act.kActQueryProp]: function (m) {
+        return { data: readProp(target(m), m.pn) };
+      },
+      [Act.kActInsert]: function (m) {
+        if (m.name) $('#' + m.name).remove();
+        holder(m).append(m.html || '');
+        runScript(m.js);
+      },
+      [Act.kActSetCss]: function (m) {
+        target(m).css(m.pn, m.pv);
+      },
+      [Act.kActSetProp]: function (m) {
+        var el = target(m);
+        if (m.pn === 'value') el.val(m.pv);
+        else el.prop(m.pn, m.pv);
+      },
+      [Act.kActSetHtml]: function (m) {
+        target(m).html(text(m.pv));
+      },
+      [Act.kActQueryCss]: function (m) {
+        var el = target(m);
+        return { data: el.length ? text(el.css(m.pn)) : '' };
+      },
+      [Act.kActRunScript]: function (m) {
+        try {
+          return { res: text(runScript(m.js)) };
+        } catch (e) {
+          return { err: text(e && e.message ? e.message : e) };
+        }
+      },
+      [Act.kActClass]: function (m) {
+        var el = target(m);
+        if (m.remc) el.removeClass(m.remc);
+        if (m.addc) el.addClass(m.addc);
+      },
+      [Act.kActSetFlag]: function (m) {
+        target(m).prop(m.pn, !!m.pv);
+      },
+      // The controls send markup through the text command, so it sets HTML.
+      [Act.kActText]: function (m) {
+        target(m).html(text(m.pv));
       }
-    },
-    38: function (m) {
-      var el = target(m);
-      if (m.remc) el.removeClass(m.remc);
-      if (m.addc) el.addClass(m.addc);
-    },
-    39: function (m) {
-      target(m).prop(m.pn, !!m.pv);
-    },
-    // The controls send markup through the text command, so it sets HTML.
-    46: function (m) {
-      target(m).html(text(m.pv));
-    }
-  };
+    };
+  }
+  var actions;
 
   // Carries out one message; answers the reply object of a query, else
   // undefined. Unknown codes are ignored.
   window.QovRunAction = function (m) {
     if (!m || typeof m !== 'object') return undefined;
+    actions = actions || actionTable(window.QovActions);
     var fn = actions[m.action];
     return fn ? fn(m) : undefined;
   };

@@ -111,3 +111,40 @@ test('script events and chosen files', async () => {
     name: 'C14', et: 99984, em: 2, ev: ['a.txt', 'b.png'], v1: ['text/plain', 'image/png'], v2: [3, 5],
   }]);
 });
+
+test('an HTML control steps its focus by tab id', async () => {
+  await page.evaluate(() => document.getElementById('C10').insertAdjacentHTML('beforeend',
+    '<div id="C20" class="qovho"></div>'));
+  await post({ action: 35, name: 'C20', dwid: 2, hctl: 1,
+    html: '<input id="a" data-qovtabid="2"><input id="b" data-qovtabid=" 1x"><input id="c">' +
+      '<input id="d" data-qovtabid="3">' });
+  await post({ action: 14, name: 'C11' });
+  await events();
+  const active = () => page.evaluate(() => document.activeElement.id);
+  const steps = [
+    { fwd: 1, tid: 0, tabid: 1, at: 'b', why: 'into the page: the lowest tab id (blanks and a tail ignored)' },
+    { fwd: 1, tid: 1, tabid: 2, at: 'a', why: 'the next id up' },
+    { fwd: 1, tid: 2, tabid: 3, at: 'd', why: 'an element without an id is passed over' },
+    { fwd: 1, tid: 3, tabid: 0, at: 'd', why: 'none after the last: the control lets the focus go' },
+    { fwd: 0, tid: 3, tabid: 2, at: 'a', why: 'backwards: the next id down' },
+    { fwd: 0, tid: 32767, tabid: 3, at: 'd', why: 'into the page backwards: the highest id' },
+  ];
+  for (const s of steps) {
+    const msg = { action: 35, name: 'C20', dwid: 8, tid: s.tid };
+    if (s.fwd) msg.fwd = 1;
+    assert.equal((await kit.answer(msg)).tabid, s.tabid, s.why);
+    assert.equal(await active(), s.at, s.why);
+  }
+  const reported = (await events()).filter((e) => e.name === 'C20');
+  assert.deepEqual(reported[0], { name: 'C20', et: 99971, edata: '{"id":"b","tab":1}' },
+    'the focus report carries the tab id the native control reads');
+
+  await post({ action: 35, name: 'C20', dwid: 2, hctl: 1, html: '<input id="p"><input id="q">' });
+  await post({ action: 14, name: 'C11' });
+  assert.equal((await kit.answer({ action: 35, name: 'C20', dwid: 8, fwd: 1, tid: 0 })).tabid, 1,
+    'a page without tab ids entered from outside: its first element');
+  assert.equal(await active(), 'p');
+  assert.equal((await kit.answer({ action: 35, name: 'C20', dwid: 8, fwd: 1, tid: 0 })).tabid, 0,
+    'a step from inside it leaves the control');
+  await events();
+});

@@ -231,3 +231,43 @@ test('the close box, a drag and a resize queue 99988, 99992 and 99993', async ()
   assert.deepEqual([e.v2, e.v1], [before.w, before.h], 'the size before');
   assert.ok(e.em > before.w && e.ev > before.h, 'the size after: ' + JSON.stringify(e));
 });
+
+// Where a native window's client area sits in its frame under Wine's default
+// metrics, for border styles 1 to 8 (left, top: frame and caption), and the
+// native menu bar's height; the native window tests measure the same.
+const kNativeClientOffsets = [[0, 0], [1, 1], [3, 3], [3, 19], [3, 22], [4, 23], [4, 20], [3, 3]];
+const kNativeMenuBar = 19;
+
+test('a window\'s frame, title bar and menu bar put its content where the native window has it', {
+  skip: !fs.existsSync(kSamples) && 'build the host tree first (webview_markup_samples)' }, async () => {
+  const lines = execFileSync(kSamples, ['frames'], { encoding: 'utf8' }).trim().split('\n');
+  assert.equal(lines.length, 8, 'a window per border style');
+  for (let i = 0; i < lines.length; ++i) {
+    const { msg } = JSON.parse(lines[i]);
+    errors.length = 0;
+    await post(msg);
+    assert.deepEqual(errors, [], 'border style ' + (i + 1));
+    const got = await page.evaluate((id) => {
+      const win = document.getElementById(id).getBoundingClientRect();
+      const content = document.getElementById(id + 'D').getBoundingClientRect();
+      const title = $('#' + id + ' > .qovtitle');
+      return { offset: [content.left - win.left, content.top - win.top], size: [content.width, content.height],
+        title: title.is(':visible') ? title.text() : null };
+    }, msg.name);
+    const why = 'border style ' + (i + 1);
+    assert.deepEqual(got.offset, kNativeClientOffsets[i], why + ': the content sits as the native client area');
+    assert.deepEqual(got.size, [140, 30], why + ': the content keeps the window\'s Width and Height');
+    assert.equal(got.title, i >= 3 && i <= 6 ? 'It\'s "quoted" </script>' : null,
+      why + ': a title bar only where the native window has a caption');
+  }
+  // A menu bar (as the client writes it) moves the content down by the native bar's height.
+  const moved = await page.evaluate(() => {
+    const top = () => document.getElementById('C136D').getBoundingClientRect().top;
+    const before = top();
+    $('#C136N').html('<ul class="ui-widget-header fmenui" style="height: 19px"><li>File</li></ul>');
+    return top() - before;
+  });
+  assert.equal(moved, kNativeMenuBar, 'the menu bar is as high as the native one');
+  await post({ action: 29, name: 'C136', dwid: 3, str: 'Renamed' });
+  assert.equal(await page.evaluate(() => $('#C136 > .qovtitle').text()), 'Renamed', 'a new title reaches the bar');
+});

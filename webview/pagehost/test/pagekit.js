@@ -11,8 +11,10 @@ const os = require('os');
 const path = require('path');
 const { launchBrowser } = require('../browser');
 const { assemblePageDir } = require('../pagefiles');
+const { readPageActions } = require('../../genpageactions');
 
-const kFetchEvent = 15, kPageEvent = 8, kFocusEvent = 99995;
+const kAction = Object.fromEntries(readPageActions().map((a) => [a.name, a.code]));
+const kFetchEvent = kAction.kActFetchEvent, kPageEvent = kAction.kActPageEvent, kFocusEvent = 99995;
 // How long a test waits for an event it expects; reached only on failure.
 const kEventDeadlineMs = 10000;
 const kEventPollMs = 20;

@@ -2,7 +2,7 @@
 // size change of a compound file on a file region or memory block is first cut
 // to the region here, so no offset or count from the storage layer can reach
 // outside it.
-#include "com/core/olestore.h"
+#include "session/util/olestore.h"
 
 uint32_t LockBytesReadCount(uint64_t offset, uint32_t n, uint32_t size) {
     if (offset >= size) return 0;
