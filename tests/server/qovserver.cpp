@@ -1332,10 +1332,14 @@ static WORD KeyCode(const std::string& name) {
 }
 
 // Presses each chord ("ctrl+tab") in turn: modifiers down, the key down and
-// up, modifiers up in reverse.
-static bool SendChords(const std::string& text) {
+// up, modifiers up in reverse. Before each chord ready() is asked whether the
+// keys still go where they should; false when a chord names an unknown key
+// or ready() said no (*lost then set).
+template <typename Ready>
+static bool SendChords(const std::string& text, Ready ready, bool* lost) {
     std::istringstream words(text);
     std::string chord;
+    *lost = false;
     while (words >> chord) {
         std::vector<WORD> keys;
         size_t from = 0;
@@ -1344,6 +1348,10 @@ static bool SendChords(const std::string& text) {
         keys.push_back(KeyCode(chord.substr(from)));
         for (WORD k : keys)
             if (!k) return false;
+        if (!ready()) {
+            *lost = true;
+            return false;
+        }
         for (WORD k : keys) SendKey(k, false);
         for (size_t i = keys.size(); i > 0; i--) SendKey(keys[i - 1], true);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -1374,14 +1382,24 @@ static DWORD ProcessOf(HWND wnd) {
 }
 
 // Other tests' windows share the display and may open over the target: a
-// press or a key goes out only once the target's process owns the window
-// under the point (or the foreground), the target's window raised when not.
+// press or a key goes out only once the target's own top window is under the
+// point (or in front), the target's window raised when not. Another window of
+// the client (a host the target's window lies over) does not do; a pop-up
+// menu of the client's does, as it opens over the window that tracks it.
+static bool OwnWindowAt(HWND at, HWND root, DWORD pid) {
+    if (!at) return false;
+    HWND atRoot = GetAncestor(at, GA_ROOT);
+    if (atRoot == root) return true;
+    char cls[16] = {};
+    GetClassNameA(atRoot, cls, sizeof cls);
+    return ProcessOf(atRoot) == pid && strcmp(cls, "#32768") == 0;
+}
+
 static bool TargetReachable(const Step& st, HWND wnd, const POINT* pt) {
     HWND root = GetAncestor(wnd, GA_ROOT);
     DWORD pid = ProcessOf(wnd);
     return PollUntil(WaitMs(st, kWindowWaitMs), [&] {
-        HWND at = pt ? WindowFromPoint(*pt) : GetForegroundWindow();
-        if (at && ProcessOf(at) == pid) return true;
+        if (OwnWindowAt(pt ? WindowFromPoint(*pt) : GetForegroundWindow(), root, pid)) return true;
         if (pt) SetWindowPos(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         else SetForegroundWindow(root);
         return false;
@@ -1460,8 +1478,14 @@ static void RunTargetedStep(const Step& st) {
     }
     if (st.text == "keys") {
         SetForegroundWindow(GetAncestor(wnd, GA_ROOT));
-        if (!TargetReachable(st, wnd, nullptr)) Fail(st.line, "%s never came to the foreground", name.c_str());
-        else if (!SendChords(FieldOf(st, "keys")->text)) Fail(st.line, "keys \"%s\" name an unknown key", FieldOf(st, "keys")->text.c_str());
+        // The foreground is checked again before every chord: another
+        // program's window may take it while the keys go out.
+        bool lost = false;
+        auto ready = [&] { return TargetReachable(st, wnd, nullptr); };
+        if (!SendChords(FieldOf(st, "keys")->text, ready, &lost)) {
+            if (lost) Fail(st.line, "%s never came to the foreground", name.c_str());
+            else Fail(st.line, "keys \"%s\" name an unknown key", FieldOf(st, "keys")->text.c_str());
+        }
         else Note("S> keys \"%s\" to %s", FieldOf(st, "keys")->text.c_str(), name.c_str());
         return;
     }
