@@ -35,6 +35,7 @@
 #include "webview/controls/webtoolbar.h"
 #include "webview/controls/webstatusbar.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webobject.h"
 #include "webview/webglue.h"
 #include "webview/webhtmltwin.h"
 #include "webview/webobjglue.h"
@@ -158,6 +159,7 @@ void InstallFacilities() {
     gWebHooks.htmlControlFocus = HtmlControlFocusFromPage;
     gFormCreatorHooks.htmlRebuildAll = HtmlControlRebuildAll;
     gFormCreatorHooks.webWindowMoved = WebWindowMovedForForm;
+    gFormCreatorHooks.hostsWebWindows = WebWindowsHostedBy;
     gFormCreatorHooks.statusPanelCreate = StatusPanelCreate;
     gGraphicsHooks.statusBarAddPanel = StatusBarAddPanel;
     gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;

@@ -5,13 +5,15 @@
 # on a browser screenshot; the PDF writer, pictures, subsetting and page
 # import on the host (against cairo, fontTools and libqpdf); then, under
 # Wine, the form loader and saver, the automation calls, the windowless
-# graphics, bars and picture paints, the session benchmark (start-up, round
-# trips, object creation), the printer file and the spool file (on the test
-# printer), and the web view (through the wire against native objects, in
-# the page host and on the screen; the page host started here). At the end, one
-# summary table: a line per goal with min / median / max of its per-round
-# ratios and whether the median meets it.
-# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|print|webview ...]   (all when none is named)
+# graphics, bars and picture paints, the session benchmark (start-up launched
+# from inside Wine and from Unix, round trips, object creation), the printer
+# file and the spool file (on the test printer), and the web view (through
+# the wire against native objects, in the page host and on the screen; the
+# page host started here). At the end, one summary table: a line per goal
+# with min / median / max of its per-round ratios and whether the median
+# meets it.
+# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|startup|print|webview ...]
+# (all but startup, which session includes, when none is named)
 # "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb and the Wine
 # server included, which start here); QOV_BENCH_ROUNDS sets the rounds of the
 # benchmarks that take them from here, QOV_BENCH_SIZES the object counts of
@@ -125,7 +127,14 @@ for w in $what; do
     wine_env
     section "session under Wine"
     bench wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
-      --rounds "$rounds" --sizes "${QOV_BENCH_SIZES:-100,1000,5000}"
+      --rounds "$rounds" --sizes "${QOV_BENCH_SIZES:-100,1000,5000}" --unix-wine "Z:$(command -v wine)"
+    ;;
+  startup)
+    # The start-up lines of the session benchmark alone.
+    wine_env
+    section "start-up under Wine"
+    bench wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
+      --rounds "$rounds" --only startup --unix-wine "Z:$(command -v wine)"
     ;;
   print)
     wine_env

@@ -17,6 +17,7 @@
 #include "com/varconv.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
+#include "objects/guihooks.h"
 #include "objects/objcreate.h"
 #include "objects/objops.h"
 #include "session/session.h"
@@ -118,6 +119,7 @@ void FreeAutomation(AutomationRecord* a) {
 }  // namespace
 
 ObjectRecord* AutomationCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    RuntimeOleStart();
     const char* name = cr->clsid.text;
     uint32_t n = cr->clsid.length;
     if (!name || n == 0 || n >= kAutoNameMax) {

@@ -207,6 +207,7 @@ void OleObjVerbMenu(ObjectRecord* rec, bool dblOrEnter, int32_t x, int32_t y, bo
 // ---- Creation ----------------------------------------------------------------------------------------
 
 ObjectRecord* ContainerCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    RuntimeOleStart();
     gObjectCreateDetail = 0;
     OleStoreInfo* store = static_cast<OleStoreInfo*>(cr->oleStore);
     uint32_t size = sizeof(ContainerRecord) > kContainerRecordSize ? sizeof(ContainerRecord) : kContainerRecordSize;

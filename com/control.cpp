@@ -408,6 +408,7 @@ ControlClassInfo* LookUpClass(const char* classId) {
 }  // namespace
 
 ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    RuntimeOleStart();
     gObjectCreateDetail = 0;
     if (!cr->classId.text || cr->classId.length == 0) {
         Detailed(kDetailNoClassId, code);

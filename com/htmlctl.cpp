@@ -567,6 +567,7 @@ int32_t HtmlControlSetFocus(ObjectRecord* rec, int32_t direction) {
 }
 
 ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    RuntimeOleStart();
     *code = kOpNoObject;
     if (!RegisterHtmlClass()) return nullptr;
     auto* h = reinterpret_cast<HtmlControlRecord*>(
@@ -665,6 +666,7 @@ static int32_t HtmlFocusStep(ObjectRecord* rec, int32_t direction) { return Html
 // A Panel's HTML view (its InnerHtml method) is the same browser host, without
 // the control's events or tab order: loaded with no hooked events.
 static void* PanelViewCreate(HWND wnd) {
+    RuntimeOleStart();
     CQovPanelWebBrowser* site = nullptr;
     return HtmlPanelCreate(wnd, &site) == kPanelOk ? site : nullptr;
 }

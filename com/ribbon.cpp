@@ -1068,6 +1068,7 @@ void NudgeWindowSize(HWND wnd) {
 }  // namespace
 
 int32_t RibbonCreate(ObjectRecord* win, int adjust) {
+    RuntimeOleStart();
     NativeWindowRecord* w = NativeWindowOf(win);
     if (!w) return 1;
     const char* name = w->ribName ? w->ribName : "";

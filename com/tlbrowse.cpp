@@ -13,6 +13,7 @@
 
 #include "com/olecontainer.h"
 #include "com/oleutil.h"
+#include "objects/guihooks.h"
 
 namespace {
 
@@ -581,6 +582,7 @@ bool TlbFillTree(TlbLibrary* m, HWND tree) {
 }  // namespace
 
 int32_t TypeLibBrowseClassId(const char* classId, HWND tree) {
+    RuntimeOleStart();
     gBrowsedTypeLib = nullptr;
     if (!classId || !tree) return 0;
     ITypeLib* lib = nullptr;

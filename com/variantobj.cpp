@@ -9,6 +9,7 @@
 #include "com/core/varrules.h"
 #include "com/varconv.h"
 #include "objects/crstream.h"
+#include "objects/guihooks.h"
 #include "objects/objcreate.h"
 #include "objects/objhooks.h"
 #include "objects/objops.h"
@@ -300,6 +301,7 @@ ObjectRecord* VariantObjMake(uint16_t varType, uint8_t varPtr, const EventItem* 
 }
 
 ObjectRecord* VariantObjCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    RuntimeOleStart();
     ObjectRecord* rec = VariantObjMake(static_cast<uint16_t>(cr->varType), static_cast<uint8_t>(cr->varPtr),
                                        &gCreateInitValue, cr->ovar, true, code);
     if (rec) CopyCreateStrings(rec, cr);

@@ -172,20 +172,17 @@ ObjectRecord* ComboBoxCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* cod
     if (sorted) c->ctlFlags |= kCtlSorted;
     c->ctlFlags |= kCtlNoEvents;
     // The creation text's first piece is the combo box's own text, the rest its
-    // items; without a text the Data text gives every item.
+    // items; a text without items leaves them to the Data text.
     const CrText& t = cr->text.text ? cr->text : cr->title;
-    if (t.text) {
+    bool skipFirst = true;
+    CrText items = CreateRecordItemText(cr, kPidData, &skipFirst);
+    if (items.text) ListItemsFromText(rec->hwnd, kComboMsgs, items.text, items.length, skipFirst);
+    if (t.text && comboStyle != kComboDropList) {
         uint32_t first = 0;
         while (first < t.length && t.text[first] != ';') ++first;
-        ListItemsFromText(rec->hwnd, kComboMsgs, t.text, t.length, true);
-        if (comboStyle != kComboDropList) {
-            char* own = CtlCopyText(t.text, first);
-            if (own) SetWindowTextA(rec->hwnd, own);
-            if (own) LocalFreeMem(own);
-        }
-    } else {
-        CrText data = CreateRecordText(cr, kPidData);
-        if (data.text) ListItemsFromText(rec->hwnd, kComboMsgs, data.text, data.length, false);
+        char* own = CtlCopyText(t.text, first);
+        if (own) SetWindowTextA(rec->hwnd, own);
+        if (own) LocalFreeMem(own);
     }
     c->ctlFlags &= ~kCtlNoEvents;
     return CtlFinishCreate(c, cr, code);

@@ -5,6 +5,7 @@
 #include <richedit.h>
 
 #include "controls/edittext.h"
+#include "objects/guihooks.h"
 #include "objects/objwindowed.h"
 
 namespace {
@@ -16,6 +17,8 @@ HMODULE gRichEditLib;
 }  // namespace
 
 ObjectRecord* RichEditTextCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    // Its copy, cut and paste go through the OLE clipboard.
+    RuntimeOleStart();
     // The library registers the class; it stays loaded for the process.
     if (!gRichEditLib) gRichEditLib = LoadLibraryA(kRichEditDll);
     if (!gRichEditLib) {

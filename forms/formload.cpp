@@ -164,10 +164,16 @@ void CopyRowName(ObjectCreateRecord* cr, const QofRow& row) {
 
 // The form's window in the asking window's mode: a web window is made in the
 // web view of the asking one's host, so that the form's objects are made in
-// that page; otherwise a native window. The two records are exchanged after
-// the load, which needs them of one layout.
+// that page; otherwise a native window of the asking one's web mode. The two
+// records are exchanged after the load, which needs them of one layout.
 ObjectRecord* MakeWindowLike(ObjectRecord* asking, ObjectCreateRecord* cr, int32_t* code) {
     if (!asking || !ObjectIsWebView(asking)) {
+        // A native window that hosts a page gives the form's window a page
+        // host of its own, in which the form's objects are made; after the
+        // exchange the asking window shows that page and the old one closes
+        // with the old record.
+        NativeWindowRecord* n = asking ? NativeWindowOf(asking) : nullptr;
+        if (n) cr->webMode = static_cast<int32_t>(n->webMode);
         ObjectRecord* win = WindowObjectCreate(nullptr, cr, code);
         if (win && asking && win->recordSize != asking->recordSize) {
             ObjectDestroy(win);
@@ -553,9 +559,13 @@ static void AbandonLoad(FormFileContext* ctx) {
     }
 }
 
+// No children, no menus, and no windows of the web view in the page it hosts
+// (they would be left in a closed page when the old record goes).
 static bool WindowIsEmpty(ObjectRecord* window) {
     WindowRecord* w = ObjectAsWindow(window);
-    return w && !window->children && !w->menus;
+    if (!w || window->children || w->menus) return false;
+    return !w->webHost || ObjectIsWebView(window) || !gFormCreatorHooks.hostsWebWindows ||
+           !gFormCreatorHooks.hostsWebWindows(window);
 }
 
 bool FormNameIsClientPath(const char* name) { return name && name[0] == kClientPathMark; }
@@ -595,11 +605,6 @@ int32_t FormLoadQof(ObjectRecord* window, const char* fileName, const char* xmlO
     // One load at a time: the load in progress is process-wide state, and the
     // ask box pumps messages, so a second request could arrive meanwhile.
     if (gFormLoadInProgress) return kFormReadFailed;
-    // A native window that hosts a page would need the form's window made
-    // with a page host of its own, whose objects then live in a second page;
-    // that load is not part of this client, so it is refused rather than
-    // leaving the page's windows with a closed host.
-    if (!ObjectIsWebView(window) && ObjectAsWindow(window)->webHost) return kFormReadFailed;
     if (!fileName || !fileName[0]) return kFormNameUnresolved;
     SrvFileRec codeRec = {};
     if (codeOutput && PrepSrvFileWrite(codeOutput, &codeRec) != 0) return kFormCodeNamePrep;

@@ -89,6 +89,9 @@ struct FormCreatorHooks {
     // The same for the web view (the windows it hosts, its current windows,
     // its page owners), before the old record is destroyed. Filled at start-up.
     void (*webWindowMoved)(ObjectRecord* from, ObjectRecord* to);
+    // Whether windows of the web view live in the page a native window hosts:
+    // such a window is not empty. Filled at start-up.
+    bool (*hostsWebWindows)(ObjectRecord* window);
 };
 extern FormCreatorHooks gFormCreatorHooks;
 // The OLE storage descriptor of the load in progress (Container, Control).

@@ -47,6 +47,9 @@ MediaFileDialogFn gMovieDialog = DefaultDialog;
 MovieRecord* AsMovie(ObjectRecord* rec) { return reinterpret_cast<MovieRecord*>(rec); }
 
 MCIERROR Mci(uint32_t device, UINT command, DWORD flags, void* parms) {
+    // A media driver that uses COM would otherwise set the thread up for it
+    // first, in a mode in which OLE can no longer start.
+    RuntimeOleStart();
     return mciSendCommandA(device, command, flags, reinterpret_cast<DWORD_PTR>(parms));
 }
 

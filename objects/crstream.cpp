@@ -17,6 +17,7 @@ constexpr uint16_t kWordTextBit = 0x8000;
 constexpr uint16_t kWordNamed = 0xC000;
 constexpr uint16_t kWordXml = 0xE000;
 constexpr uint16_t kWordXmlLong = 0xF000;
+constexpr char kItemSeparator = ';';            // between the pieces of an item text
 
 enum FieldForm : uint8_t {
     kFormI32,       // int32 field
@@ -287,4 +288,13 @@ int32_t CreateRecordValue(const ObjectCreateRecord* cr, uint32_t id, int32_t def
 CrText CreateRecordText(const ObjectCreateRecord* cr, uint32_t id) {
     if (id == 0 || id > kPropIdLast) return CrText{nullptr, 0};
     return cr->texts[id];
+}
+
+CrText CreateRecordItemText(const ObjectCreateRecord* cr, uint32_t dataId, bool* skipFirst) {
+    const CrText& t = cr->text.text ? cr->text : cr->title;
+    bool holdsItems = false;
+    for (uint32_t i = 0; t.text && i + 1 < t.length && !holdsItems; ++i) holdsItems = t.text[i] == kItemSeparator;
+    CrText data = CreateRecordText(cr, dataId);
+    *skipFirst = holdsItems || !data.text;
+    return *skipFirst ? t : data;
 }

@@ -134,3 +134,10 @@ bool DecodeFormCrStream(const uint8_t* stream, size_t size, uint32_t fileVersion
 int32_t CreateRecordValue(const ObjectCreateRecord* cr, uint32_t id, int32_t def);
 // A text property of the stream (empty when not given).
 CrText CreateRecordText(const ObjectCreateRecord* cr, uint32_t id);
+// Where a list kind's creation takes its ';'-separated items from: the
+// creation text (Text, else Title) when it holds an item after its first
+// piece, which is the object's own text (*skipFirst true); otherwise the item
+// text of dataId when given, every piece an item (*skipFirst false). A saved
+// form holds the own text and the items apart, so an own text alone must not
+// hide the items. No text at all: the creation text as it is (may be none).
+CrText CreateRecordItemText(const ObjectCreateRecord* cr, uint32_t dataId, bool* skipFirst);

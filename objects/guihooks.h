@@ -92,8 +92,11 @@ extern HINSTANCE gInstance;
 extern ObjectRecord* gMainWindowP;     // the hidden main window object
 extern HWND gMainWindowWnd;
 
-// Font files, OLE, the colour table and the default font.
+// Font files, the colour table and the default font.
 bool RuntimeStartup();
+// Starts OLE, once, before the first COM use on the main thread; true when
+// it runs.
+bool RuntimeOleStart();
 // Makes the common controls ready, once; called before a control window is made.
 void CommonControlsInit();
 bool RegisterWindowClasses(HINSTANCE inst);

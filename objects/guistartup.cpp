@@ -1,5 +1,5 @@
-// guistartup.cpp - start-up and clean-up of the windows layer: fonts and OLE,
-// the common controls on first use, the window classes, the hidden main window
+// guistartup.cpp - start-up and clean-up of the windows layer: fonts, OLE and
+// the common controls (both on first use), the window classes, the hidden main window
 // and its messages, the numbered clean-up steps, and the hooks into the session
 // and object model.
 #include <windows.h>
@@ -36,6 +36,7 @@ const char kClassMdiFrame[] = "Qovmdif";
 const char kClassMdiChild[] = "Qovmdic";
 
 static bool gClassesRegistered;
+static bool gOleTried;
 static bool gOleStarted;
 
 void CleanupLogStep(const char* step) { DebugLogWrite(step, "%s", ""); }
@@ -108,6 +109,21 @@ void CommonControlsInit() {
     gCommonControlsReady = true;
 }
 
+// OLE is started before its first use rather than at start-up: loading ole32
+// (with the RPC and COM base it needs) and starting OLE is about a twentieth
+// of a launch, and a session that hosts no COM object never needs it. Every
+// COM facility calls this before its first COM call on the main thread; so
+// do the rich edit (its copy and paste go through the OLE clipboard) and the
+// movie (the media driver would otherwise claim the thread for COM first, in
+// a mode OLE cannot start in). Tried once; the windows work without it.
+bool RuntimeOleStart() {
+    if (gOleTried) return gOleStarted;
+    gOleTried = true;
+    if (gGuiHooks.oleInit) gOleStarted = gGuiHooks.oleInit();
+    DebugLogWrite("OleStart", "%s", gOleStarted ? "OLE started" : "OLE did not start");
+    return gOleStarted;
+}
+
 bool RuntimeStartup() {
     // Under Wine the desktop window belongs to a process started on demand; a
     // top-level window created while it is still starting fails with
@@ -116,9 +132,7 @@ bool RuntimeStartup() {
     UpdateSysColors();
     AddProgramFontFiles();
     FontInitDefault();
-    // OLE belongs to COM hosting; without it the windows work all the same.
-    if (gGuiHooks.oleInit) gOleStarted = gGuiHooks.oleInit();
-    DebugLogWrite("RuntimeStartup", "%s", gOleStarted ? "OLE started" : "done");
+    DebugLogWrite("RuntimeStartup", "%s", "done");
     return true;
 }
 
@@ -365,6 +379,7 @@ void CleanupTheRuntime() {
     if (gGuiHooks.helpCleanup) gGuiHooks.helpCleanup();
     if (gOleStarted && gGuiHooks.oleUninit) gGuiHooks.oleUninit();
     gOleStarted = false;
+    gOleTried = false;
     CleanupLogStep("902.CleanupTheRuntime-done.");
 }
 

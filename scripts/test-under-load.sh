@@ -62,6 +62,11 @@ run_tests() {
   sed -nE 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) \.*[* ]*(.*[^ ])? +([0-9.]+) sec$/\1 \3 \2/p' \
     "$1.log" | awk '{ name = $1; secs = $2; $1 = ""; $2 = ""; sub(/^ +/, ""); print name, secs, ($0 == "Passed" ? "Passed" : "Failed") }' \
     >"$1.times"
+  # A failure whose reason spans lines ("Required regular expression not
+  # found") has no summary line of its own: ctest's closing list names it.
+  sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*\)$/\1/p' "$1.log" | while read -r name; do
+    grep -q "^$name " "$1.times" || echo "$name 0 Failed" >>"$1.times"
+  done
 }
 
 if [ -n "$reference" ]; then

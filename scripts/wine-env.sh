@@ -17,7 +17,7 @@ if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=:$n
     break
   done
-  for _ in $(seq 50); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
+  for _ in $(seq 300); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
 fi
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w

@@ -30,7 +30,9 @@ constexpr int kErrTimedOut = 10060;    // the server stayed silent past QOVCS_RE
 constexpr int kErrConnRefused = 10061; // nothing listens on the server's port
 constexpr int kErrHostNotFound = 11001;
 constexpr int kMaxFallbackServers = 4;
-// The watch thread looks at the keep-alive and the silence limit this often.
+// The watch thread sleeps until the keep-alive or the silence limit is next
+// due; once the limit has passed it looks again this often until the main
+// thread has taken its look.
 constexpr DWORD kWatchMs = 200;
 // The most bytes looked at in one go when skipping a run of keep-alive words.
 constexpr uint32_t kKeepAliveRunBytes = 16384;
@@ -226,6 +228,25 @@ static DWORD SilenceLimitMs() {
 }
 
 static bool SilenceTooLong() { return GetTickCount() - gSilenceFrom >= SilenceLimitMs(); }
+
+// How long the watch thread may sleep: until the keep-alive is due or the
+// silence limit is reached, whichever comes first. Both only move later while
+// it sleeps (a send, a received byte), so waking then and looking again
+// misses neither; one already passed is looked at again after kWatchMs.
+static DWORD WatchSleepMs() {
+    DWORD now = GetTickCount();
+    DWORD silent = now - gSilenceFrom, limit = SilenceLimitMs();
+    DWORD next = silent < limit ? limit - silent : kWatchMs;
+    if (gClientConfig.keepAlive > 0) {
+        EnterCriticalSection(&gSendLock);
+        DWORD idle = now - gLastSendTick;
+        LeaveCriticalSection(&gSendLock);
+        DWORD every = static_cast<DWORD>(gClientConfig.keepAlive) * 1000u;
+        DWORD due = idle < every ? every - idle : kWatchMs;
+        if (due < next) next = due;
+    }
+    return next;
+}
 
 // Drops the keep-alive words at every frame boundary of the bytes read ahead
 // (its head is one): whole frames move down over them in one pass, so the
@@ -455,7 +476,7 @@ void RecvNextFrame() {
 // the socket. Touches no received byte.
 static DWORD WINAPI LinkWatchProc(LPVOID) {
     for (;;) {
-        WaitForSingleObject(gWatchEvent, kWatchMs);
+        WaitForSingleObject(gWatchEvent, WatchSleepMs());
         if (gStopping) break;
         SendKeepAliveIfDue();
         if (SilenceTooLong() && !InterlockedExchange(&gLookPosted, 1)) PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);

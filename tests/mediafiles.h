@@ -92,6 +92,18 @@ inline std::vector<int16_t> WaveSamples(const std::vector<uint8_t>& b) {
     return out;
 }
 
+// True when `heard` is `played` in order with nothing between but silence:
+// on a busy machine Wine feeds the device silence whenever the player falls
+// behind, so gaps of zero samples may sit anywhere in a capture.
+inline bool HeardAsPlayed(const std::vector<int16_t>& played, const std::vector<int16_t>& heard) {
+    size_t next = 0;
+    for (int16_t sample : heard) {
+        if (next < played.size() && sample == played[next]) ++next;
+        else if (sample != 0) return false;
+    }
+    return !played.empty() && next == played.size();
+}
+
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {
     std::vector<uint8_t> b;
     FILE* f = fopen(path.c_str(), "rb");

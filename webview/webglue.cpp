@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "objects/objrecord.h"
@@ -174,11 +175,16 @@ int32_t WebWindowCreateHost(ObjectRecord* window, uint32_t webMode) {
 }
 
 void WebWindowMovedForForm(ObjectRecord* from, ObjectRecord* to) {
-    WebWindowRecordMoved(from, to);
-    // A native window that hosts a page: the host reports to the new record.
-    if (!ObjectIsWebView(to) && to->kind == kKindWindow) {
-        void* host = reinterpret_cast<WindowRecord*>(to)->webHost;
-        if (host) WebViewSetOwner(host, to);
+    if (ObjectIsWebView(to) || to->kind != kKindWindow) {
+        WebWindowRecordMoved(from, to);
+        return;
+    }
+    // Native windows: each page host, with what the web view keeps for it,
+    // reports to the record that now holds it.
+    WebHostRecordsExchanged(from, to);
+    for (ObjectRecord* rec : {from, to}) {
+        void* host = reinterpret_cast<WindowRecord*>(rec)->webHost;
+        if (host) WebViewSetOwner(host, rec);
     }
 }
 

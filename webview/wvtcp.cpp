@@ -155,12 +155,27 @@ static bool SendAll(WvTcpConn* c, const char* data, size_t n) {
 
 static void ConnEnded(WvTcpConn* c);
 
+// A frame up to this size leaves in one write (one segment, one wake of the
+// page host); a larger one is written as header and payload.
+static const uint32_t kOneWriteMax = 64u << 10;
+static const uint32_t kFrameHead = 5;
+
 static HRESULT SendFrame(WvTcpConn* c, char type, const void* payload, uint32_t n) {
     if (c->closed) return E_FAIL;
-    char head[5];
+    char head[kFrameHead];
     memcpy(head, &n, 4);   // little-endian on x86
     head[4] = type;
-    if (!SendAll(c, head, 5) || !SendAll(c, static_cast<const char*>(payload), n)) {
+    bool sent;
+    char* whole = n <= kOneWriteMax ? static_cast<char*>(GuardedAlloc(kFrameHead + n)) : nullptr;
+    if (whole) {
+        memcpy(whole, head, kFrameHead);
+        if (n) memcpy(whole + kFrameHead, payload, n);
+        sent = SendAll(c, whole, kFrameHead + n);
+        GuardedFree(whole);
+    } else {
+        sent = SendAll(c, head, kFrameHead) && SendAll(c, static_cast<const char*>(payload), n);
+    }
+    if (!sent) {
         ConnEnded(c);
         return E_FAIL;
     }
@@ -618,9 +633,12 @@ static HRESULT ConnHealth(WvTcpConn* c) {
 static HRESULT TcpViewHealth(WvObject* view) { return ConnHealth(ConnOf(view)); }
 
 // Posts and waits, up to kAckBoundMs, for the host's acknowledgement: the
-// page has carried the text out and its answer is already in the inbox, so
-// the client's short reply wait finds it. The answer itself is handed over
-// from the window. A post to a view that is not answering fails at once.
+// page has carried the text out and its answer is already in the inbox. The
+// inbox is then handed over at once (a page message only queues work or
+// fills a waiting query), so the answer is in place when the post returns and
+// the reply wait needs no turn of the message loop; what came without the
+// acknowledgement is handed over from the window. A post to a view that is
+// not answering fails at once.
 static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
     WvTcpConn* c = ConnOf(view);
     HRESULT health = ConnHealth(c);
@@ -637,9 +655,15 @@ static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
         if (select(0, &rd, nullptr, nullptr, &tv) < 0) break;
         ReceiveAvailable(c);
     }
+    if (c->closed) {
+        QueueDelivery(c);
+        return kWvEnded;
+    }
+    if (c->acks >= posted) {
+        DeliverInbox(c);
+        return S_OK;
+    }
     QueueDelivery(c);
-    if (c->closed) return kWvEnded;
-    if (c->acks >= posted) return S_OK;
     c->notAnswering = true;
     DebugLogWrite(kLogName, "the page did not acknowledge a post within %lu ms: the view is not answering",
                   static_cast<unsigned long>(kAckBoundMs));

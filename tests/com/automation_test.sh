@@ -16,7 +16,7 @@ wine "$exe" -reg
 wine "$server" --port 0 --timeout 20 "$(winepath -w "$src/run.txt")" > "$work/server.log" 2>&1 &
 server_pid=$!
 port=
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$work/server.log" | tr -d '\r')
   [ -n "$port" ] && break
   sleep 0.2

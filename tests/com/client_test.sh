@@ -45,7 +45,7 @@ echo "$out"
 echo "$out" | grep -q "CLIENT DONE" || fail "the C client"
 # Released without Run, the server process ends by itself (exit code 0).
 left=
-for _ in $(seq 50); do
+for _ in $(seq 300); do
   left=$(own_servers)
   [ -z "$left" ] && break
   sleep 0.2

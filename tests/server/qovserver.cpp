@@ -74,6 +74,11 @@
 //                                            $NAME_X, $NAME_Y (a twin's native run,
 //                                            which skips it, has them by --define)
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
+//   page-eval "JS"                           runs JS in the page (a test plants a
+//                                            fault in the web run with it)
+//   twin-screenshot NAME "TITLE" SEL         a twin window's client area: the page's
+//                                            element SEL in the web view, the top
+//                                            window TITLE natively (see below)
 //   page-quit                                the page host ends itself at once
 //   mouse TARGET down|up|move|dblclick left|right X Y
 //                                            a press, release, move or double click
@@ -156,7 +161,7 @@ enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepE
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
                 kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepMeasure,
-                kStepAtMost };
+                kStepAtMost, kStepTwinShot };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -370,6 +375,10 @@ static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>
         st->fields.push_back(Field{"box", 0, 0, w[1], ""});
         return true;
     }
+    if (cmd == "page-eval" && w.size() == 2) {
+        st->text = "{\"cmd\":\"eval\",\"js\":" + q(Word(w[1])) + "}";
+        return true;
+    }
     if (cmd == "page-screenshot" && (w.size() == 2 || w.size() == 3)) {
         // The page host writes the file: a Unix path, the current folder's when relative.
         std::string file = Word(w[1]);
@@ -385,6 +394,8 @@ static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>
 static bool ParseTargetedStep(const std::string& cmd, const std::vector<std::string>& w, Step* st, bool* ok);
 static void RunTargetedStep(const Step& st);
 static bool TargetedNumber(const std::string& word, const char* role, Step* st);
+// The twin screenshot step (defined with its runner below).
+static bool ParseTwinShot(const std::vector<std::string>& w, Step* st);
 
 // Steps that wait for a state and so take "within MS" at their end.
 static bool TakesWithin(const std::string& cmd) {
@@ -527,6 +538,9 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
             ok = w.size() >= 3 && w.size() <= 5 && w[1][0] == '"';
             for (size_t k = 2; ok && k < w.size(); k++) ok = ParseNum(w[k], &st.args[k - 2]);
             if (ok) st.text = w[1].substr(1);
+        } else if (cmd == "twin-screenshot") {
+            st.kind = kStepTwinShot;
+            ok = ParseTwinShot(w, &st);
         } else if (cmd.rfind("page-", 0) == 0) {
             st.kind = kStepPage;
             ok = ParsePageStep(cmd, w, &st);
@@ -914,17 +928,23 @@ static bool CaptureScreen(int width, int height, std::vector<uint8_t>* out) {
 // (a blinking caret settles between its blinks).
 constexpr DWORD kScreenSettleGapMs = 150, kScreenSettleMs = 10000;
 
-static bool WriteScreenBmp(const std::string& path) {
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    if (width <= 0 || height <= 0) return false;
-    std::vector<uint8_t> last, now;
-    bool ok = CaptureScreen(width, height, &last);
+static bool SettledScreen(int width, int height, std::vector<uint8_t>* out) {
+    std::vector<uint8_t> now;
+    bool ok = CaptureScreen(width, height, out);
     for (DWORD start = GetTickCount(); ok && GetTickCount() - start < kScreenSettleMs;) {
         Sleep(kScreenSettleGapMs);
         ok = CaptureScreen(width, height, &now);
-        if (!ok || now == last) break;
-        last.swap(now);
+        if (!ok || now == *out) break;
+        out->swap(now);
     }
+    return ok;
+}
+
+// Rows of a 24-bit DIB are padded to four bytes.
+static uint32_t DibStride(int width) { return (static_cast<uint32_t>(width) * 3 + 3) & ~3u; }
+
+// Bottom-up 24-bit rows into a BMP file behind its two headers.
+static bool WriteBmp24(const std::string& path, int width, int height, const uint8_t* bits) {
     BITMAPINFO bi = {};
     bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
     bi.bmiHeader.biWidth = width;
@@ -932,22 +952,24 @@ static bool WriteScreenBmp(const std::string& path) {
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 24;
     bi.bmiHeader.biCompression = BI_RGB;
-    const uint8_t* bits = last.data();
-    if (ok) {
-        // Rows of a 24-bit DIB are padded to four bytes.
-        uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
-        uint32_t imageSize = stride * static_cast<uint32_t>(height);
-        BITMAPFILEHEADER fh = {};
-        fh.bfType = 0x4D42;
-        fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
-        fh.bfSize = fh.bfOffBits + imageSize;
-        bi.bmiHeader.biSizeImage = imageSize;
-        FILE* f = fopen(path.c_str(), "wb");
-        ok = f && fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
-             fwrite(bits, imageSize, 1, f) == 1;
-        if (f && fclose(f) != 0) ok = false;
-    }
+    uint32_t imageSize = DibStride(width) * static_cast<uint32_t>(height);
+    BITMAPFILEHEADER fh = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(bi.bmiHeader);
+    fh.bfSize = fh.bfOffBits + imageSize;
+    bi.bmiHeader.biSizeImage = imageSize;
+    FILE* f = fopen(path.c_str(), "wb");
+    bool ok = f && fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
+              fwrite(bits, imageSize, 1, f) == 1;
+    if (f && fclose(f) != 0) ok = false;
     return ok;
+}
+
+static bool WriteScreenBmp(const std::string& path) {
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    if (width <= 0 || height <= 0) return false;
+    std::vector<uint8_t> bits;
+    return SettledScreen(width, height, &bits) && WriteBmp24(path, width, height, bits.data());
 }
 
 // The top windows of a class: whether one is there and whether one shows.
@@ -1549,6 +1571,140 @@ static void RunTargetedStep(const Step& st) {
 static void RunTargetedStep(const Step& st) { Fail(st.line, "window steps need the Windows build of the server"); }
 #endif
 
+// ---- Twin screenshots ------------------------------------------------------------
+//   twin-screenshot NAME "TITLE" SEL
+// One picture of a twin window's client area from each run of a twin scene:
+// in the web view the page's own picture of element SEL (NAME-web.png, taken
+// by the page host); in the native run (--skip-page-steps) the client area of
+// the top window TITLE from the screen (NAME-native.bmp), once no other
+// program's window covers it and the screen has settled. The two are compared
+// control by control by tests/webview/shotpair.sh.
+
+static bool ParseTwinShot(const std::vector<std::string>& w, Step* st) {
+    if (w.size() != 4 || w[2][0] != '"') return false;
+    std::string name = Word(w[1]);
+    st->raw.assign(name.begin(), name.end());
+    st->text = w[2].substr(1);
+    st->fields.push_back(Field{"sel", 0, 0, Word(w[3]), ""});
+    return !name.empty();
+}
+
+#ifdef _WIN32
+// True when every probe point of the rectangle (a grid kCoverProbeStep
+// pixels apart, its far edges included) shows the window itself or one of its
+// children; raises the window while one does not. Other tests' windows share
+// the display and often open at the same place.
+constexpr LONG kCoverProbeStep = 16;
+
+static bool ClientAreaUncovered(HWND wnd, const RECT& r, std::string* cover) {
+    for (LONG y = r.top;; y = std::min(y + kCoverProbeStep, r.bottom - 1)) {
+        for (LONG x = r.left;; x = std::min(x + kCoverProbeStep, r.right - 1)) {
+            HWND at = WindowFromPoint(POINT{x, y});
+            if (!at || GetAncestor(at, GA_ROOT) != wnd) {
+                char cls[64] = "", title[64] = "";
+                if (at) GetClassNameA(GetAncestor(at, GA_ROOT), cls, sizeof cls);
+                if (at) GetWindowTextA(GetAncestor(at, GA_ROOT), title, sizeof title);
+                *cover = "a window of class " + std::string(cls) + " \"" + title + "\" of process " +
+                         std::to_string(at ? ProcessOf(at) : 0) + " at " + std::to_string(x) + "," + std::to_string(y);
+                SetWindowPos(wnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+                return false;
+            }
+            if (x == r.right - 1) break;
+        }
+        if (y == r.bottom - 1) break;
+    }
+    return true;
+}
+
+// The client's own shown top window with the title: twin scenes running side
+// by side give their windows the same titles.
+struct OwnWindowSearch {
+    const char* title;
+    DWORD pid;
+    HWND found;
+};
+
+static BOOL CALLBACK MatchOwnWindow(HWND wnd, LPARAM arg) {
+    OwnWindowSearch* s = reinterpret_cast<OwnWindowSearch*>(arg);
+    char title[256] = "";
+    GetWindowTextA(wnd, title, sizeof title);
+    if (!IsWindowVisible(wnd) || strcmp(title, s->title) != 0 || (s->pid && ProcessOf(wnd) != s->pid)) return TRUE;
+    s->found = wnd;
+    return FALSE;
+}
+
+static HWND WaitOwnTopWindow(const Step& st) {
+    OwnWindowSearch search = {st.text.c_str(), gChild ? GetProcessId(gChild) : 0, nullptr};
+    PollUntil(WaitMs(st, kWindowWaitMs), [&] {
+        EnumWindows(MatchOwnWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    return search.found;
+}
+
+// The part of the window's client area that lies on the screen, as a BMP
+// whose top left pixel is the client area's origin.
+static void ShootClientArea(const Step& st, const std::string& file) {
+    HWND wnd = WaitOwnTopWindow(st);
+    if (!wnd) {
+        Fail(st.line, "no window \"%s\" to shoot", st.text.c_str());
+        return;
+    }
+    int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+    RECT client = {};
+    POINT origin = {0, 0};
+    GetClientRect(wnd, &client);
+    ClientToScreen(wnd, &origin);
+    RECT on = {origin.x, origin.y, std::min<LONG>(origin.x + client.right, screenW),
+               std::min<LONG>(origin.y + client.bottom, screenH)};
+    if (origin.x < 0 || origin.y < 0 || on.right <= on.left || on.bottom <= on.top) {
+        Fail(st.line, "the client area of \"%s\" does not begin on the screen", st.text.c_str());
+        return;
+    }
+    // Captured while nothing covers the area, before and after the capture
+    // (a window may open over it while the screen settles).
+    std::vector<uint8_t> screen;
+    std::string cover;
+    bool shot = PollUntil(WaitMs(st, kWindowWaitMs), [&] {
+        return ClientAreaUncovered(wnd, on, &cover) && SettledScreen(screenW, screenH, &screen) &&
+               ClientAreaUncovered(wnd, on, &cover);
+    });
+    if (!shot) {
+        Fail(st.line, "%s covers the client area of \"%s\" (process %lu)", cover.c_str(), st.text.c_str(),
+             ProcessOf(wnd));
+        return;
+    }
+    int w = on.right - on.left, h = on.bottom - on.top;
+    uint32_t from = DibStride(screenW), to = DibStride(w);
+    std::vector<uint8_t> crop(static_cast<size_t>(to) * static_cast<size_t>(h));
+    for (int row = 0; row < h; row++) {
+        // Both are bottom-up: the crop's row 0 is the screen's row on.bottom - 1.
+        size_t src = static_cast<size_t>(screenH - on.bottom + row) * from + static_cast<size_t>(on.left) * 3;
+        memcpy(&crop[static_cast<size_t>(row) * to], &screen[src], static_cast<size_t>(w) * 3);
+    }
+    if (!WriteBmp24(file, w, h, crop.data())) Fail(st.line, "the screenshot %s could not be written", file.c_str());
+    else Note("   client area of \"%s\" (%dx%d at %ld,%ld) in %s", st.text.c_str(), w, h, origin.x, origin.y,
+              file.c_str());
+}
+#else
+static void ShootClientArea(const Step& st, const std::string&) {
+    Fail(st.line, "window steps need the Windows build of the server");
+}
+#endif
+
+static void RunTwinShot(const Step& st) {
+    std::string name(st.raw.begin(), st.raw.end());
+    if (gSkipPageSteps) {
+        ShootClientArea(st, name + "-native.bmp");
+        return;
+    }
+    Step page = st;
+    std::string file = name + "-web.png";
+    page.raw.assign(file.begin(), file.end());
+    page.text = PageControlQuote(FieldOf(st, "sel")->text);
+    RunPageStep(page);
+}
+
 // The client's largest commit so far against a limit of the step, in
 // megabytes: the larger of the system's peak and the sampler's (Wine reports
 // the peak as the current commit).
@@ -1728,6 +1884,9 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             break;
         case kStepPage:
             RunPageStep(st);
+            break;
+        case kStepTwinShot:
+            RunTwinShot(st);
             break;
         case kStepTargeted:
             RunTargetedStep(st);
@@ -1990,7 +2149,7 @@ int main(int argc, char** argv) {
     // that is not there; this asks Wine to draw them itself in the client started
     // below (the setting is read when a process starts; Windows ignores the key).
     bool screenshots = false;
-    for (const Step& st : steps) screenshots = screenshots || st.kind == kStepScreenshot;
+    for (const Step& st : steps) screenshots = screenshots || st.kind == kStepScreenshot || st.kind == kStepTwinShot;
     HKEY key;
     if (screenshots && RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\X11 Driver", 0, nullptr, 0, KEY_SET_VALUE,
                                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
@@ -2001,7 +2160,7 @@ int main(int argc, char** argv) {
     // The page host the client starts tells where its control port is through
     // this file; the client and the host inherit the setting.
     bool pageSteps = false;
-    for (const Step& st : steps) pageSteps = pageSteps || st.kind == kStepPage;
+    for (const Step& st : steps) pageSteps = pageSteps || st.kind == kStepPage || st.kind == kStepTwinShot;
     if (pageSteps && !gSkipPageSteps && !getenv(kPageControlFileSetting)) {
 #ifdef _WIN32
         std::string file = "/tmp/qovpagectl-" + std::to_string(GetCurrentProcessId()) + ".port";

@@ -5,8 +5,13 @@ server=$1 client=$2 script=$3
 export QOVCS_SINGLEUSE=1
 wine "$server" --timeout 20 --client "$client -host 127.0.0.1 holder" "$script" > first.log 2>&1 &
 first=$!
-# Wait until the first client holds its session.
-for _ in $(seq 100); do grep -q "C> 1100" first.log && break; sleep 0.1; done
+# Wait until the first client holds its session: on a busy machine starting
+# the server and the client under Wine may take many seconds.
+for _ in $(seq 600); do
+  grep -q "C> 1100" first.log 2>/dev/null && break
+  kill -0 "$first" 2>/dev/null || break
+  sleep 0.1
+done
 grep -q "C> 1100" first.log || { echo "FAIL: the first client did not connect"; cat first.log; exit 1; }
 out=$(wine "$client" -deb -host 127.0.0.1 -port 9 second 2>&1 | tr -d '\r')
 rc=$?

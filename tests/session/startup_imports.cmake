@@ -12,7 +12,6 @@ set(allowed
   advapi32   # the settings in the registry
   user32     # the main window and the message pump
   gdi32      # the colour table and the default font
-  ole32      # OLE for drag and drop and the automation server
   ws2_32     # the connect
 )
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)

@@ -411,8 +411,11 @@ ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     }
     WebApplyTheme(cr, top);
     c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, CreateRecordValue(cr, kCpHorzExtent, 0), 0, true));
-    if (t.text) ComboItemsFromText(rec, t.text, t.length, false);
-    else ComboItemsFromText(rec, data.text, data.length, true);
+    // The items from the creation text after its first piece, or from Data
+    // when the creation text holds none.
+    bool skipFirst = true;
+    CrText items = CreateRecordItemText(cr, kCpData, &skipFirst);
+    ComboItemsFromText(rec, items.text, items.text ? items.length : 0, !skipFirst);
     // The markup writes the items from Data: the list as it stands now.
     uint32_t n = ComboItemsToText(rec, kComboMarkupOffset);
     cr->text = CrText{nullptr, 0};
@@ -462,7 +465,9 @@ int32_t WebComboBoxGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
     case kCpComboStyle: *result = c->comboStyle; return 0;
     case kCpSorted: *result = (c->flags & kCbSorted) ? 1 : 0; return 0;
     case kCpText:
-        gTextBuf[0] = 0;
+        // The combo box's own text, as its text operation answers it, so that
+        // a saved form keeps it.
+        snprintf(gTextBuf, kTextBufSize + 1, "%s", c->currentText ? c->currentText : "");
         *text = gTextBuf;
         return 0;
     case kCpScrollBar: *result = ScrollBarOf(c->flags); return 0;

@@ -373,38 +373,6 @@ int WebHtmlAttrWhat(const char* name) {
     return 6;
 }
 
-bool WebHtmlEdataId(const char* edata, char out[kHtmlFocusIdMax + 1]) {
-    out[0] = 0;
-    const char* at = edata ? strstr(edata, "id\":") : nullptr;
-    if (!at) return false;
-    at += 4;
-    while (*at == ' ') ++at;
-    if (*at != '"') return false;
-    ++at;
-    uint32_t n = 0;
-    while (n < kHtmlFocusIdMax && at[n] && at[n] != '"' && static_cast<unsigned char>(at[n]) >= ' ') {
-        out[n] = at[n];
-        ++n;
-    }
-    out[n] = 0;
-    return true;
-}
-
-bool WebHtmlEdataTab(const char* edata, uint32_t* tab) {
-    const char* at = edata ? strstr(edata, "tab\":") : nullptr;
-    if (!at) return false;
-    at += 5;
-    while (*at == ' ') ++at;
-    uint64_t v = 0;
-    int digits = 0;
-    while (*at >= '0' && *at <= '9' && digits < 10) {
-        v = v * 10 + static_cast<uint64_t>(*at++ - '0');
-        ++digits;
-    }
-    if (!digits || v > UINT32_MAX) return false;
-    *tab = static_cast<uint32_t>(v);
-    return true;
-}
 
 ObjectRecord* WebHtmlCtlCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t, int32_t* code) {
     if (!rec) rec = ObjectAllocRecord(kKindHtmlControl, sizeof(WebHtmlCtlRecord), true);

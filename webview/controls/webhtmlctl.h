@@ -9,8 +9,8 @@
 #include "objects/crstream.h"
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
+#include "webview/core/webevents.h"
 
-constexpr uint32_t kHtmlFocusIdMax = 31;
 constexpr uint32_t kEvHtmlControl = 201;
 
 struct WebHtmlCtlRecord {
@@ -51,11 +51,6 @@ int32_t WebHtmlControlFocus(ObjectRecord* rec, int32_t tabMode);
 // step into the page, to its first element or (backwards) its last.
 constexpr int32_t kHtmlFocusNext = 1, kHtmlFocusPrevious = 2, kHtmlFocusFirst = 3, kHtmlFocusLast = 4;
 int32_t WebHtmlCtlRowAction(ObjectRecord* rec, int32_t request);
-// The element id of an "edata" text: what follows `"id":"`, at most 31
-// characters up to the next quote or control character; and the tab number
-// after `"tab":`. False when the marker is not there.
-bool WebHtmlEdataId(const char* edata, char out[kHtmlFocusIdMax + 1]);
-bool WebHtmlEdataTab(const char* edata, uint32_t* tab);
 // The "dwid" of GetAttr and SetAttr by the name.
 int WebHtmlAttrWhat(const char* name);
 // Registers the creator, operations and page events of kind 52.

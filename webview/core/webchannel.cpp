@@ -182,23 +182,30 @@ JsonValue* WebViewMsgSend(bool wait) {
     uint32_t number = NextQueryNumber();
     if (!AddQueryNumber(&gSendText, number)) return nullptr;
     if (gWebHooks.setThreadCodePage) gWebHooks.setThreadCodePage(kUtf8CodePage);
+    // The wait is in place before the post goes out: a runtime that has the
+    // answer by the time the post returns hands it over inside the post.
+    // Restored, not set: a send inside an outer send's wait must not let the
+    // event fetch start while the outer wait is still running.
+    bool previous = gWebFetchAllowed;
+    SendWait me = {number, nullptr, gSendWait};
+    if (wait) {
+        gWebFetchAllowed = false;
+        gSendWait = &me;
+    }
     int32_t posted = gWebHooks.postText ? gWebHooks.postText(gCurWebView, gSendText.data) : 0;
     // The reply an earlier query handed to its caller: that caller is done.
     if (gWebReply) WebViewJsonFree(gWebReply);
     gWebReply = nullptr;
-    if (posted < 0) {
+    if (posted < 0 || !wait) {
+        gSendWait = me.outer;
+        gWebFetchAllowed = previous;
+        if (me.reply) WebViewJsonFree(me.reply);
+        if (posted >= 0) return nullptr;
         // The host refused the post (its view is not answering or gone, and
         // says so in the log): no answer can come, so none is waited for.
         gWebFailedSends++;
         return nullptr;
     }
-    if (!wait) return nullptr;
-    // Restored, not set: a send inside an outer send's wait must not let the
-    // event fetch start while the outer wait is still running.
-    bool previous = gWebFetchAllowed;
-    gWebFetchAllowed = false;
-    SendWait me = {number, nullptr, gSendWait};
-    gSendWait = &me;
     PumpTurnForReply();
     for (int i = 0; i < kReplyWaitTurns && !me.reply; i++) {
         if (gWebHooks.sleepMs) gWebHooks.sleepMs(kReplyWaitSleepMs);

@@ -12,7 +12,6 @@
 #include "objects/events.h"
 #include "session/util/mem.h"
 #include "webview/controls/webedit.h"
-#include "webview/controls/webhtmlctl.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/webstatic.h"
 #include "webview/core/webchannel.h"
@@ -461,4 +460,37 @@ void WebEnablePageEvent(ObjectRecord* rec, uint32_t eventId, bool on) {
 void WebNotifyFocusChange(ObjectRecord* rec, ObjectRecord* window) {
     ObjectRecord* host = WebIsWindow(window) ? WebWindowHostRecord(window) : nullptr;
     PostValidateOnFocus(rec, host ? host : window);
+}
+
+bool WebHtmlEdataId(const char* edata, char out[kHtmlFocusIdMax + 1]) {
+    out[0] = 0;
+    const char* at = edata ? strstr(edata, "id\":") : nullptr;
+    if (!at) return false;
+    at += 4;
+    while (*at == ' ') ++at;
+    if (*at != '"') return false;
+    ++at;
+    uint32_t n = 0;
+    while (n < kHtmlFocusIdMax && at[n] && at[n] != '"' && static_cast<unsigned char>(at[n]) >= ' ') {
+        out[n] = at[n];
+        ++n;
+    }
+    out[n] = 0;
+    return true;
+}
+
+bool WebHtmlEdataTab(const char* edata, uint32_t* tab) {
+    const char* at = edata ? strstr(edata, "tab\":") : nullptr;
+    if (!at) return false;
+    at += 5;
+    while (*at == ' ') ++at;
+    uint64_t v = 0;
+    int digits = 0;
+    while (*at >= '0' && *at <= '9' && digits < 10) {
+        v = v * 10 + static_cast<uint64_t>(*at++ - '0');
+        ++digits;
+    }
+    if (!digits || v > UINT32_MAX) return false;
+    *tab = static_cast<uint32_t>(v);
+    return true;
 }

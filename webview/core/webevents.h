@@ -8,6 +8,14 @@
 #include "objects/objrecord.h"
 #include "session/util/json.h"
 
+constexpr uint32_t kHtmlFocusIdMax = 31;  // the longest element id an HTML control keeps
+
+// The element id of an "edata" text: what follows `"id":"`, at most 31
+// characters up to the next quote or control character; and the tab number
+// after `"tab":`. False when the marker is not there.
+bool WebHtmlEdataId(const char* edata, char out[kHtmlFocusIdMax + 1]);
+bool WebHtmlEdataTab(const char* edata, uint32_t* tab);
+
 // Page event codes ("et" without an "id").
 enum WebPageEventCode : int32_t {
     kPeFirst = 99966,

@@ -359,6 +359,14 @@ void WebWindowsHostGone(ObjectRecord* host);
 // web windows it hosts, the current web windows and the channel's owners name
 // the new record.
 void WebWindowRecordMoved(ObjectRecord* from, ObjectRecord* to);
+// Two native windows that each hold a page host exchanged their contents (a
+// form loaded into to, from to be destroyed next): the web windows and the
+// channel's per-owner state of each page follow the page, so that to answers
+// for its new page and from takes the old one away with it; the current
+// windows that named from name to.
+void WebHostRecordsExchanged(ObjectRecord* from, ObjectRecord* to);
+// Whether any window of the web view has host as its host.
+bool WebWindowsHostedBy(ObjectRecord* host);
 
 // ---- Layout --------------------------------------------------------------------------
 void WebClientRect(ObjectRecord* rec, int32_t out[4]);

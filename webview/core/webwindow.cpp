@@ -148,6 +148,25 @@ void WebWindowRecordMoved(ObjectRecord* from, ObjectRecord* to) {
     WebViewOwnerMoved(from, to);
 }
 
+void WebHostRecordsExchanged(ObjectRecord* from, ObjectRecord* to) {
+    // What named to (its old page) is parked on a record of no window while
+    // what named from moves to to; then the parked names go to from.
+    static ObjectRecord parked;
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next)
+        if (WebWin(w)->hostRecord == to) WebWin(w)->hostRecord = &parked;
+    WebViewOwnerMoved(to, &parked);
+    WebWindowRecordMoved(from, to);
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next)
+        if (WebWin(w)->hostRecord == &parked) WebWin(w)->hostRecord = from;
+    WebViewOwnerMoved(&parked, from);
+}
+
+bool WebWindowsHostedBy(ObjectRecord* host) {
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next)
+        if (WebWin(w)->hostRecord == host) return true;
+    return false;
+}
+
 void WebWindowsHostGone(ObjectRecord* host) {
     if (!host) return;
     for (ObjectRecord* w = gWebWindowList; w; w = w->next)

@@ -101,10 +101,13 @@ test('page events: 56 announced, fetched one by one with 15, then {}', async () 
     return window.__qovDrain();
   });
   assert.deepEqual(first, ['{"action":56}'], 'one notice for both');
-  assert.deepEqual(await post({ action: 15 }), [{ action: 8, name: 'C2', ev: 4 }]);
+  // While events wait a repeated notice may ride along with any answer (on a
+  // busy machine the repeat can fall between the drain and the post).
+  const fetch = async () => (await post({ action: 15 })).filter((m) => m.action !== 56);
+  assert.deepEqual(await fetch(), [{ action: 8, name: 'C2', ev: 4 }]);
   await page.waitForFunction(() => window.__qovDrain().includes('{"action":56}'), null,
     { polling: 50, timeout: 10000 });
-  assert.deepEqual(await post({ action: 15 }), [{ action: 8, name: 'C3', ev: 5, v1: 2 }]);
+  assert.deepEqual(await fetch(), [{ action: 8, name: 'C3', ev: 5, v1: 2 }]);
   assert.deepEqual(await post({ action: 15 }), [{}]);
   // That no notice comes can only be seen by waiting past the repeat time:
   // this wait is what is checked.

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# twinshots.sh RUNDIR WEBMODE - the check after each run of a twin scene that
+# takes screenshot pairs (twin.sh calls it as QOV_TWIN_AFTER). After the
+# native run (WEBMODE 0), each pair NAME-web.png / NAME-native.bmp that the
+# scene's twin-screenshot steps left in RUNDIR is compared control by control
+# (shotpair.sh). The crops are the controls' own rectangles as the client
+# answered them: the scene captures Left, Top, Width and Height of each control
+# CTRL as $crop_CTRL_left, _top, _width and _height (in character cells: the
+# twin windows use Units 3), both runs must have answered the same, and each
+# picture starts at its window's client origin.
+# QOV_SHOT_EXPECT_OVER=CTRL: the web run had a fault planted in CTRL, whose
+# comparison must then fail (shotpair.sh --expect-over).
+set -euo pipefail
+dir=$1 mode=$2
+[ "$mode" = 0 ] || exit 0
+here=$(cd "$(dirname "$0")" && pwd)
+# A character cell in pixels, in both runs.
+readonly kCellWidth=7 kCellHeight=15
+# The web view numbers the cells of its first window from 1 (cell 1 begins at
+# the client origin), the native window from 0: the same Left and Top sit one
+# cell further left and up in the web picture.
+readonly kWebOffset="-$kCellWidth,-$kCellHeight"
+
+# "CTRL LEFT TOP WIDTH HEIGHT" in cells, one line per control, from a run's log.
+cells_of() {
+  tr -d '\r' <"$1" | sed -n 's/^ *\$crop_\(.*\)_\(left\|top\|width\|height\) = \([0-9]*\) .*/\1 \2 \3/p' |
+    awk '{ v[$1, $2] = $3; if (!($1 in seen)) { seen[$1] = 1; order[n++] = $1 } }
+         END { for (i = 0; i < n; i++) { c = order[i]
+               print c, v[c, "left"], v[c, "top"], v[c, "width"], v[c, "height"] } }'
+}
+
+native_cells=$(cells_of "$dir/0.log")
+web_cells=$(cells_of "$dir/2.log")
+[ -n "$native_cells" ] || { echo "FAIL: the scene captured no crop rectangles"; exit 1; }
+if [ "$native_cells" != "$web_cells" ]; then
+  echo "FAIL: the runs answered other rectangles:"; diff <(echo "$native_cells") <(echo "$web_cells") || true; exit 1
+fi
+echo "$native_cells" | awk -v cw=$kCellWidth -v ch=$kCellHeight \
+  '{ print $1, $2 * cw, $3 * ch, $4 * cw, $5 * ch }' >"$dir/crops.txt"
+
+shots=0
+for web in "$dir"/*-web.png; do
+  [ -e "$web" ] || continue
+  name=${web%-web.png} shots=$((shots + 1))
+  [ -f "$name-native.bmp" ] || { echo "FAIL: ${name##*/} has no native picture"; exit 1; }
+  echo "screenshot pair ${name##*/} (outline DSSIM per control):"
+  args=(--web-offset "$kWebOffset")
+  [ -n "${QOV_SHOT_EXPECT_OVER:-}" ] && args+=(--expect-over "$QOV_SHOT_EXPECT_OVER")
+  bash "$here/shotpair.sh" "$name-native.bmp" "$web" "$dir/crops.txt" "${args[@]}" ||
+    { echo "FAIL: the pair ${name##*/} compares as it should not"; exit 1; }
+done
+[ "$shots" -gt 0 ] || { echo "FAIL: the scene left no screenshot pairs"; exit 1; }
