@@ -1185,7 +1185,7 @@ static void RunPageStep(const Step& st) {
         return;
     }
     if (!PageControlOk(answer)) Fail(st.line, "page step failed: %s", answer.c_str());
-    else if (!st.fields.empty()) KeepPageBox(st, answer);
+    else if (!st.fields.empty() && st.fields[0].op == "box") KeepPageBox(st, answer);
     else Note("P> %s -> %s", json.c_str(), answer.c_str());
 }
 

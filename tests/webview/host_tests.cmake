@@ -136,3 +136,7 @@ qov_webview_shot_fault(frameless webview-buttons.txt cancel
   "document.head.insertAdjacentHTML('beforeend', '<style>.btn { border: none !important }</style>')")
 qov_webview_shot_fault(icon webview-toolbar.txt tb
   "document.querySelector('.qovtbi').style.backgroundImage = 'none'")
+# The toolbar scene clicks its New button through SendInput (both runs): it
+# shares the pointer with the other input scenes too.
+set_tests_properties(webview_twin_toolbar webview_shotfault_icon PROPERTIES
+  RESOURCE_LOCK "qov_twin_shots;qov_mouse")
