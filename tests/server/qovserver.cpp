@@ -20,7 +20,8 @@
 //   --transcript writes what each expect step received, captured values by
 //   their names and skipped bytes in hex, for comparing two runs.
 //   --skip-page-steps notes the page steps without running them (the native
-//   twin of a web-view script).
+//   twin of a web-view script); without it, steps written "native STEP" (what
+//   only the native twin waits for, such as its pop-up menu) are noted instead.
 //
 // Script lines (# starts a comment; numbers are decimal or 0x hex):
 //   send TYPE [seq=N] [ack] [lzo] [cut=N] [len=N] FIELDS
@@ -65,7 +66,13 @@
 //   page-expect SEL WHAT "VALUE"             a check that must come true within
 //                                            10 s: WHAT is exists, absent, text, value,
 //                                            class, attr:NAME, css:NAME, prop:NAME,
-//                                            px:left/top/width/height or pixel
+//                                            px:left/top/width/height, pixel or
+//                                            scrolled (start, middle or end)
+//   page-box NAME SEL                        the element's box in page pixels (the
+//                                            host window's client pixels) as $NAME_L,
+//                                            $NAME_T, $NAME_R, $NAME_B, its centre as
+//                                            $NAME_X, $NAME_Y (a twin's native run,
+//                                            which skips it, has them by --define)
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
 //   page-eval "JS"                           runs JS in the page (a test plants a
 //                                            fault in the web run with it)
@@ -73,8 +80,14 @@
 //                                            element SEL in the web view, the top
 //                                            window TITLE natively (see below)
 //   page-quit                                the page host ends itself at once
-//   post-message / send-message / mouse / keys / expect-pixel aimed at a
-//   window by a captured $NAME handle: see "Targeted window steps" below
+//   mouse TARGET down|up|move|dblclick left|right X Y
+//                                            a press, release, move or double click
+//                                            at X Y of a window (SendInput)
+//   wheel TARGET X Y NOTCHES                 the wheel turned NOTCHES detents at X Y
+//                                            of a window (SendInput; negative:
+//                                            towards the user, scrolling down)
+//   post-message / send-message / mouse / wheel / keys / expect-pixel aimed
+//   at a window by a captured $NAME handle: see "Targeted window steps" below
 //   click "TITLE" "BUTTON"                   posts BM_CLICK to the button of that
 //                                            top window whose text is BUTTON ('&'
 //                                            ignored on both sides); waits up to
@@ -174,6 +187,7 @@ struct Step {
     std::string text;   // file, window title or state of the window steps
     long long args[3];  // message, wParam, lParam of post-message
     int waitMs;         // "within MS": how long a waiting step may wait (0: its default)
+    bool nativeOnly;    // "native STEP": run only in a twin's native run
 };
 
 static bool gSwapped = false;
@@ -264,6 +278,17 @@ static std::vector<std::string> SplitWords(const std::string& line) {
     return words;
 }
 
+// $NAME or $NAME+N (N may be negative: $NAME+-4): a captured value plus N
+// (handles given out in a row, a point inside a captured box).
+static bool ParseVarRef(const std::string& word, Field* f) {
+    f->var = word.substr(1);
+    size_t plus = f->var.find('+');
+    if (plus == std::string::npos) return !f->var.empty();
+    if (!ParseNum(f->var.substr(plus + 1), &f->num)) return false;
+    f->var.resize(plus);
+    return !f->var.empty();
+}
+
 static bool ParseFields(const std::vector<std::string>& w, size_t from, Step* st) {
     for (size_t i = from; i < w.size();) {
         Field f = {w[i], 0, 0, "", ""};
@@ -272,13 +297,7 @@ static bool ParseFields(const std::vector<std::string>& w, size_t from, Step* st
         if (op == "u8" || op == "u16" || op == "u32" || op == "i32" || op == "u64" || op == "any") {
             if (!need(1)) return false;
             if (op != "any" && w[i].size() > 1 && w[i][0] == '$') {
-                // $NAME+N: a captured value plus N (handles given out in a row).
-                f.var = w[i++].substr(1);
-                size_t plus = f.var.find('+');
-                if (plus != std::string::npos) {
-                    if (!ParseNum(f.var.substr(plus + 1), &f.num)) return false;
-                    f.var.resize(plus);
-                }
+                if (!ParseVarRef(w[i++], &f)) return false;
             } else if (!ParseNum(w[i++], &f.num)) return false;
         } else if (op == "capture") {
             if (!need(1) || w[i].empty() || w[i][0] == '"') return false;
@@ -344,6 +363,18 @@ static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>
                    q(Word(w[3])) + ",\"timeout\":" + std::to_string(st->waitMs ? st->waitMs : kPageExpectMs) + "}";
         return true;
     }
+    if (cmd == "page-box" && w.size() == 3 && w[1][0] != '"' && w[1][0] != '$') {
+        // The element's box in page pixels (the host's client pixels), read
+        // by the page itself; the answer is "LEFT TOP RIGHT BOTTOM" or "".
+        sel = q(Word(w[2]));
+        std::string js = "(function(){var e=document.querySelector(" + sel +
+                         ");if(!e)return '';var r=e.getBoundingClientRect();"
+                         "return [r.left,r.top,r.right,r.bottom].map(Math.round).join(' ');})()";
+        st->text = "{\"cmd\":\"eval\",\"sel\":" + sel + ",\"timeout\":" +
+                   std::to_string(st->waitMs ? st->waitMs : kPageExpectMs) + ",\"js\":" + q(js) + "}";
+        st->fields.push_back(Field{"box", 0, 0, w[1], ""});
+        return true;
+    }
     if (cmd == "page-eval" && w.size() == 2) {
         st->text = "{\"cmd\":\"eval\",\"js\":" + q(Word(w[1])) + "}";
         return true;
@@ -369,7 +400,7 @@ static bool ParseTwinShot(const std::vector<std::string>& w, Step* st);
 // Steps that wait for a state and so take "within MS" at their end.
 static bool TakesWithin(const std::string& cmd) {
     static const char* const kWaiting[] = {"expect-window", "expect-class", "expect-value", "expect-pixel",
-                                           "page-expect", "click", "set-text"};
+                                           "page-expect", "page-box", "click", "set-text"};
     for (const char* k : kWaiting)
         if (cmd == k) return true;
     return false;
@@ -433,6 +464,10 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
         Step st = {};
         st.line = n;
         st.seq = -1;
+        if (w[0] == "native" && w.size() > 1) {
+            st.nativeOnly = true;
+            w.erase(w.begin());
+        }
         const std::string cmd = w[0];
         size_t at = 1;
         bool ok = true;
@@ -1109,6 +1144,24 @@ static std::string UnixCwd() {
 #endif
 }
 
+// page-box NAME SEL: the box the page answered kept as $NAME_L, $NAME_T,
+// $NAME_R, $NAME_B and its centre $NAME_X, $NAME_Y, for the input steps.
+static void KeepPageBox(const Step& st, const std::string& answer) {
+    const std::string& name = st.fields[0].text;
+    size_t at = answer.find("\"value\":\"");
+    long long box[4];
+    if (at == std::string::npos ||
+        sscanf(answer.c_str() + at + 9, "%lld %lld %lld %lld", &box[0], &box[1], &box[2], &box[3]) != 4) {
+        Fail(st.line, "no box for $%s: %s", name.c_str(), answer.c_str());
+        return;
+    }
+    const char* const kParts[] = {"_L", "_T", "_R", "_B"};
+    for (int i = 0; i < 4; i++) gVars[name + kParts[i]] = static_cast<uint32_t>(box[i]);
+    gVars[name + "_X"] = static_cast<uint32_t>((box[0] + box[2]) / 2);
+    gVars[name + "_Y"] = static_cast<uint32_t>((box[1] + box[3]) / 2);
+    Note("P> $%s: %lld,%lld to %lld,%lld in the page", name.c_str(), box[0], box[1], box[2], box[3]);
+}
+
 static void RunPageStep(const Step& st) {
     if (gSkipPageSteps) {
         Note("   page step skipped (line %d)", st.line);
@@ -1132,6 +1185,7 @@ static void RunPageStep(const Step& st) {
         return;
     }
     if (!PageControlOk(answer)) Fail(st.line, "page step failed: %s", answer.c_str());
+    else if (!st.fields.empty() && st.fields[0].op == "box") KeepPageBox(st, answer);
     else Note("P> %s -> %s", json.c_str(), answer.c_str());
 }
 
@@ -1143,16 +1197,25 @@ static void RunPageStep(const Step& st) {
 //   post-message TARGET MSG [WP [LP]]
 //   send-message TARGET MSG [WP [LP]] [expect N]   N: the message's result
 //   mouse TARGET down|up|move|dblclick left|right X Y
+//   wheel TARGET X Y NOTCHES                       the pointer moved to X Y, then the
+//                                                  wheel turned NOTCHES detents, one
+//                                                  input each (negative: towards the
+//                                                  user, scrolling down)
 //   keys TARGET "ctrl+tab shift+f10 a"             chords separated by blanks
 //   expect-pixel TARGET X Y RRGGBB [TOLERANCE]     waits up to 10 s for the colour
 //   capture-window NAME TARGET "CLASS" [N]         the Nth (from 0) window of the
 //                                                  class inside TARGET as $NAME
+//   capture-top NAME "TITLE" ["TITLE"...]          the first of these top windows
+//                                                  that is there as $NAME (a twin's
+//                                                  native window, else the web
+//                                                  view's host that shows it)
 
 // A word that is a number or a $NAME, kept as a field of the step.
 static bool TargetedNumber(const std::string& word, const char* role, Step* st) {
     Field f = {role, 0, 0, "", ""};
-    if (word.size() > 1 && word[0] == '$') f.var = word.substr(1);
-    else if (!ParseNum(word, &f.num)) return false;
+    if (word.size() > 1 && word[0] == '$') {
+        if (!ParseVarRef(word, &f)) return false;
+    } else if (!ParseNum(word, &f.num)) return false;
     st->fields.push_back(f);
     return true;
 }
@@ -1164,7 +1227,17 @@ static bool ParseTargetedStep(const std::string& cmd, const std::vector<std::str
         bool targeted = false;
         for (size_t k = 1; k < w.size(); k++) targeted = targeted || w[k][0] == '$' || w[k] == "expect";
         if (!targeted) return false;
-    } else if (cmd != "mouse" && cmd != "keys" && cmd != "expect-pixel" && cmd != "capture-window") {
+    } else if (cmd == "capture-top") {
+        *ok = w.size() >= 3 && w[1][0] != '"' && w[1][0] != '$';
+        st->text = cmd;
+        if (*ok) st->fields.push_back(Field{"name", 0, 0, w[1], ""});
+        for (size_t k = 2; *ok && k < w.size(); k++) {
+            *ok = w[k][0] == '"';
+            st->fields.push_back(Field{"title", 0, 0, w[k].substr(1), ""});
+        }
+        return true;
+    } else if (cmd != "mouse" && cmd != "wheel" && cmd != "keys" && cmd != "expect-pixel" &&
+               cmd != "capture-window") {
         return false;
     }
     size_t at = 1;
@@ -1198,6 +1271,9 @@ static bool ParseTargetedStep(const std::string& cmd, const std::vector<std::str
             st->fields.push_back(Field{"action", 0, 0, w[2] + " " + w[3], ""});
             *ok = TargetedNumber(w[4], "x", st) && TargetedNumber(w[5], "y", st);
         }
+    } else if (cmd == "wheel") {
+        *ok = w.size() == 5 && TargetedNumber(w[2], "x", st) && TargetedNumber(w[3], "y", st) &&
+              TargetedNumber(w[4], "notches", st);
     } else if (cmd == "keys") {
         *ok = w.size() == 3 && w[2][0] == '"';
         if (*ok) st->fields.push_back(Field{"keys", 0, 0, w[2].substr(1), ""});
@@ -1242,6 +1318,18 @@ static void SendMouseInput(DWORD flags, POINT screen) {
     SendInput(1, &in, sizeof in);
 }
 
+// One wheel detent per input at the pointer's place, as a wheel turns.
+static void SendWheelInput(long long notches) {
+    long long step = notches < 0 ? -1 : 1;
+    for (long long i = 0; i != notches; i += step) {
+        INPUT in = {};
+        in.type = INPUT_MOUSE;
+        in.mi.mouseData = static_cast<DWORD>(static_cast<int>(step * WHEEL_DELTA));
+        in.mi.dwFlags = MOUSEEVENTF_WHEEL;
+        SendInput(1, &in, sizeof in);
+    }
+}
+
 static void SendKey(WORD vk, bool up) {
     INPUT in = {};
     in.type = INPUT_KEYBOARD;
@@ -1266,10 +1354,14 @@ static WORD KeyCode(const std::string& name) {
 }
 
 // Presses each chord ("ctrl+tab") in turn: modifiers down, the key down and
-// up, modifiers up in reverse.
-static bool SendChords(const std::string& text) {
+// up, modifiers up in reverse. Before each chord ready() is asked whether the
+// keys still go where they should; false when a chord names an unknown key
+// or ready() said no (*lost then set).
+template <typename Ready>
+static bool SendChords(const std::string& text, Ready ready, bool* lost) {
     std::istringstream words(text);
     std::string chord;
+    *lost = false;
     while (words >> chord) {
         std::vector<WORD> keys;
         size_t from = 0;
@@ -1278,6 +1370,10 @@ static bool SendChords(const std::string& text) {
         keys.push_back(KeyCode(chord.substr(from)));
         for (WORD k : keys)
             if (!k) return false;
+        if (!ready()) {
+            *lost = true;
+            return false;
+        }
         for (WORD k : keys) SendKey(k, false);
         for (size_t i = keys.size(); i > 0; i--) SendKey(keys[i - 1], true);
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -1308,21 +1404,55 @@ static DWORD ProcessOf(HWND wnd) {
 }
 
 // Other tests' windows share the display and may open over the target: a
-// press or a key goes out only once the target's process owns the window
-// under the point (or the foreground), the target's window raised when not.
+// press or a key goes out only once the target's own top window is under the
+// point (or in front), the target's window raised when not. Another window of
+// the client (a host the target's window lies over) does not do; a pop-up
+// menu of the client's does, as it opens over the window that tracks it.
+static bool OwnWindowAt(HWND at, HWND root, DWORD pid) {
+    if (!at) return false;
+    HWND atRoot = GetAncestor(at, GA_ROOT);
+    if (atRoot == root) return true;
+    char cls[16] = {};
+    GetClassNameA(atRoot, cls, sizeof cls);
+    return ProcessOf(atRoot) == pid && strcmp(cls, "#32768") == 0;
+}
+
 static bool TargetReachable(const Step& st, HWND wnd, const POINT* pt) {
     HWND root = GetAncestor(wnd, GA_ROOT);
     DWORD pid = ProcessOf(wnd);
     return PollUntil(WaitMs(st, kWindowWaitMs), [&] {
-        HWND at = pt ? WindowFromPoint(*pt) : GetForegroundWindow();
-        if (at && ProcessOf(at) == pid) return true;
+        if (OwnWindowAt(pt ? WindowFromPoint(*pt) : GetForegroundWindow(), root, pid)) return true;
         if (pt) SetWindowPos(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         else SetForegroundWindow(root);
         return false;
     });
 }
 
+// capture-top: the first of the titled top windows that is there, waited for.
+static void CaptureTopWindow(const Step& st) {
+    HWND found = nullptr;
+    std::string title;
+    PollUntil(WaitMs(st, kWindowWaitMs), [&] {
+        for (size_t k = 0; !found && FieldOf(st, "title", k); k++) {
+            title = FieldOf(st, "title", k)->text;
+            found = FindWindowA(nullptr, title.c_str());
+        }
+        return found != nullptr;
+    });
+    const std::string& var = FieldOf(st, "name")->text;
+    if (!found) {
+        Fail(st.line, "none of the windows named for $%s is there", var.c_str());
+        return;
+    }
+    gVars[var] = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(found));
+    Note("   $%s = window 0x%X (\"%s\")", var.c_str(), gVars[var], title.c_str());
+}
+
 static void RunTargetedStep(const Step& st) {
+    if (st.text == "capture-top") {
+        CaptureTopWindow(st);
+        return;
+    }
     const Field* target = FieldOf(st, "target");
     HWND wnd = target ? TargetWindow(st, *target) : nullptr;
     std::string name = target && target->var.empty() ? "\"" + target->text + "\"" : "$" + (target ? target->var : "");
@@ -1339,7 +1469,13 @@ static void RunTargetedStep(const Step& st) {
             return;
         }
         gVars[var] = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(search.found));
-        Note("   $%s = window 0x%X (%s)", var.c_str(), gVars[var], search.cls.c_str());
+        // Where it lies in the target's client area: the points a script's
+        // native run clicks are read from here.
+        RECT r = {};
+        GetWindowRect(search.found, &r);
+        MapWindowPoints(nullptr, wnd, reinterpret_cast<POINT*>(&r), 2);
+        Note("   $%s = window 0x%X (%s) at %ld,%ld to %ld,%ld of %s", var.c_str(), gVars[var], search.cls.c_str(),
+             r.left, r.top, r.right, r.bottom, name.c_str());
         return;
     }
     if (st.text == "post-message" || st.text == "send-message") {
@@ -1364,8 +1500,14 @@ static void RunTargetedStep(const Step& st) {
     }
     if (st.text == "keys") {
         SetForegroundWindow(GetAncestor(wnd, GA_ROOT));
-        if (!TargetReachable(st, wnd, nullptr)) Fail(st.line, "%s never came to the foreground", name.c_str());
-        else if (!SendChords(FieldOf(st, "keys")->text)) Fail(st.line, "keys \"%s\" name an unknown key", FieldOf(st, "keys")->text.c_str());
+        // The foreground is checked again before every chord: another
+        // program's window may take it while the keys go out.
+        bool lost = false;
+        auto ready = [&] { return TargetReachable(st, wnd, nullptr); };
+        if (!SendChords(FieldOf(st, "keys")->text, ready, &lost)) {
+            if (lost) Fail(st.line, "%s never came to the foreground", name.c_str());
+            else Fail(st.line, "keys \"%s\" name an unknown key", FieldOf(st, "keys")->text.c_str());
+        }
         else Note("S> keys \"%s\" to %s", FieldOf(st, "keys")->text.c_str(), name.c_str());
         return;
     }
@@ -1388,6 +1530,16 @@ static void RunTargetedStep(const Step& st) {
             for (int i = 0; i < 2; i++) SendMouseInput(down, pt), SendMouseInput(up, pt);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         Note("S> mouse %s at %ld,%ld of %s", action.c_str(), pt.x, pt.y, name.c_str());
+        return;
+    }
+    if (st.text == "wheel") {
+        if (!TargetReachable(st, wnd, &pt)) {
+            Fail(st.line, "another program's window covers %ld,%ld of %s", pt.x, pt.y, name.c_str());
+            return;
+        }
+        SendMouseInput(MOUSEEVENTF_MOVE, pt);
+        SendWheelInput(NumOf(st, "notches", 0));
+        Note("S> wheel %lld at %ld,%ld of %s", NumOf(st, "notches", 0), pt.x, pt.y, name.c_str());
         return;
     }
     // expect-pixel: the colour on the screen at the point, within the tolerance per channel.
@@ -1615,6 +1767,10 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
     int bundleSeq = 0;
     for (const Step& st : steps) {
         if (gFailures || gLinkDown) break;
+        if (st.nativeOnly && !gSkipPageSteps) {
+            Note("   native step skipped (line %d)", st.line);
+            continue;
+        }
         switch (st.kind) {
         case kStepSend: {
             std::vector<uint8_t> m = BuildMsg(st);

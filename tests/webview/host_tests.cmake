@@ -25,6 +25,13 @@ function(qov_webview_twin name script)
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(webview_twin_${name} PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRESSION "FAIL")
 endfunction()
+# qov_webview_input_twin(name script): a twin whose only input is the user's
+# mouse, wheel and keys (SendInput) in both runs; the pointer and the keyboard
+# focus are the display's, so such scenes take turns.
+function(qov_webview_input_twin name script)
+  qov_webview_twin(${name} ${script})
+  set_tests_properties(webview_twin_${name} PROPERTIES RESOURCE_LOCK qov_mouse)
+endfunction()
 qov_webview_twin(windows webview-windows.txt)
 qov_webview_twin(drawn webview-drawn.txt)
 # The drawn kinds in the page itself (run in the web view only); its GIF is
@@ -57,12 +64,17 @@ qov_webview_scene(chatty webview-chatty.txt)
 qov_webview_scene(early_notice webview-early-notice.txt)
 qov_webview_scene(htmlcontrol webview-htmlcontrol.txt)
 qov_webview_scene(htmltwin demo-htmlcontrol.txt)
+# Its native button is clicked through SendInput: the pointer is shared.
+set_tests_properties(webview_scene_htmltwin PROPERTIES RESOURCE_LOCK qov_mouse)
 qov_webview_scene(lists webview-lists-page.txt)
 qov_webview_scene(entry webview-entry.txt)
 qov_webview_scene(bars webview-bars-page.txt)
-qov_webview_twin(toolbar webview-toolbar.txt)
+qov_webview_input_twin(toolbar webview-toolbar.txt)
 qov_webview_scene(status webview-status.txt)
-qov_webview_twin(menus webview-menus.txt)
+qov_webview_input_twin(menus webview-menus.txt)
+qov_webview_input_twin(input webview-input-twin.txt)
+qov_webview_input_twin(listtree webview-listtree-twin.txt)
+qov_webview_input_twin(pixels webview-pixels-twin.txt)
 
 # Numbered pictures from the server: a bare DIB (ImageMagick's bitmap less its
 # file header) that the scene's server sends for picture resource 101.
@@ -130,3 +142,7 @@ qov_webview_shot_fault(serif webview-edits.txt label
   "document.head.insertAdjacentHTML('beforeend', '<style>* { font-family: serif !important }</style>')")
 qov_webview_shot_fault(icon webview-toolbar.txt tb
   "document.querySelector('.qovtbi').style.backgroundImage = 'none'")
+# The toolbar scene clicks its New button through SendInput (both runs): it
+# shares the pointer with the other input scenes too.
+set_tests_properties(webview_twin_toolbar webview_shotfault_icon PROPERTIES
+  RESOURCE_LOCK "qov_twin_shots;qov_mouse")

@@ -5,7 +5,10 @@
 # "# click:" lines clicked by ctlclick); both must pass and their transcripts
 # (what each expect received, captured values by name) must be the same.
 # With "web" the scene is the web view's alone (it clicks in the page) and
-# runs once, in the web view.
+# runs once, in the web view. A scene driven by the user's input in both runs
+# (SendInput "mouse", "wheel" and "keys" steps) gives each run the points
+# that differ: "# define-0: NAME=N ..." lines for the native run, "# define-2:"
+# for the web view's (which mostly reads them from the page by "page-box").
 set -euo pipefail
 server=$1 client=$2 script=$3 only=${4:-}
 work=$(mktemp -d)
@@ -24,8 +27,10 @@ run() {
   if [ "$mode" = 0 ] && grep -q '^# click:' "$script"; then
     start=(wine "$ctlclick" "$(winpath "$script")" "$(winpath "$server")")
   fi
+  local defines=(--define WEBMODE="$mode") d
+  for d in $(sed -n "s/^# define-$mode: //p" "$script"); do defines+=(--define "$d"); done
   unset QOVCS_WVRUNTIME QOVCS_WVHOSTPORT
-  (cd "$work" && "${start[@]}" --timeout 30 --define WEBMODE="$mode" --transcript "$(winpath "$work/$mode.txt")" "$@" \
+  (cd "$work" && "${start[@]}" --timeout 30 "${defines[@]}" --transcript "$(winpath "$work/$mode.txt")" "$@" \
       --client "$(winpath "$client") -deb twin" "$(winpath "$script")") >"$work/$mode.log" 2>&1 || rc=$?
   tr -d '\r' <"$work/$mode.log"
   if [ "$rc" -ne 0 ] || grep -q FAIL "$work/$mode.log"; then

@@ -9,7 +9,8 @@
 // {sel, timeout}; screenshot {file, sel?}; pixel {x, y} or {sel} (the centre of
 // the element); expect {sel, what, value, timeout} with what one of "exists",
 // "absent", "text", "value", "class", "attr:NAME", "css:NAME", "prop:NAME", "px:left|top|width|
-// height" (the element's box in the page), "pixel". Answers {ok: true, ...} or
+// height" (the element's box in the page), "pixel", "scrolled" (where its own
+// scrolling stands: "start", "middle" or "end"). Answers {ok: true, ...} or
 // {ok: false, error}.
 'use strict';
 const net = require('net');
@@ -83,6 +84,10 @@ function startControl({ pages, log = () => {}, quit = null }) {
       if (!box) return null;
       const part = { left: box.x, top: box.y, width: box.width, height: box.height }[what.slice(3)];
       return part === undefined ? null : String(Math.round(part));
+    }
+    if (what === 'scrolled') {
+      return await el.evaluate((e) => (e.scrollTop + e.clientHeight >= e.scrollHeight - 1 ? 'end'
+        : e.scrollTop <= 0 ? 'start' : 'middle'));
     }
     if (what === 'pixel') {
       const box = await el.boundingBox();
