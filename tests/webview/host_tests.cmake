@@ -27,10 +27,11 @@ function(qov_webview_twin name script)
 endfunction()
 # qov_webview_input_twin(name script): a twin whose only input is the user's
 # mouse, wheel and keys (SendInput) in both runs; the pointer and the keyboard
-# focus are the display's, so such scenes take turns.
+# focus are the display's, and any other test's window that opens takes the
+# foreground (no window manager here), so such scenes run alone.
 function(qov_webview_input_twin name script)
   qov_webview_twin(${name} ${script})
-  set_tests_properties(webview_twin_${name} PROPERTIES RESOURCE_LOCK qov_mouse)
+  set_tests_properties(webview_twin_${name} PROPERTIES RESOURCE_LOCK qov_mouse RUN_SERIAL TRUE)
 endfunction()
 qov_webview_twin(windows webview-windows.txt)
 qov_webview_twin(drawn webview-drawn.txt)
