@@ -18,6 +18,7 @@
 #include "objects/objops.h"
 #include "objects/window.h"
 #include "session/session.h"
+#include "tests/sendinput.h"
 
 constexpr int32_t kTestWindowWidth = 400, kTestWindowHeight = 300;
 
@@ -50,17 +51,6 @@ inline ObjectRecord* MakeTestWindow(ObjectCreateRecord* cr, int32_t left = 0, in
     EXPECT_NE(nullptr, w) << "creation code " << code;
     if (w) ObjectActivate(w, 0, 0, 0, 0);
     return w;
-}
-
-// One mouse input at a point of the screen, as SendInput takes it (absolute
-// coordinates over the whole screen).
-inline INPUT MouseInputAt(DWORD flags, POINT screen) {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
-    return in;
 }
 
 // Runs a method call as the dispatcher does and reads the integer its answer

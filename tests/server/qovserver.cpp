@@ -154,6 +154,9 @@ static void CloseSock(Sock s) { close(s); }
 
 #include "session/proto/wire.h"
 #include "tests/server/pagecontrol.h"
+#ifdef _WIN32
+#include "tests/sendinput.h"
+#endif
 
 // ---- Script -----------------------------------------------------------------
 
@@ -1310,11 +1313,7 @@ static HWND TargetWindow(const Step& st, const Field& f) {
 }
 
 static void SendMouseInput(DWORD flags, POINT screen) {
-    INPUT in = {};
-    in.type = INPUT_MOUSE;
-    in.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-    in.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    in.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE;
+    INPUT in = MouseInputAt(flags, screen);
     SendInput(1, &in, sizeof in);
 }
 
