@@ -218,6 +218,18 @@ void WriteTest(FILE* f) {
 
 Form EveryKindForm();
 
+// The end of a scene whose window is the host: the last request's answer,
+// the host destroyed, the session ended.
+void WriteHostSessionEnd(FILE* f) {
+    fputs("expect 1102 u32 0\n"
+          "send 2403 u32 $host\n"
+          "expect 1102 u32 0\n"
+          "send 1011 u32 0\n"
+          "expect 1102 u32 0\n"
+          "exit 0\n", f);
+}
+
+
 void WriteDemo(FILE* f) {
     fputs("# Forms: an address-entry form lies beside the client as a QOF file\n"
           "# (address.qof, written by tests/forms/formscript from the tests' QOF\n"
@@ -302,12 +314,7 @@ void WriteDemo(FILE* f) {
           "expect 1102 u32 0\n"
           "page-screenshot forms-kinds-web.png\n", f);
     fputs(MethodCallOn("$win5", "seq=19", 12, {"!kinds-web-saved.qof"}, {}).c_str(), f);
-    fputs("expect 1102 u32 0\n"
-          "send 2403 u32 $host\n"
-          "expect 1102 u32 0\n"
-          "send 1011 u32 0\n"
-          "expect 1102 u32 0\n"
-          "exit 0\n", f);
+    WriteHostSessionEnd(f);
 }
 
 // The every-kind form of the twin scene: an image list whose one-pixel images
@@ -394,12 +401,7 @@ void WriteTwin(FILE* f, const std::string& formPath) {
           "send 1105 seq=8 u32 0\n"
           "expect 1142 u32 0 u32 0 u32 $win+36 u32 0 u32 0 i32 4 rest\n", f);
     fputs(MethodCallOn("$host", "seq=7", 12, {"!" + std::string(kTwinHostSavedFile)}, {}).c_str(), f);
-    fputs("expect 1102 u32 0\n"
-          "send 2403 u32 $host\n"
-          "expect 1102 u32 0\n"
-          "send 1011 u32 0\n"
-          "expect 1102 u32 0\n"
-          "exit 0\n", f);
+    WriteHostSessionEnd(f);
 }
 
 int gFailures;
