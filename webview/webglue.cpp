@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "objects/objhooks.h"
 #include "objects/objrecord.h"
 #include "session/util/codepage.h"
 #include "webview/core/webchannel.h"
@@ -45,6 +46,30 @@ static void PumpTurn() {
 
 uint32_t WebViewThreadCodePage() { return gThreadCodePage; }
 
+// What waits for the page goes out once the client is idle: one thread timer
+// at a time, and a timer's message comes only when the queue holds nothing
+// else, so a burst of server requests still shares one batch and the page
+// catches up once the burst is over. Inside a send's wait for its answer the
+// flush waits for the next turn: the operation that sent is not finished.
+static const UINT kIdleFlushMs = 20;
+static UINT_PTR gIdleFlushTimer;
+
+static void FlushWhenIdle();
+
+static void CALLBACK IdleFlushTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (id == gIdleFlushTimer) gIdleFlushTimer = 0;
+    if (WebViewSendWaiting()) {
+        FlushWhenIdle();
+        return;
+    }
+    if (gWebObjectOps.flushRedraws) gWebObjectOps.flushRedraws(nullptr);
+}
+
+static void FlushWhenIdle() {
+    if (!gIdleFlushTimer) gIdleFlushTimer = SetTimer(nullptr, 0, kIdleFlushMs, IdleFlushTimer);
+}
+
 void WebViewInstallHooks(void (*pumpTurn)()) {
     gPumpTurn = pumpTurn;
     gWebHooks.postText = WebViewPostMessage;
@@ -53,6 +78,7 @@ void WebViewInstallHooks(void (*pumpTurn)()) {
     gWebHooks.setThreadCodePage = SetThreadCodePage;
     gWebHooks.programDir = ProgramDir;
     gWebHooks.hostDown = HostDown;
+    gWebHooks.flushWhenIdle = FlushWhenIdle;
 }
 
 bool WebHtmlBufWriteFile(HANDLE file) {

@@ -337,6 +337,7 @@ void WebRedrawQueuePush(ObjectRecord** head, ObjectRecord* rec, WebRedrawLinkFn 
     *link(rec) = *head;
     *head = rec;
     *queued = 1;
+    WebViewFlushWhenIdle();
 }
 
 void WebRedrawQueueRemove(ObjectRecord** head, ObjectRecord* rec, WebRedrawLinkFn link, uint8_t* queued) {

@@ -92,6 +92,7 @@ static JsonValue* CloseMessage(bool sendNow) {
         gMsgBatch.length = 0;
         BatchAppend(kBatchHead, sizeof kBatchHead - 1);
         gMsgBatch.owner = gCurWebView;
+        WebViewFlushWhenIdle();
     } else {
         BatchAppend(",", 1);
     }
@@ -106,6 +107,10 @@ static JsonValue* CloseMessage(bool sendNow) {
 void WebViewMsgEnd() { CloseMessage(false); }
 
 JsonValue* WebViewMsgQuery() { return CloseMessage(true); }
+
+void WebViewFlushWhenIdle() {
+    if (gWebHooks.flushWhenIdle) gWebHooks.flushWhenIdle();
+}
 
 void WebViewMsgFlush() {
     if (!gMsgBatch.length) return;
@@ -131,6 +136,8 @@ struct SendWait {
     SendWait* outer;
 };
 static SendWait* gSendWait;
+
+bool WebViewSendWaiting() { return gSendWait != nullptr; }
 uint32_t gWebQueryNumber;
 
 static const char kQueryNumberMember[] = "qn";

@@ -61,6 +61,10 @@ struct WebChannelHooks {
     int32_t (*dateTimeFormat)(const ObjectRecord* rec);       // Format property of an EditDateTime
     const char* (*programDir)();                              // with its trailing '\'
     bool (*hostDown)(void* host);                             // not answering or gone (null: never)
+    // Something waits to go to the page (a batch began, a redraw was queued):
+    // the platform flushes it once the client has nothing else to do, as a
+    // native window paints when the program goes idle.
+    void (*flushWhenIdle)();
 };
 extern WebChannelHooks gWebHooks;
 
@@ -75,6 +79,10 @@ bool WebViewDownFor(ObjectRecord* rec);
 void WebViewMsgEnd();
 JsonValue* WebViewMsgQuery();
 void WebViewMsgFlush();
+// Asks for a flush of the batch and the queued redraws once the client is idle.
+void WebViewFlushWhenIdle();
+// A send is waiting for its answer (a pump turn now runs inside it).
+bool WebViewSendWaiting();
 JsonValue* WebViewMsgSend(bool wait);
 
 // ---- Incoming ---------------------------------------------------------------------
