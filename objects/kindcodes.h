@@ -8,8 +8,9 @@
 
 // ---- Property ids ---------------------------------------------------------------
 // One name per row of the property-name table (objects/objtables.cpp), the same
-// value; a name the table holds twice gets "2" on its second id. StreamId is the
-// one id used here whose name the table does not give.
+// value; a name the table holds twice gets "2" on its second id. StreamId (118)
+// and ButtonValue (313, a button's value by a second id) are the ids used here
+// whose names the table does not give.
 enum PropId : uint16_t {
     kPidAlignment = 1, kPidAutoSize = 2, kPidBgColor = 3, kPidBorder = 4, kPidBdrColor = 5, kPidStyle = 6,
     kPidDropId = 7, kPidEditType = 8, kPidEnabled = 9, kPidBold = 10, kPidItalic = 11, kPidFontName = 12,
@@ -65,14 +66,14 @@ enum PropId : uint16_t {
     kPidMdiList = 276, kPidMergeType = 277, kPidShortCut = 278, kPidSeparator = 279, kPidSpecialMenu = 280,
     kPidMenuOrder = 282, kPidSubMenu = 283, kPidOsEventMask = 284, kPidAcceptTab = 285, kPidMultiLine2 = 289,
     kPidSelColor = 294, kPidButtonEnterKey = 307, kPidDestroyGlobal = 308, kPidAcceptTab2 = 310,
-    kPidScrollSizeMode = 311, kPidResize = 312, kPidHelpTopic = 315, kPidUserData = 316, kPidTabStyle = 317,
-    kPidMinHeight = 318, kPidTheme = 319, kPidFloatMenu = 320, kPidRibDll = 321, kPidRibName = 322,
-    kPidRibMode = 323, kPidButtonType = 324, kPidCmdNote = 325, kPidShield = 326, kPidPushLike = 327,
-    kPidCueText = 328, kPidAutoForward = 329, kPidWebClass = 330, kPidAltText = 331, kPidUrlSource = 332,
-    kPidUseCss = 333, kPidDivisionId = 334, kPidShowWebMenu = 335, kPidWebHeight = 336, kPidWebPosition = 337,
-    kPidWebWidth = 338, kPidWebLeft = 339, kPidWebTop = 340, kPidInnerHtml = 341, kPidCodePage = 342,
-    kPidWebMode = 343, kPidWebObject = 344, kPidContext = 345, kPidInputType = 346, kPidSwitch = 347,
-    kPidButtonState = 348,
+    kPidScrollSizeMode = 311, kPidResize = 312, kPidButtonValue = 313, kPidHelpTopic = 315,
+    kPidUserData = 316, kPidTabStyle = 317, kPidMinHeight = 318, kPidTheme = 319, kPidFloatMenu = 320,
+    kPidRibDll = 321, kPidRibName = 322, kPidRibMode = 323, kPidButtonType = 324, kPidCmdNote = 325,
+    kPidShield = 326, kPidPushLike = 327, kPidCueText = 328, kPidAutoForward = 329, kPidWebClass = 330,
+    kPidAltText = 331, kPidUrlSource = 332, kPidUseCss = 333, kPidDivisionId = 334, kPidShowWebMenu = 335,
+    kPidWebHeight = 336, kPidWebPosition = 337, kPidWebWidth = 338, kPidWebLeft = 339, kPidWebTop = 340,
+    kPidInnerHtml = 341, kPidCodePage = 342, kPidWebMode = 343, kPidWebObject = 344, kPidContext = 345,
+    kPidInputType = 346, kPidSwitch = 347, kPidButtonState = 348,
 };
 
 // Ids outside the table: the one a change of an EditText's option text carries

@@ -22,10 +22,6 @@
 namespace {
 
 enum ComboDwid : int32_t { kDwInsert = 1, kDwDelete = 2, kDwAskSel = 4, kDwSelect = 5 };
-enum ComboPid : uint32_t {
-    kCpBgColor = 3, kCpSorted = 27, kCpText = 29, kCpScrollBar = 57, kCpData = 59, kCpComboStyle = 60,
-    kCpRowsVisible = 231, kCpScrollHide = 238, kCpHorzExtent = 241, kCpCueText = 328,
-};
 enum ComboMethod : uint32_t {
     kCmAddString = 1, kCmDeleteString = 2, kCmDir = 3, kCmFindString = 4, kCmFindStringExact = 5, kCmGetCount = 6,
     kCmGetCurSel = 7, kCmGetItemData = 8, kCmGetText = 9, kCmGetTopIndex = 10, kCmInsertString = 11,
@@ -380,7 +376,7 @@ int32_t WebComboBoxAskSelection(ObjectRecord* rec) {
 ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                 int32_t* code) {
     CrText t = cr->text.text ? cr->text : cr->title;
-    CrText data = CreateRecordText(cr, kCpData);
+    CrText data = CreateRecordText(cr, kPidData);
     if (!(t.text && t.length) && !(data.text && data.length) && !gGuiOption2039) {
         *code = kErrBadPosition;
         return nullptr;
@@ -391,9 +387,9 @@ ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
         return WebCreateRefused(rec, allocated, ComboDestroy, code);
     }
     WebComboBoxRecord* c = WebCombo(rec);
-    if (!cr->given[kCpRowsVisible]) c->creationItemCount = static_cast<uint8_t>(CountPieces(t.text, t.length));
-    c->rowsVisible = static_cast<uint32_t>(CreateRecordValue(cr, kCpRowsVisible, 0));
-    int32_t style = CreateRecordValue(cr, kCpComboStyle, 0);
+    if (!cr->given[kPidRowsVisible]) c->creationItemCount = static_cast<uint8_t>(CountPieces(t.text, t.length));
+    c->rowsVisible = static_cast<uint32_t>(CreateRecordValue(cr, kPidRowsVisible, 0));
+    int32_t style = CreateRecordValue(cr, kPidComboStyle, 0);
     c->comboStyle = static_cast<uint8_t>(style ? style : kComboStyleDefault);
     c->ownBgValue = -1;
     // The creation text's first piece is the combo box's own text, the rest its items.
@@ -402,25 +398,25 @@ ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     if (t.text && !WebTextReplace(&c->currentText, t.text, own)) {
         return WebCreateRefused(rec, allocated, ComboDestroy, code);
     }
-    if ((cr->flags0 & kCrSorted) || CreateRecordValue(cr, kCpSorted, 0)) c->flags |= kCbSorted;
+    if ((cr->flags0 & kCrSorted) || CreateRecordValue(cr, kPidSorted, 0)) c->flags |= kCbSorted;
     SetScrollBar(&c->flags, cr->scrollBar);
-    if (CreateRecordValue(cr, kCpScrollHide, 0)) c->flags |= kCbScrollHide;
-    CrText cue = CreateRecordText(cr, kCpCueText);
+    if (CreateRecordValue(cr, kPidScrollHide, 0)) c->flags |= kCbScrollHide;
+    CrText cue = CreateRecordText(cr, kPidCueText);
     if (cue.text && !WebTextReplace(&c->cueText, cue.text, cue.length)) {
         return WebCreateRefused(rec, allocated, ComboDestroy, code);
     }
     WebApplyTheme(cr, top);
-    c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, CreateRecordValue(cr, kCpHorzExtent, 0), 0, true));
+    c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, CreateRecordValue(cr, kPidHorzExtent, 0), 0, true));
     // The items from the creation text after its first piece, or from Data
     // when the creation text holds none.
     bool skipFirst = true;
-    CrText items = CreateRecordItemText(cr, kCpData, &skipFirst);
+    CrText items = CreateRecordItemText(cr, kPidData, &skipFirst);
     ComboItemsFromText(rec, items.text, items.text ? items.length : 0, !skipFirst);
     // The markup writes the items from Data: the list as it stands now.
     uint32_t n = ComboItemsToText(rec, kComboMarkupOffset);
     cr->text = CrText{nullptr, 0};
     cr->title = CrText{nullptr, 0};
-    cr->texts[kCpData] = CrText{gTextBuf + kComboMarkupOffset, n};
+    cr->texts[kPidData] = CrText{gTextBuf + kComboMarkupOffset, n};
     c->onPage = 1;
     return rec;
 }
@@ -430,8 +426,8 @@ int32_t WebComboBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
     WebComboBoxRecord* c = WebCombo(rec);
     *commonWrite = false;
     switch (id) {
-    case kCpComboStyle: c->comboStyle = static_cast<uint8_t>(value); return 0;
-    case kCpSorted:
+    case kPidComboStyle: c->comboStyle = static_cast<uint8_t>(value); return 0;
+    case kPidSorted:
         if (!value) {
             c->flags &= ~kCbSorted;
             return 0;
@@ -439,17 +435,17 @@ int32_t WebComboBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
         c->flags |= kCbSorted;
         Resort(rec);
         return 0;
-    case kCpScrollBar: return SetScrollBar(&c->flags, value);
-    case kCpData:
+    case kPidScrollBar: return SetScrollBar(&c->flags, value);
+    case kPidData:
         ComboItemsFromText(rec, text, text ? length : 0, true);
         WebComboBoxSelect(rec, 1);
         return 0;
-    case kCpRowsVisible: c->rowsVisible = static_cast<uint32_t>(value); return 0;
-    case kCpScrollHide:
+    case kPidRowsVisible: c->rowsVisible = static_cast<uint32_t>(value); return 0;
+    case kPidScrollHide:
         c->flags = static_cast<uint16_t>(value ? (c->flags | kCbScrollHide) : (c->flags & ~kCbScrollHide));
         return 0;
-    case kCpHorzExtent: c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, value, 0, true)); return 0;
-    case kCpCueText:
+    case kPidHorzExtent: c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, value, 0, true)); return 0;
+    case kPidCueText:
         if (!WebTextReplace(&c->cueText, text ? text : "", text ? length : 0)) return kWebNoMemory;
         WebSetElemProp(rec, "placeholder", c->cueText, false);
         return 0;
@@ -462,27 +458,27 @@ int32_t WebComboBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
 int32_t WebComboBoxGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebComboBoxRecord* c = WebCombo(rec);
     switch (id) {
-    case kCpComboStyle: *result = c->comboStyle; return 0;
-    case kCpSorted: *result = (c->flags & kCbSorted) ? 1 : 0; return 0;
-    case kCpText:
+    case kPidComboStyle: *result = c->comboStyle; return 0;
+    case kPidSorted: *result = (c->flags & kCbSorted) ? 1 : 0; return 0;
+    case kPidText:
         // The combo box's own text, as its text operation answers it, so that
         // a saved form keeps it.
         snprintf(gTextBuf, kTextBufSize + 1, "%s", c->currentText ? c->currentText : "");
         *text = gTextBuf;
         return 0;
-    case kCpScrollBar: *result = ScrollBarOf(c->flags); return 0;
-    case kCpData:
+    case kPidScrollBar: *result = ScrollBarOf(c->flags); return 0;
+    case kPidData:
         ComboItemsToText(rec, 0);
         *text = gTextBuf;
         return 0;
-    case kCpRowsVisible: *result = static_cast<int32_t>(c->rowsVisible); return 0;
-    case kCpScrollHide: *result = (c->flags & kCbScrollHide) ? 1 : 0; return 0;
-    case kCpHorzExtent: *result = WebScaleValue(rec, static_cast<int32_t>(c->horzExtent), 0, false); return 0;
-    case kCpCueText:
+    case kPidRowsVisible: *result = static_cast<int32_t>(c->rowsVisible); return 0;
+    case kPidScrollHide: *result = (c->flags & kCbScrollHide) ? 1 : 0; return 0;
+    case kPidHorzExtent: *result = WebScaleValue(rec, static_cast<int32_t>(c->horzExtent), 0, false); return 0;
+    case kPidCueText:
         snprintf(gTextBuf, kTextBufSize + 1, "%s", c->cueText ? c->cueText : "");
         *text = gTextBuf;
         return 0;
-    case kCpBgColor:
+    case kPidBgColor:
     default: return kWebNotAvailable;
     }
 }

@@ -46,11 +46,6 @@ enum ListKey : int32_t { kKeySpace = 32, kKeyEnd = 35, kKeyHome = 36, kKeyUp = 3
 constexpr uint32_t kSysButtonText = 18, kSys3DFace = 15;
 constexpr uint32_t kThemeGrey = 0xF0F0F0, kThemeWhite = 0xFFFFFF;
 
-enum DataListPid : uint32_t {
-    kDpPrinter = 25, kDpSorted = 27, kDpMultiSelect = 34, kDpAppearance = 43, kDpScrollBar = 57, kDpIntegral = 58,
-    kDpData = 59, kDpTabStops = 86, kDpUseRtl = 149, kDpScrollHide = 238, kDpMultiColumn = 239,
-    kDpColumnWidth = 240, kDpHorzExtent = 241,
-};
 enum DataListMethodNo : uint32_t {
     kDmAddString = 1, kDmDeleteString = 2, kDmDir = 3, kDmFindString = 4, kDmFindStringExact = 5,
     kDmGetCaretIndex = 6, kDmGetCount = 7, kDmGetFirstSel = 8, kDmGetNextSel = 9, kDmGetItemData = 10,
@@ -388,7 +383,7 @@ void WebListPost(ObjectRecord* rec, uint32_t eventId, int32_t modifiers, int32_t
 
 ObjectRecord* WebDataListCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                                 int32_t* code) {
-    CrText stops = CreateRecordText(cr, kDpTabStops);
+    CrText stops = CreateRecordText(cr, kPidTabStops);
     if (stops.text && stops.length >= kTextBufSize) {
         *code = kBadTabStops;
         return nullptr;
@@ -399,24 +394,24 @@ ObjectRecord* WebDataListCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
         return nullptr;
     }
     WebDataListRecord* d = WebDataList(rec);
-    int32_t multi = CreateRecordValue(cr, kDpMultiSelect, 0);
+    int32_t multi = CreateRecordValue(cr, kPidMultiSelect, 0);
     d->style = multi >= kDlsMultiple && multi <= kDlsSingle ? static_cast<uint8_t>(multi) : static_cast<uint8_t>(kDlsSingle);
     d->flags = kDlVScroll;
-    if (cr->given[kDpIntegral] && cr->values[kDpIntegral] == 0) d->flags |= kDlNoIntegral;
-    if ((cr->flags0 & kCrSorted) || CreateRecordValue(cr, kDpSorted, 0)) d->flags |= kDlSorted;
-    int32_t rtl = CreateRecordValue(cr, kDpUseRtl, 0);
+    if (cr->given[kPidIntegral] && cr->values[kPidIntegral] == 0) d->flags |= kDlNoIntegral;
+    if ((cr->flags0 & kCrSorted) || CreateRecordValue(cr, kPidSorted, 0)) d->flags |= kDlSorted;
+    int32_t rtl = CreateRecordValue(cr, kPidUseRtl, 0);
     if (rtl == 1) rec->flags &= ~kObjRightToLeft;
     if (rtl == 2) rec->flags |= kObjRightToLeft;
     if (rtl >= 1 && rtl <= 3) d->rtlMode = static_cast<uint8_t>(rtl);
-    switch (CreateRecordValue(cr, kDpScrollBar, 0)) {
+    switch (CreateRecordValue(cr, kPidScrollBar, 0)) {
     case 1: d->flags |= kDlHScroll | kDlVScroll; break;
     case 2: d->flags = static_cast<uint16_t>((d->flags | kDlHScroll) & ~kDlVScroll); break;
     case 3: d->flags &= static_cast<uint16_t>(~kDlVScroll); break;
     default: break;
     }
-    if (cr->given[kDpScrollHide] && cr->values[kDpScrollHide] == 0) d->flags |= kDlScrollHide;
-    if (CreateRecordValue(cr, kDpMultiColumn, 0)) d->flags |= kDlMultiColumn;
-    bool printer = CreateRecordValue(cr, kDpPrinter, 0) != 0;
+    if (cr->given[kPidScrollHide] && cr->values[kPidScrollHide] == 0) d->flags |= kDlScrollHide;
+    if (CreateRecordValue(cr, kPidMultiColumn, 0)) d->flags |= kDlMultiColumn;
+    bool printer = CreateRecordValue(cr, kPidPrinter, 0) != 0;
     if (printer) d->flags |= kDlPrinter;
     d->columnWidth = 1;
     rec->flags |= kObjAlive | kDataListMark;
@@ -434,7 +429,7 @@ ObjectRecord* WebDataListCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
         DataListRowInsert(d, -1, "pdf:", 4);
         SelectOnly(d, 0);
     }
-    CrText data = CreateRecordText(cr, kDpData);
+    CrText data = CreateRecordText(cr, kPidData);
     const CrText& items = data.text ? data : cr->text;
     if (items.text && items.length) {
         RowsFromText(d, items.text, items.length);
@@ -773,7 +768,7 @@ int32_t WebDataListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
         d->flags = on ? static_cast<uint16_t>(d->flags | bit) : static_cast<uint16_t>(d->flags & ~bit);
     };
     switch (id) {
-    case kDpPrinter:
+    case kPidPrinter:
         DeleteAllRows(d);
         setBit(kDlPrinter, value != 0);
         if (value) {
@@ -781,34 +776,34 @@ int32_t WebDataListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
             SelectOnly(d, 0);
         }
         break;
-    case kDpSorted: setBit(kDlSorted, value != 0); break;
-    case kDpMultiSelect:
+    case kPidSorted: setBit(kDlSorted, value != 0); break;
+    case kPidMultiSelect:
         d->style = value >= kDlsMultiple && value <= kDlsSingle ? static_cast<uint8_t>(value) : static_cast<uint8_t>(kDlsSingle);
         ClearRows(d);
         break;
-    case kDpAppearance:
+    case kPidAppearance:
         rec->flags = value == 1 ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
         rec->appearance = value == 1 ? 1 : 2;
         *commonWrite = false;
         return 0;
-    case kDpScrollBar:
+    case kPidScrollBar:
         if (value == 0 || value == 3) setBit(kDlHScroll | kDlVScroll, false);
         else if (value == 1) setBit(kDlHScroll | kDlVScroll, true);
         else if (value == 2) d->flags = static_cast<uint16_t>((d->flags | kDlHScroll) & ~kDlVScroll);
         else if (value == 4) d->flags = static_cast<uint16_t>((d->flags | kDlVScroll) & ~kDlHScroll);
         *commonWrite = false;
         return 0;
-    case kDpIntegral: setBit(kDlNoIntegral, value == 0); break;
-    case kDpData:
+    case kPidIntegral: setBit(kDlNoIntegral, value == 0); break;
+    case kPidData:
         DeleteAllRows(d);
         if (text) RowsFromText(d, text, length);
         if (d->rowCount) SelectOnly(d, 0);
         break;
-    case kDpTabStops:
+    case kPidTabStops:
         ReplaceTabStopText(d, text, text ? length : 0);
         if (!text || !length || ParseAndSet(d, text, length) != 0) DataListSetTabStops(d, nullptr, 0);
         break;
-    case kDpUseRtl:
+    case kPidUseRtl:
         if (value == 1) rec->flags &= ~kObjRightToLeft;
         if (value == 2) rec->flags |= kObjRightToLeft;
         if (value >= 1 && value <= 3) d->rtlMode = static_cast<uint8_t>(value);
@@ -816,13 +811,13 @@ int32_t WebDataListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
         return 0;
     // The same sense as at creation and in the query: ScrollHide 0 sets the
     // hide bit, MultiColumn non-zero sets its bit, so a change reads back as set.
-    case kDpScrollHide: setBit(kDlScrollHide, value == 0); break;
-    case kDpMultiColumn: setBit(kDlMultiColumn, value != 0); break;
-    case kDpColumnWidth:
+    case kPidScrollHide: setBit(kDlScrollHide, value == 0); break;
+    case kPidMultiColumn: setBit(kDlMultiColumn, value != 0); break;
+    case kPidColumnWidth:
         d->columnWidth = value > 0 ? static_cast<uint32_t>(value) : 1;
         *commonWrite = false;
         return 0;
-    case kDpHorzExtent:
+    case kPidHorzExtent:
         d->horzExtent = static_cast<uint32_t>(value);
         *commonWrite = false;
         return 0;
@@ -840,16 +835,16 @@ int32_t WebDataListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
 int32_t WebDataListGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebDataListRecord* d = WebDataList(rec);
     switch (id) {
-    case kDpPrinter: *result = (d->flags & kDlPrinter) ? 1 : 0; return 0;
-    case kDpSorted: *result = (d->flags & kDlSorted) ? 1 : 0; return 0;
-    case kDpMultiSelect: *result = d->style; return 0;
-    case kDpScrollBar: {
+    case kPidPrinter: *result = (d->flags & kDlPrinter) ? 1 : 0; return 0;
+    case kPidSorted: *result = (d->flags & kDlSorted) ? 1 : 0; return 0;
+    case kPidMultiSelect: *result = d->style; return 0;
+    case kPidScrollBar: {
         bool h = (d->flags & kDlHScroll) != 0, v = (d->flags & kDlVScroll) != 0;
         *result = h && v ? 1 : h ? 2 : v ? 4 : 3;
         return 0;
     }
-    case kDpIntegral: *result = (d->flags & kDlNoIntegral) ? 0 : 1; return 0;
-    case kDpData: {
+    case kPidIntegral: *result = (d->flags & kDlNoIntegral) ? 0 : 1; return 0;
+    case kPidData: {
         uint32_t at = 0;
         gTextBuf[0] = 0;
         for (DataListRow* r = d->firstRow; r; r = r->next) {
@@ -863,15 +858,15 @@ int32_t WebDataListGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
         *text = gTextBuf;
         return 0;
     }
-    case kDpTabStops:
+    case kPidTabStops:
         snprintf(gTextBuf, kTextBufSize + 1, "%s", d->tabStopText ? d->tabStopText : "");
         *text = gTextBuf;
         return 0;
-    case kDpUseRtl: *result = d->rtlMode; return 0;
-    case kDpScrollHide: *result = (d->flags & kDlScrollHide) ? 0 : 1; return 0;
-    case kDpMultiColumn: *result = (d->flags & kDlMultiColumn) ? 1 : 0; return 0;
-    case kDpColumnWidth: *result = static_cast<int32_t>(d->columnWidth); return 0;
-    case kDpHorzExtent: *result = static_cast<int32_t>(d->horzExtent); return 0;
+    case kPidUseRtl: *result = d->rtlMode; return 0;
+    case kPidScrollHide: *result = (d->flags & kDlScrollHide) ? 0 : 1; return 0;
+    case kPidMultiColumn: *result = (d->flags & kDlMultiColumn) ? 1 : 0; return 0;
+    case kPidColumnWidth: *result = static_cast<int32_t>(d->columnWidth); return 0;
+    case kPidHorzExtent: *result = static_cast<int32_t>(d->horzExtent); return 0;
     default: return WebDefaultGetProp(rec, id, result, text);
     }
 }

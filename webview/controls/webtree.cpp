@@ -42,10 +42,6 @@ enum NextCode : uint32_t {
     kNcNextVisible = 6, kNcPrevVisible = 7, kNcDropHilite = 8, kNcCaret = 9, kNcLastVisible = 10, kNcCaret2 = 11,
 };
 enum SelectCode : uint32_t { kScVisible = 5, kScCaret = 9 };
-enum TreePid : uint32_t {
-    kTpBorder = 4, kTpAppearance = 43, kTpLineStyle = 124, kTpButtons = 125, kTpIndent = 126, kTpHideSel = 127,
-    kTpFullRow = 145, kTpCheckBox = 178, kTpHotTrack = 182, kTpImageList = 270,
-};
 enum TreeMethodNo : uint32_t {
     kTmDeleteAll = 1, kTmDeleteItem = 2, kTmEnsureVisible = 3, kTmExpand = 4, kTmGetCount = 5, kTmGetItemImage = 6,
     kTmGetItemParam = 7, kTmGetItemSelImage = 8, kTmGetItemText = 9, kTmGetNextItem = 10, kTmGetVisibleCount = 11,
@@ -747,15 +743,15 @@ ObjectRecord* WebTreeViewCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     tv->tree = &tv->header;
     WebTreeInitHeader(tv->tree);
     if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
-    int32_t style = CreateRecordValue(cr, kTpLineStyle, 1);
+    int32_t style = CreateRecordValue(cr, kPidTreeLnStyle, 1);
     tv->lineStyle = static_cast<uint8_t>(style >= 1 && style <= 4 ? style : 1);
-    tv->buttons = CreateRecordValue(cr, kTpButtons, 0) != 0;
-    tv->indent = tv->tree->indent = WebScaleValue(top ? top : rec, CreateRecordValue(cr, kTpIndent, 0), 0, true);
-    tv->showSelection = CreateRecordValue(cr, kTpHideSel, 0) == 0;
-    tv->fullRow = CreateRecordValue(cr, kTpFullRow, 0) != 0;
-    tv->hotTrack = CreateRecordValue(cr, kTpHotTrack, 0) != 0;
-    tv->checkBoxes = static_cast<uint8_t>(CreateRecordValue(cr, kTpCheckBox, 0));
-    if (cr->given[kTpImageList]) TakeImageList(tv, cr->values[kTpImageList]);
+    tv->buttons = CreateRecordValue(cr, kPidButtons, 0) != 0;
+    tv->indent = tv->tree->indent = WebScaleValue(top ? top : rec, CreateRecordValue(cr, kPidIndent, 0), 0, true);
+    tv->showSelection = CreateRecordValue(cr, kPidHideSel, 0) == 0;
+    tv->fullRow = CreateRecordValue(cr, kPidFullRow, 0) != 0;
+    tv->hotTrack = CreateRecordValue(cr, kPidHotTrack, 0) != 0;
+    tv->checkBoxes = static_cast<uint8_t>(CreateRecordValue(cr, kPidCheckBox, 0));
+    if (cr->given[kPidImageList]) TakeImageList(tv, cr->values[kPidImageList]);
     if (gWebSampleContent) {
         uint32_t first = AddSample(tv, "Level 1 Node 1", 0, kTreeInsertLast);
         AddSample(tv, "Level 2 Node 1", first, kTreeInsertSorted);
@@ -786,22 +782,22 @@ int32_t WebTreeViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
     bool commonAsked = *commonWrite;
     *commonWrite = false;
     switch (id) {
-    case kTpBorder: rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder); break;
-    case kTpAppearance:
+    case kPidBorder: rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder); break;
+    case kPidAppearance:
         rec->flags = value == 1 ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
         rec->appearance = value == 1 ? 1 : 2;
         if (!(rec->flags & kObjBorder)) return 0;
         break;
-    case kTpLineStyle: if (value < 1 || value > 3) return 0; tv->lineStyle = static_cast<uint8_t>(value); break;
-    case kTpButtons: tv->buttons = value != 0; break;
-    case kTpIndent:
+    case kPidTreeLnStyle: if (value < 1 || value > 3) return 0; tv->lineStyle = static_cast<uint8_t>(value); break;
+    case kPidButtons: tv->buttons = value != 0; break;
+    case kPidIndent:
         tv->indent = tv->tree->indent = WebScaleValue(ObjectTopWindow(rec) ? ObjectTopWindow(rec) : rec, value, 0, true);
         return 0;
-    case kTpHideSel: tv->showSelection = value == 0; break;
-    case kTpFullRow: tv->fullRow = value != 0; break;
-    case kTpCheckBox: tv->checkBoxes = static_cast<uint8_t>(value); break;
-    case kTpHotTrack: tv->hotTrack = value != 0; return 0;
-    case kTpImageList: TakeImageList(tv, value); break;
+    case kPidHideSel: tv->showSelection = value == 0; break;
+    case kPidFullRow: tv->fullRow = value != 0; break;
+    case kPidCheckBox: tv->checkBoxes = static_cast<uint8_t>(value); break;
+    case kPidHotTrack: tv->hotTrack = value != 0; return 0;
+    case kPidImageList: TakeImageList(tv, value); break;
     default:
         // The common change and its page write; the table shows the colours
         // and fonts, so it is drawn again.
@@ -816,16 +812,16 @@ int32_t WebTreeViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
 int32_t WebTreeViewGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebTreeViewRecord* tv = WebTreeView(rec);
     switch (id) {
-    case kTpLineStyle: *result = tv->lineStyle; return 0;
-    case kTpButtons: *result = tv->buttons ? 1 : 0; return 0;
-    case kTpIndent:
+    case kPidTreeLnStyle: *result = tv->lineStyle; return 0;
+    case kPidButtons: *result = tv->buttons ? 1 : 0; return 0;
+    case kPidIndent:
         *result = WebScaleValue(ObjectTopWindow(rec) ? ObjectTopWindow(rec) : rec, tv->indent, 0, false);
         return 0;
-    case kTpHideSel: *result = tv->showSelection ? 0 : 1; return 0;
-    case kTpFullRow: *result = tv->fullRow ? 1 : 0; return 0;
-    case kTpCheckBox: *result = tv->checkBoxes; return 0;
-    case kTpHotTrack: *result = tv->hotTrack ? 1 : 0; return 0;
-    case kTpImageList: *result = WebListIsImageList(tv->imageList) ? static_cast<int32_t>(tv->imageList->handle) : 0; return 0;
+    case kPidHideSel: *result = tv->showSelection ? 0 : 1; return 0;
+    case kPidFullRow: *result = tv->fullRow ? 1 : 0; return 0;
+    case kPidCheckBox: *result = tv->checkBoxes; return 0;
+    case kPidHotTrack: *result = tv->hotTrack ? 1 : 0; return 0;
+    case kPidImageList: *result = WebListIsImageList(tv->imageList) ? static_cast<int32_t>(tv->imageList->handle) : 0; return 0;
     default: return WebDefaultGetProp(rec, id, result, text);
     }
 }
