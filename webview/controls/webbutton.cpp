@@ -31,11 +31,6 @@ constexpr int32_t kUtf8TitleValue = 33;
 constexpr int kChainDepthMax = 32;
 constexpr int32_t kFileOptionsDwid = 1;
 
-enum ButtonMethod : uint32_t {
-    kBmAamCancelMode = 1, kBmGetCtlFlags = 2, kBmIoCancelMode = 3, kBmGetFileCount = 4, kBmGetFileItem = 5,
-    kBmSetFileOptions = 6,
-};
-
 bool IsCheckKind(const ObjectRecord* rec) { return rec->kind == kKindCheckBox || rec->kind == kKindRadio; }
 
 void Replace(char** field, const char* text, uint32_t length) {
@@ -545,7 +540,7 @@ int32_t WebButtonMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebButtonRecord* b = WebButton(rec);
     switch (call->method) {
-    case kBmAamCancelMode: case kBmIoCancelMode:
+    case kButtonAamCancelMode: case kButtonIoCancelMode:
         if (WebArgGiven(call, 0)) {
             int32_t v = WebArgInt(call, 0, 0);
             WebViewSelectForObject(rec);
@@ -560,13 +555,13 @@ int32_t WebButtonMethod(ObjectRecord* rec, MethodCallRec* call) {
             WebViewMsgQuery();
         }
         return WebReplyInt(0);
-    case kBmGetCtlFlags: return WebReplyInt(b->style);
-    case kBmGetFileCount: return WebReplyInt(static_cast<int32_t>(WebButtonFileCount(rec)));
-    case kBmGetFileItem:
+    case kButtonGetCtlFlags: return WebReplyInt(b->style);
+    case kButtonGetFileCount: return WebReplyInt(static_cast<int32_t>(WebButtonFileCount(rec)));
+    case kButtonGetFileItem:
         WebButtonFileItem(rec, static_cast<uint32_t>(WebArgInt(call, 0, 0)),
                           static_cast<uint32_t>(WebArgInt(call, 1, 1)));
         return WebReplyText(gTextBuf);
-    case kBmSetFileOptions: {
+    case kButtonSetFileOptions: {
         char name[24], filter[1024];
         snprintf(name, sizeof name, "C%uF", rec->elementId);
         WebViewSelectForObject(rec);

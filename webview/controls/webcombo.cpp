@@ -22,12 +22,6 @@
 namespace {
 
 enum ComboDwid : int32_t { kDwInsert = 1, kDwDelete = 2, kDwAskSel = 4, kDwSelect = 5 };
-enum ComboMethod : uint32_t {
-    kCmAddString = 1, kCmDeleteString = 2, kCmDir = 3, kCmFindString = 4, kCmFindStringExact = 5, kCmGetCount = 6,
-    kCmGetCurSel = 7, kCmGetItemData = 8, kCmGetText = 9, kCmGetTopIndex = 10, kCmInsertString = 11,
-    kCmResetContent = 12, kCmSelectString = 13, kCmSetCurSel = 14, kCmSetItemData = 15, kCmSetTopIndex = 16,
-    kCmFindData = 17, kCmSetCBFlags = 18,
-};
 constexpr uint8_t kComboStyleDefault = 2;
 constexpr int32_t kErrBadPosition = -1, kErrFull = -2;
 constexpr char kPieceSeparator = ';';
@@ -489,7 +483,7 @@ int32_t WebComboBoxMethod(ObjectRecord* rec, MethodCallRec* call) {
     WebComboBoxRecord* c = WebCombo(rec);
     uint32_t len = 0;
     switch (call->method) {
-    case kCmAddString: {
+    case kComboAddString: {
         const char* t = WebArgTextRef(call, 0, &len);
         if (!t) return WebReplyInt(-1);
         if (WebArgGiven(call, 1)) {
@@ -500,44 +494,44 @@ int32_t WebComboBoxMethod(ObjectRecord* rec, MethodCallRec* call) {
         }
         return WebReplyInt(ComboItemAdd(rec, t, len));
     }
-    case kCmDeleteString: {
+    case kComboDeleteString: {
         int32_t index = WebArgInt(call, 0, -1);
         if (index < 0) return WebReplyInt(-1);
         int32_t r = ComboItemDelete(rec, index);
         if (r >= 0) SendDelete(rec, index + 1);
         return WebReplyInt(r);
     }
-    case kCmDir: case kCmGetTopIndex: case kCmSetTopIndex: return WebReplyInt(0);
-    case kCmFindString: case kCmFindStringExact: {
+    case kComboDir: case kComboGetTopIndex: case kComboSetTopIndex: return WebReplyInt(0);
+    case kComboFindString: case kComboFindStringExact: {
         const char* t = WebArgTextRef(call, 1, &len);
         if (!t || !len) return WebReplyInt(-1);
         int32_t from = WebArgInt(call, 0, -1);
-        return WebReplyInt(ComboItemFind(rec, from < 0 ? -1 : from, t, len, call->method == kCmFindString));
+        return WebReplyInt(ComboItemFind(rec, from < 0 ? -1 : from, t, len, call->method == kComboFindString));
     }
-    case kCmGetCount: return WebReplyInt(static_cast<int32_t>(c->itemCount));
-    case kCmGetCurSel: return WebReplyInt(WebComboBoxAskSelection(rec));
-    case kCmGetItemData: {
+    case kComboGetCount: return WebReplyInt(static_cast<int32_t>(c->itemCount));
+    case kComboGetCurSel: return WebReplyInt(WebComboBoxAskSelection(rec));
+    case kComboGetItemData: {
         ComboItem* it = ComboItemTake(rec, WebArgInt(call, 0, -1), false);
         return WebReplyInt(it ? it->value : -1);
     }
-    case kCmGetText: {
+    case kComboGetText: {
         int32_t index = WebArgGiven(call, 0) ? WebArgInt(call, 0, -1) : -2;
         if (index == -2) ComboGetText(rec, -1);
         else if (index < 0) gTextBuf[0] = 0;
         else ComboGetText(rec, index + 1);
         return WebReplyText(gTextBuf);
     }
-    case kCmInsertString: {
+    case kComboInsertString: {
         int32_t index = WebArgInt(call, 0, -2);
         const char* t = WebArgTextRef(call, 1, &len);
         if (index < -1 || !t) return WebReplyInt(-1);
         return WebReplyInt(ComboItemInsertAt(rec, index, t, len));
     }
-    case kCmResetContent:
+    case kComboResetContent:
         DeleteAll(rec);
         SendDelete(rec, 0);
         return 0;
-    case kCmSelectString: {
+    case kComboSelectString: {
         const char* t = WebArgTextRef(call, 1, &len);
         if (!t) return WebReplyInt(-1);
         int32_t from = WebArgInt(call, 0, -1);
@@ -545,26 +539,26 @@ int32_t WebComboBoxMethod(ObjectRecord* rec, MethodCallRec* call) {
         if (found >= 0) WebComboBoxSelect(rec, found + 1);
         return WebReplyInt(found);
     }
-    case kCmSetCurSel: {
+    case kComboSetCurSel: {
         int32_t index = WebArgInt(call, 0, -1);
         if (index < 0) return WebReplyInt(-1);
         WebComboBoxSelect(rec, index + 1);
         return WebReplyInt(0);
     }
-    case kCmSetItemData: {
+    case kComboSetItemData: {
         int32_t index = WebArgInt(call, 0, -1);
         ComboItem* it = index >= 0 ? ComboItemTake(rec, index, false) : nullptr;
         if (!it) return WebReplyInt(-1);
         it->value = WebArgInt(call, 1, 0);
         return WebReplyInt(it->text ? 0 : -1);
     }
-    case kCmFindData: {
+    case kComboFindData: {
         int32_t v = WebArgInt(call, 0, 0), i = 0;
         for (ComboItem* it = c->first; it; it = it->next, ++i)
             if (it->value == v) return WebReplyInt(i);
         return WebReplyInt(-1);
     }
-    case kCmSetCBFlags: {
+    case kComboSetCBFlags: {
         uint32_t before = c->comboFlags;
         uint32_t flags = static_cast<uint32_t>(WebArgInt(call, 0, 0));
         c->comboFlags = WebArgInt(call, 1, 0) ? (c->comboFlags | flags) : (c->comboFlags & ~flags);

@@ -23,7 +23,6 @@ namespace {
 
 enum DateDwid : int32_t { kDwMinimum = 1, kDwMaximum = 2, kDwAsk = 3, kDwSetValue = 4, kDwFormat = 5 };
 enum DateVid : int32_t { kVidMinimum = 1, kVidMaximum = 2, kVidValue = 3 };
-enum DateMethod : uint32_t { kDmUtcMode = 1, kDmAutoForward = 2 };
 enum DateFormat : uint8_t { kFmtLong = 1, kFmtShort = 2, kFmtTime = 3, kFmtCustom = 4 };
 // Default colours: system colours button text, window, active caption, caption text, grey text.
 const uint32_t kDefaultColorIndex[kDateColorCount] = {18, 5, 2, 9, 17};
@@ -234,7 +233,7 @@ int32_t WebEditDateTimeMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebEditDateTimeRecord* d = WebDateTime(rec);
     switch (call->method) {
-    case kDmUtcMode:
+    case kDateUtcMode:
         if (WebArgGiven(call, 0)) {
             int32_t v = WebArgInt(call, 0, 0);
             d->flags &= ~(kDtUtc | kDtUtc2);
@@ -242,7 +241,7 @@ int32_t WebEditDateTimeMethod(ObjectRecord* rec, MethodCallRec* call) {
             else if (v >= 2) d->flags |= kDtUtc | kDtUtc2;
         }
         return WebReplyInt((d->flags & kDtUtc2) ? 2 : (d->flags & kDtUtc) ? 1 : 0);
-    case kDmAutoForward: {
+    case kDateAutoForward: {
         int32_t v = WebArgInt(call, 0, -1);
         if (v == 0) d->flags &= ~kDtAutoForward;
         else if (v == 1) d->flags |= kDtAutoForward;

@@ -32,11 +32,6 @@ enum EditWhich : int32_t { kWhole = 0, kSelection = 1 };
 enum ConvMode : uint16_t { kConvDefault = 1, kConvPlain = 2, kConvTabs = 3, kConvNone = 4, kConvBlanks = 5 };
 enum EditTypeCode : uint16_t { kTypeDecimal = 3, kTypeLower = 4, kTypeUpper = 5, kTypeLast = 6 };
 
-enum EditMethod : uint32_t {
-    kEmUndo = 6, kEmScrollToCaret = 7, kEmSelect = 8, kEmSelectAll = 9, kEmGetLineCount = 10, kEmGetLine = 11,
-    kEmCanUndo = 19, kEmGetTextLength = 20, kEmSizingMode = 22, kEmGetUnicode = 23, kEmSetUnicode = 24,
-};
-enum NumberMethod : uint32_t { kNmCanUndo = 10, kNmGetTextLength = 11 };
 // The creation's style bits that choose an edit type when none is given.
 struct StyleType {
     uint32_t bit;
@@ -131,13 +126,13 @@ const char* TextOut(const char* text, const char** out) {
 constexpr int32_t kNotShared = INT32_MIN + 1;
 int32_t SharedEditMethod(ObjectRecord* rec, MethodCallRec* call, uint8_t action, uint32_t canUndo) {
     uint32_t m = call->method;
-    if (m >= 1 && m <= kEmUndo) return WebReplyInt(1);
-    if (m == kEmScrollToCaret || m == canUndo) return WebReplyInt(0);
-    if (m == kEmSelect) {
+    if (m >= 1 && m <= kEditUndo) return WebReplyInt(1);
+    if (m == kEditScrollToCaret || m == canUndo) return WebReplyInt(0);
+    if (m == kEditSelect) {
         SendSelection(rec, action, WebArgInt(call, 0, 0) - 1, WebArgInt(call, 1, 0) - 1, true);
         return WebReplyInt(1);
     }
-    if (m == kEmSelectAll) {
+    if (m == kEditSelectAll) {
         BeginEdit(rec, action, kDwSelectAll);
         WebViewMsgEnd();
         return WebReplyInt(1);
@@ -589,13 +584,13 @@ int32_t WebEditTextMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
     if (check != 0) return check;
     uint32_t m = call->method;
-    int32_t shared = SharedEditMethod(rec, call, kActEdit, kEmCanUndo);
+    int32_t shared = SharedEditMethod(rec, call, kActEdit, kEditCanUndo);
     if (shared != kNotShared) return shared;
     switch (m) {
-    case kEmGetLineCount:
+    case kEditGetLineCount:
         EditGetText(rec, kWhole);
         return WebReplyInt(CountLines(gTextBuf));
-    case kEmGetLine: {
+    case kEditGetLine: {
         EditGetText(rec, kWhole);
         int32_t line = WebArgInt(call, 0, 0);
         const char* p = gTextBuf;
@@ -611,13 +606,13 @@ int32_t WebEditTextMethod(ObjectRecord* rec, MethodCallRec* call) {
         GuardedFree(copy);
         return WebReplyText(gTextBuf);
     }
-    case kEmGetTextLength: {
+    case kEditGetTextLength: {
         BeginEdit(rec, kActEdit, kDwValue);
         JsonAddInt("typ", 0);
         return WebReplyInt(WebReplyValue(WebViewMsgQuery()));
     }
-    case kEmGetUnicode: return ReplyUnicode(rec, call);
-    case kEmSetUnicode: {
+    case kEditGetUnicode: return ReplyUnicode(rec, call);
+    case kEditSetUnicode: {
         if (!WebArgGiven(call, 0)) return WebReplyInt(1);
         const EventItem& a = call->args[0];
         uint32_t n = 0;
@@ -639,7 +634,7 @@ int32_t WebEditTextMethod(ObjectRecord* rec, MethodCallRec* call) {
         return WebReplyInt(1);
     }
     default:
-        if (m >= kEmGetLine + 1 && m <= kEmSizingMode) return WebReplyInt(1);
+        if (m >= kEditGetLine + 1 && m <= kEditSizingMode) return WebReplyInt(1);
         return kWebUnknownMethod;
     }
 }
@@ -864,10 +859,10 @@ int32_t WebEditNumberMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
     if (check != 0) return check;
     uint32_t m = call->method;
-    int32_t shared = SharedEditMethod(rec, call, kActNumber, kNmCanUndo);
+    int32_t shared = SharedEditMethod(rec, call, kActNumber, kNumberCanUndo);
     if (shared != kNotShared) return shared;
     switch (m) {
-    case kNmGetTextLength:
+    case kNumberGetTextLength:
         NumberGetText(rec, 0);
         return WebReplyInt(static_cast<int32_t>(strlen(gTextBuf)));
     default: return kWebUnknownMethod;

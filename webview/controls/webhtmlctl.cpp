@@ -23,11 +23,6 @@
 
 namespace {
 
-enum HtmlMethod : uint32_t {
-    kHmInnerHtml = 1, kHmGetAttr = 2, kHmGetCss = 3, kHmSetAttr = 4, kHmSetCss = 5, kHmFocus = 6,
-    kHmUpdateEvents = 7, kHmMakePict = 8, kHmContextMenu = 9, kHmBindDataTable = 10, kHmBindHtml = 11,
-    kHmBindAction = 12,
-};
 // Action 35: the control's content and focus; 40: the bound table's rows.
 enum HtmlDwid : int { kHdContent = 2, kHdEvents = 3, kHdFocusElement = 4, kHdShown = 7, kHdFocusTab = 8 };
 enum TableDwid : int { kTdTable = 1, kTdCurrentRow = 3, kTdRowRequest = 4 };
@@ -479,12 +474,12 @@ int32_t WebHtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     WebHtmlCtlRecord* h = WebHtmlCtl(rec);
     WebViewSelectForObject(rec);
     switch (call->method) {
-    case kHmInnerHtml: return InnerHtml(rec, call);
-    case kHmGetAttr: return ElementGet(rec, call, false);
-    case kHmGetCss: return ElementGet(rec, call, true);
-    case kHmSetAttr: return ElementSet(rec, call, false);
-    case kHmSetCss: return ElementSet(rec, call, true);
-    case kHmFocus: {
+    case kHtmlInnerHtml: return InnerHtml(rec, call);
+    case kHtmlGetAttr: return ElementGet(rec, call, false);
+    case kHtmlGetCss: return ElementGet(rec, call, true);
+    case kHtmlSetAttr: return ElementSet(rec, call, false);
+    case kHtmlSetCss: return ElementSet(rec, call, true);
+    case kHtmlFocus: {
         char* id = ArgCopy(call, 0);
         if (!id) return kWebNoMemory;
         snprintf(h->focusId, sizeof h->focusId, "%s", id);
@@ -492,17 +487,17 @@ int32_t WebHtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
         GuardedFree(id);
         return WebReplyInt(0);
     }
-    case kHmUpdateEvents:
+    case kHtmlUpdateEvents:
         SendAction35(rec, kHdEvents);
         WebViewMsgEnd();
         return WebReplyInt(0);
-    case kHmMakePict: return kNotAvailableMakePict;
-    case kHmContextMenu:
+    case kHtmlMakePict: return kNotAvailableMakePict;
+    case kHtmlContextMenu:
         h->contextMenu = WebArgInt(call, 0, 0);
         return WebReplyInt(0);
-    case kHmBindDataTable: return BindDataTable(rec, call);
-    case kHmBindHtml: return BindHtml(rec, call);
-    case kHmBindAction: return WebReplyInt(WebHtmlCtlRowAction(rec, WebArgInt(call, 0, 0)));
+    case kHtmlBindDataTable: return BindDataTable(rec, call);
+    case kHtmlBindHtml: return BindHtml(rec, call);
+    case kHtmlBindAction: return WebReplyInt(WebHtmlCtlRowAction(rec, WebArgInt(call, 0, 0)));
     default: return kWebUnknownMethod;
     }
 }

@@ -44,11 +44,6 @@ constexpr int kUsersDepthMax = 32;
 constexpr uint8_t kStdToolColors = 32;
 constexpr int32_t kScaleWhole = 100;   // SizeMode 5 and 6 without a Scale show the image at 100 %
 
-enum PictMethodNo : uint32_t { kPmPageCount = 1, kPmRotate = 2, kPmZTop = 3, kPmZRight = 6, kPmWriteBmp = 7 };
-enum ListMethodNo : uint32_t {
-    kLmAddBmp = 1, kLmAddIcon = 2, kLmAddBmpMasked = 3, kLmGetImageCount = 4, kLmRemove = 5, kLmReplaceIcon = 8,
-    kLmLoadStdToolBitmap = 9, kLmWriteBmpFile = 10, kLmAddLoadIcon = 12,
-};
 // SizeMode values of a picture.
 enum PictSizeMode : int32_t { kSmWidth = 2, kSmFixed = 3, kSmHeight = 4, kSmKeep = 5, kSmScaled = 6 };
 
@@ -267,9 +262,9 @@ int32_t PictMethod(ObjectRecord*, MethodCallRec* call) {
     int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
     if (check != 0) return check;
     switch (call->method) {
-    case kPmPageCount: case kPmRotate: case kPmWriteBmp: return WebReplyInt(1);
+    case kPictGetPageCount: case kPictRotate: case kPictWriteBmpFile: return WebReplyInt(1);
     default:
-        if (call->method >= kPmZTop && call->method <= kPmZRight) return WebReplyInt(0);
+        if (call->method >= kPictGetZTop && call->method <= kPictGetZRight) return WebReplyInt(0);
         return kWebUnknownMethod;
     }
 }
@@ -367,13 +362,13 @@ int32_t ListMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebImageListRecord* l = AsList(rec);
     switch (call->method) {
-    case kLmAddBmp: case kLmAddBmpMasked: return WebReplyInt(AddBitmap(l, call));
-    case kLmAddIcon: return WebReplyInt(-1);
-    case kLmGetImageCount: case kLmWriteBmpFile: return WebReplyInt(1);
-    case kLmLoadStdToolBitmap: return WebReplyInt(LoadStdToolBitmap(l));
+    case kImageListAddBmp: case kImageListAddBmpMasked: return WebReplyInt(AddBitmap(l, call));
+    case kImageListAddIcon: return WebReplyInt(-1);
+    case kImageListGetImageCount: case kImageListWriteBmpFile: return WebReplyInt(1);
+    case kImageListLoadStdToolBitmap: return WebReplyInt(LoadStdToolBitmap(l));
     default:
-        if (call->method >= kLmRemove && call->method <= kLmReplaceIcon) return WebReplyInt(0);
-        if (call->method > kLmWriteBmpFile && call->method <= kLmAddLoadIcon) return WebReplyInt(1);
+        if (call->method >= kImageListRemove && call->method <= kImageListReplaceIcon) return WebReplyInt(0);
+        if (call->method > kImageListWriteBmpFile && call->method <= kImageListAddLoadIcon) return WebReplyInt(1);
         return kWebUnknownMethod;
     }
 }

@@ -46,14 +46,6 @@ enum ListKey : int32_t { kKeySpace = 32, kKeyEnd = 35, kKeyHome = 36, kKeyUp = 3
 constexpr uint32_t kSysButtonText = 18, kSys3DFace = 15;
 constexpr uint32_t kThemeGrey = 0xF0F0F0, kThemeWhite = 0xFFFFFF;
 
-enum DataListMethodNo : uint32_t {
-    kDmAddString = 1, kDmDeleteString = 2, kDmDir = 3, kDmFindString = 4, kDmFindStringExact = 5,
-    kDmGetCaretIndex = 6, kDmGetCount = 7, kDmGetFirstSel = 8, kDmGetNextSel = 9, kDmGetItemData = 10,
-    kDmGetSel = 11, kDmGetSelCount = 12, kDmGetText = 13, kDmGetTextLen = 14, kDmGetTopIndex = 15,
-    kDmInsertString = 16, kDmResetContent = 17, kDmSelectString = 18, kDmSelItemRange = 19, kDmSetCaretIndex = 20,
-    kDmSetCurSel = 21, kDmSetItemData = 22, kDmSetSel = 23, kDmSetTopIndex = 24, kDmTabStops = 25,
-    kDmAllowEmptyTab = 26, kDmInitStorage = 27, kDmPreventKeyClick = 28,
-};
 enum ValueQuery : int32_t { kVqFirstSel = 0, kVqCount = 1, kVqSelCount = 2, kVqNextSel = 3, kVqRowSelected = 4 };
 
 bool PrefixNoCase(const char* text, const char* prefix) {
@@ -883,76 +875,76 @@ int32_t WebDataListMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t index = WebArgInt(call, 0, -1);
     auto rowAt = [d](int32_t row) { return DataListRowAt(d, row); };
     switch (call->method) {
-    case kDmAddString:
+    case kDataListAddString:
         raw = WebListArgRaw(call, 0, &length);
         return WebReplyInt(DataListRowAddMulti(d, raw ? raw : "", length));
-    case kDmDeleteString: {
+    case kDataListDeleteString: {
         int32_t r = DataListRowDelete(d, index);
         return WebReplyInt(r < 0 ? -1 : r);
     }
-    case kDmDir: return WebReplyInt(-1);
-    case kDmFindString: case kDmFindStringExact:
+    case kDataListDir: return WebReplyInt(-1);
+    case kDataListFindString: case kDataListFindStringExact:
         WebListArgText(call, 1, arg, sizeof arg);
-        return WebReplyInt(call->method == kDmFindString ? DataListRowFind(d, index, arg)
+        return WebReplyInt(call->method == kDataListFindString ? DataListRowFind(d, index, arg)
                                                          : DataListRowFindExact(d, index, arg));
-    case kDmGetCaretIndex: return WebReplyInt(d->focusRow);
-    case kDmGetCount: return WebReplyInt(static_cast<int32_t>(d->rowCount));
-    case kDmGetFirstSel: {
+    case kDataListGetCaretIndex: return WebReplyInt(d->focusRow);
+    case kDataListGetCount: return WebReplyInt(static_cast<int32_t>(d->rowCount));
+    case kDataListGetFirstSel: {
         if (!MultiStyle(d)) return WebReplyInt(d->selection);
         int32_t first = NextSelected(d, 0);
         d->lastAnswered = static_cast<uint32_t>(first + 1);
         return WebReplyInt(first);
     }
-    case kDmGetNextSel: {
+    case kDataListGetNextSel: {
         if (!MultiStyle(d)) return WebReplyInt(-1);
         int32_t next = NextSelected(d, d->lastAnswered);
         if (next >= 0) d->lastAnswered = static_cast<uint32_t>(next + 1);
         return WebReplyInt(next);
     }
-    case kDmGetItemData: {
+    case kDataListGetItemData: {
         DataListRow* r = rowAt(index);
         return WebReplyInt(r ? static_cast<int32_t>(r->value) : -1);
     }
-    case kDmGetSel: {
+    case kDataListGetSel: {
         DataListRow* r = rowAt(index);
         return WebReplyInt(r ? r->selected : -1);
     }
-    case kDmGetSelCount: return WebReplyInt(MultiStyle(d) ? d->selection : 1);
-    case kDmGetText: case kDmGetTextLen: {
+    case kDataListGetSelCount: return WebReplyInt(MultiStyle(d) ? d->selection : 1);
+    case kDataListGetText: case kDataListGetTextLen: {
         DataListRow* r = rowAt(index);
         const char* t = r && r->text ? r->text : "";
-        if (call->method == kDmGetTextLen) return WebReplyInt(static_cast<int32_t>(strlen(t)));
+        if (call->method == kDataListGetTextLen) return WebReplyInt(static_cast<int32_t>(strlen(t)));
         snprintf(gTextBuf, kTextBufSize + 1, "%s", t);
         return WebReplyText(gTextBuf);
     }
-    case kDmGetTopIndex: return WebReplyInt(0);
-    case kDmInsertString:
+    case kDataListGetTopIndex: return WebReplyInt(0);
+    case kDataListInsertString:
         raw = WebListArgRaw(call, 1, &length);
         return WebReplyInt(DataListRowInsertMulti(d, index, raw ? raw : "", length));
-    case kDmResetContent: DeleteAllRows(d); return 0;
-    case kDmSelectString: {
+    case kDataListResetContent: DeleteAllRows(d); return 0;
+    case kDataListSelectString: {
         WebListArgText(call, 1, arg, sizeof arg);
         int32_t row = DataListRowFind(d, index, arg);
         return WebReplyInt(row < 0 ? -1 : DataListSetCurSel(d, row));
     }
-    case kDmSelItemRange:
+    case kDataListSelItemRange:
         return WebReplyInt(DataListSelRange(d, WebArgInt(call, 0, 0) != 0, WebArgInt(call, 1, 0), WebArgInt(call, 2, 0)));
-    case kDmSetCaretIndex: return WebReplyInt(DataListSetCaret(d, index));
-    case kDmSetCurSel: return WebReplyInt(DataListSetCurSel(d, index));
-    case kDmSetItemData: {
+    case kDataListSetCaretIndex: return WebReplyInt(DataListSetCaret(d, index));
+    case kDataListSetCurSel: return WebReplyInt(DataListSetCurSel(d, index));
+    case kDataListSetItemData: {
         DataListRow* r = rowAt(index);
         if (!r || !r->text) return WebReplyInt(-1);
         r->value = static_cast<uint32_t>(WebArgInt(call, 1, 0));
         return WebReplyInt(0);
     }
-    case kDmSetSel: {
+    case kDataListSetSel: {
         bool on = WebArgInt(call, 0, 0) != 0;
         int32_t row = WebArgInt(call, 1, -1);
         if (row == -1) return WebReplyInt(DataListSelRange(d, on, 0, static_cast<int32_t>(d->rowCount) - 1));
         return WebReplyInt(DataListSelRange(d, on, row, row));
     }
-    case kDmSetTopIndex: return WebReplyInt(DataListSelectTop(d, index));
-    case kDmTabStops: {
+    case kDataListSetTopIndex: return WebReplyInt(DataListSelectTop(d, index));
+    case kDataListTabStops: {
         uint32_t n = WebListArgText(call, 0, arg, sizeof arg);
         int32_t stops[kDataListTabStopsMax];
         uint32_t count = 0;
@@ -963,12 +955,12 @@ int32_t WebDataListMethod(ObjectRecord* rec, MethodCallRec* call) {
         }
         return WebReplyInt(0);
     }
-    case kDmAllowEmptyTab: case kDmPreventKeyClick: {
-        uint16_t bit = call->method == kDmAllowEmptyTab ? kDlAllowEmptyTab : kDlNoKeyClick;
+    case kDataListAllowEmptyTab: case kDataListPreventKeyClick: {
+        uint16_t bit = call->method == kDataListAllowEmptyTab ? kDlAllowEmptyTab : kDlNoKeyClick;
         d->flags = WebArgInt(call, 0, 0) ? static_cast<uint16_t>(d->flags | bit) : static_cast<uint16_t>(d->flags & ~bit);
         return WebReplyInt(0);
     }
-    case kDmInitStorage: return WebReplyInt(WebArgInt(call, 0, 0));
+    case kDataListInitStorage: return WebReplyInt(WebArgInt(call, 0, 0));
     default: return kWebUnknownMethod;
     }
 }

@@ -40,10 +40,6 @@ constexpr size_t kShortcutTextMax = 24;   // one "key,ctrl,shift,item;" at most
 constexpr int32_t kBarPositions = 100;         // bar places 1..99
 constexpr int32_t kEnableBarEntry = 999;
 constexpr char kDefaultMenuText[] = "M";
-enum MenuMethodNo : uint32_t {
-    kMmAddItem = 1, kMmGetItem, kMmRemoveItem, kMmGetItemCount, kMmGetItemType, kMmGetItemState,
-    kMmGetItemName, kMmActivate,
-};
 constexpr uint32_t kMergeTypeMax = 3;
 constexpr int kSubMenuDepthMax = 16;             // SubMenus below SubMenus, at most
 constexpr char kItemNamePrefix[] = "Mi";
@@ -851,27 +847,27 @@ int32_t WebMenuMethod(ObjectRecord* rec, MethodCallRec* call) {
     WebMenuRecord* m = WebMenu(rec);
     WebMenuItemRecord* it = ItemByKey(m, call);
     switch (call->method) {
-    case kMmAddItem: return AddItemFromCall(m, call);
-    case kMmGetItem: return ReplyItem(it);
-    case kMmRemoveItem: {
+    case kMenuAddItem: return AddItemFromCall(m, call);
+    case kMenuGetItem: return ReplyItem(it);
+    case kMenuRemoveItem: {
         int32_t index = 0;
         for (WebMenuItemRecord* o = m->items; o && o != it; o = o->next) ++index;
         return WebReplyInt(it && WebMenuRemoveItem(m, index) ? 0 : 1);
     }
-    case kMmGetItemCount: return WebReplyInt(m->itemCount);
-    case kMmGetItemType:
+    case kMenuGetItemCount: return WebReplyInt(m->itemCount);
+    case kMenuGetItemType:
         return WebReplyInt(!it ? kItemTypeNoItem
                                : MenuItemTypeCode((it->itemFlags & kWmiSeparator) != 0, it->subMenu != nullptr));
-    case kMmGetItemState:
+    case kMenuGetItemState:
         return WebReplyInt(!it ? kItemTypeNoItem
                                : MenuItemStateCode((it->itemFlags & kWmiDisabled) != 0, (it->itemFlags & kWmiChecked) != 0,
                                                    (it->itemFlags & kWmiDefault) != 0));
-    case kMmGetItemName: {
+    case kMenuGetItemName: {
         gTextBuf[0] = 0;
         if (it) snprintf(gTextBuf, kTextBufSize + 1, "%s", it->text ? it->text : "");
         return WebReplyText(gTextBuf);
     }
-    case kMmActivate:
+    case kMenuActivate:
         if (rec->kind != kKindFloatMenu) return WebReplyInt(1);
         if (WebArgInt(call, 2, 0)) return WebReplyInt(2);
         if (m->itemCount && WindowOf(rec)) WebMenuPopupShow(m, WebArgInt(call, 1, 0), WebArgInt(call, 0, 0), false);
@@ -1152,12 +1148,12 @@ int32_t ItemMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebMenuRecord* sub = AsItem(rec)->subMenu;
     switch (call->method) {
-    case kMmGetItem: case kMmGetItemCount: case kMmGetItemType: case kMmGetItemState: case kMmGetItemName:
+    case kMenuGetItem: case kMenuGetItemCount: case kMenuGetItemType: case kMenuGetItemState: case kMenuGetItemName:
         if (sub) return WebMenuMethod(&sub->hdr, call);
-        if (call->method == kMmGetItemName) return WebReplyText("");
-        return WebReplyInt(call->method == kMmGetItemType || call->method == kMmGetItemState ? kItemTypeNoItem : 0);
+        if (call->method == kMenuGetItemName) return WebReplyText("");
+        return WebReplyInt(call->method == kMenuGetItemType || call->method == kMenuGetItemState ? kItemTypeNoItem : 0);
     default:
-        return call->method >= kMmAddItem && call->method <= kMmActivate ? WebReplyInt(0) : kWebUnknownMethod;
+        return call->method >= kMenuAddItem && call->method <= kMenuActivate ? WebReplyInt(0) : kWebUnknownMethod;
     }
 }
 

@@ -30,10 +30,6 @@ constexpr int32_t kInnerHtmlAppend = 0x1, kInnerHtmlFramed = 0x2;
 constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
 constexpr uint8_t kUnitsPixels = 5;
 
-enum PanelMethodNo : uint32_t {
-    kPmGetObject = 1, kPmSetHScrollPos = 2, kPmSetVScrollPos = 3, kPmGetObjectAsPointer = 4,
-    kPmSetBgColorTransparent = 5, kPmPreviewClose = 8, kPmSetWinFlag1 = 17, kPmInnerHtml = 18, kPmGetChildCount = 19,
-};
 // ScrollBar values.
 enum PanelScroll : int32_t { kScrollBoth = 1, kScrollVertical = 2, kScrollNone = 3, kScrollHorizontal = 4 };
 
@@ -235,25 +231,25 @@ int32_t WebPanelMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebPanelRecord* p = AsPanel(rec);
     switch (call->method) {
-    case kPmGetObject: return WebReplyBindObject(WebArgChild(rec, call), call);
-    case kPmSetHScrollPos: case kPmSetVScrollPos: return WebReplyInt(1);
-    case kPmGetObjectAsPointer: {
+    case kPanelGetObject: return WebReplyBindObject(WebArgChild(rec, call), call);
+    case kPanelSetHScrollPos: case kPanelSetVScrollPos: return WebReplyInt(1);
+    case kPanelGetObjectAsPointer: {
         bool keyKind = call->result.kind == kItemObject || call->result.kind == kItemObject2;
         return WebReplyObjectPointer(keyKind && WebArgGiven(call, 1) ? WebArgChild(rec, call) : nullptr);
     }
-    case kPmSetWinFlag1: {
+    case kPanelSetWinFlag1: {
         uint32_t mask = static_cast<uint32_t>(WebArgInt(call, 0, 0)) & kWinFlag1;
         uint32_t value = static_cast<uint32_t>(WebArgInt(call, 1, 0)) & kWinFlag1;
         p->winFlags = (p->winFlags & ~mask) | (value & mask);
         return WebReplyInt(0);
     }
-    case kPmInnerHtml: {
+    case kPanelInnerHtml: {
         int32_t r = InnerHtml(rec, call);
         return r < 0 ? r : WebReplyInt(r);
     }
-    case kPmGetChildCount: return WebReplyInt(ChildCount(rec));
+    case kPanelGetChildCount: return WebReplyInt(ChildCount(rec));
     default:
-        if (call->method >= kPmSetBgColorTransparent && call->method <= kPmPreviewClose) return WebReplyInt(0);
+        if (call->method >= kPanelSetBgColorTransparent && call->method <= kPanelPreviewClose) return WebReplyInt(0);
         return kWebUnknownMethod;
     }
 }

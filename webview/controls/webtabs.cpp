@@ -32,10 +32,6 @@ constexpr uint8_t kWidthStyleDefault = 2, kWidthStyleMax = 3;
 constexpr uint32_t kTabStyleLimit = 4;
 constexpr int32_t kNoImage = -1, kNoSuchTab = -2;
 constexpr int kAxisH = 0, kAxisV = 1;
-enum TabMethod : uint32_t {
-    kTmHitTest = 1, kTmSetTabImage, kTmGetTabImage, kTmSetImageList, kTmGetStyle, kTmSetStyle,
-    kTmRemoveImageList, kTmGetTabCount, kTmInsertTab, kTmDeleteTab, kTmSetTab, kTmSetTabParam, kTmGetTabParam,
-};
 enum TabValueWhich : int32_t { kTvSelected = 0, kTvCount = 1, kTvRows = 2 };
 
 WebTabNode* NodeAt(WebTabControlRecord* t, int32_t index) {   // zero-based
@@ -447,18 +443,18 @@ int32_t WebTabControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     WebTabNode* n = NodeAt(t, index);
     uint32_t length = 0;
     switch (call->method) {
-    case kTmHitTest: case kTmGetStyle: case kTmSetStyle: return WebReplyInt(0);
-    case kTmSetTabImage:
+    case kTabHitTest: case kTabGetStyle: case kTabSetStyle: return WebReplyInt(0);
+    case kTabSetTabImage:
         if (n) {
             n->image = WebArgInt(call, 1, kNoImage);
             WebTabControlSelectTab(rec, index + 1, nullptr, 0);
         }
         return WebReplyInt(0);
-    case kTmGetTabImage: return WebReplyInt(n ? n->image : kNoSuchTab);
-    case kTmSetImageList: SetImageList(rec, index); return WebReplyInt(0);
-    case kTmRemoveImageList: SetImageList(rec, 0); return WebReplyInt(0);
-    case kTmGetTabCount: return WebReplyInt(t->count);
-    case kTmInsertTab: {
+    case kTabGetTabImage: return WebReplyInt(n ? n->image : kNoSuchTab);
+    case kTabSetImageList: SetImageList(rec, index); return WebReplyInt(0);
+    case kTabRemoveImageList: SetImageList(rec, 0); return WebReplyInt(0);
+    case kTabGetTabCount: return WebReplyInt(t->count);
+    case kTabInsertTab: {
         const char* label = ArgText(call, 1, &length);
         if (!label || !length) label = " ", length = 1;
         if (length > kMethodLabelMax) length = kMethodLabelMax;
@@ -466,8 +462,8 @@ int32_t WebTabControlMethod(ObjectRecord* rec, MethodCallRec* call) {
                                static_cast<uint32_t>(WebArgInt(call, 3, 0)));
         return r == kWebOk ? WebReplyInt(0) : r;
     }
-    case kTmDeleteTab: WebTabControlDeleteItem(rec, index + 1); return WebReplyInt(0);
-    case kTmSetTab: {
+    case kTabDeleteTab: WebTabControlDeleteItem(rec, index + 1); return WebReplyInt(0);
+    case kTabSetTab: {
         if (!n) return WebReplyInt(0);
         bool image = WebArgGiven(call, 2);
         if (image) n->image = WebArgInt(call, 2, kNoImage);
@@ -476,10 +472,10 @@ int32_t WebTabControlMethod(ObjectRecord* rec, MethodCallRec* call) {
         else if (image) WebTabControlSelectTab(rec, index + 1, nullptr, 0);
         return WebReplyInt(1);
     }
-    case kTmSetTabParam:
+    case kTabSetTabParam:
         if (n) n->param = static_cast<uint32_t>(WebArgInt(call, 1, 0));
         return WebReplyInt(0);
-    case kTmGetTabParam: return WebReplyInt(n ? static_cast<int32_t>(n->param) : 0);
+    case kTabGetTabParam: return WebReplyInt(n ? static_cast<int32_t>(n->param) : 0);
     default: return kWebUnknownMethod;
     }
 }

@@ -42,14 +42,6 @@ enum NextCode : uint32_t {
     kNcNextVisible = 6, kNcPrevVisible = 7, kNcDropHilite = 8, kNcCaret = 9, kNcLastVisible = 10, kNcCaret2 = 11,
 };
 enum SelectCode : uint32_t { kScVisible = 5, kScCaret = 9 };
-enum TreeMethodNo : uint32_t {
-    kTmDeleteAll = 1, kTmDeleteItem = 2, kTmEnsureVisible = 3, kTmExpand = 4, kTmGetCount = 5, kTmGetItemImage = 6,
-    kTmGetItemParam = 7, kTmGetItemSelImage = 8, kTmGetItemText = 9, kTmGetNextItem = 10, kTmGetVisibleCount = 11,
-    kTmInsertItem = 12, kTmSelectItem = 13, kTmSetImageList = 14, kTmSetItem = 15, kTmSortChildren = 16,
-    kTmGetItemCheck = 17, kTmSetItemCheck = 18, kTmItemHitTest = 19, kTmGetItemState = 20, kTmSetItemState = 21,
-    kTmLoadXmlFile = 22, kTmSaveXmlFile = 23, kTmBrowseClassId = 24, kTmBrowseNetId = 25, kTmSaveXmlToDim = 26,
-    kTmGetXmlDataSize = 27, kTmGetLastDropXy = 28,
-};
 enum TreeKey : int32_t {
     kKeySpace = 32, kKeyEnd = 35, kKeyHome = 36, kKeyLeft = 37, kKeyUp = 38, kKeyRight = 39, kKeyDown = 40,
     kKeyShow = 999,
@@ -839,21 +831,21 @@ int32_t WebTreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
     };
     WebTreeNode* n = Node(tv, item);
     switch (call->method) {
-    case kTmDeleteAll: WebTreeDeleteAll(tv); return redraw(1);
-    case kTmDeleteItem: return redraw(WebTreeDeleteItem(tv, item));
-    case kTmEnsureVisible: return WebReplyInt(WebTreeEnsureVisible(tv, item));
-    case kTmExpand: return redraw(WebTreeExpand(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0))) ? 1 : 0);
-    case kTmGetCount: return WebReplyInt(static_cast<int32_t>(WebTreeGetCount(tv)));
-    case kTmGetItemImage: return WebReplyInt(n ? n->image : 0);
-    case kTmGetItemParam: return WebReplyInt(n ? static_cast<int32_t>(n->param) : 0);
-    case kTmGetItemSelImage: return WebReplyInt(n ? n->selImage : 0);
-    case kTmGetItemText:
+    case kTreeDeleteAll: WebTreeDeleteAll(tv); return redraw(1);
+    case kTreeDeleteItem: return redraw(WebTreeDeleteItem(tv, item));
+    case kTreeEnsureVisible: return WebReplyInt(WebTreeEnsureVisible(tv, item));
+    case kTreeExpand: return redraw(WebTreeExpand(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0))) ? 1 : 0);
+    case kTreeGetCount: return WebReplyInt(static_cast<int32_t>(WebTreeGetCount(tv)));
+    case kTreeGetItemImage: return WebReplyInt(n ? n->image : 0);
+    case kTreeGetItemParam: return WebReplyInt(n ? static_cast<int32_t>(n->param) : 0);
+    case kTreeGetItemSelImage: return WebReplyInt(n ? n->selImage : 0);
+    case kTreeGetItemText:
         snprintf(gTextBuf, kTextBufSize + 1, "%s", n ? n->text : "");
         return WebReplyTextOf(rec, call, gTextBuf);
-    case kTmGetNextItem:
+    case kTreeGetNextItem:
         return WebReplyInt(static_cast<int32_t>(WebTreeGetNextItem(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0)))));
-    case kTmGetVisibleCount: return WebReplyInt(static_cast<int32_t>(WebTreeGetVisibleCount(tv)));
-    case kTmInsertItem: {
+    case kTreeGetVisibleCount: return WebReplyInt(static_cast<int32_t>(WebTreeGetVisibleCount(tv)));
+    case kTreeInsertItem: {
         WebTreeInsert req = {};
         req.text = WebListArgRaw(call, 0, &req.length);
         req.mask = kTmText | kTmParam;
@@ -870,9 +862,9 @@ int32_t WebTreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         if (WebArgGiven(call, 0) && call->args[0].kind == kItemUtf8) rec->modeFlags |= kModeUtf8Texts;
         return redraw(static_cast<int32_t>(WebTreeInsertItem(tv, &req)));
     }
-    case kTmSelectItem: return redraw(WebTreeSelectItem(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0))) ? 1 : 0);
-    case kTmSetImageList: TakeImageList(tv, WebArgInt(call, 0, 0)); return redraw(0);
-    case kTmSetItem: {
+    case kTreeSelectItem: return redraw(WebTreeSelectItem(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0))) ? 1 : 0);
+    case kTreeSetImageList: TakeImageList(tv, WebArgInt(call, 0, 0)); return redraw(0);
+    case kTreeSetItem: {
         uint32_t mask = kTmHandle, length = 0;
         const char* text = WebListArgRaw(call, 1, &length);
         if (text) mask |= kTmText;
@@ -882,19 +874,19 @@ int32_t WebTreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         return WebReplyInt(WebTreeSetItem(tv, item, mask, text, length, WebArgInt(call, 2, 0), WebArgInt(call, 3, 0),
                                           static_cast<uint32_t>(WebArgInt(call, 4, 0))) ? 1 : 0);
     }
-    case kTmSortChildren: WebTreeSortChildren(tv, item, WebArgInt(call, 1, 0) != 0); return redraw(1);
-    case kTmGetItemCheck: return WebReplyInt(WebTreeGetCheck(tv, item));
-    case kTmSetItemCheck: WebTreeSetCheck(tv, item, WebArgInt(call, 1, 0)); return redraw(0);
-    case kTmItemHitTest: case kTmGetLastDropXy: return WebReplyInt(0);
-    case kTmGetItemState:
+    case kTreeSortChildren: WebTreeSortChildren(tv, item, WebArgInt(call, 1, 0) != 0); return redraw(1);
+    case kTreeGetItemCheck: return WebReplyInt(WebTreeGetCheck(tv, item));
+    case kTreeSetItemCheck: WebTreeSetCheck(tv, item, WebArgInt(call, 1, 0)); return redraw(0);
+    case kTreeItemHitTest: case kTreeGetLastDropXy: return WebReplyInt(0);
+    case kTreeGetItemState:
         return WebReplyInt(static_cast<int32_t>(WebTreeGetItemState(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, kStateMaskAll)))));
-    case kTmSetItemState:
+    case kTreeSetItemState:
         WebTreeSetItemState(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0)),
                             static_cast<uint32_t>(WebArgInt(call, 2, kStateMaskAll)));
         return redraw(0);
-    case kTmLoadXmlFile: case kTmSaveXmlFile: case kTmSaveXmlToDim: case kTmGetXmlDataSize:
+    case kTreeLoadXmlFile: case kTreeSaveXmlFile: case kTreeSaveXmlToDim: case kTreeGetXmlDataSize:
         return gWebTreeViewXmlMethod ? gWebTreeViewXmlMethod(rec, call) : kWebNotAvailable;
-    case kTmBrowseClassId: case kTmBrowseNetId: return WebReplyInt(1);
+    case kTreeBrowseClassId: case kTreeBrowseNetId: return WebReplyInt(1);
     default: return kWebUnknownMethod;
     }
 }
