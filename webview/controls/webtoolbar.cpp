@@ -51,8 +51,7 @@ constexpr int32_t kMaxClickItem = 0xFFFF;
 constexpr int32_t kFocusOptionOff = 2;      // SetFocus: the focusable-toolbar option is off, as natively
 constexpr int kAxisH = 0, kAxisV = 1;
 constexpr uint32_t kIdTextSize = 40;
-// $BUTTONCLICK, and the modifiers of a click and of a double click.
-constexpr uint32_t kEvButtonClick = 26;
+// The modifiers of a click and of a double click ($BUTTONCLICK).
 constexpr int32_t kEvModLeft = 8, kEvModDoubleLeft = 40;
 
 enum TbFlag : uint32_t { kTbfClientTips = 0x1, kTbfShowTips = 0x2, kTbfButtonsObject = 0x80, kTbfSettable = 0xFF };

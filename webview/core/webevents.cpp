@@ -35,7 +35,6 @@ enum RequestDwid : int32_t { kDwidDateChange = 6, kDwidSliderChange = 7, kDwidTa
 constexpr int32_t kOptionOn = 1, kSpecialPicker = 3;
 constexpr int32_t kDateTimeFormatPicker = 3;
 constexpr uint8_t kLabelAppearanceAlert = 3;
-constexpr uint32_t kEvMouseUp = 14, kEvMouseMove = 15, kEvDblClick6 = 6;
 
 WebKindPageEventFn gKindHandlers[kKindRows];
 
@@ -103,11 +102,11 @@ bool NeverAsked(const ObjectRecord* rec, uint32_t ev) {
     }
     if (ev == kEvGotFocus || ev == kEvValidate || ev == kEvLostFocus) return true;
     if (ev == kEvChange && (rec->kind == kKindDataList || rec->kind == kKindButton)) return true;
-    if ((ev == kEvClick || ev == kEvDblClick6) &&
+    if ((ev == kEvClick || ev == kEvDblClick) &&
         (rec->kind == kKindListView || rec->kind == kKindTreeView || rec->kind == kKindToolBar))
         return true;
     // A table-form data list reports its rows' double clicks itself.
-    if (ev == kEvDblClick6 && rec->kind == kKindDataList && (rec->flags & kDataListMark)) return true;
+    if (ev == kEvDblClick && rec->kind == kKindDataList && (rec->flags & kDataListMark)) return true;
     return false;
 }
 
@@ -338,7 +337,7 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
         break;
     case kPeRowClick2:
         if (rec && name.hasRow) {
-            uint32_t e = value == 0 ? kEvClick : kEvDblClick6;
+            uint32_t e = value == 0 ? kEvClick : kEvDblClick;
             if (EventIsRegistered(rec, e))
                 PostObjectEvent(rec, e, kEventKindDefault, static_cast<uint16_t>(em & kModifierMask), name.row);
         }

@@ -59,6 +59,15 @@ bool PlainAnswers(const ObjectRecord* rec) {
            rec->kind == kKindFont || !ObjectIsWebView(rec);
 }
 
+// The server types the common methods answer plainly: the Client object's, and
+// the types 58, 61-63 and 66 that name no kind of this client.
+bool IsPlainType(uint32_t type) {
+    static const uint32_t kPlainTypes[] = {kTypeClient, 58, 61, 62, 63, 66};
+    for (uint32_t t : kPlainTypes)
+        if (t == type) return true;
+    return false;
+}
+
 bool AnswersZero(const ObjectRecord* rec) {
     switch (rec->kind) {
     case kKindStatusPanel: case kKindToolButton: case kKindMenuItem: case kKindImageList: case kKindVariant:
@@ -234,9 +243,7 @@ int32_t WebCallMethod(ObjectRecord* rec, MethodCallRec* call) {
 int32_t WebStyleMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (!call) return kWebUnknownMethod;
     uint32_t m = call->method;
-    bool plain = PlainAnswers(rec) || call->objectType == 57 || call->objectType == 58 || call->objectType == 61 ||
-                 call->objectType == 62 || call->objectType == 63 || call->objectType == 66 ||
-                 (IsMenuKind(rec) && m != kCommonGetWebId);
+    bool plain = PlainAnswers(rec) || IsPlainType(call->objectType) || (IsMenuKind(rec) && m != kCommonGetWebId);
     if (!plain && AnswersZero(rec)) return WebReplyInt(0);
     if (plain) {
         switch (m) {

@@ -257,7 +257,7 @@ const char* HtmlScrollClass(int32_t scrollBar) {
 
 const char* HtmlWinBorderClass(int32_t winBorder) {
     static const char* const kClasses[] = {"wb0", "wb1", "wb2", "wb3", "wb4", "wb5", "wb6", "wb7"};
-    return winBorder >= 1 && winBorder <= 8 ? kClasses[winBorder - 1] : "wb2";
+    return winBorder >= kWbNone && winBorder <= kWbSizeablePopup ? kClasses[winBorder - 1] : "wb2";
 }
 
 const char* HtmlWinPosClass(int32_t winPos) {
@@ -543,11 +543,11 @@ void HtmlObjectStyle(uint32_t kind, uint32_t propId, const ObjectCreateRecord* c
 
 int32_t WebWinTypeEffective(int32_t winType) {
     switch (winType) {
-    case 8: return 1;
-    case 9: return 2;
-    case 10: return 4;
-    case 11: return 5;
-    default: return winType >= 1 && winType <= 7 ? winType : 5;
+    case kWinAskModal: return kWinModal;
+    case kWinAskDialog: return kWinDialog;
+    case kWinAskTool: return kWinTool;
+    case kWinAskNormal: return kWinNormal;
+    default: return winType >= kWinModal && winType <= kWinMdiChild ? winType : kWinNormal;
     }
 }
 
@@ -861,7 +861,7 @@ static void TextContentBr(const CrText& t) {
 static void MarkupWindow(const Markup& m) {
     ObjectCreateRecord* cr = m.cr;
     int32_t type = WebWinTypeEffective(cr->winType);
-    bool dialog = type == 1 || type == 2;
+    bool dialog = type == kWinModal || type == kWinDialog;
     Html("<div id=\"C");
     HtmlAppendUInt(m.id);
     Html("\" class=\"qovfrm ");
@@ -873,7 +873,7 @@ static void MarkupWindow(const Markup& m) {
     }
     Html(HtmlWinBorderClass(cr->winBorder));
     Html(" ");
-    if (cr->winType >= 8 && cr->winType <= 11) {
+    if (cr->winType >= kWinAskModal && cr->winType <= kWinAskNormal) {
         Html("ce");
         HtmlAppendInt(cr->winType);
         Html(" ");
@@ -900,14 +900,14 @@ static void MarkupWindow(const Markup& m) {
     JsMember(", h: ", height + kWindowExtraHeight);
     JsMember(", w: ", width + kWindowExtraWidth);
     if (dialog) {
-        Js(type == 1 ? ", mod: true" : ", mod: false");
+        Js(type == kWinModal ? ", mod: true" : ", mod: false");
         int32_t b = cr->winBorder;
-        Js(b == 4 || b == 6 || b == 8 ? ", res: true" : ", res: false");
+        Js(b == kWbToolSingle || b == kWbSizeable || b == kWbSizeablePopup ? ", res: true" : ", res: false");
         Js(", bgc: \"");
         uint32_t bg = ColorOf(cr->bgColor);
         if (bg != kColorInherit) JsAppendColor(bg);
         Js("\"");
-    } else if (type == 5) {
+    } else if (type == kWinNormal) {
         Js(", rsz: true");
     }
     JsText(", tl: \"", cr->title.text, cr->title.length);

@@ -52,7 +52,6 @@ enum CrWinStyle : uint32_t {
 
 
 constexpr int32_t kNotifyIconAnswer = 99;
-constexpr int32_t kValidateNoId = 99999;
 // GetObjectAsPointer's option bits: the window's menu, or its focused child,
 // instead of a child.
 constexpr int32_t kPointerMenu = 0x1, kPointerFocused = 0x4;
@@ -204,7 +203,8 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     w->prevWinPos = w->winPos;
 
     int32_t type = cr->winType;
-    if (type >= 8 && type <= 11) w->win.winTypeRequested = static_cast<uint8_t>(type == 11 ? 10 : type);
+    if (type >= kWinAskModal && type <= kWinAskNormal)
+        w->win.winTypeRequested = static_cast<uint8_t>(type == kWinAskNormal ? kWinAskTool : type);
     type = WebWinTypeEffective(type);
     if ((gGuiModeFlags & kGuiModeFormCreating) && type == kWwtModal) {
         type = kWwtNormal;
@@ -212,7 +212,7 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     }
     gGuiModeFlags &= ~kGuiModeFormCreating;
     w->win.winType = static_cast<uint8_t>(type);
-    if (cr->winBorder >= 1 && cr->winBorder <= 8) w->border = static_cast<uint8_t>(cr->winBorder);
+    if (cr->winBorder >= kWbNone && cr->winBorder <= kWbSizeablePopup) w->border = static_cast<uint8_t>(cr->winBorder);
     else if (type == kWwtModal) w->border = 5;
     else if (type == kWwtDialog) w->border = (cr->winStyle & kCwsNoCaption) ? 5 : 2;
     else if (type == kWwtTool) w->border = 2;
@@ -778,7 +778,7 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         ObjectRecord* f = w->win.focusObj;
         if (f && EventIsRegistered(f, kEvValidate)) {
             PostObjectEventFirst(f, kEvValidate, 0, 0, 0);
-            return WebReplyInt(f->objectId ? f->objectId : kValidateNoId);
+            return WebReplyInt(f->objectId ? f->objectId : kWmCheckValidateNoId);
         }
         return WebReplyInt(0);
     }
@@ -799,8 +799,11 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         if (WebArgInt(call, 0, 0)) w->win.style[1] |= kWws2IoCancel;
         else w->win.style[1] &= ~kWws2IoCancel;
         return WebReplyInt((w->win.style[1] & kWws2IoCancel) ? 1 : 0);
-    case 4: case 5: case 7: case 8: case 9: case 10: case 24: case 25: case 31: case 34: case 36: case 51: case 52:
-    case 16: case 17: case 18: case 19: case 20: case 29: case 35: case 50:
+    case kWmGetActiveMdiChild: case kWmMdiLayout: case kWmShow: case kWmMdiShow: case kWmPrintForm:
+    case kWmFormToPict: case kWmControlPropertyPage: case kWmPrintFormPict: case kWmSetUIState:
+    case kWmSetForegroundWindow: case kWmSetParent: case kWmAllowSetForeground: case kWmSetAsClient:
+    case kWmResAdd: case kWmResDelete: case kWmResGetIds: case kWmResModify: case kWmResSave: case kWmScale:
+    case kWmGetMdiChildCount: case kWmIsMinimized:
         return WebReplyInt(0);
     default:
         return kWebUnknownMethod;
