@@ -113,6 +113,18 @@ enum WinBorderStyle : uint8_t {
 // CheckValidate's answer when the focused child that takes $VALIDATE has no ObjectId.
 constexpr int32_t kWmCheckValidateNoId = 99999;
 
+// ---- Button ---------------------------------------------------------------------
+// ButtonType values (3: a file input) and ButtonState values of the web view's buttons.
+constexpr int32_t kButtonType1 = 1, kButtonType2 = 2, kButtonTypeFile = 3;
+constexpr int32_t kButtonStateOutline = 1, kButtonStateSpinner = 2, kButtonStateGrow = 3;
+
+// ---- EditText -------------------------------------------------------------------
+// EditType values the client treats itself (1-6 are valid); the plain one is the
+// type whose Enter goes on to the window's default button.
+enum EditTypeCode : uint16_t {
+    kEditTypePlain = 1, kEditTypeDecimal = 3, kEditTypeLower = 4, kEditTypeUpper = 5, kEditTypeLast = 6,
+};
+
 // ---- ToolBar and ToolButton -----------------------------------------------------
 enum ToolBarMethodNo : uint32_t {
     kTbAddButton = 1, kTbGetButton = 2, kTbRemoveButton = 3, kTbSetImageList = 4, kTbSetImageListDisabled = 5,

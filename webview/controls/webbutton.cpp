@@ -25,8 +25,6 @@ constexpr uint32_t kCaptionMax = 255;
 constexpr uint32_t kImageNameMax = 255;
 constexpr uint32_t kImageMarkupUrlMax = 300;
 constexpr uint32_t kImageTypePicture = 3, kImageTypeIcon = 1;
-constexpr int32_t kButtonTypeFile = 3;
-constexpr int32_t kStateOutline = 1, kStateSpinner = 2, kStateGrow = 3;
 constexpr int32_t kUtf8TitleValue = 33;
 constexpr int kChainDepthMax = 32;
 constexpr int32_t kFileOptionsDwid = 1;
@@ -167,27 +165,27 @@ void ImageContent(ObjectRecord* rec, bool withBase) {
 }
 
 void ContextClass(uint32_t context, uint32_t state, char* out, size_t outSize) {
-    HtmlColorClassText(context, state == kStateOutline ? kClrFamBtnOutline : kClrFamBtn, out, outSize);
+    HtmlColorClassText(context, state == kButtonStateOutline ? kClrFamBtnOutline : kClrFamBtn, out, outSize);
 }
 
 void SetButtonState(ObjectRecord* rec, uint32_t v) {
     WebButtonRecord* b = WebButton(rec);
     uint32_t s = b->state;
     char oldClass[32], newClass[32];
-    if ((v == kStateOutline) != (s == kStateOutline)) {
+    if ((v == kButtonStateOutline) != (s == kButtonStateOutline)) {
         ContextClass(rec->context, s, oldClass, sizeof oldClass);
         ContextClass(rec->context, v, newClass, sizeof newClass);
         WebChangeElemClass(rec, oldClass, newClass, false);
     }
-    if (v == kStateSpinner || v == kStateGrow) {
+    if (v == kButtonStateSpinner || v == kButtonStateGrow) {
         HtmlReset();
-        HtmlAppend(v == kStateSpinner
+        HtmlAppend(v == kButtonStateSpinner
                        ? "<span style='margin-right: 3px' class='spinner-border spinner-border-sm'></span> "
                        : "<span style='margin-right: 3px' class='spinner-grow spinner-grow-sm'></span> ",
                    0);
         HtmlAppendText(b->caption ? b->caption : "", 0);
         SetContentMarkup(rec, gHtmlBuf.data ? gHtmlBuf.data : "");
-    } else if (s == kStateSpinner || s == kStateGrow) {
+    } else if (s == kButtonStateSpinner || s == kButtonStateGrow) {
         CaptionToPage(rec);
     }
     b->state = v;
@@ -334,12 +332,12 @@ ObjectRecord* WebButtonCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreate
         if (tri == 2) b->style |= kBtnTriStateValue2;
     } else if (kind == kKindButton) {
         if (!cr->given[kPidContext] && !cr->given[kPidButtonState] && !cr->context) {
-            cr->values[kPidButtonState] = kStateOutline;
+            cr->values[kPidButtonState] = kButtonStateOutline;
             cr->given[kPidButtonState] = 1;
         }
         b->state = static_cast<uint32_t>(CreateRecordValue(cr, kPidButtonState, 0));
         if (cr->buttonType == 1) b->style |= kBtnType1;
-        if (cr->buttonType == 2) b->style |= kBtnType2;
+        if (cr->buttonType == kButtonType2) b->style |= kBtnType2;
         if (cr->buttonType == kButtonTypeFile) b->style |= kBtnFileInput;
     }
     if (IsCheckKind(rec)) {
@@ -522,7 +520,10 @@ int32_t WebButtonGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const 
     case kPidAlignText: *result = b->alignText; return 0;
     case kPidSelGroupId: *result = SelGroupId(rec); return 0;
     case kPidButtonType:
-        *result = (b->style & kBtnType1) ? 1 : (b->style & kBtnType2) ? 2 : (b->style & kBtnFileInput) ? 3 : 0;
+        *result = (b->style & kBtnType1)       ? kButtonType1
+                  : (b->style & kBtnType2)     ? kButtonType2
+                  : (b->style & kBtnFileInput) ? kButtonTypeFile
+                                               : 0;
         return 0;
     case kPidCmdNote: textOf(b->cmdNote); return 0;
     case kPidAltText: textOf(b->altText); return 0;

@@ -30,14 +30,13 @@ enum EditDwid : int32_t {
 };
 enum EditWhich : int32_t { kWhole = 0, kSelection = 1 };
 enum ConvMode : uint16_t { kConvDefault = 1, kConvPlain = 2, kConvTabs = 3, kConvNone = 4, kConvBlanks = 5 };
-enum EditTypeCode : uint16_t { kTypeDecimal = 3, kTypeLower = 4, kTypeUpper = 5, kTypeLast = 6 };
 
 // The creation's style bits that choose an edit type when none is given.
 struct StyleType {
     uint32_t bit;
     uint16_t type;
 };
-const StyleType kStyleTypes[] = {{0x200, kTypeLower}, {0x400, kTypeUpper}, {0x800, 2}, {0x1000, kTypeDecimal}};
+const StyleType kStyleTypes[] = {{0x200, kEditTypeLower}, {0x400, kEditTypeUpper}, {0x800, 2}, {0x1000, kEditTypeDecimal}};
 
 constexpr uint16_t kUpDownAlignDefault = 2;
 constexpr int32_t kUpDownMaxDefault = 100;
@@ -321,8 +320,8 @@ bool WebEditConvertFromPage(const char* text, uint32_t length, uint16_t editType
     gEditTextBuf[length] = 0;
     gEditTextLen = length;
     for (uint32_t i = 0; i < length; ++i) {
-        if (editType == kTypeLower) gEditTextBuf[i] = Lower(gEditTextBuf[i]);
-        else if (editType == kTypeUpper) gEditTextBuf[i] = Upper(gEditTextBuf[i]);
+        if (editType == kEditTypeLower) gEditTextBuf[i] = Lower(gEditTextBuf[i]);
+        else if (editType == kEditTypeUpper) gEditTextBuf[i] = Upper(gEditTextBuf[i]);
     }
     *out = gEditTextBuf;
     *outLength = length;
@@ -342,7 +341,7 @@ bool WebEditConvertFromPage(const char* text, uint32_t length, uint16_t editType
         n = static_cast<uint32_t>(expanded);
     }
     char dec = WebEditDecimalChar();
-    if (editType == kTypeDecimal && WebEditDecimalOption() && dec != '.')
+    if (editType == kEditTypeDecimal && WebEditDecimalOption() && dec != '.')
         for (uint32_t i = 0; i < n; ++i)
             if (buf[i] == dec) buf[i] = '.';
     *out = buf;
@@ -357,7 +356,7 @@ bool WebEditFormatForPage(const WebEditTextRecord* e, const char* text, uint32_t
     char* buf = gEditTextBuf;
     uint32_t n = gEditTextLen;
     char dec = WebEditDecimalChar();
-    if (e->editType == kTypeDecimal && WebEditDecimalOption())
+    if (e->editType == kEditTypeDecimal && WebEditDecimalOption())
         for (uint32_t i = 0; i < n; ++i)
             if (buf[i] == '.') buf[i] = dec;
     uint32_t start = 0;
@@ -399,7 +398,7 @@ void WebEditTextFirstLine(const char* text, uint16_t editType) {
     for (; text && text[n] && text[n] != '\n' && static_cast<uint8_t>(text[n]) != kProgramLineBreak && n < kTextBufSize;
          ++n) {
         char c = text[n];
-        gTextBuf[n] = editType == kTypeLower ? Lower(c) : editType == kTypeUpper ? Upper(c) : c;
+        gTextBuf[n] = editType == kEditTypeLower ? Lower(c) : editType == kEditTypeUpper ? Upper(c) : c;
     }
     gTextBuf[n] = 0;
 }
@@ -439,8 +438,8 @@ ObjectRecord* WebEditTextCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     CrText options = CreateRecordText(cr, kPropIdEditOptions);
     e->options = options.text ? EditOptionsParse(options.length, options.text) : kEditOptionsDefault;
     int32_t type = CreateRecordValue(cr, kPidEditType, 0);
-    if (type < 1 || type > kTypeLast) {
-        type = 1;
+    if (type < kEditTypePlain || type > kEditTypeLast) {
+        type = kEditTypePlain;
         for (const StyleType& s : kStyleTypes)
             if (cr->winStyle & s.bit) type = s.type;
     }
@@ -479,7 +478,7 @@ int32_t WebEditTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
         return 0;
     case kPidEditType:
         e->editType = static_cast<uint16_t>(value);
-        WebSetElemCss(rec, "text-transform", value == kTypeLower ? "lowercase" : value == kTypeUpper ? "uppercase" : "none",
+        WebSetElemCss(rec, "text-transform", value == kEditTypeLower ? "lowercase" : value == kEditTypeUpper ? "uppercase" : "none",
                       false);
         return 0;
     case kPidEditHideSel: case kPidModifyFlag: return 0;

@@ -48,7 +48,6 @@ enum ClassMode : int { kClassOnlyVisible = 0, kClassPosition = 1, kClassSize = 2
 enum LabelStyle : int32_t {
     kLabelList = 3, kLabelHeading = 4, kLabelParagraph = 5, kLabelAlert = 6, kLabelAlertClose = 7,
 };
-constexpr int32_t kButtonFile = 3;
 constexpr int32_t kDateFormatWrapper = 3;
 constexpr int32_t kDateFormatCustom = 4;
 
@@ -613,7 +612,7 @@ static void WriteClasses(const Markup& m) {
             if (!gWebThemeClasses) break;
             ClassAdd(&list, "btn");
             HtmlColorClass(static_cast<uint32_t>(cr->context),
-                           Value(cr, kPidButtonState, 0) == 1 ? kClrFamBtnOutline : kClrFamBtn, true);
+                           Value(cr, kPidButtonState, 0) == kButtonStateOutline ? kClrFamBtnOutline : kClrFamBtn, true);
             if (m.height < kSmallButtonHeight) Html(" btn-sm");
             break;
         case kKindCheckBox:
@@ -724,8 +723,8 @@ static void WriteStyle(const Markup& m) {
     if (m.kind == kKindEditText) {
         Html("; resize: none");
         int32_t editType = Value(cr, kPidEditType, 0);
-        if (editType == 4) Html("; text-transform: lowercase");
-        else if (editType == 5) Html("; text-transform: uppercase");
+        if (editType == kEditTypeLower) Html("; text-transform: lowercase");
+        else if (editType == kEditTypeUpper) Html("; text-transform: uppercase");
     }
     if (m.kind == kKindLine || m.kind == kKindShape) {
         ZOrderPiece(m);
@@ -921,7 +920,7 @@ static void MarkupWindow(const Markup& m) {
 
 static void MarkupButton(const Markup& m) {
     ObjectCreateRecord* cr = m.cr;
-    if (cr->buttonType == kButtonFile) {
+    if (cr->buttonType == kButtonTypeFile) {
         if (m.standalone) {
             Html("<input type=\"file\" ");
         } else {
@@ -939,15 +938,15 @@ static void MarkupButton(const Markup& m) {
     }
     OpenId(m, false);
     WriteCommon(m);
-    if (cr->buttonType == kButtonFile && m.standalone) {
+    if (cr->buttonType == kButtonTypeFile && m.standalone) {
         Html(" />");
         return;
     }
     Html(">");
     int32_t state = Value(cr, kPidButtonState, 0);
-    if (gWebThemeClasses && state == 2)
+    if (gWebThemeClasses && state == kButtonStateSpinner)
         Html("<span style='margin-right: 3px' class='spinner-border spinner-border-sm'></span>");
-    if (gWebThemeClasses && state == 3)
+    if (gWebThemeClasses && state == kButtonStateGrow)
         Html("<span style='margin-right: 3px' class='spinner-grow spinner-grow-sm'></span>");
     CrText src = ImageSource(cr);
     if (src.text && src.length) {
