@@ -110,6 +110,12 @@ enum WinBorderStyle : uint8_t {
     kWbNone = 1, kWbSingle = 2, kWbDialogFrame = 3, kWbToolSingle = 4, kWbFixedDialog = 5, kWbSizeable = 6,
     kWbToolSizeable = 7, kWbSizeablePopup = 8,
 };
+// Window positions (WinPos 1-6): the fill ones take the whole work area or page,
+// the second with a height of its own in the web view.
+enum WinPosCode : uint8_t {
+    kWinPosAsGiven = 1, kWinPosCentreScreen = 2, kWinPosCentreOwner = 3, kWinPosFill = 4, kWinPosCascade = 5,
+    kWinPosFillHeight = 6,
+};
 // CheckValidate's answer when the focused child that takes $VALIDATE has no ObjectId.
 constexpr int32_t kWmCheckValidateNoId = 99999;
 

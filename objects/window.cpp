@@ -341,17 +341,17 @@ static void PlaceByWinPos(NativeWindowRecord* w) {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     int width = wr.right - wr.left, height = wr.bottom - wr.top;
     switch (w->winPos) {
-    case 2:
-    case 3: {
+    case kWinPosCentreScreen:
+    case kWinPosCentreOwner: {
         RECT base = area;
         HWND owner = GetWindow(wnd, GW_OWNER);
-        if (w->winPos == 3 && owner && IsWindowVisible(owner)) GetWindowRect(owner, &base);
+        if (w->winPos == kWinPosCentreOwner && owner && IsWindowVisible(owner)) GetWindowRect(owner, &base);
         SetWindowPos(wnd, nullptr, base.left + (base.right - base.left - width) / 2,
                      base.top + (base.bottom - base.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         break;
     }
-    case 4:
-    case 6:
+    case kWinPosFill:
+    case kWinPosFillHeight:
         SetWindowPos(wnd, nullptr, area.left, area.top, area.right - area.left, area.bottom - area.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
         break;

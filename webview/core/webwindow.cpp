@@ -200,7 +200,8 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     if (cr->autoScroll) style |= kWwsAutoScroll;
     w->minScrollV = cr->minScrollV;
     w->minScrollH = cr->minScrollH;
-    w->winPos = cr->winPos >= 1 && cr->winPos <= 6 ? static_cast<uint8_t>(cr->winPos) : 1;
+    bool posGiven = cr->winPos >= kWinPosAsGiven && cr->winPos <= kWinPosFillHeight;
+    w->winPos = posGiven ? static_cast<uint8_t>(cr->winPos) : static_cast<uint8_t>(kWinPosAsGiven);
     w->prevWinPos = w->winPos;
 
     int32_t type = cr->winType;
@@ -298,7 +299,7 @@ int32_t WebShowWindow(ObjectRecord* window) {
     Post(window, kEvFormInit, 0);
     bool noted = false;
     if (IsModal(w) && gWebObjServices.modalNote) noted = gWebObjServices.modalNote(window);
-    if (w->winPos == 4 || w->winPos == 6) {
+    if (w->winPos == kWinPosFill || w->winPos == kWinPosFillHeight) {
         if (!(w->win.style[1] & kWws2FillApplied)) {
             w->savedRect[0] = window->left;
             w->savedRect[1] = window->top;
@@ -306,14 +307,14 @@ int32_t WebShowWindow(ObjectRecord* window) {
             w->savedRect[3] = window->bottom;
             FillCommand(window, kFillOn);
             ApplyBorderAndPosition(window, true);
-            if (w->winPos != 6 && w->prevWinPos != 4)
+            if (w->winPos != kWinPosFillHeight && w->prevWinPos != kWinPosFill)
                 WebChangeElemClass(window, HtmlWinPosClass(w->prevWinPos), "wp4", false);
             w->win.style[1] |= kWws2FillApplied;
         }
         int32_t saved = w->savedRect[3] - w->savedRect[1];
         int32_t fill = saved > gWebPageWidth ? saved : gWebPageWidth;
         if (gWebPageHeight > fill) fill = gWebPageHeight;
-        w->fillHeight = w->winPos == 6 ? fill : 0;
+        w->fillHeight = w->winPos == kWinPosFillHeight ? fill : 0;
         WebPageResized(gWebPageWidth, gWebPageHeight);
     } else if (w->win.style[1] & kWws2FillApplied) {
         w->prevWinPos = w->winPos;
@@ -445,8 +446,8 @@ void WebPageResized(int32_t width, int32_t height) {
     gWebPageHeight = height;
     for (ObjectRecord* window = gWebWindowList; window; window = window->next) {
         WebWindowRecord* w = WebWin(window);
-        if (!(window->flags & kObjShown) || (w->winPos != 4 && w->winPos != 6)) continue;
-        int32_t h = w->winPos == 6 ? w->fillHeight : height;
+        if (!(window->flags & kObjShown) || (w->winPos != kWinPosFill && w->winPos != kWinPosFillHeight)) continue;
+        int32_t h = w->winPos == kWinPosFillHeight ? w->fillHeight : height;
         Post(window, kEvResize, width * 10000 + h);
         int32_t r[4] = {0, 0, width, h};
         WebWindowSetRect(window, r);
@@ -506,7 +507,7 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
     case kPidHeight: {
         int32_t h = ToPixels(w, value) + (menu ? kMenuBarHeight : 0);
         SetSize(window, h, window->right - window->left);
-        if (w->winPos == 6 && (window->flags & kObjShown)) w->fillHeight = h;
+        if (w->winPos == kWinPosFillHeight && (window->flags & kObjShown)) w->fillHeight = h;
         return 0;
     }
     case kPidWidth: case kPidWinWidth:
