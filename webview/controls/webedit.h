@@ -60,8 +60,6 @@ constexpr uint16_t kClientDecimalOption = 0x40;
 extern uint16_t gWebEditClientOptions;
 
 inline WebEditTextRecord* WebEditText(ObjectRecord* rec) { return reinterpret_cast<WebEditTextRecord*>(rec); }
-// The plain EditType, the one whose Enter goes on to the window's default button.
-constexpr uint16_t kEditTypePlain = 1;
 inline WebEditNumberRecord* WebEditNumber(ObjectRecord* rec) { return reinterpret_cast<WebEditNumberRecord*>(rec); }
 
 // The locale decimal character the web edits use ('.' when the client has none).

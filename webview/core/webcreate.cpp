@@ -44,7 +44,6 @@ constexpr uint32_t kTabIdMax = 65534;
 constexpr uint32_t kWhite = 0xFFFFFFu;
 constexpr uint32_t kCrListViewNoMarkup = 0x20;   // creation flag of a ListView drawn later
 constexpr uint32_t kCrOtherDefault = 0x20;       // creation flag 0: the other default parent
-constexpr int32_t kButtonFile = 3;
 constexpr uint32_t kPercentScale = 10000;
 
 // Server type -> kind in the web-view mode (-1: refused).
@@ -247,7 +246,7 @@ ObjectRecord* WebCreateObject(uint32_t type, ObjectRecord* old, ObjectCreateReco
         HtmlReset();
         HtmlObjectMarkup(static_cast<uint32_t>(kind), rec->elementId, false, g);
         JsonAddJsHtml((rec->modeFlags & kModeUtf8Texts) != 0);
-        if (!(kind == kKindButton && g->buttonType == kButtonFile)) {
+        if (!(kind == kKindButton && g->buttonType == kButtonTypeFile)) {
             char name[24];
             snprintf(name, sizeof name, WebHasWrapperDiv(rec) ? "C%uD" : "C%u", rec->elementId);
             JsonAddStringNoConv("name", name);

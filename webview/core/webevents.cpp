@@ -31,7 +31,6 @@ constexpr int32_t kCellW = 7, kCellH = 15;
 enum RequestDwid : int32_t { kDwidDateChange = 6, kDwidSliderChange = 7, kDwidTabChange = 4, kDwidTabClick = 5 };
 constexpr int32_t kOptionOn = 1, kSpecialPicker = 3;
 constexpr int32_t kDateTimeFormatPicker = 3;
-constexpr uint32_t kEvMouseUp = 14, kEvMouseMove = 15, kEvDblClick6 = 6;
 
 // A member that must be an integer when present: false drops the event.
 bool IntMember(const JsonValue* ev, const char* name, int32_t* out) {
@@ -97,7 +96,7 @@ bool NeverAsked(const ObjectRecord* rec, uint32_t ev) {
     }
     if (ev == kEvGotFocus || ev == kEvValidate || ev == kEvLostFocus) return true;
     if (ev == kEvChange && (rec->kind == kKindDataList || rec->kind == kKindButton)) return true;
-    if ((ev == kEvClick || ev == kEvDblClick6) &&
+    if ((ev == kEvClick || ev == kEvDblClick) &&
         (rec->kind == kKindListView || rec->kind == kKindTreeView || rec->kind == kKindToolBar))
         return true;
     return false;
@@ -328,7 +327,7 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
         break;
     case kPeRowClick2:
         if (rec && name.hasRow) {
-            uint32_t e = value == 0 ? kEvClick : kEvDblClick6;
+            uint32_t e = value == 0 ? kEvClick : kEvDblClick;
             if (EventIsRegistered(rec, e))
                 PostObjectEvent(rec, e, kEventKindDefault, static_cast<uint16_t>(em & kModifierMask), name.row);
         }

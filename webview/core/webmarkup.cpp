@@ -10,7 +10,6 @@
 #include "objects/objrecord.h"
 #include "objects/objtables.h"
 #include "session/config.h"
-#include "webview/core/markupids.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webkinds.h"
 #include "webview/core/weboptions.h"
@@ -225,7 +224,7 @@ const char* HtmlScrollClass(int32_t scrollBar) {
 
 const char* HtmlWinBorderClass(int32_t winBorder) {
     static const char* const kClasses[] = {"wb0", "wb1", "wb2", "wb3", "wb4", "wb5", "wb6", "wb7"};
-    return winBorder >= 1 && winBorder <= 8 ? kClasses[winBorder - 1] : "wb2";
+    return winBorder >= kWbNone && winBorder <= kWbSizeablePopup ? kClasses[winBorder - 1] : "wb2";
 }
 
 const char* HtmlWinPosClass(int32_t winPos) {
@@ -511,11 +510,11 @@ void HtmlObjectStyle(uint32_t kind, uint32_t propId, const ObjectCreateRecord* c
 
 int32_t WebWinTypeEffective(int32_t winType) {
     switch (winType) {
-    case 8: return 1;
-    case 9: return 2;
-    case 10: return 4;
-    case 11: return 5;
-    default: return winType >= 1 && winType <= 7 ? winType : 5;
+    case kWinAskModal: return kWinModal;
+    case kWinAskDialog: return kWinDialog;
+    case kWinAskTool: return kWinTool;
+    case kWinAskNormal: return kWinNormal;
+    default: return winType >= kWinModal && winType <= kWinMdiChild ? winType : kWinNormal;
     }
 }
 
@@ -581,7 +580,7 @@ static void WriteClasses(const HtmlMarkup& m) {
             if (!gWebThemeClasses) break;
             ClassAdd(&list, "btn");
             HtmlColorClass(static_cast<uint32_t>(cr->context),
-                           HtmlValue(cr, kPidButtonState, 0) == 1 ? kClrFamBtnOutline : kClrFamBtn, true);
+                           HtmlValue(cr, kPidButtonState, 0) == kButtonStateOutline ? kClrFamBtnOutline : kClrFamBtn, true);
             if (m.height < kSmallButtonHeight) HtmlPut(" btn-sm");
             break;
         case kKindCheckBox:
@@ -692,8 +691,8 @@ static void WriteStyle(const HtmlMarkup& m) {
     if (m.kind == kKindEditText) {
         HtmlPut("; resize: none");
         int32_t editType = HtmlValue(cr, kPidEditType, 0);
-        if (editType == 4) HtmlPut("; text-transform: lowercase");
-        else if (editType == 5) HtmlPut("; text-transform: uppercase");
+        if (editType == kEditTypeLower) HtmlPut("; text-transform: lowercase");
+        else if (editType == kEditTypeUpper) HtmlPut("; text-transform: uppercase");
     }
     if (m.kind == kKindLine || m.kind == kKindShape) {
         ZOrderPiece(m);

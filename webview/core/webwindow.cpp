@@ -16,6 +16,7 @@
 #include <initializer_list>
 
 #include "objects/events.h"
+#include "objects/kindcodes.h"
 #include "objects/objops.h"
 #include "session/config.h"
 #include "session/util/mem.h"
@@ -26,7 +27,6 @@
 #include "webview/core/webservices.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
-#include "webview/core/markupids.h"
 
 ObjectRecord* gWebActiveWindow;
 int32_t gWebPageWidth, gWebPageHeight;
@@ -51,32 +51,8 @@ enum CrWinStyle : uint32_t {
     kCwsNegBorders = 0x80, kCwsNegMenus = 0x100, kCwsNoMenuResize = 0x200, kCwsButtonEnterKey = 0x400,
 };
 
-// Window property ids the window answers itself.
-enum WinProp : uint32_t {
-    kWpBold = 10, kWpItalic = 11, kWpFontName = 12, kWpSize = 13, kWpHeight = 15, kWpLeft = 18, kWpTitle = 30,
-    kWpTop = 31, kWpVisible = 33, kWpWidth = 35, kWpMinBox = 38, kWpMaxBox = 39, kWpSysMenu = 40,
-    kWpCaption = 41, kWpClipCtrl = 42, kWpWinType = 53, kWpScrollBar = 57, kWpFont = 72, kWpFontObj = 73,
-    kWpPrefix = 84, kWpWinPos = 85, kWpOffsetV = 88, kWpOffsetH = 89, kWpGridAlign = 100, kWpGridH = 101,
-    kWpGridV = 102, kWpUnits = 103, kWpIcon = 121, kWpParentWin = 123, kWpNegBorders = 141,
-    kWpNegMenus = 142, kWpRightToLeft = 146, kWpNoMenuResize = 150, kWpWinBorder = 184,
-    kWpInTaskbar = 185, kWpTopmost = 186, kWpAutoScroll = 187, kWpMinScrollH = 188, kWpMinScrollV = 189,
-    kWpMdiBorder = 190, kWpMdiScroll = 191, kWpMdiTop = 192, kWpMdiLeft = 193, kWpMdiHeight = 194,
-    kWpMdiWidth = 195, kWpWinHeight = 196, kWpWinWidth = 197, kWpMinWidth = 205, kWpDockPadL = 222,
-    kWpDockPadT = 223, kWpDockPadR = 224, kWpDockPadB = 225, kWpAngle = 264, kWpStrike = 265,
-    kWpUnderline = 266, kWpButtonEnterKey = 307, kWpMinHeight = 318, kWpRibDll = 321, kWpRibName = 322,
-    kWpRibMode = 323, kWpUseCss = 333, kWpDivisionId = 334, kWpShowWebMenu = 335, kWpWebMode = 343,
-};
 
-// Window method numbers.
-enum WinMethod : uint32_t {
-    kWmActivate = 1, kWmClose = 2, kWmErase = 3, kWmRefresh = 6, kWmBackMouse = 11, kWmSaveQof = 12, kWmLoadQof = 13,
-    kWmGetObject = 14, kWmGetMenu = 15, kWmBrowse = 21, kWmHScroll = 22, kWmVScroll = 23,
-    kWmObjectPointer = 26, kWmQofFlags = 27, kWmMonitorInfo = 28, kWmResetScale = 30, kWmValidate = 32,
-    kWmNotifyIcon = 33, kWmOsEventMask = 37, kWmMdiPrev = 38, kWmMdiNext = 39, kWmLocaleInfo = 40,
-    kWmMouseWheel = 41, kWmQofInfo = 46, kWmResNames = 47, kWmQofError = 48, kWmIoCancel = 49,
-};
 constexpr int32_t kNotifyIconAnswer = 99;
-constexpr int32_t kValidateNoId = 99999;
 // GetObjectAsPointer's option bits: the window's menu, or its focused child,
 // instead of a child.
 constexpr int32_t kPointerMenu = 0x1, kPointerFocused = 0x4;
@@ -224,11 +200,13 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     if (cr->autoScroll) style |= kWwsAutoScroll;
     w->minScrollV = cr->minScrollV;
     w->minScrollH = cr->minScrollH;
-    w->winPos = cr->winPos >= 1 && cr->winPos <= 6 ? static_cast<uint8_t>(cr->winPos) : 1;
+    bool posGiven = cr->winPos >= kWinPosAsGiven && cr->winPos <= kWinPosFillHeight;
+    w->winPos = posGiven ? static_cast<uint8_t>(cr->winPos) : static_cast<uint8_t>(kWinPosAsGiven);
     w->prevWinPos = w->winPos;
 
     int32_t type = cr->winType;
-    if (type >= 8 && type <= 11) w->win.winTypeRequested = static_cast<uint8_t>(type == 11 ? 10 : type);
+    if (type >= kWinAskModal && type <= kWinAskNormal)
+        w->win.winTypeRequested = static_cast<uint8_t>(type == kWinAskNormal ? kWinAskTool : type);
     type = WebWinTypeEffective(type);
     if ((gGuiModeFlags & kGuiModeFormCreating) && type == kWwtModal) {
         type = kWwtNormal;
@@ -236,7 +214,7 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     }
     gGuiModeFlags &= ~kGuiModeFormCreating;
     w->win.winType = static_cast<uint8_t>(type);
-    if (cr->winBorder >= 1 && cr->winBorder <= 8) w->border = static_cast<uint8_t>(cr->winBorder);
+    if (cr->winBorder >= kWbNone && cr->winBorder <= kWbSizeablePopup) w->border = static_cast<uint8_t>(cr->winBorder);
     else if (type == kWwtModal) w->border = 5;
     else if (type == kWwtDialog) w->border = (cr->winStyle & kCwsNoCaption) ? 5 : 2;
     else if (type == kWwtTool) w->border = 2;
@@ -321,7 +299,7 @@ int32_t WebShowWindow(ObjectRecord* window) {
     Post(window, kEvFormInit, 0);
     bool noted = false;
     if (IsModal(w) && gWebObjServices.modalNote) noted = gWebObjServices.modalNote(window);
-    if (w->winPos == 4 || w->winPos == 6) {
+    if (w->winPos == kWinPosFill || w->winPos == kWinPosFillHeight) {
         if (!(w->win.style[1] & kWws2FillApplied)) {
             w->savedRect[0] = window->left;
             w->savedRect[1] = window->top;
@@ -329,14 +307,14 @@ int32_t WebShowWindow(ObjectRecord* window) {
             w->savedRect[3] = window->bottom;
             FillCommand(window, kFillOn);
             ApplyBorderAndPosition(window, true);
-            if (w->winPos != 6 && w->prevWinPos != 4)
+            if (w->winPos != kWinPosFillHeight && w->prevWinPos != kWinPosFill)
                 WebChangeElemClass(window, HtmlWinPosClass(w->prevWinPos), "wp4", false);
             w->win.style[1] |= kWws2FillApplied;
         }
         int32_t saved = w->savedRect[3] - w->savedRect[1];
         int32_t fill = saved > gWebPageWidth ? saved : gWebPageWidth;
         if (gWebPageHeight > fill) fill = gWebPageHeight;
-        w->fillHeight = w->winPos == 6 ? fill : 0;
+        w->fillHeight = w->winPos == kWinPosFillHeight ? fill : 0;
         WebPageResized(gWebPageWidth, gWebPageHeight);
     } else if (w->win.style[1] & kWws2FillApplied) {
         w->prevWinPos = w->winPos;
@@ -468,8 +446,8 @@ void WebPageResized(int32_t width, int32_t height) {
     gWebPageHeight = height;
     for (ObjectRecord* window = gWebWindowList; window; window = window->next) {
         WebWindowRecord* w = WebWin(window);
-        if (!(window->flags & kObjShown) || (w->winPos != 4 && w->winPos != 6)) continue;
-        int32_t h = w->winPos == 6 ? w->fillHeight : height;
+        if (!(window->flags & kObjShown) || (w->winPos != kWinPosFill && w->winPos != kWinPosFillHeight)) continue;
+        int32_t h = w->winPos == kWinPosFillHeight ? w->fillHeight : height;
         Post(window, kEvResize, width * 10000 + h);
         int32_t r[4] = {0, 0, width, h};
         WebWindowSetRect(window, r);
@@ -490,18 +468,18 @@ ObjectRecord* WebWindowFindMenu(ObjectRecord* window, int32_t position, const ch
 
 static int32_t StyleBit(uint32_t id) {
     switch (id) {
-    case kWpMinBox: return kWwsMinBox;
-    case kWpMaxBox: return kWwsMaxBox;
-    case kWpSysMenu: return kWwsSysMenu;
-    case kWpCaption: return kWwsCaption;
-    case kWpClipCtrl: return kWwsClipCtrl;
-    case kWpNegBorders: return kWwsNegBorders;
-    case kWpNegMenus: return kWwsNegMenus;
-    case kWpNoMenuResize: return kWwsNoMenuResize;
-    case kWpInTaskbar: return kWwsInTaskbar;
-    case kWpAutoScroll: return kWwsAutoScroll;
-    case kWpGridAlign: return kWwsGridAlign;
-    case kWpButtonEnterKey: return static_cast<int32_t>(kWwsButtonEnterKey);
+    case kPidMinBox: return kWwsMinBox;
+    case kPidMaxBox: return kWwsMaxBox;
+    case kPidSysMenu: return kWwsSysMenu;
+    case kPidCaption: return kWwsCaption;
+    case kPidClipCtrl: return kWwsClipCtrl;
+    case kPidNegBorders: return kWwsNegBorders;
+    case kPidNegMenus: return kWwsNegMenus;
+    case kPidNoMenuResize: return kWwsNoMenuResize;
+    case kPidInTaskbar: return kWwsInTaskbar;
+    case kPidAutoScroll: return kWwsAutoScroll;
+    case kPidGridAlign: return kWwsGridAlign;
+    case kPidButtonEnterKey: return static_cast<int32_t>(kWwsButtonEnterKey);
     default: return 0;
     }
 }
@@ -521,33 +499,33 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
         return 0;
     }
     switch (id) {
-    case kWpBold: case kWpItalic: case kWpFontName: case kWpSize: case kWpFont: case kWpFontObj:
-    case kWpAngle: case kWpStrike: case kWpUnderline:
+    case kPidBold: case kPidItalic: case kPidFontName: case kPidSize: case kPidFont: case kPidFontObj:
+    case kPidAngle: case kPidStrike: case kPidUnderline:
         // The main window's font stays; other windows' fonts are the common
         // property change, which is not built yet.
         return window == gWebMainWindow ? 0 : kWebNotAvailable;
-    case kWpHeight: {
+    case kPidHeight: {
         int32_t h = ToPixels(w, value) + (menu ? kMenuBarHeight : 0);
         SetSize(window, h, window->right - window->left);
-        if (w->winPos == 6 && (window->flags & kObjShown)) w->fillHeight = h;
+        if (w->winPos == kWinPosFillHeight && (window->flags & kObjShown)) w->fillHeight = h;
         return 0;
     }
-    case kWpWidth: case kWpWinWidth:
+    case kPidWidth: case kPidWinWidth:
         SetSize(window, window->bottom - window->top, ToPixels(w, value));
         return 0;
-    case kWpWinHeight:
+    case kPidWinHeight:
         SetSize(window, ToPixels(w, value), window->right - window->left);
         return 0;
-    case kWpLeft: case kWpTop: {
+    case kPidLeft: case kPidTop: {
         int32_t v = ToPixels(w, value);
-        int32_t dx = id == kWpLeft ? v - window->left : 0, dy = id == kWpTop ? v - window->top : 0;
+        int32_t dx = id == kPidLeft ? v - window->left : 0, dy = id == kPidTop ? v - window->top : 0;
         window->left += dx;
         window->right += dx;
         window->top += dy;
         window->bottom += dy;
         return 0;
     }
-    case kWpTitle:
+    case kPidTitle:
         ReplaceText(&w->title, text, length);
         // A dialog's title, or the title bar of any other window.
         WebViewSelectForObject(window);
@@ -557,7 +535,7 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
         JsonAddString("str", text ? text : "", text ? length : 0);
         WebViewMsgEnd();
         return 0;
-    case kWpVisible:
+    case kPidVisible:
         if (value) return ObjectActivate(window, 0, 0, 0, 0);
         if (w->win.winType == kWwtModal && !(window->flags & kObjShown)) return 0;
         if (w->win.winType != kWwtModal &&
@@ -567,63 +545,63 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
             (w->win.winType == kWwtDialog && EventIsRegistered(window, kEvClose)))
             gWebCloseSwallow = window;
         return ObjectDeactivate(window);
-    case kWpWinType:
+    case kPidWinType:
         if ((gGuiOption2039 || (gGuiModeFlags & kGuiModeKeepFlagged)) && value >= 1 && value <= 11)
             w->win.winType = static_cast<uint8_t>(WebWinTypeEffective(value));
         return 0;
-    case kWpScrollBar:
+    case kPidScrollBar:
         style &= ~(kWwsVScroll | kWwsHScroll);
         if (value == 1) style |= kWwsVScroll | kWwsHScroll;
         if (value == 2) style |= kWwsHScroll;
         if (value == 4) style |= kWwsVScroll;
         return 0;
-    case kWpPrefix: ReplaceText(&w->prefix, text, length); return 0;
-    case kWpWinPos:
+    case kPidPrefix: ReplaceText(&w->prefix, text, length); return 0;
+    case kPidWinPos:
         if (value >= 1 && value <= 6) w->winPos = static_cast<uint8_t>(value);
         return 0;
-    case kWpOffsetV: case kWpOffsetH: case kWpIcon: return 0;
-    case kWpGridH: w->gridH = static_cast<uint16_t>(value < 1 ? 1 : ToPixels(w, value) < 1 ? 1 : ToPixels(w, value)); return 0;
-    case kWpGridV: w->gridV = static_cast<uint16_t>(value < 1 ? 1 : ToPixels(w, value) < 1 ? 1 : ToPixels(w, value)); return 0;
-    case kWpUnits:
+    case kPidWinOffsetV: case kPidWinOffsetH: case kPidIcon: return 0;
+    case kPidGridSizeH: w->gridH = static_cast<uint16_t>(value < 1 ? 1 : ToPixels(w, value) < 1 ? 1 : ToPixels(w, value)); return 0;
+    case kPidGridSizeV: w->gridV = static_cast<uint16_t>(value < 1 ? 1 : ToPixels(w, value) < 1 ? 1 : ToPixels(w, value)); return 0;
+    case kPidUnits:
         if (value >= 1 && value <= 6) w->scaleMode = static_cast<uint8_t>(value);
         return 0;
-    case kWpParentWin: return kWebNoHost;
-    case kWpRightToLeft:
+    case kPidParentWin: return kWebNoHost;
+    case kPidRightToLeft:
         window->flags = value ? (window->flags | kObjRightToLeft) : (window->flags & ~kObjRightToLeft);
         return 0;
-    case kWpWinBorder:
+    case kPidWinBorder:
         if (value >= 1 && value <= 8) w->border = static_cast<uint8_t>(value);
         return 0;
-    case kWpTopmost:
+    case kPidTopmost:
         style = value ? (style | kWwsTopmost) : (style & ~kWwsTopmost);
         w->win.style[1] = value == 2 ? (w->win.style[1] | kWws2Topmost2) : (w->win.style[1] & ~kWws2Topmost2);
         return 0;
-    case kWpMinScrollH: w->minScrollH = ToPixels(w, value); return 0;
-    case kWpMinScrollV: w->minScrollV = ToPixels(w, value); return 0;
-    case kWpMdiBorder: w->mdiBorder = static_cast<uint8_t>(value); return 0;
-    case kWpMdiScroll: w->mdiScroll = static_cast<uint8_t>(value); return 0;
-    case kWpMdiTop: case kWpMdiLeft: {
-        int32_t i = id == kWpMdiLeft ? 0 : 1;
+    case kPidMinScrollH: w->minScrollH = ToPixels(w, value); return 0;
+    case kPidMinScrollV: w->minScrollV = ToPixels(w, value); return 0;
+    case kPidMdiBorder: w->mdiBorder = static_cast<uint8_t>(value); return 0;
+    case kPidMdiScroll: w->mdiScroll = static_cast<uint8_t>(value); return 0;
+    case kPidMdiTop: case kPidMdiLeft: {
+        int32_t i = id == kPidMdiLeft ? 0 : 1;
         int32_t size = w->mdiRect[i + 2] - w->mdiRect[i];
         w->mdiRect[i] = ToPixels(w, value);
         w->mdiRect[i + 2] = w->mdiRect[i] + size;
         style &= ~kWwsMdiNoRect;
         return 0;
     }
-    case kWpMdiHeight: w->mdiRect[3] = w->mdiRect[1] + ToPixels(w, value); style &= ~kWwsMdiNoRect; return 0;
-    case kWpMdiWidth: w->mdiRect[2] = w->mdiRect[0] + ToPixels(w, value); style &= ~kWwsMdiNoRect; return 0;
-    case kWpMinWidth: case kWpMinHeight: {
+    case kPidMdiHeight: w->mdiRect[3] = w->mdiRect[1] + ToPixels(w, value); style &= ~kWwsMdiNoRect; return 0;
+    case kPidMdiWidth: w->mdiRect[2] = w->mdiRect[0] + ToPixels(w, value); style &= ~kWwsMdiNoRect; return 0;
+    case kPidMinWidth: case kPidMinHeight: {
         int32_t v = ToPixels(w, value);
-        if (id == kWpMinWidth) w->minWidth = v;
+        if (id == kPidMinWidth) w->minWidth = v;
         else w->minHeight = v;
         int32_t oldW = w->contentWidth, oldH = w->contentHeight;
         bool grow = false;
-        if (id == kWpMinWidth && v > w->contentWidth) {
+        if (id == kPidMinWidth && v > w->contentWidth) {
             w->contentWidth = v;
             window->right = window->left + v;
             grow = true;
         }
-        if (id == kWpMinHeight && v > w->contentHeight) {
+        if (id == kPidMinHeight && v > w->contentHeight) {
             w->contentHeight = v;
             window->bottom = window->top + v;
             grow = true;
@@ -634,21 +612,21 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
         }
         return 0;
     }
-    case kWpDockPadL: case kWpDockPadT: case kWpDockPadR: case kWpDockPadB:
-        w->win.dockPad[id - kWpDockPadL] = ToPixels(w, value);
+    case kPidDockPadL: case kPidDockPadT: case kPidDockPadR: case kPidDockPadB:
+        w->win.dockPad[id - kPidDockPadL] = ToPixels(w, value);
         WebLayoutChildren(window);
         return 0;
-    case kWpRibDll: ReplaceText(&w->ribDll, text, length); return 0;
-    case kWpRibName: ReplaceText(&w->ribName, text, length); return 0;
-    case kWpUseCss: ReplaceText(&w->useCss, text, length); return 0;
-    case kWpDivisionId:
+    case kPidRibDll: ReplaceText(&w->ribDll, text, length); return 0;
+    case kPidRibName: ReplaceText(&w->ribName, text, length); return 0;
+    case kPidUseCss: ReplaceText(&w->useCss, text, length); return 0;
+    case kPidDivisionId:
         ReplaceText(&w->divisionId, text, length);
         if (!w->divisionId) w->divisionId = WebTextDupLocal(kDefaultDivision, sizeof kDefaultDivision - 1);
         w->win.formName = w->divisionId;
         return 0;
-    case kWpRibMode: w->ribMode = static_cast<uint8_t>(value); return 0;
-    case kWpShowWebMenu: w->showWebMenu = static_cast<uint8_t>(value); return 0;
-    case kWpWebMode: w->webMode = static_cast<uint32_t>(value); return 0;
+    case kPidRibMode: w->ribMode = static_cast<uint8_t>(value); return 0;
+    case kPidShowWebMenu: w->showWebMenu = static_cast<uint8_t>(value); return 0;
+    case kPidWebMode: w->webMode = static_cast<uint32_t>(value); return 0;
     default:
         // The common property change of web objects is not built yet.
         return kWebNotAvailable;
@@ -666,11 +644,11 @@ int32_t WebWindowGetProp(ObjectRecord* window, uint32_t id, int32_t* result, con
         return 0;
     }
     switch (id) {
-    case kWpHeight: *result = ToUnits(w, w->contentHeight); return 0;
-    case kWpWidth: *result = ToUnits(w, w->contentWidth); return 0;
-    case kWpWinWidth: *result = ToUnits(w, window->right - window->left); return 0;
-    case kWpWinHeight: *result = ToUnits(w, window->bottom - window->top); return 0;
-    case kWpLeft: case kWpTop:
+    case kPidHeight: *result = ToUnits(w, w->contentHeight); return 0;
+    case kPidWidth: *result = ToUnits(w, w->contentWidth); return 0;
+    case kPidWinWidth: *result = ToUnits(w, window->right - window->left); return 0;
+    case kPidWinHeight: *result = ToUnits(w, window->bottom - window->top); return 0;
+    case kPidLeft: case kPidTop:
         if (WebIsDialogWindow(window) && (window->flags & kObjShown)) {
             ObjectRef ref = ObjectRefOf(window);
             WebViewSelectForObject(window);
@@ -689,50 +667,50 @@ int32_t WebWindowGetProp(ObjectRecord* window, uint32_t id, int32_t* result, con
                 window->bottom += dy;
             }
         }
-        *result = ToUnits(w, id == kWpLeft ? window->left : window->top);
+        *result = ToUnits(w, id == kPidLeft ? window->left : window->top);
         return 0;
-    case kWpTitle: *text = ToTextBuf(w->title); return 0;
-    case kWpWinType:
+    case kPidTitle: *text = ToTextBuf(w->title); return 0;
+    case kPidWinType:
         *result = (gGuiModeFlags & kGuiModeKeepFlagged) && w->win.winTypeRequested ? w->win.winTypeRequested
                                                                                    : w->win.winType;
         return 0;
-    case kWpScrollBar: {
+    case kPidScrollBar: {
         bool v = style & kWwsVScroll, h = style & kWwsHScroll;
         *result = v && h ? 1 : v ? 4 : h ? 2 : 3;
         return 0;
     }
-    case kWpPrefix: *text = ToTextBuf(w->prefix); return 0;
-    case kWpWinPos: *result = w->winPos; return 0;
-    case kWpOffsetV: *result = ToUnits(w, w->win.scrollY); return 0;
-    case kWpOffsetH: *result = ToUnits(w, w->win.scrollX); return 0;
-    case kWpGridH: *result = w->gridH; return 0;
-    case kWpGridV: *result = w->gridV; return 0;
-    case kWpUnits: *result = w->scaleMode; return 0;
-    case kWpIcon: *result = static_cast<int32_t>(w->iconValue); return 0;
-    case kWpParentWin: return 0;
-    case kWpRightToLeft: *result = (window->flags & kObjRightToLeft) ? 1 : 0; return 0;
-    case kWpWinBorder: *result = w->border; return 0;
-    case kWpTopmost: *result = !(style & kWwsTopmost) ? 0 : (w->win.style[1] & kWws2Topmost2) ? 2 : 1; return 0;
-    case kWpMinScrollH: *result = ToUnits(w, w->minScrollH); return 0;
-    case kWpMinScrollV: *result = ToUnits(w, w->minScrollV); return 0;
-    case kWpMdiBorder: *result = w->mdiBorder; return 0;
-    case kWpMdiScroll: *result = w->mdiScroll; return 0;
-    case kWpMdiTop: *result = ToUnits(w, w->mdiRect[1]); return 0;
-    case kWpMdiLeft: *result = ToUnits(w, w->mdiRect[0]); return 0;
-    case kWpMdiHeight: *result = ToUnits(w, w->mdiRect[3] - w->mdiRect[1]); return 0;
-    case kWpMdiWidth: *result = ToUnits(w, w->mdiRect[2] - w->mdiRect[0]); return 0;
-    case kWpMinWidth: *result = ToUnits(w, w->minWidth); return 0;
-    case kWpMinHeight: *result = ToUnits(w, w->minHeight); return 0;
-    case kWpDockPadL: case kWpDockPadT: case kWpDockPadR: case kWpDockPadB:
-        *result = ToUnits(w, w->win.dockPad[id - kWpDockPadL]);
+    case kPidPrefix: *text = ToTextBuf(w->prefix); return 0;
+    case kPidWinPos: *result = w->winPos; return 0;
+    case kPidWinOffsetV: *result = ToUnits(w, w->win.scrollY); return 0;
+    case kPidWinOffsetH: *result = ToUnits(w, w->win.scrollX); return 0;
+    case kPidGridSizeH: *result = w->gridH; return 0;
+    case kPidGridSizeV: *result = w->gridV; return 0;
+    case kPidUnits: *result = w->scaleMode; return 0;
+    case kPidIcon: *result = static_cast<int32_t>(w->iconValue); return 0;
+    case kPidParentWin: return 0;
+    case kPidRightToLeft: *result = (window->flags & kObjRightToLeft) ? 1 : 0; return 0;
+    case kPidWinBorder: *result = w->border; return 0;
+    case kPidTopmost: *result = !(style & kWwsTopmost) ? 0 : (w->win.style[1] & kWws2Topmost2) ? 2 : 1; return 0;
+    case kPidMinScrollH: *result = ToUnits(w, w->minScrollH); return 0;
+    case kPidMinScrollV: *result = ToUnits(w, w->minScrollV); return 0;
+    case kPidMdiBorder: *result = w->mdiBorder; return 0;
+    case kPidMdiScroll: *result = w->mdiScroll; return 0;
+    case kPidMdiTop: *result = ToUnits(w, w->mdiRect[1]); return 0;
+    case kPidMdiLeft: *result = ToUnits(w, w->mdiRect[0]); return 0;
+    case kPidMdiHeight: *result = ToUnits(w, w->mdiRect[3] - w->mdiRect[1]); return 0;
+    case kPidMdiWidth: *result = ToUnits(w, w->mdiRect[2] - w->mdiRect[0]); return 0;
+    case kPidMinWidth: *result = ToUnits(w, w->minWidth); return 0;
+    case kPidMinHeight: *result = ToUnits(w, w->minHeight); return 0;
+    case kPidDockPadL: case kPidDockPadT: case kPidDockPadR: case kPidDockPadB:
+        *result = ToUnits(w, w->win.dockPad[id - kPidDockPadL]);
         return 0;
-    case kWpRibDll: *text = ToTextBuf(w->ribDll); return 0;
-    case kWpRibName: *text = ToTextBuf(w->ribName); return 0;
-    case kWpUseCss: *text = ToTextBuf(w->useCss); return 0;
-    case kWpDivisionId: *text = ToTextBuf(w->divisionId); return 0;
-    case kWpRibMode: *result = w->ribMode; return 0;
-    case kWpShowWebMenu: *result = w->showWebMenu; return 0;
-    case kWpWebMode: *result = static_cast<int32_t>(w->webMode); return 0;
+    case kPidRibDll: *text = ToTextBuf(w->ribDll); return 0;
+    case kPidRibName: *text = ToTextBuf(w->ribName); return 0;
+    case kPidUseCss: *text = ToTextBuf(w->useCss); return 0;
+    case kPidDivisionId: *text = ToTextBuf(w->divisionId); return 0;
+    case kPidRibMode: *result = w->ribMode; return 0;
+    case kPidShowWebMenu: *result = w->showWebMenu; return 0;
+    case kPidWebMode: *result = static_cast<int32_t>(w->webMode); return 0;
     default:
         // The common property query of web objects is not built yet.
         return kWebNotAvailable;
@@ -771,38 +749,38 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
     case kWmClose: WebWindowOnClose(window); return WebReplyInt(0);
     case kWmErase: return WebReplyInt(gWebObjServices.eraseWindow ? gWebObjServices.eraseWindow(window) : 0);
     case kWmRefresh: return WebReplyInt(gWebObjServices.redrawWindow ? gWebObjServices.redrawWindow(window) : 0);
-    case kWmBackMouse:
+    case kWmBackGrndMouseMove:
         if (WebArgInt(call, 0, 0)) w->win.style[0] |= kWwsBackMouseMove;
         if (WebArgGiven(call, 1) && WebArgInt(call, 1, 0)) w->win.style[0] &= ~kWwsBackMouseMove;
         return WebReplyInt((w->win.style[0] & kWwsBackMouseMove) ? 1 : 0);
     // SaveQofFile goes to the forms facility too: answering 0 without writing
     // a file would report a save that never happened.
-    case kWmSaveQof:
-    case kWmLoadQof: case kWmQofFlags: case kWmQofInfo: case kWmQofError:
+    case kWmSaveQofFile:
+    case kWmLoadQofFile: case kWmGetQofFlags: case kWmGetQofInfo: case kWmGetLastQofFileError:
         // Form files are the forms facility's; without it the call fails.
         if (!gWebObjServices.windowFormMethod) return WebReplyInt(kWebNotAvailable);
         return gWebObjServices.windowFormMethod(window, call);
     case kWmGetObject: return WebReplyBindObject(WebArgChild(window, call), call);
     case kWmGetMenu: return WebReplyBindObject(MenuByKey(window, call), call);
-    case kWmObjectPointer: {
+    case kWmGetObjectAsPointer: {
         int32_t options = WebArgInt(call, 1, 0);
         ObjectRecord* found = (options & kPointerFocused) ? w->win.focusObj
                             : (options & kPointerMenu)    ? MenuByKey(window, call)
                                                           : WebArgChild(window, call);
         return WebReplyObjectPointer(found);
     }
-    case kWmBrowse: case kWmMonitorInfo: case kWmResNames: return WebReplyText("");
-    case kWmHScroll: case kWmVScroll: case kWmMdiPrev: case kWmMdiNext: return WebReplyInt(1);
-    case kWmResetScale:
+    case kWmBrowseForFolder: case kWmMonitorInfo: case kWmGetResNames: return WebReplyText("");
+    case kWmSetHScrollPos: case kWmSetVScrollPos: case kWmMdiChildPrev: case kWmMdiChildNext: return WebReplyInt(1);
+    case kWmResetScaleOrigin:
         if (WebArgInt(call, 0, 0) & 4) w->win.style[1] |= kWws2KeepScaleOrigin;
         else w->win.style[1] &= ~kWws2KeepScaleOrigin;
         WebSaveLayoutTree(window, 0);
         return WebReplyInt(0);
-    case kWmValidate: {
+    case kWmCheckValidate: {
         ObjectRecord* f = w->win.focusObj;
         if (f && EventIsRegistered(f, kEvValidate)) {
             PostObjectEventFirst(f, kEvValidate, 0, 0, 0);
-            return WebReplyInt(f->objectId ? f->objectId : kValidateNoId);
+            return WebReplyInt(f->objectId ? f->objectId : kWmCheckValidateNoId);
         }
         return WebReplyInt(0);
     }
@@ -812,19 +790,22 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         if (gGuiModeFlags & kGuiModeKeepFlagged) window->osEventMask = static_cast<uint32_t>(WebArgInt(call, 0, 0));
         return WebReplyInt(old);
     }
-    case kWmLocaleInfo:
+    case kWmGetLocaleInfo:
         // The locale texts are the platform's; without them an empty text.
         return gWebObjServices.localeInfo ? gWebObjServices.localeInfo(call) : WebReplyText("");
-    case kWmMouseWheel:
+    case kWmMouseWheelMode:
         if (WebArgInt(call, 0, 0) == 1) w->win.style[1] |= kWws2MouseWheel;
         else w->win.style[1] &= ~kWws2MouseWheel;
         return WebReplyInt((w->win.style[1] & kWws2MouseWheel) ? 1 : 0);
-    case kWmIoCancel:
+    case kWmIoCancelMode:
         if (WebArgInt(call, 0, 0)) w->win.style[1] |= kWws2IoCancel;
         else w->win.style[1] &= ~kWws2IoCancel;
         return WebReplyInt((w->win.style[1] & kWws2IoCancel) ? 1 : 0);
-    case 4: case 5: case 7: case 8: case 9: case 10: case 24: case 25: case 31: case 34: case 36: case 51: case 52:
-    case 16: case 17: case 18: case 19: case 20: case 29: case 35: case 50:
+    case kWmGetActiveMdiChild: case kWmMdiLayout: case kWmShow: case kWmMdiShow: case kWmPrintForm:
+    case kWmFormToPict: case kWmControlPropertyPage: case kWmPrintFormPict: case kWmSetUIState:
+    case kWmSetForegroundWindow: case kWmSetParent: case kWmAllowSetForeground: case kWmSetAsClient:
+    case kWmResAdd: case kWmResDelete: case kWmResGetIds: case kWmResModify: case kWmResSave: case kWmScale:
+    case kWmGetMdiChildCount: case kWmIsMinimized:
         return WebReplyInt(0);
     default:
         return kWebUnknownMethod;
@@ -897,7 +878,7 @@ constexpr uint32_t kColorInherit = 0xFFFFFFFFu;     // -1: not given
 void WebWindowMarkup(HtmlMarkup& m) {
     ObjectCreateRecord* cr = m.cr;
     int32_t type = WebWinTypeEffective(cr->winType);
-    bool dialog = type == 1 || type == 2;
+    bool dialog = type == kWinModal || type == kWinDialog;
     HtmlPut("<div id=\"C");
     HtmlAppendUInt(m.id);
     HtmlPut("\" class=\"qovfrm ");
@@ -909,7 +890,7 @@ void WebWindowMarkup(HtmlMarkup& m) {
     }
     HtmlPut(HtmlWinBorderClass(cr->winBorder));
     HtmlPut(" ");
-    if (cr->winType >= 8 && cr->winType <= 11) {
+    if (cr->winType >= kWinAskModal && cr->winType <= kWinAskNormal) {
         HtmlPut("ce");
         HtmlAppendInt(cr->winType);
         HtmlPut(" ");
@@ -936,14 +917,14 @@ void WebWindowMarkup(HtmlMarkup& m) {
     JsPutMember(", h: ", height + kWindowExtraHeight);
     JsPutMember(", w: ", width + kWindowExtraWidth);
     if (dialog) {
-        JsPut(type == 1 ? ", mod: true" : ", mod: false");
+        JsPut(type == kWinModal ? ", mod: true" : ", mod: false");
         int32_t b = cr->winBorder;
-        JsPut(b == 4 || b == 6 || b == 8 ? ", res: true" : ", res: false");
+        JsPut(b == kWbToolSingle || b == kWbSizeable || b == kWbSizeablePopup ? ", res: true" : ", res: false");
         JsPut(", bgc: \"");
         uint32_t bg = HtmlColorOf(cr->bgColor);
         if (bg != kColorInherit) JsAppendColor(bg);
         JsPut("\"");
-    } else if (type == 5) {
+    } else if (type == kWinNormal) {
         JsPut(", rsz: true");
     }
     JsPutText(", tl: \"", cr->title.text, cr->title.length);
