@@ -19,6 +19,7 @@
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/controls/weblvtext.h"
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/webxml.h"
 #include "webview/core/webchannel.h"

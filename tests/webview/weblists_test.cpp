@@ -24,6 +24,7 @@
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/controls/weblvtext.h"
 #include "webview/controls/webmenu.h"
 #include "webview/controls/webtabs.h"
 #include "webview/controls/webtoolbar.h"

@@ -11,6 +11,7 @@
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
+#include "webview/controls/weblvtext.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webtext.h"
 
