@@ -32,7 +32,6 @@ constexpr int kButtons = 200;
 constexpr int kPanels = 100;
 constexpr uint32_t kMethodAddButton = 1, kMethodAddPanel = 1;
 constexpr uint32_t kArgTag = 6, kArgText = 8, kArgToolTip = 10;
-constexpr uint32_t kPidShowPanel = 200, kPidShowTips = 215, kPidPanelWidth = 35;
 
 ObjectRecord* MakeWindow() {
     ObjectCreateRecord cr;
@@ -164,7 +163,7 @@ int main(int argc, char** argv) {
     double layout = BenchSeconds([&] {
         for (int i = 0; i < kChanges; ++i) {
             PropChange req = {};
-            req.id = kPidPanelWidth;
+            req.id = kPidWidth;
             req.value = 4 + i % 5;
             req.selector.kind = kItemInt;
             req.selector.value = static_cast<uint64_t>(i % kPanels);

@@ -28,7 +28,6 @@ namespace {
 constexpr uint32_t kPageW = 2480, kPageH = 3508;
 constexpr int32_t kScale = 25;
 constexpr int32_t kViewW = 620, kViewH = 877;
-constexpr uint32_t kPidScale = 69, kPidPicture = 122;
 
 double Seconds(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -37,7 +37,6 @@ constexpr int32_t kNoTwin = -52;               // WebMode 2 and above without a 
 constexpr uint32_t kWebModeTwin = 2;
 constexpr int32_t kTabLast = 32767;
 
-enum HtmlProp : uint32_t { kPidVisible = 33, kPidBdr = 208 };
 enum HtmlMethod : uint32_t {
     kHmInnerHtml = 1, kHmGetAttr, kHmGetCss, kHmSetAttr, kHmSetCss, kHmFocus, kHmUpdateEvents, kHmMakePict,
     kHmContextMenu, kHmBindDataTable, kHmBindHtml, kHmBindAction,
@@ -226,7 +225,7 @@ uint32_t HtmlControlGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidCodePage: return h->codePage;
     case kPidWebMode: return h->webMode;
     case kPidScrollBar: return h->scrollBar;
-    case kPidBdr: return h->bdrStyle;
+    case kPidBdrStyle: return h->bdrStyle;
     default: return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
     }
 }
@@ -267,7 +266,7 @@ int32_t HtmlControlSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidCodePage: h->codePage = static_cast<uint32_t>(req->value); break;
     case kPidWebMode: h->webMode = static_cast<uint32_t>(req->value); break;
     case kPidScrollBar: h->scrollBar = ScrollBarOf(req->value); break;
-    case kPidBdr:
+    case kPidBdrStyle:
         h->bdrStyle = static_cast<uint8_t>(req->value);
         ApplyBdrStyle(h);
         break;
@@ -593,7 +592,7 @@ ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS, exStyle = 0;
     h->scrollBar = ScrollBarOf(CreateRecordValue(cr, kPidScrollBar, kScrollNone));
     h->codePage = static_cast<uint32_t>(CreateRecordValue(cr, kPidCodePage, 0));
-    h->bdrStyle = BdrStyleOf(CreateRecordValue(cr, kPidBdr, kBdrNone));
+    h->bdrStyle = BdrStyleOf(CreateRecordValue(cr, kPidBdrStyle, kBdrNone));
     h->webMode = static_cast<uint32_t>(CreateRecordValue(cr, kPidWebMode, 0));
     h->tabId = 0;
     if (h->bdrStyle != kBdrNone) style |= WS_BORDER;

@@ -1201,7 +1201,7 @@ int32_t RibbonMethod(ObjectRecord* win, MethodCallRec* call) {
     if (!call->noCheck && gClientConfig.serverVersion < kRibbonMethodVersion) return kErrNoMethod;
     RibbonRecord* rib = RibbonOf(win);
     switch (call->method) {
-    case kRibMethodGetProp: {
+    case kWmRibbonGetProp: {
         int32_t number = 0;
         const char* text = nullptr;
         if (rib)
@@ -1219,7 +1219,7 @@ int32_t RibbonMethod(ObjectRecord* win, MethodCallRec* call) {
         }
         return kNoAnswer;
     }
-    case kRibMethodSetProp: {
+    case kWmRibbonSetProp: {
         if (!rib) return 0;
         char* text = ArgTextCopy(call, kArgValue);
         RibbonApplyProp(rib, static_cast<uint32_t>(ArgNumber(call, kArgId)),
@@ -1227,10 +1227,10 @@ int32_t RibbonMethod(ObjectRecord* win, MethodCallRec* call) {
         if (text) LocalFreeMem(text);
         return 0;
     }
-    case kRibMethodSetModes:
+    case kWmRibbonSetModes:
         if (rib) RibbonApplyModes(rib, ArgNumber(call, kArgMode));
         return 0;
-    case kRibMethodShowContext:
+    case kWmRibbonShowContext:
         if (rib)
             RibbonPopupContext(rib, win->hwnd, static_cast<uint32_t>(ArgNumber(call, kArgId)),
                                ArgNumber(call, kArgLeft), ArgNumber(call, kArgTop));

@@ -31,9 +31,6 @@ enum : uint32_t {
     kRibbonFaceMax = 31,          // characters of a face name a font takes
     kRibbonMethodVersion = 9600,  // window methods 42-45 from this server version
 };
-enum RibbonMethodNumber : uint32_t {
-    kRibMethodGetProp = 42, kRibMethodSetProp = 43, kRibMethodSetModes = 44, kRibMethodShowContext = 45,
-};
 constexpr uint32_t kRibbonClickEvent = 4;
 constexpr uint8_t kRibbonClickKind = 32;
 constexpr uint16_t kRibbonClickModifiers = 8;

@@ -16,7 +16,6 @@ ObjectRecord* gButtonNotifyMark;
 
 namespace {
 
-enum ButtonProp : uint16_t { kPidCancel = 47, kPidDefault = 48, kPidTriState = 49, kPidGroupId = 50 };
 
 bool IsCheckKind(const ObjectRecord* rec) { return rec->kind == kKindCheckBox || rec->kind == kKindRadio; }
 

@@ -6,7 +6,6 @@
 
 namespace {
 
-enum ComboProp : uint16_t { kPidSorted = 27, kPidData = 59, kPidComboStyle = 60, kPidRowsVisible = 231 };
 enum ComboStyleCode : uint8_t { kComboSimple = 1, kComboDropDown = 2, kComboDropList = 3 };
 constexpr uint32_t kDefaultRows = 8;
 

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr uint16_t kPidSorted = 27, kPidMultiSelect = 34, kPidData = 59;
 // The data list's method table runs to 28 (the web view's data list has them
 // all); the native list box answers the combo box's 1-18 and refuses the rest.
 constexpr uint32_t kDataListTableLast = 28;

@@ -12,7 +12,6 @@
 
 namespace {
 
-enum DateProp : uint16_t { kPidCustomFormat = 257, kPidFormat = 259, kPidShowCheckBox = 262, kPidShowUpDown = 263 };
 constexpr uint8_t kFormatTime = 3, kFormatCustom = 4;
 
 bool HasTime(const ControlRecord* c) { return c->dateFormat == kFormatTime; }

@@ -14,7 +14,6 @@
 
 namespace {
 
-enum NumberProp : uint16_t { kPidUpDownChange = 244, kPidUpDownMin = 247, kPidUpDownMax = 248 };
 
 int32_t NumberValue(ObjectRecord* rec) {
     char text[32] = {};

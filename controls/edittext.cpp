@@ -9,11 +9,6 @@
 
 namespace {
 
-enum EditProp : uint16_t {
-    kPidEditOptionsText = 0, kPidEditType = 8, kPidMaxChars = 19, kPidMultiLine = 20, kPidStatic = 21,
-    kPidReadOnly = 26, kPidMaxCols = 92, kPidPassword = 139, kPidModifyFlag = 234, kPidPasswordChar = 235,
-    kPidSelText = 236,
-};
 enum EditWhich : int32_t { kWhole = 0, kSelection = 1 };
 
 // The whole text (or the selection) of the control as program text in gTextBuf.
@@ -144,7 +139,7 @@ int32_t EditSetProp(ObjectRecord* rec, PropChange* req) {
     auto* c = reinterpret_cast<ControlRecord*>(rec);
     int32_t v = req->value;
     switch (req->id) {
-    case kPidEditOptionsText: c->editOptions = EditOptionsParse(req->textLength, req->text); return 0;
+    case kPropIdEditOptions: c->editOptions = EditOptionsParse(req->textLength, req->text); return 0;
     case kPidText: return EditWriteText(rec, kWhole, req->text, req->textLength);
     case kPidSelText: return EditWriteText(rec, kSelection, req->text, req->textLength);
     case kPidMaxChars:
@@ -180,7 +175,7 @@ void EditApplyCreation(ControlRecord* c, const ObjectCreateRecord* cr) {
     c->editOptions = kEditOptionsDefault;
     if (CreateRecordValue(cr, kPidReadOnly, 0) || CreateRecordValue(cr, kPidStatic, 0)) c->ctlFlags |= kCtlReadOnly;
     if (CreateRecordValue(cr, kPidPassword, 0)) c->ctlFlags |= kCtlPassword;
-    CrText options = CreateRecordText(cr, kPidEditOptionsText);
+    CrText options = CreateRecordText(cr, kPropIdEditOptions);
     if (options.text) c->editOptions = EditOptionsParse(options.length, options.text);
 }
 

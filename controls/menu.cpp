@@ -14,8 +14,6 @@ bool gGuiShuttingDown;
 namespace {
 
 constexpr uint32_t kItemsMax = kMenuItemsMax;
-constexpr uint16_t kPidSubMenu = 283;
-constexpr uint16_t kPidMergeType = 277;
 enum MenuItemFlag : uint32_t { kItemDisabled = 1, kItemSeparator = 2, kItemDefault = 4, kItemChecked = 8 };
 enum MenuMethodNo : uint32_t {
     kMmGetItemCount = 4, kMmGetItemType = 5, kMmGetItemState = 6, kMmGetItemName = 7, kMmActivate = 8,

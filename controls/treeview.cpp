@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr uint32_t kPidImageList = 270;
 
 enum TreeMethodNo : uint32_t {
     kTmDeleteAll = 1, kTmDeleteItem = 2, kTmGetCount = 5, kTmGetItemText = 9, kTmInsertItem = 12,

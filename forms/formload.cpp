@@ -36,7 +36,6 @@ namespace {
 
 constexpr char kAskTitle[] = "Form Load Object Creation Error";
 constexpr char kAskFormat[] = "Unable to Create: %s\r\nIgnore Error?";
-constexpr uint16_t kPidShowTips = 215;
 constexpr int32_t kCreatorFailLow = -100;   // creator results -100..0 are failures
 constexpr uint32_t kCrDisabledBit = 0x2;    // creation flag bit 1 of the window row
 constexpr uint32_t kWinFlagDisabled = 0x2000;

@@ -15,7 +15,6 @@
 
 namespace {
 
-enum FormWindowMethodNo : uint32_t { kWmSaveQofFile = 12, kWmLoadQofFile = 13, kWmGetQofFlags = 27, kWmGetQofInfo = 46, kWmGetQofError = 48 };
 // The three 1-based choices of LoadQofFile and the overrides they give, each
 // taken only below its limit.
 struct Choice {
@@ -82,7 +81,7 @@ int32_t FormWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         return FormFileGetFlags(window, ArgString(call, 0).c_str());
     case kWmGetQofInfo:
         return FormFileGetInfo(window, ArgString(call, 0).c_str(), static_cast<uint32_t>(CtlArgInt(call, 1, 0)));
-    case kWmGetQofError:
+    case kWmGetLastQofFileError:
         return CtlReplyText(gFormLastError);
     default:
         return kOpUnknownMethod;

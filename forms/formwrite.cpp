@@ -52,8 +52,6 @@ const uint16_t kTextIds[] = {12,  30,  59,  61,  86,  110, 113, 116, 119, 143, 1
 const uint16_t kTextSkipEmptyIds[] = {336, 338, 339, 340, 341};
 // Texts of these ids are left out when empty although they are text records.
 const uint16_t kEmptyTextLeftOut[] = {319, 321, 322, 325, 328};
-constexpr uint16_t kPidDockId = 198, kPidAnchorId = 226, kPidPasswordCharId = 235, kPidTextId = 29;
-constexpr uint16_t kPidWindowId = 158, kPidSubMenuId = 283, kPidImageFirst = 270, kPidImageLast = 274;
 constexpr int32_t kDockDefault = 3, kAnchorDefault = 7;
 
 template <size_t N>
@@ -143,11 +141,11 @@ FormRecordForm FormPropRecordForm(uint32_t id) {
     if (InList(kSkipOneIds, id)) return kRfSkipOne;
     if (InList(kTextIds, id)) return kRfText;
     if (InList(kTextSkipEmptyIds, id)) return kRfTextSkipEmpty;
-    if (id == kPidDockId) return kRfDock;
-    if (id == kPidAnchorId) return kRfAnchor;
-    if (id == kPidPasswordCharId) return kRfPasswordChar;
-    if (id == kPidTextId) return kRfLongText;
-    if ((id >= kPidImageFirst && id <= kPidImageLast) || id == kPidSubMenuId) return kRfReference;
+    if (id == kPidDock) return kRfDock;
+    if (id == kPidAnchor) return kRfAnchor;
+    if (id == kPidPasswordChar) return kRfPasswordChar;
+    if (id == kPidText) return kRfLongText;
+    if ((id >= kPidImageList && id <= kPidImageListH) || id == kPidSubMenu) return kRfReference;
     return kRfSkipZero;
 }
 
@@ -204,7 +202,7 @@ static bool EncodeProperty(FormSaveContext* ctx, const FormObjectSource* src, vo
     if (form == kRfReference)
         return FormStreamPutNumber(out, id, ctx ? FormEntryIndexOf(ctx, src->reference(object, id)) : 0);
     FormPropValue v = {};
-    if (id == kPidWindowId) {
+    if (id == kPidWindow) {
         v.value = static_cast<int32_t>(windowIndex);
     } else if (!src->getProp(object, id, &v)) {
         SetError(ctx, kQwErrStream);

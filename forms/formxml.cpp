@@ -31,8 +31,7 @@ constexpr uint32_t kHeaderNameMax = 30;     // NamePrefix and resource names
 constexpr uint32_t kTextMax = 0xFFFF;
 constexpr uint32_t kNamedLengthLimit = 0x1000;   // name length + 1 must stay below it
 constexpr uint16_t kWordNamed = 0xC000, kWordXml = 0xE000, kWordXmlLong = 0xF000;
-constexpr uint32_t kPidWinTypeId = 53, kWinTypeHidden = 3;
-constexpr uint32_t kPidWindowRef = 158;
+constexpr uint32_t kWinTypeHidden = 3;
 constexpr uint32_t kXmlStreamStep = 40960;
 constexpr char kXmlValueMark[] = "<?xml";
 constexpr size_t kXmlValueMarkLen = sizeof kXmlValueMark - 1;
@@ -118,7 +117,7 @@ bool PropertyText(XmlOut* o, void* object, uint8_t kind, uint32_t id, bool sub, 
     const FormObjectSource* src = o->ctx->source;
     FormRecordForm form = FormPropRecordForm(id);
     *length = 0;
-    if (id == kPidWindowRef) {
+    if (id == kPidWindow) {
         const char* name = sub ? nullptr : EntryNameOf(o->ctx, src->parentOf(object));
         *text = name ? name : o->ctx->entries[0].name;
         *length = static_cast<uint32_t>(strlen(*text));
@@ -540,13 +539,13 @@ int PropRecord(XmlFormState* s, const char* name, uint32_t id, const char* text,
     FormRecordForm form = FormPropRecordForm(id);
     if (form == kRfNever || InList(kXmlNeverIds, id)) return 0;
     bool ok = true;
-    if (id == kPidWindowRef || form == kRfReference) {
+    if (id == kPidWindow || form == kRfReference) {
         if (!length) return 0;
         // A sub-object may name its owner; an object only those before it.
         uint32_t before = s->subEntry >= 0 ? static_cast<uint32_t>(s->subEntry) : static_cast<uint32_t>(s->entry);
         int32_t index = EntryIndexByName(s->ctx, text, before);
         // The form's window as parent is no record, as in the streams of live objects.
-        if (index < 0 || (id == kPidWindowRef && index == 0)) return 0;
+        if (index < 0 || (id == kPidWindow && index == 0)) return 0;
         ok = BufPut16(b, id) && BufPut32(b, static_cast<uint32_t>(index));
     } else if (IsTextForm(form)) {
         if (form == kRfLongText && e->kind == kKindEditDateTime) return 0;
@@ -562,7 +561,7 @@ int PropRecord(XmlFormState* s, const char* name, uint32_t id, const char* text,
         }
     } else {
         int32_t v = FormDecimalParse(text);
-        if (id == kPidWinTypeId && v == static_cast<int32_t>(kWinTypeHidden) && s->entry == 0 && s->subEntry < 0)
+        if (id == kPidWinType && v == static_cast<int32_t>(kWinTypeHidden) && s->entry == 0 && s->subEntry < 0)
             s->ctx->flags |= kFsXmlWinType3;
         bool written = form == kRfAlways || (form == kRfSkipOne && v != 1) || (form == kRfSkipZero && v != 0) ||
                        (form == kRfDock && v != 3) || (form == kRfAnchor && v != 7);

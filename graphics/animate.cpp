@@ -17,7 +17,6 @@
 
 namespace {
 
-enum AnimateProp : uint16_t { kPidCenter = 267, kPidAutoPlay = 268 };
 enum AnimateMethodNo : uint32_t { kAmClose = 1, kAmOpen = 2, kAmPlay = 3, kAmStop = 4 };
 enum BackStyleValue : int32_t { kBackOpaque = 1, kBackTransparent = 2 };
 constexpr int32_t kAlignCenter = 1;

@@ -157,10 +157,10 @@ static CrText ArgText(const MethodCallRec* call, uint32_t i) {
 
 void StatusPanelSpecFromCreate(const ObjectCreateRecord* cr, PanelSpec* s) {
     *s = PanelSpec();
-    s->width = CreateRecordValue(cr, kPidSbWidth, 0);
-    s->minWidth = CreateRecordValue(cr, kPidSbMinWidth, 0);
-    s->autoSize = CreateRecordValue(cr, kPidSbAutoSize, 0);
-    s->bdrStyle = CreateRecordValue(cr, kPidSbBdrStyle, CreateRecordValue(cr, kPidSbBdrStyle2, 0));
+    s->width = CreateRecordValue(cr, kPidWidth, 0);
+    s->minWidth = CreateRecordValue(cr, kPidMinWidth, 0);
+    s->autoSize = CreateRecordValue(cr, kPidAutoSize, 0);
+    s->bdrStyle = CreateRecordValue(cr, kPidBdrStyle, CreateRecordValue(cr, kPidBdrStyle2, 0));
     s->text = cr->text;
     s->runName = cr->runName;
     s->toolTip = cr->toolTip;
@@ -207,12 +207,12 @@ bool StatusPanelChange(StatusPanelRecord* p, uint32_t id, int32_t value, const c
     ObjectRecord* rec = &p->item.hdr;
     ObjectRecord* bar = p->item.bar;
     switch (id) {
-    case kPidSbAutoSize: case kPidSbAutoSize2: p->autoSize = InRange(value, p->autoSize); return true;
+    case kPidAutoSize: case kPidAutoSize2: p->autoSize = InRange(value, p->autoSize); return true;
     case kPidText: BarReplaceText(&p->text, text, length, kBarTextMax); return true;
-    case kPidSbWidth: case kPidSbWidth2: p->width = scale(bar, value, true); return true;
+    case kPidWidth: case kPidWidth2: p->width = scale(bar, value, true); return true;
     case kPidToolTip: BarReplaceText(&rec->toolTip, text, length, kBarTextMax); return true;
-    case kPidSbBdrStyle: case kPidSbBdrStyle2: p->bdrStyle = InRange(value, p->bdrStyle); return true;
-    case kPidSbMinWidth: p->minWidth = scale(bar, value, true); return true;
+    case kPidBdrStyle: case kPidBdrStyle2: p->bdrStyle = InRange(value, p->bdrStyle); return true;
+    case kPidMinWidth: p->minWidth = scale(bar, value, true); return true;
     case kPidRunName: BarReplaceText(&rec->runName, text, length, kBarTextMax); return false;
     case kPidUserData: BarReplaceText(&rec->userData, text, length, kTextBufSize); return false;
     default: return false;
@@ -225,12 +225,12 @@ void StatusPanelQuery(StatusPanelRecord* p, uint32_t id, PanelScaleFn scale, int
     *value = 0;
     *text = nullptr;
     switch (id) {
-    case kPidSbAutoSize: case kPidSbAutoSize2: *value = p->autoSize; break;
+    case kPidAutoSize: case kPidAutoSize2: *value = p->autoSize; break;
     case kPidText: *text = p->text; break;
-    case kPidSbWidth: case kPidSbWidth2: *value = scale(bar, p->width, false); break;
+    case kPidWidth: case kPidWidth2: *value = scale(bar, p->width, false); break;
     case kPidToolTip: *text = rec->toolTip; break;
-    case kPidSbBdrStyle: case kPidSbBdrStyle2: *value = p->bdrStyle; break;
-    case kPidSbMinWidth: *value = scale(bar, p->minWidth, false); break;
+    case kPidBdrStyle: case kPidBdrStyle2: *value = p->bdrStyle; break;
+    case kPidMinWidth: *value = scale(bar, p->minWidth, false); break;
     case kPidRunName: *text = rec->runName; break;
     case kPidUserData: *text = rec->userData; break;
     default: return;

@@ -14,7 +14,6 @@
 constexpr uint32_t kTypeStatusPanel = 44;
 constexpr uint32_t kTypeToolButton = 45;
 // A property request whose item matches nothing goes on as this unknown id.
-constexpr uint32_t kPidNoSuchItem = 999;
 // Longest item name a property change (or query) may select by.
 constexpr uint32_t kItemNameChangeMax = 255;
 constexpr uint32_t kItemNameQueryMax = kTextBufSize;
@@ -45,10 +44,6 @@ inline StatusPanelRecord* AsStatusPanel(BarItemRecord* it) { return reinterpret_
 
 // The property ids of a status panel (the same whether the request reaches
 // the panel or its bar with an item selector) and of the status bar.
-enum StatusPanelProp : uint32_t {
-    kPidSbAutoSize = 2, kPidSbWidth = 35, kPidSbSizeGrip = 199, kPidSbShowPanel = 200, kPidSbAutoSize2 = 202,
-    kPidSbBdrStyle2 = 203, kPidSbWidth2 = 204, kPidSbMinWidth = 205, kPidSbBdrStyle = 208,
-};
 // The values a panel is made from (a creation record or AddPanel's
 // arguments); widths in window units.
 struct PanelSpec {

@@ -10,10 +10,6 @@
 #include "objects/crstream.h"
 #include "objects/objrecord.h"
 
-enum DrawProp : uint16_t {
-    kPidShapeFillStyle = 63, kPidShapeKind = 64, kPidBdrWidth = 65, kPidDrawMode = 66, kPidBdrPattern = 67,
-    kPidX1 = 93, kPidX2 = 94, kPidY1 = 95, kPidY2 = 96,
-};
 // BdrPattern is the pen style PenCacheGet takes: 1..6, 6 (inside frame) by default.
 constexpr int32_t kBdrPatternMin = 1, kBdrPatternMax = 6, kBdrPatternDefault = 6;
 constexpr int32_t kDrawModeMax = 16;

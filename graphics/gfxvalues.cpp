@@ -94,10 +94,6 @@ bool TimerUnlinkFrom(TimerRecord** list, TimerRecord* t) {
 
 namespace {
 
-enum ToolButtonProp : uint32_t {
-    kPidBtnAutoSize = 2, kPidBtnStyle = 216, kPidBtnImageIndex = 217, kPidBtnPushed = 218, kPidBtnPartialPush = 219,
-    kPidBtnTag = 220, kPidBtnMenuText = 221,
-};
 enum AddButtonArg : uint32_t {
     kAbAutoSize, kAbBtnStyle, kAbEnabled, kAbImageIndex, kAbPartialPush, kAbPushed, kAbTag, kAbVisible, kAbText,
     kAbRunName, kAbToolTip, kAbMenuText, kAbUserData, kAbInsertAt, kAbCauseValid,
@@ -117,16 +113,16 @@ ToolButtonSpec ToolButtonSpecOfCreation(const ObjectCreateRecord* cr) {
     s.visible = (cr->flags0 & kCrVisible) != 0;
     s.enabled = !(cr->flags0 & kCrDisabled);
     s.causeValid = (cr->flags1 & kCr1CauseValid) != 0;
-    s.autoSize = CreateRecordValue(cr, kPidBtnAutoSize, 0) != 0;
-    s.pushed = CreateRecordValue(cr, kPidBtnPushed, 0) != 0;
-    s.partialPush = CreateRecordValue(cr, kPidBtnPartialPush, 0) != 0;
+    s.autoSize = CreateRecordValue(cr, kPidAutoSize, 0) != 0;
+    s.pushed = CreateRecordValue(cr, kPidPushed, 0) != 0;
+    s.partialPush = CreateRecordValue(cr, kPidPartialPush, 0) != 0;
     s.btnStyle = CreateRecordValue(cr, kPidBtnStyle, kPushButtonStyle);
-    s.imageIndex = CreateRecordValue(cr, kPidBtnImageIndex, 0);
-    s.tag = CreateRecordValue(cr, kPidBtnTag, 0);
+    s.imageIndex = CreateRecordValue(cr, kPidImageIndex, 0);
+    s.tag = CreateRecordValue(cr, kPidTag, 0);
     s.text = cr->text;
     s.runName = cr->runName;
     s.toolTip = cr->toolTip;
-    s.menuText = CreateRecordText(cr, kPidBtnMenuText);
+    s.menuText = CreateRecordText(cr, kPidMenuText);
     s.userData = cr->userData;
     return s;
 }

@@ -27,8 +27,6 @@
 
 namespace {
 
-enum IconPropId : uint32_t { kPidIconResource = 87, kPidImageIndex = 217, kPidImageList = 270, kPidIconAlt = 331,
-                             kPidIconUrl = 332, kPidIconPicture = 122 };
 constexpr int32_t kIconSize = 32;
 constexpr uint32_t kSmallFirst = 11000, kSmallLast = 11500;
 constexpr uint32_t kFallbackIcon = 10131;
@@ -133,11 +131,11 @@ int32_t IconOnImageListReleased(ObjectRecord* rec, ObjectRecord* list) {
 uint32_t IconGetProp(ObjectRecord* rec, uint32_t id) {
     IconRecord* ic = AsIcon(rec);
     switch (id) {
-    case kPidIconResource: return ic->resource;
+    case kPidResource: return ic->resource;
     case kPidImageIndex: return ic->imageIndex;
     case kPidImageList: return ic->list ? ic->list->handle : 0;
-    case kPidIconAlt: return static_cast<uint32_t>(CtlSetTextBuf(ic->altText ? ic->altText : "", ic->altText ? static_cast<uint32_t>(strlen(ic->altText)) : 0));
-    case kPidIconUrl: return static_cast<uint32_t>(CtlSetTextBuf(ic->urlSource ? ic->urlSource : "", ic->urlSource ? static_cast<uint32_t>(strlen(ic->urlSource)) : 0));
+    case kPidAltText: return static_cast<uint32_t>(CtlSetTextBuf(ic->altText ? ic->altText : "", ic->altText ? static_cast<uint32_t>(strlen(ic->altText)) : 0));
+    case kPidUrlSource: return static_cast<uint32_t>(CtlSetTextBuf(ic->urlSource ? ic->urlSource : "", ic->urlSource ? static_cast<uint32_t>(strlen(ic->urlSource)) : 0));
     default: return CtlGetCommonProp(rec, id);
     }
 }
@@ -261,7 +259,7 @@ int32_t IconDestroy(ObjectRecord* rec) {
 int32_t IconSetProp(ObjectRecord* rec, PropChange* req) {
     IconRecord* ic = AsIcon(rec);
     switch (req->id) {
-    case kPidIconResource:
+    case kPidResource:
         // A failed load keeps the icon and its number.
         if (!IconLoadResource(ic, static_cast<uint32_t>(req->value))) return kOpNoObject;
         break;
@@ -289,8 +287,8 @@ int32_t IconSetProp(ObjectRecord* rec, PropChange* req) {
         if (rc == 0 && ic->resource) IconLoadResource(ic, ic->resource);
         break;
     }
-    case kPidIconAlt: return CtlReplaceText(&ic->altText, req->text, req->textLength) ? 0 : kOpNoMemory;
-    case kPidIconUrl: return CtlReplaceText(&ic->urlSource, req->text, req->textLength) ? 0 : kOpNoMemory;
+    case kPidAltText: return CtlReplaceText(&ic->altText, req->text, req->textLength) ? 0 : kOpNoMemory;
+    case kPidUrlSource: return CtlReplaceText(&ic->urlSource, req->text, req->textLength) ? 0 : kOpNoMemory;
     default: return GfxSetCommonProp(rec, req);
     }
     GfxRedrawIfShown(rec, true);
@@ -344,8 +342,8 @@ ObjectRecord* IconCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     }
     int32_t index = CreateRecordValue(cr, kPidImageIndex, 0);
     ic->imageIndex = index > 0 ? static_cast<uint32_t>(index) : 0;
-    if (cr->texts[kPidIconAlt].text) ic->altText = CtlCopyText(cr->texts[kPidIconAlt].text, cr->texts[kPidIconAlt].length);
-    if (cr->texts[kPidIconUrl].text) ic->urlSource = CtlCopyText(cr->texts[kPidIconUrl].text, cr->texts[kPidIconUrl].length);
+    if (cr->texts[kPidAltText].text) ic->altText = CtlCopyText(cr->texts[kPidAltText].text, cr->texts[kPidAltText].length);
+    if (cr->texts[kPidUrlSource].text) ic->urlSource = CtlCopyText(cr->texts[kPidUrlSource].text, cr->texts[kPidUrlSource].length);
     // An image list in the creation is taken (one use); with an index it
     // gives the image.
     if (cr->given[kPidImageList]) {
@@ -355,7 +353,7 @@ ObjectRecord* IconCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
             ic->list = list;
         }
     }
-    const CrText& name = cr->texts[kPidIconPicture];
+    const CrText& name = cr->texts[kPidPicture];
     bool loaded = false;
     if (ic->list && ic->imageIndex) {
         loaded = IconFromImageList(ic);
@@ -364,7 +362,7 @@ ObjectRecord* IconCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         loaded = copy && IconLoadByName(ic, copy, false);
         LocalFreeMem(copy);
     } else {
-        loaded = IconLoadResource(ic, static_cast<uint32_t>(CreateRecordValue(cr, kPidIconResource, 0)));
+        loaded = IconLoadResource(ic, static_cast<uint32_t>(CreateRecordValue(cr, kPidResource, 0)));
     }
     if (!loaded && gGuiOption2039 == 1) loaded = IconLoadResource(ic, kFallbackIcon);
     if (!loaded) {

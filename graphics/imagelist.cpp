@@ -22,10 +22,6 @@
 
 namespace {
 
-enum ImageListProp : uint32_t {
-    kPidIlBgColor = 3, kPidIlResource = 87, kPidIlMaskColor = 128, kPidIlUseMask = 129, kPidIlSizeV = 130,
-    kPidIlSizeH = 131, kPidIlColors = 151, kPidIlUseColorMask = 275, kPidIlUrl = 332,
-};
 enum ImageListMethod : uint32_t {
     kIlAddBmp = 1, kIlAddIcon = 2, kIlAddBmpMasked = 3, kIlGetImageCount = 4, kIlRemove = 5, kIlRemoveAll = 6,
     kIlReplaceBmp = 7, kIlReplaceIcon = 8, kIlLoadStdToolBitmap = 9, kIlWriteBmpFile = 10, kIlAddLoadImage = 11,
@@ -154,12 +150,11 @@ void FreeList(ImageListRecord* l) {
 // controls and status bars repaint through their own code.
 void RepaintUsers(ObjectRecord* container, ImageListRecord* l, int depth) {
     if (!container || depth > kMaxNesting) return;
-    constexpr uint32_t kPidIconList = 270;
     for (ObjectRecord* c = container->children; c; c = c->next) {
         if (c->modeFlags & kModeWebView) continue;
         if (c->kind == kKindPanel) RepaintUsers(c, l, depth + 1);
         else if (c->kind == kKindListView || c->kind == kKindTreeView) CtlImageListRefresh(c, &l->hdr);
-        else if (c->kind == kKindIcon && (c->flags & kObjShown) && ObjectOpsOf(c)->getProp(c, kPidIconList) == l->hdr.handle)
+        else if (c->kind == kKindIcon && (c->flags & kObjShown) && ObjectOpsOf(c)->getProp(c, kPidImageList) == l->hdr.handle)
             RedrawObject(c, false);
     }
 }
@@ -208,15 +203,15 @@ void TellUsers(ObjectRecord* container, ImageListRecord* l, int depth) {
 uint32_t ImageListGetProp(ObjectRecord* rec, uint32_t id) {
     ImageListRecord* l = AsList(rec);
     switch (id) {
-    case kPidIlBgColor: return rec->bgColor;
-    case kPidIlResource: return l->resource;
-    case kPidIlMaskColor: return rec->fgColor;
-    case kPidIlUseMask: return l->useMask;
-    case kPidIlSizeV: return l->height;
-    case kPidIlSizeH: return l->width;
-    case kPidIlColors: return l->depth;
-    case kPidIlUseColorMask: return l->useColorMask;
-    case kPidIlUrl: return static_cast<uint32_t>(CtlSetTextBuf(l->urlSource ? l->urlSource : "", l->urlSource ? static_cast<uint32_t>(strlen(l->urlSource)) : 0));
+    case kPidBgColor: return rec->bgColor;
+    case kPidResource: return l->resource;
+    case kPidMaskColor: return rec->fgColor;
+    case kPidUseMask: return l->useMask;
+    case kPidImageSizeV: return l->height;
+    case kPidImageSizeH: return l->width;
+    case kPidImageColors: return l->depth;
+    case kPidUseColorMask: return l->useColorMask;
+    case kPidUrlSource: return static_cast<uint32_t>(CtlSetTextBuf(l->urlSource ? l->urlSource : "", l->urlSource ? static_cast<uint32_t>(strlen(l->urlSource)) : 0));
     default: return 0;
     }
 }
@@ -225,17 +220,17 @@ int32_t ImageListSetProp(ObjectRecord* rec, PropChange* req) {
     ImageListRecord* l = AsList(rec);
     uint32_t v = static_cast<uint32_t>(req->value);
     switch (req->id) {
-    case kPidIlBgColor:
+    case kPidBgColor:
         if (ColorValue(v, &rec->bgColor) && l->list) ImageList_SetBkColor(l->list, ColorValueResolve(rec->bgColor));
         return 0;
-    case kPidIlMaskColor:
+    case kPidMaskColor:
         if (!ColorValue(v, &rec->fgColor)) return 0;
         if (l->useColorMask && l->resource && l->list) {
             ImageList_Remove(l->list, -1);
             LoadResourceImages(l);
         }
         return 0;
-    case kPidIlResource:
+    case kPidResource:
         l->resource = v;
         if (l->list) ImageList_Remove(l->list, -1);
         if (v) {
@@ -243,18 +238,18 @@ int32_t ImageListSetProp(ObjectRecord* rec, PropChange* req) {
             NotifyChange(l);
         }
         return 0;
-    case kPidIlUseColorMask:
+    case kPidUseColorMask:
         l->useColorMask = v != 0;
         if (l->resource && l->list) {
             ImageList_Remove(l->list, -1);
             LoadResourceImages(l);
         }
         return 0;
-    case kPidIlUseMask: l->useMask = v != 0; break;
-    case kPidIlSizeV: l->height = v ? v : kDefaultSize; break;
-    case kPidIlSizeH: l->width = v ? v : kDefaultSize; break;
-    case kPidIlColors: l->depth = ImageColorsRound(req->value); break;
-    case kPidIlUrl: {
+    case kPidUseMask: l->useMask = v != 0; break;
+    case kPidImageSizeV: l->height = v ? v : kDefaultSize; break;
+    case kPidImageSizeH: l->width = v ? v : kDefaultSize; break;
+    case kPidImageColors: l->depth = ImageColorsRound(req->value); break;
+    case kPidUrlSource: {
         char* copy = CtlCopyText(req->text ? req->text : "", req->text ? req->textLength : 0);
         if (!copy) return kOpNoMemory;
         LocalFreeMem(l->urlSource);
@@ -441,18 +436,18 @@ ObjectRecord* ImageListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     rec->flags = kObjAlive;
     rec->ovar = cr->ovar;
     rec->objectId = cr->objectId;
-    l->depth = ImageColorsRound(CreateRecordValue(cr, kPidIlColors, 0));
-    int32_t w = CreateRecordValue(cr, kPidIlSizeH, 0), h = CreateRecordValue(cr, kPidIlSizeV, 0);
+    l->depth = ImageColorsRound(CreateRecordValue(cr, kPidImageColors, 0));
+    int32_t w = CreateRecordValue(cr, kPidImageSizeH, 0), h = CreateRecordValue(cr, kPidImageSizeV, 0);
     l->width = w > 0 ? static_cast<uint32_t>(w) : kDefaultSize;
     l->height = h > 0 ? static_cast<uint32_t>(h) : kDefaultSize;
-    l->useMask = CreateRecordValue(cr, kPidIlUseMask, 0) != 0;
-    l->useColorMask = CreateRecordValue(cr, kPidIlUseColorMask, 0) != 0;
-    int32_t mask = CreateRecordValue(cr, kPidIlMaskColor, -1);
+    l->useMask = CreateRecordValue(cr, kPidUseMask, 0) != 0;
+    l->useColorMask = CreateRecordValue(cr, kPidUseColorMask, 0) != 0;
+    int32_t mask = CreateRecordValue(cr, kPidMaskColor, -1);
     if (mask == -1 || !ColorValue(static_cast<uint32_t>(mask), &rec->fgColor)) rec->fgColor = kDefaultMask;
     if (cr->bgColor.value == -1 || !ColorValue(static_cast<uint32_t>(cr->bgColor.value), &rec->bgColor))
         rec->bgColor = kColorIndexFlag + COLOR_BTNFACE;
-    l->resource = static_cast<uint32_t>(CreateRecordValue(cr, kPidIlResource, 0));
-    if (cr->texts[kPidIlUrl].text) l->urlSource = CtlCopyText(cr->texts[kPidIlUrl].text, cr->texts[kPidIlUrl].length);
+    l->resource = static_cast<uint32_t>(CreateRecordValue(cr, kPidResource, 0));
+    if (cr->texts[kPidUrlSource].text) l->urlSource = CtlCopyText(cr->texts[kPidUrlSource].text, cr->texts[kPidUrlSource].length);
     l->list = Build(l);
     if (!l->list) {
         FreeList(l);

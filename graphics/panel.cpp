@@ -44,7 +44,6 @@ enum PanelBars : int32_t { kBarsBoth = 1, kBarsHorizontal = 2, kBarsNone = 3, kB
 // How far a border moves a panel's client area right and down.
 constexpr int32_t kBorderOffsetSingle = 1, kBorderOffsetSunken = 3;
 
-enum PanelProp : uint16_t { kPidBdrStyle = 208 };
 enum PanelMethod : uint32_t {
     kPmGetObject = 1, kPmSetHScrollPos = 2, kPmSetVScrollPos = 3, kPmGetObjectAsPointer = 4,
     kPmSetBgColorTransparent = 5, kPmPreviewOpen = 6, kPmPreviewAction = 7, kPmPreviewClose = 8,

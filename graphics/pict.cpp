@@ -27,11 +27,6 @@
 
 namespace {
 
-enum PictPropId : uint32_t {
-    kPidAutoZoom = 68, kPidScale = 69, kPidPictPosV = 71, kPidResource = 87, kPidPictSizeH = 97,
-    kPidPictSizeV = 98, kPidAutoScale = 99, kPidPicture = 122, kPidResize = 312, kPidAltText = 331,
-    kPidUrlSource = 332,
-};
 enum PictMethod : uint32_t {
     kPmGetPageCount = 1, kPmRotate = 2, kPmGetZTop = 3, kPmGetZBottom = 4, kPmGetZLeft = 5, kPmGetZRight = 6,
     kPmWriteBmpFile = 7,

@@ -11,7 +11,6 @@
 
 namespace {
 
-enum ProgressProp : uint16_t { kPidPercent = 91 };
 // The border needs this much room: wide 3-D, 3-D, flat.
 constexpr int32_t kMinWide3D = 6, kMin3D = 4, kMinFlat = 2;
 constexpr int32_t kShrinkWide3D = 3, kShrink3D = 1;

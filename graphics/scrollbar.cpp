@@ -10,7 +10,6 @@
 
 namespace {
 
-enum ScrollBarProp : uint16_t { kPidMin = 44, kPidMax = 45, kPidShift = 46, kPidScrollSizeMode = 311 };
 enum ScrollBarMode : uint32_t { kSbmWindowBar = 0x1, kSbmPictBar = 0x2, kSbmOwnWindow = 0x4, kSbmSizeMode = 0x8 };
 enum ScrollValue : int32_t { kSvPosition = 0, kSvMin = 1, kSvMax = 2, kSvShift = 3 };
 constexpr uint32_t kBarBgColor = 0x8000000Fu;   // system colour 15, the button face

@@ -72,8 +72,8 @@ uint32_t ShapeGetProp(ObjectRecord* rec, uint32_t id) {
     switch (id) {
     case kPidBackStyle: return s->backStyle;
     case kPidFillColor: return s->fillColor;
-    case kPidShapeFillStyle: return s->fillStyle;
-    case kPidShapeKind: return s->shape;
+    case kPidFillStyle: return s->fillStyle;
+    case kPidShape: return s->shape;
     default: return CtlGetCommonProp(rec, id);
     }
 }
@@ -89,12 +89,12 @@ int32_t ShapeSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidFillColor:
         if (ReplaceBrush(s, static_cast<uint32_t>(v), s->fillStyle)) s->fillColor = static_cast<uint32_t>(v);
         break;
-    case kPidShapeFillStyle: {
+    case kPidFillStyle: {
         uint32_t style = static_cast<uint32_t>(ValueInRange(v, kFillStyleMin, kFillStyleMax, kBrushSolid));
         if (ReplaceBrush(s, s->fillColor, style)) s->fillStyle = style;
         break;
     }
-    case kPidShapeKind: s->shape = static_cast<uint32_t>(ValueInRange(v, kShapeEllipse, kShapeRounded, kShapeRectangle)); break;
+    case kPidShape: s->shape = static_cast<uint32_t>(ValueInRange(v, kShapeEllipse, kShapeRounded, kShapeRectangle)); break;
     case kPidBdrWidth: {
         uint8_t width = static_cast<uint8_t>(v & 0xFF);
         if (DrawReplacePen(&s->draw.pen, rec->bdrColor, s->draw.bdrPattern, width)) s->draw.bdrWidth = width;
@@ -200,9 +200,9 @@ ObjectRecord* ShapeCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     ObjectRecord* rec = GfxCreateWindowless(kKindShape, sizeof(ShapeRecord), cr, code);
     if (!rec) return nullptr;
     ShapeRecord* s = AsShape(rec);
-    s->shape = static_cast<uint32_t>(ValueInRange(CreateRecordValue(cr, kPidShapeKind, 0), kShapeEllipse, kShapeRounded, kShapeRectangle));
+    s->shape = static_cast<uint32_t>(ValueInRange(CreateRecordValue(cr, kPidShape, 0), kShapeEllipse, kShapeRounded, kShapeRectangle));
     s->fillStyle = static_cast<uint32_t>(
-        ValueInRange(CreateRecordValue(cr, kPidShapeFillStyle, 0), kFillStyleMin, kFillStyleMax, kBrushSolid));
+        ValueInRange(CreateRecordValue(cr, kPidFillStyle, 0), kFillStyleMin, kFillStyleMax, kBrushSolid));
     s->backStyle = static_cast<uint8_t>(ValueInRange(cr->backStyle, kBackOpaque, kBackTransparent, kBackOpaque));
     int32_t fill = CreateRecordValue(cr, kPidFillColor, -1);
     s->fillColor = fill == -1 ? rec->bgColor : static_cast<uint32_t>(fill);

@@ -10,10 +10,6 @@
 
 namespace {
 
-enum SliderProp : uint16_t {
-    kPidMin = 44, kPidMax = 45, kPidShift = 46, kPidOrientation = 74, kPidTickStyle = 75, kPidTickFreq = 76,
-    kPidSelRange = 77, kPidSelStart = 78, kPidSelLength = 79,
-};
 enum SliderValue : int32_t { kSlPosition = 0, kSlMin = 1, kSlMax = 2, kSlShift = 3 };
 constexpr int32_t kOrientationHorizontal = 1;
 constexpr uint32_t kSliderBgColor = 0x8000000Fu;

@@ -22,7 +22,6 @@ constexpr UINT kSplitterClassStyle = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
 // those that move left and right.
 constexpr int kCursorUpDown = 5, kCursorLeftRight = 6;
 enum SplitterDock : uint8_t { kSdBottom = 1, kSdLeft = 2, kSdNone = 3, kSdRight = 4, kSdTop = 5 };
-enum SplitterProp : uint16_t { kPidBdrStyle = 208, kPidMinExtra = 227, kPidMinSize = 228, kPidSplitPos = 229 };
 enum SplitterBorder : uint8_t { kSbNone = 1, kSbSingle = 2, kSbSunken = 3 };
 // While tracking, the loop looks at the capture at least this often.
 constexpr DWORD kTrackPollMs = 50;

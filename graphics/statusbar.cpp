@@ -21,7 +21,6 @@
 
 namespace {
 
-enum StatusBarMethod : uint32_t { kSbAddPanel = 1, kSbGetPanel = 2, kSbRemovePanel = 3 };
 constexpr uint32_t kRemoved = 0, kNotFound = 1;
 constexpr WPARAM kSimplePart = SB_SIMPLEID;
 constexpr WPARAM kSimplePartRtl = 0x4FF;
@@ -170,14 +169,14 @@ uint32_t BarGetProp(ObjectRecord* rec, uint32_t id) {
     if (gCurPropQuery) {
         switch (BarItemBySelector(b->panels, gCurPropQuery->selector, kItemNameQueryMax, &it)) {
         case kBarSelItem: return PanelGetProp(&it->hdr, id);
-        case kBarSelNoMatch: return CtlGetCommonProp(rec, kPidNoSuchItem);
+        case kBarSelNoMatch: return CtlGetCommonProp(rec, kPropIdNoItem);
         case kBarSelNone: break;
         }
     }
     switch (id) {
     case kPidText: return BarTextReply(b->text);
-    case kPidSbSizeGrip: return b->sizeGrip;
-    case kPidSbShowPanel: return b->showPanel;
+    case kPidSizeGrip: return b->sizeGrip;
+    case kPidShowPanel: return b->showPanel;
     case kPidRunName: return BarTextReply(rec->runName);
     case kPidUserData: return BarTextReply(rec->userData, kTextBufSize);
     default: return CtlGetCommonProp(rec, id);
@@ -189,7 +188,7 @@ int32_t BarSetProp(ObjectRecord* rec, PropChange* req) {
     BarItemRecord* it = nullptr;
     switch (BarItemBySelector(b->panels, req->selector, kItemNameChangeMax, &it)) {
     case kBarSelItem: return PanelSetProp(&it->hdr, req);
-    case kBarSelNoMatch: req->id = kPidNoSuchItem; return CtlSetCommonProp(rec, req);
+    case kBarSelNoMatch: req->id = kPropIdNoItem; return CtlSetCommonProp(rec, req);
     case kBarSelNone: break;
     }
     switch (req->id) {
@@ -203,12 +202,12 @@ int32_t BarSetProp(ObjectRecord* rec, PropChange* req) {
         else BarReplaceText(&b->text, req->text, req->textLength, kBarTextMax);
         SetSimpleText(b);
         return 0;
-    case kPidSbSizeGrip:
+    case kPidSizeGrip:
         b->sizeGrip = req->value ? 1 : 0;
         BarStyleBits(rec->hwnd, GWL_STYLE, SBARS_SIZEGRIP, b->sizeGrip ? SBARS_SIZEGRIP : 0);
         Refresh(b);
         return 0;
-    case kPidSbShowPanel:
+    case kPidShowPanel:
         b->showPanel = req->value ? 1 : 0;
         SendMessageA(rec->hwnd, SB_SIMPLE, b->showPanel ? FALSE : TRUE, 0);
         if (b->showPanel) Refresh(b);
@@ -355,8 +354,8 @@ const ObjectOps kStatusPanelOps = {
 
 ObjectRecord* StatusBarCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     DWORD style = SBARS_TOOLTIPS | CCS_NOPARENTALIGN | CCS_NORESIZE | BarDockStyle(cr, kDockDefault);
-    int32_t sizeGrip = CreateRecordValue(cr, kPidSbSizeGrip, 0);
-    int32_t showPanel = CreateRecordValue(cr, kPidSbShowPanel, 0);
+    int32_t sizeGrip = CreateRecordValue(cr, kPidSizeGrip, 0);
+    int32_t showPanel = CreateRecordValue(cr, kPidShowPanel, 0);
     if (sizeGrip) style |= SBARS_SIZEGRIP;
     ControlRecord* c = CtlCreateWindowed(kKindStatusBar, cr, STATUSCLASSNAMEA, style, 0, nullptr, 0, code,
                                          sizeof(StatusBarRecord), BarMsgHook);

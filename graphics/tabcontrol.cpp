@@ -24,10 +24,6 @@
 
 namespace {
 
-enum TabProp : uint32_t {
-    kPidTabLabel = 61, kPidMultiRow = 80, kPidTabWthStyle = 81, kPidTabFixHth = 82, kPidTabFixWth = 83,
-    kPidTabImageList = 270, kPidTabStyle = 317,
-};
 enum TabMethod : uint32_t {
     kTmHitTest = 1, kTmSetTabImage, kTmGetTabImage, kTmSetImageList, kTmGetStyle, kTmSetStyle, kTmRemoveImageList,
     kTmGetTabCount, kTmInsertTab, kTmDeleteTab, kTmSetTab, kTmSetTabParam, kTmGetTabParam, kTmSetupTabs,
@@ -448,7 +444,7 @@ uint32_t TabGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidTabWthStyle: return t->widthStyle;
     case kPidTabFixHth: return static_cast<uint32_t>(BarToUnits(rec, t->fixHeight, kVertical));
     case kPidTabFixWth: return static_cast<uint32_t>(BarToUnits(rec, t->fixWidth, kHorizontal));
-    case kPidTabImageList: return t->imageList ? t->imageList->handle : 0;
+    case kPidImageList: return t->imageList ? t->imageList->handle : 0;
     case kPidTabStyle: return t->tabStyle;
     default: return CtlGetCommonProp(rec, id);
     }
@@ -478,7 +474,7 @@ int32_t TabSetProp(ObjectRecord* rec, PropChange* req) {
         if (t->widthStyle != kTabFixedWidth) return 0;
         ApplyItemSize(t);
         break;
-    case kPidTabImageList: {
+    case kPidImageList: {
         ObjectRecord* list = nullptr;
         if (!BarImageListOf(req->object, v, &list)) return kOpNoObject;
         SetImageList(t, list);
@@ -701,7 +697,7 @@ ObjectRecord* TabControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) 
     rec->bottom = rec->top + (r.bottom - r.top);
     CrText labels = CreateRecordText(cr, kPidTabLabel);
     if (labels.text && labels.length) SetupTabs(t, labels.text, labels.length);
-    ObjectRecord* list = cr->given[kPidTabImageList] ? ObjectFromHandle(static_cast<uint32_t>(cr->values[kPidTabImageList]))
+    ObjectRecord* list = cr->given[kPidImageList] ? ObjectFromHandle(static_cast<uint32_t>(cr->values[kPidImageList]))
                                                      : nullptr;
     if (list && list->kind == kKindImageList && !ObjectIsWebView(list)) SetImageList(t, list);
     return CtlFinishCreate(c, cr, code);

@@ -10,7 +10,6 @@
 
 namespace {
 
-enum TimerProp : uint16_t { kPidTimeout = 165, kPidStartTimer = 269 };
 
 // The active (shown) timers, newest first.
 TimerRecord* gTimerList;

@@ -20,21 +20,6 @@
 
 namespace {
 
-enum ToolBarProp : uint32_t {
-    kPidTbAutoSize = 2, kPidTbEnabled = 9, kPidTbBold = 10, kPidTbItalic = 11, kPidTbFontName = 12, kPidTbSize = 13,
-    kPidTbVisible = 33, kPidTbAppearance = 43, kPidTbBackStyle = 51, kPidTbFontObj = 73, kPidTbBdrStyle = 208,
-    kPidTbTextAlign = 209, kPidTbDivider = 210, kPidTbDownArrow = 211, kPidTbWrappable = 212,
-    kPidTbBtnHeight = 213, kPidTbBtnWidth = 214, kPidTbShowTips = 215, kPidTbBtnStyle = 216,
-    kPidTbImageIndex = 217, kPidTbPushed = kPidButtonPushed, kPidTbPartialPush = 219, kPidTbTag = 220, kPidTbMenuText = 221,
-    kPidTbAngle = 264, kPidTbStrike = 265, kPidTbUnderline = 266, kPidTbImageList = 270,
-    kPidTbImageListD = 273, kPidTbImageListH = 274,
-};
-enum ToolBarMethod : uint32_t {
-    kTbAddButton = 1, kTbGetButton, kTbRemoveButton, kTbSetImageList, kTbSetImageListDisabled,
-    kTbSetImageListHot, kTbGetButtonByState, kTbSetFocus, kTbResetImageList, kTbResetImageListDisabled,
-    kTbResetImageListHot, kTbWriteImageListBmp, kTbSetTBFlags,
-};
-enum ButtonState : uint32_t { kStPushed = 1, kStPartialPush, kStEnabled, kStVisible, kStAutoSize };
 enum ToolBarBorder : uint8_t { kTbBdrNone = 1, kTbBdrSingle = 2, kTbBdrSunken = 3 };
 constexpr uint32_t kRemoved = 0, kNotFound = 1;
 // Codes from this one on put the bar's own button size back.
@@ -164,8 +149,8 @@ bool RemoveButton(ToolBarRecord* bar, BarItemRecord* it) {
 }
 
 BarItemRecord* FindByState(ToolBarRecord* bar, const MethodCallRec* call, uint32_t state) {
-    static const uint32_t kStateProps[] = {0, kPidTbPushed, kPidTbPartialPush, kPidTbEnabled, kPidTbVisible, kPidTbAutoSize};
-    if (state < kStPushed || state > kStAutoSize) return nullptr;
+    static const uint32_t kStateProps[] = {0, kPidPushed, kPidPartialPush, kPidEnabled, kPidVisible, kPidAutoSize};
+    if (state < kTbStatePushed || state > kTbStateAutoSize) return nullptr;
     BarItemRecord* start = BarItemByArg(bar->buttons, call, 0, nullptr);
     for (BarItemRecord* it = start; it; it = it->nextItem) {
         const ObjectOps* ops = ObjectOpsOf(&it->hdr);
@@ -188,19 +173,19 @@ uint32_t ButtonGetProp(ObjectRecord* rec, uint32_t id) {
     if (!bar) return 0;
     BYTE state = ToolButtonState(bar, b);
     switch (id) {
-    case kPidTbAutoSize: return (rec->flags & kObjAutoSize) ? 1 : 0;
-    case kPidTbEnabled: return (state & TBSTATE_ENABLED) ? 1 : 0;
+    case kPidAutoSize: return (rec->flags & kObjAutoSize) ? 1 : 0;
+    case kPidEnabled: return (state & TBSTATE_ENABLED) ? 1 : 0;
     case kPidText: return BarTextReply(b->text);
-    case kPidTbVisible: return (state & TBSTATE_HIDDEN) ? 0 : 1;
+    case kPidVisible: return (state & TBSTATE_HIDDEN) ? 0 : 1;
     case kPidToolTip: return BarTextReply(rec->toolTip);
     case kPidCauseValid: return (rec->flags & kObjCauseValid) ? 1 : 0;
     case kPidRunName: return BarTextReply(rec->runName);
-    case kPidTbBtnStyle: return b->btnStyle;
-    case kPidTbImageIndex: return b->imageIndex;
-    case kPidTbPushed: return (state & TBSTATE_CHECKED) ? 1 : 0;
-    case kPidTbPartialPush: return (state & TBSTATE_INDETERMINATE) ? 1 : 0;
-    case kPidTbTag: return static_cast<uint32_t>(b->tag);
-    case kPidTbMenuText: return BarTextReply(b->menuText);
+    case kPidBtnStyle: return b->btnStyle;
+    case kPidImageIndex: return b->imageIndex;
+    case kPidPushed: return (state & TBSTATE_CHECKED) ? 1 : 0;
+    case kPidPartialPush: return (state & TBSTATE_INDETERMINATE) ? 1 : 0;
+    case kPidTag: return static_cast<uint32_t>(b->tag);
+    case kPidMenuText: return BarTextReply(b->menuText);
     case kPidUserData: return BarTextReply(rec->userData, kTextBufSize);
     default: return 0;
     }
@@ -219,8 +204,8 @@ int32_t ButtonSetProp(ObjectRecord* rec, PropChange* req) {
     switch (req->id) {
     case kPidUserData: BarReplaceText(&rec->userData, req->text, req->textLength, kTextBufSize); return 0;
     case kPidRunName: BarReplaceText(&rec->runName, req->text, req->textLength, kBarTextMax); return 0;
-    case kPidTbTag: b->tag = v; return 0;
-    case kPidTbMenuText:
+    case kPidTag: b->tag = v; return 0;
+    case kPidMenuText:
         if (req->text && req->textLength) BarReplaceText(&b->menuText, req->text, req->textLength, kBarTextMax);
         else if (b->menuText) b->menuText[0] = 0;
         return 0;
@@ -235,11 +220,11 @@ int32_t ButtonSetProp(ObjectRecord* rec, PropChange* req) {
             ToolBarUpdateToolTips(bar, false);
         }
         return 0;
-    case kPidTbAutoSize:
+    case kPidAutoSize:
         rec->flags = v ? rec->flags | kObjAutoSize : rec->flags & ~kObjAutoSize;
         info.dwMask = TBIF_STYLE;
         break;
-    case kPidTbEnabled:
+    case kPidEnabled:
         if (!v && !(state & TBSTATE_ENABLED)) return 0;
         state = static_cast<BYTE>(v ? state | TBSTATE_ENABLED : state & ~TBSTATE_ENABLED);
         info.dwMask = TBIF_STATE;
@@ -248,22 +233,22 @@ int32_t ButtonSetProp(ObjectRecord* rec, PropChange* req) {
         BarReplaceText(&b->text, req->text, req->textLength, kBarTextMax);
         info.dwMask = TBIF_TEXT;
         break;
-    case kPidTbVisible:
+    case kPidVisible:
         if (!v && visibleBefore && ClientTips(bar)) ToolButtonTipRemove(bar, b);
         if (v && !visibleBefore && ClientTips(bar) && rec->toolTip && bar->showTips) ToolButtonTipSet(bar, b, true);
         state = static_cast<BYTE>(v ? state & ~TBSTATE_HIDDEN : state | TBSTATE_HIDDEN);
         info.dwMask = TBIF_STATE;
         break;
-    case kPidTbBtnStyle:
+    case kPidBtnStyle:
         if (v < kBtnDropDown || v > kBtnCheckGroup) return 0;
         b->btnStyle = static_cast<uint8_t>(v);
         info.dwMask = TBIF_STYLE;
         break;
-    case kPidTbImageIndex:
+    case kPidImageIndex:
         b->imageIndex = v > 0 ? static_cast<uint32_t>(v) : 0;
         info.dwMask = TBIF_IMAGE;
         break;
-    case kPidTbPushed:
+    case kPidPushed:
         if (!v) {
             state = static_cast<BYTE>(state & ~(TBSTATE_CHECKED | TBSTATE_PRESSED));
         } else if (!(state & TBSTATE_CHECKED)) {
@@ -272,7 +257,7 @@ int32_t ButtonSetProp(ObjectRecord* rec, PropChange* req) {
         }
         info.dwMask = TBIF_STATE;
         break;
-    case kPidTbPartialPush:
+    case kPidPartialPush:
         state = static_cast<BYTE>(v ? state | TBSTATE_INDETERMINATE : state & ~TBSTATE_INDETERMINATE);
         info.dwMask = TBIF_STATE;
         break;
@@ -313,7 +298,7 @@ void SetList(ToolBarRecord* bar, int slot, ObjectRecord* list) {
     SendMessageA(WndOf(bar), kListMsgs[slot], 0, reinterpret_cast<LPARAM>(h));
 }
 
-int SlotOfProp(uint32_t id) { return id == kPidTbImageList ? kListNormal : id == kPidTbImageListD ? kListDisabled : kListHot; }
+int SlotOfProp(uint32_t id) { return id == kPidImageList ? kListNormal : id == kPidImageListD ? kListDisabled : kListHot; }
 
 // Sets the style with the wrap bit flipped, then the real style: the control
 // lays its buttons out again.
@@ -331,23 +316,23 @@ uint32_t BarGetProp(ObjectRecord* rec, uint32_t id) {
     if (gCurPropQuery) {
         switch (BarItemBySelector(bar->buttons, gCurPropQuery->selector, kItemNameQueryMax, &it)) {
         case kBarSelItem: return ButtonGetProp(&it->hdr, id);
-        case kBarSelNoMatch: return CtlGetCommonProp(rec, kPidNoSuchItem);
+        case kBarSelNoMatch: return CtlGetCommonProp(rec, kPropIdNoItem);
         case kBarSelNone: break;
         }
     }
     DWORD style = StyleOf(bar);
     switch (id) {
-    case kPidTbBackStyle: return (style & TBSTYLE_TRANSPARENT) ? kBackStyleTransparent : 1;
+    case kPidBackStyle: return (style & TBSTYLE_TRANSPARENT) ? kBackStyleTransparent : 1;
     case kPidRunName: return BarTextReply(rec->runName);
-    case kPidTbBdrStyle: return bar->bdrStyle;
-    case kPidTbTextAlign: return (style & TBSTYLE_LIST) ? kTextAlignList : kTextAlignBelow;
-    case kPidTbDivider: return (style & CCS_NODIVIDER) ? 0 : 1;
-    case kPidTbDownArrow: return bar->downArrow;
-    case kPidTbWrappable: return (style & TBSTYLE_WRAPABLE) ? 1 : 0;
-    case kPidTbBtnHeight: return static_cast<uint32_t>(BarToUnits(rec, bar->btnHeight, kVertical));
-    case kPidTbBtnWidth: return static_cast<uint32_t>(BarToUnits(rec, bar->btnWidth, kHorizontal));
-    case kPidTbShowTips: return bar->showTips;
-    case kPidTbImageList: case kPidTbImageListD: case kPidTbImageListH: {
+    case kPidBdrStyle: return bar->bdrStyle;
+    case kPidTextAlign: return (style & TBSTYLE_LIST) ? kTextAlignList : kTextAlignBelow;
+    case kPidDivider: return (style & CCS_NODIVIDER) ? 0 : 1;
+    case kPidDownArrow: return bar->downArrow;
+    case kPidWrappable: return (style & TBSTYLE_WRAPABLE) ? 1 : 0;
+    case kPidBtnHeight: return static_cast<uint32_t>(BarToUnits(rec, bar->btnHeight, kVertical));
+    case kPidBtnWidth: return static_cast<uint32_t>(BarToUnits(rec, bar->btnWidth, kHorizontal));
+    case kPidShowTips: return bar->showTips;
+    case kPidImageList: case kPidImageListD: case kPidImageListH: {
         ObjectRecord* list = bar->lists[SlotOfProp(id)];
         return list ? list->handle : 0;
     }
@@ -365,7 +350,7 @@ int32_t BarSetOwnProp(ToolBarRecord* bar, PropChange* req) {
     int sizeCode = kTbSizeButtons;
     int32_t result = 0;
     switch (req->id) {
-    case kPidTbAppearance:
+    case kPidAppearance:
         if (v == 1) {
             rec->flags |= kObj3D;
             rec->appearance = 1;
@@ -378,24 +363,24 @@ int32_t BarSetOwnProp(ToolBarRecord* bar, PropChange* req) {
         SetWindowLongA(wnd, GWL_STYLE, static_cast<LONG>(style));
         redraw = true;
         break;
-    case kPidTbBackStyle:
+    case kPidBackStyle:
         BarStyleBits(wnd, GWL_STYLE, TBSTYLE_TRANSPARENT, v == 1 ? 0 : TBSTYLE_TRANSPARENT);
         redraw = true;
         break;
-    case kPidTbBdrStyle:
+    case kPidBdrStyle:
         bar->bdrStyle = static_cast<uint8_t>(v);
         BarStyleBits(wnd, GWL_STYLE, WS_BORDER, v == kTbBdrSingle || v == kTbBdrSunken ? WS_BORDER : 0);
         BarStyleBits(wnd, GWL_EXSTYLE, WS_EX_CLIENTEDGE, v == kTbBdrSunken ? WS_EX_CLIENTEDGE : 0);
         SetWindowPos(wnd, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED | SWP_NOACTIVATE);
         break;
-    case kPidTbTextAlign:
+    case kPidTextAlign:
         Relayout(bar, v == kTextAlignList ? style | TBSTYLE_LIST : style & ~TBSTYLE_LIST);
         break;
-    case kPidTbDivider:
+    case kPidDivider:
         BarStyleBits(wnd, GWL_STYLE, CCS_NODIVIDER, v ? 0 : CCS_NODIVIDER);
         redraw = true;
         break;
-    case kPidTbDownArrow: {
+    case kPidDownArrow: {
         bar->downArrow = v ? 1 : 0;
         DWORD ex = static_cast<DWORD>(SendMessageA(wnd, TB_GETEXTENDEDSTYLE, 0, 0));
         ex = bar->downArrow ? ex | TBSTYLE_EX_DRAWDDARROWS : ex & ~TBSTYLE_EX_DRAWDDARROWS;
@@ -404,21 +389,21 @@ int32_t BarSetOwnProp(ToolBarRecord* bar, PropChange* req) {
         redraw = true;
         break;
     }
-    case kPidTbWrappable:
+    case kPidWrappable:
         BarStyleBits(wnd, GWL_STYLE, TBSTYLE_WRAPABLE, v ? TBSTYLE_WRAPABLE : 0);
         ToolBarAutoSize(bar, kTbSizeLayout);
         redraw = true;
         break;
-    case kPidTbBtnHeight: case kPidTbBtnWidth:
-        if (req->id == kPidTbBtnHeight) bar->btnHeight = static_cast<uint16_t>(BarToPixels(rec, v, kVertical));
+    case kPidBtnHeight: case kPidBtnWidth:
+        if (req->id == kPidBtnHeight) bar->btnHeight = static_cast<uint16_t>(BarToPixels(rec, v, kVertical));
         else bar->btnWidth = static_cast<uint16_t>(BarToPixels(rec, v, kHorizontal));
         SendMessageA(wnd, TB_SETBUTTONSIZE, 0, ButtonSize(bar));
         break;
-    case kPidTbAutoSize:
+    case kPidAutoSize:
         result = CtlSetCommonProp(rec, req);
         ToolBarAutoSize(bar, kTbSizeButtons);
         break;
-    case kPidTbShowTips:
+    case kPidShowTips:
         bar->showTips = v ? 1 : 0;
         bar->tbFlags = v ? bar->tbFlags | kTbfShowTips : bar->tbFlags & ~kTbfShowTips;
         if (ClientTips(bar) && ToolBarWindowHasTips(bar)) {
@@ -427,11 +412,11 @@ int32_t BarSetOwnProp(ToolBarRecord* bar, PropChange* req) {
         }
         break;
     case kPidRunName: BarReplaceText(&rec->runName, req->text, req->textLength, kBarTextMax); break;
-    case kPidTbImageList: case kPidTbImageListD: case kPidTbImageListH: {
+    case kPidImageList: case kPidImageListD: case kPidImageListH: {
         ObjectRecord* list = nullptr;
         if (!BarImageListOf(req->object, v, &list)) return kOpNoObject;
         SetList(bar, SlotOfProp(req->id), list);
-        if (req->id == kPidTbImageList) sizeCode = kTbSizeLayout;
+        if (req->id == kPidImageList) sizeCode = kTbSizeLayout;
         redraw = true;
         break;
     }
@@ -439,8 +424,8 @@ int32_t BarSetOwnProp(ToolBarRecord* bar, PropChange* req) {
         BarReplaceText(&rec->userData, req->text, req->textLength, kTextBufSize);
         redraw = true;
         break;
-    case kPidTbBold: case kPidTbItalic: case kPidTbFontName: case kPidTbSize: case kPidTbFontObj: case kPidTbAngle:
-    case kPidTbStrike: case kPidTbUnderline:
+    case kPidBold: case kPidItalic: case kPidFontName: case kPidSize: case kPidFontObj: case kPidAngle:
+    case kPidStrike: case kPidUnderline:
         // A new font keeps the buttons' size.
         result = CtlSetCommonProp(rec, req);
         SendMessageA(wnd, TB_SETBUTTONSIZE, 0, ButtonSize(bar));
@@ -470,7 +455,7 @@ int32_t BarSetProp(ObjectRecord* rec, PropChange* req) {
     BarItemRecord* it = nullptr;
     switch (BarItemBySelector(bar->buttons, req->selector, kItemNameChangeMax, &it)) {
     case kBarSelItem: return ButtonSetProp(&it->hdr, req);
-    case kBarSelNoMatch: req->id = kPidNoSuchItem; return CtlSetCommonProp(rec, req);
+    case kBarSelNoMatch: req->id = kPropIdNoItem; return CtlSetCommonProp(rec, req);
     case kBarSelNone: break;
     }
     return BarSetOwnProp(bar, req);
@@ -557,7 +542,7 @@ int32_t BarMethod(ObjectRecord* rec, MethodCallRec* call) {
     case kTbSetImageListHot: SetListMethod(bar, call, kListHot); return CtlReplyInt(0);
     case kTbGetButtonByState: {
         BarItemRecord* it =
-            BarWantsObject(call) ? FindByState(bar, call, static_cast<uint32_t>(CtlArgInt(call, 1, kStPushed))) : nullptr;
+            BarWantsObject(call) ? FindByState(bar, call, static_cast<uint32_t>(CtlArgInt(call, 1, kTbStatePushed))) : nullptr;
         return it ? BarReplyItem(it, call, kTypeToolButton) : CtlReplyInt(0);
     }
     case kTbSetFocus: return CtlReplyInt(ToolBarFocusButton(bar));
@@ -709,17 +694,17 @@ ObjectRecord* ToolBarCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     DWORD style = (kTbBaseStyle & ~(WS_CHILD | WS_CLIPSIBLINGS)) | BarDockStyle(cr, kDockDefault);
     bool flat = cr->appearance != 1 && cr->style != 1;
     if (flat) style |= TBSTYLE_FLAT;
-    bool transparent = CreateRecordValue(cr, kPidTbBackStyle, 1) == kBackStyleTransparent;
+    bool transparent = CreateRecordValue(cr, kPidBackStyle, 1) == kBackStyleTransparent;
     if (transparent) style |= TBSTYLE_TRANSPARENT;
-    int32_t bdr = CreateRecordValue(cr, kPidTbBdrStyle, kTbBdrNone);
+    int32_t bdr = CreateRecordValue(cr, kPidBdrStyle, kTbBdrNone);
     if (bdr < kTbBdrNone || bdr > kTbBdrSunken) bdr = kTbBdrNone;
     DWORD exStyle = 0;
     if (bdr != kTbBdrNone) style |= WS_BORDER;
     if (bdr == kTbBdrSunken) exStyle |= WS_EX_CLIENTEDGE;
-    if (CreateRecordValue(cr, kPidTbTextAlign, kTextAlignBelow) == kTextAlignList) style |= TBSTYLE_LIST;
-    if (!CreateRecordValue(cr, kPidTbDivider, 0)) style |= CCS_NODIVIDER;
-    if (CreateRecordValue(cr, kPidTbWrappable, 0)) style |= TBSTYLE_WRAPABLE;
-    bool showTips = CreateRecordValue(cr, kPidTbShowTips, 0) != 0;
+    if (CreateRecordValue(cr, kPidTextAlign, kTextAlignBelow) == kTextAlignList) style |= TBSTYLE_LIST;
+    if (!CreateRecordValue(cr, kPidDivider, 0)) style |= CCS_NODIVIDER;
+    if (CreateRecordValue(cr, kPidWrappable, 0)) style |= TBSTYLE_WRAPABLE;
+    bool showTips = CreateRecordValue(cr, kPidShowTips, 0) != 0;
     if (showTips) style |= TBSTYLE_TOOLTIPS;
     ControlRecord* c = CtlCreateWindowed(kKindToolBar, cr, TOOLBARCLASSNAMEA, style, exStyle, nullptr, 0, code,
                                          sizeof(ToolBarRecord), ToolBarMsgHook);
@@ -728,7 +713,7 @@ ObjectRecord* ToolBarCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     ToolBarRecord* bar = AsToolBar(rec);
     HWND wnd = rec->hwnd;
     if (!flat) rec->flags |= kObj3D;
-    if (CreateRecordValue(cr, kPidTbAutoSize, 0)) rec->flags |= kObjAutoSize;
+    if (CreateRecordValue(cr, kPidAutoSize, 0)) rec->flags |= kObjAutoSize;
     rec->fgColor = 0;
     rec->bgColor = kBarFaceColor;
     bar->bdrStyle = static_cast<uint8_t>(bdr);
@@ -738,16 +723,16 @@ ObjectRecord* ToolBarCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     if (flat && !transparent) SetWindowLongA(wnd, GWL_STYLE, GetWindowLongA(wnd, GWL_STYLE));
     SendMessageA(wnd, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageA(wnd, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(tools));
-    bar->downArrow = CreateRecordValue(cr, kPidTbDownArrow, 0) == 1 ? 1 : 0;
+    bar->downArrow = CreateRecordValue(cr, kPidDownArrow, 0) == 1 ? 1 : 0;
     DWORD ex = bar->downArrow ? TBSTYLE_EX_DRAWDDARROWS : 0;
     LRESULT size = SendMessageA(wnd, TB_GETBUTTONSIZE, 0, 0);
     bar->btnWidth = LOWORD(size);
     bar->btnHeight = HIWORD(size);
-    if (cr->given[kPidTbBtnWidth])
-        bar->btnWidth = static_cast<uint16_t>(BarToPixels(rec, cr->values[kPidTbBtnWidth], kHorizontal));
-    if (cr->given[kPidTbBtnHeight])
-        bar->btnHeight = static_cast<uint16_t>(BarToPixels(rec, cr->values[kPidTbBtnHeight], kVertical));
-    static const uint32_t kListProps[kListSlots] = {kPidTbImageList, kPidTbImageListD, kPidTbImageListH};
+    if (cr->given[kPidBtnWidth])
+        bar->btnWidth = static_cast<uint16_t>(BarToPixels(rec, cr->values[kPidBtnWidth], kHorizontal));
+    if (cr->given[kPidBtnHeight])
+        bar->btnHeight = static_cast<uint16_t>(BarToPixels(rec, cr->values[kPidBtnHeight], kVertical));
+    static const uint32_t kListProps[kListSlots] = {kPidImageList, kPidImageListD, kPidImageListH};
     for (int slot = 0; slot < kListSlots; ++slot) {
         ObjectRecord* list = nullptr;
         if (cr->given[kListProps[slot]] && BarImageListOf(nullptr, cr->values[kListProps[slot]], &list) && list)

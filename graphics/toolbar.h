@@ -26,7 +26,6 @@ constexpr uint32_t kObjDraggable = 0x200;
 // list, alignment, wrap or arrow change.
 enum ToolBarSizeCode : int { kTbSizeButtons = 1, kTbSizeLayout = 17 };
 // The Pushed property of a button.
-constexpr uint32_t kPidButtonPushed = 218;
 enum ToolBarListSlot : int { kListNormal = 0, kListDisabled = 1, kListHot = 2, kListSlots = 3 };
 
 struct ToolButtonRecord {

@@ -118,7 +118,7 @@ void PressAndDrag(ToolBarRecord* bar, ToolButtonRecord* b, int index, int x, int
     uint32_t commandId = b->commandId;
     bool holdsState = b->btnStyle == kBtnCheck || b->btnStyle == kBtnCheckGroup;
     BYTE before = ToolButtonState(bar, b);
-    ToolButtonSetPropValue(&b->item.hdr, kPidButtonPushed, 1);
+    ToolButtonSetPropValue(&b->item.hdr, kPidPushed, 1);
     SetCapture(wnd);
     gPressCancelled = false;
     bool drag = false;

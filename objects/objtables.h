@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "objects/kindcodes.h"
+
 // ---- Object kinds (the first byte of every record) ---------------------------
 enum ObjectKind : uint8_t {
     kKindNone = 0, kKindButton = 1, kKindCheckBox = 2, kKindCheckGrp = 3, kKindDataList = 4,
@@ -93,41 +95,6 @@ enum PropCode : uint32_t {
     kPcTop = 338, kPcWidth = 342, kPcVisible = 366, kPcObjectArg1 = 369, kPcObjectArg2 = 370,
     kPcParentWin = 400, kPcMaskColor = 405, kPcRunName = 463, kPcPictPos = 512,
     kPcWindow = 529, kPcOvar = 558, kPcInvalid = 769,
-};
-
-// Property ids the object model itself reads or writes.
-enum PropId : uint16_t {
-    kPidAlignment = 1, kPidAutoSize = 2, kPidBgColor = 3, kPidBorder = 4, kPidBdrColor = 5,
-    kPidStyle = 6, kPidDropId = 7, kPidEnabled = 9, kPidBold = 10, kPidItalic = 11,
-    kPidFontName = 12, kPidSize = 13, kPidFgColor = 14, kPidHeight = 15, kPidHelpId = 16,
-    kPidLeft = 18, kPidNoResize = 22, kPidObjectId = 23, kPidName = 24, kPidTabId = 28,
-    kPidText = 29, kPidTitle = 30, kPidTop = 31, kPidValue = 32, kPidVisible = 33, kPidWidth = 35,
-    kPidZOrder = 37, kPidMinBox = 38, kPidMaxBox = 39, kPidSysMenu = 40, kPidCaption = 41,
-    kPidClipCtrl = 42, kPidAppearance = 43, kPidBackStyle = 51, kPidLoadObject = 52,
-    kPidWinType = 53, kPidAutoRedraw = 54, kPidHwnd = 55, kPidScrollBar = 57, kPidFillColor = 62,
-    kPidPictPosH = 70, kPidFont = 72, kPidFontObj = 73, kPidPrefix = 84, kPidWinPos = 85,
-    kPidWinOffsetV = 88, kPidWinOffsetH = 89, kPidGridAlign = 100,
-    kPidGridSizeH = 101, kPidGridSizeV = 102, kPidUnits = 103, kPidAutoAct = 106,
-    kPidSizeMode = 107, kPidAutoVerb = 108, kPidDisplayType = 109, kPidClassId = 110,
-    kPidOLEDrop = 111, kPidOLEType = 112, kPidSourceDoc = 113, kPidUpdateOpt = 114, kPidStoreId = 115,
-    kPidHostName = 116, kPidOLETypeA = 117, kPidStreamId = 118, kPidClsid = 119, kPidIcon = 121, kPidParentWin = 123,
-    kPidMaskColor = 128, kPidNegBorders = 141, kPidNegMenus = 142, kPidToolTip = 144,
-    kPidRightToLeft = 146, kPidToolTipHwnd = 148, kPidNoMenuResize = 150,
-    kPidAdviseKey = 154, kPidRemServer = 155, kPidCauseValid = 156, kPidWindow = 158,
-    kPidVarPtr = 160, kPidVarType = 161, kPidWinBorder = 184, kPidInTaskbar = 185,
-    kPidTopmost = 186, kPidAutoScroll = 187, kPidMinScrollH = 188, kPidMinScrollV = 189,
-    kPidMdiBorder = 190, kPidMdiScroll = 191, kPidMdiTop = 192, kPidMdiLeft = 193,
-    kPidMdiHeight = 194, kPidMdiWidth = 195, kPidWinHeight = 196, kPidWinWidth = 197,
-    kPidDock = 198, kPidMinWidth = 205, kPidRunName = 206,
-    kPidDockPadL = 222, kPidDockPadT = 223, kPidDockPadR = 224, kPidDockPadB = 225,
-    kPidAnchor = 226, kPidOsEventMask = 284, kPidAcceptTab = 285, kPidButtonEnterKey = 307,
-    kPidDestroyGlobal = 308,
-    kPidAcceptTab2 = 310, kPidHelpTopic = 315, kPidUserData = 316, kPidMinHeight = 318,
-    kPidTheme = 319, kPidFloatMenu = 320, kPidRibDll = 321, kPidRibName = 322, kPidRibMode = 323,
-    kPidButtonType = 324, kPidWebClass = 330, kPidUseCss = 333, kPidDivisionId = 334,
-    kPidShowWebMenu = 335, kPidWebHeight = 336, kPidWebPosition = 337, kPidWebWidth = 338,
-    kPidWebLeft = 339, kPidWebTop = 340, kPidInnerHtml = 341, kPidCodePage = 342,
-    kPidWebMode = 343, kPidWebObject = 344, kPidContext = 345,
 };
 
 // The id of a property name, case ignored; the first row wins for the names the

@@ -775,12 +775,6 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
     }
 }
 
-enum : uint32_t {
-    kWmActivate = 1, kWmClose = 2, kWmErase = 3, kWmRefresh = 6, kWmBackGrndMouseMove = 11, kWmLoadQof = 13,
-    kWmGetObject = 14, kWmSetHScroll = 22, kWmSetVScroll = 23, kWmResetScale = 30, kWmCheckValidate = 32,
-    kWmOsEventMask = 37, kWmMdiPrev = 38, kWmMdiNext = 39, kWmMouseWheel = 41, kWmRibbonFirst = 42,
-    kWmRibbonLast = 45, kWmIoCancel = 49, kWmIsMinimized = 50, kWmSetForeground = 36, kWmLast = 52,
-};
 
 // The Window's methods are numbered 1 to 52 without a gap; the call check only
 // asks whether a number names one, so every row is the same presence mark.
@@ -828,9 +822,9 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
         if (MethodArg(call, 1)) w->winStyle &= ~kWsBackGrndMouseMove;
         result = (w->winStyle & kWsBackGrndMouseMove) ? 1 : 0;
         break;
-    case kWmSetHScroll:
-    case kWmSetVScroll: {
-        bool vertical = method == kWmSetVScroll;
+    case kWmSetHScrollPos:
+    case kWmSetVScrollPos: {
+        bool vertical = method == kWmSetVScrollPos;
         if (!(w->winStyle & (vertical ? kWsVScroll : kWsHScroll))) {
             result = 1;
             break;
@@ -838,7 +832,7 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
         WindowScrollMsg(rec, 0, MethodArg(call, 0), vertical);
         break;
     }
-    case kWmResetScale:
+    case kWmResetScaleOrigin:
         if (MethodArg(call, 0) & 4) w->winStyle2 |= kWs2KeepScaleOrigin;
         else w->winStyle2 &= ~kWs2KeepScaleOrigin;
         ObjectSaveLayout(rec, 0);
@@ -854,20 +848,20 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
         result = static_cast<int32_t>(rec->osEventMask);
         if (gGuiModeFlags & kGuiModeKeepFlagged) rec->osEventMask = static_cast<uint32_t>(MethodArg(call, 0));
         break;
-    case kWmMdiPrev:
-    case kWmMdiNext:
+    case kWmMdiChildPrev:
+    case kWmMdiChildNext:
         if (!w->mdiClient) {
             result = 1;
             break;
         }
-        SendMessageA(w->mdiClient, WM_MDINEXT, 0, method == kWmMdiPrev);
+        SendMessageA(w->mdiClient, WM_MDINEXT, 0, method == kWmMdiChildPrev);
         break;
-    case kWmMouseWheel:
+    case kWmMouseWheelMode:
         if (MethodArg(call, 0) == 1) w->winStyle2 |= kWs2MouseWheel;
         else w->winStyle2 &= ~kWs2MouseWheel;
         result = (w->winStyle2 & kWs2MouseWheel) ? 1 : 0;
         break;
-    case kWmIoCancel:
+    case kWmIoCancelMode:
         if (MethodArg(call, 0)) w->winStyle2 |= kWs2IoCancel;
         else w->winStyle2 &= ~kWs2IoCancel;
         result = (w->winStyle2 & kWs2IoCancel) ? 1 : 0;
@@ -875,10 +869,10 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
     case kWmIsMinimized:
         result = rec->hwnd && IsIconic(rec->hwnd) ? 1 : 0;
         break;
-    case kWmSetForeground:
+    case kWmSetParent:
         result = rec->hwnd && SetForegroundWindow(rec->hwnd) ? 1 : 0;
         break;
-    case 12: case kWmLoadQof: case 27: case 46: case 48:
+    case 12: case kWmLoadQofFile: case 27: case 46: case 48:
         // Saving and loading form files and their header queries belong to the forms facility.
         if (gGuiHooks.windowFormMethod) return gGuiHooks.windowFormMethod(rec, call);
         break;

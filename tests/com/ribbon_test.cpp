@@ -126,7 +126,7 @@ TEST_F(RibbonWineTest, NoRibbonComesToBeAndNothingIsKept) {
     }
     // Reads answer 0 and "0" without a ribbon; writes are ignored.
     MethodCallRec call = {};
-    call.method = kRibMethodGetProp;
+    call.method = kWmRibbonGetProp;
     call.argCount = 2;
     call.args[0] = EventItem{kItemInt, 4, kCmdAction, nullptr, 0};
     call.args[1] = EventItem{kItemInt, 4, kUiPkEnabled, nullptr, 0};
@@ -152,7 +152,7 @@ TEST_F(RibbonWineTest, NoRibbonComesToBeAndNothingIsKept) {
         else EXPECT_STREQ("0", reinterpret_cast<const char*>(gSendBuf.data + kResText)) << r.why;
     }
     ReplyReset();
-    call.method = kRibMethodSetProp;
+    call.method = kWmRibbonSetProp;
     EXPECT_EQ(0, RibbonMethod(win_, &call)) << "a write without a ribbon is ignored";
     EXPECT_FALSE(ReplyPending());
 }
@@ -725,13 +725,13 @@ TEST_F(RibbonFakeTest, WindowMethodsReachTheRibbon) {
         const char* why;
     };
     const Case cases[] = {
-        {kRibMethodSetProp, 9600, 0, {intArg(kCmdAction), intArg(kUiPkStringValue), textArg}, 3, 0,
+        {kWmRibbonSetProp, 9600, 0, {intArg(kCmdAction), intArg(kUiPkStringValue), textArg}, 3, 0,
          "SetUICommandProperty 101 202 vt=31", "RibbonSetProp with a text Value"},
-        {kRibMethodSetModes, 9600, 0, {intArg(5)}, 1, 0, "SetModes 5", "RibbonSetModes"},
-        {kRibMethodShowContext, 9600, 0, {intArg(901), intArg(0), intArg(0)}, 3, 0, "GetView 901",
+        {kWmRibbonSetModes, 9600, 0, {intArg(5)}, 1, 0, "SetModes 5", "RibbonSetModes"},
+        {kWmRibbonShowContext, 9600, 0, {intArg(901), intArg(0), intArg(0)}, 3, 0, "GetView 901",
          "RibbonShowContext"},
-        {kRibMethodSetModes, 9599, 0, {intArg(6)}, 1, kErrNoMethod, nullptr, "before server version 9600"},
-        {kRibMethodSetModes, 9599, 1, {intArg(7)}, 1, 0, "SetModes 7", "the no-check byte skips the version"},
+        {kWmRibbonSetModes, 9599, 0, {intArg(6)}, 1, kErrNoMethod, nullptr, "before server version 9600"},
+        {kWmRibbonSetModes, 9599, 1, {intArg(7)}, 1, 0, "SetModes 7", "the no-check byte skips the version"},
     };
     for (const Case& c : cases) {
         gFake.calls.clear();
@@ -754,7 +754,7 @@ TEST_F(RibbonFakeTest, WindowMethodsReachTheRibbon) {
     gClientConfig.serverVersion = kRibbonMethodVersion;
     // RibbonGetProp answers the text just written.
     MethodCallRec get = {};
-    get.method = kRibMethodGetProp;
+    get.method = kWmRibbonGetProp;
     get.argCount = 2;
     get.args[0] = intArg(kCmdAction);
     get.args[1] = intArg(kUiPkStringValue);

@@ -272,7 +272,7 @@ ObjectRecord* BarsTest::win_;
 // ---- Status bar ----------------------------------------------------------------------------------
 
 enum : uint32_t { kSbAddPanel = 1, kSbGetPanel = 2, kSbRemovePanel = 3 };
-enum : uint32_t { kPidSizeGrip = 199, kPidShowPanel = 200, kPidAutoSize = 2, kPidWidth = 35, kPidBdr = 208 };
+enum : uint32_t { kPidSizeGrip = 199, kPidShowPanel = 200, kPidAutoSize = 2, kPidWidth = 35, kPidBdrStyle = 208 };
 
 class StatusBarTest : public BarsTest {
 protected:
@@ -355,8 +355,8 @@ TEST_F(StatusBarTest, ItemSelectorsReachPanelsByIndexAndName) {
     // AutoSize outside 1..3 is ignored; BdrStyle likewise.
     EXPECT_EQ(0, SetProp(bar_, kPidAutoSize, 4, Selector(0)));
     EXPECT_EQ(2u, Prop(bar_, kPidAutoSize, Selector(0)));
-    EXPECT_EQ(0, SetProp(bar_, kPidBdr, 0, Selector(0)));
-    EXPECT_EQ(3u, Prop(bar_, kPidBdr, Selector(0)));
+    EXPECT_EQ(0, SetProp(bar_, kPidBdrStyle, 0, Selector(0)));
+    EXPECT_EQ(3u, Prop(bar_, kPidBdrStyle, Selector(0)));
 }
 
 // A panel that form loading makes after a status bar of the web view goes to

@@ -110,7 +110,6 @@ protected:
     // menu's text; null when either cannot be made.
     ObjectRecord* MakeToolBarWithButton(const char* text, int32_t tag, int32_t style = 0,
                                         const char* menuText = nullptr) {
-        constexpr uint32_t kPidBtnStyle = 216, kPidBtnTag = 220, kPidBtnMenuText = 221;
         constexpr uint8_t kDockTop = 3;
         CreateRecordReset(&cr_);
         cr_.windowRec = win_;
@@ -125,13 +124,13 @@ protected:
         cr_.windowRec = bar;
         cr_.flags0 |= kCrVisible;
         cr_.text = CrText{text, static_cast<uint32_t>(strlen(text))};
-        cr_.values[kPidBtnTag] = tag;
-        cr_.given[kPidBtnTag] = 1;
+        cr_.values[kPidTag] = tag;
+        cr_.given[kPidTag] = 1;
         if (style) {
             cr_.values[kPidBtnStyle] = style;
             cr_.given[kPidBtnStyle] = 1;
         }
-        if (menuText) cr_.texts[kPidBtnMenuText] = CrText{menuText, static_cast<uint32_t>(strlen(menuText))};
+        if (menuText) cr_.texts[kPidMenuText] = CrText{menuText, static_cast<uint32_t>(strlen(menuText))};
         bool added = ToolButtonCreate(kTypeToolbar, &cr_, &code) != nullptr;
         EXPECT_TRUE(added) << code;
         if (added) return bar;
@@ -517,7 +516,6 @@ TEST_F(MsgOrderTest, RealClicksOnListAndTreeRowsNameTheRow) {
 // $CLICK with the tab left, then $CHANGE with the tab entered (both counted
 // from 1), once, after the input that caused them.
 TEST_F(MsgOrderTest, TabControlChangeIsClickThenChange) {
-    constexpr uint32_t kPidTabLabel = 61;
     ObjectRecord* tab = Make(kTypeTabcontrol, nullptr, kListHeight);
     ASSERT_NE(nullptr, tab);
     PropChange labels = {};

@@ -58,8 +58,8 @@ protected:
     }
     ObjectRecord* Bar(bool showPanel) {
         return Create(kTypeStatusbar, [=](ObjectCreateRecord* c) {
-            c->values[kPidSbShowPanel] = showPanel ? 1 : 0;
-            c->given[kPidSbShowPanel] = 1;
+            c->values[kPidShowPanel] = showPanel ? 1 : 0;
+            c->given[kPidShowPanel] = 1;
             c->text = CrText{"ready", 5};
         });
     }
@@ -192,10 +192,10 @@ TEST_F(WebStatus, ShownBarIsRefreshedAfterShowPanelAndText) {
         const char* why;
     };
     const Case kCases[] = {
-        {kPidSbShowPanel, 1, nullptr, "\"pv\": \" \"", "ShowPanel on without panels sends a single blank"},
-        {kPidSbShowPanel, 0, nullptr, "\"pv\": \"ready\"", "ShowPanel off sends the bar's text"},
+        {kPidShowPanel, 1, nullptr, "\"pv\": \" \"", "ShowPanel on without panels sends a single blank"},
+        {kPidShowPanel, 0, nullptr, "\"pv\": \"ready\"", "ShowPanel off sends the bar's text"},
         {kPidText, 0, "a<b", "\"pv\": \"a&lt;b\"", "a new Text of a bar without ShowPanel is sent"},
-        {kPidSbSizeGrip, 1, nullptr, "", "SizeGrip only stores the byte"},
+        {kPidSizeGrip, 1, nullptr, "", "SizeGrip only stores the byte"},
     };
     for (const Case& k : kCases) {
         bar->flags &= ~0x10000u;
@@ -210,10 +210,10 @@ TEST_F(WebStatus, ShownBarIsRefreshedAfterShowPanelAndText) {
     }
     int32_t v = 0;
     const char* t = nullptr;
-    WebGetProp(bar, kPidSbSizeGrip, &v, &t);
+    WebGetProp(bar, kPidSizeGrip, &v, &t);
     EXPECT_EQ(v, 1) << "the stored SizeGrip answers";
     bar->flags &= ~kObjShown;
-    WebSetPropById(bar, kPidSbShowPanel, 1, nullptr, 0);
+    WebSetPropById(bar, kPidShowPanel, 1, nullptr, 0);
     EXPECT_EQ(Posts(), "") << "a bar that is not shown is not refreshed";
 }
 
@@ -261,7 +261,7 @@ TEST_F(WebStatus, PanelsAddedFoundChangedAndRemoved) {
     EXPECT_EQ(KeyCall(bar, 3, 0, false), "1:0") << "RemovePanel removes";
     int32_t v = -1;
     const char* t = nullptr;
-    WebGetProp(held, kPidSbWidth, &v, &t);
+    WebGetProp(held, kPidWidth, &v, &t);
     EXPECT_EQ(v, 0) << "a panel removed while the server holds it answers 0";
     EXPECT_EQ(KeyCall(bar, 3, 0, false), "1:0") << "a bar without panels answers 0";
     EXPECT_EQ(ObjectDestroy(held), 0) << "the server's last release frees it";

@@ -22,7 +22,6 @@
 
 namespace {
 
-enum StatusBarMethod : uint32_t { kSbAddPanel = 1, kSbGetPanel = 2, kSbRemovePanel = 3 };
 constexpr int32_t kRemoved = 0, kNotFound = 1;
 constexpr int32_t kDockDefault = 1, kDockFirstBad = 7;
 // The page adds a panel's border and padding to the width written for it.
@@ -199,8 +198,8 @@ int32_t BarSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* te
     WebStatusBarRecord* b = WebStatusBar(rec);
     switch (id) {
     case kPidText: BarReplaceText(&b->text, text, length, kBarTextMax); break;
-    case kPidSbShowPanel: b->showPanel = value ? 1 : 0; break;
-    case kPidSbSizeGrip: b->sizeGrip = value ? 1 : 0; *commonWrite = false; return kWebOk;
+    case kPidShowPanel: b->showPanel = value ? 1 : 0; break;
+    case kPidSizeGrip: b->sizeGrip = value ? 1 : 0; *commonWrite = false; return kWebOk;
     case kPidRunName: BarReplaceText(&rec->runName, text, length, kBarTextMax); *commonWrite = false; return kWebOk;
     case kPidUserData: BarReplaceText(&rec->userData, text, length, kTextBufSize); *commonWrite = false; return kWebOk;
     default: return kWebNotAvailable;
@@ -214,8 +213,8 @@ int32_t BarGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**
     WebStatusBarRecord* b = WebStatusBar(rec);
     switch (id) {
     case kPidText: *text = b->text ? b->text : ""; return kWebOk;
-    case kPidSbSizeGrip: *result = b->sizeGrip; return kWebOk;
-    case kPidSbShowPanel: *result = b->showPanel; return kWebOk;
+    case kPidSizeGrip: *result = b->sizeGrip; return kWebOk;
+    case kPidShowPanel: *result = b->showPanel; return kWebOk;
     case kPidRunName: *text = rec->runName ? rec->runName : ""; return kWebOk;
     case kPidUserData: *text = rec->userData ? rec->userData : ""; return kWebOk;
     default: return kWebNotAvailable;
@@ -311,8 +310,8 @@ ObjectRecord* WebStatusBarCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateR
     WebStatusBarRecord* b = WebStatusBar(rec);
     if (cr->dock == 0 || cr->dock >= kDockFirstBad) cr->dock = kDockDefault;
     b->panelCount = 0;
-    b->sizeGrip = CreateRecordValue(cr, kPidSbSizeGrip, 0) > 0 ? 1 : 0;
-    b->showPanel = CreateRecordValue(cr, kPidSbShowPanel, 0) > 0 ? 1 : 0;
+    b->sizeGrip = CreateRecordValue(cr, kPidSizeGrip, 0) > 0 ? 1 : 0;
+    b->showPanel = CreateRecordValue(cr, kPidShowPanel, 0) > 0 ? 1 : 0;
     if (cr->text.text && cr->text.length && !BarReplaceText(&b->text, cr->text.text, cr->text.length, kBarTextMax)) {
         *code = kWebNoMemory;
         ObjectFreeRecord(rec);

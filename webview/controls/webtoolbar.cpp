@@ -56,18 +56,6 @@ constexpr uint32_t kEvButtonClick = 26;
 constexpr int32_t kEvModLeft = 8, kEvModDoubleLeft = 40;
 
 enum TbFlag : uint32_t { kTbfClientTips = 0x1, kTbfShowTips = 0x2, kTbfButtonsObject = 0x80, kTbfSettable = 0xFF };
-enum ToolBarProp : uint32_t {
-    kPidTbAppearance = 43, kPidTbBackStyle = 51, kPidTbBdrStyle = 208, kPidTbTextAlign = 209, kPidTbDivider = 210,
-    kPidTbDownArrow = 211, kPidTbWrappable = 212, kPidTbBtnHeight = 213, kPidTbBtnWidth = 214, kPidTbShowTips = 215,
-    kPidTbBtnStyle = 216, kPidTbImageIndex = 217, kPidTbPushed = 218, kPidTbPartialPush = 219, kPidTbTag = 220,
-    kPidTbMenuText = 221, kPidTbImageList = 270, kPidTbImageListD = 273, kPidTbImageListH = 274,
-};
-enum ToolBarMethodNo : uint32_t {
-    kTbAddButton = 1, kTbGetButton, kTbRemoveButton, kTbSetImageList, kTbSetImageListDisabled, kTbSetImageListHot,
-    kTbGetButtonByState, kTbSetFocus, kTbResetImageList, kTbResetImageListDisabled, kTbResetImageListHot,
-    kTbWriteImageListBmp, kTbSetTBFlags,
-};
-enum ButtonStateQuery : uint32_t { kSqPushed = 1, kSqPartialPush, kSqEnabled, kSqVisible, kSqAutoSize };
 constexpr int32_t kRemoved = 0, kNotFound = 1;
 
 WebToolBarRecord* BarOf(WebToolButtonRecord* b) { return b->bar ? WebToolBar(b->bar) : nullptr; }
@@ -122,7 +110,7 @@ void SetList(WebToolBarRecord* bar, int slot, WebImageListRecord* list) {
 }
 
 int SlotOfProp(uint32_t id) {
-    return id == kPidTbImageList ? kWtlNormal : id == kPidTbImageListD ? kWtlDisabled : kWtlHot;
+    return id == kPidImageList ? kWtlNormal : id == kPidImageListD ? kWtlDisabled : kWtlHot;
 }
 
 // ---- Buttons ---------------------------------------------------------------------------
@@ -515,7 +503,7 @@ int32_t ButtonSet(WebToolButtonRecord* b, uint32_t id, int32_t value, const char
     switch (id) {
     case kPidUserData: ReplaceLocal(&rec->userData, text, length, kTextBufSize); return kWebOk;
     case kPidRunName: ReplaceLocal(&rec->runName, text, length, kBarTextMax); return kWebOk;
-    case kPidTbTag: b->tag = value; return kWebOk;
+    case kPidTag: b->tag = value; return kWebOk;
     case kPidEnabled:
         if (!value && !(b->state & kTbsEnabled)) return kWebOk;
         SetState(b, kTbsEnabled, value != 0);
@@ -525,11 +513,11 @@ int32_t ButtonSet(WebToolButtonRecord* b, uint32_t id, int32_t value, const char
     case kPidVisible: SetState(b, kTbsHidden, value == 0); break;
     case kPidToolTip: ReplaceLocal(&rec->toolTip, text, length, kBarTextMax); break;
     case kPidCauseValid: rec->flags = value ? rec->flags | kObjCauseValid : rec->flags & ~kObjCauseValid; break;
-    case kPidTbBtnStyle:
+    case kPidBtnStyle:
         if (value >= kBtnDropDown && value <= kBtnCheckGroup) b->btnStyle = static_cast<uint8_t>(value);
         break;
-    case kPidTbImageIndex: b->imageIndex = value > 0 ? static_cast<uint32_t>(value) : 0; break;
-    case kPidTbPushed:
+    case kPidImageIndex: b->imageIndex = value > 0 ? static_cast<uint32_t>(value) : 0; break;
+    case kPidPushed:
         if (!value) {
             SetState(b, kTbsPushed | kTbsPressed, false);
         } else if (!(b->state & kTbsPushed)) {
@@ -537,8 +525,8 @@ int32_t ButtonSet(WebToolButtonRecord* b, uint32_t id, int32_t value, const char
             SetState(b, kTbsPushed | kTbsPressed, true);
         }
         break;
-    case kPidTbPartialPush: SetState(b, kTbsPartialPush, value != 0); break;
-    case kPidTbMenuText:
+    case kPidPartialPush: SetState(b, kTbsPartialPush, value != 0); break;
+    case kPidMenuText:
         if (text && length) ReplaceLocal(&b->menuText, text, length, kBarTextMax);
         else if (b->menuText) b->menuText[0] = 0;
         break;
@@ -567,12 +555,12 @@ void ButtonGet(WebToolButtonRecord* b, uint32_t id, int32_t* result, const char*
     case kPidToolTip: *text = TextReply(rec->toolTip); break;
     case kPidCauseValid: *result = (rec->flags & kObjCauseValid) ? 1 : 0; break;
     case kPidRunName: *text = TextReply(rec->runName); break;
-    case kPidTbBtnStyle: *result = b->btnStyle; break;
-    case kPidTbImageIndex: *result = static_cast<int32_t>(b->imageIndex); break;
-    case kPidTbPushed: *result = StateBit(b, kTbsPushed); break;
-    case kPidTbPartialPush: *result = StateBit(b, kTbsPartialPush); break;
-    case kPidTbTag: *result = b->tag; break;
-    case kPidTbMenuText: *text = TextReply(b->menuText); break;
+    case kPidBtnStyle: *result = b->btnStyle; break;
+    case kPidImageIndex: *result = static_cast<int32_t>(b->imageIndex); break;
+    case kPidPushed: *result = StateBit(b, kTbsPushed); break;
+    case kPidPartialPush: *result = StateBit(b, kTbsPartialPush); break;
+    case kPidTag: *result = b->tag; break;
+    case kPidMenuText: *text = TextReply(b->menuText); break;
     case kPidUserData: *text = TextReply(rec->userData, kTextBufSize); break;
     default: break;
     }
@@ -590,12 +578,12 @@ int32_t ReplyButton(WebToolButtonRecord* b, const MethodCallRec* call) {
 }
 
 WebToolButtonRecord* FindByState(WebToolBarRecord* bar, const MethodCallRec* call, uint32_t which) {
-    if (which < kSqPushed || which > kSqAutoSize) return nullptr;
+    if (which < kTbStatePushed || which > kTbStateAutoSize) return nullptr;
     for (WebToolButtonRecord* b = ButtonByArg(bar, call, 0); b; b = b->nextItem) {
-        bool hit = which == kSqPushed      ? (b->state & kTbsPushed) != 0
-                   : which == kSqPartialPush ? (b->state & kTbsPartialPush) != 0
-                   : which == kSqEnabled     ? (b->state & kTbsEnabled) != 0
-                   : which == kSqVisible     ? !(b->state & kTbsHidden)
+        bool hit = which == kTbStatePushed      ? (b->state & kTbsPushed) != 0
+                   : which == kTbStatePartialPush ? (b->state & kTbsPartialPush) != 0
+                   : which == kTbStateEnabled     ? (b->state & kTbsEnabled) != 0
+                   : which == kTbStateVisible     ? !(b->state & kTbsHidden)
                                              : (b->hdr.flags & kObjAutoSize) != 0;
         if (hit) return b;
     }
@@ -684,24 +672,24 @@ ObjectRecord* WebToolBarCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreat
     if (cr->dock == kDockLeft || cr->dock == kDockRight) bar->style |= kWtsVertical;
     if (CreateRecordValue(cr, kPidAutoSize, 0)) rec->flags |= kObjAutoSize;
     if (cr->appearance != 1 && cr->style != 1) bar->style |= kWtsFlat;
-    if (CreateRecordValue(cr, kPidTbBackStyle, 1) == kBackStyleTransparent) bar->style |= kWtsTransparent;
-    int32_t bdr = CreateRecordValue(cr, kPidTbBdrStyle, 1);
+    if (CreateRecordValue(cr, kPidBackStyle, 1) == kBackStyleTransparent) bar->style |= kWtsTransparent;
+    int32_t bdr = CreateRecordValue(cr, kPidBdrStyle, 1);
     bar->bdrStyle = static_cast<uint8_t>(bdr >= 1 && bdr <= 3 ? bdr : 1);
-    if (CreateRecordValue(cr, kPidTbTextAlign, kTextAlignBelow) == kTextAlignSide) bar->style |= kWtsTextSide;
-    if (!CreateRecordValue(cr, kPidTbDivider, 0)) bar->style |= kWtsNoDivider;
-    if (CreateRecordValue(cr, kPidTbWrappable, 0)) bar->style |= kWtsWrappable;
-    bar->showTips = CreateRecordValue(cr, kPidTbShowTips, 0) ? 1 : 0;
-    bar->downArrow = CreateRecordValue(cr, kPidTbDownArrow, 0) == 1 ? 1 : 0;
+    if (CreateRecordValue(cr, kPidTextAlign, kTextAlignBelow) == kTextAlignSide) bar->style |= kWtsTextSide;
+    if (!CreateRecordValue(cr, kPidDivider, 0)) bar->style |= kWtsNoDivider;
+    if (CreateRecordValue(cr, kPidWrappable, 0)) bar->style |= kWtsWrappable;
+    bar->showTips = CreateRecordValue(cr, kPidShowTips, 0) ? 1 : 0;
+    bar->downArrow = CreateRecordValue(cr, kPidDownArrow, 0) == 1 ? 1 : 0;
     // The window's scale converts the sizes; the header's parent is set for it
     // (the common header fields are filled after the creator).
     rec->parent = top;
-    bar->btnWidth = cr->given[kPidTbBtnWidth]
-                        ? static_cast<uint16_t>(WebScaleValue(rec, cr->values[kPidTbBtnWidth], kAxisH, true))
+    bar->btnWidth = cr->given[kPidBtnWidth]
+                        ? static_cast<uint16_t>(WebScaleValue(rec, cr->values[kPidBtnWidth], kAxisH, true))
                         : kDefaultBtnWidth;
-    bar->btnHeight = cr->given[kPidTbBtnHeight]
-                         ? static_cast<uint16_t>(WebScaleValue(rec, cr->values[kPidTbBtnHeight], kAxisV, true))
+    bar->btnHeight = cr->given[kPidBtnHeight]
+                         ? static_cast<uint16_t>(WebScaleValue(rec, cr->values[kPidBtnHeight], kAxisV, true))
                          : kDefaultBtnHeight;
-    static const uint32_t kListProps[kWtlSlots] = {kPidTbImageList, kPidTbImageListD, kPidTbImageListH};
+    static const uint32_t kListProps[kWtlSlots] = {kPidImageList, kPidImageListD, kPidImageListH};
     for (int slot = 0; slot < kWtlSlots; ++slot)
         if (cr->given[kListProps[slot]]) SetList(bar, slot, WebListByHandle(cr->values[kListProps[slot]]));
     bar->tbFlags = kTbfClientTips | (bar->showTips ? static_cast<uint32_t>(kTbfShowTips) : 0u);
@@ -833,39 +821,39 @@ int32_t WebToolBarSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const c
         case kSelNoMatch: {
             bool changed = false;
             *commonWrite = false;
-            return WebDefaultSetProp(rec, kPidNoSuchItem, value, text, length, &changed);
+            return WebDefaultSetProp(rec, kPropIdNoItem, value, text, length, &changed);
         }
         case kSelNone: break;
         }
     }
     switch (id) {
-    case kPidTbAppearance:
+    case kPidAppearance:
         rec->flags = value == 1 ? rec->flags | kObj3D : rec->flags & ~kObj3D;
         rec->appearance = value == 1 ? 1 : 2;
         bar->style = value == 1 ? bar->style & ~kWtsFlat : bar->style | kWtsFlat;
         break;
-    case kPidTbBackStyle:
+    case kPidBackStyle:
         bar->style = value == 1 ? bar->style & ~kWtsTransparent : bar->style | kWtsTransparent;
         break;
     case kPidRunName:
         ReplaceLocal(&rec->runName, text, length, kBarTextMax);
         *commonWrite = false;
         return kWebOk;
-    case kPidTbBdrStyle: bar->bdrStyle = static_cast<uint8_t>(value); break;
-    case kPidTbTextAlign:
+    case kPidBdrStyle: bar->bdrStyle = static_cast<uint8_t>(value); break;
+    case kPidTextAlign:
         bar->style = value == kTextAlignSide ? bar->style | kWtsTextSide : bar->style & ~kWtsTextSide;
         break;
-    case kPidTbDivider: bar->style = value ? bar->style & ~kWtsNoDivider : bar->style | kWtsNoDivider; break;
-    case kPidTbDownArrow: bar->downArrow = value ? 1 : 0; break;
-    case kPidTbWrappable: bar->style = value ? bar->style | kWtsWrappable : bar->style & ~kWtsWrappable; break;
-    case kPidTbBtnHeight: bar->btnHeight = static_cast<uint16_t>(WebScaleValue(rec, value, kAxisV, true)); break;
-    case kPidTbBtnWidth: bar->btnWidth = static_cast<uint16_t>(WebScaleValue(rec, value, kAxisH, true)); break;
-    case kPidTbShowTips:
+    case kPidDivider: bar->style = value ? bar->style & ~kWtsNoDivider : bar->style | kWtsNoDivider; break;
+    case kPidDownArrow: bar->downArrow = value ? 1 : 0; break;
+    case kPidWrappable: bar->style = value ? bar->style | kWtsWrappable : bar->style & ~kWtsWrappable; break;
+    case kPidBtnHeight: bar->btnHeight = static_cast<uint16_t>(WebScaleValue(rec, value, kAxisV, true)); break;
+    case kPidBtnWidth: bar->btnWidth = static_cast<uint16_t>(WebScaleValue(rec, value, kAxisH, true)); break;
+    case kPidShowTips:
         bar->showTips = value ? 1 : 0;
         bar->tbFlags = value ? bar->tbFlags | kTbfShowTips : bar->tbFlags & ~kTbfShowTips;
         *commonWrite = false;
         return kWebOk;
-    case kPidTbImageList: case kPidTbImageListD: case kPidTbImageListH:
+    case kPidImageList: case kPidImageListD: case kPidImageListH:
         SetList(bar, SlotOfProp(id), WebListByHandle(value));
         break;
     case kPidUserData: ReplaceLocal(&rec->userData, text, length, kTextBufSize); break;
@@ -885,22 +873,22 @@ int32_t WebToolBarGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const
         WebToolButtonRecord* b = nullptr;
         switch (BySelector(bar, req->selector, kItemNameQueryMax, &b)) {
         case kSelButton: ButtonGet(b, id, result, text); return kWebOk;
-        case kSelNoMatch: return WebDefaultGetProp(rec, kPidNoSuchItem, result, text);
+        case kSelNoMatch: return WebDefaultGetProp(rec, kPropIdNoItem, result, text);
         case kSelNone: break;
         }
     }
     switch (id) {
-    case kPidTbBackStyle: *result = Transparent(bar) ? kBackStyleTransparent : 1; return kWebOk;
+    case kPidBackStyle: *result = Transparent(bar) ? kBackStyleTransparent : 1; return kWebOk;
     case kPidRunName: *text = TextReply(rec->runName); return kWebOk;
-    case kPidTbBdrStyle: *result = bar->bdrStyle; return kWebOk;
-    case kPidTbTextAlign: *result = (bar->style & kWtsTextSide) ? kTextAlignSide : kTextAlignBelow; return kWebOk;
-    case kPidTbDivider: *result = (bar->style & kWtsNoDivider) ? 0 : 1; return kWebOk;
-    case kPidTbDownArrow: *result = bar->downArrow; return kWebOk;
-    case kPidTbWrappable: *result = (bar->style & kWtsWrappable) ? 1 : 0; return kWebOk;
-    case kPidTbBtnHeight: *result = WebScaleValue(rec, bar->btnHeight, kAxisV, false); return kWebOk;
-    case kPidTbBtnWidth: *result = WebScaleValue(rec, bar->btnWidth, kAxisH, false); return kWebOk;
-    case kPidTbShowTips: *result = bar->showTips; return kWebOk;
-    case kPidTbImageList: case kPidTbImageListD: case kPidTbImageListH: {
+    case kPidBdrStyle: *result = bar->bdrStyle; return kWebOk;
+    case kPidTextAlign: *result = (bar->style & kWtsTextSide) ? kTextAlignSide : kTextAlignBelow; return kWebOk;
+    case kPidDivider: *result = (bar->style & kWtsNoDivider) ? 0 : 1; return kWebOk;
+    case kPidDownArrow: *result = bar->downArrow; return kWebOk;
+    case kPidWrappable: *result = (bar->style & kWtsWrappable) ? 1 : 0; return kWebOk;
+    case kPidBtnHeight: *result = WebScaleValue(rec, bar->btnHeight, kAxisV, false); return kWebOk;
+    case kPidBtnWidth: *result = WebScaleValue(rec, bar->btnWidth, kAxisH, false); return kWebOk;
+    case kPidShowTips: *result = bar->showTips; return kWebOk;
+    case kPidImageList: case kPidImageListD: case kPidImageListH: {
         int slot = SlotOfProp(id);
         *result = OwnList(bar, slot) ? static_cast<int32_t>(bar->lists[slot]->hdr.handle) : 0;
         return kWebOk;
@@ -939,7 +927,7 @@ int32_t WebToolBarMethod(ObjectRecord* rec, MethodCallRec* call) {
     case kTbSetImageListHot: SetListByArg(bar, call, kWtlHot); return WebReplyInt(0);
     case kTbGetButtonByState: {
         WebToolButtonRecord* b =
-            BarWantsObject(call) ? FindByState(bar, call, static_cast<uint32_t>(CallArgInt(call, 1, kSqPushed))) : nullptr;
+            BarWantsObject(call) ? FindByState(bar, call, static_cast<uint32_t>(CallArgInt(call, 1, kTbStatePushed))) : nullptr;
         return b ? ReplyButton(b, call) : WebReplyInt(0);
     }
     case kTbSetFocus: return WebReplyInt(kFocusOptionOff);

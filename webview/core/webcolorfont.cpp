@@ -31,7 +31,6 @@ int* FontErrNo() { return gWebObjServices.fontErrNo ? gWebObjServices.fontErrNo 
 
 constexpr uint32_t kColorIndexBit = 0x80000000u;   // the rest indexes the colour table
 constexpr uint32_t kColorTableIndexMask = 0xFF;
-constexpr uint32_t kPidAngle = 264;
 constexpr uint32_t kFaceTextMax = 240;
 constexpr double kHueCircle = 360.0;
 constexpr double kHueSector = 60.0;

@@ -53,18 +53,6 @@ constexpr int32_t kDateFormatWrapper = 3;
 constexpr int32_t kDateFormatCustom = 4;
 
 // Property ids the markup reads that the object model does not name.
-enum MarkupPropId : uint16_t {
-    kPidEditType = 8, kPidMaxChars = 19, kPidMultiLine = 20, kPidStatic = 21, kPidReadOnly = 26,
-    kPidMultiSelect = 34, kPidWordWrap = 36, kPidMin = 44, kPidMax = 45, kPidGroupId = 50,
-    kPidData = 59, kPidTabLabel = 61, kPidShape = 64, kPidBdrWidth = 65, kPidOrientation = 74,
-    kPidOverType = 104, kPidSelectAll = 105, kPidPicture = 122, kPidPassword = 139,
-    kPidAlignText = 147, kPidIntegerDigits = 242, kPidDecimalDigits = 243, kPidUpDownChange = 244,
-    kPidAutoEnter = 246, kPidUpDownMin = 247, kPidUpDownMax = 248, kPidAllowMinus = 249,
-    kPidDpi = 250, kPidCustomFormat = 257, kPidFormat = 259, kPidMaximumDate = 260,
-    kPidMinimumDate = 261, kPidStrike = 265, kPidUnderline = 266, kPidCueText = 328,
-    kPidAltText = 331, kPidUrlSource = 332, kPidInputType = 346, kPidSwitch = 347,
-    kPidButtonState = 348,
-};
 
 // Everything one markup call works from.
 struct Markup {
@@ -1065,7 +1053,7 @@ static void MarkupEditNumber(const Markup& m) {
     JsFlag(", ae: 1", Value(cr, kPidAutoEnter, 0) != 0);
     JsFlag(", ot: 1", Value(cr, kPidOverType, 0) != 0);
     JsFlag(", sa: 1", Value(cr, kPidSelectAll, 0) != 0);
-    JsFlag(", dpi: 1", Value(cr, kPidDpi, 0) != 0);
+    JsFlag(", dpi: 1", Value(cr, kPidDPI, 0) != 0);
     JsFlag(", am: 1", Value(cr, kPidAllowMinus, 0) != 0);
     char decText[2] = {dec, 0};
     JsText(", dc: \"", decText, 1);

@@ -35,9 +35,6 @@ constexpr uint32_t kPcCalFgColor = 505, kPcTrailingColor = 509, kPcSelColor = 54
                    kPcUserData = 569, kPcIcon = 292, kPcPicture = 396, kPcTabLabel = 332, kPcToolTip = 423,
                    kPcMenuText = 477, kPcX1 = 375, kPcX2 = 376, kPcY1 = 377, kPcY2 = 378, kPcLoadObject = 390;
 // Property ids the common change and write know by number.
-constexpr uint32_t kPidStrike = 265, kPidUnderline = 266, kPidAngle = 264, kPidAltText = 331, kPidUrlSource = 332,
-                   kPidTabLabel = 61, kPidMenuText = 221, kPidX1 = 93, kPidX2 = 94, kPidY1 = 95, kPidY2 = 96,
-                   kPidPictPosV = 71, kPidWordWrap = 36, kPidPicture = 122, kPidCalFg = 251, kPidSelColor = 294;
 enum DialogGeometry : int32_t { kDlgWidth = 4, kDlgHeight = 5, kDlgTop = 6, kDlgLeft = 7 };
 
 struct KindProps {
@@ -48,7 +45,6 @@ KindProps gKindProps[kKindRows];
 WebItemRouteFn gItemRoutes[kKindRows];
 // Longest item name a change or a query selects by.
 constexpr uint32_t kItemNameChangeLimit = 254, kItemNameQueryLimit = kTextBufSize;
-constexpr uint32_t kPidNoItem = 999;
 
 // The Font object given with a Font change, for the FontObj id.
 ObjectRecord* gPropFontObject;
@@ -101,7 +97,7 @@ bool IsColorCode(uint32_t code, uint32_t* id) {
     case kPcSelColor: *id = kPidSelColor; return true;
     default:
         if (code >= kPcCalFgColor && code <= kPcTrailingColor) {
-            *id = kPidCalFg + (code - kPcCalFgColor);
+            *id = kPidCalFgColor + (code - kPcCalFgColor);
             return true;
         }
         return false;
@@ -577,9 +573,9 @@ static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
                code == kPcMenuText) {
         id = code == kPcHelpTopic ? static_cast<uint32_t>(kPidHelpTopic)
            : code == kPcUserData  ? static_cast<uint32_t>(kPidUserData)
-           : code == kPcTabLabel  ? kPidTabLabel
+           : code == kPcTabLabel  ? static_cast<uint32_t>(kPidTabLabel)
            : code == kPcToolTip   ? static_cast<uint32_t>(kPidToolTip)
-                                  : kPidMenuText;
+                                  : static_cast<uint32_t>(kPidMenuText);
         text = TextCopy(req->text, req->text ? req->textLength : 0, kTextBufSize, &block);
         length = text ? static_cast<uint32_t>(strlen(text)) : 0;
     } else if (code == kPcFont) {
@@ -592,7 +588,7 @@ static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
             length = text ? static_cast<uint32_t>(strlen(text)) : 0;
         }
     } else if (code == kPcIcon || code == kPcPicture) {
-        id = code == kPcIcon ? static_cast<uint32_t>(kPidIcon) : kPidPicture;
+        id = code == kPcIcon ? static_cast<uint32_t>(kPidIcon) : static_cast<uint32_t>(kPidPicture);
         text = req->text;
         length = req->textLength;
     } else if (code == kPcNoResize) {
@@ -754,7 +750,7 @@ static int32_t GetPropOf(ObjectRecord* rec, PropQuery* req) {
     if (ObjectRecord* item = RouteItem(rec, req->selector, kItemNameQueryLimit)) {
         rec = item;
     } else {
-        WebDefaultGetProp(rec, kPidNoItem, &req->result, &req->text);
+        WebDefaultGetProp(rec, kPropIdNoItem, &req->result, &req->text);
         return 0;
     }
     if (code == kPcRunName && !KeepsOwnRunName(rec->kind)) {
@@ -798,8 +794,8 @@ static int32_t GetPropOf(ObjectRecord* rec, PropQuery* req) {
         bool vertical = code == kPcHeight || code == kPcY2;
         uint32_t id = code == kPcHeight ? static_cast<uint32_t>(kPidHeight)
                     : code == kPcWidth ? static_cast<uint32_t>(kPidWidth)
-                    : code == kPcX2    ? kPidX2
-                                       : kPidY2;
+                    : code == kPcX2    ? static_cast<uint32_t>(kPidX2)
+                                       : static_cast<uint32_t>(kPidY2);
         int32_t px = pixelsOf(id);
         int32_t cell = vertical ? ch : cw;
         req->result = cells ? (px + cell - 1) / cell : px;
@@ -809,8 +805,8 @@ static int32_t GetPropOf(ObjectRecord* rec, PropQuery* req) {
         bool vertical = code == kPcTop || code == kPcY1;
         uint32_t id = code == kPcTop ? static_cast<uint32_t>(kPidTop)
                     : code == kPcLeft ? static_cast<uint32_t>(kPidLeft)
-                    : code == kPcX1   ? kPidX1
-                                      : kPidY1;
+                    : code == kPcX1   ? static_cast<uint32_t>(kPidX1)
+                                      : static_cast<uint32_t>(kPidY1);
         int32_t px = pixelsOf(id);
         req->result = cells ? px / (vertical ? ch : cw) + 1 : px;
         return 0;

@@ -66,14 +66,6 @@ enum WinProp : uint32_t {
     kWpRibMode = 323, kWpUseCss = 333, kWpDivisionId = 334, kWpShowWebMenu = 335, kWpWebMode = 343,
 };
 
-// Window method numbers.
-enum WinMethod : uint32_t {
-    kWmActivate = 1, kWmClose = 2, kWmErase = 3, kWmRefresh = 6, kWmBackMouse = 11, kWmSaveQof = 12, kWmLoadQof = 13,
-    kWmGetObject = 14, kWmGetMenu = 15, kWmBrowse = 21, kWmHScroll = 22, kWmVScroll = 23,
-    kWmObjectPointer = 26, kWmQofFlags = 27, kWmMonitorInfo = 28, kWmResetScale = 30, kWmValidate = 32,
-    kWmNotifyIcon = 33, kWmOsEventMask = 37, kWmMdiPrev = 38, kWmMdiNext = 39, kWmLocaleInfo = 40,
-    kWmMouseWheel = 41, kWmQofInfo = 46, kWmResNames = 47, kWmQofError = 48, kWmIoCancel = 49,
-};
 constexpr int32_t kNotifyIconAnswer = 99;
 constexpr int32_t kValidateNoId = 99999;
 // GetObjectAsPointer's option bits: the window's menu, or its focused child,
@@ -770,34 +762,34 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
     case kWmClose: WebWindowOnClose(window); return WebReplyInt(0);
     case kWmErase: return WebReplyInt(gWebObjServices.eraseWindow ? gWebObjServices.eraseWindow(window) : 0);
     case kWmRefresh: return WebReplyInt(gWebObjServices.redrawWindow ? gWebObjServices.redrawWindow(window) : 0);
-    case kWmBackMouse:
+    case kWmBackGrndMouseMove:
         if (WebArgInt(call, 0, 0)) w->win.style[0] |= kWwsBackMouseMove;
         if (WebArgGiven(call, 1) && WebArgInt(call, 1, 0)) w->win.style[0] &= ~kWwsBackMouseMove;
         return WebReplyInt((w->win.style[0] & kWwsBackMouseMove) ? 1 : 0);
     // SaveQofFile goes to the forms facility too: answering 0 without writing
     // a file would report a save that never happened.
-    case kWmSaveQof:
-    case kWmLoadQof: case kWmQofFlags: case kWmQofInfo: case kWmQofError:
+    case kWmSaveQofFile:
+    case kWmLoadQofFile: case kWmGetQofFlags: case kWmGetQofInfo: case kWmGetLastQofFileError:
         // Form files are the forms facility's; without it the call fails.
         if (!gWebObjServices.windowFormMethod) return WebReplyInt(kWebNotAvailable);
         return gWebObjServices.windowFormMethod(window, call);
     case kWmGetObject: return WebReplyBindObject(WebArgChild(window, call), call);
     case kWmGetMenu: return WebReplyBindObject(MenuByKey(window, call), call);
-    case kWmObjectPointer: {
+    case kWmGetObjectAsPointer: {
         int32_t options = WebArgInt(call, 1, 0);
         ObjectRecord* found = (options & kPointerFocused) ? w->win.focusObj
                             : (options & kPointerMenu)    ? MenuByKey(window, call)
                                                           : WebArgChild(window, call);
         return WebReplyObjectPointer(found);
     }
-    case kWmBrowse: case kWmMonitorInfo: case kWmResNames: return WebReplyText("");
-    case kWmHScroll: case kWmVScroll: case kWmMdiPrev: case kWmMdiNext: return WebReplyInt(1);
-    case kWmResetScale:
+    case kWmBrowseForFolder: case kWmMonitorInfo: case kWmGetResNames: return WebReplyText("");
+    case kWmSetHScrollPos: case kWmSetVScrollPos: case kWmMdiChildPrev: case kWmMdiChildNext: return WebReplyInt(1);
+    case kWmResetScaleOrigin:
         if (WebArgInt(call, 0, 0) & 4) w->win.style[1] |= kWws2KeepScaleOrigin;
         else w->win.style[1] &= ~kWws2KeepScaleOrigin;
         WebSaveLayoutTree(window, 0);
         return WebReplyInt(0);
-    case kWmValidate: {
+    case kWmCheckValidate: {
         ObjectRecord* f = w->win.focusObj;
         if (f && EventIsRegistered(f, kEvValidate)) {
             PostObjectEventFirst(f, kEvValidate, 0, 0, 0);
@@ -811,14 +803,14 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         if (gGuiModeFlags & kGuiModeKeepFlagged) window->osEventMask = static_cast<uint32_t>(WebArgInt(call, 0, 0));
         return WebReplyInt(old);
     }
-    case kWmLocaleInfo:
+    case kWmGetLocaleInfo:
         // The locale texts are the platform's; without them an empty text.
         return gWebObjServices.localeInfo ? gWebObjServices.localeInfo(call) : WebReplyText("");
-    case kWmMouseWheel:
+    case kWmMouseWheelMode:
         if (WebArgInt(call, 0, 0) == 1) w->win.style[1] |= kWws2MouseWheel;
         else w->win.style[1] &= ~kWws2MouseWheel;
         return WebReplyInt((w->win.style[1] & kWws2MouseWheel) ? 1 : 0);
-    case kWmIoCancel:
+    case kWmIoCancelMode:
         if (WebArgInt(call, 0, 0)) w->win.style[1] |= kWws2IoCancel;
         else w->win.style[1] &= ~kWws2IoCancel;
         return WebReplyInt((w->win.style[1] & kWws2IoCancel) ? 1 : 0);

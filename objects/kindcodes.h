@@ -1,0 +1,116 @@
+// kindcodes.h - the numbers every kind shares between its native file, its web
+// file and the form writers: the property ids, and per kind its method numbers
+// and the codes it spells as numbers. Each number is named here once; a file
+// that needs one includes this header instead of naming the number itself.
+#pragma once
+
+#include <cstdint>
+
+// ---- Property ids ---------------------------------------------------------------
+// One name per row of the property-name table (objects/objtables.cpp), the same
+// value; a name the table holds twice gets "2" on its second id. StreamId is the
+// one id used here whose name the table does not give.
+enum PropId : uint16_t {
+    kPidAlignment = 1, kPidAutoSize = 2, kPidBgColor = 3, kPidBorder = 4, kPidBdrColor = 5, kPidStyle = 6,
+    kPidDropId = 7, kPidEditType = 8, kPidEnabled = 9, kPidBold = 10, kPidItalic = 11, kPidFontName = 12,
+    kPidSize = 13, kPidFgColor = 14, kPidHeight = 15, kPidHelpId = 16, kPidEditHideSel = 17, kPidLeft = 18,
+    kPidMaxChars = 19, kPidMultiLine = 20, kPidStatic = 21, kPidNoResize = 22, kPidObjectId = 23,
+    kPidName = 24, kPidPrinter = 25, kPidReadOnly = 26, kPidSorted = 27, kPidTabId = 28, kPidText = 29,
+    kPidTitle = 30, kPidTop = 31, kPidValue = 32, kPidVisible = 33, kPidMultiSelect = 34, kPidWidth = 35,
+    kPidWordWrap = 36, kPidZOrder = 37, kPidMinBox = 38, kPidMaxBox = 39, kPidSysMenu = 40, kPidCaption = 41,
+    kPidClipCtrl = 42, kPidAppearance = 43, kPidMin = 44, kPidMax = 45, kPidShift = 46, kPidCancel = 47,
+    kPidDefault = 48, kPidTriState = 49, kPidGroupId = 50, kPidBackStyle = 51, kPidLoadObject = 52,
+    kPidWinType = 53, kPidAutoRedraw = 54, kPidHwnd = 55, kPidUseAltKey = 56, kPidScrollBar = 57,
+    kPidIntegral = 58, kPidData = 59, kPidComboStyle = 60, kPidTabLabel = 61, kPidFillColor = 62,
+    kPidFillStyle = 63, kPidShape = 64, kPidBdrWidth = 65, kPidDrawMode = 66, kPidBdrPattern = 67,
+    kPidAutoZoom = 68, kPidScale = 69, kPidPictPosH = 70, kPidPictPosV = 71, kPidFont = 72, kPidFontObj = 73,
+    kPidOrientation = 74, kPidTickStyle = 75, kPidTickFreq = 76, kPidSelRange = 77, kPidSelStart = 78,
+    kPidSelLength = 79, kPidMultiRow = 80, kPidTabWthStyle = 81, kPidTabFixHth = 82, kPidTabFixWth = 83,
+    kPidPrefix = 84, kPidWinPos = 85, kPidTabStops = 86, kPidResource = 87, kPidWinOffsetV = 88,
+    kPidWinOffsetH = 89, kPidRightButton = 90, kPidPercent = 91, kPidMaxCols = 92, kPidX1 = 93, kPidX2 = 94,
+    kPidY1 = 95, kPidY2 = 96, kPidPictSizeH = 97, kPidPictSizeV = 98, kPidAutoScale = 99, kPidGridAlign = 100,
+    kPidGridSizeH = 101, kPidGridSizeV = 102, kPidUnits = 103, kPidOverType = 104, kPidSelectAll = 105,
+    kPidAutoAct = 106, kPidSizeMode = 107, kPidAutoVerb = 108, kPidDisplayType = 109, kPidClassId = 110,
+    kPidOLEDrop = 111, kPidOLEType = 112, kPidSourceDoc = 113, kPidUpdateOpt = 114, kPidStoreId = 115,
+    kPidHostName = 116, kPidOLETypeA = 117, kPidStreamId = 118, kPidClsid = 119, kPidIcon = 121,
+    kPidPicture = 122, kPidParentWin = 123, kPidTreeLnStyle = 124, kPidButtons = 125, kPidIndent = 126,
+    kPidHideSel = 127, kPidMaskColor = 128, kPidUseMask = 129, kPidImageSizeV = 130, kPidImageSizeH = 131,
+    kPidViewStyle = 132, kPidMultiSelect2 = 133, kPidArrange = 134, kPidHideColHdr = 135, kPidLabelWrap = 136,
+    kPidSortOrder = 137, kPidSortHeader = 138, kPidPassword = 139, kPidClipSib = 140, kPidNegBorders = 141,
+    kPidNegMenus = 142, kPidToolTip = 144, kPidFullRow = 145, kPidRightToLeft = 146, kPidAlignText = 147,
+    kPidToolTipHwnd = 148, kPidUseRtl = 149, kPidNoMenuResize = 150, kPidImageColors = 151,
+    kPidSingleLine = 152, kPidSelGroupId = 153, kPidAdviseKey = 154, kPidRemServer = 155,
+    kPidCauseValid = 156, kPidWindow = 158, kPidVarPtr = 160, kPidVarType = 161, kPidTimeout = 165,
+    kPidSize2 = 170, kPidCheckBox = 178, kPidGridLine = 179, kPidActivate = 180, kPidHoverSel = 181,
+    kPidHotTrack = 182, kPidHoverTime = 183, kPidWinBorder = 184, kPidInTaskbar = 185, kPidTopmost = 186,
+    kPidAutoScroll = 187, kPidMinScrollH = 188, kPidMinScrollV = 189, kPidMdiBorder = 190,
+    kPidMdiScroll = 191, kPidMdiTop = 192, kPidMdiLeft = 193, kPidMdiHeight = 194, kPidMdiWidth = 195,
+    kPidWinHeight = 196, kPidWinWidth = 197, kPidDock = 198, kPidSizeGrip = 199, kPidShowPanel = 200,
+    kPidAutoSize2 = 202, kPidBdrStyle2 = 203, kPidWidth2 = 204, kPidMinWidth = 205, kPidRunName = 206,
+    kPidBdrStyle = 208, kPidTextAlign = 209, kPidDivider = 210, kPidDownArrow = 211, kPidWrappable = 212,
+    kPidBtnHeight = 213, kPidBtnWidth = 214, kPidShowTips = 215, kPidBtnStyle = 216, kPidImageIndex = 217,
+    kPidPushed = 218, kPidPartialPush = 219, kPidTag = 220, kPidMenuText = 221, kPidDockPadL = 222,
+    kPidDockPadT = 223, kPidDockPadR = 224, kPidDockPadB = 225, kPidAnchor = 226, kPidMinExtra = 227,
+    kPidMinSize = 228, kPidSplitPos = 229, kPidRowsVisible = 231, kPidRightMargin = 232, kPidLeftMargin = 233,
+    kPidModifyFlag = 234, kPidPasswordChar = 235, kPidSelText = 236, kPidTextOutConv = 237,
+    kPidScrollHide = 238, kPidMultiColumn = 239, kPidColumnWidth = 240, kPidHorzExtent = 241,
+    kPidIntegerDigits = 242, kPidDecimalDigits = 243, kPidUpDownChange = 244, kPidUpDownAlign = 245,
+    kPidAutoEnter = 246, kPidUpDownMin = 247, kPidUpDownMax = 248, kPidAllowMinus = 249, kPidDPI = 250,
+    kPidCalFgColor = 251, kPidCalBgColor = 252, kPidTitleBgColor = 253, kPidTitleFgColor = 254,
+    kPidTrailingColor = 255, kPidChecked = 256, kPidCustomFormat = 257, kPidDropDownAlign = 258,
+    kPidFormat = 259, kPidMaximumDate = 260, kPidMinimumDate = 261, kPidShowCheckBox = 262,
+    kPidShowUpDown = 263, kPidAngle = 264, kPidStrike = 265, kPidUnderline = 266, kPidCenter = 267,
+    kPidAutoPlay = 268, kPidStartTimer = 269, kPidImageList = 270, kPidImageListSm = 271,
+    kPidImageListSt = 272, kPidImageListD = 273, kPidImageListH = 274, kPidUseColorMask = 275,
+    kPidMdiList = 276, kPidMergeType = 277, kPidShortCut = 278, kPidSeparator = 279, kPidSpecialMenu = 280,
+    kPidMenuOrder = 282, kPidSubMenu = 283, kPidOsEventMask = 284, kPidAcceptTab = 285, kPidMultiLine2 = 289,
+    kPidSelColor = 294, kPidButtonEnterKey = 307, kPidDestroyGlobal = 308, kPidAcceptTab2 = 310,
+    kPidScrollSizeMode = 311, kPidResize = 312, kPidHelpTopic = 315, kPidUserData = 316, kPidTabStyle = 317,
+    kPidMinHeight = 318, kPidTheme = 319, kPidFloatMenu = 320, kPidRibDll = 321, kPidRibName = 322,
+    kPidRibMode = 323, kPidButtonType = 324, kPidCmdNote = 325, kPidShield = 326, kPidPushLike = 327,
+    kPidCueText = 328, kPidAutoForward = 329, kPidWebClass = 330, kPidAltText = 331, kPidUrlSource = 332,
+    kPidUseCss = 333, kPidDivisionId = 334, kPidShowWebMenu = 335, kPidWebHeight = 336, kPidWebPosition = 337,
+    kPidWebWidth = 338, kPidWebLeft = 339, kPidWebTop = 340, kPidInnerHtml = 341, kPidCodePage = 342,
+    kPidWebMode = 343, kPidWebObject = 344, kPidContext = 345, kPidInputType = 346, kPidSwitch = 347,
+    kPidButtonState = 348,
+};
+
+// Ids outside the table: the one a change of an EditText's option text carries
+// (request code 283), and the one handed on for an item selector that names no
+// item, which no kind accepts.
+constexpr uint16_t kPropIdEditOptions = 0;
+constexpr uint32_t kPropIdNoItem = 999;
+
+// ---- Window ---------------------------------------------------------------------
+enum WindowMethodNo : uint32_t {
+    kWmActivate = 1, kWmClose = 2, kWmErase = 3, kWmGetActiveMdiChild = 4, kWmMdiLayout = 5, kWmRefresh = 6,
+    kWmShow = 7, kWmMdiShow = 8, kWmPrintForm = 9, kWmFormToPict = 10, kWmBackGrndMouseMove = 11,
+    kWmSaveQofFile = 12, kWmLoadQofFile = 13, kWmGetObject = 14, kWmGetMenu = 15, kWmResAdd = 16,
+    kWmResDelete = 17, kWmResGetIds = 18, kWmResModify = 19, kWmResSave = 20, kWmBrowseForFolder = 21,
+    kWmSetHScrollPos = 22, kWmSetVScrollPos = 23, kWmControlPropertyPage = 24, kWmPrintFormPict = 25,
+    kWmGetObjectAsPointer = 26, kWmGetQofFlags = 27, kWmMonitorInfo = 28, kWmScale = 29,
+    kWmResetScaleOrigin = 30, kWmSetUIState = 31, kWmCheckValidate = 32, kWmNotifyIcon = 33,
+    kWmSetForegroundWindow = 34, kWmGetMdiChildCount = 35, kWmSetParent = 36, kWmOsEventMask = 37,
+    kWmMdiChildPrev = 38, kWmMdiChildNext = 39, kWmGetLocaleInfo = 40, kWmMouseWheelMode = 41,
+    kWmRibbonGetProp = 42, kWmRibbonSetProp = 43, kWmRibbonSetModes = 44, kWmRibbonShowContext = 45,
+    kWmGetQofInfo = 46, kWmGetResNames = 47, kWmGetLastQofFileError = 48, kWmIoCancelMode = 49,
+    kWmIsMinimized = 50, kWmAllowSetForeground = 51, kWmSetAsClient = 52,
+    kWmLast = kWmSetAsClient,
+};
+
+// ---- ToolBar and ToolButton -----------------------------------------------------
+enum ToolBarMethodNo : uint32_t {
+    kTbAddButton = 1, kTbGetButton = 2, kTbRemoveButton = 3, kTbSetImageList = 4, kTbSetImageListDisabled = 5,
+    kTbSetImageListHot = 6, kTbGetButtonByState = 7, kTbSetFocus = 8, kTbResetImageList = 9,
+    kTbResetImageListDisabled = 10, kTbResetImageListHot = 11, kTbWriteImageListBmp = 12, kTbSetTBFlags = 13,
+};
+// The states GetButtonByState looks for.
+enum ToolButtonStateNo : uint32_t {
+    kTbStatePushed = 1, kTbStatePartialPush = 2, kTbStateEnabled = 3, kTbStateVisible = 4, kTbStateAutoSize = 5,
+};
+
+// ---- StatusBar ------------------------------------------------------------------
+enum StatusBarMethodNo : uint32_t { kSbAddPanel = 1, kSbGetPanel = 2, kSbRemovePanel = 3 };
+
+// ---- List view ------------------------------------------------------------------
+// (kept by the list view's files: its method numbers and codes follow here)
