@@ -21,8 +21,6 @@
 namespace {
 
 constexpr uint32_t kFuzzColumns = 5;
-constexpr int32_t kSortTypes = 12;
-constexpr uint32_t kMaskLengthMax = 20;
 constexpr char kDelimiters[4] = {',', ';', '\t', '|'};
 enum FuzzOption : uint8_t { kFzQuoted = 0x01, kFzHeader = 0x02, kFzDelimiterShift = 2, kFzDelimiterMask = 0x0C };
 
@@ -82,8 +80,8 @@ bool ReadSortSpec(const uint8_t* data, size_t size, size_t* at, ListViewSortSpec
         if (size - *at < 3) return false;
         ListViewSortKey& key = spec->keys[k];
         key.column = data[*at] % kFuzzColumns;
-        key.type = 1 + data[*at + 1] % kSortTypes;
-        uint32_t n = data[*at + 2] % (kMaskLengthMax + 1);
+        key.type = 1 + data[*at + 1] % kListViewSortTypeMax;
+        uint32_t n = data[*at + 2] % kListViewSortMaskMax;
         *at += 3;
         if (size - *at < n) return false;
         memcpy(key.mask, data + *at, n);

@@ -11,6 +11,7 @@
 
 #include "objects/events.h"
 #include "objects/font.h"
+#include "objects/kindcodes.h"
 #include "objects/objtables.h"
 #include "print/pdf/pdf.h"
 #include "session/util/mem.h"
@@ -42,21 +43,16 @@ constexpr int32_t kFillerNarrowing = 10, kFillerMinWidth = 13, kInputMinWidth = 
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kSysButtonText = 18, kSys3DFace = 15, kThemeGrey = 0xF0F0F0;
 constexpr uint32_t kDefaultHover = 0xFFFFFFFF;
-constexpr int32_t kCreationColumnWidth = 100;
-constexpr uint8_t kSortNone = 3;
-constexpr uint32_t kMaskMax = 21;
-constexpr int32_t kSortTypeMax = 12;
-constexpr int32_t kActivateOne = 2, kActivateTwo = 3;
-constexpr uint32_t kEvItemActivate = 25, kEvColClick = 23;
+// Property values: ViewStyle 1-4 and Arrange 1-3 (3 the default of both);
+// SortOrder; Activate (a row activates on a double click, on one click, or on a
+// click of the row already selected); Appearance; a column format's alignment.
+constexpr int32_t kViewStyleFirst = 1, kViewStyleLast = 4, kViewStyleDefault = 3;
+constexpr int32_t kArrangeFirst = 1, kArrangeLast = 3, kArrangeDefault = 3;
+enum SortOrderValue : uint8_t { kSortAscending = 1, kSortDescending = 2, kSortNone = 3 };
+enum ActivateValue : int32_t { kActivateDoubleClick = 1, kActivateOneClick = 2, kActivateSecondClick = 3 };
+enum AppearanceValue : uint8_t { kAppearance3D = 1, kAppearanceFlat = 2 };
+enum ColumnAlign : uint32_t { kAlignLeft = 0, kAlignRight = 1, kAlignCentre = 2 };
 enum LvKey : int32_t { kKeySpace = 32, kKeyEnd = 35, kKeyHome = 36, kKeyUp = 38, kKeyDown = 40, kKeyShow = 999 };
-
-enum LvPid : uint32_t {
-    kLpBgColor = 3, kLpBorder = 4, kLpFgColor = 14, kLpMultiSelect = 34, kLpAppearance = 43, kLpHideSel = 127,
-    kLpViewStyle = 132, kLpMultiSelect2 = 133, kLpArrange = 134, kLpHideColHdr = 135, kLpLabelWrap = 136,
-    kLpSortOrder = 137, kLpSortHeader = 138, kLpFullRow = 145, kLpCheckBox = 178, kLpGridLine = 179,
-    kLpActivate = 180, kLpHoverSel = 181, kLpHotTrack = 182, kLpHoverTime = 183, kLpImageList = 270,
-    kLpImageListSm = 271, kLpImageListSt = 272,
-};
 
 bool ReplaceText(char** field, const char* text, uint32_t length) {
     char* copy = text ? WebListCopyText(text, length) : nullptr;
@@ -205,10 +201,10 @@ void AppendCellStyle(uint32_t align, int32_t width, bool known, uint32_t fg, uin
         open = true;
         HtmlAppend(text, 0);
     };
-    if (align == 1) {
+    if (align == kAlignRight) {
         HtmlAppend(" style='text-align: right", 0);
         open = true;
-    } else if (align == 2) {
+    } else if (align == kAlignCentre) {
         HtmlAppend("style='text-align: center", 0);
         open = true;
     }
@@ -342,23 +338,23 @@ ObjectRecord* WebListViewCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
         int32_t v = CreateRecordValue(cr, id, def);
         return static_cast<uint8_t>(v >= low && v <= high ? v : def);
     };
-    lv->viewStyle = ranged(kLpViewStyle, 1, 4, 3);
-    lv->arrange = ranged(kLpArrange, 1, 3, 3);
-    lv->sortOrder = ranged(kLpSortOrder, 1, 3, kSortNone);
-    lv->hideSel = CreateRecordValue(cr, kLpHideSel, 0) != 0;
-    lv->hideColHdr = CreateRecordValue(cr, kLpHideColHdr, 0) != 0;
-    lv->sortHeader = CreateRecordValue(cr, kLpSortHeader, 0) != 0;
-    lv->multiSelect = CreateRecordValue(cr, kLpMultiSelect, 0) != 0;
-    lv->labelWrap = CreateRecordValue(cr, kLpLabelWrap, 0) != 0;
-    if (CreateRecordValue(cr, kLpFullRow, 0)) lv->style |= kLvsFullRow;
-    if (CreateRecordValue(cr, kLpCheckBox, 0)) lv->style |= kLvsCheckBox;
-    if (CreateRecordValue(cr, kLpGridLine, 0)) lv->style |= kLvsGridLine;
-    int32_t activate = CreateRecordValue(cr, kLpActivate, 0);
-    if (activate == kActivateOne) lv->style |= kLvsActivate1;
-    if (activate == kActivateTwo) lv->style |= kLvsActivate2;
-    if (CreateRecordValue(cr, kLpHoverSel, 0)) lv->style |= kLvsHoverSel;
-    if (CreateRecordValue(cr, kLpHotTrack, 0)) lv->style |= kLvsHotTrack;
-    int32_t hover = CreateRecordValue(cr, kLpHoverTime, 0);
+    lv->viewStyle = ranged(kPidViewStyle, kViewStyleFirst, kViewStyleLast, kViewStyleDefault);
+    lv->arrange = ranged(kPidArrange, kArrangeFirst, kArrangeLast, kArrangeDefault);
+    lv->sortOrder = ranged(kPidSortOrder, kSortAscending, kSortNone, kSortNone);
+    lv->hideSel = CreateRecordValue(cr, kPidHideSel, 0) != 0;
+    lv->hideColHdr = CreateRecordValue(cr, kPidHideColHdr, 0) != 0;
+    lv->sortHeader = CreateRecordValue(cr, kPidSortHeader, 0) != 0;
+    lv->multiSelect = CreateRecordValue(cr, kPidMultiSelect, 0) != 0;
+    lv->labelWrap = CreateRecordValue(cr, kPidLabelWrap, 0) != 0;
+    if (CreateRecordValue(cr, kPidFullRow, 0)) lv->style |= kLvsFullRow;
+    if (CreateRecordValue(cr, kPidCheckBox, 0)) lv->style |= kLvsCheckBox;
+    if (CreateRecordValue(cr, kPidGridLine, 0)) lv->style |= kLvsGridLine;
+    int32_t activate = CreateRecordValue(cr, kPidActivate, 0);
+    if (activate == kActivateOneClick) lv->style |= kLvsActivate1;
+    if (activate == kActivateSecondClick) lv->style |= kLvsActivate2;
+    if (CreateRecordValue(cr, kPidHoverSel, 0)) lv->style |= kLvsHoverSel;
+    if (CreateRecordValue(cr, kPidHotTrack, 0)) lv->style |= kLvsHotTrack;
+    int32_t hover = CreateRecordValue(cr, kPidHoverTime, 0);
     lv->hoverTime = hover ? static_cast<uint32_t>(hover) : kDefaultHover;
     lv->lvFlags |= kLvfCreated;
     (void)top;
@@ -366,10 +362,10 @@ ObjectRecord* WebListViewCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     const CrText& names = cr->text.text ? cr->text : cr->title;
     for (uint32_t start = 0, i = 0; names.text && names.length && i <= names.length; ++i) {
         if (i < names.length && names.text[i] != '\t') continue;
-        int32_t pos = WebListViewInsertColumn(lv, -1, 0, kCreationColumnWidth, names.text + start, i - start, 0, 0);
+        int32_t pos = WebListViewInsertColumn(lv, -1, 0, kLvColumnWidth, names.text + start, i - start, 0, 0);
         if (pos >= 0) {
             ++lv->methodColumns;
-            WebListViewKeepColumnWidth(lv, pos, kCreationColumnWidth);
+            WebListViewKeepColumnWidth(lv, pos, kLvColumnWidth);
         }
         start = i + 1;
     }
@@ -860,43 +856,43 @@ int32_t WebListViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
     *commonWrite = false;
     auto styleBit = [lv](uint32_t bit, bool on) { lv->style = on ? (lv->style | bit) : (lv->style & ~bit); };
     switch (id) {
-    case kLpBgColor: case kLpFgColor: {
+    case kPidBgColor: case kPidFgColor: {
         uint32_t v = static_cast<uint32_t>(value);
         if (v > kWhite && !((v & kSysColorBit) && (v & ~kSysColorBit) < kSysColorCount)) return 0;
-        (id == kLpBgColor ? rec->bgColor : rec->fgColor) = v;
+        (id == kPidBgColor ? rec->bgColor : rec->fgColor) = v;
         break;
     }
-    case kLpBorder: rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder); break;
-    case kLpMultiSelect: case kLpMultiSelect2: lv->multiSelect = value != 0; return 0;
-    case kLpAppearance:
-        rec->flags = value == 1 ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
-        rec->appearance = value == 1 ? 1 : 2;
+    case kPidBorder: rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder); break;
+    case kPidMultiSelect: case kPidMultiSelect2: lv->multiSelect = value != 0; return 0;
+    case kPidAppearance:
+        rec->flags = value == kAppearance3D ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
+        rec->appearance = value == kAppearance3D ? kAppearance3D : kAppearanceFlat;
         break;
-    case kLpHideSel: lv->hideSel = value != 0; break;
-    case kLpViewStyle: if (value < 1 || value > 4) return 0; lv->viewStyle = static_cast<uint8_t>(value); break;
-    case kLpArrange: if (value < 1 || value > 3) return 0; lv->arrange = static_cast<uint8_t>(value); break;
-    case kLpHideColHdr: lv->hideColHdr = value != 0; break;
-    case kLpLabelWrap: lv->labelWrap = value != 0; break;
-    case kLpSortOrder:
-        if (value < 1 || value > 3 || value == lv->sortOrder) return 0;
+    case kPidHideSel: lv->hideSel = value != 0; break;
+    case kPidViewStyle: if (value < kViewStyleFirst || value > kViewStyleLast) return 0; lv->viewStyle = static_cast<uint8_t>(value); break;
+    case kPidArrange: if (value < kArrangeFirst || value > kArrangeLast) return 0; lv->arrange = static_cast<uint8_t>(value); break;
+    case kPidHideColHdr: lv->hideColHdr = value != 0; break;
+    case kPidLabelWrap: lv->labelWrap = value != 0; break;
+    case kPidSortOrder:
+        if (value < kSortAscending || value > kSortNone || value == lv->sortOrder) return 0;
         lv->sortOrder = static_cast<uint8_t>(value);
-        if (value != kSortNone && !(lv->lvFlags & kLvfFiller)) WebListViewSortByFirstColumn(lv, value == 1);
+        if (value != kSortNone && !(lv->lvFlags & kLvfFiller)) WebListViewSortByFirstColumn(lv, value == kSortAscending);
         break;
-    case kLpSortHeader: lv->sortHeader = value != 0; break;
-    case kLpFullRow: styleBit(kLvsFullRow, value != 0); break;
-    case kLpCheckBox: styleBit(kLvsCheckBox, value != 0); break;
-    case kLpGridLine: styleBit(kLvsGridLine, value != 0); break;
-    case kLpActivate:
+    case kPidSortHeader: lv->sortHeader = value != 0; break;
+    case kPidFullRow: styleBit(kLvsFullRow, value != 0); break;
+    case kPidCheckBox: styleBit(kLvsCheckBox, value != 0); break;
+    case kPidGridLine: styleBit(kLvsGridLine, value != 0); break;
+    case kPidActivate:
         lv->style &= ~(kLvsActivate1 | kLvsActivate2);
-        if (value == kActivateOne) lv->style |= kLvsActivate1;
-        if (value == kActivateTwo) lv->style |= kLvsActivate2;
+        if (value == kActivateOneClick) lv->style |= kLvsActivate1;
+        if (value == kActivateSecondClick) lv->style |= kLvsActivate2;
         return 0;
-    case kLpHoverSel: styleBit(kLvsHoverSel, value != 0); return 0;
-    case kLpHotTrack: styleBit(kLvsHotTrack, value != 0); return 0;
-    case kLpHoverTime: lv->hoverTime = value ? static_cast<uint32_t>(value) : kDefaultHover; return 0;
-    case kLpImageList: WebListTakeImageList(&lv->imageList, value); return 0;
-    case kLpImageListSm: WebListTakeImageList(&lv->imageListSm, value); return 0;
-    case kLpImageListSt: WebListTakeImageList(&lv->imageListSt, value); return 0;
+    case kPidHoverSel: styleBit(kLvsHoverSel, value != 0); return 0;
+    case kPidHotTrack: styleBit(kLvsHotTrack, value != 0); return 0;
+    case kPidHoverTime: lv->hoverTime = value ? static_cast<uint32_t>(value) : kDefaultHover; return 0;
+    case kPidImageList: WebListTakeImageList(&lv->imageList, value); return 0;
+    case kPidImageListSm: WebListTakeImageList(&lv->imageListSm, value); return 0;
+    case kPidImageListSt: WebListTakeImageList(&lv->imageListSt, value); return 0;
     default:
         // The common change and its page write; the table shows the colours
         // and fonts, so it is drawn again.
@@ -912,24 +908,28 @@ int32_t WebListViewGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
     WebListViewRecord* lv = WebListView(rec);
     auto ref = [](ObjectRecord* r) { return WebListIsImageList(r) ? static_cast<int32_t>(r->handle) : 0; };
     switch (id) {
-    case kLpMultiSelect: case kLpMultiSelect2: *result = lv->multiSelect; return 0;
-    case kLpHideSel: *result = lv->hideSel; return 0;
-    case kLpViewStyle: *result = lv->viewStyle; return 0;
-    case kLpArrange: *result = lv->arrange; return 0;
-    case kLpHideColHdr: *result = lv->hideColHdr; return 0;
-    case kLpLabelWrap: *result = lv->labelWrap; return 0;
-    case kLpSortOrder: *result = lv->sortOrder; return 0;
-    case kLpSortHeader: *result = lv->sortHeader; return 0;
-    case kLpFullRow: *result = (lv->style & kLvsFullRow) ? 1 : 0; return 0;
-    case kLpCheckBox: *result = (lv->style & kLvsCheckBox) ? 1 : 0; return 0;
-    case kLpGridLine: *result = (lv->style & kLvsGridLine) ? 1 : 0; return 0;
-    case kLpActivate: *result = (lv->style & kLvsActivate2) ? 3 : (lv->style & kLvsActivate1) ? 2 : 1; return 0;
-    case kLpHoverSel: *result = (lv->style & kLvsHoverSel) ? 1 : 0; return 0;
-    case kLpHotTrack: *result = (lv->style & kLvsHotTrack) ? 1 : 0; return 0;
-    case kLpHoverTime: *result = lv->hoverTime == kDefaultHover ? 0 : static_cast<int32_t>(lv->hoverTime); return 0;
-    case kLpImageList: *result = ref(lv->imageList); return 0;
-    case kLpImageListSm: *result = ref(lv->imageListSm); return 0;
-    case kLpImageListSt: *result = ref(lv->imageListSt); return 0;
+    case kPidMultiSelect: case kPidMultiSelect2: *result = lv->multiSelect; return 0;
+    case kPidHideSel: *result = lv->hideSel; return 0;
+    case kPidViewStyle: *result = lv->viewStyle; return 0;
+    case kPidArrange: *result = lv->arrange; return 0;
+    case kPidHideColHdr: *result = lv->hideColHdr; return 0;
+    case kPidLabelWrap: *result = lv->labelWrap; return 0;
+    case kPidSortOrder: *result = lv->sortOrder; return 0;
+    case kPidSortHeader: *result = lv->sortHeader; return 0;
+    case kPidFullRow: *result = (lv->style & kLvsFullRow) ? 1 : 0; return 0;
+    case kPidCheckBox: *result = (lv->style & kLvsCheckBox) ? 1 : 0; return 0;
+    case kPidGridLine: *result = (lv->style & kLvsGridLine) ? 1 : 0; return 0;
+    case kPidActivate:
+        *result = (lv->style & kLvsActivate2)   ? kActivateSecondClick
+                  : (lv->style & kLvsActivate1) ? kActivateOneClick
+                                                : kActivateDoubleClick;
+        return 0;
+    case kPidHoverSel: *result = (lv->style & kLvsHoverSel) ? 1 : 0; return 0;
+    case kPidHotTrack: *result = (lv->style & kLvsHotTrack) ? 1 : 0; return 0;
+    case kPidHoverTime: *result = lv->hoverTime == kDefaultHover ? 0 : static_cast<int32_t>(lv->hoverTime); return 0;
+    case kPidImageList: *result = ref(lv->imageList); return 0;
+    case kPidImageListSm: *result = ref(lv->imageListSm); return 0;
+    case kPidImageListSt: *result = ref(lv->imageListSt); return 0;
     default: return WebDefaultGetProp(rec, id, result, text);
     }
 }
@@ -938,26 +938,6 @@ int32_t WebListViewGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
 
 namespace {
 
-enum LvMethodNo : uint32_t {
-    kLmArrange = 1, kLmDeleteAllItems = 2, kLmDeleteColumn = 3, kLmDeleteItem = 4, kLmEnsureVisible = 5,
-    kLmFindItem = 6, kLmGetColumnFormat = 7, kLmGetColumnText = 8, kLmGetColumnWidth = 9, kLmGetCountPerPage = 10,
-    kLmGetItemCount = 11, kLmGetItemImage = 12, kLmGetItemParam = 13, kLmGetItemState = 14, kLmGetItemText = 15,
-    kLmGetNextItem = 16, kLmGetStringWidth = 17, kLmInsertColumn = 18, kLmInsertItem = 19, kLmSetColumnFormat = 20,
-    kLmSetColumnText = 21, kLmSetColumnWidth = 22, kLmSetImageList = 23, kLmSetImageListSmall = 24,
-    kLmSetItemImage = 25, kLmSetItemParam = 26, kLmSetItemState = 27, kLmSetItemText = 28,
-    kLmGetExtendedStyle = 29, kLmSetExtendedStyle = 30, kLmDeleteAllContents = 31, kLmSortColumn = 32,
-    kLmInsertItemEx = 33, kLmGetItemCheck = 34, kLmSetItemCheck = 35, kLmFindItemCheck = 36,
-    kLmSetImageListState = 37, kLmInsertColumnEx = 38, kLmSetColumnImage = 39, kLmSetColumnOrder = 40,
-    kLmSubItemHitTest = 41, kLmGetItemRect = 42, kLmEnableScrollBar = 43, kLmInsertColumnFgClr = 44,
-    kLmInsertColumnBgClr = 45, kLmInsertAttrColumn = 46, kLmInsertAttrColor = 47, kLmInsertAttrFont = 48,
-    kLmInsertAttrRgb = 49, kLmInsertAttrDefault = 50, kLmLoadXmlFile = 51, kLmSaveXmlFile = 52,
-    kLmLoadCsvFile = 53, kLmSaveCsvFile = 54, kLmGetItemTextAll = 55, kLmGetTopIndex = 56,
-    kLmGetColResizeFlag = 57, kLmSetColResizeFlag = 58, kLmSetItemTextAll = 59, kLmGetColumnCount = 60,
-    kLmGetAttributeColumn = 61, kLmGetBgColorColumn = 62, kLmGetFgColorColumn = 63, kLmSaveXmlToDim = 64,
-    kLmGetXmlDataSize = 65, kLmSetLvFlags = 66, kLmGetColumnOrderArray = 67, kLmSetIconSpacing = 68,
-    kLmGetIconSpacing = 69, kLmIsScrollVisible = 70, kLmUpdate = 71, kLmGetLastDropXy = 72,
-    kLmSetEditColumn = 73, kLmSetEditFocus = 74, kLmGetColumnWidths = 75, kLmSetColumnWidths = 76,
-};
 enum NextFlag : int32_t { kNextFocused = 1, kNextSelected = 2 };
 enum FindFlag : int32_t { kFindParam = 1, kFindText = 2, kFindPartial = 8 };
 enum WidthFlag : int32_t {
@@ -969,7 +949,7 @@ constexpr uint32_t kAppHostWholeRedraw = 0x1000000;
 constexpr uint32_t kIconSpacingMin = 4;
 constexpr int32_t kRectMax = 9999, kRectMin = -999;
 constexpr uint32_t kColumnOrderTextMax = 40951;
-constexpr uint32_t kSubItemArgFirst = 6, kSubItemsMax = 40;
+constexpr uint32_t kSubItemsMax = 40;
 
 char gArg[kTextBufSize + 1];
 
@@ -1097,13 +1077,13 @@ int32_t SortColumnMethod(WebListViewRecord* lv, const MethodCallRec* call) {
             if (t == 0) return 1;
             continue;
         }
-        if (type < 0 || type > kSortTypeMax) return 1;
+        if (type < 0 || type > kListViewSortTypeMax) return 1;
         ListViewSortKey& key = spec.keys[spec.count++];
         key.column = column;
         key.type = type;
         uint32_t n = 0;
         const char* mask = WebListArgRaw(call, base + 2, &n);
-        if (mask && n < kMaskMax) {
+        if (mask && n < kListViewSortMaskMax) {
             memcpy(key.mask, mask, n);
             key.mask[n] = 0;
         }
@@ -1346,7 +1326,6 @@ namespace {
 
 // ---- The methods: one handler per number, each giving its own answer ---------------------------------------
 
-constexpr int32_t kMethodColumnWidth = 100;   // InsertColumn without a width
 constexpr uint32_t kCsvNameMax = 1024;
 constexpr uint32_t kLvFlagsSettable = 0xFF;   // SetLvFlags reaches the low byte only
 
@@ -1453,8 +1432,8 @@ int32_t LvInsertColumn(WebListViewRecord* lv, MethodCallRec* call) {
     MarkUtf8(lv, call, 0);
     uint32_t n = 0;
     const char* text = ArgText(call, 0, &n);
-    bool ex = call->method == kLmInsertColumnEx;
-    return WebReplyInt(InsertColumnMethod(lv, text, n, WebArgInt(call, 1, kMethodColumnWidth), WebArgInt(call, 2, -1),
+    bool ex = call->method == kLvInsertColumnEx;
+    return WebReplyInt(InsertColumnMethod(lv, text, n, WebArgInt(call, 1, kLvColumnWidth), WebArgInt(call, 2, -1),
                                           ArgU32(call, 3), ex ? WebArgInt(call, 4, 0) : 0, ex ? ArgU32(call, 5) : 0));
 }
 
@@ -1465,9 +1444,9 @@ int32_t LvInsertItem(WebListViewRecord* lv, MethodCallRec* call) {
     const char* text = ArgText(call, 0, &n);
     uint32_t state = ArgU32(call, 4) & ArgU32(call, 5);
     int32_t r = WebListViewInsertItem(lv, WebArgInt(call, 1, 0), text, n, WebArgInt(call, 2, 0), ArgU32(call, 3), state);
-    if (r >= 0 && call->method == kLmInsertItemEx) {
+    if (r >= 0 && call->method == kLvInsertItemEx) {
         for (uint32_t k = 0; k < kSubItemsMax; ++k) {
-            uint32_t arg = kSubItemArgFirst + k;
+            uint32_t arg = kLvSubItemArgFirst + k;
             if (!WebArgGiven(call, arg)) continue;
             MarkUtf8(lv, call, arg);
             const char* cell = ArgText(call, arg, &n);
@@ -1573,7 +1552,7 @@ int32_t LvFindItemCheck(WebListViewRecord* lv, MethodCallRec* call) {
 int32_t LvSetColumnImageOrOrder(WebListViewRecord* lv, MethodCallRec* call) {
     ListViewColumn* c = ColumnArg(lv, call);
     if (!c) return WebReplyInt(0);
-    if (call->method == kLmSetColumnImage) c->image = WebArgInt(call, 1, 0);
+    if (call->method == kLvSetColumnImage) c->image = WebArgInt(call, 1, 0);
     else c->order = ArgU32(call, 1);
     WebListViewQueueRedraw(lv);
     return WebReplyInt(1);
@@ -1613,7 +1592,7 @@ int32_t LvCsvFile(WebListViewRecord* lv, MethodCallRec* call) {
     WebListArgText(call, 0, name, sizeof name);
     uint32_t options = ArgU32(call, 1);
     char d = DelimiterArg(call, 2);
-    return WebReplyInt(call->method == kLmLoadCsvFile ? WebListViewLoadText(lv, name, options, d)
+    return WebReplyInt(call->method == kLvLoadCsvFile ? WebListViewLoadText(lv, name, options, d)
                                                       : WebListViewSaveText(lv, name, options, d));
 }
 
@@ -1704,89 +1683,89 @@ struct LvMethodEntry {
 };
 
 // Every method by its number, from 1 in order, so that the number finds its row.
-constexpr LvMethodEntry kLvMethods[] = {
-    {kLmArrange, LvNothingToDo},
-    {kLmDeleteAllItems, LvDeleteAllItems},
-    {kLmDeleteColumn, LvDeleteColumn},
-    {kLmDeleteItem, LvDeleteItem},
-    {kLmEnsureVisible, LvEnsureVisible},
-    {kLmFindItem, LvFindItem},
-    {kLmGetColumnFormat, LvGetColumnFormat},
-    {kLmGetColumnText, LvGetColumnText},
-    {kLmGetColumnWidth, LvGetColumnWidth},
-    {kLmGetCountPerPage, LvGetCountPerPage},
-    {kLmGetItemCount, LvGetItemCount},
-    {kLmGetItemImage, LvGetItemImage},
-    {kLmGetItemParam, LvGetItemParam},
-    {kLmGetItemState, LvGetItemState},
-    {kLmGetItemText, LvGetItemText},
-    {kLmGetNextItem, LvGetNextItem},
-    {kLmGetStringWidth, LvNothingToDo},
-    {kLmInsertColumn, LvInsertColumn},
-    {kLmInsertItem, LvInsertItem},
-    {kLmSetColumnFormat, LvSetColumnFormat},
-    {kLmSetColumnText, LvSetColumnText},
-    {kLmSetColumnWidth, LvSetColumnWidth},
-    {kLmSetImageList, LvNothingToDo},
-    {kLmSetImageListSmall, LvNothingToDo},
-    {kLmSetItemImage, LvSetItemImage},
-    {kLmSetItemParam, LvSetItemParam},
-    {kLmSetItemState, LvSetItemState},
-    {kLmSetItemText, LvSetItemText},
-    {kLmGetExtendedStyle, LvGetExtendedStyle},
-    {kLmSetExtendedStyle, LvSetExtendedStyle},
-    {kLmDeleteAllContents, LvDeleteAllContents},
-    {kLmSortColumn, LvSortColumn},
-    {kLmInsertItemEx, LvInsertItem},
-    {kLmGetItemCheck, LvGetItemCheck},
-    {kLmSetItemCheck, LvSetItemCheck},
-    {kLmFindItemCheck, LvFindItemCheck},
-    {kLmSetImageListState, LvNothingToDo},
-    {kLmInsertColumnEx, LvInsertColumn},
-    {kLmSetColumnImage, LvSetColumnImageOrOrder},
-    {kLmSetColumnOrder, LvSetColumnImageOrOrder},
-    {kLmSubItemHitTest, LvSubItemHitTest},
-    {kLmGetItemRect, LvGetItemRect},
-    {kLmEnableScrollBar, LvNothingToDo},
-    {kLmInsertColumnFgClr, LvInsertColumnFgClr},
-    {kLmInsertColumnBgClr, LvInsertColumnBgClr},
-    {kLmInsertAttrColumn, LvInsertAttrColumn},
-    {kLmInsertAttrColor, LvInsertAttrColor},
-    {kLmInsertAttrFont, LvInsertAttrFont},
-    {kLmInsertAttrRgb, LvInsertAttrRgb},
-    {kLmInsertAttrDefault, LvInsertAttrDefault},
-    {kLmLoadXmlFile, LvXmlMethod},
-    {kLmSaveXmlFile, LvXmlMethod},
-    {kLmLoadCsvFile, LvCsvFile},
-    {kLmSaveCsvFile, LvCsvFile},
-    {kLmGetItemTextAll, LvGetItemTextAll},
-    {kLmGetTopIndex, LvGetTopIndex},
-    {kLmGetColResizeFlag, LvGetColResizeFlag},
-    {kLmSetColResizeFlag, LvSetColResizeFlag},
-    {kLmSetItemTextAll, LvSetItemTextAll},
-    {kLmGetColumnCount, LvGetColumnCount},
-    {kLmGetAttributeColumn, LvGetAttributeColumn},
-    {kLmGetBgColorColumn, LvGetBgColorColumn},
-    {kLmGetFgColorColumn, LvGetFgColorColumn},
-    {kLmSaveXmlToDim, LvXmlMethod},
-    {kLmGetXmlDataSize, LvXmlMethod},
-    {kLmSetLvFlags, LvSetLvFlags},
-    {kLmGetColumnOrderArray, LvGetColumnOrderArray},
-    {kLmSetIconSpacing, LvSetIconSpacing},
-    {kLmGetIconSpacing, LvGetIconSpacing},
-    {kLmIsScrollVisible, LvNothingToDo},
-    {kLmUpdate, LvUpdate},
-    {kLmGetLastDropXy, LvNothingToDo},
-    {kLmSetEditColumn, LvSetEditColumn},
-    {kLmSetEditFocus, LvSetEditFocus},
-    {kLmGetColumnWidths, LvGetColumnWidths},
-    {kLmSetColumnWidths, LvSetColumnWidths},
+constexpr LvMethodEntry kListViewMethods[] = {
+    {kLvArrange, LvNothingToDo},
+    {kLvDeleteAllItems, LvDeleteAllItems},
+    {kLvDeleteColumn, LvDeleteColumn},
+    {kLvDeleteItem, LvDeleteItem},
+    {kLvEnsureVisible, LvEnsureVisible},
+    {kLvFindItem, LvFindItem},
+    {kLvGetColumnFormat, LvGetColumnFormat},
+    {kLvGetColumnText, LvGetColumnText},
+    {kLvGetColumnWidth, LvGetColumnWidth},
+    {kLvGetCountPerPage, LvGetCountPerPage},
+    {kLvGetItemCount, LvGetItemCount},
+    {kLvGetItemImage, LvGetItemImage},
+    {kLvGetItemParam, LvGetItemParam},
+    {kLvGetItemState, LvGetItemState},
+    {kLvGetItemText, LvGetItemText},
+    {kLvGetNextItem, LvGetNextItem},
+    {kLvGetStringWidth, LvNothingToDo},
+    {kLvInsertColumn, LvInsertColumn},
+    {kLvInsertItem, LvInsertItem},
+    {kLvSetColumnFormat, LvSetColumnFormat},
+    {kLvSetColumnText, LvSetColumnText},
+    {kLvSetColumnWidth, LvSetColumnWidth},
+    {kLvSetImageList, LvNothingToDo},
+    {kLvSetImageListSmall, LvNothingToDo},
+    {kLvSetItemImage, LvSetItemImage},
+    {kLvSetItemParam, LvSetItemParam},
+    {kLvSetItemState, LvSetItemState},
+    {kLvSetItemText, LvSetItemText},
+    {kLvGetExtendedStyle, LvGetExtendedStyle},
+    {kLvSetExtendedStyle, LvSetExtendedStyle},
+    {kLvDeleteAllContents, LvDeleteAllContents},
+    {kLvSortColumn, LvSortColumn},
+    {kLvInsertItemEx, LvInsertItem},
+    {kLvGetItemCheck, LvGetItemCheck},
+    {kLvSetItemCheck, LvSetItemCheck},
+    {kLvFindItemCheck, LvFindItemCheck},
+    {kLvSetImageListState, LvNothingToDo},
+    {kLvInsertColumnEx, LvInsertColumn},
+    {kLvSetColumnImage, LvSetColumnImageOrOrder},
+    {kLvSetColumnOrder, LvSetColumnImageOrOrder},
+    {kLvSubItemHitTest, LvSubItemHitTest},
+    {kLvGetItemRect, LvGetItemRect},
+    {kLvEnableScrollBar, LvNothingToDo},
+    {kLvInsertColumnFgClr, LvInsertColumnFgClr},
+    {kLvInsertColumnBgClr, LvInsertColumnBgClr},
+    {kLvInsertAttrColumn, LvInsertAttrColumn},
+    {kLvInsertAttrColor, LvInsertAttrColor},
+    {kLvInsertAttrFont, LvInsertAttrFont},
+    {kLvInsertAttrRgb, LvInsertAttrRgb},
+    {kLvInsertAttrDefault, LvInsertAttrDefault},
+    {kLvLoadXmlFile, LvXmlMethod},
+    {kLvSaveXmlFile, LvXmlMethod},
+    {kLvLoadCsvFile, LvCsvFile},
+    {kLvSaveCsvFile, LvCsvFile},
+    {kLvGetItemTextAll, LvGetItemTextAll},
+    {kLvGetTopIndex, LvGetTopIndex},
+    {kLvGetColResizeFlag, LvGetColResizeFlag},
+    {kLvSetColResizeFlag, LvSetColResizeFlag},
+    {kLvSetItemTextAll, LvSetItemTextAll},
+    {kLvGetColumnCount, LvGetColumnCount},
+    {kLvGetAttributeColumn, LvGetAttributeColumn},
+    {kLvGetBgColorColumn, LvGetBgColorColumn},
+    {kLvGetFgColorColumn, LvGetFgColorColumn},
+    {kLvSaveXmlToDim, LvXmlMethod},
+    {kLvGetXmlDataSize, LvXmlMethod},
+    {kLvSetLvFlags, LvSetLvFlags},
+    {kLvGetColumnOrderArray, LvGetColumnOrderArray},
+    {kLvSetIconSpacing, LvSetIconSpacing},
+    {kLvGetIconSpacing, LvGetIconSpacing},
+    {kLvIsScrollVisible, LvNothingToDo},
+    {kLvUpdate, LvUpdate},
+    {kLvGetLastDropXy, LvNothingToDo},
+    {kLvSetEditColumn, LvSetEditColumn},
+    {kLvSetEditFocus, LvSetEditFocus},
+    {kLvGetColumnWidths, LvGetColumnWidths},
+    {kLvSetColumnWidths, LvSetColumnWidths},
 };
-constexpr uint32_t kLvMethodCount = sizeof kLvMethods / sizeof kLvMethods[0];
+constexpr uint32_t kListViewMethodCount = sizeof kListViewMethods / sizeof kListViewMethods[0];
 
 constexpr bool LvMethodsInOrder() {
-    for (uint32_t i = 0; i < kLvMethodCount; ++i)
-        if (kLvMethods[i].method != i + 1) return false;
+    for (uint32_t i = 0; i < kListViewMethodCount; ++i)
+        if (kListViewMethods[i].method != i + 1) return false;
     return true;
 }
 static_assert(LvMethodsInOrder(), "the list view's method rows run from 1 in order");
@@ -1796,8 +1775,8 @@ static_assert(LvMethodsInOrder(), "the list view's method rows run from 1 in ord
 int32_t WebListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t check = WebCheckMethod(call ? call->objectType : kTypeListview, call);
     if (check != 0) return check;
-    if (call->method < 1 || call->method > kLvMethodCount) return kWebUnknownMethod;
-    return kLvMethods[call->method - 1].handler(WebListView(rec), call);
+    if (call->method < 1 || call->method > kListViewMethodCount) return kWebUnknownMethod;
+    return kListViewMethods[call->method - 1].handler(WebListView(rec), call);
 }
 
 // ---- Page events --------------------------------------------------------------------------------------------

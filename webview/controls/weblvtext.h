@@ -8,6 +8,8 @@
 struct WebListViewRecord;
 
 constexpr uint32_t kListViewSortKeys = 4;
+constexpr int32_t kListViewSortTypeMax = 12;    // 1-12: odd ascending, even descending
+constexpr uint32_t kListViewSortMaskMax = 21;   // an edit mask's bytes with its end
 constexpr uint32_t kListViewLineMax = 40951;
 
 // The options of the delimited-text methods (LoadCsvFile, SaveCsvFile,
@@ -22,7 +24,7 @@ enum ListViewTextOption : uint32_t {
 struct ListViewSortKey {
     int32_t column;
     int32_t type;
-    char mask[21];
+    char mask[kListViewSortMaskMax];
 };
 struct ListViewSortSpec {
     uint32_t count;
