@@ -58,6 +58,20 @@ protected:
 // numbered qovxml1.tmp, qovxml2.tmp, ...
 void XmlTestFilesSetUp();
 void XmlTestFilesTearDown();
+
+// A kind's fixture with the XML contents' files on for each test.
+template <class Base>
+class WithXmlFiles : public Base {
+protected:
+    void SetUp() override {
+        Base::SetUp();
+        XmlTestFilesSetUp();
+    }
+    void TearDown() override {
+        XmlTestFilesTearDown();
+        Base::TearDown();
+    }
+};
 // A file's bytes; "(none)" when there is no such file.
 std::string FileText(const std::string& path);
 // Well-formed by xmllint where the build runs natively; under Wine by the

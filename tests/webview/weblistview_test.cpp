@@ -320,16 +320,8 @@ TEST_F(WebListViews, DelimitedTextRoundTrips) {
 
 // ---- Contents as XML --------------------------------------------------------------------------------
 
-class WebListXml : public WebListViews {
+class WebListXml : public WithXmlFiles<WebListViews> {
 protected:
-    void SetUp() override {
-        WebListViews::SetUp();
-        XmlTestFilesSetUp();
-    }
-    void TearDown() override {
-        XmlTestFilesTearDown();
-        WebListViews::TearDown();
-    }
     // Headers | row texts ... with image and param, as one line per row.
     static std::string ListDump(ObjectRecord* rec, bool headers = true) {
         WebListViewRecord* lv = WebListView(rec);

@@ -294,17 +294,8 @@ TEST_F(WebTrees, DeepTreesNeedNoStack) {
 
 // ---- Contents as XML --------------------------------------------------------------------------------
 
-class WebTreeXml : public WebTrees {
+class WebTreeXml : public WithXmlFiles<WebTrees> {
 protected:
-    void SetUp() override {
-        WebTrees::SetUp();
-        XmlTestFilesSetUp();
-    }
-    void TearDown() override {
-        XmlTestFilesTearDown();
-        WebTrees::TearDown();
-    }
-
     // Every node pre-order: depth, text, image, selected image, param (an
     // image not given counts as 0, as the document has it).
     static std::string TreeDump(ObjectRecord* rec) {
