@@ -19,16 +19,13 @@ WebListFileServices gWebListFiles;
 
 namespace {
 
+// The answers of the delimited-text file methods (LoadCsvFile, SaveCsvFile).
 enum LvFileCode : int32_t {
     kLfNoFile = 200, kLfNoColumns = 201, kLfNotOpened = 202, kLfReadError = 203, kLfLineTooLong = 204,
     kLfLineOverflow = 300, kLfNoMemory = 301,
 };
 
-}  // namespace
-
 // ---- Sorting ------------------------------------------------------------------------------------------
-
-namespace {
 
 // What a sort type (1-12, odd ascending, even descending) compares.
 enum SortKind : int32_t { kSortBytes = 1, kSortNumber = 2, kSortDate = 3, kSortTime = 4, kSortDateTime = 5, kSortLocale = 6 };
