@@ -48,12 +48,11 @@ constexpr LONG kVerbPrimary = 0;
 constexpr char kAskDialog[] = "?";
 constexpr uint8_t kReplyKindDone = 1;
 
-enum ContainerMethodNo : uint32_t { kCmDelete = 1, kCmDoVerb = 2, kCmUpdate = 3 };
 struct MethodName {
     const char* name;
     uint32_t number;
 };
-const MethodName kMethodNames[] = {{"$Delete", kCmDelete}, {"$DoVerb", kCmDoVerb}, {"$Update", kCmUpdate}};
+const MethodName kMethodNames[] = {{"$Delete", kContainerDelete}, {"$DoVerb", kContainerDoVerb}, {"$Update", kContainerUpdate}};
 
 uint16_t InRange(int32_t v, IntRange r) {
     return v >= r.low && v <= r.high ? static_cast<uint16_t>(v) : r.def;
@@ -454,7 +453,7 @@ uint32_t ContainerMethodOf(const MethodCallRec* call) {
                 return m.number;
         return 0;
     }
-    return call->method >= kCmDelete && call->method <= kCmUpdate ? call->method : 0;
+    return call->method >= kContainerDelete && call->method <= kContainerUpdate ? call->method : 0;
 }
 
 int32_t ReplyInt(int32_t value) {
@@ -466,9 +465,9 @@ int32_t ContainerMethod(ObjectRecord* rec, MethodCallRec* call) {
     uint32_t method = ContainerMethodOf(call);
     if (method == 0 && call->name && call->nameLength && call->name[0] == '$') return kOpUnknownMethod;
     switch (method) {
-    case kCmDelete: OleContainerRelease(rec); return ReplyInt(1);
-    case kCmDoVerb: FocusAndRunVerb(rec, ArgValue(call, 0), nullptr); return ReplyInt(1);
-    case kCmUpdate: return ReplyInt(OleObjUpdate(rec));
+    case kContainerDelete: OleContainerRelease(rec); return ReplyInt(1);
+    case kContainerDoVerb: FocusAndRunVerb(rec, ArgValue(call, 0), nullptr); return ReplyInt(1);
+    case kContainerUpdate: return ReplyInt(OleObjUpdate(rec));
     default: return AutomationInvoke(OleObjGetAutomation(rec), call);
     }
 }
@@ -501,7 +500,7 @@ struct ContainerMethodRow {
 const ContainerMethodRow kContainerMethodRows[] = {{0}, {0}, {0}, {0}};
 
 const MethodDesc* ContainerMethodLookup(uint32_t method, uint32_t) {
-    if (method < kCmDelete || method > kCmUpdate) return nullptr;
+    if (method < kContainerDelete || method > kContainerUpdate) return nullptr;
     return reinterpret_cast<const MethodDesc*>(&kContainerMethodRows[method]);
 }
 

@@ -37,10 +37,6 @@ constexpr int32_t kNoTwin = -52;               // WebMode 2 and above without a 
 constexpr uint32_t kWebModeTwin = 2;
 constexpr int32_t kTabLast = 32767;
 
-enum HtmlMethod : uint32_t {
-    kHmInnerHtml = 1, kHmGetAttr, kHmGetCss, kHmSetAttr, kHmSetCss, kHmFocus, kHmUpdateEvents, kHmMakePict,
-    kHmContextMenu, kHmBindDataTable, kHmBindHtml, kHmBindAction,
-};
 enum BdrStyle : uint8_t { kBdrNone = 1, kBdrThin = 2, kBdrSunken = 3 };
 enum ScrollBar : uint8_t { kScrollFirst = 1, kScrollNone = 3, kScrollLast = 4 };
 enum FocusDirection : int32_t { kFocusPlain = 0, kFocusForward, kFocusBackward, kFocusFirst, kFocusLast };
@@ -312,24 +308,24 @@ int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (rc) return rc;
     HtmlControlRecord* h = HtmlOf(rec);
     // MakePict stays a picture of the control's own window.
-    if (h->twin && call->method != kHmMakePict) {
-        if (call->method == kHmInnerHtml) KeepInnerHtml(h, ArgText(call, 0).c_str());
+    if (h->twin && call->method != kHtmlMakePict) {
+        if (call->method == kHtmlInnerHtml) KeepInnerHtml(h, ArgText(call, 0).c_str());
         return gHtmlTwinHooks.method(h->webHost, h->twin, call);
     }
-    if (call->method < kHmInnerHtml || call->method > kHmContextMenu) return kOpUnknownMethod;
+    if (call->method < kHtmlInnerHtml || call->method > kHtmlContextMenu) return kOpUnknownMethod;
     int32_t result = 0;
     switch (call->method) {
-    case kHmInnerHtml: {
+    case kHtmlInnerHtml: {
         int32_t flags = ArgGiven(call, 1) ? ArgInt(call, 1, 0) | kHtmlLoadHook : kHtmlLoadHook;
         std::string html = ArgText(call, 0);
         result = HtmlControlLoadPage(h, html.c_str(), static_cast<uint32_t>(flags), true);
         break;
     }
-    case kHmGetAttr: case kHmGetCss: {
+    case kHtmlGetAttr: case kHtmlGetCss: {
         gTextBuf[0] = '\0';
         if (h->site) {
             std::string id = ArgText(call, 0), name = ArgText(call, 1);
-            if (call->method == kHmGetAttr) {
+            if (call->method == kHtmlGetAttr) {
                 CodePageScope scope(h);
                 HtmlPanelGetElemProp(h->site, id.c_str(), name.c_str(), gTextBuf, kTextBufSize, 0);
             } else {
@@ -338,10 +334,10 @@ int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
         }
         return ReplyText(gTextBuf);
     }
-    case kHmSetAttr: case kHmSetCss:
+    case kHtmlSetAttr: case kHtmlSetCss:
         if (h->site) {
             std::string id = ArgText(call, 0), name = ArgText(call, 1), value = ArgText(call, 2);
-            if (call->method == kHmSetAttr) {
+            if (call->method == kHtmlSetAttr) {
                 CodePageScope scope(h);
                 HtmlPanelSetElemProp(h->site, id.c_str(), name.c_str(), value.c_str(), 0);
             } else {
@@ -349,18 +345,18 @@ int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
             }
         }
         break;
-    case kHmFocus:
+    case kHtmlFocus:
         if (h->site) {
             StoreFocusId(h, ArgText(call, 0).c_str());
             HtmlPanelFocusElement(h->site, h->focusId);
         }
         break;
-    case kHmUpdateEvents:
+    case kHtmlUpdateEvents:
         if (h->site) HtmlPanelHookElements(h->site, rec->hwnd);
         break;
-    case kHmMakePict:
+    case kHtmlMakePict:
         return MakePict(rec, call);
-    case kHmContextMenu: h->menuFlags = static_cast<uint32_t>(ArgInt(call, 0, 0)); break;
+    case kHtmlContextMenu: h->menuFlags = static_cast<uint32_t>(ArgInt(call, 0, 0)); break;
     default: break;
     }
     return ReplyInt(result);
@@ -398,7 +394,7 @@ const HtmlMethodRow kHtmlMethodRows[] = {
 };
 
 const MethodDesc* HtmlMethodLookup(uint32_t method, uint32_t version) {
-    if (method < kHmInnerHtml || method > kHmBindAction || version < kHtmlMethodRows[method].version) return nullptr;
+    if (method < kHtmlInnerHtml || method > kHtmlBindAction || version < kHtmlMethodRows[method].version) return nullptr;
     return reinterpret_cast<const MethodDesc*>(&kHtmlMethodRows[method]);
 }
 

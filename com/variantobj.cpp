@@ -22,10 +22,6 @@ constexpr uint8_t kReplyKindInt = 8;
 constexpr HRESULT kInvalidArg = E_INVALIDARG;
 
 enum VariantProp : uint32_t { kVpVarType = 397, kVpValue = 398, kVpVarPtr = 422, kVpRaw = 432 };
-enum VariantMethod : uint32_t {
-    kVmGetDim = 1, kVmGetElement = 2, kVmGetElemCount = 3, kVmSetElemCount = 4, kVmPutElement = 5,
-    kVmGetAllData = 6,
-};
 constexpr uint32_t kVariantMethodsVersion = 8700, kGetAllDataVersion = 9304;
 
 VariantRecord* gVariantList;
@@ -401,10 +397,10 @@ int32_t VariantObjMethod(ObjectRecord* rec, MethodCallRec* call) {
     uint32_t n;
     int32_t number = 0;
     switch (call->method) {
-    case kVmGetDim:
+    case kVariantGetDim:
         number = sa ? static_cast<int32_t>(SafeArrayGetDim(sa)) : 0;
         break;
-    case kVmGetElement: {
+    case kVariantGetElement: {
         IndexArgs(call, 0, idx, &n);
         int32_t code = 0;
         ObjectRecord* made = VariantObjMake(VT_EMPTY, kVarPtrCopy, nullptr, call->result.varRef, false, &code);
@@ -419,7 +415,7 @@ int32_t VariantObjMethod(ObjectRecord* rec, MethodCallRec* call) {
         number = static_cast<int32_t>(made->handle);
         break;
     }
-    case kVmGetElemCount: {
+    case kVariantGetElemCount: {
         int32_t dim = IntArg(call, 0, 1);
         LONG lower = 0, upper = -1;
         if (sa && dim >= 1 && SUCCEEDED(SafeArrayGetLBound(sa, static_cast<UINT>(dim), &lower)) &&
@@ -427,7 +423,7 @@ int32_t VariantObjMethod(ObjectRecord* rec, MethodCallRec* call) {
             number = upper - lower + 1;
         break;
     }
-    case kVmSetElemCount: {
+    case kVariantSetElemCount: {
         int32_t size = IntArg(call, 0, 0);
         if (!sa) break;
         if (size <= 0) {
@@ -439,7 +435,7 @@ int32_t VariantObjMethod(ObjectRecord* rec, MethodCallRec* call) {
         number = FAILED(hr) ? hr : 0;
         break;
     }
-    case kVmPutElement: {
+    case kVariantPutElement: {
         if (!sa) break;
         const EventItem& valueArg = call->args[0];
         VariantRecord* src = call->argCount ? VariantOf(ObjectFromHandle(static_cast<uint32_t>(valueArg.value)))
@@ -448,7 +444,7 @@ int32_t VariantObjMethod(ObjectRecord* rec, MethodCallRec* call) {
         number = src ? PutElement(v, idx, n, src->valuePtr) : kAutoBadElement;
         break;
     }
-    case kVmGetAllData:
+    case kVariantGetAllData:
         return VariantToVar(&call->result, v);
     default:
         return kAutoMethodName;
@@ -466,7 +462,7 @@ const VariantMethodRow kVariantMethodRows[] = {
 };
 
 const MethodDesc* VariantMethodLookup(uint32_t method, uint32_t version) {
-    if (method < kVmGetDim || method > kVmGetAllData || version < kVariantMethodRows[method].version) return nullptr;
+    if (method < kVariantGetDim || method > kVariantGetAllData || version < kVariantMethodRows[method].version) return nullptr;
     return reinterpret_cast<const MethodDesc*>(&kVariantMethodRows[method]);
 }
 

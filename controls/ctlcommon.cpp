@@ -424,12 +424,8 @@ int32_t ListItemsToText(HWND wnd, const ListMsgs& m) {
 
 namespace {
 
-enum ListMethodNo : uint32_t {
-    kLmAddString = 1, kLmDeleteString = 2, kLmFindString = 4, kLmFindStringExact = 5, kLmGetCount = 6,
-    kLmGetCurSel = 7, kLmGetItemData = 8, kLmGetText = 9, kLmGetTopIndex = 10, kLmInsertString = 11,
-    kLmResetContent = 12, kLmSelectString = 13, kLmSetCurSel = 14, kLmSetItemData = 15, kLmSetTopIndex = 16,
-    kLmFindData = 17, kLmLast = 18,
-};
+// The last number of the list method table (SetCBFlags, answered as a no-op here).
+constexpr uint32_t kLmLast = kComboSetCBFlags;
 
 }  // namespace
 
@@ -444,16 +440,16 @@ int32_t ListMethod(ObjectRecord* rec, const ListMsgs& m, uint32_t objectType, Me
     int32_t result = 0;
     c->ctlFlags |= kCtlNoEvents;
     switch (call->method) {
-    case kLmAddString:
+    case kComboAddString:
         text = CtlArgText(call, 0, &len);
         result = text ? ListInsertItem(wnd, m, sorted, -1, text, len) : -1;
         break;
-    case kLmDeleteString: {
+    case kComboDeleteString: {
         int32_t index = CtlArgInt(call, 0, -1);
         result = index >= 0 ? static_cast<int32_t>(SendMessageA(wnd, m.deleteString, static_cast<WPARAM>(index), 0)) : -1;
         break;
     }
-    case kLmFindString: case kLmFindStringExact: case kLmSelectString: {
+    case kComboFindString: case kComboFindStringExact: case kComboSelectString: {
         text = CtlArgText(call, 1, &len);
         int32_t from = CtlArgInt(call, 0, -1);
         char* copy = text && len ? CtlCopyText(text, len) : nullptr;
@@ -461,44 +457,44 @@ int32_t ListMethod(ObjectRecord* rec, const ListMsgs& m, uint32_t objectType, Me
             result = -1;
             break;
         }
-        UINT msg = call->method == kLmFindString ? m.findString
-                   : call->method == kLmFindStringExact ? m.findExact : m.selectString;
+        UINT msg = call->method == kComboFindString ? m.findString
+                   : call->method == kComboFindStringExact ? m.findExact : m.selectString;
         result = static_cast<int32_t>(SendMessageA(wnd, msg, static_cast<WPARAM>(from < 0 ? -1 : from),
                                                    reinterpret_cast<LPARAM>(copy)));
         LocalFreeMem(copy);
         if (result < 0) result = -1;
         break;
     }
-    case kLmGetCount: result = static_cast<int32_t>(SendMessageA(wnd, m.getCount, 0, 0)); break;
-    case kLmGetCurSel: result = static_cast<int32_t>(SendMessageA(wnd, m.getCurSel, 0, 0)); break;
-    case kLmGetItemData: {
+    case kComboGetCount: result = static_cast<int32_t>(SendMessageA(wnd, m.getCount, 0, 0)); break;
+    case kComboGetCurSel: result = static_cast<int32_t>(SendMessageA(wnd, m.getCurSel, 0, 0)); break;
+    case kComboGetItemData: {
         int32_t index = CtlArgInt(call, 0, -1);
         int32_t count = static_cast<int32_t>(SendMessageA(wnd, m.getCount, 0, 0));
         result = index >= 0 && index < count
                      ? static_cast<int32_t>(SendMessageA(wnd, m.getItemData, static_cast<WPARAM>(index), 0)) : -1;
         break;
     }
-    case kLmGetText: {
+    case kComboGetText: {
         int32_t index = CtlArgGiven(call, 0) ? CtlArgInt(call, 0, -1)
                                               : static_cast<int32_t>(SendMessageA(wnd, m.getCurSel, 0, 0));
         ListGetItemText(wnd, m, index);
         c->ctlFlags &= ~kCtlNoEvents;
         return CtlReplyText(gTextBuf);
     }
-    case kLmInsertString: {
+    case kComboInsertString: {
         int32_t index = CtlArgInt(call, 1, -1);
         text = CtlArgText(call, 0, &len);
         result = text && index >= -1 ? ListInsertItem(wnd, m, false, index, text, len) : -1;
         break;
     }
-    case kLmResetContent: SendMessageA(wnd, m.resetContent, 0, 0); break;
-    case kLmSetCurSel: {
+    case kComboResetContent: SendMessageA(wnd, m.resetContent, 0, 0); break;
+    case kComboSetCurSel: {
         int32_t index = CtlArgInt(call, 0, -1);
         if (index >= 0) SendMessageA(wnd, m.setCurSel, static_cast<WPARAM>(index), 0);
         else result = -1;
         break;
     }
-    case kLmSetItemData: {
+    case kComboSetItemData: {
         int32_t index = CtlArgInt(call, 0, -1);
         LRESULT r = index >= 0 ? SendMessageA(wnd, m.setItemData, static_cast<WPARAM>(index),
                                               static_cast<LPARAM>(CtlArgInt(call, 1, 0)))
@@ -506,7 +502,7 @@ int32_t ListMethod(ObjectRecord* rec, const ListMsgs& m, uint32_t objectType, Me
         result = r < 0 ? -1 : 0;
         break;
     }
-    case kLmFindData: {
+    case kComboFindData: {
         int32_t want = CtlArgInt(call, 0, 0);
         int32_t count = static_cast<int32_t>(SendMessageA(wnd, m.getCount, 0, 0));
         result = -1;
@@ -514,7 +510,7 @@ int32_t ListMethod(ObjectRecord* rec, const ListMsgs& m, uint32_t objectType, Me
             if (static_cast<int32_t>(SendMessageA(wnd, m.getItemData, static_cast<WPARAM>(i), 0)) == want) result = i;
         break;
     }
-    case 3: case kLmGetTopIndex: case kLmSetTopIndex: case kLmLast:
+    case 3: case kComboGetTopIndex: case kComboSetTopIndex: case kLmLast:
         break;
     default:
         c->ctlFlags &= ~kCtlNoEvents;

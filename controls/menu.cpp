@@ -15,9 +15,6 @@ namespace {
 
 constexpr uint32_t kItemsMax = kMenuItemsMax;
 enum MenuItemFlag : uint32_t { kItemDisabled = 1, kItemSeparator = 2, kItemDefault = 4, kItemChecked = 8 };
-enum MenuMethodNo : uint32_t {
-    kMmGetItemCount = 4, kMmGetItemType = 5, kMmGetItemState = 6, kMmGetItemName = 7, kMmActivate = 8,
-};
 
 struct MenuItemRecord;
 struct MenuRecord {
@@ -378,24 +375,24 @@ int32_t MenuMethod(ObjectRecord* rec, MethodCallRec* call) {
     MenuRecord* m = AsMenu(rec);
     MenuItemRecord* it = ItemAt(m, CtlArgInt(call, 0, -1) + 1);
     switch (call->method) {
-    case kMmGetItemCount: return CtlReplyInt(static_cast<int32_t>(m->itemCount));
-    case kMmGetItemType:
+    case kMenuGetItemCount: return CtlReplyInt(static_cast<int32_t>(m->itemCount));
+    case kMenuGetItemType:
         return CtlReplyInt(!it ? -1 : MenuItemTypeCode((it->itemFlags & kItemSeparator) != 0, it->subMenu != nullptr));
-    case kMmGetItemState:
+    case kMenuGetItemState:
         return CtlReplyInt(!it ? -1
                                : MenuItemStateCode((it->itemFlags & kItemDisabled) != 0, (it->itemFlags & kItemChecked) != 0,
                                                    (it->itemFlags & kItemDefault) != 0));
-    case kMmGetItemName:
+    case kMenuGetItemName:
         gTextBuf[0] = 0;
         if (it) CopyWithoutMarks(it->text);
         return CtlReplyText(gTextBuf);
-    case kMmActivate:
+    case kMenuActivate:
         if (rec->kind != kKindFloatMenu) return CtlReplyInt(1);
         if (CtlArgInt(call, 2, 0)) return CtlReplyInt(2);
         MenuShow(rec, CtlArgInt(call, 0, 0), CtlArgInt(call, 1, 0), 0, 0);
         return CtlReplyInt(0);
     default:
-        return call->method >= 1 && call->method <= kMmActivate ? CtlReplyInt(0) : kOpUnknownMethod;
+        return call->method >= 1 && call->method <= kMenuActivate ? CtlReplyInt(0) : kOpUnknownMethod;
     }
 }
 
@@ -681,5 +678,5 @@ void MenuInstall() {
     for (uint32_t kind : {kKindMenu, kKindSubMenu, kKindFloatMenu}) RegisterObjectOps(kind, &kMenuOps);
     RegisterObjectOps(kKindMenuItem, &kMenuItemOps);
     RegisterObjectOps(kKindMRegion, &kMRegionOps);
-    CtlRegisterMethods(kTypeMenu, kMmActivate);
+    CtlRegisterMethods(kTypeMenu, kMenuActivate);
 }

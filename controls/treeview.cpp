@@ -12,16 +12,11 @@
 
 namespace {
 
-
-enum TreeMethodNo : uint32_t {
-    kTmDeleteAll = 1, kTmDeleteItem = 2, kTmGetCount = 5, kTmGetItemText = 9, kTmInsertItem = 12,
-    kTmSelectItem = 13, kTmLoadXml = 22, kTmSaveXml = 23, kTmBrowseClassId = 24, kTmSaveXmlToDim = 26,
-    kTmXmlSize = 27, kTmLast = 27,
-    // The type's table, which calls are checked against, holds GetLastDropXY
-    // too: the web view's tree answers it; the native tree keeps no drop
-    // point and refuses it as beyond its own methods.
-    kTmTableLast = 28,
-};
+constexpr uint32_t kTmLast = kTreeGetXmlDataSize;
+// The type's table, which calls are checked against, holds GetLastDropXY
+// too: the web view's tree answers it; the native tree keeps no drop
+// point and refuses it as beyond its own methods.
+constexpr uint32_t kTmTableLast = kTreeGetLastDropXy;
 
 HTREEITEM FindNode(HWND wnd, HTREEITEM from, uint32_t id) {
     for (HTREEITEM h = from; h; h = TreeView_GetNextSibling(wnd, h)) {
@@ -197,29 +192,29 @@ int32_t TreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
     const char* text;
     uint32_t id = static_cast<uint32_t>(CtlArgInt(call, 0, 0));
     switch (call->method) {
-    case kTmDeleteAll: TreeView_DeleteAllItems(wnd); return CtlReplyInt(1);
-    case kTmDeleteItem: {
+    case kTreeDeleteAll: TreeView_DeleteAllItems(wnd); return CtlReplyInt(1);
+    case kTreeDeleteItem: {
         HTREEITEM h = NodeOf(wnd, id);
         return CtlReplyInt(h && TreeView_DeleteItem(wnd, h) ? 1 : 0);
     }
-    case kTmGetCount: return CtlReplyInt(static_cast<int32_t>(TreeView_GetCount(wnd)));
-    case kTmGetItemText: NodeText(wnd, id); return CtlReplyText(gTextBuf);
-    case kTmInsertItem:
+    case kTreeGetCount: return CtlReplyInt(static_cast<int32_t>(TreeView_GetCount(wnd)));
+    case kTreeGetItemText: NodeText(wnd, id); return CtlReplyText(gTextBuf);
+    case kTreeInsertItem:
         text = CtlArgText(call, 0, &len);
         return CtlReplyInt(static_cast<int32_t>(InsertNode(c, static_cast<uint32_t>(CtlArgInt(call, 1, 0)),
                                                            text ? text : "", text ? len : 0)));
-    case kTmSelectItem: {
+    case kTreeSelectItem: {
         HTREEITEM h = NodeOf(wnd, id);
         return CtlReplyInt(h && TreeView_SelectItem(wnd, h) ? 1 : 0);
     }
-    case kTmBrowseClassId: {
+    case kTreeBrowseClassId: {
         text = CtlArgText(call, 0, &len);
         char* classId = CtlCopyText(text ? text : "", text ? len : 0);
         int32_t filled = classId && gControlHooks.typeLibBrowseClassId ? gControlHooks.typeLibBrowseClassId(classId, wnd) : 0;
         if (classId) LocalFreeMem(classId);
         return CtlReplyInt(filled);
     }
-    case kTmLoadXml: case kTmSaveXml: case kTmSaveXmlToDim: case kTmXmlSize:
+    case kTreeLoadXmlFile: case kTreeSaveXmlFile: case kTreeSaveXmlToDim: case kTreeGetXmlDataSize:
         // Contents as XML are the web view's only: natively nothing is read
         // or written, so the call must not answer as done.
         return kOpNotAvailable;

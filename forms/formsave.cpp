@@ -95,7 +95,7 @@ void* LiveParent(void* o) { return Rec(o)->parent; }
 // A SubMenu item names its sub-menu; an image list property answers the
 // list's handle, which names its record.
 void* LiveReference(void* o, uint32_t id) {
-    if (id == kQofPropSubMenu) return MenuItemSubMenu(Rec(o));
+    if (id == kPidSubMenu) return MenuItemSubMenu(Rec(o));
     FormPropValue v = {};
     if (!LiveGetProp(o, id, &v) || v.value <= 0) return nullptr;
     ObjectRecord* list = ObjectFromHandle(static_cast<uint32_t>(v.value));

@@ -257,8 +257,8 @@ uint32_t EncodeFormCrStream(FormSaveContext* ctx, void* object, uint8_t* out, si
     // a Menu's properties: a shown menu bar adds it so that it comes back shown.
     if (kind == kKindMenu) {
         FormPropValue v = {};
-        if (!src->getProp(object, kFormPidVisible, &v)) return 0;
-        if (v.value && !FormStreamPutNumber(&o, kFormPidVisible, static_cast<uint32_t>(v.value))) return 0;
+        if (!src->getProp(object, kPidVisible, &v)) return 0;
+        if (v.value && !FormStreamPutNumber(&o, kPidVisible, static_cast<uint32_t>(v.value))) return 0;
     }
     // An object without any record still has a stream: the caller tells an
     // empty one from a failure by the error text.

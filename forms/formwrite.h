@@ -122,7 +122,6 @@ enum FormRecordForm : uint8_t {
     kRfReference,       // id, u32 table index of the referenced entry
 };
 FormRecordForm FormPropRecordForm(uint32_t id);
-constexpr uint16_t kFormPidVisible = 33;     // added to the streams of Menu objects
 // The properties whose use marks the form as needing the newer runtime's web
 // properties (header flag 0x0200).
 bool FormPropSetsWebFlag(uint32_t id);

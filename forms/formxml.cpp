@@ -176,7 +176,7 @@ void WriteProperties(XmlOut* o, const FormSaveEntry* e, void* object, uint8_t ki
         char num[16];
         const char* text = nullptr;
         uint32_t length = 0;
-        if (PropertyText(o, object, kind, kFormPidVisible, false, num, sizeof num, &text, &length)) {
+        if (PropertyText(o, object, kind, kPidVisible, false, num, sizeof num, &text, &length)) {
             if (strcmp(text, "0") != 0) Element(o, "Visible", text);
         } else {
             o->error = kXmlWriteFailed;

@@ -31,7 +31,8 @@ const char kQofErrDecodeObject[] = "Unable To Decode Object Information";
 const char kQofErrObjectType[] = "Invalid Object Type";
 const char kQofErrUserCode[] = "Unable to load user code";
 
-const uint16_t kQofIndexProps[kQofIndexPropCount] = {270, 271, 272, 273, 274, kQofPropSubMenu};
+const uint16_t kQofIndexProps[kQofIndexPropCount] = {kPidImageList, kPidImageListSm, kPidImageListSt,
+                                                     kPidImageListD, kPidImageListH, kPidSubMenu};
 
 namespace {
 

@@ -134,7 +134,6 @@ bool QofIndexOutOfRange(const ObjectCreateRecord* cr, uint32_t id, uint32_t limi
 // The property ids holding table indexes of records made earlier in the load.
 constexpr uint32_t kQofIndexPropCount = 6;
 extern const uint16_t kQofIndexProps[kQofIndexPropCount];
-constexpr uint16_t kQofPropSubMenu = 283;
 void QofFileFree(QofFile* f);
 
 // ---- Resources ------------------------------------------------------------------------

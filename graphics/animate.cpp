@@ -17,7 +17,6 @@
 
 namespace {
 
-enum AnimateMethodNo : uint32_t { kAmClose = 1, kAmOpen = 2, kAmPlay = 3, kAmStop = 4 };
 enum BackStyleValue : int32_t { kBackOpaque = 1, kBackTransparent = 2 };
 constexpr int32_t kAlignCenter = 1;
 constexpr int32_t kPlayFrom = 0, kPlayToLast = -1, kPlayForever = -1;
@@ -178,7 +177,7 @@ int32_t AnimateSetProp(ObjectRecord* rec, PropChange* req) {
 
 const MethodDesc* AnimateMethodLookup(uint32_t method, uint32_t) {
     static const uint8_t kKnown = 1;
-    return method >= kAmClose && method <= kAmStop ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
+    return method >= kAnimateClose && method <= kAnimateStop ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
 }
 
 int32_t AnimateMethod(ObjectRecord* rec, MethodCallRec* call) {
@@ -186,7 +185,7 @@ int32_t AnimateMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (rc != 0) return rc;
     AnimateRecord* a = AsAnimate(rec);
     switch (call->method) {
-    case kAmClose: {
+    case kAnimateClose: {
         LRESULT r = AnimateClose(a);
         if (rec->flags & kObjShown) {
             InvalidateRect(rec->hwnd, nullptr, TRUE);
@@ -194,7 +193,7 @@ int32_t AnimateMethod(ObjectRecord* rec, MethodCallRec* call) {
         }
         return CtlReplyInt(static_cast<int32_t>(r));
     }
-    case kAmOpen: {
+    case kAnimateOpen: {
         uint32_t len = 0;
         const char* text = CtlArgText(call, 0, &len);
         char* name = CtlCopyText(text ? text : "", len);
@@ -207,14 +206,14 @@ int32_t AnimateMethod(ObjectRecord* rec, MethodCallRec* call) {
         if (!ObjectRefAlive(ref)) return CtlReplyInt(kMethodFailed);
         return CtlReplyInt(ok ? kMethodOk : kMethodFailed);
     }
-    case kAmPlay: {
+    case kAnimatePlay: {
         int32_t from = CtlArgInt(call, 0, kPlayFrom), to = CtlArgInt(call, 1, kPlayToLast);
         int32_t repeat = CtlArgInt(call, 2, kPlayForever);
         LRESULT r = SendMessageA(rec->hwnd, ACM_PLAY, static_cast<WPARAM>(repeat),
                                  MAKELPARAM(static_cast<WORD>(from), static_cast<WORD>(to)));
         return CtlReplyInt(r ? kMethodOk : kMethodFailed);
     }
-    case kAmStop:
+    case kAnimateStop:
         return CtlReplyInt(SendMessageA(rec->hwnd, ACM_STOP, 0, 0) ? kMethodOk : kMethodFailed);
     default:
         return kOpUnknownMethod;

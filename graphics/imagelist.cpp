@@ -22,11 +22,6 @@
 
 namespace {
 
-enum ImageListMethod : uint32_t {
-    kIlAddBmp = 1, kIlAddIcon = 2, kIlAddBmpMasked = 3, kIlGetImageCount = 4, kIlRemove = 5, kIlRemoveAll = 6,
-    kIlReplaceBmp = 7, kIlReplaceIcon = 8, kIlLoadStdToolBitmap = 9, kIlWriteBmpFile = 10, kIlAddLoadImage = 11,
-    kIlAddLoadIcon = 12,
-};
 enum LoadResult : int32_t { kLoadOk = 0, kLoadNoName = 1, kLoadNoLibrary = 2, kLoadNotFound = 3, kLoadAddFailed = 4 };
 constexpr uint32_t kWriteVersion = 9104, kLoadVersion = 9204;
 constexpr uint32_t kDefaultSize = 32;
@@ -265,9 +260,9 @@ int32_t ImageListSetProp(ObjectRecord* rec, PropChange* req) {
 
 const MethodDesc* ImageListMethodLookup(uint32_t method, uint32_t version) {
     static const uint8_t kKnown = 1;
-    bool known = (method >= kIlAddBmp && method <= kIlLoadStdToolBitmap) ||
-                 (method == kIlWriteBmpFile && version >= kWriteVersion) ||
-                 ((method == kIlAddLoadImage || method == kIlAddLoadIcon) && version >= kLoadVersion);
+    bool known = (method >= kImageListAddBmp && method <= kImageListLoadStdToolBitmap) ||
+                 (method == kImageListWriteBmpFile && version >= kWriteVersion) ||
+                 ((method == kImageListAddLoadImage || method == kImageListAddLoadIcon) && version >= kLoadVersion);
     return known ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
 }
 
@@ -344,26 +339,26 @@ int32_t ImageListMethodCall(ObjectRecord* rec, MethodCallRec* call) {
     int32_t result = 0;
     bool changes = true;
     switch (call->method) {
-    case kIlAddBmp: case kIlAddBmpMasked: {
+    case kImageListAddBmp: case kImageListAddBmpMasked: {
         HBITMAP bm = ArgBitmap(call, 0);
-        HBITMAP mask = call->method == kIlAddBmp && CtlArgGiven(call, 1) ? ArgBitmap(call, 1) : nullptr;
+        HBITMAP mask = call->method == kImageListAddBmp && CtlArgGiven(call, 1) ? ArgBitmap(call, 1) : nullptr;
         if (!bm) result = -1;
-        else if (call->method == kIlAddBmpMasked) result = ImageList_AddMasked(l->list, bm, ColorValueResolve(rec->fgColor));
+        else if (call->method == kImageListAddBmpMasked) result = ImageList_AddMasked(l->list, bm, ColorValueResolve(rec->fgColor));
         else result = ImageList_Add(l->list, bm, mask);
         if (bm) DeleteObject(bm);
         if (mask) DeleteObject(mask);
         break;
     }
-    case kIlAddIcon: {
+    case kImageListAddIcon: {
         HICON icon = ArgIcon(call, 0);
         result = icon ? ImageList_ReplaceIcon(l->list, -1, icon) : -1;
         if (icon) DestroyIcon(icon);
         break;
     }
-    case kIlGetImageCount: result = ImageList_GetImageCount(l->list); changes = false; break;
-    case kIlRemove: result = ImageList_Remove(l->list, CtlArgInt(call, 0, -2)) ? 1 : 0; break;
-    case kIlRemoveAll: result = ImageList_Remove(l->list, -1) ? 1 : 0; break;
-    case kIlReplaceBmp: {
+    case kImageListGetImageCount: result = ImageList_GetImageCount(l->list); changes = false; break;
+    case kImageListRemove: result = ImageList_Remove(l->list, CtlArgInt(call, 0, -2)) ? 1 : 0; break;
+    case kImageListRemoveAll: result = ImageList_Remove(l->list, -1) ? 1 : 0; break;
+    case kImageListReplaceBmp: {
         HBITMAP bm = ArgBitmap(call, 1);
         HBITMAP mask = CtlArgGiven(call, 2) ? ArgBitmap(call, 2) : nullptr;
         result = bm && ImageList_Replace(l->list, CtlArgInt(call, 0, -1), bm, mask) ? 1 : 0;
@@ -371,21 +366,21 @@ int32_t ImageListMethodCall(ObjectRecord* rec, MethodCallRec* call) {
         if (mask) DeleteObject(mask);
         break;
     }
-    case kIlReplaceIcon: {
+    case kImageListReplaceIcon: {
         HICON icon = ArgIcon(call, 1);
         result = icon ? ImageList_ReplaceIcon(l->list, CtlArgInt(call, 0, -1), icon) : 0;
         if (result < 0) result = 0;
         if (icon) DestroyIcon(icon);
         break;
     }
-    case kIlAddLoadImage: result = AddFromLibrary(l, call, false); break;
-    case kIlAddLoadIcon: result = AddFromLibrary(l, call, true); break;
-    case kIlLoadStdToolBitmap: {
+    case kImageListAddLoadImage: result = AddFromLibrary(l, call, false); break;
+    case kImageListAddLoadIcon: result = AddFromLibrary(l, call, true); break;
+    case kImageListLoadStdToolBitmap: {
         int32_t loaded = LoadStdTools(l);
         if (loaded == 0) ImageListRepaintUsers(l);
         return CtlReplyInt(loaded);
     }
-    case kIlWriteBmpFile: return CtlReplyInt(WriteStrip(l, call));
+    case kImageListWriteBmpFile: return CtlReplyInt(WriteStrip(l, call));
     default: return kErrNoMethod;
     }
     if (changes) {

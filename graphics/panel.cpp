@@ -44,11 +44,6 @@ enum PanelBars : int32_t { kBarsBoth = 1, kBarsHorizontal = 2, kBarsNone = 3, kB
 // How far a border moves a panel's client area right and down.
 constexpr int32_t kBorderOffsetSingle = 1, kBorderOffsetSunken = 3;
 
-enum PanelMethod : uint32_t {
-    kPmGetObject = 1, kPmSetHScrollPos = 2, kPmSetVScrollPos = 3, kPmGetObjectAsPointer = 4,
-    kPmSetBgColorTransparent = 5, kPmPreviewOpen = 6, kPmPreviewAction = 7, kPmPreviewClose = 8,
-    kPmSetWinFlag1 = 17, kPmInnerHtml = 18, kPmGetChildCount = 19, kPmMovePanel = 20,
-};
 constexpr uint32_t kInnerHtmlKeepView = 0x2;
 // Bit of the top window's style word that turns the panels' wheel off.
 constexpr uint32_t kWinStyleNoPanelWheel = 0x4;
@@ -420,7 +415,7 @@ int32_t PanelSetProp(ObjectRecord* rec, PropChange* req) {
 
 const MethodDesc* PanelMethodLookup(uint32_t method, uint32_t) {
     static const uint8_t kKnown = 1;
-    bool known = (method >= kPmGetObject && method <= kPmPreviewClose) || (method >= kPmSetWinFlag1 && method <= kPmMovePanel);
+    bool known = (method >= kPanelGetObject && method <= kPanelPreviewClose) || (method >= kPanelSetWinFlag1 && method <= kPanelMovePanel);
     return known ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
 }
 
@@ -496,23 +491,23 @@ int32_t PanelMethodCall(ObjectRecord* rec, MethodCallRec* call) {
     if (rc != 0) return rc;
     PanelRecord* p = AsPanel(rec);
     switch (call->method) {
-    case kPmGetObject: {
+    case kPanelGetObject: {
         ObjectRecord* child = call->result.kind == kItemObject ? ChildByKey(rec, call) : nullptr;
         if (!child || child->ovar) return CtlReplyInt(0);
         child->ovar = call->result.varRef;
         SetReplyInt(nullptr, static_cast<int32_t>(child->handle), static_cast<uint8_t>(ObjectKindToType(child->kind)));
         return kNoAnswer;
     }
-    case kPmGetObjectAsPointer: {
+    case kPanelGetObjectAsPointer: {
         ObjectRecord* child = call->result.kind == kItemObject2 ? ChildByKey(rec, call) : nullptr;
         return CtlReplyInt(child ? static_cast<int32_t>(child->ovar) : 0);
     }
-    case kPmSetHScrollPos: case kPmSetVScrollPos: {
-        bool vertical = call->method == kPmSetVScrollPos;
+    case kPanelSetHScrollPos: case kPanelSetVScrollPos: {
+        bool vertical = call->method == kPanelSetVScrollPos;
         if (!(p->style & (vertical ? kPsVScroll : kPsHScroll))) return CtlReplyInt(1);
         return CtlReplyInt(ContainerScroll(rec, vertical ? WM_VSCROLL : WM_HSCROLL, CtlArgInt(call, 0, 0)));
     }
-    case kPmSetBgColorTransparent: {
+    case kPanelSetBgColorTransparent: {
         bool on = CtlArgInt(call, 0, 0) == 1;
         DWORD bits = WS_EX_TRANSPARENT | ((gGuiModeFlags & kGuiModeKeepFlagged) ? WS_EX_NOPARENTNOTIFY : 0);
         SetWindowBits(rec->hwnd, GWL_EXSTYLE, WS_EX_TRANSPARENT | WS_EX_NOPARENTNOTIFY, on ? bits : 0);
@@ -520,32 +515,32 @@ int32_t PanelMethodCall(ObjectRecord* rec, MethodCallRec* call) {
         RedrawObject(rec, true);
         return CtlReplyInt(0);
     }
-    case kPmPreviewOpen:
+    case kPanelPreviewOpen:
         // Without the preview facility the request fails rather than pretending.
         if (!gPrintObjectHooks.prevPanelLoad) return kOpNotAvailable;
         return CtlReplyInt(PreviewOpen(p, call));
-    case kPmPreviewAction:
+    case kPanelPreviewAction:
         if (!p->preview || !gPrintObjectHooks.prevPanelCommand) return kOpNotAvailable;
         return CtlReplyInt(gPrintObjectHooks.prevPanelCommand(&p->preview, static_cast<uint32_t>(CtlArgInt(call, 0, 0)),
                                                               CtlArgInt(call, 1, 0)));
-    case kPmPreviewClose:
+    case kPanelPreviewClose:
         if (!gPrintObjectHooks.prevPanelFree) return kOpNotAvailable;
         if (p->preview) gPrintObjectHooks.prevPanelFree(&p->preview);
         p->preview = nullptr;
         return CtlReplyInt(0);
-    case kPmSetWinFlag1: {
+    case kPanelSetWinFlag1: {
         uint32_t mask = static_cast<uint32_t>(CtlArgInt(call, 0, 0)) & kPs2WinFlag1;
         uint32_t value = static_cast<uint32_t>(CtlArgInt(call, 1, 0));
         p->style2 = (p->style2 & ~mask) | (value & mask);
         return CtlReplyInt(0);
     }
-    case kPmInnerHtml: return CtlReplyInt(InnerHtml(p, call));
-    case kPmGetChildCount: {
+    case kPanelInnerHtml: return CtlReplyInt(InnerHtml(p, call));
+    case kPanelGetChildCount: {
         int32_t n = 0;
         for (ObjectRecord* c = rec->children; c && n < INT32_MAX; c = c->next) ++n;
         return CtlReplyInt(n);
     }
-    case kPmMovePanel: return CtlReplyInt(MovePanel(p, call));
+    case kPanelMovePanel: return CtlReplyInt(MovePanel(p, call));
     default: return kOpUnknownMethod;
     }
 }

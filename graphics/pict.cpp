@@ -27,10 +27,6 @@
 
 namespace {
 
-enum PictMethod : uint32_t {
-    kPmGetPageCount = 1, kPmRotate = 2, kPmGetZTop = 3, kPmGetZBottom = 4, kPmGetZLeft = 5, kPmGetZRight = 6,
-    kPmWriteBmpFile = 7,
-};
 constexpr uint32_t kWriteBmpVersion = 9104;
 // ScrollBar values.
 enum PictBars : int32_t { kBarsBoth = 1, kBarsHorizontal = 2, kBarsNone = 3, kBarsVertical = 4 };
@@ -569,8 +565,8 @@ int32_t PictSetProp(ObjectRecord* rec, PropChange* req) {
 
 const MethodDesc* PictMethodLookup(uint32_t method, uint32_t version) {
     static const uint8_t kKnown = 1;
-    bool known = (method >= kPmGetPageCount && method < kPmWriteBmpFile) ||
-                 (method == kPmWriteBmpFile && version >= kWriteBmpVersion);
+    bool known = (method >= kPictGetPageCount && method < kPictWriteBmpFile) ||
+                 (method == kPictWriteBmpFile && version >= kWriteBmpVersion);
     return known ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
 }
 
@@ -605,9 +601,9 @@ int32_t BandEdge(const PictRecord* p, uint32_t method) {
     int32_t b = BorderWidth(p);
     const RECT& band = p->sel->band;
     switch (method) {
-    case kPmGetZTop: return band.top - p->hdr.top - b;
-    case kPmGetZBottom: return band.bottom - p->hdr.top - b;
-    case kPmGetZLeft: return band.left - p->hdr.left - b;
+    case kPictGetZTop: return band.top - p->hdr.top - b;
+    case kPictGetZBottom: return band.bottom - p->hdr.top - b;
+    case kPictGetZLeft: return band.left - p->hdr.left - b;
     default: return band.right - p->hdr.left - b;
     }
 }
@@ -617,15 +613,15 @@ int32_t PictMethodCall(ObjectRecord* rec, MethodCallRec* call) {
     if (rc != 0) return rc;
     PictRecord* p = AsPict(rec);
     switch (call->method) {
-    case kPmGetPageCount: return CtlReplyInt(static_cast<int32_t>(p->pageCount));
-    case kPmRotate: {
+    case kPictGetPageCount: return CtlReplyInt(static_cast<int32_t>(p->pageCount));
+    case kPictRotate: {
         int32_t r = Rotate(p, CtlArgInt(call, 0, 0));
         if (r && PictTurnOf(CtlArgInt(call, 0, 0)) != kPictTurnNone) Redraw(p, true);
         return CtlReplyInt(r);
     }
-    case kPmGetZTop: case kPmGetZBottom: case kPmGetZLeft: case kPmGetZRight:
+    case kPictGetZTop: case kPictGetZBottom: case kPictGetZLeft: case kPictGetZRight:
         return CtlReplyInt(BandEdge(p, call->method));
-    case kPmWriteBmpFile: {
+    case kPictWriteBmpFile: {
         uint32_t len = 0;
         const char* text = CtlArgText(call, 0, &len);
         if (!text || !len) return CtlReplyInt(1);

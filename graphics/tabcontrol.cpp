@@ -24,10 +24,6 @@
 
 namespace {
 
-enum TabMethod : uint32_t {
-    kTmHitTest = 1, kTmSetTabImage, kTmGetTabImage, kTmSetImageList, kTmGetStyle, kTmSetStyle, kTmRemoveImageList,
-    kTmGetTabCount, kTmInsertTab, kTmDeleteTab, kTmSetTab, kTmSetTabParam, kTmGetTabParam, kTmSetupTabs,
-};
 enum TabValue : int32_t { kTvSelection = 0, kTvCount = 1, kTvRows = 2 };
 enum TabWidthStyle : uint8_t { kTabFixedWidth = 1, kTabJustified = 2, kTabRaggedRight = 3 };
 enum TabOrientation : uint32_t { kTabTop = 0, kTabBottom = 1, kTabLeft = 2, kTabRight = 3 };
@@ -496,7 +492,7 @@ int32_t TabSetProp(ObjectRecord* rec, PropChange* req) {
 
 const MethodDesc* TabMethodLookup(uint32_t method, uint32_t) {
     static const uint8_t kKnown = 1;
-    return method >= kTmHitTest && method <= kTmSetupTabs ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
+    return method >= kTabHitTest && method <= kTabSetupTabs ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
 }
 
 ObjectRecord* ArgImageList(const MethodCallRec* call, uint32_t i, bool* ok) {
@@ -584,40 +580,40 @@ int32_t TabMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t index = CtlArgInt(call, 0, -1);
     TCITEMA item;
     switch (call->method) {
-    case kTmHitTest: {
+    case kTabHitTest: {
         TCHITTESTINFO hit = {};
         hit.pt = POINT{CtlArgInt(call, 0, 0), CtlArgInt(call, 1, 0)};
         return CtlReplyInt(static_cast<int32_t>(SendMessageA(wnd, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit))) + 1);
     }
-    case kTmSetTabImage:
+    case kTabSetTabImage:
         item = TCITEMA{};
         item.mask = TCIF_IMAGE;
         item.iImage = CtlArgInt(call, 1, 0);
         return CtlReplyInt(static_cast<int32_t>(SendMessageA(wnd, TCM_SETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item))));
-    case kTmGetTabImage:
+    case kTabGetTabImage:
         return CtlReplyInt(index >= 0 && GetItem(rec, index, TCIF_IMAGE, &item) ? item.iImage : kNoTabImage);
-    case kTmSetImageList: {
+    case kTabSetImageList: {
         bool ok;
         ObjectRecord* list = ArgImageList(call, 0, &ok);
         if (!ok) return CtlReplyInt(0);
         return CtlReplyInt(SetImageList(t, list) ? 1 : 0);
     }
-    case kTmGetStyle: return CtlReplyInt(GetWindowLongA(wnd, GWL_STYLE));
-    case kTmSetStyle: {
+    case kTabGetStyle: return CtlReplyInt(GetWindowLongA(wnd, GWL_STYLE));
+    case kTabSetStyle: {
         DWORD style = static_cast<DWORD>(GetWindowLongA(wnd, GWL_STYLE));
         style = TabSetStyleBits(style, static_cast<uint32_t>(CtlArgInt(call, 0, 0)), CtlArgInt(call, 1, 0) != 0);
         SetWindowLongA(wnd, GWL_STYLE, static_cast<LONG>(style));
         Redraw(rec);
         return CtlReplyInt(GetWindowLongA(wnd, GWL_STYLE));
     }
-    case kTmRemoveImageList: {
+    case kTabRemoveImageList: {
         bool had = t->imageList != nullptr;
         DropImageList(t);
         return CtlReplyInt(had ? 1 : 0);
     }
-    case kTmGetTabCount: return CtlReplyInt(TabCount(rec));
-    case kTmInsertTab: return CtlReplyInt(InsertTab(t, call));
-    case kTmDeleteTab: {
+    case kTabGetTabCount: return CtlReplyInt(TabCount(rec));
+    case kTabInsertTab: return CtlReplyInt(InsertTab(t, call));
+    case kTabDeleteTab: {
         int32_t r = index >= 0 ? static_cast<int32_t>(SendMessageA(wnd, TCM_DELETEITEM, static_cast<WPARAM>(index), 0)) : 0;
         if (r) {
             if (t->hotKeys.count < 2) t->hotKeys.count = 0;
@@ -625,15 +621,15 @@ int32_t TabMethod(ObjectRecord* rec, MethodCallRec* call) {
         }
         return CtlReplyInt(r);
     }
-    case kTmSetTab: return CtlReplyInt(SetTab(t, call));
-    case kTmSetTabParam:
+    case kTabSetTab: return CtlReplyInt(SetTab(t, call));
+    case kTabSetTabParam:
         item = TCITEMA{};
         item.mask = TCIF_PARAM;
         item.lParam = CtlArgInt(call, 1, 0);
         return CtlReplyInt(static_cast<int32_t>(SendMessageA(wnd, TCM_SETITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item))));
-    case kTmGetTabParam:
+    case kTabGetTabParam:
         return CtlReplyInt(index >= 0 && GetItem(rec, index, TCIF_PARAM, &item) ? static_cast<int32_t>(item.lParam) : 0);
-    case kTmSetupTabs: {
+    case kTabSetupTabs: {
         DeleteAll(t);
         uint32_t len = 0;
         const char* labels = CtlArgText(call, 0, &len);

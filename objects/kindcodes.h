@@ -8,8 +8,9 @@
 
 // ---- Property ids ---------------------------------------------------------------
 // One name per row of the property-name table (objects/objtables.cpp), the same
-// value; a name the table holds twice gets "2" on its second id. StreamId is the
-// one id used here whose name the table does not give.
+// value; a name the table holds twice gets "2" on its second id. StreamId (118)
+// and ButtonValue (313, a button's value by a second id) are the ids used here
+// whose names the table does not give.
 enum PropId : uint16_t {
     kPidAlignment = 1, kPidAutoSize = 2, kPidBgColor = 3, kPidBorder = 4, kPidBdrColor = 5, kPidStyle = 6,
     kPidDropId = 7, kPidEditType = 8, kPidEnabled = 9, kPidBold = 10, kPidItalic = 11, kPidFontName = 12,
@@ -65,14 +66,14 @@ enum PropId : uint16_t {
     kPidMdiList = 276, kPidMergeType = 277, kPidShortCut = 278, kPidSeparator = 279, kPidSpecialMenu = 280,
     kPidMenuOrder = 282, kPidSubMenu = 283, kPidOsEventMask = 284, kPidAcceptTab = 285, kPidMultiLine2 = 289,
     kPidSelColor = 294, kPidButtonEnterKey = 307, kPidDestroyGlobal = 308, kPidAcceptTab2 = 310,
-    kPidScrollSizeMode = 311, kPidResize = 312, kPidHelpTopic = 315, kPidUserData = 316, kPidTabStyle = 317,
-    kPidMinHeight = 318, kPidTheme = 319, kPidFloatMenu = 320, kPidRibDll = 321, kPidRibName = 322,
-    kPidRibMode = 323, kPidButtonType = 324, kPidCmdNote = 325, kPidShield = 326, kPidPushLike = 327,
-    kPidCueText = 328, kPidAutoForward = 329, kPidWebClass = 330, kPidAltText = 331, kPidUrlSource = 332,
-    kPidUseCss = 333, kPidDivisionId = 334, kPidShowWebMenu = 335, kPidWebHeight = 336, kPidWebPosition = 337,
-    kPidWebWidth = 338, kPidWebLeft = 339, kPidWebTop = 340, kPidInnerHtml = 341, kPidCodePage = 342,
-    kPidWebMode = 343, kPidWebObject = 344, kPidContext = 345, kPidInputType = 346, kPidSwitch = 347,
-    kPidButtonState = 348,
+    kPidScrollSizeMode = 311, kPidResize = 312, kPidButtonValue = 313, kPidHelpTopic = 315,
+    kPidUserData = 316, kPidTabStyle = 317, kPidMinHeight = 318, kPidTheme = 319, kPidFloatMenu = 320,
+    kPidRibDll = 321, kPidRibName = 322, kPidRibMode = 323, kPidButtonType = 324, kPidCmdNote = 325,
+    kPidShield = 326, kPidPushLike = 327, kPidCueText = 328, kPidAutoForward = 329, kPidWebClass = 330,
+    kPidAltText = 331, kPidUrlSource = 332, kPidUseCss = 333, kPidDivisionId = 334, kPidShowWebMenu = 335,
+    kPidWebHeight = 336, kPidWebPosition = 337, kPidWebWidth = 338, kPidWebLeft = 339, kPidWebTop = 340,
+    kPidInnerHtml = 341, kPidCodePage = 342, kPidWebMode = 343, kPidWebObject = 344, kPidContext = 345,
+    kPidInputType = 346, kPidSwitch = 347, kPidButtonState = 348,
 };
 
 // Ids outside the table: the one a change of an EditText's option text carries
@@ -111,6 +112,125 @@ enum ToolButtonStateNo : uint32_t {
 
 // ---- StatusBar ------------------------------------------------------------------
 enum StatusBarMethodNo : uint32_t { kSbAddPanel = 1, kSbGetPanel = 2, kSbRemovePanel = 3 };
+
+// ---- The other kinds' method numbers, one list per kind -----------------------
+enum MenuMethodNo : uint32_t {
+    kMenuAddItem = 1, kMenuGetItem = 2, kMenuRemoveItem = 3, kMenuGetItemCount = 4, kMenuGetItemType = 5,
+    kMenuGetItemState = 6, kMenuGetItemName = 7, kMenuActivate = 8,
+};
+
+// The native DataList answers these numbers too (one list-box method switch).
+enum ComboBoxMethodNo : uint32_t {
+    kComboAddString = 1, kComboDeleteString = 2, kComboDir = 3, kComboFindString = 4, kComboFindStringExact = 5,
+    kComboGetCount = 6, kComboGetCurSel = 7, kComboGetItemData = 8, kComboGetText = 9, kComboGetTopIndex = 10,
+    kComboInsertString = 11, kComboResetContent = 12, kComboSelectString = 13, kComboSetCurSel = 14,
+    kComboSetItemData = 15, kComboSetTopIndex = 16, kComboFindData = 17, kComboSetCBFlags = 18,
+};
+
+enum DataListMethodNo : uint32_t {
+    kDataListAddString = 1, kDataListDeleteString = 2, kDataListDir = 3, kDataListFindString = 4,
+    kDataListFindStringExact = 5, kDataListGetCaretIndex = 6, kDataListGetCount = 7, kDataListGetFirstSel = 8,
+    kDataListGetNextSel = 9, kDataListGetItemData = 10, kDataListGetSel = 11, kDataListGetSelCount = 12,
+    kDataListGetText = 13, kDataListGetTextLen = 14, kDataListGetTopIndex = 15, kDataListInsertString = 16,
+    kDataListResetContent = 17, kDataListSelectString = 18, kDataListSelItemRange = 19,
+    kDataListSetCaretIndex = 20, kDataListSetCurSel = 21, kDataListSetItemData = 22, kDataListSetSel = 23,
+    kDataListSetTopIndex = 24, kDataListTabStops = 25, kDataListAllowEmptyTab = 26, kDataListInitStorage = 27,
+    kDataListPreventKeyClick = 28,
+};
+
+enum ImageListMethodNo : uint32_t {
+    kImageListAddBmp = 1, kImageListAddIcon = 2, kImageListAddBmpMasked = 3, kImageListGetImageCount = 4,
+    kImageListRemove = 5, kImageListRemoveAll = 6, kImageListReplaceBmp = 7, kImageListReplaceIcon = 8,
+    kImageListLoadStdToolBitmap = 9, kImageListWriteBmpFile = 10, kImageListAddLoadImage = 11,
+    kImageListAddLoadIcon = 12,
+};
+
+enum PictMethodNo : uint32_t {
+    kPictGetPageCount = 1, kPictRotate = 2, kPictGetZTop = 3, kPictGetZBottom = 4, kPictGetZLeft = 5,
+    kPictGetZRight = 6, kPictWriteBmpFile = 7,
+};
+
+enum TreeViewMethodNo : uint32_t {
+    kTreeDeleteAll = 1, kTreeDeleteItem = 2, kTreeEnsureVisible = 3, kTreeExpand = 4, kTreeGetCount = 5,
+    kTreeGetItemImage = 6, kTreeGetItemParam = 7, kTreeGetItemSelImage = 8, kTreeGetItemText = 9,
+    kTreeGetNextItem = 10, kTreeGetVisibleCount = 11, kTreeInsertItem = 12, kTreeSelectItem = 13,
+    kTreeSetImageList = 14, kTreeSetItem = 15, kTreeSortChildren = 16, kTreeGetItemCheck = 17,
+    kTreeSetItemCheck = 18, kTreeItemHitTest = 19, kTreeGetItemState = 20, kTreeSetItemState = 21,
+    kTreeLoadXmlFile = 22, kTreeSaveXmlFile = 23, kTreeBrowseClassId = 24, kTreeBrowseNetId = 25,
+    kTreeSaveXmlToDim = 26, kTreeGetXmlDataSize = 27, kTreeGetLastDropXy = 28,
+};
+
+enum HtmlControlMethodNo : uint32_t {
+    kHtmlInnerHtml = 1, kHtmlGetAttr = 2, kHtmlGetCss = 3, kHtmlSetAttr = 4, kHtmlSetCss = 5, kHtmlFocus = 6,
+    kHtmlUpdateEvents = 7, kHtmlMakePict = 8, kHtmlContextMenu = 9, kHtmlBindDataTable = 10, kHtmlBindHtml = 11,
+    kHtmlBindAction = 12,
+};
+
+enum TabControlMethodNo : uint32_t {
+    kTabHitTest = 1, kTabSetTabImage = 2, kTabGetTabImage = 3, kTabSetImageList = 4, kTabGetStyle = 5,
+    kTabSetStyle = 6, kTabRemoveImageList = 7, kTabGetTabCount = 8, kTabInsertTab = 9, kTabDeleteTab = 10,
+    kTabSetTab = 11, kTabSetTabParam = 12, kTabGetTabParam = 13, kTabSetupTabs = 14,
+};
+
+enum PanelMethodNo : uint32_t {
+    kPanelGetObject = 1, kPanelSetHScrollPos = 2, kPanelSetVScrollPos = 3, kPanelGetObjectAsPointer = 4,
+    kPanelSetBgColorTransparent = 5, kPanelPreviewOpen = 6, kPanelPreviewAction = 7, kPanelPreviewClose = 8,
+    kPanelSetWinFlag1 = 17, kPanelInnerHtml = 18, kPanelGetChildCount = 19, kPanelMovePanel = 20,
+};
+
+enum EditTextMethodNo : uint32_t {
+    kEditUndo = 6, kEditScrollToCaret = 7, kEditSelect = 8, kEditSelectAll = 9, kEditGetLineCount = 10,
+    kEditGetLine = 11, kEditCanUndo = 19, kEditGetTextLength = 20, kEditSizingMode = 22, kEditGetUnicode = 23,
+    kEditSetUnicode = 24,
+};
+
+enum EditNumberMethodNo : uint32_t {
+    kNumberCanUndo = 10, kNumberGetTextLength = 11,
+};
+
+enum EditDateTimeMethodNo : uint32_t {
+    kDateUtcMode = 1, kDateAutoForward = 2,
+};
+
+enum ButtonMethodNo : uint32_t {
+    kButtonAamCancelMode = 1, kButtonGetCtlFlags = 2, kButtonIoCancelMode = 3, kButtonGetFileCount = 4,
+    kButtonGetFileItem = 5, kButtonSetFileOptions = 6,
+};
+
+enum AnimateMethodNo : uint32_t {
+    kAnimateClose = 1, kAnimateOpen = 2, kAnimatePlay = 3, kAnimateStop = 4,
+};
+
+enum ContainerMethodNo : uint32_t {
+    kContainerDelete = 1, kContainerDoVerb = 2, kContainerUpdate = 3,
+};
+
+enum VariantMethodNo : uint32_t {
+    kVariantGetDim = 1, kVariantGetElement = 2, kVariantGetElemCount = 3, kVariantSetElemCount = 4,
+    kVariantPutElement = 5, kVariantGetAllData = 6,
+};
+
+// The web view's Color object.
+enum ColorMethodNo : uint32_t {
+    kColorProbe = 1, kColorGetHsv = 2, kColorSetHsv = 3,
+};
+
+// The web view's Client object.
+enum ClientMethodNo : uint32_t {
+    kClientGetInfo = 1, kClientPrint = 2, kClientOpen = 3, kClientAddCss = 4, kClientFlushMessages = 5,
+    kClientGetState = 6, kClientGetLocation = 7, kClientGetWinInfo = 8, kClientSetUtf8Convert = 9,
+    kClientSetUtf16Table = 10, kClientAppGetInfo = 11, kClientAppGetPicture = 12, kClientJsRun = 14,
+    kClientAppApi = 17, kClientAppFindContact = 19, kClientAppPickContact = 20, kClientJsMakeString = 22,
+    kClientStorageSet = 24, kClientStorageGet = 25, kClientAppVersion = 26, kClientAppGeoLocation = 30,
+    kClientAppExtendedError = 31, kClientAppScanBarCode = 32, kClientJqSet = 33, kClientJqGet = 34,
+    kClientAppBeaconStatus = 36, kClientAddJs = 37, kClientAppDirGet = 42, kClientGetMonitorInfo = 44,
+};
+
+// The methods every object of the web view answers besides its kind's own.
+enum CommonWebMethodNo : uint32_t {
+    kCommonSetWebStyle = 1, kCommonGetWebStyle = 2, kCommonGetWebId = 3, kCommonSetJqUiOpt = 4,
+    kCommonEnableJqEvent = 5, kCommonDisableJqEvent = 6, kCommonAddWebClass = 7, kCommonRemoveWebClass = 8,
+};
 
 // ---- List view ------------------------------------------------------------------
 // The native list view answers 1-59 (60 up: not available there); the web view's all.

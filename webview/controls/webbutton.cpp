@@ -31,18 +31,6 @@ constexpr int32_t kUtf8TitleValue = 33;
 constexpr int kChainDepthMax = 32;
 constexpr int32_t kFileOptionsDwid = 1;
 
-enum ButtonPid : uint32_t {
-    kBpBorder = 4, kBpTitle = 30, kBpValue = 32, kBpZOrder = 37, kBpAppearance = 43, kBpCancel = 47,
-    kBpDefault = 48, kBpTriState = 49, kBpGroupId = 50, kBpIcon = 121, kBpPicture = 122, kBpAlignText = 147,
-    kBpSelGroupId = 153, kBpValueAlt = 313, kBpTheme = 319, kBpButtonType = 324, kBpCmdNote = 325,
-    kBpShield = 326, kBpPushLike = 327, kBpAltText = 331, kBpUrlSource = 332, kBpContext = 345, kBpSwitch = 347,
-    kBpButtonState = 348,
-};
-enum ButtonMethod : uint32_t {
-    kBmAamCancelMode = 1, kBmGetCtlFlags = 2, kBmIoCancelMode = 3, kBmGetFileCount = 4, kBmGetFileItem = 5,
-    kBmSetFileOptions = 6,
-};
-
 bool IsCheckKind(const ObjectRecord* rec) { return rec->kind == kKindCheckBox || rec->kind == kKindRadio; }
 
 void Replace(char** field, const char* text, uint32_t length) {
@@ -101,7 +89,7 @@ bool ResolveRef(const ObjectCreateRecord* cr, uint32_t pid, uint32_t imageType, 
                 size_t altSize) {
     url[0] = 0;
     alt[0] = 0;
-    CrText source = CreateRecordText(cr, kBpUrlSource);
+    CrText source = CreateRecordText(cr, kPidUrlSource);
     CrText name = CreateRecordText(cr, pid);
     if (name.text && name.length) {
         uint32_t n = name.length > kImageNameMax ? kImageNameMax : name.length;
@@ -324,11 +312,11 @@ bool WebButtonImageSource(const char* url, const char* base, char* out, size_t o
 }
 
 bool WebResolvePictureRef(const ObjectCreateRecord* cr, char* url, size_t urlSize, char* alt, size_t altSize) {
-    return ResolveRef(cr, kBpPicture, kImageTypePicture, url, urlSize, alt, altSize);
+    return ResolveRef(cr, kPidPicture, kImageTypePicture, url, urlSize, alt, altSize);
 }
 
 bool WebResolveIconRef(const ObjectCreateRecord* cr, char* url, size_t urlSize, char* alt, size_t altSize) {
-    return ResolveRef(cr, kBpIcon, kImageTypeIcon, url, urlSize, alt, altSize);
+    return ResolveRef(cr, kPidIcon, kImageTypeIcon, url, urlSize, alt, altSize);
 }
 
 ObjectRecord* WebButtonCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
@@ -340,44 +328,44 @@ ObjectRecord* WebButtonCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreate
     }
     WebButtonRecord* b = WebButton(rec);
     if (kind == kKindCheckBox) {
-        b->state = static_cast<uint32_t>(CreateRecordValue(cr, kBpSwitch, 0));
-        int32_t tri = CreateRecordValue(cr, kBpTriState, 0);
+        b->state = static_cast<uint32_t>(CreateRecordValue(cr, kPidSwitch, 0));
+        int32_t tri = CreateRecordValue(cr, kPidTriState, 0);
         if (tri) b->style |= kBtnTriState;
         if (tri == 2) b->style |= kBtnTriStateValue2;
     } else if (kind == kKindButton) {
-        if (!cr->given[kBpContext] && !cr->given[kBpButtonState] && !cr->context) {
-            cr->values[kBpButtonState] = kStateOutline;
-            cr->given[kBpButtonState] = 1;
+        if (!cr->given[kPidContext] && !cr->given[kPidButtonState] && !cr->context) {
+            cr->values[kPidButtonState] = kStateOutline;
+            cr->given[kPidButtonState] = 1;
         }
-        b->state = static_cast<uint32_t>(CreateRecordValue(cr, kBpButtonState, 0));
+        b->state = static_cast<uint32_t>(CreateRecordValue(cr, kPidButtonState, 0));
         if (cr->buttonType == 1) b->style |= kBtnType1;
         if (cr->buttonType == 2) b->style |= kBtnType2;
         if (cr->buttonType == kButtonTypeFile) b->style |= kBtnFileInput;
     }
     if (IsCheckKind(rec)) {
-        if (CreateRecordValue(cr, kBpPushLike, 0)) b->style |= kBtnPushLike;
-        b->groupId = static_cast<uint32_t>(CreateRecordValue(cr, kBpGroupId, 0));
+        if (CreateRecordValue(cr, kPidPushLike, 0)) b->style |= kBtnPushLike;
+        b->groupId = static_cast<uint32_t>(CreateRecordValue(cr, kPidGroupId, 0));
     }
-    b->alignText = static_cast<uint8_t>(CreateRecordValue(cr, kBpAlignText, 0));
+    b->alignText = static_cast<uint8_t>(CreateRecordValue(cr, kPidAlignText, 0));
     WebApplyTheme(cr, top);
     CrText title = cr->title.text ? cr->title : cr->text;
     SetCaption(b, title.text ? title.text : "", title.text ? title.length : 0, kCaptionMax);
-    CrText note = CreateRecordText(cr, kBpCmdNote);
+    CrText note = CreateRecordText(cr, kPidCmdNote);
     if (note.text) Replace(&b->cmdNote, note.text, note.length);
-    if (CreateRecordValue(cr, kBpShield, 0)) b->style |= kBtnShield;
+    if (CreateRecordValue(cr, kPidShield, 0)) b->style |= kBtnShield;
     ObjectRecord* window = WebIsWindow(top) ? top : nullptr;
     if (kind == kKindButton) {
-        if (CreateRecordValue(cr, kBpCancel, 0)) SetCancelButton(window, rec, true);
-        if (CreateRecordValue(cr, kBpDefault, 0)) SetDefaultButton(window, rec, true);
+        if (CreateRecordValue(cr, kPidCancel, 0)) SetCancelButton(window, rec, true);
+        if (CreateRecordValue(cr, kPidDefault, 0)) SetDefaultButton(window, rec, true);
     }
-    b->pictureRef = static_cast<uint32_t>(CreateRecordValue(cr, kBpPicture, 0));
-    b->iconRef = static_cast<uint32_t>(CreateRecordValue(cr, kBpIcon, 0));
+    b->pictureRef = static_cast<uint32_t>(CreateRecordValue(cr, kPidPicture, 0));
+    b->iconRef = static_cast<uint32_t>(CreateRecordValue(cr, kPidIcon, 0));
     char url[kImageMarkupUrlMax + 64], alt[kImageNameMax + 1];
     if (WebResolvePictureRef(cr, url, sizeof url, alt, sizeof alt) || WebResolveIconRef(cr, url, sizeof url, alt, sizeof alt)) {
         Replace(&b->imageUrl, url, static_cast<uint32_t>(strlen(url)));
         if (alt[0]) Replace(&b->altText, alt, static_cast<uint32_t>(strlen(alt)));
     }
-    CrText altText = CreateRecordText(cr, kBpAltText);
+    CrText altText = CreateRecordText(cr, kPidAltText);
     if (altText.text) Replace(&b->altText, altText.text, altText.length);
     return rec;
 }
@@ -424,35 +412,35 @@ int32_t WebButtonSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const ch
     WebButtonRecord* b = WebButton(rec);
     ObjectRecord* window = WindowOf(rec);
     switch (id) {
-    case kBpBorder:
+    case kPidBorder:
         if (IsCheckKind(rec)) rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder);
         break;
-    case kBpTitle:
+    case kPidTitle:
         SetCaption(b, text, text ? length : 0, kTextBufSize);
         rec->modeFlags = value == kUtf8TitleValue ? (rec->modeFlags | kModeUtf8Texts) : (rec->modeFlags & ~kModeUtf8Texts);
         if (rec->kind == kKindButton && b->imageUrl) break;
         CaptionToPage(rec);
         break;
-    case kBpValue: case kBpValueAlt: SetChecked(rec, value != 0); break;
-    case kBpZOrder:
+    case kPidValue: case kPidButtonValue: SetChecked(rec, value != 0); break;
+    case kPidZOrder:
         rec->zOrder = static_cast<uint16_t>(value);
         if (WebUnlinkChild(rec)) WebLinkChild(rec);
         if ((rec->flags & kObjShown) && (rec->flags & kObjDocked) && rec->parent) WebLayoutChildren(rec->parent);
         WebRadioChainBuild(rec, b->groupId);
         *commonWrite = true;
         return 0;
-    case kBpAppearance:
+    case kPidAppearance:
         rec->flags = value == 1 ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
         rec->appearance = value == 1 ? 1 : 2;
         break;
-    case kBpCancel: SetCancelButton(window, rec, value != 0); break;
-    case kBpDefault: SetDefaultButton(window, rec, value != 0); break;
-    case kBpTriState:
+    case kPidCancel: SetCancelButton(window, rec, value != 0); break;
+    case kPidDefault: SetDefaultButton(window, rec, value != 0); break;
+    case kPidTriState:
         b->style &= ~(kBtnTriState | kBtnTriStateValue2);
         if (value == 2) b->style |= kBtnTriState | kBtnTriStateValue2;
         else if (value) b->style |= kBtnTriState;
         break;
-    case kBpGroupId: {
+    case kPidGroupId: {
         uint32_t old = b->groupId;
         WebRadioChainUnlink(rec);
         b->groupId = static_cast<uint32_t>(value);
@@ -463,7 +451,7 @@ int32_t WebButtonSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const ch
         WebRadioChainBuild(rec, b->groupId);
         break;
     }
-    case kBpIcon: case kBpPicture:
+    case kPidIcon: case kPidPicture:
         if (rec->kind == kKindButton) {
             ObjectCreateRecord* cr = &gObjectCreateRecord;
             CreateRecordReset(cr);
@@ -474,25 +462,25 @@ int32_t WebButtonSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const ch
                 cr->given[id] = 1;
             }
             char url[kImageMarkupUrlMax + 64], alt[kImageNameMax + 1];
-            bool found = id == kBpPicture ? WebResolvePictureRef(cr, url, sizeof url, alt, sizeof alt)
+            bool found = id == kPidPicture ? WebResolvePictureRef(cr, url, sizeof url, alt, sizeof alt)
                                           : WebResolveIconRef(cr, url, sizeof url, alt, sizeof alt);
-            if (id == kBpPicture) b->pictureRef = static_cast<uint32_t>(value);
+            if (id == kPidPicture) b->pictureRef = static_cast<uint32_t>(value);
             else b->iconRef = static_cast<uint32_t>(value);
             Replace(&b->imageUrl, found ? url : nullptr, found ? static_cast<uint32_t>(strlen(url)) : 0);
             ImageContent(rec, true);
         }
         break;
-    case kBpAlignText: b->alignText = static_cast<uint8_t>(value); break;
-    case kBpButtonType: break;
-    case kBpCmdNote: Replace(&b->cmdNote, text, text ? length : 0); break;
-    case kBpShield: b->style = value ? (b->style | kBtnShield) : (b->style & ~kBtnShield); break;
-    case kBpPushLike: b->style = value ? (b->style | kBtnPushLike) : (b->style & ~kBtnPushLike); break;
-    case kBpAltText: Replace(&b->altText, text, text ? length : 0); break;
-    case kBpUrlSource:
+    case kPidAlignText: b->alignText = static_cast<uint8_t>(value); break;
+    case kPidButtonType: break;
+    case kPidCmdNote: Replace(&b->cmdNote, text, text ? length : 0); break;
+    case kPidShield: b->style = value ? (b->style | kBtnShield) : (b->style & ~kBtnShield); break;
+    case kPidPushLike: b->style = value ? (b->style | kBtnPushLike) : (b->style & ~kBtnPushLike); break;
+    case kPidAltText: Replace(&b->altText, text, text ? length : 0); break;
+    case kPidUrlSource:
         Replace(&b->imageUrl, text && length ? text : nullptr, text ? length : 0);
         ImageContent(rec, false);
         break;
-    case kBpContext: {
+    case kPidContext: {
         uint32_t v = static_cast<uint32_t>(value);
         if (v == rec->context) break;
         char oldClass[32], newClass[32];
@@ -502,11 +490,11 @@ int32_t WebButtonSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const ch
         rec->context = static_cast<uint8_t>(v);
         break;
     }
-    case kBpSwitch:
+    case kPidSwitch:
         b->state = static_cast<uint32_t>(value);
         WebChangeElemClass(rec, value ? nullptr : "form-switch", value ? "form-switch" : nullptr, true);
         break;
-    case kBpButtonState: SetButtonState(rec, static_cast<uint32_t>(value)); break;
+    case kPidButtonState: SetButtonState(rec, static_cast<uint32_t>(value)); break;
     default:
         return kWebNotAvailable;
     }
@@ -521,28 +509,28 @@ int32_t WebButtonGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const 
         *text = gTextBuf;
     };
     switch (id) {
-    case kBpTitle: textOf(b->caption); return 0;
-    case kBpValue: case kBpValueAlt: *result = AskChecked(rec); return 0;
-    case kBpCancel: *result = (b->style & kBtnCancel) ? 1 : 0; return 0;
-    case kBpDefault: *result = (b->style & kBtnDefault) ? 1 : 0; return 0;
-    case kBpTriState:
+    case kPidTitle: textOf(b->caption); return 0;
+    case kPidValue: case kPidButtonValue: *result = AskChecked(rec); return 0;
+    case kPidCancel: *result = (b->style & kBtnCancel) ? 1 : 0; return 0;
+    case kPidDefault: *result = (b->style & kBtnDefault) ? 1 : 0; return 0;
+    case kPidTriState:
         *result = !(b->style & kBtnTriState) ? 0 : (rec->kind == kKindCheckBox && (b->style & kBtnTriStateValue2)) ? 2 : 1;
         return 0;
-    case kBpGroupId: *result = static_cast<int32_t>(b->groupId); return 0;
-    case kBpIcon: *result = static_cast<int32_t>(b->iconRef); return 0;
-    case kBpPicture: *result = static_cast<int32_t>(b->pictureRef); return 0;
-    case kBpAlignText: *result = b->alignText; return 0;
-    case kBpSelGroupId: *result = SelGroupId(rec); return 0;
-    case kBpButtonType:
+    case kPidGroupId: *result = static_cast<int32_t>(b->groupId); return 0;
+    case kPidIcon: *result = static_cast<int32_t>(b->iconRef); return 0;
+    case kPidPicture: *result = static_cast<int32_t>(b->pictureRef); return 0;
+    case kPidAlignText: *result = b->alignText; return 0;
+    case kPidSelGroupId: *result = SelGroupId(rec); return 0;
+    case kPidButtonType:
         *result = (b->style & kBtnType1) ? 1 : (b->style & kBtnType2) ? 2 : (b->style & kBtnFileInput) ? 3 : 0;
         return 0;
-    case kBpCmdNote: textOf(b->cmdNote); return 0;
-    case kBpAltText: textOf(b->altText); return 0;
-    case kBpUrlSource: textOf(b->imageUrl); return 0;
-    case kBpShield: *result = (b->style & kBtnShield) ? 1 : 0; return 0;
-    case kBpPushLike: *result = (b->style & kBtnPushLike) ? 1 : 0; return 0;
-    case kBpContext: *result = rec->context; return 0;
-    case kBpSwitch: case kBpButtonState: *result = static_cast<int32_t>(b->state); return 0;
+    case kPidCmdNote: textOf(b->cmdNote); return 0;
+    case kPidAltText: textOf(b->altText); return 0;
+    case kPidUrlSource: textOf(b->imageUrl); return 0;
+    case kPidShield: *result = (b->style & kBtnShield) ? 1 : 0; return 0;
+    case kPidPushLike: *result = (b->style & kBtnPushLike) ? 1 : 0; return 0;
+    case kPidContext: *result = rec->context; return 0;
+    case kPidSwitch: case kPidButtonState: *result = static_cast<int32_t>(b->state); return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -552,7 +540,7 @@ int32_t WebButtonMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebButtonRecord* b = WebButton(rec);
     switch (call->method) {
-    case kBmAamCancelMode: case kBmIoCancelMode:
+    case kButtonAamCancelMode: case kButtonIoCancelMode:
         if (WebArgGiven(call, 0)) {
             int32_t v = WebArgInt(call, 0, 0);
             WebViewSelectForObject(rec);
@@ -567,13 +555,13 @@ int32_t WebButtonMethod(ObjectRecord* rec, MethodCallRec* call) {
             WebViewMsgQuery();
         }
         return WebReplyInt(0);
-    case kBmGetCtlFlags: return WebReplyInt(b->style);
-    case kBmGetFileCount: return WebReplyInt(static_cast<int32_t>(WebButtonFileCount(rec)));
-    case kBmGetFileItem:
+    case kButtonGetCtlFlags: return WebReplyInt(b->style);
+    case kButtonGetFileCount: return WebReplyInt(static_cast<int32_t>(WebButtonFileCount(rec)));
+    case kButtonGetFileItem:
         WebButtonFileItem(rec, static_cast<uint32_t>(WebArgInt(call, 0, 0)),
                           static_cast<uint32_t>(WebArgInt(call, 1, 1)));
         return WebReplyText(gTextBuf);
-    case kBmSetFileOptions: {
+    case kButtonSetFileOptions: {
         char name[24], filter[1024];
         snprintf(name, sizeof name, "C%uF", rec->elementId);
         WebViewSelectForObject(rec);

@@ -22,16 +22,6 @@
 namespace {
 
 enum ComboDwid : int32_t { kDwInsert = 1, kDwDelete = 2, kDwAskSel = 4, kDwSelect = 5 };
-enum ComboPid : uint32_t {
-    kCpBgColor = 3, kCpSorted = 27, kCpText = 29, kCpScrollBar = 57, kCpData = 59, kCpComboStyle = 60,
-    kCpRowsVisible = 231, kCpScrollHide = 238, kCpHorzExtent = 241, kCpCueText = 328,
-};
-enum ComboMethod : uint32_t {
-    kCmAddString = 1, kCmDeleteString = 2, kCmDir = 3, kCmFindString = 4, kCmFindStringExact = 5, kCmGetCount = 6,
-    kCmGetCurSel = 7, kCmGetItemData = 8, kCmGetText = 9, kCmGetTopIndex = 10, kCmInsertString = 11,
-    kCmResetContent = 12, kCmSelectString = 13, kCmSetCurSel = 14, kCmSetItemData = 15, kCmSetTopIndex = 16,
-    kCmFindData = 17, kCmSetCBFlags = 18,
-};
 constexpr uint8_t kComboStyleDefault = 2;
 constexpr int32_t kErrBadPosition = -1, kErrFull = -2;
 constexpr char kPieceSeparator = ';';
@@ -380,7 +370,7 @@ int32_t WebComboBoxAskSelection(ObjectRecord* rec) {
 ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
                                 int32_t* code) {
     CrText t = cr->text.text ? cr->text : cr->title;
-    CrText data = CreateRecordText(cr, kCpData);
+    CrText data = CreateRecordText(cr, kPidData);
     if (!(t.text && t.length) && !(data.text && data.length) && !gGuiOption2039) {
         *code = kErrBadPosition;
         return nullptr;
@@ -391,9 +381,9 @@ ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
         return WebCreateRefused(rec, allocated, ComboDestroy, code);
     }
     WebComboBoxRecord* c = WebCombo(rec);
-    if (!cr->given[kCpRowsVisible]) c->creationItemCount = static_cast<uint8_t>(CountPieces(t.text, t.length));
-    c->rowsVisible = static_cast<uint32_t>(CreateRecordValue(cr, kCpRowsVisible, 0));
-    int32_t style = CreateRecordValue(cr, kCpComboStyle, 0);
+    if (!cr->given[kPidRowsVisible]) c->creationItemCount = static_cast<uint8_t>(CountPieces(t.text, t.length));
+    c->rowsVisible = static_cast<uint32_t>(CreateRecordValue(cr, kPidRowsVisible, 0));
+    int32_t style = CreateRecordValue(cr, kPidComboStyle, 0);
     c->comboStyle = static_cast<uint8_t>(style ? style : kComboStyleDefault);
     c->ownBgValue = -1;
     // The creation text's first piece is the combo box's own text, the rest its items.
@@ -402,25 +392,25 @@ ObjectRecord* WebComboBoxCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     if (t.text && !WebTextReplace(&c->currentText, t.text, own)) {
         return WebCreateRefused(rec, allocated, ComboDestroy, code);
     }
-    if ((cr->flags0 & kCrSorted) || CreateRecordValue(cr, kCpSorted, 0)) c->flags |= kCbSorted;
+    if ((cr->flags0 & kCrSorted) || CreateRecordValue(cr, kPidSorted, 0)) c->flags |= kCbSorted;
     SetScrollBar(&c->flags, cr->scrollBar);
-    if (CreateRecordValue(cr, kCpScrollHide, 0)) c->flags |= kCbScrollHide;
-    CrText cue = CreateRecordText(cr, kCpCueText);
+    if (CreateRecordValue(cr, kPidScrollHide, 0)) c->flags |= kCbScrollHide;
+    CrText cue = CreateRecordText(cr, kPidCueText);
     if (cue.text && !WebTextReplace(&c->cueText, cue.text, cue.length)) {
         return WebCreateRefused(rec, allocated, ComboDestroy, code);
     }
     WebApplyTheme(cr, top);
-    c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, CreateRecordValue(cr, kCpHorzExtent, 0), 0, true));
+    c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, CreateRecordValue(cr, kPidHorzExtent, 0), 0, true));
     // The items from the creation text after its first piece, or from Data
     // when the creation text holds none.
     bool skipFirst = true;
-    CrText items = CreateRecordItemText(cr, kCpData, &skipFirst);
+    CrText items = CreateRecordItemText(cr, kPidData, &skipFirst);
     ComboItemsFromText(rec, items.text, items.text ? items.length : 0, !skipFirst);
     // The markup writes the items from Data: the list as it stands now.
     uint32_t n = ComboItemsToText(rec, kComboMarkupOffset);
     cr->text = CrText{nullptr, 0};
     cr->title = CrText{nullptr, 0};
-    cr->texts[kCpData] = CrText{gTextBuf + kComboMarkupOffset, n};
+    cr->texts[kPidData] = CrText{gTextBuf + kComboMarkupOffset, n};
     c->onPage = 1;
     return rec;
 }
@@ -430,8 +420,8 @@ int32_t WebComboBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
     WebComboBoxRecord* c = WebCombo(rec);
     *commonWrite = false;
     switch (id) {
-    case kCpComboStyle: c->comboStyle = static_cast<uint8_t>(value); return 0;
-    case kCpSorted:
+    case kPidComboStyle: c->comboStyle = static_cast<uint8_t>(value); return 0;
+    case kPidSorted:
         if (!value) {
             c->flags &= ~kCbSorted;
             return 0;
@@ -439,17 +429,17 @@ int32_t WebComboBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
         c->flags |= kCbSorted;
         Resort(rec);
         return 0;
-    case kCpScrollBar: return SetScrollBar(&c->flags, value);
-    case kCpData:
+    case kPidScrollBar: return SetScrollBar(&c->flags, value);
+    case kPidData:
         ComboItemsFromText(rec, text, text ? length : 0, true);
         WebComboBoxSelect(rec, 1);
         return 0;
-    case kCpRowsVisible: c->rowsVisible = static_cast<uint32_t>(value); return 0;
-    case kCpScrollHide:
+    case kPidRowsVisible: c->rowsVisible = static_cast<uint32_t>(value); return 0;
+    case kPidScrollHide:
         c->flags = static_cast<uint16_t>(value ? (c->flags | kCbScrollHide) : (c->flags & ~kCbScrollHide));
         return 0;
-    case kCpHorzExtent: c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, value, 0, true)); return 0;
-    case kCpCueText:
+    case kPidHorzExtent: c->horzExtent = static_cast<uint32_t>(WebScaleValue(rec, value, 0, true)); return 0;
+    case kPidCueText:
         if (!WebTextReplace(&c->cueText, text ? text : "", text ? length : 0)) return kWebNoMemory;
         WebSetElemProp(rec, "placeholder", c->cueText, false);
         return 0;
@@ -462,27 +452,27 @@ int32_t WebComboBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
 int32_t WebComboBoxGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebComboBoxRecord* c = WebCombo(rec);
     switch (id) {
-    case kCpComboStyle: *result = c->comboStyle; return 0;
-    case kCpSorted: *result = (c->flags & kCbSorted) ? 1 : 0; return 0;
-    case kCpText:
+    case kPidComboStyle: *result = c->comboStyle; return 0;
+    case kPidSorted: *result = (c->flags & kCbSorted) ? 1 : 0; return 0;
+    case kPidText:
         // The combo box's own text, as its text operation answers it, so that
         // a saved form keeps it.
         snprintf(gTextBuf, kTextBufSize + 1, "%s", c->currentText ? c->currentText : "");
         *text = gTextBuf;
         return 0;
-    case kCpScrollBar: *result = ScrollBarOf(c->flags); return 0;
-    case kCpData:
+    case kPidScrollBar: *result = ScrollBarOf(c->flags); return 0;
+    case kPidData:
         ComboItemsToText(rec, 0);
         *text = gTextBuf;
         return 0;
-    case kCpRowsVisible: *result = static_cast<int32_t>(c->rowsVisible); return 0;
-    case kCpScrollHide: *result = (c->flags & kCbScrollHide) ? 1 : 0; return 0;
-    case kCpHorzExtent: *result = WebScaleValue(rec, static_cast<int32_t>(c->horzExtent), 0, false); return 0;
-    case kCpCueText:
+    case kPidRowsVisible: *result = static_cast<int32_t>(c->rowsVisible); return 0;
+    case kPidScrollHide: *result = (c->flags & kCbScrollHide) ? 1 : 0; return 0;
+    case kPidHorzExtent: *result = WebScaleValue(rec, static_cast<int32_t>(c->horzExtent), 0, false); return 0;
+    case kPidCueText:
         snprintf(gTextBuf, kTextBufSize + 1, "%s", c->cueText ? c->cueText : "");
         *text = gTextBuf;
         return 0;
-    case kCpBgColor:
+    case kPidBgColor:
     default: return kWebNotAvailable;
     }
 }
@@ -493,7 +483,7 @@ int32_t WebComboBoxMethod(ObjectRecord* rec, MethodCallRec* call) {
     WebComboBoxRecord* c = WebCombo(rec);
     uint32_t len = 0;
     switch (call->method) {
-    case kCmAddString: {
+    case kComboAddString: {
         const char* t = WebArgTextRef(call, 0, &len);
         if (!t) return WebReplyInt(-1);
         if (WebArgGiven(call, 1)) {
@@ -504,44 +494,44 @@ int32_t WebComboBoxMethod(ObjectRecord* rec, MethodCallRec* call) {
         }
         return WebReplyInt(ComboItemAdd(rec, t, len));
     }
-    case kCmDeleteString: {
+    case kComboDeleteString: {
         int32_t index = WebArgInt(call, 0, -1);
         if (index < 0) return WebReplyInt(-1);
         int32_t r = ComboItemDelete(rec, index);
         if (r >= 0) SendDelete(rec, index + 1);
         return WebReplyInt(r);
     }
-    case kCmDir: case kCmGetTopIndex: case kCmSetTopIndex: return WebReplyInt(0);
-    case kCmFindString: case kCmFindStringExact: {
+    case kComboDir: case kComboGetTopIndex: case kComboSetTopIndex: return WebReplyInt(0);
+    case kComboFindString: case kComboFindStringExact: {
         const char* t = WebArgTextRef(call, 1, &len);
         if (!t || !len) return WebReplyInt(-1);
         int32_t from = WebArgInt(call, 0, -1);
-        return WebReplyInt(ComboItemFind(rec, from < 0 ? -1 : from, t, len, call->method == kCmFindString));
+        return WebReplyInt(ComboItemFind(rec, from < 0 ? -1 : from, t, len, call->method == kComboFindString));
     }
-    case kCmGetCount: return WebReplyInt(static_cast<int32_t>(c->itemCount));
-    case kCmGetCurSel: return WebReplyInt(WebComboBoxAskSelection(rec));
-    case kCmGetItemData: {
+    case kComboGetCount: return WebReplyInt(static_cast<int32_t>(c->itemCount));
+    case kComboGetCurSel: return WebReplyInt(WebComboBoxAskSelection(rec));
+    case kComboGetItemData: {
         ComboItem* it = ComboItemTake(rec, WebArgInt(call, 0, -1), false);
         return WebReplyInt(it ? it->value : -1);
     }
-    case kCmGetText: {
+    case kComboGetText: {
         int32_t index = WebArgGiven(call, 0) ? WebArgInt(call, 0, -1) : -2;
         if (index == -2) ComboGetText(rec, -1);
         else if (index < 0) gTextBuf[0] = 0;
         else ComboGetText(rec, index + 1);
         return WebReplyText(gTextBuf);
     }
-    case kCmInsertString: {
+    case kComboInsertString: {
         int32_t index = WebArgInt(call, 0, -2);
         const char* t = WebArgTextRef(call, 1, &len);
         if (index < -1 || !t) return WebReplyInt(-1);
         return WebReplyInt(ComboItemInsertAt(rec, index, t, len));
     }
-    case kCmResetContent:
+    case kComboResetContent:
         DeleteAll(rec);
         SendDelete(rec, 0);
         return 0;
-    case kCmSelectString: {
+    case kComboSelectString: {
         const char* t = WebArgTextRef(call, 1, &len);
         if (!t) return WebReplyInt(-1);
         int32_t from = WebArgInt(call, 0, -1);
@@ -549,26 +539,26 @@ int32_t WebComboBoxMethod(ObjectRecord* rec, MethodCallRec* call) {
         if (found >= 0) WebComboBoxSelect(rec, found + 1);
         return WebReplyInt(found);
     }
-    case kCmSetCurSel: {
+    case kComboSetCurSel: {
         int32_t index = WebArgInt(call, 0, -1);
         if (index < 0) return WebReplyInt(-1);
         WebComboBoxSelect(rec, index + 1);
         return WebReplyInt(0);
     }
-    case kCmSetItemData: {
+    case kComboSetItemData: {
         int32_t index = WebArgInt(call, 0, -1);
         ComboItem* it = index >= 0 ? ComboItemTake(rec, index, false) : nullptr;
         if (!it) return WebReplyInt(-1);
         it->value = WebArgInt(call, 1, 0);
         return WebReplyInt(it->text ? 0 : -1);
     }
-    case kCmFindData: {
+    case kComboFindData: {
         int32_t v = WebArgInt(call, 0, 0), i = 0;
         for (ComboItem* it = c->first; it; it = it->next, ++i)
             if (it->value == v) return WebReplyInt(i);
         return WebReplyInt(-1);
     }
-    case kCmSetCBFlags: {
+    case kComboSetCBFlags: {
         uint32_t before = c->comboFlags;
         uint32_t flags = static_cast<uint32_t>(WebArgInt(call, 0, 0));
         c->comboFlags = WebArgInt(call, 1, 0) ? (c->comboFlags | flags) : (c->comboFlags & ~flags);

@@ -23,12 +23,6 @@ namespace {
 
 enum DateDwid : int32_t { kDwMinimum = 1, kDwMaximum = 2, kDwAsk = 3, kDwSetValue = 4, kDwFormat = 5 };
 enum DateVid : int32_t { kVidMinimum = 1, kVidMaximum = 2, kVidValue = 3 };
-enum DatePid : uint32_t {
-    kDpText = 29, kDpAutoEnter = 246, kDpCalFg = 251, kDpTrailing = 255, kDpChecked = 256, kDpCustomFormat = 257,
-    kDpDropDownAlign = 258, kDpFormat = 259, kDpMaximumDate = 260, kDpMinimumDate = 261, kDpShowCheckBox = 262,
-    kDpShowUpDown = 263, kDpAutoForward = 329,
-};
-enum DateMethod : uint32_t { kDmUtcMode = 1, kDmAutoForward = 2 };
 enum DateFormat : uint8_t { kFmtLong = 1, kFmtShort = 2, kFmtTime = 3, kFmtCustom = 4 };
 // Default colours: system colours button text, window, active caption, caption text, grey text.
 const uint32_t kDefaultColorIndex[kDateColorCount] = {18, 5, 2, 9, 17};
@@ -137,22 +131,22 @@ ObjectRecord* WebEditDateTimeCreate(ObjectRecord*, ObjectRecord* rec, ObjectCrea
         return nullptr;
     }
     WebEditDateTimeRecord* d = WebDateTime(rec);
-    if (CreateRecordValue(cr, kDpAutoEnter, 0)) d->flags |= kDtAutoEnter;
-    if (CreateRecordValue(cr, kDpAutoForward, 0)) d->flags |= kDtAutoForward;
+    if (CreateRecordValue(cr, kPidAutoEnter, 0)) d->flags |= kDtAutoEnter;
+    if (CreateRecordValue(cr, kPidAutoForward, 0)) d->flags |= kDtAutoForward;
     if (gWebUtcOption) d->flags |= gWebUtcOption >= 2 ? (kDtUtc | kDtUtc2) : kDtUtc;
-    d->showCheckBox = CreateRecordValue(cr, kDpShowCheckBox, 0) ? 1 : 0;
-    d->showUpDown = CreateRecordValue(cr, kDpShowUpDown, 0) ? 1 : 0;
-    d->dropDownAlign = CreateRecordValue(cr, kDpDropDownAlign, 1) == 2 ? 2 : 1;
-    d->checked = CreateRecordValue(cr, kDpChecked, 0) ? 1 : 0;
-    int32_t format = CreateRecordValue(cr, kDpFormat, kFmtLong);
+    d->showCheckBox = CreateRecordValue(cr, kPidShowCheckBox, 0) ? 1 : 0;
+    d->showUpDown = CreateRecordValue(cr, kPidShowUpDown, 0) ? 1 : 0;
+    d->dropDownAlign = CreateRecordValue(cr, kPidDropDownAlign, 1) == 2 ? 2 : 1;
+    d->checked = CreateRecordValue(cr, kPidChecked, 0) ? 1 : 0;
+    int32_t format = CreateRecordValue(cr, kPidFormat, kFmtLong);
     d->format = static_cast<uint8_t>(format >= kFmtShort && format <= kFmtCustom ? format : kFmtLong);
     d->customActive = d->format == kFmtCustom;
     for (uint32_t i = 0; i < kDateColorCount; ++i) {
         uint32_t v = kSysColorBit + kDefaultColorIndex[i];
-        if (cr->given[kDpCalFg + i]) KeepColor(static_cast<uint32_t>(cr->values[kDpCalFg + i]), &v);
+        if (cr->given[kPidCalFgColor + i]) KeepColor(static_cast<uint32_t>(cr->values[kPidCalFgColor + i]), &v);
         d->colors[i] = v;
     }
-    CrText custom = CreateRecordText(cr, kDpCustomFormat);
+    CrText custom = CreateRecordText(cr, kPidCustomFormat);
     if (custom.text && custom.length &&
         !WebTextReplace(&d->customFormat, custom.text, custom.length > kCustomFormatMax ? kCustomFormatMax : custom.length)) {
         return WebCreateRefused(rec, allocated, DateDestroy, code);
@@ -164,15 +158,15 @@ int32_t WebEditDateTimeSetProp(ObjectRecord* rec, uint32_t id, int32_t value, co
                                bool* commonWrite) {
     WebEditDateTimeRecord* d = WebDateTime(rec);
     *commonWrite = false;
-    if (id >= kDpCalFg && id <= kDpTrailing) {
-        KeepColor(static_cast<uint32_t>(value), &d->colors[id - kDpCalFg]);
+    if (id >= kPidCalFgColor && id <= kPidTrailingColor) {
+        KeepColor(static_cast<uint32_t>(value), &d->colors[id - kPidCalFgColor]);
         return 0;
     }
     switch (id) {
-    case kDpText: return DateSetText(rec, 0, text, text ? length : 0);
-    case kDpAutoEnter: d->flags = value ? (d->flags | kDtAutoEnter) : (d->flags & ~kDtAutoEnter); return 0;
-    case kDpChecked: d->checked = value ? 1 : 0; return 0;
-    case kDpCustomFormat:
+    case kPidText: return DateSetText(rec, 0, text, text ? length : 0);
+    case kPidAutoEnter: d->flags = value ? (d->flags | kDtAutoEnter) : (d->flags & ~kDtAutoEnter); return 0;
+    case kPidChecked: d->checked = value ? 1 : 0; return 0;
+    case kPidCustomFormat:
         if (!text || !length) {
             WebTextReplace(&d->customFormat, nullptr, 0);
             return 0;
@@ -181,19 +175,19 @@ int32_t WebEditDateTimeSetProp(ObjectRecord* rec, uint32_t id, int32_t value, co
             return kWebNoMemory;
         if (d->customActive) SendFormat(rec, kFmtCustom, d->customFormat);
         return 0;
-    case kDpDropDownAlign: d->dropDownAlign = value == 2 ? 2 : 1; return 0;
-    case kDpFormat:
+    case kPidDropDownAlign: d->dropDownAlign = value == 2 ? 2 : 1; return 0;
+    case kPidFormat:
         if (value < kFmtLong || value > kFmtCustom) return 0;
         d->format = static_cast<uint8_t>(value);
         d->customActive = value == kFmtCustom;
         if (value == kFmtLong || value == kFmtShort) SendFormat(rec, value, nullptr);
         else if (value == kFmtCustom) SendFormat(rec, kFmtCustom, d->customFormat);
         return 0;
-    case kDpMaximumDate: SetLimit(rec, kDwMaximum, text, text ? length : 0); return 0;
-    case kDpMinimumDate: SetLimit(rec, kDwMinimum, text, text ? length : 0); return 0;
-    case kDpShowCheckBox: d->showCheckBox = value ? 1 : 0; return 0;
-    case kDpShowUpDown: d->showUpDown = value ? 1 : 0; return 0;
-    case kDpAutoForward:
+    case kPidMaximumDate: SetLimit(rec, kDwMaximum, text, text ? length : 0); return 0;
+    case kPidMinimumDate: SetLimit(rec, kDwMinimum, text, text ? length : 0); return 0;
+    case kPidShowCheckBox: d->showCheckBox = value ? 1 : 0; return 0;
+    case kPidShowUpDown: d->showUpDown = value ? 1 : 0; return 0;
+    case kPidAutoForward:
         if (value) {
             d->flags |= kDtAutoForward;
         } else {
@@ -214,22 +208,22 @@ int32_t WebEditDateTimeGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, 
         *text = gTextBuf;
         return 0;
     };
-    if (id >= kDpCalFg && id <= kDpTrailing) {
-        *result = static_cast<int32_t>(d->colors[id - kDpCalFg]);
+    if (id >= kPidCalFgColor && id <= kPidTrailingColor) {
+        *result = static_cast<int32_t>(d->colors[id - kPidCalFgColor]);
         return 0;
     }
     switch (id) {
-    case kDpText: DateGetText(rec, 0); *text = gTextBuf; return 0;
-    case kDpAutoEnter: *result = (d->flags & kDtAutoEnter) ? 1 : 0; return 0;
-    case kDpChecked: *result = d->showCheckBox ? d->checked : 1; return 0;
-    case kDpCustomFormat: return textOut(d->customFormat);
-    case kDpDropDownAlign: *result = d->dropDownAlign; return 0;
-    case kDpFormat: *result = d->format; return 0;
-    case kDpShowCheckBox: *result = d->showCheckBox; return 0;
-    case kDpShowUpDown: *result = d->showUpDown; return 0;
-    case kDpMaximumDate: return textOut(CachedLimit(rec, d->maxDate, kVidMaximum));
-    case kDpMinimumDate: return textOut(CachedLimit(rec, d->minDate, kVidMinimum));
-    case kDpAutoForward: *result = (d->flags & kDtAutoForward) ? 1 : 0; return 0;
+    case kPidText: DateGetText(rec, 0); *text = gTextBuf; return 0;
+    case kPidAutoEnter: *result = (d->flags & kDtAutoEnter) ? 1 : 0; return 0;
+    case kPidChecked: *result = d->showCheckBox ? d->checked : 1; return 0;
+    case kPidCustomFormat: return textOut(d->customFormat);
+    case kPidDropDownAlign: *result = d->dropDownAlign; return 0;
+    case kPidFormat: *result = d->format; return 0;
+    case kPidShowCheckBox: *result = d->showCheckBox; return 0;
+    case kPidShowUpDown: *result = d->showUpDown; return 0;
+    case kPidMaximumDate: return textOut(CachedLimit(rec, d->maxDate, kVidMaximum));
+    case kPidMinimumDate: return textOut(CachedLimit(rec, d->minDate, kVidMinimum));
+    case kPidAutoForward: *result = (d->flags & kDtAutoForward) ? 1 : 0; return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -239,7 +233,7 @@ int32_t WebEditDateTimeMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebEditDateTimeRecord* d = WebDateTime(rec);
     switch (call->method) {
-    case kDmUtcMode:
+    case kDateUtcMode:
         if (WebArgGiven(call, 0)) {
             int32_t v = WebArgInt(call, 0, 0);
             d->flags &= ~(kDtUtc | kDtUtc2);
@@ -247,7 +241,7 @@ int32_t WebEditDateTimeMethod(ObjectRecord* rec, MethodCallRec* call) {
             else if (v >= 2) d->flags |= kDtUtc | kDtUtc2;
         }
         return WebReplyInt((d->flags & kDtUtc2) ? 2 : (d->flags & kDtUtc) ? 1 : 0);
-    case kDmAutoForward: {
+    case kDateAutoForward: {
         int32_t v = WebArgInt(call, 0, -1);
         if (v == 0) d->flags &= ~kDtAutoForward;
         else if (v == 1) d->flags |= kDtAutoForward;

@@ -38,13 +38,6 @@ constexpr uint32_t kWhite = 0xFFFFFFu;
 constexpr uint8_t kUnitsPixels = 5;
 constexpr int32_t kDefaultCellWidth = 7, kDefaultCellHeight = 15;
 
-enum DrawnPid : uint32_t {
-    kDpBorder = 4, kDpBdrColor = 5, kDpValue = 32, kDpMin = 44, kDpMax = 45, kDpShift = 46, kDpBackStyle = 51,
-    kDpFillColor = 62, kDpFillStyle = 63, kDpShape = 64, kDpBdrWidth = 65, kDpDrawMode = 66, kDpBdrPattern = 67,
-    kDpOrientation = 74, kDpTickStyle = 75, kDpTickFreq = 76, kDpSelRange = 77, kDpSelStart = 78,
-    kDpSelLength = 79, kDpPercent = 91, kDpX1 = 93, kDpX2 = 94, kDpY1 = 95, kDpY2 = 96, kDpDock = 198,
-    kDpBdrStyle = 208, kDpMinExtra = 227, kDpMinSize = 228, kDpSplitPos = 229,
-};
 
 WebLineRecord* AsLine(ObjectRecord* rec) { return reinterpret_cast<WebLineRecord*>(rec); }
 WebShapeRecord* AsShape(ObjectRecord* rec) { return reinterpret_cast<WebShapeRecord*>(rec); }
@@ -127,19 +120,19 @@ int32_t LineSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, 
     WebLineRecord* l = AsLine(rec);
     uint32_t color;
     switch (id) {
-    case kDpBdrColor:
+    case kPidBdrColor:
         if (WebDrawnColor(value, &color)) rec->bdrColor = color;
         break;
-    case kDpBdrWidth:
+    case kPidBdrWidth:
         l->bdrWidth = Byte(value);
         break;
-    case kDpDrawMode: l->drawMode = Byte(ValueInRange(value, 1, 16, kDrawModeDefault)); *commonWrite = false; return 0;
-    case kDpBdrPattern: l->bdrPattern = Byte(ValueInRange(value, 1, 6, 6)); *commonWrite = false; return 0;
-    case kDpX1: case kDpX2: case kDpY1: case kDpY2: {
+    case kPidDrawMode: l->drawMode = Byte(ValueInRange(value, 1, 16, kDrawModeDefault)); *commonWrite = false; return 0;
+    case kPidBdrPattern: l->bdrPattern = Byte(ValueInRange(value, 1, 6, 6)); *commonWrite = false; return 0;
+    case kPidX1: case kPidX2: case kPidY1: case kPidY2: {
         // The common change has put the value in pixels already.
-        bool vertical = id == kDpY1 || id == kDpY2;
+        bool vertical = id == kPidY1 || id == kPidY2;
         int32_t v = ToGrid(ObjectTopWindow(rec), value, vertical);
-        int32_t* field = id == kDpX1 ? &l->x1 : id == kDpX2 ? &l->x2 : id == kDpY1 ? &l->y1 : &l->y2;
+        int32_t* field = id == kPidX1 ? &l->x1 : id == kPidX2 ? &l->x2 : id == kPidY1 ? &l->y1 : &l->y2;
         *field = v;
         LinePlace(l);
         int32_t r[4] = {rec->left, rec->top, rec->right, rec->bottom};
@@ -157,13 +150,13 @@ int32_t LineSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, 
 int32_t LineGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**) {
     WebLineRecord* l = AsLine(rec);
     switch (id) {
-    case kDpBdrWidth: *result = l->bdrWidth; return 0;
-    case kDpDrawMode: *result = l->drawMode; return 0;
-    case kDpBdrPattern: *result = l->bdrPattern; return 0;
-    case kDpX1: *result = LinePointOut(rec, l->x1); return 0;
-    case kDpX2: *result = LinePointOut(rec, l->x2); return 0;
-    case kDpY1: *result = LinePointOut(rec, l->y1); return 0;
-    case kDpY2: *result = LinePointOut(rec, l->y2); return 0;
+    case kPidBdrWidth: *result = l->bdrWidth; return 0;
+    case kPidDrawMode: *result = l->drawMode; return 0;
+    case kPidBdrPattern: *result = l->bdrPattern; return 0;
+    case kPidX1: *result = LinePointOut(rec, l->x1); return 0;
+    case kPidX2: *result = LinePointOut(rec, l->x2); return 0;
+    case kPidY1: *result = LinePointOut(rec, l->y1); return 0;
+    case kPidY2: *result = LinePointOut(rec, l->y2); return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -192,18 +185,18 @@ int32_t ShapeSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*,
     uint32_t color;
     bool redraw = true;
     switch (id) {
-    case kDpBdrColor:
+    case kPidBdrColor:
         if (WebDrawnColor(value, &color)) rec->bdrColor = color;
         break;
-    case kDpBackStyle: s->backStyle = Byte(ValueInRange(value, 1, 2, 1)); redraw = false; break;
-    case kDpFillColor:
+    case kPidBackStyle: s->backStyle = Byte(ValueInRange(value, 1, 2, 1)); redraw = false; break;
+    case kPidFillColor:
         if (WebDrawnColor(value, &color)) s->fillColor = color;
         break;
-    case kDpFillStyle: s->fillStyle = Byte(ValueInRange(value, 1, 8, 5)); redraw = false; break;
-    case kDpShape: s->shape = Byte(ValueInRange(value, 1, 3, 2)); break;
-    case kDpBdrWidth: s->bdrWidth = Byte(value); break;
-    case kDpDrawMode: s->drawMode = Byte(ValueInRange(value, 1, 16, kDrawModeDefault)); redraw = false; break;
-    case kDpBdrPattern: s->bdrPattern = Byte(ValueInRange(value, 1, 6, 6)); redraw = false; break;
+    case kPidFillStyle: s->fillStyle = Byte(ValueInRange(value, 1, 8, 5)); redraw = false; break;
+    case kPidShape: s->shape = Byte(ValueInRange(value, 1, 3, 2)); break;
+    case kPidBdrWidth: s->bdrWidth = Byte(value); break;
+    case kPidDrawMode: s->drawMode = Byte(ValueInRange(value, 1, 16, kDrawModeDefault)); redraw = false; break;
+    case kPidBdrPattern: s->bdrPattern = Byte(ValueInRange(value, 1, 6, 6)); redraw = false; break;
     default: return kWebNotAvailable;
     }
     if (redraw) ShapeRedraw(rec);
@@ -214,13 +207,13 @@ int32_t ShapeSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*,
 int32_t ShapeGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**) {
     WebShapeRecord* s = AsShape(rec);
     switch (id) {
-    case kDpBackStyle: *result = s->backStyle; return 0;
-    case kDpFillColor: *result = static_cast<int32_t>(s->fillColor); return 0;
-    case kDpFillStyle: *result = s->fillStyle; return 0;
-    case kDpShape: *result = s->shape; return 0;
-    case kDpBdrWidth: *result = s->bdrWidth; return 0;
-    case kDpDrawMode: *result = s->drawMode; return 0;
-    case kDpBdrPattern: *result = s->bdrPattern; return 0;
+    case kPidBackStyle: *result = s->backStyle; return 0;
+    case kPidFillColor: *result = static_cast<int32_t>(s->fillColor); return 0;
+    case kPidFillStyle: *result = s->fillStyle; return 0;
+    case kPidShape: *result = s->shape; return 0;
+    case kPidBdrWidth: *result = s->bdrWidth; return 0;
+    case kPidDrawMode: *result = s->drawMode; return 0;
+    case kPidBdrPattern: *result = s->bdrPattern; return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -270,8 +263,8 @@ void ProgressToPage(ObjectRecord* rec) {
 int32_t ProgressSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, uint32_t, bool* commonWrite) {
     WebProgressRecord* p = AsProgress(rec);
     switch (id) {
-    case kDpValue: WebProgressSetValue(rec, 0, value); break;
-    case kDpPercent:
+    case kPidValue: WebProgressSetValue(rec, 0, value); break;
+    case kPidPercent:
         p->percent = value ? 1 : 0;
         if (ProgressThemed(rec)) {
             WebViewSelectForObject(rec);
@@ -291,8 +284,8 @@ int32_t ProgressSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const cha
 
 int32_t ProgressGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**) {
     switch (id) {
-    case kDpValue: return ProgressGetValue(rec, 0, result);
-    case kDpPercent: *result = AsProgress(rec)->percent; return 0;
+    case kPidValue: return ProgressGetValue(rec, 0, result);
+    case kPidPercent: *result = AsProgress(rec)->percent; return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -306,19 +299,19 @@ int32_t ProgressOpGetValue(ObjectRecord* rec, int32_t item, int32_t* value, bool
 int32_t SliderSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, uint32_t, bool* commonWrite) {
     WebSliderRecord* s = AsSlider(rec);
     switch (id) {
-    case kDpBorder:
+    case kPidBorder:
         rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder);
         WebChangeElemClass(rec, value ? "slbs0" : "slbs1", value ? "slbs1" : "slbs0", true);
         break;
-    case kDpMin: WebSliderSetValue(rec, kSlMin, value); break;
-    case kDpMax: WebSliderSetValue(rec, kSlMax, value); break;
-    case kDpShift: WebSliderSetValue(rec, kSlShift, value); break;
-    case kDpOrientation: if (s->orientation != Byte(value)) s->orientation = Byte(value); break;
-    case kDpTickStyle: if (s->tickStyle != Byte(value)) s->tickStyle = Byte(value); break;
-    case kDpTickFreq: s->tickFreq = value; break;
-    case kDpSelRange: s->selRange = Byte(value); break;
-    case kDpSelStart: s->selStart = value; break;
-    case kDpSelLength: s->selLength = value; break;
+    case kPidMin: WebSliderSetValue(rec, kSlMin, value); break;
+    case kPidMax: WebSliderSetValue(rec, kSlMax, value); break;
+    case kPidShift: WebSliderSetValue(rec, kSlShift, value); break;
+    case kPidOrientation: if (s->orientation != Byte(value)) s->orientation = Byte(value); break;
+    case kPidTickStyle: if (s->tickStyle != Byte(value)) s->tickStyle = Byte(value); break;
+    case kPidTickFreq: s->tickFreq = value; break;
+    case kPidSelRange: s->selRange = Byte(value); break;
+    case kPidSelStart: s->selStart = value; break;
+    case kPidSelLength: s->selLength = value; break;
     default: return kWebNotAvailable;
     }
     *commonWrite = false;
@@ -328,15 +321,15 @@ int32_t SliderSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*
 int32_t SliderGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**) {
     WebSliderRecord* s = AsSlider(rec);
     switch (id) {
-    case kDpMin: *result = s->min; return 0;
-    case kDpMax: *result = s->max; return 0;
-    case kDpShift: *result = s->shift; return 0;
-    case kDpOrientation: *result = s->orientation; return 0;
-    case kDpTickStyle: *result = s->tickStyle; return 0;
-    case kDpTickFreq: *result = s->tickFreq; return 0;
-    case kDpSelRange: *result = s->selRange; return 0;
-    case kDpSelStart: *result = s->selStart; return 0;
-    case kDpSelLength: *result = s->selLength; return 0;
+    case kPidMin: *result = s->min; return 0;
+    case kPidMax: *result = s->max; return 0;
+    case kPidShift: *result = s->shift; return 0;
+    case kPidOrientation: *result = s->orientation; return 0;
+    case kPidTickStyle: *result = s->tickStyle; return 0;
+    case kPidTickFreq: *result = s->tickFreq; return 0;
+    case kPidSelRange: *result = s->selRange; return 0;
+    case kPidSelStart: *result = s->selStart; return 0;
+    case kPidSelLength: *result = s->selLength; return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -364,15 +357,15 @@ void ResizeNeighbour(ObjectRecord* neighbour, bool across, int32_t grow) {
 int32_t SplitterSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, uint32_t, bool* commonWrite) {
     WebSplitterRecord* s = AsSplitter(rec);
     switch (id) {
-    case kDpDock:
+    case kPidDock:
         // Only the four edges suit a splitter; the common change docks it.
         if (value == kDockTopV || value == kDockLeftV || value == kDockRightV || value == kDockBottomV)
             return kWebNotAvailable;
         break;
-    case kDpBdrStyle: s->bdrStyle = Byte(value); break;
-    case kDpMinExtra: s->minExtra = WebScaleValue(rec, value, 0, true); break;
-    case kDpMinSize: s->minSize = WebScaleValue(rec, value, 0, true); break;
-    case kDpSplitPos: {
+    case kPidBdrStyle: s->bdrStyle = Byte(value); break;
+    case kPidMinExtra: s->minExtra = WebScaleValue(rec, value, 0, true); break;
+    case kPidMinSize: s->minSize = WebScaleValue(rec, value, 0, true); break;
+    case kPidSplitPos: {
         ObjectRecord* n = WebSplitterNeighbour(rec);
         if (!n) break;
         bool across = DockedAcross(rec->dock);
@@ -389,10 +382,10 @@ int32_t SplitterSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const cha
 int32_t SplitterGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**) {
     WebSplitterRecord* s = AsSplitter(rec);
     switch (id) {
-    case kDpBdrStyle: *result = s->bdrStyle; return 0;
-    case kDpMinExtra: *result = WebScaleValue(rec, s->minExtra, 0, false); return 0;
-    case kDpMinSize: *result = WebScaleValue(rec, s->minSize, 0, false); return 0;
-    case kDpSplitPos: {
+    case kPidBdrStyle: *result = s->bdrStyle; return 0;
+    case kPidMinExtra: *result = WebScaleValue(rec, s->minExtra, 0, false); return 0;
+    case kPidMinSize: *result = WebScaleValue(rec, s->minSize, 0, false); return 0;
+    case kPidSplitPos: {
         ObjectRecord* n = WebSplitterNeighbour(rec);
         *result = n ? WebScaleValue(rec, Extent(n, DockedAcross(rec->dock)), 0, false) : kSplitterNoNeighbour;
         return 0;
@@ -443,10 +436,10 @@ ObjectRecord* WebLineCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRe
     rec = WebAllocKindRecord(rec, kind, sizeof(WebLineRecord), code);
     if (!rec) return nullptr;
     WebLineRecord* l = AsLine(rec);
-    int32_t width = CreateRecordValue(cr, kDpBdrWidth, 1);
+    int32_t width = CreateRecordValue(cr, kPidBdrWidth, 1);
     l->bdrWidth = Byte(width < 1 ? 1 : width);
-    l->bdrPattern = Byte(ValueInRange(CreateRecordValue(cr, kDpBdrPattern, 6), 1, 6, 6));
-    l->drawMode = Byte(ValueInRange(CreateRecordValue(cr, kDpDrawMode, kDrawModeDefault), 1, 16, kDrawModeDefault));
+    l->bdrPattern = Byte(ValueInRange(CreateRecordValue(cr, kPidBdrPattern, 6), 1, 6, 6));
+    l->drawMode = Byte(ValueInRange(CreateRecordValue(cr, kPidDrawMode, kDrawModeDefault), 1, 16, kDrawModeDefault));
     // The rectangle fields carry the end points: left X1, top Y1, the width
     // field X2, the height field Y2.
     int32_t ends[4] = {cr->left, cr->top, cr->width, cr->height};
@@ -478,16 +471,16 @@ ObjectRecord* WebShapeCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateR
     rec = WebAllocKindRecord(rec, kind, sizeof(WebShapeRecord), code);
     if (!rec) return nullptr;
     WebShapeRecord* s = AsShape(rec);
-    s->shape = Byte(ValueInRange(CreateRecordValue(cr, kDpShape, 2), 1, 3, 2));
-    s->fillStyle = Byte(ValueInRange(CreateRecordValue(cr, kDpFillStyle, 5), 1, 8, 5));
-    s->bdrWidth = Byte(CreateRecordValue(cr, kDpBdrWidth, 1));
-    s->bdrPattern = Byte(ValueInRange(CreateRecordValue(cr, kDpBdrPattern, 6), 1, 6, 6));
-    s->drawMode = Byte(ValueInRange(CreateRecordValue(cr, kDpDrawMode, kDrawModeDefault), 1, 16, kDrawModeDefault));
-    s->backStyle = Byte(ValueInRange(CreateRecordValue(cr, kDpBackStyle, 1), 1, 2, 1));
+    s->shape = Byte(ValueInRange(CreateRecordValue(cr, kPidShape, 2), 1, 3, 2));
+    s->fillStyle = Byte(ValueInRange(CreateRecordValue(cr, kPidFillStyle, 5), 1, 8, 5));
+    s->bdrWidth = Byte(CreateRecordValue(cr, kPidBdrWidth, 1));
+    s->bdrPattern = Byte(ValueInRange(CreateRecordValue(cr, kPidBdrPattern, 6), 1, 6, 6));
+    s->drawMode = Byte(ValueInRange(CreateRecordValue(cr, kPidDrawMode, kDrawModeDefault), 1, 16, kDrawModeDefault));
+    s->backStyle = Byte(ValueInRange(CreateRecordValue(cr, kPidBackStyle, 1), 1, 2, 1));
     // The fill defaults to the background: the creation's, else the window's.
     uint32_t back = cr->bgColor.value != -1 ? static_cast<uint32_t>(cr->bgColor.value) : top ? top->bgColor : kWhite;
     uint32_t fill = back;
-    if (cr->given[kDpFillColor]) WebDrawnColor(cr->values[kDpFillColor], &fill);
+    if (cr->given[kPidFillColor]) WebDrawnColor(cr->values[kPidFillColor], &fill);
     s->fillColor = fill;
     rec->flags |= kObjAlive;
     return rec;
@@ -498,7 +491,7 @@ ObjectRecord* WebProgressCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
     rec = WebAllocKindRecord(rec, kind, sizeof(WebProgressRecord), code);
     if (!rec) return nullptr;
     WebProgressRecord* p = AsProgress(rec);
-    p->value = ProgressClamp(CreateRecordValue(cr, kDpValue, 0));
+    p->value = ProgressClamp(CreateRecordValue(cr, kPidValue, 0));
     p->percent = (cr->flags1 & kCrProgressNoText) ? 0 : 1;
     p->horizontal = cr->bottom - cr->top <= cr->right - cr->left ? 1 : 0;
     if (cr->flags1 & kCrProgressElement) rec->modeFlags |= kProgressModeElement;
@@ -512,16 +505,16 @@ ObjectRecord* WebSliderCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     rec = WebAllocKindRecord(rec, kind, sizeof(WebSliderRecord), code);
     if (!rec) return nullptr;
     WebSliderRecord* s = AsSlider(rec);
-    if (CreateRecordValue(cr, kDpBorder, 0)) rec->flags |= kObjBorder;
-    s->min = CreateRecordValue(cr, kDpMin, 0);
-    s->max = CreateRecordValue(cr, kDpMax, kDefaultSliderMax);
-    s->shift = CreateRecordValue(cr, kDpShift, 0);
-    s->orientation = Byte(CreateRecordValue(cr, kDpOrientation, 0));
-    s->tickStyle = Byte(CreateRecordValue(cr, kDpTickStyle, 0));
-    s->selRange = Byte(CreateRecordValue(cr, kDpSelRange, 0));
-    s->selStart = CreateRecordValue(cr, kDpSelStart, 0);
-    s->selLength = CreateRecordValue(cr, kDpSelLength, 0);
-    s->tickFreq = CreateRecordValue(cr, kDpTickFreq, 0);
+    if (CreateRecordValue(cr, kPidBorder, 0)) rec->flags |= kObjBorder;
+    s->min = CreateRecordValue(cr, kPidMin, 0);
+    s->max = CreateRecordValue(cr, kPidMax, kDefaultSliderMax);
+    s->shift = CreateRecordValue(cr, kPidShift, 0);
+    s->orientation = Byte(CreateRecordValue(cr, kPidOrientation, 0));
+    s->tickStyle = Byte(CreateRecordValue(cr, kPidTickStyle, 0));
+    s->selRange = Byte(CreateRecordValue(cr, kPidSelRange, 0));
+    s->selStart = CreateRecordValue(cr, kPidSelStart, 0);
+    s->selLength = CreateRecordValue(cr, kPidSelLength, 0);
+    s->tickFreq = CreateRecordValue(cr, kPidTickFreq, 0);
     s->lineStep = 1;
     return rec;
 }
@@ -532,9 +525,9 @@ ObjectRecord* WebSplitterCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     if (!rec) return nullptr;
     WebSplitterRecord* s = AsSplitter(rec);
     rec->flags |= kObjAlive | kSplitterAlive;
-    s->bdrStyle = Byte(ValueInRange(CreateRecordValue(cr, kDpBdrStyle, 1), 1, 3, 1));
-    s->minSize = ScaleFor(top, CreateRecordValue(cr, kDpMinSize, 0), true);
-    s->minExtra = ScaleFor(top, CreateRecordValue(cr, kDpMinExtra, 0), true);
+    s->bdrStyle = Byte(ValueInRange(CreateRecordValue(cr, kPidBdrStyle, 1), 1, 3, 1));
+    s->minSize = ScaleFor(top, CreateRecordValue(cr, kPidMinSize, 0), true);
+    s->minExtra = ScaleFor(top, CreateRecordValue(cr, kPidMinExtra, 0), true);
     if (cr->fgColor.value == -1 && !cr->fgColor.object) cr->fgColor.value = 0;
     return rec;
 }

@@ -32,20 +32,6 @@ enum EditWhich : int32_t { kWhole = 0, kSelection = 1 };
 enum ConvMode : uint16_t { kConvDefault = 1, kConvPlain = 2, kConvTabs = 3, kConvNone = 4, kConvBlanks = 5 };
 enum EditTypeCode : uint16_t { kTypeDecimal = 3, kTypeLower = 4, kTypeUpper = 5, kTypeLast = 6 };
 
-enum EditPid : uint32_t {
-    kEpOptions = 0, kEpAlignment = 1, kEpBorder = 4, kEpStyle = 6, kEpEditType = 8, kEpHideSel = 17,
-    kEpMaxChars = 19, kEpMultiLine = 20, kEpStatic = 21, kEpReadOnly = 26, kEpTabId = 28, kEpText = 29,
-    kEpWordWrap = 36, kEpScrollBar = 57, kEpMaxCols = 92, kEpOverType = 104, kEpSelectAll = 105,
-    kEpPassword = 139, kEpClipSib = 140, kEpSingleLine = 152, kEpRightMargin = 232, kEpLeftMargin = 233,
-    kEpModifyFlag = 234, kEpPasswordChar = 235, kEpSelText = 236, kEpTextOutConv = 237, kEpIntegerDigits = 242,
-    kEpDecimalDigits = 243, kEpUpDownChange = 244, kEpUpDownAlign = 245, kEpAutoEnter = 246, kEpUpDownMin = 247,
-    kEpUpDownMax = 248, kEpAllowMinus = 249, kEpDpi = 250, kEpTheme = 319, kEpCueText = 328, kEpInputType = 346,
-};
-enum EditMethod : uint32_t {
-    kEmUndo = 6, kEmScrollToCaret = 7, kEmSelect = 8, kEmSelectAll = 9, kEmGetLineCount = 10, kEmGetLine = 11,
-    kEmCanUndo = 19, kEmGetTextLength = 20, kEmSizingMode = 22, kEmGetUnicode = 23, kEmSetUnicode = 24,
-};
-enum NumberMethod : uint32_t { kNmCanUndo = 10, kNmGetTextLength = 11 };
 // The creation's style bits that choose an edit type when none is given.
 struct StyleType {
     uint32_t bit;
@@ -140,13 +126,13 @@ const char* TextOut(const char* text, const char** out) {
 constexpr int32_t kNotShared = INT32_MIN + 1;
 int32_t SharedEditMethod(ObjectRecord* rec, MethodCallRec* call, uint8_t action, uint32_t canUndo) {
     uint32_t m = call->method;
-    if (m >= 1 && m <= kEmUndo) return WebReplyInt(1);
-    if (m == kEmScrollToCaret || m == canUndo) return WebReplyInt(0);
-    if (m == kEmSelect) {
+    if (m >= 1 && m <= kEditUndo) return WebReplyInt(1);
+    if (m == kEditScrollToCaret || m == canUndo) return WebReplyInt(0);
+    if (m == kEditSelect) {
         SendSelection(rec, action, WebArgInt(call, 0, 0) - 1, WebArgInt(call, 1, 0) - 1, true);
         return WebReplyInt(1);
     }
-    if (m == kEmSelectAll) {
+    if (m == kEditSelectAll) {
         BeginEdit(rec, action, kDwSelectAll);
         WebViewMsgEnd();
         return WebReplyInt(1);
@@ -428,46 +414,46 @@ ObjectRecord* WebEditTextCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     }
     WebEditTextRecord* e = WebEditText(rec);
     uint32_t& f = e->editFlags;
-    e->inputType = static_cast<uint8_t>(CreateRecordValue(cr, kEpInputType, 0));
-    SetBit(&f, kEdAutoEnter, CreateRecordValue(cr, kEpAutoEnter, 0) != 0);
+    e->inputType = static_cast<uint8_t>(CreateRecordValue(cr, kPidInputType, 0));
+    SetBit(&f, kEdAutoEnter, CreateRecordValue(cr, kPidAutoEnter, 0) != 0);
     if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
-    int32_t conv = CreateRecordValue(cr, kEpTextOutConv, kConvDefault);
+    int32_t conv = CreateRecordValue(cr, kPidTextOutConv, kConvDefault);
     e->textConv = static_cast<uint16_t>(conv >= kConvDefault && conv <= kConvBlanks ? conv : kConvDefault);
     e->ownBgValue = kNoOwnColor;
-    SetBit(&f, kEdClipSib, CreateRecordValue(cr, kEpClipSib, 0) != 0);
-    SetBit(&f, kEdKeepSel, CreateRecordValue(cr, kEpHideSel, 1) == 0);
-    bool wordWrap = CreateRecordValue(cr, kEpWordWrap, 0) != 0;
-    int32_t lines = CreateRecordValue(cr, kEpMultiLine, 1);
-    if (CreateRecordValue(cr, kEpSingleLine, 0) == 1) {
+    SetBit(&f, kEdClipSib, CreateRecordValue(cr, kPidClipSib, 0) != 0);
+    SetBit(&f, kEdKeepSel, CreateRecordValue(cr, kPidEditHideSel, 1) == 0);
+    bool wordWrap = CreateRecordValue(cr, kPidWordWrap, 0) != 0;
+    int32_t lines = CreateRecordValue(cr, kPidMultiLine, 1);
+    if (CreateRecordValue(cr, kPidSingleLine, 0) == 1) {
         f |= kEdSingleLine;
         lines = 1;
         wordWrap = false;
     }
     e->lineLimit = lines > 1 ? static_cast<uint32_t>(lines) : 1;
-    e->columnLimit = e->lineLimit > 1 ? LimitOrDefault(CreateRecordValue(cr, kEpMaxCols, 0)) : 0;
+    e->columnLimit = e->lineLimit > 1 ? LimitOrDefault(CreateRecordValue(cr, kPidMaxCols, 0)) : 0;
     SetBit(&f, kEdWordWrap, wordWrap);
-    SetBit(&f, kEdReadOnly, CreateRecordValue(cr, kEpReadOnly, 0) != 0);
-    if (CreateRecordValue(cr, kEpPassword, 0)) f |= kEdPassword | kEdSingleLine;
-    CrText cue = CreateRecordText(cr, kEpCueText);
+    SetBit(&f, kEdReadOnly, CreateRecordValue(cr, kPidReadOnly, 0) != 0);
+    if (CreateRecordValue(cr, kPidPassword, 0)) f |= kEdPassword | kEdSingleLine;
+    CrText cue = CreateRecordText(cr, kPidCueText);
     if (cue.text && cue.length) f |= kEdSingleLine;
-    CrText options = CreateRecordText(cr, kEpOptions);
+    CrText options = CreateRecordText(cr, kPropIdEditOptions);
     e->options = options.text ? EditOptionsParse(options.length, options.text) : kEditOptionsDefault;
-    int32_t type = CreateRecordValue(cr, kEpEditType, 0);
+    int32_t type = CreateRecordValue(cr, kPidEditType, 0);
     if (type < 1 || type > kTypeLast) {
         type = 1;
         for (const StyleType& s : kStyleTypes)
             if (cr->winStyle & s.bit) type = s.type;
     }
     e->editType = static_cast<uint16_t>(type);
-    SetAlignment(&f, CreateRecordValue(cr, kEpAlignment, 0));
+    SetAlignment(&f, CreateRecordValue(cr, kPidAlignment, 0));
     SetScrollBits(&f, cr->scrollBar);
-    SetBit(&f, kEdOverType, CreateRecordValue(cr, kEpOverType, 0) != 0);
-    SetBit(&f, kEdSelectAll, CreateRecordValue(cr, kEpSelectAll, 0) != 0);
-    SetBit(&f, kEdStatic, CreateRecordValue(cr, kEpStatic, 0) != 0);
-    e->maxChars = static_cast<uint32_t>(CreateRecordValue(cr, kEpMaxChars, 0));
-    e->rightMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kEpRightMargin, 0), true));
-    e->leftMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kEpLeftMargin, 0), true));
-    CrText pw = CreateRecordText(cr, kEpPasswordChar);
+    SetBit(&f, kEdOverType, CreateRecordValue(cr, kPidOverType, 0) != 0);
+    SetBit(&f, kEdSelectAll, CreateRecordValue(cr, kPidSelectAll, 0) != 0);
+    SetBit(&f, kEdStatic, CreateRecordValue(cr, kPidStatic, 0) != 0);
+    e->maxChars = static_cast<uint32_t>(CreateRecordValue(cr, kPidMaxChars, 0));
+    e->rightMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kPidRightMargin, 0), true));
+    e->leftMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kPidLeftMargin, 0), true));
+    CrText pw = CreateRecordText(cr, kPidPasswordChar);
     if (pw.text && pw.length) e->passwordChar = static_cast<uint8_t>(pw.text[0]);
     WebApplyTheme(cr, top);
     if (cue.text && !WebTextReplace(&e->cueText, cue.text, cue.length)) {
@@ -482,61 +468,61 @@ int32_t WebEditTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
     uint32_t& f = e->editFlags;
     *commonWrite = false;
     switch (id) {
-    case kEpOptions: e->options = EditOptionsParse(text ? length : 0, text); return 0;
-    case kEpAlignment:
+    case kPropIdEditOptions: e->options = EditOptionsParse(text ? length : 0, text); return 0;
+    case kPidAlignment:
         SetAlignment(&f, value);
         *commonWrite = true;
         return 0;
-    case kEpBorder: SetBit(&rec->flags, kObjBorder, value != 0); return 0;
-    case kEpStyle:
+    case kPidBorder: SetBit(&rec->flags, kObjBorder, value != 0); return 0;
+    case kPidStyle:
         if (value >= 1 && value <= 4) rec->appearance = static_cast<uint8_t>(value);
         return 0;
-    case kEpEditType:
+    case kPidEditType:
         e->editType = static_cast<uint16_t>(value);
         WebSetElemCss(rec, "text-transform", value == kTypeLower ? "lowercase" : value == kTypeUpper ? "uppercase" : "none",
                       false);
         return 0;
-    case kEpHideSel: case kEpModifyFlag: return 0;
-    case kEpMaxChars: e->maxChars = LimitOrDefault(value); return 0;
-    case kEpMultiLine: e->lineLimit = LimitOrDefault(value); return 0;
-    case kEpStatic: case kEpReadOnly:
-        SetBit(&f, id == kEpStatic ? kEdStatic : kEdReadOnly, value != 0);
+    case kPidEditHideSel: case kPidModifyFlag: return 0;
+    case kPidMaxChars: e->maxChars = LimitOrDefault(value); return 0;
+    case kPidMultiLine: e->lineLimit = LimitOrDefault(value); return 0;
+    case kPidStatic: case kPidReadOnly:
+        SetBit(&f, id == kPidStatic ? kEdStatic : kEdReadOnly, value != 0);
         WebSetElemPropBool(rec, "readOnly", (f & (kEdStatic | kEdReadOnly)) != 0, false);
         return 0;
-    case kEpTabId:
+    case kPidTabId:
         rec->tabId = static_cast<uint16_t>(value);
         *commonWrite = true;
         return 0;
-    case kEpText: return EditSendText(rec, kWhole, text, text ? length : 0, kDwSetText);
-    case kEpSelText: return EditSendText(rec, kSelection, text, text ? length : 0, kDwSetText);
-    case kEpWordWrap:
+    case kPidText: return EditSendText(rec, kWhole, text, text ? length : 0, kDwSetText);
+    case kPidSelText: return EditSendText(rec, kSelection, text, text ? length : 0, kDwSetText);
+    case kPidWordWrap:
         SetBit(&f, kEdWordWrap, value != 0);
         *commonWrite = true;
         return 0;
-    case kEpScrollBar: {
+    case kPidScrollBar: {
         if (value < 0 || value > kScrollHorizontal) return 0;
         const char* old = HtmlScrollClass(ScrollBarOf(f));
         SetScrollBits(&f, value);
         WebChangeElemClass(rec, old, HtmlScrollClass(ScrollBarOf(f)), false);
         return 0;
     }
-    case kEpMaxCols: e->columnLimit = LimitOrDefault(value); return 0;
-    case kEpOverType: SetBit(&f, kEdOverType, value != 0); SendOption(rec, kActEdit, "ot", value != 0); return 0;
-    case kEpSelectAll: SetBit(&f, kEdSelectAll, value != 0); SendOption(rec, kActEdit, "sa", value != 0); return 0;
-    case kEpPassword: SetBit(&f, kEdPassword, value != 0); return 0;
-    case kEpClipSib: SetBit(&f, kEdClipSib, value != 0); return 0;
-    case kEpRightMargin: e->rightMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
-    case kEpLeftMargin: e->leftMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
-    case kEpPasswordChar: e->passwordChar = text && length ? static_cast<uint8_t>(text[0]) : 0; return 0;
-    case kEpTextOutConv:
+    case kPidMaxCols: e->columnLimit = LimitOrDefault(value); return 0;
+    case kPidOverType: SetBit(&f, kEdOverType, value != 0); SendOption(rec, kActEdit, "ot", value != 0); return 0;
+    case kPidSelectAll: SetBit(&f, kEdSelectAll, value != 0); SendOption(rec, kActEdit, "sa", value != 0); return 0;
+    case kPidPassword: SetBit(&f, kEdPassword, value != 0); return 0;
+    case kPidClipSib: SetBit(&f, kEdClipSib, value != 0); return 0;
+    case kPidRightMargin: e->rightMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
+    case kPidLeftMargin: e->leftMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
+    case kPidPasswordChar: e->passwordChar = text && length ? static_cast<uint8_t>(text[0]) : 0; return 0;
+    case kPidTextOutConv:
         if (value >= kConvDefault && value <= kConvBlanks) e->textConv = static_cast<uint16_t>(value);
         return 0;
-    case kEpAutoEnter: SetBit(&f, kEdAutoEnter, value != 0); SendOption(rec, kActEdit, "ae", value != 0); return 0;
-    case kEpCueText:
+    case kPidAutoEnter: SetBit(&f, kEdAutoEnter, value != 0); SendOption(rec, kActEdit, "ae", value != 0); return 0;
+    case kPidCueText:
         if (!WebTextReplace(&e->cueText, text ? text : "", text ? length : 0)) return kWebNoMemory;
         WebSetElemProp(rec, "placeholder", e->cueText, false);
         return 0;
-    case kEpInputType:
+    case kPidInputType:
         e->inputType = static_cast<uint8_t>(value);
         WebSetElemProp(rec, "type", HtmlInputType(value), false);
         return 0;
@@ -551,45 +537,45 @@ int32_t WebEditTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
     uint32_t f = e->editFlags;
     auto bit = [&](uint32_t b) { *result = (f & b) ? 1 : 0; };
     switch (id) {
-    case kEpOptions: {
+    case kPropIdEditOptions: {
         char letters[7];
         for (int i = 0; i < 6; ++i) letters[i] = (e->options & kOptionLetterBits[i]) ? 'Y' : 'N';
         letters[6] = 0;
         TextOut(letters, text);
         return 0;
     }
-    case kEpAlignment: *result = AlignmentOf(f); return 0;
-    case kEpEditType: *result = e->editType; return 0;
-    case kEpMaxChars: *result = static_cast<int32_t>(e->maxChars); return 0;
-    case kEpMultiLine: *result = static_cast<int32_t>(e->lineLimit); return 0;
-    case kEpMaxCols: *result = static_cast<int32_t>(e->columnLimit); return 0;
-    case kEpTextOutConv: *result = e->textConv; return 0;
-    case kEpInputType: *result = e->inputType; return 0;
-    case kEpHideSel: *result = (f & kEdKeepSel) ? 0 : 1; return 0;
-    case kEpStatic: bit(kEdStatic); return 0;
-    case kEpReadOnly: bit(kEdReadOnly); return 0;
-    case kEpWordWrap: bit(kEdWordWrap); return 0;
-    case kEpOverType: bit(kEdOverType); return 0;
-    case kEpSelectAll: bit(kEdSelectAll); return 0;
-    case kEpPassword: bit(kEdPassword); return 0;
-    case kEpClipSib: bit(kEdClipSib); return 0;
-    case kEpSingleLine: bit(kEdSingleLine); return 0;
-    case kEpAutoEnter: bit(kEdAutoEnter); return 0;
-    case kEpText: case kEpSelText: {
-        int32_t r = WebEditTextReplyText(rec, AskEditText(rec, id == kEpSelText ? kSelection : kWhole), id == kEpSelText);
+    case kPidAlignment: *result = AlignmentOf(f); return 0;
+    case kPidEditType: *result = e->editType; return 0;
+    case kPidMaxChars: *result = static_cast<int32_t>(e->maxChars); return 0;
+    case kPidMultiLine: *result = static_cast<int32_t>(e->lineLimit); return 0;
+    case kPidMaxCols: *result = static_cast<int32_t>(e->columnLimit); return 0;
+    case kPidTextOutConv: *result = e->textConv; return 0;
+    case kPidInputType: *result = e->inputType; return 0;
+    case kPidEditHideSel: *result = (f & kEdKeepSel) ? 0 : 1; return 0;
+    case kPidStatic: bit(kEdStatic); return 0;
+    case kPidReadOnly: bit(kEdReadOnly); return 0;
+    case kPidWordWrap: bit(kEdWordWrap); return 0;
+    case kPidOverType: bit(kEdOverType); return 0;
+    case kPidSelectAll: bit(kEdSelectAll); return 0;
+    case kPidPassword: bit(kEdPassword); return 0;
+    case kPidClipSib: bit(kEdClipSib); return 0;
+    case kPidSingleLine: bit(kEdSingleLine); return 0;
+    case kPidAutoEnter: bit(kEdAutoEnter); return 0;
+    case kPidText: case kPidSelText: {
+        int32_t r = WebEditTextReplyText(rec, AskEditText(rec, id == kPidSelText ? kSelection : kWhole), id == kPidSelText);
         *text = gTextBuf;
         return r;
     }
-    case kEpScrollBar: *result = ScrollBarOf(f); return 0;
-    case kEpRightMargin: *result = Margin(rec, e->rightMargin, false); return 0;
-    case kEpLeftMargin: *result = Margin(rec, e->leftMargin, false); return 0;
-    case kEpModifyFlag: *result = 1; return 0;
-    case kEpPasswordChar: {
+    case kPidScrollBar: *result = ScrollBarOf(f); return 0;
+    case kPidRightMargin: *result = Margin(rec, e->rightMargin, false); return 0;
+    case kPidLeftMargin: *result = Margin(rec, e->leftMargin, false); return 0;
+    case kPidModifyFlag: *result = 1; return 0;
+    case kPidPasswordChar: {
         char pc[2] = {static_cast<char>(e->passwordChar ? e->passwordChar : (f & kEdPassword) ? '*' : 0), 0};
         TextOut(pc, text);
         return 0;
     }
-    case kEpCueText: TextOut(e->cueText, text); return 0;
+    case kPidCueText: TextOut(e->cueText, text); return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -598,13 +584,13 @@ int32_t WebEditTextMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
     if (check != 0) return check;
     uint32_t m = call->method;
-    int32_t shared = SharedEditMethod(rec, call, kActEdit, kEmCanUndo);
+    int32_t shared = SharedEditMethod(rec, call, kActEdit, kEditCanUndo);
     if (shared != kNotShared) return shared;
     switch (m) {
-    case kEmGetLineCount:
+    case kEditGetLineCount:
         EditGetText(rec, kWhole);
         return WebReplyInt(CountLines(gTextBuf));
-    case kEmGetLine: {
+    case kEditGetLine: {
         EditGetText(rec, kWhole);
         int32_t line = WebArgInt(call, 0, 0);
         const char* p = gTextBuf;
@@ -620,13 +606,13 @@ int32_t WebEditTextMethod(ObjectRecord* rec, MethodCallRec* call) {
         GuardedFree(copy);
         return WebReplyText(gTextBuf);
     }
-    case kEmGetTextLength: {
+    case kEditGetTextLength: {
         BeginEdit(rec, kActEdit, kDwValue);
         JsonAddInt("typ", 0);
         return WebReplyInt(WebReplyValue(WebViewMsgQuery()));
     }
-    case kEmGetUnicode: return ReplyUnicode(rec, call);
-    case kEmSetUnicode: {
+    case kEditGetUnicode: return ReplyUnicode(rec, call);
+    case kEditSetUnicode: {
         if (!WebArgGiven(call, 0)) return WebReplyInt(1);
         const EventItem& a = call->args[0];
         uint32_t n = 0;
@@ -648,7 +634,7 @@ int32_t WebEditTextMethod(ObjectRecord* rec, MethodCallRec* call) {
         return WebReplyInt(1);
     }
     default:
-        if (m >= kEmGetLine + 1 && m <= kEmSizingMode) return WebReplyInt(1);
+        if (m >= kEditGetLine + 1 && m <= kEditSizingMode) return WebReplyInt(1);
         return kWebUnknownMethod;
     }
 }
@@ -754,32 +740,32 @@ ObjectRecord* WebEditNumberCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreate
         cr->given[pid] = 1;
         return v;
     };
-    int32_t align = CreateRecordValue(cr, kEpUpDownAlign, kUpDownAlignDefault);
+    int32_t align = CreateRecordValue(cr, kPidUpDownAlign, kUpDownAlignDefault);
     num->upDownAlign = static_cast<uint16_t>(align >= 1 && align <= 3 ? align : kUpDownAlignDefault);
     // Without IntegerDigits every integer position is allowed (0 given means none).
-    int32_t digits = take(kEpIntegerDigits, kNumberDigitsMax), decimals = take(kEpDecimalDigits, 0);
+    int32_t digits = take(kPidIntegerDigits, kNumberDigitsMax), decimals = take(kPidDecimalDigits, 0);
     num->integerDigits = digits < 0 ? 0 : digits > static_cast<int32_t>(kNumberDigitsMax) ? kNumberDigitsMax : digits;
     num->decimalDigits = decimals < 0 ? 0 : decimals > static_cast<int32_t>(kNumberDigitsMax) ? kNumberDigitsMax : decimals;
-    cr->values[kEpIntegerDigits] = static_cast<int32_t>(num->integerDigits);
-    cr->values[kEpDecimalDigits] = static_cast<int32_t>(num->decimalDigits);
-    num->step = take(kEpUpDownChange, 1);
-    num->max = take(kEpUpDownMax, kUpDownMaxDefault);
-    num->min = take(kEpUpDownMin, 0);
+    cr->values[kPidIntegerDigits] = static_cast<int32_t>(num->integerDigits);
+    cr->values[kPidDecimalDigits] = static_cast<int32_t>(num->decimalDigits);
+    num->step = take(kPidUpDownChange, 1);
+    num->max = take(kPidUpDownMax, kUpDownMaxDefault);
+    num->min = take(kPidUpDownMin, 0);
     num->ownBgValue = kNoOwnColor;
     uint32_t& f = num->editFlags;
     if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
-    SetBit(&f, kEdKeepSel, CreateRecordValue(cr, kEpHideSel, 1) == 0);
-    SetBit(&f, kEdReadOnly, CreateRecordValue(cr, kEpReadOnly, 0) != 0);
-    SetAlignment(&f, CreateRecordValue(cr, kEpAlignment, 0));
-    SetBit(&f, kEdOverType, CreateRecordValue(cr, kEpOverType, 0) != 0);
-    SetBit(&f, kEdSelectAll, CreateRecordValue(cr, kEpSelectAll, 0) != 0);
-    SetBit(&f, kEdStatic, CreateRecordValue(cr, kEpStatic, 0) != 0);
-    SetBit(&f, kEdClipSib, CreateRecordValue(cr, kEpClipSib, 0) != 0);
-    SetBit(&f, kEdAutoEnter, CreateRecordValue(cr, kEpAutoEnter, 0) != 0);
-    SetBit(&f, kEdAllowMinus, CreateRecordValue(cr, kEpAllowMinus, 0) != 0);
-    SetBit(&f, kEdDpi, CreateRecordValue(cr, kEpDpi, 0) != 0);
-    num->rightMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kEpRightMargin, 0), true));
-    num->leftMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kEpLeftMargin, 0), true));
+    SetBit(&f, kEdKeepSel, CreateRecordValue(cr, kPidEditHideSel, 1) == 0);
+    SetBit(&f, kEdReadOnly, CreateRecordValue(cr, kPidReadOnly, 0) != 0);
+    SetAlignment(&f, CreateRecordValue(cr, kPidAlignment, 0));
+    SetBit(&f, kEdOverType, CreateRecordValue(cr, kPidOverType, 0) != 0);
+    SetBit(&f, kEdSelectAll, CreateRecordValue(cr, kPidSelectAll, 0) != 0);
+    SetBit(&f, kEdStatic, CreateRecordValue(cr, kPidStatic, 0) != 0);
+    SetBit(&f, kEdClipSib, CreateRecordValue(cr, kPidClipSib, 0) != 0);
+    SetBit(&f, kEdAutoEnter, CreateRecordValue(cr, kPidAutoEnter, 0) != 0);
+    SetBit(&f, kEdAllowMinus, CreateRecordValue(cr, kPidAllowMinus, 0) != 0);
+    SetBit(&f, kEdDpi, CreateRecordValue(cr, kPidDPI, 0) != 0);
+    num->rightMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kPidRightMargin, 0), true));
+    num->leftMargin = static_cast<uint16_t>(Margin(rec, CreateRecordValue(cr, kPidLeftMargin, 0), true));
     return rec;
 }
 
@@ -799,35 +785,35 @@ int32_t WebEditNumberSetProp(ObjectRecord* rec, uint32_t id, int32_t value, cons
         return 0;
     };
     switch (id) {
-    case kEpAlignment: SetAlignment(&f, value); *commonWrite = true; return 0;
-    case kEpBorder: SetBit(&rec->flags, kObjBorder, value != 0); return 0;
-    case kEpStyle:
+    case kPidAlignment: SetAlignment(&f, value); *commonWrite = true; return 0;
+    case kPidBorder: SetBit(&rec->flags, kObjBorder, value != 0); return 0;
+    case kPidStyle:
         if (value >= 1 && value <= 4) rec->appearance = static_cast<uint8_t>(value);
         return 0;
-    case kEpHideSel: case kEpModifyFlag: return 0;
-    case kEpStatic: return flagKey(kEdStatic, nullptr);
-    case kEpReadOnly: return flagKey(kEdReadOnly, nullptr);
-    case kEpTabId: rec->tabId = static_cast<uint16_t>(value); *commonWrite = true; return 0;
-    case kEpText: return NumberSetText(rec, kWhole, text ? text : "", text ? length : 0);
-    case kEpOverType: return flagKey(kEdOverType, "ot");
-    case kEpSelectAll: return flagKey(kEdSelectAll, "sa");
-    case kEpClipSib: return flagKey(kEdClipSib, nullptr);
-    case kEpRightMargin: num->rightMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
-    case kEpLeftMargin: num->leftMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
-    case kEpIntegerDigits: return digits(&num->integerDigits, "dd");
-    case kEpDecimalDigits: return digits(&num->decimalDigits, "fd");
-    case kEpUpDownChange: num->step = value; SendOption(rec, kActNumber, "udic", value); return 0;
-    case kEpUpDownAlign:
+    case kPidEditHideSel: case kPidModifyFlag: return 0;
+    case kPidStatic: return flagKey(kEdStatic, nullptr);
+    case kPidReadOnly: return flagKey(kEdReadOnly, nullptr);
+    case kPidTabId: rec->tabId = static_cast<uint16_t>(value); *commonWrite = true; return 0;
+    case kPidText: return NumberSetText(rec, kWhole, text ? text : "", text ? length : 0);
+    case kPidOverType: return flagKey(kEdOverType, "ot");
+    case kPidSelectAll: return flagKey(kEdSelectAll, "sa");
+    case kPidClipSib: return flagKey(kEdClipSib, nullptr);
+    case kPidRightMargin: num->rightMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
+    case kPidLeftMargin: num->leftMargin = static_cast<uint16_t>(Margin(rec, value, true)); return 0;
+    case kPidIntegerDigits: return digits(&num->integerDigits, "dd");
+    case kPidDecimalDigits: return digits(&num->decimalDigits, "fd");
+    case kPidUpDownChange: num->step = value; SendOption(rec, kActNumber, "udic", value); return 0;
+    case kPidUpDownAlign:
         if (value >= 1 && value <= 3 && value != num->upDownAlign) {
             num->upDownAlign = static_cast<uint16_t>(value);
             SendOption(rec, kActNumber, "updn", value);
         }
         return 0;
-    case kEpAutoEnter: return flagKey(kEdAutoEnter, "ae");
-    case kEpUpDownMin: num->min = value; SendOption(rec, kActNumber, "udmi", value); return 0;
-    case kEpUpDownMax: num->max = value; SendOption(rec, kActNumber, "udmx", value); return 0;
-    case kEpAllowMinus: return flagKey(kEdAllowMinus, "am");
-    case kEpDpi: return flagKey(kEdDpi, "dpi");
+    case kPidAutoEnter: return flagKey(kEdAutoEnter, "ae");
+    case kPidUpDownMin: num->min = value; SendOption(rec, kActNumber, "udmi", value); return 0;
+    case kPidUpDownMax: num->max = value; SendOption(rec, kActNumber, "udmx", value); return 0;
+    case kPidAllowMinus: return flagKey(kEdAllowMinus, "am");
+    case kPidDPI: return flagKey(kEdDpi, "dpi");
     default:
         *commonWrite = true;
         return kWebNotAvailable;
@@ -842,29 +828,29 @@ int32_t WebEditNumberGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, co
         return 0;
     };
     switch (id) {
-    case kEpAlignment: *result = AlignmentOf(f); return 0;
-    case kEpHideSel: *result = (f & kEdKeepSel) ? 0 : 1; return 0;
-    case kEpStatic: return bit(kEdStatic);
-    case kEpReadOnly: return bit(kEdReadOnly);
-    case kEpOverType: return bit(kEdOverType);
-    case kEpSelectAll: return bit(kEdSelectAll);
-    case kEpClipSib: return bit(kEdClipSib);
-    case kEpAutoEnter: return bit(kEdAutoEnter);
-    case kEpAllowMinus: return bit(kEdAllowMinus);
-    case kEpDpi: return bit(kEdDpi);
-    case kEpText:
+    case kPidAlignment: *result = AlignmentOf(f); return 0;
+    case kPidEditHideSel: *result = (f & kEdKeepSel) ? 0 : 1; return 0;
+    case kPidStatic: return bit(kEdStatic);
+    case kPidReadOnly: return bit(kEdReadOnly);
+    case kPidOverType: return bit(kEdOverType);
+    case kPidSelectAll: return bit(kEdSelectAll);
+    case kPidClipSib: return bit(kEdClipSib);
+    case kPidAutoEnter: return bit(kEdAutoEnter);
+    case kPidAllowMinus: return bit(kEdAllowMinus);
+    case kPidDPI: return bit(kEdDpi);
+    case kPidText:
         NumberGetText(rec, 0);
         *text = gTextBuf;
         return 0;
-    case kEpRightMargin: *result = Margin(rec, num->rightMargin, false); return 0;
-    case kEpLeftMargin: *result = Margin(rec, num->leftMargin, false); return 0;
-    case kEpModifyFlag: *result = 1; return 0;
-    case kEpIntegerDigits: *result = static_cast<int32_t>(num->integerDigits); return 0;
-    case kEpDecimalDigits: *result = static_cast<int32_t>(num->decimalDigits); return 0;
-    case kEpUpDownChange: *result = num->step; return 0;
-    case kEpUpDownAlign: *result = num->upDownAlign; return 0;
-    case kEpUpDownMin: *result = num->min; return 0;
-    case kEpUpDownMax: *result = num->max; return 0;
+    case kPidRightMargin: *result = Margin(rec, num->rightMargin, false); return 0;
+    case kPidLeftMargin: *result = Margin(rec, num->leftMargin, false); return 0;
+    case kPidModifyFlag: *result = 1; return 0;
+    case kPidIntegerDigits: *result = static_cast<int32_t>(num->integerDigits); return 0;
+    case kPidDecimalDigits: *result = static_cast<int32_t>(num->decimalDigits); return 0;
+    case kPidUpDownChange: *result = num->step; return 0;
+    case kPidUpDownAlign: *result = num->upDownAlign; return 0;
+    case kPidUpDownMin: *result = num->min; return 0;
+    case kPidUpDownMax: *result = num->max; return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -873,10 +859,10 @@ int32_t WebEditNumberMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
     if (check != 0) return check;
     uint32_t m = call->method;
-    int32_t shared = SharedEditMethod(rec, call, kActNumber, kNmCanUndo);
+    int32_t shared = SharedEditMethod(rec, call, kActNumber, kNumberCanUndo);
     if (shared != kNotShared) return shared;
     switch (m) {
-    case kNmGetTextLength:
+    case kNumberGetTextLength:
         NumberGetText(rec, 0);
         return WebReplyInt(static_cast<int32_t>(strlen(gTextBuf)));
     default: return kWebUnknownMethod;

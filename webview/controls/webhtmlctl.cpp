@@ -23,12 +23,6 @@
 
 namespace {
 
-enum HtmlMethod : uint32_t {
-    kHmInnerHtml = 1, kHmGetAttr = 2, kHmGetCss = 3, kHmSetAttr = 4, kHmSetCss = 5, kHmFocus = 6,
-    kHmUpdateEvents = 7, kHmMakePict = 8, kHmContextMenu = 9, kHmBindDataTable = 10, kHmBindHtml = 11,
-    kHmBindAction = 12,
-};
-enum HtmlPid : uint32_t { kHpScrollBar = 57, kHpBdrStyle = 208, kHpInnerHtml = 341, kHpCodePage = 342, kHpWebMode = 343 };
 // Action 35: the control's content and focus; 40: the bound table's rows.
 enum HtmlDwid : int { kHdContent = 2, kHdEvents = 3, kHdFocusElement = 4, kHdShown = 7, kHdFocusTab = 8 };
 enum TableDwid : int { kTdTable = 1, kTdCurrentRow = 3, kTdRowRequest = 4 };
@@ -381,11 +375,11 @@ ObjectRecord* WebHtmlCtlCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRec
         return nullptr;
     }
     WebHtmlCtlRecord* h = WebHtmlCtl(rec);
-    h->codePage = static_cast<uint32_t>(CreateRecordValue(cr, kHpCodePage, 0));
-    h->webMode = static_cast<uint32_t>(CreateRecordValue(cr, kHpWebMode, 0));
-    h->bdrStyle = BdrOf(CreateRecordValue(cr, kHpBdrStyle, kBdrDefault));
-    h->scrollBar = ScrollOf(cr->scrollBar ? cr->scrollBar : CreateRecordValue(cr, kHpScrollBar, kScrollDefault));
-    CrText inner = cr->innerHtml.text ? cr->innerHtml : CreateRecordText(cr, kHpInnerHtml);
+    h->codePage = static_cast<uint32_t>(CreateRecordValue(cr, kPidCodePage, 0));
+    h->webMode = static_cast<uint32_t>(CreateRecordValue(cr, kPidWebMode, 0));
+    h->bdrStyle = BdrOf(CreateRecordValue(cr, kPidBdrStyle, kBdrDefault));
+    h->scrollBar = ScrollOf(cr->scrollBar ? cr->scrollBar : CreateRecordValue(cr, kPidScrollBar, kScrollDefault));
+    CrText inner = cr->innerHtml.text ? cr->innerHtml : CreateRecordText(cr, kPidInnerHtml);
     if (inner.text && inner.length) {
         h->content = WebTextDup(inner.text, inner.length);
         if (!h->content) {
@@ -435,11 +429,11 @@ int32_t WebHtmlControlSetProp(ObjectRecord* rec, uint32_t id, int32_t value, con
                               bool* commonWrite) {
     WebHtmlCtlRecord* h = WebHtmlCtl(rec);
     switch (id) {
-    case kHpCodePage: h->codePage = static_cast<uint32_t>(value); break;
-    case kHpWebMode: h->webMode = static_cast<uint32_t>(value); break;
-    case kHpScrollBar: h->scrollBar = ScrollOf(value); break;
-    case kHpBdrStyle: h->bdrStyle = BdrOf(value); break;
-    case kHpInnerHtml: {
+    case kPidCodePage: h->codePage = static_cast<uint32_t>(value); break;
+    case kPidWebMode: h->webMode = static_cast<uint32_t>(value); break;
+    case kPidScrollBar: h->scrollBar = ScrollOf(value); break;
+    case kPidBdrStyle: h->bdrStyle = BdrOf(value); break;
+    case kPidInnerHtml: {
         char* copy = WebTextDup(text ? text : "", text ? length : 0);
         if (!copy) return kWebNoMemory;
         int32_t rc = WebHtmlCtlSetContent(rec, copy, 0, true);
@@ -456,11 +450,11 @@ int32_t WebHtmlControlSetProp(ObjectRecord* rec, uint32_t id, int32_t value, con
 int32_t WebHtmlControlGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebHtmlCtlRecord* h = WebHtmlCtl(rec);
     switch (id) {
-    case kHpCodePage: *result = static_cast<int32_t>(h->codePage); return 0;
-    case kHpWebMode: *result = static_cast<int32_t>(h->webMode); return 0;
-    case kHpScrollBar: *result = h->scrollBar; return 0;
-    case kHpBdrStyle: *result = h->bdrStyle; return 0;
-    case kHpInnerHtml:
+    case kPidCodePage: *result = static_cast<int32_t>(h->codePage); return 0;
+    case kPidWebMode: *result = static_cast<int32_t>(h->webMode); return 0;
+    case kPidScrollBar: *result = h->scrollBar; return 0;
+    case kPidBdrStyle: *result = h->bdrStyle; return 0;
+    case kPidInnerHtml:
         snprintf(gTextBuf, kTextBufSize + 1, "%s", h->content ? h->content : "");
         *text = gTextBuf;
         return 0;
@@ -480,12 +474,12 @@ int32_t WebHtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     WebHtmlCtlRecord* h = WebHtmlCtl(rec);
     WebViewSelectForObject(rec);
     switch (call->method) {
-    case kHmInnerHtml: return InnerHtml(rec, call);
-    case kHmGetAttr: return ElementGet(rec, call, false);
-    case kHmGetCss: return ElementGet(rec, call, true);
-    case kHmSetAttr: return ElementSet(rec, call, false);
-    case kHmSetCss: return ElementSet(rec, call, true);
-    case kHmFocus: {
+    case kHtmlInnerHtml: return InnerHtml(rec, call);
+    case kHtmlGetAttr: return ElementGet(rec, call, false);
+    case kHtmlGetCss: return ElementGet(rec, call, true);
+    case kHtmlSetAttr: return ElementSet(rec, call, false);
+    case kHtmlSetCss: return ElementSet(rec, call, true);
+    case kHtmlFocus: {
         char* id = ArgCopy(call, 0);
         if (!id) return kWebNoMemory;
         snprintf(h->focusId, sizeof h->focusId, "%s", id);
@@ -493,17 +487,17 @@ int32_t WebHtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
         GuardedFree(id);
         return WebReplyInt(0);
     }
-    case kHmUpdateEvents:
+    case kHtmlUpdateEvents:
         SendAction35(rec, kHdEvents);
         WebViewMsgEnd();
         return WebReplyInt(0);
-    case kHmMakePict: return kNotAvailableMakePict;
-    case kHmContextMenu:
+    case kHtmlMakePict: return kNotAvailableMakePict;
+    case kHtmlContextMenu:
         h->contextMenu = WebArgInt(call, 0, 0);
         return WebReplyInt(0);
-    case kHmBindDataTable: return BindDataTable(rec, call);
-    case kHmBindHtml: return BindHtml(rec, call);
-    case kHmBindAction: return WebReplyInt(WebHtmlCtlRowAction(rec, WebArgInt(call, 0, 0)));
+    case kHtmlBindDataTable: return BindDataTable(rec, call);
+    case kHtmlBindHtml: return BindHtml(rec, call);
+    case kHtmlBindAction: return WebReplyInt(WebHtmlCtlRowAction(rec, WebArgInt(call, 0, 0)));
     default: return kWebUnknownMethod;
     }
 }

@@ -44,18 +44,6 @@ constexpr int kUsersDepthMax = 32;
 constexpr uint8_t kStdToolColors = 32;
 constexpr int32_t kScaleWhole = 100;   // SizeMode 5 and 6 without a Scale show the image at 100 %
 
-enum ImagePid : uint32_t {
-    kIpBgColor = 3, kIpNoResize = 22, kIpAppearance = 43, kIpBackStyle = 51, kIpScrollBar = 57,
-    kIpAutoZoom = 68, kIpScale = 69, kIpPictPosH = 70, kIpPictPosV = 71, kIpResource = 87, kIpPictSizeH = 97,
-    kIpPictSizeV = 98, kIpSizeMode = 99, kIpPicture = 122, kIpMaskColor = 128, kIpUseMask = 129,
-    kIpSizeV = 130, kIpSizeH = 131, kIpColors = 151, kIpImageIndex = 217, kIpImageList = 270,
-    kIpUseColorMask = 275, kIpResize = 312, kIpAltText = 331, kIpUrlSource = 332,
-};
-enum PictMethodNo : uint32_t { kPmPageCount = 1, kPmRotate = 2, kPmZTop = 3, kPmZRight = 6, kPmWriteBmp = 7 };
-enum ListMethodNo : uint32_t {
-    kLmAddBmp = 1, kLmAddIcon = 2, kLmAddBmpMasked = 3, kLmGetImageCount = 4, kLmRemove = 5, kLmReplaceIcon = 8,
-    kLmLoadStdToolBitmap = 9, kLmWriteBmpFile = 10, kLmAddLoadIcon = 12,
-};
 // SizeMode values of a picture.
 enum PictSizeMode : int32_t { kSmWidth = 2, kSmFixed = 3, kSmHeight = 4, kSmKeep = 5, kSmScaled = 6 };
 
@@ -102,9 +90,9 @@ void ForwardSlashes(char* url) {
 
 // The markup shows the image of the record's URL and alternative text.
 void UrlToMarkup(ObjectCreateRecord* cr, const char* url, const char* alt) {
-    if (url) cr->texts[kIpUrlSource] = CrText{url, static_cast<uint32_t>(strlen(url))};
-    if (alt && (!cr->texts[kIpAltText].text || !cr->texts[kIpAltText].length))
-        cr->texts[kIpAltText] = CrText{alt, static_cast<uint32_t>(strlen(alt))};
+    if (url) cr->texts[kPidUrlSource] = CrText{url, static_cast<uint32_t>(strlen(url))};
+    if (alt && (!cr->texts[kPidAltText].text || !cr->texts[kPidAltText].length))
+        cr->texts[kPidAltText] = CrText{alt, static_cast<uint32_t>(strlen(alt))};
 }
 
 WebImageListRecord* WebListOf(int32_t handle) {
@@ -135,20 +123,20 @@ int32_t IconSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
                     bool* commonWrite) {
     WebIconRecord* ic = AsIcon(rec);
     switch (id) {
-    case kIpAppearance:
+    case kPidAppearance:
         rec->flags = value == 1 ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
         rec->appearance = value == 1 ? 1 : 2;
         break;
-    case kIpResource: ic->resource = static_cast<uint32_t>(value); break;
-    case kIpImageIndex: if (value) ic->imageIndex = static_cast<uint32_t>(value); break;
-    case kIpImageList: {
+    case kPidResource: ic->resource = static_cast<uint32_t>(value); break;
+    case kPidImageIndex: if (value) ic->imageIndex = static_cast<uint32_t>(value); break;
+    case kPidImageList: {
         WebImageListRecord* list = WebListOf(value);
         if (ObjectRecord* old = IconList(ic)) WebImageListRelease(old, true);
         IconTakeList(ic, list);
         break;
     }
-    case kIpAltText: Replace(&ic->altText, text, text ? length : 0); break;
-    case kIpUrlSource: Replace(&ic->url, text, text ? length : 0); break;
+    case kPidAltText: Replace(&ic->altText, text, text ? length : 0); break;
+    case kPidUrlSource: Replace(&ic->url, text, text ? length : 0); break;
     default: return kWebNotAvailable;
     }
     *commonWrite = false;
@@ -158,13 +146,13 @@ int32_t IconSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
 int32_t IconGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebIconRecord* ic = AsIcon(rec);
     switch (id) {
-    case kIpResource: *result = static_cast<int32_t>(ic->resource); return 0;
-    case kIpImageIndex: *result = static_cast<int32_t>(ic->imageIndex); return 0;
-    case kIpImageList:
+    case kPidResource: *result = static_cast<int32_t>(ic->resource); return 0;
+    case kPidImageIndex: *result = static_cast<int32_t>(ic->imageIndex); return 0;
+    case kPidImageList:
         *result = IconList(ic) ? static_cast<int32_t>(ic->imageListHandle) : 0;
         return 0;
-    case kIpAltText: case kIpUrlSource:
-        snprintf(gTextBuf, kTextBufSize + 1, "%s", (id == kIpAltText ? ic->altText : ic->url) ? (id == kIpAltText ? ic->altText : ic->url) : "");
+    case kPidAltText: case kPidUrlSource:
+        snprintf(gTextBuf, kTextBufSize + 1, "%s", (id == kPidAltText ? ic->altText : ic->url) ? (id == kPidAltText ? ic->altText : ic->url) : "");
         *text = gTextBuf;
         return 0;
     default: return kWebNotAvailable;
@@ -199,14 +187,14 @@ int32_t PictSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
                     bool* commonWrite) {
     WebPictRecord* p = AsPict(rec);
     switch (id) {
-    case kIpNoResize: case kIpResize: {
-        bool fixed = id == kIpNoResize ? value != 0 : value == 0;
+    case kPidNoResize: case kPidResize: {
+        bool fixed = id == kPidNoResize ? value != 0 : value == 0;
         p->sizeBits = fixed ? (p->sizeBits | kPictFixed) : (p->sizeBits & ~kPictFixed);
         if (fixed) p->zoom = kPictZoomUnit;
         break;
     }
-    case kIpBackStyle: p->backStyle = static_cast<uint8_t>(ValueInRange(value, 1, 2, 1)); break;
-    case kIpScrollBar: {
+    case kPidBackStyle: p->backStyle = static_cast<uint8_t>(ValueInRange(value, 1, 2, 1)); break;
+    case kPidScrollBar: {
         int32_t old = p->scrollBar;
         p->scrollBar = static_cast<uint8_t>(value);
         rec->flags = value == 1 ? (rec->flags | kPictHScrollFlag) : (rec->flags & ~kPictHScrollFlag);
@@ -214,23 +202,23 @@ int32_t PictSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
         WebChangeElemClass(rec, HtmlScrollClass(old), HtmlScrollClass(value), true);
         break;
     }
-    case kIpAutoZoom: rec->flags = value ? (rec->flags | kPictAutoZoomFlag) : (rec->flags & ~kPictAutoZoomFlag); break;
-    case kIpScale:
+    case kPidAutoZoom: rec->flags = value ? (rec->flags | kPictAutoZoomFlag) : (rec->flags & ~kPictAutoZoomFlag); break;
+    case kPidScale:
         p->sizeBits = (p->sizeBits & ~kPictFixed) | kPictScaled;
         p->zoom = PictScaleToZoom(value);
         WebPictApplySize(rec);
         break;
-    case kIpPictPosH: p->posH = static_cast<uint32_t>(value); break;
-    case kIpPictPosV: p->posV = static_cast<uint32_t>(value); break;
-    case kIpResource: p->resource = static_cast<uint32_t>(value); break;
-    case kIpSizeMode:
+    case kPidPictPosH: p->posH = static_cast<uint32_t>(value); break;
+    case kPidPictPosV: p->posV = static_cast<uint32_t>(value); break;
+    case kPidResource: p->resource = static_cast<uint32_t>(value); break;
+    case kPidAutoScale:
         p->sizeBits = SizeBitsOf(value);
         if (!p->sizeBits) rec->flags |= kPictOtherSizeMode;
         if (value == kSmScaled && !p->zoom) p->zoom = kPictZoomUnit;
         WebPictApplySize(rec);
         break;
-    case kIpAltText: Replace(&p->altText, text, text ? length : 0); break;
-    case kIpUrlSource:
+    case kPidAltText: Replace(&p->altText, text, text ? length : 0); break;
+    case kPidUrlSource:
         Replace(&p->url, text, text ? length : 0);
         p->naturalWidth = p->naturalHeight = 0;
         break;
@@ -243,25 +231,25 @@ int32_t PictSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
 int32_t PictGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebPictRecord* p = AsPict(rec);
     switch (id) {
-    case kIpNoResize: *result = (p->sizeBits & kPictFixed) ? 1 : 0; return 0;
-    case kIpResize: *result = (p->sizeBits & kPictFixed) ? 0 : 1; return 0;
-    case kIpBackStyle: *result = p->backStyle; return 0;
-    case kIpScrollBar: *result = p->scrollBar; return 0;
-    case kIpAutoZoom: *result = (rec->flags & kPictAutoZoomFlag) ? 1 : 0; return 0;
-    case kIpScale: *result = static_cast<int32_t>(p->zoom / 10); return 0;
-    case kIpPictPosH: *result = static_cast<int32_t>(p->posH); return 0;
-    case kIpPictPosV: *result = static_cast<int32_t>(p->posV); return 0;
-    case kIpResource: *result = static_cast<int32_t>(p->resource); return 0;
-    case kIpPictSizeH: case kIpPictSizeV: {
+    case kPidNoResize: *result = (p->sizeBits & kPictFixed) ? 1 : 0; return 0;
+    case kPidResize: *result = (p->sizeBits & kPictFixed) ? 0 : 1; return 0;
+    case kPidBackStyle: *result = p->backStyle; return 0;
+    case kPidScrollBar: *result = p->scrollBar; return 0;
+    case kPidAutoZoom: *result = (rec->flags & kPictAutoZoomFlag) ? 1 : 0; return 0;
+    case kPidScale: *result = static_cast<int32_t>(p->zoom / 10); return 0;
+    case kPidPictPosH: *result = static_cast<int32_t>(p->posH); return 0;
+    case kPidPictPosV: *result = static_cast<int32_t>(p->posV); return 0;
+    case kPidResource: *result = static_cast<int32_t>(p->resource); return 0;
+    case kPidPictSizeH: case kPidPictSizeV: {
         ObjectRef ref = ObjectRefOf(rec);
         if (!p->naturalWidth || !p->naturalHeight) WebPictAskSize(rec);
         if (!ObjectRefAlive(ref)) return kWebNotCreated;
-        *result = static_cast<int32_t>(id == kIpPictSizeH ? p->naturalWidth : p->naturalHeight);
+        *result = static_cast<int32_t>(id == kPidPictSizeH ? p->naturalWidth : p->naturalHeight);
         return 0;
     }
-    case kIpSizeMode: *result = SizeModeOf(p->sizeBits); return 0;
-    case kIpAltText: case kIpUrlSource: {
-        const char* t = id == kIpAltText ? p->altText : p->url;
+    case kPidAutoScale: *result = SizeModeOf(p->sizeBits); return 0;
+    case kPidAltText: case kPidUrlSource: {
+        const char* t = id == kPidAltText ? p->altText : p->url;
         snprintf(gTextBuf, kTextBufSize + 1, "%s", t ? t : "");
         *text = gTextBuf;
         return 0;
@@ -274,9 +262,9 @@ int32_t PictMethod(ObjectRecord*, MethodCallRec* call) {
     int32_t check = WebCheckMethod(call ? call->objectType : 0, call);
     if (check != 0) return check;
     switch (call->method) {
-    case kPmPageCount: case kPmRotate: case kPmWriteBmp: return WebReplyInt(1);
+    case kPictGetPageCount: case kPictRotate: case kPictWriteBmpFile: return WebReplyInt(1);
     default:
-        if (call->method >= kPmZTop && call->method <= kPmZRight) return WebReplyInt(0);
+        if (call->method >= kPictGetZTop && call->method <= kPictGetZRight) return WebReplyInt(0);
         return kWebUnknownMethod;
     }
 }
@@ -304,15 +292,15 @@ int32_t ListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
                     bool* commonWrite) {
     WebImageListRecord* l = AsList(rec);
     switch (id) {
-    case kIpBgColor: ListColor(&rec->bgColor, value); break;
-    case kIpMaskColor: ListColor(&rec->fgColor, value); break;
-    case kIpResource: l->resource = static_cast<uint32_t>(value); break;
-    case kIpUseMask: l->useMask = value ? 1 : 0; break;
-    case kIpUseColorMask: l->useColorMask = value ? 1 : 0; break;
-    case kIpSizeH: l->sizeH = static_cast<uint32_t>(value); break;
-    case kIpSizeV: l->sizeV = static_cast<uint32_t>(value); break;
-    case kIpColors: l->colors = ImageColorsRound(value); break;
-    case kIpUrlSource:
+    case kPidBgColor: ListColor(&rec->bgColor, value); break;
+    case kPidMaskColor: ListColor(&rec->fgColor, value); break;
+    case kPidResource: l->resource = static_cast<uint32_t>(value); break;
+    case kPidUseMask: l->useMask = value ? 1 : 0; break;
+    case kPidUseColorMask: l->useColorMask = value ? 1 : 0; break;
+    case kPidImageSizeH: l->sizeH = static_cast<uint32_t>(value); break;
+    case kPidImageSizeV: l->sizeV = static_cast<uint32_t>(value); break;
+    case kPidImageColors: l->colors = ImageColorsRound(value); break;
+    case kPidUrlSource:
         SetStrip(l, text, text ? length : 0);
         WebImageListUsersRefresh(rec);
         break;
@@ -325,15 +313,15 @@ int32_t ListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
 int32_t ListGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebImageListRecord* l = AsList(rec);
     switch (id) {
-    case kIpBgColor: *result = static_cast<int32_t>(rec->bgColor); return 0;
-    case kIpMaskColor: *result = static_cast<int32_t>(rec->fgColor); return 0;
-    case kIpResource: *result = static_cast<int32_t>(l->resource); return 0;
-    case kIpUseMask: *result = l->useMask; return 0;
-    case kIpUseColorMask: *result = l->useColorMask; return 0;
-    case kIpSizeH: *result = static_cast<int32_t>(l->sizeH); return 0;
-    case kIpSizeV: *result = static_cast<int32_t>(l->sizeV); return 0;
-    case kIpColors: *result = l->colors; return 0;
-    case kIpUrlSource:
+    case kPidBgColor: *result = static_cast<int32_t>(rec->bgColor); return 0;
+    case kPidMaskColor: *result = static_cast<int32_t>(rec->fgColor); return 0;
+    case kPidResource: *result = static_cast<int32_t>(l->resource); return 0;
+    case kPidUseMask: *result = l->useMask; return 0;
+    case kPidUseColorMask: *result = l->useColorMask; return 0;
+    case kPidImageSizeH: *result = static_cast<int32_t>(l->sizeH); return 0;
+    case kPidImageSizeV: *result = static_cast<int32_t>(l->sizeV); return 0;
+    case kPidImageColors: *result = l->colors; return 0;
+    case kPidUrlSource:
         snprintf(gTextBuf, kTextBufSize + 1, "%s", l->url ? l->url : "");
         *text = gTextBuf;
         return 0;
@@ -374,13 +362,13 @@ int32_t ListMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebImageListRecord* l = AsList(rec);
     switch (call->method) {
-    case kLmAddBmp: case kLmAddBmpMasked: return WebReplyInt(AddBitmap(l, call));
-    case kLmAddIcon: return WebReplyInt(-1);
-    case kLmGetImageCount: case kLmWriteBmpFile: return WebReplyInt(1);
-    case kLmLoadStdToolBitmap: return WebReplyInt(LoadStdToolBitmap(l));
+    case kImageListAddBmp: case kImageListAddBmpMasked: return WebReplyInt(AddBitmap(l, call));
+    case kImageListAddIcon: return WebReplyInt(-1);
+    case kImageListGetImageCount: case kImageListWriteBmpFile: return WebReplyInt(1);
+    case kImageListLoadStdToolBitmap: return WebReplyInt(LoadStdToolBitmap(l));
     default:
-        if (call->method >= kLmRemove && call->method <= kLmReplaceIcon) return WebReplyInt(0);
-        if (call->method > kLmWriteBmpFile && call->method <= kLmAddLoadIcon) return WebReplyInt(1);
+        if (call->method >= kImageListRemove && call->method <= kImageListReplaceIcon) return WebReplyInt(0);
+        if (call->method > kImageListWriteBmpFile && call->method <= kImageListAddLoadIcon) return WebReplyInt(1);
         return kWebUnknownMethod;
     }
 }
@@ -427,16 +415,16 @@ ObjectRecord* WebIconCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord
     if (!rec) return nullptr;
     WebIconRecord* ic = AsIcon(rec);
     rec->flags |= kObjAlive | kImageAlive;
-    ic->imageIndex = static_cast<uint32_t>(CreateRecordValue(cr, kIpImageIndex, 0));
-    ic->resource = static_cast<uint32_t>(CreateRecordValue(cr, kIpResource, 0));
-    CrText source = CreateRecordText(cr, kIpUrlSource);
-    CrText alt = CreateRecordText(cr, kIpAltText);
+    ic->imageIndex = static_cast<uint32_t>(CreateRecordValue(cr, kPidImageIndex, 0));
+    ic->resource = static_cast<uint32_t>(CreateRecordValue(cr, kPidResource, 0));
+    CrText source = CreateRecordText(cr, kPidUrlSource);
+    CrText alt = CreateRecordText(cr, kPidAltText);
     if (alt.text) Replace(&ic->altText, alt.text, alt.length);
     char url[kUrlMax], name[64];
     if (source.text && source.length) {
         Replace(&ic->url, source.text, source.length);
     } else {
-        CrText file = CreateRecordText(cr, kIpPicture);
+        CrText file = CreateRecordText(cr, kPidPicture);
         uint32_t n = file.text ? (file.length > kImageNameMax ? kImageNameMax : file.length) : 0;
         if (n && WebNameEndsWith(file.text, n, ".ico") && FileUrl(file, url, sizeof url)) {
             ReplaceZ(&ic->url, url);
@@ -446,7 +434,7 @@ ObjectRecord* WebIconCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord
             ReplaceZ(&ic->altText, name);
         }
     }
-    IconTakeList(ic, WebListOf(CreateRecordValue(cr, kIpImageList, 0)));
+    IconTakeList(ic, WebListOf(CreateRecordValue(cr, kPidImageList, 0)));
     UrlToMarkup(cr, ic->url, ic->altText);
     return rec;
 }
@@ -457,17 +445,17 @@ ObjectRecord* WebPictCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord
     WebPictRecord* p = AsPict(rec);
     rec->flags |= kObjAlive | kImageAlive;
     if (CreateRecordValue(cr, kPidBorder, 0)) rec->flags |= kObjBorder;
-    int32_t back = cr->backStyle ? cr->backStyle : CreateRecordValue(cr, kIpBackStyle, 1);
+    int32_t back = cr->backStyle ? cr->backStyle : CreateRecordValue(cr, kPidBackStyle, 1);
     p->backStyle = static_cast<uint8_t>(ValueInRange(back, 1, 2, 1));
     int32_t bars = cr->scrollBar;
     p->scrollBar = static_cast<uint8_t>(bars >= 1 && bars <= 4 ? bars : 3);
     if (p->scrollBar != 3) rec->flags |= kPictScrollFlags;
-    p->resource = static_cast<uint32_t>(CreateRecordValue(cr, kIpResource, 0));
-    CrText source = CreateRecordText(cr, kIpUrlSource);
-    CrText alt = CreateRecordText(cr, kIpAltText);
+    p->resource = static_cast<uint32_t>(CreateRecordValue(cr, kPidResource, 0));
+    CrText source = CreateRecordText(cr, kPidUrlSource);
+    CrText alt = CreateRecordText(cr, kPidAltText);
     if (alt.text) Replace(&p->altText, alt.text, alt.length);
     char url[kUrlMax], name[64];
-    CrText file = CreateRecordText(cr, kIpPicture);
+    CrText file = CreateRecordText(cr, kPidPicture);
     if (source.text && source.length) {
         Replace(&p->url, source.text, source.length);
     } else if (file.text && PictFileName(file.text, file.length > kImageNameMax ? kImageNameMax : file.length)) {
@@ -476,10 +464,10 @@ ObjectRecord* WebPictCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord
         ReplaceZ(&p->url, url);
         ReplaceZ(&p->altText, name);
     }
-    if (CreateRecordValue(cr, kIpAutoZoom, 0)) rec->flags |= kPictAutoZoomFlag;
-    int32_t mode = CreateRecordValue(cr, kIpSizeMode, cr->sizeMode);
-    int32_t scale = CreateRecordValue(cr, kIpScale, 0);
-    if (CreateRecordValue(cr, kIpNoResize, 0)) p->sizeBits = kPictFixed;
+    if (CreateRecordValue(cr, kPidAutoZoom, 0)) rec->flags |= kPictAutoZoomFlag;
+    int32_t mode = CreateRecordValue(cr, kPidAutoScale, cr->sizeMode);
+    int32_t scale = CreateRecordValue(cr, kPidScale, 0);
+    if (CreateRecordValue(cr, kPidNoResize, 0)) p->sizeBits = kPictFixed;
     else p->sizeBits = SizeBitsOf(mode);
     if ((mode == kSmKeep || mode == kSmScaled) && !scale) scale = kScaleWhole;
     p->zoom = (p->sizeBits & kPictFixed) ? kPictZoomUnit : PictScaleToZoom(scale);
@@ -492,19 +480,19 @@ ObjectRecord* WebImageListCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateR
     rec = WebAllocKindRecord(rec, kind, sizeof(WebImageListRecord), code);
     if (!rec) return nullptr;
     WebImageListRecord* l = AsList(rec);
-    l->colors = ImageColorsRound(CreateRecordValue(cr, kIpColors, 0));
-    int32_t h = CreateRecordValue(cr, kIpSizeH, 0), v = CreateRecordValue(cr, kIpSizeV, 0);
+    l->colors = ImageColorsRound(CreateRecordValue(cr, kPidImageColors, 0));
+    int32_t h = CreateRecordValue(cr, kPidImageSizeH, 0), v = CreateRecordValue(cr, kPidImageSizeV, 0);
     l->sizeH = h > 0 ? static_cast<uint32_t>(h) : kDefaultListSize;
     l->sizeV = v > 0 ? static_cast<uint32_t>(v) : kDefaultListSize;
-    l->useMask = CreateRecordValue(cr, kIpUseMask, 0) ? 1 : 0;
-    l->useColorMask = CreateRecordValue(cr, kIpUseColorMask, 0) ? 1 : 0;
+    l->useMask = CreateRecordValue(cr, kPidUseMask, 0) ? 1 : 0;
+    l->useColorMask = CreateRecordValue(cr, kPidUseColorMask, 0) ? 1 : 0;
     rec->fgColor = kDefaultMaskColor;
-    ListColor(&rec->fgColor, CreateRecordValue(cr, kIpMaskColor, -1));
+    ListColor(&rec->fgColor, CreateRecordValue(cr, kPidMaskColor, -1));
     rec->bgColor = kBtnFaceColor;
     if (cr->bgColor.value != -1) ListColor(&rec->bgColor, cr->bgColor.value);
-    l->resource = static_cast<uint32_t>(CreateRecordValue(cr, kIpResource, 0));
+    l->resource = static_cast<uint32_t>(CreateRecordValue(cr, kPidResource, 0));
     l->resourcePending = gWebImageResourcePending;
-    CrText source = CreateRecordText(cr, kIpUrlSource);
+    CrText source = CreateRecordText(cr, kPidUrlSource);
     char url[kUrlMax], name[64];
     if (source.text && source.length) SetStrip(l, source.text, source.length);
     else if (ResourceUrl(kImageTypeBitmap, l->resource, url, sizeof url, name, sizeof name))

@@ -46,19 +46,6 @@ enum ListKey : int32_t { kKeySpace = 32, kKeyEnd = 35, kKeyHome = 36, kKeyUp = 3
 constexpr uint32_t kSysButtonText = 18, kSys3DFace = 15;
 constexpr uint32_t kThemeGrey = 0xF0F0F0, kThemeWhite = 0xFFFFFF;
 
-enum DataListPid : uint32_t {
-    kDpPrinter = 25, kDpSorted = 27, kDpMultiSelect = 34, kDpAppearance = 43, kDpScrollBar = 57, kDpIntegral = 58,
-    kDpData = 59, kDpTabStops = 86, kDpUseRtl = 149, kDpScrollHide = 238, kDpMultiColumn = 239,
-    kDpColumnWidth = 240, kDpHorzExtent = 241,
-};
-enum DataListMethodNo : uint32_t {
-    kDmAddString = 1, kDmDeleteString = 2, kDmDir = 3, kDmFindString = 4, kDmFindStringExact = 5,
-    kDmGetCaretIndex = 6, kDmGetCount = 7, kDmGetFirstSel = 8, kDmGetNextSel = 9, kDmGetItemData = 10,
-    kDmGetSel = 11, kDmGetSelCount = 12, kDmGetText = 13, kDmGetTextLen = 14, kDmGetTopIndex = 15,
-    kDmInsertString = 16, kDmResetContent = 17, kDmSelectString = 18, kDmSelItemRange = 19, kDmSetCaretIndex = 20,
-    kDmSetCurSel = 21, kDmSetItemData = 22, kDmSetSel = 23, kDmSetTopIndex = 24, kDmTabStops = 25,
-    kDmAllowEmptyTab = 26, kDmInitStorage = 27, kDmPreventKeyClick = 28,
-};
 enum ValueQuery : int32_t { kVqFirstSel = 0, kVqCount = 1, kVqSelCount = 2, kVqNextSel = 3, kVqRowSelected = 4 };
 
 bool PrefixNoCase(const char* text, const char* prefix) {
@@ -388,7 +375,7 @@ void WebListPost(ObjectRecord* rec, uint32_t eventId, int32_t modifiers, int32_t
 
 ObjectRecord* WebDataListCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                                 int32_t* code) {
-    CrText stops = CreateRecordText(cr, kDpTabStops);
+    CrText stops = CreateRecordText(cr, kPidTabStops);
     if (stops.text && stops.length >= kTextBufSize) {
         *code = kBadTabStops;
         return nullptr;
@@ -399,24 +386,24 @@ ObjectRecord* WebDataListCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
         return nullptr;
     }
     WebDataListRecord* d = WebDataList(rec);
-    int32_t multi = CreateRecordValue(cr, kDpMultiSelect, 0);
+    int32_t multi = CreateRecordValue(cr, kPidMultiSelect, 0);
     d->style = multi >= kDlsMultiple && multi <= kDlsSingle ? static_cast<uint8_t>(multi) : static_cast<uint8_t>(kDlsSingle);
     d->flags = kDlVScroll;
-    if (cr->given[kDpIntegral] && cr->values[kDpIntegral] == 0) d->flags |= kDlNoIntegral;
-    if ((cr->flags0 & kCrSorted) || CreateRecordValue(cr, kDpSorted, 0)) d->flags |= kDlSorted;
-    int32_t rtl = CreateRecordValue(cr, kDpUseRtl, 0);
+    if (cr->given[kPidIntegral] && cr->values[kPidIntegral] == 0) d->flags |= kDlNoIntegral;
+    if ((cr->flags0 & kCrSorted) || CreateRecordValue(cr, kPidSorted, 0)) d->flags |= kDlSorted;
+    int32_t rtl = CreateRecordValue(cr, kPidUseRtl, 0);
     if (rtl == 1) rec->flags &= ~kObjRightToLeft;
     if (rtl == 2) rec->flags |= kObjRightToLeft;
     if (rtl >= 1 && rtl <= 3) d->rtlMode = static_cast<uint8_t>(rtl);
-    switch (CreateRecordValue(cr, kDpScrollBar, 0)) {
+    switch (CreateRecordValue(cr, kPidScrollBar, 0)) {
     case 1: d->flags |= kDlHScroll | kDlVScroll; break;
     case 2: d->flags = static_cast<uint16_t>((d->flags | kDlHScroll) & ~kDlVScroll); break;
     case 3: d->flags &= static_cast<uint16_t>(~kDlVScroll); break;
     default: break;
     }
-    if (cr->given[kDpScrollHide] && cr->values[kDpScrollHide] == 0) d->flags |= kDlScrollHide;
-    if (CreateRecordValue(cr, kDpMultiColumn, 0)) d->flags |= kDlMultiColumn;
-    bool printer = CreateRecordValue(cr, kDpPrinter, 0) != 0;
+    if (cr->given[kPidScrollHide] && cr->values[kPidScrollHide] == 0) d->flags |= kDlScrollHide;
+    if (CreateRecordValue(cr, kPidMultiColumn, 0)) d->flags |= kDlMultiColumn;
+    bool printer = CreateRecordValue(cr, kPidPrinter, 0) != 0;
     if (printer) d->flags |= kDlPrinter;
     d->columnWidth = 1;
     rec->flags |= kObjAlive | kDataListMark;
@@ -434,7 +421,7 @@ ObjectRecord* WebDataListCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
         DataListRowInsert(d, -1, "pdf:", 4);
         SelectOnly(d, 0);
     }
-    CrText data = CreateRecordText(cr, kDpData);
+    CrText data = CreateRecordText(cr, kPidData);
     const CrText& items = data.text ? data : cr->text;
     if (items.text && items.length) {
         RowsFromText(d, items.text, items.length);
@@ -773,7 +760,7 @@ int32_t WebDataListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
         d->flags = on ? static_cast<uint16_t>(d->flags | bit) : static_cast<uint16_t>(d->flags & ~bit);
     };
     switch (id) {
-    case kDpPrinter:
+    case kPidPrinter:
         DeleteAllRows(d);
         setBit(kDlPrinter, value != 0);
         if (value) {
@@ -781,34 +768,34 @@ int32_t WebDataListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
             SelectOnly(d, 0);
         }
         break;
-    case kDpSorted: setBit(kDlSorted, value != 0); break;
-    case kDpMultiSelect:
+    case kPidSorted: setBit(kDlSorted, value != 0); break;
+    case kPidMultiSelect:
         d->style = value >= kDlsMultiple && value <= kDlsSingle ? static_cast<uint8_t>(value) : static_cast<uint8_t>(kDlsSingle);
         ClearRows(d);
         break;
-    case kDpAppearance:
+    case kPidAppearance:
         rec->flags = value == 1 ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
         rec->appearance = value == 1 ? 1 : 2;
         *commonWrite = false;
         return 0;
-    case kDpScrollBar:
+    case kPidScrollBar:
         if (value == 0 || value == 3) setBit(kDlHScroll | kDlVScroll, false);
         else if (value == 1) setBit(kDlHScroll | kDlVScroll, true);
         else if (value == 2) d->flags = static_cast<uint16_t>((d->flags | kDlHScroll) & ~kDlVScroll);
         else if (value == 4) d->flags = static_cast<uint16_t>((d->flags | kDlVScroll) & ~kDlHScroll);
         *commonWrite = false;
         return 0;
-    case kDpIntegral: setBit(kDlNoIntegral, value == 0); break;
-    case kDpData:
+    case kPidIntegral: setBit(kDlNoIntegral, value == 0); break;
+    case kPidData:
         DeleteAllRows(d);
         if (text) RowsFromText(d, text, length);
         if (d->rowCount) SelectOnly(d, 0);
         break;
-    case kDpTabStops:
+    case kPidTabStops:
         ReplaceTabStopText(d, text, text ? length : 0);
         if (!text || !length || ParseAndSet(d, text, length) != 0) DataListSetTabStops(d, nullptr, 0);
         break;
-    case kDpUseRtl:
+    case kPidUseRtl:
         if (value == 1) rec->flags &= ~kObjRightToLeft;
         if (value == 2) rec->flags |= kObjRightToLeft;
         if (value >= 1 && value <= 3) d->rtlMode = static_cast<uint8_t>(value);
@@ -816,13 +803,13 @@ int32_t WebDataListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
         return 0;
     // The same sense as at creation and in the query: ScrollHide 0 sets the
     // hide bit, MultiColumn non-zero sets its bit, so a change reads back as set.
-    case kDpScrollHide: setBit(kDlScrollHide, value == 0); break;
-    case kDpMultiColumn: setBit(kDlMultiColumn, value != 0); break;
-    case kDpColumnWidth:
+    case kPidScrollHide: setBit(kDlScrollHide, value == 0); break;
+    case kPidMultiColumn: setBit(kDlMultiColumn, value != 0); break;
+    case kPidColumnWidth:
         d->columnWidth = value > 0 ? static_cast<uint32_t>(value) : 1;
         *commonWrite = false;
         return 0;
-    case kDpHorzExtent:
+    case kPidHorzExtent:
         d->horzExtent = static_cast<uint32_t>(value);
         *commonWrite = false;
         return 0;
@@ -840,16 +827,16 @@ int32_t WebDataListSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
 int32_t WebDataListGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebDataListRecord* d = WebDataList(rec);
     switch (id) {
-    case kDpPrinter: *result = (d->flags & kDlPrinter) ? 1 : 0; return 0;
-    case kDpSorted: *result = (d->flags & kDlSorted) ? 1 : 0; return 0;
-    case kDpMultiSelect: *result = d->style; return 0;
-    case kDpScrollBar: {
+    case kPidPrinter: *result = (d->flags & kDlPrinter) ? 1 : 0; return 0;
+    case kPidSorted: *result = (d->flags & kDlSorted) ? 1 : 0; return 0;
+    case kPidMultiSelect: *result = d->style; return 0;
+    case kPidScrollBar: {
         bool h = (d->flags & kDlHScroll) != 0, v = (d->flags & kDlVScroll) != 0;
         *result = h && v ? 1 : h ? 2 : v ? 4 : 3;
         return 0;
     }
-    case kDpIntegral: *result = (d->flags & kDlNoIntegral) ? 0 : 1; return 0;
-    case kDpData: {
+    case kPidIntegral: *result = (d->flags & kDlNoIntegral) ? 0 : 1; return 0;
+    case kPidData: {
         uint32_t at = 0;
         gTextBuf[0] = 0;
         for (DataListRow* r = d->firstRow; r; r = r->next) {
@@ -863,15 +850,15 @@ int32_t WebDataListGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
         *text = gTextBuf;
         return 0;
     }
-    case kDpTabStops:
+    case kPidTabStops:
         snprintf(gTextBuf, kTextBufSize + 1, "%s", d->tabStopText ? d->tabStopText : "");
         *text = gTextBuf;
         return 0;
-    case kDpUseRtl: *result = d->rtlMode; return 0;
-    case kDpScrollHide: *result = (d->flags & kDlScrollHide) ? 0 : 1; return 0;
-    case kDpMultiColumn: *result = (d->flags & kDlMultiColumn) ? 1 : 0; return 0;
-    case kDpColumnWidth: *result = static_cast<int32_t>(d->columnWidth); return 0;
-    case kDpHorzExtent: *result = static_cast<int32_t>(d->horzExtent); return 0;
+    case kPidUseRtl: *result = d->rtlMode; return 0;
+    case kPidScrollHide: *result = (d->flags & kDlScrollHide) ? 0 : 1; return 0;
+    case kPidMultiColumn: *result = (d->flags & kDlMultiColumn) ? 1 : 0; return 0;
+    case kPidColumnWidth: *result = static_cast<int32_t>(d->columnWidth); return 0;
+    case kPidHorzExtent: *result = static_cast<int32_t>(d->horzExtent); return 0;
     default: return WebDefaultGetProp(rec, id, result, text);
     }
 }
@@ -888,76 +875,76 @@ int32_t WebDataListMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t index = WebArgInt(call, 0, -1);
     auto rowAt = [d](int32_t row) { return DataListRowAt(d, row); };
     switch (call->method) {
-    case kDmAddString:
+    case kDataListAddString:
         raw = WebListArgRaw(call, 0, &length);
         return WebReplyInt(DataListRowAddMulti(d, raw ? raw : "", length));
-    case kDmDeleteString: {
+    case kDataListDeleteString: {
         int32_t r = DataListRowDelete(d, index);
         return WebReplyInt(r < 0 ? -1 : r);
     }
-    case kDmDir: return WebReplyInt(-1);
-    case kDmFindString: case kDmFindStringExact:
+    case kDataListDir: return WebReplyInt(-1);
+    case kDataListFindString: case kDataListFindStringExact:
         WebListArgText(call, 1, arg, sizeof arg);
-        return WebReplyInt(call->method == kDmFindString ? DataListRowFind(d, index, arg)
+        return WebReplyInt(call->method == kDataListFindString ? DataListRowFind(d, index, arg)
                                                          : DataListRowFindExact(d, index, arg));
-    case kDmGetCaretIndex: return WebReplyInt(d->focusRow);
-    case kDmGetCount: return WebReplyInt(static_cast<int32_t>(d->rowCount));
-    case kDmGetFirstSel: {
+    case kDataListGetCaretIndex: return WebReplyInt(d->focusRow);
+    case kDataListGetCount: return WebReplyInt(static_cast<int32_t>(d->rowCount));
+    case kDataListGetFirstSel: {
         if (!MultiStyle(d)) return WebReplyInt(d->selection);
         int32_t first = NextSelected(d, 0);
         d->lastAnswered = static_cast<uint32_t>(first + 1);
         return WebReplyInt(first);
     }
-    case kDmGetNextSel: {
+    case kDataListGetNextSel: {
         if (!MultiStyle(d)) return WebReplyInt(-1);
         int32_t next = NextSelected(d, d->lastAnswered);
         if (next >= 0) d->lastAnswered = static_cast<uint32_t>(next + 1);
         return WebReplyInt(next);
     }
-    case kDmGetItemData: {
+    case kDataListGetItemData: {
         DataListRow* r = rowAt(index);
         return WebReplyInt(r ? static_cast<int32_t>(r->value) : -1);
     }
-    case kDmGetSel: {
+    case kDataListGetSel: {
         DataListRow* r = rowAt(index);
         return WebReplyInt(r ? r->selected : -1);
     }
-    case kDmGetSelCount: return WebReplyInt(MultiStyle(d) ? d->selection : 1);
-    case kDmGetText: case kDmGetTextLen: {
+    case kDataListGetSelCount: return WebReplyInt(MultiStyle(d) ? d->selection : 1);
+    case kDataListGetText: case kDataListGetTextLen: {
         DataListRow* r = rowAt(index);
         const char* t = r && r->text ? r->text : "";
-        if (call->method == kDmGetTextLen) return WebReplyInt(static_cast<int32_t>(strlen(t)));
+        if (call->method == kDataListGetTextLen) return WebReplyInt(static_cast<int32_t>(strlen(t)));
         snprintf(gTextBuf, kTextBufSize + 1, "%s", t);
         return WebReplyText(gTextBuf);
     }
-    case kDmGetTopIndex: return WebReplyInt(0);
-    case kDmInsertString:
+    case kDataListGetTopIndex: return WebReplyInt(0);
+    case kDataListInsertString:
         raw = WebListArgRaw(call, 1, &length);
         return WebReplyInt(DataListRowInsertMulti(d, index, raw ? raw : "", length));
-    case kDmResetContent: DeleteAllRows(d); return 0;
-    case kDmSelectString: {
+    case kDataListResetContent: DeleteAllRows(d); return 0;
+    case kDataListSelectString: {
         WebListArgText(call, 1, arg, sizeof arg);
         int32_t row = DataListRowFind(d, index, arg);
         return WebReplyInt(row < 0 ? -1 : DataListSetCurSel(d, row));
     }
-    case kDmSelItemRange:
+    case kDataListSelItemRange:
         return WebReplyInt(DataListSelRange(d, WebArgInt(call, 0, 0) != 0, WebArgInt(call, 1, 0), WebArgInt(call, 2, 0)));
-    case kDmSetCaretIndex: return WebReplyInt(DataListSetCaret(d, index));
-    case kDmSetCurSel: return WebReplyInt(DataListSetCurSel(d, index));
-    case kDmSetItemData: {
+    case kDataListSetCaretIndex: return WebReplyInt(DataListSetCaret(d, index));
+    case kDataListSetCurSel: return WebReplyInt(DataListSetCurSel(d, index));
+    case kDataListSetItemData: {
         DataListRow* r = rowAt(index);
         if (!r || !r->text) return WebReplyInt(-1);
         r->value = static_cast<uint32_t>(WebArgInt(call, 1, 0));
         return WebReplyInt(0);
     }
-    case kDmSetSel: {
+    case kDataListSetSel: {
         bool on = WebArgInt(call, 0, 0) != 0;
         int32_t row = WebArgInt(call, 1, -1);
         if (row == -1) return WebReplyInt(DataListSelRange(d, on, 0, static_cast<int32_t>(d->rowCount) - 1));
         return WebReplyInt(DataListSelRange(d, on, row, row));
     }
-    case kDmSetTopIndex: return WebReplyInt(DataListSelectTop(d, index));
-    case kDmTabStops: {
+    case kDataListSetTopIndex: return WebReplyInt(DataListSelectTop(d, index));
+    case kDataListTabStops: {
         uint32_t n = WebListArgText(call, 0, arg, sizeof arg);
         int32_t stops[kDataListTabStopsMax];
         uint32_t count = 0;
@@ -968,12 +955,12 @@ int32_t WebDataListMethod(ObjectRecord* rec, MethodCallRec* call) {
         }
         return WebReplyInt(0);
     }
-    case kDmAllowEmptyTab: case kDmPreventKeyClick: {
-        uint16_t bit = call->method == kDmAllowEmptyTab ? kDlAllowEmptyTab : kDlNoKeyClick;
+    case kDataListAllowEmptyTab: case kDataListPreventKeyClick: {
+        uint16_t bit = call->method == kDataListAllowEmptyTab ? kDlAllowEmptyTab : kDlNoKeyClick;
         d->flags = WebArgInt(call, 0, 0) ? static_cast<uint16_t>(d->flags | bit) : static_cast<uint16_t>(d->flags & ~bit);
         return WebReplyInt(0);
     }
-    case kDmInitStorage: return WebReplyInt(WebArgInt(call, 0, 0));
+    case kDataListInitStorage: return WebReplyInt(WebArgInt(call, 0, 0));
     default: return kWebUnknownMethod;
     }
 }

@@ -40,13 +40,6 @@ constexpr size_t kShortcutTextMax = 24;   // one "key,ctrl,shift,item;" at most
 constexpr int32_t kBarPositions = 100;         // bar places 1..99
 constexpr int32_t kEnableBarEntry = 999;
 constexpr char kDefaultMenuText[] = "M";
-enum MenuMethodNo : uint32_t {
-    kMmAddItem = 1, kMmGetItem, kMmRemoveItem, kMmGetItemCount, kMmGetItemType, kMmGetItemState,
-    kMmGetItemName, kMmActivate,
-};
-enum MenuPropId : uint32_t {
-    kMpRightButton = 90, kMpMdiList = 276, kMpMergeType = 277, kMpMenuOrder = 282, kMpSubMenu = 283,
-};
 constexpr uint32_t kMergeTypeMax = 3;
 constexpr int kSubMenuDepthMax = 16;             // SubMenus below SubMenus, at most
 constexpr char kItemNamePrefix[] = "Mi";
@@ -55,12 +48,6 @@ constexpr int32_t kItemTypeNoItem = -1;
 enum AddItemArg : uint32_t {
     kAaChecked, kAaDefault, kAaEnabled, kAaItemPos, kAaSeparator, kAaShortCut, kAaSpcMenu, kAaSubMenu, kAaTag,
     kAaText, kAaRunName, kAaHelpId, kAaHelpTopic, kAaUserData,
-};
-// MenuItem property ids.
-enum ItemPropId : uint32_t {
-    kIpEnabled = 9, kIpHelpId = 16, kIpText = 29, kIpDefault = 48, kIpRunName = 206, kIpTag = 220,
-    kIpChecked = 256, kIpShortCut = 278, kIpSeparator = 279, kIpSpecialMenu = 280, kIpMenuOrder = 282,
-    kIpSubMenu = 283, kIpHelpTopic = 315, kIpUserData = 316,
 };
 constexpr uint8_t kShortCutMax = 132;
 constexpr uint32_t kItemTextMax = 255;
@@ -416,12 +403,12 @@ int32_t MenuSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
         if (value && !Shown(m)) return WebActivateObject(rec, 0, 0, 0, 0);
         if (!value && Shown(m)) return WebHideObject(rec, 0);
         return kWebOk;
-    case kMpRightButton: if (rec->kind == kKindFloatMenu) m->afterMenu = value ? 1 : 0; return kWebOk;
-    case kMpMdiList: m->mdiList = value ? 1 : 0; return kWebOk;
-    case kMpMergeType:
+    case kPidRightButton: if (rec->kind == kKindFloatMenu) m->afterMenu = value ? 1 : 0; return kWebOk;
+    case kPidMdiList: m->mdiList = value ? 1 : 0; return kWebOk;
+    case kPidMergeType:
         if (static_cast<uint32_t>(value) <= kMergeTypeMax) m->mergeType = static_cast<uint8_t>(value);
         return kWebOk;
-    case kMpMenuOrder:
+    case kPidMenuOrder:
         m->menuOrder = static_cast<uint32_t>(value);
         if (rec->kind == kKindMenu && Shown(m)) {
             WebHideObject(rec, 0);
@@ -439,10 +426,10 @@ int32_t MenuGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char*
     switch (id) {
     case kPidText: MenuGetText(rec, 0); *text = gTextBuf; return kWebOk;
     case kPidVisible: *result = Shown(m) ? 1 : 0; return kWebOk;
-    case kMpRightButton: *result = rec->kind == kKindFloatMenu && m->afterMenu == 1 ? 1 : 0; return kWebOk;
-    case kMpMdiList: *result = m->mdiList; return kWebOk;
-    case kMpMergeType: *result = m->mergeType; return kWebOk;
-    case kMpMenuOrder: *result = static_cast<int32_t>(m->menuOrder); return kWebOk;
+    case kPidRightButton: *result = rec->kind == kKindFloatMenu && m->afterMenu == 1 ? 1 : 0; return kWebOk;
+    case kPidMdiList: *result = m->mdiList; return kWebOk;
+    case kPidMergeType: *result = m->mergeType; return kWebOk;
+    case kPidMenuOrder: *result = static_cast<int32_t>(m->menuOrder); return kWebOk;
     default: return kWebNotAvailable;
     }
 }
@@ -475,11 +462,11 @@ ObjectRecord* MenuCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecor
         return nullptr;
     }
     if (kind == kKindFloatMenu) {
-        m->afterMenu = CreateRecordValue(cr, kMpRightButton, 0) == 1 ? 1 : 0;
+        m->afterMenu = CreateRecordValue(cr, kPidRightButton, 0) == 1 ? 1 : 0;
         rec->top = cr->top;
         rec->left = cr->left;
     }
-    m->menuOrder = static_cast<uint32_t>(CreateRecordValue(cr, kMpMenuOrder, 0));
+    m->menuOrder = static_cast<uint32_t>(CreateRecordValue(cr, kPidMenuOrder, 0));
     if (kind == kKindSubMenu) m->refCount = 1;   // the server's
     gMenuMadeLast = rec;
     rec->parent = window;
@@ -860,27 +847,27 @@ int32_t WebMenuMethod(ObjectRecord* rec, MethodCallRec* call) {
     WebMenuRecord* m = WebMenu(rec);
     WebMenuItemRecord* it = ItemByKey(m, call);
     switch (call->method) {
-    case kMmAddItem: return AddItemFromCall(m, call);
-    case kMmGetItem: return ReplyItem(it);
-    case kMmRemoveItem: {
+    case kMenuAddItem: return AddItemFromCall(m, call);
+    case kMenuGetItem: return ReplyItem(it);
+    case kMenuRemoveItem: {
         int32_t index = 0;
         for (WebMenuItemRecord* o = m->items; o && o != it; o = o->next) ++index;
         return WebReplyInt(it && WebMenuRemoveItem(m, index) ? 0 : 1);
     }
-    case kMmGetItemCount: return WebReplyInt(m->itemCount);
-    case kMmGetItemType:
+    case kMenuGetItemCount: return WebReplyInt(m->itemCount);
+    case kMenuGetItemType:
         return WebReplyInt(!it ? kItemTypeNoItem
                                : MenuItemTypeCode((it->itemFlags & kWmiSeparator) != 0, it->subMenu != nullptr));
-    case kMmGetItemState:
+    case kMenuGetItemState:
         return WebReplyInt(!it ? kItemTypeNoItem
                                : MenuItemStateCode((it->itemFlags & kWmiDisabled) != 0, (it->itemFlags & kWmiChecked) != 0,
                                                    (it->itemFlags & kWmiDefault) != 0));
-    case kMmGetItemName: {
+    case kMenuGetItemName: {
         gTextBuf[0] = 0;
         if (it) snprintf(gTextBuf, kTextBufSize + 1, "%s", it->text ? it->text : "");
         return WebReplyText(gTextBuf);
     }
-    case kMmActivate:
+    case kMenuActivate:
         if (rec->kind != kKindFloatMenu) return WebReplyInt(1);
         if (WebArgInt(call, 2, 0)) return WebReplyInt(2);
         if (m->itemCount && WindowOf(rec)) WebMenuPopupShow(m, WebArgInt(call, 1, 0), WebArgInt(call, 0, 0), false);
@@ -963,7 +950,7 @@ ObjectRecord* WebMenuItemCreate(ObjectRecord* menu, ObjectCreateRecord* cr, int3
         return nullptr;
     }
     CopyCreateStrings(&it->hdr, cr);
-    if (cr->given[kIpSubMenu]) AttachSubMenu(m, SubMenuOfHandle(cr->values[kIpSubMenu]), m->itemCount);
+    if (cr->given[kPidSubMenu]) AttachSubMenu(m, SubMenuOfHandle(cr->values[kPidSubMenu]), m->itemCount);
     *code = kWebOk;
     return &it->hdr;
 }
@@ -1069,13 +1056,13 @@ int32_t ItemSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
     if (!m) return kWebOk;
     bool hasText = text && length;
     switch (id) {
-    case kIpEnabled:
+    case kPidEnabled:
         SetItemFlag(it, kWmiDisabled, value == 0);
         ShortcutItemEnable(WindowOf(&m->hdr), it->itemNumber, value != 0);
         MarkChanged(m);
         break;
-    case kIpHelpId: rec->helpId = static_cast<uint32_t>(value); return kWebOk;
-    case kIpText:
+    case kPidHelpId: rec->helpId = static_cast<uint32_t>(value); return kWebOk;
+    case kPidText:
         if (hasText) {
             char* copy = CopyText(text, length < kItemTextMax ? length : kItemTextMax);
             if (!copy) return kWebNoMemory;
@@ -1084,31 +1071,31 @@ int32_t ItemSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* t
             MarkChanged(m);
         }
         break;
-    case kIpDefault: SetItemFlag(it, kWmiDefault, value != 0); MarkChanged(m); break;
-    case kIpRunName: case kIpHelpTopic: case kIpUserData:
+    case kPidDefault: SetItemFlag(it, kWmiDefault, value != 0); MarkChanged(m); break;
+    case kPidRunName: case kPidHelpTopic: case kPidUserData:
         if (hasText) {
-            char** field = id == kIpRunName ? &rec->runName : id == kIpHelpTopic ? &rec->helpTopic : &rec->userData;
-            uint32_t max = id == kIpUserData ? kTextBufSize : kItemTextMax;
+            char** field = id == kPidRunName ? &rec->runName : id == kPidHelpTopic ? &rec->helpTopic : &rec->userData;
+            uint32_t max = id == kPidUserData ? kTextBufSize : kItemTextMax;
             char* copy = WebTextDupLocal(text, length < max ? length : max);
             if (!copy) return kWebNoMemory;
             LocalFreeMem(*field);
             *field = copy;
         }
         return kWebOk;
-    case kIpTag: it->tag = static_cast<uint32_t>(value); return kWebOk;
-    case kIpChecked: SetItemFlag(it, kWmiChecked, value != 0); MarkChanged(m); break;
-    case kIpShortCut: case kIpSpecialMenu:
-        if (value < 0 || value > (id == kIpShortCut ? kShortCutMax : kSpecialMenuMax)) return kWebOk;
-        if (id == kIpShortCut) it->shortCut = static_cast<uint8_t>(value);
+    case kPidTag: it->tag = static_cast<uint32_t>(value); return kWebOk;
+    case kPidChecked: SetItemFlag(it, kWmiChecked, value != 0); MarkChanged(m); break;
+    case kPidShortCut: case kPidSpecialMenu:
+        if (value < 0 || value > (id == kPidShortCut ? kShortCutMax : kSpecialMenuMax)) return kWebOk;
+        if (id == kPidShortCut) it->shortCut = static_cast<uint8_t>(value);
         else it->specialMenu = static_cast<uint8_t>(value);
         ShortcutUpdate(WindowOf(&m->hdr), it, Shown(m));
         return kWebOk;
-    case kIpSeparator:
+    case kPidSeparator:
         if (((it->itemFlags & kWmiSeparator) != 0) == (value != 0)) return kWebOk;
         SetItemFlag(it, kWmiSeparator, value != 0);
         MarkChanged(m);
         break;
-    case kIpSubMenu: {
+    case kPidSubMenu: {
         WebMenuRecord* sub = SubMenuOfHandle(value);
         if (sub == it->subMenu || sub == m) return kWebOk;
         DropSubMenu(it);
@@ -1131,26 +1118,26 @@ int32_t ItemGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char*
     }
     auto flag = [it](uint32_t bit) { return (it->itemFlags & bit) ? 1 : 0; };
     switch (id) {
-    case kIpEnabled: *result = 1 - flag(kWmiDisabled); return kWebOk;
-    case kIpHelpId: *result = static_cast<int32_t>(rec->helpId); return kWebOk;
-    case kIpText: snprintf(gTextBuf, kTextBufSize + 1, "%s", it->text ? it->text : ""); *text = gTextBuf; return kWebOk;
-    case kIpDefault: *result = flag(kWmiDefault); return kWebOk;
-    case kIpRunName: *text = rec->runName ? rec->runName : ""; return kWebOk;
-    case kIpTag: *result = static_cast<int32_t>(it->tag); return kWebOk;
-    case kIpChecked: *result = flag(kWmiChecked); return kWebOk;
-    case kIpShortCut: *result = it->shortCut; return kWebOk;
-    case kIpSeparator: *result = flag(kWmiSeparator); return kWebOk;
-    case kIpSpecialMenu: *result = it->specialMenu; return kWebOk;
-    case kIpMenuOrder: *result = PlaceOf(it) - 1; return kWebOk;
-    case kIpSubMenu:
+    case kPidEnabled: *result = 1 - flag(kWmiDisabled); return kWebOk;
+    case kPidHelpId: *result = static_cast<int32_t>(rec->helpId); return kWebOk;
+    case kPidText: snprintf(gTextBuf, kTextBufSize + 1, "%s", it->text ? it->text : ""); *text = gTextBuf; return kWebOk;
+    case kPidDefault: *result = flag(kWmiDefault); return kWebOk;
+    case kPidRunName: *text = rec->runName ? rec->runName : ""; return kWebOk;
+    case kPidTag: *result = static_cast<int32_t>(it->tag); return kWebOk;
+    case kPidChecked: *result = flag(kWmiChecked); return kWebOk;
+    case kPidShortCut: *result = it->shortCut; return kWebOk;
+    case kPidSeparator: *result = flag(kWmiSeparator); return kWebOk;
+    case kPidSpecialMenu: *result = it->specialMenu; return kWebOk;
+    case kPidMenuOrder: *result = PlaceOf(it) - 1; return kWebOk;
+    case kPidSubMenu:
         // The SubMenu handed out: one reference more, as the native items give it.
         if (it->subMenu) {
             WebSubMenuAddRef(&it->subMenu->hdr);
             *result = static_cast<int32_t>(it->subMenu->hdr.handle);
         }
         return kWebOk;
-    case kIpHelpTopic: *text = rec->helpTopic ? rec->helpTopic : ""; return kWebOk;
-    case kIpUserData: *text = rec->userData ? rec->userData : ""; return kWebOk;
+    case kPidHelpTopic: *text = rec->helpTopic ? rec->helpTopic : ""; return kWebOk;
+    case kPidUserData: *text = rec->userData ? rec->userData : ""; return kWebOk;
     default: return kWebNotAvailable;
     }
 }
@@ -1161,12 +1148,12 @@ int32_t ItemMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebMenuRecord* sub = AsItem(rec)->subMenu;
     switch (call->method) {
-    case kMmGetItem: case kMmGetItemCount: case kMmGetItemType: case kMmGetItemState: case kMmGetItemName:
+    case kMenuGetItem: case kMenuGetItemCount: case kMenuGetItemType: case kMenuGetItemState: case kMenuGetItemName:
         if (sub) return WebMenuMethod(&sub->hdr, call);
-        if (call->method == kMmGetItemName) return WebReplyText("");
-        return WebReplyInt(call->method == kMmGetItemType || call->method == kMmGetItemState ? kItemTypeNoItem : 0);
+        if (call->method == kMenuGetItemName) return WebReplyText("");
+        return WebReplyInt(call->method == kMenuGetItemType || call->method == kMenuGetItemState ? kItemTypeNoItem : 0);
     default:
-        return call->method >= kMmAddItem && call->method <= kMmActivate ? WebReplyInt(0) : kWebUnknownMethod;
+        return call->method >= kMenuAddItem && call->method <= kMenuActivate ? WebReplyInt(0) : kWebUnknownMethod;
     }
 }
 

@@ -30,15 +30,6 @@ constexpr int32_t kInnerHtmlAppend = 0x1, kInnerHtmlFramed = 0x2;
 constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
 constexpr uint8_t kUnitsPixels = 5;
 
-enum PanelPid : uint32_t {
-    kPpClipCtrl = 42, kPpScrollBar = 57, kPpWinOffsetV = 88, kPpWinOffsetH = 89, kPpAutoScroll = 187,
-    kPpMinScrollH = 188, kPpMinScrollV = 189, kPpBdrStyle = 208, kPpDockPadL = 222, kPpDockPadB = 225,
-    kPpTimeout = 165, kPpStartTimer = 269,
-};
-enum PanelMethodNo : uint32_t {
-    kPmGetObject = 1, kPmSetHScrollPos = 2, kPmSetVScrollPos = 3, kPmGetObjectAsPointer = 4,
-    kPmSetBgColorTransparent = 5, kPmPreviewClose = 8, kPmSetWinFlag1 = 17, kPmInnerHtml = 18, kPmGetChildCount = 19,
-};
 // ScrollBar values.
 enum PanelScroll : int32_t { kScrollBoth = 1, kScrollVertical = 2, kScrollNone = 3, kScrollHorizontal = 4 };
 
@@ -141,8 +132,8 @@ void TimerOpDestroy(ObjectRecord* rec) { WebTimerUnlink(rec); }
 
 int32_t TimerSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, uint32_t, bool* commonWrite) {
     switch (id) {
-    case kPpTimeout: TimerSetValue(rec, 0, value); break;
-    case kPpStartTimer: AsTimer(rec)->startTimer = static_cast<uint8_t>(value); break;
+    case kPidTimeout: TimerSetValue(rec, 0, value); break;
+    case kPidStartTimer: AsTimer(rec)->startTimer = static_cast<uint8_t>(value); break;
     default: return kWebNotAvailable;
     }
     *commonWrite = false;
@@ -151,8 +142,8 @@ int32_t TimerSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*,
 
 int32_t TimerGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**) {
     switch (id) {
-    case kPpTimeout: return TimerGetValue(rec, 0, result);
-    case kPpStartTimer: *result = AsTimer(rec)->startTimer; return 0;
+    case kPidTimeout: return TimerGetValue(rec, 0, result);
+    case kPidStartTimer: *result = AsTimer(rec)->startTimer; return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -177,12 +168,12 @@ ObjectRecord* WebPanelCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateR
     p->dockPad[1] = ScaleWith(top, cr->dockPadT);
     p->dockPad[2] = ScaleWith(top, cr->dockPadR);
     p->dockPad[3] = ScaleWith(top, cr->dockPadB);
-    p->bdrStyle = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPpBdrStyle, 1), 1, 3, 1));
+    p->bdrStyle = static_cast<uint8_t>(ValueInRange(CreateRecordValue(cr, kPidBdrStyle, 1), 1, 3, 1));
     if (cr->autoScroll > 0) p->panelFlags |= kPanelAutoScroll;
     if ((gGuiModeFlags & kGuiKeep) && (cr->window == 0 || cr->window == kNoWindow))
         rec->flags |= kObjAlive | kPanelFromForm;
     p->panelFlags |= ScrollBits(cr->scrollBar);
-    if (CreateRecordValue(cr, kPpClipCtrl, 1)) p->panelFlags |= kPanelClipCtrl;
+    if (CreateRecordValue(cr, kPidClipCtrl, 1)) p->panelFlags |= kPanelClipCtrl;
     if (cr->fgColor.value == -1 && !cr->fgColor.object) cr->fgColor.value = 0;
     return rec;
 }
@@ -190,22 +181,22 @@ ObjectRecord* WebPanelCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateR
 int32_t WebPanelSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, uint32_t, bool* commonWrite) {
     WebPanelRecord* p = AsPanel(rec);
     switch (id) {
-    case kPpClipCtrl: p->panelFlags = SetBit(p->panelFlags, kPanelClipCtrl, value != 0); break;
-    case kPpScrollBar: {
+    case kPidClipCtrl: p->panelFlags = SetBit(p->panelFlags, kPanelClipCtrl, value != 0); break;
+    case kPidScrollBar: {
         int32_t old = ScrollValue(p->panelFlags);
         p->panelFlags = (p->panelFlags & ~(kPanelHScroll | kPanelVScroll)) | ScrollBits(value);
         WebChangeElemClass(rec, HtmlScrollClass(old), HtmlScrollClass(value), false);
         break;
     }
-    case kPpWinOffsetV: if (value < kOffsetMax) p->offsetV = static_cast<uint16_t>(ToPixels(rec, value)); break;
-    case kPpWinOffsetH: if (value < kOffsetMax) p->offsetH = static_cast<uint16_t>(ToPixels(rec, value)); break;
-    case kPpAutoScroll: p->panelFlags = SetBit(p->panelFlags, kPanelAutoScroll, value != 0); break;
-    case kPpMinScrollH: p->minScrollH = ToPixels(rec, value); break;
-    case kPpMinScrollV: p->minScrollV = ToPixels(rec, value); break;
-    case kPpBdrStyle: p->bdrStyle = static_cast<uint8_t>(value); break;
+    case kPidWinOffsetV: if (value < kOffsetMax) p->offsetV = static_cast<uint16_t>(ToPixels(rec, value)); break;
+    case kPidWinOffsetH: if (value < kOffsetMax) p->offsetH = static_cast<uint16_t>(ToPixels(rec, value)); break;
+    case kPidAutoScroll: p->panelFlags = SetBit(p->panelFlags, kPanelAutoScroll, value != 0); break;
+    case kPidMinScrollH: p->minScrollH = ToPixels(rec, value); break;
+    case kPidMinScrollV: p->minScrollV = ToPixels(rec, value); break;
+    case kPidBdrStyle: p->bdrStyle = static_cast<uint8_t>(value); break;
     default:
-        if (id >= kPpDockPadL && id <= kPpDockPadB) {
-            p->dockPad[id - kPpDockPadL] = ToPixels(rec, value);
+        if (id >= kPidDockPadL && id <= kPidDockPadB) {
+            p->dockPad[id - kPidDockPadL] = ToPixels(rec, value);
             WebLayoutChildren(rec);
             break;
         }
@@ -218,17 +209,17 @@ int32_t WebPanelSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const cha
 int32_t WebPanelGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**) {
     WebPanelRecord* p = AsPanel(rec);
     switch (id) {
-    case kPpClipCtrl: *result = (p->panelFlags & kPanelClipCtrl) ? 1 : 0; return 0;
-    case kPpScrollBar: *result = ScrollValue(p->panelFlags); return 0;
-    case kPpWinOffsetV: *result = FromPixels(rec, p->offsetV); return 0;
-    case kPpWinOffsetH: *result = FromPixels(rec, p->offsetH); return 0;
-    case kPpAutoScroll: *result = (p->panelFlags & kPanelAutoScroll) ? 1 : 0; return 0;
-    case kPpMinScrollH: *result = FromPixels(rec, p->minScrollH); return 0;
-    case kPpMinScrollV: *result = FromPixels(rec, p->minScrollV); return 0;
-    case kPpBdrStyle: *result = p->bdrStyle; return 0;
+    case kPidClipCtrl: *result = (p->panelFlags & kPanelClipCtrl) ? 1 : 0; return 0;
+    case kPidScrollBar: *result = ScrollValue(p->panelFlags); return 0;
+    case kPidWinOffsetV: *result = FromPixels(rec, p->offsetV); return 0;
+    case kPidWinOffsetH: *result = FromPixels(rec, p->offsetH); return 0;
+    case kPidAutoScroll: *result = (p->panelFlags & kPanelAutoScroll) ? 1 : 0; return 0;
+    case kPidMinScrollH: *result = FromPixels(rec, p->minScrollH); return 0;
+    case kPidMinScrollV: *result = FromPixels(rec, p->minScrollV); return 0;
+    case kPidBdrStyle: *result = p->bdrStyle; return 0;
     default:
-        if (id >= kPpDockPadL && id <= kPpDockPadB) {
-            *result = FromPixels(rec, p->dockPad[id - kPpDockPadL]);
+        if (id >= kPidDockPadL && id <= kPidDockPadB) {
+            *result = FromPixels(rec, p->dockPad[id - kPidDockPadL]);
             return 0;
         }
         return kWebNotAvailable;
@@ -240,25 +231,25 @@ int32_t WebPanelMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (check != 0) return check;
     WebPanelRecord* p = AsPanel(rec);
     switch (call->method) {
-    case kPmGetObject: return WebReplyBindObject(WebArgChild(rec, call), call);
-    case kPmSetHScrollPos: case kPmSetVScrollPos: return WebReplyInt(1);
-    case kPmGetObjectAsPointer: {
+    case kPanelGetObject: return WebReplyBindObject(WebArgChild(rec, call), call);
+    case kPanelSetHScrollPos: case kPanelSetVScrollPos: return WebReplyInt(1);
+    case kPanelGetObjectAsPointer: {
         bool keyKind = call->result.kind == kItemObject || call->result.kind == kItemObject2;
         return WebReplyObjectPointer(keyKind && WebArgGiven(call, 1) ? WebArgChild(rec, call) : nullptr);
     }
-    case kPmSetWinFlag1: {
+    case kPanelSetWinFlag1: {
         uint32_t mask = static_cast<uint32_t>(WebArgInt(call, 0, 0)) & kWinFlag1;
         uint32_t value = static_cast<uint32_t>(WebArgInt(call, 1, 0)) & kWinFlag1;
         p->winFlags = (p->winFlags & ~mask) | (value & mask);
         return WebReplyInt(0);
     }
-    case kPmInnerHtml: {
+    case kPanelInnerHtml: {
         int32_t r = InnerHtml(rec, call);
         return r < 0 ? r : WebReplyInt(r);
     }
-    case kPmGetChildCount: return WebReplyInt(ChildCount(rec));
+    case kPanelGetChildCount: return WebReplyInt(ChildCount(rec));
     default:
-        if (call->method >= kPmSetBgColorTransparent && call->method <= kPmPreviewClose) return WebReplyInt(0);
+        if (call->method >= kPanelSetBgColorTransparent && call->method <= kPanelPreviewClose) return WebReplyInt(0);
         return kWebUnknownMethod;
     }
 }
@@ -307,9 +298,9 @@ ObjectRecord* WebTimerCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecor
     rec = WebAllocKindRecord(rec, kind, sizeof(TimerRecord), code);
     if (!rec) return nullptr;
     TimerRecord* t = AsTimer(rec);
-    int32_t timeout = CreateRecordValue(cr, kPpTimeout, 0);
+    int32_t timeout = CreateRecordValue(cr, kPidTimeout, 0);
     t->phase.timeout = static_cast<uint32_t>(timeout < 0 ? 0 : timeout);
-    t->startTimer = static_cast<uint8_t>(CreateRecordValue(cr, kPpStartTimer, 0));
+    t->startTimer = static_cast<uint8_t>(CreateRecordValue(cr, kPidStartTimer, 0));
     // A timer counts only once shown; the creation's StartTimer shows it.
     cr->flags0 &= ~kCrVisible;
     if (t->startTimer && !(gGuiModeFlags & kGuiKeep)) {

@@ -24,10 +24,6 @@ namespace {
 constexpr uint32_t kCaptionMax = 255;
 constexpr int32_t kUtf8TextValue = 33;
 constexpr uint32_t kLineBreakMarkup = 5;       // "</br>" for each line end
-enum StaticPid : uint32_t {
-    kSpAlignment = 1, kSpBgColor = 3, kSpText = 29, kSpTitle = 30, kSpWordWrap = 36, kSpAppearance = 43,
-    kSpBackStyle = 51, kSpUseAltKey = 56,
-};
 constexpr char kPlainClass[] = "lt";
 
 // The text field every one of the three records has right after its header.
@@ -209,12 +205,12 @@ SharedText SharedOf(ObjectRecord* rec) {
 int32_t SharedSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
     SharedText t = SharedOf(rec);
     switch (id) {
-    case kSpAlignment: *t.alignment = AlignmentOf(value); *write = true; return 0;
-    case kSpText:
+    case kPidAlignment: *t.alignment = AlignmentOf(value); *write = true; return 0;
+    case kPidText:
         SetUtf8Mode(rec, value == kUtf8TextValue);
         return rec->kind == kKindLabelText ? WebLabelTextSetText(rec, 0, text, text ? length : 0)
                                            : WebStatTextSetText(rec, 0, text, text ? length : 0);
-    case kSpUseAltKey:
+    case kPidUseAltKey:
         *t.useAltKey = value ? 1 : 0;
         *t.mnemonic = value ? WebMnemonicOf(*t.text) : 0;
         return 0;
@@ -225,9 +221,9 @@ int32_t SharedSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*
 int32_t SharedGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     SharedText t = SharedOf(rec);
     switch (id) {
-    case kSpAlignment: *result = *t.alignment; return 0;
-    case kSpText: TextInto(*t.text); *text = gTextBuf; return 0;
-    case kSpUseAltKey: *result = *t.useAltKey; return 0;
+    case kPidAlignment: *result = *t.alignment; return 0;
+    case kPidText: TextInto(*t.text); *text = gTextBuf; return 0;
+    case kPidUseAltKey: *result = *t.useAltKey; return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -239,7 +235,7 @@ int32_t WebStatTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
     *write = false;
     int32_t r = SharedSetProp(rec, id, value, text, length, write);
     if (r != kWebNotAvailable) return r;
-    if (id == kSpBackStyle) {
+    if (id == kPidBackStyle) {
         reinterpret_cast<WebStatTextRecord*>(rec)->backStyle = static_cast<uint8_t>(value);
         *write = true;
         return 0;
@@ -249,7 +245,7 @@ int32_t WebStatTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
 }
 
 int32_t WebStatTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
-    if (id == kSpBackStyle) {
+    if (id == kPidBackStyle) {
         *result = reinterpret_cast<WebStatTextRecord*>(rec)->backStyle;
         return 0;
     }
@@ -259,8 +255,8 @@ int32_t WebStatTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
 int32_t WebGroupBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* write) {
     *write = false;
     switch (id) {
-    case kSpTitle: return WebGroupBoxSetText(rec, 0, text, text ? length : 0);
-    case kSpBackStyle:
+    case kPidTitle: return WebGroupBoxSetText(rec, 0, text, text ? length : 0);
+    case kPidBackStyle:
         reinterpret_cast<WebGroupBoxRecord*>(rec)->backStyle = static_cast<uint8_t>(value);
         *write = true;
         return 0;
@@ -270,8 +266,8 @@ int32_t WebGroupBoxSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
 
 int32_t WebGroupBoxGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     switch (id) {
-    case kSpTitle: GroupBoxGetText(rec, 0); *text = gTextBuf; return 0;
-    case kSpBackStyle: *result = reinterpret_cast<WebGroupBoxRecord*>(rec)->backStyle; return 0;
+    case kPidTitle: GroupBoxGetText(rec, 0); *text = gTextBuf; return 0;
+    case kPidBackStyle: *result = reinterpret_cast<WebGroupBoxRecord*>(rec)->backStyle; return 0;
     default: return kWebNotAvailable;
     }
 }
@@ -283,7 +279,7 @@ int32_t WebLabelTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const
     int32_t r = SharedSetProp(rec, id, value, text, length, write);
     if (r != kWebNotAvailable) return r;
     switch (id) {
-    case kSpBgColor: {
+    case kPidBgColor: {
         uint32_t old = rec->bgColor, now = static_cast<uint32_t>(value);
         if (IsAlert(LabelStyle(rec)) && (IsColorClass(old) || IsColorClass(now))) {
             char oldClass[40], newClass[40];
@@ -295,8 +291,8 @@ int32_t WebLabelTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const
         *write = true;
         return kWebNotAvailable;
     }
-    case kSpWordWrap: l->wordWrap = value ? 1 : 0; *write = true; return 0;
-    case kSpAppearance: return SetAppearance(rec, value);
+    case kPidWordWrap: l->wordWrap = value ? 1 : 0; *write = true; return 0;
+    case kPidAppearance: return SetAppearance(rec, value);
     default: *write = true; return kWebNotAvailable;
     }
 }
@@ -304,8 +300,8 @@ int32_t WebLabelTextSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const
 int32_t WebLabelTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebLabelTextRecord* l = reinterpret_cast<WebLabelTextRecord*>(rec);
     switch (id) {
-    case kSpWordWrap: *result = l->wordWrap; return 0;
-    case kSpAppearance: *result = l->style; return 0;
+    case kPidWordWrap: *result = l->wordWrap; return 0;
+    case kPidAppearance: *result = l->style; return 0;
     default: return SharedGetProp(rec, id, result, text);
     }
 }
@@ -328,9 +324,9 @@ ObjectRecord* WebStatTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
     WebStatTextRecord* s = reinterpret_cast<WebStatTextRecord*>(rec);
     rec->flags |= kObjAlive;
     if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
-    s->alignment = AlignmentOf(CreateRecordValue(cr, kSpAlignment, 0));
-    s->backStyle = static_cast<uint8_t>(CreateRecordValue(cr, kSpBackStyle, 1));
-    s->useAltKey = CreateRecordValue(cr, kSpUseAltKey, 0) ? 1 : 0;
+    s->alignment = AlignmentOf(CreateRecordValue(cr, kPidAlignment, 0));
+    s->backStyle = static_cast<uint8_t>(CreateRecordValue(cr, kPidBackStyle, 1));
+    s->useAltKey = CreateRecordValue(cr, kPidUseAltKey, 0) ? 1 : 0;
     const CrText& t = cr->text.text ? cr->text : cr->title;
     if (StoreText(rec, t.text, t.length, kCaptionMax, &s->mnemonic, s->useAltKey) != 0) {
         return WebCreateRefused(rec, allocated, WebGroupBoxDestroy, code);
@@ -344,7 +340,7 @@ ObjectRecord* WebGroupBoxCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateRe
     bool allocated = !rec;
     rec = Alloc(rec, kKindGroupBox, sizeof(WebGroupBoxRecord), code);
     if (!rec) return nullptr;
-    reinterpret_cast<WebGroupBoxRecord*>(rec)->backStyle = static_cast<uint8_t>(CreateRecordValue(cr, kSpBackStyle, 1));
+    reinterpret_cast<WebGroupBoxRecord*>(rec)->backStyle = static_cast<uint8_t>(CreateRecordValue(cr, kPidBackStyle, 1));
     const CrText& t = cr->title.text ? cr->title : cr->text;
     if (StoreText(rec, t.text, t.length, kCaptionMax, nullptr, false) != 0) {
         return WebCreateRefused(rec, allocated, WebGroupBoxDestroy, code);
@@ -357,13 +353,13 @@ ObjectRecord* WebLabelTextCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateR
     rec = Alloc(rec, kKindLabelText, sizeof(WebLabelTextRecord), code);
     if (!rec) return nullptr;
     WebLabelTextRecord* l = reinterpret_cast<WebLabelTextRecord*>(rec);
-    l->wordWrap = CreateRecordValue(cr, kSpWordWrap, 0) ? 1 : 0;
+    l->wordWrap = CreateRecordValue(cr, kPidWordWrap, 0) ? 1 : 0;
     if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
     rec->tabId = 0;
     // The markup renders by the creation's style: the record keeps the same one.
     l->style = static_cast<uint8_t>(cr->appearance ? cr->appearance : cr->style);
-    l->alignment = AlignmentOf(CreateRecordValue(cr, kSpAlignment, 0));
-    l->useAltKey = CreateRecordValue(cr, kSpUseAltKey, 0) ? 1 : 0;
+    l->alignment = AlignmentOf(CreateRecordValue(cr, kPidAlignment, 0));
+    l->useAltKey = CreateRecordValue(cr, kPidUseAltKey, 0) ? 1 : 0;
     const CrText& t = cr->text.text ? cr->text : cr->title;
     if (StoreText(rec, t.text, t.length, kLabelTextMax, &l->mnemonic, true) != 0) {
         return WebCreateRefused(rec, allocated, WebGroupBoxDestroy, code);

@@ -32,14 +32,6 @@ constexpr uint8_t kWidthStyleDefault = 2, kWidthStyleMax = 3;
 constexpr uint32_t kTabStyleLimit = 4;
 constexpr int32_t kNoImage = -1, kNoSuchTab = -2;
 constexpr int kAxisH = 0, kAxisV = 1;
-enum TabProp : uint32_t {
-    kTpTabLabel = 61, kTpMultiRow = 80, kTpWidthStyle = 81, kTpFixHeight = 82, kTpFixWidth = 83,
-    kTpImageList = 270, kTpTabStyle = 317,
-};
-enum TabMethod : uint32_t {
-    kTmHitTest = 1, kTmSetTabImage, kTmGetTabImage, kTmSetImageList, kTmGetStyle, kTmSetStyle,
-    kTmRemoveImageList, kTmGetTabCount, kTmInsertTab, kTmDeleteTab, kTmSetTab, kTmSetTabParam, kTmGetTabParam,
-};
 enum TabValueWhich : int32_t { kTvSelected = 0, kTvCount = 1, kTvRows = 2 };
 
 WebTabNode* NodeAt(WebTabControlRecord* t, int32_t index) {   // zero-based
@@ -210,7 +202,7 @@ void TabDestroy(ObjectRecord* rec) {
 int32_t TabSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length, bool* commonWrite) {
     WebTabControlRecord* t = WebTabs(rec);
     switch (id) {
-    case kTpTabLabel:
+    case kPidTabLabel:
         DeleteAll(rec);
         LabelsToTextBuf(text, length);
         WebTabControlParseLabels(t);
@@ -225,12 +217,12 @@ int32_t TabSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* te
             }
         }
         break;
-    case kTpMultiRow: t->multiRow = static_cast<uint8_t>(value); break;
-    case kTpWidthStyle: t->widthStyle = static_cast<uint8_t>(value); break;
-    case kTpFixHeight: t->fixHeight = WebScaleValue(rec, value, kAxisV, true); break;
-    case kTpFixWidth: t->fixWidth = WebScaleValue(rec, value, kAxisH, true); break;
-    case kTpImageList: SetImageList(rec, value); break;
-    case kTpTabStyle: t->tabStyle = static_cast<uint32_t>(value); break;
+    case kPidMultiRow: t->multiRow = static_cast<uint8_t>(value); break;
+    case kPidTabWthStyle: t->widthStyle = static_cast<uint8_t>(value); break;
+    case kPidTabFixHth: t->fixHeight = WebScaleValue(rec, value, kAxisV, true); break;
+    case kPidTabFixWth: t->fixWidth = WebScaleValue(rec, value, kAxisH, true); break;
+    case kPidImageList: SetImageList(rec, value); break;
+    case kPidTabStyle: t->tabStyle = static_cast<uint32_t>(value); break;
     default: return kWebNotAvailable;
     }
     *commonWrite = false;
@@ -240,13 +232,13 @@ int32_t TabSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* te
 int32_t TabGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebTabControlRecord* t = WebTabs(rec);
     switch (id) {
-    case kTpTabLabel: LabelsJoined(t); *text = gTextBuf; return kWebOk;
-    case kTpMultiRow: *result = t->multiRow; return kWebOk;
-    case kTpWidthStyle: *result = t->widthStyle; return kWebOk;
-    case kTpFixHeight: *result = WebScaleValue(rec, t->fixHeight, kAxisV, false); return kWebOk;
-    case kTpFixWidth: *result = WebScaleValue(rec, t->fixWidth, kAxisH, false); return kWebOk;
-    case kTpImageList: *result = WebListIsImageList(t->imageList) ? static_cast<int32_t>(t->imageList->handle) : 0; return kWebOk;
-    case kTpTabStyle: *result = static_cast<int32_t>(t->tabStyle); return kWebOk;
+    case kPidTabLabel: LabelsJoined(t); *text = gTextBuf; return kWebOk;
+    case kPidMultiRow: *result = t->multiRow; return kWebOk;
+    case kPidTabWthStyle: *result = t->widthStyle; return kWebOk;
+    case kPidTabFixHth: *result = WebScaleValue(rec, t->fixHeight, kAxisV, false); return kWebOk;
+    case kPidTabFixWth: *result = WebScaleValue(rec, t->fixWidth, kAxisH, false); return kWebOk;
+    case kPidImageList: *result = WebListIsImageList(t->imageList) ? static_cast<int32_t>(t->imageList->handle) : 0; return kWebOk;
+    case kPidTabStyle: *result = static_cast<int32_t>(t->tabStyle); return kWebOk;
     default: return kWebNotAvailable;
     }
 }
@@ -374,19 +366,19 @@ ObjectRecord* WebTabControlCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreate
         return nullptr;
     }
     WebTabControlRecord* t = WebTabs(rec);
-    t->fixWidth = WebScaleValue(rec, CreateRecordValue(cr, kTpFixWidth, 0), kAxisH, true);
-    t->fixHeight = WebScaleValue(rec, CreateRecordValue(cr, kTpFixHeight, 0), kAxisV, true);
-    int32_t ws = CreateRecordValue(cr, kTpWidthStyle, kWidthStyleDefault);
+    t->fixWidth = WebScaleValue(rec, CreateRecordValue(cr, kPidTabFixWth, 0), kAxisH, true);
+    t->fixHeight = WebScaleValue(rec, CreateRecordValue(cr, kPidTabFixHth, 0), kAxisV, true);
+    int32_t ws = CreateRecordValue(cr, kPidTabWthStyle, kWidthStyleDefault);
     t->widthStyle = ws >= 1 && ws <= kWidthStyleMax ? static_cast<uint8_t>(ws) : kWidthStyleDefault;
-    t->multiRow = static_cast<uint8_t>(CreateRecordValue(cr, kTpMultiRow, 0) != 0);
-    uint32_t style = static_cast<uint32_t>(CreateRecordValue(cr, kTpTabStyle, 0));
+    t->multiRow = static_cast<uint8_t>(CreateRecordValue(cr, kPidMultiRow, 0) != 0);
+    uint32_t style = static_cast<uint32_t>(CreateRecordValue(cr, kPidTabStyle, 0));
     if (style < kTabStyleLimit) t->tabStyle = style;
-    CrText labels = CreateRecordText(cr, kTpTabLabel);
+    CrText labels = CreateRecordText(cr, kPidTabLabel);
     if (!labels.text || !labels.length) labels = cr->text;
     LabelsToTextBuf(labels.text, labels.length);
     WebTabControlParseLabels(t);
     // An image list given at creation (a form's tab control names its list).
-    if (cr->given[kTpImageList]) SetImageList(rec, cr->values[kTpImageList]);
+    if (cr->given[kPidImageList]) SetImageList(rec, cr->values[kPidImageList]);
     *code = kWebOk;
     return rec;
 }
@@ -451,18 +443,18 @@ int32_t WebTabControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     WebTabNode* n = NodeAt(t, index);
     uint32_t length = 0;
     switch (call->method) {
-    case kTmHitTest: case kTmGetStyle: case kTmSetStyle: return WebReplyInt(0);
-    case kTmSetTabImage:
+    case kTabHitTest: case kTabGetStyle: case kTabSetStyle: return WebReplyInt(0);
+    case kTabSetTabImage:
         if (n) {
             n->image = WebArgInt(call, 1, kNoImage);
             WebTabControlSelectTab(rec, index + 1, nullptr, 0);
         }
         return WebReplyInt(0);
-    case kTmGetTabImage: return WebReplyInt(n ? n->image : kNoSuchTab);
-    case kTmSetImageList: SetImageList(rec, index); return WebReplyInt(0);
-    case kTmRemoveImageList: SetImageList(rec, 0); return WebReplyInt(0);
-    case kTmGetTabCount: return WebReplyInt(t->count);
-    case kTmInsertTab: {
+    case kTabGetTabImage: return WebReplyInt(n ? n->image : kNoSuchTab);
+    case kTabSetImageList: SetImageList(rec, index); return WebReplyInt(0);
+    case kTabRemoveImageList: SetImageList(rec, 0); return WebReplyInt(0);
+    case kTabGetTabCount: return WebReplyInt(t->count);
+    case kTabInsertTab: {
         const char* label = ArgText(call, 1, &length);
         if (!label || !length) label = " ", length = 1;
         if (length > kMethodLabelMax) length = kMethodLabelMax;
@@ -470,8 +462,8 @@ int32_t WebTabControlMethod(ObjectRecord* rec, MethodCallRec* call) {
                                static_cast<uint32_t>(WebArgInt(call, 3, 0)));
         return r == kWebOk ? WebReplyInt(0) : r;
     }
-    case kTmDeleteTab: WebTabControlDeleteItem(rec, index + 1); return WebReplyInt(0);
-    case kTmSetTab: {
+    case kTabDeleteTab: WebTabControlDeleteItem(rec, index + 1); return WebReplyInt(0);
+    case kTabSetTab: {
         if (!n) return WebReplyInt(0);
         bool image = WebArgGiven(call, 2);
         if (image) n->image = WebArgInt(call, 2, kNoImage);
@@ -480,10 +472,10 @@ int32_t WebTabControlMethod(ObjectRecord* rec, MethodCallRec* call) {
         else if (image) WebTabControlSelectTab(rec, index + 1, nullptr, 0);
         return WebReplyInt(1);
     }
-    case kTmSetTabParam:
+    case kTabSetTabParam:
         if (n) n->param = static_cast<uint32_t>(WebArgInt(call, 1, 0));
         return WebReplyInt(0);
-    case kTmGetTabParam: return WebReplyInt(n ? static_cast<int32_t>(n->param) : 0);
+    case kTabGetTabParam: return WebReplyInt(n ? static_cast<int32_t>(n->param) : 0);
     default: return kWebUnknownMethod;
     }
 }

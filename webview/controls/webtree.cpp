@@ -42,18 +42,6 @@ enum NextCode : uint32_t {
     kNcNextVisible = 6, kNcPrevVisible = 7, kNcDropHilite = 8, kNcCaret = 9, kNcLastVisible = 10, kNcCaret2 = 11,
 };
 enum SelectCode : uint32_t { kScVisible = 5, kScCaret = 9 };
-enum TreePid : uint32_t {
-    kTpBorder = 4, kTpAppearance = 43, kTpLineStyle = 124, kTpButtons = 125, kTpIndent = 126, kTpHideSel = 127,
-    kTpFullRow = 145, kTpCheckBox = 178, kTpHotTrack = 182, kTpImageList = 270,
-};
-enum TreeMethodNo : uint32_t {
-    kTmDeleteAll = 1, kTmDeleteItem = 2, kTmEnsureVisible = 3, kTmExpand = 4, kTmGetCount = 5, kTmGetItemImage = 6,
-    kTmGetItemParam = 7, kTmGetItemSelImage = 8, kTmGetItemText = 9, kTmGetNextItem = 10, kTmGetVisibleCount = 11,
-    kTmInsertItem = 12, kTmSelectItem = 13, kTmSetImageList = 14, kTmSetItem = 15, kTmSortChildren = 16,
-    kTmGetItemCheck = 17, kTmSetItemCheck = 18, kTmItemHitTest = 19, kTmGetItemState = 20, kTmSetItemState = 21,
-    kTmLoadXmlFile = 22, kTmSaveXmlFile = 23, kTmBrowseClassId = 24, kTmBrowseNetId = 25, kTmSaveXmlToDim = 26,
-    kTmGetXmlDataSize = 27, kTmGetLastDropXy = 28,
-};
 enum TreeKey : int32_t {
     kKeySpace = 32, kKeyEnd = 35, kKeyHome = 36, kKeyLeft = 37, kKeyUp = 38, kKeyRight = 39, kKeyDown = 40,
     kKeyShow = 999,
@@ -747,15 +735,15 @@ ObjectRecord* WebTreeViewCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     tv->tree = &tv->header;
     WebTreeInitHeader(tv->tree);
     if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
-    int32_t style = CreateRecordValue(cr, kTpLineStyle, 1);
+    int32_t style = CreateRecordValue(cr, kPidTreeLnStyle, 1);
     tv->lineStyle = static_cast<uint8_t>(style >= 1 && style <= 4 ? style : 1);
-    tv->buttons = CreateRecordValue(cr, kTpButtons, 0) != 0;
-    tv->indent = tv->tree->indent = WebScaleValue(top ? top : rec, CreateRecordValue(cr, kTpIndent, 0), 0, true);
-    tv->showSelection = CreateRecordValue(cr, kTpHideSel, 0) == 0;
-    tv->fullRow = CreateRecordValue(cr, kTpFullRow, 0) != 0;
-    tv->hotTrack = CreateRecordValue(cr, kTpHotTrack, 0) != 0;
-    tv->checkBoxes = static_cast<uint8_t>(CreateRecordValue(cr, kTpCheckBox, 0));
-    if (cr->given[kTpImageList]) TakeImageList(tv, cr->values[kTpImageList]);
+    tv->buttons = CreateRecordValue(cr, kPidButtons, 0) != 0;
+    tv->indent = tv->tree->indent = WebScaleValue(top ? top : rec, CreateRecordValue(cr, kPidIndent, 0), 0, true);
+    tv->showSelection = CreateRecordValue(cr, kPidHideSel, 0) == 0;
+    tv->fullRow = CreateRecordValue(cr, kPidFullRow, 0) != 0;
+    tv->hotTrack = CreateRecordValue(cr, kPidHotTrack, 0) != 0;
+    tv->checkBoxes = static_cast<uint8_t>(CreateRecordValue(cr, kPidCheckBox, 0));
+    if (cr->given[kPidImageList]) TakeImageList(tv, cr->values[kPidImageList]);
     if (gWebSampleContent) {
         uint32_t first = AddSample(tv, "Level 1 Node 1", 0, kTreeInsertLast);
         AddSample(tv, "Level 2 Node 1", first, kTreeInsertSorted);
@@ -786,22 +774,22 @@ int32_t WebTreeViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
     bool commonAsked = *commonWrite;
     *commonWrite = false;
     switch (id) {
-    case kTpBorder: rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder); break;
-    case kTpAppearance:
+    case kPidBorder: rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder); break;
+    case kPidAppearance:
         rec->flags = value == 1 ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
         rec->appearance = value == 1 ? 1 : 2;
         if (!(rec->flags & kObjBorder)) return 0;
         break;
-    case kTpLineStyle: if (value < 1 || value > 3) return 0; tv->lineStyle = static_cast<uint8_t>(value); break;
-    case kTpButtons: tv->buttons = value != 0; break;
-    case kTpIndent:
+    case kPidTreeLnStyle: if (value < 1 || value > 3) return 0; tv->lineStyle = static_cast<uint8_t>(value); break;
+    case kPidButtons: tv->buttons = value != 0; break;
+    case kPidIndent:
         tv->indent = tv->tree->indent = WebScaleValue(ObjectTopWindow(rec) ? ObjectTopWindow(rec) : rec, value, 0, true);
         return 0;
-    case kTpHideSel: tv->showSelection = value == 0; break;
-    case kTpFullRow: tv->fullRow = value != 0; break;
-    case kTpCheckBox: tv->checkBoxes = static_cast<uint8_t>(value); break;
-    case kTpHotTrack: tv->hotTrack = value != 0; return 0;
-    case kTpImageList: TakeImageList(tv, value); break;
+    case kPidHideSel: tv->showSelection = value == 0; break;
+    case kPidFullRow: tv->fullRow = value != 0; break;
+    case kPidCheckBox: tv->checkBoxes = static_cast<uint8_t>(value); break;
+    case kPidHotTrack: tv->hotTrack = value != 0; return 0;
+    case kPidImageList: TakeImageList(tv, value); break;
     default:
         // The common change and its page write; the table shows the colours
         // and fonts, so it is drawn again.
@@ -816,16 +804,16 @@ int32_t WebTreeViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
 int32_t WebTreeViewGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text) {
     WebTreeViewRecord* tv = WebTreeView(rec);
     switch (id) {
-    case kTpLineStyle: *result = tv->lineStyle; return 0;
-    case kTpButtons: *result = tv->buttons ? 1 : 0; return 0;
-    case kTpIndent:
+    case kPidTreeLnStyle: *result = tv->lineStyle; return 0;
+    case kPidButtons: *result = tv->buttons ? 1 : 0; return 0;
+    case kPidIndent:
         *result = WebScaleValue(ObjectTopWindow(rec) ? ObjectTopWindow(rec) : rec, tv->indent, 0, false);
         return 0;
-    case kTpHideSel: *result = tv->showSelection ? 0 : 1; return 0;
-    case kTpFullRow: *result = tv->fullRow ? 1 : 0; return 0;
-    case kTpCheckBox: *result = tv->checkBoxes; return 0;
-    case kTpHotTrack: *result = tv->hotTrack ? 1 : 0; return 0;
-    case kTpImageList: *result = WebListIsImageList(tv->imageList) ? static_cast<int32_t>(tv->imageList->handle) : 0; return 0;
+    case kPidHideSel: *result = tv->showSelection ? 0 : 1; return 0;
+    case kPidFullRow: *result = tv->fullRow ? 1 : 0; return 0;
+    case kPidCheckBox: *result = tv->checkBoxes; return 0;
+    case kPidHotTrack: *result = tv->hotTrack ? 1 : 0; return 0;
+    case kPidImageList: *result = WebListIsImageList(tv->imageList) ? static_cast<int32_t>(tv->imageList->handle) : 0; return 0;
     default: return WebDefaultGetProp(rec, id, result, text);
     }
 }
@@ -843,21 +831,21 @@ int32_t WebTreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
     };
     WebTreeNode* n = Node(tv, item);
     switch (call->method) {
-    case kTmDeleteAll: WebTreeDeleteAll(tv); return redraw(1);
-    case kTmDeleteItem: return redraw(WebTreeDeleteItem(tv, item));
-    case kTmEnsureVisible: return WebReplyInt(WebTreeEnsureVisible(tv, item));
-    case kTmExpand: return redraw(WebTreeExpand(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0))) ? 1 : 0);
-    case kTmGetCount: return WebReplyInt(static_cast<int32_t>(WebTreeGetCount(tv)));
-    case kTmGetItemImage: return WebReplyInt(n ? n->image : 0);
-    case kTmGetItemParam: return WebReplyInt(n ? static_cast<int32_t>(n->param) : 0);
-    case kTmGetItemSelImage: return WebReplyInt(n ? n->selImage : 0);
-    case kTmGetItemText:
+    case kTreeDeleteAll: WebTreeDeleteAll(tv); return redraw(1);
+    case kTreeDeleteItem: return redraw(WebTreeDeleteItem(tv, item));
+    case kTreeEnsureVisible: return WebReplyInt(WebTreeEnsureVisible(tv, item));
+    case kTreeExpand: return redraw(WebTreeExpand(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0))) ? 1 : 0);
+    case kTreeGetCount: return WebReplyInt(static_cast<int32_t>(WebTreeGetCount(tv)));
+    case kTreeGetItemImage: return WebReplyInt(n ? n->image : 0);
+    case kTreeGetItemParam: return WebReplyInt(n ? static_cast<int32_t>(n->param) : 0);
+    case kTreeGetItemSelImage: return WebReplyInt(n ? n->selImage : 0);
+    case kTreeGetItemText:
         snprintf(gTextBuf, kTextBufSize + 1, "%s", n ? n->text : "");
         return WebReplyTextOf(rec, call, gTextBuf);
-    case kTmGetNextItem:
+    case kTreeGetNextItem:
         return WebReplyInt(static_cast<int32_t>(WebTreeGetNextItem(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0)))));
-    case kTmGetVisibleCount: return WebReplyInt(static_cast<int32_t>(WebTreeGetVisibleCount(tv)));
-    case kTmInsertItem: {
+    case kTreeGetVisibleCount: return WebReplyInt(static_cast<int32_t>(WebTreeGetVisibleCount(tv)));
+    case kTreeInsertItem: {
         WebTreeInsert req = {};
         req.text = WebListArgRaw(call, 0, &req.length);
         req.mask = kTmText | kTmParam;
@@ -874,9 +862,9 @@ int32_t WebTreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         if (WebArgGiven(call, 0) && call->args[0].kind == kItemUtf8) rec->modeFlags |= kModeUtf8Texts;
         return redraw(static_cast<int32_t>(WebTreeInsertItem(tv, &req)));
     }
-    case kTmSelectItem: return redraw(WebTreeSelectItem(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0))) ? 1 : 0);
-    case kTmSetImageList: TakeImageList(tv, WebArgInt(call, 0, 0)); return redraw(0);
-    case kTmSetItem: {
+    case kTreeSelectItem: return redraw(WebTreeSelectItem(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0))) ? 1 : 0);
+    case kTreeSetImageList: TakeImageList(tv, WebArgInt(call, 0, 0)); return redraw(0);
+    case kTreeSetItem: {
         uint32_t mask = kTmHandle, length = 0;
         const char* text = WebListArgRaw(call, 1, &length);
         if (text) mask |= kTmText;
@@ -886,19 +874,19 @@ int32_t WebTreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         return WebReplyInt(WebTreeSetItem(tv, item, mask, text, length, WebArgInt(call, 2, 0), WebArgInt(call, 3, 0),
                                           static_cast<uint32_t>(WebArgInt(call, 4, 0))) ? 1 : 0);
     }
-    case kTmSortChildren: WebTreeSortChildren(tv, item, WebArgInt(call, 1, 0) != 0); return redraw(1);
-    case kTmGetItemCheck: return WebReplyInt(WebTreeGetCheck(tv, item));
-    case kTmSetItemCheck: WebTreeSetCheck(tv, item, WebArgInt(call, 1, 0)); return redraw(0);
-    case kTmItemHitTest: case kTmGetLastDropXy: return WebReplyInt(0);
-    case kTmGetItemState:
+    case kTreeSortChildren: WebTreeSortChildren(tv, item, WebArgInt(call, 1, 0) != 0); return redraw(1);
+    case kTreeGetItemCheck: return WebReplyInt(WebTreeGetCheck(tv, item));
+    case kTreeSetItemCheck: WebTreeSetCheck(tv, item, WebArgInt(call, 1, 0)); return redraw(0);
+    case kTreeItemHitTest: case kTreeGetLastDropXy: return WebReplyInt(0);
+    case kTreeGetItemState:
         return WebReplyInt(static_cast<int32_t>(WebTreeGetItemState(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, kStateMaskAll)))));
-    case kTmSetItemState:
+    case kTreeSetItemState:
         WebTreeSetItemState(tv, item, static_cast<uint32_t>(WebArgInt(call, 1, 0)),
                             static_cast<uint32_t>(WebArgInt(call, 2, kStateMaskAll)));
         return redraw(0);
-    case kTmLoadXmlFile: case kTmSaveXmlFile: case kTmSaveXmlToDim: case kTmGetXmlDataSize:
+    case kTreeLoadXmlFile: case kTreeSaveXmlFile: case kTreeSaveXmlToDim: case kTreeGetXmlDataSize:
         return gWebTreeViewXmlMethod ? gWebTreeViewXmlMethod(rec, call) : kWebNotAvailable;
-    case kTmBrowseClassId: case kTmBrowseNetId: return WebReplyInt(1);
+    case kTreeBrowseClassId: case kTreeBrowseNetId: return WebReplyInt(1);
     default: return kWebUnknownMethod;
     }
 }

@@ -324,27 +324,21 @@ int32_t WebTreeViewLoadXml(WebTreeViewRecord* tv, const char* source, uint32_t l
 
 // ---- Methods -------------------------------------------------------------------------------------
 
-namespace {
-
-enum TreeViewXmlMethodNo : uint32_t { kTxmLoad = 22, kTxmSave = 23, kTxmSaveToDim = 26, kTxmDataSize = 27 };
-
-}  // namespace
-
 int32_t WebTreeViewXmlMethod(ObjectRecord* rec, MethodCallRec* call) {
     WebTreeViewRecord* tv = WebTreeView(rec);
     static char name[kTextBufSize + 1];
-    bool named = call->method == kTxmLoad || call->method == kTxmSave;
+    bool named = call->method == kTreeLoadXmlFile || call->method == kTreeSaveXmlFile;
     uint32_t options = static_cast<uint32_t>(WebArgInt(call, named ? 1 : 0, 0));
     switch (call->method) {
-    case kTxmLoad: {
+    case kTreeLoadXmlFile: {
         uint32_t length = 0;
         const char* source = XmlMethodSource(call, &length);
         return WebReplyInt(WebTreeViewLoadXml(tv, source, length, options));
     }
-    case kTxmSave:
+    case kTreeSaveXmlFile:
         WebListArgText(call, 0, name, sizeof name);
         return WebReplyInt(WebTreeViewSaveXmlFile(tv, name, options));
-    case kTxmSaveToDim: {
+    case kTreeSaveXmlToDim: {
         if (!call->result.varRef) return kWebNoAnswer;
         int32_t r = WebTreeViewSaveXmlVar(tv, options);
         if (r == 0) return kWebNoAnswer;

@@ -36,7 +36,6 @@ constexpr double kHueCircle = 360.0;
 constexpr double kHueSector = 60.0;
 
 enum ColorPart : uint32_t { kPartStored = 0, kPartRed = 1, kPartGreen = 2, kPartBlue = 3, kPartResolved = 4 };
-enum ColorMethod : uint32_t { kClrMethodProbe = 1, kClrMethodGetHsv = 2, kClrMethodSetHsv = 3 };
 constexpr uint32_t kFontMethodProbe = 1;
 constexpr uint8_t kPointerResultKind = 255;   // a GetObjectAsPointer reply: the bound variable
 constexpr size_t kArgNameMax = 256;
@@ -291,16 +290,16 @@ int32_t WebColorMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t rc = WebCheckMethod(kTypeColor, call);
     if (rc != 0) return rc;
     switch (call->method) {
-    case kClrMethodProbe:
+    case kColorProbe:
         return WebReplyInt(1);
-    case kClrMethodGetHsv: {
+    case kColorGetHsv: {
         double h, s, v;
         RgbToHsv(WebColorGetValue(rec, kPartRed), WebColorGetValue(rec, kPartGreen), WebColorGetValue(rec, kPartBlue),
                  &h, &s, &v);
         uint32_t hb = ByteOf(h * kHsvScale / kHueCircle), sb = ByteOf(s * kHsvScale), vb = ByteOf(v);
         return WebReplyInt(static_cast<int32_t>(hb | sb << 8 | vb << 16));
     }
-    case kClrMethodSetHsv: {
+    case kColorSetHsv: {
         double hue = (WebArgInt(call, 0, 0) & 0xFF) * kHueCircle / kHsvScale;
         double sat = (WebArgInt(call, 1, 0) & 0xFF) / static_cast<double>(kHsvScale);
         double val = WebArgInt(call, 2, 0) & 0xFF;

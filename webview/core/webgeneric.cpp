@@ -35,10 +35,6 @@ constexpr int32_t kDateFormatPicker = 3, kDwidDateClose = 7;
 constexpr int32_t kJqUiOptionDwid = 20;
 constexpr int32_t kFocusFirst = -1, kFocusLast = -4;
 constexpr uint32_t kFontPrefixLength = 5;
-enum CommonMethod : uint32_t {
-    kCmSetWebStyle = 1, kCmGetWebStyle = 2, kCmGetWebId = 3, kCmSetJqUiOpt = 4, kCmEnableJqEvent = 5,
-    kCmDisableJqEvent = 6, kCmAddWebClass = 7, kCmRemoveWebClass = 8,
-};
 enum OptionBit : int32_t { kOptWrapper = 1, kOptLabel = 2 };
 
 const WebKindOps* gKindOps[kKindRows];
@@ -240,20 +236,20 @@ int32_t WebStyleMethod(ObjectRecord* rec, MethodCallRec* call) {
     uint32_t m = call->method;
     bool plain = PlainAnswers(rec) || call->objectType == 57 || call->objectType == 58 || call->objectType == 61 ||
                  call->objectType == 62 || call->objectType == 63 || call->objectType == 66 ||
-                 (IsMenuKind(rec) && m != kCmGetWebId);
+                 (IsMenuKind(rec) && m != kCommonGetWebId);
     if (!plain && AnswersZero(rec)) return WebReplyInt(0);
     if (plain) {
         switch (m) {
-        case kCmGetWebStyle: case kCmGetWebId: return WebReplyText("");
-        case kCmEnableJqEvent: case kCmDisableJqEvent: return WebReplyInt(1);
-        case kCmSetWebStyle: case kCmSetJqUiOpt: case kCmAddWebClass: case kCmRemoveWebClass: return WebReplyInt(0);
+        case kCommonGetWebStyle: case kCommonGetWebId: return WebReplyText("");
+        case kCommonEnableJqEvent: case kCommonDisableJqEvent: return WebReplyInt(1);
+        case kCommonSetWebStyle: case kCommonSetJqUiOpt: case kCommonAddWebClass: case kCommonRemoveWebClass: return WebReplyInt(0);
         default: return kWebUnknownMethod;
         }
     }
     WebViewSelectForObject(rec);
     char a0[kArgTextMax], a1[kArgTextMax];
     switch (m) {
-    case kCmSetWebStyle: {
+    case kCommonSetWebStyle: {
         int32_t opt = WebArgInt(call, 2, 0);
         ArgText(call, 0, a0, sizeof a0);
         ArgText(call, 1, a1, sizeof a1);
@@ -263,7 +259,7 @@ int32_t WebStyleMethod(ObjectRecord* rec, MethodCallRec* call) {
             WebSetElemCssEx(rec, a0, a1, false, true);
         return WebReplyInt(0);
     }
-    case kCmGetWebStyle: {
+    case kCommonGetWebStyle: {
         int32_t opt = WebArgInt(call, 1, 0);
         ObjectRef ref = ObjectRefOf(rec);
         WebViewMsgFlush();
@@ -273,13 +269,13 @@ int32_t WebStyleMethod(ObjectRecord* rec, MethodCallRec* call) {
         const char* data = reply ? JsonGetText(reply, "data") : nullptr;
         return WebReplyText(data ? data : "");
     }
-    case kCmGetWebId: {
+    case kCommonGetWebId: {
         char id[24];
         bool wrapper = (WebArgInt(call, 0, 0) & kOptWrapper) && WebHasWrapperDiv(rec);
         snprintf(id, sizeof id, wrapper ? "C%uD" : "C%u", rec->elementId);
         return WebReplyText(id);
     }
-    case kCmSetJqUiOpt: {
+    case kCommonSetJqUiOpt: {
         int32_t action = JqUiAction(rec);
         if (action) {
             JsonBeginAction(action);
@@ -290,18 +286,18 @@ int32_t WebStyleMethod(ObjectRecord* rec, MethodCallRec* call) {
         }
         return WebReplyInt(0);
     }
-    case kCmEnableJqEvent: case kCmDisableJqEvent:
+    case kCommonEnableJqEvent: case kCommonDisableJqEvent:
         JsonBeginAction(kActJqEvent);
         JsonAddName(rec);
-        JsonAddInt("se", m == kCmEnableJqEvent ? 1 : 0);
+        JsonAddInt("se", m == kCommonEnableJqEvent ? 1 : 0);
         JsonAddStringZ("eStr", ArgText(call, 0, a0, sizeof a0));
         if (WebArgGiven(call, 1)) JsonAddStringZ("sel", ArgText(call, 1, a1, sizeof a1));
         WebViewMsgEnd();
         return WebReplyInt(0);
-    case kCmAddWebClass: case kCmRemoveWebClass: {
+    case kCommonAddWebClass: case kCommonRemoveWebClass: {
         int32_t opt = WebArgInt(call, 1, 0);
         ArgText(call, 0, a0, sizeof a0);
-        WebChangeElemClassEx(rec, m == kCmRemoveWebClass ? a0 : nullptr, m == kCmAddWebClass ? a0 : nullptr,
+        WebChangeElemClassEx(rec, m == kCommonRemoveWebClass ? a0 : nullptr, m == kCommonAddWebClass ? a0 : nullptr,
                              (opt & kOptWrapper) != 0, (opt & kOptLabel) != 0);
         return WebReplyInt(0);
     }

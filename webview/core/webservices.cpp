@@ -18,15 +18,6 @@
 
 namespace {
 
-enum ClientMethod : uint32_t {
-    kCmGetInfo = 1, kCmPrint = 2, kCmOpen = 3, kCmAddCss = 4, kCmFlushMessages = 5, kCmGetState = 6,
-    kCmGetLocation = 7, kCmGetWinInfo = 8, kCmSetUtf8Convert = 9, kCmSetUtf16Table = 10,
-    kCmAppGetInfo = 11, kCmAppGetPicture = 12, kCmJsRun = 14, kCmAppApi = 17, kCmAppFindContact = 19,
-    kCmAppPickContact = 20, kCmJsMakeString = 22, kCmStorageSet = 24, kCmStorageGet = 25,
-    kCmAppVersion = 26, kCmAppGeoLocation = 30, kCmAppExtendedError = 31, kCmAppScanBarCode = 32,
-    kCmJqSet = 33, kCmJqGet = 34, kCmAppBeaconStatus = 36, kCmAddJs = 37, kCmAppDirGet = 42,
-    kCmGetMonitorInfo = 44,
-};
 
 constexpr char kDefaultSeparator = 127;
 constexpr int32_t kAppNotPresent = 1;           // the answer of a method that needs the application host
@@ -318,13 +309,13 @@ int32_t GetMonitorInfo() {
 // text, the others the integer 1; the extended error is the last kept text.
 int32_t AppNotPresent(uint32_t method) {
     switch (method) {
-    case kCmAppExtendedError: {
+    case kClientAppExtendedError: {
         const char* kept = WebAppErrorText(nullptr);
         return WebReplyText(kept ? kept : "");
     }
-    case kCmAppGetInfo: case kCmAppGetPicture: case kCmAppApi: case kCmAppFindContact:
-    case kCmAppPickContact: case kCmAppVersion: case kCmAppGeoLocation: case kCmAppScanBarCode:
-    case kCmAppBeaconStatus: case kCmAppDirGet: {
+    case kClientAppGetInfo: case kClientAppGetPicture: case kClientAppApi: case kClientAppFindContact:
+    case kClientAppPickContact: case kClientAppVersion: case kClientAppGeoLocation: case kClientAppScanBarCode:
+    case kClientAppBeaconStatus: case kClientAppDirGet: {
         char text[48];
         snprintf(text, sizeof text, "{ \"qovError\": %d }", kAppNotPresent);
         return WebReplyText(text);
@@ -336,8 +327,8 @@ int32_t AppNotPresent(uint32_t method) {
 
 bool NeedsPage(uint32_t method) {
     switch (method) {
-    case kCmGetInfo: case kCmPrint: case kCmAddCss: case kCmGetLocation: case kCmGetWinInfo: case kCmJsRun:
-    case kCmStorageSet: case kCmStorageGet: case kCmJqSet: case kCmJqGet: case kCmAddJs:
+    case kClientGetInfo: case kClientPrint: case kClientAddCss: case kClientGetLocation: case kClientGetWinInfo: case kClientJsRun:
+    case kClientStorageSet: case kClientStorageGet: case kClientJqSet: case kClientJqGet: case kClientAddJs:
         return true;
     default:
         return false;
@@ -431,32 +422,32 @@ int32_t WebPageServices(ObjectRecord* rec, MethodCallRec* call) {
     if (rec) WebViewSelectForObject(rec);
     if (NeedsPage(method) && !gCurWebView) return kWebNotAvailable;
     switch (method) {
-    case kCmGetInfo: return GetInfo(call);
-    case kCmPrint:
+    case kClientGetInfo: return GetInfo(call);
+    case kClientPrint:
         AskFacts(kFactsPrint);
         return WebReplyInt(0);
-    case kCmOpen: return WebReplyInt(0);
-    case kCmAddCss: return LoadPageFile(call, kFactsStyleSheet);
-    case kCmFlushMessages:
+    case kClientOpen: return WebReplyInt(0);
+    case kClientAddCss: return LoadPageFile(call, kFactsStyleSheet);
+    case kClientFlushMessages:
         WebViewMsgFlush();
         return WebReplyInt(0);
-    case kCmGetState: return GetState(call);
-    case kCmGetLocation: {
+    case kClientGetState: return GetState(call);
+    case kClientGetLocation: {
         const JsonValue* reply = AskFacts(kFactsLocation);
         const char* where = reply ? JsonGetText(reply, "msg") : nullptr;
         return WebReplyText(where ? where : "");
     }
-    case kCmGetWinInfo: return GetWinInfo(call);
-    case kCmSetUtf8Convert: return SetUtf8Convert(call);
-    case kCmSetUtf16Table: return SetUtf16Table(call);
-    case kCmJsRun: return JsRun(call);
-    case kCmJsMakeString: return JsMakeString(call);
-    case kCmStorageSet: return StorageSet(call);
-    case kCmStorageGet: return StorageGet(call);
-    case kCmJqSet: return JqSet(call);
-    case kCmJqGet: return JqGet(call);
-    case kCmAddJs: return LoadPageFile(call, kFactsScript);
-    case kCmGetMonitorInfo: return GetMonitorInfo();
+    case kClientGetWinInfo: return GetWinInfo(call);
+    case kClientSetUtf8Convert: return SetUtf8Convert(call);
+    case kClientSetUtf16Table: return SetUtf16Table(call);
+    case kClientJsRun: return JsRun(call);
+    case kClientJsMakeString: return JsMakeString(call);
+    case kClientStorageSet: return StorageSet(call);
+    case kClientStorageGet: return StorageGet(call);
+    case kClientJqSet: return JqSet(call);
+    case kClientJqGet: return JqGet(call);
+    case kClientAddJs: return LoadPageFile(call, kFactsScript);
+    case kClientGetMonitorInfo: return GetMonitorInfo();
     default: return kWebUnknownMethod;
     }
 }

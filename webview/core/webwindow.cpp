@@ -50,21 +50,6 @@ enum CrWinStyle : uint32_t {
     kCwsNegBorders = 0x80, kCwsNegMenus = 0x100, kCwsNoMenuResize = 0x200, kCwsButtonEnterKey = 0x400,
 };
 
-// Window property ids the window answers itself.
-enum WinProp : uint32_t {
-    kWpBold = 10, kWpItalic = 11, kWpFontName = 12, kWpSize = 13, kWpHeight = 15, kWpLeft = 18, kWpTitle = 30,
-    kWpTop = 31, kWpVisible = 33, kWpWidth = 35, kWpMinBox = 38, kWpMaxBox = 39, kWpSysMenu = 40,
-    kWpCaption = 41, kWpClipCtrl = 42, kWpWinType = 53, kWpScrollBar = 57, kWpFont = 72, kWpFontObj = 73,
-    kWpPrefix = 84, kWpWinPos = 85, kWpOffsetV = 88, kWpOffsetH = 89, kWpGridAlign = 100, kWpGridH = 101,
-    kWpGridV = 102, kWpUnits = 103, kWpIcon = 121, kWpParentWin = 123, kWpNegBorders = 141,
-    kWpNegMenus = 142, kWpRightToLeft = 146, kWpNoMenuResize = 150, kWpWinBorder = 184,
-    kWpInTaskbar = 185, kWpTopmost = 186, kWpAutoScroll = 187, kWpMinScrollH = 188, kWpMinScrollV = 189,
-    kWpMdiBorder = 190, kWpMdiScroll = 191, kWpMdiTop = 192, kWpMdiLeft = 193, kWpMdiHeight = 194,
-    kWpMdiWidth = 195, kWpWinHeight = 196, kWpWinWidth = 197, kWpMinWidth = 205, kWpDockPadL = 222,
-    kWpDockPadT = 223, kWpDockPadR = 224, kWpDockPadB = 225, kWpAngle = 264, kWpStrike = 265,
-    kWpUnderline = 266, kWpButtonEnterKey = 307, kWpMinHeight = 318, kWpRibDll = 321, kWpRibName = 322,
-    kWpRibMode = 323, kWpUseCss = 333, kWpDivisionId = 334, kWpShowWebMenu = 335, kWpWebMode = 343,
-};
 
 constexpr int32_t kNotifyIconAnswer = 99;
 constexpr int32_t kValidateNoId = 99999;
@@ -481,18 +466,18 @@ ObjectRecord* WebWindowFindMenu(ObjectRecord* window, int32_t position, const ch
 
 static int32_t StyleBit(uint32_t id) {
     switch (id) {
-    case kWpMinBox: return kWwsMinBox;
-    case kWpMaxBox: return kWwsMaxBox;
-    case kWpSysMenu: return kWwsSysMenu;
-    case kWpCaption: return kWwsCaption;
-    case kWpClipCtrl: return kWwsClipCtrl;
-    case kWpNegBorders: return kWwsNegBorders;
-    case kWpNegMenus: return kWwsNegMenus;
-    case kWpNoMenuResize: return kWwsNoMenuResize;
-    case kWpInTaskbar: return kWwsInTaskbar;
-    case kWpAutoScroll: return kWwsAutoScroll;
-    case kWpGridAlign: return kWwsGridAlign;
-    case kWpButtonEnterKey: return static_cast<int32_t>(kWwsButtonEnterKey);
+    case kPidMinBox: return kWwsMinBox;
+    case kPidMaxBox: return kWwsMaxBox;
+    case kPidSysMenu: return kWwsSysMenu;
+    case kPidCaption: return kWwsCaption;
+    case kPidClipCtrl: return kWwsClipCtrl;
+    case kPidNegBorders: return kWwsNegBorders;
+    case kPidNegMenus: return kWwsNegMenus;
+    case kPidNoMenuResize: return kWwsNoMenuResize;
+    case kPidInTaskbar: return kWwsInTaskbar;
+    case kPidAutoScroll: return kWwsAutoScroll;
+    case kPidGridAlign: return kWwsGridAlign;
+    case kPidButtonEnterKey: return static_cast<int32_t>(kWwsButtonEnterKey);
     default: return 0;
     }
 }
@@ -512,33 +497,33 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
         return 0;
     }
     switch (id) {
-    case kWpBold: case kWpItalic: case kWpFontName: case kWpSize: case kWpFont: case kWpFontObj:
-    case kWpAngle: case kWpStrike: case kWpUnderline:
+    case kPidBold: case kPidItalic: case kPidFontName: case kPidSize: case kPidFont: case kPidFontObj:
+    case kPidAngle: case kPidStrike: case kPidUnderline:
         // The main window's font stays; other windows' fonts are the common
         // property change, which is not built yet.
         return window == gWebMainWindow ? 0 : kWebNotAvailable;
-    case kWpHeight: {
+    case kPidHeight: {
         int32_t h = ToPixels(w, value) + (menu ? kMenuBarHeight : 0);
         SetSize(window, h, window->right - window->left);
         if (w->winPos == 6 && (window->flags & kObjShown)) w->fillHeight = h;
         return 0;
     }
-    case kWpWidth: case kWpWinWidth:
+    case kPidWidth: case kPidWinWidth:
         SetSize(window, window->bottom - window->top, ToPixels(w, value));
         return 0;
-    case kWpWinHeight:
+    case kPidWinHeight:
         SetSize(window, ToPixels(w, value), window->right - window->left);
         return 0;
-    case kWpLeft: case kWpTop: {
+    case kPidLeft: case kPidTop: {
         int32_t v = ToPixels(w, value);
-        int32_t dx = id == kWpLeft ? v - window->left : 0, dy = id == kWpTop ? v - window->top : 0;
+        int32_t dx = id == kPidLeft ? v - window->left : 0, dy = id == kPidTop ? v - window->top : 0;
         window->left += dx;
         window->right += dx;
         window->top += dy;
         window->bottom += dy;
         return 0;
     }
-    case kWpTitle:
+    case kPidTitle:
         ReplaceText(&w->title, text, length);
         // A dialog's title, or the title bar of any other window.
         WebViewSelectForObject(window);
@@ -548,7 +533,7 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
         JsonAddString("str", text ? text : "", text ? length : 0);
         WebViewMsgEnd();
         return 0;
-    case kWpVisible:
+    case kPidVisible:
         if (value) return ObjectActivate(window, 0, 0, 0, 0);
         if (w->win.winType == kWwtModal && !(window->flags & kObjShown)) return 0;
         if (w->win.winType != kWwtModal &&
@@ -558,63 +543,63 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
             (w->win.winType == kWwtDialog && EventIsRegistered(window, kEvClose)))
             gWebCloseSwallow = window;
         return ObjectDeactivate(window);
-    case kWpWinType:
+    case kPidWinType:
         if ((gGuiOption2039 || (gGuiModeFlags & kGuiModeKeepFlagged)) && value >= 1 && value <= 11)
             w->win.winType = static_cast<uint8_t>(WebWinTypeEffective(value));
         return 0;
-    case kWpScrollBar:
+    case kPidScrollBar:
         style &= ~(kWwsVScroll | kWwsHScroll);
         if (value == 1) style |= kWwsVScroll | kWwsHScroll;
         if (value == 2) style |= kWwsHScroll;
         if (value == 4) style |= kWwsVScroll;
         return 0;
-    case kWpPrefix: ReplaceText(&w->prefix, text, length); return 0;
-    case kWpWinPos:
+    case kPidPrefix: ReplaceText(&w->prefix, text, length); return 0;
+    case kPidWinPos:
         if (value >= 1 && value <= 6) w->winPos = static_cast<uint8_t>(value);
         return 0;
-    case kWpOffsetV: case kWpOffsetH: case kWpIcon: return 0;
-    case kWpGridH: w->gridH = static_cast<uint16_t>(value < 1 ? 1 : ToPixels(w, value) < 1 ? 1 : ToPixels(w, value)); return 0;
-    case kWpGridV: w->gridV = static_cast<uint16_t>(value < 1 ? 1 : ToPixels(w, value) < 1 ? 1 : ToPixels(w, value)); return 0;
-    case kWpUnits:
+    case kPidWinOffsetV: case kPidWinOffsetH: case kPidIcon: return 0;
+    case kPidGridSizeH: w->gridH = static_cast<uint16_t>(value < 1 ? 1 : ToPixels(w, value) < 1 ? 1 : ToPixels(w, value)); return 0;
+    case kPidGridSizeV: w->gridV = static_cast<uint16_t>(value < 1 ? 1 : ToPixels(w, value) < 1 ? 1 : ToPixels(w, value)); return 0;
+    case kPidUnits:
         if (value >= 1 && value <= 6) w->scaleMode = static_cast<uint8_t>(value);
         return 0;
-    case kWpParentWin: return kWebNoHost;
-    case kWpRightToLeft:
+    case kPidParentWin: return kWebNoHost;
+    case kPidRightToLeft:
         window->flags = value ? (window->flags | kObjRightToLeft) : (window->flags & ~kObjRightToLeft);
         return 0;
-    case kWpWinBorder:
+    case kPidWinBorder:
         if (value >= 1 && value <= 8) w->border = static_cast<uint8_t>(value);
         return 0;
-    case kWpTopmost:
+    case kPidTopmost:
         style = value ? (style | kWwsTopmost) : (style & ~kWwsTopmost);
         w->win.style[1] = value == 2 ? (w->win.style[1] | kWws2Topmost2) : (w->win.style[1] & ~kWws2Topmost2);
         return 0;
-    case kWpMinScrollH: w->minScrollH = ToPixels(w, value); return 0;
-    case kWpMinScrollV: w->minScrollV = ToPixels(w, value); return 0;
-    case kWpMdiBorder: w->mdiBorder = static_cast<uint8_t>(value); return 0;
-    case kWpMdiScroll: w->mdiScroll = static_cast<uint8_t>(value); return 0;
-    case kWpMdiTop: case kWpMdiLeft: {
-        int32_t i = id == kWpMdiLeft ? 0 : 1;
+    case kPidMinScrollH: w->minScrollH = ToPixels(w, value); return 0;
+    case kPidMinScrollV: w->minScrollV = ToPixels(w, value); return 0;
+    case kPidMdiBorder: w->mdiBorder = static_cast<uint8_t>(value); return 0;
+    case kPidMdiScroll: w->mdiScroll = static_cast<uint8_t>(value); return 0;
+    case kPidMdiTop: case kPidMdiLeft: {
+        int32_t i = id == kPidMdiLeft ? 0 : 1;
         int32_t size = w->mdiRect[i + 2] - w->mdiRect[i];
         w->mdiRect[i] = ToPixels(w, value);
         w->mdiRect[i + 2] = w->mdiRect[i] + size;
         style &= ~kWwsMdiNoRect;
         return 0;
     }
-    case kWpMdiHeight: w->mdiRect[3] = w->mdiRect[1] + ToPixels(w, value); style &= ~kWwsMdiNoRect; return 0;
-    case kWpMdiWidth: w->mdiRect[2] = w->mdiRect[0] + ToPixels(w, value); style &= ~kWwsMdiNoRect; return 0;
-    case kWpMinWidth: case kWpMinHeight: {
+    case kPidMdiHeight: w->mdiRect[3] = w->mdiRect[1] + ToPixels(w, value); style &= ~kWwsMdiNoRect; return 0;
+    case kPidMdiWidth: w->mdiRect[2] = w->mdiRect[0] + ToPixels(w, value); style &= ~kWwsMdiNoRect; return 0;
+    case kPidMinWidth: case kPidMinHeight: {
         int32_t v = ToPixels(w, value);
-        if (id == kWpMinWidth) w->minWidth = v;
+        if (id == kPidMinWidth) w->minWidth = v;
         else w->minHeight = v;
         int32_t oldW = w->contentWidth, oldH = w->contentHeight;
         bool grow = false;
-        if (id == kWpMinWidth && v > w->contentWidth) {
+        if (id == kPidMinWidth && v > w->contentWidth) {
             w->contentWidth = v;
             window->right = window->left + v;
             grow = true;
         }
-        if (id == kWpMinHeight && v > w->contentHeight) {
+        if (id == kPidMinHeight && v > w->contentHeight) {
             w->contentHeight = v;
             window->bottom = window->top + v;
             grow = true;
@@ -625,21 +610,21 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
         }
         return 0;
     }
-    case kWpDockPadL: case kWpDockPadT: case kWpDockPadR: case kWpDockPadB:
-        w->win.dockPad[id - kWpDockPadL] = ToPixels(w, value);
+    case kPidDockPadL: case kPidDockPadT: case kPidDockPadR: case kPidDockPadB:
+        w->win.dockPad[id - kPidDockPadL] = ToPixels(w, value);
         WebLayoutChildren(window);
         return 0;
-    case kWpRibDll: ReplaceText(&w->ribDll, text, length); return 0;
-    case kWpRibName: ReplaceText(&w->ribName, text, length); return 0;
-    case kWpUseCss: ReplaceText(&w->useCss, text, length); return 0;
-    case kWpDivisionId:
+    case kPidRibDll: ReplaceText(&w->ribDll, text, length); return 0;
+    case kPidRibName: ReplaceText(&w->ribName, text, length); return 0;
+    case kPidUseCss: ReplaceText(&w->useCss, text, length); return 0;
+    case kPidDivisionId:
         ReplaceText(&w->divisionId, text, length);
         if (!w->divisionId) w->divisionId = WebTextDupLocal(kDefaultDivision, sizeof kDefaultDivision - 1);
         w->win.formName = w->divisionId;
         return 0;
-    case kWpRibMode: w->ribMode = static_cast<uint8_t>(value); return 0;
-    case kWpShowWebMenu: w->showWebMenu = static_cast<uint8_t>(value); return 0;
-    case kWpWebMode: w->webMode = static_cast<uint32_t>(value); return 0;
+    case kPidRibMode: w->ribMode = static_cast<uint8_t>(value); return 0;
+    case kPidShowWebMenu: w->showWebMenu = static_cast<uint8_t>(value); return 0;
+    case kPidWebMode: w->webMode = static_cast<uint32_t>(value); return 0;
     default:
         // The common property change of web objects is not built yet.
         return kWebNotAvailable;
@@ -657,11 +642,11 @@ int32_t WebWindowGetProp(ObjectRecord* window, uint32_t id, int32_t* result, con
         return 0;
     }
     switch (id) {
-    case kWpHeight: *result = ToUnits(w, w->contentHeight); return 0;
-    case kWpWidth: *result = ToUnits(w, w->contentWidth); return 0;
-    case kWpWinWidth: *result = ToUnits(w, window->right - window->left); return 0;
-    case kWpWinHeight: *result = ToUnits(w, window->bottom - window->top); return 0;
-    case kWpLeft: case kWpTop:
+    case kPidHeight: *result = ToUnits(w, w->contentHeight); return 0;
+    case kPidWidth: *result = ToUnits(w, w->contentWidth); return 0;
+    case kPidWinWidth: *result = ToUnits(w, window->right - window->left); return 0;
+    case kPidWinHeight: *result = ToUnits(w, window->bottom - window->top); return 0;
+    case kPidLeft: case kPidTop:
         if (WebIsDialogWindow(window) && (window->flags & kObjShown)) {
             ObjectRef ref = ObjectRefOf(window);
             WebViewSelectForObject(window);
@@ -680,50 +665,50 @@ int32_t WebWindowGetProp(ObjectRecord* window, uint32_t id, int32_t* result, con
                 window->bottom += dy;
             }
         }
-        *result = ToUnits(w, id == kWpLeft ? window->left : window->top);
+        *result = ToUnits(w, id == kPidLeft ? window->left : window->top);
         return 0;
-    case kWpTitle: *text = ToTextBuf(w->title); return 0;
-    case kWpWinType:
+    case kPidTitle: *text = ToTextBuf(w->title); return 0;
+    case kPidWinType:
         *result = (gGuiModeFlags & kGuiModeKeepFlagged) && w->win.winTypeRequested ? w->win.winTypeRequested
                                                                                    : w->win.winType;
         return 0;
-    case kWpScrollBar: {
+    case kPidScrollBar: {
         bool v = style & kWwsVScroll, h = style & kWwsHScroll;
         *result = v && h ? 1 : v ? 4 : h ? 2 : 3;
         return 0;
     }
-    case kWpPrefix: *text = ToTextBuf(w->prefix); return 0;
-    case kWpWinPos: *result = w->winPos; return 0;
-    case kWpOffsetV: *result = ToUnits(w, w->win.scrollY); return 0;
-    case kWpOffsetH: *result = ToUnits(w, w->win.scrollX); return 0;
-    case kWpGridH: *result = w->gridH; return 0;
-    case kWpGridV: *result = w->gridV; return 0;
-    case kWpUnits: *result = w->scaleMode; return 0;
-    case kWpIcon: *result = static_cast<int32_t>(w->iconValue); return 0;
-    case kWpParentWin: return 0;
-    case kWpRightToLeft: *result = (window->flags & kObjRightToLeft) ? 1 : 0; return 0;
-    case kWpWinBorder: *result = w->border; return 0;
-    case kWpTopmost: *result = !(style & kWwsTopmost) ? 0 : (w->win.style[1] & kWws2Topmost2) ? 2 : 1; return 0;
-    case kWpMinScrollH: *result = ToUnits(w, w->minScrollH); return 0;
-    case kWpMinScrollV: *result = ToUnits(w, w->minScrollV); return 0;
-    case kWpMdiBorder: *result = w->mdiBorder; return 0;
-    case kWpMdiScroll: *result = w->mdiScroll; return 0;
-    case kWpMdiTop: *result = ToUnits(w, w->mdiRect[1]); return 0;
-    case kWpMdiLeft: *result = ToUnits(w, w->mdiRect[0]); return 0;
-    case kWpMdiHeight: *result = ToUnits(w, w->mdiRect[3] - w->mdiRect[1]); return 0;
-    case kWpMdiWidth: *result = ToUnits(w, w->mdiRect[2] - w->mdiRect[0]); return 0;
-    case kWpMinWidth: *result = ToUnits(w, w->minWidth); return 0;
-    case kWpMinHeight: *result = ToUnits(w, w->minHeight); return 0;
-    case kWpDockPadL: case kWpDockPadT: case kWpDockPadR: case kWpDockPadB:
-        *result = ToUnits(w, w->win.dockPad[id - kWpDockPadL]);
+    case kPidPrefix: *text = ToTextBuf(w->prefix); return 0;
+    case kPidWinPos: *result = w->winPos; return 0;
+    case kPidWinOffsetV: *result = ToUnits(w, w->win.scrollY); return 0;
+    case kPidWinOffsetH: *result = ToUnits(w, w->win.scrollX); return 0;
+    case kPidGridSizeH: *result = w->gridH; return 0;
+    case kPidGridSizeV: *result = w->gridV; return 0;
+    case kPidUnits: *result = w->scaleMode; return 0;
+    case kPidIcon: *result = static_cast<int32_t>(w->iconValue); return 0;
+    case kPidParentWin: return 0;
+    case kPidRightToLeft: *result = (window->flags & kObjRightToLeft) ? 1 : 0; return 0;
+    case kPidWinBorder: *result = w->border; return 0;
+    case kPidTopmost: *result = !(style & kWwsTopmost) ? 0 : (w->win.style[1] & kWws2Topmost2) ? 2 : 1; return 0;
+    case kPidMinScrollH: *result = ToUnits(w, w->minScrollH); return 0;
+    case kPidMinScrollV: *result = ToUnits(w, w->minScrollV); return 0;
+    case kPidMdiBorder: *result = w->mdiBorder; return 0;
+    case kPidMdiScroll: *result = w->mdiScroll; return 0;
+    case kPidMdiTop: *result = ToUnits(w, w->mdiRect[1]); return 0;
+    case kPidMdiLeft: *result = ToUnits(w, w->mdiRect[0]); return 0;
+    case kPidMdiHeight: *result = ToUnits(w, w->mdiRect[3] - w->mdiRect[1]); return 0;
+    case kPidMdiWidth: *result = ToUnits(w, w->mdiRect[2] - w->mdiRect[0]); return 0;
+    case kPidMinWidth: *result = ToUnits(w, w->minWidth); return 0;
+    case kPidMinHeight: *result = ToUnits(w, w->minHeight); return 0;
+    case kPidDockPadL: case kPidDockPadT: case kPidDockPadR: case kPidDockPadB:
+        *result = ToUnits(w, w->win.dockPad[id - kPidDockPadL]);
         return 0;
-    case kWpRibDll: *text = ToTextBuf(w->ribDll); return 0;
-    case kWpRibName: *text = ToTextBuf(w->ribName); return 0;
-    case kWpUseCss: *text = ToTextBuf(w->useCss); return 0;
-    case kWpDivisionId: *text = ToTextBuf(w->divisionId); return 0;
-    case kWpRibMode: *result = w->ribMode; return 0;
-    case kWpShowWebMenu: *result = w->showWebMenu; return 0;
-    case kWpWebMode: *result = static_cast<int32_t>(w->webMode); return 0;
+    case kPidRibDll: *text = ToTextBuf(w->ribDll); return 0;
+    case kPidRibName: *text = ToTextBuf(w->ribName); return 0;
+    case kPidUseCss: *text = ToTextBuf(w->useCss); return 0;
+    case kPidDivisionId: *text = ToTextBuf(w->divisionId); return 0;
+    case kPidRibMode: *result = w->ribMode; return 0;
+    case kPidShowWebMenu: *result = w->showWebMenu; return 0;
+    case kPidWebMode: *result = static_cast<int32_t>(w->webMode); return 0;
     default:
         // The common property query of web objects is not built yet.
         return kWebNotAvailable;
