@@ -11,6 +11,9 @@ jobs=$(nproc)
 echo "== include layout (floors, core and controls, cycles)"
 python3 scripts/check-includes.py
 
+echo "== one number list (property ids against their name table, no numbers kept by a file)"
+python3 scripts/check-kindcodes.py
+
 echo "== host tests (ASan, UBSan)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -21,7 +21,7 @@ namespace {
 constexpr uint8_t kReplyKindInt = 8;
 constexpr HRESULT kInvalidArg = E_INVALIDARG;
 
-enum VariantProp : uint32_t { kVpVarType = 397, kVpValue = 398, kVpVarPtr = 422, kVpRaw = 432 };
+enum VariantPropCode : uint32_t { kVpVarType = 397, kVpValue = 398, kVpVarPtr = 422, kVpRaw = 432 };
 constexpr uint32_t kVariantMethodsVersion = 8700, kGetAllDataVersion = 9304;
 
 VariantRecord* gVariantList;

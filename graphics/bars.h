@@ -43,5 +43,3 @@ CrText BarArgText(const MethodCallRec* call, uint32_t i);
 DWORD BarDockStyle(ObjectCreateRecord* cr, int32_t defaultDock);
 // Button modifiers of bar events.
 enum BarModifier : uint16_t { kModLeft = 8, kModRight = 16, kModDblLeft = 40, kModDblRight = 48 };
-// $BUTTONCLICK of toolbars.
-constexpr uint32_t kEvButtonClick = 26;

@@ -19,8 +19,8 @@ constexpr uint8_t kEventKindDefault = 32;
 enum EventId : uint32_t {
     kEvLoad = 0, kEvActivate = 1, kEvDeactivate = 2, kEvChange = 3, kEvClick = 4, kEvClose = 5,
     kEvDblClick = 6, kEvGotFocus = 9, kEvKeyPress = 10, kEvLostFocus = 11, kEvMove = 12,
-    kEvMouseDown = 13, kEvPaint = 16, kEvResize = 17, kEvTimer = 18, kEvOldEvent = 19, kEvFormInit = 20,
-    kEvUpdated = 22, kEvValidate = 24, kEvJQuery = 200,
+    kEvMouseDown = 13, kEvMouseUp = 14, kEvMouseMove = 15, kEvPaint = 16, kEvResize = 17, kEvTimer = 18, kEvOldEvent = 19, kEvFormInit = 20,
+    kEvUpdated = 22, kEvValidate = 24, kEvButtonClick = 26, kEvJQuery = 200,
 };
 
 // Results of the waits.

@@ -26,7 +26,6 @@ char gFileDlgName[MAX_PATH];
 DWORD gFileDlgFilterIndex;
 
 // Mouse events the header of the event table does not name.
-constexpr uint32_t kEvMouseUpId = 14, kEvMouseMoveId = 15;
 // Modifier bits of mouse and key events: the buttons, then Shift, Ctrl, Alt
 // and the double click.
 enum : uint16_t {
@@ -199,12 +198,12 @@ static int32_t PointValue(LPARAM lp) {
 }
 
 void MouseMoveEvent(ObjectRecord* rec, WPARAM wp, LPARAM lp) {
-    if (!rec || !EventIsRegistered(rec, kEvMouseMoveId)) return;
+    if (!rec || !EventIsRegistered(rec, kEvMouseMove)) return;
     uint16_t mod = KeyModifiers();
     if (wp & MK_LBUTTON) mod |= kModLeft;
     if (wp & MK_RBUTTON) mod |= kModRight;
     if (wp & MK_MBUTTON) mod |= kModMiddle;
-    PostObjectEvent(rec, kEvMouseMoveId, kEventKindDefault, mod, PointValue(lp));
+    PostObjectEvent(rec, kEvMouseMove, kEventKindDefault, mod, PointValue(lp));
 }
 
 // A list view and a tree view raise $DBLCLICK from their own notification,
@@ -229,7 +228,7 @@ void WindowLButtonDown(ObjectRecord* rec, WPARAM wp, LPARAM lp, bool dblClick) {
 static void MouseUpEvent(ObjectRecord* rec, int button, LPARAM lp) {
     if (!rec) return;
     uint16_t mod = static_cast<uint16_t>(KeyModifiers() | button);
-    if (EventIsRegistered(rec, kEvMouseUpId)) PostObjectEvent(rec, kEvMouseUpId, kEventKindDefault, mod, PointValue(lp));
+    if (EventIsRegistered(rec, kEvMouseUp)) PostObjectEvent(rec, kEvMouseUp, kEventKindDefault, mod, PointValue(lp));
     if (button == kModLeft && EventIsRegistered(rec, kEvClick))
         PostObjectEvent(rec, kEvClick, kEventKindDefault, mod, PointValue(lp));
 }

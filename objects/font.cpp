@@ -226,9 +226,9 @@ static uint32_t FontObjGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidBold: return f->bold;
     case kPidItalic: return f->italic;
     case kPidSize: return static_cast<uint32_t>(f->size / 10);
-    case 264: return f->angle;
-    case 265: return f->strike;
-    case 266: return f->underline;
+    case kPidAngle: return f->angle;
+    case kPidStrike: return f->strike;
+    case kPidUnderline: return f->underline;
     case kPidFont:      // code 287 asks a Font object for its face
     case kPidFontName: {
         size_t n = strlen(f->face);
@@ -250,9 +250,9 @@ static int32_t FontObjSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidBold: bold = req->value != 0; break;
     case kPidItalic: italic = req->value != 0; break;
     case kPidSize: size = req->value * 10; break;
-    case 264: angle = static_cast<uint32_t>(req->value) % kFontAngleModulo; break;
-    case 265: strike = req->value != 0; break;
-    case 266: underline = req->value != 0; break;
+    case kPidAngle: angle = static_cast<uint32_t>(req->value) % kFontAngleModulo; break;
+    case kPidStrike: strike = req->value != 0; break;
+    case kPidUnderline: underline = req->value != 0; break;
     default: return kOpNotAvailable;
     }
     if (size <= 0 || size > kFontSizeMax) return kOpNoFont;

@@ -98,6 +98,32 @@ enum WindowMethodNo : uint32_t {
     kWmIsMinimized = 50, kWmAllowSetForeground = 51, kWmSetAsClient = 52,
     kWmLast = kWmSetAsClient,
 };
+// Window types as kept (WinType 1-7), and the requested types 8-11 the server
+// may give, kept beside the effective type the window is shown as.
+enum WinTypeCode : uint8_t {
+    kWinModal = 1, kWinDialog = 2, kWinType3 = 3, kWinTool = 4, kWinNormal = 5, kWinMdiFrame = 6,
+    kWinMdiChild = 7,
+};
+enum WinTypeRequest : uint8_t { kWinAskModal = 8, kWinAskDialog = 9, kWinAskTool = 10, kWinAskNormal = 11 };
+// Border styles (WinBorder 1-8).
+enum WinBorderStyle : uint8_t {
+    kWbNone = 1, kWbSingle = 2, kWbDialogFrame = 3, kWbToolSingle = 4, kWbFixedDialog = 5, kWbSizeable = 6,
+    kWbToolSizeable = 7, kWbSizeablePopup = 8,
+};
+// CheckValidate's answer when the focused child that takes $VALIDATE has no ObjectId.
+constexpr int32_t kWmCheckValidateNoId = 99999;
+
+// ---- Button ---------------------------------------------------------------------
+// ButtonType values (3: a file input) and ButtonState values of the web view's buttons.
+constexpr int32_t kButtonType1 = 1, kButtonType2 = 2, kButtonTypeFile = 3;
+constexpr int32_t kButtonStateOutline = 1, kButtonStateSpinner = 2, kButtonStateGrow = 3;
+
+// ---- EditText -------------------------------------------------------------------
+// EditType values the client treats itself (1-6 are valid); the plain one is the
+// type whose Enter goes on to the window's default button.
+enum EditTypeCode : uint16_t {
+    kEditTypePlain = 1, kEditTypeDecimal = 3, kEditTypeLower = 4, kEditTypeUpper = 5, kEditTypeLast = 6,
+};
 
 // ---- ToolBar and ToolButton -----------------------------------------------------
 enum ToolBarMethodNo : uint32_t {

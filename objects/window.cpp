@@ -53,20 +53,20 @@ static void ReplaceText(char** field, const CrText& t) {
 static uint8_t MapWinType(int32_t type, uint8_t* requested) {
     *requested = 0;
     switch (type) {
-    case 8: *requested = 8; return kWinModal;
-    case 9: *requested = 9; return kWinDialog;
-    case 10: *requested = 10; return kWinTool;
-    case 11: *requested = 10; return kWinNormal;
-    default: return static_cast<uint8_t>(type >= 1 && type <= 7 ? type : kWinNormal);
+    case kWinAskModal: *requested = kWinAskModal; return kWinModal;
+    case kWinAskDialog: *requested = kWinAskDialog; return kWinDialog;
+    case kWinAskTool: *requested = kWinAskTool; return kWinTool;
+    case kWinAskNormal: *requested = kWinAskTool; return kWinNormal;
+    default: return static_cast<uint8_t>(type >= kWinModal && type <= kWinMdiChild ? type : kWinNormal);
     }
 }
 
 static uint8_t DefaultBorder(uint8_t type, uint32_t crStyle) {
     switch (type) {
-    case kWinModal: return 5;
-    case kWinDialog: return (crStyle & 0x40) ? 5 : 2;
-    case kWinTool: return 2;
-    default: return 6;
+    case kWinModal: return kWbFixedDialog;
+    case kWinDialog: return (crStyle & 0x40) ? kWbFixedDialog : kWbSingle;
+    case kWinTool: return kWbSingle;
+    default: return kWbSizeable;
     }
 }
 
@@ -74,20 +74,20 @@ static uint8_t DefaultBorder(uint8_t type, uint32_t crStyle) {
 static void WindowStyles(const NativeWindowRecord* w, DWORD* style, DWORD* exStyle) {
     DWORD s = WS_CLIPSIBLINGS, ex = 0;
     switch (w->winBorder) {
-    case 1: s |= WS_POPUP; break;                         // none
-    case 2: s |= WS_POPUP | WS_BORDER; break;             // single line
-    case 3: s |= WS_POPUP | WS_DLGFRAME; break;
-    case 4: s |= WS_OVERLAPPED | WS_BORDER; ex |= WS_EX_TOOLWINDOW; break;
-    case 5: s |= WS_OVERLAPPED | WS_DLGFRAME; ex |= WS_EX_DLGMODALFRAME; break;
-    case 7: s |= WS_OVERLAPPED | WS_THICKFRAME; ex |= WS_EX_TOOLWINDOW; break;
-    case 8: s |= WS_POPUP | WS_THICKFRAME; break;
-    default: s |= WS_OVERLAPPED | WS_THICKFRAME; break;   // 6 sizeable
+    case kWbNone: s |= WS_POPUP; break;
+    case kWbSingle: s |= WS_POPUP | WS_BORDER; break;
+    case kWbDialogFrame: s |= WS_POPUP | WS_DLGFRAME; break;
+    case kWbToolSingle: s |= WS_OVERLAPPED | WS_BORDER; ex |= WS_EX_TOOLWINDOW; break;
+    case kWbFixedDialog: s |= WS_OVERLAPPED | WS_DLGFRAME; ex |= WS_EX_DLGMODALFRAME; break;
+    case kWbToolSizeable: s |= WS_OVERLAPPED | WS_THICKFRAME; ex |= WS_EX_TOOLWINDOW; break;
+    case kWbSizeablePopup: s |= WS_POPUP | WS_THICKFRAME; break;
+    default: s |= WS_OVERLAPPED | WS_THICKFRAME; break;   // kWbSizeable
     }
-    if (w->winBorder >= 4 && w->winBorder <= 7) {
+    if (w->winBorder >= kWbToolSingle && w->winBorder <= kWbToolSizeable) {
         if (w->winStyle & kWsCaption) s |= WS_CAPTION;
         if (w->winStyle & kWsSysMenu) s |= WS_SYSMENU;
-        if ((w->winStyle & kWsMinBox) && w->winBorder != 5) s |= WS_MINIMIZEBOX;
-        if ((w->winStyle & kWsMaxBox) && w->winBorder != 5) s |= WS_MAXIMIZEBOX;
+        if ((w->winStyle & kWsMinBox) && w->winBorder != kWbFixedDialog) s |= WS_MINIMIZEBOX;
+        if ((w->winStyle & kWsMaxBox) && w->winBorder != kWbFixedDialog) s |= WS_MAXIMIZEBOX;
     }
     if (w->winStyle & kWsClipCtrl) s |= WS_CLIPCHILDREN;
     if (w->winStyle & kWsVScroll) s |= WS_VSCROLL;
@@ -137,7 +137,7 @@ static void FillFromCreateRecord(NativeWindowRecord* w, const ObjectCreateRecord
     uint8_t requested;
     w->w.winType = MapWinType(cr->winType, &requested);
     w->w.winTypeRequested = requested;
-    w->winBorder = (cr->winBorder >= 1 && cr->winBorder <= 8) ? static_cast<uint8_t>(cr->winBorder)
+    w->winBorder = (cr->winBorder >= kWbNone && cr->winBorder <= kWbSizeablePopup) ? static_cast<uint8_t>(cr->winBorder)
                                                                : DefaultBorder(w->w.winType, cr->winStyle);
     if (w->w.winType == kWinMdiFrame && !w->mdiRect[0] && !w->mdiRect[1] && !w->mdiRect[2] && !w->mdiRect[3])
         w->winStyle |= kWsMdiNoRect;
@@ -185,7 +185,7 @@ ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t*
     if (!w) return nullptr;
     ObjectRecord* rec = &w->w.hdr;
     if (cr->flags0 & kCrModal) cr->winType = kWinModal;
-    else if ((cr->flags0 & kCrDialog) && (cr->winType < 1 || cr->winType > 11)) cr->winType = kWinDialog;
+    else if ((cr->flags0 & kCrDialog) && (cr->winType < kWinModal || cr->winType > kWinAskNormal)) cr->winType = kWinDialog;
     FillFromCreateRecord(w, cr);
     uint32_t keepFlags = rec->flags;
     ObjectInitCommon(rec, cr, nullptr);   // a window has no parent to refuse
@@ -839,9 +839,9 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
         for (ObjectRecord* c = rec->children; c; c = c->next) ObjectSaveLayout(c, 0);
         break;
     case kWmCheckValidate:
-        if (w->w.focusObj && EventIsRegistered(w->w.focusObj, 24)) {
-            PostObjectEventFirst(w->w.focusObj, 24, kEventKindDefault, 0, 0);
-            result = w->w.focusObj->objectId ? w->w.focusObj->objectId : 99999;
+        if (w->w.focusObj && EventIsRegistered(w->w.focusObj, kEvValidate)) {
+            PostObjectEventFirst(w->w.focusObj, kEvValidate, kEventKindDefault, 0, 0);
+            result = w->w.focusObj->objectId ? w->w.focusObj->objectId : kWmCheckValidateNoId;
         }
         break;
     case kWmOsEventMask:
@@ -870,23 +870,27 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
         result = rec->hwnd && IsIconic(rec->hwnd) ? 1 : 0;
         break;
     case kWmSetParent:
+        // Number 36 brings the window to the front here, as it always has natively.
         result = rec->hwnd && SetForegroundWindow(rec->hwnd) ? 1 : 0;
         break;
-    case 12: case kWmLoadQofFile: case 27: case 46: case 48:
+    case kWmSaveQofFile: case kWmLoadQofFile: case kWmGetQofFlags: case kWmGetQofInfo: case kWmGetLastQofFileError:
         // Saving and loading form files and their header queries belong to the forms facility.
         if (gGuiHooks.windowFormMethod) return gGuiHooks.windowFormMethod(rec, call);
         break;
-    case 14: case 15: case 16: case 17: case 18: case 19: case 20: case 26: case 47:
+    case kWmGetObject: case kWmGetMenu: case kWmResAdd: case kWmResDelete: case kWmResGetIds: case kWmResModify:
+    case kWmResSave: case kWmGetObjectAsPointer: case kWmGetResNames:
         break;
-    case 42: case 43: case 44: case 45:
+    case kWmRibbonGetProp: case kWmRibbonSetProp: case kWmRibbonSetModes: case kWmRibbonShowContext:
         if (gGuiHooks.windowRibbonMethod) return gGuiHooks.windowRibbonMethod(rec, call);
         break;
-    case 24:
-        // ControlPropertyPage: a hosted control's property pages.
+    case kWmControlPropertyPage:
+        // A hosted control's property pages.
         if (gGuiHooks.controlPropertyPage) return gGuiHooks.controlPropertyPage(rec, call);
         break;
-    case 4: case 5: case 7: case 8: case 9: case 10: case 21: case 25: case 28: case 29: case 31:
-    case 33: case 34: case 35: case 40: case 51: case 52:
+    case kWmGetActiveMdiChild: case kWmMdiLayout: case kWmShow: case kWmMdiShow: case kWmPrintForm:
+    case kWmFormToPict: case kWmBrowseForFolder: case kWmPrintFormPict: case kWmMonitorInfo: case kWmScale:
+    case kWmSetUIState: case kWmNotifyIcon: case kWmSetForegroundWindow: case kWmGetMdiChildCount:
+    case kWmGetLocaleInfo: case kWmAllowSetForeground: case kWmSetAsClient:
         break;
     default:
         return kOpUnknownMethod;

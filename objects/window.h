@@ -23,11 +23,6 @@ enum WinStyleBit : uint32_t {
 enum WinStyle2Bit : uint32_t {
     kWs2Topmost2 = 0x1, kWs2KeepScaleOrigin = 0x2, kWs2MouseWheel = 0x8, kWs2IoCancel = 0x80,
 };
-// Window types as kept.
-enum WinTypeCode : uint8_t {
-    kWinModal = 1, kWinDialog = 2, kWinType3 = 3, kWinTool = 4, kWinNormal = 5, kWinMdiFrame = 6,
-    kWinMdiChild = 7,
-};
 // Scale modes (Units).
 enum WinUnits : uint8_t {
     kUnitsTwips = 1, kUnitsPoints = 2, kUnitsChars = 3, kUnitsInches = 4, kUnitsPixels = 5, kUnitsMm = 6,

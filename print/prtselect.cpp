@@ -26,8 +26,14 @@ int32_t gPrtErrNo;
 constexpr size_t kPrtTextBufSize = 40961;       // the client's shared text buffer
 constexpr int kPrtMaxBins = 100;
 constexpr size_t kPrtBinNameLen = 24;
-constexpr uint32_t kInfoFirst = 276, kInfoLast = 348;
-constexpr uint32_t kInfoBinCount = 338, kInfoBinNames = 339, kInfoBins = 340, kInfoPdfFile = 348;
+// The printer information codes.
+enum PrinterInfoCode : uint32_t {
+    kInfoServerName = 276, kInfoPrinterName = 277, kInfoShareName = 278, kInfoPortName = 279,
+    kInfoDriverName = 280, kInfoComment = 281, kInfoLocation = 282, kInfoPrintProcessor = 283,
+    kInfoDatatype = 284, kInfoAttributes = 285, kInfoStatus = 286, kInfoBinCount = 338, kInfoBinNames = 339,
+    kInfoBins = 340, kInfoPdfFile = 348,
+    kInfoFirst = kInfoServerName, kInfoLast = kInfoPdfFile,
+};
 
 static char gPrtTextBuf[kPrtTextBufSize];
 
@@ -324,15 +330,15 @@ static size_t JoinBins(const char* printer, const char* port, WORD cap, char* ou
 
 static const char* InfoField(const PRINTER_INFO_2A* pi, uint32_t code) {
     switch (code) {
-    case 276: return pi->pServerName;
-    case 277: return pi->pPrinterName;
-    case 278: return pi->pShareName;
-    case 279: return pi->pPortName;
-    case 280: return pi->pDriverName;
-    case 281: return pi->pComment;
-    case 282: return pi->pLocation;
-    case 283: return pi->pPrintProcessor;
-    case 284: return pi->pDatatype;
+    case kInfoServerName: return pi->pServerName;
+    case kInfoPrinterName: return pi->pPrinterName;
+    case kInfoShareName: return pi->pShareName;
+    case kInfoPortName: return pi->pPortName;
+    case kInfoDriverName: return pi->pDriverName;
+    case kInfoComment: return pi->pComment;
+    case kInfoLocation: return pi->pLocation;
+    case kInfoPrintProcessor: return pi->pPrintProcessor;
+    case kInfoDatatype: return pi->pDatatype;
     default: return nullptr;
     }
 }
@@ -349,9 +355,9 @@ static const char* PrtInfoFromPrinter(const char* printer, uint32_t code, int32_
         PRINTER_INFO_2A* pi = reinterpret_cast<PRINTER_INFO_2A*>(block);
         const char* name = pi->pPrinterName ? pi->pPrinterName : printer;
         size_t len = 0;
-        if (code == 285) {
+        if (code == kInfoAttributes) {
             *valueOut = static_cast<int32_t>(pi->Attributes);
-        } else if (code == 286) {
+        } else if (code == kInfoStatus) {
             *valueOut = static_cast<int32_t>(pi->Status);
         } else if (code == kInfoBinCount) {
             int n = DeviceCapabilitiesA(name, pi->pPortName, DC_BINS, nullptr, nullptr);
@@ -382,7 +388,7 @@ const char* PrtGetInfo(PrinterRec* rec, const char* printer, uint32_t code, int3
         *valueOut = static_cast<int32_t>(strlen(gPrtTextBuf));
         return gPrtTextBuf;
     }
-    if ((code > 286 && code < kInfoBinCount) || code > kInfoBins) return nullptr;
+    if ((code > kInfoStatus && code < kInfoBinCount) || code > kInfoBins) return nullptr;
     if (!printer || !printer[0]) return nullptr;
     return PrtInfoFromPrinter(printer, code, valueOut);
 }

@@ -12,20 +12,18 @@
 #include "objects/events.h"
 #include "session/proto/protocol.h"
 #include "session/util/mem.h"
-#include "webview/controls/webhtmlctl.h"
-#include "webview/controls/weblist.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
 
 WebChosenFile* gWebChosenFiles;
 bool gWebFocusRequested;
 
 namespace {
 
-constexpr uint32_t kKindRows = 64;
 constexpr int32_t kLastGetTextKind = 46, kLastGetValueKind = 28, kLastSetTextKind = 46, kLastSetValueKind = 44;
 constexpr uint32_t kFocusListMax = 512;
 constexpr int kPanelDepthMax = 32;
@@ -36,8 +34,6 @@ constexpr int32_t kJqUiOptionDwid = 20;
 constexpr int32_t kFocusFirst = -1, kFocusLast = -4;
 constexpr uint32_t kFontPrefixLength = 5;
 enum OptionBit : int32_t { kOptWrapper = 1, kOptLabel = 2 };
-
-const WebKindOps* gKindOps[kKindRows];
 
 // The i-th argument as text (NUL-terminated, cut at the buffer), or empty.
 const char* ArgText(const MethodCallRec* call, uint32_t i, char* out, uint32_t outSize) {
@@ -57,6 +53,15 @@ bool StartsNoCase(const char* text, const char* prefix, uint32_t n) {
 bool PlainAnswers(const ObjectRecord* rec) {
     return !rec || rec == reinterpret_cast<const ObjectRecord*>(-1) || rec->kind == kKindColor ||
            rec->kind == kKindFont || !ObjectIsWebView(rec);
+}
+
+// The server types the common methods answer plainly: the Client object's, and
+// the types 58, 61-63 and 66 that name no kind of this client.
+bool IsPlainType(uint32_t type) {
+    static const uint32_t kPlainTypes[] = {kTypeClient, 58, 61, 62, 63, 66};
+    for (uint32_t t : kPlainTypes)
+        if (t == type) return true;
+    return false;
 }
 
 bool AnswersZero(const ObjectRecord* rec) {
@@ -116,14 +121,6 @@ void CollectFocusable(ObjectRecord* container, ObjectRecord* window, ObjectRecor
 }
 
 }  // namespace
-
-void WebRegisterKindOps(uint32_t kind, const WebKindOps* ops) {
-    if (kind < kKindRows) gKindOps[kind] = ops;
-}
-
-const WebKindOps* WebKindOpsOf(const ObjectRecord* rec) {
-    return rec && rec->kind < kKindRows ? gKindOps[rec->kind] : nullptr;
-}
 
 int32_t WebOpNotAvailable() { return kWebNotAvailable; }
 
@@ -234,9 +231,7 @@ int32_t WebCallMethod(ObjectRecord* rec, MethodCallRec* call) {
 int32_t WebStyleMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (!call) return kWebUnknownMethod;
     uint32_t m = call->method;
-    bool plain = PlainAnswers(rec) || call->objectType == 57 || call->objectType == 58 || call->objectType == 61 ||
-                 call->objectType == 62 || call->objectType == 63 || call->objectType == 66 ||
-                 (IsMenuKind(rec) && m != kCommonGetWebId);
+    bool plain = PlainAnswers(rec) || IsPlainType(call->objectType) || (IsMenuKind(rec) && m != kCommonGetWebId);
     if (!plain && AnswersZero(rec)) return WebReplyInt(0);
     if (plain) {
         switch (m) {
@@ -336,11 +331,9 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
             if (item == kFocusFirst || item == kFocusLast) WebFocusNextObject(nullptr, item == kFocusLast);
             return 0;
         }
-        // An HTML control takes the focus into its page.
-        if (rec->kind == kKindHtmlControl) {
-            WebHtmlControlFocus(rec, 0);
-            return 0;
-        }
+        // A kind may take the focus itself (an HTML control into its page).
+        const WebKindOps* ops = WebKindOpsOf(rec);
+        if (ops && ops->focus && ops->focus(rec, kWebFocusRequest) != kWebFocusGeneric) return 0;
         WebViewSelectForObject(rec);
         JsonBeginAction(kActFocus);
         JsonAddName(rec);
@@ -362,21 +355,20 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
 
 bool WebTryFocus(ObjectRecord* rec, bool backward, bool tabsOnly) {
     if (!rec || (rec->flags & kObjDisabled) || !(rec->flags & kObjShown)) return false;
+    // The kind's own part: with tabsOnly the step inside an HTML control's
+    // page; else an HTML control's first element going forwards, its last
+    // going backwards (it may refuse), or an empty table-form data list
+    // refusing the step.
+    const WebKindOps* ops = WebKindOpsOf(rec);
     if (tabsOnly)
-        return rec->kind == kKindHtmlControl &&
-               WebHtmlControlFocus(rec, backward ? kHtmlFocusPrevious : kHtmlFocusNext) == 0;
-    // A table-form data list without rows takes no tab step, unless it lets
-    // an empty list take one.
-    if (rec->kind == kKindDataList && (rec->flags & kDataListMark)) {
-        const WebDataListRecord* d = reinterpret_cast<const WebDataListRecord*>(rec);
-        if (d->rowCount == 0 && !(d->flags & kDlAllowEmptyTab)) return false;
-    }
-    // An HTML control takes the focus into its page: its first element going
-    // forwards, its last going backwards; it may refuse.
-    if (rec->kind == kKindHtmlControl) {
-        if (WebHtmlControlFocus(rec, backward ? kHtmlFocusLast : kHtmlFocusFirst) != 0) return false;
-        WebFocusChanged(rec);
-        return true;
+        return ops && ops->focus && ops->focus(rec, backward ? kWebFocusPrevious : kWebFocusNext) == kWebFocusTaken;
+    if (ops && ops->focus) {
+        int32_t answer = ops->focus(rec, backward ? kWebFocusLast : kWebFocusFirst);
+        if (answer == kWebFocusRefused) return false;
+        if (answer == kWebFocusTaken) {
+            WebFocusChanged(rec);
+            return true;
+        }
     }
     ObjectRef ref = ObjectRefOf(rec);
     // The focus events come now, as a native control's do when the tab step

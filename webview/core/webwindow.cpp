@@ -16,6 +16,7 @@
 #include <initializer_list>
 
 #include "objects/events.h"
+#include "objects/kindcodes.h"
 #include "objects/objops.h"
 #include "session/config.h"
 #include "session/util/mem.h"
@@ -52,7 +53,6 @@ enum CrWinStyle : uint32_t {
 
 
 constexpr int32_t kNotifyIconAnswer = 99;
-constexpr int32_t kValidateNoId = 99999;
 // GetObjectAsPointer's option bits: the window's menu, or its focused child,
 // instead of a child.
 constexpr int32_t kPointerMenu = 0x1, kPointerFocused = 0x4;
@@ -204,7 +204,8 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     w->prevWinPos = w->winPos;
 
     int32_t type = cr->winType;
-    if (type >= 8 && type <= 11) w->win.winTypeRequested = static_cast<uint8_t>(type == 11 ? 10 : type);
+    if (type >= kWinAskModal && type <= kWinAskNormal)
+        w->win.winTypeRequested = static_cast<uint8_t>(type == kWinAskNormal ? kWinAskTool : type);
     type = WebWinTypeEffective(type);
     if ((gGuiModeFlags & kGuiModeFormCreating) && type == kWwtModal) {
         type = kWwtNormal;
@@ -212,7 +213,7 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     }
     gGuiModeFlags &= ~kGuiModeFormCreating;
     w->win.winType = static_cast<uint8_t>(type);
-    if (cr->winBorder >= 1 && cr->winBorder <= 8) w->border = static_cast<uint8_t>(cr->winBorder);
+    if (cr->winBorder >= kWbNone && cr->winBorder <= kWbSizeablePopup) w->border = static_cast<uint8_t>(cr->winBorder);
     else if (type == kWwtModal) w->border = 5;
     else if (type == kWwtDialog) w->border = (cr->winStyle & kCwsNoCaption) ? 5 : 2;
     else if (type == kWwtTool) w->border = 2;
@@ -778,7 +779,7 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         ObjectRecord* f = w->win.focusObj;
         if (f && EventIsRegistered(f, kEvValidate)) {
             PostObjectEventFirst(f, kEvValidate, 0, 0, 0);
-            return WebReplyInt(f->objectId ? f->objectId : kValidateNoId);
+            return WebReplyInt(f->objectId ? f->objectId : kWmCheckValidateNoId);
         }
         return WebReplyInt(0);
     }
@@ -799,8 +800,11 @@ int32_t WebWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         if (WebArgInt(call, 0, 0)) w->win.style[1] |= kWws2IoCancel;
         else w->win.style[1] &= ~kWws2IoCancel;
         return WebReplyInt((w->win.style[1] & kWws2IoCancel) ? 1 : 0);
-    case 4: case 5: case 7: case 8: case 9: case 10: case 24: case 25: case 31: case 34: case 36: case 51: case 52:
-    case 16: case 17: case 18: case 19: case 20: case 29: case 35: case 50:
+    case kWmGetActiveMdiChild: case kWmMdiLayout: case kWmShow: case kWmMdiShow: case kWmPrintForm:
+    case kWmFormToPict: case kWmControlPropertyPage: case kWmPrintFormPict: case kWmSetUIState:
+    case kWmSetForegroundWindow: case kWmSetParent: case kWmAllowSetForeground: case kWmSetAsClient:
+    case kWmResAdd: case kWmResDelete: case kWmResGetIds: case kWmResModify: case kWmResSave: case kWmScale:
+    case kWmGetMdiChildCount: case kWmIsMinimized:
         return WebReplyInt(0);
     default:
         return kWebUnknownMethod;
@@ -859,4 +863,74 @@ bool WebWindowPageEvent(ObjectRecord*, JsonValue* ev) {
     }
     WebViewMsgFlush();
     return true;
+}
+
+// ---- Markup ------------------------------------------------------------------------------
+
+namespace {
+constexpr int32_t kWindowExtraHeight = 70;          // title bar and frame of the page's windows
+constexpr int32_t kWindowExtraWidth = 20;
+constexpr uint32_t kFirstWindowId = 1;              // the first window's content takes the tab index 24
+constexpr uint32_t kColorInherit = 0xFFFFFFFFu;     // -1: not given
+}  // namespace
+
+void WebWindowMarkup(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    int32_t type = WebWinTypeEffective(cr->winType);
+    bool dialog = type == kWinModal || type == kWinDialog;
+    HtmlPut("<div id=\"C");
+    HtmlAppendUInt(m.id);
+    HtmlPut("\" class=\"qovfrm ");
+    if (dialog) {
+        HtmlPut("md0 ");
+    } else {
+        HtmlPut(HtmlWinPosClass(cr->winPos));
+        HtmlPut(" ");
+    }
+    HtmlPut(HtmlWinBorderClass(cr->winBorder));
+    HtmlPut(" ");
+    if (cr->winType >= kWinAskModal && cr->winType <= kWinAskNormal) {
+        HtmlPut("ce");
+        HtmlAppendInt(cr->winType);
+        HtmlPut(" ");
+    }
+    HtmlPut("\" style=\"position: relative");
+    HtmlObjectStyle(m.kind, kPidVisible, cr);
+    HtmlObjectStyle(m.kind, kPidHeight, cr);
+    HtmlObjectStyle(m.kind, kPidWidth, cr);
+    HtmlPut("\"> <div id=\"C");
+    HtmlAppendUInt(m.id);
+    HtmlPut("N\" class=\"fmenu\"></div><div id=\"C");
+    HtmlAppendUInt(m.id);
+    HtmlPut("D");
+    if (m.webClass.text && m.webClass.length) {
+        HtmlPut("\" class=\"");
+        HtmlAppendAttr(m.webClass.text, m.webClass.length);
+    }
+    if (m.id == kFirstWindowId) HtmlPut("\" tabindex=\"24");
+    HtmlPut("\">");
+    if (!m.standalone) HtmlPut("</div></div>");
+
+    int32_t height = cr->bottom - cr->top, width = cr->right - cr->left;
+    JsOpenCall(dialog ? "QovDlg" : "QovFrm", m.id);
+    JsPutMember(", h: ", height + kWindowExtraHeight);
+    JsPutMember(", w: ", width + kWindowExtraWidth);
+    if (dialog) {
+        JsPut(type == kWinModal ? ", mod: true" : ", mod: false");
+        int32_t b = cr->winBorder;
+        JsPut(b == kWbToolSingle || b == kWbSizeable || b == kWbSizeablePopup ? ", res: true" : ", res: false");
+        JsPut(", bgc: \"");
+        uint32_t bg = HtmlColorOf(cr->bgColor);
+        if (bg != kColorInherit) JsAppendColor(bg);
+        JsPut("\"");
+    } else if (type == kWinNormal) {
+        JsPut(", rsz: true");
+    }
+    JsPutText(", tl: \"", cr->title.text, cr->title.length);
+    JsCloseCall();
+    if (cr->useCss.text && cr->useCss.length && WebTextIsNew(cr->useCss.text, cr->useCss.length)) {
+        JsPut("$('head').append('<link rel=\"stylesheet\" href=\"");
+        JsAppendAttrLiteral(cr->useCss.text, cr->useCss.length);
+        JsPut("\" type=\"text/css\" />');");
+    }
 }
