@@ -9,19 +9,13 @@
 #include <cstring>
 
 #include "controls/ctlcommon.h"
+#include "objects/kindcodes.h"
 #include "objects/focus.h"
 #include "objects/objwindowed.h"
 
 namespace {
 
 constexpr char kCellDelimiter = '\t';
-constexpr uint32_t kEvColClick = 23;
-constexpr int32_t kDefaultColumnWidth = 100;
-enum ListViewMethodNo : uint32_t {
-    kLvDeleteAllItems = 2, kLvDeleteItem = 4, kLvGetItemCount = 11, kLvGetItemText = 15, kLvInsertColumn = 18,
-    kLvInsertItem = 19, kLvSetItemText = 28, kLvDeleteAllContents = 31, kLvInsertItemEx = 33, kLvLast = 59,
-    kLvTableLast = 76, kLvLoadXml = 51, kLvSaveXml = 52, kLvSaveXmlToDim = 64, kLvXmlSize = 65,
-};
 
 int32_t RowCount(HWND wnd) { return static_cast<int32_t>(SendMessageA(wnd, LVM_GETITEMCOUNT, 0, 0)); }
 int32_t ColumnCount(HWND wnd) {
@@ -163,7 +157,7 @@ int32_t InsertColumn(HWND wnd, const char* text, uint32_t len, int32_t width, in
     LVCOLUMNA col = {};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     col.pszText = copy;
-    col.cx = width >= 0 ? width : kDefaultColumnWidth;
+    col.cx = width >= 0 ? width : kLvColumnWidth;
     HWND header = reinterpret_cast<HWND>(SendMessageA(wnd, LVM_GETHEADER, 0, 0));
     int32_t count = header ? static_cast<int32_t>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
     col.iSubItem = index < 0 || index > count ? count : index;
@@ -197,9 +191,9 @@ int32_t ListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         text = CtlArgText(call, 0, &len);
         int32_t row = InsertRow(wnd, CtlArgInt(call, 1, -1), text ? text : "", text ? len : 0);
         if (row >= 0 && call->method == kLvInsertItemEx) {
-            for (uint32_t a = 6; a < call->argCount; ++a) {
+            for (uint32_t a = kLvSubItemArgFirst; a < call->argCount; ++a) {
                 const char* cell = CtlArgText(call, a, &len);
-                if (cell) SetCell(wnd, row, static_cast<int32_t>(a - 5), cell, len);
+                if (cell) SetCell(wnd, row, static_cast<int32_t>(a - kLvSubItemArgFirst + 1), cell, len);
             }
         }
         return CtlReplyInt(row);
@@ -215,19 +209,19 @@ int32_t ListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
         }
         return CtlReplyInt(0);
     }
-    case kLvLoadXml: case kLvSaveXml: case kLvSaveXmlToDim: case kLvXmlSize:
+    case kLvLoadXmlFile: case kLvSaveXmlFile: case kLvSaveXmlToDim: case kLvGetXmlDataSize:
         // Contents as XML are the web view's only: natively nothing is read
         // or written, so the call must not answer as done.
         return kOpNotAvailable;
     default:
         // The methods of the later table (60-76) are the web view's only.
-        if (call->method > kLvLast && call->method <= kLvTableLast) return kOpNotAvailable;
-        return call->method >= 1 && call->method <= kLvLast ? CtlReplyInt(0) : kOpUnknownMethod;
+        if (call->method > kLvNativeLast && call->method <= kLvLast) return kOpNotAvailable;
+        return call->method >= 1 && call->method <= kLvNativeLast ? CtlReplyInt(0) : kOpUnknownMethod;
     }
 }
 
 // The image-list properties, in slot order: normal, small and state icons.
-constexpr uint32_t kImageListProps[kCtlImageSlots] = {270, 271, 272};
+constexpr uint32_t kImageListProps[kCtlImageSlots] = {kPidImageList, kPidImageListSm, kPidImageListSt};
 const WPARAM kImageListKinds[kCtlImageSlots] = {LVSIL_NORMAL, LVSIL_SMALL, LVSIL_STATE};
 
 int ImageSlotOf(uint32_t id) {
@@ -309,7 +303,7 @@ ObjectRecord* ListViewCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         uint32_t start = 0;
         for (uint32_t i = 0; i <= t.length; ++i) {
             if (i < t.length && t.text[i] != kCellDelimiter) continue;
-            InsertColumn(c->hdr.hwnd, t.text + start, i - start, kDefaultColumnWidth, -1);
+            InsertColumn(c->hdr.hwnd, t.text + start, i - start, kLvColumnWidth, -1);
             start = i + 1;
         }
     } else {
@@ -321,5 +315,5 @@ ObjectRecord* ListViewCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
 void ListViewInstall() {
     RegisterObjectCreator(kTypeListview, ListViewCreate);
     RegisterObjectOps(kKindListView, &kListViewOps);
-    CtlRegisterMethods(kTypeListview, kLvTableLast);
+    CtlRegisterMethods(kTypeListview, kLvLast);
 }

@@ -265,4 +265,32 @@ enum CommonWebMethodNo : uint32_t {
 };
 
 // ---- List view ------------------------------------------------------------------
-// (kept by the list view's files: its method numbers and codes follow here)
+// The native list view answers 1-59 (60 up: not available there); the web view's all.
+enum ListViewMethodNo : uint32_t {
+    kLvArrange = 1, kLvDeleteAllItems = 2, kLvDeleteColumn = 3, kLvDeleteItem = 4, kLvEnsureVisible = 5,
+    kLvFindItem = 6, kLvGetColumnFormat = 7, kLvGetColumnText = 8, kLvGetColumnWidth = 9, kLvGetCountPerPage = 10,
+    kLvGetItemCount = 11, kLvGetItemImage = 12, kLvGetItemParam = 13, kLvGetItemState = 14, kLvGetItemText = 15,
+    kLvGetNextItem = 16, kLvGetStringWidth = 17, kLvInsertColumn = 18, kLvInsertItem = 19, kLvSetColumnFormat = 20,
+    kLvSetColumnText = 21, kLvSetColumnWidth = 22, kLvSetImageList = 23, kLvSetImageListSmall = 24,
+    kLvSetItemImage = 25, kLvSetItemParam = 26, kLvSetItemState = 27, kLvSetItemText = 28,
+    kLvGetExtendedStyle = 29, kLvSetExtendedStyle = 30, kLvDeleteAllContents = 31, kLvSortColumn = 32,
+    kLvInsertItemEx = 33, kLvGetItemCheck = 34, kLvSetItemCheck = 35, kLvFindItemCheck = 36,
+    kLvSetImageListState = 37, kLvInsertColumnEx = 38, kLvSetColumnImage = 39, kLvSetColumnOrder = 40,
+    kLvSubItemHitTest = 41, kLvGetItemRect = 42, kLvEnableScrollBar = 43, kLvInsertColumnFgClr = 44,
+    kLvInsertColumnBgClr = 45, kLvInsertAttrColumn = 46, kLvInsertAttrColor = 47, kLvInsertAttrFont = 48,
+    kLvInsertAttrRgb = 49, kLvInsertAttrDefault = 50, kLvLoadXmlFile = 51, kLvSaveXmlFile = 52,
+    kLvLoadCsvFile = 53, kLvSaveCsvFile = 54, kLvGetItemTextAll = 55, kLvGetTopIndex = 56,
+    kLvGetColResizeFlag = 57, kLvSetColResizeFlag = 58, kLvSetItemTextAll = 59, kLvGetColumnCount = 60,
+    kLvGetAttributeColumn = 61, kLvGetBgColorColumn = 62, kLvGetFgColorColumn = 63, kLvSaveXmlToDim = 64,
+    kLvGetXmlDataSize = 65, kLvSetLvFlags = 66, kLvGetColumnOrderArray = 67, kLvSetIconSpacing = 68,
+    kLvGetIconSpacing = 69, kLvIsScrollVisible = 70, kLvUpdate = 71, kLvGetLastDropXy = 72,
+    kLvSetEditColumn = 73, kLvSetEditFocus = 74, kLvGetColumnWidths = 75, kLvSetColumnWidths = 76,
+    kLvNativeLast = kLvSetItemTextAll, kLvLast = kLvSetColumnWidths,
+};
+// A column made without a width (from the creation text, or InsertColumn with none).
+constexpr int32_t kLvColumnWidth = 100;
+// InsertItemEx: the texts of sub-items 1, 2, ... from this argument on.
+constexpr uint32_t kLvSubItemArgFirst = 6;
+// The list view's own events: a column header clicked (value: the column) and
+// a row activated (value: row * 100 + column).
+enum ListViewEventNo : uint32_t { kEvColClick = 23, kEvItemActivate = 25 };

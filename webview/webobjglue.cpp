@@ -20,6 +20,7 @@
 #include "webview/controls/weblist.h"
 #include "webview/controls/webcontrols.h"
 #include "webview/controls/weblistview.h"
+#include "webview/controls/weblvtext.h"
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/webxml.h"
 #include "webview/core/webchannel.h"

@@ -13,6 +13,7 @@
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/controls/weblvtext.h"
 
 namespace {
 

@@ -14,3 +14,5 @@ qov_fuzz(fuzz_xmlcontents ${CMAKE_CURRENT_LIST_DIR}/fuzz_xmlcontents.cpp DEPS qo
 qov_fuzz(fuzz_webmenu ${CMAKE_CURRENT_LIST_DIR}/fuzz_webmenu.cpp DEPS qov_webcore qov_ctlcore qov_objcore qov_base qov_util)
 # An image resource turned into the file of the images folder (bitmap or icon).
 qov_fuzz(fuzz_webimagefile ${CMAKE_CURRENT_LIST_DIR}/fuzz_webimagefile.cpp DEPS qov_webcore qov_objcore qov_base qov_util)
+# The list view's delimited text and row sort: load, sort twice, save and load back.
+qov_fuzz(fuzz_lvtext ${CMAKE_CURRENT_LIST_DIR}/fuzz_lvtext.cpp DEPS qov_webcore qov_objcore qov_base qov_util)

@@ -11,11 +11,12 @@
 
 #include "objects/events.h"
 #include "objects/font.h"
+#include "objects/kindcodes.h"
 #include "objects/objtables.h"
 #include "print/pdf/pdf.h"
-#include "session/util/digits.h"
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
+#include "webview/controls/weblvtext.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
@@ -29,8 +30,6 @@
 
 ObjectRecord* gWebListViewRedraws;
 uint8_t gListViewNoRedraw;
-ListViewSortSpec gListViewSortSpec;
-WebListFileServices gWebListFiles;
 uint32_t* gWebAppHostState;
 int32_t (*gWebListViewXmlMethod)(ObjectRecord* rec, MethodCallRec* call);
 
@@ -43,30 +42,16 @@ constexpr int32_t kFillerNarrowing = 10, kFillerMinWidth = 13, kInputMinWidth = 
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kSysButtonText = 18, kSys3DFace = 15, kThemeGrey = 0xF0F0F0;
 constexpr uint32_t kDefaultHover = 0xFFFFFFFF;
-constexpr int32_t kCreationColumnWidth = 100;
-constexpr uint8_t kSortNone = 3;
-constexpr uint32_t kMaskMax = 21;
-constexpr int32_t kSortTypeMax = 12;
-constexpr int32_t kActivateOne = 2, kActivateTwo = 3;
-constexpr uint32_t kEvItemActivate = 25, kEvColClick = 23;
+// Property values: ViewStyle 1-4 and Arrange 1-3 (3 the default of both);
+// SortOrder; Activate (a row activates on a double click, on one click, or on a
+// click of the row already selected); Appearance; a column format's alignment.
+constexpr int32_t kViewStyleFirst = 1, kViewStyleLast = 4, kViewStyleDefault = 3;
+constexpr int32_t kArrangeFirst = 1, kArrangeLast = 3, kArrangeDefault = 3;
+enum SortOrderValue : uint8_t { kSortAscending = 1, kSortDescending = 2, kSortNone = 3 };
+enum ActivateValue : int32_t { kActivateDoubleClick = 1, kActivateOneClick = 2, kActivateSecondClick = 3 };
+enum AppearanceValue : uint8_t { kAppearance3D = 1, kAppearanceFlat = 2 };
+enum ColumnAlign : uint32_t { kAlignLeft = 0, kAlignRight = 1, kAlignCentre = 2 };
 enum LvKey : int32_t { kKeySpace = 32, kKeyEnd = 35, kKeyHome = 36, kKeyUp = 38, kKeyDown = 40, kKeyShow = 999 };
-
-enum LvPid : uint32_t {
-    kLpBgColor = 3, kLpBorder = 4, kLpFgColor = 14, kLpMultiSelect = 34, kLpAppearance = 43, kLpHideSel = 127,
-    kLpViewStyle = 132, kLpMultiSelect2 = 133, kLpArrange = 134, kLpHideColHdr = 135, kLpLabelWrap = 136,
-    kLpSortOrder = 137, kLpSortHeader = 138, kLpFullRow = 145, kLpCheckBox = 178, kLpGridLine = 179,
-    kLpActivate = 180, kLpHoverSel = 181, kLpHotTrack = 182, kLpHoverTime = 183, kLpImageList = 270,
-    kLpImageListSm = 271, kLpImageListSt = 272,
-};
-
-enum LvOption : uint32_t {
-    kLoQuote = 0x01, kLoSelected = 0x02, kLoTicked = 0x04, kLoHeader = 0x08, kLoSkipHidden = 0x10,
-    kLoUpdate = 0x20, kLoKeepEmpty = 0x40, kLoLower = 0x20, kLoUpper = 0x40, kLoColumnOrder = 0x80,
-};
-enum LvFileCode : int32_t {
-    kLfNoFile = 200, kLfNoColumns = 201, kLfNotOpened = 202, kLfReadError = 203, kLfLineTooLong = 204,
-    kLfLineOverflow = 300, kLfNoMemory = 301,
-};
 
 bool ReplaceText(char** field, const char* text, uint32_t length) {
     char* copy = text ? WebListCopyText(text, length) : nullptr;
@@ -109,16 +94,6 @@ void FreeColumn(ListViewColumn* c) {
     GuardedFree(c->choices);
     GuardedFree(c->inputClass);
     GuardedFree(c);
-}
-
-void DeleteAllRows(WebListViewRecord* lv) {
-    for (ListViewRow* r = lv->rows; r;) {
-        ListViewRow* next = r->next;
-        FreeRow(r);
-        r = next;
-    }
-    lv->rows = nullptr;
-    lv->rowCount = 0;
 }
 
 ObjectRecord** QueueLink(ObjectRecord* rec) { return &WebListView(rec)->nextQueued; }
@@ -225,10 +200,10 @@ void AppendCellStyle(uint32_t align, int32_t width, bool known, uint32_t fg, uin
         open = true;
         HtmlAppend(text, 0);
     };
-    if (align == 1) {
+    if (align == kAlignRight) {
         HtmlAppend(" style='text-align: right", 0);
         open = true;
-    } else if (align == 2) {
+    } else if (align == kAlignCentre) {
         HtmlAppend("style='text-align: center", 0);
         open = true;
     }
@@ -362,23 +337,23 @@ ObjectRecord* WebListViewCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
         int32_t v = CreateRecordValue(cr, id, def);
         return static_cast<uint8_t>(v >= low && v <= high ? v : def);
     };
-    lv->viewStyle = ranged(kLpViewStyle, 1, 4, 3);
-    lv->arrange = ranged(kLpArrange, 1, 3, 3);
-    lv->sortOrder = ranged(kLpSortOrder, 1, 3, kSortNone);
-    lv->hideSel = CreateRecordValue(cr, kLpHideSel, 0) != 0;
-    lv->hideColHdr = CreateRecordValue(cr, kLpHideColHdr, 0) != 0;
-    lv->sortHeader = CreateRecordValue(cr, kLpSortHeader, 0) != 0;
-    lv->multiSelect = CreateRecordValue(cr, kLpMultiSelect, 0) != 0;
-    lv->labelWrap = CreateRecordValue(cr, kLpLabelWrap, 0) != 0;
-    if (CreateRecordValue(cr, kLpFullRow, 0)) lv->style |= kLvsFullRow;
-    if (CreateRecordValue(cr, kLpCheckBox, 0)) lv->style |= kLvsCheckBox;
-    if (CreateRecordValue(cr, kLpGridLine, 0)) lv->style |= kLvsGridLine;
-    int32_t activate = CreateRecordValue(cr, kLpActivate, 0);
-    if (activate == kActivateOne) lv->style |= kLvsActivate1;
-    if (activate == kActivateTwo) lv->style |= kLvsActivate2;
-    if (CreateRecordValue(cr, kLpHoverSel, 0)) lv->style |= kLvsHoverSel;
-    if (CreateRecordValue(cr, kLpHotTrack, 0)) lv->style |= kLvsHotTrack;
-    int32_t hover = CreateRecordValue(cr, kLpHoverTime, 0);
+    lv->viewStyle = ranged(kPidViewStyle, kViewStyleFirst, kViewStyleLast, kViewStyleDefault);
+    lv->arrange = ranged(kPidArrange, kArrangeFirst, kArrangeLast, kArrangeDefault);
+    lv->sortOrder = ranged(kPidSortOrder, kSortAscending, kSortNone, kSortNone);
+    lv->hideSel = CreateRecordValue(cr, kPidHideSel, 0) != 0;
+    lv->hideColHdr = CreateRecordValue(cr, kPidHideColHdr, 0) != 0;
+    lv->sortHeader = CreateRecordValue(cr, kPidSortHeader, 0) != 0;
+    lv->multiSelect = CreateRecordValue(cr, kPidMultiSelect, 0) != 0;
+    lv->labelWrap = CreateRecordValue(cr, kPidLabelWrap, 0) != 0;
+    if (CreateRecordValue(cr, kPidFullRow, 0)) lv->style |= kLvsFullRow;
+    if (CreateRecordValue(cr, kPidCheckBox, 0)) lv->style |= kLvsCheckBox;
+    if (CreateRecordValue(cr, kPidGridLine, 0)) lv->style |= kLvsGridLine;
+    int32_t activate = CreateRecordValue(cr, kPidActivate, 0);
+    if (activate == kActivateOneClick) lv->style |= kLvsActivate1;
+    if (activate == kActivateSecondClick) lv->style |= kLvsActivate2;
+    if (CreateRecordValue(cr, kPidHoverSel, 0)) lv->style |= kLvsHoverSel;
+    if (CreateRecordValue(cr, kPidHotTrack, 0)) lv->style |= kLvsHotTrack;
+    int32_t hover = CreateRecordValue(cr, kPidHoverTime, 0);
     lv->hoverTime = hover ? static_cast<uint32_t>(hover) : kDefaultHover;
     lv->lvFlags |= kLvfCreated;
     (void)top;
@@ -386,10 +361,10 @@ ObjectRecord* WebListViewCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     const CrText& names = cr->text.text ? cr->text : cr->title;
     for (uint32_t start = 0, i = 0; names.text && names.length && i <= names.length; ++i) {
         if (i < names.length && names.text[i] != '\t') continue;
-        int32_t pos = WebListViewInsertColumn(lv, -1, 0, kCreationColumnWidth, names.text + start, i - start, 0, 0);
+        int32_t pos = WebListViewInsertColumn(lv, -1, 0, kLvColumnWidth, names.text + start, i - start, 0, 0);
         if (pos >= 0) {
             ++lv->methodColumns;
-            WebListViewKeepColumnWidth(lv, pos, kCreationColumnWidth);
+            WebListViewKeepColumnWidth(lv, pos, kLvColumnWidth);
         }
         start = i + 1;
     }
@@ -413,7 +388,7 @@ void WebListViewDestroy(ObjectRecord* rec) {
     lv->designedWidths = nullptr;
     lv->widthLocks = nullptr;
     lv->capacity = 0;
-    DeleteAllRows(lv);
+    WebListViewDeleteAllRows(lv);
     for (ListViewColumn* c = lv->columns; c;) {
         ListViewColumn* next = c->next;
         FreeColumn(c);
@@ -551,6 +526,16 @@ int32_t WebListViewInsertItem(WebListViewRecord* lv, int32_t pos, const char* te
     return pos;
 }
 
+void WebListViewDeleteAllRows(WebListViewRecord* lv) {
+    for (ListViewRow* r = lv->rows; r;) {
+        ListViewRow* next = r->next;
+        FreeRow(r);
+        r = next;
+    }
+    lv->rows = nullptr;
+    lv->rowCount = 0;
+}
+
 bool WebListViewDeleteItem(WebListViewRecord* lv, int32_t row) {
     if (row < 0 || static_cast<uint32_t>(row) >= lv->rowCount) return false;
     WebListViewQueueRedraw(lv);
@@ -568,6 +553,14 @@ bool WebListViewSetItem(WebListViewRecord* lv, int32_t row, int32_t column, cons
     if (!cell) return false;
     if (!gListViewNoRedraw) WebListViewQueueRedraw(lv);
     return ReplaceText(&cell->text, text ? text : "", text ? length : 0);
+}
+
+bool WebListViewSetColumnText(WebListViewRecord* lv, int32_t column, const char* text, uint32_t length) {
+    ListViewColumn* c = WebListViewColumnRec(lv, column);
+    if (!c) return false;
+    ReplaceText(&c->text, text ? text : "", text ? length : 0);
+    WebListViewQueueRedraw(lv);
+    return true;
 }
 
 const char* WebListViewGetItem(const WebListViewRecord* lv, int32_t row, int32_t column) {
@@ -848,347 +841,7 @@ void WebListViewSendOrder(WebListViewRecord* lv) {
     WebViewMsgEnd();
 }
 
-// ---- Sorting ------------------------------------------------------------------------------------------
-
-namespace {
-
-struct SortEntry {
-    ListViewRow* row;
-    char* keys[kListViewSortKeys];
-    uint32_t prev;
-};
-
-// The key text of one cell as its type compares it.
-char* SortKeyText(const char* text, int32_t type, const char* mask) {
-    char buf[kFixedNumberLength + 2];
-    const char* m = mask && *mask ? mask : nullptr;
-    switch ((type + 1) / 2) {
-    case 2:
-        if (m) FormattedNumberToFixed(text, buf, m, '.');
-        else NumberTextToFixed(text, buf, '.');
-        buf[kFixedNumberLength] = 0;
-        return WebListCopyText(buf, Len(buf));
-    case 3: DateTextToDigits(text, buf, m); buf[8] = 0; return WebListCopyText(buf, 8);
-    case 4: TimeTextToDigits(text, buf, m); buf[8] = 0; return WebListCopyText(buf, 8);
-    case 5: DateTimeTextToDigits(text, buf, m); buf[16] = 0; return WebListCopyText(buf, 16);
-    default: return WebListCopyText(text, Len(text));
-    }
-}
-
-int CompareKey(const char* a, const char* b, int32_t type) {
-    int c;
-    switch ((type + 1) / 2) {
-    case 2:
-        c = strcmp(a, b);
-        if (a[0] == '-' && b[0] == '-') c = -c;
-        break;
-    case 6: c = WebListCompareText(a, b); break;
-    default: c = strcmp(a, b); break;
-    }
-    if (type % 2 == 0) c = -c;
-    return c;
-}
-
-int CompareEntries(const SortEntry& a, const SortEntry& b) {
-    return ListViewCompareSortKeys(a.keys, a.prev, b.keys, b.prev);
-}
-
-// Quicksort over an explicit stack (no recursion depth to exhaust).
-void ListViewQuickSort(SortEntry* e, int32_t count) {
-    struct Range {
-        int32_t lo, hi;
-    };
-    static Range stack[64];
-    int32_t top = 0;
-    if (count < 2) return;
-    stack[top++] = Range{0, count - 1};
-    while (top > 0) {
-        Range r = stack[--top];
-        while (r.lo < r.hi) {
-            SortEntry pivot = e[r.lo + (r.hi - r.lo) / 2];
-            int32_t i = r.lo, j = r.hi;
-            while (i <= j) {
-                while (CompareEntries(e[i], pivot) < 0) ++i;
-                while (CompareEntries(e[j], pivot) > 0) --j;
-                if (i <= j) {
-                    SortEntry t = e[i];
-                    e[i] = e[j];
-                    e[j] = t;
-                    ++i;
-                    --j;
-                }
-            }
-            // The smaller part first keeps the stack within log2(count).
-            if (j - r.lo < r.hi - i) {
-                if (i < r.hi) stack[top++] = Range{i, r.hi};
-                r.hi = j;
-            } else {
-                if (r.lo < j) stack[top++] = Range{r.lo, j};
-                r.lo = i;
-            }
-        }
-    }
-}
-
-}  // namespace
-
-int ListViewCompareSortKeys(const char* const* a, uint32_t prevA, const char* const* b, uint32_t prevB) {
-    for (uint32_t k = 0; k < gListViewSortSpec.count; ++k) {
-        int c = CompareKey(a[k], b[k], gListViewSortSpec.keys[k].type);
-        if (c) return c;
-    }
-    return prevA < prevB ? -1 : prevA > prevB ? 1 : 0;
-}
-
-bool WebListViewSortRows(WebListViewRecord* lv) {
-    uint32_t n = lv->rowCount;
-    if (n == 0) return true;
-    auto* entries = static_cast<SortEntry*>(GuardedAlloc(sizeof(SortEntry) * n));
-    if (!entries) return false;
-    memset(entries, 0, sizeof(SortEntry) * n);
-    bool ok = true;
-    uint32_t i = 0;
-    for (ListViewRow* r = lv->rows; r; r = r->next, ++i) {
-        entries[i].row = r;
-        entries[i].prev = i;
-        for (uint32_t k = 0; k < gListViewSortSpec.count && ok; ++k) {
-            const ListViewSortKey& key = gListViewSortSpec.keys[k];
-            entries[i].keys[k] = SortKeyText(WebListViewGetItem(lv, static_cast<int32_t>(i), key.column), key.type, key.mask);
-            ok = entries[i].keys[k] != nullptr;
-        }
-    }
-    if (ok) {
-        ListViewQuickSort(entries, static_cast<int32_t>(n));
-        ListViewRow** link = &lv->rows;
-        for (uint32_t k = 0; k < n; ++k) {
-            entries[k].row->prevPos = entries[k].prev;
-            *link = entries[k].row;
-            link = &entries[k].row->next;
-        }
-        *link = nullptr;
-    }
-    for (uint32_t k = 0; k < n; ++k)
-        for (uint32_t j = 0; j < kListViewSortKeys; ++j) GuardedFree(entries[k].keys[j]);
-    GuardedFree(entries);
-    return ok;
-}
-
-// ---- Delimited text -------------------------------------------------------------------------------------
-
-bool ListViewNextField(const char* line, uint32_t length, uint32_t* at, char delimiter, bool quoted,
-                       bool firstQuoteEnds, char* out, uint32_t outSize, uint32_t* outLength) {
-    uint32_t i = *at, n = 0;
-    *outLength = 0;
-    if (i > length) return false;
-    auto put = [&](char c) {
-        if (n + 1 < outSize) out[n++] = c;
-    };
-    bool endLine = false;
-    if (quoted && i < length && line[i] == '"') {
-        ++i;
-        while (i < length) {
-            if (line[i] == '"') {
-                if (!firstQuoteEnds && i + 1 < length && line[i + 1] == '"') {
-                    put('"');
-                    i += 2;
-                    continue;
-                }
-                ++i;
-                break;
-            }
-            put(line[i++]);
-        }
-        // After the closing quote only the delimiter goes on with the line.
-        if (i < length && line[i] == delimiter) ++i;
-        else endLine = true;
-    } else {
-        while (i < length && line[i] != delimiter) {
-            if (static_cast<unsigned char>(line[i]) < ' ' && line[i] != '\t') {
-                endLine = true;
-                break;
-            }
-            put(line[i++]);
-        }
-        if (!endLine && i < length) ++i;
-        else if (i >= length) endLine = true;
-    }
-    out[n] = 0;
-    *outLength = n;
-    *at = endLine ? length + 1 : i;
-    return true;
-}
-
-namespace {
-
-bool SkipColumn(const WebListViewRecord* lv, int32_t column, uint32_t options) {
-    if (!(options & kLoSkipHidden)) return false;
-    ListViewColumn* c = WebListViewColumnRec(lv, column);
-    return c && c->width <= 0;
-}
-
-// The columns the delimited text runs over, in column or shown order.
-uint32_t TextColumns(const WebListViewRecord* lv, uint32_t options, int32_t* columns) {
-    uint32_t n = lv->methodColumns;
-    if (n > static_cast<uint32_t>(lv->columnCount)) n = static_cast<uint32_t>(lv->columnCount);
-    if (n > kListViewShownMax) n = kListViewShownMax;
-    if (options & kLoColumnOrder) {
-        int32_t map[kListViewShownMax];
-        uint32_t m = WebListViewColumnOrderMap(lv, map);
-        uint32_t k = 0;
-        for (uint32_t p = 0; p < m; ++p)
-            if (static_cast<uint32_t>(map[p]) < n) columns[k++] = map[p];
-        return k;
-    }
-    for (uint32_t k = 0; k < n; ++k) columns[k] = static_cast<int32_t>(k);
-    return n;
-}
-
-}  // namespace
-
-bool WebListViewRowText(const WebListViewRecord* lv, int32_t row, char delimiter, uint32_t options, char* out,
-                        uint32_t size, uint32_t* length) {
-    int32_t columns[kListViewShownMax];
-    uint32_t count = TextColumns(lv, options, columns), n = 0;
-    bool first = true;
-    auto put = [&](char c) {
-        if (n + 1 >= size) return false;
-        out[n++] = c;
-        return true;
-    };
-    for (uint32_t k = 0; k < count; ++k) {
-        int32_t column = columns[k];
-        if (SkipColumn(lv, column, options)) continue;
-        if (!first && !put(delimiter)) return false;
-        first = false;
-        const char* text;
-        if (row < 0) {
-            ListViewColumn* c = WebListViewColumnRec(lv, column);
-            text = c && c->text ? c->text : "";
-        } else {
-            text = WebListViewGetItem(lv, row, column);
-        }
-        if ((options & kLoQuote) && !put('"')) return false;
-        for (const char* p = text; *p; ++p) {
-            char c = *p;
-            if (row >= 0 && (options & kLoLower) && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            else if (row >= 0 && !(options & kLoLower) && (options & kLoUpper) && c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-            if ((options & kLoQuote) && c == '"' && !put('"')) return false;
-            if (!put(c)) return false;
-        }
-        if ((options & kLoQuote) && !put('"')) return false;
-    }
-    out[n] = 0;
-    *length = n;
-    return true;
-}
-
-int32_t WebListViewSetItemTextAll(WebListViewRecord* lv, int32_t index, const char* text, uint32_t length,
-                                  char delimiter, uint32_t options) {
-    static char field[kTextBufSize + 1];
-    int32_t columns[kListViewShownMax];
-    uint32_t count = TextColumns(lv, options & ~kLoColumnOrder, columns);
-    bool quoted = (options & kLoQuote) != 0, firstEnds = quoted && (options & kLoColumnOrder);
-    uint32_t at = 0, n = 0;
-    int32_t row = index;
-    for (uint32_t k = 0; k < count; ++k) {
-        int32_t column = columns[k];
-        if (SkipColumn(lv, column, options)) continue;
-        if (!ListViewNextField(text, length, &at, delimiter, quoted, firstEnds, field, sizeof field, &n)) break;
-        if (index == -1) {
-            ListViewColumn* c = WebListViewColumnRec(lv, column);
-            if (c) ReplaceText(&c->text, field, n);
-            WebListViewQueueRedraw(lv);
-            continue;
-        }
-        if (column == 0 && !(options & kLoUpdate)) {
-            row = WebListViewInsertItem(lv, index, field, n, 0, 0, 0);
-            if (row < 0) return -1;
-            continue;
-        }
-        if ((options & kLoUpdate) && (options & kLoKeepEmpty) && n == 0) continue;
-        WebListViewSetItem(lv, row, column, field, n);
-    }
-    return (options & kLoUpdate) ? 0 : row;
-}
-
-int32_t WebListViewLoadTextData(WebListViewRecord* lv, const char* data, uint32_t size, uint32_t options,
-                                char delimiter) {
-    if (lv->columnCount <= 0 || lv->methodColumns == 0) return kLfNoColumns;
-    DeleteAllRows(lv);
-    WebListViewQueueRedraw(lv);
-    bool header = (options & kLoHeader) != 0;
-    uint32_t start = 0;
-    while (start < size) {
-        uint32_t end = start;
-        while (end < size && data[end] != '\n') ++end;
-        uint32_t n = end - start;
-        if (n > kListViewLineMax) return kLfLineTooLong;
-        if (n && data[start + n - 1] == '\r') --n;
-        if (n || end < size) {
-            uint32_t opts = (options & (kLoQuote | kLoSkipHidden));
-            if (header) WebListViewSetItemTextAll(lv, -1, data + start, n, delimiter, opts);
-            else if (WebListViewSetItemTextAll(lv, static_cast<int32_t>(lv->rowCount), data + start, n, delimiter, opts) < 0)
-                return kLfNoMemory;
-            header = false;
-        }
-        start = end + 1;
-    }
-    return 0;
-}
-
-int32_t WebListViewLoadText(WebListViewRecord* lv, const char* name, uint32_t options, char delimiter) {
-    if (!gWebListFiles.load) return kLfNoFile;
-    if (lv->columnCount <= 0 || lv->methodColumns == 0) return kLfNoColumns;
-    char* data = nullptr;
-    uint32_t size = 0;
-    int32_t r = gWebListFiles.load(name, &data, &size);
-    if (r != 0) return r;
-    r = WebListViewLoadTextData(lv, data, size, options, delimiter);
-    GuardedFree(data);
-    return r;
-}
-
-int32_t WebListViewSaveText(WebListViewRecord* lv, const char* name, uint32_t options, char delimiter) {
-    if (!gWebListFiles.save) return kLfNoFile;
-    if (lv->columnCount <= 0 || lv->methodColumns == 0) return kLfNoColumns;
-    TextBuf out = {};
-    static char line[kListViewLineMax + 3];
-    uint32_t n = 0;
-    auto add = [&](int32_t row) -> int32_t {
-        if (!WebListViewRowText(lv, row, delimiter, options, line, kListViewLineMax + 1, &n)) return kLfLineOverflow;
-        line[n++] = '\r';
-        line[n++] = '\n';
-        if (!TextBufEnsure(&out, out.length + n + 1, kHtmlGrowStep, nullptr)) return kLfNoMemory;
-        memcpy(out.data + out.length, line, n);
-        out.length += n;
-        out.data[out.length] = 0;
-        return 0;
-    };
-    int32_t r = (options & kLoHeader) ? add(-1) : 0;
-    int32_t i = 0;
-    for (ListViewRow* row = lv->rows; row && r == 0; row = row->next, ++i) {
-        if ((options & kLoSelected) && !(row->state & kLvRowSelected)) continue;
-        if ((options & kLoTicked) && !row->check) continue;
-        r = add(i);
-    }
-    if (r == 0) r = gWebListFiles.save(name, out.data ? out.data : "", out.length);
-    TextBufFree(&out);
-    return r;
-}
-
 // ---- Properties --------------------------------------------------------------------------------------------
-
-namespace {
-
-void SortByFirstColumn(WebListViewRecord* lv, bool ascending) {
-    gListViewSortSpec = ListViewSortSpec{};
-    gListViewSortSpec.count = 1;
-    gListViewSortSpec.keys[0].type = ascending ? 1 : 2;
-    WebListViewSortRows(lv);
-}
-
-}  // namespace
 
 int32_t WebListViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char*, uint32_t,
                            bool* commonWrite) {
@@ -1197,43 +850,43 @@ int32_t WebListViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const 
     *commonWrite = false;
     auto styleBit = [lv](uint32_t bit, bool on) { lv->style = on ? (lv->style | bit) : (lv->style & ~bit); };
     switch (id) {
-    case kLpBgColor: case kLpFgColor: {
+    case kPidBgColor: case kPidFgColor: {
         uint32_t v = static_cast<uint32_t>(value);
         if (v > kWhite && !((v & kSysColorBit) && (v & ~kSysColorBit) < kSysColorCount)) return 0;
-        (id == kLpBgColor ? rec->bgColor : rec->fgColor) = v;
+        (id == kPidBgColor ? rec->bgColor : rec->fgColor) = v;
         break;
     }
-    case kLpBorder: rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder); break;
-    case kLpMultiSelect: case kLpMultiSelect2: lv->multiSelect = value != 0; return 0;
-    case kLpAppearance:
-        rec->flags = value == 1 ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
-        rec->appearance = value == 1 ? 1 : 2;
+    case kPidBorder: rec->flags = value ? (rec->flags | kObjBorder) : (rec->flags & ~kObjBorder); break;
+    case kPidMultiSelect: case kPidMultiSelect2: lv->multiSelect = value != 0; return 0;
+    case kPidAppearance:
+        rec->flags = value == kAppearance3D ? (rec->flags | kObj3D) : (rec->flags & ~kObj3D);
+        rec->appearance = value == kAppearance3D ? kAppearance3D : kAppearanceFlat;
         break;
-    case kLpHideSel: lv->hideSel = value != 0; break;
-    case kLpViewStyle: if (value < 1 || value > 4) return 0; lv->viewStyle = static_cast<uint8_t>(value); break;
-    case kLpArrange: if (value < 1 || value > 3) return 0; lv->arrange = static_cast<uint8_t>(value); break;
-    case kLpHideColHdr: lv->hideColHdr = value != 0; break;
-    case kLpLabelWrap: lv->labelWrap = value != 0; break;
-    case kLpSortOrder:
-        if (value < 1 || value > 3 || value == lv->sortOrder) return 0;
+    case kPidHideSel: lv->hideSel = value != 0; break;
+    case kPidViewStyle: if (value < kViewStyleFirst || value > kViewStyleLast) return 0; lv->viewStyle = static_cast<uint8_t>(value); break;
+    case kPidArrange: if (value < kArrangeFirst || value > kArrangeLast) return 0; lv->arrange = static_cast<uint8_t>(value); break;
+    case kPidHideColHdr: lv->hideColHdr = value != 0; break;
+    case kPidLabelWrap: lv->labelWrap = value != 0; break;
+    case kPidSortOrder:
+        if (value < kSortAscending || value > kSortNone || value == lv->sortOrder) return 0;
         lv->sortOrder = static_cast<uint8_t>(value);
-        if (value != kSortNone && !(lv->lvFlags & kLvfFiller)) SortByFirstColumn(lv, value == 1);
+        if (value != kSortNone && !(lv->lvFlags & kLvfFiller)) WebListViewSortByFirstColumn(lv, value == kSortAscending);
         break;
-    case kLpSortHeader: lv->sortHeader = value != 0; break;
-    case kLpFullRow: styleBit(kLvsFullRow, value != 0); break;
-    case kLpCheckBox: styleBit(kLvsCheckBox, value != 0); break;
-    case kLpGridLine: styleBit(kLvsGridLine, value != 0); break;
-    case kLpActivate:
+    case kPidSortHeader: lv->sortHeader = value != 0; break;
+    case kPidFullRow: styleBit(kLvsFullRow, value != 0); break;
+    case kPidCheckBox: styleBit(kLvsCheckBox, value != 0); break;
+    case kPidGridLine: styleBit(kLvsGridLine, value != 0); break;
+    case kPidActivate:
         lv->style &= ~(kLvsActivate1 | kLvsActivate2);
-        if (value == kActivateOne) lv->style |= kLvsActivate1;
-        if (value == kActivateTwo) lv->style |= kLvsActivate2;
+        if (value == kActivateOneClick) lv->style |= kLvsActivate1;
+        if (value == kActivateSecondClick) lv->style |= kLvsActivate2;
         return 0;
-    case kLpHoverSel: styleBit(kLvsHoverSel, value != 0); return 0;
-    case kLpHotTrack: styleBit(kLvsHotTrack, value != 0); return 0;
-    case kLpHoverTime: lv->hoverTime = value ? static_cast<uint32_t>(value) : kDefaultHover; return 0;
-    case kLpImageList: WebListTakeImageList(&lv->imageList, value); return 0;
-    case kLpImageListSm: WebListTakeImageList(&lv->imageListSm, value); return 0;
-    case kLpImageListSt: WebListTakeImageList(&lv->imageListSt, value); return 0;
+    case kPidHoverSel: styleBit(kLvsHoverSel, value != 0); return 0;
+    case kPidHotTrack: styleBit(kLvsHotTrack, value != 0); return 0;
+    case kPidHoverTime: lv->hoverTime = value ? static_cast<uint32_t>(value) : kDefaultHover; return 0;
+    case kPidImageList: WebListTakeImageList(&lv->imageList, value); return 0;
+    case kPidImageListSm: WebListTakeImageList(&lv->imageListSm, value); return 0;
+    case kPidImageListSt: WebListTakeImageList(&lv->imageListSt, value); return 0;
     default:
         // The common change and its page write; the table shows the colours
         // and fonts, so it is drawn again.
@@ -1249,24 +902,28 @@ int32_t WebListViewGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
     WebListViewRecord* lv = WebListView(rec);
     auto ref = [](ObjectRecord* r) { return WebListIsImageList(r) ? static_cast<int32_t>(r->handle) : 0; };
     switch (id) {
-    case kLpMultiSelect: case kLpMultiSelect2: *result = lv->multiSelect; return 0;
-    case kLpHideSel: *result = lv->hideSel; return 0;
-    case kLpViewStyle: *result = lv->viewStyle; return 0;
-    case kLpArrange: *result = lv->arrange; return 0;
-    case kLpHideColHdr: *result = lv->hideColHdr; return 0;
-    case kLpLabelWrap: *result = lv->labelWrap; return 0;
-    case kLpSortOrder: *result = lv->sortOrder; return 0;
-    case kLpSortHeader: *result = lv->sortHeader; return 0;
-    case kLpFullRow: *result = (lv->style & kLvsFullRow) ? 1 : 0; return 0;
-    case kLpCheckBox: *result = (lv->style & kLvsCheckBox) ? 1 : 0; return 0;
-    case kLpGridLine: *result = (lv->style & kLvsGridLine) ? 1 : 0; return 0;
-    case kLpActivate: *result = (lv->style & kLvsActivate2) ? 3 : (lv->style & kLvsActivate1) ? 2 : 1; return 0;
-    case kLpHoverSel: *result = (lv->style & kLvsHoverSel) ? 1 : 0; return 0;
-    case kLpHotTrack: *result = (lv->style & kLvsHotTrack) ? 1 : 0; return 0;
-    case kLpHoverTime: *result = lv->hoverTime == kDefaultHover ? 0 : static_cast<int32_t>(lv->hoverTime); return 0;
-    case kLpImageList: *result = ref(lv->imageList); return 0;
-    case kLpImageListSm: *result = ref(lv->imageListSm); return 0;
-    case kLpImageListSt: *result = ref(lv->imageListSt); return 0;
+    case kPidMultiSelect: case kPidMultiSelect2: *result = lv->multiSelect; return 0;
+    case kPidHideSel: *result = lv->hideSel; return 0;
+    case kPidViewStyle: *result = lv->viewStyle; return 0;
+    case kPidArrange: *result = lv->arrange; return 0;
+    case kPidHideColHdr: *result = lv->hideColHdr; return 0;
+    case kPidLabelWrap: *result = lv->labelWrap; return 0;
+    case kPidSortOrder: *result = lv->sortOrder; return 0;
+    case kPidSortHeader: *result = lv->sortHeader; return 0;
+    case kPidFullRow: *result = (lv->style & kLvsFullRow) ? 1 : 0; return 0;
+    case kPidCheckBox: *result = (lv->style & kLvsCheckBox) ? 1 : 0; return 0;
+    case kPidGridLine: *result = (lv->style & kLvsGridLine) ? 1 : 0; return 0;
+    case kPidActivate:
+        *result = (lv->style & kLvsActivate2)   ? kActivateSecondClick
+                  : (lv->style & kLvsActivate1) ? kActivateOneClick
+                                                : kActivateDoubleClick;
+        return 0;
+    case kPidHoverSel: *result = (lv->style & kLvsHoverSel) ? 1 : 0; return 0;
+    case kPidHotTrack: *result = (lv->style & kLvsHotTrack) ? 1 : 0; return 0;
+    case kPidHoverTime: *result = lv->hoverTime == kDefaultHover ? 0 : static_cast<int32_t>(lv->hoverTime); return 0;
+    case kPidImageList: *result = ref(lv->imageList); return 0;
+    case kPidImageListSm: *result = ref(lv->imageListSm); return 0;
+    case kPidImageListSt: *result = ref(lv->imageListSt); return 0;
     default: return WebDefaultGetProp(rec, id, result, text);
     }
 }
@@ -1275,26 +932,6 @@ int32_t WebListViewGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, cons
 
 namespace {
 
-enum LvMethodNo : uint32_t {
-    kLmArrange = 1, kLmDeleteAllItems = 2, kLmDeleteColumn = 3, kLmDeleteItem = 4, kLmEnsureVisible = 5,
-    kLmFindItem = 6, kLmGetColumnFormat = 7, kLmGetColumnText = 8, kLmGetColumnWidth = 9, kLmGetCountPerPage = 10,
-    kLmGetItemCount = 11, kLmGetItemImage = 12, kLmGetItemParam = 13, kLmGetItemState = 14, kLmGetItemText = 15,
-    kLmGetNextItem = 16, kLmGetStringWidth = 17, kLmInsertColumn = 18, kLmInsertItem = 19, kLmSetColumnFormat = 20,
-    kLmSetColumnText = 21, kLmSetColumnWidth = 22, kLmSetImageList = 23, kLmSetImageListSmall = 24,
-    kLmSetItemImage = 25, kLmSetItemParam = 26, kLmSetItemState = 27, kLmSetItemText = 28,
-    kLmGetExtendedStyle = 29, kLmSetExtendedStyle = 30, kLmDeleteAllContents = 31, kLmSortColumn = 32,
-    kLmInsertItemEx = 33, kLmGetItemCheck = 34, kLmSetItemCheck = 35, kLmFindItemCheck = 36,
-    kLmSetImageListState = 37, kLmInsertColumnEx = 38, kLmSetColumnImage = 39, kLmSetColumnOrder = 40,
-    kLmSubItemHitTest = 41, kLmGetItemRect = 42, kLmEnableScrollBar = 43, kLmInsertColumnFgClr = 44,
-    kLmInsertColumnBgClr = 45, kLmInsertAttrColumn = 46, kLmInsertAttrColor = 47, kLmInsertAttrFont = 48,
-    kLmInsertAttrRgb = 49, kLmInsertAttrDefault = 50, kLmLoadXmlFile = 51, kLmSaveXmlFile = 52,
-    kLmLoadCsvFile = 53, kLmSaveCsvFile = 54, kLmGetItemTextAll = 55, kLmGetTopIndex = 56,
-    kLmGetColResizeFlag = 57, kLmSetColResizeFlag = 58, kLmSetItemTextAll = 59, kLmGetColumnCount = 60,
-    kLmGetAttributeColumn = 61, kLmGetBgColorColumn = 62, kLmGetFgColorColumn = 63, kLmSaveXmlToDim = 64,
-    kLmGetXmlDataSize = 65, kLmSetLvFlags = 66, kLmGetColumnOrderArray = 67, kLmSetIconSpacing = 68,
-    kLmGetIconSpacing = 69, kLmIsScrollVisible = 70, kLmUpdate = 71, kLmGetLastDropXy = 72,
-    kLmSetEditColumn = 73, kLmSetEditFocus = 74, kLmGetColumnWidths = 75, kLmSetColumnWidths = 76,
-};
 enum NextFlag : int32_t { kNextFocused = 1, kNextSelected = 2 };
 enum FindFlag : int32_t { kFindParam = 1, kFindText = 2, kFindPartial = 8 };
 enum WidthFlag : int32_t {
@@ -1306,7 +943,7 @@ constexpr uint32_t kAppHostWholeRedraw = 0x1000000;
 constexpr uint32_t kIconSpacingMin = 4;
 constexpr int32_t kRectMax = 9999, kRectMin = -999;
 constexpr uint32_t kColumnOrderTextMax = 40951;
-constexpr uint32_t kSubItemArgFirst = 6, kSubItemsMax = 40;
+constexpr uint32_t kSubItemsMax = 40;
 
 char gArg[kTextBufSize + 1];
 
@@ -1434,13 +1071,13 @@ int32_t SortColumnMethod(WebListViewRecord* lv, const MethodCallRec* call) {
             if (t == 0) return 1;
             continue;
         }
-        if (type < 0 || type > kSortTypeMax) return 1;
+        if (type < 0 || type > kListViewSortTypeMax) return 1;
         ListViewSortKey& key = spec.keys[spec.count++];
         key.column = column;
         key.type = type;
         uint32_t n = 0;
         const char* mask = WebListArgRaw(call, base + 2, &n);
-        if (mask && n < kMaskMax) {
+        if (mask && n < kListViewSortMaskMax) {
             memcpy(key.mask, mask, n);
             key.mask[n] = 0;
         }
@@ -1511,20 +1148,23 @@ bool ParseHexColorText(const char* text, bool keepOrder, uint32_t* color) {
     return true;
 }
 
-int32_t AttrSlots(WebListViewRecord* lv, const MethodCallRec* call, int kind) {
+// What the argument slots of InsertAttrColor, InsertAttrFont and InsertAttrRgb hold.
+enum AttrSlotKind { kSlotColor, kSlotFont, kSlotRgb };
+
+int32_t AttrSlots(WebListViewRecord* lv, const MethodCallRec* call, AttrSlotKind kind) {
     int32_t first = 0;
-    uint32_t flags = kind == 2 ? static_cast<uint32_t>(WebArgInt(call, kListViewAttrSlots, 0)) : 0;
+    uint32_t flags = kind == kSlotRgb ? static_cast<uint32_t>(WebArgInt(call, kListViewAttrSlots, 0)) : 0;
     for (uint32_t i = 0; i < kListViewAttrSlots; ++i) {
         if (!WebArgGiven(call, i)) continue;
         const EventItem& a = call->args[i];
         bool set = false;
-        if (kind == 0) {
+        if (kind == kSlotColor) {
             ObjectRecord* color = a.kind == kItemObject ? ObjectFromHandle(static_cast<uint32_t>(a.value)) : nullptr;
             if (color && color->kind == kKindColor) {
                 lv->palette[i] = reinterpret_cast<WebColorRec*>(color)->value;
                 set = true;
             }
-        } else if (kind == 1) {
+        } else if (kind == kSlotFont) {
             ObjectRecord* font = a.kind == kItemObject ? ObjectFromHandle(static_cast<uint32_t>(a.value)) : nullptr;
             if (font && font->kind == kKindFont && reinterpret_cast<WebFontObj*>(font)->font) {
                 FontRec* f = reinterpret_cast<WebFontObj*>(font)->font;
@@ -1676,233 +1316,461 @@ void WebListViewRectText(int32_t top, int32_t height, int32_t left, int32_t widt
     *p = 0;
 }
 
+namespace {
+
+// ---- The methods: one handler per number, each giving its own answer ---------------------------------------
+
+constexpr uint32_t kCsvNameMax = 1024;
+constexpr uint32_t kLvFlagsSettable = 0xFF;   // SetLvFlags reaches the low byte only
+
+int32_t Index(const MethodCallRec* call) { return WebArgInt(call, 0, -1); }
+uint32_t ArgU32(const MethodCallRec* call, uint32_t i) { return static_cast<uint32_t>(WebArgInt(call, i, 0)); }
+ListViewRow* RowArg(const WebListViewRecord* lv, const MethodCallRec* call) { return WebListViewRowAt(lv, Index(call)); }
+ListViewColumn* ColumnArg(const WebListViewRecord* lv, const MethodCallRec* call) {
+    return WebListViewColumnRec(lv, Index(call));
+}
+
+// A text given as UTF-8 makes the page show the list view's texts as UTF-8.
+void MarkUtf8(WebListViewRecord* lv, const MethodCallRec* call, uint32_t i) {
+    if (ArgIsUtf8(call, i)) lv->hdr.modeFlags |= kModeUtf8Texts;
+}
+
+// The delimiter argument i: its first character, ',' when none is given.
+char DelimiterArg(const MethodCallRec* call, uint32_t i) {
+    char delim[8];
+    return WebListArgText(call, i, delim, sizeof delim) ? delim[0] : ',';
+}
+
+// Arrange, string widths, image lists, scroll bars and the drop point: the
+// page lays these out itself.
+int32_t LvNothingToDo(WebListViewRecord*, MethodCallRec*) { return WebReplyInt(0); }
+
+int32_t LvDeleteAllItems(WebListViewRecord* lv, MethodCallRec*) {
+    WebListViewDeleteAllRows(lv);
+    WebListViewQueueRedraw(lv);
+    return WebReplyInt(1);
+}
+
+int32_t LvDeleteColumn(WebListViewRecord* lv, MethodCallRec* call) {
+    int32_t index = Index(call);
+    if (!WebListViewDeleteColumn(lv, index)) return WebReplyInt(0);
+    MoveSpecialColumns(lv, index, -1);
+    WebListViewDropColumnWidth(lv, index);
+    if (lv->methodColumns) --lv->methodColumns;
+    return WebReplyInt(1);
+}
+
+int32_t LvDeleteItem(WebListViewRecord* lv, MethodCallRec* call) {
+    return WebReplyInt(WebListViewDeleteItem(lv, Index(call)) ? 1 : 0);
+}
+
+int32_t LvEnsureVisible(WebListViewRecord* lv, MethodCallRec* call) {
+    WebFlushRedraws(&lv->hdr);
+    if (RowArg(lv, call)) SendRowOp(lv, kLdScroll, Index(call), FirstShownColumn(lv));
+    return WebReplyInt(0);
+}
+
+int32_t LvFindItem(WebListViewRecord* lv, MethodCallRec* call) {
+    MarkUtf8(lv, call, 1);
+    uint32_t n = 0;
+    const char* text = ArgText(call, 1, &n);
+    int32_t flags = WebArgInt(call, 3, 0);
+    if (WebArgGiven(call, 2)) flags |= kFindParam;
+    if (text) flags |= kFindText;
+    return WebReplyInt(FindItem(lv, Index(call), text, ArgU32(call, 2), flags));
+}
+
+int32_t LvGetColumnFormat(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewColumn* c = ColumnArg(lv, call);
+    return WebReplyInt(c ? static_cast<int32_t>(c->format) : 0);
+}
+
+int32_t LvGetColumnText(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewColumn* c = ColumnArg(lv, call);
+    return ReplyRowText(&lv->hdr, call, c ? c->text : "");
+}
+
+int32_t LvGetColumnWidth(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewColumn* c = ColumnArg(lv, call);
+    return WebReplyInt(c ? c->width : 0);
+}
+
+int32_t LvGetCountPerPage(WebListViewRecord*, MethodCallRec*) { return WebReplyInt(1); }
+int32_t LvGetItemCount(WebListViewRecord* lv, MethodCallRec*) { return WebReplyInt(static_cast<int32_t>(lv->rowCount)); }
+
+int32_t LvGetItemImage(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewRow* r = RowArg(lv, call);
+    return WebReplyInt(r ? r->image : 0);
+}
+
+int32_t LvGetItemParam(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewRow* r = RowArg(lv, call);
+    return WebReplyInt(r ? static_cast<int32_t>(r->param) : 0);
+}
+
+int32_t LvGetItemState(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewRow* r = RowArg(lv, call);
+    return WebReplyInt(r ? static_cast<int32_t>(r->state & ArgU32(call, 1)) : 0);
+}
+
+int32_t LvGetItemText(WebListViewRecord* lv, MethodCallRec* call) {
+    return ReplyRowText(&lv->hdr, call, WebListViewGetItem(lv, Index(call), WebArgInt(call, 1, 0)));
+}
+
+int32_t LvGetNextItem(WebListViewRecord* lv, MethodCallRec* call) {
+    return WebReplyInt(GetNextItem(lv, WebArgInt(call, 0, 0), WebArgInt(call, 1, -1)));
+}
+
+// InsertColumn and InsertColumnEx (with an image and a shown position).
+int32_t LvInsertColumn(WebListViewRecord* lv, MethodCallRec* call) {
+    MarkUtf8(lv, call, 0);
+    uint32_t n = 0;
+    const char* text = ArgText(call, 0, &n);
+    bool ex = call->method == kLvInsertColumnEx;
+    return WebReplyInt(InsertColumnMethod(lv, text, n, WebArgInt(call, 1, kLvColumnWidth), WebArgInt(call, 2, -1),
+                                          ArgU32(call, 3), ex ? WebArgInt(call, 4, 0) : 0, ex ? ArgU32(call, 5) : 0));
+}
+
+// InsertItem and InsertItemEx (with the texts of the sub-items).
+int32_t LvInsertItem(WebListViewRecord* lv, MethodCallRec* call) {
+    MarkUtf8(lv, call, 0);
+    uint32_t n = 0;
+    const char* text = ArgText(call, 0, &n);
+    uint32_t state = ArgU32(call, 4) & ArgU32(call, 5);
+    int32_t r = WebListViewInsertItem(lv, WebArgInt(call, 1, 0), text, n, WebArgInt(call, 2, 0), ArgU32(call, 3), state);
+    if (r >= 0 && call->method == kLvInsertItemEx) {
+        for (uint32_t k = 0; k < kSubItemsMax; ++k) {
+            uint32_t arg = kLvSubItemArgFirst + k;
+            if (!WebArgGiven(call, arg)) continue;
+            MarkUtf8(lv, call, arg);
+            const char* cell = ArgText(call, arg, &n);
+            WebListViewSetItem(lv, r, static_cast<int32_t>(k + 1), cell, n);
+        }
+    }
+    return WebReplyInt(r);
+}
+
+int32_t LvSetColumnFormat(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewColumn* c = ColumnArg(lv, call);
+    if (!c) return WebReplyInt(0);
+    c->format = ArgU32(call, 1);
+    WebListViewQueueRedraw(lv);
+    return WebReplyInt(1);
+}
+
+int32_t LvSetColumnText(WebListViewRecord* lv, MethodCallRec* call) {
+    MarkUtf8(lv, call, 1);
+    uint32_t n = 0;
+    const char* text = ArgText(call, 1, &n);
+    return WebReplyInt(WebListViewSetColumnText(lv, Index(call), text, n) ? 1 : 0);
+}
+
+int32_t LvSetColumnWidth(WebListViewRecord* lv, MethodCallRec* call) {
+    int32_t flags = WebArgInt(call, 2, 0), width = WebArgInt(call, 1, 0);
+    lv->lvFlags |= kLvfSettingWidth;
+    int32_t r = (flags & kWfAuto) && (flags & kWfAll) ? WebListViewAutoSizeColumns(lv, width, flags)
+                                                     : SetColumnWidthOne(lv, Index(call), width, flags);
+    lv->lvFlags &= ~kLvfSettingWidth;
+    return WebReplyInt(r);
+}
+
+int32_t LvSetItemImage(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewRow* r = RowArg(lv, call);
+    if (!r) return WebReplyInt(0);
+    r->image = WebArgInt(call, 1, 0);
+    WebListViewQueueRedraw(lv);
+    return WebReplyInt(1);
+}
+
+int32_t LvSetItemParam(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewRow* r = RowArg(lv, call);
+    if (!r) return WebReplyInt(0);
+    r->param = ArgU32(call, 1);
+    return WebReplyInt(1);
+}
+
+int32_t LvSetItemState(WebListViewRecord* lv, MethodCallRec* call) {
+    SetItemState(lv, Index(call), ArgU32(call, 1), ArgU32(call, 2));
+    return WebReplyInt(0);
+}
+
+int32_t LvSetItemText(WebListViewRecord* lv, MethodCallRec* call) {
+    MarkUtf8(lv, call, 1);
+    uint32_t n = 0;
+    const char* text = ArgText(call, 1, &n);
+    SetItemTextMethod(lv, Index(call), WebArgInt(call, 2, 0), text ? text : "", n);
+    return WebReplyInt(0);
+}
+
+int32_t LvGetExtendedStyle(WebListViewRecord* lv, MethodCallRec*) { return WebReplyInt(static_cast<int32_t>(lv->style)); }
+
+int32_t LvSetExtendedStyle(WebListViewRecord* lv, MethodCallRec* call) {
+    lv->style = (lv->style & ~ArgU32(call, 0)) | ArgU32(call, 1);
+    WebListViewQueueRedraw(lv);
+    return WebReplyInt(0);
+}
+
+int32_t LvDeleteAllContents(WebListViewRecord* lv, MethodCallRec*) {
+    WebListViewDeleteAllRows(lv);
+    while (lv->columnCount > 0) WebListViewDeleteColumn(lv, 0);
+    lv->methodColumns = 0;
+    lv->fgColumn = lv->bgColumn = lv->attrColumn = 0;
+    if (lv->capacity) {
+        memset(lv->designedWidths, 0, sizeof(int32_t) * lv->capacity);
+        memset(lv->widthLocks, 0, lv->capacity);
+    }
+    WebListViewQueueRedraw(lv);
+    return WebReplyInt(0);
+}
+
+int32_t LvSortColumn(WebListViewRecord* lv, MethodCallRec* call) { return WebReplyInt(SortColumnMethod(lv, call)); }
+
+int32_t LvGetItemCheck(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewRow* r = RowArg(lv, call);
+    return WebReplyInt(r ? r->check : 0);
+}
+
+int32_t LvSetItemCheck(WebListViewRecord* lv, MethodCallRec* call) {
+    WebListViewSetCheck(lv, Index(call), WebArgInt(call, 1, 0) != 0);
+    return WebReplyInt(0);
+}
+
+int32_t LvFindItemCheck(WebListViewRecord* lv, MethodCallRec* call) {
+    int32_t start = WebArgInt(call, 0, 0), i = 0;
+    for (ListViewRow* r = lv->rows; r; r = r->next, ++i)
+        if (i >= start && r->check) return WebReplyInt(i);
+    return WebReplyInt(-1);
+}
+
+// SetColumnImage and SetColumnOrder.
+int32_t LvSetColumnImageOrOrder(WebListViewRecord* lv, MethodCallRec* call) {
+    ListViewColumn* c = ColumnArg(lv, call);
+    if (!c) return WebReplyInt(0);
+    if (call->method == kLvSetColumnImage) c->image = WebArgInt(call, 1, 0);
+    else c->order = ArgU32(call, 1);
+    WebListViewQueueRedraw(lv);
+    return WebReplyInt(1);
+}
+
+int32_t LvSubItemHitTest(WebListViewRecord*, MethodCallRec*) { return WebReplyInt(-1); }
+int32_t LvGetItemRect(WebListViewRecord* lv, MethodCallRec* call) { return GetItemRect(lv, Index(call), WebArgInt(call, 1, 0)); }
+
+int32_t LvInsertColumnFgClr(WebListViewRecord* lv, MethodCallRec* call) {
+    return WebReplyInt(InsertSpecialColumn(lv, Index(call), &lv->fgColumn));
+}
+int32_t LvInsertColumnBgClr(WebListViewRecord* lv, MethodCallRec* call) {
+    return WebReplyInt(InsertSpecialColumn(lv, Index(call), &lv->bgColumn));
+}
+int32_t LvInsertAttrColumn(WebListViewRecord* lv, MethodCallRec* call) {
+    return WebReplyInt(InsertSpecialColumn(lv, Index(call), &lv->attrColumn));
+}
+int32_t LvInsertAttrColor(WebListViewRecord* lv, MethodCallRec* call) { return WebReplyInt(AttrSlots(lv, call, kSlotColor)); }
+int32_t LvInsertAttrFont(WebListViewRecord* lv, MethodCallRec* call) { return WebReplyInt(AttrSlots(lv, call, kSlotFont)); }
+int32_t LvInsertAttrRgb(WebListViewRecord* lv, MethodCallRec* call) { return WebReplyInt(AttrSlots(lv, call, kSlotRgb)); }
+
+int32_t LvInsertAttrDefault(WebListViewRecord* lv, MethodCallRec* call) {
+    uint32_t n = 0;
+    const char* text = ArgText(call, 0, &n);
+    WebListViewQueueRedraw(lv);
+    return WebReplyInt(ReplaceText(&lv->attrDefault, text, n) ? 0 : 1);
+}
+
+// LoadXmlFile, SaveXmlFile, SaveXmlToDim and GetXmlDataSize: the XML contents' own.
+int32_t LvXmlMethod(WebListViewRecord* lv, MethodCallRec* call) {
+    return gWebListViewXmlMethod ? gWebListViewXmlMethod(&lv->hdr, call) : kWebNotAvailable;
+}
+
+// LoadCsvFile and SaveCsvFile.
+int32_t LvCsvFile(WebListViewRecord* lv, MethodCallRec* call) {
+    char name[kCsvNameMax];
+    WebListArgText(call, 0, name, sizeof name);
+    uint32_t options = ArgU32(call, 1);
+    char d = DelimiterArg(call, 2);
+    return WebReplyInt(call->method == kLvLoadCsvFile ? WebListViewLoadText(lv, name, options, d)
+                                                      : WebListViewSaveText(lv, name, options, d));
+}
+
+int32_t LvGetItemTextAll(WebListViewRecord* lv, MethodCallRec* call) {
+    int32_t index = Index(call);
+    char d = DelimiterArg(call, 1);
+    uint32_t len = 0;
+    if (index >= 0 && !WebListViewRowAt(lv, index)) gTextBuf[0] = 0;
+    else if (!WebListViewRowText(lv, index, d, ArgU32(call, 2), gTextBuf, kTextBufSize + 1, &len)) gTextBuf[0] = 0;
+    return WebReplyTextOf(&lv->hdr, call, gTextBuf);
+}
+
+int32_t LvGetTopIndex(WebListViewRecord* lv, MethodCallRec*) { return WebReplyInt(lv->rowCount ? 0 : -1); }
+
+int32_t LvGetColResizeFlag(WebListViewRecord* lv, MethodCallRec* call) {
+    int32_t index = Index(call);
+    return WebReplyInt(index >= 0 && static_cast<uint32_t>(index) < lv->capacity && lv->widthLocks[index] ? 0 : 1);
+}
+
+int32_t LvSetColResizeFlag(WebListViewRecord* lv, MethodCallRec* call) {
+    int32_t index = Index(call);
+    uint8_t lock = WebArgInt(call, 1, 0) ? 0 : 1;
+    if (index == -1) {
+        for (uint32_t i = 0; i < lv->capacity; ++i) lv->widthLocks[i] = lock;
+        return WebReplyInt(0);
+    }
+    if (index < 0 || static_cast<uint32_t>(index) >= lv->capacity) return WebReplyInt(0);
+    lv->widthLocks[index] = lock;
+    return WebReplyInt(1);
+}
+
+int32_t LvSetItemTextAll(WebListViewRecord* lv, MethodCallRec* call) {
+    MarkUtf8(lv, call, 1);
+    int32_t index = Index(call);
+    uint32_t length = 0;
+    const char* raw = WebListArgRaw(call, 1, &length);
+    char d = DelimiterArg(call, 2);
+    uint32_t options = ArgU32(call, 3);
+    int32_t r = WebListViewSetItemTextAll(lv, index, raw ? raw : "", length, d, options);
+    if (index != -1 && WebArgGiven(call, 4) && r >= 0) {
+        ListViewRow* target = WebListViewRowAt(lv, (options & kLvtUpdate) ? index : r);
+        if (target) target->param = ArgU32(call, 4);
+    }
+    return WebReplyInt(r);
+}
+
+int32_t LvGetColumnCount(WebListViewRecord* lv, MethodCallRec*) { return WebReplyInt(static_cast<int32_t>(lv->methodColumns)); }
+int32_t LvGetAttributeColumn(WebListViewRecord* lv, MethodCallRec*) { return WebReplyInt(static_cast<int32_t>(lv->attrColumn)); }
+int32_t LvGetBgColorColumn(WebListViewRecord* lv, MethodCallRec*) { return WebReplyInt(static_cast<int32_t>(lv->bgColumn)); }
+int32_t LvGetFgColorColumn(WebListViewRecord* lv, MethodCallRec*) { return WebReplyInt(static_cast<int32_t>(lv->fgColumn)); }
+
+int32_t LvSetLvFlags(WebListViewRecord* lv, MethodCallRec* call) {
+    uint32_t bits = ArgU32(call, 0) & kLvFlagsSettable;
+    lv->lvFlags = WebArgInt(call, 1, 0) ? (lv->lvFlags | bits) : (lv->lvFlags & ~bits);
+    WebListViewQueueRedraw(lv);
+    return WebReplyInt(static_cast<int32_t>(lv->lvFlags & kLvFlagsSettable));
+}
+
+int32_t LvGetColumnOrderArray(WebListViewRecord* lv, MethodCallRec* call) {
+    if (!call->result.varRef) return WebReplyText("");
+    return ColumnOrderText(lv);
+}
+
+int32_t LvSetIconSpacing(WebListViewRecord* lv, MethodCallRec* call) { return WebReplyInt(IconSpacing(lv, call, true)); }
+int32_t LvGetIconSpacing(WebListViewRecord* lv, MethodCallRec* call) { return WebReplyInt(IconSpacing(lv, call, false)); }
+
+int32_t LvUpdate(WebListViewRecord* lv, MethodCallRec*) {
+    WebFlushRedraws(&lv->hdr);
+    return WebReplyInt(0);
+}
+
+int32_t LvSetEditColumn(WebListViewRecord* lv, MethodCallRec* call) { return WebReplyInt(SetEditColumn(lv, call)); }
+
+int32_t LvSetEditFocus(WebListViewRecord* lv, MethodCallRec* call) {
+    return WebReplyInt(SetEditFocus(lv, Index(call), WebArgInt(call, 1, 0)));
+}
+
+int32_t LvGetColumnWidths(WebListViewRecord* lv, MethodCallRec*) { return ColumnWidthsText(lv); }
+
+int32_t LvSetColumnWidths(WebListViewRecord* lv, MethodCallRec* call) {
+    uint32_t n = 0;
+    return WebReplyInt(SetColumnWidths(lv, ArgText(call, 0, &n)));
+}
+
+struct LvMethodEntry {
+    uint32_t method;
+    int32_t (*handler)(WebListViewRecord* lv, MethodCallRec* call);
+};
+
+// Every method by its number, from 1 in order, so that the number finds its row.
+constexpr LvMethodEntry kListViewMethods[] = {
+    {kLvArrange, LvNothingToDo},
+    {kLvDeleteAllItems, LvDeleteAllItems},
+    {kLvDeleteColumn, LvDeleteColumn},
+    {kLvDeleteItem, LvDeleteItem},
+    {kLvEnsureVisible, LvEnsureVisible},
+    {kLvFindItem, LvFindItem},
+    {kLvGetColumnFormat, LvGetColumnFormat},
+    {kLvGetColumnText, LvGetColumnText},
+    {kLvGetColumnWidth, LvGetColumnWidth},
+    {kLvGetCountPerPage, LvGetCountPerPage},
+    {kLvGetItemCount, LvGetItemCount},
+    {kLvGetItemImage, LvGetItemImage},
+    {kLvGetItemParam, LvGetItemParam},
+    {kLvGetItemState, LvGetItemState},
+    {kLvGetItemText, LvGetItemText},
+    {kLvGetNextItem, LvGetNextItem},
+    {kLvGetStringWidth, LvNothingToDo},
+    {kLvInsertColumn, LvInsertColumn},
+    {kLvInsertItem, LvInsertItem},
+    {kLvSetColumnFormat, LvSetColumnFormat},
+    {kLvSetColumnText, LvSetColumnText},
+    {kLvSetColumnWidth, LvSetColumnWidth},
+    {kLvSetImageList, LvNothingToDo},
+    {kLvSetImageListSmall, LvNothingToDo},
+    {kLvSetItemImage, LvSetItemImage},
+    {kLvSetItemParam, LvSetItemParam},
+    {kLvSetItemState, LvSetItemState},
+    {kLvSetItemText, LvSetItemText},
+    {kLvGetExtendedStyle, LvGetExtendedStyle},
+    {kLvSetExtendedStyle, LvSetExtendedStyle},
+    {kLvDeleteAllContents, LvDeleteAllContents},
+    {kLvSortColumn, LvSortColumn},
+    {kLvInsertItemEx, LvInsertItem},
+    {kLvGetItemCheck, LvGetItemCheck},
+    {kLvSetItemCheck, LvSetItemCheck},
+    {kLvFindItemCheck, LvFindItemCheck},
+    {kLvSetImageListState, LvNothingToDo},
+    {kLvInsertColumnEx, LvInsertColumn},
+    {kLvSetColumnImage, LvSetColumnImageOrOrder},
+    {kLvSetColumnOrder, LvSetColumnImageOrOrder},
+    {kLvSubItemHitTest, LvSubItemHitTest},
+    {kLvGetItemRect, LvGetItemRect},
+    {kLvEnableScrollBar, LvNothingToDo},
+    {kLvInsertColumnFgClr, LvInsertColumnFgClr},
+    {kLvInsertColumnBgClr, LvInsertColumnBgClr},
+    {kLvInsertAttrColumn, LvInsertAttrColumn},
+    {kLvInsertAttrColor, LvInsertAttrColor},
+    {kLvInsertAttrFont, LvInsertAttrFont},
+    {kLvInsertAttrRgb, LvInsertAttrRgb},
+    {kLvInsertAttrDefault, LvInsertAttrDefault},
+    {kLvLoadXmlFile, LvXmlMethod},
+    {kLvSaveXmlFile, LvXmlMethod},
+    {kLvLoadCsvFile, LvCsvFile},
+    {kLvSaveCsvFile, LvCsvFile},
+    {kLvGetItemTextAll, LvGetItemTextAll},
+    {kLvGetTopIndex, LvGetTopIndex},
+    {kLvGetColResizeFlag, LvGetColResizeFlag},
+    {kLvSetColResizeFlag, LvSetColResizeFlag},
+    {kLvSetItemTextAll, LvSetItemTextAll},
+    {kLvGetColumnCount, LvGetColumnCount},
+    {kLvGetAttributeColumn, LvGetAttributeColumn},
+    {kLvGetBgColorColumn, LvGetBgColorColumn},
+    {kLvGetFgColorColumn, LvGetFgColorColumn},
+    {kLvSaveXmlToDim, LvXmlMethod},
+    {kLvGetXmlDataSize, LvXmlMethod},
+    {kLvSetLvFlags, LvSetLvFlags},
+    {kLvGetColumnOrderArray, LvGetColumnOrderArray},
+    {kLvSetIconSpacing, LvSetIconSpacing},
+    {kLvGetIconSpacing, LvGetIconSpacing},
+    {kLvIsScrollVisible, LvNothingToDo},
+    {kLvUpdate, LvUpdate},
+    {kLvGetLastDropXy, LvNothingToDo},
+    {kLvSetEditColumn, LvSetEditColumn},
+    {kLvSetEditFocus, LvSetEditFocus},
+    {kLvGetColumnWidths, LvGetColumnWidths},
+    {kLvSetColumnWidths, LvSetColumnWidths},
+};
+constexpr uint32_t kListViewMethodCount = sizeof kListViewMethods / sizeof kListViewMethods[0];
+
+constexpr bool LvMethodsInOrder() {
+    for (uint32_t i = 0; i < kListViewMethodCount; ++i)
+        if (kListViewMethods[i].method != i + 1) return false;
+    return true;
+}
+static_assert(LvMethodsInOrder(), "the list view's method rows run from 1 in order");
+
+}  // namespace
+
 int32_t WebListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
     int32_t check = WebCheckMethod(call ? call->objectType : kTypeListview, call);
     if (check != 0) return check;
-    WebListViewRecord* lv = WebListView(rec);
-    int32_t index = WebArgInt(call, 0, -1);
-    uint32_t n = 0;
-    const char* text = nullptr;
-    auto row = [lv](int32_t i) { return WebListViewRowAt(lv, i); };
-    auto col = [lv](int32_t i) { return WebListViewColumnRec(lv, i); };
-    auto utf8 = [&](uint32_t i) {
-        if (ArgIsUtf8(call, i)) rec->modeFlags |= kModeUtf8Texts;
-    };
-    switch (call->method) {
-    case kLmArrange: case kLmGetStringWidth: case kLmSetImageList: case kLmSetImageListSmall:
-    case kLmSetImageListState: case kLmEnableScrollBar: case kLmIsScrollVisible: case kLmGetLastDropXy:
-        return WebReplyInt(0);
-    case kLmDeleteAllItems:
-        DeleteAllRows(lv);
-        WebListViewQueueRedraw(lv);
-        return WebReplyInt(1);
-    case kLmDeleteColumn: {
-        if (!WebListViewDeleteColumn(lv, index)) return WebReplyInt(0);
-        MoveSpecialColumns(lv, index, -1);
-        WebListViewDropColumnWidth(lv, index);
-        if (lv->methodColumns) --lv->methodColumns;
-        return WebReplyInt(1);
-    }
-    case kLmDeleteItem: return WebReplyInt(WebListViewDeleteItem(lv, index) ? 1 : 0);
-    case kLmEnsureVisible:
-        WebFlushRedraws(rec);
-        if (row(index)) SendRowOp(lv, kLdScroll, index, FirstShownColumn(lv));
-        return WebReplyInt(0);
-    case kLmFindItem: {
-        utf8(1);
-        text = ArgText(call, 1, &n);
-        int32_t flags = WebArgInt(call, 3, 0);
-        if (WebArgGiven(call, 2)) flags |= kFindParam;
-        if (text) flags |= kFindText;
-        return WebReplyInt(FindItem(lv, index, text, static_cast<uint32_t>(WebArgInt(call, 2, 0)), flags));
-    }
-    case kLmGetColumnFormat: return WebReplyInt(col(index) ? static_cast<int32_t>(col(index)->format) : 0);
-    case kLmGetColumnText: return ReplyRowText(rec, call, col(index) ? col(index)->text : "");
-    case kLmGetColumnWidth: return WebReplyInt(col(index) ? col(index)->width : 0);
-    case kLmGetCountPerPage: return WebReplyInt(1);
-    case kLmGetItemCount: return WebReplyInt(static_cast<int32_t>(lv->rowCount));
-    case kLmGetItemImage: return WebReplyInt(row(index) ? row(index)->image : 0);
-    case kLmGetItemParam: return WebReplyInt(row(index) ? static_cast<int32_t>(row(index)->param) : 0);
-    case kLmGetItemState:
-        return WebReplyInt(row(index) ? static_cast<int32_t>(row(index)->state & static_cast<uint32_t>(WebArgInt(call, 1, 0))) : 0);
-    case kLmGetItemText: return ReplyRowText(rec, call, WebListViewGetItem(lv, index, WebArgInt(call, 1, 0)));
-    case kLmGetNextItem: return WebReplyInt(GetNextItem(lv, WebArgInt(call, 0, 0), WebArgInt(call, 1, -1)));
-    case kLmInsertColumn: case kLmInsertColumnEx:
-        utf8(0);
-        text = ArgText(call, 0, &n);
-        return WebReplyInt(InsertColumnMethod(lv, text, n, WebArgInt(call, 1, 100), WebArgInt(call, 2, -1),
-                                              static_cast<uint32_t>(WebArgInt(call, 3, 0)),
-                                              call->method == kLmInsertColumnEx ? WebArgInt(call, 4, 0) : 0,
-                                              call->method == kLmInsertColumnEx ? static_cast<uint32_t>(WebArgInt(call, 5, 0)) : 0));
-    case kLmInsertItem: case kLmInsertItemEx: {
-        utf8(0);
-        text = ArgText(call, 0, &n);
-        uint32_t state = static_cast<uint32_t>(WebArgInt(call, 4, 0)) & static_cast<uint32_t>(WebArgInt(call, 5, 0));
-        int32_t r = WebListViewInsertItem(lv, WebArgInt(call, 1, 0), text, n, WebArgInt(call, 2, 0),
-                                          static_cast<uint32_t>(WebArgInt(call, 3, 0)), state);
-        if (r >= 0 && call->method == kLmInsertItemEx) {
-            for (uint32_t k = 0; k < kSubItemsMax; ++k) {
-                if (!WebArgGiven(call, kSubItemArgFirst + k)) continue;
-                utf8(kSubItemArgFirst + k);
-                const char* cell = ArgText(call, kSubItemArgFirst + k, &n);
-                WebListViewSetItem(lv, r, static_cast<int32_t>(k + 1), cell, n);
-            }
-        }
-        return WebReplyInt(r);
-    }
-    case kLmSetColumnFormat:
-        if (!col(index)) return WebReplyInt(0);
-        col(index)->format = static_cast<uint32_t>(WebArgInt(call, 1, 0));
-        WebListViewQueueRedraw(lv);
-        return WebReplyInt(1);
-    case kLmSetColumnText:
-        utf8(1);
-        if (!col(index)) return WebReplyInt(0);
-        text = ArgText(call, 1, &n);
-        ReplaceText(&col(index)->text, text ? text : "", n);
-        WebListViewQueueRedraw(lv);
-        return WebReplyInt(1);
-    case kLmSetColumnWidth: {
-        int32_t flags = WebArgInt(call, 2, 0), width = WebArgInt(call, 1, 0);
-        lv->lvFlags |= kLvfSettingWidth;
-        int32_t r = (flags & kWfAuto) && (flags & kWfAll) ? WebListViewAutoSizeColumns(lv, width, flags)
-                                                         : SetColumnWidthOne(lv, index, width, flags);
-        lv->lvFlags &= ~kLvfSettingWidth;
-        return WebReplyInt(r);
-    }
-    case kLmSetItemImage:
-        if (!row(index)) return WebReplyInt(0);
-        row(index)->image = WebArgInt(call, 1, 0);
-        WebListViewQueueRedraw(lv);
-        return WebReplyInt(1);
-    case kLmSetItemParam:
-        if (!row(index)) return WebReplyInt(0);
-        row(index)->param = static_cast<uint32_t>(WebArgInt(call, 1, 0));
-        return WebReplyInt(1);
-    case kLmSetItemState:
-        SetItemState(lv, index, static_cast<uint32_t>(WebArgInt(call, 1, 0)), static_cast<uint32_t>(WebArgInt(call, 2, 0)));
-        return WebReplyInt(0);
-    case kLmSetItemText:
-        utf8(1);
-        text = ArgText(call, 1, &n);
-        SetItemTextMethod(lv, index, WebArgInt(call, 2, 0), text ? text : "", n);
-        return WebReplyInt(0);
-    case kLmGetExtendedStyle: return WebReplyInt(static_cast<int32_t>(lv->style));
-    case kLmSetExtendedStyle:
-        lv->style = (lv->style & ~static_cast<uint32_t>(WebArgInt(call, 0, 0))) | static_cast<uint32_t>(WebArgInt(call, 1, 0));
-        WebListViewQueueRedraw(lv);
-        return WebReplyInt(0);
-    case kLmDeleteAllContents:
-        DeleteAllRows(lv);
-        while (lv->columnCount > 0) WebListViewDeleteColumn(lv, 0);
-        lv->methodColumns = 0;
-        lv->fgColumn = lv->bgColumn = lv->attrColumn = 0;
-        if (lv->capacity) {
-            memset(lv->designedWidths, 0, sizeof(int32_t) * lv->capacity);
-            memset(lv->widthLocks, 0, lv->capacity);
-        }
-        WebListViewQueueRedraw(lv);
-        return WebReplyInt(0);
-    case kLmSortColumn: return WebReplyInt(SortColumnMethod(lv, call));
-    case kLmGetItemCheck: return WebReplyInt(row(index) ? row(index)->check : 0);
-    case kLmSetItemCheck: WebListViewSetCheck(lv, index, WebArgInt(call, 1, 0) != 0); return WebReplyInt(0);
-    case kLmFindItemCheck: {
-        int32_t start = WebArgInt(call, 0, 0), i = 0;
-        for (ListViewRow* r = lv->rows; r; r = r->next, ++i)
-            if (i >= start && r->check) return WebReplyInt(i);
-        return WebReplyInt(-1);
-    }
-    case kLmSetColumnImage: case kLmSetColumnOrder: {
-        ListViewColumn* c = col(index);
-        if (!c) return WebReplyInt(0);
-        if (call->method == kLmSetColumnImage) c->image = WebArgInt(call, 1, 0);
-        else c->order = static_cast<uint32_t>(WebArgInt(call, 1, 0));
-        WebListViewQueueRedraw(lv);
-        return WebReplyInt(1);
-    }
-    case kLmSubItemHitTest: return WebReplyInt(-1);
-    case kLmGetItemRect: return GetItemRect(lv, index, WebArgInt(call, 1, 0));
-    case kLmInsertColumnFgClr: return WebReplyInt(InsertSpecialColumn(lv, index, &lv->fgColumn));
-    case kLmInsertColumnBgClr: return WebReplyInt(InsertSpecialColumn(lv, index, &lv->bgColumn));
-    case kLmInsertAttrColumn: return WebReplyInt(InsertSpecialColumn(lv, index, &lv->attrColumn));
-    case kLmInsertAttrColor: return WebReplyInt(AttrSlots(lv, call, 0));
-    case kLmInsertAttrFont: return WebReplyInt(AttrSlots(lv, call, 1));
-    case kLmInsertAttrRgb: return WebReplyInt(AttrSlots(lv, call, 2));
-    case kLmInsertAttrDefault:
-        text = ArgText(call, 0, &n);
-        WebListViewQueueRedraw(lv);
-        return WebReplyInt(ReplaceText(&lv->attrDefault, text, n) ? 0 : 1);
-    case kLmLoadXmlFile: case kLmSaveXmlFile: case kLmSaveXmlToDim: case kLmGetXmlDataSize:
-        return gWebListViewXmlMethod ? gWebListViewXmlMethod(rec, call) : kWebNotAvailable;
-    case kLmLoadCsvFile: case kLmSaveCsvFile: {
-        char name[1024];
-        WebListArgText(call, 0, name, sizeof name);
-        uint32_t options = static_cast<uint32_t>(WebArgInt(call, 1, 0));
-        char delim[8];
-        char d = WebListArgText(call, 2, delim, sizeof delim) ? delim[0] : ',';
-        return WebReplyInt(call->method == kLmLoadCsvFile ? WebListViewLoadText(lv, name, options, d)
-                                                          : WebListViewSaveText(lv, name, options, d));
-    }
-    case kLmGetItemTextAll: {
-        char delim[8];
-        char d = WebListArgText(call, 1, delim, sizeof delim) ? delim[0] : ',';
-        uint32_t len = 0;
-        if (index >= 0 && !row(index)) gTextBuf[0] = 0;
-        else if (!WebListViewRowText(lv, index, d, static_cast<uint32_t>(WebArgInt(call, 2, 0)), gTextBuf, kTextBufSize + 1, &len))
-            gTextBuf[0] = 0;
-        return WebReplyTextOf(rec, call, gTextBuf);
-    }
-    case kLmGetTopIndex: return WebReplyInt(lv->rowCount ? 0 : -1);
-    case kLmGetColResizeFlag:
-        return WebReplyInt(index >= 0 && static_cast<uint32_t>(index) < lv->capacity && lv->widthLocks[index] ? 0 : 1);
-    case kLmSetColResizeFlag: {
-        uint8_t lock = WebArgInt(call, 1, 0) ? 0 : 1;
-        if (index == -1) {
-            for (uint32_t i = 0; i < lv->capacity; ++i) lv->widthLocks[i] = lock;
-            return WebReplyInt(0);
-        }
-        if (index < 0 || static_cast<uint32_t>(index) >= lv->capacity) return WebReplyInt(0);
-        lv->widthLocks[index] = lock;
-        return WebReplyInt(1);
-    }
-    case kLmSetItemTextAll: {
-        utf8(1);
-        uint32_t length = 0;
-        const char* raw = WebListArgRaw(call, 1, &length);
-        char delim[8];
-        char d = WebListArgText(call, 2, delim, sizeof delim) ? delim[0] : ',';
-        uint32_t options = static_cast<uint32_t>(WebArgInt(call, 3, 0));
-        int32_t r = WebListViewSetItemTextAll(lv, index, raw ? raw : "", length, d, options);
-        if (index != -1 && WebArgGiven(call, 4) && r >= 0) {
-            ListViewRow* target = row((options & kLoUpdate) ? index : r);
-            if (target) target->param = static_cast<uint32_t>(WebArgInt(call, 4, 0));
-        }
-        return WebReplyInt(r);
-    }
-    case kLmGetColumnCount: return WebReplyInt(static_cast<int32_t>(lv->methodColumns));
-    case kLmGetAttributeColumn: return WebReplyInt(static_cast<int32_t>(lv->attrColumn));
-    case kLmGetBgColorColumn: return WebReplyInt(static_cast<int32_t>(lv->bgColumn));
-    case kLmGetFgColorColumn: return WebReplyInt(static_cast<int32_t>(lv->fgColumn));
-    case kLmSetLvFlags: {
-        uint32_t low = static_cast<uint32_t>(WebArgInt(call, 0, 0)) & 0xFF;
-        lv->lvFlags = WebArgInt(call, 1, 0) ? (lv->lvFlags | low) : (lv->lvFlags & ~low);
-        WebListViewQueueRedraw(lv);
-        return WebReplyInt(static_cast<int32_t>(lv->lvFlags & 0xFF));
-    }
-    case kLmGetColumnOrderArray:
-        if (!call->result.varRef) return WebReplyText("");
-        return ColumnOrderText(lv);
-    case kLmSetIconSpacing: return WebReplyInt(IconSpacing(lv, call, true));
-    case kLmGetIconSpacing: return WebReplyInt(IconSpacing(lv, call, false));
-    case kLmUpdate: WebFlushRedraws(rec); return WebReplyInt(0);
-    case kLmSetEditColumn: return WebReplyInt(SetEditColumn(lv, call));
-    case kLmSetEditFocus: return WebReplyInt(SetEditFocus(lv, index, WebArgInt(call, 1, 0)));
-    case kLmGetColumnWidths: return ColumnWidthsText(lv);
-    case kLmSetColumnWidths:
-        text = ArgText(call, 0, &n);
-        return WebReplyInt(SetColumnWidths(lv, text));
-    default: return kWebUnknownMethod;
-    }
+    if (call->method < 1 || call->method > kListViewMethodCount) return kWebUnknownMethod;
+    return kListViewMethods[call->method - 1].handler(WebListView(rec), call);
 }
 
 // ---- Page events --------------------------------------------------------------------------------------------
@@ -2054,7 +1922,7 @@ int32_t SetTextOp(ObjectRecord* rec, int32_t item, const char* text, uint32_t le
 int32_t DeleteItemOp(ObjectRecord* rec, int32_t item) {
     WebListViewRecord* lv = WebListView(rec);
     if (item == 0) {
-        DeleteAllRows(lv);
+        WebListViewDeleteAllRows(lv);
         WebListViewQueueRedraw(lv);
     } else {
         WebListViewDeleteItem(lv, item - 1);

@@ -1,7 +1,7 @@
 // weblistview.h - the list view in the web view: its record with every column,
-// row and cell, the markup of its table, the redraw queue, the row sort, the
-// delimited-text load and save, the methods and the page events; and the one
-// redraw flush of every list control before the program waits.
+// row and cell, the markup of its table, the redraw queue, the methods and the
+// page events; and the one redraw flush of every list control before the
+// program waits. Its delimited text and row sort are in weblvtext.h.
 #pragma once
 
 #include <cstddef>
@@ -16,8 +16,6 @@ struct FontRec;
 constexpr uint32_t kListViewAttrSlots = 20;
 constexpr int32_t kListViewColumnsMax = 237;     // column count + 20 may not pass 256
 constexpr uint32_t kListViewShownMax = 256;
-constexpr uint32_t kListViewSortKeys = 4;
-constexpr uint32_t kListViewLineMax = 40951;
 
 enum ListViewStyle : uint32_t {
     kLvsGridLine = 0x001, kLvsCheckBox = 0x004, kLvsHoverSel = 0x008, kLvsFullRow = 0x020, kLvsActivate1 = 0x040,
@@ -87,29 +85,6 @@ inline WebListViewRecord* WebListView(ObjectRecord* rec) { return reinterpret_ca
 extern ObjectRecord* gWebListViewRedraws;
 extern uint8_t gListViewNoRedraw;
 
-// One sort key of SortColumn: column, type 1-12, edit mask.
-struct ListViewSortKey {
-    int32_t column;
-    int32_t type;
-    char mask[21];
-};
-struct ListViewSortSpec {
-    uint32_t count;
-    ListViewSortKey keys[kListViewSortKeys];
-};
-extern ListViewSortSpec gListViewSortSpec;
-
-// Files of the delimited-text methods, given by the cross build (the server's
-// files through the session); none answers 200.
-struct WebListFileServices {
-    // The whole file into a block of the runtime heap; 0, else 200, 202 or 203.
-    int32_t (*load)(const char* name, char** data, uint32_t* size);
-    // The bytes written as the named file (handed back to the server when it
-    // is the server's); 0, else 200, 202 or 203.
-    int32_t (*save)(const char* name, const char* data, uint32_t size);
-};
-extern WebListFileServices gWebListFiles;
-
 ObjectRecord* WebListViewCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                                 int32_t* code);
 int32_t WebListViewSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
@@ -148,36 +123,20 @@ int32_t WebListViewAddColumn(WebListViewRecord* lv, const char* text, uint32_t l
 int32_t WebListViewInsertItem(WebListViewRecord* lv, int32_t pos, const char* text, uint32_t length, int32_t image,
                               uint32_t param, uint32_t state);
 bool WebListViewDeleteItem(WebListViewRecord* lv, int32_t row);
+void WebListViewDeleteAllRows(WebListViewRecord* lv);
 ListViewRow* WebListViewRowAt(const WebListViewRecord* lv, int32_t row);
 ListViewColumn* WebListViewColumnRec(const WebListViewRecord* lv, int32_t column);
 ListViewCell* WebListViewCell(const ListViewRow* row, int32_t column);
 bool WebListViewSetItem(WebListViewRecord* lv, int32_t row, int32_t column, const char* text, uint32_t length);
 const char* WebListViewGetItem(const WebListViewRecord* lv, int32_t row, int32_t column);
+// A column's header text replaced (none: empty) and the table queued; false
+// when there is no such column.
+bool WebListViewSetColumnText(WebListViewRecord* lv, int32_t column, const char* text, uint32_t length);
 void WebListViewCellUpdate(WebListViewRecord* lv, int32_t row, int32_t column, const char* text);
 void WebListViewSetCheck(WebListViewRecord* lv, int32_t row, bool on);
 void WebListViewSendOrder(WebListViewRecord* lv);
 void WebListViewKeepColumnWidth(WebListViewRecord* lv, int32_t pos, int32_t width);
 void WebListViewDropColumnWidth(WebListViewRecord* lv, int32_t pos);
-
-// Sorting by gListViewSortSpec; false without memory.
-bool WebListViewSortRows(WebListViewRecord* lv);
-int ListViewCompareSortKeys(const char* const* a, uint32_t prevA, const char* const* b, uint32_t prevB);
-
-// Delimited text. RowText writes one row (-1: the header texts) into out
-// (at most size - 1 bytes); false when it does not fit.
-bool WebListViewRowText(const WebListViewRecord* lv, int32_t row, char delimiter, uint32_t options, char* out,
-                        uint32_t size, uint32_t* length);
-int32_t WebListViewLoadText(WebListViewRecord* lv, const char* name, uint32_t options, char delimiter);
-int32_t WebListViewSaveText(WebListViewRecord* lv, const char* name, uint32_t options, char delimiter);
-// Loads delimited text already in memory (the part of LoadCsvFile after the file).
-int32_t WebListViewLoadTextData(WebListViewRecord* lv, const char* data, uint32_t size, uint32_t options,
-                                char delimiter);
-int32_t WebListViewSetItemTextAll(WebListViewRecord* lv, int32_t index, const char* text, uint32_t length,
-                                  char delimiter, uint32_t options);
-// The next field of a delimited line from *at: its text into out (at most
-// outSize - 1 bytes); false at the end of the line.
-bool ListViewNextField(const char* line, uint32_t length, uint32_t* at, char delimiter, bool quoted,
-                       bool firstQuoteEnds, char* out, uint32_t outSize, uint32_t* outLength);
 
 int32_t WebListViewMethod(ObjectRecord* rec, MethodCallRec* call);
 // The sixteen digits of a cell rectangle (top, bottom, left, right) into out (17 bytes).

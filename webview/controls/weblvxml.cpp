@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "objects/kindcodes.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
+#include "webview/controls/weblvtext.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webtext.h"
 
@@ -562,8 +564,6 @@ int32_t WebListViewLoadXml(WebListViewRecord* lv, const char* source, uint32_t l
 
 namespace {
 
-enum ListViewXmlMethodNo : uint32_t { kLxmLoad = 51, kLxmSave = 52, kLxmSaveToDim = 64, kLxmDataSize = 65 };
-
 // A text argument (none when not given) into out.
 const char* ArgName(const MethodCallRec* call, uint32_t i, char* out, size_t size) {
     WebListArgText(call, i, out, size);
@@ -576,21 +576,21 @@ int32_t WebListViewXmlMethod(ObjectRecord* rec, MethodCallRec* call) {
     WebListViewRecord* lv = WebListView(rec);
     static char name[kTextBufSize + 1];
     char table[kXmlMaxName + 1], row[kXmlMaxName + 1];
-    bool named = call->method == kLxmLoad || call->method == kLxmSave;
+    bool named = call->method == kLvLoadXmlFile || call->method == kLvSaveXmlFile;
     uint32_t first = named ? 1 : 0;
     uint32_t options = static_cast<uint32_t>(WebArgInt(call, first, 0));
     const char* t = ArgName(call, first + 1, table, sizeof table);
     const char* r = ArgName(call, first + 2, row, sizeof row);
     switch (call->method) {
-    case kLxmLoad: {
+    case kLvLoadXmlFile: {
         uint32_t length = 0;
         const char* source = XmlMethodSource(call, &length);
         return WebReplyInt(WebListViewLoadXml(lv, source, length, options, t, r));
     }
-    case kLxmSave:
+    case kLvSaveXmlFile:
         ArgName(call, 0, name, sizeof name);
         return WebReplyInt(WebListViewSaveXmlFile(lv, name, options, t, r));
-    case kLxmSaveToDim: {
+    case kLvSaveXmlToDim: {
         if (!call->result.varRef) return kWebNoAnswer;
         char text[kNumberText + 8];
         snprintf(text, sizeof text, "Error: %d", WebListViewSaveXmlVar(lv, options, t, r));
