@@ -681,7 +681,7 @@ static void PanelViewRelease(void* view) { HtmlPanelRelease(static_cast<CQovPane
 
 static void PanelViewResize(void* view, HWND wnd) { HtmlPanelResize(static_cast<CQovPanelWebBrowser*>(view), wnd, 0); }
 
-void HtmlControlInstall() {
+FacilityRow HtmlControlInstall() {
     gComObjectHooks.htmlPanelCreate = PanelViewCreate;
     gComObjectHooks.htmlPanelLoad = PanelViewLoad;
     gComObjectHooks.htmlPanelRelease = PanelViewRelease;
@@ -699,6 +699,7 @@ void HtmlControlInstall() {
     gHtmlPanelOwner.onFocusChange = OwnerFocusChange;
     gHtmlPanelOwner.onReadyState = OwnerReadyState;
     gHtmlPanelOwner.postEvent = PostWebPanelEvent;
+    return FacilityRow{"HtmlControl", nullptr, nullptr};
 }
 
 int32_t HtmlControlMenuAllowed(HWND wnd) { return OwnerMenuAllowed(wnd); }
