@@ -529,12 +529,10 @@ bool ContainerEnter(ObjectRecord* rec) {
     return true;
 }
 
-int (*gNextOleSetFocus)(ObjectRecord* rec);
-
 // A Container taking the focus with AutoAct 2 runs its primary verb.
 int ContainerFocusHook(ObjectRecord* rec) {
     ContainerRecord* k = ContainerOf(rec);
-    if (!k) return gNextOleSetFocus ? gNextOleSetFocus(rec) : 0;
+    if (!k) return 0;
     if (k->autoAct == kAutoActOnFocus && k->object) OleObjDoVerb(rec, kVerbPrimary, nullptr);
     return 1;
 }
@@ -547,6 +545,5 @@ void ContainerInstall() {
     RegisterMethodTable(kTypeContainer, ContainerMethodLookup);
     gGuiHooks.oleMouse = ContainerMouse;
     gGuiHooks.oleEnter = ContainerEnter;
-    gNextOleSetFocus = gComObjectHooks.oleSetFocus;
     gComObjectHooks.oleContainerFocus = ContainerFocusHook;
 }

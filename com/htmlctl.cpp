@@ -650,9 +650,7 @@ ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
 }
 
 // ObjectSetFocus of an HTML control: the window and then the page's element.
-static int32_t (*gNextSetFocus)(ObjectRecord* rec, int32_t item);
-static int32_t HtmlSetFocusEntry(ObjectRecord* rec, int32_t item) {
-    if (rec->kind != kKindHtmlControl) return gNextSetFocus ? gNextSetFocus(rec, item) : kOpNotAvailable;
+static int32_t HtmlSetFocusEntry(ObjectRecord* rec, int32_t) {
     if (!rec->hwnd || !ObjectCanFocus(rec)) return kOpNotAvailable;
     SetFocus(rec->hwnd);
     ObjectRecord* top = ObjectTopWindow(rec);
@@ -686,8 +684,7 @@ FacilityRow HtmlControlInstall() {
     gComObjectHooks.htmlPanelLoad = PanelViewLoad;
     gComObjectHooks.htmlPanelRelease = PanelViewRelease;
     gComObjectHooks.htmlPanelResize = PanelViewResize;
-    gNextSetFocus = gObjectHooks.setFocus;
-    gObjectHooks.setFocus = HtmlSetFocusEntry;
+    gComObjectHooks.htmlFocus = HtmlSetFocusEntry;
     gGuiHooks.htmlSetFocus = HtmlFocusStep;
     RegisterObjectCreator(kTypeHTMLControl, HtmlControlCreate);
     RegisterObjectOps(kKindHtmlControl, &kHtmlControlOps);

@@ -89,6 +89,8 @@ struct ComObjectHooks {
     void (*oleAmbientChanged)(ObjectRecord* rec, int32_t dispId);
     // An OLE Container taking the focus (AutoAct 2 runs its primary verb).
     int (*oleContainerFocus)(ObjectRecord* rec);
+    // An HTML control taking the focus: its window, then its page.
+    int32_t (*htmlFocus)(ObjectRecord* rec, int32_t item);
     // A Container or Control moved or resized by docking or anchoring.
     void (*oleMoved)(ObjectRecord* rec);
 };
