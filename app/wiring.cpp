@@ -129,11 +129,17 @@ static bool FormPanelWinFlag1(ObjectRecord* panel) {
     return ObjectIsWebView(panel) ? WebPanelWinFlag1(panel) : PanelWinFlag1(panel);
 }
 
+// The window's web-view host closes with it.
+static void WebHostWindowGone(ObjectRecord* window, bool) {
+    WindowRecord* w = ObjectAsWindow(window);
+    if (w && w->webHost) WebWindowHostDestroy(window);
+}
+
 void InstallFacilities() {
-    GuiInstallHooks();
-    ControlsInstall();
-    FormsInstall();
-    GraphicsInstall();
+    const FacilityRow windows = GuiInstallHooks();
+    const FacilityRow controls = ControlsInstall();
+    const FacilityRow forms = FormsInstall();
+    const FacilityRow graphics = GraphicsInstall();
     WebViewInstallHooks(WebPumpTurn);
     WebObjectsInstallNative();
     gGraphicsHooks.toolBarAddButton = ToolBarAddButton;
@@ -141,16 +147,16 @@ void InstallFacilities() {
     gGuiHooks.webViewFlush = WebViewMsgFlush;
     gGuiHooks.webHostCreate = WebWindowCreateHost;
     gGuiHooks.webHostMoved = WebWindowHostMoved;
-    gGuiHooks.webHostDestroy = WebWindowHostDestroy;
+    WindowEventSubscribe(kWindowDestroyed, WebHostWindowGone);
     gGuiHooks.webHostResize = WebWindowHostResize;
     gWebHooks.topWindow = ObjectTopWindow;
     gWebHooks.sysColor = SysColorEntry;
     gGuiHooks.oleInit = ComOleInit;
     gGuiHooks.oleUninit = ComOleUninit;
-    RibbonInstallHooks();
+    const FacilityRow ribbon = RibbonInstallHooks();
     gHooks.automationRun = AutomationServerRun;
-    ComObjectsInstall();
-    HtmlControlInstall();
+    const FacilityRow comObjects = ComObjectsInstall();
+    const FacilityRow htmlControl = HtmlControlInstall();
     gHtmlTwinHooks = HtmlTwinHooks{WebHtmlTwinCreate,     WebHtmlTwinDestroy, WebHtmlTwinResize,
                                    WebHtmlTwinSetContent, WebHtmlTwinMethod,  WebHtmlTwinFocus,
                                    WebHtmlTwinSetProp,    WebHtmlTwinGetContent, WebHtmlTwinEnable};
@@ -165,7 +171,6 @@ void InstallFacilities() {
     gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;
     gFormSubObjectHooks = FormSubObjectHooks{FormPanelCount, FormPanelAt, FormButtonCount, FormButtonAt, FormPanelWinFlag1};
     gGuiHooks.printDialogCommand = PrintDialogCommand;
-    gPrintObjectHooks.cleanup = PrtCleanup;
     gImageLoadHooks.fetch = ImageFetch;
     gImageLoadHooks.freeData = ImageFreeData;
     gImageLoadHooks.oemToAnsi = ImageOemToAnsi;
@@ -178,6 +183,24 @@ void InstallFacilities() {
     gOlePictHooks.iconFromHandle = IconCreateFromHandle;
     gPictResourceHooks.formResource = PictFormResource;
     gWebImageFormResource = PictFormResource;
+    // The runtime starts these rows top to bottom and cleans them up in the
+    // same order at exit: the menus go in bulk, print jobs and previews close
+    // while their windows stand, then the windows go, and only after them what
+    // the windows' objects used (form buffers, image lists and media, the web
+    // view's image lists, variants).
+    const FacilityRow rows[] = {
+        controls,
+        PrtFacility(),
+        windows,
+        forms,
+        graphics,
+        FacilityRow{"WebImageLists", nullptr, WebImageListDestroyAll},
+        comObjects,
+        ribbon,
+        htmlControl,
+    };
+    for (const FacilityRow& row : rows)
+        if (const char* refused = FacilityListAdd(row)) fprintf(stderr, "Facility %s: %s\n", row.name, refused);
 }
 
 void InstallMessageHandlers() {

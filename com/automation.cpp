@@ -448,11 +448,16 @@ static const ObjectOps kAutomationOps = [] {
     return ops;
 }();
 
-void ComObjectsInstall() {
+// At exit every variant record goes and the builtins' values are cleared,
+// after the windows and their controls.
+static void ComObjectsCleanup() { OleVarDestroyAll(true); }
+
+FacilityRow ComObjectsInstall() {
     RegisterObjectCreator(kTypeAutomation, AutomationCreate);
     RegisterObjectCreator(kTypeAutomation2, AutomationCreate);
     RegisterObjectOps(kKindAutomation, &kAutomationOps);
     ComObjectsInstallVariant();
     ComEventsInstall();
     OleContainerInstall();
+    return FacilityRow{"ComObjects", nullptr, ComObjectsCleanup};
 }

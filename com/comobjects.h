@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "objects/guihooks.h"
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
 
@@ -67,4 +68,4 @@ void ComObjectsInstallVariant();
 
 // Registers both kinds with the object model (creators, operation rows, method
 // table, hooks).
-void ComObjectsInstall();
+FacilityRow ComObjectsInstall();

@@ -528,12 +528,10 @@ bool ContainerEnter(ObjectRecord* rec) {
     return true;
 }
 
-int (*gNextOleSetFocus)(ObjectRecord* rec);
-
 // A Container taking the focus with AutoAct 2 runs its primary verb.
 int ContainerFocusHook(ObjectRecord* rec) {
     ContainerRecord* k = ContainerOf(rec);
-    if (!k) return gNextOleSetFocus ? gNextOleSetFocus(rec) : 0;
+    if (!k) return 0;
     if (k->autoAct == kAutoActOnFocus && k->object) OleObjDoVerb(rec, kVerbPrimary, nullptr);
     return 1;
 }
@@ -546,6 +544,5 @@ void ContainerInstall() {
     RegisterMethodTable(kTypeContainer, ContainerMethodLookup);
     gGuiHooks.oleMouse = ContainerMouse;
     gGuiHooks.oleEnter = ContainerEnter;
-    gNextOleSetFocus = gComObjectHooks.oleSetFocus;
     gComObjectHooks.oleContainerFocus = ContainerFocusHook;
 }

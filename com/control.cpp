@@ -648,8 +648,17 @@ int32_t ControlPropertyPageMethod(ObjectRecord* win, MethodCallRec* call) {
     return SUCCEEDED(OleObjPropertyPages(rec, win ? win->hwnd : nullptr, id, withPage ? &page : nullptr)) ? 1 : 0;
 }
 
-void OleFrameActivateHook(ObjectRecord* win, bool active) { OleFormFrameActivate(win, active ? TRUE : FALSE); }
-void OleFontHook(ObjectRecord* win) {
+// The window events reach the window's OLE frame support, when it has one.
+bool HasOleSupport(ObjectRecord* win) {
+    WindowRecord* w = ObjectAsWindow(win);
+    return w && w->oleSupport;
+}
+void OleFrameActivateHook(ObjectRecord* win, bool active) {
+    if (HasOleSupport(win)) OleFormFrameActivate(win, active ? TRUE : FALSE);
+}
+void OleWindowGone(ObjectRecord* win, bool) { OleFormRelease(win); }
+void OleFontHook(ObjectRecord* win, bool) {
+    if (!HasOleSupport(win)) return;
     OleFormUpdateFont(win);
     // The controls read the ambient font again.
     for (ObjectRecord* c = win->children; c; c = c->next)
@@ -700,8 +709,8 @@ void OleContainerInstall() {
     gComObjectHooks.oleAmbientChanged = OleAmbientHook;
     gComObjectHooks.oleMoved = OleMovedHook;
     gGuiHooks.oleAccelerator = OleAccelerator;
-    gGuiHooks.oleWindowDestroy = OleFormRelease;
+    WindowEventSubscribe(kWindowDestroyed, OleWindowGone);
     gGuiHooks.controlPropertyPage = ControlPropertyPageMethod;
-    gGuiHooks.oleFrameActivate = OleFrameActivateHook;
-    gGuiHooks.oleFontChanged = OleFontHook;
+    WindowEventSubscribe(kWindowActivated, OleFrameActivateHook);
+    WindowEventSubscribe(kWindowFontChanged, OleFontHook);
 }

@@ -645,9 +645,7 @@ ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
 }
 
 // ObjectSetFocus of an HTML control: the window and then the page's element.
-static int32_t (*gNextSetFocus)(ObjectRecord* rec, int32_t item);
-static int32_t HtmlSetFocusEntry(ObjectRecord* rec, int32_t item) {
-    if (rec->kind != kKindHtmlControl) return gNextSetFocus ? gNextSetFocus(rec, item) : kOpNotAvailable;
+static int32_t HtmlSetFocusEntry(ObjectRecord* rec, int32_t) {
     if (!rec->hwnd || !ObjectCanFocus(rec)) return kOpNotAvailable;
     SetFocus(rec->hwnd);
     ObjectRecord* top = ObjectTopWindow(rec);
@@ -676,13 +674,12 @@ static void PanelViewRelease(void* view) { HtmlPanelRelease(static_cast<CQovPane
 
 static void PanelViewResize(void* view, HWND wnd) { HtmlPanelResize(static_cast<CQovPanelWebBrowser*>(view), wnd, 0); }
 
-void HtmlControlInstall() {
+FacilityRow HtmlControlInstall() {
     gComObjectHooks.htmlPanelCreate = PanelViewCreate;
     gComObjectHooks.htmlPanelLoad = PanelViewLoad;
     gComObjectHooks.htmlPanelRelease = PanelViewRelease;
     gComObjectHooks.htmlPanelResize = PanelViewResize;
-    gNextSetFocus = gObjectHooks.setFocus;
-    gObjectHooks.setFocus = HtmlSetFocusEntry;
+    gComObjectHooks.htmlFocus = HtmlSetFocusEntry;
     gGuiHooks.htmlSetFocus = HtmlFocusStep;
     RegisterObjectCreator(kTypeHTMLControl, HtmlControlCreate);
     RegisterObjectOps(kKindHtmlControl, &kHtmlControlOps);
@@ -694,6 +691,7 @@ void HtmlControlInstall() {
     gHtmlPanelOwner.onFocusChange = OwnerFocusChange;
     gHtmlPanelOwner.onReadyState = OwnerReadyState;
     gHtmlPanelOwner.postEvent = PostWebPanelEvent;
+    return FacilityRow{"HtmlControl", nullptr, nullptr};
 }
 
 int32_t HtmlControlMenuAllowed(HWND wnd) { return OwnerMenuAllowed(wnd); }

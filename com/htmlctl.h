@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "objects/guihooks.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
@@ -69,4 +70,4 @@ void HtmlControlOnTabFocus(HWND wnd, int32_t tabId, const char* elementId);
 void HtmlControlOnFocusChange(HWND wnd, const char* elementId, bool leaving);
 int32_t HtmlControlOnReadyState(HWND wnd);
 // The creator, operation row, method table and the key hooks.
-void HtmlControlInstall();
+FacilityRow HtmlControlInstall();

@@ -1246,7 +1246,8 @@ namespace {
 
 void HookCreate(ObjectRecord* win, int adjust) { RibbonCreate(win, adjust); }
 
-void HookDestroy(ObjectRecord* win) {
+// The window is destroyed: its ribbon goes first.
+void WindowGone(ObjectRecord* win, bool) {
     RibbonRecord* rib = RibbonOf(win);
     SetRibbonField(win, nullptr);
     RibbonDestroy(rib, 0);
@@ -1254,9 +1255,10 @@ void HookDestroy(ObjectRecord* win) {
 
 }  // namespace
 
-void RibbonInstallHooks() {
+FacilityRow RibbonInstallHooks() {
     gGuiHooks.ribbonCreate = HookCreate;
-    gGuiHooks.ribbonDestroy = HookDestroy;
+    WindowEventSubscribe(kWindowDestroyed, WindowGone);
     gGuiHooks.ribbonHeight = RibbonGetHeight;
     gGuiHooks.windowRibbonMethod = RibbonMethod;
+    return FacilityRow{"Ribbon", nullptr, nullptr};
 }

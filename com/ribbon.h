@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "com/ribbonapi.h"
+#include "objects/guihooks.h"
 
 struct ObjectRecord;
 struct MethodCallRec;
@@ -49,7 +50,7 @@ int32_t RibbonGetHeight(ObjectRecord* win);
 // Window methods 42-45; the answer to the server is set here.
 int32_t RibbonMethod(ObjectRecord* win, MethodCallRec* call);
 // Fills the windows layer's ribbon hooks.
-void RibbonInstallHooks();
+FacilityRow RibbonInstallHooks();
 // Moves every child of the window by diff pixels (direction 1: up, the ribbon
 // got smaller; 0: down), scrolls the contents below the ribbon and redraws.
 void WindowRibbonResize(ObjectRecord* win, int32_t diff, int32_t newHeight, int direction);

@@ -485,5 +485,4 @@ void ComObjectsInstallVariant() {
         VariantRecord* r = VariantBuiltin(i);
         return r ? &r->hdr : nullptr;
     };
-    gComObjectHooks.oleVarDestroyAll = OleVarDestroyAll;
 }

@@ -8,11 +8,13 @@
 
 #include <cstdint>
 
+#include "objects/guihooks.h"
 #include "objects/objcreate.h"
 #include "objects/objops.h"
 
-// Puts every creator, operation row and method table of the controls in place.
-void ControlsInstall();
+// Puts every creator, operation row and method table of the controls in
+// place; its row sets the bulk mode the objects go in at exit.
+FacilityRow ControlsInstall();
 
 // ---- Creators: (type, creation record) -> record, or null with a code -100..0 ----
 ObjectRecord* ButtonCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);

@@ -22,8 +22,7 @@ void MenuInstall();
 // whatever their use counts say.
 static void ControlsShutdownBegin() { gGuiShuttingDown = true; }
 
-void ControlsInstall() {
-    gGuiHooks.shutdownBegin = ControlsShutdownBegin;
+FacilityRow ControlsInstall() {
     ButtonInstall();
     ComboBoxInstall();
     DataListInstall();
@@ -37,4 +36,5 @@ void ControlsInstall() {
     ListViewInstall();
     TreeViewInstall();
     MenuInstall();
+    return FacilityRow{"Controls", nullptr, ControlsShutdownBegin};
 }

@@ -133,5 +133,7 @@ void FormLoadFinish(ObjectRecord* window);
 int32_t FormWindowMethod(ObjectRecord* window, MethodCallRec* call);
 // Frees the resource chain and form name a loaded window keeps (its destroy).
 void FormWindowFree(ObjectRecord* window);
-// Puts the forms' entries into the windows layer's hooks.
-void FormsInstall();
+// Puts the forms' entries into the windows layer's hooks; its row frees the
+// stream buffer at exit.
+struct FacilityRow;
+FacilityRow FormsInstall();

@@ -96,9 +96,10 @@ void FormLoadFinish(ObjectRecord* window) {
 }
 
 static void FormsCleanup() { FormStreamBufFree(); }
+static void FormWindowGone(ObjectRecord* window, bool) { FormWindowFree(window); }
 
-void FormsInstall() {
+FacilityRow FormsInstall() {
     gGuiHooks.windowFormMethod = FormWindowMethod;
-    gGuiHooks.formWindowFree = FormWindowFree;
-    gGuiHooks.formsCleanup = FormsCleanup;
+    WindowEventSubscribe(kWindowDestroyed, FormWindowGone);
+    return FacilityRow{"Forms", nullptr, FormsCleanup};
 }

@@ -11,11 +11,13 @@
 #include <cstdint>
 
 #include "graphics/gfxvalues.h"
+#include "objects/guihooks.h"
 #include "objects/objcreate.h"
 #include "objects/objops.h"
 
-// Puts every creator, operation row, method table and hook of these kinds in place.
-void GraphicsInstall();
+// Puts every creator, operation row, method table and hook of these kinds in
+// place; its row destroys the image lists and closes the media at exit.
+FacilityRow GraphicsInstall();
 
 // ---- Creators: (type, creation record) -> record, or null with a code -100..0 ----
 ObjectRecord* PanelCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);

@@ -410,6 +410,8 @@ const ObjectOps kImageListOps = {
     nullptr, nullptr,
 };
 
+}  // namespace
+
 void ImageListDestroyAll() {
     while (ImageListRecord* l = gImageListHead) {
         gImageListHead = l->nextList;
@@ -418,8 +420,6 @@ void ImageListDestroyAll() {
         FreeList(l);
     }
 }
-
-}  // namespace
 
 ObjectRecord* ImageListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     ObjectRecord* rec = ObjectAllocRecord(kKindImageList, sizeof(ImageListRecord), false);
@@ -546,7 +546,6 @@ void ImageListInstall() {
     RegisterObjectCreator(kTypeImagelist, ImageListCreate);
     RegisterObjectOps(kKindImageList, &kImageListOps);
     RegisterMethodTable(kTypeImagelist, ImageListMethodLookup);
-    gGuiHooks.imageListDestroyAll = ImageListDestroyAll;
     gGuiHooks.imageListTakeUse = ImageListTakeUse;
     gGuiHooks.imageListRelease = ImageListRelease;
     gGuiHooks.imageListHandle = ImageListHandleOf;

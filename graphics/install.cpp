@@ -17,6 +17,7 @@ void SplitterInstall();
 void PictInstall();
 void IconInstall();
 void ImageListInstall();
+void ImageListDestroyAll();
 void StatusBarInstall();
 void TabControlInstall();
 void ToolBarInstall();
@@ -25,13 +26,16 @@ void SoundInstall();
 void MovieInstall();
 void AnimateInstall();
 
-// The clean-up step of the media: every sound closed, the open clip closed.
-static void MediaCleanup() {
+// The clean-up of the bar, container and drawing kinds, after the windows
+// that used them: every image list destroyed, every sound closed, the open
+// clip closed.
+static void GraphicsCleanup() {
+    ImageListDestroyAll();
     SndCloseAll();
     MovieCloseAll();
 }
 
-void GraphicsInstall() {
+FacilityRow GraphicsInstall() {
     ProgressInstall();
     ScrollBarInstall();
     SliderInstall();
@@ -50,5 +54,5 @@ void GraphicsInstall() {
     SoundInstall();
     MovieInstall();
     AnimateInstall();
-    gGuiHooks.mediaCleanup = MediaCleanup;
+    return FacilityRow{"Graphics", nullptr, GraphicsCleanup};
 }

@@ -22,8 +22,6 @@ ObjectRecord* MovieCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
 // device id, in wnd or any of its panels, ends its play (when it is still
 // playing: a pause handled after the end but before its notice stays) and rewinds.
 void MovieOnNotify(HWND wnd, uint32_t deviceId);
-// Every shown movie of the window and of its shown panels realises its palette.
-void MovieRealizeAll(HWND wnd);
 // At shut-down: the clip the avivideo device still has open is closed.
 void MovieCloseAll();
 // The MCI device id behind a movie (0 for another kind), for tests and scripts.

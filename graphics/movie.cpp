@@ -391,7 +391,10 @@ void MovieOnNotify(HWND wnd, uint32_t deviceId) {
     SeekToStart(m);
 }
 
-void MovieRealizeAll(HWND wnd) { RealizeIn(ObjectFromHwnd(wnd), 0); }
+// An activated window's movies take their palettes back.
+static void MovieWindowActivated(ObjectRecord* window, bool active) {
+    if (active) RealizeIn(window, 0);
+}
 
 void MovieCloseAll() {
     if (gVideoDevice != kDeviceFound) return;
@@ -405,5 +408,5 @@ void MovieInstall() {
     RegisterObjectCreator(kTypeMovie, MovieCreate);
     RegisterObjectOps(kKindMovie, &kMovieOps);
     gGuiHooks.movieOnNotify = MovieOnNotify;
-    gGuiHooks.movieRealizeAll = MovieRealizeAll;
+    WindowEventSubscribe(kWindowActivated, MovieWindowActivated);
 }

@@ -1097,6 +1097,11 @@ void PictInvalidateAll(ObjectRecord* window) {
     InvalidatePicturesIn(window, window->hwnd, &depth);
 }
 
+// An activated window's pictures paint again with their palettes in front.
+static void PictWindowActivated(ObjectRecord* window, bool active) {
+    if (active) PictInvalidateAll(window);
+}
+
 bool PictImageOf(uint32_t handle, bool shownPart, const BITMAPINFOHEADER** header, const RGBQUAD** colors,
                  const void** bits, RECT* shown) {
     ObjectRecord* rec = ObjectFromHandle(handle);
@@ -1184,7 +1189,7 @@ void PictInstall() {
     RegisterKindRescale(kKindPict, PictRescale);
     gGraphicsHooks.pictOnScroll = PictOnScroll;
     gGuiHooks.pictMouse = PictOnMouse;
-    gGuiHooks.pictInvalidateAll = PictInvalidateAll;
+    WindowEventSubscribe(kWindowActivated, PictWindowActivated);
     gImageLoadHooks.pictPageCount = HookPageCount;
     gImageLoadHooks.pictBackground = HookBackground;
     gImageLoadHooks.takeImage = HookTakeImage;

@@ -6,6 +6,7 @@ qov_library(qov_gui
     ${CMAKE_CURRENT_LIST_DIR}/color.cpp
     ${CMAKE_CURRENT_LIST_DIR}/gdicache.cpp
     ${CMAKE_CURRENT_LIST_DIR}/guistartup.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/guievents.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pump.cpp
     ${CMAKE_CURRENT_LIST_DIR}/modal.cpp
     ${CMAKE_CURRENT_LIST_DIR}/window.cpp

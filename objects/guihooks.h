@@ -33,18 +33,12 @@ struct GuiHooks {
     int32_t (*htmlSetFocus)(ObjectRecord* html, int32_t direction);
     // Windows.
     int32_t (*windowFormMethod)(ObjectRecord* win, MethodCallRec* call);    // form file methods
-    void (*formWindowFree)(ObjectRecord* win);       // a loaded form's resources and name
     int32_t (*windowRibbonMethod)(ObjectRecord* win, MethodCallRec* call);  // methods 42-45
     int32_t (*controlPropertyPage)(ObjectRecord* win, MethodCallRec* call);  // method 24
     void (*ribbonCreate)(ObjectRecord* win, int adjust);
-    void (*ribbonDestroy)(ObjectRecord* win);
     int32_t (*ribbonHeight)(ObjectRecord* win);
-    void (*oleWindowDestroy)(ObjectRecord* win);     // the window's OLE frame support
-    void (*oleFrameActivate)(ObjectRecord* win, bool active);  // the window was (de)activated
-    void (*oleFontChanged)(ObjectRecord* win);       // the window's font changed: the ambient font
     int32_t (*webHostCreate)(ObjectRecord* win, uint32_t webMode);  // WEBMODE 2 or more: 0 or -52
     void (*webHostMoved)(ObjectRecord* win);
-    void (*webHostDestroy)(ObjectRecord* win);       // the window's web-view host
     void (*webHostResize)(ObjectRecord* win);
     bool (*tabControlPaintOverlaps)();               // the tab-control painting switch
     void (*tabControlMarkRefresh)(ObjectRecord* tab);  // its page is repainted after the operation
@@ -59,24 +53,50 @@ struct GuiHooks {
     // a focused Container (true when it took the key).
     void (*oleMouse)(ObjectRecord* container, int32_t x, int32_t y, bool right, bool dblClick);
     bool (*oleEnter)(ObjectRecord* rec);
-    void (*movieRealizeAll)(HWND wnd);                      // a window was activated
-    void (*pictInvalidateAll)(ObjectRecord* window);         // a window was activated
-    // Start-up and clean-up of facilities the layer does not own.
-    void (*shutdownBegin)();                         // before the objects are destroyed at exit
+    // OLE, started on first use and ended last at exit.
     bool (*oleInit)();
     void (*oleUninit)();
-    void (*formsCleanup)();
-    void (*imageListDestroyAll)();
     // Image lists for their users outside the picture facility (list and tree
     // views): take one use, drop one (the last with free destroys the list),
     // the list's HIMAGELIST.
     void (*imageListTakeUse)(ObjectRecord* list);
     void (*imageListRelease)(ObjectRecord* list, bool free);
     void* (*imageListHandle)(ObjectRecord* list);
-    void (*helpCleanup)();
-    void (*mediaCleanup)();                          // sounds and the open clip, before the windows go
 };
 extern GuiHooks gGuiHooks;
+
+// What happens to a window that facilities above the layer act on: the layer
+// raises the event, every facility that subscribed (in its Install) hears it.
+enum WindowEvent : uint8_t {
+    kWindowActivated,    // on: activated (true) or deactivated (false)
+    kWindowDestroyed,    // before its children and its handle go; on is false
+    kWindowFontChanged,  // one of its font properties changed; on is false
+    kWindowEventCount
+};
+using WindowEventHandler = void (*)(ObjectRecord* window, bool on);
+constexpr uint32_t kWindowEventHandlersMax = 8;
+// Null when the handler is on the event's list (subscribing it again changes
+// nothing), else the reason it was refused.
+const char* WindowEventSubscribe(WindowEvent event, WindowEventHandler handler);
+// Calls every handler on the event's list once, in the order they subscribed.
+void WindowEventRaise(WindowEvent event, ObjectRecord* window, bool on);
+
+// A facility as the start-up wiring lists it: its name in the clean-up log,
+// what it starts when the runtime starts, what it releases at exit. Either
+// function may be empty.
+struct FacilityRow {
+    const char* name;
+    bool (*start)();
+    void (*cleanup)();
+};
+constexpr uint32_t kFacilityRowsMax = 16;
+// Puts a row on the facility list; null when it is on it (a row with the same
+// name is not added twice), else the reason it was refused.
+const char* FacilityListAdd(const FacilityRow& row);
+// The starts, then at exit the clean-ups, of the rows in the order they were
+// added: a row's clean-up still finds the objects of the rows after it.
+bool FacilityListStart();
+void FacilityListCleanup();
 
 constexpr UINT_PTR kMainTimerId = 6;
 constexpr WPARAM kCmdPrintDialog = 401;
@@ -105,12 +125,14 @@ bool RegisterWindowClasses(HINSTANCE inst);
 HWND CreateTheMainWindow(HINSTANCE inst);
 // The window procedure of every client window class.
 LRESULT CALLBACK HandleWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
-// Releases every facility at exit, in a fixed order, logging "902." steps.
+// Releases every facility at exit: the facility list's clean-ups, then the
+// colours, fonts and the main window, logging "902." steps.
 void CleanupTheRuntime();
 void ObjectCleanup();
 void GuiCleanup();
-// Puts the layer's entries into the session's hook table and the object model's.
-void GuiInstallHooks();
+// Puts the layer's entries into the session's hook table and the object
+// model's; its row starts the runtime and destroys the windows at exit.
+FacilityRow GuiInstallHooks();
 // The font files beside the program that start-up added for this process.
 uint32_t RuntimeFontFileCount();
 // Writes one numbered clean-up line ("902.GuiCleanup-started.") to the debug log.

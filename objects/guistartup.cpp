@@ -313,9 +313,11 @@ static void DestroyAllWindows() {
     }
 }
 
-void ObjectCleanup() {
-    CleanupLogStep("902.ObjectCleanup-started.");
-    if (gPrintObjectHooks.closePreviews) gPrintObjectHooks.closePreviews();
+// The windows layer's clean-up row: the server's events and waits are
+// dropped and every window goes, after the rows that still need them (print
+// jobs and previews) and before those that free what the windows used (form
+// buffers, image lists).
+static void WindowsCleanup() {
     CleanupLogStep("902.ObjectCleanup-EventCleanup.");
     EventCleanup();
     CleanupLogStep("902.ObjectCleanup-DialogState.");
@@ -324,25 +326,19 @@ void ObjectCleanup() {
     gDestSuppress = true;
     DestroyAllWindows();
     if (gMainWindowP) ObjectDestroyChildren(gMainWindowP);
-    CleanupLogStep("902.ObjectCleanup-FormCleanup.");
-    if (gGuiHooks.formsCleanup) gGuiHooks.formsCleanup();
-    CleanupLogStep("902.ObjectCleanup-ImageListDestroyAll.");
-    if (gGuiHooks.imageListDestroyAll) gGuiHooks.imageListDestroyAll();
+}
+
+void ObjectCleanup() {
+    CleanupLogStep("902.ObjectCleanup-started.");
     CleanupLogStep("902.ObjectCleanup-ColorDestroyAll.");
     ColorDestroyAll();
     CleanupLogStep("902.ObjectCleanup-FontObjDestroyAll.");
     FontObjDestroyAll();
-    CleanupLogStep("902.ObjectCleanup-OleVarDestroyAll.");
-    if (gComObjectHooks.oleVarDestroyAll) gComObjectHooks.oleVarDestroyAll(true);
     CleanupLogStep("902.ObjectCleanup-done.");
 }
 
 void GuiCleanup() {
     CleanupLogStep("902.GuiCleanup-started.");
-    if (gGuiHooks.mediaCleanup) {
-        CleanupLogStep("902.GuiCleanup-SndCloseAll.");
-        gGuiHooks.mediaCleanup();
-    }
     if (gTimerPeriod && gMainWindowWnd) KillTimer(gMainWindowWnd, kMainTimerId);
     gTimerPeriod = 0;
     if (gMainWindowP) {
@@ -369,21 +365,15 @@ void GuiCleanup() {
 
 void CleanupTheRuntime() {
     CleanupLogStep("902.CleanupTheRuntime-started.");
-    if (gGuiHooks.shutdownBegin) gGuiHooks.shutdownBegin();
-    if (gPrintObjectHooks.cleanup) {
-        CleanupLogStep("902.CleanupTheRuntime-PrintCleanup.");
-        gPrintObjectHooks.cleanup();
-    }
+    FacilityListCleanup();
     ObjectCleanup();
     GuiCleanup();
-    if (gGuiHooks.helpCleanup) gGuiHooks.helpCleanup();
     if (gOleStarted && gGuiHooks.oleUninit) gGuiHooks.oleUninit();
     gOleStarted = false;
     gOleTried = false;
     CleanupLogStep("902.CleanupTheRuntime-done.");
 }
 
-static bool HookRuntimeStartup() { return RuntimeStartup(); }
 static bool HookPump() {
     PumpTurn(false);
     return gSession.state != kSessionEnded;
@@ -393,8 +383,8 @@ static bool HookFocusAway(ObjectRecord* rec) {
     return true;
 }
 
-void GuiInstallHooks() {
-    gHooks.runtimeStartup = HookRuntimeStartup;
+FacilityRow GuiInstallHooks() {
+    gHooks.runtimeStartup = FacilityListStart;
     gHooks.objectSetupTables = ObjectSetupTables;
     gHooks.createMainWindow = CreateTheMainWindow;
     gHooks.pumpIdle = PumpMessages;
@@ -412,4 +402,5 @@ void GuiInstallHooks() {
     WindowRegisterMethods();
     RegisterObjectOps(kKindFont, &kFontObjOps);
     RegisterObjectOps(kKindColor, &kColorObjOps);
+    return FacilityRow{"Windows", RuntimeStartup, WindowsCleanup};
 }

@@ -77,7 +77,6 @@ struct ComObjectHooks {
     int32_t (*variantGetProp)(ObjectRecord* rec, PropQuery* req, uint32_t id);
     int32_t (*variantSetProp)(ObjectRecord* rec, const PropChange* req, uint32_t id);
     ObjectRecord* (*variantBuiltin)(uint32_t index);   // handles 0-11 of property requests
-    void (*oleVarDestroyAll)(bool finalRun);
     // The argument copies of a COM event (see PostEventComArgs): dropped, and
     // made the current event's arguments when taken (null: none current).
     void (*eventArgsFree)(void* args);
@@ -93,6 +92,8 @@ struct ComObjectHooks {
     void (*oleAmbientChanged)(ObjectRecord* rec, int32_t dispId);
     // An OLE Container taking the focus (AutoAct 2 runs its primary verb).
     int (*oleContainerFocus)(ObjectRecord* rec);
+    // An HTML control taking the focus: its window, then its page.
+    int32_t (*htmlFocus)(ObjectRecord* rec, int32_t item);
     // A Container or Control moved or resized by docking or anchoring.
     void (*oleMoved)(ObjectRecord* rec);
 };
@@ -112,10 +113,8 @@ struct PrevPanelLoadArgs {
 };
 enum : uint32_t { kPrevPanelHScroll = 1, kPrevPanelVScroll = 2 };
 
-// Printing: what the object cleanup must close first, and the panel's preview.
+// Printing: the panel's preview.
 struct PrintObjectHooks {
-    void (*closePreviews)();
-    void (*cleanup)();          // open print jobs at exit
     int32_t (*prevPanelLoad)(void** slot, void* wnd, uint32_t scrollBars, const PrevPanelLoadArgs* args);
     int32_t (*prevPanelCommand)(void** slot, uint32_t command, int32_t value);
     int32_t (*prevPanelFree)(void** slot);

@@ -178,6 +178,7 @@ int32_t ObjectSetFocus(ObjectRecord* rec, int32_t item, int32_t) {
         gComObjectHooks.oleContainerFocus(rec);
         if (!ObjectRefAlive(ref)) return kOpNoObject;
     }
+    if (rec->kind == kKindHtmlControl && gComObjectHooks.htmlFocus) return gComObjectHooks.htmlFocus(rec, item);
     return gObjectHooks.setFocus ? gObjectHooks.setFocus(rec, item) : kOpNotAvailable;
 }
 

@@ -295,10 +295,10 @@ static void UnlistWindow(NativeWindowRecord* w) {
 int32_t WindowDestroy(ObjectRecord* rec) {
     NativeWindowRecord* w = NativeWindowOf(rec);
     if (!w) return kOpNoObject;
-    if (gGuiHooks.ribbonDestroy) gGuiHooks.ribbonDestroy(rec);
+    // Its ribbon, web-view host, OLE frame support and loaded form's
+    // resources go first.
+    WindowEventRaise(kWindowDestroyed, rec, false);
     w->w.ribbon = nullptr;
-    if (gGuiHooks.webHostDestroy && w->w.webHost) gGuiHooks.webHostDestroy(rec);
-    if (gGuiHooks.oleWindowDestroy && w->w.oleSupport) gGuiHooks.oleWindowDestroy(rec);
     ObjectDestroyChildren(rec);
     // The bar objects leave the list in their own destroy; one that cannot be
     // destroyed is dropped from it so the walk ends.
@@ -326,7 +326,6 @@ int32_t WindowDestroy(ObjectRecord* rec) {
         DestroyWindow(wnd);
     }
     FreeWindowTexts(w);
-    if (gGuiHooks.formWindowFree) gGuiHooks.formWindowFree(rec);
     ObjectFreeCommon(rec);
     ObjectFreeRecord(rec);
     return 0;
@@ -668,7 +667,7 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
         // Hosted controls read the window's font as their ambient font.
         bool fontProp = req->id == kPidFont || req->id == kPidFontObj || req->id == kPidFontName ||
                         req->id == kPidSize || req->id == kPidBold || req->id == kPidItalic;
-        if (rc == kOpOk && fontProp && w->w.oleSupport && gGuiHooks.oleFontChanged) gGuiHooks.oleFontChanged(rec);
+        if (rc == kOpOk && fontProp) WindowEventRaise(kWindowFontChanged, rec, false);
         return rc;
     }
     }
@@ -993,13 +992,11 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (EventIsRegistered(rec, kEvDeactivate)) PostObjectEvent(rec, kEvDeactivate, kEventKindDefault, 0, 2);
         } else {
             if (EventIsRegistered(rec, kEvActivate)) PostObjectEvent(rec, kEvActivate, kEventKindDefault, 0, 1);
-            // The window's movies take their palettes back.
-            if (gGuiHooks.movieRealizeAll) gGuiHooks.movieRealizeAll(wnd);
-            // Its pictures paint again with their palettes realised in front.
-            if (gGuiHooks.pictInvalidateAll) gGuiHooks.pictInvalidateAll(rec);
         }
-        // The in-place active control of the window learns of its frame's activation.
-        if (w->w.oleSupport && gGuiHooks.oleFrameActivate) gGuiHooks.oleFrameActivate(rec, LOWORD(wp) != WA_INACTIVE);
+        // Its movies take their palettes back, its pictures paint again with
+        // theirs in front, its in-place active control learns of the frame's
+        // activation.
+        WindowEventRaise(kWindowActivated, rec, LOWORD(wp) != WA_INACTIVE);
         break;
     case WM_SETFOCUS:
         if (w->lastFocusWnd && IsWindow(w->lastFocusWnd) && IsChild(wnd, w->lastFocusWnd)) SetFocus(w->lastFocusWnd);

@@ -169,6 +169,11 @@ extern char gPrtDeviceName[kPrtNameMax + 1];
 void PrtRegisterHandlers();
 // Closes every open print job (ending its document) and frees the default set-up.
 void PrtCleanup();
+// Printing's row in the facility list: at exit the open jobs close, then the
+// panels' previews are freed and a preview window that waits ends, while the
+// windows they draw in still exist.
+struct FacilityRow;
+FacilityRow PrtFacility();
 
 // ---- Jobs (prtjob.cpp) ---------------------------------------------------------------
 PrinterRec* PrtRecAlloc(uint32_t flags, uint32_t textFlags);

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "objects/guihooks.h"
+#include "print/prtpreview.h"
 #include "session/config.h"
 #include "session/log.h"
 #include "session/session.h"
@@ -470,3 +472,10 @@ void PrtCleanup() {
     gPrtDevMode = gPrtDevNames = nullptr;
     PrtTextCleanup();
 }
+
+static void PrtExitCleanup() {
+    PrtCleanup();
+    PrtClosePreviews();
+}
+
+FacilityRow PrtFacility() { return FacilityRow{"Print", nullptr, PrtExitCleanup}; }

@@ -314,7 +314,6 @@ void PrtClosePreviews() {
 }
 
 void PrtPreviewPanelInstall() {
-    gPrintObjectHooks.closePreviews = PrtClosePreviews;
     gPrintObjectHooks.prevPanelLoad = PrevPanelLoad;
     gPrintObjectHooks.prevPanelCommand = PrevPanelCommand;
     gPrintObjectHooks.prevPanelFree = PrevPanelFree;

@@ -32,13 +32,6 @@ namespace {
 
 void ReplyInt(int32_t value, uint8_t kind) { SetReplyInt(nullptr, value, kind); }
 
-// The shutdown step that destroys the native image lists destroys the web
-// view's beside them.
-void (*gNativeImageListDestroyAll)();
-void ImageListsDestroyAll() {
-    if (gNativeImageListDestroyAll) gNativeImageListDestroyAll();
-    WebImageListDestroyAll();
-}
 void ReplyText(const char* text) { SetReplyText(nullptr, text); }
 void ReplyBytes(const void* bytes, uint32_t n) { SetReplyBytes(nullptr, bytes, n); }
 
@@ -227,8 +220,4 @@ void WebObjectsInstallNative() {
     gWebObjectOps.viewDown = WebViewDownFor;
     gWebObjectOps.failedSends = WebViewFailedSends;
     gWebObjectOps.dropReply = ReplyReset;
-    if (gGuiHooks.imageListDestroyAll != ImageListsDestroyAll) {
-        gNativeImageListDestroyAll = gGuiHooks.imageListDestroyAll;
-        gGuiHooks.imageListDestroyAll = ImageListsDestroyAll;
-    }
 }

@@ -841,9 +841,8 @@ TEST_F(ControlTest, WindowActivationAndFontReachTheActiveControl) {
     EXPECT_TRUE(CallsAre(Log(rec), {{"OnFrameWindowActivate(0)"}, {"OnFrameWindowActivate(1)"}, MaySee("WM_KILLFOCUS"),
                                     MaySee("WM_SETFOCUS")}));
     ClearLog(rec);
-    // A change of the window's font (its property handler calls the hook).
-    ASSERT_NE(nullptr, gGuiHooks.oleFontChanged);
-    gGuiHooks.oleFontChanged(win_);
+    // A change of the window's font (its property handler raises the event).
+    WindowEventRaise(kWindowFontChanged, win_, false);
     EXPECT_NE(std::string::npos, Log(rec).find("OnAmbientPropertyChange(-703)=dispatch")) << Log(rec);
     // Deactivating the window's UI-active control.
     EXPECT_EQ(1, OleFormDeactivate(win_));

@@ -1108,15 +1108,17 @@ TEST_F(PictTest, ActivationRepaintsTheWindowsPicturesInPanelsToo) {
     ValidateRect(win_->hwnd, nullptr);
     RECT r;
     EXPECT_FALSE(GetUpdateRect(win_->hwnd, &r, FALSE));
-    ASSERT_NE(nullptr, gGuiHooks.pictInvalidateAll) << "the window layer reaches the pictures";
-    gGuiHooks.pictInvalidateAll(win_);
+    // The window's own activation reaches the pictures through its event list.
+    SendMessageA(win_->hwnd, WM_ACTIVATE, WA_INACTIVE, 0);
+    EXPECT_FALSE(GetUpdateRect(win_->hwnd, &r, FALSE)) << "a deactivation repaints nothing";
+    SendMessageA(win_->hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
     ASSERT_TRUE(GetUpdateRect(win_->hwnd, &r, FALSE));
     EXPECT_EQ(10, r.left);
     EXPECT_EQ(30, r.bottom) << "only the picture's rectangle";
     ValidateRect(win_->hwnd, nullptr);
     ObjectDeactivate(p);
     ValidateRect(win_->hwnd, nullptr);
-    gGuiHooks.pictInvalidateAll(win_);
+    SendMessageA(win_->hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
     EXPECT_FALSE(GetUpdateRect(win_->hwnd, &r, FALSE)) << "a hidden picture is left alone";
     ObjectDestroy(p);
 }

@@ -31,6 +31,12 @@ inline void StartTestRuntime(void (*installMore)() = nullptr) {
     RuntimeStartup();
     ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
 }
+// The same with one facility's Install as the addition.
+inline void StartTestRuntime(FacilityRow (*install)()) {
+    static FacilityRow (*facility)();
+    facility = install;
+    StartTestRuntime([] { facility(); });
+}
 
 // A normal window at left, top in pixels (400 x 300 unless a size is given),
 // titled when a title is given, made from cr (which is reset first) and

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string>
+
 #include "objects/color.h"
 #include "objects/crstream.h"
 #include "objects/focus.h"
@@ -20,10 +22,32 @@ static std::ostream& operator<<(std::ostream& o, const RECT& r) {
 
 namespace {
 
+// Two rows around the windows layer's own in the facility list: at exit the
+// one listed before it still finds the windows, the one after finds none.
+std::string gCleanupOrder;
+uint32_t gWindowsAtCleanup[2];
+// The windows besides the main window, which goes last of all.
+uint32_t WindowsLeft() {
+    uint32_t n = 0;
+    for (NativeWindowRecord* w = gWindowList; w; w = w->nextWindow)
+        if (&w->w.hdr != gMainWindowP) ++n;
+    return n;
+}
+void NoteBeforeWindows() {
+    gCleanupOrder += "before;";
+    gWindowsAtCleanup[0] = WindowsLeft();
+}
+void NoteAfterWindows() {
+    gCleanupOrder += "after;";
+    gWindowsAtCleanup[1] = WindowsLeft();
+}
+
 class GuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        GuiInstallHooks();
+        FacilityListAdd(FacilityRow{"TestBefore", nullptr, NoteBeforeWindows});
+        FacilityListAdd(GuiInstallHooks());
+        FacilityListAdd(FacilityRow{"TestAfter", nullptr, NoteAfterWindows});
         RuntimeStartup();
         ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
     }
@@ -413,9 +437,43 @@ TEST_F(GuiTest, MnemonicChars) {
     for (const Case& c : cases) EXPECT_EQ(c.expect, MnemonicChar(c.text)) << c.text;
 }
 
+// Handlers that write their number into a log, to see who heard an event.
+std::string gEventLog;
+template <int N>
+void LogEvent(ObjectRecord* window, bool on) {
+    gEventLog += std::to_string(N) + (on ? "+" : "-") + (window ? "w" : "0") + ";";
+}
+
+TEST_F(GuiTest, AWindowEventReachesEverySubscriberOnce) {
+    // The font-changed list: nothing else in this program subscribes to it.
+    EXPECT_EQ(nullptr, WindowEventSubscribe(kWindowFontChanged, LogEvent<1>));
+    EXPECT_EQ(nullptr, WindowEventSubscribe(kWindowFontChanged, LogEvent<2>));
+    EXPECT_EQ(nullptr, WindowEventSubscribe(kWindowFontChanged, LogEvent<1>)) << "a second subscription is harmless";
+    EXPECT_STRNE(nullptr, WindowEventSubscribe(kWindowEventCount, LogEvent<3>)) << "no such event";
+    EXPECT_STRNE(nullptr, WindowEventSubscribe(kWindowFontChanged, nullptr)) << "no handler";
+    ObjectRecord* win = MakeWindow(kWinNormal, 0, 0, 100, 100);
+    ASSERT_NE(nullptr, win);
+    WindowEventRaise(kWindowFontChanged, win, false);
+    EXPECT_EQ("1-w;2-w;", gEventLog) << "each once, in the order they subscribed";
+    gEventLog.clear();
+    WindowEventRaise(kWindowActivated, win, true);
+    EXPECT_EQ("", gEventLog) << "another event's list is not called";
+    // A full list refuses with a reason and keeps its handlers.
+    const WindowEventHandler more[] = {LogEvent<3>, LogEvent<4>, LogEvent<5>, LogEvent<6>,
+                                       LogEvent<7>, LogEvent<8>, LogEvent<9>};
+    uint32_t refused = 0;
+    for (WindowEventHandler h : more)
+        if (WindowEventSubscribe(kWindowFontChanged, h)) ++refused;
+    EXPECT_EQ(1u, refused) << "the list holds " << kWindowEventHandlersMax;
+    WindowEventRaise(kWindowFontChanged, win, false);
+    EXPECT_EQ("1-w;2-w;3-w;4-w;5-w;6-w;7-w;8-w;", gEventLog);
+    ObjectDestroy(win);
+}
+
 TEST_F(GuiTest, ZZCleanupLeavesNoWindow) {
     ObjectRecord* win = MakeWindow(kWinNormal, 0, 0, 100, 100);
     HWND wnd = win->hwnd, main = gMainWindowWnd;
+    EXPECT_EQ(nullptr, FacilityListAdd(FacilityRow{"TestAfter", nullptr, NoteAfterWindows})) << "listed once";
     // The build puts one font file beside this program when the machine has one.
     bool fontBeside = GetFileAttributesA("qovtest-font.ttf") != INVALID_FILE_ATTRIBUTES;
     EXPECT_EQ(fontBeside ? 1u : 0u, RuntimeFontFileCount()) << "font files beside the program are added";
@@ -425,6 +483,9 @@ TEST_F(GuiTest, ZZCleanupLeavesNoWindow) {
     EXPECT_FALSE(IsWindow(main));
     EXPECT_EQ(nullptr, gWindowList);
     EXPECT_EQ(0u, FontListCount());
+    EXPECT_EQ("before;after;", gCleanupOrder) << "the rows in their order, each once";
+    EXPECT_LE(1u, gWindowsAtCleanup[0]) << "a row before the windows' own still finds them";
+    EXPECT_EQ(0u, gWindowsAtCleanup[1]) << "a row after it finds them gone";
 }
 
 }  // namespace
