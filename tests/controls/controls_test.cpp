@@ -396,6 +396,60 @@ TEST_F(ControlsTest, WindowFramesAndMenuBarOfEachBorderStyle) {
     }
 }
 
+// Without Caption the system would still give an overlapped window its
+// caption, leaving the client area short of Width and Height: a window of the
+// captioned border styles keeps its frame and loses only the caption, and its
+// client area is what was asked, at creation and after Caption changes.
+TEST_F(ControlsTest, WindowWithoutCaptionKeepsItsSize) {
+    struct Offset {
+        LONG left, top;
+    };
+    // Measured under Wine: the frame alone (a caption would add 16 or 19
+    // pixels above, as in WindowFramesAndMenuBarOfEachBorderStyle).
+    const Offset kClientOffsets[] = {{1, 1}, {3, 3}, {3, 3}, {3, 3}};
+    for (int32_t border = 4; border <= 7; ++border) {
+        CreateRecordReset(&cr_);
+        cr_.winType = kWinNormal;
+        cr_.winBorder = border;
+        cr_.winStyle = 0x40;   // Caption off
+        cr_.left = 20, cr_.top = 40, cr_.width = 300, cr_.height = 200;
+        cr_.right = 320, cr_.bottom = 240;
+        cr_.units = kUnitsPixels;
+        cr_.title = CrText{"Bare", 4};
+        int32_t code = 0;
+        ObjectRecord* w = WindowObjectCreate(nullptr, &cr_, &code);
+        ASSERT_NE(nullptr, w) << border << " code " << code;
+        auto clientOffset = [&]() {
+            RECT outer = {};
+            GetWindowRect(w->hwnd, &outer);
+            POINT at = {0, 0};
+            ClientToScreen(w->hwnd, &at);
+            return Offset{at.x - outer.left, at.y - outer.top};
+        };
+        RECT client = {};
+        GetClientRect(w->hwnd, &client);
+        const Offset& want = kClientOffsets[border - 4];
+        Offset got = clientOffset();
+        EXPECT_NE(static_cast<LONG>(WS_CAPTION), GetWindowLongA(w->hwnd, GWL_STYLE) & WS_CAPTION)
+            << "border style " << border << ": no caption";
+        EXPECT_EQ(want.left, got.left) << "border style " << border;
+        EXPECT_EQ(want.top, got.top) << "border style " << border;
+        EXPECT_EQ(300, client.right) << "border style " << border << ": the client area is Width";
+        EXPECT_EQ(200, client.bottom) << "border style " << border << ": and Height";
+        PropChange on = {};
+        on.id = kPidCaption;
+        on.value = 1;
+        EXPECT_EQ(0, WindowSetProp(w, &on));
+        EXPECT_EQ(static_cast<LONG>(WS_CAPTION), GetWindowLongA(w->hwnd, GWL_STYLE) & WS_CAPTION)
+            << "border style " << border << ": Caption on gives the caption back";
+        EXPECT_LT(got.top, clientOffset().top) << "border style " << border;
+        on.value = 0;
+        EXPECT_EQ(0, WindowSetProp(w, &on));
+        EXPECT_EQ(got.top, clientOffset().top) << "border style " << border << ": and off takes it away";
+        ObjectDestroy(w);
+    }
+}
+
 TEST_F(ControlsTest, MenuItemsEnabledCheckedAndCommands) {
     ObjectRecord* menu = Make(kTypeMenu, nullptr, "&File;&Open/O;(Save;-;E&xit");
     ASSERT_NE(nullptr, menu);
