@@ -378,6 +378,8 @@ TEST_F(ControlsTest, WindowFramesAndMenuBarOfEachBorderStyle) {
         const Offset& want = kClientOffsets[border - 1];
         EXPECT_EQ(want.left, at.x - outer.left) << "border style " << border;
         EXPECT_EQ(want.top, at.y - outer.top) << "border style " << border;
+        EXPECT_EQ(20, at.x) << "border style " << border << ": Left places the client area, the frame lies outside";
+        EXPECT_EQ(40, at.y) << "border style " << border << ": and Top";
         EXPECT_EQ(300, client.right) << "border style " << border << ": the client area is Width";
         EXPECT_EQ(200, client.bottom) << "border style " << border << ": and Height";
         if (border == 6) {
