@@ -9,7 +9,6 @@
 #include "session/util/mem.h"
 
 ObjectRecord* gMenuMadeLast;
-ObjectRecord* (*gWebMenuItemCreate)(ObjectRecord* menu, ObjectCreateRecord* cr, int32_t* code);
 
 char* gEditTextBuf;
 uint32_t gEditTextSize;

@@ -53,9 +53,8 @@ struct ObjectCreateRecord;
 // The menu made last, of either mode: the MenuItem rows of a form that follow
 // it go into it.
 extern ObjectRecord* gMenuMadeLast;
-// A form's MenuItem row for a menu of the web view, which keeps its items
-// itself: the item's object, or none with the code.
-extern ObjectRecord* (*gWebMenuItemCreate)(ObjectRecord* menu, ObjectCreateRecord* cr, int32_t* code);
+// A form's MenuItem row for a menu of the web view goes to
+// WebObjectOps::menuItemCreate.
 
 // ---- Menu definition text --------------------------------------------------------
 constexpr uint32_t kMenuItemTextSize = 256;     // 255 bytes of text and the NUL

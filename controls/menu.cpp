@@ -6,6 +6,7 @@
 
 #include "controls/ctlcommon.h"
 #include "controls/ctlcore.h"
+#include "objects/objhooks.h"
 #include "objects/objwindowed.h"
 #include "objects/window.h"
 
@@ -573,7 +574,7 @@ ObjectRecord* FloatMenuCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
 ObjectRecord* MenuItemCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     // The menu made last may be one of the web view, which keeps its items itself.
     if (gMenuMadeLast && ObjectIsLive(gMenuMadeLast) && ObjectIsWebView(gMenuMadeLast)) {
-        if (gWebMenuItemCreate) return gWebMenuItemCreate(gMenuMadeLast, cr, code);
+        if (gWebObjectOps.menuItemCreate) return gWebObjectOps.menuItemCreate(gMenuMadeLast, cr, code);
         *code = kOpNotAvailable;
         return nullptr;
     }

@@ -65,6 +65,9 @@ struct WebObjectOps {
     // Sends so far that failed or whose answer did not come within their wait.
     uint32_t (*failedSends)();
     void (*dropReply)();                            // forgets an answer already built
+    // A form's MenuItem row for a menu of the web view, which keeps its items
+    // itself: the item's object, or none with the code.
+    ObjectRecord* (*menuItemCreate)(ObjectRecord* menu, ObjectCreateRecord* cr, int32_t* code);
 };
 extern WebObjectOps gWebObjectOps;
 

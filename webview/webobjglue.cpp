@@ -18,6 +18,7 @@
 #include "session/session.h"
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
+#include "webview/controls/webcontrols.h"
 #include "webview/controls/weblistview.h"
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/webxml.h"

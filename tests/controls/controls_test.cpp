@@ -15,6 +15,7 @@
 #include "objects/focus.h"
 #include "objects/font.h"
 #include "objects/guihooks.h"
+#include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "objects/window.h"
@@ -606,7 +607,7 @@ TEST_F(ControlsTest, MenuItemRowsOfAWebViewMenuGoToItsOwnMaker) {
     ObjectRecord* web = ObjectAllocRecord(kKindMenu, sizeof(ObjectRecord), true);
     ASSERT_NE(nullptr, web);
     gMenuMadeLast = web;
-    gWebMenuItemCreate = [](ObjectRecord* menu, ObjectCreateRecord*, int32_t* code) {
+    gWebObjectOps.menuItemCreate = [](ObjectRecord* menu, ObjectCreateRecord*, int32_t* code) {
         gWebMenuSeen = menu;
         *code = 0;
         return menu;
@@ -617,7 +618,7 @@ TEST_F(ControlsTest, MenuItemRowsOfAWebViewMenuGoToItsOwnMaker) {
     EXPECT_EQ(web, MenuItemCreate(0, &cr_, &code));
     EXPECT_EQ(web, gWebMenuSeen) << "the web menu's maker was given the menu";
     EXPECT_EQ(1u, MenuItemCount(native)) << "the native menu made before got nothing";
-    gWebMenuItemCreate = nullptr;
+    gWebObjectOps.menuItemCreate = nullptr;
     EXPECT_EQ(nullptr, MenuItemCreate(0, &cr_, &code));
     EXPECT_EQ(kOpNotAvailable, code) << "no web menus: refused";
     gMenuMadeLast = native;

@@ -11,6 +11,7 @@
 #include "objects/crstream.h"
 #include "objects/objtables.h"
 #include "session/util/json.h"
+#include "webview/controls/webcontrols.h"
 #include "webview/core/webmarkup.h"
 #include "webview/core/webtext.h"
 
@@ -20,6 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool tables = false;
     if (!tables) {
         ObjectSetupTables();
+        WebObjectsInstall();   // the kinds' markup writers
         tables = true;
     }
     for (uint32_t kind = 1; kind <= kObjectKindLast; ++kind) {

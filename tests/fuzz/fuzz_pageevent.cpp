@@ -17,6 +17,7 @@
 #include "objects/objops.h"
 #include "session/proto/protocol.h"
 #include "session/util/json.h"
+#include "webview/controls/webcontrols.h"
 #include "webview/controls/webtoolbar.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"

@@ -12,6 +12,7 @@
 #include "objects/crstream.h"
 #include "objects/objtables.h"
 #include "session/util/codepage.h"
+#include "webview/controls/webcontrols.h"
 #include "webview/core/webformpage.h"
 #include "webview/core/webmarkup.h"
 #include "webview/core/webtext.h"
@@ -88,6 +89,7 @@ int PrintFormPage() {
 
 int main(int argc, char** argv) {
     ObjectSetupTables();
+    WebObjectsInstall();
     if (argc > 1 && strcmp(argv[1], "formpage") == 0) return PrintFormPage();
     if (argc > 1 && strcmp(argv[1], "frames") == 0) {
         // A window of each border style 1-8, ids 131-138.

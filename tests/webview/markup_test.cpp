@@ -8,6 +8,7 @@
 
 #include "session/util/json.h"
 #include "session/config.h"
+#include "webview/controls/webcontrols.h"
 #include "webview/core/webmarkup.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
@@ -53,6 +54,7 @@ class MarkupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ObjectSetupTables();
+        WebObjectsInstall();   // the kinds' markup writers are their rows' slots
         WebOptionsReset();
         ClientConfigDefaults();
         WebTextCleanup();

@@ -9,6 +9,8 @@
 # (SendInput "mouse", "wheel" and "keys" steps) gives each run the points
 # that differ: "# define-0: NAME=N ..." lines for the native run, "# define-2:"
 # for the web view's (which mostly reads them from the page by "page-box").
+# QOV_TWIN_KEEP=DIR keeps each run's transcript there as SCENE.MODE.txt, so
+# two builds' transcripts can be compared scene by scene.
 set -euo pipefail
 server=$1 client=$2 script=$3 only=${4:-}
 work=$(mktemp -d)
@@ -33,6 +35,9 @@ run() {
   (cd "$work" && "${start[@]}" --timeout 30 "${defines[@]}" --transcript "$(winpath "$work/$mode.txt")" "$@" \
       --client "$(winpath "$client") -deb twin" "$(winpath "$script")") >"$work/$mode.log" 2>&1 || rc=$?
   tr -d '\r' <"$work/$mode.log"
+  if [ -n "${QOV_TWIN_KEEP:-}" ] && [ -f "$work/$mode.txt" ]; then
+    mkdir -p "$QOV_TWIN_KEEP" && cp "$work/$mode.txt" "$QOV_TWIN_KEEP/$(basename "$script" .txt).$mode.txt"
+  fi
   if [ "$rc" -ne 0 ] || grep -q FAIL "$work/$mode.log"; then
     echo "the run with WEBMODE $mode failed"; return 1
   fi

@@ -4,6 +4,9 @@
 // docking, anchors, and a window destroyed with its children.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include <cstring>
 #include <functional>
 #include <string>
@@ -17,6 +20,7 @@
 #include "session/proto/protocol.h"
 #include "session/util/mem.h"
 #include "webtest.h"
+#include "webview/core/webkinds.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
 #include "webview/controls/webbutton.h"
@@ -913,6 +917,17 @@ bool NoteKindEvent(ObjectRecord*, int32_t code, const JsonValue*, const WebEvent
     gKindEvents.push_back(text);
     return true;
 }
+// The tree view's row with another page-event slot (none: the generic events
+// only) while it lives; the installed row comes back after.
+struct TreePageEvents {
+    const WebKindOps* installed = WebKindOpsOfKind(kKindTreeView);
+    WebKindOps row = *installed;
+    void Use(WebKindPageEventFn fn) {
+        row.pageEvent = fn;
+        WebKindOpsSwap(kKindTreeView, &row);
+    }
+    ~TreePageEvents() { WebKindOpsSwap(kKindTreeView, installed); }
+};
 void Dispatch(ObjectRecord* owner, const std::string& text) {
     JsonValue* v = JsonParse(text.c_str(), text.size());
     ASSERT_NE(v, nullptr) << text;
@@ -938,11 +953,12 @@ TEST_F(WebObjects, PageEventsReachTheirObjects) {
     });
     ASSERT_TRUE(cells && pixels);
     ASSERT_TRUE(pixels->flags & kObjPixels);
-    WebRegisterPageEventHandler(kKindTreeView, NoteKindEvent);
+    TreePageEvents treeEvents;
+    treeEvents.Use(NoteKindEvent);
     int32_t values[4] = {1, 0, 0, 0};
     ASSERT_EQ(EventRegister(cells, kEvMouseDown, values, false, nullptr, 0), 0);
     ASSERT_EQ(EventRegister(pixels, kEvMouseDown, values, false, nullptr, 0), 0);
-    WebRegisterPageEventHandler(kKindTreeView, nullptr);
+    treeEvents.Use(nullptr);
     char c[16], p[16];
     snprintf(c, sizeof c, "%u", cells->elementId);
     snprintf(p, sizeof p, "%u", pixels->elementId);
@@ -966,7 +982,7 @@ TEST_F(WebObjects, PageEventsReachTheirObjects) {
     }
     EventCleanup();
 
-    WebRegisterPageEventHandler(kKindTreeView, NoteKindEvent);
+    treeEvents.Use(NoteKindEvent);
     gKindEvents.clear();
     struct Named {
         std::string name;
@@ -989,7 +1005,7 @@ TEST_F(WebObjects, PageEventsReachTheirObjects) {
     }
     ASSERT_FALSE(gKindEvents.empty());
     EXPECT_EQ(gKindEvents[0], std::string("99990 ") + base + " R3 I4");
-    WebRegisterPageEventHandler(kKindTreeView, nullptr);
+    treeEvents.Use(nullptr);
 
     WebViewMsgFlush();
     gPage.posts.clear();
@@ -1725,4 +1741,44 @@ TEST(WebHtmlEdata, IdAndTab) {
     EXPECT_EQ(tab, 12u);
     EXPECT_FALSE(WebHtmlEdataTab("{\"tab\": x}", &tab));
     EXPECT_FALSE(WebHtmlEdataTab("{\"tab\": 99999999999}", &tab)) << "beyond 32 bits";
+}
+
+// ---- The web kind table ---------------------------------------------------------------------
+
+TEST(WebKindTable, EveryKindHasOneCompleteRowWhateverTheInstallOrder) {
+    WebObjectsInstall();
+    uint32_t conflicts = WebKindConflicts();
+    // Every kind a server type makes in the web view has a creator; every
+    // kind with a creator and a page element writes its markup.
+    for (uint32_t type = 0; type < 256; ++type) {
+        int32_t kind = WebTypeToKind(type);
+        if (kind <= 0) continue;
+        const WebKindOps* ops = WebKindOpsOfKind(static_cast<uint32_t>(kind));
+        if (!ops) continue;
+        EXPECT_NE(ops->create, nullptr) << "kind " << kind;
+    }
+    const uint32_t kNoElement[] = {kKindColor, kKindFont, kKindImageList, kKindTimer, kKindMenu, kKindSubMenu,
+                                   kKindFloatMenu, kKindMenuItem, kKindStatusPanel, kKindToolButton};
+    for (uint32_t kind = 1; kind < kObjectKindRows; ++kind) {
+        const WebKindOps* ops = WebKindOpsOfKind(kind);
+        if (!ops || !ops->create) continue;
+        bool element = std::find(std::begin(kNoElement), std::end(kNoElement), kind) == std::end(kNoElement);
+        EXPECT_EQ(ops->markup != nullptr, element) << "kind " << kind;
+    }
+    // Item kinds have a holder whose page shows them, and their holder answers their destroy.
+    for (uint32_t kind : {kKindStatusPanel, kKindToolButton}) {
+        ASSERT_NE(WebKindOpsOfKind(kind), nullptr);
+        EXPECT_NE(WebKindOpsOfKind(kind)->subObjectHolder, nullptr) << "kind " << kind;
+        EXPECT_NE(WebKindOpsOfKind(kind)->held, nullptr) << "kind " << kind;
+    }
+    // A second install changes nothing; another row for a kind that has one
+    // is refused, so which file installs first cannot matter.
+    const WebKindOps* tree = WebKindOpsOfKind(kKindTreeView);
+    WebObjectsInstall();
+    EXPECT_EQ(WebKindConflicts(), conflicts);
+    static const WebKindOps kOther = {};
+    EXPECT_FALSE(WebRegisterKind(kKindTreeView, &kOther));
+    EXPECT_EQ(WebKindOpsOfKind(kKindTreeView), tree);
+    EXPECT_EQ(WebKindConflicts(), conflicts + 1);
+    EXPECT_EQ(conflicts, 0u) << "no kind was installed twice with different rows";
 }

@@ -12,6 +12,7 @@
 #include "objects/objcreate.h"
 #include "objects/objhooks.h"
 #include "objects/objops.h"
+#include "webview/controls/webcontrols.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"

@@ -10,6 +10,7 @@
 #include "objects/objtables.h"
 #include "session/util/mem.h"
 #include "webview/controls/webedit.h"
+#include "webview/controls/webctlcommon.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
@@ -18,6 +19,8 @@
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "webview/core/markupids.h"
 
 namespace {
 
@@ -294,10 +297,6 @@ const char* ArgTextOf(const MethodCallRec* call, uint32_t i, char* out, size_t o
     return out;
 }
 
-const WebKindOps kPushOps = {ButtonGetText, ButtonGetValue, ButtonSetText, ButtonSetValue, nullptr, nullptr,
-                             nullptr,       WebButtonMethod, WebButtonDestroy};
-const WebKindOps kCheckOps = {ButtonGetText, ButtonGetValue, ButtonSetText, ButtonSetValue, nullptr, nullptr,
-                              nullptr,       nullptr,        WebButtonDestroy};
 
 bool IsFileButton(const ObjectRecord* rec) {
     return rec && rec->kind == kKindButton && (reinterpret_cast<const WebButtonRecord*>(rec)->style & kBtnFileInput);
@@ -590,12 +589,159 @@ int32_t WebButtonMethod(ObjectRecord* rec, MethodCallRec* call) {
     }
 }
 
-void WebButtonInstall() {
-    static const uint32_t kKinds[] = {kKindButton, kKindCheckBox, kKindRadio};
-    for (uint32_t kind : kKinds) {
-        WebRegisterCreator(kind, WebButtonCreate);
-        WebRegisterPropHandlers(kind, WebButtonSetProp, WebButtonGetProp);
-        WebRegisterKindOps(kind, kind == kKindButton ? &kPushOps : &kCheckOps);
+// ---- Markup and the kinds' rows --------------------------------------------------------------
+
+namespace {
+
+void MarkupButton(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    if (cr->buttonType == kButtonTypeFile) {
+        if (m.standalone) {
+            HtmlPut("<input type=\"file\" ");
+        } else {
+            HtmlPut("<input type=\"file\" onchange=\"qovWebNamespace.fileEvt('C");
+            HtmlAppendUInt(m.id);
+            HtmlPut("F')\" id=\"C");
+            HtmlAppendUInt(m.id);
+            HtmlPut("F\" style=\"visibility: hidden; width: 1px; height: 1px\" />");
+            HtmlPut("<button onclick=\"document.getElementById('C");
+            HtmlAppendUInt(m.id);
+            HtmlPut("F').click(); return false\" ");
+        }
+    } else {
+        HtmlPut("<button ");
     }
+    HtmlOpenId(m, false);
+    HtmlWriteCommon(m);
+    if (cr->buttonType == kButtonTypeFile && m.standalone) {
+        HtmlPut(" />");
+        return;
+    }
+    HtmlPut(">");
+    int32_t state = HtmlValue(cr, kPidButtonState, 0);
+    if (gWebThemeClasses && state == 2)
+        HtmlPut("<span style='margin-right: 3px' class='spinner-border spinner-border-sm'></span>");
+    if (gWebThemeClasses && state == 3)
+        HtmlPut("<span style='margin-right: 3px' class='spinner-grow spinner-grow-sm'></span>");
+    CrText src = HtmlImageSource(cr);
+    if (src.text && src.length) {
+        HtmlPut("<img src=\"");
+        HtmlAppendAttr(src.text, src.length);
+        CrText alt = HtmlCrText(cr, kPidAltText);
+        if (alt.text && alt.length) {
+            HtmlPut("\" alt=\"");
+            HtmlAppendAttr(alt.text, alt.length);
+        }
+        HtmlPut("\"/>");
+    } else {
+        HtmlContent(cr->title.text ? cr->title : cr->text);
+    }
+    HtmlPut("</button>");
+}
+
+void MarkupCheck(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    HtmlPut(">");
+    HtmlPut(m.kind == kKindCheckBox ? "<input type=\"checkbox\" " : "<input type=\"radio\" ");
+    int32_t group = HtmlValue(cr, kPidGroupId, 0);
+    if (m.kind == kKindRadio && group) {
+        HtmlPut("name=\"G");
+        HtmlAppendInt(group);
+        HtmlPut("\" ");
+    }
+    if (gWebThemeClasses) HtmlPut("class=\"form-check-input\" ");
+    if (HtmlValue(cr, kPidValue, 0)) HtmlPut("checked=\"checked\" ");
+    HtmlPut("tabindex=\"100\" id=\"C");
+    HtmlAppendUInt(m.id);
+    int32_t align = HtmlValue(cr, kPidAlignText, 0);
+    HtmlPut("\" style=\"float: ");
+    HtmlPut(align == 0 || align == 2 ? "left" : "right");
+    HtmlPut("; margin-top: ");
+    HtmlAppendInt((m.height / 2) - 6);
+    HtmlPut("px\"><label for=\"C");
+    HtmlAppendUInt(m.id);
+    HtmlPut("\" id=\"C");
+    HtmlAppendUInt(m.id);
+    HtmlPut("L\" style=\"display: inline\"");
+    if (gWebThemeClasses) HtmlPut(" class=\"form-check-label\"");
+    HtmlPut(" >");
+    HtmlContent(cr->title.text ? cr->title : cr->text);
+    HtmlPut("</label></div>");
+}
+
+void MarkupCheckBox(HtmlMarkup& m) {
+    HtmlPut("<div ");
+    HtmlOpenId(m, true);
+    HtmlWriteCommon(m);
+    MarkupCheck(m);
+}
+
+const WebKindOps kPushOps = {
+    WebButtonCreate,   // 0 create
+    MarkupButton,      // 1 markup
+    WebButtonSetProp,  // 2 set property
+    WebButtonGetProp,  // 3 get property
+    nullptr,           // 4 item route
+    nullptr,           // 5 enable
+    nullptr,           // 6 item enable
+    nullptr,           // 7 show
+    nullptr,           // 8 hide
+    nullptr,           // 9 page event
+    nullptr,           // 10 image-list user
+    nullptr,           // 11 redraw flush
+    nullptr,           // 12 sub-object holder
+    nullptr,           // 13 held by its holder
+    WebButtonDestroy,  // 14 clean-up
+    WebButtonMethod,   // 15 method
+    ButtonGetText,     // 16 get text
+    ButtonGetValue,    // 17 get value
+    ButtonSetText,     // 18 set text
+    ButtonSetValue,    // 19 set value
+    nullptr,           // 20 insert item
+    nullptr,           // 21 delete item
+    nullptr,           // 22 check item
+    nullptr,           // 23 focus
+    nullptr,           // 24 ask event
+    nullptr,           // 25 keeps Enter
+    nullptr,           // 26 placed
+};
+
+// Check boxes and radio buttons.
+const WebKindOps kCheckOps = {
+    WebButtonCreate,   // 0 create
+    MarkupCheckBox,    // 1 markup
+    WebButtonSetProp,  // 2 set property
+    WebButtonGetProp,  // 3 get property
+    nullptr,           // 4 item route
+    nullptr,           // 5 enable
+    nullptr,           // 6 item enable
+    nullptr,           // 7 show
+    nullptr,           // 8 hide
+    nullptr,           // 9 page event
+    nullptr,           // 10 image-list user
+    nullptr,           // 11 redraw flush
+    nullptr,           // 12 sub-object holder
+    nullptr,           // 13 held by its holder
+    WebButtonDestroy,  // 14 clean-up
+    nullptr,           // 15 method
+    ButtonGetText,     // 16 get text
+    ButtonGetValue,    // 17 get value
+    ButtonSetText,     // 18 set text
+    ButtonSetValue,    // 19 set value
+    nullptr,           // 20 insert item
+    nullptr,           // 21 delete item
+    nullptr,           // 22 check item
+    nullptr,           // 23 focus
+    nullptr,           // 24 ask event
+    nullptr,           // 25 keeps Enter
+    nullptr,           // 26 placed
+};
+
+}  // namespace
+
+void WebButtonInstall() {
+    WebRegisterKind(kKindButton, &kPushOps);
+    WebRegisterKind(kKindCheckBox, &kCheckOps);
+    WebRegisterKind(kKindRadio, &kCheckOps);
     gWebIsFileButton = IsFileButton;
 }

@@ -12,12 +12,16 @@
 #include "session/config.h"
 #include "session/util/mem.h"
 #include "webview/controls/webedit.h"
+#include "webview/controls/webctlcommon.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "webview/core/markupids.h"
+#include "webview/core/webmarkup.h"
 
 namespace {
 
@@ -192,8 +196,6 @@ void ComboDestroy(ObjectRecord* rec) {
     c->currentText = c->cueText = nullptr;
 }
 
-const WebKindOps kComboOps = {ComboGetText,    ComboGetValue, ComboSetText,      ComboSetValue, ComboInsertItem,
-                              ComboDeleteItem, nullptr,       WebComboBoxMethod, ComboDestroy};
 
 }  // namespace
 
@@ -578,6 +580,61 @@ int32_t WebComboBoxMethod(ObjectRecord* rec, MethodCallRec* call) {
     }
 }
 
-void WebComboBoxInstall() {
-    WebRegisterKind(kKindComboBox, WebComboBoxCreate, WebComboBoxSetProp, WebComboBoxGetProp, &kComboOps);
+// ---- Markup and the kind's row ----------------------------------------------------------------
+
+namespace {
+
+void MarkupCombo(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    HtmlPut("<select ");
+    HtmlOpenId(m, false);
+    HtmlWriteCommon(m);
+    HtmlObjectStyle(m.kind, kPidMultiSelect, cr);
+    HtmlPut(" size=\"2\">");
+    // A creation text is the combo's definition (its first item the title);
+    // in a live view the creator leaves the items joined by ';' in Data.
+    if (cr->text.text && cr->text.length) {
+        HtmlSelectOptions(cr->text.text, cr->text.length, true);
+    } else {
+        CrText items = HtmlCrText(cr, kPidData);
+        HtmlSelectOptions(items.text, items.length, false);
+    }
+    HtmlPut("</select>");
+    JsOpenCall("QovDlist", m.id);
+    JsPut(", st: 0");
+    JsCloseCall();
 }
+
+const WebKindOps kComboOps = {
+    WebComboBoxCreate,   // 0 create
+    MarkupCombo,         // 1 markup
+    WebComboBoxSetProp,  // 2 set property
+    WebComboBoxGetProp,  // 3 get property
+    nullptr,             // 4 item route
+    nullptr,             // 5 enable
+    nullptr,             // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    nullptr,             // 9 page event
+    nullptr,             // 10 image-list user
+    nullptr,             // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    ComboDestroy,        // 14 clean-up
+    WebComboBoxMethod,   // 15 method
+    ComboGetText,        // 16 get text
+    ComboGetValue,       // 17 get value
+    ComboSetText,        // 18 set text
+    ComboSetValue,       // 19 set value
+    ComboInsertItem,     // 20 insert item
+    ComboDeleteItem,     // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    nullptr,             // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+}  // namespace
+
+void WebComboBoxInstall() { WebRegisterKind(kKindComboBox, &kComboOps); }

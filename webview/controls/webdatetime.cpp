@@ -10,12 +10,16 @@
 
 #include "session/util/mem.h"
 #include "webview/controls/webedit.h"
+#include "webview/controls/webctlcommon.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "webview/core/markupids.h"
+#include "webview/core/webmarkup.h"
 
 uint8_t gWebUtcOption;
 
@@ -123,8 +127,6 @@ int32_t FormatOf(const ObjectRecord* rec) {
     return rec && rec->kind == kKindEditDateTime ? reinterpret_cast<const WebEditDateTimeRecord*>(rec)->format : 0;
 }
 
-const WebKindOps kDateOps = {DateGetText, nullptr, DateSetText,           nullptr, nullptr,
-                             nullptr,     nullptr, WebEditDateTimeMethod, DateDestroy};
 
 }  // namespace
 
@@ -257,8 +259,87 @@ int32_t WebEditDateTimeMethod(ObjectRecord* rec, MethodCallRec* call) {
     }
 }
 
+// ---- Markup and the kind's row ----------------------------------------------------------------
+
+namespace {
+
+constexpr int32_t kDateWidthCut = 35;               // a text date edit loses the picker's width
+constexpr int32_t kDateWidthCutFrom = 40;
+constexpr uint32_t kCrFormModal = 0x80000000u;
+constexpr uint32_t kCrFormDialog = 0x40000000u;
+
+void MarkupDateTime(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    int32_t format = HtmlValue(cr, kPidFormat, 0);
+    bool wrapper = format == kDateFormatWrapper;
+    if (wrapper) {
+        HtmlPut("<div ");
+        HtmlOpenId(m, true);
+    } else {
+        HtmlPut("<input type=\"text\" ");
+        HtmlOpenId(m, false);
+    }
+    HtmlWriteCommon(m);
+    HtmlPut(wrapper ? "></div>" : ">");
+    JsOpenCall("QovEditDate", m.id);
+    JsPut(", cmd: 1");
+    JsPutMember(", fmt: ", format);
+    CrText custom = HtmlCrText(cr, kPidCustomFormat);
+    if (format == kFmtCustom && custom.text && custom.length) {
+        char picture[256];
+        WebDateFormat(custom.text, custom.length, picture, sizeof picture);
+        JsPutText(", format: \"", picture, static_cast<uint32_t>(strlen(picture)));
+    }
+    CrText minDate = HtmlCrText(cr, kPidMinimumDate), maxDate = HtmlCrText(cr, kPidMaximumDate);
+    if (minDate.text && minDate.length) JsPutText(", minDate: \"", minDate.text, minDate.length);
+    if (maxDate.text && maxDate.length) JsPutText(", maxDate: \"", maxDate.text, maxDate.length);
+    if (cr->flags0 & kCrFormModal) JsPut(", formType: 1");
+    else if (cr->flags0 & kCrFormDialog) JsPut(", formType: 2");
+    JsCloseCall();
+}
+
+void MarkupDateTimeOp(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    if (HtmlValue(cr, kPidFormat, 0) != kDateFormatWrapper && m.width > kDateWidthCutFrom) {
+        cr->right -= kDateWidthCut;
+        m.width -= kDateWidthCut;
+    }
+    MarkupDateTime(m);
+}
+
+const WebKindOps kDateOps = {
+    WebEditDateTimeCreate,   // 0 create
+    MarkupDateTimeOp,        // 1 markup
+    WebEditDateTimeSetProp,  // 2 set property
+    WebEditDateTimeGetProp,  // 3 get property
+    nullptr,                 // 4 item route
+    nullptr,                 // 5 enable
+    nullptr,                 // 6 item enable
+    nullptr,                 // 7 show
+    nullptr,                 // 8 hide
+    nullptr,                 // 9 page event
+    nullptr,                 // 10 image-list user
+    nullptr,                 // 11 redraw flush
+    nullptr,                 // 12 sub-object holder
+    nullptr,                 // 13 held by its holder
+    DateDestroy,             // 14 clean-up
+    WebEditDateTimeMethod,   // 15 method
+    DateGetText,             // 16 get text
+    nullptr,                 // 17 get value
+    DateSetText,             // 18 set text
+    nullptr,                 // 19 set value
+    nullptr,                 // 20 insert item
+    nullptr,                 // 21 delete item
+    nullptr,                 // 22 check item
+    nullptr,                 // 23 focus
+    nullptr,                 // 24 ask event
+    nullptr,                 // 25 keeps Enter
+    nullptr,                 // 26 placed
+};
+
+}  // namespace
+
 void WebEditDateTimeInstall() {
-    WebRegisterKind(kKindEditDateTime, WebEditDateTimeCreate, WebEditDateTimeSetProp, WebEditDateTimeGetProp,
-                    &kDateOps);
+    WebRegisterKind(kKindEditDateTime, &kDateOps);
     gWebHooks.dateTimeFormat = FormatOf;
 }

@@ -19,6 +19,9 @@
 #include "webview/core/weboptions.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "webview/core/webmarkup.h"
+#include "webview/core/markupids.h"
 
 namespace {
 
@@ -414,10 +417,6 @@ int32_t SliderOpGetValue(ObjectRecord* rec, int32_t item, int32_t* value, bool* 
     return WebSliderGetValue(rec, item, value, asked);
 }
 
-const WebKindOps kProgressOps = {nullptr, ProgressOpGetValue, nullptr, WebProgressSetValue, nullptr, nullptr,
-                                 nullptr, nullptr,            nullptr};
-const WebKindOps kSliderOps = {nullptr, SliderOpGetValue, nullptr, WebSliderSetValue, nullptr, nullptr,
-                               nullptr, nullptr,          nullptr};
 
 }  // namespace
 
@@ -642,18 +641,294 @@ void WebSplitterOnMove(ObjectRecord* rec, int32_t dx, int32_t dy) {
         PostObjectEvent(rec, kEvMove, kEventKindDefault, 0, PackTenThousand(rec->left, rec->top));
 }
 
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+constexpr uint32_t kColorInherit = 0xFFFFFFFFu;     // -1: not given
+
+void MarkupProgress(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    int32_t value = HtmlValue(cr, kPidValue, 0);
+    bool noText = (cr->flags1 & kCrProgressNoText) != 0;
+    if (HtmlProgressAsElement(m)) {
+        HtmlPut("<progress ");
+        HtmlOpenId(m, false);
+        HtmlWriteCommon(m);
+        HtmlPut(" min=\"1\" max=\"100\" value=\"");
+        HtmlAppendInt(value);
+        HtmlPut("\"></progress>");
+        return;
+    }
+    HtmlPut("<div ");
+    HtmlOpenId(m, false);
+    HtmlWriteCommon(m);
+    if (HtmlProgressThemed(m)) {
+        HtmlPut("><div id=\"C");
+        HtmlAppendUInt(m.id);
+        HtmlPut("\" class='progress-bar progress-bar-striped progress-bar-animated");
+        HtmlThemeColorClasses(m, true, true, false);
+        HtmlPut("' style='width: ");
+        HtmlAppendInt(value);
+        HtmlPut("%'>");
+        if (!noText) {
+            HtmlAppendInt(value);
+            HtmlPut("%");
+        }
+        HtmlPut("</div></div>");
+        return;
+    }
+    HtmlPut("></div></div>");
+    JsOpenCall("QovPBar", m.id);
+    JsPutMember(", cv: ", value);
+    JsPutMember(", dp: ", noText ? 0 : 1);
+    JsCloseCall();
+}
+
+void CanvasOpen(const HtmlMarkup& m) {
+    HtmlPut("<canvas width=\"");
+    HtmlAppendInt(m.width);
+    HtmlPut("\" height=\"");
+    HtmlAppendInt(m.height);
+    HtmlPut("\" ");
+    HtmlOpenId(m, false);
+    HtmlWriteCommon(m);
+    HtmlPut("></canvas>");
+}
+
+void JsStroke(const ObjectCreateRecord* cr, bool fill) {
+    if (HtmlGiven(cr, kPidBdrWidth)) JsPutMember(", lw: ", HtmlValue(cr, kPidBdrWidth, 1));
+    if (fill && HtmlGiven(cr, kPidFillColor)) {
+        JsPut(", fs: \"");
+        JsAppendColor(static_cast<uint32_t>(HtmlValue(cr, kPidFillColor, 0)));
+        JsPut("\"");
+    }
+    uint32_t border = HtmlColorOf(cr->bdrColor);
+    if (border != kColorInherit) {
+        JsPut(", ss: \"");
+        JsAppendColor(border);
+        JsPut("\"");
+    }
+}
+
+void MarkupShape(HtmlMarkup& m) {
+    CanvasOpen(m);
+    int32_t shape = HtmlValue(m.cr, kPidShape, 0);
+    JsOpenCall(shape == 1 ? "QovOv" : shape == 3 ? "QovRd" : "QovSq", m.id);
+    JsPutMember(", w: ", m.width);
+    JsPutMember(", h: ", m.height);
+    JsStroke(m.cr, true);
+    JsCloseCall();
+}
+
+void MarkupLineAt(HtmlMarkup& m, int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
+    CanvasOpen(m);
+    JsOpenCall("QovLn", m.id);
+    JsPutMember(", x1: ", x1 - m.left);
+    JsPutMember(", x2: ", x2 - m.left);
+    JsPutMember(", y1: ", y1 - m.top);
+    JsPutMember(", y2: ", y2 - m.top);
+    JsStroke(m.cr, false);
+    JsCloseCall();
+}
+
+// A Line's element covers its rectangle put in order; the script draws from
+// the first point to the second.
+void MarkupLine(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    int32_t x1 = cr->left, y1 = cr->top, x2 = cr->right, y2 = cr->bottom;
+    if (cr->left > cr->right) { int32_t t = cr->left; cr->left = cr->right; cr->right = t; }
+    if (cr->top > cr->bottom) { int32_t t = cr->top; cr->top = cr->bottom; cr->bottom = t; }
+    HtmlMarkupGeometry(m);
+    MarkupLineAt(m, x1, y1, x2, y2);
+}
+
+void MarkupSlider(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    bool vertical = HtmlValue(cr, kPidOrientation, 0) == 1;
+    HtmlPut("<div ");
+    HtmlOpenId(m, true);
+    HtmlWriteCommon(m);
+    HtmlPut("><div id=\"C");
+    HtmlAppendUInt(m.id);
+    HtmlPut(vertical ? "\" style=\"top:" : "\" style=\"height: 100%; left:");
+    HtmlAppendInt((vertical ? m.height : m.width) / 2 - 7);
+    HtmlPut("px\"></div></div>");
+    JsOpenCall("QovSlide", m.id);
+    JsPutMember(", min: ", HtmlValue(cr, kPidMin, 0));
+    JsPutMember(", max: ", HtmlValue(cr, kPidMax, 100));
+    JsPutMember(", step: ", 1);
+    JsPutMember(", vert: ", vertical ? 1 : 0);
+    JsPut(", range: 0");
+    JsCloseCall();
+}
+
+// A splitter's cursor and drag directions: its own page message beside the
+// element's state; once placed, they follow its markup.
+int32_t SplitterEnableOp(ObjectRecord* rec, int32_t item, bool on) {
+    if (item != 0) return kWebNotAvailable;
+    WebSplitterEnable(rec, item, on);
+    return WebEnableElement(rec, item, on);
+}
+
+void SplitterPlaced(ObjectRecord* rec) { WebSplitterEnable(rec, 0, !(rec->flags & kObjDisabled)); }
+
+const WebKindOps kLineOps = {
+    WebLineCreate,  // 0 create
+    MarkupLine,     // 1 markup
+    LineSetProp,    // 2 set property
+    LineGetProp,    // 3 get property
+    nullptr,        // 4 item route
+    nullptr,        // 5 enable
+    nullptr,        // 6 item enable
+    nullptr,        // 7 show
+    nullptr,        // 8 hide
+    nullptr,        // 9 page event
+    nullptr,        // 10 image-list user
+    nullptr,        // 11 redraw flush
+    nullptr,        // 12 sub-object holder
+    nullptr,        // 13 held by its holder
+    nullptr,        // 14 clean-up
+    nullptr,        // 15 method
+    nullptr,        // 16 get text
+    nullptr,        // 17 get value
+    nullptr,        // 18 set text
+    nullptr,        // 19 set value
+    nullptr,        // 20 insert item
+    nullptr,        // 21 delete item
+    nullptr,        // 22 check item
+    nullptr,        // 23 focus
+    nullptr,        // 24 ask event
+    nullptr,        // 25 keeps Enter
+    nullptr,        // 26 placed
+};
+
+const WebKindOps kShapeOps = {
+    WebShapeCreate,  // 0 create
+    MarkupShape,     // 1 markup
+    ShapeSetProp,    // 2 set property
+    ShapeGetProp,    // 3 get property
+    nullptr,         // 4 item route
+    nullptr,         // 5 enable
+    nullptr,         // 6 item enable
+    nullptr,         // 7 show
+    nullptr,         // 8 hide
+    nullptr,         // 9 page event
+    nullptr,         // 10 image-list user
+    nullptr,         // 11 redraw flush
+    nullptr,         // 12 sub-object holder
+    nullptr,         // 13 held by its holder
+    nullptr,         // 14 clean-up
+    nullptr,         // 15 method
+    nullptr,         // 16 get text
+    nullptr,         // 17 get value
+    nullptr,         // 18 set text
+    nullptr,         // 19 set value
+    nullptr,         // 20 insert item
+    nullptr,         // 21 delete item
+    nullptr,         // 22 check item
+    nullptr,         // 23 focus
+    nullptr,         // 24 ask event
+    nullptr,         // 25 keeps Enter
+    nullptr,         // 26 placed
+};
+
+const WebKindOps kProgressOps = {
+    WebProgressCreate,    // 0 create
+    MarkupProgress,       // 1 markup
+    ProgressSetProp,      // 2 set property
+    ProgressGetProp,      // 3 get property
+    nullptr,              // 4 item route
+    nullptr,              // 5 enable
+    nullptr,              // 6 item enable
+    nullptr,              // 7 show
+    nullptr,              // 8 hide
+    nullptr,              // 9 page event
+    nullptr,              // 10 image-list user
+    nullptr,              // 11 redraw flush
+    nullptr,              // 12 sub-object holder
+    nullptr,              // 13 held by its holder
+    nullptr,              // 14 clean-up
+    nullptr,              // 15 method
+    nullptr,              // 16 get text
+    ProgressOpGetValue,   // 17 get value
+    nullptr,              // 18 set text
+    WebProgressSetValue,  // 19 set value
+    nullptr,              // 20 insert item
+    nullptr,              // 21 delete item
+    nullptr,              // 22 check item
+    nullptr,              // 23 focus
+    nullptr,              // 24 ask event
+    nullptr,              // 25 keeps Enter
+    nullptr,              // 26 placed
+};
+
+const WebKindOps kSliderOps = {
+    WebSliderCreate,    // 0 create
+    MarkupSlider,       // 1 markup
+    SliderSetProp,      // 2 set property
+    SliderGetProp,      // 3 get property
+    nullptr,            // 4 item route
+    nullptr,            // 5 enable
+    nullptr,            // 6 item enable
+    nullptr,            // 7 show
+    nullptr,            // 8 hide
+    nullptr,            // 9 page event
+    nullptr,            // 10 image-list user
+    nullptr,            // 11 redraw flush
+    nullptr,            // 12 sub-object holder
+    nullptr,            // 13 held by its holder
+    nullptr,            // 14 clean-up
+    nullptr,            // 15 method
+    nullptr,            // 16 get text
+    SliderOpGetValue,   // 17 get value
+    nullptr,            // 18 set text
+    WebSliderSetValue,  // 19 set value
+    nullptr,            // 20 insert item
+    nullptr,            // 21 delete item
+    nullptr,            // 22 check item
+    nullptr,            // 23 focus
+    nullptr,            // 24 ask event
+    nullptr,            // 25 keeps Enter
+    nullptr,            // 26 placed
+};
+
+const WebKindOps kSplitterOps = {
+    WebSplitterCreate,   // 0 create
+    HtmlPlainDivMarkup,  // 1 markup
+    SplitterSetProp,     // 2 set property
+    SplitterGetProp,     // 3 get property
+    nullptr,             // 4 item route
+    nullptr,             // 5 enable
+    SplitterEnableOp,    // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    SplitterPageEvent,   // 9 page event
+    nullptr,             // 10 image-list user
+    nullptr,             // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    nullptr,             // 14 clean-up
+    nullptr,             // 15 method
+    nullptr,             // 16 get text
+    nullptr,             // 17 get value
+    nullptr,             // 18 set text
+    nullptr,             // 19 set value
+    nullptr,             // 20 insert item
+    nullptr,             // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    nullptr,             // 25 keeps Enter
+    SplitterPlaced,      // 26 placed
+};
+
+}  // namespace
+
 void WebShapesInstall() {
-    WebRegisterCreator(kKindLine, WebLineCreate);
-    WebRegisterPropHandlers(kKindLine, LineSetProp, LineGetProp);
-    WebRegisterCreator(kKindShape, WebShapeCreate);
-    WebRegisterPropHandlers(kKindShape, ShapeSetProp, ShapeGetProp);
-    WebRegisterCreator(kKindProgress, WebProgressCreate);
-    WebRegisterPropHandlers(kKindProgress, ProgressSetProp, ProgressGetProp);
-    WebRegisterKindOps(kKindProgress, &kProgressOps);
-    WebRegisterCreator(kKindSlider, WebSliderCreate);
-    WebRegisterPropHandlers(kKindSlider, SliderSetProp, SliderGetProp);
-    WebRegisterKindOps(kKindSlider, &kSliderOps);
-    WebRegisterCreator(kKindSplitter, WebSplitterCreate);
-    WebRegisterPropHandlers(kKindSplitter, SplitterSetProp, SplitterGetProp);
-    WebRegisterPageEventHandler(kKindSplitter, SplitterPageEvent);
+    WebRegisterKind(kKindLine, &kLineOps);
+    WebRegisterKind(kKindShape, &kShapeOps);
+    WebRegisterKind(kKindProgress, &kProgressOps);
+    WebRegisterKind(kKindSlider, &kSliderOps);
+    WebRegisterKind(kKindSplitter, &kSplitterOps);
 }

@@ -88,13 +88,7 @@ void WebImageListDestroyAll();
 void WebIconDestroy(ObjectRecord* rec);
 // Every control of the list's window that shows the list is queued for redraw.
 void WebImageListUsersRefresh(ObjectRecord* list);
-// The later kinds that show image lists (tree views, toolbars) register
-// whether a control uses a list and how it is queued for redraw.
-struct WebImageListUser {
-    bool (*uses)(ObjectRecord* control, ObjectRecord* list);
-    void (*queueRedraw)(ObjectRecord* control);
-};
-void WebRegisterImageListUser(uint32_t kind, const WebImageListUser* user);
+// (The kinds that show image lists say so in their rows' image-list user slot.)
 // A control that shows a web-mode image list holds one use of it; its
 // release goes through WebImageListRelease. Other records are not counted.
 void WebImageListTake(ObjectRecord* list);
@@ -164,20 +158,6 @@ ObjectRecord* WebSplitterNeighbour(ObjectRecord* rec);
 void WebSplitterOnMove(ObjectRecord* rec, int32_t dx, int32_t dy);
 
 // ---- Panels and timers -----------------------------------------------------------------
-enum WebPanelFlag : uint32_t {
-    kPanelClipCtrl = 0x800, kPanelHScroll = 0x8000, kPanelVScroll = 0x10000, kPanelAutoScroll = 0x2000000,
-};
-struct WebPanelRecord {
-    ObjectRecord hdr;
-    uint32_t panelFlags;       // WebPanelFlag
-    uint32_t winFlags;         // bit 0x40 kept by SetWinFlag1
-    uint16_t offsetH, offsetV;
-    int32_t minScrollH, minScrollV;
-    int32_t innerHeight, innerWidth;
-    int32_t dockPad[4];        // left, top, right, bottom
-    int32_t pageHeight, pageWidth;
-    uint8_t bdrStyle;
-};
 typedef TimerRecord WebTimerRecord;
 
 ObjectRecord* WebPanelCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,

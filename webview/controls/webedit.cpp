@@ -4,6 +4,7 @@
 // them (control text with its limits) and come back as program text (line
 // breaks as byte 127), so the server reads the same texts in both modes.
 #include "webview/controls/webedit.h"
+#include "webview/controls/webctlcommon.h"
 
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,8 @@
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "webview/core/markupids.h"
 
 uint16_t gWebEditClientOptions = kClientDecimalOption;
 
@@ -225,10 +228,6 @@ int32_t NumberSetValue(ObjectRecord* rec, int32_t item, int32_t value) {
     return 0;
 }
 
-const WebKindOps kEditOps = {EditGetText,    EditGetValue,   EditSetText,       EditSetValue, EditInsertItem,
-                             EditDeleteItem, nullptr,        WebEditTextMethod, EditDestroy};
-const WebKindOps kNumberOps = {NumberGetText, nullptr, NumberSetText,       NumberSetValue, nullptr,
-                               nullptr,       nullptr, WebEditNumberMethod, nullptr};
 
 // The text of a UTF-16 argument, up to its 0 unit and within its length, a
 // byte-order mark skipped, as UTF-8 into gTextBuf.
@@ -297,34 +296,6 @@ int32_t CountLines(const char* text) {
 
 char WebEditDecimalChar() { return gClientConfig.decimalChar ? gClientConfig.decimalChar : '.'; }
 bool WebEditDecimalOption() { return (gWebEditClientOptions & kClientDecimalOption) != 0; }
-
-const char* WebArgTextRef(const MethodCallRec* call, uint32_t i, uint32_t* length) {
-    *length = 0;
-    if (!WebArgGiven(call, i)) return nullptr;
-    const EventItem& a = call->args[i];
-    if (a.kind != kItemText && a.kind != kItemText8 && a.kind != kItemUtf8) return nullptr;
-    *length = a.data ? a.size : 0;
-    return a.data ? static_cast<const char*>(a.data) : "";
-}
-
-void WebApplyTheme(ObjectCreateRecord* cr, const ObjectRecord* top) {
-    // The header's strings are copied from the creation record after the
-    // kind's creator, with the header's own allocator: the window's theme
-    // goes into the creation record.
-    if (!cr->theme.text && top && top->theme) cr->theme = CrText{top->theme, static_cast<uint32_t>(strlen(top->theme))};
-}
-
-uint8_t WebMnemonicOf(const char* text) {
-    for (const char* p = text; p && *p; ++p) {
-        if (*p != '&') continue;
-        if (p[1] == '&') {
-            ++p;
-            continue;
-        }
-        return static_cast<uint8_t>(p[1]);
-    }
-    return 0;
-}
 
 // ---- Edit text ----------------------------------------------------------------------------------
 
@@ -883,21 +854,162 @@ int32_t WebEditNumberMethod(ObjectRecord* rec, MethodCallRec* call) {
     }
 }
 
-ObjectRecord* WebCreateRefused(ObjectRecord* rec, bool allocated, void (*destroy)(ObjectRecord*), int32_t* code) {
-    if (destroy) destroy(rec);
-    if (allocated) ObjectFreeRecord(rec);
-    *code = kWebNoMemory;
-    return nullptr;
+// ---- Markup and the kinds' rows --------------------------------------------------------------
+
+namespace {
+
+constexpr int32_t kEditWidthFrame = 4;
+constexpr int32_t kEditHeightFrame = 2;
+
+void MarkupEditText(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    bool password = HtmlValue(cr, kPidPassword, 0) != 0;
+    int32_t lines = HtmlValue(cr, kPidMultiLine, 0);
+    bool multi = !password && lines > 0;
+    if (password) {
+        HtmlPut("<input type=\"password\" ");
+    } else if (multi) {
+        HtmlPut("<textarea rows=\"");
+        HtmlAppendInt(lines);
+        HtmlPut("\" ");
+    } else if (HtmlGiven(cr, kPidInputType)) {
+        HtmlPut("<input type=\"");
+        HtmlPut(HtmlInputType(HtmlValue(cr, kPidInputType, 0)));
+        HtmlPut("\" ");
+    } else {
+        HtmlPut("<input type=\"text\" ");
+    }
+    HtmlObjectStyle(m.kind, kPidMaxChars, cr);
+    if (!multi && cr->text.text && cr->text.length) {
+        HtmlPut("value=\"");
+        HtmlAppendAttr(cr->text.text, cr->text.length);
+        HtmlPut("\" ");
+    }
+    HtmlOpenId(m, false);
+    HtmlWriteCommon(m);
+    HtmlObjectStyle(m.kind, kPidCueText, cr);
+    HtmlPut(">");
+    if (multi) {
+        HtmlPutN(cr->text.text, cr->text.length);
+        HtmlPut("</textarea>");
+    }
+    char dec = gClientConfig.decimalChar ? gClientConfig.decimalChar : '.';
+    char sep = dec == ',' ? '.' : ',';
+    JsOpenCall("QovEdit", m.id);
+    JsPutMember(", et: ", HtmlValue(cr, kPidEditType, 0));
+    JsPutMember(", ld: ", static_cast<unsigned char>(dec));
+    JsPutMember(", lt: ", static_cast<unsigned char>(sep));
+    JsPutFlag(", ro: 1", HtmlValue(cr, kPidReadOnly, 0) != 0);
+    JsPutFlag(", ae: 1", HtmlValue(cr, kPidAutoEnter, 0) != 0);
+    JsPutFlag(", ot: 1", HtmlValue(cr, kPidOverType, 0) != 0);
+    JsPutFlag(", sa: 1", HtmlValue(cr, kPidSelectAll, 0) != 0);
+    JsCloseCall();
 }
 
-void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,
-                     const WebKindOps* ops) {
-    WebRegisterCreator(kind, creator);
-    WebRegisterPropHandlers(kind, setProp, getProp);
-    WebRegisterKindOps(kind, ops);
+void MarkupEditTextOp(HtmlMarkup& m) {
+    // The element's frame is inside its box.
+    m.cr->right -= kEditWidthFrame;
+    m.cr->bottom -= kEditHeightFrame;
+    m.width -= kEditWidthFrame;
+    m.height -= kEditHeightFrame;
+    MarkupEditText(m);
 }
+
+void MarkupEditNumber(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    HtmlPut("<div ");
+    HtmlOpenId(m, true);
+    HtmlWriteCommon(m);
+    HtmlPut("></div>");
+    char dec = gClientConfig.decimalChar ? gClientConfig.decimalChar : '.';
+    JsOpenCall("QovEditNum", m.id);
+    JsPutMember(", ld: ", static_cast<unsigned char>(dec));
+    JsPutFlag(", ro: 1", HtmlValue(cr, kPidReadOnly, 0) != 0);
+    JsPutFlag(", ae: 1", HtmlValue(cr, kPidAutoEnter, 0) != 0);
+    JsPutFlag(", ot: 1", HtmlValue(cr, kPidOverType, 0) != 0);
+    JsPutFlag(", sa: 1", HtmlValue(cr, kPidSelectAll, 0) != 0);
+    JsPutFlag(", dpi: 1", HtmlValue(cr, kPidDpi, 0) != 0);
+    JsPutFlag(", am: 1", HtmlValue(cr, kPidAllowMinus, 0) != 0);
+    char decText[2] = {dec, 0};
+    JsPutText(", dc: \"", decText, 1);
+    JsPutMember(", fd: ", HtmlValue(cr, kPidDecimalDigits, 0));
+    JsPutMember(", dd: ", HtmlValue(cr, kPidIntegerDigits, 0));
+    JsPutMember(", updn: ", cr->style == 1 || cr->style == 3 ? 1 : 0);
+    JsPutMember(", udmx: ", HtmlValue(cr, kPidUpDownMax, 0));
+    JsPutMember(", udmi: ", HtmlValue(cr, kPidUpDownMin, 0));
+    JsPutMember(", udic: ", HtmlValue(cr, kPidUpDownChange, 1));
+    if (cr->text.text && cr->text.length) JsPutText(", val: \"", cr->text.text, cr->text.length);
+    JsCloseCall();
+}
+
+// An edit of another type than the plain one keeps its Enter.
+bool EditKeepsEnter(const ObjectRecord* rec) {
+    return reinterpret_cast<const WebEditTextRecord*>(rec)->editType != kEditTypePlain;
+}
+
+const WebKindOps kEditOps = {
+    WebEditTextCreate,   // 0 create
+    MarkupEditTextOp,    // 1 markup
+    WebEditTextSetProp,  // 2 set property
+    WebEditTextGetProp,  // 3 get property
+    nullptr,             // 4 item route
+    nullptr,             // 5 enable
+    nullptr,             // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    nullptr,             // 9 page event
+    nullptr,             // 10 image-list user
+    nullptr,             // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    EditDestroy,         // 14 clean-up
+    WebEditTextMethod,   // 15 method
+    EditGetText,         // 16 get text
+    EditGetValue,        // 17 get value
+    EditSetText,         // 18 set text
+    EditSetValue,        // 19 set value
+    EditInsertItem,      // 20 insert item
+    EditDeleteItem,      // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    EditKeepsEnter,      // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+const WebKindOps kNumberOps = {
+    WebEditNumberCreate,   // 0 create
+    MarkupEditNumber,      // 1 markup
+    WebEditNumberSetProp,  // 2 set property
+    WebEditNumberGetProp,  // 3 get property
+    nullptr,               // 4 item route
+    nullptr,               // 5 enable
+    nullptr,               // 6 item enable
+    nullptr,               // 7 show
+    nullptr,               // 8 hide
+    nullptr,               // 9 page event
+    nullptr,               // 10 image-list user
+    nullptr,               // 11 redraw flush
+    nullptr,               // 12 sub-object holder
+    nullptr,               // 13 held by its holder
+    nullptr,               // 14 clean-up
+    WebEditNumberMethod,   // 15 method
+    NumberGetText,         // 16 get text
+    nullptr,               // 17 get value
+    NumberSetText,         // 18 set text
+    NumberSetValue,        // 19 set value
+    nullptr,               // 20 insert item
+    nullptr,               // 21 delete item
+    nullptr,               // 22 check item
+    nullptr,               // 23 focus
+    nullptr,               // 24 ask event
+    nullptr,               // 25 keeps Enter
+    nullptr,               // 26 placed
+};
+
+}  // namespace
 
 void WebEditInstall() {
-    WebRegisterKind(kKindEditText, WebEditTextCreate, WebEditTextSetProp, WebEditTextGetProp, &kEditOps);
-    WebRegisterKind(kKindEditNumber, WebEditNumberCreate, WebEditNumberSetProp, WebEditNumberGetProp, &kNumberOps);
+    WebRegisterKind(kKindEditText, &kEditOps);
+    WebRegisterKind(kKindEditNumber, &kNumberOps);
 }

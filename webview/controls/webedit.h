@@ -14,7 +14,6 @@
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 
-struct WebKindOps;
 
 struct WebEditTextRecord {
     ObjectRecord hdr;
@@ -109,23 +108,5 @@ int32_t WebEditNumberSetProp(ObjectRecord* rec, uint32_t id, int32_t value, cons
 int32_t WebEditNumberGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
 int32_t WebEditNumberMethod(ObjectRecord* rec, MethodCallRec* call);
 
-// ---- Shared with the other web controls ----------------------------------------------
-// A method argument as text (pointer into the request and its length); null
-// when it is not given or not a text.
-const char* WebArgTextRef(const MethodCallRec* call, uint32_t i, uint32_t* length);
-// The creation's Theme, else its window's: the window's goes into the creation
-// record, from which the header takes its strings.
-void WebApplyTheme(ObjectCreateRecord* cr, const ObjectRecord* top);
-// The first mnemonic ('&' followed by a character other than '&') of a text.
-uint8_t WebMnemonicOf(const char* text);
-
-// A creator that ran out of memory after its record was made: the kind's own
-// fields freed, the record too when the creator allocated it; null, code -6.
-ObjectRecord* WebCreateRefused(ObjectRecord* rec, bool allocated, void (*destroy)(ObjectRecord*), int32_t* code);
-// A kind's creator, property handlers and operations, registered together.
-void WebRegisterKind(uint32_t kind, WebCreatorFn creator, WebSetPropFn setProp, WebGetPropFn getProp,
-                     const WebKindOps* ops);
-
-
-// Registers the creators, operations and property handlers of kinds 6 and 44.
+// Puts in the rows of kinds 6 and 44.
 void WebEditInstall();

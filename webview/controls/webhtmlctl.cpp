@@ -20,6 +20,7 @@
 #include "webview/core/webprops.h"
 #include "webview/core/webservices.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
 
 namespace {
 
@@ -360,8 +361,6 @@ void Destroy(ObjectRecord* rec) { WebHtmlControlFree(rec); }
 
 int32_t MethodOp(ObjectRecord* rec, MethodCallRec* call) { return WebHtmlControlMethod(rec, call); }
 
-const WebKindOps kHtmlOps = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, MethodOp, Destroy};
-
 }  // namespace
 
 int WebHtmlAttrWhat(const char* name) {
@@ -577,10 +576,51 @@ int32_t WebHtmlControlFocus(ObjectRecord* rec, int32_t tabMode) {
     return reply && JsonGetInt(reply, "tabid") != 0 ? 0 : 1;
 }
 
+// ---- The kind's row --------------------------------------------------------------------------
+
+namespace {
+
+// The control takes the focus into its page: a request its own element, a
+// tab step its first, last, next or previous element.
+int32_t FocusOp(ObjectRecord* rec, int32_t step) {
+    static const int32_t kHow[] = {0, kHtmlFocusFirst, kHtmlFocusLast, kHtmlFocusNext, kHtmlFocusPrevious};
+    int32_t how = step >= 0 && step <= kWebFocusPrevious ? kHow[step] : 0;
+    return WebHtmlControlFocus(rec, how) == 0 ? kWebFocusTaken : kWebFocusRefused;
+}
+
+const WebKindOps kHtmlOps = {
+    WebHtmlCtlCreate,       // 0 create
+    HtmlPlainDivMarkup,     // 1 markup
+    WebHtmlControlSetProp,  // 2 set property
+    WebHtmlControlGetProp,  // 3 get property
+    nullptr,                // 4 item route
+    nullptr,                // 5 enable
+    nullptr,                // 6 item enable
+    nullptr,                // 7 show
+    nullptr,                // 8 hide
+    OnPageEvent,            // 9 page event
+    nullptr,                // 10 image-list user
+    nullptr,                // 11 redraw flush
+    nullptr,                // 12 sub-object holder
+    nullptr,                // 13 held by its holder
+    Destroy,                // 14 clean-up
+    MethodOp,               // 15 method
+    nullptr,                // 16 get text
+    nullptr,                // 17 get value
+    nullptr,                // 18 set text
+    nullptr,                // 19 set value
+    nullptr,                // 20 insert item
+    nullptr,                // 21 delete item
+    nullptr,                // 22 check item
+    FocusOp,                // 23 focus
+    nullptr,                // 24 ask event
+    nullptr,                // 25 keeps Enter
+    nullptr,                // 26 placed
+};
+
+}  // namespace
+
 void WebHtmlCtlInstall() {
-    WebRegisterCreator(kKindHtmlControl, WebHtmlCtlCreate);
-    WebRegisterPropHandlers(kKindHtmlControl, WebHtmlControlSetProp, WebHtmlControlGetProp);
-    WebRegisterKindOps(kKindHtmlControl, &kHtmlOps);
-    WebRegisterPageEventHandler(kKindHtmlControl, OnPageEvent);
+    WebRegisterKind(kKindHtmlControl, &kHtmlOps);
     gWebHooks.htmlControlLoadAll = WebHtmlControlLoadAll;
 }

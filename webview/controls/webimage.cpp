@@ -19,6 +19,7 @@
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
 
 WebImageListRecord* gWebImageLists;
 uint8_t gWebImageResourcePending;
@@ -63,7 +64,6 @@ WebIconRecord* AsIcon(ObjectRecord* rec) { return reinterpret_cast<WebIconRecord
 WebPictRecord* AsPict(ObjectRecord* rec) { return reinterpret_cast<WebPictRecord*>(rec); }
 WebImageListRecord* AsList(ObjectRecord* rec) { return reinterpret_cast<WebImageListRecord*>(rec); }
 
-const WebImageListUser* gListUsers[kObjectKindRows];
 
 void Replace(char** field, const char* text, uint32_t length) { WebTextReplace(field, text, length); }
 
@@ -402,14 +402,12 @@ void UsersWalk(ObjectRecord* container, ObjectRecord* list, int depth) {
     for (ObjectRecord* c = container->children; c; c = c->next) {
         if (c->kind == kKindPanel) UsersWalk(c, list, depth + 1);
         if (!ObjectIsWebView(c) || c->kind >= kObjectKindRows) continue;
-        const WebImageListUser* user = gListUsers[c->kind];
+        const WebKindOps* ops = WebKindOpsOf(c);
+        const WebImageListUser* user = ops ? ops->imageListUser : nullptr;
         if (user && user->uses && user->queueRedraw && user->uses(c, list)) user->queueRedraw(c);
     }
 }
 
-const WebKindOps kIconOps = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, IconOpDestroy};
-const WebKindOps kPictOps = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, PictMethod, PictOpDestroy};
-const WebKindOps kListOps = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, ListMethod, ListOpDestroy};
 
 }  // namespace
 
@@ -565,10 +563,6 @@ void WebPictApplySize(ObjectRecord* rec) {
 
 // ---- Image lists ---------------------------------------------------------------------------
 
-void WebRegisterImageListUser(uint32_t kind, const WebImageListUser* user) {
-    if (kind < kObjectKindRows) gListUsers[kind] = user;
-}
-
 void WebImageListTake(ObjectRecord* list) {
     if (list && ObjectIsLive(list) && list->kind == kKindImageList && ObjectIsWebView(list)) TakeUse(AsList(list));
 }
@@ -638,16 +632,135 @@ void WebIconDestroy(ObjectRecord* rec) {
     ic->altText = ic->url = nullptr;
 }
 
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+constexpr int32_t kIconSize = 32;
+
+void MarkupPictIcon(HtmlMarkup& m) {
+    HtmlPut("<div ");
+    HtmlOpenId(m, true);
+    HtmlWriteCommon(m);
+    HtmlPut(">");
+    if (m.kind == kKindIcon) {
+        HtmlImage(m.cr, m.id, m.height, m.width);
+    } else {
+        switch (m.cr->sizeMode) {
+        case 0: case 1: case 5: HtmlImage(m.cr, m.id, m.height, m.width); break;
+        case 2: HtmlImage(m.cr, m.id, 0, m.width); break;
+        case 4: HtmlImage(m.cr, m.id, m.height, 0); break;
+        default: HtmlImage(m.cr, m.id, 0, 0); break;
+        }
+    }
+    HtmlPut("</div>");
+}
+
+// An Icon is 32 by 32 whatever its creation says.
+void MarkupIcon(HtmlMarkup& m) {
+    m.cr->bottom = m.cr->top + kIconSize;
+    m.cr->right = m.cr->left + kIconSize;
+    HtmlMarkupGeometry(m);
+    MarkupPictIcon(m);
+}
+
+const WebKindOps kIconOps = {
+    WebIconCreate,  // 0 create
+    MarkupIcon,     // 1 markup
+    IconSetProp,    // 2 set property
+    IconGetProp,    // 3 get property
+    nullptr,        // 4 item route
+    nullptr,        // 5 enable
+    nullptr,        // 6 item enable
+    nullptr,        // 7 show
+    nullptr,        // 8 hide
+    nullptr,        // 9 page event
+    nullptr,        // 10 image-list user
+    nullptr,        // 11 redraw flush
+    nullptr,        // 12 sub-object holder
+    nullptr,        // 13 held by its holder
+    IconOpDestroy,  // 14 clean-up
+    nullptr,        // 15 method
+    nullptr,        // 16 get text
+    nullptr,        // 17 get value
+    nullptr,        // 18 set text
+    nullptr,        // 19 set value
+    nullptr,        // 20 insert item
+    nullptr,        // 21 delete item
+    nullptr,        // 22 check item
+    nullptr,        // 23 focus
+    nullptr,        // 24 ask event
+    nullptr,        // 25 keeps Enter
+    nullptr,        // 26 placed
+};
+
+const WebKindOps kPictOps = {
+    WebPictCreate,   // 0 create
+    MarkupPictIcon,  // 1 markup
+    PictSetProp,     // 2 set property
+    PictGetProp,     // 3 get property
+    nullptr,         // 4 item route
+    nullptr,         // 5 enable
+    nullptr,         // 6 item enable
+    nullptr,         // 7 show
+    nullptr,         // 8 hide
+    nullptr,         // 9 page event
+    nullptr,         // 10 image-list user
+    nullptr,         // 11 redraw flush
+    nullptr,         // 12 sub-object holder
+    nullptr,         // 13 held by its holder
+    PictOpDestroy,   // 14 clean-up
+    PictMethod,      // 15 method
+    nullptr,         // 16 get text
+    nullptr,         // 17 get value
+    nullptr,         // 18 set text
+    nullptr,         // 19 set value
+    nullptr,         // 20 insert item
+    nullptr,         // 21 delete item
+    nullptr,         // 22 check item
+    nullptr,         // 23 focus
+    nullptr,         // 24 ask event
+    nullptr,         // 25 keeps Enter
+    nullptr,         // 26 placed
+};
+
+// An image list has no element of its own.
+const WebKindOps kListOps = {
+    WebImageListCreate,  // 0 create
+    nullptr,             // 1 markup
+    ListSetProp,         // 2 set property
+    ListGetProp,         // 3 get property
+    nullptr,             // 4 item route
+    nullptr,             // 5 enable
+    nullptr,             // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    nullptr,             // 9 page event
+    nullptr,             // 10 image-list user
+    nullptr,             // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    ListOpDestroy,       // 14 clean-up
+    ListMethod,          // 15 method
+    nullptr,             // 16 get text
+    nullptr,             // 17 get value
+    nullptr,             // 18 set text
+    nullptr,             // 19 set value
+    nullptr,             // 20 insert item
+    nullptr,             // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    nullptr,             // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+}  // namespace
+
 void WebImagesInstall() {
-    WebRegisterCreator(kKindIcon, WebIconCreate);
-    WebRegisterPropHandlers(kKindIcon, IconSetProp, IconGetProp);
-    WebRegisterKindOps(kKindIcon, &kIconOps);
-    WebRegisterCreator(kKindPict, WebPictCreate);
-    WebRegisterPropHandlers(kKindPict, PictSetProp, PictGetProp);
-    WebRegisterKindOps(kKindPict, &kPictOps);
-    WebRegisterCreator(kKindImageList, WebImageListCreate);
-    WebRegisterPropHandlers(kKindImageList, ListSetProp, ListGetProp);
-    WebRegisterKindOps(kKindImageList, &kListOps);
+    WebRegisterKind(kKindIcon, &kIconOps);
+    WebRegisterKind(kKindPict, &kPictOps);
+    WebRegisterKind(kKindImageList, &kListOps);
 }
 
 void WebDrawnInstall() {

@@ -20,6 +20,8 @@
 #include "webview/core/weboptions.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "webview/core/webmarkup.h"
 
 uint8_t gWebLocaleCompare = 1;
 uint8_t gWebLenientTabStops;
@@ -266,8 +268,6 @@ int32_t EnableOp(ObjectRecord* rec, int32_t, bool on) {
     return 0;
 }
 
-const WebKindOps kDataListOps = {GetTextOp, GetValueOp, SetTextOp, SetValueOp, InsertItemOp, DeleteItemOp,
-                                 nullptr, WebDataListMethod, WebDataListDestroy};
 
 // The key event of a row (a key moved or ticked it).
 void KeyEvent(ObjectRecord* rec, int32_t row) {
@@ -1038,10 +1038,56 @@ void WebDataListOnKey(ObjectRecord* rec, int32_t key) {
     SendRowOp(d, kDwidCurrent, target);
 }
 
-void WebDataListInstall() {
-    WebRegisterCreator(kKindDataList, WebDataListCreate);
-    WebRegisterPropHandlers(kKindDataList, WebDataListSetProp, WebDataListGetProp);
-    WebRegisterKindOps(kKindDataList, &kDataListOps);
-    WebRegisterPageEventHandler(kKindDataList, PageEvent);
-    WebRegisterEnableHandler(kKindDataList, EnableOp);
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+// A table-form data list without rows takes no tab step, unless it lets an
+// empty list take one; the rest of its focus is the generic one.
+int32_t FocusOp(ObjectRecord* rec, int32_t step) {
+    if (step == kWebFocusNext || step == kWebFocusPrevious) return kWebFocusRefused;
+    const WebDataListRecord* d = reinterpret_cast<const WebDataListRecord*>(rec);
+    bool tabStep = step == kWebFocusFirst || step == kWebFocusLast;
+    if (tabStep && (rec->flags & kDataListMark) && d->rowCount == 0 && !(d->flags & kDlAllowEmptyTab))
+        return kWebFocusRefused;
+    return kWebFocusGeneric;
 }
+
+// A table-form data list reports its rows' double clicks itself.
+bool AskEventOp(ObjectRecord* rec, uint32_t eventId) {
+    return eventId == kEvDblClick && (rec->flags & kDataListMark);
+}
+
+const WebKindOps kDataListOps = {
+    WebDataListCreate,   // 0 create
+    HtmlPlainDivMarkup,  // 1 markup
+    WebDataListSetProp,  // 2 set property
+    WebDataListGetProp,  // 3 get property
+    nullptr,             // 4 item route
+    EnableOp,            // 5 enable
+    nullptr,             // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    PageEvent,           // 9 page event
+    nullptr,             // 10 image-list user
+    WebDataListFlush,    // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    WebDataListDestroy,  // 14 clean-up
+    WebDataListMethod,   // 15 method
+    GetTextOp,           // 16 get text
+    GetValueOp,          // 17 get value
+    SetTextOp,           // 18 set text
+    SetValueOp,          // 19 set value
+    InsertItemOp,        // 20 insert item
+    DeleteItemOp,        // 21 delete item
+    nullptr,             // 22 check item
+    FocusOp,             // 23 focus
+    AskEventOp,          // 24 ask event
+    nullptr,             // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+}  // namespace
+
+void WebDataListInstall() { WebRegisterKind(kKindDataList, &kDataListOps); }

@@ -25,13 +25,12 @@
 #include "webview/core/weboptions.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
 
 ObjectRecord* gWebListViewRedraws;
 uint8_t gListViewNoRedraw;
 ListViewSortSpec gListViewSortSpec;
 WebListFileServices gWebListFiles;
-void (*gWebToolBarFlush)(ObjectRecord* rec);
-void (*gWebTreeViewFlushFn)(ObjectRecord* rec);
 uint32_t* gWebAppHostState;
 int32_t (*gWebListViewXmlMethod)(ObjectRecord* rec, MethodCallRec* call);
 
@@ -744,11 +743,6 @@ void WebListViewUnqueue(WebListViewRecord* lv) {
 }
 
 void WebFlushRedraws(ObjectRecord* rec) {
-    if (!rec) {
-        if (gWebTreeViewFlushFn) gWebTreeViewFlushFn(nullptr);
-        WebDataListFlush(nullptr);
-        if (gWebToolBarFlush) gWebToolBarFlush(nullptr);
-    }
     for (ObjectRecord* at = gWebListViewRedraws; at; at = WebListView(at)->nextQueued) HideSpecialColumns(WebListView(at));
     WebRedrawQueueFlush(&gWebListViewRedraws, rec, QueueLink, QueuedOf, RenderListView);
 }
@@ -2068,14 +2062,43 @@ int32_t DeleteItemOp(ObjectRecord* rec, int32_t item) {
     return 0;
 }
 
-const WebKindOps kListViewOps = {GetTextOp, GetValueOp, SetTextOp, SetValueOp, InsertItemOp, DeleteItemOp,
-                                 nullptr, WebListViewMethod, WebListViewDestroy};
 
 }  // namespace
 
-void WebListViewInstall() {
-    WebRegisterCreator(kKindListView, WebListViewCreate);
-    WebRegisterPropHandlers(kKindListView, WebListViewSetProp, WebListViewGetProp);
-    WebRegisterKindOps(kKindListView, &kListViewOps);
-    WebRegisterPageEventHandler(kKindListView, ListViewPageEvent);
-}
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+const WebKindOps kListViewOps = {
+    WebListViewCreate,   // 0 create
+    HtmlPlainDivMarkup,  // 1 markup
+    WebListViewSetProp,  // 2 set property
+    WebListViewGetProp,  // 3 get property
+    nullptr,             // 4 item route
+    nullptr,             // 5 enable
+    nullptr,             // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    ListViewPageEvent,   // 9 page event
+    nullptr,             // 10 image-list user
+    WebFlushRedraws,     // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    WebListViewDestroy,  // 14 clean-up
+    WebListViewMethod,   // 15 method
+    GetTextOp,           // 16 get text
+    GetValueOp,          // 17 get value
+    SetTextOp,           // 18 set text
+    SetValueOp,          // 19 set value
+    InsertItemOp,        // 20 insert item
+    DeleteItemOp,        // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    nullptr,             // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+}  // namespace
+
+void WebListViewInstall() { WebRegisterKind(kKindListView, &kListViewOps); }

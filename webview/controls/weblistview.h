@@ -130,12 +130,9 @@ void WebListViewCellAttrColors(const WebListViewRecord* lv, const char* rowAttr,
 
 void WebListViewQueueRedraw(WebListViewRecord* lv);
 void WebListViewUnqueue(WebListViewRecord* lv);
-// Every list control's queued redraw (tree views, data lists, tool bars, list
-// views), only rec's when one is given.
+// The list views' queued redraws, only rec's when one is given (the other
+// kinds' are flushed through their rows of the web kind table).
 void WebFlushRedraws(ObjectRecord* rec);
-// The flushes of the tool bars and the tree views, filled by their code.
-extern void (*gWebToolBarFlush)(ObjectRecord* rec);
-extern void (*gWebTreeViewFlushFn)(ObjectRecord* rec);
 // The application-host state word (bit 24: a sort redraws the list whole); none: off.
 extern uint32_t* gWebAppHostState;
 // The XML methods (51, 52, 64, 65), filled by the XML contents; none answers an error.

@@ -32,6 +32,8 @@
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "objects/objhooks.h"
 
 namespace {
 
@@ -498,17 +500,6 @@ ObjectRecord* MenuCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecor
     return rec;
 }
 
-const WebKindOps kMenuOps = {
-    MenuGetText,        // getText
-    nullptr,            // getValue
-    MenuSetText,        // setText
-    nullptr,            // setValue
-    MenuInsertItem,     // insertItem
-    MenuDeleteItem,     // deleteItem
-    WebMenuCheckItem,   // checkItem
-    WebMenuMethod,      // method
-    WebMenuDestroy,     // destroy
-};
 
 }  // namespace
 
@@ -1188,26 +1179,137 @@ ObjectRecord* RouteMenuItem(ObjectRecord* rec, const EventItem& selector, uint32
     return it ? &it->hdr : nullptr;
 }
 
-// An item has its methods only; its destroy is the generic one's own case.
-const WebKindOps kMenuItemOps = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, ItemMethod, nullptr};
+}  // namespace
+
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+// A menu's show is its place in the bar (a popup's opening), once shown no more.
+int32_t MenuShowOp(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
+    if (rec->flags & kObjShown) return kWebOk;
+    return WebMenuActivate(rec, a, b, c, d);
+}
+
+int32_t SubMenuShowOp(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
+    if (rec->flags & kObjShown) return kWebOk;
+    return WebSubMenuActivate(rec, a, b, c, d);
+}
+
+// A SubMenu that items hold stays for them.
+bool SubMenuHeld(ObjectRecord* rec, int32_t* result) {
+    *result = kWebOk;
+    return WebSubMenuKeptForItems(rec);
+}
+
+// Items stay while their menu or the server holds them.
+bool ItemHeld(ObjectRecord* rec, int32_t* result) {
+    *result = WebMenuItemDestroy(rec);
+    return true;
+}
+
+// Menus of the bar and popup menus.
+const WebKindOps kMenuOps = {
+    MenuCreate,        // 0 create
+    nullptr,           // 1 markup
+    MenuSetProp,       // 2 set property
+    MenuGetProp,       // 3 get property
+    RouteMenuItem,     // 4 item route
+    nullptr,           // 5 enable
+    MenuEnableOp,      // 6 item enable
+    MenuShowOp,        // 7 show
+    WebMenuHide,       // 8 hide
+    nullptr,           // 9 page event
+    nullptr,           // 10 image-list user
+    nullptr,           // 11 redraw flush
+    nullptr,           // 12 sub-object holder
+    nullptr,           // 13 held by its holder
+    WebMenuDestroy,    // 14 clean-up
+    WebMenuMethod,     // 15 method
+    MenuGetText,       // 16 get text
+    nullptr,           // 17 get value
+    MenuSetText,       // 18 set text
+    nullptr,           // 19 set value
+    MenuInsertItem,    // 20 insert item
+    MenuDeleteItem,    // 21 delete item
+    WebMenuCheckItem,  // 22 check item
+    nullptr,           // 23 focus
+    nullptr,           // 24 ask event
+    nullptr,           // 25 keeps Enter
+    nullptr,           // 26 placed
+};
+
+// A SubMenu is made as the native one is: from its definition text, kept in
+// its window's menu list, never on the bar itself, opened from the item it
+// hangs below.
+const WebKindOps kSubMenuOps = {
+    MenuCreate,        // 0 create
+    nullptr,           // 1 markup
+    MenuSetProp,       // 2 set property
+    MenuGetProp,       // 3 get property
+    RouteMenuItem,     // 4 item route
+    nullptr,           // 5 enable
+    MenuEnableOp,      // 6 item enable
+    SubMenuShowOp,     // 7 show
+    SubMenuHide,       // 8 hide
+    nullptr,           // 9 page event
+    nullptr,           // 10 image-list user
+    nullptr,           // 11 redraw flush
+    nullptr,           // 12 sub-object holder
+    SubMenuHeld,       // 13 held by its holder
+    WebMenuDestroy,    // 14 clean-up
+    WebMenuMethod,     // 15 method
+    MenuGetText,       // 16 get text
+    nullptr,           // 17 get value
+    MenuSetText,       // 18 set text
+    nullptr,           // 19 set value
+    MenuInsertItem,    // 20 insert item
+    MenuDeleteItem,    // 21 delete item
+    WebMenuCheckItem,  // 22 check item
+    nullptr,           // 23 focus
+    nullptr,           // 24 ask event
+    nullptr,           // 25 keeps Enter
+    nullptr,           // 26 placed
+};
+
+// An item is made by its menu (WebObjectOps::menuItemCreate).
+const WebKindOps kMenuItemOps = {
+    nullptr,      // 0 create
+    nullptr,      // 1 markup
+    ItemSetProp,  // 2 set property
+    ItemGetProp,  // 3 get property
+    nullptr,      // 4 item route
+    nullptr,      // 5 enable
+    nullptr,      // 6 item enable
+    nullptr,      // 7 show
+    nullptr,      // 8 hide
+    nullptr,      // 9 page event
+    nullptr,      // 10 image-list user
+    nullptr,      // 11 redraw flush
+    nullptr,      // 12 sub-object holder
+    ItemHeld,     // 13 held by its holder
+    nullptr,      // 14 clean-up
+    ItemMethod,   // 15 method
+    nullptr,      // 16 get text
+    nullptr,      // 17 get value
+    nullptr,      // 18 set text
+    nullptr,      // 19 set value
+    nullptr,      // 20 insert item
+    nullptr,      // 21 delete item
+    nullptr,      // 22 check item
+    nullptr,      // 23 focus
+    nullptr,      // 24 ask event
+    nullptr,      // 25 keeps Enter
+    nullptr,      // 26 placed
+};
 
 }  // namespace
 
 void WebMenuInstall() {
-    // A SubMenu is made as the native one is: from its definition text, kept
-    // in its window's menu list, never on the bar itself, opened from the
-    // item it hangs below.
-    for (uint32_t kind : {kKindMenu, kKindSubMenu, kKindFloatMenu}) {
-        WebRegisterCreator(kind, MenuCreate);
-        WebRegisterKindOps(kind, &kMenuOps);
-        WebRegisterPropHandlers(kind, MenuSetProp, MenuGetProp);
-        WebRegisterShowHandlers(kind, kind == kKindSubMenu ? WebSubMenuActivate : WebMenuActivate,
-                                kind == kKindSubMenu ? SubMenuHide : WebMenuHide);
-        WebRegisterItemEnableHandler(kind, MenuEnableOp);
-        WebRegisterItemRoute(kind, RouteMenuItem);
-    }
-    WebRegisterKindOps(kKindMenuItem, &kMenuItemOps);
-    WebRegisterPropHandlers(kKindMenuItem, ItemSetProp, ItemGetProp);
+    WebRegisterKind(kKindMenu, &kMenuOps);
+    WebRegisterKind(kKindFloatMenu, &kMenuOps);
+    WebRegisterKind(kKindSubMenu, &kSubMenuOps);
+    WebRegisterKind(kKindMenuItem, &kMenuItemOps);
     gWebMenuPageClick = WebMenuPageClick;
-    gWebMenuItemCreate = WebMenuItemCreate;
+    gWebObjectOps.menuItemCreate = WebMenuItemCreate;
 }

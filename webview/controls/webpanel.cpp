@@ -18,6 +18,7 @@
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
 
 namespace {
 
@@ -157,10 +158,6 @@ int32_t TimerGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char
     }
 }
 
-const WebKindOps kPanelOps = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                              nullptr, WebPanelMethod, PanelOpDestroy};
-const WebKindOps kTimerOps = {nullptr, TimerOpGetValue, nullptr, TimerSetValue, nullptr, nullptr,
-                              nullptr, nullptr,         TimerOpDestroy};
 
 }  // namespace
 
@@ -328,11 +325,90 @@ int32_t WebTimerActivate(ObjectRecord* rec) {
 
 void WebTimerUnlink(ObjectRecord* rec) { TimerUnlinkFrom(&gWebTimers, AsTimer(rec)); }
 
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+void MarkupPanel(HtmlMarkup& m) {
+    HtmlPlainElement(m, "<div ", ">");
+    if (!m.standalone) HtmlPut("</div>");
+}
+
+// A timer has no element: its show puts it among the timers that fire
+// (again, when shown already), its hide takes it out.
+int32_t TimerShow(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
+    rec->flags |= kObjShown;
+    return WebTimerActivate(rec);
+}
+
+int32_t TimerHide(ObjectRecord* rec, bool) {
+    WebTimerUnlink(rec);
+    return kWebOk;
+}
+
+const WebKindOps kPanelOps = {
+    WebPanelCreate,   // 0 create
+    MarkupPanel,      // 1 markup
+    WebPanelSetProp,  // 2 set property
+    WebPanelGetProp,  // 3 get property
+    nullptr,          // 4 item route
+    nullptr,          // 5 enable
+    nullptr,          // 6 item enable
+    nullptr,          // 7 show
+    nullptr,          // 8 hide
+    nullptr,          // 9 page event
+    nullptr,          // 10 image-list user
+    nullptr,          // 11 redraw flush
+    nullptr,          // 12 sub-object holder
+    nullptr,          // 13 held by its holder
+    PanelOpDestroy,   // 14 clean-up
+    WebPanelMethod,   // 15 method
+    nullptr,          // 16 get text
+    nullptr,          // 17 get value
+    nullptr,          // 18 set text
+    nullptr,          // 19 set value
+    nullptr,          // 20 insert item
+    nullptr,          // 21 delete item
+    nullptr,          // 22 check item
+    nullptr,          // 23 focus
+    nullptr,          // 24 ask event
+    nullptr,          // 25 keeps Enter
+    nullptr,          // 26 placed
+};
+
+const WebKindOps kTimerOps = {
+    WebTimerCreate,   // 0 create
+    nullptr,          // 1 markup
+    TimerSetProp,     // 2 set property
+    TimerGetProp,     // 3 get property
+    nullptr,          // 4 item route
+    nullptr,          // 5 enable
+    nullptr,          // 6 item enable
+    TimerShow,        // 7 show
+    TimerHide,        // 8 hide
+    nullptr,          // 9 page event
+    nullptr,          // 10 image-list user
+    nullptr,          // 11 redraw flush
+    nullptr,          // 12 sub-object holder
+    nullptr,          // 13 held by its holder
+    TimerOpDestroy,   // 14 clean-up
+    nullptr,          // 15 method
+    nullptr,          // 16 get text
+    TimerOpGetValue,  // 17 get value
+    nullptr,          // 18 set text
+    TimerSetValue,    // 19 set value
+    nullptr,          // 20 insert item
+    nullptr,          // 21 delete item
+    nullptr,          // 22 check item
+    nullptr,          // 23 focus
+    nullptr,          // 24 ask event
+    nullptr,          // 25 keeps Enter
+    nullptr,          // 26 placed
+};
+
+}  // namespace
+
 void WebPanelsInstall() {
-    WebRegisterCreator(kKindPanel, WebPanelCreate);
-    WebRegisterPropHandlers(kKindPanel, WebPanelSetProp, WebPanelGetProp);
-    WebRegisterKindOps(kKindPanel, &kPanelOps);
-    WebRegisterCreator(kKindTimer, WebTimerCreate);
-    WebRegisterPropHandlers(kKindTimer, TimerSetProp, TimerGetProp);
-    WebRegisterKindOps(kKindTimer, &kTimerOps);
+    WebRegisterKind(kKindPanel, &kPanelOps);
+    WebRegisterKind(kKindTimer, &kTimerOps);
 }

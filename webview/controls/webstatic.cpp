@@ -10,6 +10,7 @@
 
 #include "session/util/mem.h"
 #include "webview/controls/webedit.h"
+#include "webview/controls/webctlcommon.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
@@ -18,6 +19,9 @@
 #include "webview/core/weboptions.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "webview/core/webevents.h"
+#include "objects/events.h"
 
 namespace {
 
@@ -312,12 +316,6 @@ int32_t WebLabelTextGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, con
 
 namespace {
 
-const WebKindOps kStatOps = {WebStatTextGetText, nullptr, WebStatTextSetText, nullptr, nullptr,
-                             nullptr,            nullptr, WebStatTextMethod,  WebGroupBoxDestroy};
-const WebKindOps kGroupOps = {GroupBoxGetText, nullptr, WebGroupBoxSetText, nullptr, nullptr,
-                              nullptr,         nullptr, nullptr,            WebGroupBoxDestroy};
-const WebKindOps kLabelOps = {WebLabelTextGetText, nullptr, WebLabelTextSetText, nullptr, nullptr,
-                              nullptr,             nullptr, nullptr,             WebGroupBoxDestroy};
 
 }  // namespace
 
@@ -413,8 +411,182 @@ int32_t WebStatTextMethod(ObjectRecord*, MethodCallRec* call) {
     return check != 0 ? check : kWebUnknownMethod;
 }
 
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+constexpr int32_t kGroupLegendCut = 4;             // the legend's line sits inside the box
+constexpr uint8_t kLabelAppearanceAlert = 3;
+
+void MarkupStatText(HtmlMarkup& m) {
+    HtmlPlainElement(m, "<p  ", ">");
+    HtmlContent(m.cr->text);
+    HtmlPut("</p>");
+}
+
+void MarkupGroupBox(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    cr->bottom -= kGroupLegendCut;
+    m.height -= kGroupLegendCut;
+    HtmlPlainElement(m, "<fieldset ", "><legend id=\"C");
+    HtmlAppendUInt(m.id);
+    HtmlPut(gWebThemeClasses ? "L\" style=\"width: auto\">" : "L\">");
+    HtmlContent(cr->title.text ? cr->title : cr->text);
+    HtmlPut("</legend></fieldset>");
+}
+
+void MarkupLabel(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    HtmlPut("<div  ");
+    HtmlOpenId(m, false);
+    HtmlWriteCommon(m);
+    HtmlPut(">");
+    const CrText& t = cr->text;
+    switch (m.labelStyle) {
+    case kLabelList:
+        HtmlListItems(t.text, t.length, m.id);
+        break;
+    case kLabelHeading:
+        HtmlPut("<h1>");
+        HtmlContentBr(t);
+        HtmlPut("</h1>");
+        break;
+    default:
+        if (gWebThemeClasses && m.labelStyle == kLabelAlert) {
+            HtmlContentBr(t);
+        } else if (gWebThemeClasses && m.labelStyle == kLabelAlertClose) {
+            HtmlAlertCloseButton(false);
+            HtmlContentBr(t);
+        } else {
+            HtmlPut("<p>");
+            HtmlContentBr(t);
+            HtmlPut("</p>");
+        }
+        break;
+    }
+    HtmlPut("</div>");
+}
+
+// A label's Style chooses its element; a paragraph shows only its visibility,
+// a heading keeps its size.
+void MarkupLabelOp(HtmlMarkup& m) {
+    m.labelStyle = m.cr->style;
+    if (m.labelStyle == kLabelParagraph) m.classMode = kClassOnlyVisible;
+    if (m.labelStyle == kLabelHeading && m.classMode == kClassFull) m.classMode = kClassSize;
+    MarkupLabel(m);
+}
+
+// Every event of an alert label is its click, asked for once.
+bool LabelAskEvent(ObjectRecord* rec, uint32_t) {
+    WebLabelTextRecord* label = reinterpret_cast<WebLabelTextRecord*>(rec);
+    if (label->style != kLabelAppearanceAlert) return false;
+    if (label->clickAsked) return true;
+    label->clickAsked = 1;
+    WebViewSelectForObject(rec);
+    JsonBeginAction(kActSubscribe);
+    JsonAddName(rec);
+    WebEventAddForm(rec);
+    JsonAddInt("id", static_cast<int32_t>(rec->elementId));
+    JsonAddInt("en", static_cast<int32_t>(kEvClick));
+    JsonAddInt("lte", kWebEventOptionOn);
+    WebViewMsgEnd();
+    return true;
+}
+
+const WebKindOps kStatOps = {
+    WebStatTextCreate,   // 0 create
+    MarkupStatText,      // 1 markup
+    WebStatTextSetProp,  // 2 set property
+    WebStatTextGetProp,  // 3 get property
+    nullptr,             // 4 item route
+    nullptr,             // 5 enable
+    nullptr,             // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    nullptr,             // 9 page event
+    nullptr,             // 10 image-list user
+    nullptr,             // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    WebGroupBoxDestroy,  // 14 clean-up
+    WebStatTextMethod,   // 15 method
+    WebStatTextGetText,  // 16 get text
+    nullptr,             // 17 get value
+    WebStatTextSetText,  // 18 set text
+    nullptr,             // 19 set value
+    nullptr,             // 20 insert item
+    nullptr,             // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    nullptr,             // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+const WebKindOps kGroupOps = {
+    WebGroupBoxCreate,   // 0 create
+    MarkupGroupBox,      // 1 markup
+    WebGroupBoxSetProp,  // 2 set property
+    WebGroupBoxGetProp,  // 3 get property
+    nullptr,             // 4 item route
+    nullptr,             // 5 enable
+    nullptr,             // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    nullptr,             // 9 page event
+    nullptr,             // 10 image-list user
+    nullptr,             // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    WebGroupBoxDestroy,  // 14 clean-up
+    nullptr,             // 15 method
+    GroupBoxGetText,     // 16 get text
+    nullptr,             // 17 get value
+    WebGroupBoxSetText,  // 18 set text
+    nullptr,             // 19 set value
+    nullptr,             // 20 insert item
+    nullptr,             // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    nullptr,             // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+const WebKindOps kLabelOps = {
+    WebLabelTextCreate,   // 0 create
+    MarkupLabelOp,        // 1 markup
+    WebLabelTextSetProp,  // 2 set property
+    WebLabelTextGetProp,  // 3 get property
+    nullptr,              // 4 item route
+    nullptr,              // 5 enable
+    nullptr,              // 6 item enable
+    nullptr,              // 7 show
+    nullptr,              // 8 hide
+    nullptr,              // 9 page event
+    nullptr,              // 10 image-list user
+    nullptr,              // 11 redraw flush
+    nullptr,              // 12 sub-object holder
+    nullptr,              // 13 held by its holder
+    WebGroupBoxDestroy,   // 14 clean-up
+    nullptr,              // 15 method
+    WebLabelTextGetText,  // 16 get text
+    nullptr,              // 17 get value
+    WebLabelTextSetText,  // 18 set text
+    nullptr,              // 19 set value
+    nullptr,              // 20 insert item
+    nullptr,              // 21 delete item
+    nullptr,              // 22 check item
+    nullptr,              // 23 focus
+    LabelAskEvent,        // 24 ask event
+    nullptr,              // 25 keeps Enter
+    nullptr,              // 26 placed
+};
+
+}  // namespace
+
 void WebStaticInstall() {
-    WebRegisterKind(kKindStatText, WebStatTextCreate, WebStatTextSetProp, WebStatTextGetProp, &kStatOps);
-    WebRegisterKind(kKindGroupBox, WebGroupBoxCreate, WebGroupBoxSetProp, WebGroupBoxGetProp, &kGroupOps);
-    WebRegisterKind(kKindLabelText, WebLabelTextCreate, WebLabelTextSetProp, WebLabelTextGetProp, &kLabelOps);
+    WebRegisterKind(kKindStatText, &kStatOps);
+    WebRegisterKind(kKindGroupBox, &kGroupOps);
+    WebRegisterKind(kKindLabelText, &kLabelOps);
 }

@@ -19,6 +19,8 @@
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "webview/core/webmarkup.h"
 
 namespace {
 
@@ -241,17 +243,6 @@ ObjectRecord* ItemHolder(ObjectRecord* rec) {
 
 void BarDestroyOp(ObjectRecord* rec) { WebStatusBarDestroy(rec); }
 
-const WebKindOps kStatusBarOps = {
-    nullptr,                // getText
-    nullptr,                // getValue
-    nullptr,                // setText
-    nullptr,                // setValue
-    nullptr,                // insertItem
-    nullptr,                // deleteItem
-    nullptr,                // checkItem
-    WebStatusBarMethod,     // method
-    BarDestroyOp,           // destroy
-};
 
 // A status bar is neither enabled nor disabled in the page.
 int32_t BarEnable(ObjectRecord*, int32_t, bool) { return kWebOk; }
@@ -399,13 +390,87 @@ int32_t WebBarItemDestroy(ObjectRecord* rec) {
 
 void WebFormRefreshChildren(ObjectRecord* first) { RefreshChildren(first, 0); }
 
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+void MarkupStatusBar(HtmlMarkup& m) {
+    HtmlPlainElement(m, "<div ", ">");
+    HtmlContent(m.cr->text);
+    HtmlPut("</div>");
+}
+
+// Panels stay while their bar or the server holds them.
+bool PanelHeld(ObjectRecord* rec, int32_t* result) {
+    *result = WebBarItemDestroy(rec);
+    return true;
+}
+
+const WebKindOps kStatusBarOps = {
+    WebStatusBarCreate,  // 0 create
+    MarkupStatusBar,     // 1 markup
+    BarSetProp,          // 2 set property
+    BarGetProp,          // 3 get property
+    RoutePanel,          // 4 item route
+    BarEnable,           // 5 enable
+    nullptr,             // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    nullptr,             // 9 page event
+    nullptr,             // 10 image-list user
+    nullptr,             // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    BarDestroyOp,        // 14 clean-up
+    WebStatusBarMethod,  // 15 method
+    nullptr,             // 16 get text
+    nullptr,             // 17 get value
+    nullptr,             // 18 set text
+    nullptr,             // 19 set value
+    nullptr,             // 20 insert item
+    nullptr,             // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    nullptr,             // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+// A panel is made by its bar; its messages go to the bar's page.
+const WebKindOps kStatusPanelOps = {
+    nullptr,       // 0 create
+    nullptr,       // 1 markup
+    PanelSetProp,  // 2 set property
+    PanelGetProp,  // 3 get property
+    nullptr,       // 4 item route
+    nullptr,       // 5 enable
+    nullptr,       // 6 item enable
+    nullptr,       // 7 show
+    nullptr,       // 8 hide
+    nullptr,       // 9 page event
+    nullptr,       // 10 image-list user
+    nullptr,       // 11 redraw flush
+    ItemHolder,    // 12 sub-object holder
+    PanelHeld,     // 13 held by its holder
+    nullptr,       // 14 clean-up
+    nullptr,       // 15 method
+    nullptr,       // 16 get text
+    nullptr,       // 17 get value
+    nullptr,       // 18 set text
+    nullptr,       // 19 set value
+    nullptr,       // 20 insert item
+    nullptr,       // 21 delete item
+    nullptr,       // 22 check item
+    nullptr,       // 23 focus
+    nullptr,       // 24 ask event
+    nullptr,       // 25 keeps Enter
+    nullptr,       // 26 placed
+};
+
+}  // namespace
+
 void WebStatusBarInstall() {
-    WebRegisterCreator(kKindStatusBar, WebStatusBarCreate);
-    WebRegisterKindOps(kKindStatusBar, &kStatusBarOps);
-    WebRegisterPropHandlers(kKindStatusBar, BarSetProp, BarGetProp);
-    WebRegisterPropHandlers(kKindStatusPanel, PanelSetProp, PanelGetProp);
-    WebRegisterItemRoute(kKindStatusBar, RoutePanel);
-    WebRegisterEnableHandler(kKindStatusBar, BarEnable);
-    gWebHooks.subObjectHolder = ItemHolder;
+    WebRegisterKind(kKindStatusBar, &kStatusBarOps);
+    WebRegisterKind(kKindStatusPanel, &kStatusPanelOps);
     gWebObjServices.formRefreshChildren = WebFormRefreshChildren;
 }

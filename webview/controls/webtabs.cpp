@@ -21,6 +21,9 @@
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "webview/core/webmarkup.h"
+#include "webview/core/markupids.h"
 
 namespace {
 
@@ -276,17 +279,6 @@ const char* ArgText(const MethodCallRec* call, uint32_t i, uint32_t* length) {
     return call->args[i].data ? static_cast<const char*>(call->args[i].data) : "";
 }
 
-const WebKindOps kTabOps = {
-    TabGetText,                 // getText
-    TabGetValue,                // getValue
-    TabSetText,                 // setText
-    TabSetValue,                // setValue
-    WebTabControlInsertItem,    // insertItem
-    WebTabControlDeleteItem,    // deleteItem
-    nullptr,                    // checkItem
-    WebTabControlMethod,        // method
-    TabDestroy,                 // destroy
-};
 
 }  // namespace
 
@@ -488,9 +480,51 @@ int32_t WebTabControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     }
 }
 
-void WebTabControlInstall() {
-    WebRegisterCreator(kKindTabControl, WebTabControlCreate);
-    WebRegisterPropHandlers(kKindTabControl, TabSetProp, TabGetProp);
-    WebRegisterKindOps(kKindTabControl, &kTabOps);
-    WebRegisterPageEventHandler(kKindTabControl, TabPageEvent);
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+void MarkupTabControl(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    HtmlPlainElement(m, "<div ", ">");
+    CrText labels = HtmlCrText(cr, kPidTabLabel);
+    if (!labels.text || !labels.length) labels = cr->text;
+    HtmlTabList(labels.text, labels.length, m.id);
+    HtmlPut("</div>");
+    JsOpenCall("QovTabC", m.id);
+    JsPut(" } );");
 }
+
+const WebKindOps kTabOps = {
+    WebTabControlCreate,      // 0 create
+    MarkupTabControl,         // 1 markup
+    TabSetProp,               // 2 set property
+    TabGetProp,               // 3 get property
+    nullptr,                  // 4 item route
+    nullptr,                  // 5 enable
+    nullptr,                  // 6 item enable
+    nullptr,                  // 7 show
+    nullptr,                  // 8 hide
+    TabPageEvent,             // 9 page event
+    nullptr,                  // 10 image-list user
+    nullptr,                  // 11 redraw flush
+    nullptr,                  // 12 sub-object holder
+    nullptr,                  // 13 held by its holder
+    TabDestroy,               // 14 clean-up
+    WebTabControlMethod,      // 15 method
+    TabGetText,               // 16 get text
+    TabGetValue,              // 17 get value
+    TabSetText,               // 18 set text
+    TabSetValue,              // 19 set value
+    WebTabControlInsertItem,  // 20 insert item
+    WebTabControlDeleteItem,  // 21 delete item
+    nullptr,                  // 22 check item
+    nullptr,                  // 23 focus
+    nullptr,                  // 24 ask event
+    nullptr,                  // 25 keeps Enter
+    nullptr,                  // 26 placed
+};
+
+}  // namespace
+
+void WebTabControlInstall() { WebRegisterKind(kKindTabControl, &kTabOps); }

@@ -29,6 +29,7 @@
 #include "webview/core/weboptions.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
 
 ObjectRecord* gWebToolBarRedraws;
 
@@ -647,24 +648,9 @@ bool UsesList(ObjectRecord* control, ObjectRecord* list) {
 
 const WebImageListUser kListUser = {UsesList, WebToolBarQueueRedraw};
 
-const WebKindOps kToolBarOps = {
-    nullptr,            // getText
-    nullptr,            // getValue
-    nullptr,            // setText
-    nullptr,            // setValue
-    nullptr,            // insertItem
-    nullptr,            // deleteItem
-    nullptr,            // checkItem
-    WebToolBarMethod,   // method
-    WebToolBarDestroy,  // destroy
-};
 
 // The bar of a button: the page element its messages concern.
-ObjectRecord* (*gOtherSubObjectHolder)(ObjectRecord* rec);
-ObjectRecord* SubObjectHolder(ObjectRecord* rec) {
-    if (rec && rec->kind == kKindToolButton) return WebToolButton(rec)->bar;
-    return gOtherSubObjectHolder ? gOtherSubObjectHolder(rec) : nullptr;
-}
+ObjectRecord* ButtonHolder(ObjectRecord* rec) { return WebToolButton(rec)->bar; }
 
 }  // namespace
 
@@ -985,17 +971,80 @@ int32_t WebToolButtonDestroy(ObjectRecord* rec) {
     return kWebOk;
 }
 
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+// Buttons stay while their bar or the server holds them.
+bool ButtonHeld(ObjectRecord* rec, int32_t* result) {
+    *result = WebToolButtonDestroy(rec);
+    return true;
+}
+
+const WebKindOps kToolBarOps = {
+    WebToolBarCreate,    // 0 create
+    HtmlPlainDivMarkup,  // 1 markup
+    WebToolBarSetProp,   // 2 set property
+    WebToolBarGetProp,   // 3 get property
+    nullptr,             // 4 item route
+    nullptr,             // 5 enable
+    WebToolBarEnable,    // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    ToolBarPageEvent,    // 9 page event
+    &kListUser,          // 10 image-list user
+    WebToolBarFlush,     // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    WebToolBarDestroy,   // 14 clean-up
+    WebToolBarMethod,    // 15 method
+    nullptr,             // 16 get text
+    nullptr,             // 17 get value
+    nullptr,             // 18 set text
+    nullptr,             // 19 set value
+    nullptr,             // 20 insert item
+    nullptr,             // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    nullptr,             // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+// A button is made by its bar; its messages go to the bar's page.
+const WebKindOps kToolButtonOps = {
+    nullptr,               // 0 create
+    nullptr,               // 1 markup
+    WebToolButtonSetProp,  // 2 set property
+    WebToolButtonGetProp,  // 3 get property
+    nullptr,               // 4 item route
+    nullptr,               // 5 enable
+    nullptr,               // 6 item enable
+    nullptr,               // 7 show
+    nullptr,               // 8 hide
+    nullptr,               // 9 page event
+    nullptr,               // 10 image-list user
+    nullptr,               // 11 redraw flush
+    ButtonHolder,          // 12 sub-object holder
+    ButtonHeld,            // 13 held by its holder
+    nullptr,               // 14 clean-up
+    nullptr,               // 15 method
+    nullptr,               // 16 get text
+    nullptr,               // 17 get value
+    nullptr,               // 18 set text
+    nullptr,               // 19 set value
+    nullptr,               // 20 insert item
+    nullptr,               // 21 delete item
+    nullptr,               // 22 check item
+    nullptr,               // 23 focus
+    nullptr,               // 24 ask event
+    nullptr,               // 25 keeps Enter
+    nullptr,               // 26 placed
+};
+
+}  // namespace
+
 void WebToolBarInstall() {
-    WebRegisterCreator(kKindToolBar, WebToolBarCreate);
-    WebRegisterPropHandlers(kKindToolBar, WebToolBarSetProp, WebToolBarGetProp);
-    WebRegisterPropHandlers(kKindToolButton, WebToolButtonSetProp, WebToolButtonGetProp);
-    WebRegisterKindOps(kKindToolBar, &kToolBarOps);
-    WebRegisterItemEnableHandler(kKindToolBar, WebToolBarEnable);
-    WebRegisterPageEventHandler(kKindToolBar, ToolBarPageEvent);
-    WebRegisterImageListUser(kKindToolBar, &kListUser);
-    gWebToolBarFlush = WebToolBarFlush;
-    if (gWebHooks.subObjectHolder != SubObjectHolder) {
-        gOtherSubObjectHolder = gWebHooks.subObjectHolder;
-        gWebHooks.subObjectHolder = SubObjectHolder;
-    }
+    WebRegisterKind(kKindToolBar, &kToolBarOps);
+    WebRegisterKind(kKindToolButton, &kToolButtonOps);
 }

@@ -21,6 +21,8 @@
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
+#include "webview/core/webmarkup.h"
 
 ObjectRecord* gWebTreeViewRedraws;
 uint8_t gTreeViewNoRedraw;
@@ -1043,17 +1045,43 @@ bool UsesImageList(ObjectRecord* rec, ObjectRecord* list) { return WebTreeView(r
 void QueueForImages(ObjectRecord* rec) { WebTreeViewQueueRedraw(WebTreeView(rec)); }
 const WebImageListUser kTreeImageUser = {UsesImageList, QueueForImages};
 
-const WebKindOps kTreeOps = {GetTextOp, GetValueOp, nullptr, SetValueOp, InsertItemOp, DeleteItemOp,
-                             nullptr, WebTreeViewMethod, WebTreeViewDestroy};
 
 }  // namespace
 
-void WebTreeViewInstall() {
-    WebRegisterCreator(kKindTreeView, WebTreeViewCreate);
-    WebRegisterPropHandlers(kKindTreeView, WebTreeViewSetProp, WebTreeViewGetProp);
-    WebRegisterKindOps(kKindTreeView, &kTreeOps);
-    WebRegisterPageEventHandler(kKindTreeView, TreePageEvent);
-    WebRegisterEnableHandler(kKindTreeView, WebTreeViewEnable);
-    WebRegisterImageListUser(kKindTreeView, &kTreeImageUser);
-    gWebTreeViewFlushFn = WebTreeViewFlush;
-}
+// ---- The kinds' rows --------------------------------------------------------------------------
+
+namespace {
+
+const WebKindOps kTreeOps = {
+    WebTreeViewCreate,   // 0 create
+    HtmlPlainDivMarkup,  // 1 markup
+    WebTreeViewSetProp,  // 2 set property
+    WebTreeViewGetProp,  // 3 get property
+    nullptr,             // 4 item route
+    WebTreeViewEnable,   // 5 enable
+    nullptr,             // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    TreePageEvent,       // 9 page event
+    &kTreeImageUser,     // 10 image-list user
+    WebTreeViewFlush,    // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    WebTreeViewDestroy,  // 14 clean-up
+    WebTreeViewMethod,   // 15 method
+    GetTextOp,           // 16 get text
+    GetValueOp,          // 17 get value
+    nullptr,             // 18 set text
+    SetValueOp,          // 19 set value
+    InsertItemOp,        // 20 insert item
+    DeleteItemOp,        // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    nullptr,             // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+}  // namespace
+
+void WebTreeViewInstall() { WebRegisterKind(kKindTreeView, &kTreeOps); }

@@ -16,6 +16,7 @@
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
 
 MsgBatch gMsgBatch;
 void* gCurWebView;
@@ -524,8 +525,11 @@ static bool SkippedBySelection(uint8_t kind) {
 void* WebViewHostForObject(ObjectRecord* rec) {
     if (!rec) return nullptr;
     if (ObjectIsWebViewRecord(rec)) {
-        if (rec->kind == kKindStatusPanel || rec->kind == kKindToolButton) {
-            rec = gWebHooks.subObjectHolder ? gWebHooks.subObjectHolder(rec) : nullptr;
+        // An item object's messages concern its holder (a panel's status bar,
+        // a button's toolbar).
+        const WebKindOps* ops = WebKindOpsOf(rec);
+        if (ops && ops->subObjectHolder) {
+            rec = ops->subObjectHolder(rec);
             if (!rec) return nullptr;
         }
         while (rec && ObjectIsWebViewRecord(rec)) {

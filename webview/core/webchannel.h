@@ -56,7 +56,6 @@ struct WebChannelHooks {
     // window's focused object, remembering the element (and its tab, when the
     // page gave one; -1 when not).
     void (*htmlControlFocus)(ObjectRecord* htmlControl, int32_t tab, const char* elementId);
-    ObjectRecord* (*subObjectHolder)(ObjectRecord* rec);      // status bar of a panel, toolbar of a button
     ObjectRecord* (*topWindow)(ObjectRecord* rec);            // ObjectTopWindow
     uint32_t (*sysColor)(uint32_t index);                     // gColorTable
     int32_t (*dateTimeFormat)(const ObjectRecord* rec);       // Format property of an EditDateTime

@@ -13,10 +13,10 @@
 #include "session/config.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
-#include "webview/controls/webdrawn.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
+#include "webview/core/webkinds.h"
 #include "webview/core/webmarkup.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
@@ -33,8 +33,6 @@ WebImageIo gWebImageIo;
 char gWebDecimalChar = '.', gWebDecimalNext;
 
 namespace {
-
-WebCreatorFn gWebCreators[kObjectKindRows];
 
 constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
 constexpr int32_t kDefaultGrid = 10;
@@ -117,10 +115,6 @@ bool WebIsWindow(const ObjectRecord* rec) {
     return rec && rec->kind == kKindWindow && ObjectIsWebView(rec);
 }
 
-void WebRegisterCreator(uint32_t kind, WebCreatorFn creator) {
-    if (kind < kObjectKindRows) gWebCreators[kind] = creator;
-}
-
 int32_t WebTypeToKind(uint32_t type) {
     if (type == kTypeAutomation100) return kKindAutomation;
     if (type >= sizeof kWebTypeKind) return -1;
@@ -183,8 +177,10 @@ ObjectRecord* WebViewCreateObject(uint32_t type, void* host, ObjectRecord* paren
                 WebLayoutChildren(rec->parent);
             }
             if (rec->kind == kKindHtmlControl && gWebHooks.htmlControlLoadAll) gWebHooks.htmlControlLoadAll(rec);
-            // A splitter's cursor and drag directions follow its markup.
-            if (rec->kind == kKindSplitter) WebSplitterEnable(rec, 0, !(rec->flags & kObjDisabled));
+            // What the kind sets once its markup is in the page.
+            if (const WebKindOps* ops = WebKindOpsOf(rec)) {
+                if (ops->placed) ops->placed(rec);
+            }
             // A frame's markup carries no colour (a dialog's script call does):
             // its background is set on the element once it is there.
             if (rec->kind == kKindWindow && !WebIsDialogWindow(rec)) WebSetWindowBackColor(rec, rec->bgColor);
@@ -381,7 +377,8 @@ static void PercentGeometry(ObjectRecord* rec, ObjectCreateRecord* cr) {
 ObjectRecord* WebCreateByType(uint32_t kind, ObjectRecord* rec, int32_t* code) {
     ObjectCreateRecord* cr = &gObjectCreateRecord;
     *code = kWebNotCreated;
-    WebCreatorFn creator = kind < kObjectKindRows ? gWebCreators[kind] : nullptr;
+    const WebKindOps* ops = WebKindOpsOfKind(kind);
+    WebCreatorFn creator = ops ? ops->create : nullptr;
     if (!creator || kind > kObjectKindLast) return nullptr;
     ObjectRecord* named = NamedWindow(cr);
     ObjectRecord* top = nullptr;

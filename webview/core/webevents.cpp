@@ -11,13 +11,11 @@
 
 #include "objects/events.h"
 #include "session/util/mem.h"
-#include "webview/controls/webedit.h"
-#include "webview/controls/weblist.h"
-#include "webview/controls/webstatic.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
 
 bool gWebFileButtonClicked;
 bool (*gWebIsFileButton)(const ObjectRecord* rec);
@@ -25,7 +23,6 @@ bool (*gWebMenuPageClick)(ObjectRecord* window, uint32_t number, bool fromKey);
 
 namespace {
 
-constexpr uint32_t kKindRows = 64;
 constexpr uint32_t kPositionScale = 10000;      // x * 10000 + y
 constexpr int32_t kMRegionOldEventBonus = 100000000;
 constexpr uint32_t kModifierMask = 0xFFFF;
@@ -34,10 +31,7 @@ constexpr int32_t kCellW = 7, kCellH = 15;
 enum RequestDwid : int32_t { kDwidDateChange = 6, kDwidSliderChange = 7, kDwidTabChange = 4, kDwidTabClick = 5 };
 constexpr int32_t kOptionOn = 1, kSpecialPicker = 3;
 constexpr int32_t kDateTimeFormatPicker = 3;
-constexpr uint8_t kLabelAppearanceAlert = 3;
 constexpr uint32_t kEvMouseUp = 14, kEvMouseMove = 15, kEvDblClick6 = 6;
-
-WebKindPageEventFn gKindHandlers[kKindRows];
 
 // A member that must be an integer when present: false drops the event.
 bool IntMember(const JsonValue* ev, const char* name, int32_t* out) {
@@ -78,8 +72,8 @@ ObjectRecord* FindInPage(ObjectRecord* page, uint32_t id) {
 }
 
 bool CallKind(ObjectRecord* rec, int32_t code, const JsonValue* ev, const WebEventName* name) {
-    WebKindPageEventFn fn = rec && rec->kind < kKindRows ? gKindHandlers[rec->kind] : nullptr;
-    return fn ? fn(rec, code, ev, name) : false;
+    const WebKindOps* ops = WebKindOpsOf(rec);
+    return ops && ops->pageEvent ? ops->pageEvent(rec, code, ev, name) : false;
 }
 
 bool Usable(const ObjectRecord* rec) {
@@ -106,18 +100,9 @@ bool NeverAsked(const ObjectRecord* rec, uint32_t ev) {
     if ((ev == kEvClick || ev == kEvDblClick6) &&
         (rec->kind == kKindListView || rec->kind == kKindTreeView || rec->kind == kKindToolBar))
         return true;
-    // A table-form data list reports its rows' double clicks itself.
-    if (ev == kEvDblClick6 && rec->kind == kKindDataList && (rec->flags & kDataListMark)) return true;
     return false;
 }
 
-void AddForm(ObjectRecord* rec) {
-    ObjectRecord* top = ObjectTopWindow(rec);
-    const char* form = top && reinterpret_cast<WindowRecord*>(top)->formName
-                           ? reinterpret_cast<WindowRecord*>(top)->formName
-                           : "";
-    JsonAddStringNoConv("form", form);
-}
 
 void Dwid(uint8_t action, ObjectRecord* rec, int32_t dwid) {
     JsonBeginAction(action);
@@ -129,8 +114,12 @@ void Dwid(uint8_t action, ObjectRecord* rec, int32_t dwid) {
 
 }  // namespace
 
-void WebRegisterPageEventHandler(uint32_t kind, WebKindPageEventFn handler) {
-    if (kind < kKindRows) gKindHandlers[kind] = handler;
+void WebEventAddForm(ObjectRecord* rec) {
+    ObjectRecord* top = ObjectTopWindow(rec);
+    const char* form = top && reinterpret_cast<WindowRecord*>(top)->formName
+                           ? reinterpret_cast<WindowRecord*>(top)->formName
+                           : "";
+    JsonAddStringNoConv("form", form);
 }
 
 bool WebParseEventName(const char* name, WebEventName* out) {
@@ -248,8 +237,9 @@ void WebPageEnterKey() {
     if (!WebIsWindow(window)) return;
     ObjectRecord* focused = WebFocusedObject();
     if (focused && focused->kind == kKindButton && Usable(focused)) return;
-    // An edit of another type than the plain one keeps its Enter.
-    if (focused && focused->kind == kKindEditText && WebEditText(focused)->editType != kEditTypePlain) return;
+    // A kind may keep its Enter (an edit of another type than the plain one).
+    const WebKindOps* focusedOps = WebKindOpsOf(focused);
+    if (focusedOps && focusedOps->keepsEnter && focusedOps->keepsEnter(focused)) return;
     ObjectRecord* def = reinterpret_cast<WindowRecord*>(window)->defaultButton;
     if (Usable(def)) {
         WebFocusChanged(def);
@@ -393,6 +383,8 @@ uint32_t WebEventRegisterRule(ObjectRecord* rec, uint32_t eventId) {
 
 void WebRequestEvent(ObjectRecord* rec, uint32_t eventId) {
     if (!rec || NeverAsked(rec, eventId)) return;
+    const WebKindOps* ops = WebKindOpsOf(rec);
+    if (ops && ops->askEvent && ops->askEvent(rec, eventId)) return;
     bool picker = rec->kind == kKindEditDateTime && DateTimeFormat(rec) == kDateTimeFormatPicker;
     WebViewSelectForObject(rec);
     if (rec->kind == kKindEditDateTime && !picker && eventId == kEvChange) {
@@ -407,24 +399,10 @@ void WebRequestEvent(ObjectRecord* rec, uint32_t eventId) {
         Dwid(kActTabs, rec, eventId == kEvChange ? kDwidTabChange : kDwidTabClick);
         return;
     }
-    bool alert = rec->kind == kKindLabelText &&
-                 reinterpret_cast<WebLabelTextRecord*>(rec)->style == kLabelAppearanceAlert;
-    if (alert) {
-        // Every event of an alert label is its click: asked for once.
-        uint8_t* asked = &reinterpret_cast<WebLabelTextRecord*>(rec)->clickAsked;
-        if (*asked) return;
-        *asked = 1;
-    }
     JsonBeginAction(kActSubscribe);
     JsonAddName(rec);
-    AddForm(rec);
+    WebEventAddForm(rec);
     JsonAddInt("id", static_cast<int32_t>(rec->elementId));
-    if (alert) {
-        JsonAddInt("en", static_cast<int32_t>(kEvClick));
-        JsonAddInt("lte", kOptionOn);
-        WebViewMsgEnd();
-        return;
-    }
     JsonAddInt("en", static_cast<int32_t>(eventId));
     if (eventId == kEvClick) {
         if (rec->kind != kKindRadio) JsonAddInt("prec", kOptionOn);

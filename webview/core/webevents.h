@@ -39,10 +39,13 @@ struct WebEventName {
 // each with a number, or a number does not fit.
 bool WebParseEventName(const char* name, WebEventName* out);
 
-// A later kind's handler of the page events of its objects (cell edits, rows,
-// keys, files): true when it took the event.
+// A kind's handler of the page events of its objects (cell edits, rows,
+// keys, files; the page-event slot of its row): true when it took the event.
 typedef bool (*WebKindPageEventFn)(ObjectRecord* rec, int32_t code, const JsonValue* ev, const WebEventName* name);
-void WebRegisterPageEventHandler(uint32_t kind, WebKindPageEventFn handler);
+// The form name of the object's window as the subscribe message's "form".
+void WebEventAddForm(ObjectRecord* rec);
+// The value of a subscribe message's option members.
+constexpr int32_t kWebEventOptionOn = 1;
 
 // gWebHooks.pageEventDispatch: one fetched event of the web view owner.
 void WebPageEventDispatch(ObjectRecord* owner, JsonValue* ev);

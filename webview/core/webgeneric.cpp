@@ -12,20 +12,18 @@
 #include "objects/events.h"
 #include "session/proto/protocol.h"
 #include "session/util/mem.h"
-#include "webview/controls/webhtmlctl.h"
-#include "webview/controls/weblist.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
 
 WebChosenFile* gWebChosenFiles;
 bool gWebFocusRequested;
 
 namespace {
 
-constexpr uint32_t kKindRows = 64;
 constexpr int32_t kLastGetTextKind = 46, kLastGetValueKind = 28, kLastSetTextKind = 46, kLastSetValueKind = 44;
 constexpr uint32_t kFocusListMax = 512;
 constexpr int kPanelDepthMax = 32;
@@ -40,8 +38,6 @@ enum CommonMethod : uint32_t {
     kCmDisableJqEvent = 6, kCmAddWebClass = 7, kCmRemoveWebClass = 8,
 };
 enum OptionBit : int32_t { kOptWrapper = 1, kOptLabel = 2 };
-
-const WebKindOps* gKindOps[kKindRows];
 
 // The i-th argument as text (NUL-terminated, cut at the buffer), or empty.
 const char* ArgText(const MethodCallRec* call, uint32_t i, char* out, uint32_t outSize) {
@@ -120,14 +116,6 @@ void CollectFocusable(ObjectRecord* container, ObjectRecord* window, ObjectRecor
 }
 
 }  // namespace
-
-void WebRegisterKindOps(uint32_t kind, const WebKindOps* ops) {
-    if (kind < kKindRows) gKindOps[kind] = ops;
-}
-
-const WebKindOps* WebKindOpsOf(const ObjectRecord* rec) {
-    return rec && rec->kind < kKindRows ? gKindOps[rec->kind] : nullptr;
-}
 
 int32_t WebOpNotAvailable() { return kWebNotAvailable; }
 
@@ -340,11 +328,9 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
             if (item == kFocusFirst || item == kFocusLast) WebFocusNextObject(nullptr, item == kFocusLast);
             return 0;
         }
-        // An HTML control takes the focus into its page.
-        if (rec->kind == kKindHtmlControl) {
-            WebHtmlControlFocus(rec, 0);
-            return 0;
-        }
+        // A kind may take the focus itself (an HTML control into its page).
+        const WebKindOps* ops = WebKindOpsOf(rec);
+        if (ops && ops->focus && ops->focus(rec, kWebFocusRequest) != kWebFocusGeneric) return 0;
         WebViewSelectForObject(rec);
         JsonBeginAction(kActFocus);
         JsonAddName(rec);
@@ -366,21 +352,20 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
 
 bool WebTryFocus(ObjectRecord* rec, bool backward, bool tabsOnly) {
     if (!rec || (rec->flags & kObjDisabled) || !(rec->flags & kObjShown)) return false;
+    // The kind's own part: with tabsOnly the step inside an HTML control's
+    // page; else an HTML control's first element going forwards, its last
+    // going backwards (it may refuse), or an empty table-form data list
+    // refusing the step.
+    const WebKindOps* ops = WebKindOpsOf(rec);
     if (tabsOnly)
-        return rec->kind == kKindHtmlControl &&
-               WebHtmlControlFocus(rec, backward ? kHtmlFocusPrevious : kHtmlFocusNext) == 0;
-    // A table-form data list without rows takes no tab step, unless it lets
-    // an empty list take one.
-    if (rec->kind == kKindDataList && (rec->flags & kDataListMark)) {
-        const WebDataListRecord* d = reinterpret_cast<const WebDataListRecord*>(rec);
-        if (d->rowCount == 0 && !(d->flags & kDlAllowEmptyTab)) return false;
-    }
-    // An HTML control takes the focus into its page: its first element going
-    // forwards, its last going backwards; it may refuse.
-    if (rec->kind == kKindHtmlControl) {
-        if (WebHtmlControlFocus(rec, backward ? kHtmlFocusLast : kHtmlFocusFirst) != 0) return false;
-        WebFocusChanged(rec);
-        return true;
+        return ops && ops->focus && ops->focus(rec, backward ? kWebFocusPrevious : kWebFocusNext) == kWebFocusTaken;
+    if (ops && ops->focus) {
+        int32_t answer = ops->focus(rec, backward ? kWebFocusLast : kWebFocusFirst);
+        if (answer == kWebFocusRefused) return false;
+        if (answer == kWebFocusTaken) {
+            WebFocusChanged(rec);
+            return true;
+        }
     }
     ObjectRef ref = ObjectRefOf(rec);
     // The focus events come now, as a native control's do when the tab step

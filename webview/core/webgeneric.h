@@ -10,22 +10,8 @@
 #include "session/proto/records.h"
 #include "session/util/json.h"
 
-// A kind's operations; an empty entry answers -5. getValue either fills the
-// value itself or builds a page query (*asked true) whose reply's "val", else
-// "data", becomes the value.
-struct WebKindOps {
-    int32_t (*getText)(ObjectRecord* rec, int32_t item);        // the text into gTextBuf
-    int32_t (*getValue)(ObjectRecord* rec, int32_t item, int32_t* value, bool* asked);
-    int32_t (*setText)(ObjectRecord* rec, int32_t item, const char* text, uint32_t length);
-    int32_t (*setValue)(ObjectRecord* rec, int32_t item, int32_t value);
-    int32_t (*insertItem)(ObjectRecord* rec, int32_t pos, const char* text, uint32_t length);
-    int32_t (*deleteItem)(ObjectRecord* rec, int32_t item);
-    int32_t (*checkItem)(ObjectRecord* rec, int32_t item, int32_t on);
-    int32_t (*method)(ObjectRecord* rec, MethodCallRec* call);
-    void (*destroy)(ObjectRecord* rec);                          // the kind's own fields, before the record goes
-};
-void WebRegisterKindOps(uint32_t kind, const WebKindOps* ops);
-const WebKindOps* WebKindOpsOf(const ObjectRecord* rec);
+// The kind's item operations are slots of its row in the web kind table
+// (webkinds.h); an empty slot answers -5.
 
 int32_t WebGetText(ObjectRecord* rec, int32_t item);
 int32_t WebGetValue(ObjectRecord* rec, int32_t item, int32_t* value, bool keep);

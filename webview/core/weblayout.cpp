@@ -16,30 +16,17 @@
 #include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "session/util/mem.h"
-#include "webview/controls/webbutton.h"
-#include "webview/controls/webhtmlctl.h"
-#include "webview/controls/weblist.h"
-#include "webview/controls/webmenu.h"
-#include "webview/controls/webtabs.h"
-#include "webview/controls/webtoolbar.h"
-#include "webview/controls/webstatusbar.h"
-#include "webview/controls/weblistview.h"
-#include "webview/controls/webtree.h"
-#include "webview/controls/webcombo.h"
-#include "webview/controls/webdatetime.h"
-#include "webview/controls/webedit.h"
-#include "webview/controls/webstatic.h"
-#include "webview/controls/webdrawn.h"
-#include "webview/controls/webxml.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
 #include "webview/core/webservices.h"
 #include "webview/core/webgeneric.h"
+#include "webview/core/webkinds.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webprops.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webmarkup.h"
 
 namespace {
 
@@ -447,18 +434,6 @@ static uint32_t DefaultPageEvent(uint32_t kind) {
     }
 }
 
-namespace {
-constexpr uint32_t kShowKinds = 64;
-WebShowFn gShowHandlers[kShowKinds];
-WebHideFn gHideHandlers[kShowKinds];
-}  // namespace
-
-void WebRegisterShowHandlers(uint32_t kind, WebShowFn show, WebHideFn hide) {
-    if (kind >= kShowKinds) return;
-    gShowHandlers[kind] = show;
-    gHideHandlers[kind] = hide;
-}
-
 int32_t WebActivateObject(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
     if (!rec) return kWebNotCreated;
     if (a) {
@@ -469,13 +444,9 @@ int32_t WebActivateObject(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, in
             if (r != 0) return r;
         }
     }
-    // A timer has no element: its show puts it among the timers that fire.
-    if (rec->kind == kKindTimer) {
-        rec->flags |= kObjShown;
-        return WebTimerActivate(rec);
-    }
+    const WebKindOps* ops = WebKindOpsOf(rec);
+    if (ops && ops->show) return ops->show(rec, a, b, c, d);
     if (rec->flags & kObjShown) return 0;
-    if (WebShowFn fn = rec->kind < kShowKinds ? gShowHandlers[rec->kind] : nullptr) return fn(rec, a, b, c, d);
     rec->flags |= kObjShown;
     if (rec->kind == kKindWindow) return WebShowWindow(rec);
     WebSetElemCss(rec, "display", "block", true);
@@ -490,14 +461,10 @@ int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate) {
         if (r == 0) rec->flags &= ~kObjShown;
         return r;
     }
-    if (rec->kind == kKindTimer) {
-        rec->flags &= ~kObjShown;
-        WebTimerUnlink(rec);
-        return 0;
-    }
     bool wasShown = (rec->flags & kObjShown) != 0;
     rec->flags &= ~kObjShown;
-    if (WebHideFn fn = rec->kind < kShowKinds ? gHideHandlers[rec->kind] : nullptr) return fn(rec, wasShown);
+    const WebKindOps* ops = WebKindOpsOf(rec);
+    if (ops && ops->hide) return ops->hide(rec, wasShown);
     ObjectRecord* top = ObjectTopWindow(rec);
     if (wasShown && top && top->kind == kKindWindow && reinterpret_cast<WindowRecord*>(top)->focusObj == rec)
         reinterpret_cast<WindowRecord*>(top)->focusObj = nullptr;
@@ -508,31 +475,21 @@ int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate) {
 
 int32_t WebDeactivateObject(ObjectRecord* rec) { return WebHideObject(rec, 0); }
 
-namespace {
-constexpr uint32_t kEnableKinds = 64;
-WebEnableFn gEnableHandlers[kEnableKinds];
-WebEnableFn gItemEnableHandlers[kEnableKinds];
-}  // namespace
-
-void WebRegisterItemEnableHandler(uint32_t kind, WebEnableFn fn) {
-    if (kind < kEnableKinds) gItemEnableHandlers[kind] = fn;
-}
-
-void WebRegisterEnableHandler(uint32_t kind, WebEnableFn fn) {
-    if (kind < kEnableKinds) gEnableHandlers[kind] = fn;
-}
-
 int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on) {
     if (!rec) return kWebNotCreated;
-    if (WebEnableFn fn = rec->kind < kEnableKinds ? gItemEnableHandlers[rec->kind] : nullptr) return fn(rec, item, on);
+    const WebKindOps* ops = WebKindOpsOf(rec);
+    if (ops && ops->itemEnable) return ops->itemEnable(rec, item, on);
     // Kinds that tell the page themselves (the list controls).
-    if (WebEnableFn fn = rec->kind < kEnableKinds ? gEnableHandlers[rec->kind] : nullptr) {
+    if (ops && ops->enable) {
         if (item != 0) return kWebNotAvailable;
         rec->flags = on ? (rec->flags & ~kObjDisabled) : (rec->flags | kObjDisabled);
-        return fn(rec, item, on);
+        return ops->enable(rec, item, on);
     }
+    return WebEnableElement(rec, item, on);
+}
+
+int32_t WebEnableElement(ObjectRecord* rec, int32_t item, bool on) {
     if (item != 0) return kWebNotAvailable;
-    if (rec->kind == kKindSplitter) WebSplitterEnable(rec, item, on);
     bool container = rec->kind == kKindWindow || rec->kind == kKindPanel;
     if (!on) {
         if (rec->flags & kObjDisabled) return 0;
@@ -598,12 +555,11 @@ static bool SendsNoDelete(uint32_t kind) {
 // fields are freed, then the record.
 int32_t WebDestroyObject(ObjectRecord* rec) {
     if (!rec || rec == reinterpret_cast<ObjectRecord*>(-1)) return 0;
-    // Status panels and tool buttons stay while their bar or the server holds them.
-    if (rec->kind == kKindStatusPanel || rec->kind == kKindToolButton) return WebBarItemDestroy(rec);
-    // Menu items stay while their menu or the server holds them; a SubMenu
-    // that items hold stays for them.
-    if (rec->kind == kKindMenuItem) return WebMenuItemDestroy(rec);
-    if (WebSubMenuKeptForItems(rec)) return 0;
+    // Status panels, tool buttons and menu items stay while their holder or
+    // the server holds them; a SubMenu that items hold stays for them.
+    const WebKindOps* ops = WebKindOpsOf(rec);
+    int32_t heldAnswer = 0;
+    if (ops && ops->held && ops->held(rec, &heldAnswer)) return heldAnswer;
     ObjectRecord* parent = rec->parent;
     if (rec->kind == kKindWindow || rec->kind == kKindPanel) DestroyChildren(rec);
     if (rec->kind == kKindWindow) {
@@ -623,12 +579,10 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
         WebFontDestroy(rec);
         return 0;
     }
-    if (const WebKindOps* ops = WebKindOpsOf(rec)) {
-        if (ops->destroy) ops->destroy(rec);
-    }
+    if (ops && ops->destroy) ops->destroy(rec);
     if (!SendsNoDelete(rec->kind) && rec->elementId) {
         WebViewSelectForObject(parent ? parent : rec);
-        if (rec->kind == kKindButton && (WebButton(rec)->style & kBtnFileInput)) {
+        if (gWebIsFileButton && gWebIsFileButton(rec)) {
             // A file button's hidden file input goes with it.
             char input[24];
             snprintf(input, sizeof input, "C%uF", rec->elementId);
@@ -680,9 +634,9 @@ static int32_t WebStateOp(ObjectRecord* rec, int32_t, int32_t, int32_t) { return
 
 
 
-// The list controls' queued redraws, then the batch.
-static void WebFlushOp(ObjectRecord* rec) {
-    WebFlushRedraws(rec);
+// The kinds' queued redraws, then the batch.
+static void WebFlushOp(ObjectRecord*) {
+    WebFlushAllRedraws();
     WebViewMsgFlush();
 }
 
@@ -691,7 +645,143 @@ static int32_t WebGetPropById(ObjectRecord* rec, uint32_t id, int32_t* value, co
     return WebGetProp(rec, id, value, text);
 }
 
-void WebObjectsInstall() {
+// ---- The rows of the kinds core/ makes itself -------------------------------------------------
+// A window's, a colour's and a font's other operations are the generic
+// code's own cases.
+
+namespace {
+
+ObjectRecord* ColorCreateOp(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t, int32_t* code) {
+    return WebColorCreate(rec, cr, code);
+}
+
+ObjectRecord* FontCreateOp(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t, int32_t* code) {
+    return WebFontCreate(rec, cr, code);
+}
+
+const WebKindOps kWindowOps = {
+    WebWindowCreate,  // 0 create
+    WebWindowMarkup,  // 1 markup
+    nullptr,          // 2 set property
+    nullptr,          // 3 get property
+    nullptr,          // 4 item route
+    nullptr,          // 5 enable
+    nullptr,          // 6 item enable
+    nullptr,          // 7 show
+    nullptr,          // 8 hide
+    nullptr,          // 9 page event
+    nullptr,          // 10 image-list user
+    nullptr,          // 11 redraw flush
+    nullptr,          // 12 sub-object holder
+    nullptr,          // 13 held by its holder
+    nullptr,          // 14 clean-up
+    nullptr,          // 15 method
+    nullptr,          // 16 get text
+    nullptr,          // 17 get value
+    nullptr,          // 18 set text
+    nullptr,          // 19 set value
+    nullptr,          // 20 insert item
+    nullptr,          // 21 delete item
+    nullptr,          // 22 check item
+    nullptr,          // 23 focus
+    nullptr,          // 24 ask event
+    nullptr,          // 25 keeps Enter
+    nullptr,          // 26 placed
+};
+
+const WebKindOps kMRegionOps = {
+    WebMRegionCreate,    // 0 create
+    HtmlPlainDivMarkup,  // 1 markup
+    nullptr,             // 2 set property
+    nullptr,             // 3 get property
+    nullptr,             // 4 item route
+    nullptr,             // 5 enable
+    nullptr,             // 6 item enable
+    nullptr,             // 7 show
+    nullptr,             // 8 hide
+    nullptr,             // 9 page event
+    nullptr,             // 10 image-list user
+    nullptr,             // 11 redraw flush
+    nullptr,             // 12 sub-object holder
+    nullptr,             // 13 held by its holder
+    nullptr,             // 14 clean-up
+    nullptr,             // 15 method
+    nullptr,             // 16 get text
+    nullptr,             // 17 get value
+    nullptr,             // 18 set text
+    nullptr,             // 19 set value
+    nullptr,             // 20 insert item
+    nullptr,             // 21 delete item
+    nullptr,             // 22 check item
+    nullptr,             // 23 focus
+    nullptr,             // 24 ask event
+    nullptr,             // 25 keeps Enter
+    nullptr,             // 26 placed
+};
+
+const WebKindOps kColorOps = {
+    ColorCreateOp,  // 0 create
+    nullptr,        // 1 markup
+    nullptr,        // 2 set property
+    nullptr,        // 3 get property
+    nullptr,        // 4 item route
+    nullptr,        // 5 enable
+    nullptr,        // 6 item enable
+    nullptr,        // 7 show
+    nullptr,        // 8 hide
+    nullptr,        // 9 page event
+    nullptr,        // 10 image-list user
+    nullptr,        // 11 redraw flush
+    nullptr,        // 12 sub-object holder
+    nullptr,        // 13 held by its holder
+    nullptr,        // 14 clean-up
+    nullptr,        // 15 method
+    nullptr,        // 16 get text
+    nullptr,        // 17 get value
+    nullptr,        // 18 set text
+    nullptr,        // 19 set value
+    nullptr,        // 20 insert item
+    nullptr,        // 21 delete item
+    nullptr,        // 22 check item
+    nullptr,        // 23 focus
+    nullptr,        // 24 ask event
+    nullptr,        // 25 keeps Enter
+    nullptr,        // 26 placed
+};
+
+const WebKindOps kFontOps = {
+    FontCreateOp,  // 0 create
+    nullptr,       // 1 markup
+    nullptr,       // 2 set property
+    nullptr,       // 3 get property
+    nullptr,       // 4 item route
+    nullptr,       // 5 enable
+    nullptr,       // 6 item enable
+    nullptr,       // 7 show
+    nullptr,       // 8 hide
+    nullptr,       // 9 page event
+    nullptr,       // 10 image-list user
+    nullptr,       // 11 redraw flush
+    nullptr,       // 12 sub-object holder
+    nullptr,       // 13 held by its holder
+    nullptr,       // 14 clean-up
+    nullptr,       // 15 method
+    nullptr,       // 16 get text
+    nullptr,       // 17 get value
+    nullptr,       // 18 set text
+    nullptr,       // 19 set value
+    nullptr,       // 20 insert item
+    nullptr,       // 21 delete item
+    nullptr,       // 22 check item
+    nullptr,       // 23 focus
+    nullptr,       // 24 ask event
+    nullptr,       // 25 keeps Enter
+    nullptr,       // 26 placed
+};
+
+}  // namespace
+
+void WebCoreInstall() {
     gWebObjectOps.create = CreateViaWebView;
     gWebObjectOps.show = WebActivateObject;
     gWebObjectOps.hide = WebDeactivateObject;
@@ -720,28 +810,10 @@ void WebObjectsInstall() {
     gWebObjectOps.enablePageEvent = WebEnablePageEvent;
     gWebObjectOps.registerRule = WebEventRegisterRule;
     if (!gWebHooks.pageEventDispatch) gWebHooks.pageEventDispatch = WebPageEventDispatch;
-    WebRegisterCreator(kKindWindow, WebWindowCreate);
-    WebRegisterCreator(kKindMRegion, WebMRegionCreate);
-    WebButtonInstall();
-    WebHtmlCtlInstall();
-    WebDataListInstall();
-    WebListViewInstall();
-    WebTreeViewInstall();
-    WebEditInstall();
-    WebComboBoxInstall();
-    WebStaticInstall();
-    WebEditDateTimeInstall();
-    WebDrawnInstall();
-    WebXmlContentsInstall();
-    WebTabControlInstall();
-    WebMenuInstall();
-    // The status bar first: the toolbar's holder of sub-objects chains to its.
-    WebStatusBarInstall();
-    WebToolBarInstall();
-    WebRegisterCreator(kKindColor, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
-                                      int32_t* code) { return WebColorCreate(rec, cr, code); });
-    WebRegisterCreator(kKindFont, [](ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t,
-                                     int32_t* code) { return WebFontCreate(rec, cr, code); });
+    WebRegisterKind(kKindWindow, &kWindowOps);
+    WebRegisterKind(kKindMRegion, &kMRegionOps);
+    WebRegisterKind(kKindColor, &kColorOps);
+    WebRegisterKind(kKindFont, &kFontOps);
 }
 
 void WebObjectsReset() {

@@ -210,6 +210,23 @@ extern int32_t gWebPageWidth, gWebPageHeight;
 extern ObjectRecord* gWebCloseSwallow;
 
 inline WebWindowRecord* WebWin(ObjectRecord* rec) { return reinterpret_cast<WebWindowRecord*>(rec); }
+
+// A web PANEL is a container as a window is: the layout places its children
+// in its scrolled area within its dock padding.
+enum WebPanelFlag : uint32_t {
+    kPanelClipCtrl = 0x800, kPanelHScroll = 0x8000, kPanelVScroll = 0x10000, kPanelAutoScroll = 0x2000000,
+};
+struct WebPanelRecord {
+    ObjectRecord hdr;
+    uint32_t panelFlags;       // WebPanelFlag
+    uint32_t winFlags;         // bit 0x40 kept by SetWinFlag1
+    uint16_t offsetH, offsetV;
+    int32_t minScrollH, minScrollV;
+    int32_t innerHeight, innerWidth;
+    int32_t dockPad[4];        // left, top, right, bottom
+    int32_t pageHeight, pageWidth;
+    uint8_t bdrStyle;
+};
 bool WebIsWindow(const ObjectRecord* rec);
 
 // ---- Creation ------------------------------------------------------------------------
@@ -217,8 +234,8 @@ bool WebIsWindow(const ObjectRecord* rec);
 // kind, result slot) -> the record, or none with the code in the slot.
 typedef ObjectRecord* (*WebCreatorFn)(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                                       int32_t* code);
-// Creators by kind; kinds without one answer -3. Later kinds register theirs.
-void WebRegisterCreator(uint32_t kind, WebCreatorFn creator);
+// A kind's creator is slot 0 of its row in the web kind table (webkinds.h);
+// kinds without one answer -3.
 
 // gWebObjectOps.create: 0 when the object is not made in a web view, else the
 // result (record in *out, or a negative code: -52 without host or web view).
@@ -238,6 +255,9 @@ void WebSaveLayoutTree(ObjectRecord* window, uint32_t flags);
 void WebFreeObjectRecord(ObjectRecord* rec);
 ObjectRecord* WebWindowCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                               int32_t* code);
+// The window's element and its page-script call (its row's markup slot).
+struct HtmlMarkup;
+void WebWindowMarkup(HtmlMarkup& m);
 ObjectRecord* WebMRegionCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRecord* cr, uint32_t kind,
                                int32_t* code);
 
@@ -311,20 +331,16 @@ int32_t WebDeactivateObject(ObjectRecord* rec);
 int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate);
 int32_t WebDestroyObject(ObjectRecord* rec);
 int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on);
-// A kind's own page message for enable and disable (the record's flag is set
-// before it is called).
+// The generic enable of an element (item 0 only): its page state, a
+// container's children's, and the record's flag.
+int32_t WebEnableElement(ObjectRecord* rec, int32_t item, bool on);
+// A kind's own enable and disable, show and hide (slots of its row).
 typedef int32_t (*WebEnableFn)(ObjectRecord* rec, int32_t item, bool on);
-void WebRegisterEnableHandler(uint32_t kind, WebEnableFn fn);
-// A kind that enables and disables its items itself (menus): called with any
-// item number, the record's own flag untouched.
-void WebRegisterItemEnableHandler(uint32_t kind, WebEnableFn fn);
-// A kind's own show and hide (menus: their place in the bar rather than the
-// element's display). hide is called after the shown flag was cleared.
 typedef int32_t (*WebShowFn)(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);
 typedef int32_t (*WebHideFn)(ObjectRecord* rec, bool wasShown);
-void WebRegisterShowHandlers(uint32_t kind, WebShowFn show, WebHideFn hide);
-// Fills gWebObjectOps and the channel hooks this facility answers.
-void WebObjectsInstall();
+// Fills gWebObjectOps, the channel hooks this facility answers and the rows
+// of the kinds core/ makes itself (windows, MRegions, colours, fonts).
+void WebCoreInstall();
 // Forgets every window and list (tests; the records themselves are the registry's).
 void WebObjectsReset();
 

@@ -20,10 +20,21 @@
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
+#include "webview/core/webkinds.h"
 
 namespace {
 
-constexpr uint32_t kKindRows = 64;
+// The kind's property handlers (slots 2 and 3 of its row), or none.
+WebSetPropFn KindSetProp(const ObjectRecord* rec) {
+    const WebKindOps* ops = WebKindOpsOf(rec);
+    return ops ? ops->setProp : nullptr;
+}
+
+WebGetPropFn KindGetProp(const ObjectRecord* rec) {
+    const WebKindOps* ops = WebKindOpsOf(rec);
+    return ops ? ops->getProp : nullptr;
+}
+
 constexpr uint32_t kFontTextMax = 255;
 constexpr uint32_t kPercentScale = 10000;
 constexpr int32_t kPercentMax = 100;
@@ -40,12 +51,6 @@ constexpr uint32_t kPidStrike = 265, kPidUnderline = 266, kPidAngle = 264, kPidA
                    kPidPictPosV = 71, kPidWordWrap = 36, kPidPicture = 122, kPidCalFg = 251, kPidSelColor = 294;
 enum DialogGeometry : int32_t { kDlgWidth = 4, kDlgHeight = 5, kDlgTop = 6, kDlgLeft = 7 };
 
-struct KindProps {
-    WebSetPropFn set;
-    WebGetPropFn get;
-};
-KindProps gKindProps[kKindRows];
-WebItemRouteFn gItemRoutes[kKindRows];
 // Longest item name a change or a query selects by.
 constexpr uint32_t kItemNameChangeLimit = 254, kItemNameQueryLimit = kTextBufSize;
 constexpr uint32_t kPidNoItem = 999;
@@ -222,8 +227,8 @@ int32_t KindSet(ObjectRecord* rec, uint32_t id, int32_t value, const char* text,
                      (IsDialog(rec) && (id == kPidHeight || id == kPidWidth));
             return r;
         }
-    } else if (rec->kind < kKindRows && gKindProps[rec->kind].set) {
-        r = gKindProps[rec->kind].set(rec, id, value, text, length, write);
+    } else if (KindSetProp(rec)) {
+        r = KindSetProp(rec)(rec, id, value, text, length, write);
         if (r != kWebNotAvailable) return r;
     }
     bool changed = false;
@@ -236,18 +241,11 @@ int32_t KindSet(ObjectRecord* rec, uint32_t id, int32_t value, const char* text,
 
 }  // namespace
 
-void WebRegisterPropHandlers(uint32_t kind, WebSetPropFn setProp, WebGetPropFn getProp) {
-    if (kind < kKindRows) gKindProps[kind] = KindProps{setProp, getProp};
-}
-
-void WebRegisterItemRoute(uint32_t kind, WebItemRouteFn route) {
-    if (kind < kKindRows) gItemRoutes[kind] = route;
-}
-
 // The record a request goes to: the item its selector names when the kind
 // routes items, else the record; none when the selector names no item.
 static ObjectRecord* RouteItem(ObjectRecord* rec, const EventItem& selector, uint32_t nameMax) {
-    WebItemRouteFn route = rec->kind < kKindRows ? gItemRoutes[rec->kind] : nullptr;
+    const WebKindOps* ops = WebKindOpsOf(rec);
+    WebItemRouteFn route = ops ? ops->itemRoute : nullptr;
     return route ? route(rec, selector, nameMax) : rec;
 }
 
@@ -727,7 +725,7 @@ int32_t WebGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char**
     *text = nullptr;
     int32_t r = kWebNotAvailable;
     if (rec->kind == kKindWindow) r = WebWindowGetProp(rec, id, result, text);
-    else if (rec->kind < kKindRows && gKindProps[rec->kind].get) r = gKindProps[rec->kind].get(rec, id, result, text);
+    else if (KindGetProp(rec)) r = KindGetProp(rec)(rec, id, result, text);
     if (r != kWebNotAvailable) return r;
     return WebDefaultGetProp(rec, id, result, text);
 }
@@ -838,10 +836,10 @@ static int32_t GetPropOf(ObjectRecord* rec, PropQuery* req) {
     case kPcEditOptions: {
         // The option word belongs to the EditText, whose web kind answers it
         // as six letters (its property id 0).
-        if (rec->kind != kKindEditText || !gKindProps[rec->kind].get) return kWebNotAvailable;
+        if (rec->kind != kKindEditText || !KindGetProp(rec)) return kWebNotAvailable;
         int32_t v = 0;
         const char* t = nullptr;
-        int32_t r = gKindProps[rec->kind].get(rec, 0, &v, &t);
+        int32_t r = KindGetProp(rec)(rec, 0, &v, &t);
         if (r != 0) return r;
         req->text = t ? t : "";
         return 0;

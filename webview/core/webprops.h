@@ -11,21 +11,19 @@
 struct PropChange;
 struct PropQuery;
 
-// A kind's property handlers. The change answers kWebNotAvailable (-5) for an
+// A kind's property handlers (slots of its row in the web kind table). The change answers kWebNotAvailable (-5) for an
 // id it leaves to the common change; it clears *commonWrite when it wrote the
 // page itself. The query answers kWebNotAvailable for an id it leaves to the
 // common query, else fills *result or points *text at its text.
 typedef int32_t (*WebSetPropFn)(ObjectRecord* rec, uint32_t id, int32_t value, const char* text,
                                 uint32_t length, bool* commonWrite);
 typedef int32_t (*WebGetPropFn)(ObjectRecord* rec, uint32_t id, int32_t* result, const char** text);
-void WebRegisterPropHandlers(uint32_t kind, WebSetPropFn setProp, WebGetPropFn getProp);
 
 // A kind whose items a property request may select (a status bar's panels):
 // the item the request's selector names (names of at most nameMax bytes), the
 // record itself when the request carries no selector, none when it names no
 // item (the request then goes on as the unknown id 999).
 typedef ObjectRecord* (*WebItemRouteFn)(ObjectRecord* rec, const EventItem& selector, uint32_t nameMax);
-void WebRegisterItemRoute(uint32_t kind, WebItemRouteFn route);
 
 // The object model's property change and query of a web-view record.
 int32_t WebSetProp(ObjectRecord* rec, const PropChange* req);

@@ -26,6 +26,7 @@
 #include "webview/core/webservices.h"
 #include "webview/core/weboptions.h"
 #include "webview/core/webtext.h"
+#include "webview/core/markupids.h"
 
 ObjectRecord* gWebActiveWindow;
 int32_t gWebPageWidth, gWebPageHeight;
@@ -882,4 +883,74 @@ bool WebWindowPageEvent(ObjectRecord*, JsonValue* ev) {
     }
     WebViewMsgFlush();
     return true;
+}
+
+// ---- Markup ------------------------------------------------------------------------------
+
+namespace {
+constexpr int32_t kWindowExtraHeight = 70;          // title bar and frame of the page's windows
+constexpr int32_t kWindowExtraWidth = 20;
+constexpr uint32_t kFirstWindowId = 1;              // the first window's content takes the tab index 24
+constexpr uint32_t kColorInherit = 0xFFFFFFFFu;     // -1: not given
+}  // namespace
+
+void WebWindowMarkup(HtmlMarkup& m) {
+    ObjectCreateRecord* cr = m.cr;
+    int32_t type = WebWinTypeEffective(cr->winType);
+    bool dialog = type == 1 || type == 2;
+    HtmlPut("<div id=\"C");
+    HtmlAppendUInt(m.id);
+    HtmlPut("\" class=\"qovfrm ");
+    if (dialog) {
+        HtmlPut("md0 ");
+    } else {
+        HtmlPut(HtmlWinPosClass(cr->winPos));
+        HtmlPut(" ");
+    }
+    HtmlPut(HtmlWinBorderClass(cr->winBorder));
+    HtmlPut(" ");
+    if (cr->winType >= 8 && cr->winType <= 11) {
+        HtmlPut("ce");
+        HtmlAppendInt(cr->winType);
+        HtmlPut(" ");
+    }
+    HtmlPut("\" style=\"position: relative");
+    HtmlObjectStyle(m.kind, kPidVisible, cr);
+    HtmlObjectStyle(m.kind, kPidHeight, cr);
+    HtmlObjectStyle(m.kind, kPidWidth, cr);
+    HtmlPut("\"> <div id=\"C");
+    HtmlAppendUInt(m.id);
+    HtmlPut("N\" class=\"fmenu\"></div><div id=\"C");
+    HtmlAppendUInt(m.id);
+    HtmlPut("D");
+    if (m.webClass.text && m.webClass.length) {
+        HtmlPut("\" class=\"");
+        HtmlAppendAttr(m.webClass.text, m.webClass.length);
+    }
+    if (m.id == kFirstWindowId) HtmlPut("\" tabindex=\"24");
+    HtmlPut("\">");
+    if (!m.standalone) HtmlPut("</div></div>");
+
+    int32_t height = cr->bottom - cr->top, width = cr->right - cr->left;
+    JsOpenCall(dialog ? "QovDlg" : "QovFrm", m.id);
+    JsPutMember(", h: ", height + kWindowExtraHeight);
+    JsPutMember(", w: ", width + kWindowExtraWidth);
+    if (dialog) {
+        JsPut(type == 1 ? ", mod: true" : ", mod: false");
+        int32_t b = cr->winBorder;
+        JsPut(b == 4 || b == 6 || b == 8 ? ", res: true" : ", res: false");
+        JsPut(", bgc: \"");
+        uint32_t bg = HtmlColorOf(cr->bgColor);
+        if (bg != kColorInherit) JsAppendColor(bg);
+        JsPut("\"");
+    } else if (type == 5) {
+        JsPut(", rsz: true");
+    }
+    JsPutText(", tl: \"", cr->title.text, cr->title.length);
+    JsCloseCall();
+    if (cr->useCss.text && cr->useCss.length && WebTextIsNew(cr->useCss.text, cr->useCss.length)) {
+        JsPut("$('head').append('<link rel=\"stylesheet\" href=\"");
+        JsAppendAttrLiteral(cr->useCss.text, cr->useCss.length);
+        JsPut("\" type=\"text/css\" />');");
+    }
 }
