@@ -63,6 +63,22 @@ protected:
         MSG m;
         while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
     }
+    // A top window of the border style and creation style bits whose client
+    // area is 300 x 200 pixels at 20, 40.
+    ObjectRecord* MakeFrameWindow(int32_t border, uint32_t winStyle) {
+        CreateRecordReset(&cr_);
+        cr_.winType = kWinNormal;
+        cr_.winBorder = border;
+        cr_.winStyle = winStyle;
+        cr_.left = 20, cr_.top = 40, cr_.width = 300, cr_.height = 200;
+        cr_.right = 320, cr_.bottom = 240;
+        cr_.units = kUnitsPixels;
+        cr_.title = CrText{"Frame", 5};
+        int32_t code = 0;
+        ObjectRecord* w = WindowObjectCreate(nullptr, &cr_, &code);
+        EXPECT_NE(nullptr, w) << "border style " << border << " code " << code;
+        return w;
+    }
     ObjectCreateRecord cr_;
     ObjectRecord* win_ = nullptr;
 };
@@ -361,16 +377,8 @@ TEST_F(ControlsTest, WindowFramesAndMenuBarOfEachBorderStyle) {
     const Offset kClientOffsets[] = {{0, 0}, {1, 1}, {3, 3}, {3, 19}, {3, 22}, {4, 23}, {4, 20}, {3, 3}};
     constexpr LONG kMenuBar = 19;
     for (int32_t border = 1; border <= 8; ++border) {
-        CreateRecordReset(&cr_);
-        cr_.winType = kWinNormal;
-        cr_.winBorder = border;
-        cr_.left = 20, cr_.top = 40, cr_.width = 300, cr_.height = 200;
-        cr_.right = 320, cr_.bottom = 240;
-        cr_.units = kUnitsPixels;
-        cr_.title = CrText{"Frame", 5};
-        int32_t code = 0;
-        ObjectRecord* w = WindowObjectCreate(nullptr, &cr_, &code);
-        ASSERT_NE(nullptr, w) << border << " code " << code;
+        ObjectRecord* w = MakeFrameWindow(border, 0);
+        ASSERT_NE(nullptr, w) << border;
         RECT outer = {}, client = {};
         GetWindowRect(w->hwnd, &outer);
         GetClientRect(w->hwnd, &client);
@@ -411,17 +419,8 @@ TEST_F(ControlsTest, WindowWithoutCaptionKeepsItsSize) {
     // pixels above, as in WindowFramesAndMenuBarOfEachBorderStyle).
     const Offset kClientOffsets[] = {{1, 1}, {3, 3}, {3, 3}, {3, 3}};
     for (int32_t border = 4; border <= 7; ++border) {
-        CreateRecordReset(&cr_);
-        cr_.winType = kWinNormal;
-        cr_.winBorder = border;
-        cr_.winStyle = 0x40;   // Caption off
-        cr_.left = 20, cr_.top = 40, cr_.width = 300, cr_.height = 200;
-        cr_.right = 320, cr_.bottom = 240;
-        cr_.units = kUnitsPixels;
-        cr_.title = CrText{"Bare", 4};
-        int32_t code = 0;
-        ObjectRecord* w = WindowObjectCreate(nullptr, &cr_, &code);
-        ASSERT_NE(nullptr, w) << border << " code " << code;
+        ObjectRecord* w = MakeFrameWindow(border, 0x40);   // Caption off
+        ASSERT_NE(nullptr, w) << border;
         auto clientOffset = [&]() {
             RECT outer = {};
             GetWindowRect(w->hwnd, &outer);
