@@ -84,7 +84,11 @@ static void WindowStyles(const NativeWindowRecord* w, DWORD* style, DWORD* exSty
     default: s |= WS_OVERLAPPED | WS_THICKFRAME; break;   // kWbSizeable
     }
     if (w->winBorder >= kWbToolSingle && w->winBorder <= kWbToolSizeable) {
+        // The system gives every overlapped window a caption; without Caption
+        // the window is a pop-up with the same frame, so that the frame it
+        // gets is the one its size was reckoned with.
         if (w->winStyle & kWsCaption) s |= WS_CAPTION;
+        else s |= WS_POPUP;
         if (w->winStyle & kWsSysMenu) s |= WS_SYSMENU;
         if ((w->winStyle & kWsMinBox) && w->winBorder != kWbFixedDialog) s |= WS_MINIMIZEBOX;
         if ((w->winStyle & kWsMaxBox) && w->winBorder != kWbFixedDialog) s |= WS_MAXIMIZEBOX;

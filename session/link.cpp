@@ -433,8 +433,8 @@ static int WatchHeldLink() {
 // One look: while the main thread works on a frame the socket is watched;
 // when it is ready for the next one, the frame goes on from what has arrived.
 // 0 when the frame was taken, kRecvPending, or the link's failure.
-static int LookAtLink() {
-    if (!gRecvReleased) {
+static int LookAtLink(bool watchOnly) {
+    if (!gRecvReleased || watchOnly) {
         int rc = WatchHeldLink();
         // The silence limit runs while the main thread works too: a server
         // that neither sends nor keeps the link alive for that long is lost.
@@ -450,11 +450,11 @@ static int LookAtLink() {
     return rc;
 }
 
-int RecvFrameLook() {
+int RecvFrameLook(bool watchOnly) {
     if (gSock == INVALID_SOCKET || gLinkFailed) return kRecvPending;
     InterlockedExchange(&gLookPosted, 0);
     gSockRead = false;
-    int rc = LookAtLink();
+    int rc = LookAtLink(watchOnly);
     gNoticeOwed = !gSockRead;
     if (rc > 0) gLinkFailed = true;
     return rc;

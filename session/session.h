@@ -53,8 +53,10 @@ void RecvNextFrame();
 // A look at the link at message 1174 (main thread): 0 when the next frame was
 // taken into gRecvBuf; a negative number when there is none to take (not yet
 // whole, or the main thread is not ready for it, when the socket is only
-// watched for a close); else the link's failure, reported once.
-int RecvFrameLook();
+// watched for a close); else the link's failure, reported once. watchOnly:
+// the socket is only watched even when the main thread is ready for a frame
+// (what arrives is read ahead for a later look).
+int RecvFrameLook(bool watchOnly = false);
 // The text of the last error number.
 const char* LastErrorText(int32_t code);
 void SessionFail(int32_t code);

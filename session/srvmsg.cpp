@@ -537,13 +537,37 @@ void SrvMsgHoldArrivals(bool hold) {
     }
 }
 
+// A frame that comes while one of the client's menus runs its own loop (a
+// pop-up, a drop-down or the menu bar's) is not taken there: its request would
+// run on top of that loop, and a wait's loop on top of the menu's leaves the
+// menu deaf to the click meant for it (the menu's choice reaches the event
+// queue only once its loop has ended). The link is only watched meanwhile, so
+// a lost server still ends the session and closes the menu; a timer, which the
+// menu's loop dispatches, looks again until the menu has closed.
+constexpr UINT_PTR kMenuLookTimerId = 7;
+constexpr UINT kMenuLookMs = 50;
+
+static bool InMenuLoop() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & GUI_INMENUMODE);
+}
+
+static void CALLBACK LookAfterMenu(HWND wnd, UINT, UINT_PTR id, DWORD) {
+    if (InMenuLoop()) return;
+    KillTimer(wnd, id);
+    PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
+}
+
 void OnSrvMsgArrived(WPARAM) {
     if (gArrivalHolds && !gAwaitType) {
         // The receive thread reads no further frame until this one is taken.
         gArrivalHeld = true;
         return;
     }
-    int result = RecvFrameLook();
+    bool inMenu = !gAwaitType && InMenuLoop();
+    if (inMenu) SetTimer(gMainWnd, kMenuLookTimerId, kMenuLookMs, LookAfterMenu);
+    int result = RecvFrameLook(inMenu);
     if (result < 0) return;
     if (result != 0) {
         SessionFail(result);

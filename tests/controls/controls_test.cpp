@@ -63,6 +63,22 @@ protected:
         MSG m;
         while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
     }
+    // A top window of the border style and creation style bits whose client
+    // area is 300 x 200 pixels at 20, 40.
+    ObjectRecord* MakeFrameWindow(int32_t border, uint32_t winStyle) {
+        CreateRecordReset(&cr_);
+        cr_.winType = kWinNormal;
+        cr_.winBorder = border;
+        cr_.winStyle = winStyle;
+        cr_.left = 20, cr_.top = 40, cr_.width = 300, cr_.height = 200;
+        cr_.right = 320, cr_.bottom = 240;
+        cr_.units = kUnitsPixels;
+        cr_.title = CrText{"Frame", 5};
+        int32_t code = 0;
+        ObjectRecord* w = WindowObjectCreate(nullptr, &cr_, &code);
+        EXPECT_NE(nullptr, w) << "border style " << border << " code " << code;
+        return w;
+    }
     ObjectCreateRecord cr_;
     ObjectRecord* win_ = nullptr;
 };
@@ -361,16 +377,8 @@ TEST_F(ControlsTest, WindowFramesAndMenuBarOfEachBorderStyle) {
     const Offset kClientOffsets[] = {{0, 0}, {1, 1}, {3, 3}, {3, 19}, {3, 22}, {4, 23}, {4, 20}, {3, 3}};
     constexpr LONG kMenuBar = 19;
     for (int32_t border = 1; border <= 8; ++border) {
-        CreateRecordReset(&cr_);
-        cr_.winType = kWinNormal;
-        cr_.winBorder = border;
-        cr_.left = 20, cr_.top = 40, cr_.width = 300, cr_.height = 200;
-        cr_.right = 320, cr_.bottom = 240;
-        cr_.units = kUnitsPixels;
-        cr_.title = CrText{"Frame", 5};
-        int32_t code = 0;
-        ObjectRecord* w = WindowObjectCreate(nullptr, &cr_, &code);
-        ASSERT_NE(nullptr, w) << border << " code " << code;
+        ObjectRecord* w = MakeFrameWindow(border, 0);
+        ASSERT_NE(nullptr, w) << border;
         RECT outer = {}, client = {};
         GetWindowRect(w->hwnd, &outer);
         GetClientRect(w->hwnd, &client);
@@ -379,6 +387,8 @@ TEST_F(ControlsTest, WindowFramesAndMenuBarOfEachBorderStyle) {
         const Offset& want = kClientOffsets[border - 1];
         EXPECT_EQ(want.left, at.x - outer.left) << "border style " << border;
         EXPECT_EQ(want.top, at.y - outer.top) << "border style " << border;
+        EXPECT_EQ(20, at.x) << "border style " << border << ": Left places the client area, the frame lies outside";
+        EXPECT_EQ(40, at.y) << "border style " << border << ": and Top";
         EXPECT_EQ(300, client.right) << "border style " << border << ": the client area is Width";
         EXPECT_EQ(200, client.bottom) << "border style " << border << ": and Height";
         if (border == 6) {
@@ -393,6 +403,51 @@ TEST_F(ControlsTest, WindowFramesAndMenuBarOfEachBorderStyle) {
             ClientToScreen(w->hwnd, &below);
             EXPECT_EQ(kMenuBar, below.y - at.y) << "the menu bar's height";
         }
+        ObjectDestroy(w);
+    }
+}
+
+// Without Caption the system would still give an overlapped window its
+// caption, leaving the client area short of Width and Height: a window of the
+// captioned border styles keeps its frame and loses only the caption, and its
+// client area is what was asked, at creation and after Caption changes.
+TEST_F(ControlsTest, WindowWithoutCaptionKeepsItsSize) {
+    struct Offset {
+        LONG left, top;
+    };
+    // Measured under Wine: the frame alone (a caption would add 16 or 19
+    // pixels above, as in WindowFramesAndMenuBarOfEachBorderStyle).
+    const Offset kClientOffsets[] = {{1, 1}, {3, 3}, {3, 3}, {3, 3}};
+    for (int32_t border = 4; border <= 7; ++border) {
+        ObjectRecord* w = MakeFrameWindow(border, 0x40);   // Caption off
+        ASSERT_NE(nullptr, w) << border;
+        auto clientOffset = [&]() {
+            RECT outer = {};
+            GetWindowRect(w->hwnd, &outer);
+            POINT at = {0, 0};
+            ClientToScreen(w->hwnd, &at);
+            return Offset{at.x - outer.left, at.y - outer.top};
+        };
+        RECT client = {};
+        GetClientRect(w->hwnd, &client);
+        const Offset& want = kClientOffsets[border - 4];
+        Offset got = clientOffset();
+        EXPECT_NE(static_cast<LONG>(WS_CAPTION), GetWindowLongA(w->hwnd, GWL_STYLE) & WS_CAPTION)
+            << "border style " << border << ": no caption";
+        EXPECT_EQ(want.left, got.left) << "border style " << border;
+        EXPECT_EQ(want.top, got.top) << "border style " << border;
+        EXPECT_EQ(300, client.right) << "border style " << border << ": the client area is Width";
+        EXPECT_EQ(200, client.bottom) << "border style " << border << ": and Height";
+        PropChange on = {};
+        on.id = kPidCaption;
+        on.value = 1;
+        EXPECT_EQ(0, WindowSetProp(w, &on));
+        EXPECT_EQ(static_cast<LONG>(WS_CAPTION), GetWindowLongA(w->hwnd, GWL_STYLE) & WS_CAPTION)
+            << "border style " << border << ": Caption on gives the caption back";
+        EXPECT_LT(got.top, clientOffset().top) << "border style " << border;
+        on.value = 0;
+        EXPECT_EQ(0, WindowSetProp(w, &on));
+        EXPECT_EQ(got.top, clientOffset().top) << "border style " << border << ": and off takes it away";
         ObjectDestroy(w);
     }
 }
