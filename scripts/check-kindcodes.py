@@ -16,14 +16,8 @@ SOURCE_DIRS = ["session", "objects", "controls", "graphics", "forms", "webview",
 CENTRAL = "objects/kindcodes.h"
 TABLE = "objects/objtables.cpp"
 
-# The list view's files still keep their own numbers; they move to the list
-# view's section of the central header.
-KNOWN_OUTSIDE = {
-    ("controls/listview.cpp", "ListViewMethodNo"),
-    ("webview/controls/weblistview.cpp", "LvPid"),
-    ("webview/controls/weblistview.cpp", "LvMethodNo"),
-    ("webview/controls/weblvxml.cpp", "ListViewXmlMethodNo"),
-}
+# Files allowed to keep numbers of their own, as (file, enum) pairs: none.
+KNOWN_OUTSIDE = set()
 
 ENUM = re.compile(r"\benum\s+(?:class\s+)?(\w+)\s*(?::\s*\w+\s*)?\{([^}]*)\}", re.S)
 PID_DEFINITION = re.compile(r"\b(kPid\w*)\s*=\s*[^=]")
