@@ -20,9 +20,9 @@ FLOORS = [
     ("objects/", 2),
     ("controls/", 3),
     ("graphics/", 4),
-    ("forms/", 5),
+    ("webview/core/", 5),
+    ("forms/", 6),
     ("webview/", 7),
-    ("webview/core/", 6),
     ("webview/controls/", 7),
     ("print/", 8),
     ("com/", 9),
@@ -37,10 +37,6 @@ KNOWN_CORE_TO_CONTROLS = set()
 
 # Includes that run up a floor on purpose, each with its reason.
 KNOWN_UP_A_FLOOR = {
-    # Forms load into web-view windows and save themselves as web pages.
-    ("forms/formload.cpp", "webview/core/webobject.h"),
-    ("forms/formwin.cpp", "webview/core/webobject.h"),
-    ("forms/formsave.cpp", "webview/core/webformpage.h"),
     # A picture keeps the memo of its last spooled copy in its record.
     ("graphics/pict.h", "print/prtspool.h"),
     # The web list view writes its rows as a PDF table.
