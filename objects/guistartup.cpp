@@ -238,12 +238,22 @@ static BOOL CALLBACK CancelDialogBox(HWND wnd, LPARAM) {
     return TRUE;
 }
 
+// A window being moved or sized by the system's own loop (chosen from its
+// system menu, or its frame dragged) ends that loop as the user's Esc does.
+static void CancelMoveSize() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & GUI_INMOVESIZE) && info.hwndMoveSize)
+        PostMessageA(info.hwndMoveSize, WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
 // A session that has ended closes what waits for a person: a menu being
-// tracked (a pop-up or a toolbar's drop-down) and every dialog box the client
-// has open, as cancelled; their loops would hold the client with no server
-// behind it until someone closed them by hand.
+// tracked (a pop-up or a toolbar's drop-down), a window being moved or sized,
+// and every dialog box the client has open, as cancelled; their loops would
+// hold the client with no server behind it until someone closed them by hand.
 static void CloseWaitsForPerson() {
     EndMenu();
+    CancelMoveSize();
     EnumThreadWindows(GetCurrentThreadId(), CancelDialogBox, 0);
 }
 
