@@ -4,7 +4,7 @@
 // the argument "formpage", a form saved as a web page instead (a window, a
 // Panel holding two buttons, a label and a button after it, texts in the
 // client's one-byte set with accented letters); with "frames", a window of
-// each border style.
+// each border style, then those with a caption again without it.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -98,6 +98,13 @@ int main(int argc, char** argv) {
             Print(kKindWindow, 130 + static_cast<uint32_t>(border), "mainscrn", [](ObjectCreateRecord* c) {
                 c->winType = 5;
                 c->winBorder = border;
+            });
+        // Border styles 4-7 again without Caption, ids 144-147.
+        for (border = 4; border <= 7; ++border)
+            Print(kKindWindow, 140 + static_cast<uint32_t>(border), "mainscrn", [](ObjectCreateRecord* c) {
+                c->winType = 5;
+                c->winBorder = border;
+                c->winStyle = 0x40;
             });
         WebTextCleanup();
         return 0;

@@ -464,6 +464,35 @@ TEST_F(WebObjects, WindowProperties) {
     EXPECT_EQ(result, 600) << "a page resize below MinWidth keeps MinWidth";
 }
 
+// Caption on an ordinary window switches its title bar in the page (the
+// frame class stays); a dialog's title bar is the dialog's own.
+TEST_F(WebObjects, CaptionSwitchesTheTitleBar) {
+    ObjectRecord* w = Create(kTypeWindow, [](ObjectCreateRecord* c) {
+        c->winType = 5;
+        c->winBorder = 6;
+        c->winStyle = 0x40;
+        c->units = 5;
+    });
+    ObjectRecord* dlg = Window(0, 0, 100, 200, 2);
+    ASSERT_TRUE(w && dlg);
+    int32_t caption = -1;
+    const char* text = nullptr;
+    EXPECT_EQ(WebWindowGetProp(w, kPidCaption, &caption, &text), 0);
+    EXPECT_EQ(caption, 0) << "created without Caption";
+    gPage.posts.clear();
+    EXPECT_EQ(WebWindowSetProp(w, kPidCaption, 1, nullptr, 0), 0);
+    char want[96];
+    snprintf(want, sizeof want, "\"action\": 38, \"en\": \"#C%u\", \"remc\": \"nocap\"", w->elementId);
+    EXPECT_NE(AllPosts().find(want), std::string::npos) << AllPosts();
+    gPage.posts.clear();
+    EXPECT_EQ(WebWindowSetProp(w, kPidCaption, 0, nullptr, 0), 0);
+    snprintf(want, sizeof want, "\"action\": 38, \"en\": \"#C%u\", \"addc\": \"nocap\"", w->elementId);
+    EXPECT_NE(AllPosts().find(want), std::string::npos) << AllPosts();
+    gPage.posts.clear();
+    EXPECT_EQ(WebWindowSetProp(dlg, kPidCaption, 0, nullptr, 0), 0);
+    EXPECT_EQ(AllPosts().find("nocap"), std::string::npos) << AllPosts();
+}
+
 namespace {
 int gEnded;
 void NoteEnd() { ++gEnded; }

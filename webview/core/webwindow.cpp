@@ -44,6 +44,8 @@ constexpr int32_t kZFront = 20, kZBehind = 10;
 
 enum DialogDwid : int32_t { kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgPosition = 8 };
 enum FillDwid : int32_t { kFillOn = 1, kFillOff = 2 };
+// An ordinary window without Caption: the page draws no title bar for it.
+constexpr char kNoCaptionClass[] = "nocap";
 
 // Creation style bits of windows.
 enum CrWinStyle : uint32_t {
@@ -496,6 +498,11 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
     bool menu = (style & kWwsMenuBar) != 0;
     if (int32_t bit = StyleBit(id)) {
         style = value ? (style | static_cast<uint32_t>(bit)) : (style & ~static_cast<uint32_t>(bit));
+        if (id == kPidCaption && !WebIsDialogWindow(window)) {
+            // The title bar comes and goes with Caption; the frame stays.
+            WebViewSelectForObject(window);
+            WebChangeElemClass(window, value ? kNoCaptionClass : nullptr, value ? nullptr : kNoCaptionClass, false);
+        }
         return 0;
     }
     switch (id) {
@@ -890,6 +897,10 @@ void WebWindowMarkup(HtmlMarkup& m) {
     }
     HtmlPut(HtmlWinBorderClass(cr->winBorder));
     HtmlPut(" ");
+    if (!dialog && (cr->winStyle & kCwsNoCaption)) {
+        HtmlPut(kNoCaptionClass);
+        HtmlPut(" ");
+    }
     if (cr->winType >= kWinAskModal && cr->winType <= kWinAskNormal) {
         HtmlPut("ce");
         HtmlAppendInt(cr->winType);

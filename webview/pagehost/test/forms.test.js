@@ -241,8 +241,8 @@ const kNativeMenuBar = 19;
 test('a window\'s frame, title bar and menu bar put its content where the native window has it', {
   skip: !fs.existsSync(kSamples) && 'build the host tree first (webview_markup_samples)' }, async () => {
   const lines = execFileSync(kSamples, ['frames'], { encoding: 'utf8' }).trim().split('\n');
-  assert.equal(lines.length, 8, 'a window per border style');
-  for (let i = 0; i < lines.length; ++i) {
+  assert.equal(lines.length, 12, 'a window per border style, and 4-7 again without Caption');
+  for (let i = 0; i < 8; ++i) {
     const { msg } = JSON.parse(lines[i]);
     errors.length = 0;
     await post(msg);
@@ -270,4 +270,26 @@ test('a window\'s frame, title bar and menu bar put its content where the native
   assert.equal(moved, kNativeMenuBar, 'the menu bar is as high as the native one');
   await post({ action: 29, name: 'C136', dwid: 3, str: 'Renamed' });
   assert.equal(await page.evaluate(() => $('#C136 > .qovtitle').text()), 'Renamed', 'a new title reaches the bar');
+  // Without Caption: the frame alone, as the native pop-up (client offsets
+  // measured by WindowWithoutCaptionKeepsItsSize), and the same content size.
+  const kNoCaptionOffsets = [[1, 1], [3, 3], [3, 3], [3, 3]];
+  const place = (id) => page.evaluate((id) => {
+    const win = document.getElementById(id).getBoundingClientRect();
+    const content = document.getElementById(id + 'D').getBoundingClientRect();
+    return { offset: [content.left - win.left, content.top - win.top], size: [content.width, content.height],
+      title: $('#' + id + ' > .qovtitle').is(':visible') };
+  }, id);
+  for (let i = 8; i < 12; ++i) {
+    const { msg } = JSON.parse(lines[i]);
+    await post(msg);
+    const why = 'border style ' + (i - 4) + ' without Caption';
+    assert.deepEqual(await place(msg.name), { offset: kNoCaptionOffsets[i - 8], size: [140, 30], title: false }, why);
+  }
+  // A later Caption change (the client's class change) brings the bar back and takes it away.
+  await post({ action: 38, en: '#C146', remc: 'nocap' });
+  assert.deepEqual(await place('C146'), { offset: kNativeClientOffsets[5], size: [140, 30], title: true },
+    'Caption on again: frame and title bar as border style 6 with a caption');
+  await post({ action: 38, en: '#C146', addc: 'nocap' });
+  assert.deepEqual(await place('C146'), { offset: kNoCaptionOffsets[2], size: [140, 30], title: false },
+    'and off once more');
 });
