@@ -887,6 +887,14 @@ TEST_F(WebObjects, PropertyChangesWriteThePage) {
     EXPECT_NE(posts.find("\"dwid\": 6, \"val\": 40"), std::string::npos) << "a dialog's Top goes to the dialog\n"
                                                                            << posts;
     EXPECT_EQ(posts.find("\"pn\": \"top\""), std::string::npos) << "never as a style\n" << posts;
+    ObjectRecord* plain = Window(10, 10, 200, 300);
+    ASSERT_NE(plain, nullptr);
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    EXPECT_EQ(SetProp(plain, 295, 40), 0);
+    posts = AllPosts();
+    EXPECT_NE(posts.find("\"pn\": \"left\", \"pv\": \"40px\""), std::string::npos)
+        << "an ordinary window's Left goes out as its style\n" << posts;
 }
 
 TEST_F(WebObjects, PropertyQueries) {

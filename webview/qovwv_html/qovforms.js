@@ -8,7 +8,7 @@
   var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kClicked = 99974, kPageResized = 99985, kCloseBox = 99988, kMoved = 99992, kResized = 99993;
-  var kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgJqOption = 20, kDlgPosition = 8;
+  var kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgTop = 6, kDlgLeft = 7, kDlgJqOption = 20, kDlgPosition = 8;
   var kFillOn = 1, kFillOff = 2;
   var kExtraHeight = 70, kExtraWidth = 20;   // the client adds these to the content size
 
@@ -49,6 +49,44 @@
     watchClicks(el, o.id);
   };
 
+  // A dialog's Left and Top name its client area (the content division), as a
+  // native window's do: the frame and the title bar lie above and left of it.
+  // Places are in the dialog's containing block, as its own CSS left and top.
+  function dialogBox(el) {
+    return el.closest('.ui-dialog');
+  }
+
+  function clientOffset(el) {
+    var inner = byId(el.attr('id') + 'D');
+    var b = dialogBox(el)[0].getBoundingClientRect();
+    var c = (inner.length ? inner : el)[0].getBoundingClientRect();
+    return { dx: c.left - b.left, dy: c.top - b.top };
+  }
+
+  function clientPlace(el) {
+    var p = dialogBox(el).position() || { left: 0, top: 0 };
+    var o = clientOffset(el);
+    return { h: Math.round(p.left + o.dx), v: Math.round(p.top + o.dy) };
+  }
+
+  // Puts the client area at the place kept for the dialog (a closed dialog
+  // keeps it until it opens, where jQuery UI would otherwise centre it).
+  function applyPlace(el) {
+    var want = el.data('qovPlace');
+    if (!want || !el.dialog('isOpen')) return;
+    var o = clientOffset(el);
+    var box = dialogBox(el);
+    if (want.h !== undefined) box.css('left', Math.round(want.h - o.dx) + 'px');
+    if (want.v !== undefined) box.css('top', Math.round(want.v - o.dy) + 'px');
+  }
+
+  function keepPlace(el, h, v) {
+    var want = el.data('qovPlace') || {};
+    if (h !== undefined) want.h = h;
+    if (v !== undefined) want.v = v;
+    el.data('qovPlace', want);
+  }
+
   // A dialog window: a jQuery UI dialog made closed; action 29 opens it.
   window.QovDlg = function (o) {
     var el = byId(o.id);
@@ -70,8 +108,10 @@
         queue({ name: o.id, et: kCloseBox });
         return false;
       },
-      dragStop: function (e, ui) {
-        queue({ name: o.id, et: kMoved, em: Math.round(ui.position.left), ev: Math.round(ui.position.top) });
+      dragStop: function () {
+        var at = clientPlace(el);
+        keepPlace(el, at.h, at.v);
+        queue({ name: o.id, et: kMoved, em: at.h, ev: at.v });
       },
       resizeStart: function () {
         before = { w: Math.round(el.width()), h: Math.round(el.height()) };
@@ -119,6 +159,13 @@
           return undefined;
         case kDlgOpen:
           el.dialog('open');
+          applyPlace(el);
+          return undefined;
+        case kDlgLeft:
+        case kDlgTop:
+          if (typeof m.val !== 'number') return undefined;
+          keepPlace(el, m.dwid === kDlgLeft ? m.val : undefined, m.dwid === kDlgTop ? m.val : undefined);
+          applyPlace(el);
           return undefined;
         case kDlgTitle:
           el.dialog('option', 'title', m.str || '');
@@ -128,10 +175,8 @@
             el.dialog('option', JSON.parse(m.opt || '{}'));
           } catch (e) { /* a malformed option text changes nothing */ }
           return undefined;
-        case kDlgPosition: {
-          var box = el.closest('.ui-dialog').position() || { left: 0, top: 0 };
-          return { h: Math.round(box.left), v: Math.round(box.top) };
-        }
+        case kDlgPosition:
+          return clientPlace(el);
         default:
           return undefined;
       }

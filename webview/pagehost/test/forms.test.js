@@ -181,6 +181,57 @@ async function makeDialog(id, res) {
   await fetchEvents();
 }
 
+// Where a dialog's client area (its content division) and frame sit in the
+// dialog's containing block, in whole pixels.
+function clientAt(id) {
+  return page.evaluate((id) => {
+    const frame = $('#' + id).closest('.ui-dialog')[0];
+    const home = frame.offsetParent.getBoundingClientRect();
+    const inner = document.getElementById(id + 'D').getBoundingClientRect();
+    const outer = frame.getBoundingClientRect();
+    const left = frame.offsetParent.clientLeft, top = frame.offsetParent.clientTop;
+    return { x: Math.round(inner.left - home.left - left), y: Math.round(inner.top - home.top - top),
+      frameX: Math.round(outer.left), frameY: Math.round(outer.top) };
+  }, id);
+}
+
+test('a dialog\'s Left and Top place its client area, its frame above and left of it', async () => {
+  await makeDialog('C70', false);
+  await post({ action: 29, name: 'C70', dwid: 7, val: 120 });
+  await post({ action: 29, name: 'C70', dwid: 6, val: 90 });
+  let at = await clientAt('C70');
+  assert.deepEqual([at.x, at.y], [120, 90], 'action 29 "dwid" 7 and 6 place the client area');
+  const [pos] = await post({ action: 29, name: 'C70', dwid: 8 });
+  assert.deepEqual([pos.h, pos.v], [120, 90], 'the position query answers the same place');
+  const frame = await page.evaluate(() => {
+    const f = $('#C70').closest('.ui-dialog')[0].getBoundingClientRect();
+    const c = document.getElementById('C70D').getBoundingClientRect();
+    return { dx: c.left - f.left, dy: c.top - f.top };
+  });
+  assert.ok(frame.dx > 0 && frame.dy > 20, 'the frame and title bar lie outside it: ' + JSON.stringify(frame));
+  // A real drag on the title bar moves it; the event and the query agree.
+  const title = await page.evaluate(() => {
+    const r = $('#C70').closest('.ui-dialog').find('.ui-dialog-title')[0].getBoundingClientRect();
+    return { x: r.left + 10, y: r.top + r.height / 2 };
+  });
+  await fetchEvents();
+  await page.mouse.move(title.x, title.y);
+  await page.mouse.down();
+  await page.mouse.move(title.x + 40, title.y + 25, { steps: 5 });
+  await page.mouse.up();
+  const moves = (await fetchEvents()).filter((e) => e.et === 99992);
+  assert.deepEqual(moves.map((e) => [e.em, e.ev]), [[160, 115]], 'the drag reports the client area\'s new place');
+  const [after] = await post({ action: 29, name: 'C70', dwid: 8 });
+  assert.deepEqual([after.h, after.v], [160, 115], 'and the query answers it');
+  // Closed and opened again, it keeps its place; a place given while closed is taken on opening.
+  await post({ action: 29, name: 'C70', dwid: 1 });
+  await post({ action: 29, name: 'C70', dwid: 7, val: 30 });
+  await post({ action: 29, name: 'C70', dwid: 2 });
+  at = await clientAt('C70');
+  assert.deepEqual([at.x, at.y], [30, 115], 'Left given while closed, Top kept from the drag');
+  await post({ action: 20, delform: 'mainscrn', delid: 'C70' });
+});
+
 test('a dialog opens, answers its place, retitles and closes by action 29', async () => {
   await makeDialog('C50', false);
   assert.equal(await page.evaluate(() => $('#C50').dialog('isOpen')), true);
@@ -212,8 +263,10 @@ test('the close box, a drag and a resize queue 99988, 99992 and 99993', async ()
   await page.mouse.up();
   events = (await fetchEvents()).filter((e) => e.et === 99992);
   assert.equal(events.length, 1, 'one move');
-  assert.ok(Math.abs(events[0].em - (box.x + 50)) <= 2 && Math.abs(events[0].ev - (box.y + 30)) <= 2,
-    'moved by 50 and 30: ' + JSON.stringify(events[0]));
+  const client = await clientAt('C60');
+  assert.deepEqual([events[0].em, events[0].ev], [client.x, client.y], 'the move names the client area\'s place');
+  assert.ok(Math.abs(client.frameX - (box.x + 50)) <= 2 && Math.abs(client.frameY - (box.y + 30)) <= 2,
+    'moved by 50 and 30: ' + JSON.stringify(client));
 
   const moved = await page.evaluate(() => {
     const r = $('#C60').closest('.ui-dialog')[0].getBoundingClientRect();
