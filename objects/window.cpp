@@ -464,6 +464,27 @@ static int32_t WindowMoveClient(NativeWindowRecord* w, int32_t left, int32_t top
     return 0;
 }
 
+// The window's font: a font text, a Font object, or one part of the font it
+// has. Its children made later take it, and hosted controls read it as their
+// ambient font, so they hear of the change.
+static int32_t WindowSetFont(ObjectRecord* rec, const PropChange* req) {
+    FontRec* font = nullptr;
+    if (req->id == kPidFont) {
+        font = FontFromSpec(req->text, static_cast<int32_t>(req->textLength), nullptr, 0);
+    } else if (req->id == kPidFontObj) {
+        FontRec* held = FontObjGetFont(req->object);
+        font = held ? FontAddUse(held) : nullptr;
+    } else {
+        font = FontWithPart(rec->font ? rec->font : gDefaultFontP, req->id, req->value, req->text, req->textLength);
+    }
+    if (!font) return kOpNoFont;
+    if (rec->font) FontRelease(rec->font);
+    rec->font = font;
+    if (rec->hwnd) InvalidateRect(rec->hwnd, nullptr, TRUE);
+    WindowEventRaise(kWindowFontChanged, rec, false);
+    return 0;
+}
+
 static const uint32_t kStyleProps[][2] = {
     {kPidMinBox, kWsMinBox}, {kPidMaxBox, kWsMaxBox}, {kPidSysMenu, kWsSysMenu}, {kPidCaption, kWsCaption},
     {kPidClipCtrl, kWsClipCtrl}, {kPidNegBorders, kWsNegBorders}, {kPidNegMenus, kWsNegMenus},
@@ -664,14 +685,13 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidDivisionId:
         ReplaceText(&w->divisionId, text);
         return 0;
+    case kPidFont: case kPidFontObj: case kPidBold: case kPidItalic: case kPidFontName: case kPidSize:
+    case kPidAngle: case kPidStrike: case kPidUnderline:
+        return WindowSetFont(rec, req);
     default: {
         bool redraw = false;
         int32_t rc = ObjectSetCommonProperty(rec, req->id, v, req->text, req->textLength, &redraw);
         if (redraw && rec->hwnd) InvalidateRect(rec->hwnd, nullptr, TRUE);
-        // Hosted controls read the window's font as their ambient font.
-        bool fontProp = req->id == kPidFont || req->id == kPidFontObj || req->id == kPidFontName ||
-                        req->id == kPidSize || req->id == kPidBold || req->id == kPidItalic;
-        if (rc == kOpOk && fontProp) WindowEventRaise(kWindowFontChanged, rec, false);
         return rc;
     }
     }
@@ -872,8 +892,7 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
     case kWmIsMinimized:
         result = rec->hwnd && IsIconic(rec->hwnd) ? 1 : 0;
         break;
-    case kWmSetParent:
-        // Number 36 brings the window to the front here, as it always has natively.
+    case kWmSetForegroundWindow:
         result = rec->hwnd && SetForegroundWindow(rec->hwnd) ? 1 : 0;
         break;
     case kWmSaveQofFile: case kWmLoadQofFile: case kWmGetQofFlags: case kWmGetQofInfo: case kWmGetLastQofFileError:
@@ -892,7 +911,7 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
         break;
     case kWmGetActiveMdiChild: case kWmMdiLayout: case kWmShow: case kWmMdiShow: case kWmPrintForm:
     case kWmFormToPict: case kWmBrowseForFolder: case kWmPrintFormPict: case kWmMonitorInfo: case kWmScale:
-    case kWmSetUIState: case kWmNotifyIcon: case kWmSetForegroundWindow: case kWmGetMdiChildCount:
+    case kWmSetUIState: case kWmNotifyIcon: case kWmSetParent: case kWmGetMdiChildCount:
     case kWmGetLocaleInfo: case kWmAllowSetForeground: case kWmSetAsClient:
         break;
     default:

@@ -452,6 +452,24 @@ TEST_F(ControlsTest, WindowWithoutCaptionKeepsItsSize) {
     }
 }
 
+// Window method SetForegroundWindow brings the window to the front;
+// SetParent changes nothing (the web view's window answers both alike).
+TEST_F(ControlsTest, SetForegroundWindowMethodBringsTheWindowToTheFront) {
+    ObjectRecord* back = MakeFrameWindow(kWbSizeable, 0);
+    ObjectRecord* front = MakeFrameWindow(kWbSizeable, 0);
+    ASSERT_TRUE(back && front);
+    EXPECT_EQ(0, ObjectActivate(back, 0, 0, 0, 0));
+    EXPECT_EQ(0, ObjectActivate(front, 0, 0, 0, 0));
+    SetForegroundWindow(front->hwnd);
+    ASSERT_EQ(front->hwnd, GetForegroundWindow());
+    EXPECT_EQ(0, InvokeWithArgs(back, kTypeWindow, kWmSetParent, nullptr, {}));
+    EXPECT_EQ(front->hwnd, GetForegroundWindow()) << "SetParent leaves the front window alone";
+    EXPECT_EQ(1, InvokeWithArgs(back, kTypeWindow, kWmSetForegroundWindow, nullptr, {}));
+    EXPECT_EQ(back->hwnd, GetForegroundWindow());
+    ObjectDestroy(front);
+    ObjectDestroy(back);
+}
+
 TEST_F(ControlsTest, MenuItemsEnabledCheckedAndCommands) {
     ObjectRecord* menu = Make(kTypeMenu, nullptr, "&File;&Open/O;(Save;-;E&xit");
     ASSERT_NE(nullptr, menu);

@@ -470,6 +470,48 @@ TEST_F(GuiTest, AWindowEventReachesEverySubscriberOnce) {
     ObjectDestroy(win);
 }
 
+// A font change from the server (a property change by code, as the wire
+// gives it) takes effect on a native window and is heard by those who read
+// the window's font; a font text that names no font is refused.
+TEST_F(GuiTest, ServerFontChangeReachesTheWindow) {
+    EXPECT_EQ(nullptr, WindowEventSubscribe(kWindowFontChanged, LogEvent<1>));
+    ObjectRecord* win = MakeWindow(kWinNormal, 0, 0, 100, 100);
+    ASSERT_NE(nullptr, win);
+    ASSERT_NE(nullptr, win->font);
+    const std::string face = win->font->face;
+    struct Case {
+        uint32_t code;
+        int32_t value;
+        const char* text;
+        int32_t expect;
+        bool bold, italic;
+        int32_t size;   // 0: the window's first font's
+        const char* why;
+    };
+    const int32_t first = win->font->size;
+    const Case kCases[] = {
+        {267, 1, nullptr, 0, true, false, 0, "Bold"},
+        {324, 140, nullptr, 0, true, false, 140, "Size, in tenths of a point, keeps Bold"},
+        {294, 1, nullptr, 0, true, true, 140, "Italic"},
+        {287, 0, "TIMES(12)", 0, false, false, 120, "a font text replaces the whole font"},
+        {287, 0, "Arial", kOpNoFont, false, false, 120, "a font text without a size names no font"},
+    };
+    for (const Case& c : kCases) {
+        gEventLog.clear();
+        PropChange req = {};
+        req.code = c.code;
+        req.value = c.value;
+        req.text = c.text;
+        req.textLength = c.text ? static_cast<uint32_t>(strlen(c.text)) : 0;
+        EXPECT_EQ(c.expect, ObjectSetProperty(win, &req)) << c.why;
+        EXPECT_EQ(c.expect == 0 ? "1-w;" : "", gEventLog.substr(0, 4)) << c.why << ": told, or not when refused";
+        EXPECT_EQ(c.bold, win->font->bold != 0) << c.why;
+        EXPECT_EQ(c.italic, win->font->italic != 0) << c.why;
+        EXPECT_EQ(c.size ? c.size : first, win->font->size) << c.why;
+    }
+    ObjectDestroy(win);
+}
+
 TEST_F(GuiTest, ZZCleanupLeavesNoWindow) {
     ObjectRecord* win = MakeWindow(kWinNormal, 0, 0, 100, 100);
     HWND wnd = win->hwnd, main = gMainWindowWnd;

@@ -1381,18 +1381,24 @@ TEST_F(WebObjects, EnterGoesToTheDefaultButtonFromPlainEditsOnly) {
     EventCleanup();
 }
 
-TEST_F(WebObjects, PageIsAskedOnceForAnAlertLabelAndNotForListDoubleClicks) {
+TEST_F(WebObjects, PageIsAskedOnceForAListLabelAndNotForListDoubleClicks) {
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
-    ObjectRecord* alert = Create(kTypeLabelText, [](ObjectCreateRecord* c) { c->appearance = 3; });
+    ObjectRecord* rows = Create(kTypeLabelText, [](ObjectCreateRecord* c) { c->appearance = 3; });
+    ObjectRecord* alert = Create(kTypeLabelText, [](ObjectCreateRecord* c) { c->appearance = 7; });
     ObjectRecord* list = Create(kTypeDatalist, nullptr);
-    ASSERT_TRUE(alert && list);
+    ASSERT_TRUE(rows && alert && list);
     int32_t values[4] = {1, 0, 0, 0};
     gPage.posts.clear();
-    for (uint32_t e : {kEvClick, kEvDblClick, kEvMouseDown}) ASSERT_EQ(EventRegister(alert, e, values, false, nullptr, 0), 0);
+    for (uint32_t e : {kEvClick, kEvDblClick, kEvMouseDown}) ASSERT_EQ(EventRegister(rows, e, values, false, nullptr, 0), 0);
     std::string posts = AllPosts();
     size_t first = posts.find("\"lte\": 1");
     EXPECT_NE(first, std::string::npos) << posts;
     EXPECT_EQ(posts.find("\"lte\": 1", first + 1), std::string::npos) << "asked once, whatever is registered\n" << posts;
+    gPage.posts.clear();
+    ASSERT_EQ(EventRegister(alert, kEvClick, values, false, nullptr, 0), 0);
+    posts = AllPosts();
+    EXPECT_NE(posts.find("\"en\": 4, \"prec\": 1"), std::string::npos) << "an alert's click is an ordinary one\n" << posts;
+    EXPECT_EQ(posts.find("lte"), std::string::npos) << posts;
     gPage.posts.clear();
     ASSERT_EQ(EventRegister(list, kEvDblClick, values, false, nullptr, 0), 0);
     EXPECT_EQ(AllPosts().find("\"en\": 6"), std::string::npos) << "a table-form list reports its double clicks itself";

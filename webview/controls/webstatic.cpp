@@ -412,7 +412,6 @@ int32_t WebStatTextMethod(ObjectRecord*, MethodCallRec* call) {
 namespace {
 
 constexpr int32_t kGroupLegendCut = 4;             // the legend's line sits inside the box
-constexpr uint8_t kLabelAppearanceAlert = 3;
 
 void MarkupStatText(HtmlMarkup& m) {
     HtmlPlainElement(m, "<p  ", ">");
@@ -472,10 +471,11 @@ void MarkupLabelOp(HtmlMarkup& m) {
     MarkupLabel(m);
 }
 
-// Every event of an alert label is its click, asked for once.
+// Every event of a list label comes from its rows (99982), so the page is
+// asked once, whatever is registered, to leave the label itself unbound.
 bool LabelAskEvent(ObjectRecord* rec, uint32_t) {
     WebLabelTextRecord* label = reinterpret_cast<WebLabelTextRecord*>(rec);
-    if (label->style != kLabelAppearanceAlert) return false;
+    if (label->style != kLtList) return false;
     if (label->clickAsked) return true;
     label->clickAsked = 1;
     WebViewSelectForObject(rec);

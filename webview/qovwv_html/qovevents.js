@@ -19,7 +19,8 @@
 //             element's "change" rather than on its mouse click.
 //   "ap" 1    mouse positions are taken relative to the slider's handle.
 //   "mm" 1    mouse moves are reported (at most one per animation frame).
-//   "lte" 1   a LabelText alert: its close button reports $CLICK.
+//   "lte" 1   a list label: its rows report their own clicks (99982), so
+//             nothing is bound on the label itself.
 (function () {
   'use strict';
   var Act = window.QovActions;   // the action codes (qovactions.js, generated)
@@ -159,12 +160,7 @@
       return;
     }
     subs[id][m.en] = m;
-    if (m.lte) {
-      byId('C' + id).on('click.qovlte', '.btn-close', function (e) {
-        queue({ id: id, et: kClick, ev: 0, em: keyBits(e) });
-      });
-      return;
-    }
+    if (m.lte) return;
     handlerFor(id, m.en);
   }
 

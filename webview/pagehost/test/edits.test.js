@@ -173,8 +173,11 @@ test('action 16 keeps the drop-down\'s options; a choice raises $CHANGE and $CLI
 });
 
 test('list label items report 99982 with their row; a new list is wired too', async () => {
-  await post({ action: 6, name: 'C16', form: 'mainscrn', id: 16, en: 4, prec: 1 });
+  // As the client asks for a list label's events: once, with "lte".
+  await post({ action: 6, name: 'C16', form: 'mainscrn', id: 16, en: 4, lte: 1 });
   await events();
+  await page.click('#C16', { position: { x: 2, y: 2 } });
+  assert.deepEqual(await events(), [], 'the label itself, off its rows, reports nothing');
   await page.click('#C16R2');
   await page.dblclick('#C16R1');
   const got = await events();
