@@ -14,6 +14,7 @@
 #include "webview/core/webchannel.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webtext.h"
+#include "webview/controls/webmenu.h"
 #include "webview/qovwebview.h"
 
 static char gStartUrl[2][kStartUrlSize];      // [0] qovwvstart, [1] qovwvmstart
@@ -203,6 +204,10 @@ int32_t WebWindowCreateHost(ObjectRecord* window, uint32_t webMode) {
 void WebWindowMovedForForm(ObjectRecord* from, ObjectRecord* to) {
     if (ObjectIsWebView(to) || to->kind != kKindWindow) {
         WebWindowRecordMoved(from, to);
+        // The form's menus were put on its bar while the load held the bar
+        // back; the window that now holds them sends it.
+        if (ObjectIsWebView(to) && to->kind == kKindWindow && reinterpret_cast<WindowRecord*>(to)->menus)
+            WebMenuBarMarkup(to);
         return;
     }
     // Native windows: each page host, with what the web view keeps for it,
