@@ -13,7 +13,7 @@
 #include "objects/font.h"
 #include "objects/kindcodes.h"
 #include "objects/objtables.h"
-#include "print/pdf/pdf.h"
+#include "session/util/digits.h"
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblvtext.h"
@@ -1309,10 +1309,10 @@ void WebListViewRectText(int32_t top, int32_t height, int32_t left, int32_t widt
     // that the answer keeps its sixteen characters.
     auto clamp = [](int64_t v) { return static_cast<long>(v > kRectMax ? kRectMax : v < kRectMin ? kRectMin : v); };
     char* p = out;
-    p = PdfPutDec4(p, clamp(top));
-    p = PdfPutDec4(p, clamp(static_cast<int64_t>(top) + height));
-    p = PdfPutDec4(p, clamp(left));
-    p = PdfPutDec4(p, clamp(static_cast<int64_t>(left) + width));
+    p = PutDec4(p, clamp(top));
+    p = PutDec4(p, clamp(static_cast<int64_t>(top) + height));
+    p = PutDec4(p, clamp(left));
+    p = PutDec4(p, clamp(static_cast<int64_t>(left) + width));
     *p = 0;
 }
 
