@@ -1221,9 +1221,12 @@ const WebKindOps kMenuOps = {
     MenuDeleteItem,    // 21 delete item
     WebMenuCheckItem,  // 22 check item
     nullptr,           // 23 focus
-    nullptr,           // 24 ask event
+    WebAskNever,       // 24 ask event
     nullptr,           // 25 keeps Enter
     nullptr,           // 26 placed
+    kEvClick,          // 27 default event
+    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
+    nullptr,           // 29 file input
 };
 
 // A SubMenu is made as the native one is: from its definition text, kept in
@@ -1254,9 +1257,12 @@ const WebKindOps kSubMenuOps = {
     MenuDeleteItem,    // 21 delete item
     WebMenuCheckItem,  // 22 check item
     nullptr,           // 23 focus
-    nullptr,           // 24 ask event
+    WebAskNever,       // 24 ask event
     nullptr,           // 25 keeps Enter
     nullptr,           // 26 placed
+    kEvClick,          // 27 default event
+    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
+    nullptr,           // 29 file input
 };
 
 // An item is made by its menu (WebObjectOps::menuItemCreate).
@@ -1288,6 +1294,9 @@ const WebKindOps kMenuItemOps = {
     nullptr,      // 24 ask event
     nullptr,      // 25 keeps Enter
     nullptr,      // 26 placed
+    0,            // 27 default event
+    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
+    nullptr,      // 29 file input
 };
 
 }  // namespace
@@ -1297,6 +1306,6 @@ void WebMenuInstall() {
     WebRegisterKind(kKindFloatMenu, &kMenuOps);
     WebRegisterKind(kKindSubMenu, &kSubMenuOps);
     WebRegisterKind(kKindMenuItem, &kMenuItemOps);
-    gWebMenuPageClick = WebMenuPageClick;
+    gWebHooks.menuPageClick = WebMenuPageClick;
     gWebObjectOps.menuItemCreate = WebMenuItemCreate;
 }

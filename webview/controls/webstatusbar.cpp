@@ -433,6 +433,9 @@ const WebKindOps kStatusBarOps = {
     nullptr,             // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvClick,            // 27 default event
+    kWebKindPixelGeometry, // 28 traits
+    nullptr,             // 29 file input
 };
 
 // A panel is made by its bar; its messages go to the bar's page.
@@ -464,6 +467,9 @@ const WebKindOps kStatusPanelOps = {
     nullptr,       // 24 ask event
     nullptr,       // 25 keeps Enter
     nullptr,       // 26 placed
+    0,             // 27 default event
+    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
+    nullptr,       // 29 file input
 };
 
 }  // namespace

@@ -993,9 +993,12 @@ const WebKindOps kToolBarOps = {
     nullptr,             // 21 delete item
     nullptr,             // 22 check item
     nullptr,             // 23 focus
-    nullptr,             // 24 ask event
+    WebAskNoClick,       // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvClick,            // 27 default event
+    kWebKindPixelGeometry, // 28 traits
+    nullptr,             // 29 file input
 };
 
 // A button is made by its bar; its messages go to the bar's page.
@@ -1027,6 +1030,9 @@ const WebKindOps kToolButtonOps = {
     nullptr,               // 24 ask event
     nullptr,               // 25 keeps Enter
     nullptr,               // 26 placed
+    0,                     // 27 default event
+    kWebKindSendsNoDelete, // 28 traits
+    nullptr,               // 29 file input
 };
 
 }  // namespace
