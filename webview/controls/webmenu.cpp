@@ -1184,16 +1184,7 @@ int32_t SubMenuShowOp(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_
 }
 
 // A SubMenu that items hold stays for them.
-bool SubMenuHeld(ObjectRecord* rec, int32_t* result) {
-    *result = kWebOk;
-    return WebSubMenuKeptForItems(rec);
-}
-
-// Items stay while their menu or the server holds them.
-bool ItemHeld(ObjectRecord* rec, int32_t* result) {
-    *result = WebMenuItemDestroy(rec);
-    return true;
-}
+int32_t SubMenuHeld(ObjectRecord* rec) { return WebSubMenuKeptForItems(rec) ? kWebOk : kWebNotHeld; }
 
 // Menus of the bar and popup menus.
 const WebKindOps kMenuOps = {
@@ -1280,7 +1271,7 @@ const WebKindOps kMenuItemOps = {
     nullptr,      // 10 image-list user
     nullptr,      // 11 redraw flush
     nullptr,      // 12 sub-object holder
-    ItemHeld,     // 13 held by its holder
+    WebMenuItemDestroy, // 13 held by its holder (its menu, or the server)
     nullptr,      // 14 clean-up
     ItemMethod,   // 15 method
     nullptr,      // 16 get text

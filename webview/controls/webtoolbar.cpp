@@ -962,12 +962,6 @@ int32_t WebToolButtonDestroy(ObjectRecord* rec) {
 
 namespace {
 
-// Buttons stay while their bar or the server holds them.
-bool ButtonHeld(ObjectRecord* rec, int32_t* result) {
-    *result = WebToolButtonDestroy(rec);
-    return true;
-}
-
 const WebKindOps kToolBarOps = {
     WebToolBarCreate,    // 0 create
     HtmlPlainDivMarkup,  // 1 markup
@@ -1016,7 +1010,7 @@ const WebKindOps kToolButtonOps = {
     nullptr,               // 10 image-list user
     nullptr,               // 11 redraw flush
     ButtonHolder,          // 12 sub-object holder
-    ButtonHeld,            // 13 held by its holder
+    WebToolButtonDestroy,  // 13 held by its holder (its bar, or the server)
     nullptr,               // 14 clean-up
     nullptr,               // 15 method
     nullptr,               // 16 get text

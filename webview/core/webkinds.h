@@ -32,6 +32,9 @@ enum WebFocusStep : int32_t {
 // generic focus.
 enum WebFocusAnswer : int32_t { kWebFocusTaken = 0, kWebFocusRefused = 1, kWebFocusGeneric = 2 };
 
+// The held slot's answer when the destroy is not left to a holder.
+constexpr int32_t kWebNotHeld = INT32_MIN;
+
 // What a kind is, as bits of its traits slot.
 enum WebKindTrait : uint32_t {
     kWebKindTakesFocus = 1,        // in its window's tab order
@@ -72,8 +75,8 @@ struct WebKindOps {
     // button's toolbar); none when it has none.
     ObjectRecord* (*subObjectHolder)(ObjectRecord* rec);                                      // 12
     // Items that the destroy leaves to their holder (bar, menu, the items of a
-    // SubMenu): true with the destroy's answer when the kind answered it.
-    bool (*held)(ObjectRecord* rec, int32_t* result);                                         // 13
+    // SubMenu): the destroy's answer when the kind answered it, else kWebNotHeld.
+    int32_t (*held)(ObjectRecord* rec);                                                       // 13
     // Clean-up: the kind's own fields, before the record goes.
     void (*destroy)(ObjectRecord* rec);                                                       // 14
     int32_t (*method)(ObjectRecord* rec, MethodCallRec* call);                                // 15

@@ -533,8 +533,8 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     // Status panels, tool buttons and menu items stay while their holder or
     // the server holds them; a SubMenu that items hold stays for them.
     const WebKindOps* ops = WebKindOpsOf(rec);
-    int32_t heldAnswer = 0;
-    if (ops && ops->held && ops->held(rec, &heldAnswer)) return heldAnswer;
+    int32_t heldAnswer = ops && ops->held ? ops->held(rec) : kWebNotHeld;
+    if (heldAnswer != kWebNotHeld) return heldAnswer;
     ObjectRecord* parent = rec->parent;
     if (rec->kind == kKindWindow || rec->kind == kKindPanel) DestroyChildren(rec);
     if (rec->kind == kKindWindow) {
