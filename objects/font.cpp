@@ -2,12 +2,10 @@
 // shared by use count, made from font texts, and freed with their last user.
 #include "objects/font.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "objects/crstream.h"
-#include "objects/kindcodes.h"
 #include "objects/objops.h"
 #include "session/log.h"
 #include "session/settings.h"
@@ -111,25 +109,9 @@ FontRec* FontCreateShared(const char* face, int32_t size, uint8_t bold, uint8_t 
 
 FontRec* FontWithPart(const FontRec* base, uint32_t id, int32_t value, const char* text, uint32_t length) {
     if (!base) return nullptr;
-    char face[kFontFaceMax + 1];
-    snprintf(face, sizeof face, "%s", base->face);
-    int32_t size = base->size;
-    uint8_t bold = base->bold, italic = base->italic, underline = base->underline, strike = base->strike;
-    uint16_t angle = base->angle;
-    switch (id) {
-    case kPidBold: bold = value ? 1 : 0; break;
-    case kPidItalic: italic = value ? 1 : 0; break;
-    case kPidFontName:
-        if (!text || !length) return nullptr;
-        snprintf(face, sizeof face, "%.*s", static_cast<int>(length > kFontFaceMax ? kFontFaceMax : length), text);
-        break;
-    case kPidSize: size = value; break;
-    case kPidAngle: angle = static_cast<uint16_t>(value); break;
-    case kPidStrike: strike = value ? 1 : 0; break;
-    case kPidUnderline: underline = value ? 1 : 0; break;
-    default: return nullptr;
-    }
-    return FontCreateShared(face, size, bold, italic, underline, nullptr, 0, strike, angle);
+    FontSpec p = FontSpecOf(base);
+    if (!FontSpecChangePart(&p, id, value, text, length)) return nullptr;
+    return FontCreateShared(p.face, p.size, p.bold, p.italic, p.underline, nullptr, 0, p.strike, p.angle);
 }
 
 FontRec* FontCreateForDC(const FontRec* font, HDC dc, int32_t scale) {

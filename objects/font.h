@@ -50,9 +50,20 @@ FontRec* FontCreateForDC(const FontRec* font, HDC dc, int32_t scale);
 // A FontRec from a font text of length bytes, or, with length -1, from a Font
 // object record passed as spec. Null on failure (gFontErrNo tells why).
 FontRec* FontFromSpec(const void* spec, int32_t length, HDC dc, uint32_t deviceFlag);
-// The shared screen font like base with one part changed (property Bold,
-// Italic, FontName, Size, Angle, Strike or Underline, its value or face text),
-// or null: not such a part, no face text, or no font (gFontErrNo tells why).
+// A font's description.
+inline FontSpec FontSpecOf(const FontRec* f) {
+    FontSpec s = {};
+    for (uint32_t i = 0; i < kFontFaceMax && f->face[i]; ++i) s.face[i] = f->face[i];
+    s.size = f->size;
+    s.angle = f->angle;
+    s.bold = f->bold;
+    s.italic = f->italic;
+    s.underline = f->underline;
+    s.strike = f->strike;
+    return s;
+}
+// The shared screen font like base with one part changed, or null: not such
+// a part, no face text, or no font (gFontErrNo tells why).
 FontRec* FontWithPart(const FontRec* base, uint32_t id, int32_t value, const char* text, uint32_t length);
 // One more user of a font already held; null when it has 65,000.
 FontRec* FontAddUse(FontRec* font);

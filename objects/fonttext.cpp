@@ -1,8 +1,12 @@
 // fonttext.cpp - the font-text parser: face keywords, ">Face" and quoted faces,
-// and the item list of bold, italic, underline, strike-out, angle and size.
+// and the item list of bold, italic, underline, strike-out, angle and size;
+// and a description with one of those parts changed.
 #include "objects/fonttext.h"
 
+#include <cstdio>
 #include <cstring>
+
+#include "objects/kindcodes.h"
 
 const FontFaceMap kFontFaceMapStd[] = {
     {"FIXED", "Courier New"},
@@ -172,4 +176,21 @@ int FontTextParse(const char* text, int32_t length, const FontFaceMap* map, Font
     if (p < end) return kFontTextTrailing;
     *out = spec;
     return kFontTextOk;
+}
+
+bool FontSpecChangePart(FontSpec* spec, uint32_t id, int32_t value, const char* text, uint32_t length) {
+    switch (id) {
+    case kPidBold: spec->bold = value ? 1 : 0; return true;
+    case kPidItalic: spec->italic = value ? 1 : 0; return true;
+    case kPidFontName:
+        if (!text) return false;
+        snprintf(spec->face, sizeof spec->face, "%.*s",
+                 static_cast<int>(length > kFontFaceMax ? kFontFaceMax : length), text);
+        return true;
+    case kPidSize: spec->size = value; return true;
+    case kPidAngle: spec->angle = static_cast<uint16_t>(value); return true;
+    case kPidStrike: spec->strike = value ? 1 : 0; return true;
+    case kPidUnderline: spec->underline = value ? 1 : 0; return true;
+    default: return false;
+    }
 }

@@ -48,5 +48,9 @@ constexpr uint32_t kFontTextExactQuoted = 0x1;
 // row's face at size 90. Sizes may carry a tenth ("10.5"); more decimals are
 // cut off.
 int FontTextParse(const char* text, int32_t length, const FontFaceMap* map, FontSpec* out, uint32_t options = 0);
+// spec with one part changed (property Bold, Italic, FontName, Size, Angle,
+// Strike or Underline, its value or face text): false, spec unchanged, for
+// another property or a FontName without text.
+bool FontSpecChangePart(FontSpec* spec, uint32_t id, int32_t value, const char* text, uint32_t length);
 // The face a keyword stands for (case ignored), or null.
 const char* FontFaceFromKeyword(const FontFaceMap* map, const char* keyword);

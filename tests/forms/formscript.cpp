@@ -349,6 +349,18 @@ Form EveryKindForm() {
     return form;
 }
 
+// After the host's creation: the host shown, the program's empty Window object
+// made in it, which loads the form at formPath.
+void WriteLoadIntoEmptyWindow(FILE* f, const std::string& formPath) {
+    fputs("send 2401 seq=2 u32 $host u32 0 u32 0 u32 0 u32 0\n"
+          "expect 1102 seq=2 u32 0\n"
+          "# The program's empty Window object in it (hidden, 200 x 100).\n"
+          "send 1401 seq=3 u32 30 u32 0 u32 701 u32 0 u32 0 u32 43 u16 0x9E u32 $host hex 120010000000 "
+          "hex 1F0010000000 hex 2300C8000000 hex 0F0064000000 hex 1E800900 text \"Empty win\"\n"
+          "expect 1102 seq=3 capture win\n", f);
+    fputs(MethodCall("seq=4", 13, {"!" + formPath}, {}).c_str(), f);
+}
+
 // The twin scene: a host window in the web view (WEBMODE 2) or native
 // (WEBMODE 0) holds an empty Window object, which loads the every-kind form
 // from the client's file at formPath and saves it beside the client; then the
@@ -363,14 +375,8 @@ void WriteTwin(FILE* f, const std::string& formPath) {
           "# The host: 640 x 480 at 20, 20, WebMode $WEBMODE, shown.\n"
           "send 1401 seq=1 u32 30 u32 0 u32 600 u32 0 u32 0 u32 52 hex 120014000000 hex 1F0014000000 "
           "hex 230080020000 hex 0F00E0010000 u16 0x157 u32 $WEBMODE hex 1E801200 text \"Qovtervex web view\"\n"
-          "expect 1102 seq=1 capture host\n"
-          "send 2401 seq=2 u32 $host u32 0 u32 0 u32 0 u32 0\n"
-          "expect 1102 seq=2 u32 0\n"
-          "# The program's empty Window object in it (hidden, 200 x 100).\n"
-          "send 1401 seq=3 u32 30 u32 0 u32 701 u32 0 u32 0 u32 43 u16 0x9E u32 $host hex 120010000000 "
-          "hex 1F0010000000 hex 2300C8000000 hex 0F0064000000 hex 1E800900 text \"Empty win\"\n"
-          "expect 1102 seq=3 capture win\n", f);
-    fputs(MethodCall("seq=4", 13, {"!" + formPath}, {}).c_str(), f);
+          "expect 1102 seq=1 capture host\n", f);
+    WriteLoadIntoEmptyWindow(f, formPath);
     fputs("expect 1102 u32 327680\n", f);
     fputs(MethodCall("seq=5", 12, {"!" + std::string(kTwinSavedFile)}, {}).c_str(), f);
     fputs("expect 1102 u32 0\n"
@@ -435,14 +441,8 @@ void WriteSubMenuTwin(FILE* f, const std::string& formPath) {
           "# windows), WebMode $WEBMODE, shown.\n"
           "send 1401 seq=1 u32 30 u32 0 u32 600 u32 0 u32 0 u32 46 hex 120058020000 hex 1F00F4010000 "
           "hex 230080020000 hex 0F00E0010000 u16 0x157 u32 $WEBMODE hex 1E800C00 text \"SubMenu twin\"\n"
-          "expect 1102 seq=1 capture host\n"
-          "send 2401 seq=2 u32 $host u32 0 u32 0 u32 0 u32 0\n"
-          "expect 1102 seq=2 u32 0\n"
-          "# The program's empty Window object in it (hidden, 200 x 100).\n"
-          "send 1401 seq=3 u32 30 u32 0 u32 701 u32 0 u32 0 u32 43 u16 0x9E u32 $host hex 120010000000 "
-          "hex 1F0010000000 hex 2300C8000000 hex 0F0064000000 hex 1E800900 text \"Empty win\"\n"
-          "expect 1102 seq=3 capture win\n", f);
-    fputs(MethodCall("seq=4", 13, {"!" + formPath}, {}).c_str(), f);
+          "expect 1102 seq=1 capture host\n", f);
+    WriteLoadIntoEmptyWindow(f, formPath);
     fputs("expect 1102 u32 327680\n"
           "# The loaded rows took the next handles: the window +1, Recent +2, the bar +3.\n"
           "send 2407 u32 $win+2 u32 2\n"
@@ -639,11 +639,29 @@ bool PutFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 }  // namespace
 
+// A twin scene at output and its form beside it. The client runs in a folder
+// of its own: the scene names the form by its full path, with forward slashes
+// (the script's texts take a backslash as an escape).
+static int WriteTwinScene(const char* output, const char* formFile, const Form& form,
+                   void (*write)(FILE*, const std::string&)) {
+    std::string file = FolderOf(output) + formFile;
+    char full[MAX_PATH];
+    if (!PutFile(file, Build(form)) || !GetFullPathNameA(file.c_str(), sizeof full, full, nullptr)) return 1;
+    std::string path = full;
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    FILE* f = fopen(output, "wb");
+    if (!f) return 1;
+    write(f, path);
+    return fclose(f) == 0 ? 0 : 1;
+}
+
 // "test OUTPUT" writes the end-to-end script and the form file beside it (the
 // client runs in that folder), "demo OUTPUT" the demo scene, "files FOLDER"
 // the demo's form file into the scene's folder, "check FOLDER" checks what
 // the end-to-end session saved; "twin OUTPUT" writes the twin scene and its
-// form, "twincheck FOLDER MODE" checks what a twin run saved; "ilfiles
+// form, "subtwin OUTPUT" the SubMenu twin and its form, "twincheck FOLDER
+// MODE" checks what a twin run saved; "ilfiles
 // FOLDER" writes the image-list scene's form and the server's bitmap.
 int main(int argc, char** argv) {
     if (argc < 3) return 2;
@@ -655,34 +673,8 @@ int main(int argc, char** argv) {
                        PutFile(std::string(argv[2]) + "/forms-il-strip.bmp", StripBmp())
                    ? 0
                    : 1;
-    if (mode == "subtwin") {
-        std::string form = FolderOf(argv[2]) + kSubMenuFormFile;
-        char full[MAX_PATH];
-        if (!PutFile(form, Build(SubMenuForm())) || !GetFullPathNameA(form.c_str(), sizeof full, full, nullptr))
-            return 1;
-        std::string path = full;
-        for (char& c : path)
-            if (c == '\\') c = '/';
-        FILE* f = fopen(argv[2], "wb");
-        if (!f) return 1;
-        WriteSubMenuTwin(f, path);
-        return fclose(f) == 0 ? 0 : 1;
-    }
-    if (mode == "twin") {
-        // The client runs in a folder of its own: the form is named by its full path.
-        std::string form = FolderOf(argv[2]) + kTwinFormFile;
-        char full[MAX_PATH];
-        if (!PutFile(form, Build(EveryKindForm())) || !GetFullPathNameA(form.c_str(), sizeof full, full, nullptr))
-            return 1;
-        // Forward slashes: the script's texts take a backslash as an escape.
-        std::string path = full;
-        for (char& c : path)
-            if (c == '\\') c = '/';
-        FILE* f = fopen(argv[2], "wb");
-        if (!f) return 1;
-        WriteTwin(f, path);
-        return fclose(f) == 0 ? 0 : 1;
-    }
+    if (mode == "subtwin") return WriteTwinScene(argv[2], kSubMenuFormFile, SubMenuForm(), WriteSubMenuTwin);
+    if (mode == "twin") return WriteTwinScene(argv[2], kTwinFormFile, EveryKindForm(), WriteTwin);
     std::vector<uint8_t> file = Build(AddressForm());
     if (mode == "files")
         return PutFile(std::string(argv[2]) + "/" + kDemoFormFile, file) &&

@@ -156,27 +156,10 @@ void ColorWrite(ObjectRecord* rec, const char* style, int family, uint32_t value
 
 // A font like the record's with one part changed, shared; the old one released.
 void ChangeFontPart(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length) {
-    const FontRec* f = rec->font;
-    if (!f) return;
-    char face[kFontFaceMax + 1];
-    snprintf(face, sizeof face, "%s", f->face);
-    int32_t size = f->size;
-    uint8_t bold = f->bold, italic = f->italic, underline = f->underline, strike = f->strike;
-    uint32_t angle = f->angle;
-    switch (id) {
-    case kPidBold: bold = value ? 1 : 0; break;
-    case kPidItalic: italic = value ? 1 : 0; break;
-    case kPidFontName:
-        if (!text) return;
-        snprintf(face, sizeof face, "%.*s", static_cast<int>(length > kFontFaceMax ? kFontFaceMax : length), text);
-        break;
-    case kPidSize: size = value; break;
-    case kPidAngle: angle = static_cast<uint32_t>(value); break;
-    case kPidStrike: strike = value ? 1 : 0; break;
-    case kPidUnderline: underline = value ? 1 : 0; break;
-    default: return;
-    }
-    FontRec* n = WebFontFind(face, size, bold, italic, underline, strike, angle);
+    if (!rec->font) return;
+    FontSpec p = FontSpecOf(rec->font);
+    if (!FontSpecChangePart(&p, id, value, text, length)) return;
+    FontRec* n = WebFontFind(p.face, p.size, p.bold, p.italic, p.underline, p.strike, p.angle);
     if (!n) return;
     WebFontRelease(rec->font);
     rec->font = n;
