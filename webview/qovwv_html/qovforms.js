@@ -8,7 +8,7 @@
   var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kClicked = 99974, kPageResized = 99985, kCloseBox = 99988, kMoved = 99992, kResized = 99993;
-  var kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgTop = 6, kDlgLeft = 7, kDlgJqOption = 20, kDlgPosition = 8;
+  var kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgWidth = 4, kDlgHeight = 5, kDlgTop = 6, kDlgLeft = 7, kDlgJqOption = 20, kDlgPosition = 8;
   var kFillOn = 1, kFillOff = 2;
   var kExtraHeight = 70, kExtraWidth = 20;   // the client adds these to the content size
 
@@ -87,6 +87,17 @@
     el.data('qovPlace', want);
   }
 
+  // A dialog's Width and Height are its client area's: the dialog's own size
+  // (frame and title bar included) grows or shrinks by the difference.
+  function sizeClient(el, dwid, val) {
+    var inner = byId(el.attr('id') + 'D');
+    var box = dialogBox(el);
+    var wide = dwid === kDlgWidth;
+    var now = wide ? (inner.length ? inner : el).outerWidth() : (inner.length ? inner : el).outerHeight();
+    var outer = wide ? box.outerWidth() : box.outerHeight();
+    el.dialog('option', wide ? 'width' : 'height', Math.round(outer + val - now));
+  }
+
   // A dialog window: a jQuery UI dialog made closed; action 29 opens it.
   window.QovDlg = function (o) {
     var el = byId(o.id);
@@ -160,6 +171,10 @@
         case kDlgOpen:
           el.dialog('open');
           applyPlace(el);
+          return undefined;
+        case kDlgWidth:
+        case kDlgHeight:
+          if (typeof m.val === 'number' && m.val > 0) sizeClient(el, m.dwid, m.val);
           return undefined;
         case kDlgLeft:
         case kDlgTop:

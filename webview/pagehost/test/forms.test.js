@@ -229,6 +229,14 @@ test('a dialog\'s Left and Top place its client area, its frame above and left o
   await post({ action: 29, name: 'C70', dwid: 2 });
   at = await clientAt('C70');
   assert.deepEqual([at.x, at.y], [30, 115], 'Left given while closed, Top kept from the drag');
+  // Width and Height (action 29 "dwid" 4 and 5) size the client area.
+  await post({ action: 29, name: 'C70', dwid: 4, val: 250 });
+  await post({ action: 29, name: 'C70', dwid: 5, val: 120 });
+  const size = await page.evaluate(() => {
+    const r = document.getElementById('C70D').getBoundingClientRect();
+    return [Math.round(r.width), Math.round(r.height)];
+  });
+  assert.deepEqual(size, [250, 120], 'the client area takes Width and Height');
   await post({ action: 20, delform: 'mainscrn', delid: 'C70' });
 });
 
