@@ -158,7 +158,9 @@ TEST_F(Channel, QueryWaitsAboutFiftyMilliseconds) {
         } else {
             EXPECT_GE(gViewA.page.pumpTurns, 1) << c.why;
         }
-        if (c.delay == kRecInPost || c.delay == 0) EXPECT_EQ(sleeps, 0) << c.why;
+        if (c.delay == kRecInPost || c.delay == 0) {
+            EXPECT_EQ(sleeps, 0) << c.why;
+        }
         if (!c.answered) {
             EXPECT_EQ(gViewA.page.pumpTurns, 1 + kReplyWaitTurns) << c.why;
             EXPECT_EQ(sleeps, 50) << c.why;
