@@ -1,10 +1,22 @@
-// hoptrace.cpp - the tracing build's hop records (see hoptrace.h): a fixed
-// table filled by the main thread, written once at exit.
+// hoptrace.cpp - the clock of the hop records and, in the tracing build, the
+// records themselves (see hoptrace.h): a fixed table filled by the main
+// thread, written once at exit.
 #include "session/hoptrace.h"
 
-#ifdef QOV_HOP_TRACE
 #include <windows.h>
 
+double HopClockMs() {
+    static LARGE_INTEGER freq = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+}
+
+#ifdef QOV_HOP_TRACE
 #include <cstdio>
 #include <cstdlib>
 
@@ -20,17 +32,6 @@ struct HopRecord {
 HopRecord gHops[kHopRecords];
 uint32_t gHopCount;
 bool gHopExitSet;
-
-double HopNowMs() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
 
 void HopTraceWrite() {
     const char* name = getenv("QOV_HOP_TRACE_FILE");
@@ -56,7 +57,7 @@ void HopTraceBegin() {
 }
 
 void HopTraceMark(HopPoint point) {
-    if (gHopCount) gHops[gHopCount - 1].at[point] = HopNowMs();
+    if (gHopCount) gHops[gHopCount - 1].at[point] = HopClockMs();
 }
 
 void HopTracePostNumber(uint32_t number) {

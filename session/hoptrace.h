@@ -18,6 +18,10 @@ enum HopPoint {
     kHopCount
 };
 
+// The clock of the hop records, in every build: the performance counter in
+// milliseconds (the benchmarks time with it too).
+double HopClockMs();
+
 #ifdef QOV_HOP_TRACE
 // A new record for the frame the main thread begins; marks and the post's
 // number go into it. The records are written, tab-separated in milliseconds,

@@ -24,7 +24,8 @@ const kMaxFrame = 64 << 20;
 // returned, the answer written) and written there, tab-separated in
 // milliseconds with the post's number, when the host ends; after each
 // answer an empty call into the page is timed as well, the DevTools floor of
-// the same moment. Without it nothing is recorded.
+// the same moment; each picture of the page sent is a line "S", its time and
+// size. Without it nothing is recorded.
 const kTraceFile = process.env.QOV_PAGEHOST_TRACE;
 const traced = kTraceFile ? [] : null;
 const traceNow = () => Number(process.hrtime.bigint()) / 1e6;
@@ -106,7 +107,7 @@ function serveConnection(socket, context, log, pages) {
       const at = pages.indexOf(opened);
       if (at >= 0) pages.splice(at, 1);
     });
-    screen = await startScreen(page, (png) => send('S', png), log);
+    screen = await startScreen(page, (png) => { if (traced) traced.push(['S', traceNow().toFixed(4), png.length]); send('S', png); }, log);
     await page.exposeFunction('__qovWake', () => queue(drain));
     page.on('load', () => queue(applyBackground));
     page.on('pageerror', (e) => log(`page error: ${e.message}`));
