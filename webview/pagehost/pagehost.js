@@ -133,9 +133,11 @@ function serveConnection(socket, context, log, pages) {
         sendAll(answers, true);
         const m = /"qn": (\d+)\}$/.exec(text);
         const written = traceNow();
+        // Recorded before the empty call, so a host that ends meanwhile keeps the post.
+        const row = [m ? m[1] : 0, readAt.toFixed(4), turn.toFixed(4), called.toFixed(4), written.toFixed(4)];
+        traced.push(row);
         await screen.session.send('Runtime.evaluate', { expression: '0', returnByValue: true }).catch(() => null);
-        const floor = traceNow() - written;
-        traced.push([m ? m[1] : 0, readAt.toFixed(4), turn.toFixed(4), called.toFixed(4), written.toFixed(4), floor.toFixed(4)]);
+        row.push((traceNow() - written).toFixed(4));
         break;
       }
       case 'B':
