@@ -28,6 +28,7 @@
 
 #include "bench/benchkit.h"
 #include "bench/benchsession.h"
+#include "session/hoptrace.h"
 #include "tests/server/pagecontrol.h"
 #include "webview/core/webchannel.h"
 #include "webview/controls/weblistview.h"
@@ -69,16 +70,7 @@ LRESULT CALLBACK BenchWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 
-double NowMs() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
+double NowMs() { return HopClockMs(); }
 
 // Action 9 on the bench's input element.
 void AskProp(const char* prop) {

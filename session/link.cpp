@@ -5,6 +5,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "session/hoptrace.h"
 #include "session/session.h"
 
 #include <cstdio>
@@ -129,6 +130,7 @@ static bool SendRaw(const uint8_t* p, uint32_t n) {
 }
 
 bool SendMsgBytes(const uint8_t* msg, uint32_t len) {
+    QOV_HOP(kHopAnswerOut);
     if (gSock == INVALID_SOCKET) {
         SessionFail(kErrNotConnected);
         return false;

@@ -9,4 +9,5 @@ qov_library(qov_session
     ${CMAKE_CURRENT_LIST_DIR}/srvfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/comreg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pump.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/hoptrace.cpp
   DEPS qov_proto qov_base qov_util ws2_32 advapi32 user32)

@@ -1,6 +1,7 @@
 // srvmsg.cpp - the dispatch of server messages: taking a received frame (or the
 // next member of a bundle), uncompressing and logging it, acknowledging it, and
 // handing it to the core handlers or to the range tables later facilities fill.
+#include "session/hoptrace.h"
 #include "session/session.h"
 
 #include <cstdio>
@@ -577,6 +578,7 @@ void OnSrvMsgArrived(WPARAM) {
     bool outerReleased = gFrameReleased;
     gFrameReleased = false;
     gHandling++;
+    QOV_HOP_BEGIN();
     FetchSrvMsg();
     gHandling--;
     bool released = gFrameReleased;

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "graphics/image/png.h"
+#include "session/hoptrace.h"
 #include "session/log.h"
 #include "session/settings.h"
 #include "session/util/bytereader.h"
@@ -254,34 +255,45 @@ static void ConnEnded(WvTcpConn* c) {
     if (!WvQueueCall(RunEndNotice, c)) c->refs--;
 }
 
+// One read of what the socket holds: kRecvGot when bytes came (and were
+// split into frames), kRecvEmpty when there was nothing, kRecvEnded when the
+// link has ended.
+enum RecvResult { kRecvGot, kRecvEmpty, kRecvEnded };
+
+static RecvResult ReceiveOnce(WvTcpConn* c) {
+    if (c->closed) return kRecvEnded;
+    if (c->rxCap - c->rxLen < 4096) {
+        CheckedSize want(c->rxCap);
+        want.Mul(2).Add(8192);
+        if (!want.Fits(kMaxFrame * 2ull)) {
+            ConnClose(c);
+            return kRecvEnded;
+        }
+        uint8_t* grown = static_cast<uint8_t*>(GuardedRealloc(c->rx, want.Size()));
+        if (!grown) {
+            ConnClose(c);
+            return kRecvEnded;
+        }
+        c->rx = grown;
+        c->rxCap = want.Size();
+    }
+    int got = recv(c->sock, reinterpret_cast<char*>(c->rx + c->rxLen), static_cast<int>(c->rxCap - c->rxLen), 0);
+    if (got > 0) {
+        c->rxLen += static_cast<size_t>(got);
+        ParseFrames(c);
+        return c->closed ? kRecvEnded : kRecvGot;
+    }
+    if (got < 0 && WSAGetLastError() == WSAEWOULDBLOCK) return kRecvEmpty;
+    ConnEnded(c);
+    return kRecvEnded;
+}
+
 // Reads what the socket holds now; false when the link has ended.
 static bool ReceiveAvailable(WvTcpConn* c) {
     for (;;) {
-        if (c->closed) return false;
-        if (c->rxCap - c->rxLen < 4096) {
-            CheckedSize want(c->rxCap);
-            want.Mul(2).Add(8192);
-            if (!want.Fits(kMaxFrame * 2ull)) {
-                ConnClose(c);
-                return false;
-            }
-            uint8_t* grown = static_cast<uint8_t*>(GuardedRealloc(c->rx, want.Size()));
-            if (!grown) {
-                ConnClose(c);
-                return false;
-            }
-            c->rx = grown;
-            c->rxCap = want.Size();
-        }
-        int got = recv(c->sock, reinterpret_cast<char*>(c->rx + c->rxLen), static_cast<int>(c->rxCap - c->rxLen), 0);
-        if (got > 0) {
-            c->rxLen += static_cast<size_t>(got);
-            ParseFrames(c);
-            continue;
-        }
-        if (got < 0 && WSAGetLastError() == WSAEWOULDBLOCK) return true;
-        ConnEnded(c);
-        return false;
+        RecvResult r = ReceiveOnce(c);
+        if (r == kRecvEmpty) return true;
+        if (r == kRecvEnded) return false;
     }
 }
 
@@ -646,6 +658,7 @@ static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
     uint32_t posted = 0;
     HRESULT hr = TcpSendText(c, 'P', text, &posted);
     if (FAILED(hr)) return c->ended ? kWvEnded : hr;
+    QOV_HOP(kHopPostSent);
     DWORD start = GetTickCount();
     while (!c->closed && c->acks < posted && GetTickCount() - start < kAckBoundMs) {
         fd_set rd;
@@ -653,14 +666,21 @@ static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
         FD_SET(c->sock, &rd);
         timeval tv = {0, kAckPollUs};
         if (select(0, &rd, nullptr, nullptr, &tv) < 0) break;
-        ReceiveAvailable(c);
+        // One read per wake: the acknowledgement comes last, with the answer
+        // before it in the same write, so a read that brings it ends the
+        // wait without a second socket call that would only find the socket
+        // empty. Whatever follows is announced to the window (WSAAsyncSelect
+        // announces again after every read that leaves bytes behind).
+        if (ReceiveOnce(c) == kRecvEnded) break;
     }
     if (c->closed) {
         QueueDelivery(c);
         return kWvEnded;
     }
     if (c->acks >= posted) {
+        QOV_HOP(kHopPageAnswered);
         DeliverInbox(c);
+        QOV_HOP(kHopPostDone);
         return S_OK;
     }
     QueueDelivery(c);

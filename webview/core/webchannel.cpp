@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "objects/objtables.h"
+#include "session/hoptrace.h"
 #include "session/log.h"
 #include "session/util/bytereader.h"
 #include "session/util/codepage.h"
@@ -200,6 +201,8 @@ JsonValue* WebViewMsgSend(bool wait) {
         gWebFetchAllowed = false;
         gSendWait = &me;
     }
+    QOV_HOP_NUMBER(number);
+    QOV_HOP(kHopPostBegun);
     int32_t posted = gWebHooks.postText ? gWebHooks.postText(gCurWebView, gSendText.data) : 0;
     // The reply an earlier query handed to its caller: that caller is done.
     if (gWebReply) WebViewJsonFree(gWebReply);
@@ -214,11 +217,16 @@ JsonValue* WebViewMsgSend(bool wait) {
         gWebFailedSends++;
         return nullptr;
     }
-    PumpTurnForReply();
+    // A runtime that had the answer when the post returned (the page host's
+    // waits for it on its socket) leaves nothing to wait for: the window
+    // messages that came meanwhile are the caller's loop's to take, as after
+    // any other request. Otherwise the answer comes through the window.
+    if (!me.reply) PumpTurnForReply();
     for (int i = 0; i < kReplyWaitTurns && !me.reply; i++) {
         if (gWebHooks.sleepMs) gWebHooks.sleepMs(kReplyWaitSleepMs);
         PumpTurnForReply();
     }
+    QOV_HOP(kHopWaitDone);
     gSendWait = me.outer;
     gWebFetchAllowed = previous;
     if (!me.reply) {

@@ -97,7 +97,11 @@ int32_t RecPagePost(RecPage* page, const char* utf8) {
     }
     for (const RecAnswer& a : page->answers) {
         if (a.action != last) continue;
-        if (a.delayTurns != kRecNever) page->pending.push_back({page->owner, Numbered(a.reply, number), a.delayTurns});
+        if (a.delayTurns == kRecInPost) {
+            if (page->deliver) page->deliver(page, page->owner, Numbered(a.reply, number).c_str());
+        } else if (a.delayTurns != kRecNever) {
+            page->pending.push_back({page->owner, Numbered(a.reply, number), a.delayTurns});
+        }
         break;
     }
     return 0;

@@ -12,6 +12,9 @@
 struct ObjectRecord;
 
 constexpr int kRecNever = -1;
+// The answer is handed over inside the post, as the page host's runtime does
+// once the page has acknowledged it.
+constexpr int kRecInPost = -2;
 
 struct RecPost {
     void* host;

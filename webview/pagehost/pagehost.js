@@ -19,6 +19,22 @@ const { startScreen } = require('./input');
 
 const kMaxFrame = 64 << 20;
 
+// With QOV_PAGEHOST_TRACE naming a file, every post's hops in the host are
+// timed (the frame read, its turn in the view's chain, the page's call
+// returned, the answer written) and written there, tab-separated in
+// milliseconds with the post's number, when the host ends; after each
+// answer an empty call into the page is timed as well, the DevTools floor of
+// the same moment; each picture of the page sent is a line "S", its time and
+// size. Without it nothing is recorded.
+const kTraceFile = process.env.QOV_PAGEHOST_TRACE;
+const traced = kTraceFile ? [] : null;
+const traceNow = () => Number(process.hrtime.bigint()) / 1e6;
+if (traced) {
+  process.on('exit', () => {
+    fs.writeFileSync(kTraceFile, traced.map((r) => r.join('\t')).join('\n') + '\n');
+  });
+}
+
 // The client runs under Wine: its drive Z: is the host's root.
 function mapUrl(url) {
   const m = /^file:\/\/\/([A-Za-z]):\/(.*)$/.exec(url);
@@ -91,14 +107,14 @@ function serveConnection(socket, context, log, pages) {
       const at = pages.indexOf(opened);
       if (at >= 0) pages.splice(at, 1);
     });
-    screen = await startScreen(page, (png) => send('S', png), log);
+    screen = await startScreen(page, (png) => { if (traced) traced.push(['S', traceNow().toFixed(4), png.length]); send('S', png); }, log);
     await page.exposeFunction('__qovWake', () => queue(drain));
     page.on('load', () => queue(applyBackground));
     page.on('pageerror', (e) => log(`page error: ${e.message}`));
     return page;
   }
 
-  async function handle(type, body) {
+  async function handle(type, body, readAt) {
     switch (type) {
       case 'N':
         await ensurePage();
@@ -106,7 +122,22 @@ function serveConnection(socket, context, log, pages) {
         break;
       case 'P': {
         if (!page) { send('K'); break; }
-        sendAll(await shimCall('__qovDeliver', body.toString('utf8')), true);
+        const text = body.toString('utf8');
+        if (!traced) {
+          sendAll(await shimCall('__qovDeliver', text), true);
+          break;
+        }
+        const turn = traceNow();
+        const answers = await shimCall('__qovDeliver', text);
+        const called = traceNow();
+        sendAll(answers, true);
+        const m = /"qn": (\d+)\}$/.exec(text);
+        const written = traceNow();
+        // Recorded before the empty call, so a host that ends meanwhile keeps the post.
+        const row = [m ? m[1] : 0, readAt.toFixed(4), turn.toFixed(4), called.toFixed(4), written.toFixed(4)];
+        traced.push(row);
+        await screen.session.send('Runtime.evaluate', { expression: '0', returnByValue: true }).catch(() => null);
+        row.push((traceNow() - written).toFixed(4));
         break;
       }
       case 'B':
@@ -134,6 +165,7 @@ function serveConnection(socket, context, log, pages) {
   }
 
   socket.on('data', (data) => {
+    const readAt = traced ? traceNow() : 0;
     pending = Buffer.concat([pending, data]);
     while (pending.length >= 5) {
       const n = pending.readUInt32LE(0);
@@ -146,7 +178,7 @@ function serveConnection(socket, context, log, pages) {
         if (screen) screen.input(body.toString('utf8'));
         continue;
       }
-      queue(() => handle(type, body));
+      queue(() => handle(type, body, readAt));
     }
   });
   const finish = () => {

@@ -193,3 +193,46 @@ test('a closed view takes its page along: many views in a row leave none behind'
   c.socket.destroy();
   await waitFor(() => host.pageCount() === before, 'the dropped view\'s page to close');
 });
+
+// With QOV_PAGEHOST_TRACE the host writes, when it ends, one line per post:
+// the number the client gave it (its "qn" as the client writes it) and four
+// times that follow one another. Without it no file is written.
+test('the hop trace names each post by its number and times it in order', async () => {
+  const { spawn } = require('child_process');
+  const traceFile = path.join(dir, 'hops.tsv');
+  const run = (env) => new Promise((resolve, reject) => {
+    const child = spawn(process.execPath, [path.join(__dirname, '..', 'pagehost.js'), '--port', '0'],
+      { env: { ...process.env, ...env }, stdio: ['ignore', 'pipe', 'ignore'] });
+    const t = setTimeout(() => { child.kill('SIGKILL'); reject(new Error('host did not answer')); }, kPollDeadlineMs);
+    let out = '';
+    child.stdout.on('data', (d) => {
+      out += d;
+      const m = /listening (\d+)/.exec(out);
+      if (!m || child.talked) return;
+      child.talked = true;
+      const socket = net.connect(Number(m[1]), '127.0.0.1');
+      let acks = 0, buf = Buffer.alloc(0);
+      socket.on('data', (b) => {
+        buf = Buffer.concat([buf, b]);
+        while (buf.length >= 5 && buf.length >= 5 + buf.readUInt32LE(0)) {
+          if (buf[4] === 'K'.charCodeAt(0) && ++acks === 2) child.kill('SIGTERM');
+          buf = buf.subarray(5 + buf.readUInt32LE(0));
+        }
+      });
+      socket.write(frame('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html')));
+      for (const qn of [7, 4294967295]) socket.write(frame('P', `{ "action": 30, "js": "1+1", "qn": ${qn}}`));
+    });
+    child.on('exit', () => { clearTimeout(t); resolve(); });
+  });
+  await run({ QOV_PAGEHOST_TRACE: traceFile });
+  const rows = fs.readFileSync(traceFile, 'utf8').trim().split('\n').map((l) => l.split('\t'))
+    .filter((f) => f[0] !== 'S');
+  assert.deepEqual(rows.map((f) => f[0]), ['7', '4294967295']);
+  for (const f of rows) {
+    const t = f.slice(1, 5).map(Number);
+    assert.ok(t.every((x, i) => Number.isFinite(x) && (i === 0 || x >= t[i - 1])), f.join(' '));
+  }
+  fs.rmSync(traceFile);
+  await run({ QOV_PAGEHOST_TRACE: '' });
+  assert.equal(fs.existsSync(traceFile), false);
+});
