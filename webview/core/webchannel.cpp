@@ -217,11 +217,10 @@ JsonValue* WebViewMsgSend(bool wait) {
         gWebFailedSends++;
         return nullptr;
     }
-    // A runtime that had the answer when the post returned (the page host's
-    // waits for it on its socket) leaves nothing to wait for: the window
-    // messages that came meanwhile are the caller's loop's to take, as after
-    // any other request. Otherwise the answer comes through the window.
-    if (!me.reply) PumpTurnForReply();
+    // One turn of the window loop whatever the runtime did: an answer it
+    // handed over inside the post (the page host's waits for it on its
+    // socket) still costs no sleep, as the loop below stops at once.
+    PumpTurnForReply();
     for (int i = 0; i < kReplyWaitTurns && !me.reply; i++) {
         if (gWebHooks.sleepMs) gWebHooks.sleepMs(kReplyWaitSleepMs);
         PumpTurnForReply();
