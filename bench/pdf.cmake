@@ -13,7 +13,7 @@ set(pdf_bench_sources
   ${PROJECT_SOURCE_DIR}/objects/fonttext.cpp
   ${PROJECT_SOURCE_DIR}/session/config.cpp ${PROJECT_SOURCE_DIR}/session/settings.cpp
   ${PROJECT_SOURCE_DIR}/session/util/md5.cpp ${PROJECT_SOURCE_DIR}/session/util/rc4.cpp
-  ${PROJECT_SOURCE_DIR}/session/util/strutil.cpp
+  ${PROJECT_SOURCE_DIR}/session/util/strutil.cpp ${PROJECT_SOURCE_DIR}/session/util/digits.cpp
   ${PROJECT_SOURCE_DIR}/session/util/mem.cpp)
 # Text pages; and pictures and passwords (pdfimage_bench).
 foreach(bench pdf_bench pdfimage_bench)

@@ -10,8 +10,8 @@
 #include "graphics/image/imageload.h"
 #include "graphics/graphics.h"
 #include "graphics/pictcore.h"
+#include "graphics/spoolmemo.h"
 #include "objects/objrecord.h"
-#include "print/prtspool.h"
 
 // Header bits of a picture.
 enum PictFlag : uint32_t {

@@ -303,36 +303,36 @@ int32_t PrtCellNumber(int32_t position, int32_t cell) { return cell > 0 ? positi
 void PrtFormatDeviceInfo(const PrtDeviceInfoFields& f, char* out) {
     char* p = out;
     const int32_t head[] = {f.driverVersion, f.pageWidth, f.pageHeight, f.widthMm, f.heightMm, f.colourDepth, f.fonts};
-    for (int32_t v : head) p = PdfPutDec8(p, v);
+    for (int32_t v : head) p = PutDec8(p, v);
     p = PrtPutYesNo(p, f.stretches);
-    p = PdfPutDec4(p, f.copies);
+    p = PutDec4(p, f.copies);
     p = PrtPutYesNo(p, f.allPages);
     p = PrtPutYesNo(p, f.selection);
-    p = PdfPutDec8(p, f.firstPage);
-    p = PdfPutDec8(p, f.lastPage);
+    p = PutDec8(p, f.firstPage);
+    p = PutDec8(p, f.lastPage);
     for (bool b : f.jobFlags) p = PrtPutYesNo(p, b);
     size_t nameLen = f.hasDevMode && f.deviceName ? strnlen(f.deviceName, kPrtDeviceNameField) : 0;
-    p = PdfPutDec4(p, static_cast<long>(nameLen));
+    p = PutDec4(p, static_cast<long>(nameLen));
     memset(p, ' ', kPrtDeviceNameField);
     if (nameLen) memcpy(p, f.deviceName, nameLen);
     p += kPrtDeviceNameField;
     for (int32_t v : f.setup) p = IntToSignedDigits(p, f.hasDevMode ? v : 0);
-    p = PdfPutDec8(p, f.row);
-    p = PdfPutDec8(p, f.column);
-    p = PdfPutDec4(p, f.coordMode);
-    p = PdfPutDec8(p, f.cellHeight);
-    p = PdfPutDec8(p, f.cellWidth);
-    p = PdfPutDec8(p, f.rowField);
-    p = PdfPutDec8(p, f.columnField);
+    p = PutDec8(p, f.row);
+    p = PutDec8(p, f.column);
+    p = PutDec4(p, f.coordMode);
+    p = PutDec8(p, f.cellHeight);
+    p = PutDec8(p, f.cellWidth);
+    p = PutDec8(p, f.rowField);
+    p = PutDec8(p, f.columnField);
     *p = 0;
 }
 
 void PrtFormatFontMetrics(const PrtFontMetricsFields& f, char* out) {
     char* p = out;
     const int32_t d4[] = {f.ascent, f.descent, f.height, f.heightLeading, f.aveWidth, f.maxWidth, f.textWidth};
-    for (int32_t v : d4) p = PdfPutDec4(p, v);
+    for (int32_t v : d4) p = PutDec4(p, v);
     *p++ = static_cast<char>(f.firstChar);
     *p++ = static_cast<char>(f.lastChar);
-    p = PdfPutDec8(p, f.textWidth);
+    p = PutDec8(p, f.textWidth);
     *p = 0;
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "graphics/spoolmemo.h"
 #include "print/prtcalc.h"
 
 // ---- File layout ----------------------------------------------------------------------
@@ -142,15 +143,6 @@ SpoolDecode SpoolDecodeRecord(const uint8_t* page, size_t len, size_t off, Spool
 bool SpoolDecodeImage(const uint8_t* rec, size_t len, SpoolRecord* out);
 
 // ---- Writer ----------------------------------------------------------------------------------
-struct SpoolImageMemo {
-    uint32_t generation;         // of the file the image went into; 0 none
-    uint64_t offset;
-    uint32_t size;
-    // The image record's view mode and part: a reference replays them, so it
-    // stands only for a print with the same.
-    uint32_t mode;
-    int32_t source[4];
-};
 struct SpoolWriter {
     const SpoolIo* io;
     uint8_t buf[kSpoolBufSize];

@@ -37,9 +37,13 @@ if [ -d "$qov_wine_fonts" ] && [ -d "$WINEPREFIX/drive_c/windows" ]; then
 fi
 # On our own Xvfb there is no window manager to draw frames and captions, and
 # Wine leaves them to one unless told to draw them itself; without this the
-# windows have black frames and no caption buttons.
+# windows have black frames and no caption buttons. Nor is there one to place
+# and withdraw windows: Wine would hand its top-level windows to it and, each
+# time one is hidden or destroyed, wait two seconds for an answer that never
+# comes, so it is told to manage them itself.
 if [ -n "${QOV_XVFB_PID:-}" ]; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
 fi
 
 qov_wine_cleanup() {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "session/util/digits.h"
 #include "session/util/qovtypes.h"
 
 // Results the print job sees (its own numbering).
@@ -286,8 +287,6 @@ size_t PdfDeflateNew(const BYTE* src, size_t len, BYTE** out);
 // False when the object table cannot grow.
 bool PdfWriteStreamObject(PdfDocRec* doc, BYTE* data, size_t len, size_t length1, DWORD* objOut);
 int PdfPutName(PdfDocRec* doc, const char* name);
-char* PdfPutDec4(char* out, long n);
-char* PdfPutDec8(char* out, long n);
 
 // ---- document information ---------------------------------------------------
 struct PdfOptValue {

@@ -333,24 +333,6 @@ int PdfPutName(PdfDocRec* doc, const char* name) {
     return 0;
 }
 
-// Exactly four digits (a negative number as '-' and three digits) or eight.
-char* PdfPutDec4(char* out, long n) {
-    unsigned long m = n < 0 ? 0ul - static_cast<unsigned long>(n) : static_cast<unsigned long>(n);
-    int digits = 4;
-    if (n < 0) {
-        *out++ = '-';
-        digits = 3;
-    }
-    for (int i = digits - 1; i >= 0; i--, m /= 10) out[i] = static_cast<char>('0' + m % 10);
-    return out + digits;
-}
-
-char* PdfPutDec8(char* out, long n) {
-    unsigned long m = n < 0 ? 0ul - static_cast<unsigned long>(n) : static_cast<unsigned long>(n);
-    for (int i = 7; i >= 0; i--, m /= 10) out[i] = static_cast<char>('0' + m % 10);
-    return out + 8;
-}
-
 // ---- objects -------------------------------------------------------------------------
 
 // Notes the current position as the object's offset, growing the table in steps

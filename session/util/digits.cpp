@@ -168,3 +168,20 @@ char* IntToSignedDigits(char* dest, int32_t value) {
     }
     return dest + 10;
 }
+
+char* PutDec4(char* out, long n) {
+    unsigned long m = n < 0 ? 0ul - static_cast<unsigned long>(n) : static_cast<unsigned long>(n);
+    int digits = 4;
+    if (n < 0) {
+        *out++ = '-';
+        digits = 3;
+    }
+    for (int i = digits - 1; i >= 0; i--, m /= 10) out[i] = static_cast<char>('0' + m % 10);
+    return out + digits;
+}
+
+char* PutDec8(char* out, long n) {
+    unsigned long m = n < 0 ? 0ul - static_cast<unsigned long>(n) : static_cast<unsigned long>(n);
+    for (int i = 7; i >= 0; i--, m /= 10) out[i] = static_cast<char>('0' + m % 10);
+    return out + 8;
+}

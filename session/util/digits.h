@@ -29,3 +29,9 @@ void DateTimeTextToDigits(const char* text, char* dest, const char* mask);
 // Writes "-" or "0" and ten digits of the magnitude of value; answers the
 // position after them (dest holds at least 11 bytes; no NUL is written).
 char* IntToSignedDigits(char* dest, int32_t value);
+
+// Exactly four digits of n (a negative number as '-' and three digits), or
+// eight (the magnitude); the lowest digits when n has more. Answers the
+// position after them (no NUL is written).
+char* PutDec4(char* out, long n);
+char* PutDec8(char* out, long n);

@@ -236,17 +236,18 @@ struct BoxPresser {
     std::thread thread;
     explicit BoxPresser(int button) {
         thread = std::thread([this, button] {
-            for (int i = 0; i < 200 && !done; ++i) {
-                HWND box = FindWindowA("#32770", "Form Load Object Creation Error");
-                if (box) {
-                    HWND no = GetDlgItem(box, IDNO);
-                    noWasDefault = no && (GetWindowLongA(no, GWL_STYLE) & BS_DEFPUSHBUTTON) == BS_DEFPUSHBUTTON;
-                    PostMessageA(box, WM_COMMAND, button, 0);
-                    done = true;
-                    return;
-                }
-                Sleep(50);
-            }
+            // The box is answered once it shows: while it is still being made
+            // its buttons, the default one among them, may not be set up yet.
+            HWND box = nullptr;
+            WaitUntil([&] {
+                box = FindWindowA("#32770", "Form Load Object Creation Error");
+                return done || (box && IsWindowVisible(box));
+            });
+            if (done || !box) return;
+            HWND no = GetDlgItem(box, IDNO);
+            noWasDefault = no && (GetWindowLongA(no, GWL_STYLE) & BS_DEFPUSHBUTTON) == BS_DEFPUSHBUTTON;
+            PostMessageA(box, WM_COMMAND, button, 0);
+            done = true;
         });
     }
     ~BoxPresser() { thread.join(); }

@@ -230,10 +230,10 @@ TEST(PdfWriter, NumberAndTextWriters) {
     };
     for (const Case& c : kCases) {
         char buf[16] = {};
-        EXPECT_EQ(PdfPutDec4(buf, c.n) - buf, 4);
+        EXPECT_EQ(PutDec4(buf, c.n) - buf, 4);
         EXPECT_STREQ(buf, c.dec4) << c.n;
         memset(buf, 0, sizeof buf);
-        EXPECT_EQ(PdfPutDec8(buf, c.n) - buf, 8);
+        EXPECT_EQ(PutDec8(buf, c.n) - buf, 8);
         EXPECT_STREQ(buf, c.dec8) << c.n;
     }
     std::string pdf = WriteDoc("strings.pdf", kUncompressed, [](PdfDocRec* doc) {

@@ -1477,6 +1477,84 @@ TEST_F(WebObjects, TabOrderAndEnabling) {
     EXPECT_EQ(AllPosts(), "") << "but sends nothing";
 }
 
+// What each kind's row says of it, seen through the generic operations: the
+// event an activation with a routine registers, whether the tab steps reach
+// it, whether its destroy deletes its page element, whether an unset
+// background is white rather than the window's, and whether its geometry
+// may be written in percent.
+TEST_F(WebObjects, EachKindActivatesTakesTheFocusAndLeavesThePageAsItsRowSays) {
+    constexpr uint32_t kWindowBg = 0x123456, kWhiteBg = 0xFFFFFF;
+    ObjectRecord* w = Window(0, 0, 300, 400);
+    ASSERT_NE(w, nullptr);
+    w->bgColor = kWindowBg;
+    enum Bg { kBgWindow, kBgWhite, kBgOwn };   // an unset background: the window's, white, the kind's own
+    struct Case {
+        uint32_t type;
+        uint32_t event;   // registered by the activation (an MRegion's $OLDEVENT as its mouse-up); 0 none
+        bool focus, deletes;
+        Bg bg;
+        bool percent;
+    };
+    const Case kCases[] = {
+        {kTypeButton, kEvClick, true, true, kBgWindow, true},
+        {kTypeCheckbox, kEvClick, true, true, kBgWindow, true},
+        {kTypeEdittext, kEvOldEvent, true, true, kBgWhite, true},
+        {kTypeEditNumber, 0, true, true, kBgWhite, true},
+        {kTypeEditDateTime, 0, true, true, kBgWhite, true},
+        {kTypeListview, kEvClick, true, true, kBgWhite, true},
+        {kTypeTreeview, kEvClick, true, true, kBgWhite, true},
+        {kTypeSlider, kEvChange, true, true, kBgWindow, true},
+        {kTypeTabcontrol, kEvChange, true, true, kBgWindow, true},
+        {kTypeStattext, kEvMouseDown, false, true, kBgWindow, true},
+        {kTypeLabelText, kEvMouseDown, false, true, kBgWindow, true},
+        {kTypeGroupbox, kEvMouseDown, false, true, kBgWindow, true},
+        {kTypeProgress, kEvMouseDown, false, true, kBgWhite, true},
+        {kTypeShape, kEvMouseDown, false, true, kBgWindow, false},
+        {kTypePict, kEvMouseDown, false, true, kBgWindow, true},
+        {kTypeMRegion, kEvMouseUp, false, true, kBgWindow, true},
+        {kTypeStatusbar, kEvClick, false, true, kBgWindow, false},
+        {kTypeToolbar, kEvClick, false, true, kBgOwn, false},
+        {kTypeTimer, kEvTimer, false, false, kBgWindow, true},
+    };
+    std::vector<ObjectRecord*> recs, focusable;
+    for (const Case& c : kCases) {
+        ObjectRecord* rec = CreateIn(w, c.type, static_cast<int32_t>(recs.size() + 1));
+        ASSERT_NE(rec, nullptr) << "type " << c.type;
+        rec->tabId = static_cast<int32_t>(recs.size() + 1);
+        if (c.bg != kBgOwn) {
+            EXPECT_EQ(rec->bgColor, c.bg == kBgWhite ? kWhiteBg : kWindowBg) << "type " << c.type;
+        }
+        EXPECT_EQ(WebKindTakesPercent(rec), c.percent) << "type " << c.type;
+        recs.push_back(rec);
+        if (c.focus) focusable.push_back(rec);
+    }
+    gWebActiveWindow = w;
+    reinterpret_cast<WindowRecord*>(w)->focusObj = nullptr;
+    for (size_t i = 0; i <= focusable.size(); ++i) {
+        ASSERT_TRUE(WebFocusNextObject(WebFocusedObject(), false));
+        EXPECT_EQ(WebFocusedObject(), focusable[i % focusable.size()]) << "tab step " << i;
+    }
+    for (size_t i = 0; i < recs.size(); ++i) {
+        const Case& c = kCases[i];
+        EXPECT_EQ(WebActivateObject(recs[i], 1, 0, 0, 0), 0) << "type " << c.type;
+        if (c.event) {
+            EXPECT_TRUE(EventIsRegistered(recs[i], c.event)) << "type " << c.type;
+        }
+        WebViewMsgFlush();
+        gPage.posts.clear();
+        std::string delid = "\"delid\": \"C" + std::to_string(recs[i]->elementId);
+        EXPECT_EQ(ObjectDestroy(recs[i]), 0) << "type " << c.type;
+        EXPECT_EQ(AllPosts().find(delid) != std::string::npos, c.deletes) << "type " << c.type;
+    }
+    // The image list is an object of no window and no element.
+    ObjectRecord* list = Create(kTypeImagelist, nullptr);
+    ASSERT_NE(list, nullptr);
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    EXPECT_EQ(ObjectDestroy(list), 0);
+    EXPECT_EQ(AllPosts().find("\"delid\""), std::string::npos) << "an image list deletes no element";
+}
+
 // Tab with the focus in an HTML control steps through its page first: the
 // page is asked for the element after the control's current tab id, and only
 // when it has none does the next object take the focus; an empty table-form
@@ -1764,6 +1842,9 @@ TEST(WebKindTable, EveryKindHasOneCompleteRowWhateverTheInstallOrder) {
         if (!ops || !ops->create) continue;
         bool element = std::find(std::begin(kNoElement), std::end(kNoElement), kind) == std::end(kNoElement);
         EXPECT_EQ(ops->markup != nullptr, element) << "kind " << kind;
+        if (!element) {
+            EXPECT_TRUE(ops->traits & kWebKindSendsNoDelete) << "kind " << kind << ": no element to delete";
+        }
     }
     // Item kinds have a holder whose page shows them, and their holder answers their destroy.
     for (uint32_t kind : {kKindStatusPanel, kKindToolButton}) {

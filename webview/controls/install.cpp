@@ -15,7 +15,6 @@ void WebComboBoxInstall();
 void WebStaticInstall();
 void WebEditDateTimeInstall();
 void WebDrawnInstall();
-void WebXmlContentsInstall();
 void WebTabControlInstall();
 void WebMenuInstall();
 void WebStatusBarInstall();
@@ -33,7 +32,6 @@ void WebObjectsInstall() {
     WebStaticInstall();
     WebEditDateTimeInstall();
     WebDrawnInstall();
-    WebXmlContentsInstall();
     WebTabControlInstall();
     WebMenuInstall();
     WebStatusBarInstall();

@@ -664,6 +664,9 @@ void MarkupCheckBox(HtmlMarkup& m) {
     MarkupCheck(m);
 }
 
+// A push button's change is never asked of the page.
+bool ButtonAskEvent(ObjectRecord*, uint32_t eventId) { return eventId == kEvChange; }
+
 const WebKindOps kPushOps = {
     WebButtonCreate,   // 0 create
     MarkupButton,      // 1 markup
@@ -689,9 +692,12 @@ const WebKindOps kPushOps = {
     nullptr,           // 21 delete item
     nullptr,           // 22 check item
     nullptr,           // 23 focus
-    nullptr,           // 24 ask event
+    ButtonAskEvent,    // 24 ask event
     nullptr,           // 25 keeps Enter
     nullptr,           // 26 placed
+    kEvClick,          // 27 default event
+    kWebKindTakesFocus, // 28 traits
+    IsFileButton,      // 29 file input
 };
 
 // Check boxes and radio buttons.
@@ -723,6 +729,9 @@ const WebKindOps kCheckOps = {
     nullptr,           // 24 ask event
     nullptr,           // 25 keeps Enter
     nullptr,           // 26 placed
+    kEvClick,          // 27 default event
+    kWebKindTakesFocus, // 28 traits
+    nullptr,           // 29 file input
 };
 
 }  // namespace
@@ -731,5 +740,4 @@ void WebButtonInstall() {
     WebRegisterKind(kKindButton, &kPushOps);
     WebRegisterKind(kKindCheckBox, &kCheckOps);
     WebRegisterKind(kKindRadio, &kCheckOps);
-    gWebIsFileButton = IsFileButton;
 }

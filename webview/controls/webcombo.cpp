@@ -623,6 +623,9 @@ const WebKindOps kComboOps = {
     nullptr,             // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvClick,            // 27 default event
+    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
+    nullptr,             // 29 file input
 };
 
 }  // namespace

@@ -329,6 +329,9 @@ const WebKindOps kDateOps = {
     nullptr,                 // 24 ask event
     nullptr,                 // 25 keeps Enter
     nullptr,                 // 26 placed
+    0,                       // 27 default event
+    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
+    nullptr,                 // 29 file input
 };
 
 }  // namespace

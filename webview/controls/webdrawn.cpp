@@ -793,6 +793,9 @@ const WebKindOps kLineOps = {
     nullptr,        // 24 ask event
     nullptr,        // 25 keeps Enter
     nullptr,        // 26 placed
+    kEvMouseDown,   // 27 default event
+    kWebKindPixelGeometry, // 28 traits
+    nullptr,        // 29 file input
 };
 
 const WebKindOps kShapeOps = {
@@ -823,6 +826,9 @@ const WebKindOps kShapeOps = {
     nullptr,         // 24 ask event
     nullptr,         // 25 keeps Enter
     nullptr,         // 26 placed
+    kEvMouseDown,    // 27 default event
+    kWebKindPixelGeometry, // 28 traits
+    nullptr,         // 29 file input
 };
 
 const WebKindOps kProgressOps = {
@@ -853,6 +859,9 @@ const WebKindOps kProgressOps = {
     nullptr,              // 24 ask event
     nullptr,              // 25 keeps Enter
     nullptr,              // 26 placed
+    kEvMouseDown,         // 27 default event
+    kWebKindWhiteBackground, // 28 traits
+    nullptr,              // 29 file input
 };
 
 const WebKindOps kSliderOps = {
@@ -883,6 +892,9 @@ const WebKindOps kSliderOps = {
     nullptr,            // 24 ask event
     nullptr,            // 25 keeps Enter
     nullptr,            // 26 placed
+    kEvChange,          // 27 default event
+    kWebKindTakesFocus, // 28 traits
+    nullptr,            // 29 file input
 };
 
 const WebKindOps kSplitterOps = {
@@ -913,6 +925,9 @@ const WebKindOps kSplitterOps = {
     nullptr,             // 24 ask event
     nullptr,             // 25 keeps Enter
     SplitterPlaced,      // 26 placed
+    kEvMouseDown,        // 27 default event
+    kWebKindPixelGeometry, // 28 traits
+    nullptr,             // 29 file input
 };
 
 }  // namespace

@@ -960,6 +960,9 @@ const WebKindOps kEditOps = {
     nullptr,             // 24 ask event
     EditKeepsEnter,      // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvOldEvent,         // 27 default event
+    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
+    nullptr,             // 29 file input
 };
 
 const WebKindOps kNumberOps = {
@@ -990,6 +993,9 @@ const WebKindOps kNumberOps = {
     nullptr,               // 24 ask event
     nullptr,               // 25 keeps Enter
     nullptr,               // 26 placed
+    0,                     // 27 default event
+    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
+    nullptr,               // 29 file input
 };
 
 }  // namespace

@@ -610,6 +610,9 @@ const WebKindOps kHtmlOps = {
     nullptr,                // 24 ask event
     nullptr,                // 25 keeps Enter
     nullptr,                // 26 placed
+    kEvJQuery,              // 27 default event
+    kWebKindTakesFocus,     // 28 traits
+    nullptr,                // 29 file input
 };
 
 }  // namespace

@@ -680,6 +680,9 @@ const WebKindOps kIconOps = {
     nullptr,        // 24 ask event
     nullptr,        // 25 keeps Enter
     nullptr,        // 26 placed
+    kEvMouseDown,   // 27 default event
+    kWebKindPixelGeometry, // 28 traits
+    nullptr,        // 29 file input
 };
 
 const WebKindOps kPictOps = {
@@ -710,6 +713,9 @@ const WebKindOps kPictOps = {
     nullptr,         // 24 ask event
     nullptr,         // 25 keeps Enter
     nullptr,         // 26 placed
+    kEvMouseDown,    // 27 default event
+    0,               // 28 traits
+    nullptr,         // 29 file input
 };
 
 // An image list has no element of its own.
@@ -741,6 +747,9 @@ const WebKindOps kListOps = {
     nullptr,             // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    0,                   // 27 default event
+    kWebKindSendsNoDelete, // 28 traits
+    nullptr,             // 29 file input
 };
 
 }  // namespace

@@ -1041,9 +1041,10 @@ int32_t FocusOp(ObjectRecord* rec, int32_t step) {
     return kWebFocusGeneric;
 }
 
-// A table-form data list reports its rows' double clicks itself.
+// A data list's change is never asked of the page; a table-form data list
+// reports its rows' double clicks itself.
 bool AskEventOp(ObjectRecord* rec, uint32_t eventId) {
-    return eventId == kEvDblClick && (rec->flags & kDataListMark);
+    return eventId == kEvChange || (eventId == kEvDblClick && (rec->flags & kDataListMark));
 }
 
 const WebKindOps kDataListOps = {
@@ -1074,6 +1075,9 @@ const WebKindOps kDataListOps = {
     AskEventOp,          // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvOldEvent,         // 27 default event
+    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
+    nullptr,             // 29 file input
 };
 
 }  // namespace

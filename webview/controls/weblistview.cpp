@@ -13,10 +13,11 @@
 #include "objects/font.h"
 #include "objects/kindcodes.h"
 #include "objects/objtables.h"
-#include "print/pdf/pdf.h"
+#include "session/util/digits.h"
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblvtext.h"
+#include "webview/controls/webxml.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
@@ -31,7 +32,6 @@
 ObjectRecord* gWebListViewRedraws;
 uint8_t gListViewNoRedraw;
 uint32_t* gWebAppHostState;
-int32_t (*gWebListViewXmlMethod)(ObjectRecord* rec, MethodCallRec* call);
 
 namespace {
 
@@ -1309,10 +1309,10 @@ void WebListViewRectText(int32_t top, int32_t height, int32_t left, int32_t widt
     // that the answer keeps its sixteen characters.
     auto clamp = [](int64_t v) { return static_cast<long>(v > kRectMax ? kRectMax : v < kRectMin ? kRectMin : v); };
     char* p = out;
-    p = PdfPutDec4(p, clamp(top));
-    p = PdfPutDec4(p, clamp(static_cast<int64_t>(top) + height));
-    p = PdfPutDec4(p, clamp(left));
-    p = PdfPutDec4(p, clamp(static_cast<int64_t>(left) + width));
+    p = PutDec4(p, clamp(top));
+    p = PutDec4(p, clamp(static_cast<int64_t>(top) + height));
+    p = PutDec4(p, clamp(left));
+    p = PutDec4(p, clamp(static_cast<int64_t>(left) + width));
     *p = 0;
 }
 
@@ -1577,7 +1577,7 @@ int32_t LvInsertAttrDefault(WebListViewRecord* lv, MethodCallRec* call) {
 
 // LoadXmlFile, SaveXmlFile, SaveXmlToDim and GetXmlDataSize: the XML contents' own.
 int32_t LvXmlMethod(WebListViewRecord* lv, MethodCallRec* call) {
-    return gWebListViewXmlMethod ? gWebListViewXmlMethod(&lv->hdr, call) : kWebNotAvailable;
+    return WebListViewXmlMethod(&lv->hdr, call);
 }
 
 // LoadCsvFile and SaveCsvFile.
@@ -1962,9 +1962,12 @@ const WebKindOps kListViewOps = {
     DeleteItemOp,        // 21 delete item
     nullptr,             // 22 check item
     nullptr,             // 23 focus
-    nullptr,             // 24 ask event
+    WebAskNoClick,       // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvClick,            // 27 default event
+    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
+    nullptr,             // 29 file input
 };
 
 }  // namespace

@@ -110,8 +110,6 @@ void WebListViewUnqueue(WebListViewRecord* lv);
 void WebFlushRedraws(ObjectRecord* rec);
 // The application-host state word (bit 24: a sort redraws the list whole); none: off.
 extern uint32_t* gWebAppHostState;
-// The XML methods (51, 52, 64, 65), filled by the XML contents; none answers an error.
-extern int32_t (*gWebListViewXmlMethod)(ObjectRecord* rec, MethodCallRec* call);
 
 int32_t WebListViewInsertColumn(WebListViewRecord* lv, int32_t pos, uint32_t format, int32_t width, const char* text,
                                 uint32_t length, int32_t image, uint32_t order);

@@ -1184,16 +1184,7 @@ int32_t SubMenuShowOp(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_
 }
 
 // A SubMenu that items hold stays for them.
-bool SubMenuHeld(ObjectRecord* rec, int32_t* result) {
-    *result = kWebOk;
-    return WebSubMenuKeptForItems(rec);
-}
-
-// Items stay while their menu or the server holds them.
-bool ItemHeld(ObjectRecord* rec, int32_t* result) {
-    *result = WebMenuItemDestroy(rec);
-    return true;
-}
+int32_t SubMenuHeld(ObjectRecord* rec) { return WebSubMenuKeptForItems(rec) ? kWebOk : kWebNotHeld; }
 
 // Menus of the bar and popup menus.
 const WebKindOps kMenuOps = {
@@ -1221,9 +1212,12 @@ const WebKindOps kMenuOps = {
     MenuDeleteItem,    // 21 delete item
     WebMenuCheckItem,  // 22 check item
     nullptr,           // 23 focus
-    nullptr,           // 24 ask event
+    WebAskNever,       // 24 ask event
     nullptr,           // 25 keeps Enter
     nullptr,           // 26 placed
+    kEvClick,          // 27 default event
+    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
+    nullptr,           // 29 file input
 };
 
 // A SubMenu is made as the native one is: from its definition text, kept in
@@ -1254,9 +1248,12 @@ const WebKindOps kSubMenuOps = {
     MenuDeleteItem,    // 21 delete item
     WebMenuCheckItem,  // 22 check item
     nullptr,           // 23 focus
-    nullptr,           // 24 ask event
+    WebAskNever,       // 24 ask event
     nullptr,           // 25 keeps Enter
     nullptr,           // 26 placed
+    kEvClick,          // 27 default event
+    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
+    nullptr,           // 29 file input
 };
 
 // An item is made by its menu (WebObjectOps::menuItemCreate).
@@ -1274,7 +1271,7 @@ const WebKindOps kMenuItemOps = {
     nullptr,      // 10 image-list user
     nullptr,      // 11 redraw flush
     nullptr,      // 12 sub-object holder
-    ItemHeld,     // 13 held by its holder
+    WebMenuItemDestroy, // 13 held by its holder (its menu, or the server)
     nullptr,      // 14 clean-up
     ItemMethod,   // 15 method
     nullptr,      // 16 get text
@@ -1288,6 +1285,9 @@ const WebKindOps kMenuItemOps = {
     nullptr,      // 24 ask event
     nullptr,      // 25 keeps Enter
     nullptr,      // 26 placed
+    0,            // 27 default event
+    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
+    nullptr,      // 29 file input
 };
 
 }  // namespace
@@ -1297,6 +1297,6 @@ void WebMenuInstall() {
     WebRegisterKind(kKindFloatMenu, &kMenuOps);
     WebRegisterKind(kKindSubMenu, &kSubMenuOps);
     WebRegisterKind(kKindMenuItem, &kMenuItemOps);
-    gWebMenuPageClick = WebMenuPageClick;
+    gWebHooks.menuPageClick = WebMenuPageClick;
     gWebObjectOps.menuItemCreate = WebMenuItemCreate;
 }

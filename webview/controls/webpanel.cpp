@@ -365,6 +365,9 @@ const WebKindOps kPanelOps = {
     nullptr,          // 24 ask event
     nullptr,          // 25 keeps Enter
     nullptr,          // 26 placed
+    kEvMouseDown,     // 27 default event
+    0,                // 28 traits
+    nullptr,          // 29 file input
 };
 
 const WebKindOps kTimerOps = {
@@ -392,9 +395,12 @@ const WebKindOps kTimerOps = {
     nullptr,          // 21 delete item
     nullptr,          // 22 check item
     nullptr,          // 23 focus
-    nullptr,          // 24 ask event
+    WebAskNever,      // 24 ask event
     nullptr,          // 25 keeps Enter
     nullptr,          // 26 placed
+    kEvTimer,         // 27 default event
+    kWebKindSendsNoDelete, // 28 traits
+    nullptr,          // 29 file input
 };
 
 }  // namespace

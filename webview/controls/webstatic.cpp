@@ -517,6 +517,9 @@ const WebKindOps kStatOps = {
     nullptr,             // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvMouseDown,        // 27 default event
+    0,                   // 28 traits
+    nullptr,             // 29 file input
 };
 
 const WebKindOps kGroupOps = {
@@ -547,6 +550,9 @@ const WebKindOps kGroupOps = {
     nullptr,             // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvMouseDown,        // 27 default event
+    0,                   // 28 traits
+    nullptr,             // 29 file input
 };
 
 const WebKindOps kLabelOps = {
@@ -577,6 +583,9 @@ const WebKindOps kLabelOps = {
     LabelAskEvent,        // 24 ask event
     nullptr,              // 25 keeps Enter
     nullptr,              // 26 placed
+    kEvMouseDown,         // 27 default event
+    0,                    // 28 traits
+    nullptr,              // 29 file input
 };
 
 }  // namespace

@@ -399,12 +399,6 @@ void MarkupStatusBar(HtmlMarkup& m) {
     HtmlPut("</div>");
 }
 
-// Panels stay while their bar or the server holds them.
-bool PanelHeld(ObjectRecord* rec, int32_t* result) {
-    *result = WebBarItemDestroy(rec);
-    return true;
-}
-
 const WebKindOps kStatusBarOps = {
     WebStatusBarCreate,  // 0 create
     MarkupStatusBar,     // 1 markup
@@ -433,6 +427,9 @@ const WebKindOps kStatusBarOps = {
     nullptr,             // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvClick,            // 27 default event
+    kWebKindPixelGeometry, // 28 traits
+    nullptr,             // 29 file input
 };
 
 // A panel is made by its bar; its messages go to the bar's page.
@@ -450,7 +447,7 @@ const WebKindOps kStatusPanelOps = {
     nullptr,       // 10 image-list user
     nullptr,       // 11 redraw flush
     ItemHolder,    // 12 sub-object holder
-    PanelHeld,     // 13 held by its holder
+    WebBarItemDestroy, // 13 held by its holder (its bar, or the server)
     nullptr,       // 14 clean-up
     nullptr,       // 15 method
     nullptr,       // 16 get text
@@ -464,6 +461,9 @@ const WebKindOps kStatusPanelOps = {
     nullptr,       // 24 ask event
     nullptr,       // 25 keeps Enter
     nullptr,       // 26 placed
+    0,             // 27 default event
+    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
+    nullptr,       // 29 file input
 };
 
 }  // namespace

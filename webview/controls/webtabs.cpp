@@ -514,6 +514,9 @@ const WebKindOps kTabOps = {
     nullptr,                  // 24 ask event
     nullptr,                  // 25 keeps Enter
     nullptr,                  // 26 placed
+    kEvChange,                // 27 default event
+    kWebKindTakesFocus,       // 28 traits
+    nullptr,                  // 29 file input
 };
 
 }  // namespace

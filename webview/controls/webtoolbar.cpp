@@ -962,12 +962,6 @@ int32_t WebToolButtonDestroy(ObjectRecord* rec) {
 
 namespace {
 
-// Buttons stay while their bar or the server holds them.
-bool ButtonHeld(ObjectRecord* rec, int32_t* result) {
-    *result = WebToolButtonDestroy(rec);
-    return true;
-}
-
 const WebKindOps kToolBarOps = {
     WebToolBarCreate,    // 0 create
     HtmlPlainDivMarkup,  // 1 markup
@@ -993,9 +987,12 @@ const WebKindOps kToolBarOps = {
     nullptr,             // 21 delete item
     nullptr,             // 22 check item
     nullptr,             // 23 focus
-    nullptr,             // 24 ask event
+    WebAskNoClick,       // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvClick,            // 27 default event
+    kWebKindPixelGeometry, // 28 traits
+    nullptr,             // 29 file input
 };
 
 // A button is made by its bar; its messages go to the bar's page.
@@ -1013,7 +1010,7 @@ const WebKindOps kToolButtonOps = {
     nullptr,               // 10 image-list user
     nullptr,               // 11 redraw flush
     ButtonHolder,          // 12 sub-object holder
-    ButtonHeld,            // 13 held by its holder
+    WebToolButtonDestroy,  // 13 held by its holder (its bar, or the server)
     nullptr,               // 14 clean-up
     nullptr,               // 15 method
     nullptr,               // 16 get text
@@ -1027,6 +1024,9 @@ const WebKindOps kToolButtonOps = {
     nullptr,               // 24 ask event
     nullptr,               // 25 keeps Enter
     nullptr,               // 26 placed
+    0,                     // 27 default event
+    kWebKindSendsNoDelete, // 28 traits
+    nullptr,               // 29 file input
 };
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "webview/controls/webdrawn.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblistview.h"
+#include "webview/controls/webxml.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
@@ -26,7 +27,6 @@
 
 ObjectRecord* gWebTreeViewRedraws;
 uint8_t gTreeViewNoRedraw;
-int32_t (*gWebTreeViewXmlMethod)(ObjectRecord* rec, MethodCallRec* call);
 
 namespace {
 
@@ -887,7 +887,7 @@ int32_t WebTreeViewMethod(ObjectRecord* rec, MethodCallRec* call) {
                             static_cast<uint32_t>(WebArgInt(call, 2, kStateMaskAll)));
         return redraw(0);
     case kTreeLoadXmlFile: case kTreeSaveXmlFile: case kTreeSaveXmlToDim: case kTreeGetXmlDataSize:
-        return gWebTreeViewXmlMethod ? gWebTreeViewXmlMethod(rec, call) : kWebNotAvailable;
+        return WebTreeViewXmlMethod(rec, call);
     case kTreeBrowseClassId: case kTreeBrowseNetId: return WebReplyInt(1);
     default: return kWebUnknownMethod;
     }
@@ -1065,9 +1065,12 @@ const WebKindOps kTreeOps = {
     DeleteItemOp,        // 21 delete item
     nullptr,             // 22 check item
     nullptr,             // 23 focus
-    nullptr,             // 24 ask event
+    WebAskNoClick,       // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvClick,            // 27 default event
+    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
+    nullptr,             // 29 file input
 };
 
 }  // namespace

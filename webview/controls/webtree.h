@@ -134,5 +134,3 @@ void WebTreeViewOnKey(ObjectRecord* rec, int32_t key);
 void WebTreeViewOnCheck(ObjectRecord* rec, uint32_t id, int32_t value);
 void WebTreeViewOnClick(ObjectRecord* rec, uint32_t id, bool dblClick, int32_t modifiers);
 void WebTreeViewInstall();
-// The XML methods (22, 23, 26, 27), filled by the XML contents; none answers an error.
-extern int32_t (*gWebTreeViewXmlMethod)(ObjectRecord* rec, MethodCallRec* call);

@@ -352,8 +352,3 @@ int32_t WebTreeViewXmlMethod(ObjectRecord* rec, MethodCallRec* call) {
     }
     }
 }
-
-void WebXmlContentsInstall() {
-    gWebListViewXmlMethod = WebListViewXmlMethod;
-    gWebTreeViewXmlMethod = WebTreeViewXmlMethod;
-}

@@ -146,6 +146,3 @@ int32_t WebTreeViewSaveXmlVar(WebTreeViewRecord* tv, uint32_t options);
 int32_t WebTreeViewXmlSize(WebTreeViewRecord* tv, uint32_t options);
 // Methods 22, 23, 26 and 27.
 int32_t WebTreeViewXmlMethod(ObjectRecord* rec, MethodCallRec* call);
-
-// Fills the list view's and the tree view's XML method hooks.
-void WebXmlContentsInstall();

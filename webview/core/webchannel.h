@@ -65,6 +65,9 @@ struct WebChannelHooks {
     // the platform flushes it once the client has nothing else to do, as a
     // native window paints when the program goes idle.
     void (*flushWhenIdle)();
+    // A click on a menu element of a window: the menus' handler (the number
+    // is a bar entry's base number or an item's number).
+    bool (*menuPageClick)(ObjectRecord* window, uint32_t number, bool fromKey);
 };
 extern WebChannelHooks gWebHooks;
 

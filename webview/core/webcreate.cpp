@@ -68,27 +68,9 @@ bool TypeSendsNoMarkup(uint32_t type) {
     }
 }
 
-// Kinds whose records get no element.
-bool KindHasNoElement(uint32_t kind) {
-    switch (kind) {
-    case kKindColor: case kKindFont: case kKindMenu: case kKindSubMenu: case kKindFloatMenu:
-    case kKindStatusPanel: case kKindVariant: case kKindMenuItem: case kKindAutomation:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Kinds whose unset background is white rather than the window's.
-bool KindDefaultsWhite(uint32_t kind) {
-    switch (kind) {
-    case kKindDataList: case kKindEditText: case kKindComboBox: case kKindProgress: case kKindListView:
-    case kKindTreeView: case kKindEditNumber: case kKindEditDateTime: case kKindRichEditText:
-        return true;
-    default:
-        return false;
-    }
-}
+// Kinds whose records get no element; a kind without a row has none (variants,
+// automation objects).
+bool KindHasNoElement(uint32_t kind) { return !WebKindOpsOfKind(kind) || WebKindHas(kind, kWebKindNoElement); }
 
 uint32_t ColorChoice(const CrColor& c, uint32_t inherited) {
     if (c.object && ObjectIsLive(c.object) && c.object->kind == kKindColor) return ColorObjectValue(c.object);
@@ -311,7 +293,7 @@ static void FillHeader(ObjectRecord* rec, ObjectRecord* top, ObjectCreateRecord*
     rec->webPosition = static_cast<uint8_t>(cr->webPosition);
     if (kind != kKindImageList && !isWindow) {
         uint32_t fg = top ? top->fgColor : 0, bdr = top ? top->bdrColor : 0;
-        uint32_t bg = KindDefaultsWhite(kind) ? kWhite : (top ? top->bgColor : kWhite);
+        uint32_t bg = WebKindHas(kind, kWebKindWhiteBackground) ? kWhite : (top ? top->bgColor : kWhite);
         rec->fgColor = ColorChoice(cr->fgColor, fg);
         rec->bdrColor = ColorChoice(cr->bdrColor, bdr);
         rec->bgColor = ColorChoice(cr->bgColor, bg);
@@ -529,14 +511,7 @@ bool WebSetRectFromCreate(ObjectRecord* rec, int32_t top, int32_t bottom, int32_
 }
 
 bool WebKindTakesPercent(const ObjectRecord* rec) {
-    if (!rec) return false;
-    switch (rec->kind) {
-    case kKindWindow: case kKindLine: case kKindShape: case kKindIcon: case kKindToolBar: case kKindStatusBar:
-    case kKindSplitter:
-        return false;
-    default:
-        return !KindHasNoElement(rec->kind);
-    }
+    return rec && !KindHasNoElement(rec->kind) && !WebKindHas(rec->kind, kWebKindPixelGeometry);
 }
 
 void WebSaveLayout(ObjectRecord* rec, uint32_t flags) {

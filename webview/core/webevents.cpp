@@ -18,8 +18,6 @@
 #include "webview/core/webkinds.h"
 
 bool gWebFileButtonClicked;
-bool (*gWebIsFileButton)(const ObjectRecord* rec);
-bool (*gWebMenuPageClick)(ObjectRecord* window, uint32_t number, bool fromKey);
 
 namespace {
 
@@ -89,18 +87,7 @@ int32_t DateTimeFormat(const ObjectRecord* rec) {
     return gWebHooks.dateTimeFormat ? gWebHooks.dateTimeFormat(rec) : 0;
 }
 
-bool NeverAsked(const ObjectRecord* rec, uint32_t ev) {
-    switch (rec->kind) {
-    case kKindTimer: case kKindFloatMenu: case kKindMenu: case kKindSubMenu: return true;
-    default: break;
-    }
-    if (ev == kEvGotFocus || ev == kEvValidate || ev == kEvLostFocus) return true;
-    if (ev == kEvChange && (rec->kind == kKindDataList || rec->kind == kKindButton)) return true;
-    if ((ev == kEvClick || ev == kEvDblClick) &&
-        (rec->kind == kKindListView || rec->kind == kKindTreeView || rec->kind == kKindToolBar))
-        return true;
-    return false;
-}
+bool NeverAsked(uint32_t ev) { return ev == kEvGotFocus || ev == kEvValidate || ev == kEvLostFocus; }
 
 
 void Dwid(uint8_t action, ObjectRecord* rec, int32_t dwid) {
@@ -192,8 +179,8 @@ void WebObjectEvent(const JsonValue* ev, uint32_t id, ObjectRecord* page) {
     if (JsonFindMember(ev, "mn")) {
         ObjectRecord* window = WebFindWindowById(id);
         int64_t number = JsonGetInt(ev, "mn");
-        if (window && gWebMenuPageClick && number > 0 && number <= UINT16_MAX)
-            gWebMenuPageClick(window, static_cast<uint32_t>(number), JsonFindMember(ev, "sc") != nullptr);
+        if (window && gWebHooks.menuPageClick && number > 0 && number <= UINT16_MAX)
+            gWebHooks.menuPageClick(window, static_cast<uint32_t>(number), JsonFindMember(ev, "sc") != nullptr);
         return;
     }
     ObjectRecord* rec = FindInPage(page, id);
@@ -204,7 +191,8 @@ void WebObjectEvent(const JsonValue* ev, uint32_t id, ObjectRecord* page) {
         return;
     if (et < 0) return;
     em &= static_cast<int32_t>(kModifierMask);
-    if (et == static_cast<int32_t>(kEvClick) && rec->kind == kKindButton && gWebIsFileButton && gWebIsFileButton(rec))
+    const WebKindOps* ops = WebKindOpsOf(rec);
+    if (et == static_cast<int32_t>(kEvClick) && ops && ops->fileInput && ops->fileInput(rec))
         gWebFileButtonClicked = true;
     if (CallKind(rec, et, ev, nullptr)) return;
     if ((et == static_cast<int32_t>(kEvMouseDown) || et == static_cast<int32_t>(kEvMouseUp) ||
@@ -380,8 +368,12 @@ uint32_t WebEventRegisterRule(ObjectRecord* rec, uint32_t eventId) {
     return eventId;
 }
 
+bool WebAskNever(ObjectRecord*, uint32_t) { return true; }
+
+bool WebAskNoClick(ObjectRecord*, uint32_t eventId) { return eventId == kEvClick || eventId == kEvDblClick; }
+
 void WebRequestEvent(ObjectRecord* rec, uint32_t eventId) {
-    if (!rec || NeverAsked(rec, eventId)) return;
+    if (!rec || NeverAsked(eventId)) return;
     const WebKindOps* ops = WebKindOpsOf(rec);
     if (ops && ops->askEvent && ops->askEvent(rec, eventId)) return;
     bool picker = rec->kind == kKindEditDateTime && DateTimeFormat(rec) == kDateTimeFormatPicker;

@@ -61,15 +61,15 @@ void WebEdataEvent(ObjectRecord* rec, const JsonValue* ev);
 // page's mouse-up), and the page asked for a new one or told an ended one.
 uint32_t WebEventRegisterRule(ObjectRecord* rec, uint32_t eventId);
 void WebRequestEvent(ObjectRecord* rec, uint32_t eventId);
+// Ask-event slots (WebKindOps::askEvent): the page is never asked for the
+// kind's events (menus, timers), or not for its clicks, which its own page
+// code sends (list views, tree views, toolbars).
+bool WebAskNever(ObjectRecord* rec, uint32_t eventId);
+bool WebAskNoClick(ObjectRecord* rec, uint32_t eventId);
 void WebEnablePageEvent(ObjectRecord* rec, uint32_t eventId, bool on);
 void WebNotifyFocusChange(ObjectRecord* rec, ObjectRecord* window);
 
-// A click on a menu element of a window: the menus' handler (the number is
-// a bar entry's base number or an item's number).
-extern bool (*gWebMenuPageClick)(ObjectRecord* window, uint32_t number, bool fromKey);
 // A file-input button was clicked (set by its $CLICK from the page).
 extern bool gWebFileButtonClicked;
 // An MRegion's flag bit: its $OLDEVENT stands for the mouse-up event.
 constexpr uint32_t kMRegionOldEventMark = 0x20;
-// Whether a Button is a file-input button (the button code answers it).
-extern bool (*gWebIsFileButton)(const ObjectRecord* rec);

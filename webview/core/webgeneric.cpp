@@ -89,16 +89,7 @@ int32_t JqUiAction(const ObjectRecord* rec) {
     }
 }
 
-bool TakesFocus(const ObjectRecord* rec) {
-    switch (rec->kind) {
-    case kKindButton: case kKindCheckBox: case kKindRadio: case kKindEditText: case kKindComboBox:
-    case kKindDataList: case kKindListView: case kKindTreeView: case kKindSlider: case kKindEditNumber:
-    case kKindEditDateTime: case kKindTabControl: case kKindHtmlControl:
-        return true;
-    default:
-        return false;
-    }
-}
+bool TakesFocus(const ObjectRecord* rec) { return WebKindHas(rec->kind, kWebKindTakesFocus); }
 
 // The objects of a window that can take the focus, in tab order.
 void CollectFocusable(ObjectRecord* container, ObjectRecord* window, ObjectRecord** list, uint32_t* n, int depth) {
@@ -121,8 +112,6 @@ void CollectFocusable(ObjectRecord* container, ObjectRecord* window, ObjectRecor
 }
 
 }  // namespace
-
-int32_t WebOpNotAvailable() { return kWebNotAvailable; }
 
 int32_t WebReplyValue(const JsonValue* reply) {
     if (!reply) return 0;
@@ -217,13 +206,6 @@ int32_t WebCallMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (rec == reinterpret_cast<ObjectRecord*>(-1)) rec = gWebMainWindow;
     if (!rec) return kWebNotCreated;
     WebViewSelectForObject(rec);
-    switch (rec->kind) {
-    case kKindWindow: return WebWindowMethod(rec, call);
-    case kKindColor: return WebColorMethod(rec, call);
-    case kKindFont: return WebFontMethod(rec, call);
-    case kKindVariant: return WebOpNotAvailable();
-    default: break;
-    }
     const WebKindOps* ops = WebKindOpsOf(rec);
     return ops && ops->method ? ops->method(rec, call) : kWebNotAvailable;
 }

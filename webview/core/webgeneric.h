@@ -22,7 +22,6 @@ int32_t WebDeleteItem(ObjectRecord* rec, int32_t item);
 int32_t WebCheckItem(ObjectRecord* rec, int32_t item, int32_t on);
 int32_t WebCallMethod(ObjectRecord* rec, MethodCallRec* call);
 int32_t WebStyleMethod(ObjectRecord* rec, MethodCallRec* call);
-int32_t WebOpNotAvailable();
 // The keyboard focus to an object (item -1 or -4 on a window: the first or
 // last object in tab order); the page reports the new focus back.
 int32_t WebSetFocus(ObjectRecord* rec, int32_t item);

@@ -23,6 +23,11 @@ const WebKindOps* WebKindOpsOfKind(uint32_t kind) { return kind < kObjectKindRow
 
 const WebKindOps* WebKindOpsOf(const ObjectRecord* rec) { return rec ? WebKindOpsOfKind(rec->kind) : nullptr; }
 
+bool WebKindHas(uint32_t kind, uint32_t bits) {
+    const WebKindOps* ops = WebKindOpsOfKind(kind);
+    return ops && (ops->traits & bits) == bits;
+}
+
 uint32_t WebKindConflicts() { return gKindConflicts; }
 
 const WebKindOps* WebKindOpsSwap(uint32_t kind, const WebKindOps* ops) {

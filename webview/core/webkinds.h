@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+#include "objects/events.h"
 #include "objects/objrecord.h"
 #include "session/proto/records.h"
 #include "webview/core/webevents.h"
@@ -31,7 +32,22 @@ enum WebFocusStep : int32_t {
 // generic focus.
 enum WebFocusAnswer : int32_t { kWebFocusTaken = 0, kWebFocusRefused = 1, kWebFocusGeneric = 2 };
 
-// One row of 27 slots per kind.
+// The held slot's answer when the destroy is not left to a holder.
+constexpr int32_t kWebNotHeld = INT32_MIN;
+
+// What a kind is, as bits of its traits slot.
+enum WebKindTrait : uint32_t {
+    kWebKindTakesFocus = 1,        // in its window's tab order
+    kWebKindSendsNoDelete = 2,     // the generic destroy deletes no element (the kind's goes its own way)
+    kWebKindNoElement = 4,         // its records get no element
+    kWebKindWhiteBackground = 8,   // an unset background is white rather than the window's
+    kWebKindPixelGeometry = 16,    // its geometry stays in pixels when the page's is in percent
+};
+
+// Whether the kind's traits hold all of bits; a kind without a row has none.
+bool WebKindHas(uint32_t kind, uint32_t bits);
+
+// One row of 30 slots per kind.
 struct WebKindOps {
     // (top window, record to fill or none, creation record, kind, result slot)
     // -> the record, or none with the code in the slot.
@@ -59,8 +75,8 @@ struct WebKindOps {
     // button's toolbar); none when it has none.
     ObjectRecord* (*subObjectHolder)(ObjectRecord* rec);                                      // 12
     // Items that the destroy leaves to their holder (bar, menu, the items of a
-    // SubMenu): true with the destroy's answer when the kind answered it.
-    bool (*held)(ObjectRecord* rec, int32_t* result);                                         // 13
+    // SubMenu): the destroy's answer when the kind answered it, else kWebNotHeld.
+    int32_t (*held)(ObjectRecord* rec);                                                       // 13
     // Clean-up: the kind's own fields, before the record goes.
     void (*destroy)(ObjectRecord* rec);                                                       // 14
     int32_t (*method)(ObjectRecord* rec, MethodCallRec* call);                                // 15
@@ -85,6 +101,11 @@ struct WebKindOps {
     // The new object's markup is in the page (a splitter's cursor and drag
     // directions follow it).
     void (*placed)(ObjectRecord* rec);                                                        // 26
+    // The event an activation without one of its own registers (0 none).
+    uint32_t defaultEvent;                                                                    // 27
+    uint32_t traits;                                                                          // 28 WebKindTrait bits
+    // The object has a hidden file input beside its element (a file button).
+    bool (*fileInput)(const ObjectRecord* rec);                                               // 29
 };
 
 // Rows by kind. A kind has one row: another row for a kind that has one is

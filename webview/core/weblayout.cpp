@@ -417,34 +417,17 @@ void WebPlaceWindow(ObjectRecord* rec, const int32_t rect[4], int32_t oldWidth, 
 
 // ---- Generic operations ---------------------------------------------------------------------
 
-static uint32_t DefaultPageEvent(uint32_t kind) {
-    switch (kind) {
-    case kKindButton: case kKindCheckBox: case kKindMenu: case kKindComboBox: case kKindRadio: case kKindSubMenu:
-    case kKindFloatMenu: case kKindListView: case kKindTreeView: case kKindStatusBar: case kKindToolBar:
-        return kEvClick;
-    case kKindDataList: case kKindEditText: case kKindMRegion:
-        return kEvOldEvent;
-    case kKindIcon: case kKindPict: case kKindStatText: case kKindGroupBox: case kKindProgress: case kKindWindow:
-    case kKindShape: case kKindLine: case kKindSplitter: case kKindPanel: case kKindLabelText:
-        return kEvMouseDown;
-    case kKindTimer: return kEvTimer;
-    case kKindTabControl: case kKindSlider: case kKindAnimate: return kEvChange;
-    case kKindHtmlControl: return kEvJQuery;
-    default: return 0;
-    }
-}
-
 int32_t WebActivateObject(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
     if (!rec) return kWebNotCreated;
+    const WebKindOps* ops = WebKindOpsOf(rec);
     if (a) {
-        uint32_t ev = DefaultPageEvent(rec->kind);
+        uint32_t ev = ops ? ops->defaultEvent : 0;
         int32_t values[4] = {a, b, c, d};
         if (ev) {
             int32_t r = EventRegister(rec, ev, values, false, nullptr, 0);
             if (r != 0) return r;
         }
     }
-    const WebKindOps* ops = WebKindOpsOf(rec);
     if (ops && ops->show) return ops->show(rec, a, b, c, d);
     if (rec->flags & kObjShown) return 0;
     rec->flags |= kObjShown;
@@ -539,16 +522,8 @@ static void DestroyChildren(ObjectRecord* container) {
     }
 }
 
-static bool SendsNoDelete(uint32_t kind) {
-    switch (kind) {
-    case kKindDialog: case kKindMenu: case kKindSubMenu: case kKindColor: case kKindFont: case kKindFloatMenu:
-    case kKindWindow: case kKindVariant: case kKindImageList: case kKindStatusPanel: case kKindToolButton:
-    case kKindMenuItem: case kKindTimer:
-        return true;
-    default:
-        return false;
-    }
-}
+// A kind without a row has no element of its own (dialogs, variants).
+static bool SendsNoDelete(const WebKindOps* ops) { return !ops || (ops->traits & kWebKindSendsNoDelete); }
 
 // The object model has already dropped the record's handle, reported its Ovar
 // and taken it out of its parent's list; the page element goes, the shared
@@ -558,8 +533,8 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     // Status panels, tool buttons and menu items stay while their holder or
     // the server holds them; a SubMenu that items hold stays for them.
     const WebKindOps* ops = WebKindOpsOf(rec);
-    int32_t heldAnswer = 0;
-    if (ops && ops->held && ops->held(rec, &heldAnswer)) return heldAnswer;
+    int32_t heldAnswer = ops && ops->held ? ops->held(rec) : kWebNotHeld;
+    if (heldAnswer != kWebNotHeld) return heldAnswer;
     ObjectRecord* parent = rec->parent;
     if (rec->kind == kKindWindow || rec->kind == kKindPanel) DestroyChildren(rec);
     if (rec->kind == kKindWindow) {
@@ -580,9 +555,9 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
         return 0;
     }
     if (ops && ops->destroy) ops->destroy(rec);
-    if (!SendsNoDelete(rec->kind) && rec->elementId) {
+    if (!SendsNoDelete(ops) && rec->elementId) {
         WebViewSelectForObject(parent ? parent : rec);
-        if (gWebIsFileButton && gWebIsFileButton(rec)) {
+        if (ops->fileInput && ops->fileInput(rec)) {
             // A file button's hidden file input goes with it.
             char input[24];
             snprintf(input, sizeof input, "C%uF", rec->elementId);
@@ -675,7 +650,7 @@ const WebKindOps kWindowOps = {
     nullptr,          // 12 sub-object holder
     nullptr,          // 13 held by its holder
     nullptr,          // 14 clean-up
-    nullptr,          // 15 method
+    WebWindowMethod,  // 15 method
     nullptr,          // 16 get text
     nullptr,          // 17 get value
     nullptr,          // 18 set text
@@ -687,6 +662,9 @@ const WebKindOps kWindowOps = {
     nullptr,          // 24 ask event
     nullptr,          // 25 keeps Enter
     nullptr,          // 26 placed
+    kEvMouseDown,     // 27 default event
+    kWebKindSendsNoDelete | kWebKindPixelGeometry, // 28 traits
+    nullptr,          // 29 file input
 };
 
 const WebKindOps kMRegionOps = {
@@ -717,6 +695,9 @@ const WebKindOps kMRegionOps = {
     nullptr,             // 24 ask event
     nullptr,             // 25 keeps Enter
     nullptr,             // 26 placed
+    kEvOldEvent,         // 27 default event
+    0,                   // 28 traits
+    nullptr,             // 29 file input
 };
 
 const WebKindOps kColorOps = {
@@ -735,7 +716,7 @@ const WebKindOps kColorOps = {
     nullptr,        // 12 sub-object holder
     nullptr,        // 13 held by its holder
     nullptr,        // 14 clean-up
-    nullptr,        // 15 method
+    WebColorMethod, // 15 method
     nullptr,        // 16 get text
     nullptr,        // 17 get value
     nullptr,        // 18 set text
@@ -747,6 +728,9 @@ const WebKindOps kColorOps = {
     nullptr,        // 24 ask event
     nullptr,        // 25 keeps Enter
     nullptr,        // 26 placed
+    0,              // 27 default event
+    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
+    nullptr,        // 29 file input
 };
 
 const WebKindOps kFontOps = {
@@ -765,7 +749,7 @@ const WebKindOps kFontOps = {
     nullptr,       // 12 sub-object holder
     nullptr,       // 13 held by its holder
     nullptr,       // 14 clean-up
-    nullptr,       // 15 method
+    WebFontMethod, // 15 method
     nullptr,       // 16 get text
     nullptr,       // 17 get value
     nullptr,       // 18 set text
@@ -777,6 +761,9 @@ const WebKindOps kFontOps = {
     nullptr,       // 24 ask event
     nullptr,       // 25 keeps Enter
     nullptr,       // 26 placed
+    0,             // 27 default event
+    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
+    nullptr,       // 29 file input
 };
 
 }  // namespace
