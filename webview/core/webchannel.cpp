@@ -214,6 +214,7 @@ JsonValue* WebViewMsgSend(bool wait) {
         gWebFailedSends++;
         return nullptr;
     }
+    if (gWebHooks.holdServerRequests) gWebHooks.holdServerRequests(true);
     PumpTurnForReply();
     for (int i = 0; i < kReplyWaitTurns && !me.reply; i++) {
         if (gWebHooks.sleepMs) gWebHooks.sleepMs(kReplyWaitSleepMs);
@@ -221,6 +222,7 @@ JsonValue* WebViewMsgSend(bool wait) {
     }
     gSendWait = me.outer;
     gWebFetchAllowed = previous;
+    if (gWebHooks.holdServerRequests) gWebHooks.holdServerRequests(false);
     if (!me.reply) {
         gWebFailedSends++;
         DebugLogWrite(kLogName, "page did not answer post %u within the reply wait: %.*s", number,
