@@ -10,14 +10,26 @@ if [ -z "${WINEPREFIX:-}" ]; then
   QOV_OWN_PREFIX=1
 fi
 if [ -z "${DISPLAY:-}" ]; then
+  # Two runs starting together can pick the same free number: the server
+  # that lost the lock file ends at once, and its run takes the next number
+  # (it used to take the other run's server, and lost its display when that
+  # run ended and stopped it).
   for n in $(seq 90 130); do
     [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
     Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     QOV_XVFB_PID=$!
-    export DISPLAY=:$n
-    break
+    for _ in $(seq 300); do
+      [ -e /tmp/.X11-unix/X$n ] && [ "$(tr -d ' \n' </tmp/.X$n-lock 2>/dev/null)" = "$QOV_XVFB_PID" ] && break
+      kill -0 "$QOV_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    if kill -0 "$QOV_XVFB_PID" 2>/dev/null && [ "$(tr -d ' \n' </tmp/.X$n-lock 2>/dev/null)" = "$QOV_XVFB_PID" ]; then
+      export DISPLAY=:$n
+      break
+    fi
+    kill "$QOV_XVFB_PID" 2>/dev/null || true
+    unset QOV_XVFB_PID
   done
-  for _ in $(seq 300); do [ -e /tmp/.X11-unix/X${DISPLAY#:} ] && break; sleep 0.1; done
 fi
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w

@@ -100,7 +100,12 @@ text_score() {
   convert "$1" -colorspace Gray -fuzz $kContentFuzz -trim +repage "$tmp/wt.png" 2>/dev/null
   g=$(identify -format '%wx%h' "$tmp/wt.png")
   case $g in 1x1|0x*|*x0) return 0 ;; esac
-  convert -list font | grep -q "Font: $kTextFace\$" || { echo "no face $kTextFace"; return 0; }
+  # The list is read whole before it is searched: grep -q ends at the first
+  # match, and a convert still writing then dies of SIGPIPE, which pipefail
+  # took for a missing face (it happened on a busy machine).
+  local fonts
+  fonts=$(convert -list font)
+  grep -q "Font: $kTextFace\$" <<<"$fonts" || { echo "no face $kTextFace"; return 0; }
   convert -background white -fill black -font $kTextFace -pointsize $kTextPoints label:"$2" -trim +repage \
     -resize "$g!" "$tmp/rt.png"
   outlines "$tmp/wt.png" "$tmp/wto.miff" $kTextBlur
