@@ -333,37 +333,6 @@ TEST_F(Channel, NoFetchInsideAWaitingSend) {
     EXPECT_EQ(gDispatched, std::vector<std::string>{"C7"});
 }
 
-TEST_F(Channel, ServerRequestsWaitOutEveryReplyWait) {
-    // A server request taken in a pump turn of the reply wait (a wait for
-    // events) would run with the event fetch off: every turn runs with the
-    // requests held, an inner send holds them again, and the last release
-    // comes once fetching is allowed again.
-    static int sDepth, sTurnsUnheld, sTurns;
-    static bool sAllowedAtRelease, sInnerDone;
-    sDepth = sTurnsUnheld = sTurns = 0;
-    sAllowedAtRelease = sInnerDone = false;
-    ScopedSet hold(gWebHooks.holdServerRequests, [](bool on) {
-        sDepth += on ? 1 : -1;
-        if (!on && sDepth == 0) sAllowedAtRelease = gWebFetchAllowed;
-    });
-    ScopedSet pump(gWebHooks.pumpTurn, [] {
-        PumpBoth();
-        sTurns++;
-        if (sDepth == 0) sTurnsUnheld++;
-        if (sInnerDone) return;
-        sInnerDone = true;
-        JsonBeginAction(28);
-        WebViewMsgQuery();
-    });
-    JsonBeginAction(9);
-    WebViewMsgQuery();
-    EXPECT_TRUE(sInnerDone);
-    EXPECT_GT(sTurns, 1);
-    EXPECT_EQ(sTurnsUnheld, 0);
-    EXPECT_EQ(sDepth, 0) << "every hold released";
-    EXPECT_TRUE(sAllowedAtRelease);
-}
-
 TEST_F(Channel, InnerSendKeepsTheOuterGuard) {
     // A send made while another send waits (a window procedure that queries the
     // page) must leave fetching off when it returns.
