@@ -49,11 +49,6 @@ static void WebPumpTurn() {
     if (gObjectHooks.pump) gObjectHooks.pump();
 }
 
-static void WebHoldServerRequests(bool hold) {
-    if (hold) SrvMsgHoldArrivals(true);
-    else SrvMsgReleaseArrivalsLater();
-}
-
 // Command 401 of the main window: the print dialog, owned by the active window.
 static void PrintDialogCommand(HWND wnd, WPARAM, LPARAM) { PrtPrintDlg(DialogOwnerWindow(wnd)); }
 
@@ -146,7 +141,6 @@ void InstallFacilities() {
     const FacilityRow forms = FormsInstall();
     const FacilityRow graphics = GraphicsInstall();
     WebViewInstallHooks(WebPumpTurn);
-    gWebHooks.holdServerRequests = WebHoldServerRequests;
     WebObjectsInstallNative();
     gGraphicsHooks.toolBarAddButton = ToolBarAddButton;
     gGuiHooks.webViewPending = WebViewProcessPending;

@@ -85,10 +85,6 @@ void OnSrvMsgArrived(WPARAM);
 // wait inside the page's. The frame held meanwhile is dispatched when the
 // last hold ends; an answer a nested exchange awaits is never held.
 void SrvMsgHoldArrivals(bool hold);
-// Ends a hold as SrvMsgHoldArrivals(false) does, but a frame that waited is
-// taken at the next turn of the message loop rather than at once: the caller
-// is inside an operation that must finish first.
-void SrvMsgReleaseArrivalsLater();
 // A wait inside a request's handler that must take further requests meanwhile
 // (a modal window shown by the server and hidden by a later request): Begin
 // makes ready for the next frame and returns what End needs to answer the waiting

@@ -538,13 +538,6 @@ void SrvMsgHoldArrivals(bool hold) {
     }
 }
 
-void SrvMsgReleaseArrivalsLater() {
-    if (gArrivalHolds && --gArrivalHolds == 0 && gArrivalHeld) {
-        gArrivalHeld = false;
-        PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
-    }
-}
-
 // A frame that comes while one of the client's menus runs its own loop (a
 // pop-up, a drop-down or the menu bar's) is not taken there: its request would
 // run on top of that loop, and a wait's loop on top of the menu's leaves the

@@ -217,7 +217,6 @@ JsonValue* WebViewMsgSend(bool wait) {
         gWebFailedSends++;
         return nullptr;
     }
-    if (gWebHooks.holdServerRequests) gWebHooks.holdServerRequests(true);
     // One turn of the window loop whatever the runtime did: an answer it
     // handed over inside the post (the page host's waits for it on its
     // socket) still costs no sleep, as the loop below stops at once.
@@ -229,7 +228,6 @@ JsonValue* WebViewMsgSend(bool wait) {
     QOV_HOP(kHopWaitDone);
     gSendWait = me.outer;
     gWebFetchAllowed = previous;
-    if (gWebHooks.holdServerRequests) gWebHooks.holdServerRequests(false);
     if (!me.reply) {
         gWebFailedSends++;
         DebugLogWrite(kLogName, "page did not answer post %u within the reply wait: %.*s", number,

@@ -65,11 +65,6 @@ struct WebChannelHooks {
     // the platform flushes it once the client has nothing else to do, as a
     // native window paints when the program goes idle.
     void (*flushWhenIdle)();
-    // Server requests are held while a send waits for its page's answer (on)
-    // and taken at a later turn once it is done (off): a request handled
-    // inside the wait, a wait for events among them, would run with the
-    // page's event fetch shut off and never see the page's events.
-    void (*holdServerRequests)(bool hold);
     // A click on a menu element of a window: the menus' handler (the number
     // is a bar entry's base number or an item's number).
     bool (*menuPageClick)(ObjectRecord* window, uint32_t number, bool fromKey);
