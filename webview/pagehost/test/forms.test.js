@@ -42,6 +42,10 @@ test('every kind\'s markup goes in by action 19 without a script error', { skip:
   'build the host tree first (webview_markup_samples)' }, async () => {
   const lines = execFileSync(kSamples, { encoding: 'utf8' }).trim().split('\n');
   assert.ok(lines.length >= 20, 'a sample per kind');
+  // A dialog's sample links the style sheet x'.css: it is there, so that no
+  // failed load, reported whenever the browser gets to it, counts against a
+  // later kind.
+  fs.writeFileSync(path.join(kit.dir, 'x\'.css'), '');
   for (const line of lines) {
     const { kind, msg } = JSON.parse(line);
     errors.length = 0;
