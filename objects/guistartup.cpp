@@ -262,9 +262,7 @@ static void CloseWaitsForPerson() {
 static bool MainWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     switch (msg) {
     case kWmSrvMsg:
-        ++gSrvMsgDepth;
         OnSrvMsgArrived(wp);
-        --gSrvMsgDepth;
         if (gSession.state == kSessionEnded || gSession.state == kSessionRefused) CloseWaitsForPerson();
         *result = 0;
         return true;

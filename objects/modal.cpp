@@ -55,7 +55,7 @@ int32_t ModalWindowLoop(ObjectRecord* window, bool* windowGone) {
         }
         if (!ObjectRefAlive(ref)) break;
         PumpTurn(true);
-        if (gGuiHooks.webViewPending) gGuiHooks.webViewPending();
+        PumpAfterDispatch();
     }
     SrvMsgNestEnd(nest);
     // A request taken during the wait may have destroyed the window (and freed

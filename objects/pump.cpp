@@ -11,10 +11,7 @@
 #include "session/session.h"
 
 HWND gCurModelessDlg;
-uint32_t gSrvMsgDepth;
 uint32_t gTimerPeriod;
-
-bool PumpIsNested() { return gSrvMsgDepth > 0 || gDlgStatePos > 0; }
 
 void PumpMessages() {
     if (gGuiHooks.consolePoll) gGuiHooks.consolePoll();
@@ -37,13 +34,14 @@ void PumpAfterDispatch() {
     // Page messages are taken in every turn, the main loop's too, as native
     // input is: a page click while the server works opens its popup at once
     // and its events queue in order for the server's next wait. A server
-    // message that comes while the main loop asks the page waits until the
-    // page is served.
+    // message that comes while the pages are served waits until they are:
+    // a wait for events taken inside the fetch of an event would wait for
+    // the very event the fetch holds. Only a nested wait (a modal window)
+    // takes messages at all there.
     if (!gGuiHooks.webViewPending) return;
-    bool top = !PumpIsNested();
-    if (top) SrvMsgHoldArrivals(true);
+    SrvMsgHoldArrivals(true);
     gGuiHooks.webViewPending();
-    if (top) SrvMsgHoldArrivals(false);
+    SrvMsgHoldArrivals(false);
 }
 
 // One full turn: the session's pump, into which GuiInstallHooks put this

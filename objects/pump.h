@@ -15,14 +15,12 @@ void PumpMessages();
 // Before each message: the OLE and MDI accelerators, the current modeless
 // dialog and KeyPreTranslate. True when the message was taken.
 bool PumpPreTranslate(MSG* m);
-// After each dispatched message: the web-view pending hook, only in nested
-// waits (a server message being handled, or a modal loop running).
+// After each dispatched message and each turn of a modal window's loop: the
+// pages' loads and events, with server messages held meanwhile.
 void PumpAfterDispatch();
 // One turn for nested waits (PumpOnce of the session) and of the main loop.
 void PumpTurn(bool wait);
-bool PumpIsNested();
 extern HWND gCurModelessDlg;
-extern uint32_t gSrvMsgDepth;     // server messages being handled (nesting)
 extern uint32_t gTimerPeriod;     // period timer 6 runs with, 0 stopped
 
 // Ctrl+Tab, the HTML control's editing keys and Tab movement; true when taken.

@@ -174,6 +174,10 @@ struct SessionHooks {
     bool (*eventTakeNext)(EventRecord* ev, EventItem* items, uint32_t* count);
     void (*eventWaitBegin)();                        // before the client waits for an event
     void (*eventPollFetch)();                        // a poll takes the input the pages hold
+    // A request taken inside a wait for a page's answer is work of its own:
+    // its waits may fetch the pages' events (open gives the state to restore).
+    bool (*pageFetchOpen)();
+    void (*pageFetchRestore)(bool earlier);
     int32_t (*sndLoad)(const char* name, uint32_t nameLen, uint32_t option);
     int32_t (*sndClose)(uint32_t handle);
     int32_t (*sndPlay)(uint32_t handle);

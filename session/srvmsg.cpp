@@ -579,7 +579,13 @@ void OnSrvMsgArrived(WPARAM) {
     gFrameReleased = false;
     gHandling++;
     QOV_HOP_BEGIN();
+    // A request may come inside a wait for a page's answer (the idle flush of
+    // a batch after the client answered); a wait for events it starts must
+    // still see the page's input, or the click it waits for is never fetched.
+    bool request = !gAwaitType && gHooks.pageFetchOpen && gHooks.pageFetchRestore;
+    bool fetchEarlier = request ? gHooks.pageFetchOpen() : true;
     FetchSrvMsg();
+    if (request) gHooks.pageFetchRestore(fetchEarlier);
     gHandling--;
     bool released = gFrameReleased;
     gFrameReleased = outerReleased;

@@ -189,6 +189,8 @@ bool (*gWebImageFormResource)(ObjectRecord* window, uint16_t kind, uint32_t numb
 
 void WebObjectsInstallNative() {
     gHooks.eventPollFetch = WebPollPages;
+    gHooks.pageFetchOpen = WebViewFetchOpen;
+    gHooks.pageFetchRestore = WebViewFetchRestore;
     gWebImageIo.writeNew = ImageWriteNew;
     gWebImageIo.resource = ImageResource;
     gWebImageIo.freeData = ImageResourceFree;

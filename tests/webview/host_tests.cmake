@@ -62,11 +62,13 @@ function(qov_webview_scene name script)
 endfunction()
 qov_webview_scene(services webview-services.txt)
 qov_webview_scene(chatty webview-chatty.txt)
+qov_webview_scene(busy_flush webview-busy-flush.txt)
 qov_webview_scene(early_notice webview-early-notice.txt)
 qov_webview_scene(htmlcontrol webview-htmlcontrol.txt)
 qov_webview_scene(htmltwin demo-htmlcontrol.txt)
-# Its native button is clicked through SendInput: the pointer is shared.
-set_tests_properties(webview_scene_htmltwin PROPERTIES RESOURCE_LOCK qov_mouse)
+# Its native button is clicked through SendInput and must take the focus:
+# it runs alone, as another test's new window takes the focus and the front.
+set_tests_properties(webview_scene_htmltwin PROPERTIES RESOURCE_LOCK qov_mouse RUN_SERIAL TRUE)
 qov_webview_scene(lists webview-lists-page.txt)
 qov_webview_scene(entry webview-entry.txt)
 qov_webview_scene(dialog_place webview-dialog-place.txt)

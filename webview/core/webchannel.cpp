@@ -109,6 +109,14 @@ void WebViewMsgEnd() { CloseMessage(false); }
 
 JsonValue* WebViewMsgQuery() { return CloseMessage(true); }
 
+bool WebViewFetchOpen() {
+    bool earlier = gWebFetchAllowed;
+    gWebFetchAllowed = true;
+    return earlier;
+}
+
+void WebViewFetchRestore(bool earlier) { gWebFetchAllowed = earlier; }
+
 void WebViewFlushWhenIdle() {
     if (gWebHooks.flushWhenIdle) gWebHooks.flushWhenIdle();
 }

@@ -34,6 +34,11 @@ extern uint32_t gWebLoadedCount;
 extern ObjectRecord* gWebEventPages[kWebOwnerQueueSize];
 extern uint32_t gWebEventCount;
 extern bool gWebFetchAllowed;
+// Lets the waits of work started inside a send's reply wait (a server request
+// taken in its pump turn) fetch page events; returns the state to restore.
+// Replies are matched by their numbers, so the outer send still gets its own.
+bool WebViewFetchOpen();
+void WebViewFetchRestore(bool earlier);
 // The number of the latest post. Each post carries its own in the member "qn"
 // of the posted object; the page answers with the same "qn", and a reply is
 // taken only by the send that is waiting for that number.
