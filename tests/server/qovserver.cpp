@@ -50,6 +50,9 @@
 //                                            to 10 s for the state to arrive)
 //   expect-class "CLASS" STATE               the same for a top window of a class
 //                                            ("#32768": an open pop-up menu)
+//   drain-events                             polls (1050) until no event waits: what
+//                                            was raised before a stop (a timer's
+//                                            ticks) is taken and noted, not expected
 //   expect-value $OBJ VALUE [which=N]        asks the object's value (2408) again
 //                                            and again until it is VALUE (10 s)
 //   post-message "TITLE" MSG [WP [LP]]       PostMessage to that top window, as a
@@ -163,7 +166,7 @@ static void CloseSock(Sock s) { close(s); }
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
-                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepMeasure,
+                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepDrainEvents, kStepMeasure,
                 kStepAtMost, kStepTwinShot };
 
 struct Field {
@@ -534,6 +537,9 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
         } else if (cmd == "expect-value") {
             st.kind = kStepExpectValue;
             ok = ParseExpectValue(w, &st);
+        } else if (cmd == "drain-events") {
+            st.kind = kStepDrainEvents;
+            ok = w.size() == 1;
         } else if (ParseTargetedStep(cmd, w, &st, &ok)) {
             st.kind = kStepTargeted;
         } else if (cmd == "post-message" || cmd == "send-message") {
@@ -1752,6 +1758,39 @@ static void ExpectValue(const Step& st) {
     else Note("   value of object %lld is %d (%d question%s)", obj, got, asked, asked == 1 ? "" : "s");
 }
 
+// drain-events: polls (1050) until the client answers 1102 (no event waits);
+// each event (1142) taken meanwhile is noted by its object and number. A queue
+// that never empties, or any other answer, fails the step.
+static void DrainEvents(const Step& st) {
+    constexpr uint32_t kPoll = 1050, kEvent = 1142, kNoEvent = 1102;
+    constexpr int kMostDrained = 64;
+    for (int taken = 0; taken <= kMostDrained; taken++) {
+        Step ask = {};
+        ask.kind = kStepSend;
+        ask.line = st.line;
+        ask.seq = -1;
+        ask.type = kPoll;
+        ask.fields = {Field{"u32", 0, 0, "", ""}};
+        std::vector<uint8_t> m = BuildMsg(ask), a;
+        SendStep(st, m.data(), m.size());
+        if (gLinkDown || !NextMsg(st, &a)) return;
+        uint32_t type = 0, obj = 0, number = 0;
+        WireReader r(a.data(), a.size(), gSwapped);
+        if (!r.U32At(4, &type) || (type != kEvent && type != kNoEvent)) {
+            Fail(st.line, "a poll was answered by %u, not by an event or 1102", type);
+            return;
+        }
+        if (type == kNoEvent) {
+            Note("   %d event%s drained", taken, taken == 1 ? "" : "s");
+            return;
+        }
+        r.U32At(16, &obj);
+        r.U32At(28, &number);
+        Note("   drained event %u of object %u", number, obj);
+    }
+    Fail(st.line, "more than %d events were waiting", kMostDrained);
+}
+
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastSend = Clock::now(), lastAnswer = Clock::now();
@@ -1887,6 +1926,9 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             break;
         case kStepExpectValue:
             ExpectValue(st);
+            break;
+        case kStepDrainEvents:
+            DrainEvents(st);
             break;
         case kStepMeasure:
             RunMeasureStep(st);
