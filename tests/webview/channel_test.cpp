@@ -333,6 +333,34 @@ TEST_F(Channel, NoFetchInsideAWaitingSend) {
     EXPECT_EQ(gDispatched, std::vector<std::string>{"C7"});
 }
 
+TEST_F(Channel, WorkStartedInsideAWaitingSendFetchesAndTheSendKeepsItsReply) {
+    // A server request taken in a pump turn of the wait (the idle flush's) is
+    // work of its own: the events its wait needs are fetched, the outer send
+    // still gets its own reply, and the guard is back on when the work ends.
+    RecPageAnswer(&gViewA.page, 9, "{\"data\":\"outer\"}", 2);
+    RecPageQueueEvent(&gViewA.page, "\"name\":\"C7\"");
+    static bool sGuardBack;
+    static bool sDone;
+    sGuardBack = sDone = false;
+    ScopedSet pump(gWebHooks.pumpTurn, [] {
+        PumpBoth();
+        if (sDone || !gWebEventCount) return;
+        sDone = true;
+        bool earlier = WebViewFetchOpen();
+        WebViewProcessPending();
+        WebViewFetchRestore(earlier);
+        sGuardBack = !gWebFetchAllowed;
+    });
+    JsonBeginAction(9);
+    const JsonValue* reply = WebViewMsgQuery();
+    ASSERT_NE(reply, nullptr);
+    EXPECT_STREQ(JsonGetText(reply, "data"), "outer");
+    EXPECT_TRUE(sDone);
+    EXPECT_EQ(gDispatched, std::vector<std::string>{"C7"}) << "fetched inside the wait, by the work started there";
+    EXPECT_TRUE(sGuardBack);
+    EXPECT_TRUE(gWebFetchAllowed);
+}
+
 TEST_F(Channel, InnerSendKeepsTheOuterGuard) {
     // A send made while another send waits (a window procedure that queries the
     // page) must leave fetching off when it returns.
