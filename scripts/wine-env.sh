@@ -47,15 +47,25 @@ if [ -d "$qov_wine_fonts" ] && [ -d "$WINEPREFIX/drive_c/windows" ]; then
     [ -e "$WINEPREFIX/drive_c/windows/Fonts/${f##*/}" ] || ln -s "$f" "$WINEPREFIX/drive_c/windows/Fonts/${f##*/}"
   done
 fi
-# On our own Xvfb there is no window manager to draw frames and captions, and
-# Wine leaves them to one unless told to draw them itself; without this the
-# windows have black frames and no caption buttons. Nor is there one to place
-# and withdraw windows: Wine would hand its top-level windows to it and, each
-# time one is hidden or destroyed, wait two seconds for an answer that never
-# comes, so it is told to manage them itself.
-if [ -n "${QOV_XVFB_PID:-}" ]; then
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 || true
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+# The prefix's settings, written in one import:
+# - A program that crashes ends at once: Wine's default is to start its
+#   debugger, which here waits for ever, so a crash in a test would hang the
+#   test until its time limit instead of failing it.
+# - On our own Xvfb there is no window manager to draw frames and captions,
+#   and Wine leaves them to one unless told to draw them itself; without this
+#   the windows have black frames and no caption buttons. Nor is there one to
+#   place and withdraw windows: Wine would hand its top-level windows to it
+#   and, each time one is hidden or destroyed, wait two seconds for an answer
+#   that never comes, so it is told to manage them itself.
+if [ -d "$WINEPREFIX/drive_c" ]; then
+{
+  printf 'REGEDIT4\n\n'
+  printf '[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug]\n"Debugger"=""\n\n'
+  if [ -n "${QOV_XVFB_PID:-}" ]; then
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\n"Decorated"="N"\n"Managed"="N"\n'
+  fi
+} >"$WINEPREFIX/drive_c/qov-settings.reg"
+wine regedit /S 'C:\qov-settings.reg' >/dev/null 2>&1 || true
 fi
 
 qov_wine_cleanup() {

@@ -934,8 +934,43 @@ static bool CaptureScreen(int width, int height, std::vector<uint8_t>* out) {
 // The screen once it has settled: captures kScreenSettleGapMs apart until two
 // agree (a window still repainting after the step before changes between
 // them), for kScreenSettleMs at most; then the last capture, settled or not
-// (a blinking caret settles between its blinks).
+// (a blinking caret settles between its blinks). Only the client's own
+// visible top windows are compared when it has any: other tests' windows
+// share the display and would keep the screen changing for the whole time.
 constexpr DWORD kScreenSettleGapMs = 150, kScreenSettleMs = 10000;
+
+struct ClientRects {
+    DWORD pid;
+    std::vector<RECT> rects;
+};
+
+static BOOL CALLBACK NoteClientWindow(HWND wnd, LPARAM arg) {
+    ClientRects* c = reinterpret_cast<ClientRects*>(arg);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(wnd, &pid);
+    RECT r;
+    if (pid == c->pid && IsWindowVisible(wnd) && GetWindowRect(wnd, &r)) c->rects.push_back(r);
+    return TRUE;
+}
+
+// Whether two captures agree where the client's windows are (everywhere when
+// there are none).
+static bool SameWhereClientIs(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width, int height) {
+    ClientRects c = {gChild ? GetProcessId(gChild) : 0, {}};
+    if (c.pid) EnumWindows(NoteClientWindow, reinterpret_cast<LPARAM>(&c));
+    if (c.rects.empty() || a.size() != b.size()) return a == b;
+    size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t(3);
+    for (const RECT& r : c.rects) {
+        int left = std::max<int>(r.left, 0), right = std::min<int>(r.right, width);
+        int top = std::max<int>(r.top, 0), bottom = std::min<int>(r.bottom, height);
+        if (left >= right) continue;
+        for (int y = top; y < bottom; y++) {
+            size_t row = static_cast<size_t>(height - 1 - y) * stride + static_cast<size_t>(left) * 3;
+            if (memcmp(&a[row], &b[row], static_cast<size_t>(right - left) * 3) != 0) return false;
+        }
+    }
+    return true;
+}
 
 static bool SettledScreen(int width, int height, std::vector<uint8_t>* out) {
     std::vector<uint8_t> now;
@@ -943,7 +978,7 @@ static bool SettledScreen(int width, int height, std::vector<uint8_t>* out) {
     for (DWORD start = GetTickCount(); ok && GetTickCount() - start < kScreenSettleMs;) {
         Sleep(kScreenSettleGapMs);
         ok = CaptureScreen(width, height, &now);
-        if (!ok || now == *out) break;
+        if (!ok || SameWhereClientIs(now, *out, width, height)) break;
         out->swap(now);
     }
     return ok;
