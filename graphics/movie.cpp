@@ -22,6 +22,7 @@ namespace {
 enum MovieValue : int32_t { kMvStop = 0, kMvPlay = 1, kMvPause = 2 };
 constexpr int32_t kMovieWhich = 1;
 constexpr char kVideoDevice[] = "avivideo";
+constexpr char kVideoDriverModule[] = "mciavi32.dll";   // the driver behind "avivideo"
 constexpr uint32_t kMovieMainBgColor = 0xC0C0C0;
 constexpr uint32_t kMovieSysBgColor = 0x8000000F;   // system colour 15
 constexpr uint32_t kMaxClipName = 40960;
@@ -69,6 +70,13 @@ bool VideoDeviceAvailable() {
         // of a closed clip may still be ending.
         bool found = Mci(0, MCI_OPEN, MCI_OPEN_TYPE | MCI_WAIT, &open) == 0;
         gVideoDevice = found ? kDeviceFound : kDeviceMissing;
+        // The driver stays loaded for the rest of the process, even once its
+        // last device is closed (MovieCloseAll): Wine's leaves its state
+        // registered with the system when unloaded, and the next thread that
+        // meets that state, after a later open loaded the driver anew or at
+        // the program's end, crashes.
+        HMODULE driver;
+        if (found) GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_PIN, kVideoDriverModule, &driver);
     }
     return gVideoDevice == kDeviceFound;
 }
