@@ -34,10 +34,10 @@ void PumpAfterDispatch() {
     // Page messages are taken in every turn, the main loop's too, as native
     // input is: a page click while the server works opens its popup at once
     // and its events queue in order for the server's next wait. A server
-    // message that comes while the pages are served waits until they are:
-    // a wait for events taken inside the fetch of an event would wait for
-    // the very event the fetch holds. Only a nested wait (a modal window)
-    // takes messages at all there.
+    // message that comes while the pages are served waits until they are,
+    // in the main loop and in the waits that take requests meanwhile (a
+    // modal window's): a wait for events taken inside the fetch of an event
+    // would wait for the very event the fetch holds.
     if (!gGuiHooks.webViewPending) return;
     SrvMsgHoldArrivals(true);
     gGuiHooks.webViewPending();
