@@ -50,6 +50,9 @@
 //                                            to 10 s for the state to arrive)
 //   expect-class "CLASS" STATE               the same for a top window of a class
 //                                            ("#32768": an open pop-up menu)
+//   wait-file "NAME"                          waits (60 s unless "within MS") until
+//                                            the file NAME exists: the test around
+//                                            the scene says when it may go on
 //   drain-events                             polls (1050) until no event waits: what
 //                                            was raised before a stop (a timer's
 //                                            ticks) is taken and noted, not expected
@@ -166,7 +169,7 @@ static void CloseSock(Sock s) { close(s); }
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
-                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepDrainEvents, kStepMeasure,
+                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepDrainEvents, kStepWaitFile, kStepMeasure,
                 kStepAtMost, kStepTwinShot };
 
 struct Field {
@@ -215,6 +218,7 @@ constexpr int kPageExpectMs = 10000;
 [[maybe_unused]] constexpr int kWindowWaitMs = 10000;
 [[maybe_unused]] constexpr int kPixelWaitMs = 10000;
 constexpr int kValueWaitMs = 10000;
+constexpr int kFileWaitMs = 60000;
 constexpr int kPollMs = 50;
 constexpr int kPageAnswerMs = 15000;
 constexpr int kPageOpenWaitMs = 30000;
@@ -406,7 +410,7 @@ static bool ParseTwinShot(const std::vector<std::string>& w, Step* st);
 // Steps that wait for a state and so take "within MS" at their end.
 static bool TakesWithin(const std::string& cmd) {
     static const char* const kWaiting[] = {"expect-window", "expect-class", "expect-value", "expect-pixel",
-                                           "page-expect", "page-box", "click", "set-text"};
+                                           "page-expect", "page-box", "click", "set-text", "wait-file"};
     for (const char* k : kWaiting)
         if (cmd == k) return true;
     return false;
@@ -537,6 +541,10 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
         } else if (cmd == "expect-value") {
             st.kind = kStepExpectValue;
             ok = ParseExpectValue(w, &st);
+        } else if (cmd == "wait-file") {
+            st.kind = kStepWaitFile;
+            ok = w.size() == 2 && w[1][0] == '"';
+            if (ok) st.text = w[1].substr(1);
         } else if (cmd == "drain-events") {
             st.kind = kStepDrainEvents;
             ok = w.size() == 1;
@@ -1965,6 +1973,12 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         case kStepDrainEvents:
             DrainEvents(st);
             break;
+        case kStepWaitFile: {
+            auto there = [&] { return std::ifstream(st.text).good(); };
+            if (PollUntil(WaitMs(st, kFileWaitMs), there)) Note("   file %s is there", st.text.c_str());
+            else Fail(st.line, "the file %s did not come within %d ms", st.text.c_str(), WaitMs(st, kFileWaitMs));
+            break;
+        }
         case kStepMeasure:
             RunMeasureStep(st);
             break;

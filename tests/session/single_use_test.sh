@@ -3,6 +3,10 @@
 # running and ends at once with code 0, without trying to connect.
 server=$1 client=$2 script=$3
 export QOVCS_SINGLEUSE=1
+# The first session stays open until this file is there, made however this
+# script ends.
+rm -f single-use-done
+trap 'touch single-use-done' EXIT
 wine "$server" --timeout 20 --client "$client -host 127.0.0.1 holder" "$script" > first.log 2>&1 &
 first=$!
 # Wait until the first client holds its session: on a busy machine starting
@@ -16,6 +20,7 @@ grep -q "C> 1100" first.log || { echo "FAIL: the first client did not connect"; 
 out=$(wine "$client" -deb -host 127.0.0.1 -port 9 second 2>&1 | tr -d '\r')
 rc=$?
 echo "$out"
+touch single-use-done
 wait "$first"
 firstrc=$?
 cat first.log
