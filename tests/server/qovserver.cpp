@@ -909,6 +909,9 @@ static bool NextMsg(const Step& st, std::vector<uint8_t>* m) {
 #ifdef _WIN32
 // The screen into a bottom-up 24-bit BMP: a DIB section receives a BitBlt of
 // the desktop DC, whose rows are then written behind the two headers.
+// Rows of a 24-bit DIB are padded to four bytes.
+static uint32_t DibStride(int width) { return (static_cast<uint32_t>(width) * 3 + 3) & ~3u; }
+
 // One capture of the whole screen as 24-bit rows, bottom row first.
 static bool CaptureScreen(int width, int height, std::vector<uint8_t>* out) {
     HDC screen = GetDC(nullptr);
@@ -931,7 +934,7 @@ static bool CaptureScreen(int width, int height, std::vector<uint8_t>* out) {
     }
     if (ok) {
         const uint8_t* p = static_cast<const uint8_t*>(bits);
-        out->assign(p, p + ((static_cast<size_t>(width) * 3 + 3) & ~size_t(3)) * static_cast<size_t>(height));
+        out->assign(p, p + static_cast<size_t>(DibStride(width)) * static_cast<size_t>(height));
     }
     if (bmp) DeleteObject(bmp);
     DeleteDC(mem);
@@ -967,7 +970,7 @@ static bool SameWhereClientIs(const std::vector<uint8_t>& a, const std::vector<u
     ClientRects c = {gChild ? GetProcessId(gChild) : 0, {}};
     if (c.pid) EnumWindows(NoteClientWindow, reinterpret_cast<LPARAM>(&c));
     if (c.rects.empty() || a.size() != b.size()) return a == b;
-    size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t(3);
+    size_t stride = DibStride(width);
     for (const RECT& r : c.rects) {
         int left = std::max<int>(r.left, 0), right = std::min<int>(r.right, width);
         int top = std::max<int>(r.top, 0), bottom = std::min<int>(r.bottom, height);
@@ -991,9 +994,6 @@ static bool SettledScreen(int width, int height, std::vector<uint8_t>* out) {
     }
     return ok;
 }
-
-// Rows of a 24-bit DIB are padded to four bytes.
-static uint32_t DibStride(int width) { return (static_cast<uint32_t>(width) * 3 + 3) & ~3u; }
 
 // Bottom-up 24-bit rows into a BMP file behind its two headers.
 static bool WriteBmp24(const std::string& path, int width, int height, const uint8_t* bits) {
@@ -1767,6 +1767,19 @@ static void CheckPeakMemory(const Step& st) {
 #endif
 }
 
+// Sends a request of the server's own making (a step that asks again and
+// again), with no sequence number of its own.
+static void SendOwnRequest(const Step& st, uint32_t type, std::vector<Field> fields) {
+    Step ask = {};
+    ask.kind = kStepSend;
+    ask.line = st.line;
+    ask.seq = -1;
+    ask.type = type;
+    ask.fields = std::move(fields);
+    std::vector<uint8_t> m = BuildMsg(ask);
+    SendStep(st, m.data(), m.size());
+}
+
 // expect-value: the object's value asked (2408) until it is the one wanted.
 // Each question gets its own answer (1129: +8 0, +12 the value, +16 its kind),
 // so the stream stays in step however many questions it takes.
@@ -1778,14 +1791,8 @@ static void ExpectValue(const Step& st) {
     int asked = 0;
     bool answered = true;
     bool same = PollUntil(WaitMs(st, kValueWaitMs), [&] {
-        Step ask = {};
-        ask.kind = kStepSend;
-        ask.line = st.line;
-        ask.seq = -1;
-        ask.type = kGetValue;
-        ask.fields = {Field{"u32", obj, 0, "", ""}, Field{"u32", st.args[0], 0, "", ""}};
-        std::vector<uint8_t> m = BuildMsg(ask), a;
-        SendStep(st, m.data(), m.size());
+        SendOwnRequest(st, kGetValue, {Field{"u32", obj, 0, "", ""}, Field{"u32", st.args[0], 0, "", ""}});
+        std::vector<uint8_t> a;
         asked++;
         uint32_t type = 0, v = 0;
         answered = !gLinkDown && NextMsg(st, &a) && WireReader(a.data(), a.size(), gSwapped).U32At(4, &type) &&
@@ -1808,14 +1815,8 @@ static void DrainEvents(const Step& st) {
     constexpr uint32_t kPoll = 1050, kEvent = 1142, kNoEvent = 1102;
     constexpr int kMostDrained = 64;
     for (int taken = 0; taken <= kMostDrained; taken++) {
-        Step ask = {};
-        ask.kind = kStepSend;
-        ask.line = st.line;
-        ask.seq = -1;
-        ask.type = kPoll;
-        ask.fields = {Field{"u32", 0, 0, "", ""}};
-        std::vector<uint8_t> m = BuildMsg(ask), a;
-        SendStep(st, m.data(), m.size());
+        SendOwnRequest(st, kPoll, {Field{"u32", 0, 0, "", ""}});
+        std::vector<uint8_t> a;
         if (gLinkDown || !NextMsg(st, &a)) return;
         uint32_t type = 0, obj = 0, number = 0;
         WireReader r(a.data(), a.size(), gSwapped);
