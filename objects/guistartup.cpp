@@ -257,13 +257,26 @@ static void CloseWaitsForPerson() {
     EnumThreadWindows(GetCurrentThreadId(), CancelDialogBox, 0);
 }
 
+// Once the session has ended, what waits for a person is closed again on
+// every tick until the client has gone.
+constexpr UINT_PTR kEndedLookTimerId = 8;
+constexpr UINT kEndedLookMs = 50;
+
+static void CALLBACK CloseWaitsOnTick(HWND, UINT, UINT_PTR, DWORD) { CloseWaitsForPerson(); }
+
 // Messages only the main window gets: the socket's notices (frames), the
 // timer objects' tick and the print dialog's command.
 static bool MainWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     switch (msg) {
     case kWmSrvMsg:
         OnSrvMsgArrived(wp);
-        if (gSession.state == kSessionEnded || gSession.state == kSessionRefused) CloseWaitsForPerson();
+        if (gSession.state == kSessionEnded || gSession.state == kSessionRefused) {
+            CloseWaitsForPerson();
+            // A loop that starts just after (the system menu's Move or Size,
+            // chosen as the menu closed) is cancelled on the next tick, which
+            // the system's own loops dispatch too.
+            SetTimer(wnd, kEndedLookTimerId, kEndedLookMs, CloseWaitsOnTick);
+        }
         *result = 0;
         return true;
     case WM_TIMER:
