@@ -138,7 +138,7 @@ inline std::vector<std::string> SplitLog(const std::string& log, char separator)
 // on failure, so a quiet machine is as fast as with a short sleep and a busy
 // one no longer fails. A wait that is itself what a test checks (a stall, a
 // silence limit) stays a plain Sleep with a comment saying so.
-constexpr int kWaitDeadlineMs = 10000;
+constexpr int kWaitDeadlineMs = 30000;
 constexpr int kWaitPollMs = 5;
 
 // One turn between two looks at the condition: the calling thread's messages

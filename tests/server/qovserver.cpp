@@ -47,7 +47,7 @@
 //                                            taken once it has stopped changing
 //   expect-window "TITLE" STATE              a top window with that title is
 //                                            visible, hidden or absent (waits up
-//                                            to 10 s for the state to arrive)
+//                                            to 30 s for the state to arrive)
 //   expect-class "CLASS" STATE               the same for a top window of a class
 //                                            ("#32768": an open pop-up menu)
 //   wait-file "NAME"                          waits (60 s unless "within MS") until
@@ -57,7 +57,7 @@
 //                                            was raised before a stop (a timer's
 //                                            ticks) is taken and noted, not expected
 //   expect-value $OBJ VALUE [which=N]        asks the object's value (2408) again
-//                                            and again until it is VALUE (10 s)
+//                                            and again until it is VALUE (30 s)
 //   post-message "TITLE" MSG [WP [LP]]       PostMessage to that top window, as a
 //                                            user's click or key would arrive
 //   send-message "TITLE" MSG [WP [LP]]       the same, but returns only once the
@@ -70,7 +70,7 @@
 //   page-press SEL KEY                       QOV_PAGEHOST_CONTROL_FILE: set here
 //   page-drag SEL DX DY                      for the client when not given)
 //   page-expect SEL WHAT "VALUE"             a check that must come true within
-//                                            10 s: WHAT is exists, absent, text, value,
+//                                            30 s: WHAT is exists, absent, text, value,
 //                                            class, attr:NAME, css:NAME, prop:NAME,
 //                                            px:left/top/width/height, pixel or
 //                                            scrolled (start, middle or end)
@@ -97,7 +97,7 @@
 //   click "TITLE" "BUTTON"                   posts BM_CLICK to the button of that
 //                                            top window whose text is BUTTON ('&'
 //                                            ignored on both sides); waits up to
-//                                            10 s for the window and the button
+//                                            30 s for the window and the button
 //   set-text "TITLE" ID "TEXT"               sets the text of child ID of that
 //                                            top window (waits as click does)
 //   repeat N ... end-repeat                  the steps between, N times in all
@@ -213,13 +213,16 @@ static bool gLinkDown = false;  // lenient: the client closed or stopped answeri
 static FILE* gTranscript = nullptr;
 static bool gSkipPageSteps = false;
 // The default deadlines of the waiting steps: reached only when the state
-// never comes, so they are long enough for a machine busy with other work.
-constexpr int kPageExpectMs = 10000;
-[[maybe_unused]] constexpr int kWindowWaitMs = 10000;
-[[maybe_unused]] constexpr int kPixelWaitMs = 10000;
-constexpr int kValueWaitMs = 10000;
+// never comes, so they are long enough for a two-core machine busy with the
+// rest of the suite, where a scene can take ten times as long as alone.
+constexpr int kPageExpectMs = 30000;
+[[maybe_unused]] constexpr int kWindowWaitMs = 30000;
+[[maybe_unused]] constexpr int kPixelWaitMs = 30000;
+constexpr int kValueWaitMs = 30000;
 constexpr int kFileWaitMs = 60000;
 constexpr int kPollMs = 50;
+// How long the page host may take to answer a page step beyond the step's
+// own deadline (a page-expect waits in the host, up to that deadline).
 constexpr int kPageAnswerMs = 15000;
 constexpr int kPageOpenWaitMs = 30000;
 
@@ -1232,7 +1235,7 @@ static void RunPageStep(const Step& st) {
                (st.text.empty() ? "" : ",\"sel\":" + st.text) + "}";
     }
     std::string answer;
-    if (!PageControlCommand(json, &answer, kPageAnswerMs)) {
+    if (!PageControlCommand(json, &answer, WaitMs(st, kPageExpectMs) + kPageAnswerMs)) {
         Fail(st.line, "the page host did not answer %s", json.c_str());
         return;
     }
@@ -1254,7 +1257,7 @@ static void RunPageStep(const Step& st) {
 //                                                  input each (negative: towards the
 //                                                  user, scrolling down)
 //   keys TARGET "ctrl+tab shift+f10 a"             chords separated by blanks
-//   expect-pixel TARGET X Y RRGGBB [TOLERANCE]     waits up to 10 s for the colour
+//   expect-pixel TARGET X Y RRGGBB [TOLERANCE]     waits up to 30 s for the colour
 //   capture-window NAME TARGET "CLASS" [N]         the Nth (from 0) window of the
 //                                                  class inside TARGET as $NAME
 //   capture-top NAME "TITLE" ["TITLE"...]          the first of these top windows

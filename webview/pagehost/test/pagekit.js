@@ -16,7 +16,7 @@ const { readPageActions } = require('../../genpageactions');
 const kAction = Object.fromEntries(readPageActions().map((a) => [a.name, a.code]));
 const kFetchEvent = kAction.kActFetchEvent, kPageEvent = kAction.kActPageEvent, kFocusEvent = 99995;
 // How long a test waits for an event it expects; reached only on failure.
-const kEventDeadlineMs = 10000;
+const kEventDeadlineMs = 30000;
 const kEventPollMs = 20;
 
 // options.consoleErrors: console errors count as script errors too.

@@ -106,7 +106,7 @@ test('page events: 56 announced, fetched one by one with 15, then {}', async () 
   const fetch = async () => (await post({ action: 15 })).filter((m) => m.action !== 56);
   assert.deepEqual(await fetch(), [{ action: 8, name: 'C2', ev: 4 }]);
   await page.waitForFunction(() => window.__qovDrain().includes('{"action":56}'), null,
-    { polling: 50, timeout: 10000 });
+    { polling: 50, timeout: 30000 });
   assert.deepEqual(await fetch(), [{ action: 8, name: 'C3', ev: 5, v1: 2 }]);
   assert.deepEqual(await post({ action: 15 }), [{}]);
   // That no notice comes can only be seen by waiting past the repeat time:
