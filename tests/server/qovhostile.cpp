@@ -556,8 +556,11 @@ static bool ReadScript(const std::string& path, const std::string& name, Script*
     long repeatTimes = 0;
     while (std::getline(in, line)) {
         Words w = SplitLine(line);
-        // Pictures are of no use here and window steps only slow the replay.
-        if (w.empty() || w[0] == "screenshot" || w[0] == "expect-window" || w[0] == "exit") continue;
+        // Pictures are of no use here and window steps only slow the replay. A
+        // wait for a file waits for the test that runs the scene beside it
+        // (which makes the file), and a replay has no such test.
+        if (w.empty() || w[0] == "screenshot" || w[0] == "expect-window" || w[0] == "exit" || w[0] == "wait-file")
+            continue;
         // Repeated steps are written out, so mutations never split a block.
         if (w[0] == "repeat" && w.size() == 2) {
             repeatFrom = s->lines.size();
