@@ -86,13 +86,35 @@ void SeekToStart(MovieRecord* m) {
     Mci(m->deviceId, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, &seek);
 }
 
-// Play with the end notified to the movie's top window.
+// The device's own mode (MCI_MODE_PLAY, MCI_MODE_PAUSE, MCI_MODE_STOP, ...).
+DWORD DeviceMode(const MovieRecord* m) {
+    MCI_STATUS_PARMS status = {};
+    status.dwItem = MCI_STATUS_MODE;
+    if (Mci(m->deviceId, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status)) return 0;
+    return static_cast<DWORD>(status.dwReturn);
+}
+
+// Goes on with a paused play the device still holds. Wine's video driver
+// plays each MCI_PLAY on a thread of its own; one given while the paused
+// play's thread has not yet seen the pause (it looks once a frame) left two
+// threads playing the one clip, and closing the device then freed it under
+// the second, which crashed the program. True when the clip plays on.
+bool ResumePausedPlay(MovieRecord* m) {
+    if (DeviceMode(m) != MCI_MODE_PAUSE) return false;
+    MciPlain(m->deviceId, MCI_RESUME, MCI_WAIT);
+    return DeviceMode(m) == MCI_MODE_PLAY;
+}
+
+// Play with the end notified to the movie's top window; a paused clip the
+// device still holds goes on under its first play and notice.
 void Play(MovieRecord* m) {
+    bool wasPaused = m->paused;
+    m->playing = 1;
+    m->paused = 0;
+    if (wasPaused && ResumePausedPlay(m)) return;
     ObjectRecord* top = ObjectTopWindow(&m->hdr);
     MCI_PLAY_PARMS play = {};
     play.dwCallback = reinterpret_cast<DWORD_PTR>(top && top->hwnd ? top->hwnd : m->hdr.hwnd);
-    m->playing = 1;
-    m->paused = 0;
     Mci(m->deviceId, MCI_PLAY, MCI_NOTIFY, &play);
 }
 

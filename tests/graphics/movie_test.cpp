@@ -1,12 +1,13 @@
 // movie_test.cpp - the Movie kind under Wine with a generated clip: the
 // playback window in its parent cut to the clip, play, pause and stop, the
 // end of play that MCI notifies (also for a movie inside a panel, and a pause
-// that comes after the end), the user's clicks, and the clip names that open
-// nothing.
+// that comes after the end), a paused clip played again at once, the user's
+// clicks, and the clip names that open nothing.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <mmsystem.h>
+#include <tlhelp32.h>
 
 #include <string>
 
@@ -276,6 +277,47 @@ TEST_F(MovieTest, ClicksPlayPauseAndStop) {
     EXPECT_EQ(0, Get(m)) << "a right click stops";
     EXPECT_EQ(0u, Position(m));
     ObjectDestroy(m);
+}
+
+// The threads of this process (the video driver plays each clip on one).
+int ThreadsOfThisProcess() {
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snap, &entry); more; more = Thread32Next(snap, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    CloseHandle(snap);
+    return count;
+}
+
+// Played again before the paused play has seen its pause, the clip goes on in
+// that one play: a second play of the same device was freed under its thread
+// when the device closed. The clip is slow (the play looks at the pause once a
+// frame), so the second play comes well inside the frame the first one shows.
+TEST_F(MovieTest, PausedAndPlayedAgainPlaysOnOnce) {
+    constexpr uint32_t kSlowFps = 2, kSlowFrames = 3;
+    std::string slow = TempPath("qov-movie-slow.avi");
+    std::vector<mediafiles::Rgb> colors(kSlowFrames, mediafiles::Rgb{0, 0, 255});
+    ASSERT_TRUE(mediafiles::WriteFile(slow, mediafiles::AviBytes(kClipW, kClipH, kSlowFps, colors)));
+    Begin(win_, 10, 10, 100, 80);
+    Text(slow);
+    int32_t code = 0;
+    ObjectRecord* m = ObjectCreate(kTypeMovie, &cr_, &code);
+    ASSERT_NE(nullptr, m) << code;
+    Set(m, 1);
+    // Its first frame shown, the play waits out the frame's time.
+    ASSERT_TRUE(WaitUntil([&] { return Position(m) >= 1; })) << "the play never began";
+    int playing = ThreadsOfThisProcess();
+    Set(m, 2);
+    EXPECT_EQ(2, Get(m));
+    Set(m, 1);
+    EXPECT_EQ(1, Get(m)) << "played again";
+    EXPECT_EQ(playing, ThreadsOfThisProcess()) << "one play of the clip, not two";
+    EXPECT_TRUE(WaitForEnd(m)) << "the first play's end is notified";
+    ObjectDestroy(m);
+    DeleteFileA(slow.c_str());
 }
 
 TEST_F(MovieTest, ClipsThatDoNotOpenAnswerMinusTwo) {
