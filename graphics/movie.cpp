@@ -86,12 +86,13 @@ void SeekToStart(MovieRecord* m) {
     Mci(m->deviceId, MCI_SEEK, MCI_SEEK_TO_START | MCI_WAIT, &seek);
 }
 
-// The device's own mode (MCI_MODE_PLAY, MCI_MODE_PAUSE, MCI_MODE_STOP, ...).
-DWORD DeviceMode(const MovieRecord* m) {
-    MCI_STATUS_PARMS status = {};
-    status.dwItem = MCI_STATUS_MODE;
-    if (Mci(m->deviceId, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status)) return 0;
-    return static_cast<DWORD>(status.dwReturn);
+// One status item of a device (its mode, its playback window, ...); 0 when
+// the device gives none.
+DWORD_PTR DeviceStatus(uint32_t device, DWORD item) {
+    MCI_DGV_STATUS_PARMSA status = {};
+    status.dwItem = item;
+    if (Mci(device, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status)) return 0;
+    return status.dwReturn;
 }
 
 // Goes on with a paused play the device still holds. Wine's video driver
@@ -100,9 +101,9 @@ DWORD DeviceMode(const MovieRecord* m) {
 // threads playing the one clip, and closing the device then freed it under
 // the second, which crashed the program. True when the clip plays on.
 bool ResumePausedPlay(MovieRecord* m) {
-    if (DeviceMode(m) != MCI_MODE_PAUSE) return false;
+    if (DeviceStatus(m->deviceId, MCI_STATUS_MODE) != MCI_MODE_PAUSE) return false;
     MciPlain(m->deviceId, MCI_RESUME, MCI_WAIT);
-    return DeviceMode(m) == MCI_MODE_PLAY;
+    return DeviceStatus(m->deviceId, MCI_STATUS_MODE) == MCI_MODE_PLAY;
 }
 
 // Play with the end notified to the movie's top window; a paused clip the
@@ -390,10 +391,8 @@ ObjectRecord* MovieCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     if (!ClipName(cr, parentWnd)) return fail(kOpNoClip);
     if (!ObjectRefAlive(parentRef)) return fail(kOpNoObject);
     if (!OpenClip(m, parentWnd)) return fail(kOpNoClip);
-    MCI_DGV_STATUS_PARMSA status = {};
-    status.dwItem = MCI_DGV_STATUS_HWND;
-    if (Mci(m->deviceId, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status) || !status.dwReturn) return fail(kOpNoClip);
-    rec->hwnd = reinterpret_cast<HWND>(status.dwReturn);
+    rec->hwnd = reinterpret_cast<HWND>(DeviceStatus(m->deviceId, MCI_DGV_STATUS_HWND));
+    if (!rec->hwnd) return fail(kOpNoClip);
     SetWindowLongPtrA(rec->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
     PlaceClip(m);
     WNDPROC old = reinterpret_cast<WNDPROC>(
