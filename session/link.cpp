@@ -14,6 +14,7 @@
 #include "session/config.h"
 #include "session/log.h"
 #include "session/settings.h"
+#include "session/sockwait.h"
 #include "session/util/mem.h"
 
 Session gSession;
@@ -343,28 +344,25 @@ static bool DropHeadKeepAlive() {
     return true;
 }
 
+static WSAEVENT gBodyWait;   // the pause's read (made when a body first pauses)
+
 // Reads the rest of the frame's body straight into the receive buffer (nothing
 // is read ahead of it: the request names only the frame's own bytes). 0 with
 // *got >= 1, kRecvPending when nothing arrived within the pause, or the error.
 static int RecvBodyDirect(uint8_t* p, uint32_t n, uint32_t* got, DWORD lookStart) {
-    for (;;) {
-        gSockRead = true;
-        int k = recv(gSock, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
-        if (k > 0) {
-            gSilenceFrom = GetTickCount();
-            *got = static_cast<uint32_t>(k);
-            return 0;
-        }
-        if (k == 0) return kErrNotConnected;
-        int err = WSAGetLastError();
-        if (err != WSAEWOULDBLOCK) return err;
+    gSockRead = true;
+    int k = recv(gSock, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
+    if (k == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
         if (GetTickCount() - lookStart >= kBodyLookMs) return kRecvPending;
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(gSock, &readable);
-        timeval pause = {0, static_cast<long>(kBodyPauseMs * 1000)};
-        if (select(0, &readable, nullptr, nullptr, &pause) != 1) return kRecvPending;
+        if (!gBodyWait && !(gBodyWait = WSACreateEvent())) return kRecvPending;
+        k = RecvWithin(gSock, gBodyWait, reinterpret_cast<char*>(p), static_cast<int>(n), kBodyPauseMs);
+        if (k == kSockWaitTimedOut) return kRecvPending;
     }
+    if (k == SOCKET_ERROR) return WSAGetLastError();
+    if (k == 0) return kErrNotConnected;
+    gSilenceFrom = GetTickCount();
+    *got = static_cast<uint32_t>(k);
+    return 0;
 }
 
 static int RecvFramePart() {

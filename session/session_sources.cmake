@@ -10,4 +10,9 @@ qov_library(qov_session
     ${CMAKE_CURRENT_LIST_DIR}/comreg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pump.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hoptrace.cpp
-  DEPS qov_proto qov_base qov_util ws2_32 advapi32 user32)
+  DEPS qov_proto qov_base qov_util qov_sockwait ws2_32 advapi32 user32)
+# The bounded socket read shared by the session link, the page host's
+# connections and the scripted server.
+qov_library(qov_sockwait
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/sockwait.cpp
+  DEPS ws2_32)

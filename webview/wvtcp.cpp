@@ -20,6 +20,7 @@
 #include "session/hoptrace.h"
 #include "session/log.h"
 #include "session/settings.h"
+#include "session/sockwait.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 #include "webview/wvlaunch.h"
@@ -33,8 +34,8 @@ static const uint32_t kMaxFrame = 64u << 20;
 // cold page load on a loaded machine (under 1 s). A page that takes longer is
 // stuck (a script that never returns), and the client must not freeze for it.
 static const DWORD kAckBoundMs = 2000;
-static const long kAckPollUs = 20000;
 static const char kLogName[] = "WebView host";
+static const size_t kRecvRoomMin = 4096;   // free room in the buffer before a read
 static const size_t kInputJsonMax = 200;
 static const int kWheelPixels = 100;         // one wheel notch scrolls the page this far
 // Modifier bits of the page's input events.
@@ -59,6 +60,7 @@ struct WvTcpConn {
     int clicks;                 // the click count of the button press in progress
     uint8_t* rx;
     size_t rxLen, rxCap;
+    WSAEVENT readDone;          // signals the end of a post's overlapped read
     uint32_t posts, acks;
     WvMessageFn fn;
     void* ctx;
@@ -131,6 +133,7 @@ static void ConnRelease(WvTcpConn* c) {
         c->inboxHead = next;
     }
     GuardedFree(c->rx);
+    WSACloseEvent(c->readDone);
     GuardedFree(c->picture);
     LocalFreeMem(c->shown.bits);
     GuardedFree(c);
@@ -260,32 +263,51 @@ static void ConnEnded(WvTcpConn* c) {
 // link has ended.
 enum RecvResult { kRecvGot, kRecvEmpty, kRecvEnded };
 
+// Room for at least kRecvRoomMin more bytes; false (the link closed) when
+// the buffer would outgrow any frame.
+static bool MakeReceiveRoom(WvTcpConn* c) {
+    if (c->rxCap - c->rxLen >= kRecvRoomMin) return true;
+    CheckedSize want(c->rxCap);
+    want.Mul(2).Add(8192);
+    if (!want.Fits(kMaxFrame * 2ull)) {
+        ConnClose(c);
+        return false;
+    }
+    uint8_t* grown = static_cast<uint8_t*>(GuardedRealloc(c->rx, want.Size()));
+    if (!grown) {
+        ConnClose(c);
+        return false;
+    }
+    c->rx = grown;
+    c->rxCap = want.Size();
+    return true;
+}
+
+// Takes in the bytes one read brought (got > 0) or the link's end (got 0).
+static RecvResult TakeReceived(WvTcpConn* c, int got) {
+    if (got <= 0) {
+        ConnEnded(c);
+        return kRecvEnded;
+    }
+    c->rxLen += static_cast<size_t>(got);
+    ParseFrames(c);
+    return c->closed ? kRecvEnded : kRecvGot;
+}
+
 static RecvResult ReceiveOnce(WvTcpConn* c) {
-    if (c->closed) return kRecvEnded;
-    if (c->rxCap - c->rxLen < 4096) {
-        CheckedSize want(c->rxCap);
-        want.Mul(2).Add(8192);
-        if (!want.Fits(kMaxFrame * 2ull)) {
-            ConnClose(c);
-            return kRecvEnded;
-        }
-        uint8_t* grown = static_cast<uint8_t*>(GuardedRealloc(c->rx, want.Size()));
-        if (!grown) {
-            ConnClose(c);
-            return kRecvEnded;
-        }
-        c->rx = grown;
-        c->rxCap = want.Size();
-    }
+    if (c->closed || !MakeReceiveRoom(c)) return kRecvEnded;
     int got = recv(c->sock, reinterpret_cast<char*>(c->rx + c->rxLen), static_cast<int>(c->rxCap - c->rxLen), 0);
-    if (got > 0) {
-        c->rxLen += static_cast<size_t>(got);
-        ParseFrames(c);
-        return c->closed ? kRecvEnded : kRecvGot;
-    }
     if (got < 0 && WSAGetLastError() == WSAEWOULDBLOCK) return kRecvEmpty;
-    ConnEnded(c);
-    return kRecvEnded;
+    return TakeReceived(c, got);
+}
+
+// One read that waits up to ms for bytes; kRecvEmpty when nothing came in
+// time.
+static RecvResult ReceiveWithin(WvTcpConn* c, DWORD ms) {
+    if (c->closed || !MakeReceiveRoom(c)) return kRecvEnded;
+    int got = RecvWithin(c->sock, c->readDone, reinterpret_cast<char*>(c->rx + c->rxLen),
+                         static_cast<int>(c->rxCap - c->rxLen), ms);
+    return got == kSockWaitTimedOut ? kRecvEmpty : TakeReceived(c, got);
 }
 
 // Reads what the socket holds now; false when the link has ended.
@@ -529,13 +551,16 @@ static HRESULT TcpCreateController(WvObject* envObj, HWND parent, WvCreatedFn do
         closesocket(s);
         return QueueCompletion(done, ctx, HRESULT_FROM_WIN32(WSAECONNREFUSED), nullptr);
     }
-    WvTcpConn* c = static_cast<WvTcpConn*>(GuardedAlloc(sizeof(WvTcpConn)));
+    WSAEVENT readDone = WSACreateEvent();
+    WvTcpConn* c = readDone != WSA_INVALID_EVENT ? static_cast<WvTcpConn*>(GuardedAlloc(sizeof(WvTcpConn))) : nullptr;
     if (!c) {
+        if (readDone != WSA_INVALID_EVENT) WSACloseEvent(readDone);
         closesocket(s);
         return E_OUTOFMEMORY;
     }
     memset(c, 0, sizeof *c);
     c->sock = s;
+    c->readDone = readDone;
     c->refs = 1;
     c->next = gTcpConns;
     gTcpConns = c;
@@ -660,19 +685,13 @@ static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
     if (FAILED(hr)) return c->ended ? kWvEnded : hr;
     QOV_HOP(kHopPostSent);
     DWORD start = GetTickCount();
-    while (!c->closed && c->acks < posted && GetTickCount() - start < kAckBoundMs) {
-        fd_set rd;
-        FD_ZERO(&rd);
-        FD_SET(c->sock, &rd);
-        timeval tv = {0, kAckPollUs};
-        if (select(0, &rd, nullptr, nullptr, &tv) < 0) break;
-        // One read per wake: the acknowledgement comes last, with the answer
-        // before it in the same write, so a read that brings it ends the
-        // wait without a second socket call that would only find the socket
-        // empty. Whatever follows is announced to the window (WSAAsyncSelect
-        // announces again after every read that leaves bytes behind).
-        if (ReceiveOnce(c) == kRecvEnded) break;
-    }
+    // One read per wake: the acknowledgement comes last, with the answer
+    // before it in the same write, so a read that brings it ends the wait
+    // without a second socket call that would only find the socket empty.
+    // Whatever follows is announced to the window (WSAAsyncSelect announces
+    // again after every read that leaves bytes behind).
+    for (DWORD waited = 0; !c->closed && c->acks < posted && waited < kAckBoundMs; waited = GetTickCount() - start)
+        if (ReceiveWithin(c, kAckBoundMs - waited) == kRecvEnded) break;
     if (c->closed) {
         QueueDelivery(c);
         return kWvEnded;

@@ -1,6 +1,7 @@
 // pagecontrol.cpp - the control connection's client: the port from the page
 // host's port file, one command and one answer line at a time.
 #include "tests/server/pagecontrol.h"
+#include "tests/server/recvwithin.h"
 
 #include <chrono>
 #include <cstdio>
@@ -17,7 +18,6 @@ static void PcClose(PcSock s) { closesocket(s); }
 #else
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 typedef int PcSock;
@@ -111,13 +111,8 @@ bool PageControlCommand(const std::string& json, std::string* answer, int timeou
         }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
         if (left.count() <= 0 || gPending.size() > kAnswerMax) return false;
-        fd_set rd;
-        FD_ZERO(&rd);
-        FD_SET(gSock, &rd);
-        timeval tv = {static_cast<long>(left.count() / 1000), static_cast<long>((left.count() % 1000) * 1000)};
-        if (select(static_cast<int>(gSock) + 1, &rd, nullptr, nullptr, &tv) <= 0) return false;
         char buf[4096];
-        int k = recv(gSock, buf, sizeof buf, 0);
+        int k = RecvSomeWithin(gSock, buf, sizeof buf, static_cast<long>(left.count()));
         if (k <= 0) return false;
         gPending.append(buf, static_cast<size_t>(k));
     }

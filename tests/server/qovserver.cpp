@@ -160,6 +160,7 @@ static void CloseSock(Sock s) { close(s); }
 
 #include "session/proto/wire.h"
 #include "tests/server/pagecontrol.h"
+#include "tests/server/recvwithin.h"
 #ifdef _WIN32
 #include "tests/sendinput.h"
 #endif
@@ -640,14 +641,8 @@ static int RecvAll(uint8_t* p, size_t n) {
     while (n) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
         if (left.count() <= 0) return -1;
-        fd_set rd;
-        FD_ZERO(&rd);
-        FD_SET(gConn, &rd);
-        timeval tv = {static_cast<long>(left.count() / 1000), static_cast<long>((left.count() % 1000) * 1000)};
-        int r = select(static_cast<int>(gConn) + 1, &rd, nullptr, nullptr, &tv);
-        if (r < 0) return -1;
-        if (r == 0) continue;
-        int k = recv(gConn, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
+        int k = RecvSomeWithin(gConn, reinterpret_cast<char*>(p), n, static_cast<long>(left.count()));
+        if (k == kRecvTimedOut) continue;
         if (k == 0) return 0;
         if (k < 0) return -1;
         p += k;

@@ -1,0 +1,25 @@
+// sockwait.cpp - a bounded wait for a socket's bytes as an overlapped read.
+// A poll of the socket (select) would serve too, but under Wine it costs the
+// whole machine: from the bytes' arrival until the waiting thread has taken
+// the poll's answer, Wine's server keeps asking the kernel whether the
+// socket is readable, in a loop, and on a busy CPU the waiting thread waits
+// behind that very loop (milliseconds a wait on one CPU). A pending read is
+// not asked about again once the bytes have woken it.
+#include "session/sockwait.h"
+
+int RecvWithin(SOCKET s, WSAEVENT done, char* p, int n, DWORD ms) {
+    WSABUF buf = {static_cast<ULONG>(n), p};
+    WSAOVERLAPPED ov = {};
+    ov.hEvent = done;
+    WSAResetEvent(done);
+    DWORD got = 0, flags = 0;
+    if (WSARecv(s, &buf, 1, &got, &flags, &ov, nullptr) != 0) {
+        if (WSAGetLastError() != WSA_IO_PENDING) return SOCKET_ERROR;
+        // The read may still complete while it is cancelled; either way the
+        // buffer is the caller's again once its result is in.
+        if (WaitForSingleObject(done, ms) != WAIT_OBJECT_0) CancelIoEx(reinterpret_cast<HANDLE>(s), &ov);
+        if (!WSAGetOverlappedResult(s, &ov, &got, TRUE, &flags))
+            return WSAGetLastError() == WSA_OPERATION_ABORTED ? kSockWaitTimedOut : SOCKET_ERROR;
+    }
+    return static_cast<int>(got);
+}

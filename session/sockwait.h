@@ -1,0 +1,14 @@
+// sockwait.h - a read from a socket that waits a bounded time for its first
+// bytes without polling the socket (see sockwait.cpp for why).
+#pragma once
+
+#include <winsock2.h>
+
+constexpr int kSockWaitTimedOut = -2;   // nothing arrived within the time
+
+// Reads up to n bytes into p, waiting up to ms for the first of them: the
+// count (> 0), 0 when the peer has closed, kSockWaitTimedOut, or
+// SOCKET_ERROR (WSAGetLastError says why). done is a manual-reset event of
+// the caller's that nothing else uses meanwhile. Works whether or not the
+// socket blocks (WSAAsyncSelect makes it non-blocking).
+int RecvWithin(SOCKET s, WSAEVENT done, char* p, int n, DWORD ms);

@@ -1,0 +1,129 @@
+// sockwait_test.cpp - the bounded socket read under Wine's real Winsock: what
+// it returns for bytes already there, bytes that come during the wait, none
+// in time (and nothing lost to the cancelled read), a closed peer, and a
+// socket that WSAAsyncSelect made non-blocking, as the client's are.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+
+#include "session/sockwait.h"
+
+namespace {
+
+constexpr DWORD kLongWaitMs = 30000;   // only reached on failure
+constexpr DWORD kShortWaitMs = 50;     // a wait that is meant to end empty
+constexpr UINT kNoticeMessage = WM_APP + 1;
+
+// A connected pair of loopback sockets and an event for the reads.
+class SockWait : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WSADATA wsa;
+        ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+        SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        ASSERT_EQ(listen(listener, 1), 0);
+        int len = sizeof a;
+        getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+        reader_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        ASSERT_EQ(connect(reader_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        writer_ = accept(listener, nullptr, nullptr);
+        closesocket(listener);
+        ASSERT_NE(writer_, INVALID_SOCKET);
+        done_ = WSACreateEvent();
+        ASSERT_NE(done_, WSA_INVALID_EVENT);
+    }
+    void TearDown() override {
+        if (reader_ != INVALID_SOCKET) closesocket(reader_);
+        if (writer_ != INVALID_SOCKET) closesocket(writer_);
+        if (done_ != WSA_INVALID_EVENT) WSACloseEvent(done_);
+        WSACleanup();
+    }
+    int Read(DWORD ms) { return RecvWithin(reader_, done_, buf_, sizeof buf_, ms); }
+    void Write(const char* text) { ASSERT_EQ(send(writer_, text, static_cast<int>(strlen(text)), 0), static_cast<int>(strlen(text))); }
+
+    SOCKET reader_ = INVALID_SOCKET, writer_ = INVALID_SOCKET;
+    WSAEVENT done_ = WSA_INVALID_EVENT;
+    char buf_[64] = {};
+};
+
+TEST_F(SockWait, BytesThereOrComingAreRead) {
+    Write("ready");
+    ASSERT_EQ(Read(kLongWaitMs), 5);
+    EXPECT_EQ(std::string(buf_, 5), "ready");
+
+    // Bytes written while the read is pending end it with them.
+    std::thread late([this] {
+        Sleep(kShortWaitMs);   // the read is pending by then (the wait itself is what is tested)
+        Write("late");
+    });
+    int got = Read(kLongWaitMs);
+    late.join();
+    ASSERT_EQ(got, 4);
+    EXPECT_EQ(std::string(buf_, 4), "late");
+}
+
+TEST_F(SockWait, NothingInTimeLosesNothingAfter) {
+    EXPECT_EQ(Read(kShortWaitMs), kSockWaitTimedOut);
+    EXPECT_EQ(Read(0), kSockWaitTimedOut);
+    // The cancelled reads took nothing that came later.
+    Write("after");
+    ASSERT_EQ(Read(kLongWaitMs), 5);
+    EXPECT_EQ(std::string(buf_, 5), "after");
+}
+
+TEST_F(SockWait, ClosedPeerAndFailure) {
+    Write("last");
+    shutdown(writer_, SD_SEND);
+    ASSERT_EQ(Read(kLongWaitMs), 4);
+    EXPECT_EQ(Read(kLongWaitMs), 0);
+    closesocket(reader_);
+    SOCKET closed = reader_;
+    reader_ = INVALID_SOCKET;
+    EXPECT_EQ(RecvWithin(closed, done_, buf_, sizeof buf_, kShortWaitMs), SOCKET_ERROR);
+}
+
+// The client's sockets announce their bytes to a window, which makes them
+// non-blocking: the read still waits, and the window hears of what is left.
+TEST_F(SockWait, WaitsOnASocketThatAnnouncesToAWindow) {
+    HWND wnd = CreateWindowA("STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(wnd);
+    ASSERT_EQ(WSAAsyncSelect(reader_, wnd, kNoticeMessage, FD_READ | FD_CLOSE), 0);
+    u_long waiting = 0;
+    EXPECT_EQ(recv(reader_, buf_, 1, 0), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+    EXPECT_EQ(Read(kShortWaitMs), kSockWaitTimedOut);
+
+    std::thread late([this] {
+        Sleep(kShortWaitMs);   // the read is pending by then (the wait itself is what is tested)
+        Write("0123456789");
+    });
+    int got = RecvWithin(reader_, done_, buf_, 4, kLongWaitMs);
+    late.join();
+    ASSERT_EQ(got, 4);
+    EXPECT_EQ(std::string(buf_, 4), "0123");
+    // The rest stays in the socket, and a read notice for it reaches the window.
+    ioctlsocket(reader_, FIONREAD, &waiting);
+    EXPECT_EQ(waiting, 6u);
+    MSG msg;
+    DWORD start = GetTickCount();
+    bool noticed = false;
+    while (!noticed && GetTickCount() - start < kLongWaitMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        while (PeekMessageA(&msg, wnd, kNoticeMessage, kNoticeMessage, PM_REMOVE))
+            noticed = noticed || WSAGETSELECTEVENT(msg.lParam) == FD_READ;
+    }
+    EXPECT_TRUE(noticed);
+    ASSERT_EQ(Read(kLongWaitMs), 6);
+    EXPECT_EQ(std::string(buf_, 6), "456789");
+    DestroyWindow(wnd);
+}
+
+}  // namespace
