@@ -344,8 +344,6 @@ static bool DropHeadKeepAlive() {
     return true;
 }
 
-static WSAEVENT gBodyWait;   // the pause's read (made when a body first pauses)
-
 // Reads the rest of the frame's body straight into the receive buffer (nothing
 // is read ahead of it: the request names only the frame's own bytes). 0 with
 // *got >= 1, kRecvPending when nothing arrived within the pause, or the error.
@@ -354,8 +352,7 @@ static int RecvBodyDirect(uint8_t* p, uint32_t n, uint32_t* got, DWORD lookStart
     int k = recv(gSock, reinterpret_cast<char*>(p), static_cast<int>(n), 0);
     if (k == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
         if (GetTickCount() - lookStart >= kBodyLookMs) return kRecvPending;
-        if (!gBodyWait && !(gBodyWait = WSACreateEvent())) return kRecvPending;
-        k = RecvWithin(gSock, gBodyWait, reinterpret_cast<char*>(p), static_cast<int>(n), kBodyPauseMs);
+        k = RecvWithin(gSock, reinterpret_cast<char*>(p), static_cast<int>(n), kBodyPauseMs);
         if (k == kSockWaitTimedOut) return kRecvPending;
     }
     if (k == SOCKET_ERROR) return WSAGetLastError();

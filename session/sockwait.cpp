@@ -7,7 +7,11 @@
 // not asked about again once the bytes have woken it.
 #include "session/sockwait.h"
 
-int RecvWithin(SOCKET s, WSAEVENT done, char* p, int n, DWORD ms) {
+int RecvWithin(SOCKET s, char* p, int n, DWORD ms) {
+    // The read's end is signalled on an event of the calling thread's own,
+    // made at its first wait and kept for the next ones.
+    static thread_local WSAEVENT done = WSACreateEvent();
+    if (done == WSA_INVALID_EVENT) return SOCKET_ERROR;
     WSABUF buf = {static_cast<ULONG>(n), p};
     WSAOVERLAPPED ov = {};
     ov.hEvent = done;

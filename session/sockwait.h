@@ -8,7 +8,6 @@ constexpr int kSockWaitTimedOut = -2;   // nothing arrived within the time
 
 // Reads up to n bytes into p, waiting up to ms for the first of them: the
 // count (> 0), 0 when the peer has closed, kSockWaitTimedOut, or
-// SOCKET_ERROR (WSAGetLastError says why). done is a manual-reset event of
-// the caller's that nothing else uses meanwhile. Works whether or not the
-// socket blocks (WSAAsyncSelect makes it non-blocking).
-int RecvWithin(SOCKET s, WSAEVENT done, char* p, int n, DWORD ms);
+// SOCKET_ERROR (WSAGetLastError says why). Works whether or not the socket
+// blocks (WSAAsyncSelect makes it non-blocking).
+int RecvWithin(SOCKET s, char* p, int n, DWORD ms);

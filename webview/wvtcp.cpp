@@ -60,7 +60,6 @@ struct WvTcpConn {
     int clicks;                 // the click count of the button press in progress
     uint8_t* rx;
     size_t rxLen, rxCap;
-    WSAEVENT readDone;          // signals the end of a post's overlapped read
     uint32_t posts, acks;
     WvMessageFn fn;
     void* ctx;
@@ -133,7 +132,6 @@ static void ConnRelease(WvTcpConn* c) {
         c->inboxHead = next;
     }
     GuardedFree(c->rx);
-    WSACloseEvent(c->readDone);
     GuardedFree(c->picture);
     LocalFreeMem(c->shown.bits);
     GuardedFree(c);
@@ -258,9 +256,6 @@ static void ConnEnded(WvTcpConn* c) {
     if (!WvQueueCall(RunEndNotice, c)) c->refs--;
 }
 
-// One read of what the socket holds: kRecvGot when bytes came (and were
-// split into frames), kRecvEmpty when there was nothing, kRecvEnded when the
-// link has ended.
 enum RecvResult { kRecvGot, kRecvEmpty, kRecvEnded };
 
 // Room for at least kRecvRoomMin more bytes; false (the link closed) when
@@ -294,6 +289,9 @@ static RecvResult TakeReceived(WvTcpConn* c, int got) {
     return c->closed ? kRecvEnded : kRecvGot;
 }
 
+// One read of what the socket holds: kRecvGot when bytes came (and were
+// split into frames), kRecvEmpty when there was nothing, kRecvEnded when the
+// link has ended.
 static RecvResult ReceiveOnce(WvTcpConn* c) {
     if (c->closed || !MakeReceiveRoom(c)) return kRecvEnded;
     int got = recv(c->sock, reinterpret_cast<char*>(c->rx + c->rxLen), static_cast<int>(c->rxCap - c->rxLen), 0);
@@ -305,8 +303,7 @@ static RecvResult ReceiveOnce(WvTcpConn* c) {
 // time.
 static RecvResult ReceiveWithin(WvTcpConn* c, DWORD ms) {
     if (c->closed || !MakeReceiveRoom(c)) return kRecvEnded;
-    int got = RecvWithin(c->sock, c->readDone, reinterpret_cast<char*>(c->rx + c->rxLen),
-                         static_cast<int>(c->rxCap - c->rxLen), ms);
+    int got = RecvWithin(c->sock, reinterpret_cast<char*>(c->rx + c->rxLen), static_cast<int>(c->rxCap - c->rxLen), ms);
     return got == kSockWaitTimedOut ? kRecvEmpty : TakeReceived(c, got);
 }
 
@@ -551,16 +548,13 @@ static HRESULT TcpCreateController(WvObject* envObj, HWND parent, WvCreatedFn do
         closesocket(s);
         return QueueCompletion(done, ctx, HRESULT_FROM_WIN32(WSAECONNREFUSED), nullptr);
     }
-    WSAEVENT readDone = WSACreateEvent();
-    WvTcpConn* c = readDone != WSA_INVALID_EVENT ? static_cast<WvTcpConn*>(GuardedAlloc(sizeof(WvTcpConn))) : nullptr;
+    WvTcpConn* c = static_cast<WvTcpConn*>(GuardedAlloc(sizeof(WvTcpConn)));
     if (!c) {
-        if (readDone != WSA_INVALID_EVENT) WSACloseEvent(readDone);
         closesocket(s);
         return E_OUTOFMEMORY;
     }
     memset(c, 0, sizeof *c);
     c->sock = s;
-    c->readDone = readDone;
     c->refs = 1;
     c->next = gTcpConns;
     gTcpConns = c;

@@ -10,11 +10,8 @@
 #include "session/sockwait.h"
 constexpr int kRecvTimedOut = kSockWaitTimedOut;
 // The count, 0 when the peer closed, kRecvTimedOut, or negative on failure.
-// Each thread reads with an event of its own.
 inline int RecvSomeWithin(SOCKET s, char* p, size_t n, long ms) {
-    static thread_local WSAEVENT done = WSACreateEvent();
-    if (!done) return -1;
-    return RecvWithin(s, done, p, static_cast<int>(n), static_cast<DWORD>(ms));
+    return RecvWithin(s, p, static_cast<int>(n), static_cast<DWORD>(ms));
 }
 #else
 #include <sys/select.h>

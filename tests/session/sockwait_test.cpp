@@ -18,7 +18,7 @@ constexpr DWORD kLongWaitMs = 30000;   // only reached on failure
 constexpr DWORD kShortWaitMs = 50;     // a wait that is meant to end empty
 constexpr UINT kNoticeMessage = WM_APP + 1;
 
-// A connected pair of loopback sockets and an event for the reads.
+// A connected pair of loopback sockets.
 class SockWait : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -37,20 +37,16 @@ protected:
         writer_ = accept(listener, nullptr, nullptr);
         closesocket(listener);
         ASSERT_NE(writer_, INVALID_SOCKET);
-        done_ = WSACreateEvent();
-        ASSERT_NE(done_, WSA_INVALID_EVENT);
     }
     void TearDown() override {
         if (reader_ != INVALID_SOCKET) closesocket(reader_);
         if (writer_ != INVALID_SOCKET) closesocket(writer_);
-        if (done_ != WSA_INVALID_EVENT) WSACloseEvent(done_);
         WSACleanup();
     }
-    int Read(DWORD ms) { return RecvWithin(reader_, done_, buf_, sizeof buf_, ms); }
+    int Read(DWORD ms) { return RecvWithin(reader_, buf_, sizeof buf_, ms); }
     void Write(const char* text) { ASSERT_EQ(send(writer_, text, static_cast<int>(strlen(text)), 0), static_cast<int>(strlen(text))); }
 
     SOCKET reader_ = INVALID_SOCKET, writer_ = INVALID_SOCKET;
-    WSAEVENT done_ = WSA_INVALID_EVENT;
     char buf_[64] = {};
 };
 
@@ -87,7 +83,20 @@ TEST_F(SockWait, ClosedPeerAndFailure) {
     closesocket(reader_);
     SOCKET closed = reader_;
     reader_ = INVALID_SOCKET;
-    EXPECT_EQ(RecvWithin(closed, done_, buf_, sizeof buf_, kShortWaitMs), SOCKET_ERROR);
+    EXPECT_EQ(RecvWithin(closed, buf_, sizeof buf_, kShortWaitMs), SOCKET_ERROR);
+}
+
+// Two threads waiting at once, each on its own socket: neither's wait
+// disturbs the other's.
+TEST_F(SockWait, TwoThreadsWaitAtOnce) {
+    int got = 0;
+    std::thread reader([this, &got] { got = Read(kLongWaitMs); });
+    char mine[8];
+    EXPECT_EQ(RecvWithin(writer_, mine, sizeof mine, kShortWaitMs), kSockWaitTimedOut);
+    Write("both");
+    reader.join();
+    ASSERT_EQ(got, 4);
+    EXPECT_EQ(std::string(buf_, 4), "both");
 }
 
 // The client's sockets announce their bytes to a window, which makes them
@@ -105,7 +114,7 @@ TEST_F(SockWait, WaitsOnASocketThatAnnouncesToAWindow) {
         Sleep(kShortWaitMs);   // the read is pending by then (the wait itself is what is tested)
         Write("0123456789");
     });
-    int got = RecvWithin(reader_, done_, buf_, 4, kLongWaitMs);
+    int got = RecvWithin(reader_, buf_, 4, kLongWaitMs);
     late.join();
     ASSERT_EQ(got, 4);
     EXPECT_EQ(std::string(buf_, 4), "0123");
