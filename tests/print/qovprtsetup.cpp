@@ -91,6 +91,8 @@ int main(int argc, char** argv) {
     }
     printf("%s: %d x %d at %d dpi\n", printer, GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES),
            GetDeviceCaps(dc, LOGPIXELSX));
+    // The line is the set-up script's verdict: out at once, not at exit.
+    fflush(stdout);
     DeleteDC(dc);
     return 0;
 }
