@@ -149,7 +149,22 @@ uint8_t* FieldAt(ObjectCreateRecord* cr, uint32_t offset) {
     return reinterpret_cast<uint8_t*>(cr) + offset;
 }
 
+// A position or size beyond this many units either way is held there: far past
+// any screen or page, and far enough inside the 32-bit range that the edges
+// made of them, and the creators' sums, differences and scalings, cannot
+// overflow (a wrapped edge did).
+constexpr int32_t kCrCoordLimit = 1 << 24;
+
+uint32_t HoldCoord(uint32_t id, uint32_t value) {
+    if (id != kPidTop && id != kPidLeft && id != kPidWidth && id != kPidHeight) return value;
+    int32_t v = static_cast<int32_t>(value);
+    if (v > kCrCoordLimit) v = kCrCoordLimit;
+    if (v < -kCrCoordLimit) v = -kCrCoordLimit;
+    return static_cast<uint32_t>(v);
+}
+
 void StoreNumber(ObjectCreateRecord* cr, uint32_t id, uint32_t value) {
+    value = HoldCoord(id, value);
     cr->values[id] = static_cast<int32_t>(value);
     cr->given[id] = 1;
     const FieldRow* f = FindField(id);
@@ -275,8 +290,8 @@ bool DecodeFormCrStream(const uint8_t* stream, size_t size, uint32_t fileVersion
         }
     }
     // The edges the creators place the rectangle by.
-    cr->bottom = static_cast<int32_t>(static_cast<int64_t>(cr->top) + cr->height);
-    cr->right = static_cast<int32_t>(static_cast<int64_t>(cr->left) + cr->width);
+    cr->bottom = cr->top + cr->height;
+    cr->right = cr->left + cr->width;
     return true;
 }
 

@@ -17,7 +17,9 @@ uint32_t LockBytesWriteCount(uint64_t offset, uint32_t n, uint32_t size) {
 bool LockBytesFilePos(uint32_t base, uint64_t offset, uint32_t n, uint32_t* pos) {
     if (offset >= kLockBytesOffsetLimit) return false;
     uint64_t at = static_cast<uint64_t>(base) + offset;
-    if (at + n > kLockBytesOffsetLimit) return false;
+    // The position itself must be a 32-bit one too: an empty transfer at
+    // exactly 4 GiB was handed position 0.
+    if (at >= kLockBytesOffsetLimit || at + n > kLockBytesOffsetLimit) return false;
     *pos = static_cast<uint32_t>(at);
     return true;
 }

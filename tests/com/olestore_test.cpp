@@ -47,6 +47,7 @@ TEST(LockBytesRange, FilePositionsStayIn32Bits) {
         {0xFFFFFF00u, 0x100, 1, false, 0, "one past the 32-bit range"},
         {0xFFFFFF00u, 0xF0, 0x20, false, 0, "a write running past 2^32"},
         {0, 0x100000000ull, 0, false, 0, "an offset of 2^32"},
+        {0xFFFFFF00u, 0x100, 0, false, 0, "an empty transfer at exactly 2^32"},
         {1, 0xFFFFFFFFFFFFFFFFull, 1, false, 0, "the largest offset does not wrap"},
     };
     for (const Case& c : cases) {

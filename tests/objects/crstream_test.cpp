@@ -65,6 +65,28 @@ TEST(CrStream, NumericRecordsFillFields) {
     for (const Case& c : kCases) EXPECT_EQ(c.expect, c.actual) << c.why;
 }
 
+// Positions and sizes near the ends of the 32-bit range are held 2^24 units
+// from zero, so the edges made of them and any small adjustment or scaling of
+// them stay 32-bit numbers; values inside the bound are kept as given.
+TEST(CrStream, FarPositionsAndSizesAreHeld) {
+    constexpr int32_t kBound = 1 << 24;
+    Stream s;
+    s.Num(kPidTop, 2000000000).Num(kPidHeight, 1000000000).Num(kPidLeft, 0x80000000u)
+        .Num(kPidWidth, 0xC0000000u);  // left -2^31, width -2^30
+    ASSERT_TRUE(DecodeFormCrStream(s.b.data(), s.b.size(), 5, 1, &gCr));
+    EXPECT_EQ(kBound, gCr.top);
+    EXPECT_EQ(2 * kBound, gCr.bottom);
+    EXPECT_EQ(-kBound, gCr.left);
+    EXPECT_EQ(-2 * kBound, gCr.right);
+    EXPECT_EQ(kBound, CreateRecordValue(&gCr, kPidHeight, 0)) << "the value by id agrees";
+    Stream t;
+    t.Num(kPidTop, static_cast<uint32_t>(-kBound)).Num(kPidHeight, kBound).Num(kPidWidth, 0xFFFFFFFFu);
+    ASSERT_TRUE(DecodeFormCrStream(t.b.data(), t.b.size(), 5, 1, &gCr));
+    EXPECT_EQ(-kBound, gCr.top);
+    EXPECT_EQ(0, gCr.bottom);
+    EXPECT_EQ(-1, gCr.width) << "a small negative size is kept";
+}
+
 TEST(CrStream, TextAndNamedRecords) {
     Stream s;
     s.Text(kPidTitle, "Hello").Text(kPidName, "OkBtn").Text(kPidUserData, "").Text(61, "x")

@@ -296,7 +296,7 @@ TEST_F(WebListViews, DelimitedTextRoundTrips) {
     EXPECT_EQ(Column(copy, 0), "b,a,c,");
     EXPECT_EQ(Lv(copy, 55, {N(0), T(";"), N(0)}), "'b;say \"hi\", then;'");
     struct Field {
-        const char* line;
+        std::string line;
         bool quoted;
         std::vector<std::string> fields;
         const char* why;
@@ -306,12 +306,13 @@ TEST_F(WebListViews, DelimitedTextRoundTrips) {
         {"\"x,y\",z", true, {"x,y", "z"}, "a quoted delimiter"},
         {"\"x\"junk,z", true, {"x"}, "a character after the closing quote ends the line"},
         {"a\x01" "b,c", false, {"a"}, "a control character ends the field and the line"},
+        {std::string("\"a\0b\",c", 7), true, {"a"}, "a zero byte ends the text inside quotes too"},
     };
     for (const Field& k : kFields) {
         std::vector<std::string> got;
-        uint32_t at = 0, n = 0, len = static_cast<uint32_t>(strlen(k.line));
+        uint32_t at = 0, n = 0, len = static_cast<uint32_t>(k.line.size());
         char out[64];
-        while (at <= len && ListViewNextField(k.line, len, &at, ',', k.quoted, false, out, sizeof out, &n))
+        while (at <= len && ListViewNextField(k.line.c_str(), len, &at, ',', k.quoted, false, out, sizeof out, &n))
             got.push_back(std::string(out, n));
         EXPECT_EQ(got, k.fields) << k.why;
     }

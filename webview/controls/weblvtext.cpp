@@ -178,6 +178,12 @@ bool ListViewNextField(const char* line, uint32_t length, uint32_t* at, char del
     if (quoted && i < length && line[i] == '"') {
         ++i;
         while (i < length) {
+            // The text ends at a zero byte, inside quotes too, as the native
+            // list's text does.
+            if (line[i] == 0) {
+                endLine = true;
+                break;
+            }
             if (line[i] == '"') {
                 if (!firstQuoteEnds && i + 1 < length && line[i + 1] == '"') {
                     put('"');
@@ -190,7 +196,7 @@ bool ListViewNextField(const char* line, uint32_t length, uint32_t* at, char del
             put(line[i++]);
         }
         // After the closing quote only the delimiter goes on with the line.
-        if (i < length && line[i] == delimiter) ++i;
+        if (!endLine && i < length && line[i] == delimiter) ++i;
         else endLine = true;
     } else {
         while (i < length && line[i] != delimiter) {

@@ -5,6 +5,7 @@
 // cells, percentages), the layout record, freeing the shared web fields, the
 // MRegion creator, and images of image library files.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "objects/font.h"
@@ -703,9 +704,10 @@ bool IconFile(const uint8_t* data, uint32_t size, uint8_t** out, uint32_t* outSi
         int32_t w = 0, h = 0;
         if (!DibLayout(r, &header, &bits, &table) || header < kInfoHeader || !r.I32At(4, &w) || !r.I32At(8, &h))
             return false;
-        // The image's height counts the colour and the mask halves.
-        width = static_cast<uint32_t>(w < 0 ? -w : w);
-        height = static_cast<uint32_t>((h < 0 ? -h : h) / 2);
+        // The image's height counts the colour and the mask halves; the sizes'
+        // magnitudes are taken in 64 bits (the most negative one has none in 32).
+        width = static_cast<uint32_t>(std::llabs(w));
+        height = static_cast<uint32_t>(std::llabs(h) / 2);
     }
     const uint32_t prefix = kIconDirSize + kIconEntrySize;
     if (!Prefixed(prefix, data, size, out, outSize)) return false;
