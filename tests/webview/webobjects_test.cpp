@@ -736,6 +736,32 @@ TEST_F(WebObjects, RefusedChangesAnswerTheirCodeAndWriteNothing) {
     EXPECT_EQ(AllPosts(), "") << "a refused change leaves the page as it was";
     ObjectRecord* region = Region(w, 10, 10, 20, 20);
     ASSERT_NE(region, nullptr);
+    // A size or position whose far edge leaves the 32-bit range is refused,
+    // as the native objects refuse it, and the region stays where it was.
+    struct Far {
+        uint32_t code;
+        int32_t value;
+        const char* why;
+    };
+    const Far kFar[] = {
+        {kPcWidth, INT32_MAX, "a width past the range"},
+        {kPcHeight, INT32_MAX - 5, "a height past the range"},
+        {kPcLeft, INT32_MAX - 10, "a left edge whose right edge passes the range"},
+        {kPcTop, INT32_MIN, "a top far below zero with its bottom"},
+        {kPcWidth, INT32_MAX / 7, "a width whose cells fit but whose right edge does not"},
+        {kPcLeft, INT32_MAX / 7, "a left edge whose cells fit but whose right edge does not"},
+    };
+    gPage.posts.clear();
+    const int32_t before[4] = {region->left, region->top, region->right, region->bottom};
+    for (const Far& f : kFar) {
+        change = {};
+        change.code = f.code;
+        change.value = f.value;
+        EXPECT_EQ(WebSetProp(region, &change), kWebNotAvailable) << f.why;
+    }
+    EXPECT_EQ(AllPosts(), "");
+    const int32_t after[4] = {region->left, region->top, region->right, region->bottom};
+    EXPECT_TRUE(std::equal(before, before + 4, after)) << "the region stays where it was";
     change = {};
     change.code = 366;   // Visible: a change that goes through still answers 0
     change.value = 0;

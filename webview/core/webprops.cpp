@@ -255,6 +255,8 @@ void WebFontText(const FontRec* f, char* out, size_t outSize) {
 
 // ---- Change ----------------------------------------------------------------------------
 
+static bool Fits32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
 int32_t WebDefaultSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const char* text, uint32_t length,
                           bool* changed) {
     auto flag = [rec](uint32_t bit, bool on) { rec->flags = on ? (rec->flags | bit) : (rec->flags & ~bit); };
@@ -285,14 +287,23 @@ int32_t WebDefaultSetProp(ObjectRecord* rec, uint32_t id, int32_t value, const c
         *changed = true;
         return 0;
     case kPidHeight: case kPidWidth: {
-        int32_t dh = id == kPidHeight ? value - (rec->bottom - rec->top) : 0;
-        int32_t dw = id == kPidWidth ? value - (rec->right - rec->left) : 0;
+        // An edge that would leave the 32-bit range is refused, as the native
+        // objects refuse it.
+        int64_t edge = static_cast<int64_t>(id == kPidHeight ? rec->top : rec->left) + value;
+        int64_t d = edge - (id == kPidHeight ? rec->bottom : rec->right);
+        if (!Fits32(edge) || !Fits32(d)) return kWebNotAvailable;
+        int32_t dh = id == kPidHeight ? static_cast<int32_t>(d) : 0, dw = id == kPidWidth ? static_cast<int32_t>(d) : 0;
         if (dh || dw) WebResizeBy(rec, dh, dw);
         return 0;
     }
     case kPidHelpId: rec->helpId = static_cast<uint32_t>(value); return 0;
     case kPidLeft: case kPidTop: {
-        int32_t dx = id == kPidLeft ? value - rec->left : 0, dy = id == kPidTop ? value - rec->top : 0;
+        // The far edge moves with the position: one that would leave the
+        // 32-bit range is refused.
+        int64_t d = static_cast<int64_t>(value) - (id == kPidLeft ? rec->left : rec->top);
+        int64_t farEdge = static_cast<int64_t>(id == kPidLeft ? rec->right : rec->bottom) + d;
+        if (!Fits32(farEdge) || !Fits32(d)) return kWebNotAvailable;
+        int32_t dx = id == kPidLeft ? static_cast<int32_t>(d) : 0, dy = id == kPidTop ? static_cast<int32_t>(d) : 0;
         if (dx || dy) WebMoveBy(rec, dy, dx);
         return 0;
     }
@@ -516,7 +527,9 @@ static int32_t SetPropOf(ObjectRecord* rec, const PropChange* req) {
                 int32_t cw, ch;
                 CellSize(rec, &cw, &ch);
                 int32_t cell = vertical ? ch : cw;
-                value = place ? (value - 1) * cell : value * cell;
+                int64_t pixels = (place ? static_cast<int64_t>(value) - 1 : value) * static_cast<int64_t>(cell);
+                if (!Fits32(pixels)) return kWebNotAvailable;
+                value = static_cast<int32_t>(pixels);
             } else {
                 value = WebScaleValue(rec, value, 0, true);
             }
