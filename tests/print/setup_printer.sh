@@ -82,20 +82,33 @@ winpath() { echo "Z:$1" | sed 's|/|\\|g'; }
 # verdict, and a process still there some time after it is stopped.
 line_wait=60
 exit_wait=20
+
+# poll_until SECONDS COMMAND...: runs the command every tenth of a second until
+# it succeeds (0) or the seconds have passed (1).
+poll_until() {
+  end=$(($(date +%s) + $1)); shift
+  until "$@"; do
+    [ "$(date +%s)" -lt "$end" ] || return 1
+    sleep 0.1
+  done
+}
+ended() { ! kill -0 "$pid" 2>/dev/null; }
+# The tool has written its line, or has ended without it.
+line_or_end() { grep -q "^$name: " "$log" || ended; }
+
 install() {
   name=$1
   log=$out/setup-$name.txt
   wine "$tool" "$@" >"$log" 2>&1 &
   pid=$!
-  end=$(($(date +%s) + line_wait))
-  while kill -0 "$pid" 2>/dev/null && ! grep -q "^$name: " "$log"; do
-    [ "$(date +%s)" -lt "$end" ] || { kill "$pid" 2>/dev/null || true; cat "$log"; echo "FAIL: $name not installed within ${line_wait} s" >&2; return 1; }
-    sleep 0.1
-  done
-  end=$(($(date +%s) + exit_wait))
-  while kill -0 "$pid" 2>/dev/null && [ "$(date +%s)" -lt "$end" ]; do sleep 0.1; done
+  if ! poll_until "$line_wait" line_or_end; then
+    kill "$pid" 2>/dev/null || true
+    cat "$log"
+    echo "FAIL: $name not installed within ${line_wait} s" >&2
+    return 1
+  fi
   cat "$log"
-  if kill -0 "$pid" 2>/dev/null; then
+  if grep -q "^$name: " "$log" && ! poll_until "$exit_wait" ended; then
     kill "$pid" 2>/dev/null || true
     echo "note: $name is installed; its set-up process did not end within ${exit_wait} s and was stopped" >&2
     return 0
