@@ -63,7 +63,10 @@ int DibWriteBmpFile(const char* path, const BITMAPINFOHEADER* header, const void
     if (!WriteAll(f, fh, sizeof fh)) rc = kDibWriteNoFileHeader;
     else if (!WriteAll(f, header, headerBytes.Size())) rc = kDibWriteNoHeader;
     else if (!WriteAll(f, bits, image.Size())) rc = kDibWriteNoPixels;
-    if (fclose(f) != 0 && rc == kDibWriteOk) rc = kDibWriteNoClose;
+    // The last bytes are flushed and the error mark read before the close:
+    // Wine's msvcrt fclose answers 0 when its own last flush fails.
+    bool unflushed = fflush(f) != 0 || ferror(f) != 0;
+    if ((fclose(f) != 0 || unflushed) && rc == kDibWriteOk) rc = kDibWriteNoClose;
     return rc;
 }
 

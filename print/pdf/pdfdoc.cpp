@@ -141,9 +141,13 @@ int PdfFileClose(uintptr_t h) {
         PdfFileEntry* e = *link;
         *link = e->next;
         // The last buffered bytes reach the disk here: a full disk shows now.
-        int rc = fclose(e->stream);
+        // Their flush is asked for and the stream's error mark read before
+        // the close, since some runtimes' fclose answers 0 when its own last
+        // flush fails (Wine's msvcrt).
+        bool failed = fflush(e->stream) != 0 || ferror(e->stream) != 0;
+        if (fclose(e->stream) != 0) failed = true;
         GuardedFree(e);
-        if (rc != 0) {
+        if (failed) {
             gPdfErrNo = kPdfErrWrite;
             return -1;
         }

@@ -76,6 +76,18 @@ TEST(DibWrite, FileHeaderOffsetsAndReRead) {
     BITMAPINFOHEADER h = {};
     h.biSize = 40;
     EXPECT_EQ(DibWriteBmpFile("/nonexistent-dir/x.bmp", &h, nullptr), kDibWriteNoCreate);
+    // A full device takes the small file into the runtime's buffer and loses
+    // it at the last flush: a failure, not a bitmap written.
+    h.biWidth = h.biHeight = 4;
+    h.biPlanes = 1;
+    h.biBitCount = 24;
+    const Bytes pixels(DibRowBytes(4, 24) * 4, 0x80);
+#ifdef _WIN32
+    const char* const kFullDevice = "Z:\\dev\\full";
+#else
+    const char* const kFullDevice = "/dev/full";
+#endif
+    EXPECT_EQ(DibWriteBmpFile(kFullDevice, &h, pixels.data()), kDibWriteNoClose);
 }
 
 TEST(DibHelpers, PixelRunsAndStrips) {
