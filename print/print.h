@@ -56,6 +56,7 @@ constexpr uint32_t kPrtGdiJobFlags = 0x4028030;  // fresh page, printer page, do
 enum : uint32_t {
     kPrtPdfTarget = 1, kPrtPdfSpool = 2, kPrtPdfTitled = 4, kPrtPdfShortHeader = 8, kPrtPdfPreviewOpt = 16,
     kPrtPdfUtf16 = 32,
+    kPrtPdfProtectRefused = 64,  // an encryption option did not parse: the file is not left readable
 };
 
 // Open options of 1202 and 1211.

@@ -842,7 +842,12 @@ int32_t PrtPdfOption(int kind, const char* text, size_t len) {
     const PdfOptionKind* k = PrtPdfOptionKindOf(kind);
     if (!k) return PrtPdfOptionRefused(kPrtPdfOptionBadKind);
     PrtPdfOptRecord rec;
-    if (!k->parse(text, len, &rec)) return PrtPdfOptionRefused(k->parseDetail);
+    if (!k->parse(text, len, &rec)) {
+        // Protection asked for and not given: the job's PDF file, written now
+        // or from the spool file at the close, is deleted when it is finished.
+        if (kind == kPdfOptEncrypt) j->pdfFlags |= kPrtPdfProtectRefused;
+        return PrtPdfOptionRefused(k->parseDetail);
+    }
     int32_t r = PrtSpoolPdfOption(j, kind, text, len);
     if (r) return r;
     return IsPdfJob(j) ? PrtPdfOptionApply(j->pdf, kind, text, len) : kPrtOk;

@@ -307,11 +307,13 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
     if (job->metricsDC) DeleteDC(job->metricsDC);
     job->dc = job->drawDC = job->metricsDC = nullptr;
     if (job->pdf) {
+        if (job->pdfFlags & kPrtPdfProtectRefused) PdfRefuseProtection(job->pdf);
         int32_t r = PdfFinish(job->pdf);
         job->pdf = nullptr;
         gPdfCurJob = nullptr;
         if (r) DebugLogWrite("PdfFinish", "%d code %d", r, gPdfErrNo);
-        if (!result) result = r;
+        // A failure latched while drawing came first and is the one answered.
+        if (!result && !(job->flags & kPrtFlagErrorLatched)) result = r;
     }
     PrtSpoolRelease(job);
     GuardedFree(job->imageBuf);

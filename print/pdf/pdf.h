@@ -22,6 +22,7 @@ enum PdfErrNo {
     kPdfErrWrite = 5,        // a write, flush or close failed
     kPdfErrBadHandle = 9,
     kPdfErrNoMemory = 12,
+    kPdfErrUnprotected = 13, // encryption was asked for and refused: the file is not left readable
     kPdfErrTooLarge = 27,    // an object lies beyond what the cross-reference table can address
 };
 
@@ -191,6 +192,7 @@ struct PdfDocRec {
     BYTE writeFailed;              // a write, flush or close of the file failed
     BYTE tooLarge;                 // an object offset did not fit its cross-reference entry
     BYTE contentLost;              // page content was dropped: the buffer could not grow
+    BYTE protectRefused;           // encryption was asked for and refused: the finished file is deleted
 };
 
 constexpr DWORD kPdfNoColour = 0xFFFFFFFFu;
@@ -338,6 +340,10 @@ bool PdfParseImportOpts(const char* text, size_t len, PdfImportOpts* out);
 // ---- encryption (pdfcrypt.cpp) -------------------------------------------------
 // The standard security handler, revision 2: 40-bit RC4 keys per object.
 int PdfStartEncryption(PdfDocRec* doc, const PdfEncryptOpts* opts);
+// Marks a document whose encryption was asked for and refused (an option that
+// did not parse): unless it is encrypted after all, PdfFinish deletes its file
+// rather than leave it readable, and fails.
+void PdfRefuseProtection(PdfDocRec* doc);
 // Encrypts the bytes in place with the object's key; in a document that is
 // not encrypted it marks that a stream went out in the clear.
 void PdfEncryptBuf(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj);

@@ -112,11 +112,15 @@ void PdfEncryptBuf(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj) {
 
 // ---- the dictionary -------------------------------------------------------------------
 
+void PdfRefuseProtection(PdfDocRec* doc) { doc->protectRefused = 1; }
+
 int PdfStartEncryption(PdfDocRec* doc, const PdfEncryptOpts* opts) {
-    if (doc->encryptObj || (doc->flags & kPdfFlagClearText)) return kPdfFail;
+    // A refusal leaves the document as it is, drawn on, but its file is not
+    // left readable at the end (an encrypted one stays encrypted).
+    if (doc->encryptObj || (doc->flags & kPdfFlagClearText)) return PdfRefuseProtection(doc), kPdfFail;
     PdfMakeFileId(doc);
     DWORD obj = doc->nextObj;
-    if (!PdfSetObjOffset(doc, obj)) return kPdfFail;
+    if (!PdfSetObjOffset(doc, obj)) return PdfRefuseProtection(doc), kPdfFail;
     doc->nextObj++;
     PdfPad(opts->user, doc->userPad);
     PdfPad(opts->owner, doc->ownerPad);

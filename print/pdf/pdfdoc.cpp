@@ -890,6 +890,9 @@ int PdfFinish(PdfDocRec* doc) {
     if (PdfFileClose(doc->file) != 0) doc->writeFailed = 1;
     bool writeFailed = doc->writeFailed != 0, tooLarge = doc->tooLarge != 0;
     bool contentLost = doc->contentLost != 0;
+    // A document whose encryption was refused is not left in the clear.
+    bool unprotected = doc->protectRefused && !doc->encryptObj;
+    if (unprotected) remove(doc->fileName);
     GuardedFree(doc->content);
     PdfFreeFonts(doc);
     PdfFreeList(doc->images);
@@ -899,6 +902,10 @@ int PdfFinish(PdfDocRec* doc) {
     PdfFreeImported(doc);
     GuardedFree(doc->objOffsets);
     GuardedFree(doc);
+    if (unprotected) {
+        gPdfErrNo = kPdfErrUnprotected;
+        return kPdfFail;
+    }
     // An incomplete file (disk full, medium gone) is a failure, whatever else.
     if (writeFailed) {
         gPdfErrNo = kPdfErrWrite;

@@ -129,7 +129,9 @@ TEST(PdfCrypt, EveryStringAndStreamIsEncrypted) {
     EXPECT_EQ(PdfTestRead("detached/lines.csv"), PdfTestRead("lines.csv")) << "the attachment deciphered";
 }
 
-// Encryption starts only before anything went out in the clear, and once.
+// Encryption starts only before anything went out in the clear, and once. A
+// document refused its encryption while in the clear is drawn on, but its
+// file is not left readable: the finish deletes it and fails.
 TEST(PdfCrypt, LateOrSecondEncryptionIsRefused) {
     struct Case {
         int before;  // 0 nothing, 1 information, 2 a page, 3 encryption
@@ -153,8 +155,14 @@ TEST(PdfCrypt, LateOrSecondEncryptionIsRefused) {
         if (c.before == 3) ASSERT_EQ(Encrypt(doc, "U=a"), 0);
         EXPECT_EQ(Encrypt(doc, "U=b"), c.expect) << c.why;
         Text(doc, "text");
-        ASSERT_EQ(PdfFinish(doc), 0);
-        CheckWithTools("late.pdf", c.before == 3 ? "a" : c.expect == 0 ? "b" : "");
+        const bool inTheClear = c.expect != 0 && c.before != 3;
+        ASSERT_EQ(PdfFinish(doc), inTheClear ? kPdfFail : 0) << c.why;
+        if (inTheClear) {
+            EXPECT_EQ(gPdfErrNo, kPdfErrUnprotected) << c.why;
+            EXPECT_TRUE(PdfTestRead("late.pdf").empty()) << c.why;
+            continue;
+        }
+        CheckWithTools("late.pdf", c.before == 3 ? "a" : "b");
     }
 }
 

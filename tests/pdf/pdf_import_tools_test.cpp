@@ -185,12 +185,15 @@ TEST(PdfImport, SamePageTwiceIsOneForm) {
     ASSERT_EQ(PdfStartEncryption(enc, &e), 0);
     EXPECT_EQ(Import(enc, "F=imp-twice-src.pdf"), -1);
     ASSERT_EQ(PdfFinish(enc), 0);
-    // And encryption after an import, which wrote in the clear, is refused.
+    // And encryption after an import, which wrote in the clear, is refused:
+    // the file asked to be protected is not left readable.
     PdfDocRec* late = Begin("imp-late.pdf");
     ASSERT_NE(late, nullptr);
     ASSERT_EQ(Import(late, "F=imp-twice-src.pdf"), 0);
     EXPECT_EQ(PdfStartEncryption(late, &e), -1);
-    ASSERT_EQ(PdfFinish(late), 0);
+    EXPECT_EQ(PdfFinish(late), kPdfFail);
+    EXPECT_EQ(gPdfErrNo, kPdfErrUnprotected);
+    EXPECT_TRUE(PdfTestRead("imp-late.pdf").empty());
 }
 
 TEST(PdfImport, HandMadeFileWithItsQuirks) {

@@ -351,7 +351,8 @@ void DrawOption(uint32_t type, const std::string& text) {
 // A job that cannot do its work (no picture, an option text that does not
 // parse or that the document refuses, no font file for its text) answers a
 // failure at its close, never the success of a job done; the rows without
-// such a need answer 0.
+// such a need answer 0. A PDF file whose encryption was refused is not left
+// behind in the clear, written directly or from the spool file.
 TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
     gPrtDlgHook = PressButton;
     gPressButton = IDOK;
@@ -368,6 +369,7 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
         uint32_t result;
         int32_t errNo;  // the error cell after the close; -1: not looked at
         const char* why;
+        bool fileLeft = true;  // a PDF target's file is there after the close
     };
     const Case cases[] = {
         {"QovTest", "", false, 0, false, DrawWord, 0, -1, "a printer job draws at once"},
@@ -380,13 +382,17 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
         {"QovTest", "", false, 0, false, [] { DrawOption(2218, "TITLE=t"); }, 21296, 102, "information option"},
         {"QovTest", "", false, 0, false, [] { DrawOption(2218, "T=t"); }, 0, -1, "a printer job only parses it"},
         {"", "", true, 0, false, [] { DrawOption(2217, "USERPWD=secret"); }, 21296, 103,
-         "an encryption text that does not parse: never written in the clear as if encrypted"},
+         "an encryption text that does not parse: never written in the clear as if encrypted", false},
+        {"", "", true, 0, false, [] { DrawOption(2217, "U=\"abc"); DrawWord(); }, 21296, 103,
+         "a quoted password never closed, then a line", false},
+        {"", "facility.spl", true, 0, false, [] { DrawOption(2217, "U=\"abc"); DrawWord(); }, 21296, 103,
+         "the same, spooled", false},
         {"", "", true, 0, false, [] { DrawOption(2217, "U=secret,O=boss"); }, 0, -1, "encryption of a PDF file"},
         {"", "", true, 0, false, [] { DrawOption(2218, "T=t,A=me"); }, 0, -1, "information of a PDF file"},
         {"", "", true, 0, false, [] { DrawOption(2218, "T=t"); DrawOption(2218, "T=u"); }, 21296, 106,
          "a second information option"},
         {"", "", true, 0, false, [] { DrawOption(2218, "T=t"); DrawOption(2217, "U=s"); }, 21296, 107,
-         "encryption after information written in the clear"},
+         "encryption after information written in the clear", false},
         {"", "", true, 0, false, [] { DrawOption(2216, "F=out\\missing.txt"); }, 21296, 105, "a file that does not open"},
         {"", "", true, 0, false, [] { DrawOption(2219, "F=b.pdf"); }, 21296, 111, "a page of a file that is not there"},
         {"", "", true, 0, false, [] { DrawOption(2219, "FILE=b.pdf"); }, 21296, 110, "an import text that does not parse"},
@@ -397,7 +403,7 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
     for (const Case& c : cases) {
         gPrtPictImage = c.pictures ? TestPictImage : nullptr;
         DeleteFileA(pdf.c_str());
-        Answer1147 a = c.pdfTarget ? OpenPdf(pdf, c.options) : OpenTitled(c.name, c.spool, "", c.options);
+        Answer1147 a = c.pdfTarget ? OpenTitled("pdf:", c.spool, pdf, c.options) : OpenTitled(c.name, c.spool, "", c.options);
         ASSERT_NE(0u, a.value) << c.why;
         c.draw();
         Answer1147 z = Close(a.value);
@@ -406,6 +412,9 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
             EXPECT_EQ(c.errNo, gPrtErrNo) << c.why;
         }
         EXPECT_EQ(nullptr, PrtJobFromHandle(a.value)) << c.why << ": the job is closed all the same";
+        if (c.pdfTarget) {
+            EXPECT_EQ(c.fileLeft, GetFileAttributesA(pdf.c_str()) != INVALID_FILE_ATTRIBUTES) << c.why;
+        }
     }
     gPrtPictImage = nullptr;
 }
