@@ -353,6 +353,10 @@ void PdfEncryptBuf(PdfDocRec* doc, BYTE* bytes, size_t n, DWORD obj);
 // table) on the current page; 0, or -1 when it cannot be read or copied, or
 // the document is encrypted.
 int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts);
+// The ceiling of a page's content streams joined (inflated) into one form,
+// kPdfImportContentCeiling; tests lower it. A page past it is refused.
+constexpr size_t kPdfImportContentCeiling = 64u << 20;
+extern size_t gPdfImportContentCap;
 // Frees the record of what the imports copied (PdfFinish calls it).
 void PdfFreeImported(PdfDocRec* doc);
 

@@ -6,9 +6,12 @@
 // the page then draws the form. The source is searched as bytes, never as text
 // that a NUL would end, and stream data is copied by its length (up to its
 // "endstream" where the source states a length the data does not end at).
+// What an import holds is bounded: joined content by gPdfImportContentCap,
+// and an allocation that fails all the same refuses the import.
 #include <zlib.h>
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +28,10 @@ constexpr size_t kImportTailSearch = 40;
 constexpr uint32_t kImportMaxObjects = 500;
 constexpr int kImportMaxDepth = 9;
 constexpr size_t kImportNameMax = 256;
+constexpr size_t kImportInflateChunk = 16384;
+constexpr int kBytesPerMiB = 1 << 20;
+
+size_t gPdfImportContentCap = kPdfImportContentCeiling;
 
 // One imported page, listed in doc->forms (its list part first).
 struct PdfFormRec {
@@ -74,6 +81,7 @@ struct PdfSource {
     const BYTE* p;
     size_t n;
     std::vector<size_t> offsets;
+    std::vector<size_t> starts;   // the objects' offsets and the table's, in file order
     std::vector<DWORD> newNum;    // renumbering: 0 = not copied yet
     std::vector<DWORD> typedNum;  // typed copies, kTypedKinds a source object: 0 = none yet
     size_t trailer;             // where the trailer follows the table
@@ -148,10 +156,10 @@ struct PdfObjText {
 
 static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uint64_t* len);
 
-// The first kw in stream data from i that stands after white space or a
+// The first kw in stream data in [i, to) that stands after white space or a
 // delimiter (data is bytes: nothing in it is skipped as a string).
-static size_t FindKeywordInData(const PdfSource& s, size_t i, const char* kw) {
-    for (size_t at = Find(s, i, s.n, kw); at != SIZE_MAX; at = Find(s, at + 1, s.n, kw))
+static size_t FindKeywordInData(const PdfSource& s, size_t i, size_t to, const char* kw) {
+    for (size_t at = Find(s, i, to, kw); at != SIZE_MAX; at = Find(s, at + 1, to, kw))
         if (at == i || IsWhite(s.p[at - 1]) || IsDelimiter(s.p[at - 1])) return at;
     return SIZE_MAX;
 }
@@ -244,37 +252,49 @@ static size_t StreamDataAfter(const PdfSource& s, size_t i) {
     return i < s.n && s.p[i] == '\n' ? i + 1 : SIZE_MAX;
 }
 
+// Where the object at offset at ends at the latest: the next object's offset
+// in the table (or the table's own), else the file's end. No object's text
+// runs past it, so a damaged closing keyword cannot take in the next object.
+static size_t ObjectBound(const PdfSource& s, size_t at) {
+    auto next = std::upper_bound(s.starts.begin(), s.starts.end(), at);
+    return next == s.starts.end() ? s.n : *next;
+}
+
 // An object's text. Keywords count only as tokens: a dictionary is followed
 // by "endobj" or by "stream" and its end of line, anything else refuses the
-// object; any other value runs to the first "endobj" token.
+// object; any other value runs to the first "endobj" token. Each search stops
+// at the object's bound: a keyword only past it refuses the object.
 static bool ObjectText(const PdfSource& s, uint32_t obj, PdfObjText* o) {
     if (obj == 0 || obj >= s.offsets.size()) return false;
     size_t at = s.offsets[obj];
-    size_t objKw = Find(s, at, at + 64, "obj");
+    const size_t bound = ObjectBound(s, at);
+    size_t objKw = Find(s, at, std::min(at + 64, bound), "obj");
     if (objKw == SIZE_MAX) return false;
     o->body = objKw + 3;
     o->stream = false;
     size_t value = SkipWhite(s, o->body);
     if (value + 1 >= s.n || s.p[value] != '<' || s.p[value + 1] != '<') {
         o->end = FindKeyword(s, o->body, "endobj");
-        return o->end != SIZE_MAX;
+        return o->end != SIZE_MAX && o->end < bound;
     }
-    size_t dictEnd = DictEnd(s, value, s.n);
+    size_t dictEnd = DictEnd(s, value, bound);
     if (dictEnd == SIZE_MAX) return false;
     o->end = SkipWhite(s, dictEnd);
+    if (o->end >= bound) return false;
     if (KeywordAt(s, o->end, "endobj")) return true;
     size_t d = StreamDataAfter(s, o->end);
-    if (d == SIZE_MAX) return false;
+    if (d == SIZE_MAX || d >= bound) return false;
     o->stream = true;
     uint64_t len;
-    if (!StreamLength(s, o->body, o->end, &len) || len > s.n - d) return false;
+    if (!StreamLength(s, o->body, o->end, &len)) return false;
     o->data = d;
-    o->dataLen = static_cast<size_t>(len);
-    o->lengthWrong = !EndstreamAt(s, d + o->dataLen);
+    // A length past the bound is as wrong as one that ends elsewhere.
+    o->lengthWrong = len > bound - d || !EndstreamAt(s, d + static_cast<size_t>(len));
+    o->dataLen = o->lengthWrong ? 0 : static_cast<size_t>(len);
     if (o->lengthWrong) {
         // A stated length that does not end at "endstream" is the source's
         // fault; readers take the data up to the keyword, and so does the copy.
-        size_t kw = FindKeywordInData(s, d, "endstream");
+        size_t kw = FindKeywordInData(s, d, bound, "endstream");
         if (kw == SIZE_MAX) return false;
         if (kw > d && s.p[kw - 1] == '\n') kw--;
         if (kw > d && s.p[kw - 1] == '\r') kw--;
@@ -292,7 +312,9 @@ static size_t FindKey(const PdfSource& s, size_t from, size_t to, const char* ke
     return SIZE_MAX;
 }
 
-// "/Length" of a stream dictionary, direct or by reference.
+// "/Length" of a stream dictionary, direct or by reference. The object
+// referenced must be whole, a number closed by its "endobj" before the next
+// object (never a dictionary, whose own length could lead back here).
 static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uint64_t* len) {
     size_t k = FindKey(s, dictFrom, dictTo, "/Length");
     if (k == SIZE_MAX) return false;
@@ -301,7 +323,11 @@ static bool StreamLength(const PdfSource& s, size_t dictFrom, size_t dictTo, uin
     if (ReadRef(s, i, &ref, &e)) {
         size_t at = s.offsets[ref];
         size_t objKw = Find(s, at, at + 64, "obj");
-        return objKw != SIZE_MAX && ReadNumber(s, SkipWhite(s, objKw + 3), len, &e);
+        if (objKw == SIZE_MAX) return false;
+        size_t value = SkipWhite(s, objKw + 3);
+        if (value < s.n && s.p[value] == '<') return false;
+        PdfObjText number;
+        return ObjectText(s, ref, &number) && ReadNumber(s, value, len, &e);
     }
     return ReadNumber(s, i, len, &e);
 }
@@ -631,6 +657,11 @@ static bool ReadXref(PdfSource& s) {
         if (used && (off >= s.n || gen != 0)) return Refuse("offset past the file or generation not 0");
         s.offsets[k] = used ? static_cast<size_t>(off) : 0;
     }
+    // Each object's text ends at the next one's offset or the table's.
+    s.starts.assign(1, xref);
+    for (size_t off : s.offsets)
+        if (off) s.starts.push_back(off);
+    std::sort(s.starts.begin(), s.starts.end());
     if (s.earlier && s.earlier->newNum.size() == count) {
         s.newNum = s.earlier->newNum;
         s.typedNum = s.earlier->typedNum;
@@ -699,9 +730,44 @@ static bool FilterEntry(const PdfSource& s, size_t f, size_t end, std::string* f
     return true;
 }
 
+// Adds bytes to the joined content within the ceiling: false past it. The
+// block grows by doubling but never beyond the ceiling itself, so the content
+// never holds more than the ceiling's worth of memory.
+static bool AppendWithinCap(std::string* data, const char* bytes, size_t n) {
+    const size_t cap = gPdfImportContentCap;
+    if (n > cap - data->size()) {
+        snprintf(gPdfErrorText, sizeof gPdfErrorText, "PDF import: the page's content joined passes the %zu MiB ceiling",
+                 cap / kBytesPerMiB);
+        return false;
+    }
+    if (data->size() + n > data->capacity()) data->reserve(std::min(cap, std::max(data->size() + n, 2 * data->capacity())));
+    data->append(bytes, n);
+    return true;
+}
+
+// One FlateDecode stream inflated onto the joined content.
+static bool InflateWithinCap(const BYTE* p, size_t n, std::string* data) {
+    z_stream zs;
+    memset(&zs, 0, sizeof zs);
+    if (inflateInit(&zs) != Z_OK) return false;
+    zs.next_in = const_cast<BYTE*>(p);
+    zs.avail_in = static_cast<uInt>(n);
+    char buf[kImportInflateChunk];
+    int rc;
+    bool fits = true;
+    do {
+        zs.next_out = reinterpret_cast<Bytef*>(buf);
+        zs.avail_out = sizeof buf;
+        rc = inflate(&zs, Z_NO_FLUSH);
+        fits = AppendWithinCap(data, buf, sizeof buf - zs.avail_out);
+    } while (rc == Z_OK && fits);
+    inflateEnd(&zs);
+    return fits && rc == Z_STREAM_END;
+}
+
 // The page's content: one stream as it is; several joined when each is
 // FlateDecode or plain (inflated then), else the first one that is not empty,
-// as it is.
+// as it is. Joined content past gPdfImportContentCap is refused.
 static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string* data, std::string* filter) {
     std::vector<uint32_t> parts;
     size_t k = Find(s, page.body, page.end, "/Contents");
@@ -735,25 +801,11 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
         }
         bool flate = Find(s, o.body, o.end, "/FlateDecode") != SIZE_MAX;
         if (!flate) {
-            data->append(reinterpret_cast<const char*>(s.p + o.data), o.dataLen);
-        } else if (o.dataLen) {
-            z_stream zs;
-            memset(&zs, 0, sizeof zs);
-            if (inflateInit(&zs) != Z_OK) return false;
-            zs.next_in = const_cast<BYTE*>(s.p + o.data);
-            zs.avail_in = static_cast<uInt>(o.dataLen);
-            char buf[16384];
-            int rc;
-            do {
-                zs.next_out = reinterpret_cast<Bytef*>(buf);
-                zs.avail_out = sizeof buf;
-                rc = inflate(&zs, Z_NO_FLUSH);
-                data->append(buf, sizeof buf - zs.avail_out);
-            } while (rc == Z_OK && data->size() < kMaxCheckedSize);
-            inflateEnd(&zs);
-            if (rc != Z_STREAM_END) return false;
+            if (!AppendWithinCap(data, reinterpret_cast<const char*>(s.p + o.data), o.dataLen)) return false;
+        } else if (o.dataLen && !InflateWithinCap(s.p + o.data, o.dataLen, data)) {
+            return false;
         }
-        data->append("\n");
+        if (!AppendWithinCap(data, "\n", 1)) return false;
     }
     return true;
 }
@@ -815,7 +867,7 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     // The box becomes the form's: four numbers, never references into the source.
     if (!BoxOfFourNumbers(s, mbOpen + 1, mbClose)) return Refuse("a /MediaBox that is not four numbers or is empty");
     std::string data, filter;
-    if (!PageContent(s, p, &data, &filter)) return Refuse("no usable /Contents");
+    if (!PageContent(s, p, &data, &filter)) return gPdfErrorText[0] ? false : Refuse("no usable /Contents");
     // The resources: inline, or the dictionary of the object referenced.
     std::string resources = "<< >>";
     std::vector<uint32_t> todo;
@@ -850,9 +902,14 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     if (packedLen) head += "  /Filter /FlateDecode\r\n";
     else if (!filter.empty()) head += filter + "\r\n";
     head += " >>\r\n";
-    if (packedLen) HoldObject(s, obj, head, packed, packedLen, true);
-    else HoldObject(s, obj, head, reinterpret_cast<const BYTE*>(data.data()), data.size(), true);
-    GuardedFree(packed);
+    // The compressed copy is freed on every way out, a failed allocation too.
+    std::unique_ptr<BYTE, void (*)(void*)> packedHeld(packed, GuardedFree);
+    if (packedLen) {
+        std::string().swap(data);  // the joined content is not held beside its compressed copy
+        HoldObject(s, obj, head, packed, packedLen, true);
+    } else {
+        HoldObject(s, obj, head, reinterpret_cast<const BYTE*>(data.data()), data.size(), true);
+    }
     *formObj = obj;
     return true;
 }
@@ -934,10 +991,17 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
         if (!data) return Refuse("the file is shorter than 100 bytes or does not read"), kPdfFail;
         form = static_cast<PdfFormRec*>(GuardedAlloc(sizeof(PdfFormRec)));
         const PdfImportedFile* earlier = EarlierImports(doc, name, data, room.Size());
-        PdfSource s{data, room.Size(), {}, {}, {}, 0, {}, earlier};
+        PdfSource s{data, room.Size(), {}, {}, {}, {}, 0, {}, earlier};
         DWORD obj = 0;
         const DWORD firstObj = doc->nextObj;
-        bool ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj) && WriteHeld(doc, s);
+        bool ok = false;
+        try {
+            ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj) && WriteHeld(doc, s);
+        } catch (const std::bad_alloc&) {
+            // Nothing is written before the whole import is held, so the
+            // document is as it was; the copies held so far go with s.
+            Refuse("the page cannot be held in memory");
+        }
         if (ok) KeepImported(doc, earlier != nullptr, name, s, &data);
         GuardedFree(data);
         if (!ok) {

@@ -7,6 +7,7 @@
 // and the renderers and
 // compared pixel for pixel with a render of the source page.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <map>
 #include <string>
@@ -551,4 +552,85 @@ TEST(PdfImport, ARefusedImportLeavesNothingBehind) {
     EXPECT_EQ(ImportJob("imp-roll-out.pdf", "F=imp-roll.pdf,G"), 0) << gPdfErrorText;
     CheckWithTools("imp-roll-out.pdf");
     EXPECT_NE(RunTool("pdftotext imp-roll-out.pdf -").find("Invoice 100427 paid"), std::string::npos);
+}
+
+// A closing keyword damaged: an indirect length whose "endobj" is garbled,
+// or an image whose "endstream" is. Each search stops at the next object's
+// offset, so the import is refused in both modes, the document stays as it
+// was and nothing of the next object (its "Secret") is copied.
+TEST(PdfImport, ADamagedClosingKeywordNeverTakesInTheNextObject) {
+    const std::string picture = "q 100 0 0 100 72 500 cm /Im1 Do Q";
+    auto file = [&](const char* length, const char* endstream) {
+        return ClassicPdf({
+            "<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 4 0 R "
+            "/Resources << /XObject << /Im1 5 0 R >> >> >>",
+            "<< /Length " + std::to_string(picture.size()) + " >>\nstream\n" + picture + "\nendstream",
+            std::string("<< /Type /XObject /Subtype /Image /Width 2 /Height 2 /ColorSpace /DeviceRGB "
+                        "/BitsPerComponent 8 /Length ") +
+                length + " >>\nstream\n" + std::string("\x10\x20\x30\x40\x50\x60\x70\x80\x90\xa0\xb0\xc0", 12) +
+                "\n" + endstream,
+            "12",
+            "<< /Secret (next object text) /Length 3 >>\nstream\nABC\nendstream",
+        });
+    };
+    std::string lengthDamaged = file("6 0 R", "endstream");
+    const size_t at = lengthDamaged.find("6 0 obj\n12\nendobj");
+    ASSERT_NE(at, std::string::npos);
+    lengthDamaged.replace(at + 11, 6, "e\x91" "dobj");
+    WriteFile("imp-next-length.pdf", lengthDamaged);
+    WriteFile("imp-next-stream.pdf", file("12", "endstrXam"));
+    ASSERT_EQ(ImportJob("imp-next-out.pdf", ""), 0);
+    const std::string plain = PdfTestRead("imp-next-out.pdf");
+    for (const char* option : {"F=imp-next-length.pdf", "F=imp-next-length.pdf,G", "F=imp-next-stream.pdf",
+                               "F=imp-next-stream.pdf,G"}) {
+        SCOPED_TRACE(option);
+        EXPECT_EQ(ImportJob("imp-next-out.pdf", option), -1);
+        const std::string out = PdfTestRead("imp-next-out.pdf");
+        EXPECT_EQ(out, plain) << "the document stays as it was";
+        EXPECT_EQ(out.find("Secret"), std::string::npos);
+    }
+}
+
+// A 5.7 KB page whose content array names one FlateDecode stream of 4 MiB of
+// spaces 200 times would join 800 MiB: the join stops at the ceiling (lowered
+// here, so the test stays small) and the import is refused with its reason,
+// the document as it was; two of the streams join under it.
+TEST(PdfImport, JoinedContentStopsAtItsCeiling) {
+    const std::string spaces(4u << 20, ' ');
+    uLongf packedLen = compressBound(static_cast<uLong>(spaces.size()));
+    std::string packed(packedLen, '\0');
+    ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedLen,
+                        reinterpret_cast<const Bytef*>(spaces.data()), spaces.size(), Z_BEST_COMPRESSION),
+              Z_OK);
+    packed.resize(packedLen);
+    auto file = [&](int parts) {
+        std::string refs;
+        for (int i = 0; i < parts; i++) refs += " 4 0 R";
+        return ClassicPdf({
+            "<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents [" + refs + " ] >>",
+            "<< /Filter /FlateDecode /Length " + std::to_string(packed.size()) + " >>\nstream\n" + packed +
+                "\nendstream",
+        });
+    };
+    const std::string flood = file(200);
+    EXPECT_LT(flood.size(), 6000u);
+    WriteFile("imp-flood.pdf", flood);
+    WriteFile("imp-flood-two.pdf", file(2));
+    const size_t ceiling = gPdfImportContentCap;
+    gPdfImportContentCap = 16u << 20;
+    ASSERT_EQ(ImportJob("imp-flood-out.pdf", ""), 0);
+    const std::string plain = PdfTestRead("imp-flood-out.pdf");
+    for (const char* option : {"F=imp-flood.pdf", "F=imp-flood.pdf,G"}) {
+        SCOPED_TRACE(option);
+        EXPECT_EQ(ImportJob("imp-flood-out.pdf", option), -1);
+        EXPECT_NE(std::string(gPdfErrorText).find("passes the 16 MiB ceiling"), std::string::npos) << gPdfErrorText;
+        EXPECT_EQ(PdfTestRead("imp-flood-out.pdf"), plain) << "the document stays as it was";
+    }
+    EXPECT_EQ(ImportJob("imp-flood-out.pdf", "F=imp-flood-two.pdf"), 0) << gPdfErrorText;
+    CheckWithTools("imp-flood-out.pdf");
+    gPdfImportContentCap = ceiling;
 }

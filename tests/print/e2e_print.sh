@@ -6,7 +6,8 @@
 # (lpt1, lpt2) and checks it against FILE (NAME.expect); written:FILE checks
 # the PDF file NAME.pdf the client wrote into OUTDIR; log:FILE runs a copy of
 # the client in OUTDIR with its debug log on, and every line of FILE must be
-# found in that log (qovtervex.log).
+# found in that log (qovtervex.log); make:SCRIPT runs the Python SCRIPT in
+# OUTDIR before the session, to write the files the scene reads.
 #
 # Usage: e2e_print.sh SERVER.exe CLIENT.exe SCRIPT CAPTURE-DIR OUTDIR PORT:FILE...
 set -eu
@@ -29,6 +30,7 @@ cd "$out"
 logs=""
 for pair in "$@"; do
   [ "${pair%%:*}" = log ] && logs="$logs ${pair#*:}"
+  [ "${pair%%:*}" = make ] && python3 "${pair#*:}"
 done
 run="$(winpath "$client") printing"
 if [ -n "$logs" ]; then
@@ -50,7 +52,7 @@ done
 
 for pair in "$@"; do
   port=${pair%%:*}
-  [ "$port" = log ] && continue
+  [ "$port" = log ] || [ "$port" = make ] && continue
   file=${pair#*:}
   name=$(basename "$file" .expect)
   [ "$port" = written ] || cp "$capture/capture-$port.ps" "$name.ps"

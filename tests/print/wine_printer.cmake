@@ -48,11 +48,12 @@ add_test(NAME print_e2e_demo
   COMMAND ${e2e} ${PROJECT_SOURCE_DIR}/tests/server/scripts/demo-print.txt ${print_out} ${print_out}/e2e-demo
     lpt1:${CMAKE_CURRENT_SOURCE_DIR}/e2e_invoice.expect written:${CMAKE_CURRENT_SOURCE_DIR}/invoice-protected.expect
     written:${CMAKE_CURRENT_SOURCE_DIR}/international.expect)
-# PDF files with passwords, information and attachments, direct and spooled.
+# PDF files with passwords, information and attachments, direct and spooled;
+# a page import whose joined content would pass its ceiling.
 add_test(NAME print_e2e_pdf
   COMMAND ${e2e} ${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf.txt ${print_out} ${print_out}/e2e-pdf
     written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_direct.expect written:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_spooled.expect
-    log:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_log.txt)
+    log:${CMAKE_CURRENT_SOURCE_DIR}/e2e_pdf_log.txt make:${CMAKE_CURRENT_SOURCE_DIR}/make_flood_pdf.py)
 set_tests_properties(print_e2e_jobs print_e2e_demo print_e2e_pdf PROPERTIES FIXTURES_REQUIRED print_printer TIMEOUT 180
   RESOURCE_LOCK qov_test_printer_capture)
 
