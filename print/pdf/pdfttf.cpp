@@ -18,7 +18,8 @@ enum PdfTtfResult {
     kTtfCmap4Header = 11, kTtfCmap4Memory = 12, kTtfCmap4Body = 13, kTtfNoMetrics = 14, kTtfMetricsMemory = 15,
     kTtfHmtx4 = 16, kTtfHmtx0 = 17, kTtfNameHeader = 18, kTtfNameRecord = 19, kTtfNamesMissing = 20,
     kTtfPsName = 21, kTtfSubfamily = 22, kTtfOs2 = 23, kTtfFontFile = 24, kTtfDescriptor = 25,
-    kTtfNoGlyphs = 26,  // loca or glyf missing or past the file's end
+    kTtfNoGlyphs = 26,  // maxp, loca or glyf missing or past the file's end
+    kTtfHintingCut = 27,  // a hinting table (cvt, fpgm, prep) listed but past the file's end
 };
 
 constexpr uint32_t kTtfVersion1 = 0x00010000u, kTtfVersionTrue = 0x74727565u;  // 'true'
@@ -140,14 +141,17 @@ struct PdfTtfFile {
     PdfTtfTable head, hhea, cmap, hmtx, name, os2;
 };
 
-// A table's place, when it lies inside the file.
-static bool PdfTtfFind(const PdfTtfFile& f, const char* tag, PdfTtfTable* out) {
+// A table's place, when it lies inside the file; *listed tells whether the
+// file lists it at all.
+static bool PdfTtfFind(const PdfTtfFile& f, const char* tag, PdfTtfTable* out, bool* listed = nullptr) {
     uint32_t want = TtfTag(tag);
+    if (listed) *listed = false;
     for (uint16_t i = 0; i < f.tableCount; i++) {
         size_t rec = kTtfOffsetTableSize + kTtfTableRecordSize * i;
         uint32_t t, off, len;
         if (!f.r.U32BeAt(rec, &t) || !f.r.U32BeAt(rec + 8, &off) || !f.r.U32BeAt(rec + 12, &len)) return false;
         if (t != want) continue;
+        if (listed) *listed = true;
         if (!f.r.Has(off, len)) return false;
         out->offset = off;
         out->length = len;
@@ -345,10 +349,19 @@ int PdfReadTrueTypeFont(const BYTE* data, size_t size, bool winAnsi, PdfTtfDesc*
     if (!PdfTtfFind(f, "OS/2", &f.os2) || f.os2.length < kTtfOs2Size || !f.r.U16BeAt(f.os2.offset + 8, &fsType))
         return kTtfOs2;
     d->embeddable = fsType != kTtfFsTypeRestricted;
-    // The glyphs themselves: a cut file would be embedded whole and its
-    // subsets could not be made.
+    // The glyphs themselves, by the subsetter's rule, so that 8-bit text
+    // (which embeds the file whole) and 16-bit text (which subsets it) refuse
+    // the same files: maxp, loca and glyf inside the file, and each hinting
+    // table the file lists (one cut short is a damaged file, not a font
+    // without hinting).
     PdfTtfTable glyphs;
-    if (!PdfTtfFind(f, "loca", &glyphs) || !PdfTtfFind(f, "glyf", &glyphs)) return kTtfNoGlyphs;
+    if (!PdfTtfFind(f, "maxp", &glyphs) || !PdfTtfFind(f, "loca", &glyphs) || !PdfTtfFind(f, "glyf", &glyphs))
+        return kTtfNoGlyphs;
+    static const char* const kHintingTables[] = {"cvt ", "fpgm", "prep"};
+    for (const char* hinting : kHintingTables) {
+        bool listed;
+        if (!PdfTtfFind(f, hinting, &glyphs, &listed) && listed) return kTtfHintingCut;
+    }
     return kTtfOk;
 }
 
