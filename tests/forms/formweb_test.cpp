@@ -1,9 +1,10 @@
 // formweb_test.cpp - forms in the web view under Wine: a form of the page kinds
 // loaded into a web window of a recording-page host (the facilities connected
 // as the program connects them), its records exchanged so that nothing names
-// the destroyed record, a page event reaching a loaded object, the server's
-// load refreshing the form's bars and number edits in the page, and a save of the web window
-// that loads into a second web window and saves the same rows again.
+// the destroyed record, a page event reaching a loaded object, scroll bars and
+// the Animate refused row by row, the server's load refreshing the form's bars
+// and number edits in the page, and a save of the web window that loads into a
+// second web window and saves the same rows again.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -192,10 +193,33 @@ TEST_F(FormWebTest, PageHostWithWebWindowsIsNotEmpty) {
     ObjectFreeRecord(host);
 }
 
+// Scroll bars and the Animate have no web-view form: a form holding one
+// fails its load into a web window at that row, which the error text names.
+TEST_F(FormWebTest, ScrollBarsAndAnimateLoadIntoNativeWindowsOnly) {
+    const struct {
+        const char* name;
+        uint8_t kind;
+    } kRows[] = {{"HBar", 22}, {"VBar", 23}, {"Anim", 47}};
+    for (const auto& row : kRows) {
+        Form form;
+        form.objects.push_back({"BarWin", 25, qofbuild::WindowStream("Bars", 10, 10, 300, 200, false)});
+        form.objects.push_back({"OkBtn", 1, ControlStream("OK", 10, 10, 80, 26)});
+        form.objects.push_back({row.name, row.kind, ControlStream("", 10, 50, 120, 24)});
+        ObjectRecord* window = NewWebWindow();
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(Load(window, qofbuild::Build(form), "qovweb-bars.qof"), kFormReadFailed + kVersion5) << row.name;
+        EXPECT_EQ(std::string(err_).find(std::string("Unable to Create: ") + row.name), 0u) << err_;
+        EXPECT_EQ(window->children, nullptr) << row.name << ": the window is left empty";
+    }
+}
+
 // A web window saves its form: the rows, the sub-objects after their bars,
 // the references; loaded into a second web window it saves the same rows.
 TEST_F(FormWebTest, WebWindowSavesAndLoadsAgain) {
-    ASSERT_EQ(Load(asking_, qofbuild::Build(PageForm()), "qovweb-save.qof"), kVersion5) << err_;
+    // A line too, whose end points the saved form carries beside its box.
+    Form form = PageForm();
+    form.objects.insert(form.objects.end() - 2, {"Rule", 30, ControlStream("", 10, 250, 200, 250)});
+    ASSERT_EQ(Load(asking_, qofbuild::Build(form), "qovweb-save.qof"), kVersion5) << err_;
     std::string path = TempPath("qovweb-saved.qof"), pathB = TempPath("qovweb-saved-b.qof");
     ASSERT_EQ(FormSaveQof(asking_, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
     std::vector<uint8_t> saved = ReadFileBytes(path);
@@ -203,9 +227,14 @@ TEST_F(FormWebTest, WebWindowSavesAndLoadsAgain) {
     ASSERT_TRUE(p.ok) << p.why;
     std::vector<std::string> names;
     for (const qofbuild::ParsedRow& r : p.rows) names.push_back(r.name);
-    EXPECT_EQ(p.rows.size(), PageForm().objects.size()) << "every row of the form";
+    EXPECT_EQ(p.rows.size(), form.objects.size()) << "every row of the form";
     EXPECT_EQ(names[0], "PageWin");
     EXPECT_EQ(names[1], "Icons") << "the image list follows the window";
+    // The window keeps its page division beside the form's name.
+    bool windowOk = false;
+    std::vector<qofbuild::Record> win = qofbuild::Records(p.rows[0].stream, &windowOk);
+    ASSERT_NE(qofbuild::FindRecord(win, 334), nullptr);
+    EXPECT_EQ(qofbuild::FindRecord(win, 334)->data, "mainscrn");
     // The combo box keeps its own text and its items.
     bool ok = false;
     std::vector<qofbuild::Record> city = qofbuild::Records(p.rows.back().stream, &ok);
