@@ -63,6 +63,10 @@ bool WebObjectGetProp(ObjectRecord* rec, uint32_t id, FormPropValue* out) {
 
 bool LiveGetProp(void* o, uint32_t id, FormPropValue* out) {
     ObjectRecord* rec = Rec(o);
+    // The edit buffer speaks for an edit's text only when this ask filled
+    // it: an empty web edit leaves in it whatever an edit left before.
+    bool editText = id == kPidText && (rec->kind == kKindEditText || rec->kind == kKindRichEditText);
+    if (editText && gEditTextBuf) gEditTextBuf[0] = 0, gEditTextLen = 0;
     if (ObjectIsWebView(rec)) {
         if (!WebObjectGetProp(rec, id, out)) return false;
     } else {
@@ -83,7 +87,7 @@ bool LiveGetProp(void* o, uint32_t id, FormPropValue* out) {
     }
     // An edit's whole text is in the edit buffer; the shared text buffer
     // holds at most its first 40,960 bytes.
-    if (id == kPidText && (rec->kind == kKindEditText || rec->kind == kKindRichEditText) && gEditTextBuf) {
+    if (editText && gEditTextBuf && gEditTextLen) {
         out->text = gEditTextBuf;
         out->length = gEditTextLen;
     }

@@ -8,10 +8,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/wiring.h"
+#include "controls/ctlcore.h"
 #include "forms/formload.h"
 #include "forms/formsave.h"
 #include "forms/formfiles.h"
@@ -221,6 +224,17 @@ TEST_F(FormWebTest, WebWindowSavesAndLoadsAgain) {
     form.objects.insert(form.objects.end() - 2, {"Rule", 30, ControlStream("", 10, 250, 200, 250)});
     ASSERT_EQ(Load(asking_, qofbuild::Build(form), "qovweb-save.qof"), kVersion5) << err_;
     std::string path = TempPath("qovweb-saved.qof"), pathB = TempPath("qovweb-saved-b.qof");
+    // Edits the page answers empty are saved empty, whatever text a native
+    // edit read last left in the edit buffer.
+    RecPageAnswer(&gPage, 21, "{\"str\": \"\"}", 0);
+    ASSERT_TRUE(EditTextBufferEnsure(16));
+    strcpy(gEditTextBuf, "native");
+    gEditTextLen = 6;
+    ASSERT_EQ(FormSaveQof(asking_, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
+    EXPECT_EQ(ReadFileText(path).find("native"), std::string::npos);
+    // From here the page answers each edit's text.
+    gPage.answers.clear();
+    RecPageAnswer(&gPage, 21, "{\"str\": \"Ada\"}", 0);
     ASSERT_EQ(FormSaveQof(asking_, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
     std::vector<uint8_t> saved = ReadFileBytes(path);
     qofbuild::Parsed p = qofbuild::Parse(saved);
@@ -230,6 +244,13 @@ TEST_F(FormWebTest, WebWindowSavesAndLoadsAgain) {
     EXPECT_EQ(p.rows.size(), form.objects.size()) << "every row of the form";
     EXPECT_EQ(names[0], "PageWin");
     EXPECT_EQ(names[1], "Icons") << "the image list follows the window";
+    // The edit's text is the one the page answers.
+    size_t nameEdit = std::find(names.begin(), names.end(), "NameEdit") - names.begin();
+    ASSERT_LT(nameEdit, names.size());
+    bool editOk = false;
+    std::vector<qofbuild::Record> edit = qofbuild::Records(p.rows[nameEdit].stream, &editOk);
+    ASSERT_NE(qofbuild::FindRecord(edit, 29), nullptr);
+    EXPECT_EQ(qofbuild::FindRecord(edit, 29)->data, "Ada");
     // The window keeps its page division beside the form's name.
     bool windowOk = false;
     std::vector<qofbuild::Record> win = qofbuild::Records(p.rows[0].stream, &windowOk);
@@ -243,6 +264,14 @@ TEST_F(FormWebTest, WebWindowSavesAndLoadsAgain) {
     EXPECT_EQ(qofbuild::FindRecord(city, 29)->data, "Paris");
     ASSERT_NE(qofbuild::FindRecord(city, 59), nullptr);
     EXPECT_EQ(qofbuild::FindRecord(city, 59)->data, "Paris;London;Rome");
+
+    // As a web-form page (lists and bars left out) the objects keep their texts.
+    std::string page = TempPath("qovweb-saved.htm");
+    ASSERT_EQ(FormSaveQof(asking_, ("!" + page).c_str(), nullptr, nullptr, kFormSaveWebPage), 207u) << gFormLastError;
+    std::string html = ReadFileText(page);
+    DeleteFileA(page.c_str());
+    for (const char* text : {">Name<", ">Ada<", ">OK<", ">Two<", ">London<"})
+        EXPECT_NE(html.find(text), std::string::npos) << text << " in\n" << html;
 
     ObjectRecord* second = NewWebWindow();
     ASSERT_NE(second, nullptr);
