@@ -219,9 +219,20 @@ TEST_F(FormWebTest, ScrollBarsAndAnimateLoadIntoNativeWindowsOnly) {
 // A web window saves its form: the rows, the sub-objects after their bars,
 // the references; loaded into a second web window it saves the same rows.
 TEST_F(FormWebTest, WebWindowSavesAndLoadsAgain) {
-    // A line too, whose end points the saved form carries beside its box.
+    // The drawn kinds and the timer too: a line, whose end points the saved
+    // form carries beside its box, a shape, a slider, a progress bar, a
+    // splitter partnered with a panel docked at the top.
     Form form = PageForm();
-    form.objects.insert(form.objects.end() - 2, {"Rule", 30, ControlStream("", 10, 250, 200, 250)});
+    const std::vector<qofbuild::Object> drawn = {
+        {"Rule", 30, ControlStream("", 10, 250, 200, 250)},
+        {"Oval", 26, ControlStream("", 220, 230, 40, 30).Int(64, 1)},
+        {"Level", 28, ControlStream("", 170, 190, 100, 24)},
+        {"Done", 21, ControlStream("", 10, 225, 100, 16)},
+        {"Tick", 17, ControlStream("", 0, 0, 0, 0)},
+        {"TopBox", 43, ControlStream("", 0, 0, 420, 30).Int(198, 5)},
+        {"Split", 42, ControlStream("", 0, 0, 420, 4).Int(198, 5)},
+    };
+    form.objects.insert(form.objects.end() - 2, drawn.begin(), drawn.end());
     ASSERT_EQ(Load(asking_, qofbuild::Build(form), "qovweb-save.qof"), kVersion5) << err_;
     std::string path = TempPath("qovweb-saved.qof"), pathB = TempPath("qovweb-saved-b.qof");
     // Edits the page answers empty are saved empty, whatever text a native
@@ -251,6 +262,18 @@ TEST_F(FormWebTest, WebWindowSavesAndLoadsAgain) {
     std::vector<qofbuild::Record> edit = qofbuild::Records(p.rows[nameEdit].stream, &editOk);
     ASSERT_NE(qofbuild::FindRecord(edit, 29), nullptr);
     EXPECT_EQ(qofbuild::FindRecord(edit, 29)->data, "Ada");
+    // The line's end points; the splitter measures the panel.
+    auto rowValue = [&](const char* name, uint32_t id) -> int64_t {
+        size_t row = std::find(names.begin(), names.end(), name) - names.begin();
+        bool okRow = false;
+        std::vector<qofbuild::Record> recs = row < names.size() ? qofbuild::Records(p.rows[row].stream, &okRow)
+                                                                 : std::vector<qofbuild::Record>();
+        const qofbuild::Record* r = qofbuild::FindRecord(recs, id);
+        return r ? static_cast<int64_t>(r->value) : -1;
+    };
+    EXPECT_EQ(rowValue("Rule", 94), 200);
+    EXPECT_EQ(rowValue("Rule", 95), 250);
+    EXPECT_EQ(rowValue("Split", 229), 30);
     // The window keeps its page division beside the form's name.
     bool windowOk = false;
     std::vector<qofbuild::Record> win = qofbuild::Records(p.rows[0].stream, &windowOk);
