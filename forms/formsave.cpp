@@ -63,6 +63,10 @@ bool WebObjectGetProp(ObjectRecord* rec, uint32_t id, FormPropValue* out) {
 
 bool LiveGetProp(void* o, uint32_t id, FormPropValue* out) {
     ObjectRecord* rec = Rec(o);
+    // The edit buffer speaks for an edit's text only when this ask filled
+    // it: an empty web edit leaves in it whatever an edit left before.
+    bool editText = id == kPidText && (rec->kind == kKindEditText || rec->kind == kKindRichEditText);
+    if (editText && gEditTextBuf) gEditTextBuf[0] = 0, gEditTextLen = 0;
     if (ObjectIsWebView(rec)) {
         if (!WebObjectGetProp(rec, id, out)) return false;
     } else {
@@ -83,7 +87,7 @@ bool LiveGetProp(void* o, uint32_t id, FormPropValue* out) {
     }
     // An edit's whole text is in the edit buffer; the shared text buffer
     // holds at most its first 40,960 bytes.
-    if (id == kPidText && (rec->kind == kKindEditText || rec->kind == kKindRichEditText) && gEditTextBuf) {
+    if (editText && gEditTextBuf && gEditTextLen) {
         out->text = gEditTextBuf;
         out->length = gEditTextLen;
     }
@@ -139,6 +143,7 @@ bool MakeGuid(uint8_t out[16]) {
 struct TableBuild {
     FormSaveContext* ctx;
     bool overflow;
+    bool leftOut;       // an object of a kind no form load can make was left out
 };
 
 bool LeftOut(ObjectRecord* rec) {
@@ -158,6 +163,12 @@ bool InTable(const FormSaveContext* ctx, const ObjectRecord* rec) {
 void AddEntry(TableBuild* t, ObjectRecord* rec) {
     FormSaveContext* ctx = t->ctx;
     if (LeftOut(rec) || InTable(ctx, rec)) return;
+    // A saved form loads again: a kind the loader refuses (a Movie) would
+    // fail the whole load, so it is not written.
+    if (ctx->entryCount > 0 && !QofKindCreatable(rec->kind)) {
+        t->leftOut = true;
+        return;
+    }
     if (ctx->entryCount >= kFormMaxEntries) {
         t->overflow = true;
         return;
@@ -387,38 +398,57 @@ int32_t WriteXmlFile(FormSaveContext* ctx, const char* path, XmlFormSaveMode mod
 
 // ---- The web form page -----------------------------------------------------------------------
 
-uint32_t PageKind(void* user, uint32_t i) { return static_cast<FormSaveContext*>(user)->entries[i].kind; }
+// The save's objects as the page reads them, and the one block their streams
+// are encoded into: a record's texts point into the block, so it lives until
+// the page is written and each object's stream replaces the one before only
+// once that object's markup is in the page.
+struct PageObjects {
+    FormSaveContext* ctx;
+    uint8_t* stream;
+};
+
+uint32_t PageKind(void* user, uint32_t i) { return static_cast<PageObjects*>(user)->ctx->entries[i].kind; }
 
 int32_t PageParent(void* user, uint32_t i) {
     if (i == 0) return -1;
-    auto* ctx = static_cast<FormSaveContext*>(user);
+    FormSaveContext* ctx = static_cast<PageObjects*>(user)->ctx;
     ObjectRecord* rec = Rec(ctx->entries[i].object);
     return rec && rec->parent ? static_cast<int32_t>(FormEntryIndexOf(ctx, rec->parent)) : 0;
+}
+
+// The markup draws a Line from its left and top edges to its right and bottom
+// ones, as the web creator leaves them; the stream's edges are the line's box.
+void PageLineEnds(ObjectCreateRecord* cr) {
+    int32_t ends[4];
+    CreateRecordLineEnds(cr, ends);
+    cr->left = ends[0], cr->top = ends[1], cr->right = ends[2], cr->bottom = ends[3];
 }
 
 // An object's current properties as a creation record: its stream encoded
 // through the save's object source (the markup reads no references) and read
 // back as a version-4 form.
 bool PageRecord(void* user, uint32_t i, ObjectCreateRecord* cr) {
-    auto* ctx = static_cast<FormSaveContext*>(user);
+    auto* page = static_cast<PageObjects*>(user);
+    FormSaveContext* ctx = page->ctx;
     void* object = ctx->entries[i].object;
     if (!object) return false;
-    uint8_t* stream = static_cast<uint8_t*>(GuardedAlloc(kWebPageStreamRoom));
-    if (!stream) return false;
-    uint32_t n = EncodeFormCrStream(ctx, object, stream, kWebPageStreamRoom, 0);
-    bool ok = n && DecodeFormCrStream(stream, n, kWebPageStreamVersion, kWebPageStreamFlag, cr);
-    GuardedFree(stream);
-    return ok;
+    uint32_t n = EncodeFormCrStream(ctx, object, page->stream, kWebPageStreamRoom, 0);
+    if (!n || !DecodeFormCrStream(page->stream, n, kWebPageStreamVersion, kWebPageStreamFlag, cr)) return false;
+    if (ctx->entries[i].kind == kKindLine) PageLineEnds(cr);
+    return true;
 }
 
 // Writes the form as a stand-alone web page through the safe file write.
 int32_t WriteWebPage(FormSaveContext* ctx, const char* path, bool olderLibrary) {
-    WebPageSource src = {ctx->entryCount, PageKind, PageParent, PageRecord, ctx};
+    PageObjects objects = {ctx, static_cast<uint8_t*>(GuardedAlloc(kWebPageStreamRoom))};
+    if (!objects.stream) return kFormSaveNoMemory;
+    WebPageSource src = {ctx->entryCount, PageKind, PageParent, PageRecord, &objects};
     TextBuf page = {};
     int32_t rc = FormWebPageBuild(&src, olderLibrary, &page)
                      ? FormFilePutBytes(path, reinterpret_cast<const uint8_t*>(page.data), page.length, gFormLastError)
                      : kFormSaveNoMemory;
     TextBufFree(&page);
+    GuardedFree(objects.stream);
     return rc;
 }
 
@@ -435,7 +465,7 @@ struct SaveJob {
     bool typeChanged;
     uint8_t* code;
     uint32_t codeSize;
-    bool pageLeftOut;       // a web-form page left objects or menus out
+    bool leftOut;           // objects or menus were left out of the save
 };
 
 void EndJob(SaveJob* job) {
@@ -449,11 +479,12 @@ void EndJob(SaveJob* job) {
 
 int32_t SaveContent(SaveJob* job, const char* path, const char* eventText, uint32_t options) {
     FormSaveContext* ctx = job->ctx;
-    TableBuild t = {ctx, false};
+    TableBuild t = {ctx, false, false};
     bool page = (options & kFormSaveWebPage) != 0;
-    if (page) BuildPageTable(&t, job->window, &job->pageLeftOut);
+    if (page) BuildPageTable(&t, job->window, &job->leftOut);
     else BuildTable(&t, job->window);
     if (t.overflow) return kFormSaveTooMany;
+    job->leftOut = job->leftOut || t.leftOut;
     ctx->resources = ObjectAsWindow(job->window)->resources;
     if (page) return WriteWebPage(ctx, path, (options & kFormSaveOldScripts) != 0);
     if (eventText && eventText[0]) {
@@ -543,7 +574,7 @@ uint32_t FormSaveQof(ObjectRecord* window, const char* fileName, const char* eve
     int32_t rc = SaveContent(&job, out.localPath, eventText, options);
     EndJob(&job);
     rc = SendBack(&out, rc);
-    if (rc == 0 && job.pageLeftOut) rc = kFormSaveWebLeftOut;
+    if (rc == 0 && job.leftOut) rc = kFormSaveLeftOut;
     return static_cast<uint32_t>(rc);
 }
 

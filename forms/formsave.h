@@ -32,7 +32,7 @@ enum FormSaveResult : int32_t {
     kFormSaveWriteFailed = 203,
     kFormSaveCodeFile = 205,
     kFormSaveTooMany = 206,
-    kFormSaveWebLeftOut = 207,
+    kFormSaveLeftOut = 207,          // saved with objects or menus left out
     kFormSaveBadEvents = 208,
 };
 // Results of FormConvertXmlToQof besides 0, 201, 203 and the reader's codes.

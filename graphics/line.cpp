@@ -161,12 +161,14 @@ const ObjectOps kLineOps = {
 }  // namespace
 
 ObjectRecord* LineCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
-    // The rectangle fields carry the end points: left X1, top Y1, the width
-    // field X2, the height field Y2 (either may be left of or above the first).
-    int32_t ends[4] = {cr->left, cr->top, cr->width, cr->height};
+    // The end points: X1-Y2 of a saved form, else the rectangle fields
+    // (either point may be left of or above the other).
+    int32_t ends[4];
+    CreateRecordLineEnds(cr, ends);
+    int32_t keptWidth = cr->width, keptHeight = cr->height;
     cr->width = cr->height = 0;
     ObjectRecord* rec = GfxCreateWindowless(kKindLine, sizeof(LineRecord), cr, code);
-    cr->width = ends[kX2], cr->height = ends[kY2];
+    cr->width = keptWidth, cr->height = keptHeight;
     if (!rec) return nullptr;
     LineRecord* l = AsLine(rec);
     if (!InTextWindow(rec)) {

@@ -155,8 +155,18 @@ uint8_t* FieldAt(ObjectCreateRecord* cr, uint32_t offset) {
 // overflow (a wrapped edge did).
 constexpr int32_t kCrCoordLimit = 1 << 24;
 
+bool IsCoordinate(uint32_t id) {
+    switch (id) {
+    case kPidTop: case kPidLeft: case kPidWidth: case kPidHeight:
+    case kPidX1: case kPidX2: case kPidY1: case kPidY2:
+        return true;
+    default:
+        return false;
+    }
+}
+
 uint32_t HoldCoord(uint32_t id, uint32_t value) {
-    if (id != kPidTop && id != kPidLeft && id != kPidWidth && id != kPidHeight) return value;
+    if (!IsCoordinate(id)) return value;
     int32_t v = static_cast<int32_t>(value);
     if (v > kCrCoordLimit) v = kCrCoordLimit;
     if (v < -kCrCoordLimit) v = -kCrCoordLimit;
@@ -303,6 +313,18 @@ int32_t CreateRecordValue(const ObjectCreateRecord* cr, uint32_t id, int32_t def
 CrText CreateRecordText(const ObjectCreateRecord* cr, uint32_t id) {
     if (id == 0 || id > kPropIdLast) return CrText{nullptr, 0};
     return cr->texts[id];
+}
+
+void CreateRecordLineEnds(const ObjectCreateRecord* cr, int32_t ends[4]) {
+    static const uint32_t kEndIds[4] = {kPidX1, kPidY1, kPidX2, kPidY2};
+    bool pointsGiven = false;
+    for (uint32_t id : kEndIds) pointsGiven = pointsGiven || cr->given[id];
+    if (!pointsGiven) {
+        ends[0] = cr->left, ends[1] = cr->top, ends[2] = cr->width, ends[3] = cr->height;
+        return;
+    }
+    // A saved line leaves out the points that are 0.
+    for (int i = 0; i < 4; ++i) ends[i] = CreateRecordValue(cr, kEndIds[i], 0);
 }
 
 CrText CreateRecordItemText(const ObjectCreateRecord* cr, uint32_t dataId, bool* skipFirst) {

@@ -134,6 +134,11 @@ bool DecodeFormCrStream(const uint8_t* stream, size_t size, uint32_t fileVersion
 int32_t CreateRecordValue(const ObjectCreateRecord* cr, uint32_t id, int32_t def);
 // A text property of the stream (empty when not given).
 CrText CreateRecordText(const ObjectCreateRecord* cr, uint32_t id);
+// A Line's end points X1, Y1, X2, Y2. A form's stream gives them as 93-96
+// (its rectangle fields hold the line's box, widened by its border); when it
+// gives none of them, the rectangle fields carry them, as a create request
+// gives them: left X1, top Y1, the width field X2, the height field Y2.
+void CreateRecordLineEnds(const ObjectCreateRecord* cr, int32_t ends[4]);
 // Where a list kind's creation takes its ';'-separated items from: the
 // creation text (Text, else Title) when it holds an item after its first
 // piece, which is the object's own text (*skipFirst true); otherwise the item

@@ -1,7 +1,7 @@
 // formsave_test.cpp - FormSaveQof under Wine: a loaded form saved as QOF,
 // parsed by the tests' own parser and loaded into a second window whose
 // objects write the same streams; the refusals (501 objects, the web-form
-// page); a save whose write fails part-way leaves the previous file whole;
+// page); a Movie left out of a save; a save whose write fails part-way leaves the previous file whole;
 // XML saves, conversion back and the LoadQofFile conversion path.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -22,6 +22,7 @@
 #include "forms/formfiles.h"
 #include "forms/qofbuild.h"
 #include "forms/testpng.h"
+#include "mediafiles.h"
 #include "objects/crstream.h"
 #include "objects/guihooks.h"
 #include "objects/objops.h"
@@ -259,6 +260,18 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     form.objects.push_back({"-", 48, ControlStream("Copy", 0, 0, 0, 0)});
     ASSERT_TRUE(registered_) << "regsvr32 could not register the test server (QOV_TESTSRV)";
     AddBarsAndLists(&form, 21);
+    // The drawn kinds: a line along the foot of the window (docked at the
+    // top, with a splitter partnered with it), a shape; the bars, the timer,
+    // the scroll bars and an Animate.
+    form.objects.push_back({"Rule", 30, ControlStream("", 10, 270, 200, 270).Int(198, 5)});
+    form.objects.push_back({"Split", 42, ControlStream("", 0, 0, 420, 4).Int(198, 5)});
+    form.objects.push_back({"Oval", 26, ControlStream("", 260, 370, 40, 30).Int(64, 1)});
+    form.objects.push_back({"Level", 28, ControlStream("", 300, 410, 100, 24)});
+    form.objects.push_back({"Done", 21, ControlStream("", 5, 420, 100, 16)});
+    form.objects.push_back({"Tick", 17, ControlStream("", 0, 0, 0, 0)});
+    form.objects.push_back({"HBar", 22, ControlStream("", 110, 420, 120, 16)});
+    form.objects.push_back({"VBar", 23, ControlStream("", 240, 410, 16, 60)});
+    form.objects.push_back({"Anim", 47, ControlStream("", 270, 410, 32, 24)});
     ObjectRecord* a = Loaded(qofbuild::Build(form));
     std::string path = TempPath("qovsave-kinds.qof"), pathB = TempPath("qovsave-kinds-b.qof");
     ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 0u) << gFormLastError;
@@ -266,8 +279,14 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     ASSERT_TRUE(p.ok) << p.why;
     std::vector<uint8_t> kinds;
     for (const qofbuild::ParsedRow& r : p.rows) kinds.push_back(r.kind);
-    for (uint8_t k : {2, 4, 6, 8, 9, 12, 13, 15, 16, 20, 24, 25, 36, 37, 44, 45, 46, 48, 49, 1})
+    for (uint8_t k : {2, 4, 6, 8, 9, 12, 13, 15, 16, 20, 24, 25, 36, 37, 44, 45, 46, 48, 49, 1, 17, 21, 22, 23, 26,
+                      28, 30, 42, 47})
         EXPECT_NE(std::find(kinds.begin(), kinds.end(), k), kinds.end()) << "kind " << int(k);
+    // The line keeps its end points beside its box; the splitter measures it.
+    size_t rule = RowNamed(p, "Rule");
+    const int64_t ends[] = {RowValue(p, rule, 93), RowValue(p, rule, 94), RowValue(p, rule, 95), RowValue(p, rule, 96)};
+    EXPECT_EQ(std::vector<int64_t>(ends, ends + 4), std::vector<int64_t>({10, 200, 270, 270}));
+    EXPECT_EQ(RowValue(p, RowNamed(p, "Split"), 229), RowValue(p, rule, 15)) << "SplitPos is the line's height";
     // The sub-menu comes before the menu whose item opens it, and the item names it.
     size_t opts = 0, second = 0;
     for (size_t i = 0; i < p.rows.size(); ++i) {
@@ -336,6 +355,35 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     ExpectSavesRowsOf(b, pathB, p);
     DeleteFileA(path.c_str());
     DeleteFileA(pathB.c_str());
+}
+
+// A window holding a Movie, which no form load makes, saves a form that
+// loads again: QOF and XML leave the Movie out and answer 207.
+TEST_F(FormSaveTest, MovieIsLeftOutOfASavedFormThatLoads) {
+    std::string clip = TempPath("qovsave-clip.avi");
+    ASSERT_TRUE(mediafiles::WriteFile(clip, mediafiles::AviBytes(32, 24, 16, {{255, 0, 0}, {0, 0, 255}})));
+    ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
+    ObjectCreateRecord cr;
+    CreateRecordReset(&cr);
+    cr.windowRec = a;
+    cr.left = 10, cr.top = 130, cr.width = 100, cr.height = 80;
+    cr.text = CrText{clip.c_str(), static_cast<uint32_t>(clip.size())};
+    cr.name = CrText{"Film", 4};
+    int32_t code = 0;
+    ASSERT_NE(ObjectCreate(kTypeMovie, &cr, &code), nullptr) << code;
+    std::string path = TempPath("qovsave-movie.qof"), xml = TempPath("qovsave-movie.xml");
+    ASSERT_EQ(FormSaveQof(a, ("!" + path).c_str(), nullptr, nullptr, 0), 207u) << gFormLastError;
+    qofbuild::Parsed p = qofbuild::Parse(ReadFileBytes(path));
+    ASSERT_TRUE(p.ok) << p.why;
+    EXPECT_EQ(RowNamed(p, "Film"), p.rows.size()) << "no Movie row";
+    EXPECT_LT(RowNamed(p, "OkBtn"), p.rows.size()) << "the rest of the form is there";
+    ObjectRecord* b = Loaded(ReadFileBytes(path));
+    EXPECT_NE(ObjectFindChild(b, "OkBtn"), nullptr);
+    ASSERT_EQ(FormSaveQof(a, ("!" + xml).c_str(), nullptr, nullptr, kFormSaveXmlFull), 207u) << gFormLastError;
+    std::string x = ReadFileText(xml);
+    EXPECT_EQ(x.find("type=\"Movie\""), std::string::npos) << x;
+    EXPECT_NE(x.find("<Name>OkBtn</Name>"), std::string::npos);
+    for (const std::string& f : {clip, path, xml}) DeleteFileA(f.c_str());
 }
 
 TEST_F(FormSaveTest, TooManyObjectsKeepsTheWindowType) {
@@ -468,8 +516,11 @@ TEST_F(FormSaveTest, ObjectsMarkedNotToLoadAreLeftOut) {
 TEST_F(FormSaveTest, WebPageHoldsTheFormsObjects) {
     ObjectRecord* a = Loaded(qofbuild::Build(AddressForm()));
     Form plain = AddressForm();
-    plain.objects.erase(plain.objects.begin() + 5, plain.objects.end());
+    plain.objects.erase(plain.objects.begin() + 4, plain.objects.end());
+    plain.objects.push_back({"CityCombo", 12, ControlStream("Paris", 80, 55, 200, 120).Text(59, "Paris;London;Rome")});
     plain.objects.push_back({"OkBtn", 1, ControlStream("OK", 240, 240, 80, 26)});
+    plain.objects.push_back({"Tabs", 27, ControlStream("", 300, 130, 110, 60).Text(61, "One;Two")});
+    plain.objects.push_back({"Rule", 30, ControlStream("", 10, 270, 200, 270)});
     ObjectRecord* pageOnly = Loaded(qofbuild::Build(plain));
     std::string path = TempPath("qovsave-web.htm");
     struct Case {
@@ -495,6 +546,15 @@ TEST_F(FormSaveTest, WebPageHoldsTheFormsObjects) {
         EXPECT_NE(page.find("id=\"C2\""), std::string::npos) << "its objects follow";
         ASSERT_GE(page.size(), 24u);
         EXPECT_EQ(page.substr(page.size() - 24), "</div></body>\r\n</html>\r\n") << c.why;
+        // The objects' texts as they are: the records of each object's
+        // stream point into it while its markup is written.
+        for (const char* text : {">Name<", ">OK<", ">Person<"})
+            EXPECT_NE(page.find(text), std::string::npos) << text << " in\n" << page;
+        if (c.window != pageOnly) continue;
+        // A tab label, a combo item kept apart from the combo's own text, and
+        // a line's canvas spanning its end points.
+        for (const char* text : {">Two<", ">London<", "<canvas width=\"190\" height=\"0\""})
+            EXPECT_NE(page.find(text), std::string::npos) << text << " in\n" << page;
     }
     DeleteFileA(path.c_str());
 }

@@ -581,14 +581,12 @@ void MarkupCombo(HtmlMarkup& m) {
     HtmlWriteCommon(m);
     HtmlObjectStyle(m.kind, kPidMultiSelect, cr);
     HtmlPut(" size=\"2\">");
-    // A creation text is the combo's definition (its first item the title);
-    // in a live view the creator leaves the items joined by ';' in Data.
-    if (cr->text.text && cr->text.length) {
-        HtmlSelectOptions(cr->text.text, cr->text.length, true);
-    } else {
-        CrText items = HtmlCrText(cr, kPidData);
-        HtmlSelectOptions(items.text, items.length, false);
-    }
+    // A creation text holding items is the combo's definition (its first
+    // item the title); in a live view the creator leaves the items joined by
+    // ';' in Data, and a saved form holds its own text and its items apart.
+    bool skipFirst = true;
+    CrText items = CreateRecordItemText(cr, kPidData, &skipFirst);
+    HtmlSelectOptions(items.text, items.text ? items.length : 0, skipFirst);
     HtmlPut("</select>");
     JsOpenCall("QovDlist", m.id);
     JsPut(", st: 0");

@@ -438,9 +438,9 @@ ObjectRecord* WebLineCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreateRe
     l->bdrWidth = Byte(width < 1 ? 1 : width);
     l->bdrPattern = Byte(ValueInRange(CreateRecordValue(cr, kPidBdrPattern, 6), 1, 6, 6));
     l->drawMode = Byte(ValueInRange(CreateRecordValue(cr, kPidDrawMode, kDrawModeDefault), 1, 16, kDrawModeDefault));
-    // The rectangle fields carry the end points: left X1, top Y1, the width
-    // field X2, the height field Y2.
-    int32_t ends[4] = {cr->left, cr->top, cr->width, cr->height};
+    // The end points: X1-Y2 of a saved form, else the rectangle fields.
+    int32_t ends[4];
+    CreateRecordLineEnds(cr, ends);
     if (CellsFor(cr, top)) {
         int32_t cw, ch;
         CellSize(top, &cw, &ch);

@@ -19,6 +19,8 @@ struct WebPageSource {
     // -1 for the window itself.
     int32_t (*parent)(void* user, uint32_t index);
     // Fills cr with the object's current properties; false leaves it out.
+    // Its texts may point into the source's storage, which stays as it is
+    // until the next call.
     bool (*record)(void* user, uint32_t index, ObjectCreateRecord* cr);
     void* user;
 };

@@ -69,6 +69,13 @@ void FreeText(char** field) {
     if (*field) LocalFreeMem(*field);
     *field = nullptr;
 }
+// The window's form name, by which the page's messages name a window that has
+// no holder, starts as a copy of its division: a copy of its own, as a form
+// load replaces and frees it.
+void FormNameFromDivision(WebWindowRecord* w) {
+    uint32_t n = w->divisionId ? static_cast<uint32_t>(strlen(w->divisionId)) : 0;
+    ReplaceText(&w->win.formName, w->divisionId, n);
+}
 const char* ToTextBuf(const char* text) {
     snprintf(gTextBuf, sizeof gTextBuf, "%s", text ? text : "");
     return gTextBuf;
@@ -247,7 +254,7 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     w->useCss = WebTextDupLocal(cr->useCss.text, cr->useCss.length);
     w->divisionId = cr->divisionId.length ? WebTextDupLocal(cr->divisionId.text, cr->divisionId.length)
                                           : WebTextDupLocal(kDefaultDivision, sizeof kDefaultDivision - 1);
-    w->win.formName = w->divisionId;
+    FormNameFromDivision(w);
     w->minHeight = cr->minHeight;
     w->minWidth = cr->minWidth;
     if (!cr->autoRedraw) rec->flags |= kObjNoAutoRedraw;
@@ -379,7 +386,7 @@ int32_t WebWindowDestroy(ObjectRecord* window) {
     if (gWebActiveWindow == window) gWebActiveWindow = nullptr;
     if (gWebCloseSwallow == window) gWebCloseSwallow = nullptr;
     if (IsModal(w) && gWebObjServices.modalEnd) gWebObjServices.modalEnd(window);
-    w->win.formName = nullptr;
+    FreeText(&w->win.formName);
     FreeText(&w->title);
     FreeText(&w->ribDll);
     FreeText(&w->ribName);
@@ -629,7 +636,7 @@ int32_t WebWindowSetProp(ObjectRecord* window, uint32_t id, int32_t value, const
     case kPidDivisionId:
         ReplaceText(&w->divisionId, text, length);
         if (!w->divisionId) w->divisionId = WebTextDupLocal(kDefaultDivision, sizeof kDefaultDivision - 1);
-        w->win.formName = w->divisionId;
+        FormNameFromDivision(w);
         return 0;
     case kPidRibMode: w->ribMode = static_cast<uint8_t>(value); return 0;
     case kPidShowWebMenu: w->showWebMenu = static_cast<uint8_t>(value); return 0;
