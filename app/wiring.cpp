@@ -52,6 +52,25 @@ static void WebPumpTurn() {
 // Command 401 of the main window: the print dialog, owned by the active window.
 static void PrintDialogCommand(HWND wnd, WPARAM, LPARAM) { PrtPrintDlg(DialogOwnerWindow(wnd)); }
 
+// A data list with Printer on: the printers the print facility finds.
+static void ListPrinters(void* listBox) { PrtListPrinters(static_cast<HWND>(listBox)); }
+
+// The window's PrintForm: its image, captured into a picture of its own that
+// no one else sees, printed by the screen dump on the default printer. 0, -1
+// no job opened, -2 the image failed (a hidden or minimised window has none),
+// or the capture's failure code.
+static int32_t PrintWindowImage(ObjectRecord* win) {
+    constexpr int32_t kNoImage = -2;
+    if (!win->hwnd) return kNoImage;
+    UpdateWindow(win->hwnd);
+    int32_t code = 0;
+    ObjectRecord* pict = PictCreateFromWindow(win->hwnd, win, false, &code);
+    if (!pict) return code ? code : kNoImage;
+    int32_t result = PrtScreenDump(win->hwnd, pict->handle);
+    ObjectOpsOf(pict)->destroy(pict);
+    return result;
+}
+
 // Pictures read server files through the session's fetch; the name arrives
 // counted, the mode from its '?' or '*' prefix (0: the session's default).
 static bool ImageFetch(uint32_t* size, const char* name, const uint8_t** data, uint16_t page, uint32_t* pageCount,
@@ -171,6 +190,8 @@ void InstallFacilities() {
     gFormCreatorHooks.toolButtonCreate = ToolButtonCreate;
     gFormSubObjectHooks = FormSubObjectHooks{FormPanelCount, FormPanelAt, FormButtonCount, FormButtonAt, FormPanelWinFlag1};
     gGuiHooks.printDialogCommand = PrintDialogCommand;
+    gGuiHooks.windowImagePrint = PrintWindowImage;
+    gPrintObjectHooks.listPrinters = ListPrinters;
     gImageLoadHooks.fetch = ImageFetch;
     gImageLoadHooks.freeData = ImageFreeData;
     gImageLoadHooks.oemToAnsi = ImageOemToAnsi;

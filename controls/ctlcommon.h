@@ -42,6 +42,7 @@ enum CtlFlag : uint32_t {
     kCtlReadOnly = 0x10,
     kCtlPassword = 0x20,
     kCtlMultiSelect = 0x40,
+    kCtlPrinterList = 0x80,     // DataList: its rows are the printers and "pdf:"
 };
 
 // A kind's own look at its control's messages before the shared subclass

@@ -1,6 +1,7 @@
 // datalist.cpp - the native DataList object (kind 4): a list box whose items
 // are handled like a combo box's, selection as value, and its notifications.
 #include "controls/ctlcommon.h"
+#include "objects/objhooks.h"
 #include "objects/objwindowed.h"
 
 namespace {
@@ -63,17 +64,36 @@ uint32_t DataListGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidData: ListItemsToText(rec->hwnd, kListBoxMsgs); return 0;
     case kPidSorted: return (c->ctlFlags & kCtlSorted) ? 1 : 0;
     case kPidMultiSelect: return (c->ctlFlags & kCtlMultiSelect) ? 1 : 0;
+    case kPidPrinter: return (c->ctlFlags & kCtlPrinterList) ? 1 : 0;
     case kPidValue: return static_cast<uint32_t>(SendMessageA(rec->hwnd, LB_GETCURSEL, 0, 0) + 1);
     default: return CtlGetCommonProp(rec, id);
     }
 }
 
+void DataListSetPrinterList(ControlRecord* c, bool on);
+
 int32_t DataListSetProp(ObjectRecord* rec, PropChange* req) {
     switch (req->id) {
     case kPidData: ListItemsFromText(rec->hwnd, kListBoxMsgs, req->text, req->textLength, false); return 0;
     case kPidValue: return DataListSetValue(rec, 0, req->value);
+    case kPidPrinter: DataListSetPrinterList(reinterpret_cast<ControlRecord*>(rec), req->value != 0); return 0;
     default: return CtlSetCommonProp(rec, req);
     }
+}
+
+// A printer list (Printer on) holds the printers' names and "pdf:", the
+// first row selected; turned off, it is emptied.
+void DataListSetPrinterList(ControlRecord* c, bool on) {
+    HWND wnd = c->hdr.hwnd;
+    SendMessageA(wnd, LB_RESETCONTENT, 0, 0);
+    if (!on) {
+        c->ctlFlags &= ~kCtlPrinterList;
+        return;
+    }
+    c->ctlFlags |= kCtlPrinterList;
+    if (gPrintObjectHooks.listPrinters) gPrintObjectHooks.listPrinters(wnd);
+    else SendMessageA(wnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("pdf:"));
+    SendMessageA(wnd, LB_SETCURSEL, 0, 0);
 }
 
 int32_t DataListMethod(ObjectRecord* rec, MethodCallRec* call) {
@@ -114,6 +134,7 @@ ObjectRecord* DataListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     if (!c) return nullptr;
     if (sorted) c->ctlFlags |= kCtlSorted;
     if (multi) c->ctlFlags |= kCtlMultiSelect;
+    if (CreateRecordValue(cr, kPidPrinter, 0)) DataListSetPrinterList(c, true);
     CrText data = CreateRecordText(cr, kPidData);
     const CrText& t = data.text ? data : cr->text;
     if (t.text) ListItemsFromText(c->hdr.hwnd, kListBoxMsgs, t.text, t.length, false);

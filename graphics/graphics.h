@@ -46,6 +46,8 @@ uint32_t StatusBarPanelCount(ObjectRecord* bar);
 ObjectRecord* StatusBarPanelAt(ObjectRecord* bar, uint32_t index);
 uint32_t ToolBarButtonCount(ObjectRecord* bar);
 ObjectRecord* ToolBarButtonAt(ObjectRecord* bar, uint32_t index);
+// Whether a native toolbar shows an image list as any of its three lists.
+bool ToolBarUsesImageList(ObjectRecord* bar, ObjectRecord* list);
 // A user takes one use of an image list.
 void ImageListTakeUse(ObjectRecord* list);
 // Drops one use of an image list; the last release (with free) destroys it.

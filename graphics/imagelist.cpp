@@ -139,16 +139,18 @@ void FreeList(ImageListRecord* l) {
     ObjectFreeRecord(&l->hdr);
 }
 
-// After a change of the list's images or handle: the icons of the list's
-// window (and of its panels) that show the list are repainted, and list and
-// tree views are handed the current handle and repainted. Toolbars, tab
-// controls and status bars repaint through their own code.
+// After a change of the list's images or handle: the icons and toolbars of
+// the list's window (and of its panels) that show the list are repainted
+// (a toolbar's control draws its images only when it paints, so an image
+// added to its list stayed unseen until the bar was hidden and shown), and
+// list and tree views are handed the current handle and repainted.
 void RepaintUsers(ObjectRecord* container, ImageListRecord* l, int depth) {
     if (!container || depth > kMaxNesting) return;
     for (ObjectRecord* c = container->children; c; c = c->next) {
         if (c->modeFlags & kModeWebView) continue;
         if (c->kind == kKindPanel) RepaintUsers(c, l, depth + 1);
         else if (c->kind == kKindListView || c->kind == kKindTreeView) CtlImageListRefresh(c, &l->hdr);
+        else if (ToolBarUsesImageList(c, &l->hdr)) RedrawObjectWindow(c, 0);
         else if (c->kind == kKindIcon && (c->flags & kObjShown) && ObjectOpsOf(c)->getProp(c, kPidImageList) == l->hdr.handle)
             RedrawObject(c, false);
     }
@@ -232,6 +234,9 @@ int32_t ImageListSetProp(ObjectRecord* rec, PropChange* req) {
             LoadResourceImages(l);
             NotifyChange(l);
         }
+        // The window's whole client area shows the new images, its child
+        // controls' included.
+        if (rec->parent) RedrawObjWindow(rec->parent);
         return 0;
     case kPidUseColorMask:
         l->useColorMask = v != 0;

@@ -572,6 +572,18 @@ int32_t BarDestroy(ObjectRecord* rec) {
     return CtlDestroy(rec);
 }
 
+}  // namespace
+
+bool ToolBarUsesImageList(ObjectRecord* rec, ObjectRecord* list) {
+    if (!rec || rec->kind != kKindToolBar || !list) return false;
+    const ToolBarRecord* bar = AsToolBar(rec);
+    for (int slot = 0; slot < kListSlots; ++slot)
+        if (bar->lists[slot] == list) return true;
+    return false;
+}
+
+namespace {
+
 int32_t BarImageListReleased(ObjectRecord* rec, ObjectRecord* list) {
     ToolBarRecord* bar = AsToolBar(rec);
     bool rebuilt = ImageListRebuilding(list);

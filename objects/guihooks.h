@@ -35,6 +35,7 @@ struct GuiHooks {
     int32_t (*windowFormMethod)(ObjectRecord* win, MethodCallRec* call);    // form file methods
     int32_t (*windowRibbonMethod)(ObjectRecord* win, MethodCallRec* call);  // methods 42-45
     int32_t (*controlPropertyPage)(ObjectRecord* win, MethodCallRec* call);  // method 24
+    int32_t (*windowImagePrint)(ObjectRecord* win);  // PrintForm: the window's image on the default printer
     void (*ribbonCreate)(ObjectRecord* win, int adjust);
     int32_t (*ribbonHeight)(ObjectRecord* win);
     int32_t (*webHostCreate)(ObjectRecord* win, uint32_t webMode);  // WEBMODE 2 or more: 0 or -52

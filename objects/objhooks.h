@@ -121,5 +121,8 @@ struct PrintObjectHooks {
     void (*prevPanelPaint)(void** slot, void* paintDC);
     void (*prevPanelMarkResized)(void** slot);
     void (*prevPanelScroll)(void** slot, int32_t pos, int code, bool vertical);
+    // Adds the names of the printers and then "pdf:" to a list box window
+    // (nothing when the printers cannot be listed).
+    void (*listPrinters)(void* listBox);
 };
 extern PrintObjectHooks gPrintObjectHooks;

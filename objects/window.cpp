@@ -909,7 +909,11 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
         // A hosted control's property pages.
         if (gGuiHooks.controlPropertyPage) return gGuiHooks.controlPropertyPage(rec, call);
         break;
-    case kWmGetActiveMdiChild: case kWmMdiLayout: case kWmShow: case kWmMdiShow: case kWmPrintForm:
+    case kWmPrintForm:
+        // The window's image printed on the default printer ("Screen Dump").
+        if (gGuiHooks.windowImagePrint) result = gGuiHooks.windowImagePrint(rec);
+        break;
+    case kWmGetActiveMdiChild: case kWmMdiLayout: case kWmShow: case kWmMdiShow:
     case kWmFormToPict: case kWmBrowseForFolder: case kWmPrintFormPict: case kWmMonitorInfo: case kWmScale:
     case kWmSetUIState: case kWmNotifyIcon: case kWmSetParent: case kWmGetMdiChildCount:
     case kWmGetLocaleInfo: case kWmAllowSetForeground: case kWmSetAsClient:

@@ -1,5 +1,5 @@
-// png.cpp - the PNG reader: checks every chunk, inflates the image data once
-// into a block sized from IHDR, undoes the row filters and converts the rows
+// png.cpp - the PNG reader: checks every chunk, inflates the image data step
+// by step through a small window, undoes the row filters and converts the rows
 // (Adam7 passes included) into a bottom-up DIB for gImageDecodeState.
 #include "graphics/image/png.h"
 
@@ -36,9 +36,10 @@ constexpr uint32_t kRgbBackgroundLength = 6;
 constexpr size_t kInflateStep = 128 * 1024;
 // The most rows of one filter undone together by the vector paths.
 constexpr size_t kGroupRows = 4;
-// The rows of a plain image pass through a window of this many inflate steps
-// (and the rows that wait in it), reused from the top: the inflated data
-// stays in the cache, and only the DIB is written to fresh memory.
+// The rows of an image, plain or Adam7, pass through a window of this many
+// inflate steps (and the rows that wait in it), reused from the top: the
+// inflated data stays in the cache, and only the DIB is written to fresh
+// memory.
 constexpr size_t kWindowSteps = 8;
 
 enum PngColorType { kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6 };
@@ -885,7 +886,7 @@ size_t PngFilterRun(const uint8_t* row, size_t stride, size_t count) {
 // Bytes of a step: whole rows of `stride` bytes, at least one.
 size_t PngStepBytes(size_t stride) { return (kInflateStep / stride + 1) * stride; }
 
-// The window of a plain image: kWindowSteps steps, room for the rows that wait
+// The window of the rows: kWindowSteps steps, room for the rows that wait
 // (and the row above them, their predictor) and a part row; never more than
 // the image data.
 size_t PngWindowBytes(size_t stride, size_t total) {
@@ -955,29 +956,59 @@ int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t len
     return kPngOk;
 }
 
-// Adam7: inflate everything, then unfilter each pass and scatter its pixels.
+// Makes room for a step behind the bytes still needed: when a step no longer
+// fits, the window's bytes from stream offset `keep` on move to its start
+// (*base, the stream offset of the window's start, follows them); then a step,
+// never past the image data, is inflated behind them.
+int PngRefillWindow(z_stream* z, const uint8_t* data, size_t length, size_t* pos, uint8_t* window,
+                    size_t windowBytes, size_t step, size_t total, size_t keep, size_t* base, size_t* got,
+                    bool* ended) {
+    if (windowBytes - *got < step) {
+        const size_t from = keep - *base;
+        memmove(window, window + from, *got - from);
+        *got -= from;
+        *base = keep;
+    }
+    size_t want = *got + step < windowBytes ? *got + step : windowBytes;
+    if (want > total - *base) want = total - *base;
+    const size_t had = *got;
+    int rc = PngInflateTo(z, data, length, pos, window, want, got, ended);
+    if (rc == kPngOk && *got == had) rc = kPngBadFormat;  // the stream ended short of the rows
+    return rc;
+}
+
+// Adam7: the passes follow one another in the data, each row undone against
+// the row before it in its own pass, so they too pass through a window: a
+// step is inflated, each whole row undone and its pixels spread to their
+// places in the DIB; the last row undone (the next row's predictor) and the
+// part row move to the window's start when a step no longer fits. Offsets
+// here count from the start of the inflated data.
 int PngDecodeInterlaced(const PngRows& p, z_stream* z, const uint8_t* data, size_t length, size_t pos,
-                        uint8_t* raw, size_t total, const uint8_t* zeroRow) {
-    size_t got = 0;
+                        uint8_t* window, size_t windowBytes, size_t total, const uint8_t* zeroRow) {
+    const size_t step = PngStepBytes(size_t(p.h.width) * (p.bitsPerPixel / 8) + 1);
+    size_t base = 0, got = 0, at = 0;  // the window's start, the bytes in it, the next row
     bool ended = false;
-    int rc = PngInflateTo(z, data, length, &pos, raw, total, &got, &ended);
-    if (rc != kPngOk) return rc;
-    if (got < total) return kPngBadFormat;
-    uint8_t* row = raw;
     for (int pass = 0; pass < 7; pass++) {
         uint64_t pw = PassExtent(p.h.width, kPassX0[pass], kPassDx[pass]);
         uint64_t ph = PassExtent(p.h.height, kPassY0[pass], kPassDy[pass]);
         if (pw == 0 || ph == 0) continue;
         const size_t rowBytes = size_t(pw) * (p.bitsPerPixel / 8);
-        const uint8_t* prev = zeroRow;
+        const size_t stride = rowBytes + 1;
+        size_t prevAt = at;  // the row above in the pass (none for its first row)
         for (uint64_t py = 0; py < ph; py++) {
+            while (base + got - at < stride) {
+                int rc = PngRefillWindow(z, data, length, &pos, window, windowBytes, step, total,
+                                         py > 0 ? prevAt : at, &base, &got, &ended);
+                if (rc != kPngOk) return rc;
+            }
+            uint8_t* row = window + (at - base);
+            const uint8_t* prev = py > 0 ? window + (prevAt - base) + 1 : zeroRow;
             PngUnfilterRow(row[0], row + 1, prev, rowBytes, p.filterBpp);
-            row[0] = 0;
-            size_t y = kPassY0[pass] + size_t(py) * kPassDy[pass];
+            const size_t y = kPassY0[pass] + size_t(py) * kPassDy[pass];
             uint8_t* d = p.dib + (size_t(p.h.height) - 1 - y) * p.dibStride + size_t(kPassX0[pass]) * p.outBytes;
             PngConvertPixels(p, row + 1, size_t(pw), d, size_t(kPassDx[pass]) * p.outBytes);
-            prev = row + 1;
-            row += rowBytes + 1;
+            prevAt = at;
+            at += stride;
         }
     }
     return kPngOk;
@@ -1098,10 +1129,10 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
     }
     BuildTwoBitSpread();
 
-    // A plain image's rows pass through a window (see PngDecodeRows); Adam7
-    // passes are inflated whole, since each pass spreads over the picture.
+    // The rows pass through a window (see PngDecodeRows, PngDecodeInterlaced),
+    // so the inflated image is never held beside the picture.
     const size_t rawStride = size_t(rowBytes.value / 8) + 1;
-    const size_t rawBytes = h.interlace ? total.Size() : PngWindowBytes(rawStride, total.Size());
+    const size_t rawBytes = PngWindowBytes(rawStride, total.Size());
     uint8_t* raw = static_cast<uint8_t*>(GuardedAlloc(rawBytes));
     p.dib = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size()));
     uint8_t* zeroRow = static_cast<uint8_t*>(LocalAllocZero(rawStride));
@@ -1112,7 +1143,7 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
     } else if (inflateInit(&z) != Z_OK) {
         rc = kPngBadData;
     } else {
-        rc = h.interlace ? PngDecodeInterlaced(p, &z, data, length, c.firstIdat, raw, total.Size(), zeroRow)
+        rc = h.interlace ? PngDecodeInterlaced(p, &z, data, length, c.firstIdat, raw, rawBytes, total.Size(), zeroRow)
                          : PngDecodeRows(p, &z, data, length, c.firstIdat, raw, rawBytes, total.Size(), zeroRow);
         inflateEnd(&z);
     }

@@ -2,8 +2,10 @@
 // refusing a chain that loops), keeps the tags of the page asked for as
 // references into the file, checks them, then decodes strip after strip
 // (uncompressed, modified Huffman, Group 4, LZW, PackBits) into a strip buffer
-// and copies its rows into a bottom-up DIB. Every byte of the file is read
-// through ByteReader and every block is sized with CheckedSize against the cap.
+// and copies its rows into a bottom-up DIB, or, when picture and strip buffer
+// together would pass the cap, decodes the strips into the picture's own block.
+// Every byte of the file is read through ByteReader and every block is sized
+// with CheckedSize against the cap.
 #include "graphics/image/tiff.h"
 
 #include <cstring>
@@ -695,8 +697,8 @@ int TiffReadRow(TiffReader* t, uint32_t r, uint8_t* dst) {
     return kTiffOk;
 }
 
-// A single strip was decoded into the picture's own block as packed rows,
-// top first: turn them bottom-up in place, then spread them out to the DIB
+// The strips were decoded into the picture's own block as packed rows, top
+// first: turn them bottom-up in place, then spread them out to the DIB
 // stride from the last row back, so no row is overwritten before it moved.
 void TiffPlaceRowsInBlock(TiffReader* t, uint8_t* block, size_t stride, size_t dibRowBytes) {
     const size_t bpr = t->bytesPerRow;
@@ -715,6 +717,22 @@ void TiffPlaceRowsInBlock(TiffReader* t, uint8_t* block, size_t stride, size_t d
     }
 }
 
+// Every strip decoded in turn into the picture's block as packed rows, top
+// first, each right behind the one before. The block holds at least as many
+// bytes as the packed rows (a DIB row is never shorter than a file row) and
+// kStripSlack more, so what a decompressor writes past a strip's end lands in
+// the next strip's place before that strip is decoded over it.
+int TiffReadStripsIntoBlock(TiffReader* t, uint8_t* block) {
+    const size_t stripBytes = size_t(t->rowsPerStrip) * t->bytesPerRow;
+    for (uint32_t s = 0; s < t->stripCount; s++) {
+        t->strip = block + size_t(s) * stripBytes;
+        const int rc = TiffReadStrip(t, s);
+        t->strip = nullptr;
+        if (rc != kTiffOk) return rc;
+    }
+    return kTiffOk;
+}
+
 int TiffSetupDib(TiffReader* t, DecodedImage* out) {
     const bool rgb = t->samples == kRgbSamples;
     // 2-bit pixels have no DIB of their own: they widen to 4 bits.
@@ -727,10 +745,14 @@ int TiffSetupDib(TiffReader* t, DecodedImage* out) {
     const CheckedSize stride = DibStride(t->width, bitCount);
     CheckedSize dibSize = stride;
     dibSize.Mul(t->length);
-    // One strip over the whole picture decodes into the picture's block.
-    const bool oneBlock = t->stripCount == 1;
-    if (!rowBytes.ok || !dibSize.Fits(gImageByteCap) || (!oneBlock && !stripSize.Fits(gImageByteCap)))
-        return kTiffTooLarge;
+    if (!rowBytes.ok || !dibSize.Fits(gImageByteCap)) return kTiffTooLarge;
+    // The ceiling bounds what the decode holds at once: a strip buffer is
+    // taken only when it fits beside the picture; otherwise (and for a single
+    // strip, which would double the picture) every strip decodes straight
+    // into the picture's own block.
+    CheckedSize held = dibSize;
+    held.Add(stripSize.value);
+    const bool inBlock = t->stripCount == 1 || !stripSize.ok || !held.Fits(gImageByteCap);
     t->bytesPerRow = rowBytes.Size();
     const int rc = TiffCheckStripData(*t);
     if (rc != kTiffOk) return rc;
@@ -755,10 +777,8 @@ int TiffSetupDib(TiffReader* t, DecodedImage* out) {
     t->shape = static_cast<uint8_t*>(GuardedAlloc(t->bytesPerRow + stride.Size() + kStripSlack));
     out->bits = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size() + kStripSlack));
     if (!t->shape || !out->bits) return kTiffNoMemory;
-    if (oneBlock) {
-        t->strip = out->bits;
-        const int rs = TiffReadStrip(t, 0);
-        t->strip = nullptr;
+    if (inBlock) {
+        const int rs = TiffReadStripsIntoBlock(t, out->bits);
         if (rs != kTiffOk) return rs;
         TiffPlaceRowsInBlock(t, out->bits, stride.Size(), dibRowBytes);
         return kTiffOk;

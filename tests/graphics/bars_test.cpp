@@ -16,6 +16,7 @@
 #include "controls/controls.h"
 #include "graphics/baritems.h"
 #include "graphics/graphics.h"
+#include "graphics/image/dibutil.h"
 #include "objects/crstream.h"
 #include "objects/events.h"
 #include "objects/focus.h"
@@ -898,6 +899,65 @@ TEST_F(ToolBarTest, ImageListsAndTheirAnswers) {
     EXPECT_EQ(1, Call(bar_, kTbWriteImageListBmp, {T(path), N(3)})) << "another Type";
     EXPECT_EQ(1, Call(bar_, kTbWriteImageListBmp, {T(path), N(2)})) << "no hot list";
     EXPECT_EQ(4, Call(bar_, kTbWriteImageListBmp, {T(""), N(0)})) << "no file name";
+}
+
+// The pure red pixels a window shows in a rectangle of its client area, read
+// from its painted surface.
+int RedPixels(HWND wnd, const RECT& r) {
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w, bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1, bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = GetDC(wnd), mem = CreateCompatibleDC(dc);
+    HBITMAP dib = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(mem, dib);
+    BitBlt(mem, 0, 0, w, h, dc, r.left, r.top, SRCCOPY);
+    int red = 0;
+    for (int i = 0; i < w * h; i++) red += (static_cast<const uint32_t*>(bits)[i] & 0xFFFFFF) == 0xFF0000;
+    SelectObject(mem, old);
+    DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(wnd, dc);
+    return red;
+}
+
+// Images added to the bar's list show at once, the bar never hidden and
+// shown: the list repaints the bars that use it; a new Resource repaints the
+// list's window with its controls.
+TEST_F(ToolBarTest, ChangesOfItsImageListShowWithoutAHideAndShow) {
+    Begin(0, 0, 0, 0);
+    Value(130, 16), Value(131, 16), Value(151, 24);
+    ObjectRecord* list = Make(kTypeImagelist);
+    ASSERT_NE(nullptr, list);
+    ASSERT_EQ(1, Call(bar_, kTbSetImageList, {N(static_cast<int32_t>(list->handle))}));
+    ASSERT_EQ(0, Add(Btn(kSkip, kSkip, kSkip, N(1), kSkip, kSkip, kSkip, kSkip, T("Red"))));
+    RECT button = {};
+    SendMessageA(bar_->hwnd, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button));
+    Pump();
+    EXPECT_EQ(0, RedPixels(bar_->hwnd, button)) << "an empty list shows nothing";
+
+    const int kSide = 16;
+    BITMAPINFOHEADER h = {};
+    h.biSize = sizeof h, h.biWidth = kSide, h.biHeight = kSide, h.biPlanes = 1, h.biBitCount = 24;
+    std::vector<uint8_t> red(kSide * kSide * 3);
+    for (size_t i = 2; i < red.size(); i += 3) red[i] = 0xFF;
+    char dir[MAX_PATH], path[MAX_PATH + 1];
+    GetTempPathA(sizeof dir, dir);
+    snprintf(path, sizeof path, "!%sqovbars_red.bmp", dir);
+    ASSERT_EQ(0, DibWriteBmpFile(path + 1, &h, red.data()));
+    ASSERT_EQ(0, Call(list, 1, {T(path)})) << "AddBmp: the first image";
+    EXPECT_EQ(1, Call(list, 4, {}));
+    int shown = 0;
+    PumpUntil([&] { return (shown = RedPixels(bar_->hwnd, button)) >= kSide * kSide; });
+    EXPECT_EQ(kSide * kSide, shown) << "the added image shows on the button";
+
+    // Resource 0 empties the list; the window and its bar repaint.
+    ASSERT_EQ(0, SetProp(list, 87, 0));
+    PumpUntil([&] { return (shown = RedPixels(bar_->hwnd, button)) == 0; });
+    EXPECT_EQ(0, shown) << "the emptied list shows nothing";
+    DeleteFileA(path + 1);
 }
 
 TEST_F(ToolBarTest, ButtonPropertiesCheckGroupsAndTheButtonsSubObject) {

@@ -32,6 +32,36 @@ int Decode(const Bytes& png, PngImage* img, uint32_t background = kPngNoBackgrou
     return PngDecode(png.data(), png.size(), img, nullptr, background);
 }
 
+// The zlib data of top-down pixel rows stored as Adam7 passes, each pass's
+// rows filtered as PngIdatData filters them.
+Bytes Adam7Data(const Bytes& rows, uint32_t w, uint32_t h, uint32_t bpp, int filter) {
+    const uint8_t x0[7] = {0, 4, 0, 2, 0, 1, 0}, y0[7] = {0, 0, 4, 0, 2, 0, 1};
+    const uint8_t dx[7] = {8, 8, 4, 4, 2, 2, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
+    Bytes raw;
+    for (int p = 0; p < 7; p++) {
+        Bytes pass;
+        uint32_t pw = 0, ph = 0;
+        for (uint32_t y = y0[p]; y < h; y += dy[p], ph++) {
+            pw = 0;
+            for (uint32_t x = x0[p]; x < w; x += dx[p], pw++)
+                pass.insert(pass.end(), rows.begin() + (size_t(y) * w + x) * bpp,
+                            rows.begin() + (size_t(y) * w + x + 1) * bpp);
+        }
+        if (!pw || !ph) continue;
+        // Reuse the filter writer: inflate its output back to filtered rows.
+        Bytes z = PngIdatData(pass, pw * bpp, ph, bpp, filter, 0);
+        Bytes out((size_t(pw) * bpp + 1) * ph);
+        uLongf outLen = uLongf(out.size());
+        uncompress(out.data(), &outLen, z.data(), uLong(z.size()));
+        raw.insert(raw.end(), out.begin(), out.end());
+    }
+    uLongf len = compressBound(uLong(raw.size()));
+    Bytes z(len);
+    compress2(z.data(), &len, raw.data(), uLong(raw.size()), 6);
+    z.resize(len);
+    return z;
+}
+
 struct HostileCase {
     std::function<Bytes()> build;
     int expect;
@@ -238,30 +268,7 @@ TEST(Png, EveryFilterAndAdam7RestoreTheRows) {
             EXPECT_EQ(rgb, expectRgb) << "colour type " << int(k.colorType) << " filter " << filter;
         }
         // The same pixels stored as Adam7 passes, each row with its own filter.
-        const uint8_t x0[7] = {0, 4, 0, 2, 0, 1, 0}, y0[7] = {0, 0, 4, 0, 2, 0, 1};
-        const uint8_t dx[7] = {8, 8, 4, 4, 2, 2, 1}, dy[7] = {8, 8, 8, 4, 4, 2, 2};
-        Bytes raw;
-        for (int p = 0; p < 7; p++) {
-            Bytes pass;
-            uint32_t pw = 0, ph = 0;
-            for (uint32_t y = y0[p]; y < h; y += dy[p], ph++) {
-                pw = 0;
-                for (uint32_t x = x0[p]; x < w; x += dx[p], pw++)
-                    pass.insert(pass.end(), rows.begin() + (size_t(y) * w + x) * k.bpp,
-                                rows.begin() + (size_t(y) * w + x + 1) * k.bpp);
-            }
-            if (!pw || !ph) continue;
-            // Reuse the filter writer: inflate its output back to filtered rows.
-            Bytes z = PngIdatData(pass, pw * k.bpp, ph, k.bpp, -1, 0);
-            Bytes out((size_t(pw) * k.bpp + 1) * ph);
-            uLongf outLen = uLongf(out.size());
-            uncompress(out.data(), &outLen, z.data(), uLong(z.size()));
-            raw.insert(raw.end(), out.begin(), out.end());
-        }
-        uLongf len = compressBound(uLong(raw.size()));
-        Bytes z(len);
-        compress2(z.data(), &len, raw.data(), uLong(raw.size()), 6);
-        z.resize(len);
+        const Bytes z = Adam7Data(rows, w, h, k.bpp, -1);
         Bytes png = WithChunks(PngIhdr(w, h, k.depth, k.colorType, 1), {{"IDAT", Bytes(z.begin(), z.begin() + 10)},
                                                                       {"IDAT", Bytes(z.begin() + 10, z.end())},
                                                                       {"IEND", {}}});
@@ -510,6 +517,17 @@ TEST(Png, RowsSpanningInflateStepsDecodeAlike) {
         const Bytes cut = WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.begin() + z.size() * 3 / 4)}, {"IEND", {}}});
         EXPECT_EQ(DecodeBytes(kImgFormatPng, cut), kImgInvalid) << c.why << ", cut short";
     }
+    // Adam7 passes pass through the same window: a picture whose passes
+    // fill it several times over, each pass's first row undone against zeros.
+    const uint32_t aw = 1000, ah = 1500;
+    Bytes rows(size_t(aw) * ah * 3);
+    for (size_t i = 0; i < rows.size(); i++) rows[i] = uint8_t(i / 3 % 89 * 2 + rng() % 5);
+    const Bytes z = Adam7Data(rows, aw, ah, 3, -1);
+    const Bytes ihdr = PngIhdr(aw, ah, 8, 2, 1);
+    ASSERT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", z}, {"IEND", {}}})), kImgOk);
+    EXPECT_EQ(StateToRgb(), rows) << "Adam7 through the window";
+    const Bytes cut = WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.begin() + z.size() * 3 / 4)}, {"IEND", {}}});
+    EXPECT_EQ(DecodeBytes(kImgFormatPng, cut), kImgInvalid) << "Adam7 cut short";
 }
 
 // RGB rows turned into BGR five pixels a store: on widths around the store's

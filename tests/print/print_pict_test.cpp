@@ -10,6 +10,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@
 #include "graphics/graphics.h"
 #include "objects/crstream.h"
 #include "objects/guihooks.h"
+#include "objects/kindcodes.h"
 #include "objects/objops.h"
 #include "objects/objrecord.h"
 #include "objects/window.h"
@@ -26,6 +29,7 @@
 #include "session/session.h"
 #include "tests/gui/testwindow.h"
 #include "tests/print/prtjobtest.h"
+#include "tests/testutil.h"
 
 int32_t PrtTestDispatch(const SrvMsg* msg) { return PrtHandleMsg(msg); }
 
@@ -313,6 +317,75 @@ TEST_F(PictPrint, OnePictureTwiceIsSpooledOnce) {
         }
         ObjectDestroy(pict);
     }
+}
+
+// ---- Paths from the window layer -----------------------------------------------------------------
+
+// A window's PrintForm (method 9) prints its image on the default printer as
+// the screen dump does; a hidden window has no image to print.
+TEST_F(PictPrint, PrintFormPrintsTheWindowsImage) {
+    auto printForm = [&] {
+        MethodCallRec call = {};
+        call.method = 9;
+        call.noCheck = 1;
+        call.result.kind = kItemInt;
+        call.result.varRef = 501;
+        return InvokeForReply(win_, &call);
+    };
+    ObjectActivate(win_, 0, 0, 0, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(win_->hwnd) != FALSE; }));
+    EXPECT_EQ(0, printForm());
+    std::ifstream f(kLpt1Capture, std::ios::binary);
+    const std::string page((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_NE(std::string::npos, page.find("%%Title: Screen Dump")) << "the screen dump's page";
+    EXPECT_NE(std::string::npos, page.find("/ImageType")) << "holding the window's image";
+    f.close();
+    EXPECT_TRUE(KeepCapture("printform"));
+    ObjectDeactivate(win_);
+    EXPECT_EQ(-2, printForm()) << "a hidden window";
+}
+
+// A native data list with Printer on lists the printers as the print
+// facility finds them, then "pdf:", the first row selected; off, it is empty.
+TEST_F(PictPrint, DataListWithPrinterOnListsThePrinters) {
+    HWND plain = CreateWindowA("LISTBOX", "", 0, 0, 0, 100, 100, nullptr, nullptr, nullptr, nullptr);
+    PrtListPrinters(plain);
+    auto rows = [](HWND list) {
+        std::vector<std::string> items;
+        const int n = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < n; i++) {
+            char buf[256] = "";
+            SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(buf));
+            items.push_back(buf);
+        }
+        return items;
+    };
+    const std::vector<std::string> printers = rows(plain);
+    DestroyWindow(plain);
+    ASSERT_GE(printers.size(), 2u);
+    EXPECT_EQ("pdf:", printers.back());
+
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.width = 100, cr_.height = 80;
+    cr_.values[kPidPrinter] = 1, cr_.given[kPidPrinter] = 1;
+    int32_t code = 0;
+    ObjectRecord* list = ObjectCreate(kTypeDatalist, &cr_, &code);
+    ASSERT_NE(nullptr, list) << code;
+    EXPECT_EQ(printers, rows(list->hwnd));
+    EXPECT_EQ(0, SendMessageA(list->hwnd, LB_GETCURSEL, 0, 0));
+    EXPECT_EQ(1u, ObjectOpsOf(list)->getProp(list, kPidPrinter));
+    PropChange off = {};
+    off.id = kPidPrinter;
+    off.value = 0;
+    EXPECT_EQ(0, ObjectOpsOf(list)->setProp(list, &off));
+    EXPECT_TRUE(rows(list->hwnd).empty());
+    EXPECT_EQ(0u, ObjectOpsOf(list)->getProp(list, kPidPrinter));
+    PropChange on = off;
+    on.value = 1;
+    EXPECT_EQ(0, ObjectOpsOf(list)->setProp(list, &on));
+    EXPECT_EQ(printers, rows(list->hwnd)) << "set on again";
+    ObjectDestroy(list);
 }
 
 }  // namespace
