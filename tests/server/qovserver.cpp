@@ -226,7 +226,7 @@ constexpr int kPageExpectMs = 30000;
 [[maybe_unused]] constexpr int kPixelWaitMs = 30000;
 constexpr int kValueWaitMs = 30000;
 constexpr int kFileWaitMs = 60000;
-constexpr int kUnreadWaitMs = 30000;
+[[maybe_unused]] constexpr int kUnreadWaitMs = 30000;
 constexpr int kPollMs = 50;
 // How long the page host may take to answer a page step beyond the step's
 // own deadline (a page-expect waits in the host, up to that deadline).
