@@ -44,11 +44,14 @@ constexpr int kHostsKept = 16;
 constexpr DWORD kHostEndWaitMs = 500;
 constexpr DWORD kHostEndPollMs = 10;
 constexpr size_t kProcStatMax = 512;
-// Session folders are removed by Unix's rm, run again up to kRemoveRuns
-// times while the folder is still there after kRemoveWaitMs.
-const char kRmPath[] = "/bin/rm";
-constexpr int kRemoveRuns = 3;
-constexpr DWORD kRemoveWaitMs = 1000;
+// The session folder of a host that has ended is removed by a shell that
+// first waits for the host's browser to end (see StartRemover).
+const char kShellPath[] = "/bin/sh";
+const WCHAR kRemoverFolderSetting[] = L"QOV_SESSION_FOLDER";
+const WCHAR kRemoverCommand[] =
+    L"\"%ls\" -c \"i=0; while [ $i -lt %d ] && printf %%s \\\"$QOV_SESSION_FOLDER\\\" | "
+    L"grep -qsFf - /proc/[0-9]*/cmdline; do sleep 0.1; i=$((i+1)); done; rm -rf -- \\\"$QOV_SESSION_FOLDER\\\"\"";
+constexpr int kRemoverWaitTenths = 600;
 
 int gStartedPort;          // 0: not started; -1: starting failed (not tried again)
 
@@ -243,25 +246,24 @@ bool StartUnixProgram(WCHAR* commandLine) {
     return true;
 }
 
-// Removes a session folder with Unix's rm: Chromium leaves sockets and
-// dangling links in it, which Wine's file calls can neither list nor remove.
-// The folder is watched until it has gone; a browser still shutting down
-// may write into it meanwhile, so rm runs again while it is there.
-bool RemoveFolder(const char* unixName) {
-    WCHAR* rm = gDosName ? gDosName(kRmPath) : nullptr;
+// Removes a session folder with Unix's own tools, in the background:
+// Chromium leaves sockets and dangling links in it that Wine's file calls can
+// neither list nor remove, and the browser of a host killed outright shuts
+// down by itself a moment later, writing into its profile meanwhile. A shell
+// waits until no process names the folder on its command line (the browser
+// names its profile there; kRemoverWaitTenths tenths of a second at most),
+// then removes it. The folder goes to it in the environment, so that neither
+// the shell's command line nor its search's names it.
+bool StartRemover(const char* unixName) {
+    WCHAR* shell = gDosName ? gDosName(kShellPath) : nullptr;
     WCHAR folder[kPathMax], cmd[3 * kPathMax];
-    bool ready = rm && MultiByteToWideChar(CP_UTF8, 0, unixName, -1, folder, kPathMax) &&
-                 _snwprintf(cmd, 3 * kPathMax, L"\"%ls\" -rf -- \"%ls\"", rm, folder) > 0;
-    if (rm) HeapFree(GetProcessHeap(), 0, rm);
-    if (!ready) return false;
-    for (int run = 0; run < kRemoveRuns; run++) {
-        WCHAR line[3 * kPathMax];
-        wcscpy(line, cmd);
-        if (!StartUnixProgram(line)) return false;
-        for (DWORD start = GetTickCount(); GetTickCount() - start < kRemoveWaitMs; Sleep(kHostEndPollMs))
-            if (!FolderThere(unixName)) return true;
-    }
-    return !FolderThere(unixName);
+    bool ready = shell && MultiByteToWideChar(CP_UTF8, 0, unixName, -1, folder, kPathMax) &&
+                 _snwprintf(cmd, 3 * kPathMax, kRemoverCommand, shell, kRemoverWaitTenths) > 0;
+    if (shell) HeapFree(GetProcessHeap(), 0, shell);
+    if (!ready || !SetEnvironmentVariableW(kRemoverFolderSetting, folder)) return false;
+    bool started = StartUnixProgram(cmd);
+    SetEnvironmentVariableW(kRemoverFolderSetting, nullptr);
+    return started;
 }
 
 // Removes the session folders of the started hosts that have ended. The host
@@ -281,9 +283,9 @@ void SweepHosts(DWORD waitMs) {
         }
         // A host that ended by itself removed its folder already.
         if (FolderThere(host.folder)) {
-            bool removed = RemoveFolder(host.folder);
+            bool started = StartRemover(host.folder);
             DebugLogWrite("WebView host", "page host %lu has ended: its session folder %s", host.pid,
-                          removed ? "was removed" : "could not be removed");
+                          started ? "is removed once its browser has ended" : "could not be removed (no shell)");
         }
         for (int k = i + 1; k < gHostCount; k++) gHosts[k - 1] = gHosts[k];
         gHostCount--;
