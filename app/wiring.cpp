@@ -39,6 +39,7 @@
 #include "webview/webglue.h"
 #include "webview/webhtmltwin.h"
 #include "webview/webobjglue.h"
+#include "webview/wvlaunch.h"
 
 static uint32_t SysColorEntry(uint32_t index) { return index < kColorTableSize ? gColorTable[index] : 0; }
 
@@ -208,7 +209,7 @@ void InstallFacilities() {
     // same order at exit: the menus go in bulk, print jobs and previews close
     // while their windows stand, then the windows go, and only after them what
     // the windows' objects used (form buffers, image lists and media, the web
-    // view's image lists, variants).
+    // view's image lists, variants); last the folders of ended page hosts.
     const FacilityRow rows[] = {
         controls,
         PrtFacility(),
@@ -219,6 +220,7 @@ void InstallFacilities() {
         comObjects,
         ribbon,
         htmlControl,
+        FacilityRow{"PageHosts", nullptr, WvPageHostsCleanup},
     };
     for (const FacilityRow& row : rows)
         if (const char* refused = FacilityListAdd(row)) fprintf(stderr, "Facility %s: %s\n", row.name, refused);

@@ -547,8 +547,10 @@ int32_t ObjectInvokeMethod(uint32_t, ObjectRecord* rec, MethodCallRec* call) {
 
 int32_t ObjectInvokeClientMethod(ObjectRecord* rec, MethodCallRec* call) {
     if (!gWebObjectOps.clientMethod) return kOpUnknownMethod;
-    if (rec && IsWeb(rec)) return WebOp(rec, [&] { return gWebObjectOps.clientMethod(rec, call); });
-    return gWebObjectOps.clientMethod(rec, call);
+    // A call that names no web object asks the current web view: a page
+    // request of it that got no answer is -52 as for a web object's call.
+    ObjectRecord* web = rec && IsWeb(rec) ? rec : nullptr;
+    return WebOp(web, [&] { return gWebObjectOps.clientMethod(rec, call); });
 }
 
 int32_t ObjectInvokeCommonMethod(uint32_t, ObjectRecord* rec, MethodCallRec* call) {

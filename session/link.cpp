@@ -110,20 +110,36 @@ void SessionFail(int32_t code) {
 
 // ---- Sending ----------------------------------------------------------------------
 
+static DWORD SilenceLimitMs();
+
+// A send that found no room for the silence limit (the watch thread's or the
+// main thread's): the server has stopped reading, and the link is given up.
+static volatile LONG gSendStalled;
+
 // The socket does not block (see ServerConnectOne): when its send buffer is
-// full the send waits here until there is room, as a blocking send would.
+// full the rest goes out as a pending send, which waits for room at most the
+// silence limit for each kSendWaitBytes taken, so a server that reads slowly
+// keeps the link and one that has stopped reading ends it (10060) as a silent
+// one does. Holding the send lock that long holds up only the other sender,
+// which then finds the link given up.
+constexpr uint32_t kSendWaitBytes = 65536;
+
 static bool SendRaw(const uint8_t* p, uint32_t n) {
     while (n) {
-        int k = send(gSock, reinterpret_cast<const char*>(p), static_cast<int>(n), 0);
-        if (k == 0) return false;
-        if (k == SOCKET_ERROR) {
-            if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
-            fd_set wr;
-            FD_ZERO(&wr);
-            FD_SET(gSock, &wr);
-            if (select(0, nullptr, &wr, nullptr, nullptr) == SOCKET_ERROR) return false;
-            continue;
+        if (gSendStalled) {
+            WSASetLastError(kErrTimedOut);
+            return false;
         }
+        int k = send(gSock, reinterpret_cast<const char*>(p), static_cast<int>(n), 0);
+        if (k == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+            uint32_t part = n < kSendWaitBytes ? n : kSendWaitBytes;
+            k = SendWithin(gSock, reinterpret_cast<const char*>(p), static_cast<int>(part), SilenceLimitMs());
+            if (k == kSockWaitTimedOut) {
+                InterlockedExchange(&gSendStalled, 1);
+                continue;
+            }
+        }
+        if (k <= 0) return false;
         p += k;
         n -= static_cast<uint32_t>(k);
     }
@@ -431,6 +447,7 @@ static int WatchHeldLink() {
 // when it is ready for the next one, the frame goes on from what has arrived.
 // 0 when the frame was taken, kRecvPending, or the link's failure.
 static int LookAtLink(bool watchOnly) {
+    if (gSendStalled) return kErrTimedOut;
     if (!gRecvReleased || watchOnly) {
         int rc = WatchHeldLink();
         // The silence limit runs while the main thread works too: a server
@@ -476,7 +493,10 @@ static DWORD WINAPI LinkWatchProc(LPVOID) {
         WaitForSingleObject(gWatchEvent, WatchSleepMs());
         if (gStopping) break;
         SendKeepAliveIfDue();
-        if (SilenceTooLong() && !InterlockedExchange(&gLookPosted, 1)) PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
+        // A keep-alive that found no room gives the link up: the main thread
+        // is told as it is of a silence past the limit.
+        bool lost = gSendStalled || SilenceTooLong();
+        if (lost && !InterlockedExchange(&gLookPosted, 1)) PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
     }
     return 0;
 }
@@ -597,6 +617,7 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     gLinkFailed = false;
     gLookPosted = 0;
     gNoticeOwed = false;
+    gSendStalled = 0;
     gWatchEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);   // auto-reset
     gWatchThread = gWatchEvent ? CreateThread(nullptr, 0, LinkWatchProc, nullptr, 0, nullptr) : nullptr;
     if (!gWatchEvent || !gWatchThread) return GetLastError();

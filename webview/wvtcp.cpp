@@ -35,6 +35,7 @@ static const uint32_t kMaxFrame = 64u << 20;
 // stuck (a script that never returns), and the client must not freeze for it.
 static const DWORD kAckBoundMs = 2000;
 static const char kLogName[] = "WebView host";
+static const size_t kUnixUrlMax = 2048;    // a start page's URL by its Unix path
 static const size_t kRecvRoomMin = 4096;   // free room in the buffer before a read
 static const size_t kInputJsonMax = 200;
 static const int kWheelPixels = 100;         // one wheel notch scrolls the page this far
@@ -623,7 +624,12 @@ static HRESULT TcpSendText(WvTcpConn* c, char type, const WCHAR* text, uint32_t*
     return hr;
 }
 
-static HRESULT TcpNavigate(WvObject* view, const WCHAR* url) { return TcpSendText(ConnOf(view), 'N', url, nullptr); }
+// A page file on a drive goes to the page host by its Unix path: its browser
+// knows no drive letters.
+static HRESULT TcpNavigate(WvObject* view, const WCHAR* url) {
+    WCHAR unixUrl[kUnixUrlMax];
+    return TcpSendText(ConnOf(view), 'N', WvFileUrlToUnix(url, unixUrl, kUnixUrlMax) ? unixUrl : url, nullptr);
+}
 
 static HRESULT TcpAddHandler(WvObject* view, WvMessageFn fn, void* ctx, int64_t* token) {
     WvTcpConn* c = ConnOf(view);

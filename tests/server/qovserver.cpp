@@ -33,6 +33,11 @@
 //   expect-bundle N                          the next frame is a bundle of N members
 //   expect-keepalive                         the lone keep-alive word arrives next
 //   expect-closed                            the client closes the connection
+//   send-unread TYPE FIELDS                  a server that has stopped reading: the
+//                                            message again and again, none of the
+//                                            client's answers read, until the client
+//                                            has ended (30 s unless "within MS"); how
+//                                            long it took is noted
 //   keepalives N                             N keep-alive words in one go
 //   swapped                                  from here on both ways are byte-swapped
 //   raw HEX                                  bytes sent as they are
@@ -171,7 +176,7 @@ enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepE
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
                 kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepDrainEvents, kStepWaitFile, kStepMeasure,
-                kStepAtMost, kStepTwinShot };
+                kStepAtMost, kStepTwinShot, kStepSendUnread };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -221,6 +226,7 @@ constexpr int kPageExpectMs = 30000;
 [[maybe_unused]] constexpr int kPixelWaitMs = 30000;
 constexpr int kValueWaitMs = 30000;
 constexpr int kFileWaitMs = 60000;
+[[maybe_unused]] constexpr int kUnreadWaitMs = 30000;
 constexpr int kPollMs = 50;
 // How long the page host may take to answer a page step beyond the step's
 // own deadline (a page-expect waits in the host, up to that deadline).
@@ -414,7 +420,8 @@ static bool ParseTwinShot(const std::vector<std::string>& w, Step* st);
 // Steps that wait for a state and so take "within MS" at their end.
 static bool TakesWithin(const std::string& cmd) {
     static const char* const kWaiting[] = {"expect-window", "expect-class", "expect-value", "expect-pixel",
-                                           "page-expect", "page-box", "click", "set-text", "wait-file"};
+                                           "page-expect", "page-box", "click", "set-text", "wait-file",
+                                           "send-unread"};
     for (const char* k : kWaiting)
         if (cmd == k) return true;
     return false;
@@ -490,8 +497,8 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
             printf("script line %d: \"within\" belongs at the end of a waiting step: %s\n", n, line.c_str());
             return false;
         }
-        if (cmd == "send" || cmd == "expect") {
-            st.kind = cmd == "send" ? kStepSend : kStepExpect;
+        if (cmd == "send" || cmd == "expect" || cmd == "send-unread") {
+            st.kind = cmd == "send" ? kStepSend : cmd == "expect" ? kStepExpect : kStepSendUnread;
             ok = w.size() > 1 && ParseNum(w[1], &v);
             st.type = static_cast<uint32_t>(v);
             for (at = 2; at < w.size(); at++) {
@@ -1833,6 +1840,59 @@ static void DrainEvents(const Step& st) {
     Fail(st.line, "more than %d events were waiting", kMostDrained);
 }
 
+// send-unread: the message goes out again and again, copies of it back to back,
+// as far as the connection takes them, and nothing the client sends is read,
+// until the client has ended. The server's own receive buffer is kept small,
+// so the client's answers fill the link soon. The connection stays as it is
+// for the steps after it (an "exit" step checks the client's code).
+#ifdef _WIN32
+constexpr size_t kUnreadCopies = 256;
+constexpr int kUnreadReceiveBuffer = 16384;
+
+static void SendUnread(const Step& st) {
+    if (!gChild) {
+        Fail(st.line, "send-unread needs the client the server started");
+        return;
+    }
+    std::vector<uint8_t> one = BuildMsg(st), run;
+    for (size_t k = 0; k < kUnreadCopies; k++) run.insert(run.end(), one.begin(), one.end());
+    int small = kUnreadReceiveBuffer;
+    setsockopt(gConn, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&small), sizeof small);
+    u_long nonBlocking = 1;
+    ioctlsocket(gConn, FIONBIO, &nonBlocking);
+    Note("S> %u again and again, nothing read", st.type);
+    size_t at = 0;
+    uint64_t sent = 0;
+    bool linkOpen = true;
+    auto start = std::chrono::steady_clock::now();
+    bool ended = PollUntil(WaitMs(st, kUnreadWaitMs), [&] {
+        if (WaitForSingleObject(gChild, 0) == WAIT_OBJECT_0) return true;
+        while (linkOpen) {
+            int k = send(gConn, reinterpret_cast<const char*>(run.data() + at), static_cast<int>(run.size() - at), 0);
+            if (k == SOCKET_ERROR) {
+                // Full: the client is not reading either; anything else: it has closed.
+                linkOpen = WSAGetLastError() == WSAEWOULDBLOCK;
+                break;
+            }
+            sent += static_cast<uint64_t>(k);
+            at = (at + static_cast<size_t>(k)) % run.size();
+        }
+        return false;
+    });
+    nonBlocking = 0;
+    ioctlsocket(gConn, FIONBIO, &nonBlocking);
+    long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    if (!ended) {
+        Fail(st.line, "the client was still running %lld ms after the server stopped reading", ms);
+        return;
+    }
+    Note("   the client ended %lld ms after the server stopped reading (%llu messages sent)", ms,
+         static_cast<unsigned long long>(sent / one.size()));
+}
+#else
+static void SendUnread(const Step& st) { Fail(st.line, "send-unread needs the Windows build of the server"); }
+#endif
+
 static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastSend = Clock::now(), lastAnswer = Clock::now();
@@ -1916,6 +1976,9 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             else Note("C> keep-alive");
             break;
         }
+        case kStepSendUnread:
+            SendUnread(st);
+            break;
         case kStepExpectClosed: {
             Frame f;
             do f = RecvFrame(); while (f.keepAlive);

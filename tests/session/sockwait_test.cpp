@@ -1,7 +1,8 @@
 // sockwait_test.cpp - the bounded socket read under Wine's real Winsock: what
 // it returns for bytes already there, bytes that come during the wait, none
 // in time (and nothing lost to the cancelled read), a closed peer, and a
-// socket that WSAAsyncSelect made non-blocking, as the client's are.
+// socket that WSAAsyncSelect made non-blocking, as the client's are; and the
+// bounded send on a full socket, for a peer that reads and one that does not.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -133,6 +134,40 @@ TEST_F(SockWait, WaitsOnASocketThatAnnouncesToAWindow) {
     ASSERT_EQ(Read(kLongWaitMs), 6);
     EXPECT_EQ(std::string(buf_, 6), "456789");
     DestroyWindow(wnd);
+}
+
+// A send on a full non-blocking socket waits for room: it ends with all its
+// bytes once the peer reads, and gives up when the peer reads nothing for
+// the whole wait.
+TEST_F(SockWait, SendWaitsForRoomOrGivesUp) {
+    constexpr int kBlock = 4096;
+    static char block[kBlock];
+    memset(block, 'x', sizeof block);
+    u_long nonBlocking = 1;
+    ASSERT_EQ(ioctlsocket(writer_, FIONBIO, &nonBlocking), 0);
+    auto fill = [&] {
+        size_t filled = 0;
+        for (int k; (k = send(writer_, block, kBlock, 0)) > 0;) filled += static_cast<size_t>(k);
+        EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+        return filled;
+    };
+    size_t filled = fill();
+    ASSERT_GT(filled, 0u);
+    size_t drained = 0;
+    std::thread peer([&] {
+        static char sink[kBlock];
+        while (drained < filled + kBlock) {
+            int k = RecvWithin(reader_, sink, kBlock, kLongWaitMs);
+            if (k <= 0) break;
+            drained += static_cast<size_t>(k);
+        }
+    });
+    EXPECT_EQ(SendWithin(writer_, block, kBlock, kLongWaitMs), kBlock);
+    peer.join();
+    EXPECT_EQ(drained, filled + kBlock);
+
+    fill();
+    EXPECT_EQ(SendWithin(writer_, block, kBlock, kShortWaitMs), kSockWaitTimedOut);
 }
 
 }  // namespace

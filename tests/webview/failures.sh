@@ -9,7 +9,11 @@
 #   nochromium QOV_CHROMIUM names a program that ends at once: -52 within 3 s
 #              and the page host's reason in the log;
 #   killed     the client is killed mid-session: its page host ends and leaves
-#              no folder in the temporary directory.
+#              no folder in the temporary directory;
+#   hostkilled the page host is killed outright (no handler of its own runs):
+#              the client, running on, removes the host's session folder;
+#   cdrive     the program installed on drive C: runs a web scene; the page
+#              host's port file goes to the temporary folder, not beside it.
 # After each scene the page hosts it started must have removed their session
 # folders (qovwv-PID-*) however they ended.
 set -euo pipefail
@@ -26,16 +30,50 @@ log_has "$dir" "is gone (its page has ended or was never made)"
 dir=$(scene nochromium webview-nochromium.txt QOV_CHROMIUM=/bin/true)
 log_has "$dir" "could not start (Chromium /bin/true):"
 
+# The start of a scene that holds its web window open.
+hold_open=('expect 1100 rest' 'send 1008 u32 9404 u32 0 u8 0 u8 46 text "SPL0"'
+  'send 1401 seq=1 u32 30 u32 0 u32 600 u32 0 u32 0 u32 48 hex 120014000000 hex 1F0014000000 hex 230080020000 hex 0F00E0010000 u16 0x157 u32 2 hex 1E800E00 text "Qovtervex kill"'
+  'expect 1102 seq=1 capture host')
+host_up() { pid=$(host_pids "$dir" | head -1); [ -n "$pid" ] && compgen -G "$tmpdir/qovwv-$pid-*" >/dev/null; }
+
+# Host killed: once the host has made its folder it is killed; the scene goes
+# on (and ends the session) when the test has seen the folder go. The host's
+# temporary folder is the scene's own: page hosts of other tests remove the
+# folders of ended hosts in theirs, and must not do the client's work here.
+dir=$(prepare hostkilled)
+mkdir -p "$dir/tmp"
+printf '%s\n' "${hold_open[@]}" 'wait-file "go" within 90000' 'send 1011 u32 0' 'expect 1102 u32 0' 'exit 0' \
+  >"$dir/hold.txt"
+(cd "$dir" && TMPDIR=$dir/tmp wine "$server" --timeout 30 --client "$(winpath "$dir/qovtervex.exe") -deb hostkilled" \
+    "$(winpath "$dir/hold.txt")") >"$dir/session.log" 2>&1 &
+run=$!
+window_up() { tmpdir=$dir/tmp host_up && grep -q '\$host = ' "$dir/session.log"; }
+folder_gone() { ! compgen -G "$dir/tmp/qovwv-$1-*" >/dev/null; }
+wait_for 60 window_up || { tr -d '\r' <"$dir/session.log"; fail "hostkilled: no page host came up"; }
+pid=$(host_pids "$dir" | head -1)
+kill -9 "$pid"
+wait_for 90 folder_gone "$pid" || { cat "$dir/qovtervex.log"; fail "hostkilled: the killed host's folder stayed"; }
+touch "$dir/go"
+wait $run || { tr -d '\r' <"$dir/session.log"; fail "hostkilled: the scene"; }
+log_has "$dir" "page host $pid has ended: its session folder is removed once its browser has ended"
+
+# Installed on drive C:: nothing but the scene's logs is left beside the program.
+scene_root=$c_root
+dir=$(prepare cdrive)
+listing() { (cd "$1" && find . ! -name session.log ! -name qovtervex.log | sort); }
+installed=$(listing "$dir")
+dir=$(scene cdrive webview-services.txt)
+[ "$(listing "$dir")" = "$installed" ] || { diff <(echo "$installed") <(listing "$dir"); fail "cdrive: files were left beside the program"; }
+log_has "$dir" "started on port"
+scene_root=$work
+
 # Killed: a scene that holds its web window open; the client is killed once
 # its page host has made its folder.
 dir=$(prepare killed)
-printf '%s\n' 'expect 1100 rest' 'send 1008 u32 9404 u32 0 u8 0 u8 46 text "SPL0"' \
-  'send 1401 seq=1 u32 30 u32 0 u32 600 u32 0 u32 0 u32 48 hex 120014000000 hex 1F0014000000 hex 230080020000 hex 0F00E0010000 u16 0x157 u32 2 hex 1E800E00 text "Qovtervex kill"' \
-  'expect 1102 seq=1 capture host' 'sleep 120000' >"$dir/hold.txt"
+printf '%s\n' "${hold_open[@]}" 'sleep 120000' >"$dir/hold.txt"
 (cd "$dir" && wine "$server" --timeout 30 --client "$(winpath "$dir/qovtervex.exe") -deb killed" \
     "$(winpath "$dir/hold.txt")") >"$dir/session.log" 2>&1 &
 hold=$!
-host_up() { pid=$(host_pids "$dir" | head -1); [ -n "$pid" ] && compgen -G "$tmpdir/qovwv-$pid-*" >/dev/null; }
 wait_for 60 host_up || { tr -d '\r' <"$dir/session.log"; fail "killed: no page host came up"; }
 pid=$(host_pids "$dir" | head -1)
 # The client's own command line names it in the Windows form of its path.

@@ -6,8 +6,21 @@
 server=$1 client=$2 scripts=$3
 build=$(dirname "$client")
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+# A scene installed on drive C: (scene_root below) has its copy removed too.
+c_root=${WINEPREFIX:-$HOME/.wine}/drive_c/qovc-$$
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work" "$c_root"' EXIT
 winpath() { echo "Z:$1" | tr / '\\'; }
+# A program copied into the prefix's drive C: is run by its C: path.
+drive_c=$(dirname "$c_root")
+progpath() {
+  case $1 in
+    "$drive_c"/*) echo "C:${1#"$drive_c"}" | tr / '\\' ;;
+    *) winpath "$1" ;;
+  esac
+}
+# Where prepare copies the program: the scene's folder of its own, or with
+# scene_root=$c_root a folder on drive C:.
+scene_root=$work
 fail() { echo "FAIL: $*"; exit 1; }
 tmpdir=${TMPDIR:-/tmp}
 
@@ -34,7 +47,7 @@ no_hosts_left() { [ -z "$(host_pids "$1")" ]; }
 
 # Copies the program beside its page files into a folder of its own.
 prepare() {
-  local dir=$work/$1
+  local dir=$scene_root/$1
   mkdir -p "$dir"
   cp "$client" "$dir/"
   cp -r "$build/qovwv_html" "$dir/"
@@ -48,7 +61,7 @@ scene() {
   local dir; dir=$(prepare "$name")
   local rc=0
   (cd "$dir" && env "$@" wine "$server" --timeout 30 \
-      --client "$(winpath "$dir/qovtervex.exe") -deb $name" "$(winpath "$scripts/$script")") \
+      --client "$(progpath "$dir/qovtervex.exe") -deb $name" "$(winpath "$scripts/$script")") \
       >"$dir/session.log" 2>&1 &
   local run=$!
   local seen=""

@@ -164,6 +164,10 @@ TEST_F(Services, ScriptRuns) {
         EXPECT_EQ(gText, k.expect) << k.why;
         EXPECT_EQ(!Posts().empty(), k.sent) << k.why;
     }
+    gViewA.page.answers.clear();
+    gGotText = false;
+    EXPECT_EQ(Run(14, {T("lost()")}), kWebNoHost) << "no reply: the outcome is not known, and no empty text says it is";
+    EXPECT_FALSE(gGotText);
     Run(22, {T("say \"hi\"\n")});
     EXPECT_EQ(gText, "\"say \\\"hi\\\"\\n\"") << "JsMakeString quotes and escapes";
 }

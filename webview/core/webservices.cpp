@@ -197,8 +197,10 @@ int32_t JsRun(const MethodCallRec* call) {
     JsonBeginAction(kActRunScript);
     JsonAddJs();
     const JsonValue* reply = WebViewMsgQuery();
-    const char* text = nullptr;
-    if (reply) text = JsonObjectHasMember(reply, "err") ? JsonGetText(reply, "err") : JsonGetText(reply, "res");
+    // No reply (the page busy past the wait, a reply too large to come, a
+    // view gone) is no empty result: the script's outcome is not known.
+    if (!reply) return kWebNoHost;
+    const char* text = JsonObjectHasMember(reply, "err") ? JsonGetText(reply, "err") : JsonGetText(reply, "res");
     return WebReplyText(text ? text : "");
 }
 

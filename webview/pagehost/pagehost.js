@@ -219,6 +219,7 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   }
   return {
     port: server.address().port,
+    session: browser.session,
     onConnections(fn) { watcher = fn; },
     pageCount() { return pages.length; },
     async close() {
@@ -283,9 +284,11 @@ if (require.main === module) {
   }).then((started) => {
     host = started;
     console.log(`listening ${host.port}`);
-    // Written whole under another name first, so a reader never sees half a number.
+    // Written whole under another name first, so a reader never sees half a
+    // number. The second line names the session folder: the client that
+    // started the host removes it should the host be killed outright.
     if (portFile) {
-      fs.writeFileSync(portFile + '.tmp', String(host.port));
+      fs.writeFileSync(portFile + '.tmp', `${host.port}\n${host.session}\n`);
       fs.renameSync(portFile + '.tmp', portFile);
     }
     if (idleExit && portFile) {
