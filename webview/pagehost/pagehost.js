@@ -51,6 +51,10 @@ function frame(type, payload) {
   return Buffer.concat([head, body]);
 }
 
+// The posts each page has carried out, for the control connection's "posts"
+// check: how many cross-process posts the client's messages took.
+const postCounts = new WeakMap();
+
 function serveConnection(socket, context, log, pages) {
   let page = null;
   let chain = Promise.resolve();
@@ -122,6 +126,7 @@ function serveConnection(socket, context, log, pages) {
         break;
       case 'P': {
         if (!page) { send('K'); break; }
+        postCounts.set(page, (postCounts.get(page) || 0) + 1);
         const text = body.toString('utf8');
         if (!traced) {
           sendAll(await shimCall('__qovDeliver', text), true);
@@ -213,7 +218,9 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   // The tests' control connection, when a file is named for its port.
   let control = null;
   if (controlFile) {
-    control = await startControl({ pages: () => pages, log, quit: () => process.exit(kQuitStatus) });
+    control = await startControl({
+      pages: () => pages, log, quit: () => process.exit(kQuitStatus), postsOf: (p) => postCounts.get(p) || 0,
+    });
     fs.writeFileSync(controlFile + '.tmp', String(control.port));
     fs.renameSync(controlFile + '.tmp', controlFile);
   }
