@@ -201,7 +201,6 @@ uint32_t gWebFailedSends;
 
 uint32_t WebViewFailedSends() { return gWebFailedSends; }
 
-
 static void PumpTurnForReply() {
     if (gWebHooks.pumpTurn) gWebHooks.pumpTurn();
 }
@@ -212,7 +211,8 @@ struct MadeList {
     uint32_t count;
 };
 
-static const uint32_t kNamesPerLine = 200;
+// A debug log line holds 2,048 characters: 150 names of up to 12 fit with the head.
+static const uint32_t kNamesPerLine = 150;
 
 // Names in the debug log, a line per kNamesPerLine, the objects whose
 // creation never reached the page, and why.
