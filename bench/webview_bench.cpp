@@ -12,7 +12,10 @@
 // tests/webview/run-with-pagehost.sh from beside the program (its page files).
 // Given the client (webview_bench CLIENT.exe), it first serves it a session and
 // times, round by round and side by side, an edit's text read (2407) through
-// the wire in a web window against the same read on a native edit, 100
+// the wire in a web window against the same read on a native edit and
+// against its floor (that native read and one bare Runtime.evaluate on the
+// same page over Chromium's own DevTools WebSocket, timed by the page host
+// when QOV_PAGEHOST_FLOOR is set), request by request in turns, 100
 // labels made in a web window against 100 in a native one, and a form of 100
 // controls (a QOF file) loaded into a web window against the same load into a
 // native one, each batch and load ended by that read so the page has caught up.
@@ -368,6 +371,7 @@ constexpr int kReadsPerRound = 40;
 constexpr int kCreateLabels = 100;
 constexpr int kCreateRounds = 9;
 constexpr double kGoalReadMedian = 2.0, kGoalReadP95 = 4.0, kGoalCreate = 1.0;   // web / native
+constexpr double kGoalFloorMedian = 1.3, kGoalFloorP95 = 2.0;   // web read / (native read + bare evaluate)
 constexpr uint32_t kFormControls = 100;
 constexpr int kFormRounds = 9;
 constexpr double kGoalFormLoad = 1.2;
@@ -406,15 +410,38 @@ double P95(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() * 95 / 100];
 }
 
-// Each side's reads of one round, timed one by one.
-std::vector<double> TimedReads(SOCKET s, uint32_t edit, bool* ok) {
-    std::vector<double> t;
+// The web read's floor besides the native read: one bare evaluation on the
+// page over Chromium's own DevTools WebSocket, timed in the page host (its
+// control command floor, offered when QOV_PAGEHOST_FLOOR is set); in
+// seconds, or a negative number when the host offers none.
+double FloorSeconds() {
+    std::string answer;
+    if (!PageControlIsOpen() || !PageControlCommand("{\"cmd\":\"floor\"}", &answer, 10000) ||
+        !PageControlOk(answer))
+        return -1;
+    size_t at = answer.find("\"value\":\"");
+    return at == std::string::npos ? -1 : atof(answer.c_str() + at + 9) / 1e3;
+}
+
+struct RoundReads {
+    std::vector<double> web, native, floor;
+};
+
+// One round of reads, the sides in turns request by request: the web edit's
+// read, the native edit's, and the floor's evaluation.
+RoundReads TimedReads(SOCKET s, uint32_t webEdit, uint32_t nativeEdit, bool* ok) {
+    RoundReads r;
     for (int k = 0; k < kReadsPerRound; k++) {
         double t0 = NowMs();
-        *ok = ReadText(s, edit) && *ok;
-        t.push_back((NowMs() - t0) / 1e3);
+        *ok = ReadText(s, webEdit) && *ok;
+        r.web.push_back((NowMs() - t0) / 1e3);
+        t0 = NowMs();
+        *ok = ReadText(s, nativeEdit) && *ok;
+        r.native.push_back((NowMs() - t0) / 1e3);
+        double floor = FloorSeconds();
+        if (floor >= 0) r.floor.push_back(floor);
     }
-    return t;
+    return r;
 }
 
 // 100 labels made one request at a time and the edit read after them (timed),
@@ -537,20 +564,38 @@ void WireBench(const char* clientExe) {
         Stop(&client);
         return;
     }
-    // Reads, the two sides in turns round by round.
-    BenchResult median, p95;
+    // Reads, the sides in turns request by request; the floor is the native
+    // read's median and the evaluation's median of the same round.
+    std::string error;
+    if (!PageControlOpen(10000, &error)) printf("no floor: no control connection: %s\n", error.c_str());
+    BenchResult median, p95, floorMedian, floorP95;
     bool ok = true;
-    std::vector<double> allWeb, allNative;
+    std::vector<double> allWeb, allNative, allFloor;
     for (int round = 0; round < kWireRounds; round++) {
-        std::vector<double> w = TimedReads(s, web.edit, &ok), n = TimedReads(s, native.edit, &ok);
-        BenchAddRound(&median, BenchMedian(w), BenchMedian(n));
-        BenchAddRound(&p95, P95(w), P95(n));
-        allWeb.insert(allWeb.end(), w.begin(), w.end());
-        allNative.insert(allNative.end(), n.begin(), n.end());
+        RoundReads r = TimedReads(s, web.edit, native.edit, &ok);
+        BenchAddRound(&median, BenchMedian(r.web), BenchMedian(r.native));
+        BenchAddRound(&p95, P95(r.web), P95(r.native));
+        if (!r.floor.empty()) {
+            double floor = BenchMedian(r.native) + BenchMedian(r.floor);
+            BenchAddRound(&floorMedian, BenchMedian(r.web), floor);
+            BenchAddRound(&floorP95, P95(r.web), floor);
+        }
+        allWeb.insert(allWeb.end(), r.web.begin(), r.web.end());
+        allNative.insert(allNative.end(), r.native.begin(), r.native.end());
+        allFloor.insert(allFloor.end(), r.floor.begin(), r.floor.end());
     }
+    PageControlClose();
     if (!ok) printf("FAIL: a text read got no text answer\n");
     BenchReport("web edit 2407, median", median, "native edit", kGoalReadMedian, 1e3, "ms");
     BenchReport("web edit 2407, p95", p95, "native edit", kGoalReadP95, 1e3, "ms");
+    if (allFloor.empty()) {
+        printf("web read against its floor: not measured (the page host offers no floor: QOV_PAGEHOST_FLOOR)\n");
+    } else {
+        BenchReport("web 2407 vs floor, median", floorMedian, "native + evaluate", kGoalFloorMedian, 1e3, "ms");
+        BenchReport("web 2407 vs floor, p95", floorP95, "native + evaluate", kGoalFloorP95, 1e3, "ms");
+        printf("%-28s bare Runtime.evaluate over the DevTools WebSocket: median %.3f ms, p95 %.3f ms\n", "  floor:",
+               BenchMedian(allFloor) * 1e3, P95(allFloor) * 1e3);
+    }
     printf("%-28s web p95 %.2f ms max %.2f ms, native p95 %.2f ms max %.2f ms over %zu reads each\n",
            "  all reads:", P95(allWeb) * 1e3, *std::max_element(allWeb.begin(), allWeb.end()) * 1e3,
            P95(allNative) * 1e3, *std::max_element(allNative.begin(), allNative.end()) * 1e3, allWeb.size());

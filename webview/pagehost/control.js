@@ -5,7 +5,8 @@
 // or by "sel", a selector the page holds (the newest such page wins).
 //
 // Commands: echo {text}; quit (the host ends at once); eval {js}; posts {sel} (the
-// posts the page has carried out so far); click and dblclick {sel, button,
+// posts the page has carried out so far); floor {sel} (the milliseconds of one
+// bare evaluation over the page's DevTools WebSocket: floor.js); click and dblclick {sel, button,
 // modifiers}; type {sel, text}; press {sel, key}; drag {sel, dx, dy}; wait
 // {sel, timeout}; screenshot {file, sel?}; pixel {x, y} or {sel} (the centre of
 // the element); expect {sel, what, value, timeout} with what one of "exists",
@@ -41,7 +42,7 @@ function pngPixel(png) {
   return '#' + [r, g, b].map((v) => v.toString(16).padStart(2, '0')).join('');
 }
 
-function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0 }) {
+function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, floorOf = null }) {
   async function pageFor(cmd) {
     if (typeof cmd.page === 'number') {
       const p = pages()[cmd.page - 1];
@@ -121,6 +122,9 @@ function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0 })
       }
       case 'posts':
         return { value: String(postsOf(await pageFor(cmd))) };
+      case 'floor':
+        if (!floorOf) throw new Error('floor is not offered here');
+        return { value: String(await floorOf(await pageFor(cmd))) };
       case 'click':
       case 'dblclick': {
         const page = await pageFor(cmd);

@@ -16,6 +16,7 @@ const net = require('net');
 const { launchBrowser } = require('./browser');
 const { startControl } = require('./control');
 const { startScreen } = require('./input');
+const { floorCall } = require('./floor');
 
 const kMaxFrame = 64 << 20;
 
@@ -220,6 +221,7 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   if (controlFile) {
     control = await startControl({
       pages: () => pages, log, quit: () => process.exit(kQuitStatus), postsOf: (p) => postCounts.get(p) || 0,
+      floorOf: (p) => floorCall(p, browser.profile),
     });
     fs.writeFileSync(controlFile + '.tmp', String(control.port));
     fs.renameSync(controlFile + '.tmp', controlFile);
