@@ -146,7 +146,8 @@ for w in $what; do
   webview)
     wine_env
     section "web view under Wine"
-    (cd "$win" && bench wine_pagehost ./webview_bench.exe "Z:$win/qovtervex.exe")
+    # The page host opens a DevTools port for the web read's floor (floor.js).
+    (cd "$win" && QOV_PAGEHOST_FLOOR=1 bench wine_pagehost ./webview_bench.exe "Z:$win/qovtervex.exe")
     ;;
   esac
 done

@@ -12,9 +12,13 @@
 // tests/webview/run-with-pagehost.sh from beside the program (its page files).
 // Given the client (webview_bench CLIENT.exe), it first serves it a session and
 // times, round by round and side by side, an edit's text read (2407) through
-// the wire in a web window against the same read on a native edit, and 100
-// labels made in a web window against 100 in a native one, each batch ended
-// by that read so the page has caught up.
+// the wire in a web window against the same read on a native edit and
+// against its floor (that native read and one bare Runtime.evaluate on the
+// same page over Chromium's own DevTools WebSocket, timed by the page host
+// when QOV_PAGEHOST_FLOOR is set), request by request in turns, 100
+// labels made in a web window against 100 in a native one, and a form of 100
+// controls (a QOF file) loaded into a web window against the same load into a
+// native one, each batch and load ended by that read so the page has caught up.
 // Usage: webview_bench [CLIENT.exe] [--only wire|queries|list|screen|cpu]
 #include <winsock2.h>
 #include <windows.h>
@@ -28,6 +32,7 @@
 
 #include "bench/benchkit.h"
 #include "bench/benchsession.h"
+#include "forms/qofbuild.h"
 #include "session/hoptrace.h"
 #include "tests/server/pagecontrol.h"
 #include "webview/core/webchannel.h"
@@ -365,7 +370,14 @@ constexpr int kWireRounds = 15;
 constexpr int kReadsPerRound = 40;
 constexpr int kCreateLabels = 100;
 constexpr int kCreateRounds = 9;
-constexpr double kGoalReadMedian = 2.0, kGoalReadP95 = 4.0, kGoalCreate = 1.5;   // web / native
+constexpr double kGoalReadMedian = 2.0, kGoalReadP95 = 4.0, kGoalCreate = 1.0;   // web / native
+constexpr double kGoalFloorMedian = 1.3, kGoalFloorP95 = 2.0;   // web read / (native read + bare evaluate)
+constexpr uint32_t kFormControls = 100;
+constexpr int kFormRounds = 9;
+constexpr double kGoalFormLoad = 1.2;
+constexpr uint32_t kTypeWindowMethods = 30, kMethodLoadForm = 13;
+constexpr uint32_t kFormLoaded = 5 * 65536;   // the load's answer: the form file's version in the high word
+constexpr uint32_t kMethodItemSize = 24, kMethodArgsAt = 56;
 constexpr uint16_t kCrWebMode = 0x157;
 constexpr uint32_t kWebModePage = 2;
 // Children are placed in character cells in both modes: ten a row, the edit
@@ -398,15 +410,38 @@ double P95(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() * 95 / 100];
 }
 
-// Each side's reads of one round, timed one by one.
-std::vector<double> TimedReads(SOCKET s, uint32_t edit, bool* ok) {
-    std::vector<double> t;
+// The web read's floor besides the native read: one bare evaluation on the
+// page over Chromium's own DevTools WebSocket, timed in the page host (its
+// control command floor, offered when QOV_PAGEHOST_FLOOR is set); in
+// seconds, or a negative number when the host offers none.
+double FloorSeconds() {
+    std::string answer;
+    if (!PageControlIsOpen() || !PageControlCommand("{\"cmd\":\"floor\"}", &answer, 10000) ||
+        !PageControlOk(answer))
+        return -1;
+    size_t at = answer.find("\"value\":\"");
+    return at == std::string::npos ? -1 : atof(answer.c_str() + at + 9) / 1e3;
+}
+
+struct RoundReads {
+    std::vector<double> web, native, floor;
+};
+
+// One round of reads, the sides in turns request by request: the web edit's
+// read, the native edit's, and the floor's evaluation.
+RoundReads TimedReads(SOCKET s, uint32_t webEdit, uint32_t nativeEdit, bool* ok) {
+    RoundReads r;
     for (int k = 0; k < kReadsPerRound; k++) {
         double t0 = NowMs();
-        *ok = ReadText(s, edit) && *ok;
-        t.push_back((NowMs() - t0) / 1e3);
+        *ok = ReadText(s, webEdit) && *ok;
+        r.web.push_back((NowMs() - t0) / 1e3);
+        t0 = NowMs();
+        *ok = ReadText(s, nativeEdit) && *ok;
+        r.native.push_back((NowMs() - t0) / 1e3);
+        double floor = FloorSeconds();
+        if (floor >= 0) r.floor.push_back(floor);
     }
-    return t;
+    return r;
 }
 
 // 100 labels made one request at a time and the edit read after them (timed),
@@ -422,6 +457,85 @@ double CreateLabels(SOCKET s, WireSide* side) {
     for (uint32_t h : side->labels)
         if (h) Request(s, kMsgObjDestroy, Handle(h), 0, kMsgAnswer);
     return seconds;
+}
+
+// The form file: a window and kFormControls buttons, edits, static texts and
+// check boxes, twenty a row, written to the temporary folder; its name for a
+// load ('!' and the path), or "" when it could not be written.
+std::string WriteBenchForm() {
+    static const uint8_t kKinds[] = {1, 6, 15, 2};   // button, edit, static text, check box
+    qofbuild::Form form;
+    form.objects.push_back({"BenchWin", 25, qofbuild::WindowStream("Bench form", 0, 0, 800, 300, true)});
+    for (uint32_t i = 0; i < kFormControls; ++i)
+        form.objects.push_back({"Obj" + std::to_string(i), kKinds[i % 4],
+                                qofbuild::ControlStream("Item " + std::to_string(i), int32_t(i % 20) * 38,
+                                                        int32_t(i / 20) * 22, 36, 20)});
+    std::vector<uint8_t> bytes = qofbuild::Build(form);
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    std::string path = std::string(dir) + "webview-bench-form.qof";
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) return "";
+    bool written = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    fclose(f);
+    return written ? "!" + path : "";
+}
+
+// LoadForm (method 13) on a window: the return slot, then one text argument.
+std::vector<uint8_t> LoadFormCall(uint32_t window, const std::string& name) {
+    std::vector<uint8_t> b = Handle(window);
+    BenchPutU32(&b, kTypeWindowMethods);
+    BenchPutU32(&b, kMethodLoadForm);
+    b.push_back(1), b.push_back(0), BenchPutU16(&b, 0);
+    BenchPutU32(&b, 0);
+    BenchPutU32(&b, 1);
+    auto item = [&b](uint32_t kind, uint32_t size, uint64_t value) {
+        BenchPutU32(&b, kind);
+        BenchPutU32(&b, size);
+        BenchPutU32(&b, uint32_t(value));
+        BenchPutU32(&b, uint32_t(value >> 32));
+        BenchPutU32(&b, 0);
+        BenchPutU32(&b, 0);
+    };
+    item(8, 4, 0);
+    item(16, uint32_t(name.size()), kMethodArgsAt + kMethodItemSize);
+    b.insert(b.end(), name.begin(), name.end());
+    return b;
+}
+
+// An empty window (in the web side's host page: a web window), the form
+// loaded into it and the side's edit read after (timed), the window destroyed
+// (not timed); 0 when the load was not answered as done.
+double LoadFormInto(SOCKET s, uint32_t host, const WireSide& side, const std::string& name) {
+    uint32_t window = Request(s, kMsgCreate, ClientCreate(kTypeWindow, host, host ? 2 : 0), 1, kMsgAnswer);
+    if (!window) return 0;
+    double t0 = NowMs();
+    uint32_t loaded = Request(s, kMsgObjMethodCall, LoadFormCall(window, name), 0, kMsgAnswer);
+    ReadText(s, side.edit);
+    double seconds = (NowMs() - t0) / 1e3;
+    Request(s, kMsgObjDestroy, Handle(window), 0, kMsgAnswer);
+    return loaded == kFormLoaded ? seconds : 0;
+}
+
+void FormLoadBench(SOCKET s, uint32_t host, const WireSide& web, const WireSide& native) {
+    std::string name = WriteBenchForm();
+    if (name.empty()) {
+        printf("FAIL: the bench's form file could not be written\n");
+        return;
+    }
+    BenchResult loads;
+    bool ok = true;
+    for (int round = 0; round < kFormRounds && ok; round++) {
+        double w = LoadFormInto(s, host, web, name);
+        double n = LoadFormInto(s, 0, native, name);
+        ok = w > 0 && n > 0;
+        if (ok) BenchAddRound(&loads, w, n);
+    }
+    DeleteFileA(name.c_str() + 1);
+    if (!ok) printf("FAIL: a form load was not answered as done\n");
+    char title[64];
+    snprintf(title, sizeof title, "web form load x %u", kFormControls);
+    BenchReport(title, loads, "native form load", kGoalFormLoad, 1e3, "ms");
 }
 
 void WireBench(const char* clientExe) {
@@ -450,20 +564,38 @@ void WireBench(const char* clientExe) {
         Stop(&client);
         return;
     }
-    // Reads, the two sides in turns round by round.
-    BenchResult median, p95;
+    // Reads, the sides in turns request by request; the floor is the native
+    // read's median and the evaluation's median of the same round.
+    std::string error;
+    if (!PageControlOpen(10000, &error)) printf("no floor: no control connection: %s\n", error.c_str());
+    BenchResult median, p95, floorMedian, floorP95;
     bool ok = true;
-    std::vector<double> allWeb, allNative;
+    std::vector<double> allWeb, allNative, allFloor;
     for (int round = 0; round < kWireRounds; round++) {
-        std::vector<double> w = TimedReads(s, web.edit, &ok), n = TimedReads(s, native.edit, &ok);
-        BenchAddRound(&median, BenchMedian(w), BenchMedian(n));
-        BenchAddRound(&p95, P95(w), P95(n));
-        allWeb.insert(allWeb.end(), w.begin(), w.end());
-        allNative.insert(allNative.end(), n.begin(), n.end());
+        RoundReads r = TimedReads(s, web.edit, native.edit, &ok);
+        BenchAddRound(&median, BenchMedian(r.web), BenchMedian(r.native));
+        BenchAddRound(&p95, P95(r.web), P95(r.native));
+        if (!r.floor.empty()) {
+            double floor = BenchMedian(r.native) + BenchMedian(r.floor);
+            BenchAddRound(&floorMedian, BenchMedian(r.web), floor);
+            BenchAddRound(&floorP95, P95(r.web), floor);
+        }
+        allWeb.insert(allWeb.end(), r.web.begin(), r.web.end());
+        allNative.insert(allNative.end(), r.native.begin(), r.native.end());
+        allFloor.insert(allFloor.end(), r.floor.begin(), r.floor.end());
     }
+    PageControlClose();
     if (!ok) printf("FAIL: a text read got no text answer\n");
     BenchReport("web edit 2407, median", median, "native edit", kGoalReadMedian, 1e3, "ms");
     BenchReport("web edit 2407, p95", p95, "native edit", kGoalReadP95, 1e3, "ms");
+    if (allFloor.empty()) {
+        printf("web read against its floor: not measured (the page host offers no floor: QOV_PAGEHOST_FLOOR)\n");
+    } else {
+        BenchReport("web 2407 vs floor, median", floorMedian, "native + evaluate", kGoalFloorMedian, 1e3, "ms");
+        BenchReport("web 2407 vs floor, p95", floorP95, "native + evaluate", kGoalFloorP95, 1e3, "ms");
+        printf("%-28s bare Runtime.evaluate over the DevTools WebSocket: median %.3f ms, p95 %.3f ms\n", "  floor:",
+               BenchMedian(allFloor) * 1e3, P95(allFloor) * 1e3);
+    }
     printf("%-28s web p95 %.2f ms max %.2f ms, native p95 %.2f ms max %.2f ms over %zu reads each\n",
            "  all reads:", P95(allWeb) * 1e3, *std::max_element(allWeb.begin(), allWeb.end()) * 1e3,
            P95(allNative) * 1e3, *std::max_element(allNative.begin(), allNative.end()) * 1e3, allWeb.size());
@@ -475,6 +607,7 @@ void WireBench(const char* clientExe) {
         BenchAddRound(&made, w, n);
     }
     BenchReport("web labels 1401 x 100", made, "native labels", kGoalCreate, 1e6 / kCreateLabels, "us");
+    FormLoadBench(s, host, web, native);
     Stop(&client);
     closesocket(gListen);
 }

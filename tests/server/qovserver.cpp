@@ -84,6 +84,9 @@
 //                                            $NAME_T, $NAME_R, $NAME_B, its centre as
 //                                            $NAME_X, $NAME_Y (a twin's native run,
 //                                            which skips it, has them by --define)
+//   page-posts NAME SEL                      the posts the page holding SEL has
+//                                            carried out so far (counted by the page
+//                                            host), as $NAME
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
 //   page-eval "JS"                           runs JS in the page (a test plants a
 //                                            fault in the web run with it)
@@ -393,6 +396,11 @@ static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>
         st->text = "{\"cmd\":\"eval\",\"sel\":" + sel + ",\"timeout\":" +
                    std::to_string(st->waitMs ? st->waitMs : kPageExpectMs) + ",\"js\":" + q(js) + "}";
         st->fields.push_back(Field{"box", 0, 0, w[1], ""});
+        return true;
+    }
+    if (cmd == "page-posts" && w.size() == 3 && w[1][0] != '"' && w[1][0] != '$') {
+        st->text = "{\"cmd\":\"posts\",\"sel\":" + q(Word(w[2])) + "}";
+        st->fields.push_back(Field{"posts", 0, 0, w[1], ""});
         return true;
     }
     if (cmd == "page-eval" && w.size() == 2) {
@@ -1219,6 +1227,19 @@ static void KeepPageBox(const Step& st, const std::string& answer) {
     Note("P> $%s: %lld,%lld to %lld,%lld in the page", name.c_str(), box[0], box[1], box[2], box[3]);
 }
 
+// page-posts NAME SEL: the posts the page has carried out so far, as $NAME.
+static void KeepPagePosts(const Step& st, const std::string& answer) {
+    const std::string& name = st.fields[0].text;
+    size_t at = answer.find("\"value\":\"");
+    unsigned long posts = 0;
+    if (at == std::string::npos || sscanf(answer.c_str() + at + 9, "%lu", &posts) != 1) {
+        Fail(st.line, "no post count for $%s: %s", name.c_str(), answer.c_str());
+        return;
+    }
+    gVars[name] = static_cast<uint32_t>(posts);
+    Note("P> $%s: %lu posts carried out by the page", name.c_str(), posts);
+}
+
 static void RunPageStep(const Step& st) {
     if (gSkipPageSteps) {
         Note("   page step skipped (line %d)", st.line);
@@ -1243,6 +1264,7 @@ static void RunPageStep(const Step& st) {
     }
     if (!PageControlOk(answer)) Fail(st.line, "page step failed: %s", answer.c_str());
     else if (!st.fields.empty() && st.fields[0].op == "box") KeepPageBox(st, answer);
+    else if (!st.fields.empty() && st.fields[0].op == "posts") KeepPagePosts(st, answer);
     else Note("P> %s -> %s", json.c_str(), answer.c_str());
 }
 

@@ -4,8 +4,9 @@
 # host itself) from a copy of the program, so its debug log is the scene's:
 #   hung       a page script that never ends: -52 instead of "", the log says
 #              the view is not answering;
-#   hostgone   the page host ends mid-scene: -52, the host window's message,
-#              the log line; a later window gets a fresh host;
+#   hostgone   the page host ends mid-scene, with 100 answered creations
+#              not yet made by its page: -52, the host window's message, the
+#              log lines (the labels named); a later window gets a fresh host;
 #   nochromium QOV_CHROMIUM names a program that ends at once: -52 within 3 s
 #              and the page host's reason in the log;
 #   killed     the client is killed mid-session: its page host ends and leaves
@@ -26,6 +27,14 @@ log_has "$dir" "is not answering: its operations answer -52"
 dir=$(scene hostgone webview-hostgone.txt)
 log_has "$dir" "the page host closed the view's connection"
 log_has "$dir" "is gone (its page has ended or was never made)"
+# The labels named are the held-up batch's: a run of them ending with C102.
+named=$(grep "the page never made these objects" "$dir/qovtervex.log" | sed 's/.*)://' | tr -s ' ' '\n' |
+  sed -n 's/^C\([0-9]*\)\r*$/\1/p') || true
+first=$(echo "$named" | head -1)
+[ -n "$first" ] && [ "$first" -ge 3 ] && [ "$(echo "$named" | tail -1)" = 102 ] &&
+  [ "$(echo "$named" | tr '\n' ' ')" = "$(seq -s ' ' "$first" 102) " ] ||
+  { cat "$dir/qovtervex.log"; fail "hostgone: the log does not name the labels C$first to C102 the page never made"; }
+echo "hostgone: the log names C$first to C102, the labels the page never made"
 
 dir=$(scene nochromium webview-nochromium.txt QOV_CHROMIUM=/bin/true)
 log_has "$dir" "could not start (Chromium /bin/true):"

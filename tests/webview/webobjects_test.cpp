@@ -46,6 +46,12 @@ std::string AllPosts() {
     for (const RecPost& p : gPage.posts) all += p.text + "\n";
     return all;
 }
+// Forgets what the page has been sent, once the open batch (the creations
+// just made wait there) has gone out.
+void ForgetPosts() {
+    WebViewMsgFlush();
+    gPage.posts.clear();
+}
 size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
@@ -185,7 +191,7 @@ TEST_F(WebObjects, RefusedRectangleMakesNothing) {
     ObjectRecord* main = Window(0, 0, 300, 400);
     ASSERT_NE(main, nullptr);
     uint32_t live = ObjectLiveCount();
-    gPage.posts.clear();
+    ForgetPosts();
     int32_t code = 0;
     // Character cells of the main window are numbered from 1: a top of 0 is refused.
     ObjectRecord* rec = Create(kTypeMRegion, [](ObjectCreateRecord* c) { c->top = 0; }, &code);
@@ -727,7 +733,7 @@ TEST_F(WebObjects, WindowMethods) {
 TEST_F(WebObjects, RefusedChangesAnswerTheirCodeAndWriteNothing) {
     ObjectRecord* w = Window(0, 0, 300, 400);
     ASSERT_NE(w, nullptr);
-    gPage.posts.clear();
+    ForgetPosts();
     PropChange change = {};
     change.code = 400;   // ParentWin
     change.text = "C1";
@@ -751,7 +757,7 @@ TEST_F(WebObjects, RefusedChangesAnswerTheirCodeAndWriteNothing) {
         {kPcWidth, INT32_MAX / 7, "a width whose cells fit but whose right edge does not"},
         {kPcLeft, INT32_MAX / 7, "a left edge whose cells fit but whose right edge does not"},
     };
-    gPage.posts.clear();
+    ForgetPosts();
     const int32_t before[4] = {region->left, region->top, region->right, region->bottom};
     for (const Far& f : kFar) {
         change = {};

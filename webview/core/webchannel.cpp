@@ -68,8 +68,27 @@ static void MarkMessageEmpty() {
     if (gJsonMsgBuf.data) gJsonMsgBuf.data[0] = 0;
 }
 
-// Shared steps of WebViewMsgEnd (send-now off) and WebViewMsgQuery (on).
-static JsonValue* CloseMessage(bool sendNow) {
+// The element whose creation message is the current message (0: none), taken
+// along by the send that carries the message alone.
+static uint32_t gMessageMade;
+
+static void NoteMadeInBatch(uint32_t elementId) {
+    if (elementId && gMsgBatch.madeCount < kBatchMadeMax) gMsgBatch.made[gMsgBatch.madeCount++] = elementId;
+}
+
+// A view whose batch is left behind (the current view changed): its flush.
+// The failed-send count is the current request's, which waits for another
+// view; the failure shows at the left view's own requests (its host is then
+// down) and in the log.
+static void FlushLeftView() {
+    uint32_t failed = gWebFailedSends;
+    WebViewMsgFlush();
+    gWebFailedSends = failed;
+}
+
+// Shared steps of WebViewMsgEnd (send-now off) and WebViewMsgQuery (on);
+// madeId is the element a creation message makes (0: none).
+static JsonValue* CloseMessage(bool sendNow, uint32_t madeId = 0) {
     if (gJsonMsgBuf.failed) {
         // A writer ran out of memory: the message is incomplete and is dropped.
         gJsonMsgBuf.failed = false;
@@ -86,11 +105,14 @@ static JsonValue* CloseMessage(bool sendNow) {
     gJsonMsgBuf.data[gJsonMsgBuf.length] = 0;
     uint32_t msgLen = gJsonMsgBuf.length;
     if (gMsgBatch.length && gMsgBatch.length + msgLen + kMsgBatchSlack > kMsgBatchLimit) WebViewMsgFlush();
-    if (gMsgBatch.length && gMsgBatch.owner != gCurWebView) WebViewMsgFlush();
+    if (gMsgBatch.length && gMsgBatch.owner != gCurWebView) FlushLeftView();
+    gMessageMade = madeId;
     if (msgLen + kMsgBatchSlack >= kMsgBatchLimit) return WebViewMsgSend(true);
     if (!gMsgBatch.length && sendNow) return WebViewMsgSend(true);
+    gMessageMade = 0;
     if (!gMsgBatch.length) {
         gMsgBatch.length = 0;
+        gMsgBatch.madeCount = 0;
         BatchAppend(kBatchHead, sizeof kBatchHead - 1);
         gMsgBatch.owner = gCurWebView;
         WebViewFlushWhenIdle();
@@ -98,6 +120,7 @@ static JsonValue* CloseMessage(bool sendNow) {
         BatchAppend(",", 1);
     }
     BatchAppend(gJsonMsgBuf.data, msgLen);
+    NoteMadeInBatch(madeId);
     // Batched: the message is gone from the current buffer, so a second end
     // cannot batch it again.
     MarkMessageEmpty();
@@ -106,6 +129,8 @@ static JsonValue* CloseMessage(bool sendNow) {
 }
 
 void WebViewMsgEnd() { CloseMessage(false); }
+
+void WebViewMsgEndMade(uint32_t elementId) { CloseMessage(false, elementId); }
 
 JsonValue* WebViewMsgQuery() { return CloseMessage(true); }
 
@@ -125,6 +150,7 @@ void WebViewMsgFlush() {
     if (!gMsgBatch.length) return;
     if (!gMsgBatch.owner) {
         gMsgBatch.length = 0;
+        gMsgBatch.madeCount = 0;
         return;
     }
     void* previous = gCurWebView;
@@ -175,29 +201,81 @@ uint32_t gWebFailedSends;
 
 uint32_t WebViewFailedSends() { return gWebFailedSends; }
 
-bool WebViewDownFor(ObjectRecord* rec) {
-    void* host = rec ? WebViewHostForObject(rec) : nullptr;
-    return host && gWebHooks.hostDown && gWebHooks.hostDown(host);
-}
-
 static void PumpTurnForReply() {
     if (gWebHooks.pumpTurn) gWebHooks.pumpTurn();
 }
 
+// The objects a send's text would have made (their creation messages).
+struct MadeList {
+    uint32_t ids[kBatchMadeMax];
+    uint32_t count;
+};
+
+// A debug log line holds 2,048 characters: 150 names of up to 12 fit with the head.
+static const uint32_t kNamesPerLine = 150;
+
+// Names in the debug log, a line per kNamesPerLine, the objects whose
+// creation never reached the page, and why.
+static void LogNeverMade(const MadeList& made, const char* why) {
+    for (uint32_t at = 0; at < made.count; at += kNamesPerLine) {
+        char names[kNamesPerLine * 12 + 1];
+        size_t n = 0;
+        for (uint32_t i = at; i < made.count && i < at + kNamesPerLine; i++)
+            n += static_cast<size_t>(snprintf(names + n, sizeof names - n, " C%u", made.ids[i]));
+        DebugLogWrite(kLogName, "the page never made these objects (%s):%s", why, names);
+    }
+}
+
+static void TakeBatchMade(MadeList* made) {
+    made->count = gMsgBatch.madeCount;
+    memcpy(made->ids, gMsgBatch.made, made->count * sizeof *made->ids);
+    gMsgBatch.madeCount = 0;
+}
+
+// The batch can no longer reach its page: it is dropped, and what it would
+// have made is named.
+static void DropBatch(const char* why) {
+    MadeList made;
+    TakeBatchMade(&made);
+    gMsgBatch.length = 0;
+    gMsgBatch.owner = nullptr;
+    LogNeverMade(made, why);
+}
+
+bool WebViewHostDown(void* host) {
+    if (!host || !gWebHooks.hostDown || !gWebHooks.hostDown(host)) return false;
+    if (gMsgBatch.length && gMsgBatch.owner == host) DropBatch("its web view is not answering or gone");
+    return true;
+}
+
+bool WebViewDownFor(ObjectRecord* rec) { return rec && WebViewHostDown(WebViewHostForObject(rec)); }
+
 JsonValue* WebViewMsgSend(bool wait) {
     bool haveText = false;
+    MadeList made;
+    made.count = 0;
     if (gMsgBatch.length) {
         BatchAppend(kBatchTail, sizeof kBatchTail - 1);
         haveText = TextBufEnsure(&gSendText, gMsgBatch.length + 1, kHtmlGrowStep, gMsgBatch.data);
+        TakeBatchMade(&made);
         gMsgBatch.length = 0;
         gMsgBatch.owner = nullptr;
     } else if (gJsonMsgBuf.length) {
         haveText = TextBufEnsure(&gSendText, gJsonMsgBuf.length + 1, kHtmlGrowStep, gJsonMsgBuf.data);
+        if (gMessageMade) made.ids[made.count++] = gMessageMade;
         MarkMessageEmpty();
     }
-    if (!haveText || !gCurWebView) return nullptr;
+    gMessageMade = 0;
+    if (!haveText) return nullptr;
+    if (!gCurWebView) {
+        LogNeverMade(made, "no web view to send to");
+        return nullptr;
+    }
     uint32_t number = NextQueryNumber();
-    if (!AddQueryNumber(&gSendText, number)) return nullptr;
+    if (!AddQueryNumber(&gSendText, number)) {
+        LogNeverMade(made, "no memory for the post");
+        return nullptr;
+    }
     if (gWebHooks.setThreadCodePage) gWebHooks.setThreadCodePage(kUtf8CodePage);
     // The wait is in place before the post goes out: a runtime that has the
     // answer by the time the post returns hands it over inside the post.
@@ -223,6 +301,7 @@ JsonValue* WebViewMsgSend(bool wait) {
         // The host refused the post (its view is not answering or gone, and
         // says so in the log): no answer can come, so none is waited for.
         gWebFailedSends++;
+        LogNeverMade(made, "its view did not carry out the post");
         return nullptr;
     }
     // One turn of the window loop whatever the runtime did: an answer it
@@ -240,6 +319,7 @@ JsonValue* WebViewMsgSend(bool wait) {
         gWebFailedSends++;
         DebugLogWrite(kLogName, "page did not answer post %u within the reply wait: %.*s", number,
                       static_cast<int>(kLoggedPostChars), gSendText.data);
+        LogNeverMade(made, "no answer to the post");
     }
     // An inner send's reply still in the slot belonged to a caller inside the
     // pump turn, which has finished with it.
@@ -568,11 +648,14 @@ void* WebViewHostForObject(ObjectRecord* rec) {
     return nullptr;
 }
 
+void WebViewSelectHost(void* host) {
+    if (gMsgBatch.length && gMsgBatch.owner != host) FlushLeftView();
+    gCurWebView = host;
+}
+
 void WebViewSelectForObject(ObjectRecord* rec) {
     if (!rec || SkippedBySelection(rec->kind)) return;
-    void* host = WebViewHostForObject(rec);
-    if (host != gCurWebView) WebViewMsgFlush();
-    gCurWebView = host;
+    WebViewSelectHost(WebViewHostForObject(rec));
 }
 
 ObjectRecord* GetWebPageObject(ObjectRecord* rec) {
@@ -589,6 +672,8 @@ void WebChannelCleanup() {
     gWebReply = nullptr;
     gMsgBatch.length = 0;
     gMsgBatch.owner = nullptr;
+    gMsgBatch.madeCount = 0;
+    gMessageMade = 0;
     gCurWebView = nullptr;
     gWebLoadedCount = gWebEventCount = gServingCount = 0;
     TextBufFree(&gSendText);

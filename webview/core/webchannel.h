@@ -19,11 +19,19 @@ constexpr uint32_t kReplyWaitSleepMs = 10;
 // At most this many events are fetched from one page per pump turn, so a page
 // that always has another event cannot hold the client in the fetch loop.
 constexpr int kEventsPerOwnerTurn = 32;
+// The most creation messages one batch can hold: each is far longer than this
+// share of the batch ("{ \"action\": 19" and its members).
+constexpr uint32_t kBatchMadeMax = kMsgBatchLimit / 16;
 
 struct MsgBatch {
     char data[kMsgBatchSize];
     uint32_t length;      // 0: no open batch
     void* owner;          // the web view the batch was opened for
+    // The element ids of the objects whose creation messages the batch holds:
+    // the objects the page has not made yet, named in the debug log when the
+    // batch never reaches the page.
+    uint32_t made[kBatchMadeMax];
+    uint32_t madeCount;
 };
 
 extern MsgBatch gMsgBatch;
@@ -82,9 +90,15 @@ extern uint32_t gWebFailedSends;
 uint32_t WebViewFailedSends();
 // The web view an object's messages go to is not answering or gone.
 bool WebViewDownFor(ObjectRecord* rec);
+// The host is not answering or gone. A batch it owns can no longer reach its
+// page: it is dropped, and the debug log names the objects it would have made.
+bool WebViewHostDown(void* host);
 
 // ---- Outgoing ---------------------------------------------------------------------
 void WebViewMsgEnd();
+// WebViewMsgEnd for the creation message of an object (action 19): the batch
+// notes the element, so that a batch the page never carries out names it.
+void WebViewMsgEndMade(uint32_t elementId);
 JsonValue* WebViewMsgQuery();
 void WebViewMsgFlush();
 // Asks for a flush of the batch and the queued redraws once the client is idle.
@@ -118,6 +132,13 @@ void WebViewForgetOwner(ObjectRecord* owner);
 void WebViewOwnerMoved(ObjectRecord* from, ObjectRecord* to);
 // A closing host: no longer current; a batch it owns is dropped.
 void WebViewChannelHostClosing(void* host);
+// Makes the host current. The open batch is flushed (with its wait) only when
+// it belongs to another web view: consecutive messages for one view, creations
+// among them, share a batch however often the current view was cleared between
+// them. A failure of that flush is not the caller's to answer: it is the other
+// view's, whose host is then down (its requests answer -52), and the log names
+// the objects its page never made.
+void WebViewSelectHost(void* host);
 void WebViewSelectForObject(ObjectRecord* rec);
 ObjectRecord* GetWebPageObject(ObjectRecord* rec);
 // The host an object's messages go to, without changing the current one.

@@ -86,11 +86,6 @@ ObjectRecord* NamedWindow(const ObjectCreateRecord* cr) {
     return cr->windowResolved ? cr->windowRec : ObjectFromHandle(cr->window);
 }
 
-void SelectHost(void* host) {
-    if (host != gCurWebView) WebViewMsgFlush();
-    gCurWebView = host;
-}
-
 }  // namespace
 
 bool WebIsWindow(const ObjectRecord* rec) {
@@ -129,7 +124,7 @@ int32_t CreateViaWebView(uint32_t type, uint32_t kind, ObjectCreateRecord* cr, O
         host = w->webHost;
     }
     // A host whose view is not answering or has ended makes nothing.
-    if (!host || (gWebHooks.hostDown && gWebHooks.hostDown(host))) return kWebNoHost;
+    if (!host || WebViewHostDown(host)) return kWebNoHost;
     int32_t result = 0;
     ObjectRecord* parent = type == kTypeWindow || named ? window : nullptr;
     *out = WebViewCreateObject(type, host, parent, kind, cr, &result);
@@ -149,10 +144,10 @@ ObjectRecord* WebViewCreateObject(uint32_t type, void* host, ObjectRecord* paren
     int32_t code = 0;
     if (host) {
         void* savedView = gCurWebView;
-        SelectHost(host);
+        WebViewSelectHost(host);
         rec = WebCreateObject(type, nullptr, cr, &code);
         if (rec) {
-            if (!TypeSendsNoMarkup(type)) WebViewMsgEnd();
+            if (!TypeSendsNoMarkup(type)) WebViewMsgEndMade(rec->elementId);
             if (rec->kind != kKindWindow && (rec->flags & kObjShown) && (rec->flags & kObjDocked) && rec->parent) {
                 if (rec->dock == 1 || rec->dock == 5 || rec->dock == 6) rec->right = rec->left;
                 if (rec->dock == 2 || rec->dock == 4 || rec->dock == 6) rec->bottom = rec->top;
@@ -174,7 +169,11 @@ ObjectRecord* WebViewCreateObject(uint32_t type, void* host, ObjectRecord* paren
                 WebActivateObject(rec, 0, 0, 0, 0);
             }
         }
-        WebViewMsgFlush();
+        // The creation stays in the view's batch: the page makes the object
+        // when the batch goes out (a request for another view, a query, a
+        // wait for events, the idle flush), so a run of creations for one
+        // view costs one post. A batch that never reaches the page is named
+        // in the log, and the next request that waits for it answers -52.
         gCurWebView = savedView == host ? nullptr : savedView;
     } else {
         if (cr != &gObjectCreateRecord) gObjectCreateRecord = *cr;

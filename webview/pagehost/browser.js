@@ -12,6 +12,7 @@ const os = require('os');
 const path = require('path');
 const { chromium } = require('playwright-core');
 const { installWebViewShim } = require('./shim');
+const { floorArgs } = require('./floor');
 
 const kChromium = process.env.QOV_CHROMIUM || '/usr/bin/chromium';
 const kSessionPrefix = 'qovwv-';
@@ -100,7 +101,7 @@ async function launchBrowser() {
     context = await chromium.launchPersistentContext(profile, {
       executablePath: kChromium,
       headless: true,
-      args: kArgs,
+      args: [...kArgs, ...floorArgs()],
       env: { ...process.env, TMPDIR: tmp },
       viewport: { width: 800, height: 600 },
     });
@@ -116,6 +117,7 @@ async function launchBrowser() {
   return {
     context,
     session,
+    profile,
     onGone(fn) { context.on('close', fn); },
     async close() {
       await context.close().catch(() => {});

@@ -4,7 +4,9 @@
 // "page" (the number of the view, from 1, in the order the client made them)
 // or by "sel", a selector the page holds (the newest such page wins).
 //
-// Commands: echo {text}; quit (the host ends at once); eval {js}; click and dblclick {sel, button,
+// Commands: echo {text}; quit (the host ends at once); eval {js}; posts {sel} (the
+// posts the page has carried out so far); floor {sel} (the milliseconds of one
+// bare evaluation over the page's DevTools WebSocket: floor.js); click and dblclick {sel, button,
 // modifiers}; type {sel, text}; press {sel, key}; drag {sel, dx, dy}; wait
 // {sel, timeout}; screenshot {file, sel?}; pixel {x, y} or {sel} (the centre of
 // the element); expect {sel, what, value, timeout} with what one of "exists",
@@ -40,7 +42,7 @@ function pngPixel(png) {
   return '#' + [r, g, b].map((v) => v.toString(16).padStart(2, '0')).join('');
 }
 
-function startControl({ pages, log = () => {}, quit = null }) {
+function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, floorOf = null }) {
   async function pageFor(cmd) {
     if (typeof cmd.page === 'number') {
       const p = pages()[cmd.page - 1];
@@ -118,6 +120,11 @@ function startControl({ pages, log = () => {}, quit = null }) {
         const page = await pageFor(cmd);
         return { value: await page.evaluate((js) => String((0, eval)(js)), String(cmd.js)) };
       }
+      case 'posts':
+        return { value: String(postsOf(await pageFor(cmd))) };
+      case 'floor':
+        if (!floorOf) throw new Error('floor is not offered here');
+        return { value: String(await floorOf(await pageFor(cmd))) };
       case 'click':
       case 'dblclick': {
         const page = await pageFor(cmd);

@@ -16,6 +16,7 @@ const net = require('net');
 const { launchBrowser } = require('./browser');
 const { startControl } = require('./control');
 const { startScreen } = require('./input');
+const { floorCall } = require('./floor');
 
 const kMaxFrame = 64 << 20;
 
@@ -50,6 +51,10 @@ function frame(type, payload) {
   head.write(type, 4, 'latin1');
   return Buffer.concat([head, body]);
 }
+
+// The posts each page has carried out, for the control connection's "posts"
+// check: how many cross-process posts the client's messages took.
+const postCounts = new WeakMap();
 
 function serveConnection(socket, context, log, pages) {
   let page = null;
@@ -122,6 +127,7 @@ function serveConnection(socket, context, log, pages) {
         break;
       case 'P': {
         if (!page) { send('K'); break; }
+        postCounts.set(page, (postCounts.get(page) || 0) + 1);
         const text = body.toString('utf8');
         if (!traced) {
           sendAll(await shimCall('__qovDeliver', text), true);
@@ -213,7 +219,10 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   // The tests' control connection, when a file is named for its port.
   let control = null;
   if (controlFile) {
-    control = await startControl({ pages: () => pages, log, quit: () => process.exit(kQuitStatus) });
+    control = await startControl({
+      pages: () => pages, log, quit: () => process.exit(kQuitStatus), postsOf: (p) => postCounts.get(p) || 0,
+      floorOf: (p) => floorCall(p, browser.profile),
+    });
     fs.writeFileSync(controlFile + '.tmp', String(control.port));
     fs.renameSync(controlFile + '.tmp', controlFile);
   }
