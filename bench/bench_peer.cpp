@@ -5,8 +5,10 @@
 // each frame at once:
 //   a property query or text read: an answer of the client's size (ping-pong);
 //   a create request: the same window a label or a top-level window of the
-//     client is (a STATIC child with the dialog font, or a hidden overlapped
-//     window of a registered class), answered with its number;
+//     client is (a STATIC child with the dialog font and the client's styles,
+//     or an overlapped window of a registered class, hidden unless asked
+//     shown), answered with its number;
+//   a hide request: ShowWindow(SW_HIDE), answered;
 //   a destroy request: DestroyWindow, answered;
 //   end session: the program ends.
 // Usage: bench_peer PORT
@@ -46,20 +48,28 @@ uint32_t Keep(HWND w) {
 
 HWND WindowAt(uint32_t n) { return n < gWindows.size() ? gWindows[n] : nullptr; }
 
-// The body of the bench's create request: u32 type, u32 parent number, i32 x, i32 y.
+// The body of the bench's create request: u32 type, u32 parent number, i32 x,
+// i32 y, and optionally u32 width, u32 height, u32 shown (a window only).
 uint32_t Create(const std::vector<uint8_t>& b, HWND main) {
     if (b.size() < 16) return kNoWindow;
     uint32_t type = BenchGetU32(&b[0]);
     HWND parent = WindowAt(BenchGetU32(&b[4]));
     int x = int(BenchGetU32(&b[8])), y = int(BenchGetU32(&b[12]));
+    bool sized = b.size() >= 28;
+    int width = sized ? int(BenchGetU32(&b[16])) : type == kTypeLabelText ? 36 : 400;
+    int height = sized ? int(BenchGetU32(&b[20])) : type == kTypeLabelText ? 20 : 240;
     if (type == kTypeLabelText) {
-        HWND w = CreateWindowExW(0, L"STATIC", L"Item", WS_CHILD | WS_VISIBLE | SS_LEFT, x, y, 36, 20,
-                                 parent ? parent : main, nullptr, GetModuleHandleW(nullptr), nullptr);
+        // The client's label: a notifying static child that clips its siblings.
+        HWND w = CreateWindowExW(0, L"STATIC", L"Item", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_NOTIFY | SS_LEFT,
+                                 x, y, width, height, parent ? parent : main, nullptr, GetModuleHandleW(nullptr),
+                                 nullptr);
         if (w) SendMessageW(w, WM_SETFONT, WPARAM(gFont), FALSE);
         return Keep(w);
     }
-    HWND w = CreateWindowExW(0, kPeerClass, L"Bench window", WS_OVERLAPPEDWINDOW, x, y, 400, 240, nullptr, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
+    // The client's window: overlapped, clipping its siblings, not its children.
+    HWND w = CreateWindowExW(0, kPeerClass, L"Bench window", WS_OVERLAPPEDWINDOW | WS_CLIPSIBLINGS, x, y, width,
+                             height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (w && sized && BenchGetU32(&b[24])) ShowWindow(w, SW_SHOWNORMAL);
     return Keep(w);
 }
 
@@ -75,6 +85,12 @@ int Serve(SOCKET s, HWND main) {
         case kMsgObjPropQuery: type = kMsgResultInt, answer.resize(kResultIntBody); break;
         case kMsgObjGetText: type = kMsgResultText, answer.resize(kResultTextBody); break;
         case kMsgCreate: BenchPutU32(&answer, Create(f.body, main)); break;
+        case kMsgObjHide: {
+            uint32_t n = f.body.size() >= 4 ? BenchGetU32(&f.body[0]) : kNoWindow;
+            if (WindowAt(n)) ShowWindow(gWindows[n], SW_HIDE);
+            BenchPutU32(&answer, 0);
+            break;
+        }
         case kMsgObjDestroy: {
             uint32_t n = f.body.size() >= 4 ? BenchGetU32(&f.body[0]) : kNoWindow;
             if (WindowAt(n)) DestroyWindow(gWindows[n]), gWindows[n] = nullptr;
@@ -84,9 +100,10 @@ int Serve(SOCKET s, HWND main) {
         case kMsgEndSession: return 0;
         default: BenchPutU32(&answer, 0); break;
         }
-        // Windows made or destroyed have messages of their own to take; a
-        // query or a frame read asks for nothing more than its answer.
-        if (f.type == kMsgCreate || f.type == kMsgObjDestroy) DrainMessages();
+        // Windows made, hidden or destroyed have messages of their own to take
+        // (the paints of what they uncovered among them); a query or a frame
+        // read asks for nothing more than its answer.
+        if (f.type == kMsgCreate || f.type == kMsgObjHide || f.type == kMsgObjDestroy) DrainMessages();
         if (!BenchSend(s, type, answer, f.seq)) return 1;
     }
     return 0;
@@ -101,6 +118,7 @@ int main(int argc, char** argv) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = kPeerClass;
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     RegisterClassW(&wc);
     HWND main = CreateWindowExW(0, kPeerClass, L"Bench peer", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
                                 wc.hInstance, nullptr);

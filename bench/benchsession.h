@@ -22,6 +22,7 @@ constexpr uint16_t kCrParent = 158, kCrLeft = 18, kCrTop = 31, kCrWidth = 35, kC
 constexpr uint16_t kCrText = 0x801E;
 constexpr uint32_t kCrFlagVisible = 1;
 constexpr uint32_t kOvar = 100;
+constexpr uint32_t kShownWindowOvar = 99;   // below every child's kOvar + i
 
 inline std::string gClient;
 inline SOCKET gListen = INVALID_SOCKET;
@@ -148,6 +149,26 @@ inline std::vector<uint8_t> ClientCreate(uint32_t type, uint32_t parent, int i,
     BenchPutU32(&b, 0);
     BenchPutU32(&b, kOvar + uint32_t(i));
     BenchPutU32(&b, child ? kCrFlagVisible : 0);
+    BenchPutU32(&b, 0);
+    BenchPutU32(&b, uint32_t(stream.size()));
+    b.insert(b.end(), stream.begin(), stream.end());
+    return b;
+}
+
+// A create request for the client: a window of the size, shown (and so
+// activated) when it is made.
+inline std::vector<uint8_t> ClientShownWindow(uint32_t width, uint32_t height) {
+    std::vector<uint8_t> stream;
+    PutProp(&stream, kCrLeft, 40);
+    PutProp(&stream, kCrTop, 40);
+    PutProp(&stream, kCrWidth, width);
+    PutProp(&stream, kCrHeight, height);
+    PutProp(&stream, kCrObjectId, 1);
+    std::vector<uint8_t> b;
+    BenchPutU32(&b, kTypeWindow);
+    BenchPutU32(&b, 0);
+    BenchPutU32(&b, kShownWindowOvar);
+    BenchPutU32(&b, kCrFlagVisible);
     BenchPutU32(&b, 0);
     BenchPutU32(&b, uint32_t(stream.size()));
     b.insert(b.end(), stream.begin(), stream.end());

@@ -6,12 +6,12 @@
 # import on the host (against cairo, fontTools and libqpdf); then, under
 # Wine, the form loader and saver, the automation calls, the windowless
 # graphics, bars and picture paints, the session benchmark (start-up launched
-# from inside Wine and from Unix, round trips, object creation), the printer
-# file and the spool file (on the test printer), and the web view (through
-# the wire against native objects, in the page host and on the screen; the
-# page host started here). At the end, one summary table: a line per goal
-# with min / median / max of its per-round ratios and whether the median
-# meets it.
+# from inside Wine and from Unix, round trips, hiding and destroying labels,
+# object creation), the printer file and the spool file (on the test
+# printer), and the web view (through the wire against native objects, in the
+# page host and on the screen; the page host started here). At the end, one
+# summary table: a line per goal with min / median / max of its per-round
+# ratios and whether the median meets it.
 # Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|startup|print|webview ...]
 # (all but startup, which session includes, when none is named)
 # "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb and the Wine

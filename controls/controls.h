@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "objects/guihooks.h"
@@ -15,6 +16,9 @@
 // Puts every creator, operation row and method table of the controls in
 // place; its row sets the bulk mode the objects go in at exit.
 FacilityRow ControlsInstall();
+// The control windows whose subclass entry is still kept (one from creation
+// to WM_NCDESTROY).
+size_t CtlSubclassCount();
 
 // ---- Creators: (type, creation record) -> record, or null with a code -100..0 ----
 ObjectRecord* ButtonCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);

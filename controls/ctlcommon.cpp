@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "controls/ctlcore.h"
 #include "objects/focus.h"
@@ -26,8 +27,6 @@ ControlHooks gControlHooks;
 
 namespace {
 
-constexpr char kPropOldProc[] = "QovCtlProc";
-constexpr char kPropHook[] = "QovCtlHook";
 constexpr UINT kWheelMsg = 0x020A;
 constexpr UINT kHWheelMsg = 0x020E;
 
@@ -45,20 +44,36 @@ bool OfferedToObjectModel(UINT msg) {
     }
 }
 
+// What the subclass of a control window keeps: the control's own procedure
+// and the kind's hook. Held in the process, keyed by the window, rather than
+// in window properties, which cost a Wine server call to read on every
+// message. The entry goes at WM_NCDESTROY (the record may be gone by then),
+// so a window handle that the system hands out again never finds an old
+// procedure. Controls live on the one GUI thread.
+struct CtlSubclass {
+    WNDPROC oldProc;
+    CtlMsgHook hook;
+};
+std::unordered_map<HWND, CtlSubclass> gCtlSubclasses;
+
+CtlSubclass CtlSubclassOf(HWND wnd) {
+    auto it = gCtlSubclasses.find(wnd);
+    return it == gCtlSubclasses.end() ? CtlSubclass{} : it->second;
+}
+
 // Offers focus, key, mouse and wheel messages to the object model first; a
 // message it took does not reach the control. A kind's own hook sees every
 // message before that and may answer it itself.
 LRESULT CALLBACK CtlSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    WNDPROC old = reinterpret_cast<WNDPROC>(GetPropA(wnd, kPropOldProc));
+    CtlSubclass sub = CtlSubclassOf(wnd);
+    WNDPROC old = sub.oldProc;
     if (msg == WM_NCDESTROY) {
-        // The record may be gone already: the old procedure lives in the window.
-        RemovePropA(wnd, kPropOldProc);
-        RemovePropA(wnd, kPropHook);
+        gCtlSubclasses.erase(wnd);
         if (old) SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-    } else if (auto hook = reinterpret_cast<CtlMsgHook>(GetPropA(wnd, kPropHook))) {
+    } else if (sub.hook) {
         LRESULT result = 0;
         if (ObjectRecord* rec = ObjectFromHwnd(wnd))
-            if (hook(rec, wnd, msg, wp, lp, &result)) return result;
+            if (sub.hook(rec, wnd, msg, wp, lp, &result)) return result;
     }
     if (OfferedToObjectModel(msg)) {
         if (ControlMsgToEvent(wnd, msg, wp, lp)) return 0;
@@ -88,11 +103,14 @@ FontRec* FontFromCreation(ObjectRecord* parent, const ObjectCreateRecord* cr, in
 }
 
 // Gives the control a font the caller took a use of; the use of the font it
-// had goes (the same font twice is two uses, one of them released here).
+// had goes (the same font twice is two uses, one of them released here). A
+// shown control redraws with it; a hidden one (a new control is, until it is
+// shown) paints with it when it is shown, so asks no redraw.
 void ApplyFont(ObjectRecord* rec, FontRec* font) {
     if (rec->font) FontRelease(rec->font);
     rec->font = font;
-    if (rec->hwnd && font && font->hfont) SendMessageA(rec->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->hfont), TRUE);
+    if (rec->hwnd && font && font->hfont)
+        SendMessageA(rec->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font->hfont), IsWindowVisible(rec->hwnd));
 }
 
 // A method table row: only its presence is looked at by the call check.
@@ -162,8 +180,7 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
     // The record's one use of the font was taken above: hand it over, not release it.
     rec->font = nullptr;
     ApplyFont(rec, font);
-    SetPropA(wnd, kPropOldProc, reinterpret_cast<HANDLE>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)));
-    if (hook) SetPropA(wnd, kPropHook, reinterpret_cast<HANDLE>(hook));
+    gCtlSubclasses[wnd] = CtlSubclass{reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)), hook};
     SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CtlSubclassProc));
     LinkObject(rec);
     ObjectSaveLayout(rec, 0);
@@ -172,9 +189,11 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
 }
 
 LRESULT CtlCallOldProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto old = reinterpret_cast<WNDPROC>(GetPropA(wnd, kPropOldProc));
+    WNDPROC old = CtlSubclassOf(wnd).oldProc;
     return old ? CallWindowProcA(old, wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
 }
+
+size_t CtlSubclassCount() { return gCtlSubclasses.size(); }
 
 ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
                                   int32_t* code) {

@@ -38,13 +38,18 @@ int32_t ObjectHideWindowed(ObjectRecord* rec) {
 }
 
 int32_t ObjectHideWindowKeepFocus(ObjectRecord* rec) {
+    // Hiding the window makes the system repaint what it uncovered, once: the
+    // container there (whose paint draws the windowless objects under it) and
+    // the siblings it lay over. A redraw of its whole rectangle on top would
+    // paint the container over every sibling under that rectangle (it does
+    // not clip its children) and then each of them again.
     if (rec->hwnd) ShowWindow(rec->hwnd, SW_HIDE);
     // The pump may take a request that destroys the object.
     ObjectRef ref = ObjectRefOf(rec);
     PumpOnce(false);
     if (!ObjectRefAlive(ref)) return 0;
     NoteObjectHidden(rec);
-    RedrawObject(rec, true);
+    if (!rec->hwnd) RedrawObject(rec, true);
     return 0;
 }
 

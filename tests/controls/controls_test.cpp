@@ -120,9 +120,11 @@ TEST_F(ControlsTest, CreateAndDestroyLeaksNoHandles) {
     DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
     uint32_t fonts = FontListCount(), objects = ObjectLiveCount();
+    size_t subclassed = CtlSubclassCount();
     int children = childWindows();
     for (int i = 0; i < 5; ++i) round();
     EXPECT_EQ(fonts, FontListCount()) << "every shared font goes with its last user";
+    EXPECT_EQ(subclassed, CtlSubclassCount()) << "a destroyed control leaves no subclass entry for its handle";
     EXPECT_EQ(objects, ObjectLiveCount()) << "every record leaves the registry";
     EXPECT_EQ(children, childWindows()) << "every control window is gone";
     EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi + 2) << "GDI objects";

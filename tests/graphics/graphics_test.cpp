@@ -7,9 +7,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "controls/controls.h"
 #include "graphics/graphics.h"
@@ -1212,6 +1214,152 @@ TEST_F(GraphicsTest, PanelsMadeInTheFlaggedModeAreMarked) {
     ASSERT_TRUE(plain && flagged);
     EXPECT_EQ(0u, plain->flags & kObjFromFormNoLoad);
     EXPECT_EQ(uint32_t(kObjFromFormNoLoad), flagged->flags & kObjFromFormNoLoad);
+}
+
+// ---- Hiding and destroying overlapping controls --------------------------------------------
+
+// The WM_PAINT messages each watched window gets, counted by a procedure put
+// on top of its own.
+struct PaintWatch {
+    HWND wnd;
+    WNDPROC old;
+    int paints;
+};
+std::vector<PaintWatch> gPaintWatches;
+
+LRESULT CALLBACK PaintCountProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    for (PaintWatch& w : gPaintWatches) {
+        if (w.wnd != wnd) continue;
+        if (msg == WM_PAINT) ++w.paints;
+        return CallWindowProcA(w.old, wnd, msg, wp, lp);
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+void WatchPaints(HWND wnd) {
+    gPaintWatches.push_back(PaintWatch{wnd, nullptr, 0});
+    gPaintWatches.back().old =
+        reinterpret_cast<WNDPROC>(SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PaintCountProc)));
+}
+
+void UnwatchPaints() {
+    for (const PaintWatch& w : gPaintWatches) SetWindowLongPtrA(w.wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(w.old));
+    gPaintWatches.clear();
+}
+
+int PaintsOf(HWND wnd) {
+    for (const PaintWatch& w : gPaintWatches)
+        if (w.wnd == wnd) return w.paints;
+    return -1;
+}
+
+// True once the window and its children have nothing left to paint.
+bool PaintsSettled(HWND wnd) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+    if (GetUpdateRect(wnd, nullptr, FALSE)) return false;
+    for (HWND c = GetWindow(wnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (GetUpdateRect(c, nullptr, FALSE)) return false;
+    return true;
+}
+
+// The pixels of the window's client area as it shows them.
+std::vector<uint32_t> ClientPicture(HWND wnd) {
+    RECT r;
+    GetClientRect(wnd, &r);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = r.right;
+    bi.bmiHeader.biHeight = -r.bottom;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC src = GetDC(wnd);
+    HDC mem = CreateCompatibleDC(src);
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<uint32_t> out;
+    if (bmp && bits) {
+        HGDIOBJ old = SelectObject(mem, bmp);
+        BitBlt(mem, 0, 0, r.right, r.bottom, src, 0, 0, SRCCOPY);
+        GdiFlush();
+        const uint32_t* p = static_cast<const uint32_t*>(bits);
+        out.assign(p, p + size_t(r.right) * size_t(r.bottom));
+        SelectObject(mem, old);
+    }
+    if (bmp) DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(wnd, src);
+    return out;
+}
+
+// A hidden or destroyed control repaints what it uncovered, once, as the
+// system's own hide and destroy do: the container (with a windowless shape
+// under the labels) and each label it lay over at most once, no other, and
+// the window then looks as if the label had never been made. The newest label
+// lies under the others, the oldest over them.
+TEST_F(GraphicsTest, HideAndDestroyRepaintWhatTheyUncoverOnce) {
+    constexpr int kStacked = 20;
+    // A red shape under 20 labels stacked a pixel apart (all but label `skip`),
+    // and a label beside them; the labels are made[1..20], the one beside last.
+    auto fill = [&](ObjectRecord* win, int skip, std::vector<ObjectRecord*>* made) {
+        made->clear();
+        Begin(5, 5, 260, 60);
+        cr_.windowRec = win;
+        Value(63, 5), Value(62, static_cast<int32_t>(kRed));
+        made->push_back(Make(kTypeShape));
+        for (int i = 0; i < kStacked; ++i) {
+            if (i == skip) continue;
+            std::string text = "Label " + std::to_string(i);
+            Begin(10, 10 + i, 200, 20);
+            cr_.windowRec = win;
+            cr_.text = CrText{text.c_str(), static_cast<uint32_t>(text.size())};
+            cr_.bgColor.value = i % 2 ? RGB(255, 255, 160) : RGB(160, 255, 255);
+            made->push_back(Make(kTypeLabelText));
+        }
+        Begin(280, 10, 100, 20);
+        cr_.windowRec = win;
+        cr_.text = CrText{"Beside", 6};
+        made->push_back(Make(kTypeLabelText));
+        for (ObjectRecord* rec : *made) ASSERT_NE(nullptr, rec);
+        ASSERT_TRUE(WaitUntil([&] { return PaintsSettled(win->hwnd); }));
+    };
+    std::vector<ObjectRecord*> made;
+    for (int victim : {kStacked - 1, 0}) {
+        ObjectCreateRecord refCr;
+        ObjectRecord* ref = MakeTestWindow(&refCr);
+        ASSERT_NE(nullptr, ref);
+        fill(ref, victim, &made);
+        std::vector<uint32_t> expected = ClientPicture(ref->hwnd);
+        ASSERT_FALSE(expected.empty());
+        ObjectDestroy(ref);
+        for (bool destroy : {false, true}) {
+            std::string what = std::string(destroy ? "destroy" : "hide") + " of label " + std::to_string(victim);
+            fill(win_, -1, &made);
+            ObjectRecord* gone = made[1 + victim];
+            // The labels it lies over: those after it in the Z order (all overlap it).
+            std::vector<HWND> under;
+            for (HWND h = GetWindow(gone->hwnd, GW_HWNDNEXT); h; h = GetWindow(h, GW_HWNDNEXT)) under.push_back(h);
+            auto covered = [&](HWND h) { return std::find(under.begin(), under.end(), h) != under.end(); };
+            WatchPaints(win_->hwnd);
+            for (ObjectRecord* rec : made)
+                if (rec->hwnd && rec != gone) WatchPaints(rec->hwnd);
+            EXPECT_EQ(0, destroy ? ObjectDestroy(gone) : ObjectDeactivate(gone)) << what;
+            EXPECT_TRUE(WaitUntil([&] { return PaintsSettled(win_->hwnd); })) << what;
+            EXPECT_LE(PaintsOf(win_->hwnd), 1) << what << ": the container";
+            for (int i = 0; i < kStacked; ++i) {
+                HWND label = made[1 + i]->hwnd;
+                if (i == victim) continue;
+                EXPECT_LE(PaintsOf(label), covered(label) ? 1 : 0) << what << ": label " << i;
+            }
+            EXPECT_EQ(0, PaintsOf(made.back()->hwnd)) << what << ": the label beside";
+            UnwatchPaints();
+            EXPECT_TRUE(WaitUntil([&] { return ClientPicture(win_->hwnd) == expected; }))
+                << what << ": the window shows what it would without the label";
+            for (ObjectRecord* rec : made)
+                if (rec != gone || !destroy) ObjectDestroy(rec);
+            ASSERT_TRUE(WaitUntil([&] { return PaintsSettled(win_->hwnd); }));
+        }
+    }
 }
 
 }  // namespace
