@@ -39,6 +39,7 @@
 #include "webview/webglue.h"
 #include "webview/webhtmltwin.h"
 #include "webview/webobjglue.h"
+#include "webview/wvpane.h"
 
 static uint32_t SysColorEntry(uint32_t index) { return index < kColorTableSize ? gColorTable[index] : 0; }
 
@@ -147,6 +148,7 @@ void InstallFacilities() {
     gGuiHooks.webViewFlush = WebViewMsgFlush;
     gGuiHooks.webHostCreate = WebWindowCreateHost;
     gGuiHooks.webHostMoved = WebWindowHostMoved;
+    gGuiHooks.webViewPane = WvPaneIs;
     WindowEventSubscribe(kWindowDestroyed, WebHostWindowGone);
     gGuiHooks.webHostResize = WebWindowHostResize;
     gWebHooks.topWindow = ObjectTopWindow;

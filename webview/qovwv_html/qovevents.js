@@ -33,9 +33,10 @@
 
   var kEventKind = 32;   // "ec" of an object event: the kind byte the native controls post
 
-  function queue(ev) {
+  // holdKeys: a key the client acts on; the user's next keys wait for it.
+  function queue(ev, holdKeys) {
     if (ev.id !== undefined && ev.ec === undefined) ev.ec = kEventKind;
-    if (window.QovPostEvent) window.QovPostEvent(ev);
+    if (window.QovPostEvent) window.QovPostEvent(ev, holdKeys);
   }
 
   function byId(id) {
@@ -270,16 +271,18 @@
     if (id) queue({ name: 'C' + id, et: kFocus });
   });
 
+  // The client's tab order decides where Tab goes; the keys typed after it
+  // wait until the focus has moved there.
   $(document).on('keydown.qov', function (e) {
     if (e.key === 'Tab') {
       e.preventDefault();
-      queue({ name: '', et: e.shiftKey ? kShiftTab : kTab });
+      queue({ name: '', et: e.shiftKey ? kShiftTab : kTab }, true);
     } else if (e.key === 'Enter') {
       if ($(e.target).is('textarea')) return;
       e.preventDefault();
-      queue({ name: '', et: kEnterKey });
+      queue({ name: '', et: kEnterKey }, true);
     } else if (e.key === 'Escape') {
-      queue({ name: '', et: kCancelKey });
+      queue({ name: '', et: kCancelKey }, true);
     }
   });
 })();
