@@ -487,14 +487,19 @@ static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRES
         SendMouse(c, "wheel", "none", p.x, p.y, 0, -notches * kWheelPixels / WHEEL_DELTA);
         return true;
     }
+    // Alt, F10 and Alt with a letter are the page's menu bar's: the system's
+    // own menu loop would take the keys after them from the page. Alt+F4
+    // (close) and Alt+Space (the window menu) stay the system's.
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         SendKey(c, "down", wp);
-        return msg == WM_KEYDOWN;
+        return msg == WM_KEYDOWN || wp != VK_F4;
     case WM_KEYUP:
     case WM_SYSKEYUP:
         SendKey(c, "up", wp);
-        return msg == WM_KEYUP;
+        return true;
+    case WM_SYSCHAR:
+        return wp != ' ';
     case WM_CHAR:
         SendChar(c, wp);
         return true;
