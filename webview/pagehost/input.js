@@ -94,11 +94,11 @@ async function startScreen(page, onPicture, log = () => {}) {
     }).catch(() => null);
   }
 
+  // Only the Windows key code goes: a native code is the host's own (an X
+  // key code here), and a virtual-key code taken for one made Ctrl+Tab (9,
+  // X's Escape) a browser shortcut that never reached the page.
   function key(k) {
-    const ev = {
-      type: k.type === 'down' ? 'rawKeyDown' : 'keyUp', windowsVirtualKeyCode: k.vk, nativeVirtualKeyCode: k.vk,
-      modifiers: k.mods || 0,
-    };
+    const ev = { type: k.type === 'down' ? 'rawKeyDown' : 'keyUp', windowsVirtualKeyCode: k.vk, modifiers: k.mods || 0 };
     if (kKeyNames[k.vk]) ev.key = kKeyNames[k.vk];
     const sent = cdp.send('Input.dispatchKeyEvent', ev);
     return k.type === 'down' ? sent.then(settled) : sent;

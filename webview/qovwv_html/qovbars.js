@@ -24,7 +24,8 @@
 // popup Up and Down move over the items, Enter or an item's mnemonic chooses
 // it (the same click report as the mouse's), Left and Right open the next
 // entry's popup, Escape closes the popup back to the bar and, in the bar,
-// leaves it. While the bar has the keyboard no control sees the keys.
+// leaves it. While the bar has the keyboard no control sees the keys. Alt
+// with a letter no entry takes goes to the control that underlines it.
 (function () {
   'use strict';
   var Act = window.QovActions;   // the action codes (qovactions.js, generated)
@@ -354,6 +355,38 @@
     return true;
   }
 
+  // Alt with a letter no bar entry takes: the first shown, enabled control
+  // of the window whose underlined letter it is, as natively: a tab is
+  // selected, a button pressed, a check box or radio button clicked, each
+  // taking the focus.
+  function controlHotKey(key) {
+    var active = document.activeElement;
+    var win = active && active !== document.body ? $(active).closest('.qovform') : $();
+    var scope = win.length ? win : $(document.body);
+    var hit = null;
+    scope.find('u').each(function () {
+      if (hit || $(this).text().charAt(0).toUpperCase() !== key || !$(this).is(':visible')) return;
+      var u = $(this);
+      var tab = u.closest('.ui-tabs-nav li');
+      if (tab.length) {
+        if (!tab.hasClass('ui-state-disabled')) hit = tab.children('a');
+        return;
+      }
+      var button = u.closest('button');
+      if (button.length) {
+        if (!button.prop('disabled')) hit = button;
+        return;
+      }
+      var label = u.closest('label[for]');
+      var input = label.length ? $(document.getElementById(label.attr('for'))) : $();
+      if (input.length && !input.prop('disabled')) hit = input;
+    });
+    if (!hit) return false;
+    hit[0].focus();
+    hit[0].click();
+    return true;
+  }
+
   // The character of a key the bar took is the bar's too.
   var charTaken = false;
   function takeKey(e) {
@@ -382,14 +415,17 @@
       altAlone = !e.ctrlKey && !e.shiftKey;
       return;
     }
-    var bar = e.altKey && !e.ctrlKey ? keyBar() : null;
-    var key = letterOf(e);
-    if (bar && key) {
-      var entry = byMnemonic(entriesOf(bar), key);
-      if (!entry.length) return;
+    var key = e.altKey && !e.ctrlKey ? letterOf(e) : '';
+    var bar = key ? keyBar() : null;
+    var entry = bar ? byMnemonic(entriesOf(bar), key) : $();
+    if (entry.length) {
       takeKey(e);
       kbd = { bar: bar, entry: entry, popup: null, opening: false };
       openEntry(e, entry);
+      return;
+    }
+    if (key && controlHotKey(key)) {
+      takeKey(e);
       return;
     }
     if (vk === kVkF10 && !e.altKey && !e.ctrlKey && !e.shiftKey) {
