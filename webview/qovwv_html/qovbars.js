@@ -22,9 +22,10 @@
 // mnemonic (its underlined letter) opens that entry's popup; in the bar Left
 // and Right move, Down, Up or Enter open, a mnemonic opens its entry; in a
 // popup Up and Down move over the items, Enter or an item's mnemonic chooses
-// it (the same click report as the mouse's), Left and Right open the next
-// entry's popup, Escape closes the popup back to the bar and, in the bar,
-// leaves it. While the bar has the keyboard no control sees the keys. Alt
+// it (the same click report as the mouse's), Right or Enter on an item with
+// a SubMenu opens its list and Left or Escape closes it again, Left and Right
+// elsewhere open the next entry's popup, Escape closes the popup back to the
+// bar and, in the bar, leaves it. While the bar has the keyboard no control sees the keys. Alt
 // with a letter no entry takes goes to the control that underlines it.
 (function () {
   'use strict';
@@ -200,7 +201,9 @@
   var kVkAlt = 18, kVkF10 = 121, kVkEnter = 13, kVkEscape = 27;
   var kVkLeft = 37, kVkUp = 38, kVkRight = 39, kVkDown = 40;
   // The bar that has the keyboard: {bar, entry (the highlighted li), popup
-  // (the open list, once shown), opening (its popup was asked for)}; null none.
+  // (the open list, once shown), list (the list the arrows move in: the
+  // popup or a SubMenu's list opened in it), opening (its popup was asked
+  // for)}; null none.
   var kbd = null;
   var altAlone = false;   // Alt is down and no other key came with it
 
@@ -243,7 +246,7 @@
   function enterBar(bar) {
     var first = entriesOf(bar).first();
     if (!first.length) return false;
-    kbd = { bar: bar, entry: null, popup: null, opening: false };
+    kbd = { bar: bar, entry: null, popup: null, list: null, opening: false };
     highlightEntry(first);
     return true;
   }
@@ -270,12 +273,35 @@
   }
 
   function popupItems() {
-    return kbd.popup.children('li.ui-menu-item');
+    return kbd.list.children('li.ui-menu-item');
   }
 
   function activeItem() {
-    var a = kbd.popup.find('> li > .ui-state-active').first();
+    var a = kbd.list.find('> li > .ui-state-active').first();
     return a.length ? a.parent() : $();
+  }
+
+  // The SubMenu below the highlighted item opens beside it, its first item
+  // highlighted. (Opened here, not by the menu widget's own expand, whose
+  // late highlight would undo a key pressed at once after.)
+  function openSubMenu(li) {
+    var sub = li.children('ul');
+    if (!sub.length || li.hasClass('ui-state-disabled')) return false;
+    sub.show().attr({ 'aria-hidden': 'false', 'aria-expanded': 'true' })
+      .position({ my: 'left top', at: 'right top', of: li });
+    kbd.list = sub;
+    highlightItem(sub.children('li.ui-menu-item').first());
+    return true;
+  }
+
+  // Back from a SubMenu's list to the item it hangs below.
+  function closeSubMenu() {
+    if (kbd.list[0] === kbd.popup[0]) return false;
+    var item = kbd.list.parent();
+    kbd.list.hide().attr({ 'aria-hidden': 'true', 'aria-expanded': 'false' });
+    kbd.list = item.parent();
+    highlightItem(item);
+    return true;
   }
 
   function highlightItem(li) {
@@ -292,6 +318,7 @@
   // An item chosen by Enter or its mnemonic: the mouse's click report. A
   // disabled item is not chosen, and the popup stays.
   function chooseItem(e, li) {
+    if (openSubMenu(li)) return;
     var hit = menuElement(li);
     if (!hit || li.hasClass('ui-state-disabled') || li.children('ul').length) return;
     leaveKeyboard();
@@ -318,6 +345,8 @@
       leaveKeyboard();
       return true;
     }
+    if (kbd.popup && (vk === kVkEscape || vk === kVkLeft) && closeSubMenu()) return true;
+    if (kbd.popup && vk === kVkRight && openSubMenu(activeItem())) return true;
     if (vk === kVkEscape) {
       if (kbd.popup || kbd.opening) {
         if (kbd.popup) kbd.popup.hide();
@@ -420,7 +449,7 @@
     var entry = bar ? byMnemonic(entriesOf(bar), key) : $();
     if (entry.length) {
       takeKey(e);
-      kbd = { bar: bar, entry: entry, popup: null, opening: false };
+      kbd = { bar: bar, entry: entry, popup: null, list: null, opening: false };
       openEntry(e, entry);
       return;
     }
@@ -519,6 +548,7 @@
     if (kbd && kbd.opening && lastEntry && kbd.entry && lastEntry[0] === kbd.entry[0]) {
       kbd.opening = false;
       kbd.popup = list;
+      kbd.list = list;
       highlightItem(list.children('li.ui-menu-item').first());
     }
     return { val: 0 };

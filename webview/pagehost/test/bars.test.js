@@ -130,7 +130,9 @@ test('the menu bar by keyboard: Alt, F10, mnemonics, arrows, Enter and Escape', 
       '<li id="M503F10"  class="ui-state-disabled"><a href="#"><u>S</u>ave</a></li>' +
       '<li id="M504F10" ><a href="#">E<u>x</u>it</a></li></ul>'],
     600: ['C16', '<ul id="C16"> <li id="M601F10" ><a href="#"><u>C</u>opy</a></li>' +
-      '<li id="M602F10" ><a href="#"><u>P</u>aste</a></li></ul>'],
+      '<li id="M602F10" ><a href="#"><u>P</u>aste</a></li>' +
+      '<li id="M603F10" ><a href="#"><u>M</u>ore</a><ul id="C17"> <li id="M701F10" ><a href="#"><u>A</u>ll</a></li>' +
+      '<li id="M702F10" ><a href="#"><u>N</u>one</a></li></ul></li></ul>'],
   };
   // The client's part: a bar entry's click opens its popup under the entry;
   // what is left are the items chosen.
@@ -146,7 +148,9 @@ test('the menu bar by keyboard: Alt, F10, mnemonics, arrows, Enter and Escape', 
     return chosen;
   }
   const active = () => page.evaluate(() => {
-    const a = document.querySelector('.qovpopup:not([style*="display: none"]) .ui-state-active');
+    // The deepest highlighted item (the items a SubMenu hangs below stay marked).
+    const all = document.querySelectorAll('.qovpopup:not([style*="display: none"]) .ui-state-active');
+    const a = all.length ? all[all.length - 1] : null;
     return a ? a.parentNode.id : (document.querySelector('.fmenui > li.qovkbd') || {}).id || '';
   });
   const cases = [
@@ -161,6 +165,11 @@ test('the menu bar by keyboard: Alt, F10, mnemonics, arrows, Enter and Escape', 
     { keys: ['Escape'], active: 'M500F10', why: 'Escape closes the popup back to the bar' },
     { keys: ['Escape', 'x'], active: '', why: 'Escape in the bar lets go; the next key is the page\'s' },
     { keys: ['Alt', 'e', 'p'], chosen: [602], active: '', why: 'Alt alone, a mnemonic, an item\'s mnemonic' },
+    { keys: ['Alt+e', 'ArrowUp', 'ArrowRight'], active: 'M701F10', why: 'Right opens the SubMenu of the item' },
+    { keys: ['ArrowDown'], active: 'M702F10', why: 'the arrows move in the SubMenu\'s list' },
+    { keys: ['ArrowLeft'], active: 'M603F10', why: 'Left closes it back to its item' },
+    { keys: ['m', 'Escape'], active: 'M603F10', why: 'the item\'s mnemonic opens it, Escape closes it' },
+    { keys: ['Enter', 'n'], chosen: [702], active: '', why: 'Enter opens it; an item of it chosen by mnemonic' },
   ];
   for (const c of cases) {
     const chosen = [];
