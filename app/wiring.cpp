@@ -40,6 +40,7 @@
 #include "webview/webhtmltwin.h"
 #include "webview/webobjglue.h"
 #include "webview/wvlaunch.h"
+#include "webview/wvpane.h"
 
 static uint32_t SysColorEntry(uint32_t index) { return index < kColorTableSize ? gColorTable[index] : 0; }
 
@@ -167,6 +168,7 @@ void InstallFacilities() {
     gGuiHooks.webViewFlush = WebViewMsgFlush;
     gGuiHooks.webHostCreate = WebWindowCreateHost;
     gGuiHooks.webHostMoved = WebWindowHostMoved;
+    gGuiHooks.webViewPane = WvPaneIs;
     WindowEventSubscribe(kWindowDestroyed, WebHostWindowGone);
     gGuiHooks.webHostResize = WebWindowHostResize;
     gWebHooks.topWindow = ObjectTopWindow;

@@ -28,6 +28,9 @@ struct GuiHooks {
     bool (*toolBarMnemonic)(ObjectRecord* bar, uint32_t key);   // Alt+key on a toolbar's buttons
     bool (*htmlExecCommand)(ObjectRecord* html, const char* command);
     int (*htmlTranslateAccel)(ObjectRecord* html, MSG* m);      // 1: handled
+    // The window is a web view's pane: its keys (Tab, Alt, F10 among them)
+    // are the page's, which moves its own focus and runs its own menu bar.
+    bool (*webViewPane)(HWND wnd);
     // An HTML control's focus inside its page: direction 0 plain, 1 forward, 2
     // backward, 3 first, 4 last; 0 when an element of the page took it.
     int32_t (*htmlSetFocus)(ObjectRecord* html, int32_t direction);

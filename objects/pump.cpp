@@ -82,6 +82,9 @@ bool KeyPreTranslate(MSG* m) {
         return true;
     ObjectRecord* focus = GetFocusObject();
     if (HtmlControlKey(focus, m)) return true;
+    // A key typed into a web view goes to its page: Tab and Shift+Tab move
+    // the focus in the page's tab order there, Ctrl+Tab its tab control's tabs.
+    if (gGuiHooks.webViewPane && gGuiHooks.webViewPane(m->hwnd)) return false;
     if (m->message == WM_KEYDOWN && m->wParam == VK_TAB && !KeyIsDown(VK_MENU)) {
         // Controls that accept Tab keep it (AcceptTab); others move the focus.
         if (focus && (focus->flags & kObjAcceptTab)) return false;

@@ -4,6 +4,7 @@
 // a short message saying so.
 #include "webview/wvpane.h"
 
+#include <cstring>
 #include <new>
 
 static const char kPaneClass[] = "QovWebViewPane";
@@ -113,6 +114,11 @@ void WvPaneShowEnded(HWND pane) {
     st->ended = true;
     st->client = nullptr;
     InvalidateRect(pane, nullptr, FALSE);
+}
+
+bool WvPaneIs(HWND wnd) {
+    char cls[sizeof kPaneClass + 1] = {};
+    return wnd && GetClassNameA(wnd, cls, sizeof cls) > 0 && strcmp(cls, kPaneClass) == 0;
 }
 
 void WvPaneDetach(HWND pane) {

@@ -18,6 +18,8 @@ void WvPaneSetBounds(HWND pane, const RECT* bounds);
 void WvPaneSetVisible(HWND pane, bool visible);
 // The page host ended: the pane shows so in the host's area from now on.
 void WvPaneShowEnded(HWND pane);
+// Whether the window is a view's pane (its keys are the page's).
+bool WvPaneIs(HWND wnd);
 // The view is going: the pane no longer calls it.
 void WvPaneDetach(HWND pane);
 void WvPaneDestroy(HWND pane);

@@ -450,6 +450,10 @@ static void SendKey(WvTcpConn* c, const char* type, WPARAM vk) {
     SendInputFrame(c, json);
 }
 
+// Whether the system keys in the pane are the page's: its window has no
+// native menu bar for them.
+static bool PageHasMenuKeys(HWND pane) { return !GetMenu(GetAncestor(pane, GA_ROOT)); }
+
 // The user's mouse, wheel and keys in the pane go to the page. A press takes
 // the keyboard focus and the mouse capture (a drag goes on outside the pane).
 static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
@@ -488,14 +492,20 @@ static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRES
         SendMouse(c, "wheel", "none", p.x, p.y, 0, -notches * kWheelPixels / WHEEL_DELTA);
         return true;
     }
+    // Alt, F10 and Alt with a letter are the page's menu bar's: the system's
+    // own menu loop would take the keys after them from the page. Alt+F4
+    // (close) and Alt+Space (the window menu) stay the system's, and so do
+    // they all in a window with a native menu bar (an HTML control's page).
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         SendKey(c, "down", wp);
-        return msg == WM_KEYDOWN;
+        return msg == WM_KEYDOWN || (PageHasMenuKeys(pane) && wp != VK_F4);
     case WM_KEYUP:
     case WM_SYSKEYUP:
         SendKey(c, "up", wp);
-        return msg == WM_KEYUP;
+        return msg == WM_KEYUP || PageHasMenuKeys(pane);
+    case WM_SYSCHAR:
+        return wp != ' ' && PageHasMenuKeys(pane);
     case WM_CHAR:
         SendChar(c, wp);
         return true;

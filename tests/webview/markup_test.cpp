@@ -170,11 +170,12 @@ TEST_F(MarkupTest, KindsAndEdgeCases) {
          nullptr, "a slider's script"},
         {kKindGroupBox, [](ObjectCreateRecord* c) { c->title = T("Box"); }, false, "<legend id=\"C5L\" style=\"width: auto\">Box</legend></fieldset>",
          nullptr, "a group box's legend"},
-        {kKindStatText, [](ObjectCreateRecord* c) { c->text = T("&File"); }, false, ">File</p>", nullptr,
-         "a static text drops its mark"},
-        {kKindTabControl, [](ObjectCreateRecord* c) { c->text = T("A;B&&C"); }, false,
-         "<ul><li><a href=\"#C5-1\">A</a></li><li><a href=\"#C5-2\">B&C</a></li></ul><div id=\"C5-1\"></div>", nullptr,
-         "tabs from ';'-separated labels"},
+        {kKindStatText, [](ObjectCreateRecord* c) { c->text = T("&File"); }, false, "><u>F</u>ile</p>", nullptr,
+         "a static text underlines its mnemonic"},
+        {kKindTabControl, [](ObjectCreateRecord* c) { c->text = T("A;B&&C;&D"); }, false,
+         "<ul><li><a href=\"#C5-1\">A</a></li><li><a href=\"#C5-2\">B&C</a></li><li><a href=\"#C5-3\"><u>D</u></a>"
+         "</li></ul><div id=\"C5-1\"></div>", nullptr,
+         "tabs from ';'-separated labels, a hot key underlined"},
         {kKindTimer, nullptr, false, "", "<", "a timer has no markup"},
     };
     CheckRows(kRows, sizeof kRows / sizeof kRows[0]);

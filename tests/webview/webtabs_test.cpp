@@ -49,8 +49,8 @@ TEST_F(WebLists, TabControlTellsThePageOfEveryTabChange) {
         {[&] { WebDeleteItem(tc, 3); }, "\"dwid\": 7, \"pos\": 2", "Zero|&One|T&wo|Three|Four|Neg|",
          "delete item n sends the zero-based position"},
         {[&] { WebDeleteItem(tc, 40); }, "", "Zero|&One|T&wo|Three|Four|Neg|", "a tab that is not there: nothing"},
-        {[&] { WebSetText(tc, 2, "N&ew", 4); }, "li:eq(\\\"1\\\") a\", \"dwid\": 4, \"val\": \"New\"",
-         "Zero|N&ew|T&wo|Three|Four|Neg|", "a new label replaces the anchor's contents by selector, marks removed"},
+        {[&] { WebSetText(tc, 2, "N&ew", 4); }, "li:eq(\\\"1\\\") a\", \"dwid\": 4, \"val\": \"N<u>e</u>w\"",
+         "Zero|N&ew|T&wo|Three|Four|Neg|", "a new label replaces the anchor's contents by selector, its hot key underlined"},
         {[&] { WebSetValue(tc, 0, 3); }, "\"dwid\": 1, \"pos\": 2", "Zero|N&ew|T&wo|Three|Four|Neg|",
          "selecting tab 3 sends position 2"},
     };
@@ -149,7 +149,7 @@ TEST(WebTabMarkup, ImageUrlIsEscapedAndLabelsLoseMarks) {
         const char* why;
     };
     const Case kCases[] = {
-        {"Fi&le", -1, "images/x.png", "File", "no image index: the label only, mark removed"},
+        {"Fi&le", -1, "images/x.png", "Fi<u>l</u>e", "no image index: the label only, its hot key underlined"},
         {"A&&B", 2, nullptr, "A&B", "no image strip: '&&' gives one '&'"},
         {"T", 1, "images/a.png",
          "<div class=\"qovtabi\" style=\"background-position: -16px 0px; width: 16px; height: 15px; "

@@ -141,7 +141,7 @@ TEST_F(Writers, HtmlTexts) {
         const char* out;
     };
     static const Case kCases[] = {
-        {false, "&&A&b", "&Ab"}, {false, "x&", "x"}, {true, "a\r\nb\nc", "a</br>b</br>c"},
+        {false, "&&A&b", "&A<u>b</u>"}, {false, "x&", "x"}, {true, "a\r\nb\nc", "a</br>b</br>c"},
         {true, "a\n\nb", "a</br></br>b"},
     };
     for (const Case& c : kCases) {
@@ -182,6 +182,8 @@ TEST_F(Writers, ElementCommands) {
          "{ \"action\": 38, \"en\": \"#C9\", \"addc\": \"qovx\"}", "classes"},
         {[](ObjectRecord*, ObjectRecord* e) { WebSetElemHtml(e, "<i>a&&b</i>", false, false); },
          "{ \"action\": 26, \"en\": \"#C9\", \"pv\": \"<i>a&b</i>\"}", "inner HTML"},
+        {[](ObjectRecord*, ObjectRecord* e) { WebSetElemHtml(e, "&Save", false, false); },
+         "{ \"action\": 26, \"en\": \"#C9\", \"pv\": \"<u>S</u>ave\"}", "inner HTML: the mnemonic underlined"},
         {[](ObjectRecord*, ObjectRecord* e) { WebSetElemText(e, nullptr, false, false); }, "", "a null text sends nothing"},
     };
     for (const Case& c : kCases) {

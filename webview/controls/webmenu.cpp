@@ -67,6 +67,19 @@ char* CopyText(const char* text, uint32_t length) {
     return copy;
 }
 
+// A menu's or item's text as the server reads it back, into gTextBuf: the
+// texts keep their '&' marks (the page underlines the letter after one);
+// a mark is dropped and "&&" gives one '&'. Answers the length.
+uint32_t TextWithoutMarks(const char* text) {
+    uint32_t out = 0;
+    for (const char* p = text; p && *p && out < kTextBufSize; ++p) {
+        if (*p == '&' && !*++p) break;
+        gTextBuf[out++] = *p;
+    }
+    gTextBuf[out] = 0;
+    return out;
+}
+
 // One hold on an item less (its menu's when removed, the server's when it
 // lets go); the last frees it.
 void ItemRelease(WebMenuItemRecord* it) {
@@ -344,21 +357,14 @@ int32_t MenuGetText(ObjectRecord* rec, int32_t n) {
     const char* text = nullptr;
     if (n == 0) text = m->text;
     else if (WebMenuItemRecord* it = WebMenuItemAt(m, n)) text = it->text;
-    gTextBuf[0] = 0;
-    uint32_t out = 0;
-    for (const char* p = text; p && *p && out < kTextBufSize; ++p) {
-        if (*p == '&') continue;
-        gTextBuf[out++] = *p;
-    }
-    gTextBuf[out] = 0;
-    return static_cast<int32_t>(out);
+    return static_cast<int32_t>(TextWithoutMarks(text));
 }
 
 int32_t MenuSetText(ObjectRecord* rec, int32_t n, const char* text, uint32_t length) {
     WebMenuRecord* m = WebMenu(rec);
     WebMenuItemRecord* it = WebMenuItemAt(m, n);
     if (!it) return kWebOk;
-    MenuParseItemText(text ? text : "", text ? length : 0, false);
+    MenuParseItemText(text ? text : "", text ? length : 0, true);
     char* copy = CopyText(gMenuItem.text, gMenuItem.length);
     if (!copy) return kWebNoMemory;
     GuardedFree(it->text);
@@ -374,7 +380,7 @@ int32_t MenuSetText(ObjectRecord* rec, int32_t n, const char* text, uint32_t len
 }
 
 int32_t MenuInsertItem(ObjectRecord* rec, int32_t n, const char* text, uint32_t length) {
-    MenuParseItemText(text ? text : "", text ? length : 0, false);
+    MenuParseItemText(text ? text : "", text ? length : 0, true);
     // A negative place would count backwards through the list: it appends.
     return WebMenuAddParsedItem(WebMenu(rec), n < 0 ? 0 : n + 1);
 }
@@ -607,7 +613,7 @@ void WebMenuShortcutsFlags(ObjectRecord* window, uint16_t base, bool on, uint32_
 }
 
 bool WebMenuBuildFromText(WebMenuRecord* m, const char* text, uint32_t length) {
-    uint32_t used = MenuParseItemText(text, length, false);
+    uint32_t used = MenuParseItemText(text, length, true);
     m->text = CopyText(gMenuItem.text, gMenuItem.length);
     if (!m->text) return false;
     m->mergeType = gMenuItem.mergeCode;
@@ -616,7 +622,7 @@ bool WebMenuBuildFromText(WebMenuRecord* m, const char* text, uint32_t length) {
     m->baseNumber = MenuBaseAlloc();
     if (!m->baseNumber) return false;
     while (used < length) {
-        used += MenuParseItemText(text + used, length - used, false);
+        used += MenuParseItemText(text + used, length - used, true);
         if (WebMenuAddParsedItem(m, 0) != kWebOk) return false;
     }
     m->changed = 0;
@@ -855,7 +861,7 @@ int32_t WebMenuMethod(ObjectRecord* rec, MethodCallRec* call) {
                                                    (it->itemFlags & kWmiDefault) != 0));
     case kMenuGetItemName: {
         gTextBuf[0] = 0;
-        if (it) snprintf(gTextBuf, kTextBufSize + 1, "%s", it->text ? it->text : "");
+        if (it) TextWithoutMarks(it->text);
         return WebReplyText(gTextBuf);
     }
     case kMenuActivate:
@@ -1111,7 +1117,7 @@ int32_t ItemGetProp(ObjectRecord* rec, uint32_t id, int32_t* result, const char*
     switch (id) {
     case kPidEnabled: *result = 1 - flag(kWmiDisabled); return kWebOk;
     case kPidHelpId: *result = static_cast<int32_t>(rec->helpId); return kWebOk;
-    case kPidText: snprintf(gTextBuf, kTextBufSize + 1, "%s", it->text ? it->text : ""); *text = gTextBuf; return kWebOk;
+    case kPidText: TextWithoutMarks(it->text); *text = gTextBuf; return kWebOk;
     case kPidDefault: *result = flag(kWmiDefault); return kWebOk;
     case kPidRunName: *text = rec->runName ? rec->runName : ""; return kWebOk;
     case kPidTag: *result = static_cast<int32_t>(it->tag); return kWebOk;

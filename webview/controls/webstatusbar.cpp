@@ -395,7 +395,7 @@ namespace {
 
 void MarkupStatusBar(HtmlMarkup& m) {
     HtmlPlainElement(m, "<div ", ">");
-    HtmlContent(m.cr->text);
+    if (m.cr->text.text && m.cr->text.length) HtmlAppendPlainText(m.cr->text.text, m.cr->text.length);
     HtmlPut("</div>");
 }
 

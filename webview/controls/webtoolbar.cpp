@@ -392,7 +392,7 @@ void DropDownOptions(const WebToolButtonRecord* b) {
     const char* text = b->menuText ? b->menuText : "";
     uint32_t length = static_cast<uint32_t>(strlen(text)), at = 0;
     for (int32_t number = 1; at < length; ++number) {
-        uint32_t used = MenuParseItemText(text + at, length - at, false);
+        uint32_t used = MenuParseItemText(text + at, length - at, true);
         if (!used) break;
         at += used;
         HtmlF("<option value='%d", number);

@@ -352,10 +352,15 @@ void HtmlTabList(const char* labels, uint32_t length, uint32_t id) {
         HtmlPut("-");
         HtmlAppendUInt(tab++);
         HtmlPut("\">");
+        // "&&" gives '&'; the letter after a single '&' is underlined, as the
+        // native tab draws its hot key.
         uint32_t written = 0;
         for (uint32_t k = start; k < i && written < kTabLabelMax; ++k, ++written) {
-            if (labels[k] == '&' && k + 1 < i && labels[k + 1] == '&') ++k;
+            bool mark = labels[k] == '&' && k + 1 < i && labels[k + 1] != '&';
+            if (labels[k] == '&' && k + 1 < i) ++k;
+            if (mark) HtmlPut("<u>");
             HtmlPutN(&labels[k], 1);
+            if (mark) HtmlPut("</u>");
         }
         HtmlPut("</a></li>");
         ++i;

@@ -109,8 +109,10 @@ int HtmlAppend(const char* text, uint32_t length) {
 
 // Copies the text dropping '&' mnemonic marks: the byte after a mark is copied
 // as it is, so "&&" gives one ampersand; a NUL or a trailing mark ends the copy.
-// With breaks, a CR or LF (and one CR or LF right after it) becomes "</br>".
-static void AppendMnemonicText(TextBuf* buf, const char* text, uint32_t length, bool breaks) {
+// With underline, the byte after a single mark is underlined, as the native
+// controls draw a mnemonic ("&File" gives "<u>F</u>ile"). With breaks, a CR
+// or LF (and one CR or LF right after it) becomes "</br>".
+static void AppendMnemonicText(TextBuf* buf, const char* text, uint32_t length, bool breaks, bool underline) {
     if (!text) return;
     uint32_t n = TextLength(text, length);
     uint32_t i = 0;
@@ -118,7 +120,10 @@ static void AppendMnemonicText(TextBuf* buf, const char* text, uint32_t length, 
         char c = text[i];
         if (c == '&') {
             if (i + 1 >= n || !text[i + 1]) break;
+            bool mark = underline && text[i + 1] != '&';
+            if (mark) BufAppendZ(buf, "<u>", kHtmlGrowStep);
             BufAppend(buf, &text[i + 1], 1, kHtmlGrowStep);
+            if (mark) BufAppendZ(buf, "</u>", kHtmlGrowStep);
             i += 2;
             continue;
         }
@@ -134,12 +139,17 @@ static void AppendMnemonicText(TextBuf* buf, const char* text, uint32_t length, 
 }
 
 int HtmlAppendText(const char* text, uint32_t length) {
-    AppendMnemonicText(&gHtmlBuf, text, length, false);
+    AppendMnemonicText(&gHtmlBuf, text, length, false, true);
     return 0;
 }
 
 int HtmlAppendTextBr(const char* text, uint32_t length) {
-    AppendMnemonicText(&gHtmlBuf, text, length, true);
+    AppendMnemonicText(&gHtmlBuf, text, length, true, true);
+    return 0;
+}
+
+int HtmlAppendPlainText(const char* text, uint32_t length) {
+    AppendMnemonicText(&gHtmlBuf, text, length, false, false);
     return 0;
 }
 
@@ -497,18 +507,27 @@ void WebSetElemState(const ObjectRecord* rec, const char* state, bool flag, bool
     WebViewMsgEnd();
 }
 
-// A copy of the text without '&' marks, in a block the caller frees.
-static char* StripMnemonics(const char* text) {
-    size_t n = strlen(text);
-    char* copy = static_cast<char*>(GuardedAlloc(n + 1));
+// A copy of the text without '&' marks, in a block the caller frees; with
+// underline (markup) the letter after a single mark is underlined, as the
+// native controls draw it.
+static char* StripMnemonics(const char* text, bool underline) {
+    static const char kOpen[] = "<u>", kClose[] = "</u>";
+    size_t n = strlen(text), marks = 0;
+    for (size_t i = 0; underline && i < n; i++)
+        if (text[i] == '&') marks++, i++;
+    char* copy = static_cast<char*>(GuardedAlloc(n + marks * (sizeof kOpen + sizeof kClose) + 1));
     if (!copy) return nullptr;
     size_t o = 0;
     for (size_t i = 0; i < n; i++) {
+        bool mark = false;
         if (text[i] == '&') {
             if (i + 1 >= n) break;
             i++;
+            mark = underline && text[i] != '&';
         }
+        if (mark) memcpy(copy + o, kOpen, sizeof kOpen - 1), o += sizeof kOpen - 1;
         copy[o++] = text[i];
+        if (mark) memcpy(copy + o, kClose, sizeof kClose - 1), o += sizeof kClose - 1;
     }
     copy[o] = 0;
     return copy;
@@ -516,7 +535,7 @@ static char* StripMnemonics(const char* text) {
 
 void WebSetElemText(const ObjectRecord* rec, const char* text, bool wrapper, bool label) {
     if (!text) return;
-    char* plain = StripMnemonics(text);
+    char* plain = StripMnemonics(text, false);
     if (!plain) return;
     BeginElemCommand(kActText, rec, wrapper, label);
     JsonAddStringZ("pv", plain);
@@ -525,7 +544,7 @@ void WebSetElemText(const ObjectRecord* rec, const char* text, bool wrapper, boo
 }
 
 void WebSetElemHtml(const ObjectRecord* rec, const char* markup, bool wrapper, bool label) {
-    char* plain = StripMnemonics(markup ? markup : "");
+    char* plain = StripMnemonics(markup ? markup : "", true);
     if (!plain) return;
     BeginElemCommand(kActSetHtml, rec, wrapper, label);
     if (rec->modeFlags & kModeUtf8Texts) JsonAddStringNoConv("pv", plain);

@@ -42,6 +42,9 @@ extern void* (*gWebTextAlloc)(size_t size);
 int HtmlAppend(const char* text, uint32_t length);
 int HtmlAppendText(const char* text, uint32_t length);
 int HtmlAppendTextBr(const char* text, uint32_t length);
+// The text with its '&' marks dropped and nothing underlined (a status bar's,
+// which the native bar draws without mnemonics).
+int HtmlAppendPlainText(const char* text, uint32_t length);
 int HtmlAppendUInt(uint32_t value);
 int HtmlAppendInt(int32_t value);
 int HtmlAppendColor(uint32_t color);

@@ -84,13 +84,24 @@ async function startScreen(page, onPicture, log = () => {}) {
     return cdp.send('Input.dispatchMouseEvent', ev);
   }
 
+  // A key the page handed to the client (Tab, Enter, a menu key) holds the
+  // input after it until the client has handled it, as a native window's
+  // keys wait while it acts on one: a Tab then moves the focus before the
+  // next letter is typed. The page answers at once when nothing is held.
+  function settled() {
+    return cdp.send('Runtime.evaluate', {
+      expression: 'window.QovInputSettled ? window.QovInputSettled() : 0', awaitPromise: true, returnByValue: true,
+    }).catch(() => null);
+  }
+
+  // Only the Windows key code goes: a native code is the host's own (an X
+  // key code here), and a virtual-key code taken for one made Ctrl+Tab (9,
+  // X's Escape) a browser shortcut that never reached the page.
   function key(k) {
-    const ev = {
-      type: k.type === 'down' ? 'rawKeyDown' : 'keyUp', windowsVirtualKeyCode: k.vk, nativeVirtualKeyCode: k.vk,
-      modifiers: k.mods || 0,
-    };
+    const ev = { type: k.type === 'down' ? 'rawKeyDown' : 'keyUp', windowsVirtualKeyCode: k.vk, modifiers: k.mods || 0 };
     if (kKeyNames[k.vk]) ev.key = kKeyNames[k.vk];
-    return cdp.send('Input.dispatchKeyEvent', ev);
+    const sent = cdp.send('Input.dispatchKeyEvent', ev);
+    return k.type === 'down' ? sent.then(settled) : sent;
   }
 
   function character(c) {

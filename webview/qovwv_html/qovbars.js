@@ -16,6 +16,17 @@
 // joined by ';'); a key that matches one, pressed in that window, is taken
 // from the page (its default prevented, no control sees it) and reported as
 // a click on the item with "sc" set.
+//
+// The keyboard reaches the bar as it reaches a native one: Alt (pressed and
+// released alone) or F10 highlights the first entry, Alt with an entry's
+// mnemonic (its underlined letter) opens that entry's popup; in the bar Left
+// and Right move, Down, Up or Enter open, a mnemonic opens its entry; in a
+// popup Up and Down move over the items, Enter or an item's mnemonic chooses
+// it (the same click report as the mouse's), Right or Enter on an item with
+// a SubMenu opens its list and Left or Escape closes it again, Left and Right
+// elsewhere open the next entry's popup, Escape closes the popup back to the
+// bar and, in the bar, leaves it. While the bar has the keyboard no control sees the keys. Alt
+// with a letter no entry takes goes to the control that underlines it.
 (function () {
   'use strict';
   var Act = window.QovActions;   // the action codes (qovactions.js, generated)
@@ -27,9 +38,9 @@
   var TD = { select: 1, disable: 2, enable: 3, wantChange: 4, wantClick: 5, insert: 6, remove: 7, ask: 8,
              option: 20 };
 
-  function queue(ev) {
+  function queue(ev, holdKeys) {
     if (ev.id !== undefined && ev.ec === undefined) ev.ec = kEventKind;
-    if (window.QovPostEvent) window.QovPostEvent(ev);
+    if (window.QovPostEvent) window.QovPostEvent(ev, holdKeys);
   }
 
   function byId(id) {
@@ -76,6 +87,21 @@
       }
     });
   };
+
+  // Ctrl+Tab (Ctrl+Shift+Tab backward) in a tab strip that has the focus
+  // steps to the next tab as a click on it would; elsewhere it is a Tab.
+  document.addEventListener('keydown', function (e) {
+    if (e.key !== 'Tab' || !e.ctrlKey || e.altKey) return;
+    var el = $(document.activeElement).closest('.ui-tabs');
+    if (!el.length || !el.data('uiTabs')) return;
+    var count = tabNav(el).children('li').length;
+    var active = el.tabs('option', 'active');
+    if (!count || typeof active !== 'number') return;
+    e.preventDefault();
+    e.stopPropagation();
+    el.tabs('option', 'active', e.shiftKey ? (active + count - 1) % count : (active + 1) % count);
+    tabNav(el).children('li').eq(el.tabs('option', 'active')).children('a').focus();
+  }, true);
 
   // Selects a tab without reporting it: the client chose it.
   function selectQuietly(el, pos) {
@@ -141,8 +167,9 @@
     return m ? { li: li, number: Number(m[1]), window: Number(m[2]) } : null;
   }
 
-  function reportMenuClick(e, hit) {
-    queue({ id: hit.window, et: kClick, ev: 0, em: keyBits(e), mn: hit.number });
+  // holdKeys: chosen by a key; the keys after it wait for the client.
+  function reportMenuClick(e, hit, holdKeys) {
+    queue({ id: hit.window, et: kClick, ev: 0, em: keyBits(e), mn: hit.number }, holdKeys);
   }
 
   function hidePopups() {
@@ -165,8 +192,288 @@
     reportMenuClick(e, hit);
   });
   $(document).on('mousedown.qovmenu', function (e) {
+    leaveKeyboard();
     if (!$(e.target).closest('.qovpopup, .fmenui').length) hidePopups();
   });
+
+  // ---- The menu bar by keyboard --------------------------------------------------------------
+
+  var kVkAlt = 18, kVkF10 = 121, kVkEnter = 13, kVkEscape = 27;
+  var kVkLeft = 37, kVkUp = 38, kVkRight = 39, kVkDown = 40;
+  // The bar that has the keyboard: {bar, entry (the highlighted li), popup
+  // (the open list, once shown), list (the list the arrows move in: the
+  // popup or a SubMenu's list opened in it), opening (its popup was asked
+  // for)}; null none.
+  var kbd = null;
+  var altAlone = false;   // Alt is down and no other key came with it
+
+  // The letter an entry's or item's text underlines, upper-case; '' none.
+  function mnemonicOf(li) {
+    var u = li.children('a').find('u').first();
+    return u.length ? u.text().charAt(0).toUpperCase() : '';
+  }
+
+  // The bar of the window that holds the focus, else the only bar there is.
+  function keyBar() {
+    var bars = $('ul.fmenui:visible');
+    var active = document.activeElement;
+    var found = null;
+    bars.each(function () {
+      var win = document.getElementById('C' + String(this.id).replace(/^M/, ''));
+      if (win && active && active !== document.body && win.contains(active)) found = $(this);
+    });
+    if (found) return found;
+    return bars.length === 1 ? bars.first() : null;
+  }
+
+  function entriesOf(bar) {
+    return bar.children('li[id^="M"]');
+  }
+
+  function highlightEntry(li) {
+    kbd.bar.children('li').removeClass('qovkbd');
+    kbd.entry = li;
+    li.addClass('qovkbd');
+  }
+
+  function leaveKeyboard() {
+    if (!kbd) return;
+    kbd.bar.children('li').removeClass('qovkbd');
+    if (kbd.popup) kbd.popup.hide();
+    kbd = null;
+  }
+
+  function enterBar(bar) {
+    var first = entriesOf(bar).first();
+    if (!first.length) return false;
+    kbd = { bar: bar, entry: null, popup: null, list: null, opening: false };
+    highlightEntry(first);
+    return true;
+  }
+
+  // The entry's popup, asked of the client as a click on the entry does; the
+  // page shows it under the entry and the first item takes the highlight.
+  function openEntry(e, li) {
+    if (kbd.popup) kbd.popup.hide();
+    kbd.popup = null;
+    highlightEntry(li);
+    var hit = menuElement(li);
+    if (!hit || li.hasClass('ui-state-disabled')) return;
+    lastEntry = li;
+    kbd.opening = true;
+    reportMenuClick(e, hit, true);
+  }
+
+  function stepEntry(e, step) {
+    var all = entriesOf(kbd.bar);
+    var at = all.index(kbd.entry);
+    var next = all.eq((at + step + all.length) % all.length);
+    if (kbd.popup || kbd.opening) openEntry(e, next);
+    else highlightEntry(next);
+  }
+
+  function popupItems() {
+    return kbd.list.children('li.ui-menu-item');
+  }
+
+  function activeItem() {
+    var a = kbd.list.find('> li > .ui-state-active').first();
+    return a.length ? a.parent() : $();
+  }
+
+  // The SubMenu below the highlighted item opens beside it, its first item
+  // highlighted. (Opened here, not by the menu widget's own expand, whose
+  // late highlight would undo a key pressed at once after.)
+  function openSubMenu(li) {
+    var sub = li.children('ul');
+    if (!sub.length || li.hasClass('ui-state-disabled')) return false;
+    sub.show().attr({ 'aria-hidden': 'false', 'aria-expanded': 'true' })
+      .position({ my: 'left top', at: 'right top', of: li });
+    kbd.list = sub;
+    highlightItem(sub.children('li.ui-menu-item').first());
+    return true;
+  }
+
+  // Back from a SubMenu's list to the item it hangs below.
+  function closeSubMenu() {
+    if (kbd.list[0] === kbd.popup[0]) return false;
+    var item = kbd.list.parent();
+    kbd.list.hide().attr({ 'aria-hidden': 'true', 'aria-expanded': 'false' });
+    kbd.list = item.parent();
+    highlightItem(item);
+    return true;
+  }
+
+  function highlightItem(li) {
+    if (li.length) kbd.popup.menu('focus', null, li);
+  }
+
+  function stepItem(step) {
+    var all = popupItems();
+    if (!all.length) return;
+    var at = all.index(activeItem());
+    highlightItem(all.eq(at < 0 ? (step > 0 ? 0 : all.length - 1) : (at + step + all.length) % all.length));
+  }
+
+  // An item chosen by Enter or its mnemonic: the mouse's click report. A
+  // disabled item is not chosen, and the popup stays.
+  function chooseItem(e, li) {
+    if (openSubMenu(li)) return;
+    var hit = menuElement(li);
+    if (!hit || li.hasClass('ui-state-disabled') || li.children('ul').length) return;
+    leaveKeyboard();
+    hidePopups();
+    reportMenuClick(e, hit, true);
+  }
+
+  function byMnemonic(list, key) {
+    var found = $();
+    list.each(function () {
+      if (!found.length && mnemonicOf($(this)) === key) found = $(this);
+    });
+    return found;
+  }
+
+  function letterOf(e) {
+    return e.keyCode >= 48 && e.keyCode <= 90 ? String.fromCharCode(e.keyCode) : '';
+  }
+
+  // A key while the bar has the keyboard; true when it was the bar's.
+  function barKey(e) {
+    var vk = e.keyCode;
+    if (vk === kVkAlt || vk === kVkF10) {
+      leaveKeyboard();
+      return true;
+    }
+    if (kbd.popup && (vk === kVkEscape || vk === kVkLeft) && closeSubMenu()) return true;
+    if (kbd.popup && vk === kVkRight && openSubMenu(activeItem())) return true;
+    if (vk === kVkEscape) {
+      if (kbd.popup || kbd.opening) {
+        if (kbd.popup) kbd.popup.hide();
+        kbd.popup = null;
+        kbd.opening = false;
+      } else {
+        leaveKeyboard();
+      }
+      return true;
+    }
+    if (vk === kVkLeft || vk === kVkRight) {
+      stepEntry(e, vk === kVkLeft ? -1 : 1);
+      return true;
+    }
+    if (!kbd.popup) {
+      if (vk === kVkDown || vk === kVkUp || vk === kVkEnter) {
+        if (!kbd.opening) openEntry(e, kbd.entry);
+        return true;
+      }
+      var entry = byMnemonic(entriesOf(kbd.bar), letterOf(e));
+      if (entry.length) openEntry(e, entry);
+      return true;
+    }
+    if (vk === kVkDown || vk === kVkUp) {
+      stepItem(vk === kVkDown ? 1 : -1);
+      return true;
+    }
+    if (vk === kVkEnter) {
+      var active = activeItem();
+      if (active.length) chooseItem(e, active);
+      return true;
+    }
+    var item = byMnemonic(popupItems(), letterOf(e));
+    if (item.length) chooseItem(e, item);
+    return true;
+  }
+
+  // Alt with a letter no bar entry takes: the first shown, enabled control
+  // of the window whose underlined letter it is, as natively: a tab is
+  // selected, a button pressed, a check box or radio button clicked, each
+  // taking the focus.
+  function controlHotKey(key) {
+    var active = document.activeElement;
+    var win = active && active !== document.body ? $(active).closest('.qovform') : $();
+    var scope = win.length ? win : $(document.body);
+    var hit = null;
+    scope.find('u').each(function () {
+      if (hit || $(this).text().charAt(0).toUpperCase() !== key || !$(this).is(':visible')) return;
+      var u = $(this);
+      var tab = u.closest('.ui-tabs-nav li');
+      if (tab.length) {
+        if (!tab.hasClass('ui-state-disabled')) hit = tab.children('a');
+        return;
+      }
+      var button = u.closest('button');
+      if (button.length) {
+        if (!button.prop('disabled')) hit = button;
+        return;
+      }
+      var label = u.closest('label[for]');
+      var input = label.length ? $(document.getElementById(label.attr('for'))) : $();
+      if (input.length && !input.prop('disabled')) hit = input;
+    });
+    if (!hit) return false;
+    hit[0].focus();
+    hit[0].click();
+    return true;
+  }
+
+  // The character of a key the bar took is the bar's too.
+  var charTaken = false;
+  function takeKey(e) {
+    e.preventDefault();
+    e.stopPropagation();
+    charTaken = true;
+  }
+  document.addEventListener('keypress', function (e) {
+    if (!charTaken) return;
+    charTaken = false;
+    e.preventDefault();
+    e.stopPropagation();
+  }, true);
+
+  document.addEventListener('keydown', function (e) {
+    var vk = e.keyCode;
+    charTaken = false;
+    if (vk !== kVkAlt) altAlone = false;
+    if (kbd && !kbd.bar.closest('body').length) kbd = null;
+    if (kbd) {
+      if (vk !== kVkAlt && barKey(e)) takeKey(e);
+      if (vk === kVkAlt) altAlone = true;
+      return;
+    }
+    if (vk === kVkAlt) {
+      altAlone = !e.ctrlKey && !e.shiftKey;
+      return;
+    }
+    var key = e.altKey && !e.ctrlKey ? letterOf(e) : '';
+    var bar = key ? keyBar() : null;
+    var entry = bar ? byMnemonic(entriesOf(bar), key) : $();
+    if (entry.length) {
+      takeKey(e);
+      kbd = { bar: bar, entry: entry, popup: null, list: null, opening: false };
+      openEntry(e, entry);
+      return;
+    }
+    if (key && controlHotKey(key)) {
+      takeKey(e);
+      return;
+    }
+    if (vk === kVkF10 && !e.altKey && !e.ctrlKey && !e.shiftKey) {
+      bar = keyBar();
+      if (bar && enterBar(bar)) takeKey(e);
+    }
+  }, true);
+
+  // Alt released with no other key: the bar takes the keyboard, or gives it back.
+  document.addEventListener('keyup', function (e) {
+    if (e.keyCode !== kVkAlt || !altAlone) return;
+    altAlone = false;
+    if (kbd) {
+      leaveKeyboard();
+      return;
+    }
+    var bar = keyBar();
+    if (bar) enterBar(bar);
+  }, true);
 
   // Active shortcuts per window element id: [{ vk, ctrl, shift, number }].
   var shortcuts = {};
@@ -237,6 +544,13 @@
       place.left = entry.left;
     }
     list.css(place).show();
+    // Opened by the keyboard: the list takes the keys, its first item highlighted.
+    if (kbd && kbd.opening && lastEntry && kbd.entry && lastEntry[0] === kbd.entry[0]) {
+      kbd.opening = false;
+      kbd.popup = list;
+      kbd.list = list;
+      highlightItem(list.children('li.ui-menu-item').first());
+    }
     return { val: 0 };
   }
 

@@ -1,7 +1,10 @@
 // qovbridge.js - the page's end of the web-view channel: takes the client's
 // messages (single or "msgs" batches, in order), answers every post exactly
 // once (with the post's number), keeps the page's event queue and announces it
-// with "action" 56.
+// with "action" 56. A key the client acts on (Tab, Enter, a menu key) holds
+// the user's next keys back until the client has handled it: the page host
+// asks QovInputSettled() after each key and replays the next input only once
+// its answer (a promise while a key is held) resolves.
 (function () {
   'use strict';
   var webview = window.chrome && window.chrome.webview;
@@ -9,8 +12,12 @@
 
   var Act = window.QovActions;   // the action codes (qovactions.js, generated)
   var kNoticeRepeatMs = 400;
+  var kKeyHoldMaxMs = 2000;   // a client that never comes back lets the keys go
   var events = [];
   var noticeTimer = null;
+  var posted = 0, given = 0;  // events queued and handed to the client so far
+  var heldUntil = 0;          // the number of the held event; 0 none
+  var settled = [];           // what waits for the held key to be handled
 
   // Only strings go over the channel.
   function post(obj) {
@@ -29,21 +36,41 @@
     if (!noticeTimer) noticeTimer = setInterval(announce, kNoticeRepeatMs);
   }
 
-  // A page event for the client: {name, ev, ...} as the client's event records define.
-  window.QovPostEvent = function (ev) {
+  function release() {
+    heldUntil = 0;
+    var waiting = settled;
+    settled = [];
+    waiting.forEach(function (fn) { fn(0); });
+  }
+
+  // A page event for the client: {name, ev, ...} as the client's event
+  // records define; holdKeys: the user's next keys wait until it is handled.
+  window.QovPostEvent = function (ev, holdKeys) {
     events.push(ev);
+    posted++;
+    if (holdKeys) heldUntil = posted;
     if (events.length === 1) announce();
+  };
+  window.QovInputSettled = function () {
+    if (!heldUntil) return 0;
+    return new Promise(function (resolve) {
+      settled.push(resolve);
+      setTimeout(function () { resolve(0); }, kKeyHoldMaxMs);
+    });
   };
   window.QovPendingEvents = function () {
     return events.length;
   };
 
   function nextEvent() {
+    // The client asks again only once it has handled what it took before.
+    if (heldUntil && given >= heldUntil) release();
     if (!events.length) {
       announce();
       return {};
     }
     var ev = events.shift();
+    given++;
     var out = { action: Act.kActPageEvent };
     for (var k in ev) if (k !== 'action') out[k] = ev[k];
     if (!events.length) announce();

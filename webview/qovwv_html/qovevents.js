@@ -6,6 +6,7 @@
 // 99997), Enter (99987) and Escape (99986).
 //
 // Event values follow the native controls: a push button's $CLICK carries 0;
+// a $KEYPRESS the character typed, with Shift 0x100, Ctrl 0x200, Alt 0x400;
 // a check box or radio button reports $CHANGE and then $CLICK, each with its
 // new checked state (1 or 0); "em" carries the Win32 MK_ bits of the keys and
 // buttons held (MK_SHIFT 4, MK_CONTROL 8; a plain click 0), mouse events
@@ -25,7 +26,8 @@
   'use strict';
   var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
-  var kChange = 3, kClick = 4, kDblClick = 6, kMouseDown = 13, kMouseUp = 14, kMouseMove = 15;
+  var kChange = 3, kClick = 4, kDblClick = 6, kKeyPress = 10, kMouseDown = 13, kMouseUp = 14, kMouseMove = 15;
+  var kKeyShift = 0x100, kKeyCtrl = 0x200, kKeyAlt = 0x400;   // a $KEYPRESS's modifiers
   var kScriptEvent = 99975, kFilesChosen = 99984, kCancelKey = 99986, kEnterKey = 99987, kFocus = 99995,
       kTab = 99996, kShiftTab = 99997;
   var kPositionScale = 10000;
@@ -33,9 +35,10 @@
 
   var kEventKind = 32;   // "ec" of an object event: the kind byte the native controls post
 
-  function queue(ev) {
+  // holdKeys: a key the client acts on; the user's next keys wait for it.
+  function queue(ev, holdKeys) {
     if (ev.id !== undefined && ev.ec === undefined) ev.ec = kEventKind;
-    if (window.QovPostEvent) window.QovPostEvent(ev);
+    if (window.QovPostEvent) window.QovPostEvent(ev, holdKeys);
   }
 
   function byId(id) {
@@ -117,6 +120,16 @@
           if (el.prop('disabled')) return;
           queue({ id: id, et: kClick, ev: 0, em: keyBits(e) });
           if (opts.prec) e.stopPropagation();
+        });
+        return;
+      case kKeyPress:
+        // Each character typed, as the native controls report it: its code
+        // and the keys held (Shift 0x100, Ctrl 0x200, Alt 0x400).
+        el.on('keypress' + ns, function (e) {
+          var code = e.which || e.charCode || 0;
+          if (!code) return;
+          var held = (e.shiftKey ? kKeyShift : 0) | (e.ctrlKey ? kKeyCtrl : 0) | (e.altKey ? kKeyAlt : 0);
+          queue({ id: id, et: kKeyPress, ev: code, em: held });
         });
         return;
       case kDblClick:
@@ -270,16 +283,18 @@
     if (id) queue({ name: 'C' + id, et: kFocus });
   });
 
+  // The client's tab order decides where Tab goes; the keys typed after it
+  // wait until the focus has moved there.
   $(document).on('keydown.qov', function (e) {
     if (e.key === 'Tab') {
       e.preventDefault();
-      queue({ name: '', et: e.shiftKey ? kShiftTab : kTab });
+      queue({ name: '', et: e.shiftKey ? kShiftTab : kTab }, true);
     } else if (e.key === 'Enter') {
       if ($(e.target).is('textarea')) return;
       e.preventDefault();
-      queue({ name: '', et: kEnterKey });
+      queue({ name: '', et: kEnterKey }, true);
     } else if (e.key === 'Escape') {
-      queue({ name: '', et: kCancelKey });
+      queue({ name: '', et: kCancelKey }, true);
     }
   });
 })();

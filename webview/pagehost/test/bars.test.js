@@ -120,6 +120,69 @@ test('shortcut keys the client sent click their items; others stay the controls\
   assert.deepEqual(errors, []);
 });
 
+test('the menu bar by keyboard: Alt, F10, mnemonics, arrows, Enter and Escape', async () => {
+  await post({ action: 36, name: 'C10', dwid: 2, html:
+    '<ul  class="ui-widget-header fmenui" style="height: 24px" id="M10"> ' +
+    '<li id="M500F10"  class="ui-state-default"><a href="#"><u>F</u>ile</a></li>' +
+    '<li id="M600F10"  class="ui-state-default"><a href="#"><u>E</u>dit</a></li></ul>' });
+  const popups = {
+    500: ['C15', '<ul id="C15"> <li id="M501F10" ><a href="#"><u>O</u>pen</a></li><li>-</li>' +
+      '<li id="M503F10"  class="ui-state-disabled"><a href="#"><u>S</u>ave</a></li>' +
+      '<li id="M504F10" ><a href="#">E<u>x</u>it</a></li></ul>'],
+    600: ['C16', '<ul id="C16"> <li id="M601F10" ><a href="#"><u>C</u>opy</a></li>' +
+      '<li id="M602F10" ><a href="#"><u>P</u>aste</a></li>' +
+      '<li id="M603F10" ><a href="#"><u>M</u>ore</a><ul id="C17"> <li id="M701F10" ><a href="#"><u>A</u>ll</a></li>' +
+      '<li id="M702F10" ><a href="#"><u>N</u>one</a></li></ul></li></ul>'],
+  };
+  // The client's part: a bar entry's click opens its popup under the entry;
+  // what is left are the items chosen.
+  async function serve() {
+    const chosen = [];
+    for (const ev of await events()) {
+      const popup = popups[ev.mn];
+      if (!popup) { chosen.push(ev.mn); continue; }
+      const made = await page.locator('#' + popup[0]).count();
+      if (!made) await post({ action: 19, name: popup[0], form: 'C10N', html: popup[1] });
+      await answer({ action: 36, name: popup[0], dwid: 1, t: 0, l: 0, mk: made ? undefined : 1, f: '10' });
+    }
+    return chosen;
+  }
+  const active = () => page.evaluate(() => {
+    // The deepest highlighted item (the items a SubMenu hangs below stay marked).
+    const all = document.querySelectorAll('.qovpopup:not([style*="display: none"]) .ui-state-active');
+    const a = all.length ? all[all.length - 1] : null;
+    return a ? a.parentNode.id : (document.querySelector('.fmenui > li.qovkbd') || {}).id || '';
+  });
+  const cases = [
+    { keys: ['Alt+f'], active: 'M501F10', why: 'Alt with a mnemonic opens its popup, the first item highlighted' },
+    { keys: ['ArrowDown'], active: 'M503F10', why: 'Down passes the separator; a disabled item is highlighted' },
+    { keys: ['Enter'], active: 'M503F10', why: 'Enter on a disabled item chooses nothing' },
+    { keys: ['ArrowDown', 'Enter'], chosen: [504], active: '', why: 'Enter chooses the item; the bar lets go' },
+    { keys: ['F10'], active: 'M500F10', why: 'F10 highlights the first entry' },
+    { keys: ['ArrowRight', 'ArrowRight'], active: 'M500F10', why: 'Right steps along the bar, round to the first' },
+    { keys: ['ArrowLeft', 'Enter'], active: 'M601F10', why: 'Left, then Enter opens the entry' },
+    { keys: ['ArrowLeft'], active: 'M501F10', why: 'Left in a popup opens the entry before' },
+    { keys: ['Escape'], active: 'M500F10', why: 'Escape closes the popup back to the bar' },
+    { keys: ['Escape', 'x'], active: '', why: 'Escape in the bar lets go; the next key is the page\'s' },
+    { keys: ['Alt', 'e', 'p'], chosen: [602], active: '', why: 'Alt alone, a mnemonic, an item\'s mnemonic' },
+    { keys: ['Alt+e', 'ArrowUp', 'ArrowRight'], active: 'M701F10', why: 'Right opens the SubMenu of the item' },
+    { keys: ['ArrowDown'], active: 'M702F10', why: 'the arrows move in the SubMenu\'s list' },
+    { keys: ['ArrowLeft'], active: 'M603F10', why: 'Left closes it back to its item' },
+    { keys: ['m', 'Escape'], active: 'M603F10', why: 'the item\'s mnemonic opens it, Escape closes it' },
+    { keys: ['Enter', 'n'], chosen: [702], active: '', why: 'Enter opens it; an item of it chosen by mnemonic' },
+  ];
+  for (const c of cases) {
+    const chosen = [];
+    for (const k of c.keys) {
+      await page.keyboard.press(k);
+      chosen.push(...await serve());
+    }
+    assert.deepEqual(chosen, c.chosen || [], c.why);
+    assert.equal(await active(), c.active, c.why);
+  }
+  assert.deepEqual(errors, []);
+});
+
 test('a SubMenu\'s list opens from its item in the popup', async () => {
   await post({ action: 19, name: 'C13', form: 'C10N', html:
     '<ul id="C13"> <li id="M301F10" ><a href="#">Open</a></li><li id="M302F10" ><a href="#">Recent</a>' +

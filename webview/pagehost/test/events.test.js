@@ -7,6 +7,9 @@ const assert = require('node:assert/strict');
 const fs = require('fs');
 const path = require('path');
 const { openStartPage } = require('./pagekit');
+const { readPageActions } = require('../../genpageactions');
+
+const kFetchEvent = readPageActions().find((a) => a.name === 'kActFetchEvent').code;
 
 let kit, page, dir;
 const post = (obj) => kit.post(obj);
@@ -88,6 +91,17 @@ test('keys and the focus', async () => {
     assert.deepEqual(await events(), c.want, c.why);
   }
   assert.equal(await page.evaluate(() => document.activeElement.id), 'C11', 'Tab itself moved nothing');
+  // The keys after Tab are held until the client has handled it: the page
+  // host waits on QovInputSettled, which lets go at the client's next fetch.
+  const held = () => page.evaluate(() => (window.QovInputSettled() === 0 ? 'free' : 'held'));
+  assert.equal(await held(), 'free', 'nothing held before a key the client acts on');
+  await page.keyboard.press('Tab');
+  assert.equal(await held(), 'held', 'Tab holds the keys after it');
+  const fetched = await post({ action: kFetchEvent });
+  assert.equal(fetched[fetched.length - 1].et, 99996, 'the client takes the Tab');
+  assert.equal(await held(), 'held', 'and handles it while the keys still wait');
+  await post({ action: kFetchEvent });
+  assert.equal(await held(), 'free', 'its next fetch lets them go');
   await post({ action: 14, name: 'C12D' });
   assert.deepEqual(await events(), [{ name: 'C12', et: 99995 }], 'a wrapper passes the focus to its input');
 });
