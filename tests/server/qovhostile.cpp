@@ -629,6 +629,11 @@ struct Options {
 static const char kRuntimeVar[] = "QOVCS_WVRUNTIME";
 static const char kRecordRuntime[] = "record";
 
+// Past this commit a run is a runaway: a picture may hold the decoders' whole
+// 256 MiB ceiling (the budget scene loads one on purpose), and the client's
+// own code, heaps and windows come on top of it.
+constexpr int kRunawayMemoryMb = 300;
+
 // The whole run of one script may take the client's limit, the silences and
 // the answers' waits; past this the server itself is taken as stuck.
 constexpr DWORD kRunCeilingMs = 90000;
@@ -639,7 +644,7 @@ static bool StartRun(const Options& o, Run* run) {
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (log == INVALID_HANDLE_VALUE) return false;
     std::string cmd = "\"" + o.server + "\" --lenient --timeout " + std::to_string(o.timeout) + " --limit " +
-                      std::to_string(o.limit) + " --mem-limit 256 --client \"" + o.client + " hostile\" \"" +
+                      std::to_string(o.limit) + " --mem-limit " + std::to_string(kRunawayMemoryMb) + " --client \"" + o.client + " hostile\" \"" +
                       run->script + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
