@@ -46,8 +46,10 @@
 //   screenshot FILE                          the screen as a 24-bit BMP in FILE,
 //                                            taken once it has stopped changing
 //   expect-window "TITLE" STATE              a top window with that title is
-//                                            visible, hidden or absent (waits up
-//                                            to 30 s for the state to arrive)
+//                                            visible, hidden or absent, or is
+//                                            being moved or sized by its thread's
+//                                            own loop: sizing (waits up to 30 s
+//                                            for the state to arrive)
 //   expect-class "CLASS" STATE               the same for a top window of a class
 //                                            ("#32768": an open pop-up menu)
 //   wait-file "NAME"                          waits (60 s unless "within MS") until
@@ -537,7 +539,9 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
         } else if (cmd == "expect-window" || cmd == "expect-class") {
             st.kind = kStepExpectWindow;
             st.args[0] = cmd == "expect-class";
-            ok = w.size() == 3 && w[1][0] == '"' && (w[2] == "visible" || w[2] == "hidden" || w[2] == "absent");
+            ok = w.size() == 3 && w[1][0] == '"';
+            bool sizing = ok && cmd == "expect-window" && w[2] == "sizing";
+            ok = ok && (w[2] == "visible" || w[2] == "hidden" || w[2] == "absent" || sizing);
             if (ok) {
                 st.text = w[1].substr(1);
                 st.raw.assign(w[2].begin(), w[2].end());
@@ -1041,7 +1045,16 @@ static BOOL CALLBACK NoteClassWindow(HWND wnd, LPARAM arg) {
 
 // "visible", "hidden" or "absent" for the top window with the title, or with
 // a class: a pop-up menu's class may have hidden windows beside the open one.
-static std::string WindowState(const std::string& name, bool byClass) {
+// Whether the window's thread runs the system's move/size loop on it.
+static bool WindowSizing(HWND wnd) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(wnd, nullptr), &info) && (info.flags & GUI_INMOVESIZE) &&
+           info.hwndMoveSize == wnd;
+}
+
+// "sizing" is told apart from "visible" only when it is the state asked for.
+static std::string WindowState(const std::string& name, bool byClass, const std::string& want) {
     if (byClass) {
         ClassState s = {name.c_str(), false, false};
         EnumWindows(NoteClassWindow, reinterpret_cast<LPARAM>(&s));
@@ -1049,7 +1062,8 @@ static std::string WindowState(const std::string& name, bool byClass) {
     }
     HWND wnd = FindWindowA(nullptr, name.c_str());
     if (!wnd) return "absent";
-    return IsWindowVisible(wnd) ? "visible" : "hidden";
+    if (!IsWindowVisible(wnd)) return "hidden";
+    return want == "sizing" && WindowSizing(wnd) ? "sizing" : "visible";
 }
 
 // A button's text as a person reads it: without the '&' of its access key.
@@ -1121,7 +1135,8 @@ static void RunWindowStep(const Step& st) {
     case kStepExpectWindow: {
         std::string want(st.raw.begin(), st.raw.end()), got;
         const char* what = st.args[0] ? "a window of class" : "window";
-        PollUntil(WaitMs(st, kWindowWaitMs), [&] { return (got = WindowState(st.text, st.args[0] != 0)) == want; });
+        bool byClass = st.args[0] != 0;
+        PollUntil(WaitMs(st, kWindowWaitMs), [&] { return (got = WindowState(st.text, byClass, want)) == want; });
         if (got != want)
             Fail(st.line, "%s \"%s\" is %s, expected %s within %d ms", what, st.text.c_str(), got.c_str(),
                  want.c_str(), WaitMs(st, kWindowWaitMs));
