@@ -2186,6 +2186,18 @@ static int WaitClient(int seconds) {
 }
 #endif
 
+// Removes a file named by its Unix path (through drive Z: on the Windows build).
+static void RemoveUnixFile(const std::string& path) {
+#ifdef _WIN32
+    std::string dos = "Z:" + path;
+    for (char& c : dos)
+        if (c == '/') c = '\\';
+    DeleteFileA(dos.c_str());
+#else
+    unlink(path.c_str());
+#endif
+}
+
 int main(int argc, char** argv) {
     int port = 0;
     std::string client, script;
@@ -2257,24 +2269,26 @@ int main(int argc, char** argv) {
     }
 #endif
     // The page host the client starts tells where its control port is through
-    // this file; the client and the host inherit the setting.
+    // this file; the client and the host inherit the setting. The file is
+    // named by this server's own listening port, which no other server on the
+    // machine holds while this one runs. A process id does not do: Wine
+    // numbers the processes of each prefix on its own, so runs in other
+    // prefixes beside this one (other test runs) have the same numbers, their
+    // page hosts wrote their ports into this run's file, and a page step asked
+    // another run's host (which answered for its own pages, or never).
     bool pageSteps = false;
     for (const Step& st : steps) pageSteps = pageSteps || st.kind == kStepPage || st.kind == kStepTwinShot;
+    std::string controlFile;
     if (pageSteps && !gSkipPageSteps && !getenv(kPageControlFileSetting)) {
+        controlFile = "/tmp/qovpagectl-" + std::to_string(port) + ".port";
 #ifdef _WIN32
-        std::string file = "/tmp/qovpagectl-" + std::to_string(GetCurrentProcessId()) + ".port";
-        SetEnvironmentVariableA(kPageControlFileSetting, file.c_str());
-        _putenv((std::string(kPageControlFileSetting) + "=" + file).c_str());
-        std::string dos = "Z:" + file;
-        for (char& c : dos)
-            if (c == '/') c = '\\';
-        DeleteFileA(dos.c_str());
+        SetEnvironmentVariableA(kPageControlFileSetting, controlFile.c_str());
+        _putenv((std::string(kPageControlFileSetting) + "=" + controlFile).c_str());
 #else
-        std::string file = "/tmp/qovpagectl-" + std::to_string(getpid()) + ".port";
-        setenv(kPageControlFileSetting, file.c_str(), 1);
-        unlink(file.c_str());
+        setenv(kPageControlFileSetting, controlFile.c_str(), 1);
 #endif
-        Note("page control file %s", file.c_str());
+        RemoveUnixFile(controlFile);
+        Note("page control file %s", controlFile.c_str());
     }
     if (!client.empty()) {
         // The program word comes first, the link switches right after it.
@@ -2342,6 +2356,7 @@ int main(int argc, char** argv) {
         }
     }
     PageControlClose();
+    if (!controlFile.empty()) RemoveUnixFile(controlFile);
     if (gTranscript) fclose(gTranscript);
     if (gConn != kNoSock) CloseSock(gConn);
     CloseSock(s4);
