@@ -244,10 +244,9 @@ constexpr UINT_PTR kEndedLookTimerId = 8;
 constexpr UINT kEndedLookMs = 50;
 
 // Wine's own move/size loop goes on after its window has lost the mouse
-// capture (to a WM_CANCELMODE, which Wine sends when another program takes
-// the focus, or to the window's destruction), but from then on the thread no
-// longer reports the loop (no GUI_INMOVESIZE), so the loop waits for a button
-// or key that never comes. Every message that loop takes passes the thread's
+// capture (to the WM_CANCELMODE Wine sends when another program takes the
+// focus), but from then on the thread no longer reports the loop (no
+// GUI_INMOVESIZE), so the loop waits for a button or key that never comes. Every message that loop takes passes the thread's
 // message filter as MSGF_SIZE: the filter, hooked once the session has ended,
 // notes that the loop took the end-of-session tick, which then ends it.
 static HHOOK gSizeLoopFilter;
