@@ -238,13 +238,54 @@ static BOOL CALLBACK CancelDialogBox(HWND wnd, LPARAM) {
     return TRUE;
 }
 
+// Once the session has ended, what waits for a person is closed again on
+// every tick until the client has gone.
+constexpr UINT_PTR kEndedLookTimerId = 8;
+constexpr UINT kEndedLookMs = 50;
+
+// Wine's own move/size loop goes on after its window has lost the mouse
+// capture (to the WM_CANCELMODE Wine sends when another program takes the
+// focus), but from then on the thread no longer reports the loop (no
+// GUI_INMOVESIZE), so the loop waits for a button or key that never comes. Every message that loop takes passes the thread's
+// message filter as MSGF_SIZE: the filter, hooked once the session has ended,
+// notes that the loop took the end-of-session tick, which then ends it.
+static HHOOK gSizeLoopFilter;
+static bool gTickInSizeLoop;
+// The filter code of the move/size loop (MSGF_SIZE, which MinGW's headers lack).
+constexpr int kMsgFilterSizeLoop = 4;
+
+static LRESULT CALLBACK NoteTickInSizeLoop(int code, WPARAM wp, LPARAM lp) {
+    const MSG* m = reinterpret_cast<const MSG*>(lp);
+    if (code == kMsgFilterSizeLoop && m && m->message == WM_TIMER && m->hwnd == gMainWindowWnd &&
+        m->wParam == kEndedLookTimerId)
+        gTickInSizeLoop = true;
+    return CallNextHookEx(gSizeLoopFilter, code, wp, lp);
+}
+
+static void WatchSizeLoopTicks() {
+    if (!gSizeLoopFilter)
+        gSizeLoopFilter = SetWindowsHookExA(WH_MSGFILTER, NoteTickInSizeLoop, nullptr, GetCurrentThreadId());
+}
+
+static void StopWatchingSizeLoopTicks() {
+    if (gSizeLoopFilter) UnhookWindowsHookEx(gSizeLoopFilter);
+    gSizeLoopFilter = nullptr;
+    gTickInSizeLoop = false;
+}
+
 // A window being moved or sized by the system's own loop (chosen from its
-// system menu, or its frame dragged) ends that loop as the user's Esc does.
+// system menu, or its frame dragged) ends that loop as the user's Esc does:
+// the Esc goes to the window the thread names, or, for a loop that took this
+// tick but is no longer named, to the thread itself (the loop reads every
+// message of the thread, whichever window it is for).
 static void CancelMoveSize() {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     if (GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & GUI_INMOVESIZE) && info.hwndMoveSize)
         PostMessageA(info.hwndMoveSize, WM_KEYDOWN, VK_ESCAPE, 0);
+    else if (gTickInSizeLoop)
+        PostThreadMessageA(GetCurrentThreadId(), WM_KEYDOWN, VK_ESCAPE, 0);
+    gTickInSizeLoop = false;
 }
 
 // A session that has ended closes what waits for a person: a menu being
@@ -256,11 +297,6 @@ static void CloseWaitsForPerson() {
     CancelMoveSize();
     EnumThreadWindows(GetCurrentThreadId(), CancelDialogBox, 0);
 }
-
-// Once the session has ended, what waits for a person is closed again on
-// every tick until the client has gone.
-constexpr UINT_PTR kEndedLookTimerId = 8;
-constexpr UINT kEndedLookMs = 50;
 
 static void CALLBACK CloseWaitsOnTick(HWND, UINT, UINT_PTR, DWORD) { CloseWaitsForPerson(); }
 
@@ -276,6 +312,7 @@ static bool MainWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* res
             // chosen as the menu closed) is cancelled on the next tick, which
             // the system's own loops dispatch too.
             SetTimer(wnd, kEndedLookTimerId, kEndedLookMs, CloseWaitsOnTick);
+            WatchSizeLoopTicks();
         }
         *result = 0;
         return true;
@@ -362,6 +399,7 @@ void GuiCleanup() {
     CleanupLogStep("902.GuiCleanup-started.");
     if (gTimerPeriod && gMainWindowWnd) KillTimer(gMainWindowWnd, kMainTimerId);
     gTimerPeriod = 0;
+    StopWatchingSizeLoopTicks();
     if (gMainWindowP) {
         gDestSuppress = true;
         ObjectRecord* main = gMainWindowP;

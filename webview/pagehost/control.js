@@ -42,7 +42,9 @@ function pngPixel(png) {
   return '#' + [r, g, b].map((v) => v.toString(16).padStart(2, '0')).join('');
 }
 
-function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, floorOf = null }) {
+// trace, when given: { now(), answered(readAt, name) }, told of each command
+// once its answer is written.
+function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, floorOf = null, trace = null }) {
   async function pageFor(cmd) {
     if (typeof cmd.page === 'number') {
       const p = pages()[cmd.page - 1];
@@ -189,6 +191,7 @@ function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, f
     let chain = Promise.resolve();
     socket.setEncoding('utf8');
     socket.on('data', (data) => {
+      const readAt = trace ? trace.now() : 0;
       pending += data;
       let nl;
       while ((nl = pending.indexOf('\n')) >= 0) {
@@ -203,6 +206,7 @@ function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, f
           }
           log(`control ${line} -> ${JSON.stringify(answer)}`);
           if (!socket.destroyed) socket.write(JSON.stringify(answer) + '\n', answer[kAfterAnswer]);
+          if (trace) trace.answered(readAt, String(/"cmd":\s*"(\w+)"/.exec(line)?.[1] || '?'));
         });
       }
     });

@@ -26,7 +26,9 @@ const kMaxFrame = 64 << 20;
 // milliseconds with the post's number, when the host ends; after each
 // answer an empty call into the page is timed as well, the DevTools floor of
 // the same moment; each picture of the page sent is a line "S", its time and
-// size. Without it nothing is recorded.
+// size; each command of the control connection is a line "C", the time its
+// line was read, the time its answer was written and the command's name (a
+// check that never got here shows as no line). Without it nothing is recorded.
 const kTraceFile = process.env.QOV_PAGEHOST_TRACE;
 const traced = kTraceFile ? [] : null;
 const traceNow = () => Number(process.hrtime.bigint()) / 1e6;
@@ -219,9 +221,13 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   // The tests' control connection, when a file is named for its port.
   let control = null;
   if (controlFile) {
+    const trace = traced && {
+      now: traceNow,
+      answered: (readAt, name) => traced.push(['C', readAt.toFixed(4), traceNow().toFixed(4), name]),
+    };
     control = await startControl({
       pages: () => pages, log, quit: () => process.exit(kQuitStatus), postsOf: (p) => postCounts.get(p) || 0,
-      floorOf: (p) => floorCall(p, browser.profile),
+      floorOf: (p) => floorCall(p, browser.profile), trace,
     });
     fs.writeFileSync(controlFile + '.tmp', String(control.port));
     fs.renameSync(controlFile + '.tmp', controlFile);

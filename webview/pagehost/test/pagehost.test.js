@@ -214,10 +214,12 @@ test('a closed view takes its page along: many views in a row leave none behind'
 
 // With QOV_PAGEHOST_TRACE the host writes, when it ends, one line per post:
 // the number the client gave it (its "qn" as the client writes it) and four
-// times that follow one another. Without it no file is written.
+// times that follow one another; and one line "C" per control command, with
+// its two times and its name. Without it no file is written.
 test('the hop trace names each post by its number and times it in order', async () => {
   const { spawn } = require('child_process');
   const traceFile = path.join(dir, 'hops.tsv');
+  const controlFile = path.join(dir, 'hops.port');
   const run = (env) => new Promise((resolve, reject) => {
     const child = spawn(process.execPath, [path.join(__dirname, '..', 'pagehost.js'), '--port', '0'],
       { env: { ...process.env, ...env }, stdio: ['ignore', 'pipe', 'ignore'] });
@@ -237,20 +239,27 @@ test('the hop trace names each post by its number and times it in order', async 
           buf = buf.subarray(5 + buf.readUInt32LE(0));
         }
       });
-      socket.write(frame('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html')));
-      for (const qn of [7, 4294967295]) socket.write(frame('P', `{ "action": 30, "js": "1+1", "qn": ${qn}}`));
+      const control = net.connect(Number(fs.readFileSync(controlFile, 'utf8')), '127.0.0.1');
+      control.write('{"cmd":"echo","text":"x"}\n');
+      control.once('data', () => {
+        socket.write(frame('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html')));
+        for (const qn of [7, 4294967295]) socket.write(frame('P', `{ "action": 30, "js": "1+1", "qn": ${qn}}`));
+      });
     });
     child.on('exit', () => { clearTimeout(t); resolve(); });
   });
-  await run({ QOV_PAGEHOST_TRACE: traceFile });
-  const rows = fs.readFileSync(traceFile, 'utf8').trim().split('\n').map((l) => l.split('\t'))
-    .filter((f) => f[0] !== 'S');
+  await run({ QOV_PAGEHOST_TRACE: traceFile, QOV_PAGEHOST_CONTROL_FILE: controlFile });
+  const lines = fs.readFileSync(traceFile, 'utf8').trim().split('\n').map((l) => l.split('\t'));
+  const control = lines.filter((f) => f[0] === 'C');
+  assert.deepEqual(control.map((f) => f[3]), ['echo']);
+  assert.ok(Number(control[0][2]) >= Number(control[0][1]), control[0].join(' '));
+  const rows = lines.filter((f) => f[0] !== 'S' && f[0] !== 'C');
   assert.deepEqual(rows.map((f) => f[0]), ['7', '4294967295']);
   for (const f of rows) {
     const t = f.slice(1, 5).map(Number);
     assert.ok(t.every((x, i) => Number.isFinite(x) && (i === 0 || x >= t[i - 1])), f.join(' '));
   }
   fs.rmSync(traceFile);
-  await run({ QOV_PAGEHOST_TRACE: '' });
+  await run({ QOV_PAGEHOST_TRACE: '', QOV_PAGEHOST_CONTROL_FILE: controlFile });
   assert.equal(fs.existsSync(traceFile), false);
 });
