@@ -6,6 +6,8 @@
 #              the view is not answering;
 #   hostgone   the page host ends mid-scene: -52, the host window's message,
 #              the log line; a later window gets a fresh host;
+#   frozen     the page host stops reading and later goes on: -52 and a veil
+#              over the page meanwhile, gone when the page answers again;
 #   nochromium QOV_CHROMIUM names a program that ends at once: -52 within 3 s
 #              and the page host's reason in the log;
 #   killed     the client is killed mid-session: its page host ends and leaves
@@ -22,6 +24,10 @@ log_has "$dir" "is not answering: its operations answer -52"
 dir=$(scene hostgone webview-hostgone.txt)
 log_has "$dir" "the page host closed the view's connection"
 log_has "$dir" "is gone (its page has ended or was never made)"
+
+dir=$(scene frozen webview-frozen.txt)
+log_has "$dir" "the page did not acknowledge a post within"
+log_has "$dir" "the page acknowledges again: posts go out again"
 
 dir=$(scene nochromium webview-nochromium.txt QOV_CHROMIUM=/bin/true)
 log_has "$dir" "could not start (Chromium /bin/true):"

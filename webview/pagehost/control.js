@@ -4,7 +4,9 @@
 // "page" (the number of the view, from 1, in the order the client made them)
 // or by "sel", a selector the page holds (the newest such page wins).
 //
-// Commands: echo {text}; quit (the host ends at once); eval {js}; click and dblclick {sel, button,
+// Commands: echo {text}; quit (the host ends at once); pause and resume (the
+// host stops reading the client's view connections, as if stopped, and reads
+// them again); eval {js}; click and dblclick {sel, button,
 // modifiers}; type {sel, text}; press {sel, key}; drag {sel, dx, dy}; wait
 // {sel, timeout}; screenshot {file, sel?}; pixel {x, y} or {sel} (the centre of
 // the element); expect {sel, what, value, timeout} with what one of "exists",
@@ -40,7 +42,7 @@ function pngPixel(png) {
   return '#' + [r, g, b].map((v) => v.toString(16).padStart(2, '0')).join('');
 }
 
-function startControl({ pages, log = () => {}, quit = null }) {
+function startControl({ pages, log = () => {}, quit = null, views = null }) {
   async function pageFor(cmd) {
     if (typeof cmd.page === 'number') {
       const p = pages()[cmd.page - 1];
@@ -114,6 +116,11 @@ function startControl({ pages, log = () => {}, quit = null }) {
         // The host ends itself once the answer is out.
         if (!quit) throw new Error('quit is not offered here');
         return { [kAfterAnswer]: quit };
+      case 'pause':
+      case 'resume':
+        if (!views) throw new Error(`${cmd.cmd} is not offered here`);
+        views[cmd.cmd]();
+        return {};
       case 'eval': {
         const page = await pageFor(cmd);
         return { value: await page.evaluate((js) => String((0, eval)(js)), String(cmd.js)) };

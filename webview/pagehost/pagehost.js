@@ -202,18 +202,28 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   const sockets = new Set();
   const pages = [];
   let watcher = () => {};
+  let pauseNew = () => {};
   const server = net.createServer((socket) => {
     socket.setNoDelay(true);
     sockets.add(socket);
     watcher(sockets.size);
     socket.on('close', () => { sockets.delete(socket); watcher(sockets.size); });
     serveConnection(socket, browser.context, log, pages);
+    pauseNew(socket);
   });
   await new Promise((resolve) => server.listen(port, '127.0.0.1', resolve));
   // The tests' control connection, when a file is named for its port.
   let control = null;
   if (controlFile) {
-    control = await startControl({ pages: () => pages, log, quit: () => process.exit(kQuitStatus) });
+    // Paused, the views' connections are not read (a connection made
+    // meanwhile starts paused too): the client's posts go unacknowledged.
+    let paused = false;
+    const views = {
+      pause() { paused = true; for (const s of sockets) s.pause(); },
+      resume() { paused = false; for (const s of sockets) s.resume(); },
+    };
+    pauseNew = (socket) => { if (paused) socket.pause(); };
+    control = await startControl({ pages: () => pages, log, quit: () => process.exit(kQuitStatus), views });
     fs.writeFileSync(controlFile + '.tmp', String(control.port));
     fs.renameSync(controlFile + '.tmp', controlFile);
   }
