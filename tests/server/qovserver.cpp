@@ -2254,7 +2254,14 @@ int main(int argc, char** argv) {
     for (const Step& st : steps) pageSteps = pageSteps || st.kind == kStepPage || st.kind == kStepTwinShot;
     if (pageSteps && !gSkipPageSteps && !getenv(kPageControlFileSetting)) {
 #ifdef _WIN32
-        std::string file = "/tmp/qovpagectl-" + std::to_string(GetCurrentProcessId()) + ".port";
+        // A Wine process id is small and the same in every prefix (the tests
+        // of other build trees run beside these, each with a prefix of its
+        // own): the counter's reading makes the name this run's alone, else a
+        // step could reach another run's page host.
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        std::string file = "/tmp/qovpagectl-" + std::to_string(GetCurrentProcessId()) + "-" +
+                           std::to_string(static_cast<unsigned long long>(now.QuadPart)) + ".port";
         SetEnvironmentVariableA(kPageControlFileSetting, file.c_str());
         _putenv((std::string(kPageControlFileSetting) + "=" + file).c_str());
         std::string dos = "Z:" + file;
