@@ -5,8 +5,8 @@
 // so (WSAAsyncSelect to the runtime window) and while a post waits for its
 // acknowledgement; either way they reach the host from the window procedure.
 // A post the page does not acknowledge within kAckBoundMs marks the view not
-// answering: later posts fail at once, and a veil over the pane says so (the
-// user's input is not passed on meanwhile), until the page has caught up. A closed
+// answering: later posts fail at once, and a veil over the pane says so,
+// until the page has caught up. A closed
 // connection ends the view: its handler is told (a null text) and its pane
 // says so in the host window.
 #include <winsock2.h>
@@ -462,11 +462,12 @@ static void SendKey(WvTcpConn* c, const char* type, WPARAM vk) {
 
 // The user's mouse, wheel and keys in the pane go to the page. A press takes
 // the keyboard focus and the mouse capture (a drag goes on outside the pane).
-// While the page is not answering (the veil says so) nothing is passed on: a
-// click held back until then would land on whatever the page shows later.
+// While the page is not answering they wait in the page host's queue, as a
+// busy native window's input waits in its own, and reach the page once it
+// goes on.
 static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     WvTcpConn* c = static_cast<WvTcpConn*>(ctx);
-    if (c->closed || c->notAnswering) return false;
+    if (c->closed) return false;
     int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
     *result = 0;
     switch (msg) {
