@@ -1,7 +1,8 @@
 // wvpane.cpp - the window of a page-host view: a child of the host window that
 // covers the area the view is given, follows its bounds and visibility, and
 // paints what the view has to show there; when the view's page host has ended,
-// a short message saying so.
+// a short message saying so, and while its page is not answering, a veil over
+// the page's last picture saying that.
 #include "webview/wvpane.h"
 
 #include <cstring>
@@ -9,31 +10,67 @@
 
 static const char kPaneClass[] = "QovWebViewPane";
 static const char kEndedText[] = "the web view has stopped: its page host ended";
+static const char kNotAnsweringText[] = "the web view is not answering: its page is busy or stopped";
 static const COLORREF kPaneBack = RGB(255, 255, 255);
 static const COLORREF kEndedBack = RGB(255, 240, 240);
 static const COLORREF kEndedTextColor = RGB(96, 0, 0);
-static const int kEndedMargin = 8;
+static const COLORREF kNotAnsweringBack = RGB(255, 248, 208);
+static const COLORREF kNotAnsweringTextColor = RGB(96, 64, 0);
+static const int kNoticeMargin = 8;
+// The veil whitens every other pixel of the page's picture (a checker of
+// white and black combined with it by OR).
+static const WORD kVeilRows[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
+static const DWORD kRopPatternOrDest = 0x00FA0089;
 
 // What one pane shows, kept in its window's user data.
 struct WvPaneState {
     bool ended;
+    bool notAnswering;            // the veil is over the page
     const WvPaneClient* client;   // null once the view lets go of the pane
     void* ctx;
 };
 
 static WvPaneState* StateOf(HWND pane) { return reinterpret_cast<WvPaneState*>(GetWindowLongPtrA(pane, GWLP_USERDATA)); }
 
-static void PaintEnded(HDC dc, const RECT* area) {
-    HBRUSH back = CreateSolidBrush(kEndedBack);
-    FillRect(dc, area, back);
-    DeleteObject(back);
-    RECT text = *area;
-    InflateRect(&text, -kEndedMargin, -kEndedMargin);
+// A notice in the pane: area filled with back, the text in its top left.
+static void PaintNotice(HDC dc, const RECT* area, const char* text, COLORREF back, COLORREF fore) {
+    HBRUSH brush = CreateSolidBrush(back);
+    FillRect(dc, area, brush);
+    DeleteObject(brush);
+    RECT inside = *area;
+    InflateRect(&inside, -kNoticeMargin, -kNoticeMargin);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kEndedTextColor);
+    SetTextColor(dc, fore);
     HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
-    DrawTextA(dc, kEndedText, -1, &text, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+    DrawTextA(dc, text, -1, &inside, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
     SelectObject(dc, old);
+}
+
+static void PaintEnded(HDC dc, const RECT* area) { PaintNotice(dc, area, kEndedText, kEndedBack, kEndedTextColor); }
+
+// The page's picture stays in sight, whitened, under a band across the top
+// that says the page is not answering.
+static void PaintNotAnswering(HDC dc, const RECT* area) {
+    HBITMAP checker = CreateBitmap(8, 8, 1, 1, kVeilRows);
+    HBRUSH veil = checker ? CreatePatternBrush(checker) : nullptr;
+    if (veil) {
+        COLORREF oldText = SetTextColor(dc, RGB(0, 0, 0)), oldBack = SetBkColor(dc, RGB(255, 255, 255));
+        HGDIOBJ old = SelectObject(dc, veil);
+        PatBlt(dc, area->left, area->top, area->right - area->left, area->bottom - area->top, kRopPatternOrDest);
+        SelectObject(dc, old);
+        SetTextColor(dc, oldText);
+        SetBkColor(dc, oldBack);
+        DeleteObject(veil);
+    }
+    if (checker) DeleteObject(checker);
+    RECT band = *area;
+    HGDIOBJ old = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    RECT measured = {0, 0, area->right - area->left - 2 * kNoticeMargin, 0};
+    DrawTextA(dc, kNotAnsweringText, -1, &measured, DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+    SelectObject(dc, old);
+    band.bottom = band.top + (measured.bottom - measured.top) + 2 * kNoticeMargin;
+    if (band.bottom > area->bottom) band.bottom = area->bottom;
+    PaintNotice(dc, &band, kNotAnsweringText, kNotAnsweringBack, kNotAnsweringTextColor);
 }
 
 static LRESULT CALLBACK PaneProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -48,10 +85,13 @@ static LRESULT CALLBACK PaneProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         GetClientRect(wnd, &area);
         if (st && st->ended) {
             PaintEnded(dc, &area);
-        } else if (!st || !st->client || !st->client->paint || !st->client->paint(st->ctx, dc, &area)) {
-            HBRUSH back = CreateSolidBrush(kPaneBack);
-            FillRect(dc, &area, back);
-            DeleteObject(back);
+        } else {
+            if (!st || !st->client || !st->client->paint || !st->client->paint(st->ctx, dc, &area)) {
+                HBRUSH back = CreateSolidBrush(kPaneBack);
+                FillRect(dc, &area, back);
+                DeleteObject(back);
+            }
+            if (st && st->notAnswering) PaintNotAnswering(dc, &area);
         }
         EndPaint(wnd, &ps);
         return 0;
@@ -83,7 +123,7 @@ static bool RegisterPaneClass() {
 
 HWND WvPaneCreate(HWND parent, const WvPaneClient* client, void* ctx) {
     if (!parent || !IsWindow(parent) || !RegisterPaneClass()) return nullptr;
-    WvPaneState* st = new (std::nothrow) WvPaneState{false, client, ctx};
+    WvPaneState* st = new (std::nothrow) WvPaneState{false, false, client, ctx};
     if (!st) return nullptr;
     RECT r = {0, 0, 0, 0};
     GetClientRect(parent, &r);
@@ -119,6 +159,13 @@ void WvPaneShowEnded(HWND pane) {
 bool WvPaneIs(HWND wnd) {
     char cls[sizeof kPaneClass + 1] = {};
     return wnd && GetClassNameA(wnd, cls, sizeof cls) > 0 && strcmp(cls, kPaneClass) == 0;
+}
+
+void WvPaneShowNotAnswering(HWND pane, bool on) {
+    WvPaneState* st = pane ? StateOf(pane) : nullptr;
+    if (!st || st->notAnswering == on) return;
+    st->notAnswering = on;
+    InvalidateRect(pane, nullptr, FALSE);
 }
 
 void WvPaneDetach(HWND pane) {

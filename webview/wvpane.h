@@ -1,6 +1,6 @@
 // wvpane.h - the window a page-host view shows its page in: a child of the
 // host window, sized and shown as the host asks, painted by the view, and the
-// short message a view whose page host ended leaves behind.
+// short messages of a view whose page is not answering or whose page host ended.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +20,9 @@ void WvPaneSetVisible(HWND pane, bool visible);
 void WvPaneShowEnded(HWND pane);
 // Whether the window is a view's pane (its keys are the page's).
 bool WvPaneIs(HWND wnd);
+// The view's page is not answering (on) or answers again (off): a veil over
+// the page's picture says so while it lasts.
+void WvPaneShowNotAnswering(HWND pane, bool on);
 // The view is going: the pane no longer calls it.
 void WvPaneDetach(HWND pane);
 void WvPaneDestroy(HWND pane);

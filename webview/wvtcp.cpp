@@ -5,7 +5,8 @@
 // so (WSAAsyncSelect to the runtime window) and while a post waits for its
 // acknowledgement; either way they reach the host from the window procedure.
 // A post the page does not acknowledge within kAckBoundMs marks the view not
-// answering: later posts fail at once until the page has caught up. A closed
+// answering: later posts fail at once, and a veil over the pane says so,
+// until the page has caught up. A closed
 // connection ends the view: its handler is told (a null text) and its pane
 // says so in the host window.
 #include <winsock2.h>
@@ -350,10 +351,20 @@ static void QueueDelivery(WvTcpConn* c) {
     }
 }
 
+// The page has acknowledged every post again: posts go out and the veil
+// leaves the pane.
+static void NoteAnsweringAgain(WvTcpConn* c) {
+    if (!c->notAnswering || c->closed || c->acks < c->posts) return;
+    c->notAnswering = false;
+    WvPaneShowNotAnswering(c->pane, false);
+    DebugLogWrite(kLogName, "the page acknowledges again: posts go out again");
+}
+
 static void TcpSocketNotice(WPARAM sock, LPARAM) {
     for (WvTcpConn* c = gTcpConns; c; c = c->next) {
         if (c->sock != static_cast<SOCKET>(sock) || c->closed) continue;
         ReceiveAvailable(c);
+        NoteAnsweringAgain(c);
         DeliverInbox(c);
         return;
     }
@@ -456,6 +467,9 @@ static bool PageHasMenuKeys(HWND pane) { return !GetMenu(GetAncestor(pane, GA_RO
 
 // The user's mouse, wheel and keys in the pane go to the page. A press takes
 // the keyboard focus and the mouse capture (a drag goes on outside the pane).
+// While the page is not answering they wait in the page host's queue, as a
+// busy native window's input waits in its own, and reach the page once it
+// goes on.
 static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     WvTcpConn* c = static_cast<WvTcpConn*>(ctx);
     if (c->closed) return false;
@@ -672,8 +686,7 @@ static HRESULT ConnHealth(WvTcpConn* c) {
     if (c->closed) return kWvEnded;
     if (!c->notAnswering) return S_OK;
     if (!CaughtUp(c)) return c->closed ? kWvEnded : kWvNotAnswering;
-    c->notAnswering = false;
-    DebugLogWrite(kLogName, "the page acknowledges again: posts go out again");
+    NoteAnsweringAgain(c);
     return S_OK;
 }
 
@@ -714,6 +727,7 @@ static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
     }
     QueueDelivery(c);
     c->notAnswering = true;
+    WvPaneShowNotAnswering(c->pane, true);
     DebugLogWrite(kLogName, "the page did not acknowledge a post within %lu ms: the view is not answering",
                   static_cast<unsigned long>(kAckBoundMs));
     return kWvNotAnswering;

@@ -96,6 +96,9 @@
 //                                            element SEL in the web view, the top
 //                                            window TITLE natively (see below)
 //   page-quit                                the page host ends itself at once
+//   page-pause / page-resume                 the page host stops reading its views'
+//                                            connections (a stopped host: posts are
+//                                            not acknowledged), then reads them again
 //   mouse TARGET down|up|move|dblclick left|right X Y
 //                                            a press, release, move or double click
 //                                            at X Y of a window (SendInput)
@@ -354,6 +357,10 @@ static bool ParsePageStep(const std::string& cmd, const std::vector<std::string>
     auto q = [](const std::string& t) { return PageControlQuote(t); };
     if (cmd == "page-quit" && w.size() == 1) {
         st->text = "{\"cmd\":\"quit\"}";
+        return true;
+    }
+    if ((cmd == "page-pause" || cmd == "page-resume") && w.size() == 1) {
+        st->text = cmd == "page-pause" ? "{\"cmd\":\"pause\"}" : "{\"cmd\":\"resume\"}";
         return true;
     }
     if (w.size() < 2) return false;

@@ -7,6 +7,8 @@
 #   hostgone   the page host ends mid-scene, with 100 answered creations
 #              not yet made by its page: -52, the host window's message, the
 #              log lines (the labels named); a later window gets a fresh host;
+#   frozen     the page host stops reading and later goes on: -52 and a veil
+#              over the page meanwhile, gone when the page answers again;
 #   nochromium QOV_CHROMIUM names a program that ends at once: -52 within 3 s
 #              and the page host's reason in the log;
 #   killed     the client is killed mid-session: its page host ends and leaves
@@ -35,6 +37,10 @@ first=$(echo "$named" | head -1)
   [ "$(echo "$named" | tr '\n' ' ')" = "$(seq -s ' ' "$first" 102) " ] ||
   { cat "$dir/qovtervex.log"; fail "hostgone: the log does not name the labels C$first to C102 the page never made"; }
 echo "hostgone: the log names C$first to C102, the labels the page never made"
+
+dir=$(scene frozen webview-frozen.txt)
+log_has "$dir" "the page did not acknowledge a post within"
+log_has "$dir" "the page acknowledges again: posts go out again"
 
 dir=$(scene nochromium webview-nochromium.txt QOV_CHROMIUM=/bin/true)
 log_has "$dir" "could not start (Chromium /bin/true):"

@@ -119,6 +119,9 @@ set_tests_properties(webview_onscreen PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRES
 #     cancel 0.314; edits label 0.198, group 0.170; toolbar 0.329
 #   planted faults: button frames taken away (.btn border none) ok 0.442,
 #     cancel 0.385; the New tool button's icon taken away 0.366
+#   the overflowing data list's right 3 cells (edits, list-right): honest
+#     0.164; its scroll bar hidden (as Chromium's headless default had it)
+#     0.388; Chromium's own scroll bar, not drawn as the native one, 0.367
 # A serif face is not told apart by the outlines: the label scores 0.237 with
 # it, less than some honest pairs, because the web view's text is wider than
 # the native one ("Customer name:" 88 pixels against 74), so a narrower serif
@@ -149,6 +152,8 @@ qov_webview_shot_fault(serif webview-edits.txt label
   "document.head.insertAdjacentHTML('beforeend', '<style>* { font-family: serif !important }</style>')")
 qov_webview_shot_fault(icon webview-toolbar.txt tb
   "document.querySelector('.qovtbi').style.backgroundImage = 'none'")
+qov_webview_shot_fault(noscroll webview-edits.txt list-right
+  "document.head.insertAdjacentHTML('beforeend', '<style>::-webkit-scrollbar { display: none !important }</style>')")
 # The toolbar scene clicks its New button through SendInput (both runs): it
 # shares the pointer with the other input scenes too.
 set_tests_properties(webview_twin_toolbar webview_shotfault_icon PROPERTIES

@@ -9,7 +9,8 @@
 # twin windows use Units 3), both runs must have answered the same, and each
 # picture starts at its window's client origin. A line "# shot-text: CTRL
 # TEXT" in the scene (QOV_TWIN_SCRIPT, set by twin.sh) names the text control
-# CTRL shows, whose face is then scored too.
+# CTRL shows, whose face is then scored too; a line "# shot-right: CTRL N"
+# crops CTRL to its right N cells instead (where a scroll bar stands).
 # QOV_SHOT_EXPECT_OVER=CTRL: the web run had a fault planted in CTRL, whose
 # comparison must then fail (shotpair.sh --expect-over).
 set -euo pipefail
@@ -39,8 +40,12 @@ if [ "$native_cells" != "$web_cells" ]; then
 fi
 # "CTRL TEXT" per line, from the scene's "# shot-text:" lines.
 texts=$(tr -d '\r' <"${QOV_TWIN_SCRIPT:-/dev/null}" | sed -n 's/^# shot-text: *//p')
-echo "$native_cells" | awk -v cw=$kCellWidth -v ch=$kCellHeight -v texts="$texts" \
-  'BEGIN { n = split(texts, t, "\n"); for (i = 1; i <= n; i++) { c = t[i]; sub(/ .*/, "", c); s = t[i]; sub(/^[^ ]* /, "", s); text[c] = s } }
+# "CTRL N" per line, from the scene's "# shot-right:" lines.
+rights=$(tr -d '\r' <"${QOV_TWIN_SCRIPT:-/dev/null}" | sed -n 's/^# shot-right: *//p')
+echo "$native_cells" | awk -v cw=$kCellWidth -v ch=$kCellHeight -v texts="$texts" -v rights="$rights" \
+  'BEGIN { n = split(texts, t, "\n"); for (i = 1; i <= n; i++) { c = t[i]; sub(/ .*/, "", c); s = t[i]; sub(/^[^ ]* /, "", s); text[c] = s }
+           n = split(rights, r, "\n"); for (i = 1; i <= n; i++) { split(r[i], f, " "); right[f[1]] = f[2] } }
+   $1 in right { print $1 "-right", ($2 + $4 - right[$1]) * cw, $3 * ch, right[$1] * cw, $5 * ch; next }
    { print $1, $2 * cw, $3 * ch, $4 * cw, $5 * ch, text[$1] }' >"$dir/crops.txt"
 
 shots=0

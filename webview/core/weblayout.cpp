@@ -600,8 +600,12 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
         }
         if (gWebMainWindowAlt == rec) gWebMainWindowAlt = nullptr;
     }
+    bool docked = (rec->flags & kObjDocked) != 0;
     ObjectFreeCommon(rec);
     ObjectFreeRecord(rec);
+    // The docked neighbours close the gap the object leaves, as its hide
+    // would have done; a parent that is going itself is left alone.
+    if (docked && parent && ObjectIsLive(parent)) WebLayoutChildren(parent);
     return 0;
 }
 

@@ -102,6 +102,9 @@ async function launchBrowser() {
       executablePath: kChromium,
       headless: true,
       args: [...kArgs, ...floorArgs()],
+      // Playwright hides scroll bars in headless mode; a view shows them
+      // wherever content overflows, as native controls do.
+      ignoreDefaultArgs: ['--hide-scrollbars'],
       env: { ...process.env, TMPDIR: tmp },
       viewport: { width: 800, height: 600 },
     });

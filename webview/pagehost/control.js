@@ -4,7 +4,9 @@
 // "page" (the number of the view, from 1, in the order the client made them)
 // or by "sel", a selector the page holds (the newest such page wins).
 //
-// Commands: echo {text}; quit (the host ends at once); eval {js}; posts {sel} (the
+// Commands: echo {text}; quit (the host ends at once); pause and resume (the
+// host stops reading the client's view connections, as if stopped, and reads
+// them again); eval {js}; posts {sel} (the
 // posts the page has carried out so far); floor {sel} (the milliseconds of one
 // bare evaluation over the page's DevTools WebSocket: floor.js); click and dblclick {sel, button,
 // modifiers}; type {sel, text}; press {sel, key}; drag {sel, dx, dy}; wait
@@ -44,7 +46,7 @@ function pngPixel(png) {
 
 // trace, when given: { now(), answered(readAt, name) }, told of each command
 // once its answer is written.
-function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, floorOf = null, trace = null }) {
+function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, floorOf = null, trace = null, views = null }) {
   async function pageFor(cmd) {
     if (typeof cmd.page === 'number') {
       const p = pages()[cmd.page - 1];
@@ -118,6 +120,11 @@ function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, f
         // The host ends itself once the answer is out.
         if (!quit) throw new Error('quit is not offered here');
         return { [kAfterAnswer]: quit };
+      case 'pause':
+      case 'resume':
+        if (!views) throw new Error(`${cmd.cmd} is not offered here`);
+        views[cmd.cmd]();
+        return {};
       case 'eval': {
         const page = await pageFor(cmd);
         return { value: await page.evaluate((js) => String((0, eval)(js)), String(cmd.js)) };

@@ -210,24 +210,34 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   const sockets = new Set();
   const pages = [];
   let watcher = () => {};
+  let pauseNew = () => {};
   const server = net.createServer((socket) => {
     socket.setNoDelay(true);
     sockets.add(socket);
     watcher(sockets.size);
     socket.on('close', () => { sockets.delete(socket); watcher(sockets.size); });
     serveConnection(socket, browser.context, log, pages);
+    pauseNew(socket);
   });
   await new Promise((resolve) => server.listen(port, '127.0.0.1', resolve));
   // The tests' control connection, when a file is named for its port.
   let control = null;
   if (controlFile) {
+    // Paused, the views' connections are not read (a connection made
+    // meanwhile starts paused too): the client's posts go unacknowledged.
+    let paused = false;
+    const views = {
+      pause() { paused = true; for (const s of sockets) s.pause(); },
+      resume() { paused = false; for (const s of sockets) s.resume(); },
+    };
+    pauseNew = (socket) => { if (paused) socket.pause(); };
     const trace = traced && {
       now: traceNow,
       answered: (readAt, name) => traced.push(['C', readAt.toFixed(4), traceNow().toFixed(4), name]),
     };
     control = await startControl({
       pages: () => pages, log, quit: () => process.exit(kQuitStatus), postsOf: (p) => postCounts.get(p) || 0,
-      floorOf: (p) => floorCall(p, browser.profile), trace,
+      floorOf: (p) => floorCall(p, browser.profile), trace, views,
     });
     fs.writeFileSync(controlFile + '.tmp', String(control.port));
     fs.renameSync(controlFile + '.tmp', controlFile);

@@ -432,6 +432,12 @@
     }, true);
   });
 
+  // A multi-line edit scrolls three lines a wheel notch, as the lists do.
+  document.addEventListener('wheel', function (e) {
+    var box = e.target && e.target.closest ? e.target.closest('textarea') : null;
+    if (box && window.QovWheelRows) window.QovWheelRows(box, e);
+  }, { passive: false, capture: true });
+
   // Each action is taken here for the elements of these controls; other
   // controls that share an action code keep their own handling.
   var actions = {

@@ -311,6 +311,46 @@
     return undefined;
   }
 
+  // ---- The wheel -----------------------------------------------------------------------------
+
+  // A notch of the wheel scrolls a list, list view, tree or multi-line edit
+  // three rows, as a native one does (three lines a notch, Windows' default);
+  // Chromium reports a notch as 100 pixels. The box that scrolls keeps the
+  // wheel: at its end nothing around it scrolls instead.
+  var kWheelRows = 3, kNotchPixels = 100, kLineFallback = 1.2;
+
+  function wheelRows(e) {
+    var rows = e.deltaMode === 1 ? e.deltaY : e.deltaY / kNotchPixels * kWheelRows;
+    var whole = Math.round(rows);
+    return whole === 0 ? (rows < 0 ? -1 : 1) : whole;
+  }
+
+  // One row of the box: its first body row, or a tree's first node line, or
+  // (an edit) its line height.
+  function rowHeight(box) {
+    var row = box.querySelector('tbody tr');
+    if (!row) {
+      var li = box.querySelector('li');
+      row = li && (li.querySelector(':scope > details > summary') || li);
+    }
+    var h = row ? row.getBoundingClientRect().height : 0;
+    if (h > 0) return h;
+    var style = getComputedStyle(box);
+    return parseFloat(style.lineHeight) || parseFloat(style.fontSize) * kLineFallback;
+  }
+
+  // The wheel over box (e the wheel event): scrolled by whole rows.
+  window.QovWheelRows = function (box, e) {
+    if (!box || !e.deltaY || e.ctrlKey || e.shiftKey) return;
+    e.preventDefault();
+    box.scrollTop += wheelRows(e) * rowHeight(box);
+  };
+
+  document.addEventListener('wheel', function (e) {
+    var box = e.target && e.target.closest ? e.target.closest('.qovdl, .qovlv, .qovlvg, .treev') : null;
+    window.QovWheelRows(box, e);
+  }, { passive: false, capture: true });
+
   // ---- Values by selector ------------------------------------------------------------------------
 
   // dwid: 1 a style, 2 a property, 3 the value, 4 the inner HTML, 5 the text, 6 an attribute.
