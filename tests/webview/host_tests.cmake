@@ -79,6 +79,7 @@ qov_webview_input_twin(menus webview-menus.txt)
 qov_webview_input_twin(input webview-input-twin.txt)
 qov_webview_input_twin(listtree webview-listtree-twin.txt)
 qov_webview_input_twin(pixels webview-pixels-twin.txt)
+qov_webview_input_twin(move webview-move-twin.txt)
 
 # Numbered pictures from the server: a bare DIB (ImageMagick's bitmap less its
 # file header) that the scene's server sends for picture resource 101.
