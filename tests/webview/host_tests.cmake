@@ -113,8 +113,10 @@ set_tests_properties(webview_onscreen PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRES
 # are compared control by control (twinshots.sh; shotpair.sh scores each crop
 # by the DSSIM of its outline maps, threshold 0.345). Measured (same on every
 # run; the pictures do not change between runs):
-#   honest pairs: buttons ok 0.201, check 0.185, one 0.285, two 0.160,
-#     cancel 0.314; edits label 0.198, group 0.170; toolbar 0.329
+#   honest pairs: buttons ok 0.210 (the default button, with its frame),
+#     check 0.180, one 0.285, two 0.160, cancel 0.227 (0.314 while an outline
+#     button drew Bootstrap's grey caption on no face); edits label 0.198,
+#     group 0.170; toolbar 0.329
 #   planted faults: button frames taken away (.btn border none) ok 0.442,
 #     cancel 0.385; the New tool button's icon taken away 0.366
 # A serif face is not told apart by the outlines: the label scores 0.237 with

@@ -958,7 +958,7 @@ void WebWindowMarkup(HtmlMarkup& m) {
     } else if (type == kWinNormal) {
         JsPut(", rsz: true");
     }
-    if (!dialog && !m.standalone) {
+    if (!m.standalone) {
         // Its client area's place on the page (Left and Top in pixels).
         JsPutMember(", x: ", cr->left);
         JsPutMember(", y: ", cr->top);

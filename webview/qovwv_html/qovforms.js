@@ -248,6 +248,24 @@
     el.dialog('option', wide ? 'width' : 'height', Math.round(outer + val - now));
   }
 
+  // The client area's size kept for a closed dialog (its Width and Height:
+  // the size it is made with, or one given while it is closed), taken when it
+  // opens; a closed dialog has no size to measure.
+  function keepSize(el, w, h) {
+    var want = el.data('qovSize') || {};
+    if (w !== undefined) want.w = w;
+    if (h !== undefined) want.h = h;
+    el.data('qovSize', want);
+  }
+
+  function applySize(el) {
+    var want = el.data('qovSize');
+    if (!want) return;
+    el.removeData('qovSize');
+    if (want.w > 0) sizeClient(el, kDlgWidth, want.w);
+    if (want.h > 0) sizeClient(el, kDlgHeight, want.h);
+  }
+
   // A dialog window: a jQuery UI dialog made closed; action 29 opens it.
   window.QovDlg = function (o) {
     var el = byId(o.id);
@@ -295,6 +313,11 @@
       }
     });
     if (o.bgc) el.css('background-color', o.bgc);
+    // Its client area is the window's Width and Height, as natively: the
+    // width and height given less what the client adds for frame and title.
+    keepSize(el, o.w - kExtraWidth, o.h - kExtraHeight);
+    // And its client area opens at its Left and Top.
+    if (typeof o.x === 'number' && typeof o.y === 'number') keepPlace(el, o.x, o.y);
     watchClicks(el.closest('.ui-dialog'), o.id);
   };
 
@@ -332,11 +355,14 @@
           return undefined;
         case kDlgOpen:
           el.dialog('open');
+          applySize(el);
           applyPlace(el);
           return undefined;
         case kDlgWidth:
         case kDlgHeight:
-          if (typeof m.val === 'number' && m.val > 0) sizeClient(el, m.dwid, m.val);
+          if (typeof m.val !== 'number' || m.val <= 0) return undefined;
+          if (el.dialog('isOpen')) sizeClient(el, m.dwid, m.val);
+          else keepSize(el, m.dwid === kDlgWidth ? m.val : undefined, m.dwid === kDlgHeight ? m.val : undefined);
           return undefined;
         case kDlgLeft:
         case kDlgTop:
