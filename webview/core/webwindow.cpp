@@ -958,8 +958,10 @@ void WebWindowMarkup(HtmlMarkup& m) {
     } else if (type == kWinNormal) {
         JsPut(", rsz: true");
     }
-    if (!m.standalone) {
-        // Its client area's place on the page (Left and Top in pixels).
+    bool asGiven = cr->winPos < kWinPosCentreScreen || cr->winPos > kWinPosFillHeight;
+    if (!m.standalone && asGiven) {
+        // Its client area's place on the page (Left and Top in pixels); a
+        // window centred or filling the page is placed by the page.
         JsPutMember(", x: ", cr->left);
         JsPutMember(", y: ", cr->top);
     }
