@@ -72,8 +72,9 @@
 //   page-expect SEL WHAT "VALUE"             a check that must come true within
 //                                            30 s: WHAT is exists, absent, text, value,
 //                                            class, attr:NAME, css:NAME, prop:NAME,
-//                                            px:left/top/width/height, pixel or
-//                                            scrolled (start, middle or end)
+//                                            px:left/top/width/height, pixel,
+//                                            scrolled (start, middle or end) or
+//                                            selection (the page's selected text)
 //   page-box NAME SEL                        the element's box in page pixels (the
 //                                            host window's client pixels) as $NAME_L,
 //                                            $NAME_T, $NAME_R, $NAME_B, its centre as
