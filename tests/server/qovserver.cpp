@@ -79,8 +79,9 @@
 //   page-expect SEL WHAT "VALUE"             a check that must come true within
 //                                            30 s: WHAT is exists, absent, text, value,
 //                                            class, attr:NAME, css:NAME, prop:NAME,
-//                                            px:left/top/width/height, pixel or
-//                                            scrolled (start, middle or end)
+//                                            px:left/top/width/height, pixel,
+//                                            scrolled (start, middle or end) or
+//                                            selection (the page's selected text)
 //   page-box NAME SEL                        the element's box in page pixels (the
 //                                            host window's client pixels) as $NAME_L,
 //                                            $NAME_T, $NAME_R, $NAME_B, its centre as
@@ -92,9 +93,10 @@
 //   page-screenshot FILE [SEL]               the page (or one element) as PNG
 //   page-eval "JS"                           runs JS in the page (a test plants a
 //                                            fault in the web run with it)
-//   twin-screenshot NAME "TITLE" SEL         a twin window's client area: the page's
+//   twin-screenshot NAME "TITLE" SEL [frame] a twin window's client area: the page's
 //                                            element SEL in the web view, the top
-//                                            window TITLE natively (see below)
+//                                            window TITLE natively (see below);
+//                                            with "frame" the native window whole
 //   page-quit                                the page host ends itself at once
 //   page-pause / page-resume                 the page host stops reading its views'
 //                                            connections (a stopped host: posts are
@@ -1675,14 +1677,18 @@ static void RunTargetedStep(const Step& st) { Fail(st.line, "window steps need t
 // by the page host); in the native run (--skip-page-steps) the client area of
 // the top window TITLE from the screen (NAME-native.bmp), once no other
 // program's window covers it and the screen has settled. The two are compared
-// control by control by tests/webview/shotpair.sh.
+// control by control by tests/webview/shotpair.sh. With "frame" the native
+// picture is the whole window, its frame and caption too (SEL then names the
+// page's whole window, a dialog's title bar and all).
 
 static bool ParseTwinShot(const std::vector<std::string>& w, Step* st) {
-    if (w.size() != 4 || w[2][0] != '"') return false;
+    if ((w.size() != 4 && w.size() != 5) || w[2][0] != '"') return false;
+    if (w.size() == 5 && w[4] != "frame") return false;
     std::string name = Word(w[1]);
     st->raw.assign(name.begin(), name.end());
     st->text = w[2].substr(1);
     st->fields.push_back(Field{"sel", 0, 0, Word(w[3]), ""});
+    if (w.size() == 5) st->fields.push_back(Field{"frame", 1, 0, "", ""});
     return !name.empty();
 }
 
@@ -1747,6 +1753,12 @@ static void ShootClientArea(const Step& st, const std::string& file) {
     POINT origin = {0, 0};
     GetClientRect(wnd, &client);
     ClientToScreen(wnd, &origin);
+    if (FieldOf(st, "frame")) {
+        RECT whole = {};
+        GetWindowRect(wnd, &whole);
+        origin = {whole.left, whole.top};
+        client = {0, 0, whole.right - whole.left, whole.bottom - whole.top};
+    }
     RECT on = {origin.x, origin.y, std::min<LONG>(origin.x + client.right, screenW),
                std::min<LONG>(origin.y + client.bottom, screenH)};
     if (origin.x < 0 || origin.y < 0 || on.right <= on.left || on.bottom <= on.top) {

@@ -32,6 +32,35 @@ cells_of() {
                print c, v[c, "left"], v[c, "top"], v[c, "width"], v[c, "height"] } }'
 }
 
+expect_over=()
+[ -n "${QOV_SHOT_EXPECT_OVER:-}" ] && expect_over=(--expect-over "$QOV_SHOT_EXPECT_OVER")
+
+# The pair "closebox" shows a dialog whole in both runs (twin-screenshot ...
+# frame), compared at its close box alone (crop "close"): natively the
+# caption's button, 16 x 14 pixels, kCloseRight pixels in from the window's
+# right edge and kCloseTop down from its top (Wine's default metrics); in the
+# page the close button where the page answered it ($close) in its dialog
+# ($dlg). The crop takes 2 pixels of caption round the native button.
+readonly kCloseRight=21 kCloseTop=5 kCloseWidth=16 kCloseHeight=14 kCloseMargin=2
+page_box() { tr -d '\r' <"$dir/2.log" | sed -n "s/^P> \\\$$1: \([0-9-]*\),\([0-9-]*\) to \([0-9-]*\),\([0-9-]*\) in the page/\1 \2 \3 \4/p" | tail -n 1; }
+if [ -f "$dir/closebox-web.png" ]; then
+  [ -f "$dir/closebox-native.bmp" ] || { echo "FAIL: closebox has no native picture"; exit 1; }
+  read -r dl dt _ _ < <(page_box dlg) || true
+  read -r cl ct cr cb < <(page_box close) || true
+  [ -n "${cb:-}" ] || { echo "FAIL: the web run answered no boxes for \$dlg and \$close"; exit 1; }
+  read -r nw _ < <(identify -format '%w %h\n' "$dir/closebox-native.bmp")
+  nx=$((nw - kCloseRight)) ny=$kCloseTop
+  echo "close $((nx - kCloseMargin)) $((ny - kCloseMargin)) $((kCloseWidth + 2 * kCloseMargin)) $((kCloseHeight + 2 * kCloseMargin))" \
+    >"$dir/closecrop.txt"
+  # The web picture moved so that the two buttons' centres meet.
+  dx=$(((cl + cr) / 2 - dl - (nx + kCloseWidth / 2))) dy=$(((ct + cb) / 2 - dt - (ny + kCloseHeight / 2)))
+  echo "screenshot pair closebox (outline DSSIM of the close box):"
+  bash "$here/shotpair.sh" "$dir/closebox-native.bmp" "$dir/closebox-web.png" "$dir/closecrop.txt" \
+    --web-offset "$dx,$dy" "${expect_over[@]}" || { echo "FAIL: the pair closebox compares as it should not"; exit 1; }
+  rm -f "$dir/closebox-web.png"
+  ls "$dir"/*-web.png >/dev/null 2>&1 || exit 0
+fi
+
 native_cells=$(cells_of "$dir/0.log")
 web_cells=$(cells_of "$dir/2.log")
 [ -n "$native_cells" ] || { echo "FAIL: the scene captured no crop rectangles"; exit 1; }
@@ -54,8 +83,7 @@ for web in "$dir"/*-web.png; do
   name=${web%-web.png} shots=$((shots + 1))
   [ -f "$name-native.bmp" ] || { echo "FAIL: ${name##*/} has no native picture"; exit 1; }
   echo "screenshot pair ${name##*/} (outline DSSIM per control):"
-  args=(--web-offset "$kWebOffset")
-  [ -n "${QOV_SHOT_EXPECT_OVER:-}" ] && args+=(--expect-over "$QOV_SHOT_EXPECT_OVER")
+  args=(--web-offset "$kWebOffset" "${expect_over[@]}")
   bash "$here/shotpair.sh" "$name-native.bmp" "$web" "$dir/crops.txt" "${args[@]}" ||
     { echo "FAIL: the pair ${name##*/} compares as it should not"; exit 1; }
 done

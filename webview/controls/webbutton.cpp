@@ -64,19 +64,32 @@ void SetCancelButton(ObjectRecord* window, ObjectRecord* rec, bool on) {
     b->style |= kBtnCancel;
 }
 
-void SetDefaultButton(ObjectRecord* window, ObjectRecord* rec, bool on) {
+// The page draws the default button's frame by this class (the markup gives
+// it to a button made as the default one).
+void DefaultFrame(ObjectRecord* rec, bool on) {
+    WebViewSelectForObject(rec);
+    WebChangeElemClass(rec, on ? nullptr : kDefaultButtonClass, on ? kDefaultButtonClass : nullptr, false);
+}
+
+// inPage: the button's element is in the page already (not while it is made).
+void SetDefaultButton(ObjectRecord* window, ObjectRecord* rec, bool on, bool inPage = true) {
     WebButtonRecord* b = WebButton(rec);
     WindowRecord* w = window ? reinterpret_cast<WindowRecord*>(window) : nullptr;
     if (!on) {
+        if ((b->style & kBtnDefault) && inPage) DefaultFrame(rec, false);
         b->style &= ~kBtnDefault;
         if (w && w->defaultButton == rec) w->defaultButton = nullptr;
         return;
     }
     if (w) {
         ObjectRecord* old = w->defaultButton;
-        if (old && old != rec && ObjectIsLive(old) && old->kind == kKindButton) WebButton(old)->style &= ~kBtnDefault;
+        if (old && old != rec && ObjectIsLive(old) && old->kind == kKindButton) {
+            WebButton(old)->style &= ~kBtnDefault;
+            DefaultFrame(old, false);
+        }
         w->defaultButton = rec;
     }
+    if (!(b->style & kBtnDefault) && inPage) DefaultFrame(rec, true);
     b->style |= kBtnDefault;
 }
 
@@ -352,7 +365,7 @@ ObjectRecord* WebButtonCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCreate
     ObjectRecord* window = WebIsWindow(top) ? top : nullptr;
     if (kind == kKindButton) {
         if (CreateRecordValue(cr, kPidCancel, 0)) SetCancelButton(window, rec, true);
-        if (CreateRecordValue(cr, kPidDefault, 0)) SetDefaultButton(window, rec, true);
+        if (CreateRecordValue(cr, kPidDefault, 0)) SetDefaultButton(window, rec, true, false);
     }
     b->pictureRef = static_cast<uint32_t>(CreateRecordValue(cr, kPidPicture, 0));
     b->iconRef = static_cast<uint32_t>(CreateRecordValue(cr, kPidIcon, 0));

@@ -587,6 +587,10 @@ static void WriteClasses(const HtmlMarkup& m) {
             HtmlColorClass(static_cast<uint32_t>(cr->context),
                            HtmlValue(cr, kPidButtonState, 0) == kButtonStateOutline ? kClrFamBtnOutline : kClrFamBtn, true);
             if (m.height < kSmallButtonHeight) HtmlPut(" btn-sm");
+            if (HtmlValue(cr, kPidDefault, 0)) {
+                HtmlPut(" ");
+                HtmlPut(kDefaultButtonClass);
+            }
             break;
         case kKindCheckBox:
         case kKindRadio:

@@ -30,6 +30,9 @@ enum HtmlClassMode : int { kClassOnlyVisible = 0, kClassPosition = 1, kClassSize
 enum HtmlLabelStyle : int32_t {
     kLabelList = 3, kLabelHeading = 4, kLabelParagraph = 5, kLabelAlert = 6, kLabelAlertClose = 7,
 };
+// The class of the push button that Enter presses (its Default set): the
+// page draws the native default button's frame round it.
+constexpr char kDefaultButtonClass[] = "qovdef";
 constexpr int32_t kDateFormatWrapper = 3;      // an EditDateTime's Format with its own input in a wrapper
 
 // Everything one markup call works from: a kind's markup slot (webkinds.h)

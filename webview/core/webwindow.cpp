@@ -110,7 +110,18 @@ int32_t ToPixels(const WebWindowRecord* w, int32_t v) { return ScaleByMode(w->sc
 int32_t ToUnits(const WebWindowRecord* w, int32_t v) { return ScaleByMode(w->scaleMode, v, false); }
 
 void Post(ObjectRecord* rec, uint32_t ev, int32_t value) {
-    if (EventIsRegistered(rec, ev)) PostObjectEvent(rec, ev, 0, 0, value);
+    if (EventIsRegistered(rec, ev)) PostObjectEvent(rec, ev, kEventKindDefault, 0, value);
+}
+
+// The border style as given, else its window type's: the markup draws the
+// same frame and title bar as the record keeps (a window made without
+// WinBorder is sizeable with a caption, as natively).
+int32_t BorderOf(const ObjectCreateRecord* cr, int32_t type) {
+    if (cr->winBorder >= kWbNone && cr->winBorder <= kWbSizeablePopup) return cr->winBorder;
+    if (type == kWwtModal) return kWbFixedDialog;
+    if (type == kWwtDialog) return (cr->winStyle & kCwsNoCaption) ? kWbFixedDialog : kWbSingle;
+    if (type == kWwtTool) return kWbSingle;
+    return kWbSizeable;
 }
 
 
@@ -223,11 +234,7 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
     }
     gGuiModeFlags &= ~kGuiModeFormCreating;
     w->win.winType = static_cast<uint8_t>(type);
-    if (cr->winBorder >= kWbNone && cr->winBorder <= kWbSizeablePopup) w->border = static_cast<uint8_t>(cr->winBorder);
-    else if (type == kWwtModal) w->border = 5;
-    else if (type == kWwtDialog) w->border = (cr->winStyle & kCwsNoCaption) ? 5 : 2;
-    else if (type == kWwtTool) w->border = 2;
-    else w->border = 6;
+    w->border = static_cast<uint8_t>(BorderOf(cr, type));
     bool mdiEmpty = !w->mdiRect[0] && !w->mdiRect[1] && !w->mdiRect[2] && !w->mdiRect[3];
     if (type == kWwtMdiFrame && mdiEmpty) style |= kWwsMdiNoRect;
     if (cr->scrollBar == 1) style |= kWwsVScroll | kWwsHScroll;
@@ -425,7 +432,10 @@ void WebWindowOnMove(ObjectRecord* window, int32_t x, int32_t y) {
     window->top = y;
     window->right = x + w;
     window->bottom = y + h;
-    Post(window, kEvMove, x * 10000 + y);
+    // In the window's units, as Left and Top answer (and the native window's
+    // $MOVE carries).
+    const WebWindowRecord* ww = WebWin(window);
+    Post(window, kEvMove, ToUnits(ww, x) * 10000 + ToUnits(ww, y));
 }
 
 void WebWindowOnResize(ObjectRecord* window, int32_t widthBefore, int32_t heightBefore, int32_t width,
@@ -448,6 +458,9 @@ void WebWindowOnResize(ObjectRecord* window, int32_t widthBefore, int32_t height
     window->bottom = window->top + height;
     WebWindowResized(window, oldH, oldW);
     WebLayoutChildren(window);
+    // The user sized the window in the page: $RESIZE with its new Width and
+    // Height, as the native window raises it for each step of a size.
+    Post(window, kEvResize, ToUnits(w, w->contentWidth) * 10000 + ToUnits(w, w->contentHeight));
 }
 
 void WebPageResized(int32_t width, int32_t height) {
@@ -902,7 +915,7 @@ void WebWindowMarkup(HtmlMarkup& m) {
         HtmlPut(HtmlWinPosClass(cr->winPos));
         HtmlPut(" ");
     }
-    HtmlPut(HtmlWinBorderClass(cr->winBorder));
+    HtmlPut(HtmlWinBorderClass(BorderOf(cr, type)));
     HtmlPut(" ");
     if (!dialog && (cr->winStyle & kCwsNoCaption)) {
         HtmlPut(kNoCaptionClass);
@@ -936,7 +949,7 @@ void WebWindowMarkup(HtmlMarkup& m) {
     JsPutMember(", w: ", width + kWindowExtraWidth);
     if (dialog) {
         JsPut(type == kWinModal ? ", mod: true" : ", mod: false");
-        int32_t b = cr->winBorder;
+        int32_t b = BorderOf(cr, type);
         JsPut(b == kWbToolSingle || b == kWbSizeable || b == kWbSizeablePopup ? ", res: true" : ", res: false");
         JsPut(", bgc: \"");
         uint32_t bg = HtmlColorOf(cr->bgColor);
@@ -944,6 +957,13 @@ void WebWindowMarkup(HtmlMarkup& m) {
         JsPut("\"");
     } else if (type == kWinNormal) {
         JsPut(", rsz: true");
+    }
+    bool asGiven = cr->winPos < kWinPosCentreScreen || cr->winPos > kWinPosFillHeight;
+    if (!m.standalone && asGiven) {
+        // Its client area's place on the page (Left and Top in pixels); a
+        // window centred or filling the page is placed by the page.
+        JsPutMember(", x: ", cr->left);
+        JsPutMember(", y: ", cr->top);
     }
     JsPutText(", tl: \"", cr->title.text, cr->title.length);
     JsCloseCall();

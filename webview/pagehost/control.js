@@ -14,7 +14,8 @@
 // the element); expect {sel, what, value, timeout} with what one of "exists",
 // "absent", "text", "value", "class", "attr:NAME", "css:NAME", "prop:NAME", "px:left|top|width|
 // height" (the element's box in the page), "pixel", "scrolled" (where its own
-// scrolling stands: "start", "middle" or "end"). Answers {ok: true, ...} or
+// scrolling stands: "start", "middle" or "end"), "selection" (the text selected
+// in the element's page). Answers {ok: true, ...} or
 // {ok: false, error}.
 'use strict';
 const net = require('net');
@@ -95,6 +96,8 @@ function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, f
       return await el.evaluate((e) => (e.scrollTop + e.clientHeight >= e.scrollHeight - 1 ? 'end'
         : e.scrollTop <= 0 ? 'start' : 'middle'));
     }
+    // The text selected in the element's page (whatever the element).
+    if (what === 'selection') return await el.evaluate(() => String(window.getSelection()));
     if (what === 'pixel') {
       const box = await el.boundingBox();
       return box ? pixelAt(page, box.x + box.width / 2, box.y + box.height / 2) : null;

@@ -137,6 +137,9 @@
         if (pos >= kPosAtEnd || pos >= items.length || pos < 0) tabNav(el).append(li);
         else items.eq(pos).before(li);
         refreshTabs(el);
+        // The first tab of a control that had none is the selected one, as
+        // natively (labels given anew delete every tab first).
+        if (el.tabs('option', 'active') === false) selectQuietly(el, 0);
         return undefined;
       }
       case TD.remove:

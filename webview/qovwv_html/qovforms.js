@@ -12,6 +12,16 @@
   var kFillOn = 1, kFillOff = 2;
   var kExtraHeight = 70, kExtraWidth = 20;   // the client adds these to the content size
 
+  // Bootstrap gives its plug-ins their jQuery names once the document has
+  // loaded; its button would shadow jQuery UI's button widget, which makes a
+  // dialog's close box with its cross. The page uses no Bootstrap plug-in by
+  // jQuery, so jQuery UI's button is given back.
+  function keepUiButton() {
+    if ($.fn.button && typeof $.fn.button.noConflict === 'function') $.fn.button.noConflict();
+  }
+  if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', keepUiButton);
+  else keepUiButton();
+
   function queue(ev) {
     if (window.QovPostEvent) window.QovPostEvent(ev);
   }
@@ -36,9 +46,146 @@
     });
   }
 
+  // ---- Ordinary windows on the page -------------------------------------------------------
+  // A window placed as given (position classes wp0 and wp1) keeps its client
+  // area at its Left and Top on the page, as a native window keeps its client
+  // area at its Left and Top on the screen. It stays in its division's flow:
+  // its own left and top are the shift from its place there, made again
+  // whenever windows before it change their size or show and hide.
+  var kCornerGrip = 16;   // how far along a sizing frame a corner's grip reaches
+
+  function framesOf(scope) {
+    return $(scope || document).find('.qovfrm').addBack('.qovfrm').not('.md0');
+  }
+
+  function placedAsGiven(el) {
+    return (el.hasClass('wp0') || el.hasClass('wp1')) && !el.hasClass('qovfill');
+  }
+
+  function edges(el) {
+    var cs = getComputedStyle(el[0]);
+    return { l: parseFloat(cs.borderLeftWidth) || 0, t: parseFloat(cs.borderTopWidth) || 0,
+             r: parseFloat(cs.borderRightWidth) || 0, b: parseFloat(cs.borderBottomWidth) || 0,
+             pt: parseFloat(cs.paddingTop) || 0, pl: parseFloat(cs.paddingLeft) || 0,
+             dx: parseFloat(cs.left) || 0, dy: parseFloat(cs.top) || 0 };
+  }
+
+  // Where the window's client area (below its title bar, inside its frame)
+  // is on the page now.
+  function framePlace(el) {
+    var r = el[0].getBoundingClientRect(), e = edges(el);
+    return { x: Math.round(r.left + e.l + e.pl), y: Math.round(r.top + e.t + e.pt) };
+  }
+
+  function applyFramePlace(el) {
+    if (!placedAsGiven(el)) {
+      el.css({ left: '', top: '' });
+      return;
+    }
+    var want = el.data('qovAt');
+    if (!want || el.css('display') === 'none') return;
+    var now = framePlace(el), e = edges(el);
+    el.css({ left: Math.round(e.dx + want.x - now.x) + 'px', top: Math.round(e.dy + want.y - now.y) + 'px' });
+  }
+
+  function replaceFrames() {
+    framesOf().each(function () { applyFramePlace($(this)); });
+  }
+
+  function keepFramePlace(el, x, y) {
+    var want = el.data('qovAt') || { x: 0, y: 0 };
+    if (x !== undefined) want.x = x;
+    if (y !== undefined) want.y = y;
+    el.data('qovAt', want);
+  }
+
+  // A sizing frame: border classes wb5 to wb7 (border styles 6 to 8), as the
+  // native windows with a thick frame.
+  function sizeable(el) {
+    return (el.hasClass('wb5') || el.hasClass('wb6') || el.hasClass('wb7')) && placedAsGiven(el);
+  }
+
+  // The frame edges under a point of the window (its grips at the corners
+  // reach along the edges), or null inside the frame.
+  function frameGrip(el, e) {
+    var r = el[0].getBoundingClientRect(), b = edges(el);
+    var x = e.clientX - r.left, y = e.clientY - r.top;
+    var g = { l: x < b.l, r: x >= r.width - b.r, t: y < b.t, b: y >= r.height - b.b };
+    if (!g.l && !g.r && !g.t && !g.b) return null;
+    if (g.l || g.r) { g.t = g.t || y < kCornerGrip; g.b = g.b || y >= r.height - kCornerGrip; }
+    if (g.t || g.b) { g.l = g.l || x < kCornerGrip; g.r = g.r || x >= r.width - kCornerGrip; }
+    return g;
+  }
+
+  // The one drag the user is making: a move by the title bar or a size by the
+  // frame; every step that changes the window tells the client, as the native
+  // window's move and size loop does.
+  var drag = null;
+
+  function startDrag(el, id, e, grip) {
+    var at = framePlace(el);
+    drag = { el: el, id: id, grip: grip, mx: e.clientX, my: e.clientY, x: at.x, y: at.y,
+             w: Math.round(el.width()), h: Math.round(el.height()) };
+    drag.lastX = drag.x; drag.lastY = drag.y; drag.lastW = drag.w; drag.lastH = drag.h;
+    e.preventDefault();   // no text selection starts with it
+  }
+
+  function dragStep(e) {
+    var d = drag, dx = e.clientX - d.mx, dy = e.clientY - d.my;
+    var x = d.x, y = d.y, w = d.w, h = d.h;
+    if (!d.grip) {
+      x += dx;
+      y += dy;
+    } else {
+      if (d.grip.r) w = Math.max(0, d.w + dx);
+      if (d.grip.b) h = Math.max(0, d.h + dy);
+      if (d.grip.l) { w = Math.max(0, d.w - dx); x = d.x + d.w - w; }
+      if (d.grip.t) { h = Math.max(0, d.h - dy); y = d.y + d.h - h; }
+    }
+    if (w !== d.lastW || h !== d.lastH) {
+      d.el.css({ width: w + 'px', height: h + 'px' });
+      queue({ name: d.id, et: kResized, v2: d.lastW, v1: d.lastH, em: w, ev: h });
+      d.lastW = w;
+      d.lastH = h;
+    }
+    if (x !== d.lastX || y !== d.lastY) {
+      keepFramePlace(d.el, x, y);
+      queue({ name: d.id, et: kMoved, em: x, ev: y });
+      d.lastX = x;
+      d.lastY = y;
+    }
+    replaceFrames();
+  }
+
+  $(document).on('mousemove.qovfrm', function (e) {
+    if (!drag) return;
+    if (!(e.buttons & 1)) { drag = null; return; }
+    dragStep(e);
+    e.preventDefault();
+  });
+  $(document).on('mouseup.qovfrm', function (e) {
+    if (!drag || e.button !== 0) return;
+    dragStep(e);
+    drag = null;
+  });
+
+  function watchDrags(el, id) {
+    el.on('mousedown.qovfrm', function (e) {
+      if (e.button !== 0 || drag) return;
+      if ($(e.target).is('.qovtitle') && e.target.parentNode === el[0]) {
+        if (placedAsGiven(el)) startDrag(el, id, e, null);
+        else e.preventDefault();
+        return;
+      }
+      if (e.target !== el[0] || !sizeable(el)) return;
+      var grip = frameGrip(el, e);
+      if (grip) startDrag(el, id, e, grip);
+    });
+  }
+
   // An ordinary window: a frame the page positions by its classes, with a
   // title bar that its border class shows where the native window has a
-  // caption.
+  // caption; x and y are its client area's place on the page.
   window.QovFrm = function (o) {
     var el = byId(o.id);
     if (!el.length) return;
@@ -47,6 +194,9 @@
     $('<div class="qovtitle"></div>').text(o.tl || '').prependTo(el);
     if (o.rsz) el.addClass('qovrsz');
     watchClicks(el, o.id);
+    watchDrags(el, o.id);
+    if (typeof o.x === 'number' && typeof o.y === 'number') keepFramePlace(el, o.x, o.y);
+    replaceFrames();
   };
 
   // A dialog's Left and Top name its client area (the content division), as a
@@ -98,6 +248,24 @@
     el.dialog('option', wide ? 'width' : 'height', Math.round(outer + val - now));
   }
 
+  // The client area's size kept for a closed dialog (its Width and Height:
+  // the size it is made with, or one given while it is closed), taken when it
+  // opens; a closed dialog has no size to measure.
+  function keepSize(el, w, h) {
+    var want = el.data('qovSize') || {};
+    if (w !== undefined) want.w = w;
+    if (h !== undefined) want.h = h;
+    el.data('qovSize', want);
+  }
+
+  function applySize(el) {
+    var want = el.data('qovSize');
+    if (!want) return;
+    el.removeData('qovSize');
+    if (want.w > 0) sizeClient(el, kDlgWidth, want.w);
+    if (want.h > 0) sizeClient(el, kDlgHeight, want.h);
+  }
+
   // A dialog window: a jQuery UI dialog made closed; action 29 opens it.
   window.QovDlg = function (o) {
     var el = byId(o.id);
@@ -119,20 +287,37 @@
         queue({ name: o.id, et: kCloseBox });
         return false;
       },
+      // Each step of a move or a size that changes the dialog tells the
+      // client, as the native window's move and size loop does.
+      drag: function () {
+        var at = clientPlace(el), kept = el.data('qovPlace') || {};
+        if (at.h === kept.h && at.v === kept.v) return;
+        keepPlace(el, at.h, at.v);
+        queue({ name: o.id, et: kMoved, em: at.h, ev: at.v });
+      },
       dragStop: function () {
-        var at = clientPlace(el);
+        var at = clientPlace(el), kept = el.data('qovPlace') || {};
+        if (at.h === kept.h && at.v === kept.v) return;
         keepPlace(el, at.h, at.v);
         queue({ name: o.id, et: kMoved, em: at.h, ev: at.v });
       },
       resizeStart: function () {
         before = { w: Math.round(el.width()), h: Math.round(el.height()) };
       },
-      resizeStop: function () {
+      resize: function () {
         var b = before || { w: o.w - kExtraWidth, h: o.h - kExtraHeight };
-        queue({ name: o.id, et: kResized, v2: b.w, v1: b.h, em: Math.round(el.width()), ev: Math.round(el.height()) });
+        var now = { w: Math.round(el.width()), h: Math.round(el.height()) };
+        if (now.w === b.w && now.h === b.h) return;
+        queue({ name: o.id, et: kResized, v2: b.w, v1: b.h, em: now.w, ev: now.h });
+        before = now;
       }
     });
     if (o.bgc) el.css('background-color', o.bgc);
+    // Its client area is the window's Width and Height, as natively: the
+    // width and height given less what the client adds for frame and title.
+    keepSize(el, o.w - kExtraWidth, o.h - kExtraHeight);
+    // And its client area opens at its Left and Top.
+    if (typeof o.x === 'number' && typeof o.y === 'number') keepPlace(el, o.x, o.y);
     watchClicks(el.closest('.ui-dialog'), o.id);
   };
 
@@ -170,11 +355,14 @@
           return undefined;
         case kDlgOpen:
           el.dialog('open');
+          applySize(el);
           applyPlace(el);
           return undefined;
         case kDlgWidth:
         case kDlgHeight:
-          if (typeof m.val === 'number' && m.val > 0) sizeClient(el, m.dwid, m.val);
+          if (typeof m.val !== 'number' || m.val <= 0) return undefined;
+          if (el.dialog('isOpen')) sizeClient(el, m.dwid, m.val);
+          else keepSize(el, m.dwid === kDlgWidth ? m.val : undefined, m.dwid === kDlgHeight ? m.val : undefined);
           return undefined;
         case kDlgLeft:
         case kDlgTop:
@@ -207,8 +395,19 @@
   // Chained in front of the general actions: the window actions here, the
   // border-box sizes of action 23, everything else to the earlier handler.
   var general = window.QovRunAction;
-  window.QovRunAction = function (m) {
+  function runAction(m) {
     if (m && actions[m.action]) return actions[m.action](m);
+    if (m && m.action === Act.kActSetCss && (m.pn === 'left' || m.pn === 'top')) {
+      // An ordinary window's Left and Top: its client area's place on the page.
+      var frame = framesOf(m.en ? $(m.en) : byId(m.name));
+      var at = parseFloat(m.pv);
+      if (frame.length && !isNaN(at)) {
+        frame.each(function () {
+          keepFramePlace($(this), m.pn === 'left' ? at : undefined, m.pn === 'top' ? at : undefined);
+        });
+        return undefined;
+      }
+    }
     if (m && m.action === Act.kActSetCss && (m.pn === 'outerHeight' || m.pn === 'outerWidth')) {
       var el = m.en ? $(m.en) : byId(m.name);
       var v = parseFloat(m.pv);
@@ -219,6 +418,22 @@
       return undefined;
     }
     return general ? general(m) : undefined;
+  }
+  // Whatever an action changed (a window shown, hidden, sized, a class), the
+  // windows placed as given are put back at their places.
+  // Once after the batch of actions being run, not after each: every placing
+  // lays the page out.
+  var replacing = false;
+  window.QovRunAction = function (m) {
+    var answer = runAction(m);
+    if (!replacing) {
+      replacing = true;
+      Promise.resolve().then(function () {
+        replacing = false;
+        if (!drag) replaceFrames();
+      });
+    }
+    return answer;
   };
 
   $(function () {

@@ -61,6 +61,13 @@ test('a tab control follows the client and reports switches', async () => {
     '$CHANGE then $CLICK with the 1-based tab');
   await post({ action: 51, sel: '#C50 .ui-tabs-nav li:eq("0") a', dwid: 4, val: 'Uno' });
   assert.deepEqual((await tabLabels())[0], 'Uno', 'a label replaced by selector');
+  // New labels (TabLabel): every tab deleted, the new ones appended; the first
+  // is then the selected one, as natively.
+  for (let i = 0; i < 4; ++i) await post({ action: 32, name: 'C50', dwid: 7, pos: 0 });
+  for (const lab of ['Name', 'Address']) await post({ action: 32, name: 'C50', dwid: 6, pos: 10000, id: 50, lab });
+  assert.equal((await answer({ action: 32, name: 'C50', dwid: 8 })).val, 0, 'the first new tab is selected');
+  assert.equal(await page.locator('#C50 .ui-tabs-nav li.ui-tabs-active').count(), 1, 'and shows so');
+  assert.deepEqual(await events(), [], 'which is not reported');
   assert.deepEqual(errors, []);
 });
 
