@@ -112,9 +112,12 @@ struct EventWaitState {
     bool answered;          // the open wait was answered from inside its pump
     bool deferred;          // a wait request arrived inside the nest
     uint32_t type, waitMs, seq;
+    uint32_t ownSeq, ownMs; // the open wait's own sequence and time
+    DWORD ownStart;
 };
 static EventWaitState gWait;
 static uint32_t gHandling;      // frames being worked (more than one inside a nested wait)
+static bool gFrameReleased;     // the frame being worked has made ready for the next one already
 
 bool SrvMsgEventWaitOpen() { return gWait.depth != 0 && !gWait.answered && gWait.depth == gHandling; }
 
@@ -138,6 +141,79 @@ static bool DeferWaitInNest(const SrvMsg* m) {
     return true;
 }
 
+// ---- Waits while a menu runs its own loop ------------------------------------------
+// A menu (a pop-up, a drop-down, the menu bar's, an edit's own) runs a loop of
+// its own until the person closes it; a wait's loop below it does not turn
+// meanwhile, and one started on top of it would take the menu's input. So while
+// a menu's loop runs, a poll or a timed wait is answered from a timer, which
+// the menu's loop dispatches: the wait open when the menu opened (its time
+// counted from its own start), and each poll or timed wait the server sends
+// while the menu stays open. Its answer is the next event, or nothing once its
+// time is up; the menu meanwhile still takes the person's choice.
+constexpr UINT_PTR kMenuWaitTimerId = 9;
+constexpr UINT kMenuWaitTickMs = 20;
+
+struct MenuWait {
+    bool open;
+    uint32_t seq, waitMs;
+    DWORD start;
+};
+static MenuWait gMenuWait;
+static bool gMenuWaitTickOn;
+
+static bool InMenuLoop();
+static void CALLBACK MenuWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD);
+
+static void MenuWaitTickOn() {
+    if (gMenuWaitTickOn) return;
+    gMenuWaitTickOn = SetTimer(gMainWnd, kMenuWaitTimerId, kMenuWaitTickMs, MenuWaitTick) != 0;
+}
+
+// The menu wait's answer, in its own sequence: the next event, or (its time
+// up) nothing. True when it was answered.
+static bool AnswerMenuWait() {
+    uint32_t seq = gSession.curSeq;
+    gSession.curSeq = gMenuWait.seq;
+    bool answered = SendNextEvent();
+    if (!answered && gMenuWait.waitMs != INFINITE && GetTickCount() - gMenuWait.start >= gMenuWait.waitMs) {
+        PostAnswer(kMsgAnswer, 0);
+        answered = true;
+    }
+    gSession.curSeq = seq;
+    if (answered) gMenuWait.open = false;
+    return answered;
+}
+
+// How long a wait request waits: a poll not at all.
+static uint32_t OwnWaitMs(uint32_t type, uint32_t waitMs) { return type == kMsgEventPoll ? 0 : waitMs; }
+
+static void WaitBesideMenu(uint32_t type, uint32_t waitMs) {
+    gMenuWait = MenuWait{true, gSession.curSeq, OwnWaitMs(type, waitMs), GetTickCount()};
+    if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
+    if (!AnswerMenuWait()) MenuWaitTickOn();
+}
+
+// The wait whose loop a menu's loop has stopped becomes the menu wait; the
+// link is made ready for the server's next request (taken beside the menu).
+static void TakeOverStoppedWait() {
+    if (!gWait.depth || gWait.answered || gWait.depth != gHandling || gInBundle || ReplyPending()) return;
+    gMenuWait = MenuWait{true, gWait.ownSeq, gWait.ownMs, gWait.ownStart};
+    gWait.answered = true;
+    gWait.deferred = false;
+    gFrameReleased = true;
+    RecvNextFrame();
+}
+
+static void CALLBACK MenuWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD) {
+    if (gSession.state != kSessionRunning) gMenuWait.open = false;
+    else if (InMenuLoop()) TakeOverStoppedWait();
+    // A request being worked keeps the send buffer: the answer waits a tick.
+    if (gMenuWait.open && !ReplyPending() && !gInBundle) AnswerMenuWait();
+    if (gMenuWait.open || (gWait.depth && !gWait.answered && gSession.state == kSessionRunning)) return;
+    KillTimer(wnd, id);
+    gMenuWaitTickOn = false;
+}
+
 // 1050 polls, 1105 waits until an event comes, 1121 waits at most its +8
 // milliseconds (0xFFFFFFFF: as long as 1105). A 1121 without its time is
 // answered -2 like every other short request, never taken as "forever". A wait
@@ -146,12 +222,16 @@ static int32_t OnEventWait(const SrvMsg* m) {
     uint32_t type = m->type;
     uint32_t waitMs = INFINITE;
     if (m->type == kMsgEventWaitTimed && !m->r.U32At(kTimedWaitOff, &waitMs)) return kErrBadRequest;
+    if (InMenuLoop()) {
+        WaitBesideMenu(type, waitMs);
+        return kNoAnswer;
+    }
     if (DeferWaitInNest(m)) return kNoAnswer;
     DWORD start = GetTickCount();
     // Redraws queued for the web page go out before the user is waited on.
     if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
     EventWaitState outer = gWait;
-    gWait = EventWaitState{gHandling, false, false, 0, 0, 0};
+    gWait = EventWaitState{gHandling, false, false, 0, 0, 0, gSession.curSeq, OwnWaitMs(type, waitMs), start};
     bool pollFetched = false;
     for (;;) {
         if (gWait.answered) {
@@ -163,10 +243,14 @@ static int32_t OnEventWait(const SrvMsg* m) {
             ReplyReset();
             start = GetTickCount();
             gWait.answered = gWait.deferred = false;
+            gWait.ownSeq = gWait.seq, gWait.ownMs = OwnWaitMs(type, waitMs), gWait.ownStart = start;
             if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
         }
         if (SendNextEvent()) break;
         if (gSession.state != kSessionRunning) break;
+        // A menu opened by what the pump dispatches runs its own loop on top
+        // of this one; the tick of the menu wait answers in its place.
+        if (gHooks.eventTakeNext) MenuWaitTickOn();
         if (type == kMsgEventPoll) {
             // What the user did may still wait in the message queue or with
             // the page: one turn takes it before the poll answers.
@@ -440,7 +524,6 @@ static void TakeOne(const uint8_t* msg, const FrameHead& head, MsgBuf* unpack) {
 }
 
 static uint32_t gNestDepth;      // requests taken inside a nested wait (SrvMsgNestBegin)
-static bool gFrameReleased;     // the frame being worked has made ready for the next one already
 
 // Moves the received frame into work. A large frame changes buffers with the
 // receive buffer instead of being copied; the receive buffer keeps at least
@@ -462,8 +545,11 @@ void FetchSrvMsg() {
     // (and the rest of its bundle) stays where its handler reads it. Requests
     // taken inside a nested wait have buffers of their own for the same reason.
     static MsgBuf awaitWork, awaitUnpack, nestWork, nestUnpack;
-    MsgBuf* work = gAwaitType ? &awaitWork : gNestDepth ? &nestWork : &gSrvMsgBuf;
-    MsgBuf* unpack = gAwaitType ? &awaitUnpack : gNestDepth ? &nestUnpack : &gMemberBuf;
+    // A wait answered beside a menu's loop (whose handler is still on the
+    // stack below the menu) takes the next request nested as well.
+    bool nested = gNestDepth || gHandling > 1;
+    MsgBuf* work = gAwaitType ? &awaitWork : nested ? &nestWork : &gSrvMsgBuf;
+    MsgBuf* unpack = gAwaitType ? &awaitUnpack : nested ? &nestUnpack : &gMemberBuf;
     work->used = 0;
     if (!TakeReceivedFrame(work)) {
         SessionFail(kErrBadMessage);
@@ -539,14 +625,16 @@ void SrvMsgHoldArrivals(bool hold) {
 }
 
 // A frame that comes while one of the client's menus runs its own loop (a
-// pop-up, a drop-down or the menu bar's) is not taken there: its request would
-// run on top of that loop, and a wait's loop on top of the menu's leaves the
-// menu deaf to the click meant for it (the menu's choice reaches the event
-// queue only once its loop has ended). The link is only watched meanwhile, so
-// a lost server still ends the session and closes the menu; a timer, which the
-// menu's loop dispatches, looks again until the menu has closed.
+// pop-up, a drop-down or the menu bar's) is held there unless it is a poll or
+// a timed wait (answered beside the menu, above): another request would run on
+// top of that loop, and a wait's loop on top of the menu's leaves the menu deaf
+// to the click meant for it (the menu's choice reaches the event queue only
+// once its loop has ended). The link is only watched meanwhile, so a lost
+// server still ends the session and closes the menu; a timer, which the menu's
+// loop dispatches, looks again until the menu has closed.
 constexpr UINT_PTR kMenuLookTimerId = 7;
 constexpr UINT kMenuLookMs = 50;
+static bool gFrameHeldForMenu;
 
 static bool InMenuLoop() {
     GUITHREADINFO info = {};
@@ -560,6 +648,13 @@ static void CALLBACK LookAfterMenu(HWND wnd, UINT, UINT_PTR id, DWORD) {
     PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
 }
 
+// A poll or a timed wait, alone in its frame: answered beside a menu's loop.
+static bool FrameIsWaitForMenu() {
+    FrameHead h;
+    if (FrameParseHead(gRecvBuf.data, gRecvBuf.used, gSession.swapped, &h) != 0) return false;
+    return !(h.flags & kHdrBundle) && (h.type == kMsgEventPoll || h.type == kMsgEventWaitTimed);
+}
+
 void OnSrvMsgArrived(WPARAM) {
     if (gArrivalHolds && !gAwaitType) {
         // The receive thread reads no further frame until this one is taken.
@@ -568,7 +663,18 @@ void OnSrvMsgArrived(WPARAM) {
     }
     bool inMenu = !gAwaitType && InMenuLoop();
     if (inMenu) SetTimer(gMainWnd, kMenuLookTimerId, kMenuLookMs, LookAfterMenu);
-    int result = RecvFrameLook(inMenu);
+    int result;
+    if (gFrameHeldForMenu) {
+        // Taken while a menu ran; the link is only watched until it closed.
+        result = inMenu ? RecvFrameLook(true) : 0;
+        if (result == 0) gFrameHeldForMenu = false;
+    } else {
+        result = RecvFrameLook(false);
+        if (result == 0 && inMenu && !FrameIsWaitForMenu()) {
+            gFrameHeldForMenu = true;
+            return;
+        }
+    }
     if (result < 0) return;
     if (result != 0) {
         SessionFail(result);
