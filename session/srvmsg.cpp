@@ -141,77 +141,78 @@ static bool DeferWaitInNest(const SrvMsg* m) {
     return true;
 }
 
-// ---- Waits while a menu runs its own loop ------------------------------------------
+// ---- Waits while the system runs a loop of its own ------------------------------------
 // A menu (a pop-up, a drop-down, the menu bar's, an edit's own) runs a loop of
-// its own until the person closes it; a wait's loop below it does not turn
-// meanwhile, and one started on top of it would take the menu's input. So while
-// a menu's loop runs, a poll or a timed wait is answered from a timer, which
-// the menu's loop dispatches: the wait open when the menu opened (its time
-// counted from its own start), and each poll or timed wait the server sends
-// while the menu stays open. Its answer is the next event, or nothing once its
-// time is up; the menu meanwhile still takes the person's choice.
-constexpr UINT_PTR kMenuWaitTimerId = 9;
-constexpr UINT kMenuWaitTickMs = 20;
+// its own until the person closes it, and so does a window being moved or
+// sized; a wait's loop below it does not turn meanwhile, and one started on top
+// of it would take that loop's input. So while such a loop runs, a wait is
+// answered from a timer, which the system's loops dispatch: the wait open when
+// the loop began (its time counted from its own start), and each wait the
+// server sends while it runs (during a menu only a poll or a timed wait comes:
+// other requests are held, below). Its answer is the next event, or nothing
+// once its time is up; the menu meanwhile still takes the person's choice.
+constexpr UINT_PTR kLoopWaitTimerId = 9;
+constexpr UINT kLoopWaitTickMs = 20;
 
-struct MenuWait {
+struct LoopWait {
     bool open;
     uint32_t seq, waitMs;
     DWORD start;
 };
-static MenuWait gMenuWait;
-static bool gMenuWaitTickOn;
+static LoopWait gLoopWait;
+static bool gLoopWaitTickOn;
 
-static bool InMenuLoop();
-static void CALLBACK MenuWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD);
+static bool InSystemLoop();
+static void CALLBACK LoopWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD);
 
-static void MenuWaitTickOn() {
-    if (gMenuWaitTickOn) return;
-    gMenuWaitTickOn = SetTimer(gMainWnd, kMenuWaitTimerId, kMenuWaitTickMs, MenuWaitTick) != 0;
+static void LoopWaitTickOn() {
+    if (gLoopWaitTickOn) return;
+    gLoopWaitTickOn = SetTimer(gMainWnd, kLoopWaitTimerId, kLoopWaitTickMs, LoopWaitTick) != 0;
 }
 
-// The menu wait's answer, in its own sequence: the next event, or (its time
-// up) nothing. True when it was answered.
-static bool AnswerMenuWait() {
+// The wait's answer beside the loop, in its own sequence: the next event, or
+// (its time up) nothing. True when it was answered.
+static bool AnswerLoopWait() {
     uint32_t seq = gSession.curSeq;
-    gSession.curSeq = gMenuWait.seq;
+    gSession.curSeq = gLoopWait.seq;
     bool answered = SendNextEvent();
-    if (!answered && gMenuWait.waitMs != INFINITE && GetTickCount() - gMenuWait.start >= gMenuWait.waitMs) {
+    if (!answered && gLoopWait.waitMs != INFINITE && GetTickCount() - gLoopWait.start >= gLoopWait.waitMs) {
         PostAnswer(kMsgAnswer, 0);
         answered = true;
     }
     gSession.curSeq = seq;
-    if (answered) gMenuWait.open = false;
+    if (answered) gLoopWait.open = false;
     return answered;
 }
 
 // How long a wait request waits: a poll not at all.
 static uint32_t OwnWaitMs(uint32_t type, uint32_t waitMs) { return type == kMsgEventPoll ? 0 : waitMs; }
 
-static void WaitBesideMenu(uint32_t type, uint32_t waitMs) {
-    gMenuWait = MenuWait{true, gSession.curSeq, OwnWaitMs(type, waitMs), GetTickCount()};
+static void WaitBesideLoop(uint32_t type, uint32_t waitMs) {
+    gLoopWait = LoopWait{true, gSession.curSeq, OwnWaitMs(type, waitMs), GetTickCount()};
     if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
-    if (!AnswerMenuWait()) MenuWaitTickOn();
+    if (!AnswerLoopWait()) LoopWaitTickOn();
 }
 
-// The wait whose loop a menu's loop has stopped becomes the menu wait; the
-// link is made ready for the server's next request (taken beside the menu).
+// The wait whose loop a system loop has stopped is answered beside it; the
+// link is made ready for the server's next request.
 static void TakeOverStoppedWait() {
     if (!gWait.depth || gWait.answered || gWait.depth != gHandling || gInBundle || ReplyPending()) return;
-    gMenuWait = MenuWait{true, gWait.ownSeq, gWait.ownMs, gWait.ownStart};
+    gLoopWait = LoopWait{true, gWait.ownSeq, gWait.ownMs, gWait.ownStart};
     gWait.answered = true;
     gWait.deferred = false;
     gFrameReleased = true;
     RecvNextFrame();
 }
 
-static void CALLBACK MenuWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD) {
-    if (gSession.state != kSessionRunning) gMenuWait.open = false;
-    else if (InMenuLoop()) TakeOverStoppedWait();
+static void CALLBACK LoopWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD) {
+    if (gSession.state != kSessionRunning) gLoopWait.open = false;
+    else if (InSystemLoop()) TakeOverStoppedWait();
     // A request being worked keeps the send buffer: the answer waits a tick.
-    if (gMenuWait.open && !ReplyPending() && !gInBundle) AnswerMenuWait();
-    if (gMenuWait.open || (gWait.depth && !gWait.answered && gSession.state == kSessionRunning)) return;
+    if (gLoopWait.open && !ReplyPending() && !gInBundle) AnswerLoopWait();
+    if (gLoopWait.open || (gWait.depth && !gWait.answered && gSession.state == kSessionRunning)) return;
     KillTimer(wnd, id);
-    gMenuWaitTickOn = false;
+    gLoopWaitTickOn = false;
 }
 
 // 1050 polls, 1105 waits until an event comes, 1121 waits at most its +8
@@ -222,8 +223,8 @@ static int32_t OnEventWait(const SrvMsg* m) {
     uint32_t type = m->type;
     uint32_t waitMs = INFINITE;
     if (m->type == kMsgEventWaitTimed && !m->r.U32At(kTimedWaitOff, &waitMs)) return kErrBadRequest;
-    if (InMenuLoop()) {
-        WaitBesideMenu(type, waitMs);
+    if (InSystemLoop()) {
+        WaitBesideLoop(type, waitMs);
         return kNoAnswer;
     }
     if (DeferWaitInNest(m)) return kNoAnswer;
@@ -248,9 +249,9 @@ static int32_t OnEventWait(const SrvMsg* m) {
         }
         if (SendNextEvent()) break;
         if (gSession.state != kSessionRunning) break;
-        // A menu opened by what the pump dispatches runs its own loop on top
-        // of this one; the tick of the menu wait answers in its place.
-        if (gHooks.eventTakeNext) MenuWaitTickOn();
+        // A menu opened, or a window moved, by what the pump dispatches runs
+        // its own loop on top of this one; the tick answers in its place.
+        if (gHooks.eventTakeNext) LoopWaitTickOn();
         if (type == kMsgEventPoll) {
             // What the user did may still wait in the message queue or with
             // the page: one turn takes it before the poll answers.
@@ -545,8 +546,8 @@ void FetchSrvMsg() {
     // (and the rest of its bundle) stays where its handler reads it. Requests
     // taken inside a nested wait have buffers of their own for the same reason.
     static MsgBuf awaitWork, awaitUnpack, nestWork, nestUnpack;
-    // A wait answered beside a menu's loop (whose handler is still on the
-    // stack below the menu) takes the next request nested as well.
+    // A wait answered beside a system loop (whose handler is still on the
+    // stack below that loop) takes the next request nested as well.
     bool nested = gNestDepth || gHandling > 1;
     MsgBuf* work = gAwaitType ? &awaitWork : nested ? &nestWork : &gSrvMsgBuf;
     MsgBuf* unpack = gAwaitType ? &awaitUnpack : nested ? &nestUnpack : &gMemberBuf;
@@ -626,7 +627,7 @@ void SrvMsgHoldArrivals(bool hold) {
 
 // A frame that comes while one of the client's menus runs its own loop (a
 // pop-up, a drop-down or the menu bar's) is held there unless it is a poll or
-// a timed wait (answered beside the menu, above): another request would run on
+// a timed wait (answered beside the menu's loop, above): another request would run on
 // top of that loop, and a wait's loop on top of the menu's leaves the menu deaf
 // to the click meant for it (the menu's choice reaches the event queue only
 // once its loop has ended). The link is only watched meanwhile, so a lost
@@ -640,6 +641,13 @@ static bool InMenuLoop() {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     return GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & GUI_INMENUMODE);
+}
+
+// A menu's loop, or the loop of a window being moved or sized.
+static bool InSystemLoop() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & (GUI_INMENUMODE | GUI_INMOVESIZE));
 }
 
 static void CALLBACK LookAfterMenu(HWND wnd, UINT, UINT_PTR id, DWORD) {
