@@ -196,9 +196,9 @@ LRESULT CtlCallOldProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 size_t CtlSubclassCount() { return gCtlSubclasses.size(); }
 
 ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
-                                  int32_t* code) {
+                                  int32_t* code, DWORD exStyle) {
     const CrText& t = cr->title.text ? cr->title : cr->text;
-    return CtlCreateWindowed(kind, cr, className, style, 0, t.text, t.length, code);
+    return CtlCreateWindowed(kind, cr, className, style, exStyle, t.text, t.length, code);
 }
 
 ObjectRecord* CtlFinishCreate(ControlRecord* c, const ObjectCreateRecord* cr, int32_t* code) {

@@ -62,7 +62,7 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
 // CtlCreateWindowed for a control whose window text is its caption: the
 // creation's Title, else its Text.
 ControlRecord* CtlCreateCaptioned(uint8_t kind, ObjectCreateRecord* cr, const char* className, DWORD style,
-                                  int32_t* code);
+                                  int32_t* code, DWORD exStyle = 0);
 // The control's own procedure (the one the subclass replaced), for a kind's
 // hook that lets the control handle a message first.
 LRESULT CtlCallOldProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);

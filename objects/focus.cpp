@@ -379,6 +379,9 @@ int ControlMsgToEvent(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_KEYDOWN:
+        // Escape types a character (27), which a control reports as its
+        // $KEYPRESS below; the key itself is not reported a second time.
+        if (wp == VK_ESCAPE) return 0;
         return QueueFunctionKey(wnd, wp, 1, 0, 0) ? 1 : 0;
     case WM_SYSKEYDOWN:
         return HandleSysKeyF10(wnd, wp, 0, 0, 0) ? 1 : 0;

@@ -112,9 +112,12 @@ struct EventWaitState {
     bool answered;          // the open wait was answered from inside its pump
     bool deferred;          // a wait request arrived inside the nest
     uint32_t type, waitMs, seq;
+    uint32_t ownSeq, ownMs; // the open wait's own sequence and time
+    DWORD ownStart;
 };
 static EventWaitState gWait;
 static uint32_t gHandling;      // frames being worked (more than one inside a nested wait)
+static bool gFrameReleased;     // the frame being worked has made ready for the next one already
 
 bool SrvMsgEventWaitOpen() { return gWait.depth != 0 && !gWait.answered && gWait.depth == gHandling; }
 
@@ -138,6 +141,80 @@ static bool DeferWaitInNest(const SrvMsg* m) {
     return true;
 }
 
+// ---- Waits while the system runs a loop of its own ------------------------------------
+// A menu (a pop-up, a drop-down, the menu bar's, an edit's own) runs a loop of
+// its own until the person closes it, and so does a window being moved or
+// sized; a wait's loop below it does not turn meanwhile, and one started on top
+// of it would take that loop's input. So while such a loop runs, a wait is
+// answered from a timer, which the system's loops dispatch: the wait open when
+// the loop began (its time counted from its own start), and each wait the
+// server sends while it runs (during a menu only a poll or a timed wait comes:
+// other requests are held, below). Its answer is the next event, or nothing
+// once its time is up; the menu meanwhile still takes the person's choice.
+constexpr UINT_PTR kLoopWaitTimerId = 9;
+constexpr UINT kLoopWaitTickMs = 20;
+
+struct LoopWait {
+    bool open;
+    uint32_t seq, waitMs;
+    DWORD start;
+};
+static LoopWait gLoopWait;
+static bool gLoopWaitTickOn;
+
+static bool InSystemLoop();
+static void CALLBACK LoopWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD);
+
+static void LoopWaitTickOn() {
+    if (gLoopWaitTickOn) return;
+    gLoopWaitTickOn = SetTimer(gMainWnd, kLoopWaitTimerId, kLoopWaitTickMs, LoopWaitTick) != 0;
+}
+
+// The wait's answer beside the loop, in its own sequence: the next event, or
+// (its time up) nothing. True when it was answered.
+static bool AnswerLoopWait() {
+    uint32_t seq = gSession.curSeq;
+    gSession.curSeq = gLoopWait.seq;
+    bool answered = SendNextEvent();
+    if (!answered && gLoopWait.waitMs != INFINITE && GetTickCount() - gLoopWait.start >= gLoopWait.waitMs) {
+        PostAnswer(kMsgAnswer, 0);
+        answered = true;
+    }
+    gSession.curSeq = seq;
+    if (answered) gLoopWait.open = false;
+    return answered;
+}
+
+// How long a wait request waits: a poll not at all.
+static uint32_t OwnWaitMs(uint32_t type, uint32_t waitMs) { return type == kMsgEventPoll ? 0 : waitMs; }
+
+static void WaitBesideLoop(uint32_t type, uint32_t waitMs) {
+    gLoopWait = LoopWait{true, gSession.curSeq, OwnWaitMs(type, waitMs), GetTickCount()};
+    if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
+    if (!AnswerLoopWait()) LoopWaitTickOn();
+}
+
+// The wait whose loop a system loop has stopped is answered beside it; the
+// link is made ready for the server's next request.
+static void TakeOverStoppedWait() {
+    if (!gWait.depth || gWait.answered || gWait.depth != gHandling || gInBundle || ReplyPending()) return;
+    gLoopWait = LoopWait{true, gWait.ownSeq, gWait.ownMs, gWait.ownStart};
+    gWait.answered = true;
+    gWait.deferred = false;
+    gFrameReleased = true;
+    RecvNextFrame();
+}
+
+static void CALLBACK LoopWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD) {
+    if (gSession.state != kSessionRunning) gLoopWait.open = false;
+    else if (InSystemLoop()) TakeOverStoppedWait();
+    // A request being worked keeps the send buffer: the answer waits a tick.
+    if (gLoopWait.open && !ReplyPending() && !gInBundle) AnswerLoopWait();
+    if (gLoopWait.open || (gWait.depth && !gWait.answered && gSession.state == kSessionRunning)) return;
+    KillTimer(wnd, id);
+    gLoopWaitTickOn = false;
+}
+
 // 1050 polls, 1105 waits until an event comes, 1121 waits at most its +8
 // milliseconds (0xFFFFFFFF: as long as 1105). A 1121 without its time is
 // answered -2 like every other short request, never taken as "forever". A wait
@@ -146,12 +223,16 @@ static int32_t OnEventWait(const SrvMsg* m) {
     uint32_t type = m->type;
     uint32_t waitMs = INFINITE;
     if (m->type == kMsgEventWaitTimed && !m->r.U32At(kTimedWaitOff, &waitMs)) return kErrBadRequest;
+    if (InSystemLoop()) {
+        WaitBesideLoop(type, waitMs);
+        return kNoAnswer;
+    }
     if (DeferWaitInNest(m)) return kNoAnswer;
     DWORD start = GetTickCount();
     // Redraws queued for the web page go out before the user is waited on.
     if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
     EventWaitState outer = gWait;
-    gWait = EventWaitState{gHandling, false, false, 0, 0, 0};
+    gWait = EventWaitState{gHandling, false, false, 0, 0, 0, gSession.curSeq, OwnWaitMs(type, waitMs), start};
     bool pollFetched = false;
     for (;;) {
         if (gWait.answered) {
@@ -163,10 +244,14 @@ static int32_t OnEventWait(const SrvMsg* m) {
             ReplyReset();
             start = GetTickCount();
             gWait.answered = gWait.deferred = false;
+            gWait.ownSeq = gWait.seq, gWait.ownMs = OwnWaitMs(type, waitMs), gWait.ownStart = start;
             if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
         }
         if (SendNextEvent()) break;
         if (gSession.state != kSessionRunning) break;
+        // A menu opened, or a window moved, by what the pump dispatches runs
+        // its own loop on top of this one; the tick answers in its place.
+        if (gHooks.eventTakeNext) LoopWaitTickOn();
         if (type == kMsgEventPoll) {
             // What the user did may still wait in the message queue or with
             // the page: one turn takes it before the poll answers.
@@ -440,7 +525,6 @@ static void TakeOne(const uint8_t* msg, const FrameHead& head, MsgBuf* unpack) {
 }
 
 static uint32_t gNestDepth;      // requests taken inside a nested wait (SrvMsgNestBegin)
-static bool gFrameReleased;     // the frame being worked has made ready for the next one already
 
 // Moves the received frame into work. A large frame changes buffers with the
 // receive buffer instead of being copied; the receive buffer keeps at least
@@ -462,8 +546,11 @@ void FetchSrvMsg() {
     // (and the rest of its bundle) stays where its handler reads it. Requests
     // taken inside a nested wait have buffers of their own for the same reason.
     static MsgBuf awaitWork, awaitUnpack, nestWork, nestUnpack;
-    MsgBuf* work = gAwaitType ? &awaitWork : gNestDepth ? &nestWork : &gSrvMsgBuf;
-    MsgBuf* unpack = gAwaitType ? &awaitUnpack : gNestDepth ? &nestUnpack : &gMemberBuf;
+    // A wait answered beside a system loop (whose handler is still on the
+    // stack below that loop) takes the next request nested as well.
+    bool nested = gNestDepth || gHandling > 1;
+    MsgBuf* work = gAwaitType ? &awaitWork : nested ? &nestWork : &gSrvMsgBuf;
+    MsgBuf* unpack = gAwaitType ? &awaitUnpack : nested ? &nestUnpack : &gMemberBuf;
     work->used = 0;
     if (!TakeReceivedFrame(work)) {
         SessionFail(kErrBadMessage);
@@ -539,14 +626,16 @@ void SrvMsgHoldArrivals(bool hold) {
 }
 
 // A frame that comes while one of the client's menus runs its own loop (a
-// pop-up, a drop-down or the menu bar's) is not taken there: its request would
-// run on top of that loop, and a wait's loop on top of the menu's leaves the
-// menu deaf to the click meant for it (the menu's choice reaches the event
-// queue only once its loop has ended). The link is only watched meanwhile, so
-// a lost server still ends the session and closes the menu; a timer, which the
-// menu's loop dispatches, looks again until the menu has closed.
+// pop-up, a drop-down or the menu bar's) is held there unless it is a poll or
+// a timed wait (answered beside the menu's loop, above): another request would run on
+// top of that loop, and a wait's loop on top of the menu's leaves the menu deaf
+// to the click meant for it (the menu's choice reaches the event queue only
+// once its loop has ended). The link is only watched meanwhile, so a lost
+// server still ends the session and closes the menu; a timer, which the menu's
+// loop dispatches, looks again until the menu has closed.
 constexpr UINT_PTR kMenuLookTimerId = 7;
 constexpr UINT kMenuLookMs = 50;
+static bool gFrameHeldForMenu;
 
 static bool InMenuLoop() {
     GUITHREADINFO info = {};
@@ -554,10 +643,24 @@ static bool InMenuLoop() {
     return GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & GUI_INMENUMODE);
 }
 
+// A menu's loop, or the loop of a window being moved or sized.
+static bool InSystemLoop() {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & (GUI_INMENUMODE | GUI_INMOVESIZE));
+}
+
 static void CALLBACK LookAfterMenu(HWND wnd, UINT, UINT_PTR id, DWORD) {
     if (InMenuLoop()) return;
     KillTimer(wnd, id);
     PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
+}
+
+// A poll or a timed wait, alone in its frame: answered beside a menu's loop.
+static bool FrameIsWaitForMenu() {
+    FrameHead h;
+    if (FrameParseHead(gRecvBuf.data, gRecvBuf.used, gSession.swapped, &h) != 0) return false;
+    return !(h.flags & kHdrBundle) && (h.type == kMsgEventPoll || h.type == kMsgEventWaitTimed);
 }
 
 void OnSrvMsgArrived(WPARAM) {
@@ -568,7 +671,18 @@ void OnSrvMsgArrived(WPARAM) {
     }
     bool inMenu = !gAwaitType && InMenuLoop();
     if (inMenu) SetTimer(gMainWnd, kMenuLookTimerId, kMenuLookMs, LookAfterMenu);
-    int result = RecvFrameLook(inMenu);
+    int result;
+    if (gFrameHeldForMenu) {
+        // Taken while a menu ran; the link is only watched until it closed.
+        result = inMenu ? RecvFrameLook(true) : 0;
+        if (result == 0) gFrameHeldForMenu = false;
+    } else {
+        result = RecvFrameLook(false);
+        if (result == 0 && inMenu && !FrameIsWaitForMenu()) {
+            gFrameHeldForMenu = true;
+            return;
+        }
+    }
     if (result < 0) return;
     if (result != 0) {
         SessionFail(result);

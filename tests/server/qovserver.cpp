@@ -1306,6 +1306,9 @@ static void RunPageStep(const Step& st) {
 //                                                  user, scrolling down)
 //   keys TARGET "ctrl+tab shift+f10 a"             chords separated by blanks
 //   expect-pixel TARGET X Y RRGGBB [TOLERANCE]     waits up to 30 s for the colour
+//   expect-pixel TARGET X Y RRGGBB TOLERANCE across W H
+//                                                  the same for any pixel of the W x H
+//                                                  area from X Y (a text's strokes)
 //   capture-window NAME TARGET "CLASS" [N]         the Nth (from 0) window of the
 //                                                  class inside TARGET as $NAME
 //   capture-top NAME "TITLE" ["TITLE"...]          the first of these top windows
@@ -1382,10 +1385,12 @@ static bool ParseTargetedStep(const std::string& cmd, const std::vector<std::str
         if (*ok) st->fields.push_back(Field{"keys", 0, 0, w[2].substr(1), ""});
     } else {
         std::vector<uint8_t> rgb;
-        *ok = (w.size() == 5 || w.size() == 6) && TargetedNumber(w[2], "x", st) && TargetedNumber(w[3], "y", st) &&
-              w[4].size() == 6 && ParseHex(w[4], &rgb);
+        bool across = w.size() == 9 && w[6] == "across";
+        *ok = (w.size() == 5 || w.size() == 6 || across) && TargetedNumber(w[2], "x", st) &&
+              TargetedNumber(w[3], "y", st) && w[4].size() == 6 && ParseHex(w[4], &rgb);
         if (*ok) st->fields.push_back(Field{"rgb", (rgb[0] << 16) | (rgb[1] << 8) | rgb[2], 0, "", ""});
-        if (*ok && w.size() == 6) *ok = TargetedNumber(w[5], "tolerance", st);
+        if (*ok && w.size() > 5) *ok = TargetedNumber(w[5], "tolerance", st);
+        if (*ok && across) *ok = TargetedNumber(w[7], "width", st) && TargetedNumber(w[8], "height", st);
     }
     return true;
 }
@@ -1547,6 +1552,37 @@ static void CaptureTopWindow(const Step& st) {
     Note("   $%s = window 0x%X (\"%s\")", var.c_str(), gVars[var], title.c_str());
 }
 
+// The colours of the screen's area from its top-left corner, row by row
+// (one copy of the screen, not one read per pixel); empty when it failed.
+static std::vector<COLORREF> ScreenPixels(POINT from, SIZE area) {
+    std::vector<COLORREF> out;
+    if (area.cx <= 0 || area.cy <= 0) return out;
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = area.cx;
+    bi.bmiHeader.biHeight = -area.cy;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (mem && bmp && bits) {
+        HGDIOBJ old = SelectObject(mem, bmp);
+        if (BitBlt(mem, 0, 0, area.cx, area.cy, screen, from.x, from.y, SRCCOPY)) {
+            GdiFlush();
+            const uint32_t* px = static_cast<const uint32_t*>(bits);
+            for (LONG i = 0; i < area.cx * area.cy; i++)
+                out.push_back(RGB((px[i] >> 16) & 0xFF, (px[i] >> 8) & 0xFF, px[i] & 0xFF));
+        }
+        SelectObject(mem, old);
+    }
+    if (bmp) DeleteObject(bmp);
+    if (mem) DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    return out;
+}
+
 static void RunTargetedStep(const Step& st) {
     if (st.text == "capture-top") {
         CaptureTopWindow(st);
@@ -1652,19 +1688,21 @@ static void RunTargetedStep(const Step& st) {
             if (x > tolerance || x < -tolerance) return false;
         return true;
     };
+    SIZE area = {static_cast<LONG>(NumOf(st, "width", 1)), static_cast<LONG>(NumOf(st, "height", 1))};
     PollUntil(WaitMs(st, kPixelWaitMs), [&] {
         HWND at = WindowFromPoint(pt);
         if (!at || ProcessOf(at) != ProcessOf(wnd))
             SetWindowPos(GetAncestor(wnd, GA_ROOT), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        HDC screen = GetDC(nullptr);
-        got = GetPixel(screen, pt.x, pt.y);
-        ReleaseDC(nullptr, screen);
-        return got != CLR_INVALID && matches(got);
+        std::vector<COLORREF> pixels = ScreenPixels(pt, area);
+        got = pixels.empty() ? CLR_INVALID : pixels[0];
+        for (COLORREF c : pixels)
+            if (matches(c)) return (got = c), true;
+        return false;
     });
     if (got == CLR_INVALID || !matches(got))
-        Fail(st.line, "pixel at %ld,%ld of %s is %02X%02X%02X, expected %06llX", pt.x, pt.y, name.c_str(),
-             GetRValue(got), GetGValue(got), GetBValue(got), want);
-    else Note("   pixel at %ld,%ld of %s is %06llX", pt.x, pt.y, name.c_str(), want);
+        Fail(st.line, "pixel at %ld,%ld (%ldx%ld) of %s is %02X%02X%02X, expected %06llX", pt.x, pt.y, area.cx,
+             area.cy, name.c_str(), GetRValue(got), GetGValue(got), GetBValue(got), want);
+    else Note("   pixel at %ld,%ld (%ldx%ld) of %s is %06llX", pt.x, pt.y, area.cx, area.cy, name.c_str(), want);
 }
 #else
 static void RunTargetedStep(const Step& st) { Fail(st.line, "window steps need the Windows build of the server"); }
