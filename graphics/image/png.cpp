@@ -17,6 +17,7 @@
 #define QOV_PNG_SSE2 0
 #endif
 
+#include "graphics/image/dibutil.h"
 #include "graphics/image/imageload.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
@@ -716,26 +717,6 @@ QOV_PNG_SSE2_FN size_t PngRgbaOpaqueSse2(const uint8_t* s, size_t n, uint8_t* d)
 }
 constexpr size_t kRgbaGroup = 4;
 
-// 8-bit RGB pixels into BGR, five at a time from one 16-byte load: output
-// byte j is source byte j + 2, j or j - 2 as j is 0, 1 or 2 modulo 3. The
-// sixteenth byte stored is wrong (its source lies past the load), so a store
-// ends inside the row and the next store, or the byte loop after, writes that
-// pixel again. Returns the pixels done.
-QOV_PNG_SSE2_FN size_t PngRgbSwapSse2(const uint8_t* s, size_t n, uint8_t* d) {
-    constexpr size_t kGroup = 5, kVector = 16;
-    const __m128i fromRight = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
-    const __m128i green = _mm_setr_epi8(0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0);
-    const __m128i fromLeft = _mm_setr_epi8(0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0);
-    size_t x = 0;
-    for (; 3 * x + kVector <= 3 * n; x += kGroup) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * x));
-        const __m128i out = _mm_or_si128(_mm_and_si128(v, green),
-                                         _mm_or_si128(_mm_and_si128(_mm_srli_si128(v, 2), fromRight),
-                                                      _mm_and_si128(_mm_slli_si128(v, 2), fromLeft)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x), out);
-    }
-    return x;
-}
 #endif
 
 // Converts n pixels of depth 8 or 16 from an unfiltered row; dst advances by
@@ -759,13 +740,10 @@ void PngConvertPixelsT(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d,
     case kRgb:
         if (!p.key) {
             size_t x = 0;
-#if QOV_PNG_SSE2
             if (!wide && kStep == 3) {
-                x = PngRgbSwapSse2(s, n, d);
-                s += 3 * x;
-                d += 3 * x;
+                DibRgbToBgr(s, n, d);
+                break;
             }
-#endif
             for (; x < n; x++, s += 3 * ss, d += step) {
                 const uint8_t r = s[0], g = s[ss], b = s[2 * ss];
                 d[0] = b;
