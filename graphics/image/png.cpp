@@ -37,6 +37,11 @@ constexpr uint32_t kRgbBackgroundLength = 6;
 constexpr size_t kInflateStep = 128 * 1024;
 // The most rows of one filter undone together by the vector paths.
 constexpr size_t kGroupRows = 4;
+// The fewest Paeth or Average rows a group of mixed filters holds, and the
+// pixel size it is used for: 4-byte rows have vector loops of their own fast
+// enough that mixing them gained nothing (measured on photographs).
+constexpr size_t kMixedGroupChains = 2;
+constexpr size_t kMixedGroupBpp = 3;
 // The rows of an image, plain or Adam7, pass through a window of this many
 // inflate steps (and the rows that wait in it), reused from the top: the
 // inflated data stays in the cache, and only the DIB is written to fresh
@@ -480,7 +485,22 @@ struct RowGroup {
     __m128i x;           // the stored words of this step
     __m128i done;        // the last step's results: the left neighbours
     __m128i upper;       // the last step's upper neighbours: the upper-left ones
+    // A group of mixed filters: the lanes of the rows of each filter (None,
+    // and unknown types, in none of them).
+    __m128i paethLanes, averageLanes, subLanes, upLanes;
 };
+
+// What a group's rows hold: all Average, all Paeth, or any filters.
+enum GroupKind { kGroupAverage, kGroupPaeth, kGroupMixed };
+
+// The predictor of every lane of a group of mixed filters: each lane's row
+// takes its own of Paeth, Average, left (Sub), upper (Up) or none.
+QOV_PNG_SSE2_FN inline __m128i MixedPredictSse2(const RowGroup& g, __m128i a, __m128i b, __m128i c) {
+    const __m128i paeth = _mm_and_si128(PaethPredictBytesSse2(a, b, c), g.paethLanes);
+    const __m128i average = _mm_and_si128(AverageBytesSse2(a, b), g.averageLanes);
+    const __m128i left = _mm_and_si128(a, g.subLanes), up = _mm_and_si128(b, g.upLanes);
+    return _mm_or_si128(_mm_or_si128(paeth, average), _mm_or_si128(left, up));
+}
 
 // Whether row k of a group of kRows has a pixel at step t.
 template <size_t kRows>
@@ -492,13 +512,15 @@ inline bool GroupHas(const RowGroup& g, size_t k, size_t t) {
 // has a pixel at steps t and t + 1, so nothing is tested. The next step's
 // words are read before these are written: a read that overlaps a write just
 // made stalls the processor.
-template <size_t kBpp, bool kPaeth, size_t kRows, bool kSteady>
+template <size_t kBpp, int kKind, size_t kRows, bool kSteady>
 QOV_PNG_SSE2_FN inline void GroupStep(RowGroup& g, size_t t) {
     const bool above = kSteady || t < g.pixels;
     const __m128i upperLeft = g.upper;
     g.upper = _mm_or_si128(_mm_slli_si128(g.done, 4),
                            above ? _mm_cvtsi32_si128(LoadWord(g.prev + t * kBpp)) : _mm_setzero_si128());
-    const __m128i pred = kPaeth ? PaethPredictBytesSse2(g.done, g.upper, upperLeft) : AverageBytesSse2(g.done, g.upper);
+    const __m128i pred = kKind == kGroupPaeth     ? PaethPredictBytesSse2(g.done, g.upper, upperLeft)
+                         : kKind == kGroupAverage ? AverageBytesSse2(g.done, g.upper)
+                                                  : MixedPredictSse2(g, g.done, g.upper, upperLeft);
     g.done = _mm_add_epi8(g.x, pred);
     // A 3-byte pixel's word carries the next pixel's first byte, which goes
     // back as it was read.
@@ -526,9 +548,8 @@ QOV_PNG_SSE2_FN inline void GroupStep(RowGroup& g, size_t t) {
 // hold zeros, which is what a first pixel needs as left and upper-left
 // neighbours. Returns the pixels done in each row: every pixel whose word
 // lies inside the row.
-template <size_t kBpp, bool kPaeth, size_t kRows>
-QOV_PNG_SSE2_FN size_t PngUnfilterGroupSse2(uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
-    RowGroup g;
+template <size_t kBpp, int kKind, size_t kRows>
+QOV_PNG_SSE2_FN size_t PngUnfilterGroupSse2(RowGroup& g, uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
     g.first = first;
     g.stride = stride;
     g.prev = prev;
@@ -539,16 +560,50 @@ QOV_PNG_SSE2_FN size_t PngUnfilterGroupSse2(uint8_t* first, size_t stride, const
     size_t t = 0;
     // The first steps start the rows below; the steady ones run while every
     // row has a pixel at this step and the next; the last ones finish the rows.
-    for (; t < kRows - 1 && t < steps; t++) GroupStep<kBpp, kPaeth, kRows, false>(g, t);
-    for (; t + 1 < g.pixels; t++) GroupStep<kBpp, kPaeth, kRows, true>(g, t);
-    for (; t < steps; t++) GroupStep<kBpp, kPaeth, kRows, false>(g, t);
+    for (; t < kRows - 1 && t < steps; t++) GroupStep<kBpp, kKind, kRows, false>(g, t);
+    for (; t + 1 < g.pixels; t++) GroupStep<kBpp, kKind, kRows, true>(g, t);
+    for (; t < steps; t++) GroupStep<kBpp, kKind, kRows, false>(g, t);
     return g.pixels;
 }
 
 template <size_t kBpp, size_t kRows>
 size_t PngUnfilterGroupOf(uint8_t filter, uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
-    return filter == kFilterPaeth ? PngUnfilterGroupSse2<kBpp, true, kRows>(first, stride, prev, n)
-                                  : PngUnfilterGroupSse2<kBpp, false, kRows>(first, stride, prev, n);
+    RowGroup g;
+    return filter == kFilterPaeth ? PngUnfilterGroupSse2<kBpp, kGroupPaeth, kRows>(g, first, stride, prev, n)
+                                  : PngUnfilterGroupSse2<kBpp, kGroupAverage, kRows>(g, first, stride, prev, n);
+}
+
+// The lanes of the rows whose filter is `filter`.
+QOV_PNG_SSE2_FN inline __m128i FilterLanes(const uint8_t* filters, uint8_t filter) {
+    auto lane = [&](size_t k) { return filters[k] == filter ? -1 : 0; };
+    return _mm_setr_epi32(lane(0), lane(1), lane(2), lane(3));
+}
+
+// The bytes from `from` on by the byte rule of any filter.
+template <size_t kBpp>
+void PngUnfilterTailAny(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t from, size_t n) {
+    for (size_t i = from; i < n; i++) {
+        const int left = i >= kBpp ? row[i - kBpp] : 0, up = prev[i], upLeft = i >= kBpp ? prev[i - kBpp] : 0;
+        const int pred = filter == kFilterPaeth     ? PngPaeth(left, up, upLeft)
+                         : filter == kFilterAverage ? (left + up) >> 1
+                         : filter == kFilterSub     ? left
+                         : filter == kFilterUp      ? up
+                                                    : 0;
+        row[i] = uint8_t(row[i] + pred);
+    }
+}
+
+template <size_t kBpp>
+QOV_PNG_SSE2_FN void PngUnfilterMixedRows(const uint8_t* filters, uint8_t* first, size_t stride, const uint8_t* prev,
+                                          size_t n) {
+    RowGroup g;
+    g.paethLanes = FilterLanes(filters, kFilterPaeth);
+    g.averageLanes = FilterLanes(filters, kFilterAverage);
+    g.subLanes = FilterLanes(filters, kFilterSub);
+    g.upLanes = FilterLanes(filters, kFilterUp);
+    const size_t done = PngUnfilterGroupSse2<kBpp, kGroupMixed, kGroupRows>(g, first, stride, prev, n);
+    for (size_t k = 0; k < kGroupRows; k++)
+        PngUnfilterTailAny<kBpp>(filters[k], first + k * stride, k ? first + (k - 1) * stride : prev, done * kBpp, n);
 }
 
 // The group's pixels the vector loop left, each row's from the one above,
@@ -658,6 +713,17 @@ bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_
     if (bpp == 4) return PngUnfilterPairRows<4>(filter, upper, lower, prev, n);
 #else
     (void)filter, (void)lowerFilter, (void)upper, (void)lower, (void)prev, (void)n, (void)bpp;
+#endif
+    return false;
+}
+
+bool PngUnfilterMixedGroup(const uint8_t* filters, uint8_t* first, size_t stride, const uint8_t* prev, size_t n,
+                           size_t bpp) {
+#if QOV_PNG_SSE2
+    if (bpp == 3) return PngUnfilterMixedRows<3>(filters, first, stride, prev, n), true;
+    if (bpp == 4) return PngUnfilterMixedRows<4>(filters, first, stride, prev, n), true;
+#else
+    (void)filters, (void)first, (void)stride, (void)prev, (void)n, (void)bpp;
 #endif
     return false;
 }
@@ -913,6 +979,20 @@ size_t PngFilterRun(const uint8_t* row, size_t stride, size_t count) {
     return k;
 }
 
+// Whether the kGroupRows rows from `row` hold two or more Paeth or Average
+// rows and no Up row: Sub and Up rows have vector loops of their own that
+// beat a group's pace, the cheaper Up by far. Their filter bytes go to
+// filters.
+bool PngGroupWantsMixing(const uint8_t* row, size_t stride, uint8_t* filters) {
+    size_t chained = 0;
+    for (size_t k = 0; k < kGroupRows; k++) {
+        filters[k] = row[k * stride];
+        if (filters[k] == kFilterUp) return false;
+        chained += filters[k] == kFilterPaeth || filters[k] == kFilterAverage;
+    }
+    return chained >= kMixedGroupChains;
+}
+
 // Bytes of a step: whole rows of `stride` bytes, at least one.
 size_t PngStepBytes(size_t stride) { return (kInflateStep / stride + 1) * stride; }
 
@@ -968,6 +1048,18 @@ int PngDecodeRows(const PngRows& p, PngStream* s, uint8_t* window, size_t window
                 for (uint32_t k = 0; k < run; k++) PngConvertRow(p, row + k * stride + 1, rowBytes, y + k);
                 prev = row + (run - 1) * stride + 1;
                 y += run - 1;
+                continue;
+            }
+            // Rows of different filters among which Paeth or Average, whose
+            // one-row loops wait on each pixel's left neighbour, go as a
+            // group of mixed filters.
+            uint8_t filters[kGroupRows];
+            if (p.filterBpp == kMixedGroupBpp && ready - y >= kGroupRows &&
+                PngGroupWantsMixing(row, stride, filters) &&
+                PngUnfilterMixedGroup(filters, row + 1, stride, prev, rowBytes, p.filterBpp)) {
+                for (uint32_t k = 0; k < kGroupRows; k++) PngConvertRow(p, row + k * stride + 1, rowBytes, y + k);
+                prev = row + (kGroupRows - 1) * stride + 1;
+                y += kGroupRows - 1;
                 continue;
             }
             if (y + 1 < ready && PngUnfilterPair(row[0], below[0], row + 1, below + 1, prev, rowBytes, p.filterBpp)) {

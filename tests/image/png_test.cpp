@@ -423,6 +423,18 @@ TEST(Png, UnfilterGroupMatchesItsRowsOneByOne) {
                     EXPECT_EQ(slow, fast) << c.why << ", " << count << " rows, filter " << int(filter) << ", content "
                                           << content;
                 }
+                // Four rows of mixed filters, unknown type 5 among them (left as stored).
+                for (int mix = 0; count == 4 && mix < 12; mix++) {
+                    uint8_t filters[4];
+                    for (auto& f : filters) f = uint8_t(rng() % 6);
+                    Bytes fast = rows, slow = rows;
+                    ASSERT_TRUE(PngUnfilterMixedGroup(filters, fast.data(), stride, prev.data(), n, c.bpp)) << c.why;
+                    for (size_t k = 0; k < count; k++)
+                        PngUnfilterPortable(filters[k], slow.data() + k * stride,
+                                            k ? slow.data() + (k - 1) * stride : prev.data(), n, c.bpp);
+                    EXPECT_EQ(slow, fast) << c.why << ", filters " << int(filters[0]) << int(filters[1])
+                                          << int(filters[2]) << int(filters[3]) << ", content " << content;
+                }
             }
         }
     }
@@ -443,6 +455,10 @@ TEST(Png, UnfilterGroupMatchesItsRowsOneByOne) {
         EXPECT_FALSE(PngUnfilterGroup(r.filter, rows.data(), r.rows, 25, prev.data(), 24, r.bpp)) << r.why;
         EXPECT_EQ(Bytes(5 * 25, 7), rows) << r.why;
     }
+    const uint8_t mixed[4] = {kPaeth, kSub, kUp, kAverage};
+    Bytes rows(5 * 25, 7), prev(24, 5);
+    EXPECT_FALSE(PngUnfilterMixedGroup(mixed, rows.data(), 25, prev.data(), 24, 1)) << "one-byte pixels";
+    EXPECT_EQ(Bytes(5 * 25, 7), rows);
 }
 
 // The group path works Paeth's predictor out in bytes from the smaller and
@@ -606,7 +622,8 @@ TEST(Png, TheStreamCheckValueMatchesZlibAndIsEnforced) {
     const Bytes full(bytes.size(), 0xFF);
     const Bytes* const sets[] = {&bytes, &full};
     for (const Bytes* data : sets) {
-        for (size_t n : {size_t(0), size_t(1), size_t(15), size_t(16), size_t(17), size_t(100), size_t(5551), size_t(5552), size_t(5553), size_t(11104), size_t(11121), size_t(3 * 5552 + 48)}) {
+        const size_t lengths[] = {0, 1, 15, 16, 17, 100, 5551, 5552, 5553, 11104, 11121, 3 * 5552 + 48};
+        for (size_t n : lengths) {
             for (size_t at : {size_t(0), size_t(1), size_t(7)}) {
                 const uint8_t* p = data->data() + at;
                 const uint32_t expect = uint32_t(adler32(1, p, uInt(n)));
