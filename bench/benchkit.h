@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <string>
 #include <vector>
 
 struct BenchResult {
@@ -60,14 +61,16 @@ inline double BenchMedian(std::vector<double> v) {
 // With QOV_BENCH_SUMMARY naming a file (bench/run.sh sets it), a ratio with
 // a goal is also appended there as one tab-separated line for the run's
 // summary table: name, min, median, max, goal, "met" or "missed" (the median
-// against the goal). A benchmark that reports its ratios its own way calls
-// this for each goal.
-inline void BenchSummaryLine(const char* name, double min, double median, double max, double goal) {
+// against the goal), then the median times of both sides with their unit.
+// A benchmark that reports its ratios its own way calls this for each goal.
+inline void BenchSummaryLine(const char* name, double min, double median, double max, double goal,
+                             double runTime = 0, double refTime = 0, const char* unit = "") {
     const char* path = getenv("QOV_BENCH_SUMMARY");
     if (!path || !*path || goal <= 0) return;
     FILE* f = fopen(path, "a");
     if (!f) return;
-    fprintf(f, "%s\t%.2f\t%.2f\t%.2f\t%.2f\t%s\n", name, min, median, max, goal, median <= goal ? "met" : "missed");
+    fprintf(f, "%s\t%.2f\t%.2f\t%.2f\t%.2f\t%s\t%.2f\t%.2f\t%s\n", name, min, median, max, goal,
+            median <= goal ? "met" : "missed", runTime, refTime, unit);
     fclose(f);
 }
 
@@ -85,5 +88,65 @@ inline void BenchReport(const char* name, const BenchResult& r, const char* refN
     if (goal > 0) printf("  (goal %.2f) %s", goal, med <= goal ? "ok" : "MISSED");
     printf("  [%zu rounds]\n", r.ratios.size());
     fflush(stdout);
-    BenchSummaryLine(name, *mm.first, med, *mm.second, goal);
+    BenchSummaryLine(name, *mm.first, med, *mm.second, goal, BenchMedian(r.runSeconds) * per,
+                     BenchMedian(r.refSeconds) * per, unit);
+}
+
+// The goals, one table for every benchmark: what is measured, the reference
+// timed beside it in the same run, and the most the median of the per-round
+// ratios may be. A benchmark reports a measurement of a goal with
+// BenchReportGoal and the goal's key; its name tells the case (a photograph,
+// a layout, the object count). A new goal is a key and a row here.
+enum BenchGoalKey {
+    kGoalPngPhotograph,   // image_bench: a PNG photograph decoded, against inflating its image data alone
+    kGoalPngGenerated,    // image_bench: the generated pictures (colour types, Adam7, cycling filters)
+    kGoalTiffPackBits,    // image_bench: a PackBits TIFF, against libtiff's strips (host)
+    kGoalJpeg,            // image_bench
+    kGoalTiffLzw,         // image_bench (host)
+    kGoalTiffFax,         // image_bench (host)
+    kGoalHideDestroy,     // hiding or destroying overlapping controls, stacked and on a grid
+    kGoalLabelRead,       // 2407 on a label, on one CPU and on all
+    kGoalLabelsCreate,    // labels x100 and x1,000
+    kGoalWebLabels,       // 100 labels made in a web window
+    kGoalWebFormLoad,     // a form of 100 controls loaded into a web window
+    kGoalWebReadMedian,   // a web edit's 2407, median
+    kGoalWebReadP95,      // a web edit's 2407, 95th percentile
+    kBenchGoalCount
+};
+
+struct BenchGoal {
+    BenchGoalKey key;
+    const char* measured;
+    const char* reference;
+    double most;  // of the median per-round ratio
+};
+
+inline constexpr BenchGoal kBenchGoals[kBenchGoalCount] = {
+    {kGoalPngPhotograph, "PNG photograph decode", "inflate alone", 1.15},
+    {kGoalPngGenerated, "PNG generated picture decode", "inflate alone", 1.5},
+    {kGoalTiffPackBits, "TIFF PackBits decode", "libtiff strips", 1.3},
+    {kGoalJpeg, "JPEG decode", "bare scanline loop", 1.1},
+    {kGoalTiffLzw, "TIFF LZW decode", "libtiff strips", 1.5},
+    {kGoalTiffFax, "TIFF Group 4 decode", "libtiff strips", 2.0},
+    {kGoalHideDestroy, "hide / destroy", "direct Win32", 1.3},
+    {kGoalLabelRead, "2407 on a label", "raw Wine ping-pong", 1.1},
+    {kGoalLabelsCreate, "labels made", "direct Win32", 1.2},
+    {kGoalWebLabels, "100 web labels", "native labels", 1.0},
+    {kGoalWebFormLoad, "100-control web form load", "native form load", 1.2},
+    {kGoalWebReadMedian, "web read, median", "native read + bare evaluate", 1.3},
+    {kGoalWebReadP95, "web read, p95", "native read + bare evaluate", 2.0},
+};
+
+// The table's order is its keys' order.
+constexpr bool BenchGoalsInOrder(size_t i = 0) {
+    return i == kBenchGoalCount || (kBenchGoals[i].key == BenchGoalKey(i) && BenchGoalsInOrder(i + 1));
+}
+static_assert(BenchGoalsInOrder(), "kBenchGoals lists its rows in the order of BenchGoalKey");
+
+// One measurement of a goal: its line and its summary line, as BenchReport,
+// against the goal's reference and bound from the table.
+inline void BenchReportGoal(BenchGoalKey key, const std::string& name, const BenchResult& r, double per = 1e3,
+                            const char* unit = "ms") {
+    const BenchGoal& g = kBenchGoals[key];
+    BenchReport(name.c_str(), r, g.reference, g.most, per, unit);
 }

@@ -65,7 +65,8 @@ wine_env() {
 }
 
 # The summary: every benchmark appends a line per goal (name, min, median,
-# max, goal, met/missed, tab-separated; see BenchSummaryLine in benchkit.h)
+# max, goal, met/missed, both sides' median times and their unit,
+# tab-separated; see BenchSummaryLine in benchkit.h)
 # to the file QOV_BENCH_SUMMARY names, under a line "== section" written here;
 # a benchmark that fails adds a line "FAILED ...".
 summary=$tmp/summary.tsv
@@ -158,5 +159,7 @@ echo "== summary ($(nproc) CPUs available, $rounds rounds where set here)"
 awk -F '\t' '
   /^== / { print; next }
   /^FAILED/ { print "  " $0; next }
-  { printf "  %-40s min %6s  median %6s  max %6s   goal %5s  %s\n", $1, $2, $3, $4, $5, $6 }
+  { printf "  %-40s min %6s  median %6s  max %6s   goal %5s  %-6s", $1, $2, $3, $4, $5, $6
+    if ($9 != "") printf "  %s %s against %s %s", $7, $9, $8, $9
+    printf "\n" }
 ' "$summary"

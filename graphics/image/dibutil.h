@@ -23,6 +23,9 @@ int DibWriteBmpFile(const char* path, const BITMAPINFOHEADER* header, const void
 // Bytes of one DIB row (padded to 4), or 0 when the size passes the cap.
 size_t DibRowBytes(uint32_t width, uint32_t bitCount);
 
+// n 8-bit RGB pixels from s into the DIB's BGR order at d (not overlapping).
+void DibRgbToBgr(const uint8_t* s, size_t n, uint8_t* d);
+
 // Copies count pixels of bitCount (1, 4, 8, 16, 24 or 32) bits from pixel
 // srcX of a row to pixel dstX of another.
 void CopyPixelRun(uint8_t* dst, uint32_t dstX, const uint8_t* src, uint32_t srcX, uint32_t count,

@@ -17,6 +17,7 @@
 #define QOV_PNG_SSE2 0
 #endif
 
+#include "graphics/image/dibutil.h"
 #include "graphics/image/imageload.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
@@ -36,11 +37,24 @@ constexpr uint32_t kRgbBackgroundLength = 6;
 constexpr size_t kInflateStep = 128 * 1024;
 // The most rows of one filter undone together by the vector paths.
 constexpr size_t kGroupRows = 4;
+// The fewest Paeth or Average rows a group of mixed filters holds, and the
+// pixel size it is used for: 4-byte rows have vector loops of their own fast
+// enough that mixing them gained nothing (measured on photographs).
+constexpr size_t kMixedGroupChains = 2;
+constexpr size_t kMixedGroupBpp = 3;
 // The rows of an image, plain or Adam7, pass through a window of this many
 // inflate steps (and the rows that wait in it), reused from the top: the
 // inflated data stays in the cache, and only the DIB is written to fresh
 // memory.
 constexpr size_t kWindowSteps = 8;
+// The zlib stream's check value: Adler-32, stored big-endian after the data.
+constexpr size_t kAdlerBytes = 4;
+constexpr uint32_t kAdlerStart = 1;
+constexpr uint32_t kAdlerBase = 65521;
+// The most bytes whose sums cannot overflow 32 bits between reductions
+// (5552, zlib's own), a multiple of the vector.
+constexpr size_t kAdlerBlock = 5552;
+constexpr size_t kAdlerVector = 16;
 
 enum PngColorType { kGrey = 0, kRgb = 2, kPalette = 3, kGreyAlpha = 4, kRgba = 6 };
 enum PngFilter { kFilterNone = 0, kFilterSub = 1, kFilterUp = 2, kFilterAverage = 3, kFilterPaeth = 4 };
@@ -84,6 +98,19 @@ struct PngChunks {
     const uint8_t* bkgd;   // an RGB background, 6 bytes
     bool haveIhdr, havePlte, haveIdat;
     size_t firstIdat;      // offset of the first IDAT chunk
+};
+
+// The image data's zlib stream, its IDAT chunks fed in turn, and the check
+// value of the bytes it gave, worked out here a vector at a time: zlib's own
+// byte loop cost a sixth of a photograph's decode.
+struct PngStream {
+    z_stream z;
+    const uint8_t* data;
+    size_t length;
+    size_t pos;                 // the next chunk
+    bool ended;                 // the stream reached its end
+    uint32_t adler;             // of every byte inflated so far
+    uint8_t tail[kAdlerBytes];  // the last bytes zlib took in: at the end, the stream's check value
 };
 
 // Everything the row loops need, worked out once per image.
@@ -458,7 +485,22 @@ struct RowGroup {
     __m128i x;           // the stored words of this step
     __m128i done;        // the last step's results: the left neighbours
     __m128i upper;       // the last step's upper neighbours: the upper-left ones
+    // A group of mixed filters: the lanes of the rows of each filter (None,
+    // and unknown types, in none of them).
+    __m128i paethLanes, averageLanes, subLanes, upLanes;
 };
+
+// What a group's rows hold: all Average, all Paeth, or any filters.
+enum GroupKind { kGroupAverage, kGroupPaeth, kGroupMixed };
+
+// The predictor of every lane of a group of mixed filters: each lane's row
+// takes its own of Paeth, Average, left (Sub), upper (Up) or none.
+QOV_PNG_SSE2_FN inline __m128i MixedPredictSse2(const RowGroup& g, __m128i a, __m128i b, __m128i c) {
+    const __m128i paeth = _mm_and_si128(PaethPredictBytesSse2(a, b, c), g.paethLanes);
+    const __m128i average = _mm_and_si128(AverageBytesSse2(a, b), g.averageLanes);
+    const __m128i left = _mm_and_si128(a, g.subLanes), up = _mm_and_si128(b, g.upLanes);
+    return _mm_or_si128(_mm_or_si128(paeth, average), _mm_or_si128(left, up));
+}
 
 // Whether row k of a group of kRows has a pixel at step t.
 template <size_t kRows>
@@ -470,13 +512,15 @@ inline bool GroupHas(const RowGroup& g, size_t k, size_t t) {
 // has a pixel at steps t and t + 1, so nothing is tested. The next step's
 // words are read before these are written: a read that overlaps a write just
 // made stalls the processor.
-template <size_t kBpp, bool kPaeth, size_t kRows, bool kSteady>
+template <size_t kBpp, int kKind, size_t kRows, bool kSteady>
 QOV_PNG_SSE2_FN inline void GroupStep(RowGroup& g, size_t t) {
     const bool above = kSteady || t < g.pixels;
     const __m128i upperLeft = g.upper;
     g.upper = _mm_or_si128(_mm_slli_si128(g.done, 4),
                            above ? _mm_cvtsi32_si128(LoadWord(g.prev + t * kBpp)) : _mm_setzero_si128());
-    const __m128i pred = kPaeth ? PaethPredictBytesSse2(g.done, g.upper, upperLeft) : AverageBytesSse2(g.done, g.upper);
+    const __m128i pred = kKind == kGroupPaeth     ? PaethPredictBytesSse2(g.done, g.upper, upperLeft)
+                         : kKind == kGroupAverage ? AverageBytesSse2(g.done, g.upper)
+                                                  : MixedPredictSse2(g, g.done, g.upper, upperLeft);
     g.done = _mm_add_epi8(g.x, pred);
     // A 3-byte pixel's word carries the next pixel's first byte, which goes
     // back as it was read.
@@ -504,9 +548,8 @@ QOV_PNG_SSE2_FN inline void GroupStep(RowGroup& g, size_t t) {
 // hold zeros, which is what a first pixel needs as left and upper-left
 // neighbours. Returns the pixels done in each row: every pixel whose word
 // lies inside the row.
-template <size_t kBpp, bool kPaeth, size_t kRows>
-QOV_PNG_SSE2_FN size_t PngUnfilterGroupSse2(uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
-    RowGroup g;
+template <size_t kBpp, int kKind, size_t kRows>
+QOV_PNG_SSE2_FN size_t PngUnfilterGroupSse2(RowGroup& g, uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
     g.first = first;
     g.stride = stride;
     g.prev = prev;
@@ -517,16 +560,50 @@ QOV_PNG_SSE2_FN size_t PngUnfilterGroupSse2(uint8_t* first, size_t stride, const
     size_t t = 0;
     // The first steps start the rows below; the steady ones run while every
     // row has a pixel at this step and the next; the last ones finish the rows.
-    for (; t < kRows - 1 && t < steps; t++) GroupStep<kBpp, kPaeth, kRows, false>(g, t);
-    for (; t + 1 < g.pixels; t++) GroupStep<kBpp, kPaeth, kRows, true>(g, t);
-    for (; t < steps; t++) GroupStep<kBpp, kPaeth, kRows, false>(g, t);
+    for (; t < kRows - 1 && t < steps; t++) GroupStep<kBpp, kKind, kRows, false>(g, t);
+    for (; t + 1 < g.pixels; t++) GroupStep<kBpp, kKind, kRows, true>(g, t);
+    for (; t < steps; t++) GroupStep<kBpp, kKind, kRows, false>(g, t);
     return g.pixels;
 }
 
 template <size_t kBpp, size_t kRows>
 size_t PngUnfilterGroupOf(uint8_t filter, uint8_t* first, size_t stride, const uint8_t* prev, size_t n) {
-    return filter == kFilterPaeth ? PngUnfilterGroupSse2<kBpp, true, kRows>(first, stride, prev, n)
-                                  : PngUnfilterGroupSse2<kBpp, false, kRows>(first, stride, prev, n);
+    RowGroup g;
+    return filter == kFilterPaeth ? PngUnfilterGroupSse2<kBpp, kGroupPaeth, kRows>(g, first, stride, prev, n)
+                                  : PngUnfilterGroupSse2<kBpp, kGroupAverage, kRows>(g, first, stride, prev, n);
+}
+
+// The lanes of the rows whose filter is `filter`.
+QOV_PNG_SSE2_FN inline __m128i FilterLanes(const uint8_t* filters, uint8_t filter) {
+    auto lane = [&](size_t k) { return filters[k] == filter ? -1 : 0; };
+    return _mm_setr_epi32(lane(0), lane(1), lane(2), lane(3));
+}
+
+// The bytes from `from` on by the byte rule of any filter.
+template <size_t kBpp>
+void PngUnfilterTailAny(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t from, size_t n) {
+    for (size_t i = from; i < n; i++) {
+        const int left = i >= kBpp ? row[i - kBpp] : 0, up = prev[i], upLeft = i >= kBpp ? prev[i - kBpp] : 0;
+        const int pred = filter == kFilterPaeth     ? PngPaeth(left, up, upLeft)
+                         : filter == kFilterAverage ? (left + up) >> 1
+                         : filter == kFilterSub     ? left
+                         : filter == kFilterUp      ? up
+                                                    : 0;
+        row[i] = uint8_t(row[i] + pred);
+    }
+}
+
+template <size_t kBpp>
+QOV_PNG_SSE2_FN void PngUnfilterMixedRows(const uint8_t* filters, uint8_t* first, size_t stride, const uint8_t* prev,
+                                          size_t n) {
+    RowGroup g;
+    g.paethLanes = FilterLanes(filters, kFilterPaeth);
+    g.averageLanes = FilterLanes(filters, kFilterAverage);
+    g.subLanes = FilterLanes(filters, kFilterSub);
+    g.upLanes = FilterLanes(filters, kFilterUp);
+    const size_t done = PngUnfilterGroupSse2<kBpp, kGroupMixed, kGroupRows>(g, first, stride, prev, n);
+    for (size_t k = 0; k < kGroupRows; k++)
+        PngUnfilterTailAny<kBpp>(filters[k], first + k * stride, k ? first + (k - 1) * stride : prev, done * kBpp, n);
 }
 
 // The group's pixels the vector loop left, each row's from the one above,
@@ -640,6 +717,17 @@ bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_
     return false;
 }
 
+bool PngUnfilterMixedGroup(const uint8_t* filters, uint8_t* first, size_t stride, const uint8_t* prev, size_t n,
+                           size_t bpp) {
+#if QOV_PNG_SSE2
+    if (bpp == 3) return PngUnfilterMixedRows<3>(filters, first, stride, prev, n), true;
+    if (bpp == 4) return PngUnfilterMixedRows<4>(filters, first, stride, prev, n), true;
+#else
+    (void)filters, (void)first, (void)stride, (void)prev, (void)n, (void)bpp;
+#endif
+    return false;
+}
+
 bool PngUnfilterGroup(uint8_t filter, uint8_t* first, size_t rows, size_t stride, const uint8_t* prev, size_t n,
                       size_t bpp) {
 #if QOV_PNG_SSE2
@@ -695,26 +783,6 @@ QOV_PNG_SSE2_FN size_t PngRgbaOpaqueSse2(const uint8_t* s, size_t n, uint8_t* d)
 }
 constexpr size_t kRgbaGroup = 4;
 
-// 8-bit RGB pixels into BGR, five at a time from one 16-byte load: output
-// byte j is source byte j + 2, j or j - 2 as j is 0, 1 or 2 modulo 3. The
-// sixteenth byte stored is wrong (its source lies past the load), so a store
-// ends inside the row and the next store, or the byte loop after, writes that
-// pixel again. Returns the pixels done.
-QOV_PNG_SSE2_FN size_t PngRgbSwapSse2(const uint8_t* s, size_t n, uint8_t* d) {
-    constexpr size_t kGroup = 5, kVector = 16;
-    const __m128i fromRight = _mm_setr_epi8(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0);
-    const __m128i green = _mm_setr_epi8(0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0);
-    const __m128i fromLeft = _mm_setr_epi8(0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0);
-    size_t x = 0;
-    for (; 3 * x + kVector <= 3 * n; x += kGroup) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * x));
-        const __m128i out = _mm_or_si128(_mm_and_si128(v, green),
-                                         _mm_or_si128(_mm_and_si128(_mm_srli_si128(v, 2), fromRight),
-                                                      _mm_and_si128(_mm_slli_si128(v, 2), fromLeft)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x), out);
-    }
-    return x;
-}
 #endif
 
 // Converts n pixels of depth 8 or 16 from an unfiltered row; dst advances by
@@ -738,13 +806,10 @@ void PngConvertPixelsT(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d,
     case kRgb:
         if (!p.key) {
             size_t x = 0;
-#if QOV_PNG_SSE2
             if (!wide && kStep == 3) {
-                x = PngRgbSwapSse2(s, n, d);
-                s += 3 * x;
-                d += 3 * x;
+                DibRgbToBgr(s, n, d);
+                break;
             }
-#endif
             for (; x < n; x++, s += 3 * ss, d += step) {
                 const uint8_t r = s[0], g = s[ss], b = s[2 * ss];
                 d[0] = b;
@@ -844,36 +909,67 @@ void PngConvertRow(const PngRows& p, const uint8_t* s, size_t rowBytes, uint32_t
     }
 }
 
-// Feeds the IDAT chunks to zlib one after another, starting at *pos.
-bool PngNextIdat(const uint8_t* data, size_t length, size_t* pos, z_stream* z) {
-    while (length - *pos >= kChunkOverhead) {
-        uint32_t len = Be32(data + *pos);
-        uint32_t type = Be32(data + *pos + 4);
-        const uint8_t* body = data + *pos + 8;
-        *pos += size_t(len) + kChunkOverhead;
+// Feeds the IDAT chunks to zlib one after another, from s->pos on.
+bool PngNextIdat(PngStream* s) {
+    while (s->length - s->pos >= kChunkOverhead) {
+        uint32_t len = Be32(s->data + s->pos);
+        uint32_t type = Be32(s->data + s->pos + 4);
+        const uint8_t* body = s->data + s->pos + 8;
+        s->pos += size_t(len) + kChunkOverhead;
         if (type == kIEND) return false;
         if (type == kIDAT && len) {
-            z->next_in = const_cast<uint8_t*>(body);
-            z->avail_in = len;
+            s->z.next_in = const_cast<uint8_t*>(body);
+            s->z.avail_in = len;
             return true;
         }
     }
     return false;
 }
 
+// One call of inflate into out[0..room): the check value takes in what it
+// gave, while it is still in the cache, and the stream's tail the bytes it
+// took.
+int PngInflateOnce(PngStream* s, uint8_t* out, size_t room) {
+    const uint8_t* in = s->z.next_in;
+    s->z.next_out = out;
+    s->z.avail_out = uInt(room);
+    const int rc = inflate(&s->z, Z_NO_FLUSH);
+    s->adler = PngAdlerUpdate(s->adler, out, room - s->z.avail_out);
+    size_t took = size_t(s->z.next_in - in);
+    if (took > kAdlerBytes) in += took - kAdlerBytes, took = kAdlerBytes;
+    memmove(s->tail, s->tail + took, kAdlerBytes - took);
+    memcpy(s->tail + kAdlerBytes - took, in, took);
+    return rc;
+}
+
 // Inflates into raw[0..want) ; answers kPngOk with *got bytes, or kPngBadData.
-int PngInflateTo(z_stream* z, const uint8_t* data, size_t length, size_t* pos, uint8_t* raw, size_t want,
-                 size_t* got, bool* ended) {
-    while (*got < want && !*ended) {
-        if (z->avail_in == 0 && !PngNextIdat(data, length, pos, z)) return kPngBadData;
-        z->next_out = raw + *got;
-        z->avail_out = uInt(want - *got);
-        int rc = inflate(z, Z_NO_FLUSH);
-        *got = want - z->avail_out;
-        if (rc == Z_STREAM_END) *ended = true;
+int PngInflateTo(PngStream* s, uint8_t* raw, size_t want, size_t* got) {
+    while (*got < want && !s->ended) {
+        if (s->z.avail_in == 0 && !PngNextIdat(s)) return kPngBadData;
+        const size_t room = want - *got;
+        const int rc = PngInflateOnce(s, raw + *got, room);
+        *got = want - s->z.avail_out;
+        if (rc == Z_STREAM_END) s->ended = true;
         else if (rc != Z_OK && rc != Z_BUF_ERROR) return kPngBadData;
     }
     return kPngOk;
+}
+
+// After the rows: the stream is taken on as far as it goes without giving
+// more bytes (the end of its last block and its check value, which may lie
+// in the next IDAT chunk), and a stream that reached its end must carry the
+// check value of what it gave. Data past the rows is never inflated, and a
+// stream whose end is missing keeps the rows it gave.
+int PngFinishStream(PngStream* s) {
+    uint8_t none = 0;
+    while (!s->ended) {
+        if (s->z.avail_in == 0 && !PngNextIdat(s)) return kPngOk;
+        const int rc = PngInflateOnce(s, &none, 0);
+        if (rc == Z_STREAM_END) s->ended = true;
+        else if (rc != Z_OK && rc != Z_BUF_ERROR) return kPngBadData;
+        else if (s->z.avail_in > 0) return kPngOk;  // more bytes wait to be given
+    }
+    return Be32(s->tail) == s->adler ? kPngOk : kPngBadData;
 }
 
 // How many of `count` rows from `row`, `stride` bytes apart, start with its filter byte.
@@ -881,6 +977,20 @@ size_t PngFilterRun(const uint8_t* row, size_t stride, size_t count) {
     size_t k = 1;
     while (k < count && row[k * stride] == row[0]) k++;
     return k;
+}
+
+// Whether the kGroupRows rows from `row` hold two or more Paeth or Average
+// rows and no Up row: Sub and Up rows have vector loops of their own that
+// beat a group's pace, the cheaper Up by far. Their filter bytes go to
+// filters.
+bool PngGroupWantsMixing(const uint8_t* row, size_t stride, uint8_t* filters) {
+    size_t chained = 0;
+    for (size_t k = 0; k < kGroupRows; k++) {
+        filters[k] = row[k * stride];
+        if (filters[k] == kFilterUp) return false;
+        chained += filters[k] == kFilterPaeth || filters[k] == kFilterAverage;
+    }
+    return chained >= kMixedGroupChains;
 }
 
 // Bytes of a step: whole rows of `stride` bytes, at least one.
@@ -903,13 +1013,12 @@ size_t PngWindowBytes(size_t stride, size_t total) {
 // fits behind the data in the window, the rows still needed (the last one
 // undone, the predictor of the next, and those not yet undone) move to its
 // start.
-int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t length, size_t pos,
-                  uint8_t* window, size_t windowBytes, size_t total, const uint8_t* zeroRow) {
+int PngDecodeRows(const PngRows& p, PngStream* s, uint8_t* window, size_t windowBytes, size_t total,
+                  const uint8_t* zeroRow) {
     const size_t rowBytes = (size_t(p.h.width) * p.bitsPerPixel + 7) / 8;
     const size_t stride = rowBytes + 1;
     const size_t step = PngStepBytes(stride);
     size_t first = 0, got = 0;  // the image row at the window's start, the bytes in it
-    bool ended = false;
     uint32_t y = 0;
     const uint8_t* prev = zeroRow;
     while (y < p.h.height) {
@@ -924,14 +1033,14 @@ int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t len
         const size_t left = total - first * stride;
         size_t want = got + step < windowBytes ? got + step : windowBytes;
         if (want > left) want = left;
-        int rc = PngInflateTo(z, data, length, &pos, window, want, &got, &ended);
+        int rc = PngInflateTo(s, window, want, &got);
         if (rc != kPngOk) return rc;
         const size_t ready = first + got / stride;
         if (ready <= y) return kPngBadFormat;  // the stream ended short of the rows
         for (; y < ready; y++) {
             // The last rows in hand wait for the next step while more are
             // coming, so that they can be undone with the rows below them.
-            if (y + kGroupRows > ready && ready < p.h.height && !ended) break;
+            if (y + kGroupRows > ready && ready < p.h.height && !s->ended) break;
             uint8_t* row = window + (y - first) * stride;
             uint8_t* below = row + stride;
             const uint32_t run = uint32_t(PngFilterRun(row, stride, ready - y < kGroupRows ? ready - y : kGroupRows));
@@ -939,6 +1048,18 @@ int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t len
                 for (uint32_t k = 0; k < run; k++) PngConvertRow(p, row + k * stride + 1, rowBytes, y + k);
                 prev = row + (run - 1) * stride + 1;
                 y += run - 1;
+                continue;
+            }
+            // Rows of different filters among which Paeth or Average, whose
+            // one-row loops wait on each pixel's left neighbour, go as a
+            // group of mixed filters.
+            uint8_t filters[kGroupRows];
+            if (p.filterBpp == kMixedGroupBpp && ready - y >= kGroupRows &&
+                PngGroupWantsMixing(row, stride, filters) &&
+                PngUnfilterMixedGroup(filters, row + 1, stride, prev, rowBytes, p.filterBpp)) {
+                for (uint32_t k = 0; k < kGroupRows; k++) PngConvertRow(p, row + k * stride + 1, rowBytes, y + k);
+                prev = row + (kGroupRows - 1) * stride + 1;
+                y += kGroupRows - 1;
                 continue;
             }
             if (y + 1 < ready && PngUnfilterPair(row[0], below[0], row + 1, below + 1, prev, rowBytes, p.filterBpp)) {
@@ -960,9 +1081,8 @@ int PngDecodeRows(const PngRows& p, z_stream* z, const uint8_t* data, size_t len
 // fits, the window's bytes from stream offset `keep` on move to its start
 // (*base, the stream offset of the window's start, follows them); then a step,
 // never past the image data, is inflated behind them.
-int PngRefillWindow(z_stream* z, const uint8_t* data, size_t length, size_t* pos, uint8_t* window,
-                    size_t windowBytes, size_t step, size_t total, size_t keep, size_t* base, size_t* got,
-                    bool* ended) {
+int PngRefillWindow(PngStream* s, uint8_t* window, size_t windowBytes, size_t step, size_t total, size_t keep,
+                    size_t* base, size_t* got) {
     if (windowBytes - *got < step) {
         const size_t from = keep - *base;
         memmove(window, window + from, *got - from);
@@ -972,7 +1092,7 @@ int PngRefillWindow(z_stream* z, const uint8_t* data, size_t length, size_t* pos
     size_t want = *got + step < windowBytes ? *got + step : windowBytes;
     if (want > total - *base) want = total - *base;
     const size_t had = *got;
-    int rc = PngInflateTo(z, data, length, pos, window, want, got, ended);
+    int rc = PngInflateTo(s, window, want, got);
     if (rc == kPngOk && *got == had) rc = kPngBadFormat;  // the stream ended short of the rows
     return rc;
 }
@@ -983,11 +1103,10 @@ int PngRefillWindow(z_stream* z, const uint8_t* data, size_t length, size_t* pos
 // places in the DIB; the last row undone (the next row's predictor) and the
 // part row move to the window's start when a step no longer fits. Offsets
 // here count from the start of the inflated data.
-int PngDecodeInterlaced(const PngRows& p, z_stream* z, const uint8_t* data, size_t length, size_t pos,
-                        uint8_t* window, size_t windowBytes, size_t total, const uint8_t* zeroRow) {
+int PngDecodeInterlaced(const PngRows& p, PngStream* s, uint8_t* window, size_t windowBytes, size_t total,
+                        const uint8_t* zeroRow) {
     const size_t step = PngStepBytes(size_t(p.h.width) * (p.bitsPerPixel / 8) + 1);
     size_t base = 0, got = 0, at = 0;  // the window's start, the bytes in it, the next row
-    bool ended = false;
     for (int pass = 0; pass < 7; pass++) {
         uint64_t pw = PassExtent(p.h.width, kPassX0[pass], kPassDx[pass]);
         uint64_t ph = PassExtent(p.h.height, kPassY0[pass], kPassDy[pass]);
@@ -997,8 +1116,7 @@ int PngDecodeInterlaced(const PngRows& p, z_stream* z, const uint8_t* data, size
         size_t prevAt = at;  // the row above in the pass (none for its first row)
         for (uint64_t py = 0; py < ph; py++) {
             while (base + got - at < stride) {
-                int rc = PngRefillWindow(z, data, length, &pos, window, windowBytes, step, total,
-                                         py > 0 ? prevAt : at, &base, &got, &ended);
+                int rc = PngRefillWindow(s, window, windowBytes, step, total, py > 0 ? prevAt : at, &base, &got);
                 if (rc != kPngOk) return rc;
             }
             uint8_t* row = window + (at - base);
@@ -1056,6 +1174,59 @@ void PngMakeDibHeader(const PngChunks& c, PngImage* out) {
 }
 
 }  // namespace
+
+#if QOV_PNG_SSE2
+namespace {
+
+// The sum of the four 32-bit lanes.
+QOV_PNG_SSE2_FN inline uint32_t SumLanes(__m128i v) {
+    v = _mm_add_epi32(v, _mm_srli_si128(v, 8));
+    v = _mm_add_epi32(v, _mm_srli_si128(v, 4));
+    return uint32_t(_mm_cvtsi128_si32(v));
+}
+
+// Adler-32 sixteen bytes at a time. Over a vector of bytes v[0..15] the first
+// sum grows by their total and the second by 16 times the first sum before
+// them plus v[j] weighted 16 - j; within a block the first sums before each
+// vector are added up in `before` and multiplied by 16 once at its end.
+QOV_PNG_SSE2_FN uint32_t PngAdlerSse2(uint32_t adler, const uint8_t* p, size_t n) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i weightsFirst = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9);
+    const __m128i weightsLast = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
+    uint32_t s1 = adler & 0xFFFF, s2 = adler >> 16;
+    while (n >= kAdlerVector) {
+        const size_t block = (n < kAdlerBlock ? n : kAdlerBlock) / kAdlerVector * kAdlerVector;
+        __m128i sums = zero, before = zero, weighted = zero;
+        for (const uint8_t* end = p + block; p < end; p += kAdlerVector) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            before = _mm_add_epi32(before, sums);
+            sums = _mm_add_epi32(sums, _mm_sad_epu8(v, zero));
+            weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpacklo_epi8(v, zero), weightsFirst));
+            weighted = _mm_add_epi32(weighted, _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), weightsLast));
+        }
+        const uint64_t second = uint64_t(s2) + uint64_t(s1) * block + uint64_t(SumLanes(before)) * kAdlerVector +
+                                SumLanes(weighted);
+        s1 = (s1 + SumLanes(sums)) % kAdlerBase;
+        s2 = uint32_t(second % kAdlerBase);
+        n -= block;
+    }
+    for (size_t i = 0; i < n; i++) {
+        s1 += p[i];
+        s2 += s1;
+    }
+    return (s2 % kAdlerBase) << 16 | (s1 % kAdlerBase);
+}
+
+}  // namespace
+#endif
+
+uint32_t PngAdlerUpdate(uint32_t adler, const uint8_t* data, size_t length) {
+#if QOV_PNG_SSE2
+    return PngAdlerSse2(adler, data, length);
+#else
+    return uint32_t(adler32(adler, data, uInt(length)));
+#endif
+}
 
 uint32_t PngCrcUpdate(uint32_t crc, const uint8_t* data, size_t length) {
     return uint32_t(crc32(crc, data, uInt(length)));
@@ -1136,16 +1307,23 @@ int PngDecode(const uint8_t* data, size_t length, PngImage* out, PngHeader* head
     uint8_t* raw = static_cast<uint8_t*>(GuardedAlloc(rawBytes));
     p.dib = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size()));
     uint8_t* zeroRow = static_cast<uint8_t*>(LocalAllocZero(rawStride));
-    z_stream z;
-    memset(&z, 0, sizeof z);
+    PngStream s;
+    memset(&s, 0, sizeof s);
+    s.data = data;
+    s.length = length;
+    s.pos = c.firstIdat;
+    s.adler = kAdlerStart;
     if (!raw || !zeroRow || !p.dib) {
         rc = kPngNoMemory;
-    } else if (inflateInit(&z) != Z_OK) {
+    } else if (inflateInit(&s.z) != Z_OK) {
         rc = kPngBadData;
     } else {
-        rc = h.interlace ? PngDecodeInterlaced(p, &z, data, length, c.firstIdat, raw, rawBytes, total.Size(), zeroRow)
-                         : PngDecodeRows(p, &z, data, length, c.firstIdat, raw, rawBytes, total.Size(), zeroRow);
-        inflateEnd(&z);
+        // The check value is worked out here (PngInflateOnce), not by zlib.
+        inflateValidate(&s.z, 0);
+        rc = h.interlace ? PngDecodeInterlaced(p, &s, raw, rawBytes, total.Size(), zeroRow)
+                         : PngDecodeRows(p, &s, raw, rawBytes, total.Size(), zeroRow);
+        if (rc == kPngOk) rc = PngFinishStream(&s);
+        inflateEnd(&s.z);
     }
     GuardedFree(raw);
     LocalFreeMem(zeroRow);

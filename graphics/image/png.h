@@ -66,6 +66,13 @@ bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_
 // the row above. False (and nothing done) otherwise.
 bool PngUnfilterGroup(uint8_t filter, uint8_t* first, size_t rows, size_t stride, const uint8_t* prev, size_t n,
                       size_t bpp);
+// Four rows the same way, each with its own filter (filters[k], unknown types
+// leaving the bytes as stored), of 3- or 4-byte pixels where there is a
+// vector path. False (and nothing done) otherwise.
+bool PngUnfilterMixedGroup(const uint8_t* filters, uint8_t* first, size_t stride, const uint8_t* prev, size_t n,
+                           size_t bpp);
+// Adler-32 of the inflated image data, the zlib stream's check value (start: 1).
+uint32_t PngAdlerUpdate(uint32_t adler, const uint8_t* data, size_t length);
 // CRC-32 of the PNG chunks (ISO 3309, reflected).
 uint32_t PngCrcUpdate(uint32_t crc, const uint8_t* data, size_t length);
 uint32_t PngCrc(const uint8_t* data, size_t length);

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "graphics/image/ccitt.h"
+#include "graphics/image/dibutil.h"
 #include "graphics/image/imagecore.h"
 #include "graphics/image/imageload.h"
 #include "graphics/image/jpeg.h"
@@ -619,7 +620,9 @@ int TiffReadStrip(TiffReader* t, uint32_t s) {
     const size_t need = p.need;
     const uint8_t* in = t->r.PtrAt(p.offset, count);
     if (!in) return kTiffStripOutside;
-    memset(t->strip, 0, need);
+    // A strip that ends early keeps zeros where its rows are missing; PackBits
+    // fills its strip or fails.
+    if (t->compression != kCompPackBits) memset(t->strip, 0, need);
     t->currentStrip = s;
 
     const bool reverse = t->fillOrder == kLsbFirst;
@@ -675,11 +678,7 @@ void SpreadTwoBit(const uint8_t* src, size_t srcBytes, uint8_t* dst, uint32_t wi
 // One file row into its DIB row: RGB to BGR, 2-bit pixels widened to 4.
 void TiffConvertRow(const TiffReader& t, const uint8_t* src, uint8_t* dst) {
     if (t.samples == kRgbSamples) {
-        for (uint32_t x = 0; x < t.width; x++, src += 3, dst += 3) {
-            dst[0] = src[2];
-            dst[1] = src[1];
-            dst[2] = src[0];
-        }
+        DibRgbToBgr(src, t.width, dst);
     } else if (t.bits == 2) {
         SpreadTwoBit(src, t.bytesPerRow, dst, t.width);
     } else {

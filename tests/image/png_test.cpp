@@ -423,6 +423,18 @@ TEST(Png, UnfilterGroupMatchesItsRowsOneByOne) {
                     EXPECT_EQ(slow, fast) << c.why << ", " << count << " rows, filter " << int(filter) << ", content "
                                           << content;
                 }
+                // Four rows of mixed filters, unknown type 5 among them (left as stored).
+                for (int mix = 0; count == 4 && mix < 12; mix++) {
+                    uint8_t filters[4];
+                    for (auto& f : filters) f = uint8_t(rng() % 6);
+                    Bytes fast = rows, slow = rows;
+                    ASSERT_TRUE(PngUnfilterMixedGroup(filters, fast.data(), stride, prev.data(), n, c.bpp)) << c.why;
+                    for (size_t k = 0; k < count; k++)
+                        PngUnfilterPortable(filters[k], slow.data() + k * stride,
+                                            k ? slow.data() + (k - 1) * stride : prev.data(), n, c.bpp);
+                    EXPECT_EQ(slow, fast) << c.why << ", filters " << int(filters[0]) << int(filters[1])
+                                          << int(filters[2]) << int(filters[3]) << ", content " << content;
+                }
             }
         }
     }
@@ -443,6 +455,10 @@ TEST(Png, UnfilterGroupMatchesItsRowsOneByOne) {
         EXPECT_FALSE(PngUnfilterGroup(r.filter, rows.data(), r.rows, 25, prev.data(), 24, r.bpp)) << r.why;
         EXPECT_EQ(Bytes(5 * 25, 7), rows) << r.why;
     }
+    const uint8_t mixed[4] = {kPaeth, kSub, kUp, kAverage};
+    Bytes rows(5 * 25, 7), prev(24, 5);
+    EXPECT_FALSE(PngUnfilterMixedGroup(mixed, rows.data(), 25, prev.data(), 24, 1)) << "one-byte pixels";
+    EXPECT_EQ(Bytes(5 * 25, 7), rows);
 }
 
 // The group path works Paeth's predictor out in bytes from the smaller and
@@ -593,4 +609,46 @@ TEST(Png, PaethTiesKeepTheirOrderOnEverySample) {
             }
         }
     }
+}
+
+// The zlib stream's check value is worked out by the reader itself: it must
+// equal zlib's on every length and split (blocks of 5552 bytes of 0xFF are
+// the sums' worst case), and a stream whose value does not match is refused,
+// also when the value lies across two IDAT chunks and only on a later step.
+TEST(Png, TheStreamCheckValueMatchesZlibAndIsEnforced) {
+    std::mt19937 rng(23);
+    Bytes bytes(3 * 5552 + 64);
+    for (auto& b : bytes) b = uint8_t(rng());
+    const Bytes full(bytes.size(), 0xFF);
+    const Bytes* const sets[] = {&bytes, &full};
+    for (const Bytes* data : sets) {
+        const size_t lengths[] = {0, 1, 15, 16, 17, 100, 5551, 5552, 5553, 11104, 11121, 3 * 5552 + 48};
+        for (size_t n : lengths) {
+            for (size_t at : {size_t(0), size_t(1), size_t(7)}) {
+                const uint8_t* p = data->data() + at;
+                const uint32_t expect = uint32_t(adler32(1, p, uInt(n)));
+                EXPECT_EQ(PngAdlerUpdate(1, p, n), expect) << n << " at " << at;
+                const size_t cut = n / 3;
+                EXPECT_EQ(PngAdlerUpdate(PngAdlerUpdate(1, p, cut), p + cut, n - cut), expect) << n << " split";
+            }
+        }
+    }
+    const uint32_t w = 151, h = 1201;  // more than one inflate step
+    Bytes rows(size_t(w) * h * 3);
+    for (size_t i = 0; i < rows.size(); i++) rows[i] = uint8_t(i % 251 + rng() % 3);
+    const Bytes z = PngIdatData(rows, w * 3, h, 3, -1, 6), ihdr = PngIhdr(w, h, 8, 2, 0);
+    Bytes bad = z;
+    bad.back() ^= 1;
+    const auto split = [&](const Bytes& s) {
+        return WithChunks(ihdr, {{"IDAT", Bytes(s.begin(), s.end() - 2)}, {"IDAT", Bytes(s.end() - 2, s.end())},
+                                 {"IEND", {}}});
+    };
+    EXPECT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", z}, {"IEND", {}}})), kImgOk);
+    EXPECT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", bad}, {"IEND", {}}})), kImgInvalid);
+    EXPECT_EQ(DecodeBytes(kImgFormatPng, split(z)), kImgOk) << "the value across two chunks";
+    EXPECT_EQ(DecodeBytes(kImgFormatPng, split(bad)), kImgInvalid) << "a wrong value across two chunks";
+    // A stream that gave every row but lacks its check value keeps its rows.
+    EXPECT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.end() - 4)}, {"IEND", {}}})),
+              kImgOk);
+    EXPECT_EQ(StateToRgb(), rows);
 }
