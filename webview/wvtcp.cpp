@@ -68,6 +68,9 @@ struct WvTcpConn {
     WvInboxItem* inboxHead;
     WvInboxItem* inboxTail;
     bool deliveryQueued;
+    uint32_t copiesAsked;       // copies and cuts asked of the page, and answered ('Y')
+    uint32_t copiesAnswered;
+    char* copied;               // the text of the newest answer (UTF-8), until it is taken
 };
 
 struct WvTcpEnv {
@@ -134,6 +137,7 @@ static void ConnRelease(WvTcpConn* c) {
     }
     GuardedFree(c->rx);
     GuardedFree(c->picture);
+    GuardedFree(c->copied);
     LocalFreeMem(c->shown.bits);
     GuardedFree(c);
 }
@@ -216,6 +220,15 @@ static void ParseFrames(WvTcpConn* c) {
             c->acks++;
         } else if (type == 'S') {
             KeepPicture(c, body, n);
+        } else if (type == 'Y') {
+            char* text = static_cast<char*>(GuardedAlloc(n + 1));
+            if (text) {
+                memcpy(text, body, n);
+                text[n] = 0;
+            }
+            GuardedFree(c->copied);
+            c->copied = text;
+            c->copiesAnswered++;
         } else if (type == 'W') {
             WvInboxItem* item = static_cast<WvInboxItem*>(GuardedAlloc(sizeof(WvInboxItem) + n));
             if (item) {
@@ -450,6 +463,129 @@ static void SendKey(WvTcpConn* c, const char* type, WPARAM vk) {
     SendInputFrame(c, json);
 }
 
+// ---- The clipboard: the page's copy, cut and paste go through Windows' own --------------
+// The browser keeps a clipboard of its own, cut off from every other
+// program; so the keys that copy, cut and paste never reach it. Copy and cut
+// ask the page for its selection (a cut also deletes it there) and put it on
+// the Windows clipboard; paste types the Windows clipboard's text into the
+// page as one insertion, as a native edit's paste does.
+
+enum ClipAction { kClipNone, kClipCopy, kClipCut, kClipPaste };
+
+// Ctrl+C, Ctrl+Insert copy; Ctrl+X, Shift+Delete cut; Ctrl+V, Shift+Insert paste.
+static ClipAction ClipActionOfKey(WPARAM vk) {
+    bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0, shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    if ((GetKeyState(VK_MENU) & 0x8000) || ctrl == shift) return kClipNone;
+    if (ctrl) return vk == 'C' || vk == VK_INSERT ? kClipCopy : vk == 'X' ? kClipCut : vk == 'V' ? kClipPaste : kClipNone;
+    return vk == VK_INSERT ? kClipPaste : vk == VK_DELETE ? kClipCut : kClipNone;
+}
+
+static void PutClipboardText(HWND owner, const char* utf8) {
+    WCHAR* wide = WvUtf8ToWide(utf8);
+    if (!wide) return;
+    size_t bytes = (wcslen(wide) + 1) * sizeof(WCHAR);
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    void* at = mem ? GlobalLock(mem) : nullptr;
+    if (at) {
+        memcpy(at, wide, bytes);
+        GlobalUnlock(mem);
+    }
+    GuardedFree(wide);
+    if (!at || !OpenClipboard(owner)) {
+        if (mem) GlobalFree(mem);
+        DebugLogWrite(kLogName, "the page's copy could not be put on the clipboard");
+        return;
+    }
+    EmptyClipboard();
+    if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
+    CloseClipboard();
+}
+
+// The clipboard's Unicode text as UTF-8 (GuardedFree), null when it has none.
+static char* TakeClipboardText(HWND owner) {
+    if (!OpenClipboard(owner)) return nullptr;
+    char* utf8 = nullptr;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const WCHAR* wide = data ? static_cast<const WCHAR*>(GlobalLock(data)) : nullptr;
+    if (wide) {
+        size_t n = 0;
+        utf8 = WvWideToUtf8(wide, &n);
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return utf8;
+}
+
+// The selection's text asked of the page, waited for as a post's
+// acknowledgement is (the copy must be on the clipboard before a paste that
+// follows at once reads it); an empty selection leaves the clipboard as it is.
+static void CopyFromPage(WvTcpConn* c, HWND pane, bool cut) {
+    uint32_t asked = ++c->copiesAsked;
+    SendInputFrame(c, cut ? "{\"t\":\"y\",\"cut\":1}" : "{\"t\":\"y\",\"cut\":0}");
+    DWORD start = GetTickCount();
+    for (DWORD waited = 0; !c->closed && c->copiesAnswered < asked && waited < kAckBoundMs;
+         waited = GetTickCount() - start)
+        if (ReceiveWithin(c, kAckBoundMs - waited) == kRecvEnded) break;
+    QueueDelivery(c);
+    if (c->copiesAnswered < asked) {
+        DebugLogWrite(kLogName, "the page did not answer a copy within %lu ms: the clipboard is unchanged",
+                      static_cast<unsigned long>(kAckBoundMs));
+        return;
+    }
+    if (c->copied && c->copied[0]) PutClipboardText(pane, c->copied);
+    GuardedFree(c->copied);
+    c->copied = nullptr;
+}
+
+// The text as a JSON string's contents (GuardedFree); null when out of memory.
+static char* JsonEscaped(const char* text) {
+    CheckedSize room(strlen(text));
+    room.Mul(6).Add(1);
+    if (!room.Fits(kMaxFrame)) return nullptr;
+    char* out = static_cast<char*>(GuardedAlloc(room.Size()));
+    if (!out) return nullptr;
+    char* at = out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; p++) {
+        if (*p == '"' || *p == '\\') {
+            *at++ = '\\';
+            *at++ = static_cast<char>(*p);
+        } else if (*p < 0x20) {
+            at += sprintf(at, "\\u%04x", *p);
+        } else {
+            *at++ = static_cast<char>(*p);
+        }
+    }
+    *at = 0;
+    return out;
+}
+
+static void PasteToPage(WvTcpConn* c, HWND pane) {
+    char* text = TakeClipboardText(pane);
+    char* escaped = text && text[0] ? JsonEscaped(text) : nullptr;
+    GuardedFree(text);
+    if (!escaped) return;
+    static const char kHead[] = "{\"t\":\"p\",\"text\":\"", kTail[] = "\"}";
+    CheckedSize n(strlen(escaped));
+    n.Add(sizeof kHead + sizeof kTail);
+    char* json = n.Fits(kMaxFrame) ? static_cast<char*>(GuardedAlloc(n.Size())) : nullptr;
+    if (json) {
+        snprintf(json, n.Size(), "%s%s%s", kHead, escaped, kTail);
+        SendInputFrame(c, json);
+    }
+    GuardedFree(json);
+    GuardedFree(escaped);
+}
+
+// Whether the key down was one of the clipboard's, carried out here.
+static bool ClipboardKey(WvTcpConn* c, HWND pane, WPARAM vk) {
+    switch (ClipActionOfKey(vk)) {
+    case kClipCopy: CopyFromPage(c, pane, false); return true;
+    case kClipCut: CopyFromPage(c, pane, true); return true;
+    case kClipPaste: PasteToPage(c, pane); return true;
+    default: return false;
+    }
+}
+
 // Whether the system keys in the pane are the page's: its window has no
 // native menu bar for them.
 static bool PageHasMenuKeys(HWND pane) { return !GetMenu(GetAncestor(pane, GA_ROOT)); }
@@ -498,6 +634,7 @@ static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRES
     // they all in a window with a native menu bar (an HTML control's page).
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
+        if (msg == WM_KEYDOWN && ClipboardKey(c, pane, wp)) return true;
         SendKey(c, "down", wp);
         return msg == WM_KEYDOWN || (PageHasMenuKeys(pane) && wp != VK_F4);
     case WM_KEYUP:

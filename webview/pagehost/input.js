@@ -5,9 +5,13 @@
 //
 // Input frames are JSON objects: {t:"m", type:"down"|"up"|"move"|"wheel", x,
 // y, button:"left"|"middle"|"right"|"none", clicks, dx, dy, mods}; {t:"k",
-// type:"down"|"up", vk, mods}; {t:"c", text, mods}; {t:"f", on}. mods: 1 Alt, 2
-// Ctrl, 4 Meta, 8 Shift. Key downs carry no text: the window's WM_CHAR comes
-// as a "c" frame of its own (text on both would type every character twice).
+// type:"down"|"up", vk, mods}; {t:"c", text, mods}; {t:"f", on}; {t:"y", cut}
+// the selection's text asked for the Windows clipboard (a cut deletes it too),
+// answered through onCopy; {t:"p", text} the Windows clipboard's text pasted.
+// mods: 1 Alt, 2 Ctrl, 4 Meta, 8 Shift. Key downs carry no text: the window's
+// WM_CHAR comes as a "c" frame of its own (text on both would type every
+// character twice). The browser's own clipboard is never used: the client
+// keeps the copy, cut and paste keys from the page and sends these instead.
 'use strict';
 
 // Virtual-key codes whose key has a name of its own; letters and digits get
@@ -18,6 +22,19 @@ const kKeyNames = {
   40: 'ArrowDown', 45: 'Insert', 46: 'Delete',
 };
 for (let f = 1; f <= 12; f++) kKeyNames[111 + f] = `F${f}`;
+
+// The page's selection for a copy or cut: the focused text field's selected
+// part, else the document's selection. A password field gives nothing, as a
+// native one. A cut deletes the selection of a field that may be edited, as
+// the user's own deletion (one input event).
+const kSelectionScript = (cut) => `(() => {
+  const el = document.activeElement;
+  const field = !!el && (el.tagName === 'INPUT' || el.tagName === 'TEXTAREA') && typeof el.selectionStart === 'number';
+  if (field && el.type === 'password') return '';
+  const text = field ? el.value.substring(el.selectionStart, el.selectionEnd) : String(window.getSelection() || '');
+  if (${cut ? 'true' : 'false'} && text && field && !el.readOnly && !el.disabled) document.execCommand('delete');
+  return text;
+})()`;
 
 const kMouseTypes = { down: 'mousePressed', up: 'mouseReleased', move: 'mouseMoved', wheel: 'mouseWheel' };
 const kButtonBits = { left: 1, right: 2, middle: 4 };
@@ -56,7 +73,7 @@ async function openSession(page) {
   };
 }
 
-async function startScreen(page, onPicture, log = () => {}) {
+async function startScreen(page, onPicture, log = () => {}, onCopy = () => {}) {
   const cdp = await openSession(page);
   let stopped = false;
   let inputChain = Promise.resolve();
@@ -111,6 +128,20 @@ async function startScreen(page, onPicture, log = () => {}) {
     });
   }
 
+  // Always answered, with "" when nothing could be read: the client waits
+  // for the answer.
+  async function copy(y) {
+    const r = await cdp.send('Runtime.evaluate', {
+      expression: kSelectionScript(!!y.cut), returnByValue: true, userGesture: true,
+    }).catch(() => null);
+    onCopy(r && !r.exceptionDetails && r.result && typeof r.result.value === 'string' ? r.result.value : '');
+  }
+
+  function paste(p) {
+    const text = String(p.text || '');
+    return text ? cdp.send('Input.insertText', { text }) : null;
+  }
+
   return {
     // The page's DevTools session, for the host's own calls into the page.
     session: cdp,
@@ -124,8 +155,13 @@ async function startScreen(page, onPicture, log = () => {}) {
         if (m.t === 'k') return key(m);
         if (m.t === 'c') return character(m);
         if (m.t === 'f') return this.focus(!!m.on);
+        if (m.t === 'y') return copy(m);
+        if (m.t === 'p') return paste(m);
         return null;
-      }).catch((e) => log(`input error: ${e.message}`));
+      }).catch((e) => {
+        log(`input error: ${e.message}`);
+        if (m.t === 'y') onCopy('');
+      });
     },
     async focus(on) {
       await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: on }).catch(() => {});
