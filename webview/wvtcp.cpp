@@ -516,25 +516,34 @@ static char* TakeClipboardText(HWND owner) {
     return utf8;
 }
 
-// The selection's text asked of the page, waited for as a post's
-// acknowledgement is (the copy must be on the clipboard before a paste that
-// follows at once reads it); an empty selection leaves the clipboard as it is.
-static void CopyFromPage(WvTcpConn* c, HWND pane, bool cut) {
+// Sends an input frame the page answers with a 'Y' frame and waits for the
+// answer as a post's acknowledgement is waited for (a copy must be on the
+// clipboard before a paste that follows at once reads it): the answer
+// (GuardedFree), null when none came within kAckBoundMs.
+static char* AskPage(WvTcpConn* c, const char* json) {
     uint32_t asked = ++c->copiesAsked;
-    SendInputFrame(c, cut ? "{\"t\":\"y\",\"cut\":1}" : "{\"t\":\"y\",\"cut\":0}");
+    SendInputFrame(c, json);
     DWORD start = GetTickCount();
     for (DWORD waited = 0; !c->closed && c->copiesAnswered < asked && waited < kAckBoundMs;
          waited = GetTickCount() - start)
         if (ReceiveWithin(c, kAckBoundMs - waited) == kRecvEnded) break;
     QueueDelivery(c);
     if (c->copiesAnswered < asked) {
-        DebugLogWrite(kLogName, "the page did not answer a copy within %lu ms: the clipboard is unchanged",
+        DebugLogWrite(kLogName, "the page did not answer a copy or an edit menu within %lu ms",
                       static_cast<unsigned long>(kAckBoundMs));
-        return;
+        return nullptr;
     }
-    if (c->copied && c->copied[0]) PutClipboardText(pane, c->copied);
-    GuardedFree(c->copied);
+    char* answer = c->copied;
     c->copied = nullptr;
+    return answer;
+}
+
+// The selection's text put on the clipboard; an empty selection leaves the
+// clipboard as it is, as a native edit's copy does.
+static void CopyFromPage(WvTcpConn* c, HWND pane, bool cut) {
+    char* text = AskPage(c, cut ? "{\"t\":\"y\",\"cut\":1}" : "{\"t\":\"y\",\"cut\":0}");
+    if (text && text[0]) PutClipboardText(pane, text);
+    GuardedFree(text);
 }
 
 // The text as a JSON string's contents (GuardedFree); null when out of memory.
@@ -586,6 +595,62 @@ static bool ClipboardKey(WvTcpConn* c, HWND pane, WPARAM vk) {
     }
 }
 
+// ---- The edit menu: a right-click on the page's focused text field --------------------
+// The same menu, items and enabled states as a native edit's, working on the
+// same clipboard. The page answers what the field allows as five '0'/'1'
+// characters (kEditState*), or "" when the click was not on the focused field.
+
+enum EditMenuItem { kEditNone, kEditUndo, kEditCut, kEditCopy, kEditPaste, kEditDelete, kEditSelectAll };
+enum EditStateChar { kEditStateUndo, kEditStateSelected, kEditStateEditable, kEditStatePassword, kEditStatePartly,
+                     kEditStateLen };
+
+static void AddEditItem(HMENU menu, EditMenuItem item, const char* text, bool enabled) {
+    AppendMenuA(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), item, text);
+}
+
+static void RunEditCommand(WvTcpConn* c, HWND pane, UINT item) {
+    switch (item) {
+    case kEditUndo: SendInputFrame(c, "{\"t\":\"x\",\"cmd\":\"undo\"}"); break;
+    case kEditCut: CopyFromPage(c, pane, true); break;
+    case kEditCopy: CopyFromPage(c, pane, false); break;
+    case kEditPaste: PasteToPage(c, pane); break;
+    case kEditDelete: SendInputFrame(c, "{\"t\":\"x\",\"cmd\":\"delete\"}"); break;
+    case kEditSelectAll: SendInputFrame(c, "{\"t\":\"x\",\"cmd\":\"selectAll\"}"); break;
+    default: break;
+    }
+}
+
+static void ShowEditMenu(WvTcpConn* c, HWND pane, int x, int y) {
+    char json[kInputJsonMax];
+    snprintf(json, sizeof json, "{\"t\":\"e\",\"x\":%d,\"y\":%d}", x, y);
+    char* state = AskPage(c, json);
+    bool field = state && strlen(state) == kEditStateLen;
+    bool on[kEditStateLen] = {};
+    for (int i = 0; field && i < kEditStateLen; i++) on[i] = state[i] == '1';
+    GuardedFree(state);
+    HMENU menu = field ? CreatePopupMenu() : nullptr;
+    if (!menu) return;
+    bool editable = on[kEditStateEditable], selected = on[kEditStateSelected], hidden = on[kEditStatePassword];
+    AddEditItem(menu, kEditUndo, "&Undo", on[kEditStateUndo] && editable);
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AddEditItem(menu, kEditCut, "Cu&t", selected && editable && !hidden);
+    AddEditItem(menu, kEditCopy, "&Copy", selected && !hidden);
+    AddEditItem(menu, kEditPaste, "&Paste", editable && IsClipboardFormatAvailable(CF_UNICODETEXT));
+    AddEditItem(menu, kEditDelete, "&Delete", selected && editable);
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AddEditItem(menu, kEditSelectAll, "Select &All", on[kEditStatePartly]);
+    POINT at = {x, y};
+    ClientToScreen(pane, &at);
+    // The menu's own loop may run a handler that closes the view: the
+    // connection is held until the choice has been carried out.
+    c->refs++;
+    UINT chosen = static_cast<UINT>(TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                                                   at.x, at.y, 0, pane, nullptr));
+    DestroyMenu(menu);
+    if (!c->closed && IsWindow(pane)) RunEditCommand(c, pane, chosen);
+    ConnRelease(c);
+}
+
 // Whether the system keys in the pane are the page's: its window has no
 // native menu bar for them.
 static bool PageHasMenuKeys(HWND pane) { return !GetMenu(GetAncestor(pane, GA_ROOT)); }
@@ -616,6 +681,7 @@ static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRES
     case WM_MBUTTONUP:
         SendMouse(c, "up", ButtonOf(msg), x, y, c->clicks ? c->clicks : 1, 0);
         if (!(wp & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && GetCapture() == pane) ReleaseCapture();
+        if (msg == WM_RBUTTONUP) ShowEditMenu(c, pane, x, y);
         return true;
     case WM_MOUSEMOVE:
         SendMouse(c, "move", HeldButton(wp), x, y, 0, 0);

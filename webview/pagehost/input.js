@@ -7,7 +7,10 @@
 // y, button:"left"|"middle"|"right"|"none", clicks, dx, dy, mods}; {t:"k",
 // type:"down"|"up", vk, mods}; {t:"c", text, mods}; {t:"f", on}; {t:"y", cut}
 // the selection's text asked for the Windows clipboard (a cut deletes it too),
-// answered through onCopy; {t:"p", text} the Windows clipboard's text pasted.
+// answered through onCopy; {t:"p", text} the Windows clipboard's text pasted;
+// {t:"e", x, y} what the edit menu of the focused text field under x, y may
+// offer, answered through onCopy ("" when there is none); {t:"x", cmd} an
+// edit menu's command (undo, delete, selectAll) in the focused field.
 // mods: 1 Alt, 2 Ctrl, 4 Meta, 8 Shift. Key downs carry no text: the window's
 // WM_CHAR comes as a "c" frame of its own (text on both would type every
 // character twice). The browser's own clipboard is never used: the client
@@ -35,6 +38,19 @@ const kSelectionScript = (cut) => `(() => {
   if (${cut ? 'true' : 'false'} && text && field && !el.readOnly && !el.disabled) document.execCommand('delete');
   return text;
 })()`;
+
+// What a right-click's edit menu offers, one '0'/'1' each: undo, a
+// selection, the field editable, a password field, a selection short of
+// the whole text. "" when the point is not on the focused text field.
+const kEditStateScript = (x, y) => `(() => {
+  const el = document.activeElement;
+  const field = !!el && (el.tagName === 'INPUT' || el.tagName === 'TEXTAREA') && typeof el.selectionStart === 'number';
+  if (!field || document.elementFromPoint(${x}, ${y}) !== el) return '';
+  const s = el.selectionStart, e = el.selectionEnd, bit = (b) => (b ? '1' : '0');
+  return bit(document.queryCommandEnabled('undo')) + bit(e > s) + bit(!el.readOnly && !el.disabled) +
+    bit(el.type === 'password') + bit(s > 0 || e < el.value.length);
+})()`;
+const kEditCommands = new Set(['undo', 'delete', 'selectAll']);
 
 const kMouseTypes = { down: 'mousePressed', up: 'mouseReleased', move: 'mouseMoved', wheel: 'mouseWheel' };
 const kButtonBits = { left: 1, right: 2, middle: 4 };
@@ -137,6 +153,18 @@ async function startScreen(page, onPicture, log = () => {}, onCopy = () => {}) {
     onCopy(r && !r.exceptionDetails && r.result && typeof r.result.value === 'string' ? r.result.value : '');
   }
 
+  async function editState(e) {
+    const r = await cdp.send('Runtime.evaluate', {
+      expression: kEditStateScript(Number(e.x) | 0, Number(e.y) | 0), returnByValue: true,
+    }).catch(() => null);
+    onCopy(r && !r.exceptionDetails && r.result && typeof r.result.value === 'string' ? r.result.value : '');
+  }
+
+  function editCommand(x) {
+    if (!kEditCommands.has(x.cmd)) return null;
+    return cdp.send('Runtime.evaluate', { expression: `document.execCommand('${x.cmd}')`, userGesture: true });
+  }
+
   function paste(p) {
     const text = String(p.text || '');
     return text ? cdp.send('Input.insertText', { text }) : null;
@@ -157,10 +185,12 @@ async function startScreen(page, onPicture, log = () => {}, onCopy = () => {}) {
         if (m.t === 'f') return this.focus(!!m.on);
         if (m.t === 'y') return copy(m);
         if (m.t === 'p') return paste(m);
+        if (m.t === 'e') return editState(m);
+        if (m.t === 'x') return editCommand(m);
         return null;
       }).catch((e) => {
         log(`input error: ${e.message}`);
-        if (m.t === 'y') onCopy('');
+        if (m.t === 'y' || m.t === 'e') onCopy('');
       });
     },
     async focus(on) {
