@@ -68,8 +68,8 @@ struct WvTcpConn {
     WvInboxItem* inboxHead;
     WvInboxItem* inboxTail;
     bool deliveryQueued;
-    uint32_t copiesAsked;       // copies and cuts asked of the page, and answered ('Y')
-    uint32_t copiesAnswered;
+    uint32_t copiesAsked;       // questions asked of the page (a copy, an edit menu), numbered
+    uint32_t copiesAnswered;    // the newest one answered ('Y')
     char* copied;               // the text of the newest answer (UTF-8), until it is taken
 };
 
@@ -201,6 +201,24 @@ static void KeepPicture(WvTcpConn* c, const uint8_t* png, uint32_t n) {
     if (c->pane) InvalidateRect(c->pane, nullptr, FALSE);
 }
 
+// A 'Y' frame: the number of the question it answers, ':', the answer. Only
+// an answer newer than the last one kept counts (a late answer to a question
+// given up on is dropped when a newer one has come).
+static void TakeAnswer(WvTcpConn* c, const uint8_t* body, uint32_t n) {
+    uint32_t asked = 0, at = 0;
+    for (; at < n && body[at] >= '0' && body[at] <= '9' && asked <= UINT32_MAX / 10 - 1; at++)
+        asked = asked * 10 + (body[at] - '0');
+    if (at == 0 || at >= n || body[at] != ':' || asked <= c->copiesAnswered) return;
+    at++;
+    char* text = static_cast<char*>(GuardedAlloc(n - at + 1));
+    if (!text) return;
+    memcpy(text, body + at, n - at);
+    text[n - at] = 0;
+    GuardedFree(c->copied);
+    c->copied = text;
+    c->copiesAnswered = asked;
+}
+
 // Splits what was received into frames: page messages to the inbox, counts
 // of acknowledgements. A frame longer than any page message closes the link.
 static void ParseFrames(WvTcpConn* c) {
@@ -221,14 +239,7 @@ static void ParseFrames(WvTcpConn* c) {
         } else if (type == 'S') {
             KeepPicture(c, body, n);
         } else if (type == 'Y') {
-            char* text = static_cast<char*>(GuardedAlloc(n + 1));
-            if (text) {
-                memcpy(text, body, n);
-                text[n] = 0;
-            }
-            GuardedFree(c->copied);
-            c->copied = text;
-            c->copiesAnswered++;
+            TakeAnswer(c, body, n);
         } else if (type == 'W') {
             WvInboxItem* item = static_cast<WvInboxItem*>(GuardedAlloc(sizeof(WvInboxItem) + n));
             if (item) {
@@ -521,14 +532,22 @@ static char* TakeClipboardText(HWND owner) {
 // clipboard before a paste that follows at once reads it): the answer
 // (GuardedFree), null when none came within kAckBoundMs.
 static char* AskPage(WvTcpConn* c, const char* json) {
+    // A page known to be stuck is not asked: the user's key would freeze
+    // the window for the whole bound each time.
+    if (c->notAnswering) return nullptr;
     uint32_t asked = ++c->copiesAsked;
-    SendInputFrame(c, json);
+    char framed[kInputJsonMax];
+    size_t len = strlen(json);
+    if (len < 2 || len + 16 >= sizeof framed) return nullptr;
+    // The question's number goes into the frame's object: {"n":N,...}.
+    snprintf(framed, sizeof framed, "{\"n\":%u,%s", asked, json + 1);
+    SendInputFrame(c, framed);
     DWORD start = GetTickCount();
     for (DWORD waited = 0; !c->closed && c->copiesAnswered < asked && waited < kAckBoundMs;
          waited = GetTickCount() - start)
         if (ReceiveWithin(c, kAckBoundMs - waited) == kRecvEnded) break;
     QueueDelivery(c);
-    if (c->copiesAnswered < asked) {
+    if (c->copiesAnswered != asked) {
         DebugLogWrite(kLogName, "the page did not answer a copy or an edit menu within %lu ms",
                       static_cast<unsigned long>(kAckBoundMs));
         return nullptr;

@@ -5,11 +5,11 @@
 //
 // Input frames are JSON objects: {t:"m", type:"down"|"up"|"move"|"wheel", x,
 // y, button:"left"|"middle"|"right"|"none", clicks, dx, dy, mods}; {t:"k",
-// type:"down"|"up", vk, mods}; {t:"c", text, mods}; {t:"f", on}; {t:"y", cut}
-// the selection's text asked for the Windows clipboard (a cut deletes it too),
-// answered through onCopy; {t:"p", text} the Windows clipboard's text pasted;
-// {t:"e", x, y} what the edit menu of the focused text field under x, y may
-// offer, answered through onCopy ("" when there is none); {t:"x", cmd} an
+// type:"down"|"up", vk, mods}; {t:"c", text, mods}; {t:"f", on}; {t:"y", n,
+// cut} the selection's text asked for the Windows clipboard (a cut deletes it
+// too), answered through onAnswer as "n:text" (n the question's number); {t:"p", text} the Windows clipboard's text pasted;
+// {t:"e", n, x, y} what the edit menu of the focused text field under x, y
+// may offer, answered the same way ("n:" when there is none); {t:"x", cmd} an
 // edit menu's command (undo, delete, selectAll) in the focused field.
 // mods: 1 Alt, 2 Ctrl, 4 Meta, 8 Shift. Key downs carry no text: the window's
 // WM_CHAR comes as a "c" frame of its own (text on both would type every
@@ -89,7 +89,7 @@ async function openSession(page) {
   };
 }
 
-async function startScreen(page, onPicture, log = () => {}, onCopy = () => {}) {
+async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {}) {
   const cdp = await openSession(page);
   let stopped = false;
   let inputChain = Promise.resolve();
@@ -144,20 +144,25 @@ async function startScreen(page, onPicture, log = () => {}, onCopy = () => {}) {
     });
   }
 
-  // Always answered, with "" when nothing could be read: the client waits
-  // for the answer.
+  // Every question is answered, with "" when nothing could be read: the
+  // client waits for the answer, which names the question's number.
+  function answer(q, r) {
+    const text = r && !r.exceptionDetails && r.result && typeof r.result.value === 'string' ? r.result.value : '';
+    onAnswer(`${Number(q.n) >>> 0}:${text}`);
+  }
+
   async function copy(y) {
     const r = await cdp.send('Runtime.evaluate', {
       expression: kSelectionScript(!!y.cut), returnByValue: true, userGesture: true,
     }).catch(() => null);
-    onCopy(r && !r.exceptionDetails && r.result && typeof r.result.value === 'string' ? r.result.value : '');
+    answer(y, r);
   }
 
   async function editState(e) {
     const r = await cdp.send('Runtime.evaluate', {
       expression: kEditStateScript(Number(e.x) | 0, Number(e.y) | 0), returnByValue: true,
     }).catch(() => null);
-    onCopy(r && !r.exceptionDetails && r.result && typeof r.result.value === 'string' ? r.result.value : '');
+    answer(e, r);
   }
 
   function editCommand(x) {
@@ -190,7 +195,7 @@ async function startScreen(page, onPicture, log = () => {}, onCopy = () => {}) {
         return null;
       }).catch((e) => {
         log(`input error: ${e.message}`);
-        if (m.t === 'y' || m.t === 'e') onCopy('');
+        if (m.t === 'y' || m.t === 'e') answer(m, null);
       });
     },
     async focus(on) {

@@ -10,8 +10,8 @@
 // message (UTF-8), 'K' a post was carried out (sent after every message the
 // page posted while handling it), 'S' a picture of the page (PNG, the page's
 // size, one page pixel a window pixel), sent whenever the page's look changed,
-// 'Y' the page's selected text (UTF-8) for the Windows clipboard, the answer
-// to an input frame that asked for it.
+// 'Y' the answer to an input frame that asked the page (its number, ':', the
+// selected text for the Windows clipboard or an edit menu's state; UTF-8).
 'use strict';
 const fs = require('fs');
 const net = require('net');
