@@ -620,6 +620,7 @@ static bool ClipboardKey(WvTcpConn* c, HWND pane, WPARAM vk) {
 // characters (kEditState*), or "" when the click was not on the focused field.
 
 enum EditMenuItem { kEditNone, kEditUndo, kEditCut, kEditCopy, kEditPaste, kEditDelete, kEditSelectAll };
+static const int kEditMenuByKey = -1;   // the edit menu's point: asked of the page
 enum EditStateChar { kEditStateUndo, kEditStateSelected, kEditStateEditable, kEditStatePassword, kEditStatePartly,
                      kEditStateLen };
 
@@ -639,16 +640,20 @@ static void RunEditCommand(WvTcpConn* c, HWND pane, UINT item) {
     }
 }
 
-static void ShowEditMenu(WvTcpConn* c, HWND pane, int x, int y) {
+// At x, y of a right-click; from the keyboard (kEditMenuByKey) at the centre
+// of the focused field, which the page then answers after the state
+// (":X:Y"). False when there was no field to show it for.
+static bool ShowEditMenu(WvTcpConn* c, HWND pane, int x, int y) {
     char json[kInputJsonMax];
     snprintf(json, sizeof json, "{\"t\":\"e\",\"x\":%d,\"y\":%d}", x, y);
     char* state = AskPage(c, json);
-    bool field = state && strlen(state) == kEditStateLen;
+    bool field = state && strlen(state) >= kEditStateLen;
     bool on[kEditStateLen] = {};
     for (int i = 0; field && i < kEditStateLen; i++) on[i] = state[i] == '1';
+    if (field && x == kEditMenuByKey) field = sscanf(state + kEditStateLen, ":%d:%d", &x, &y) == 2;
     GuardedFree(state);
     HMENU menu = field ? CreatePopupMenu() : nullptr;
-    if (!menu) return;
+    if (!menu) return false;
     bool editable = on[kEditStateEditable], selected = on[kEditStateSelected], hidden = on[kEditStatePassword];
     AddEditItem(menu, kEditUndo, "&Undo", on[kEditStateUndo] && editable);
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
@@ -668,6 +673,16 @@ static void ShowEditMenu(WvTcpConn* c, HWND pane, int x, int y) {
     DestroyMenu(menu);
     if (!c->closed && IsWindow(pane)) RunEditCommand(c, pane, chosen);
     ConnRelease(c);
+    return true;
+}
+
+// Shift+F10 and the menu key open the focused field's edit menu, as they do
+// a native edit's; elsewhere they go to the page.
+static bool EditMenuKey(WvTcpConn* c, HWND pane, WPARAM vk) {
+    bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0, others = (GetKeyState(VK_CONTROL) & 0x8000) ||
+                                                               (GetKeyState(VK_MENU) & 0x8000);
+    if (others || !(vk == VK_APPS || (vk == VK_F10 && shift))) return false;
+    return ShowEditMenu(c, pane, kEditMenuByKey, kEditMenuByKey);
 }
 
 // Whether the system keys in the pane are the page's: its window has no
@@ -720,6 +735,7 @@ static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRES
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         if (msg == WM_KEYDOWN && ClipboardKey(c, pane, wp)) return true;
+        if (EditMenuKey(c, pane, wp)) return true;
         SendKey(c, "down", wp);
         return msg == WM_KEYDOWN || (PageHasMenuKeys(pane) && wp != VK_F4);
     case WM_KEYUP:

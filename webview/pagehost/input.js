@@ -39,16 +39,20 @@ const kSelectionScript = (cut) => `(() => {
   return text;
 })()`;
 
-// What a right-click's edit menu offers, one '0'/'1' each: undo, a
-// selection, the field editable, a password field, a selection short of
-// the whole text. "" when the point is not on the focused text field.
+// What an edit menu offers, one '0'/'1' each: undo, a selection, the field
+// editable, a password field, a selection short of the whole text. "" when
+// the point is not on the focused text field. Opened from the keyboard (x
+// and y -1) it is the focused field's, with its centre after (":X:Y").
 const kEditStateScript = (x, y) => `(() => {
   const el = document.activeElement;
   const field = !!el && (el.tagName === 'INPUT' || el.tagName === 'TEXTAREA') && typeof el.selectionStart === 'number';
-  if (!field || document.elementFromPoint(${x}, ${y}) !== el) return '';
+  const byKey = ${x} < 0 && ${y} < 0;
+  if (!field || (!byKey && document.elementFromPoint(${x}, ${y}) !== el)) return '';
   const s = el.selectionStart, e = el.selectionEnd, bit = (b) => (b ? '1' : '0');
-  return bit(document.queryCommandEnabled('undo')) + bit(e > s) + bit(!el.readOnly && !el.disabled) +
+  const state = bit(document.queryCommandEnabled('undo')) + bit(e > s) + bit(!el.readOnly && !el.disabled) +
     bit(el.type === 'password') + bit(s > 0 || e < el.value.length);
+  const r = el.getBoundingClientRect();
+  return byKey ? state + ':' + Math.round(r.left + r.width / 2) + ':' + Math.round(r.top + r.height / 2) : state;
 })()`;
 const kEditCommands = new Set(['undo', 'delete', 'selectAll']);
 
