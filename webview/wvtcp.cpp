@@ -38,6 +38,7 @@ static const char kLogName[] = "WebView host";
 static const size_t kUnixUrlMax = 2048;    // a start page's URL by its Unix path
 static const size_t kRecvRoomMin = 4096;   // free room in the buffer before a read
 static const size_t kInputJsonMax = 200;
+static const size_t kQuestionNumberRoom = 16;  // "n":4294967295, before a question's own fields
 static const int kWheelPixels = 100;         // one wheel notch scrolls the page this far
 // Modifier bits of the page's input events.
 static const int kModAlt = 1, kModCtrl = 2, kModShift = 8;
@@ -68,9 +69,9 @@ struct WvTcpConn {
     WvInboxItem* inboxHead;
     WvInboxItem* inboxTail;
     bool deliveryQueued;
-    uint32_t copiesAsked;       // questions asked of the page (a copy, an edit menu), numbered
-    uint32_t copiesAnswered;    // the newest one answered ('Y')
-    char* copied;               // the text of the newest answer (UTF-8), until it is taken
+    uint32_t questionsAsked;    // questions asked of the page (a copy, an edit menu), numbered
+    uint32_t questionsAnswered; // the newest one answered ('Y')
+    char* answer;               // the text of the newest answer (UTF-8), until it is taken
 };
 
 struct WvTcpEnv {
@@ -137,7 +138,7 @@ static void ConnRelease(WvTcpConn* c) {
     }
     GuardedFree(c->rx);
     GuardedFree(c->picture);
-    GuardedFree(c->copied);
+    GuardedFree(c->answer);
     LocalFreeMem(c->shown.bits);
     GuardedFree(c);
 }
@@ -208,15 +209,15 @@ static void TakeAnswer(WvTcpConn* c, const uint8_t* body, uint32_t n) {
     uint32_t asked = 0, at = 0;
     for (; at < n && body[at] >= '0' && body[at] <= '9' && asked <= UINT32_MAX / 10 - 1; at++)
         asked = asked * 10 + (body[at] - '0');
-    if (at == 0 || at >= n || body[at] != ':' || asked <= c->copiesAnswered) return;
+    if (at == 0 || at >= n || body[at] != ':' || asked <= c->questionsAnswered) return;
     at++;
     char* text = static_cast<char*>(GuardedAlloc(n - at + 1));
     if (!text) return;
     memcpy(text, body + at, n - at);
     text[n - at] = 0;
-    GuardedFree(c->copied);
-    c->copied = text;
-    c->copiesAnswered = asked;
+    GuardedFree(c->answer);
+    c->answer = text;
+    c->questionsAnswered = asked;
 }
 
 // Splits what was received into frames: page messages to the inbox, counts
@@ -535,26 +536,26 @@ static char* AskPage(WvTcpConn* c, const char* json) {
     // A page known to be stuck is not asked: the user's key would freeze
     // the window for the whole bound each time.
     if (c->notAnswering) return nullptr;
-    uint32_t asked = ++c->copiesAsked;
+    uint32_t asked = ++c->questionsAsked;
     char framed[kInputJsonMax];
     size_t len = strlen(json);
-    if (len < 2 || len + 16 >= sizeof framed) return nullptr;
+    if (len < 2 || len + kQuestionNumberRoom >= sizeof framed) return nullptr;
     // The question's number goes into the frame's object: {"n":N,...}.
     snprintf(framed, sizeof framed, "{\"n\":%u,%s", asked, json + 1);
     SendInputFrame(c, framed);
     DWORD start = GetTickCount();
-    for (DWORD waited = 0; !c->closed && c->copiesAnswered < asked && waited < kAckBoundMs;
+    for (DWORD waited = 0; !c->closed && c->questionsAnswered < asked && waited < kAckBoundMs;
          waited = GetTickCount() - start)
         if (ReceiveWithin(c, kAckBoundMs - waited) == kRecvEnded) break;
     QueueDelivery(c);
-    if (c->copiesAnswered != asked) {
+    if (c->questionsAnswered != asked) {
         DebugLogWrite(kLogName, "the page did not answer a copy or an edit menu within %lu ms",
                       static_cast<unsigned long>(kAckBoundMs));
         return nullptr;
     }
-    char* answer = c->copied;
-    c->copied = nullptr;
-    return answer;
+    char* got = c->answer;
+    c->answer = nullptr;
+    return got;
 }
 
 // The selection's text put on the clipboard; an empty selection leaves the
