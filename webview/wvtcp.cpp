@@ -39,6 +39,7 @@ static const char kLogName[] = "WebView host";
 static const size_t kUnixUrlMax = 2048;    // a start page's URL by its Unix path
 static const size_t kRecvRoomMin = 4096;   // free room in the buffer before a read
 static const size_t kInputJsonMax = 200;
+static const size_t kQuestionNumberRoom = 16;  // "n":4294967295, before a question's own fields
 static const int kWheelPixels = 100;         // one wheel notch scrolls the page this far
 // Modifier bits of the page's input events.
 static const int kModAlt = 1, kModCtrl = 2, kModShift = 8;
@@ -69,6 +70,9 @@ struct WvTcpConn {
     WvInboxItem* inboxHead;
     WvInboxItem* inboxTail;
     bool deliveryQueued;
+    uint32_t questionsAsked;    // questions asked of the page (a copy, an edit menu), numbered
+    uint32_t questionsAnswered; // the newest one answered ('Y')
+    char* answer;               // the text of the newest answer (UTF-8), until it is taken
 };
 
 struct WvTcpEnv {
@@ -135,6 +139,7 @@ static void ConnRelease(WvTcpConn* c) {
     }
     GuardedFree(c->rx);
     GuardedFree(c->picture);
+    GuardedFree(c->answer);
     LocalFreeMem(c->shown.bits);
     GuardedFree(c);
 }
@@ -198,6 +203,24 @@ static void KeepPicture(WvTcpConn* c, const uint8_t* png, uint32_t n) {
     if (c->pane) InvalidateRect(c->pane, nullptr, FALSE);
 }
 
+// A 'Y' frame: the number of the question it answers, ':', the answer. Only
+// an answer newer than the last one kept counts (a late answer to a question
+// given up on is dropped when a newer one has come).
+static void TakeAnswer(WvTcpConn* c, const uint8_t* body, uint32_t n) {
+    uint32_t asked = 0, at = 0;
+    for (; at < n && body[at] >= '0' && body[at] <= '9' && asked <= UINT32_MAX / 10 - 1; at++)
+        asked = asked * 10 + (body[at] - '0');
+    if (at == 0 || at >= n || body[at] != ':' || asked <= c->questionsAnswered) return;
+    at++;
+    char* text = static_cast<char*>(GuardedAlloc(n - at + 1));
+    if (!text) return;
+    memcpy(text, body + at, n - at);
+    text[n - at] = 0;
+    GuardedFree(c->answer);
+    c->answer = text;
+    c->questionsAnswered = asked;
+}
+
 // Splits what was received into frames: page messages to the inbox, counts
 // of acknowledgements. A frame longer than any page message closes the link.
 static void ParseFrames(WvTcpConn* c) {
@@ -217,6 +240,8 @@ static void ParseFrames(WvTcpConn* c) {
             c->acks++;
         } else if (type == 'S') {
             KeepPicture(c, body, n);
+        } else if (type == 'Y') {
+            TakeAnswer(c, body, n);
         } else if (type == 'W') {
             WvInboxItem* item = static_cast<WvInboxItem*>(GuardedAlloc(sizeof(WvInboxItem) + n));
             if (item) {
@@ -461,6 +486,217 @@ static void SendKey(WvTcpConn* c, const char* type, WPARAM vk) {
     SendInputFrame(c, json);
 }
 
+// ---- The clipboard: the page's copy, cut and paste go through Windows' own --------------
+// The browser keeps a clipboard of its own, cut off from every other
+// program; so the keys that copy, cut and paste never reach it. Copy and cut
+// ask the page for its selection (a cut also deletes it there) and put it on
+// the Windows clipboard; paste types the Windows clipboard's text into the
+// page as one insertion, as a native edit's paste does.
+
+enum ClipAction { kClipNone, kClipCopy, kClipCut, kClipPaste };
+
+// Ctrl+C, Ctrl+Insert copy; Ctrl+X, Shift+Delete cut; Ctrl+V, Shift+Insert paste.
+static ClipAction ClipActionOfKey(WPARAM vk) {
+    bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0, shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    if ((GetKeyState(VK_MENU) & 0x8000) || ctrl == shift) return kClipNone;
+    if (ctrl) return vk == 'C' || vk == VK_INSERT ? kClipCopy : vk == 'X' ? kClipCut : vk == 'V' ? kClipPaste : kClipNone;
+    return vk == VK_INSERT ? kClipPaste : vk == VK_DELETE ? kClipCut : kClipNone;
+}
+
+static void PutClipboardText(HWND owner, const char* utf8) {
+    WCHAR* wide = WvUtf8ToWide(utf8);
+    if (!wide) return;
+    size_t bytes = (wcslen(wide) + 1) * sizeof(WCHAR);
+    HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    void* at = mem ? GlobalLock(mem) : nullptr;
+    if (at) {
+        memcpy(at, wide, bytes);
+        GlobalUnlock(mem);
+    }
+    GuardedFree(wide);
+    if (!at || !OpenClipboard(owner)) {
+        if (mem) GlobalFree(mem);
+        DebugLogWrite(kLogName, "the page's copy could not be put on the clipboard");
+        return;
+    }
+    EmptyClipboard();
+    if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
+    CloseClipboard();
+}
+
+// The clipboard's Unicode text as UTF-8 (GuardedFree), null when it has none.
+static char* TakeClipboardText(HWND owner) {
+    if (!OpenClipboard(owner)) return nullptr;
+    char* utf8 = nullptr;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const WCHAR* wide = data ? static_cast<const WCHAR*>(GlobalLock(data)) : nullptr;
+    if (wide) {
+        size_t n = 0;
+        utf8 = WvWideToUtf8(wide, &n);
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return utf8;
+}
+
+// Sends an input frame the page answers with a 'Y' frame and waits for the
+// answer as a post's acknowledgement is waited for (a copy must be on the
+// clipboard before a paste that follows at once reads it): the answer
+// (GuardedFree), null when none came within kAckBoundMs.
+static char* AskPage(WvTcpConn* c, const char* json) {
+    // A page known to be stuck is not asked: the user's key would freeze
+    // the window for the whole bound each time.
+    if (c->notAnswering) return nullptr;
+    uint32_t asked = ++c->questionsAsked;
+    char framed[kInputJsonMax];
+    size_t len = strlen(json);
+    if (len < 2 || len + kQuestionNumberRoom >= sizeof framed) return nullptr;
+    // The question's number goes into the frame's object: {"n":N,...}.
+    snprintf(framed, sizeof framed, "{\"n\":%u,%s", asked, json + 1);
+    SendInputFrame(c, framed);
+    DWORD start = GetTickCount();
+    for (DWORD waited = 0; !c->closed && c->questionsAnswered < asked && waited < kAckBoundMs;
+         waited = GetTickCount() - start)
+        if (ReceiveWithin(c, kAckBoundMs - waited) == kRecvEnded) break;
+    QueueDelivery(c);
+    if (c->questionsAnswered != asked) {
+        DebugLogWrite(kLogName, "the page did not answer a copy or an edit menu within %lu ms",
+                      static_cast<unsigned long>(kAckBoundMs));
+        return nullptr;
+    }
+    char* got = c->answer;
+    c->answer = nullptr;
+    return got;
+}
+
+// The selection's text put on the clipboard; an empty selection leaves the
+// clipboard as it is, as a native edit's copy does.
+static void CopyFromPage(WvTcpConn* c, HWND pane, bool cut) {
+    char* text = AskPage(c, cut ? "{\"t\":\"y\",\"cut\":1}" : "{\"t\":\"y\",\"cut\":0}");
+    if (text && text[0]) PutClipboardText(pane, text);
+    GuardedFree(text);
+}
+
+// The text as a JSON string's contents (GuardedFree); null when out of memory.
+static char* JsonEscaped(const char* text) {
+    CheckedSize room(strlen(text));
+    room.Mul(6).Add(1);
+    if (!room.Fits(kMaxFrame)) return nullptr;
+    char* out = static_cast<char*>(GuardedAlloc(room.Size()));
+    if (!out) return nullptr;
+    char* at = out;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; p++) {
+        if (*p == '"' || *p == '\\') {
+            *at++ = '\\';
+            *at++ = static_cast<char>(*p);
+        } else if (*p < 0x20) {
+            at += sprintf(at, "\\u%04x", *p);
+        } else {
+            *at++ = static_cast<char>(*p);
+        }
+    }
+    *at = 0;
+    return out;
+}
+
+static void PasteToPage(WvTcpConn* c, HWND pane) {
+    char* text = TakeClipboardText(pane);
+    char* escaped = text && text[0] ? JsonEscaped(text) : nullptr;
+    GuardedFree(text);
+    if (!escaped) return;
+    static const char kHead[] = "{\"t\":\"p\",\"text\":\"", kTail[] = "\"}";
+    CheckedSize n(strlen(escaped));
+    n.Add(sizeof kHead + sizeof kTail);
+    char* json = n.Fits(kMaxFrame) ? static_cast<char*>(GuardedAlloc(n.Size())) : nullptr;
+    if (json) {
+        snprintf(json, n.Size(), "%s%s%s", kHead, escaped, kTail);
+        SendInputFrame(c, json);
+    }
+    GuardedFree(json);
+    GuardedFree(escaped);
+}
+
+// Whether the key down was one of the clipboard's, carried out here.
+static bool ClipboardKey(WvTcpConn* c, HWND pane, WPARAM vk) {
+    switch (ClipActionOfKey(vk)) {
+    case kClipCopy: CopyFromPage(c, pane, false); return true;
+    case kClipCut: CopyFromPage(c, pane, true); return true;
+    case kClipPaste: PasteToPage(c, pane); return true;
+    default: return false;
+    }
+}
+
+// ---- The edit menu: a right-click on the page's focused text field --------------------
+// The same menu, items and enabled states as a native edit's, working on the
+// same clipboard. The page answers what the field allows as five '0'/'1'
+// characters (kEditState*), or "" when the click was not on the focused field.
+
+enum EditMenuItem { kEditNone, kEditUndo, kEditCut, kEditCopy, kEditPaste, kEditDelete, kEditSelectAll };
+static const int kEditMenuByKey = -1;   // the edit menu's point: asked of the page
+enum EditStateChar { kEditStateUndo, kEditStateSelected, kEditStateEditable, kEditStatePassword, kEditStatePartly,
+                     kEditStateLen };
+
+static void AddEditItem(HMENU menu, EditMenuItem item, const char* text, bool enabled) {
+    AppendMenuA(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), item, text);
+}
+
+static void RunEditCommand(WvTcpConn* c, HWND pane, UINT item) {
+    switch (item) {
+    case kEditUndo: SendInputFrame(c, "{\"t\":\"x\",\"cmd\":\"undo\"}"); break;
+    case kEditCut: CopyFromPage(c, pane, true); break;
+    case kEditCopy: CopyFromPage(c, pane, false); break;
+    case kEditPaste: PasteToPage(c, pane); break;
+    case kEditDelete: SendInputFrame(c, "{\"t\":\"x\",\"cmd\":\"delete\"}"); break;
+    case kEditSelectAll: SendInputFrame(c, "{\"t\":\"x\",\"cmd\":\"selectAll\"}"); break;
+    default: break;
+    }
+}
+
+// At x, y of a right-click; from the keyboard (kEditMenuByKey) at the centre
+// of the focused field, which the page then answers after the state
+// (":X:Y"). False when there was no field to show it for.
+static bool ShowEditMenu(WvTcpConn* c, HWND pane, int x, int y) {
+    char json[kInputJsonMax];
+    snprintf(json, sizeof json, "{\"t\":\"e\",\"x\":%d,\"y\":%d}", x, y);
+    char* state = AskPage(c, json);
+    bool field = state && strlen(state) >= kEditStateLen;
+    bool on[kEditStateLen] = {};
+    for (int i = 0; field && i < kEditStateLen; i++) on[i] = state[i] == '1';
+    if (field && x == kEditMenuByKey) field = sscanf(state + kEditStateLen, ":%d:%d", &x, &y) == 2;
+    GuardedFree(state);
+    HMENU menu = field ? CreatePopupMenu() : nullptr;
+    if (!menu) return false;
+    bool editable = on[kEditStateEditable], selected = on[kEditStateSelected], hidden = on[kEditStatePassword];
+    AddEditItem(menu, kEditUndo, "&Undo", on[kEditStateUndo] && editable);
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AddEditItem(menu, kEditCut, "Cu&t", selected && editable && !hidden);
+    AddEditItem(menu, kEditCopy, "&Copy", selected && !hidden);
+    AddEditItem(menu, kEditPaste, "&Paste", editable && IsClipboardFormatAvailable(CF_UNICODETEXT));
+    AddEditItem(menu, kEditDelete, "&Delete", selected && editable);
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AddEditItem(menu, kEditSelectAll, "Select &All", on[kEditStatePartly]);
+    POINT at = {x, y};
+    ClientToScreen(pane, &at);
+    // The menu's own loop may run a handler that closes the view: the
+    // connection is held until the choice has been carried out.
+    c->refs++;
+    UINT chosen = static_cast<UINT>(TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY,
+                                                   at.x, at.y, 0, pane, nullptr));
+    DestroyMenu(menu);
+    if (!c->closed && IsWindow(pane)) RunEditCommand(c, pane, chosen);
+    ConnRelease(c);
+    return true;
+}
+
+// Shift+F10 and the menu key open the focused field's edit menu, as they do
+// a native edit's; elsewhere they go to the page.
+static bool EditMenuKey(WvTcpConn* c, HWND pane, WPARAM vk) {
+    bool shift = (GetKeyState(VK_SHIFT) & 0x8000) != 0, others = (GetKeyState(VK_CONTROL) & 0x8000) ||
+                                                               (GetKeyState(VK_MENU) & 0x8000);
+    if (others || !(vk == VK_APPS || (vk == VK_F10 && shift))) return false;
+    return ShowEditMenu(c, pane, kEditMenuByKey, kEditMenuByKey);
+}
+
 // Whether the system keys in the pane are the page's: its window has no
 // native menu bar for them.
 static bool PageHasMenuKeys(HWND pane) { return !GetMenu(GetAncestor(pane, GA_ROOT)); }
@@ -494,6 +730,7 @@ static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRES
     case WM_MBUTTONUP:
         SendMouse(c, "up", ButtonOf(msg), x, y, c->clicks ? c->clicks : 1, 0);
         if (!(wp & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) && GetCapture() == pane) ReleaseCapture();
+        if (msg == WM_RBUTTONUP) ShowEditMenu(c, pane, x, y);
         return true;
     case WM_MOUSEMOVE:
         SendMouse(c, "move", HeldButton(wp), x, y, 0, 0);
@@ -512,6 +749,8 @@ static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRES
     // they all in a window with a native menu bar (an HTML control's page).
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
+        if (msg == WM_KEYDOWN && ClipboardKey(c, pane, wp)) return true;
+        if (EditMenuKey(c, pane, wp)) return true;
         SendKey(c, "down", wp);
         return msg == WM_KEYDOWN || (PageHasMenuKeys(pane) && wp != VK_F4);
     case WM_KEYUP:

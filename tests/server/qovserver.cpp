@@ -113,6 +113,11 @@
 //                                            top window whose text is BUTTON ('&'
 //                                            ignored on both sides); waits up to
 //                                            30 s for the window and the button
+//   clipboard-set "TEXT"                     puts TEXT (UTF-8; "" empties it) on the
+//                                            Windows clipboard as Unicode text
+//   clipboard-expect "TEXT"                  the clipboard's Unicode text is TEXT
+//                                            (waits up to 30 s, as another program
+//                                            reading it would)
 //   set-text "TITLE" ID "TEXT"               sets the text of child ID of that
 //                                            top window (waits as click does)
 //   repeat N ... end-repeat                  the steps between, N times in all
@@ -186,7 +191,7 @@ enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepE
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
                 kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepDrainEvents, kStepWaitFile, kStepMeasure,
-                kStepAtMost, kStepTwinShot, kStepSendUnread };
+                kStepAtMost, kStepTwinShot, kStepSendUnread, kStepClipboard };
 
 struct Field {
     std::string op;     // u8 u16 u32 i32 u64 text textz fill hex any rest contains capture
@@ -439,7 +444,7 @@ static bool ParseTwinShot(const std::vector<std::string>& w, Step* st);
 // Steps that wait for a state and so take "within MS" at their end.
 static bool TakesWithin(const std::string& cmd) {
     static const char* const kWaiting[] = {"expect-window", "expect-class", "expect-value", "expect-pixel",
-                                           "page-expect", "page-box", "click", "set-text", "wait-file",
+                                           "page-expect", "page-box", "click", "set-text", "wait-file", "clipboard-expect",
                                            "send-unread"};
     for (const char* k : kWaiting)
         if (cmd == k) return true;
@@ -600,6 +605,14 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
                 st.text = w[1].substr(1);
                 std::string button = w[2].substr(1);
                 st.raw.assign(button.begin(), button.end());
+            }
+        } else if (cmd == "clipboard-set" || cmd == "clipboard-expect") {
+            st.kind = kStepClipboard;
+            ok = w.size() == 2 && w[1][0] == '"';
+            if (ok) {
+                st.text = cmd;
+                std::string text = w[1].substr(1);
+                st.raw.assign(text.begin(), text.end());
             }
         } else if (cmd == "set-text") {
             st.kind = kStepSetText;
@@ -1148,9 +1161,60 @@ static void SetChildText(const Step& st) {
     else Note("S> text \"%s\" into child %lld of window \"%s\"", text.c_str(), st.args[0], st.text.c_str());
 }
 
+// The clipboard's Unicode text as UTF-8; false when it holds none or is
+// held open by another program.
+static bool ClipboardText(std::string* out) {
+    out->clear();
+    if (!OpenClipboard(nullptr)) return false;
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const WCHAR* wide = data ? static_cast<const WCHAR*>(GlobalLock(data)) : nullptr;
+    if (wide) {
+        int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+        if (n > 1) {
+            out->resize(static_cast<size_t>(n));
+            WideCharToMultiByte(CP_UTF8, 0, wide, -1, &(*out)[0], n, nullptr, nullptr);
+            out->resize(static_cast<size_t>(n - 1));
+        }
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return wide != nullptr;
+}
+
+static bool SetClipboardText(const std::string& utf8) {
+    if (!OpenClipboard(nullptr)) return false;
+    bool done = EmptyClipboard() != FALSE;
+    if (done && !utf8.empty()) {
+        int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+        HGLOBAL mem = n > 0 ? GlobalAlloc(GMEM_MOVEABLE, static_cast<size_t>(n) * sizeof(WCHAR)) : nullptr;
+        WCHAR* wide = mem ? static_cast<WCHAR*>(GlobalLock(mem)) : nullptr;
+        if (wide) {
+            MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, n);
+            GlobalUnlock(mem);
+        }
+        done = wide && SetClipboardData(CF_UNICODETEXT, mem);
+        if (!done && mem) GlobalFree(mem);
+    }
+    CloseClipboard();
+    return done;
+}
+
+static void ClipboardStep(const Step& st) {
+    std::string want(st.raw.begin(), st.raw.end()), got;
+    if (st.text == "clipboard-set") {
+        if (!SetClipboardText(want)) Fail(st.line, "the clipboard could not be set");
+        else Note("S> clipboard \"%s\"", want.c_str());
+        return;
+    }
+    PollUntil(WaitMs(st, kWindowWaitMs), [&] { return (ClipboardText(&got) || want.empty()) && got == want; });
+    if (got != want) Fail(st.line, "the clipboard holds \"%s\", expected \"%s\"", got.c_str(), want.c_str());
+    else Note("   clipboard \"%s\"", got.c_str());
+}
+
 static void RunWindowStep(const Step& st) {
     switch (st.kind) {
     case kStepClick: ClickButton(st); break;
+    case kStepClipboard: ClipboardStep(st); break;
     case kStepSetText: SetChildText(st); break;
     case kStepScreenshot:
         if (WriteScreenBmp(st.text)) Note("   screenshot %s", st.text.c_str());
@@ -1448,7 +1512,8 @@ static WORD KeyCode(const std::string& name) {
         {"ctrl", VK_CONTROL}, {"shift", VK_SHIFT}, {"alt", VK_MENU}, {"tab", VK_TAB}, {"enter", VK_RETURN},
         {"esc", VK_ESCAPE}, {"space", VK_SPACE}, {"left", VK_LEFT}, {"right", VK_RIGHT}, {"up", VK_UP},
         {"down", VK_DOWN}, {"home", VK_HOME}, {"end", VK_END}, {"pgup", VK_PRIOR}, {"pgdn", VK_NEXT},
-        {"f10", VK_F10}, {"delete", VK_DELETE}, {"backspace", VK_BACK},
+        {"f10", VK_F10}, {"delete", VK_DELETE}, {"backspace", VK_BACK}, {"insert", VK_INSERT},
+        {"apps", VK_APPS},
     };
     for (const auto& k : kNamed)
         if (name == k.name) return k.vk;
@@ -2129,6 +2194,7 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         case kStepSendMessage:
         case kStepClick:
         case kStepSetText:
+        case kStepClipboard:
             RunWindowStep(st);
             break;
         case kStepPage:

@@ -5,9 +5,16 @@
 //
 // Input frames are JSON objects: {t:"m", type:"down"|"up"|"move"|"wheel", x,
 // y, button:"left"|"middle"|"right"|"none", clicks, dx, dy, mods}; {t:"k",
-// type:"down"|"up", vk, mods}; {t:"c", text, mods}; {t:"f", on}. mods: 1 Alt, 2
-// Ctrl, 4 Meta, 8 Shift. Key downs carry no text: the window's WM_CHAR comes
-// as a "c" frame of its own (text on both would type every character twice).
+// type:"down"|"up", vk, mods}; {t:"c", text, mods}; {t:"f", on}; {t:"y", n,
+// cut} the selection's text asked for the Windows clipboard (a cut deletes it
+// too), answered through onAnswer as "n:text" (n the question's number); {t:"p", text} the Windows clipboard's text pasted;
+// {t:"e", n, x, y} what the edit menu of the focused text field under x, y
+// may offer, answered the same way ("n:" when there is none); {t:"x", cmd} an
+// edit menu's command (undo, delete, selectAll) in the focused field.
+// mods: 1 Alt, 2 Ctrl, 4 Meta, 8 Shift. Key downs carry no text: the window's
+// WM_CHAR comes as a "c" frame of its own (text on both would type every
+// character twice). The browser's own clipboard is never used: the client
+// keeps the copy, cut and paste keys from the page and sends these instead.
 'use strict';
 
 // Virtual-key codes whose key has a name of its own; letters and digits get
@@ -18,6 +25,36 @@ const kKeyNames = {
   40: 'ArrowDown', 45: 'Insert', 46: 'Delete',
 };
 for (let f = 1; f <= 12; f++) kKeyNames[111 + f] = `F${f}`;
+
+// The page's selection for a copy or cut: the focused text field's selected
+// part, else the document's selection. A password field gives nothing, as a
+// native one. A cut deletes the selection of a field that may be edited, as
+// the user's own deletion (one input event).
+const kSelectionScript = (cut) => `(() => {
+  const el = document.activeElement;
+  const field = !!el && (el.tagName === 'INPUT' || el.tagName === 'TEXTAREA') && typeof el.selectionStart === 'number';
+  if (field && el.type === 'password') return '';
+  const text = field ? el.value.substring(el.selectionStart, el.selectionEnd) : String(window.getSelection() || '');
+  if (${cut ? 'true' : 'false'} && text && field && !el.readOnly && !el.disabled) document.execCommand('delete');
+  return text;
+})()`;
+
+// What an edit menu offers, one '0'/'1' each: undo, a selection, the field
+// editable, a password field, a selection short of the whole text. "" when
+// the point is not on the focused text field. Opened from the keyboard (x
+// and y -1) it is the focused field's, with its centre after (":X:Y").
+const kEditStateScript = (x, y) => `(() => {
+  const el = document.activeElement;
+  const field = !!el && (el.tagName === 'INPUT' || el.tagName === 'TEXTAREA') && typeof el.selectionStart === 'number';
+  const byKey = ${x} < 0 && ${y} < 0;
+  if (!field || (!byKey && document.elementFromPoint(${x}, ${y}) !== el)) return '';
+  const s = el.selectionStart, e = el.selectionEnd, bit = (b) => (b ? '1' : '0');
+  const state = bit(document.queryCommandEnabled('undo')) + bit(e > s) + bit(!el.readOnly && !el.disabled) +
+    bit(el.type === 'password') + bit(s > 0 || e < el.value.length);
+  const r = el.getBoundingClientRect();
+  return byKey ? state + ':' + Math.round(r.left + r.width / 2) + ':' + Math.round(r.top + r.height / 2) : state;
+})()`;
+const kEditCommands = new Set(['undo', 'delete', 'selectAll']);
 
 const kMouseTypes = { down: 'mousePressed', up: 'mouseReleased', move: 'mouseMoved', wheel: 'mouseWheel' };
 const kButtonBits = { left: 1, right: 2, middle: 4 };
@@ -56,7 +93,7 @@ async function openSession(page) {
   };
 }
 
-async function startScreen(page, onPicture, log = () => {}) {
+async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {}) {
   const cdp = await openSession(page);
   let stopped = false;
   let inputChain = Promise.resolve();
@@ -111,6 +148,37 @@ async function startScreen(page, onPicture, log = () => {}) {
     });
   }
 
+  // Every question is answered, with "" when nothing could be read: the
+  // client waits for the answer, which names the question's number.
+  function answer(q, r) {
+    const text = r && !r.exceptionDetails && r.result && typeof r.result.value === 'string' ? r.result.value : '';
+    onAnswer(`${Number(q.n) >>> 0}:${text}`);
+  }
+
+  async function copy(y) {
+    const r = await cdp.send('Runtime.evaluate', {
+      expression: kSelectionScript(!!y.cut), returnByValue: true, userGesture: true,
+    }).catch(() => null);
+    answer(y, r);
+  }
+
+  async function editState(e) {
+    const r = await cdp.send('Runtime.evaluate', {
+      expression: kEditStateScript(Number(e.x) | 0, Number(e.y) | 0), returnByValue: true,
+    }).catch(() => null);
+    answer(e, r);
+  }
+
+  function editCommand(x) {
+    if (!kEditCommands.has(x.cmd)) return null;
+    return cdp.send('Runtime.evaluate', { expression: `document.execCommand('${x.cmd}')`, userGesture: true });
+  }
+
+  function paste(p) {
+    const text = String(p.text || '');
+    return text ? cdp.send('Input.insertText', { text }) : null;
+  }
+
   return {
     // The page's DevTools session, for the host's own calls into the page.
     session: cdp,
@@ -124,8 +192,15 @@ async function startScreen(page, onPicture, log = () => {}) {
         if (m.t === 'k') return key(m);
         if (m.t === 'c') return character(m);
         if (m.t === 'f') return this.focus(!!m.on);
+        if (m.t === 'y') return copy(m);
+        if (m.t === 'p') return paste(m);
+        if (m.t === 'e') return editState(m);
+        if (m.t === 'x') return editCommand(m);
         return null;
-      }).catch((e) => log(`input error: ${e.message}`));
+      }).catch((e) => {
+        log(`input error: ${e.message}`);
+        if (m.t === 'y' || m.t === 'e') answer(m, null);
+      });
     },
     async focus(on) {
       await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: on }).catch(() => {});

@@ -9,7 +9,9 @@
 // input.js; replayed at once, never behind a post). Host to client: 'W' a page
 // message (UTF-8), 'K' a post was carried out (sent after every message the
 // page posted while handling it), 'S' a picture of the page (PNG, the page's
-// size, one page pixel a window pixel), sent whenever the page's look changed.
+// size, one page pixel a window pixel), sent whenever the page's look changed,
+// 'Y' the answer to an input frame that asked the page (its number, ':', the
+// selected text for the Windows clipboard or an edit menu's state; UTF-8).
 'use strict';
 const fs = require('fs');
 const net = require('net');
@@ -114,7 +116,8 @@ function serveConnection(socket, context, log, pages) {
       const at = pages.indexOf(opened);
       if (at >= 0) pages.splice(at, 1);
     });
-    screen = await startScreen(page, (png) => { if (traced) traced.push(['S', traceNow().toFixed(4), png.length]); send('S', png); }, log);
+    screen = await startScreen(page, (png) => { if (traced) traced.push(['S', traceNow().toFixed(4), png.length]); send('S', png); }, log,
+      (text) => send('Y', text));
     await page.exposeFunction('__qovWake', () => queue(drain));
     page.on('load', () => queue(applyBackground));
     page.on('pageerror', (e) => log(`page error: ${e.message}`));
