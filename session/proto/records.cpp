@@ -14,11 +14,15 @@ bool DecodeEventItem(const WireReader& r, size_t off, EventItem* item) {
         !r.U64At(off + kEviValue, &it.value) || !r.U32At(off + kEviVarRef, &it.varRef))
         return false;
     if (ItemIsText(it.kind)) {
-        uint32_t textOff = static_cast<uint32_t>(it.value);
         if (it.size == 0) {
             it.data = "";
         } else {
-            it.data = r.PtrAt(textOff, it.size);
+            // The text's offset is the whole 64-bit value: one with a high word
+            // lies past any message and is refused, never cut to its low word.
+            CheckedSize end(it.value);
+            end.Add(it.size);
+            if (!end.Fits(r.Length())) return false;
+            it.data = r.PtrAt(end.Size() - it.size, it.size);
             if (!it.data) return false;
         }
     }

@@ -223,6 +223,10 @@ TEST(Proto, MethodCalls) {
                    "an argument text reaching past the message"});
     bad.push_back({CallHead(1, 0, "").Item(kItemUtf8, 1, 0xFFFFFFF0u, 0).U32(0).Done(),
                    "an argument text offset far outside"});
+    Msg highWord = CallHead(1, 0, "");
+    highWord.Item(kItemText, 2, 0, 0).U32(0);
+    WirePutU64(&highWord.b[highWord.b.size() - kEventItemSize - 4 + kEviValue], (1ull << 32) | 8, false);
+    bad.push_back({highWord.Done(), "an argument text offset with a high word (its low word lies inside)"});
     bad.push_back({CallHead(1, 0, "").Item(kItemInt, 4, 1, 0).U32(0x7FFFFFFF).Done(),
                    "an argument name length past the end"});
     bad.push_back({CallHead(2, 0, "").Item(kItemInt, 4, 1, 0).U32(0).Done(), "the second argument is missing"});
