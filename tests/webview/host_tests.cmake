@@ -81,6 +81,7 @@ qov_webview_input_twin(menukeys webview-menukeys-twin.txt)
 qov_webview_input_twin(focus webview-focus-twin.txt)
 qov_webview_input_twin(input webview-input-twin.txt)
 qov_webview_input_twin(listtree webview-listtree-twin.txt)
+qov_webview_input_twin(events webview-events-twin.txt)
 qov_webview_input_twin(pixels webview-pixels-twin.txt)
 
 # Numbered pictures from the server: a bare DIB (ImageMagick's bitmap less its
