@@ -22,6 +22,10 @@
 //   --skip-page-steps notes the page steps without running them (the native
 //   twin of a web-view script); without it, steps written "native STEP" (what
 //   only the native twin waits for, such as its pop-up menu) are noted instead.
+//   Steps written "web STEP" run only without it. Neither kind's expects go
+//   into the transcript: what differs between the twins is named there by a
+//   "difference NAME "TEXT"" step instead (TEXT: its line in docs/protocol.md,
+//   which tests/webview/twin.sh checks is there).
 //
 // Script lines (# starts a comment; numbers are decimal or 0x hex):
 //   send TYPE [seq=N] [ack] [lzo] [cut=N] [len=N] FIELDS
@@ -190,7 +194,7 @@ static void CloseSock(Sock s) { close(s); }
 enum StepKind { kStepSend, kStepBundleBegin, kStepBundleEnd, kStepExpect, kStepExpectBundle, kStepExpectKeepAlive,
                 kStepExpectClosed, kStepSwapped, kStepRaw, kStepClose, kStepSleep, kStepExit,
                 kStepScreenshot, kStepExpectWindow, kStepPostMessage, kStepSendMessage, kStepKeepAlives, kStepPage, kStepTargeted,
-                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepDrainEvents, kStepWaitFile, kStepMeasure,
+                kStepClick, kStepSetText, kStepExpectPeakMemory, kStepAnsweredWithin, kStepExpectValue, kStepDrainEvents, kStepDifference, kStepWaitFile, kStepMeasure,
                 kStepAtMost, kStepTwinShot, kStepSendUnread, kStepClipboard };
 
 struct Field {
@@ -218,6 +222,7 @@ struct Step {
     long long args[3];  // message, wParam, lParam of post-message
     int waitMs;         // "within MS": how long a waiting step may wait (0: its default)
     bool nativeOnly;    // "native STEP": run only in a twin's native run
+    bool webOnly;       // "web STEP": run only in a twin's web-view run
 };
 
 static bool gSwapped = false;
@@ -509,8 +514,8 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
         Step st = {};
         st.line = n;
         st.seq = -1;
-        if (w[0] == "native" && w.size() > 1) {
-            st.nativeOnly = true;
+        if ((w[0] == "native" || w[0] == "web") && w.size() > 1) {
+            (w[0] == "native" ? st.nativeOnly : st.webOnly) = true;
             w.erase(w.begin());
         }
         const std::string cmd = w[0];
@@ -582,6 +587,12 @@ static bool ParseScript(const char* path, std::vector<Step>* steps) {
             st.kind = kStepWaitFile;
             ok = w.size() == 2 && w[1][0] == '"';
             if (ok) st.text = w[1].substr(1);
+        } else if (cmd == "difference") {
+            // A documented difference between the twins: its name goes into
+            // the transcript of both runs.
+            st.kind = kStepDifference;
+            ok = w.size() == 3 && w[1][0] != '"' && w[2][0] == '"';
+            if (ok) st.text = w[1];
         } else if (cmd == "drain-events") {
             st.kind = kStepDrainEvents;
             ok = w.size() == 1;
@@ -894,7 +905,7 @@ static void CheckMsg(const Step& st, const std::vector<uint8_t>& m) {
                  static_cast<long long>(got));
     }
     if (at != m.size()) Fail(st.line, "%zu bytes left unchecked in message %u", m.size() - at, h.type);
-    if (gTranscript) fprintf(gTranscript, "%s\n", line.c_str());
+    if (gTranscript && !st.nativeOnly && !st.webOnly) fprintf(gTranscript, "%s\n", line.c_str());
 }
 
 static std::vector<std::vector<uint8_t>> gPending;   // members of a received bundle not yet expected
@@ -1973,7 +1984,8 @@ static void ExpectValue(const Step& st) {
 }
 
 // drain-events: polls (1050) until the client answers 1102 (no event waits);
-// each event (1142) taken meanwhile is noted by its object and number. A queue
+// each event (1142) taken meanwhile is noted by its object, number, modifiers
+// and value. A queue
 // that never empties, or any other answer, fails the step.
 static void DrainEvents(const Step& st) {
     constexpr uint32_t kPoll = 1050, kEvent = 1142, kNoEvent = 1102;
@@ -1992,9 +2004,13 @@ static void DrainEvents(const Step& st) {
             Note("   %d event%s drained", taken, taken == 1 ? "" : "s");
             return;
         }
+        uint32_t mods = 0, value = 0;
         r.U32At(16, &obj);
         r.U32At(28, &number);
-        Note("   drained event %u of object %u", number, obj);
+        r.U32At(32, &mods);
+        r.U32At(36, &value);
+        Note("   drained event %u of object %u (modifiers %u, value %d)", number, obj, mods >> 16,
+             static_cast<int32_t>(value));
     }
     Fail(st.line, "more than %d events were waiting", kMostDrained);
 }
@@ -2080,6 +2096,10 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         }
         if (st.nativeOnly && !gSkipPageSteps) {
             Note("   native step skipped (line %d)", st.line);
+            continue;
+        }
+        if (st.webOnly && gSkipPageSteps) {
+            Note("   web-view step skipped (line %d)", st.line);
             continue;
         }
         switch (st.kind) {
@@ -2208,6 +2228,10 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             break;
         case kStepExpectValue:
             ExpectValue(st);
+            break;
+        case kStepDifference:
+            Note("   the twins differ here: %s", st.text.c_str());
+            if (gTranscript) fprintf(gTranscript, "difference %s\n", st.text.c_str());
             break;
         case kStepDrainEvents:
             DrainEvents(st);

@@ -9,6 +9,10 @@
 # (SendInput "mouse", "wheel" and "keys" steps) gives each run the points
 # that differ: "# define-0: NAME=N ..." lines for the native run, "# define-2:"
 # for the web view's (which mostly reads them from the page by "page-box").
+# Where the twins differ by design the scene says so: "native STEP" and "web
+# STEP" run in one run only and stay out of the transcript, and a
+# "difference NAME "TEXT"" step names the difference in both transcripts;
+# TEXT must be found (blanks and line breaks alike) in docs/protocol.md.
 # QOV_TWIN_KEEP=DIR keeps each run's transcript there as SCENE.MODE.txt, so
 # two builds' transcripts can be compared scene by scene.
 set -euo pipefail
@@ -47,6 +51,15 @@ run() {
     echo "FAIL: the check after the run with WEBMODE $mode"; return 1
   fi
 }
+# Every named difference is one that docs/protocol.md writes down.
+docs=$(dirname "$0")/../../docs/protocol.md
+flat() { tr '\n' ' ' | tr -s ' '; }
+documented=$(flat <"$docs")
+while IFS= read -r said; do
+  if [[ "$documented" != *"$(printf '%s' "$said" | flat)"* ]]; then
+    echo "FAIL: a difference the scene names is not in docs/protocol.md: $said"; exit 1
+  fi
+done < <(sed -n 's/^difference [^ ]* "\(.*\)"$/\1/p' "$script")
 run 2
 if [ "$only" = web ]; then echo "web view scene passed"; exit 0; fi
 run 0 --skip-page-steps

@@ -3,8 +3,9 @@
 //
 // Tab controls: the client keeps the tabs; the page shows them as a jQuery UI
 // tab strip whose tabs all show one shared panel ("C%d-1"), and reports a
-// switch by the user as $CHANGE and $CLICK with the 1-based tab, once the
-// client has asked for them (action 32 "dwid" 4 and 5).
+// switch by the user as the native control does, once the client has asked
+// for them (action 32 "dwid" 4 and 5): $CLICK with the 1-based tab being left
+// (modifiers 0), then $CHANGE with the 1-based tab chosen.
 //
 // Menus: the client sends a window's whole bar ("dwid" 2) into the window's
 // holder "C%dN", and a menu's popup list (action 19) which is made a jQuery
@@ -80,10 +81,9 @@
       active: 0,
       activate: function (e, ui) {
         if (el.data('qovTabQuiet')) return;
-        var tab = ui.newTab.index() + 1;
         var num = elementNumber(o.id);
-        if (el.data('qovTabChange')) queue({ id: num, et: kChange, ev: tab, em: keyBits(e) });
-        if (el.data('qovTabClick')) queue({ id: num, et: kClick, ev: tab, em: keyBits(e) });
+        if (el.data('qovTabClick')) queue({ id: num, et: kClick, ev: ui.oldTab.index() + 1, em: 0 });
+        if (el.data('qovTabChange')) queue({ id: num, et: kChange, ev: ui.newTab.index() + 1, em: keyBits(e) });
       }
     });
   };

@@ -68,6 +68,10 @@
     return e.type === 'click' && e.originalEvent && e.originalEvent.detail > 1;
   }
 
+  function secondPress(e) {
+    return e.originalEvent && e.originalEvent.detail > 1;
+  }
+
   function bindList(el) {
     if (el.data('qovListBound')) return;
     el.data('qovListBound', true);
@@ -235,17 +239,20 @@
     el.on('click.qovtree', 'summary', function (e) {
       if (!$(e.target).is('input')) e.preventDefault();
     });
-    el.on('click.qovtree dblclick.qovtree', 'li', function (e) {
+    // A node is clicked when the button goes down on it, as in a native tree:
+    // its selection and $CLICK come before the focus moves to the tree. Its
+    // expander reports on the click; a double click on its release.
+    el.on('mousedown.qovtree click.qovtree dblclick.qovtree', 'li', function (e) {
       e.stopPropagation();
       if (el.data('qovDisabled') || $(e.target).is('input')) return;
       var li = $(this);
       var onText = $(e.target).closest('span, .qovtvi').length > 0;
-      var summary = $(e.target).closest('summary');
-      if (summary.length && !onText && e.type === 'click') {
-        queue({ name: li.attr('id'), et: kTreeCheck, ev: kExpander });
+      var onExpander = $(e.target).closest('summary').length > 0 && !onText;
+      if (e.type === 'click') {
+        if (onExpander) queue({ name: li.attr('id'), et: kTreeCheck, ev: kExpander });
         return;
       }
-      if (secondClick(e)) return;
+      if (e.type === 'mousedown' && (onExpander || e.button !== 0 || secondPress(e))) return;
       queue({ name: li.attr('id'), et: kTreeClick, ev: e.type === 'dblclick' ? 1 : 0, em: keyBits(e) });
     });
     el.on('change.qovtree', 'input[type=checkbox]', function (e) {
