@@ -199,6 +199,27 @@
     if (!$(e.target).closest('.qovpopup, .fmenui').length) hidePopups();
   });
 
+  // A popup (or a SubMenu's list) that opens or closes under a pointer that
+  // stays still gets mouseover and mouseout from the browser at its next frame,
+  // a moment after the key that opened it; the menu widget would take them for
+  // the user pointing and move the keyboard's highlight to the item under the
+  // pointer, or clear it. As natively, only a pointer that moves points: those
+  // events, at the place the pointer last moved to, are kept from the popups.
+  var pointerAt = null;   // {x, y} of the last move, press or release; null none yet
+  function notePointer(e) {
+    pointerAt = { x: e.clientX, y: e.clientY };
+  }
+  function keepStillPointerOut(e) {
+    if (!pointerAt || e.clientX !== pointerAt.x || e.clientY !== pointerAt.y) return;
+    if ($(e.target).closest('.qovpopup').length) e.stopPropagation();
+  }
+  ['mousemove', 'mousedown', 'mouseup'].forEach(function (type) {
+    document.addEventListener(type, notePointer, true);
+  });
+  ['mouseover', 'mouseout'].forEach(function (type) {
+    document.addEventListener(type, keepStillPointerOut, true);
+  });
+
   // ---- The menu bar by keyboard --------------------------------------------------------------
 
   var kVkAlt = 18, kVkF10 = 121, kVkEnter = 13, kVkEscape = 27;
