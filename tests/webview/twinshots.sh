@@ -3,7 +3,8 @@
 # takes screenshot pairs (twin.sh calls it as QOV_TWIN_AFTER). After the
 # native run (WEBMODE 0), each pair NAME-web.png / NAME-native.bmp that the
 # scene's twin-screenshot steps left in RUNDIR is compared control by control
-# (shotpair.sh). The crops are the controls' own rectangles as the client
+# (shotpair.sh), after the two pictures are found of one size (the window's
+# client area on the screen and the page's window). The crops are the controls' own rectangles as the client
 # answered them: the scene captures Left, Top, Width and Height of each control
 # CTRL as $crop_CTRL_left, _top, _width and _height (in pixels: the twin
 # windows use Units 5 and are not the web view's first window, whose children
@@ -76,6 +77,13 @@ for web in "$dir"/*-web.png; do
   [ -e "$web" ] || continue
   name=${web%-web.png} shots=$((shots + 1))
   [ -f "$name-native.bmp" ] || { echo "FAIL: ${name##*/} has no native picture"; exit 1; }
+  # The window's client area on the screen has the page window's size.
+  read -r nw nh < <(identify -format '%w %h\n' "$name-native.bmp")
+  read -r ww wh < <(identify -format '%w %h\n' "$web")
+  if [ "$nw x $nh" != "$ww x $wh" ]; then
+    echo "FAIL: ${name##*/}: the native client area is $nw x $nh pixels, the page's window $ww x $wh"; exit 1
+  fi
+  echo "client area ${name##*/}: $nw x $nh pixels in both runs"
   echo "screenshot pair ${name##*/} (outline DSSIM per control):"
   args=("${expect_over[@]}")
   bash "$here/shotpair.sh" "$name-native.bmp" "$web" "$dir/crops.txt" "${args[@]}" ||
