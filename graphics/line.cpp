@@ -82,17 +82,13 @@ int PointOfProp(uint32_t id) {
     }
 }
 
-// One end-point coordinate in window units: the points are taken to units,
-// the one replaced, and all brought back to pixels; a grid cuts the changed one.
+// One end-point coordinate in window units, brought to pixels; the other
+// points keep their pixels (a trip to units and back, truncated each way,
+// could move them). A grid cuts the changed one.
 void LineSetPoint(LineRecord* l, uint32_t id, int32_t value) {
     ObjectRecord* rec = &l->hdr;
-    RECT r = {l->pt[kX1], l->pt[kY1], l->pt[kX2], l->pt[kY2]};
-    ConvertRectUnits(rec->parent, &r, 0);
-    LONG* units[4] = {&r.left, &r.top, &r.right, &r.bottom};
     int index = PointOfProp(id);
-    *units[index] = value;
-    ConvertRectUnits(rec->parent, &r, 1);
-    l->pt[kX1] = r.left, l->pt[kY1] = r.top, l->pt[kX2] = r.right, l->pt[kY2] = r.bottom;
+    l->pt[index] = ConvertUnits(rec->parent, value, index % 2, 1);
     int32_t gx, gy;
     if (GridOf(rec, &gx, &gy)) l->pt[index] = GridTruncate(l->pt[index], index % 2 ? gy : gx);
     Place(l);

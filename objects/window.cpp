@@ -155,7 +155,7 @@ static void FillFromCreateRecord(NativeWindowRecord* w, const ObjectCreateRecord
     if (cr->gridAlign) w->winStyle |= kWsGridAlign;
     w->gridSizeH = static_cast<uint16_t>(cr->gridSizeH > 0 ? cr->gridSizeH : 10);
     w->gridSizeV = static_cast<uint16_t>(cr->gridSizeV > 0 ? cr->gridSizeV : 10);
-    w->units = static_cast<uint8_t>(cr->units >= 1 && cr->units <= 6 ? cr->units : kUnitsPixels);
+    w->units = ScaleModeFromUnits(cr->units);
     w->winStyle |= kWsCaption | kWsSysMenu | kWsMinBox | kWsMaxBox;
     if (cr->winStyle & 0x40) w->winStyle &= ~kWsCaption;
     if (cr->winStyle & 0x4) w->winStyle &= ~kWsMaxBox;

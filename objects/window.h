@@ -9,6 +9,7 @@
 
 #include "objects/objops.h"
 #include "objects/objrecord.h"
+#include "objects/units.h"
 
 // Style word bits (NativeWindowRecord::winStyle).
 enum WinStyleBit : uint32_t {
@@ -23,16 +24,11 @@ enum WinStyleBit : uint32_t {
 enum WinStyle2Bit : uint32_t {
     kWs2Topmost2 = 0x1, kWs2KeepScaleOrigin = 0x2, kWs2MouseWheel = 0x8, kWs2IoCancel = 0x80,
 };
-// Scale modes (Units).
-enum WinUnits : uint8_t {
-    kUnitsTwips = 1, kUnitsPoints = 2, kUnitsChars = 3, kUnitsInches = 4, kUnitsPixels = 5, kUnitsMm = 6,
-};
 
 constexpr int32_t kWinCreateNoMemory = -6;
 constexpr int32_t kWinCreateFailed = -3;
 constexpr int32_t kWinCreateBadRect = -4;
 constexpr int32_t kWinParentWinRefused = -52;
-constexpr uint8_t kCellWidth = 7, kCellHeight = 15;
 
 struct NativeWindowRecord {
     WindowRecord w;
@@ -42,7 +38,7 @@ struct NativeWindowRecord {
     char* prefix;
     uint8_t winPos;             // 1-6
     uint8_t winBorder;          // 1-8
-    uint8_t units;              // WinUnits
+    uint8_t units;              // scale mode (kUnits…)
     uint8_t mdiBorder, mdiScroll;
     uint8_t ribMode, showWebMenu;
     uint16_t gridSizeH, gridSizeV;

@@ -43,13 +43,6 @@ bool ObjectRescale(ObjectRecord* rec, int32_t verticalPercent, int32_t horizonta
     return true;
 }
 
-static int ScreenDpi(int axis) {
-    HDC dc = GetDC(nullptr);
-    int dpi = dc ? GetDeviceCaps(dc, axis ? LOGPIXELSY : LOGPIXELSX) : 96;
-    if (dc) ReleaseDC(nullptr, dc);
-    return dpi > 0 ? dpi : 96;
-}
-
 static uint8_t UnitsOf(ObjectRecord* window) {
     ObjectRecord* top = window ? ObjectTopWindow(window) : nullptr;
     if (!top) top = window;
@@ -57,20 +50,10 @@ static uint8_t UnitsOf(ObjectRecord* window) {
     return w ? w->units : static_cast<uint8_t>(kUnitsPixels);
 }
 
-// The screen DC is asked only for units measured in inches: pixels, the
-// usual case, need none, and every object's rectangle passes through here
-// (a window's several times).
-int32_t ConvertUnits(ObjectRecord* window, int32_t value, int axis, int direction) {
-    int32_t num, den;   // pixels = value * num / den
-    switch (UnitsOf(window)) {
-    case kUnitsTwips: num = ScreenDpi(axis); den = 1440; break;
-    case kUnitsPoints: num = ScreenDpi(axis); den = 72; break;
-    case kUnitsChars: num = axis ? kCellHeight : kCellWidth; den = 1; break;
-    case kUnitsInches: num = ScreenDpi(axis); den = 1; break;
-    case kUnitsMm: num = ScreenDpi(axis) * 10; den = 254; break;
-    default: return value;
-    }
-    return direction ? MulDiv(value, num, den) : MulDiv(value, den, num);
+// By the window's scale mode, the same table as the web view's: the axis
+// does not change the factor and the screen is not asked.
+int32_t ConvertUnits(ObjectRecord* window, int32_t value, int, int direction) {
+    return ScaleByMode(UnitsOf(window), value, direction != 0);
 }
 
 void ConvertRectUnits(ObjectRecord* window, RECT* rect, int direction) {

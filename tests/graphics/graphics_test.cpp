@@ -601,6 +601,15 @@ TEST_F(GraphicsTest, LineEndsCellsAndGrid) {
         EXPECT_EQ(c.expect, Prop(ln, 93)) << c.value;
     }
     w->winStyle &= ~kWsGridAlign;
+    // In Units 3 (0.72 pixels a unit) setting one end leaves the others where
+    // they were: a trip to units and back, truncated each way, would move them.
+    w->units = 3;
+    const uint32_t others[3] = {Prop(ln, 94), Prop(ln, 95), Prop(ln, 96)};
+    EXPECT_EQ(0, SetProp(ln, 93, 20));
+    EXPECT_EQ(19u, Prop(ln, 93)) << "20 units are 14 pixels, read back as 19";
+    for (uint32_t id = 94; id <= 96; ++id) EXPECT_EQ(others[id - 94], Prop(ln, id)) << id;
+    w->units = kUnitsPixels;
+    EXPECT_EQ(0, SetProp(ln, 93, 16));
     // Rescaling works from the base points, not the moved ones.
     ObjectSaveLayout(ln, 0);
     EXPECT_TRUE(ObjectRescale(ln, 200, 50));

@@ -51,7 +51,7 @@ protected:
         RuntimeStartup();
         ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
     }
-    ObjectRecord* MakeWindow(int type, int left, int top, int width, int height) {
+    ObjectRecord* MakeWindow(int type, int left, int top, int width, int height, uint8_t units = kUnitsPixels) {
         static ObjectCreateRecord cr;
         CreateRecordReset(&cr);
         cr.winType = type;
@@ -61,7 +61,7 @@ protected:
         cr.height = height;
         cr.right = left + width;
         cr.bottom = top + height;
-        cr.units = kUnitsPixels;
+        cr.units = units;
         cr.title = CrText{"First", 5};
         int32_t code = 0;
         ObjectRecord* rec = WindowObjectCreate(nullptr, &cr, &code);
@@ -95,6 +95,28 @@ TEST_F(GuiTest, WindowShownRetitledAndRead) {
     HWND wnd = win->hwnd;
     ObjectDestroy(win);
     EXPECT_FALSE(IsWindow(wnd));
+}
+
+// Units scale by the one table the web view uses too (Units 3: 0.72 pixels a
+// unit, 6: half pixels), whatever the screen's resolution: the client area
+// has the scaled size and reads back the size given.
+TEST_F(GuiTest, WindowUnitsScaleByTheSharedTable) {
+    struct Case {
+        uint8_t units;
+        int width, height, clientWidth, clientHeight;
+    };
+    const Case cases[] = {{3, 400, 300, 288, 216}, {kUnitsHalfPixels, 400, 300, 200, 150}};
+    for (const Case& c : cases) {
+        ObjectRecord* win = MakeWindow(kWinNormal, 10, 10, c.width, c.height, c.units);
+        ASSERT_NE(nullptr, win);
+        RECT client;
+        GetClientRect(win->hwnd, &client);
+        EXPECT_EQ(c.clientWidth, client.right) << "Units " << int(c.units);
+        EXPECT_EQ(c.clientHeight, client.bottom) << "Units " << int(c.units);
+        EXPECT_EQ(static_cast<uint32_t>(c.width), WindowGetProp(win, kPidWidth)) << "Units " << int(c.units);
+        EXPECT_EQ(static_cast<uint32_t>(c.height), WindowGetProp(win, kPidHeight)) << "Units " << int(c.units);
+        ObjectDestroy(win);
+    }
 }
 
 TEST_F(GuiTest, GeometryPropertiesRefuseOutOfRangeRectangles) {

@@ -18,7 +18,8 @@
 //     3 hang, 4 memory; a line "HOSTILE: ..." names it.
 //   --define sets $NAME before the script runs (a twin script's differences).
 //   --transcript writes what each expect step received, captured values by
-//   their names and skipped bytes in hex, for comparing two runs.
+//   their names and skipped bytes in hex, for comparing two runs; each WINDOW
+//   created and captured has its Width and Height asked and written there too.
 //   --skip-page-steps notes the page steps without running them (the native
 //   twin of a web-view script); without it, steps written "native STEP" (what
 //   only the native twin waits for, such as its pop-up menu) are noted instead.
@@ -1983,6 +1984,43 @@ static void ExpectValue(const Step& st) {
     else Note("   value of object %lld is %d (%d question%s)", obj, got, asked, asked == 1 ? "" : "s");
 }
 
+// The twin path (a transcript is written): each WINDOW the script creates
+// and captures has its Width and Height asked (2414 of ids 342 and 289,
+// answered by 1129: +8 0, +12 the value) and written to the transcript, so
+// the two runs of a twin must give their windows the same size in the
+// window's own units.
+static bool IsWindowCreate(const Step& st) {
+    constexpr uint32_t kCreate = 1401, kWindowType = 30;
+    return st.type == kCreate && !st.fields.empty() && st.fields[0].op == "u32" && st.fields[0].var.empty() &&
+           st.fields[0].num == kWindowType;
+}
+
+static void TranscribeWindowSize(const Step& st) {
+    constexpr uint32_t kGetProp = 2414, kPropAnswer = 1129, kPidWidth = 342, kPidHeight = 289;
+    if (!gTranscript || st.nativeOnly || st.webOnly || st.fields.empty() || st.fields[0].op != "capture") return;
+    auto it = gVars.find(st.fields[0].var);
+    if (it == gVars.end() || it->second == 0) return;
+    long long size[2] = {0, 0};
+    const uint32_t ids[2] = {kPidWidth, kPidHeight};
+    for (int i = 0; i < 2; i++) {
+        SendOwnRequest(st, kGetProp, {Field{"u32", it->second, 0, "", ""}, Field{"u32", ids[i], 0, "", ""},
+                                      Field{"u32", 0, 0, "", ""}, Field{"fill", 20, 0, "", ""},
+                                      Field{"u32", 0, 0, "", ""}});
+        std::vector<uint8_t> a;
+        uint32_t type = 0, status = 1, v = 0;
+        if (gLinkDown || !NextMsg(st, &a)) return;
+        WireReader answer(a.data(), a.size(), gSwapped);
+        if (!answer.U32At(4, &type) || type != kPropAnswer || !answer.U32At(8, &status) || status != 0 ||
+            !answer.U32At(12, &v)) {
+            Fail(st.line, "the size of window $%s was not answered by 1129", st.fields[0].var.c_str());
+            return;
+        }
+        size[i] = static_cast<int32_t>(v);
+    }
+    Note("   window $%s: Width %lld Height %lld", st.fields[0].var.c_str(), size[0], size[1]);
+    fprintf(gTranscript, "window $%s Width %lld Height %lld\n", st.fields[0].var.c_str(), size[0], size[1]);
+}
+
 // drain-events: polls (1050) until the client answers 1102 (no event waits);
 // each event (1142) taken meanwhile is noted by its object, number, modifiers
 // and value. A queue
@@ -2084,6 +2122,7 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
     bool inBundle = false;
     uint32_t bundleCount = 0;
     int bundleSeq = 0;
+    bool windowCreated = false;   // the last send created a WINDOW
     for (const Step& st : steps) {
         if (gFailures || gLinkDown) break;
         // A hostile replay judges only how the client ends: once it has
@@ -2104,6 +2143,7 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
         }
         switch (st.kind) {
         case kStepSend: {
+            windowCreated = IsWindowCreate(st);
             std::vector<uint8_t> m = BuildMsg(st);
             if (st.lenSet) {
                 long long claim = st.lenRelative ? static_cast<long long>(m.size()) + st.len : st.len;
@@ -2138,6 +2178,8 @@ static int RunSteps(const std::vector<Step>& steps, int* exitWanted) {
             std::vector<uint8_t> m;
             if (NextMsg(st, &m)) CheckMsg(st, m);
             lastAnswer = Clock::now();
+            if (windowCreated && !gFailures) TranscribeWindowSize(st);
+            windowCreated = false;
             break;
         }
         case kStepAnsweredWithin: {

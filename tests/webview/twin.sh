@@ -3,7 +3,8 @@
 # Wine: in the web view (WEBMODE 2, the client's default runtime starting the
 # page host, page steps run) and natively (WEBMODE 0, page steps skipped, the
 # "# click:" lines clicked by ctlclick); both must pass and their transcripts
-# (what each expect received, captured values by name) must be the same.
+# (what each expect received, captured values by name, and the Width and
+# Height each window created answers in its own units) must be the same.
 # With "web" the scene is the web view's alone (it clicks in the page) and
 # runs once, in the web view. A scene driven by the user's input in both runs
 # (SendInput "mouse", "wheel" and "keys" steps) gives each run the points

@@ -3,28 +3,23 @@
 # takes screenshot pairs (twin.sh calls it as QOV_TWIN_AFTER). After the
 # native run (WEBMODE 0), each pair NAME-web.png / NAME-native.bmp that the
 # scene's twin-screenshot steps left in RUNDIR is compared control by control
-# (shotpair.sh). The crops are the controls' own rectangles as the client
+# (shotpair.sh), after the two pictures are found of one size (the window's
+# client area on the screen and the page's window). The crops are the controls' own rectangles as the client
 # answered them: the scene captures Left, Top, Width and Height of each control
-# CTRL as $crop_CTRL_left, _top, _width and _height (in character cells: the
-# twin windows use Units 3), both runs must have answered the same, and each
-# picture starts at its window's client origin. A line "# shot-text: CTRL
+# CTRL as $crop_CTRL_left, _top, _width and _height (in pixels: the twin
+# windows use Units 5 and are not the web view's first window, whose children
+# would sit in character cells), both runs must have answered the same, and
+# each picture starts at its window's client origin. A line "# shot-text: CTRL
 # TEXT" in the scene (QOV_TWIN_SCRIPT, set by twin.sh) names the text control
 # CTRL shows, whose face is then scored too; a line "# shot-right: CTRL N"
-# crops CTRL to its right N cells instead (where a scroll bar stands).
+# crops CTRL to its right N pixels instead (where a scroll bar stands).
 # QOV_SHOT_EXPECT_OVER=CTRL: the web run had a fault planted in CTRL, whose
 # comparison must then fail (shotpair.sh --expect-over).
 set -euo pipefail
 dir=$1 mode=$2
 [ "$mode" = 0 ] || exit 0
 here=$(cd "$(dirname "$0")" && pwd)
-# A character cell in pixels, in both runs.
-readonly kCellWidth=7 kCellHeight=15
-# The web view numbers the cells of its first window from 1 (cell 1 begins at
-# the client origin), the native window from 0: the same Left and Top sit one
-# cell further left and up in the web picture.
-readonly kWebOffset="-$kCellWidth,-$kCellHeight"
-
-# "CTRL LEFT TOP WIDTH HEIGHT" in cells, one line per control, from a run's log.
+# "CTRL LEFT TOP WIDTH HEIGHT" in pixels, one line per control, from a run's log.
 cells_of() {
   tr -d '\r' <"$1" | sed -n 's/^ *\$crop_\(.*\)_\(left\|top\|width\|height\) = \([0-9]*\) .*/\1 \2 \3/p' |
     awk '{ v[$1, $2] = $3; if (!($1 in seen)) { seen[$1] = 1; order[n++] = $1 } }
@@ -71,19 +66,26 @@ fi
 texts=$(tr -d '\r' <"${QOV_TWIN_SCRIPT:-/dev/null}" | sed -n 's/^# shot-text: *//p')
 # "CTRL N" per line, from the scene's "# shot-right:" lines.
 rights=$(tr -d '\r' <"${QOV_TWIN_SCRIPT:-/dev/null}" | sed -n 's/^# shot-right: *//p')
-echo "$native_cells" | awk -v cw=$kCellWidth -v ch=$kCellHeight -v texts="$texts" -v rights="$rights" \
+echo "$native_cells" | awk -v texts="$texts" -v rights="$rights" \
   'BEGIN { n = split(texts, t, "\n"); for (i = 1; i <= n; i++) { c = t[i]; sub(/ .*/, "", c); s = t[i]; sub(/^[^ ]* /, "", s); text[c] = s }
            n = split(rights, r, "\n"); for (i = 1; i <= n; i++) { split(r[i], f, " "); right[f[1]] = f[2] } }
-   $1 in right { print $1 "-right", ($2 + $4 - right[$1]) * cw, $3 * ch, right[$1] * cw, $5 * ch; next }
-   { print $1, $2 * cw, $3 * ch, $4 * cw, $5 * ch, text[$1] }' >"$dir/crops.txt"
+   $1 in right { print $1 "-right", $2 + $4 - right[$1], $3, right[$1], $5; next }
+   { print $1, $2, $3, $4, $5, text[$1] }' >"$dir/crops.txt"
 
 shots=0
 for web in "$dir"/*-web.png; do
   [ -e "$web" ] || continue
   name=${web%-web.png} shots=$((shots + 1))
   [ -f "$name-native.bmp" ] || { echo "FAIL: ${name##*/} has no native picture"; exit 1; }
+  # The window's client area on the screen has the page window's size.
+  read -r nw nh < <(identify -format '%w %h\n' "$name-native.bmp")
+  read -r ww wh < <(identify -format '%w %h\n' "$web")
+  if [ "$nw x $nh" != "$ww x $wh" ]; then
+    echo "FAIL: ${name##*/}: the native client area is $nw x $nh pixels, the page's window $ww x $wh"; exit 1
+  fi
+  echo "client area ${name##*/}: $nw x $nh pixels in both runs"
   echo "screenshot pair ${name##*/} (outline DSSIM per control):"
-  args=(--web-offset "$kWebOffset" "${expect_over[@]}")
+  args=("${expect_over[@]}")
   bash "$here/shotpair.sh" "$name-native.bmp" "$web" "$dir/crops.txt" "${args[@]}" ||
     { echo "FAIL: the pair ${name##*/} compares as it should not"; exit 1; }
 done

@@ -254,11 +254,12 @@ TEST(WebScale, ScaleByMode) {
         const char* why;
     };
     const Case kCases[] = {
-        {2, 1000, true, 28, "points: 1,000 is 28 pixels (truncated)"},
+        {2, 1000, true, 28, "mode 2: 1,000 is 28 pixels (truncated)"},
         {6, -3, true, -1, "mode 6 halves toward zero"},
         {6, 7, false, 14, "and doubles back"},
+        {6, INT32_MAX, false, INT32_MAX, "doubling back stops at the 32-bit range"},
         {5, 123, true, 123, "pixels"},
-        {1, 1440, true, 103, "twips"},
+        {1, 1440, true, 103, "mode 1"},
         {3, 100, true, 72, "mode 3"},
         {9, 55, true, 55, "an unknown mode leaves the value"},
     };

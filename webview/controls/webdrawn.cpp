@@ -37,8 +37,6 @@ constexpr int32_t kDefaultSliderMax = 100;
 constexpr uint32_t kCrProgressNoText = 0x1, kCrProgressElement = 0x2;   // creation flag word 1
 constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
 constexpr uint32_t kWhite = 0xFFFFFFu;
-constexpr uint8_t kUnitsPixels = 5;
-constexpr int32_t kDefaultCellWidth = 7, kDefaultCellHeight = 15;
 
 
 WebLineRecord* AsLine(ObjectRecord* rec) { return reinterpret_cast<WebLineRecord*>(rec); }
@@ -62,8 +60,8 @@ bool CellsFor(const ObjectCreateRecord* cr, ObjectRecord* top) {
 }
 
 void CellSize(ObjectRecord* top, int32_t* cw, int32_t* ch) {
-    *cw = kDefaultCellWidth;
-    *ch = kDefaultCellHeight;
+    *cw = kCellWidth;
+    *ch = kCellHeight;
     if (WebIsWindow(top) && WebWin(top)->cellWidth) {
         *cw = WebWin(top)->cellWidth;
         *ch = WebWin(top)->cellHeight;

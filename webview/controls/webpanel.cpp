@@ -29,7 +29,6 @@ constexpr int32_t kOffsetMax = 32767;
 constexpr uint32_t kGuiKeep = 0x1;
 constexpr int32_t kInnerHtmlAppend = 0x1, kInnerHtmlFramed = 0x2;
 constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
-constexpr uint8_t kUnitsPixels = 5;
 
 // ScrollBar values.
 enum PanelScroll : int32_t { kScrollBoth = 1, kScrollVertical = 2, kScrollNone = 3, kScrollHorizontal = 4 };

@@ -37,9 +37,6 @@ namespace {
 
 constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
 constexpr int32_t kDefaultGrid = 10;
-constexpr uint8_t kCellWidth = 7;
-constexpr uint8_t kCellHeight = 15;
-constexpr uint8_t kUnitsPixels = 5;
 constexpr int32_t kIconSize = 32;
 constexpr uint32_t kTabIdMax = 65534;
 constexpr uint32_t kWhite = 0xFFFFFFu;
@@ -389,7 +386,7 @@ ObjectRecord* WebCreateByType(uint32_t kind, ObjectRecord* rec, int32_t* code) {
         w->gridV = static_cast<uint16_t>(cr->gridSizeV);
         w->cellWidth = kCellWidth;
         w->cellHeight = kCellHeight;
-        w->scaleMode = cr->units >= 1 && cr->units <= 6 ? static_cast<uint8_t>(cr->units) : kUnitsPixels;
+        w->scaleMode = ScaleModeFromUnits(cr->units);
     }
     if (kind != kKindImageList && kind != kKindVariant) {
         WebInheritFont(top, rec, cr, true);
@@ -440,20 +437,6 @@ ObjectRecord* WebCreateByType(uint32_t kind, ObjectRecord* rec, int32_t* code) {
 }
 
 // ---- Rectangles ------------------------------------------------------------------------
-
-int32_t ScaleByMode(uint32_t mode, int32_t value, bool toPixels) {
-    // Pixels per unit as a fraction, so the results do not depend on rounding.
-    static const struct {
-        int64_t num, den;
-    } kFactors[] = {{0, 1}, {72, 1000}, {2835, 100000}, {72, 100}, {2835, 10000}, {1, 1}};
-    if (mode == 6) return toPixels ? value / 2 : static_cast<int32_t>(static_cast<int64_t>(value) * 2);
-    if (mode < 1 || mode > 5) return value;
-    int64_t v = value;
-    int64_t r = toPixels ? v * kFactors[mode].num / kFactors[mode].den : v * kFactors[mode].den / kFactors[mode].num;
-    if (r > INT32_MAX) r = INT32_MAX;
-    if (r < INT32_MIN) r = INT32_MIN;
-    return static_cast<int32_t>(r);
-}
 
 static uint32_t ScaleModeOf(ObjectRecord* window) {
     return WebIsWindow(window) ? WebWin(window)->scaleMode : kUnitsPixels;

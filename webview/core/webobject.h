@@ -9,6 +9,7 @@
 
 #include "objects/crstream.h"
 #include "objects/objrecord.h"
+#include "objects/units.h"
 #include "session/proto/records.h"
 #include "session/util/json.h"
 
@@ -247,7 +248,6 @@ ObjectRecord* WebCreateByType(uint32_t kind, ObjectRecord* rec, int32_t* code);
 // The kind of a server type in the web-view mode, -1 for none.
 int32_t WebTypeToKind(uint32_t type);
 bool WebSetRectFromCreate(ObjectRecord* rec, int32_t top, int32_t bottom, int32_t left, int32_t right);
-int32_t ScaleByMode(uint32_t mode, int32_t value, bool toPixels);
 int32_t WebGetRect(ObjectRecord* window, int32_t rect[4], bool toPixels);
 bool WebKindTakesPercent(const ObjectRecord* rec);
 void WebSaveLayout(ObjectRecord* rec, uint32_t flags);
