@@ -171,6 +171,7 @@ void InstallFacilities() {
     gGuiHooks.webViewPane = WvPaneIs;
     WindowEventSubscribe(kWindowDestroyed, WebHostWindowGone);
     gGuiHooks.webHostResize = WebWindowHostResize;
+    gGuiHooks.webHostFocus = WebWindowHostFocus;
     gWebHooks.topWindow = ObjectTopWindow;
     gWebHooks.sysColor = SysColorEntry;
     gGuiHooks.oleInit = ComOleInit;

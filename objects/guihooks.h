@@ -44,6 +44,9 @@ struct GuiHooks {
     int32_t (*webHostCreate)(ObjectRecord* win, uint32_t webMode);  // WEBMODE 2 or more: 0 or -52
     void (*webHostMoved)(ObjectRecord* win);
     void (*webHostResize)(ObjectRecord* win);
+    // A window whose page holds its controls, shown: the page gives the focus
+    // to its focused control, else to the first in tab order (true: one took it).
+    bool (*webHostFocus)(ObjectRecord* win);
     bool (*tabControlPaintOverlaps)();               // the tab-control painting switch
     void (*tabControlMarkRefresh)(ObjectRecord* tab);  // its page is repainted after the operation
     bool (*panelInfo)(ObjectRecord* panel, ContainerInfo* out);  // a Panel's client fields

@@ -373,7 +373,9 @@ int32_t WindowShow(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     if (!wasShown) PlaceByWinPos(w);
     ShowWindow(rec->hwnd, wasShown ? SW_SHOW : SW_SHOWNORMAL);
     SetForegroundWindow(rec->hwnd);
-    if (!w->w.focusObj || !ObjectCanFocus(w->w.focusObj)) {
+    if (gGuiHooks.webHostFocus && gGuiHooks.webHostFocus(rec)) {
+        // Its page gave one of its controls the focus.
+    } else if (!w->w.focusObj || !ObjectCanFocus(w->w.focusObj)) {
         if (!FocusNextObject(0) && w->focusWnd) SetFocus(w->focusWnd);
     } else {
         SetFocus(w->w.focusObj->hwnd);

@@ -12,10 +12,12 @@
 #include "objects/objrecord.h"
 #include "session/util/codepage.h"
 #include "webview/core/webchannel.h"
+#include "webview/core/webgeneric.h"
 #include "webview/core/webobject.h"
 #include "webview/core/webtext.h"
 #include "webview/controls/webmenu.h"
 #include "webview/qovwebview.h"
+#include "webview/wvpane.h"
 
 static char gStartUrl[2][kStartUrlSize];      // [0] qovwvstart, [1] qovwvmstart
 static char gProgramDir[MAX_PATH + 1];
@@ -217,6 +219,23 @@ void WebWindowMovedForForm(ObjectRecord* from, ObjectRecord* to) {
         void* host = reinterpret_cast<WindowRecord*>(rec)->webHost;
         if (host) WebViewSetOwner(host, rec);
     }
+}
+
+bool WebWindowHostFocus(ObjectRecord* window) {
+    if (!WebHostsControls(window)) return false;
+    ObjectRecord* focused = reinterpret_cast<WindowRecord*>(window)->focusObj;
+    bool taken = focused && ObjectIsLive(focused) && ObjectIsWebView(focused) && (focused->flags & kObjShown) &&
+                         !(focused->flags & kObjDisabled)
+                     ? WebSetFocus(focused, 0) == 0
+                     : WebFocusNextObject(window, false);
+    // The keys then go to the page, as a native window's go to its control.
+    if (taken && window->hwnd)
+        for (HWND c = GetWindow(window->hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            if (WvPaneIs(c)) {
+                SetFocus(c);
+                break;
+            }
+    return taken;
 }
 
 void WebWindowHostResize(ObjectRecord* window) {

@@ -43,6 +43,7 @@ int32_t WebWindowCreateHost(ObjectRecord* window, uint32_t webMode);
 // the current web windows, the channel's owners and its host's owner follow.
 void WebWindowMovedForForm(ObjectRecord* from, ObjectRecord* to);
 void WebWindowHostResize(ObjectRecord* window);
+bool WebWindowHostFocus(ObjectRecord* window);
 void WebWindowHostMoved(ObjectRecord* window);
 // Closes the host and forgets the window (and its page object) as a page owner.
 void WebWindowHostDestroy(ObjectRecord* window);

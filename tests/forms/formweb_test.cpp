@@ -57,7 +57,7 @@ Form PageForm() {
     form.objects.push_back({"-", 39, ControlStream("Line 1", 0, 0, 80, 0)});
     form.objects.push_back({"Tools", 40, ControlStream("", 0, 0, 400, 28).Int(qofbuild::kIdImageList, 1)});
     for (const char* b : {"New", "Open", "Save"}) form.objects.push_back({"-", 41, ControlStream(b, 0, 0, 0, 0)});
-    form.objects.push_back({"Tabs", 27, ControlStream("One;Two", 330, 70, 80, 60).Int(qofbuild::kIdImageList, 1)});
+    form.objects.push_back({"Tabs", 27, ControlStream("", 330, 70, 80, 60).Text(61, "One;Two").Int(qofbuild::kIdImageList, 1)});
     form.objects.push_back({"Box", 43, ControlStream("", 10, 160, 150, 60)});
     form.objects.push_back({"InBox", 6, ControlStream("inside", 5, 5, 100, 22, 10)});
     form.objects.push_back({"OkBtn", 1, ControlStream("OK", 330, 230, 80, 26)});

@@ -178,7 +178,9 @@ TEST_F(MarkupTest, KindsAndEdgeCases) {
          nullptr, "a group box's legend"},
         {kKindStatText, [](ObjectCreateRecord* c) { c->text = T("&File"); }, false, "><u>F</u>ile</p>", nullptr,
          "a static text underlines its mnemonic"},
-        {kKindTabControl, [](ObjectCreateRecord* c) { c->text = T("A;B&&C;&D"); }, false,
+        {kKindTabControl, [](ObjectCreateRecord* c) { c->text = T("A;B"); }, false, "<ul></ul>", "<li>",
+         "a creation Text makes no tabs"},
+        {kKindTabControl, [](ObjectCreateRecord* c) { c->texts[kPidTabLabel] = T("A;B&&C;&D"); }, false,
          "<ul><li><a href=\"#C5-1\">A</a></li><li><a href=\"#C5-2\">B&C</a></li><li><a href=\"#C5-3\"><u>D</u></a>"
          "</li></ul><div id=\"C5-1\"></div>", nullptr,
          "tabs from ';'-separated labels, a hot key underlined"},

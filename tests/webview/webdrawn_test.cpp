@@ -562,7 +562,7 @@ TEST_F(WebDrawn, PicturesAndImageLists) {
 
     // A tab control on the list: its tabs carry their images cut from the strip.
     ObjectRecord* tabs = Create(kTypeTabcontrol, [&](ObjectCreateRecord* c) {
-        c->text = CrText{"One;Two", 7};
+        c->texts[kPidTabLabel] = CrText{"One;Two", 7};
     });
     ASSERT_NE(tabs, nullptr);
     Set(tabs, 270, static_cast<int32_t>(list->handle));

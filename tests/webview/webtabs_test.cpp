@@ -25,7 +25,7 @@ std::string TabsOf(ObjectRecord* rec) {
 
 TEST_F(WebLists, TabControlTellsThePageOfEveryTabChange) {
     ObjectRecord* tc = Create(kTypeTabcontrol, [](ObjectCreateRecord* c) {
-        c->text = CrText{"&One;T&wo;Three", 15};
+        c->texts[kPidTabLabel] = CrText{"&One;T&wo;Three", 15};
     });
     ASSERT_NE(tc, nullptr);
     EXPECT_EQ(TabsOf(tc), "&One|T&wo|Three|") << "the creation labels, marks kept";
@@ -64,7 +64,7 @@ TEST_F(WebLists, TabControlTellsThePageOfEveryTabChange) {
 }
 
 TEST_F(WebLists, TabControlLabelsPropertyAndLimits) {
-    ObjectRecord* tc = Create(kTypeTabcontrol, [](ObjectCreateRecord* c) { c->text = CrText{"a;b;c", 5}; });
+    ObjectRecord* tc = Create(kTypeTabcontrol, [](ObjectCreateRecord* c) { c->texts[kPidTabLabel] = CrText{"a;b;c", 5}; });
     ASSERT_NE(tc, nullptr);
     Posts();
     PropChange pc = {};
@@ -96,7 +96,7 @@ TEST_F(WebLists, TabControlLabelsPropertyAndLimits) {
 }
 
 TEST_F(WebLists, TabControlMethodsAndPageSwitches) {
-    ObjectRecord* tc = Create(kTypeTabcontrol, [](ObjectCreateRecord* c) { c->text = CrText{"a;b;c", 5}; });
+    ObjectRecord* tc = Create(kTypeTabcontrol, [](ObjectCreateRecord* c) { c->texts[kPidTabLabel] = CrText{"a;b;c", 5}; });
     ASSERT_NE(tc, nullptr);
     struct Case {
         uint32_t method;

@@ -42,6 +42,7 @@ constexpr int32_t kFillerNarrowing = 10, kFillerMinWidth = 13, kInputMinWidth = 
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kSysButtonText = 18, kSys3DFace = 15, kThemeGrey = 0xF0F0F0;
 constexpr uint32_t kDefaultHover = 0xFFFFFFFF;
+constexpr int64_t kRowPressed = 2;   // a row click's "ev" when the button went down on the row
 // Property values: ViewStyle 1-4 and Arrange 1-3 (3 the default of both);
 // SortOrder; Activate (a row activates on a double click, on one click, or on a
 // click of the row already selected); Appearance; a column format's alignment.
@@ -332,6 +333,7 @@ ObjectRecord* WebListViewCreate(ObjectRecord* top, ObjectRecord* rec, ObjectCrea
     }
     WebListViewRecord* lv = WebListView(rec);
     for (uint32_t i = 0; i < kListViewAttrSlots; ++i) lv->palette[i] = kWhite;
+    lv->pressedRow = -1;
     if (cr->flags1 & kCr1Border) rec->flags |= kObjBorder;
     auto ranged = [cr](uint32_t id, int32_t low, int32_t high, int32_t def) {
         int32_t v = CreateRecordValue(cr, id, def);
@@ -1775,20 +1777,13 @@ int32_t WebListViewMethod(ObjectRecord* rec, MethodCallRec* call) {
 
 // ---- Page events --------------------------------------------------------------------------------------------
 
-void WebListViewOnClick(ObjectRecord* rec, int32_t row, int32_t column, bool dblClick, int32_t modifiers) {
-    WebListViewRecord* lv = WebListView(rec);
-    if (rec->flags & kObjDisabled) return;
-    // The click of a check box comes after its change: it is the box's own.
-    if (column == 0 && lv->checkSeen) {
-        lv->checkSeen = 0;
-        return;
-    }
-    ListViewRow* target = WebListViewRowAt(lv, row);
-    if (!target) return;
+namespace {
+
+// Chooses the clicked row as a click does (without multiple selection the
+// others lose it; with it a single click on a selected row takes it back) and
+// raises $CHANGE with it.
+void ChooseClickedRow(ObjectRecord* rec, WebListViewRecord* lv, ListViewRow* target, int32_t row, bool dblClick) {
     bool wasSelected = (target->state & kLvRowSelected) != 0;
-    bool activate = (lv->style & kLvsActivate1) ? true
-                    : (lv->style & kLvsActivate2) ? wasSelected
-                                                  : dblClick;
     for (ListViewRow* r = lv->rows; r; r = r->next) {
         if (!lv->multiSelect) r->state &= ~kLvRowSelected;
         r->state &= ~kLvRowFocused;
@@ -1797,6 +1792,40 @@ void WebListViewOnClick(ObjectRecord* rec, int32_t row, int32_t column, bool dbl
     if (lv->multiSelect && !dblClick && wasSelected) target->state &= ~kLvRowSelected;
     else target->state |= kLvRowSelected;
     if (EventIsRegistered(rec, kEvChange)) WebListPost(rec, kEvChange, 0, row);
+}
+
+}  // namespace
+
+void WebListViewOnPress(ObjectRecord* rec, int32_t row, int32_t column) {
+    WebListViewRecord* lv = WebListView(rec);
+    lv->pressedRow = -1;
+    if (rec->flags & kObjDisabled) return;
+    if (column == 0 && lv->checkSeen) return;
+    ListViewRow* target = WebListViewRowAt(lv, row);
+    if (!target) return;
+    lv->pressedRow = row;
+    lv->pressedWasSelected = (target->state & kLvRowSelected) != 0;
+    ChooseClickedRow(rec, lv, target, row, false);
+}
+
+void WebListViewOnClick(ObjectRecord* rec, int32_t row, int32_t column, bool dblClick, int32_t modifiers) {
+    WebListViewRecord* lv = WebListView(rec);
+    // A click whose button went down on the same row has chosen it already.
+    bool pressed = !dblClick && lv->pressedRow == row;
+    lv->pressedRow = -1;
+    if (rec->flags & kObjDisabled) return;
+    // The click of a check box comes after its change: it is the box's own.
+    if (column == 0 && lv->checkSeen) {
+        lv->checkSeen = 0;
+        return;
+    }
+    ListViewRow* target = WebListViewRowAt(lv, row);
+    if (!target) return;
+    bool wasSelected = pressed ? lv->pressedWasSelected != 0 : (target->state & kLvRowSelected) != 0;
+    bool activate = (lv->style & kLvsActivate1) ? true
+                    : (lv->style & kLvsActivate2) ? wasSelected
+                                                  : dblClick;
+    if (!pressed) ChooseClickedRow(rec, lv, target, row, dblClick);
     uint32_t ev = dblClick ? kEvDblClick : kEvClick;
     if (EventIsRegistered(rec, ev)) WebListPost(rec, ev, modifiers, row);
     if (activate && EventIsRegistered(rec, kEvItemActivate)) WebListPost(rec, kEvItemActivate, modifiers, row * 100 + column);
@@ -1860,10 +1889,15 @@ bool ListViewPageEvent(ObjectRecord* rec, int32_t code, const JsonValue* ev, con
         return true;
     WebListViewRecord* lv = WebListView(rec);
     switch (code) {
-    case kPeRowClick:
-        WebListViewOnClick(rec, name->row, WebListViewColumnAt(lv, name->item), JsonGetInt(ev, "ev") != 0,
-                           static_cast<int32_t>(JsonGetInt(ev, "em")));
+    case kPeRowClick: {
+        int64_t how = JsonGetInt(ev, "ev");
+        if (how == kRowPressed)
+            WebListViewOnPress(rec, name->row, WebListViewColumnAt(lv, name->item));
+        else
+            WebListViewOnClick(rec, name->row, WebListViewColumnAt(lv, name->item), how != 0,
+                               static_cast<int32_t>(JsonGetInt(ev, "em")));
         return true;
+    }
     case kPeCellEdit: {
         const char* text = JsonGetText(ev, "v1");
         WebListViewOnEdit(rec, name->row, WebListViewColumnAt(lv, name->item), text ? text : "");

@@ -69,6 +69,8 @@ struct WebListViewRecord {
     uint32_t hoverTime;        // 0xFFFFFFFF: the default
     uint8_t hideSel, hideColHdr, multiSelect, labelWrap, sortHeader;
     uint8_t checkSeen;         // a check box changed on the page: the next column-0 click is its own
+    int32_t pressedRow;        // the row the button went down on (its click to come), -1 none
+    uint8_t pressedWasSelected;
     uint8_t queued;
     uint8_t sortOrder, viewStyle, arrange;
     uint32_t methodColumns;    // columns as the methods count them
@@ -140,6 +142,8 @@ int32_t WebListViewMethod(ObjectRecord* rec, MethodCallRec* call);
 // The sixteen digits of a cell rectangle (top, bottom, left, right) into out (17 bytes).
 void WebListViewRectText(int32_t top, int32_t height, int32_t left, int32_t width, char* out);
 void WebListViewOnClick(ObjectRecord* rec, int32_t row, int32_t column, bool dblClick, int32_t modifiers);
+// The button gone down on a row: the row is chosen ($CHANGE); its click follows.
+void WebListViewOnPress(ObjectRecord* rec, int32_t row, int32_t column);
 void WebListViewOnKey(ObjectRecord* rec, int32_t key);
 void WebListViewOnCheck(ObjectRecord* rec, int32_t row, bool on);
 void WebListViewOnEdit(ObjectRecord* rec, int32_t row, int32_t column, const char* text);

@@ -364,8 +364,8 @@ ObjectRecord* WebTabControlCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreate
     t->multiRow = static_cast<uint8_t>(CreateRecordValue(cr, kPidMultiRow, 0) != 0);
     uint32_t style = static_cast<uint32_t>(CreateRecordValue(cr, kPidTabStyle, 0));
     if (style < kTabStyleLimit) t->tabStyle = style;
+    // Only a TabLabel makes tabs; the creation Text is not a label list.
     CrText labels = CreateRecordText(cr, kPidTabLabel);
-    if (!labels.text || !labels.length) labels = cr->text;
     LabelsToTextBuf(labels.text, labels.length);
     WebTabControlParseLabels(t);
     // An image list given at creation (a form's tab control names its list).
@@ -479,7 +479,6 @@ void MarkupTabControl(HtmlMarkup& m) {
     ObjectCreateRecord* cr = m.cr;
     HtmlPlainElement(m, "<div ", ">");
     CrText labels = HtmlCrText(cr, kPidTabLabel);
-    if (!labels.text || !labels.length) labels = cr->text;
     HtmlTabList(labels.text, labels.length, m.id);
     HtmlPut("</div>");
     JsOpenCall("QovTabC", m.id);

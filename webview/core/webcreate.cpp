@@ -89,6 +89,11 @@ bool WebIsWindow(const ObjectRecord* rec) {
     return rec && rec->kind == kKindWindow && ObjectIsWebView(rec);
 }
 
+bool WebHostsControls(const ObjectRecord* rec) {
+    return rec && rec->kind == kKindWindow && !ObjectIsWebView(rec) &&
+           (reinterpret_cast<const WindowRecord*>(rec)->style[1] & kWindowWebHostBit);
+}
+
 int32_t WebTypeToKind(uint32_t type) {
     if (type == kTypeAutomation100) return kKindAutomation;
     if (type >= sizeof kWebTypeKind) return -1;

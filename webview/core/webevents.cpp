@@ -252,7 +252,7 @@ void WebEdataEvent(ObjectRecord* rec, const JsonValue* ev) {
 // object left gets its $VALIDATE (when rec causes validation) and its
 // $LOSTFOCUS, then rec its $GOTFOCUS; the window keeps rec as its focus.
 void WebPageFocusMoved(ObjectRecord* rec, ObjectRecord* top) {
-    WindowRecord* w = WebIsWindow(top) ? reinterpret_cast<WindowRecord*>(top) : nullptr;
+    WindowRecord* w = WebIsWindow(top) || WebHostsControls(top) ? reinterpret_cast<WindowRecord*>(top) : nullptr;
     ObjectRecord* left = w ? w->focusObj : nullptr;
     if (left == rec) {
         WebFocusChanged(rec);
@@ -290,7 +290,17 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
     case kPePageSize: WebPageResized(em, value); break;
     case kPeCancelKey: WebPageActivateFocused(); break;
     case kPeEnterKey: WebPageEnterKey(); break;
-    case kPeTab: case kPeShiftTab: WebFocusNextObject(WebFocusedObject(), et == kPeShiftTab); break;
+    case kPeTab: case kPeShiftTab: {
+        // In a native window whose page holds its controls the step starts
+        // from its own focused control (none: the window itself).
+        ObjectRecord* from = WebFocusedObject();
+        if (!from && WebHostsControls(page)) {
+            ObjectRecord* focused = reinterpret_cast<WindowRecord*>(page)->focusObj;
+            from = focused && ObjectIsLive(focused) ? focused : page;
+        }
+        WebFocusNextObject(from, et == kPeShiftTab);
+        break;
+    }
     case kPeWindowClick: case kPeCloseBoxEv: case kPeWindowMove: case kPeWindowSize: {
         ObjectRecord* window = named && !name.hasRow && !name.hasItem ? WebFindWindowById(name.id) : nullptr;
         if (window) {

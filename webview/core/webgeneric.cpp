@@ -302,15 +302,17 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
     if (rec == reinterpret_cast<ObjectRecord*>(-1)) rec = gWebMainWindow;
     if (!rec) return kWebNotCreated;
     ObjectRecord* top = rec->kind == kKindWindow ? rec : ObjectTopWindow(rec);
-    if (!WebIsWindow(top)) return kWebNotCreated;
+    // A native window whose page holds its controls: the page moves their focus.
+    bool hosted = WebHostsControls(top);
+    if (!WebIsWindow(top) && !hosted) return kWebNotCreated;
     gWebFocusRequested = true;
     if (top->flags & kObjShown) CloseDatePicker(rec);
     if (!(rec->flags & kObjShown) || (rec->flags & kObjDisabled)) return 0;
     WindowRecord* w = reinterpret_cast<WindowRecord*>(top);
     if (top->flags & kObjShown) {
-        WebSetActiveWindow(top);
+        if (!hosted) WebSetActiveWindow(top);
         if (rec->kind == kKindWindow) {
-            if (item == kFocusFirst || item == kFocusLast) WebFocusNextObject(nullptr, item == kFocusLast);
+            if (item == kFocusFirst || item == kFocusLast) WebFocusNextObject(hosted ? top : nullptr, item == kFocusLast);
             return 0;
         }
         // A kind may take the focus itself (an HTML control into its page).
@@ -364,8 +366,9 @@ bool WebTryFocus(ObjectRecord* rec, bool backward, bool tabsOnly) {
 bool WebFocusNextObject(ObjectRecord* from, bool backward) {
     ObjectRecord* window = from ? ObjectTopWindow(from) : gWebActiveWindow;
     if (from && from->kind == kKindWindow) window = from;
-    if (!WebIsWindow(window)) window = gWebActiveWindow;
-    if (!WebIsWindow(window)) return false;
+    // A native window whose page holds its controls steps through them itself.
+    if (!WebIsWindow(window) && !WebHostsControls(window)) window = gWebActiveWindow;
+    if (!WebIsWindow(window) && !WebHostsControls(window)) return false;
     static ObjectRecord* list[kFocusListMax];
     uint32_t n = 0;
     ObjectRecord* holder = WebNativeParent(window);

@@ -229,6 +229,8 @@ struct WebPanelRecord {
     uint8_t bdrStyle;
 };
 bool WebIsWindow(const ObjectRecord* rec);
+// A native window with a web view: its controls are made in its page.
+bool WebHostsControls(const ObjectRecord* rec);
 
 // ---- Creation ------------------------------------------------------------------------
 // A kind's web creator: (top window, record to fill or none, creation record,

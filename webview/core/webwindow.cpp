@@ -378,7 +378,7 @@ void WebWindowActivate(ObjectRecord* window) {
 
 void WebFocusChanged(ObjectRecord* rec) {
     ObjectRecord* top = ObjectTopWindow(rec);
-    if (!WebIsWindow(top)) return;
+    if (!WebIsWindow(top) && !WebHostsControls(top)) return;
     WindowRecord* w = reinterpret_cast<WindowRecord*>(top);
     if (w->focusObj != rec) {
         w->lastFocus = w->focusObj;

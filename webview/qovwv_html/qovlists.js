@@ -15,6 +15,7 @@
       kRowCheck = 99989, kRowClick = 99990, kHeaderClick = 99991;
   var kMkShift = 4, kMkControl = 8;
   var kExpander = 3;
+  var kRowPress = 2;   // 99990's "ev" for a button gone down on a list view's row
   // The keys the lists report; a tree also reports letters.
   var kListKeys = { 32: true, 35: true, 36: true, 38: true, 40: true };
   var kTreeKeys = { 32: true, 35: true, 36: true, 37: true, 38: true, 39: true, 40: true };
@@ -77,11 +78,24 @@
     el.data('qovListBound', true);
     var name = el.attr('id');
     if (!el.attr('tabindex')) el.attr('tabindex', '0');
+    // A list view's row is chosen when the button goes down on it (ev 2), as
+    // in a native list view: its $CHANGE comes before the focus moves to the
+    // list, its $CLICK with the release. A data list reports the click alone.
+    el.on('mousedown.qovlist', 'td', function (e) {
+      el.removeData('qovPressed');
+      if (isDataList(el) || e.button !== 0 || secondPress(e)) return;
+      if ($(e.target).is('input') || el.data('qovDisabled')) return;
+      showClick(el, $(this).closest('tr'), 0);
+      el.data('qovPressed', this.id);
+      queue({ name: this.id, et: kRowClick, ev: kRowPress, em: keyBits(e) });
+    });
     el.on('click.qovlist dblclick.qovlist', 'td', function (e) {
       if ($(e.target).is('input') || secondClick(e)) return;
       if (el.data('qovDisabled')) return;
       var dbl = e.type === 'dblclick' ? 1 : 0;
-      showClick(el, $(this).closest('tr'), dbl);
+      var pressed = !dbl && el.data('qovPressed') === this.id;
+      el.removeData('qovPressed');
+      if (!pressed) showClick(el, $(this).closest('tr'), dbl);
       queue({ name: this.id, et: kRowClick, ev: dbl, em: keyBits(e) });
     });
     el.on('change.qovlist', 'input[type=checkbox]', function () {

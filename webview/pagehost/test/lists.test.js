@@ -62,12 +62,15 @@ test('a list view: clicks, checks, headers, edits and keys', async () => {
   await post({ action: 40, name: 'C20', dwid: 1, html: listViewHtml([['b', '1'], ['a', '2'], ['c', '3']]) });
   const cases = [
     { act: () => page.click('#C20R1I0', { position: { x: 40, y: 5 } }),
-      want: [{ name: 'C20R1I0', et: 99990, ev: 0, em: 0 }], why: 'a row click names row and shown column' },
+      want: [{ name: 'C20R1I0', et: 99990, ev: 2, em: 0 }, { name: 'C20R1I0', et: 99990, ev: 0, em: 0 }],
+      why: 'a row click names row and shown column: ev 2 when the button goes down, 0 with its release' },
     { act: () => page.dblclick('#C20R2I0', { position: { x: 40, y: 5 } }),
-      want: [{ name: 'C20R2I0', et: 99990, ev: 0, em: 0 }, { name: 'C20R2I0', et: 99990, ev: 1, em: 0 }],
+      want: [{ name: 'C20R2I0', et: 99990, ev: 2, em: 0 }, { name: 'C20R2I0', et: 99990, ev: 0, em: 0 },
+        { name: 'C20R2I0', et: 99990, ev: 1, em: 0 }],
       why: 'a double click: a click, then ev 1 (its second click is the double click\'s)' },
     { act: () => page.click('#C20R0I0', { modifiers: ['Shift'], position: { x: 40, y: 5 } }),
-      want: [{ name: 'C20R0I0', et: 99990, ev: 0, em: 4 }], why: 'Shift held: em 4' },
+      want: [{ name: 'C20R0I0', et: 99990, ev: 2, em: 4 }, { name: 'C20R0I0', et: 99990, ev: 0, em: 4 }],
+      why: 'Shift held: em 4' },
     { act: () => page.click('#C20C1'), want: [{ name: 'C20C1', et: 99989, ev: 1 }], why: 'a check box alone' },
     { act: () => page.click('#C20H1'), want: [{ name: 'C20H1', et: 99991 }], why: 'a header click' },
     { act: async () => { await page.fill('#C20R0I1 input', '42'); await page.press('#C20R0I1 input', 'Tab'); },
