@@ -426,17 +426,24 @@ struct RoundReads {
     std::vector<double> web, native, floor;
 };
 
+// One timed read of an edit, added to the side's times.
+void TimedRead(SOCKET s, uint32_t edit, std::vector<double>* times, bool* ok) {
+    double t0 = NowMs();
+    *ok = ReadText(s, edit) && *ok;
+    times->push_back((NowMs() - t0) / 1e3);
+}
+
 // One round of reads, the sides in turns request by request: the web edit's
-// read, the native edit's, and the floor's evaluation.
+// read and the native edit's, then the floor's evaluation. The two reads
+// take turns at going first: the one right after another request finds the
+// client (and Wine's server) still awake, the one after the floor's call
+// finds them idle, and each side gets both alike.
 RoundReads TimedReads(SOCKET s, uint32_t webEdit, uint32_t nativeEdit, bool* ok) {
     RoundReads r;
     for (int k = 0; k < kReadsPerRound; k++) {
-        double t0 = NowMs();
-        *ok = ReadText(s, webEdit) && *ok;
-        r.web.push_back((NowMs() - t0) / 1e3);
-        t0 = NowMs();
-        *ok = ReadText(s, nativeEdit) && *ok;
-        r.native.push_back((NowMs() - t0) / 1e3);
+        bool webFirst = k % 2 == 0;
+        TimedRead(s, webFirst ? webEdit : nativeEdit, webFirst ? &r.web : &r.native, ok);
+        TimedRead(s, webFirst ? nativeEdit : webEdit, webFirst ? &r.native : &r.web, ok);
         double floor = FloorSeconds();
         if (floor >= 0) r.floor.push_back(floor);
     }
