@@ -73,14 +73,46 @@ function serveConnection(socket, context, log, pages) {
 
   // Calls a function of the shim in the page straight over the page's DevTools
   // session (a third quicker than page.evaluate, which goes through
-  // Playwright's own client, server and serialising script); the page's
-  // messages it returns, none when the page has none or the call failed.
+  // Playwright's own client, server and serialising script), on a handle to
+  // the page's window kept from one call to the next: the call's text is the
+  // same each time, so the page compiles it once, and the post goes as an
+  // argument, never parsed as script. A handle a navigation left behind is
+  // refused before anything runs, so the call is made once more on a fresh one.
+  // The page's messages it returns, none when the page has none or the call
+  // failed.
+  let pageWindow = null;
+  async function windowHandle() {
+    if (!pageWindow) {
+      pageWindow = screen.session.send('Runtime.evaluate', { expression: 'window' })
+        .then((r) => (r && r.result && r.result.objectId) || null, () => null);
+    }
+    const id = await pageWindow;
+    if (!id) pageWindow = null;
+    return id;
+  }
+  const kStaleHandle = /Could not find object with given id|Cannot find context with specified id/i;
+  const kShimCall = 'function (name, text) { var fn = this[name]; return typeof fn === "function" ? fn(text) : []; }';
+  async function shimCallOn(id, name, text) {
+    const args = [{ value: name }];
+    if (text !== undefined) args.push({ value: text });
+    return screen.session.send('Runtime.callFunctionOn', {
+      functionDeclaration: kShimCall, objectId: id, arguments: args, returnByValue: true,
+    });
+  }
   async function shimCall(name, text) {
     if (!page || page.isClosed() || !screen) return [];
-    const arg = text === undefined ? '' : JSON.stringify(text);
-    const r = await screen.session.send('Runtime.evaluate', {
-      expression: `window.${name} ? window.${name}(${arg}) : []`, returnByValue: true,
-    }).catch(() => null);
+    let r = null;
+    for (let attempt = 0; attempt < 2 && !r; attempt++) {
+      const id = await windowHandle();
+      if (!id) break;
+      let stale = false;
+      r = await shimCallOn(id, name, text).catch((e) => {
+        stale = kStaleHandle.test(String(e && e.message));
+        if (stale) pageWindow = null;
+        return null;
+      });
+      if (!stale) break;
+    }
     return r && !r.exceptionDetails && r.result && Array.isArray(r.result.value) ? r.result.value : [];
   }
 
@@ -120,6 +152,8 @@ function serveConnection(socket, context, log, pages) {
       (text) => send('Y', text));
     await page.exposeFunction('__qovWake', () => queue(drain));
     page.on('load', () => queue(applyBackground));
+    // A new document: its window is another object.
+    page.on('framenavigated', (f) => { if (f === page.mainFrame()) pageWindow = null; });
     page.on('pageerror', (e) => log(`page error: ${e.message}`));
     return page;
   }

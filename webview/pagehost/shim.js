@@ -7,8 +7,9 @@ function installWebViewShim() {
   var listeners = [];
   var outbox = [];
   var wakePending = false;
+  var delivering = false;   // what is posted meanwhile goes back with the delivery
   function wake() {
-    if (wakePending) return;
+    if (wakePending || delivering) return;
     wakePending = true;
     setTimeout(function () {
       wakePending = false;
@@ -31,9 +32,20 @@ function installWebViewShim() {
   };
   // The host delivers a posted string; what the page sent meanwhile (its
   // answer among it) is handed back at once, before the post is acknowledged.
+  // No wake is scheduled for it (a timer the page would run for nothing after
+  // each post).
   window.__qovDeliver = function (text) {
     var ev = { data: text, source: null };
-    listeners.slice().forEach(function (fn) { fn(ev); });
+    var done = false;
+    delivering = true;
+    try {
+      listeners.slice().forEach(function (fn) { fn(ev); });
+      done = true;
+    } finally {
+      delivering = false;
+      // A listener that threw leaves what was posted to the usual wake.
+      if (!done && outbox.length) wake();
+    }
     return window.__qovDrain();
   };
   window.__qovDrain = function () {

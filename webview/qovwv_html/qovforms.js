@@ -423,10 +423,15 @@
   // windows placed as given are put back at their places.
   // Once after the batch of actions being run, not after each: every placing
   // lays the page out.
+  // A query only reads the page: it moves no window, and placing them would
+  // lay the page out inside every read.
   var replacing = false;
+  var readOnly = {};
+  readOnly[Act.kActQueryProp] = true;
+  readOnly[Act.kActQueryCss] = true;
   window.QovRunAction = function (m) {
     var answer = runAction(m);
-    if (!replacing) {
+    if (!replacing && !(m && readOnly[m.action])) {
       replacing = true;
       Promise.resolve().then(function () {
         replacing = false;

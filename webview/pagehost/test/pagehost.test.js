@@ -108,6 +108,17 @@ test('navigate, loaded notice, query reply before its acknowledgement, resize', 
   await c.until((f) => f.some((x) => x.type === 'K'));
   assert.deepEqual(c.frames.filter(isReply), [{ type: 'W', text: '{"res":"640x360"}' }]);
 
+  // A new document, by the client or by the page itself: posts reach it,
+  // never the window of the document before.
+  for (const how of ['client', 'page']) {
+    c.frames.length = 0;
+    if (how === 'client') c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
+    else c.send('P', JSON.stringify({ action: 30, js: 'window.qovOld = 1; setTimeout(() => location.reload(), 0); 1' }));
+    await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
+    assert.equal(await c.query('typeof window.qovOld'), 'undefined', how);
+    assert.equal(await c.query('window.qovOld = 2'), '2', how);
+  }
+
   c.frames.length = 0;
   c.send('P', JSON.stringify({ action: 30, js: 'setTimeout(() => QovPostEvent({name: "C9", ev: 4}), 10); 1' }));
   await c.until((f) => f.some((x) => x.text === kEventsWaiting));
