@@ -542,43 +542,78 @@ PackBitsRuns PackBitsStart(const uint8_t* in, size_t inLength, size_t stripBytes
     return r;
 }
 
-// Fills out[0..n) with the next bytes of the strip.
+// Fills out[0..n) with the next bytes of the strip. The state stays in locals
+// inside the loop and goes back to *r at the end.
 int PackBitsFill(PackBitsRuns* r, uint8_t* out, size_t n) {
-    size_t o = 0;
+    const uint8_t* const in = r->in;
+    const size_t inLength = r->inLength;
+    size_t i = r->i, stripLeft = r->stripLeft, literal = r->literal, repeat = r->repeat, o = 0;
+    int rc = kTiffOk;
     while (o < n) {
-        if (r->literal) {
-            const size_t k = r->literal < n - o ? r->literal : n - o;
-            memcpy(out + o, r->in + r->i, k);
-            r->i += k;
-            r->literal -= k;
+        if (literal) {
+            const size_t k = literal < n - o ? literal : n - o;
+            memcpy(out + o, in + i, k);
+            i += k;
+            literal -= k;
             o += k;
             continue;
         }
-        if (r->repeat) {
-            const size_t k = r->repeat < n - o ? r->repeat : n - o;
+        if (repeat) {
+            const size_t k = repeat < n - o ? repeat : n - o;
             memset(out + o, r->value, k);
-            r->repeat -= k;
+            repeat -= k;
             o += k;
             continue;
         }
-        if (r->i >= r->inLength) return kTiffPackBitsShort;
-        const int h = int8_t(r->in[r->i++]);
+        if (i >= inLength) {
+            rc = kTiffPackBitsShort;
+            break;
+        }
+        const int h = int8_t(in[i++]);
         if (h >= 0) {
             const size_t count = size_t(h) + 1;
-            if (count > r->inLength - r->i) return kTiffPackBitsShort;
-            if (count > r->stripLeft) return kTiffPackBitsOverrun;
-            r->literal = count;
-            r->stripLeft -= count;
+            if (count > inLength - i) {
+                rc = kTiffPackBitsShort;
+                break;
+            }
+            if (count > stripLeft) {
+                rc = kTiffPackBitsOverrun;
+                break;
+            }
+            stripLeft -= count;
+            // Most runs end inside the row: copied at once, nothing waits.
+            if (count <= n - o) {
+                memcpy(out + o, in + i, count);
+                i += count;
+                o += count;
+            } else {
+                literal = count;
+            }
         } else if (h != -128) {
             const size_t count = size_t(1 - h);
-            if (r->i >= r->inLength) return kTiffPackBitsShort;
-            if (count > r->stripLeft) return kTiffPackBitsOverrun;
-            r->value = r->in[r->i++];
-            r->repeat = count;
-            r->stripLeft -= count;
+            if (i >= inLength) {
+                rc = kTiffPackBitsShort;
+                break;
+            }
+            if (count > stripLeft) {
+                rc = kTiffPackBitsOverrun;
+                break;
+            }
+            stripLeft -= count;
+            r->value = in[i++];
+            if (count <= n - o) {
+                memset(out + o, r->value, count);
+                o += count;
+            } else {
+                repeat = count;
+            }
         }
     }
-    return kTiffOk;
+    r->i = i;
+    r->stripLeft = stripLeft;
+    r->literal = literal;
+    r->repeat = repeat;
+    return rc;
 }
 
 int PackBitsDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outSize) {
