@@ -9,8 +9,10 @@
 // told so for the whole program, so the vector function asks for it itself.
 #if defined(__i386__) || defined(__x86_64__)
 #include <emmintrin.h>
+#include <tmmintrin.h>
 #define QOV_DIB_SSE2 1
 #define QOV_DIB_SSE2_FN __attribute__((target("sse2")))
+#define QOV_DIB_SSSE3_FN __attribute__((target("ssse3")))
 #else
 #define QOV_DIB_SSE2 0
 #endif
@@ -41,6 +43,31 @@ QOV_DIB_SSE2_FN size_t RgbToBgrSse2(const uint8_t* s, size_t n, uint8_t* d) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x), out);
     }
     return x;
+}
+
+// The same with one byte shuffle per five pixels, on processors that have it
+// (asked once): two groups a turn, the second's load made before the first's
+// store, which overlaps it.
+QOV_DIB_SSSE3_FN size_t RgbToBgrSsse3(const uint8_t* s, size_t n, uint8_t* d) {
+    constexpr size_t kGroup = 5, kVector = 16;
+    const __m128i order = _mm_setr_epi8(2, 1, 0, 5, 4, 3, 8, 7, 6, 11, 10, 9, 14, 13, 12, 15);
+    size_t x = 0;
+    for (; 3 * (x + kGroup) + kVector <= 3 * n; x += 2 * kGroup) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * x));
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * (x + kGroup)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x), _mm_shuffle_epi8(v, order));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * (x + kGroup)), _mm_shuffle_epi8(w, order));
+    }
+    for (; 3 * x + kVector <= 3 * n; x += kGroup) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * x), _mm_shuffle_epi8(v, order));
+    }
+    return x;
+}
+
+bool HasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
 }
 #endif
 
@@ -364,7 +391,7 @@ int MonoReduceGrey(const BITMAPINFOHEADER* header, const RGBQUAD* colors, const 
 void DibRgbToBgr(const uint8_t* s, size_t n, uint8_t* d) {
     size_t x = 0;
 #if QOV_DIB_SSE2
-    x = RgbToBgrSse2(s, n, d);
+    x = HasSsse3() ? RgbToBgrSsse3(s, n, d) : RgbToBgrSse2(s, n, d);
 #endif
     for (; x < n; x++) {
         const uint8_t r = s[3 * x], g = s[3 * x + 1], b = s[3 * x + 2];

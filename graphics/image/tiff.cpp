@@ -521,28 +521,104 @@ bool TiffLzwDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outS
 bool LzwIsOldStyle(const uint8_t* in, size_t length) { return length >= 2 && in[0] == 0 && (in[1] & 1); }
 
 // PackBits: n 0..127 copies n + 1 bytes, -127..-1 repeats one byte 1 - n
-// times, -128 is nothing.
-int PackBitsDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outSize) {
-    size_t i = 0, o = 0;
-    while (o < outSize) {
-        if (i >= inLength) return kTiffPackBitsShort;
-        const int n = int8_t(in[i++]);
-        if (n >= 0) {
-            const size_t count = size_t(n) + 1;
-            if (count > inLength - i) return kTiffPackBitsShort;
-            if (count > outSize - o) return kTiffPackBitsOverrun;
-            memcpy(out + o, in + i, count);
-            i += count;
-            o += count;
-        } else if (n != -128) {
-            const size_t count = size_t(1 - n);
-            if (i >= inLength) return kTiffPackBitsShort;
-            if (count > outSize - o) return kTiffPackBitsOverrun;
-            memset(out + o, in[i++], count);
-            o += count;
+// times, -128 is nothing. A strip's runs are read a row at a time, and a run
+// may go on into the next row: what is left of it waits here. Each run is
+// checked against the strip's bytes not yet claimed when its header is read.
+struct PackBitsRuns {
+    const uint8_t* in;
+    size_t inLength;
+    size_t i;          // the next header
+    size_t stripLeft;  // the strip's bytes no run has claimed yet
+    size_t literal;    // bytes of a literal run still to copy, from in + i
+    size_t repeat;     // copies of `value` still to make
+    uint8_t value;
+};
+
+PackBitsRuns PackBitsStart(const uint8_t* in, size_t inLength, size_t stripBytes) {
+    PackBitsRuns r = {};
+    r.in = in;
+    r.inLength = inLength;
+    r.stripLeft = stripBytes;
+    return r;
+}
+
+// Fills out[0..n) with the next bytes of the strip. The state stays in locals
+// inside the loop and goes back to *r at the end.
+int PackBitsFill(PackBitsRuns* r, uint8_t* out, size_t n) {
+    const uint8_t* const in = r->in;
+    const size_t inLength = r->inLength;
+    size_t i = r->i, stripLeft = r->stripLeft, literal = r->literal, repeat = r->repeat, o = 0;
+    int rc = kTiffOk;
+    while (o < n) {
+        if (literal) {
+            const size_t k = literal < n - o ? literal : n - o;
+            memcpy(out + o, in + i, k);
+            i += k;
+            literal -= k;
+            o += k;
+            continue;
+        }
+        if (repeat) {
+            const size_t k = repeat < n - o ? repeat : n - o;
+            memset(out + o, r->value, k);
+            repeat -= k;
+            o += k;
+            continue;
+        }
+        if (i >= inLength) {
+            rc = kTiffPackBitsShort;
+            break;
+        }
+        const int h = int8_t(in[i++]);
+        if (h >= 0) {
+            const size_t count = size_t(h) + 1;
+            if (count > inLength - i) {
+                rc = kTiffPackBitsShort;
+                break;
+            }
+            if (count > stripLeft) {
+                rc = kTiffPackBitsOverrun;
+                break;
+            }
+            stripLeft -= count;
+            // Most runs end inside the row: copied at once, nothing waits.
+            if (count <= n - o) {
+                memcpy(out + o, in + i, count);
+                i += count;
+                o += count;
+            } else {
+                literal = count;
+            }
+        } else if (h != -128) {
+            const size_t count = size_t(1 - h);
+            if (i >= inLength) {
+                rc = kTiffPackBitsShort;
+                break;
+            }
+            if (count > stripLeft) {
+                rc = kTiffPackBitsOverrun;
+                break;
+            }
+            stripLeft -= count;
+            r->value = in[i++];
+            if (count <= n - o) {
+                memset(out + o, r->value, count);
+                o += count;
+            } else {
+                repeat = count;
+            }
         }
     }
-    return kTiffOk;
+    r->i = i;
+    r->stripLeft = stripLeft;
+    r->literal = literal;
+    r->repeat = repeat;
+    return rc;
+}
+
+int PackBitsDecode(const uint8_t* in, size_t inLength, uint8_t* out, size_t outSize) {
+    PackBitsRuns r = PackBitsStart(in, inLength, outSize);
+    return PackBitsFill(&r, out, outSize);
 }
 
 // Predictor 2 on 8-bit samples: each sample adds the same sample of the
@@ -732,6 +808,36 @@ int TiffReadStripsIntoBlock(TiffReader* t, uint8_t* block) {
     return kTiffOk;
 }
 
+// PackBits strips read most significant bit first decode straight into the
+// picture's rows, bottom-up, a row at a time: rows that need a change (RGB to
+// BGR, 2-bit widening, the predictor) go through one file row, still in the
+// cache, on their way. Every byte of a row is written (PackBits fills its
+// strip or fails), so only the DIB rows' padding is zeroed here.
+bool TiffDecodesIntoRows(const TiffReader& t) {
+    return t.compression == kCompPackBits && t.fillOrder == kMsbFirst;
+}
+
+int TiffReadPackBitsRows(TiffReader* t, uint8_t* bits, size_t stride, size_t dibRowBytes) {
+    const bool unpredict = t->predictor == kPredictorHorizontal && t->bits == 8;
+    const bool through = t->samples == kRgbSamples || t->bits == 2 || unpredict;
+    uint8_t* fileRow = t->shape;
+    for (uint32_t s = 0, r = 0; s < t->stripCount; s++) {
+        const StripPlace p = StripPlaceOf(*t, s);
+        const uint8_t* in = t->r.PtrAt(p.offset, p.count);
+        if (!in) return kTiffStripOutside;
+        PackBitsRuns runs = PackBitsStart(in, p.count, p.need);
+        for (uint32_t k = 0; k < p.rows; k++, r++) {
+            uint8_t* dst = bits + size_t(t->length - 1 - r) * stride;
+            const int rc = PackBitsFill(&runs, through ? fileRow : dst, t->bytesPerRow);
+            if (rc != kTiffOk) return rc;
+            if (unpredict) TiffUnpredict(*t, fileRow, 1);
+            if (through) TiffConvertRow(*t, fileRow, dst);
+            memset(dst + dibRowBytes, 0, stride - dibRowBytes);
+        }
+    }
+    return kTiffOk;
+}
+
 int TiffSetupDib(TiffReader* t, DecodedImage* out) {
     const bool rgb = t->samples == kRgbSamples;
     // 2-bit pixels have no DIB of their own: they widen to 4 bits.
@@ -774,6 +880,12 @@ int TiffSetupDib(TiffReader* t, DecodedImage* out) {
     }
     // Room for one file row and one DIB row while rows move.
     t->shape = static_cast<uint8_t*>(GuardedAlloc(t->bytesPerRow + stride.Size() + kStripSlack));
+    if (TiffDecodesIntoRows(*t)) {
+        out->bits = static_cast<uint8_t*>(LocalAllocRaw(dibSize.Size() + kStripSlack));
+        if (!t->shape || !out->bits) return kTiffNoMemory;
+        memset(out->bits + dibSize.Size(), 0, kStripSlack);
+        return TiffReadPackBitsRows(t, out->bits, stride.Size(), dibRowBytes);
+    }
     out->bits = static_cast<uint8_t*>(LocalAllocZero(dibSize.Size() + kStripSlack));
     if (!t->shape || !out->bits) return kTiffNoMemory;
     if (inBlock) {

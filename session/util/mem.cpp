@@ -13,6 +13,14 @@ void* LocalAllocZero(size_t size) {
 #endif
 }
 
+void* LocalAllocRaw(size_t size) {
+#ifdef _WIN32
+    return LocalAlloc(LMEM_FIXED, size ? size : 1);
+#else
+    return malloc(size ? size : 1);
+#endif
+}
+
 void LocalFreeMem(void* block) {
     if (!block) return;
 #ifdef _WIN32

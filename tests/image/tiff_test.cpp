@@ -365,6 +365,16 @@ TEST(Tiff, DecodesLayoutsToTheirPixels) {
              for (int i = 0; i < 256; i++) v.insert(v.end(), 3, uint8_t(i < 128 ? i : 7));
              return v;
          }()},
+        {"RGB PackBits, runs that go on into the next row, strips of two rows and one", [] {
+             // Rows of 9 bytes (DIB rows padded to 12): a literal of 12 and a
+             // repeat of 6 fill the first strip, a no-op and a repeat of 9 the second.
+             const Bytes a = {11, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0xFB, 5};
+             const Bytes b = {0x80, 0xF8, 7};
+             auto f = TiffImageFields(3, 3, 8, 3, kPackBits, kRgb, 2, {uint32_t(a.size()), uint32_t(b.size())});
+             Bytes data = a;
+             data.insert(data.end(), b.begin(), b.end());
+             return Page(f, data);
+         }, 24, Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 5, 5, 5, 5, 5, 5, 7, 7, 7, 7, 7, 7, 7, 7, 7}},
         {"RGB, Predictor 2, LZW strips of two rows and one", [] {
              const Bytes a = LzwLiterals({10, 20, 30, 1, 2, 3, 5, 5, 5, 5, 5, 5}),
                          b = LzwLiterals({200, 100, 50, 1, 1, 1});
