@@ -68,6 +68,20 @@ if [ -d "$WINEPREFIX/drive_c" ]; then
 wine regedit /S 'C:\qov-settings.reg' >/dev/null 2>&1 || true
 fi
 
+# One Wine server, with its desktop and services, for the whole run. Left to
+# itself the server ends a few seconds after its last program, and the next
+# program (a test run alone, after the others) starts it again with its
+# desktop process; on a busy machine that start can take longer than the ten
+# seconds Wine's first window waits for the desktop, and the window is then
+# not made. The server the set-up started ends first (a persistent one
+# cannot start beside it). The desktop process is started here with its
+# output going nowhere: started by a test, it would keep that test's output
+# open for as long as it runs, and ctest would wait on it. qov_wine_cleanup
+# ends them.
+wineserver -w
+wineserver -p
+wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+
 qov_wine_cleanup() {
   wineserver -k >/dev/null 2>&1 || true
   [ -n "${QOV_XVFB_PID:-}" ] && kill "$QOV_XVFB_PID" 2>/dev/null || true
