@@ -18,8 +18,11 @@
 
 namespace {
 
-// A launched side that never connects is given up after this long.
+// A launched side that never connects is given up after this long, and a
+// session that stops answering after kAnswerWaitSec (so the benchmark reports
+// the failure and goes on).
 constexpr int kTakeWaitMs = 60000;
+constexpr int kAnswerWaitSec = 120;
 
 SOCKET gSessionListen = INVALID_SOCKET;
 std::vector<SOCKET> gSessions(1, INVALID_SOCKET);  // index 0 stands for no session
@@ -77,6 +80,8 @@ std::vector<uint8_t> DoTake(const WireReader& in) {
         BenchFrame f;
         if (s != INVALID_SOCKET) {
             BenchNoDelay(s);
+            timeval limit = {kAnswerWaitSec, 0};
+            setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
             if (Await(s, firstType, &f)) {
                 gSessions.push_back(s);
                 session = uint32_t(gSessions.size() - 1);
