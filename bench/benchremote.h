@@ -18,6 +18,10 @@
 //              u64 ns of the second, u32 failures}: count requests a side,
 //              first, second, first..., each timed alone
 //   close:     {u32 session} -> {u32 1}: its frames read to the close
+//   cpu:       {u32 session} -> {u64 ns, all ones when unknown}: the user and
+//              system time so far of the process at the far end of the
+//              session, as the host's kernel counts it (a Wine program is one
+//              Linux process)
 // Every answer is a frame of type kCtlAnswer. The server takes one control
 // connection at a time. bench/run.sh starts it and names its control port in
 // QOV_BENCH_SERVER.
@@ -39,6 +43,7 @@ constexpr uint32_t kCtlSend = 9103;
 constexpr uint32_t kCtlBatch = 9104;
 constexpr uint32_t kCtlAlternate = 9105;
 constexpr uint32_t kCtlClose = 9106;
+constexpr uint32_t kCtlCpu = 9107;
 constexpr uint32_t kCtlNoSession = 0;
 
 inline void BenchPutU64(std::vector<uint8_t>* b, uint64_t v) {
@@ -165,4 +170,14 @@ inline void RemoteClose(uint32_t session) {
     std::vector<uint8_t> b;
     BenchPutU32(&b, session);
     RemoteCall(kCtlClose, b);
+}
+
+// The CPU time so far of the process at the far end of a session, in seconds;
+// negative when the host could not read it.
+inline double RemoteCpuSeconds(uint32_t session) {
+    std::vector<uint8_t> b;
+    BenchPutU32(&b, session);
+    b = RemoteCall(kCtlCpu, b);
+    if (b.size() < 8 || BenchGetU64(b.data()) == ~uint64_t(0)) return -1;
+    return double(BenchGetU64(b.data())) / 1e9;
 }
