@@ -1,7 +1,9 @@
 // benchsession.h - the server's end of a benchmark that runs the shipped
 // client (or a peer) as a real session on a loopback port: listening, launching
 // a side and taking its connection to its first frame, accepting the session,
-// requests answered frame by frame, and the end of the session.
+// requests answered frame by frame, and the end of the session; served by this
+// program itself, or (the ...Remote forms) by the host-side bench server,
+// whose session port then stands in gPort.
 #pragma once
 
 #include <winsock2.h>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchremote.h"
 #include "bench/benchwire.h"
 #include "objects/objtables.h"
 
@@ -32,6 +35,7 @@ struct Side {
     const char* name;
     PROCESS_INFORMATION pi = {};
     SOCKET sock = INVALID_SOCKET;
+    uint32_t session = kCtlNoSession;  // on the host-side server
 };
 
 inline bool Listen() {
@@ -71,27 +75,55 @@ inline bool Start(const std::string& cmd, Side* side) {
     return Await(side->sock, kMsgProgramRequest, &f);
 }
 
-inline void Accept(Side* side) {
+inline std::vector<uint8_t> AcceptBody() {
     std::vector<uint8_t> b;
     BenchPutU32(&b, kAcceptCode);
     BenchPutU32(&b, 0);
     b.push_back(0), b.push_back(46);
     for (char c : std::string("SPL0")) b.push_back(uint8_t(c));
-    BenchSend(side->sock, kMsgSessionAccept, b);
+    return b;
+}
+
+inline void Accept(Side* side) { BenchSend(side->sock, kMsgSessionAccept, AcceptBody()); }
+
+inline std::vector<uint8_t> EndSessionBody() {
+    std::vector<uint8_t> code;
+    BenchPutU32(&code, 0);
+    return code;
+}
+
+// Waits for a side's process to end (ended by force after kExitWaitMs).
+inline void EndProcess(Side* side) {
+    if (WaitForSingleObject(side->pi.hProcess, kExitWaitMs) != WAIT_OBJECT_0) TerminateProcess(side->pi.hProcess, 1);
+    CloseHandle(side->pi.hProcess);
+    CloseHandle(side->pi.hThread);
 }
 
 // Ends the session and the process; the side's answers are read to the close.
 inline void Stop(Side* side) {
-    std::vector<uint8_t> code;
-    BenchPutU32(&code, 0);
-    BenchSend(side->sock, kMsgEndSession, code);
+    BenchSend(side->sock, kMsgEndSession, EndSessionBody());
     BenchFrame f;
     while (BenchRecv(side->sock, &f)) {
     }
-    if (WaitForSingleObject(side->pi.hProcess, kExitWaitMs) != WAIT_OBJECT_0) TerminateProcess(side->pi.hProcess, 1);
     closesocket(side->sock);
-    CloseHandle(side->pi.hProcess);
-    CloseHandle(side->pi.hThread);
+    EndProcess(side);
+    *side = Side{side->name};
+}
+
+// The same on the host-side server (RemoteConnect first): the side connects to
+// its session port, and the server reads and writes its frames.
+inline bool StartRemote(const std::string& cmd, Side* side) {
+    if (!Launch(cmd, side)) return false;
+    side->session = RemoteTake(kMsgProgramRequest);
+    return side->session != kCtlNoSession;
+}
+
+inline void AcceptRemote(Side* side) { RemoteSend(side->session, kMsgSessionAccept, AcceptBody()); }
+
+inline void StopRemote(Side* side) {
+    RemoteSend(side->session, kMsgEndSession, EndSessionBody());
+    RemoteClose(side->session);
+    EndProcess(side);
     *side = Side{side->name};
 }
 

@@ -1,16 +1,29 @@
-// benchwire.h - frames over a Windows socket for the session benchmark and its
-// peer: the client's 8-byte header (length word, type), blocking reads of a
-// whole frame, and the lone keep-alive word skipped wherever it comes.
+// benchwire.h - frames over a socket for the session benchmarks, their peer and
+// the host-side bench server: the client's 8-byte header written and checked
+// by the protocol's own frame code (FrameWord, FrameCheckWord), blocking reads
+// of a whole frame, and the lone keep-alive word skipped wherever it comes.
+// Compiled by both builds: Windows sockets under Wine, POSIX ones on the host.
 #pragma once
 
+#ifdef _WIN32
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#else
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+typedef int SOCKET;
+constexpr SOCKET INVALID_SOCKET = -1;
+inline int closesocket(SOCKET s) { return close(s); }
+#endif
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "session/proto/protocol.h"
+#include "session/proto/wire.h"
 
 struct BenchFrame {
     uint32_t type = 0;
@@ -20,7 +33,7 @@ struct BenchFrame {
 
 inline bool BenchSendAll(SOCKET s, const uint8_t* p, size_t n) {
     while (n) {
-        int k = send(s, reinterpret_cast<const char*>(p), int(n), 0);
+        int k = int(send(s, reinterpret_cast<const char*>(p), int(n), 0));
         if (k <= 0) return false;
         p += k, n -= size_t(k);
     }
@@ -29,7 +42,7 @@ inline bool BenchSendAll(SOCKET s, const uint8_t* p, size_t n) {
 
 inline bool BenchRecvAll(SOCKET s, uint8_t* p, size_t n) {
     while (n) {
-        int k = recv(s, reinterpret_cast<char*>(p), int(n), 0);
+        int k = int(recv(s, reinterpret_cast<char*>(p), int(n), 0));
         if (k <= 0) return false;
         p += k, n -= size_t(k);
     }
@@ -37,36 +50,36 @@ inline bool BenchRecvAll(SOCKET s, uint8_t* p, size_t n) {
 }
 
 inline void BenchPutU32(std::vector<uint8_t>* b, uint32_t v) {
-    for (int i = 0; i < 4; i++) b->push_back(uint8_t(v >> (8 * i)));
+    b->resize(b->size() + 4);
+    WirePutU32(b->data() + b->size() - 4, v, false);
 }
 inline void BenchPutU16(std::vector<uint8_t>* b, uint16_t v) {
-    b->push_back(uint8_t(v)), b->push_back(uint8_t(v >> 8));
+    b->resize(b->size() + 2);
+    WirePutU16(b->data() + b->size() - 2, v, false);
 }
-inline uint32_t BenchGetU32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
+inline uint32_t BenchGetU32(const uint8_t* p) { return WireGetU32(p, false); }
 
 // One frame, little-endian, no compression; flags as in the header word.
 inline bool BenchSend(SOCKET s, uint32_t type, const std::vector<uint8_t>& body, uint32_t seq = 0,
                       uint32_t flags = 0) {
-    std::vector<uint8_t> f;
+    if (body.size() > kMsgMaxLength - kMsgHeadSize) return false;
+    std::vector<uint8_t> f(kMsgHeadSize);
     f.reserve(kMsgHeadSize + body.size());
-    uint32_t len = uint32_t(kMsgHeadSize + body.size());
-    BenchPutU32(&f, (len & kHdrLenMask) | ((seq << kHdrSeqShift) & kHdrSeqMask) | flags);
-    BenchPutU32(&f, type);
+    WirePutU32(f.data(), FrameWord(uint32_t(kMsgHeadSize + body.size()), seq, flags), false);
+    WirePutU32(f.data() + 4, type, false);
     f.insert(f.end(), body.begin(), body.end());
     return BenchSendAll(s, f.data(), f.size());
 }
 
 // The next frame; keep-alive words before it are skipped.
 inline bool BenchRecv(SOCKET s, BenchFrame* out) {
-    uint8_t head[8];
+    uint8_t head[kMsgHeadSize];
     if (!BenchRecvAll(s, head, 4)) return false;
     while (BenchGetU32(head) == kKeepAliveWord)
         if (!BenchRecvAll(s, head, 4)) return false;
     if (!BenchRecvAll(s, head + 4, 4)) return false;
-    uint32_t word = BenchGetU32(head), len = word & kHdrLenMask;
-    if (len < kMsgHeadSize) return false;
+    uint32_t word = BenchGetU32(head), len = 0;
+    if (FrameCheckWord(word, kMsgMaxLength, &len) != 0) return false;
     out->type = BenchGetU32(head + 4);
     out->seq = (word & kHdrSeqMask) >> kHdrSeqShift;
     out->body.resize(len - kMsgHeadSize);
@@ -74,6 +87,6 @@ inline bool BenchRecv(SOCKET s, BenchFrame* out) {
 }
 
 inline void BenchNoDelay(SOCKET s) {
-    BOOL on = TRUE;
+    int on = 1;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
 }

@@ -7,15 +7,17 @@
 # Wine, the form loader and saver, the automation calls, the windowless
 # graphics, bars and picture paints, the session benchmark (start-up launched
 # from inside Wine and from Unix, round trips, hiding and destroying labels,
-# object creation), the printer file and the spool file (on the test
+# object creation, its client and peer served by the host-side bench server
+# started here), the printer file and the spool file (on the test
 # printer), and the web view (through the wire against native objects, in the
 # page host and on the screen; the page host started here). At the end, one
 # summary table: a line per goal with min / median / max of its per-round
 # ratios and whether the median meets it.
 # Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|startup|print|webview ...]
 # (all but startup, which session includes, when none is named)
-# "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb and the Wine
-# server included, which start here); QOV_BENCH_ROUNDS sets the rounds of the
+# "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb, the Wine
+# server and the bench server included, which start here; the run prints the
+# CPUs each may use); QOV_BENCH_ROUNDS sets the rounds of the
 # benchmarks that take them from here, QOV_BENCH_SIZES the object counts of
 # the creation benchmark. A failing benchmark is reported and the run goes on.
 set -euo pipefail
@@ -55,13 +57,49 @@ material() {
 }
 
 tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 wine_ready=
+server_pid=
+cleanup() {
+  if [ -n "$server_pid" ]; then
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+  fi
+  if [ -n "$wine_ready" ]; then qov_wine_cleanup; fi
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+# The CPUs a process started here may use.
+cpus_of() { taskset -cp "$2" 2>/dev/null | sed "s/.*: /$1 runs on CPUs /"; }
 wine_env() {
   [ -n "$wine_ready" ] && return
   source "$here/scripts/wine-env.sh"
-  trap 'qov_wine_cleanup; rm -rf "$tmp"' EXIT
   wine_ready=1
+  # One Wine server for the whole run, started here so that it takes this
+  # script's CPUs, once the set-up's own has ended.
+  wineserver -w
+  wineserver -p </dev/null >/dev/null 2>&1 || echo "the Wine server did not start"
+  local p
+  for p in $(pgrep -u "$(id -u)" wineserver); do
+    { tr '\0' '\n' <"/proc/$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && cpus_of "Wine server" "$p"
+  done
+  [ -n "${QOV_XVFB_PID:-}" ] && cpus_of Xvfb "$QOV_XVFB_PID"
+  return 0
+}
+# The host-side bench server (bench/session_server, a Linux program) that the
+# wire benchmarks' client and peer under Wine connect to; started once, when a
+# section needs it, ended with the run. QOV_BENCH_SERVER names its control port.
+bench_server() {
+  [ -n "$server_pid" ] && return
+  "$host/session_server" "$tmp/server.port" </dev/null &
+  server_pid=$!
+  for _ in $(seq 300); do
+    [ -s "$tmp/server.port" ] && break
+    kill -0 "$server_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  QOV_BENCH_SERVER=$(cat "$tmp/server.port" 2>/dev/null || true)
+  export QOV_BENCH_SERVER
+  cpus_of "bench server" "$server_pid"
 }
 
 # The summary: every benchmark appends a line per goal (name, min, median,
@@ -126,6 +164,7 @@ for w in $what; do
     ;;
   session)
     wine_env
+    bench_server
     section "session under Wine"
     bench wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
       --rounds "$rounds" --sizes "${QOV_BENCH_SIZES:-100,1000,5000}" --unix-wine "Z:$(command -v wine)"
@@ -133,6 +172,7 @@ for w in $what; do
   startup)
     # The start-up lines of the session benchmark alone.
     wine_env
+    bench_server
     section "start-up under Wine"
     bench wine "$win/bench/session_bench.exe" "Z:$win/qovtervex.exe" "Z:$win/bench/bench_peer.exe" \
       --rounds "$rounds" --only startup --unix-wine "Z:$(command -v wine)"
@@ -146,6 +186,7 @@ for w in $what; do
     ;;
   webview)
     wine_env
+    bench_server
     section "web view under Wine"
     # The page host opens a DevTools port for the web read's floor (floor.js).
     (cd "$win" && QOV_PAGEHOST_FLOOR=1 bench wine_pagehost ./webview_bench.exe "Z:$win/qovtervex.exe")
