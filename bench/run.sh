@@ -74,10 +74,8 @@ wine_env() {
   [ -n "$wine_ready" ] && return
   source "$here/scripts/wine-env.sh"
   wine_ready=1
-  # One Wine server for the whole run, started here so that it takes this
-  # script's CPUs, once the set-up's own has ended.
-  wineserver -w
-  wineserver -p </dev/null >/dev/null 2>&1 || echo "the Wine server did not start"
+  # The set-up starts one Wine server for the whole run, from this script, so
+  # it takes this script's CPUs.
   local p
   for p in $(pgrep -u "$(id -u)" wineserver); do
     { tr '\0' '\n' <"/proc/$p/environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && cpus_of "Wine server" "$p"
