@@ -74,13 +74,14 @@ fi
 # desktop process; on a busy machine that start can take longer than the ten
 # seconds Wine's first window waits for the desktop, and the window is then
 # not made. The server the set-up started ends first (a persistent one
-# cannot start beside it). The desktop process is started here with its
-# output going nowhere: started by a test, it would keep that test's output
-# open for as long as it runs, and ctest would wait on it. qov_wine_cleanup
-# ends them.
+# cannot start beside it). Wine's services and desktop processes are started
+# here too, by a program that asks for the desktop window, with their output
+# going nowhere: started by a test, they would keep that test's output open
+# for as long as they run, and ctest would wait on it. qov_wine_cleanup ends
+# them.
 wineserver -w
-wineserver -p
-wine explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+wineserver -p </dev/null >/dev/null 2>&1
+wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
 
 qov_wine_cleanup() {
   wineserver -k >/dev/null 2>&1 || true
