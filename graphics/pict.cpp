@@ -161,7 +161,7 @@ int32_t SetScrollBars(PictRecord* p, int32_t value) {
         DestroyBars(p);
         return 0;
     }
-    p->hdr.flags |= kPictOwnBars | kObjBorder;
+    p->hdr.flags |= uint32_t{kPictOwnBars} | kObjBorder;
     if (value == kBarsVertical && p->hBar) DestroyWindow(p->hBar), p->hBar = nullptr;
     if (value == kBarsHorizontal && p->vBar) DestroyWindow(p->vBar), p->vBar = nullptr;
     ObjectRecord* top = ObjectTopWindow(&p->hdr);
@@ -356,7 +356,7 @@ PictRecord* FindStackBase(PictRecord* p) {
 int32_t PictShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
     PictRecord* p = AsPict(rec);
     if (PictRecord* base = FindStackBase(p)) {
-        rec->flags |= kPictStacked | kObjShown;
+        rec->flags |= uint32_t{kPictStacked} | kObjShown;
         p->base = base;
         p->nextStacked = base->nextStacked;
         base->nextStacked = p;
@@ -379,7 +379,7 @@ void Unstack(PictRecord* p) {
         }
         p->base = nullptr;
         p->nextStacked = nullptr;
-        p->hdr.flags &= ~(kPictStacked | kObjShown);
+        p->hdr.flags &= ~(uint32_t{kPictStacked} | kObjShown);
         RedrawObject(&base->hdr, true);
         return;
     }
