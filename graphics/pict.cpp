@@ -636,25 +636,13 @@ int32_t PictMethodCall(ObjectRecord* rec, MethodCallRec* call) {
 }
 
 const ObjectOps kPictOps = {
-    PictShow,               // 0 show
-    nullptr,                // 1 check item
-    PictHide,               // 2 hide
-    nullptr,                // 3 delete item
-    PictDestroy,            // 4 destroy
-    nullptr,                // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    PictPaint,              // 12 paint
-    nullptr,                // 13 notification
-    PictGetProp,            // 14 get property
-    PictSetProp,            // 15 set property
-    PictMethodCall,         // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = PictShow,
+    .hide = PictHide,
+    .destroy = PictDestroy,
+    .paint = PictPaint,
+    .getProp = PictGetProp,
+    .setProp = PictSetProp,
+    .method = PictMethodCall,
 };
 
 // ---- Scrolling -------------------------------------------------------------------------------
