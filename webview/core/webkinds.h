@@ -1,4 +1,4 @@
-// webkinds.h - the web kind table: one positional row of operations per kind
+// webkinds.h - the web kind table: one row of operations per kind
 // of the web view, as ObjectOps is natively. Each kind's own file fills its row
 // and puts it in at start-up (webview/controls/install.cpp lists them); the
 // generic operations of core/ read it. An empty slot leaves the operation to
