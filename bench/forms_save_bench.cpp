@@ -46,7 +46,7 @@ void ReadAll(ObjectRecord* window) {
     for (ObjectRecord* rec : objects) {
         const ObjectOps* ops = ObjectOpsOf(rec);
         for (const uint16_t* id = KindPropList(rec->kind); id && *id; ++id)
-            gSink += ops && ops->getProp ? ops->getProp(rec, *id) : 0;
+            gSink = gSink + (ops && ops->getProp ? ops->getProp(rec, *id) : 0);
     }
 }
 

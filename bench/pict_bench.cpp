@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
     GraphicsInstall();
     RuntimeStartup();
     if (!CreateTheMainWindow(GetModuleHandleA(nullptr))) return 1;
-    std::string path = "!" + WritePage();
+    const std::string page = WritePage();
+    std::string path = "!" + page;
     ObjectCreateRecord cr;
     CreateRecordReset(&cr);
     cr.winType = kWinNormal;

@@ -9,6 +9,10 @@ option(QOV_WERROR "Treat warnings in the project's own code as errors" ON)
 if(QOV_WERROR)
   add_compile_options(-Werror)
 endif()
+# MinGW's g++ 12 at -O3 as C++20 takes a text joined to a temporary string
+# ("!" + Name()) for an overlapping copy (-Wrestrict) and the copy of an empty
+# vector ({"IEND", {}} into a pair) for a null argument (-Wnonnull): where it
+# says so, the code names the temporary first or passes Bytes() itself.
 if(QOV_TARGET_WIN32)
   add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601 _CRT_SECURE_NO_WARNINGS)
   add_compile_options(-Wall -Wextra -Wshadow -Wno-unknown-pragmas)

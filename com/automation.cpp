@@ -438,15 +438,13 @@ void AutoReleaseDispatch(AutoClient* c) { AutoClearSubObject(c); }
 
 // ---- Registration -------------------------------------------------------------------------
 
-static const ObjectOps kAutomationOps = [] {
-    ObjectOps ops = {};
-    ops.destroy = AutomationDestroy;
-    ops.getProp = AutomationGetProp;
-    ops.setProp = AutomationSetProp;
-    ops.method = AutomationMethod;
-    ops.oleProp = AutomationOleProp;
-    return ops;
-}();
+static const ObjectOps kAutomationOps = {
+    .destroy = AutomationDestroy,
+    .getProp = AutomationGetProp,
+    .setProp = AutomationSetProp,
+    .method = AutomationMethod,
+    .oleProp = AutomationOleProp,
+};
 
 // At exit every variant record goes and the builtins' values are cleared,
 // after the windows and their controls.

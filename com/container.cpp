@@ -473,25 +473,14 @@ int32_t ContainerMethod(ObjectRecord* rec, MethodCallRec* call) {
 }
 
 const ObjectOps kContainerOps = {
-    ObjectShowWindowless,   // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowless,   // 2 hide
-    nullptr,                // 3 delete item
-    ContainerDestroy,       // 4 destroy
-    nullptr,                // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    ContainerPaint,         // 12 paint
-    nullptr,                // 13 notification
-    ContainerGetProp,       // 14 get property
-    ContainerSetProp,       // 15 set property
-    ContainerMethod,        // 16 method
-    OleObjProperty,         // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowless,
+    .hide = ObjectHideWindowless,
+    .destroy = ContainerDestroy,
+    .paint = ContainerPaint,
+    .getProp = ContainerGetProp,
+    .setProp = ContainerSetProp,
+    .method = ContainerMethod,
+    .oleProp = OleObjProperty,
 };
 
 struct ContainerMethodRow {

@@ -561,18 +561,16 @@ int32_t OleObjProperty(ObjectRecord* rec, OlePropReq* set, OlePropReq* get) {
     return AutomationPropAccess(a, set, get);
 }
 
-static const ObjectOps kControlOps = [] {
-    ObjectOps ops = {};
-    ops.show = ControlShow;
-    ops.hide = ControlHide;
-    ops.destroy = ControlDestroy;
-    ops.paint = ControlPaint;
-    ops.getProp = ControlGetProp;
-    ops.setProp = ControlSetProp;
-    ops.method = ControlMethod;
-    ops.oleProp = OleObjProperty;
-    return ops;
-}();
+static const ObjectOps kControlOps = {
+    .show = ControlShow,
+    .hide = ControlHide,
+    .destroy = ControlDestroy,
+    .paint = ControlPaint,
+    .getProp = ControlGetProp,
+    .setProp = ControlSetProp,
+    .method = ControlMethod,
+    .oleProp = OleObjProperty,
+};
 
 // ---- Hooks of the windows layer -------------------------------------------------------------
 

@@ -363,25 +363,14 @@ int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
 }
 
 const ObjectOps kHtmlControlOps = {
-    HtmlControlShow,        // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    nullptr,                // 3 delete item
-    HtmlControlDestroy,     // 4 destroy
-    HtmlControlEnable,      // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    HtmlControlPaint,       // 12 paint
-    nullptr,                // 13 notification
-    HtmlControlGetProp,     // 14 get property
-    HtmlControlSetProp,     // 15 set property
-    HtmlControlMethod,      // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = HtmlControlShow,
+    .hide = ObjectHideWindowed,
+    .destroy = HtmlControlDestroy,
+    .enable = HtmlControlEnable,
+    .paint = HtmlControlPaint,
+    .getProp = HtmlControlGetProp,
+    .setProp = HtmlControlSetProp,
+    .method = HtmlControlMethod,
 };
 
 struct HtmlMethodRow {

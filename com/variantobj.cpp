@@ -466,12 +466,10 @@ const MethodDesc* VariantMethodLookup(uint32_t method, uint32_t version) {
     return reinterpret_cast<const MethodDesc*>(&kVariantMethodRows[method]);
 }
 
-const ObjectOps kVariantOps = [] {
-    ObjectOps ops = {};
-    ops.destroy = VariantObjDestroy;
-    ops.method = VariantObjMethod;
-    return ops;
-}();
+const ObjectOps kVariantOps = {
+    .destroy = VariantObjDestroy,
+    .method = VariantObjMethod,
+};
 
 }  // namespace
 

@@ -105,25 +105,17 @@ int32_t ButtonSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kButtonOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    nullptr,                // 3 delete item
-    CtlDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    CtlGetCaption,          // 7 get text
-    ButtonGetValue,         // 8 get value
-    nullptr,                // 9 insert item
-    CtlSetCaption,          // 10 set text
-    ButtonSetValue,         // 11 set value
-    nullptr,                // 12 paint
-    ButtonNotify,           // 13 notification
-    ButtonGetProp,          // 14 get property
-    ButtonSetProp,          // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .destroy = CtlDestroy,
+    .enable = ObjectEnableWindowed,
+    .getText = CtlGetCaption,
+    .getValue = ButtonGetValue,
+    .setText = CtlSetCaption,
+    .setValue = ButtonSetValue,
+    .notify = ButtonNotify,
+    .getProp = ButtonGetProp,
+    .setProp = ButtonSetProp,
 };
 
 }  // namespace

@@ -126,25 +126,20 @@ int32_t ComboSetProp(ObjectRecord* rec, PropChange* req) {
 int32_t ComboMethod(ObjectRecord* rec, MethodCallRec* call) { return ListMethod(rec, kComboMsgs, kTypeCombobox, call); }
 
 const ObjectOps kComboOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    ComboDeleteItem,        // 3 delete item
-    CtlDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    ComboGetText,           // 7 get text
-    ComboGetValue,          // 8 get value
-    ComboInsertItem,        // 9 insert item
-    ComboSetText,           // 10 set text
-    ComboSetValue,          // 11 set value
-    nullptr,                // 12 paint
-    ComboNotify,            // 13 notification
-    ComboGetProp,           // 14 get property
-    ComboSetProp,           // 15 set property
-    ComboMethod,            // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .deleteItem = ComboDeleteItem,
+    .destroy = CtlDestroy,
+    .enable = ObjectEnableWindowed,
+    .getText = ComboGetText,
+    .getValue = ComboGetValue,
+    .insertItem = ComboInsertItem,
+    .setText = ComboSetText,
+    .setValue = ComboSetValue,
+    .notify = ComboNotify,
+    .getProp = ComboGetProp,
+    .setProp = ComboSetProp,
+    .method = ComboMethod,
 };
 
 }  // namespace

@@ -101,25 +101,20 @@ int32_t DataListMethod(ObjectRecord* rec, MethodCallRec* call) {
 }
 
 const ObjectOps kDataListOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    DataListDeleteItem,     // 3 delete item
-    CtlDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    DataListGetText,        // 7 get text
-    DataListGetValue,       // 8 get value
-    DataListInsertItem,     // 9 insert item
-    DataListSetText,        // 10 set text
-    DataListSetValue,       // 11 set value
-    nullptr,                // 12 paint
-    DataListNotify,         // 13 notification
-    DataListGetProp,        // 14 get property
-    DataListSetProp,        // 15 set property
-    DataListMethod,         // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .deleteItem = DataListDeleteItem,
+    .destroy = CtlDestroy,
+    .enable = ObjectEnableWindowed,
+    .getText = DataListGetText,
+    .getValue = DataListGetValue,
+    .insertItem = DataListInsertItem,
+    .setText = DataListSetText,
+    .setValue = DataListSetValue,
+    .notify = DataListNotify,
+    .getProp = DataListGetProp,
+    .setProp = DataListSetProp,
+    .method = DataListMethod,
 };
 
 }  // namespace

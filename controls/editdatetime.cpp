@@ -88,25 +88,15 @@ int32_t DateSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kDateOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    nullptr,                // 3 delete item
-    CtlDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    DateGetText,            // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    DateSetText,            // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    DateNotify,             // 13 notification
-    DateGetProp,            // 14 get property
-    DateSetProp,            // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .destroy = CtlDestroy,
+    .enable = ObjectEnableWindowed,
+    .getText = DateGetText,
+    .setText = DateSetText,
+    .notify = DateNotify,
+    .getProp = DateGetProp,
+    .setProp = DateSetProp,
 };
 
 }  // namespace

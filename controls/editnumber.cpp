@@ -87,25 +87,19 @@ int32_t NumberHide(ObjectRecord* rec) {
 }
 
 const ObjectOps kNumberOps = {
-    NumberShow,             // 0 show
-    nullptr,                // 1 check item
-    NumberHide,             // 2 hide
-    EditDeleteItem,         // 3 delete item
-    CtlDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    EditGetText,            // 7 get text
-    NumberGetValue,         // 8 get value
-    nullptr,                // 9 insert item
-    EditSetText,            // 10 set text
-    NumberSetValue,         // 11 set value
-    EditPaint,              // 12 paint
-    NumberNotify,           // 13 notification
-    NumberGetProp,          // 14 get property
-    NumberSetProp,          // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = NumberShow,
+    .hide = NumberHide,
+    .deleteItem = EditDeleteItem,
+    .destroy = CtlDestroy,
+    .enable = ObjectEnableWindowed,
+    .getText = EditGetText,
+    .getValue = NumberGetValue,
+    .setText = EditSetText,
+    .setValue = NumberSetValue,
+    .paint = EditPaint,
+    .notify = NumberNotify,
+    .getProp = NumberGetProp,
+    .setProp = NumberSetProp,
 };
 
 }  // namespace

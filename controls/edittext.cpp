@@ -204,25 +204,20 @@ DWORD EditStyleFromCreation(const ObjectCreateRecord* cr) {
 }
 
 const ObjectOps kEditOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    EditDeleteItem,         // 3 delete item
-    CtlDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    EditGetText,            // 7 get text
-    EditGetValue,           // 8 get value
-    EditInsertItem,         // 9 insert item
-    EditSetText,            // 10 set text
-    EditSetValue,           // 11 set value
-    EditPaint,              // 12 paint
-    EditNotify,             // 13 notification
-    EditGetProp,            // 14 get property
-    EditSetProp,            // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .deleteItem = EditDeleteItem,
+    .destroy = CtlDestroy,
+    .enable = ObjectEnableWindowed,
+    .getText = EditGetText,
+    .getValue = EditGetValue,
+    .insertItem = EditInsertItem,
+    .setText = EditSetText,
+    .setValue = EditSetValue,
+    .paint = EditPaint,
+    .notify = EditNotify,
+    .getProp = EditGetProp,
+    .setProp = EditSetProp,
 };
 
 ObjectRecord* EditTextCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {

@@ -258,25 +258,21 @@ int32_t ListViewDestroy(ObjectRecord* rec) {
 }
 
 const ObjectOps kListViewOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    ListViewDeleteItem,     // 3 delete item
-    ListViewDestroy,        // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    ListViewGetText,        // 7 get text
-    ListViewGetValue,       // 8 get value
-    ListViewInsertItem,     // 9 insert item
-    ListViewSetText,        // 10 set text
-    ListViewSetValue,       // 11 set value
-    nullptr,                // 12 paint
-    ListViewNotify,         // 13 notification
-    ListViewGetProp,        // 14 get property
-    ListViewSetProp,        // 15 set property
-    ListViewMethod,         // 16 method
-    nullptr,                // 17 OLE property
-    CtlImageListReleased,   // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .deleteItem = ListViewDeleteItem,
+    .destroy = ListViewDestroy,
+    .enable = ObjectEnableWindowed,
+    .getText = ListViewGetText,
+    .getValue = ListViewGetValue,
+    .insertItem = ListViewInsertItem,
+    .setText = ListViewSetText,
+    .setValue = ListViewSetValue,
+    .notify = ListViewNotify,
+    .getProp = ListViewGetProp,
+    .setProp = ListViewSetProp,
+    .method = ListViewMethod,
+    .imageListReleased = CtlImageListReleased,
 };
 
 }  // namespace

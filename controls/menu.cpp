@@ -441,69 +441,32 @@ int32_t ItemSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kMenuOps = {
-    MenuShow,               // 0 show
-    MenuCheckItem,          // 1 check item
-    MenuHide,               // 2 hide
-    MenuDeleteItem,         // 3 delete item
-    MenuDestroy,            // 4 destroy
-    MenuEnable,             // 5 enable
-    nullptr,                // 6
-    MenuGetText,            // 7 get text
-    nullptr,                // 8 get value
-    MenuInsertItem,         // 9 insert item
-    MenuSetText,            // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    MenuNotify,             // 13 notification (the window's menu command)
-    MenuGetProp,            // 14 get property
-    MenuSetProp,            // 15 set property
-    MenuMethod,             // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = MenuShow,
+    .checkItem = MenuCheckItem,
+    .hide = MenuHide,
+    .deleteItem = MenuDeleteItem,
+    .destroy = MenuDestroy,
+    .enable = MenuEnable,
+    .getText = MenuGetText,
+    .insertItem = MenuInsertItem,
+    .setText = MenuSetText,
+    .notify = MenuNotify,  // the window's menu command
+    .getProp = MenuGetProp,
+    .setProp = MenuSetProp,
+    .method = MenuMethod,
 };
 
 const ObjectOps kMenuItemOps = {
-    nullptr,                // 0 show
-    nullptr,                // 1 check item
-    nullptr,                // 2 hide
-    nullptr,                // 3 delete item
-    ItemDestroy,            // 4 destroy
-    nullptr,                // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    nullptr,                // 13 notification
-    ItemGetProp,            // 14 get property
-    ItemSetProp,            // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .destroy = ItemDestroy,
+    .getProp = ItemGetProp,
+    .setProp = ItemSetProp,
 };
 
 const ObjectOps kMRegionOps = {
-    ObjectShowWindowless,   // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowless,   // 2 hide
-    nullptr,                // 3 delete item
-    ObjectDestroyWindowless,  // 4 destroy
-    ObjectEnableWindowless, // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    nullptr,                // 13 notification
-    nullptr,                // 14 get property
-    nullptr,                // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowless,
+    .hide = ObjectHideWindowless,
+    .destroy = ObjectDestroyWindowless,
+    .enable = ObjectEnableWindowless,
 };
 
 ObjectRecord* MenuCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code) {

@@ -39,25 +39,15 @@ ObjectRecord* StaticCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* co
 }
 
 const ObjectOps kStaticOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    nullptr,                // 3 delete item
-    CtlDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    CtlGetCaption,          // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    CtlSetCaption,          // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    StaticNotify,           // 13 notification
-    StaticGetProp,          // 14 get property
-    StaticSetProp,          // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .destroy = CtlDestroy,
+    .enable = ObjectEnableWindowed,
+    .getText = CtlGetCaption,
+    .setText = CtlSetCaption,
+    .notify = StaticNotify,
+    .getProp = StaticGetProp,
+    .setProp = StaticSetProp,
 };
 
 ObjectRecord* StatTextCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {

@@ -160,25 +160,20 @@ int32_t TreeDestroy(ObjectRecord* rec) {
 }
 
 const ObjectOps kTreeOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    TreeDeleteItem,         // 3 delete item
-    TreeDestroy,            // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    TreeGetText,            // 7 get text
-    TreeGetValue,           // 8 get value
-    TreeInsertItem,         // 9 insert item
-    nullptr,                // 10 set text
-    TreeSetValue,           // 11 set value
-    nullptr,                // 12 paint
-    TreeNotify,             // 13 notification
-    TreeGetProp,            // 14 get property
-    TreeSetProp,            // 15 set property
-    TreeViewMethod,         // 16 method
-    nullptr,                // 17 OLE property
-    CtlImageListReleased,   // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .deleteItem = TreeDeleteItem,
+    .destroy = TreeDestroy,
+    .enable = ObjectEnableWindowed,
+    .getText = TreeGetText,
+    .getValue = TreeGetValue,
+    .insertItem = TreeInsertItem,
+    .setValue = TreeSetValue,
+    .notify = TreeNotify,
+    .getProp = TreeGetProp,
+    .setProp = TreeSetProp,
+    .method = TreeViewMethod,
+    .imageListReleased = CtlImageListReleased,
 };
 
 }  // namespace

@@ -221,25 +221,14 @@ int32_t AnimateMethod(ObjectRecord* rec, MethodCallRec* call) {
 }
 
 const ObjectOps kAnimateOps = {
-    AnimateShow,            // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    nullptr,                // 3 delete item
-    AnimateDestroy,         // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    AnimateNotify,          // 13 notification
-    AnimateGetProp,         // 14 get property
-    AnimateSetProp,         // 15 set property
-    AnimateMethod,          // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = AnimateShow,
+    .hide = ObjectHideWindowed,
+    .destroy = AnimateDestroy,
+    .enable = ObjectEnableWindowed,
+    .notify = AnimateNotify,
+    .getProp = AnimateGetProp,
+    .setProp = AnimateSetProp,
+    .method = AnimateMethod,
 };
 
 }  // namespace

@@ -296,25 +296,13 @@ int32_t IconSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kIconOps = {
-    ObjectShowWindowless,   // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowless,   // 2 hide
-    nullptr,                // 3 delete item
-    IconDestroy,            // 4 destroy
-    nullptr,                // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    IconPaint,              // 12 paint
-    nullptr,                // 13 notification
-    IconGetProp,            // 14 get property
-    IconSetProp,            // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    IconOnImageListReleased,  // 18 image list released
+    .show = ObjectShowWindowless,
+    .hide = ObjectHideWindowless,
+    .destroy = IconDestroy,
+    .paint = IconPaint,
+    .getProp = IconGetProp,
+    .setProp = IconSetProp,
+    .imageListReleased = IconOnImageListReleased,
 };
 
 }  // namespace

@@ -406,13 +406,10 @@ int32_t ImageListDestroySlot(ObjectRecord* rec) {
 }
 
 const ObjectOps kImageListOps = {
-    nullptr, nullptr, nullptr, nullptr,
-    ImageListDestroySlot,   // 4 destroy
-    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-    ImageListGetProp,       // 14 get property
-    ImageListSetProp,       // 15 set property
-    ImageListMethodCall,    // 16 method
-    nullptr, nullptr,
+    .destroy = ImageListDestroySlot,
+    .getProp = ImageListGetProp,
+    .setProp = ImageListSetProp,
+    .method = ImageListMethodCall,
 };
 
 }  // namespace

@@ -133,25 +133,12 @@ int32_t LineSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kLineOps = {
-    ObjectShowWindowless,   // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowless,   // 2 hide
-    nullptr,                // 3 delete item
-    LineDestroy,            // 4 destroy
-    nullptr,                // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    LinePaint,              // 12 paint
-    nullptr,                // 13 notification
-    LineGetProp,            // 14 get property
-    LineSetProp,            // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowless,
+    .hide = ObjectHideWindowless,
+    .destroy = LineDestroy,
+    .paint = LinePaint,
+    .getProp = LineGetProp,
+    .setProp = LineSetProp,
 };
 
 }  // namespace

@@ -272,25 +272,14 @@ int32_t MovieSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kMovieOps = {
-    MovieShow,                // 0 show
-    nullptr,                  // 1 check item
-    MovieHide,                // 2 hide
-    nullptr,                  // 3 delete item
-    MovieDestroy,             // 4 destroy
-    nullptr,                  // 5 enable
-    nullptr,                  // 6
-    nullptr,                  // 7 get text
-    MovieGetValue,            // 8 get value
-    nullptr,                  // 9 insert item
-    nullptr,                  // 10 set text
-    MovieSetValue,            // 11 set value
-    MoviePaint,               // 12 paint
-    nullptr,                  // 13 notification
-    MovieGetProp,             // 14 get property
-    MovieSetProp,             // 15 set property
-    nullptr,                  // 16 method
-    nullptr,                  // 17 OLE property
-    nullptr,                  // 18 image list released
+    .show = MovieShow,
+    .hide = MovieHide,
+    .destroy = MovieDestroy,
+    .getValue = MovieGetValue,
+    .setValue = MovieSetValue,
+    .paint = MoviePaint,
+    .getProp = MovieGetProp,
+    .setProp = MovieSetProp,
 };
 
 // ---- Creation -----------------------------------------------------------------------------

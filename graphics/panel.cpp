@@ -546,25 +546,13 @@ int32_t PanelMethodCall(ObjectRecord* rec, MethodCallRec* call) {
 }
 
 const ObjectOps kPanelOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    nullptr,                // 3 delete item
-    PanelDestroy,           // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    nullptr,                // 13 notification
-    PanelGetProp,           // 14 get property
-    PanelSetProp,           // 15 set property
-    PanelMethodCall,        // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .destroy = PanelDestroy,
+    .enable = ObjectEnableWindowed,
+    .getProp = PanelGetProp,
+    .setProp = PanelSetProp,
+    .method = PanelMethodCall,
 };
 
 bool RegisterPanelClass() {

@@ -161,7 +161,7 @@ int32_t SetScrollBars(PictRecord* p, int32_t value) {
         DestroyBars(p);
         return 0;
     }
-    p->hdr.flags |= kPictOwnBars | kObjBorder;
+    p->hdr.flags |= uint32_t{kPictOwnBars} | kObjBorder;
     if (value == kBarsVertical && p->hBar) DestroyWindow(p->hBar), p->hBar = nullptr;
     if (value == kBarsHorizontal && p->vBar) DestroyWindow(p->vBar), p->vBar = nullptr;
     ObjectRecord* top = ObjectTopWindow(&p->hdr);
@@ -356,7 +356,7 @@ PictRecord* FindStackBase(PictRecord* p) {
 int32_t PictShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
     PictRecord* p = AsPict(rec);
     if (PictRecord* base = FindStackBase(p)) {
-        rec->flags |= kPictStacked | kObjShown;
+        rec->flags |= uint32_t{kPictStacked} | kObjShown;
         p->base = base;
         p->nextStacked = base->nextStacked;
         base->nextStacked = p;
@@ -379,7 +379,7 @@ void Unstack(PictRecord* p) {
         }
         p->base = nullptr;
         p->nextStacked = nullptr;
-        p->hdr.flags &= ~(kPictStacked | kObjShown);
+        p->hdr.flags &= ~(uint32_t{kPictStacked} | kObjShown);
         RedrawObject(&base->hdr, true);
         return;
     }
@@ -636,25 +636,13 @@ int32_t PictMethodCall(ObjectRecord* rec, MethodCallRec* call) {
 }
 
 const ObjectOps kPictOps = {
-    PictShow,               // 0 show
-    nullptr,                // 1 check item
-    PictHide,               // 2 hide
-    nullptr,                // 3 delete item
-    PictDestroy,            // 4 destroy
-    nullptr,                // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    PictPaint,              // 12 paint
-    nullptr,                // 13 notification
-    PictGetProp,            // 14 get property
-    PictSetProp,            // 15 set property
-    PictMethodCall,         // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = PictShow,
+    .hide = PictHide,
+    .destroy = PictDestroy,
+    .paint = PictPaint,
+    .getProp = PictGetProp,
+    .setProp = PictSetProp,
+    .method = PictMethodCall,
 };
 
 // ---- Scrolling -------------------------------------------------------------------------------

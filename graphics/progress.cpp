@@ -99,25 +99,15 @@ int32_t ProgressSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kProgressOps = {
-    ObjectShowWindowless,     // 0 show
-    nullptr,                  // 1 check item
-    ObjectHideWindowless,     // 2 hide
-    nullptr,                  // 3 delete item
-    ObjectDestroyWindowless,  // 4 destroy
-    ObjectEnableWindowless,   // 5 enable
-    nullptr,                  // 6
-    nullptr,                  // 7 get text
-    ProgressGetValue,         // 8 get value
-    nullptr,                  // 9 insert item
-    nullptr,                  // 10 set text
-    ProgressSetValue,         // 11 set value
-    ProgressPaint,            // 12 paint
-    nullptr,                  // 13 notification
-    ProgressGetProp,          // 14 get property
-    ProgressSetProp,          // 15 set property
-    nullptr,                  // 16 method
-    nullptr,                  // 17 OLE property
-    nullptr,                  // 18 image list released
+    .show = ObjectShowWindowless,
+    .hide = ObjectHideWindowless,
+    .destroy = ObjectDestroyWindowless,
+    .enable = ObjectEnableWindowless,
+    .getValue = ProgressGetValue,
+    .setValue = ProgressSetValue,
+    .paint = ProgressPaint,
+    .getProp = ProgressGetProp,
+    .setProp = ProgressSetProp,
 };
 
 }  // namespace

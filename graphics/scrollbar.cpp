@@ -199,25 +199,14 @@ int32_t BarSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kScrollBarOps = {
-    BarShow,       // 0 show
-    nullptr,       // 1 check item
-    BarHide,       // 2 hide
-    nullptr,       // 3 delete item
-    BarDestroy,    // 4 destroy
-    BarEnable,     // 5 enable
-    nullptr,       // 6
-    nullptr,       // 7 get text
-    BarGetValue,   // 8 get value
-    nullptr,       // 9 insert item
-    nullptr,       // 10 set text
-    BarSetValue,   // 11 set value
-    nullptr,       // 12 paint
-    nullptr,       // 13 notification
-    BarGetProp,    // 14 get property
-    BarSetProp,    // 15 set property
-    nullptr,       // 16 method
-    nullptr,       // 17 OLE property
-    nullptr,       // 18 image list released
+    .show = BarShow,
+    .hide = BarHide,
+    .destroy = BarDestroy,
+    .enable = BarEnable,
+    .getValue = BarGetValue,
+    .setValue = BarSetValue,
+    .getProp = BarGetProp,
+    .setProp = BarSetProp,
 };
 
 }  // namespace

@@ -110,25 +110,12 @@ int32_t ShapeSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kShapeOps = {
-    ObjectShowWindowless,   // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowless,   // 2 hide
-    nullptr,                // 3 delete item
-    ShapeDestroy,           // 4 destroy
-    nullptr,                // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    ShapePaint,             // 12 paint
-    nullptr,                // 13 notification
-    ShapeGetProp,           // 14 get property
-    ShapeSetProp,           // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowless,
+    .hide = ObjectHideWindowless,
+    .destroy = ShapeDestroy,
+    .paint = ShapePaint,
+    .getProp = ShapeGetProp,
+    .setProp = ShapeSetProp,
 };
 
 }  // namespace

@@ -160,25 +160,14 @@ int32_t SliderSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kSliderOps = {
-    ObjectShowWindowed,     // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    nullptr,                // 3 delete item
-    CtlDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    SliderGetValue,         // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    SliderSetValue,         // 11 set value
-    nullptr,                // 12 paint
-    nullptr,                // 13 notification
-    SliderGetProp,          // 14 get property
-    SliderSetProp,          // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .destroy = CtlDestroy,
+    .enable = ObjectEnableWindowed,
+    .getValue = SliderGetValue,
+    .setValue = SliderSetValue,
+    .getProp = SliderGetProp,
+    .setProp = SliderSetProp,
 };
 
 }  // namespace

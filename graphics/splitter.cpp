@@ -280,25 +280,12 @@ int32_t SplitterSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kSplitterOps = {
-    ObjectShowWindowed,      // 0 show
-    nullptr,                 // 1 check item
-    ObjectHideWindowed,      // 2 hide
-    nullptr,                 // 3 delete item
-    ControlDestroyWindowed,  // 4 destroy
-    ObjectEnableWindowed,    // 5 enable
-    nullptr,                 // 6
-    nullptr,                 // 7 get text
-    nullptr,                 // 8 get value
-    nullptr,                 // 9 insert item
-    nullptr,                 // 10 set text
-    nullptr,                 // 11 set value
-    nullptr,                 // 12 paint
-    nullptr,                 // 13 notification
-    SplitterGetProp,         // 14 get property
-    SplitterSetProp,         // 15 set property
-    nullptr,                 // 16 method
-    nullptr,                 // 17 OLE property
-    nullptr,                 // 18 image list released
+    .show = ObjectShowWindowed,
+    .hide = ObjectHideWindowed,
+    .destroy = ControlDestroyWindowed,
+    .enable = ObjectEnableWindowed,
+    .getProp = SplitterGetProp,
+    .setProp = SplitterSetProp,
 };
 
 bool RegisterSplitterClass() {

@@ -307,47 +307,20 @@ void BarScalePanels(ObjectRecord* rec, int32_t, int32_t horizontalPercent) {
 }
 
 const ObjectOps kStatusBarOps = {
-    BarShow,                // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    nullptr,                // 3 delete item
-    BarDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    BarNotify,              // 13 notification
-    BarGetProp,             // 14 get property
-    BarSetProp,             // 15 set property
-    BarMethod,              // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .show = BarShow,
+    .hide = ObjectHideWindowed,
+    .destroy = BarDestroy,
+    .enable = ObjectEnableWindowed,
+    .notify = BarNotify,
+    .getProp = BarGetProp,
+    .setProp = BarSetProp,
+    .method = BarMethod,
 };
 
 const ObjectOps kStatusPanelOps = {
-    nullptr,                // 0 show
-    nullptr,                // 1 check item
-    nullptr,                // 2 hide
-    nullptr,                // 3 delete item
-    PanelRelease,           // 4 destroy: one holder less
-    nullptr,                // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    nullptr,                // 13 notification
-    PanelGetProp,           // 14 get property
-    PanelSetProp,           // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .destroy = PanelRelease,  // one holder less
+    .getProp = PanelGetProp,
+    .setProp = PanelSetProp,
 };
 
 }  // namespace

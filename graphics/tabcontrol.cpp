@@ -642,25 +642,21 @@ int32_t TabMethod(ObjectRecord* rec, MethodCallRec* call) {
 }
 
 const ObjectOps kTabControlOps = {
-    TabShow,                // 0 show
-    nullptr,                // 1 check item
-    TabHide,                // 2 hide
-    TabDeleteItem,          // 3 delete item
-    TabDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    TabGetText,             // 7 get text
-    TabGetValue,            // 8 get value
-    TabInsertItem,          // 9 insert item
-    TabSetText,             // 10 set text
-    TabSetValue,            // 11 set value
-    nullptr,                // 12 paint
-    TabNotify,              // 13 notification
-    TabGetProp,             // 14 get property
-    TabSetProp,             // 15 set property
-    TabMethod,              // 16 method
-    nullptr,                // 17 OLE property
-    TabImageListReleased,   // 18 image list released
+    .show = TabShow,
+    .hide = TabHide,
+    .deleteItem = TabDeleteItem,
+    .destroy = TabDestroy,
+    .enable = ObjectEnableWindowed,
+    .getText = TabGetText,
+    .getValue = TabGetValue,
+    .insertItem = TabInsertItem,
+    .setText = TabSetText,
+    .setValue = TabSetValue,
+    .notify = TabNotify,
+    .getProp = TabGetProp,
+    .setProp = TabSetProp,
+    .method = TabMethod,
+    .imageListReleased = TabImageListReleased,
 };
 
 }  // namespace

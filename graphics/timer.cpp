@@ -60,25 +60,14 @@ uint32_t TimerPeriodMs() {
 void TimerTick() { TimerCheckAll(nullptr); }
 
 const ObjectOps kTimerOps = {
-    TimerStart,               // 0 show
-    nullptr,                  // 1 check item
-    TimerStop,                // 2 hide
-    nullptr,                  // 3 delete item
-    TimerDestroy,             // 4 destroy
-    ObjectEnableWindowless,   // 5 enable
-    nullptr,                  // 6
-    nullptr,                  // 7 get text
-    TimerGetValue,            // 8 get value
-    nullptr,                  // 9 insert item
-    nullptr,                  // 10 set text
-    TimerSetValue,            // 11 set value
-    nullptr,                  // 12 paint
-    nullptr,                  // 13 notification
-    TimerGetProp,             // 14 get property
-    TimerSetProp,             // 15 set property
-    nullptr,                  // 16 method
-    nullptr,                  // 17 OLE property
-    nullptr,                  // 18 image list released
+    .show = TimerStart,
+    .hide = TimerStop,
+    .destroy = TimerDestroy,
+    .enable = ObjectEnableWindowless,
+    .getValue = TimerGetValue,
+    .setValue = TimerSetValue,
+    .getProp = TimerGetProp,
+    .setProp = TimerSetProp,
 };
 
 }  // namespace

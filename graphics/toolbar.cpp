@@ -605,47 +605,21 @@ int32_t BarImageListReleased(ObjectRecord* rec, ObjectRecord* list) {
 }
 
 const ObjectOps kToolBarOps = {
-    ToolBarShow,            // 0 show
-    nullptr,                // 1 check item
-    ObjectHideWindowed,     // 2 hide
-    nullptr,                // 3 delete item
-    BarDestroy,             // 4 destroy
-    ObjectEnableWindowed,   // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    ToolBarNotify,          // 13 notification
-    BarGetProp,             // 14 get property
-    BarSetProp,             // 15 set property
-    BarMethod,              // 16 method
-    nullptr,                // 17 OLE property
-    BarImageListReleased,   // 18 image list released
+    .show = ToolBarShow,
+    .hide = ObjectHideWindowed,
+    .destroy = BarDestroy,
+    .enable = ObjectEnableWindowed,
+    .notify = ToolBarNotify,
+    .getProp = BarGetProp,
+    .setProp = BarSetProp,
+    .method = BarMethod,
+    .imageListReleased = BarImageListReleased,
 };
 
 const ObjectOps kToolButtonOps = {
-    nullptr,                // 0 show
-    nullptr,                // 1 check item
-    nullptr,                // 2 hide
-    nullptr,                // 3 delete item
-    ButtonRelease,          // 4 destroy: one holder less
-    nullptr,                // 5 enable
-    nullptr,                // 6
-    nullptr,                // 7 get text
-    nullptr,                // 8 get value
-    nullptr,                // 9 insert item
-    nullptr,                // 10 set text
-    nullptr,                // 11 set value
-    nullptr,                // 12 paint
-    nullptr,                // 13 notification
-    ButtonGetProp,          // 14 get property
-    ButtonSetProp,          // 15 set property
-    nullptr,                // 16 method
-    nullptr,                // 17 OLE property
-    nullptr,                // 18 image list released
+    .destroy = ButtonRelease,  // one holder less
+    .getProp = ButtonGetProp,
+    .setProp = ButtonSetProp,
 };
 
 }  // namespace

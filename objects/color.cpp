@@ -98,17 +98,11 @@ static int32_t ColorSetValue(ObjectRecord* rec, int32_t part, int32_t value) {
 }
 
 const ObjectOps kColorObjOps = {
-    nullptr, nullptr, nullptr, nullptr,  // 0-3
-    ColorDestroy,                        // 4 destroy
-    nullptr, nullptr, nullptr,           // 5-7
-    ColorGetValue,                       // 8 get value
-    nullptr, nullptr,                    // 9-10
-    ColorSetValue,                       // 11 set value
-    nullptr,                             // 12
-    nullptr,                             // 13
-    ColorGetProp,                        // 14 get property
-    ColorSetProp,                        // 15 set property
-    nullptr, nullptr, nullptr,           // 16-18
+    .destroy = ColorDestroy,
+    .getValue = ColorGetValue,
+    .setValue = ColorSetValue,
+    .getProp = ColorGetProp,
+    .setProp = ColorSetProp,
 };
 
 // The creator of Color objects: the colour is the creation record's Value; a

@@ -272,14 +272,9 @@ static int32_t FontObjSetProp(ObjectRecord* rec, PropChange* req) {
 }
 
 const ObjectOps kFontObjOps = {
-    nullptr, nullptr, nullptr, nullptr,  // 0-3
-    FontObjDestroy,                      // 4 destroy
-    nullptr, nullptr, nullptr, nullptr,  // 5-8
-    nullptr, nullptr, nullptr, nullptr,  // 9-12
-    nullptr,                             // 13
-    FontObjGetProp,                      // 14 get property
-    FontObjSetProp,                      // 15 set property
-    nullptr, nullptr, nullptr,           // 16-18
+    .destroy = FontObjDestroy,
+    .getProp = FontObjGetProp,
+    .setProp = FontObjSetProp,
 };
 
 // The creator of Font objects: a font text in Font, or the face, size (in

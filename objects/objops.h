@@ -65,25 +65,25 @@ struct OlePropReq {
 
 // One row of 19 slots per kind.
 struct ObjectOps {
-    int32_t (*show)(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d);       // 0
-    int32_t (*checkItem)(ObjectRecord* rec, int32_t item, int32_t on);                    // 1
-    int32_t (*hide)(ObjectRecord* rec);                                                   // 2
-    int32_t (*deleteItem)(ObjectRecord* rec, int32_t item);                               // 3
-    int32_t (*destroy)(ObjectRecord* rec);                                                // 4
-    int32_t (*enable)(ObjectRecord* rec, int32_t item, int32_t on);                       // 5
-    void* unused6;                                                                        // 6
-    int32_t (*getText)(ObjectRecord* rec, int32_t item);                                  // 7 text into gTextBuf
-    int32_t (*getValue)(ObjectRecord* rec, int32_t item, int32_t* value);                 // 8
-    int32_t (*insertItem)(ObjectRecord* rec, int32_t pos, const char* text, uint32_t len);  // 9
-    int32_t (*setText)(ObjectRecord* rec, int32_t item, const char* text, uint32_t len);  // 10
-    int32_t (*setValue)(ObjectRecord* rec, int32_t item, int32_t value);                  // 11
-    int32_t (*paint)(ObjectRecord* rec, void* dc, int32_t flag);                          // 12
-    int32_t (*notify)(ObjectRecord* rec, HWND wnd, uint32_t id, uint32_t code);           // 13
-    uint32_t (*getProp)(ObjectRecord* rec, uint32_t id);                                  // 14 texts in gTextBuf
-    int32_t (*setProp)(ObjectRecord* rec, PropChange* req);                               // 15
-    int32_t (*method)(ObjectRecord* rec, MethodCallRec* call);                            // 16
-    int32_t (*oleProp)(ObjectRecord* rec, OlePropReq* set, OlePropReq* get);              // 17
-    int32_t (*imageListReleased)(ObjectRecord* rec, ObjectRecord* imageList);             // 18
+    int32_t (*show)(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) = nullptr;  // 0
+    int32_t (*checkItem)(ObjectRecord* rec, int32_t item, int32_t on) = nullptr;          // 1
+    int32_t (*hide)(ObjectRecord* rec) = nullptr;                                         // 2
+    int32_t (*deleteItem)(ObjectRecord* rec, int32_t item) = nullptr;                     // 3
+    int32_t (*destroy)(ObjectRecord* rec) = nullptr;                                      // 4
+    int32_t (*enable)(ObjectRecord* rec, int32_t item, int32_t on) = nullptr;             // 5
+    void* unused6 = nullptr;                                                              // 6
+    int32_t (*getText)(ObjectRecord* rec, int32_t item) = nullptr;                        // 7 text into gTextBuf
+    int32_t (*getValue)(ObjectRecord* rec, int32_t item, int32_t* value) = nullptr;       // 8
+    int32_t (*insertItem)(ObjectRecord* rec, int32_t pos, const char* text, uint32_t len) = nullptr;  // 9
+    int32_t (*setText)(ObjectRecord* rec, int32_t item, const char* text, uint32_t len) = nullptr;  // 10
+    int32_t (*setValue)(ObjectRecord* rec, int32_t item, int32_t value) = nullptr;        // 11
+    int32_t (*paint)(ObjectRecord* rec, void* dc, int32_t flag) = nullptr;                // 12
+    int32_t (*notify)(ObjectRecord* rec, HWND wnd, uint32_t id, uint32_t code) = nullptr;  // 13
+    uint32_t (*getProp)(ObjectRecord* rec, uint32_t id) = nullptr;                        // 14 texts in gTextBuf
+    int32_t (*setProp)(ObjectRecord* rec, PropChange* req) = nullptr;                     // 15
+    int32_t (*method)(ObjectRecord* rec, MethodCallRec* call) = nullptr;                  // 16
+    int32_t (*oleProp)(ObjectRecord* rec, OlePropReq* set, OlePropReq* get) = nullptr;    // 17
+    int32_t (*imageListReleased)(ObjectRecord* rec, ObjectRecord* imageList) = nullptr;   // 18
 };
 
 // Rows by kind; a kind's facility puts its row in at start-up.

@@ -1104,23 +1104,13 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 static int32_t WindowDestroySlot(ObjectRecord* rec) { return WindowDestroy(rec); }
 
 const ObjectOps kWindowOps = {
-    WindowShow,         // 0 show
-    nullptr,            // 1 check item
-    WindowHide,         // 2 hide
-    nullptr,            // 3 delete item
-    WindowDestroySlot,  // 4 destroy
-    WindowEnable,       // 5 enable
-    nullptr,            // 6 (empty)
-    WindowGetText,      // 7 get text
-    nullptr,            // 8 get value
-    nullptr,            // 9 insert item
-    WindowSetText,      // 10 set text
-    nullptr,            // 11 set value
-    nullptr,            // 12 paint
-    nullptr,            // 13 notification
-    WindowGetProp,      // 14 get property
-    WindowSetProp,      // 15 set property
-    WindowMethod,       // 16 method
-    nullptr,            // 17 OLE property
-    nullptr,            // 18 image list released
+    .show = WindowShow,
+    .hide = WindowHide,
+    .destroy = WindowDestroySlot,
+    .enable = WindowEnable,
+    .getText = WindowGetText,
+    .setText = WindowSetText,
+    .getProp = WindowGetProp,
+    .setProp = WindowSetProp,
+    .method = WindowMethod,
 };

@@ -182,21 +182,20 @@ static void RecDestroy(WvObject* obj) {
 }
 
 const WvRuntime kWvRuntimeRecord = {
-    "record",
-    RecCreateEnvironment,  // createEnvironment
-    RecCreateController,   // createController
-    RecGetView,            // getView
-    RecPutBounds,          // putBounds
-    RecPutVisible,         // putVisible
-    RecMoveFocus,          // moveFocus
-    RecNotifyMoved,        // notifyParentMoved
-    RecPutBackColor,       // putBackColor
-    RecCloseController,    // closeController
-    RecApplySettings,      // applySettings
-    RecNavigate,           // navigate
-    RecAddHandler,         // addMessageHandler
-    RecRemoveHandler,      // removeMessageHandler
-    RecPostString,         // postString
-    RecDestroy,            // destroy
-    nullptr,               // viewHealth
+    .name = "record",
+    .createEnvironment = RecCreateEnvironment,
+    .createController = RecCreateController,
+    .getView = RecGetView,
+    .putBounds = RecPutBounds,
+    .putVisible = RecPutVisible,
+    .moveFocus = RecMoveFocus,
+    .notifyParentMoved = RecNotifyMoved,
+    .putBackColor = RecPutBackColor,
+    .closeController = RecCloseController,
+    .applySettings = RecApplySettings,
+    .navigate = RecNavigate,
+    .addMessageHandler = RecAddHandler,
+    .removeMessageHandler = RecRemoveHandler,
+    .postString = RecPostString,
+    .destroy = RecDestroy,
 };

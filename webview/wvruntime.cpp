@@ -160,21 +160,6 @@ WCHAR* WvUtf8ToWide(const char* text) {
 static HRESULT NoneCreateEnvironment(WvCreatedFn, void*) { return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND); }
 
 const WvRuntime kWvRuntimeNone = {
-    "none",
-    NoneCreateEnvironment,  // createEnvironment
-    nullptr,                // createController
-    nullptr,                // getView
-    nullptr,                // putBounds
-    nullptr,                // putVisible
-    nullptr,                // moveFocus
-    nullptr,                // notifyParentMoved
-    nullptr,                // putBackColor
-    nullptr,                // closeController
-    nullptr,                // applySettings
-    nullptr,                // navigate
-    nullptr,                // addMessageHandler
-    nullptr,                // removeMessageHandler
-    nullptr,                // postString
-    nullptr,                // destroy
-    nullptr,                // viewHealth
+    .name = "none",
+    .createEnvironment = NoneCreateEnvironment,
 };

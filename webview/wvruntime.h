@@ -38,25 +38,25 @@ static const HRESULT kWvNotAnswering = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WIN
 static const HRESULT kWvEnded = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WIN32, ERROR_CONNECTION_ABORTED);
 
 struct WvRuntime {
-    const char* name;
+    const char* name = nullptr;
     // Completions arrive later, from the runtime window's procedure.
-    HRESULT (*createEnvironment)(WvCreatedFn done, void* ctx);
-    HRESULT (*createController)(WvObject* env, HWND parent, WvCreatedFn done, void* ctx);
-    HRESULT (*getView)(WvObject* controller, WvObject** view);     // the view comes referenced
-    HRESULT (*putBounds)(WvObject* controller, const RECT* bounds);
-    HRESULT (*putVisible)(WvObject* controller, BOOL visible);
-    HRESULT (*moveFocus)(WvObject* controller);
-    HRESULT (*notifyParentMoved)(WvObject* controller);
-    HRESULT (*putBackColor)(WvObject* controller, WvColor color);  // E_NOINTERFACE: not offered
-    HRESULT (*closeController)(WvObject* controller);
-    HRESULT (*applySettings)(WvObject* view, const WvSettings* settings);
-    HRESULT (*navigate)(WvObject* view, const WCHAR* url);
-    HRESULT (*addMessageHandler)(WvObject* view, WvMessageFn fn, void* ctx, int64_t* token);
-    HRESULT (*removeMessageHandler)(WvObject* view, int64_t token);
-    HRESULT (*postString)(WvObject* view, const WCHAR* text);
-    void (*destroy)(WvObject* obj);                                // at the last release
+    HRESULT (*createEnvironment)(WvCreatedFn done, void* ctx) = nullptr;
+    HRESULT (*createController)(WvObject* env, HWND parent, WvCreatedFn done, void* ctx) = nullptr;
+    HRESULT (*getView)(WvObject* controller, WvObject** view) = nullptr;  // the view comes referenced
+    HRESULT (*putBounds)(WvObject* controller, const RECT* bounds) = nullptr;
+    HRESULT (*putVisible)(WvObject* controller, BOOL visible) = nullptr;
+    HRESULT (*moveFocus)(WvObject* controller) = nullptr;
+    HRESULT (*notifyParentMoved)(WvObject* controller) = nullptr;
+    HRESULT (*putBackColor)(WvObject* controller, WvColor color) = nullptr;  // E_NOINTERFACE: not offered
+    HRESULT (*closeController)(WvObject* controller) = nullptr;
+    HRESULT (*applySettings)(WvObject* view, const WvSettings* settings) = nullptr;
+    HRESULT (*navigate)(WvObject* view, const WCHAR* url) = nullptr;
+    HRESULT (*addMessageHandler)(WvObject* view, WvMessageFn fn, void* ctx, int64_t* token) = nullptr;
+    HRESULT (*removeMessageHandler)(WvObject* view, int64_t token) = nullptr;
+    HRESULT (*postString)(WvObject* view, const WCHAR* text) = nullptr;
+    void (*destroy)(WvObject* obj) = nullptr;                      // at the last release
     // S_OK, kWvNotAnswering or kWvEnded, without waiting; null: always S_OK.
-    HRESULT (*viewHealth)(WvObject* view);
+    HRESULT (*viewHealth)(WvObject* view) = nullptr;
 };
 
 extern const WvRuntime kWvRuntimeNone;

@@ -978,21 +978,21 @@ static void TcpDestroy(WvObject* obj) {
 }
 
 const WvRuntime kWvRuntimePageHost = {
-    "pagehost",
-    TcpCreateEnvironment,  // createEnvironment
-    TcpCreateController,   // createController
-    TcpGetView,            // getView
-    TcpPutBounds,          // putBounds
-    TcpPutVisible,         // putVisible
-    TcpMoveFocus,          // moveFocus
-    TcpNotifyMoved,        // notifyParentMoved
-    TcpPutBackColor,       // putBackColor
-    TcpCloseController,    // closeController
-    TcpApplySettings,      // applySettings
-    TcpNavigate,           // navigate
-    TcpAddHandler,         // addMessageHandler
-    TcpRemoveHandler,      // removeMessageHandler
-    TcpPostString,         // postString
-    TcpDestroy,            // destroy
-    TcpViewHealth,         // viewHealth
+    .name = "pagehost",
+    .createEnvironment = TcpCreateEnvironment,
+    .createController = TcpCreateController,
+    .getView = TcpGetView,
+    .putBounds = TcpPutBounds,
+    .putVisible = TcpPutVisible,
+    .moveFocus = TcpMoveFocus,
+    .notifyParentMoved = TcpNotifyMoved,
+    .putBackColor = TcpPutBackColor,
+    .closeController = TcpCloseController,
+    .applySettings = TcpApplySettings,
+    .navigate = TcpNavigate,
+    .addMessageHandler = TcpAddHandler,
+    .removeMessageHandler = TcpRemoveHandler,
+    .postString = TcpPostString,
+    .destroy = TcpDestroy,
+    .viewHealth = TcpViewHealth,
 };

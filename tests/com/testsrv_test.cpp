@@ -86,7 +86,9 @@ std::string CallForText(AutoClient* c, const char* method, const EventItem* args
     MsgBuildAnswer(&gSendBuf, kMsgAnswer, 0, 0, false);
     int32_t r = AutomationInvoke(c, &call);
     if (rc) *rc = r;
-    return r == 0 ? LastItemText() : "<" + std::to_string(r) + ">";
+    if (r == 0) return LastItemText();
+    const std::string code = std::to_string(r);
+    return "<" + code + ">";
 }
 
 TEST_F(TestServer, ValuesArriveWithTheirTypes) {

@@ -46,8 +46,10 @@ void Release(ReadResult* r) {
 // The sample form with n controls more (buttons on the window).
 Form WithButtons(uint32_t n) {
     Form form = qofbuild::SampleForm();
-    for (uint32_t i = 0; i < n; ++i)
-        form.objects.push_back({"B" + std::to_string(i), 1, qofbuild::ControlStream("b", 1, 1, 5, 5)});
+    for (uint32_t i = 0; i < n; ++i) {
+        const std::string number = std::to_string(i);
+        form.objects.push_back({"B" + number, 1, qofbuild::ControlStream("b", 1, 1, 5, 5)});
+    }
     return form;
 }
 

@@ -222,9 +222,11 @@ TEST_F(AnimateTest, OpenAnswersByFile) {
         const char* why;
         std::string name;
         int32_t result;
-    } rows[] = {
+    };
+    const std::string dir = TempDir();
+    const Row rows[] = {
         {"a client clip", "!" + clip_, 0},
-        {"a missing client clip", "!" + TempDir() + "qov-no-such.avi", 1},
+        {"a missing client clip", "!" + dir + "qov-no-such.avi", 1},
         {"no name", "", 1},
     };
     for (const Row& r : rows) EXPECT_EQ(r.result, Call(a, 2, {}, r.name.c_str())) << r.why;

@@ -845,7 +845,8 @@ TEST_F(ToolBarTest, NamesAndCommandIdsAfterARemoval) {
     ASSERT_EQ(0, AddText("c"));
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(i + 1, Button(i).idCommand);
-        EXPECT_EQ("ToolBtn00" + std::to_string(i + 1), PropText(bar_, kPidRunName, Selector(i)));
+        const std::string number = std::to_string(i + 1);
+        EXPECT_EQ("ToolBtn00" + number, PropText(bar_, kPidRunName, Selector(i)));
     }
     EXPECT_EQ(0, Call(bar_, kTbRemoveButton, {N(1)})) << "removed";
     EXPECT_EQ(1, Call(bar_, kTbRemoveButton, {T("nothing")})) << "no such button";

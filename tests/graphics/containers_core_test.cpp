@@ -24,8 +24,7 @@ int32_t NamedDestroy(ObjectRecord* rec) {
 }
 
 const ObjectOps kNamedOps = {
-    nullptr, nullptr, nullptr, nullptr, NamedDestroy, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, nullptr, nullptr, nullptr,      nullptr, nullptr, nullptr, nullptr,
+    .destroy = NamedDestroy,
 };
 
 ObjectRecord* Child(ObjectRecord* parent, uint8_t kind, const char* name, uint16_t tabId) {

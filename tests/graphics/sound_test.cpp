@@ -67,16 +67,18 @@ TEST_F(SoundTest, LoadsByOptionAndName) {
         std::string name;
         uint32_t option;
         bool loads;
-    } rows[] = {
+    };
+    const std::string missing = TempPath("qov-no-such.wav"), longName(400, 'a');
+    const Row rows[] = {
         {"a client file, plain", "!" + wave_, 0, true},
         {"a client file through MCI", "!" + wave_, 3, true},
         {"option 1 loads nothing", "!" + wave_, 1, false},
         {"option 2 loads nothing", "!" + wave_, 2, false},
         {"option 4 loads nothing", "!" + wave_, 4, false},
-        {"a missing client file", "!" + TempPath("qov-no-such.wav"), 0, false},
+        {"a missing client file", "!" + missing, 0, false},
         {"'!' with no path", "!", 0, false},
         {"'@' without a number", "@x1", 0, false},
-        {"a name longer than a path", "!" + std::string(400, 'a'), 0, false},
+        {"a name longer than a path", "!" + longName, 0, false},
     };
     for (const Row& r : rows) {
         uint32_t before = SoundCount();

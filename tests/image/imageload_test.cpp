@@ -99,7 +99,7 @@ TEST(ImageLoad, ClientAndServerFiles) {
         EXPECT_EQ(gImageFormatCode, f.format) << f.why;
         remove(path.c_str());
     }
-    EXPECT_EQ(ImageLoadFromFile(("!" + TempPath("missing.bmp")).c_str(), nullptr, 1), kImgNotOpened);
+    EXPECT_EQ(ImageLoadFromFile(std::string("!").append(TempPath("missing.bmp")).c_str(), nullptr, 1), kImgNotOpened);
     EXPECT_EQ(ImageLoadFromFile(nullptr, nullptr, 1), kImgNotOpened) << "no dialog: cancelled";
     EXPECT_EQ(ImageLoadFromFile("pic.bmp", nullptr, 1), kImgNotOpened) << "no session yet: not fetched";
 

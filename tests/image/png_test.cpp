@@ -76,54 +76,54 @@ TEST(Png, HostileAndMalformedFilesAreRefusedWithTheirCode) {
     const HostileCase cases[] = {
         {[&] { return MakePng(1, 1, 8, 2, Rgb1x1()); }, kPngOk, "a plain 1x1 RGB file decodes"},
         {[&] {
-             Bytes p = WithChunks(ihdr, {{"IDAT", idat}, {"IEND", {}}});
+             Bytes p = WithChunks(ihdr, {{"IDAT", idat}, {"IEND", Bytes()}});
              p[33] = 0x80, p[34] = p[35] = p[36] = 0;  // IDAT length 2^31
              return p;
          }, kPngBadFormat, "a chunk length above 2^31-1 is refused"},
         {[&] {
-             Bytes p = WithChunks(ihdr, {{"IDAT", idat}, {"IEND", {}}});
+             Bytes p = WithChunks(ihdr, {{"IDAT", idat}, {"IEND", Bytes()}});
              p[33] = p[34] = p[35] = 0xFF, p[36] = 0xF8;  // length + 12 wraps in 32 bits
              return p;
          }, kPngBadFormat, "a length that wraps around is refused"},
-        {[&] { return WithChunks(PngIhdr(1, 1, 8, 3, 0), {{"PLTE", Bytes(771, 1)}, {"IDAT", Idat({0}, 1, 1, 1)}, {"IEND", {}}}); },
+        {[&] { return WithChunks(PngIhdr(1, 1, 8, 3, 0), {{"PLTE", Bytes(771, 1)}, {"IDAT", Idat({0}, 1, 1, 1)}, {"IEND", Bytes()}}); },
          kPngBadFormat, "a PLTE over 768 bytes is refused"},
-        {[&] { return WithChunks(PngIhdr(1, 1, 8, 3, 0), {{"PLTE", Bytes(10, 1)}, {"IDAT", Idat({0}, 1, 1, 1)}, {"IEND", {}}}); },
+        {[&] { return WithChunks(PngIhdr(1, 1, 8, 3, 0), {{"PLTE", Bytes(10, 1)}, {"IDAT", Idat({0}, 1, 1, 1)}, {"IEND", Bytes()}}); },
          kPngBadFormat, "a PLTE that is not a multiple of 3 is refused"},
-        {[&] { return WithChunks(ihdr, {{"bKGD", {0, 1, 0, 2}}, {"IDAT", idat}, {"IEND", {}}}); },
+        {[&] { return WithChunks(ihdr, {{"bKGD", {0, 1, 0, 2}}, {"IDAT", idat}, {"IEND", Bytes()}}); },
          kPngBadFormat, "a short bKGD of an RGB image is refused"},
         {[&] {
-             Bytes p = WithChunks(ihdr, {{"zzZz", {1, 2, 3}}, {"IDAT", idat}, {"IEND", {}}});
+             Bytes p = WithChunks(ihdr, {{"zzZz", {1, 2, 3}}, {"IDAT", idat}, {"IEND", Bytes()}});
              p[33 + 8] ^= 1;  // one byte of the unknown chunk
              return p;
          }, kPngBadCrc, "a corrupted byte in an unknown chunk fails its CRC"},
         {[&] { return WithChunks(ihdr, {{"IDAT", idat}}); }, kPngBadFormat, "a file without IEND is refused"},
-        {[&] { return WithChunks(ihdr, {{"IEND", {}}}); }, kPngBadFormat, "a file without IDAT is refused"},
-        {[&] { return WithChunks(PngIhdr(1, 1, 1, 0, 1), {{"IDAT", Idat({0}, 1, 1, 1)}, {"IEND", {}}}); },
+        {[&] { return WithChunks(ihdr, {{"IEND", Bytes()}}); }, kPngBadFormat, "a file without IDAT is refused"},
+        {[&] { return WithChunks(PngIhdr(1, 1, 1, 0, 1), {{"IDAT", Idat({0}, 1, 1, 1)}, {"IEND", Bytes()}}); },
          kPngBadFormat, "an interlaced 1-bit image is refused"},
-        {[&] { return WithChunks(PngIhdr(4, 1, 2, 3, 0), {{"PLTE", Bytes(9, 7)}, {"IDAT", Idat({0x1B}, 1, 1, 1)}, {"IEND", {}}}); },
+        {[&] { return WithChunks(PngIhdr(4, 1, 2, 3, 0), {{"PLTE", Bytes(9, 7)}, {"IDAT", Idat({0x1B}, 1, 1, 1)}, {"IEND", Bytes()}}); },
          kPngBadFormat, "a 2-bit palette image needs 4 PLTE entries"},
-        {[&] { return WithChunks(PngIhdr(4, 1, 2, 3, 0), {{"PLTE", Bytes(12, 7)}, {"IDAT", Idat({0x1B}, 1, 1, 1)}, {"IEND", {}}}); },
+        {[&] { return WithChunks(PngIhdr(4, 1, 2, 3, 0), {{"PLTE", Bytes(12, 7)}, {"IDAT", Idat({0x1B}, 1, 1, 1)}, {"IEND", Bytes()}}); },
          kPngOk, "with 4 entries it decodes"},
-        {[&] { return WithChunks(PngIhdr(1, 1, 8, 3, 0), {{"IDAT", Idat({0}, 1, 1, 1)}, {"PLTE", Bytes(3, 1)}, {"IEND", {}}}); },
+        {[&] { return WithChunks(PngIhdr(1, 1, 8, 3, 0), {{"IDAT", Idat({0}, 1, 1, 1)}, {"PLTE", Bytes(3, 1)}, {"IEND", Bytes()}}); },
          kPngBadFormat, "a palette image's IDAT before PLTE is refused"},
-        {[&] { return WithChunks(PngIhdr(0, 1, 8, 2, 0), {{"IDAT", idat}, {"IEND", {}}}); },
+        {[&] { return WithChunks(PngIhdr(0, 1, 8, 2, 0), {{"IDAT", idat}, {"IEND", Bytes()}}); },
          kPngBadFormat, "zero width is refused"},
-        {[&] { return WithChunks(PngIhdr(100000, 100000, 8, 6, 0), {{"IDAT", idat}, {"IEND", {}}}); },
+        {[&] { return WithChunks(PngIhdr(100000, 100000, 8, 6, 0), {{"IDAT", idat}, {"IEND", Bytes()}}); },
          kPngTooLarge, "a size over the ceiling is refused before any allocation"},
-        {[&] { return WithChunks(PngIhdr(1, 1, 8, 5, 0), {{"IDAT", idat}, {"IEND", {}}}); },
+        {[&] { return WithChunks(PngIhdr(1, 1, 8, 5, 0), {{"IDAT", idat}, {"IEND", Bytes()}}); },
          kPngBadFormat, "colour type 5 is refused"},
-        {[&] { return WithChunks(PngIhdr(1, 2, 8, 2, 0), {{"IDAT", idat}, {"IEND", {}}}); },
+        {[&] { return WithChunks(PngIhdr(1, 2, 8, 2, 0), {{"IDAT", idat}, {"IEND", Bytes()}}); },
          kPngBadFormat, "image data short of the rows is refused"},
-        {[&] { return WithChunks(ihdr, {{"IDAT", {0x78, 0x9C, 0xFF, 0xFF}}, {"IEND", {}}}); },
+        {[&] { return WithChunks(ihdr, {{"IDAT", {0x78, 0x9C, 0xFF, 0xFF}}, {"IEND", Bytes()}}); },
          kPngBadData, "data that does not inflate gives 1"},
         {[&] {
              Bytes z = Idat(Rgb1x1(), 3, 1);
-             return WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.begin() + 4)}, {"IEND", {}}});
+             return WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.begin() + 4)}, {"IEND", Bytes()}});
          }, kPngBadData, "a stream cut before its end gives 1"},
         {[&] { Bytes p = MakePng(1, 1, 8, 2, Rgb1x1()); p[0] = 0x88; return p; }, kPngNoSignature,
          "a wrong signature gives 4"},
         {[&] { return Bytes(PngSignature()); }, kPngBadFormat, "a bare signature is refused"},
-        {[&] { return WithChunks(PngIhdr(1, 1, 8, 2, 0), {{"IHDR", PngIhdr(1, 1, 8, 2, 0)}, {"IDAT", idat}, {"IEND", {}}}); },
+        {[&] { return WithChunks(PngIhdr(1, 1, 8, 2, 0), {{"IHDR", PngIhdr(1, 1, 8, 2, 0)}, {"IDAT", idat}, {"IEND", Bytes()}}); },
          kPngBadFormat, "a second IHDR is refused"},
     };
     for (const auto& c : cases) {
@@ -147,7 +147,7 @@ TEST(Png, ExtraImageDataIsNeverInflatedPastTheRows) {
     // Three rows of data for a one-row image: the block holds one row and the
     // rest is ignored (ASan would catch a write past it).
     Bytes rows = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    Bytes png = WithChunks(PngIhdr(1, 1, 8, 2, 0), {{"IDAT", Idat(rows, 3, 3)}, {"IEND", {}}});
+    Bytes png = WithChunks(PngIhdr(1, 1, 8, 2, 0), {{"IDAT", Idat(rows, 3, 3)}, {"IEND", Bytes()}});
     PngImage img;
     ASSERT_EQ(Decode(png, &img), kPngOk);
     EXPECT_EQ(img.bits[0], 3);
@@ -207,7 +207,7 @@ TEST(Png, PixelRulesOfEachColourType) {
         if (!c.trns.empty()) chunks.push_back({"tRNS", c.trns});
         if (!c.bkgd.empty()) chunks.push_back({"bKGD", c.bkgd});
         chunks.push_back({"IDAT", Idat(c.rows, rowBytes, 1, bits < 8 ? 1 : bits / 8)});
-        chunks.push_back({"IEND", {}});
+        chunks.push_back({"IEND", Bytes()});
         Bytes png = WithChunks(PngIhdr(c.width, 1, c.depth, c.colorType, 0), chunks);
         PngImage img;
         ASSERT_EQ(Decode(png, &img, c.background), kPngOk) << c.why;
@@ -260,7 +260,7 @@ TEST(Png, EveryFilterAndAdam7RestoreTheRows) {
                 Bytes z(len);
                 compress2(z.data(), &len, raw.data(), uLong(raw.size()), 6);
                 z.resize(len);
-                png = WithChunks(PngIhdr(w, h, k.depth, k.colorType, 0), {{"IDAT", z}, {"IEND", {}}});
+                png = WithChunks(PngIhdr(w, h, k.depth, k.colorType, 0), {{"IDAT", z}, {"IEND", Bytes()}});
             }
             ASSERT_EQ(DecodeBytes(kImgFormatPng, png), kImgOk) << "filter " << filter;
             Bytes rgb = StateToRgb();
@@ -271,7 +271,7 @@ TEST(Png, EveryFilterAndAdam7RestoreTheRows) {
         const Bytes z = Adam7Data(rows, w, h, k.bpp, -1);
         Bytes png = WithChunks(PngIhdr(w, h, k.depth, k.colorType, 1), {{"IDAT", Bytes(z.begin(), z.begin() + 10)},
                                                                       {"IDAT", Bytes(z.begin() + 10, z.end())},
-                                                                      {"IEND", {}}});
+                                                                      {"IEND", Bytes()}});
         ASSERT_EQ(DecodeBytes(kImgFormatPng, png), kImgOk) << "Adam7 colour type " << int(k.colorType);
         EXPECT_EQ(StateToRgb(), expectRgb) << "Adam7 colour type " << int(k.colorType);
     }
@@ -521,7 +521,7 @@ TEST(Png, RowsSpanningInflateStepsDecodeAlike) {
         // One compressed stream serves the whole file and the one cut short.
         const Bytes z = PngIdatData(rows, w * c.bpp, h, c.bpp, c.filter, 6);
         const Bytes ihdr = PngIhdr(w, h, 8, c.colorType, 0);
-        ASSERT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", z}, {"IEND", {}}})), kImgOk) << c.why;
+        ASSERT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", z}, {"IEND", Bytes()}})), kImgOk) << c.why;
         EXPECT_EQ(StateToRgb(), expect) << c.why;
         const BITMAPINFOHEADER& bh = gImageDecodeState.header;
         const size_t used = size_t(w) * bh.biBitCount / 8, stride = (used + 3) / 4 * 4;
@@ -530,7 +530,7 @@ TEST(Png, RowsSpanningInflateStepsDecodeAlike) {
             for (size_t i = used; i < stride; i++) nonZeroPadding += gImageDecodeState.bits[y * stride + i] != 0;
         EXPECT_EQ(nonZeroPadding, 0u) << c.why;
         // The same data cut short in the middle of a later step is refused.
-        const Bytes cut = WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.begin() + z.size() * 3 / 4)}, {"IEND", {}}});
+        const Bytes cut = WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.begin() + z.size() * 3 / 4)}, {"IEND", Bytes()}});
         EXPECT_EQ(DecodeBytes(kImgFormatPng, cut), kImgInvalid) << c.why << ", cut short";
     }
     // Adam7 passes pass through the same window: a picture whose passes
@@ -540,9 +540,9 @@ TEST(Png, RowsSpanningInflateStepsDecodeAlike) {
     for (size_t i = 0; i < rows.size(); i++) rows[i] = uint8_t(i / 3 % 89 * 2 + rng() % 5);
     const Bytes z = Adam7Data(rows, aw, ah, 3, -1);
     const Bytes ihdr = PngIhdr(aw, ah, 8, 2, 1);
-    ASSERT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", z}, {"IEND", {}}})), kImgOk);
+    ASSERT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", z}, {"IEND", Bytes()}})), kImgOk);
     EXPECT_EQ(StateToRgb(), rows) << "Adam7 through the window";
-    const Bytes cut = WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.begin() + z.size() * 3 / 4)}, {"IEND", {}}});
+    const Bytes cut = WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.begin() + z.size() * 3 / 4)}, {"IEND", Bytes()}});
     EXPECT_EQ(DecodeBytes(kImgFormatPng, cut), kImgInvalid) << "Adam7 cut short";
 }
 
@@ -657,14 +657,14 @@ TEST(Png, TheStreamCheckValueMatchesZlibAndIsEnforced) {
     bad.back() ^= 1;
     const auto split = [&](const Bytes& s) {
         return WithChunks(ihdr, {{"IDAT", Bytes(s.begin(), s.end() - 2)}, {"IDAT", Bytes(s.end() - 2, s.end())},
-                                 {"IEND", {}}});
+                                 {"IEND", Bytes()}});
     };
-    EXPECT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", z}, {"IEND", {}}})), kImgOk);
-    EXPECT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", bad}, {"IEND", {}}})), kImgInvalid);
+    EXPECT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", z}, {"IEND", Bytes()}})), kImgOk);
+    EXPECT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", bad}, {"IEND", Bytes()}})), kImgInvalid);
     EXPECT_EQ(DecodeBytes(kImgFormatPng, split(z)), kImgOk) << "the value across two chunks";
     EXPECT_EQ(DecodeBytes(kImgFormatPng, split(bad)), kImgInvalid) << "a wrong value across two chunks";
     // A stream that gave every row but lacks its check value keeps its rows.
-    EXPECT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.end() - 4)}, {"IEND", {}}})),
+    EXPECT_EQ(DecodeBytes(kImgFormatPng, WithChunks(ihdr, {{"IDAT", Bytes(z.begin(), z.end() - 4)}, {"IEND", Bytes()}})),
               kImgOk);
     EXPECT_EQ(StateToRgb(), rows);
 }

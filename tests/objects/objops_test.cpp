@@ -47,25 +47,11 @@ int32_t StubSetProp(ObjectRecord*, PropChange* req) {
 }
 
 const ObjectOps kStubOps = {
-    StubShow,       // 0 show
-    nullptr,        // 1 check item
-    StubHide,       // 2 hide
-    nullptr,        // 3 delete item
-    StubDestroy,    // 4 destroy
-    nullptr,        // 5 enable
-    nullptr,        // 6 unused
-    nullptr,        // 7 get text
-    nullptr,        // 8 get value
-    nullptr,        // 9 insert item
-    nullptr,        // 10 set text
-    nullptr,        // 11 set value
-    nullptr,        // 12 paint
-    nullptr,        // 13 notification
-    StubGetProp,    // 14 get property
-    StubSetProp,    // 15 set property
-    nullptr,        // 16 method
-    nullptr,        // 17 OLE property
-    nullptr,        // 18 image list released
+    .show = StubShow,
+    .hide = StubHide,
+    .destroy = StubDestroy,
+    .getProp = StubGetProp,
+    .setProp = StubSetProp,
 };
 
 std::vector<uint32_t> gDestroyed;

@@ -45,8 +45,9 @@ int32_t TestDestroy(ObjectRecord* rec) {
     return 0;
 }
 const ObjectOps kTestOps = {
-    nullptr, nullptr, nullptr, nullptr, TestDestroy, nullptr, nullptr, nullptr, nullptr, nullptr,
-    nullptr, nullptr, nullptr, nullptr, TestGetProp, TestSetProp, nullptr, nullptr, nullptr,
+    .destroy = TestDestroy,
+    .getProp = TestGetProp,
+    .setProp = TestSetProp,
 };
 ObjectRecord* TestCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     ObjectRecord* rec = ObjectAllocRecord(kKindColor, sizeof(ObjectRecord) + 4, false);

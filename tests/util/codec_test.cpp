@@ -138,8 +138,9 @@ TEST(Base64, EncodeDecodeWithPaddingAndJunk) {
 
 // The expected fixed form, built independently: sign, 30 digits, '.', 30 digits.
 static std::string Fixed(char sign, const std::string& intDigits, const std::string& fracDigits) {
-    return std::string(1, sign) + std::string(30 - intDigits.size(), '0') + intDigits + "." + fracDigits +
-           std::string(30 - fracDigits.size(), '0');
+    std::string fixed(1, sign);
+    fixed.append(30 - intDigits.size(), '0').append(intDigits).append(".").append(fracDigits);
+    return fixed.append(30 - fracDigits.size(), '0');
 }
 
 TEST(Digits, NumberTextToFixed) {

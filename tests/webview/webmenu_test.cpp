@@ -259,11 +259,13 @@ TEST_F(WebMenus, SubMenusHangBelowItemsAndOpenInTheirList) {
     click(WebMenu(file)->baseNumber);
     std::string posts = Posts();
     std::string nested = "<ul id=\\\"C" + std::to_string(recent->elementId) + "\\\">";
-    size_t recentItem = posts.find("M" + std::to_string(WebMenu(file)->baseNumber + 2) + "F");
+    const std::string recentNumber = std::to_string(WebMenu(file)->baseNumber + 2);
+    size_t recentItem = posts.find("M" + recentNumber + "F");
     size_t list = posts.find(nested);
     ASSERT_NE(list, std::string::npos) << "the SubMenu's list goes inside its item\n" << posts;
     EXPECT_LT(recentItem, list);
-    EXPECT_NE(posts.find("M" + std::to_string(sub->baseNumber + 2) + "F" + wid), std::string::npos);
+    const std::string subNumber = std::to_string(sub->baseNumber + 2);
+    EXPECT_NE(posts.find("M" + subNumber + "F" + wid), std::string::npos);
     click(WebMenu(file)->baseNumber + 2);
     EXPECT_TRUE(Events().empty()) << "the item that opens a SubMenu is no command";
     click(sub->baseNumber + 2);

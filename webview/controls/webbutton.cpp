@@ -681,70 +681,35 @@ void MarkupCheckBox(HtmlMarkup& m) {
 bool ButtonAskEvent(ObjectRecord*, uint32_t eventId) { return eventId == kEvChange; }
 
 const WebKindOps kPushOps = {
-    WebButtonCreate,   // 0 create
-    MarkupButton,      // 1 markup
-    WebButtonSetProp,  // 2 set property
-    WebButtonGetProp,  // 3 get property
-    nullptr,           // 4 item route
-    nullptr,           // 5 enable
-    nullptr,           // 6 item enable
-    nullptr,           // 7 show
-    nullptr,           // 8 hide
-    nullptr,           // 9 page event
-    nullptr,           // 10 image-list user
-    nullptr,           // 11 redraw flush
-    nullptr,           // 12 sub-object holder
-    nullptr,           // 13 held by its holder
-    WebButtonDestroy,  // 14 clean-up
-    WebButtonMethod,   // 15 method
-    ButtonGetText,     // 16 get text
-    ButtonGetValue,    // 17 get value
-    ButtonSetText,     // 18 set text
-    ButtonSetValue,    // 19 set value
-    nullptr,           // 20 insert item
-    nullptr,           // 21 delete item
-    nullptr,           // 22 check item
-    nullptr,           // 23 focus
-    ButtonAskEvent,    // 24 ask event
-    nullptr,           // 25 keeps Enter
-    nullptr,           // 26 placed
-    kEvClick,          // 27 default event
-    kWebKindTakesFocus, // 28 traits
-    IsFileButton,      // 29 file input
+    .create = WebButtonCreate,
+    .markup = MarkupButton,
+    .setProp = WebButtonSetProp,
+    .getProp = WebButtonGetProp,
+    .destroy = WebButtonDestroy,
+    .method = WebButtonMethod,
+    .getText = ButtonGetText,
+    .getValue = ButtonGetValue,
+    .setText = ButtonSetText,
+    .setValue = ButtonSetValue,
+    .askEvent = ButtonAskEvent,
+    .defaultEvent = kEvClick,
+    .traits = kWebKindTakesFocus,
+    .fileInput = IsFileButton,
 };
 
 // Check boxes and radio buttons.
 const WebKindOps kCheckOps = {
-    WebButtonCreate,   // 0 create
-    MarkupCheckBox,    // 1 markup
-    WebButtonSetProp,  // 2 set property
-    WebButtonGetProp,  // 3 get property
-    nullptr,           // 4 item route
-    nullptr,           // 5 enable
-    nullptr,           // 6 item enable
-    nullptr,           // 7 show
-    nullptr,           // 8 hide
-    nullptr,           // 9 page event
-    nullptr,           // 10 image-list user
-    nullptr,           // 11 redraw flush
-    nullptr,           // 12 sub-object holder
-    nullptr,           // 13 held by its holder
-    WebButtonDestroy,  // 14 clean-up
-    nullptr,           // 15 method
-    ButtonGetText,     // 16 get text
-    ButtonGetValue,    // 17 get value
-    ButtonSetText,     // 18 set text
-    ButtonSetValue,    // 19 set value
-    nullptr,           // 20 insert item
-    nullptr,           // 21 delete item
-    nullptr,           // 22 check item
-    nullptr,           // 23 focus
-    nullptr,           // 24 ask event
-    nullptr,           // 25 keeps Enter
-    nullptr,           // 26 placed
-    kEvClick,          // 27 default event
-    kWebKindTakesFocus, // 28 traits
-    nullptr,           // 29 file input
+    .create = WebButtonCreate,
+    .markup = MarkupCheckBox,
+    .setProp = WebButtonSetProp,
+    .getProp = WebButtonGetProp,
+    .destroy = WebButtonDestroy,
+    .getText = ButtonGetText,
+    .getValue = ButtonGetValue,
+    .setText = ButtonSetText,
+    .setValue = ButtonSetValue,
+    .defaultEvent = kEvClick,
+    .traits = kWebKindTakesFocus,
 };
 
 }  // namespace

@@ -594,36 +594,20 @@ void MarkupCombo(HtmlMarkup& m) {
 }
 
 const WebKindOps kComboOps = {
-    WebComboBoxCreate,   // 0 create
-    MarkupCombo,         // 1 markup
-    WebComboBoxSetProp,  // 2 set property
-    WebComboBoxGetProp,  // 3 get property
-    nullptr,             // 4 item route
-    nullptr,             // 5 enable
-    nullptr,             // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    nullptr,             // 9 page event
-    nullptr,             // 10 image-list user
-    nullptr,             // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    ComboDestroy,        // 14 clean-up
-    WebComboBoxMethod,   // 15 method
-    ComboGetText,        // 16 get text
-    ComboGetValue,       // 17 get value
-    ComboSetText,        // 18 set text
-    ComboSetValue,       // 19 set value
-    ComboInsertItem,     // 20 insert item
-    ComboDeleteItem,     // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    nullptr,             // 24 ask event
-    nullptr,             // 25 keeps Enter
-    nullptr,             // 26 placed
-    kEvClick,            // 27 default event
-    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
-    nullptr,             // 29 file input
+    .create = WebComboBoxCreate,
+    .markup = MarkupCombo,
+    .setProp = WebComboBoxSetProp,
+    .getProp = WebComboBoxGetProp,
+    .destroy = ComboDestroy,
+    .method = WebComboBoxMethod,
+    .getText = ComboGetText,
+    .getValue = ComboGetValue,
+    .setText = ComboSetText,
+    .setValue = ComboSetValue,
+    .insertItem = ComboInsertItem,
+    .deleteItem = ComboDeleteItem,
+    .defaultEvent = kEvClick,
+    .traits = kWebKindTakesFocus | kWebKindWhiteBackground,
 };
 
 }  // namespace

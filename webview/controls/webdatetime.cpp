@@ -302,36 +302,15 @@ void MarkupDateTimeOp(HtmlMarkup& m) {
 }
 
 const WebKindOps kDateOps = {
-    WebEditDateTimeCreate,   // 0 create
-    MarkupDateTimeOp,        // 1 markup
-    WebEditDateTimeSetProp,  // 2 set property
-    WebEditDateTimeGetProp,  // 3 get property
-    nullptr,                 // 4 item route
-    nullptr,                 // 5 enable
-    nullptr,                 // 6 item enable
-    nullptr,                 // 7 show
-    nullptr,                 // 8 hide
-    nullptr,                 // 9 page event
-    nullptr,                 // 10 image-list user
-    nullptr,                 // 11 redraw flush
-    nullptr,                 // 12 sub-object holder
-    nullptr,                 // 13 held by its holder
-    DateDestroy,             // 14 clean-up
-    WebEditDateTimeMethod,   // 15 method
-    DateGetText,             // 16 get text
-    nullptr,                 // 17 get value
-    DateSetText,             // 18 set text
-    nullptr,                 // 19 set value
-    nullptr,                 // 20 insert item
-    nullptr,                 // 21 delete item
-    nullptr,                 // 22 check item
-    nullptr,                 // 23 focus
-    nullptr,                 // 24 ask event
-    nullptr,                 // 25 keeps Enter
-    nullptr,                 // 26 placed
-    0,                       // 27 default event
-    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
-    nullptr,                 // 29 file input
+    .create = WebEditDateTimeCreate,
+    .markup = MarkupDateTimeOp,
+    .setProp = WebEditDateTimeSetProp,
+    .getProp = WebEditDateTimeGetProp,
+    .destroy = DateDestroy,
+    .method = WebEditDateTimeMethod,
+    .getText = DateGetText,
+    .setText = DateSetText,
+    .traits = kWebKindTakesFocus | kWebKindWhiteBackground,
 };
 
 }  // namespace

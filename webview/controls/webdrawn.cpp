@@ -764,168 +764,55 @@ int32_t SplitterEnableOp(ObjectRecord* rec, int32_t item, bool on) {
 void SplitterPlaced(ObjectRecord* rec) { WebSplitterEnable(rec, 0, !(rec->flags & kObjDisabled)); }
 
 const WebKindOps kLineOps = {
-    WebLineCreate,  // 0 create
-    MarkupLine,     // 1 markup
-    LineSetProp,    // 2 set property
-    LineGetProp,    // 3 get property
-    nullptr,        // 4 item route
-    nullptr,        // 5 enable
-    nullptr,        // 6 item enable
-    nullptr,        // 7 show
-    nullptr,        // 8 hide
-    nullptr,        // 9 page event
-    nullptr,        // 10 image-list user
-    nullptr,        // 11 redraw flush
-    nullptr,        // 12 sub-object holder
-    nullptr,        // 13 held by its holder
-    nullptr,        // 14 clean-up
-    nullptr,        // 15 method
-    nullptr,        // 16 get text
-    nullptr,        // 17 get value
-    nullptr,        // 18 set text
-    nullptr,        // 19 set value
-    nullptr,        // 20 insert item
-    nullptr,        // 21 delete item
-    nullptr,        // 22 check item
-    nullptr,        // 23 focus
-    nullptr,        // 24 ask event
-    nullptr,        // 25 keeps Enter
-    nullptr,        // 26 placed
-    kEvMouseDown,   // 27 default event
-    kWebKindPixelGeometry, // 28 traits
-    nullptr,        // 29 file input
+    .create = WebLineCreate,
+    .markup = MarkupLine,
+    .setProp = LineSetProp,
+    .getProp = LineGetProp,
+    .defaultEvent = kEvMouseDown,
+    .traits = kWebKindPixelGeometry,
 };
 
 const WebKindOps kShapeOps = {
-    WebShapeCreate,  // 0 create
-    MarkupShape,     // 1 markup
-    ShapeSetProp,    // 2 set property
-    ShapeGetProp,    // 3 get property
-    nullptr,         // 4 item route
-    nullptr,         // 5 enable
-    nullptr,         // 6 item enable
-    nullptr,         // 7 show
-    nullptr,         // 8 hide
-    nullptr,         // 9 page event
-    nullptr,         // 10 image-list user
-    nullptr,         // 11 redraw flush
-    nullptr,         // 12 sub-object holder
-    nullptr,         // 13 held by its holder
-    nullptr,         // 14 clean-up
-    nullptr,         // 15 method
-    nullptr,         // 16 get text
-    nullptr,         // 17 get value
-    nullptr,         // 18 set text
-    nullptr,         // 19 set value
-    nullptr,         // 20 insert item
-    nullptr,         // 21 delete item
-    nullptr,         // 22 check item
-    nullptr,         // 23 focus
-    nullptr,         // 24 ask event
-    nullptr,         // 25 keeps Enter
-    nullptr,         // 26 placed
-    kEvMouseDown,    // 27 default event
-    kWebKindPixelGeometry, // 28 traits
-    nullptr,         // 29 file input
+    .create = WebShapeCreate,
+    .markup = MarkupShape,
+    .setProp = ShapeSetProp,
+    .getProp = ShapeGetProp,
+    .defaultEvent = kEvMouseDown,
+    .traits = kWebKindPixelGeometry,
 };
 
 const WebKindOps kProgressOps = {
-    WebProgressCreate,    // 0 create
-    MarkupProgress,       // 1 markup
-    ProgressSetProp,      // 2 set property
-    ProgressGetProp,      // 3 get property
-    nullptr,              // 4 item route
-    nullptr,              // 5 enable
-    nullptr,              // 6 item enable
-    nullptr,              // 7 show
-    nullptr,              // 8 hide
-    nullptr,              // 9 page event
-    nullptr,              // 10 image-list user
-    nullptr,              // 11 redraw flush
-    nullptr,              // 12 sub-object holder
-    nullptr,              // 13 held by its holder
-    nullptr,              // 14 clean-up
-    nullptr,              // 15 method
-    nullptr,              // 16 get text
-    ProgressOpGetValue,   // 17 get value
-    nullptr,              // 18 set text
-    WebProgressSetValue,  // 19 set value
-    nullptr,              // 20 insert item
-    nullptr,              // 21 delete item
-    nullptr,              // 22 check item
-    nullptr,              // 23 focus
-    nullptr,              // 24 ask event
-    nullptr,              // 25 keeps Enter
-    nullptr,              // 26 placed
-    kEvMouseDown,         // 27 default event
-    kWebKindWhiteBackground, // 28 traits
-    nullptr,              // 29 file input
+    .create = WebProgressCreate,
+    .markup = MarkupProgress,
+    .setProp = ProgressSetProp,
+    .getProp = ProgressGetProp,
+    .getValue = ProgressOpGetValue,
+    .setValue = WebProgressSetValue,
+    .defaultEvent = kEvMouseDown,
+    .traits = kWebKindWhiteBackground,
 };
 
 const WebKindOps kSliderOps = {
-    WebSliderCreate,    // 0 create
-    MarkupSlider,       // 1 markup
-    SliderSetProp,      // 2 set property
-    SliderGetProp,      // 3 get property
-    nullptr,            // 4 item route
-    nullptr,            // 5 enable
-    nullptr,            // 6 item enable
-    nullptr,            // 7 show
-    nullptr,            // 8 hide
-    nullptr,            // 9 page event
-    nullptr,            // 10 image-list user
-    nullptr,            // 11 redraw flush
-    nullptr,            // 12 sub-object holder
-    nullptr,            // 13 held by its holder
-    nullptr,            // 14 clean-up
-    nullptr,            // 15 method
-    nullptr,            // 16 get text
-    SliderOpGetValue,   // 17 get value
-    nullptr,            // 18 set text
-    WebSliderSetValue,  // 19 set value
-    nullptr,            // 20 insert item
-    nullptr,            // 21 delete item
-    nullptr,            // 22 check item
-    nullptr,            // 23 focus
-    nullptr,            // 24 ask event
-    nullptr,            // 25 keeps Enter
-    nullptr,            // 26 placed
-    kEvChange,          // 27 default event
-    kWebKindTakesFocus, // 28 traits
-    nullptr,            // 29 file input
+    .create = WebSliderCreate,
+    .markup = MarkupSlider,
+    .setProp = SliderSetProp,
+    .getProp = SliderGetProp,
+    .getValue = SliderOpGetValue,
+    .setValue = WebSliderSetValue,
+    .defaultEvent = kEvChange,
+    .traits = kWebKindTakesFocus,
 };
 
 const WebKindOps kSplitterOps = {
-    WebSplitterCreate,   // 0 create
-    HtmlPlainDivMarkup,  // 1 markup
-    SplitterSetProp,     // 2 set property
-    SplitterGetProp,     // 3 get property
-    nullptr,             // 4 item route
-    nullptr,             // 5 enable
-    SplitterEnableOp,    // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    SplitterPageEvent,   // 9 page event
-    nullptr,             // 10 image-list user
-    nullptr,             // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    nullptr,             // 14 clean-up
-    nullptr,             // 15 method
-    nullptr,             // 16 get text
-    nullptr,             // 17 get value
-    nullptr,             // 18 set text
-    nullptr,             // 19 set value
-    nullptr,             // 20 insert item
-    nullptr,             // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    nullptr,             // 24 ask event
-    nullptr,             // 25 keeps Enter
-    SplitterPlaced,      // 26 placed
-    kEvMouseDown,        // 27 default event
-    kWebKindPixelGeometry, // 28 traits
-    nullptr,             // 29 file input
+    .create = WebSplitterCreate,
+    .markup = HtmlPlainDivMarkup,
+    .setProp = SplitterSetProp,
+    .getProp = SplitterGetProp,
+    .itemEnable = SplitterEnableOp,
+    .pageEvent = SplitterPageEvent,
+    .placed = SplitterPlaced,
+    .defaultEvent = kEvMouseDown,
+    .traits = kWebKindPixelGeometry,
 };
 
 }  // namespace

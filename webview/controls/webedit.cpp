@@ -933,69 +933,33 @@ bool EditKeepsEnter(const ObjectRecord* rec) {
 }
 
 const WebKindOps kEditOps = {
-    WebEditTextCreate,   // 0 create
-    MarkupEditTextOp,    // 1 markup
-    WebEditTextSetProp,  // 2 set property
-    WebEditTextGetProp,  // 3 get property
-    nullptr,             // 4 item route
-    nullptr,             // 5 enable
-    nullptr,             // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    nullptr,             // 9 page event
-    nullptr,             // 10 image-list user
-    nullptr,             // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    EditDestroy,         // 14 clean-up
-    WebEditTextMethod,   // 15 method
-    EditGetText,         // 16 get text
-    EditGetValue,        // 17 get value
-    EditSetText,         // 18 set text
-    EditSetValue,        // 19 set value
-    EditInsertItem,      // 20 insert item
-    EditDeleteItem,      // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    nullptr,             // 24 ask event
-    EditKeepsEnter,      // 25 keeps Enter
-    nullptr,             // 26 placed
-    kEvOldEvent,         // 27 default event
-    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
-    nullptr,             // 29 file input
+    .create = WebEditTextCreate,
+    .markup = MarkupEditTextOp,
+    .setProp = WebEditTextSetProp,
+    .getProp = WebEditTextGetProp,
+    .destroy = EditDestroy,
+    .method = WebEditTextMethod,
+    .getText = EditGetText,
+    .getValue = EditGetValue,
+    .setText = EditSetText,
+    .setValue = EditSetValue,
+    .insertItem = EditInsertItem,
+    .deleteItem = EditDeleteItem,
+    .keepsEnter = EditKeepsEnter,
+    .defaultEvent = kEvOldEvent,
+    .traits = kWebKindTakesFocus | kWebKindWhiteBackground,
 };
 
 const WebKindOps kNumberOps = {
-    WebEditNumberCreate,   // 0 create
-    MarkupEditNumber,      // 1 markup
-    WebEditNumberSetProp,  // 2 set property
-    WebEditNumberGetProp,  // 3 get property
-    nullptr,               // 4 item route
-    nullptr,               // 5 enable
-    nullptr,               // 6 item enable
-    nullptr,               // 7 show
-    nullptr,               // 8 hide
-    nullptr,               // 9 page event
-    nullptr,               // 10 image-list user
-    nullptr,               // 11 redraw flush
-    nullptr,               // 12 sub-object holder
-    nullptr,               // 13 held by its holder
-    nullptr,               // 14 clean-up
-    WebEditNumberMethod,   // 15 method
-    NumberGetText,         // 16 get text
-    nullptr,               // 17 get value
-    NumberSetText,         // 18 set text
-    NumberSetValue,        // 19 set value
-    nullptr,               // 20 insert item
-    nullptr,               // 21 delete item
-    nullptr,               // 22 check item
-    nullptr,               // 23 focus
-    nullptr,               // 24 ask event
-    nullptr,               // 25 keeps Enter
-    nullptr,               // 26 placed
-    0,                     // 27 default event
-    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
-    nullptr,               // 29 file input
+    .create = WebEditNumberCreate,
+    .markup = MarkupEditNumber,
+    .setProp = WebEditNumberSetProp,
+    .getProp = WebEditNumberGetProp,
+    .method = WebEditNumberMethod,
+    .getText = NumberGetText,
+    .setText = NumberSetText,
+    .setValue = NumberSetValue,
+    .traits = kWebKindTakesFocus | kWebKindWhiteBackground,
 };
 
 }  // namespace

@@ -583,36 +583,16 @@ int32_t FocusOp(ObjectRecord* rec, int32_t step) {
 }
 
 const WebKindOps kHtmlOps = {
-    WebHtmlCtlCreate,       // 0 create
-    HtmlPlainDivMarkup,     // 1 markup
-    WebHtmlControlSetProp,  // 2 set property
-    WebHtmlControlGetProp,  // 3 get property
-    nullptr,                // 4 item route
-    nullptr,                // 5 enable
-    nullptr,                // 6 item enable
-    nullptr,                // 7 show
-    nullptr,                // 8 hide
-    OnPageEvent,            // 9 page event
-    nullptr,                // 10 image-list user
-    nullptr,                // 11 redraw flush
-    nullptr,                // 12 sub-object holder
-    nullptr,                // 13 held by its holder
-    Destroy,                // 14 clean-up
-    MethodOp,               // 15 method
-    nullptr,                // 16 get text
-    nullptr,                // 17 get value
-    nullptr,                // 18 set text
-    nullptr,                // 19 set value
-    nullptr,                // 20 insert item
-    nullptr,                // 21 delete item
-    nullptr,                // 22 check item
-    FocusOp,                // 23 focus
-    nullptr,                // 24 ask event
-    nullptr,                // 25 keeps Enter
-    nullptr,                // 26 placed
-    kEvJQuery,              // 27 default event
-    kWebKindTakesFocus,     // 28 traits
-    nullptr,                // 29 file input
+    .create = WebHtmlCtlCreate,
+    .markup = HtmlPlainDivMarkup,
+    .setProp = WebHtmlControlSetProp,
+    .getProp = WebHtmlControlGetProp,
+    .pageEvent = OnPageEvent,
+    .destroy = Destroy,
+    .method = MethodOp,
+    .focus = FocusOp,
+    .defaultEvent = kEvJQuery,
+    .traits = kWebKindTakesFocus,
 };
 
 }  // namespace

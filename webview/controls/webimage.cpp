@@ -653,103 +653,33 @@ void MarkupIcon(HtmlMarkup& m) {
 }
 
 const WebKindOps kIconOps = {
-    WebIconCreate,  // 0 create
-    MarkupIcon,     // 1 markup
-    IconSetProp,    // 2 set property
-    IconGetProp,    // 3 get property
-    nullptr,        // 4 item route
-    nullptr,        // 5 enable
-    nullptr,        // 6 item enable
-    nullptr,        // 7 show
-    nullptr,        // 8 hide
-    nullptr,        // 9 page event
-    nullptr,        // 10 image-list user
-    nullptr,        // 11 redraw flush
-    nullptr,        // 12 sub-object holder
-    nullptr,        // 13 held by its holder
-    IconOpDestroy,  // 14 clean-up
-    nullptr,        // 15 method
-    nullptr,        // 16 get text
-    nullptr,        // 17 get value
-    nullptr,        // 18 set text
-    nullptr,        // 19 set value
-    nullptr,        // 20 insert item
-    nullptr,        // 21 delete item
-    nullptr,        // 22 check item
-    nullptr,        // 23 focus
-    nullptr,        // 24 ask event
-    nullptr,        // 25 keeps Enter
-    nullptr,        // 26 placed
-    kEvMouseDown,   // 27 default event
-    kWebKindPixelGeometry, // 28 traits
-    nullptr,        // 29 file input
+    .create = WebIconCreate,
+    .markup = MarkupIcon,
+    .setProp = IconSetProp,
+    .getProp = IconGetProp,
+    .destroy = IconOpDestroy,
+    .defaultEvent = kEvMouseDown,
+    .traits = kWebKindPixelGeometry,
 };
 
 const WebKindOps kPictOps = {
-    WebPictCreate,   // 0 create
-    MarkupPictIcon,  // 1 markup
-    PictSetProp,     // 2 set property
-    PictGetProp,     // 3 get property
-    nullptr,         // 4 item route
-    nullptr,         // 5 enable
-    nullptr,         // 6 item enable
-    nullptr,         // 7 show
-    nullptr,         // 8 hide
-    nullptr,         // 9 page event
-    nullptr,         // 10 image-list user
-    nullptr,         // 11 redraw flush
-    nullptr,         // 12 sub-object holder
-    nullptr,         // 13 held by its holder
-    PictOpDestroy,   // 14 clean-up
-    PictMethod,      // 15 method
-    nullptr,         // 16 get text
-    nullptr,         // 17 get value
-    nullptr,         // 18 set text
-    nullptr,         // 19 set value
-    nullptr,         // 20 insert item
-    nullptr,         // 21 delete item
-    nullptr,         // 22 check item
-    nullptr,         // 23 focus
-    nullptr,         // 24 ask event
-    nullptr,         // 25 keeps Enter
-    nullptr,         // 26 placed
-    kEvMouseDown,    // 27 default event
-    0,               // 28 traits
-    nullptr,         // 29 file input
+    .create = WebPictCreate,
+    .markup = MarkupPictIcon,
+    .setProp = PictSetProp,
+    .getProp = PictGetProp,
+    .destroy = PictOpDestroy,
+    .method = PictMethod,
+    .defaultEvent = kEvMouseDown,
 };
 
 // An image list has no element of its own.
 const WebKindOps kListOps = {
-    WebImageListCreate,  // 0 create
-    nullptr,             // 1 markup
-    ListSetProp,         // 2 set property
-    ListGetProp,         // 3 get property
-    nullptr,             // 4 item route
-    nullptr,             // 5 enable
-    nullptr,             // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    nullptr,             // 9 page event
-    nullptr,             // 10 image-list user
-    nullptr,             // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    ListOpDestroy,       // 14 clean-up
-    ListMethod,          // 15 method
-    nullptr,             // 16 get text
-    nullptr,             // 17 get value
-    nullptr,             // 18 set text
-    nullptr,             // 19 set value
-    nullptr,             // 20 insert item
-    nullptr,             // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    nullptr,             // 24 ask event
-    nullptr,             // 25 keeps Enter
-    nullptr,             // 26 placed
-    0,                   // 27 default event
-    kWebKindSendsNoDelete, // 28 traits
-    nullptr,             // 29 file input
+    .create = WebImageListCreate,
+    .setProp = ListSetProp,
+    .getProp = ListGetProp,
+    .destroy = ListOpDestroy,
+    .method = ListMethod,
+    .traits = kWebKindSendsNoDelete,
 };
 
 }  // namespace

@@ -1048,36 +1048,25 @@ bool AskEventOp(ObjectRecord* rec, uint32_t eventId) {
 }
 
 const WebKindOps kDataListOps = {
-    WebDataListCreate,   // 0 create
-    HtmlPlainDivMarkup,  // 1 markup
-    WebDataListSetProp,  // 2 set property
-    WebDataListGetProp,  // 3 get property
-    nullptr,             // 4 item route
-    EnableOp,            // 5 enable
-    nullptr,             // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    PageEvent,           // 9 page event
-    nullptr,             // 10 image-list user
-    WebDataListFlush,    // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    WebDataListDestroy,  // 14 clean-up
-    WebDataListMethod,   // 15 method
-    GetTextOp,           // 16 get text
-    GetValueOp,          // 17 get value
-    SetTextOp,           // 18 set text
-    SetValueOp,          // 19 set value
-    InsertItemOp,        // 20 insert item
-    DeleteItemOp,        // 21 delete item
-    nullptr,             // 22 check item
-    FocusOp,             // 23 focus
-    AskEventOp,          // 24 ask event
-    nullptr,             // 25 keeps Enter
-    nullptr,             // 26 placed
-    kEvOldEvent,         // 27 default event
-    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
-    nullptr,             // 29 file input
+    .create = WebDataListCreate,
+    .markup = HtmlPlainDivMarkup,
+    .setProp = WebDataListSetProp,
+    .getProp = WebDataListGetProp,
+    .enable = EnableOp,
+    .pageEvent = PageEvent,
+    .flushRedraws = WebDataListFlush,
+    .destroy = WebDataListDestroy,
+    .method = WebDataListMethod,
+    .getText = GetTextOp,
+    .getValue = GetValueOp,
+    .setText = SetTextOp,
+    .setValue = SetValueOp,
+    .insertItem = InsertItemOp,
+    .deleteItem = DeleteItemOp,
+    .focus = FocusOp,
+    .askEvent = AskEventOp,
+    .defaultEvent = kEvOldEvent,
+    .traits = kWebKindTakesFocus | kWebKindWhiteBackground,
 };
 
 }  // namespace

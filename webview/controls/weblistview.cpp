@@ -1972,36 +1972,23 @@ int32_t DeleteItemOp(ObjectRecord* rec, int32_t item) {
 namespace {
 
 const WebKindOps kListViewOps = {
-    WebListViewCreate,   // 0 create
-    HtmlPlainDivMarkup,  // 1 markup
-    WebListViewSetProp,  // 2 set property
-    WebListViewGetProp,  // 3 get property
-    nullptr,             // 4 item route
-    nullptr,             // 5 enable
-    nullptr,             // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    ListViewPageEvent,   // 9 page event
-    nullptr,             // 10 image-list user
-    WebFlushRedraws,     // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    WebListViewDestroy,  // 14 clean-up
-    WebListViewMethod,   // 15 method
-    GetTextOp,           // 16 get text
-    GetValueOp,          // 17 get value
-    SetTextOp,           // 18 set text
-    SetValueOp,          // 19 set value
-    InsertItemOp,        // 20 insert item
-    DeleteItemOp,        // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    WebAskNoClick,       // 24 ask event
-    nullptr,             // 25 keeps Enter
-    nullptr,             // 26 placed
-    kEvClick,            // 27 default event
-    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
-    nullptr,             // 29 file input
+    .create = WebListViewCreate,
+    .markup = HtmlPlainDivMarkup,
+    .setProp = WebListViewSetProp,
+    .getProp = WebListViewGetProp,
+    .pageEvent = ListViewPageEvent,
+    .flushRedraws = WebFlushRedraws,
+    .destroy = WebListViewDestroy,
+    .method = WebListViewMethod,
+    .getText = GetTextOp,
+    .getValue = GetValueOp,
+    .setText = SetTextOp,
+    .setValue = SetValueOp,
+    .insertItem = InsertItemOp,
+    .deleteItem = DeleteItemOp,
+    .askEvent = WebAskNoClick,
+    .defaultEvent = kEvClick,
+    .traits = kWebKindTakesFocus | kWebKindWhiteBackground,
 };
 
 }  // namespace

@@ -1194,106 +1194,56 @@ int32_t SubMenuHeld(ObjectRecord* rec) { return WebSubMenuKeptForItems(rec) ? kW
 
 // Menus of the bar and popup menus.
 const WebKindOps kMenuOps = {
-    MenuCreate,        // 0 create
-    nullptr,           // 1 markup
-    MenuSetProp,       // 2 set property
-    MenuGetProp,       // 3 get property
-    RouteMenuItem,     // 4 item route
-    nullptr,           // 5 enable
-    MenuEnableOp,      // 6 item enable
-    MenuShowOp,        // 7 show
-    WebMenuHide,       // 8 hide
-    nullptr,           // 9 page event
-    nullptr,           // 10 image-list user
-    nullptr,           // 11 redraw flush
-    nullptr,           // 12 sub-object holder
-    nullptr,           // 13 held by its holder
-    WebMenuDestroy,    // 14 clean-up
-    WebMenuMethod,     // 15 method
-    MenuGetText,       // 16 get text
-    nullptr,           // 17 get value
-    MenuSetText,       // 18 set text
-    nullptr,           // 19 set value
-    MenuInsertItem,    // 20 insert item
-    MenuDeleteItem,    // 21 delete item
-    WebMenuCheckItem,  // 22 check item
-    nullptr,           // 23 focus
-    WebAskNever,       // 24 ask event
-    nullptr,           // 25 keeps Enter
-    nullptr,           // 26 placed
-    kEvClick,          // 27 default event
-    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
-    nullptr,           // 29 file input
+    .create = MenuCreate,
+    .setProp = MenuSetProp,
+    .getProp = MenuGetProp,
+    .itemRoute = RouteMenuItem,
+    .itemEnable = MenuEnableOp,
+    .show = MenuShowOp,
+    .hide = WebMenuHide,
+    .destroy = WebMenuDestroy,
+    .method = WebMenuMethod,
+    .getText = MenuGetText,
+    .setText = MenuSetText,
+    .insertItem = MenuInsertItem,
+    .deleteItem = MenuDeleteItem,
+    .checkItem = WebMenuCheckItem,
+    .askEvent = WebAskNever,
+    .defaultEvent = kEvClick,
+    .traits = kWebKindSendsNoDelete | kWebKindNoElement,
 };
 
 // A SubMenu is made as the native one is: from its definition text, kept in
 // its window's menu list, never on the bar itself, opened from the item it
 // hangs below.
 const WebKindOps kSubMenuOps = {
-    MenuCreate,        // 0 create
-    nullptr,           // 1 markup
-    MenuSetProp,       // 2 set property
-    MenuGetProp,       // 3 get property
-    RouteMenuItem,     // 4 item route
-    nullptr,           // 5 enable
-    MenuEnableOp,      // 6 item enable
-    SubMenuShowOp,     // 7 show
-    SubMenuHide,       // 8 hide
-    nullptr,           // 9 page event
-    nullptr,           // 10 image-list user
-    nullptr,           // 11 redraw flush
-    nullptr,           // 12 sub-object holder
-    SubMenuHeld,       // 13 held by its holder
-    WebMenuDestroy,    // 14 clean-up
-    WebMenuMethod,     // 15 method
-    MenuGetText,       // 16 get text
-    nullptr,           // 17 get value
-    MenuSetText,       // 18 set text
-    nullptr,           // 19 set value
-    MenuInsertItem,    // 20 insert item
-    MenuDeleteItem,    // 21 delete item
-    WebMenuCheckItem,  // 22 check item
-    nullptr,           // 23 focus
-    WebAskNever,       // 24 ask event
-    nullptr,           // 25 keeps Enter
-    nullptr,           // 26 placed
-    kEvClick,          // 27 default event
-    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
-    nullptr,           // 29 file input
+    .create = MenuCreate,
+    .setProp = MenuSetProp,
+    .getProp = MenuGetProp,
+    .itemRoute = RouteMenuItem,
+    .itemEnable = MenuEnableOp,
+    .show = SubMenuShowOp,
+    .hide = SubMenuHide,
+    .held = SubMenuHeld,
+    .destroy = WebMenuDestroy,
+    .method = WebMenuMethod,
+    .getText = MenuGetText,
+    .setText = MenuSetText,
+    .insertItem = MenuInsertItem,
+    .deleteItem = MenuDeleteItem,
+    .checkItem = WebMenuCheckItem,
+    .askEvent = WebAskNever,
+    .defaultEvent = kEvClick,
+    .traits = kWebKindSendsNoDelete | kWebKindNoElement,
 };
 
 // An item is made by its menu (WebObjectOps::menuItemCreate).
 const WebKindOps kMenuItemOps = {
-    nullptr,      // 0 create
-    nullptr,      // 1 markup
-    ItemSetProp,  // 2 set property
-    ItemGetProp,  // 3 get property
-    nullptr,      // 4 item route
-    nullptr,      // 5 enable
-    nullptr,      // 6 item enable
-    nullptr,      // 7 show
-    nullptr,      // 8 hide
-    nullptr,      // 9 page event
-    nullptr,      // 10 image-list user
-    nullptr,      // 11 redraw flush
-    nullptr,      // 12 sub-object holder
-    WebMenuItemDestroy, // 13 held by its holder (its menu, or the server)
-    nullptr,      // 14 clean-up
-    ItemMethod,   // 15 method
-    nullptr,      // 16 get text
-    nullptr,      // 17 get value
-    nullptr,      // 18 set text
-    nullptr,      // 19 set value
-    nullptr,      // 20 insert item
-    nullptr,      // 21 delete item
-    nullptr,      // 22 check item
-    nullptr,      // 23 focus
-    nullptr,      // 24 ask event
-    nullptr,      // 25 keeps Enter
-    nullptr,      // 26 placed
-    0,            // 27 default event
-    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
-    nullptr,      // 29 file input
+    .setProp = ItemSetProp,
+    .getProp = ItemGetProp,
+    .held = WebMenuItemDestroy,  // its menu, or the server
+    .method = ItemMethod,
+    .traits = kWebKindSendsNoDelete | kWebKindNoElement,
 };
 
 }  // namespace

@@ -337,69 +337,27 @@ int32_t TimerHide(ObjectRecord* rec, bool) {
 }
 
 const WebKindOps kPanelOps = {
-    WebPanelCreate,   // 0 create
-    MarkupPanel,      // 1 markup
-    WebPanelSetProp,  // 2 set property
-    WebPanelGetProp,  // 3 get property
-    nullptr,          // 4 item route
-    nullptr,          // 5 enable
-    nullptr,          // 6 item enable
-    nullptr,          // 7 show
-    nullptr,          // 8 hide
-    nullptr,          // 9 page event
-    nullptr,          // 10 image-list user
-    nullptr,          // 11 redraw flush
-    nullptr,          // 12 sub-object holder
-    nullptr,          // 13 held by its holder
-    PanelOpDestroy,   // 14 clean-up
-    WebPanelMethod,   // 15 method
-    nullptr,          // 16 get text
-    nullptr,          // 17 get value
-    nullptr,          // 18 set text
-    nullptr,          // 19 set value
-    nullptr,          // 20 insert item
-    nullptr,          // 21 delete item
-    nullptr,          // 22 check item
-    nullptr,          // 23 focus
-    nullptr,          // 24 ask event
-    nullptr,          // 25 keeps Enter
-    nullptr,          // 26 placed
-    kEvMouseDown,     // 27 default event
-    0,                // 28 traits
-    nullptr,          // 29 file input
+    .create = WebPanelCreate,
+    .markup = MarkupPanel,
+    .setProp = WebPanelSetProp,
+    .getProp = WebPanelGetProp,
+    .destroy = PanelOpDestroy,
+    .method = WebPanelMethod,
+    .defaultEvent = kEvMouseDown,
 };
 
 const WebKindOps kTimerOps = {
-    WebTimerCreate,   // 0 create
-    nullptr,          // 1 markup
-    TimerSetProp,     // 2 set property
-    TimerGetProp,     // 3 get property
-    nullptr,          // 4 item route
-    nullptr,          // 5 enable
-    nullptr,          // 6 item enable
-    TimerShow,        // 7 show
-    TimerHide,        // 8 hide
-    nullptr,          // 9 page event
-    nullptr,          // 10 image-list user
-    nullptr,          // 11 redraw flush
-    nullptr,          // 12 sub-object holder
-    nullptr,          // 13 held by its holder
-    TimerOpDestroy,   // 14 clean-up
-    nullptr,          // 15 method
-    nullptr,          // 16 get text
-    TimerOpGetValue,  // 17 get value
-    nullptr,          // 18 set text
-    TimerSetValue,    // 19 set value
-    nullptr,          // 20 insert item
-    nullptr,          // 21 delete item
-    nullptr,          // 22 check item
-    nullptr,          // 23 focus
-    WebAskNever,      // 24 ask event
-    nullptr,          // 25 keeps Enter
-    nullptr,          // 26 placed
-    kEvTimer,         // 27 default event
-    kWebKindSendsNoDelete, // 28 traits
-    nullptr,          // 29 file input
+    .create = WebTimerCreate,
+    .setProp = TimerSetProp,
+    .getProp = TimerGetProp,
+    .show = TimerShow,
+    .hide = TimerHide,
+    .destroy = TimerOpDestroy,
+    .getValue = TimerOpGetValue,
+    .setValue = TimerSetValue,
+    .askEvent = WebAskNever,
+    .defaultEvent = kEvTimer,
+    .traits = kWebKindSendsNoDelete,
 };
 
 }  // namespace

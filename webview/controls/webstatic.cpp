@@ -490,102 +490,38 @@ bool LabelAskEvent(ObjectRecord* rec, uint32_t) {
 }
 
 const WebKindOps kStatOps = {
-    WebStatTextCreate,   // 0 create
-    MarkupStatText,      // 1 markup
-    WebStatTextSetProp,  // 2 set property
-    WebStatTextGetProp,  // 3 get property
-    nullptr,             // 4 item route
-    nullptr,             // 5 enable
-    nullptr,             // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    nullptr,             // 9 page event
-    nullptr,             // 10 image-list user
-    nullptr,             // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    WebGroupBoxDestroy,  // 14 clean-up
-    WebStatTextMethod,   // 15 method
-    WebStatTextGetText,  // 16 get text
-    nullptr,             // 17 get value
-    WebStatTextSetText,  // 18 set text
-    nullptr,             // 19 set value
-    nullptr,             // 20 insert item
-    nullptr,             // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    nullptr,             // 24 ask event
-    nullptr,             // 25 keeps Enter
-    nullptr,             // 26 placed
-    kEvMouseDown,        // 27 default event
-    0,                   // 28 traits
-    nullptr,             // 29 file input
+    .create = WebStatTextCreate,
+    .markup = MarkupStatText,
+    .setProp = WebStatTextSetProp,
+    .getProp = WebStatTextGetProp,
+    .destroy = WebGroupBoxDestroy,
+    .method = WebStatTextMethod,
+    .getText = WebStatTextGetText,
+    .setText = WebStatTextSetText,
+    .defaultEvent = kEvMouseDown,
 };
 
 const WebKindOps kGroupOps = {
-    WebGroupBoxCreate,   // 0 create
-    MarkupGroupBox,      // 1 markup
-    WebGroupBoxSetProp,  // 2 set property
-    WebGroupBoxGetProp,  // 3 get property
-    nullptr,             // 4 item route
-    nullptr,             // 5 enable
-    nullptr,             // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    nullptr,             // 9 page event
-    nullptr,             // 10 image-list user
-    nullptr,             // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    WebGroupBoxDestroy,  // 14 clean-up
-    nullptr,             // 15 method
-    GroupBoxGetText,     // 16 get text
-    nullptr,             // 17 get value
-    WebGroupBoxSetText,  // 18 set text
-    nullptr,             // 19 set value
-    nullptr,             // 20 insert item
-    nullptr,             // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    nullptr,             // 24 ask event
-    nullptr,             // 25 keeps Enter
-    nullptr,             // 26 placed
-    kEvMouseDown,        // 27 default event
-    0,                   // 28 traits
-    nullptr,             // 29 file input
+    .create = WebGroupBoxCreate,
+    .markup = MarkupGroupBox,
+    .setProp = WebGroupBoxSetProp,
+    .getProp = WebGroupBoxGetProp,
+    .destroy = WebGroupBoxDestroy,
+    .getText = GroupBoxGetText,
+    .setText = WebGroupBoxSetText,
+    .defaultEvent = kEvMouseDown,
 };
 
 const WebKindOps kLabelOps = {
-    WebLabelTextCreate,   // 0 create
-    MarkupLabelOp,        // 1 markup
-    WebLabelTextSetProp,  // 2 set property
-    WebLabelTextGetProp,  // 3 get property
-    nullptr,              // 4 item route
-    nullptr,              // 5 enable
-    nullptr,              // 6 item enable
-    nullptr,              // 7 show
-    nullptr,              // 8 hide
-    nullptr,              // 9 page event
-    nullptr,              // 10 image-list user
-    nullptr,              // 11 redraw flush
-    nullptr,              // 12 sub-object holder
-    nullptr,              // 13 held by its holder
-    WebGroupBoxDestroy,   // 14 clean-up
-    nullptr,              // 15 method
-    WebLabelTextGetText,  // 16 get text
-    nullptr,              // 17 get value
-    WebLabelTextSetText,  // 18 set text
-    nullptr,              // 19 set value
-    nullptr,              // 20 insert item
-    nullptr,              // 21 delete item
-    nullptr,              // 22 check item
-    nullptr,              // 23 focus
-    LabelAskEvent,        // 24 ask event
-    nullptr,              // 25 keeps Enter
-    nullptr,              // 26 placed
-    kEvMouseDown,         // 27 default event
-    0,                    // 28 traits
-    nullptr,              // 29 file input
+    .create = WebLabelTextCreate,
+    .markup = MarkupLabelOp,
+    .setProp = WebLabelTextSetProp,
+    .getProp = WebLabelTextGetProp,
+    .destroy = WebGroupBoxDestroy,
+    .getText = WebLabelTextGetText,
+    .setText = WebLabelTextSetText,
+    .askEvent = LabelAskEvent,
+    .defaultEvent = kEvMouseDown,
 };
 
 }  // namespace

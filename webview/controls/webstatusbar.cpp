@@ -400,70 +400,25 @@ void MarkupStatusBar(HtmlMarkup& m) {
 }
 
 const WebKindOps kStatusBarOps = {
-    WebStatusBarCreate,  // 0 create
-    MarkupStatusBar,     // 1 markup
-    BarSetProp,          // 2 set property
-    BarGetProp,          // 3 get property
-    RoutePanel,          // 4 item route
-    BarEnable,           // 5 enable
-    nullptr,             // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    nullptr,             // 9 page event
-    nullptr,             // 10 image-list user
-    nullptr,             // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    BarDestroyOp,        // 14 clean-up
-    WebStatusBarMethod,  // 15 method
-    nullptr,             // 16 get text
-    nullptr,             // 17 get value
-    nullptr,             // 18 set text
-    nullptr,             // 19 set value
-    nullptr,             // 20 insert item
-    nullptr,             // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    nullptr,             // 24 ask event
-    nullptr,             // 25 keeps Enter
-    nullptr,             // 26 placed
-    kEvClick,            // 27 default event
-    kWebKindPixelGeometry, // 28 traits
-    nullptr,             // 29 file input
+    .create = WebStatusBarCreate,
+    .markup = MarkupStatusBar,
+    .setProp = BarSetProp,
+    .getProp = BarGetProp,
+    .itemRoute = RoutePanel,
+    .enable = BarEnable,
+    .destroy = BarDestroyOp,
+    .method = WebStatusBarMethod,
+    .defaultEvent = kEvClick,
+    .traits = kWebKindPixelGeometry,
 };
 
 // A panel is made by its bar; its messages go to the bar's page.
 const WebKindOps kStatusPanelOps = {
-    nullptr,       // 0 create
-    nullptr,       // 1 markup
-    PanelSetProp,  // 2 set property
-    PanelGetProp,  // 3 get property
-    nullptr,       // 4 item route
-    nullptr,       // 5 enable
-    nullptr,       // 6 item enable
-    nullptr,       // 7 show
-    nullptr,       // 8 hide
-    nullptr,       // 9 page event
-    nullptr,       // 10 image-list user
-    nullptr,       // 11 redraw flush
-    ItemHolder,    // 12 sub-object holder
-    WebBarItemDestroy, // 13 held by its holder (its bar, or the server)
-    nullptr,       // 14 clean-up
-    nullptr,       // 15 method
-    nullptr,       // 16 get text
-    nullptr,       // 17 get value
-    nullptr,       // 18 set text
-    nullptr,       // 19 set value
-    nullptr,       // 20 insert item
-    nullptr,       // 21 delete item
-    nullptr,       // 22 check item
-    nullptr,       // 23 focus
-    nullptr,       // 24 ask event
-    nullptr,       // 25 keeps Enter
-    nullptr,       // 26 placed
-    0,             // 27 default event
-    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
-    nullptr,       // 29 file input
+    .setProp = PanelSetProp,
+    .getProp = PanelGetProp,
+    .subObjectHolder = ItemHolder,
+    .held = WebBarItemDestroy,  // its bar, or the server
+    .traits = kWebKindSendsNoDelete | kWebKindNoElement,
 };
 
 }  // namespace

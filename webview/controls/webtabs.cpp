@@ -486,36 +486,21 @@ void MarkupTabControl(HtmlMarkup& m) {
 }
 
 const WebKindOps kTabOps = {
-    WebTabControlCreate,      // 0 create
-    MarkupTabControl,         // 1 markup
-    TabSetProp,               // 2 set property
-    TabGetProp,               // 3 get property
-    nullptr,                  // 4 item route
-    nullptr,                  // 5 enable
-    nullptr,                  // 6 item enable
-    nullptr,                  // 7 show
-    nullptr,                  // 8 hide
-    TabPageEvent,             // 9 page event
-    nullptr,                  // 10 image-list user
-    nullptr,                  // 11 redraw flush
-    nullptr,                  // 12 sub-object holder
-    nullptr,                  // 13 held by its holder
-    TabDestroy,               // 14 clean-up
-    WebTabControlMethod,      // 15 method
-    TabGetText,               // 16 get text
-    TabGetValue,              // 17 get value
-    TabSetText,               // 18 set text
-    TabSetValue,              // 19 set value
-    WebTabControlInsertItem,  // 20 insert item
-    WebTabControlDeleteItem,  // 21 delete item
-    nullptr,                  // 22 check item
-    nullptr,                  // 23 focus
-    nullptr,                  // 24 ask event
-    nullptr,                  // 25 keeps Enter
-    nullptr,                  // 26 placed
-    kEvChange,                // 27 default event
-    kWebKindTakesFocus,       // 28 traits
-    nullptr,                  // 29 file input
+    .create = WebTabControlCreate,
+    .markup = MarkupTabControl,
+    .setProp = TabSetProp,
+    .getProp = TabGetProp,
+    .pageEvent = TabPageEvent,
+    .destroy = TabDestroy,
+    .method = WebTabControlMethod,
+    .getText = TabGetText,
+    .getValue = TabGetValue,
+    .setText = TabSetText,
+    .setValue = TabSetValue,
+    .insertItem = WebTabControlInsertItem,
+    .deleteItem = WebTabControlDeleteItem,
+    .defaultEvent = kEvChange,
+    .traits = kWebKindTakesFocus,
 };
 
 }  // namespace

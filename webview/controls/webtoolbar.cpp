@@ -963,70 +963,28 @@ int32_t WebToolButtonDestroy(ObjectRecord* rec) {
 namespace {
 
 const WebKindOps kToolBarOps = {
-    WebToolBarCreate,    // 0 create
-    HtmlPlainDivMarkup,  // 1 markup
-    WebToolBarSetProp,   // 2 set property
-    WebToolBarGetProp,   // 3 get property
-    nullptr,             // 4 item route
-    nullptr,             // 5 enable
-    WebToolBarEnable,    // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    ToolBarPageEvent,    // 9 page event
-    &kListUser,          // 10 image-list user
-    WebToolBarFlush,     // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    WebToolBarDestroy,   // 14 clean-up
-    WebToolBarMethod,    // 15 method
-    nullptr,             // 16 get text
-    nullptr,             // 17 get value
-    nullptr,             // 18 set text
-    nullptr,             // 19 set value
-    nullptr,             // 20 insert item
-    nullptr,             // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    WebAskNoClick,       // 24 ask event
-    nullptr,             // 25 keeps Enter
-    nullptr,             // 26 placed
-    kEvClick,            // 27 default event
-    kWebKindPixelGeometry, // 28 traits
-    nullptr,             // 29 file input
+    .create = WebToolBarCreate,
+    .markup = HtmlPlainDivMarkup,
+    .setProp = WebToolBarSetProp,
+    .getProp = WebToolBarGetProp,
+    .itemEnable = WebToolBarEnable,
+    .pageEvent = ToolBarPageEvent,
+    .imageListUser = &kListUser,
+    .flushRedraws = WebToolBarFlush,
+    .destroy = WebToolBarDestroy,
+    .method = WebToolBarMethod,
+    .askEvent = WebAskNoClick,
+    .defaultEvent = kEvClick,
+    .traits = kWebKindPixelGeometry,
 };
 
 // A button is made by its bar; its messages go to the bar's page.
 const WebKindOps kToolButtonOps = {
-    nullptr,               // 0 create
-    nullptr,               // 1 markup
-    WebToolButtonSetProp,  // 2 set property
-    WebToolButtonGetProp,  // 3 get property
-    nullptr,               // 4 item route
-    nullptr,               // 5 enable
-    nullptr,               // 6 item enable
-    nullptr,               // 7 show
-    nullptr,               // 8 hide
-    nullptr,               // 9 page event
-    nullptr,               // 10 image-list user
-    nullptr,               // 11 redraw flush
-    ButtonHolder,          // 12 sub-object holder
-    WebToolButtonDestroy,  // 13 held by its holder (its bar, or the server)
-    nullptr,               // 14 clean-up
-    nullptr,               // 15 method
-    nullptr,               // 16 get text
-    nullptr,               // 17 get value
-    nullptr,               // 18 set text
-    nullptr,               // 19 set value
-    nullptr,               // 20 insert item
-    nullptr,               // 21 delete item
-    nullptr,               // 22 check item
-    nullptr,               // 23 focus
-    nullptr,               // 24 ask event
-    nullptr,               // 25 keeps Enter
-    nullptr,               // 26 placed
-    0,                     // 27 default event
-    kWebKindSendsNoDelete, // 28 traits
-    nullptr,               // 29 file input
+    .setProp = WebToolButtonSetProp,
+    .getProp = WebToolButtonGetProp,
+    .subObjectHolder = ButtonHolder,
+    .held = WebToolButtonDestroy,  // its bar, or the server
+    .traits = kWebKindSendsNoDelete,
 };
 
 }  // namespace

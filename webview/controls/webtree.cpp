@@ -1041,36 +1041,24 @@ const WebImageListUser kTreeImageUser = {UsesImageList, QueueForImages};
 namespace {
 
 const WebKindOps kTreeOps = {
-    WebTreeViewCreate,   // 0 create
-    HtmlPlainDivMarkup,  // 1 markup
-    WebTreeViewSetProp,  // 2 set property
-    WebTreeViewGetProp,  // 3 get property
-    nullptr,             // 4 item route
-    WebTreeViewEnable,   // 5 enable
-    nullptr,             // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    TreePageEvent,       // 9 page event
-    &kTreeImageUser,     // 10 image-list user
-    WebTreeViewFlush,    // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    WebTreeViewDestroy,  // 14 clean-up
-    WebTreeViewMethod,   // 15 method
-    GetTextOp,           // 16 get text
-    GetValueOp,          // 17 get value
-    nullptr,             // 18 set text
-    SetValueOp,          // 19 set value
-    InsertItemOp,        // 20 insert item
-    DeleteItemOp,        // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    WebAskNoClick,       // 24 ask event
-    nullptr,             // 25 keeps Enter
-    nullptr,             // 26 placed
-    kEvClick,            // 27 default event
-    kWebKindTakesFocus | kWebKindWhiteBackground, // 28 traits
-    nullptr,             // 29 file input
+    .create = WebTreeViewCreate,
+    .markup = HtmlPlainDivMarkup,
+    .setProp = WebTreeViewSetProp,
+    .getProp = WebTreeViewGetProp,
+    .enable = WebTreeViewEnable,
+    .pageEvent = TreePageEvent,
+    .imageListUser = &kTreeImageUser,
+    .flushRedraws = WebTreeViewFlush,
+    .destroy = WebTreeViewDestroy,
+    .method = WebTreeViewMethod,
+    .getText = GetTextOp,
+    .getValue = GetValueOp,
+    .setValue = SetValueOp,
+    .insertItem = InsertItemOp,
+    .deleteItem = DeleteItemOp,
+    .askEvent = WebAskNoClick,
+    .defaultEvent = kEvClick,
+    .traits = kWebKindTakesFocus | kWebKindWhiteBackground,
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-// webkinds.h - the web kind table: one positional row of operations per kind
+// webkinds.h - the web kind table: one row of operations per kind
 // of the web view, as ObjectOps is natively. Each kind's own file fills its row
 // and puts it in at start-up (webview/controls/install.cpp lists them); the
 // generic operations of core/ read it. An empty slot leaves the operation to
@@ -51,61 +51,61 @@ bool WebKindHas(uint32_t kind, uint32_t bits);
 struct WebKindOps {
     // (top window, record to fill or none, creation record, kind, result slot)
     // -> the record, or none with the code in the slot.
-    WebCreatorFn create;                                                                       // 0
+    WebCreatorFn create = nullptr;                                                             // 0
     // The element and script of a new object (the record's geometry already
     // in the markup; the kind may adjust both first).
-    void (*markup)(HtmlMarkup& m);                                                            // 1
-    WebSetPropFn setProp;                                                                     // 2
-    WebGetPropFn getProp;                                                                     // 3
-    WebItemRouteFn itemRoute;                                                                 // 4 items a request selects
+    void (*markup)(HtmlMarkup& m) = nullptr;                                                  // 1
+    WebSetPropFn setProp = nullptr;                                                           // 2
+    WebGetPropFn getProp = nullptr;                                                           // 3
+    WebItemRouteFn itemRoute = nullptr;                                                       // 4 items a request selects
     // The kind's page message for enable and disable, after the record's flag
     // was set (item 0 only).
-    WebEnableFn enable;                                                                       // 5
+    WebEnableFn enable = nullptr;                                                             // 5
     // Enable and disable of any item number, the record's flag untouched (menus, bars).
-    WebEnableFn itemEnable;                                                                   // 6
+    WebEnableFn itemEnable = nullptr;                                                         // 6
     // The kind's own show, called whatever the shown flag says (the kind
     // checks it), and hide, called after the flag was cleared.
-    WebShowFn show;                                                                           // 7
-    WebHideFn hide;                                                                           // 8
-    WebKindPageEventFn pageEvent;                                                             // 9
-    const WebImageListUser* imageListUser;                                                    // 10
+    WebShowFn show = nullptr;                                                                 // 7
+    WebHideFn hide = nullptr;                                                                 // 8
+    WebKindPageEventFn pageEvent = nullptr;                                                   // 9
+    const WebImageListUser* imageListUser = nullptr;                                          // 10
     // The kind's queued redraws, every record's (rec null) or one's.
-    void (*flushRedraws)(ObjectRecord* rec);                                                  // 11
+    void (*flushRedraws)(ObjectRecord* rec) = nullptr;                                        // 11
     // An item object's holder, whose page shows it (a panel's status bar, a
     // button's toolbar); none when it has none.
-    ObjectRecord* (*subObjectHolder)(ObjectRecord* rec);                                      // 12
+    ObjectRecord* (*subObjectHolder)(ObjectRecord* rec) = nullptr;                            // 12
     // Items that the destroy leaves to their holder (bar, menu, the items of a
     // SubMenu): the destroy's answer when the kind answered it, else kWebNotHeld.
-    int32_t (*held)(ObjectRecord* rec);                                                       // 13
+    int32_t (*held)(ObjectRecord* rec) = nullptr;                                             // 13
     // Clean-up: the kind's own fields, before the record goes.
-    void (*destroy)(ObjectRecord* rec);                                                       // 14
-    int32_t (*method)(ObjectRecord* rec, MethodCallRec* call);                                // 15
-    int32_t (*getText)(ObjectRecord* rec, int32_t item);                                      // 16 text into gTextBuf
+    void (*destroy)(ObjectRecord* rec) = nullptr;                                             // 14
+    int32_t (*method)(ObjectRecord* rec, MethodCallRec* call) = nullptr;                      // 15
+    int32_t (*getText)(ObjectRecord* rec, int32_t item) = nullptr;                            // 16 text into gTextBuf
     // Fills the value, or builds a page query (*asked true) whose reply's
     // "val", else "data", becomes the value.
-    int32_t (*getValue)(ObjectRecord* rec, int32_t item, int32_t* value, bool* asked);        // 17
-    int32_t (*setText)(ObjectRecord* rec, int32_t item, const char* text, uint32_t length);   // 18
-    int32_t (*setValue)(ObjectRecord* rec, int32_t item, int32_t value);                      // 19
-    int32_t (*insertItem)(ObjectRecord* rec, int32_t pos, const char* text, uint32_t length); // 20
-    int32_t (*deleteItem)(ObjectRecord* rec, int32_t item);                                   // 21
-    int32_t (*checkItem)(ObjectRecord* rec, int32_t item, int32_t on);                        // 22
+    int32_t (*getValue)(ObjectRecord* rec, int32_t item, int32_t* value, bool* asked) = nullptr;  // 17
+    int32_t (*setText)(ObjectRecord* rec, int32_t item, const char* text, uint32_t length) = nullptr;  // 18
+    int32_t (*setValue)(ObjectRecord* rec, int32_t item, int32_t value) = nullptr;            // 19
+    int32_t (*insertItem)(ObjectRecord* rec, int32_t pos, const char* text, uint32_t length) = nullptr;  // 20
+    int32_t (*deleteItem)(ObjectRecord* rec, int32_t item) = nullptr;                         // 21
+    int32_t (*checkItem)(ObjectRecord* rec, int32_t item, int32_t on) = nullptr;              // 22
     // The kind's part of a focus request or tab step (WebFocusStep): a
     // WebFocusAnswer. Shown, enabled records only.
-    int32_t (*focus)(ObjectRecord* rec, int32_t step);                                        // 23
+    int32_t (*focus)(ObjectRecord* rec, int32_t step) = nullptr;                              // 23
     // The kind asks the page for a registered event itself, or not at all:
     // true when nothing is left to the generic request.
-    bool (*askEvent)(ObjectRecord* rec, uint32_t eventId);                                    // 24
+    bool (*askEvent)(ObjectRecord* rec, uint32_t eventId) = nullptr;                          // 24
     // The focused object keeps the Enter key (the window's default button is
     // not pressed).
-    bool (*keepsEnter)(const ObjectRecord* rec);                                              // 25
+    bool (*keepsEnter)(const ObjectRecord* rec) = nullptr;                                    // 25
     // The new object's markup is in the page (a splitter's cursor and drag
     // directions follow it).
-    void (*placed)(ObjectRecord* rec);                                                        // 26
+    void (*placed)(ObjectRecord* rec) = nullptr;                                              // 26
     // The event an activation without one of its own registers (0 none).
-    uint32_t defaultEvent;                                                                    // 27
-    uint32_t traits;                                                                          // 28 WebKindTrait bits
+    uint32_t defaultEvent = 0;                                                                // 27
+    uint32_t traits = 0;                                                                      // 28 WebKindTrait bits
     // The object has a hidden file input beside its element (a file button).
-    bool (*fileInput)(const ObjectRecord* rec);                                               // 29
+    bool (*fileInput)(const ObjectRecord* rec) = nullptr;                                     // 29
 };
 
 // Rows by kind. A kind has one row: another row for a kind that has one is

@@ -639,135 +639,29 @@ ObjectRecord* FontCreateOp(ObjectRecord*, ObjectRecord* rec, ObjectCreateRecord*
 }
 
 const WebKindOps kWindowOps = {
-    WebWindowCreate,  // 0 create
-    WebWindowMarkup,  // 1 markup
-    nullptr,          // 2 set property
-    nullptr,          // 3 get property
-    nullptr,          // 4 item route
-    nullptr,          // 5 enable
-    nullptr,          // 6 item enable
-    nullptr,          // 7 show
-    nullptr,          // 8 hide
-    nullptr,          // 9 page event
-    nullptr,          // 10 image-list user
-    nullptr,          // 11 redraw flush
-    nullptr,          // 12 sub-object holder
-    nullptr,          // 13 held by its holder
-    nullptr,          // 14 clean-up
-    WebWindowMethod,  // 15 method
-    nullptr,          // 16 get text
-    nullptr,          // 17 get value
-    nullptr,          // 18 set text
-    nullptr,          // 19 set value
-    nullptr,          // 20 insert item
-    nullptr,          // 21 delete item
-    nullptr,          // 22 check item
-    nullptr,          // 23 focus
-    nullptr,          // 24 ask event
-    nullptr,          // 25 keeps Enter
-    nullptr,          // 26 placed
-    kEvMouseDown,     // 27 default event
-    kWebKindSendsNoDelete | kWebKindPixelGeometry, // 28 traits
-    nullptr,          // 29 file input
+    .create = WebWindowCreate,
+    .markup = WebWindowMarkup,
+    .method = WebWindowMethod,
+    .defaultEvent = kEvMouseDown,
+    .traits = kWebKindSendsNoDelete | kWebKindPixelGeometry,
 };
 
 const WebKindOps kMRegionOps = {
-    WebMRegionCreate,    // 0 create
-    HtmlPlainDivMarkup,  // 1 markup
-    nullptr,             // 2 set property
-    nullptr,             // 3 get property
-    nullptr,             // 4 item route
-    nullptr,             // 5 enable
-    nullptr,             // 6 item enable
-    nullptr,             // 7 show
-    nullptr,             // 8 hide
-    nullptr,             // 9 page event
-    nullptr,             // 10 image-list user
-    nullptr,             // 11 redraw flush
-    nullptr,             // 12 sub-object holder
-    nullptr,             // 13 held by its holder
-    nullptr,             // 14 clean-up
-    nullptr,             // 15 method
-    nullptr,             // 16 get text
-    nullptr,             // 17 get value
-    nullptr,             // 18 set text
-    nullptr,             // 19 set value
-    nullptr,             // 20 insert item
-    nullptr,             // 21 delete item
-    nullptr,             // 22 check item
-    nullptr,             // 23 focus
-    nullptr,             // 24 ask event
-    nullptr,             // 25 keeps Enter
-    nullptr,             // 26 placed
-    kEvOldEvent,         // 27 default event
-    0,                   // 28 traits
-    nullptr,             // 29 file input
+    .create = WebMRegionCreate,
+    .markup = HtmlPlainDivMarkup,
+    .defaultEvent = kEvOldEvent,
 };
 
 const WebKindOps kColorOps = {
-    ColorCreateOp,  // 0 create
-    nullptr,        // 1 markup
-    nullptr,        // 2 set property
-    nullptr,        // 3 get property
-    nullptr,        // 4 item route
-    nullptr,        // 5 enable
-    nullptr,        // 6 item enable
-    nullptr,        // 7 show
-    nullptr,        // 8 hide
-    nullptr,        // 9 page event
-    nullptr,        // 10 image-list user
-    nullptr,        // 11 redraw flush
-    nullptr,        // 12 sub-object holder
-    nullptr,        // 13 held by its holder
-    nullptr,        // 14 clean-up
-    WebColorMethod, // 15 method
-    nullptr,        // 16 get text
-    nullptr,        // 17 get value
-    nullptr,        // 18 set text
-    nullptr,        // 19 set value
-    nullptr,        // 20 insert item
-    nullptr,        // 21 delete item
-    nullptr,        // 22 check item
-    nullptr,        // 23 focus
-    nullptr,        // 24 ask event
-    nullptr,        // 25 keeps Enter
-    nullptr,        // 26 placed
-    0,              // 27 default event
-    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
-    nullptr,        // 29 file input
+    .create = ColorCreateOp,
+    .method = WebColorMethod,
+    .traits = kWebKindSendsNoDelete | kWebKindNoElement,
 };
 
 const WebKindOps kFontOps = {
-    FontCreateOp,  // 0 create
-    nullptr,       // 1 markup
-    nullptr,       // 2 set property
-    nullptr,       // 3 get property
-    nullptr,       // 4 item route
-    nullptr,       // 5 enable
-    nullptr,       // 6 item enable
-    nullptr,       // 7 show
-    nullptr,       // 8 hide
-    nullptr,       // 9 page event
-    nullptr,       // 10 image-list user
-    nullptr,       // 11 redraw flush
-    nullptr,       // 12 sub-object holder
-    nullptr,       // 13 held by its holder
-    nullptr,       // 14 clean-up
-    WebFontMethod, // 15 method
-    nullptr,       // 16 get text
-    nullptr,       // 17 get value
-    nullptr,       // 18 set text
-    nullptr,       // 19 set value
-    nullptr,       // 20 insert item
-    nullptr,       // 21 delete item
-    nullptr,       // 22 check item
-    nullptr,       // 23 focus
-    nullptr,       // 24 ask event
-    nullptr,       // 25 keeps Enter
-    nullptr,       // 26 placed
-    0,             // 27 default event
-    kWebKindSendsNoDelete | kWebKindNoElement, // 28 traits
-    nullptr,       // 29 file input
+    .create = FontCreateOp,
+    .method = WebFontMethod,
+    .traits = kWebKindSendsNoDelete | kWebKindNoElement,
 };
 
 }  // namespace

@@ -90,7 +90,9 @@ int32_t RecPagePost(RecPage* page, const char* utf8) {
         if (page->events.empty()) {
             page->pending.push_back({page->owner, Numbered("{}", number), 0});
         } else {
-            page->pending.push_back({page->owner, Numbered("{\"action\":" + std::to_string(kActPageEvent) + "," + page->events.front() + "}", number), 0});
+            std::string event = "{\"action\":";
+            event += std::to_string(kActPageEvent) + "," + page->events.front() + "}";
+            page->pending.push_back({page->owner, Numbered(event, number), 0});
             page->events.erase(page->events.begin());
         }
         return 0;
