@@ -83,6 +83,7 @@ qov_webview_input_twin(clipboard webview-clipboard-twin.txt)
 qov_webview_input_twin(input webview-input-twin.txt)
 qov_webview_input_twin(listtree webview-listtree-twin.txt)
 qov_webview_input_twin(events webview-events-twin.txt)
+qov_webview_input_twin(stream webview-stream-twin.txt)
 qov_webview_input_twin(pixels webview-pixels-twin.txt)
 qov_webview_input_twin(move webview-move-twin.txt)
 

@@ -1170,6 +1170,7 @@ TEST_F(WebObjects, ButtonsKeepTheirWindowsDefaultAndCancel) {
     ASSERT_TRUE(EventTakeNext(&ev, items, &count));
     EXPECT_EQ(ev.handle, second->handle);
     EXPECT_EQ(ev.eventId, 4) << "Enter: $CLICK of the default button";
+    EXPECT_EQ(reinterpret_cast<WindowRecord*>(w)->focusObj, nullptr) << "and the focus stays where it was";
     WebPageActivateFocused();
     ASSERT_TRUE(EventTakeNext(&ev, items, &count));
     EXPECT_EQ(ev.handle, cancel->handle);

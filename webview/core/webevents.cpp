@@ -227,9 +227,10 @@ void WebPageEnterKey() {
     // A kind may keep its Enter (an edit of another type than the plain one).
     const WebKindOps* focusedOps = WebKindOpsOf(focused);
     if (focusedOps && focusedOps->keepsEnter && focusedOps->keepsEnter(focused)) return;
+    // The default button is pressed where the focus is: as a native dialog's
+    // Enter, it leaves the focus in the field typed into.
     ObjectRecord* def = reinterpret_cast<WindowRecord*>(window)->defaultButton;
     if (Usable(def)) {
-        WebFocusChanged(def);
         PressButton(def);
         return;
     }
