@@ -38,16 +38,13 @@ struct Side {
     uint32_t session = kCtlNoSession;  // on the host-side server
 };
 
+constexpr int kListenBacklog = 4;
+
 inline bool Listen() {
-    gListen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(gListen, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(gListen, 4) != 0) return false;
-    int len = sizeof a;
-    getsockname(gListen, reinterpret_cast<sockaddr*>(&a), &len);
-    gPort = ntohs(a.sin_port);
-    return true;
+    uint32_t port = 0;
+    gListen = ListenOnLoopback(&port, kListenBacklog);
+    gPort = static_cast<int>(port);
+    return gListen != INVALID_SOCKET;
 }
 
 inline bool Launch(const std::string& cmd, Side* side) {

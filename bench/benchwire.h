@@ -31,6 +31,28 @@ struct BenchFrame {
     std::vector<uint8_t> body;
 };
 
+// A listening socket on the loopback address at a port the system picks
+// (written to *port); INVALID_SOCKET when it cannot be made.
+inline SOCKET ListenOnLoopback(uint32_t* port, int backlog) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return s;
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+#ifdef _WIN32
+    int len = sizeof a;
+#else
+    socklen_t len = sizeof a;
+#endif
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s, backlog) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&a), &len) != 0) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    *port = ntohs(a.sin_port);
+    return s;
+}
+
 inline bool BenchSendAll(SOCKET s, const uint8_t* p, size_t n) {
     while (n) {
         int k = int(send(s, reinterpret_cast<const char*>(p), int(n), 0));

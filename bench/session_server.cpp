@@ -24,23 +24,10 @@ namespace {
 // the failure and goes on).
 constexpr int kTakeWaitMs = 60000;
 constexpr int kAnswerWaitSec = 120;
+constexpr int kServerBacklog = 8;  // the control connection, the client and its peer
 
 SOCKET gSessionListen = INVALID_SOCKET;
 std::vector<SOCKET> gSessions(1, INVALID_SOCKET);  // index 0 stands for no session
-
-SOCKET ListenOnLoopback(uint32_t* port) {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    int on = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || listen(s, 8) != 0) return INVALID_SOCKET;
-    socklen_t len = sizeof a;
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    *port = ntohs(a.sin_port);
-    return s;
-}
 
 SOCKET SessionAt(uint32_t n) { return n < gSessions.size() ? gSessions[n] : INVALID_SOCKET; }
 
@@ -325,8 +312,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     uint32_t controlPort = 0, sessionPort = 0;
-    SOCKET control = ListenOnLoopback(&controlPort);
-    gSessionListen = ListenOnLoopback(&sessionPort);
+    SOCKET control = ListenOnLoopback(&controlPort, kServerBacklog);
+    gSessionListen = ListenOnLoopback(&sessionPort, kServerBacklog);
     if (control == INVALID_SOCKET || gSessionListen == INVALID_SOCKET) {
         printf("session_server: cannot listen on loopback\n");
         return 1;
