@@ -41,6 +41,18 @@ inline BenchResult BenchInTurns(int rounds, const std::function<void()>& run, co
     return r;
 }
 
+// Rounds whose two sides time themselves (0: the side failed, and the round
+// is left out), the side that goes first changing every round.
+inline void BenchAlternating(BenchResult* r, int rounds, const std::function<double()>& run,
+                             const std::function<double()>& ref) {
+    for (int i = 0; i < rounds; i++) {
+        double a = 0, b = 0;
+        if (i % 2) b = ref(), a = run();
+        else a = run(), b = ref();
+        if (a > 0 && b > 0) BenchAddRound(r, a, b);
+    }
+}
+
 // The size of a file written, or 0.
 inline long BenchFileSize(const char* path) {
     FILE* f = fopen(path, "rb");

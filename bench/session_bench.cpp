@@ -217,12 +217,7 @@ void BenchHideDestroy(Side* client, uint32_t clientWindow, Side* peer, uint32_t 
         if (request != kMsgObjDestroy) DestroyAll(side, made);
         return timed.failures ? 0.0 : timed.seconds;
     };
-    for (int i = 0; i < gRounds; i++) {
-        double a = 0, b = 0;
-        if (i % 2) b = round(peer, false), a = round(client, true);
-        else a = round(client, true), b = round(peer, false);
-        if (a > 0 && b > 0) BenchAddRound(&r, a, b);
-    }
+    BenchAlternating(&r, gRounds, [&] { return round(client, true); }, [&] { return round(peer, false); });
     char name[64];
     snprintf(name, sizeof name, "%s %s %d", request == kMsgObjDestroy ? "destroy 2403" : "hide 2402", layout,
              kHideLabels);
@@ -328,12 +323,7 @@ void BenchFrames(Side* client, Side* peer) {
             RemoteBatchResult t = RemoteBatch(side->session, kUnhandledType, 0, answerType, {body}, frames);
             return t.failures ? 0.0 : t.seconds;
         };
-        for (int i = 0; i < gRounds; i++) {
-            double a = 0, b = 0;
-            if (i % 2) b = turn(peer, kMsgAnswer), a = turn(client, kMsgError);
-            else a = turn(client, kMsgError), b = turn(peer, kMsgAnswer);
-            if (a > 0 && b > 0) BenchAddRound(&r, a, b);
-        }
+        BenchAlternating(&r, gRounds, [&] { return turn(client, kMsgError); }, [&] { return turn(peer, kMsgAnswer); });
         char name[64];
         snprintf(name, sizeof name, "frame %zu KB", size >> 10);
         BenchReportGoal(kGoalLargeFrames, name, r, 1e3 / double(frames), "ms");
