@@ -65,10 +65,6 @@ QOV_DIB_SSSE3_FN size_t RgbToBgrSsse3(const uint8_t* s, size_t n, uint8_t* d) {
     return x;
 }
 
-bool HasSsse3() {
-    static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
-}
 #endif
 
 constexpr uint32_t kMaskBytes = 12;
@@ -388,10 +384,17 @@ int MonoReduceGrey(const BITMAPINFOHEADER* header, const RGBQUAD* colors, const 
     return kImgOk;
 }
 
+#if QOV_DIB_SSE2
+bool DibCpuHasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+#endif
+
 void DibRgbToBgr(const uint8_t* s, size_t n, uint8_t* d) {
     size_t x = 0;
 #if QOV_DIB_SSE2
-    x = HasSsse3() ? RgbToBgrSsse3(s, n, d) : RgbToBgrSse2(s, n, d);
+    x = DibCpuHasSsse3() ? RgbToBgrSsse3(s, n, d) : RgbToBgrSse2(s, n, d);
 #endif
     for (; x < n; x++) {
         const uint8_t r = s[3 * x], g = s[3 * x + 1], b = s[3 * x + 2];

@@ -25,6 +25,11 @@ size_t DibRowBytes(uint32_t width, uint32_t bitCount);
 
 // n 8-bit RGB pixels from s into the DIB's BGR order at d (not overlapping).
 void DibRgbToBgr(const uint8_t* s, size_t n, uint8_t* d);
+#if defined(__i386__) || defined(__x86_64__)
+// Whether the processor has SSSE3's byte shuffle and multiply-add (asked once),
+// for the decoders' vector paths.
+bool DibCpuHasSsse3();
+#endif
 
 // Copies count pixels of bitCount (1, 4, 8, 16, 24 or 32) bits from pixel
 // srcX of a row to pixel dstX of another.

@@ -1262,11 +1262,6 @@ QOV_PNG_SSSE3_FN uint32_t PngAdlerSsse3(uint32_t adler, const uint8_t* p, size_t
     return PngAdlerSse2(s2 << 16 | s1, p, n);
 }
 
-bool PngHasSsse3() {
-    static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
-}
-
 // The chunk CRC 16 bytes a turn by carry-less multiplies, on processors that
 // have them (asked once): the running 128 bits are folded onto the next 16
 // bytes (multiplied by x^160 and x^96 modulo the CRC's polynomial, bit-reversed
@@ -1302,7 +1297,7 @@ bool PngHasPclmul() {
 
 uint32_t PngAdlerUpdate(uint32_t adler, const uint8_t* data, size_t length) {
 #if QOV_PNG_SSE2
-    return PngHasSsse3() ? PngAdlerSsse3(adler, data, length) : PngAdlerSse2(adler, data, length);
+    return DibCpuHasSsse3() ? PngAdlerSsse3(adler, data, length) : PngAdlerSse2(adler, data, length);
 #else
     return uint32_t(adler32(adler, data, uInt(length)));
 #endif
