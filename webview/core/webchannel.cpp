@@ -146,19 +146,6 @@ void WebViewFlushWhenIdle() {
     if (gWebHooks.flushWhenIdle) gWebHooks.flushWhenIdle();
 }
 
-void WebViewMsgFlush() {
-    if (!gMsgBatch.length) return;
-    if (!gMsgBatch.owner) {
-        gMsgBatch.length = 0;
-        gMsgBatch.madeCount = 0;
-        return;
-    }
-    void* previous = gCurWebView;
-    gCurWebView = gMsgBatch.owner;
-    WebViewMsgSend(true);
-    gCurWebView = previous;
-}
-
 // A send that waits for its reply. Every post carries a number of its own
 // (member "qn" of the posted object) and the page echoes it in its answer, so
 // an answer is taken only by the wait it belongs to: a late answer to a query
@@ -240,6 +227,21 @@ static void DropBatch(const char* why) {
     gMsgBatch.length = 0;
     gMsgBatch.owner = nullptr;
     LogNeverMade(made, why);
+}
+
+void WebViewMsgFlush() {
+    if (!gMsgBatch.length) return;
+    if (!gMsgBatch.owner) {
+        DebugLogWrite(kLogName, "page messages with no web view to go to were dropped: %.*s",
+                      static_cast<int>(gMsgBatch.length < kLoggedPostChars ? gMsgBatch.length : kLoggedPostChars),
+                      gMsgBatch.data);
+        DropBatch("no web view to send to");
+        return;
+    }
+    void* previous = gCurWebView;
+    gCurWebView = gMsgBatch.owner;
+    WebViewMsgSend(true);
+    gCurWebView = previous;
 }
 
 bool WebViewHostDown(void* host) {

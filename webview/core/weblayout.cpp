@@ -417,8 +417,12 @@ void WebPlaceWindow(ObjectRecord* rec, const int32_t rect[4], int32_t oldWidth, 
 
 // ---- Generic operations ---------------------------------------------------------------------
 
+// A show, hide or enable goes to the object's own page, whatever view the
+// request before it left current (a creation leaves none, and a flush made
+// inside another request puts back the view it found).
 int32_t WebActivateObject(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32_t d) {
     if (!rec) return kWebNotCreated;
+    WebViewSelectForObject(rec);
     const WebKindOps* ops = WebKindOpsOf(rec);
     if (a) {
         uint32_t ev = ops ? ops->defaultEvent : 0;
@@ -439,6 +443,7 @@ int32_t WebActivateObject(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, in
 
 int32_t WebHideObject(ObjectRecord* rec, int noPageUpdate) {
     if (!rec) return kWebNotCreated;
+    WebViewSelectForObject(rec);
     if (rec->kind == kKindWindow) {
         int32_t r = WebHideWindow(rec);
         if (r == 0) rec->flags &= ~kObjShown;
@@ -460,6 +465,7 @@ int32_t WebDeactivateObject(ObjectRecord* rec) { return WebHideObject(rec, 0); }
 
 int32_t WebEnableObject(ObjectRecord* rec, int32_t item, bool on) {
     if (!rec) return kWebNotCreated;
+    WebViewSelectForObject(rec);
     const WebKindOps* ops = WebKindOpsOf(rec);
     if (ops && ops->itemEnable) return ops->itemEnable(rec, item, on);
     // Kinds that tell the page themselves (the list controls).

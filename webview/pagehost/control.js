@@ -69,6 +69,22 @@ function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, f
     }
   }
 
+  // Why an element cannot be acted on: it and each of its ancestors, with the
+  // style and box that decide whether it is seen, and the page's posts so far.
+  async function whyUnseen(page, sel) {
+    const el = await page.$(sel).catch(() => null);
+    const chain = !el ? 'no element matches now' : await el.evaluate((start) => {
+      const out = [];
+      for (let e = start; e; e = e.parentElement || (e.getRootNode() !== e && e.getRootNode().host) || null) {
+        const cs = getComputedStyle(e), r = e.getBoundingClientRect();
+        out.push(`${e.tagName}#${e.id}.${e.className} display ${cs.display} visibility ${cs.visibility} ` +
+          `${Math.round(r.width)}x${Math.round(r.height)} at ${Math.round(r.left)},${Math.round(r.top)}`);
+      }
+      return `${document.readyState} ${location.href}\n${out.join('\n')}`;
+    }).catch((e) => `not described: ${e.message}`);
+    return `posts carried out: ${postsOf(page)} (of ${pages().length} pages)\n${chain}`;
+  }
+
   async function pixelAt(page, x, y) {
     const png = await page.screenshot({ clip: { x: Math.round(x), y: Math.round(y), width: 1, height: 1 } });
     return pngPixel(png);
@@ -140,7 +156,11 @@ function startControl({ pages, log = () => {}, quit = null, postsOf = () => 0, f
       case 'click':
       case 'dblclick': {
         const page = await pageFor(cmd);
-        await page[cmd.cmd](cmd.sel, { button: cmd.button || 'left', modifiers: cmd.modifiers || [] });
+        try {
+          await page[cmd.cmd](cmd.sel, { button: cmd.button || 'left', modifiers: cmd.modifiers || [] });
+        } catch (e) {
+          throw new Error(`${await whyUnseen(page, cmd.sel)}\n${e.message}`);
+        }
         return {};
       }
       case 'type': {
