@@ -27,7 +27,8 @@ const kMaxFrame = 64 << 20;
 // returned, the answer written) and written there, tab-separated in
 // milliseconds with the post's number, when the host ends; after each
 // answer an empty call into the page is timed as well, the DevTools floor of
-// the same moment; each picture of the page sent is a line "S", its time and
+// the same moment, and then a drain through the shim, the same call as a
+// post's without the page's work; each picture of the page sent is a line "S", its time and
 // size; each command of the control connection is a line "C", the time its
 // line was read, the time its answer was written and the command's name (a
 // check that never got here shows as no line). Without it nothing is recorded.
@@ -183,6 +184,11 @@ function serveConnection(socket, context, log, pages) {
         traced.push(row);
         await screen.session.send('Runtime.evaluate', { expression: '0', returnByValue: true }).catch(() => null);
         row.push((traceNow() - written).toFixed(4));
+        // Then a call through the shim that carries nothing (the drain, whose
+        // messages go out as usual): the call's own cost without the page's work.
+        const drained = traceNow();
+        await drain();
+        row.push((traceNow() - drained).toFixed(4));
         break;
       }
       case 'B':
