@@ -436,6 +436,17 @@ double FloorSeconds() {
     return at == std::string::npos ? -1 : atof(answer.c_str() + at + 9) / 1e3;
 }
 
+// The posts the newest page has carried out so far (the page host counts
+// them); negative when the control connection cannot say.
+long PagePosts() {
+    std::string answer;
+    if (!PageControlIsOpen() || !PageControlCommand("{\"cmd\":\"posts\"}", &answer, 10000) ||
+        !PageControlOk(answer))
+        return -1;
+    size_t at = answer.find("\"value\":\"");
+    return at == std::string::npos ? -1 : atol(answer.c_str() + at + 9);
+}
+
 struct RoundReads {
     std::vector<double> web, native, floor;
 };
@@ -537,11 +548,11 @@ double LoadFormInto(uint32_t host, const WireSide& side, const std::string& name
 }
 
 // Loads in turns, the side going first changing each round.
-void FormLoadBench(uint32_t host, const WireSide& web, const WireSide& native) {
+bool FormLoadBench(uint32_t host, const WireSide& web, const WireSide& native) {
     std::string name = WriteBenchForm();
     if (name.empty()) {
         printf("FAIL: the bench's form file could not be written\n");
-        return;
+        return false;
     }
     BenchResult loads;
     bool ok = true;
@@ -558,22 +569,24 @@ void FormLoadBench(uint32_t host, const WireSide& web, const WireSide& native) {
     char title[64];
     snprintf(title, sizeof title, "web form load x %u", kFormControls);
     BenchReportGoal(kGoalWebFormLoad, title, loads, 1e3, "ms");
+    return ok;
 }
 
-void WireBench(const char* clientExe) {
+// False when a part failed (it says why).
+bool WireBench(const char* clientExe) {
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     gClient = clientExe;
     if (!RemoteConnect()) {
         printf("FAIL: the wire part needs the host-side bench server\n");
-        return;
+        return false;
     }
     gPort = int(gRemoteSessionPort);
     Side client{"client"};
     if (!StartRemote(ClientCommand(), &client)) {
         printf("FAIL: the client did not start\n");
         closesocket(gRemote);
-        return;
+        return false;
     }
     AcceptRemote(&client);
     gSession = client.session;
@@ -591,7 +604,7 @@ void WireBench(const char* clientExe) {
         printf("FAIL: the web and native windows were not made\n");
         StopRemote(&client);
         closesocket(gRemote);
-        return;
+        return false;
     }
     // Reads, the sides in turns request by request; the floor is the native
     // read's median and the evaluation's median of the same round.
@@ -600,6 +613,7 @@ void WireBench(const char* clientExe) {
     BenchResult median, p95, floorMedian, floorP95;
     bool ok = true;
     std::vector<double> allWeb, allNative, allFloor;
+    long postsBefore = PagePosts();
     for (int round = 0; round < kWireRounds; round++) {
         RoundReads r = TimedReads(web.edit, native.edit, &ok);
         BenchAddRound(&median, BenchMedian(r.web), BenchMedian(r.native));
@@ -613,13 +627,23 @@ void WireBench(const char* clientExe) {
         allNative.insert(allNative.end(), r.native.begin(), r.native.end());
         allFloor.insert(allFloor.end(), r.floor.begin(), r.floor.end());
     }
+    // Each web read is a post to the page: a web window that fell back to
+    // something else (no page files, no page host) would time a native read.
+    long posted = PagePosts() - postsBefore;
+    bool reachedPage = postsBefore >= 0 && posted >= static_cast<long>(allWeb.size());
     PageControlClose();
     if (!ok) printf("FAIL: a text read got no text answer\n");
+    if (!reachedPage) {
+        printf("FAIL: the web edit's %zu reads made %ld posts to its page: the web side is no page\n", allWeb.size(),
+               postsBefore < 0 ? -1L : posted);
+        allFloor.clear();
+    }
     // Against the native read alone: no goal, the floor below is the measure.
     BenchReport("web edit 2407, median", median, "native edit", 0, 1e3, "ms");
     BenchReport("web edit 2407, p95", p95, "native edit", 0, 1e3, "ms");
     if (allFloor.empty()) {
-        printf("web read against its floor: not measured (the page host offers no floor: QOV_PAGEHOST_FLOOR)\n");
+        printf("FAIL: web read against its floor: not measured (no page, or the page host offers no floor: "
+               "QOV_PAGEHOST_FLOOR)\n");
     } else {
         BenchReportGoal(kGoalWebReadMedian, "web 2407 vs floor, median", floorMedian, 1e3, "ms");
         BenchReportGoal(kGoalWebReadP95, "web 2407 vs floor, p95", floorP95, 1e3, "ms");
@@ -642,9 +666,10 @@ void WireBench(const char* clientExe) {
     }
     if (!madeOk) printf("FAIL: a label's creation or the read after went unanswered\n");
     BenchReportGoal(kGoalWebLabels, "web labels 1401 x 100", made, 1e6 / kCreateLabels, "us");
-    FormLoadBench(host, web, native);
+    bool loaded = FormLoadBench(host, web, native);
     StopRemote(&client);
     closesocket(gRemote);
+    return ok && reachedPage && !allFloor.empty() && madeOk && loaded;
 }
 
 // The page's own round trip: queries timed one by one against the control
@@ -707,8 +732,8 @@ int main(int argc, char** argv) {
         if (!strcmp(argv[i], "--only") && i + 1 < argc) gOnly = argv[++i];
         else clientExe = argv[i];
     }
-    if (clientExe && Runs("wire")) WireBench(clientExe);
-    if (gOnly && !strcmp(gOnly, "wire")) return 0;
+    bool wireOk = !clientExe || !Runs("wire") || WireBench(clientExe);
+    if (gOnly && !strcmp(gOnly, "wire")) return wireOk ? 0 : 1;
     WebViewInstallHooks(PumpAll);
     gWebHooks.pageEventDispatch = [](ObjectRecord*, JsonValue*) {};
     WNDCLASSA wc = {};
@@ -745,5 +770,5 @@ int main(int argc, char** argv) {
     WebWindowHostDestroy(&gWin.hdr);
     DestroyWindow(gWin.hdr.hwnd);
     WebChannelCleanup();
-    return 0;
+    return wireOk ? 0 : 1;
 }
