@@ -10,7 +10,8 @@
 # object creation, its client and peer served by the host-side bench server
 # started here), the printer file and the spool file (on the test
 # printer), and the web view (through the wire against native objects, in the
-# page host and on the screen; the page host started here). At the end, one
+# page host and on the screen; the page host started here, the wire part's
+# client served by the host-side bench server). At the end, one
 # summary table: a line per goal with min / median / max of its per-round
 # ratios and whether the median meets it.
 # Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|startup|print|webview ...]

@@ -10,8 +10,10 @@
 // Chromium use together over 10 s with a static page and with a blinking caret,
 // against the same 10 s with the window hidden. Run it with
 // tests/webview/run-with-pagehost.sh from beside the program (its page files).
-// Given the client (webview_bench CLIENT.exe), it first serves it a session and
-// times, round by round and side by side, an edit's text read (2407) through
+// Given the client (webview_bench CLIENT.exe), it first has the host-side bench
+// server (bench/session_server, a Linux program; QOV_BENCH_SERVER names it)
+// serve it a session, so a Wine-hosted server inflates neither side, and
+// times there, round by round and side by side, an edit's text read (2407) through
 // the wire in a web window against the same read on a native edit and
 // against its floor (that native read and one bare Runtime.evaluate on the
 // same page over Chromium's own DevTools WebSocket, timed by the page host
@@ -389,19 +391,31 @@ struct WireSide {
     std::vector<uint32_t> labels;
 };
 
-bool ShowObject(SOCKET s, uint32_t handle) {
-    std::vector<uint8_t> b = Handle(handle);
-    b.insert(b.end(), 16, 0);
-    BenchFrame f;
-    return BenchSend(s, kMsgObjShow, b, 2) && Await(s, kMsgAnswer, &f);
+// The client's session on the host-side bench server: its requests are
+// written, read and timed there, as a real server's would be.
+uint32_t gSession;
+
+uint32_t Ask(uint32_t type, const std::vector<uint8_t>& body, uint32_t seq, uint32_t answerType) {
+    return RemoteRequest(gSession, type, body, seq, answerType);
 }
 
-// The edit's text read, one round trip; false when no text answer came.
-bool ReadText(SOCKET s, uint32_t edit) {
+bool ShowObject(uint32_t handle) {
+    std::vector<uint8_t> b = Handle(handle);
+    b.insert(b.end(), 16, 0);
+    return RemoteBatch(gSession, kMsgObjShow, 2, kMsgAnswer, {b}, 1).failures == 0;
+}
+
+std::vector<uint8_t> ReadBody(uint32_t edit) {
     std::vector<uint8_t> b = Handle(edit);
     BenchPutU32(&b, 0);
-    BenchFrame f;
-    return BenchSend(s, kMsgObjGetText, b) && Await(s, kMsgResultText, &f);
+    return b;
+}
+
+// The edit's text read, one round trip timed by the server; negative when no
+// text answer came.
+double ReadText(uint32_t edit) {
+    RemoteBatchResult r = RemoteBatch(gSession, kMsgObjGetText, 0, kMsgResultText, {ReadBody(edit)}, 1);
+    return r.failures ? -1 : r.seconds;
 }
 
 double P95(std::vector<double> v) {
@@ -422,47 +436,59 @@ double FloorSeconds() {
     return at == std::string::npos ? -1 : atof(answer.c_str() + at + 9) / 1e3;
 }
 
+// The posts the newest page has carried out so far (the page host counts
+// them); negative when the control connection cannot say.
+long PagePosts() {
+    std::string answer;
+    if (!PageControlIsOpen() || !PageControlCommand("{\"cmd\":\"posts\"}", &answer, 10000) ||
+        !PageControlOk(answer))
+        return -1;
+    size_t at = answer.find("\"value\":\"");
+    return at == std::string::npos ? -1 : atol(answer.c_str() + at + 9);
+}
+
 struct RoundReads {
     std::vector<double> web, native, floor;
 };
 
-// One timed read of an edit, added to the side's times.
-void TimedRead(SOCKET s, uint32_t edit, std::vector<double>* times, bool* ok) {
-    double t0 = NowMs();
-    *ok = ReadText(s, edit) && *ok;
-    times->push_back((NowMs() - t0) / 1e3);
-}
-
-// One round of reads, the sides in turns request by request: the web edit's
-// read and the native edit's, then the floor's evaluation. The two reads
-// take turns at going first: the one right after another request finds the
-// client (and Wine's server) still awake, the one after the floor's call
-// finds them idle, and each side gets both alike.
-RoundReads TimedReads(SOCKET s, uint32_t webEdit, uint32_t nativeEdit, bool* ok) {
+// One round of reads, the sides in turns request by request (each pair timed
+// by the server, one request alone at a time): the web edit's read and the
+// native edit's, then the floor's evaluation. The two reads take turns at
+// going first: the one right after another request finds the client (and
+// Wine's server) still awake, the one after the floor's call finds them idle,
+// and each side gets both alike.
+RoundReads TimedReads(uint32_t webEdit, uint32_t nativeEdit, bool* ok) {
     RoundReads r;
+    std::vector<uint8_t> webBody = ReadBody(webEdit), nativeBody = ReadBody(nativeEdit);
+    RemoteTurn web = {gSession, kMsgObjGetText, 0, kMsgResultText, &webBody};
+    RemoteTurn native = {gSession, kMsgObjGetText, 0, kMsgResultText, &nativeBody};
     for (int k = 0; k < kReadsPerRound; k++) {
-        bool webFirst = k % 2 == 0;
-        TimedRead(s, webFirst ? webEdit : nativeEdit, webFirst ? &r.web : &r.native, ok);
-        TimedRead(s, webFirst ? nativeEdit : webEdit, webFirst ? &r.native : &r.web, ok);
+        double w = 0, n = 0;
+        bool answered = k % 2 == 0 ? RemoteAlternate(web, native, 1, &w, &n) : RemoteAlternate(native, web, 1, &n, &w);
+        *ok = answered && *ok;
+        r.web.push_back(w);
+        r.native.push_back(n);
         double floor = FloorSeconds();
         if (floor >= 0) r.floor.push_back(floor);
     }
     return r;
 }
 
-// 100 labels made one request at a time and the edit read after them (timed),
-// then destroyed (not timed).
-double CreateLabels(SOCKET s, WireSide* side) {
-    double t0 = NowMs();
-    side->labels.clear();
+// 100 labels made one request at a time and the edit read after them (both
+// timed by the server), then destroyed (not timed); negative when a request
+// went unanswered.
+double CreateLabels(WireSide* side) {
+    std::vector<std::vector<uint8_t>> bodies;
     for (int i = 0; i < kCreateLabels; i++)
-        side->labels.push_back(Request(s, kMsgCreate, ClientCreate(kTypeLabelText, side->window, i + kFirstLabel, {}, kCellGrid), 1,
-                                       kMsgAnswer));
-    ReadText(s, side->edit);
-    double seconds = (NowMs() - t0) / 1e3;
+        bodies.push_back(ClientCreate(kTypeLabelText, side->window, i + kFirstLabel, {}, kCellGrid));
+    RemoteBatchResult made = RemoteBatch(gSession, kMsgCreate, 1, kMsgAnswer, bodies, bodies.size());
+    double read = ReadText(side->edit);
+    side->labels = made.values;
+    std::vector<std::vector<uint8_t>> destroys;
     for (uint32_t h : side->labels)
-        if (h) Request(s, kMsgObjDestroy, Handle(h), 0, kMsgAnswer);
-    return seconds;
+        if (h) destroys.push_back(Handle(h));
+    if (!destroys.empty()) RemoteBatch(gSession, kMsgObjDestroy, 0, kMsgAnswer, destroys, destroys.size());
+    return made.failures || read < 0 ? -1 : made.seconds + read;
 }
 
 // The form file: a window and kFormControls buttons, edits, static texts and
@@ -512,28 +538,29 @@ std::vector<uint8_t> LoadFormCall(uint32_t window, const std::string& name) {
 // An empty window (in the web side's host page: a web window), the form
 // loaded into it and the side's edit read after (timed), the window destroyed
 // (not timed); 0 when the load was not answered as done.
-double LoadFormInto(SOCKET s, uint32_t host, const WireSide& side, const std::string& name) {
-    uint32_t window = Request(s, kMsgCreate, ClientCreate(kTypeWindow, host, host ? 2 : 0), 1, kMsgAnswer);
+double LoadFormInto(uint32_t host, const WireSide& side, const std::string& name) {
+    uint32_t window = Ask(kMsgCreate, ClientCreate(kTypeWindow, host, host ? 2 : 0), 1, kMsgAnswer);
     if (!window) return 0;
-    double t0 = NowMs();
-    uint32_t loaded = Request(s, kMsgObjMethodCall, LoadFormCall(window, name), 0, kMsgAnswer);
-    ReadText(s, side.edit);
-    double seconds = (NowMs() - t0) / 1e3;
-    Request(s, kMsgObjDestroy, Handle(window), 0, kMsgAnswer);
-    return loaded == kFormLoaded ? seconds : 0;
+    RemoteBatchResult loaded = RemoteBatch(gSession, kMsgObjMethodCall, 0, kMsgAnswer, {LoadFormCall(window, name)}, 1);
+    double read = ReadText(side.edit);
+    Ask(kMsgObjDestroy, Handle(window), 0, kMsgAnswer);
+    return loaded.failures || loaded.values[0] != kFormLoaded || read < 0 ? 0 : loaded.seconds + read;
 }
 
-void FormLoadBench(SOCKET s, uint32_t host, const WireSide& web, const WireSide& native) {
+// Loads in turns, the side going first changing each round.
+bool FormLoadBench(uint32_t host, const WireSide& web, const WireSide& native) {
     std::string name = WriteBenchForm();
     if (name.empty()) {
         printf("FAIL: the bench's form file could not be written\n");
-        return;
+        return false;
     }
     BenchResult loads;
     bool ok = true;
     for (int round = 0; round < kFormRounds && ok; round++) {
-        double w = LoadFormInto(s, host, web, name);
-        double n = LoadFormInto(s, 0, native, name);
+        double w = 0, n = 0;
+        if (round % 2) n = LoadFormInto(0, native, name);
+        w = LoadFormInto(host, web, name);
+        if (round % 2 == 0) n = LoadFormInto(0, native, name);
         ok = w > 0 && n > 0;
         if (ok) BenchAddRound(&loads, w, n);
     }
@@ -542,33 +569,42 @@ void FormLoadBench(SOCKET s, uint32_t host, const WireSide& web, const WireSide&
     char title[64];
     snprintf(title, sizeof title, "web form load x %u", kFormControls);
     BenchReportGoal(kGoalWebFormLoad, title, loads, 1e3, "ms");
+    return ok;
 }
 
-void WireBench(const char* clientExe) {
+// False when a part failed (it says why).
+bool WireBench(const char* clientExe) {
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
     gClient = clientExe;
-    Side client{"client"};
-    if (!Listen() || !Start(ClientCommand(), &client)) {
-        printf("FAIL: the client did not start\n");
-        return;
+    if (!RemoteConnect()) {
+        printf("FAIL: the wire part needs the host-side bench server\n");
+        return false;
     }
-    Accept(&client);
-    SOCKET s = client.sock;
+    gPort = int(gRemoteSessionPort);
+    Side client{"client"};
+    if (!StartRemote(ClientCommand(), &client)) {
+        printf("FAIL: the client did not start\n");
+        closesocket(gRemote);
+        return false;
+    }
+    AcceptRemote(&client);
+    gSession = client.session;
     WireSide native = {}, web = {};
-    native.window = Request(s, kMsgCreate, ClientCreate(kTypeWindow, 0, 0), 1, kMsgAnswer);
+    native.window = Ask(kMsgCreate, ClientCreate(kTypeWindow, 0, 0), 1, kMsgAnswer);
     std::vector<uint8_t> pageMode;
     PutProp(&pageMode, kCrWebMode, kWebModePage);
-    uint32_t host = Request(s, kMsgCreate, ClientCreate(kTypeWindow, 0, 1, pageMode), 1, kMsgAnswer);
-    web.window = Request(s, kMsgCreate, ClientCreate(kTypeWindow, host, 2), 1, kMsgAnswer);
-    bool shown = native.window && host && web.window && ShowObject(s, native.window) && ShowObject(s, host) &&
-                 ShowObject(s, web.window);
-    native.edit = Request(s, kMsgCreate, ClientCreate(kTypeEdittext, native.window, 0, {}, kCellGrid), 1, kMsgAnswer);
-    web.edit = Request(s, kMsgCreate, ClientCreate(kTypeEdittext, web.window, 0, {}, kCellGrid), 1, kMsgAnswer);
-    if (!shown || !native.edit || !web.edit || !ReadText(s, web.edit)) {
+    uint32_t host = Ask(kMsgCreate, ClientCreate(kTypeWindow, 0, 1, pageMode), 1, kMsgAnswer);
+    web.window = Ask(kMsgCreate, ClientCreate(kTypeWindow, host, 2), 1, kMsgAnswer);
+    bool shown = native.window && host && web.window && ShowObject(native.window) && ShowObject(host) &&
+                 ShowObject(web.window);
+    native.edit = Ask(kMsgCreate, ClientCreate(kTypeEdittext, native.window, 0, {}, kCellGrid), 1, kMsgAnswer);
+    web.edit = Ask(kMsgCreate, ClientCreate(kTypeEdittext, web.window, 0, {}, kCellGrid), 1, kMsgAnswer);
+    if (!shown || !native.edit || !web.edit || ReadText(web.edit) < 0) {
         printf("FAIL: the web and native windows were not made\n");
-        Stop(&client);
-        return;
+        StopRemote(&client);
+        closesocket(gRemote);
+        return false;
     }
     // Reads, the sides in turns request by request; the floor is the native
     // read's median and the evaluation's median of the same round.
@@ -577,8 +613,9 @@ void WireBench(const char* clientExe) {
     BenchResult median, p95, floorMedian, floorP95;
     bool ok = true;
     std::vector<double> allWeb, allNative, allFloor;
+    long postsBefore = PagePosts();
     for (int round = 0; round < kWireRounds; round++) {
-        RoundReads r = TimedReads(s, web.edit, native.edit, &ok);
+        RoundReads r = TimedReads(web.edit, native.edit, &ok);
         BenchAddRound(&median, BenchMedian(r.web), BenchMedian(r.native));
         BenchAddRound(&p95, P95(r.web), P95(r.native));
         if (!r.floor.empty()) {
@@ -590,13 +627,23 @@ void WireBench(const char* clientExe) {
         allNative.insert(allNative.end(), r.native.begin(), r.native.end());
         allFloor.insert(allFloor.end(), r.floor.begin(), r.floor.end());
     }
+    // Each web read is a post to the page: a web window that fell back to
+    // something else (no page files, no page host) would time a native read.
+    long posted = PagePosts() - postsBefore;
+    bool reachedPage = postsBefore >= 0 && posted >= static_cast<long>(allWeb.size());
     PageControlClose();
     if (!ok) printf("FAIL: a text read got no text answer\n");
+    if (!reachedPage) {
+        printf("FAIL: the web edit's %zu reads made %ld posts to its page: the web side is no page\n", allWeb.size(),
+               postsBefore < 0 ? -1L : posted);
+        allFloor.clear();
+    }
     // Against the native read alone: no goal, the floor below is the measure.
     BenchReport("web edit 2407, median", median, "native edit", 0, 1e3, "ms");
     BenchReport("web edit 2407, p95", p95, "native edit", 0, 1e3, "ms");
     if (allFloor.empty()) {
-        printf("web read against its floor: not measured (the page host offers no floor: QOV_PAGEHOST_FLOOR)\n");
+        printf("FAIL: web read against its floor: not measured (no page, or the page host offers no floor: "
+               "QOV_PAGEHOST_FLOOR)\n");
     } else {
         BenchReportGoal(kGoalWebReadMedian, "web 2407 vs floor, median", floorMedian, 1e3, "ms");
         BenchReportGoal(kGoalWebReadP95, "web 2407 vs floor, p95", floorP95, 1e3, "ms");
@@ -606,17 +653,23 @@ void WireBench(const char* clientExe) {
     printf("%-28s web p95 %.2f ms max %.2f ms, native p95 %.2f ms max %.2f ms over %zu reads each\n",
            "  all reads:", P95(allWeb) * 1e3, *std::max_element(allWeb.begin(), allWeb.end()) * 1e3,
            P95(allNative) * 1e3, *std::max_element(allNative.begin(), allNative.end()) * 1e3, allWeb.size());
-    // Creation, in turns.
+    // Creation, in turns, the side going first changing each round.
     BenchResult made;
-    for (int round = 0; round < kCreateRounds; round++) {
-        double w = CreateLabels(s, &web);
-        double n = CreateLabels(s, &native);
-        BenchAddRound(&made, w, n);
+    bool madeOk = true;
+    for (int round = 0; round < kCreateRounds && madeOk; round++) {
+        double w = 0, n = 0;
+        if (round % 2) n = CreateLabels(&native);
+        w = CreateLabels(&web);
+        if (round % 2 == 0) n = CreateLabels(&native);
+        madeOk = w > 0 && n > 0;
+        if (madeOk) BenchAddRound(&made, w, n);
     }
+    if (!madeOk) printf("FAIL: a label's creation or the read after went unanswered\n");
     BenchReportGoal(kGoalWebLabels, "web labels 1401 x 100", made, 1e6 / kCreateLabels, "us");
-    FormLoadBench(s, host, web, native);
-    Stop(&client);
-    closesocket(gListen);
+    bool loaded = FormLoadBench(host, web, native);
+    StopRemote(&client);
+    closesocket(gRemote);
+    return ok && reachedPage && !allFloor.empty() && madeOk && loaded;
 }
 
 // The page's own round trip: queries timed one by one against the control
@@ -679,8 +732,8 @@ int main(int argc, char** argv) {
         if (!strcmp(argv[i], "--only") && i + 1 < argc) gOnly = argv[++i];
         else clientExe = argv[i];
     }
-    if (clientExe && Runs("wire")) WireBench(clientExe);
-    if (gOnly && !strcmp(gOnly, "wire")) return 0;
+    bool wireOk = !clientExe || !Runs("wire") || WireBench(clientExe);
+    if (gOnly && !strcmp(gOnly, "wire")) return wireOk ? 0 : 1;
     WebViewInstallHooks(PumpAll);
     gWebHooks.pageEventDispatch = [](ObjectRecord*, JsonValue*) {};
     WNDCLASSA wc = {};
@@ -717,5 +770,5 @@ int main(int argc, char** argv) {
     WebWindowHostDestroy(&gWin.hdr);
     DestroyWindow(gWin.hdr.hwnd);
     WebChannelCleanup();
-    return 0;
+    return wireOk ? 0 : 1;
 }
