@@ -16,12 +16,14 @@
 //   alternate: {u32 count, then two sides, each u32 session, u32 type, u32 seq,
 //              u32 answer type, u32 length + body} -> {u64 ns of the first,
 //              u64 ns of the second, u32 failures}: count requests a side,
-//              first, second, first..., each timed alone
+//              first, second, first..., each timed alone, once the side
+//              answered before has gone to sleep (its threads and its Wine
+//              server)
 //   close:     {u32 session} -> {u32 1}: its frames read to the close
 //   cpu:       {u32 session} -> {u64 ns, all ones when unknown}: the user and
 //              system time so far of the process at the far end of the
 //              session, as the host's kernel counts it (a Wine program is one
-//              Linux process)
+//              Linux process), to the nanosecond
 // Every answer is a frame of type kCtlAnswer. The server takes one control
 // connection at a time. bench/run.sh starts it and names its control port in
 // QOV_BENCH_SERVER.

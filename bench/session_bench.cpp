@@ -11,7 +11,8 @@
 //                (as a shell or a desktop launcher would);
 //   round trip:  a property query (2414) and a label's text read (2407)
 //                against a raw ping-pong of the same frames with the peer,
-//                the sides taking turns request by request;
+//                the sides taking turns request by request, each request
+//                timed once both ends of the one before are asleep;
 //   creation:    labels and top-level windows made by create requests (1401),
 //                N = 100, 1,000 and 5,000 a round, against the peer making the
 //                same windows on the same requests (destruction not timed);
@@ -21,12 +22,13 @@
 //                one request each, newest first, against the peer hiding or
 //                destroying the same windows (the client's styles) with
 //                ShowWindow(SW_HIDE) or DestroyWindow and draining its queue;
-//   flatness:    10,000 labels in one window made by the client alone; the
-//                client process's own CPU time (as the host's kernel counts
-//                it, read by the server) for the last 500 against the
-//                first 500 (the Win32 calls inside the client count, the Wine
-//                server and the display do not), so a per-object cost that grows
-//                with the window shows as a ratio above 1;
+//   flatness:    labels 9,501-10,000 of a client's window against labels
+//                1-500 of a second client's, made in turns of 50 and each turn
+//                timed by the process's own CPU clock (read by the server: the
+//                Win32 calls inside the client count, the Wine server and the
+//                display do not), so a per-object cost that grows with the
+//                window shows as a ratio above 1; the same with two peers
+//                beside it (Wine's own growth);
 //   large frames: frames of 100 KB, 1 MB and 10 MB of a type neither side
 //                handles, each read whole and answered, against the peer
 //                reading the same frames with blocking reads.
@@ -265,41 +267,93 @@ void BenchCreation(Side* client, uint32_t clientWindow, Side* peer, uint32_t pee
     BenchReport(name, r, kBenchGoals[kGoalLabelsCreate].reference, 0, 1e6 / n, "us");
 }
 
-void BenchFlatness(Side* client, uint32_t window) {
-    constexpr int kLabels = 10000, kSpan = 500;
-    // Below this the readings are a few clock ticks of 10 ms, not a measurement.
-    constexpr double kLeastCpuSeconds = 0.05;
+// Flatness: one process of a side holds kFlatLabels - kFlatSpan labels in its
+// shown window (made once, not timed), a second process of the same program
+// none. Each round both make kFlatSpan labels more, in turns of kFlatTurn, each
+// turn timed by its own process's CPU clock, and destroy them again. The turns
+// interleave the two readings, so a load that changes while the rounds run
+// (what another program's work does to the processor's caches and its
+// shared cores) weighs on both alike; readings a minute apart, as the first
+// and the last labels of one filling are, differed by 2x under load.
+constexpr int kFlatLabels = 10000, kFlatSpan = 500, kFlatTurn = 50;
+
+struct FlatSide {
+    Side process;
+    uint32_t window = 0;
+    std::vector<uint32_t> made;
+};
+
+// The CPU seconds of a side's process for its labels at places from..from+n-1
+// (negative when a label was not made or the CPU time could not be read).
+double FlatTurn(FlatSide* s, bool isClient, int from, int n) {
+    double t0 = RemoteCpuSeconds(s->process.session);
+    RemoteBatchResult r =
+        AskAll(&s->process, kMsgCreate, CreateBodies(isClient, kTypeLabelText, s->window, from, n), 1, kMsgAnswer);
+    double t1 = RemoteCpuSeconds(s->process.session);
+    s->made.insert(s->made.end(), r.values.begin(), r.values.end());
+    return r.failures || t0 < 0 || t1 < 0 ? -1 : t1 - t0;
+}
+
+bool StartFlatSide(FlatSide* s, bool isClient) {
+    if (!StartRemote(isClient ? ClientCommand() : PeerCommand(), &s->process)) return false;
+    if (isClient) AcceptRemote(&s->process);
+    s->window = Ask(&s->process, kMsgCreate,
+                    isClient ? ClientShownWindow(kParentWidth, kParentHeight) : PeerShownWindow(kParentWidth, kParentHeight),
+                    1, kMsgAnswer);
+    return s->window != 0;
+}
+
+// Labels kFlatLabels - kFlatSpan + 1 .. kFlatLabels in the full process
+// against labels 1 .. kFlatSpan in the empty one, a round's ratio each.
+BenchResult FlatRounds(bool isClient) {
     BenchResult r;
-    for (int round = 0; round < gRounds; round++) {
-        std::vector<uint32_t> made;
-        auto make = [&](int from, int n) {
-            auto v = AskAll(client, kMsgCreate, CreateBodies(true, kTypeLabelText, window, from, n), 1, kMsgAnswer).values;
-            made.insert(made.end(), v.begin(), v.end());
-        };
-        double t0 = RemoteCpuSeconds(client->session);
-        make(0, kSpan);
-        double first = RemoteCpuSeconds(client->session) - t0;
-        make(kSpan, kLabels - 2 * kSpan);
-        double t1 = RemoteCpuSeconds(client->session);
-        make(kLabels - kSpan, kSpan);
-        double last = RemoteCpuSeconds(client->session) - t1;
-        DestroyAll(client, made);
-        if (t0 < 0 || t1 < 0) break;
-        BenchAddRound(&r, last, first);
+    FlatSide full, empty;
+    full.process.name = empty.process.name = isClient ? "client" : "peer";
+    constexpr int kFilled = kFlatLabels - kFlatSpan;
+    if (StartFlatSide(&full, isClient) && StartFlatSide(&empty, isClient) &&
+        FlatTurn(&full, isClient, 0, kFilled) >= 0) {
+        for (int round = 0; round < gRounds; round++) {
+            double last = 0, first = 0;
+            bool ok = true;
+            full.made.resize(kFilled);
+            empty.made.clear();
+            for (int at = 0; ok && at < kFlatSpan; at += kFlatTurn) {
+                bool fullFirst = (at / kFlatTurn + round) % 2 == 0;
+                for (int k = 0; ok && k < 2; k++) {
+                    bool isFull = (k == 0) == fullFirst;
+                    double t = isFull ? FlatTurn(&full, isClient, kFilled + at, kFlatTurn)
+                                      : FlatTurn(&empty, isClient, at, kFlatTurn);
+                    ok = t >= 0;
+                    (isFull ? last : first) += t;
+                }
+            }
+            DestroyAll(&full.process, std::vector<uint32_t>(full.made.begin() + kFilled, full.made.end()));
+            DestroyAll(&empty.process, empty.made);
+            if (!ok) {
+                printf("flatness: a label was not made or the CPU time was not read (round %d)\n", round + 1);
+                break;
+            }
+            BenchAddRound(&r, last, first);
+        }
+    } else {
+        printf("flatness: the %s processes or their labels were not made\n", full.process.name);
     }
-    // The host reads the client's CPU time (Wine's own reading of another
-    // process's time lags when the client's socket is served from outside
-    // Wine); readings of a few clock ticks would make a meaningless ratio.
-    double firstMedian = BenchMedian(r.refSeconds);
-    if (firstMedian < kLeastCpuSeconds) {
-        char why[128];
-        snprintf(why, sizeof why, "the client's CPU time read %.0f ms for 500 labels: flatness not measured",
-                 firstMedian * 1e3);
-        printf("client CPU, labels 9501-10000: %s\n", why);
-        BenchSummaryFailure("client CPU, labels 9501-10000", why);
-        return;
-    }
-    BenchReportGoal(kGoalClientFlatness, "client CPU, labels 9501-10000", r);
+    for (FlatSide* s : {&full, &empty})
+        if (s->process.session != kCtlNoSession) StopRemote(&s->process);
+    return r;
+}
+
+// The client's own CPU time (read by the host: the Win32 calls inside the
+// client count, the Wine server and the display do not), with direct Win32
+// doing the same beside it (no goal: it tells the client's growth from
+// Wine's own).
+void BenchFlatness() {
+    constexpr double kPerLabel = 1e6 / kFlatSpan;
+    BenchResult client = FlatRounds(true);
+    if (client.ratios.empty()) BenchSummaryFailure("client CPU, labels 9501-10000", "not measured");
+    else BenchReportGoal(kGoalClientFlatness, "client CPU, labels 9501-10000", client, kPerLabel, "us");
+    BenchReport("direct Win32 CPU, 9501-10000", FlatRounds(false), kBenchGoals[kGoalClientFlatness].reference, 0,
+                kPerLabel, "us");
 }
 
 // Frames of each size, a fixed number of bytes a round on each side; the
@@ -342,7 +396,6 @@ void BenchSession(bool roundTrips, bool objects, bool hide, bool flat, bool fram
     if (!clientWindow || !peerWindow) printf("the parent windows were not made\n");
     if (roundTrips) BenchRoundTrips(&client, clientWindow, &peer);
     if (hide) BenchHiding(&client, &peer);
-    if (flat) BenchFlatness(&client, clientWindow);
     if (frames) BenchFrames(&client, &peer);
     if (objects) {
         for (int n : sizes) {
@@ -353,6 +406,7 @@ void BenchSession(bool roundTrips, bool objects, bool hide, bool flat, bool fram
     }
     StopRemote(&client);
     StopRemote(&peer);
+    if (flat) BenchFlatness();
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <dirent.h>
 #include <poll.h>
 
+#include <time.h>
+
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -128,47 +130,7 @@ std::vector<uint8_t> DoBatch(const WireReader& in) {
     return b;
 }
 
-struct Turn {
-    SOCKET sock = INVALID_SOCKET;
-    uint32_t answerType = 0;
-    std::vector<uint8_t> frame;
-    double ns = 0;
-};
-
-// One side of an alternation from `at`; the offset past it, 0 when short.
-size_t ReadTurn(const WireReader& in, size_t at, Turn* t) {
-    uint32_t session = 0, type = 0, seq = 0, n = 0;
-    if (!in.U32At(at, &session) || !in.U32At(at + 4, &type) || !in.U32At(at + 8, &seq) ||
-        !in.U32At(at + 12, &t->answerType) || !in.U32At(at + 16, &n))
-        return 0;
-    const uint8_t* p = n ? in.PtrAt(at + 20, n) : nullptr;
-    if (n && !p) return 0;
-    t->sock = SessionAt(session);
-    t->frame = Framed(type, seq, p, n);
-    return at + 20 + n;
-}
-
-std::vector<uint8_t> DoAlternate(const WireReader& in) {
-    uint32_t count = 0, failures = 0;
-    Turn turns[2];
-    size_t at = in.U32At(0, &count) ? ReadTurn(in, 4, &turns[0]) : 0;
-    at = at ? ReadTurn(in, at, &turns[1]) : 0;
-    if (!at || turns[0].sock == INVALID_SOCKET || turns[1].sock == INVALID_SOCKET) failures = count ? count : 1;
-    for (uint32_t i = 0; failures == 0 && i < count * 2; i++) {
-        Turn& t = turns[i % 2];
-        uint32_t value = 0;
-        auto t0 = std::chrono::steady_clock::now();
-        if (!AskOnce(t.sock, t.frame, t.answerType, &value)) failures++;
-        t.ns += Nanoseconds(std::chrono::steady_clock::now() - t0);
-    }
-    std::vector<uint8_t> b;
-    BenchPutU64(&b, uint64_t(turns[0].ns));
-    BenchPutU64(&b, uint64_t(turns[1].ns));
-    BenchPutU32(&b, failures);
-    return b;
-}
-
-// ---- A side's CPU time, from the host's own accounting --------------------------
+// ---- The far end of a session, from the host's own accounting -----------------
 
 // The socket inode of the TCP connection from local port `from` to port `to`
 // on loopback, from /proc/net/tcp; 0 when it is not listed.
@@ -202,62 +164,160 @@ bool IsWineServer(const char* pid) {
     return strncmp(name, "wineserver", strlen("wineserver")) == 0;
 }
 
-// The process holding a socket of that inode among this user's processes
-// (Wine's server aside); 0 for none.
-long ProcessOfSocket(unsigned long inode) {
-    char want[64];
-    snprintf(want, sizeof want, "socket:[%lu]", inode);
-    DIR* procs = opendir("/proc");
-    long found = 0;
-    for (dirent* p; procs && !found && (p = readdir(procs));) {
-        long pid = atol(p->d_name);
-        if (pid <= 0 || IsWineServer(p->d_name)) continue;
-        std::string dir = "/proc/" + std::string(p->d_name) + "/fd";
-        DIR* fds = opendir(dir.c_str());
-        for (dirent* d; fds && !found && (d = readdir(fds));) {
-            char link[128];
-            ssize_t n = readlink((dir + "/" + d->d_name).c_str(), link, sizeof link - 1);
-            if (n > 0 && (link[n] = 0, strcmp(link, want) == 0)) found = pid;
-        }
-        if (fds) closedir(fds);
+// The processes at the far end of a session: the Wine program and the Wine
+// server that keeps a copy of its socket (0 where not found).
+struct FarEnd {
+    long program = 0, wineServer = 0;
+};
+
+// Whether a process holds a socket of that inode.
+bool HoldsSocket(const char* pid, const char* want) {
+    std::string dir = "/proc/" + std::string(pid) + "/fd";
+    DIR* fds = opendir(dir.c_str());
+    bool found = false;
+    for (dirent* d; fds && !found && (d = readdir(fds));) {
+        char link[128];
+        ssize_t n = readlink((dir + "/" + d->d_name).c_str(), link, sizeof link - 1);
+        found = n > 0 && (link[n] = 0, strcmp(link, want) == 0);
     }
-    if (procs) closedir(procs);
+    if (fds) closedir(fds);
     return found;
 }
 
-// The user and system time of a process so far, in nanoseconds (the kernel's
-// clock ticks); -1 when it cannot be read.
-double ProcessCpuNs(long pid) {
-    std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    FILE* f = fopen(path.c_str(), "r");
-    if (!f) return -1;
-    char text[1024];
-    size_t n = fread(text, 1, sizeof text - 1, f);
-    fclose(f);
-    text[n] = 0;
-    // The command name, field 2, may hold spaces: the fields after it count from its ')'.
-    const char* p = strrchr(text, ')');
-    unsigned long user = 0, system = 0;
-    if (!p || sscanf(p + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) != 2) return -1;
-    return double(user + system) * 1e9 / double(sysconf(_SC_CLK_TCK));
+// The holders of a socket of that inode among this user's processes.
+FarEnd HoldersOfSocket(unsigned long inode) {
+    char want[64];
+    snprintf(want, sizeof want, "socket:[%lu]", inode);
+    DIR* procs = opendir("/proc");
+    FarEnd far;
+    for (dirent* p; procs && !(far.program && far.wineServer) && (p = readdir(procs));) {
+        long pid = atol(p->d_name);
+        if (pid <= 0 || !HoldsSocket(p->d_name, want)) continue;
+        (IsWineServer(p->d_name) ? far.wineServer : far.program) = pid;
+    }
+    if (procs) closedir(procs);
+    return far;
 }
 
-std::vector<long> gSessionPids(1, 0);  // the process at the far end of each session, once found
+std::vector<FarEnd> gFarEnds(1);  // of each session, once found
+
+const FarEnd& FarEndOf(uint32_t session) {
+    gFarEnds.resize(gSessions.size());
+    FarEnd& far = gFarEnds[session];
+    if (!far.program) {
+        sockaddr_in near = {}, peer = {};
+        socklen_t n1 = sizeof near, n2 = sizeof peer;
+        getsockname(gSessions[session], reinterpret_cast<sockaddr*>(&near), &n1);
+        getpeername(gSessions[session], reinterpret_cast<sockaddr*>(&peer), &n2);
+        unsigned long inode = ConnectionInode(ntohs(peer.sin_port), ntohs(near.sin_port));
+        if (inode) far = HoldersOfSocket(inode);
+    }
+    return far;
+}
+
+// Whether any thread of a process is running or waiting for a processor
+// (state R in its stat).
+bool ProcessRunnable(long pid) {
+    std::string dir = "/proc/" + std::to_string(pid) + "/task";
+    DIR* tasks = opendir(dir.c_str());
+    bool runnable = false;
+    for (dirent* t; tasks && !runnable && (t = readdir(tasks));) {
+        if (t->d_name[0] == '.') continue;
+        FILE* f = fopen((dir + "/" + t->d_name + "/stat").c_str(), "r");
+        if (!f) continue;
+        char text[512];
+        size_t n = fread(text, 1, sizeof text - 1, f);
+        fclose(f);
+        text[n] = 0;
+        const char* p = strrchr(text, ')');
+        runnable = p && p[1] == ' ' && p[2] == 'R';
+    }
+    if (tasks) closedir(tasks);
+    return runnable;
+}
+
+// The user and system time of a process so far, in nanoseconds: the
+// kernel's own count of every thread's run time, to the nanosecond (the
+// process's CPU clock), not the 10 ms clock ticks /proc/PID/stat gives, which
+// for 500 labels are a few tens; -1 when it cannot be read.
+double ProcessCpuNs(long pid) {
+    clockid_t clock;
+    timespec t;
+    if (clock_getcpuclockid(pid_t(pid), &clock) != 0 || clock_gettime(clock, &t) != 0) return -1;
+    return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
+}
+
+// Waits until a side has finished what it does after its answer (a Wine
+// program takes its next message or read, each a Wine server call, before it
+// sleeps): its threads and its Wine server all asleep, seen twice in a row.
+// On one processor that work would otherwise run inside the next request
+// timed, the other side's; gives up after kSettleMostMs.
+constexpr int kSettleMostMs = 50;
+constexpr long kSettleLookNs = 20000;
+
+void Settle(uint32_t session) {
+    const FarEnd& far = FarEndOf(session);
+    if (!far.program) return;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSettleMostMs);
+    for (int quiet = 0; quiet < 2 && std::chrono::steady_clock::now() < until;) {
+        bool busy = ProcessRunnable(far.program) || (far.wineServer && ProcessRunnable(far.wineServer));
+        quiet = busy ? 0 : quiet + 1;
+        if (busy) {
+            timespec pause = {0, kSettleLookNs};
+            nanosleep(&pause, nullptr);
+        }
+    }
+}
+
+struct Turn {
+    uint32_t session = kCtlNoSession;
+    SOCKET sock = INVALID_SOCKET;
+    uint32_t answerType = 0;
+    std::vector<uint8_t> frame;
+    double ns = 0;
+};
+
+// One side of an alternation from `at`; the offset past it, 0 when short.
+size_t ReadTurn(const WireReader& in, size_t at, Turn* t) {
+    uint32_t session = 0, type = 0, seq = 0, n = 0;
+    if (!in.U32At(at, &session) || !in.U32At(at + 4, &type) || !in.U32At(at + 8, &seq) ||
+        !in.U32At(at + 12, &t->answerType) || !in.U32At(at + 16, &n))
+        return 0;
+    const uint8_t* p = n ? in.PtrAt(at + 20, n) : nullptr;
+    if (n && !p) return 0;
+    t->session = session;
+    t->sock = SessionAt(session);
+    t->frame = Framed(type, seq, p, n);
+    return at + 20 + n;
+}
+
+std::vector<uint8_t> DoAlternate(const WireReader& in) {
+    uint32_t count = 0, failures = 0;
+    Turn turns[2];
+    size_t at = in.U32At(0, &count) ? ReadTurn(in, 4, &turns[0]) : 0;
+    at = at ? ReadTurn(in, at, &turns[1]) : 0;
+    if (!at || turns[0].sock == INVALID_SOCKET || turns[1].sock == INVALID_SOCKET) failures = count ? count : 1;
+    for (uint32_t i = 0; failures == 0 && i < count * 2; i++) {
+        Turn& t = turns[i % 2];
+        uint32_t value = 0;
+        auto t0 = std::chrono::steady_clock::now();
+        if (!AskOnce(t.sock, t.frame, t.answerType, &value)) failures++;
+        t.ns += Nanoseconds(std::chrono::steady_clock::now() - t0);
+        Settle(t.session);
+    }
+    std::vector<uint8_t> b;
+    BenchPutU64(&b, uint64_t(turns[0].ns));
+    BenchPutU64(&b, uint64_t(turns[1].ns));
+    BenchPutU32(&b, failures);
+    return b;
+}
 
 std::vector<uint8_t> DoCpu(const WireReader& in) {
     uint32_t session = 0;
     double ns = -1;
     if (in.U32At(0, &session) && SessionAt(session) != INVALID_SOCKET) {
-        gSessionPids.resize(gSessions.size(), 0);
-        if (!gSessionPids[session]) {
-            sockaddr_in near = {}, far = {};
-            socklen_t n1 = sizeof near, n2 = sizeof far;
-            getsockname(gSessions[session], reinterpret_cast<sockaddr*>(&near), &n1);
-            getpeername(gSessions[session], reinterpret_cast<sockaddr*>(&far), &n2);
-            unsigned long inode = ConnectionInode(ntohs(far.sin_port), ntohs(near.sin_port));
-            gSessionPids[session] = inode ? ProcessOfSocket(inode) : 0;
-        }
-        if (gSessionPids[session]) ns = ProcessCpuNs(gSessionPids[session]);
+        long pid = FarEndOf(session).program;
+        if (pid) ns = ProcessCpuNs(pid);
     }
     std::vector<uint8_t> b;
     BenchPutU64(&b, ns < 0 ? ~uint64_t(0) : uint64_t(ns));
@@ -300,7 +360,7 @@ void ServeControl(SOCKET ctl, uint32_t sessionPort) {
     for (SOCKET& s : gSessions)
         if (s != INVALID_SOCKET) closesocket(s), s = INVALID_SOCKET;
     gSessions.resize(1);
-    gSessionPids.assign(1, 0);
+    gFarEnds.assign(1, FarEnd{});
     closesocket(ctl);
 }
 

@@ -199,6 +199,7 @@ bool CopyCreateStrings(ObjectRecord* rec, const ObjectCreateRecord* cr) {
 void ChildListInsert(ObjectRecord* rec, ChildKey key) {
     ObjectRecord* parent = rec->parent;
     rec->next = nullptr;
+    if (!rec->hwnd) parent->modeFlags |= kModeWindowlessChild;
     if (!parent->children) {
         parent->children = parent->lastChild = rec;
         return;

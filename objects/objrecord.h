@@ -43,6 +43,10 @@ enum ObjectModeFlag : uint32_t {
     kModeUtf8Texts = 0x1,
     kModeWebView = 0x2,
     kModeWebObject = 0x4,
+    // A container: a child without a native window (a windowless object, or
+    // one whose window came later) was linked to it, so a window shown over
+    // its children may lie over one that paints in the container's window.
+    kModeWindowlessChild = 0x8,
 };
 
 // Docking edges of the record's dock byte; 3 is "not docked".

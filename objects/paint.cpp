@@ -236,6 +236,9 @@ void NoteObjectHidden(ObjectRecord* rec) {
 
 void RepaintOverlaps(ObjectRecord* rec) {
     if (!rec || !rec->parent || !rec->parent->hwnd) return;
+    // A container of windowed controls alone has nothing to repaint here: the
+    // walk over its children, one for every control shown, grew with them.
+    if (!(rec->parent->modeFlags & kModeWindowlessChild)) return;
     for (ObjectRecord* c = rec->parent->children; c; c = c->next) {
         if (c == rec || c->hwnd || !(c->flags & kObjShown) || !RectsOverlap(c, rec)) continue;
         RECT r = {c->left, c->top, c->right, c->bottom};

@@ -12,8 +12,19 @@ HWND gMainWnd;
 // wait that pumps sees its time limit, its queued events and a closed link.
 constexpr uint32_t kPumpTurnMessages = 64;
 
-void PumpOnce(bool wait) {
-    if (gHooks.pumpIdle) gHooks.pumpIdle();
+// How many pump turns are running, one inside another; and whether the
+// outermost is dispatching a socket notice it took (asking the system whether
+// its menu or move loop runs is a Wine server call, on every frame).
+static int gPumpDepth;
+static bool gOuterNotice;
+
+bool PumpTakeOuterNotice() {
+    bool outer = gOuterNotice;
+    gOuterNotice = false;
+    return outer;
+}
+
+static void PumpTurnMessages(bool wait) {
     MSG m;
     if (wait) {
         if (GetMessageA(&m, nullptr, 0, 0) <= 0) {
@@ -27,10 +38,19 @@ void PumpOnce(bool wait) {
     do {
         if (!gHooks.pumpPreTranslate || !gHooks.pumpPreTranslate(&m)) {
             TranslateMessage(&m);
+            gOuterNotice = gPumpDepth == 1 && m.message == kWmSrvMsg;
             DispatchMessageA(&m);
+            gOuterNotice = false;
         }
         if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
     } while (++taken < kPumpTurnMessages && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+}
+
+void PumpOnce(bool wait) {
+    if (gHooks.pumpIdle) gHooks.pumpIdle();
+    gPumpDepth++;
+    PumpTurnMessages(wait);
+    gPumpDepth--;
 }
 
 static LRESULT CALLBACK SessionWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {

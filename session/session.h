@@ -189,6 +189,10 @@ struct SessionHooks {
 };
 extern SessionHooks gHooks;
 void PumpOnce(bool wait);
+// True, once, while the outermost pump turn (the main loop's or the opening's)
+// dispatches a socket notice it took itself: no loop of the system's (a
+// menu's, a window's move or size) can be running beneath that dispatch.
+bool PumpTakeOuterNotice();
 
 // ---- Server files and the cache (srvfile.cpp) -------------------------------------
 // A file name beginning with '!' is a path of the client's own.

@@ -664,12 +664,13 @@ static bool FrameIsWaitForMenu() {
 }
 
 void OnSrvMsgArrived(WPARAM) {
+    bool outerTurn = PumpTakeOuterNotice();
     if (gArrivalHolds && !gAwaitType) {
         // The receive thread reads no further frame until this one is taken.
         gArrivalHeld = true;
         return;
     }
-    bool inMenu = !gAwaitType && InMenuLoop();
+    bool inMenu = !gAwaitType && !outerTurn && InMenuLoop();
     if (inMenu) SetTimer(gMainWnd, kMenuLookTimerId, kMenuLookMs, LookAfterMenu);
     int result;
     if (gFrameHeldForMenu) {
