@@ -122,11 +122,14 @@ void PressAndDrag(ToolBarRecord* bar, ToolButtonRecord* b, int index, int x, int
     SetCapture(wnd);
     gPressCancelled = false;
     bool drag = false;
+    POINT moved = {x, y};
     for (;;) {
         MSG m;
         if (PeekMessageA(&m, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
             if (m.message == WM_LBUTTONUP) break;
-            if (m.message == WM_MOUSEMOVE && ToolBarDragMoved(x, y, GET_X_LPARAM(m.lParam), GET_Y_LPARAM(m.lParam))) {
+            if (m.message != WM_MOUSEMOVE) continue;
+            moved = {GET_X_LPARAM(m.lParam), GET_Y_LPARAM(m.lParam)};
+            if (ToolBarDragMoved(x, y, moved.x, moved.y)) {
                 drag = true;
                 break;
             }
@@ -144,7 +147,7 @@ void PressAndDrag(ToolBarRecord* bar, ToolButtonRecord* b, int index, int x, int
         ToolBarButtonClick(bar, b);
         return;
     }
-    if (DragStart(x, y, rec, index, 1)) return;
+    if (DragStartMoved(x, y, moved, rec, index, 1)) return;
     // A drag the window layer refused is a click after all.
     if (ObjectRefAlive(ref) && (EventIsRegistered(rec, kEvButtonClick) || EventIsRegistered(rec, kEvClick)))
         if ((b = ToolBarButtonById(bar, commandId, nullptr)) != nullptr) ToolBarButtonClick(bar, b);

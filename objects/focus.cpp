@@ -7,6 +7,7 @@
 #include <commdlg.h>
 #include <windowsx.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -413,6 +414,17 @@ bool DragStart(int x, int y, ObjectRecord* rec, int, int) {
     bool dragged = DragDetect(rec->hwnd, pt) != FALSE;
     gPanelEraseOn = eraseWas;
     return dragged;
+}
+
+// A drag whose press loop took the pointer's moves itself: the system keeps
+// only the newest place of the moves not yet taken (on a busy machine a
+// quick drag is one move, then the release), so a move the loop took that is
+// already past the system's drag rectangle is the drag; DragDetect would see
+// only the release and call it a click.
+bool DragStartMoved(int x, int y, POINT moved, ObjectRecord* rec, int index, int flag) {
+    if (!rec || !rec->hwnd || !(rec->flags & kObjShown)) return false;
+    if (abs(moved.x - x) > GetSystemMetrics(SM_CXDRAG) || abs(moved.y - y) > GetSystemMetrics(SM_CYDRAG)) return true;
+    return DragStart(x, y, rec, index, flag);
 }
 
 bool FileDialog(HWND owner, int kind) {

@@ -55,6 +55,8 @@ void HandleSysColorChange();
 void SetCursorShape(uint32_t shape);
 extern uint32_t gCursorShape;
 bool DragStart(int x, int y, ObjectRecord* rec, int index, int flag);
+// The same after the caller's own loop took the moves up to `moved`.
+bool DragStartMoved(int x, int y, POINT moved, ObjectRecord* rec, int index, int flag);
 extern char gFileDlgName[MAX_PATH];
 extern DWORD gFileDlgFilterIndex;
 // The open-file dialog for a kind of file (its filters); the chosen name is
