@@ -283,6 +283,9 @@ void PngUnfilterT(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
 }
 
 #if QOV_PNG_SSE2
+// Whether the vector paths may run (tests turn them off: gDibVectorCap).
+inline bool PngVectorsAllowed() { return gDibVectorCap != kDibVectorNone; }
+
 // Four bytes from p as the low lanes of a vector, and back: one plain move each,
 // where a three-byte copy would cost more than the arithmetic. A 3-byte pixel
 // carries the first byte of the next one along, which is written back as it
@@ -738,12 +741,14 @@ QOV_PNG_SSE2_FN void PngUpSse2(uint8_t* row, const uint8_t* prev, size_t n) {
 // the vector path where the processor has one; everything else the byte loops.
 void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n, size_t bpp) {
 #if QOV_PNG_SSE2
-    if (filter == kFilterUp) {
-        PngUpSse2(row, prev, n);
-        return;
+    if (PngVectorsAllowed()) {
+        if (filter == kFilterUp) {
+            PngUpSse2(row, prev, n);
+            return;
+        }
+        if (bpp == 3 && PngUnfilterSse2<3>(filter, row, prev, n)) return;
+        if (bpp == 4 && PngUnfilterSse2<4>(filter, row, prev, n)) return;
     }
-    if (bpp == 3 && PngUnfilterSse2<3>(filter, row, prev, n)) return;
-    if (bpp == 4 && PngUnfilterSse2<4>(filter, row, prev, n)) return;
 #endif
     PngUnfilterPortable(filter, row, prev, n, bpp);
 }
@@ -751,7 +756,7 @@ void PngUnfilterRow(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n,
 bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_t* lower, const uint8_t* prev, size_t n,
                      size_t bpp) {
 #if QOV_PNG_SSE2
-    if (filter != lowerFilter) return false;
+    if (filter != lowerFilter || !PngVectorsAllowed()) return false;
     if (bpp == 3) return PngUnfilterPairRows<3>(filter, upper, lower, prev, n);
     if (bpp == 4) return PngUnfilterPairRows<4>(filter, upper, lower, prev, n);
 #else
@@ -763,6 +768,7 @@ bool PngUnfilterPair(uint8_t filter, uint8_t lowerFilter, uint8_t* upper, uint8_
 bool PngUnfilterMixedGroup(const uint8_t* filters, uint8_t* first, size_t stride, const uint8_t* prev, size_t n,
                            size_t bpp) {
 #if QOV_PNG_SSE2
+    if (!PngVectorsAllowed()) return false;
     if (bpp == 3) return PngUnfilterMixedRows<3>(filters, first, stride, prev, n), true;
     if (bpp == 4) return PngUnfilterMixedRows<4>(filters, first, stride, prev, n), true;
 #else
@@ -774,6 +780,7 @@ bool PngUnfilterMixedGroup(const uint8_t* filters, uint8_t* first, size_t stride
 bool PngUnfilterGroup(uint8_t filter, uint8_t* first, size_t rows, size_t stride, const uint8_t* prev, size_t n,
                       size_t bpp) {
 #if QOV_PNG_SSE2
+    if (!PngVectorsAllowed()) return false;
     if (bpp == 3) return PngUnfilterGroupRows<3>(filter, first, rows, stride, prev, n);
     if (bpp == 4) return PngUnfilterGroupRows<4>(filter, first, rows, stride, prev, n);
 #else
@@ -894,11 +901,14 @@ void PngConvertPixelsT(const PngRows& p, const uint8_t* s, size_t n, uint8_t* d,
         // (each sum stays below 2^16, so the halves never carry into each other),
         // which then lands in bytes 0 and 2 of the output pixel.
         const uint32_t bgBR = p.bgB | (uint32_t(p.bgR) << 16), bgG = p.bgG;
+#if QOV_PNG_SSE2
+        const bool vectors = PngVectorsAllowed();
+#endif
         for (size_t x = 0; x < n; x++) {
 #if QOV_PNG_SSE2
             // Runs of opaque pixels go four at a time; the group that ends a
             // run is blended pixel by pixel before the next run is sought.
-            if (!wide && kStep == 4 && x % kRgbaGroup == 0) {
+            if (vectors && !wide && kStep == 4 && x % kRgbaGroup == 0) {
                 x += PngRgbaOpaqueSse2(s + 4 * x, n - x, d + 4 * x);
                 if (x >= n) break;
             }
@@ -1331,7 +1341,7 @@ QOV_PNG_PCLMUL_FN uint32_t PngCrcFold(uint32_t crc, const uint8_t* p, size_t n) 
 
 bool PngHasPclmul() {
     static const bool has = __builtin_cpu_supports("pclmul");
-    return has;
+    return has && gDibVectorCap == kDibVectorAll;
 }
 
 }  // namespace
@@ -1339,10 +1349,10 @@ bool PngHasPclmul() {
 
 uint32_t PngAdlerUpdate(uint32_t adler, const uint8_t* data, size_t length) {
 #if QOV_PNG_SSE2
-    return DibCpuHasSsse3() ? PngAdlerSsse3(adler, data, length) : PngAdlerSse2(adler, data, length);
-#else
-    return uint32_t(adler32(adler, data, uInt(length)));
+    if (PngVectorsAllowed())
+        return DibCpuHasSsse3() ? PngAdlerSsse3(adler, data, length) : PngAdlerSse2(adler, data, length);
 #endif
+    return uint32_t(adler32(adler, data, uInt(length)));
 }
 
 uint32_t PngCrcUpdate(uint32_t crc, const uint8_t* data, size_t length) {
