@@ -701,11 +701,37 @@ QOV_PNG_SSE2_FN size_t PngSubSse2(uint8_t* row, size_t n) {
     return i;
 }
 
+// The same with the vector's last pixel repeated by one byte shuffle, on
+// processors that have it (asked once): a third fewer instructions a vector.
+template <size_t kBpp>
+QOV_PNG_SSSE3_FN size_t PngSubSsse3(uint8_t* row, size_t n) {
+    constexpr size_t kVector = 16, kPixels = kVector / kBpp, kStep = kPixels * kBpp;
+    const __m128i repeatLast = kBpp == 3 ? _mm_setr_epi8(12, 13, 14, 12, 13, 14, 12, 13, 14, 12, 13, 14, 12, 13, 14, -1)
+                                         : _mm_setr_epi8(12, 13, 14, 15, 12, 13, 14, 15, 12, 13, 14, 15, 12, 13, 14, 15);
+    const __m128i keep = kBpp == 3 ? _mm_slli_si128(_mm_set1_epi8(-1), kVector - 1) : _mm_setzero_si128();
+    __m128i before = _mm_setzero_si128();
+    size_t i = 0;
+    __m128i x = n >= kVector ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row)) : _mm_setzero_si128();
+    for (; i + kVector <= n; i += kStep) {
+        const __m128i next = i + kStep + kVector <= n ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i + kStep))
+                                                      : _mm_setzero_si128();
+        __m128i sums = _mm_add_epi8(x, _mm_slli_si128(x, kBpp));
+        sums = _mm_add_epi8(sums, _mm_slli_si128(sums, 2 * kBpp));
+        if (kPixels > 4) sums = _mm_add_epi8(sums, _mm_slli_si128(sums, 4 * kBpp));
+        const __m128i out = _mm_add_epi8(sums, before);
+        before = _mm_add_epi8(before, _mm_shuffle_epi8(sums, repeatLast));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i),
+                         _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, x)));
+        x = next;
+    }
+    return i;
+}
+
 template <size_t kBpp>
 bool PngUnfilterSse2(uint8_t filter, uint8_t* row, const uint8_t* prev, size_t n) {
     size_t done;
     if (filter == kFilterSub) {
-        size_t i = PngSubSse2<kBpp>(row, n);
+        size_t i = DibCpuHasSsse3() ? PngSubSsse3<kBpp>(row, n) : PngSubSse2<kBpp>(row, n);
         for (i = i > kBpp ? i : kBpp; i < n; i++) row[i] = uint8_t(row[i] + row[i - kBpp]);
         return true;
     }
