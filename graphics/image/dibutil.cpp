@@ -384,17 +384,19 @@ int MonoReduceGrey(const BITMAPINFOHEADER* header, const RGBQUAD* colors, const 
     return kImgOk;
 }
 
+DibVectorLevel gDibVectorCap = kDibVectorAll;
+
 #if QOV_DIB_SSE2
 bool DibCpuHasSsse3() {
     static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
+    return has && gDibVectorCap == kDibVectorAll;
 }
 #endif
 
 void DibRgbToBgr(const uint8_t* s, size_t n, uint8_t* d) {
     size_t x = 0;
 #if QOV_DIB_SSE2
-    x = DibCpuHasSsse3() ? RgbToBgrSsse3(s, n, d) : RgbToBgrSse2(s, n, d);
+    if (gDibVectorCap != kDibVectorNone) x = DibCpuHasSsse3() ? RgbToBgrSsse3(s, n, d) : RgbToBgrSse2(s, n, d);
 #endif
     for (; x < n; x++) {
         const uint8_t r = s[3 * x], g = s[3 * x + 1], b = s[3 * x + 2];

@@ -27,9 +27,15 @@ size_t DibRowBytes(uint32_t width, uint32_t bitCount);
 void DibRgbToBgr(const uint8_t* s, size_t n, uint8_t* d);
 #if defined(__i386__) || defined(__x86_64__)
 // Whether the processor has SSSE3's byte shuffle and multiply-add (asked once),
-// for the decoders' vector paths.
+// for the decoders' vector paths, and the vector cap allows them.
 bool DibCpuHasSsse3();
 #endif
+// The most the decoders' vector paths may use: all the processor has, only
+// what every x86 processor has (SSE2: the paths taken without SSSE3 and
+// PCLMUL), or none (the portable loops of other processors). Tests lower it
+// to run those paths on any processor and compare their pictures.
+enum DibVectorLevel { kDibVectorNone, kDibVectorSse2, kDibVectorAll };
+extern DibVectorLevel gDibVectorCap;
 
 // Copies count pixels of bitCount (1, 4, 8, 16, 24 or 32) bits from pixel
 // srcX of a row to pixel dstX of another.

@@ -12,9 +12,27 @@
 
 #include <jpeglib.h>
 
+#include "graphics/image/dibutil.h"
 #include "graphics/image/imageload.h"
 
 namespace {
+
+// QOV_IMAGE_VECTORS=sse2 runs the decoders by the paths of a processor
+// without SSSE3 and PCLMUL, =none by the portable loops of other processors
+// (tests/image/CMakeLists.txt runs the picture tests so); set before any test.
+const bool kVectorCapTaken = [] {
+    const char* level = getenv("QOV_IMAGE_VECTORS");
+    if (!level || !*level) return false;
+    if (!strcmp(level, "sse2")) {
+        gDibVectorCap = kDibVectorSse2;
+    } else if (!strcmp(level, "none")) {
+        gDibVectorCap = kDibVectorNone;
+    } else {
+        fprintf(stderr, "QOV_IMAGE_VECTORS=%s: sse2 or none\n", level);
+        abort();
+    }
+    return true;
+}();
 
 void PutBe32(Bytes* b, uint32_t v) {
     for (int i = 3; i >= 0; i--) b->push_back(uint8_t(v >> (8 * i)));

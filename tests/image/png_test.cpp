@@ -462,15 +462,16 @@ TEST(Png, UnfilterGroupMatchesItsRowsOneByOne) {
 }
 
 // The group path works Paeth's predictor out in bytes from the smaller and
-// larger of left and upper, where ties are easy to get wrong: every left,
-// upper and upper-left value against the encoder's rule. Row 0 of each group
-// holds pixel pairs whose first pixel decodes to the left value and whose
-// second stores 0, so that it decodes to the predictor itself.
-TEST(Png, GroupPaethMatchesTheRuleOnEverySampleTriple) {
+// larger of left and upper, and the one-row path from ranges of the left
+// value, where ties are easy to get wrong: every left, upper and upper-left
+// value against the encoder's rule. Row 0 of each group holds pixel pairs
+// whose first pixel decodes to the left value and whose second stores 0, so
+// that it decodes to the predictor itself; the one-row path undoes row 0 alone.
+TEST(Png, VectorPaethMatchesTheRuleOnEverySampleTriple) {
     constexpr size_t kBpp = 4, kRows = 4, kPairs = 256 * 256 / kBpp;
     const size_t n = 2 * kPairs * kBpp, stride = n + 1;
     Bytes rows(kRows * stride), prev(n), expect(n);
-    size_t wrong = 0;
+    size_t wrong = 0, wrongAlone = 0;
     for (int upLeft = 0; upLeft < 256; upLeft++) {
         for (size_t i = 0; i < n; i++) {
             const size_t pair = i / (2 * kBpp), lane = i % kBpp, combo = pair * kBpp + lane;
@@ -487,10 +488,13 @@ TEST(Png, GroupPaethMatchesTheRuleOnEverySampleTriple) {
         }
         for (size_t k = 1; k < kRows; k++)
             for (size_t i = 0; i < n; i++) rows[k * stride + i] = uint8_t(i * 7 + k + upLeft);
+        Bytes alone(rows.begin(), rows.begin() + n);
         ASSERT_TRUE(PngUnfilterGroup(kPaeth, rows.data(), kRows, stride, prev.data(), n, kBpp));
-        for (size_t i = 0; i < n; i++) wrong += rows[i] != expect[i];
+        PngUnfilterRow(kPaeth, alone.data(), prev.data(), n, kBpp);
+        for (size_t i = 0; i < n; i++) wrong += rows[i] != expect[i], wrongAlone += alone[i] != expect[i];
     }
-    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(wrong, 0u) << "a group";
+    EXPECT_EQ(wrongAlone, 0u) << "one row";
 }
 
 // Images tall enough to be inflated in several steps, whose rows wait across
