@@ -75,13 +75,28 @@ fi
 # seconds Wine's first window waits for the desktop, and the window is then
 # not made. The server the set-up started ends first (a persistent one
 # cannot start beside it). Wine's services and desktop processes are started
-# here too, by a program that asks for the desktop window, with their output
-# going nowhere: started by a test, they would keep that test's output open
-# for as long as they run, and ctest would wait on it. qov_wine_cleanup ends
-# them.
+# here too, with their output going nowhere: started by a test, they would
+# keep that test's output open for as long as they run, and ctest would wait
+# on it. The desktop would still end one second after the last program left
+# it (a gap between tests on a busy machine is enough) and the next test
+# would start it again, so the build's qovdesktop stays on it for the whole
+# run; without that program, one that only asks for the desktop window starts
+# it. qov_wine_cleanup ends them all.
 wineserver -w
 wineserver -p </dev/null >/dev/null 2>&1
-wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
+qov_desktop_exe=${QOV_BUILD_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/win32}/qovdesktop.exe
+qov_desktop_ready=$WINEPREFIX/qov-desktop.ready
+rm -f "$qov_desktop_ready"
+if [ -f "$qov_desktop_exe" ]; then
+  wine "$qov_desktop_exe" "Z:${qov_desktop_ready//\//\\}" </dev/null >/dev/null 2>&1 &
+  QOV_DESKTOP_PID=$!
+  for _ in $(seq 600); do
+    [ -e "$qov_desktop_ready" ] && break
+    kill -0 "$QOV_DESKTOP_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+fi
+[ -e "$qov_desktop_ready" ] || wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
 
 qov_wine_cleanup() {
   wineserver -k >/dev/null 2>&1 || true
