@@ -1510,8 +1510,10 @@ static HWND TargetWindow(const Step& st, const Field& f) {
 constexpr ULONG_PTR kInjectedTag = 0x514F56;
 constexpr int kPointerReportMs = 10000;
 constexpr int kAbsoluteSpan = 65535;   // an absolute move's places across the screen
+constexpr USHORT kGenericDesktopPage = 1, kMouseUsage = 2;   // the raw input device of a mouse
 static std::atomic<long> gPointerReports{0};
 static std::atomic<long> gPointerReportAt{0};   // x in the low, y in the high 16 bits
+static std::atomic<bool> gPointerWatched{false};
 
 static long PackedPoint(POINT p) { return (p.y << 16) | (p.x & 0xFFFF); }
 
@@ -1549,8 +1551,9 @@ static void WatchPointerReports() {
         wc.lpszClassName = "QovPointerReports";
         RegisterClassA(&wc);
         HWND sink = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-        RAWINPUTDEVICE mouse = {1, 2, RIDEV_INPUTSINK, sink};   // generic desktop, mouse
-        if (!sink || !RegisterRawInputDevices(&mouse, 1, sizeof mouse)) Note("   the pointer's reports cannot be watched");
+        RAWINPUTDEVICE mouse = {kGenericDesktopPage, kMouseUsage, RIDEV_INPUTSINK, sink};
+        gPointerWatched = sink && RegisterRawInputDevices(&mouse, 1, sizeof mouse);
+        if (!gPointerWatched) Note("   the pointer's reports cannot be watched");
         SetEvent(ready);
         MSG m;
         while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
@@ -1579,7 +1582,7 @@ static bool HoldsPointer(HWND wnd) {
 static void PointerTo(HWND wnd, POINT pt) {
     WatchPointerReports();
     POINT was = {};
-    bool moves = GetCursorPos(&was) && (was.x != pt.x || was.y != pt.y) && !HoldsPointer(wnd) &&
+    bool moves = gPointerWatched && GetCursorPos(&was) && (was.x != pt.x || was.y != pt.y) && !HoldsPointer(wnd) &&
                  !HoldsPointer(WindowFromPoint(pt));
     long reports = gPointerReports;
     SendMouseInput(MOUSEEVENTF_MOVE, pt);
