@@ -108,7 +108,9 @@
 //                                            not acknowledged), then reads them again
 //   mouse TARGET down|up|move|dblclick left|right X Y
 //                                            a press, release, move or double click
-//                                            at X Y of a window (SendInput)
+//                                            at X Y of a window (SendInput); the
+//                                            pointer is there, and the display has
+//                                            reported it there, before it goes out
 //   wheel TARGET X Y NOTCHES                 the wheel turned NOTCHES detents at X Y
 //                                            of a window (SendInput; negative:
 //                                            towards the user, scrolling down)
@@ -150,6 +152,7 @@
 // The window steps need the Windows build (the server then shares the client's
 // Wine display); the host build reports them as failures.
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdarg>
@@ -1493,9 +1496,100 @@ static HWND TargetWindow(const Step& st, const Field& f) {
     return IsWindow(wnd) ? wnd : nullptr;
 }
 
+// ---- The display's reports of the pointer -------------------------------------------
+// Under Wine on X11 a move this server injects puts the pointer on the
+// display too (a warp), and the program whose window is under it reports
+// that place again as input of its own when its thread next reads the
+// display's events. On a busy machine that report can come after a later
+// injected move, and then takes the pointer back to a place the scene has
+// left: a window pressed on its title bar and moved one step jumps back to
+// where the press was. So before a step's input goes out the pointer is put
+// at the step's place and the report of that place is waited for: none of
+// an older place can come after it. The reports are seen as raw input,
+// told from this server's own moves by the tag these carry.
+constexpr ULONG_PTR kInjectedTag = 0x514F56;
+constexpr int kPointerReportMs = 10000;
+constexpr int kAbsoluteSpan = 65535;   // an absolute move's places across the screen
+constexpr USHORT kGenericDesktopPage = 1, kMouseUsage = 2;   // the raw input device of a mouse
+static std::atomic<long> gPointerReports{0};
+static std::atomic<long> gPointerReportAt{0};   // x in the low, y in the high 16 bits
+static std::atomic<bool> gPointerWatched{false};
+
+static long PackedPoint(POINT p) { return (p.y << 16) | (p.x & 0xFFFF); }
+
+static LRESULT CALLBACK PointerReportProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != WM_INPUT) return DefWindowProcA(wnd, msg, wp, lp);
+    RAWINPUT raw = {};
+    UINT size = sizeof raw;
+    if (GetRawInputData(reinterpret_cast<HRAWINPUT>(lp), RID_INPUT, &raw, &size, sizeof(RAWINPUTHEADER)) !=
+            static_cast<UINT>(-1) &&
+        raw.header.dwType == RIM_TYPEMOUSE && raw.data.mouse.ulExtraInformation != kInjectedTag) {
+        // The message's place is the pointer's before the input; the input
+        // carries its move.
+        DWORD before = GetMessagePos();
+        POINT at = {static_cast<short>(LOWORD(before)), static_cast<short>(HIWORD(before))};
+        if (raw.data.mouse.usFlags & MOUSE_MOVE_ABSOLUTE)
+            at = {MulDiv(raw.data.mouse.lLastX, GetSystemMetrics(SM_CXSCREEN) - 1, kAbsoluteSpan),
+                  MulDiv(raw.data.mouse.lLastY, GetSystemMetrics(SM_CYSCREEN) - 1, kAbsoluteSpan)};
+        else at.x += raw.data.mouse.lLastX, at.y += raw.data.mouse.lLastY;
+        gPointerReportAt = PackedPoint(at);
+        gPointerReports++;
+    }
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+// A thread of its own takes the raw mouse input from the first mouse step on.
+static void WatchPointerReports() {
+    static bool started = false;
+    if (started) return;
+    started = true;
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread([ready] {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = PointerReportProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "QovPointerReports";
+        RegisterClassA(&wc);
+        HWND sink = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        RAWINPUTDEVICE mouse = {kGenericDesktopPage, kMouseUsage, RIDEV_INPUTSINK, sink};
+        gPointerWatched = sink && RegisterRawInputDevices(&mouse, 1, sizeof mouse);
+        if (!gPointerWatched) Note("   the pointer's reports cannot be watched");
+        SetEvent(ready);
+        MSG m;
+        while (GetMessageA(&m, nullptr, 0, 0) > 0) DispatchMessageA(&m);
+    }).detach();
+    WaitForSingleObject(ready, INFINITE);
+    CloseHandle(ready);
+}
+
 static void SendMouseInput(DWORD flags, POINT screen) {
     INPUT in = MouseInputAt(flags, screen);
+    in.mi.dwExtraInfo = kInjectedTag;
     SendInput(1, &in, sizeof in);
+}
+
+// A thread in a menu or in the system's move or size loop holds the pointer:
+// the display refuses to move it, and nothing is reported.
+static bool HoldsPointer(HWND wnd) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return wnd && GetGUIThreadInfo(GetWindowThreadProcessId(wnd, nullptr), &info) &&
+           (info.flags & (GUI_INMENUMODE | GUI_INMOVESIZE | GUI_POPUPMENUMODE)) != 0;
+}
+
+// The pointer moved to a step's place; where the display moves it too, its
+// report of the place is waited for.
+static void PointerTo(HWND wnd, POINT pt) {
+    WatchPointerReports();
+    POINT was = {};
+    bool moves = gPointerWatched && GetCursorPos(&was) && (was.x != pt.x || was.y != pt.y) && !HoldsPointer(wnd) &&
+                 !HoldsPointer(WindowFromPoint(pt));
+    long reports = gPointerReports;
+    SendMouseInput(MOUSEEVENTF_MOVE, pt);
+    if (moves && !PollUntil(kPointerReportMs, [&] {
+            return gPointerReports != reports && gPointerReportAt == PackedPoint(pt);
+        }))
+        Note("   the display did not report the pointer at %ld,%ld", pt.x, pt.y);
 }
 
 // One wheel detent per input at the pointer's place, as a wheel turns.
@@ -1735,7 +1829,7 @@ static void RunTargetedStep(const Step& st) {
             Fail(st.line, "another program's window covers %ld,%ld of %s", pt.x, pt.y, name.c_str());
             return;
         }
-        SendMouseInput(MOUSEEVENTF_MOVE, pt);
+        PointerTo(wnd, pt);
         if (action.rfind("down", 0) == 0) SendMouseInput(down, pt);
         else if (action.rfind("up", 0) == 0) SendMouseInput(up, pt);
         else if (action.rfind("dblclick", 0) == 0)
@@ -1749,7 +1843,7 @@ static void RunTargetedStep(const Step& st) {
             Fail(st.line, "another program's window covers %ld,%ld of %s", pt.x, pt.y, name.c_str());
             return;
         }
-        SendMouseInput(MOUSEEVENTF_MOVE, pt);
+        PointerTo(wnd, pt);
         SendWheelInput(NumOf(st, "notches", 0));
         Note("S> wheel %lld at %ld,%ld of %s", NumOf(st, "notches", 0), pt.x, pt.y, name.c_str());
         return;
