@@ -18,9 +18,10 @@ for d in com1 com2 com3 com4 lpt1 lpt2 lpt3 lpt4; do
   [ "$(readlink "$WINEPREFIX/dosdevices/$d" || true)" = /dev/null ] || ln -sfn /dev/null "$WINEPREFIX/dosdevices/$d"
 done
 
-# write_ppd FILE DEFAULT-SIZE
+# write_ppd FILE DEFAULT-SIZE: written beside and moved into place, so that a
+# set-up reading the file never meets it half-written.
 write_ppd() {
-  cat > "$1" <<PPD
+  cat > "$1.$$" <<PPD
 *PPD-Adobe: "4.3"
 *FormatVersion: "4.3"
 *FileVersion: "1.0"
@@ -67,6 +68,7 @@ write_ppd() {
 *Font Helvetica: Standard "(001.006S)" Standard ROM
 *Font Times-Roman: Standard "(001.007S)" Standard ROM
 PPD
+  mv -f "$1.$$" "$1"
 }
 write_ppd "$out/qovtest.ppd" Letter
 write_ppd "$out/qovtesta4.ppd" A4
