@@ -102,7 +102,7 @@ struct ToolRun {
 // Runs a shell command keeping at most kToolOutputMax bytes of its output
 // (a looping renderer may print without end until its time runs out).
 void RunCapped(ToolRun* run) {
-    FILE* p = popen((run->cmd + " 2>&1").c_str(), "r");
+    FILE* p = popen(("exec </dev/null; " + run->cmd + " 2>&1").c_str(), "r");
     if (!p) {
         run->rc = -1;
         return;
