@@ -11,10 +11,18 @@
 
 #include "tests/pdf/pdftest.h"
 
+// Each program a command runs gets this much processor time: a reader that
+// loops on a file ends as a failure (exit code -1) instead of holding the
+// test until its time limit. The bound is on processor time, not the clock,
+// so a busy machine does not cut a run short; nor does any program wait on
+// the terminal (its input is /dev/null).
+constexpr int kRunToolCpuSeconds = 60;
+
 // Runs a shell command and answers its output (stderr included) and exit code.
 inline std::string RunTool(const std::string& cmd, int* rc = nullptr) {
     std::string out;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
+    std::string bounded = "ulimit -t " + std::to_string(kRunToolCpuSeconds) + "; exec </dev/null; " + cmd + " 2>&1";
+    FILE* p = popen(bounded.c_str(), "r");
     if (!p) return out;
     char buf[4096];
     size_t n;

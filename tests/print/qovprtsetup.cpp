@@ -9,8 +9,79 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 static const char kDriverName[] = "Wine PostScript Driver";
+
+// Wine's PostScript driver opens a printer's PPD for itself alone while it
+// reads it, at each process's first device context on the printer: in that
+// moment any other open of the file is refused with a sharing violation. The
+// set-up runs beside programs printing (and again in a prefix whose printers
+// are in use), so such a refusal is waited out, up to kHeldWaitMs; any other
+// failure is final.
+static const DWORD kHeldWaitMs = 30000;
+static const DWORD kHeldPollMs = 20;
+
+// Runs `attempt` until it succeeds, fails for another reason than a file
+// held by another process, or the wait has passed.
+template <class Attempt>
+static bool UnlessHeld(Attempt attempt) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (attempt()) return true;
+        DWORD err = GetLastError();
+        if (err != ERROR_SHARING_VIOLATION || GetTickCount() - start > kHeldWaitMs) {
+            SetLastError(err);
+            return false;
+        }
+        Sleep(kHeldPollMs);
+    }
+}
+
+// The whole of a file, or false (with the reason in GetLastError).
+static bool ReadWhole(const char* path, std::string* out) {
+    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    out->clear();
+    char buf[4096];
+    DWORD n = 0;
+    bool ok = true;
+    while ((ok = ReadFile(f, buf, sizeof buf, &n, nullptr) != 0) && n > 0) out->append(buf, n);
+    DWORD err = GetLastError();
+    CloseHandle(f);
+    SetLastError(err);
+    return ok;
+}
+
+// Puts the PPD into the driver folder. Copied over in place while a program
+// makes its first device context, the driver would meet a half-written file
+// (and the copy fails while the driver has the file mapped), so a PPD already
+// there with the same bytes is left alone, and a new or changed one is written
+// beside it and moved into place in one step.
+static bool PlacePpd(const char* ppd, const char* target) {
+    std::string want, have;
+    if (!ReadWhole(ppd, &want)) {
+        fprintf(stderr, "reading %s failed: %lu\n", ppd, GetLastError());
+        return false;
+    }
+    if (UnlessHeld([&] { return ReadWhole(target, &have); })) {
+        if (have == want) return true;
+    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+        fprintf(stderr, "reading %s failed: %lu\n", target, GetLastError());
+        return false;
+    }
+    std::string temp = std::string(target) + "." + std::to_string(GetCurrentProcessId()) + ".new";
+    if (!CopyFileA(ppd, temp.c_str(), FALSE)) {
+        fprintf(stderr, "copying %s to %s failed: %lu\n", ppd, temp.c_str(), GetLastError());
+        return false;
+    }
+    if (!MoveFileExA(temp.c_str(), target, MOVEFILE_REPLACE_EXISTING)) {
+        fprintf(stderr, "replacing %s failed: %lu\n", target, GetLastError());
+        DeleteFileA(temp.c_str());
+        return false;
+    }
+    return true;
+}
 
 int main(int argc, char** argv) {
     if (argc < 5) {
@@ -44,10 +115,7 @@ int main(int argc, char** argv) {
     char folder[MAX_PATH];
     snprintf(folder, sizeof folder, "%s\\3", dir);
     CreateDirectoryA(folder, nullptr);
-    if (!CopyFileA(ppd, target, FALSE)) {
-        fprintf(stderr, "copying %s to %s failed: %lu\n", ppd, target, GetLastError());
-        return 1;
-    }
+    if (!PlacePpd(ppd, target)) return 1;
     DRIVER_INFO_3A di;
     memset(&di, 0, sizeof di);
     di.cVersion = 3;
@@ -84,9 +152,11 @@ int main(int argc, char** argv) {
         fprintf(stderr, "SetDefaultPrinterA failed\n");
         return 1;
     }
-    HDC dc = CreateDCA(nullptr, printer, nullptr, nullptr);
-    if (!dc) {
-        fprintf(stderr, "the printer gives no device context\n");
+    // The printer's first device context here reads its PPD: while another
+    // program's driver holds the file the context is refused, and made again.
+    HDC dc = nullptr;
+    if (!UnlessHeld([&] { return (dc = CreateDCA(nullptr, printer, nullptr, nullptr)) != nullptr; })) {
+        fprintf(stderr, "%s: the printer gives no device context: %lu\n", printer, GetLastError());
         return 1;
     }
     printf("%s: %d x %d at %d dpi\n", printer, GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES),

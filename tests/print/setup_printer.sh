@@ -12,13 +12,16 @@ tool=$1
 out=$2
 : "${WINEPREFIX:?the test printer needs the run's WINEPREFIX}"
 mkdir -p "$out"
+# A link already there is left alone: the set-up may run again in a prefix
+# whose ports are in use, and relinking takes the name away for a moment.
 for d in com1 com2 com3 com4 lpt1 lpt2 lpt3 lpt4; do
-  ln -sfn /dev/null "$WINEPREFIX/dosdevices/$d"
+  [ "$(readlink "$WINEPREFIX/dosdevices/$d" || true)" = /dev/null ] || ln -sfn /dev/null "$WINEPREFIX/dosdevices/$d"
 done
 
-# write_ppd FILE DEFAULT-SIZE
+# write_ppd FILE DEFAULT-SIZE: written beside and moved into place, so that a
+# set-up reading the file never meets it half-written.
 write_ppd() {
-  cat > "$1" <<PPD
+  cat > "$1.$$" <<PPD
 *PPD-Adobe: "4.3"
 *FormatVersion: "4.3"
 *FileVersion: "1.0"
@@ -65,6 +68,7 @@ write_ppd() {
 *Font Helvetica: Standard "(001.006S)" Standard ROM
 *Font Times-Roman: Standard "(001.007S)" Standard ROM
 PPD
+  mv -f "$1.$$" "$1"
 }
 write_ppd "$out/qovtest.ppd" Letter
 write_ppd "$out/qovtesta4.ppd" A4
@@ -113,7 +117,10 @@ install() {
     echo "note: $name is installed; its set-up process did not end within ${exit_wait} s and was stopped" >&2
     return 0
   fi
-  wait "$pid"
+  rc=0
+  wait "$pid" || rc=$?
+  [ "$rc" = 0 ] || echo "FAIL: $name: its set-up process ended with code $rc" >&2
+  return "$rc"
 }
 install QovTest "$(winpath "$out/qovtest.ppd")" LPT1: "$out/capture-lpt1.ps" default
 install QovTestA4 "$(winpath "$out/qovtesta4.ppd")" LPT2: "$out/capture-lpt2.ps"
