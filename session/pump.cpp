@@ -24,6 +24,27 @@ bool PumpTakeOuterNotice() {
     return outer;
 }
 
+// Dispatches one message; true when it was a socket notice the outermost turn
+// took (the main loop's or the opening's).
+static bool PumpDispatch(MSG* m) {
+    bool notice = false;
+    if (!gHooks.pumpPreTranslate || !gHooks.pumpPreTranslate(m)) {
+        TranslateMessage(m);
+        notice = gPumpDepth == 1 && m->message == kWmSrvMsg;
+        gOuterNotice = notice;
+        DispatchMessageA(m);
+        gOuterNotice = false;
+    }
+    if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
+    return notice;
+}
+
+// A waiting turn of the outermost loop ends with the socket notice it took,
+// once its frame is answered: the loop then waits again at once. Looking for
+// a further message first, which finds none as each request comes alone, costs
+// a Wine server call, reads of the display's connection and a yield of the
+// processor on every frame. What else is queued is taken by the next turn, in
+// the same order.
 static void PumpTurnMessages(bool wait) {
     MSG m;
     if (wait) {
@@ -34,16 +55,8 @@ static void PumpTurnMessages(bool wait) {
     } else if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
         return;
     }
-    uint32_t taken = 0;
-    do {
-        if (!gHooks.pumpPreTranslate || !gHooks.pumpPreTranslate(&m)) {
-            TranslateMessage(&m);
-            gOuterNotice = gPumpDepth == 1 && m.message == kWmSrvMsg;
-            DispatchMessageA(&m);
-            gOuterNotice = false;
-        }
-        if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
-    } while (++taken < kPumpTurnMessages && PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
+    for (uint32_t taken = 1; !(PumpDispatch(&m) && wait) && taken < kPumpTurnMessages; taken++)
+        if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) return;
 }
 
 void PumpOnce(bool wait) {
