@@ -19,7 +19,6 @@ namespace {
 
 constexpr int kCalls = 10000;
 constexpr int kRounds = 21;
-constexpr double kGoal = 1.3;
 
 }  // namespace
 
@@ -89,7 +88,7 @@ int main(int argc, char** argv) {
         }
     };
     BenchResult r = BenchInTurns(rounds, ours, bare);
-    BenchReport(("AutomationInvoke x" + std::to_string(kCalls)).c_str(), r, "GetIDsOfNames+Invoke", kGoal);
+    BenchReportGoal(kGoalAutomation, "AutomationInvoke x" + std::to_string(kCalls), r);
     VariantClear(&key[1]);
     ObjectDestroy(rec);
     VariantClear(&v);

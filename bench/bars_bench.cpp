@@ -141,11 +141,11 @@ int main(int argc, char** argv) {
         ObjectDestroy(w);
         BenchAddRound(&growth, big, a);
     }
-    BenchReport("AddButton x200", add, "bare calls x200", 2.0);
+    BenchReportGoal(kGoalAddButton, "AddButton x200", add);
     BenchResult bare;
     for (int r = 0; r < rounds; ++r) BenchAddRound(&bare, BareButtons(win->hwnd, 2 * kButtons), BareButtons(win->hwnd, kButtons));
     BenchReport("bare calls x400", bare, "bare calls x200", 0);
-    BenchReport("AddButton x400", growth, "AddButton x200", 2.5);
+    BenchReportGoal(kGoalAddButtonGrowth, "AddButton x400", growth);
     // A 100-panel status bar laid out again on each change of a panel's Width.
     ObjectRecord* bar = MakeBar(win, kTypeStatusbar, 100, kPidShowPanel);
     for (int i = 0; i < kPanels; ++i) {

@@ -23,7 +23,6 @@
 namespace {
 
 constexpr int kRounds = 21;
-constexpr double kGoal = 1.2;
 constexpr uint32_t kObjects = 500;
 const uint8_t kKinds[] = {1, 6, 15, 2};
 
@@ -89,6 +88,6 @@ int main(int argc, char** argv) {
         printf("form save: save failed, not measured\n");
         return 1;
     }
-    BenchReport(("form save " + std::to_string(kObjects) + " objects").c_str(), r, "property reads", kGoal);
+    BenchReportGoal(kGoalFormSave, "form save " + std::to_string(kObjects) + " objects", r);
     return 0;
 }

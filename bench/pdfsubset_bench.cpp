@@ -24,8 +24,6 @@
 
 namespace {
 
-constexpr double kSpeedGoal = 0.05;  // at least 20 times faster
-constexpr double kSizeGoal = 1.0;
 constexpr int kFontSize = 12;
 
 struct BenchFont {
@@ -152,11 +150,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::string name = std::string(f.face) + " " + std::to_string(chars.size());
-        BenchReport(name.c_str(), r, "fontTools", kSpeedGoal);
+        BenchReportGoal(kGoalSubsetTime, name, r);
         BenchResult size;
         BenchAddRound(&size, static_cast<double>(SubsetFileSize()),
                       static_cast<double>(BenchFileSize("bench-subset-ft.ttf")));
-        BenchReport((name + " size").c_str(), size, "fontTools", kSizeGoal, 1e-3, "KB");
+        BenchReportGoal(kGoalSubsetSize, name + " size", size, 1e-3, "KB");
     }
     return 0;
 }

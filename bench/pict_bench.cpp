@@ -65,8 +65,6 @@ int32_t SetScale(ObjectRecord* p, int32_t v) {
     return ObjectOpsOf(p)->setProp(p, &req);
 }
 
-constexpr double kFirstPaintGoal = 2.0;
-constexpr double kRepaintGoal = 1.2;
 
 }  // namespace
 
@@ -136,8 +134,8 @@ int main(int argc, char** argv) {
         BenchAddRound(&firstPaint, first, halftone);
         BenchAddRound(&repaints, repaint, bare);
     }
-    BenchReport("picture first paint at 25%", firstPaint, "HALFTONE StretchDIBits", kFirstPaintGoal);
-    BenchReport("picture repaint", repaints, "bare StretchDIBits", kRepaintGoal);
+    BenchReportGoal(kGoalPictFirstPaint, "picture first paint at 25%", firstPaint);
+    BenchReportGoal(kGoalPictRepaint, "picture repaint", repaints);
     SelectObject(dc, old);
     DeleteObject(bmp);
     DeleteDC(dc);

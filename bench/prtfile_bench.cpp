@@ -87,7 +87,6 @@ double WriteByWriteFile(size_t blocks) {
     return Seconds(t0);
 }
 
-constexpr double kGoal = 1.5;
 
 }  // namespace
 
@@ -108,6 +107,6 @@ int main(int argc, char** argv) {
     DeleteFileA("bench-prtfile.bin");
     DeleteFileA("bench-writefile.bin");
     std::string name = "printer file " + std::to_string(megabytes) + " MB";
-    BenchReport(name.c_str(), r, "WriteFile", kGoal);
+    BenchReportGoal(kGoalPrinterFile, name, r);
     return 0;
 }

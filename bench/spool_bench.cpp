@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
         BenchAddRound(&pdf, spooled, direct);
     }
     std::string name = std::to_string(pages) + " pages spooled to PDF";
-    BenchReport(name.c_str(), pdf, "directly", 1.5);
+    BenchReportGoal(kGoalSpoolToPdf, name, pdf);
 
     // The long file: one short text a page, kept.
     uint32_t h = Open("QovTest", "bench-long.spl", "");
@@ -206,6 +206,6 @@ int main(int argc, char** argv) {
     }
     if (reached != static_cast<uint32_t>(longPages)) printf("the last page reached is %u\n", reached);
     name = "last of " + std::to_string(longPages) + " pages";
-    BenchReport(name.c_str(), last, "one sequential read", 2.0);
+    BenchReportGoal(kGoalSpoolLastPage, name, last);
     return 0;
 }
