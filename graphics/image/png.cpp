@@ -608,7 +608,14 @@ QOV_PNG_SSE2_FN size_t PngUnfilterGroupSse2(RowGroup& g, uint8_t* first, size_t 
     // The first steps start the rows below; the steady ones run while every
     // row has a pixel at this step and the next; the last ones finish the rows.
     for (; t < kRows - 1 && t < steps; t++) GroupStep<kBpp, kKind, kRows, false>(g, t);
-    for (; t + 1 < g.pixels; t++) GroupStep<kBpp, kKind, kRows, true>(g, t);
+    // The steady steps work on a copy of the state that nothing outside them
+    // sees: the state itself goes to the edge steps by reference, and the
+    // rows' byte stores could reach it for all the compiler knows, so the
+    // 32-bit build kept it in memory and each step's left neighbours passed
+    // through a store and a load. The copy lives in registers.
+    RowGroup s = g;
+    for (; t + 1 < s.pixels; t++) GroupStep<kBpp, kKind, kRows, true>(s, t);
+    g = s;
     for (; t < steps; t++) GroupStep<kBpp, kKind, kRows, false>(g, t);
     return g.pixels;
 }
