@@ -534,12 +534,15 @@ struct RowGroup {
 enum GroupKind { kGroupAverage, kGroupPaeth, kGroupMixed };
 
 // The predictor of every lane of a group of mixed filters: each lane's row
-// takes its own of Paeth, Average, left (Sub), upper (Up) or none.
+// takes its own of Paeth, Average, left (Sub), upper (Up) or none. The
+// cheap ones are joined first, so that Paeth's temporaries find registers
+// (the 32-bit build has eight, and spilled them in the chain of the left
+// neighbours when Paeth came first).
 QOV_PNG_SSE2_FN inline __m128i MixedPredictSse2(const RowGroup& g, __m128i a, __m128i b, __m128i c) {
-    const __m128i paeth = _mm_and_si128(PaethPredictBytesSse2(a, b, c), g.paethLanes);
-    const __m128i average = _mm_and_si128(AverageBytesSse2(a, b), g.averageLanes);
     const __m128i left = _mm_and_si128(a, g.subLanes), up = _mm_and_si128(b, g.upLanes);
-    return _mm_or_si128(_mm_or_si128(paeth, average), _mm_or_si128(left, up));
+    const __m128i average = _mm_and_si128(AverageBytesSse2(a, b), g.averageLanes);
+    const __m128i others = _mm_or_si128(_mm_or_si128(left, up), average);
+    return _mm_or_si128(others, _mm_and_si128(PaethPredictBytesSse2(a, b, c), g.paethLanes));
 }
 
 // Whether row k of a group of kRows has a pixel at step t.
