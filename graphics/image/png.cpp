@@ -534,12 +534,15 @@ struct RowGroup {
 enum GroupKind { kGroupAverage, kGroupPaeth, kGroupMixed };
 
 // The predictor of every lane of a group of mixed filters: each lane's row
-// takes its own of Paeth, Average, left (Sub), upper (Up) or none.
+// takes its own of Paeth, Average, left (Sub), upper (Up) or none. The
+// cheap ones are joined first, so that Paeth's temporaries find registers
+// (the 32-bit build has eight, and spilled them in the chain of the left
+// neighbours when Paeth came first).
 QOV_PNG_SSE2_FN inline __m128i MixedPredictSse2(const RowGroup& g, __m128i a, __m128i b, __m128i c) {
-    const __m128i paeth = _mm_and_si128(PaethPredictBytesSse2(a, b, c), g.paethLanes);
-    const __m128i average = _mm_and_si128(AverageBytesSse2(a, b), g.averageLanes);
     const __m128i left = _mm_and_si128(a, g.subLanes), up = _mm_and_si128(b, g.upLanes);
-    return _mm_or_si128(_mm_or_si128(paeth, average), _mm_or_si128(left, up));
+    const __m128i average = _mm_and_si128(AverageBytesSse2(a, b), g.averageLanes);
+    const __m128i others = _mm_or_si128(_mm_or_si128(left, up), average);
+    return _mm_or_si128(others, _mm_and_si128(PaethPredictBytesSse2(a, b, c), g.paethLanes));
 }
 
 // Whether row k of a group of kRows has a pixel at step t.
@@ -608,7 +611,14 @@ QOV_PNG_SSE2_FN size_t PngUnfilterGroupSse2(RowGroup& g, uint8_t* first, size_t 
     // The first steps start the rows below; the steady ones run while every
     // row has a pixel at this step and the next; the last ones finish the rows.
     for (; t < kRows - 1 && t < steps; t++) GroupStep<kBpp, kKind, kRows, false>(g, t);
-    for (; t + 1 < g.pixels; t++) GroupStep<kBpp, kKind, kRows, true>(g, t);
+    // The steady steps work on a copy of the state that nothing outside them
+    // sees: the state itself goes to the edge steps by reference, and the
+    // rows' byte stores could reach it for all the compiler knows, so the
+    // 32-bit build kept it in memory and each step's left neighbours passed
+    // through a store and a load. The copy lives in registers.
+    RowGroup s = g;
+    for (; t + 1 < s.pixels; t++) GroupStep<kBpp, kKind, kRows, true>(s, t);
+    g = s;
     for (; t < steps; t++) GroupStep<kBpp, kKind, kRows, false>(g, t);
     return g.pixels;
 }
@@ -1345,20 +1355,50 @@ QOV_PNG_SSSE3_FN uint32_t PngAdlerSsse3(uint32_t adler, const uint8_t* p, size_t
 // bytes (multiplied by x^160 and x^96 modulo the CRC's polynomial, bit-reversed
 // as the CRC is), which keeps their remainder; the CRC of the last 128 bits
 // (zlib's, from a start of all ones, the start already folded in) is then that
-// of everything before, and zlib's takes on the bytes after.
+// of everything before, and zlib's takes on the bytes after. Long runs go
+// 64 bytes a turn in four such running values, each folded onto the bytes
+// 64 further on (by x^544 and x^480): one fold's multiply waits for the one
+// before, so a single running value left the processor idle most of the
+// time. The four are then folded into one, 16 bytes apart as before.
 constexpr size_t kCrcFoldBytes = 16;
 constexpr size_t kCrcFoldLeast = 64;
+constexpr size_t kCrcFoldLanes = 4;
+constexpr size_t kCrcWideBytes = kCrcFoldLanes * kCrcFoldBytes;
 constexpr long long kCrcFoldLow = 0x1751997d0;
 constexpr long long kCrcFoldHigh = 0x0ccaa009e;
+constexpr long long kCrcWideLow = 0x154442bd4;
+constexpr long long kCrcWideHigh = 0x1c6e41596;
+
+// x multiplied by the constants k (its low half by k's low, its high by k's
+// high), ready to be added to the bytes it is folded onto.
+QOV_PNG_PCLMUL_FN inline __m128i CrcFold(__m128i x, __m128i k) {
+    return _mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11));
+}
+QOV_PNG_PCLMUL_FN inline __m128i CrcFoldOnto(__m128i x, __m128i k, const uint8_t* next) {
+    return _mm_xor_si128(CrcFold(x, k), _mm_loadu_si128(reinterpret_cast<const __m128i*>(next)));
+}
 
 QOV_PNG_PCLMUL_FN uint32_t PngCrcFold(uint32_t crc, const uint8_t* p, size_t n) {
     const __m128i k = _mm_set_epi64x(kCrcFoldHigh, kCrcFoldLow);
     __m128i x = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_cvtsi32_si128(int(~crc)));
     size_t i = kCrcFoldBytes;
-    for (; i + kCrcFoldBytes <= n; i += kCrcFoldBytes) {
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-        x = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11)), next);
+    if (n >= kCrcWideBytes) {
+        const __m128i wide = _mm_set_epi64x(kCrcWideHigh, kCrcWideLow);
+        __m128i x1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + kCrcFoldBytes));
+        __m128i x2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2 * kCrcFoldBytes));
+        __m128i x3 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 3 * kCrcFoldBytes));
+        for (i = kCrcWideBytes; i + kCrcWideBytes <= n; i += kCrcWideBytes) {
+            x = CrcFoldOnto(x, wide, p + i);
+            x1 = CrcFoldOnto(x1, wide, p + i + kCrcFoldBytes);
+            x2 = CrcFoldOnto(x2, wide, p + i + 2 * kCrcFoldBytes);
+            x3 = CrcFoldOnto(x3, wide, p + i + 3 * kCrcFoldBytes);
+        }
+        // The four in turn, each folded onto the next as onto its bytes.
+        x = _mm_xor_si128(CrcFold(x, k), x1);
+        x = _mm_xor_si128(CrcFold(x, k), x2);
+        x = _mm_xor_si128(CrcFold(x, k), x3);
     }
+    for (; i + kCrcFoldBytes <= n; i += kCrcFoldBytes) x = CrcFoldOnto(x, k, p + i);
     uint8_t last[kCrcFoldBytes];
     _mm_storeu_si128(reinterpret_cast<__m128i*>(last), x);
     const uint32_t folded = uint32_t(crc32(0xFFFFFFFFu, last, kCrcFoldBytes));
