@@ -109,6 +109,11 @@ bool BatchFrames(const WireReader& in, size_t at, uint32_t type, uint32_t seq, u
     return true;
 }
 
+void Settle(uint32_t session);
+
+// A batch of requests timed as one; the clock starts once the side and its
+// Wine server have finished what came before (the other side's batch, or
+// this side's untimed clean-up: destroyed windows still being taken down).
 std::vector<uint8_t> DoBatch(const WireReader& in) {
     uint32_t session = 0, type = 0, seq = 0, answerType = 0, count = 0, bodies = 0;
     bool ok = in.U32At(0, &session) && in.U32At(4, &type) && in.U32At(8, &seq) && in.U32At(12, &answerType) &&
@@ -118,6 +123,7 @@ std::vector<uint8_t> DoBatch(const WireReader& in) {
     SOCKET s = SessionAt(session);
     std::vector<uint32_t> values(ok ? count : 0, 0);
     uint32_t failures = ok && s != INVALID_SOCKET ? 0 : count;
+    if (failures == 0) Settle(session);
     auto t0 = std::chrono::steady_clock::now();
     if (failures == 0)
         for (uint32_t i = 0; i < count; i++)
