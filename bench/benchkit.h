@@ -198,7 +198,7 @@ inline constexpr BenchGoal kBenchGoals[kBenchGoalCount] = {
     {kGoalSubsetTime, "font subset time", "fontTools", 0.05},
     {kGoalSubsetSize, "font subset size", "fontTools", 1.0},
     {kGoalFormLoad, "form load", "direct creation", 1.1},
-    {kGoalFormSave, "form save", "property reads", 1.2},
+    {kGoalFormSave, "form save", "reads + file put", 1.2},
     {kGoalAutomation, "automation calls", "GetIDsOfNames+Invoke", 1.3},
     {kGoalWindowlessPaint, "windowless repaint", "plain GDI calls", 1.5},
     {kGoalAddButton, "AddButton x200", "bare calls x200", 2.0},

@@ -30,6 +30,7 @@ namespace {
 
 constexpr char kLogName[] = "FormSaveQof";
 constexpr char kUnknownPropText[] = "?????";
+constexpr uint32_t kUnknownPropLength = sizeof kUnknownPropText - 1;
 constexpr uint8_t kWinTypeSaved = 1;            // option 0x2
 constexpr char kTempPrefix[] = "QOV";
 constexpr char kEventTextMark[] = "<?";
@@ -76,10 +77,12 @@ bool LiveGetProp(void* o, uint32_t id, FormPropValue* out) {
                                          : static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
         out->value = static_cast<int32_t>(v);
         out->text = gTextBuf;
-        out->length = static_cast<uint32_t>(strlen(gTextBuf));
+        // Most properties are numbers and leave the buffer empty.
+        out->length = gTextBuf[0] ? static_cast<uint32_t>(strlen(gTextBuf)) : 0;
     }
     // An id the object does not know leaves the "unknown" text: no text.
-    if (strcmp(out->text, kUnknownPropText) == 0) out->length = 0;
+    if (out->length == kUnknownPropLength && memcmp(out->text, kUnknownPropText, kUnknownPropLength) == 0)
+        out->length = 0;
     // A menu's or item's text keeps its accelerator marks in the form.
     if (id == kPidText && (IsMenuKind(rec->kind) || rec->kind == kKindMenuItem)) {
         out->text = MenuRawText(rec);
@@ -140,10 +143,21 @@ bool MakeGuid(uint8_t out[16]) {
 
 // ---- The object table ------------------------------------------------------------------------
 
+// The table's objects are also found by address (open addressing, linear
+// probing): each cell holds an entry's index + 1, 0 when empty, so asking
+// whether an object is in the table costs the same at its 500th object as
+// at its first.
+constexpr uint32_t kTableCellBits = 10;
+constexpr uint32_t kTableCells = 1u << kTableCellBits;
+static_assert(kTableCells >= 2 * kFormMaxEntries, "the cells stay at most half full");
+constexpr uint32_t kAddressMix = 2654435761u;   // multiplicative hash (the golden ratio of 2^32)
+constexpr uint32_t kMixBits = 32;               // the product's width; its top bits pick the cell
+
 struct TableBuild {
     FormSaveContext* ctx;
     bool overflow;
     bool leftOut;       // an object of a kind no form load can make was left out
+    uint16_t cells[kTableCells];
 };
 
 bool LeftOut(ObjectRecord* rec) {
@@ -154,15 +168,27 @@ bool LeftOut(ObjectRecord* rec) {
     return rec->kind == kKindPanel && gFormSubObjectHooks.panelWinFlag1 && gFormSubObjectHooks.panelWinFlag1(rec);
 }
 
-bool InTable(const FormSaveContext* ctx, const ObjectRecord* rec) {
-    for (uint32_t i = 0; i < ctx->entryCount; ++i)
-        if (ctx->entries[i].object == rec) return true;
+uint32_t FirstCell(const ObjectRecord* rec) {
+    return (static_cast<uint32_t>(reinterpret_cast<uintptr_t>(rec)) * kAddressMix) >> (kMixBits - kTableCellBits);
+}
+
+uint32_t NextCell(uint32_t cell) { return (cell + 1) & (kTableCells - 1); }
+
+bool InTable(const TableBuild* t, const ObjectRecord* rec) {
+    for (uint32_t c = FirstCell(rec); t->cells[c]; c = NextCell(c))
+        if (t->ctx->entries[t->cells[c] - 1].object == rec) return true;
     return false;
+}
+
+void PutInCells(TableBuild* t, const ObjectRecord* rec, uint32_t entry) {
+    uint32_t c = FirstCell(rec);
+    while (t->cells[c]) c = NextCell(c);
+    t->cells[c] = static_cast<uint16_t>(entry + 1);
 }
 
 void AddEntry(TableBuild* t, ObjectRecord* rec) {
     FormSaveContext* ctx = t->ctx;
-    if (LeftOut(rec) || InTable(ctx, rec)) return;
+    if (LeftOut(rec) || InTable(t, rec)) return;
     // A saved form loads again: a kind the loader refuses (a Movie) would
     // fail the whole load, so it is not written.
     if (ctx->entryCount > 0 && !QofKindCreatable(rec->kind)) {
@@ -175,18 +201,19 @@ void AddEntry(TableBuild* t, ObjectRecord* rec) {
     }
     FormSaveEntry& e = ctx->entries[ctx->entryCount];
     memset(&e, 0, sizeof e);
-    if (rec->name && rec->name[0]) snprintf(e.name, sizeof e.name, "%s", rec->name);
+    if (rec->name && rec->name[0]) memcpy(e.name, rec->name, strnlen(rec->name, sizeof e.name - 1));
     else snprintf(e.name, sizeof e.name, "Object%u", static_cast<unsigned>(ctx->entryCount));
     e.kind = rec->kind;
     e.object = rec;
     if (rec->kind == kKindNetObject || rec->kind == kKindNetControl) ctx->flags |= kFsNetObjects;
+    PutInCells(t, rec, ctx->entryCount);
     ++ctx->entryCount;
 }
 
 // A sub-menu after the sub-menus its items open (they must come before it
 // for its items' references); depth bounds a chain that loops.
 void AddSubMenu(TableBuild* t, ObjectRecord* sub, int depth) {
-    if (depth > kParentChainMax || InTable(t->ctx, sub)) return;
+    if (depth > kParentChainMax || InTable(t, sub)) return;
     uint32_t n = MenuItemCount(sub);
     for (uint32_t i = 0; i < n; ++i) {
         ObjectRecord* opened = MenuItemSubMenu(MenuItemAt(sub, i));
@@ -225,9 +252,9 @@ void AddUnlinked(TableBuild* t, ObjectRecord* window) {
     for (uint32_t i = 0; i < n; ++i) {
         ObjectRecord* rec = ObjectLiveAt(i);
         if (!rec || !rec->parent || rec->kind == kKindMenuItem || IsMenuKind(rec->kind) ||
-            rec->kind == kKindImageList || InTable(t->ctx, rec))
+            rec->kind == kKindImageList || InTable(t, rec))
             continue;
-        if (rec->parent == window || (rec->parent->kind == kKindPanel && InTable(t->ctx, rec->parent)))
+        if (rec->parent == window || (rec->parent->kind == kKindPanel && InTable(t, rec->parent)))
             AddEntry(t, rec);
     }
 }
@@ -479,7 +506,7 @@ void EndJob(SaveJob* job) {
 
 int32_t SaveContent(SaveJob* job, const char* path, const char* eventText, uint32_t options) {
     FormSaveContext* ctx = job->ctx;
-    TableBuild t = {ctx, false, false};
+    TableBuild t = {ctx, false, false, {}};
     bool page = (options & kFormSaveWebPage) != 0;
     if (page) BuildPageTable(&t, job->window, &job->leftOut);
     else BuildTable(&t, job->window);

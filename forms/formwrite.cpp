@@ -23,6 +23,7 @@ const char kQwErrOleStorage[] = "Unable To Save Form File OLE Storage";
 namespace {
 
 constexpr uint16_t kTextWordBit = 0x8000;
+constexpr size_t kNumberRecordSize = 6;             // u16 id, u32 value
 constexpr uint32_t kTextMaxLength = 0xFFFF;         // u16 length of a text record
 constexpr uint32_t kLabelOffsetMax = 0xFFFF;        // u16 label offset of a descriptor
 constexpr uint32_t kLabelTextMax = 255;             // u8 length of a label record
@@ -41,21 +42,23 @@ constexpr char kReturnTrailer[] = "\r\n@  \tRETURN\r\n\r\n";
 constexpr char kTargetLine[] = "#S\r\n";
 constexpr char kCrLf[] = "\r\n";
 constexpr uint32_t kDeclNameColumns = 32;
+constexpr char kDeclNamePad[] = "                                ";   // a name's line padded to its columns
+static_assert(sizeof kDeclNamePad - 1 == kDeclNameColumns, "the pad fills the name's columns");
 constexpr char kKindNamePrefix[] = "- ";
 constexpr uint32_t kWebFlagFirst = 318, kWebFlagLast = 328;
 
-const uint16_t kNeverIds[] = {24, 84, 118, 201, 207, 230, 281};
-const uint16_t kAlwaysIds[] = {3, 5, 14, 17, 23, 28, 42, 43, 56, 62, 92, 140, 146, 149, 152, 156, 312};
-const uint16_t kSkipOneIds[] = {9, 38, 39, 40, 41, 52, 58, 91, 342};
-const uint16_t kTextIds[] = {12,  30,  59,  61,  86,  110, 113, 116, 119, 143, 144, 155, 206, 221, 257,
-                             260, 261, 309, 315, 316, 319, 321, 322, 325, 328, 330, 331, 332, 333, 334};
-const uint16_t kTextSkipEmptyIds[] = {336, 338, 339, 340, 341};
+constexpr uint16_t kNeverIds[] = {24, 84, 118, 201, 207, 230, 281};
+constexpr uint16_t kAlwaysIds[] = {3, 5, 14, 17, 23, 28, 42, 43, 56, 62, 92, 140, 146, 149, 152, 156, 312};
+constexpr uint16_t kSkipOneIds[] = {9, 38, 39, 40, 41, 52, 58, 91, 342};
+constexpr uint16_t kTextIds[] = {12,  30,  59,  61,  86,  110, 113, 116, 119, 143, 144, 155, 206, 221, 257,
+                                 260, 261, 309, 315, 316, 319, 321, 322, 325, 328, 330, 331, 332, 333, 334};
+constexpr uint16_t kTextSkipEmptyIds[] = {336, 338, 339, 340, 341};
 // Texts of these ids are left out when empty although they are text records.
-const uint16_t kEmptyTextLeftOut[] = {319, 321, 322, 325, 328};
+constexpr uint16_t kEmptyTextLeftOut[] = {319, 321, 322, 325, 328};
 constexpr int32_t kDockDefault = 3, kAnchorDefault = 7;
 
 template <size_t N>
-bool InList(const uint16_t (&list)[N], uint32_t id) {
+constexpr bool InList(const uint16_t (&list)[N], uint32_t id) {
     for (uint16_t v : list)
         if (v == id) return true;
     return false;
@@ -135,7 +138,10 @@ void SetName(Bytes* b, size_t at, const char* name) {
 
 // ---- Record forms ------------------------------------------------------------------------------
 
-FormRecordForm FormPropRecordForm(uint32_t id) {
+// The form of an id as the lists above give it. Each property of each saved
+// object asks for its form, so the ids of the property table answer from a
+// table made of this at compile time rather than by a walk of the lists.
+static constexpr FormRecordForm RecordFormByLists(uint32_t id) {
     if (InList(kNeverIds, id)) return kRfNever;
     if (InList(kAlwaysIds, id)) return kRfAlways;
     if (InList(kSkipOneIds, id)) return kRfSkipOne;
@@ -149,33 +155,70 @@ FormRecordForm FormPropRecordForm(uint32_t id) {
     return kRfSkipZero;
 }
 
+namespace {
+
+struct RecordFormTable {
+    FormRecordForm form[kPropIdCount];
+};
+
+constexpr RecordFormTable MakeRecordFormTable() {
+    RecordFormTable t = {};
+    for (uint32_t id = 0; id < kPropIdCount; ++id) t.form[id] = RecordFormByLists(id);
+    return t;
+}
+
+constexpr RecordFormTable kRecordForms = MakeRecordFormTable();
+
+}  // namespace
+
+FormRecordForm FormPropRecordForm(uint32_t id) {
+    return id < kPropIdCount ? kRecordForms.form[id] : RecordFormByLists(id);
+}
+
 bool FormPropSetsWebFlag(uint32_t id) { return id >= kWebFlagFirst && id <= kWebFlagLast; }
 
-bool FormStreamPut(FormStreamOut* out, const void* bytes, size_t n) {
+// Room for n more bytes at the end of out, counted in its length; null when
+// a fixed buffer has no room or the shared one cannot grow.
+static uint8_t* FormStreamRoom(FormStreamOut* out, size_t n) {
     CheckedSize need(out->length);
     need.Add(n);
-    if (!need.Fits()) return false;
+    if (!need.Fits()) return nullptr;
     if (need.Size() > out->room) {
-        if (!out->shared) return false;
+        if (!out->shared) return nullptr;
         // The shared buffer grows by at least one step past the larger of the
         // need and its old size.
         CheckedSize grown(need.Size() > out->room ? need.Size() : out->room);
         grown.Add(kFormStreamStep);
         uint8_t* p = grown.Fits() ? FormStreamBufReserve(grown.Size()) : nullptr;
-        if (!p) return false;
+        if (!p) return nullptr;
         out->data = p;
         out->room = grown.Size();
     }
-    if (n) memcpy(out->data + out->length, bytes, n);
+    uint8_t* at = out->data + out->length;
     out->length += n;
+    return at;
+}
+
+bool FormStreamPut(FormStreamOut* out, const void* bytes, size_t n) {
+    if (n == 0) return true;
+    uint8_t* at = FormStreamRoom(out, n);
+    if (!at) return false;
+    memcpy(at, bytes, n);
     return true;
 }
 
+// A number record is written in place: every property of every object saved
+// that is not a text is one.
 bool FormStreamPutNumber(FormStreamOut* out, uint32_t id, uint32_t value) {
-    uint8_t rec[6] = {static_cast<uint8_t>(id), static_cast<uint8_t>(id >> 8), static_cast<uint8_t>(value),
-                      static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
-                      static_cast<uint8_t>(value >> 24)};
-    return FormStreamPut(out, rec, sizeof rec);
+    uint8_t* rec = FormStreamRoom(out, kNumberRecordSize);
+    if (!rec) return false;
+    rec[0] = static_cast<uint8_t>(id);
+    rec[1] = static_cast<uint8_t>(id >> 8);
+    rec[2] = static_cast<uint8_t>(value);
+    rec[3] = static_cast<uint8_t>(value >> 8);
+    rec[4] = static_cast<uint8_t>(value >> 16);
+    rec[5] = static_cast<uint8_t>(value >> 24);
+    return true;
 }
 
 bool FormStreamPutText(FormStreamOut* out, uint32_t id, const char* text, uint32_t length) {
@@ -632,9 +675,9 @@ bool WriteDeclarations(WriteState* s) {
     for (uint32_t i = skipWindow ? 1 : 0; i < ctx->entryCount; ++i) {
         const FormSaveEntry& e = ctx->entries[i];
         if (e.subObject) continue;
-        char line[kQofNameSize + 8];
-        snprintf(line, sizeof line, "%-*s", static_cast<int>(kDeclNameColumns), e.name);
-        PutText(&s->b, line);
+        size_t n = strnlen(e.name, sizeof e.name);
+        Put(&s->b, e.name, n);
+        if (n < kDeclNameColumns) Put(&s->b, kDeclNamePad, kDeclNameColumns - n);
         const char* kindName = ObjectKindName(e.kind);
         if (strncmp(kindName, kKindNamePrefix, 2) == 0) kindName += 2;
         PutText(&s->b, kindName);
