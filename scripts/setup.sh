@@ -6,6 +6,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
+source "$here/scripts/setup.d/lib.sh"
 cache=${QOV_DEPS_CACHE:-/var/cache/qovtervex-deps}
 stamp=$cache/.apt-done-v6
 
@@ -39,7 +40,7 @@ install_apt() {
         > /etc/apt/sources.list.d/qovtervex-src.list || true
     fi
   fi
-  apt-get update -qq
+  apt_update
   apt-get install -y -qq --no-install-recommends "${apt_packages[@]}" >/dev/null
   mkdir -p "$cache"
   touch "$stamp"

@@ -16,7 +16,8 @@ command -v node >/dev/null 2>&1 || missing+=(nodejs)
 command -v npm >/dev/null 2>&1 || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
+  source "$here/scripts/setup.d/lib.sh"
+  apt_update
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
