@@ -201,9 +201,10 @@ static void SendKeepAliveIfDue() {
 // when it has something to read (WSAAsyncSelect posts message 1174 for FD_READ
 // and FD_CLOSE), so a frame is read and dispatched in the same turn of
 // whichever message loop runs: the main loop, a nested wait, a modal window's
-// or a tracked menu's loop. Frames are assembled from what has arrived and
-// never waited for: a frame that arrives in pieces is finished by the later
-// notices. The link watch thread only keeps the link alive and posts a look
+// or a tracked menu's loop. The main loop's own wait keeps a read pending
+// instead, which a frame ends without a message to take first. Frames are
+// assembled from what has arrived and never waited for: a frame that arrives
+// in pieces is finished by the later notices. The link watch thread only keeps the link alive and posts a look
 // when the server has been silent past the limit.
 
 // What a look at the link found when no frame is to be taken (a positive
@@ -236,6 +237,8 @@ static volatile LONG gLookPosted;
 // the notice of bytes still there, so the next wait for a frame must look
 // again by itself. gSockRead: this look read from the socket. Main thread only.
 static bool gSockRead, gNoticeOwed;
+// The outermost wait's pending read took bytes from the socket for the next look.
+static bool gWaitRead;
 
 // Since when the server has been silent, for QOVCS_RECVTIMEOUT: reset by every
 // byte that arrives, and when the main thread begins to wait for a frame or
@@ -467,11 +470,51 @@ static int LookAtLink(bool watchOnly) {
 int RecvFrameLook(bool watchOnly) {
     if (gSock == INVALID_SOCKET || gLinkFailed) return kRecvPending;
     InterlockedExchange(&gLookPosted, 0);
-    gSockRead = false;
+    gSockRead = gWaitRead;
+    gWaitRead = false;
     int rc = LookAtLink(watchOnly);
     gNoticeOwed = !gSockRead;
     if (rc > 0) gLinkFailed = true;
     return rc;
+}
+
+// The outermost wait for a frame: a read of the link is kept pending while
+// the main thread waits for it or for a window message, so a frame that comes
+// ends the wait itself, in one wait of the thread, instead of through a
+// notice that has to be taken from the queue before the socket is read. True
+// when bytes came into the read-ahead buffer (a look takes them); false when
+// a window message is waiting, or when the wait does not apply (bytes already
+// read ahead, a look owed, the link gone): then the queue is pumped as ever.
+bool RecvWaitFrameOrMessage() {
+    if (!gRecvReleased || AheadLeft() || gNoticeOwed || gSock == INVALID_SOCKET || gLinkFailed) return false;
+    static WSAEVENT done = WSACreateEvent();
+    if (done == WSA_INVALID_EVENT) return false;
+    gAheadAt = gAheadEnd = 0;
+    WSABUF buf = {static_cast<ULONG>(kReadAheadMax), reinterpret_cast<char*>(gAhead)};
+    WSAOVERLAPPED ov = {};
+    ov.hEvent = done;
+    DWORD got = 0, flags = 0;
+    bool waited = false;
+    if (WSARecv(gSock, &buf, 1, &got, &flags, &ov, nullptr) != 0) {
+        if (WSAGetLastError() != WSA_IO_PENDING) return false;
+        waited = true;
+        // A window message first: the read is called back; bytes it took all
+        // the same are kept below.
+        if (MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0)
+            CancelIoEx(reinterpret_cast<HANDLE>(gSock), &ov);
+        if (!WSAGetOverlappedResult(gSock, &ov, &got, TRUE, &flags)) return false;
+    }
+    // The link's end (nothing read) is found by the look the socket posts.
+    if (got == 0) return false;
+    gAheadEnd = static_cast<uint32_t>(got);
+    gSilenceFrom = GetTickCount();
+    gWaitRead = true;
+    if (waited) return true;
+    // Bytes that were there before the wait came while the thread worked,
+    // after messages it may have queued meanwhile: they are taken through a
+    // look in the queue, behind those messages, as their notice would be.
+    PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
+    return false;
 }
 
 void RecvNextFrame() {

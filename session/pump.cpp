@@ -47,6 +47,14 @@ static bool PumpDispatch(MSG* m) {
 // the same order.
 static void PumpTurnMessages(bool wait) {
     MSG m;
+    if (wait && gPumpDepth == 1 && RecvWaitFrameOrMessage()) {
+        // Bytes came on the link: they are taken as a notice's look would.
+        gOuterNotice = true;
+        OnSrvMsgArrived(0);
+        gOuterNotice = false;
+        if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
+        return;
+    }
     if (wait) {
         if (GetMessageA(&m, nullptr, 0, 0) <= 0) {
             gSession.state = kSessionEnded;

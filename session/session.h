@@ -50,6 +50,9 @@ constexpr const char kMainWindowTitle[] = "Qovtervex";
 // The main thread is ready for the next frame: the next look that finds it
 // whole takes it into gRecvBuf.
 void RecvNextFrame();
+// The main loop's wait (main thread): true when bytes came on the link, to be
+// taken by a look; false when the queue is to be pumped.
+bool RecvWaitFrameOrMessage();
 // A look at the link at message 1174 (main thread): 0 when the next frame was
 // taken into gRecvBuf; a negative number when there is none to take (not yet
 // whole, or the main thread is not ready for it, when the socket is only
