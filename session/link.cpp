@@ -481,14 +481,14 @@ int RecvFrameLook(bool watchOnly) {
 // The outermost wait for a frame: a read of the link is kept pending while
 // the main thread waits for it or for a window message, so a frame that comes
 // ends the wait itself, in one wait of the thread, instead of through a
-// notice that has to be taken from the queue before the socket is read. True
-// when bytes came into the read-ahead buffer (a look takes them); false when
-// a window message is waiting, or when the wait does not apply (bytes already
-// read ahead, a look owed, the link gone): then the queue is pumped as ever.
-bool RecvWaitFrameOrMessage() {
-    if (!gRecvReleased || AheadLeft() || gNoticeOwed || gSock == INVALID_SOCKET || gLinkFailed) return false;
+// notice that has to be taken from the queue before the socket is read. When
+// the wait does not apply (a look owed, the link gone) the queue is pumped as
+// ever.
+LinkWait RecvWaitFrameOrMessage() {
+    if (!gRecvReleased || gNoticeOwed || gSock == INVALID_SOCKET || gLinkFailed) return kLinkWaitQueue;
+    if (AheadLeft()) return kLinkWaitFrameBehindQueue;
     static WSAEVENT done = WSACreateEvent();
-    if (done == WSA_INVALID_EVENT) return false;
+    if (done == WSA_INVALID_EVENT) return kLinkWaitQueue;
     gAheadAt = gAheadEnd = 0;
     WSABUF buf = {static_cast<ULONG>(kReadAheadMax), reinterpret_cast<char*>(gAhead)};
     WSAOVERLAPPED ov = {};
@@ -496,26 +496,27 @@ bool RecvWaitFrameOrMessage() {
     DWORD got = 0, flags = 0;
     bool waited = false;
     if (WSARecv(gSock, &buf, 1, &got, &flags, &ov, nullptr) != 0) {
-        if (WSAGetLastError() != WSA_IO_PENDING) return false;
+        if (WSAGetLastError() != WSA_IO_PENDING) return kLinkWaitQueue;
         waited = true;
         // A window message first: the read is called back; bytes it took all
         // the same are kept below.
         if (MsgWaitForMultipleObjectsEx(1, &done, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0)
             CancelIoEx(reinterpret_cast<HANDLE>(gSock), &ov);
-        if (!WSAGetOverlappedResult(gSock, &ov, &got, TRUE, &flags)) return false;
+        if (!WSAGetOverlappedResult(gSock, &ov, &got, TRUE, &flags)) return kLinkWaitQueue;
     }
     // The link's end (nothing read) is found by the look the socket posts.
-    if (got == 0) return false;
+    if (got == 0) return kLinkWaitQueue;
     gAheadEnd = static_cast<uint32_t>(got);
     gSilenceFrom = GetTickCount();
     gWaitRead = true;
-    if (waited) return true;
     // Bytes that were there before the wait came while the thread worked,
-    // after messages it may have queued meanwhile: they are taken through a
-    // look in the queue, behind those messages, as their notice would be.
-    PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
-    return false;
+    // after what it may have queued meanwhile, which goes first. No look is
+    // posted for them: the socket's notice, when it comes, is that look, and
+    // a second one would find nothing and wake a later wait for nothing.
+    return waited ? kLinkWaitFrame : kLinkWaitFrameBehindQueue;
 }
+
+bool RecvFrameAhead() { return gRecvReleased && AheadLeft() && gSock != INVALID_SOCKET && !gLinkFailed; }
 
 void RecvNextFrame() {
     if (gRecvReleased || gSock == INVALID_SOCKET || gLinkFailed) return;

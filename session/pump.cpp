@@ -39,6 +39,32 @@ static bool PumpDispatch(MSG* m) {
     return notice;
 }
 
+// Bytes on the link are taken as a notice's look would take them.
+static void PumpTakeFrame() {
+    gOuterNotice = true;
+    OnSrvMsgArrived(0);
+    gOuterNotice = false;
+    if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
+}
+
+// Bytes read before the wait began: what the queue holds goes first, taken
+// without waiting; the socket's notice among it takes the frame; when the
+// queue is empty and no look took the frame, it is taken here.
+static void PumpQueueThenFrame() {
+    MSG m;
+    for (uint32_t taken = 0; taken < kPumpTurnMessages; taken++) {
+        if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (RecvFrameAhead()) PumpTakeFrame();
+            return;
+        }
+        if (m.message == WM_QUIT) {
+            gSession.state = kSessionEnded;
+            return;
+        }
+        if (PumpDispatch(&m)) return;
+    }
+}
+
 // A waiting turn of the outermost loop ends with the socket notice it took,
 // once its frame is answered: the loop then waits again at once. Looking for
 // a further message first, which finds none as each request comes alone, costs
@@ -47,13 +73,10 @@ static bool PumpDispatch(MSG* m) {
 // the same order.
 static void PumpTurnMessages(bool wait) {
     MSG m;
-    if (wait && gPumpDepth == 1 && RecvWaitFrameOrMessage()) {
-        // Bytes came on the link: they are taken as a notice's look would.
-        gOuterNotice = true;
-        OnSrvMsgArrived(0);
-        gOuterNotice = false;
-        if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
-        return;
+    if (wait && gPumpDepth == 1) {
+        LinkWait found = RecvWaitFrameOrMessage();
+        if (found == kLinkWaitFrame) return PumpTakeFrame();
+        if (found == kLinkWaitFrameBehindQueue) return PumpQueueThenFrame();
     }
     if (wait) {
         if (GetMessageA(&m, nullptr, 0, 0) <= 0) {

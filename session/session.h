@@ -50,9 +50,15 @@ constexpr const char kMainWindowTitle[] = "Qovtervex";
 // The main thread is ready for the next frame: the next look that finds it
 // whole takes it into gRecvBuf.
 void RecvNextFrame();
-// The main loop's wait (main thread): true when bytes came on the link, to be
-// taken by a look; false when the queue is to be pumped.
-bool RecvWaitFrameOrMessage();
+// What the main loop's wait found (main thread): a window message or nothing
+// to wait for (the queue is pumped as ever); bytes that came during the wait
+// (a look takes them); or bytes that were there before it, which come behind
+// what the queue holds (the queue is pumped without waiting, then a look
+// takes them if no notice's look did).
+enum LinkWait { kLinkWaitQueue, kLinkWaitFrame, kLinkWaitFrameBehindQueue };
+LinkWait RecvWaitFrameOrMessage();
+// The main thread is ready for a frame whose bytes are already read ahead.
+bool RecvFrameAhead();
 // A look at the link at message 1174 (main thread): 0 when the next frame was
 // taken into gRecvBuf; a negative number when there is none to take (not yet
 // whole, or the main thread is not ready for it, when the socket is only
