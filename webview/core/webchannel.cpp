@@ -306,10 +306,13 @@ JsonValue* WebViewMsgSend(bool wait) {
         LogNeverMade(made, "its view did not carry out the post");
         return nullptr;
     }
-    // One turn of the window loop whatever the runtime did: an answer it
-    // handed over inside the post (the page host's waits for it on its
-    // socket) still costs no sleep, as the loop below stops at once.
-    PumpTurnForReply();
+    // A runtime that had the answer when the post returned (the page host's
+    // waits for it on its socket) leaves nothing to wait for: the window
+    // messages that came meanwhile are the main loop's to take once the
+    // request is answered, as after any other request (a turn here would
+    // cost the read a Wine server call and reads of the display's
+    // connection). Otherwise the answer comes through the window.
+    if (!me.reply) PumpTurnForReply();
     for (int i = 0; i < kReplyWaitTurns && !me.reply; i++) {
         if (gWebHooks.sleepMs) gWebHooks.sleepMs(kReplyWaitSleepMs);
         PumpTurnForReply();
