@@ -204,8 +204,9 @@ static void SendKeepAliveIfDue() {
 // or a tracked menu's loop. The main loop's own wait keeps a read pending
 // instead, which a frame ends without a message to take first. Frames are
 // assembled from what has arrived and never waited for: a frame that arrives
-// in pieces is finished by the later notices. The link watch thread only keeps the link alive and posts a look
-// when the server has been silent past the limit.
+// in pieces is finished by the later notices. The link watch thread only keeps
+// the link alive and posts a look when the server has been silent past the
+// limit.
 
 // What a look at the link found when no frame is to be taken (a positive
 // number is the link's failure).
@@ -487,6 +488,7 @@ int RecvFrameLook(bool watchOnly) {
 LinkWait RecvWaitFrameOrMessage() {
     if (!gRecvReleased || gNoticeOwed || gSock == INVALID_SOCKET || gLinkFailed) return kLinkWaitQueue;
     if (AheadLeft()) return kLinkWaitFrameBehindQueue;
+    // Starting the read clears the event; its end sets it.
     static WSAEVENT done = WSACreateEvent();
     if (done == WSA_INVALID_EVENT) return kLinkWaitQueue;
     gAheadAt = gAheadEnd = 0;

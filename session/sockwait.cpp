@@ -9,55 +9,46 @@
 #include "session/sockwait.h"
 
 // Waits up to ms for an overlapped operation on s begun with the event done
-// (auto-reset) and takes its result; one still pending when the time is up is
-// cancelled. The wait that sees the operation end takes the event's signal
-// with it; on every other way out (an immediate end signals it too, a
-// cancelled operation may end before the cancel) it is reset here, so the
-// next wait never sees a stale signal and skips its bound. The count, or
-// kSockWaitTimedOut, or SOCKET_ERROR.
-static int FinishOverlapped(SOCKET s, HANDLE done, WSAOVERLAPPED* ov, bool pending, DWORD ms, DWORD* count) {
+// and takes its result; one still pending when the time is up is cancelled
+// (it may still end while it is cancelled; either way the buffer is the
+// caller's again once its result is in). The count, or kSockWaitTimedOut, or
+// SOCKET_ERROR.
+static int FinishOverlapped(SOCKET s, WSAEVENT done, WSAOVERLAPPED* ov, DWORD ms, DWORD* count) {
     DWORD flags = 0;
-    if (pending && WaitForSingleObject(done, ms) == WAIT_OBJECT_0) {
-        if (!WSAGetOverlappedResult(s, ov, count, TRUE, &flags)) return SOCKET_ERROR;
-        return static_cast<int>(*count);
-    }
-    // The operation may still end while it is cancelled; either way the
-    // buffer is the caller's again once its result is in.
-    if (pending) CancelIoEx(reinterpret_cast<HANDLE>(s), ov);
-    BOOL ok = !pending || WSAGetOverlappedResult(s, ov, count, TRUE, &flags);
-    int err = ok ? 0 : WSAGetLastError();
-    ResetEvent(done);
-    if (!ok) return err == WSA_OPERATION_ABORTED ? kSockWaitTimedOut : SOCKET_ERROR;
+    if (WaitForSingleObject(done, ms) != WAIT_OBJECT_0) CancelIoEx(reinterpret_cast<HANDLE>(s), ov);
+    if (!WSAGetOverlappedResult(s, ov, count, TRUE, &flags))
+        return WSAGetLastError() == WSA_OPERATION_ABORTED ? kSockWaitTimedOut : SOCKET_ERROR;
     return static_cast<int>(*count);
 }
 
 // The event an operation's end is signalled on: the calling thread's own,
-// made at its first wait and kept for the next ones.
-static HANDLE ThreadDoneEvent() {
-    static thread_local HANDLE done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+// made at its first wait and kept for the next ones. Starting an operation
+// clears it (no reset of its own, which would cost a Wine server call).
+static WSAEVENT ThreadDoneEvent() {
+    static thread_local WSAEVENT done = WSACreateEvent();
     return done;
 }
 
 int RecvWithin(SOCKET s, char* p, int n, DWORD ms) {
-    HANDLE done = ThreadDoneEvent();
-    if (!done) return SOCKET_ERROR;
+    WSAEVENT done = ThreadDoneEvent();
+    if (done == WSA_INVALID_EVENT) return SOCKET_ERROR;
     WSABUF buf = {static_cast<ULONG>(n), p};
     WSAOVERLAPPED ov = {};
     ov.hEvent = done;
     DWORD got = 0, flags = 0;
-    bool pending = WSARecv(s, &buf, 1, &got, &flags, &ov, nullptr) != 0;
-    if (pending && WSAGetLastError() != WSA_IO_PENDING) return SOCKET_ERROR;
-    return FinishOverlapped(s, done, &ov, pending, ms, &got);
+    if (WSARecv(s, &buf, 1, &got, &flags, &ov, nullptr) == 0) return static_cast<int>(got);
+    if (WSAGetLastError() != WSA_IO_PENDING) return SOCKET_ERROR;
+    return FinishOverlapped(s, done, &ov, ms, &got);
 }
 
 int SendWithin(SOCKET s, const char* p, int n, DWORD ms) {
-    HANDLE done = ThreadDoneEvent();
-    if (!done) return SOCKET_ERROR;
+    WSAEVENT done = ThreadDoneEvent();
+    if (done == WSA_INVALID_EVENT) return SOCKET_ERROR;
     WSABUF buf = {static_cast<ULONG>(n), const_cast<char*>(p)};
     WSAOVERLAPPED ov = {};
     ov.hEvent = done;
     DWORD sent = 0;
-    bool pending = WSASend(s, &buf, 1, &sent, 0, &ov, nullptr) != 0;
-    if (pending && WSAGetLastError() != WSA_IO_PENDING) return SOCKET_ERROR;
-    return FinishOverlapped(s, done, &ov, pending, ms, &sent);
+    if (WSASend(s, &buf, 1, &sent, 0, &ov, nullptr) == 0) return static_cast<int>(sent);
+    if (WSAGetLastError() != WSA_IO_PENDING) return SOCKET_ERROR;
+    return FinishOverlapped(s, done, &ov, ms, &sent);
 }
