@@ -41,7 +41,7 @@ install_apt() {
     fi
   fi
   apt_update
-  apt-get install -y -qq --no-install-recommends "${apt_packages[@]}" >/dev/null
+  apt_install "${apt_packages[@]}"
   mkdir -p "$cache"
   touch "$stamp"
 }

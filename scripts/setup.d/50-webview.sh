@@ -18,7 +18,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   source "$here/scripts/setup.d/lib.sh"
   apt_update
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_install "${missing[@]}"
 fi
 
 # playwright-core only drives the browser; it must never fetch one of its own.
