@@ -35,6 +35,9 @@ static const uint32_t kMaxFrame = 64u << 20;
 // cold page load on a loaded machine (under 1 s). A page that takes longer is
 // stuck (a script that never returns), and the client must not freeze for it.
 static const DWORD kAckBoundMs = 2000;
+// How long a frame's bytes may wait for room in the link: as long as a post
+// may wait for its acknowledgement.
+static const DWORD kSendBoundMs = kAckBoundMs;
 static const char kLogName[] = "WebView host";
 static const size_t kUnixUrlMax = 2048;    // a start page's URL by its Unix path
 static const size_t kRecvRoomMin = 4096;   // free room in the buffer before a read
@@ -144,22 +147,18 @@ static void ConnRelease(WvTcpConn* c) {
     GuardedFree(c);
 }
 
+// Sends all n bytes, waiting up to kSendBoundMs for the page host to take
+// them. The host reads its connections as the bytes come, unless it is
+// stopped; a stopped host must not freeze the client behind a full socket.
+// False when the link failed or the host took too little in time (part of a
+// frame may have gone: the link cannot go on).
 static bool SendAll(WvTcpConn* c, const char* data, size_t n) {
-    while (n && !c->closed) {
-        int sent = send(c->sock, data, static_cast<int>(n), 0);
-        if (sent > 0) {
-            data += sent;
-            n -= static_cast<size_t>(sent);
-            continue;
-        }
-        if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
-        fd_set w;
-        FD_ZERO(&w);
-        FD_SET(c->sock, &w);
-        timeval tv = {1, 0};
-        if (select(0, nullptr, &w, nullptr, &tv) < 0) return false;
-    }
-    return n == 0;
+    if (c->closed) return false;
+    int sent = SendWithin(c->sock, data, static_cast<int>(n), kSendBoundMs);
+    if (sent == kSockWaitTimedOut)
+        DebugLogWrite(kLogName, "the page host took no more of a frame within %lu ms: the view has ended",
+                      static_cast<unsigned long>(kSendBoundMs));
+    return sent == static_cast<int>(n);
 }
 
 static void ConnEnded(WvTcpConn* c);
