@@ -76,6 +76,28 @@ function quietFramePacers() {
   pageModule.Page = QuietPage;
 }
 
+// Playwright writes each DevTools message to the browser's pipe in two writes,
+// the message and then its terminating NUL: the browser's pipe reader wakes
+// for each, twice a call into a page. The message goes in one write instead,
+// the same bytes. A Playwright whose transport looks otherwise is left as it is.
+function joinPipeWrites() {
+  let transportModule;
+  try {
+    const root = path.dirname(require.resolve('playwright-core/package.json'));
+    transportModule = require(path.join(root, 'lib', 'server', 'pipeTransport.js'));
+  } catch (e) {
+    return;
+  }
+  const Transport = transportModule.PipeTransport;
+  if (typeof Transport !== 'function' || Transport.prototype.qovJoined) return;
+  if (!/write\('\\0'\)/.test(String(Transport.prototype.send))) return;
+  Transport.prototype.send = function send(message) {
+    if (this._closed) throw new Error('Pipe has been closed');
+    this._pipeWrite.write(JSON.stringify(message) + '\0');
+  };
+  Transport.prototype.qovJoined = true;
+}
+
 const sessions = new Set();
 function removeSessionsNow() {
   for (const dir of sessions) fs.rmSync(dir, { recursive: true, force: true });
@@ -88,6 +110,7 @@ process.on('exit', removeSessionsNow);
 async function launchBrowser() {
   removeLeftovers();
   quietFramePacers();
+  joinPipeWrites();
   const session = fs.mkdtempSync(path.join(os.tmpdir(), `${kSessionPrefix}${process.pid}-`));
   sessions.add(session);
   const profile = path.join(session, 'profile');

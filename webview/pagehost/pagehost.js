@@ -77,7 +77,9 @@ const postCounts = new WeakMap();
 function serveConnection(socket, context, log, pages) {
   let page = null;
   let chain = Promise.resolve();
-  let pending = Buffer.alloc(0);
+  let gathered = [];      // what came and is not yet whole frames
+  let gatheredSize = 0;
+  let needed = 5;         // bytes that make the next whole frame
   let closed = false;
   let background = null;
   let screen = null;
@@ -228,13 +230,20 @@ function serveConnection(socket, context, log, pages) {
     }
   }
 
+  // A large frame comes in many reads: they are gathered and joined once the
+  // whole frame is there, not joined read by read (each join copies all the
+  // frame has so far).
   socket.on('data', (data) => {
     const readAt = traced ? traceNow() : 0;
-    pending = Buffer.concat([pending, data]);
+    gathered.push(data);
+    gatheredSize += data.length;
+    if (gatheredSize < needed) return;
+    let pending = gathered.length === 1 ? gathered[0] : Buffer.concat(gathered, gatheredSize);
+    needed = 5;
     while (pending.length >= 5) {
       const n = pending.readUInt32LE(0);
       if (n > kMaxFrame) { socket.destroy(); return; }
-      if (pending.length < 5 + n) break;
+      if (pending.length < 5 + n) { needed = 5 + n; break; }
       const type = String.fromCharCode(pending[4]);
       const body = Buffer.from(pending.subarray(5, 5 + n));
       pending = pending.subarray(5 + n);
@@ -244,6 +253,8 @@ function serveConnection(socket, context, log, pages) {
       }
       queue(() => handle(type, body, readAt));
     }
+    gathered = pending.length ? [pending] : [];
+    gatheredSize = pending.length;
   });
   const finish = () => {
     if (closed) return;

@@ -126,6 +126,25 @@ test('navigate, loaded notice, query reply before its acknowledgement, resize', 
   await new Promise((r) => c.socket.on('close', r));
 });
 
+test('frames arrive whole however the link splits them: a header in pieces, two in one write, a large post', async () => {
+  const c = connect();
+  c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
+  await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
+  c.frames.length = 0;
+  const one = frame('P', JSON.stringify({ action: 30, js: '"a" + 1', qn: 1 }));
+  const two = frame('P', JSON.stringify({ action: 30, js: '"b" + 2', qn: 2 }));
+  c.socket.setNoDelay(true);
+  await new Promise((r) => c.socket.write(one.subarray(0, 3), r));
+  c.socket.write(Buffer.concat([one.subarray(3), two]));
+  await c.until((f) => f.filter((x) => x.type === 'K').length === 2);
+  assert.deepEqual(c.frames.filter(isReply).map((x) => x.text), ['{"res":"a1","qn":1}', '{"res":"b2","qn":2}']);
+  const big = 'x'.repeat(8 << 20);
+  c.frames.length = 0;
+  c.send('P', JSON.stringify({ action: 30, js: `"${big}".length`, qn: 3 }));
+  await c.until((f) => f.some((x) => x.type === 'K'));
+  assert.deepEqual(c.frames.filter(isReply).map((x) => x.text), [`{"res":"${big.length}","qn":3}`]);
+});
+
 test('the look of the page: a picture the size of the view after each change, input replayed as trusted events', async () => {
   const c = connect();
   const size = Buffer.alloc(8);
