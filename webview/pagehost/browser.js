@@ -50,19 +50,25 @@ function removeLeftovers(tmp = os.tmpdir()) {
   return removed;
 }
 
+// A module of Playwright's own server side, null when this Playwright has none
+// of that name.
+function playwrightServerModule(file) {
+  try {
+    const root = path.dirname(require.resolve('playwright-core/package.json'));
+    return require(path.join(root, 'lib', 'server', file));
+  } catch (e) {
+    return null;
+  }
+}
+
 // Playwright gives every page a timer that wakes Node about 28 times a second
 // to pace the acknowledgements of its own screencast (videos, traces), which
 // this host never starts: input.js acknowledges its frames itself. Pages are
 // made with that timer stopped (a stopped pacer acknowledges at once), so an
 // idle host sleeps. A Playwright without the pacer is left as it is.
 function quietFramePacers() {
-  let pageModule;
-  try {
-    const root = path.dirname(require.resolve('playwright-core/package.json'));
-    pageModule = require(path.join(root, 'lib', 'server', 'page.js'));
-  } catch (e) {
-    return;
-  }
+  const pageModule = playwrightServerModule('page.js');
+  if (!pageModule) return;
   const Base = pageModule.Page;
   if (typeof Base !== 'function' || Base.qovQuiet) return;
   class QuietPage extends Base {
@@ -81,13 +87,8 @@ function quietFramePacers() {
 // for each, twice a call into a page. The message goes in one write instead,
 // the same bytes. A Playwright whose transport looks otherwise is left as it is.
 function joinPipeWrites() {
-  let transportModule;
-  try {
-    const root = path.dirname(require.resolve('playwright-core/package.json'));
-    transportModule = require(path.join(root, 'lib', 'server', 'pipeTransport.js'));
-  } catch (e) {
-    return;
-  }
+  const transportModule = playwrightServerModule('pipeTransport.js');
+  if (!transportModule) return;
   const Transport = transportModule.PipeTransport;
   if (typeof Transport !== 'function' || Transport.prototype.qovJoined) return;
   if (!/write\('\\0'\)/.test(String(Transport.prototype.send))) return;
