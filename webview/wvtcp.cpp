@@ -150,13 +150,13 @@ static void ConnRelease(WvTcpConn* c) {
 // Sends all n bytes, waiting up to kSendBoundMs for the page host to take
 // them. The host reads its connections as the bytes come, unless it is
 // stopped; a stopped host must not freeze the client behind a full socket.
-// False when the link failed or the host took too little in time (part of a
-// frame may have gone: the link cannot go on).
+// False when the link failed or the host did not take them all in time
+// (part of a frame may have gone: the link cannot go on).
 static bool SendAll(WvTcpConn* c, const char* data, size_t n) {
     if (c->closed) return false;
     int sent = SendWithin(c->sock, data, static_cast<int>(n), kSendBoundMs);
     if (sent == kSockWaitTimedOut)
-        DebugLogWrite(kLogName, "the page host took no more of a frame within %lu ms: the view has ended",
+        DebugLogWrite(kLogName, "the page host did not take a frame whole within %lu ms: the view has ended",
                       static_cast<unsigned long>(kSendBoundMs));
     return sent == static_cast<int>(n);
 }
