@@ -81,6 +81,8 @@ static int32_t OnEndSession(const SrvMsg* m) {
 
 // 1058: the receive buffer grows (in steps of 1024 from its current size) so the
 // server may send longer frames; the answer is the new size, 0 when refused.
+// The last step stops at kRecvBufMaxSize: the longest frame fits, and the
+// buffers a large frame is swapped with are never made larger than that.
 static int32_t OnGrowBuffer(const SrvMsg* m) {
     uint32_t want;
     if (!m->r.U32At(kGrowSize, &want)) return 0;
@@ -88,6 +90,7 @@ static int32_t OnGrowBuffer(const SrvMsg* m) {
     if (want > kRecvBufMaxSize) return 0;
     uint64_t size = gRecvBuf.size + ((static_cast<uint64_t>(want) - gRecvBuf.size + kBufGrowStep - 1) / kBufGrowStep) *
                                         kBufGrowStep;
+    if (size > kRecvBufMaxSize) size = kRecvBufMaxSize;
     void* p = GuardedRealloc(gRecvBuf.data, static_cast<size_t>(size));
     if (!p) return 0;
     gRecvBuf.data = static_cast<uint8_t*>(p);
