@@ -51,10 +51,18 @@ bool EditTabBufferEnsure(uint32_t length) {
 }
 
 bool EditTextFormatLines(const char* text, uint32_t length, uint32_t lineLimit, uint32_t columnLimit) {
-    // Every break may grow from one byte to two.
-    if (!GrowBuffer(&gEditTextBuf, &gEditTextSize, static_cast<uint64_t>(length) * 2)) return false;
     const char* p = text;
     const char* end = text ? text + length : text;
+    // Each one-byte break grows to two; the rest is copied or dropped. The
+    // room is counted, not guessed at twice the text, which would refuse
+    // texts over half the limit.
+    uint64_t room = length;
+    for (const char* q = p; q < end;) {
+        uint32_t brk = LineBreakAt(q, end);
+        if (brk == 1) ++room;
+        q += brk ? brk : 1;
+    }
+    if (!GrowBuffer(&gEditTextBuf, &gEditTextSize, room)) return false;
     uint32_t out = 0, lines = 1, column = 0;
     while (p < end) {
         uint32_t brk = LineBreakAt(p, end);

@@ -67,6 +67,12 @@ TEST(EditText, BuffersGrowAndRefuseHugeTexts) {
     EXPECT_EQ(big.size() + 1, gEditTextLen) << "one break grew by one byte";
     EXPECT_GT(gEditTextSize, gEditTextLen);
     EXPECT_FALSE(EditTextBufferEnsure(kEditTextMax + 1)) << "beyond the message limit";
+    // Texts over half the limit are taken whole; only breaks that grow past it refuse one.
+    std::string large(kEditTextMax - 10, 'y');
+    ASSERT_TRUE(EditTextFormatLines(large.data(), static_cast<uint32_t>(large.size()), 0, 0));
+    EXPECT_EQ(large.size(), gEditTextLen);
+    large.replace(0, 11, 11, '\n');
+    EXPECT_FALSE(EditTextFormatLines(large.data(), static_cast<uint32_t>(large.size()), 0, 0));
     EXPECT_FALSE(EditTabBufferEnsure(0xFFFFFFFFu)) << "eight columns per byte overflows the cap";
     EXPECT_TRUE(EditTextBufferEnsure(10)) << "a small size after a refusal";
     EditBuffersFree();
