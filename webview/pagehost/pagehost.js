@@ -21,6 +21,7 @@ const { startScreen } = require('./input');
 const { floorCall } = require('./floor');
 
 const kMaxFrame = 64 << 20;
+const kFrameHead = 5;   // the u32 length and the type byte
 
 // With QOV_PAGEHOST_TRACE naming a file, every post's hops in the host are
 // timed (the frame read, its turn in the view's chain, the page's call
@@ -54,14 +55,14 @@ function frames(list) {
   const bodies = list.map(([type, payload]) =>
     [type, Buffer.isBuffer(payload) ? payload : Buffer.from(payload || '', 'utf8')]);
   let size = 0;
-  for (const [, body] of bodies) size += 5 + body.length;
+  for (const [, body] of bodies) size += kFrameHead + body.length;
   const out = Buffer.allocUnsafe(size);
   let at = 0;
   for (const [type, body] of bodies) {
     out.writeUInt32LE(body.length, at);
     out.write(type, at + 4, 1, 'latin1');
-    body.copy(out, at + 5);
-    at += 5 + body.length;
+    body.copy(out, at + kFrameHead);
+    at += kFrameHead + body.length;
   }
   return out;
 }
@@ -79,7 +80,7 @@ function serveConnection(socket, context, log, pages) {
   let chain = Promise.resolve();
   let gathered = [];      // what came and is not yet whole frames
   let gatheredSize = 0;
-  let needed = 5;         // bytes that make the next whole frame
+  let needed = kFrameHead; // bytes that make the next whole frame
   let closed = false;
   let background = null;
   let screen = null;
@@ -239,14 +240,14 @@ function serveConnection(socket, context, log, pages) {
     gatheredSize += data.length;
     if (gatheredSize < needed) return;
     let pending = gathered.length === 1 ? gathered[0] : Buffer.concat(gathered, gatheredSize);
-    needed = 5;
-    while (pending.length >= 5) {
+    needed = kFrameHead;
+    while (pending.length >= kFrameHead) {
       const n = pending.readUInt32LE(0);
       if (n > kMaxFrame) { socket.destroy(); return; }
-      if (pending.length < 5 + n) { needed = 5 + n; break; }
+      if (pending.length < kFrameHead + n) { needed = kFrameHead + n; break; }
       const type = String.fromCharCode(pending[4]);
-      const body = Buffer.from(pending.subarray(5, 5 + n));
-      pending = pending.subarray(5 + n);
+      const body = Buffer.from(pending.subarray(kFrameHead, kFrameHead + n));
+      pending = pending.subarray(kFrameHead + n);
       if (type === 'I') {
         if (screen) screen.input(body.toString('utf8'));
         continue;
