@@ -24,6 +24,10 @@ namespace {
 
 constexpr uint32_t kMaxLibraryMemory = 0x7FFFFFFF;
 constexpr int kPaletteEntries = 256;
+// Every scan of a progressive or multi-scan file is a pass over the whole
+// coefficient array; real files have a dozen or two, a hostile one tens of
+// thousands (each a few bytes, no data). Past this many the file is refused.
+constexpr int kMaxScans = 256;
 
 // Indexed by JpegResult.
 const DecodeRule kJpegRules[kJpegResultCount] = {
@@ -37,10 +41,12 @@ const DecodeRule kJpegRules[kJpegResultCount] = {
     {kImgInvalid, "the library's working memory passes the cap"},
     {kImgInvalid, "the library cannot read the image data"},
     {kImgNoMemory, "no memory for the bits"},
+    {kImgInvalid, "too many scans"},
 };
 
-// How far a decode got: a library error is reported by the stage it broke.
-enum JpegStage { kStageHeader, kStageData };
+// How far a decode got: a library error is reported by the stage it broke;
+// the scan count's refusal leaves by the same jump with a stage of its own.
+enum JpegStage { kStageHeader, kStageData, kStageTooManyScans };
 
 // A library error jumps back here through JpegErrorExit.
 struct JpegError {
@@ -56,14 +62,15 @@ struct JpegSource {
     bool startOfFile;
 };
 
-// One decode: the library object, its error and source managers, the stage
-// reached and the blocks to free. It lives in the caller's frame, outside the
-// function that calls setjmp, so its contents are sound after a library error
-// jumps back.
+// One decode: the library object, its error, source and progress managers,
+// the stage reached and the blocks to free. It lives in the caller's frame,
+// outside the function that calls setjmp, so its contents are sound after a
+// library error jumps back.
 struct JpegJob {
     jpeg_decompress_struct c;
     JpegError err;
     JpegSource src;
+    jpeg_progress_mgr progress;
     JpegStage stage;
     JSAMPROW cmykRow;
     DecodedImage* out;
@@ -73,6 +80,15 @@ const JOCTET kFakeEoi[2] = {0xFF, JPEG_EOI};
 
 void JpegErrorExit(j_common_ptr cinfo) { longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1); }
 void JpegOutputMessage(j_common_ptr) {}
+
+// The library calls this before each step of reading the scans into the
+// coefficient array; a file past kMaxScans leaves through the error jump.
+void JpegCountScans(j_common_ptr cinfo) {
+    auto* c = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (c->input_scan_number <= kMaxScans) return;
+    static_cast<JpegJob*>(c->client_data)->stage = kStageTooManyScans;
+    JpegErrorExit(cinfo);
+}
 
 void JpegSrcInit(j_decompress_ptr cinfo) { reinterpret_cast<JpegSource*>(cinfo->src)->startOfFile = true; }
 
@@ -241,6 +257,7 @@ int JpegDecodeRows(JpegJob* job) {
 // The rule of a library error: a few messages name their own cause, the rest
 // count by the stage where they happened.
 int JpegLibraryResult(const JpegJob& job) {
+    if (job.stage == kStageTooManyScans) return kJpegTooManyScans;
     switch (job.err.pub.msg_code) {
     case JERR_INPUT_EMPTY: return kJpegNoData;
     case JERR_BAD_PRECISION: return kJpegBadPrecision;
@@ -257,6 +274,9 @@ int JpegRunGuarded(JpegJob* job) {
     if (setjmp(job->err.jump)) return JpegLibraryResult(*job);
     jpeg_create_decompress(&job->c);
     JpegSetSource(&job->c, &job->src, job->src.data, job->src.length);
+    job->c.client_data = job;
+    job->progress.progress_monitor = JpegCountScans;
+    job->c.progress = &job->progress;
     return JpegDecodeRows(job);
 }
 

@@ -20,6 +20,7 @@ enum JpegResult {
     kJpegLibraryMemory,     // the library's working memory passes the cap
     kJpegBadData,           // the library fails inside the image data
     kJpegNoMemory,
+    kJpegTooManyScans,      // more scans than any real file has
     kJpegResultCount
 };
 

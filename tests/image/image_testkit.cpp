@@ -291,6 +291,31 @@ Bytes MakeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pix
     return result;
 }
 
+Bytes JpegHeadersWithoutData(uint32_t width, uint32_t height, bool progressive, uint32_t scans) {
+    const uint32_t side = 16;
+    Bytes jpg = MakeJpeg(side, side, 3, Bytes(side * side * 3, 0x80), 75, progressive, true);
+    const uint8_t frame = progressive ? 0xC2 : 0xC0;
+    Bytes out;
+    for (size_t i = 2; i + 4 < jpg.size(); i++) {
+        if (jpg[i] != 0xFF) continue;
+        const size_t length = size_t(jpg[i + 2]) << 8 | jpg[i + 3];
+        if (jpg[i + 1] == frame) {
+            jpg[i + 5] = uint8_t(height >> 8);
+            jpg[i + 6] = uint8_t(height);
+            jpg[i + 7] = uint8_t(width >> 8);
+            jpg[i + 8] = uint8_t(width);
+        } else if (jpg[i + 1] == 0xDA) {
+            out.assign(jpg.begin(), jpg.begin() + long(i));
+            const Bytes scan(jpg.begin() + long(i), jpg.begin() + long(i + 2 + length));
+            for (uint32_t s = 0; s < scans; s++) out.insert(out.end(), scan.begin(), scan.end());
+            break;
+        }
+        i += 1 + length;
+    }
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+}
+
 Bytes InfoHeader(int32_t width, int32_t height, uint16_t bits, uint32_t compression, uint32_t clrUsed,
                  uint32_t size, uint32_t sizeImage) {
     Bytes h;

@@ -39,6 +39,11 @@ Bytes MakeGif(const GifSpec& spec, const Bytes& pixels);
 // inverted as Adobe does).
 Bytes MakeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pixels, int quality,
                bool progressive, bool subsample420 = false);
+// The markers of a 4:2:0 colour JPEG (progressive or baseline) whose frame
+// declares width x height, then its first scan header `scans` times over with
+// no data between, then the end marker: a file of a few hundred bytes per
+// thousand scans that asks for the whole picture.
+Bytes JpegHeadersWithoutData(uint32_t width, uint32_t height, bool progressive, uint32_t scans);
 
 // A BMP file from a header (biSize, width, height, bits, compression filled),
 // an optional block between header and table (masks), the table and pixels.

@@ -2,6 +2,7 @@
 // truncated data and hostile headers.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,10 @@
 #include "tests/testutil.h"
 
 namespace {
+
+// The most a refusal of too many scans may take (it takes about a fifth of
+// this); reading all 20000 of them takes over ten seconds.
+constexpr long kScanRefusalMs = 1000;
 
 Bytes Gradient(uint32_t w, uint32_t h, int components) {
     Bytes p(size_t(w) * h * components);
@@ -153,6 +158,9 @@ TEST(Jpeg, TruncatedAndHostileDataAreRefusedByTheirRule) {
             break;
         }
     }
+    // 20000 scan headers without data over a 4000 x 4000 picture (320 KB):
+    // each scan would be a pass over every coefficient.
+    const Bytes manyScans = JpegHeadersWithoutData(4000, 4000, true, 20000);
     struct Case {
         Bytes file;
         int reason;  // the JpegResult of the rule that must refuse the file
@@ -166,6 +174,8 @@ TEST(Jpeg, TruncatedAndHostileDataAreRefusedByTheirRule) {
         {twelve, kJpegBadPrecision, "12-bit samples are refused"},
         {TwoComponentJpeg(), kJpegBadColourSpace, "two components have no colour space to show"},
         {badScan, kJpegBadData, "a scan with impossible coefficients fails in the data"},
+        {manyScans, kJpegTooManyScans, "20000 scans are refused"},
+        {JpegHeadersWithoutData(64, 64, true, 200), kJpegOk, "200 scans decode"},
     };
     for (const auto& c : cases) {
         DecodedImage img;
@@ -174,6 +184,15 @@ TEST(Jpeg, TruncatedAndHostileDataAreRefusedByTheirRule) {
         EXPECT_EQ(img.bits == nullptr, rc != kJpegOk) << c.why;
         LocalFreeMem(img.bits);
         EXPECT_EQ(DecodeBytes(kImgFormatJpeg, c.file), JpegRule(c.reason).loaderCode) << c.why;
+    }
+    // The scan count is refused as the scans are read, in a small part of
+    // the time all of them would take.
+    {
+        const auto start = std::chrono::steady_clock::now();
+        DecodedImage img;
+        EXPECT_EQ(JpegDecodeBuffer(manyScans.data(), manyScans.size(), &img), kJpegTooManyScans);
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_LT(ms.count(), kScanRefusalMs) << "20000 scans refused in " << ms.count() << " ms";
     }
     DecodedImage none;
     EXPECT_EQ(JpegDecodeBuffer(nullptr, 0, &none), kJpegNoData);
