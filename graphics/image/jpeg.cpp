@@ -23,6 +23,9 @@
 namespace {
 
 constexpr uint32_t kMaxLibraryMemory = 0x7FFFFFFF;
+// The library takes a memory limit of 0 for none at all: a decode that leaves
+// it no room gives it one byte.
+constexpr uint64_t kLeastLibraryMemory = 1;
 constexpr int kPaletteEntries = 256;
 // Every scan of a progressive or multi-scan file is a pass over the whole
 // coefficient array; real files have a dozen or two, a hostile one tens of
@@ -38,7 +41,7 @@ const DecodeRule kJpegRules[kJpegResultCount] = {
     {kImgInvalid, "the colour space is not RGB, grey or CMYK"},
     {kImgInvalid, "the output width or height is zero"},
     {kImgNoMemory, kImageCeilingReason},
-    {kImgInvalid, "the library's working memory passes the cap"},
+    {kImgNoMemory, "the library's working memory passes the ceiling"},
     {kImgInvalid, "the library cannot read the image data"},
     {kImgNoMemory, "no memory for the bits"},
     {kImgInvalid, "too many scans"},
@@ -63,15 +66,17 @@ struct JpegSource {
 };
 
 // One decode: the library object, its error, source and progress managers,
-// the stage reached and the blocks to free. It lives in the caller's frame,
-// outside the function that calls setjmp, so its contents are sound after a
-// library error jumps back.
+// the stage reached, the bytes the caller holds for it beside the picture and
+// the blocks to free. It lives in the caller's frame, outside the function
+// that calls setjmp, so its contents are sound after a library error jumps
+// back.
 struct JpegJob {
     jpeg_decompress_struct c;
     JpegError err;
     JpegSource src;
     jpeg_progress_mgr progress;
     JpegStage stage;
+    uint64_t heldBytes;
     JSAMPROW cmykRow;
     DecodedImage* out;
 };
@@ -221,10 +226,17 @@ int JpegDecodeRows(JpegJob* job) {
     CheckedSize stride = DibStride(c->output_width, bitCount);
     CheckedSize size = stride;
     size.Mul(c->output_height);
-    if (!size.Fits(gImageByteCap)) return kJpegTooLarge;
-    // The library's own working memory is held to the same cap.
-    c->mem->max_memory_to_use = static_cast<long>(gImageByteCap < kMaxLibraryMemory ? gImageByteCap
-                                                                                    : kMaxLibraryMemory);
+    // The ceiling bounds all the decode holds at once: the picture, what the
+    // caller holds beside it, and the library's working memory (a progressive
+    // file's coefficient arrays, as large as the picture), which gets what
+    // the other two leave.
+    CheckedSize held = size;
+    held.Add(job->heldBytes);
+    if (!held.Fits(gImageByteCap)) return kJpegTooLarge;
+    uint64_t room = gImageByteCap - held.value;
+    if (room > kMaxLibraryMemory) room = kMaxLibraryMemory;
+    if (room < kLeastLibraryMemory) room = kLeastLibraryMemory;
+    c->mem->max_memory_to_use = static_cast<long>(room);
 
     BITMAPINFOHEADER& h = job->out->header;
     h.biSize = 40;
@@ -303,12 +315,13 @@ bool JpegIsImage(const uint8_t* buffer, size_t length) {
     return ok;
 }
 
-int JpegDecodeBuffer(const uint8_t* data, size_t length, DecodedImage* out) {
+int JpegDecodeBuffer(const uint8_t* data, size_t length, DecodedImage* out, uint64_t heldBytes) {
     DecodedImageClear(out);
     if (!data || length == 0) return kJpegNoData;
     JpegJob job;
     memset(&job, 0, sizeof job);
     job.out = out;
+    job.heldBytes = heldBytes;
     job.src.data = data;
     job.src.length = length;
     JpegSetErrors(&job.c, &job.err);

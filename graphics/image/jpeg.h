@@ -16,8 +16,8 @@ enum JpegResult {
     kJpegBadPrecision,      // samples other than 8 bits
     kJpegBadColourSpace,    // an output colour space other than RGB, grey or CMYK
     kJpegNoSize,            // zero output width or height
-    kJpegTooLarge,          // the rows pass the byte cap
-    kJpegLibraryMemory,     // the library's working memory passes the cap
+    kJpegTooLarge,          // the rows and what the caller holds pass the byte cap
+    kJpegLibraryMemory,     // the library's working memory passes what the cap leaves
     kJpegBadData,           // the library fails inside the image data
     kJpegNoMemory,
     kJpegTooManyScans,      // more scans than any real file has
@@ -28,8 +28,10 @@ enum JpegResult {
 bool JpegIsImage(const uint8_t* buffer, size_t length);
 
 // The core: a JPEG file of `length` bytes into *out. Data that ends early
-// keeps the rows read so far.
-int JpegDecodeBuffer(const uint8_t* data, size_t length, DecodedImage* out);
+// keeps the rows read so far. heldBytes: what the caller holds for this
+// decode beside the picture (a joined stream), counted against the cap with
+// the picture and the library's working memory.
+int JpegDecodeBuffer(const uint8_t* data, size_t length, DecodedImage* out, uint64_t heldBytes = 0);
 const DecodeRule& JpegRule(int result);
 
 // Decodes the source of gImageDecodeState; 0, -3 or -6.

@@ -8,6 +8,7 @@
 // with CheckedSize against the cap.
 #include "graphics/image/tiff.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "graphics/image/ccitt.h"
@@ -123,6 +124,7 @@ const DecodeRule kTiffRules[kTiffResultCount] = {
     {kImgInvalid, "a fax extension code"},
     {kImgInvalid, "the strip data cannot fill the picture"},
     {kImgNoMemory, "out of memory"},
+    {kImgInvalid, "old-style JPEG strips that overlap"},
 };
 
 // A tag's values: where they lie in the file (inline or at their offset), or
@@ -334,11 +336,48 @@ int TiffCheckLayout(TiffReader* t) {
     return kTiffOk;
 }
 
-// The JPEG core decodes the joined JFIF stream straight into *out.
-int TiffDecodeJfif(const uint8_t* jfif, size_t length, DecodedImage* out) {
-    const int rc = JpegDecodeBuffer(jfif, length, out);
+// The JPEG core decodes the joined JFIF stream straight into *out; heldBytes
+// is the joined block, which the picture and the library's memory share the
+// ceiling with.
+int TiffDecodeJfif(const uint8_t* jfif, size_t length, uint64_t heldBytes, DecodedImage* out) {
+    const int rc = JpegDecodeBuffer(jfif, length, out, heldBytes);
     if (rc == kJpegOk) return kTiffOk;
+    if (rc == kJpegTooLarge || rc == kJpegLibraryMemory) return kTiffTooLarge;
     return JpegRule(rc).loaderCode == kImgNoMemory ? kTiffNoMemory : kTiffJpegFailed;
+}
+
+// One strip's bytes in the file, [start, end).
+struct TiffByteRange {
+    size_t start;
+    size_t end;
+};
+
+bool TiffRangeStartsBefore(const TiffByteRange& a, const TiffByteRange& b) { return a.start < b.start; }
+
+// Whether two strips with bytes share any: sorted by their start, each must
+// end before the next begins. Strips that all name the same bytes would join
+// into a block many times the file. Answers kTiffOk, the overlap's result or,
+// when the list itself does not fit, the ceiling's.
+int TiffCheckStripsApart(const TiffReader& t) {
+    CheckedSize listSize(t.stripCount);
+    listSize.Mul(sizeof(TiffByteRange));
+    if (!listSize.Fits(gImageByteCap)) return kTiffTooLarge;
+    auto* ranges = static_cast<TiffByteRange*>(GuardedAlloc(listSize.Size()));
+    if (!ranges) return kTiffNoMemory;
+    size_t n = 0;
+    for (uint32_t s = 0; s < t.stripCount; s++) {
+        uint32_t off = 0, count = 0;
+        ArrayAt(t, t.stripOffsets, s, &off);
+        ArrayAt(t, t.stripByteCounts, s, &count);
+        if (count) ranges[n++] = {off, size_t(off) + count};
+    }
+    std::sort(ranges, ranges + n, TiffRangeStartsBefore);
+    int rc = kTiffOk;
+    for (size_t i = 1; i < n && rc == kTiffOk; i++) {
+        if (ranges[i].start < ranges[i - 1].end) rc = kTiffJpegStripsOverlap;
+    }
+    GuardedFree(ranges);
+    return rc;
 }
 
 // Compression 6: the interchange data, followed by every strip when there are
@@ -351,10 +390,12 @@ int TiffDecodeOldJpeg(TiffReader* t, DecodedImage* out) {
         const uint8_t* jfif = t->r.PtrAt(t->jpegOffset, count);
         if (!jfif) return kTiffJpegOutside;
         if (count < kJfifTagAt + 4 || memcmp(jfif + kJfifTagAt, "JFIF", 4) != 0) return kTiffJpegNotJfif;
-        return TiffDecodeJfif(jfif, count, out);
+        return TiffDecodeJfif(jfif, count, 0, out);
     }
     // The joined block: interchange data, every strip, one byte more; its
-    // size is summed in 64 bits against the cap.
+    // size is summed in 64 bits against the cap. The strips must not share
+    // bytes, so the block stays within twice the file; the picture and the
+    // library's memory get what the block leaves of the ceiling.
     CheckedSize total(t->jpegLength);
     for (uint32_t s = 0; s < t->stripCount; s++) {
         uint32_t off = 0, count = 0;
@@ -365,6 +406,8 @@ int TiffDecodeOldJpeg(TiffReader* t, DecodedImage* out) {
     }
     total.Add(1);
     if (!t->r.Has(t->jpegOffset, t->jpegLength)) return kTiffJpegOutside;
+    const int apart = TiffCheckStripsApart(*t);
+    if (apart != kTiffOk) return apart;
     if (!total.Fits(gImageByteCap)) return kTiffTooLarge;
     auto* block = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
     if (!block) return kTiffNoMemory;
@@ -379,7 +422,8 @@ int TiffDecodeOldJpeg(TiffReader* t, DecodedImage* out) {
     }
     block[size] = 0;
     int rc = kTiffJpegNotJfif;
-    if (size >= kJfifTagAt + 4 && memcmp(block + kJfifTagAt, "JFIF", 4) == 0) rc = TiffDecodeJfif(block, size, out);
+    if (size >= kJfifTagAt + 4 && memcmp(block + kJfifTagAt, "JFIF", 4) == 0)
+        rc = TiffDecodeJfif(block, size, total.value, out);
     GuardedFree(block);
     return rc;
 }

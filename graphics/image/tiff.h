@@ -48,6 +48,7 @@ enum TiffResult {
     kTiffFaxExtension,
     kTiffStripsCannotFill,   // the strips' bytes cannot yield the picture's rows
     kTiffNoMemory,
+    kTiffJpegStripsOverlap,  // old-style JPEG strips that share bytes
     kTiffResultCount
 };
 

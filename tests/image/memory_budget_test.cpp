@@ -1,8 +1,9 @@
 // memory_budget_test.cpp - tiny files that declare huge pictures, each decoded
 // in a child process whose peak resident memory is read back: a picture its
 // data can fill decodes within the 256 MiB ceiling plus a margin (the ceiling
-// bounds all a decode holds at once: strip buffers and inflated rows count),
-// the others are refused with their reason. Host build only (fork, wait4).
+// bounds all a decode holds at once: strip buffers, inflated rows, a JPEG's
+// coefficients and joined strips count), the others are refused with their
+// reason. Host build only (fork, wait4).
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
@@ -18,6 +19,7 @@
 #include "graphics/image/gif.h"
 #include "graphics/image/imagecore.h"
 #include "graphics/image/imageload.h"
+#include "graphics/image/jpeg.h"
 #include "graphics/image/png.h"
 #include "graphics/image/tiff.h"
 #include "image_testkit.h"
@@ -26,7 +28,7 @@
 
 namespace {
 
-enum { kG4 = 4, kLzw = 5, kWhiteIsZero = 0, kBlackIsZero = 1 };
+enum { kG4 = 4, kLzw = 5, kOldJpeg = 6, kWhiteIsZero = 0, kBlackIsZero = 1, kRgb = 2 };
 
 // Room above the picture for the sanitizer's shadow of it, the fax tables and
 // the test program's own growth.
@@ -122,6 +124,28 @@ Bytes OneStripTiff(uint32_t width, uint32_t length, uint32_t bits, uint32_t comp
                       data}});
 }
 
+// An old-style JPEG TIFF whose picture is the JFIF stream's width x length:
+// the interchange data (the markers of a JPEG of that size up to its first
+// scan header), then `strips` strips of `stripBytes` each, which all name one
+// run of bytes when `shared`, else lie one after another. The directory's own
+// size only sets the strip count: a row a strip.
+Bytes OldJpegTiff(uint32_t width, uint32_t length, bool progressive, uint32_t strips, uint32_t stripBytes,
+                  bool shared) {
+    Bytes head = JpegHeadersWithoutData(width, length, progressive, 1);
+    head.resize(head.size() - 2);  // no end marker: the strips follow
+    const uint32_t headBytes = uint32_t(head.size());
+    Bytes data = head;
+    data.resize(data.size() + size_t(stripBytes) * (shared ? 1 : strips), 0);
+    std::vector<uint32_t> offsets(strips, headBytes);
+    if (!shared)
+        for (uint32_t s = 0; s < strips; s++) offsets[s] += s * stripBytes;
+    auto fields = TiffImageFields(width, strips, 8, 3, kOldJpeg, kRgb, 1, std::vector<uint32_t>(strips, stripBytes));
+    TiffSetField(&fields, 273, kKitLong, offsets);
+    TiffSetField(&fields, 513, kKitLong, {0});
+    TiffSetField(&fields, 514, kKitLong, {headBytes});
+    return MakeTiff({{fields, data}});
+}
+
 }  // namespace
 
 TEST(MemoryBudget, TinyFilesDeclaringHugePicturesStayWithinTheCeiling) {
@@ -180,6 +204,21 @@ TEST(MemoryBudget, TinyFilesDeclaringHugePicturesStayWithinTheCeiling) {
         {"a GIF of 4096 x 65535", MakeGif(fullGif, {0}), kImgFormatGif, kImgOk, nullptr},
         {"a GIF of 4097 x 65535", MakeGif(hugeGif, {0}), kImgFormatGif, kImgNoMemory, kImageCeilingReason},
         {"a PNG of 100000 x 100000", hugePng, kImgFormatPng, kImgNoMemory, kImageCeilingReason},
+        // A progressive picture keeps every coefficient while its scans are
+        // read: the library gets only what the picture leaves of the ceiling.
+        {"a progressive JPEG header of 10000 x 8880 without data", JpegHeadersWithoutData(10000, 8880, true, 1),
+         kImgFormatJpeg, kImgNoMemory, "the library's working memory passes the ceiling"},
+        // Old-style JPEG strips are joined into one block: strips naming the
+        // same bytes would join into many times the file.
+        {"old-style JPEG in 4400 strips over one 60 KB run", OldJpegTiff(9000, 9000, false, 4400, 60000, true),
+         kImgFormatTiff, kImgInvalid, "old-style JPEG strips that overlap"},
+        {"progressive old-style JPEG in 4400 strips over one 60 KB run",
+         OldJpegTiff(9000, 9000, true, 4400, 60000, true), kImgFormatTiff, kImgInvalid,
+         "old-style JPEG strips that overlap"},
+        // The joined block and the picture share the ceiling: 20 KB of strips
+        // beside a picture 17 KB under it.
+        {"old-style JPEG of 9459 x 9458 in two 10 KB strips", OldJpegTiff(9459, 9458, false, 2, 10000, false),
+         kImgFormatTiff, kImgNoMemory, kImageCeilingReason},
     };
     for (const Case& c : cases) {
         EXPECT_LT(c.file.size(), 300000u) << c.name;
@@ -188,13 +227,16 @@ TEST(MemoryBudget, TinyFilesDeclaringHugePicturesStayWithinTheCeiling) {
         EXPECT_LE(run.growthKb, kCeilingKb + kMarginKb) << c.name;
         printf("%s: answer %d, peak %ld KB above the parent\n", c.name, run.loaderCode, run.growthKb);
         if (!c.reason) continue;
-        // A refusal comes before any block is taken: its reason is read here.
+        // A refusal comes before any block is filled: its reason is read here.
         DecodedImage img;
         const char* reason = c.format == kImgFormatTiff ? TiffRule(TiffDecodeBuffer(c.file.data(), c.file.size(), 1,
                                                                                     &img, nullptr)).reason
                              : c.format == kImgFormatPng ? PngRule(PngDecode(c.file.data(), c.file.size(), &img,
                                                                             nullptr, kPngNoBackground)).reason
+                             : c.format == kImgFormatJpeg ? JpegRule(JpegDecodeBuffer(c.file.data(), c.file.size(),
+                                                                                      &img)).reason
                              : GifRule(GifDecodeBuffer(c.file.data(), c.file.size(), &img)).reason;
         EXPECT_STREQ(reason, c.reason) << c.name;
+        DecodedImageDropBits(&img);
     }
 }

@@ -5,9 +5,11 @@
 # across), fax-p2.tif (its second page alone, as a server hands out one page)
 # pages.dcx (pages 1 and 3 of the fax as a DCX file), tiny-lzw.tif (113
 # bytes declaring an LZW grey page of 16384 x 16383 whose strip holds only
-# Clear and EndOfInformation) and tiny-g4.tif (a 4 KB Group 4 page of 65535 x
+# Clear and EndOfInformation), tiny-g4.tif (a 4 KB Group 4 page of 65535 x
 # 32768 rows without a black run, BlackIsZero so that it shows black, in two
-# strips of 32767 rows and one: every row a single V0 code).
+# strips of 32767 rows and one: every row a single V0 code) and tiny-prog.jpg
+# (128 bytes: the markers of a progressive 4:2:0 colour JPEG of 10000 x 8880,
+# its first scan header and the end marker, no data).
 # Usage: scenefiles.sh DIR [CONVERT]
 set -eu
 dir=$1
@@ -43,4 +45,17 @@ for tag, kind, count, value in entries:
     out += struct.pack("<HHI", tag, kind, count) + (struct.pack("<HH", v, 0) if kind == 3 else struct.pack("<I", v))
 out += struct.pack("<I", 0) + struct.pack("<2I", *offsets) + struct.pack("<2I", *map(len, strips))
 open(sys.argv[1], "wb").write(out + b"".join(strips))
+EOF
+python3 - "$dir/tiny-prog.jpg" <<'EOF'
+import struct, sys
+def segment(marker, body):
+    return struct.pack(">BBH", 0xFF, marker, len(body) + 2) + body
+width, height = 10000, 8880
+quant = segment(0xDB, b"\x00" + b"\x01" * 64)
+frame = segment(0xC2, struct.pack(">BHHB", 8, height, width, 3) + bytes([1, 0x22, 0, 2, 0x11, 0, 3, 0x11, 0]))
+# One DC code of one bit, for the difference category 0.
+huffman = segment(0xC4, b"\x00" + bytes([1] + [0] * 15) + b"\x00")
+# The first DC scan of all three components: coefficients 0..0, point 1.
+scan = segment(0xDA, bytes([3, 1, 0, 2, 0, 3, 0, 0, 0, 1]))
+open(sys.argv[1], "wb").write(b"\xff\xd8" + quant + frame + huffman + scan + b"\xff\xd9")
 EOF
