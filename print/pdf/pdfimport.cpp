@@ -683,32 +683,55 @@ static bool RefAfter(const PdfSource& s, const PdfObjText& o, const char* key, u
     return k != SIZE_MAX && ReadRef(s, k + strlen(key), obj, &e);
 }
 
-// Walks the page tree in document order to the wanted page (1-based).
-static bool FindPage(const PdfSource& s, uint32_t node, DWORD* left, int depth, uint32_t* page) {
-    if (depth > kImportMaxDepth) return false;
+// How a walk of the page tree ends: on to the next kid, at the wanted page,
+// or refused (a tree that is not a tree).
+enum PdfPageWalk { kWalkOn, kWalkFound, kWalkRefused };
+
+// What the walk knows of an object of the table, from its first listing on.
+enum PdfKidSeen : uint8_t { kKidUnseen = 0, kKidPage, kKidNode, kKidUnreadable };
+
+// Walks the page tree in document order to the wanted page (1-based). Each
+// kid's text is read at its first listing only and what it is kept (seen[]):
+// a node listed a second time, a loop included, refuses the walk, so a node
+// listed many times under many levels costs no more than one reading of each
+// object. A page may be listed more than once (readers show it each time). A
+// branch deeper than the limit or unreadable is passed over.
+static PdfPageWalk FindPage(const PdfSource& s, uint32_t node, std::vector<PdfKidSeen>* seen, DWORD* left, int depth,
+                            uint32_t* page) {
+    if (depth > kImportMaxDepth) return kWalkOn;
     PdfObjText o;
-    if (!ObjectText(s, node, &o)) return false;
+    if (!ObjectText(s, node, &o)) return kWalkOn;
     size_t kids = Find(s, o.body, o.end, "/Kids");
     size_t open = kids == SIZE_MAX ? SIZE_MAX : Find(s, kids, o.end, "[");
-    if (open == SIZE_MAX) return false;
+    if (open == SIZE_MAX) return kWalkOn;
     size_t i = open + 1, e;
     uint32_t kid;
     while (ReadRef(s, i, &kid, &e)) {
         i = e;
-        PdfObjText k;
-        if (!ObjectText(s, kid, &k)) return false;
-        size_t type = Find(s, k.body, k.end, "/Type");
-        size_t pages = Find(s, k.body, k.end, "/Pages");
-        bool isNode = pages != SIZE_MAX && (type == SIZE_MAX || pages == SkipWhite(s, type + 5));
-        if (isNode) {
-            if (FindPage(s, kid, left, depth + 1, page)) return true;
-            if (*left == 0) return false;
-        } else if (--*left == 0) {
+        PdfKidSeen& what = (*seen)[kid];
+        if (what == kKidNode) return Refuse("the page tree enters a node twice"), kWalkRefused;
+        if (what == kKidUnreadable) return kWalkOn;
+        if (what == kKidUnseen) {
+            PdfObjText k;
+            if (!ObjectText(s, kid, &k)) {
+                what = kKidUnreadable;
+                return kWalkOn;
+            }
+            size_t type = Find(s, k.body, k.end, "/Type");
+            size_t pages = Find(s, k.body, k.end, "/Pages");
+            what = pages != SIZE_MAX && (type == SIZE_MAX || pages == SkipWhite(s, type + 5)) ? kKidNode : kKidPage;
+            if (what == kKidNode) {
+                PdfPageWalk w = FindPage(s, kid, seen, left, depth + 1, page);
+                if (w != kWalkOn) return w;
+                continue;
+            }
+        }
+        if (--*left == 0) {
             *page = kid;
-            return true;
+            return kWalkFound;
         }
     }
-    return false;
+    return kWalkOn;
 }
 
 // The "/Filter" entry at f as it stands: a name, or an array of names up to
@@ -858,7 +881,11 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
         return Refuse("no catalog or page tree");
     DWORD left = pageNo ? pageNo : 1;
     PdfObjText p;
-    if (!FindPage(s, pages, &left, 0, &page) || !ObjectText(s, page, &p)) return Refuse("page not found");
+    std::vector<PdfKidSeen> seen(s.offsets.size(), kKidUnseen);
+    seen[pages] = kKidNode;
+    PdfPageWalk walk = FindPage(s, pages, &seen, &left, 0, &page);
+    if (walk == kWalkRefused) return false;
+    if (walk != kWalkFound || !ObjectText(s, page, &p)) return Refuse("page not found");
     size_t mb = Find(s, p.body, p.end, "/MediaBox");
     size_t mbOpen = mb == SIZE_MAX ? SIZE_MAX : SkipWhite(s, mb + 9);
     if (mbOpen == SIZE_MAX || mbOpen >= p.end || s.p[mbOpen] != '[') return Refuse("no /MediaBox on the page");

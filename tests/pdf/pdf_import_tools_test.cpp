@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -633,4 +634,70 @@ TEST(PdfImport, JoinedContentStopsAtItsCeiling) {
     EXPECT_EQ(ImportJob("imp-flood-out.pdf", "F=imp-flood-two.pdf"), 0) << gPdfErrorText;
     CheckWithTools("imp-flood-out.pdf");
     gPdfImportContentCap = ceiling;
+}
+
+// A page tree that is not a tree is refused at once, in both modes and for
+// every page asked: ten levels each listing the next 16 times (2 KB, 16^9
+// listings to a walk that enters every one), and one empty node holding a
+// 300 KB string listed 100,000 times (900 KB); the document stays as it was.
+// A page listed more than once is a page each time, as readers show it, and
+// its text is read once: the 60,000th listing of a 300 KB page is imported.
+TEST(PdfImport, APageTreeThatIsNotATreeIsRefusedAtOnce) {
+    constexpr int kFanOut = 16;
+    constexpr int kLevels = 10;
+    constexpr int kFlatListings = 100000;
+    constexpr int kPageListings = 60000;  // the page number is 16 bits
+    const std::string page = "<< /Type /Page /MediaBox [0 0 612 792] /Contents 4 0 R >>";
+    const std::string stream = "<< /Length 3 >>\nstream\n0 g\nendstream";
+    const std::string bulk(300000, 'x');
+    // Objects: 1 catalog, 2 the root, 3 the page, 4 its content, 5.. the levels below the root.
+    auto listing = [](int obj, int times) {
+        std::string refs;
+        for (int i = 0; i < times; i++) refs += std::to_string(obj) + " 0 R ";
+        return refs;
+    };
+    std::vector<std::string> deep = {"<< /Type /Catalog /Pages 2 0 R >>",
+                                     "<< /Type /Pages /Kids [" + listing(5, kFanOut) + "3 0 R] >>", page, stream};
+    for (int level = 1; level < kLevels; level++)
+        deep.push_back("<< /Type /Pages /Kids [" + (level + 1 < kLevels ? listing(5 + level, kFanOut) : "") + "] >>");
+    const std::string deepFile = ClassicPdf(deep);
+    EXPECT_LT(deepFile.size(), 2500u);
+    WriteFile("imp-deep.pdf", deepFile);
+    WriteFile("imp-flat.pdf", ClassicPdf({
+                                  "<< /Type /Catalog /Pages 2 0 R >>",
+                                  "<< /Type /Pages /Kids [" + listing(5, kFlatListings) + "3 0 R] >>",
+                                  page,
+                                  stream,
+                                  "<< /Type /Pages /Kids [] /Note (" + bulk + ") >>",
+                              }));
+    WriteFile("imp-pages.pdf", ClassicPdf({
+                                   "<< /Type /Catalog /Pages 2 0 R >>",
+                                   "<< /Type /Pages /Kids [" + listing(3, kPageListings) + "] >>",
+                                   "<< /Type /Page /MediaBox [0 0 612 792] /Contents 4 0 R /Note (" + bulk + ") >>",
+                                   stream,
+                               }));
+    struct Case {
+        const char* option;
+        int rc;
+    };
+    const Case kCases[] = {
+        {"F=imp-deep.pdf", -1},
+        {"F=imp-deep.pdf,P=2,G", -1},
+        {"F=imp-flat.pdf", -1},
+        {"F=imp-flat.pdf,G", -1},
+        {"F=imp-pages.pdf,P=60000", 0},
+    };
+    ASSERT_EQ(ImportJob("imp-tree-out.pdf", ""), 0);
+    const std::string plain = PdfTestRead("imp-tree-out.pdf");
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.option);
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(ImportJob("imp-tree-out.pdf", c.option), c.rc) << gPdfErrorText;
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 2.0) << "a walk bounded by the objects in the table";
+        if (c.rc == 0) continue;
+        EXPECT_NE(std::string(gPdfErrorText).find("the page tree enters a node twice"), std::string::npos)
+            << gPdfErrorText;
+        EXPECT_EQ(PdfTestRead("imp-tree-out.pdf"), plain) << "the document stays as it was";
+    }
 }
