@@ -153,7 +153,8 @@ bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, PrtDlgDevMode devMode, int
 // ---- PDF file name ---------------------------------------------------------------------
 
 // Only names from the root of a drive or a share are taken; one without any
-// "." gets ".pdf".
+// "." gets ".pdf". A name longer than a job's title holds (where the preview
+// keeps it) is refused like a cancel: cut, it would be another file.
 static bool PrtUsablePdfName(char* name, size_t size) {
     bool rooted = (isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':') ||
                   (name[0] == '\\' && name[1] == '\\');
@@ -163,7 +164,7 @@ static bool PrtUsablePdfName(char* name, size_t size) {
         if (n + 4 >= size) return false;
         strcpy(name + n, ".pdf");
     }
-    return true;
+    return strlen(name) <= kPrtTitleMax;
 }
 
 // The file dialog handed to the dialogs' hook (tests run it unattended).

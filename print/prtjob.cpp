@@ -131,6 +131,20 @@ static bool OpenNamedSpool(PrinterRec* job, const char* spool, size_t spoolLen) 
 
 // ---- Open ------------------------------------------------------------------------------
 
+bool PrtPdfTitleFits(const PrinterRec* job, const char* title, size_t len) {
+    bool namedByTitle = (job->pdfFlags & kPrtPdfTarget) ||
+                        ((job->pdfFlags & kPrtPdfSpool) && !(job->flags & kPrtFlagPreviewAtClose));
+    if (!namedByTitle || len <= kPrtTitleMax) return true;
+    for (size_t i = 0; i < len; i++) {
+        if (title[i] != ' ') {
+            DebugLogWrite("PrtPdfTitleFits", "the PDF file name passes %u characters: refused",
+                          static_cast<unsigned>(kPrtTitleMax));
+            return false;
+        }
+    }
+    return true;  // blanks only: the name is asked for
+}
+
 PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
     const char* name = request->name.text;
     size_t nameLen = request->name.len;
@@ -163,6 +177,7 @@ PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
         title = request->pdfFile.text;
         titleLen = request->pdfFile.len;
     }
+    const size_t titleAsked = titleLen;
     if (titleLen > kPrtTitleMax) titleLen = kPrtTitleMax;
     if (titleLen) memcpy(job->title, title, titleLen);
     job->title[titleLen] = 0;
@@ -221,7 +236,8 @@ PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
     }
     if (job->pdfFlags & kPrtPdfTarget) PrtSetCurrent(nullptr);
 
-    if (PrtDeviceSetup(job, job->title, strlen(job->title), options) != kPrtOk) {
+    if (!PrtPdfTitleFits(job, title, titleAsked) ||
+        PrtDeviceSetup(job, job->title, strlen(job->title), options) != kPrtOk) {
         PrtCloseDefault(job);
         return nullptr;
     }

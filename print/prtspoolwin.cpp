@@ -647,7 +647,8 @@ int32_t PrtOpenFromSpool(PrtSpoolOpenMsg* o) {
         j->flags |= kPrtFlagAllPages;
         j->copies = 1;
     }
-    if (!j->dc || PrtDeviceSetup(j, j->title, strlen(j->title), options) != kPrtOk) {
+    if (!j->dc || !PrtPdfTitleFits(j, o->title.text, o->title.len) ||
+        PrtDeviceSetup(j, j->title, strlen(j->title), options) != kPrtOk) {
         PrtCloseDefault(j);
         return kPrtNoMemory;
     }

@@ -380,6 +380,13 @@ static int PdfDefaultResolution() {
 }
 
 int PdfBegin(const char* fileName, PdfDocRec** out, DWORD options, int resolution) {
+    *out = nullptr;
+    // A name that does not fit is refused, never cut: the cut name would be
+    // another file, written (or overwritten) in its place.
+    if (fileName && strnlen(fileName, kPdfFileNameMax + 1) > kPdfFileNameMax) {
+        snprintf(gPdfErrorText, sizeof gPdfErrorText, "the file name passes %d characters", kPdfFileNameMax);
+        return kPdfFail;
+    }
     auto* doc = static_cast<PdfDocRec*>(GuardedAlloc(sizeof(PdfDocRec)));
     if (!doc) return kPdfFail;
     memset(doc, 0, sizeof(PdfDocRec));

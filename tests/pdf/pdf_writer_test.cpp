@@ -285,15 +285,21 @@ TEST(PdfWriter, BeginOptionsAndFileNameLimit) {
     EXPECT_STREQ(name, "margins.pdf");
     PdfFinish(doc);
 
-    // 238 characters of "./" and a 17-character name make 255; the rest is cut.
+    // 238 characters of "./" and a 17-character name make 255, the longest
+    // name taken; one character more is refused, never cut to another file.
     std::string longName;
     for (int i = 0; i < 119; i++) longName += "./";
     longName += "cut_name_test.pdf";
-    longName += std::string(45, 'x');
+    ASSERT_EQ(longName.size(), 255u);
     ASSERT_EQ(PdfBegin(longName.c_str(), &doc, 0, 0), 0);
-    EXPECT_EQ(strlen(doc->fileName), 255u);
+    EXPECT_EQ(longName, doc->fileName);
     PdfFinish(doc);
     EXPECT_FALSE(PdfTestRead("cut_name_test.pdf").empty());
+    remove("cut_name_test.pdf");
+    EXPECT_EQ(PdfBegin((longName + "x").c_str(), &doc, 0, 0), -1);
+    EXPECT_EQ(doc, nullptr);
+    EXPECT_TRUE(PdfTestRead("cut_name_test.pdf").empty()) << "nothing is written under the cut name";
+    EXPECT_TRUE(PdfTestRead("cut_name_test.pdfx").empty());
     EXPECT_EQ(PdfBegin("no-such-dir/x.pdf", &doc, 0, 0), -1);
     EXPECT_EQ(doc, nullptr);
 }

@@ -702,6 +702,46 @@ TEST_F(PrintJob, PdfTargetGoesToThePdfWriter) {
     EXPECT_EQ(5u, fread(head, 1, 5, f));
     fclose(f);
     EXPECT_EQ(0, strncmp(head, "%PDF-", 5));
+
+    // A file name fits in 250 characters. One that does not is refused at
+    // the open, directly, spooled for a PDF file or reopening a spool file
+    // (refused before the spool file is looked for): cut, it would write (or
+    // overwrite) another file. Nothing is written under either name.
+    const std::string folder = WinPath(kOutDir) + "\\";
+    const std::string longest = folder + std::string(kPrtTitleMax - folder.size() - 4, 'd') + ".pdf";
+    const std::string tooLong = folder + std::string(300, 'd') + ".pdf";
+    const std::string cut = tooLong.substr(0, kPrtTitleMax);
+    struct Case {
+        const std::string& name;
+        const char* spool;
+        bool fromSpool;
+        bool opens;
+        const char* why;
+    };
+    const Case cases[] = {
+        {longest, "", false, true, "250 characters fit"},
+        {tooLong, "", false, false, "a name past 250 characters"},
+        {tooLong, "out\\longname.spl", false, false, "the same, spooled for a PDF file at the close"},
+        {tooLong, "out\\no-such.spl", true, false, "the same, reopening a spool file (1203): 21264"},
+    };
+    for (const Case& c : cases) {
+        DeleteFileA(c.name.c_str());
+        DeleteFileA(cut.c_str());
+        if (c.fromSpool) {
+            EXPECT_EQ(21264u, OpenFromSpool(1203, c.spool, "pdf:", 0, 0, 0, c.name).value) << c.why;
+        } else {
+            Answer1147 b = OpenTitled("pdf:", c.spool, c.name, 0);
+            EXPECT_EQ(c.opens, b.value != 0) << c.why;
+            EXPECT_EQ(0u, b.detail) << c.why;
+            if (b.value) {
+                Text("LONGNAME");
+                EXPECT_EQ(0u, Close(b.value).value) << c.why;
+            }
+        }
+        EXPECT_EQ(c.opens, FileExists(c.name)) << c.why;
+        EXPECT_FALSE(FileExists(cut)) << c.why << ": nothing under the cut name";
+        DeleteFileA(c.name.c_str());
+    }
 }
 
 // 5,000 UTF-16 characters (marked FF FE) in one 2204 reach the PDF page
