@@ -833,6 +833,14 @@ static int32_t PrtPdfOptionApply(PdfDocRec* doc, int kind, const char* text, siz
 }
 int32_t (*gPrtPdfOptionReplay)(PdfDocRec* doc, int kind, const char* text, size_t len) = PrtPdfOptionApply;
 
+// An option text that cannot be read. Protection asked for and not given:
+// the job's PDF file, written now or from the spool file at the close, is
+// deleted when it is finished.
+static int32_t PrtPdfOptionUnread(PrinterRec* j, const PdfOptionKind* k) {
+    if (k->kind == kPdfOptEncrypt) j->pdfFlags |= kPrtPdfProtectRefused;
+    return PrtPdfOptionRefused(k->parseDetail);
+}
+
 // 2216-2219: a text that does not parse is neither spooled nor applied; one
 // that parses is spooled as a record of its kind when the job spools, and
 // applied when the job writes a PDF file.
@@ -842,12 +850,7 @@ int32_t PrtPdfOption(int kind, const char* text, size_t len) {
     const PdfOptionKind* k = PrtPdfOptionKindOf(kind);
     if (!k) return PrtPdfOptionRefused(kPrtPdfOptionBadKind);
     PrtPdfOptRecord rec;
-    if (!k->parse(text, len, &rec)) {
-        // Protection asked for and not given: the job's PDF file, written now
-        // or from the spool file at the close, is deleted when it is finished.
-        if (kind == kPdfOptEncrypt) j->pdfFlags |= kPrtPdfProtectRefused;
-        return PrtPdfOptionRefused(k->parseDetail);
-    }
+    if (!k->parse(text, len, &rec)) return PrtPdfOptionUnread(j, k);
     int32_t r = PrtSpoolPdfOption(j, kind, text, len);
     if (r) return r;
     return IsPdfJob(j) ? PrtPdfOptionApply(j->pdf, kind, text, len) : kPrtOk;
@@ -873,14 +876,31 @@ static void PrtDrawRefused(int32_t r, int32_t cellBefore) {
                   pdf ? gPdfErrorText : "");
 }
 
+// A message whose length does not fit it: nothing is read past it; the
+// failure is latched like any drawing failure and returned at close. An
+// encryption option whose text runs past its message is protection asked for
+// and not given: refused as an encryption text that does not parse, so that
+// the job's file is not left in the clear.
+static int32_t PrtDrawUndecoded(uint32_t type) {
+    PrinterRec* j = gCurPrtRec;
+    if (j && type >= kPrtMsgPdfFirst && type <= kPrtMsgPdfLast) {
+        const PdfOptionKind* k = &kPdfOptionKinds[type - kPrtMsgPdfFirst];
+        if (k->kind == kPdfOptEncrypt) {
+            const int32_t cellBefore = gPrtErrNo;
+            gPrtErrNo = 0;
+            snprintf(gPdfErrorText, sizeof gPdfErrorText, "the option text runs past its message");
+            int32_t r = PrtPdfOptionUnread(j, k);
+            PrtDrawRefused(r, cellBefore);
+            return r;
+        }
+    }
+    PrtLatchError(kPrtBadMessage);
+    return kPrtBadMessage;
+}
+
 int32_t PrtDrawFromMsg(const SrvMsg* m) {
     PrtDrawMsg d;
-    if (!PrtDecodeDraw(m->type, m->r, &d)) {
-        // A length that does not fit the message: nothing is read past it; the
-        // failure is latched like any drawing failure and returned at close.
-        PrtLatchError(kPrtBadMessage);
-        return kPrtBadMessage;
-    }
+    if (!PrtDecodeDraw(m->type, m->r, &d)) return PrtDrawUndecoded(m->type);
     // The spool record goes first; a record not written leaves the message undone.
     int32_t r = PrtSpoolRecord(d, m->type);
     if (r) {

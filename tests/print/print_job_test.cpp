@@ -385,6 +385,8 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
          "an encryption text that does not parse: never written in the clear as if encrypted", false},
         {"", "", true, 0, false, [] { DrawOption(2217, "U=\"abc"); DrawWord(); }, 21296, 103,
          "a quoted password never closed, then a line", false},
+        {"", "", true, 0, false, [] { Msg(2217).U16(9).Pad(2).Text("U=secret").Run(); DrawWord(); }, 21296, 103,
+         "an encryption text one byte longer than its message: never written in the clear", false},
         {"", "facility.spl", true, 0, false, [] { DrawOption(2217, "U=\"abc"); DrawWord(); }, 21296, 103,
          "the same, spooled", false},
         {"", "", true, 0, false, [] { DrawOption(2217, "U=secret,O=boss"); }, 0, -1, "encryption of a PDF file"},
