@@ -13,6 +13,7 @@
 #include "objects/font.h"
 #include "objects/objops.h"
 #include "session/session.h"
+#include "session/util/bytereader.h"
 #include "session/util/codepage.h"
 
 bool gVarInt64Args = true;
@@ -235,6 +236,7 @@ int32_t SafeArrayToText(const VARIANT* v, bool utf8, std::string* text) {
     if (dims < 1 || dims > kIndexDimsMax) return kAutoNoValue;
     int32_t lower[kIndexDimsMax], upper[kIndexDimsMax], index[kIndexDimsMax];
     LONG where32[kIndexDimsMax];
+    CheckedSize elements(1);
     for (UINT d = 0; d < dims; ++d) {
         LONG lo = 0, hi = 0;
         if (FAILED(SafeArrayGetLBound(sa, d + 1, &lo)) || FAILED(SafeArrayGetUBound(sa, d + 1, &hi)))
@@ -243,7 +245,11 @@ int32_t SafeArrayToText(const VARIANT* v, bool utf8, std::string* text) {
         upper[d] = hi;
         if (upper[d] < lower[d]) return kAutoOk;   // no elements: an empty text
         index[d] = lower[d];
+        elements.Mul(static_cast<uint64_t>(static_cast<int64_t>(hi) - lo) + 1);
     }
+    // Every element writes at least its line feed: more elements than the
+    // text may hold bytes are refused before the walk.
+    if (!elements.Fits(kArrayTextMax)) return kAutoNoMemory;
     VARTYPE et = VT_EMPTY;
     if (FAILED(SafeArrayGetVartype(sa, &et))) return kAutoNoValue;
     std::string piece;
@@ -264,6 +270,12 @@ int32_t SafeArrayToText(const VARIANT* v, bool utf8, std::string* text) {
         if (!ok) {
             text->clear();
             return kAutoNoValue;
+        }
+        if (piece.size() >= kArrayTextMax - text->size()) {
+            // The text could not be answered: the walk stops and what it
+            // held so far is given back.
+            std::string().swap(*text);
+            return kAutoNoMemory;
         }
         text->append(piece);
         text->push_back('\n');

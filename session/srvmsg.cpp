@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "session/config.h"
@@ -458,18 +459,10 @@ static bool EndsAWait(uint32_t type) {
            type == kMsgEventWait || type == kMsgEventWaitTimed;
 }
 
-void ProcessSrvMsg(const SrvMsg* m) {
-    gSession.curSeq = m->seq;
-    ReplyReset();
+// The handler of one request by its type; its result code.
+static int32_t DispatchByType(const SrvMsg* m) {
     int32_t rc;
     uint32_t t = m->type;
-    if (gHandling > kRequestNestMax && !EndsAWait(t)) {
-        PostAnswer(kMsgAnswer, kErrNestTooDeep);
-        return;
-    }
-    // Result items (property and method requests): their answer is built first.
-    bool itemAnswer = t >= kMsgObjPropQuery && t <= kMsgObjOleProp;
-    if (itemAnswer) ItemAnswerBegin();
     if (t >= kMsgCoreFirst && t <= kMsgCoreLast) rc = ProcessCoreMsg(m);
     else if (t >= kMsgRange1200First && t <= kMsgRange1200Last) rc = ProcessSrvMsg1200s(m);
     else if (t >= kMsgRange1300First && t <= kMsgRange1300Last) rc = FromTable(gSrvMsg1300s, kMsgRange1300First, m);
@@ -480,6 +473,33 @@ void ProcessSrvMsg(const SrvMsg* m) {
     else if (t >= kMsgRange2400First && t <= kMsgRange2400Last) rc = ProcessSrvMsg2400s(m);
     else if (t >= kMsgRange2000First && t <= kMsgRange2000Last) rc = FromTable(gSrvMsg2000s, kMsgRange2000First, m);
     else rc = Unhandled();
+    return rc;
+}
+
+void ProcessSrvMsg(const SrvMsg* m) {
+    gSession.curSeq = m->seq;
+    ReplyReset();
+    uint32_t t = m->type;
+    if (gHandling > kRequestNestMax && !EndsAWait(t)) {
+        PostAnswer(kMsgAnswer, kErrNestTooDeep);
+        return;
+    }
+    // Result items (property and method requests): their answer is built first.
+    bool itemAnswer = t >= kMsgObjPropQuery && t <= kMsgObjOleProp;
+    if (itemAnswer) ItemAnswerBegin();
+    int32_t rc;
+    try {
+        rc = DispatchByType(m);
+    } catch (const std::bad_alloc&) {
+        // Sizes the server gives are bounded before anything is allocated
+        // from them; a request that still cannot be held is answered as out
+        // of memory, with nothing it built, and the session goes on.
+        DebugLogWrite("ProcessSrvMsg", "request %u cannot be held in memory", static_cast<unsigned>(t));
+        if (itemAnswer) ItemAnswerEnd(kNoAnswer);
+        ReplyReset();
+        PostAnswer(kMsgAnswer, kErrNoMemory);
+        return;
+    }
     if (itemAnswer && ItemAnswerEnd(rc)) return;
     if (ReplyPending()) PostBuiltMsg();
     else if (rc != kNoAnswer) PostAnswer(kMsgAnswer, rc);

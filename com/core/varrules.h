@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "session/proto/protocol.h"
+
 // VARTYPE numbers as OLE Automation defines them.
 enum VarTypeNo : uint16_t {
     kVtEmpty = 0, kVtNull = 1, kVtI2 = 2, kVtI4 = 3, kVtR4 = 4, kVtR8 = 5, kVtCy = 6, kVtDate = 7,
@@ -55,6 +57,9 @@ enum AutoCode : int32_t {
 
 // A kind-16 text is converted in the shared 40960-byte text buffer.
 constexpr uint32_t kText16Max = 40960;
+// An array read as text (one line per element) is never longer than the
+// largest answer a frame can carry; a longer one is refused with -6.
+constexpr uint32_t kArrayTextMax = kMsgMaxLength;
 // Index vectors of element access: at most five dimensions.
 constexpr uint32_t kIndexDimsMax = 5;
 

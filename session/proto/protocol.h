@@ -103,6 +103,7 @@ constexpr int32_t kErrNoPrintJob = 21270;     // unknown print job handle
 constexpr int32_t kErrNoSound = -1;           // unknown sound handle
 constexpr int32_t kErrBadRequest = -2;        // a request whose fields do not fit
 constexpr int32_t kErrNestTooDeep = -6;       // a request nested deeper than kRequestNestMax
+constexpr int32_t kErrNoMemory = -6;          // a request that cannot be held in memory
 // Requests handled at once, each taken inside the wait of the one before (a
 // modal show, an event's by-reference nest, a preview): a deeper one is
 // answered 1102 {kErrNestTooDeep} without being run (1011 is always served).

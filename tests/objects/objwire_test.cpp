@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "objects/events.h"
@@ -33,8 +35,26 @@ int32_t Dispatch(const std::vector<uint8_t>& bytes) {
     return gSrvMsg2400s[m.type - kMsgRange2400First](&m);
 }
 
+// The answer ProcessSrvMsg sent for a request: its type and first value.
+std::pair<uint32_t, int32_t> Answered(const std::vector<uint8_t>& bytes) {
+    SrvMsg m{bytes.data(), static_cast<uint32_t>(bytes.size()), 0, 0, WireReader(bytes.data(), bytes.size(), false)};
+    memcpy(&m.type, bytes.data() + 4, 4);
+    gSendBuf.used = 0;
+    ProcessSrvMsg(&m);
+    uint32_t type = 0;
+    int32_t value = 0;
+    if (gSendBuf.used >= 12) {
+        memcpy(&type, gSendBuf.data + 4, 4);
+        memcpy(&value, gSendBuf.data + 8, 4);
+    }
+    return {type, value};
+}
+
 uint32_t gColour;
-uint32_t TestGetProp(ObjectRecord*, uint32_t id) { return id == kPidFgColor ? gColour : 0; }
+uint32_t TestGetProp(ObjectRecord*, uint32_t id) {
+    if (id == kPidBgColor) throw std::bad_alloc();   // a value that cannot be held
+    return id == kPidFgColor ? gColour : 0;
+}
 int32_t TestSetProp(ObjectRecord*, PropChange* req) {
     if (req->id == kPidFgColor) gColour = static_cast<uint32_t>(req->value);
     return 0;
@@ -80,6 +100,12 @@ TEST(ObjWire, CreateQueryChangeRegisterDestroy) {
     EXPECT_EQ(1129u, type);
     EXPECT_EQ(0x102030u, value);
     ReplyReset();
+    // A request whose handler runs out of memory is answered -6, and the
+    // session serves the next one.
+    std::pair<uint32_t, int32_t> held = Answered(Msg(kMsgObjPropQuery, {uint32_t(handle), 266, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(static_cast<uint32_t>(kMsgAnswer), held.first);
+    EXPECT_EQ(kErrNoMemory, held.second);
+    EXPECT_EQ(1129u, Answered(Msg(kMsgObjPropQuery, {uint32_t(handle), 284, 0, 0, 0, 0, 0, 0, 0})).first);
     // Change it (code 284), then the registration and an event.
     EXPECT_EQ(0, Dispatch(Msg(kMsgObjPropChange, {uint32_t(handle), 284, 0x445566, 0, 0, 0, 0, 0, 0, 0, 0, 0})));
     EXPECT_EQ(0x445566u, gColour);
