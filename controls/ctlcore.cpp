@@ -50,6 +50,8 @@ bool EditTabBufferEnsure(uint32_t length) {
     return GrowBuffer(&gEditTabBuf, &gEditTabSize, static_cast<uint64_t>(length) * kTabStop);
 }
 
+bool EditTabBufferHold(uint32_t bytes) { return GrowBuffer(&gEditTabBuf, &gEditTabSize, bytes); }
+
 bool EditTextFormatLines(const char* text, uint32_t length, uint32_t lineLimit, uint32_t columnLimit) {
     const char* p = text;
     const char* end = text ? text + length : text;

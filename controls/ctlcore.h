@@ -31,6 +31,9 @@ bool EditTextBufferEnsure(uint32_t size);
 // Makes the tab buffer large enough for a text of length bytes whose tabs all
 // expand to 8-column stops; false when it cannot.
 bool EditTabBufferEnsure(uint32_t length);
+// Makes the tab buffer hold bytes bytes (and a NUL), as a control's text is
+// read into it; false when it cannot.
+bool EditTabBufferHold(uint32_t bytes);
 // Copies program text into the edit buffer as control text: byte 127, CR LF and
 // a lone LF become CR LF. At most lineLimit lines are kept and each line is cut
 // at columnLimit bytes (0 for either: no limit). False when the buffer cannot grow.

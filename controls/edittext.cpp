@@ -11,24 +11,33 @@ namespace {
 
 enum EditWhich : int32_t { kWhole = 0, kSelection = 1 };
 
-// The whole text (or the selection) of the control as program text in gTextBuf.
+// Get text answers at most the reply buffer's bytes of program text, and each
+// of them comes from at most two bytes of control text (CR LF): no more than
+// this is read from the control past the start of what is asked.
+constexpr uint32_t kEditReadMax = 2 * kTextBufSize;
+
+// The whole text (or the selection) of the control as program text in
+// gTextBuf, cut to its size. Only the control's text up to the end of what is
+// answered is read, so a text of any length reads in bounded room.
 int32_t EditReadText(ObjectRecord* rec, int32_t which) {
     gTextBuf[0] = 0;
     HWND wnd = rec->hwnd;
-    int len = GetWindowTextLengthA(wnd);
-    if (!EditTabBufferEnsure(static_cast<uint32_t>(len)) || !gEditTabBuf) return kOpNoMemory;
-    int got = GetWindowTextA(wnd, gEditTabBuf, len + 1);
-    const char* text = gEditTabBuf;
-    uint32_t n = got > 0 ? static_cast<uint32_t>(got) : 0;
+    int length = GetWindowTextLengthA(wnd);
+    uint32_t len = length > 0 ? static_cast<uint32_t>(length) : 0;
+    uint32_t start = 0, end = len;
     if (which == kSelection) {
-        DWORD start = 0, end = 0;
-        SendMessageA(wnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-        if (end > n) end = n;
-        if (start > end) start = end;
-        text += start;
-        n = end - start;
+        DWORD selStart = 0, selEnd = 0;
+        SendMessageA(wnd, EM_GETSEL, reinterpret_cast<WPARAM>(&selStart), reinterpret_cast<LPARAM>(&selEnd));
+        end = selEnd < len ? selEnd : len;
+        start = selStart < end ? selStart : end;
     }
-    if (!EditTextFromControl(text, n)) return kOpNoMemory;
+    if (end - start > kEditReadMax) end = start + kEditReadMax;
+    if (!EditTabBufferHold(end) || !gEditTabBuf) return kOpNoMemory;
+    int got = GetWindowTextA(wnd, gEditTabBuf, static_cast<int>(end) + 1);
+    uint32_t n = got > 0 ? static_cast<uint32_t>(got) : 0;
+    if (n > end) n = end;
+    if (start > n) start = n;
+    if (!EditTextFromControl(gEditTabBuf + start, n - start)) return kOpNoMemory;
     return CtlSetTextBuf(gEditTextBuf, gEditTextLen);
 }
 

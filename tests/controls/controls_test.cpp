@@ -198,6 +198,28 @@ TEST_F(ControlsTest, EditRoundTripsLineBreaks) {
     EXPECT_EQ("", Text(edit, 0));
     ObjectDestroy(edit);
 
+    // A text past 2 MiB reads back as a shorter one does: its first bytes, up
+    // to the reply buffer; a selection at its end reads as itself.
+    const uint32_t kLine = 64, kLines = 3u * 1024 * 1024 / kLine + 1;
+    std::string big;
+    for (uint32_t i = 0; i < kLines; ++i) {
+        std::string row = std::to_string(i);
+        row.resize(kLine - 1, '.');
+        big += row;
+        big += '\x7f';
+    }
+    ObjectRecord* large = Make(kTypeEdittext, nullptr, nullptr, static_cast<int32_t>(kLines + 1));
+    ASSERT_NE(nullptr, large);
+    EXPECT_EQ(0, ObjectSetText(large, 0, big.data(), static_cast<uint32_t>(big.size())));
+    std::string head = Text(large, 0);
+    EXPECT_EQ(kTextBufSize, head.size()) << "a 3 MiB text reads as the reply buffer's bytes";
+    EXPECT_TRUE(head == big.substr(0, kTextBufSize)) << "the first bytes of the text";
+    int32_t shown = Value(large, 0);
+    ObjectSetValue(large, 1, shown - static_cast<int32_t>(2 * (kLine + 1)));
+    ObjectSetValue(large, 2, shown);
+    EXPECT_EQ(big.substr(big.size() - 2 * kLine), Text(large, 1)) << "the last two lines selected";
+    ObjectDestroy(large);
+
     ObjectRecord* line = Make(kTypeEdittext);
     ASSERT_NE(nullptr, line);
     ObjectSetText(line, 0, "one\x7ftwo", 7);
