@@ -49,6 +49,15 @@ static void PumpTurn() {
 
 uint32_t WebViewThreadCodePage() { return gThreadCodePage; }
 
+// The keyboard goes to the view's pane (a child of its owner's window), unless
+// the pane holds it already: each move would tell the page host again.
+static void KeysToView(void* host) {
+    ObjectRecord* owner = HostOf(host)->Owner();
+    HWND focus = GetFocus();
+    if (focus && owner && owner->hwnd && WvPaneIs(focus) && GetParent(focus) == owner->hwnd) return;
+    HostOf(host)->MoveFocus();
+}
+
 // What waits for the page goes out once the client is idle: one thread timer
 // at a time, and a timer's message comes only when the queue holds nothing
 // else, so a burst of server requests still shares one batch and the page
@@ -82,6 +91,7 @@ void WebViewInstallHooks(void (*pumpTurn)()) {
     gWebHooks.programDir = ProgramDir;
     gWebHooks.hostDown = HostDown;
     gWebHooks.flushWhenIdle = FlushWhenIdle;
+    gWebHooks.keysToView = KeysToView;
 }
 
 bool WebHtmlBufWriteFile(HANDLE file) {

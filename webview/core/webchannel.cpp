@@ -252,6 +252,11 @@ bool WebViewHostDown(void* host) {
 
 bool WebViewDownFor(ObjectRecord* rec) { return rec && WebViewHostDown(WebViewHostForObject(rec)); }
 
+void WebViewTakeKeys(ObjectRecord* rec) {
+    void* host = rec ? WebViewHostForObject(rec) : nullptr;
+    if (host && gWebHooks.keysToView) gWebHooks.keysToView(host);
+}
+
 JsonValue* WebViewMsgSend(bool wait) {
     bool haveText = false;
     MadeList made;

@@ -81,6 +81,9 @@ struct WebChannelHooks {
     // A click on a menu element of a window: the menus' handler (the number
     // is a bar entry's base number or an item's number).
     bool (*menuPageClick)(ObjectRecord* window, uint32_t number, bool fromKey);
+    // The keyboard goes to the host's view, as a native control's window
+    // takes it when the control gets the focus (nothing when it has it).
+    void (*keysToView)(void* host);
 };
 extern WebChannelHooks gWebHooks;
 
@@ -143,5 +146,9 @@ void WebViewSelectForObject(ObjectRecord* rec);
 ObjectRecord* GetWebPageObject(ObjectRecord* rec);
 // The host an object's messages go to, without changing the current one.
 void* WebViewHostForObject(ObjectRecord* rec);
+// A control of rec's page took the focus, or one of its windows came to the
+// front: the keyboard goes to the view that shows it, so that the keys typed
+// next reach the page, as they reach a native control that has the focus.
+void WebViewTakeKeys(ObjectRecord* rec);
 // Frees the reply and the buffers (end of run).
 void WebChannelCleanup();

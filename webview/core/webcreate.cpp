@@ -169,6 +169,8 @@ ObjectRecord* WebViewCreateObject(uint32_t type, void* host, ObjectRecord* paren
             if (rec->kind == kKindWindow && WebWin(rec)->win.winType == kWwtDialog && (rec->flags & kObjShown)) {
                 rec->flags &= ~kObjShown;
                 WebActivateObject(rec, 0, 0, 0, 0);
+            } else if (rec->kind == kKindWindow) {
+                WebWindowShownByCreation(rec);
             }
         }
         // The creation stays in the view's batch: the page makes the object

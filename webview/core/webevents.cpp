@@ -305,7 +305,7 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
     case kPeWindowClick: case kPeCloseBoxEv: case kPeWindowMove: case kPeWindowSize: {
         ObjectRecord* window = named && !name.hasRow && !name.hasItem ? WebFindWindowById(name.id) : nullptr;
         if (window) {
-            if (et == kPeWindowClick) WebSetActiveWindow(window);
+            if (et == kPeWindowClick) WebWindowClicked(window, value == kClickOnWindowItself);
             else if (et == kPeCloseBoxEv) WebWindowOnClose(window);
             else if (et == kPeWindowMove) WebWindowOnMove(window, em, value);
             else {

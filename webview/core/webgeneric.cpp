@@ -311,6 +311,8 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
     WindowRecord* w = reinterpret_cast<WindowRecord*>(top);
     if (top->flags & kObjShown) {
         if (!hosted) WebSetActiveWindow(top);
+        // The keys typed next go where the focus is now.
+        WebViewTakeKeys(rec);
         if (rec->kind == kKindWindow) {
             if (item == kFocusFirst || item == kFocusLast) WebFocusNextObject(hosted ? top : nullptr, item == kFocusLast);
             return 0;

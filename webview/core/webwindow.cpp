@@ -291,12 +291,28 @@ void WebSetActiveWindow(ObjectRecord* window) {
     Post(window, kEvActivate, 1);
 }
 
-static void FocusAfterShow(ObjectRecord* window) {
+// The window's control that had the focus there gets it back as the window
+// comes to the front; it hears $GOTFOCUS again, as a native control does when
+// its window is activated (its window's focus never left it, so the page's
+// report of the focus raises nothing). False when the window has none.
+static bool FocusBackToControl(ObjectRecord* window) {
     WindowRecord* w = reinterpret_cast<WindowRecord*>(window);
-    if (w->focusObj && ObjectIsLive(w->focusObj)) {
-        ObjectSetFocus(w->focusObj, static_cast<int32_t>(WebWin(window)->focusItem), 0);
-        return;
-    }
+    ObjectRecord* focused = w->focusObj;
+    if (!focused || !ObjectIsLive(focused)) return false;
+    ObjectRef ref = ObjectRefOf(focused);
+    ObjectSetFocus(focused, static_cast<int32_t>(WebWin(window)->focusItem), 0);
+    if (ObjectRefAlive(ref) && w->focusObj == focused && (focused->flags & kObjShown) &&
+        !(focused->flags & kObjDisabled))
+        Post(focused, kEvGotFocus, 0);
+    return true;
+}
+
+// A window shown or brought to the front takes the keyboard, as a native one
+// does; the focus goes back to its control that had it, else to the first in
+// tab order.
+static void FocusAfterShow(ObjectRecord* window) {
+    WebViewTakeKeys(window);
+    if (FocusBackToControl(window)) return;
     if (gWebObjServices.focusNext) gWebObjServices.focusNext(window, false);
 }
 
@@ -374,6 +390,27 @@ void WebWindowActivate(ObjectRecord* window) {
     if (window == gWebActiveWindow) return;
     WebSetActiveWindow(window);
     FocusAfterShow(window);
+}
+
+void WebWindowClicked(ObjectRecord* window, bool itself) {
+    bool wasInFront = window == gWebActiveWindow;
+    ObjectRef ref = ObjectRefOf(window);
+    WebSetActiveWindow(window);
+    // A press on a control: the page reports the focus that moved there. A
+    // press on the window itself left the page's focus alone: as a native
+    // window activated by a click on its frame or background, it gives the
+    // focus back to its control that had it (none: the keys wait for a Tab).
+    if (itself && !wasInFront && ObjectRefAlive(ref)) FocusBackToControl(window);
+}
+
+void WebWindowShownByCreation(ObjectRecord* window) {
+    if (!WebIsWindow(window) || !(window->flags & kObjShown) || WebIsDialogWindow(window)) return;
+    // Made visible, it comes to the front and takes the keyboard, as a native
+    // window made visible does; its controls are made after it, so none has
+    // the focus yet (a Tab gives it to the first).
+    ObjectRef ref = ObjectRefOf(window);
+    WebSetActiveWindow(window);
+    if (ObjectRefAlive(ref)) WebViewTakeKeys(window);
 }
 
 void WebFocusChanged(ObjectRecord* rec) {
@@ -881,7 +918,7 @@ bool WebWindowPageEvent(ObjectRecord*, JsonValue* ev) {
     ObjectRecord* window = WebFindWindowById(static_cast<uint32_t>(id));
     if (!window) return true;
     switch (et) {
-    case kPeWindowClicked: WebSetActiveWindow(window); break;
+    case kPeWindowClicked: WebWindowClicked(window, JsonGetInt(ev, "ev") == kClickOnWindowItself); break;
     case kPeCloseBox: WebWindowOnClose(window); break;
     case kPeMoved: WebWindowOnMove(window, JsonGetInt(ev, "em"), JsonGetInt(ev, "ev")); break;
     default:

@@ -8,6 +8,7 @@
   var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kClicked = 99974, kPageResized = 99985, kCloseBox = 99988, kMoved = 99992, kResized = 99993;
+  var kOnWindowItself = 1;   // the value of a press on the window itself (kClicked)
   var kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgWidth = 4, kDlgHeight = 5, kDlgTop = 6, kDlgLeft = 7, kDlgJqOption = 20, kDlgPosition = 8;
   var kFillOn = 1, kFillOff = 2;
   var kExtraHeight = 70, kExtraWidth = 20;   // the client adds these to the content size
@@ -39,10 +40,23 @@
     queue({ name: '', et: kPageResized, em: s.em, ev: s.ev });
   }
 
+  // A press on the window itself: its frame, title bar or background (its
+  // content division), not one of its controls, its menu bar or a title bar's
+  // buttons.
+  function onWindowItself(el, id, target) {
+    if (target === el[0] || target.id === id || target.id === id + 'D') return true;
+    return $(target).is('.qovtitle, .ui-dialog-titlebar, .ui-dialog-title');
+  }
+
   // A window clicked anywhere comes to the front in the client's bookkeeping.
+  // A press on the window itself leaves the focus where it is, as natively
+  // (the page would take it from the focused control); the client gives the
+  // window's focused control the focus back when the window was behind.
   function watchClicks(el, id) {
-    el.on('mousedown.qov', function () {
-      queue({ name: id, et: kClicked });
+    el.on('mousedown.qov', function (e) {
+      var itself = onWindowItself(el, id, e.target);
+      if (itself) e.preventDefault();
+      queue({ name: id, et: kClicked, ev: itself ? kOnWindowItself : 0 });
     });
   }
 
