@@ -49,13 +49,14 @@
   }
 
   // A window clicked anywhere comes to the front in the client's bookkeeping.
-  // A press on the window itself leaves the focus where it is, as natively
-  // (the page would take it from the focused control); the client gives the
-  // window's focused control the focus back when the window was behind.
+  // A press on the window itself leaves the focus on the window's own control
+  // that has it, as natively (the page would take it away); a press on a
+  // window behind takes the focus from the other window's control, and the
+  // client gives this window's focused control the focus back.
   function watchClicks(el, id) {
     el.on('mousedown.qov', function (e) {
       var itself = onWindowItself(el, id, e.target);
-      if (itself) e.preventDefault();
+      if (itself && $.contains(el[0], document.activeElement)) e.preventDefault();
       queue({ name: id, et: kClicked, ev: itself ? kOnWindowItself : 0 });
     });
   }
