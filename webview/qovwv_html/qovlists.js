@@ -360,11 +360,14 @@
     return parseFloat(style.lineHeight) || parseFloat(style.fontSize) * kLineFallback;
   }
 
-  // The wheel over box (e the wheel event): scrolled by whole rows.
+  // The wheel over box (e the wheel event): scrolled by whole rows, from the
+  // row nearest its top (a row's height need not be a whole number of
+  // pixels, and the scroll offset is kept in whole ones).
   window.QovWheelRows = function (box, e) {
     if (!box || !e.deltaY || e.ctrlKey || e.shiftKey) return;
     e.preventDefault();
-    box.scrollTop += wheelRows(e) * rowHeight(box);
+    var h = rowHeight(box);
+    box.scrollTop = (Math.round(box.scrollTop / h) + wheelRows(e)) * h;
   };
 
   document.addEventListener('wheel', function (e) {

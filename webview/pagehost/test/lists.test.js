@@ -104,6 +104,26 @@ test('a list view: clicks, checks, headers, edits and keys', async () => {
     return { t: Math.round(c.top - f.top), h: Math.round(c.height), l: Math.round(c.left - f.left), w: Math.round(c.width) };
   });
   assert.deepEqual(rect, box, 'action 42: the cell relative to the window');
+
+  // A notch of the wheel over a list view of 30 rows: the header stays at the
+  // top, and the body moves three whole rows under it (row 3 right below it).
+  await post({ action: 40, name: 'C20', dwid: 1,
+    html: listViewHtml(Array.from({ length: 30 }, (_, i) => ['r' + i, String(i)])) });
+  const headerAndRow = () => page.evaluate(() => {
+    const head = document.getElementById('C20H0').getBoundingClientRect();
+    const list = document.querySelector('#C20 .qovlv').getBoundingClientRect();
+    const under = document.elementFromPoint(head.left + 5, head.bottom + 2);
+    const row = under && under.closest('td');
+    const top = row ? row.getBoundingClientRect().top : NaN;
+    return { header: Math.round(head.top - list.top), row: row ? row.id : '', rowTop: Math.round(top - head.bottom) };
+  });
+  assert.deepEqual(await headerAndRow(), { header: 0, row: 'C20R0I0', rowTop: 0 }, 'before the wheel');
+  const list = await page.locator('#C20 .qovlv').boundingBox();
+  await page.mouse.move(list.x + 50, list.y + 60);
+  await page.mouse.wheel(0, 100);
+  await page.waitForFunction(() => document.querySelector('#C20 .qovlv').scrollTop > 0, null, { timeout: 10000 });
+  assert.deepEqual(await headerAndRow(), { header: 0, row: 'C20R3I0', rowTop: 0 },
+    'one notch: the header stays, three whole rows scrolled');
 });
 
 test('a data list follows the client', async () => {
