@@ -77,8 +77,11 @@
     var el = byId(o.id);
     if (!el.length) return;
     pointTabsAtPanel(el);
+    // A strip made without tabs has none selected (the widget would take
+    // tab 0 that is not there, and keep the index -1 once tabs came); its
+    // first tab is selected when it is inserted.
     el.tabs({
-      active: 0,
+      active: tabNav(el).children('li').length ? 0 : false,
       activate: function (e, ui) {
         if (el.data('qovTabQuiet')) return;
         var num = elementNumber(o.id);
@@ -96,7 +99,7 @@
     if (!el.length || !el.data('uiTabs')) return;
     var count = tabNav(el).children('li').length;
     var active = el.tabs('option', 'active');
-    if (!count || typeof active !== 'number') return;
+    if (!count || typeof active !== 'number' || active < 0) return;
     e.preventDefault();
     e.stopPropagation();
     el.tabs('option', 'active', e.shiftKey ? (active + count - 1) % count : (active + 1) % count);
@@ -139,7 +142,8 @@
         refreshTabs(el);
         // The first tab of a control that had none is the selected one, as
         // natively (labels given anew delete every tab first).
-        if (el.tabs('option', 'active') === false) selectQuietly(el, 0);
+        var active = el.tabs('option', 'active');
+        if (typeof active !== 'number' || active < 0) selectQuietly(el, 0);
         return undefined;
       }
       case TD.remove:
@@ -410,8 +414,9 @@
 
   // Alt with a letter no bar entry takes: the first shown, enabled control
   // of the window whose underlined letter it is, as natively: a tab is
-  // selected, a button pressed, a check box or radio button clicked, each
-  // taking the focus.
+  // selected (reported as a click on it, the focus left where it is), a
+  // button pressed, a check box or radio button clicked, each taking the
+  // focus.
   function controlHotKey(key) {
     var active = document.activeElement;
     var win = active && active !== document.body ? $(active).closest('.qovform') : $();
@@ -435,7 +440,7 @@
       if (input.length && !input.prop('disabled')) hit = input;
     });
     if (!hit) return false;
-    hit[0].focus();
+    if (!hit.closest('.ui-tabs-nav').length) hit[0].focus();
     hit[0].click();
     return true;
   }

@@ -68,6 +68,33 @@ test('a tab control follows the client and reports switches', async () => {
   assert.equal((await answer({ action: 32, name: 'C50', dwid: 8 })).val, 0, 'the first new tab is selected');
   assert.equal(await page.locator('#C50 .ui-tabs-nav li.ui-tabs-active').count(), 1, 'and shows so');
   assert.deepEqual(await events(), [], 'which is not reported');
+
+  // A control made without tabs takes its first one when labels come, as
+  // natively: the selection reads 0, the first switch leaves tab 1, Ctrl+Tab
+  // steps from the selected tab, and Alt with a tab's letter switches to it
+  // where the focus stays.
+  await post({ action: 19, name: 'C51', form: 'C10', html:
+    "<div id='C51' style='position:absolute;left:10px;top:200px;width:300px;height:120px'>" +
+    "<ul></ul><div id=\"C51-1\"></div></div><input id='C52' style='position:absolute;left:10px;top:340px'>",
+    js: 'QovTabC( { id: "C51" } );' });
+  for (const lab of ['<u>M</u>ail', '<u>O</u>rders', '<u>S</u>tock'])
+    await post({ action: 32, name: 'C51', dwid: 6, pos: 10000, id: 51, lab });
+  assert.equal((await answer({ action: 32, name: 'C51', dwid: 8 })).val, 0, 'the first tab is selected');
+  await post({ action: 32, name: 'C51', id: 51, dwid: 4 });
+  await post({ action: 32, name: 'C51', id: 51, dwid: 5 });
+  const tabEvents = (left, chosen) => [{ id: 51, et: 4, ev: left, em: 0, ec: 32 }, { id: 51, et: 3, ev: chosen, em: 0, ec: 32 }];
+  const steps = [
+    { act: () => page.click('#C51 .ui-tabs-nav li:nth-child(2) a'), want: tabEvents(1, 2), why: 'a click leaves tab 1' },
+    { act: () => page.keyboard.press('Control+Tab'), want: tabEvents(2, 3), why: 'Ctrl+Tab: the next tab' },
+    { act: () => page.keyboard.press('Control+Shift+Tab'), want: tabEvents(3, 2), why: 'Ctrl+Shift+Tab: back' },
+    { act: async () => { await page.focus('#C52'); await page.keyboard.press('Alt+m'); }, want: tabEvents(2, 1),
+      why: 'Alt with a tab\'s letter' },
+  ];
+  for (const st of steps) {
+    await st.act();
+    assert.deepEqual(await events(), st.want, st.why);
+  }
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'C52', 'the letter leaves the focus');
   assert.deepEqual(errors, []);
 });
 
