@@ -135,12 +135,18 @@ void LabelsToText(ObjectRecord* rec) {
 
 // ---- Page switches -----------------------------------------------------------------------------
 
+// $CLICK with the tab being left, 1-based.
+void PostTabLeft(ObjectRecord* rec) {
+    int32_t sel = static_cast<int32_t>(SendMessageA(rec->hwnd, TCM_GETCURSEL, 0, 0));
+    if (EventIsRegistered(rec, kEvClick)) PostObjectEvent(rec, kEvClick, kEventKindDefault, 0, sel + 1);
+}
+
 int32_t TabNotify(ObjectRecord* rec, HWND, uint32_t, uint32_t code) {
     int32_t sel = static_cast<int32_t>(SendMessageA(rec->hwnd, TCM_GETCURSEL, 0, 0));
     switch (code) {
     case TCN_SELCHANGING:
         PostValidateOnFocus(rec, ObjectTopWindow(rec));
-        if (EventIsRegistered(rec, kEvClick)) PostObjectEvent(rec, kEvClick, kEventKindDefault, 0, sel + 1);
+        PostTabLeft(rec);
         return 0;
     case TCN_SELCHANGE:
         if (EventIsRegistered(rec, kEvChange)) PostObjectEvent(rec, kEvChange, kEventKindDefault, 0, sel + 1);
@@ -150,9 +156,14 @@ int32_t TabNotify(ObjectRecord* rec, HWND, uint32_t, uint32_t code) {
     }
 }
 
-// A switch the client makes itself reports as the user's would.
+// A switch the client makes itself reports as the user's would. The focus
+// validation, which makes the control its window's focused object, runs only
+// when the control has the keyboard focus (Ctrl+Tab): a hot key switches the
+// tab and leaves the focus where it is, so the next focus change is reported
+// from the control that really had it.
 void SelectTab(ObjectRecord* rec, int32_t index) {
-    TabNotify(rec, rec->hwnd, 0, static_cast<uint32_t>(TCN_SELCHANGING));
+    if (GetFocus() == rec->hwnd) TabNotify(rec, rec->hwnd, 0, static_cast<uint32_t>(TCN_SELCHANGING));
+    else PostTabLeft(rec);
     SendMessageA(rec->hwnd, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
     TabNotify(rec, rec->hwnd, 0, static_cast<uint32_t>(TCN_SELCHANGE));
 }
