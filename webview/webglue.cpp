@@ -42,6 +42,7 @@ static const char* ProgramDir() {
 
 static void SetThreadCodePage(uint32_t codePage) { gThreadCodePage = codePage; }
 static bool HostDown(void* host) { return host && FAILED(HostOf(host)->Health()); }
+static bool HostEnded(void* host) { return host && HostOf(host)->Health() == kWvEnded; }
 static void SleepMs(uint32_t ms) { Sleep(ms); }
 static void PumpTurn() {
     if (gPumpTurn) gPumpTurn();
@@ -90,6 +91,7 @@ void WebViewInstallHooks(void (*pumpTurn)()) {
     gWebHooks.setThreadCodePage = SetThreadCodePage;
     gWebHooks.programDir = ProgramDir;
     gWebHooks.hostDown = HostDown;
+    gWebHooks.hostEnded = HostEnded;
     gWebHooks.flushWhenIdle = FlushWhenIdle;
     gWebHooks.keysToView = KeysToView;
 }

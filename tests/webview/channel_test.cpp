@@ -226,6 +226,54 @@ TEST_F(Channel, ALateReplyNeverAnswersTheNextQuery) {
     remove(logPath.c_str());
 }
 
+// A view whose post fails: the state the host reports before and after it.
+static bool gPostFails, gViewDown, gViewEnded;
+static int32_t PostOrFail(void* host, const char* text) { return gPostFails ? -1 : PostToPage(host, text); }
+
+TEST_F(Channel, CreationsThePageHasNotAcknowledgedAreNeverMadeOnlyOnceTheViewEnded) {
+    struct Case {
+        bool downBefore;     // the view had stopped answering before the post (it is refused unsent)
+        bool endedAfter;     // after the failed post the view has ended; otherwise it catches up
+        size_t notYet, never;
+        const char* why;
+    };
+    static const Case kCases[] = {
+        {false, false, 1, 0, "a busy page that catches up: not yet acknowledged, never named as never made"},
+        {false, true, 1, 1, "a view that ended while its page was busy: named as never made once it has"},
+        {true, false, 0, 1, "a post refused unsent: never made at once"},
+    };
+    std::string logPath = testing::TempDir() + "webchannel_unacked.log";
+    for (const Case& c : kCases) {
+        ResetChannel();
+        gCurWebView = &gViewA.page;
+        gWebHooks.postText = PostOrFail;
+        gWebHooks.hostDown = [](void*) { return gViewDown; };
+        gWebHooks.hostEnded = [](void*) { return gViewEnded; };
+        gPostFails = true;
+        gViewDown = c.downBefore;
+        gViewEnded = false;
+        ASSERT_TRUE(DebugLogOpen(logPath.c_str()));
+        JsonBeginAction(kActInsert);
+        JsonAddStringNoConv("name", "C3");
+        WebViewMsgEndMade(3);
+        WebViewMsgFlush();
+        gPostFails = false;
+        gViewDown = c.endedAfter;
+        gViewEnded = c.endedAfter;
+        EXPECT_EQ(WebViewHostDown(&gViewA.page), c.endedAfter) << c.why;
+        // Settled once: a later look at the view names nothing again.
+        WebViewHostDown(&gViewA.page);
+        DebugLogClose();
+        std::string log = ReadFile(logPath);
+        EXPECT_EQ(CountOf(log, "the page has not yet acknowledged these objects "
+                               "(its page did not acknowledge the post in time): C3"),
+                  c.notYet) << c.why << "\n" << log;
+        EXPECT_EQ(CountOf(log, "the page never made these objects"), c.never) << c.why << "\n" << log;
+        EXPECT_EQ(CountOf(log, ": C3"), c.notYet + c.never) << c.why << "\n" << log;
+    }
+    remove(logPath.c_str());
+}
+
 TEST_F(Channel, IncomingMessagesAreSorted) {
     // Each text arrives while a query waits; "#" stands for that query's number.
     struct Case {

@@ -8,7 +8,9 @@
 #              not yet made by its page: -52, the host window's message, the
 #              log lines (the labels named); a later window gets a fresh host;
 #   frozen     the page host stops reading and later goes on: -52 and a veil
-#              over the page meanwhile, gone when the page answers again;
+#              over the page meanwhile, gone when the page answers again; a
+#              label made meanwhile is named as not yet acknowledged, and is
+#              made;
 #   nochromium QOV_CHROMIUM names a program that ends at once: -52 within 3 s
 #              and the page host's reason in the log;
 #   killed     the client is killed mid-session: its page host ends and leaves
@@ -41,6 +43,11 @@ echo "hostgone: the log names C$first to C102, the labels the page never made"
 dir=$(scene frozen webview-frozen.txt)
 log_has "$dir" "the page did not acknowledge a post within"
 log_has "$dir" "the page acknowledges again: posts go out again"
+# The label made while the host read nothing reached the page late: not yet
+# acknowledged, and never called never made.
+log_has "$dir" "the page has not yet acknowledged these objects (its page did not acknowledge the post in time): C3"
+! grep -q "the page never made these objects" "$dir/qovtervex.log" ||
+  { cat "$dir/qovtervex.log"; fail "frozen: the log calls objects the page made late never made"; }
 
 dir=$(scene nochromium webview-nochromium.txt QOV_CHROMIUM=/bin/true)
 log_has "$dir" "could not start (Chromium /bin/true):"

@@ -201,16 +201,73 @@ struct MadeList {
 // A debug log line holds 2,048 characters: 150 names of up to 12 fit with the head.
 static const uint32_t kNamesPerLine = 150;
 
-// Names in the debug log, a line per kNamesPerLine, the objects whose
-// creation never reached the page, and why.
-static void LogNeverMade(const MadeList& made, const char* why) {
+// Names in the debug log, a line per kNamesPerLine, the objects of the list:
+// as never made, or as not yet acknowledged by the page; and why.
+static void LogMadeNames(const MadeList& made, bool neverMade, const char* why) {
     for (uint32_t at = 0; at < made.count; at += kNamesPerLine) {
         char names[kNamesPerLine * 12 + 1];
         size_t n = 0;
         for (uint32_t i = at; i < made.count && i < at + kNamesPerLine; i++)
             n += static_cast<size_t>(snprintf(names + n, sizeof names - n, " C%u", made.ids[i]));
-        DebugLogWrite(kLogName, "the page never made these objects (%s):%s", why, names);
+        DebugLogWrite(kLogName,
+                      neverMade ? "the page never made these objects (%s):%s"
+                                : "the page has not yet acknowledged these objects (%s):%s",
+                      why, names);
     }
+}
+
+// The objects whose creation never reached the page, and why.
+static void LogNeverMade(const MadeList& made, const char* why) {
+    LogMadeNames(made, true, why);
+}
+
+// Creations that went out in a post the page has not acknowledged (it was
+// busy past the bound, or gave no answer): the page may still carry them out,
+// so they are named as not yet acknowledged, and kept per view until a later
+// post is acknowledged (the page has caught up: they were made) or the view
+// has ended (they never will be: named as never made then). A view beyond
+// the table's rows gets the first line only.
+struct UnackedMade {
+    void* host;
+    MadeList made;
+};
+static const uint32_t kUnackedViews = 4;
+static UnackedMade gUnacked[kUnackedViews];
+
+static UnackedMade* UnackedOf(void* host) {
+    for (UnackedMade& u : gUnacked)
+        if (u.host == host) return &u;
+    return nullptr;
+}
+
+static void NoteUnacknowledged(void* host, const MadeList& made, const char* why) {
+    if (!made.count) return;
+    LogMadeNames(made, false, why);
+    UnackedMade* u = UnackedOf(host);
+    if (!u) u = UnackedOf(nullptr);
+    if (!u) return;
+    u->host = host;
+    for (uint32_t i = 0; i < made.count && u->made.count < kBatchMadeMax; i++) u->made.ids[u->made.count++] = made.ids[i];
+}
+
+// The view's page has acknowledged every post (ended false) or has ended.
+static void SettleUnacknowledged(void* host, bool ended) {
+    UnackedMade* u = host ? UnackedOf(host) : nullptr;
+    if (!u) return;
+    if (ended) LogNeverMade(u->made, "its view ended before the page acknowledged them");
+    u->host = nullptr;
+    u->made.count = 0;
+}
+
+static bool HostEnded(void* host) { return gWebHooks.hostEnded && gWebHooks.hostEnded(host); }
+
+// A post that failed: what it would have made went out unacknowledged
+// (unackedWhy), or, when the view had stopped answering before it (such a
+// post is refused unsent) or has ended, was never made (why).
+static void NotePostFailed(void* host, const MadeList& made, bool downBefore, const char* why,
+                           const char* unackedWhy) {
+    if (downBefore || HostEnded(host)) LogNeverMade(made, why);
+    else NoteUnacknowledged(host, made, unackedWhy);
 }
 
 static void TakeBatchMade(MadeList* made) {
@@ -245,7 +302,12 @@ void WebViewMsgFlush() {
 }
 
 bool WebViewHostDown(void* host) {
-    if (!host || !gWebHooks.hostDown || !gWebHooks.hostDown(host)) return false;
+    if (!host || !gWebHooks.hostDown) return false;
+    if (!gWebHooks.hostDown(host)) {
+        SettleUnacknowledged(host, false);
+        return false;
+    }
+    if (HostEnded(host)) SettleUnacknowledged(host, true);
     if (gMsgBatch.length && gMsgBatch.owner == host) DropBatch("its web view is not answering or gone");
     return true;
 }
@@ -283,6 +345,10 @@ JsonValue* WebViewMsgSend(bool wait) {
         LogNeverMade(made, "no memory for the post");
         return nullptr;
     }
+    // A view that is not answering refuses the post unsent: its objects would
+    // then never be made, where a post that went out may still be carried out.
+    void* host = gCurWebView;
+    bool downBefore = made.count && gWebHooks.hostDown && gWebHooks.hostDown(host);
     if (gWebHooks.setThreadCodePage) gWebHooks.setThreadCodePage(kUtf8CodePage);
     // The wait is in place before the post goes out: a runtime that has the
     // answer by the time the post returns hands it over inside the post.
@@ -304,11 +370,15 @@ JsonValue* WebViewMsgSend(bool wait) {
         gSendWait = me.outer;
         gWebFetchAllowed = previous;
         if (me.reply) WebViewJsonFree(me.reply);
-        if (posted >= 0) return nullptr;
+        if (posted >= 0) {
+            SettleUnacknowledged(host, false);
+            return nullptr;
+        }
         // The host refused the post (its view is not answering or gone, and
         // says so in the log): no answer can come, so none is waited for.
         gWebFailedSends++;
-        LogNeverMade(made, "its view did not carry out the post");
+        NotePostFailed(host, made, downBefore, "its view did not carry out the post",
+                       "its page did not acknowledge the post in time");
         return nullptr;
     }
     // A runtime that had the answer when the post returned (the page host's
@@ -329,7 +399,9 @@ JsonValue* WebViewMsgSend(bool wait) {
         gWebFailedSends++;
         DebugLogWrite(kLogName, "page did not answer post %u within the reply wait: %.*s", number,
                       static_cast<int>(kLoggedPostChars), gSendText.data);
-        LogNeverMade(made, "no answer to the post");
+        NotePostFailed(host, made, false, "no answer to the post", "no answer to the post");
+    } else {
+        SettleUnacknowledged(host, false);
     }
     // An inner send's reply still in the slot belonged to a caller inside the
     // pump turn, which has finished with it.
@@ -612,6 +684,7 @@ void WebViewOwnerMoved(ObjectRecord* from, ObjectRecord* to) {
 
 void WebViewChannelHostClosing(void* host) {
     if (!host) return;
+    SettleUnacknowledged(host, HostEnded(host));
     if (gCurWebView == host) gCurWebView = nullptr;
     if (gMsgBatch.owner == host) {
         gMsgBatch.owner = nullptr;
@@ -684,6 +757,7 @@ void WebChannelCleanup() {
     gMsgBatch.owner = nullptr;
     gMsgBatch.madeCount = 0;
     gMessageMade = 0;
+    for (UnackedMade& u : gUnacked) u = UnackedMade();
     gCurWebView = nullptr;
     gWebLoadedCount = gWebEventCount = gServingCount = 0;
     TextBufFree(&gSendText);

@@ -74,6 +74,7 @@ struct WebChannelHooks {
     int32_t (*dateTimeFormat)(const ObjectRecord* rec);       // Format property of an EditDateTime
     const char* (*programDir)();                              // with its trailing '\'
     bool (*hostDown)(void* host);                             // not answering or gone (null: never)
+    bool (*hostEnded)(void* host);                            // gone for good (null: never)
     // Something waits to go to the page (a batch began, a redraw was queued):
     // the platform flushes it once the client has nothing else to do, as a
     // native window paints when the program goes idle.
