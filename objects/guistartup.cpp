@@ -454,6 +454,7 @@ FacilityRow GuiInstallHooks() {
     gObjectHooks.fontRelease = FontRelease;
     gObjectHooks.focusAway = HookFocusAway;
     gObjectHooks.setFocus = ObjectFocusWindowed;
+    gObjectHooks.dockChanged = WindowLayoutAfterDockChange;
     RegisterObjectCreator(kTypeWindow, WindowCreatorEntry);
     RegisterObjectCreator(kTypeColor, ColorCreatorEntry);
     RegisterObjectCreator(kTypeFont, FontCreatorEntry);

@@ -46,6 +46,15 @@ bool KeepsOwnRunName(uint32_t kind) {
 
 bool IsLiveKind(ObjectRecord* obj, uint8_t kind) { return obj && ObjectIsLive(obj) && obj->kind == kind; }
 
+// A docked object takes its place in its container as soon as it shows, and
+// its neighbours move when it goes or docks elsewhere: not at the container's
+// next size change.
+void TellDockChanged(ObjectRecord* rec, bool wasDocked) {
+    if (!wasDocked && !(rec->flags & kObjDocked)) return;
+    if (IsWeb(rec) || ObjectIsWindowKind(rec) || !gObjectHooks.dockChanged) return;
+    gObjectHooks.dockChanged(rec);
+}
+
 void SetTextBuf(const char* text) {
     size_t n = text ? strlen(text) : 0;
     if (n > kTextBufSize) n = kTextBufSize;
@@ -73,7 +82,10 @@ int32_t ObjectActivate(ObjectRecord* rec, int32_t a, int32_t b, int32_t c, int32
     if (!ops || !ops->show) return kOpNotAvailable;
     ObjectRef ref = ObjectRefOf(rec);
     int32_t r = ops->show(rec, a, b, c, d);
-    if (r >= 0 && ObjectRefAlive(ref)) rec->flags = (rec->flags | kObjShown) & ~kObjHidden;
+    if (r >= 0 && ObjectRefAlive(ref)) {
+        rec->flags = (rec->flags | kObjShown) & ~kObjHidden;
+        TellDockChanged(rec, false);
+    }
     return r;
 }
 
@@ -84,7 +96,10 @@ int32_t ObjectDeactivate(ObjectRecord* rec) {
     if (!ops || !ops->hide) return kOpNotAvailable;
     ObjectRef ref = ObjectRefOf(rec);
     int32_t r = ops->hide(rec);
-    if (r >= 0 && ObjectRefAlive(ref)) rec->flags &= ~kObjShown;
+    if (r >= 0 && ObjectRefAlive(ref)) {
+        rec->flags &= ~kObjShown;
+        TellDockChanged(rec, false);
+    }
     return r;
 }
 
@@ -453,9 +468,11 @@ int32_t ObjectSetCommonProperty(ObjectRecord* rec, uint32_t id, int32_t value, c
     case kPidCauseValid: flag(kObjCauseValid, value != 0); break;
     case kPidDock:
         if (value >= 1 && value <= 6) {
+            bool wasDocked = (rec->flags & kObjDocked) != 0;
             rec->dock = static_cast<uint8_t>(value);
             flag(kObjDocked, value != 3);
             changed = true;
+            if (rec->flags & kObjShown) TellDockChanged(rec, wasDocked);
         }
         break;
     case kPidRunName: r = keepText(&rec->runName); break;

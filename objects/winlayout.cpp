@@ -206,6 +206,14 @@ void WindowLayout(ObjectRecord* container) {
     if (w) w->inLayout = 0;
 }
 
+void WindowLayoutAfterDockChange(ObjectRecord* rec) {
+    ObjectRecord* container = rec ? rec->parent : nullptr;
+    ContainerInfo ci;
+    if (!container || !ObjectIsLive(container) || ObjectIsWebView(container) || !ContainerInfoOf(container, &ci))
+        return;
+    WindowLayout(container);
+}
+
 void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight) {
     ContainerInfo ci;
     if (!container || !container->hwnd || !ContainerInfoOf(container, &ci)) return;
