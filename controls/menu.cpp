@@ -186,10 +186,12 @@ int32_t MenuShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t, int32_t) {
     if (!bar) {
         bar = CreateMenu();
         if (!bar) return kOpNoMemory;
-        SetMenu(wnd, bar);
     }
+    RECT client = WindowBarChangeBegin(rec->parent);
+    if (!GetMenu(wnd)) SetMenu(wnd, bar);
     AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(m->popup), m->text ? m->text : "");
     DrawMenuBar(wnd);
+    WindowBarChangeEnd(rec->parent, client);
     return 0;
 }
 
@@ -197,8 +199,10 @@ int32_t MenuHide(ObjectRecord* rec) {
     MenuRecord* m = AsMenu(rec);
     int pos = MenuBarPosition(m);
     if (pos >= 0) {
+        RECT client = WindowBarChangeBegin(rec->parent);
         RemoveMenu(GetMenu(rec->parent->hwnd), static_cast<UINT>(pos), MF_BYPOSITION);
         DrawMenuBar(rec->parent->hwnd);
+        WindowBarChangeEnd(rec->parent, client);
     }
     return 0;
 }

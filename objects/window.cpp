@@ -451,19 +451,84 @@ static void SetStyleBit(NativeWindowRecord* w, uint32_t bit, int32_t on) {
     else w->winStyle &= ~bit;
 }
 
-// The client rectangle of the window in window units, and its outer size.
-// A rectangle that is negative in size or runs past the 32-bit range is
-// refused (-4) and the window stays where it was.
-static int32_t WindowMoveClient(NativeWindowRecord* w, int32_t left, int32_t top, int32_t width, int32_t height) {
+// The window's client area on the screen, in pixels.
+static RECT ClientAreaOnScreen(HWND wnd) {
+    RECT r = {};
+    GetClientRect(wnd, &r);
+    MapWindowPoints(wnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// Puts the window's frame around a client area given on the screen. The frame
+// keeps the widths it has now (caption, borders, a menu bar of however many
+// lines), so the client area lands exactly there; a minimised window, which
+// has no client area of its own, is framed by the system's reckoning.
+static void FrameAroundClient(HWND wnd, const RECT& client) {
+    RECT outer, now = ClientAreaOnScreen(wnd), r;
+    GetWindowRect(wnd, &outer);
+    if (IsIconic(wnd)) {
+        r = client;
+        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(wnd, GWL_STYLE)), GetMenu(wnd) != nullptr,
+                           static_cast<DWORD>(GetWindowLongA(wnd, GWL_EXSTYLE)));
+    } else {
+        r = RECT{client.left - (now.left - outer.left), client.top - (now.top - outer.top),
+                 client.right + (outer.right - now.right), client.bottom + (outer.bottom - now.bottom)};
+    }
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (r.left == outer.left && r.top == outer.top) flags |= SWP_NOMOVE;
+    if (r.right - r.left == outer.right - outer.left && r.bottom - r.top == outer.bottom - outer.top)
+        flags |= SWP_NOSIZE;
+    if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) == (SWP_NOMOVE | SWP_NOSIZE)) return;
+    SetWindowPos(wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags);
+}
+
+// Left, Top, Width or Height of a window, in its units: that one value
+// changes and the rest of the client area stays as the window has it now (the
+// user may have moved or sized it since it was made), so a move keeps the
+// user's size and a value written back as read changes nothing. A size below
+// zero or a rectangle past the 32-bit range is refused (-4) and the window
+// stays where it was.
+static int32_t WindowSetPlace(NativeWindowRecord* w, uint32_t id, int32_t value) {
     ObjectRecord* rec = &w->w.hdr;
+    int32_t left = rec->left, top = rec->top, width = rec->right - rec->left, height = rec->bottom - rec->top;
+    RECT now = {};
+    if (rec->hwnd) {
+        now = ClientAreaOnScreen(rec->hwnd);
+        left = ConvertUnits(rec, now.left, 0, 0);
+        top = ConvertUnits(rec, now.top, 1, 0);
+        width = ConvertUnits(rec, now.right - now.left, 0, 0);
+        height = ConvertUnits(rec, now.bottom - now.top, 1, 0);
+    }
+    int horizontal = id == kPidLeft || id == kPidWidth;
+    if (id == kPidLeft) left = value;
+    if (id == kPidTop) top = value;
+    if (id == kPidWidth) width = value;
+    if (id == kPidHeight) height = value;
     if (!ObjectSetRect(rec, top, height, left, width)) return kWinCreateBadRect;
     if (!rec->hwnd) return 0;
-    RECT r = {rec->left, rec->top, rec->right, rec->bottom};
-    ConvertRectUnits(rec, &r, 1);
-    DWORD style = GetWindowLongA(rec->hwnd, GWL_STYLE), ex = GetWindowLongA(rec->hwnd, GWL_EXSTYLE);
-    AdjustWindowRectEx(&r, style, GetMenu(rec->hwnd) != nullptr, ex);
-    SetWindowPos(rec->hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    int32_t px = ConvertUnits(rec, value, horizontal ? 0 : 1, 1);
+    RECT want = now;
+    if (id == kPidLeft) OffsetRect(&want, px - now.left, 0);
+    if (id == kPidTop) OffsetRect(&want, 0, px - now.top);
+    if (id == kPidWidth) want.right = want.left + px;
+    if (id == kPidHeight) want.bottom = want.top + px;
+    FrameAroundClient(rec->hwnd, want);
     return 0;
+}
+
+RECT WindowBarChangeBegin(ObjectRecord* rec) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w || !rec->hwnd) return RECT{};
+    w->framing = 1;
+    return ClientAreaOnScreen(rec->hwnd);
+}
+
+void WindowBarChangeEnd(ObjectRecord* rec, const RECT& client) {
+    NativeWindowRecord* w = NativeWindowOf(rec);
+    if (!w || !rec->hwnd) return;
+    // A maximised window keeps filling the screen: its client area gives way.
+    if (!IsZoomed(rec->hwnd)) FrameAroundClient(rec->hwnd, client);
+    w->framing = 0;
 }
 
 // The window's font: a font text, a Font object, or one part of the font it
@@ -574,14 +639,11 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
         StoreClamped(w, *row, v);
         return 0;
     }
-    int32_t width = rec->right - rec->left, height = rec->bottom - rec->top;
     switch (req->id) {
     case kPidTitle:
         return WindowSetText(rec, 0, text.text, text.length);
-    case kPidLeft: return WindowMoveClient(w, v, rec->top, width, height);
-    case kPidTop: return WindowMoveClient(w, rec->left, v, width, height);
-    case kPidWidth: return WindowMoveClient(w, rec->left, rec->top, v, height);
-    case kPidHeight: return WindowMoveClient(w, rec->left, rec->top, width, v);
+    case kPidLeft: case kPidTop: case kPidWidth: case kPidHeight:
+        return WindowSetPlace(w, req->id, v);
     case kPidVisible:
         return v ? ObjectActivate(rec, 0, 0, 0, 0) : ObjectDeactivate(rec);
     case kPidWinType: {
@@ -992,7 +1054,7 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         WindowResizeChildren(rec, -1, -1);
         WindowLayout(rec);
         if (gGuiHooks.webHostResize && w->w.webHost) gGuiHooks.webHostResize(rec);
-        if (EventIsRegistered(rec, kEvResize))
+        if (EventIsRegistered(rec, kEvResize) && !w->framing)
             PostObjectEvent(rec, kEvResize, kEventKindDefault, wp == SIZE_MAXIMIZED ? 1 : 0,
                             ConvertUnits(rec, w->w.clientWidth, 0, 0) * 10000 + ConvertUnits(rec, w->w.clientHeight, 1, 0));
         if (w->winStyle & kWsAutoScroll) {
@@ -1003,7 +1065,7 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     case WM_MOVE:
         if (gGuiHooks.webHostMoved && w->w.webHost) gGuiHooks.webHostMoved(rec);
-        if (EventIsRegistered(rec, kEvMove)) {
+        if (EventIsRegistered(rec, kEvMove) && !w->framing) {
             int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
             PostObjectEvent(rec, kEvMove, kEventKindDefault, 0, ConvertUnits(rec, x, 0, 0) * 10000 + ConvertUnits(rec, y, 1, 0));
         }

@@ -57,6 +57,7 @@ struct NativeWindowRecord {
     ObjectRecord* cancelButton;
     ObjectRecord* scrollBars;   // objects standing for the built-in bars, linked through next
     uint8_t inLayout;           // WindowLayout running (no recursion from WM_SIZE)
+    uint8_t framing;            // the frame changes around an unchanged client area: no $MOVE, $RESIZE
     uint8_t sizedOnce;
     uint8_t redrawHeld;
 };
@@ -84,6 +85,13 @@ int32_t WindowSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_
 uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id);
 int32_t WindowSetProp(ObjectRecord* rec, PropChange* req);
 int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call);
+// Around a change of the window's menu bar (a bar given, a menu put on it or
+// taken off): the frame then grows or shrinks around the client area, which
+// keeps its place and size, so its Top and Height read back as they were
+// given; the steps between raise no $MOVE or $RESIZE. Begin answers the
+// client area on the screen, which End is given back.
+RECT WindowBarChangeBegin(ObjectRecord* rec);
+void WindowBarChangeEnd(ObjectRecord* rec, const RECT& client);
 // Registers the Window's method numbers with the session's call check.
 void WindowRegisterMethods();
 extern const ObjectOps kWindowOps;

@@ -393,8 +393,9 @@ TEST_F(ControlsTest, ServerFocusRequestFocusesANativeControl) {
 
 // Where the client area of the client's own window sits in its frame for
 // each border style under Wine's default metrics, and how much a menu bar
-// takes: the web view's page draws its frames, title bars and menu bar to
-// the same figures (the page tests hold the same table).
+// adds to the frame above the client area, which keeps its place and size:
+// the web view's page draws its frames, title bars and menu bar to the same
+// figures (the page tests hold the same table).
 TEST_F(ControlsTest, WindowFramesAndMenuBarOfEachBorderStyle) {
     struct Offset {
         LONG left, top;
@@ -426,7 +427,12 @@ TEST_F(ControlsTest, WindowFramesAndMenuBarOfEachBorderStyle) {
             ASSERT_NE(nullptr, GetMenu(w->hwnd));
             POINT below = {0, 0};
             ClientToScreen(w->hwnd, &below);
-            EXPECT_EQ(kMenuBar, below.y - at.y) << "the menu bar's height";
+            RECT grown = {}, kept = {};
+            GetWindowRect(w->hwnd, &grown);
+            GetClientRect(w->hwnd, &kept);
+            EXPECT_EQ(at.y, below.y) << "the client area keeps its Top under the bar";
+            EXPECT_EQ(200, kept.bottom) << "and its Height";
+            EXPECT_EQ(kMenuBar, outer.top - grown.top) << "the menu bar's height: the frame grows by it";
         }
         ObjectDestroy(w);
     }
