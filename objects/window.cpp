@@ -92,6 +92,14 @@ static void WindowStyles(const NativeWindowRecord* w, DWORD* style, DWORD* exSty
         if (w->winStyle & kWsSysMenu) s |= WS_SYSMENU;
         if ((w->winStyle & kWsMinBox) && w->winBorder != kWbFixedDialog) s |= WS_MINIMIZEBOX;
         if ((w->winStyle & kWsMaxBox) && w->winBorder != kWbFixedDialog) s |= WS_MAXIMIZEBOX;
+    } else if ((w->w.winType == kWinModal || w->w.winType == kWinDialog) && (w->winStyle & kWsCaption)) {
+        // A dialog has its title bar, with its title and the close box, on
+        // whatever frame its border style gives it (a dialog made without
+        // WinBorder has the single line): the close box is how a person asks
+        // to leave it ($CLOSE). As in the web view, it has no minimise or
+        // maximise box.
+        s |= WS_CAPTION;
+        if (w->winStyle & kWsSysMenu) s |= WS_SYSMENU;
     }
     if (w->winStyle & kWsClipCtrl) s |= WS_CLIPCHILDREN;
     if (w->winStyle & kWsVScroll) s |= WS_VSCROLL;

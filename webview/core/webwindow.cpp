@@ -455,10 +455,10 @@ void WebWindowOnClose(ObjectRecord* window) {
             gWebCloseSwallow = nullptr;
             return;
         }
-        PostObjectEvent(window, kEvClose, 0, 0, 0);
+        PostObjectEvent(window, kEvClose, kEventKindDefault, 0, 0);
         return;
     }
-    if (EventIsRegistered(window, kEvClose)) PostObjectEvent(window, kEvClose, 0, 0, 0);
+    if (EventIsRegistered(window, kEvClose)) PostObjectEvent(window, kEvClose, kEventKindDefault, 0, 0);
     else if (gWebObjServices.endProgram) gWebObjServices.endProgram();
 }
 
