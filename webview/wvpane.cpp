@@ -97,9 +97,11 @@ static LRESULT CALLBACK PaneProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_NCDESTROY:
+        // The pane's last message: its state goes, and nothing may read it
+        // after (the view's input handler is not called for it).
         delete st;
         SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
-        break;
+        return DefWindowProcA(wnd, msg, wp, lp);
     }
     if (st && st->client && st->client->input) {
         LRESULT handled = 0;
