@@ -23,6 +23,7 @@
 #include "session/settings.h"
 #include "session/sockwait.h"
 #include "session/util/bytereader.h"
+#include "session/util/json.h"
 #include "session/util/mem.h"
 #include "webview/wvlaunch.h"
 #include "webview/wvpane.h"
@@ -30,6 +31,10 @@
 
 static const char kPortSetting[] = "QOVCS_WVHOSTPORT";
 static const uint32_t kMaxFrame = 64u << 20;
+// The page channel reads every page message as JSON and refuses one past the
+// parser's ceiling: a larger one is dropped as it arrives, before it is
+// converted (to UTF-16 for the handler and back) at several times its size.
+static const uint32_t kPageMessageMax = kJsonMaxMemory;
 // How long a post waits for the page's acknowledgement. A page query is
 // acknowledged in about 3 ms; the slowest seen is the first post behind a
 // cold page load on a loaded machine (under 1 s). A page that takes longer is
@@ -41,15 +46,24 @@ static const DWORD kSendBoundMs = kAckBoundMs;
 static const char kLogName[] = "WebView host";
 static const size_t kUnixUrlMax = 2048;    // a start page's URL by its Unix path
 static const size_t kRecvRoomMin = 4096;   // free room in the buffer before a read
+// The receive buffer's usual size: it grows past it only for a frame that
+// needs more, room for that frame alone, and comes back to it once the frame
+// has been taken (a large page message moves into the inbox with the buffer).
+static const size_t kRecvUsual = 1u << 20;
 static const size_t kInputJsonMax = 200;
 static const size_t kQuestionNumberRoom = 16;  // "n":4294967295, before a question's own fields
 static const int kWheelPixels = 100;         // one wheel notch scrolls the page this far
 // Modifier bits of the page's input events.
 static const int kModAlt = 1, kModCtrl = 2, kModShift = 8;
 
+// A page message waiting for the subscriber. A large one keeps the receive
+// buffer it came in (block; its text is in there); a small one is copied
+// after the item.
 struct WvInboxItem {
     WvInboxItem* next;
-    char text[1];
+    uint8_t* block;
+    char* text;
+    char copied[1];
 };
 
 struct WvTcpConn {
@@ -120,6 +134,11 @@ static HRESULT QueueCompletion(WvCreatedFn done, void* ctx, HRESULT hr, WvObject
 
 // ---- Connections ------------------------------------------------------------------
 
+static void InboxItemFree(WvInboxItem* item) {
+    GuardedFree(item->block);
+    GuardedFree(item);
+}
+
 static void ConnClose(WvTcpConn* c) {
     if (c->closed) return;
     c->closed = true;
@@ -137,7 +156,7 @@ static void ConnRelease(WvTcpConn* c) {
         }
     while (c->inboxHead) {
         WvInboxItem* next = c->inboxHead->next;
-        GuardedFree(c->inboxHead);
+        InboxItemFree(c->inboxHead);
         c->inboxHead = next;
     }
     GuardedFree(c->rx);
@@ -220,6 +239,68 @@ static void TakeAnswer(WvTcpConn* c, const uint8_t* body, uint32_t n) {
     c->questionsAnswered = asked;
 }
 
+static void InboxAppend(WvTcpConn* c, WvInboxItem* item) {
+    item->next = nullptr;
+    if (c->inboxTail) c->inboxTail->next = item;
+    else c->inboxHead = item;
+    c->inboxTail = item;
+}
+
+// A page message copied into an item of its own.
+static void InboxCopy(WvTcpConn* c, const uint8_t* body, uint32_t n) {
+    WvInboxItem* item = static_cast<WvInboxItem*>(GuardedAlloc(sizeof(WvInboxItem) + n));
+    if (!item) return;
+    item->block = nullptr;
+    item->text = item->copied;
+    memcpy(item->text, body, n);
+    item->text[n] = 0;
+    InboxAppend(c, item);
+}
+
+// The receive buffer with its first `keep` bytes from `from` on: a fresh one
+// of the usual size (or larger when they need it). False when out of memory.
+static bool FreshReceiveBuffer(WvTcpConn* c, size_t from, size_t keep) {
+    size_t cap = keep + kRecvRoomMin > kRecvUsual ? keep + kRecvRoomMin : kRecvUsual;
+    uint8_t* fresh = static_cast<uint8_t*>(GuardedAlloc(cap));
+    if (!fresh) return false;
+    memcpy(fresh, c->rx + from, keep);
+    c->rx = fresh;
+    c->rxLen = keep;
+    c->rxCap = cap;
+    return true;
+}
+
+// A page message that fills a receive buffer grown for it alone moves into
+// the inbox with the buffer, which a fresh one of the usual size replaces:
+// copied, it would cost its size twice over, and the grown buffer would stay.
+// False (nothing moved) when it is not such a message or there is no memory
+// for the fresh buffer.
+static bool InboxMoveBuffer(WvTcpConn* c, size_t off, uint32_t n) {
+    size_t end = off + kFrameHead + static_cast<size_t>(n);
+    if (off != 0 || c->rxCap <= kRecvUsual || end >= c->rxCap) return false;
+    WvInboxItem* item = static_cast<WvInboxItem*>(GuardedAlloc(sizeof(WvInboxItem)));
+    if (!item) return false;
+    uint8_t* block = c->rx;
+    if (!FreshReceiveBuffer(c, end, c->rxLen - end)) {
+        GuardedFree(item);
+        return false;
+    }
+    block[end] = 0;   // the bytes after the message went with the fresh buffer
+    item->block = block;
+    item->text = reinterpret_cast<char*>(block + kFrameHead);
+    InboxAppend(c, item);
+    return true;
+}
+
+// A buffer grown for a large frame comes back to its usual size once the
+// frame has been taken. A fresh block, not a shrinking realloc: the heap
+// keeps a large block's pages when it shrinks in place.
+static void ReturnToUsualSize(WvTcpConn* c) {
+    if (c->rxCap <= kRecvUsual || c->rxLen + kRecvRoomMin > kRecvUsual) return;
+    uint8_t* grown = c->rx;
+    if (FreshReceiveBuffer(c, 0, c->rxLen)) GuardedFree(grown);
+}
+
 // Splits what was received into frames: page messages to the inbox, counts
 // of acknowledgements. A frame longer than any page message closes the link.
 static void ParseFrames(WvTcpConn* c) {
@@ -233,7 +314,7 @@ static void ParseFrames(WvTcpConn* c) {
             ConnClose(c);
             break;
         }
-        const uint8_t* body = r.PtrAt(off + 5, n);
+        const uint8_t* body = r.PtrAt(off + kFrameHead, n);
         if (!body) break;
         if (type == 'K') {
             c->acks++;
@@ -241,21 +322,23 @@ static void ParseFrames(WvTcpConn* c) {
             KeepPicture(c, body, n);
         } else if (type == 'Y') {
             TakeAnswer(c, body, n);
+        } else if (type == 'W' && n > kPageMessageMax) {
+            DebugLogWrite(kLogName, "a page message of %lu bytes passes the %lu a page message can hold: dropped",
+                          static_cast<unsigned long>(n), static_cast<unsigned long>(kPageMessageMax));
         } else if (type == 'W') {
-            WvInboxItem* item = static_cast<WvInboxItem*>(GuardedAlloc(sizeof(WvInboxItem) + n));
-            if (item) {
-                item->next = nullptr;
-                memcpy(item->text, body, n);
-                item->text[n] = 0;
-                if (c->inboxTail) c->inboxTail->next = item;
-                else c->inboxHead = item;
-                c->inboxTail = item;
+            // Moved, the message began the buffer: what followed it is in
+            // the fresh buffer already, split from there.
+            if (InboxMoveBuffer(c, off, n)) {
+                ParseFrames(c);
+                return;
             }
+            InboxCopy(c, body, n);
         }
-        off += 5 + static_cast<size_t>(n);
+        off += kFrameHead + static_cast<size_t>(n);
     }
     memmove(c->rx, c->rx + off, c->rxLen - off);
     c->rxLen -= off;
+    ReturnToUsualSize(c);
 }
 
 static void DeliverInbox(WvTcpConn* c);
@@ -284,23 +367,31 @@ static void ConnEnded(WvTcpConn* c) {
 
 enum RecvResult { kRecvGot, kRecvEmpty, kRecvEnded };
 
-// Room for at least kRecvRoomMin more bytes; false (the link closed) when
-// the buffer would outgrow any frame.
+// Room for at least kRecvRoomMin more bytes, and for the frame in the
+// buffer whole with a byte after it (its text is ended in place when it moves
+// into the inbox). Up to the usual size the buffer doubles; past it, it grows
+// to what that frame needs and no further. False (the link closed) when out
+// of memory.
 static bool MakeReceiveRoom(WvTcpConn* c) {
-    if (c->rxCap - c->rxLen >= kRecvRoomMin) return true;
-    CheckedSize want(c->rxCap);
-    want.Mul(2).Add(8192);
-    if (!want.Fits(kMaxFrame * 2ull)) {
-        ConnClose(c);
-        return false;
+    CheckedSize need(c->rxLen);
+    need.Add(kRecvRoomMin);
+    uint32_t n;
+    if (ByteReader(c->rx, c->rxLen).U32At(0, &n) && n <= kMaxFrame && kFrameHead + n + 1 > need.Size()) {
+        need = CheckedSize(n);
+        need.Add(kFrameHead + 1);
     }
-    uint8_t* grown = static_cast<uint8_t*>(GuardedRealloc(c->rx, want.Size()));
+    if (need.Size() <= c->rxCap) return true;
+    CheckedSize doubled(c->rxCap);
+    doubled.Mul(2).Add(8192);
+    size_t want = doubled.Size() < kRecvUsual ? doubled.Size() : kRecvUsual;
+    if (want < need.Size()) want = need.Size();
+    uint8_t* grown = static_cast<uint8_t*>(GuardedRealloc(c->rx, want));
     if (!grown) {
         ConnClose(c);
         return false;
     }
     c->rx = grown;
-    c->rxCap = want.Size();
+    c->rxCap = want;
     return true;
 }
 
@@ -351,7 +442,7 @@ static void DeliverInbox(WvTcpConn* c) {
         c->inboxHead = item->next;
         if (!c->inboxHead) c->inboxTail = nullptr;
         WCHAR* wide = WvUtf8ToWide(item->text);
-        GuardedFree(item);
+        InboxItemFree(item);
         if (wide && c->fn) c->fn(c->ctx, wide);
         GuardedFree(wide);
     }
@@ -384,12 +475,20 @@ static void NoteAnsweringAgain(WvTcpConn* c) {
     DebugLogWrite(kLogName, "the page acknowledges again: posts go out again");
 }
 
+// Reads what the socket holds, handing each page message over as soon as it
+// is whole, before the next read: messages nobody asked for never pile up in
+// the inbox (several large ones at once would cost the client their sum).
 static void TcpSocketNotice(WPARAM sock, LPARAM) {
     for (WvTcpConn* c = gTcpConns; c; c = c->next) {
         if (c->sock != static_cast<SOCKET>(sock) || c->closed) continue;
-        ReceiveAvailable(c);
-        NoteAnsweringAgain(c);
-        DeliverInbox(c);
+        c->refs++;
+        RecvResult r;
+        do {
+            r = ReceiveOnce(c);
+            NoteAnsweringAgain(c);
+            DeliverInbox(c);
+        } while (r == kRecvGot);
+        ConnRelease(c);
         return;
     }
 }

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # run-with-pagehost.sh PROGRAM [ARGS] - starts the web-view page host on a free
 # loopback port, runs the Windows test program under Wine against it, stops it.
+# QOV_PAGEHOST_SCRIPT names a stand-in to start instead (one that prints
+# "listening PORT" as the page host does).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 host_dir="$here/webview/pagehost"
 log=$(mktemp)
 # The tests' control connection: the host writes its port here.
 export QOV_PAGEHOST_CONTROL_FILE=$(mktemp -u /tmp/qovpagectl-XXXXXX)
-coproc HOST { exec node "$host_dir/pagehost.js" --port 0 2>"$log"; }
+coproc HOST { exec node "${QOV_PAGEHOST_SCRIPT:-$host_dir/pagehost.js}" --port 0 2>"$log"; }
 host_pid=$HOST_PID
 trap 'kill "$host_pid" 2>/dev/null || true; wait "$host_pid" 2>/dev/null || true; rm -f "$log" "$QOV_PAGEHOST_CONTROL_FILE"' EXIT
 port=""
