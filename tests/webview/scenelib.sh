@@ -2,6 +2,9 @@
 # copy of the program (its debug log and outputs are the scene's own), with
 # the client's default runtime starting the page host itself; the page hosts a
 # scene started must end and leave no session folder (qovwv-PID-*) behind.
+# A failure keeps every scene's logs (the server's output, the client's debug
+# log, the page host's trace) in failed/TEST.PID under the test's folder (or
+# QOV_TWIN_FAILED) before the scenes' folders go.
 # Sourced with the test's arguments: SERVER CLIENT SCRIPTS.
 server=$1 client=$2 scripts=$3
 build=$(dirname "$client")
@@ -21,7 +24,20 @@ progpath() {
 # Where prepare copies the program: the scene's folder of its own, or with
 # scene_root=$c_root a folder on drive C:.
 scene_root=$work
-fail() { echo "FAIL: $*"; exit 1; }
+failed_root=${QOV_TWIN_FAILED:-$PWD/failed}
+keep_logs() {
+  local dest d
+  dest=$failed_root/$(basename "$0" .sh).$$
+  for d in "$scene_root"/*/; do
+    [ -d "$d" ] || continue
+    # The host writes its trace as it ends.
+    wait_for 30 no_hosts_left "${d%/}" || true
+    mkdir -p "$dest/$(basename "$d")"
+    cp "$d"*.log "$d"*.txt "$dest/$(basename "$d")/" 2>/dev/null || true
+  done
+  echo "the scenes' logs are kept in $dest"
+}
+fail() { echo "FAIL: $*"; keep_logs; exit 1; }
 tmpdir=${TMPDIR:-/tmp}
 
 # Polls for a condition (a command) up to a deadline in seconds.
@@ -60,7 +76,7 @@ scene() {
   local name=$1 script=$2; shift 2
   local dir; dir=$(prepare "$name")
   local rc=0
-  (cd "$dir" && env "$@" wine "$server" --timeout 30 \
+  (cd "$dir" && env QOV_PAGEHOST_TRACE="$dir/pagehost-trace.txt" "$@" wine "$server" --timeout 30 \
       --client "$(progpath "$dir/qovtervex.exe") -deb $name" "$(winpath "$scripts/$script")") \
       >"$dir/session.log" 2>&1 &
   local run=$!

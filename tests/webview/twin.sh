@@ -17,8 +17,9 @@
 # QOV_TWIN_KEEP=DIR keeps each run's transcript there as SCENE.MODE.txt, so
 # two builds' transcripts can be compared scene by scene.
 # Each run starts its own copy of the program, so the client's debug log
-# (named after the program) is the run's own; a run that fails keeps it,
-# with the server's output, in
+# (named after the program) is the run's own, and the page host it starts
+# writes its trace (QOV_PAGEHOST_TRACE) beside the run's other files; a run
+# that fails keeps both, with the server's output, in
 # failed/SCENE.MODE.PID under the test's folder (or QOV_TWIN_FAILED), and
 # prints the end of the client's log.
 set -euo pipefail
@@ -28,6 +29,9 @@ trap 'rm -rf "$work"' EXIT
 build=$(dirname "$client")
 failed_root=${QOV_TWIN_FAILED:-$PWD/failed}
 kLogTailLines=60
+# The page host writes its trace as it ends, some seconds after its last view
+# closed: a failed run waits this long for it.
+kTraceWaitSeconds=30
 # Files the scene's server sends (its "file" fields), listed in
 # QOV_SCENE_FILES, go where the server runs.
 for f in ${QOV_SCENE_FILES:-}; do cp "$f" "$work/"; done
@@ -47,9 +51,13 @@ program_copy() {
 }
 # A failed run's logs are kept; the program copy is not.
 keep_failed_run() {
-  local mode=$1 dir
+  local mode=$1 dir end=$((SECONDS + kTraceWaitSeconds))
   dir=$failed_root/$(basename "$script" .txt).$mode.$$
   mkdir -p "$dir"
+  if [ "$mode" != 0 ]; then
+    until [ -s "$work/$mode.pagehost-trace.txt" ] || [ $SECONDS -ge $end ]; do sleep 0.5; done
+    [ -s "$work/$mode.pagehost-trace.txt" ] || echo "the page host wrote no trace within $kTraceWaitSeconds s"
+  fi
   cp "$work/$mode".* "$dir/" 2>/dev/null || true
   cp "$work/program-$mode"/*.log "$dir/" 2>/dev/null || true
   echo "the run's logs are kept in $dir; the end of the client's log:"
@@ -66,7 +74,7 @@ run() {
   local defines=(--define WEBMODE="$mode") d
   for d in $(sed -n "s/^# define-$mode: //p" "$script"); do defines+=(--define "$d"); done
   unset QOVCS_WVRUNTIME QOVCS_WVHOSTPORT
-  (cd "$work" && "${start[@]}" --timeout 30 "${defines[@]}" \
+  (cd "$work" && QOV_PAGEHOST_TRACE="$work/$mode.pagehost-trace.txt" "${start[@]}" --timeout 30 "${defines[@]}" \
       --transcript "$(winpath "$work/$mode.txt")" "$@" \
       --client "$(winpath "$program") -deb twin" "$(winpath "$script")") >"$work/$mode.log" 2>&1 || rc=$?
   tr -d '\r' <"$work/$mode.log"
