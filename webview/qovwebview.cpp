@@ -164,6 +164,10 @@ HRESULT CQovWebView::PostText(const char* utf8) {
     if (!lastPosted_) return E_OUTOFMEMORY;
     HRESULT hr = runtime_->postString(webView_, lastPosted_);
     if (hr == kWvNotAnswering || hr == kWvEnded) return NoteHealth(hr);
+    if (hr == kWvPostQueued) {
+        NoteHealth(kWvNotAnswering);
+        return hr;
+    }
     if (SUCCEEDED(hr)) NoteHealth(S_OK);
     return hr;
 }

@@ -32,10 +32,14 @@ typedef void (*WvCreatedFn)(void* ctx, HRESULT hr, WvObject* created);
 typedef void (*WvMessageFn)(void* ctx, const WCHAR* text);
 
 // What postString and viewHealth report beside S_OK: the page did not
-// acknowledge a post within the backend's bound (posts fail at once until it
+// acknowledge a post within the backend's bound (it is not answering until it
 // catches up), or the view's page has ended for good.
 static const HRESULT kWvNotAnswering = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WIN32, ERROR_TIMEOUT);
 static const HRESULT kWvEnded = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_WIN32, ERROR_CONNECTION_ABORTED);
+// postString's answer for a post that went out to a page that is not
+// answering (it missed the bound, or the page was already behind): the page
+// carries it out once it catches up, and no answer to it is waited for.
+static const HRESULT kWvPostQueued = MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_WIN32, ERROR_TIMEOUT);
 
 struct WvRuntime {
     const char* name = nullptr;

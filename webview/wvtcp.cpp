@@ -5,8 +5,9 @@
 // so (WSAAsyncSelect to the runtime window) and while a post waits for its
 // acknowledgement; either way they reach the host from the window procedure.
 // A post the page does not acknowledge within kAckBoundMs marks the view not
-// answering: later posts fail at once, and a veil over the pane says so,
-// until the page has caught up. A closed
+// answering: later posts go out without waiting (the page carries them out
+// in order once it catches up), and a veil over the pane says so, until the
+// page has caught up. A closed
 // connection ends the view: its handler is told (a null text) and its pane
 // says so in the host window.
 #include <winsock2.h>
@@ -1035,14 +1036,17 @@ static HRESULT TcpViewHealth(WvObject* view) { return ConnHealth(ConnOf(view)); 
 // fills a waiting query), so the answer is in place when the post returns and
 // the reply wait needs no turn of the message loop; what came without the
 // acknowledgement is handed over from the window. A post to a view that is
-// not answering fails at once.
+// not answering goes out without a wait (kWvPostQueued): what it carries was
+// answered for already (changes batched before the page fell behind), and
+// dropped it would never reach the page.
 static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
     WvTcpConn* c = ConnOf(view);
     HRESULT health = ConnHealth(c);
-    if (FAILED(health)) return health;
+    if (health == kWvEnded) return health;
     uint32_t posted = 0;
     HRESULT hr = TcpSendText(c, 'P', text, &posted);
     if (FAILED(hr)) return c->ended ? kWvEnded : hr;
+    if (health == kWvNotAnswering) return kWvPostQueued;
     QOV_HOP(kHopPostSent);
     DWORD start = GetTickCount();
     // One read per wake: the acknowledgement comes last, with the answer
@@ -1067,7 +1071,7 @@ static HRESULT TcpPostString(WvObject* view, const WCHAR* text) {
     WvPaneShowNotAnswering(c->pane, true);
     DebugLogWrite(kLogName, "the page did not acknowledge a post within %lu ms: the view is not answering",
                   static_cast<unsigned long>(kAckBoundMs));
-    return kWvNotAnswering;
+    return kWvPostQueued;
 }
 
 static void TcpDestroy(WvObject* obj) {

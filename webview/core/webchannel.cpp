@@ -163,6 +163,10 @@ bool WebViewSendWaiting() { return gSendWait != nullptr; }
 uint32_t gWebQueryNumber;
 
 static const char kQueryNumberMember[] = "qn";
+// postText's answers: below kPostDone the host refused the post; above it,
+// the post went out to a page that is behind (not answering) and nothing
+// waits for its answer.
+static const int32_t kPostDone = 0;
 static const char kLogName[] = "WebView";
 static const uint32_t kQueryNumberRoom = 32;
 static const uint32_t kLoggedPostChars = 120;  // of a post that went unanswered   // ", \"qn\": 4294967295}" and the NUL
@@ -301,6 +305,9 @@ void WebViewMsgFlush() {
     gCurWebView = previous;
 }
 
+// The view's open batch was answered for already: it goes out all the same.
+// A page that is only behind carries it out once it catches up; one that has
+// gone refuses the post, and the objects the batch would have made are named.
 bool WebViewHostDown(void* host) {
     if (!host || !gWebHooks.hostDown) return false;
     if (!gWebHooks.hostDown(host)) {
@@ -308,7 +315,7 @@ bool WebViewHostDown(void* host) {
         return false;
     }
     if (HostEnded(host)) SettleUnacknowledged(host, true);
-    if (gMsgBatch.length && gMsgBatch.owner == host) DropBatch("its web view is not answering or gone");
+    if (gMsgBatch.length && gMsgBatch.owner == host) WebViewMsgFlush();
     return true;
 }
 
@@ -366,19 +373,27 @@ JsonValue* WebViewMsgSend(bool wait) {
     // The reply an earlier query handed to its caller: that caller is done.
     if (gWebReply) WebViewJsonFree(gWebReply);
     gWebReply = nullptr;
-    if (posted < 0 || !wait) {
+    if (posted != kPostDone || !wait) {
         gSendWait = me.outer;
         gWebFetchAllowed = previous;
         if (me.reply) WebViewJsonFree(me.reply);
-        if (posted >= 0) {
+        if (posted == kPostDone) {
             SettleUnacknowledged(host, false);
             return nullptr;
         }
-        // The host refused the post (its view is not answering or gone, and
-        // says so in the log): no answer can come, so none is waited for.
+        // No answer can come in time, so none is waited for: the host refused
+        // the post (its view is gone, and says so in the log), or the post
+        // went to a page that is behind, which carries it out once it
+        // catches up.
         gWebFailedSends++;
-        NotePostFailed(host, made, downBefore, "its view did not carry out the post",
-                       "its page did not acknowledge the post in time");
+        if (posted < 0) {
+            NotePostFailed(host, made, downBefore, "its view did not carry out the post",
+                           "its page did not acknowledge the post in time");
+        } else {
+            DebugLogWrite(kLogName, "post %u went to a page that is not answering: it is carried out once the page "
+                          "catches up, and its answer is not waited for", number);
+            NoteUnacknowledged(host, made, "its page is behind: the post is carried out once it catches up");
+        }
         return nullptr;
     }
     // A runtime that had the answer when the post returned (the page host's

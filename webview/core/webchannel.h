@@ -55,7 +55,9 @@ extern uint32_t gWebQueryNumber;
 // What the channel needs from the rest of the client. The program fills them
 // from the host glue and the object model; tests fill them with a recording page.
 struct WebChannelHooks {
-    int32_t (*postText)(void* host, const char* utf8);        // WebViewPostMessage
+    // WebViewPostMessage: 0 posted, negative refused, positive posted to a
+    // page that is behind (carried out once it catches up, not waited for)
+    int32_t (*postText)(void* host, const char* utf8);
     void (*pumpTurn)();                                       // one turn of the window pump
     void (*sleepMs)(uint32_t ms);
     void (*setThreadCodePage)(uint32_t codePage);             // read by the HTML control's content code
