@@ -151,24 +151,32 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
     snprintf(cmdLine, sizeof cmdLine, "%s", gClientConfig.cmdLine);
     if (gSwitches.automation && gHooks.automationRun) {
         const char* run = gHooks.automationRun();
-        if (!run) return 0;
+        if (!run) {
+            DebugLogWrite("ProgramEnd", "exit code 0: the automation client gave no program to run");
+            return 0;
+        }
         // At most 1007 characters and the NUL.
         if (*run) snprintf(cmdLine, sizeof cmdLine, "%s", run);
     }
     // 8. The session.
     int rc = ServerConnect(cmdLine, gSwitches.automation);
     int exitCode = 0;
+    // Every end says why in the debug log, beside the code it ends with.
+    const char* why = "the session ended with no error and no end from the server";
     if (gSession.state == kSessionRefused) {
         ConsoleText(gSession.refuseText);
+        why = "the server refused the session";
     } else if (gSession.endReceived) {
         // 1011 ends the process with its own code and no error text, whether
         // it came after the accept or in its place.
         exitCode = gSession.exitCode;
+        why = "the server ended the session";
     } else if (!gSession.opened) {
         // No session was opened: the failure is printed and the exit code is 0.
         char text[600];
         snprintf(text, sizeof text, "%s\n%s", kFatalText, LastErrorText(rc ? rc : gSession.lastError));
         ConsoleText(text);
+        why = "no session was opened";
     } else {
         // An opened session ends with its own code, even when it ended (or
         // failed) while its opening was still being worked through.
@@ -180,10 +188,13 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
             snprintf(text, sizeof text, "%s\n%s", kFatalText, LastErrorText(gSession.lastError));
             ConsoleText(text);
             exitCode = gSession.lastError;
+            why = "the session failed";
         } else {
             exitCode = gSession.exitCode;
+            if (gSession.endReceived) why = "the server ended the session";
         }
     }
+    DebugLogWrite("ProgramEnd", "exit code %d: %s", exitCode, why);
     // Ends the link watch thread, then frees the socket, event, lock and receive buffer.
     ServerDisconnect();
     // The GUI clean-up destroys the main window; without it the plain session

@@ -752,8 +752,9 @@ void PrtPrevDestroyWindow(PrtPrevState* p, PrinterRec* j) {
 static void PreviewPumpTurn(PrtPrevState* p) {
     if (gHooks.pumpIdle) gHooks.pumpIdle();
     MSG m;
-    if (GetMessageA(&m, nullptr, 0, 0) <= 0) {
-        gSession.state = kSessionEnded;
+    int got = GetMessageA(&m, nullptr, 0, 0);
+    if (got <= 0) {
+        PumpEndSession(got, m.wParam);
         p->running = 0;
         return;
     }

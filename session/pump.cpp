@@ -3,6 +3,8 @@
 // model builds its own.
 #include "session/session.h"
 
+#include "session/log.h"
+
 HWND gMainWnd;
 
 
@@ -58,7 +60,7 @@ static void PumpQueueThenFrame() {
             return;
         }
         if (m.message == WM_QUIT) {
-            gSession.state = kSessionEnded;
+            PumpEndSession(0, m.wParam);
             return;
         }
         if (PumpDispatch(&m)) return;
@@ -79,8 +81,9 @@ static void PumpTurnMessages(bool wait) {
         if (found == kLinkWaitFrameBehindQueue) return PumpQueueThenFrame();
     }
     if (wait) {
-        if (GetMessageA(&m, nullptr, 0, 0) <= 0) {
-            gSession.state = kSessionEnded;
+        int got = GetMessageA(&m, nullptr, 0, 0);
+        if (got <= 0) {
+            PumpEndSession(got, m.wParam);
             return;
         }
     } else if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
@@ -88,6 +91,16 @@ static void PumpTurnMessages(bool wait) {
     }
     for (uint32_t taken = 1; !(PumpDispatch(&m) && wait) && taken < kPumpTurnMessages; taken++)
         if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) return;
+}
+
+void PumpEndSession(int got, WPARAM quitCode) {
+    if (got < 0)
+        DebugLogWrite("SessionEnd", "the message loop failed (GetMessage, error %lu): the session ends",
+                      static_cast<unsigned long>(GetLastError()));
+    else
+        DebugLogWrite("SessionEnd", "the message loop got WM_QUIT (code %lu): the session ends",
+                      static_cast<unsigned long>(quitCode));
+    gSession.state = kSessionEnded;
 }
 
 void PumpOnce(bool wait) {

@@ -198,6 +198,10 @@ struct SessionHooks {
 };
 extern SessionHooks gHooks;
 void PumpOnce(bool wait);
+// A message loop's end: got is GetMessage's result (0 for WM_QUIT, whose code
+// is quitCode; -1 when it failed). The session ends with no error of its own,
+// so the process ends with code 0: the debug log says why.
+void PumpEndSession(int got, WPARAM quitCode);
 // True, once, while the outermost pump turn (the main loop's or the opening's)
 // dispatches a socket notice it took itself: no loop of the system's (a
 // menu's, a window's move or size) can be running beneath that dispatch.

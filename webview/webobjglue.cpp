@@ -15,6 +15,7 @@
 #include "objects/objops.h"
 #include "objects/paint.h"
 #include "objects/pump.h"
+#include "session/log.h"
 #include "session/session.h"
 #include "session/util/mem.h"
 #include "webview/controls/weblist.h"
@@ -87,7 +88,10 @@ const MethodDesc* ClientMethodLookup(uint32_t method, uint32_t) {
 
 // The main web window closed without $CLOSE: the program ends as when its
 // last window goes (the main loop leaves on WM_QUIT).
-void EndProgram() { PostQuitMessage(0); }
+void EndProgram() {
+    DebugLogWrite("WebView", "the main web window was closed and has no $CLOSE: the program ends");
+    PostQuitMessage(0);
+}
 
 // The sorted lists' comparison: the invariant locale, case ignored.
 int ListCompare(const char* a, const char* b) {

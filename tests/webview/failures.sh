@@ -27,6 +27,8 @@ source "$(dirname "$0")/scenelib.sh" "$@"
 dir=$(scene hung webview-hung.txt)
 log_has "$dir" "the page did not acknowledge a post within"
 log_has "$dir" "is not answering: its operations answer -52"
+# Every end of the process says why in the log, with its exit code.
+log_has "$dir" "ProgramEnd.........: exit code 0: the server ended the session"
 
 dir=$(scene hostgone webview-hostgone.txt)
 log_has "$dir" "the page host closed the view's connection"
