@@ -11,8 +11,10 @@ constexpr uint8_t kCellWidth = 7, kCellHeight = 15;
 
 // One coordinate between the window's units and pixels (toPixels true: units
 // to pixels). Modes 1-4 are fixed pixels per unit, 5 is pixels, 6 half
-// pixels; the result is truncated toward zero. The screen's resolution plays
-// no part, so both modes of a window answer the same numbers.
+// pixels. To pixels the result is truncated toward zero; back to units it is
+// the value nearest zero that gives the same pixels, so what is read and
+// written back keeps its place. The screen's resolution plays no part, so
+// both modes of a window answer the same numbers.
 int32_t ScaleByMode(uint32_t mode, int32_t value, bool toPixels);
 // The mode a window keeps for a given Units: 1..6 as given, else pixels.
 uint8_t ScaleModeFromUnits(int32_t units);

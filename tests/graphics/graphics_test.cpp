@@ -606,7 +606,7 @@ TEST_F(GraphicsTest, LineEndsCellsAndGrid) {
     w->units = 3;
     const uint32_t others[3] = {Prop(ln, 94), Prop(ln, 95), Prop(ln, 96)};
     EXPECT_EQ(0, SetProp(ln, 93, 20));
-    EXPECT_EQ(19u, Prop(ln, 93)) << "20 units are 14 pixels, read back as 19";
+    EXPECT_EQ(20u, Prop(ln, 93)) << "20 units are 14 pixels, read back as 20";
     for (uint32_t id = 94; id <= 96; ++id) EXPECT_EQ(others[id - 94], Prop(ln, id)) << id;
     w->units = kUnitsPixels;
     EXPECT_EQ(0, SetProp(ln, 93, 16));

@@ -264,6 +264,35 @@ TEST(WebScale, ScaleByMode) {
         {9, 55, true, 55, "an unknown mode leaves the value"},
     };
     for (const Case& c : kCases) EXPECT_EQ(ScaleByMode(c.mode, c.value, c.toPixels), c.expect) << c.why;
+    // Back to units is the value nearest zero that gives the same pixels: in
+    // mode 3 a Width of 138 is 99 pixels and reads 138 again, a Top of 80 is
+    // 57 pixels and reads 80.
+    EXPECT_EQ(ScaleByMode(3, 99, false), 138);
+    EXPECT_EQ(ScaleByMode(3, 57, false), 80);
+    EXPECT_EQ(ScaleByMode(3, -57, false), -80) << "negative places mirror the positive";
+    EXPECT_EQ(ScaleByMode(2, INT32_MAX, false), INT32_MAX) << "stops at the 32-bit range";
+    // In every mode, over a span of both signs: the pixels read back and
+    // written again stay the same pixels (no loss a round), no value nearer
+    // zero gives them, and a value written reads back whenever it is the
+    // nearest zero of its pixels.
+    constexpr int32_t kSpan = 3000;
+    for (uint32_t mode = 1; mode <= 6; ++mode)
+        for (int32_t px = -kSpan; px <= kSpan; ++px) {
+            int32_t units = ScaleByMode(mode, px, false);
+            ASSERT_EQ(ScaleByMode(mode, units, true), px) << "mode " << mode << ", " << px << " pixels";
+            int32_t nearer = units > 0 ? units - 1 : units < 0 ? units + 1 : 0;
+            if (nearer != units) {
+                ASSERT_NE(ScaleByMode(mode, nearer, true), px) << "mode " << mode << ", " << px << " pixels";
+            }
+            int32_t written = px * 3;
+            int32_t shown = ScaleByMode(mode, written, true);
+            int32_t read = ScaleByMode(mode, shown, false);
+            ASSERT_EQ(ScaleByMode(mode, read, true), shown) << "mode " << mode << ", " << written << " written";
+            int32_t before = written > 0 ? written - 1 : written + 1;
+            if (written != 0 && ScaleByMode(mode, before, true) != shown) {
+                ASSERT_EQ(read, written) << "mode " << mode << ", " << written << " written";
+            }
+        }
 }
 
 TEST_F(WebObjects, DockingLayout) {
