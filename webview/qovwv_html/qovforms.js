@@ -439,14 +439,24 @@
   // Once after the batch of actions being run, not after each: every placing
   // lays the page out.
   // A query only reads the page: it moves no window, and placing them would
-  // lay the page out inside every read.
+  // lay the page out inside every read. Nor does new markup that holds no
+  // window: it goes at the end of its holder, where the windows before it
+  // keep their places (a new window places them itself, QovFrm). Placing
+  // them after every control made would lay out the whole page each time,
+  // a cost that grows with every control already there.
   var replacing = false;
   var readOnly = {};
   readOnly[Act.kActQueryProp] = true;
   readOnly[Act.kActQueryCss] = true;
+  var kFrameClass = /\bqovfrm\b/;
+  function movesNoWindow(m) {
+    if (!m) return false;
+    if (readOnly[m.action]) return true;
+    return m.action === Act.kActInsert && !kFrameClass.test(String(m.html || ''));
+  }
   window.QovRunAction = function (m) {
     var answer = runAction(m);
-    if (!replacing && !(m && readOnly[m.action])) {
+    if (!replacing && !movesNoWindow(m)) {
       replacing = true;
       Promise.resolve().then(function () {
         replacing = false;
