@@ -47,7 +47,7 @@ log_has "$dir" "the page did not acknowledge a post within"
 log_has "$dir" "the page acknowledges again: posts go out again"
 # The label made while the host read nothing reached the page late: not yet
 # acknowledged, and never called never made.
-log_has "$dir" "the page has not yet acknowledged these objects (its page did not acknowledge the post in time): C3"
+log_has "$dir" "the page has not yet acknowledged these objects (its page is behind: the post is carried out once it catches up): C3"
 ! grep -q "the page never made these objects" "$dir/qovtervex.log" ||
   { cat "$dir/qovtervex.log"; fail "frozen: the log calls objects the page made late never made"; }
 
