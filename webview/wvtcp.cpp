@@ -278,7 +278,9 @@ static bool FreshReceiveBuffer(WvTcpConn* c, size_t from, size_t keep) {
 // for the fresh buffer.
 static bool InboxMoveBuffer(WvTcpConn* c, size_t off, uint32_t n) {
     size_t end = off + kFrameHead + static_cast<size_t>(n);
-    if (off != 0 || c->rxCap <= kRecvUsual || end >= c->rxCap) return false;
+    // Only a message at least the usual size pays for the fresh buffer: the
+    // small ones behind it are copied, not each moved with a copy of the rest.
+    if (off != 0 || n < kRecvUsual || c->rxCap <= kRecvUsual || end >= c->rxCap) return false;
     WvInboxItem* item = static_cast<WvInboxItem*>(GuardedAlloc(sizeof(WvInboxItem)));
     if (!item) return false;
     uint8_t* block = c->rx;
@@ -306,8 +308,9 @@ static void ReturnToUsualSize(WvTcpConn* c) {
 // of acknowledgements. A frame longer than any page message closes the link.
 static void ParseFrames(WvTcpConn* c) {
     size_t off = 0;
-    ByteReader r(c->rx, c->rxLen);
     for (;;) {
+        // Read anew each frame: a large message may have moved the buffer.
+        ByteReader r(c->rx, c->rxLen);
         uint32_t n;
         uint8_t type;
         if (!r.U32At(off, &n) || !r.U8At(off + 4, &type)) break;
@@ -328,10 +331,10 @@ static void ParseFrames(WvTcpConn* c) {
                           static_cast<unsigned long>(n), static_cast<unsigned long>(kPageMessageMax));
         } else if (type == 'W') {
             // Moved, the message began the buffer: what followed it is in
-            // the fresh buffer already, split from there.
+            // the fresh buffer already, split from its start.
             if (InboxMoveBuffer(c, off, n)) {
-                ParseFrames(c);
-                return;
+                off = 0;
+                continue;
             }
             InboxCopy(c, body, n);
         }
