@@ -459,11 +459,17 @@ static void SetStyleBit(NativeWindowRecord* w, uint32_t bit, int32_t on) {
     else w->winStyle &= ~bit;
 }
 
-// The window's client area on the screen, in pixels.
-static RECT ClientAreaOnScreen(HWND wnd) {
+// Where a window's place is counted from: its parent's client area for a
+// child (an MDI child), else the screen (null).
+static HWND PlaceOrigin(HWND wnd) {
+    return (GetWindowLongA(wnd, GWL_STYLE) & WS_CHILD) ? GetParent(wnd) : nullptr;
+}
+
+// The window's client area where its place is counted, in pixels.
+static RECT ClientAreaPlaced(HWND wnd) {
     RECT r = {};
     GetClientRect(wnd, &r);
-    MapWindowPoints(wnd, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    MapWindowPoints(wnd, PlaceOrigin(wnd), reinterpret_cast<POINT*>(&r), 2);
     return r;
 }
 
@@ -472,8 +478,9 @@ static RECT ClientAreaOnScreen(HWND wnd) {
 // lines), so the client area lands exactly there; a minimised window, which
 // has no client area of its own, is framed by the system's reckoning.
 static void FrameAroundClient(HWND wnd, const RECT& client) {
-    RECT outer, now = ClientAreaOnScreen(wnd), r;
+    RECT outer, now = ClientAreaPlaced(wnd), r;
     GetWindowRect(wnd, &outer);
+    MapWindowPoints(nullptr, PlaceOrigin(wnd), reinterpret_cast<POINT*>(&outer), 2);
     if (IsIconic(wnd)) {
         r = client;
         AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(wnd, GWL_STYLE)), GetMenu(wnd) != nullptr,
@@ -501,7 +508,7 @@ static int32_t WindowSetPlace(NativeWindowRecord* w, uint32_t id, int32_t value)
     int32_t left = rec->left, top = rec->top, width = rec->right - rec->left, height = rec->bottom - rec->top;
     RECT now = {};
     if (rec->hwnd) {
-        now = ClientAreaOnScreen(rec->hwnd);
+        now = ClientAreaPlaced(rec->hwnd);
         left = ConvertUnits(rec, now.left, 0, 0);
         top = ConvertUnits(rec, now.top, 1, 0);
         width = ConvertUnits(rec, now.right - now.left, 0, 0);
@@ -528,7 +535,7 @@ RECT WindowBarChangeBegin(ObjectRecord* rec) {
     NativeWindowRecord* w = NativeWindowOf(rec);
     if (!w || !rec->hwnd) return RECT{};
     w->framing = 1;
-    return ClientAreaOnScreen(rec->hwnd);
+    return ClientAreaPlaced(rec->hwnd);
 }
 
 void WindowBarChangeEnd(ObjectRecord* rec, const RECT& client) {
