@@ -162,6 +162,9 @@ int32_t TabNotify(ObjectRecord* rec, HWND, uint32_t, uint32_t code) {
 // tab and leaves the focus where it is, so the next focus change is reported
 // from the control that really had it.
 void SelectTab(ObjectRecord* rec, int32_t index) {
+    // The tab already selected: nothing changes and nothing is reported, as
+    // for a click on it.
+    if (index == static_cast<int32_t>(SendMessageA(rec->hwnd, TCM_GETCURSEL, 0, 0))) return;
     if (GetFocus() == rec->hwnd) TabNotify(rec, rec->hwnd, 0, static_cast<uint32_t>(TCN_SELCHANGING));
     else PostTabLeft(rec);
     SendMessageA(rec->hwnd, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);

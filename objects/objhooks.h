@@ -22,9 +22,10 @@ struct ObjectHooks {
     void (*fontRelease)(FontRec* font);             // drops one use of a shared font
     bool (*focusAway)(ObjectRecord* rec);           // moves the focus off an object being hidden or disabled
     int32_t (*setFocus)(ObjectRecord* rec, int32_t item);  // gives a native object the keyboard focus
-    // A native docked object was made or shown, hidden, or docked otherwise:
-    // its container lays its docked objects out again.
-    void (*dockChanged)(ObjectRecord* rec);
+    // A native docked object in this container was made or shown, hidden,
+    // docked otherwise or destroyed: the container lays its docked objects
+    // out again.
+    void (*dockChanged)(ObjectRecord* container);
     void (*objectOpDone)();                         // after each object operation (2401-2420)
 };
 extern ObjectHooks gObjectHooks;

@@ -47,12 +47,12 @@ bool KeepsOwnRunName(uint32_t kind) {
 bool IsLiveKind(ObjectRecord* obj, uint8_t kind) { return obj && ObjectIsLive(obj) && obj->kind == kind; }
 
 // A docked object takes its place in its container as soon as it shows, and
-// its neighbours move when it goes or docks elsewhere: not at the container's
-// next size change.
+// its neighbours move when it goes (hidden or destroyed) or docks elsewhere:
+// not at the container's next size change.
 void TellDockChanged(ObjectRecord* rec, bool wasDocked) {
     if (!wasDocked && !(rec->flags & kObjDocked)) return;
     if (IsWeb(rec) || ObjectIsWindowKind(rec) || !gObjectHooks.dockChanged) return;
-    gObjectHooks.dockChanged(rec);
+    gObjectHooks.dockChanged(rec->parent);
 }
 
 void SetTextBuf(const char* text) {
@@ -225,6 +225,10 @@ int32_t ObjectDestroy(ObjectRecord* rec) {
     if (rec == gMainWindowObj) return kOpNoObject;
     const ObjectOps* ops = ObjectOpsOf(rec);
     if (IsWeb(rec) ? !gWebObjectOps.destroy : (!ops || !ops->destroy)) return kOpNotAvailable;
+    // A shown docked object leaves room its neighbours take once it is gone.
+    bool leavesRoom = (rec->flags & kObjShown) && (rec->flags & kObjDocked) && !IsWeb(rec) &&
+                      !ObjectIsWindowKind(rec) && rec->parent;
+    ObjectRef container = ObjectRefOf(rec->parent);
     if ((rec->flags & kObjShown) && !IsWeb(rec) && ops->hide) {
         // The hide may pump; a request taken meanwhile may have destroyed it already.
         ObjectRef ref = ObjectRefOf(rec);
@@ -241,7 +245,11 @@ int32_t ObjectDestroy(ObjectRecord* rec) {
     // The handle dies before the kind frees the record, so nothing can reach it.
     ObjectUnregister(rec);
     if (IsWeb(rec)) return gWebObjectOps.destroy(rec);
-    return ops->destroy(rec);
+    int32_t r = ops->destroy(rec);
+    // A container being destroyed itself is no longer registered: nothing is laid out.
+    if (leavesRoom && ObjectRefAlive(container) && gObjectHooks.dockChanged)
+        gObjectHooks.dockChanged(container.rec);
+    return r;
 }
 
 int32_t ObjectDestroyFromWeb(int32_t, ObjectRecord* rec) { return ObjectDestroy(rec); }

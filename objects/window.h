@@ -100,9 +100,9 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
 
 // ---- Layout ----------------------------------------------------------------------
 void WindowLayout(ObjectRecord* container);
-// A docked object made or shown, hidden, or docked otherwise: its container
-// (a Window or Panel) lays its docked objects out again.
-void WindowLayoutAfterDockChange(ObjectRecord* rec);
+// A docked object made or shown, hidden, docked otherwise or destroyed: its
+// container (a Window or Panel) lays its docked objects out again.
+void WindowLayoutAfterDockChange(ObjectRecord* container);
 void WindowLayoutRect(ObjectRecord* container, RECT* out);
 void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight);
 int32_t ConvertUnits(ObjectRecord* window, int32_t value, int axis, int direction);

@@ -206,8 +206,7 @@ void WindowLayout(ObjectRecord* container) {
     if (w) w->inLayout = 0;
 }
 
-void WindowLayoutAfterDockChange(ObjectRecord* rec) {
-    ObjectRecord* container = rec ? rec->parent : nullptr;
+void WindowLayoutAfterDockChange(ObjectRecord* container) {
     ContainerInfo ci;
     if (!container || !ObjectIsLive(container) || ObjectIsWebView(container) || !ContainerInfoOf(container, &ci))
         return;
