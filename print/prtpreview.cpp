@@ -751,7 +751,7 @@ void PrtPrevDestroyWindow(PrtPrevState* p, PrinterRec* j) {
 // dialog keys except the arrows, which scroll), then the client's.
 static void PreviewPumpTurn(PrtPrevState* p) {
     if (gHooks.pumpIdle) gHooks.pumpIdle();
-    MSG m;
+    MSG m = {};
     int got = GetMessageA(&m, nullptr, 0, 0);
     if (got <= 0) {
         PumpEndSession(got, m.wParam);

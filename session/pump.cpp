@@ -74,7 +74,7 @@ static void PumpQueueThenFrame() {
 // processor on every frame. What else is queued is taken by the next turn, in
 // the same order.
 static void PumpTurnMessages(bool wait) {
-    MSG m;
+    MSG m = {};  // handed on (its wParam) even when GetMessage failed and filled nothing
     if (wait && gPumpDepth == 1) {
         LinkWait found = RecvWaitFrameOrMessage();
         if (found == kLinkWaitFrame) return PumpTakeFrame();
