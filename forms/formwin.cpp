@@ -11,6 +11,7 @@
 #include "objects/guihooks.h"
 #include "objects/objops.h"
 #include "session/session.h"
+#include "session/util/strutil.h"
 #include "webview/core/webobject.h"
 
 namespace {
@@ -25,17 +26,26 @@ struct Choice {
 const Choice kChoices[] = {{4, kOvMdiScroll, 5}, {5, kOvWinType, 12}, {6, kOvWinBorder, 9}};
 constexpr uint32_t kGuiModeFormLoading = 0x80;
 
-// A text argument as a string; empty when not given.
-std::string ArgString(const MethodCallRec* call, uint32_t i) {
+// A file name argument as a string; empty when not given. False (and empty)
+// when it holds a NUL: cut there, it would name another file. Its length is
+// each use's own limit (PrepSrvFileWrite refuses a name past its field).
+bool ArgName(const MethodCallRec* call, uint32_t i, std::string* out) {
     uint32_t length = 0;
     const char* text = CtlArgText(call, i, &length);
-    return text ? std::string(text, length) : std::string();
+    out->clear();
+    if (!text) return true;
+    if (!NameIsWhole(text, length, SIZE_MAX)) return false;
+    out->assign(text, length);
+    return true;
 }
 
 const char* OrNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
 
 int32_t LoadQofFileMethod(ObjectRecord* window, const MethodCallRec* call) {
-    std::string name = ArgString(call, 0), xmlOut = ArgString(call, 1), codeOut = ArgString(call, 2);
+    std::string name, xmlOut, codeOut;
+    if (!ArgName(call, 0, &name)) return kFormNameUnresolved;
+    if (!ArgName(call, 1, &xmlOut)) return kFormXmlOutputFailed;
+    if (!ArgName(call, 2, &codeOut)) return kFormCodeNamePrep;
     uint32_t options = static_cast<uint32_t>(CtlArgInt(call, 3, 0));
     // An XML form file is first converted into a temporary QOF file, which
     // is loaded and then deleted.
@@ -64,7 +74,12 @@ int32_t LoadQofFileMethod(ObjectRecord* window, const MethodCallRec* call) {
 
 // SaveQofFile: file name, XML event text, code file name, options.
 int32_t SaveQofFileMethod(ObjectRecord* window, const MethodCallRec* call) {
-    std::string name = ArgString(call, 0), events = ArgString(call, 1), code = ArgString(call, 2);
+    std::string name, code;
+    if (!ArgName(call, 0, &name)) return kFormSaveNamePrep;
+    if (!ArgName(call, 2, &code)) return kFormSaveCodeFile;
+    uint32_t length = 0;
+    const char* text = CtlArgText(call, 1, &length);
+    const std::string events = text ? std::string(text, length) : std::string();
     uint32_t options = static_cast<uint32_t>(CtlArgInt(call, 3, 0));
     return static_cast<int32_t>(FormSaveQof(window, name.c_str(), OrNull(events), OrNull(code), options));
 }
@@ -77,10 +92,13 @@ int32_t FormWindowMethod(ObjectRecord* window, MethodCallRec* call) {
         return SaveQofFileMethod(window, call);
     case kWmLoadQofFile:
         return LoadQofFileMethod(window, call);
-    case kWmGetQofFlags:
-        return FormFileGetFlags(window, ArgString(call, 0).c_str());
-    case kWmGetQofInfo:
-        return FormFileGetInfo(window, ArgString(call, 0).c_str(), static_cast<uint32_t>(CtlArgInt(call, 1, 0)));
+    case kWmGetQofFlags: case kWmGetQofInfo: {
+        // A name that cannot be used as given is asked about as no name.
+        std::string name;
+        ArgName(call, 0, &name);
+        if (call->method == kWmGetQofFlags) return FormFileGetFlags(window, name.c_str());
+        return FormFileGetInfo(window, name.c_str(), static_cast<uint32_t>(CtlArgInt(call, 1, 0)));
+    }
     case kWmGetLastQofFileError:
         return CtlReplyText(gFormLastError);
     default:

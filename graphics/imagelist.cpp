@@ -271,11 +271,12 @@ const MethodDesc* ImageListMethodLookup(uint32_t method, uint32_t version) {
     return known ? reinterpret_cast<const MethodDesc*>(&kKnown) : nullptr;
 }
 
-// A text argument as a new zero-terminated copy, or null.
+// A name argument as a new zero-terminated copy; null when not given, empty,
+// or not usable as given (CallArgName: cut, it would name another file).
 char* ArgName(const MethodCallRec* call, uint32_t i) {
-    uint32_t len = 0;
-    const char* text = CtlArgText(call, i, &len);
-    return text && len ? CtlCopyText(text, len) : nullptr;
+    char name[MAX_PATH];
+    int32_t len = CallArgName(call, i, name, sizeof name);
+    return len > 0 ? CtlCopyText(name, static_cast<uint32_t>(len)) : nullptr;
 }
 
 HBITMAP ArgBitmap(const MethodCallRec* call, uint32_t i) {
@@ -330,10 +331,9 @@ int32_t LoadStdTools(ImageListRecord* l) {
 
 // The images in one row, the masked pixels painted in the mask colour, as a .BMP.
 int32_t WriteStrip(ImageListRecord* l, const MethodCallRec* call) {
-    char* name = ArgName(call, 0);
-    int32_t rc = ImageListWriteBmp(l->list, ColorValueResolve(l->hdr.fgColor), name);
-    LocalFreeMem(name);
-    return rc;
+    char name[MAX_PATH];
+    if (CallArgName(call, 0, name, sizeof name) == kCallArgNameRefused) return kDibWriteNoCreate;
+    return ImageListWriteBmp(l->list, ColorValueResolve(l->hdr.fgColor), name);
 }
 
 int32_t ImageListMethodCall(ObjectRecord* rec, MethodCallRec* call) {

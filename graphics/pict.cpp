@@ -622,14 +622,13 @@ int32_t PictMethodCall(ObjectRecord* rec, MethodCallRec* call) {
     case kPictGetZTop: case kPictGetZBottom: case kPictGetZLeft: case kPictGetZRight:
         return CtlReplyInt(BandEdge(p, call->method));
     case kPictWriteBmpFile: {
-        uint32_t len = 0;
-        const char* text = CtlArgText(call, 0, &len);
-        if (!text || !len) return CtlReplyInt(1);
-        char* name = CtlCopyText(text, len);
-        if (!name) return kOpNoMemory;
-        int32_t r = p->dib ? DibWriteBmpFile(name, &p->dib->bmiHeader, p->bits) : kImgAbsent;
-        LocalFreeMem(name);
-        return CtlReplyInt(r);
+        // A name is written as given or not at all (CallArgName): one that
+        // holds a NUL, or does not fit a path, cannot be created.
+        char name[MAX_PATH];
+        const int32_t len = CallArgName(call, 0, name, sizeof name);
+        if (len == 0) return CtlReplyInt(1);
+        if (len == kCallArgNameRefused) return CtlReplyInt(kDibWriteNoCreate);
+        return CtlReplyInt(p->dib ? DibWriteBmpFile(name, &p->dib->bmiHeader, p->bits) : kImgAbsent);
     }
     default: return kErrNoMethod;
     }

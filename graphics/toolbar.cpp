@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "graphics/gfxvalues.h"
+#include "graphics/image/dibutil.h"
 #include "objects/color.h"
 #include "objects/events.h"
 #include "objects/font.h"
@@ -495,12 +496,10 @@ int32_t WriteListBmp(ToolBarRecord* bar, const MethodCallRec* call) {
     // default strip's when it shows that one).
     ObjectRecord* normal = bar->lists[kListNormal];
     COLORREF mask = normal ? ColorValueResolve(normal->fgColor) : kDefaultToolsMask;
-    uint32_t len = 0;
-    const char* text = CtlArgText(call, 0, &len);
-    char* name = text && len ? BarCopyText(text, len, MAX_PATH) : nullptr;
-    int32_t rc = ImageListWriteBmp(list, mask, name);
-    if (name) LocalFreeMem(name);
-    return rc;
+    // A name is written as given or not at all (CallArgName).
+    char name[MAX_PATH];
+    if (CallArgName(call, 0, name, sizeof name) == kCallArgNameRefused) return kDibWriteNoCreate;
+    return ImageListWriteBmp(list, mask, name);
 }
 
 int32_t SetTbFlags(ToolBarRecord* bar, const MethodCallRec* call) {

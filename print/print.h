@@ -186,10 +186,11 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block);
 int32_t PrtCloseDefault(PrinterRec* job);
 // A job writes its PDF file under its title when it is a PDF target, or is
 // spooled for a PDF file without a preview (the preview asks for the name).
-// Such a title (len characters as given) that does not fit is refused, never
-// cut: the cut name would be another file, written in its place. A title of
-// blanks only asks for the name and is taken.
-bool PrtPdfTitleFits(const PrinterRec* job, const char* title, size_t len);
+// Such a title (len characters as given) that cannot be used as given (a NUL
+// inside it, or past kPrtTitleMax characters) is refused, never cut: the cut
+// name would be another file, written in its place. A title of blanks only
+// asks for the name and is taken.
+bool PrtPdfTitleUsable(const PrinterRec* job, const char* title, size_t len);
 int32_t PrtSelectJob(PrinterRec* job);
 // The live job behind a handle from the server, or null.
 PrinterRec* PrtJobFromHandle(uint32_t handle);

@@ -827,17 +827,33 @@ static int32_t PrtPdfOptionApply(PdfDocRec* doc, int kind, const char* text, siz
     const PdfOptionKind* k = PrtPdfOptionKindOf(kind);
     if (!k) return PrtPdfOptionRefused(kPrtPdfOptionBadKind);
     PrtPdfOptRecord rec;
-    if (!k->parse(text, len, &rec)) return PrtPdfOptionRefused(k->parseDetail);
+    if (!k->parse(text, len, &rec)) {
+        // An encryption record that does not parse (the spooled refusal below)
+        // is protection asked for and not given: the file is not left readable.
+        if (doc && kind == kPdfOptEncrypt) PdfRefuseProtection(doc);
+        return PrtPdfOptionRefused(k->parseDetail);
+    }
     if (doc && k->apply(doc, &rec) != kPdfOk) return PrtPdfOptionRefused(k->applyDetail);
     return kPrtOk;
 }
 int32_t (*gPrtPdfOptionReplay)(PdfDocRec* doc, int kind, const char* text, size_t len) = PrtPdfOptionApply;
 
+// The encryption record a spooling job writes for an encryption option it
+// refused: a text that never parses, so that every replay of the spool file
+// into a PDF file (at the close, or reopened later) is refused the same way
+// and writes nothing, where a spool file without it would be written out in
+// the clear.
+constexpr char kPrtProtectRefusedText[] = "!refused";
+
 // An option text that cannot be read. Protection asked for and not given:
 // the job's PDF file, written now or from the spool file at the close, is
-// deleted when it is finished.
+// deleted when it is finished, and the spool file keeps the refusal.
 static int32_t PrtPdfOptionUnread(PrinterRec* j, const PdfOptionKind* k) {
-    if (k->kind == kPdfOptEncrypt) j->pdfFlags |= kPrtPdfProtectRefused;
+    if (k->kind == kPdfOptEncrypt) {
+        j->pdfFlags |= kPrtPdfProtectRefused;
+        int32_t r = PrtSpoolPdfOption(j, kPdfOptEncrypt, kPrtProtectRefusedText, sizeof kPrtProtectRefusedText - 1);
+        if (r) return r;
+    }
     return PrtPdfOptionRefused(k->parseDetail);
 }
 

@@ -13,6 +13,7 @@
 #include "session/log.h"
 #include "session/session.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 
 PrinterRec* gCurPrtRec;
 char gPrtName[kPrtNameMax + 1];
@@ -131,18 +132,16 @@ static bool OpenNamedSpool(PrinterRec* job, const char* spool, size_t spoolLen) 
 
 // ---- Open ------------------------------------------------------------------------------
 
-bool PrtPdfTitleFits(const PrinterRec* job, const char* title, size_t len) {
+bool PrtPdfTitleUsable(const PrinterRec* job, const char* title, size_t len) {
     bool namedByTitle = (job->pdfFlags & kPrtPdfTarget) ||
                         ((job->pdfFlags & kPrtPdfSpool) && !(job->flags & kPrtFlagPreviewAtClose));
-    if (!namedByTitle || len <= kPrtTitleMax) return true;
-    for (size_t i = 0; i < len; i++) {
-        if (title[i] != ' ') {
-            DebugLogWrite("PrtPdfTitleFits", "the PDF file name passes %u characters: refused",
-                          static_cast<unsigned>(kPrtTitleMax));
-            return false;
-        }
-    }
-    return true;  // blanks only: the name is asked for
+    if (!namedByTitle || NameIsWhole(title, len, kPrtTitleMax)) return true;
+    size_t blanks = 0;
+    while (blanks < len && title[blanks] == ' ') blanks++;
+    if (blanks == len) return true;  // blanks only: the name is asked for
+    DebugLogWrite("PrtPdfTitleUsable", "the PDF file name holds a NUL or passes %u characters: refused",
+                  static_cast<unsigned>(kPrtTitleMax));
+    return false;
 }
 
 PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
@@ -236,7 +235,7 @@ PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
     }
     if (job->pdfFlags & kPrtPdfTarget) PrtSetCurrent(nullptr);
 
-    if (!PrtPdfTitleFits(job, title, titleAsked) ||
+    if (!PrtPdfTitleUsable(job, title, titleAsked) ||
         PrtDeviceSetup(job, job->title, strlen(job->title), options) != kPrtOk) {
         PrtCloseDefault(job);
         return nullptr;
@@ -253,7 +252,7 @@ PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
             ok = job->spool != INVALID_HANDLE_VALUE;
             job->flags |= kPrtFlagDeleteSpool;
         } else {
-            ok = spoolLen <= kPrtSpoolNameMax && OpenNamedSpool(job, spool, spoolLen);
+            ok = NameIsWhole(spool, spoolLen, kPrtSpoolNameMax) && OpenNamedSpool(job, spool, spoolLen);
         }
         if (ok) ok = PrtSpoolStart(job);
         if (!ok) {
@@ -308,7 +307,15 @@ int32_t PrtClose(PrinterRec* job, uint32_t* block) {
     if (job->flags & kPrtFlagPrintSpool) {
         job->flags &= ~(kPrtFlagPrintSpool | kPrtFlagPreviewOnly);
         if (!result) {
+            // A replay that fails answers the detail it left in the error
+            // cell (a PDF option's refusal, the spool file's error number);
+            // one that sets none leaves the cell as it was.
+            const int32_t cellBefore = gPrtErrNo;
+            gPrtErrNo = 0;
             result = gPrtSpoolPrint ? gPrtSpoolPrint(job, block) : kPrtSpoolRead;
+            if (result && gPrtErrNo && !block[kPrtCloseWordDetail])
+                block[kPrtCloseWordDetail] = static_cast<uint32_t>(gPrtErrNo);
+            if (!gPrtErrNo) gPrtErrNo = cellBefore;
             printedSpool = true;
         }
     }

@@ -11,6 +11,7 @@
 #include "objects/objhooks.h"
 #include "session/config.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 
 constexpr int32_t kPanelButtonBar = 2;
 // Commands of the panel's method 7.
@@ -116,13 +117,14 @@ int32_t PrevPanelFree(void** slot) {
 // The panel's own job: its printer (the default one for none or "pdf:"), set
 // up as a preview job that no server handle reaches.
 static int32_t MakePanelJob(const PrevPanelLoadArgs* a, PrinterRec** out) {
+    // A spool name that cannot be used as given would show another file.
+    if (!NameIsWhole(a->spool, a->spoolLen, kPrtSpoolNameSize - 1)) return kPrtSpoolNotOpened;
     PrinterRec* j = PrtRecAlloc(kPrtFlagDocPending | kPrtFlagGdiJob | kPrtFlagCells, kPrtTextFrame);
     if (!j) return kPrtNoMemory;
     j->closing = 1;
     j->flags |= kPrtFlagPreviewAtClose;
-    size_t sl = a->spoolLen < sizeof j->spoolName - 1 ? a->spoolLen : sizeof j->spoolName - 1;
-    memcpy(j->spoolName, a->spool, sl);
-    j->spoolName[sl] = 0;
+    memcpy(j->spoolName, a->spool, a->spoolLen);
+    j->spoolName[a->spoolLen] = 0;
     char printer[kPrtSpoolNameSize] = "-";
     if (a->printer && a->printerLen) {
         size_t pl = a->printerLen < sizeof printer - 1 ? a->printerLen : sizeof printer - 1;

@@ -14,6 +14,7 @@
 #include "session/log.h"
 #include "session/session.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 
 
 // ---- The file ----------------------------------------------------------------------------
@@ -610,6 +611,9 @@ int32_t PrtOpenFromSpool(PrtSpoolOpenMsg* o) {
     uint32_t* close = o->block + kSpoolOpenClose;
     uint32_t options = close[kPrtCloseWordOptions];
     PrtErrorClear();
+    // A spool name that cannot be used as given (NameIsWhole) would read
+    // another file into the job: refused before anything is opened.
+    if (!NameIsWhole(o->spool.text, o->spool.len, kPrtSpoolNameSize - 1)) return kPrtSpoolNotOpened;
     PrinterRec* j = PrtRecAlloc(kPrtFlagDocPending | kPrtFlagGdiJob | kPrtFlagCells, kPrtTextFrame);
     if (!j) return kPrtNoMemory;
     j->openOptions = options;
@@ -647,14 +651,13 @@ int32_t PrtOpenFromSpool(PrtSpoolOpenMsg* o) {
         j->flags |= kPrtFlagAllPages;
         j->copies = 1;
     }
-    if (!j->dc || !PrtPdfTitleFits(j, o->title.text, o->title.len) ||
+    if (!j->dc || !PrtPdfTitleUsable(j, o->title.text, o->title.len) ||
         PrtDeviceSetup(j, j->title, strlen(j->title), options) != kPrtOk) {
         PrtCloseDefault(j);
         return kPrtNoMemory;
     }
-    size_t sl = o->spool.len < sizeof j->spoolName - 1 ? o->spool.len : sizeof j->spoolName - 1;
-    memcpy(j->spoolName, o->spool.text, sl);
-    j->spoolName[sl] = 0;
+    memcpy(j->spoolName, o->spool.text, o->spool.len);
+    j->spoolName[o->spool.len] = 0;
     j->spool = OpenSpoolForReading(j->spoolName);
     if (j->spool == INVALID_HANDLE_VALUE) {
         PrtCloseDefault(j);

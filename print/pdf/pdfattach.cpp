@@ -6,6 +6,7 @@
 #include "print/pdf/pdf.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 
 // The icons by number, with the width of the default rectangle as a share of
 // the font size.
@@ -46,11 +47,11 @@ static void PdfAttachDate(const PdfOptValue& opt, int64_t fileTime, char out[kPd
     out[2 + opt.len] = 0;
 }
 
-// A name longer than 256 characters is refused rather than cut: a cut name
-// could name another file. So is a file larger than memory can hold.
+// A name longer than 256 characters, or holding a NUL, is refused rather than
+// cut: a cut name could name another file. So is a file larger than memory can hold.
 static bool PdfReadAttachFile(const PdfAttachOpts* o, PdfAttachFile* f) {
     memset(f, 0, sizeof *f);
-    if (!o->file.text || o->file.len == 0 || o->file.len > kPdfAttachNameMax) return false;
+    if (!o->file.text || o->file.len == 0 || !NameIsWhole(o->file.text, o->file.len, kPdfAttachNameMax)) return false;
     char name[kPdfAttachNameMax + 1];
     memcpy(name, o->file.text, o->file.len);
     name[o->file.len] = 0;

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "session/util/strutil.h"
+
 bool ItemIsText(uint32_t kind) { return kind == kItemText || kind == kItemText8 || kind == kItemUtf8; }
 
 bool DecodeEventItem(const WireReader& r, size_t off, EventItem* item) {
@@ -207,4 +209,16 @@ uint32_t CallArgCopy(const MethodCallRec* call, uint32_t i, char* out, size_t ou
     if (n) memcpy(out, text, n);
     out[n] = 0;
     return n;
+}
+
+int32_t CallArgName(const MethodCallRec* call, uint32_t i, char* out, size_t outSize) {
+    if (!outSize) return kCallArgNameRefused;
+    out[0] = 0;
+    uint32_t length = 0;
+    const char* text = CallArgText(call, i, &length);
+    if (!text) return 0;
+    if (!NameIsWhole(text, length, outSize - 1)) return kCallArgNameRefused;
+    memcpy(out, text, length);
+    out[length] = 0;
+    return static_cast<int32_t>(length);
 }

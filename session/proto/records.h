@@ -77,6 +77,12 @@ const char* CallArgText(const MethodCallRec* call, uint32_t i, uint32_t* length)
 // A text argument copied into out (outSize bytes with the NUL, cut to fit);
 // numbers as "%d"; empty when not given. Answers the length written.
 uint32_t CallArgCopy(const MethodCallRec* call, uint32_t i, char* out, size_t outSize);
+// A text argument that names a file, copied into out (outSize bytes with the
+// NUL): its length, 0 when not given, or kCallArgNameRefused (out empty) when
+// it cannot be used as given (NameIsWhole: a NUL inside it, or more than out
+// holds), never cut to another file's name.
+constexpr int32_t kCallArgNameRefused = -1;
+int32_t CallArgName(const MethodCallRec* call, uint32_t i, char* out, size_t outSize);
 // 2417: the same head, the DISPID, the value item, the member name and the
 // property's arguments in the form of 2416's.
 int DecodeOlePropCall(const uint8_t* msg, size_t len, bool swapped, MethodCallRec* rec, uint32_t* dispId,

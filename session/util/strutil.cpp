@@ -29,6 +29,10 @@ void CopyBounded(const char* text, size_t length, char* dest, size_t cap) {
     dest[n] = 0;
 }
 
+bool NameIsWhole(const char* text, size_t length, size_t cap) {
+    return length <= cap && (length == 0 || (text && !memchr(text, 0, length)));
+}
+
 bool ReplaceStrField(const char* text, long length, char** field) {
     size_t n = 0;
     if (text) n = length < 0 ? strlen(text) : static_cast<size_t>(length);

@@ -18,6 +18,11 @@ void CopyStrInto(char (&dest)[N], const char* text, size_t length) {
     static_assert(N > 0, "the array must hold at least the NUL");
     CopyBounded(text, length, dest, N - 1);
 }
+// A name given as text and length (a file, a spool file, an output file)
+// is used as given or not at all: a NUL inside it would end it early and a
+// name past cap characters would be cut, either way naming another file,
+// written in its place. Whether the text holds no NUL and at most cap bytes.
+bool NameIsWhole(const char* text, size_t length, size_t cap);
 // Replaces the heap text in *field with a copy of text (length -1: up to the
 // NUL). A null or empty text, or length 0, frees the field and leaves it null;
 // when the copy cannot be made the field keeps its old text. Answers false then.

@@ -352,7 +352,9 @@ void DrawOption(uint32_t type, const std::string& text) {
 // parse or that the document refuses, no font file for its text) answers a
 // failure at its close, never the success of a job done; the rows without
 // such a need answer 0. A PDF file whose encryption was refused is not left
-// behind in the clear, written directly or from the spool file.
+// behind in the clear, written directly or from the spool file, and the
+// spool file keeps the refusal: reopened into a PDF file (1203) it is refused
+// the same way, nothing written.
 TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
     gPrtDlgHook = PressButton;
     gPressButton = IDOK;
@@ -370,6 +372,7 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
         int32_t errNo;  // the error cell after the close; -1: not looked at
         const char* why;
         bool fileLeft = true;  // a PDF target's file is there after the close
+        bool reopened = false;  // the kept spool file is reopened into the PDF file: the same answer
     };
     const Case cases[] = {
         {"QovTest", "", false, 0, false, DrawWord, 0, -1, "a printer job draws at once"},
@@ -388,7 +391,9 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
         {"", "", true, 0, false, [] { Msg(2217).U16(9).Pad(2).Text("U=secret").Run(); DrawWord(); }, 21296, 103,
          "an encryption text one byte longer than its message: never written in the clear", false},
         {"", "facility.spl", true, 0, false, [] { DrawOption(2217, "U=\"abc"); DrawWord(); }, 21296, 103,
-         "the same, spooled", false},
+         "the same, spooled", false, true},
+        {"", "facility.spl", true, 0, false, [] { Msg(2217).U16(9).Pad(2).Text("U=secret").Run(); DrawWord(); },
+         21296, 103, "one longer than its message, spooled", false, true},
         {"", "", true, 0, false, [] { DrawOption(2217, "U=secret,O=boss"); }, 0, -1, "encryption of a PDF file"},
         {"", "", true, 0, false, [] { DrawOption(2218, "T=t,A=me"); }, 0, -1, "information of a PDF file"},
         {"", "", true, 0, false, [] { DrawOption(2218, "T=t"); DrawOption(2218, "T=u"); }, 21296, 106,
@@ -416,6 +421,13 @@ TEST_F(PrintJob, WorkWithoutItsFacilityIsAnsweredAsAFailure) {
         EXPECT_EQ(nullptr, PrtJobFromHandle(a.value)) << c.why << ": the job is closed all the same";
         if (c.pdfTarget) {
             EXPECT_EQ(c.fileLeft, GetFileAttributesA(pdf.c_str()) != INVALID_FILE_ATTRIBUTES) << c.why;
+        }
+        if (c.reopened) {
+            Answer1147 r = OpenFromSpool(1203, c.spool, "pdf:", 0, 0, 0, pdf);
+            EXPECT_EQ(c.result, r.value) << c.why << ", reopened";
+            EXPECT_EQ(static_cast<uint32_t>(c.errNo), r.detail) << c.why << ", reopened";
+            EXPECT_FALSE(FileExists(pdf)) << c.why << ", reopened: never written in the clear";
+            DeleteFileA(c.spool);
         }
     }
     gPrtPictImage = nullptr;
@@ -705,30 +717,37 @@ TEST_F(PrintJob, PdfTargetGoesToThePdfWriter) {
     fclose(f);
     EXPECT_EQ(0, strncmp(head, "%PDF-", 5));
 
-    // A file name fits in 250 characters. One that does not is refused at
-    // the open, directly, spooled for a PDF file or reopening a spool file
-    // (refused before the spool file is looked for): cut, it would write (or
-    // overwrite) another file. Nothing is written under either name.
+    // A file name fits in 250 characters and holds no NUL. One that does not
+    // is refused at the open, directly, spooled for a PDF file or reopening
+    // a spool file (refused before the spool file is looked for): cut at the
+    // limit or at the NUL, it would write (or overwrite) another file.
+    // Nothing is written under either name.
     const std::string folder = WinPath(kOutDir) + "\\";
     const std::string longest = folder + std::string(kPrtTitleMax - folder.size() - 4, 'd') + ".pdf";
     const std::string tooLong = folder + std::string(300, 'd') + ".pdf";
     const std::string cut = tooLong.substr(0, kPrtTitleMax);
+    const std::string nulCut = folder + "nulname.pdf";
+    const std::string nulName = nulCut + std::string(1, '\0') + "other.pdf";
     struct Case {
         const std::string& name;
+        const std::string& cut;  // the file the name cut would be
         const char* spool;
         bool fromSpool;
         bool opens;
         const char* why;
     };
     const Case cases[] = {
-        {longest, "", false, true, "250 characters fit"},
-        {tooLong, "", false, false, "a name past 250 characters"},
-        {tooLong, "out\\longname.spl", false, false, "the same, spooled for a PDF file at the close"},
-        {tooLong, "out\\no-such.spl", true, false, "the same, reopening a spool file (1203): 21264"},
+        {longest, cut, "", false, true, "250 characters fit"},
+        {tooLong, cut, "", false, false, "a name past 250 characters"},
+        {tooLong, cut, "out\\longname.spl", false, false, "the same, spooled for a PDF file at the close"},
+        {tooLong, cut, "out\\no-such.spl", true, false, "the same, reopening a spool file (1203): 21264"},
+        {nulName, nulCut, "", false, false, "a name holding a NUL"},
+        {nulName, nulCut, "out\\nulname.spl", false, false, "the same, spooled for a PDF file at the close"},
+        {nulName, nulCut, "out\\no-such.spl", true, false, "the same, reopening a spool file (1203): 21264"},
     };
     for (const Case& c : cases) {
         DeleteFileA(c.name.c_str());
-        DeleteFileA(cut.c_str());
+        DeleteFileA(c.cut.c_str());
         if (c.fromSpool) {
             EXPECT_EQ(21264u, OpenFromSpool(1203, c.spool, "pdf:", 0, 0, 0, c.name).value) << c.why;
         } else {
@@ -741,9 +760,26 @@ TEST_F(PrintJob, PdfTargetGoesToThePdfWriter) {
             }
         }
         EXPECT_EQ(c.opens, FileExists(c.name)) << c.why;
-        EXPECT_FALSE(FileExists(cut)) << c.why << ": nothing under the cut name";
+        EXPECT_FALSE(FileExists(c.cut)) << c.why << ": nothing under the cut name";
         DeleteFileA(c.name.c_str());
     }
+
+    // A spool name holding a NUL likewise: no spool file is made under the
+    // name cut at the NUL, and a spool file there is not reopened (18691).
+    const std::string spoolCut = "out\\nulspool.spl", spoolNul = spoolCut + std::string(1, '\0') + ".x";
+    const std::string reprinted = folder + "nulspool.pdf";
+    DeleteFileA(spoolCut.c_str());
+    EXPECT_EQ(0u, OpenTitled("pdf:", spoolNul, reprinted, 0).value);
+    EXPECT_FALSE(FileExists(spoolCut)) << "no spool file under the cut name";
+    Answer1147 kept = OpenTitled("pdf:", spoolCut, reprinted, 0);
+    ASSERT_NE(0u, kept.value);
+    Text("KEPT");
+    EXPECT_EQ(0u, Close(kept.value).value);
+    ASSERT_TRUE(FileExists(spoolCut));
+    DeleteFileA(reprinted.c_str());
+    EXPECT_EQ(18691u, OpenFromSpool(1203, spoolNul, "pdf:", 0, 0, 0, reprinted).value);
+    EXPECT_FALSE(FileExists(reprinted)) << "the spool file under the cut name is not replayed";
+    DeleteFileA(spoolCut.c_str());
 }
 
 // 5,000 UTF-16 characters (marked FF FE) in one 2204 reach the PDF page

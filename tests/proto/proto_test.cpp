@@ -372,4 +372,30 @@ TEST(MethodCallArgs, ByPositionAsNumberOrText) {
     EXPECT_STREQ(out, "1234567");
     EXPECT_EQ(CallArgCopy(&call, 3, out, sizeof out), 0u);
     EXPECT_STREQ(out, "");
+
+    // A name is taken as given or not at all: never cut at its room or at a
+    // NUL inside it, either of which would name another file.
+    const char kNul[] = "a.pdf\0b";
+    call.args[0] = EventItem{kItemText, 7, 0, kNul, 0};
+    struct Row {
+        uint32_t arg;
+        int32_t answer;
+        const char* name;
+        const char* why;
+    };
+    const Row rows[] = {
+        {0, kCallArgNameRefused, "", "a NUL inside the name"},
+        {2, kCallArgNameRefused, "", "more than the room holds"},
+        {1, 2, "-7", "a number as its text"},
+        {3, 0, "", "not given"},
+    };
+    for (const Row& r : rows) {
+        char name[8] = "junk";
+        EXPECT_EQ(CallArgName(&call, r.arg, name, sizeof name), r.answer) << r.why;
+        EXPECT_STREQ(name, r.name) << r.why;
+    }
+    call.args[0] = EventItem{kItemText, 5, 0, kNul, 0};
+    char name[8];
+    EXPECT_EQ(CallArgName(&call, 0, name, sizeof name), 5) << "the name before the NUL, given as such";
+    EXPECT_STREQ(name, "a.pdf");
 }

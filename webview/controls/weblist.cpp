@@ -368,6 +368,10 @@ uint32_t WebListArgText(const MethodCallRec* call, uint32_t i, char* out, size_t
     return CallArgCopy(call, i, out, outSize);
 }
 
+const char* WebListArgName(const MethodCallRec* call, uint32_t i, char* out, size_t outSize) {
+    return CallArgName(call, i, out, outSize) == kCallArgNameRefused ? nullptr : out;
+}
+
 void WebListPost(ObjectRecord* rec, uint32_t eventId, int32_t modifiers, int32_t value) {
     PostObjectEvent(rec, eventId, kEventKindDefault, static_cast<uint16_t>(modifiers), value);
 }

@@ -115,6 +115,10 @@ extern int (*gWebListSystemCompare)(const char* a, const char* b);
 int WebListCompareText(const char* a, const char* b);
 // A method argument as text into out (numbers as decimal); its length.
 uint32_t WebListArgText(const MethodCallRec* call, uint32_t i, char* out, size_t outSize);
+// A text argument that names a file copied into out (empty when not given):
+// out, or null when the name cannot be used as given (CallArgName: a NUL
+// inside it, or longer than out holds), never cut to another file's name.
+const char* WebListArgName(const MethodCallRec* call, uint32_t i, char* out, size_t outSize);
 // The text of a method argument without a copy (none when not text).
 const char* WebListArgRaw(const MethodCallRec* call, uint32_t i, uint32_t* length);
 // Posts one list event with kind 32 (modifiers, value).

@@ -1585,11 +1585,11 @@ int32_t LvXmlMethod(WebListViewRecord* lv, MethodCallRec* call) {
 // LoadCsvFile and SaveCsvFile.
 int32_t LvCsvFile(WebListViewRecord* lv, MethodCallRec* call) {
     char name[kCsvNameMax];
-    WebListArgText(call, 0, name, sizeof name);
+    const char* file = WebListArgName(call, 0, name, sizeof name);
     uint32_t options = ArgU32(call, 1);
     char d = DelimiterArg(call, 2);
-    return WebReplyInt(call->method == kLvLoadCsvFile ? WebListViewLoadText(lv, name, options, d)
-                                                      : WebListViewSaveText(lv, name, options, d));
+    return WebReplyInt(call->method == kLvLoadCsvFile ? WebListViewLoadText(lv, file, options, d)
+                                                      : WebListViewSaveText(lv, file, options, d));
 }
 
 int32_t LvGetItemTextAll(WebListViewRecord* lv, MethodCallRec* call) {

@@ -333,7 +333,7 @@ int32_t WebListViewLoadTextData(WebListViewRecord* lv, const char* data, uint32_
 }
 
 int32_t WebListViewLoadText(WebListViewRecord* lv, const char* name, uint32_t options, char delimiter) {
-    if (!gWebListFiles.load) return kLfNoFile;
+    if (!gWebListFiles.load || !name) return kLfNoFile;
     if (lv->columnCount <= 0 || lv->methodColumns == 0) return kLfNoColumns;
     char* data = nullptr;
     uint32_t size = 0;
@@ -345,7 +345,7 @@ int32_t WebListViewLoadText(WebListViewRecord* lv, const char* name, uint32_t op
 }
 
 int32_t WebListViewSaveText(WebListViewRecord* lv, const char* name, uint32_t options, char delimiter) {
-    if (!gWebListFiles.save) return kLfNoFile;
+    if (!gWebListFiles.save || !name) return kLfNoFile;
     if (lv->columnCount <= 0 || lv->methodColumns == 0) return kLfNoColumns;
     TextBuf out = {};
     static char line[kListViewLineMax + 3];

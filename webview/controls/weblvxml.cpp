@@ -58,7 +58,8 @@ int32_t XmlSaveToTarget(const char* name, int32_t mode, int32_t prepFailure, uin
     XmlOutTarget target = {};
     int32_t r;
     if (mode == kXmlModeFile) {
-        r = gWebXmlFiles.prepWrite ? gWebXmlFiles.prepWrite(name ? name : "", &target) : kXcNoFile;
+        // No name here is one that could not be used as given (WebListArgName).
+        r = gWebXmlFiles.prepWrite && name ? gWebXmlFiles.prepWrite(name, &target) : kXcNoFile;
         if (r != kXcOk) return prepFailure ? prepFailure : r;
     } else if ((r = XmlOutTempFile(&target)) != kXcOk) {
         return r;
@@ -588,8 +589,7 @@ int32_t WebListViewXmlMethod(ObjectRecord* rec, MethodCallRec* call) {
         return WebReplyInt(WebListViewLoadXml(lv, source, length, options, t, r));
     }
     case kLvSaveXmlFile:
-        ArgName(call, 0, name, sizeof name);
-        return WebReplyInt(WebListViewSaveXmlFile(lv, name, options, t, r));
+        return WebReplyInt(WebListViewSaveXmlFile(lv, WebListArgName(call, 0, name, sizeof name), options, t, r));
     case kLvSaveXmlToDim: {
         if (!call->result.varRef) return kWebNoAnswer;
         char text[kNumberText + 8];

@@ -336,8 +336,7 @@ int32_t WebTreeViewXmlMethod(ObjectRecord* rec, MethodCallRec* call) {
         return WebReplyInt(WebTreeViewLoadXml(tv, source, length, options));
     }
     case kTreeSaveXmlFile:
-        WebListArgText(call, 0, name, sizeof name);
-        return WebReplyInt(WebTreeViewSaveXmlFile(tv, name, options));
+        return WebReplyInt(WebTreeViewSaveXmlFile(tv, WebListArgName(call, 0, name, sizeof name), options));
     case kTreeSaveXmlToDim: {
         if (!call->result.varRef) return kWebNoAnswer;
         int32_t r = WebTreeViewSaveXmlVar(tv, options);
