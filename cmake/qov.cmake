@@ -30,14 +30,31 @@ function(qov_library name)
   target_link_libraries(${name} PUBLIC ${A_DEPS})
 endfunction()
 
-# qov_test(name SOURCES... [DEPS libs...]): a GoogleTest executable registered
-# with ctest; on the cross build ctest runs it through the Wine emulator.
+# qov_test(name SOURCES... [DEPS libs...] [BOUNDED Suite.Test seconds...]): a
+# GoogleTest executable registered with ctest; on the cross build ctest runs it
+# through the Wine emulator. Each BOUNDED test runs apart as name.Suite.Test
+# under its own time limit (and not in the executable's run): a refusal whose
+# work would not end, or end in minutes, is held by the limit, never by a
+# clock inside the test.
 function(qov_test name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;BOUNDED" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${A_DEPS} qov_dep_gtest_main)
-  add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+  set(apart "")
+  while(A_BOUNDED)
+    list(POP_FRONT A_BOUNDED test seconds)
+    add_test(NAME ${name}.${test} COMMAND ${name} --gtest_filter=${test} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+    set_tests_properties(${name}.${test} PROPERTIES ENVIRONMENT "QOV_TESTDATA=${QOV_TESTDATA_DIR}"
+      TIMEOUT ${seconds})
+    list(APPEND apart ${test})
+  endwhile()
+  set(rest "")
+  if(apart)
+    list(JOIN apart ":" apart)
+    set(rest --gtest_filter=-${apart})
+  endif()
+  add_test(NAME ${name} COMMAND ${name} ${rest} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "QOV_TESTDATA=${QOV_TESTDATA_DIR}"
     TIMEOUT 300)
 endfunction()

@@ -22,6 +22,7 @@
 #include "print/pdf/pdf.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 
 constexpr size_t kImportMinFile = 100;
 constexpr size_t kImportTailSearch = 40;
@@ -303,13 +304,92 @@ static bool ObjectText(const PdfSource& s, uint32_t obj, PdfObjText* o) {
     return true;
 }
 
-// A key as a whole name: "/Length" does not stop at "/Length1", whose value a
-// font file stream often gives first.
-static size_t FindKey(const PdfSource& s, size_t from, size_t to, const char* key) {
-    size_t k = strlen(key);
-    for (size_t at = Find(s, from, to, key); at != SIZE_MAX; at = Find(s, at + 1, to, key))
-        if (at + k >= to || !IsAlnum(s.p[at + k])) return at;
+// ---- dictionary keys -------------------------------------------------------------------------
+
+// After the regular characters from i (a name's, a number's, a keyword's),
+// up to white space, a delimiter or to.
+static size_t TokenEnd(const PdfSource& s, size_t i, size_t to) {
+    while (i < to && !IsWhite(s.p[i]) && !IsDelimiter(s.p[i])) i++;
+    return i;
+}
+
+// After the reference "n g R" that stands at i, or i itself when none does.
+static size_t RefEnd(const PdfSource& s, size_t i, size_t to) {
+    uint64_t n;
+    size_t e;
+    if (!ReadNumber(s, i, &n, &e)) return i;
+    size_t j = SkipWhite(s, e);
+    if (j == e || !ReadNumber(s, j, &n, &e)) return i;
+    j = SkipWhite(s, e);
+    if (j == e || j >= to || s.p[j] != 'R' || TokenEnd(s, j, to) != j + 1) return i;
+    return j + 1;
+}
+
+// The end of the array that opens with "[" at i (after its "]"), or SIZE_MAX
+// when it does not close before to. Strings, hex strings and comments inside
+// may hold any brackets.
+static size_t ArrayEnd(const PdfSource& s, size_t i, size_t to) {
+    int depth = 0;
+    for (size_t j = i; j < to;) {
+        size_t next = SkipOpaque(s, j);
+        if (next == SIZE_MAX || next > to) return SIZE_MAX;
+        if (next != j) {
+            j = next;
+        } else if (s.p[j] == '[') {
+            depth++;
+            j++;
+        } else if (s.p[j] == ']') {
+            if (--depth == 0) return j + 1;
+            j++;
+        } else {
+            j += s.p[j] == '<' ? 2 : 1;  // a '<' SkipOpaque leaves opens "<<"
+        }
+    }
     return SIZE_MAX;
+}
+
+// The end of the value that begins at i: a dictionary, an array, a string, a
+// name, a reference, a number or a keyword; SIZE_MAX when it does not close
+// before to or nothing stands there.
+static size_t ValueEnd(const PdfSource& s, size_t i, size_t to) {
+    if (i >= to) return SIZE_MAX;
+    const BYTE c = s.p[i];
+    if (c == '<' && i + 1 < to && s.p[i + 1] == '<') return DictEnd(s, i, to);
+    if (c == '[') return ArrayEnd(s, i, to);
+    if (c == '(' || c == '<') {
+        size_t e = SkipOpaque(s, i);
+        return e != SIZE_MAX && e <= to ? e : SIZE_MAX;
+    }
+    if (c == '/') return TokenEnd(s, i + 1, to);
+    size_t e = RefEnd(s, i, to);
+    if (e == i) e = TokenEnd(s, i, to);
+    return e == i ? SIZE_MAX : e;
+}
+
+// Where key stands in the dictionary that opens (after white space) at from
+// and closes before to, its value after it; SIZE_MAX when the dictionary has
+// no such key or cannot be read up to it. Only the dictionary's own keys
+// count, each as a whole name: a "/Kids" inside a nested dictionary or array,
+// in a string or as another key's value is not its key, nor is "/Length1" its
+// "/Length". Every key of an object is read this way.
+static size_t FindKey(const PdfSource& s, size_t from, size_t to, const char* key) {
+    if (to > s.n) to = s.n;
+    size_t i = SkipWhite(s, from);
+    if (i + 1 >= to || s.p[i] != '<' || s.p[i + 1] != '<') return SIZE_MAX;
+    const size_t k = strlen(key);
+    for (i = SkipWhite(s, i + 2); i < to && s.p[i] == '/'; i = SkipWhite(s, i)) {
+        const size_t nameEnd = TokenEnd(s, i + 1, to);
+        if (nameEnd - i == k && memcmp(s.p + i, key, k) == 0) return i;
+        i = ValueEnd(s, SkipWhite(s, nameEnd), to);
+        if (i == SIZE_MAX) return SIZE_MAX;
+    }
+    return SIZE_MAX;
+}
+
+// Whether the value at i is the name given, as a whole name.
+static bool NameIs(const PdfSource& s, size_t i, size_t to, const char* name) {
+    const size_t k = strlen(name);
+    return i < to && s.p[i] == '/' && TokenEnd(s, i + 1, to) - i == k && memcmp(s.p + i, name, k) == 0;
 }
 
 // "/Length" of a stream dictionary, direct or by reference. The object
@@ -676,9 +756,9 @@ static bool ReadXref(PdfSource& s) {
     return true;
 }
 
-// The reference after a key inside an object's text; false when none.
+// The reference that is the value of an object's key; false when none.
 static bool RefAfter(const PdfSource& s, const PdfObjText& o, const char* key, uint32_t* obj) {
-    size_t k = Find(s, o.body, o.end, key);
+    size_t k = FindKey(s, o.body, o.end, key);
     size_t e;
     return k != SIZE_MAX && ReadRef(s, k + strlen(key), obj, &e);
 }
@@ -690,23 +770,61 @@ enum PdfPageWalk { kWalkOn, kWalkFound, kWalkRefused };
 // What the walk knows of an object of the table, from its first listing on.
 enum PdfKidSeen : uint8_t { kKidUnseen = 0, kKidPage, kKidNode, kKidUnreadable };
 
+// Whether a kid is a node of the tree: its /Type is /Pages or, without a
+// /Type, it has /Kids. Anything else is a page.
+static bool IsPageTreeNode(const PdfSource& s, const PdfObjText& k) {
+    size_t type = FindKey(s, k.body, k.end, "/Type");
+    if (type == SIZE_MAX) return FindKey(s, k.body, k.end, "/Kids") != SIZE_MAX;
+    return NameIs(s, SkipWhite(s, type + 5), k.end, "/Pages");
+}
+
+// Where a node's kids are listed: the array that is the value of its /Kids,
+// or the array object that value refers to, [*open, *end) from its "[". An
+// array object is counted in the walk as a node is: listed a second time, it
+// refuses the walk (kWalkRefused). Any other value makes the node unreadable
+// (kWalkOn: passed over). kWalkFound when the kids are there to walk.
+static PdfPageWalk KidsOf(const PdfSource& s, const PdfObjText& node, std::vector<PdfKidSeen>* seen, size_t* open,
+                          size_t* end) {
+    size_t kids = FindKey(s, node.body, node.end, "/Kids");
+    if (kids == SIZE_MAX) return kWalkOn;
+    size_t v = SkipWhite(s, kids + 5), e;
+    uint32_t list;
+    if (v < node.end && s.p[v] == '[') {
+        *open = v;
+        *end = node.end;
+        return kWalkFound;
+    }
+    if (!ReadRef(s, v, &list, &e)) return kWalkOn;
+    PdfKidSeen& what = (*seen)[list];
+    if (what == kKidNode) return Refuse("the page tree enters a node twice"), kWalkRefused;
+    PdfObjText a;
+    if (what != kKidUnseen || !ObjectText(s, list, &a)) return kWalkOn;
+    size_t at = SkipWhite(s, a.body);
+    if (at >= a.end || s.p[at] != '[') return kWalkOn;
+    what = kKidNode;
+    *open = at;
+    *end = a.end;
+    return kWalkFound;
+}
+
 // Walks the page tree in document order to the wanted page (1-based). Each
 // kid's text is read at its first listing only and what it is kept (seen[]):
 // a node listed a second time, a loop included, refuses the walk, so a node
 // listed many times under many levels costs no more than one reading of each
 // object. A page may be listed more than once (readers show it each time). A
-// branch deeper than the limit or unreadable is passed over.
+// branch deeper than the limit or unreadable is passed over. A node's kids
+// are the value of its own /Kids key, never another key's array.
 static PdfPageWalk FindPage(const PdfSource& s, uint32_t node, std::vector<PdfKidSeen>* seen, DWORD* left, int depth,
                             uint32_t* page) {
     if (depth > kImportMaxDepth) return kWalkOn;
     PdfObjText o;
     if (!ObjectText(s, node, &o)) return kWalkOn;
-    size_t kids = Find(s, o.body, o.end, "/Kids");
-    size_t open = kids == SIZE_MAX ? SIZE_MAX : Find(s, kids, o.end, "[");
-    if (open == SIZE_MAX) return kWalkOn;
+    size_t open = 0, end = 0;
+    PdfPageWalk listed = KidsOf(s, o, seen, &open, &end);
+    if (listed != kWalkFound) return listed;
     size_t i = open + 1, e;
     uint32_t kid;
-    while (ReadRef(s, i, &kid, &e)) {
+    while (i < end && ReadRef(s, i, &kid, &e)) {
         i = e;
         PdfKidSeen& what = (*seen)[kid];
         if (what == kKidNode) return Refuse("the page tree enters a node twice"), kWalkRefused;
@@ -717,9 +835,7 @@ static PdfPageWalk FindPage(const PdfSource& s, uint32_t node, std::vector<PdfKi
                 what = kKidUnreadable;
                 return kWalkOn;
             }
-            size_t type = Find(s, k.body, k.end, "/Type");
-            size_t pages = Find(s, k.body, k.end, "/Pages");
-            what = pages != SIZE_MAX && (type == SIZE_MAX || pages == SkipWhite(s, type + 5)) ? kKidNode : kKidPage;
+            what = IsPageTreeNode(s, k) ? kKidNode : kKidPage;
             if (what == kKidNode) {
                 PdfPageWalk w = FindPage(s, kid, seen, left, depth + 1, page);
                 if (w != kWalkOn) return w;
@@ -793,7 +909,7 @@ static bool InflateWithinCap(const BYTE* p, size_t n, std::string* data) {
 // as it is. Joined content past gPdfImportContentCap is refused.
 static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string* data, std::string* filter) {
     std::vector<uint32_t> parts;
-    size_t k = Find(s, page.body, page.end, "/Contents");
+    size_t k = FindKey(s, page.body, page.end, "/Contents");
     if (k == SIZE_MAX) return false;
     size_t i = SkipWhite(s, k + 9), e;
     uint32_t ref;
@@ -808,8 +924,8 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
     bool joinable = true;
     for (size_t n = 0; n < parts.size(); n++) {
         if (!ObjectText(s, parts[n], &objs[n]) || !objs[n].stream) return false;
-        size_t f = Find(s, objs[n].body, objs[n].end, "/Filter");
-        if (f != SIZE_MAX && Find(s, f, objs[n].end, "/FlateDecode") != SkipWhite(s, f + 7)) joinable = false;
+        size_t f = FindKey(s, objs[n].body, objs[n].end, "/Filter");
+        if (f != SIZE_MAX && !NameIs(s, SkipWhite(s, f + 7), objs[n].end, "/FlateDecode")) joinable = false;
     }
     // One stream is taken as it is, still compressed: nothing to join.
     bool asItIs = !joinable || (parts.size() == 1 && FindKey(s, objs[0].body, objs[0].end, "/DecodeParms") == SIZE_MAX);
@@ -819,10 +935,11 @@ static bool PageContent(const PdfSource& s, const PdfObjText& page, std::string*
         if (asItIs) {
             if (!o.dataLen) continue;
             data->assign(reinterpret_cast<const char*>(s.p + o.data), o.dataLen);
-            size_t f = Find(s, o.body, o.end, "/Filter");
+            size_t f = FindKey(s, o.body, o.end, "/Filter");
             return f == SIZE_MAX || FilterEntry(s, f, o.end, filter);
         }
-        bool flate = Find(s, o.body, o.end, "/FlateDecode") != SIZE_MAX;
+        // Joinable: a stream's filter, when it has one, is FlateDecode.
+        bool flate = FindKey(s, o.body, o.end, "/Filter") != SIZE_MAX;
         if (!flate) {
             if (!AppendWithinCap(data, reinterpret_cast<const char*>(s.p + o.data), o.dataLen)) return false;
         } else if (o.dataLen && !InflateWithinCap(s.p + o.data, o.dataLen, data)) {
@@ -874,7 +991,8 @@ static size_t ResourcesKey(const PdfSource& s, const PdfObjText& page, PdfObjTex
 static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic, DWORD* formObj) {
     gPdfErrorText[0] = 0;
     if (!ReadXref(s)) return false;
-    PdfObjText trailer = {s.trailer, s.n, false, 0, 0, false};
+    // The trailer's dictionary follows its keyword.
+    PdfObjText trailer = {s.trailer + strlen("trailer"), s.n, false, 0, 0, false};
     uint32_t catalog, pages, page = 0;
     PdfObjText cat;
     if (!RefAfter(s, trailer, "/Root", &catalog) || !ObjectText(s, catalog, &cat) || !RefAfter(s, cat, "/Pages", &pages))
@@ -886,7 +1004,7 @@ static bool ImportForm(PdfDocRec* doc, PdfSource& s, DWORD pageNo, bool generic,
     PdfPageWalk walk = FindPage(s, pages, &seen, &left, 0, &page);
     if (walk == kWalkRefused) return false;
     if (walk != kWalkFound || !ObjectText(s, page, &p)) return Refuse("page not found");
-    size_t mb = Find(s, p.body, p.end, "/MediaBox");
+    size_t mb = FindKey(s, p.body, p.end, "/MediaBox");
     size_t mbOpen = mb == SIZE_MAX ? SIZE_MAX : SkipWhite(s, mb + 9);
     if (mbOpen == SIZE_MAX || mbOpen >= p.end || s.p[mbOpen] != '[') return Refuse("no /MediaBox on the page");
     size_t mbClose = Find(s, mbOpen, p.end, "]");
@@ -991,7 +1109,10 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
     // Copied objects are written as the source has them, in the clear: into
     // an encrypted document they would read as garbage.
     if (doc->encryptObj) return Refuse("the document is encrypted"), kPdfFail;
-    if (!opts->file.text || !opts->file.len || opts->file.len > kImportNameMax) return Refuse("no file name"), kPdfFail;
+    // A name that cannot be used as given (a NUL inside it, or past the
+    // longest taken) would read another file.
+    if (!opts->file.text || !opts->file.len || !NameIsWhole(opts->file.text, opts->file.len, kImportNameMax))
+        return Refuse("no file name, or one that cannot be used as given"), kPdfFail;
     char name[kImportNameMax + 1];
     memcpy(name, opts->file.text, opts->file.len);
     name[opts->file.len] = 0;
