@@ -78,6 +78,8 @@ extern ImageLoadHooks gImageLoadHooks;
 // Clears the palette and bits (the bits block is freed).
 void ImageClearState();
 
+// A file (the client's own, or the server's) is held whole while it is
+// decoded: its bytes count against gImageByteCap beside the picture.
 int ImageLoadFromFile(const char* name, PictRecord* pict, uint16_t page);
 int ImageLoadFromMemory(const uint8_t* data, uint32_t length, PictRecord* pict, uint16_t page);
 // Decodes a resource block into the state by its detected format (PCX and

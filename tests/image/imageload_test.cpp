@@ -111,6 +111,24 @@ TEST(ImageLoad, ClientAndServerFiles) {
     EXPECT_EQ(ImageLoadFromFile("?pic.bmp", nullptr, 1), kImgOk) << "'?' selects fetch mode 1";
     EXPECT_EQ(gFreed, 1) << "the server block goes back to the session";
     EXPECT_EQ(gImageDecodeState.header.biWidth, 1);
+
+    // A file is held whole while it is decoded: with the picture it must fit
+    // the ceiling (1 MiB here). A 600 KB BMP would hold 1.2 MB, its picture
+    // alone fits: refused, from the client or from the server.
+    ScopedSet<uint64_t> cap(gImageByteCap);
+    gImageByteCap = 1u << 20;
+    const Bytes fits = MakeBmp(InfoHeader(256, 500, 24, BI_RGB), {}, Bytes(256 * 500 * 3, 7), true);
+    const Bytes twice = MakeBmp(InfoHeader(256, 800, 24, BI_RGB), {}, Bytes(256 * 800 * 3, 7), true);
+    const std::string path = TempPath("held.bmp");
+    for (const Bytes* file : {&fits, &twice}) {
+        const int expect = file == &fits ? kImgOk : kImgNoMemory;
+        ASSERT_TRUE(WriteFileBytes(path, *file));
+        EXPECT_EQ(ImageLoadFromFile(("!" + path).c_str(), nullptr, 1), expect) << file->size() << " bytes, a client file";
+        gServerFile = *file;
+        EXPECT_EQ(ImageLoadFromFile("?pic.bmp", nullptr, 1), expect) << file->size() << " bytes, a server file";
+        EXPECT_EQ(gImageByteCap, 1u << 20) << "the ceiling is the same after the decode";
+    }
+    remove(path.c_str());
 }
 
 TEST(ImageCore, EveryRuleHasItsOwnReasonAndOnlySuccessReadsAsSuccess) {
