@@ -346,38 +346,57 @@ int TiffDecodeJfif(const uint8_t* jfif, size_t length, uint64_t heldBytes, Decod
     return JpegRule(rc).loaderCode == kImgNoMemory ? kTiffNoMemory : kTiffJpegFailed;
 }
 
-// One strip's bytes in the file, [start, end).
+// One strip's bytes in the file, [start, end), and where they go in the
+// joined block.
 struct TiffByteRange {
     size_t start;
     size_t end;
+    size_t at;
 };
 
 bool TiffRangeStartsBefore(const TiffByteRange& a, const TiffByteRange& b) { return a.start < b.start; }
 
-// Whether two strips with bytes share any: sorted by their start, each must
-// end before the next begins. Strips that all name the same bytes would join
-// into a block many times the file. Answers kTiffOk, the overlap's result or,
-// when the list itself does not fit, the ceiling's.
-int TiffCheckStripsApart(const TiffReader& t) {
+// The strips of an old-style JPEG image in one pass: each strip with bytes,
+// inside the file, with its place in the joined block after the interchange
+// data (*ranges, *count in strip order, a block the caller frees); *joined
+// the block's size (the interchange data, every strip, one byte more) summed
+// in 64 bits. Answers kTiffOk or the refusal.
+int TiffCollectStrips(const TiffReader& t, TiffByteRange** ranges, size_t* count, CheckedSize* joined) {
+    *ranges = nullptr;
+    *count = 0;
     CheckedSize listSize(t.stripCount);
     listSize.Mul(sizeof(TiffByteRange));
     if (!listSize.Fits(gImageByteCap)) return kTiffTooLarge;
-    auto* ranges = static_cast<TiffByteRange*>(GuardedAlloc(listSize.Size()));
-    if (!ranges) return kTiffNoMemory;
+    auto* list = static_cast<TiffByteRange*>(GuardedAlloc(listSize.Size()));
+    if (!list) return kTiffNoMemory;
+    *joined = CheckedSize(t.jpegLength);
     size_t n = 0;
     for (uint32_t s = 0; s < t.stripCount; s++) {
-        uint32_t off = 0, count = 0;
+        uint32_t off = 0, bytes = 0;
         ArrayAt(t, t.stripOffsets, s, &off);
-        ArrayAt(t, t.stripByteCounts, s, &count);
-        if (count) ranges[n++] = {off, size_t(off) + count};
+        ArrayAt(t, t.stripByteCounts, s, &bytes);
+        if (!t.r.Has(off, bytes)) {
+            GuardedFree(list);
+            return kTiffJpegOutside;
+        }
+        if (bytes) list[n++] = {off, size_t(off) + bytes, size_t(joined->value)};
+        joined->Add(bytes);
     }
-    std::sort(ranges, ranges + n, TiffRangeStartsBefore);
-    int rc = kTiffOk;
-    for (size_t i = 1; i < n && rc == kTiffOk; i++) {
-        if (ranges[i].start < ranges[i - 1].end) rc = kTiffJpegStripsOverlap;
-    }
-    GuardedFree(ranges);
-    return rc;
+    joined->Add(1);
+    *ranges = list;
+    *count = n;
+    return kTiffOk;
+}
+
+// Whether two strips share any bytes: sorted by their start, each must end
+// before the next begins. Strips that all name the same bytes would join
+// into a block many times the file. The ranges keep their places in the
+// block, so the sort loses nothing of the join.
+int TiffCheckStripsApart(TiffByteRange* ranges, size_t count) {
+    std::sort(ranges, ranges + count, TiffRangeStartsBefore);
+    for (size_t i = 1; i < count; i++)
+        if (ranges[i].start < ranges[i - 1].end) return kTiffJpegStripsOverlap;
+    return kTiffOk;
 }
 
 // Compression 6: the interchange data, followed by every strip when there are
@@ -392,36 +411,31 @@ int TiffDecodeOldJpeg(TiffReader* t, DecodedImage* out) {
         if (count < kJfifTagAt + 4 || memcmp(jfif + kJfifTagAt, "JFIF", 4) != 0) return kTiffJpegNotJfif;
         return TiffDecodeJfif(jfif, count, 0, out);
     }
-    // The joined block: interchange data, every strip, one byte more; its
-    // size is summed in 64 bits against the cap. The strips must not share
-    // bytes, so the block stays within twice the file; the picture and the
-    // library's memory get what the block leaves of the ceiling.
-    CheckedSize total(t->jpegLength);
-    for (uint32_t s = 0; s < t->stripCount; s++) {
-        uint32_t off = 0, count = 0;
-        ArrayAt(*t, t->stripOffsets, s, &off);
-        ArrayAt(*t, t->stripByteCounts, s, &count);
-        if (!t->r.Has(off, count)) return kTiffJpegOutside;
-        total.Add(count);
+    // The joined block: interchange data, every strip, one byte more, against
+    // the cap. The strips must not share bytes, so the block stays within
+    // twice the file; the picture and the library's memory get what the
+    // block leaves of the ceiling.
+    TiffByteRange* ranges = nullptr;
+    size_t count = 0;
+    CheckedSize total;
+    int rc = TiffCollectStrips(*t, &ranges, &count, &total);
+    if (rc == kTiffOk && !t->r.Has(t->jpegOffset, t->jpegLength)) rc = kTiffJpegOutside;
+    if (rc == kTiffOk) rc = TiffCheckStripsApart(ranges, count);
+    if (rc == kTiffOk && !total.Fits(gImageByteCap)) rc = kTiffTooLarge;
+    auto* block = rc == kTiffOk ? static_cast<uint8_t*>(GuardedAlloc(total.Size())) : nullptr;
+    if (rc == kTiffOk && !block) rc = kTiffNoMemory;
+    if (rc != kTiffOk) {
+        GuardedFree(ranges);
+        return rc;
     }
-    total.Add(1);
-    if (!t->r.Has(t->jpegOffset, t->jpegLength)) return kTiffJpegOutside;
-    const int apart = TiffCheckStripsApart(*t);
-    if (apart != kTiffOk) return apart;
-    if (!total.Fits(gImageByteCap)) return kTiffTooLarge;
-    auto* block = static_cast<uint8_t*>(GuardedAlloc(total.Size()));
-    if (!block) return kTiffNoMemory;
     memcpy(block, t->r.PtrAt(t->jpegOffset, t->jpegLength), t->jpegLength);
-    size_t size = t->jpegLength;
-    for (uint32_t s = 0; s < t->stripCount; s++) {
-        uint32_t off = 0, count = 0;
-        ArrayAt(*t, t->stripOffsets, s, &off);
-        ArrayAt(*t, t->stripByteCounts, s, &count);
-        if (count) memcpy(block + size, t->r.PtrAt(off, count), count);
-        size += count;
-    }
+    for (size_t i = 0; i < count; i++)
+        memcpy(block + ranges[i].at, t->r.PtrAt(ranges[i].start, ranges[i].end - ranges[i].start),
+               ranges[i].end - ranges[i].start);
+    GuardedFree(ranges);
+    const size_t size = total.Size() - 1;
     block[size] = 0;
-    int rc = kTiffJpegNotJfif;
+    rc = kTiffJpegNotJfif;
     if (size >= kJfifTagAt + 4 && memcmp(block + kJfifTagAt, "JFIF", 4) == 0)
         rc = TiffDecodeJfif(block, size, total.value, out);
     GuardedFree(block);
