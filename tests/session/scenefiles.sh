@@ -6,8 +6,9 @@
 # pages.dcx (pages 1 and 3 of the fax as a DCX file), tiny-lzw.tif (113
 # bytes declaring an LZW grey page of 16384 x 16383 whose strip holds only
 # Clear and EndOfInformation), tiny-g4.tif (a 4 KB Group 4 page of 65535 x
-# 32768 rows without a black run, BlackIsZero so that it shows black, in two
-# strips of 32767 rows and one: every row a single V0 code) and tiny-prog.jpg
+# 32767 rows without a black run, BlackIsZero so that it shows black, in two
+# strips of 32766 rows and one: every row a single V0 code; its picture and
+# the file held beside it just fit the 256 MiB ceiling) and tiny-prog.jpg
 # (128 bytes: the markers of a progressive 4:2:0 colour JPEG of 10000 x 8880,
 # its first scan header and the end marker, no data).
 # Usage: scenefiles.sh DIR [CONVERT]
@@ -32,8 +33,8 @@ python3 -c "import sys; open(sys.argv[1], 'wb').write(bytes.fromhex(
 python3 - "$dir/tiny-g4.tif" <<'EOF'
 import struct, sys
 strips = [b"\xff" * 4096, b"\x80"]
-entries = [(256, 4, 1, 65535), (257, 4, 1, 32768), (258, 3, 1, 1), (259, 3, 1, 4), (262, 3, 1, 1),
-           (273, 4, 2, None), (277, 3, 1, 1), (278, 4, 1, 32767), (279, 4, 2, None)]
+entries = [(256, 4, 1, 65535), (257, 4, 1, 32767), (258, 3, 1, 1), (259, 3, 1, 4), (262, 3, 1, 1),
+           (273, 4, 2, None), (277, 3, 1, 1), (278, 4, 1, 32766), (279, 4, 2, None)]
 ifd = 8
 arrays = ifd + 2 + len(entries) * 12 + 4
 data = arrays + 16
