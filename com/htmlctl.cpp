@@ -598,7 +598,7 @@ ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
     HWND parentWnd = ParentWindowOf(parent);
     if (!parentWnd) return fail(kOpNoObject);
     RECT r = {rec->left, rec->top, rec->right, rec->bottom};
-    ConvertRectUnits(parent, &r, 1);
+    ConvertRectUnits(parent, &r, kToPixels);
     rec->left = r.left, rec->top = r.top, rec->right = r.right, rec->bottom = r.bottom;
     HWND wnd = CreateWindowExA(exStyle, kHtmlClass, "", style, r.left, r.top, r.right - r.left, r.bottom - r.top,
                                parentWnd, nullptr, GetModuleHandleA(nullptr), nullptr);

@@ -42,8 +42,10 @@ int32_t ComboSetText(ObjectRecord* rec, int32_t item, const char* text, uint32_t
         } else if (item == -1) {
             if (len == 0 || SendMessageA(wnd, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(copy)) < 0)
                 SendMessageA(wnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-        } else {
-            SetWindowTextA(wnd, copy);
+        } else if (c->comboStyle != kComboDropList && !WindowTextSet(wnd, copy)) {
+            // A drop-down list has no text of its own; the others' edit
+            // refused the text and keeps what it had.
+            r = kOpNoMemory;
         }
         if (copy) LocalFreeMem(copy);
     }
@@ -175,8 +177,13 @@ ObjectRecord* ComboBoxCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* cod
         uint32_t first = 0;
         while (first < t.length && t.text[first] != ';') ++first;
         char* own = CtlCopyText(t.text, first);
-        if (own) SetWindowTextA(rec->hwnd, own);
+        bool taken = own && WindowTextSet(rec->hwnd, own);
         if (own) LocalFreeMem(own);
+        if (!taken) {
+            ObjectDestroy(rec);
+            *code = kOpNoMemory;
+            return nullptr;
+        }
     }
     c->ctlFlags &= ~kCtlNoEvents;
     return CtlFinishCreate(c, cr, code);

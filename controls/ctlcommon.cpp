@@ -154,7 +154,7 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
     if (!parentWnd) return fail(kOpNoObject);
     // The record keeps its rectangle in pixels of the parent's client area.
     RECT r = {rec->left, rec->top, rec->right, rec->bottom};
-    ConvertRectUnits(parent, &r, 1);
+    ConvertRectUnits(parent, &r, kToPixels);
     rec->left = r.left, rec->top = r.top, rec->right = r.right, rec->bottom = r.bottom;
     int32_t fontCode = 0;
     FontRec* font = FontFromCreation(parent, cr, &fontCode);
@@ -239,15 +239,18 @@ int32_t CtlSetCommonProp(ObjectRecord* rec, PropChange* req) {
     int32_t v = req->value;
     switch (req->id) {
     case kPidLeft: case kPidTop: case kPidWidth: case kPidHeight: {
-        ObjectRecord* parent = rec->parent;
-        int axis = (req->id == kPidLeft || req->id == kPidWidth) ? 0 : 1;
-        int32_t px = ConvertUnits(parent, v, axis, 1);
-        RECT r = {rec->left, rec->top, rec->right, rec->bottom};
-        if (req->id == kPidLeft) OffsetRect(&r, px - r.left, 0);
-        if (req->id == kPidTop) OffsetRect(&r, 0, px - r.top);
-        if (req->id == kPidWidth) r.right = r.left + (px < 0 ? 0 : px);
-        if (req->id == kPidHeight) r.bottom = r.top + (px < 0 ? 0 : px);
-        PositionObjectWindow(rec, &r);
+        // Counted in 64 bits: a place past the 32-bit coordinates is
+        // refused, never wrapped.
+        int64_t px = ConvertUnits(rec->parent, v, kToPixels);
+        int64_t l = rec->left, t = rec->top, r = rec->right, b = rec->bottom;
+        if (req->id == kPidLeft) r += px - l, l = px;
+        if (req->id == kPidTop) b += px - t, t = px;
+        if (req->id == kPidWidth) r = l + (px < 0 ? 0 : px);
+        if (req->id == kPidHeight) b = t + (px < 0 ? 0 : px);
+        for (int64_t e : {l, t, r, b, r - l, b - t})
+            if (e < INT32_MIN || e > INT32_MAX) return kOpBadRect;
+        RECT place = {static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
+        PositionObjectWindow(rec, &place);
         ObjectSaveLayout(rec, 0);
         return 0;
     }
@@ -287,10 +290,10 @@ int32_t CtlSetCommonProp(ObjectRecord* rec, PropChange* req) {
 
 uint32_t CtlGetCommonProp(ObjectRecord* rec, uint32_t id) {
     switch (id) {
-    case kPidLeft: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->left, 0, 0));
-    case kPidTop: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->top, 1, 0));
-    case kPidWidth: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->right - rec->left, 0, 0));
-    case kPidHeight: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->bottom - rec->top, 1, 0));
+    case kPidLeft: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->left, kToUnits));
+    case kPidTop: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->top, kToUnits));
+    case kPidWidth: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->right - rec->left, kToUnits));
+    case kPidHeight: return static_cast<uint32_t>(ConvertUnits(rec->parent, rec->bottom - rec->top, kToUnits));
     case kPidHwnd: return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(rec->hwnd));
     default: return static_cast<uint32_t>(ObjectGetCommonProperty(rec, id));
     }
@@ -324,9 +327,9 @@ int32_t CtlSetCaption(ObjectRecord* rec, int32_t item, const char* text, uint32_
     if (item != 0) return 0;
     char* copy = CtlCopyText(text, len);
     if (!copy) return kOpNoMemory;
-    SetWindowTextA(rec->hwnd, copy);
+    bool taken = WindowTextSet(rec->hwnd, copy);
     LocalFreeMem(copy);
-    return 0;
+    return taken ? 0 : kOpNoMemory;
 }
 
 char* CtlCopyText(const char* text, uint32_t length) {

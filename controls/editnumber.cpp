@@ -21,14 +21,14 @@ int32_t NumberValue(ObjectRecord* rec) {
     return static_cast<int32_t>(strtol(text, nullptr, 10));
 }
 
-void NumberSet(ControlRecord* c, int32_t v) {
+int32_t NumberSet(ControlRecord* c, int32_t v) {
     if (c->numMin < c->numMax) {
         if (v < c->numMin) v = c->numMin;
         if (v > c->numMax) v = c->numMax;
     }
     char text[16];
     int n = snprintf(text, sizeof text, "%d", v);
-    EditSetText(&c->hdr, 0, text, static_cast<uint32_t>(n));
+    return EditSetText(&c->hdr, 0, text, static_cast<uint32_t>(n));
 }
 
 int32_t NumberGetValue(ObjectRecord* rec, int32_t, int32_t* value) {
@@ -37,8 +37,7 @@ int32_t NumberGetValue(ObjectRecord* rec, int32_t, int32_t* value) {
 }
 
 int32_t NumberSetValue(ObjectRecord* rec, int32_t, int32_t v) {
-    NumberSet(reinterpret_cast<ControlRecord*>(rec), v);
-    return 0;
+    return NumberSet(reinterpret_cast<ControlRecord*>(rec), v);
 }
 
 int32_t NumberNotify(ObjectRecord* rec, HWND wnd, uint32_t id, uint32_t code) {
@@ -65,7 +64,7 @@ uint32_t NumberGetProp(ObjectRecord* rec, uint32_t id) {
 int32_t NumberSetProp(ObjectRecord* rec, PropChange* req) {
     auto* c = reinterpret_cast<ControlRecord*>(rec);
     switch (req->id) {
-    case kPidValue: NumberSet(c, req->value); return 0;
+    case kPidValue: return NumberSet(c, req->value);
     case kPidUpDownChange: c->numStep = req->value > 0 ? req->value : 1; return 0;
     case kPidUpDownMin: c->numMin = req->value; return 0;
     case kPidUpDownMax: c->numMax = req->value; return 0;
@@ -130,8 +129,12 @@ ObjectRecord* EditNumberCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) 
         SetWindowLongPtrA(c->buddy, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
     }
     const CrText& t = cr->text.text ? cr->text : cr->title;
-    if (t.text) EditSetText(rec, 0, t.text, t.length);
-    else NumberSet(c, cr->given[kPidValue] ? cr->values[kPidValue] : 0);
+    if ((t.text ? EditSetText(rec, 0, t.text, t.length)
+                : NumberSet(c, cr->given[kPidValue] ? cr->values[kPidValue] : 0)) != 0) {
+        ObjectDestroy(rec);
+        *code = kOpNoMemory;
+        return nullptr;
+    }
     return CtlFinishCreate(c, cr, code);
 }
 

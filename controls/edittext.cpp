@@ -41,15 +41,36 @@ int32_t EditReadText(ObjectRecord* rec, int32_t which) {
     return CtlSetTextBuf(gEditTextBuf, gEditTextLen);
 }
 
-// Puts program text into the control (the whole text or the selection).
+// Replaces the control's selection with a text; false when it did not take
+// it. EM_REPLACESEL answers nothing: a replacement made leaves the caret
+// after it with nothing selected, one refused (Wine's edit control drops one
+// it cannot make room for) leaves the selection as it was. A control full to
+// its limit takes what fits, which may be nothing: that is no refusal.
+bool ReplaceSelection(HWND wnd, const char* text) {
+    DWORD start = 0, end = 0;
+    SendMessageA(wnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    SendMessageA(wnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+    if (!*text && start == end) return true;
+    DWORD nowStart = 0, nowEnd = 0;
+    SendMessageA(wnd, EM_GETSEL, reinterpret_cast<WPARAM>(&nowStart), reinterpret_cast<LPARAM>(&nowEnd));
+    if (nowStart != nowEnd) return false;
+    if (!*text || nowStart != start) return true;
+    LRESULT limit = SendMessageA(wnd, EM_GETLIMITTEXT, 0, 0);
+    return GetWindowTextLengthA(wnd) >= limit;
+}
+
+// Puts program text into the control (the whole text or the selection); -6
+// when the control did not take it, its text then as the control kept it.
 int32_t EditWriteText(ObjectRecord* rec, int32_t which, const char* text, uint32_t len) {
     auto* c = reinterpret_cast<ControlRecord*>(rec);
     if (!EditTextFormatLines(text, len, c->lineLimit, c->columnLimit)) return kOpNoMemory;
     c->ctlFlags |= kCtlNoEvents;
-    if (which == kWhole) SetWindowTextA(rec->hwnd, gEditTextBuf);
-    else SendMessageA(rec->hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(gEditTextBuf));
+    // A rich edit reads a text that starts as RTF as markup: its length is
+    // not the text's.
+    bool taken = which == kWhole ? WindowTextSet(rec->hwnd, gEditTextBuf, rec->kind != kKindRichEditText)
+                                 : ReplaceSelection(rec->hwnd, gEditTextBuf);
     c->ctlFlags &= ~kCtlNoEvents;
-    return 0;
+    return taken ? 0 : kOpNoMemory;
 }
 
 }  // namespace

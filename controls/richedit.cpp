@@ -32,7 +32,11 @@ ObjectRecord* RichEditTextCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code
     // A rich edit reports changes only when asked to.
     SendMessageA(c->hdr.hwnd, EM_SETEVENTMASK, 0, ENM_CHANGE);
     const CrText& t = cr->text.text ? cr->text : cr->title;
-    if (t.text) EditSetText(&c->hdr, 0, t.text, t.length);
+    if (t.text && EditSetText(&c->hdr, 0, t.text, t.length) != 0) {
+        ObjectDestroy(&c->hdr);
+        *code = kOpNoMemory;
+        return nullptr;
+    }
     return CtlFinishCreate(c, cr, code);
 }
 

@@ -29,9 +29,9 @@ uint32_t BarTextReply(const char* text, uint32_t max) {
     return 0;
 }
 
-int32_t BarToPixels(ObjectRecord* rec, int32_t units, int axis) { return ConvertUnits(rec->parent, units, axis, 1); }
+int32_t BarToPixels(ObjectRecord* rec, int32_t units) { return ConvertUnits(rec->parent, units, kToPixels); }
 
-int32_t BarToUnits(ObjectRecord* rec, int32_t pixels, int axis) { return ConvertUnits(rec->parent, pixels, axis, 0); }
+int32_t BarToUnits(ObjectRecord* rec, int32_t pixels) { return ConvertUnits(rec->parent, pixels, kToUnits); }
 
 void BarStyleBits(HWND wnd, int which, DWORD clear, DWORD set) {
     if (!wnd) return;

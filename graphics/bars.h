@@ -19,9 +19,9 @@
 int32_t BarReplyItem(BarItemRecord* item, const MethodCallRec* call, uint32_t type);
 // A text into gTextBuf (at most max bytes); 0.
 uint32_t BarTextReply(const char* text, uint32_t max = kTextBufSize);
-// Pixels of window units of the object's window and back (axis 0 horizontal).
-int32_t BarToPixels(ObjectRecord* rec, int32_t units, int axis);
-int32_t BarToUnits(ObjectRecord* rec, int32_t pixels, int axis);
+// Pixels of window units of the object's window and back.
+int32_t BarToPixels(ObjectRecord* rec, int32_t units);
+int32_t BarToUnits(ObjectRecord* rec, int32_t pixels);
 // Sets or clears style bits of a window (GWL_STYLE or GWL_EXSTYLE).
 void BarStyleBits(HWND wnd, int which, DWORD clear, DWORD set);
 // Posts $CLICK (or $OLDEVENT when only that is registered) with the modifiers

@@ -29,7 +29,7 @@ ObjectRecord* GfxCreateWindowless(uint8_t kind, uint32_t size, ObjectCreateRecor
         return nullptr;
     }
     RECT r = {rec->left, rec->top, rec->right, rec->bottom};
-    ConvertRectUnits(parent, &r, 1);
+    ConvertRectUnits(parent, &r, kToPixels);
     rec->left = r.left, rec->top = r.top, rec->right = r.right, rec->bottom = r.bottom;
     *code = 0;
     return rec;

@@ -35,7 +35,6 @@ constexpr int kTempNames = 10000;             // "~TIC0000.ICO" to "~TIC9999.ICO
 constexpr size_t kPathMax = MAX_PATH;
 // An icon in the main text window covers 5 character cells by 3 lines.
 constexpr int32_t kIconCellsWide = 5, kIconCellsHigh = 3;
-constexpr int32_t kOpBadRect = -4;
 // Where an icon of an automation picture is placed until the program moves it.
 constexpr int32_t kBareIconOrigin = 1000;
 

@@ -88,7 +88,7 @@ int PointOfProp(uint32_t id) {
 void LineSetPoint(LineRecord* l, uint32_t id, int32_t value) {
     ObjectRecord* rec = &l->hdr;
     int index = PointOfProp(id);
-    l->pt[index] = ConvertUnits(rec->parent, value, index % 2, 1);
+    l->pt[index] = ConvertUnits(rec->parent, value, kToPixels);
     int32_t gx, gy;
     if (GridOf(rec, &gx, &gy)) l->pt[index] = GridTruncate(l->pt[index], index % 2 ? gy : gx);
     Place(l);
@@ -101,7 +101,7 @@ uint32_t LineGetProp(ObjectRecord* rec, uint32_t id) {
     switch (id) {
     case kPidX1: case kPidX2: case kPidY1: case kPidY2: {
         int index = PointOfProp(id);
-        return static_cast<uint32_t>(ConvertUnits(rec->parent, l->pt[index], index % 2, 0));
+        return static_cast<uint32_t>(ConvertUnits(rec->parent, l->pt[index], kToUnits));
     }
     default: return CtlGetCommonProp(rec, id);
     }
@@ -157,7 +157,7 @@ ObjectRecord* LineCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     if (!InTextWindow(rec)) {
         rec->flags |= kObjPixels;
         RECT r = {ends[kX1], ends[kY1], ends[kX2], ends[kY2]};
-        ConvertRectUnits(rec->parent, &r, 1);
+        ConvertRectUnits(rec->parent, &r, kToPixels);
         l->pt[kX1] = r.left, l->pt[kY1] = r.top, l->pt[kX2] = r.right, l->pt[kY2] = r.bottom;
         int32_t gx, gy;
         if (GridOf(rec, &gx, &gy))

@@ -371,7 +371,7 @@ ObjectRecord* MovieCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
         rec->bgColor = parent == gMainWindowObj ? kMovieMainBgColor : kMovieSysBgColor;
     if (!ObjectSetRect(rec, cr->top, cr->height, cr->left, cr->width)) return fail(-4);
     RECT r = {rec->left, rec->top, rec->right, rec->bottom};
-    ConvertRectUnits(parent, &r, 1);
+    ConvertRectUnits(parent, &r, kToPixels);
     rec->left = r.left, rec->top = r.top, rec->right = r.right, rec->bottom = r.bottom;
     HWND parentWnd = GfxContainerWindow(rec);
     if (!parentWnd) return fail(kOpNoObject);

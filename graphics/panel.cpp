@@ -333,23 +333,23 @@ int32_t PanelDestroy(ObjectRecord* rec) {
     return 0;
 }
 
-int32_t UnitsOf(ObjectRecord* rec, int32_t pixels, int axis) { return ConvertUnits(rec, pixels, axis, 0); }
-int32_t PixelsOf(ObjectRecord* rec, int32_t units, int axis) { return ConvertUnits(rec, units, axis, 1); }
+int32_t UnitsOf(ObjectRecord* rec, int32_t pixels) { return ConvertUnits(rec, pixels, kToUnits); }
+int32_t PixelsOf(ObjectRecord* rec, int32_t units) { return ConvertUnits(rec, units, kToPixels); }
 
 uint32_t PanelGetProp(ObjectRecord* rec, uint32_t id) {
     PanelRecord* p = AsPanel(rec);
     switch (id) {
     case kPidClipCtrl: return (p->style & kPsClipCtrl) ? 1 : 0;
     case kPidScrollBar: return static_cast<uint32_t>(ScrollBarQuery(p));
-    case kPidWinOffsetV: return static_cast<uint32_t>(UnitsOf(rec, p->scrollY, 1));
-    case kPidWinOffsetH: return static_cast<uint32_t>(UnitsOf(rec, p->scrollX, 0));
+    case kPidWinOffsetV: return static_cast<uint32_t>(UnitsOf(rec, p->scrollY));
+    case kPidWinOffsetH: return static_cast<uint32_t>(UnitsOf(rec, p->scrollX));
     case kPidAutoScroll: return (p->style & kPsAutoScroll) ? 1 : 0;
-    case kPidMinScrollH: return static_cast<uint32_t>(UnitsOf(rec, p->virtualWidth, 0));
-    case kPidMinScrollV: return static_cast<uint32_t>(UnitsOf(rec, p->virtualHeight, 1));
+    case kPidMinScrollH: return static_cast<uint32_t>(UnitsOf(rec, p->virtualWidth));
+    case kPidMinScrollV: return static_cast<uint32_t>(UnitsOf(rec, p->virtualHeight));
     case kPidBdrStyle: return p->bdrStyle;
     case kPidDockPadL: case kPidDockPadT: case kPidDockPadR: case kPidDockPadB: {
         uint32_t i = id - kPidDockPadL;
-        return static_cast<uint32_t>(UnitsOf(rec, p->dockPad[i], static_cast<int>(i % 2)));
+        return static_cast<uint32_t>(UnitsOf(rec, p->dockPad[i]));
     }
     default: return CtlGetCommonProp(rec, id);
     }
@@ -369,7 +369,7 @@ int32_t PanelSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidWinOffsetV: case kPidWinOffsetH: {
         if (v >= kOffsetIgnored) return 0;
         int vertical = req->id == kPidWinOffsetV ? 1 : 0;
-        WindowScrollTo(rec, PixelsOf(rec, v, vertical), vertical);
+        WindowScrollTo(rec, PixelsOf(rec, v), vertical);
         return 0;
     }
     case kPidAutoScroll:
@@ -382,7 +382,7 @@ int32_t PanelSetProp(ObjectRecord* rec, PropChange* req) {
         return 0;
     case kPidMinScrollH: case kPidMinScrollV: {
         bool vertical = req->id == kPidMinScrollV;
-        int32_t px = PixelsOf(rec, v, vertical ? 1 : 0);
+        int32_t px = PixelsOf(rec, v);
         int32_t* field = vertical ? &p->virtualHeight : &p->virtualWidth;
         if (px == *field) return 0;
         *field = px;
@@ -393,7 +393,7 @@ int32_t PanelSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidBdrStyle: ApplyBorder(p, v); return 0;
     case kPidDockPadL: case kPidDockPadT: case kPidDockPadR: case kPidDockPadB: {
         uint32_t i = req->id - kPidDockPadL;
-        p->dockPad[i] = PixelsOf(rec, v, static_cast<int>(i % 2));
+        p->dockPad[i] = PixelsOf(rec, v);
         WindowLayout(rec);
         return 0;
     }
@@ -600,10 +600,10 @@ ObjectRecord* PanelCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     // the opposite, so nothing here forbids the mark.
     if (gGuiModeFlags & kGuiModeKeepFlagged) rec->flags |= kObjFromFormNoLoad;
     ObjectRecord* parent = rec->parent;
-    p->virtualWidth = ConvertUnits(parent, cr->minScrollH, 0, 1);
-    p->virtualHeight = ConvertUnits(parent, cr->minScrollV, 1, 1);
+    p->virtualWidth = ConvertUnits(parent, cr->minScrollH, kToPixels);
+    p->virtualHeight = ConvertUnits(parent, cr->minScrollV, kToPixels);
     int32_t pads[4] = {cr->dockPadL, cr->dockPadT, cr->dockPadR, cr->dockPadB};
-    for (int i = 0; i < 4; ++i) p->dockPad[i] = ConvertUnits(parent, pads[i], i % 2, 1);
+    for (int i = 0; i < 4; ++i) p->dockPad[i] = ConvertUnits(parent, pads[i], kToPixels);
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS, exStyle = 0;
     int32_t bdr = CreateRecordValue(cr, kPidBdrStyle, kPbNone);
     p->bdrStyle = static_cast<uint8_t>(bdr >= kPbNone && bdr <= kPbSunken ? bdr : kPbNone);

@@ -41,7 +41,6 @@ constexpr uint32_t k3DBgMain = 0xC0C0C0;
 // Where a picture not made by the server (a captured window, an automation
 // picture) is placed until the program moves it.
 constexpr int32_t kBarePictOrigin = 1000;
-constexpr int32_t kOpBadRect = -4;
 // A window whose image cannot be captured, as the automation errors count it.
 constexpr int32_t kPictNoCapture = -50;
 

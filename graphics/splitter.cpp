@@ -233,8 +233,8 @@ uint32_t SplitterGetProp(ObjectRecord* rec, uint32_t id) {
     SplitterRecord* s = AsSplitter(rec);
     switch (id) {
     case kPidBdrStyle: return s->bdrStyle;
-    case kPidMinExtra: return static_cast<uint32_t>(ConvertUnits(rec->parent, s->minExtra, 0, 0));
-    case kPidMinSize: return static_cast<uint32_t>(ConvertUnits(rec->parent, s->minSize, 0, 0));
+    case kPidMinExtra: return static_cast<uint32_t>(ConvertUnits(rec->parent, s->minExtra, kToUnits));
+    case kPidMinSize: return static_cast<uint32_t>(ConvertUnits(rec->parent, s->minSize, kToUnits));
     case kPidSplitPos: {
         ObjectRecord* partner = FindPartner(rec);
         return static_cast<uint32_t>(partner ? PartnerSize(partner, Vertical(rec)) : -1);
@@ -263,8 +263,8 @@ int32_t SplitterSetProp(ObjectRecord* rec, PropChange* req) {
                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
         return 0;
     }
-    case kPidMinExtra: s->minExtra = ConvertUnits(rec->parent, v, 0, 1); return 0;
-    case kPidMinSize: s->minSize = ConvertUnits(rec->parent, v, 0, 1); return 0;
+    case kPidMinExtra: s->minExtra = ConvertUnits(rec->parent, v, kToPixels); return 0;
+    case kPidMinSize: s->minSize = ConvertUnits(rec->parent, v, kToPixels); return 0;
     case kPidSplitPos: {
         ObjectRecord* partner = FindPartner(rec);
         if (!partner) return 0;
@@ -320,8 +320,8 @@ ObjectRecord* SplitterCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     SplitterRecord* s = AsSplitter(rec);
     int32_t bdr = CreateRecordValue(cr, kPidBdrStyle, kSbNone);
     s->bdrStyle = static_cast<uint8_t>(bdr >= kSbNone && bdr <= kSbSunken ? bdr : kSbNone);
-    s->minSize = ConvertUnits(rec->parent, CreateRecordValue(cr, kPidMinSize, 0), 0, 1);
-    s->minExtra = ConvertUnits(rec->parent, CreateRecordValue(cr, kPidMinExtra, 0), 0, 1);
+    s->minSize = ConvertUnits(rec->parent, CreateRecordValue(cr, kPidMinSize, 0), kToPixels);
+    s->minExtra = ConvertUnits(rec->parent, CreateRecordValue(cr, kPidMinExtra, 0), kToPixels);
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (s->bdrStyle != kSbNone ? WS_BORDER : 0);
     DWORD ex = s->bdrStyle == kSbSunken ? WS_EX_CLIENTEDGE : 0;
     if (!GfxCreateContainerWindow(rec, kClassSplitter, style, ex, code)) return nullptr;

@@ -114,15 +114,30 @@ void Refresh(StatusBarRecord* b) {
     RedrawObject(rec, true);
 }
 
-void SetSimpleText(StatusBarRecord* b) {
+// False when the bar did not take the text (no room for its copy).
+bool SetSimpleText(StatusBarRecord* b) {
     WPARAM part = RightToLeft(&b->c.hdr) ? kSimplePartRtl : kSimplePart;
-    SendMessageA(b->c.hdr.hwnd, SB_SETTEXTA, part, reinterpret_cast<LPARAM>(AnsiOf(b->text)));
+    return SendMessageA(b->c.hdr.hwnd, SB_SETTEXTA, part, reinterpret_cast<LPARAM>(AnsiOf(b->text))) != FALSE;
+}
+
+// The bar's own text: the record takes it once the bar has, so a text that
+// cannot be kept (no room for either copy) leaves both as they were; -6.
+int32_t ReplaceSimpleText(StatusBarRecord* b, const char* text, uint32_t length) {
+    char* kept = b->text;
+    b->text = nullptr;
+    if (!BarReplaceText(&b->text, text, length, kBarTextMax) || !SetSimpleText(b)) {
+        BarFreeText(&b->text);
+        b->text = kept;
+        return kOpNoMemory;
+    }
+    BarFreeText(&kept);
+    return 0;
 }
 
 // ---- Panels -------------------------------------------------------------------------------------
 
 int32_t ScalePanelValue(ObjectRecord* bar, int32_t value, bool toPixels) {
-    return toPixels ? BarToPixels(bar, value, kHorizontal) : BarToUnits(bar, value, kHorizontal);
+    return toPixels ? BarToPixels(bar, value) : BarToUnits(bar, value);
 }
 
 StatusPanelList PanelsOf(StatusBarRecord* b) { return StatusPanelList{&b->panels, &b->panelCount}; }
@@ -198,10 +213,7 @@ int32_t BarSetProp(ObjectRecord* rec, PropChange* req) {
         return r;
     }
     case kPidText:
-        if (!req->text || req->textLength == 0) BarFreeText(&b->text);
-        else BarReplaceText(&b->text, req->text, req->textLength, kBarTextMax);
-        SetSimpleText(b);
-        return 0;
+        return ReplaceSimpleText(b, req->text, req->textLength);
     case kPidSizeGrip:
         b->sizeGrip = req->value ? 1 : 0;
         BarStyleBits(rec->hwnd, GWL_STYLE, SBARS_SIZEGRIP, b->sizeGrip ? SBARS_SIZEGRIP : 0);
@@ -342,9 +354,10 @@ ObjectRecord* StatusBarCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     b->showPanel = showPanel > 0 ? 1 : 0;
     SendMessageA(rec->hwnd, SB_SIMPLE, b->showPanel ? FALSE : TRUE, 0);
     SendMessageA(rec->hwnd, SB_SETBKCOLOR, 0, static_cast<LPARAM>(ColorValueResolve(rec->bgColor)));
-    if (cr->text.text && cr->text.length) {
-        BarReplaceText(&b->text, cr->text.text, cr->text.length, kBarTextMax);
-        SetSimpleText(b);
+    if (cr->text.text && cr->text.length && ReplaceSimpleText(b, cr->text.text, cr->text.length) != 0) {
+        ObjectDestroy(rec);
+        *code = kOpNoMemory;
+        return nullptr;
     }
     gStatusBarMadeLast = rec;
     return CtlFinishCreate(c, cr, code);

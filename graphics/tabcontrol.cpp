@@ -376,7 +376,7 @@ int32_t TabInsertItem(ObjectRecord* rec, int32_t pos, const char* text, uint32_t
     int32_t index = InsertLabel(rec, at, label, static_cast<int32_t>(kNoImage));
     if (index >= 0) TabHotKeysInsert(&t->hotKeys, static_cast<uint32_t>(index), TabLabelHotKey(label, static_cast<uint32_t>(strlen(label))));
     LocalFreeMem(label);
-    return 0;
+    return index >= 0 ? 0 : kOpNoMemory;
 }
 
 int32_t TabSetText(ObjectRecord* rec, int32_t n, const char* text, uint32_t len) {
@@ -387,10 +387,13 @@ int32_t TabSetText(ObjectRecord* rec, int32_t n, const char* text, uint32_t len)
     item.mask = TCIF_TEXT;
     const char* a = OemToAnsiStr(label, 0);
     item.pszText = const_cast<char*>(a ? a : "");
-    SendMessageA(rec->hwnd, TCM_SETITEMA, static_cast<WPARAM>(n - 1), reinterpret_cast<LPARAM>(&item));
-    TabHotKeysSet(&AsTab(rec)->hotKeys, static_cast<uint32_t>(n - 1), TabLabelHotKey(label, static_cast<uint32_t>(strlen(label))));
+    // A label the control refused (no room for its copy) leaves the tab and
+    // its hot key as they were.
+    bool taken =
+        SendMessageA(rec->hwnd, TCM_SETITEMA, static_cast<WPARAM>(n - 1), reinterpret_cast<LPARAM>(&item)) != FALSE;
+    if (taken) TabHotKeysSet(&AsTab(rec)->hotKeys, static_cast<uint32_t>(n - 1), TabLabelHotKey(label, static_cast<uint32_t>(strlen(label))));
     LocalFreeMem(label);
-    return 0;
+    return taken ? 0 : kOpNoMemory;
 }
 
 int32_t TabSetValue(ObjectRecord* rec, int32_t which, int32_t n) {
@@ -452,8 +455,8 @@ uint32_t TabGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidTabLabel: LabelsToText(rec); return 0;
     case kPidMultiRow: return t->multiRow;
     case kPidTabWthStyle: return t->widthStyle;
-    case kPidTabFixHth: return static_cast<uint32_t>(BarToUnits(rec, t->fixHeight, kVertical));
-    case kPidTabFixWth: return static_cast<uint32_t>(BarToUnits(rec, t->fixWidth, kHorizontal));
+    case kPidTabFixHth: return static_cast<uint32_t>(BarToUnits(rec, t->fixHeight));
+    case kPidTabFixWth: return static_cast<uint32_t>(BarToUnits(rec, t->fixWidth));
     case kPidImageList: return t->imageList ? t->imageList->handle : 0;
     case kPidTabStyle: return t->tabStyle;
     default: return CtlGetCommonProp(rec, id);
@@ -479,8 +482,8 @@ int32_t TabSetProp(ObjectRecord* rec, PropChange* req) {
         if (t->widthStyle == kTabFixedWidth) ApplyItemSize(t);
         break;
     case kPidTabFixHth: case kPidTabFixWth:
-        if (req->id == kPidTabFixHth) t->fixHeight = BarToPixels(rec, v, kVertical);
-        else t->fixWidth = BarToPixels(rec, v, kHorizontal);
+        if (req->id == kPidTabFixHth) t->fixHeight = BarToPixels(rec, v);
+        else t->fixWidth = BarToPixels(rec, v);
         if (t->widthStyle != kTabFixedWidth) return 0;
         ApplyItemSize(t);
         break;
@@ -693,8 +696,8 @@ ObjectRecord* TabControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) 
     t->widthStyle = static_cast<uint8_t>(widthStyle);
     t->multiRow = multiRow ? 1 : 0;
     t->tabStyle = static_cast<uint32_t>(tabStyle);
-    t->fixHeight = BarToPixels(rec, CreateRecordValue(cr, kPidTabFixHth, 0), kVertical);
-    t->fixWidth = BarToPixels(rec, CreateRecordValue(cr, kPidTabFixWth, 0), kHorizontal);
+    t->fixHeight = BarToPixels(rec, CreateRecordValue(cr, kPidTabFixHth, 0));
+    t->fixWidth = BarToPixels(rec, CreateRecordValue(cr, kPidTabFixWth, 0));
     if (t->widthStyle == kTabFixedWidth) ApplyItemSize(t);
     SendToBottom(rec->hwnd);
     RECT r;

@@ -202,6 +202,7 @@ int32_t ButtonSetProp(ObjectRecord* rec, PropChange* req) {
     info.cbSize = sizeof info;
     BYTE state = ToolButtonState(bar, b);
     bool visibleBefore = !(state & TBSTATE_HIDDEN);
+    char* keptText = nullptr;   // the text before a Text change, until the button has taken the new one
     switch (req->id) {
     case kPidUserData: BarReplaceText(&rec->userData, req->text, req->textLength, kTextBufSize); return 0;
     case kPidRunName: BarReplaceText(&rec->runName, req->text, req->textLength, kBarTextMax); return 0;
@@ -231,7 +232,12 @@ int32_t ButtonSetProp(ObjectRecord* rec, PropChange* req) {
         info.dwMask = TBIF_STATE;
         break;
     case kPidText:
-        BarReplaceText(&b->text, req->text, req->textLength, kBarTextMax);
+        keptText = b->text;
+        b->text = nullptr;
+        if (!BarReplaceText(&b->text, req->text, req->textLength, kBarTextMax)) {
+            b->text = keptText;
+            return kOpNoMemory;
+        }
         info.dwMask = TBIF_TEXT;
         break;
     case kPidVisible:
@@ -270,7 +276,17 @@ int32_t ButtonSetProp(ObjectRecord* rec, PropChange* req) {
     info.iImage = ImageOf(b->imageIndex);
     info.pszText = const_cast<char*>(ansi ? ansi : "");
     LRESULT before = SendMessageA(wnd, TB_GETBUTTONSIZE, 0, 0);
-    SendMessageA(wnd, TB_SETBUTTONINFOA, b->commandId, reinterpret_cast<LPARAM>(&info));
+    bool taken = SendMessageA(wnd, TB_SETBUTTONINFOA, b->commandId, reinterpret_cast<LPARAM>(&info)) != 0;
+    if (req->id == kPidText) {
+        // A text the button refused (no room for its copy) leaves the old
+        // one, on the button and in the record.
+        if (!taken) {
+            BarFreeText(&b->text);
+            b->text = keptText;
+            return kOpNoMemory;
+        }
+        BarFreeText(&keptText);
+    }
     if (req->id == kPidText && (bar->c.hdr.flags & kObjShown) && bar->c.hdr.font && bar->c.hdr.font->hfont)
         SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(bar->c.hdr.font->hfont), TRUE);
     if (bar->c.hdr.flags & kObjAutoSize) ToolBarAutoSize(bar, kTbSizeButtons);
@@ -330,8 +346,8 @@ uint32_t BarGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidDivider: return (style & CCS_NODIVIDER) ? 0 : 1;
     case kPidDownArrow: return bar->downArrow;
     case kPidWrappable: return (style & TBSTYLE_WRAPABLE) ? 1 : 0;
-    case kPidBtnHeight: return static_cast<uint32_t>(BarToUnits(rec, bar->btnHeight, kVertical));
-    case kPidBtnWidth: return static_cast<uint32_t>(BarToUnits(rec, bar->btnWidth, kHorizontal));
+    case kPidBtnHeight: return static_cast<uint32_t>(BarToUnits(rec, bar->btnHeight));
+    case kPidBtnWidth: return static_cast<uint32_t>(BarToUnits(rec, bar->btnWidth));
     case kPidShowTips: return bar->showTips;
     case kPidImageList: case kPidImageListD: case kPidImageListH: {
         ObjectRecord* list = bar->lists[SlotOfProp(id)];
@@ -396,8 +412,8 @@ int32_t BarSetOwnProp(ToolBarRecord* bar, PropChange* req) {
         redraw = true;
         break;
     case kPidBtnHeight: case kPidBtnWidth:
-        if (req->id == kPidBtnHeight) bar->btnHeight = static_cast<uint16_t>(BarToPixels(rec, v, kVertical));
-        else bar->btnWidth = static_cast<uint16_t>(BarToPixels(rec, v, kHorizontal));
+        if (req->id == kPidBtnHeight) bar->btnHeight = static_cast<uint16_t>(BarToPixels(rec, v));
+        else bar->btnWidth = static_cast<uint16_t>(BarToPixels(rec, v));
         SendMessageA(wnd, TB_SETBUTTONSIZE, 0, ButtonSize(bar));
         break;
     case kPidAutoSize:
@@ -714,9 +730,9 @@ ObjectRecord* ToolBarCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     bar->btnWidth = LOWORD(size);
     bar->btnHeight = HIWORD(size);
     if (cr->given[kPidBtnWidth])
-        bar->btnWidth = static_cast<uint16_t>(BarToPixels(rec, cr->values[kPidBtnWidth], kHorizontal));
+        bar->btnWidth = static_cast<uint16_t>(BarToPixels(rec, cr->values[kPidBtnWidth]));
     if (cr->given[kPidBtnHeight])
-        bar->btnHeight = static_cast<uint16_t>(BarToPixels(rec, cr->values[kPidBtnHeight], kVertical));
+        bar->btnHeight = static_cast<uint16_t>(BarToPixels(rec, cr->values[kPidBtnHeight]));
     static const uint32_t kListProps[kListSlots] = {kPidImageList, kPidImageListD, kPidImageListH};
     for (int slot = 0; slot < kListSlots; ++slot) {
         ObjectRecord* list = nullptr;

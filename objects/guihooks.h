@@ -17,7 +17,6 @@ struct GuiHooks {
     uint32_t (*timerPeriod)();                       // every pump turn: the period timer 6 needs, 0 none
     void (*timerTick)();                             // WM_TIMER 6 of the main window
     bool (*oleAccelerator)(MSG* m);                  // true: an in-place object took the message
-    bool (*mdiAccelerator)(MSG* m);                  // true: an MDI frame took the message
     void (*webViewPending)();                        // page messages (every pump turn)
     void (*webViewFlush)();                          // the open page message batch
     void (*printDialogCommand)(HWND wnd, WPARAM wp, LPARAM lp);  // WM_COMMAND 401 of the main window

@@ -12,6 +12,7 @@
 enum ObjectOpResult : int32_t {
     kOpOk = 0,
     kOpNoObject = -3,
+    kOpBadRect = -4,          // a place or size past the 32-bit coordinates
     kOpNotAvailable = -5,
     kOpNoMemory = -6,
     kOpNoFont = -8,

@@ -14,6 +14,14 @@
 #include "session/session.h"
 #include "session/util/mem.h"
 
+bool WindowTextSet(HWND wnd, const char* text, bool lengthCheck) {
+    if (!wnd || !SetWindowTextA(wnd, text)) return false;
+    if (!lengthCheck) return true;
+    // The count may be larger than the text (a double-byte code page), never smaller.
+    int held = GetWindowTextLengthA(wnd);
+    return held >= 0 && static_cast<size_t>(held) >= strlen(text);
+}
+
 int32_t ObjectShowWindowed(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     rec->flags &= ~kObjHidden;
     // The window is placed and shown with the window layer's paint switch

@@ -21,6 +21,13 @@ int32_t ObjectHideWindowless(ObjectRecord* rec);
 int32_t ObjectEnableWindowless(ObjectRecord* rec, int32_t item, int32_t on);
 int32_t ObjectDestroyWindowless(ObjectRecord* rec);
 int32_t ControlDestroyWindowed(ObjectRecord* rec);
+// Hands a text to a window as its whole text; false when the window did not
+// take it: it answered FALSE to WM_SETTEXT, or (lengthCheck) it holds fewer
+// characters than the text has. Wine's edit control answers TRUE when it
+// cannot make room for a text (memory short), its text left as it was or
+// emptied; a control that reads its text as markup (a rich edit given RTF)
+// is not held to the length.
+bool WindowTextSet(HWND wnd, const char* text, bool lengthCheck = true);
 // Lowers the use count of a shared sub-object and frees it at 0.
 int32_t RecordReleaseUse(ObjectRecord* rec);
 // Posts event 200 with a copy of text on the object kept in the window's user

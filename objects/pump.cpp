@@ -25,7 +25,7 @@ void PumpMessages() {
 
 bool PumpPreTranslate(MSG* m) {
     if (gGuiHooks.oleAccelerator && gGuiHooks.oleAccelerator(m)) return true;
-    if (gGuiHooks.mdiAccelerator && gGuiHooks.mdiAccelerator(m)) return true;
+    if (WindowMdiAccelerator(m)) return true;
     if (gCurModelessDlg && IsWindow(gCurModelessDlg) && IsDialogMessageA(gCurModelessDlg, m)) return true;
     return KeyPreTranslate(m);
 }

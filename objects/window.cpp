@@ -15,6 +15,7 @@
 #include "objects/font.h"
 #include "objects/gdicache.h"
 #include "objects/guihooks.h"
+#include "objects/objwindowed.h"
 #include "objects/paint.h"
 #include "objects/pump.h"
 #include "session/util/mem.h"
@@ -23,6 +24,9 @@
 
 NativeWindowRecord* gWindowList;
 uint8_t gGuiOption3D;     // the process-wide three-dimensional option
+
+// The MDI client numbers its children's window ids from here on.
+constexpr UINT kMdiFirstChildId = 0xFF00;
 
 
 NativeWindowRecord* NativeWindowOf(ObjectRecord* rec) {
@@ -70,6 +74,34 @@ static uint8_t DefaultBorder(uint8_t type, uint32_t crStyle) {
     }
 }
 
+// A frame's widths on each side of its client area.
+struct FrameMargins {
+    int32_t left, top, right, bottom;
+};
+
+// A client area's edges counted in 64 bits.
+struct Edges64 {
+    int64_t left, top, right, bottom;
+};
+
+// The widths the system gives a frame of these styles.
+static FrameMargins MarginsOfStyle(DWORD style, bool menu, DWORD exStyle) {
+    RECT r = {0, 0, 0, 0};
+    AdjustWindowRectEx(&r, style, menu ? TRUE : FALSE, exStyle);
+    return FrameMargins{-r.left, -r.top, r.right, r.bottom};
+}
+
+// The frame's rectangle around a client area; false when it, its width or
+// its height falls outside the 32-bit coordinates the system takes (such a
+// place is refused, never wrapped).
+static bool FrameAround(const Edges64& client, const FrameMargins& m, RECT* out) {
+    int64_t l = client.left - m.left, t = client.top - m.top, r = client.right + m.right, b = client.bottom + m.bottom;
+    for (int64_t v : {l, t, r, b, r - l, b - t})
+        if (v < INT32_MIN || v > INT32_MAX) return false;
+    *out = RECT{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
+    return true;
+}
+
 // The Win32 styles of a window from its border style and style word.
 static void WindowStyles(const NativeWindowRecord* w, DWORD* style, DWORD* exStyle) {
     DWORD s = WS_CLIPSIBLINGS, ex = 0;
@@ -106,7 +138,14 @@ static void WindowStyles(const NativeWindowRecord* w, DWORD* style, DWORD* exSty
     if (w->winStyle & kWsHScroll) s |= WS_HSCROLL;
     if (w->winStyle & kWsTopmost) ex |= WS_EX_TOPMOST;
     if (w->winStyle & kWsInTaskbar) ex |= WS_EX_APPWINDOW;
-    if (w->w.winType == kWinMdiChild) ex |= WS_EX_MDICHILD;
+    if (w->mdiFrame) {
+        // An MDI child is a child window of its frame's MDI client, with the
+        // frame its border style gives it (the client lets its children keep
+        // their own styles, and refuses a pop-up among them); the taskbar and
+        // the topmost band are for top windows.
+        s = (s & ~WS_POPUP) | WS_CHILD;
+        ex = (ex & ~(WS_EX_TOPMOST | WS_EX_APPWINDOW)) | WS_EX_MDICHILD;
+    }
     *style = s;
     *exStyle = AddRtlExStyle(&w->w.hdr, ex);
 }
@@ -184,6 +223,14 @@ static void FillFromCreateRecord(NativeWindowRecord* w, const ObjectCreateRecord
     ReplaceText(&w->divisionId, cr->divisionId);
 }
 
+// The MDI frame a WinType 7 window is made in: the window its creation names,
+// when that is a native MDI frame. Without one it is made as an ordinary
+// window, as the web view makes it.
+static NativeWindowRecord* MdiFrameNamed(const ObjectCreateRecord* cr) {
+    NativeWindowRecord* frame = NativeWindowOf(ObjectResolveParent(cr));
+    return frame && frame->w.winType == kWinMdiFrame && frame->mdiClient ? frame : nullptr;
+}
+
 static void FreeWindowTexts(NativeWindowRecord* w) {
     for (char** f : {&w->title, &w->prefix, &w->ribDll, &w->ribName, &w->useCss, &w->divisionId}) {
         if (*f) LocalFreeMem(*f);
@@ -199,6 +246,7 @@ ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t*
     if (cr->flags0 & kCrModal) cr->winType = kWinModal;
     else if ((cr->flags0 & kCrDialog) && (cr->winType < kWinModal || cr->winType > kWinAskNormal)) cr->winType = kWinDialog;
     FillFromCreateRecord(w, cr);
+    if (w->w.winType == kWinMdiChild) w->mdiFrame = MdiFrameNamed(cr);
     uint32_t keepFlags = rec->flags;
     ObjectInitCommon(rec, cr, nullptr);   // a window has no parent to refuse
     rec->flags |= keepFlags;
@@ -213,10 +261,10 @@ ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t*
         return nullptr;
     }
     RECT r = {rec->left, rec->top, rec->right, rec->bottom};
-    ConvertRectUnits(rec, &r, 1);
-    ConvertRectUnits(rec, reinterpret_cast<RECT*>(w->w.dockPad), 1);
-    w->w.virtualWidth = ConvertUnits(rec, cr->minScrollH, 0, 1);
-    w->w.virtualHeight = ConvertUnits(rec, cr->minScrollV, 1, 1);
+    ConvertRectUnits(rec, &r, kToPixels);
+    ConvertRectUnits(rec, reinterpret_cast<RECT*>(w->w.dockPad), kToPixels);
+    w->w.virtualWidth = ConvertUnits(rec, cr->minScrollH, kToPixels);
+    w->w.virtualHeight = ConvertUnits(rec, cr->minScrollV, kToPixels);
     DWORD style, exStyle;
     WindowStyles(w, &style, &exStyle);
     const char* cls = kClassWindow;
@@ -226,10 +274,21 @@ ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t*
         parentWnd = DialogOwnerWindow(nullptr);
     } else if (w->w.winType == kWinMdiFrame) {
         cls = kClassMdiFrame;
+    } else if (w->mdiFrame) {
+        cls = kClassMdiChild;
+        parentWnd = w->mdiFrame->mdiClient;
     }
-    // Window rectangles are client areas: the frame is added around them.
-    RECT outer = r;
-    AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    // Window rectangles are client areas: the frame is added around them. An
+    // MDI child's is counted in its MDI client's client area, as its place is
+    // read and written later.
+    RECT outer;
+    if (!FrameAround(Edges64{r.left, r.top, r.right, r.bottom}, MarginsOfStyle(style, false, exStyle), &outer)) {
+        FreeWindowTexts(w);
+        ObjectFreeCommon(rec);
+        ObjectFreeRecord(rec);
+        *result = kWinCreateBadRect;
+        return nullptr;
+    }
     HWND wnd = CreateWindowExA(exStyle, cls, w->title ? w->title : "", style, outer.left, outer.top,
                                outer.right - outer.left, outer.bottom - outer.top, parentWnd, nullptr, gInstance,
                                nullptr);
@@ -244,10 +303,21 @@ ObjectRecord* WindowObjectCreate(ObjectRecord*, ObjectCreateRecord* cr, int32_t*
     SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
     if (rec->font && rec->font->hfont) SendMessageA(wnd, WM_SETFONT, reinterpret_cast<WPARAM>(rec->font->hfont), 0);
     if (w->w.winType == kWinMdiFrame) {
-        CLIENTCREATESTRUCT ccs = {nullptr, 0xFF00};
+        // MDIS_ALLCHILDSTYLES: its children keep the frames of their border
+        // styles rather than the system's sizeable one, so the client area
+        // each is made with is the one it gets.
+        CLIENTCREATESTRUCT ccs = {nullptr, kMdiFirstChildId};
         w->mdiClient = CreateWindowExA(WS_EX_CLIENTEDGE, "MDICLIENT", nullptr,
-                                       WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL, 0, 0, 0, 0,
-                                       wnd, nullptr, gInstance, &ccs);
+                                       WS_CHILD | WS_CLIPCHILDREN | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL |
+                                           MDIS_ALLCHILDSTYLES,
+                                       0, 0, 0, 0, wnd, nullptr, gInstance, &ccs);
+        // A frame is made with its MDI client or not at all: its children
+        // live there, and its default procedure works through it.
+        if (!w->mdiClient) {
+            WindowDestroy(rec);
+            *result = kWinCreateFailed;
+            return nullptr;
+        }
     }
     w->focusWnd = CreateWindowExA(0, kClassFocus, nullptr, WS_CHILD, 0, 0, 0, 0, wnd, nullptr, gInstance, nullptr);
     RECT client;
@@ -295,6 +365,21 @@ ObjectRecord* WindowCreatorEntry(uint32_t, ObjectCreateRecord* cr, int32_t* code
     return rec;
 }
 
+// An MDI frame's children go before it: its window takes theirs along.
+static void DestroyMdiChildren(NativeWindowRecord* frame) {
+    for (NativeWindowRecord* c = gWindowList; c;) {
+        if (c->mdiFrame != frame) {
+            c = c->nextWindow;
+            continue;
+        }
+        ObjectRef ref = ObjectRefOf(&c->w.hdr);
+        ObjectDestroy(&c->w.hdr);
+        // One that stays (a destroy refused) no longer counts as the frame's.
+        if (ObjectRefAlive(ref)) c->mdiFrame = nullptr;
+        c = gWindowList;   // the list changed: from its start again
+    }
+}
+
 static void UnlistWindow(NativeWindowRecord* w) {
     for (NativeWindowRecord** link = &gWindowList; *link; link = &(*link)->nextWindow) {
         if (*link == w) {
@@ -311,6 +396,7 @@ int32_t WindowDestroy(ObjectRecord* rec) {
     // resources go first.
     WindowEventRaise(kWindowDestroyed, rec, false);
     w->w.ribbon = nullptr;
+    if (w->mdiClient) DestroyMdiChildren(w);
     ObjectDestroyChildren(rec);
     // The bar objects leave the list in their own destroy; one that cannot be
     // destroyed is dropped from it so the walk ends.
@@ -335,7 +421,9 @@ int32_t WindowDestroy(ObjectRecord* rec) {
     rec->hwnd = nullptr;
     if (wnd) {
         SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
-        DestroyWindow(wnd);
+        // An MDI child leaves through its MDI client, which activates the next.
+        if (w->mdiFrame) SendMessageA(w->mdiFrame->mdiClient, WM_MDIDESTROY, reinterpret_cast<WPARAM>(wnd), 0);
+        else DestroyWindow(wnd);
     }
     FreeWindowTexts(w);
     ObjectFreeCommon(rec);
@@ -343,13 +431,21 @@ int32_t WindowDestroy(ObjectRecord* rec) {
     return 0;
 }
 
+// Where a window's place is counted from: its parent's client area for a
+// child (an MDI child: its MDI client's), else the screen (null).
+static HWND PlaceOrigin(HWND wnd) {
+    return (GetWindowLongA(wnd, GWL_STYLE) & WS_CHILD) ? GetParent(wnd) : nullptr;
+}
+
 // WinPos 1 as given; 2 centred on the screen; 3 centred on the owner; 4 and 6
-// fill the work area; 5 cascaded.
+// fill the work area; 5 cascaded. An MDI child's screen is its MDI client.
 static void PlaceByWinPos(NativeWindowRecord* w) {
-    HWND wnd = w->w.hdr.hwnd;
+    HWND wnd = w->w.hdr.hwnd, origin = PlaceOrigin(wnd);
     RECT wr, area;
     GetWindowRect(wnd, &wr);
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    MapWindowPoints(nullptr, origin, reinterpret_cast<POINT*>(&wr), 2);
+    if (origin) GetClientRect(origin, &area);
+    else SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     int width = wr.right - wr.left, height = wr.bottom - wr.top;
     switch (w->winPos) {
     case kWinPosCentreScreen:
@@ -371,6 +467,15 @@ static void PlaceByWinPos(NativeWindowRecord* w) {
     }
 }
 
+// Brings the window to the front with the foreground: an MDI child becomes
+// its MDI client's active child, and its frame comes forward.
+static bool BringToFront(NativeWindowRecord* w) {
+    HWND wnd = w->w.hdr.hwnd;
+    if (!w->mdiFrame) return SetForegroundWindow(wnd) != FALSE;
+    SendMessageA(w->mdiFrame->mdiClient, WM_MDIACTIVATE, reinterpret_cast<WPARAM>(wnd), 0);
+    return SetForegroundWindow(w->mdiFrame->w.hdr.hwnd) != FALSE;
+}
+
 int32_t WindowShow(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     NativeWindowRecord* w = NativeWindowOf(rec);
     if (!w || !rec->hwnd) return kOpNoObject;
@@ -380,7 +485,7 @@ int32_t WindowShow(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     rec->flags &= ~kObjHidden;
     if (!wasShown) PlaceByWinPos(w);
     ShowWindow(rec->hwnd, wasShown ? SW_SHOW : SW_SHOWNORMAL);
-    SetForegroundWindow(rec->hwnd);
+    BringToFront(w);
     if (gGuiHooks.webHostFocus && gGuiHooks.webHostFocus(rec)) {
         // Its page gave one of its controls the focus.
     } else if (!w->w.focusObj || !ObjectCanFocus(w->w.focusObj)) {
@@ -434,10 +539,17 @@ int32_t WindowGetText(ObjectRecord* rec, int32_t) {
 int32_t WindowSetText(ObjectRecord* rec, int32_t, const char* text, uint32_t len) {
     NativeWindowRecord* w = NativeWindowOf(rec);
     if (!w) return kOpNoObject;
-    CrText t = {text ? text : "", len};
-    ReplaceText(&w->title, t);
-    if (!w->title) return kOpNoMemory;
-    if (rec->hwnd) SetWindowTextA(rec->hwnd, w->title);
+    // The record takes the title only once the window has: a refused title
+    // leaves both as they were.
+    char* kept = w->title;
+    w->title = nullptr;
+    ReplaceText(&w->title, CrText{text ? text : "", len});
+    if (!w->title || (rec->hwnd && !WindowTextSet(rec->hwnd, w->title))) {
+        if (w->title) LocalFreeMem(w->title);
+        w->title = kept;
+        return kOpNoMemory;
+    }
+    if (kept) LocalFreeMem(kept);
     return 0;
 }
 
@@ -450,19 +562,15 @@ static void WindowRestyle(NativeWindowRecord* w) {
     DWORD keep = GetWindowLongA(wnd, GWL_STYLE) & (WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE);
     SetWindowLongA(wnd, GWL_STYLE, static_cast<LONG>(style | keep));
     SetWindowLongA(wnd, GWL_EXSTYLE, static_cast<LONG>(exStyle & ~WS_EX_TOPMOST));
+    // An MDI child keeps its place among its siblings: the topmost band is
+    // for top windows.
     SetWindowPos(wnd, (w->winStyle & kWsTopmost) ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED | (w->mdiFrame ? SWP_NOZORDER : 0));
 }
 
 static void SetStyleBit(NativeWindowRecord* w, uint32_t bit, int32_t on) {
     if (on) w->winStyle |= bit;
     else w->winStyle &= ~bit;
-}
-
-// Where a window's place is counted from: its parent's client area for a
-// child (an MDI child), else the screen (null).
-static HWND PlaceOrigin(HWND wnd) {
-    return (GetWindowLongA(wnd, GWL_STYLE) & WS_CHILD) ? GetParent(wnd) : nullptr;
 }
 
 // The window's client area where its place is counted, in pixels.
@@ -473,62 +581,66 @@ static RECT ClientAreaPlaced(HWND wnd) {
     return r;
 }
 
-// Puts the window's frame around a client area given on the screen. The frame
+// Puts the window's frame around a client area given where its place is
+// counted (the screen, or an MDI child's MDI client). The frame
 // keeps the widths it has now (caption, borders, a menu bar of however many
 // lines), so the client area lands exactly there; a minimised window, which
 // has no client area of its own, is framed by the system's reckoning.
-static void FrameAroundClient(HWND wnd, const RECT& client) {
+// The client area's edges are given in 64 bits (a place written far out is
+// counted without wrapping); false, and nothing moves, when the frame would
+// leave the 32-bit coordinates.
+static bool FrameAroundClient(HWND wnd, const Edges64& client) {
     RECT outer, now = ClientAreaPlaced(wnd), r;
     GetWindowRect(wnd, &outer);
     MapWindowPoints(nullptr, PlaceOrigin(wnd), reinterpret_cast<POINT*>(&outer), 2);
-    if (IsIconic(wnd)) {
-        r = client;
-        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongA(wnd, GWL_STYLE)), GetMenu(wnd) != nullptr,
-                           static_cast<DWORD>(GetWindowLongA(wnd, GWL_EXSTYLE)));
-    } else {
-        r = RECT{client.left - (now.left - outer.left), client.top - (now.top - outer.top),
-                 client.right + (outer.right - now.right), client.bottom + (outer.bottom - now.bottom)};
-    }
+    FrameMargins m = IsIconic(wnd) ? MarginsOfStyle(static_cast<DWORD>(GetWindowLongA(wnd, GWL_STYLE)),
+                                                    GetMenu(wnd) != nullptr,
+                                                    static_cast<DWORD>(GetWindowLongA(wnd, GWL_EXSTYLE)))
+                                   : FrameMargins{now.left - outer.left, now.top - outer.top,
+                                                  outer.right - now.right, outer.bottom - now.bottom};
+    if (!FrameAround(client, m, &r)) return false;
     UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
     if (r.left == outer.left && r.top == outer.top) flags |= SWP_NOMOVE;
     if (r.right - r.left == outer.right - outer.left && r.bottom - r.top == outer.bottom - outer.top)
         flags |= SWP_NOSIZE;
-    if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) == (SWP_NOMOVE | SWP_NOSIZE)) return;
+    if ((flags & (SWP_NOMOVE | SWP_NOSIZE)) == (SWP_NOMOVE | SWP_NOSIZE)) return true;
     SetWindowPos(wnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, flags);
+    return true;
 }
 
 // Left, Top, Width or Height of a window, in its units: that one value
 // changes and the rest of the client area stays as the window has it now (the
 // user may have moved or sized it since it was made), so a move keeps the
 // user's size and a value written back as read changes nothing. A size below
-// zero or a rectangle past the 32-bit range is refused (-4) and the window
-// stays where it was.
+// zero or a rectangle past the 32-bit range, in units or in pixels with the
+// frame around it, is refused (-4) and the window stays where it was.
 static int32_t WindowSetPlace(NativeWindowRecord* w, uint32_t id, int32_t value) {
     ObjectRecord* rec = &w->w.hdr;
     int32_t left = rec->left, top = rec->top, width = rec->right - rec->left, height = rec->bottom - rec->top;
     RECT now = {};
     if (rec->hwnd) {
         now = ClientAreaPlaced(rec->hwnd);
-        left = ConvertUnits(rec, now.left, 0, 0);
-        top = ConvertUnits(rec, now.top, 1, 0);
-        width = ConvertUnits(rec, now.right - now.left, 0, 0);
-        height = ConvertUnits(rec, now.bottom - now.top, 1, 0);
+        left = ConvertUnits(rec, now.left, kToUnits);
+        top = ConvertUnits(rec, now.top, kToUnits);
+        width = ConvertUnits(rec, now.right - now.left, kToUnits);
+        height = ConvertUnits(rec, now.bottom - now.top, kToUnits);
     }
-    int horizontal = id == kPidLeft || id == kPidWidth;
     if (id == kPidLeft) left = value;
     if (id == kPidTop) top = value;
     if (id == kPidWidth) width = value;
     if (id == kPidHeight) height = value;
+    const RECT kept = {rec->left, rec->top, rec->right, rec->bottom};
     if (!ObjectSetRect(rec, top, height, left, width)) return kWinCreateBadRect;
     if (!rec->hwnd) return 0;
-    int32_t px = ConvertUnits(rec, value, horizontal ? 0 : 1, 1);
-    RECT want = now;
-    if (id == kPidLeft) OffsetRect(&want, px - now.left, 0);
-    if (id == kPidTop) OffsetRect(&want, 0, px - now.top);
+    int64_t px = ConvertUnits(rec, value, kToPixels);
+    Edges64 want = {now.left, now.top, now.right, now.bottom};
+    if (id == kPidLeft) want.right += px - want.left, want.left = px;
+    if (id == kPidTop) want.bottom += px - want.top, want.top = px;
     if (id == kPidWidth) want.right = want.left + px;
     if (id == kPidHeight) want.bottom = want.top + px;
-    FrameAroundClient(rec->hwnd, want);
-    return 0;
+    if (FrameAroundClient(rec->hwnd, want)) return 0;
+    rec->left = kept.left, rec->top = kept.top, rec->right = kept.right, rec->bottom = kept.bottom;
+    return kWinCreateBadRect;
 }
 
 RECT WindowBarChangeBegin(ObjectRecord* rec) {
@@ -542,7 +654,8 @@ void WindowBarChangeEnd(ObjectRecord* rec, const RECT& client) {
     NativeWindowRecord* w = NativeWindowOf(rec);
     if (!w || !rec->hwnd) return;
     // A maximised window keeps filling the screen: its client area gives way.
-    if (!IsZoomed(rec->hwnd)) FrameAroundClient(rec->hwnd, client);
+    if (!IsZoomed(rec->hwnd))
+        FrameAroundClient(rec->hwnd, Edges64{client.left, client.top, client.right, client.bottom});
     w->framing = 0;
 }
 
@@ -690,7 +803,7 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidWinOffsetH: {
         if (v >= 32767) return 0;
         int vertical = req->id == kPidWinOffsetV ? 1 : 0;
-        WindowScrollTo(rec, ConvertUnits(rec, v, vertical, 1), vertical);
+        WindowScrollTo(rec, ConvertUnits(rec, v, kToPixels), vertical);
         return 0;
     }
     case kPidGridAlign:
@@ -717,11 +830,11 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
         WindowRestyle(w);
         return 0;
     case kPidMinScrollH:
-        w->w.virtualWidth = ConvertUnits(rec, v, 0, 1);
+        w->w.virtualWidth = ConvertUnits(rec, v, kToPixels);
         WindowScrollRangeSet(rec, 1, 0);
         return 0;
     case kPidMinScrollV:
-        w->w.virtualHeight = ConvertUnits(rec, v, 1, 1);
+        w->w.virtualHeight = ConvertUnits(rec, v, kToPixels);
         WindowScrollRangeSet(rec, 0, 1);
         return 0;
     case kPidMdiTop:
@@ -746,7 +859,7 @@ int32_t WindowSetProp(ObjectRecord* rec, PropChange* req) {
     case kPidDockPadT:
     case kPidDockPadR:
     case kPidDockPadB:
-        w->w.dockPad[req->id - kPidDockPadL] = ConvertUnits(rec, v, (req->id - kPidDockPadL) % 2, 1);
+        w->w.dockPad[req->id - kPidDockPadL] = ConvertUnits(rec, v, kToPixels);
         WindowLayout(rec);
         return 0;
     case kPidRibDll:
@@ -800,21 +913,21 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidLeft:
     case kPidTop: {
         if (rec->hwnd) {
-            // The client area's origin on the screen, in the window's units.
-            POINT pt = {0, 0};
-            ClientToScreen(rec->hwnd, &pt);
-            return static_cast<uint32_t>(ConvertUnits(rec, id == kPidLeft ? pt.x : pt.y, id == kPidLeft ? 0 : 1, 0));
+            // The client area's origin where the window's place is counted
+            // (an MDI child's in its MDI client), in the window's units.
+            RECT placed = ClientAreaPlaced(rec->hwnd);
+            return static_cast<uint32_t>(ConvertUnits(rec, id == kPidLeft ? placed.left : placed.top, kToUnits));
         }
         return static_cast<uint32_t>(id == kPidLeft ? rec->left : rec->top);
     }
     case kPidWidth:
-        return static_cast<uint32_t>(ConvertUnits(rec, client.right, 0, 0));
+        return static_cast<uint32_t>(ConvertUnits(rec, client.right, kToUnits));
     case kPidHeight:
-        return static_cast<uint32_t>(ConvertUnits(rec, client.bottom, 1, 0));
+        return static_cast<uint32_t>(ConvertUnits(rec, client.bottom, kToUnits));
     case kPidWinWidth:
-        return static_cast<uint32_t>(ConvertUnits(rec, outer.right - outer.left, 0, 0));
+        return static_cast<uint32_t>(ConvertUnits(rec, outer.right - outer.left, kToUnits));
     case kPidWinHeight:
-        return static_cast<uint32_t>(ConvertUnits(rec, outer.bottom - outer.top, 1, 0));
+        return static_cast<uint32_t>(ConvertUnits(rec, outer.bottom - outer.top, kToUnits));
     case kPidVisible:
         return rec->hwnd && IsWindowVisible(rec->hwnd) ? 1 : 0;
     case kPidWinType:
@@ -829,9 +942,9 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidWinPos:
         return w->winPos;
     case kPidWinOffsetV:
-        return static_cast<uint32_t>(ConvertUnits(rec, w->w.scrollY, 1, 0));
+        return static_cast<uint32_t>(ConvertUnits(rec, w->w.scrollY, kToUnits));
     case kPidWinOffsetH:
-        return static_cast<uint32_t>(ConvertUnits(rec, w->w.scrollX, 0, 0));
+        return static_cast<uint32_t>(ConvertUnits(rec, w->w.scrollX, kToUnits));
     case kPidGridAlign:
         return (w->winStyle & kWsGridAlign) ? 1 : 0;
     case kPidUnits:
@@ -847,9 +960,9 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidTopmost:
         return !(w->winStyle & kWsTopmost) ? 0 : (w->winStyle2 & kWs2Topmost2) ? 2 : 1;
     case kPidMinScrollH:
-        return static_cast<uint32_t>(ConvertUnits(rec, w->w.virtualWidth, 0, 0));
+        return static_cast<uint32_t>(ConvertUnits(rec, w->w.virtualWidth, kToUnits));
     case kPidMinScrollV:
-        return static_cast<uint32_t>(ConvertUnits(rec, w->w.virtualHeight, 1, 0));
+        return static_cast<uint32_t>(ConvertUnits(rec, w->w.virtualHeight, kToUnits));
     case kPidMdiTop:
         return static_cast<uint32_t>(w->mdiRect[1]);
     case kPidMdiLeft:
@@ -863,7 +976,7 @@ uint32_t WindowGetProp(ObjectRecord* rec, uint32_t id) {
     case kPidDockPadR:
     case kPidDockPadB:
         return static_cast<uint32_t>(
-            ConvertUnits(rec, w->w.dockPad[id - kPidDockPadL], static_cast<int>((id - kPidDockPadL) % 2), 0));
+            ConvertUnits(rec, w->w.dockPad[id - kPidDockPadL], kToUnits));
     case kPidRibDll:
         return CopyText(w->ribDll);
     case kPidRibName:
@@ -908,7 +1021,7 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
     switch (method) {
     case kWmActivate:
         if (!(rec->flags & kObjShown)) result = ObjectActivate(rec, 0, 0, 0, 0);
-        else if (rec->hwnd) SetForegroundWindow(rec->hwnd);
+        else if (rec->hwnd) BringToFront(w);
         break;
     case kWmClose:
         if (rec->hwnd) PostMessageA(rec->hwnd, WM_CLOSE, 0, 0);
@@ -972,7 +1085,7 @@ int32_t WindowMethod(ObjectRecord* rec, MethodCallRec* call) {
         result = rec->hwnd && IsIconic(rec->hwnd) ? 1 : 0;
         break;
     case kWmSetForegroundWindow:
-        result = rec->hwnd && SetForegroundWindow(rec->hwnd) ? 1 : 0;
+        result = rec->hwnd && BringToFront(w) ? 1 : 0;
         break;
     case kWmSaveQofFile: case kWmLoadQofFile: case kWmGetQofFlags: case kWmGetQofInfo: case kWmGetLastQofFileError:
         // Saving and loading form files and their header queries belong to the forms facility.
@@ -1042,17 +1155,24 @@ void ControlCommandMsg(ObjectRecord* container, WPARAM wp, LPARAM lp) {
         ops->notify(ctl, reinterpret_cast<HWND>(lp), LOWORD(wp), HIWORD(wp));
 }
 
+// An MDI child's messages that its own handling does not take go to the MDI
+// child procedure, also while it is made and destroyed without its record;
+// an ordinary WinType 7 window (no frame named) has the plain one.
 static LRESULT WindowDefProc(ObjectRecord* rec, HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     NativeWindowRecord* w = NativeWindowOf(rec);
     if (w && w->w.winType == kWinMdiFrame) return DefFrameProcA(wnd, w->mdiClient, msg, wp, lp);
-    if (w && w->w.winType == kWinMdiChild) return DefMDIChildProcA(wnd, msg, wp, lp);
+    if (GetWindowLongA(wnd, GWL_EXSTYLE) & WS_EX_MDICHILD) return DefMDIChildProcA(wnd, msg, wp, lp);
     return DefWindowProcA(wnd, msg, wp, lp);
 }
 
 LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     ObjectRecord* rec = ObjectFromHwnd(wnd);
     NativeWindowRecord* w = NativeWindowOf(rec);
-    if (!w) return DefWindowProcA(wnd, msg, wp, lp);
+    if (!w) return WindowDefProc(nullptr, wnd, msg, wp, lp);
+    // The MDI child procedure must also see these (its maximised state, its
+    // activation in the MDI client); it runs before the window's own step.
+    if (w->mdiFrame && (msg == WM_SIZE || msg == WM_MOVE || msg == WM_GETMINMAXINFO || msg == WM_SETFOCUS))
+        DefMDIChildProcA(wnd, msg, wp, lp);
     switch (msg) {
     case WM_NCLBUTTONDOWN: {
         // The system's move or size loop runs inside this message (through
@@ -1071,7 +1191,7 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (gGuiHooks.webHostResize && w->w.webHost) gGuiHooks.webHostResize(rec);
         if (EventIsRegistered(rec, kEvResize) && !w->framing)
             PostObjectEvent(rec, kEvResize, kEventKindDefault, wp == SIZE_MAXIMIZED ? 1 : 0,
-                            ConvertUnits(rec, w->w.clientWidth, 0, 0) * 10000 + ConvertUnits(rec, w->w.clientHeight, 1, 0));
+                            ConvertUnits(rec, w->w.clientWidth, kToUnits) * 10000 + ConvertUnits(rec, w->w.clientHeight, kToUnits));
         if (w->winStyle & kWsAutoScroll) {
             WindowScrollPageSet(rec, 1);
             WindowScrollPageSet(rec, 0);
@@ -1082,13 +1202,13 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (gGuiHooks.webHostMoved && w->w.webHost) gGuiHooks.webHostMoved(rec);
         if (EventIsRegistered(rec, kEvMove) && !w->framing) {
             int x = static_cast<short>(LOWORD(lp)), y = static_cast<short>(HIWORD(lp));
-            PostObjectEvent(rec, kEvMove, kEventKindDefault, 0, ConvertUnits(rec, x, 0, 0) * 10000 + ConvertUnits(rec, y, 1, 0));
+            PostObjectEvent(rec, kEvMove, kEventKindDefault, 0, ConvertUnits(rec, x, kToUnits) * 10000 + ConvertUnits(rec, y, kToUnits));
         }
         return 0;
     case WM_GETMINMAXINFO: {
         auto* mmi = reinterpret_cast<MINMAXINFO*>(lp);
-        if (w->minWidth > 0) mmi->ptMinTrackSize.x = ConvertUnits(rec, w->minWidth, 0, 1);
-        if (w->minHeight > 0) mmi->ptMinTrackSize.y = ConvertUnits(rec, w->minHeight, 1, 1);
+        if (w->minWidth > 0) mmi->ptMinTrackSize.x = ConvertUnits(rec, w->minWidth, kToPixels);
+        if (w->minHeight > 0) mmi->ptMinTrackSize.y = ConvertUnits(rec, w->minHeight, kToPixels);
         return 0;
     }
     case WM_ACTIVATE:
@@ -1176,6 +1296,13 @@ LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         break;
     }
     return WindowDefProc(rec, wnd, msg, wp, lp);
+}
+
+bool WindowMdiAccelerator(MSG* m) {
+    if (!m->hwnd || (m->message != WM_KEYDOWN && m->message != WM_SYSKEYDOWN)) return false;
+    for (NativeWindowRecord* w = gWindowList; w; w = w->nextWindow)
+        if (w->mdiClient && IsChild(w->mdiClient, m->hwnd)) return TranslateMDISysAccel(w->mdiClient, m) != FALSE;
+    return false;
 }
 
 static int32_t WindowDestroySlot(ObjectRecord* rec) { return WindowDestroy(rec); }

@@ -27,7 +27,7 @@ enum WinStyle2Bit : uint32_t {
 
 constexpr int32_t kWinCreateNoMemory = -6;
 constexpr int32_t kWinCreateFailed = -3;
-constexpr int32_t kWinCreateBadRect = -4;
+constexpr int32_t kWinCreateBadRect = kOpBadRect;
 constexpr int32_t kWinParentWinRefused = -52;
 
 struct NativeWindowRecord {
@@ -51,6 +51,7 @@ struct NativeWindowRecord {
     uint32_t webMode;
     uint32_t iconValue;
     HWND mdiClient;             // the MDI client window of a frame
+    NativeWindowRecord* mdiFrame;  // an MDI child's frame (it lives in the frame's MDI client); else null
     HWND focusWnd;              // the "Qovfocus" holder
     HWND lastFocusWnd;          // the control that had the focus when the window was deactivated
     NativeWindowRecord* nextWindow;  // the list of top windows
@@ -97,6 +98,9 @@ void WindowRegisterMethods();
 extern const ObjectOps kWindowOps;
 // The messages of every window object (HandleWindowMsg passes them on).
 LRESULT WindowProcMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+// The MDI keys (Ctrl+F4 closes, Ctrl+F6 goes to the next child) of a message
+// for a window inside an MDI frame's client: true when the frame took it.
+bool WindowMdiAccelerator(MSG* m);
 
 // ---- Layout ----------------------------------------------------------------------
 void WindowLayout(ObjectRecord* container);
@@ -105,8 +109,12 @@ void WindowLayout(ObjectRecord* container);
 void WindowLayoutAfterDockChange(ObjectRecord* container);
 void WindowLayoutRect(ObjectRecord* container, RECT* out);
 void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight);
-int32_t ConvertUnits(ObjectRecord* window, int32_t value, int axis, int direction);
-void ConvertRectUnits(ObjectRecord* window, RECT* rect, int direction);
+// A value of a window's units to pixels and back, by its scale mode (the
+// window of a control: its top window's). The factor is the same along both
+// axes, so no axis is asked for.
+enum UnitsWay : int { kToUnits = 0, kToPixels = 1 };
+int32_t ConvertUnits(ObjectRecord* window, int32_t value, UnitsWay way);
+void ConvertRectUnits(ObjectRecord* window, RECT* rect, UnitsWay way);
 void PositionObjectWindow(ObjectRecord* rec, const RECT* rect);
 void UpdateObjectRect(ObjectRecord* rec);
 void ObjectSetBounds(ObjectRecord* rec, const RECT* rect);

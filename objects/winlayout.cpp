@@ -50,17 +50,17 @@ static uint8_t UnitsOf(ObjectRecord* window) {
     return w ? w->units : static_cast<uint8_t>(kUnitsPixels);
 }
 
-// By the window's scale mode, the same table as the web view's: the axis
-// does not change the factor and the screen is not asked.
-int32_t ConvertUnits(ObjectRecord* window, int32_t value, int, int direction) {
-    return ScaleByMode(UnitsOf(window), value, direction != 0);
+// By the window's scale mode, the same table as the web view's: the screen
+// is not asked.
+int32_t ConvertUnits(ObjectRecord* window, int32_t value, UnitsWay way) {
+    return ScaleByMode(UnitsOf(window), value, way == kToPixels);
 }
 
-void ConvertRectUnits(ObjectRecord* window, RECT* rect, int direction) {
-    rect->left = ConvertUnits(window, rect->left, 0, direction);
-    rect->top = ConvertUnits(window, rect->top, 1, direction);
-    rect->right = ConvertUnits(window, rect->right, 0, direction);
-    rect->bottom = ConvertUnits(window, rect->bottom, 1, direction);
+void ConvertRectUnits(ObjectRecord* window, RECT* rect, UnitsWay way) {
+    rect->left = ConvertUnits(window, rect->left, way);
+    rect->top = ConvertUnits(window, rect->top, way);
+    rect->right = ConvertUnits(window, rect->right, way);
+    rect->bottom = ConvertUnits(window, rect->bottom, way);
 }
 
 bool ContainerInfoOf(ObjectRecord* container, ContainerInfo* out) {

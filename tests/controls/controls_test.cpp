@@ -227,6 +227,61 @@ TEST_F(ControlsTest, EditRoundTripsLineBreaks) {
     ObjectDestroy(line);
 }
 
+// A control subclassed to refuse the texts it is handed: WM_SETTEXT answers
+// FALSE, or TRUE with the text kept as it was (as Wine's edit control does
+// when it cannot make room for a text), and EM_REPLACESEL is dropped.
+constexpr char kRealProc[] = "QovTestRealProc";
+bool gRefuseAnswersTrue;
+
+LRESULT CALLBACK RefusingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_SETTEXT) return gRefuseAnswersTrue ? TRUE : FALSE;
+    if (msg == EM_REPLACESEL) return 0;
+    return CallWindowProcA(reinterpret_cast<WNDPROC>(GetPropA(wnd, kRealProc)), wnd, msg, wp, lp);
+}
+
+void RefuseTexts(HWND wnd, bool answerTrue) {
+    gRefuseAnswersTrue = answerTrue;
+    SetPropA(wnd, kRealProc, reinterpret_cast<HANDLE>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)));
+    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RefusingProc));
+}
+
+void TakeTextsAgain(HWND wnd) {
+    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RemovePropA(wnd, kRealProc)));
+}
+
+// A text the control does not take is answered -6, never 0, and the control
+// keeps the text it had: whole texts, an insert at the caret, captions, a
+// combo box's own text and a window's title alike.
+TEST_F(ControlsTest, ATextTheControlRefusesIsAnsweredNoMemory) {
+    struct Case {
+        uint32_t type;      // 0: the test window
+        bool answersTrue;   // WM_SETTEXT answers TRUE and keeps the old text
+        bool insert;        // an insert at the caret rather than the whole text
+        const char* why;
+    };
+    const Case cases[] = {
+        {kTypeEdittext, false, false, "an edit answering FALSE to WM_SETTEXT"},
+        {kTypeEdittext, true, false, "an edit answering TRUE with its old text kept"},
+        {kTypeEdittext, false, true, "an edit dropping EM_REPLACESEL"},
+        {kTypeRichEditText, false, false, "a rich edit"},
+        {kTypeEditNumber, false, false, "a number edit"},
+        {kTypeButton, false, false, "a button's caption"},
+        {kTypeCombobox, true, false, "a combo box's own text"},
+        {0, false, false, "a window's title"},
+    };
+    for (const Case& c : cases) {
+        ObjectRecord* rec = c.type ? Make(c.type) : win_;
+        ASSERT_NE(nullptr, rec) << c.why;
+        ASSERT_EQ(0, ObjectSetText(rec, 0, "12", 2)) << c.why << ": a text taken is answered 0";
+        RefuseTexts(rec->hwnd, c.answersTrue);
+        int32_t rc = c.insert ? ObjectInsertItem(rec, 1, "345", 3) : ObjectSetText(rec, 0, "345", 3);
+        TakeTextsAgain(rec->hwnd);
+        EXPECT_EQ(kOpNoMemory, rc) << c.why;
+        EXPECT_EQ("12", Text(rec, 0)) << c.why << ": the text the control kept";
+        if (c.type) ObjectDestroy(rec);
+    }
+}
+
 TEST_F(ControlsTest, ComboAndListKeepItemsInOrder) {
     ObjectRecord* combo = Make(kTypeCombobox, "Own;Red;Green");
     ASSERT_NE(nullptr, combo);

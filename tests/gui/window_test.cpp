@@ -7,6 +7,7 @@
 
 #include "objects/color.h"
 #include "objects/crstream.h"
+#include "objects/events.h"
 #include "objects/focus.h"
 #include "objects/font.h"
 #include "objects/gdicache.h"
@@ -51,9 +52,13 @@ protected:
         RuntimeStartup();
         ASSERT_NE(nullptr, CreateTheMainWindow(GetModuleHandleA(nullptr)));
     }
-    ObjectRecord* MakeWindow(int type, int left, int top, int width, int height, uint8_t units = kUnitsPixels) {
+    // A window of the type (in the window named, when one is).
+    ObjectRecord* MakeWindow(int type, int left, int top, int width, int height, uint8_t units = kUnitsPixels,
+                             ObjectRecord* named = nullptr) {
         static ObjectCreateRecord cr;
         CreateRecordReset(&cr);
+        cr.windowRec = named;
+        cr.windowResolved = named != nullptr;
         cr.winType = type;
         cr.left = left;
         cr.top = top;
@@ -132,16 +137,23 @@ TEST_F(GuiTest, GeometryPropertiesRefuseOutOfRangeRectangles) {
         {kPidWidth, -5, kWinCreateBadRect, "a negative width"},
         {kPidLeft, INT32_MAX - 10, kWinCreateBadRect, "left plus width past the 32-bit range"},
         {kPidHeight, INT32_MAX, kWinCreateBadRect, "top plus height past the 32-bit range"},
+        {kPidLeft, INT32_MIN, kWinCreateBadRect, "the frame's left edge below the 32-bit range"},
+        {kPidLeft, 0, 0, "the client area at the screen's left edge"},
+        {kPidWidth, INT32_MAX, kWinCreateBadRect, "the frame's right edge past the 32-bit range"},
     };
     for (const Case& c : cases) {
+        const RECT kept = {win->left, win->top, win->right, win->bottom};
+        RECT frameBefore, frameAfter;
+        GetWindowRect(win->hwnd, &frameBefore);
         PropChange req = {};
         req.id = c.id;
         req.value = c.value;
         EXPECT_EQ(c.expect, WindowSetProp(win, &req)) << c.why;
+        if (c.expect == 0) continue;
+        GetWindowRect(win->hwnd, &frameAfter);
+        EXPECT_EQ(kept, (RECT{win->left, win->top, win->right, win->bottom})) << c.why << ": the place is kept";
+        EXPECT_EQ(frameBefore, frameAfter) << c.why << ": the window stays where it was";
     }
-    EXPECT_EQ(10, win->left) << "a refused rectangle leaves the window where it was";
-    EXPECT_EQ(410, win->right);
-    EXPECT_EQ(210, win->bottom);
     ObjectDestroy(win);
 }
 
@@ -203,6 +215,66 @@ TEST_F(GuiTest, WinTypeMapping) {
         EXPECT_EQ(c.asked, w->w.winTypeRequested) << "WinType " << c.requested;
         ObjectDestroy(win);
     }
+}
+
+// A WinType 7 window that names an MDI frame is made in the frame's MDI
+// client, its Left and Top counted there when written and read; naming no
+// frame it is an ordinary top window. Ctrl+F4 in the active child asks to
+// close it ($CLOSE, as its close box does), and the frame's destroy takes its
+// children along.
+TEST_F(GuiTest, AnMdiChildLivesInItsFramesClient) {
+    ObjectRecord* frame = MakeWindow(kWinMdiFrame, 20, 20, 400, 300);
+    ASSERT_NE(nullptr, frame);
+    HWND client = NativeWindowOf(frame)->mdiClient;
+    ASSERT_NE(nullptr, client) << "a frame is made with its MDI client";
+    ObjectActivate(frame, 0, 0, 0, 0);
+    ObjectRecord* child = MakeWindow(kWinMdiChild, 10, 20, 200, 100, kUnitsPixels, frame);
+    ASSERT_NE(nullptr, child);
+    EXPECT_EQ(client, GetParent(child->hwnd));
+    EXPECT_TRUE(GetWindowLongA(child->hwnd, GWL_EXSTYLE) & WS_EX_MDICHILD);
+    ObjectActivate(child, 0, 0, 0, 0);
+    RECT area;
+    GetClientRect(child->hwnd, &area);
+    MapWindowPoints(child->hwnd, client, reinterpret_cast<POINT*>(&area), 2);
+    EXPECT_EQ((RECT{10, 20, 210, 120}), area) << "the client area where it was asked for, in the MDI client";
+    EXPECT_EQ(10u, WindowGetProp(child, kPidLeft));
+    EXPECT_EQ(20u, WindowGetProp(child, kPidTop));
+    PropChange move = {};
+    move.id = kPidLeft;
+    move.value = 30;
+    EXPECT_EQ(0, WindowSetProp(child, &move));
+    EXPECT_EQ(30u, WindowGetProp(child, kPidLeft)) << "a move reads back as written";
+    GetClientRect(child->hwnd, &area);
+    MapWindowPoints(child->hwnd, client, reinterpret_cast<POINT*>(&area), 2);
+    EXPECT_EQ((RECT{30, 20, 230, 120}), area) << "moved in the MDI client, its size kept";
+
+    ObjectRecord* lone = MakeWindow(kWinMdiChild, 50, 60, 200, 100);
+    ASSERT_NE(nullptr, lone) << "no frame named: an ordinary window";
+    EXPECT_EQ(nullptr, GetParent(lone->hwnd));
+    EXPECT_FALSE(GetWindowLongA(lone->hwnd, GWL_EXSTYLE) & WS_EX_MDICHILD);
+    EXPECT_EQ(50u, WindowGetProp(lone, kPidLeft));
+    EXPECT_EQ(static_cast<uint32_t>(kWinMdiChild), WindowGetProp(lone, kPidWinType));
+    ObjectDestroy(lone);
+
+    ASSERT_EQ(0, EventRegister(child, kEvClose, nullptr, false, nullptr, 0));
+    uint32_t before = EventQueueCount();
+    BYTE keys[256], held[256];
+    GetKeyboardState(keys);
+    memcpy(held, keys, sizeof held);
+    held[VK_CONTROL] = 0x80;
+    SetKeyboardState(held);
+    MSG ctrlF4 = {child->hwnd, WM_KEYDOWN, VK_F4, 0, 0, {}};
+    bool taken = PumpPreTranslate(&ctrlF4);
+    SetKeyboardState(keys);
+    EXPECT_TRUE(taken) << "Ctrl+F4 is the MDI frame's key";
+    EXPECT_EQ(before + 1, EventQueueCount()) << "$CLOSE raised; the server decides";
+    EXPECT_TRUE(IsWindow(child->hwnd)) << "the child stays until the server destroys it";
+
+    ObjectRef childRef = ObjectRefOf(child);
+    ObjectDestroy(frame);
+    EXPECT_FALSE(ObjectRefAlive(childRef)) << "the frame's destroy takes its MDI child along";
+    for (NativeWindowRecord* w = gWindowList; w; w = w->nextWindow)
+        EXPECT_NE(&w->w.hdr, child) << "no record of the child is left in the window list";
 }
 
 // A windowless child record placed in a window.
