@@ -25,7 +25,6 @@ constexpr uint32_t kRemoved = 0, kNotFound = 1;
 constexpr WPARAM kSimplePart = SB_SIMPLEID;
 constexpr WPARAM kSimplePartRtl = 0x4FF;
 constexpr int32_t kDockDefault = 1;
-constexpr int kHorizontal = 0;
 
 struct StatusBarRecord {
     ControlRecord c;

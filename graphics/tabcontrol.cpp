@@ -34,7 +34,6 @@ constexpr int32_t kNoTabImage = -2;
 constexpr uint32_t kObjNotPainted = 0x20;
 // Edit frames are redrawn when they come this close to the repainted area.
 constexpr int32_t kFrameReach = 3;
-constexpr int kHorizontal = 0, kVertical = 1;
 constexpr UINT kItemTextSize = 256;
 
 struct TabControlRecord {

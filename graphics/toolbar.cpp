@@ -32,7 +32,6 @@ constexpr WORD kTempButtonWidth = 0x7FFF;
 constexpr char kDefaultToolsName[] = "QOVDEFTOOLS";
 constexpr int kDefaultToolSize = 16;
 constexpr COLORREF kDefaultToolsMask = 0xC0C0C0;
-constexpr int kHorizontal = 0, kVertical = 1;
 constexpr UINT kButtonTextMax = 256;
 constexpr UINT kListMsgs[kListSlots] = {TB_SETIMAGELIST, TB_SETDISABLEDIMAGELIST, TB_SETHOTIMAGELIST};
 
