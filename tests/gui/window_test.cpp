@@ -232,7 +232,11 @@ TEST_F(GuiTest, AnMdiChildLivesInItsFramesClient) {
     ASSERT_NE(nullptr, child);
     EXPECT_EQ(client, GetParent(child->hwnd));
     EXPECT_TRUE(GetWindowLongA(child->hwnd, GWL_EXSTYLE) & WS_EX_MDICHILD);
+    EXPECT_FALSE(IsWindowVisible(child->hwnd)) << "made hidden, as any window, until it is shown";
     ObjectActivate(child, 0, 0, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(child->hwnd));
+    EXPECT_EQ(child->hwnd, reinterpret_cast<HWND>(SendMessageA(client, WM_MDIGETACTIVE, 0, 0)))
+        << "shown, it is the MDI client's active child";
     RECT area;
     GetClientRect(child->hwnd, &area);
     MapWindowPoints(child->hwnd, client, reinterpret_cast<POINT*>(&area), 2);
