@@ -320,7 +320,7 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
     case kPeFocus:
         if (rec) {
             ObjectRecord* top = ObjectTopWindow(rec);
-            if (WebIsWindow(top)) WebSetActiveWindow(top);
+            if (WebIsWindow(top)) WebWindowFrontFor(top);
             WebPageFocusMoved(rec, top);
         }
         break;

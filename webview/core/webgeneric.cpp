@@ -310,7 +310,14 @@ int32_t WebSetFocus(ObjectRecord* rec, int32_t item) {
     if (!(rec->flags & kObjShown) || (rec->flags & kObjDisabled)) return 0;
     WindowRecord* w = reinterpret_cast<WindowRecord*>(top);
     if (top->flags & kObjShown) {
-        if (!hosted) WebSetActiveWindow(top);
+        // A window behind comes to the front as a native one is activated:
+        // named alone, with the focus back on its control that had it (none:
+        // the keys reach no control until Tab); when the focus goes on to a
+        // control (one named, or the window's next in tab order), the control
+        // that had it hears $GOTFOCUS first and the focus moves on from it.
+        bool stepping = item == kFocusFirst || item == kFocusLast;
+        if (!hosted && rec == top && !stepping) WebWindowToFront(top);
+        else if (!hosted) WebWindowFrontFor(top);
         // The keys typed next go where the focus is now.
         WebViewTakeKeys(rec);
         if (rec->kind == kKindWindow) {

@@ -542,6 +542,9 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     int32_t heldAnswer = ops && ops->held ? ops->held(rec) : kWebNotHeld;
     if (heldAnswer != kWebNotHeld) return heldAnswer;
     ObjectRecord* parent = rec->parent;
+    // The window behind a destroyed front window comes to the front, unless
+    // every window is going (the session's end).
+    bool frontGone = rec == gWebActiveWindow && !gDestSuppress;
     if (rec->kind == kKindWindow || rec->kind == kKindPanel) DestroyChildren(rec);
     if (rec->kind == kKindWindow) {
         WindowRecord* w = reinterpret_cast<WindowRecord*>(rec);
@@ -612,6 +615,7 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     // The docked neighbours close the gap the object leaves, as its hide
     // would have done; a parent that is going itself is left alone.
     if (docked && parent && ObjectIsLive(parent)) WebLayoutChildren(parent);
+    if (frontGone && !gWebActiveWindow) WebFrontWindowGone();
     return 0;
 }
 

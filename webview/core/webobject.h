@@ -175,6 +175,7 @@ struct WebWindowRecord {
     uint32_t webMode;
     uint32_t iconValue;
     ObjectRecord* hostRecord;  // the native window whose web view shows it
+    uint32_t frontTurn;        // when it last came to the front (the latest is the window behind the front one)
     WebMenuShortcut menuShortcuts[kMenuShortcutsMax];
     uint32_t menuShortcutCount;   // entries in use, the free ones among them included
     uint8_t menuBarSent;          // the bar is in the page as its menus are; cleared by what changes it
@@ -357,6 +358,17 @@ void WebWindowClicked(ObjectRecord* window, bool itself);
 // A window made visible by its creation record, once its markup is made.
 void WebWindowShownByCreation(ObjectRecord* window);
 void WebSetActiveWindow(ObjectRecord* window);
+// A request brings the window to the front as a native window is activated:
+// its control that had the focus gets it back ($GOTFOCUS again), else the
+// page's focus leaves the control of the window that was in front.
+void WebWindowToFront(ObjectRecord* window);
+// The window comes to the front because the focus goes to one of its
+// controls: its control that had the focus hears $GOTFOCUS first, as a
+// native window's does as it is activated, before the focus moves on.
+void WebWindowFrontFor(ObjectRecord* window);
+// The front window was hidden or destroyed: the window behind comes to the
+// front (none: no window is in front).
+void WebFrontWindowGone();
 void WebFocusChanged(ObjectRecord* rec);
 bool WebIsDialogWindow(const ObjectRecord* rec);
 int32_t WebWindowDestroy(ObjectRecord* window);

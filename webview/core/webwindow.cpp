@@ -31,6 +31,8 @@
 ObjectRecord* gWebActiveWindow;
 int32_t gWebPageWidth, gWebPageHeight;
 ObjectRecord* gWebCloseSwallow;
+// Counts the windows' turns in front (WebWindowRecord::frontTurn).
+static uint32_t gWebFrontTurns;
 
 namespace {
 
@@ -287,33 +289,95 @@ void WebSetActiveWindow(ObjectRecord* window) {
     }
     gWebActiveWindow = window;
     if (!window) return;
+    WebWin(window)->frontTurn = ++gWebFrontTurns;
     if (!WebIsDialogWindow(window)) WebSetElemCssInt(window, "z-index", kZFront, false);
     Post(window, kEvActivate, 1);
 }
+
+// The window's control that had the focus, when it can have it again.
+static ObjectRecord* ControlThatHadFocus(ObjectRecord* window) {
+    ObjectRecord* focused = reinterpret_cast<WindowRecord*>(window)->focusObj;
+    return focused && ObjectIsLive(focused) ? focused : nullptr;
+}
+
+static bool Focusable(const ObjectRecord* rec) { return (rec->flags & kObjShown) && !(rec->flags & kObjDisabled); }
 
 // The window's control that had the focus there gets it back as the window
 // comes to the front; it hears $GOTFOCUS again, as a native control does when
 // its window is activated (its window's focus never left it, so the page's
 // report of the focus raises nothing). False when the window has none.
 static bool FocusBackToControl(ObjectRecord* window) {
-    WindowRecord* w = reinterpret_cast<WindowRecord*>(window);
-    ObjectRecord* focused = w->focusObj;
-    if (!focused || !ObjectIsLive(focused)) return false;
+    ObjectRecord* focused = ControlThatHadFocus(window);
+    if (!focused) return false;
     ObjectRef ref = ObjectRefOf(focused);
     ObjectSetFocus(focused, static_cast<int32_t>(WebWin(window)->focusItem), 0);
-    if (ObjectRefAlive(ref) && w->focusObj == focused && (focused->flags & kObjShown) &&
-        !(focused->flags & kObjDisabled))
+    if (ObjectRefAlive(ref) && reinterpret_cast<WindowRecord*>(window)->focusObj == focused && Focusable(focused))
         Post(focused, kEvGotFocus, 0);
     return true;
 }
 
+// The window is in front with none of its controls focused: the page's focus
+// leaves the control that has it (another window's), so the keys typed next
+// reach no control until a Tab gives the window's first control the focus,
+// as a native window in front with no control focused takes them. The page
+// has done so before the request is answered: the user's next key must not
+// reach the control left.
+static void PageFocusLeaves(ObjectRecord* window) {
+    WebViewSelectForObject(window);
+    JsonBeginAction(kActFocus);
+    JsonAddName(window);
+    WebViewMsgQuery();
+}
+
 // A window shown or brought to the front takes the keyboard, as a native one
 // does; the focus goes back to its control that had it, else to the first in
-// tab order.
+// tab order (with none that can take it, no control has the focus).
 static void FocusAfterShow(ObjectRecord* window) {
     WebViewTakeKeys(window);
     if (FocusBackToControl(window)) return;
-    if (gWebObjServices.focusNext) gWebObjServices.focusNext(window, false);
+    if (gWebObjServices.focusNext && gWebObjServices.focusNext(window, false)) return;
+    PageFocusLeaves(window);
+}
+
+void WebWindowToFront(ObjectRecord* window) {
+    if (!WebIsWindow(window) || window == gWebActiveWindow) return;
+    ObjectRef ref = ObjectRefOf(window);
+    WebSetActiveWindow(window);
+    if (!ObjectRefAlive(ref)) return;
+    WebViewTakeKeys(window);
+    if (!FocusBackToControl(window)) PageFocusLeaves(window);
+}
+
+void WebWindowFrontFor(ObjectRecord* window) {
+    if (!WebIsWindow(window) || window == gWebActiveWindow) return;
+    ObjectRef ref = ObjectRefOf(window);
+    WebSetActiveWindow(window);
+    if (!ObjectRefAlive(ref)) return;
+    ObjectRecord* focused = ControlThatHadFocus(window);
+    if (focused && Focusable(focused)) Post(focused, kEvGotFocus, 0);
+}
+
+// The window behind the front one: of the shown windows that can be
+// activated, the one that was in front last (as a native window's z-order
+// puts the window last activated just behind the active one).
+static ObjectRecord* WindowBehind() {
+    ObjectRecord* behind = nullptr;
+    for (ObjectRecord* w = gWebWindowList; w; w = w->next) {
+        if (w == gWebActiveWindow || !ObjectIsLive(w) || !Focusable(w)) continue;
+        if (!behind || WebWin(w)->frontTurn > WebWin(behind)->frontTurn) behind = w;
+    }
+    return behind;
+}
+
+void WebFrontWindowGone() {
+    // A hidden front window hears its $DEACTIVATE as the other comes to the
+    // front (a destroyed one is no longer the front window: it hears nothing).
+    ObjectRecord* behind = WindowBehind();
+    if (!behind) {
+        WebSetActiveWindow(nullptr);
+        return;
+    }
+    WebWindowToFront(behind);
 }
 
 static void ApplyBorderAndPosition(ObjectRecord* window, bool filling) {
@@ -373,16 +437,18 @@ int32_t WebHideWindow(ObjectRecord* window) {
     if (IsModal(w) && !gGuiOption2039) {
         int32_t r = gWebObjServices.modalEnd ? gWebObjServices.modalEnd(window) : kWebNotModalLevel;
         if (r != 0) return kWebNotModalLevel;
-        if (gWebActiveWindow == window) gWebActiveWindow = nullptr;
         DialogCommand(window, kDlgClose);
         window->flags &= ~kObjShown;
+        if (gWebActiveWindow == window) WebFrontWindowGone();
         return kWebModalEnd;
     }
     if (IsModal(w) && gWebObjServices.modalEnd) gWebObjServices.modalEnd(window);
-    if (gWebActiveWindow == window) gWebActiveWindow = nullptr;
     if (WebIsDialogWindow(window)) DialogCommand(window, kDlgClose);
     else WebSetElemCss(window, "display", "none", false);
     window->flags &= ~kObjShown;
+    // The window behind comes to the front, as natively: the keys go on to
+    // its control.
+    if (gWebActiveWindow == window) WebFrontWindowGone();
     return 0;
 }
 
@@ -393,14 +459,19 @@ void WebWindowActivate(ObjectRecord* window) {
 }
 
 void WebWindowClicked(ObjectRecord* window, bool itself) {
-    bool wasInFront = window == gWebActiveWindow;
+    if (window == gWebActiveWindow) return;
+    // A press on a control: the page reports the focus that moved there, and
+    // the control that had it hears $GOTFOCUS first, as natively. A press on
+    // the window itself left the page's focus alone: as a native window
+    // activated by a click on its frame or background, it gives the focus
+    // back to its control that had it (none: the keys wait for a Tab).
+    if (!itself) {
+        WebWindowFrontFor(window);
+        return;
+    }
     ObjectRef ref = ObjectRefOf(window);
     WebSetActiveWindow(window);
-    // A press on a control: the page reports the focus that moved there. A
-    // press on the window itself left the page's focus alone: as a native
-    // window activated by a click on its frame or background, it gives the
-    // focus back to its control that had it (none: the keys wait for a Tab).
-    if (itself && !wasInFront && ObjectRefAlive(ref)) FocusBackToControl(window);
+    if (ObjectRefAlive(ref)) FocusBackToControl(window);
 }
 
 void WebWindowShownByCreation(ObjectRecord* window) {
@@ -409,8 +480,11 @@ void WebWindowShownByCreation(ObjectRecord* window) {
     // window made visible does; its controls are made after it, so none has
     // the focus yet (a Tab gives it to the first).
     ObjectRef ref = ObjectRefOf(window);
+    bool another = gWebActiveWindow != nullptr;
     WebSetActiveWindow(window);
-    if (ObjectRefAlive(ref)) WebViewTakeKeys(window);
+    if (!ObjectRefAlive(ref)) return;
+    WebViewTakeKeys(window);
+    if (another) PageFocusLeaves(window);
 }
 
 void WebFocusChanged(ObjectRecord* rec) {

@@ -1,9 +1,10 @@
 // qovevents.js - the events the page reports for the client's objects: the
 // subscriptions of action 6 (and their end, action 41), script events (50),
-// the focus (14, reported back as 99995), the checked state (39 is general),
-// push-button cancel mode (43), file-input options (45) and chosen files
-// (99984), and the keys the client handles itself: Tab and Shift+Tab (99996,
-// 99997), Enter (99987) and Escape (99986).
+// the focus (14, reported back as 99995; a window named: no control keeps
+// it), the checked state (39 is general), push-button cancel mode (43),
+// file-input options (45) and chosen files (99984), and the keys the client
+// handles itself: Tab and Shift+Tab (99996, 99997), Enter (99987) and
+// Escape (99986).
 //
 // Event values follow the native controls: a push button's $CLICK carries 0;
 // a $KEYPRESS the character typed, with Shift 0x100, Ctrl 0x200, Alt 0x400;
@@ -210,6 +211,14 @@
       subscribe(m);
     },
     [Act.kActFocus]: function (m) {
+      // A window named: it is in front with none of its controls focused, so
+      // the element that has the focus (another window's control) loses it
+      // and the keys typed next reach no control until Tab.
+      if (byId(m.name).is('.qovfrm, .ui-dialog-content')) {
+        var active = document.activeElement;
+        if (active && active !== document.body && active.blur) active.blur();
+        return {};
+      }
       var t = focusTarget(m);
       if (t.length) t[0].focus();
       return {};

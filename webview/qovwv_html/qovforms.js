@@ -364,6 +364,10 @@
       if (!isDialog(el)) return m.dwid === kDlgPosition ? { h: 0, v: 0 } : undefined;
       switch (m.dwid) {
         case kDlgClose:
+          // The client gives the focus to the window that comes to the front;
+          // jQuery UI would give it back to the element that had it when the
+          // dialog opened, wherever that is now.
+          if (el.dialog('instance')) el.dialog('instance').opener = $();
           el.data('qovClosing', true);
           el.dialog('close');
           el.data('qovClosing', false);
