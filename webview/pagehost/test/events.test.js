@@ -104,6 +104,16 @@ test('keys and the focus', async () => {
   assert.equal(await held(), 'free', 'its next fetch lets them go');
   await post({ action: 14, name: 'C12D' });
   assert.deepEqual(await events(), [{ name: 'C12', et: 99995 }], 'a wrapper passes the focus to its input');
+  // A window named: in front with no control focused, so no element keeps
+  // the focus and the keys typed next reach none; Tab still goes to the client.
+  await post({ action: 14, name: 'C10' });
+  assert.equal(await page.evaluate(() => document.activeElement === document.body), true,
+    'the window takes the focus from its control');
+  assert.deepEqual(await events(), [], 'and nothing is reported');
+  await page.keyboard.press('x');
+  assert.deepEqual(await events(), [], 'a letter reaches no control');
+  await page.keyboard.press('Tab');
+  assert.deepEqual(await events(), [{ name: '', et: 99996 }], 'Tab goes to the client');
 });
 
 test('script events and chosen files', async () => {

@@ -246,6 +246,13 @@ test('a dialog\'s Left and Top place its client area, its frame above and left o
 });
 
 test('a dialog opens, answers its place, retitles and closes by action 29', async () => {
+  // A field outside has the focus as the dialog opens.
+  await page.evaluate(() => {
+    const field = document.createElement('input');
+    field.id = 'C49';
+    document.body.appendChild(field);
+    field.focus();
+  });
   await makeDialog('C50', false);
   assert.equal(await page.evaluate(() => $('#C50').dialog('isOpen')), true);
   const [pos] = await post({ action: 29, name: 'C50', dwid: 8 });
@@ -254,7 +261,11 @@ test('a dialog opens, answers its place, retitles and closes by action 29', asyn
   assert.equal(await page.evaluate(() => $('#C50').dialog('option', 'title')), 'New');
   await post({ action: 29, name: 'C50', dwid: 1 });
   assert.equal(await page.evaluate(() => $('#C50').dialog('isOpen')), false);
-  assert.deepEqual(await fetchEvents(), [], 'closing by the client raises no close event');
+  assert.deepEqual(await fetchEvents(), [],
+    'closing by the client raises no close event, nor a focus report: the client gives the focus');
+  assert.notEqual(await page.evaluate(() => document.activeElement.id), 'C49',
+    'the field that had the focus as it opened does not take it back');
+  await page.evaluate(() => document.getElementById('C49').remove());
   await post({ action: 20, delform: 'mainscrn', delid: 'C50' });
   assert.equal(await page.evaluate(() => $('#C50').length), 0, 'action 20 deletes it');
 });
