@@ -464,6 +464,28 @@ TEST_F(WebObjects, DialogsShowAndHide) {
     EXPECT_EQ(ObjectDeactivate(modal), kWebModalEnd) << "the current level ends the wait: 21761";
 }
 
+// The window that comes back when the front one is hidden or destroyed is
+// the one in front last, whatever the order the windows were made in.
+TEST_F(WebObjects, TheWindowInFrontLastComesBack) {
+    ObjectRecord* main = Window(0, 0, 300, 400);
+    ObjectRecord* a = Window(0, 0, 100, 200);
+    ObjectRecord* b = Window(0, 0, 100, 200);
+    ObjectRecord* c = Window(0, 0, 100, 200);
+    ASSERT_TRUE(main && a && b && c);
+    EXPECT_EQ(gWebActiveWindow, c) << "each made visible comes to the front";
+    EXPECT_EQ(ObjectSetFocus(b, 0, 0), 0);
+    EXPECT_EQ(ObjectSetFocus(a, 0, 0), 0);
+    EXPECT_EQ(gWebActiveWindow, a) << "2413 brings a window behind to the front";
+    EXPECT_EQ(ObjectDeactivate(a), 0);
+    EXPECT_EQ(gWebActiveWindow, b) << "hidden: the window in front before it, not the one made last";
+    EXPECT_EQ(ObjectDestroy(b), 0);
+    EXPECT_EQ(gWebActiveWindow, c) << "destroyed: the one in front before that";
+    EXPECT_EQ(ObjectDeactivate(c), 0);
+    EXPECT_EQ(gWebActiveWindow, main) << "then the first window, in front before them all";
+    EXPECT_EQ(ObjectDeactivate(main), 0);
+    EXPECT_EQ(gWebActiveWindow, nullptr) << "none left shown: none in front";
+}
+
 TEST_F(WebObjects, WindowProperties) {
     ASSERT_NE(Window(0, 0, 300, 400), nullptr);
     ObjectRecord* w = Window(0, 0, 300, 400);
