@@ -14,8 +14,6 @@
 #include "session/util/mem.h"
 #include "app/wiring.h"
 
-HWND CreateSessionWindow(HINSTANCE inst);
-
 static const char kFatalText[] = "Qovtervex has had the following error while communicating with the server:";
 
 // Console output: the console when there is one, plain standard output
@@ -101,6 +99,10 @@ static void Cleanup() {
 }
 
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
+    // The libraries loaded on first use are handed to the delay-load helper
+    // once a facility has loaded them (and a first call that nothing made
+    // ready is named in the debug log when its library cannot be loaded).
+    SysLibInstall();
     // 1. Switches; the ones that end the process at once.
     bool ok = ParseSwitches(__argc, __argv);
     if (gSwitches.version || gSwitches.help) {

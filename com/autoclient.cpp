@@ -15,6 +15,7 @@
 #include "objects/objrecord.h"
 #include "session/config.h"
 #include "session/log.h"
+#include "session/nomem.h"
 #include "session/util/mem.h"
 
 AutoEventPostFn gAutoEventPost;
@@ -473,8 +474,9 @@ STDMETHODIMP CQovIDispatchEvents::Invoke(DISPID id, REFIID iid, LCID, WORD flags
     if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     if (!owner_ || !gAutoEventPost) return S_OK;
     // The sink may be called again (and detached) while the event is handled.
+    // An event whose arguments cannot be held is dropped, with its note.
     AddRef();
-    gAutoEventPost(owner_, id, params);
+    bool held = CatchNoMemory("an automation object's event", [&] { gAutoEventPost(owner_, id, params); });
     Release();
-    return S_OK;
+    return held ? S_OK : E_OUTOFMEMORY;
 }

@@ -119,6 +119,10 @@ void FreeAutomation(AutomationRecord* a) {
 }  // namespace
 
 ObjectRecord* AutomationCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    if (!RuntimeOleLibraries()) {
+        *code = kAutoNoMemory;
+        return nullptr;
+    }
     RuntimeOleStart();
     const char* name = cr->clsid.text;
     uint32_t n = cr->clsid.length;

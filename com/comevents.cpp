@@ -4,6 +4,7 @@
 // the server takes the event until it waits or polls again.
 #include "com/comevents.h"
 
+#include <memory>
 #include <new>
 #include <string>
 
@@ -65,17 +66,19 @@ bool DeliverDuringWait(ObjectRecord* owner, uint32_t eventId, DISPPARAMS* params
     if (!SrvMsgEventWaitOpen() || EventQueueCount() != 0 || !EventFindReg(owner, eventId)) return false;
     if (!PostEventIfRegistered(owner, eventId, params)) return false;
     if (!SrvMsgAnswerWaitNow()) return true;   // stays queued for the wait
-    uint32_t nest = SrvMsgNestBegin();
+    // Nothing points at the DISPPARAMS once Invoke returns, however the
+    // nest below ends (declared first, so it is undone after the nest).
+    struct Unpoint {
+        ~Unpoint() { VariantBuiltinsPoint(nullptr, 0); }
+    } unpoint;
+    SrvMsgNest nest;
     uint32_t total = params ? params->cArgs : 0;
     uint32_t n = total < kEventRegItems ? total : kEventRegItems;
     VARIANT* own[kEventRegItems];
     for (uint32_t i = 0; i < n; ++i) own[i] = &params->rgvarg[total - 1 - i];
     VariantBuiltinsPoint(own, n);
-    if (nest != kNoNest)
+    if (nest.Taking())
         while (!SrvMsgDeferredWaitArrived()) PumpOnce(true);
-    SrvMsgNestEnd(nest);
-    // Nothing points at the DISPPARAMS once Invoke returns.
-    VariantBuiltinsPoint(nullptr, 0);
     return true;
 }
 
@@ -91,7 +94,9 @@ bool PostEventIfRegistered(ObjectRecord* rec, uint32_t eventId, DISPPARAMS* para
     if (!ObjectIsLive(rec)) return false;
     EventReg* reg = EventFindReg(rec, eventId);
     if (!reg) return false;
-    ComEventArgs* args = CopyArgs(params);
+    // The copies are freed on every way out until the queue takes them.
+    std::unique_ptr<ComEventArgs, void (*)(void*)> held(CopyArgs(params), ArgsFree);
+    ComEventArgs* args = held.get();
     if (!args) return false;
     uint32_t n = reg->itemCount < args->count ? reg->itemCount : args->count;
     EventItem items[kEventRegItems] = {};
@@ -105,9 +110,9 @@ bool PostEventIfRegistered(ObjectRecord* rec, uint32_t eventId, DISPPARAMS* para
             if (ItemIsText(items[i].kind)) items[i].size = 0;
         }
     }
-    if (PostEventComArgs(rec, eventId, items, n, args)) return true;
-    ArgsFree(args);
-    return false;
+    if (!PostEventComArgs(rec, eventId, items, n, args)) return false;
+    held.release();
+    return true;
 }
 
 void ComEventsInstall() {

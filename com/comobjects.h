@@ -34,7 +34,16 @@ struct VariantRecord {
     VARIANT value;              // owned
     uint8_t varPtrMode;         // VarPtrMode
     VariantRecord* nextVariant; // gVariantList
+    uint64_t heldBytes;         // what value holds, counted in the Variants' store
 };
+
+// What the server can make Variants hold (their elements, strings and nested
+// arrays): one Variant at most kVariantBytesMax, the picture ceiling's figure,
+// all of them together kVariantStoreBytesMax, so that a server making arrays
+// cannot take the memory the client's windows and libraries need. A change
+// that would pass either is refused before anything is allocated.
+constexpr uint64_t kVariantBytesMax = 256ull << 20;
+constexpr uint64_t kVariantStoreBytesMax = 512ull << 20;
 
 // ---- Automation -----------------------------------------------------------------
 ObjectRecord* AutomationCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code);
@@ -64,6 +73,11 @@ void OleVarDestroyAll(bool finalRun);
 // Points records 1-10 at an event's arguments in parameter order; a count of 0
 // returns them to their own values (VT_ERROR, DISP_E_PARAMNOTFOUND).
 void VariantBuiltinsPoint(VARIANT* const* args, uint32_t count);
+// A copy of v (a reference read through) becomes the record's own value when
+// it fits the store: 0, kAutoNoMemory (the old value kept) or kAutoNoValue.
+int32_t VariantObjTakeCopy(VariantRecord* r, const VARIANT* v);
+// What the Variants hold together now (the store's count).
+uint64_t VariantStoreBytes();
 void ComObjectsInstallVariant();
 
 // Registers both kinds with the object model (creators, operation rows, method

@@ -206,6 +206,10 @@ void OleObjVerbMenu(ObjectRecord* rec, bool dblOrEnter, int32_t x, int32_t y, bo
 // ---- Creation ----------------------------------------------------------------------------------------
 
 ObjectRecord* ContainerCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    if (!RuntimeOleLibraries()) {
+        *code = kOpNoMemory;
+        return nullptr;
+    }
     RuntimeOleStart();
     gObjectCreateDetail = 0;
     OleStoreInfo* store = static_cast<OleStoreInfo*>(cr->oleStore);

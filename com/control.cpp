@@ -408,6 +408,10 @@ ControlClassInfo* LookUpClass(const char* classId) {
 }  // namespace
 
 ObjectRecord* ControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    if (!RuntimeOleLibraries()) {
+        *code = kOpNoMemory;
+        return nullptr;
+    }
     RuntimeOleStart();
     gObjectCreateDetail = 0;
     if (!cr->classId.text || cr->classId.length == 0) {

@@ -387,7 +387,7 @@ const MethodDesc* HtmlMethodLookup(uint32_t method, uint32_t version) {
     return reinterpret_cast<const MethodDesc*>(&kHtmlMethodRows[method]);
 }
 
-LRESULT CALLBACK HtmlControlWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT HtmlControlWndProcWork(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     HtmlControlRecord* h = HtmlOfWindow(wnd);
     switch (msg) {
     case WM_SIZE:
@@ -426,7 +426,7 @@ bool RegisterHtmlClass() {
     if (!gClassPending) return true;
     WNDCLASSA wc = {};
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-    wc.lpfnWndProc = HtmlControlWndProc;
+    wc.lpfnWndProc = GuardedWndProc<HtmlControlWndProcWork>;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kHtmlClass;
     if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
@@ -551,6 +551,8 @@ int32_t HtmlControlSetFocus(ObjectRecord* rec, int32_t direction) {
 }
 
 ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    *code = kOpNoMemory;
+    if (!RuntimeOleLibraries()) return nullptr;
     RuntimeOleStart();
     *code = kOpNoObject;
     if (!RegisterHtmlClass()) return nullptr;
@@ -648,6 +650,7 @@ static int32_t HtmlFocusStep(ObjectRecord* rec, int32_t direction) { return Html
 // A Panel's HTML view (its InnerHtml method) is the same browser host, without
 // the control's events or tab order: loaded with no hooked events.
 static void* PanelViewCreate(HWND wnd) {
+    if (!RuntimeOleLibraries()) return nullptr;
     RuntimeOleStart();
     CQovPanelWebBrowser* site = nullptr;
     return HtmlPanelCreate(wnd, &site) == kPanelOk ? site : nullptr;

@@ -42,6 +42,8 @@ public:
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* excep, UINT* argErr) override;
+    // The event's part that the owner handles (Invoke runs it under the guard).
+    void Deliver(IHTMLEventObj* ev, const char* type, const char* id, const char* target, bool ctrl, long keyCode);
 };
 
 class CQovPanelWebBrowser final : public IOleClientSite, public IOleInPlaceSite, public IStorage,

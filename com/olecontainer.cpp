@@ -15,6 +15,7 @@
 #include "com/oleutil.h"
 #include "forms/formload.h"
 #include "session/config.h"
+#include "session/session.h"
 #include "session/util/strutil.h"
 
 namespace {
@@ -478,6 +479,8 @@ BOOL GenObjUpdate(CGenObject* g) {
 }
 
 BOOL GenObjInsertDialog(CGenObject* g, BOOL fromFile) {
+    // The insert-object dialog's library is loaded first: no dialog without it.
+    if (!SysLibNeed(kSysLibOleDlg)) return FALSE;
     ContainerRecord* k = g ? ContainerOf(g->container) : nullptr;
     if (!k) return FALSE;
     char fileName[kFileNameMax] = "";
@@ -509,6 +512,7 @@ BOOL GenObjInsertDialog(CGenObject* g, BOOL fromFile) {
 // The object's verbs at position - 1 of the menu: a cascade that
 // OleUIAddVerbMenuA makes for several verbs is flattened into the menu.
 void GenObjVerbMenu(CGenObject* g, HMENU menu, UINT position) {
+    if (!SysLibNeed(kSysLibOleDlg)) return;   // no verbs without the library
     if (!g || !g->oleObject || !menu || position == 0) return;
     HMENU cascade = nullptr;
     OleUIAddVerbMenuA(g->oleObject, nullptr, menu, position, kOleVerbFirstId, kOleVerbLastId, FALSE, 0, &cascade);

@@ -15,6 +15,7 @@
 #include "objects/pump.h"
 #include "objects/window.h"
 #include "session/config.h"
+#include "session/nomem.h"
 #include "session/util/codepage.h"
 
 namespace {
@@ -282,8 +283,10 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         std::vector<IUnknown*> list;
-        if ((flags & OLECONTF_EMBEDDINGS) && form_->window) CollectUnknowns(form_->window, &list);
-        *out = EnumUnknownCreate(list.data(), static_cast<ULONG>(list.size()));
+        bool held = true;
+        if ((flags & OLECONTF_EMBEDDINGS) && form_->window)
+            held = CatchNoMemory("a form's object list", [&] { CollectUnknowns(form_->window, &list); });
+        if (held) *out = EnumUnknownCreate(list.data(), static_cast<ULONG>(list.size()));
         for (IUnknown* u : list) u->Release();
         return *out ? S_OK : E_OUTOFMEMORY;
     }
@@ -302,9 +305,12 @@ public:
 static void CollectUnknowns(ObjectRecord* container, std::vector<IUnknown*>* out) {
     for (ObjectRecord* c = container->children; c; c = c->next) {
         if (c->kind == kKindControl || c->kind == kKindContainer) {
+            // The room first: a reference taken is never lost to a full list.
+            out->push_back(nullptr);
             CGenObject* g = OleObjectOf(c);
             IUnknown* u = g ? GenObjGetUnknown(g) : nullptr;
-            if (u) out->push_back(u);
+            if (u) out->back() = u;
+            else out->pop_back();
         } else if (c->kind == kKindPanel && !ObjectIsWebView(c)) {
             CollectUnknowns(c, out);
         }
@@ -333,6 +339,7 @@ private:
         *effect = HitContainer(pt) ? DropEffectOf(keys, *effect) : DROPEFFECT_NONE;
         return S_OK;
     }
+    void TakeDrop(ObjectRecord* target, IDataObject* data);
     ObjectRecord* HitContainer(POINTL pt) {
         if (!window_ || !window_->hwnd) return nullptr;
         return DropTargetAt(window_, window_->hwnd, pt);
@@ -376,6 +383,13 @@ STDMETHODIMP CQovDropTgt::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* 
     if (data) data->AddRef();
     ObjectRecord* target = HitContainer(pt);
     *effect = target ? DropEffectOf(keys, *effect) : DROPEFFECT_NONE;
+    // What cannot be held drops the drop; the data is released on every way out.
+    bool held = CatchNoMemory("a drop", [&] { TakeDrop(target, data); });
+    if (data) data->Release();
+    return held ? S_OK : E_OUTOFMEMORY;
+}
+
+void CQovDropTgt::TakeDrop(ObjectRecord* target, IDataObject* data) {
     ContainerRecord* k = ContainerOf(target);
     if (k && data) {
         CGenObject* g = GenObjNew(window_, target, nullptr);
@@ -392,8 +406,6 @@ STDMETHODIMP CQovDropTgt::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* 
             }
         }
     }
-    if (data) data->Release();
-    return S_OK;
 }
 
 // ---- Form support ----------------------------------------------------------------------------------

@@ -1078,6 +1078,8 @@ int32_t RibbonCreate(ObjectRecord* win, int adjust) {
         RibbonDestroy(old, giveBack);
     }
     if (!name[0]) return 0;
+    // A ribbon is a COM object: without the OLE libraries it is not made.
+    if (!RuntimeOleLibraries()) return 1;
     auto* rib = static_cast<RibbonRecord*>(LocalAllocZero(sizeof(RibbonRecord)));
     if (!rib) return 1;
     rib->window = win;

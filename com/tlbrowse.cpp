@@ -582,6 +582,7 @@ bool TlbFillTree(TlbLibrary* m, HWND tree) {
 }  // namespace
 
 int32_t TypeLibBrowseClassId(const char* classId, HWND tree) {
+    if (!RuntimeOleLibraries()) return 0;
     RuntimeOleStart();
     gBrowsedTypeLib = nullptr;
     if (!classId || !tree) return 0;

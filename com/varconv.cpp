@@ -254,19 +254,20 @@ int32_t SafeArrayToText(const VARIANT* v, bool utf8, std::string* text) {
     if (FAILED(SafeArrayGetVartype(sa, &et))) return kAutoNoValue;
     std::string piece;
     for (;;) {
-        VARIANT tmp;
-        VariantInit(&tmp);
-        if (et != VT_VARIANT) V_VT(&tmp) = et;
-        void* where = VariantValuePtr(et, &tmp, false);
+        // The element's copy is cleared however this turn ends: the text's
+        // growth below may find no memory while it still holds a string.
+        ScopedVariant element;
+        VARIANT* tmp = &element.v;
+        if (et != VT_VARIANT) V_VT(tmp) = et;
+        void* where = VariantValuePtr(et, tmp, false);
         for (UINT d = 0; d < dims; ++d) where32[d] = index[d];
         bool ok = where && SUCCEEDED(SafeArrayGetElement(sa, where32, where));
-        if (!ok) V_VT(&tmp) = VT_EMPTY;
-        if (ok && V_VT(&tmp) == VT_BSTR) {
-            ok = BstrToText(V_BSTR(&tmp), utf8, !utf8, &piece);
+        if (!ok) V_VT(tmp) = VT_EMPTY;
+        if (ok && V_VT(tmp) == VT_BSTR) {
+            ok = BstrToText(V_BSTR(tmp), utf8, !utf8, &piece);
         } else if (ok) {
-            ok = SUCCEEDED(VariantChangeType(&tmp, &tmp, 0, VT_BSTR)) && BstrToText(V_BSTR(&tmp), utf8, false, &piece);
+            ok = SUCCEEDED(VariantChangeType(tmp, tmp, 0, VT_BSTR)) && BstrToText(V_BSTR(tmp), utf8, false, &piece);
         }
-        VariantClear(&tmp);
         if (!ok) {
             text->clear();
             return kAutoNoValue;
@@ -301,12 +302,10 @@ int32_t TextFromVariant(EventItem* item, const VARIANT* v, std::string* text) {
     if (V_VT(v) == VT_BSTR) {
         return BstrToText(V_BSTR(v), utf8, item->kind == kVarItemText8, text) ? kAutoOk : kAutoNoValue;
     }
-    VARIANT tmp;
-    int32_t rc = ToBstrTemp(v, &tmp);
+    ScopedVariant tmp;
+    int32_t rc = ToBstrTemp(v, &tmp.v);
     if (rc != kAutoOk) return rc;
-    bool ok = BstrToText(V_BSTR(&tmp), utf8, false, text);
-    VariantClear(&tmp);
-    if (!ok) return kAutoNoValue;
+    if (!BstrToText(V_BSTR(&tmp.v), utf8, false, text)) return kAutoNoValue;
     if (item->kind == kVarItemText && !text->empty()) FirstCommaToPeriod(&(*text)[0], text->size());
     return kAutoOk;
 }
@@ -376,14 +375,11 @@ int32_t ObjectFromVariant(EventItem* item, const VARIANT* v, bool* appendAnyway)
             }
         }
         SetItemObject(item, rec);
-        VariantRecord* var = VariantOf(rec);
-        VariantClear(&var->value);
-        if (FAILED(VariantCopyInd(&var->value, const_cast<VARIANT*>(v)))) {
-            VariantInit(&var->value);
-            *appendAnyway = true;
-            return kAutoNoValue;
-        }
-        return kAutoOk;
+        // A value that passes the Variants' bounds is refused (-6), as one
+        // that cannot be copied is; the variable still gets its object.
+        int32_t rc = VariantObjTakeCopy(VariantOf(rec), v);
+        if (rc != kAutoOk) *appendAnyway = true;
+        return rc;
     }
     default:
         return kAutoNoValue;
@@ -395,12 +391,11 @@ int32_t ObjectFromVariant(EventItem* item, const VARIANT* v, bool* appendAnyway)
 int32_t VariantToItem(EventItem* item, const VARIANT* v, std::string* text, bool* appendAnyway) {
     *appendAnyway = false;
     // A reference (an event's argument) is read through: arrays included.
-    VARIANT direct;
-    VariantInit(&direct);
+    ScopedVariant direct;
     const VARIANT* src = v;
     if (V_VT(v) & VT_BYREF) {
-        if (FAILED(VariantCopyInd(&direct, const_cast<VARIANT*>(v)))) return kAutoNoValue;
-        src = &direct;
+        if (FAILED(VariantCopyInd(&direct.v, const_cast<VARIANT*>(v)))) return kAutoNoValue;
+        src = &direct.v;
     }
     int32_t rc;
     switch (item->kind) {
@@ -424,7 +419,6 @@ int32_t VariantToItem(EventItem* item, const VARIANT* v, std::string* text, bool
         rc = kAutoNoValue;
         break;
     }
-    VariantClear(&direct);
     return rc;
 }
 

@@ -12,6 +12,16 @@
 
 #include "session/proto/records.h"
 
+// A VARIANT of a scope's own: cleared on every way out of it, so a throw
+// (memory that cannot be held) leaks nothing the VARIANT holds.
+struct ScopedVariant {
+    VARIANT v;
+    ScopedVariant() { VariantInit(&v); }
+    ~ScopedVariant() { VariantClear(&v); }
+    ScopedVariant(const ScopedVariant&) = delete;
+    ScopedVariant& operator=(const ScopedVariant&) = delete;
+};
+
 // 64-bit integer items go with all their bits (VT_I8 when negative, else
 // VT_UI8); off: VT_UI4, low word.
 extern bool gVarInt64Args;

@@ -15,20 +15,88 @@
 #include "objects/objops.h"
 #include "objects/objwire.h"
 #include "session/session.h"
+#include "session/util/bytereader.h"
 
 namespace {
 
 constexpr uint8_t kReplyKindInt = 8;
 constexpr HRESULT kInvalidArg = E_INVALIDARG;
+// SetElemCount past the store's bounds answers what SafeArrayRedim answers
+// when memory runs out.
+constexpr HRESULT kRedimNoMemory = E_OUTOFMEMORY;
+// Arrays held in the VARIANT elements of arrays are counted this deep; what
+// lies deeper counts as passing every bound.
+constexpr int kHeldDepthMax = 8;
+constexpr uint64_t kHeldPastBounds = UINT64_MAX;
 
 enum VariantPropCode : uint32_t { kVpVarType = 397, kVpValue = 398, kVpVarPtr = 422, kVpRaw = 432 };
 constexpr uint32_t kVariantMethodsVersion = 8700, kGetAllDataVersion = 9304;
 
 VariantRecord* gVariantList;
 VariantRecord gBuiltins[kVariantBuiltins];
+uint64_t gStoreBytes;       // what every record's own value holds, together
+
+// ---- The store: what Variants hold ---------------------------------------------------
+
+uint64_t HeldBytes(const VARIANT* v, int depth);
+
+// An array's elements (count x element size), and the strings and arrays its
+// BSTR or VARIANT elements hold.
+uint64_t ArrayHeldBytes(const SAFEARRAY* sa, int depth) {
+    CheckedSize cells(1);
+    for (USHORT d = 0; d < sa->cDims; ++d) cells.Mul(sa->rgsabound[d].cElements);
+    CheckedSize bytes(cells.value);
+    bytes.Mul(sa->cbElements);
+    if (!cells.ok || !bytes.ok) return kHeldPastBounds;
+    if (!sa->pvData) return bytes.value;
+    if (sa->fFeatures & FADF_BSTR) {
+        const BSTR* s = static_cast<const BSTR*>(sa->pvData);
+        for (uint64_t i = 0; i < cells.value && bytes.ok; ++i) bytes.Add(SysStringByteLen(s[i]));
+    } else if (sa->fFeatures & FADF_VARIANT) {
+        if (depth >= kHeldDepthMax) return kHeldPastBounds;
+        const VARIANT* e = static_cast<const VARIANT*>(sa->pvData);
+        for (uint64_t i = 0; i < cells.value && bytes.ok; ++i) {
+            uint64_t inner = HeldBytes(&e[i], depth + 1);
+            if (inner == kHeldPastBounds) return kHeldPastBounds;
+            bytes.Add(inner);
+        }
+    }
+    return bytes.ok ? bytes.value : kHeldPastBounds;
+}
+
+// What a VARIANT holds of its own; a reference holds nothing (the storage it
+// points at belongs to whoever made it, an event's sender).
+uint64_t HeldBytes(const VARIANT* v, int depth) {
+    VARTYPE vt = V_VT(v);
+    if (vt & VT_BYREF) return 0;
+    if (vt & VT_ARRAY) return V_ARRAY(v) ? ArrayHeldBytes(V_ARRAY(v), depth) : 0;
+    if (vt == VT_BSTR) return SysStringByteLen(V_BSTR(v));
+    return 0;
+}
+
+uint64_t HeldBytes(const VARIANT* v) { return HeldBytes(v, 0); }
+
+// Whether the record's own value may hold `held` bytes: within one Variant's
+// bound, and within the store's with what the others hold.
+bool StoreFits(const VariantRecord* r, uint64_t held) {
+    return held <= kVariantBytesMax && gStoreBytes - r->heldBytes + held <= kVariantStoreBytesMax;
+}
+
+// The record's own value now holds `held` bytes.
+void StoreSet(VariantRecord* r, uint64_t held) {
+    gStoreBytes = gStoreBytes - r->heldBytes + held;
+    r->heldBytes = held;
+}
+
+// Counts the record's own value again after a change that only gives back.
+void StoreRecount(VariantRecord* r) {
+    uint64_t held = HeldBytes(&r->value);
+    StoreSet(r, held == kHeldPastBounds ? r->heldBytes : held);
+}
 
 void ResetBuiltin(VariantRecord* r, bool argument) {
     VariantClear(&r->value);
+    StoreSet(r, 0);
     r->valuePtr = &r->value;
     if (argument) {
         V_VT(&r->value) = VT_ERROR;
@@ -108,15 +176,13 @@ const VARIANT* ReadableValue(VariantRecord* r, VARIANT* tmp, int32_t* rc) {
 // The raw bytes of the value: a string's own UTF-16 bytes, else the value field.
 int32_t RawBytes(VariantRecord* r, EventItem* item) {
     if (item->kind != kVarItemText8) return kAutoNoValue;
-    VARIANT tmp;
+    ScopedVariant tmp, direct;
     int32_t rc;
-    const VARIANT* v = ReadableValue(r, &tmp, &rc);
+    const VARIANT* v = ReadableValue(r, &tmp.v, &rc);
     if (rc != kAutoOk) return rc;
-    VARIANT direct;
-    VariantInit(&direct);
     if (V_VT(v) & VT_BYREF) {
-        VariantCopyInd(&direct, const_cast<VARIANT*>(v));
-        v = &direct;
+        VariantCopyInd(&direct.v, const_cast<VARIANT*>(v));
+        v = &direct.v;
     }
     std::string bytes;
     if (V_VT(v) == VT_BSTR) {
@@ -125,8 +191,6 @@ int32_t RawBytes(VariantRecord* r, EventItem* item) {
     } else {
         bytes.assign(reinterpret_cast<const char*>(&V_I4(v)), RawValueWidth(V_VT(v)));
     }
-    VariantClear(&direct);
-    VariantClear(&tmp);
     item->size = static_cast<uint32_t>(bytes.size());
     item->data = bytes.data();
     return AddEventItem(item) == 0 ? kAutoOk : kAutoNoMemory;
@@ -169,6 +233,37 @@ int32_t WriteThrough(VariantRecord* r, const EventItem* value) {
     return kAutoOk;
 }
 
+// What the element at the given indexes holds of its own (its string, the
+// arrays of a VARIANT element).
+uint64_t ElementHeldBytes(VARIANT* v, const int32_t* given, uint32_t count) {
+    SAFEARRAY* sa;
+    LONG index[kIndexDimsMax];
+    VARTYPE et;
+    if (ElementPlace(v, given, count, &sa, index, &et) != kAutoOk) return 0;
+    void* at = nullptr;
+    if (FAILED(SafeArrayPtrOfIndex(sa, index, &at)) || !at) return 0;
+    if (et == VT_BSTR) return SysStringByteLen(*static_cast<BSTR*>(at));
+    if (et == VT_VARIANT) return HeldBytes(static_cast<VARIANT*>(at));
+    return 0;
+}
+
+// PutElement into the record's array, counted in the store when the array is
+// the record's own: the new element's string or arrays replace the old one's,
+// refused (-6) when that would pass a bound.
+int32_t PutElementCounted(VariantRecord* r, const int32_t* given, uint32_t count, VARIANT* value) {
+    VARIANT* v = r->valuePtr;
+    SAFEARRAY* sa = ArrayOf(v);
+    VARTYPE et = VT_EMPTY;
+    bool holds = v == &r->value && sa && SUCCEEDED(SafeArrayGetVartype(sa, &et)) && (et == VT_BSTR || et == VT_VARIANT);
+    if (!holds) return PutElement(v, given, count, value);
+    uint64_t added = HeldBytes(value), dropped = ElementHeldBytes(v, given, count);
+    uint64_t held = r->heldBytes >= dropped ? r->heldBytes - dropped : 0;
+    if (added == kHeldPastBounds || !StoreFits(r, held + added)) return kAutoNoMemory;
+    int32_t rc = PutElement(v, given, count, value);
+    if (rc == kAutoOk) StoreSet(r, held + added);
+    return rc;
+}
+
 int32_t SetValue(VariantRecord* r, const EventItem* value) {
     VARIANT* v = r->valuePtr;
     if (V_VT(v) & VT_BYREF) return WriteThrough(r, value);
@@ -176,23 +271,58 @@ int32_t SetValue(VariantRecord* r, const EventItem* value) {
         SAFEARRAY* sa = ArrayOf(v);
         VARTYPE et = VT_EMPTY;
         if (!sa || FAILED(SafeArrayGetVartype(sa, &et))) return kAutoBadElement;
-        VARIANT tmp;
-        int32_t rc = VarToVariant(value, &tmp, et == VT_VARIANT ? 0 : et);
-        if (rc == kAutoOk) rc = PutElement(v, nullptr, 0, &tmp);
-        VariantClear(&tmp);
+        ScopedVariant tmp;
+        int32_t rc = VarToVariant(value, &tmp.v, et == VT_VARIANT ? 0 : et);
+        if (rc == kAutoOk) rc = PutElementCounted(r, nullptr, 0, &tmp.v);
         return rc;
     }
-    // Converted aside: a value the kept type cannot take leaves the old value
-    // and its type in place.
-    VARIANT tmp;
-    int32_t rc = VarToVariant(value, &tmp, V_VT(v));
-    if (rc != kAutoOk) {
-        VariantClear(&tmp);
-        return rc;
-    }
+    // Converted aside: a value the kept type cannot take, or that the store
+    // cannot hold, leaves the old value and its type in place.
+    ScopedVariant tmp;
+    int32_t rc = VarToVariant(value, &tmp.v, V_VT(v));
+    if (rc != kAutoOk) return rc;
+    bool own = v == &r->value;
+    uint64_t held = own ? HeldBytes(&tmp.v) : 0;
+    if (own && !StoreFits(r, held)) return kAutoNoMemory;
     VariantClear(v);
-    *v = tmp;
+    *v = tmp.v;
+    VariantInit(&tmp.v);   // the record owns it now
+    if (own) StoreSet(r, held);
     return kAutoOk;
+}
+
+// A reference is read through, as VariantCopyInd copies it.
+uint64_t HeldBytesThrough(const VARIANT* v) {
+    VARTYPE vt = V_VT(v);
+    if (!(vt & VT_BYREF)) return HeldBytes(v);
+    if (vt == (VT_BYREF | VT_VARIANT)) return V_VARIANTREF(v) ? HeldBytes(V_VARIANTREF(v)) : 0;
+    if (vt & VT_ARRAY) return V_ARRAYREF(v) && *V_ARRAYREF(v) ? ArrayHeldBytes(*V_ARRAYREF(v), 0) : 0;
+    if (vt == (VT_BYREF | VT_BSTR)) return V_BSTRREF(v) ? SysStringByteLen(*V_BSTRREF(v)) : 0;
+    return 0;
+}
+
+// SetElemCount: the array's first bound becomes size elements from 0. Growth
+// that would pass a bound of the store is refused before SafeArrayRedim
+// allocates anything; the elements it adds are empty, so they hold only
+// their own size.
+HRESULT RedimCounted(VariantRecord* r, SAFEARRAY* sa, ULONG size) {
+    bool own = r->valuePtr == &r->value;
+    ULONG old = sa->cDims ? sa->rgsabound[0].cElements : 0;
+    uint64_t grown = r->heldBytes;
+    if (own && size > old) {
+        CheckedSize added(size - old);
+        for (USHORT d = 1; d < sa->cDims; ++d) added.Mul(sa->rgsabound[d].cElements);
+        added.Mul(sa->cbElements).Add(r->heldBytes);
+        if (!added.ok || !StoreFits(r, added.value)) return kRedimNoMemory;
+        grown = added.value;
+    }
+    SAFEARRAYBOUND bound = {size, 0};
+    HRESULT hr = SafeArrayRedim(sa, &bound);
+    if (own && SUCCEEDED(hr)) {
+        if (size > old) StoreSet(r, grown);
+        else StoreRecount(r);
+    }
+    return hr;
 }
 
 int32_t IntArg(const MethodCallRec* call, uint32_t i, int32_t def) {
@@ -227,6 +357,7 @@ void Unlink(VariantRecord* r) {
 
 void FreeVariantRecord(VariantRecord* r) {
     VariantClear(&r->value);
+    StoreSet(r, 0);
     ObjectFreeCommon(&r->hdr);
     ObjectFreeRecord(&r->hdr);
 }
@@ -277,12 +408,17 @@ ObjectRecord* VariantObjMake(uint16_t varType, uint8_t varPtr, const EventItem* 
             V_VT(&r->value) = varType;
             V_ARRAY(&r->value) = sa;
             if (hasInit) {
-                VARIANT tmp;
-                rc = VarToVariant(init, &tmp, et == VT_VARIANT ? 0 : et);
-                if (rc == kAutoOk) rc = PutElement(&r->value, nullptr, 0, &tmp);
-                VariantClear(&tmp);
+                ScopedVariant tmp;
+                rc = VarToVariant(init, &tmp.v, et == VT_VARIANT ? 0 : et);
+                if (rc == kAutoOk) rc = PutElement(&r->value, nullptr, 0, &tmp.v);
             }
         }
+    }
+    // Counted in the store; a value it cannot hold any more is refused.
+    if (rc == kAutoOk) {
+        uint64_t held = HeldBytes(&r->value);
+        if (StoreFits(r, held)) StoreSet(r, held);
+        else rc = kAutoNoMemory;
     }
     if (rc != kAutoOk) {
         FreeVariantRecord(r);
@@ -297,12 +433,30 @@ ObjectRecord* VariantObjMake(uint16_t varType, uint8_t varPtr, const EventItem* 
 }
 
 ObjectRecord* VariantObjCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    if (!RuntimeOleLibraries()) {
+        *code = kAutoNoMemory;
+        return nullptr;
+    }
     RuntimeOleStart();
     ObjectRecord* rec = VariantObjMake(static_cast<uint16_t>(cr->varType), static_cast<uint8_t>(cr->varPtr),
                                        &gCreateInitValue, cr->ovar, true, code);
     if (rec) CopyCreateStrings(rec, cr);
     return rec;
 }
+
+int32_t VariantObjTakeCopy(VariantRecord* r, const VARIANT* v) {
+    if (!StoreFits(r, HeldBytesThrough(v))) return kAutoNoMemory;
+    VariantClear(&r->value);
+    StoreSet(r, 0);
+    if (FAILED(VariantCopyInd(&r->value, const_cast<VARIANT*>(v)))) {
+        VariantInit(&r->value);
+        return kAutoNoValue;
+    }
+    StoreRecount(r);
+    return kAutoOk;
+}
+
+uint64_t VariantStoreBytes() { return gStoreBytes; }
 
 void OleVarDestroyAll(bool finalRun) {
     while (gVariantList) {
@@ -351,11 +505,10 @@ int32_t VariantObjGetProp(ObjectRecord* rec, PropQuery* req, uint32_t id) {
         req->result = r->varPtrMode;
         return kAutoOk;
     case kVpValue: {
-        VARIANT tmp;
+        ScopedVariant tmp;
         int32_t rc;
-        const VARIANT* v = ReadableValue(r, &tmp, &rc);
+        const VARIANT* v = ReadableValue(r, &tmp.v, &rc);
         if (rc == kAutoOk) rc = VariantToVar(&req->selector, v);
-        VariantClear(&tmp);
         req->itemAnswer = true;
         return rc;
     }
@@ -374,7 +527,18 @@ int32_t VariantObjSetProp(ObjectRecord* rec, const PropChange* req, uint32_t id)
     case kVpVarType: {
         VARTYPE vt = static_cast<VARTYPE>(req->value);
         if (VarTypeCheck(vt) != kAutoOk) return kAutoBadVarType;
-        return FAILED(VariantChangeType(r->valuePtr, r->valuePtr, 0, vt)) ? kAutoNoValue : kAutoOk;
+        if (r->valuePtr != &r->value)
+            return FAILED(VariantChangeType(r->valuePtr, r->valuePtr, 0, vt)) ? kAutoNoValue : kAutoOk;
+        // Changed aside and counted: a value the store cannot hold leaves the old one.
+        ScopedVariant changed;
+        if (FAILED(VariantChangeType(&changed.v, &r->value, 0, vt))) return kAutoNoValue;
+        uint64_t held = HeldBytes(&changed.v);
+        if (!StoreFits(r, held)) return kAutoNoMemory;
+        VariantClear(&r->value);
+        r->value = changed.v;
+        VariantInit(&changed.v);   // the record owns it now
+        StoreSet(r, held);
+        return kAutoOk;
     }
     case kVpValue:
         return SetValue(r, &req->selector);
@@ -406,11 +570,16 @@ int32_t VariantObjMethod(ObjectRecord* rec, MethodCallRec* call) {
         ObjectRecord* made = VariantObjMake(VT_EMPTY, kVarPtrCopy, nullptr, call->result.varRef, false, &code);
         if (!made) return code;
         if (sa) {
-            int32_t g = GetElement(v, idx, n, &VariantOf(made)->value);
+            VariantRecord* copy = VariantOf(made);
+            int32_t g = GetElement(v, idx, n, &copy->value);
+            // The copy is counted in the store like any Variant.
+            uint64_t held = g == kAutoOk ? HeldBytes(&copy->value) : 0;
+            if (g == kAutoOk && !StoreFits(copy, held)) g = kAutoNoMemory;
             if (g != kAutoOk) {
                 ObjectDestroy(made);
                 return g;
             }
+            StoreSet(copy, held);
         }
         number = static_cast<int32_t>(made->handle);
         break;
@@ -430,8 +599,7 @@ int32_t VariantObjMethod(ObjectRecord* rec, MethodCallRec* call) {
             number = kInvalidArg;
             break;
         }
-        SAFEARRAYBOUND bound = {static_cast<ULONG>(size), 0};
-        HRESULT hr = SafeArrayRedim(sa, &bound);
+        HRESULT hr = RedimCounted(r, sa, static_cast<ULONG>(size));
         number = FAILED(hr) ? hr : 0;
         break;
     }
@@ -441,7 +609,7 @@ int32_t VariantObjMethod(ObjectRecord* rec, MethodCallRec* call) {
         VariantRecord* src = call->argCount ? VariantOf(ObjectFromHandle(static_cast<uint32_t>(valueArg.value)))
                                             : nullptr;
         IndexArgs(call, 1, idx, &n);
-        number = src ? PutElement(v, idx, n, src->valuePtr) : kAutoBadElement;
+        number = src ? PutElementCounted(r, idx, n, src->valuePtr) : kAutoBadElement;
         break;
     }
     case kVariantGetAllData:

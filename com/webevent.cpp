@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "com/htmlsite.h"
+#include "session/nomem.h"
 
 namespace {
 
@@ -262,7 +263,16 @@ STDMETHODIMP CQovWebEvent::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIA
     ev->get_ctrlKey(&ctrl);
     long keyCode = 0;
     ev->get_keyCode(&keyCode);
+    // What the owner does with the event runs under the guard: the sink and
+    // the event object are released on every way out.
+    CatchNoMemory("a page element's event", [&] { Deliver(ev, type, id, target, ctrl != VARIANT_FALSE, keyCode); });
+    ev->Release();
+    Release();
+    return S_OK;
+}
 
+void CQovWebEvent::Deliver(IHTMLEventObj* ev, const char* type, const char* id, const char* target, bool ctrl,
+                           long keyCode) {
     if (strcmp(type, "focusin") == 0) {
         if (gHtmlPanelOwner.onFocusChange) gHtmlPanelOwner.onFocusChange(owner, target, false);
     } else if (strcmp(type, "focusout") == 0) {
@@ -286,17 +296,14 @@ STDMETHODIMP CQovWebEvent::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIA
             long x = 0, y = 0;
             ev->get_clientX(&x);
             ev->get_clientY(&y);
-            WebEventFields f = {type, id, target, static_cast<int32_t>(x), static_cast<int32_t>(y),
-                                ctrl != VARIANT_FALSE, static_cast<int32_t>(keyCode)};
+            WebEventFields f = {type, id, target, static_cast<int32_t>(x), static_cast<int32_t>(y), ctrl,
+                                static_cast<int32_t>(keyCode)};
             std::vector<char> json(kWebEventJsonSize);
             if (WebEventJson(&f, json.data(), json.size()) && gHtmlPanelOwner.postEvent)
                 gHtmlPanelOwner.postEvent(owner, json.data());
             ev->put_cancelBubble(VARIANT_TRUE);
         }
     }
-    ev->Release();
-    Release();
-    return S_OK;
 }
 
 // ---- The host's operations -------------------------------------------------------------

@@ -61,26 +61,37 @@ CtlSubclass CtlSubclassOf(HWND wnd) {
     return it == gCtlSubclasses.end() ? CtlSubclass{} : it->second;
 }
 
+// The kind's hook and the object model's part of a control's message: true
+// when they took it (its result in *result).
+static bool CtlMsgToObjectModel(const CtlSubclass& sub, HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+    if (msg != WM_NCDESTROY && sub.hook) {
+        if (ObjectRecord* rec = ObjectFromHwnd(wnd))
+            if (sub.hook(rec, wnd, msg, wp, lp, result)) return true;
+    }
+    if (OfferedToObjectModel(msg)) {
+        *result = 0;
+        return ControlMsgToEvent(wnd, msg, wp, lp);
+    }
+    // F10 is the menu key of the window; the control still sees the key.
+    if (msg == WM_SYSKEYDOWN) HandleSysKeyF10(wnd, wp, 0, 0, 0);
+    return false;
+}
+
 // Offers focus, key, mouse and wheel messages to the object model first; a
 // message it took does not reach the control. A kind's own hook sees every
-// message before that and may answer it itself.
+// message before that and may answer it itself. What the object model
+// cannot hold in memory leaves the message to the control.
 LRESULT CALLBACK CtlSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     CtlSubclass sub = CtlSubclassOf(wnd);
     WNDPROC old = sub.oldProc;
     if (msg == WM_NCDESTROY) {
         gCtlSubclasses.erase(wnd);
         if (old) SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-    } else if (sub.hook) {
-        LRESULT result = 0;
-        if (ObjectRecord* rec = ObjectFromHwnd(wnd))
-            if (sub.hook(rec, wnd, msg, wp, lp, &result)) return result;
     }
-    if (OfferedToObjectModel(msg)) {
-        if (ControlMsgToEvent(wnd, msg, wp, lp)) return 0;
-    } else if (msg == WM_SYSKEYDOWN) {
-        // F10 is the menu key of the window; the control still sees the key.
-        HandleSysKeyF10(wnd, wp, 0, 0, 0);
-    }
+    LRESULT result = 0;
+    bool taken = false;
+    CatchNoMemory("a control's message", [&] { taken = CtlMsgToObjectModel(sub, wnd, msg, wp, lp, &result); });
+    if (taken) return result;
     return old ? CallWindowProcA(old, wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
 }
 
@@ -167,9 +178,9 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
         else style |= WS_BORDER;
     }
     exStyle = AddRtlExStyle(rec, exStyle);
+    if (!CommonControlsInit()) return fail(kOpNoMemory);
     char* caption = CtlCopyText(text, textLength);
     uint16_t id = ObjectNextCtlId(parent);
-    CommonControlsInit();
     HWND wnd = CreateWindowExA(exStyle, className, caption ? caption : "", style, r.left, r.top, r.right - r.left,
                                r.bottom - r.top, parentWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
                                GetModuleHandleA(nullptr), nullptr);

@@ -135,6 +135,8 @@ const FormObjectSource kLiveSource = {LiveKind, LiveGetProp, LiveParent, LiveRef
                                       LiveControlClass};
 
 bool MakeGuid(uint8_t out[16]) {
+    // ole32 makes the GUID: loaded first, no GUID without it.
+    if (!SysLibNeed(kSysLibOle)) return false;
     GUID g;
     if (CoCreateGuid(&g) != S_OK) return false;
     memcpy(out, &g, sizeof g);

@@ -141,6 +141,19 @@ uint32_t IconGetProp(ObjectRecord* rec, uint32_t id) {
 
 }  // namespace
 
+// An icon taken out of a file by shell32, which is loaded first: no icon when
+// it cannot be (no memory left for it).
+static HICON ExtractFileIcon(const char* file, bool small) {
+    if (!SysLibNeed(kSysLibShell)) return nullptr;
+    HICON icon = nullptr;
+    if (small) {
+        ExtractIconExA(file, 0, nullptr, &icon, 1);
+        return icon;
+    }
+    icon = ExtractIconA(GetModuleHandleA(nullptr), file, 0);
+    return icon == reinterpret_cast<HICON>(1) ? nullptr : icon;   // 1: the file holds no icon
+}
+
 HICON IconLoadFromData(const uint8_t* data, uint32_t size, bool threeD, bool small) {
     char path[kPathMax];
     if (!data || !size || !TempFolder(path, sizeof path)) return nullptr;
@@ -160,7 +173,7 @@ HICON IconLoadFromData(const uint8_t* data, uint32_t size, bool threeD, bool sma
     CloseHandle(file);
     HICON icon = nullptr;
     if (ok) {
-        if (small) ExtractIconExA(path, 0, nullptr, &icon, 1);
+        if (small) icon = ExtractFileIcon(path, true);
         else
             icon = static_cast<HICON>(LoadImageA(nullptr, path, IMAGE_ICON, kIconSize, kIconSize,
                                                  LR_LOADFROMFILE | (threeD ? LR_LOADMAP3DCOLORS : 0)));
@@ -182,14 +195,11 @@ bool IconLoadByName(IconRecord* ic, const char* name, bool allowSmall) {
     HICON icon = nullptr;
     if (*name == '!') {
         const char* file = name + 1;
-        if (small) ExtractIconExA(file, 0, nullptr, &icon, 1);
-        else if (ThreeDLook(ic))
+        if (ThreeDLook(ic) && !small)
             icon = static_cast<HICON>(LoadImageA(nullptr, file, IMAGE_ICON, kIconSize, kIconSize,
                                                  LR_LOADFROMFILE | LR_LOADMAP3DCOLORS));
-        else {
-            icon = ExtractIconA(GetModuleHandleA(nullptr), file, 0);
-            if (icon == reinterpret_cast<HICON>(1)) icon = nullptr;   // the file holds no icon
-        }
+        else
+            icon = ExtractFileIcon(file, small);
     } else {
         uint32_t size = static_cast<uint32_t>(strlen(name));
         const uint8_t* data = nullptr;

@@ -424,6 +424,11 @@ void ImageListDestroyAll() {
 }
 
 ObjectRecord* ImageListCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    // Image lists are the common controls' own: comctl32 is loaded first.
+    if (!CommonControlsInit()) {
+        *code = kOpNoMemory;
+        return nullptr;
+    }
     ObjectRecord* rec = ObjectAllocRecord(kKindImageList, sizeof(ImageListRecord), false);
     if (!rec) {
         *code = kOpNoMemory;

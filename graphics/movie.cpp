@@ -159,25 +159,31 @@ void PlaceInFrame(ObjectRecord* rec) {
                  rec->bottom - rec->top - 2 * frame, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT CALLBACK MovieSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+// The object model's part of the playback window's message: true when it took it.
+static bool MovieMsgToObjectModel(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     ObjectRecord* rec = ObjectFromHwnd(wnd);
-    if (rec && rec->kind == kKindMovie) {
-        if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) MovieClick(AsMovie(rec), msg == WM_LBUTTONDOWN);
-        switch (msg) {
-        case WM_MOUSEMOVE: case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK:
-        case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK: case WM_MBUTTONDOWN:
-        case WM_MBUTTONUP: case WM_MBUTTONDBLCLK: case WM_MOUSEWHEEL: case WM_SETFOCUS: case WM_KILLFOCUS:
-        case WM_SETCURSOR: case WM_KEYDOWN: case WM_CHAR: case WM_SYSCHAR:
-            // The click's own handling above may not have survived the event's queueing.
-            if (ControlMsgToEvent(wnd, msg, wp, lp)) return 0;
-            break;
-        case WM_SYSKEYDOWN:
-            HandleSysKeyF10(wnd, wp, 0, 0, 0);
-            break;
-        default:
-            break;
-        }
+    if (!rec || rec->kind != kKindMovie) return false;
+    if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) MovieClick(AsMovie(rec), msg == WM_LBUTTONDOWN);
+    switch (msg) {
+    case WM_MOUSEMOVE: case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK: case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP: case WM_MBUTTONDBLCLK: case WM_MOUSEWHEEL: case WM_SETFOCUS: case WM_KILLFOCUS:
+    case WM_SETCURSOR: case WM_KEYDOWN: case WM_CHAR: case WM_SYSCHAR:
+        // The click's own handling above may not have survived the event's queueing.
+        return ControlMsgToEvent(wnd, msg, wp, lp);
+    case WM_SYSKEYDOWN:
+        HandleSysKeyF10(wnd, wp, 0, 0, 0);
+        return false;
+    default:
+        return false;
     }
+}
+
+// What the object model cannot hold in memory leaves the message to the player.
+LRESULT CALLBACK MovieSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    bool taken = false;
+    CatchNoMemory("a movie's message", [&] { taken = MovieMsgToObjectModel(wnd, msg, wp, lp); });
+    if (taken) return 0;
     return gMciProc ? CallWindowProcA(gMciProc, wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
 }
 
@@ -351,6 +357,9 @@ void MovieSetFileDialog(MediaFileDialogFn fn) { gMovieDialog = fn ? fn : Default
 uint32_t MovieDeviceId(ObjectRecord* rec) { return rec && rec->kind == kKindMovie ? AsMovie(rec)->deviceId : 0; }
 
 ObjectRecord* MovieCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
+    // The media library is loaded first.
+    *code = kOpNoMemory;
+    if (!SysLibNeed(kSysLibMedia)) return nullptr;
     *code = kOpNoVideo;
     if (!VideoDeviceAvailable()) return nullptr;
     *code = kOpNoMemory;

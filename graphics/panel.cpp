@@ -172,10 +172,12 @@ bool PanelPaint(PanelRecord* p) {
         RECT area = ps.rcPaint;
         OffsetRect(&area, p->scrollX, p->scrollY);
         HBRUSH brush = transparent ? nullptr : BrushCacheGet(rec->bgColor, kBrushSolid, true);
-        PaintContainer(rec, dc, &area, brush);
+        // What cannot be held stops the drawing, never the paint's own end.
+        CatchNoMemory("a panel's paint", [&] { PaintContainer(rec, dc, &area, brush); });
         if (brush) BrushCacheRelease(brush);
         SetWindowOrgEx(dc, oldOrg.x, oldOrg.y, nullptr);
-        if (p->preview && gPrintObjectHooks.prevPanelPaint) gPrintObjectHooks.prevPanelPaint(&p->preview, dc);
+        if (p->preview && gPrintObjectHooks.prevPanelPaint)
+            CatchNoMemory("a panel's preview", [&] { gPrintObjectHooks.prevPanelPaint(&p->preview, dc); });
         if (EventIsRegistered(rec, kEvPaint)) PostObjectEvent(rec, kEvPaint, kEventKindDefault, 0, 0);
     } else {
         gPaintEnabled = true;
@@ -251,7 +253,7 @@ void PanelOnMouseWheel(PanelRecord* p, bool vertical, WPARAM wp) {
     if (p->style & kPsAutoScroll) WindowScrollMsg(&p->hdr, 0, code, vertical ? 1 : 0);
 }
 
-LRESULT CALLBACK PanelWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT PanelWndProcWork(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     ObjectRecord* rec = ObjectFromHwnd(wnd);
     if (!IsPanel(rec)) return DefWindowProcA(wnd, msg, wp, lp);
     PanelRecord* p = AsPanel(rec);
@@ -559,7 +561,7 @@ bool RegisterPanelClass() {
     if (gPanelClassRegistered) return true;
     WNDCLASSA wc = {};
     wc.style = kPanelClassStyle;
-    wc.lpfnWndProc = PanelWndProc;
+    wc.lpfnWndProc = GuardedWndProc<PanelWndProcWork>;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kClassPanel;
     gPanelClassRegistered = RegisterClassA(&wc) != 0;

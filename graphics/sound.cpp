@@ -12,6 +12,7 @@
 #include "graphics/media.h"
 #include "objects/focus.h"
 #include "objects/guihooks.h"
+#include "session/session.h"
 #include "session/util/handles.h"
 
 namespace {
@@ -147,6 +148,8 @@ int32_t SndLoad(const char* name, uint32_t nameLen, uint32_t option) {
 int32_t SndPlay(uint32_t handle) {
     SoundRecord* s = SoundOf(handle);
     if (!s || !s->memory) return kErrNoSound;
+    // The media library is loaded first: without it the sound is not played.
+    if (!SysLibNeed(kSysLibMedia)) return kErrNoMemory;
     // Playing waits for the sound's end; the block stays locked only meanwhile,
     // and is unlocked only when the handle still names the same sound.
     HGLOBAL memory = s->memory;

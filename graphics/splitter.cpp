@@ -198,7 +198,7 @@ void SplitterTrack(ObjectRecord* rec, WPARAM wp, LPARAM lp) {
         PostObjectEvent(rec, kEvMove, kEventKindDefault, 0, PackTenThousand(rec->left, rec->top));
 }
 
-LRESULT CALLBACK SplitterWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT SplitterWndProcWork(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     ObjectRecord* rec = ObjectFromHwnd(wnd);
     if (!rec || rec->kind != kKindSplitter) return DefWindowProcA(wnd, msg, wp, lp);
     switch (msg) {
@@ -293,7 +293,7 @@ bool RegisterSplitterClass() {
     HINSTANCE inst = GetModuleHandleA(nullptr);
     WNDCLASSA wc = {};
     wc.style = kSplitterClassStyle;
-    wc.lpfnWndProc = SplitterWndProc;
+    wc.lpfnWndProc = GuardedWndProc<SplitterWndProcWork>;
     wc.hInstance = inst;
     wc.lpszClassName = kClassSplitter;
     gSplitterClassRegistered = RegisterClassA(&wc) != 0;

@@ -20,6 +20,7 @@
 #include "objects/paint.h"
 #include "objects/pump.h"
 #include "objects/window.h"
+#include "session/session.h"
 
 const NMHDR* gCurNotify;
 uint32_t gCursorShape;
@@ -428,6 +429,8 @@ bool DragStartMoved(int x, int y, POINT moved, ObjectRecord* rec, int index, int
 }
 
 bool FileDialog(HWND owner, int kind) {
+    // The common dialogs are loaded first: without them no file is chosen.
+    if (!SysLibNeed(kSysLibComDlg)) return false;
     // The picture filters in format-code order: the chosen index is the
     // image format (1-6), 7 leaves it to the file name.
     static const char kPictureFilter[] =
@@ -463,7 +466,7 @@ bool ToolButtonToolTipSet(ObjectRecord* button, HWND toolbar, UINT id, const cha
     WindowRecord* w = top ? ObjectAsWindow(top) : nullptr;
     if (!w || !toolbar) return false;
     if (!w->toolTipWnd) {
-        CommonControlsInit();
+        if (!CommonControlsInit()) return false;
         w->toolTipWnd = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, top->hwnd, nullptr, gInstance,
                                         nullptr);

@@ -121,10 +121,15 @@ extern HWND gMainWindowWnd;
 // Font files, the colour table and the default font.
 bool RuntimeStartup();
 // Starts OLE, once, before the first COM use on the main thread; true when
-// it runs.
+// it runs. Not tried while ole32 cannot be loaded.
 bool RuntimeOleStart();
-// Makes the common controls ready, once; called before a control window is made.
-void CommonControlsInit();
+// Loads the OLE libraries (ole32, oleaut32, olepro32) before the first COM
+// call of a request: false when one cannot be loaded, and the request is
+// refused with its no-memory code (-6). Tried again by the next request.
+bool RuntimeOleLibraries();
+// Makes the common controls ready, once; called before a control window is
+// made. False when comctl32 cannot be loaded: the window is not made (-6).
+bool CommonControlsInit();
 bool RegisterWindowClasses(HINSTANCE inst);
 // Registers the classes and builds the hidden main window object; its window
 // handles 1174, timer 6 and WM_COMMAND 401. Null on failure.

@@ -101,12 +101,14 @@ static void RemoveProgramFontFiles() {
 // through CtlCreateWindowed, which calls this first.
 static bool gCommonControlsReady;
 
-void CommonControlsInit() {
-    if (gCommonControlsReady) return;
+bool CommonControlsInit() {
+    if (gCommonControlsReady) return true;
+    if (!SysLibNeed(kSysLibComCtl)) return false;
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES | ICC_USEREX_CLASSES |
                                                  ICC_COOL_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
     if (!InitCommonControlsEx(&icc)) InitCommonControls();
     gCommonControlsReady = true;
+    return true;
 }
 
 // OLE is started before its first use rather than at start-up: loading ole32
@@ -118,10 +120,16 @@ void CommonControlsInit() {
 // a mode OLE cannot start in). Tried once; the windows work without it.
 bool RuntimeOleStart() {
     if (gOleTried) return gOleStarted;
+    // Not tried while ole32 cannot be loaded: a later request tries again.
+    if (!SysLibNeed(kSysLibOle)) return false;
     gOleTried = true;
     if (gGuiHooks.oleInit) gOleStarted = gGuiHooks.oleInit();
     DebugLogWrite("OleStart", "%s", gOleStarted ? "OLE started" : "OLE did not start");
     return gOleStarted;
+}
+
+bool RuntimeOleLibraries() {
+    return SysLibNeed(kSysLibOle) && SysLibNeed(kSysLibOleAut) && SysLibNeed(kSysLibOlePro);
 }
 
 bool RuntimeStartup() {
@@ -340,10 +348,14 @@ static bool MainWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* res
     }
 }
 
-LRESULT CALLBACK HandleWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT HandleWindowMsgWork(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
     if (wnd == gMainWindowWnd && MainWindowMsg(wnd, msg, wp, lp, &result)) return result;
     return WindowProcMsg(wnd, msg, wp, lp);
+}
+
+LRESULT CALLBACK HandleWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    return GuardedWndProc<HandleWindowMsgWork>(wnd, msg, wp, lp);
 }
 
 // At the end the windows go without being hidden one by one first: nobody

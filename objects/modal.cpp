@@ -31,12 +31,28 @@ void EnableAllWindows(bool enable) {
     gAllWindowsDisabled = !enable;
 }
 
+// Closes the current level: the other windows enabled again, the focus given back.
+static void ModalLevelClose() {
+    ModalLevel& level = gModalLevels[gDlgStatePos];
+    HWND prevFocus = level.prevFocus;
+    bool enableAgain = level.disabledAll;
+    level = ModalLevel{};
+    --gDlgStatePos;
+    if (enableAgain) EnableAllWindows(true);
+    if (prevFocus && IsWindow(prevFocus)) SetFocus(prevFocus);
+}
+
 int32_t ModalWindowLoop(ObjectRecord* window, bool* windowGone) {
     *windowGone = false;
     if (!window || gDlgStatePos >= kModalLevelMax) return -6;
     ObjectRef ref = ObjectRefOf(window);
     ModalLevel& level = gModalLevels[++gDlgStatePos];
     level = ModalLevel{window, false, false, GetFocus()};
+    // The level closes however the wait ends (a request that cannot be held
+    // unwinds through it), after the caller has been told about the window.
+    struct Close {
+        ~Close() { ModalLevelClose(); }
+    } levelEnd;
     if (!gAllWindowsDisabled) {
         EnableAllWindows(false);
         level.disabledAll = true;
@@ -47,26 +63,21 @@ int32_t ModalWindowLoop(ObjectRecord* window, bool* windowGone) {
     int32_t rc = kModalEnded;
     // The server ends the wait with a later request (hide or destroy), so
     // requests are taken while the window is up; the show is answered at the end.
-    uint32_t nest = SrvMsgNestBegin();
-    while (!level.ended) {
-        if (gSession.state == kSessionEnded) {
-            rc = 32;
-            break;
+    {
+        SrvMsgNest nest;
+        while (!level.ended) {
+            if (gSession.state == kSessionEnded) {
+                rc = 32;
+                break;
+            }
+            if (!ObjectRefAlive(ref)) break;
+            PumpTurn(true);
+            PumpAfterDispatch();
         }
-        if (!ObjectRefAlive(ref)) break;
-        PumpTurn(true);
-        PumpAfterDispatch();
     }
-    SrvMsgNestEnd(nest);
     // A request taken during the wait may have destroyed the window (and freed
     // its record): the caller must not touch it then.
     *windowGone = !ObjectRefAlive(ref);
-    HWND prevFocus = level.prevFocus;
-    bool enableAgain = level.disabledAll;
-    level = ModalLevel{};
-    --gDlgStatePos;
-    if (enableAgain) EnableAllWindows(true);
-    if (prevFocus && IsWindow(prevFocus)) SetFocus(prevFocus);
     return rc;
 }
 

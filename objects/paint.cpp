@@ -12,6 +12,7 @@
 #include "objects/guihooks.h"
 #include "objects/objops.h"
 #include "objects/window.h"
+#include "session/nomem.h"
 
 bool gPaintEnabled = true;
 bool gPanelEraseOn = true;
@@ -296,7 +297,8 @@ void WindowPaint(ObjectRecord* rec) {
         RECT area = ps.rcPaint;
         OffsetRect(&area, sx, sy);
         HBRUSH brush = BrushCacheGet(rec->bgColor, kBrushSolid, true);
-        PaintContainer(rec, dc, &area, brush);
+        // What cannot be held stops the drawing, never the paint's own end.
+        CatchNoMemory("a window's paint", [&] { PaintContainer(rec, dc, &area, brush); });
         if (brush) BrushCacheRelease(brush);
         SetWindowOrgEx(dc, oldOrg.x, oldOrg.y, nullptr);
         if (EventIsRegistered(rec, 16)) PostObjectEvent(rec, 16, kEventKindDefault, 0, 0);  // $PAINT

@@ -39,9 +39,8 @@ void PumpAfterDispatch() {
     // modal window's): a wait for events taken inside the fetch of an event
     // would wait for the very event the fetch holds.
     if (!gGuiHooks.webViewPending) return;
-    SrvMsgHoldArrivals(true);
+    SrvMsgArrivalHold hold;
     gGuiHooks.webViewPending();
-    SrvMsgHoldArrivals(false);
 }
 
 // One full turn: the session's pump, into which GuiInstallHooks put this

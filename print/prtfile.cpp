@@ -544,6 +544,12 @@ static int32_t OnFileOpen(const SrvMsg* m) {
         gPrtErrNo = kPrtBadMessage;
         return 0;
     }
+    // The spooler is loaded first: without it the open is refused for want of memory.
+    if (!SysLibNeed(kSysLibSpool)) {
+        PrtErrorClear();
+        gPrtErrNo = kPrtNoMemory;
+        return 0;
+    }
     char mode[2] = {o.modeLen ? o.mode[0] : '\0', 0};
     char replyName[kPrtNameMax + 1];
     PrinterRec* rec = PrtFileOpen(o.name, mode, o.flags, o.fileMode, replyName);

@@ -413,7 +413,29 @@ static int32_t OnPrtInfo(const SrvMsg* m) {
     return kNoAnswer;
 }
 
+// The spooler and the print dialogs are loaded before printing's first
+// request: when one cannot be loaded (no memory left for it) the request is
+// refused with printing's no-memory code, in the shape of its answer,
+// instead of ending the client at the library's first call.
+static int32_t PrtRefuseWithoutLibraries(const SrvMsg* m) {
+    switch (m->type) {
+    case kPrtMsgOpen:
+    case kPrtMsgOpenTitled:
+    case kPrtMsgOpenSpool:
+    case kPrtMsgOpenSpoolAgain:
+    case kPrtMsgClose:
+        SendPrtJobAnswer(kPrtNoMemory, 0, 0, 0, nullptr);
+        return kNoAnswer;
+    case kPrtMsgInfo:
+        if (MsgBuildInfoAnswer(&gSendBuf, kPrtNoMemory, nullptr, gSession.curSeq, gSession.swapped)) PostBuiltMsg();
+        return kNoAnswer;
+    default:
+        return kPrtNoMemory;
+    }
+}
+
 int32_t PrtHandleMsg(const SrvMsg* m) {
+    if (!SysLibNeed(kSysLibSpool) || !SysLibNeed(kSysLibComDlg)) return PrtRefuseWithoutLibraries(m);
     uint32_t handle = 0, value = 0;
     // A text's width still to be taken is taken before anything else can
     // read the column or change what the measure depends on.

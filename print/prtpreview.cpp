@@ -506,7 +506,10 @@ static bool KeyDown(PrtPrevState* p, PrinterRec* j, WPARAM key) {
 }
 
 static LRESULT CALLBACK PrtPrevButtonProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_KEYDOWN && gCurPrtPrev && gCurPrtRec && KeyDown(gCurPrtPrev, gCurPrtRec, wp)) return 0;
+    bool taken = false;
+    if (msg == WM_KEYDOWN && gCurPrtPrev && gCurPrtRec)
+        CatchNoMemory("a preview key", [&] { taken = KeyDown(gCurPrtPrev, gCurPrtRec, wp); });
+    if (taken) return 0;
     return CallWindowProcA(gPrevButtonBase, wnd, msg, wp, lp);
 }
 
@@ -522,14 +525,15 @@ static void PaintPreview(PrtPrevState* p, PrinterRec* j) {
     LineTo(p->dc, p->client.right, 0);
     SelectObject(p->dc, oldPen);
     if (p->fillCorner) FillRect(p->dc, &p->corner, GetSysColorBrush(COLOR_BTNFACE));
-    PrtPrevPlayPage(p, j);
+    // What cannot be held stops the page's drawing, never the paint's own end.
+    CatchNoMemory("the preview's paint", [&] { PrtPrevPlayPage(p, j); });
     p->painting = false;
     EndPaint(p->wnd, &ps);
 }
 
 static void PrtPrevSetClassLook(HWND wnd);
 
-static LRESULT CALLBACK PrtPrevWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT PrtPrevWndProcWork(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     PrtPrevState* p = gCurPrtPrev;
     PrinterRec* j = gCurPrtRec;
     if (!p || p->wnd != wnd || !j) return DefWindowProcA(wnd, msg, wp, lp);
@@ -606,7 +610,7 @@ static bool RegisterPreviewClass() {
     if (GetClassInfoA(GetModuleHandleA(nullptr), kPrevClass, &probe)) return true;
     WNDCLASSA wc = {};
     wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
-    wc.lpfnWndProc = PrtPrevWndProc;
+    wc.lpfnWndProc = GuardedWndProc<PrtPrevWndProcWork>;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
@@ -672,7 +676,7 @@ int32_t PrtPrevCreateWindow(PrtPrevState* p, PrinterRec* j, bool maximized) {
         if (!(p->buttons[index] = MakeButton(p, index, x))) return WinFail(kPrevErrButton);
         x += kPrevButtonStep;
     }
-    CommonControlsInit();
+    if (!CommonControlsInit()) return WinFail(kPrevErrStatus);
     p->status = CreateWindowA(STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | kPrevStatusSimple, 0, 0, 0, 0, p->wnd,
                               nullptr, GetModuleHandleA(nullptr), nullptr);
     if (!p->status) return WinFail(kPrevErrStatus);
@@ -750,7 +754,7 @@ void PrtPrevDestroyWindow(PrtPrevState* p, PrinterRec* j) {
 // One turn of the preview's loop: the preview's own pre-translation (the
 // dialog keys except the arrows, which scroll), then the client's.
 static void PreviewPumpTurn(PrtPrevState* p) {
-    if (gHooks.pumpIdle) gHooks.pumpIdle();
+    PumpIdleStep();
     MSG m = {};
     int got = GetMessageA(&m, nullptr, 0, 0);
     if (got <= 0) {
@@ -759,11 +763,13 @@ static void PreviewPumpTurn(PrtPrevState* p) {
         return;
     }
     bool arrow = m.message == WM_KEYDOWN && m.wParam >= VK_LEFT && m.wParam <= VK_DOWN;
-    if (!(!arrow && p->wnd && IsDialogMessageA(p->wnd, &m)) && !KeyPreTranslate(&m)) {
+    bool taken = !arrow && p->wnd && IsDialogMessageA(p->wnd, &m);
+    if (!taken) CatchNoMemory("a key's translation", [&] { taken = KeyPreTranslate(&m); });
+    if (!taken) {
         TranslateMessage(&m);
         DispatchMessageA(&m);
     }
-    if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
+    PumpAfterDispatchStep();
 }
 
 int32_t PrtPreviewRun(PrinterRec* j, uint32_t* block) {
@@ -806,7 +812,7 @@ int32_t PrtPreviewRun(PrinterRec* j, uint32_t* block) {
             j->prev = p;
             InvalidateRect(p->wnd, nullptr, TRUE);
             p->running = 1;
-            uint32_t nest = SrvMsgNestBegin();
+            SrvMsgNest nest;
             while (p->running && gSession.state != kSessionEnded) {
                 PreviewPumpTurn(p);
                 // A message taken meanwhile may have made another job current.
@@ -814,7 +820,6 @@ int32_t PrtPreviewRun(PrinterRec* j, uint32_t* block) {
                 gCurPrtPrev = p;
                 if (!IsWindow(p->wnd)) break;
             }
-            SrvMsgNestEnd(nest);
         }
         PrtPrevDestroyWindow(p, j);
     }

@@ -86,6 +86,7 @@ const char* LastErrorText(int32_t code) {
     static char text[300];
     switch (code) {
     case kErrBadMessage: return "99990: a message from the server does not fit its frame";
+    case kErrFrameNoMemory: return "8: a message from the server cannot be held in memory";
     case kErrNotConnected: return "10057: the connection to the server is closed";
     case kErrTimedOut: return "10060: the server did not answer in time";
     case kErrConnRefused: return "10061: the server refused the connection";

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "session/nomem.h"
 #include "session/switches.h"
 
 namespace {
@@ -66,6 +67,10 @@ void DebugLogWrite(const char* name, const char* format, ...) {
     if (!gDebugLog) return;
     fprintf(gDebugLog, "%s\n", line);
     fflush(gDebugLog);
+}
+
+void NoMemoryNote(const char* where) {
+    DebugLogWrite("NoMemory", "%s stopped: what it needed cannot be held in memory", where);
 }
 
 void DebugLogClose() {

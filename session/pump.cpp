@@ -4,6 +4,7 @@
 #include "session/session.h"
 
 #include "session/log.h"
+#include "session/nomem.h"
 
 HWND gMainWnd;
 
@@ -20,6 +21,19 @@ constexpr uint32_t kPumpTurnMessages = 64;
 static int gPumpDepth;
 static bool gOuterNotice;
 
+int PumpDepth() { return gPumpDepth; }
+
+// The facilities' steps in a turn (the pages' messages, the console, timers,
+// accelerators) work on what a page or the server gave: one that cannot be
+// held is dropped with its note, and the turn goes on.
+static void RunPumpHook(const char* where, void (*hook)()) {
+    if (hook) CatchNoMemory(where, hook);
+}
+
+void PumpIdleStep() { RunPumpHook("the idle work", gHooks.pumpIdle); }
+
+void PumpAfterDispatchStep() { RunPumpHook("the work after a message", gHooks.pumpAfterDispatch); }
+
 bool PumpTakeOuterNotice() {
     bool outer = gOuterNotice;
     gOuterNotice = false;
@@ -30,14 +44,16 @@ bool PumpTakeOuterNotice() {
 // took (the main loop's or the opening's).
 static bool PumpDispatch(MSG* m) {
     bool notice = false;
-    if (!gHooks.pumpPreTranslate || !gHooks.pumpPreTranslate(m)) {
+    bool taken = false;
+    if (gHooks.pumpPreTranslate) CatchNoMemory("a message's translation", [&] { taken = gHooks.pumpPreTranslate(m); });
+    if (!taken) {
         TranslateMessage(m);
         notice = gPumpDepth == 1 && m->message == kWmSrvMsg;
         gOuterNotice = notice;
         DispatchMessageA(m);
         gOuterNotice = false;
     }
-    if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
+    PumpAfterDispatchStep();
     return notice;
 }
 
@@ -46,7 +62,7 @@ static void PumpTakeFrame() {
     gOuterNotice = true;
     OnSrvMsgArrived(0);
     gOuterNotice = false;
-    if (gHooks.pumpAfterDispatch) gHooks.pumpAfterDispatch();
+    PumpAfterDispatchStep();
 }
 
 // Bytes read before the wait began: what the queue holds goes first, taken
@@ -104,13 +120,16 @@ void PumpEndSession(int got, WPARAM quitCode) {
 }
 
 void PumpOnce(bool wait) {
-    if (gHooks.pumpIdle) gHooks.pumpIdle();
-    gPumpDepth++;
+    PumpIdleStep();
+    // The depth comes back however the turn ends.
+    struct Turn {
+        Turn() { gPumpDepth++; }
+        ~Turn() { gPumpDepth--; }
+    } turn;
     PumpTurnMessages(wait);
-    gPumpDepth--;
 }
 
-static LRESULT CALLBACK SessionWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT SessionWndProcWork(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == kWmSrvMsg) {
         OnSrvMsgArrived(wp);
         return 0;
@@ -120,7 +139,7 @@ static LRESULT CALLBACK SessionWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 
 HWND CreateSessionWindow(HINSTANCE inst) {
     WNDCLASSA wc = {};
-    wc.lpfnWndProc = SessionWndProc;
+    wc.lpfnWndProc = GuardedWndProc<SessionWndProcWork>;
     wc.hInstance = inst;
     wc.lpszClassName = kMainWindowClass;
     RegisterClassA(&wc);

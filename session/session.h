@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "session/nomemwin.h"
 #include "session/proto/records.h"
 #include "session/util/handles.h"
 
@@ -94,6 +95,13 @@ void OnSrvMsgArrived(WPARAM);
 // wait inside the page's. The frame held meanwhile is dispatched when the
 // last hold ends; an answer a nested exchange awaits is never held.
 void SrvMsgHoldArrivals(bool hold);
+// A hold as a scope: released however the work it covers ends.
+struct SrvMsgArrivalHold {
+    SrvMsgArrivalHold() { SrvMsgHoldArrivals(true); }
+    ~SrvMsgArrivalHold() { SrvMsgHoldArrivals(false); }
+    SrvMsgArrivalHold(const SrvMsgArrivalHold&) = delete;
+    SrvMsgArrivalHold& operator=(const SrvMsgArrivalHold&) = delete;
+};
 // A wait inside a request's handler that must take further requests meanwhile
 // (a modal window shown by the server and hidden by a later request): Begin
 // makes ready for the next frame and returns what End needs to answer the waiting
@@ -102,6 +110,18 @@ void SrvMsgHoldArrivals(bool hold);
 constexpr uint32_t kNoNest = 0xFFFFFFFFu;
 uint32_t SrvMsgNestBegin();
 void SrvMsgNestEnd(uint32_t state);
+// Such a wait as a scope: it ends however the wait ends (a request that
+// cannot be held unwinds through it), never by the happy path alone.
+struct SrvMsgNest {
+    uint32_t state;
+    SrvMsgNest() : state(SrvMsgNestBegin()) {}
+    ~SrvMsgNest() { SrvMsgNestEnd(state); }
+    SrvMsgNest(const SrvMsgNest&) = delete;
+    SrvMsgNest& operator=(const SrvMsgNest&) = delete;
+    bool Taking() const { return state != kNoNest; }
+};
+// How many such waits are open, one inside another (0 outside them all).
+uint32_t SrvMsgNestDepth();
 // An event with by-reference arguments fired while the server waits for one
 // (1105/1121): true while that wait is open and not answered and no request
 // is being handled above it. AnswerWaitNow sends the next queued event as its
@@ -198,6 +218,12 @@ struct SessionHooks {
 };
 extern SessionHooks gHooks;
 void PumpOnce(bool wait);
+// How many pump turns run, one inside another (0 outside them all).
+int PumpDepth();
+// The facilities' steps of a turn, for a loop of its own (the print
+// preview's): each runs under CatchNoMemory, as PumpOnce runs them.
+void PumpIdleStep();
+void PumpAfterDispatchStep();
 // A message loop's end: got is GetMessage's result (0 for WM_QUIT, whose code
 // is quitCode; -1 when it failed). The session ends with no error of its own,
 // so the process ends with code 0: the debug log says why.
@@ -206,6 +232,22 @@ void PumpEndSession(int got, WPARAM quitCode);
 // dispatches a socket notice it took itself: no loop of the system's (a
 // menu's, a window's move or size) can be running beneath that dispatch.
 bool PumpTakeOuterNotice();
+// The plain hidden main window that carries the socket's notices until the
+// object model makes its own.
+HWND CreateSessionWindow(HINSTANCE inst);
+
+// ---- System libraries loaded on first use (syslib.cpp) ----------------------------
+// The DLLs the program delay-loads (app/CMakeLists.txt). Their first call
+// would end the process when the library cannot be loaded (no memory left for
+// it), so a facility makes its library ready before it: SysLibNeed loads it
+// once and keeps it, false (logged) when it cannot be loaded; the request is
+// then refused with its no-memory code and the next one tries again.
+enum SysLib { kSysLibComCtl, kSysLibComDlg, kSysLibSpool, kSysLibOle, kSysLibOleAut, kSysLibOlePro, kSysLibOleDlg,
+              kSysLibShell, kSysLibMedia, kSysLibCount };
+bool SysLibNeed(SysLib lib);
+// Hands the libraries loaded here to the delay-load helper, and has it say in
+// the debug log which library a call that nothing made ready could not load.
+void SysLibInstall();
 
 // ---- Server files and the cache (srvfile.cpp) -------------------------------------
 // A file name beginning with '!' is a path of the client's own.

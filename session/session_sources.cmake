@@ -9,6 +9,7 @@ qov_library(qov_session
     ${CMAKE_CURRENT_LIST_DIR}/srvfile.cpp
     ${CMAKE_CURRENT_LIST_DIR}/comreg.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pump.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/syslib.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hoptrace.cpp
   DEPS qov_proto qov_base qov_util qov_sockwait ws2_32 advapi32 user32)
 # The bounded socket read shared by the session link, the page host's

@@ -6,11 +6,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "session/config.h"
 #include "session/log.h"
+#include "session/nomem.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
@@ -29,6 +29,7 @@ static bool gInBundle;          // answers join the outgoing bundle
 static uint32_t gAwaitType;     // a nested exchange waits for this type
 static MsgBuf* gAwaitOut;
 static bool gAwaitDone;
+static int32_t gAwaitCode;      // the awaited answer came but cannot be held: kErrNoMemory
 
 static SrvMsg MakeSrvMsg(const uint8_t* data, const FrameHead& h) {
     SrvMsg m = {data, h.length, h.type, h.seq, WireReader(data, h.length, gSession.swapped)};
@@ -189,12 +190,19 @@ static bool AnswerLoopWait() {
     return answered;
 }
 
+// The facilities' work before and during a wait (redraws queued for the pages,
+// the pages' input): what cannot be held is dropped with its note, and the
+// wait goes on.
+static void RunWaitHook(void (*hook)()) {
+    if (hook) CatchNoMemory("the work of a wait", hook);
+}
+
 // How long a wait request waits: a poll not at all.
 static uint32_t OwnWaitMs(uint32_t type, uint32_t waitMs) { return type == kMsgEventPoll ? 0 : waitMs; }
 
 static void WaitBesideLoop(uint32_t type, uint32_t waitMs) {
     gLoopWait = LoopWait{true, gSession.curSeq, OwnWaitMs(type, waitMs), GetTickCount()};
-    if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
+    RunWaitHook(gHooks.eventWaitBegin);
     if (!AnswerLoopWait()) LoopWaitTickOn();
 }
 
@@ -213,7 +221,8 @@ static void CALLBACK LoopWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD) {
     if (gSession.state != kSessionRunning) gLoopWait.open = false;
     else if (InSystemLoop()) TakeOverStoppedWait();
     // A request being worked keeps the send buffer: the answer waits a tick.
-    if (gLoopWait.open && !ReplyPending() && !gInBundle) AnswerLoopWait();
+    // An event that cannot be held now is tried again at the next tick.
+    if (gLoopWait.open && !ReplyPending() && !gInBundle) CatchNoMemory("a wait beside a system loop", AnswerLoopWait);
     if (gLoopWait.open || (gWait.depth && !gWait.answered && gSession.state == kSessionRunning)) return;
     KillTimer(wnd, id);
     gLoopWaitTickOn = false;
@@ -234,8 +243,12 @@ static int32_t OnEventWait(const SrvMsg* m) {
     if (DeferWaitInNest(m)) return kNoAnswer;
     DWORD start = GetTickCount();
     // Redraws queued for the web page go out before the user is waited on.
-    if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
-    EventWaitState outer = gWait;
+    RunWaitHook(gHooks.eventWaitBegin);
+    // The wait open around this one comes back however this one ends.
+    struct Restore {
+        EventWaitState outer;
+        ~Restore() { gWait = outer; }
+    } restore{gWait};
     gWait = EventWaitState{gHandling, false, false, 0, 0, 0, gSession.curSeq, OwnWaitMs(type, waitMs), start};
     bool pollFetched = false;
     for (;;) {
@@ -249,7 +262,7 @@ static int32_t OnEventWait(const SrvMsg* m) {
             start = GetTickCount();
             gWait.answered = gWait.deferred = false;
             gWait.ownSeq = gWait.seq, gWait.ownMs = OwnWaitMs(type, waitMs), gWait.ownStart = start;
-            if (gHooks.eventWaitBegin) gHooks.eventWaitBegin();
+            RunWaitHook(gHooks.eventWaitBegin);
         }
         if (SendNextEvent()) break;
         if (gSession.state != kSessionRunning) break;
@@ -262,7 +275,7 @@ static int32_t OnEventWait(const SrvMsg* m) {
             if (!pollFetched) {
                 pollFetched = true;
                 PumpOnce(false);
-                if (gHooks.eventPollFetch) gHooks.eventPollFetch();
+                RunWaitHook(gHooks.eventPollFetch);
                 continue;
             }
             PostAnswer(kMsgAnswer, 0);
@@ -283,7 +296,6 @@ static int32_t OnEventWait(const SrvMsg* m) {
             PumpOnce(false);
         }
     }
-    gWait = outer;
     return kNoAnswer;
 }
 
@@ -487,14 +499,14 @@ void ProcessSrvMsg(const SrvMsg* m) {
     // Result items (property and method requests): their answer is built first.
     bool itemAnswer = t >= kMsgObjPropQuery && t <= kMsgObjOleProp;
     if (itemAnswer) ItemAnswerBegin();
-    int32_t rc;
-    try {
-        rc = DispatchByType(m);
-    } catch (const std::bad_alloc&) {
+    int32_t rc = kNoAnswer;
+    char where[32];
+    snprintf(where, sizeof where, "request %u", static_cast<unsigned>(t));
+    if (!CatchNoMemory(where, [&] { rc = DispatchByType(m); })) {
         // Sizes the server gives are bounded before anything is allocated
         // from them; a request that still cannot be held is answered as out
-        // of memory, with nothing it built, and the session goes on.
-        DebugLogWrite("ProcessSrvMsg", "request %u cannot be held in memory", static_cast<unsigned>(t));
+        // of memory, with nothing it built, and the session goes on. The
+        // waits it had opened were closed by their scopes on the way out.
         if (itemAnswer) ItemAnswerEnd(kNoAnswer);
         ReplyReset();
         PostAnswer(kMsgAnswer, kErrNoMemory);
@@ -507,11 +519,57 @@ void ProcessSrvMsg(const SrvMsg* m) {
 
 // ---- Taking messages ---------------------------------------------------------------
 
+// The acknowledgement a frame asks for goes out at once, never inside an
+// outgoing bundle.
+static void SendAckIfWanted(const FrameHead& h) {
+    if (!(h.flags & kHdrAckWanted)) return;
+    if (MsgBuildAnswer(&gSendBuf, kMsgInterim, 0, h.seq, gSession.swapped)) SendMsgBytes(gSendBuf.data, gSendBuf.used);
+}
+
+// What may come now: inside a nested exchange only its answer, before the
+// accept only the accept, the refusal or the end. Anything else ends the session.
+static bool MayComeNow(uint32_t type) {
+    bool fits = gAwaitType ? type == gAwaitType
+                           : gSession.state != kSessionOpening || type == kMsgSessionAccept ||
+                                 type == kMsgSessionRefuse || type == kMsgEndSession;
+    if (!fits) SessionFail(kErrBadMessage);
+    return fits;
+}
+
+// A message that arrived whole, fitting its frame, whose copy or plain body
+// cannot be held in memory: it is not run. A request is answered as out of
+// memory and the session goes on; an exchange's awaited answer fails its
+// exchange so; only the opening of the session cannot go on without it.
+static void TakeUnheld(const FrameHead& h) {
+    DebugLogWrite("NoMemory", "message %u of %u bytes cannot be held in memory", static_cast<unsigned>(h.type),
+                  static_cast<unsigned>(h.length));
+    MsgLogWrite(false, h.length, h.type);
+    SendAckIfWanted(h);
+    if (!MayComeNow(h.type)) return;
+    if (gAwaitType) {
+        gAwaitCode = kErrNoMemory;
+        gAwaitDone = true;
+        return;
+    }
+    if (gSession.state == kSessionOpening) {
+        SessionFail(kErrFrameNoMemory);
+        return;
+    }
+    gSession.curSeq = h.seq;
+    ReplyReset();
+    PostAnswer(kMsgAnswer, kErrNoMemory);
+}
+
 // Acknowledges, logs and dispatches one plain message (uncompressed when flagged).
 static void TakeOne(const uint8_t* msg, const FrameHead& head, MsgBuf* unpack) {
     FrameHead h = head;
     if (h.flags & kHdrCompressed) {
-        if (MsgUncompress(msg, head, gSession.swapped, unpack) != 0) {
+        int rc = MsgUncompress(msg, head, gSession.swapped, unpack);
+        if (rc == kErrNoMemory) {
+            TakeUnheld(head);
+            return;
+        }
+        if (rc != 0) {
             SessionFail(kErrBadMessage);
             return;
         }
@@ -519,31 +577,19 @@ static void TakeOne(const uint8_t* msg, const FrameHead& head, MsgBuf* unpack) {
         FrameParseHead(msg, unpack->used, gSession.swapped, &h);
     }
     MsgLogWrite(false, h.length, h.type);
-    if (h.flags & kHdrAckWanted) {
-        uint32_t seq = gSession.curSeq;
-        gSession.curSeq = h.seq;
-        // The acknowledgement goes out at once, never inside an outgoing bundle.
-        if (MsgBuildAnswer(&gSendBuf, kMsgInterim, 0, h.seq, gSession.swapped))
-            SendMsgBytes(gSendBuf.data, gSendBuf.used);
-        gSession.curSeq = seq;
-    }
-    SrvMsg m = MakeSrvMsg(msg, h);
-    if (gAwaitType && h.type == gAwaitType) {
+    SendAckIfWanted(h);
+    if (!MayComeNow(h.type)) return;
+    if (gAwaitType) {
         gAwaitOut->used = 0;
-        if (!MsgBufAppend(gAwaitOut, msg, h.length)) SessionFail(kErrBadMessage);
+        if (!MsgBufAppend(gAwaitOut, msg, h.length)) {
+            DebugLogWrite("NoMemory", "the answer %u of %u bytes cannot be held in memory",
+                          static_cast<unsigned>(h.type), static_cast<unsigned>(h.length));
+            gAwaitCode = kErrNoMemory;
+        }
         gAwaitDone = true;
         return;
     }
-    if (gAwaitType) {
-        // Only the awaited answer may come inside a nested exchange.
-        SessionFail(kErrBadMessage);
-        return;
-    }
-    if (gSession.state == kSessionOpening && h.type != kMsgSessionAccept && h.type != kMsgSessionRefuse &&
-        h.type != kMsgEndSession) {
-        SessionFail(kErrBadMessage);
-        return;
-    }
+    SrvMsg m = MakeSrvMsg(msg, h);
     ProcessSrvMsg(&m);
 }
 
@@ -551,10 +597,12 @@ static uint32_t gNestDepth;      // requests taken inside a nested wait (SrvMsgN
 
 // Moves the received frame into work. A large frame changes buffers with the
 // receive buffer instead of being copied; the receive buffer keeps at least
-// the size the server was told, so work is first made as large.
+// the size the server was told, so work is first made as large. When that
+// cannot be held the frame is copied, which needs only its own length.
+// False when even that cannot be held.
 static bool TakeReceivedFrame(MsgBuf* work) {
-    if (gRecvBuf.used < kFrameSwapMin) return MsgBufAppend(work, gRecvBuf.data, gRecvBuf.used);
-    if (!MsgBufReserve(work, gRecvBuf.size)) return false;
+    if (gRecvBuf.used < kFrameSwapMin || !MsgBufReserve(work, gRecvBuf.size))
+        return MsgBufAppend(work, gRecvBuf.data, gRecvBuf.used);
     std::swap(work->data, gRecvBuf.data);
     std::swap(work->size, gRecvBuf.size);
     work->used = gRecvBuf.used;
@@ -575,12 +623,18 @@ void FetchSrvMsg() {
     MsgBuf* work = gAwaitType ? &awaitWork : nested ? &nestWork : &gSrvMsgBuf;
     MsgBuf* unpack = gAwaitType ? &awaitUnpack : nested ? &nestUnpack : &gMemberBuf;
     work->used = 0;
+    gSession.bytesRecv += gRecvBuf.used;
+    gSession.msgsRecv++;
     if (!TakeReceivedFrame(work)) {
-        SessionFail(kErrBadMessage);
+        // The frame fitted its buffer; the memory to work it is missing. Its
+        // header is read where it arrived: a bundle's members, behind the
+        // cipher and perhaps compressed, cannot be answered one by one.
+        FrameHead h;
+        if (FrameParseHead(gRecvBuf.data, gRecvBuf.used, gSession.swapped, &h) != 0) SessionFail(kErrBadMessage);
+        else if (h.flags & kHdrBundle) SessionFail(kErrFrameNoMemory);
+        else TakeUnheld(h);
         return;
     }
-    gSession.bytesRecv += work->used;
-    gSession.msgsRecv++;
     uint8_t* msg = work->data;
     FrameHead h;
     if (FrameParseHead(msg, work->used, gSession.swapped, &h) != 0) {
@@ -602,8 +656,9 @@ void FetchSrvMsg() {
     }
     static MsgBuf bundlePlain;
     if (h.flags & kHdrCompressed) {
-        if (MsgUncompress(msg, h, gSession.swapped, &bundlePlain) != 0) {
-            SessionFail(kErrBadMessage);
+        int rc = MsgUncompress(msg, h, gSession.swapped, &bundlePlain);
+        if (rc != 0) {
+            SessionFail(rc == kErrNoMemory ? kErrFrameNoMemory : kErrBadMessage);
             return;
         }
         msg = bundlePlain.data;
@@ -686,6 +741,35 @@ static bool FrameIsWaitForMenu() {
     return !(h.flags & kHdrBundle) && (h.type == kMsgEventPoll || h.type == kMsgEventWaitTimed);
 }
 
+// Works the frame that arrived, one level deeper than the frames being
+// worked; true when a nested wait inside its handler has made ready for the
+// next frame already. The depth and the outer frame's release come back
+// however the work ends.
+static bool TakeArrivedFrame() {
+    struct Level {
+        bool outerReleased = gFrameReleased;
+        Level() {
+            gFrameReleased = false;
+            gHandling++;
+        }
+        ~Level() {
+            gHandling--;
+            gFrameReleased = outerReleased;
+        }
+    } level;
+    QOV_HOP_BEGIN();
+    // A request may come inside a wait for a page's answer (the idle flush of
+    // a batch after the client answered); a wait for events it starts must
+    // still see the page's input, or the click it waits for is never fetched.
+    bool request = !gAwaitType && gHooks.pageFetchOpen && gHooks.pageFetchRestore;
+    bool fetchEarlier = true;
+    if (request && !CatchNoMemory("opening the pages' input", [&] { fetchEarlier = gHooks.pageFetchOpen(); }))
+        request = false;
+    FetchSrvMsg();
+    if (request) CatchNoMemory("closing the pages' input", [&] { gHooks.pageFetchRestore(fetchEarlier); });
+    return gFrameReleased;   // read before the level's end restores it
+}
+
 void OnSrvMsgArrived(WPARAM) {
     bool outerTurn = PumpTakeOuterNotice();
     if (gArrivalHolds && !gAwaitType) {
@@ -713,20 +797,7 @@ void OnSrvMsgArrived(WPARAM) {
         if (gAwaitType) gAwaitDone = true;
         return;
     }
-    bool outerReleased = gFrameReleased;
-    gFrameReleased = false;
-    gHandling++;
-    QOV_HOP_BEGIN();
-    // A request may come inside a wait for a page's answer (the idle flush of
-    // a batch after the client answered); a wait for events it starts must
-    // still see the page's input, or the click it waits for is never fetched.
-    bool request = !gAwaitType && gHooks.pageFetchOpen && gHooks.pageFetchRestore;
-    bool fetchEarlier = request ? gHooks.pageFetchOpen() : true;
-    FetchSrvMsg();
-    if (request) gHooks.pageFetchRestore(fetchEarlier);
-    gHandling--;
-    bool released = gFrameReleased;
-    gFrameReleased = outerReleased;
+    bool released = TakeArrivedFrame();
     // A nested exchange makes ready for its answer itself; otherwise the frame
     // is done, unless a nested wait inside its handler has made ready for the
     // next one already.
@@ -747,6 +818,8 @@ uint32_t SrvMsgNestBegin() {
     return gSession.curSeq;
 }
 
+uint32_t SrvMsgNestDepth() { return gNestDepth; }
+
 void SrvMsgNestEnd(uint32_t state) {
     if (state == kNoNest) return;
     gNestDepth--;
@@ -759,13 +832,22 @@ bool SrvMsgExchangeOpen() { return gAwaitType != 0; }
 
 int AwaitSrvMsg(uint32_t type, MsgBuf* out) {
     if (gAwaitType) return kErrBadMessage;   // exchanges do not nest
-    gAwaitType = type;
-    gAwaitOut = out;
-    gAwaitDone = false;
+    // The exchange closes however its wait ends.
+    struct Exchange {
+        Exchange(uint32_t type, MsgBuf* out) {
+            gAwaitType = type;
+            gAwaitOut = out;
+            gAwaitDone = false;
+            gAwaitCode = 0;
+        }
+        ~Exchange() {
+            gAwaitType = 0;
+            gAwaitOut = nullptr;
+        }
+    } exchange(type, out);
     RecvNextFrame();
     while (!gAwaitDone && gSession.state == kSessionRunning) PumpOnce(true);
-    gAwaitType = 0;
-    gAwaitOut = nullptr;
+    if (gAwaitCode) return gAwaitCode;
     return gAwaitDone && gSession.state == kSessionRunning ? 0 : (gSession.lastError ? gSession.lastError : kErrNotConnected);
 }
 

@@ -10,6 +10,7 @@
 
 #include "objects/objhooks.h"
 #include "objects/objrecord.h"
+#include "session/session.h"
 #include "session/util/codepage.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webgeneric.h"
@@ -76,7 +77,8 @@ static void CALLBACK IdleFlushTimer(HWND, UINT, UINT_PTR id, DWORD) {
         FlushWhenIdle();
         return;
     }
-    if (gWebObjectOps.flushRedraws) gWebObjectOps.flushRedraws(nullptr);
+    if (gWebObjectOps.flushRedraws)
+        CatchNoMemory("the pages' idle flush", [] { gWebObjectOps.flushRedraws(nullptr); });
 }
 
 static void FlushWhenIdle() {
@@ -128,6 +130,8 @@ static const char* StartUrl(bool kind2) {
 
 bool WebViewCreate(ObjectRecord* rec, void** out, const char* url, bool kind2) {
     if (out) *out = nullptr;
+    // The host's texts are OLE strings: the automation library is loaded first.
+    if (!SysLibNeed(kSysLibOleAut)) return false;
     CQovWebView* host = new (std::nothrow) CQovWebView(rec);
     if (!host) return false;
     host->AddRef();

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include "session/nomem.h"
+
 static const char kPaneClass[] = "QovWebViewPane";
 static const char kEndedText[] = "the web view has stopped: its page host ended";
 static const char kNotAnsweringText[] = "the web view is not answering: its page is busy or stopped";
@@ -86,7 +88,11 @@ static LRESULT CALLBACK PaneProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
         if (st && st->ended) {
             PaintEnded(dc, &area);
         } else {
-            if (!st || !st->client || !st->client->paint || !st->client->paint(st->ctx, dc, &area)) {
+            // The page's picture: what cannot be held leaves the pane's own colour.
+            bool painted = false;
+            if (st && st->client && st->client->paint)
+                CatchNoMemory("the page's paint", [&] { painted = st->client->paint(st->ctx, dc, &area); });
+            if (!painted) {
                 HBRUSH back = CreateSolidBrush(kPaneBack);
                 FillRect(dc, &area, back);
                 DeleteObject(back);
@@ -105,7 +111,9 @@ static LRESULT CALLBACK PaneProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     if (st && st->client && st->client->input) {
         LRESULT handled = 0;
-        if (st->client->input(st->ctx, wnd, msg, wp, lp, &handled)) return handled;
+        bool taken = false;
+        CatchNoMemory("the page's input", [&] { taken = st->client->input(st->ctx, wnd, msg, wp, lp, &handled); });
+        if (taken) return handled;
     }
     return DefWindowProcA(wnd, msg, wp, lp);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "session/log.h"
+#include "session/nomemwin.h"
 #include "session/settings.h"
 #include "webview/wvlaunch.h"
 #include "session/util/mem.h"
@@ -85,7 +86,7 @@ void WvRelease(WvObject* obj) {
 
 // ---- The runtime window ------------------------------------------------------------
 
-static LRESULT CALLBACK WvWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT WvWindowProcWork(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case kWmWvCall: {
         WvCall* call = reinterpret_cast<WvCall*>(lp);
@@ -108,7 +109,7 @@ static LRESULT CALLBACK WvWindowProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
 HWND WvRuntimeWindow() {
     if (gWvWindow) return gWvWindow;
     WNDCLASSA wc = {};
-    wc.lpfnWndProc = WvWindowProc;
+    wc.lpfnWndProc = GuardedWndProc<WvWindowProcWork>;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = kWvWindowClass;
     RegisterClassA(&wc);

@@ -95,6 +95,9 @@ constexpr uint32_t kMsgRange2400First = 2400, kMsgRange2400Last = 2499;
 // ---- Session errors and answer codes ------------------------------------------
 constexpr int32_t kErrUnhandledType = 21847;  // 1010 answer to an unknown type
 constexpr int32_t kErrBadMessage = 99990;     // a frame that does not fit: session ends
+constexpr int32_t kErrFrameNoMemory = 8;      // a frame that fits but cannot be held and
+                                              // cannot be answered (a bundle): session ends
+                                              // (the system's ERROR_NOT_ENOUGH_MEMORY)
 constexpr int32_t kErrNotConnected = 10057;   // the connection is closed
 constexpr int32_t kErrNoObject = -3;          // unknown object handle
 constexpr int32_t kErrNoOperation = -5;       // the object kind has no such operation

@@ -144,7 +144,8 @@ int MsgUncompress(const uint8_t* msg, const FrameHead& head, bool swapped, MsgBu
     CheckedSize total(plain);
     total.Add(kMsgHeadSize);
     if (!total.Fits(kMsgMaxLength)) return kErrBadMessage;
-    if (!MsgBufReserve(out, total.value)) return kErrBadMessage;
+    // The plain body fits a frame; only the memory to hold it can be missing.
+    if (!MsgBufReserve(out, total.value)) return kErrNoMemory;
     const uint8_t* src = msg + kMsgHeadSize + 4;
     lzo_uint srcLen = head.length - kMsgHeadSize - 4;
     lzo_uint outLen = plain;

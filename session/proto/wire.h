@@ -103,7 +103,8 @@ bool MsgBufAppend(MsgBuf* buf, const void* bytes, uint32_t n);
 
 // ---- Body codec ---------------------------------------------------------------
 // Uncompresses a message with kHdrCompressed into out as a plain message (same
-// sequence and type, flag cleared). 0 or kErrBadMessage.
+// sequence and type, flag cleared). 0, kErrBadMessage, or kErrNoMemory when
+// the plain message, which fits a frame, cannot be held in memory.
 int MsgUncompress(const uint8_t* msg, const FrameHead& head, bool swapped, MsgBuf* out);
 // Compresses the body of a plain message of len bytes into out when the body
 // has kCompressMinBody bytes or more and shrinks; false leaves out unused.

@@ -648,14 +648,14 @@ static const char kRecordRuntime[] = "record";
 constexpr int kRunawayMemoryMb = 300;
 
 // Seed scripts that hold more than that on purpose, with their own bound: the
-// Variant scene makes an array of 300,000,000 bytes (its text is refused
-// before any of it is walked), the client's own memory on top of it.
+// Variant store scene fills the 512 MiB all Variants may hold together, the
+// client's own memory on top of it.
 struct MemoryAllowance {
     const char* script;
     int mb;
 };
 static const MemoryAllowance kMemoryAllowances[] = {
-    {"automation-variant.txt", 400},
+    {"automation-variant-store.txt", 700},
 };
 
 static int RunawayMemoryMbOf(const std::string& script) {
