@@ -12,6 +12,7 @@ set(pdf_bench_sources
   ${pdf_dir}/pdfopt.cpp ${pdf_dir}/pdfcrypt.cpp ${pdf_dir}/pdfimage.cpp ${pdf_dir}/pdfattach.cpp ${pdf_dir}/pdfttf.cpp ${pdf_dir}/pdfsubset.cpp ${pdf_dir}/pdfimport.cpp
   ${PROJECT_SOURCE_DIR}/objects/fonttext.cpp
   ${PROJECT_SOURCE_DIR}/session/config.cpp ${PROJECT_SOURCE_DIR}/session/settings.cpp
+  ${PROJECT_SOURCE_DIR}/session/log.cpp ${PROJECT_SOURCE_DIR}/session/switches.cpp
   ${PROJECT_SOURCE_DIR}/session/util/md5.cpp ${PROJECT_SOURCE_DIR}/session/util/rc4.cpp
   ${PROJECT_SOURCE_DIR}/session/util/strutil.cpp ${PROJECT_SOURCE_DIR}/session/util/digits.cpp
   ${PROJECT_SOURCE_DIR}/session/util/mem.cpp)

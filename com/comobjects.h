@@ -76,8 +76,6 @@ void VariantBuiltinsPoint(VARIANT* const* args, uint32_t count);
 // A copy of v (a reference read through) becomes the record's own value when
 // it fits the store: 0, kAutoNoMemory (the old value kept) or kAutoNoValue.
 int32_t VariantObjTakeCopy(VariantRecord* r, const VARIANT* v);
-// What the Variants hold together now (the store's count).
-uint64_t VariantStoreBytes();
 void ComObjectsInstallVariant();
 
 // Registers both kinds with the object model (creators, operation rows, method

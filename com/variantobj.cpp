@@ -301,7 +301,8 @@ uint64_t HeldBytesThrough(const VARIANT* v) {
     return 0;
 }
 
-// SetElemCount: the array's first bound becomes size elements from 0. Growth
+// SetElemCount: the array's least significant bound (rgsabound[0], the one
+// SafeArrayRedim changes) becomes size elements from 0. Growth
 // that would pass a bound of the store is refused before SafeArrayRedim
 // allocates anything; the elements it adds are empty, so they hold only
 // their own size.
@@ -455,8 +456,6 @@ int32_t VariantObjTakeCopy(VariantRecord* r, const VARIANT* v) {
     StoreRecount(r);
     return kAutoOk;
 }
-
-uint64_t VariantStoreBytes() { return gStoreBytes; }
 
 void OleVarDestroyAll(bool finalRun) {
     while (gVariantList) {

@@ -178,14 +178,17 @@ static void LoopWaitTickOn() {
 // The wait's answer beside the loop, in its own sequence: the next event, or
 // (its time up) nothing. True when it was answered.
 static bool AnswerLoopWait() {
-    uint32_t seq = gSession.curSeq;
-    gSession.curSeq = gLoopWait.seq;
+    // The request being worked keeps its sequence however this ends.
+    struct OwnSeq {
+        uint32_t seq = gSession.curSeq;
+        OwnSeq() { gSession.curSeq = gLoopWait.seq; }
+        ~OwnSeq() { gSession.curSeq = seq; }
+    } ownSeq;
     bool answered = SendNextEvent();
     if (!answered && gLoopWait.waitMs != INFINITE && GetTickCount() - gLoopWait.start >= gLoopWait.waitMs) {
         PostAnswer(kMsgAnswer, 0);
         answered = true;
     }
-    gSession.curSeq = seq;
     if (answered) gLoopWait.open = false;
     return answered;
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "print/pdf/pdf.h"
+#include "session/nomem.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
@@ -1079,7 +1080,9 @@ static const PdfImportedFile* EarlierImports(PdfDocRec* doc, const char* name, c
 // owned by the record and set to null). Without memory for them the
 // document stays sound: the next import copies its objects again.
 static void KeepImported(PdfDocRec* doc, bool known, const char* name, PdfSource& s, BYTE** data) {
-    try {
+    // The kept numbers are a cache: what cannot be held is not kept, and the
+    // page imported already stands as it was written.
+    CatchNoMemory("keeping an imported file's numbers", [&] {
         if (!doc->imported) doc->imported = new PdfImportedFiles;
         PdfImportedFile* f = ImportedByName(doc, name);
         if (!f) {
@@ -1094,8 +1097,7 @@ static void KeepImported(PdfDocRec* doc, bool known, const char* name, PdfSource
         }
         f->newNum.swap(s.newNum);
         f->typedNum.swap(s.typedNum);
-    } catch (const std::bad_alloc&) {
-    }
+    });
 }
 
 void PdfFreeImported(PdfDocRec* doc) {
@@ -1143,13 +1145,13 @@ int PdfImportPage(PdfDocRec* doc, const PdfImportOpts* opts) {
         DWORD obj = 0;
         const DWORD firstObj = doc->nextObj;
         bool ok = false;
-        try {
-            ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj) && WriteHeld(doc, s);
-        } catch (const std::bad_alloc&) {
-            // Nothing is written before the whole import is held, so the
-            // document is as it was; the copies held so far go with s.
+        // A page whose copies cannot be held is refused with its reason.
+        // Nothing is written before the whole import is held, so the
+        // document is as it was; the copies held so far go with s.
+        if (!CatchNoMemory("a page's import", [&] {
+                ok = form && ImportForm(doc, s, pageNo, opts->g != 0, &obj) && WriteHeld(doc, s);
+            }))
             Refuse("the page cannot be held in memory");
-        }
         if (ok) KeepImported(doc, earlier != nullptr, name, s, &data);
         GuardedFree(data);
         if (!ok) {
