@@ -94,14 +94,23 @@ void StoreRecount(VariantRecord* r) {
     StoreSet(r, held == kHeldPastBounds ? r->heldBytes : held);
 }
 
+// Records 1-10 hold the value of an omitted optional argument while no
+// event's arguments are theirs.
+void SetOmitted(VARIANT* v) {
+    V_VT(v) = VT_ERROR;
+    V_ERROR(v) = DISP_E_PARAMNOTFOUND;
+}
+
 void ResetBuiltin(VariantRecord* r, bool argument) {
-    VariantClear(&r->value);
+    // A record at rest (empty, or an omitted argument) has nothing to free:
+    // the automation library, which a record may never have needed, is left
+    // unloaded (at the session's end too).
+    VARTYPE vt = V_VT(&r->value);
+    if (vt == VT_EMPTY || vt == VT_ERROR) V_VT(&r->value) = VT_EMPTY;
+    else VariantClear(&r->value);
     StoreSet(r, 0);
     r->valuePtr = &r->value;
-    if (argument) {
-        V_VT(&r->value) = VT_ERROR;
-        V_ERROR(&r->value) = DISP_E_PARAMNOTFOUND;
-    }
+    if (argument) SetOmitted(&r->value);
 }
 
 bool IsArray(const VARIANT* v) { return (V_VT(v) & VT_ARRAY) != 0; }
@@ -374,10 +383,13 @@ VariantRecord* VariantBuiltin(uint32_t index) {
     if (index >= kVariantBuiltins) return nullptr;
     VariantRecord* r = &gBuiltins[index];
     if (r->hdr.kind != kKindVariant) {
+        // A record not used yet holds an empty value (static storage): it is
+        // made ready without a call into the automation library, which a
+        // property request may find not loaded (its get and set load it).
         r->hdr.kind = kKindVariant;
         r->hdr.flags = kObjAlive;
-        VariantInit(&r->value);
-        ResetBuiltin(r, index != 0);
+        r->valuePtr = &r->value;
+        if (index != 0) SetOmitted(&r->value);
     }
     return r;
 }
@@ -466,9 +478,9 @@ void OleVarDestroyAll(bool finalRun) {
     }
     for (uint32_t i = 0; i < kVariantBuiltins; ++i) {
         if (gBuiltins[i].hdr.kind == kKindVariant) ResetBuiltin(&gBuiltins[i], i != 0);
-        // An empty value has nothing to free; skipping it keeps a session that
-        // never used a variant from loading the automation library at exit.
-        if (finalRun && gBuiltins[i].value.vt != VT_EMPTY) VariantClear(&gBuiltins[i].value);
+        // Reset, a record holds nothing to free (an omitted argument at most):
+        // at the end it is emptied without loading the automation library.
+        if (finalRun) V_VT(&gBuiltins[i].value) = VT_EMPTY;
     }
 }
 
@@ -496,6 +508,9 @@ int32_t VariantObjDestroy(ObjectRecord* rec) {
 int32_t VariantObjGetProp(ObjectRecord* rec, PropQuery* req, uint32_t id) {
     VariantRecord* r = VariantOf(rec);
     if (!r) return kAutoNoObject;
+    // The built-in records are reached without a creation: the automation
+    // library is loaded here first.
+    if (!RuntimeOleLibraries()) return kAutoNoMemory;
     switch (id) {
     case kVpVarType:
         req->result = V_VT(r->valuePtr);
@@ -522,6 +537,7 @@ int32_t VariantObjGetProp(ObjectRecord* rec, PropQuery* req, uint32_t id) {
 int32_t VariantObjSetProp(ObjectRecord* rec, const PropChange* req, uint32_t id) {
     VariantRecord* r = VariantOf(rec);
     if (!r) return kAutoNoObject;
+    if (!RuntimeOleLibraries()) return kAutoNoMemory;
     switch (id) {
     case kVpVarType: {
         VARTYPE vt = static_cast<VARTYPE>(req->value);

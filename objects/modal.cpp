@@ -72,7 +72,9 @@ int32_t ModalWindowLoop(ObjectRecord* window, bool* windowGone) {
             }
             if (!ObjectRefAlive(ref)) break;
             PumpTurn(true);
-            PumpAfterDispatch();
+            // The pages' messages, as every turn takes them: what cannot be
+            // held there is dropped with its note, and the wait goes on.
+            CatchNoMemory("the pages' messages", PumpAfterDispatch);
         }
     }
     // A request taken during the wait may have destroyed the window (and freed

@@ -292,6 +292,11 @@ void PrtResetDC(HDC dc, HGLOBAL devMode);
 // this operation; PrtErrorClear starts an operation.
 void PrtErrorClear();
 void PrtSetSelectError(int32_t code, const char* text);
+// The spooler and the print dialogs are loaded on first use: every function
+// that calls into them asks for them first, and fails as when memory runs
+// out (the debug log names the library) when one cannot be loaded, rather
+// than ending the client at the library's first call.
+bool PrtLibrariesReady();
 extern int32_t gPrtErrNo;
 
 // ---- Drawing (prtdraw.cpp) ------------------------------------------------------------------

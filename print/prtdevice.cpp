@@ -64,6 +64,7 @@ static UINT_PTR CALLBACK PrtDlgHookProc(HWND dlg, UINT msg, WPARAM, LPARAM) {
 
 bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, PrtDlgDevMode devMode, int32_t pageLimit, HWND ownerWnd,
                      PrtDlgReplace replace) {
+    if (!PrtLibrariesReady()) return false;
     bool wantDevMode = devMode == kPrtDlgTakeDevMode;
     PRINTDLGA pd;
     memset(&pd, 0, sizeof pd);
@@ -175,6 +176,7 @@ static UINT_PTR CALLBACK PrtFileDlgHookProc(HWND dlg, UINT msg, WPARAM, LPARAM) 
 
 bool PrtAskPdfFileName(PrinterRec* job, char* nameOut) {
     (void)job;
+    if (!PrtLibrariesReady()) return false;
     char file[MAX_PATH] = "";
     OPENFILENAMEA ofn;
     memset(&ofn, 0, sizeof ofn);

@@ -544,8 +544,9 @@ static int32_t OnFileOpen(const SrvMsg* m) {
         gPrtErrNo = kPrtBadMessage;
         return 0;
     }
-    // The spooler is loaded first: without it the open is refused for want of memory.
-    if (!SysLibNeed(kSysLibSpool)) {
+    // The spooler and the default set-up's dialog are loaded first: without
+    // them the open is refused for want of memory.
+    if (!PrtLibrariesReady()) {
         PrtErrorClear();
         gPrtErrNo = kPrtNoMemory;
         return 0;

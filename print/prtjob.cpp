@@ -415,8 +415,9 @@ static int32_t OnPrtInfo(const SrvMsg* m) {
 
 // The spooler and the print dialogs are loaded before printing's first
 // request: when one cannot be loaded (no memory left for it) the request is
-// refused with printing's no-memory code, in the shape of its answer,
-// instead of ending the client at the library's first call.
+// refused with printing's no-memory code, in the shape of its answer. (The
+// functions that call into them ask again, for the other ways in: the info
+// requests, the printer list, the main window's print dialog.)
 static int32_t PrtRefuseWithoutLibraries(const SrvMsg* m) {
     switch (m->type) {
     case kPrtMsgOpen:
@@ -435,7 +436,7 @@ static int32_t PrtRefuseWithoutLibraries(const SrvMsg* m) {
 }
 
 int32_t PrtHandleMsg(const SrvMsg* m) {
-    if (!SysLibNeed(kSysLibSpool) || !SysLibNeed(kSysLibComDlg)) return PrtRefuseWithoutLibraries(m);
+    if (!PrtLibrariesReady()) return PrtRefuseWithoutLibraries(m);
     uint32_t handle = 0, value = 0;
     // A text's width still to be taken is taken before anything else can
     // read the column or change what the measure depends on.

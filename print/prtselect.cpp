@@ -50,6 +50,8 @@ void PrtSetSelectError(int32_t code, const char* text) {
     snprintf(gErrorText, kErrorTextSize, "%s", text);
 }
 
+bool PrtLibrariesReady() { return SysLibNeed(kSysLibSpool) && SysLibNeed(kSysLibComDlg); }
+
 // ---- Default set-up and dialogs ----------------------------------------------------
 
 // New handles from a dialog replace the old ones, which are freed when they differ.
@@ -63,6 +65,7 @@ static void TakeDlgHandles(HGLOBAL devMode, HGLOBAL devNames) {
 // PageSetupDlgA shows a modal box when there is no printer unless told not
 // to: the unattended path always passes PSD_NOWARNING.
 bool GetDefaultPageSetup() {
+    if (!PrtLibrariesReady()) return false;
     PAGESETUPDLGA ps;
     memset(&ps, 0, sizeof ps);
     ps.lStructSize = sizeof ps;
@@ -100,6 +103,7 @@ static int32_t FinishPrtDlg(BOOL ok, HGLOBAL devMode, HGLOBAL devNames) {
 
 int32_t PrtPageSetupDlg(HWND owner) {
     gPrtDlgCancelled = 0;
+    if (!PrtLibrariesReady()) return kPrtNoMemory;
     PAGESETUPDLGA ps;
     memset(&ps, 0, sizeof ps);
     ps.lStructSize = sizeof ps;
@@ -116,6 +120,7 @@ int32_t PrtPageSetupDlg(HWND owner) {
 
 int32_t PrtPrintDlg(HWND owner) {
     gPrtDlgCancelled = 0;
+    if (!PrtLibrariesReady()) return kPrtNoMemory;
     PRINTDLGA pd;
     memset(&pd, 0, sizeof pd);
     pd.lStructSize = sizeof pd;
@@ -175,6 +180,10 @@ HDC PrtOpenDCByName(const char* name, PrinterRec* job, PrtNameAnswer answer) {
     if (_strnicmp(name, "pdf:", 4) == 0) {
         if (job) job->pdfFlags |= kPrtPdfTarget;
         if (copyName) snprintf(gPrtName, sizeof gPrtName, "pdf:");
+        return nullptr;
+    }
+    if (!PrtLibrariesReady()) {
+        PrtSetSelectError(kPrtNoMemory, "PRT: the spooler or the print dialogs cannot be loaded");
         return nullptr;
     }
     char device[kPrtNameMax + 1] = "", driver[kPrtNameMax + 1] = "", port[kPrtNameMax + 1] = "";
@@ -275,7 +284,7 @@ void PrtResetDC(HDC dc, HGLOBAL devMode) {
 // ---- Printer list ----------------------------------------------------------------------
 
 void PrtListPrinters(HWND listBox) {
-    if (!listBox) return;
+    if (!listBox || !PrtLibrariesReady()) return;
     DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, needed = 0, count = 0;
     EnumPrintersA(flags, nullptr, 2, nullptr, 0, &needed, &count);
     CheckedSize size(needed);
@@ -344,6 +353,7 @@ static const char* InfoField(const PRINTER_INFO_2A* pi, uint32_t code) {
 }
 
 static const char* PrtInfoFromPrinter(const char* printer, uint32_t code, int32_t* valueOut) {
+    if (!PrtLibrariesReady()) return nullptr;
     HANDLE h;
     if (!OpenPrinterA(const_cast<char*>(printer), &h, nullptr)) return nullptr;
     DWORD needed = 0, again = 0;
