@@ -3,7 +3,8 @@
 // wait's pump that cannot) leave the nest and pump depths as they were, and a
 // frame that arrives whole but cannot be taken for want of memory is answered
 // -6 while the session goes on. A server thread plays the server; the main
-// thread runs the client's loop as the program does.
+// thread runs the client's loop as the program does. And a window
+// procedure's work that cannot be held stops at the procedure's boundary.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -263,6 +264,28 @@ TEST_F(LinkedSession, AFrameThatFitsButCannotBeHeldIsAnsweredNoMemory) {
     EXPECT_EQ(answers_[3], (Answer{kMsgAnswer, 3, 0})) << "the session went on";
     EXPECT_EQ(answers_[4], (Answer{kMsgAnswer, 1, 0})) << "the same frame is taken once memory is back";
     EXPECT_EQ(answers_[5], (Answer{kMsgAnswer, 0, 0}));
+}
+
+// A message whose work cannot be held returns to its sender, handled as the
+// system's default: thrown through Wine's frames it ended the process (3).
+constexpr UINT kMsgThrows = WM_APP + 1;
+LRESULT ThrowingWork(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kMsgThrows) throw std::bad_alloc();
+    return DefWindowProcA(wnd, msg, wp, lp);
+}
+
+TEST(GuardedWndProc, AMessageWhoseWorkCannotBeHeldReturnsToItsSender) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = GuardedWndProc<ThrowingWork>;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QovThrowingWork";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    HWND wnd = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(wnd, nullptr);
+    EXPECT_EQ(SendMessageA(wnd, kMsgThrows, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(wnd, kMsgThrows, 0, 0), 0) << "and again: the window still takes messages";
+    DestroyWindow(wnd);
+    UnregisterClassA(wc.lpszClassName, wc.hInstance);
 }
 
 }  // namespace
