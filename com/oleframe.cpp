@@ -287,7 +287,8 @@ public:
         if ((flags & OLECONTF_EMBEDDINGS) && form_->window)
             held = CatchNoMemory("a form's object list", [&] { CollectUnknowns(form_->window, &list); });
         if (held) *out = EnumUnknownCreate(list.data(), static_cast<ULONG>(list.size()));
-        for (IUnknown* u : list) u->Release();
+        for (IUnknown* u : list)
+            if (u) u->Release();
         return *out ? S_OK : E_OUTOFMEMORY;
     }
     STDMETHODIMP LockContainer(BOOL) override { return S_OK; }
