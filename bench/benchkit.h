@@ -141,6 +141,7 @@ enum BenchGoalKey {
     kGoalWindowsCreate,   // session_bench: top-level windows x100, x1,000, x5,000
     kGoalLargeFrames,     // session_bench: frames of 100 KB, 1 MB and 10 MB read whole and answered
     kGoalClientFlatness,  // session_bench: the client's CPU for its last 500 of 10,000 labels
+    kGoalDockedCreate,    // session_bench: 5,000 docked buttons made one request at a time
     kGoalPdfPageTime,     // pdf_bench: a report page written (twice cairo's pages per second)
     kGoalPdfPageSize,     // pdf_bench: a report page's bytes
     kGoalPdfCyrillicSize, // pdf_bench: a Cyrillic page's bytes; bound: the Latin page's size ratio of the run
@@ -190,6 +191,7 @@ inline constexpr BenchGoal kBenchGoals[kBenchGoalCount] = {
     {kGoalWindowsCreate, "top-level windows made", "direct Win32", 1.3},
     {kGoalLargeFrames, "large frame read and answered", "raw blocking reads", 1.3},
     {kGoalClientFlatness, "client CPU, labels 9,501-10,000", "labels 1-500", 1.2},
+    {kGoalDockedCreate, "5,000 docked buttons made", "undocked buttons", 2.0},
     {kGoalPdfPageTime, "report page time", "cairo", 0.5},
     {kGoalPdfPageSize, "report page size", "cairo", 1.0},
     {kGoalPdfCyrillicSize, "Cyrillic page size", "cairo", 0},

@@ -11,7 +11,8 @@
 //   batch:     {u32 session, u32 type, u32 seq, u32 answer type, u32 count,
 //              u32 bodies (1: one body sent count times, else count), each
 //              body as u32 length + bytes} -> {u64 ns, u32 failures, count x
-//              u32 first word of each answer}: the requests one after another,
+//              u32 first word of each answer, of an integer result 1129
+//              its value}: the requests one after another,
 //              each awaiting its answer, timed as a whole
 //   alternate: {u32 count, then two sides, each u32 session, u32 type, u32 seq,
 //              u32 answer type, u32 length + body} -> {u64 ns of the first,
@@ -117,7 +118,7 @@ inline bool RemoteSend(uint32_t session, uint32_t type, const std::vector<uint8_
 struct RemoteBatchResult {
     double seconds = 0;
     uint32_t failures = 0;
-    std::vector<uint32_t> values;   // the first word of each answer, 0 for none
+    std::vector<uint32_t> values;   // the first word of each answer (an integer result's value), 0 for none
 };
 
 // Requests one after another on a session, timed by the server as a whole:

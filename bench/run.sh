@@ -7,7 +7,8 @@
 # Wine, the form loader and saver, the automation calls, the windowless
 # graphics, bars and picture paints, the session benchmark (start-up launched
 # from inside Wine and from Unix, round trips, hiding and destroying labels,
-# object creation, its client and peer served by the host-side bench server
+# object creation, docked buttons by the thousand, its client and peer
+# served by the host-side bench server
 # started here), the printer file and the spool file (on the test
 # printer), and the web view (through the wire against native objects, in the
 # page host and on the screen; the page host started here, the wire part's

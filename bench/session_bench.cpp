@@ -31,11 +31,17 @@
 //                beside it (Wine's own growth);
 //   large frames: frames of 100 KB, 1 MB and 10 MB of a type neither side
 //                handles, each read whole and answered, against the peer
-//                reading the same frames with blocking reads.
+//                reading the same frames with blocking reads;
+//   docked:      5,000 buttons docked at the top (Dock 5) and 5,000 docked at
+//                the bottom (Dock 1) of a fresh shown window, made one
+//                request at a time in blocks of 250, each block ended by a
+//                read of its last button's Top (which the docking must
+//                answer), against 5,000 undocked buttons made and read the
+//                same way by the same client in the same run.
 // The labels live in shown windows on both sides. Which side goes first
 // alternates from round to round. Each line with a goal takes it from
 // kBenchGoals (bench/benchkit.h).
-// Usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|hide|flat|frames]
+// Usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|hide|flat|frames|docked]
 //        [--sizes N,N,...] [--unix-wine Z:/usr/bin/wine]   (QOV_BENCH_SERVER: the server's control port)
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -384,6 +390,116 @@ void BenchFrames(Side* client, Side* peer) {
     }
 }
 
+// Docked buttons: a fresh shown window a turn (destroying it destroys its
+// buttons, not timed), its buttons made in blocks, each block ended by a read
+// of its last button's Top, so a layout the docking defers is timed where it
+// is done.
+constexpr int kDockedButtons = 5000, kDockedBlock = 250;
+constexpr uint16_t kCrDock = 198;
+constexpr uint32_t kDockBottom = 1, kDockNone = 3, kDockTop = 5;
+constexpr uint32_t kPropTop = 338;
+// The blocks whose times are printed: the ones ending at 1,250, 2,000 and
+// 5,000 buttons.
+constexpr int kDockedShownBlocks[] = {1250 / kDockedBlock, 2000 / kDockedBlock, kDockedButtons / kDockedBlock};
+
+struct DockedTurn {
+    double seconds = 0;              // 0: a button was not made or its Top was wrong
+    std::vector<double> blocks;      // each block's seconds
+};
+
+std::vector<uint8_t> TopQuery(uint32_t handle) {
+    std::vector<uint8_t> q;
+    BenchPutU32(&q, handle);
+    BenchPutU32(&q, kPropTop);
+    BenchPutU32(&q, 0);
+    q.insert(q.end(), 20, 0);
+    BenchPutU32(&q, 0);
+    return q;
+}
+
+// The Top a button made at place i reads: docked at the top, the heights of
+// those before it; at the bottom, the client height less theirs and its own;
+// undocked, its place in the grid.
+int32_t DockedTop(uint32_t dock, int i, int32_t clientHeight) {
+    int32_t h = int32_t(kBenchGrid.height);
+    if (dock == kDockTop) return i * h;
+    if (dock == kDockBottom) return clientHeight - (i + 1) * h;
+    return int32_t(kBenchGrid.origin + uint32_t(i) / kBenchGrid.columns % kBenchGrid.rows * kBenchGrid.stepY);
+}
+
+DockedTurn DockedButtons(Side* client, uint32_t dock) {
+    DockedTurn t;
+    uint32_t window = Ask(client, kMsgCreate, ClientShownWindow(kParentWidth, kParentHeight), 1, kMsgAnswer);
+    if (!window) return t;
+    std::vector<uint8_t> extra;
+    PutProp(&extra, kCrDock, dock);
+    // The window's client height, learnt from the first block (bottom-docked
+    // buttons count from it), then held to.
+    int32_t clientHeight = -1;
+    double total = 0;
+    bool ok = true;
+    for (int from = 0; ok && from < kDockedButtons; from += kDockedBlock) {
+        std::vector<std::vector<uint8_t>> bodies;
+        for (int i = from; i < from + kDockedBlock; i++) bodies.push_back(ClientCreate(kTypeButton, window, i, extra));
+        RemoteBatchResult made = AskAll(client, kMsgCreate, bodies, 1, kMsgAnswer);
+        RemoteBatchResult read = AskAll(client, kMsgObjPropQuery, {TopQuery(made.values.back())}, 0, kMsgResultInt);
+        int last = from + kDockedBlock - 1;
+        int32_t top = int32_t(read.values[0]);
+        if (dock == kDockBottom && clientHeight < 0) clientHeight = top + (last + 1) * int32_t(kBenchGrid.height);
+        ok = !made.failures && !read.failures && top == DockedTop(dock, last, clientHeight) &&
+             (dock != kDockBottom || (clientHeight > 0 && clientHeight <= int32_t(kParentHeight)));
+        if (!ok) printf("docked %u: block %d not made, or its last Top read %d\n", dock, from / kDockedBlock + 1, top);
+        t.blocks.push_back(made.seconds + read.seconds);
+        total += made.seconds + read.seconds;
+    }
+    Ask(client, kMsgObjDestroy, Handle(window), 0, kMsgAnswer);
+    if (ok) t.seconds = total;
+    return t;
+}
+
+void BenchDocked() {
+    Side client{"client"};
+    if (!StartRemote(ClientCommand(), &client)) {
+        printf("docked: cannot start the client\n");
+        return;
+    }
+    AcceptRemote(&client);
+    int rounds = gRounds > 3 ? 3 : gRounds;
+    const uint32_t docks[] = {kDockTop, kDockBottom};
+    BenchResult results[2];
+    std::vector<std::vector<double>> blocks[3];  // undocked, then each dock: one row of block times a round
+    for (int round = 0; round < rounds; round++) {
+        for (int d = 0; d < 2; d++) {
+            DockedTurn a, b;
+            if ((round + d) % 2) b = DockedButtons(&client, kDockNone), a = DockedButtons(&client, docks[d]);
+            else a = DockedButtons(&client, docks[d]), b = DockedButtons(&client, kDockNone);
+            if (a.seconds > 0 && b.seconds > 0) {
+                BenchAddRound(&results[d], a.seconds, b.seconds);
+                blocks[0].push_back(b.blocks);
+                blocks[d + 1].push_back(a.blocks);
+            }
+        }
+    }
+    StopRemote(&client);
+    const char* names[3] = {"undocked", "Dock 5", "Dock 1"};
+    for (int m = 0; m < 3; m++) {
+        if (blocks[m].empty()) continue;
+        printf("  %-9s block of %d ending at", names[m], kDockedBlock);
+        for (int b : kDockedShownBlocks) {
+            std::vector<double> v;
+            for (const auto& row : blocks[m]) v.push_back(row[size_t(b - 1)]);
+            printf("  %d: %.3f s", b * kDockedBlock, BenchMedian(v));
+        }
+        printf("\n");
+    }
+    constexpr double kPerButton = 1e6 / kDockedButtons;
+    const char* rows[2] = {"5,000 buttons Dock 5", "5,000 buttons Dock 1"};
+    for (int d = 0; d < 2; d++) {
+        if (results[d].ratios.empty()) BenchSummaryFailure(rows[d], "not measured");
+        else BenchReportGoal(kGoalDockedCreate, rows[d], results[d], kPerButton, "us");
+    }
+}
+
 void BenchSession(bool roundTrips, bool objects, bool hide, bool flat, bool frames, const std::vector<int>& sizes) {
     Side client{"client"}, peer{"peer"};
     if (!StartRemote(ClientCommand(), &client) || !StartRemote(PeerCommand(), &peer)) {
@@ -412,7 +528,7 @@ void BenchSession(bool roundTrips, bool objects, bool hide, bool flat, bool fram
 }  // namespace
 int main(int argc, char** argv) {
     if (argc < 3) {
-        printf("usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|flat|frames] "
+        printf("usage: session_bench CLIENT.exe PEER.exe [--rounds N] [--only startup|roundtrip|objects|flat|frames|docked] "
                "[--sizes N,N,...] [--unix-wine Z:/usr/bin/wine]\n");
         return 2;
     }
@@ -446,6 +562,7 @@ int main(int argc, char** argv) {
         BenchSession(only.empty() || only == "roundtrip", only.empty() || only == "objects",
                      only.empty() || only == "hide", only.empty() || only == "flat", only.empty() || only == "frames",
                      sizes);
+    if (only.empty() || only == "docked") BenchDocked();
     closesocket(gRemote);
     return 0;
 }

@@ -53,11 +53,13 @@ double Nanoseconds(std::chrono::steady_clock::duration d) {
     return double(std::chrono::duration_cast<std::chrono::nanoseconds>(d).count());
 }
 
-// One request sent and its answer awaited; the answer's first word, or 0.
+// One request sent and its answer awaited; the answer's first word (of an
+// integer result, the value after its status word), or 0.
 bool AskOnce(SOCKET s, const std::vector<uint8_t>& frame, uint32_t answerType, uint32_t* value) {
     BenchFrame f;
     if (!BenchSendAll(s, frame.data(), frame.size()) || !Await(s, answerType, &f)) return false;
-    *value = f.body.size() >= 4 ? BenchGetU32(f.body.data()) : 0;
+    size_t at = answerType == kMsgResultInt ? kResIntValue - kMsgHeadSize : 0;
+    *value = f.body.size() >= at + 4 ? BenchGetU32(f.body.data() + at) : 0;
     return true;
 }
 

@@ -307,6 +307,7 @@ int32_t EventCheckPending() {
 }
 
 int32_t EventWaitLoop(bool forever, uint32_t timeoutMs) {
+    if (gObjectHooks.layoutsFlush) gObjectHooks.layoutsFlush();
     if (gWebObjectOps.flushRedraws) gWebObjectOps.flushRedraws(nullptr);
     uint32_t start = NowMs();
     for (;;) {

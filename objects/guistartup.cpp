@@ -467,6 +467,7 @@ FacilityRow GuiInstallHooks() {
     gObjectHooks.focusAway = HookFocusAway;
     gObjectHooks.setFocus = ObjectFocusWindowed;
     gObjectHooks.dockChanged = WindowLayoutAfterDockChange;
+    gObjectHooks.layoutsFlush = WindowLayoutsFlush;
     RegisterObjectCreator(kTypeWindow, WindowCreatorEntry);
     RegisterObjectCreator(kTypeColor, ColorCreatorEntry);
     RegisterObjectCreator(kTypeFont, FontCreatorEntry);

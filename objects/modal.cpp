@@ -58,6 +58,7 @@ int32_t ModalWindowLoop(ObjectRecord* window, bool* windowGone) {
         level.disabledAll = true;
     }
     if (window->hwnd) EnableWindow(window->hwnd, TRUE);
+    WindowLayoutsFlush();
     if (gWebObjectOps.flushRedraws) gWebObjectOps.flushRedraws(nullptr);
     if (gGuiHooks.webViewFlush) gGuiHooks.webViewFlush();
     int32_t rc = kModalEnded;

@@ -24,8 +24,11 @@ struct ObjectHooks {
     int32_t (*setFocus)(ObjectRecord* rec, int32_t item);  // gives a native object the keyboard focus
     // A native docked object in this container was made or shown, hidden,
     // docked otherwise or destroyed: the container lays its docked objects
-    // out again.
+    // out again, once for a batch of such changes.
     void (*dockChanged)(ObjectRecord* container);
+    // The layouts waiting for their batch are done now: before anything reads
+    // a place or the client waits for the user.
+    void (*layoutsFlush)();
     void (*objectOpDone)();                         // after each object operation (2401-2420)
 };
 extern ObjectHooks gObjectHooks;

@@ -315,11 +315,31 @@ int32_t OnCreateRequest(const SrvMsg* m) {
     return rec ? static_cast<int32_t>(rec->handle) : code;
 }
 
-// The web view re-sends the markup of lists and toolbars queued for redraw
-// before each wait for an event; the last event's COM arguments are dropped.
+// Before each wait for an event the docking layouts waiting are done and the
+// web view re-sends the markup of lists and toolbars queued for redraw; the
+// last event's COM arguments are dropped.
 static void FlushRedrawsBeforeWait() {
     EventReleaseTaken();
+    if (gObjectHooks.layoutsFlush) gObjectHooks.layoutsFlush();
     if (gWebObjectOps.flushRedraws) gWebObjectOps.flushRedraws(nullptr);
+}
+
+// Requests that only make, show, hide, destroy, enable or fill objects, or
+// register their events, read no object's place: the docking layouts they
+// ask for wait for the rest of their batch. Any other request may read one
+// (a property, a method, a form saved or printed, an event wait), so the
+// layouts waiting are done before it.
+static bool LeavesLayoutsWaiting(uint32_t type) {
+    switch (type) {
+    case kMsgCreate: case kMsgObjShow: case kMsgObjHide: case kMsgObjDestroy: case kMsgObjEnable:
+    case kMsgObjSetText: case kMsgObjSetValue: case kMsgObjRegEvent: case kMsgObjUnregEvent:
+        return true;
+    default: return false;
+    }
+}
+
+static void LayoutsBeforeRequest(uint32_t type) {
+    if (!LeavesLayoutsWaiting(type) && gObjectHooks.layoutsFlush) gObjectHooks.layoutsFlush();
 }
 
 void ObjectsInstallSessionHooks() {
@@ -346,6 +366,7 @@ void ObjectsInstallSessionHooks() {
     gSrvMsg1400s[kMsgCreate - kMsgRange1400First] = OnCreateRequest;
     gHooks.eventTakeNext = TakeNextEvent;
     gHooks.eventWaitBegin = FlushRedrawsBeforeWait;
+    gHooks.requestBegin = LayoutsBeforeRequest;
     gObjectHooks.destAppend = DestArrayAppend;
     gObjectHooks.tickCount = TickCount;
 }

@@ -105,8 +105,13 @@ bool WindowMdiAccelerator(MSG* m);
 // ---- Layout ----------------------------------------------------------------------
 void WindowLayout(ObjectRecord* container);
 // A docked object made or shown, hidden, docked otherwise or destroyed: its
-// container (a Window or Panel) lays its docked objects out again.
+// container (a Window or Panel) lays its docked objects out again once for
+// the batch (winlayout.cpp says when).
 void WindowLayoutAfterDockChange(ObjectRecord* container);
+// Lays out now every container whose layout waits for its batch; the one
+// container alone, when its layout waits (before it paints).
+void WindowLayoutsFlush();
+void WindowLayoutIfWaiting(ObjectRecord* container);
 void WindowLayoutRect(ObjectRecord* container, RECT* out);
 void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight);
 // A value of a window's units to pixels and back, by its scale mode (the

@@ -88,13 +88,27 @@ void WindowLayoutRect(ObjectRecord* container, RECT* out) {
     if (container->kind == kKindWindow && gGuiHooks.ribbonHeight) out->top += gGuiHooks.ribbonHeight(container);
 }
 
+// The system keeps a window's place and size in 16 bits: SetWindowPos takes
+// a place beyond them as the nearest one it can hold (children docked past
+// the 32,767th pixel all stand there) and a size as at most the largest.
+constexpr int32_t kWindowCoordMin = -32768, kWindowCoordMax = 32767;
+
+static int32_t WindowCoordHeld(int32_t v) {
+    return v < kWindowCoordMin ? kWindowCoordMin : v > kWindowCoordMax ? kWindowCoordMax : v;
+}
+
+static int32_t WindowExtentHeld(int32_t v) { return v < 0 ? 0 : v > kWindowCoordMax ? kWindowCoordMax : v; }
+
 // True when the child window already has this place in its parent's client
-// area (read from the window itself, no message sent).
+// area, or the place the system holds for it (read from the window itself,
+// no message sent). A window that cannot take its place is not moved again
+// at every layout.
 static bool WindowIsAt(HWND wnd, int32_t x, int32_t y, int32_t width, int32_t height) {
     RECT r;
     if (!GetWindowRect(wnd, &r)) return false;
     MapWindowPoints(nullptr, GetParent(wnd), reinterpret_cast<POINT*>(&r), 2);
-    return r.left == x && r.top == y && r.right - r.left == width && r.bottom - r.top == height;
+    return r.left == WindowCoordHeld(x) && r.top == WindowCoordHeld(y) && r.right - r.left == WindowExtentHeld(width) &&
+           r.bottom - r.top == WindowExtentHeld(height);
 }
 
 // Moves the object's window (or only its rectangle for a windowless object)
@@ -163,12 +177,16 @@ void ObjectResizeBy(ObjectRecord* rec, int32_t dHeight, int32_t dWidth) {
     PositionObjectWindow(rec, &r);
 }
 
+static void LayoutWaitEnd(ObjectRecord* container);
+
 void WindowLayout(ObjectRecord* container) {
     NativeWindowRecord* w = NativeWindowOf(container);
     if (w) {
         if (w->inLayout) return;
         w->inLayout = 1;
     }
+    // Laid out now: a layout it was waiting for is done with this one.
+    LayoutWaitEnd(container);
     RECT area;
     WindowLayoutRect(container, &area);
     for (ObjectRecord* c = container ? container->children : nullptr; c; c = c->next) {
@@ -206,11 +224,69 @@ void WindowLayout(ObjectRecord* container) {
     if (w) w->inLayout = 0;
 }
 
-void WindowLayoutAfterDockChange(ObjectRecord* container) {
+// ---- Layouts that wait for their batch --------------------------------------
+// A docked object made, shown, hidden, docked otherwise or destroyed asks its
+// container for a layout. Made one request at a time by the thousand, a
+// layout for each would cost the n-th object a layout of n objects, so the
+// containers that asked wait here and are laid out once for the batch:
+// before a request that may read a place (WindowLayoutsBeforeRequest), before
+// the client waits for the user (an event wait, a modal window), before the
+// container paints, and at the latest when the thread timer below fires (its
+// message comes once the queue holds nothing else, so the screen follows a
+// batch at the display's pace). A container laid out meanwhile for another
+// reason (a size change, a padding) leaves the list.
+constexpr uint32_t kLayoutWaitMax = 16;   // more containers waiting at once are laid out at once
+constexpr UINT kLayoutWaitMs = 20;
+
+static ObjectRef gLayoutWait[kLayoutWaitMax];
+static uint32_t gLayoutWaitCount;
+static UINT_PTR gLayoutWaitTimer;
+
+static bool LayoutCanRun(ObjectRecord* container) {
     ContainerInfo ci;
-    if (!container || !ObjectIsLive(container) || ObjectIsWebView(container) || !ContainerInfoOf(container, &ci))
-        return;
-    WindowLayout(container);
+    return container && ObjectIsLive(container) && !ObjectIsWebView(container) && ContainerInfoOf(container, &ci);
+}
+
+// Where the live container waits in the list, or -1. An entry of a record
+// freed since (whose memory a new container may have taken) is not it.
+static int32_t LayoutWaitIndex(ObjectRecord* container) {
+    ObjectRef ref = ObjectRefOf(container);
+    for (uint32_t i = 0; i < gLayoutWaitCount; i++)
+        if (gLayoutWait[i].rec == ref.rec && gLayoutWait[i].handle == ref.handle) return static_cast<int32_t>(i);
+    return -1;
+}
+
+static void LayoutWaitEnd(ObjectRecord* container) {
+    int32_t i = gLayoutWaitCount ? LayoutWaitIndex(container) : -1;
+    if (i >= 0) gLayoutWait[i] = gLayoutWait[--gLayoutWaitCount];
+}
+
+static void CALLBACK LayoutWaitTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (id == gLayoutWaitTimer) gLayoutWaitTimer = 0;
+    WindowLayoutsFlush();
+}
+
+void WindowLayoutAfterDockChange(ObjectRecord* container) {
+    if (!LayoutCanRun(container) || LayoutWaitIndex(container) >= 0) return;
+    if (gLayoutWaitCount == kLayoutWaitMax) return WindowLayout(container);
+    gLayoutWait[gLayoutWaitCount++] = ObjectRefOf(container);
+    if (!gLayoutWaitTimer) gLayoutWaitTimer = SetTimer(nullptr, 0, kLayoutWaitMs, LayoutWaitTimer);
+}
+
+void WindowLayoutsFlush() {
+    // Each entry is taken off before its layout; one that is gone, or no
+    // longer a native container, is only taken off.
+    while (gLayoutWaitCount) {
+        ObjectRef ref = gLayoutWait[--gLayoutWaitCount];
+        if (ObjectRefAlive(ref) && LayoutCanRun(ref.rec)) WindowLayout(ref.rec);
+    }
+    if (gLayoutWaitTimer) KillTimer(nullptr, gLayoutWaitTimer);
+    gLayoutWaitTimer = 0;
+}
+
+void WindowLayoutIfWaiting(ObjectRecord* container) {
+    if (gLayoutWaitCount && LayoutWaitIndex(container) >= 0) WindowLayout(container);
 }
 
 void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight) {

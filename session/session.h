@@ -200,6 +200,7 @@ struct SessionHooks {
     const char* (*automationRun)();                  // the command line, or null to end
     int32_t (*objectCreate)(const SrvMsg* msg);      // 1401
     int32_t (*objectOp)(const SrvMsg* msg);          // 2401-2420 when no slot is filled
+    void (*requestBegin)(uint32_t type);             // before each request is dispatched
     bool (*eventTakeNext)(EventRecord* ev, EventItem* items, uint32_t* count);
     void (*eventWaitBegin)();                        // before the client waits for an event
     void (*eventPollFetch)();                        // a poll takes the input the pages hold

@@ -502,6 +502,7 @@ void ProcessSrvMsg(const SrvMsg* m) {
     // Result items (property and method requests): their answer is built first.
     bool itemAnswer = t >= kMsgObjPropQuery && t <= kMsgObjOleProp;
     if (itemAnswer) ItemAnswerBegin();
+    if (gHooks.requestBegin) gHooks.requestBegin(t);
     int32_t rc = kNoAnswer;
     char where[32];
     snprintf(where, sizeof where, "request %u", static_cast<unsigned>(t));

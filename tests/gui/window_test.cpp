@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "objects/color.h"
 #include "objects/crstream.h"
@@ -12,9 +14,11 @@
 #include "objects/font.h"
 #include "objects/gdicache.h"
 #include "objects/guihooks.h"
+#include "objects/objhooks.h"
 #include "objects/objops.h"
 #include "objects/pump.h"
 #include "objects/window.h"
+#include "tests/testutil.h"
 
 static bool operator==(const RECT& a, const RECT& b) { return EqualRect(&a, &b) != 0; }
 static std::ostream& operator<<(std::ostream& o, const RECT& r) {
@@ -318,6 +322,82 @@ TEST_F(GuiTest, DockedAndAnchoredChildrenAfterResize) {
     EXPECT_EQ((RECT{400, 310, 450, 340}), (RECT{br->left, br->top, br->right, br->bottom})) << "anchor 3 follows";
     EXPECT_EQ((RECT{10, 100, 210, 120}), (RECT{wide->left, wide->top, wide->right, wide->bottom})) << "anchor 8 stretches";
     ObjectDestroy(win);
+}
+
+// The children's window moves (SetWindowPos calls, each announced by
+// WM_WINDOWPOSCHANGING), counted by a subclass of their class's procedure.
+static WNDPROC gStaticProc;
+static int gChildMoves;
+static LRESULT CALLBACK CountMovesProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_WINDOWPOSCHANGING) ++gChildMoves;
+    return CallWindowProcA(gStaticProc, wnd, msg, wp, lp);
+}
+
+// Docked children made one at a time by the thousand: the layout each asks
+// for waits for its batch and is done once, when a place may be read (the
+// flush every request but the making ones and every wait for the user run),
+// when the container paints, or when the client idles; one layout moves only
+// the windows whose place changed, those docked past the 16-bit coordinates
+// the system holds (the 1,640th child on) included.
+TEST_F(GuiTest, DockedChildrenAreLaidOutOnceForTheirBatch) {
+    constexpr int kChildren = 2000, kHeight = 20;
+    ObjectRecord* win = MakeWindow(kWinNormal, 0, 0, 400, 300);
+    ASSERT_NE(nullptr, win);
+    ASSERT_EQ(0, ObjectActivate(win, 0, 0, 0, 0));
+    std::vector<ObjectRecord*> kids;
+    // A child made at 50, 50, docked at the top, asking for its layout as a
+    // shown docked object does.
+    auto dockOne = [&] {
+        ObjectRecord* c = AddChild(win, kDockTop, 7, {50, 50, 150, 50 + kHeight});
+        c->flags |= kObjDocked;
+        c->hwnd = CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 50, 50, 100, kHeight, win->hwnd, nullptr,
+                                nullptr, nullptr);
+        WNDPROC old = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(c->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountMovesProc)));
+        if (old != CountMovesProc) gStaticProc = old;
+        kids.push_back(c);
+        gObjectHooks.dockChanged(win);
+        return c;
+    };
+    auto windowTop = [](const ObjectRecord* c) {
+        RECT r;
+        GetWindowRect(c->hwnd, &r);
+        MapWindowPoints(nullptr, GetParent(c->hwnd), reinterpret_cast<POINT*>(&r), 2);
+        return r.top;
+    };
+    for (int i = 0; i < kChildren; i++) dockOne();
+    EXPECT_EQ(50, kids.back()->top) << "no layout before the batch ends";
+    gChildMoves = 0;
+    gObjectHooks.layoutsFlush();
+    EXPECT_EQ(kChildren, gChildMoves) << "each child moved once";
+    EXPECT_EQ(0, kids.front()->top);
+    EXPECT_EQ((kChildren - 1) * kHeight, kids.back()->top) << "the record keeps the whole place";
+    EXPECT_EQ(32767, windowTop(kids.back())) << "the window stands at the last place the system holds";
+    gChildMoves = 0;
+    WindowLayout(win);
+    EXPECT_EQ(0, gChildMoves) << "a layout of children already in place moves none";
+
+    struct Trigger {
+        const char* what;
+        std::function<void()> run;
+    };
+    const Trigger triggers[] = {
+        {"the container's paint", [&] { RedrawWindow(win->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }},
+        {"the idle timer", [&] { WaitUntil([&] { return kids.back()->top != 50; }); }},
+        {"the flush", [&] { gObjectHooks.layoutsFlush(); }},
+    };
+    for (const Trigger& t : triggers) {
+        ObjectRecord* c = dockOne();
+        EXPECT_EQ(50, c->top) << t.what << ": it waits";
+        gChildMoves = 0;
+        t.run();
+        EXPECT_EQ(int(kids.size() - 1) * kHeight, c->top) << t.what;
+        EXPECT_EQ(1, gChildMoves) << t.what << ": only the new child moves";
+    }
+    // A container destroyed while its layout waits is only taken off the list.
+    dockOne();
+    ObjectDestroy(win);
+    gObjectHooks.layoutsFlush();
 }
 
 TEST_F(GuiTest, SameFontTextSharesOneFontRec) {
