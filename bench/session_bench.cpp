@@ -36,8 +36,11 @@
 //                the bottom (Dock 1) of a fresh shown window, made one
 //                request at a time in blocks of 250, each block ended by a
 //                read of its last button's Top (which the docking must
-//                answer), against 5,000 undocked buttons made and read the
-//                same way by the same client in the same run.
+//                answer), then destroyed one request at a time oldest first
+//                (the neighbours of each move into its room) but for the
+//                last, whose Top is read again; against 5,000 undocked
+//                buttons made, read and destroyed the same way by the same
+//                client in the same run.
 // The labels live in shown windows on both sides. Which side goes first
 // alternates from round to round. Each line with a goal takes it from
 // kBenchGoals (bench/benchkit.h).
@@ -390,10 +393,11 @@ void BenchFrames(Side* client, Side* peer) {
     }
 }
 
-// Docked buttons: a fresh shown window a turn (destroying it destroys its
-// buttons, not timed), its buttons made in blocks, each block ended by a read
-// of its last button's Top, so a layout the docking defers is timed where it
-// is done.
+// Docked buttons: a fresh shown window a turn, its buttons made in blocks,
+// each block ended by a read of its last button's Top, then destroyed oldest
+// first but for the last, whose Top is read again (so a layout the docking
+// defers is timed where it is done, and checked), and the window destroyed
+// with it (not timed).
 constexpr int kDockedButtons = 5000, kDockedBlock = 250;
 constexpr uint16_t kCrDock = 198;
 constexpr uint32_t kDockBottom = 1, kDockNone = 3, kDockTop = 5;
@@ -403,7 +407,8 @@ constexpr uint32_t kPropTop = 338;
 constexpr int kDockedShownBlocks[] = {1250 / kDockedBlock, 2000 / kDockedBlock, kDockedButtons / kDockedBlock};
 
 struct DockedTurn {
-    double seconds = 0;              // 0: a button was not made or its Top was wrong
+    double made = 0;                 // 0: a button was not made or destroyed, or a Top was wrong
+    double destroyed = 0;
     std::vector<double> blocks;      // each block's seconds
 };
 
@@ -417,13 +422,13 @@ std::vector<uint8_t> TopQuery(uint32_t handle) {
     return q;
 }
 
-// The Top a button made at place i reads: docked at the top, the heights of
-// those before it; at the bottom, the client height less theirs and its own;
-// undocked, its place in the grid.
-int32_t DockedTop(uint32_t dock, int i, int32_t clientHeight) {
+// The Top a button made at place i reads while `before` docked buttons lie
+// before it: docked at the top, their heights; at the bottom, the client
+// height less theirs and its own; undocked, its place in the grid.
+int32_t DockedTop(uint32_t dock, int i, int before, int32_t clientHeight) {
     int32_t h = int32_t(kBenchGrid.height);
-    if (dock == kDockTop) return i * h;
-    if (dock == kDockBottom) return clientHeight - (i + 1) * h;
+    if (dock == kDockTop) return before * h;
+    if (dock == kDockBottom) return clientHeight - (before + 1) * h;
     return int32_t(kBenchGrid.origin + uint32_t(i) / kBenchGrid.columns % kBenchGrid.rows * kBenchGrid.stepY);
 }
 
@@ -436,24 +441,38 @@ DockedTurn DockedButtons(Side* client, uint32_t dock) {
     // The window's client height, learnt from the first block (bottom-docked
     // buttons count from it), then held to.
     int32_t clientHeight = -1;
+    std::vector<uint32_t> made;
     double total = 0;
     bool ok = true;
     for (int from = 0; ok && from < kDockedButtons; from += kDockedBlock) {
         std::vector<std::vector<uint8_t>> bodies;
         for (int i = from; i < from + kDockedBlock; i++) bodies.push_back(ClientCreate(kTypeButton, window, i, extra));
-        RemoteBatchResult made = AskAll(client, kMsgCreate, bodies, 1, kMsgAnswer);
-        RemoteBatchResult read = AskAll(client, kMsgObjPropQuery, {TopQuery(made.values.back())}, 0, kMsgResultInt);
+        RemoteBatchResult block = AskAll(client, kMsgCreate, bodies, 1, kMsgAnswer);
+        made.insert(made.end(), block.values.begin(), block.values.end());
+        RemoteBatchResult read = AskAll(client, kMsgObjPropQuery, {TopQuery(made.back())}, 0, kMsgResultInt);
         int last = from + kDockedBlock - 1;
         int32_t top = int32_t(read.values[0]);
         if (dock == kDockBottom && clientHeight < 0) clientHeight = top + (last + 1) * int32_t(kBenchGrid.height);
-        ok = !made.failures && !read.failures && top == DockedTop(dock, last, clientHeight) &&
+        ok = !block.failures && !read.failures && top == DockedTop(dock, last, last, clientHeight) &&
              (dock != kDockBottom || (clientHeight > 0 && clientHeight <= int32_t(kParentHeight)));
         if (!ok) printf("docked %u: block %d not made, or its last Top read %d\n", dock, from / kDockedBlock + 1, top);
-        t.blocks.push_back(made.seconds + read.seconds);
-        total += made.seconds + read.seconds;
+        t.blocks.push_back(block.seconds + read.seconds);
+        total += block.seconds + read.seconds;
+    }
+    if (ok) {
+        std::vector<std::vector<uint8_t>> bodies;
+        for (size_t i = 0; i + 1 < made.size(); i++) bodies.push_back(Handle(made[i]));
+        RemoteBatchResult gone = AskAll(client, kMsgObjDestroy, bodies, 0, kMsgAnswer);
+        RemoteBatchResult read = AskAll(client, kMsgObjPropQuery, {TopQuery(made.back())}, 0, kMsgResultInt);
+        int32_t top = int32_t(read.values[0]);
+        if (!gone.failures && !read.failures && top == DockedTop(dock, kDockedButtons - 1, 0, clientHeight)) {
+            t.made = total;
+            t.destroyed = gone.seconds + read.seconds;
+        } else {
+            printf("docked %u: the buttons were not destroyed, or the last one's Top read %d\n", dock, top);
+        }
     }
     Ask(client, kMsgObjDestroy, Handle(window), 0, kMsgAnswer);
-    if (ok) t.seconds = total;
     return t;
 }
 
@@ -466,15 +485,16 @@ void BenchDocked() {
     AcceptRemote(&client);
     int rounds = gRounds > 3 ? 3 : gRounds;
     const uint32_t docks[] = {kDockTop, kDockBottom};
-    BenchResult results[2];
+    BenchResult made[2], destroyed[2];
     std::vector<std::vector<double>> blocks[3];  // undocked, then each dock: one row of block times a round
     for (int round = 0; round < rounds; round++) {
         for (int d = 0; d < 2; d++) {
             DockedTurn a, b;
             if ((round + d) % 2) b = DockedButtons(&client, kDockNone), a = DockedButtons(&client, docks[d]);
             else a = DockedButtons(&client, docks[d]), b = DockedButtons(&client, kDockNone);
-            if (a.seconds > 0 && b.seconds > 0) {
-                BenchAddRound(&results[d], a.seconds, b.seconds);
+            if (a.made > 0 && b.made > 0) {
+                BenchAddRound(&made[d], a.made, b.made);
+                BenchAddRound(&destroyed[d], a.destroyed, b.destroyed);
                 blocks[0].push_back(b.blocks);
                 blocks[d + 1].push_back(a.blocks);
             }
@@ -493,10 +513,15 @@ void BenchDocked() {
         printf("\n");
     }
     constexpr double kPerButton = 1e6 / kDockedButtons;
-    const char* rows[2] = {"5,000 buttons Dock 5", "5,000 buttons Dock 1"};
+    const char* madeRows[2] = {"5,000 buttons Dock 5 made", "5,000 buttons Dock 1 made"};
+    const char* goneRows[2] = {"  then destroyed", "  then destroyed"};
     for (int d = 0; d < 2; d++) {
-        if (results[d].ratios.empty()) BenchSummaryFailure(rows[d], "not measured");
-        else BenchReportGoal(kGoalDockedCreate, rows[d], results[d], kPerButton, "us");
+        if (made[d].ratios.empty()) {
+            BenchSummaryFailure(madeRows[d], "not measured");
+            continue;
+        }
+        BenchReportGoal(kGoalDockedCreate, madeRows[d], made[d], kPerButton, "us");
+        BenchReport(goneRows[d], destroyed[d], "undocked destroyed", 0, kPerButton, "us");
     }
 }
 

@@ -147,8 +147,6 @@ void PanelOnSize(PanelRecord* p, WPARAM kind) {
 bool PanelPaint(PanelRecord* p) {
     ObjectRecord* rec = &p->hdr;
     HWND wnd = rec->hwnd;
-    // Docked children waiting for their layout take their places first.
-    WindowLayoutIfWaiting(rec);
     RECT update = {};
     GetUpdateRect(wnd, &update, FALSE);
     PAINTSTRUCT ps;

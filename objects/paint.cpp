@@ -280,8 +280,6 @@ DWORD AddRtlExStyle(const ObjectRecord* rec, DWORD exStyle) {
 }
 
 void WindowPaint(ObjectRecord* rec) {
-    // Docked children waiting for their layout take their places first.
-    WindowLayoutIfWaiting(rec);
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(rec->hwnd, &ps);
     ObjectRecord* prevContainer = gPaintingContainer;

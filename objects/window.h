@@ -108,10 +108,8 @@ void WindowLayout(ObjectRecord* container);
 // container (a Window or Panel) lays its docked objects out again once for
 // the batch (winlayout.cpp says when).
 void WindowLayoutAfterDockChange(ObjectRecord* container);
-// Lays out now every container whose layout waits for its batch; the one
-// container alone, when its layout waits (before it paints).
+// Lays out now every container whose layout waits for its batch.
 void WindowLayoutsFlush();
-void WindowLayoutIfWaiting(ObjectRecord* container);
 void WindowLayoutRect(ObjectRecord* container, RECT* out);
 void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight);
 // A value of a window's units to pixels and back, by its scale mode (the

@@ -229,12 +229,14 @@ void WindowLayout(ObjectRecord* container) {
 // container for a layout. Made one request at a time by the thousand, a
 // layout for each would cost the n-th object a layout of n objects, so the
 // containers that asked wait here and are laid out once for the batch:
-// before a request that may read a place (WindowLayoutsBeforeRequest), before
-// the client waits for the user (an event wait, a modal window), before the
-// container paints, and at the latest when the thread timer below fires (its
-// message comes once the queue holds nothing else, so the screen follows a
-// batch at the display's pace). A container laid out meanwhile for another
-// reason (a size change, a padding) leaves the list.
+// before any request that may read a place (the objects' wire says which
+// do not), before the client waits for the user (an event wait, a modal
+// window), and at the latest once the changes have paused for kLayoutWaitMs
+// (a thread timer that each change sets back). Not at a paint: each control
+// hidden or destroyed makes its container paint the room it leaves, and a
+// run of removals from the front would move every neighbour at each of them.
+// A container laid out meanwhile for another reason (a size change, a
+// padding) leaves the list.
 constexpr uint32_t kLayoutWaitMax = 16;   // more containers waiting at once are laid out at once
 constexpr UINT kLayoutWaitMs = 20;
 
@@ -268,10 +270,13 @@ static void CALLBACK LayoutWaitTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 void WindowLayoutAfterDockChange(ObjectRecord* container) {
-    if (!LayoutCanRun(container) || LayoutWaitIndex(container) >= 0) return;
-    if (gLayoutWaitCount == kLayoutWaitMax) return WindowLayout(container);
-    gLayoutWait[gLayoutWaitCount++] = ObjectRefOf(container);
-    if (!gLayoutWaitTimer) gLayoutWaitTimer = SetTimer(nullptr, 0, kLayoutWaitMs, LayoutWaitTimer);
+    if (!LayoutCanRun(container)) return;
+    if (LayoutWaitIndex(container) < 0) {
+        if (gLayoutWaitCount == kLayoutWaitMax) return WindowLayout(container);
+        gLayoutWait[gLayoutWaitCount++] = ObjectRefOf(container);
+    }
+    // Each change sets the timer back (the same thread timer, replaced).
+    gLayoutWaitTimer = SetTimer(nullptr, gLayoutWaitTimer, kLayoutWaitMs, LayoutWaitTimer);
 }
 
 void WindowLayoutsFlush() {
@@ -283,10 +288,6 @@ void WindowLayoutsFlush() {
     }
     if (gLayoutWaitTimer) KillTimer(nullptr, gLayoutWaitTimer);
     gLayoutWaitTimer = 0;
-}
-
-void WindowLayoutIfWaiting(ObjectRecord* container) {
-    if (gLayoutWaitCount && LayoutWaitIndex(container) >= 0) WindowLayout(container);
 }
 
 void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight) {

@@ -335,12 +335,13 @@ static LRESULT CALLBACK CountMovesProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp)
 
 // Docked children made one at a time by the thousand: the layout each asks
 // for waits for its batch and is done once, when a place may be read (the
-// flush every request but the making ones and every wait for the user run),
-// when the container paints, or when the client idles; one layout moves only
-// the windows whose place changed, those docked past the 16-bit coordinates
-// the system holds (the 1,640th child on) included.
+// flush every request but the making ones and every wait for the user run)
+// or once the changes pause; one layout moves only the windows whose place
+// changed, those docked past the 16-bit coordinates the system holds (the
+// 1,640th child on) included; a run of removals moves each neighbour once,
+// however often the container paints what they uncover meanwhile.
 TEST_F(GuiTest, DockedChildrenAreLaidOutOnceForTheirBatch) {
-    constexpr int kChildren = 2000, kHeight = 20;
+    constexpr int kChildren = 1700, kHeight = 20, kRemoved = 50;
     ObjectRecord* win = MakeWindow(kWinNormal, 0, 0, 400, 300);
     ASSERT_NE(nullptr, win);
     ASSERT_EQ(0, ObjectActivate(win, 0, 0, 0, 0));
@@ -377,13 +378,26 @@ TEST_F(GuiTest, DockedChildrenAreLaidOutOnceForTheirBatch) {
     WindowLayout(win);
     EXPECT_EQ(0, gChildMoves) << "a layout of children already in place moves none";
 
+    for (int i = 0; i < kRemoved; i++) {
+        kids[i]->flags &= ~kObjShown;
+        ShowWindow(kids[i]->hwnd, SW_HIDE);
+        gObjectHooks.dockChanged(win);
+        UpdateWindow(win->hwnd);
+    }
+    EXPECT_EQ(kRemoved * kHeight, kids[kRemoved]->top) << "no layout before the removals end";
+    gChildMoves = 0;
+    gObjectHooks.layoutsFlush();
+    EXPECT_EQ(0, kids[kRemoved]->top);
+    // Those that stood at the last place the system holds before and after stay there.
+    int stayed = (kChildren * kHeight - 32767) / kHeight - kRemoved;
+    EXPECT_EQ(kChildren - kRemoved - stayed, gChildMoves) << "each neighbour moved once";
+
     struct Trigger {
         const char* what;
         std::function<void()> run;
     };
     const Trigger triggers[] = {
-        {"the container's paint", [&] { RedrawWindow(win->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); }},
-        {"the idle timer", [&] { WaitUntil([&] { return kids.back()->top != 50; }); }},
+        {"the changes' pause", [&] { WaitUntil([&] { return kids.back()->top != 50; }); }},
         {"the flush", [&] { gObjectHooks.layoutsFlush(); }},
     };
     for (const Trigger& t : triggers) {
@@ -391,7 +405,7 @@ TEST_F(GuiTest, DockedChildrenAreLaidOutOnceForTheirBatch) {
         EXPECT_EQ(50, c->top) << t.what << ": it waits";
         gChildMoves = 0;
         t.run();
-        EXPECT_EQ(int(kids.size() - 1) * kHeight, c->top) << t.what;
+        EXPECT_EQ(int(kids.size() - 1 - kRemoved) * kHeight, c->top) << t.what;
         EXPECT_EQ(1, gChildMoves) << t.what << ": only the new child moves";
     }
     // A container destroyed while its layout waits is only taken off the list.
