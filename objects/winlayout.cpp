@@ -1,5 +1,6 @@
 // winlayout.cpp - geometry of windows and their children: scale units, docked
-// bars, anchored children after a resize, object placement and scrolling.
+// bars (laid out once for a batch of changes), anchored children after a
+// resize, object placement and scrolling.
 #include <windows.h>
 
 #include "objects/guihooks.h"

@@ -499,10 +499,10 @@ void ProcessSrvMsg(const SrvMsg* m) {
         PostAnswer(kMsgAnswer, kErrNestTooDeep);
         return;
     }
+    if (gHooks.requestBegin) gHooks.requestBegin(t);
     // Result items (property and method requests): their answer is built first.
     bool itemAnswer = t >= kMsgObjPropQuery && t <= kMsgObjOleProp;
     if (itemAnswer) ItemAnswerBegin();
-    if (gHooks.requestBegin) gHooks.requestBegin(t);
     int32_t rc = kNoAnswer;
     char where[32];
     snprintf(where, sizeof where, "request %u", static_cast<unsigned>(t));
