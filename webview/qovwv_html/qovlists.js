@@ -16,6 +16,9 @@
   var kMkShift = 4, kMkControl = 8;
   var kExpander = 3;
   var kRowPress = 2;   // 99990's "ev" for a button gone down on a list view's row
+  // A fraction of a row below which a scroll offset counts as whole rows (a
+  // row's height need not be a whole number of pixels; the offset is).
+  var kWholeRowSlack = 0.01;
   // The keys the lists report; a tree also reports letters.
   var kListKeys = { 32: true, 35: true, 36: true, 38: true, 40: true };
   var kTreeKeys = { 32: true, 35: true, 36: true, 37: true, 38: true, 39: true, 40: true };
@@ -134,8 +137,29 @@
     return rowsOf(el).eq(Number(n));
   }
 
+  // A row the client brings into view lies wholly inside its box, as a native
+  // list shows its selected row: below a list view's header, which stays at
+  // the box's top and would cover a row scrolled to the box's edge, and above
+  // the box's bottom edge. The box then scrolls by whole rows, as the wheel
+  // does (a row scrolled up comes right below the header; one scrolled down
+  // is the last row wholly shown).
   function scrollTo(tr) {
-    if (tr.length && tr[0].scrollIntoView) tr[0].scrollIntoView({ block: 'nearest' });
+    if (!tr.length) return;
+    var box = tr[0].closest('.qovdl, .qovlv, .qovlvg');
+    if (!box) {
+      if (tr[0].scrollIntoView) tr[0].scrollIntoView({ block: 'nearest' });
+      return;
+    }
+    var head = box.querySelector('tr.qovlvh');
+    var row = tr[0].getBoundingClientRect(), area = box.getBoundingClientRect();
+    var top = area.top + box.clientTop + (head ? head.getBoundingClientRect().height : 0);
+    var bottom = area.top + box.clientTop + box.clientHeight;
+    if (row.top < top) {
+      box.scrollTop = Math.floor(box.scrollTop - (top - row.top));
+    } else if (row.bottom > bottom && row.height > 0) {
+      var rows = Math.ceil((box.scrollTop + row.bottom - bottom) / row.height - kWholeRowSlack);
+      box.scrollTop = Math.ceil(rows * row.height);
+    }
   }
 
   // Rows renumbered after a reorder: the names carry the row numbers.

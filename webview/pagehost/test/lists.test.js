@@ -124,6 +124,44 @@ test('a list view: clicks, checks, headers, edits and keys', async () => {
   await page.waitForFunction(() => document.querySelector('#C20 .qovlv').scrollTop > 0, null, { timeout: 10000 });
   assert.deepEqual(await headerAndRow(), { header: 0, row: 'C20R3I0', rowTop: 0 },
     'one notch: the header stays, three whole rows scrolled');
+
+  // The keys' row, as the client answers each key (dwid 3), lies wholly
+  // between the header's bottom and the box's bottom: Home and Up scroll it
+  // back below the header, Down after a notch of the wheel brings a row
+  // scrolled away above back into sight, End shows the last row whole.
+  const selectedInSight = () => page.evaluate(() => {
+    const box = document.querySelector('#C20 .qovlv');
+    const area = box.getBoundingClientRect();
+    const head = document.getElementById('C20H0').getBoundingClientRect();
+    const row = document.querySelector('#C20b tr.ui-selected').getBoundingClientRect();
+    const bottom = area.top + box.clientTop + box.clientHeight;
+    return { row: document.querySelector('#C20b tr.ui-selected td').id,
+      belowHeader: Math.round(row.top) >= Math.round(head.bottom), aboveBottom: Math.round(row.bottom) <= Math.round(bottom),
+      gaps: [Math.round(row.top - head.bottom), Math.round(bottom - row.bottom)] };
+  });
+  const keySteps = [
+    { key: 'Home', ec: 36, rn: 0, why: 'Home: the first row, scrolled back below the header' },
+    { wheel: true, key: 'ArrowDown', ec: 40, rn: 1, why: 'Down after the wheel scrolled it away: the row below the header' },
+    { key: 'ArrowUp', ec: 38, rn: 0, why: 'Up to the first row, above the box\'s top: below the header' },
+    { key: 'End', ec: 35, rn: 29, why: 'End: the last row wholly shown' },
+  ];
+  await page.focus('#C20');
+  for (const s of keySteps) {
+    if (s.wheel) {
+      const before = await page.evaluate(() => document.querySelector('#C20 .qovlv').scrollTop);
+      await page.mouse.move(list.x + 50, list.y + 60);
+      await page.mouse.wheel(0, 100);
+      await page.waitForFunction((b) => document.querySelector('#C20 .qovlv').scrollTop > b, before, { timeout: 10000 });
+      await page.focus('#C20');
+    }
+    await page.keyboard.press(s.key);
+    assert.deepEqual(await events(), [{ name: 'C20', et: 99983, ec: s.ec }], s.why + ' (its key reported)');
+    await post({ action: 40, name: 'C20', dwid: 3, rn: s.rn, pos: 0 });
+    const seen = await selectedInSight();
+    assert.deepEqual({ row: seen.row, belowHeader: seen.belowHeader, aboveBottom: seen.aboveBottom },
+      { row: 'C20R' + s.rn + 'I0', belowHeader: true, aboveBottom: true },
+      `${s.why} (gaps to the header and to the bottom: ${seen.gaps})`);
+  }
 });
 
 test('a data list follows the client', async () => {
