@@ -1,5 +1,6 @@
-// genpageactions.js - writes the page scripts' action codes (qovactions.js,
-// window.QovActions) from their one definition, webview/core/pageactions.h.
+// genpageactions.js - writes the page scripts' action codes and shared event
+// values (qovactions.js, window.QovActions) from their one definition,
+// webview/core/pageactions.h.
 // Run by the build for the folders beside the program and the tests, and by
 // the page tests' folder assembly (pagefiles.js).
 // Usage: node genpageactions.js pageactions.h qovactions.js
@@ -8,25 +9,34 @@ const fs = require('fs');
 const path = require('path');
 
 const kHeader = path.join(__dirname, 'core', 'pageactions.h');
-const kLine = /^\s*(kAct[A-Za-z0-9]+)\s*=\s*(\d+)\s*,\s*(?:\/\/\s*(.*))?$/;
+// The header's two enumerations: the action codes (kAct names) and the
+// values of page events that both sides name (any other k name).
+const kEnums = [
+  { name: 'PageAction', line: /^\s*(kAct[A-Za-z0-9]+)\s*=\s*(\d+)\s*,\s*(?:\/\/\s*(.*))?$/ },
+  { name: 'PageValue', line: /^\s*(k(?!Act)[A-Z][A-Za-z0-9]*)\s*=\s*(\d+)\s*,\s*(?:\/\/\s*(.*))?$/ },
+];
 
-// The codes of the header in their order: [{ name, code, note }]. A line of
-// the enumeration that is not in the one form, a name or a code given twice
-// fails, so nothing in the header is left out of the pages unnoticed.
+// The names of the header in their order, the action codes first:
+// [{ name, code, note }]. A line of an enumeration that is not in its one
+// form, a name given twice, or a number given twice in one enumeration fails,
+// so nothing in the header is left out of the pages unnoticed.
 function parsePageActions(text) {
-  const body = /enum PageAction : int \{([\s\S]*?)\};/.exec(text);
-  if (!body) throw new Error('pageactions.h: no "enum PageAction : int { ... };"');
   const out = [];
-  const names = new Set(), codes = new Set();
-  for (const raw of body[1].split('\n')) {
-    if (!raw.trim()) continue;
-    const m = kLine.exec(raw);
-    if (!m) throw new Error('pageactions.h: not a code line: ' + raw.trim());
-    const code = Number(m[2]);
-    if (names.has(m[1]) || codes.has(code)) throw new Error('pageactions.h: given twice: ' + raw.trim());
-    names.add(m[1]);
-    codes.add(code);
-    out.push({ name: m[1], code, note: m[3] || '' });
+  const names = new Set();
+  for (const e of kEnums) {
+    const body = new RegExp(`enum ${e.name} : int \\{([\\s\\S]*?)\\};`).exec(text);
+    if (!body) throw new Error(`pageactions.h: no "enum ${e.name} : int { ... };"`);
+    const codes = new Set();
+    for (const raw of body[1].split('\n')) {
+      if (!raw.trim()) continue;
+      const m = e.line.exec(raw);
+      if (!m) throw new Error(`pageactions.h: not a ${e.name} line: ` + raw.trim());
+      const code = Number(m[2]);
+      if (names.has(m[1]) || codes.has(code)) throw new Error('pageactions.h: given twice: ' + raw.trim());
+      names.add(m[1]);
+      codes.add(code);
+      out.push({ name: m[1], code, note: m[3] || '' });
+    }
   }
   return out;
 }
@@ -41,8 +51,9 @@ function pageActionsScript(actions) {
     const entry = `${a.name}: ${a.code}${i + 1 < actions.length ? ',' : ''}`;
     return '    ' + (a.note ? entry.padEnd(width + 7) + '// ' + a.note : entry);
   });
-  return '// qovactions.js - the page action codes, written by the build from\n' +
-    '// webview/core/pageactions.h (webview/genpageactions.js): not to be edited.\n' +
+  return '// qovactions.js - the page action codes and shared event values, written\n' +
+    '// by the build from webview/core/pageactions.h (webview/genpageactions.js):\n' +
+    '// not to be edited.\n' +
     '(function () {\n' +
     "  'use strict';\n" +
     '  window.QovActions = Object.freeze({\n' +

@@ -17,8 +17,7 @@ add_test(NAME webview_e2e_tests
 set_tests_properties(webview_e2e_tests PROPERTIES TIMEOUT 120)
 
 # Page messages nobody asked for, up to 64 MiB, from a stand-in page host
-# (floodhost.js): the client's commit stays under 200 MB (before: 281-308 MB,
-# a receive buffer grown to twice the largest and each message copied whole).
+# (floodhost.js): the client's commit stays under 200 MB.
 string(REPLACE "/" "\\" flood_client "Z:${CMAKE_BINARY_DIR}/qovtervex.exe")
 string(REPLACE "/" "\\" flood_script "Z:${PROJECT_SOURCE_DIR}/tests/server/scripts/webview-flood.txt")
 add_test(NAME webview_scene_flood
@@ -132,14 +131,13 @@ set_tests_properties(webview_onscreen PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRES
 # by the DSSIM of its outline maps, threshold 0.345). Measured (same on every
 # run; the pictures do not change between runs):
 #   honest pairs: buttons ok 0.210 (the default button, with its frame),
-#     check 0.180, one 0.285, two 0.160, cancel 0.227 (0.314 while an outline
-#     button drew Bootstrap's grey caption on no face); edits label 0.198,
+#     check 0.180, one 0.285, two 0.160, cancel 0.227; edits label 0.198,
 #     group 0.170; toolbar 0.329
 #   planted faults: button frames taken away (.btn border none) ok 0.442,
 #     cancel 0.385; the New tool button's icon taken away 0.366
 #   the overflowing data list's right 3 cells (edits, list-right): honest
-#     0.164; its scroll bar hidden (as Chromium's headless default had it)
-#     0.388; Chromium's own scroll bar, not drawn as the native one, 0.367
+#     0.164; its scroll bar hidden 0.388; Chromium's own scroll bar, not
+#     drawn as the native one, 0.367
 # A serif face is not told apart by the outlines: the label scores 0.237 with
 # it, less than some honest pairs, because the web view's text is wider than
 # the native one ("Customer name:" 88 pixels against 74), so a narrower serif
@@ -147,11 +145,11 @@ set_tests_properties(webview_onscreen PROPERTIES TIMEOUT 180 FAIL_REGULAR_EXPRES
 # rendered in the page's sans face tells it (threshold 0.14): honest 0.079,
 # serif 0.217.
 # The tests that take pairs run alone: the native picture is read from the
-# screen, and windows of other Wine tests opening at the same place showed in
-# it (or, read from the window's own device context, left unpainted black
-# holes) although the window stood uncovered in Wine's own order.
+# screen, where windows of other Wine tests opening at the same place show in
+# it (read from the window's own device context instead, it has unpainted
+# black holes) although the window stands uncovered in Wine's own order.
 # A dialog's close box, shot whole in both runs: honest 0.260; the close box
-# without its cross (the empty square Bootstrap's button plug-in left) 0.578.
+# without its cross (an empty square) 0.578.
 qov_webview_twin(closebox webview-closebox-twin.txt)
 set_tests_properties(webview_twin_buttons webview_twin_edits webview_twin_toolbar webview_twin_closebox PROPERTIES
   ENVIRONMENT "QOV_TWIN_AFTER=bash ${CMAKE_CURRENT_SOURCE_DIR}/twinshots.sh" RUN_SERIAL TRUE)

@@ -1,10 +1,11 @@
 // pageactions.h - the page action codes: the "action" member of every message
-// between the client and its pages. This list is their one definition: the
-// client's code names them from here, and the build writes the page scripts'
-// constants (qovactions.js, window.QovActions) from these lines with
+// between the client and its pages; and the values of page events that both
+// sides name. These lists are their one definition: the client's code names
+// them from here, and the build writes the page scripts' constants
+// (qovactions.js, window.QovActions) from these lines with
 // webview/genpageactions.js, so the two sides cannot drift apart.
-// One code a line, "kAct<Name> = <number>," and a comment: the generator
-// reads exactly that form.
+// One code a line, "kAct<Name> = <number>," (a value: "k<Name> = <number>,")
+// and a comment: the generator reads exactly that form.
 #pragma once
 
 enum PageAction : int {
@@ -51,4 +52,8 @@ enum PageAction : int {
     kActToolBar = 54,          // a toolbar's buttons and their states
     kActSplitter = 55,         // a splitter's cursor and drag
     kActEventsWaiting = 56,    // page to client: events are waiting
+};
+
+enum PageValue : int {
+    kClickOnWindowItself = 1,  // a window clicked (99974): the press was on the window itself, not a control
 };

@@ -71,6 +71,9 @@ static void MarkMessageEmpty() {
 // The element whose creation message is the current message (0: none), taken
 // along by the send that carries the message alone.
 static uint32_t gMessageMade;
+// Sends that failed or whose answer did not come within the reply wait
+// (WebViewFailedSends).
+static uint32_t gFailedSends;
 
 static void NoteMadeInBatch(uint32_t elementId) {
     if (elementId && gMsgBatch.madeCount < kBatchMadeMax) gMsgBatch.made[gMsgBatch.madeCount++] = elementId;
@@ -81,9 +84,9 @@ static void NoteMadeInBatch(uint32_t elementId) {
 // view; the failure shows at the left view's own requests (its host is then
 // down) and in the log.
 static void FlushLeftView() {
-    uint32_t failed = gWebFailedSends;
+    uint32_t failed = gFailedSends;
     WebViewMsgFlush();
-    gWebFailedSends = failed;
+    gFailedSends = failed;
 }
 
 // Shared steps of WebViewMsgEnd (send-now off) and WebViewMsgQuery (on);
@@ -188,9 +191,7 @@ static bool AddQueryNumber(TextBuf* text, uint32_t number) {
     return true;
 }
 
-uint32_t gWebFailedSends;
-
-uint32_t WebViewFailedSends() { return gWebFailedSends; }
+uint32_t WebViewFailedSends() { return gFailedSends; }
 
 static void PumpTurnForReply() {
     if (gWebHooks.pumpTurn) gWebHooks.pumpTurn();
@@ -385,7 +386,7 @@ JsonValue* WebViewMsgSend(bool wait) {
         // the post (its view is gone, and says so in the log), or the post
         // went to a page that is behind, which carries it out once it
         // catches up.
-        gWebFailedSends++;
+        gFailedSends++;
         if (posted < 0) {
             NotePostFailed(host, made, downBefore, "its view did not carry out the post",
                            "its page did not acknowledge the post in time");
@@ -411,7 +412,7 @@ JsonValue* WebViewMsgSend(bool wait) {
     gSendWait = me.outer;
     gWebFetchAllowed = previous;
     if (!me.reply) {
-        gWebFailedSends++;
+        gFailedSends++;
         DebugLogWrite(kLogName, "page did not answer post %u within the reply wait: %.*s", number,
                       static_cast<int>(kLoggedPostChars), gSendText.data);
         NotePostFailed(host, made, false, "no answer to the post", "no answer to the post");

@@ -90,9 +90,8 @@ struct WebChannelHooks {
 };
 extern WebChannelHooks gWebHooks;
 
-// Sends that failed (the host refused the post) or whose answer did not come
-// within the reply wait; the object operations answer -52 when theirs did.
-extern uint32_t gWebFailedSends;
+// Sends so far that failed (the host refused the post) or whose answer did not
+// come within the reply wait; the object operations answer -52 when theirs did.
 uint32_t WebViewFailedSends();
 // The web view an object's messages go to is not answering or gone.
 bool WebViewDownFor(ObjectRecord* rec);

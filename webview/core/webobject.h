@@ -351,9 +351,8 @@ void WebObjectsReset();
 int32_t WebShowWindow(ObjectRecord* window);
 int32_t WebHideWindow(ObjectRecord* window);
 void WebWindowActivate(ObjectRecord* window);
-// The page's press on a window (its value kClickOnWindowItself when on the
-// window itself: frame, title bar or background, not one of its controls).
-constexpr int32_t kClickOnWindowItself = 1;
+// The page's press on a window; itself: on its frame, title bar or background,
+// not one of its controls (the event's value kClickOnWindowItself).
 void WebWindowClicked(ObjectRecord* window, bool itself);
 // A window made visible by its creation record, once its markup is made.
 void WebWindowShownByCreation(ObjectRecord* window);

@@ -8,7 +8,6 @@
   var Act = window.QovActions;   // the action codes (qovactions.js, generated)
 
   var kClicked = 99974, kPageResized = 99985, kCloseBox = 99988, kMoved = 99992, kResized = 99993;
-  var kOnWindowItself = 1;   // the value of a press on the window itself (kClicked)
   var kDlgClose = 1, kDlgOpen = 2, kDlgTitle = 3, kDlgWidth = 4, kDlgHeight = 5, kDlgTop = 6, kDlgLeft = 7, kDlgJqOption = 20, kDlgPosition = 8;
   var kFillOn = 1, kFillOff = 2;
   var kExtraHeight = 70, kExtraWidth = 20;   // the client adds these to the content size
@@ -57,7 +56,7 @@
     el.on('mousedown.qov', function (e) {
       var itself = onWindowItself(el, id, e.target);
       if (itself && $.contains(el[0], document.activeElement)) e.preventDefault();
-      queue({ name: id, et: kClicked, ev: itself ? kOnWindowItself : 0 });
+      queue({ name: id, et: kClicked, ev: itself ? Act.kClickOnWindowItself : 0 });
     });
   }
 
