@@ -115,6 +115,11 @@ bool IsWindowFocus(ObjectRecord* window, ObjectRecord* obj, bool testEmpty) {
 bool FocusNextObject(int backward) {
     ObjectRecord* window = ActiveWindowObject();
     if (!window) return false;
+    // A window whose page holds its controls: the step is the page's, from
+    // the window itself (its focus holder has the keys until a control of the
+    // page takes them).
+    if (gGuiHooks.webHostFocus && gGuiHooks.webHostFocus(window, backward ? kHostFocusPrevious : kHostFocusNext))
+        return true;
     static ObjectRecord* list[1024];
     uint32_t n = 0;
     CollectFocusable(window, list, &n, 1024);

@@ -12,6 +12,10 @@ struct ObjectRecord;
 struct MethodCallRec;
 struct ContainerInfo;
 
+// How a window whose page holds its controls gives one of them the focus
+// (GuiHooks::webHostFocus).
+enum HostFocusStep : int { kHostFocusShown = 0, kHostFocusNext = 1, kHostFocusPrevious = 2 };
+
 struct GuiHooks {
     // Pump and main window.
     uint32_t (*timerPeriod)();                       // every pump turn: the period timer 6 needs, 0 none
@@ -43,9 +47,13 @@ struct GuiHooks {
     int32_t (*webHostCreate)(ObjectRecord* win, uint32_t webMode);  // WEBMODE 2 or more: 0 or -52
     void (*webHostMoved)(ObjectRecord* win);
     void (*webHostResize)(ObjectRecord* win);
-    // A window whose page holds its controls, shown: the page gives the focus
-    // to its focused control, else to the first in tab order (true: one took it).
-    bool (*webHostFocus)(ObjectRecord* win);
+    // A window whose page holds its controls: the page gives one of them the
+    // focus and the window's keys go to the page (true: one took it). Shown
+    // (kHostFocusShown): its focused control, else the first in tab order; a
+    // Tab or Shift+Tab that reaches the window itself, no control of the page
+    // having the keys (kHostFocusNext, kHostFocusPrevious): the next or the
+    // previous from its focused control, else the first or the last.
+    bool (*webHostFocus)(ObjectRecord* win, int step);
     bool (*tabControlPaintOverlaps)();               // the tab-control painting switch
     void (*tabControlMarkRefresh)(ObjectRecord* tab);  // its page is repainted after the operation
     bool (*panelInfo)(ObjectRecord* panel, ContainerInfo* out);  // a Panel's client fields

@@ -486,7 +486,7 @@ int32_t WindowShow(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {
     if (!wasShown) PlaceByWinPos(w);
     ShowWindow(rec->hwnd, wasShown ? SW_SHOW : SW_SHOWNORMAL);
     BringToFront(w);
-    if (gGuiHooks.webHostFocus && gGuiHooks.webHostFocus(rec)) {
+    if (gGuiHooks.webHostFocus && gGuiHooks.webHostFocus(rec, kHostFocusShown)) {
         // Its page gave one of its controls the focus.
     } else if (!w->w.focusObj || !ObjectCanFocus(w->w.focusObj)) {
         if (!FocusNextObject(0) && w->focusWnd) SetFocus(w->focusWnd);

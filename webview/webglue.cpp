@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "objects/guihooks.h"
 #include "objects/objhooks.h"
 #include "objects/objrecord.h"
 #include "session/session.h"
@@ -85,6 +86,14 @@ static void FlushWhenIdle() {
     if (!gIdleFlushTimer) gIdleFlushTimer = SetTimer(nullptr, 0, kIdleFlushMs, IdleFlushTimer);
 }
 
+// Alt+F4 in a page: the page's web window in front gets its $CLOSE, as its
+// close box gives it (natively the key closes the window it is pressed in);
+// with none in front the system closes the window that shows the page.
+static bool PaneCloseKey(HWND pane) {
+    ObjectRecord* host = WebWindowHostRecord(gWebActiveWindow);
+    return host && host->hwnd && host->hwnd == GetParent(pane) && WebWindowCloseKey(host);
+}
+
 void WebViewInstallHooks(void (*pumpTurn)()) {
     gPumpTurn = pumpTurn;
     gWebHooks.postText = WebViewPostMessage;
@@ -96,6 +105,7 @@ void WebViewInstallHooks(void (*pumpTurn)()) {
     gWebHooks.hostEnded = HostEnded;
     gWebHooks.flushWhenIdle = FlushWhenIdle;
     gWebHooks.keysToView = KeysToView;
+    gWvPaneCloseKey = PaneCloseKey;
 }
 
 bool WebHtmlBufWriteFile(HANDLE file) {
@@ -237,13 +247,13 @@ void WebWindowMovedForForm(ObjectRecord* from, ObjectRecord* to) {
     }
 }
 
-bool WebWindowHostFocus(ObjectRecord* window) {
+bool WebWindowHostFocus(ObjectRecord* window, int step) {
     if (!WebHostsControls(window)) return false;
     ObjectRecord* focused = reinterpret_cast<WindowRecord*>(window)->focusObj;
-    bool taken = focused && ObjectIsLive(focused) && ObjectIsWebView(focused) && (focused->flags & kObjShown) &&
-                         !(focused->flags & kObjDisabled)
-                     ? WebSetFocus(focused, 0) == 0
-                     : WebFocusNextObject(window, false);
+    bool usable = focused && ObjectIsLive(focused) && ObjectIsWebView(focused) && (focused->flags & kObjShown) &&
+                  !(focused->flags & kObjDisabled);
+    bool taken = step == kHostFocusShown ? (usable ? WebSetFocus(focused, 0) == 0 : WebFocusNextObject(window, false))
+                                         : WebFocusNextObject(usable ? focused : window, step == kHostFocusPrevious);
     // The keys then go to the page, as a native window's go to its control.
     if (taken && window->hwnd)
         for (HWND c = GetWindow(window->hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))

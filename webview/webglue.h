@@ -43,7 +43,9 @@ int32_t WebWindowCreateHost(ObjectRecord* window, uint32_t webMode);
 // the current web windows, the channel's owners and its host's owner follow.
 void WebWindowMovedForForm(ObjectRecord* from, ObjectRecord* to);
 void WebWindowHostResize(ObjectRecord* window);
-bool WebWindowHostFocus(ObjectRecord* window);
+// The page of a window that holds its controls gives one of them the focus
+// (step: a HostFocusStep) and takes the window's keys; true when one took it.
+bool WebWindowHostFocus(ObjectRecord* window, int step);
 void WebWindowHostMoved(ObjectRecord* window);
 // Closes the host and forgets the window (and its page object) as a page owner.
 void WebWindowHostDestroy(ObjectRecord* window);

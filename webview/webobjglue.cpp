@@ -64,6 +64,8 @@ void FocusObject(ObjectRecord* rec) {
     if (top) SetFocusObject(top, rec);
 }
 
+bool WindowActive(ObjectRecord* window) { return window && window->hwnd && GetActiveWindow() == window->hwnd; }
+
 int32_t FormMethod(ObjectRecord* window, MethodCallRec* call) {
     return gGuiHooks.windowFormMethod ? gGuiHooks.windowFormMethod(window, call) : kOpNotAvailable;
 }
@@ -212,6 +214,7 @@ void WebObjectsInstallNative() {
     gWebObjServices.redrawWindow = RedrawObjWindow;
     gWebObjServices.focusNext = FocusNext;
     gWebObjServices.setFocusObject = FocusObject;
+    gWebObjServices.windowActive = WindowActive;
     gWebObjServices.endProgram = EndProgram;
     gWebObjServices.windowFormMethod = FormMethod;
     gWebObjServices.localeInfo = LocaleInfo;

@@ -24,6 +24,8 @@ static const int kNoticeMargin = 8;
 static const WORD kVeilRows[8] = {0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA};
 static const DWORD kRopPatternOrDest = 0x00FA0089;
 
+bool (*gWvPaneCloseKey)(HWND pane);
+
 // What one pane shows, kept in its window's user data.
 struct WvPaneState {
     bool ended;

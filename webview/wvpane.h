@@ -20,6 +20,9 @@ void WvPaneSetVisible(HWND pane, bool visible);
 void WvPaneShowEnded(HWND pane);
 // Whether the window is a view's pane (its keys are the page's).
 bool WvPaneIs(HWND wnd);
+// Alt+F4 in a pane: true when the client closed a window of the pane's page
+// in place of the native window that shows it (set by the web view's glue).
+extern bool (*gWvPaneCloseKey)(HWND pane);
 // The view's page is not answering (on) or answers again (off): a veil over
 // the page's picture says so while it lasts.
 void WvPaneShowNotAnswering(HWND pane, bool on);

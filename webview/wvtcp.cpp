@@ -848,12 +848,15 @@ static bool PaneInput(void* ctx, HWND pane, UINT msg, WPARAM wp, LPARAM lp, LRES
     // Alt, F10 and Alt with a letter are the page's menu bar's: the system's
     // own menu loop would take the keys after them from the page. Alt+F4
     // (close) and Alt+Space (the window menu) stay the system's, and so do
-    // they all in a window with a native menu bar (an HTML control's page).
+    // they all in a window with a native menu bar (an HTML control's page);
+    // Alt+F4 closes the page's own window in front, where there is one (the
+    // page still sees the key: Alt did not come alone).
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         if (msg == WM_KEYDOWN && ClipboardKey(c, pane, wp)) return true;
         if (EditMenuKey(c, pane, wp)) return true;
         SendKey(c, "down", wp);
+        if (msg == WM_SYSKEYDOWN && wp == VK_F4 && gWvPaneCloseKey && gWvPaneCloseKey(pane)) return true;
         return msg == WM_KEYDOWN || (PageHasMenuKeys(pane) && wp != VK_F4);
     case WM_KEYUP:
     case WM_SYSKEYUP:

@@ -1618,7 +1618,7 @@ static WORD KeyCode(const std::string& name) {
         {"ctrl", VK_CONTROL}, {"shift", VK_SHIFT}, {"alt", VK_MENU}, {"tab", VK_TAB}, {"enter", VK_RETURN},
         {"esc", VK_ESCAPE}, {"space", VK_SPACE}, {"left", VK_LEFT}, {"right", VK_RIGHT}, {"up", VK_UP},
         {"down", VK_DOWN}, {"home", VK_HOME}, {"end", VK_END}, {"pgup", VK_PRIOR}, {"pgdn", VK_NEXT},
-        {"f10", VK_F10}, {"delete", VK_DELETE}, {"backspace", VK_BACK}, {"insert", VK_INSERT},
+        {"f4", VK_F4}, {"f10", VK_F10}, {"delete", VK_DELETE}, {"backspace", VK_BACK}, {"insert", VK_INSERT},
         {"apps", VK_APPS},
     };
     for (const auto& k : kNamed)

@@ -292,9 +292,12 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
     case kPeCancelKey: WebPageActivateFocused(); break;
     case kPeEnterKey: WebPageEnterKey(); break;
     case kPeTab: case kPeShiftTab: {
-        // In a native window whose page holds its controls the step starts
-        // from its own focused control (none: the window itself).
-        ObjectRecord* from = WebFocusedObject();
+        // The step starts from the focused control of the web window in
+        // front; in a native window whose page holds its controls, when no
+        // web window of its page is in front, from its own focused control
+        // (none: the window itself).
+        bool ownStep = WebHostsControls(page) && WebWindowHostRecord(gWebActiveWindow) != page;
+        ObjectRecord* from = ownStep ? nullptr : WebFocusedObject();
         if (!from && WebHostsControls(page)) {
             ObjectRecord* focused = reinterpret_cast<WindowRecord*>(page)->focusObj;
             from = focused && ObjectIsLive(focused) ? focused : page;
@@ -314,13 +317,28 @@ void WebPageEvent(const JsonValue* ev, ObjectRecord* page) {
             }
         } else if (rec && (et == kPeWindowMove || et == kPeWindowSize)) {
             CallKind(rec, et, ev, &name);
+        } else if (et == kPeWindowClick && !named) {
+            // A press on the page itself: on the native window that shows it.
+            WebHostPagePressed(page);
         }
         break;
     }
     case kPeFocus:
         if (rec) {
             ObjectRecord* top = ObjectTopWindow(rec);
-            if (WebIsWindow(top)) WebWindowFrontFor(top);
+            if (WebIsWindow(top)) {
+                WebWindowFrontFor(top);
+            } else if (WebHostsControls(top)) {
+                // A control of a native window behind a web window of its page:
+                // the window comes to the front, its control that had the
+                // focus hears $GOTFOCUS first (as natively its activation
+                // gives it the focus back), then the focus moves on.
+                ObjectRecord* had = reinterpret_cast<WindowRecord*>(top)->focusObj;
+                ObjectRef ref = ObjectRefOf(rec);
+                if (WebHostToFront(top) && had && ObjectIsLive(had) && EventIsRegistered(had, kEvGotFocus))
+                    PostObjectEvent(had, kEvGotFocus, kEventKindDefault, 0, 0);
+                if (!ObjectRefAlive(ref)) break;
+            }
             WebPageFocusMoved(rec, top);
         }
         break;

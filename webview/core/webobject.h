@@ -45,6 +45,7 @@ struct WebObjServices {
     // The page's mouse events 99967-99969 (up, down, move) at x, y with modifiers.
     void (*pageMouse)(int32_t code, int32_t x, int32_t y, int32_t modifiers);
     void (*replyBytes)(const void* bytes, uint32_t n);                   // SetReplyBytes
+    bool (*windowActive)(ObjectRecord* window);   // the native window is the active one (it has the keys)
 };
 extern WebObjServices gWebObjServices;
 
@@ -368,6 +369,19 @@ void WebWindowFrontFor(ObjectRecord* window);
 // The front window was hidden or destroyed: the window behind comes to the
 // front (none: no window is in front).
 void WebFrontWindowGone();
+// A native window whose page holds its controls is in front of its page while
+// no web window of the page is: it comes back to the front from that window
+// ($DEACTIVATE there, its own $ACTIVATE), as natively it takes the activation
+// back from the window. False when it was in front already.
+bool WebHostToFront(ObjectRecord* host);
+// A press on the page of such a window, on none of its web windows or
+// controls: the window comes to the front and its control that had the
+// focus gets it back ($GOTFOCUS again), as natively.
+void WebHostPagePressed(ObjectRecord* host);
+// The close key (Alt+F4) in the page of a native window: the page's web
+// window in front gets the close its close box gives it (WebWindowOnClose);
+// false when none of the page's windows is in front.
+bool WebWindowCloseKey(ObjectRecord* host);
 void WebFocusChanged(ObjectRecord* rec);
 bool WebIsDialogWindow(const ObjectRecord* rec);
 int32_t WebWindowDestroy(ObjectRecord* window);

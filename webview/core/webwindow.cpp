@@ -280,13 +280,26 @@ ObjectRecord* WebWindowCreate(ObjectRecord*, ObjectRecord* rec, ObjectCreateReco
 
 // ---- Show, hide, front window, focus --------------------------------------------------
 
+// Whether a native window whose page holds its controls is in front of its
+// page: no web window of the page is.
+static bool HostInFront(ObjectRecord* host) {
+    return WebHostsControls(host) && WebWindowHostRecord(gWebActiveWindow) != host;
+}
+
 void WebSetActiveWindow(ObjectRecord* window) {
     if (window == gWebActiveWindow) return;
     ObjectRecord* old = gWebActiveWindow;
+    // A web window coming to the front of its page takes the front from the
+    // native window that shows the page, when that window had it and the
+    // keys (natively the web window is a window of its own, which takes the
+    // activation from it).
+    ObjectRecord* host = WebWindowHostRecord(window);
+    bool hostLeaves = host && HostInFront(host) && gWebObjServices.windowActive && gWebObjServices.windowActive(host);
     if (old && ObjectIsLive(old)) {
         if (!WebIsDialogWindow(old)) WebSetElemCssInt(old, "z-index", kZBehind, false);
         Post(old, kEvDeactivate, 2);
     }
+    if (hostLeaves) Post(host, kEvDeactivate, 2);
     gWebActiveWindow = window;
     if (!window) return;
     WebWin(window)->frontTurn = ++gWebFrontTurns;
@@ -310,7 +323,7 @@ static bool FocusBackToControl(ObjectRecord* window) {
     ObjectRecord* focused = ControlThatHadFocus(window);
     if (!focused) return false;
     ObjectRef ref = ObjectRefOf(focused);
-    ObjectSetFocus(focused, static_cast<int32_t>(WebWin(window)->focusItem), 0);
+    ObjectSetFocus(focused, WebIsWindow(window) ? static_cast<int32_t>(WebWin(window)->focusItem) : 0, 0);
     if (ObjectRefAlive(ref) && reinterpret_cast<WindowRecord*>(window)->focusObj == focused && Focusable(focused))
         Post(focused, kEvGotFocus, 0);
     return true;
@@ -372,12 +385,21 @@ static ObjectRecord* WindowBehind() {
 void WebFrontWindowGone() {
     // A hidden front window hears its $DEACTIVATE as the other comes to the
     // front (a destroyed one is no longer the front window: it hears nothing).
+    ObjectRecord* gone = gWebActiveWindow;
     ObjectRecord* behind = WindowBehind();
-    if (!behind) {
-        WebSetActiveWindow(nullptr);
+    if (behind) {
+        WebWindowToFront(behind);
         return;
     }
-    WebWindowToFront(behind);
+    // No web window is left in front: the native window that shows the
+    // page's controls takes the front back, as natively the owner is
+    // activated when its last window goes.
+    ObjectRecord* host = gone ? WebWindowHostRecord(gone) : nullptr;
+    if (host && ObjectIsLive(host) && WebHostsControls(host)) {
+        WebHostPagePressed(host);
+        return;
+    }
+    WebSetActiveWindow(nullptr);
 }
 
 static void ApplyBorderAndPosition(ObjectRecord* window, bool filling) {
@@ -472,6 +494,28 @@ void WebWindowClicked(ObjectRecord* window, bool itself) {
     ObjectRef ref = ObjectRefOf(window);
     WebSetActiveWindow(window);
     if (ObjectRefAlive(ref)) FocusBackToControl(window);
+}
+
+bool WebHostToFront(ObjectRecord* host) {
+    if (!WebHostsControls(host) || HostInFront(host)) return false;
+    ObjectRef ref = ObjectRefOf(host);
+    WebSetActiveWindow(nullptr);
+    if (ObjectRefAlive(ref)) Post(host, kEvActivate, 1);
+    return true;
+}
+
+void WebHostPagePressed(ObjectRecord* host) {
+    ObjectRef ref = ObjectRefOf(host);
+    // Without a control that had the focus the keys reach none until a Tab
+    // (the page took the focus from the web window's control).
+    if (WebHostToFront(host) && ObjectRefAlive(ref)) FocusBackToControl(host);
+}
+
+bool WebWindowCloseKey(ObjectRecord* host) {
+    ObjectRecord* front = gWebActiveWindow;
+    if (!host || !WebIsWindow(front) || !(front->flags & kObjShown) || WebWin(front)->hostRecord != host) return false;
+    WebWindowOnClose(front);
+    return true;
 }
 
 void WebWindowShownByCreation(ObjectRecord* window) {

@@ -22,8 +22,9 @@
   if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', keepUiButton);
   else keepUiButton();
 
-  function queue(ev) {
-    if (window.QovPostEvent) window.QovPostEvent(ev);
+  // holdKeys: the user's next keys wait until the client has handled it.
+  function queue(ev, holdKeys) {
+    if (window.QovPostEvent) window.QovPostEvent(ev, holdKeys);
   }
 
   function byId(id) {
@@ -59,6 +60,28 @@
       queue({ name: id, et: kClicked, ev: itself ? Act.kClickOnWindowItself : 0 });
     });
   }
+
+  // A press on the page itself (on none of the client's objects, dialogs,
+  // menus or fields: its background) is a press on the native window that shows the
+  // page: the client brings that window to the front of its page (kClicked
+  // naming no window) and gives its control that had the focus the focus
+  // back; the keys typed next wait for that. The focus stays on the page's
+  // own control that has it, as a press on a native window's background
+  // leaves it; a web window's control loses it, as its window loses the front.
+  var kNotThePage = '.ui-dialog, .ui-widget-overlay, .qovpopup, .fmenui, ' +
+      'input, button, select, textarea, a[href], [tabindex], [contenteditable]';
+  function onAnObject(node) {
+    for (var n = node; n && n !== document; n = n.parentNode) if (/^C[0-9]/.test(n.id || '')) return true;
+    return false;
+  }
+  function inAWindow(node) {
+    return $(node).closest('.qovfrm, .ui-dialog').length > 0;
+  }
+  $(document).on('mousedown.qov', function (e) {
+    if (onAnObject(e.target) || $(e.target).closest(kNotThePage).length) return;
+    if (!inAWindow(document.activeElement)) e.preventDefault();
+    queue({ name: '', et: kClicked, ev: Act.kClickOnWindowItself }, true);
+  });
 
   // ---- Ordinary windows on the page -------------------------------------------------------
   // A window placed as given (position classes wp0 and wp1) keeps its client
