@@ -20,6 +20,7 @@
 #include "session/proto/protocol.h"
 #include "session/util/mem.h"
 #include "webtest.h"
+#include "webview/core/webevents.h"
 #include "webview/core/webkinds.h"
 #include "webview/core/webobject.h"
 #include "webview/core/weboptions.h"
@@ -1584,6 +1585,22 @@ TEST_F(WebObjects, TabOrderAndEnabling) {
         snprintf(want, sizeof want, "\"action\": 14, \"name\": \"C%u\"", s.expect->elementId);
         EXPECT_NE(posts.find(want), std::string::npos) << "the page is asked to focus it\n" << posts;
     }
+    // A Tab in the page of another native window that holds its controls
+    // (none here) steps through that window's own, and leaves the web window
+    // in front of another page alone.
+    ObjectRecord* other = ObjectAllocRecord(kKindWindow, sizeof(WindowRecord), false);
+    ASSERT_NE(other, nullptr);
+    reinterpret_cast<WindowRecord*>(other)->style[1] |= kWindowWebHostBit;
+    WebViewMsgFlush();
+    gPage.posts.clear();
+    const char kTab[] = "{\"name\":\"\",\"et\":99996}";
+    JsonValue* tab = JsonParse(kTab, sizeof kTab - 1);
+    ASSERT_NE(tab, nullptr);
+    WebPageEvent(tab, other);
+    JsonFree(tab);
+    ObjectFreeRecord(other);
+    EXPECT_EQ(win->focusObj, third) << "the web window in front keeps its focus";
+    EXPECT_EQ(AllPosts().find("\"action\": 14"), std::string::npos) << AllPosts();
     second->flags &= ~kObjDisabled;
 
     WebViewMsgFlush();
