@@ -545,6 +545,7 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     // The window behind a destroyed front window comes to the front, unless
     // every window is going (the session's end).
     bool frontGone = rec == gWebActiveWindow && !gDestSuppress;
+    ObjectRef goneHost = ObjectRefOf(frontGone ? WebWindowHostRecord(rec) : nullptr);
     if (rec->kind == kKindWindow || rec->kind == kKindPanel) DestroyChildren(rec);
     if (rec->kind == kKindWindow) {
         WindowRecord* w = reinterpret_cast<WindowRecord*>(rec);
@@ -615,7 +616,7 @@ int32_t WebDestroyObject(ObjectRecord* rec) {
     // The docked neighbours close the gap the object leaves, as its hide
     // would have done; a parent that is going itself is left alone.
     if (docked && parent && ObjectIsLive(parent)) WebLayoutChildren(parent);
-    if (frontGone && !gWebActiveWindow) WebFrontWindowGone();
+    if (frontGone && !gWebActiveWindow) WebFrontWindowGone(ObjectRefAlive(goneHost) ? goneHost.rec : nullptr);
     return 0;
 }
 

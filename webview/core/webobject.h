@@ -367,8 +367,9 @@ void WebWindowToFront(ObjectRecord* window);
 // native window's does as it is activated, before the focus moves on.
 void WebWindowFrontFor(ObjectRecord* window);
 // The front window was hidden or destroyed: the window behind comes to the
-// front (none: no window is in front).
-void WebFrontWindowGone();
+// front; with none, the native window that shows the page's controls (`host`,
+// the gone window's), else no window is in front.
+void WebFrontWindowGone(ObjectRecord* host);
 // A native window whose page holds its controls is in front of its page while
 // no web window of the page is: it comes back to the front from that window
 // ($DEACTIVATE there, its own $ACTIVATE), as natively it takes the activation

@@ -382,10 +382,17 @@ static ObjectRecord* WindowBehind() {
     return behind;
 }
 
-void WebFrontWindowGone() {
+// The native window that shows the page takes the front from the page's web
+// window: that window's $DEACTIVATE (when it is still there), its $ACTIVATE.
+static void HostTakesFront(ObjectRecord* host) {
+    ObjectRef ref = ObjectRefOf(host);
+    WebSetActiveWindow(nullptr);
+    if (ObjectRefAlive(ref)) Post(host, kEvActivate, 1);
+}
+
+void WebFrontWindowGone(ObjectRecord* host) {
     // A hidden front window hears its $DEACTIVATE as the other comes to the
     // front (a destroyed one is no longer the front window: it hears nothing).
-    ObjectRecord* gone = gWebActiveWindow;
     ObjectRecord* behind = WindowBehind();
     if (behind) {
         WebWindowToFront(behind);
@@ -394,9 +401,10 @@ void WebFrontWindowGone() {
     // No web window is left in front: the native window that shows the
     // page's controls takes the front back, as natively the owner is
     // activated when its last window goes.
-    ObjectRecord* host = gone ? WebWindowHostRecord(gone) : nullptr;
     if (host && ObjectIsLive(host) && WebHostsControls(host)) {
-        WebHostPagePressed(host);
+        ObjectRef ref = ObjectRefOf(host);
+        HostTakesFront(host);
+        if (ObjectRefAlive(ref)) FocusBackToControl(host);
         return;
     }
     WebSetActiveWindow(nullptr);
@@ -461,7 +469,7 @@ int32_t WebHideWindow(ObjectRecord* window) {
         if (r != 0) return kWebNotModalLevel;
         DialogCommand(window, kDlgClose);
         window->flags &= ~kObjShown;
-        if (gWebActiveWindow == window) WebFrontWindowGone();
+        if (gWebActiveWindow == window) WebFrontWindowGone(WebWindowHostRecord(window));
         return kWebModalEnd;
     }
     if (IsModal(w) && gWebObjServices.modalEnd) gWebObjServices.modalEnd(window);
@@ -470,7 +478,7 @@ int32_t WebHideWindow(ObjectRecord* window) {
     window->flags &= ~kObjShown;
     // The window behind comes to the front, as natively: the keys go on to
     // its control.
-    if (gWebActiveWindow == window) WebFrontWindowGone();
+    if (gWebActiveWindow == window) WebFrontWindowGone(WebWindowHostRecord(window));
     return 0;
 }
 
@@ -498,9 +506,7 @@ void WebWindowClicked(ObjectRecord* window, bool itself) {
 
 bool WebHostToFront(ObjectRecord* host) {
     if (!WebHostsControls(host) || HostInFront(host)) return false;
-    ObjectRef ref = ObjectRefOf(host);
-    WebSetActiveWindow(nullptr);
-    if (ObjectRefAlive(ref)) Post(host, kEvActivate, 1);
+    HostTakesFront(host);
     return true;
 }
 
