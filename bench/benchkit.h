@@ -134,6 +134,8 @@ enum BenchGoalKey {
     kGoalLabelsCreate,    // labels x100 and x1,000
     kGoalWebLabels,       // 100 labels made in a web window
     kGoalWebLabelsFlat,   // 10,000 labels made in a web window; bound: 1.2 x the ratio at 100 of the run
+    kGoalWebLabelsFullPage, // 100 labels made in a web window whose host page is full-screen (1,220 x 1,020)
+    kGoalWebLabelsPageArea, // labels made in the full-screen host page, against the same in a 400 x 240 one
     kGoalWebFormLoad,     // a form of 100 controls loaded into a web window
     kGoalWebReadMedian,   // a web edit's 2407, median
     kGoalWebReadP95,      // a web edit's 2407, 95th percentile
@@ -184,6 +186,8 @@ inline constexpr BenchGoal kBenchGoals[kBenchGoalCount] = {
     {kGoalLabelsCreate, "labels made", "direct Win32", 1.2},
     {kGoalWebLabels, "100 web labels", "native labels", 1.0},
     {kGoalWebLabelsFlat, "10,000 web labels", "native labels", 0},
+    {kGoalWebLabelsFullPage, "100 web labels, full-screen page", "native labels", 1.3},
+    {kGoalWebLabelsPageArea, "web labels, full-screen page", "400 x 240 page", 1.2},
     {kGoalWebFormLoad, "100-control web form load", "native form load", 1.2},
     {kGoalWebReadMedian, "web read, median", "native read + bare evaluate", 1.3},
     {kGoalWebReadP95, "web read, p95", "native read + bare evaluate", 2.0},

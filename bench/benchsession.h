@@ -152,20 +152,27 @@ struct BenchGrid {
 };
 constexpr BenchGrid kBenchGrid = {20, 30, 38, 22, 36, 20, 0};
 
+// Where a window goes (its left, top, width and height).
+struct BenchWindowPlace {
+    uint32_t left, top, width, height;
+};
+constexpr BenchWindowPlace kBenchWindowPlace = {40, 40, 400, 240};
+
 // A create request for the client: a child object (a label: its text shown)
 // at place i of the grid in `parent`, or a hidden window (in `parent` when one
-// is named); `extra` is appended to the property stream.
+// is named) at `place`; `extra` is appended to the property stream.
 inline std::vector<uint8_t> ClientCreate(uint32_t type, uint32_t parent, int i,
-                                         const std::vector<uint8_t>& extra = {}, const BenchGrid& grid = kBenchGrid) {
+                                         const std::vector<uint8_t>& extra = {}, const BenchGrid& grid = kBenchGrid,
+                                         const BenchWindowPlace& place = kBenchWindowPlace) {
     std::vector<uint8_t> stream;
     bool child = type != kTypeWindow;
     const char* text = type == kTypeLabelText ? "Item" : child ? "" : "Bench window";
     uint32_t at = uint32_t(i);
     if (parent) PutProp(&stream, kCrParent, parent);
-    PutProp(&stream, kCrLeft, child ? grid.origin + at % grid.columns * grid.stepX : 40);
-    PutProp(&stream, kCrTop, child ? grid.origin + at / grid.columns % grid.rows * grid.stepY : 40);
-    PutProp(&stream, kCrWidth, child ? grid.width : 400);
-    PutProp(&stream, kCrHeight, child ? grid.height : 240);
+    PutProp(&stream, kCrLeft, child ? grid.origin + at % grid.columns * grid.stepX : place.left);
+    PutProp(&stream, kCrTop, child ? grid.origin + at / grid.columns % grid.rows * grid.stepY : place.top);
+    PutProp(&stream, kCrWidth, child ? grid.width : place.width);
+    PutProp(&stream, kCrHeight, child ? grid.height : place.height);
     PutProp(&stream, kCrObjectId, uint32_t(i + 2));
     if (*text) {
         BenchPutU16(&stream, kCrText);

@@ -99,6 +99,40 @@ function joinPipeWrites() {
   Transport.prototype.qovJoined = true;
 }
 
+// A page in a window of its own. The tabs of one window share its size, so a
+// view sized for its host window would resize every other view's page; and a
+// window is taller than its page by the browser's own bar, which the view's
+// sizing (sizeView) takes into account. Pages are made one at a time, so the
+// page the context announces next is the one asked for. A Playwright that
+// offers no browser session gets a tab of the one window.
+let windowPages = Promise.resolve();
+function newWindowPage(context) {
+  const own = context._toImpl && context._toImpl();
+  const session = own && own._browser && own._browser._session;
+  if (!session) return context.newPage();
+  const made = windowPages.then(async () => {
+    const page = context.waitForEvent('page');
+    await session.send('Target.createTarget', {
+      url: 'about:blank', newWindow: true, browserContextId: own._browserContextId,
+    });
+    return page;
+  });
+  windowPages = made.catch(() => {});
+  return made;
+}
+
+// The page's viewport at width x height, and its window sized so that the
+// browser draws (and pictures) all of it: Playwright sizes the window itself
+// as if it had no bar of its own, which leaves the bottom of the page out of
+// its pictures. A browser that cannot size a window's contents keeps that.
+async function sizeView(page, session, width, height) {
+  await page.setViewportSize({ width, height });
+  const found = await session.send('Browser.getWindowForTarget', {}).catch(() => null);
+  if (found) {
+    await session.send('Browser.setContentsSize', { windowId: found.windowId, width, height }).catch(() => {});
+  }
+}
+
 const sessions = new Set();
 function removeSessionsNow() {
   for (const dir of sessions) fs.rmSync(dir, { recursive: true, force: true });
@@ -143,6 +177,7 @@ async function launchBrowser() {
   await context.addInitScript(installWebViewShim);
   return {
     context,
+    newPage: () => newWindowPage(context),
     session,
     profile,
     onGone(fn) { context.on('close', fn); },
@@ -154,4 +189,4 @@ async function launchBrowser() {
   };
 }
 
-module.exports = { launchBrowser, removeLeftovers };
+module.exports = { launchBrowser, removeLeftovers, sizeView };

@@ -1,7 +1,8 @@
 // input.js - the page as the user sees and drives it: a DevTools protocol
 // session per page sends a PNG picture of the page whenever its look changes
-// (screencast, each picture acknowledged so the next can come), and replays the
-// user's mouse, wheel and key input from the view's window as trusted input.
+// (screencast, each picture acknowledged so the next can come; paced while the
+// client's posts keep changing it), and replays the user's mouse, wheel and
+// key input from the view's window as trusted input.
 //
 // Input frames are JSON objects: {t:"m", type:"down"|"up"|"move"|"wheel", x,
 // y, button:"left"|"middle"|"right"|"none", clicks, dx, dy, mods}; {t:"k",
@@ -56,6 +57,22 @@ const kEditStateScript = (x, y) => `(() => {
 })()`;
 const kEditCommands = new Set(['undo', 'delete', 'selectAll']);
 
+// A picture of the page costs the machine in proportion to its area all
+// along its way: the browser draws the whole page again and reads it back,
+// encodes it, and the client decodes and draws it (some 26 ms of one
+// processor for a 1,220 x 1,009 page). While the client's posts keep changing
+// the page, its pictures follow at a pace that gives them the same share of
+// the machine whatever the page's size: a full-screen page's at most
+// kFullScreenPicturesPerSecond, a smaller one's as much more often as it is
+// smaller, never more often than the display's frames. The first change
+// after a quiet spell is pictured at once, and the last one of a run of posts
+// always is; the page's own changes (a caret, the user's input) go on as
+// before.
+const kFullScreenPixels = 1280 * 1024;
+const kFullScreenPicturesPerSecond = 5;
+const kDisplayFrameMs = 1000 / 60;
+const kPictureFormat = { format: 'png', everyNthFrame: 1 };
+
 const kMouseTypes = { down: 'mousePressed', up: 'mouseReleased', move: 'mouseMoved', wheel: 'mouseWheel' };
 const kButtonBits = { left: 1, right: 2, middle: 4 };
 
@@ -99,15 +116,38 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
   let inputChain = Promise.resolve();
   let buttons = 0;
 
+  // The pictures' pace: when the last one went out, the page's area, and
+  // whether the screencast is held (stopped until the pace allows the next
+  // picture, when it starts again and sends the page as it is then).
+  let lastPictureAt = -Infinity;
+  let pixels = 0;
+  let held = false;
+  let resumeTimer = null;
+  let castChain = Promise.resolve();
+  const cast = (method, params) => {
+    castChain = castChain.then(() => (stopped ? null : cdp.send(method, params))).catch((e) => log(`${method}: ${e.message}`));
+    return castChain;
+  };
+  const pictureGapMs = () => Math.max(kDisplayFrameMs,
+    (1000 / kFullScreenPicturesPerSecond) * (pixels / kFullScreenPixels));
+
   cdp.on('Page.screencastFrame', (f) => {
     if (stopped) return;
     cdp.send('Page.screencastFrameAck', { sessionId: f.sessionId }).catch(() => {});
+    lastPictureAt = performance.now();
+    if (f.metadata) pixels = f.metadata.deviceWidth * f.metadata.deviceHeight;
     onPicture(Buffer.from(f.data, 'base64'));
   });
   // The page thinks it has the focus while its window has it: carets blink
   // and focus rings show although the browser has no window of its own.
   await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: true });
-  await cdp.send('Page.startScreencast', { format: 'png', everyNthFrame: 1 });
+  await cdp.send('Page.startScreencast', kPictureFormat);
+
+  function resume() {
+    resumeTimer = null;
+    held = false;
+    cast('Page.startScreencast', kPictureFormat);
+  }
 
   function mouse(m) {
     const type = kMouseTypes[m.type];
@@ -202,16 +242,29 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
         if (m.t === 'y' || m.t === 'e') answer(m, null);
       });
     },
+    // The client's post is about to change the page: a picture sooner than
+    // the pace allows waits (the screencast is held) until the pace allows
+    // it, and then shows the page as it is by then.
+    changing() {
+      if (stopped || held) return;
+      const due = lastPictureAt + pictureGapMs();
+      const now = performance.now();
+      if (now >= due) return;
+      held = true;
+      cast('Page.stopScreencast');
+      resumeTimer = setTimeout(resume, due - now);
+    },
     async focus(on) {
       await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: on }).catch(() => {});
       if (on) await page.bringToFront().catch(() => {});
     },
     async stop() {
       stopped = true;
+      if (resumeTimer) clearTimeout(resumeTimer);
       await cdp.send('Page.stopScreencast').catch(() => {});
       await cdp.detach().catch(() => {});
     },
   };
 }
 
-module.exports = { startScreen };
+module.exports = { startScreen, kFullScreenPicturesPerSecond };

@@ -9,13 +9,14 @@
 // input.js; replayed at once, never behind a post). Host to client: 'W' a page
 // message (UTF-8), 'K' a post was carried out (sent after every message the
 // page posted while handling it), 'S' a picture of the page (PNG, the page's
-// size, one page pixel a window pixel), sent whenever the page's look changed,
+// size, one page pixel a window pixel), sent whenever the page's look changed
+// (at a pace while the client's posts keep changing it, see input.js),
 // 'Y' the answer to an input frame that asked the page (its number, ':', the
 // selected text for the Windows clipboard or an edit menu's state; UTF-8).
 'use strict';
 const fs = require('fs');
 const net = require('net');
-const { launchBrowser } = require('./browser');
+const { launchBrowser, sizeView } = require('./browser');
 const { startControl } = require('./control');
 const { startScreen } = require('./input');
 const { floorCall } = require('./floor');
@@ -75,7 +76,7 @@ function frame(type, payload) {
 // check: how many cross-process posts the client's messages took.
 const postCounts = new WeakMap();
 
-function serveConnection(socket, context, log, pages) {
+function serveConnection(socket, browser, log, pages) {
   let page = null;
   let chain = Promise.resolve();
   let gathered = [];      // what came and is not yet whole frames
@@ -156,7 +157,7 @@ function serveConnection(socket, context, log, pages) {
 
   async function ensurePage() {
     if (page) return page;
-    const opened = await context.newPage();
+    const opened = await browser.newPage();
     page = opened;
     pages.push(opened);
     // A closed view's page leaves the list: a host serving many windows one
@@ -184,6 +185,7 @@ function serveConnection(socket, context, log, pages) {
       case 'P': {
         if (!page) { send('K'); break; }
         postCounts.set(page, (postCounts.get(page) || 0) + 1);
+        if (screen) screen.changing();
         const text = body.toString('utf8');
         if (!traced) {
           sendAll(await shimCall('__qovDeliver', text), true);
@@ -210,9 +212,7 @@ function serveConnection(socket, context, log, pages) {
       case 'B':
         if (body.length >= 8) {
           await ensurePage();
-          await page.setViewportSize({
-            width: Math.max(1, body.readUInt32LE(0)), height: Math.max(1, body.readUInt32LE(4)),
-          });
+          await sizeView(page, screen.session, Math.max(1, body.readUInt32LE(0)), Math.max(1, body.readUInt32LE(4)));
         }
         break;
       case 'C':
@@ -284,7 +284,7 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
     sockets.add(socket);
     watcher(sockets.size);
     socket.on('close', () => { sockets.delete(socket); watcher(sockets.size); });
-    serveConnection(socket, browser.context, log, pages);
+    serveConnection(socket, browser, log, pages);
     pauseNew(socket);
   });
   await new Promise((resolve) => server.listen(port, '127.0.0.1', resolve));

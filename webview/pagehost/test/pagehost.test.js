@@ -10,6 +10,9 @@ const path = require('path');
 const { startPageHost, mapUrl, frame } = require('../pagehost');
 const { assemblePageDir } = require('../pagefiles');
 const { decodePng } = require('./pagekit');
+const { kFullScreenPicturesPerSecond } = require('../input');
+
+const kFullScreen = [1280, 1024];
 
 let host, dir;
 
@@ -220,6 +223,57 @@ async function waitFor(cond, what) {
     await new Promise((r) => setTimeout(r, 20));
   }
 }
+
+test('each view\'s pictures show its whole page: after a resize, beside a view of another size, after a run of posts', async () => {
+  const size = (c, width, height) => {
+    const b = Buffer.alloc(8);
+    b.writeUInt32LE(width, 0);
+    b.writeUInt32LE(height, 4);
+    c.send('B', b);
+  };
+  const view = async (width, height) => {
+    const c = connect();
+    size(c, width, height);
+    c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
+    await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
+    return c;
+  };
+  // The newest picture is the page at its size, its bottom right corner in
+  // the colour set last (only the newest is decoded, once).
+  const newest = (width, height, colour) => {
+    let seen = 0;
+    return (f, p) => {
+      if (p.length === seen) return false;
+      seen = p.length;
+      const png = decodePng(p[p.length - 1]);
+      return png.width === width && png.height === height && png.rgb(width - 5, height - 5) === colour;
+    };
+  };
+  const a = await view(320, 200);
+  size(a, 400, 300);   // its host window resized
+  await a.query('document.body.style.background = "rgb(1, 2, 3)"; 1');
+  await a.until(newest(400, 300, '#010203'));
+  const b = await view(200, 120);
+  await b.query('document.body.style.background = "rgb(4, 5, 6)"; 1');
+  await b.until(newest(200, 120, '#040506'));
+  await a.query('document.body.style.background = "rgb(7, 8, 9)"; 1');
+  await a.until(newest(400, 300, '#070809'));
+
+  // A full-screen page changed by a run of posts: its pictures keep a pace
+  // (the browser may still send the ones on their way when it is held, and
+  // the one it resumes with), and the last shows the last change.
+  size(a, kFullScreen[0], kFullScreen[1]);
+  await a.query('document.body.style.background = "rgb(0, 0, 1)"; 1');
+  await a.until(newest(kFullScreen[0], kFullScreen[1], '#000001'));
+  a.pictures.length = 0;
+  const kRun = 40, kPicturesAPause = 4;
+  const started = performance.now();
+  for (let i = 1; i <= kRun; i++) await a.query(`document.body.style.background = "rgb(${i}, 0, 0)"; 1`);
+  const elapsed = performance.now() - started;
+  await a.until(newest(kFullScreen[0], kFullScreen[1], '#' + kRun.toString(16).padStart(2, '0') + '0000'));
+  const most = kPicturesAPause * (2 + elapsed * kFullScreenPicturesPerSecond / 1000);
+  assert.ok(a.pictures.length <= most, `${a.pictures.length} pictures for ${kRun} posts in ${elapsed} ms`);
+});
 
 test('a closed view takes its page along: many views in a row leave none behind', async () => {
   // The views of the tests before have closed.
