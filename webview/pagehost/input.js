@@ -242,9 +242,9 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
         if (m.t === 'y' || m.t === 'e') answer(m, null);
       });
     },
-    // The client's post is about to change the page: a picture sooner than
-    // the pace allows waits (the screencast is held) until the pace allows
-    // it, and then shows the page as it is by then.
+    // A post of the client's has changed the page: a picture sooner than the
+    // pace allows waits (the screencast is held) until the pace allows it,
+    // and then shows the page as it is by then.
     changing() {
       if (stopped || held) return;
       const due = lastPictureAt + pictureGapMs();

@@ -96,8 +96,8 @@ function serveConnection(socket, browser, log, pages) {
   // same each time, so the page compiles it once, and the post goes as an
   // argument, never parsed as script. A handle a navigation left behind is
   // refused before anything runs, so the call is made once more on a fresh one.
-  // The page's messages it returns, none when the page has none or the call
-  // failed.
+  // The page's messages it returns (none when the page has none or the call
+  // failed), and whether the call changed the document.
   let pageWindow = null;
   async function windowHandle() {
     if (!pageWindow) {
@@ -109,7 +109,8 @@ function serveConnection(socket, browser, log, pages) {
     return id;
   }
   const kStaleHandle = /Could not find object with given id|Cannot find context with specified id/i;
-  const kShimCall = 'function (name, text) { var fn = this[name]; return typeof fn === "function" ? fn(text) : []; }';
+  const kShimCall = 'function (name, text) { var fn = this[name]; var out = typeof fn === "function" ? fn(text) : []; ' +
+    'return [out, typeof this.__qovChanged === "function" ? this.__qovChanged() : true]; }';
   async function shimCallOn(id, name, text) {
     const args = [{ value: name }];
     if (text !== undefined) args.push({ value: text });
@@ -117,8 +118,9 @@ function serveConnection(socket, browser, log, pages) {
       functionDeclaration: kShimCall, objectId: id, arguments: args, returnByValue: true,
     });
   }
+  const kNothing = { out: [], changed: false };
   async function shimCall(name, text) {
-    if (!page || page.isClosed() || !screen) return [];
+    if (!page || page.isClosed() || !screen) return kNothing;
     let r = null;
     for (let attempt = 0; attempt < 2 && !r; attempt++) {
       const id = await windowHandle();
@@ -131,7 +133,9 @@ function serveConnection(socket, browser, log, pages) {
       });
       if (!stale) break;
     }
-    return r && !r.exceptionDetails && r.result && Array.isArray(r.result.value) ? r.result.value : [];
+    const value = r && !r.exceptionDetails && r.result ? r.result.value : null;
+    if (!Array.isArray(value) || !Array.isArray(value[0])) return kNothing;
+    return { out: value[0], changed: value[1] !== false };
   }
 
   // The page's messages, and the acknowledgement after them, in one buffer
@@ -145,7 +149,7 @@ function serveConnection(socket, browser, log, pages) {
   }
 
   async function drain() {
-    sendAll(await shimCall('__qovDrain'), false);
+    sendAll((await shimCall('__qovDrain')).out, false);
   }
 
   async function applyBackground() {
@@ -185,16 +189,18 @@ function serveConnection(socket, browser, log, pages) {
       case 'P': {
         if (!page) { send('K'); break; }
         postCounts.set(page, (postCounts.get(page) || 0) + 1);
-        if (screen) screen.changing();
         const text = body.toString('utf8');
         if (!traced) {
-          sendAll(await shimCall('__qovDeliver', text), true);
+          const delivered = await shimCall('__qovDeliver', text);
+          if (delivered.changed) screen.changing();
+          sendAll(delivered.out, true);
           break;
         }
         const turn = traceNow();
-        const answers = await shimCall('__qovDeliver', text);
+        const delivered = await shimCall('__qovDeliver', text);
         const called = traceNow();
-        sendAll(answers, true);
+        if (delivered.changed) screen.changing();
+        sendAll(delivered.out, true);
         const m = /"qn": (\d+)\}$/.exec(text);
         const written = traceNow();
         // Recorded before the empty call, so a host that ends meanwhile keeps the post.

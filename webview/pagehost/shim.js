@@ -30,6 +30,14 @@ function installWebViewShim() {
       if (type === 'message' && i >= 0) listeners.splice(i, 1);
     }
   };
+  // Whether the document (its elements, attributes or text) changed since
+  // the last asking: the host paces the page's pictures while the client's
+  // posts keep changing it, never for the posts that only read or fetch.
+  var changes = typeof MutationObserver === 'function' ? new MutationObserver(function () {}) : null;
+  if (changes) changes.observe(document, { subtree: true, childList: true, attributes: true, characterData: true });
+  window.__qovChanged = function () {
+    return changes ? changes.takeRecords().length > 0 : true;
+  };
   // The host delivers a posted string; what the page sent meanwhile (its
   // answer among it) is handed back at once, before the post is acknowledged.
   // No wake is scheduled for it (a timer the page would run for nothing after
@@ -37,6 +45,7 @@ function installWebViewShim() {
   window.__qovDeliver = function (text) {
     var ev = { data: text, source: null };
     var done = false;
+    if (changes) changes.takeRecords();   // the page's own changes before it are not the post's
     delivering = true;
     try {
       listeners.slice().forEach(function (fn) { fn(ev); });
