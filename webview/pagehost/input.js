@@ -64,10 +64,11 @@ const kEditCommands = new Set(['undo', 'delete', 'selectAll']);
 // the page, its pictures follow at a pace that gives them the same share of
 // the machine whatever the page's size: a full-screen page's at most
 // kFullScreenPicturesPerSecond, a smaller one's as much more often as it is
-// smaller, never more often than the display's frames. The first change
-// after a quiet spell is pictured at once, and the last one of a run of posts
-// always is; the page's own changes (a caret, the user's input) go on as
-// before.
+// smaller. A page small enough to be pictured at the display's pace within
+// that share (some 330 x 330 pixels) is never held back. A change that comes
+// alone (none other within that gap before it) is pictured at once, and the
+// last one of a run of posts always is; the page's own changes (a caret, the
+// user's input) go on as before.
 const kFullScreenPixels = 1280 * 1024;
 const kFullScreenPicturesPerSecond = 5;
 const kDisplayFrameMs = 1000 / 60;
@@ -116,10 +117,12 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
   let inputChain = Promise.resolve();
   let buttons = 0;
 
-  // The pictures' pace: when the last one went out, the page's area, and
-  // whether the screencast is held (stopped until the pace allows the next
-  // picture, when it starts again and sends the page as it is then).
+  // The pictures' pace: when the last one went out, when a post last changed
+  // the page, the page's area, and whether the screencast is held (stopped
+  // until the pace allows the next picture, when it starts again and sends
+  // the page as it is then).
   let lastPictureAt = -Infinity;
+  let lastChangeAt = -Infinity;
   let pixels = 0;
   let held = false;
   let resumeTimer = null;
@@ -128,8 +131,7 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
     castChain = castChain.then(() => (stopped ? null : cdp.send(method, params))).catch((e) => log(`${method}: ${e.message}`));
     return castChain;
   };
-  const pictureGapMs = () => Math.max(kDisplayFrameMs,
-    (1000 / kFullScreenPicturesPerSecond) * (pixels / kFullScreenPixels));
+  const pictureGapMs = () => (1000 / kFullScreenPicturesPerSecond) * (pixels / kFullScreenPixels);
 
   cdp.on('Page.screencastFrame', (f) => {
     if (stopped) return;
@@ -242,13 +244,16 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
         if (m.t === 'y' || m.t === 'e') answer(m, null);
       });
     },
-    // A post of the client's has changed the page: a picture sooner than the
-    // pace allows waits (the screencast is held) until the pace allows it,
-    // and then shows the page as it is by then.
+    // A post of the client's has changed the page: in a run of changes, a
+    // picture sooner than the pace allows waits (the screencast is held)
+    // until the pace allows it, and then shows the page as it is by then.
     changing() {
-      if (stopped || held) return;
-      const due = lastPictureAt + pictureGapMs();
+      const gap = pictureGapMs();
       const now = performance.now();
+      const inRun = now - lastChangeAt < gap;
+      lastChangeAt = now;
+      if (stopped || held || gap <= kDisplayFrameMs || !inRun) return;
+      const due = lastPictureAt + gap;
       if (now >= due) return;
       held = true;
       cast('Page.stopScreencast');
