@@ -64,15 +64,26 @@ const kEditCommands = new Set(['undo', 'delete', 'selectAll']);
 // the page, its pictures follow at a pace that gives them the same share of
 // the machine whatever the page's size: a full-screen page's at most
 // kFullScreenPicturesPerSecond, a smaller one's as much more often as it is
-// smaller. A page small enough to be pictured at the display's pace within
-// that share (some 330 x 330 pixels) is never held back. A change that comes
-// alone (none other within that gap before it) is pictured at once, and the
-// last one of a run of posts always is; the page's own changes (a caret, the
+// smaller. A changed page is pictured once the posts have paused for a share
+// of that gap (kSettleShare: a full-screen page's 50 ms), so that a run of
+// changes (a form made control by control) is pictured after the run, not
+// while the client waits for the page, and a run longer than the gap at the
+// pace. A page whose gap is under kHeldFromFrames display frames (one under
+// some 470 x 470 pixels) is never held back: its picture costs a few
+// milliseconds, and holding it back would only delay it (a held screencast
+// takes a frame or so to start again). The page's own changes (a caret, the
 // user's input) go on as before.
 const kFullScreenPixels = 1280 * 1024;
 const kFullScreenPicturesPerSecond = 5;
+const kSettleShare = 1 / 4;
 const kDisplayFrameMs = 1000 / 60;
+const kHeldFromFrames = 2;
 const kPictureFormat = { format: 'png', everyNthFrame: 1 };
+// Two of the page's frames, or at most kDrawnWaitMs: by then it has drawn at
+// a new size (its timers alone run while the browser draws no frames).
+const kDrawnWaitMs = 200;
+const kTwoFramesDrawn = `new Promise((done) => { requestAnimationFrame(() => requestAnimationFrame(() => done(0)));
+  setTimeout(() => done(0), ${kDrawnWaitMs}); })`;
 
 const kMouseTypes = { down: 'mousePressed', up: 'mouseReleased', move: 'mouseMoved', wheel: 'mouseWheel' };
 const kButtonBits = { left: 1, right: 2, middle: 4 };
@@ -118,13 +129,14 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
   let buttons = 0;
 
   // The pictures' pace: when the last one went out, when a post last changed
-  // the page, the page's area, and whether the screencast is held (stopped
-  // until the pace allows the next picture, when it starts again and sends
-  // the page as it is then).
+  // the page, the page's area, and whether (and since when) the screencast is
+  // held (stopped until the next picture is due, when it starts again and
+  // sends the page as it is then).
   let lastPictureAt = -Infinity;
   let lastChangeAt = -Infinity;
   let pixels = 0;
   let held = false;
+  let heldSince = 0;
   let resumeTimer = null;
   let castChain = Promise.resolve();
   const cast = (method, params) => {
@@ -244,20 +256,34 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
         if (m.t === 'y' || m.t === 'e') answer(m, null);
       });
     },
-    // A post of the client's has changed the page: in a run of changes, a
-    // picture sooner than the pace allows waits (the screencast is held)
-    // until the pace allows it, and then shows the page as it is by then.
+    // A post of the client's has changed the page: the picture waits (the
+    // screencast is held) for the posts to pause, or for the gap to pass in
+    // a long run, and never comes sooner than the gap after the last one;
+    // then it shows the page as it is by then.
     changing() {
       const gap = pictureGapMs();
+      if (stopped || gap < kHeldFromFrames * kDisplayFrameMs) return;
       const now = performance.now();
-      const inRun = now - lastChangeAt < gap;
       lastChangeAt = now;
-      if (stopped || held || gap <= kDisplayFrameMs || !inRun) return;
-      const due = lastPictureAt + gap;
-      if (now >= due) return;
-      held = true;
-      cast('Page.stopScreencast');
-      resumeTimer = setTimeout(resume, due - now);
+      if (!held) {
+        held = true;
+        heldSince = now;
+        cast('Page.stopScreencast');
+      }
+      const due = Math.max(lastPictureAt + gap, Math.min(lastChangeAt + gap * kSettleShare, heldSince + gap));
+      if (resumeTimer) clearTimeout(resumeTimer);
+      resumeTimer = setTimeout(resume, Math.max(0, due - now));
+    },
+    // The view is sized anew (by size): the browser never sends the first
+    // frame of a new size, so a page that does not change after would keep
+    // its picture of the old size. The screencast stops meanwhile and starts
+    // again once the page has drawn at its new size: starting, it sends the
+    // page as it is (unless it is held, and then it sends it when resumed).
+    async resized(size) {
+      await cast('Page.stopScreencast');
+      await size();
+      await cdp.send('Runtime.evaluate', { expression: kTwoFramesDrawn, awaitPromise: true }).catch(() => null);
+      if (!held) await cast('Page.startScreencast', kPictureFormat);
     },
     async focus(on) {
       await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: on }).catch(() => {});

@@ -218,7 +218,8 @@ function serveConnection(socket, browser, log, pages) {
       case 'B':
         if (body.length >= 8) {
           await ensurePage();
-          await sizeView(page, screen.session, Math.max(1, body.readUInt32LE(0)), Math.max(1, body.readUInt32LE(4)));
+          const width = Math.max(1, body.readUInt32LE(0)), height = Math.max(1, body.readUInt32LE(4));
+          await screen.resized(() => sizeView(page, screen.session, width, height));
         }
         break;
       case 'C':
