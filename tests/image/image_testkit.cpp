@@ -261,8 +261,8 @@ Bytes MakeGif(const GifSpec& s, const Bytes& pixels) {
     return g;
 }
 
-Bytes MakeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pixels, int quality,
-               bool progressive, bool subsample420) {
+Bytes WriteJpegWith(const std::function<void(jpeg_compress_struct*)>& setup, const uint8_t* pixels,
+                    size_t rowBytes) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -270,18 +270,10 @@ Bytes MakeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pix
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
     jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = width;
-    c.image_height = height;
-    c.input_components = components;
-    c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, quality, TRUE);
-    if (!subsample420)
-        for (int i = 0; i < c.num_components; i++) c.comp_info[i].h_samp_factor = c.comp_info[i].v_samp_factor = 1;
-    if (progressive) jpeg_simple_progression(&c);
+    setup(&c);
     jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < height) {
-        JSAMPROW row = const_cast<uint8_t*>(pixels.data()) + size_t(c.next_scanline) * width * components;
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW row = const_cast<uint8_t*>(pixels) + size_t(c.next_scanline) * rowBytes;
         jpeg_write_scanlines(&c, &row, 1);
     }
     jpeg_finish_compress(&c);
@@ -289,6 +281,22 @@ Bytes MakeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pix
     Bytes result(out, out + outSize);
     free(out);
     return result;
+}
+
+Bytes MakeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pixels, int quality,
+               bool progressive, bool subsample420) {
+    auto setup = [&](jpeg_compress_struct* c) {
+        c->image_width = width;
+        c->image_height = height;
+        c->input_components = components;
+        c->in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
+        jpeg_set_defaults(c);
+        jpeg_set_quality(c, quality, TRUE);
+        if (!subsample420)
+            for (int i = 0; i < c->num_components; i++) c->comp_info[i].h_samp_factor = c->comp_info[i].v_samp_factor = 1;
+        if (progressive) jpeg_simple_progression(c);
+    };
+    return WriteJpegWith(setup, pixels.data(), size_t(width) * components);
 }
 
 Bytes JpegHeadersWithoutData(uint32_t width, uint32_t height, bool progressive, uint32_t scans) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ struct GifSpec {
 };
 Bytes MakeGif(const GifSpec& spec, const Bytes& pixels);
 
+// A JPEG written by libjpeg into memory: `setup` gives the compressor the
+// picture's parameters before it starts; row r is read at pixels + r * rowBytes.
+struct jpeg_compress_struct;
+Bytes WriteJpegWith(const std::function<void(jpeg_compress_struct*)>& setup, const uint8_t* pixels,
+                    size_t rowBytes);
 // JPEG through libjpeg: components 1 (grey), 3 (RGB) or 4 (CMYK, stored
 // inverted as Adobe does).
 Bytes MakeJpeg(uint32_t width, uint32_t height, int components, const Bytes& pixels, int quality,

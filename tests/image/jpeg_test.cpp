@@ -58,27 +58,16 @@ Bytes CmykToRgb(const Bytes& cmyk) {
 
 // Two components of no named colour space, written by the library itself.
 Bytes TwoComponentJpeg() {
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = 8;
-    c.image_height = 8;
-    c.input_components = 2;
-    c.in_color_space = JCS_UNKNOWN;
-    jpeg_set_defaults(&c);
-    jpeg_start_compress(&c, TRUE);
-    uint8_t row[16] = {};
-    JSAMPROW rows[1] = {row};
-    while (c.next_scanline < c.image_height) jpeg_write_scanlines(&c, rows, 1);
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Bytes result(out, out + outSize);
-    free(out);
-    return result;
+    const uint8_t row[16] = {};
+    return WriteJpegWith(
+        [](jpeg_compress_struct* c) {
+            c->image_width = 8;
+            c->image_height = 8;
+            c->input_components = 2;
+            c->in_color_space = JCS_UNKNOWN;
+            jpeg_set_defaults(c);
+        },
+        row, 0);
 }
 
 // A progressive grey picture in (dcBits + 1) DC scans and (acBits + 1)
@@ -90,30 +79,17 @@ Bytes ProgressiveGreyInScans(int dcBits, int acBits) {
     for (int al = dcBits; al >= 0; al--) script.push_back({1, {0}, 0, 0, al == dcBits ? 0 : al + 1, al});
     for (int k = 1; k <= kAcCoefficients; k++)
         for (int al = acBits; al >= 0; al--) script.push_back({1, {0}, k, k, al == acBits ? 0 : al + 1, al});
-    jpeg_compress_struct c;
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&c, &out, &outSize);
-    c.image_width = c.image_height = kSide;
-    c.input_components = 1;
-    c.in_color_space = JCS_GRAYSCALE;
-    jpeg_set_defaults(&c);
-    c.scan_info = script.data();
-    c.num_scans = int(script.size());
-    jpeg_start_compress(&c, TRUE);
     const Bytes pixels = Gradient(kSide, kSide, 1);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(pixels.data()) + size_t(c.next_scanline) * kSide;
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    Bytes result(out, out + outSize);
-    free(out);
-    return result;
+    return WriteJpegWith(
+        [&](jpeg_compress_struct* c) {
+            c->image_width = c->image_height = kSide;
+            c->input_components = 1;
+            c->in_color_space = JCS_GRAYSCALE;
+            jpeg_set_defaults(c);
+            c->scan_info = script.data();
+            c->num_scans = int(script.size());
+        },
+        pixels.data(), kSide);
 }
 
 // The start-of-scan markers of a file the library wrote (no 0xFF 0xDA stands
