@@ -11,6 +11,8 @@
 #include <cstring>
 #include <thread>
 
+#include "session/loopback.h"
+
 #include "session/sockwait.h"
 
 namespace {
@@ -25,14 +27,9 @@ protected:
     void SetUp() override {
         WSADATA wsa;
         ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-        SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in a = {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        ASSERT_EQ(listen(listener, 1), 0);
-        int len = sizeof a;
-        getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+        sockaddr_in a;
+        SOCKET listener = ListenOnLoopback(&a);
+        ASSERT_NE(listener, INVALID_SOCKET);
         reader_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         ASSERT_EQ(connect(reader_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
         writer_ = accept(listener, nullptr, nullptr);

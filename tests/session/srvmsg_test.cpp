@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "session/config.h"
+#include "session/loopback.h"
 #include "session/session.h"
 
 namespace {
@@ -150,14 +151,9 @@ protected:
     void SetUp() override {
         WSADATA wsa;
         ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
-        listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in a = {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        ASSERT_EQ(listen(listener_, 1), 0);
-        int len = sizeof a;
-        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len);
+        sockaddr_in a;
+        listener_ = ListenOnLoopback(&a);
+        ASSERT_NE(listener_, INVALID_SOCKET);
         ClientConfigDefaults();
         snprintf(gClientConfig.host, sizeof gClientConfig.host, "127.0.0.1");
         gClientConfig.port = ntohs(a.sin_port);
