@@ -386,7 +386,7 @@ constexpr int kReadsPerRound = 40;
 struct LabelCount {
     int labels, rounds;
 };
-constexpr LabelCount kLabelCounts[] = {{10, 9}, {100, 27}, {1000, 3}, {10000, 3}};
+constexpr LabelCount kLabelCounts[] = {{10, 9}, {100, 27}, {1000, 9}, {10000, 3}};
 constexpr int kLabelPasses = 27;
 constexpr int kGoalLabels = 100;
 constexpr double kLabelsFlatness = 1.2;

@@ -85,6 +85,11 @@ const kDrawnWaitMs = 200;
 const kTwoFramesDrawn = `new Promise((done) => { requestAnimationFrame(() => requestAnimationFrame(() => done(0)));
   setTimeout(() => done(0), ${kDrawnWaitMs}); })`;
 
+// A page whose drawing is held while posts change it (shim.js) hits no
+// element: before the user's input is replayed it is drawn, and then follows
+// the changes for a while.
+const kDrawNow = 'window.__qovDrawNow ? window.__qovDrawNow() : 0';
+
 const kMouseTypes = { down: 'mousePressed', up: 'mouseReleased', move: 'mouseMoved', wheel: 'mouseWheel' };
 const kButtonBits = { left: 1, right: 2, middle: 4 };
 
@@ -156,6 +161,15 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
   // and focus rings show although the browser has no window of its own.
   await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: true });
   await cdp.send('Page.startScreencast', kPictureFormat);
+
+  // Whether a post may have left the page's drawing held since the input
+  // last had it drawn.
+  let drawingMayBeHeld = false;
+  async function drawn() {
+    if (!drawingMayBeHeld) return;
+    drawingMayBeHeld = false;
+    await cdp.send('Runtime.evaluate', { expression: kDrawNow, awaitPromise: true, returnByValue: true }).catch(() => null);
+  }
 
   function resume() {
     resumeTimer = null;
@@ -240,8 +254,9 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
     input(json) {
       let m;
       try { m = JSON.parse(json); } catch (e) { return; }
-      inputChain = inputChain.then(() => {
+      inputChain = inputChain.then(async () => {
         if (stopped) return null;
+        if (m.t === 'm' || m.t === 'k' || m.t === 'c' || m.t === 'e') await drawn();
         if (m.t === 'm') return mouse(m);
         if (m.t === 'k') return key(m);
         if (m.t === 'c') return character(m);
@@ -255,6 +270,10 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
         log(`input error: ${e.message}`);
         if (m.t === 'y' || m.t === 'e') answer(m, null);
       });
+    },
+    // A post of the client's goes to the page: it may hold the page's drawing.
+    posting() {
+      drawingMayBeHeld = true;
     },
     // A post of the client's has changed the page: the picture waits (the
     // screencast is held) for the posts to pause, or for the gap to pass in

@@ -109,7 +109,8 @@ function serveConnection(socket, browser, log, pages) {
     return id;
   }
   const kStaleHandle = /Could not find object with given id|Cannot find context with specified id/i;
-  const kShimCall = 'function (name, text) { var fn = this[name]; var out = typeof fn === "function" ? fn(text) : []; ' +
+  // A post is delivered with the page's drawing paced (see shim.js).
+  const kShimCall = 'function (name, text) { var fn = this[name]; var out = typeof fn === "function" ? fn(text, true) : []; ' +
     'return [out, typeof this.__qovChanged === "function" ? this.__qovChanged() : true]; }';
   async function shimCallOn(id, name, text) {
     const args = [{ value: name }];
@@ -190,6 +191,7 @@ function serveConnection(socket, browser, log, pages) {
         if (!page) { send('K'); break; }
         postCounts.set(page, (postCounts.get(page) || 0) + 1);
         const text = body.toString('utf8');
+        screen.posting();
         if (!traced) {
           const delivered = await shimCall('__qovDeliver', text);
           if (delivered.changed) screen.changing();

@@ -275,6 +275,48 @@ test('each view\'s pictures show its whole page: after a resize, beside a view o
   assert.ok(a.pictures.length <= most, `${a.pictures.length} pictures for ${kRun} posts in ${elapsed} ms`);
 });
 
+test('a page costly to draw is held while posts change it, drawn when they pause, and input reaches its controls', async () => {
+  const c = connect();
+  const size = Buffer.alloc(8);
+  size.writeUInt32LE(400, 0);
+  size.writeUInt32LE(240, 4);
+  c.send('B', size);
+  c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
+  await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
+  // Thousands of labels on top of one another, as a window made label by
+  // label, and an edit above them.
+  const kLabels = 20000;
+  await c.query(`(() => { const parts = []; for (let i = 0; i < ${kLabels}; i++) parts.push('<div style="position:absolute;' +
+    'left:' + (i % 10) * 40 + 'px;top:' + (i % 11) * 20 + 'px;width:36px;height:16px">Label ' + i + '</div>');
+    document.body.insertAdjacentHTML('beforeend', parts.join('') + '<input id="E1" style="position:absolute;left:10px;' +
+    'top:200px;width:100px;height:20px;z-index:1"><div id="D1" style="position:absolute;left:300px;top:200px;' +
+    'width:90px;height:30px;z-index:1"></div>');
+    window.__ev = []; document.addEventListener('mousedown', (e) => __ev.push(e.target.id || e.target.tagName)); return 1; })()`);
+  // Changes in a run, until one finds the drawing held (its nameless sheet in place).
+  const held = 'document.adoptedStyleSheets.length';
+  let step = 0;
+  const changeOnce = () => c.query(`document.getElementById("D1").textContent = "${++step}"; 1`);
+  await queryUntil(c, held, (v) => String(v) === '1', changeOnce);
+  for (let i = 0; i < 5; i++) await changeOnce();
+  await c.query('document.getElementById("D1").style.background = "rgb(0, 0, 255)"; 1');
+  // Input right after the run: pressed on the edit and typed into it.
+  const input = (m) => c.send('I', JSON.stringify(m));
+  input({ t: 'm', type: 'down', button: 'left', x: 50, y: 210, clicks: 1 });
+  input({ t: 'm', type: 'up', button: 'left', x: 50, y: 210, clicks: 1 });
+  for (const ch of 'ok') {
+    input({ t: 'k', type: 'down', vk: ch.toUpperCase().charCodeAt(0) });
+    input({ t: 'c', text: ch });
+    input({ t: 'k', type: 'up', vk: ch.toUpperCase().charCodeAt(0) });
+  }
+  const want = 'E1|ok';
+  assert.equal(await queryUntil(c, '__ev.join(" ") + "|" + document.getElementById("E1").value', (v) => v === want), want);
+  // The last change is drawn once the posts have paused, with no hold left.
+  await c.until((f, p) => p.length > 0 && decodePng(p[p.length - 1]).rgb(380, 225) === '#0000ff');
+  assert.equal(String(await queryUntil(c, held, (v) => String(v) === '0')), '0');
+  c.send('X');
+  await new Promise((r) => c.socket.on('close', r));
+});
+
 test('a closed view takes its page along: many views in a row leave none behind', async () => {
   // The views of the tests before have closed.
   await waitFor(() => host.pageCount() === 0, 'earlier pages to close');
