@@ -17,7 +17,8 @@ add_executable(image_bench
   ${image_bench_root}/graphics/image/ccitt.cpp
   ${image_bench_root}/graphics/image/pcx.cpp
   ${image_bench_root}/tests/image/raster_kit.cpp
-  ${image_bench_root}/session/util/mem.cpp)
+  ${image_bench_root}/session/util/mem.cpp
+  ${image_bench_root}/session/util/strutil.cpp)
 target_include_directories(image_bench PRIVATE ${image_bench_root} ${image_bench_root}/tests/image)
 target_compile_options(image_bench PRIVATE -O2 -g0 -fno-sanitize=all)
 target_link_options(image_bench PRIVATE -fno-sanitize=all)

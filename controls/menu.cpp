@@ -51,9 +51,13 @@ MenuItemRecord* ItemAt(MenuRecord* m, int32_t n) {   // n is 1-based
 }
 
 // Puts the items into the popup again: command ids follow the positions.
-void MenuRebuild(MenuRecord* m) {
+// False when the popup did not take every item (AppendMenuA fails when it
+// cannot copy a text, or the popup is gone): the menu does not show what the
+// records hold, and the change that asked for the rebuild is answered -6.
+bool MenuRebuild(MenuRecord* m) {
     while (GetMenuItemCount(m->popup) > 0) RemoveMenu(m->popup, 0, MF_BYPOSITION);
     uint32_t pos = 0;
+    bool taken = true;
     for (MenuItemRecord* it = m->items; it; it = it->nextItem, ++pos) {
         UINT flags = MF_STRING;
         if (it->itemFlags & kItemSeparator) flags = MF_SEPARATOR;
@@ -64,11 +68,14 @@ void MenuRebuild(MenuRecord* m) {
             flags |= MF_POPUP;
             id = reinterpret_cast<UINT_PTR>(it->subMenu->popup);
         }
-        AppendMenuA(m->popup, flags, id, it->text ? it->text : "");
+        if (!AppendMenuA(m->popup, flags, id, it->text ? it->text : "")) taken = false;
     }
     if (m->hdr.kind == kKindMenu && (m->hdr.flags & kObjShown) && m->hdr.parent && m->hdr.parent->hwnd)
         DrawMenuBar(m->hdr.parent->hwnd);
+    return taken;
 }
+
+int32_t RebuildAnswer(MenuRecord* m) { return MenuRebuild(m) ? 0 : kOpNoMemory; }
 
 // Adds an item parsed into gMenuItem at 0-based position pos (past the end: last).
 MenuItemRecord* MenuAddItem(MenuRecord* m, uint32_t pos) {
@@ -129,6 +136,16 @@ bool MenuRemoveItem(MenuRecord* m, int32_t n) {
     return false;
 }
 
+// An item just added at 0-based position pos is shown, or taken out again
+// when the popup did not take it (its text could not be copied): -6 then,
+// and the menu shows what it showed before.
+int32_t KeepUnlessTaken(MenuRecord* m, uint32_t pos) {
+    if (MenuRebuild(m)) return 0;
+    MenuRemoveItem(m, static_cast<int32_t>(pos) + 1);
+    MenuRebuild(m);
+    return kOpNoMemory;
+}
+
 // Builds the menu from its definition text: the first item is its own text.
 bool MenuBuild(MenuRecord* m, const char* text, uint32_t length) {
     uint32_t at = 0;
@@ -150,8 +167,7 @@ bool MenuBuild(MenuRecord* m, const char* text, uint32_t length) {
             return false;
         }
     }
-    MenuRebuild(m);
-    return true;
+    return MenuRebuild(m);
 }
 
 int MenuBarPosition(MenuRecord* m) {
@@ -189,10 +205,10 @@ int32_t MenuShow(ObjectRecord* rec, int32_t a, int32_t b, int32_t, int32_t) {
     }
     RECT client = WindowBarChangeBegin(rec->parent);
     if (!GetMenu(wnd)) SetMenu(wnd, bar);
-    AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(m->popup), m->text ? m->text : "");
+    bool taken = AppendMenuA(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(m->popup), m->text ? m->text : "");
     DrawMenuBar(wnd);
     WindowBarChangeEnd(rec->parent, client);
-    return 0;
+    return taken ? 0 : kOpNoMemory;
 }
 
 int32_t MenuHide(ObjectRecord* rec) {
@@ -212,8 +228,7 @@ int32_t MenuCheckItem(ObjectRecord* rec, int32_t n, int32_t on) {
     MenuItemRecord* it = ItemAt(m, n == 0 ? 1 : n);
     if (!it) return 0;
     it->itemFlags = on ? (it->itemFlags | kItemChecked) : (it->itemFlags & ~kItemChecked);
-    MenuRebuild(m);
-    return 0;
+    return RebuildAnswer(m);
 }
 
 int32_t MenuEnable(ObjectRecord* rec, int32_t n, int32_t on) {
@@ -222,23 +237,21 @@ int32_t MenuEnable(ObjectRecord* rec, int32_t n, int32_t on) {
         if (n != 0 && it != ItemAt(m, n)) continue;
         it->itemFlags = on ? (it->itemFlags & ~kItemDisabled) : (it->itemFlags | kItemDisabled);
     }
-    MenuRebuild(m);
-    return 0;
+    return RebuildAnswer(m);
 }
 
 int32_t MenuDeleteItem(ObjectRecord* rec, int32_t n) {
     MenuRecord* m = AsMenu(rec);
-    if (n >= 1 && MenuRemoveItem(m, n)) MenuRebuild(m);
-    return 0;
+    return n >= 1 && MenuRemoveItem(m, n) ? RebuildAnswer(m) : 0;
 }
 
 int32_t MenuInsertItem(ObjectRecord* rec, int32_t n, const char* text, uint32_t len) {
     MenuRecord* m = AsMenu(rec);
     if (!text || !len) return 0;
     MenuParseItemText(text, len, true);
-    if (!MenuAddItem(m, n < 0 ? m->itemCount : static_cast<uint32_t>(n))) return kOpNoMemory;
-    MenuRebuild(m);
-    return 0;
+    uint32_t pos = n < 0 || static_cast<uint32_t>(n) > m->itemCount ? m->itemCount : static_cast<uint32_t>(n);
+    if (!MenuAddItem(m, pos)) return kOpNoMemory;
+    return KeepUnlessTaken(m, pos);
 }
 
 // Item text without its '&' marks ("&&" stays one '&').
@@ -270,13 +283,22 @@ int32_t MenuSetText(ObjectRecord* rec, int32_t n, const char* text, uint32_t len
     MenuParseItemText(text, len, true);
     char* copy = CtlCopyText(gMenuItem.text, gMenuItem.length);
     if (!copy) return kOpNoMemory;
-    LocalFreeMem(it->text);
+    char* old = it->text;
+    const uint32_t oldFlags = it->itemFlags;
     it->text = copy;
     it->itemFlags &= ~(kItemSeparator | kItemDisabled);
     if (gMenuItem.separator) it->itemFlags |= kItemSeparator;
     else if (!gMenuItem.enabled) it->itemFlags |= kItemDisabled;
+    if (MenuRebuild(m)) {
+        LocalFreeMem(old);
+        return 0;
+    }
+    // The menu did not take it: the item keeps its text and state.
+    it->text = old;
+    it->itemFlags = oldFlags;
+    LocalFreeMem(copy);
     MenuRebuild(m);
-    return 0;
+    return kOpNoMemory;
 }
 
 // The menu command of a window: ids base + 1 .. base + count are this menu's items.
@@ -357,13 +379,22 @@ int32_t MenuSetProp(ObjectRecord* rec, PropChange* req) {
     if (req->id == kPidText) {
         char* copy = CtlCopyText(req->text, req->textLength);
         if (!copy) return kOpNoMemory;
-        if (m->text) LocalFreeMem(m->text);
+        char* old = m->text;
         m->text = copy;
-        if (MenuBarPosition(m) >= 0) {
-            MenuHide(rec);
-            MenuShow(rec, 0, 0, 0, 0);
+        if (MenuBarPosition(m) < 0) {
+            LocalFreeMem(old);
+            return 0;
         }
-        return 0;
+        MenuHide(rec);
+        if (MenuShow(rec, 0, 0, 0, 0) == 0) {
+            LocalFreeMem(old);
+            return 0;
+        }
+        // The bar did not take it: the menu goes back on it with its old text.
+        m->text = old;
+        LocalFreeMem(copy);
+        MenuShow(rec, 0, 0, 0, 0);
+        return kOpNoMemory;
     }
     if (req->id == kPidMergeType) {
         // Values outside the groups are ignored.
@@ -440,8 +471,7 @@ int32_t ItemSetProp(ObjectRecord* rec, PropChange* req) {
         return ObjectSetCommonProperty(rec, req->id, req->value, req->text, req->textLength, &redraw);
     }
     }
-    MenuRebuild(it->menu);
-    return 0;
+    return RebuildAnswer(it->menu);
 }
 
 const ObjectOps kMenuOps = {
@@ -514,9 +544,15 @@ ObjectRecord* MenuCreateKind(uint8_t kind, ObjectCreateRecord* cr, int32_t* code
     *code = 0;
     if ((cr->flags0 & kCrVisible) && kind == kKindMenu) {
         ObjectRef ref = ObjectRefOf(rec);
-        ObjectActivate(rec, 0, 0, 0, 0);
+        int32_t shown = ObjectActivate(rec, 0, 0, 0, 0);
         if (!ObjectRefAlive(ref)) {
             *code = kOpNoObject;
+            return nullptr;
+        }
+        // A menu the bar did not take is not made as if it were shown.
+        if (shown < 0) {
+            MenuFree(m);
+            *code = shown;
             return nullptr;
         }
     }
@@ -558,9 +594,8 @@ ObjectRecord* MenuItemCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
             SubMenuAddRef(&sub->hdr);
         }
     }
-    MenuRebuild(gLastMenu);
-    *code = 0;
-    return &it->hdr;
+    *code = KeepUnlessTaken(gLastMenu, gLastMenu->itemCount - 1);
+    return *code == 0 ? &it->hdr : nullptr;
 }
 
 ObjectRecord* MRegionCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {

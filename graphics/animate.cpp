@@ -13,7 +13,9 @@
 #include "objects/objwindowed.h"
 #include "objects/paint.h"
 #include "objects/window.h"
+#include "session/log.h"
 #include "session/util/codepage.h"
+#include "session/util/strutil.h"
 
 namespace {
 
@@ -196,6 +198,11 @@ int32_t AnimateMethod(ObjectRecord* rec, MethodCallRec* call) {
     case kAnimateOpen: {
         uint32_t len = 0;
         const char* text = CtlArgText(call, 0, &len);
+        // A clip's name holding a NUL, cut there, would open another file.
+        if (!NameIsWhole(text, len, SIZE_MAX)) {
+            DebugLogWrite("AnimateOpen", "the clip's name holds a NUL: refused");
+            return CtlReplyInt(kMethodFailed);
+        }
         char* name = CtlCopyText(text ? text : "", len);
         if (!name) return CtlReplyInt(kMethodFailed);
         // The fetch pumps: the record is looked up again after it.

@@ -355,7 +355,7 @@ ObjectRecord* IconCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     if (ic->list && ic->imageIndex) {
         loaded = IconFromImageList(ic);
     } else if (name.text && name.length) {
-        char* copy = CtlCopyText(name.text, name.length);
+        char* copy = ImageNameIsWhole(name.text, name.length) ? CtlCopyText(name.text, name.length) : nullptr;
         loaded = copy && IconLoadByName(ic, copy, false);
         LocalFreeMem(copy);
     } else {

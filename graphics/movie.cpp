@@ -16,6 +16,8 @@
 #include "objects/objwindowed.h"
 #include "objects/paint.h"
 #include "objects/window.h"
+#include "session/log.h"
+#include "session/util/strutil.h"
 
 namespace {
 
@@ -290,9 +292,15 @@ const ObjectOps kMovieOps = {
 
 // ---- Creation -----------------------------------------------------------------------------
 
-// The clip's name: the creation Text, else the one the dialog gives (false when cancelled).
+// The clip's name: the creation Text, else the one the dialog gives (false when
+// cancelled, or when the Text cannot be used as a name as given).
 bool ClipName(ObjectCreateRecord* cr, HWND owner) {
     if (cr->text.text && cr->text.length) {
+        // A name holding a NUL, cut there, would open another clip.
+        if (!NameIsWhole(cr->text.text, cr->text.length, SIZE_MAX)) {
+            DebugLogWrite("MovieCreate", "the clip's name holds a NUL: refused");
+            return false;
+        }
         uint32_t n = cr->text.length < kMaxClipName ? cr->text.length : kMaxClipName;
         CtlSetTextBuf(cr->text.text, n);
         return true;

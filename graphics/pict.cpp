@@ -931,6 +931,7 @@ int LoadCreateImage(PictRecord* p, const ObjectCreateRecord* cr, uint16_t page) 
     if (name.text && name.length) {
         if (static_cast<uint8_t>(name.text[0]) == 4)
             return ImageLoadFromMemory(reinterpret_cast<const uint8_t*>(name.text), name.length, p, page);
+        if (!ImageNameIsWhole(name.text, name.length)) return kImgNotOpened;
         char* copy = CtlCopyText(name.text, name.length);
         if (!copy) return kImgNoMemory;
         int rc = copy[0] == '@' ? ImageLoadNamedResource(p, copy + 1) : ImageLoadFromFile(copy, p, page);

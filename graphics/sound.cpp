@@ -12,8 +12,10 @@
 #include "graphics/media.h"
 #include "objects/focus.h"
 #include "objects/guihooks.h"
+#include "session/log.h"
 #include "session/session.h"
 #include "session/util/handles.h"
+#include "session/util/strutil.h"
 
 namespace {
 
@@ -114,12 +116,16 @@ void SoundSetFileDialog(MediaFileDialogFn fn) { gSoundDialog = fn ? fn : Default
 
 int32_t SndLoad(const char* name, uint32_t nameLen, uint32_t option) {
     if (option != kSndOptionPlain && option != kSndOptionMci) return kLoadFailed;
-    // The name ends at its first NUL; one longer than a path is no file.
-    size_t n = 0;
-    while (n < nameLen && name[n]) ++n;
-    if (n >= kMaxNameBytes) return kLoadFailed;
+    // A name is used as given or not at all: one holding a NUL, cut there,
+    // would load another file; one longer than a path is no file.
+    if (!NameIsWhole(name, nameLen, kMaxNameBytes - 1)) {
+        DebugLogWrite("SndLoad", "the sound's name holds a NUL or passes %u characters: refused",
+                      static_cast<unsigned>(kMaxNameBytes - 1));
+        return kLoadFailed;
+    }
+    const size_t n = nameLen;
     char path[kMaxNameBytes];
-    memcpy(path, name, n);
+    if (n) memcpy(path, name, n);
     path[n] = '\0';
     SoundRecord* s = static_cast<SoundRecord*>(LocalAllocZero(sizeof(SoundRecord)));
     if (!s) return kLoadFailed;

@@ -19,6 +19,7 @@
 #include "objects/guihooks.h"
 #include "objects/objwindowed.h"
 #include "objects/window.h"
+#include "session/log.h"
 #include "session/session.h"
 #include "session/util/codepage.h"
 
@@ -63,13 +64,21 @@ void DropDownMenu(ToolBarRecord* bar, ToolButtonRecord* b, bool fromKey) {
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
     uint32_t len = static_cast<uint32_t>(strlen(b->menuText)), at = 0, number = 0;
-    while (at < len) {
+    bool taken = true;
+    while (at < len && taken) {
         uint32_t used = MenuParseItemText(b->menuText + at, len - at, true);
         if (!used) break;
         at += used;
         ++number;
-        if (gMenuItem.separator) AppendMenuA(menu, MF_SEPARATOR, number, nullptr);
-        else AppendMenuA(menu, MF_STRING | (gMenuItem.enabled ? 0 : MF_GRAYED), number, Ansi(gMenuItem.text));
+        if (gMenuItem.separator) taken = AppendMenuA(menu, MF_SEPARATOR, number, nullptr);
+        else taken = AppendMenuA(menu, MF_STRING | (gMenuItem.enabled ? 0 : MF_GRAYED), number, Ansi(gMenuItem.text));
+    }
+    // A menu short of an item the popup did not take is not shown: a choice
+    // in it could not be the one the server's MenuText numbers.
+    if (!taken) {
+        DestroyMenu(menu);
+        DebugLogWrite("DropDownMenu", "item %u of the button's menu was not taken: not shown", number);
+        return;
     }
     ObjectRecord* rec = &bar->c.hdr;
     RECT r = {};

@@ -277,6 +277,11 @@ extern void (*gPrtDlgHook)(HWND dlg);
 enum PrtNameAnswer { kPrtNameKeep, kPrtNameAnswered };
 HDC PrtOpenDCByName(const char* name, PrinterRec* job, PrtNameAnswer answer);
 HDC OpenPrtByName(const char* name, PrinterRec* job);
+// Whether a printer name the server gives (text and length) can be used as
+// given: one holding a NUL, cut there, would choose another printer. A name
+// that cannot is refused as a printer not found (kPrtErrPrinterPorts), its
+// reason in the error text and the debug log.
+bool PrtNameIsWhole(const char* name, size_t len);
 bool GetDefaultPageSetup();
 int32_t PrtPageSetupDlg(HWND owner);
 int32_t PrtPrintDlg(HWND owner);

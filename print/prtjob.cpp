@@ -158,6 +158,7 @@ PrinterRec* PrtOpen(const PrtOpenMsg* request, uint32_t* errorOut) {
     }
     *errorOut = 0;
     PrtErrorClear();
+    if (!PrtNameIsWhole(name, nameLen)) return nullptr;
     PrinterRec* job = PrtRecAlloc(kPrtGdiJobFlags, kPrtTextFrame);
     if (!job) return nullptr;
 

@@ -119,6 +119,8 @@ int32_t PrevPanelFree(void** slot) {
 static int32_t MakePanelJob(const PrevPanelLoadArgs* a, PrinterRec** out) {
     // A spool name that cannot be used as given would show another file.
     if (!NameIsWhole(a->spool, a->spoolLen, kPrtSpoolNameSize - 1)) return kPrtSpoolNotOpened;
+    // A printer name holding a NUL is refused as a printer not found.
+    if (!PrtNameIsWhole(a->printer, a->printerLen)) return kPrtNoMemory;
     PrinterRec* j = PrtRecAlloc(kPrtFlagDocPending | kPrtFlagGdiJob | kPrtFlagCells, kPrtTextFrame);
     if (!j) return kPrtNoMemory;
     j->closing = 1;

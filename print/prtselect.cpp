@@ -7,12 +7,14 @@
 #include <commdlg.h>
 #include <winspool.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "objects/objrecord.h"
 #include "objects/pump.h"
 #include "session/config.h"
+#include "session/log.h"
 #include "session/session.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
@@ -264,6 +266,14 @@ HDC PrtOpenDCByName(const char* name, PrinterRec* job, PrtNameAnswer answer) {
         ClosePrinter(printer);
     }
     return CreateDCA(driver, device, port, nullptr);
+}
+
+bool PrtNameIsWhole(const char* name, size_t len) {
+    if (NameIsWhole(name, len, SIZE_MAX)) return true;
+    gPrtName[0] = 0;   // the answer names no printer
+    PrtSetSelectError(kPrtErrPrinterPorts, "PRT: the printer name holds a NUL!");
+    DebugLogWrite("PrtNameIsWhole", "the printer name holds a NUL: refused");
+    return false;
 }
 
 HDC OpenPrtByName(const char* name, PrinterRec* job) {

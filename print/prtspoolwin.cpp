@@ -614,6 +614,8 @@ int32_t PrtOpenFromSpool(PrtSpoolOpenMsg* o) {
     // A spool name that cannot be used as given (NameIsWhole) would read
     // another file into the job: refused before anything is opened.
     if (!NameIsWhole(o->spool.text, o->spool.len, kPrtSpoolNameSize - 1)) return kPrtSpoolNotOpened;
+    // So would a printer name choose another printer: refused as one not found.
+    if (!PrtNameIsWhole(o->printer.text, o->printer.len)) return kPrtNoMemory;
     PrinterRec* j = PrtRecAlloc(kPrtFlagDocPending | kPrtFlagGdiJob | kPrtFlagCells, kPrtTextFrame);
     if (!j) return kPrtNoMemory;
     j->openOptions = options;

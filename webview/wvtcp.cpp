@@ -738,8 +738,8 @@ static const int kEditMenuByKey = -1;   // the edit menu's point: asked of the p
 enum EditStateChar { kEditStateUndo, kEditStateSelected, kEditStateEditable, kEditStatePassword, kEditStatePartly,
                      kEditStateLen };
 
-static void AddEditItem(HMENU menu, EditMenuItem item, const char* text, bool enabled) {
-    AppendMenuA(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), item, text);
+static bool AddEditItem(HMENU menu, EditMenuItem item, const char* text, bool enabled) {
+    return AppendMenuA(menu, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED), item, text);
 }
 
 static void RunEditCommand(WvTcpConn* c, HWND pane, UINT item) {
@@ -756,7 +756,8 @@ static void RunEditCommand(WvTcpConn* c, HWND pane, UINT item) {
 
 // At x, y of a right-click; from the keyboard (kEditMenuByKey) at the centre
 // of the focused field, which the page then answers after the state
-// (":X:Y"). False when there was no field to show it for.
+// (":X:Y"). False when none was shown: there was no field to show it for,
+// or the system did not take every item (memory short).
 static bool ShowEditMenu(WvTcpConn* c, HWND pane, int x, int y) {
     char json[kInputJsonMax];
     snprintf(json, sizeof json, "{\"t\":\"e\",\"x\":%d,\"y\":%d}", x, y);
@@ -769,14 +770,19 @@ static bool ShowEditMenu(WvTcpConn* c, HWND pane, int x, int y) {
     HMENU menu = field ? CreatePopupMenu() : nullptr;
     if (!menu) return false;
     bool editable = on[kEditStateEditable], selected = on[kEditStateSelected], hidden = on[kEditStatePassword];
-    AddEditItem(menu, kEditUndo, "&Undo", on[kEditStateUndo] && editable);
-    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AddEditItem(menu, kEditCut, "Cu&t", selected && editable && !hidden);
-    AddEditItem(menu, kEditCopy, "&Copy", selected && !hidden);
-    AddEditItem(menu, kEditPaste, "&Paste", editable && IsClipboardFormatAvailable(CF_UNICODETEXT));
-    AddEditItem(menu, kEditDelete, "&Delete", selected && editable);
-    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    AddEditItem(menu, kEditSelectAll, "Select &All", on[kEditStatePartly]);
+    bool taken = AddEditItem(menu, kEditUndo, "&Undo", on[kEditStateUndo] && editable) &&
+                 AppendMenuA(menu, MF_SEPARATOR, 0, nullptr) &&
+                 AddEditItem(menu, kEditCut, "Cu&t", selected && editable && !hidden) &&
+                 AddEditItem(menu, kEditCopy, "&Copy", selected && !hidden) &&
+                 AddEditItem(menu, kEditPaste, "&Paste", editable && IsClipboardFormatAvailable(CF_UNICODETEXT)) &&
+                 AddEditItem(menu, kEditDelete, "&Delete", selected && editable) &&
+                 AppendMenuA(menu, MF_SEPARATOR, 0, nullptr) &&
+                 AddEditItem(menu, kEditSelectAll, "Select &All", on[kEditStatePartly]);
+    if (!taken) {
+        DestroyMenu(menu);
+        DebugLogWrite("ShowEditMenu", "the system did not take the edit menu's items: not shown");
+        return false;
+    }
     POINT at = {x, y};
     ClientToScreen(pane, &at);
     // The menu's own loop may run a handler that closes the view: the

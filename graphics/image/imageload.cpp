@@ -3,6 +3,7 @@
 // and the shared decode state.
 #include "graphics/image/imageload.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -15,6 +16,7 @@
 #include "graphics/image/tiff.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 
 ImageDecodeState gImageDecodeState;
 int gImageFormatCode;
@@ -238,6 +240,12 @@ int ImageDetectFormat(int expected) {
     uint32_t first;
     if (r.U32At(0, &first) && (first == kBareCoreHeader || first == kBareInfoHeader)) return kImgFormatBmp;
     return kImgFormatUnknown;
+}
+
+bool ImageNameIsWhole(const char* text, uint32_t length) {
+    if (NameIsWhole(text, length, SIZE_MAX)) return true;
+    gImageLoadHooks.refused(kImgNotOpened, "the picture's name holds a NUL: cut there, it would name another file");
+    return false;
 }
 
 int ImageLoadFromFile(const char* name, PictRecord* pict, uint16_t page) {

@@ -81,6 +81,11 @@ void ImageClearState();
 // A file (the client's own, or the server's) is held whole while it is
 // decoded: its bytes count against gImageByteCap beside the picture.
 int ImageLoadFromFile(const char* name, PictRecord* pict, uint16_t page);
+// Whether a picture or icon name the server gives (text and length) can be
+// read as given: one holding a NUL, cut there, would read another file (or
+// fetch another server file). Refused with kImgNotOpened's reason told to
+// the refused hook.
+bool ImageNameIsWhole(const char* text, uint32_t length);
 int ImageLoadFromMemory(const uint8_t* data, uint32_t length, PictRecord* pict, uint16_t page);
 // Decodes a resource block into the state by its detected format (PCX and
 // TIFF at page 1, anything unrecognised as BMP); the caller hands it over.

@@ -280,6 +280,23 @@ TEST_F(ControlsTest, ATextTheControlRefusesIsAnsweredNoMemory) {
         EXPECT_EQ("12", Text(rec, 0)) << c.why << ": the text the control kept";
         if (c.type) ObjectDestroy(rec);
     }
+    // A menu's popup that takes no item (destroyed here: AppendMenuA fails
+    // as it does when it cannot copy a text): a menu item's text is answered
+    // -6 with the old text kept, and an item made then is not made.
+    ObjectRecord* menu = Make(kTypeSubmenu, nullptr, "Sub;One;Two");
+    ASSERT_NE(nullptr, menu);
+    ASSERT_EQ(0, ObjectSetText(menu, 1, "12", 2));
+    DestroyMenu(MenuPopupOf(menu));
+    EXPECT_EQ(kOpNoMemory, ObjectSetText(menu, 1, "345", 3)) << "a menu item's text";
+    EXPECT_EQ("12", Text(menu, 1)) << "a menu item's text: the text the item kept";
+    CreateRecordReset(&cr_);
+    cr_.windowRec = win_;
+    cr_.title = CrText{"Three", 5};
+    int32_t code = 0;
+    EXPECT_EQ(nullptr, MenuItemCreate(0, &cr_, &code)) << "a menu item made";
+    EXPECT_EQ(kOpNoMemory, code) << "a menu item made";
+    EXPECT_EQ(2u, MenuItemCount(menu)) << "a menu item made: not among the items";
+    ObjectDestroy(menu);   // at once: no other menu may be given the dead handle first
 }
 
 TEST_F(ControlsTest, ComboAndListKeepItemsInOrder) {

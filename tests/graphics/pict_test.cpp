@@ -403,6 +403,8 @@ TEST_F(PictTest, FailedLoadsKeepTheImageAndAnswerTheirCode) {
     EXPECT_EQ(-3, code);
     EXPECT_EQ(nullptr, MakePict(TempPath("qovpict_missing.bmp"), 0, 0, 50, 50, &code));
     EXPECT_EQ(-2, code) << "a file that cannot be opened";
+    EXPECT_EQ(nullptr, MakePict(path + std::string(1, '\0') + "x", 0, 0, 50, 50, &code));
+    EXPECT_EQ(-2, code) << "a name holding a NUL: cut there, it would load " << path;
 }
 
 // The form's resources in the fake: 77 a bitmap block, 78 found with no data.

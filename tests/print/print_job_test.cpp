@@ -47,7 +47,7 @@ protected:
 
 TEST_F(PrintJob, OpenAnswersHandleAndName) {
     struct Case {
-        const char* name;
+        std::string name;
         bool ok;
         const char* answered;
         const char* error;
@@ -59,6 +59,8 @@ TEST_F(PrintJob, OpenAnswersHandleAndName) {
         {"!QovTestA4", true, "QovTestA4", "", "a leading ! is skipped"},
         {"QovTest on LPT2:", true, "QovTest on LPT2:", "", "printer on a port"},
         {"NoSuchPrinter", false, "NoSuchPrinter", "PRT: printerPorts Fail!", "missing from printerPorts: 303"},
+        {std::string("QovTest\0x", 9), false, "", "PRT: the printer name holds a NUL!",
+         "a name holding a NUL: refused as a printer not found, never QovTest"},
     };
     for (const Case& c : cases) {
         Answer1147 a = Open(c.name);

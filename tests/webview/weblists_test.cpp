@@ -103,7 +103,7 @@ std::string WebLists::Call(ObjectRecord* rec, uint32_t type, uint32_t method, st
         if (args[i].text) {
             call.args[i].kind = kItemText;
             call.args[i].data = args[i].text;
-            call.args[i].size = static_cast<uint32_t>(strlen(args[i].text));
+            call.args[i].size = args[i].length ? args[i].length : static_cast<uint32_t>(strlen(args[i].text));
         } else {
             call.args[i].kind = kItemInt;
             call.args[i].value = static_cast<uint64_t>(static_cast<int64_t>(args[i].value));

@@ -17,13 +17,17 @@
 #include "objects/objcreate.h"
 #include "objects/objrecord.h"
 
-// One method argument: a number, or a text when text is given.
+// One method argument: a number, or a text when text is given (of length
+// bytes, or up to its NUL when length is 0).
 struct Arg {
     int32_t value;
     const char* text;
+    uint32_t length = 0;
 };
 inline Arg N(int32_t v) { return Arg{v, nullptr}; }
 inline Arg T(const char* t) { return Arg{0, t}; }
+// A text of exactly these bytes, a NUL inside kept.
+inline Arg Bytes(const std::string& t) { return Arg{0, t.data(), static_cast<uint32_t>(t.size())}; }
 constexpr Arg kSkip = {INT32_MIN, nullptr};
 
 // The answers given through the reply services, the last one last.

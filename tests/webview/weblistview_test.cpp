@@ -515,6 +515,14 @@ TEST_F(WebListXml, ListLoadsMakeColumnsAndRows) {
     EXPECT_EQ(WebListView(lv)->columns->next->width, 0);
     EXPECT_EQ(Lv(lv, 51, {T("<?xml version=\"1.0\"?><Table><Row>"), N(0)}), "3") << "the reader's code";
     EXPECT_EQ(Lv(lv, 51, {T("!no-such.xml"), N(0)}), "200");
+    // A name holding a NUL is no file: cut there, it would read lvnul.xml.
+    FILE* present = fopen("lvnul.xml", "wb");
+    ASSERT_NE(present, nullptr);
+    fputs(kept, present);
+    fclose(present);
+    ASSERT_EQ(Lv(lv, 51, {T("!lvnul.xml"), N(0)}), "0") << "the file itself loads";
+    EXPECT_EQ(Lv(lv, 51, {Bytes(std::string("!lvnul.xml\0x", 12)), N(0)}), "200") << "a name holding a NUL";
+    remove("lvnul.xml");
     EXPECT_EQ(Lv(lv, 51, {T("<?xml version=\"1.0\"?><T><L><A>1</A></L></T>"), N(0), T("T"), T("L")}), "0");
     EXPECT_EQ(ListDump(lv), "A|\n0,0:1|\n") << "table and row names given";
 }

@@ -10,6 +10,7 @@
 #include "objects/events.h"
 #include "objects/objtables.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 #include "webview/controls/webbutton.h"
 #include "webview/controls/webdrawn.h"
 #include "webview/core/pageactions.h"
@@ -74,8 +75,10 @@ bool ResourceUrl(uint32_t type, uint32_t number, char* url, size_t urlSize, char
     return WebImagePath(name, true, url, urlSize);
 }
 
-// A file name of the images folder as its URL.
+// A file name of the images folder as its URL; none for a name holding a
+// NUL, which cut there would show another file.
 bool FileUrl(const CrText& name, char* url, size_t urlSize) {
+    if (!NameIsWhole(name.text, name.length, SIZE_MAX)) return false;
     char plain[kImageNameMax + 1];
     uint32_t n = name.length > kImageNameMax ? kImageNameMax : name.length;
     snprintf(plain, sizeof plain, "%.*s", static_cast<int>(n), name.text);

@@ -11,6 +11,7 @@
 #include "objects/kindcodes.h"
 #include "session/util/bytereader.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 #include "webview/controls/weblist.h"
 #include "webview/controls/weblvtext.h"
 #include "webview/core/webobject.h"
@@ -131,8 +132,11 @@ int32_t XmlSourceText(const char* source, uint32_t length, const char** text, ui
         *size = length;
         return kXcOk;
     }
+    // A file's name is read as given or not at all: one holding a NUL, or
+    // longer than the name's room, cut would read another file.
+    if (!NameIsWhole(source, length, kTextBufSize)) return kXcNoFile;
     char name[kTextBufSize + 1];
-    snprintf(name, sizeof name, "%.*s", static_cast<int>(length < kTextBufSize ? length : kTextBufSize), source);
+    snprintf(name, sizeof name, "%.*s", static_cast<int>(length), source);
     if (!gWebListFiles.load || gWebListFiles.load(name, data, size) != 0 || !*data) return kXcNoFile;
     *text = *data;
     return kXcOk;
