@@ -79,6 +79,23 @@ function connect() {
   return { socket, frames, pictures, until, send, query };
 }
 
+// The view's size, as its host window sends it.
+function sizeView(c, width, height) {
+  const b = Buffer.alloc(8);
+  b.writeUInt32LE(width, 0);
+  b.writeUInt32LE(height, 4);
+  c.send('B', b);
+}
+
+// A view of that size showing the start page, once the page has loaded.
+async function openView(width, height) {
+  const c = connect();
+  sizeView(c, width, height);
+  c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
+  await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
+  return c;
+}
+
 test('client URLs on drive Z: map to host paths', () => {
   const cases = [
     ['file:///Z:/work/out/qovwv_html/qovwvstart.html', 'file:///work/out/qovwv_html/qovwvstart.html'],
@@ -102,10 +119,7 @@ test('navigate, loaded notice, query reply before its acknowledgement, resize', 
   assert.deepEqual(c.frames.filter((x) => x.text !== kEventsWaiting),
     [{ type: 'W', text: '{"data":"hello","qn":5}' }, { type: 'K', text: '' }]);
 
-  const size = Buffer.alloc(8);
-  size.writeUInt32LE(640, 0);
-  size.writeUInt32LE(360, 4);
-  c.send('B', size);
+  sizeView(c, 640, 360);
   c.frames.length = 0;
   c.send('P', JSON.stringify({ action: 30, js: 'innerWidth + "x" + innerHeight' }));
   await c.until((f) => f.some((x) => x.type === 'K'));
@@ -149,13 +163,7 @@ test('frames arrive whole however the link splits them: a header in pieces, two 
 });
 
 test('the look of the page: a picture the size of the view after each change, input replayed as trusted events', async () => {
-  const c = connect();
-  const size = Buffer.alloc(8);
-  size.writeUInt32LE(320, 0);
-  size.writeUInt32LE(200, 4);
-  c.send('B', size);
-  c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
-  await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
+  const c = await openView(320, 200);
   await c.query('document.body.insertAdjacentHTML("beforeend", ' +
     '\'<input id="E1" style="position:absolute;left:10px;top:10px;width:100px;height:20px">\'); 1');
   // A change the page shows makes a new picture; an unchanged page sends none.
@@ -225,19 +233,6 @@ async function waitFor(cond, what) {
 }
 
 test('each view\'s pictures show its whole page: after a resize, beside a view of another size, after a run of posts', async () => {
-  const size = (c, width, height) => {
-    const b = Buffer.alloc(8);
-    b.writeUInt32LE(width, 0);
-    b.writeUInt32LE(height, 4);
-    c.send('B', b);
-  };
-  const view = async (width, height) => {
-    const c = connect();
-    size(c, width, height);
-    c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
-    await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
-    return c;
-  };
   // The newest picture is the page at its size, its bottom right corner in
   // the colour set last (only the newest is decoded, once).
   const newest = (width, height, colour) => {
@@ -249,11 +244,11 @@ test('each view\'s pictures show its whole page: after a resize, beside a view o
       return png.width === width && png.height === height && png.rgb(width - 5, height - 5) === colour;
     };
   };
-  const a = await view(320, 200);
-  size(a, 400, 300);   // its host window resized
+  const a = await openView(320, 200);
+  sizeView(a, 400, 300);   // its host window resized
   await a.query('document.body.style.background = "rgb(1, 2, 3)"; 1');
   await a.until(newest(400, 300, '#010203'));
-  const b = await view(200, 120);
+  const b = await openView(200, 120);
   await b.query('document.body.style.background = "rgb(4, 5, 6)"; 1');
   await b.until(newest(200, 120, '#040506'));
   await a.query('document.body.style.background = "rgb(7, 8, 9)"; 1');
@@ -262,7 +257,7 @@ test('each view\'s pictures show its whole page: after a resize, beside a view o
   // A full-screen page changed by a run of posts: its pictures keep a pace
   // (the browser may still send the ones on their way when it is held, and
   // the one it resumes with), and the last shows the last change.
-  size(a, kFullScreen[0], kFullScreen[1]);
+  sizeView(a, kFullScreen[0], kFullScreen[1]);
   await a.query('document.body.style.background = "rgb(0, 0, 1)"; 1');
   await a.until(newest(kFullScreen[0], kFullScreen[1], '#000001'));
   a.pictures.length = 0;
@@ -276,13 +271,7 @@ test('each view\'s pictures show its whole page: after a resize, beside a view o
 });
 
 test('a page costly to draw is held while posts change it, drawn when they pause, and input reaches its controls', async () => {
-  const c = connect();
-  const size = Buffer.alloc(8);
-  size.writeUInt32LE(400, 0);
-  size.writeUInt32LE(240, 4);
-  c.send('B', size);
-  c.send('N', 'file:///Z:' + path.join(dir, 'qovwvstart.html'));
-  await c.until((f) => f.some((x) => x.type === 'W' && x.text === '{"action":1}'));
+  const c = await openView(400, 240);
   // Thousands of labels on top of one another, as a window made label by
   // label, and an edit above them.
   const kLabels = 20000;
