@@ -47,15 +47,21 @@ function installWebViewShim() {
   // When the host asks (drawingPaced), the page's drawing is held while the
   // posts keep changing it: a changing post within kRunGapMs of the one
   // before starts a hold, and the page is drawn once the posts have paused
-  // for kSettleMs, or every kHoldMaxMs while they go on; a single change (a
-  // caption, a check) is drawn at once. A hold is a view transition whose
-  // update waits, with no element named for one (nothing is captured or
-  // animated). Layout still answers whoever asks for it, but a held page
-  // hits no element: the host has it drawn before it replays the user's
-  // input (__qovDrawNow), and no hold starts for a while after.
+  // for kSettleMs, or every kHoldMaxMs while they go on (a larger page less
+  // often); a single change (a caption, a check) is drawn at once. A hold is
+  // a view transition whose update waits, with no element named for one
+  // (nothing is captured or animated). Layout still answers whoever asks for
+  // it, but a held page hits no element: the host has it drawn before it
+  // replays the user's input (__qovDrawNow), and no hold starts for a while
+  // after.
   var kRunGapMs = 33;
   var kSettleMs = 33;
   var kHoldMaxMs = 250;
+  // A larger page costs more to draw and to picture: while posts run, a
+  // full-screen page is drawn every kFullScreenHoldMs, a smaller one as much
+  // more often as it is smaller, down to kHoldMaxMs.
+  var kFullScreenPixels = 1280 * 1024;
+  var kFullScreenHoldMs = 500;
   var kDrawnWaitMs = 2000;   // a held page that has not drawn by then (the browser stalled) is left to it
   var kHoldNameless = ':root { view-transition-name: none !important; }';
   var lastChangeAt = -Infinity;
@@ -104,7 +110,8 @@ function installWebViewShim() {
 
   function paceDrawing() {
     var now = performance.now();
-    if (hold && now - hold.at >= kHoldMaxMs) endHold();
+    var longest = Math.max(kHoldMaxMs, kFullScreenHoldMs * (innerWidth * innerHeight) / kFullScreenPixels);
+    if (hold && now - hold.at >= longest) endHold();
     if (!hold && now - lastChangeAt < kRunGapMs && now >= noHoldUntil &&
         typeof document.startViewTransition === 'function' && document.visibilityState === 'visible') {
       startHold(now);
