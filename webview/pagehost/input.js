@@ -317,4 +317,4 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
   };
 }
 
-module.exports = { startScreen, kFullScreenPicturesPerSecond };
+module.exports = { startScreen, kFullScreenPicturesPerSecond, kFullScreenPixels };

@@ -3,7 +3,8 @@
 // "message" event), over an outbox the host drains.
 'use strict';
 
-function installWebViewShim() {
+// fullScreenPixels: a full screen's area, which the page's drawing is paced by.
+function installWebViewShim(fullScreenPixels) {
   var listeners = [];
   var outbox = [];
   var wakePending = false;
@@ -60,7 +61,6 @@ function installWebViewShim() {
   // A larger page costs more to draw and to picture: while posts run, a
   // full-screen page is drawn every kFullScreenHoldMs, a smaller one as much
   // more often as it is smaller, down to kHoldMaxMs.
-  var kFullScreenPixels = 1280 * 1024;
   var kFullScreenHoldMs = 500;
   var kDrawnWaitMs = 2000;   // a held page that has not drawn by then (the browser stalled) is left to it
   var kHoldNameless = ':root { view-transition-name: none !important; }';
@@ -110,7 +110,7 @@ function installWebViewShim() {
 
   function paceDrawing() {
     var now = performance.now();
-    var longest = Math.max(kHoldMaxMs, kFullScreenHoldMs * (innerWidth * innerHeight) / kFullScreenPixels);
+    var longest = Math.max(kHoldMaxMs, kFullScreenHoldMs * (innerWidth * innerHeight) / fullScreenPixels);
     if (hold && now - hold.at >= longest) endHold();
     if (!hold && now - lastChangeAt < kRunGapMs && now >= noHoldUntil &&
         typeof document.startViewTransition === 'function' && document.visibilityState === 'visible') {
