@@ -4,6 +4,7 @@
 // file, a class, the Insert Object dialog), the operation row (paint,
 // properties, the "$" methods), the verb menu of the mouse and Enter, and the
 // flat entries of its object.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -25,6 +26,7 @@
 #include "session/proto/protocol.h"
 #include "session/proto/records.h"
 #include "session/session.h"
+#include "session/util/strutil.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
 
@@ -57,6 +59,8 @@ const MethodName kMethodNames[] = {{"$Delete", kContainerDelete}, {"$DoVerb", kC
 uint16_t InRange(int32_t v, IntRange r) {
     return v >= r.low && v <= r.high ? static_cast<uint16_t>(v) : r.def;
 }
+
+constexpr char kSourceDocNotWhole[] = "the SourceDoc holds a NUL: it names no file";
 
 // A text cut to max characters, copied to the local heap (null when empty).
 bool DupCut(const CrText& t, uint32_t max, char** out) {
@@ -230,8 +234,11 @@ ObjectRecord* ContainerCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     k->oleDrop = cr->oleDrop ? 1 : 0;
     k->oleTypeA = InRange(cr->oleTypeA, kOleTypeARange);
     k->updateOpt = InRange(cr->updateOpt, kUpdateOptRange);
+    // A SourceDoc with a NUL inside would name another file, cut there: it
+    // names none, and the object cannot be made from it.
+    bool sourceNamed = NameIsWhole(cr->sourceDoc.text, cr->sourceDoc.length, SIZE_MAX);
     if (!DupCut(cr->hostName, kContainerTextMax, &k->hostName) ||
-        !DupCut(cr->sourceDoc, kContainerTextMax, &k->sourceDoc)) {
+        (sourceNamed && !DupCut(cr->sourceDoc, kContainerTextMax, &k->sourceDoc))) {
         ReplaceStrField(nullptr, 0, &k->hostName);
         ObjectFreeRecord(&k->hdr);
         *code = kCtlCreateNoMemory;
@@ -259,14 +266,19 @@ ObjectRecord* ContainerCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     }
     CopyCreateStrings(&k->hdr, cr);
     gErrorText[0] = 0;
-    bool hasSource = (cr->storeId && store) || (k->sourceDoc && k->sourceDoc[0]) || k->classId[0];
+    bool hasSource = !sourceNamed || (cr->storeId && store) || (k->sourceDoc && k->sourceDoc[0]) || k->classId[0];
     if (hasSource) {
-        if (store) store->itemNumber = static_cast<uint16_t>(cr->storeId);
-        ObjectRef ref = ObjectRefOf(&k->hdr);
-        CGenObject* g = OleContainerNew(window, &k->hdr, store);
-        if (!ObjectRefAlive(ref)) {
-            Detailed(kDetailContainerFailed, code);
-            return nullptr;
+        CGenObject* g = nullptr;
+        if (sourceNamed) {
+            if (store) store->itemNumber = static_cast<uint16_t>(cr->storeId);
+            ObjectRef ref = ObjectRefOf(&k->hdr);
+            g = OleContainerNew(window, &k->hdr, store);
+            if (!ObjectRefAlive(ref)) {
+                Detailed(kDetailContainerFailed, code);
+                return nullptr;
+            }
+        } else {
+            snprintf(gErrorText, sizeof gErrorText, "%s", kSourceDocNotWhole);
         }
         // In design mode a Container whose object cannot be made stays, empty.
         if (!g && !gDesignMode) {
@@ -373,7 +385,7 @@ void Recreate(ObjectRecord* rec, uint32_t id, const char* text, uint32_t length)
     ContainerRecord* k = ContainerOf(rec);
     OleContainerRelease(rec);
     if (id == kPidSourceDoc) {
-        if (!length) return;
+        if (!length || !NameIsWhole(text, length, SIZE_MAX)) return;
         ReplaceStrField(text, static_cast<long>(length), &k->sourceDoc);
     } else {
         if (!length || length > kClassIdMax) return;

@@ -128,6 +128,7 @@ protected:
     struct Spec {
         const char* classId = nullptr;
         const char* sourceDoc = nullptr;
+        uint32_t sourceDocLength = 0;   // 0: up to its NUL
         const char* hostName = nullptr;
         int32_t storeId = 0, sizeMode = 0, displayType = 0, oleDrop = 0, autoVerb = 0, autoAct = 0;
         int32_t backStyle = 0, oleTypeA = 0, updateOpt = 0;
@@ -146,7 +147,7 @@ protected:
         if (s.visible) cr.flags0 |= kCrVisible;
         auto text = [](const char* t) { return t ? CrText{t, static_cast<uint32_t>(strlen(t))} : CrText{nullptr, 0}; };
         cr.classId = text(s.classId);
-        cr.sourceDoc = text(s.sourceDoc);
+        cr.sourceDoc = s.sourceDocLength ? CrText{s.sourceDoc, s.sourceDocLength} : text(s.sourceDoc);
         cr.hostName = text(s.hostName);
         cr.storeId = s.storeId, cr.sizeMode = s.sizeMode, cr.displayType = s.displayType, cr.oleDrop = s.oleDrop;
         cr.autoVerb = s.autoVerb, cr.autoAct = s.autoAct, cr.backStyle = s.backStyle, cr.oleTypeA = s.oleTypeA;
@@ -299,6 +300,7 @@ TEST_F(ContainerTest, CreationFailuresAnswerTheirDetail) {
         int32_t wantCode;
         const char* wantErrorPrefix;
         const char* why;
+        uint32_t sourceDocLength = 0;
     };
     const Case cases[] = {
         {"QovTest.NoSuchClass", nullptr, 0, false, -83, "WINERR:0x800401F3", "an unknown ProgID"},
@@ -307,11 +309,13 @@ TEST_F(ContainerTest, CreationFailuresAnswerTheirDetail) {
         {nullptr, "Z:\\no\\such\\file.qov", 3, false, -83, "WINERR:0x80004001",
          "Wine links no file: OleCreateLinkToFile is not implemented"},
         {"QovTest.NoSuchClass", nullptr, 0, true, 0, "WINERR:", "in design mode the Container stays, empty"},
+        {nullptr, "Z:\\no\\such\\file.qov\0x", 0, false, -83, "the SourceDoc holds a NUL",
+         "a SourceDoc with a NUL inside names no file, never the one before the NUL", 21},
     };
     for (const Case& c : cases) {
         gDesignMode = c.design ? 1 : 0;
         Spec s;
-        s.classId = c.classId, s.sourceDoc = c.sourceDoc, s.oleTypeA = c.oleTypeA;
+        s.classId = c.classId, s.sourceDoc = c.sourceDoc, s.sourceDocLength = c.sourceDocLength, s.oleTypeA = c.oleTypeA;
         int32_t code = 0;
         ObjectRecord* rec = Make(s, &code);
         EXPECT_EQ(c.wantCode, code) << c.why;
