@@ -182,15 +182,21 @@ BenchResult InTurns(const RemoteTurn& client, const RemoteTurn& peer) {
     return r;
 }
 
+// A property query (2414) of one object's property.
+std::vector<uint8_t> PropQuery(uint32_t handle, uint32_t prop) {
+    std::vector<uint8_t> q;
+    BenchPutU32(&q, handle);
+    BenchPutU32(&q, prop);
+    BenchPutU32(&q, 0);
+    q.insert(q.end(), 20, 0);
+    BenchPutU32(&q, 0);
+    return q;
+}
+
 void BenchRoundTrips(Side* client, uint32_t window, Side* peer) {
     uint32_t label = Ask(client, kMsgCreate, ClientCreate(kTypeLabelText, window, 0), 1, kMsgAnswer);
     if (!label) printf("the label to read was not made\n");
-    std::vector<uint8_t> query;
-    BenchPutU32(&query, window);
-    BenchPutU32(&query, kPropVisible);
-    BenchPutU32(&query, 0);
-    query.insert(query.end(), 20, 0);
-    BenchPutU32(&query, 0);
+    std::vector<uint8_t> query = PropQuery(window, kPropVisible);
     std::vector<uint8_t> text;
     BenchPutU32(&text, label);
     BenchPutU32(&text, 0);
@@ -412,15 +418,7 @@ struct DockedTurn {
     std::vector<double> blocks;      // each block's seconds
 };
 
-std::vector<uint8_t> TopQuery(uint32_t handle) {
-    std::vector<uint8_t> q;
-    BenchPutU32(&q, handle);
-    BenchPutU32(&q, kPropTop);
-    BenchPutU32(&q, 0);
-    q.insert(q.end(), 20, 0);
-    BenchPutU32(&q, 0);
-    return q;
-}
+std::vector<uint8_t> TopQuery(uint32_t handle) { return PropQuery(handle, kPropTop); }
 
 // The Top a button made at place i reads while `before` docked buttons lie
 // before it: docked at the top, their heights; at the bottom, the client
