@@ -271,9 +271,13 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
         if (m.t === 'y' || m.t === 'e') answer(m, null);
       });
     },
-    // A post of the client's goes to the page: it may hold the page's drawing.
+    // A post of the client's goes to the page: it may hold the page's
+    // drawing until the page says (posted) whether it does.
     posting() {
       drawingMayBeHeld = true;
+    },
+    posted(held) {
+      drawingMayBeHeld = held;
     },
     // A post of the client's has changed the page: the picture waits (the
     // screencast is held) for the posts to pause, or for the gap to pass in

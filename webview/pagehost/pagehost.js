@@ -109,9 +109,12 @@ function serveConnection(socket, browser, log, pages) {
     return id;
   }
   const kStaleHandle = /Could not find object with given id|Cannot find context with specified id/i;
-  // A post is delivered with the page's drawing paced (see shim.js).
+  // A post is delivered with the page's drawing paced (see shim.js); the
+  // call answers the page's messages, whether the document changed and
+  // whether its drawing is held.
   const kShimCall = 'function (name, text) { var fn = this[name]; var out = typeof fn === "function" ? fn(text, true) : []; ' +
-    'return [out, typeof this.__qovChanged === "function" ? this.__qovChanged() : true]; }';
+    'return [out, typeof this.__qovChanged === "function" ? this.__qovChanged() : true, ' +
+    'typeof this.__qovDrawingHeld === "function" && this.__qovDrawingHeld()]; }';
   async function shimCallOn(id, name, text) {
     const args = [{ value: name }];
     if (text !== undefined) args.push({ value: text });
@@ -119,7 +122,7 @@ function serveConnection(socket, browser, log, pages) {
       functionDeclaration: kShimCall, objectId: id, arguments: args, returnByValue: true,
     });
   }
-  const kNothing = { out: [], changed: false };
+  const kNothing = { out: [], changed: false, held: false };
   async function shimCall(name, text) {
     if (!page || page.isClosed() || !screen) return kNothing;
     let r = null;
@@ -136,7 +139,7 @@ function serveConnection(socket, browser, log, pages) {
     }
     const value = r && !r.exceptionDetails && r.result ? r.result.value : null;
     if (!Array.isArray(value) || !Array.isArray(value[0])) return kNothing;
-    return { out: value[0], changed: value[1] !== false };
+    return { out: value[0], changed: value[1] !== false, held: value[2] === true };
   }
 
   // The page's messages, and the acknowledgement after them, in one buffer
@@ -194,6 +197,7 @@ function serveConnection(socket, browser, log, pages) {
         screen.posting();
         if (!traced) {
           const delivered = await shimCall('__qovDeliver', text);
+          screen.posted(delivered.held);
           if (delivered.changed) screen.changing();
           sendAll(delivered.out, true);
           break;
@@ -201,6 +205,7 @@ function serveConnection(socket, browser, log, pages) {
         const turn = traceNow();
         const delivered = await shimCall('__qovDeliver', text);
         const called = traceNow();
+        screen.posted(delivered.held);
         if (delivered.changed) screen.changing();
         sendAll(delivered.out, true);
         const m = /"qn": (\d+)\}$/.exec(text);

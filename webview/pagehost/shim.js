@@ -123,6 +123,10 @@ function installWebViewShim(fullScreenPixels) {
     lastChangeAt = now;
   }
 
+  // Whether the page's drawing is held, or has not been drawn since a hold.
+  window.__qovDrawingHeld = function () {
+    return hold !== null || ending !== null;
+  };
   // A hold that ended is not over until the page has drawn after it.
   window.__qovDrawNow = function () {
     noHoldUntil = performance.now() + kHoldMaxMs;
