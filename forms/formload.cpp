@@ -512,6 +512,10 @@ static bool FinishLoad(FormFileContext* ctx, ObjectRecord* asking, uint32_t opti
         loaded->resources = ctx->resources;
         ctx->resources = nullptr;
     }
+    // Docked objects made by the load asked for a layout of the loaded record,
+    // which the exchange destroys with its place in the layouts waiting: they
+    // are laid out in it now, whose window the asking record takes over.
+    WindowLayoutsFlush();
     if (!ExchangeWindowRecords(asking, ctx->window)) return false;
     if (gFormCreatorHooks.oleWindowMoved) gFormCreatorHooks.oleWindowMoved(ctx->window, asking);
     ObjectRecord* old = ctx->window;

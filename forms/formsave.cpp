@@ -594,6 +594,9 @@ uint32_t FormSaveQof(ObjectRecord* window, const char* fileName, const char* eve
     }
     memset(job.ctx, 0, sizeof *job.ctx);
     job.ctx->source = &kLiveSource;
+    // The save writes each object's place: docking layouts still waiting for
+    // their batch are done first.
+    if (gObjectHooks.layoutsFlush) gObjectHooks.layoutsFlush();
     // The window type the save writes; the byte is put back on every way out.
     job.keptType = w->winType;
     if (options & kFormSaveTypeOne) w->winType = kWinTypeSaved;

@@ -287,6 +287,7 @@ TEST_F(FormSaveTest, EveryKindBuiltSoFarRoundTrips) {
     const int64_t ends[] = {RowValue(p, rule, 93), RowValue(p, rule, 94), RowValue(p, rule, 95), RowValue(p, rule, 96)};
     EXPECT_EQ(std::vector<int64_t>(ends, ends + 4), std::vector<int64_t>({10, 200, 270, 270}));
     EXPECT_EQ(RowValue(p, RowNamed(p, "Split"), 229), RowValue(p, rule, 15)) << "SplitPos is the line's height";
+    EXPECT_EQ(RowValue(p, rule, 35), RowValue(p, RowNamed(p, "Split"), 35)) << "docked, the line is saved as wide as the splitter";
     // The sub-menu comes before the menu whose item opens it, and the item names it.
     size_t opts = 0, second = 0;
     for (size_t i = 0; i < p.rows.size(); ++i) {
