@@ -26,7 +26,6 @@
 #include "session/proto/protocol.h"
 #include "session/proto/records.h"
 #include "session/session.h"
-#include "session/util/strutil.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
 
