@@ -17,6 +17,7 @@ TextBuf gJsonMsgBuf;
 void* (*gWebTextAlloc)(size_t size) = GuardedAlloc;
 
 static const uint32_t kMinBlock = 256;
+static const uint64_t kTextBufLimit = 0x7FFFFFFFu;   // the most a buffer may hold
 static const uint32_t kColorIndexLimit = 21;
 static bool gArrayFirst;
 
@@ -35,18 +36,29 @@ static void TextBufMarkFailed(TextBuf* buf) {
     if (buf->data) buf->data[0] = 0;
 }
 
+// A buffer that must grow takes at least twice its room (or size and step,
+// whichever is more): a page written piece by piece (a tree of thousands of
+// nodes, megabytes of markup) is then copied a few times in all, not once
+// every step. Only the bytes past what is kept are cleared.
+static uint64_t TextBufGrownSize(const TextBuf* buf, uint32_t size, uint32_t step) {
+    uint64_t want = static_cast<uint64_t>(size) + step;
+    uint64_t doubled = static_cast<uint64_t>(buf->capacity) * 2;
+    if (doubled > want) want = doubled > kTextBufLimit && want <= kTextBufLimit ? kTextBufLimit : doubled;
+    return want < kMinBlock ? kMinBlock : want;
+}
+
 bool TextBufEnsure(TextBuf* buf, uint32_t size, uint32_t step, const char* text) {
     if (text) buf->failed = false;
     if (buf->capacity <= size + 10) {
-        uint64_t want = static_cast<uint64_t>(size) + step;
-        if (want < kMinBlock) want = kMinBlock;
-        char* block = want > 0x7FFFFFFFu ? nullptr : static_cast<char*>(gWebTextAlloc(static_cast<size_t>(want)));
+        uint64_t want = TextBufGrownSize(buf, size, step);
+        char* block = want > kTextBufLimit ? nullptr : static_cast<char*>(gWebTextAlloc(static_cast<size_t>(want)));
         if (!block) {
             TextBufMarkFailed(buf);
             return false;
         }
-        memset(block, 0, static_cast<size_t>(want));
-        if (buf->data && !text) memcpy(block, buf->data, buf->length + 1);
+        size_t kept = buf->data && !text ? static_cast<size_t>(buf->length) + 1 : 0;
+        if (kept) memcpy(block, buf->data, kept);
+        memset(block + kept, 0, static_cast<size_t>(want) - kept);
         GuardedFree(buf->data);
         buf->data = block;
         buf->capacity = static_cast<uint32_t>(want);
