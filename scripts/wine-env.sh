@@ -1,6 +1,8 @@
 # wine-env.sh - sourced by run.sh and test.sh: one fresh 32-bit Wine prefix per
 # run and, when no display is set, an Xvfb server of our own. Wine must not try
 # to download its .NET and HTML engines, so both are disabled.
+# A machine that runs no 32-bit programs stops the run here, with one line.
+bash "$(dirname "${BASH_SOURCE[0]}")/check-32bit.sh" || exit 1
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win32
