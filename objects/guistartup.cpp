@@ -468,6 +468,7 @@ FacilityRow GuiInstallHooks() {
     gObjectHooks.setFocus = ObjectFocusWindowed;
     gObjectHooks.dockChanged = WindowLayoutAfterDockChange;
     gObjectHooks.layoutsFlush = WindowLayoutsFlush;
+    gObjectHooks.layoutsAbove = WindowLayoutsAbove;
     RegisterObjectCreator(kTypeWindow, WindowCreatorEntry);
     RegisterObjectCreator(kTypeColor, ColorCreatorEntry);
     RegisterObjectCreator(kTypeFont, FontCreatorEntry);

@@ -38,6 +38,10 @@ ObjectRecord* ObjectCreate(uint32_t type, ObjectCreateRecord* cr, int32_t* code)
             return rec;
         }
     }
+    // A layout waiting above the container is done first: the new object is
+    // placed in the container at the size that layout gives it, not moved
+    // by the container's growth afterwards.
+    if (gObjectHooks.layoutsAbove) gObjectHooks.layoutsAbove(cr->windowRec);
     ObjectCreatorFn creator = gCreators[type] ? gCreators[type] : CreateNotSupported;
     *code = 0;
     ObjectRecord* rec = creator(type, cr, code);

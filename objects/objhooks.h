@@ -29,6 +29,9 @@ struct ObjectHooks {
     // The layouts waiting for their batch are done now: before anything reads
     // a place or the client waits for the user.
     void (*layoutsFlush)();
+    // The layouts waiting above a container (those that may still move or
+    // size it) are done now: before a native object is made in it.
+    void (*layoutsAbove)(ObjectRecord* container);
     void (*objectOpDone)();                         // after each object operation (2401-2420)
 };
 extern ObjectHooks gObjectHooks;

@@ -12,14 +12,55 @@
 #include "objects/window.h"
 #include "objects/objhooks.h"
 #include "session/session.h"
+#include "session/util/bytereader.h"
 #include "session/util/mem.h"
 
+namespace {
+
+// A copy of the window's whole text in UTF-16, so that what a user typed that
+// the code page cannot spell is put back whole; *length its characters. Null
+// when the copy cannot be held.
+WCHAR* WindowTextCopy(HWND wnd, int* length) {
+    int n = GetWindowTextLengthW(wnd);
+    if (n < 0) n = 0;
+    CheckedSize size = CheckedSize(static_cast<uint64_t>(n)).Add(1).Mul(sizeof(WCHAR));
+    WCHAR* copy = size.Fits() ? static_cast<WCHAR*>(GuardedAlloc(size.Size())) : nullptr;
+    if (!copy) return nullptr;
+    // The length asked first may be larger than the text, never smaller.
+    *length = n ? GetWindowTextW(wnd, copy, n + 1) : 0;
+    copy[*length] = 0;
+    return copy;
+}
+
+// Puts the text a window held back after a set it refused, unless it holds
+// that text still (it refused and kept it): a rich edit given its own text
+// again as plain text would lose its formatting.
+void WindowTextPutBack(HWND wnd, const WCHAR* old, int length) {
+    int nowLength = 0;
+    WCHAR* now = GetWindowTextLengthW(wnd) == length ? WindowTextCopy(wnd, &nowLength) : nullptr;
+    bool kept = now && nowLength == length && memcmp(now, old, static_cast<size_t>(length) * sizeof(WCHAR)) == 0;
+    GuardedFree(now);
+    if (!kept) SetWindowTextW(wnd, old);
+}
+
+}  // namespace
+
 bool WindowTextSet(HWND wnd, const char* text, bool lengthCheck) {
-    if (!wnd || !SetWindowTextA(wnd, text)) return false;
-    if (!lengthCheck) return true;
-    // The count may be larger than the text (a double-byte code page), never smaller.
-    int held = GetWindowTextLengthA(wnd);
-    return held >= 0 && static_cast<size_t>(held) >= strlen(text);
+    if (!wnd) return false;
+    // The old text is kept first: a control that cannot make room for the new
+    // one may have emptied itself. One that cannot be kept is not risked.
+    int oldLength = 0;
+    WCHAR* old = WindowTextCopy(wnd, &oldLength);
+    if (!old) return false;
+    bool taken = SetWindowTextA(wnd, text) != FALSE;
+    if (taken && lengthCheck) {
+        // The count may be larger than the text (a double-byte code page), never smaller.
+        int held = GetWindowTextLengthA(wnd);
+        taken = held >= 0 && static_cast<size_t>(held) >= strlen(text);
+    }
+    if (!taken) WindowTextPutBack(wnd, old, oldLength);
+    GuardedFree(old);
+    return taken;
 }
 
 int32_t ObjectShowWindowed(ObjectRecord* rec, int32_t, int32_t, int32_t, int32_t) {

@@ -23,10 +23,11 @@ int32_t ObjectDestroyWindowless(ObjectRecord* rec);
 int32_t ControlDestroyWindowed(ObjectRecord* rec);
 // Hands a text to a window as its whole text; false when the window did not
 // take it: it answered FALSE to WM_SETTEXT, or (lengthCheck) it holds fewer
-// characters than the text has. Wine's edit control answers TRUE when it
-// cannot make room for a text (memory short), its text left as it was or
-// emptied; a control that reads its text as markup (a rich edit given RTF)
-// is not held to the length.
+// characters than the text has, or its old text could not be kept for the
+// while. Wine's edit control answers TRUE when it cannot make room for a text
+// (memory short), its text left as it was or emptied: a window that did not
+// take the text is given its old text back. A control that reads its text as
+// markup (a rich edit given RTF) is not held to the length.
 bool WindowTextSet(HWND wnd, const char* text, bool lengthCheck = true);
 // Lowers the use count of a shared sub-object and frees it at 0.
 int32_t RecordReleaseUse(ObjectRecord* rec);

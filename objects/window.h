@@ -110,6 +110,9 @@ void WindowLayout(ObjectRecord* container);
 void WindowLayoutAfterDockChange(ObjectRecord* container);
 // Lays out now every container whose layout waits for its batch.
 void WindowLayoutsFlush();
+// Lays out now the containers above this one whose layout waits, the
+// outermost first: before a child is placed in it at its final size.
+void WindowLayoutsAbove(ObjectRecord* container);
 void WindowLayoutRect(ObjectRecord* container, RECT* out);
 void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight);
 // A value of a window's units to pixels and back, by its scale mode (the

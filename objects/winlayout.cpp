@@ -291,6 +291,24 @@ void WindowLayoutsFlush() {
     gLayoutWaitTimer = 0;
 }
 
+// A container docked in one whose layout waits still has the size it was made
+// with: a child placed in it now would be moved by the container's growth
+// when that layout runs (a button at Left 30 anchored right in a bar docked
+// at the bottom would land the bar's growth further right). The container's
+// own layout places only its docked children and sizes nothing: it keeps
+// waiting for its batch, so a batch of children costs one layout above them.
+// No pump runs in a layout: the records of the chain stay.
+static void LayoutsAbove(ObjectRecord* container, int depth) {
+    ObjectRecord* up = container->parent;
+    if (!up || depth >= kParentChainMax) return;
+    LayoutsAbove(up, depth + 1);
+    if (LayoutWaitIndex(up) >= 0 && LayoutCanRun(up)) WindowLayout(up);
+}
+
+void WindowLayoutsAbove(ObjectRecord* container) {
+    if (gLayoutWaitCount && container) LayoutsAbove(container, 0);
+}
+
 void WindowResizeChildren(ObjectRecord* container, int32_t oldWidth, int32_t oldHeight) {
     ContainerInfo ci;
     if (!container || !container->hwnd || !ContainerInfoOf(container, &ci)) return;

@@ -227,20 +227,32 @@ TEST_F(ControlsTest, EditRoundTripsLineBreaks) {
     ObjectDestroy(line);
 }
 
-// A control subclassed to refuse the texts it is handed: WM_SETTEXT answers
-// FALSE, or TRUE with the text kept as it was (as Wine's edit control does
-// when it cannot make room for a text), and EM_REPLACESEL is dropped.
+// A control subclassed to refuse the next text it is handed, as Wine's edit
+// control does when it cannot make room for one: WM_SETTEXT answers FALSE
+// with the old text kept, TRUE with the old text kept (a buffer that could
+// not grow), or TRUE having emptied itself; EM_REPLACESEL is dropped. The
+// texts after it are taken: putting the old text back asks for no new room.
+// (The real edit refuses only when an allocation fails, which nothing short
+// of exhausting the process's memory brings about: the refusals are modelled.)
+enum Refusal { kAnswerFalse, kTrueKept, kTrueEmptied };
 constexpr char kRealProc[] = "QovTestRealProc";
-bool gRefuseAnswersTrue;
+Refusal gRefusal;
+int gRefusalsLeft;
 
 LRESULT CALLBACK RefusingProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_SETTEXT) return gRefuseAnswersTrue ? TRUE : FALSE;
-    if (msg == EM_REPLACESEL) return 0;
-    return CallWindowProcA(reinterpret_cast<WNDPROC>(GetPropA(wnd, kRealProc)), wnd, msg, wp, lp);
+    auto real = reinterpret_cast<WNDPROC>(GetPropA(wnd, kRealProc));
+    if ((msg == WM_SETTEXT || msg == EM_REPLACESEL) && gRefusalsLeft > 0) {
+        --gRefusalsLeft;
+        if (msg == EM_REPLACESEL) return 0;
+        if (gRefusal == kTrueEmptied) CallWindowProcA(real, wnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+        return gRefusal == kAnswerFalse ? FALSE : TRUE;
+    }
+    return CallWindowProcA(real, wnd, msg, wp, lp);
 }
 
-void RefuseTexts(HWND wnd, bool answerTrue) {
-    gRefuseAnswersTrue = answerTrue;
+void RefuseNextText(HWND wnd, Refusal how) {
+    gRefusal = how;
+    gRefusalsLeft = 1;
     SetPropA(wnd, kRealProc, reinterpret_cast<HANDLE>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)));
     SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RefusingProc));
 }
@@ -250,34 +262,37 @@ void TakeTextsAgain(HWND wnd) {
 }
 
 // A text the control does not take is answered -6, never 0, and the control
-// keeps the text it had: whole texts, an insert at the caret, captions, a
-// combo box's own text and a window's title alike.
+// holds the text it had (put back when it emptied itself): whole texts, an
+// insert at the caret, captions, a combo box's own text and a window's title
+// alike.
 TEST_F(ControlsTest, ATextTheControlRefusesIsAnsweredNoMemory) {
     struct Case {
         uint32_t type;      // 0: the test window
-        bool answersTrue;   // WM_SETTEXT answers TRUE and keeps the old text
+        Refusal refusal;    // how WM_SETTEXT answers the text it refuses
         bool insert;        // an insert at the caret rather than the whole text
         const char* why;
     };
     const Case cases[] = {
-        {kTypeEdittext, false, false, "an edit answering FALSE to WM_SETTEXT"},
-        {kTypeEdittext, true, false, "an edit answering TRUE with its old text kept"},
-        {kTypeEdittext, false, true, "an edit dropping EM_REPLACESEL"},
-        {kTypeRichEditText, false, false, "a rich edit"},
-        {kTypeEditNumber, false, false, "a number edit"},
-        {kTypeButton, false, false, "a button's caption"},
-        {kTypeCombobox, true, false, "a combo box's own text"},
-        {0, false, false, "a window's title"},
+        {kTypeEdittext, kAnswerFalse, false, "an edit answering FALSE to WM_SETTEXT"},
+        {kTypeEdittext, kTrueKept, false, "an edit answering TRUE with its old text kept"},
+        {kTypeEdittext, kTrueEmptied, false, "an edit answering TRUE having emptied itself"},
+        {kTypeEdittext, kAnswerFalse, true, "an edit dropping EM_REPLACESEL"},
+        {kTypeRichEditText, kAnswerFalse, false, "a rich edit"},
+        {kTypeEditNumber, kAnswerFalse, false, "a number edit"},
+        {kTypeButton, kAnswerFalse, false, "a button's caption"},
+        {kTypeCombobox, kTrueKept, false, "a combo box's own text"},
+        {kTypeCombobox, kTrueEmptied, false, "a combo box's own text, its edit emptied"},
+        {0, kAnswerFalse, false, "a window's title"},
     };
     for (const Case& c : cases) {
         ObjectRecord* rec = c.type ? Make(c.type) : win_;
         ASSERT_NE(nullptr, rec) << c.why;
         ASSERT_EQ(0, ObjectSetText(rec, 0, "12", 2)) << c.why << ": a text taken is answered 0";
-        RefuseTexts(rec->hwnd, c.answersTrue);
+        RefuseNextText(rec->hwnd, c.refusal);
         int32_t rc = c.insert ? ObjectInsertItem(rec, 1, "345", 3) : ObjectSetText(rec, 0, "345", 3);
         TakeTextsAgain(rec->hwnd);
         EXPECT_EQ(kOpNoMemory, rc) << c.why;
-        EXPECT_EQ("12", Text(rec, 0)) << c.why << ": the text the control kept";
+        EXPECT_EQ("12", Text(rec, 0)) << c.why << ": the text the control holds";
         if (c.type) ObjectDestroy(rec);
     }
     // A menu's popup that takes no item (destroyed here: AppendMenuA fails
