@@ -1,7 +1,8 @@
 // nomemwin.h - CatchNoMemory at the Windows entries the system calls: window
 // and subclass procedures, dialog procedures and common dialogs' hooks, hooks,
 // timer procedures, enumeration callbacks, thread procedures and COM methods.
-// Every function the system calls back runs its work through one of these.
+// Every function the system calls back runs its work through one of these
+// (scripts/check-callbacks.py, run by ./test.sh, holds the sources to it).
 #pragma once
 
 #include <windows.h>
