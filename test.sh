@@ -14,6 +14,9 @@ python3 scripts/check-includes.py
 echo "== one number list (property ids against their name table, no numbers kept by a file)"
 python3 scripts/check-kindcodes.py
 
+echo "== system callbacks under the out-of-memory guard"
+python3 scripts/check-callbacks.py
+
 echo "== host tests (ASan, UBSan)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

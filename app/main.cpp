@@ -59,7 +59,7 @@ static void LogTraffic() {
 static const char kSingleUseMutex[] = "Qovtervex.SingleUse";
 static HANDLE gSingleUseMutex;
 
-static BOOL CALLBACK RaiseFirstVisible(HWND wnd, LPARAM pid) {
+static BOOL RaiseFirstVisible(HWND wnd, LPARAM pid) {
     DWORD owner = 0;
     GetWindowThreadProcessId(wnd, &owner);
     if (owner != static_cast<DWORD>(pid) || !IsWindowVisible(wnd)) return TRUE;
@@ -74,7 +74,7 @@ static bool SingleUseCheck() {
     HWND other = FindWindowA(kMainWindowClass, kMainWindowTitle);
     DWORD pid = 0;
     if (other) GetWindowThreadProcessId(other, &pid);
-    if (pid) EnumWindows(RaiseFirstVisible, static_cast<LPARAM>(pid));
+    if (pid) EnumWindows(GuardedEnumWindowsProc<RaiseFirstVisible>, static_cast<LPARAM>(pid));
     DebugLogWrite("SingleUse", "another client runs%s", pid ? "; brought to the front" : "");
     CloseHandle(gSingleUseMutex);
     gSingleUseMutex = nullptr;

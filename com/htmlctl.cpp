@@ -4,6 +4,7 @@
 // the owner steps the page's event sinks call.
 #include "com/htmlctl.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -22,8 +23,10 @@
 #include "objects/objwindowed.h"
 #include "objects/paint.h"
 #include "objects/window.h"
+#include "session/log.h"
 #include "session/session.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 
 namespace {
 
@@ -32,7 +35,7 @@ constexpr uint32_t kObjHtmlCreated = 0x100000;
 constexpr uint8_t kReplyKindDone = 1;
 constexpr uint32_t kHtmlMethodsVersion = 10001, kContextMenuVersion = 10200, kWebOnlyVersion = 10500;
 constexpr int32_t kCreateRefused = -4;
-constexpr int32_t kLoadNoBrowser = 2;
+constexpr int32_t kLoadNotShown = 2;           // no browser, or a URL that names no page
 constexpr int32_t kNoTwin = -52;               // WebMode 2 and above without a page host
 constexpr uint32_t kWebModeTwin = 2;
 constexpr int32_t kTabLast = 32767;
@@ -74,6 +77,23 @@ std::string ArgText(const MethodCallRec* call, uint32_t i) {
 }
 
 bool ArgGiven(const MethodCallRec* call, uint32_t i) { return CallArgGiven(call, i); }
+
+// A page named by a URL (load flag 2, or a text that begins with "!") is read
+// as given or not at all: a URL holding a NUL, cut there, would show another
+// page or file. Such a load is refused before anything changes (the control
+// keeps its page and its InnerHtml), its reason in the debug log.
+bool UrlIsWhole(const char* text, size_t length, uint32_t flags) {
+    bool url = (flags & kHtmlLoadUrl) || (length && text[0] == '!');
+    if (!url || NameIsWhole(text, length, SIZE_MAX)) return true;
+    DebugLogWrite("HtmlControlLoadPage", "the URL holds a NUL: refused, the page stays as it was");
+    return false;
+}
+
+bool ArgUrlIsWhole(const MethodCallRec* call, uint32_t i, uint32_t flags) {
+    uint32_t length = 0;
+    const char* text = CallArgText(call, i, &length);
+    return UrlIsWhole(text, text ? length : 0, flags);
+}
 
 int32_t ArgInt(const MethodCallRec* call, uint32_t i, int32_t def) { return CallArgInt(call, i, def); }
 
@@ -253,11 +273,12 @@ int32_t HtmlControlSetProp(ObjectRecord* rec, PropChange* req) {
             KeepInnerHtml(h, text.c_str());
             return gHtmlTwinHooks.setContent(h->webHost, h->twin, text.c_str());
         }
+        if (!UrlIsWhole(text.data(), text.size(), kHtmlLoadHook)) return kOpNotAvailable;
         ObjectRef ref = ObjectRefOf(rec);
         int32_t rc = HtmlControlLoadPage(h, text.c_str(), kHtmlLoadHook, true);
         if (!ObjectRefAlive(ref)) return 0;
         if (!h->innerHtml) req->redraw = true;
-        return rc == kLoadNoBrowser ? kOpNotAvailable : 0;
+        return rc == kLoadNotShown ? kOpNotAvailable : 0;
     }
     case kPidCodePage: h->codePage = static_cast<uint32_t>(req->value); break;
     case kPidWebMode: h->webMode = static_cast<uint32_t>(req->value); break;
@@ -309,7 +330,11 @@ int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     HtmlControlRecord* h = HtmlOf(rec);
     // MakePict stays a picture of the control's own window.
     if (h->twin && call->method != kHtmlMakePict) {
-        if (call->method == kHtmlInnerHtml) KeepInnerHtml(h, ArgText(call, 0).c_str());
+        if (call->method == kHtmlInnerHtml) {
+            // The twin's page takes a URL after "!" only.
+            if (!ArgUrlIsWhole(call, 0, 0)) return ReplyInt(kLoadNotShown);
+            KeepInnerHtml(h, ArgText(call, 0).c_str());
+        }
         return gHtmlTwinHooks.method(h->webHost, h->twin, call);
     }
     if (call->method < kHtmlInnerHtml || call->method > kHtmlContextMenu) return kOpUnknownMethod;
@@ -317,6 +342,10 @@ int32_t HtmlControlMethod(ObjectRecord* rec, MethodCallRec* call) {
     switch (call->method) {
     case kHtmlInnerHtml: {
         int32_t flags = ArgGiven(call, 1) ? ArgInt(call, 1, 0) | kHtmlLoadHook : kHtmlLoadHook;
+        if (!ArgUrlIsWhole(call, 0, static_cast<uint32_t>(flags))) {
+            result = kLoadNotShown;
+            break;
+        }
         std::string html = ArgText(call, 0);
         result = HtmlControlLoadPage(h, html.c_str(), static_cast<uint32_t>(flags), true);
         break;
@@ -487,7 +516,7 @@ int32_t HtmlControlLoadPage(HtmlControlRecord* h, const char* text, uint32_t fla
     }
     ReleaseSite(h);
     CQovPanelWebBrowser* site = nullptr;
-    if (HtmlPanelCreate(h->hdr.hwnd, &site) != kPanelOk || !site) return kLoadNoBrowser;
+    if (HtmlPanelCreate(h->hdr.hwnd, &site) != kPanelOk || !site) return kLoadNotShown;
     h->site = site;
     if (text[0] == '!') {
         ++text;
@@ -585,7 +614,8 @@ ObjectRecord* HtmlControlCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code)
     if (h->bdrStyle != kBdrNone) style |= WS_BORDER;
     if (h->bdrStyle == kBdrSunken) exStyle |= WS_EX_CLIENTEDGE;
     CrText inner = cr->innerHtml.text ? cr->innerHtml : CreateRecordText(cr, kPidInnerHtml);
-    if (inner.text && inner.length) {
+    // A URL that names no page as given leaves the control made without one.
+    if (inner.text && inner.length && UrlIsWhole(inner.text, inner.length, 0)) {
         h->innerHtml = static_cast<char*>(LocalAllocZero(inner.length + 1));
         if (!h->innerHtml) return fail(kOpNoMemory);
         memcpy(h->innerHtml, inner.text, inner.length);

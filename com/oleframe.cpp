@@ -16,6 +16,7 @@
 #include "objects/window.h"
 #include "session/config.h"
 #include "session/nomem.h"
+#include "session/nomemwin.h"
 #include "session/util/codepage.h"
 
 namespace {
@@ -82,15 +83,17 @@ public:
     STDMETHODIMP Clone(IEnumUnknown** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        CQovEnumUnknown* e = new (std::nothrow) CQovEnumUnknown();
-        if (!e || !e->Fill(items_.data(), static_cast<ULONG>(items_.size()))) {
-            delete e;
-            return E_OUTOFMEMORY;
-        }
-        e->cursor_ = cursor_;
-        e->AddRef();
-        *out = e;
-        return S_OK;
+        return GuardedComCall("an object list's copy", [&] {
+            CQovEnumUnknown* e = new (std::nothrow) CQovEnumUnknown();
+            if (!e || !e->Fill(items_.data(), static_cast<ULONG>(items_.size()))) {
+                delete e;
+                return E_OUTOFMEMORY;
+            }
+            e->cursor_ = cursor_;
+            e->AddRef();
+            *out = e;
+            return S_OK;
+        });
     }
 
 private:
@@ -193,26 +196,32 @@ public:
     STDMETHODIMP InsertMenus(HMENU shared, LPOLEMENUGROUPWIDTHS widths) override {
         if (!widths) return E_INVALIDARG;
         widths->width[0] = widths->width[2] = widths->width[4] = 0;
-        HMENU bar = OwnMenuBar();
-        if ((WindowStyleBits(window_) & kWsNegMenus) && bar) MenuGroupsInsert(window_, bar, shared, widths);
-        return S_OK;
+        return GuardedComCall("a shared menu's groups", [&] {
+            HMENU bar = OwnMenuBar();
+            if ((WindowStyleBits(window_) & kWsNegMenus) && bar) MenuGroupsInsert(window_, bar, shared, widths);
+            return S_OK;
+        });
     }
     STDMETHODIMP SetMenu(HMENU shared, HOLEMENU hole, HWND activeWnd) override {
-        if (!(WindowStyleBits(window_) & kWsNegMenus)) return S_OK;
-        HWND wnd = window_->hwnd;
-        if (!shared) {
-            HRESULT hr = OleSetMenuDescriptor(nullptr, wnd, nullptr, nullptr, nullptr);
-            OwnMenuBarRestore();
-            return hr;
-        }
-        if (!shared_) ownBar_ = GetMenu(wnd);
-        shared_ = shared;
-        ::SetMenu(wnd, shared);
-        return OleSetMenuDescriptor(hole, wnd, activeWnd, nullptr, nullptr);
+        return GuardedComCall("the window's menu bar", [&]() -> HRESULT {
+            if (!(WindowStyleBits(window_) & kWsNegMenus)) return S_OK;
+            HWND wnd = window_->hwnd;
+            if (!shared) {
+                HRESULT hr = OleSetMenuDescriptor(nullptr, wnd, nullptr, nullptr, nullptr);
+                OwnMenuBarRestore();
+                return hr;
+            }
+            if (!shared_) ownBar_ = GetMenu(wnd);
+            shared_ = shared;
+            ::SetMenu(wnd, shared);
+            return OleSetMenuDescriptor(hole, wnd, activeWnd, nullptr, nullptr);
+        });
     }
     STDMETHODIMP RemoveMenus(HMENU shared) override {
-        if (WindowStyleBits(window_) & kWsNegMenus) MenuGroupsRemove(window_, shared);
-        return S_OK;
+        return GuardedComCall("a shared menu's groups", [&] {
+            if (WindowStyleBits(window_) & kWsNegMenus) MenuGroupsRemove(window_, shared);
+            return S_OK;
+        });
     }
     STDMETHODIMP SetStatusText(LPCOLESTR) override { return E_FAIL; }
     // EnableAllWindows marks the windows held disabled, as a modal window
@@ -220,17 +229,19 @@ public:
     // EnableModeless(TRUE) gives the windows back while a modal window's hold
     // is left alone.
     STDMETHODIMP EnableModeless(BOOL enable) override {
-        if (!enable) {
-            if (gAllWindowsDisabled) return S_OK;
-            EnableAllWindows(false);
-            holdsWindows_ = true;
-        } else if (holdsWindows_) {
-            holdsWindows_ = false;
-            EnableAllWindows(true);
-        } else if (!gAllWindowsDisabled) {
-            EnableAllWindows(true);
-        }
-        return S_OK;
+        return GuardedComCall("the windows' modeless state", [&] {
+            if (!enable) {
+                if (gAllWindowsDisabled) return S_OK;
+                EnableAllWindows(false);
+                holdsWindows_ = true;
+            } else if (holdsWindows_) {
+                holdsWindows_ = false;
+                EnableAllWindows(true);
+            } else if (!gAllWindowsDisabled) {
+                EnableAllWindows(true);
+            }
+            return S_OK;
+        });
     }
     STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
     IOleInPlaceActiveObject* Active() { return active_; }
@@ -283,10 +294,10 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         std::vector<IUnknown*> list;
-        bool held = true;
-        if ((flags & OLECONTF_EMBEDDINGS) && form_->window)
-            held = CatchNoMemory("a form's object list", [&] { CollectUnknowns(form_->window, &list); });
-        if (held) *out = EnumUnknownCreate(list.data(), static_cast<ULONG>(list.size()));
+        CatchNoMemory("a form's object list", [&] {
+            if ((flags & OLECONTF_EMBEDDINGS) && form_->window) CollectUnknowns(form_->window, &list);
+            *out = EnumUnknownCreate(list.data(), static_cast<ULONG>(list.size()));
+        });
         for (IUnknown* u : list)
             if (u) u->Release();
         return *out ? S_OK : E_OUTOFMEMORY;
@@ -325,9 +336,11 @@ class CQovDropTgt final : public OneFace<IDropTarget, IID_IDropTarget> {
 public:
     explicit CQovDropTgt(ObjectRecord* window) : window_(window) {}
     STDMETHODIMP DragEnter(IDataObject*, DWORD keys, POINTL pt, DWORD* effect) override {
-        return Answer(keys, pt, effect);
+        return GuardedComCall("a drag", [&] { return Answer(keys, pt, effect); });
     }
-    STDMETHODIMP DragOver(DWORD keys, POINTL pt, DWORD* effect) override { return Answer(keys, pt, effect); }
+    STDMETHODIMP DragOver(DWORD keys, POINTL pt, DWORD* effect) override {
+        return GuardedComCall("a drag", [&] { return Answer(keys, pt, effect); });
+    }
     STDMETHODIMP DragLeave() override { return S_OK; }
     STDMETHODIMP Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override;
     ObjectRecord* Window() const { return window_; }
@@ -382,10 +395,12 @@ ObjectRecord* DropTargetAt(ObjectRecord* container, HWND wnd, POINTL screen) {
 STDMETHODIMP CQovDropTgt::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
     if (!effect) return E_INVALIDARG;
     if (data) data->AddRef();
-    ObjectRecord* target = HitContainer(pt);
-    *effect = target ? DropEffectOf(keys, *effect) : DROPEFFECT_NONE;
     // What cannot be held drops the drop; the data is released on every way out.
-    bool held = CatchNoMemory("a drop", [&] { TakeDrop(target, data); });
+    bool held = CatchNoMemory("a drop", [&] {
+        ObjectRecord* target = HitContainer(pt);
+        *effect = target ? DropEffectOf(keys, *effect) : DROPEFFECT_NONE;
+        TakeDrop(target, data);
+    });
     if (data) data->Release();
     return held ? S_OK : E_OUTOFMEMORY;
 }

@@ -11,6 +11,7 @@
 #include "objects/events.h"
 #include "objects/focus.h"
 #include "session/config.h"
+#include "session/nomemwin.h"
 
 namespace {
 
@@ -108,7 +109,9 @@ STDMETHODIMP CAmbIDispatch::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISP
 class CQovIOleClientSite final : public SiteBase<IOleClientSite> {
 public:
     using SiteBase::SiteBase;
-    STDMETHODIMP SaveObject() override { return GenObjSave(owner_); }
+    STDMETHODIMP SaveObject() override {
+        return GuardedComCall("an object's save", [&] { return GenObjSave(owner_); });
+    }
     STDMETHODIMP GetMoniker(DWORD assign, DWORD which, IMoniker** out) override;
     STDMETHODIMP GetContainer(IOleContainer** out) override;
     STDMETHODIMP ShowObject() override { return S_OK; }
@@ -289,6 +292,9 @@ public:
     STDMETHODIMP TranslateAccelerator(MSG*, DWORD) override { return E_NOTIMPL; }
     STDMETHODIMP OnFocus(BOOL got) override;
     STDMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
+
+private:
+    HRESULT TakeFocus(BOOL got);
 };
 
 STDMETHODIMP CQovIOleControlSite::OnControlInfoChanged() {
@@ -309,8 +315,11 @@ STDMETHODIMP CQovIOleControlSite::LockInPlaceActive(BOOL lock) {
     }
     // An unlock without a matching lock leaves the count at 0.
     if (owner_->inPlaceLocks == 0) return S_OK;
-    if (--owner_->inPlaceLocks == 0 && owner_->deactivatePending) GenObjDeactivate(owner_, 1);
-    return S_OK;
+    if (--owner_->inPlaceLocks != 0 || !owner_->deactivatePending) return S_OK;
+    return GuardedComCall("a deactivation put off", [&] {
+        GenObjDeactivate(owner_, 1);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CQovIOleControlSite::TransformCoords(POINTL* ptl, POINTF* ptf, DWORD flags) {
@@ -326,6 +335,10 @@ STDMETHODIMP CQovIOleControlSite::TransformCoords(POINTL* ptl, POINTF* ptf, DWOR
 }
 
 STDMETHODIMP CQovIOleControlSite::OnFocus(BOOL got) {
+    return GuardedComCall("a control's focus", [&] { return TakeFocus(got); });
+}
+
+HRESULT CQovIOleControlSite::TakeFocus(BOOL got) {
     ObjectRecord* rec = owner_->object;
     if (!rec) return S_OK;
     ObjectRecord* top = ObjectTopWindow(rec);
@@ -362,7 +375,10 @@ STDMETHODIMP CQovIOleControlSite::OnFocus(BOOL got) {
 class CQovIAdviseSink final : public SiteBase<IAdviseSink2> {
 public:
     using SiteBase::SiteBase;
-    STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override { PostUpdated(kUpdatedData); }
+    // The notices answer nothing: an event that cannot be held is dropped.
+    STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override {
+        CatchNoMemory("an object's $UPDATED", [&] { PostUpdated(kUpdatedData); });
+    }
     STDMETHODIMP_(void) OnViewChange(DWORD, LONG) override {
         IViewObject2* v = nullptr;
         if (owner_->oleObject &&
@@ -372,11 +388,15 @@ public:
         }
         if (owner_->window && owner_->window->hwnd) InvalidateRect(owner_->window->hwnd, nullptr, TRUE);
     }
-    STDMETHODIMP_(void) OnRename(IMoniker*) override { PostUpdated(kUpdatedRename); }
-    STDMETHODIMP_(void) OnSave() override { PostUpdated(kUpdatedSave); }
+    STDMETHODIMP_(void) OnRename(IMoniker*) override {
+        CatchNoMemory("an object's $UPDATED", [&] { PostUpdated(kUpdatedRename); });
+    }
+    STDMETHODIMP_(void) OnSave() override {
+        CatchNoMemory("an object's $UPDATED", [&] { PostUpdated(kUpdatedSave); });
+    }
     STDMETHODIMP_(void) OnClose() override {
         ++closeCount;
-        PostUpdated(kUpdatedClose);
+        CatchNoMemory("an object's $UPDATED", [&] { PostUpdated(kUpdatedClose); });
     }
     STDMETHODIMP_(void) OnLinkSrcChange(IMoniker*) override {}
     int closeCount = 0;

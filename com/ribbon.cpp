@@ -21,6 +21,7 @@
 #include "objects/objtables.h"
 #include "objects/window.h"
 #include "session/config.h"
+#include "session/nomemwin.h"
 #include "session/session.h"
 #include "session/util/mem.h"
 
@@ -304,54 +305,58 @@ void StoreSetUInt(IPropertyStore* store, uint32_t index, uint32_t value) {
 
 STDMETHODIMP CQovIUIApplication::OnViewChanged(UINT32, int32_t typeId, IUnknown* viewUnknown, int32_t verb,
                                                INT32) {
-    if (typeId != UI_VIEWTYPE_RIBBON) return E_NOTIMPL;
-    switch (verb) {
-    case UI_VIEWVERB_CREATE:
-        if (!view && viewUnknown) {
-            viewUnknown->QueryInterface(IID_IUIRibbon, reinterpret_cast<void**>(&view));
-            height = kRibbonDefaultHeight;
+    return GuardedComCall("the ribbon's view", [&]() -> HRESULT {
+        if (typeId != UI_VIEWTYPE_RIBBON) return E_NOTIMPL;
+        switch (verb) {
+        case UI_VIEWVERB_CREATE:
+            if (!view && viewUnknown) {
+                viewUnknown->QueryInterface(IID_IUIRibbon, reinterpret_cast<void**>(&view));
+                height = kRibbonDefaultHeight;
+            }
+            break;
+        case UI_VIEWVERB_DESTROY:
+            // The view was held by a reference of its own: it is given back here.
+            if (view) view->Release();
+            view = nullptr;
+            height = 0;
+            break;
+        case UI_VIEWVERB_SIZE: {
+            UINT32 now = 0;
+            if (!view || FAILED(view->GetHeight(&now))) break;
+            if (now == 0) now = kRibbonDefaultHeight;
+            uint32_t old = height;
+            height = now;
+            ObjectRecord* win = Window();
+            if (!win) break;
+            if (now < old) WindowRibbonResize(win, static_cast<int32_t>(old - now), static_cast<int32_t>(now), 1);
+            else if (now > old) WindowRibbonResize(win, static_cast<int32_t>(now - old), static_cast<int32_t>(now), 0);
+            break;
         }
-        break;
-    case UI_VIEWVERB_DESTROY:
-        // The view was held by a reference of its own: it is given back here.
-        if (view) view->Release();
-        view = nullptr;
-        height = 0;
-        break;
-    case UI_VIEWVERB_SIZE: {
-        UINT32 now = 0;
-        if (!view || FAILED(view->GetHeight(&now))) break;
-        if (now == 0) now = kRibbonDefaultHeight;
-        uint32_t old = height;
-        height = now;
-        ObjectRecord* win = Window();
-        if (!win) break;
-        if (now < old) WindowRibbonResize(win, static_cast<int32_t>(old - now), static_cast<int32_t>(now), 1);
-        else if (now > old) WindowRibbonResize(win, static_cast<int32_t>(now - old), static_cast<int32_t>(now), 0);
-        break;
-    }
-    default:
-        break;
-    }
-    return S_OK;
+        default:
+            break;
+        }
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CQovIUIApplication::OnCreateUICommand(UINT32 commandId, int32_t typeId, IUICommandHandler** out) {
-    if (!out) return E_POINTER;
-    CQovIUICommandHandler* h = FindHandler(commandId);
-    if (h) {
-        h->TakeType(static_cast<uint32_t>(typeId));
-        h->created = 1;
-    } else {
-        h = new (std::nothrow) CQovIUICommandHandler(this, commandId, static_cast<uint32_t>(typeId));
-        if (!h) return E_NOTIMPL;
-        h->created = 1;
-        h->next = handlers;
-        handlers = h;
-    }
-    h->AddRef();
-    *out = h;
-    return S_OK;
+    return GuardedComCall("a ribbon command's handler", [&]() -> HRESULT {
+        if (!out) return E_POINTER;
+        CQovIUICommandHandler* h = FindHandler(commandId);
+        if (h) {
+            h->TakeType(static_cast<uint32_t>(typeId));
+            h->created = 1;
+        } else {
+            h = new (std::nothrow) CQovIUICommandHandler(this, commandId, static_cast<uint32_t>(typeId));
+            if (!h) return E_NOTIMPL;
+            h->created = 1;
+            h->next = handlers;
+            handlers = h;
+        }
+        h->AddRef();
+        *out = h;
+        return S_OK;
+    });
 }
 
 // ---- The command handler -----------------------------------------------------------------------
@@ -359,61 +364,65 @@ STDMETHODIMP CQovIUIApplication::OnCreateUICommand(UINT32 commandId, int32_t typ
 STDMETHODIMP CQovIUICommandHandler::Execute(UINT32 commandId, int32_t verb, const PROPERTYKEY* key,
                                             const PROPVARIANT* currentValue,
                                             IUISimplePropertySet* executionProperties) {
-    if (verb != UI_EXECUTIONVERB_EXECUTE) return S_OK;
-    uint32_t selected;
-    if (key && UiPropertyIndexOf(*key) == kUiPkSelectedItem && currentValue && PvToUInt32(currentValue, &selected))
-        lastSelected = static_cast<int32_t>(selected);
-    ObjectRecord* win = owner ? owner->Window() : nullptr;
-    if (win && EventIsRegistered(win, kRibbonClickEvent))
-        PostObjectEvent(win, kRibbonClickEvent, kRibbonClickKind, kRibbonClickModifiers,
-                        static_cast<int32_t>(commandId));
-    if (executionProperties && fonts) {
-        PROPVARIANT v;
-        PropVariantInit(&v);
-        if (SUCCEEDED(executionProperties->GetValue(KeyOf(kUiPkFontChangedProperties, VT_UNKNOWN), &v))) {
-            if (IPropertyStore* store = StoreOf(PvUnknown(&v))) {
-                RibbonFontToCharFormat(store, LastChange());
-                RibbonFontToCharFormat(store, Current());
-                store->Release();
+    return GuardedComCall("a ribbon command", [&]() -> HRESULT {
+        if (verb != UI_EXECUTIONVERB_EXECUTE) return S_OK;
+        uint32_t selected;
+        if (key && UiPropertyIndexOf(*key) == kUiPkSelectedItem && currentValue && PvToUInt32(currentValue, &selected))
+            lastSelected = static_cast<int32_t>(selected);
+        ObjectRecord* win = owner ? owner->Window() : nullptr;
+        if (win && EventIsRegistered(win, kRibbonClickEvent))
+            PostObjectEvent(win, kRibbonClickEvent, kRibbonClickKind, kRibbonClickModifiers,
+                            static_cast<int32_t>(commandId));
+        if (executionProperties && fonts) {
+            PROPVARIANT v;
+            PropVariantInit(&v);
+            if (SUCCEEDED(executionProperties->GetValue(KeyOf(kUiPkFontChangedProperties, VT_UNKNOWN), &v))) {
+                if (IPropertyStore* store = StoreOf(PvUnknown(&v))) {
+                    RibbonFontToCharFormat(store, LastChange());
+                    RibbonFontToCharFormat(store, Current());
+                    store->Release();
+                }
             }
+            PropVariantClear(&v);
         }
-        PropVariantClear(&v);
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CQovIUICommandHandler::UpdateProperty(UINT32, REFPROPERTYKEY key, const PROPVARIANT* currentValue,
                                                    PROPVARIANT* newValue) {
-    const char* pending = owner ? owner->pendingText : nullptr;
-    switch (UiPropertyIndexOf(key)) {
-    case kUiPkContextAvailable:
-        break;
-    case kUiPkRecentItems:
-        if (listViewId && newValue && owner) RibbonRecentItems(owner->Window(), listViewId, newValue);
-        break;
-    case kUiPkLabelDescription:
-    case kUiPkKeytip:
-    case kUiPkLabel:
-        TextValue(pending ? pending : Preset(UiPropertyIndexOf(key)), newValue);
-        break;
-    case kUiPkTooltipDescription:
-    case kUiPkTooltipTitle:
-        TextValue(pending, newValue);
-        break;
-    case kUiPkFontProperties: {
-        if (!fonts || !currentValue || !newValue) break;
-        IPropertyStore* store = StoreOf(PvUnknown(currentValue));
-        if (!store) break;
-        if (owner && owner->setInProgress) RibbonCharFormatToFont(Current(), store);
-        else RibbonFontToCharFormat(store, Current());
-        PvSetUnknown(newValue, store);
-        store->Release();
-        break;
-    }
-    default:
-        break;
-    }
-    return S_OK;
+    return GuardedComCall("a ribbon command's property", [&]() -> HRESULT {
+        const char* pending = owner ? owner->pendingText : nullptr;
+        switch (UiPropertyIndexOf(key)) {
+        case kUiPkContextAvailable:
+            break;
+        case kUiPkRecentItems:
+            if (listViewId && newValue && owner) RibbonRecentItems(owner->Window(), listViewId, newValue);
+            break;
+        case kUiPkLabelDescription:
+        case kUiPkKeytip:
+        case kUiPkLabel:
+            TextValue(pending ? pending : Preset(UiPropertyIndexOf(key)), newValue);
+            break;
+        case kUiPkTooltipDescription:
+        case kUiPkTooltipTitle:
+            TextValue(pending, newValue);
+            break;
+        case kUiPkFontProperties: {
+            if (!fonts || !currentValue || !newValue) break;
+            IPropertyStore* store = StoreOf(PvUnknown(currentValue));
+            if (!store) break;
+            if (owner && owner->setInProgress) RibbonCharFormatToFont(Current(), store);
+            else RibbonFontToCharFormat(store, Current());
+            PvSetUnknown(newValue, store);
+            store->Release();
+            break;
+        }
+        default:
+            break;
+        }
+        return S_OK;
+    });
 }
 
 // ---- The recent items' property set -------------------------------------------------------------

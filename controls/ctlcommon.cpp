@@ -77,23 +77,27 @@ static bool CtlMsgToObjectModel(const CtlSubclass& sub, HWND wnd, UINT msg, WPAR
     return false;
 }
 
-// Offers focus, key, mouse and wheel messages to the object model first; a
-// message it took does not reach the control. A kind's own hook sees every
-// message before that and may answer it itself. What the object model
-// cannot hold in memory leaves the message to the control.
-LRESULT CALLBACK CtlSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    CtlSubclass sub = CtlSubclassOf(wnd);
-    WNDPROC old = sub.oldProc;
+static bool CtlOfferToObjectModel(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+    return CtlMsgToObjectModel(CtlSubclassOf(wnd), wnd, msg, wp, lp, result);
+}
+
+// The control's own procedure. WM_NCDESTROY, the window's last message (which
+// the object model never takes), first gives the window its own procedure
+// back and takes its entry away.
+static LRESULT CtlOwnProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+    WNDPROC old = CtlSubclassOf(wnd).oldProc;
     if (msg == WM_NCDESTROY) {
         gCtlSubclasses.erase(wnd);
         if (old) SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
     }
-    LRESULT result = 0;
-    bool taken = false;
-    CatchNoMemory("a control's message", [&] { taken = CtlMsgToObjectModel(sub, wnd, msg, wp, lp, &result); });
-    if (taken) return result;
     return old ? CallWindowProcA(old, wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
 }
+
+// Offers focus, key, mouse and wheel messages to the object model first; a
+// message it took does not reach the control. A kind's own hook sees every
+// message before that and may answer it itself. What the object model
+// cannot hold in memory leaves the message to the control.
+constexpr WNDPROC kCtlSubclassProc = GuardedSubclassProc<CtlOfferToObjectModel, CtlOwnProc>;
 
 HWND ContainerWindow(ObjectRecord* parent) {
     int depth = 0;
@@ -192,7 +196,7 @@ ControlRecord* CtlCreateWindowed(uint8_t kind, ObjectCreateRecord* cr, const cha
     rec->font = nullptr;
     ApplyFont(rec, font);
     gCtlSubclasses[wnd] = CtlSubclass{reinterpret_cast<WNDPROC>(GetWindowLongPtrA(wnd, GWLP_WNDPROC)), hook};
-    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CtlSubclassProc));
+    SetWindowLongPtrA(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kCtlSubclassProc));
     LinkObject(rec);
     ObjectSaveLayout(rec, 0);
     *code = 0;

@@ -17,6 +17,7 @@
 #include "objects/paint.h"
 #include "objects/window.h"
 #include "session/log.h"
+#include "session/nomemwin.h"
 #include "session/util/strutil.h"
 
 namespace {
@@ -161,8 +162,10 @@ void PlaceInFrame(ObjectRecord* rec) {
                  rec->bottom - rec->top - 2 * frame, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// The object model's part of the playback window's message: true when it took it.
-static bool MovieMsgToObjectModel(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+// The object model's part of the playback window's message: true when it took
+// it (answered 0).
+static bool MovieMsgToObjectModel(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
+    *result = 0;
     ObjectRecord* rec = ObjectFromHwnd(wnd);
     if (!rec || rec->kind != kKindMovie) return false;
     if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) MovieClick(AsMovie(rec), msg == WM_LBUTTONDOWN);
@@ -181,13 +184,13 @@ static bool MovieMsgToObjectModel(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-// What the object model cannot hold in memory leaves the message to the player.
-LRESULT CALLBACK MovieSubclassProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    bool taken = false;
-    CatchNoMemory("a movie's message", [&] { taken = MovieMsgToObjectModel(wnd, msg, wp, lp); });
-    if (taken) return 0;
+// The player's own procedure.
+static LRESULT MciProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     return gMciProc ? CallWindowProcA(gMciProc, wnd, msg, wp, lp) : DefWindowProcA(wnd, msg, wp, lp);
 }
+
+// What the object model leaves, or cannot hold in memory, goes to the player.
+constexpr WNDPROC kMovieSubclassProc = GuardedSubclassProc<MovieMsgToObjectModel, MciProc>;
 
 // ---- Slots --------------------------------------------------------------------------------
 
@@ -402,8 +405,8 @@ ObjectRecord* MovieCreate(uint32_t, ObjectCreateRecord* cr, int32_t* code) {
     SetWindowLongPtrA(rec->hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(rec));
     PlaceClip(m);
     WNDPROC old = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrA(rec->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(MovieSubclassProc)));
-    if (old != MovieSubclassProc) gMciProc = old;
+        SetWindowLongPtrA(rec->hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(kMovieSubclassProc)));
+    if (old != kMovieSubclassProc) gMciProc = old;
     LinkObject(rec);
     rec->flags &= ~kObjShown;
     if (cr->flags0 & kCrDisabled) EnableWindow(rec->hwnd, FALSE);

@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <windowsx.h>
 
+#include <cstdint>
+
 #include "graphics/gfxcommon.h"
 #include "objects/color.h"
 #include "objects/events.h"
@@ -17,7 +19,9 @@
 #include "objects/objwindowed.h"
 #include "objects/paint.h"
 #include "objects/window.h"
+#include "session/log.h"
 #include "session/session.h"
+#include "session/util/strutil.h"
 
 namespace {
 
@@ -44,7 +48,12 @@ enum PanelBars : int32_t { kBarsBoth = 1, kBarsHorizontal = 2, kBarsNone = 3, kB
 // How far a border moves a panel's client area right and down.
 constexpr int32_t kBorderOffsetSingle = 1, kBorderOffsetSunken = 3;
 
+// InnerHtml's Flags bit 1: the HTML view is kept; handed on as the view's
+// load flags, the same bit loads the text as a URL.
 constexpr uint32_t kInnerHtmlKeepView = 0x2;
+// InnerHtml's answer when no page is shown: no view could be made, or the URL
+// names no page.
+constexpr int32_t kInnerHtmlNotShown = 1;
 // Bit of the top window's style word that turns the panels' wheel off.
 constexpr uint32_t kWinStyleNoPanelWheel = 0x4;
 
@@ -460,14 +469,20 @@ int32_t InnerHtml(PanelRecord* p, const MethodCallRec* call) {
     ObjectRecord* rec = &p->hdr;
     if (rec->children) return 0;   // only an empty panel shows a page
     int32_t flags = CtlArgInt(call, 1, 0);
+    uint32_t len = 0;
+    const char* html = CtlArgText(call, 0, &len);
+    // A URL holding a NUL, cut there, would show another page or file: it is
+    // refused before the view changes.
+    if ((flags & kInnerHtmlKeepView) && !NameIsWhole(html, html ? len : 0, SIZE_MAX)) {
+        DebugLogWrite("PanelInnerHtml", "the URL holds a NUL: refused, the view stays as it was");
+        return kInnerHtmlNotShown;
+    }
     if (!(flags & kInnerHtmlKeepView) && p->htmlView && gComObjectHooks.htmlPanelRelease) {
         gComObjectHooks.htmlPanelRelease(p->htmlView);
         p->htmlView = nullptr;
     }
     if (!p->htmlView && gComObjectHooks.htmlPanelCreate) p->htmlView = gComObjectHooks.htmlPanelCreate(rec->hwnd);
-    if (!p->htmlView) return 1;
-    uint32_t len = 0;
-    const char* html = CtlArgText(call, 0, &len);
+    if (!p->htmlView) return kInnerHtmlNotShown;
     if (gComObjectHooks.htmlPanelLoad) gComObjectHooks.htmlPanelLoad(p->htmlView, html ? html : "", len, flags, rec->hwnd);
     // Loading pumps; the panel may be gone afterwards.
     ObjectRef ref = ObjectRefOf(rec);

@@ -20,6 +20,7 @@
 #include "objects/pump.h"
 #include "objects/window.h"
 #include "session/log.h"
+#include "session/nomemwin.h"
 #include "session/session.h"
 #include "session/util/strutil.h"
 #include "session/util/mem.h"
@@ -144,7 +145,7 @@ bool RuntimeStartup() {
     return true;
 }
 
-static LRESULT CALLBACK FocusHolderProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT FocusHolderWork(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     // The holder forwards keys to its window so a window without controls
     // still sees them.
     switch (msg) {
@@ -174,7 +175,7 @@ bool RegisterWindowClasses(HINSTANCE inst) {
     const ClassRow rows[] = {
         {kClassWindow, CS_DBLCLKS, HandleWindowMsg, nullptr},
         {kClassWindowS, CS_DBLCLKS | CS_SAVEBITS, HandleWindowMsg, nullptr},
-        {kClassFocus, 0, FocusHolderProc, nullptr},
+        {kClassFocus, 0, GuardedWndProc<FocusHolderWork>, nullptr},
         {kClassMdiFrame, CS_DBLCLKS, HandleWindowMsg, reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1)},
         {kClassMdiChild, CS_DBLCLKS, HandleWindowMsg, nullptr},
     };
@@ -183,7 +184,7 @@ bool RegisterWindowClasses(HINSTANCE inst) {
         wc.style = r.style;
         wc.lpfnWndProc = r.proc;
         wc.hInstance = inst;
-        wc.hIcon = r.proc == FocusHolderProc ? nullptr : icon;
+        wc.hIcon = r.proc == GuardedWndProc<FocusHolderWork> ? nullptr : icon;
         wc.hCursor = arrow;
         wc.hbrBackground = r.brush;
         wc.lpszClassName = r.name;
@@ -239,7 +240,7 @@ HWND CreateTheMainWindow(HINSTANCE inst) {
 // set-up dialogs and message boxes all run their own loops in one of these.
 static const char kDialogBoxClass[] = "#32770";
 
-static BOOL CALLBACK CancelDialogBox(HWND wnd, LPARAM) {
+static BOOL CancelDialogBox(HWND wnd, LPARAM) {
     char cls[sizeof kDialogBoxClass + 1];
     if (GetClassNameA(wnd, cls, sizeof cls) && strcmp(cls, kDialogBoxClass) == 0)
         PostMessageA(wnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
@@ -262,7 +263,7 @@ static bool gTickInSizeLoop;
 // The filter code of the move/size loop (MSGF_SIZE, which MinGW's headers lack).
 constexpr int kMsgFilterSizeLoop = 4;
 
-static LRESULT CALLBACK NoteTickInSizeLoop(int code, WPARAM wp, LPARAM lp) {
+static LRESULT NoteTickInSizeLoop(int code, WPARAM wp, LPARAM lp) {
     const MSG* m = reinterpret_cast<const MSG*>(lp);
     if (code == kMsgFilterSizeLoop && m && m->message == WM_TIMER && m->hwnd == gMainWindowWnd &&
         m->wParam == kEndedLookTimerId)
@@ -272,7 +273,8 @@ static LRESULT CALLBACK NoteTickInSizeLoop(int code, WPARAM wp, LPARAM lp) {
 
 static void WatchSizeLoopTicks() {
     if (!gSizeLoopFilter)
-        gSizeLoopFilter = SetWindowsHookExA(WH_MSGFILTER, NoteTickInSizeLoop, nullptr, GetCurrentThreadId());
+        gSizeLoopFilter =
+            SetWindowsHookExA(WH_MSGFILTER, GuardedHookProc<NoteTickInSizeLoop>, nullptr, GetCurrentThreadId());
 }
 
 static void StopWatchingSizeLoopTicks() {
@@ -303,10 +305,10 @@ static void CancelMoveSize() {
 static void CloseWaitsForPerson() {
     EndMenu();
     CancelMoveSize();
-    EnumThreadWindows(GetCurrentThreadId(), CancelDialogBox, 0);
+    EnumThreadWindows(GetCurrentThreadId(), GuardedEnumWindowsProc<CancelDialogBox>, 0);
 }
 
-static void CALLBACK CloseWaitsOnTick(HWND, UINT, UINT_PTR, DWORD) { CloseWaitsForPerson(); }
+static void CloseWaitsOnTick(HWND, UINT, UINT_PTR, DWORD) { CloseWaitsForPerson(); }
 
 // Messages only the main window gets: the socket's notices (frames), the
 // timer objects' tick and the print dialog's command.
@@ -319,7 +321,7 @@ static bool MainWindowMsg(HWND wnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT* res
             // A loop that starts just after (the system menu's Move or Size,
             // chosen as the menu closed) is cancelled on the next tick, which
             // the system's own loops dispatch too.
-            SetTimer(wnd, kEndedLookTimerId, kEndedLookMs, CloseWaitsOnTick);
+            SetTimer(wnd, kEndedLookTimerId, kEndedLookMs, GuardedTimerProc<CloseWaitsOnTick>);
             WatchSizeLoopTicks();
         }
         *result = 0;

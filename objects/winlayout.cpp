@@ -7,6 +7,7 @@
 #include "objects/objhooks.h"
 #include "objects/paint.h"
 #include "objects/window.h"
+#include "session/nomemwin.h"
 
 // Anchors laid out as a numeric keypad: 7 keeps the top-left corner (the
 // default), 9 follows the right edge, 1 the bottom, 3 both; 8 and 2 stretch
@@ -264,7 +265,7 @@ static void LayoutWaitEnd(ObjectRecord* container) {
     if (i >= 0) gLayoutWait[i] = gLayoutWait[--gLayoutWaitCount];
 }
 
-static void CALLBACK LayoutWaitTimer(HWND, UINT, UINT_PTR id, DWORD) {
+static void LayoutWaitTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     if (id == gLayoutWaitTimer) gLayoutWaitTimer = 0;
     WindowLayoutsFlush();
@@ -277,7 +278,7 @@ void WindowLayoutAfterDockChange(ObjectRecord* container) {
         gLayoutWait[gLayoutWaitCount++] = ObjectRefOf(container);
     }
     // Each change sets the timer back (the same thread timer, replaced).
-    gLayoutWaitTimer = SetTimer(nullptr, gLayoutWaitTimer, kLayoutWaitMs, LayoutWaitTimer);
+    gLayoutWaitTimer = SetTimer(nullptr, gLayoutWaitTimer, kLayoutWaitMs, GuardedTimerProc<LayoutWaitTimer>);
 }
 
 void WindowLayoutsFlush() {

@@ -57,7 +57,7 @@ static short* DevModeField(DEVMODEA* dm, int index) {
 
 // ---- Print dialog ---------------------------------------------------------------------
 
-static UINT_PTR CALLBACK PrtDlgHookProc(HWND dlg, UINT msg, WPARAM, LPARAM) {
+static UINT_PTR PrtDlgHookProc(HWND dlg, UINT msg, WPARAM, LPARAM) {
     if (msg == WM_INITDIALOG && gPrtDlgHook) gPrtDlgHook(dlg);
     return 0;
 }
@@ -88,7 +88,7 @@ bool AdvPrtOpenByDlg(PrinterRec* job, uint32_t owner, PrtDlgDevMode devMode, int
     }
     if (gPrtDlgHook) {
         pd.Flags |= PD_ENABLEPRINTHOOK;
-        pd.lpfnPrintHook = PrtDlgHookProc;
+        pd.lpfnPrintHook = GuardedDialogProc<UINT_PTR, PrtDlgHookProc>;
     }
     pd.nCopies = 1;
     pd.nFromPage = 1;
@@ -169,7 +169,7 @@ static bool PrtUsablePdfName(char* name, size_t size) {
 }
 
 // The file dialog handed to the dialogs' hook (tests run it unattended).
-static UINT_PTR CALLBACK PrtFileDlgHookProc(HWND dlg, UINT msg, WPARAM, LPARAM) {
+static UINT_PTR PrtFileDlgHookProc(HWND dlg, UINT msg, WPARAM, LPARAM) {
     if (msg == WM_INITDIALOG && gPrtDlgHook) gPrtDlgHook(GetParent(dlg));
     return 0;
 }
@@ -190,7 +190,7 @@ bool PrtAskPdfFileName(PrinterRec* job, char* nameOut) {
     ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
     if (gPrtDlgHook) {
         ofn.Flags |= OFN_ENABLEHOOK | OFN_EXPLORER;
-        ofn.lpfnHook = PrtFileDlgHookProc;
+        ofn.lpfnHook = GuardedDialogProc<UINT_PTR, PrtFileDlgHookProc>;
     }
     if (!GetSaveFileNameA(&ofn)) return false;
     if (!PrtUsablePdfName(file, kPdfFileNameMax + 1)) return false;

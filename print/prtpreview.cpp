@@ -408,7 +408,7 @@ static void EndGoTo(HWND dlg, INT_PTR result) {
     PostMessageA(dlg, WM_NULL, 0, 0);
 }
 
-static INT_PTR CALLBACK GoToProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
+static INT_PTR GoToProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
     PrtPrevState* p = gCurPrtPrev;
     PrinterRec* j = gCurPrtRec;
     switch (msg) {
@@ -468,7 +468,8 @@ void PrtPrevCommand(PrtPrevState* p, PrinterRec* j, int id) {
     case kPrevIdFirst: PrtPrevShowPage(p, j, j->prevFirst); break;
     case kPrevIdLast: PrtPrevShowPage(p, j, j->prevLast); break;
     case kPrevIdGoTo:
-        if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kGoToDialog), p->wnd, GoToProc, 0) == 1)
+        if (DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kGoToDialog), p->wnd,
+                            GuardedDialogProc<INT_PTR, GoToProc>, 0) == 1)
             PrtPrevShowPage(p, j, p->gotoPage);
         break;
     case kPrevIdZoomIn: Zoom(p, true); break;
@@ -505,11 +506,14 @@ static bool KeyDown(PrtPrevState* p, PrinterRec* j, WPARAM key) {
     }
 }
 
-static LRESULT CALLBACK PrtPrevButtonProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
-    bool taken = false;
-    if (msg == WM_KEYDOWN && gCurPrtPrev && gCurPrtRec)
-        CatchNoMemory("a preview key", [&] { taken = KeyDown(gCurPrtPrev, gCurPrtRec, wp); });
-    if (taken) return 0;
+// A preview button's keys are the preview's (answered 0); the rest, and a key
+// whose work cannot be held in memory, go to the button.
+static bool PrtPrevButtonKey(HWND, UINT msg, WPARAM wp, LPARAM, LRESULT* result) {
+    *result = 0;
+    return msg == WM_KEYDOWN && gCurPrtPrev && gCurPrtRec && KeyDown(gCurPrtPrev, gCurPrtRec, wp);
+}
+
+static LRESULT PrtPrevButtonBase(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     return CallWindowProcA(gPrevButtonBase, wnd, msg, wp, lp);
 }
 
@@ -638,7 +642,8 @@ static HWND MakeButton(PrtPrevState* p, int index, int32_t x) {
     if (p->buttonFont) SendMessageA(b, WM_SETFONT, reinterpret_cast<WPARAM>(p->buttonFont->hfont), FALSE);
     if (index != kPrevBtnToPdf) {
         WNDPROC base = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(b, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PrtPrevButtonProc)));
+            SetWindowLongPtrA(b, GWLP_WNDPROC,
+                              reinterpret_cast<LONG_PTR>(GuardedSubclassProc<PrtPrevButtonKey, PrtPrevButtonBase>)));
         if (!gPrevButtonBase) gPrevButtonBase = base;
     }
     return b;

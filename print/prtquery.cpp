@@ -219,7 +219,7 @@ bool PrtFontMetrics(PrinterRec* job, uint32_t fontObject, HWND list, const char*
 
 // ---- Fonts of the job ------------------------------------------------------------------
 
-static int CALLBACK PrtListFontsProc(const LOGFONTA* lf, const TEXTMETRICA*, DWORD, LPARAM list) {
+static int PrtListFontsProc(const LOGFONTA* lf, const TEXTMETRICA*, DWORD, LPARAM list) {
     SendMessageA(reinterpret_cast<HWND>(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lf->lfFaceName));
     return 1;
 }
@@ -235,7 +235,7 @@ void PrtListFonts(PrinterRec* job, HWND list, char* out, size_t outSize) {
         if (job->pdf) {
             for (const char* face : kPdfFamilies) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(face));
         } else if (job->dc) {
-            EnumFontsA(job->dc, nullptr, PrtListFontsProc, reinterpret_cast<LPARAM>(list));
+            EnumFontsA(job->dc, nullptr, GuardedFontEnumProc<PrtListFontsProc>, reinterpret_cast<LPARAM>(list));
         }
         return;
     }

@@ -88,7 +88,7 @@ HWND PrtOwnerWindow(HWND wnd, uint32_t ownerObject) {
     return DialogOwnerWindow(wnd);
 }
 
-static UINT_PTR CALLBACK PrtSetupHook(HWND dlg, UINT msg, WPARAM, LPARAM) {
+static UINT_PTR PrtSetupHook(HWND dlg, UINT msg, WPARAM, LPARAM) {
     if (msg == WM_INITDIALOG && gPrtDlgHook) gPrtDlgHook(dlg);
     return 0;
 }
@@ -114,7 +114,7 @@ int32_t PrtPageSetupDlg(HWND owner) {
     ps.hDevNames = gPrtDevNames;
     if (gPrtDlgHook) {
         ps.Flags |= PSD_ENABLEPAGESETUPHOOK;
-        ps.lpfnPageSetupHook = PrtSetupHook;
+        ps.lpfnPageSetupHook = GuardedDialogProc<UINT_PTR, PrtSetupHook>;
     }
     BOOL ok = PageSetupDlgA(&ps);
     return FinishPrtDlg(ok, ps.hDevMode, ps.hDevNames);
@@ -132,7 +132,7 @@ int32_t PrtPrintDlg(HWND owner) {
     pd.Flags = PD_PRINTSETUP | PD_NOSELECTION | PD_USEDEVMODECOPIESANDCOLLATE;
     if (gPrtDlgHook) {
         pd.Flags |= PD_ENABLESETUPHOOK;
-        pd.lpfnSetupHook = PrtSetupHook;
+        pd.lpfnSetupHook = GuardedDialogProc<UINT_PTR, PrtSetupHook>;
     }
     BOOL ok = PrintDlgA(&pd);
     return FinishPrtDlg(ok, pd.hDevMode, pd.hDevNames);

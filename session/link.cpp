@@ -535,7 +535,7 @@ void RecvNextFrame() {
 // the main thread is busy) and, once the server has been silent past the
 // limit, posts a look so the main thread finds out even with no notice from
 // the socket. Touches no received byte.
-static DWORD WINAPI LinkWatchProc(LPVOID) {
+static DWORD LinkWatchProc(LPVOID) {
     for (;;) {
         WaitForSingleObject(gWatchEvent, WatchSleepMs());
         if (gStopping) break;
@@ -666,7 +666,8 @@ int ServerConnectOne(const char* host, int port, const char* localIp, const char
     gNoticeOwed = false;
     gSendStalled = 0;
     gWatchEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);   // auto-reset
-    gWatchThread = gWatchEvent ? CreateThread(nullptr, 0, LinkWatchProc, nullptr, 0, nullptr) : nullptr;
+    gWatchThread =
+        gWatchEvent ? CreateThread(nullptr, 0, GuardedThreadProc<LinkWatchProc>, nullptr, 0, nullptr) : nullptr;
     if (!gWatchEvent || !gWatchThread) return GetLastError();
     if (!SendProgramRequest(cmdLine)) return gSession.lastError;
     RecvNextFrame();

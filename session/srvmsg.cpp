@@ -11,6 +11,7 @@
 #include "session/config.h"
 #include "session/log.h"
 #include "session/nomem.h"
+#include "session/nomemwin.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
 #include "session/util/strutil.h"
@@ -168,11 +169,11 @@ static LoopWait gLoopWait;
 static bool gLoopWaitTickOn;
 
 static bool InSystemLoop();
-static void CALLBACK LoopWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD);
+static void LoopWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD);
 
 static void LoopWaitTickOn() {
     if (gLoopWaitTickOn) return;
-    gLoopWaitTickOn = SetTimer(gMainWnd, kLoopWaitTimerId, kLoopWaitTickMs, LoopWaitTick) != 0;
+    gLoopWaitTickOn = SetTimer(gMainWnd, kLoopWaitTimerId, kLoopWaitTickMs, GuardedTimerProc<LoopWaitTick>) != 0;
 }
 
 // The wait's answer beside the loop, in its own sequence: the next event, or
@@ -220,7 +221,7 @@ static void TakeOverStoppedWait() {
     RecvNextFrame();
 }
 
-static void CALLBACK LoopWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD) {
+static void LoopWaitTick(HWND wnd, UINT, UINT_PTR id, DWORD) {
     if (gSession.state != kSessionRunning) gLoopWait.open = false;
     else if (InSystemLoop()) TakeOverStoppedWait();
     // A request being worked keeps the send buffer: the answer waits a tick.
@@ -732,7 +733,7 @@ static bool InSystemLoop() {
     return GetGUIThreadInfo(GetCurrentThreadId(), &info) && (info.flags & (GUI_INMENUMODE | GUI_INMOVESIZE));
 }
 
-static void CALLBACK LookAfterMenu(HWND wnd, UINT, UINT_PTR id, DWORD) {
+static void LookAfterMenu(HWND wnd, UINT, UINT_PTR id, DWORD) {
     if (InMenuLoop()) return;
     KillTimer(wnd, id);
     PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
@@ -782,7 +783,7 @@ void OnSrvMsgArrived(WPARAM) {
         return;
     }
     bool inMenu = !gAwaitType && !outerTurn && InMenuLoop();
-    if (inMenu) SetTimer(gMainWnd, kMenuLookTimerId, kMenuLookMs, LookAfterMenu);
+    if (inMenu) SetTimer(gMainWnd, kMenuLookTimerId, kMenuLookMs, GuardedTimerProc<LookAfterMenu>);
     int result;
     if (gFrameHeldForMenu) {
         // Taken while a menu ran; the link is only watched until it closed.

@@ -71,7 +71,7 @@ static UINT_PTR gIdleFlushTimer;
 
 static void FlushWhenIdle();
 
-static void CALLBACK IdleFlushTimer(HWND, UINT, UINT_PTR id, DWORD) {
+static void IdleFlushTimer(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     if (id == gIdleFlushTimer) gIdleFlushTimer = 0;
     if (WebViewSendWaiting()) {
@@ -83,7 +83,7 @@ static void CALLBACK IdleFlushTimer(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 static void FlushWhenIdle() {
-    if (!gIdleFlushTimer) gIdleFlushTimer = SetTimer(nullptr, 0, kIdleFlushMs, IdleFlushTimer);
+    if (!gIdleFlushTimer) gIdleFlushTimer = SetTimer(nullptr, 0, kIdleFlushMs, GuardedTimerProc<IdleFlushTimer>);
 }
 
 // Alt+F4 in a page: the page's web window in front gets its $CLOSE, as its

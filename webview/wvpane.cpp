@@ -9,6 +9,7 @@
 #include <new>
 
 #include "session/nomem.h"
+#include "session/nomemwin.h"
 
 static const char kPaneClass[] = "QovWebViewPane";
 static const char kEndedText[] = "the web view has stopped: its page host ended";
@@ -77,7 +78,7 @@ static void PaintNotAnswering(HDC dc, const RECT* area) {
     PaintNotice(dc, &band, kNotAnsweringText, kNotAnsweringBack, kNotAnsweringTextColor);
 }
 
-static LRESULT CALLBACK PaneProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+static LRESULT PaneProcWork(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     WvPaneState* st = StateOf(wnd);
     switch (msg) {
     case WM_ERASEBKGND:
@@ -125,7 +126,7 @@ static bool RegisterPaneClass() {
     if (registered) return true;
     WNDCLASSA wc = {};
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = PaneProc;
+    wc.lpfnWndProc = GuardedWndProc<PaneProcWork>;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = kPaneClass;

@@ -111,6 +111,24 @@ TEST_F(HtmlControlTest, UrlsAndTheStoredText) {
     EXPECT_EQ(std::wstring(FakeHtmlLastNavigate()), L"http://example/a") << "navigated without the !";
     EXPECT_EQ(InnerHtml(h), "!http://example/a") << "read back with the !";
     EXPECT_EQ(FakeHtmlWriteCount(), 0) << "a URL is never written";
+    // A URL holding a NUL names no page: cut there, it would show
+    // http://example/c. Refused before anything changes, by the property (-5)
+    // and by the method (2, also with Flags 2).
+    const std::string cut("!http://example/c\0x", 19);
+    EXPECT_EQ(SetText(h, kPidInnerHtml, cut), kOpNotAvailable) << "the property";
+    MethodCallRec call = {};
+    call.objectType = kTypeHTMLControl;
+    call.method = 1;
+    call.result.kind = kItemInt;
+    MethodCallArgs(&call, cut.c_str(), std::initializer_list<int32_t>{0});
+    call.args[0].size = static_cast<uint32_t>(cut.size());
+    EXPECT_EQ(InvokeForReply(&h->hdr, &call), 2) << "the method";
+    call.args[0].data = cut.c_str() + 1;
+    call.args[0].size = static_cast<uint32_t>(cut.size() - 1);
+    call.args[1].value = kHtmlLoadUrl;
+    EXPECT_EQ(InvokeForReply(&h->hdr, &call), 2) << "the method with Flags 2";
+    EXPECT_EQ(std::wstring(FakeHtmlLastNavigate()), L"http://example/a") << "the page as it was";
+    EXPECT_EQ(InnerHtml(h), "!http://example/a") << "and its InnerHtml";
 
     EXPECT_EQ(HtmlControlLoadPage(h, "http://example/b", kHtmlLoadHook | kHtmlLoadUrl, true), 0);
     EXPECT_EQ(InnerHtml(h), "") << "flag 2 leaves InnerHtml empty";

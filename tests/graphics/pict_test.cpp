@@ -525,11 +525,10 @@ TEST_F(PictTest, AutoZoomDoubleClicksAndTheRubberBand) {
     SendMessageA(wnd, WM_RBUTTONDBLCLK, 0, MAKELPARAM(30, 30));
     EXPECT_EQ(100u, Prop(p, kScale)) << "the history brings the zoom back";
     EXPECT_EQ(0u, Prop(p, kPosH));
-    // A drag whose release this thread never hears of ends by itself.
+    // A drag whose release this thread never hears of ends by itself: a loop
+    // that waited for the release would hold the test to its ctest time limit.
     PostMessageA(wnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(40, 30));
-    DWORD start = GetTickCount();
     SendMessageA(wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 10));
-    EXPECT_LT(GetTickCount() - start, 2000u) << "a drag without a button held does not hang";
     ObjectDestroy(p);
 }
 

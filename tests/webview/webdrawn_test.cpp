@@ -361,6 +361,14 @@ TEST_F(WebDrawn, PanelHtmlAndScrollBars) {
     MethodCallRec tooLong = Call(18, longUrl.c_str(), 2);
     WebCallMethod(panel, &tooLong);
     EXPECT_EQ(Posts().find("iframe"), std::string::npos) << "300 bytes are not sent";
+    const char kCutUrl[] = "page.html\0x";
+    ClearPosts();
+    MethodCallRec cut = Call(18, kCutUrl, 2);
+    cut.args[0].size = sizeof kCutUrl - 1;
+    gReplied = -9;
+    WebCallMethod(panel, &cut);
+    EXPECT_EQ(gReplied, 1) << "a URL holding a NUL names no page: cut there, it would frame page.html";
+    EXPECT_EQ(Posts(), "") << "and nothing is sent";
     ObjectRecord* child = Create(kTypeShape, [&](ObjectCreateRecord* c) { c->window = panel->handle; });
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(child->parent, panel);

@@ -1361,6 +1361,19 @@ TEST_F(WebObjects, ButtonPictureBehindThePageBaseUrl) {
     EXPECT_NE(posts.find("src=\\\"file:///C:/prog/qovwv_html/./images/logo.gif\\\""), std::string::npos)
         << "a Picture name through the page's base URL\n" << posts;
     EXPECT_NE(posts.find("src=\\\"plain.gif\\\""), std::string::npos) << "a UrlSource as it is given\n" << posts;
+    // A Picture or Icon name holding a NUL names no file: cut there, it would
+    // show logo.gif or logo.ico. The button shows its caption instead.
+    const std::string kCutNames[] = {std::string("logo.gif\0x.gif", 14), std::string("logo.ico\0x.ico", 14)};
+    const uint32_t kCutIds[] = {122, 121};
+    for (size_t i = 0; i < 2; ++i) {
+        WebButtonSetProp(push, 332, 0, "plain.gif", 9, &write);
+        ForgetPosts();
+        WebButtonSetProp(push, kCutIds[i], 0, kCutNames[i].data(), static_cast<uint32_t>(kCutNames[i].size()), &write);
+        posts = AllPosts();
+        EXPECT_EQ(posts.find("src="), std::string::npos) << kCutIds[i] << ": no image\n" << posts;
+        EXPECT_NE(posts.find("Go"), std::string::npos) << kCutIds[i] << ": the caption is back\n" << posts;
+        EXPECT_EQ(WebButton(push)->imageUrl, nullptr) << kCutIds[i];
+    }
 }
 
 TEST_F(WebObjects, CommonStyleMethods) {
@@ -1804,6 +1817,17 @@ TEST_F(WebObjects, HtmlControlContentAndElements) {
     EXPECT_NE(posts.find("<iframe class='qovif' width='"), std::string::npos) << posts;
     EXPECT_NE(posts.find("src='page.html?a=&#39;1&#39;'"), std::string::npos) << "the URL is escaped:\n" << posts;
     EXPECT_EQ(Count(posts, "\"dwid\": 7"), 0u) << "not again";
+    // A URL holding a NUL frames no page (cut there, it would frame page.html):
+    // answered 2, the content as it was.
+    gPage.posts.clear();
+    const std::vector<std::string> cutArgs = {std::string("!page.html\0x", 12)};
+    MethodCallRec cut = TextCall(1, cutArgs);
+    gReplyInt = -9;
+    EXPECT_EQ(ObjectInvokeMethod(kTypeHTMLControl, html, &cut), kWebNoAnswer);
+    EXPECT_EQ(gReplyInt, 2) << "a URL holding a NUL";
+    EXPECT_EQ(AllPosts(), "") << "nothing goes to the page";
+    ASSERT_EQ(WebHtmlControlGetProp(html, kPidInnerHtml, &value, &text), 0);
+    EXPECT_NE(std::string(text).find("src='page.html?a="), std::string::npos) << "the content kept: " << text;
 
     RecPageAnswer(&gPage, 52, "{\"val\":\"true\"}", 0);
     struct Case {

@@ -3,12 +3,15 @@
 // images); the checked state lives in the page and is asked of it.
 #include "webview/controls/webbutton.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "objects/events.h"
 #include "objects/objtables.h"
+#include "session/log.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 #include "webview/controls/webedit.h"
 #include "webview/controls/webctlcommon.h"
 #include "webview/core/pageactions.h"
@@ -105,6 +108,12 @@ bool ResolveRef(const ObjectCreateRecord* cr, uint32_t pid, uint32_t imageType, 
     CrText source = CreateRecordText(cr, kPidUrlSource);
     CrText name = CreateRecordText(cr, pid);
     if (name.text && name.length) {
+        // A name holding a NUL, cut there, would show another file: no image,
+        // as for a name that is no picture or icon file.
+        if (!NameIsWhole(name.text, name.length, SIZE_MAX)) {
+            DebugLogWrite("WebButtonImage", "the image's name holds a NUL: refused, the caption stays");
+            return false;
+        }
         uint32_t n = name.length > kImageNameMax ? kImageNameMax : name.length;
         bool fits = imageType == kImageTypePicture ? PictureName(name.text, n) : WebNameEndsWith(name.text, n, ".ico");
         if (!fits) return false;

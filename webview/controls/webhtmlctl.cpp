@@ -4,13 +4,16 @@
 // page events of its content posted as event 201.
 #include "webview/controls/webhtmlctl.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "objects/events.h"
 #include "objects/objops.h"
+#include "session/log.h"
 #include "session/util/codepage.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
 #include "webview/core/webevents.h"
@@ -31,6 +34,9 @@ enum SubCode : uint8_t { kSubHeader = 1, kSubCheck = 2, kSubClick = 3, kSubKey =
 constexpr int32_t kNotAvailableMakePict = -3;
 constexpr uint32_t kNoElementId = 268435455;
 constexpr uint32_t kIframeUrlMax = 300;
+// InnerHtml's answer for a URL that names no page (as the native control's
+// load that shows none).
+constexpr int32_t kContentNotShown = 2;
 constexpr int32_t kScrollFlagAuto = 4;
 constexpr uint8_t kBdrDefault = 1, kBdrLast = 3;
 constexpr uint8_t kScrollDefault = 3, kScrollLast = 4;
@@ -174,6 +180,14 @@ ObjectRecord* EventTarget(ObjectRecord* rec) {
 
 
 int32_t InnerHtml(ObjectRecord* rec, const MethodCallRec* call) {
+    // A URL after "!" holding a NUL, cut there, would frame another page or
+    // file: refused, the control keeps its content.
+    uint32_t length = 0;
+    const char* given = CallArgText(call, 0, &length);
+    if (given && length && given[0] == '!' && !NameIsWhole(given, length, SIZE_MAX)) {
+        DebugLogWrite("WebHtmlInnerHtml", "the URL holds a NUL: refused, the content stays as it was");
+        return WebReplyInt(kContentNotShown);
+    }
     Args a(call, 1);
     if (!a.ok(1)) return kWebNoMemory;
     const char* content = a.text[0];

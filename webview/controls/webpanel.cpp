@@ -3,13 +3,16 @@
 // a piece of HTML or a framed page (action 35) while it holds no objects. A
 // timer is a record in gWebTimers that the client's timer check fires; its
 // Timeout is the native timer's value code.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "graphics/gfxcore.h"
 #include "objects/events.h"
 #include "objects/objtables.h"
+#include "session/log.h"
 #include "session/util/mem.h"
+#include "session/util/strutil.h"
 #include "webview/controls/webdrawn.h"
 #include "webview/core/pageactions.h"
 #include "webview/core/webchannel.h"
@@ -28,6 +31,9 @@ constexpr uint32_t kWinFlag1 = 0x40;
 constexpr int32_t kOffsetMax = 32767;
 constexpr uint32_t kGuiKeep = 0x1;
 constexpr int32_t kInnerHtmlAppend = 0x1, kInnerHtmlFramed = 0x2;
+// InnerHtml's answer when it changes nothing: a panel with children, or a
+// framed page's URL that names no page.
+constexpr int32_t kInnerHtmlUnchanged = 1;
 constexpr uint32_t kNoWindow = 0xFFFFFFFFu;
 
 // ScrollBar values.
@@ -75,13 +81,20 @@ void AppendAttrText(const char* text) {
 }
 
 int32_t InnerHtml(ObjectRecord* rec, const MethodCallRec* call) {
-    if (rec->children) return 1;
+    if (rec->children) return kInnerHtmlUnchanged;
     int32_t flags = WebArgInt(call, 1, 0);
     uint32_t length = 0;
     const char* text = "";
     char* block = nullptr;
     if (WebArgGiven(call, 0) && call->args[0].data) {
         length = call->args[0].size;
+        // A framed page's URL holding a NUL, cut there, would frame another
+        // page or file: refused, the panel shows what it showed.
+        if ((flags & kInnerHtmlFramed) &&
+            !NameIsWhole(static_cast<const char*>(call->args[0].data), length, SIZE_MAX)) {
+            DebugLogWrite("WebPanelInnerHtml", "the framed page's URL holds a NUL: refused");
+            return kInnerHtmlUnchanged;
+        }
         block = static_cast<char*>(GuardedAlloc(static_cast<size_t>(length) + 1));
         if (!block) return kWebNoMemory;
         memcpy(block, call->args[0].data, length);
