@@ -12,7 +12,6 @@ const os = require('os');
 const path = require('path');
 const { chromium } = require('playwright-core');
 const { installWebViewShim } = require('./shim');
-const { kFullScreenPixels } = require('./input');
 const { floorArgs } = require('./floor');
 
 const kChromium = process.env.QOV_CHROMIUM || '/usr/bin/chromium';
@@ -175,7 +174,7 @@ async function launchBrowser() {
     if (keptTmp === undefined) delete process.env.TMPDIR;
     else process.env.TMPDIR = keptTmp;
   }
-  await context.addInitScript(installWebViewShim, kFullScreenPixels);
+  await context.addInitScript(installWebViewShim);
   return {
     context,
     newPage: () => newWindowPage(context),

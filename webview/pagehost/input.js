@@ -64,20 +64,24 @@ const kEditCommands = new Set(['undo', 'delete', 'selectAll']);
 // the page, its pictures follow at a pace that gives them the same share of
 // the machine whatever the page's size: a full-screen page's at most
 // kFullScreenPicturesPerSecond, a smaller one's as much more often as it is
-// smaller. A changed page is pictured once the posts have paused for a share
-// of that gap (kSettleShare: a full-screen page's 50 ms), so that a run of
-// changes (a form made control by control) is pictured after the run, not
-// while the client waits for the page, and a run longer than the gap at the
-// pace. A page whose gap is under kHeldFromFrames display frames (one under
-// some 470 x 470 pixels) is never held back: its picture costs a few
-// milliseconds, and holding it back would only delay it (a held screencast
-// takes a frame or so to start again). The page's own changes (a caret, the
+// smaller. A page whose gap is under kPacedFromFrames display frames (one
+// under some 470 x 470 pixels) is never paced: its picture costs a few
+// milliseconds. A lone change is pictured as it comes; once a picture shows
+// the page in a run of changes (two or more since the picture before), the
+// screencast stops until the next is due: when the posts have paused for a
+// share of the gap (kSettleShare: a full-screen page's 50 ms), at the gap in
+// a long run, never sooner than the gap after the last picture. Started
+// again, it sends the page as it is then, and it stays on until that picture
+// has come (a full-screen page's first frame takes some 200 ms). While the
+// page's drawing is held (shim.js) the holds pace the pictures: the page is
+// drawn, and pictured, when a hold ends. The page's own changes (a caret, the
 // user's input) go on as before.
 const kFullScreenPixels = 1280 * 1024;
 const kFullScreenPicturesPerSecond = 5;
 const kSettleShare = 1 / 4;
 const kDisplayFrameMs = 1000 / 60;
-const kHeldFromFrames = 2;
+const kPacedFromFrames = 2;
+const kRunChanges = 2;
 const kPictureFormat = { format: 'png', everyNthFrame: 1 };
 // Two of the page's frames, or at most kDrawnWaitMs: by then it has drawn at
 // a new size (its timers alone run while the browser draws no frames).
@@ -85,10 +89,18 @@ const kDrawnWaitMs = 200;
 const kTwoFramesDrawn = `new Promise((done) => { requestAnimationFrame(() => requestAnimationFrame(() => done(0)));
   setTimeout(() => done(0), ${kDrawnWaitMs}); })`;
 
-// A page whose drawing is held while posts change it (shim.js) hits no
-// element: before the user's input is replayed it is drawn, and then follows
-// the changes for a while.
+// A page whose drawing is held while posts change it (shim.js) is given back
+// before the user's input is replayed, and then follows the changes for a
+// while; the host ends a hold once the posts have paused for
+// kDrawingSettleMs, and at the latest after kHoldMaxMs (a full-screen page
+// kFullScreenHoldMs, a smaller one as much sooner as it is smaller), so that
+// the page is drawn, and pictured, at a pace of its own whatever other views
+// do.
 const kDrawNow = 'window.__qovDrawNow ? window.__qovDrawNow() : 0';
+const kRelease = 'window.__qovRelease ? window.__qovRelease() : 0';
+const kDrawingSettleMs = 33;
+const kHoldMaxMs = 250;
+const kFullScreenHoldMs = 500;
 
 const kMouseTypes = { down: 'mousePressed', up: 'mouseReleased', move: 'mouseMoved', wheel: 'mouseWheel' };
 const kButtonBits = { left: 1, right: 2, middle: 4 };
@@ -134,48 +146,89 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
   let buttons = 0;
 
   // The pictures' pace: when the last one went out, when a post last changed
-  // the page, the page's area, and whether (and since when) the screencast is
-  // held (stopped until the next picture is due, when it starts again and
-  // sends the page as it is then).
+  // the page, the changes since the last picture, the page's area, whether
+  // the screencast is on (and since when it is held), and whether the
+  // page's drawing is held (its holds then pace the pictures).
   let lastPictureAt = -Infinity;
   let lastChangeAt = -Infinity;
+  let changesSincePicture = 0;
   let pixels = 0;
-  let held = false;
+  let castOn = true;
   let heldSince = 0;
   let resumeTimer = null;
+  let drawingPaces = false;
   let castChain = Promise.resolve();
   const cast = (method, params) => {
     castChain = castChain.then(() => (stopped ? null : cdp.send(method, params))).catch((e) => log(`${method}: ${e.message}`));
     return castChain;
   };
   const pictureGapMs = () => (1000 / kFullScreenPicturesPerSecond) * (pixels / kFullScreenPixels);
+  const paced = () => !stopped && pictureGapMs() >= kPacedFromFrames * kDisplayFrameMs;
+
+  function resume() {
+    if (resumeTimer) clearTimeout(resumeTimer);
+    resumeTimer = null;
+    if (castOn || stopped) return;
+    castOn = true;
+    cast('Page.startScreencast', kPictureFormat);
+  }
+
+  function holdPictures(now) {
+    castOn = false;
+    heldSince = now;
+    cast('Page.stopScreencast');
+    scheduleResume(now);
+  }
+
+  function scheduleResume(now) {
+    const gap = pictureGapMs();
+    const due = Math.max(lastPictureAt + gap, Math.min(lastChangeAt + gap * kSettleShare, heldSince + gap));
+    if (resumeTimer) clearTimeout(resumeTimer);
+    resumeTimer = setTimeout(resume, Math.max(0, due - now));
+  }
 
   cdp.on('Page.screencastFrame', (f) => {
     if (stopped) return;
     cdp.send('Page.screencastFrameAck', { sessionId: f.sessionId }).catch(() => {});
-    lastPictureAt = performance.now();
+    const now = performance.now();
+    lastPictureAt = now;
     if (f.metadata) pixels = f.metadata.deviceWidth * f.metadata.deviceHeight;
+    const inRun = changesSincePicture >= kRunChanges;
+    changesSincePicture = 0;
     onPicture(Buffer.from(f.data, 'base64'));
+    // A picture in a run of changes: the next waits for its turn (and comes
+    // then even if this one showed the last change).
+    if (castOn && inRun && !drawingPaces && paced()) holdPictures(now);
   });
   // The page thinks it has the focus while its window has it: carets blink
   // and focus rings show although the browser has no window of its own.
   await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: true });
   await cdp.send('Page.startScreencast', kPictureFormat);
 
-  // Whether a post may have left the page's drawing held since the input
-  // last had it drawn.
+  // The page's drawing: whether a post may have left it held since the host
+  // last gave it back, since when it is held, and the timers that end the
+  // hold when the posts pause and at its pace.
   let drawingMayBeHeld = false;
-  async function drawn() {
-    if (!drawingMayBeHeld) return;
+  let drawingHeldSince = 0;
+  let settleTimer = null;
+  let holdMaxTimer = null;
+  function holdMaxMs() {
+    return Math.max(kHoldMaxMs, kFullScreenHoldMs * (pixels / kFullScreenPixels));
+  }
+  function stopDrawingTimers() {
+    clearTimeout(settleTimer);
+    clearTimeout(holdMaxTimer);
+    settleTimer = holdMaxTimer = null;
+    drawingHeldSince = 0;
+  }
+  function giveBack(expression) {
+    stopDrawingTimers();
+    if (!drawingMayBeHeld) return null;
     drawingMayBeHeld = false;
-    await cdp.send('Runtime.evaluate', { expression: kDrawNow, awaitPromise: true, returnByValue: true }).catch(() => null);
+    return cdp.send('Runtime.evaluate', { expression, returnByValue: true }).catch(() => null);
   }
-
-  function resume() {
-    resumeTimer = null;
-    held = false;
-    cast('Page.startScreencast', kPictureFormat);
-  }
+  const release = () => giveBack(kRelease);
+  const drawn = () => giveBack(kDrawNow);
 
   function mouse(m) {
     const type = kMouseTypes[m.type];
@@ -276,37 +329,48 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
     posting() {
       drawingMayBeHeld = true;
     },
+    // The post is carried out, its drawing held or not: a hold ends when the
+    // posts have paused, or at its pace.
     posted(held) {
       drawingMayBeHeld = held;
+      if (!held || stopped) {
+        stopDrawingTimers();
+        return;
+      }
+      const now = performance.now();
+      if (!drawingHeldSince) {
+        drawingHeldSince = now;
+        holdMaxTimer = setTimeout(release, holdMaxMs());
+      }
+      clearTimeout(settleTimer);
+      settleTimer = setTimeout(release, kDrawingSettleMs);
     },
-    // A post of the client's has changed the page: the picture waits (the
-    // screencast is held) for the posts to pause, or for the gap to pass in
-    // a long run, and never comes sooner than the gap after the last one;
-    // then it shows the page as it is by then.
-    changing() {
-      const gap = pictureGapMs();
-      if (stopped || gap < kHeldFromFrames * kDisplayFrameMs) return;
+    // A post has changed the page (its drawing held or not): see the
+    // pictures' pace above.
+    changing(held) {
       const now = performance.now();
       lastChangeAt = now;
-      if (!held) {
-        held = true;
-        heldSince = now;
-        cast('Page.stopScreencast');
-      }
-      const due = Math.max(lastPictureAt + gap, Math.min(lastChangeAt + gap * kSettleShare, heldSince + gap));
-      if (resumeTimer) clearTimeout(resumeTimer);
-      resumeTimer = setTimeout(resume, Math.max(0, due - now));
+      changesSincePicture++;
+      drawingPaces = held;
+      if (!paced()) return;
+      if (held) resume();
+      else if (!castOn) scheduleResume(now);
     },
     // The view is sized anew (by size): the browser never sends the first
     // frame of a new size, so a page that does not change after would keep
-    // its picture of the old size. The screencast stops meanwhile and starts
-    // again once the page has drawn at its new size: starting, it sends the
-    // page as it is (unless it is held, and then it sends it when resumed).
+    // its picture of the old size. The page's drawing is given back, the
+    // screencast stops meanwhile and starts again once the page has drawn at
+    // its new size: starting, it sends the page as it is, whatever the pace.
     async resized(size) {
+      await drawn();
+      if (resumeTimer) clearTimeout(resumeTimer);
+      resumeTimer = null;
+      castOn = false;
       await cast('Page.stopScreencast');
       await size();
       await cdp.send('Runtime.evaluate', { expression: kTwoFramesDrawn, awaitPromise: true }).catch(() => null);
-      if (!held) await cast('Page.startScreencast', kPictureFormat);
+      resume();
+      await castChain;
     },
     async focus(on) {
       await cdp.send('Emulation.setFocusEmulationEnabled', { enabled: on }).catch(() => {});
@@ -315,6 +379,7 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
     async stop() {
       stopped = true;
       if (resumeTimer) clearTimeout(resumeTimer);
+      stopDrawingTimers();
       await cdp.send('Page.stopScreencast').catch(() => {});
       await cdp.detach().catch(() => {});
     },

@@ -198,7 +198,7 @@ function serveConnection(socket, browser, log, pages) {
         if (!traced) {
           const delivered = await shimCall('__qovDeliver', text);
           screen.posted(delivered.held);
-          if (delivered.changed) screen.changing();
+          if (delivered.changed) screen.changing(delivered.held);
           sendAll(delivered.out, true);
           break;
         }
@@ -206,7 +206,7 @@ function serveConnection(socket, browser, log, pages) {
         const delivered = await shimCall('__qovDeliver', text);
         const called = traceNow();
         screen.posted(delivered.held);
-        if (delivered.changed) screen.changing();
+        if (delivered.changed) screen.changing(delivered.held);
         sendAll(delivered.out, true);
         const m = /"qn": (\d+)\}$/.exec(text);
         const written = traceNow();

@@ -3,8 +3,7 @@
 // "message" event), over an outbox the host drains.
 'use strict';
 
-// fullScreenPixels: a full screen's area, which the page's drawing is paced by.
-function installWebViewShim(fullScreenPixels) {
+function installWebViewShim() {
   var listeners = [];
   var outbox = [];
   var wakePending = false;
@@ -44,95 +43,118 @@ function installWebViewShim(fullScreenPixels) {
   };
   // The browser lays out and draws the whole page after every post that
   // changed it, at a cost that grows with what the page holds (a window of
-  // thousands of labels: some 30 ms a post), and the next post waits for it.
-  // When the host asks (drawingPaced), the page's drawing is held while the
-  // posts keep changing it: a changing post within kRunGapMs of the one
-  // before starts a hold, and the page is drawn once the posts have paused
-  // for kSettleMs, or every kHoldMaxMs while they go on (a larger page less
-  // often); a single change (a caption, a check) is drawn at once. A hold is
-  // a view transition whose update waits, with no element named for one
-  // (nothing is captured or animated). Layout still answers whoever asks for
-  // it, but a held page hits no element: the host has it drawn before it
-  // replays the user's input (__qovDrawNow), and no hold starts for a while
-  // after.
+  // thousands of labels: some 30 ms a frame), and the next post waits for it.
+  // Where that pays, the page's drawing is held while the posts keep
+  // changing it: a changing post within kRunGapMs of the one before starts a
+  // hold when the page's frames have been costly (kCostlyFrameMs, each of the
+  // kCostlyFrames latest measured after a change), never on a page whose
+  // frames are cheap, where a hold would only cost it pictures (and its user
+  // the changes as they come). A hold is a view transition
+  // whose update waits, with no element named for one (nothing is captured or
+  // animated); the host ends it when the posts pause and at its pace
+  // (__qovRelease), and before the user's input is replayed (__qovDrawNow).
+  // Ending it skips the transition, which gives the page back at once: hit
+  // tests, styles and the view transition state read as on a page never held.
+  // A post that runs a server's script ends the hold before it is delivered,
+  // so what the script reads is the page as drawn.
   var kRunGapMs = 33;
-  var kSettleMs = 33;
-  var kHoldMaxMs = 250;
-  // A larger page costs more to draw and to picture: while posts run, a
-  // full-screen page is drawn every kFullScreenHoldMs, a smaller one as much
-  // more often as it is smaller, down to kHoldMaxMs.
-  var kFullScreenHoldMs = 500;
-  var kDrawnWaitMs = 2000;   // a held page that has not drawn by then (the browser stalled) is left to it
+  var kCostlyFrameMs = 8;
+  var kCostlyFrames = 3;   // a frame slowed by something else (a task between) does not make a page costly
+  var kNoHoldAfterInputMs = 250;   // the user's input keeps the page drawn as it changes for a while
   var kHoldNameless = ':root { view-transition-name: none !important; }';
   var lastChangeAt = -Infinity;
   var noHoldUntil = 0;
-  var hold = null;           // {at, ended, release, done}: the hold under way
-  var ending = null;         // the last hold's end until the page has drawn after it
-  var settleTimer = null;
+  var hold = null;           // {sheet, transition, release}: the hold under way
+  var frameCosts = [];       // the latest frames measured after a change, in ms
+  var measuring = false;
+  var runScript = null;      // matches a post that runs a server's script
 
   function endHold() {
-    clearTimeout(settleTimer);
     var h = hold;
-    if (!h) return Promise.resolve(0);
+    if (!h) return;
     hold = null;
-    h.ended = true;
+    try { h.transition.skipTransition(); } catch (e) { /* already over */ }
+    document.adoptedStyleSheets = document.adoptedStyleSheets.filter(function (x) { return x !== h.sheet; });
     if (h.release) h.release();
-    return h.done;
   }
 
-  function startHold(now) {
-    var h = { at: now, ended: false, release: null, done: null };
-    var sheet = new CSSStyleSheet();
-    sheet.replaceSync(kHoldNameless);
-    document.adoptedStyleSheets = document.adoptedStyleSheets.concat([sheet]);
-    var unname = function () {
-      document.adoptedStyleSheets = document.adoptedStyleSheets.filter(function (x) { return x !== sheet; });
-      return 0;
-    };
-    var transition;
+  function startHold() {
+    var h = { sheet: new CSSStyleSheet(), transition: null, release: null };
+    h.sheet.replaceSync(kHoldNameless);
+    document.adoptedStyleSheets = document.adoptedStyleSheets.concat([h.sheet]);
     try {
-      transition = document.startViewTransition(function () {
-        return h.ended ? undefined : new Promise(function (resolve) { h.release = resolve; });
+      h.transition = document.startViewTransition(function () {
+        return hold !== h ? undefined : new Promise(function (resolve) { h.release = resolve; });
       });
     } catch (e) {
-      unname();
+      document.adoptedStyleSheets = document.adoptedStyleSheets.filter(function (x) { return x !== h.sheet; });
       return;
     }
-    // A transition the browser skips says so in its promises; the hold then
-    // ends as usual.
-    if (transition.ready) transition.ready.catch(function () {});
-    if (transition.updateCallbackDone) transition.updateCallbackDone.catch(function () {});
-    h.done = transition.finished.then(unname, unname);
-    ending = h.done;
-    h.done.then(function () { if (ending === h.done) ending = null; });
+    // A skipped transition says so in its promises; nothing waits on them.
+    var ignore = function () {};
+    h.transition.ready.catch(ignore);
+    h.transition.updateCallbackDone.catch(ignore);
+    h.transition.finished.catch(ignore);
     hold = h;
+  }
+
+  // The main thread's share of the next frame: from its animation callbacks
+  // to the first task after it, which runs once style, layout and paint are
+  // done. A hold started meanwhile makes the frame one of many changes, not
+  // measured.
+  function measureFrame() {
+    if (measuring || typeof MessageChannel !== 'function') return;
+    measuring = true;
+    requestAnimationFrame(function () {
+      var at = performance.now();
+      var channel = new MessageChannel();
+      channel.port1.onmessage = function () {
+        measuring = false;
+        if (hold) return;
+        frameCosts.push(performance.now() - at);
+        if (frameCosts.length > kCostlyFrames) frameCosts.shift();
+      };
+      channel.port2.postMessage(0);
+    });
+  }
+
+  function framesCostly() {
+    return frameCosts.length === kCostlyFrames && Math.min.apply(Math, frameCosts) >= kCostlyFrameMs;
   }
 
   function paceDrawing() {
     var now = performance.now();
-    var longest = Math.max(kHoldMaxMs, kFullScreenHoldMs * (innerWidth * innerHeight) / fullScreenPixels);
-    if (hold && now - hold.at >= longest) endHold();
-    if (!hold && now - lastChangeAt < kRunGapMs && now >= noHoldUntil &&
+    if (!hold && now - lastChangeAt < kRunGapMs && now >= noHoldUntil && framesCostly() &&
         typeof document.startViewTransition === 'function' && document.visibilityState === 'visible') {
-      startHold(now);
+      startHold();
     }
-    if (hold) {
-      clearTimeout(settleTimer);
-      settleTimer = setTimeout(endHold, kSettleMs);
-    }
+    if (!hold) measureFrame();
     lastChangeAt = now;
   }
 
-  // Whether the page's drawing is held, or has not been drawn since a hold.
+  function runsScript(text) {
+    if (!runScript) {
+      if (!window.QovActions) return false;
+      runScript = new RegExp('"action"\\s*:\\s*' + window.QovActions.kActRunScript + '(?![0-9])');
+    }
+    return runScript.test(text);
+  }
+
+  // Whether the page's drawing is held.
   window.__qovDrawingHeld = function () {
-    return hold !== null || ending !== null;
+    return hold !== null;
   };
-  // A hold that ended is not over until the page has drawn after it.
-  window.__qovDrawNow = function () {
-    noHoldUntil = performance.now() + kHoldMaxMs;
+  // The host's end of a hold: the posts paused, or the page is due to be drawn.
+  window.__qovRelease = function () {
     endHold();
-    if (!ending) return 0;
-    return Promise.race([ending, new Promise(function (resolve) { setTimeout(resolve, kDrawnWaitMs, 0); })]);
+    return 0;
+  };
+  // The user's input is replayed next: the page is given back, and no hold
+  // starts for a while.
+  window.__qovDrawNow = function () {
+    noHoldUntil = performance.now() + kNoHoldAfterInputMs;
+    endHold();
+    return 0;
   };
 
   // The host delivers a posted string; what the page sent meanwhile (its
@@ -142,6 +164,7 @@ function installWebViewShim(fullScreenPixels) {
   window.__qovDeliver = function (text, drawingPaced) {
     var ev = { data: text, source: null };
     var done = false;
+    if (hold && runsScript(text)) endHold();
     if (changes) changes.takeRecords();   // the page's own changes before it are not the post's
     delivering = true;
     try {

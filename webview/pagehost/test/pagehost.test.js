@@ -270,25 +270,47 @@ test('each view\'s pictures show its whole page: after a resize, beside a view o
   assert.ok(a.pictures.length <= most, `${a.pictures.length} pictures for ${kRun} posts in ${elapsed} ms`);
 });
 
-test('a page costly to draw is held while posts change it, drawn when they pause, and input reaches its controls', async () => {
+// A page's holds of its drawing, counted as the shim starts them (each is a
+// view transition).
+const kCountHolds = 'window.__holds = 0; const start = document.startViewTransition.bind(document); ' +
+  'document.startViewTransition = (cb) => { window.__holds++; return start(cb); }; 1';
+// The marker in the top left corner whose colour names the change n: what a
+// picture shows is read from it.
+const kMarker = '<div id="M0" style="position:fixed;left:0;top:0;width:8px;height:8px;z-index:9;background:rgb(0,0,0)"></div>';
+const markChange = (n) => ({ action: 23, en: '#M0', pn: 'background-color', pv: `rgb(0,${(n >> 8) & 255},${n & 255})` });
+const markerOf = (png) => parseInt(decodePng(png).rgb(2, 2).slice(3), 16);
+// Labels by the thousand, as a window made label by label, in one script.
+const manyLabels = (count) => `(() => { const parts = []; for (let i = 0; i < ${count}; i++) parts.push('<div style="position:absolute;' +
+  'left:' + (i % 30) * 40 + 'px;top:' + (20 + (i % 45) * 20) + 'px;width:36px;height:16px">Label ' + i + '</div>');
+  document.body.insertAdjacentHTML('beforeend', parts.join('')); return 1; })()`;
+
+test('a page costly to draw is held while posts change it, and a server\'s script or the user\'s input finds it as drawn', async () => {
   const c = await openView(400, 240);
-  // Thousands of labels on top of one another, as a window made label by
-  // label, and an edit above them.
-  const kLabels = 20000;
-  await c.query(`(() => { const parts = []; for (let i = 0; i < ${kLabels}; i++) parts.push('<div style="position:absolute;' +
-    'left:' + (i % 10) * 40 + 'px;top:' + (i % 11) * 20 + 'px;width:36px;height:16px">Label ' + i + '</div>');
-    document.body.insertAdjacentHTML('beforeend', parts.join('') + '<input id="E1" style="position:absolute;left:10px;' +
-    'top:200px;width:100px;height:20px;z-index:1"><div id="D1" style="position:absolute;left:300px;top:200px;' +
-    'width:90px;height:30px;z-index:1"></div>');
-    window.__ev = []; document.addEventListener('mousedown', (e) => __ev.push(e.target.id || e.target.tagName)); return 1; })()`);
-  // Changes in a run, until one finds the drawing held (its nameless sheet in place).
-  const held = 'document.adoptedStyleSheets.length';
+  // Thousands of labels on top of one another, an edit and a box above them.
+  await c.query(manyLabels(20000));
+  await c.query(`document.body.insertAdjacentHTML('beforeend', '<input id="E1" style="position:absolute;left:10px;` +
+    `top:200px;width:100px;height:20px;z-index:1"><div id="D1" style="position:absolute;left:300px;top:200px;` +
+    `width:90px;height:30px;z-index:1"></div>'); window.__ev = []; document.addEventListener('mousedown', ` +
+    `(e) => __ev.push(e.target.id || e.target.tagName)); ${kCountHolds}`);
   let step = 0;
-  const changeOnce = () => c.query(`document.getElementById("D1").textContent = "${++step}"; 1`);
-  await queryUntil(c, held, (v) => String(v) === '1', changeOnce);
-  for (let i = 0; i < 5; i++) await changeOnce();
+  const changes = (count) => changeUntil(c, (n) => n >= count, count, () => ({ action: 46, en: '#D1', pv: String(++step) }));
+  // Runs of changes, each read by a script right after it: the hold its run
+  // started is over for the script, which finds the box under the point, the
+  // root's own transition name and no transition or sheet of the hold.
+  const read = 'document.elementFromPoint(340, 215).id + "|" + getComputedStyle(document.documentElement).viewTransitionName + ' +
+    '"|" + document.adoptedStyleSheets.length + "|" + !!document.activeViewTransition + "|" + __holds';
+  let holdsSeen = 0;
+  for (let round = 0; round < 40 && holdsSeen < 3; round++) {
+    await changes(6);
+    const [hit, name, sheets, active, holds] = String(await c.query(read)).split('|');
+    assert.deepEqual([hit, name, sheets, active], ['D1', 'root', '0', 'false'], `round ${round}: held ${holds} times`);
+    holdsSeen = Number(holds);
+  }
+  assert.ok(holdsSeen >= 3, `the runs held the drawing ${holdsSeen} times`);
+  // Input right after a run: pressed on the edit and typed into it.
+  await changes(6);
   await c.query('document.getElementById("D1").style.background = "rgb(0, 0, 255)"; 1');
-  // Input right after the run: pressed on the edit and typed into it.
+  await changes(6);
   const input = (m) => c.send('I', JSON.stringify(m));
   input({ t: 'm', type: 'down', button: 'left', x: 50, y: 210, clicks: 1 });
   input({ t: 'm', type: 'up', button: 'left', x: 50, y: 210, clicks: 1 });
@@ -299,11 +321,79 @@ test('a page costly to draw is held while posts change it, drawn when they pause
   }
   const want = 'E1|ok';
   assert.equal(await queryUntil(c, '__ev.join(" ") + "|" + document.getElementById("E1").value', (v) => v === want), want);
-  // The last change is drawn once the posts have paused, with no hold left.
+  // The last change is drawn once the posts have paused.
   await c.until((f, p) => p.length > 0 && decodePng(p[p.length - 1]).rgb(380, 225) === '#0000ff');
-  assert.equal(String(await queryUntil(c, held, (v) => String(v) === '0')), '0');
   c.send('X');
   await new Promise((r) => c.socket.on('close', r));
+});
+
+// Posts one change after another (each awaited, as the client's flush awaits
+// it) until done() or the most posts; the changes made.
+async function changeUntil(c, done, most, message = markChange) {
+  let n = 0;
+  while (n < most && !done(n)) {
+    n++;
+    const acks = c.frames.filter((x) => x.type === 'K').length;
+    c.send('P', JSON.stringify(message(n)));
+    await c.until((f) => f.filter((x) => x.type === 'K').length > acks);
+    if (c.frames.length > 1000) c.frames.length = 0;
+  }
+  return n;
+}
+
+// Which change each new picture shows, as they come.
+function watchChanges(c) {
+  const shown = [];
+  let seen = 0;
+  return {
+    shown,
+    take() {
+      for (; seen < c.pictures.length; seen++) shown.push(markerOf(c.pictures[seen]));
+      return shown;
+    },
+  };
+}
+
+test('the screen keeps up with the page: a full-screen page is pictured while posts keep changing it, a cheap page is never held', async () => {
+  const c = await openView(kFullScreen[0], kFullScreen[1]);
+  await c.query(`document.body.insertAdjacentHTML('beforeend', '${kMarker}'); ${kCountHolds}`);
+  await c.until((f, p) => p.length > 0);
+  c.pictures.length = 0;
+  // A run with no pause: pictures come while it goes on, each showing a
+  // change of the run.
+  const watch = watchChanges(c);
+  const kPicturesInRun = 5;
+  const posted = await changeUntil(c, () => watch.take().filter((n) => n > 0).length >= kPicturesInRun, 1500);
+  assert.ok(watch.take().filter((n) => n > 0).length >= kPicturesInRun,
+    `${posted} posts, pictures showing ${watch.shown.join(' ')}`);
+  // The last change is pictured once the run has stopped.
+  await c.until(() => watch.take().includes(posted));
+  // Frames this cheap are never held, however fast the posts come.
+  assert.equal(String(await c.query('__holds')), '0');
+  c.send('X');
+  await new Promise((r) => c.socket.on('close', r));
+});
+
+test('a view that goes quiet is drawn and pictured at its own pace while another view keeps changing', async () => {
+  const views = [await openView(kFullScreen[0], kFullScreen[1]), await openView(kFullScreen[0], kFullScreen[1])];
+  for (const v of views) {
+    await v.query(manyLabels(3000));
+    await v.query(`document.body.insertAdjacentHTML('beforeend', '${kMarker}'); ${kCountHolds}`);
+  }
+  const [quiet, busy] = views;
+  const watch = watchChanges(quiet);
+  // Both change together; then the quiet one stops, and the busy one goes on
+  // until the quiet one's last change is pictured.
+  let pictured = false;
+  const busyPosts = changeUntil(busy, () => pictured, 1000000, (n) => ({ action: 46, en: '#M0', pv: String(n) }));
+  const kQuietRun = 300;
+  await changeUntil(quiet, (n) => n >= kQuietRun, kQuietRun);
+  await quiet.until(() => watch.take().includes(kQuietRun));
+  pictured = true;
+  assert.ok(await busyPosts > 0);
+  assert.ok(Number(await quiet.query('__holds')) > 0, 'the quiet view\'s drawing was held while it changed');
+  for (const v of views) v.send('X');
+  await Promise.all(views.map((v) => new Promise((r) => v.socket.on('close', r))));
 });
 
 test('a closed view takes its page along: many views in a row leave none behind', async () => {
