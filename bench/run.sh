@@ -15,8 +15,8 @@
 # client served by the host-side bench server). At the end, one
 # summary table: a line per goal with min / median / max of its per-round
 # ratios and whether the median meets it.
-# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|startup|print|webview ...]
-# (all but startup, which session includes, when none is named)
+# Usage: bench/run.sh [image|pdf|forms|automation|graphics|session|startup|print|webview|screen ...]
+# (all but startup, which session includes, and screen, when none is named)
 # "taskset -c 0 bench/run.sh" runs everything on one CPU (Xvfb, the Wine
 # server and the bench server included, which start here; the run prints the
 # CPUs each may use); QOV_BENCH_ROUNDS sets the rounds of the
@@ -190,6 +190,12 @@ for w in $what; do
     section "web view under Wine"
     # The page host opens a DevTools port for the web read's floor (floor.js).
     (cd "$win" && QOV_PAGEHOST_FLOOR=1 bench wine_pagehost ./webview_bench.exe "Z:$win/qovtervex.exe")
+    ;;
+  screen)
+    # Natively, no Wine: the page host's pictures and posts against the host of
+    # a reference commit (QOV_SCREEN_REFERENCE), side by side.
+    section "the page host's screen while posts change the page, against a reference host"
+    node "$here/bench/pagehost_screen.js"
     ;;
   esac
 done
