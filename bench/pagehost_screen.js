@@ -23,7 +23,7 @@ const zlib = require('zlib');
 
 const here = path.resolve(__dirname, '..');
 const hostDir = path.join(here, 'webview', 'pagehost');
-const { frame } = require(path.join(hostDir, 'pagehost'));
+const { frame, frameReader } = require(path.join(hostDir, 'pagehost'));
 const { assemblePageDir } = require(path.join(hostDir, 'pagefiles'));
 
 const kReference = process.env.QOV_SCREEN_REFERENCE || '9364964';
@@ -109,20 +109,13 @@ function connect(port) {
   const socket = net.connect(port, '127.0.0.1');
   socket.setNoDelay(true);
   const view = { socket, pictures: [], acks: 0, replies: [], waiters: [] };
-  let buf = Buffer.alloc(0);
+  const read = frameReader((type, body) => {
+    if (type === 'S') view.pictures.push({ at: performance.now(), ...markerOf(body) });
+    else if (type === 'K') view.acks++;
+    else if (type === 'W') view.replies.push(body.toString('utf8'));
+  });
   socket.on('data', (d) => {
-    buf = Buffer.concat([buf, d]);
-    while (buf.length >= 5 && buf.length >= 5 + buf.readUInt32LE(0)) {
-      const n = buf.readUInt32LE(0);
-      const type = String.fromCharCode(buf[4]);
-      const body = Buffer.from(buf.subarray(5, 5 + n));
-      buf = buf.subarray(5 + n);
-      if (type === 'S') {
-        const m = markerOf(body);
-        view.pictures.push({ at: performance.now(), ...m });
-      } else if (type === 'K') view.acks++;
-      else if (type === 'W') view.replies.push(body.toString('utf8'));
-    }
+    read(d);
     view.waiters = view.waiters.filter((w) => !w());
   });
   view.until = (pred) => new Promise((resolve, reject) => {

@@ -72,6 +72,20 @@ function frame(type, payload) {
   return frames([[type, payload]]);
 }
 
+// The client's side of the frames (the tests' and the bench's): fed what the
+// connection reads, it hands each whole frame to onFrame(type, body).
+function frameReader(onFrame) {
+  let buf = Buffer.alloc(0);
+  return (data) => {
+    buf = buf.length ? Buffer.concat([buf, data]) : data;
+    while (buf.length >= kFrameHead && buf.length >= kFrameHead + buf.readUInt32LE(0)) {
+      const n = buf.readUInt32LE(0);
+      onFrame(String.fromCharCode(buf[4]), Buffer.from(buf.subarray(kFrameHead, kFrameHead + n)));
+      buf = buf.subarray(kFrameHead + n);
+    }
+  };
+}
+
 // The posts each page has carried out, for the control connection's "posts"
 // check: how many cross-process posts the client's messages took.
 const postCounts = new WeakMap();
@@ -339,7 +353,7 @@ async function startPageHost({ port = 0, log = () => {}, controlFile = process.e
   };
 }
 
-module.exports = { startPageHost, mapUrl, frame };
+module.exports = { startPageHost, mapUrl, frame, frameReader };
 
 // The host's own end on the control command "quit": at once, as if killed (its
 // clients see their connections close), but still without leaving files.

@@ -7,7 +7,7 @@ const fs = require('fs');
 const net = require('net');
 const os = require('os');
 const path = require('path');
-const { startPageHost, mapUrl, frame } = require('../pagehost');
+const { startPageHost, mapUrl, frame, frameReader } = require('../pagehost');
 const { assemblePageDir } = require('../pagefiles');
 const { decodePng } = require('./pagekit');
 const { kFullScreenPicturesPerSecond } = require('../input');
@@ -51,16 +51,12 @@ function connect() {
   const frames = [];
   const pictures = [];   // 'S' frames: the page's look, apart from the channel's frames
   let waiters = [];
-  let buf = Buffer.alloc(0);
+  const read = frameReader((type, body) => {
+    if (type === 'S') pictures.push(body);
+    else frames.push({ type, text: body.toString('utf8') });
+  });
   socket.on('data', (d) => {
-    buf = Buffer.concat([buf, d]);
-    while (buf.length >= 5 && buf.length >= 5 + buf.readUInt32LE(0)) {
-      const n = buf.readUInt32LE(0);
-      const type = String.fromCharCode(buf[4]);
-      if (type === 'S') pictures.push(Buffer.from(buf.subarray(5, 5 + n)));
-      else frames.push({ type, text: buf.subarray(5, 5 + n).toString('utf8') });
-      buf = buf.subarray(5 + n);
-    }
+    read(d);
     waiters = waiters.filter((w) => !w());
   });
   const until = (pred) => new Promise((resolve, reject) => {
