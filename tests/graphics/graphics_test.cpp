@@ -1025,14 +1025,15 @@ TEST_F(GraphicsTest, InnerHtmlAndPreviewReachTheirHooks) {
     // With flag 2 the text is a URL: one holding a NUL names no page (cut
     // there, it would show page.html). Refused, nothing loaded or released.
     const char kCutUrl[] = "page.html\0x";
+    const int loadedBefore = loaded, releasedBefore = released;
     MethodCallRec cut = {};
     cut.method = 18;
     cut.result.kind = kItemInt;
     MethodCallArgs(&cut, kCutUrl, std::initializer_list<int32_t>{2});
     cut.args[0].size = sizeof kCutUrl - 1;
     EXPECT_EQ(1, InvokeForReply(p, &cut)) << "a URL holding a NUL";
-    EXPECT_EQ(2, loaded);
-    EXPECT_EQ(1, released);
+    EXPECT_EQ(loadedBefore, loaded);
+    EXPECT_EQ(releasedBefore, released);
     EXPECT_EQ(0, Call(p, 6, {0, 1, 2, 5}, kItemInt, "job.spl"));
     EXPECT_EQ(1, previews);
     EXPECT_EQ(34, Call(p, 7, {3, 4}));
