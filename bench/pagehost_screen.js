@@ -148,6 +148,9 @@ async function openView(port, dir, [w, h]) {
   await v.until(() => v.replies.includes('{"action":1}'));
   await v.js(`document.body.insertAdjacentHTML("beforeend", '<div id="${kMarker}" style="position:fixed;left:0;top:0;` +
     `width:8px;height:8px;z-index:99;background:rgb(0,0,0)"></div><div id="cap" style="position:absolute;left:20px;top:20px">0</div>'); 1`);
+  // The pictures from before the marker count for nothing.
+  await v.until(() => v.pictures.some((p) => p.n === 0));
+  v.pictures.length = 0;
   return v;
 }
 
@@ -278,6 +281,32 @@ async function views(port, dir) {
   return { worstLastShownMs: Math.max(...shown), lastShownMs: shown.map((x) => Math.round(x)).join('/') };
 }
 
+// Letters typed into an edit of a small page, each echoed by the server (a
+// post that sets a caption and the marker, as a $CHANGE handler would): how
+// late each is pictured after its key.
+async function keys(port, dir) {
+  const v = await openView(port, dir, kSmall);
+  await v.post({ action: kActInsert, name: 'E1', html: '<input id="E1" style="position:absolute;left:10px;top:60px;width:200px">' });
+  const input = (m) => v.send('I', JSON.stringify(m));
+  input({ t: 'm', type: 'down', button: 'left', x: 50, y: 70, clicks: 1 });
+  input({ t: 'm', type: 'up', button: 'left', x: 50, y: 70, clicks: 1 });
+  await sleep(300);
+  const delays = [];
+  for (let n = 1; n <= 40; n++) {
+    const at = performance.now();
+    const ch = String.fromCharCode(97 + (n % 26));
+    input({ t: 'k', type: 'down', vk: ch.toUpperCase().charCodeAt(0) });
+    input({ t: 'c', text: ch });
+    input({ t: 'k', type: 'up', vk: ch.toUpperCase().charCodeAt(0) });
+    await v.post(caption(n, `typed ${n}`));
+    delays.push(await shownAfter(v, n, at));
+    await sleep(between(30, 80));
+  }
+  v.socket.destroy();
+  delays.sort((a, b) => a - b);
+  return { medianMs: delays[delays.length >> 1], worstMs: delays[delays.length - 1] };
+}
+
 const kScenes = {
   full: (p, d) => changedRun(p, d, kFullScreen, 10, 100),
   small: (p, d) => changedRun(p, d, kSmall, 10, 20),
@@ -285,6 +314,7 @@ const kScenes = {
   labels,
   resize,
   views,
+  keys,
 };
 
 async function main() {

@@ -325,9 +325,13 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
       });
     },
     // A post of the client's goes to the page: it may hold the page's
-    // drawing until the page says (posted) whether it does.
+    // drawing until the page says (posted) whether it does. The posts have
+    // not paused while one is carried out (it may wait for a frame the page
+    // draws), so a hold's settling counts from its answer.
     posting() {
       drawingMayBeHeld = true;
+      clearTimeout(settleTimer);
+      settleTimer = null;
     },
     // The post is carried out, its drawing held or not: a hold ends when the
     // posts have paused, or at its pace.
