@@ -209,6 +209,7 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
   // last gave it back, since when it is held, and the timers that end the
   // hold when the posts pause and at its pace.
   let drawingMayBeHeld = false;
+  let mayHold = true;
   let drawingHeldSince = 0;
   let settleTimer = null;
   let holdMaxTimer = null;
@@ -324,18 +325,20 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
         if (m.t === 'y' || m.t === 'e') answer(m, null);
       });
     },
-    // A post of the client's goes to the page: it may hold the page's
-    // drawing until the page says (posted) whether it does. The posts have
-    // not paused while one is carried out (it may wait for a frame the page
-    // draws), so a hold's settling counts from its answer.
+    // A post of the client's goes to the page: on a page that may hold its
+    // drawing (its frames are costly), it may until the page says (posted)
+    // whether it does; input meanwhile has the page given back first. The
+    // posts have not paused while one is carried out (it may wait for a
+    // frame the page draws), so a hold's settling counts from its answer.
     posting() {
-      drawingMayBeHeld = true;
+      if (mayHold) drawingMayBeHeld = true;
       clearTimeout(settleTimer);
       settleTimer = null;
     },
     // The post is carried out, its drawing held or not: a hold ends when the
     // posts have paused, or at its pace.
-    posted(held) {
+    posted(held, nextMayHold = true) {
+      mayHold = nextMayHold;
       drawingMayBeHeld = held;
       if (!held || stopped) {
         stopDrawingTimers();

@@ -124,11 +124,12 @@ function serveConnection(socket, browser, log, pages) {
   }
   const kStaleHandle = /Could not find object with given id|Cannot find context with specified id/i;
   // A post is delivered with the page's drawing paced (see shim.js); the
-  // call answers the page's messages, whether the document changed and
-  // whether its drawing is held.
+  // call answers the page's messages, whether the document changed, whether
+  // its drawing is held and whether the next post may hold it.
   const kShimCall = 'function (name, text) { var fn = this[name]; var out = typeof fn === "function" ? fn(text, true) : []; ' +
     'return [out, typeof this.__qovChanged === "function" ? this.__qovChanged() : true, ' +
-    'typeof this.__qovDrawingHeld === "function" && this.__qovDrawingHeld()]; }';
+    'typeof this.__qovDrawingHeld === "function" && this.__qovDrawingHeld(), ' +
+    'typeof this.__qovMayHold !== "function" || this.__qovMayHold()]; }';
   async function shimCallOn(id, name, text) {
     const args = [{ value: name }];
     if (text !== undefined) args.push({ value: text });
@@ -136,7 +137,7 @@ function serveConnection(socket, browser, log, pages) {
       functionDeclaration: kShimCall, objectId: id, arguments: args, returnByValue: true,
     });
   }
-  const kNothing = { out: [], changed: false, held: false };
+  const kNothing = { out: [], changed: false, held: false, mayHold: true };
   async function shimCall(name, text) {
     if (!page || page.isClosed() || !screen) return kNothing;
     let r = null;
@@ -153,7 +154,7 @@ function serveConnection(socket, browser, log, pages) {
     }
     const value = r && !r.exceptionDetails && r.result ? r.result.value : null;
     if (!Array.isArray(value) || !Array.isArray(value[0])) return kNothing;
-    return { out: value[0], changed: value[1] !== false, held: value[2] === true };
+    return { out: value[0], changed: value[1] !== false, held: value[2] === true, mayHold: value[3] !== false };
   }
 
   // The page's messages, and the acknowledgement after them, in one buffer
@@ -211,7 +212,7 @@ function serveConnection(socket, browser, log, pages) {
         screen.posting();
         if (!traced) {
           const delivered = await shimCall('__qovDeliver', text);
-          screen.posted(delivered.held);
+          screen.posted(delivered.held, delivered.mayHold);
           if (delivered.changed) screen.changing(delivered.held);
           sendAll(delivered.out, true);
           break;
@@ -219,7 +220,7 @@ function serveConnection(socket, browser, log, pages) {
         const turn = traceNow();
         const delivered = await shimCall('__qovDeliver', text);
         const called = traceNow();
-        screen.posted(delivered.held);
+        screen.posted(delivered.held, delivered.mayHold);
         if (delivered.changed) screen.changing(delivered.held);
         sendAll(delivered.out, true);
         const m = /"qn": (\d+)\}$/.exec(text);

@@ -140,9 +140,13 @@ function installWebViewShim() {
     return runScript.test(text);
   }
 
-  // Whether the page's drawing is held.
+  // Whether the page's drawing is held, and whether the next post may hold it.
   window.__qovDrawingHeld = function () {
     return hold !== null;
+  };
+  // A page one costly frame away from holding may hold by the next post.
+  window.__qovMayHold = function () {
+    return hold !== null || frameCosts.some(function (ms) { return ms >= kCostlyFrameMs; });
   };
   // The host's end of a hold: the posts paused, or the page is due to be drawn.
   window.__qovRelease = function () {
