@@ -193,11 +193,13 @@ async function startScreen(page, onPicture, log = () => {}, onAnswer = () => {})
     const now = performance.now();
     lastPictureAt = now;
     if (f.metadata) pixels = f.metadata.deviceWidth * f.metadata.deviceHeight;
-    const inRun = changesSincePicture >= kRunChanges;
+    // A picture in a run of changes that goes on: the next waits for its turn
+    // (and comes then even if this one showed the last change). Once the
+    // posts have paused the screencast stays on, and sends the last change
+    // as it is drawn.
+    const inRun = changesSincePicture >= kRunChanges && now - lastChangeAt < pictureGapMs() * kSettleShare;
     changesSincePicture = 0;
     onPicture(Buffer.from(f.data, 'base64'));
-    // A picture in a run of changes: the next waits for its turn (and comes
-    // then even if this one showed the last change).
     if (castOn && inRun && !drawingPaces && paced()) holdPictures(now);
   });
   // The page thinks it has the focus while its window has it: carets blink
