@@ -329,7 +329,9 @@ async function main() {
       for (const [name, dir] of hosts) {
         const h = await startHost(dir);
         const before = load();
-        const r = await kScenes[scene](h.port, pageDir);
+        // A host that never shows what a scene waits for is reported, and the
+        // run goes on.
+        const r = await kScenes[scene](h.port, pageDir).catch((e) => ({ failed: e.message.split(':')[0] }));
         results.push(r);
         const figures = Object.entries(r).map(([k, x]) => `${k} ${typeof x === 'number' ? x.toFixed(x < 10 ? 2 : 0) : x}`).join(', ');
         console.log(`${scene.padEnd(7)} ${name.padEnd(8)} ${figures} (load ${before}-${load()})`);
