@@ -37,7 +37,9 @@ keep_logs() {
   done
   echo "the scenes' logs are kept in $dest"
 }
-fail() { echo "FAIL: $*"; keep_logs; exit 1; }
+# On stderr too: a scene's own checks run inside "dir=$(scene ...)", whose
+# standard output the caller takes as the folder's name.
+fail() { echo "FAIL: $*" | tee /dev/stderr; keep_logs; exit 1; }
 tmpdir=${TMPDIR:-/tmp}
 
 # Polls for a condition (a command) up to a deadline in seconds.
