@@ -39,7 +39,7 @@ named=$(grep "the page never made these objects" "$dir/qovtervex.log" | sed 's/.
 first=$(echo "$named" | head -1)
 [ -n "$first" ] && [ "$first" -ge 3 ] && [ "$(echo "$named" | tail -1)" = 102 ] &&
   [ "$(echo "$named" | tr '\n' ' ')" = "$(seq -s ' ' "$first" 102) " ] ||
-  { cat "$dir/qovtervex.log"; fail "hostgone: the log does not name the labels C$first to C102 the page never made"; }
+  { show "$dir/qovtervex.log"; fail "hostgone: the log does not name the labels C$first to C102 the page never made"; }
 echo "hostgone: the log names C$first to C102, the labels the page never made"
 
 dir=$(scene frozen webview-frozen.txt)
@@ -49,7 +49,7 @@ log_has "$dir" "the page acknowledges again: posts go out again"
 # acknowledged, and never called never made.
 log_has "$dir" "the page has not yet acknowledged these objects (its page is behind: the post is carried out once it catches up): C3"
 ! grep -q "the page never made these objects" "$dir/qovtervex.log" ||
-  { cat "$dir/qovtervex.log"; fail "frozen: the log calls objects the page made late never made"; }
+  { show "$dir/qovtervex.log"; fail "frozen: the log calls objects the page made late never made"; }
 
 dir=$(scene nochromium webview-nochromium.txt QOV_CHROMIUM=/bin/true)
 log_has "$dir" "could not start (Chromium /bin/true):"
@@ -73,12 +73,12 @@ printf '%s\n' "${hold_open[@]}" 'wait-file "go" within 90000' 'send 1011 u32 0' 
 run=$!
 window_up() { tmpdir=$dir/tmp host_up && grep -q '\$host = ' "$dir/session.log"; }
 folder_gone() { ! compgen -G "$dir/tmp/qovwv-$1-*" >/dev/null; }
-wait_for 60 window_up || { tr -d '\r' <"$dir/session.log"; fail "hostkilled: no page host came up"; }
+wait_for 60 window_up || { show "$dir/session.log"; fail "hostkilled: no page host came up"; }
 pid=$(host_pids "$dir" | head -1)
 kill -9 "$pid"
-wait_for 90 folder_gone "$pid" || { cat "$dir/qovtervex.log"; fail "hostkilled: the killed host's folder stayed"; }
+wait_for 90 folder_gone "$pid" || { show "$dir/qovtervex.log"; fail "hostkilled: the killed host's folder stayed"; }
 touch "$dir/go"
-wait $run || { tr -d '\r' <"$dir/session.log"; fail "hostkilled: the scene"; }
+wait $run || { show "$dir/session.log"; fail "hostkilled: the scene"; }
 log_has "$dir" "page host $pid has ended: its session folder is removed once its browser has ended"
 
 # Installed on drive C:: nothing but the scene's logs is left beside the program.
@@ -98,7 +98,7 @@ printf '%s\n' "${hold_open[@]}" 'sleep 120000' >"$dir/hold.txt"
 (cd "$dir" && wine "$server" --timeout 30 --client "$(winpath "$dir/qovtervex.exe") -deb killed" \
     "$(winpath "$dir/hold.txt")") >"$dir/session.log" 2>&1 &
 hold=$!
-wait_for 60 host_up || { tr -d '\r' <"$dir/session.log"; fail "killed: no page host came up"; }
+wait_for 60 host_up || { show "$dir/session.log"; fail "killed: no page host came up"; }
 pid=$(host_pids "$dir" | head -1)
 # The client's own command line names it in the Windows form of its path.
 client_pid=$(pgrep -f "$(basename "$work").killed.qovtervex.exe -host" | head -1)

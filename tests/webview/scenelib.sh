@@ -95,5 +95,8 @@ scene() {
   echo "$dir"
 }
 
-log_has() { grep -qF "$2" "$1/qovtervex.log" || { cat "$1/qovtervex.log"; fail "the log lacks: $2"; }; }
+# A log shown before a failure; one that is missing says so instead of ending
+# the test (errexit) before the failure is named.
+show() { tr -d '\r' <"$1" || echo "(no $1)"; }
+log_has() { grep -qF "$2" "$1/qovtervex.log" || { show "$1/qovtervex.log"; fail "the log lacks: $2"; }; }
 
