@@ -66,21 +66,21 @@ static void PumpTakeFrame() {
 }
 
 // Bytes read before the wait began: what the queue holds goes first, taken
-// without waiting; the socket's notice among it takes the frame; when the
-// queue is empty and no look took the frame, it is taken here.
+// without waiting; the socket's notice among it takes the frame. When no look
+// took it, the frame is taken once the queue is empty or has had a turn's
+// messages: a queue that never empties (a page whose notices come faster than
+// the client takes them) kept the server's request waiting for ever.
 static void PumpQueueThenFrame() {
     MSG m;
     for (uint32_t taken = 0; taken < kPumpTurnMessages; taken++) {
-        if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            if (RecvFrameAhead()) PumpTakeFrame();
-            return;
-        }
+        if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) break;
         if (m.message == WM_QUIT) {
             PumpEndSession(0, m.wParam);
             return;
         }
         if (PumpDispatch(&m)) return;
     }
+    if (RecvFrameAhead()) PumpTakeFrame();
 }
 
 // A waiting turn of the outermost loop ends with the socket notice it took,

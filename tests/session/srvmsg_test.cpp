@@ -2,9 +2,11 @@
 // out: requests that cannot be held inside a nested wait (and a step of that
 // wait's pump that cannot) leave the nest and pump depths as they were, and a
 // frame that arrives whole but cannot be taken for want of memory is answered
-// -6 while the session goes on. A server thread plays the server; the main
-// thread runs the client's loop as the program does. And a window
-// procedure's work that cannot be held stops at the procedure's boundary.
+// -6 while the session goes on; and requests are answered while a source
+// keeps the message queue from ever emptying. A server thread plays the
+// server; the main thread runs the client's loop as the program does. And a
+// window procedure's work that cannot be held stops at the procedure's
+// boundary.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -23,7 +25,7 @@ namespace {
 
 // Request types no facility handles, for the test's own handlers.
 constexpr uint32_t kMsgWaitNested = 2990, kMsgNested = 2991, kMsgAfter = 2992, kMsgFillMemory = 2993,
-                   kMsgFreeMemory = 2994;
+                   kMsgFreeMemory = 2994, kMsgChatterStart = 2995;
 constexpr uint32_t kAnswerAfter = 7;
 constexpr uint32_t kGrowTo = 700000;
 // Past the heap's large-block size, so neither the receive buffer's twin nor
@@ -126,6 +128,30 @@ int32_t OnAfter(const SrvMsg*) {
     return kAnswerAfter;
 }
 
+// A source whose messages come faster than the client takes them (a page
+// that sends a notice for every one handled): each message handled queues
+// another, so the queue never empties, and the socket's notice of a request
+// comes behind it every time, until kChatterMax messages have gone.
+constexpr UINT kMsgChatter = WM_APP + 2;
+constexpr uint32_t kChatterMax = 100000;
+constexpr uint32_t kChattyRequests = 20;
+uint32_t gChatterLeft;
+
+void ChatterAfterMessage() {
+    if (!gChatterLeft || !--gChatterLeft) return;
+    uint32_t notices = 0;
+    MSG late;
+    while (PeekMessageA(&late, gMainWnd, kWmSrvMsg, kWmSrvMsg, PM_REMOVE)) notices++;
+    PostMessageA(gMainWnd, kMsgChatter, 0, 0);
+    while (notices--) PostMessageA(gMainWnd, kWmSrvMsg, 0, 0);
+}
+
+int32_t OnChatterStart(const SrvMsg*) {
+    gChatterLeft = kChatterMax;
+    PostMessageA(gMainWnd, kMsgChatter, 0, 0);
+    return 0;
+}
+
 // The address space is reserved, every piece the system gives, largest
 // first: no block the heap does not already hold can be had until they are
 // released.
@@ -165,6 +191,7 @@ protected:
         gSrvMsg2000s[kMsgAfter - 2000] = OnAfter;
         gSrvMsg2000s[kMsgFillMemory - 2000] = OnFillMemory;
         gSrvMsg2000s[kMsgFreeMemory - 2000] = OnFreeMemory;
+        gSrvMsg2000s[kMsgChatterStart - 2000] = OnChatterStart;
         gHooks.pumpAfterDispatch = StepAfterMessage;
     }
     void TearDown() override {
@@ -260,6 +287,19 @@ TEST_F(LinkedSession, AFrameThatFitsButCannotBeHeldIsAnsweredNoMemory) {
     EXPECT_EQ(answers_[3], (Answer{kMsgAnswer, 3, 0})) << "the session went on";
     EXPECT_EQ(answers_[4], (Answer{kMsgAnswer, 1, 0})) << "the same frame is taken once memory is back";
     EXPECT_EQ(answers_[5], (Answer{kMsgAnswer, 0, 0}));
+}
+
+TEST_F(LinkedSession, RequestsAreAnsweredWhileTheQueueNeverEmpties) {
+    gHooks.pumpAfterDispatch = ChatterAfterMessage;
+    gChatterLeft = 0;
+    Run([this](SOCKET s) {
+        Ask(s, kMsgChatterStart, 1);
+        for (uint32_t i = 0; i < kChattyRequests; i++) Ask(s, kMsgAfter, 2);
+        End(s);
+    });
+    ASSERT_EQ(answers_.size(), kChattyRequests + 2);
+    EXPECT_EQ(answers_[kChattyRequests], (Answer{kMsgAnswer, 2, static_cast<int32_t>(kAnswerAfter)}));
+    EXPECT_GT(gChatterLeft, 0u) << "the requests waited until the queue emptied";
 }
 
 // A message whose work cannot be held returns to its sender, handled as the
