@@ -519,7 +519,9 @@ LinkWait RecvWaitFrameOrMessage() {
     return waited ? kLinkWaitFrame : kLinkWaitFrameBehindQueue;
 }
 
-bool RecvFrameAhead() { return gRecvReleased && AheadLeft() && gSock != INVALID_SOCKET && !gLinkFailed; }
+bool RecvLookOwed() {
+    return gRecvReleased && (AheadLeft() || gNoticeOwed) && gSock != INVALID_SOCKET && !gLinkFailed;
+}
 
 void RecvNextFrame() {
     if (gRecvReleased || gSock == INVALID_SOCKET || gLinkFailed) return;

@@ -65,11 +65,19 @@ static void PumpTakeFrame() {
     PumpAfterDispatchStep();
 }
 
+// The link once the outermost turn has taken what the queue held, or a
+// turn's count of it: a frame no notice announces (read ahead, or whose notice
+// a look took while the frame before was worked) is looked for here rather
+// than only by the look waiting in the queue. A queue that never empties (a
+// page whose notices come faster than the client takes them) kept the
+// server's request behind it for half a minute or for ever.
+static void PumpLookOwed() {
+    if (RecvLookOwed()) PumpTakeFrame();
+}
+
 // Bytes read before the wait began: what the queue holds goes first, taken
-// without waiting; the socket's notice among it takes the frame. When no look
-// took it, the frame is taken once the queue is empty or has had a turn's
-// messages: a queue that never empties (a page whose notices come faster than
-// the client takes them) kept the server's request waiting for ever.
+// without waiting; the socket's notice among it takes the frame, else the
+// look after the queue's turn does.
 static void PumpQueueThenFrame() {
     MSG m;
     for (uint32_t taken = 0; taken < kPumpTurnMessages; taken++) {
@@ -80,7 +88,7 @@ static void PumpQueueThenFrame() {
         }
         if (PumpDispatch(&m)) return;
     }
-    if (RecvFrameAhead()) PumpTakeFrame();
+    PumpLookOwed();
 }
 
 // A waiting turn of the outermost loop ends with the socket notice it took,
@@ -105,8 +113,12 @@ static void PumpTurnMessages(bool wait) {
     } else if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
         return;
     }
-    for (uint32_t taken = 1; !(PumpDispatch(&m) && wait) && taken < kPumpTurnMessages; taken++)
+    for (uint32_t taken = 1;; taken++) {
+        if (PumpDispatch(&m) && wait) return;
+        if (taken == kPumpTurnMessages) break;
         if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) return;
+    }
+    if (wait && gPumpDepth == 1) PumpLookOwed();
 }
 
 void PumpEndSession(int got, WPARAM quitCode) {

@@ -58,8 +58,10 @@ void RecvNextFrame();
 // takes them if no notice's look did).
 enum LinkWait { kLinkWaitQueue, kLinkWaitFrame, kLinkWaitFrameBehindQueue };
 LinkWait RecvWaitFrameOrMessage();
-// The main thread is ready for a frame whose bytes are already read ahead.
-bool RecvFrameAhead();
+// The main thread is ready for a frame that no notice will announce: its
+// bytes are read ahead, or a look took their notice while the frame before
+// was worked.
+bool RecvLookOwed();
 // A look at the link at message 1174 (main thread): 0 when the next frame was
 // taken into gRecvBuf; a negative number when there is none to take (not yet
 // whole, or the main thread is not ready for it, when the socket is only

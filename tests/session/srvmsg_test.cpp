@@ -294,11 +294,15 @@ TEST_F(LinkedSession, RequestsAreAnsweredWhileTheQueueNeverEmpties) {
     gChatterLeft = 0;
     Run([this](SOCKET s) {
         Ask(s, kMsgChatterStart, 1);
+        // One at a time, then all at once (read ahead together).
         for (uint32_t i = 0; i < kChattyRequests; i++) Ask(s, kMsgAfter, 2);
+        for (uint32_t i = 0; i < kChattyRequests; i++) SendFrame(s, kMsgAfter, 3, {});
+        for (uint32_t i = 0; i < kChattyRequests; i++) Read(s);
         End(s);
     });
-    ASSERT_EQ(answers_.size(), kChattyRequests + 2);
+    ASSERT_EQ(answers_.size(), 2 * kChattyRequests + 2);
     EXPECT_EQ(answers_[kChattyRequests], (Answer{kMsgAnswer, 2, static_cast<int32_t>(kAnswerAfter)}));
+    EXPECT_EQ(answers_[2 * kChattyRequests], (Answer{kMsgAnswer, 3, static_cast<int32_t>(kAnswerAfter)}));
     EXPECT_GT(gChatterLeft, 0u) << "the requests waited until the queue emptied";
 }
 
