@@ -14,6 +14,11 @@ HWND gMainWnd;
 // another event and another notice) must not hold the turn for ever, so the
 // wait that pumps sees its time limit, its queued events and a closed link.
 constexpr uint32_t kPumpTurnMessages = 64;
+// How long a request the link holds waits for the queue's messages in the
+// outermost turn: a page's notice may bring a fetch of its events that takes
+// a second on a busy machine, and 64 of them kept the server waiting for
+// half a minute. A queue of the person's input is taken far sooner.
+constexpr DWORD kFrameWaitsForQueueMs = 50;
 
 // How many pump turns are running, one inside another; and whether the
 // outermost is dispatching a socket notice it took (asking the system whether
@@ -65,14 +70,20 @@ static void PumpTakeFrame() {
     PumpAfterDispatchStep();
 }
 
-// The link once the outermost turn has taken what the queue held, or a
-// turn's count of it: a frame no notice announces (read ahead, or whose notice
-// a look took while the frame before was worked) is looked for here rather
-// than only by the look waiting in the queue. A queue that never empties (a
-// page whose notices come faster than the client takes them) kept the
-// server's request behind it for half a minute or for ever.
+// The link once the outermost turn has taken what the queue held, a turn's
+// count of it, or kFrameWaitsForQueueMs of it: a frame no notice announces
+// (read ahead, or whose notice a look took while the frame before was
+// worked) is looked for here rather than only by the look waiting in the
+// queue. A queue that never empties (a page whose notices come faster than
+// the client takes them) kept the server's request behind it for half a
+// minute or for ever.
 static void PumpLookOwed() {
     if (RecvLookOwed()) PumpTakeFrame();
+}
+
+// Whether the outermost turn begun at start has held a request long enough.
+static bool FrameWaitedForQueue(DWORD start) {
+    return GetTickCount() - start >= kFrameWaitsForQueueMs && RecvLookOwed();
 }
 
 // Bytes read before the wait began: what the queue holds goes first, taken
@@ -80,7 +91,8 @@ static void PumpLookOwed() {
 // look after the queue's turn does.
 static void PumpQueueThenFrame() {
     MSG m;
-    for (uint32_t taken = 0; taken < kPumpTurnMessages; taken++) {
+    DWORD start = GetTickCount();
+    for (uint32_t taken = 0; taken < kPumpTurnMessages && !FrameWaitedForQueue(start); taken++) {
         if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) break;
         if (m.message == WM_QUIT) {
             PumpEndSession(0, m.wParam);
@@ -113,12 +125,14 @@ static void PumpTurnMessages(bool wait) {
     } else if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
         return;
     }
+    bool outer = wait && gPumpDepth == 1;
+    DWORD start = GetTickCount();
     for (uint32_t taken = 1;; taken++) {
         if (PumpDispatch(&m) && wait) return;
-        if (taken == kPumpTurnMessages) break;
+        if (taken == kPumpTurnMessages || (outer && FrameWaitedForQueue(start))) break;
         if (!PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) return;
     }
-    if (wait && gPumpDepth == 1) PumpLookOwed();
+    if (outer) PumpLookOwed();
 }
 
 void PumpEndSession(int got, WPARAM quitCode) {

@@ -481,17 +481,22 @@ static void NoteAnsweringAgain(WvTcpConn* c) {
 
 // Reads what the socket holds, handing each page message over as soon as it
 // is whole, before the next read: messages nobody asked for never pile up in
-// the inbox (several large ones at once would cost the client their sum).
+// the inbox (several large ones at once would cost the client their sum). At
+// most kReadsPerNotice reads: a page that sends faster than the client takes
+// its messages kept the notice reading for ever, and the server's requests
+// behind it waited; a read that leaves bytes brings the socket's next notice.
+static const uint32_t kReadsPerNotice = 8;
+
 static void TcpSocketNotice(WPARAM sock, LPARAM) {
     for (WvTcpConn* c = gTcpConns; c; c = c->next) {
         if (c->sock != static_cast<SOCKET>(sock) || c->closed) continue;
         c->refs++;
-        RecvResult r;
-        do {
+        RecvResult r = kRecvGot;
+        for (uint32_t reads = 0; r == kRecvGot && reads < kReadsPerNotice; reads++) {
             r = ReceiveOnce(c);
             NoteAnsweringAgain(c);
             DeliverInbox(c);
-        } while (r == kRecvGot);
+        }
         ConnRelease(c);
         return;
     }
